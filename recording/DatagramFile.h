@@ -1,0 +1,46 @@
+// A recording file that takes whole datagram frames. A frame is either on
+// disk entirely or not at all: when a write fails part-way (disk full, file
+// size limit, I/O error) the file is cut back to where the frame began, so a
+// reader always finds the file whole up to its last datagram.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace zv::recording {
+
+class CDatagramFile {
+public:
+    enum class EResult { Ok, DiskFull, Error, NotOpen };
+
+    CDatagramFile() = default;
+    ~CDatagramFile();
+    CDatagramFile(const CDatagramFile&) = delete;
+    CDatagramFile& operator=(const CDatagramFile&) = delete;
+
+    // Creates a new file; never replaces one that exists (EEXIST then).
+    // Returns 0 or the errno of the failure.
+    int CreateNew(const std::string& path);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+    const std::string& Path() const { return m_path; }
+
+    // Appends one frame. On DiskFull or Error the file keeps what it held
+    // before the call; LastError() gives the errno.
+    EResult Write(std::span<const std::uint8_t> frame);
+    // Appends plain text (the text products); the same cut-back applies.
+    EResult WriteText(std::string_view text);
+    // Size in bytes of what was written; -1 when closed or unknown.
+    std::int64_t Size() const;
+    int LastError() const { return m_lastError; }
+
+private:
+    int m_fd = -1;
+    std::int64_t m_size = 0;
+    std::string m_path;
+    int m_lastError = 0;
+};
+
+}  // namespace zv::recording

@@ -1,0 +1,171 @@
+// Layout of the recorded datagram stream: every number that the writers and
+// readers of raw and out files share, and the little-endian field helpers
+// both sides use. Fields are always read and written one by one, never by
+// casting a structure over the bytes, so neither alignment nor padding of the
+// compiler can change what is on disk.
+//
+// Framing in a file:
+//     u32 L | L bytes of body | u32 L
+// Body header:
+//     "RAW0" | u32 time low | u32 time high | ...type-specific fields...
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace zv::recording {
+
+// 100 ns units since 1601-01-01 UTC.
+using FileTime = std::uint64_t;
+
+// Four-character datagram types as the 32-bit word that holds their bytes in
+// file order ("RAW0" is the bytes 'R','A','W','0').
+constexpr std::uint32_t MakeType(const char (&t)[5])
+{
+    return std::uint32_t(std::uint8_t(t[0])) | std::uint32_t(std::uint8_t(t[1])) << 8 |
+           std::uint32_t(std::uint8_t(t[2])) << 16 | std::uint32_t(std::uint8_t(t[3])) << 24;
+}
+constexpr std::uint32_t kTypeCON0 = MakeType("CON0");
+constexpr std::uint32_t kTypeRAW0 = MakeType("RAW0");
+constexpr std::uint32_t kTypeNME0 = MakeType("NME0");
+constexpr std::uint32_t kTypeTAG0 = MakeType("TAG0");
+constexpr std::uint32_t kTypeSVP0 = MakeType("SVP0");
+constexpr std::uint32_t kTypeDEP0 = MakeType("DEP0");
+
+std::string TypeName(std::uint32_t type);
+
+constexpr std::size_t kFrameWords = 8;    // the two length words around a body
+constexpr std::size_t kHeaderSize = 12;   // type and time
+
+// Configuration datagram.
+constexpr std::size_t kConText1 = 12;
+constexpr std::size_t kConText2 = 140;
+constexpr std::size_t kConText3 = 268;
+constexpr std::size_t kConTextSize = 128;
+constexpr std::size_t kConMotionOffsets = 396;
+constexpr std::size_t kConChannelCount = 524;
+constexpr std::size_t kConChannels = 528;
+constexpr std::size_t kConChannelSize = 320;
+constexpr std::size_t kConMaxChannels = 8;
+// Offsets inside one 320-byte channel record.
+constexpr std::size_t kConChId = 0;
+constexpr std::size_t kConChBeamType = 128;
+constexpr std::size_t kConChFrequency = 132;
+constexpr std::size_t kConChValues = 136;   // 14 floats, see SConfigChannel
+constexpr std::size_t kConChValueCount = 14;
+
+// Sample datagram.
+constexpr std::size_t kRawChannel = 12;
+constexpr std::size_t kRawFlags = 14;
+constexpr std::size_t kRawDraught = 16;
+constexpr std::size_t kRawFrequency = 20;
+constexpr std::size_t kRawPower = 24;
+constexpr std::size_t kRawPulse = 28;
+constexpr std::size_t kRawBandwidth = 32;
+constexpr std::size_t kRawSampleInterval = 36;
+constexpr std::size_t kRawSoundVelocity = 40;
+constexpr std::size_t kRawAbsorption = 44;
+constexpr std::size_t kRawHeave = 48;
+constexpr std::size_t kRawRoll1 = 52;
+constexpr std::size_t kRawPitch1 = 56;
+constexpr std::size_t kRawTemperature = 60;
+constexpr std::size_t kRawTide = 64;
+constexpr std::size_t kRawRoll2 = 68;
+constexpr std::size_t kRawPitch2 = 72;
+constexpr std::size_t kRawSampleOffset = 76;
+constexpr std::size_t kRawCount = 80;
+constexpr std::size_t kRawData = 84;
+constexpr std::uint16_t kRawFlagPower = 0x0001;
+constexpr std::uint16_t kRawFlagAngle = 0x0002;
+constexpr std::uint16_t kRawFlagTrace = 0x0008;
+
+// Text datagrams (sentences, annotations).
+constexpr std::size_t kTextOffset = 12;
+constexpr std::size_t kTextMaxChars = 199;
+constexpr std::size_t kTextMaxBody = 212;
+
+// Profile datagram.
+constexpr std::size_t kSvpKind = 12;
+constexpr std::size_t kSvpText = 16;
+constexpr std::size_t kSvpMaxChars = 24999;
+constexpr std::size_t kSvpMaxBody = 25016;
+constexpr std::uint32_t kSvpKindOrdinary = 0;
+constexpr std::uint32_t kSvpKindRealTime = 3;
+
+// Depth datagram.
+constexpr std::size_t kDepCount = 12;
+constexpr std::size_t kDepEntries = 16;
+constexpr std::size_t kDepEntrySize = 12;
+constexpr std::size_t kDepMaxEntries = 8;
+
+// Power word that marks a sample without echo.
+constexpr std::int16_t kNoPower = -20000;
+
+// The largest body one UDP datagram can carry over IPv4.
+constexpr std::size_t kMaxUdpBody = 65507;
+
+// --- little-endian field access -------------------------------------------
+
+inline void PutU16(std::uint8_t* p, std::uint16_t v)
+{
+    p[0] = std::uint8_t(v);
+    p[1] = std::uint8_t(v >> 8);
+}
+inline void PutU32(std::uint8_t* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
+}
+inline void PutI16(std::uint8_t* p, std::int16_t v) { PutU16(p, std::uint16_t(v)); }
+inline void PutF32(std::uint8_t* p, float v)
+{
+    std::uint32_t u;
+    std::memcpy(&u, &v, 4);
+    PutU32(p, u);
+}
+inline void PutTime(std::uint8_t* p, FileTime t)
+{
+    PutU32(p, std::uint32_t(t));
+    PutU32(p + 4, std::uint32_t(t >> 32));
+}
+
+inline std::uint16_t GetU16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
+inline std::uint32_t GetU32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+inline std::int16_t GetI16(const std::uint8_t* p) { return std::int16_t(GetU16(p)); }
+inline float GetF32(const std::uint8_t* p)
+{
+    const std::uint32_t u = GetU32(p);
+    float v;
+    std::memcpy(&v, &u, 4);
+    return v;
+}
+inline FileTime GetTime(const std::uint8_t* p)
+{
+    return FileTime(GetU32(p)) | FileTime(GetU32(p + 4)) << 32;
+}
+
+// A NUL-terminated text inside a fixed area: stops at the first NUL or at the
+// end of the area, whichever comes first, so an unterminated area never reads
+// past its bounds.
+inline std::string GetText(const std::uint8_t* p, std::size_t area)
+{
+    const void* nul = std::memchr(p, 0, area);
+    const std::size_t n = nul ? std::size_t(static_cast<const std::uint8_t*>(nul) - p) : area;
+    return std::string(reinterpret_cast<const char*>(p), n);
+}
+
+// Copies at most area-1 characters and a NUL; the area must be zeroed first.
+inline void PutText(std::uint8_t* p, std::size_t area, std::string_view text)
+{
+    const std::size_t n = text.size() < area ? text.size() : area - 1;
+    std::memcpy(p, text.data(), n);
+    p[n] = 0;
+}
+
+}  // namespace zv::recording

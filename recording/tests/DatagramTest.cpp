@@ -1,0 +1,376 @@
+// Datagram bodies as written, and the bounded reader over intact and
+// damaged streams.
+#include "recording/DatagramReader.h"
+#include "recording/DatagramWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace zv::recording;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void Append(Bytes& stream, const CFramedDatagram& d)
+{
+    stream.insert(stream.end(), d.Framed().begin(), d.Framed().end());
+}
+
+// A copy in a heap block of exactly the stream's size, so the sanitizer
+// catches any read past the end.
+struct ExactBuffer {
+    explicit ExactBuffer(const Bytes& b) : size(b.size()), data(new std::uint8_t[b.size() ? b.size() : 1])
+    {
+        std::copy(b.begin(), b.end(), data.get());
+    }
+    std::size_t size;
+    std::unique_ptr<std::uint8_t[]> data;
+};
+
+SConfigChannel Channel(double khz, const char* id)
+{
+    SConfigChannel ch;
+    ch.id = id;
+    ch.frequency = khz * 1000.0;
+    ch.beamType = 1;
+    ch.gain = 25.5;
+    ch.transducerX = 1.25;
+    ch.transducerY = -0.5;
+    ch.transducerZ = 3.0;
+    return ch;
+}
+
+SConfiguration Config(int channels)
+{
+    SConfiguration c;
+    c.time = 0x01D9000012345678ULL;
+    c.fileName = "L0003-D20260101-T120000-TEST.raw";
+    c.lineText = "L0003";
+    c.programName = "TEST";
+    c.motionX = 0.5;
+    c.motionY = 0.25;
+    c.motionZ = -1.0;
+    for (int i = 0; i < channels; ++i) c.channels.push_back(Channel(38.0 + i, ("CH" + std::to_string(i + 1)).c_str()));
+    return c;
+}
+
+}  // namespace
+
+TEST(DatagramTest, TextAndProfileBodySizes)
+{
+    struct Row { std::size_t chars; std::size_t text; std::size_t profile; };
+    const Row rows[] = {
+        {0, 16, 20}, {3, 16, 20}, {4, 20, 24}, {7, 20, 24}, {198, 212, 216}, {199, 212, 216},
+        {500, 212, 520}, {24999, 212, 25016}, {40000, 212, 25016},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.chars);
+        const std::string text(r.chars, 'x');
+        const CFramedDatagram t = CDatagramWriter::BuildText(kTypeNME0, text, 42);
+        EXPECT_EQ(t.BodySize(), r.text);
+        const CFramedDatagram p = CDatagramWriter::BuildProfile(text, 42, kSvpKindRealTime);
+        EXPECT_EQ(p.BodySize(), r.profile);
+
+        // Read back: the text cut to its limit, NUL-terminated inside the body.
+        SDatagramView v;
+        CDatagramReader reader(t.Framed().data(), t.Framed().size());
+        ASSERT_TRUE(reader.Next(v));
+        std::string back;
+        ASSERT_TRUE(CDatagramReader::ParseText(v, back));
+        EXPECT_EQ(back, text.substr(0, 199));
+        EXPECT_EQ(v.body[12 + back.size()], 0);
+
+        CDatagramReader preader(p.Framed().data(), p.Framed().size());
+        ASSERT_TRUE(preader.Next(v));
+        std::uint32_t kind = 0;
+        ASSERT_TRUE(CDatagramReader::ParseProfile(v, kind, back));
+        EXPECT_EQ(kind, kSvpKindRealTime);
+        EXPECT_EQ(back, text.substr(0, 24999));
+    }
+}
+
+TEST(DatagramTest, SampleDatagramRoundTrip)
+{
+    const std::vector<std::int16_t> power = {kNoPower, -1, 0, 1, 32767, -32768, 1234};
+    const std::vector<std::int16_t> angle = {0x7F80, 0x0102, -1, 0, 5, 6, 7};
+    const std::vector<float> t1 = {1, 2, 3, 4, 5, 6, 7}, t2 = {-1, -2, -3, -4, -5, -6, -7};
+
+    SSampleData d;
+    d.header.time = 0x0123456789ABCDEFULL;
+    d.header.channel = 3;
+    d.header.draught = 4.5;
+    d.header.frequency = 200000;
+    d.header.power = 1000;
+    d.header.pulseDuration = 0.000256;
+    d.header.bandwidth = 8000;
+    d.header.sampleInterval = 0.000064;
+    d.header.soundVelocity = 1494.5;
+    d.header.absorption = 0.05;
+    d.header.heave = -0.75;
+    d.header.roll1 = 2;
+    d.header.pitch1 = -3;
+    d.header.temperature = 11.5;
+    d.header.tide = -1.239;  // truncates to -123 cm
+    d.header.roll2 = 4;
+    d.header.pitch2 = 5;
+    d.power = power;
+
+    struct Case { const char* name; bool angles; bool traces; std::size_t size; std::uint16_t flags; };
+    const Case cases[] = {
+        {"power only", false, false, 84 + 14, 1},
+        {"power and angles", true, false, 84 + 28, 3},
+        {"wide band", true, true, 84 + 28 + 56, 0xB},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        d.angle = c.angles ? std::span<const std::int16_t>(angle) : std::span<const std::int16_t>();
+        d.trace1 = c.traces ? std::span<const float>(t1) : std::span<const float>();
+        d.trace2 = c.traces ? std::span<const float>(t2) : std::span<const float>();
+        const CFramedDatagram f = CDatagramWriter::BuildSample(d);
+        ASSERT_EQ(f.BodySize(), c.size);
+        SDatagramView v;
+        CDatagramReader r(f.Framed().data(), f.Framed().size());
+        ASSERT_TRUE(r.Next(v));
+        SSampleView s;
+        ASSERT_TRUE(CDatagramReader::ParseSample(v, s));
+        EXPECT_EQ(s.header.flags, c.flags);
+        EXPECT_EQ(s.header.time, d.header.time);
+        EXPECT_EQ(s.header.channel, 3);
+        EXPECT_FLOAT_EQ(s.header.soundVelocity, 1494.5f);
+        EXPECT_FLOAT_EQ(s.header.pulseDuration, 0.000256f);
+        EXPECT_DOUBLE_EQ(s.header.tide, -1.23);
+        EXPECT_FLOAT_EQ(s.header.pitch2, 5.0f);
+        EXPECT_EQ(s.PowerSamples(), power);
+        if (c.angles) EXPECT_EQ(s.AngleSamples(), angle);
+        else EXPECT_EQ(s.angle, nullptr);
+        if (c.traces) {
+            EXPECT_EQ(s.Trace1(6), 7.0f);
+            EXPECT_EQ(s.Trace2(0), -1.0f);
+        } else {
+            EXPECT_EQ(s.trace1, nullptr);
+        }
+    }
+
+    // No power samples: P = 0 and no blocks, whatever else is given.
+    d.power = {};
+    d.angle = angle;
+    const CFramedDatagram empty = CDatagramWriter::BuildSample(d);
+    EXPECT_EQ(empty.BodySize(), 84u);
+    EXPECT_EQ(GetU16(empty.Body().data() + kRawFlags), 0);
+    EXPECT_EQ(GetU32(empty.Body().data() + kRawCount), 0u);
+}
+
+TEST(DatagramTest, ConfigurationChannelsByKind)
+{
+    SDatagramView v;
+    SConfiguration back;
+
+    // Raw kind: the first 8 of 10 channels.
+    const CFramedDatagram raw = CDatagramWriter::BuildConfiguration(Config(10), CDatagramWriter::EChannels::All);
+    EXPECT_EQ(raw.BodySize(), 528u + 8 * 320);
+    CDatagramReader r(raw.Framed().data(), raw.Framed().size());
+    ASSERT_TRUE(r.Next(v));
+    ASSERT_TRUE(CDatagramReader::ParseConfiguration(v, back));
+    ASSERT_EQ(back.channels.size(), 8u);
+    EXPECT_EQ(back.fileName, "L0003-D20260101-T120000-TEST.raw");
+    EXPECT_EQ(back.lineText, "L0003");
+    EXPECT_EQ(back.programName, "TEST");
+    EXPECT_FLOAT_EQ(back.motionZ, -1.0f);
+    EXPECT_EQ(back.channels[7].id, "CH8");
+    EXPECT_FLOAT_EQ(back.channels[7].frequency, 45000.0f);
+    EXPECT_FLOAT_EQ(back.channels[0].gain, 25.5f);
+    EXPECT_FLOAT_EQ(back.channels[0].transducerX, 1.25f);
+    EXPECT_FLOAT_EQ(back.channels[0].transducerZ, 3.0f);
+    EXPECT_EQ(back.channels[0].beamType, 1u);
+
+    // Out kind with only the second switch on: one record, the second channel's.
+    const bool out2[4] = {false, true, false, false};
+    const CFramedDatagram out = CDatagramWriter::BuildConfiguration(Config(3), CDatagramWriter::EChannels::Out, out2);
+    EXPECT_EQ(out.BodySize(), 528u + 320);
+    EXPECT_EQ(GetU32(out.Body().data() + kConChannelCount), 1u);
+    EXPECT_EQ(GetText(out.Body().data() + 528, 128), "CH2");
+
+    // Texts longer than their area keep 127 characters and the NUL.
+    SConfiguration longNames = Config(1);
+    longNames.fileName = std::string(300, 'n');
+    const CFramedDatagram l = CDatagramWriter::BuildConfiguration(longNames, CDatagramWriter::EChannels::All);
+    CDatagramReader lr(l.Framed().data(), l.Framed().size());
+    ASSERT_TRUE(lr.Next(v));
+    ASSERT_TRUE(CDatagramReader::ParseConfiguration(v, back));
+    EXPECT_EQ(back.fileName, std::string(127, 'n'));
+}
+
+TEST(DatagramTest, DepthDatagram)
+{
+    const SDepthEntry entries[] = {{12.5, 0.25}, {0.0, 0.0}};
+    const CFramedDatagram d = CDatagramWriter::BuildDepth(entries, 7);
+    EXPECT_EQ(d.BodySize(), 16u + 24);
+    SDatagramView v;
+    CDatagramReader r(d.Framed().data(), d.Framed().size());
+    ASSERT_TRUE(r.Next(v));
+    std::vector<SDepthEntry> back;
+    ASSERT_TRUE(CDatagramReader::ParseDepth(v, back));
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_FLOAT_EQ(back[0].depth, 12.5f);
+    EXPECT_FLOAT_EQ(back[0].second, 0.25f);
+    EXPECT_EQ(GetU32(d.Body().data() + 16 + 8), 0u);
+}
+
+// --- damaged streams -------------------------------------------------------
+
+namespace {
+
+// A stream of CON0, then three pings of two channels with a sentence between,
+// and a short annotation as the very last datagram (24 bytes in all).
+struct Stream {
+    Bytes bytes;
+    std::vector<std::size_t> offsets;  // of every datagram
+};
+
+Stream GoodStream()
+{
+    Stream s;
+    auto add = [&](const CFramedDatagram& d) {
+        s.offsets.push_back(s.bytes.size());
+        Append(s.bytes, d);
+    };
+    add(CDatagramWriter::BuildConfiguration(Config(2), CDatagramWriter::EChannels::All));
+    const std::vector<std::int16_t> power(50, 100);
+    for (int ping = 0; ping < 3; ++ping) {
+        add(CDatagramWriter::BuildText(kTypeNME0, "$GPGGA,ping" + std::to_string(ping), 1000 + ping));
+        for (std::uint16_t ch = 1; ch <= 2; ++ch) {
+            SSampleData d;
+            d.header.time = 1000 + ping;
+            d.header.channel = ch;
+            d.power = power;
+            add(CDatagramWriter::BuildSample(d));
+        }
+    }
+    add(CDatagramWriter::BuildText(kTypeTAG0, "end", 2000));
+    return s;
+}
+
+struct ReadResult {
+    std::vector<std::string> kinds;  // type name of every datagram read
+    std::size_t skipped = 0;
+    int badBodies = 0;  // frames whose body parser refused them
+};
+
+ReadResult ReadAll(const Bytes& bytes)
+{
+    ExactBuffer buf(bytes);
+    CDatagramReader r(buf.data.get(), buf.size);
+    ReadResult res;
+    SDatagramView v;
+    while (r.Next(v)) {
+        res.kinds.push_back(TypeName(v.type));
+        bool ok = true;
+        SConfiguration c;
+        SSampleView s;
+        std::string t;
+        std::uint32_t k;
+        std::vector<SDepthEntry> dep;
+        if (v.type == kTypeCON0) ok = CDatagramReader::ParseConfiguration(v, c);
+        else if (v.type == kTypeRAW0) ok = CDatagramReader::ParseSample(v, s);
+        else if (v.type == kTypeSVP0) ok = CDatagramReader::ParseProfile(v, k, t);
+        else if (v.type == kTypeDEP0) ok = CDatagramReader::ParseDepth(v, dep);
+        else ok = CDatagramReader::ParseText(v, t);
+        if (!ok) ++res.badBodies;
+    }
+    res.skipped = r.SkippedBytes();
+    EXPECT_EQ(r.Offset(), buf.size);
+    return res;
+}
+
+}  // namespace
+
+TEST(DatagramTest, IntactStreamReadsWholeIncludingShortLastDatagram)
+{
+    const Stream s = GoodStream();
+    const ReadResult r = ReadAll(s.bytes);
+    EXPECT_EQ(r.kinds.size(), 1u + 3 * 3 + 1);
+    EXPECT_EQ(r.kinds.back(), "TAG0");
+    EXPECT_EQ(s.bytes.size() - s.offsets.back(), 24u);
+    EXPECT_EQ(r.skipped, 0u);
+    EXPECT_EQ(r.badBodies, 0);
+}
+
+TEST(DatagramTest, DamagedStreamsKeepEverythingUndamaged)
+{
+    const Stream good = GoodStream();
+    const std::size_t all = good.offsets.size();
+    const std::size_t raw1 = good.offsets[2];  // first RAW0, ping 0 channel 1
+    struct Row {
+        const char* legend;
+        std::function<void(Bytes&)> damage;
+        std::size_t framesRead;
+        int badBodies;
+    };
+    const std::vector<Row> rows = {
+        {"last datagram cut in half", [&](Bytes& b) { b.resize(good.offsets.back() + 12); }, all - 1, 0},
+        {"cut inside the trailing length of the last", [&](Bytes& b) { b.pop_back(); }, all - 1, 0},
+        {"only the first length word left", [&](Bytes& b) { b.resize(3); }, 0, 0},
+        {"empty file", [&](Bytes& b) { b.clear(); }, 0, 0},
+        {"1000 bytes of garbage between datagrams",
+         [&](Bytes& b) {
+             Bytes junk(1000);
+             for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = std::uint8_t(i * 37 + 11);
+             b.insert(b.begin() + std::ptrdiff_t(raw1), junk.begin(), junk.end());
+         },
+         all, 0},
+        {"garbage of 0xFF lengths at the start",
+         [&](Bytes& b) { b.insert(b.begin(), 64, 0xFF); }, all, 0},
+        {"wrong trailing length on one sample datagram",
+         [&](Bytes& b) { PutU32(b.data() + good.offsets[3] - 4, 5); }, all - 1, 0},
+        {"leading length larger than the file",
+         [&](Bytes& b) { PutU32(b.data() + raw1, 0x7FFFFFF0); }, all - 1, 0},
+        {"leading length smaller than a header",
+         [&](Bytes& b) { PutU32(b.data() + raw1, 4); }, all - 1, 0},
+        {"sample count far beyond the body",
+         [&](Bytes& b) { PutU32(b.data() + raw1 + 4 + kRawCount, 0xFFFFFFFF); }, all, 1},
+        {"sample count one too many",
+         [&](Bytes& b) { PutU32(b.data() + raw1 + 4 + kRawCount, 51); }, all, 1},
+        {"angle flag without room for angles",
+         [&](Bytes& b) { PutU16(b.data() + raw1 + 4 + kRawFlags, 3); }, all, 1},
+        {"configuration with 9 channels", [&](Bytes& b) { PutU32(b.data() + 4 + kConChannelCount, 9); }, all, 1},
+        {"configuration count past its body",
+         [&](Bytes& b) { PutU32(b.data() + 4 + kConChannelCount, 3); }, all, 1},
+        {"text without NUL fills its body",
+         [&](Bytes& b) {
+             const std::size_t o = good.offsets[1];
+             const std::uint32_t len = GetU32(b.data() + o);
+             std::fill(b.begin() + std::ptrdiff_t(o + 4 + 12), b.begin() + std::ptrdiff_t(o + 4 + len), 'A');
+         },
+         all, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.legend);
+        Bytes b = good.bytes;
+        row.damage(b);
+        const ReadResult r = ReadAll(b);
+        EXPECT_EQ(r.kinds.size(), row.framesRead);
+        EXPECT_EQ(r.badBodies, row.badBodies);
+    }
+}
+
+TEST(DatagramTest, WrongTrailingLengthResynchronisesByOneByte)
+{
+    Stream s = GoodStream();
+    PutU32(s.bytes.data() + s.offsets[2] + GetU32(s.bytes.data() + s.offsets[2]) + 4, 1);
+    ExactBuffer buf(s.bytes);
+    CDatagramReader r(buf.data.get(), buf.size);
+    SDatagramView v;
+    ASSERT_TRUE(r.Next(v));
+    ASSERT_TRUE(r.Next(v));
+    EXPECT_FALSE(r.FrameAt(s.offsets[2], v));
+    ASSERT_TRUE(r.Next(v));
+    // The broken frame is passed over byte by byte, so exactly its length
+    // counts as skipped and the next frame is found at its own offset.
+    EXPECT_EQ(v.offset, s.offsets[3]);
+    EXPECT_EQ(r.SkippedBytes(), s.offsets[3] - s.offsets[2]);
+}
