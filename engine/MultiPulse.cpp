@@ -1,0 +1,52 @@
+#include "engine/MultiPulse.h"
+
+#include <cmath>
+
+void CMultiPulse::ResetTracking()
+{
+    m_smoothed = 0.0;
+    m_state = 0;
+    m_hits = 0;
+    m_tracking = 0;
+}
+
+void CMultiPulse::Track(double v)
+{
+    const double window = 0.05 * m_limit;
+    if (!m_tracking) {
+        if (!(v < m_limit)) {
+            m_hits = 0;
+            m_smoothed = 0.0;
+            return;
+        }
+        if (m_smoothed == 0.0) {
+            m_hits = 1;
+            m_smoothed = v;
+            return;
+        }
+        if (std::fabs(m_smoothed - v) < window) {
+            ++m_hits;
+            m_smoothed = m_smoothed * 0.9 + v * 0.1;
+        } else {
+            m_hits = 0;
+        }
+        if (m_hits >= 5) {
+            m_state = 1;
+            m_misses = 0;
+            m_tracking = 1;
+        }
+        return;
+    }
+    if (!(v < m_limit)) {
+        ResetTracking();
+        return;
+    }
+    if (std::fabs(m_smoothed - v) < window) {
+        m_misses = 0;
+        m_smoothed = m_smoothed * 0.9 + v * 0.1;
+    } else {
+        ++m_misses;
+    }
+    if (m_misses >= 5)
+        ResetTracking();
+}
