@@ -1,0 +1,828 @@
+#include "platform/Registry.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <thread>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+// Marks a database file as one of our hives, so that a stray file at a
+// hive's path is refused instead of being written over.
+constexpr int kApplicationId = 0x5A565247;  // "ZVRG"
+constexpr std::int64_t kRootId = 1;
+constexpr int kBusyTimeoutMs = 10000;
+
+constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | REG_DELETE | WRITE_DAC |
+                                WRITE_OWNER;
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+struct Value {
+    std::string name;
+    std::string lname;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+
+struct Node {
+    std::int64_t id = 0;
+    Node* parent = nullptr;
+    std::string name;
+    std::string cls;
+    std::map<std::string, Node*> children;  // by lower-case name: enumeration order
+    std::vector<Value> values;              // in the order first written
+
+    Value* FindValue(const std::string& lname) {
+        for (auto& v : values) {
+            if (v.lname == lname) return &v;
+        }
+        return nullptr;
+    }
+};
+
+// One prepared statement, reset after each use.
+class Stmt {
+public:
+    Stmt(sqlite3* db, const char* sql) { rc_ = sqlite3_prepare_v2(db, sql, -1, &st_, nullptr); }
+    ~Stmt() { sqlite3_finalize(st_); }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+    bool ok() const { return rc_ == SQLITE_OK && st_ != nullptr; }
+    sqlite3_stmt* get() { return st_; }
+    int step() { return sqlite3_step(st_); }
+
+private:
+    sqlite3_stmt* st_ = nullptr;
+    int rc_ = SQLITE_ERROR;
+};
+
+void MakeParentDirs(const std::string& path) {
+    for (std::size_t pos = path.find('/', 1); pos != std::string::npos; pos = path.find('/', pos + 1)) {
+        ::mkdir(path.substr(0, pos).c_str(), 0755);
+    }
+}
+
+// A file path as an SQLite URI: everything but unreserved characters and
+// "/" percent-encoded, so that "?", "#" or "%" in a folder name stay part of
+// the path.
+std::string FileUri(const std::string& path, const char* query) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 15];
+        }
+    }
+    return uri + "?" + query;
+}
+
+class Hive {
+public:
+    enum class Mode { Writable, ReadOnly, Absent, Broken };
+
+    explicit Hive(std::string path) : path_(std::move(path)) { Open(); }
+    ~Hive() {
+        if (db_) sqlite3_close_v2(db_);
+    }
+    Hive(const Hive&) = delete;
+    Hive& operator=(const Hive&) = delete;
+
+    Mode mode() const { return mode_; }
+    bool writable() const { return mode_ == Mode::Writable; }
+
+    // Brings the in-memory copy up to date with what other processes have
+    // committed. Cheap when nothing changed: one look at the shared WAL index.
+    LONG Refresh() {
+        if (mode_ == Mode::Broken) return ERROR_CANTREAD;
+        if (!db_) return ERROR_SUCCESS;
+        std::int64_t version = 0;
+        if (!DataVersion(version)) return ERROR_CANTREAD;
+        if (version == dataVersion_ && !stale_) return ERROR_SUCCESS;
+        if (!Reload()) return ERROR_CANTREAD;
+        dataVersion_ = version;
+        return ERROR_SUCCESS;
+    }
+
+    Node* Find(std::int64_t id) {
+        auto it = nodes_.find(id);
+        return it == nodes_.end() ? nullptr : it->second.get();
+    }
+
+    // Runs body inside one write transaction on a fresh copy; body changes
+    // both the database and the copy. When anything fails the transaction
+    // is rolled back and the copy reloaded, so the two never disagree.
+    template <class Body>
+    LONG Write(std::int64_t keyId, Body&& body) {
+        if (!writable()) return ERROR_ACCESS_DENIED;
+        if (!Exec("BEGIN IMMEDIATE")) return ERROR_CANTWRITE;
+        LONG rc = Refresh();
+        Node* node = nullptr;
+        if (rc == ERROR_SUCCESS) {
+            node = Find(keyId);
+            if (!node) rc = ERROR_KEY_DELETED;
+        }
+        if (rc == ERROR_SUCCESS) rc = body(*node);
+        if (rc == ERROR_SUCCESS && !Exec("COMMIT")) rc = ERROR_CANTWRITE;
+        if (rc != ERROR_SUCCESS) {
+            Exec("ROLLBACK");
+            stale_ = true;
+        }
+        return rc;
+    }
+
+    // Creates a child of parent inside a write transaction.
+    LONG InsertKey(Node& parent, const std::string& name, const std::string& cls, Node*& created) {
+        Stmt st(db_, "INSERT INTO keys(parent, name, lname, class) VALUES(?, ?, ?, ?)");
+        if (!st.ok()) return ERROR_CANTWRITE;
+        const std::string lname = Lower(name);
+        sqlite3_bind_int64(st.get(), 1, parent.id);
+        sqlite3_bind_text(st.get(), 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st.get(), 3, lname.data(), static_cast<int>(lname.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st.get(), 4, cls.data(), static_cast<int>(cls.size()), SQLITE_TRANSIENT);
+        if (st.step() != SQLITE_DONE) return ERROR_CANTWRITE;
+        created = AddNode(sqlite3_last_insert_rowid(db_), &parent, name, cls);
+        return ERROR_SUCCESS;
+    }
+
+    LONG UpsertValue(Node& node, const std::string& name, DWORD type, const BYTE* data, DWORD size) {
+        Stmt st(db_,
+                "INSERT INTO vals(key, name, lname, type, data) VALUES(?, ?, ?, ?, ?) "
+                "ON CONFLICT(key, lname) DO UPDATE SET type = excluded.type, data = excluded.data");
+        if (!st.ok()) return ERROR_CANTWRITE;
+        const std::string lname = Lower(name);
+        sqlite3_bind_int64(st.get(), 1, node.id);
+        sqlite3_bind_text(st.get(), 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st.get(), 3, lname.data(), static_cast<int>(lname.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int64(st.get(), 4, type);
+        if (size == 0) {
+            sqlite3_bind_zeroblob(st.get(), 5, 0);
+        } else {
+            sqlite3_bind_blob(st.get(), 5, data, static_cast<int>(size), SQLITE_TRANSIENT);
+        }
+        if (st.step() != SQLITE_DONE) return ERROR_CANTWRITE;
+        Value* v = node.FindValue(lname);
+        if (!v) {
+            node.values.push_back(Value{name, lname, type, {}});
+            v = &node.values.back();
+        }
+        v->type = type;
+        v->data.assign(data, data + size);
+        return ERROR_SUCCESS;
+    }
+
+    LONG RemoveValue(Node& node, const std::string& name) {
+        const std::string lname = Lower(name);
+        auto it = std::find_if(node.values.begin(), node.values.end(),
+                               [&](const Value& v) { return v.lname == lname; });
+        if (it == node.values.end()) return ERROR_FILE_NOT_FOUND;
+        Stmt st(db_, "DELETE FROM vals WHERE key = ? AND lname = ?");
+        if (!st.ok()) return ERROR_CANTWRITE;
+        sqlite3_bind_int64(st.get(), 1, node.id);
+        sqlite3_bind_text(st.get(), 2, lname.data(), static_cast<int>(lname.size()), SQLITE_TRANSIENT);
+        if (st.step() != SQLITE_DONE) return ERROR_CANTWRITE;
+        node.values.erase(it);
+        return ERROR_SUCCESS;
+    }
+
+    LONG RemoveLeaf(Node& node) {
+        if (!node.parent) return ERROR_ACCESS_DENIED;
+        if (!node.children.empty()) return ERROR_ACCESS_DENIED;
+        Stmt sv(db_, "DELETE FROM vals WHERE key = ?");
+        Stmt sk(db_, "DELETE FROM keys WHERE id = ?");
+        if (!sv.ok() || !sk.ok()) return ERROR_CANTWRITE;
+        sqlite3_bind_int64(sv.get(), 1, node.id);
+        sqlite3_bind_int64(sk.get(), 1, node.id);
+        if (sv.step() != SQLITE_DONE || sk.step() != SQLITE_DONE) return ERROR_CANTWRITE;
+        node.parent->children.erase(Lower(node.name));
+        nodes_.erase(node.id);
+        return ERROR_SUCCESS;
+    }
+
+    LONG Flush() {
+        if (!writable()) return ERROR_SUCCESS;
+        // A full checkpoint syncs the write-ahead log and the database file,
+        // which makes every commit so far durable.
+        Stmt st(db_, "PRAGMA wal_checkpoint(FULL)");
+        if (!st.ok() || st.step() != SQLITE_ROW) return ERROR_CANTWRITE;
+        return ERROR_SUCCESS;
+    }
+
+private:
+    bool Exec(const char* sql) { return db_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+    bool DataVersion(std::int64_t& version) {
+        if (!versionStmt_) {
+            if (sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &versionStmt_, nullptr) != SQLITE_OK) {
+                return false;
+            }
+        }
+        const bool ok = sqlite3_step(versionStmt_) == SQLITE_ROW;
+        if (ok) version = sqlite3_column_int64(versionStmt_, 0);
+        sqlite3_reset(versionStmt_);
+        return ok;
+    }
+
+    Node* AddNode(std::int64_t id, Node* parent, const std::string& name, const std::string& cls) {
+        auto node = std::make_unique<Node>();
+        node->id = id;
+        node->parent = parent;
+        node->name = name;
+        node->cls = cls;
+        Node* raw = node.get();
+        nodes_[id] = std::move(node);
+        if (parent) parent->children[Lower(name)] = raw;
+        return raw;
+    }
+
+    void ResetToEmptyRoot() {
+        nodes_.clear();
+        AddNode(kRootId, nullptr, "", "");
+    }
+
+    // Reads the whole hive. Keys come in id order, so a parent is always
+    // read before its children.
+    bool Reload() {
+        const bool ownTransaction = sqlite3_get_autocommit(db_) != 0;
+        if (ownTransaction && !Exec("BEGIN")) return false;
+        bool ok = LoadTables();
+        if (ownTransaction) Exec(ok ? "COMMIT" : "ROLLBACK");
+        stale_ = !ok;
+        return ok;
+    }
+
+    bool LoadTables() {
+        ResetToEmptyRoot();
+        Stmt keys(db_, "SELECT id, parent, name, class FROM keys WHERE id <> 1 ORDER BY id");
+        if (!keys.ok()) return false;
+        int rc;
+        while ((rc = keys.step()) == SQLITE_ROW) {
+            const auto id = sqlite3_column_int64(keys.get(), 0);
+            Node* parent = Find(sqlite3_column_int64(keys.get(), 1));
+            if (!parent) continue;  // orphan of a damaged file: not reachable
+            const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(keys.get(), 2));
+            const auto* cls = reinterpret_cast<const char*>(sqlite3_column_text(keys.get(), 3));
+            AddNode(id, parent, name ? name : "", cls ? cls : "");
+        }
+        if (rc != SQLITE_DONE) return false;
+        Stmt vals(db_, "SELECT key, name, type, data FROM vals ORDER BY id");
+        if (!vals.ok()) return false;
+        while ((rc = vals.step()) == SQLITE_ROW) {
+            Node* node = Find(sqlite3_column_int64(vals.get(), 0));
+            if (!node) continue;
+            const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(vals.get(), 1));
+            Value v;
+            v.name = name ? name : "";
+            v.lname = Lower(v.name);
+            v.type = static_cast<DWORD>(sqlite3_column_int64(vals.get(), 2));
+            const auto* blob = static_cast<const BYTE*>(sqlite3_column_blob(vals.get(), 3));
+            const int size = sqlite3_column_bytes(vals.get(), 3);
+            if (blob && size > 0) v.data.assign(blob, blob + size);
+            node->values.push_back(std::move(v));
+        }
+        return rc == SQLITE_DONE;
+    }
+
+    // Checks that the file is one of ours and, when it may be written,
+    // gives a new file its tables.
+    bool PrepareSchema(bool mayWrite) {
+        std::int64_t appId = -1;
+        {
+            Stmt st(db_, "PRAGMA application_id");
+            if (!st.ok() || st.step() != SQLITE_ROW) return false;
+            appId = sqlite3_column_int64(st.get(), 0);
+        }
+        if (appId == kApplicationId) return true;
+        if (!mayWrite) return false;
+        if (!Exec("BEGIN IMMEDIATE")) return false;
+        bool empty = false;
+        {
+            Stmt st(db_, "SELECT count(*) FROM sqlite_master");
+            empty = st.ok() && st.step() == SQLITE_ROW && sqlite3_column_int64(st.get(), 0) == 0;
+        }
+        bool ok = false;
+        if (empty) {
+            ok = Exec("CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER, "
+                      "name TEXT NOT NULL, lname TEXT NOT NULL, class TEXT NOT NULL DEFAULT '', "
+                      "UNIQUE(parent, lname))") &&
+                 Exec("CREATE TABLE vals(id INTEGER PRIMARY KEY AUTOINCREMENT, key INTEGER NOT NULL, "
+                      "name TEXT NOT NULL, lname TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL, "
+                      "UNIQUE(key, lname))") &&
+                 Exec("INSERT INTO keys(id, parent, name, lname) VALUES(1, NULL, '', '')") &&
+                 Exec(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
+        } else {
+            // Another process may have created it between our two looks.
+            Stmt st(db_, "PRAGMA application_id");
+            ok = st.ok() && st.step() == SQLITE_ROW && sqlite3_column_int64(st.get(), 0) == kApplicationId;
+        }
+        if (ok && !Exec("COMMIT")) ok = false;
+        if (!ok) Exec("ROLLBACK");
+        return ok;
+    }
+
+    // Switching a new file to WAL needs a moment alone with it, and SQLite
+    // does not wait for that by itself when another process is doing the
+    // same: retry until the busy time-out.
+    bool SwitchToWal() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+        auto pause = std::chrono::microseconds(100);
+        while (true) {
+            Stmt wal(db_, "PRAGMA journal_mode = WAL");
+            const int rc = wal.ok() ? wal.step() : SQLITE_ERROR;
+            if (rc == SQLITE_ROW) {
+                const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(wal.get(), 0));
+                return mode && std::strcmp(mode, "wal") == 0;
+            }
+            if ((rc & 0xFF) != SQLITE_BUSY && (rc & 0xFF) != SQLITE_LOCKED) return false;
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(pause);
+            pause = std::min(pause * 2, std::chrono::microseconds(20000));
+        }
+    }
+
+    void CloseDb() {
+        if (versionStmt_) sqlite3_finalize(versionStmt_);
+        versionStmt_ = nullptr;
+        if (db_) sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+
+    bool OpenWith(const std::string& name, int flags, bool mayWrite) {
+        if (sqlite3_open_v2(name.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+            CloseDb();
+            return false;
+        }
+        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+        if (mayWrite) {
+            if (sqlite3_db_readonly(db_, "main") != 0) {
+                CloseDb();
+                return false;
+            }
+            if (!SwitchToWal()) {
+                CloseDb();
+                return false;
+            }
+            Exec("PRAGMA synchronous = NORMAL");
+        }
+        return true;
+    }
+
+    void Open() {
+        ResetToEmptyRoot();
+        if (path_.empty()) {
+            mode_ = Mode::Absent;
+            return;
+        }
+        MakeParentDirs(path_);
+        if (OpenWith(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, true)) {
+            if (PrepareSchema(true) && Reload() && DataVersion(dataVersion_)) {
+                mode_ = Mode::Writable;
+                return;
+            }
+            // Not a file we may use: refuse rather than write over it.
+            CloseDb();
+            mode_ = ::access(path_.c_str(), F_OK) == 0 ? Mode::Broken : Mode::Absent;
+            return;
+        }
+        if (::access(path_.c_str(), F_OK) != 0) {
+            mode_ = Mode::Absent;
+            return;
+        }
+        // A file we may only read. Where its folder cannot be written either
+        // the shared WAL index cannot be made, and the file is read as it
+        // stands.
+        auto openReadOnly = [this](const std::string& name, int extraFlags) {
+            if (OpenWith(name, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | extraFlags, false) &&
+                PrepareSchema(false) && Reload() && DataVersion(dataVersion_)) {
+                return true;
+            }
+            CloseDb();
+            return false;
+        };
+        if (openReadOnly(path_, 0) || openReadOnly(FileUri(path_, "immutable=1"), SQLITE_OPEN_URI)) {
+            mode_ = Mode::ReadOnly;
+            return;
+        }
+        CloseDb();
+        ResetToEmptyRoot();
+        mode_ = Mode::Broken;
+    }
+
+    std::string path_;
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* versionStmt_ = nullptr;
+    Mode mode_ = Mode::Absent;
+    std::int64_t dataVersion_ = -1;
+    bool stale_ = false;
+    std::unordered_map<std::int64_t, std::unique_ptr<Node>> nodes_;
+};
+
+constexpr int kHiveCount = 3;
+
+int PredefinedIndex(HKEY h) {
+    if (h == HKEY_CLASSES_ROOT) return 0;
+    if (h == HKEY_CURRENT_USER) return 1;
+    if (h == HKEY_LOCAL_MACHINE) return 2;
+    return -1;
+}
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? std::string(v) : fallback;
+}
+
+std::string ConfigHome() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && *xdg) return xdg;
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.config";
+}
+
+std::string HivePath(int index) {
+    switch (index) {
+    case 0:
+        return EnvOr("ZELVAR_CLASSES_HIVE", ConfigHome() + "/zelvar/classes.db");
+    case 1:
+        return EnvOr("ZELVAR_USER_HIVE", ConfigHome() + "/zelvar/user.db");
+    case 2:
+        return EnvOr("ZELVAR_MACHINE_HIVE", "/etc/zelvar/machine.db");
+    default:
+        return {};
+    }
+}
+
+// Splits a key path into names. A leading separator or an empty name inside
+// the path is refused; one trailing separator is allowed.
+LONG SplitPath(const char* path, std::vector<std::string>& parts) {
+    parts.clear();
+    if (!path) return ERROR_SUCCESS;
+    std::string_view rest(path);
+    if (rest.empty()) return ERROR_SUCCESS;
+    if (rest.front() == '\\') return ERROR_BAD_PATHNAME;
+    if (rest.back() == '\\') rest.remove_suffix(1);
+    while (true) {
+        const auto pos = rest.find('\\');
+        const std::string_view part = rest.substr(0, pos);
+        if (part.empty()) return ERROR_BAD_PATHNAME;
+        if (part.size() > REG_MAX_KEY_NAME) return ERROR_INVALID_PARAMETER;
+        parts.emplace_back(part);
+        if (pos == std::string_view::npos) break;
+        rest.remove_prefix(pos + 1);
+    }
+    return ERROR_SUCCESS;
+}
+
+Node* Walk(Node* from, const std::vector<std::string>& parts, std::size_t& matched) {
+    matched = 0;
+    Node* node = from;
+    for (const auto& part : parts) {
+        auto it = node->children.find(Lower(part));
+        if (it == node->children.end()) break;
+        node = it->second;
+        ++matched;
+    }
+    return node;
+}
+
+// Copies a name into a caller's character buffer of *cch characters
+// (terminator included); on success *cch becomes the length.
+LONG CopyName(const std::string& name, char* buffer, DWORD* cch) {
+    if (!buffer || !cch) return ERROR_INVALID_PARAMETER;
+    if (name.size() + 1 > *cch) return ERROR_MORE_DATA;
+    std::memcpy(buffer, name.data(), name.size());
+    buffer[name.size()] = '\0';
+    *cch = static_cast<DWORD>(name.size());
+    return ERROR_SUCCESS;
+}
+
+LONG CopyData(const Value& v, DWORD* type, BYTE* data, DWORD* cb) {
+    if (data && !cb) return ERROR_INVALID_PARAMETER;
+    if (type) *type = v.type;
+    if (!cb) return ERROR_SUCCESS;
+    const auto size = static_cast<DWORD>(v.data.size());
+    if (data && size > *cb) {
+        *cb = size;
+        return ERROR_MORE_DATA;
+    }
+    if (data && size > 0) std::memcpy(data, v.data.data(), size);
+    *cb = size;
+    return ERROR_SUCCESS;
+}
+
+class Store {
+public:
+    struct Handle {
+        int hive = -1;
+        std::int64_t keyId = 0;
+        REGSAM access = 0;
+    };
+
+    // Resolves a handle to its hive and key with an up-to-date copy. The
+    // caller holds the lock.
+    LONG Resolve(HKEY h, Handle& handle, Hive*& hive, Node*& node) {
+        const int pre = PredefinedIndex(h);
+        if (pre >= 0) {
+            handle.hive = pre;
+            handle.keyId = kRootId;
+            handle.access = KEY_ALL_ACCESS;
+        } else {
+            auto it = handles_.find(reinterpret_cast<std::uintptr_t>(h));
+            if (it == handles_.end()) return ERROR_INVALID_HANDLE;
+            handle = it->second;
+        }
+        hive = HiveAt(handle.hive);
+        if (pre >= 0 && !hive->writable()) handle.access &= ~kWriteRights;
+        if (const LONG rc = hive->Refresh(); rc != ERROR_SUCCESS) return rc;
+        node = hive->Find(handle.keyId);
+        return node ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+    }
+
+    Hive* HiveAt(int index) {
+        if (!hives_[index]) hives_[index] = std::make_unique<Hive>(HivePath(index));
+        return hives_[index].get();
+    }
+
+    // Grants the access asked for, or refuses write access to a hive that
+    // cannot be written.
+    static LONG Grant(const Hive& hive, REGSAM desired, REGSAM& granted) {
+        if (desired & MAXIMUM_ALLOWED) {
+            granted = hive.writable() ? KEY_ALL_ACCESS : KEY_READ;
+            return ERROR_SUCCESS;
+        }
+        if ((desired & kWriteRights) && !hive.writable()) return ERROR_ACCESS_DENIED;
+        granted = desired;
+        return ERROR_SUCCESS;
+    }
+
+    HKEY NewHandle(int hive, std::int64_t keyId, REGSAM access) {
+        const std::uintptr_t value = nextHandle_;
+        nextHandle_ += 4;
+        handles_[value] = Handle{hive, keyId, access};
+        return reinterpret_cast<HKEY>(value);
+    }
+
+    bool CloseHandle(HKEY h) { return handles_.erase(reinterpret_cast<std::uintptr_t>(h)) > 0; }
+
+    void Reset() {
+        handles_.clear();
+        for (auto& h : hives_) h.reset();
+    }
+
+    std::mutex mutex;
+
+private:
+    std::unique_ptr<Hive> hives_[kHiveCount];
+    std::unordered_map<std::uintptr_t, Handle> handles_;
+    std::uintptr_t nextHandle_ = 0x1000;  // never reused, so a stale handle stays invalid
+};
+
+Store& TheStore() {
+    // Never destroyed: objects torn down at exit may still close their keys.
+    static Store* store = new Store;
+    return *store;
+}
+
+}  // namespace
+
+LONG RegOpenKeyEx(HKEY hKey, const char* lpSubKey, DWORD ulOptions, REGSAM samDesired, HKEY* phkResult) {
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;
+    std::vector<std::string> parts;
+    if (const LONG rc = SplitPath(lpSubKey, parts); rc != ERROR_SUCCESS) return rc;
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    Store::Handle handle;
+    Hive* hive = nullptr;
+    Node* node = nullptr;
+    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
+    std::size_t matched = 0;
+    Node* target = Walk(node, parts, matched);
+    if (matched != parts.size()) return ERROR_FILE_NOT_FOUND;
+    REGSAM granted = 0;
+    if (const LONG rc = Store::Grant(*hive, samDesired, granted); rc != ERROR_SUCCESS) return rc;
+    *phkResult = s.NewHandle(handle.hive, target->id, granted);
+    return ERROR_SUCCESS;
+}
+
+LONG RegCreateKeyEx(HKEY hKey, const char* lpSubKey, DWORD, const char* lpClass, DWORD, REGSAM samDesired,
+                    const void*, HKEY* phkResult, LPDWORD lpdwDisposition) {
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;
+    std::vector<std::string> parts;
+    if (const LONG rc = SplitPath(lpSubKey, parts); rc != ERROR_SUCCESS) return rc;
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    Store::Handle handle;
+    Hive* hive = nullptr;
+    Node* node = nullptr;
+    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
+    REGSAM granted = 0;
+    if (const LONG rc = Store::Grant(*hive, samDesired, granted); rc != ERROR_SUCCESS) return rc;
+
+    std::size_t matched = 0;
+    Node* target = Walk(node, parts, matched);
+    DWORD disposition = REG_OPENED_EXISTING_KEY;
+    if (matched != parts.size()) {
+        if (!(handle.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+        const std::string cls = lpClass ? lpClass : "";
+        std::int64_t createdId = 0;
+        const LONG rc = hive->Write(handle.keyId, [&](Node& start) {
+            // Walk again: the copy may have been reloaded inside the transaction.
+            std::size_t have = 0;
+            Node* at = Walk(&start, parts, have);
+            for (std::size_t i = have; i < parts.size(); ++i) {
+                Node* created = nullptr;
+                const LONG irc = hive->InsertKey(*at, parts[i], i + 1 == parts.size() ? cls : std::string(), created);
+                if (irc != ERROR_SUCCESS) return irc;
+                at = created;
+            }
+            disposition = have == parts.size() ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+            createdId = at->id;
+            return ERROR_SUCCESS;
+        });
+        if (rc != ERROR_SUCCESS) return rc;
+        target = hive->Find(createdId);
+        if (!target) return ERROR_CANTWRITE;
+    }
+    *phkResult = s.NewHandle(handle.hive, target->id, granted);
+    if (lpdwDisposition) *lpdwDisposition = disposition;
+    return ERROR_SUCCESS;
+}
+
+LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
+    if (cbData > 0 && !lpData) return ERROR_INVALID_PARAMETER;
+    const std::string name = lpValueName ? lpValueName : "";
+    if (name.size() > REG_MAX_VALUE_NAME) return ERROR_INVALID_PARAMETER;
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    Store::Handle handle;
+    Hive* hive = nullptr;
+    Node* node = nullptr;
+    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
+    if (!(handle.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    return hive->Write(handle.keyId,
+                       [&](Node& key) { return hive->UpsertValue(key, name, dwType, lpData, cbData); });
+}
+
+LONG RegQueryValueEx(HKEY hKey, const char* lpValueName, LPDWORD, LPDWORD lpType, BYTE* lpData, LPDWORD lpcbData) {
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    Store::Handle handle;
+    Hive* hive = nullptr;
+    Node* node = nullptr;
+    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
+    if (!(handle.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    const Value* v = node->FindValue(Lower(lpValueName ? lpValueName : ""));
+    if (!v) return ERROR_FILE_NOT_FOUND;
+    return CopyData(*v, lpType, lpData, lpcbData);
+}
+
+LONG RegEnumKeyEx(HKEY hKey, DWORD dwIndex, char* lpName, LPDWORD lpcchName, LPDWORD, char* lpClass,
+                  LPDWORD lpcchClass, void*) {
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    Store::Handle handle;
+    Hive* hive = nullptr;
+    Node* node = nullptr;
+    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
+    if (!(handle.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
+    if (dwIndex >= node->children.size()) return ERROR_NO_MORE_ITEMS;
+    const Node* child = std::next(node->children.begin(), dwIndex)->second;
+    if (const LONG rc = CopyName(child->name, lpName, lpcchName); rc != ERROR_SUCCESS) return rc;
+    if (lpClass) return CopyName(child->cls, lpClass, lpcchClass);
+    return ERROR_SUCCESS;
+}
+
+LONG RegEnumValue(HKEY hKey, DWORD dwIndex, char* lpValueName, LPDWORD lpcchValueName, LPDWORD, LPDWORD lpType,
+                  BYTE* lpData, LPDWORD lpcbData) {
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    Store::Handle handle;
+    Hive* hive = nullptr;
+    Node* node = nullptr;
+    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
+    if (!(handle.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    if (dwIndex >= node->values.size()) return ERROR_NO_MORE_ITEMS;
+    const Value& v = node->values[dwIndex];
+    if (const LONG rc = CopyName(v.name, lpValueName, lpcchValueName); rc != ERROR_SUCCESS) return rc;
+    return CopyData(v, lpType, lpData, lpcbData);
+}
+
+LONG RegDeleteKey(HKEY hKey, const char* lpSubKey) {
+    std::vector<std::string> parts;
+    if (const LONG rc = SplitPath(lpSubKey, parts); rc != ERROR_SUCCESS) return rc;
+    if (parts.empty()) return ERROR_INVALID_PARAMETER;
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    Store::Handle handle;
+    Hive* hive = nullptr;
+    Node* node = nullptr;
+    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
+    std::size_t matched = 0;
+    Walk(node, parts, matched);
+    if (matched != parts.size()) return ERROR_FILE_NOT_FOUND;
+    if (!hive->writable()) return ERROR_ACCESS_DENIED;
+    return hive->Write(handle.keyId, [&](Node& start) {
+        std::size_t have = 0;
+        Node* target = Walk(&start, parts, have);
+        if (have != parts.size()) return ERROR_FILE_NOT_FOUND;
+        return hive->RemoveLeaf(*target);
+    });
+}
+
+LONG RegDeleteValue(HKEY hKey, const char* lpValueName) {
+    const std::string name = lpValueName ? lpValueName : "";
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    Store::Handle handle;
+    Hive* hive = nullptr;
+    Node* node = nullptr;
+    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
+    if (!(handle.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    if (!node->FindValue(Lower(name))) return ERROR_FILE_NOT_FOUND;
+    return hive->Write(handle.keyId, [&](Node& key) { return hive->RemoveValue(key, name); });
+}
+
+LONG RegCloseKey(HKEY hKey) {
+    if (PredefinedIndex(hKey) >= 0) return ERROR_SUCCESS;
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    return s.CloseHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+LONG RegFlushKey(HKEY hKey) {
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    Store::Handle handle;
+    Hive* hive = nullptr;
+    Node* node = nullptr;
+    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
+    return hive->Flush();
+}
+
+LONG RegQueryInfoKey(HKEY hKey, char* lpClass, LPDWORD lpcchClass, LPDWORD, LPDWORD lpcSubKeys,
+                     LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
+                     LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor, void*) {
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    Store::Handle handle;
+    Hive* hive = nullptr;
+    Node* node = nullptr;
+    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
+    if (!(handle.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    if (lpClass) {
+        if (const LONG rc = CopyName(node->cls, lpClass, lpcchClass); rc != ERROR_SUCCESS) return rc;
+    } else if (lpcchClass) {
+        *lpcchClass = static_cast<DWORD>(node->cls.size());
+    }
+    DWORD maxKey = 0, maxClass = 0, maxName = 0, maxData = 0;
+    for (const auto& [lname, child] : node->children) {
+        maxKey = std::max(maxKey, static_cast<DWORD>(child->name.size()));
+        maxClass = std::max(maxClass, static_cast<DWORD>(child->cls.size()));
+    }
+    for (const auto& v : node->values) {
+        maxName = std::max(maxName, static_cast<DWORD>(v.name.size()));
+        maxData = std::max(maxData, static_cast<DWORD>(v.data.size()));
+    }
+    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(node->children.size());
+    if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxKey;
+    if (lpcbMaxClassLen) *lpcbMaxClassLen = maxClass;
+    if (lpcValues) *lpcValues = static_cast<DWORD>(node->values.size());
+    if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
+    if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;
+    if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
+    return ERROR_SUCCESS;
+}
+
+void RegistryResetStore() {
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    s.Reset();
+}
+
+std::string RegistryHivePath(HKEY hRoot) {
+    const int index = PredefinedIndex(hRoot);
+    return index >= 0 ? HivePath(index) : std::string();
+}
