@@ -104,9 +104,7 @@ public:
     enum class Mode { Writable, ReadOnly, Absent, Broken };
 
     explicit Hive(std::string path) : path_(std::move(path)) { Open(); }
-    ~Hive() {
-        if (db_) sqlite3_close_v2(db_);
-    }
+    ~Hive() { CloseDb(); }
     Hive(const Hive&) = delete;
     Hive& operator=(const Hive&) = delete;
 
