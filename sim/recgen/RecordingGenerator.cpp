@@ -1,0 +1,308 @@
+#include "sim/recgen/RecordingGenerator.h"
+
+#include "sim/recgen/RecGenWriter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace zv::recgen {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kUnitsPerDb = 85.0413592;
+
+// A counter-based generator: the value for (seed, ping, channel, index) is
+// the same whatever order samples are made in, so tests can recompute any
+// ping without writing the file.
+std::uint64_t Mix(std::uint64_t x)
+{
+    x += 0x9E3779B97F4A7C15ULL;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+    return x ^ (x >> 31);
+}
+
+double Uniform(std::uint64_t seed, std::uint64_t a, std::uint64_t b, std::uint64_t c)
+{
+    const std::uint64_t h = Mix(seed ^ Mix(a ^ Mix(b ^ Mix(c))));
+    return double(h >> 11) * (1.0 / 9007199254740992.0);  // [0, 1)
+}
+
+std::string Checksummed(const std::string& body)
+{
+    unsigned cs = 0;
+    for (char c : body) cs ^= std::uint8_t(c);
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "*%02X", cs);
+    return "$" + body + tail;
+}
+
+// Degrees as NMEA "ddmm.mmmm" (or dddmm.mmmm) and its hemisphere letter.
+std::string NmeaAngle(double deg, int degreeDigits, char pos, char neg, char& hemi)
+{
+    hemi = deg >= 0 ? pos : neg;
+    deg = std::fabs(deg);
+    int whole = int(deg);
+    double minutes = (deg - whole) * 60.0;
+    if (minutes >= 59.99995) {  // would print as 60.0000
+        minutes = 0;
+        ++whole;
+    }
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*d", degreeDigits, whole % 1000);
+    std::string m = Fixed(minutes, 4);
+    if (minutes < 10) m = "0" + m;
+    return buf + m;
+}
+
+void TimeOfDay(std::uint64_t filetime, int& h, int& m, double& s, int& year, int& month, int& day)
+{
+    const std::uint64_t secs1601 = filetime / 10000000ULL;
+    const std::int64_t unixSecs = std::int64_t(secs1601) - 11644473600LL;
+    const std::int64_t days = unixSecs >= 0 ? unixSecs / 86400 : (unixSecs - 86399) / 86400;
+    const std::int64_t sod = unixSecs - days * 86400;
+    h = int(sod / 3600);
+    m = int(sod / 60 % 60);
+    s = double(sod % 60) + double(filetime % 10000000ULL) / 1e7;
+    // Civil date from days since 1970-01-01 (proleptic Gregorian).
+    std::int64_t z = days + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    day = int(doy - (153 * mp + 2) / 5 + 1);
+    month = int(mp < 10 ? mp + 3 : mp - 9);
+    year = int(yoe + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+}  // namespace
+
+CRecordingGenerator::CRecordingGenerator(SRecGenScene scene) : m_scene(std::move(scene))
+{
+    CompleteScene(m_scene);
+}
+
+std::int16_t CRecordingGenerator::PowerWord(double db)
+{
+    const double w = std::trunc(db * kUnitsPerDb);
+    if (!(w == w) || w <= -20000.0) return -20000;
+    return std::int16_t(std::min(w, 32767.0));
+}
+
+double CRecordingGenerator::Absorption(double f) const
+{
+    // A smooth stand-in for sea-water absorption, dB/m: about 0.01 at
+    // 38 kHz and 0.04 at 200 kHz.
+    return 0.0098 * std::pow(f / 38000.0, 0.85);
+}
+
+std::string CRecordingGenerator::ChannelId(std::size_t channel) const
+{
+    const SRecGenChannel& ch = m_scene.channels.at(channel);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "Synthetic %d kHz CH%zu", int(ch.frequencyHz / 1000.0), channel + 1);
+    return buf;
+}
+
+void CRecordingGenerator::PingSamples(int ping, std::size_t channel, std::vector<std::int16_t>& power,
+                                      std::vector<std::int16_t>& angle) const
+{
+    const SRecGenChannel& ch = m_scene.channels.at(channel);
+    const std::uint64_t seed = m_scene.seed;
+    const double c = m_scene.soundVelocity;
+    const double rangePerSample = ch.sampleInterval * c * 0.5;
+    const double alpha = Absorption(ch.frequencyHz);
+    const double bottomRange = BottomDepthAt(m_scene, ping) - ch.draught;
+    const bool school = ping >= m_scene.schoolFirstPing && ping <= m_scene.schoolLastPing;
+    const double schoolTop = m_scene.schoolDepth - m_scene.schoolHeight / 2 - ch.draught;
+    const double schoolBottom = m_scene.schoolDepth + m_scene.schoolHeight / 2 - ch.draught;
+    const std::size_t n = ch.samples;
+    power.assign(n, 0);
+    angle.assign(ch.splitBeam ? n : 0, 0);
+
+    // Targets of this ping: range, and the two angles in degrees.
+    struct Target { double range, along, athwart; };
+    std::vector<Target> targets;
+    for (int k = 0; k < m_scene.targetsPerPing; ++k) {
+        const double lo = 5.0, hi = std::max(lo + 1.0, bottomRange - 3.0);
+        targets.push_back({lo + (hi - lo) * Uniform(seed, 1000 + ping, 7, k),
+                           -3.0 + 6.0 * Uniform(seed, 2000 + ping, 7, k),
+                           -3.0 + 6.0 * Uniform(seed, 3000 + ping, 7, k)});
+    }
+    const double pulseRange = std::max(ch.pulseDuration * c * 0.5, rangePerSample);
+
+    for (std::size_t i = 0; i < n; ++i) {
+        const double r = (double(i) + 0.5) * rangePerSample;
+        const double noise = m_scene.noiseDb + 6.0 * (Uniform(seed, ping, channel, i) - 0.5);
+        double spreadCache = -1.0;
+        auto spread = [&] { return spreadCache >= 0.0 ? spreadCache : (spreadCache = std::max(0.0, 20.0 * std::log10(r) + 2.0 * alpha * r)); };
+        double linear = 0.0;
+        double along = 0.0, athwart = 0.0;
+        if (school && r >= schoolTop && r <= schoolBottom)
+            linear += std::pow(10.0, (m_scene.schoolSv + 3.0 * Uniform(seed, ping, channel + 100, i) - spread()) / 10.0);
+        if (r >= bottomRange) {
+            // The bottom echo peaks at the bottom and fades 6 dB a metre.
+            const double below = r - bottomRange;
+            linear += std::pow(10.0, (m_scene.bottomSv - 6.0 * below - spread()) / 10.0);
+        }
+        for (const Target& t : targets) {
+            if (r >= t.range && r < t.range + pulseRange) {
+                linear += std::pow(10.0, (m_scene.targetTs - 2.0 * spread()) / 10.0);
+                along = t.along;
+                athwart = t.athwart;
+            }
+        }
+        double db = noise;
+        if (linear > 0.0) db = 10.0 * std::log10(linear + std::pow(10.0, noise / 10.0));
+        power[i] = PowerWord(db);
+        if (ch.splitBeam) {
+            if (linear == 0.0) {
+                along = 20.0 * (Uniform(seed, ping, channel + 200, i) - 0.5);
+                athwart = 20.0 * (Uniform(seed, ping, channel + 300, i) - 0.5);
+            }
+            // One step is 180/128 degrees; high byte alongship, low athwartship.
+            const int a = std::clamp(int(std::lround(along * 128.0 / 180.0)), -128, 127);
+            const int b = std::clamp(int(std::lround(athwart * 128.0 / 180.0)), -128, 127);
+            angle[i] = std::int16_t(std::uint16_t((std::uint8_t(std::int8_t(a)) << 8) | std::uint8_t(std::int8_t(b))));
+        }
+    }
+}
+
+std::vector<std::string> CRecordingGenerator::PingSentences(int ping) const
+{
+    double lat, lon;
+    PositionAt(m_scene, ping, lat, lon);
+    int h, m, year, month, day;
+    double s;
+    TimeOfDay(PingTime(m_scene, ping), h, m, s, year, month, day);
+    char hms[32];
+    std::snprintf(hms, sizeof hms, "%02d%02d%s", h, m, (s < 10 ? "0" + Fixed(s, 2) : Fixed(s, 2)).c_str());
+    char ns, ew;
+    const std::string la = NmeaAngle(lat, 2, 'N', 'S', ns);
+    const std::string lo = NmeaAngle(lon, 3, 'E', 'W', ew);
+    std::vector<std::string> out;
+    out.push_back(Checksummed("GPGGA," + std::string(hms) + "," + la + "," + ns + "," + lo + "," + ew +
+                              ",1,08,1.0,0.0,M,45.0,M,,"));
+    out.push_back(Checksummed("GPVTG," + Fixed(m_scene.courseDeg, 1) + ",T,,M," + Fixed(m_scene.speedKnots, 1) +
+                              ",N," + Fixed(m_scene.speedKnots * 1.852, 1) + ",K"));
+    char date[48];
+    std::snprintf(date, sizeof date, ",%02d,%02d,%04d,00,00", day, month, year);
+    out.push_back(Checksummed("GPZDA," + std::string(hms) + date));
+    return out;
+}
+
+std::string CRecordingGenerator::AnnotationText(int ping) const
+{
+    return "Synthetic event at ping " + std::to_string(ping);
+}
+
+bool CRecordingGenerator::Write(const std::string& path, SRecGenSummary* summary, std::string* error)
+{
+    SRecGenSummary sum;
+    CRecGenWriter w;
+    if (!w.Open(path, error)) return false;
+    auto fail = [&] {
+        if (error) *error = "write error on " + path;
+        return false;
+    };
+    const std::string fileName = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
+    const std::uint64_t t0 = PingTime(m_scene, 0);
+
+    // Configuration: texts, motion sensor offsets, then one record a channel.
+    CRecGenBody con("CON0", t0);
+    con.FixedText(fileName, 128);
+    con.FixedText("L0001", 128);
+    con.FixedText(m_scene.programName, 128);
+    con.F32(0.0f);
+    con.F32(0.0f);
+    con.F32(1.0f);
+    con.Zeros(116);
+    con.U32(std::uint32_t(m_scene.channels.size()));
+    for (std::size_t k = 0; k < m_scene.channels.size(); ++k) {
+        const SRecGenChannel& ch = m_scene.channels[k];
+        con.FixedText(ChannelId(k), 128);
+        con.U32(ch.splitBeam ? 1 : 0);
+        con.F32(float(ch.frequencyHz));
+        con.F32(float(ch.gain));  // gain
+        con.F32(-20.6f);          // two-way beam angle
+        con.F32(ch.splitBeam ? 21.9f : 0.0f);  // angle sensitivities
+        con.F32(ch.splitBeam ? 21.9f : 0.0f);
+        con.F32(7.0f);  // beam widths
+        con.F32(7.0f);
+        con.F32(0.0f);  // angle offsets
+        con.F32(0.0f);
+        con.F32(float(ch.x));
+        con.F32(float(ch.y));
+        con.F32(float(ch.z));
+        con.F32(0.0f);  // pitch, roll, azimuth of the transducer
+        con.F32(0.0f);
+        con.F32(0.0f);
+        con.Zeros(128);
+    }
+    if (!w.Write(con)) return fail();
+
+    CRecGenBody svp("SVP0", t0);
+    svp.U32(m_scene.svpKind);
+    svp.PaddedText(ProfileText(m_scene), 25016);
+    if (!w.Write(svp)) return fail();
+    ++sum.profiles;
+
+    std::vector<std::int16_t> power, angle;
+    for (int ping = 0; ping < m_scene.pings; ++ping) {
+        const std::uint64_t t = PingTime(m_scene, ping);
+        for (const std::string& s : PingSentences(ping)) {
+            CRecGenBody nme("NME0", t - 2000000);  // received 0.2 s before the ping
+            nme.PaddedText(s, 212);
+            if (!w.Write(nme)) return fail();
+            ++sum.sentences;
+        }
+        const double phase = 2.0 * kPi * ping / 8.0;
+        for (std::size_t k = 0; k < m_scene.channels.size(); ++k) {
+            const SRecGenChannel& ch = m_scene.channels[k];
+            PingSamples(ping, k, power, angle);
+            CRecGenBody raw("RAW0", t);
+            raw.U16(std::uint16_t(k + 1));
+            const bool hasPower = !power.empty();
+            raw.U16(std::uint16_t((hasPower ? 1 : 0) | (hasPower && ch.splitBeam ? 2 : 0)));
+            raw.F32(float(ch.draught));
+            raw.F32(float(ch.frequencyHz));
+            raw.F32(float(ch.power));
+            raw.F32(float(ch.pulseDuration));
+            raw.F32(float(0.1 * ch.frequencyHz));  // bandwidth
+            raw.F32(float(ch.sampleInterval));
+            raw.F32(float(m_scene.soundVelocity));
+            raw.F32(float(Absorption(ch.frequencyHz)));
+            raw.F32(float(m_scene.heaveAmplitude * std::sin(phase)));
+            raw.F32(float(m_scene.rollAmplitude * std::sin(phase + 1.0)));
+            raw.F32(float(m_scene.pitchAmplitude * std::sin(phase + 2.0)));
+            raw.F32(8.5f);  // water temperature
+            raw.I16(std::int16_t(std::trunc(m_scene.tide * 100.0)));
+            raw.U16(0);
+            raw.F32(float(m_scene.rollAmplitude * std::sin(phase + 1.1)));
+            raw.F32(float(m_scene.pitchAmplitude * std::sin(phase + 2.1)));
+            raw.U32(0);  // no leading samples dropped
+            raw.U32(std::uint32_t(power.size()));
+            for (std::int16_t v : power) raw.I16(v);
+            if (hasPower && ch.splitBeam)
+                for (std::int16_t v : angle) raw.I16(v);
+            if (!w.Write(raw)) return fail();
+            ++sum.sampleDatagrams;
+        }
+        if (m_scene.annotationEvery > 0 && ping % m_scene.annotationEvery == 0) {
+            CRecGenBody tag("TAG0", t);
+            tag.PaddedText(AnnotationText(ping), 212);
+            if (!w.Write(tag)) return fail();
+            ++sum.annotations;
+        }
+        ++sum.pings;
+    }
+    sum.bytes = w.BytesWritten();
+    if (!w.Close()) return fail();
+    if (summary) *summary = sum;
+    return true;
+}
+
+}  // namespace zv::recgen

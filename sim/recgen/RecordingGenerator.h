@@ -1,0 +1,45 @@
+// Writes a synthetic raw recording of a scene: the configuration first, the
+// profile, then per ping the ship's position sentences and one sample
+// datagram per channel, and now and then an annotation.
+#pragma once
+
+#include "sim/recgen/RecGenScene.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zv::recgen {
+
+struct SRecGenSummary {
+    int pings = 0;
+    int sampleDatagrams = 0;
+    int sentences = 0;
+    int annotations = 0;
+    int profiles = 0;
+    std::uint64_t bytes = 0;
+};
+
+class CRecordingGenerator {
+public:
+    explicit CRecordingGenerator(SRecGenScene scene);
+
+    const SRecGenScene& Scene() const { return m_scene; }
+    bool Write(const std::string& path, SRecGenSummary* summary, std::string* error);
+
+    // The samples of one channel at one ping, exactly as written.
+    void PingSamples(int ping, std::size_t channel, std::vector<std::int16_t>& power,
+                     std::vector<std::int16_t>& angle) const;
+    // Sentences of a ping as written, checksums included.
+    std::vector<std::string> PingSentences(int ping) const;
+    std::string AnnotationText(int ping) const;
+    std::string ChannelId(std::size_t channel) const;
+    // Power word of a received level in dB (85.0413592 units per dB).
+    static std::int16_t PowerWord(double db);
+
+private:
+    double Absorption(double frequencyHz) const;
+    SRecGenScene m_scene;
+};
+
+}  // namespace zv::recgen
