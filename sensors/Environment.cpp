@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 #include <charconv>
 
 namespace {
@@ -117,8 +118,8 @@ double CEnvironment::GetSoundVelocity()
         // Asked outside our lock: the source reads the channels, which may be
         // the very caller holding its own lock.
         double deepest = m_depthSource ? m_depthSource() : 0.0;
-        std::shared_ptr<const SAppliedProfile> profile = m_applied.load();
         std::lock_guard<std::mutex> lock(m_lock);
+        std::shared_ptr<const SAppliedProfile> profile = GetAppliedProfile();
         if (deepest != m_meanDepth && deepest > 0.0 && profile && profile->Count() > 0)
         {
             m_settings.svpConstFromFile = ProfileMean(*profile, deepest, m_settings.svpConstFromFile);
@@ -227,7 +228,7 @@ double CEnvironment::GetAbsorption(double frequencyHz)
 
 double CEnvironment::GetDepthFromTravelTime(double travelTime, double startDepth) const
 {
-    std::shared_ptr<const SAppliedProfile> p = m_applied.load();
+    std::shared_ptr<const SAppliedProfile> p = GetAppliedProfile();
     if (!p || p->Count() == 0)
         return 0.0;
     const std::vector<double>& depth = p->depth;
@@ -251,7 +252,7 @@ double CEnvironment::GetDepthFromTravelTime(double travelTime, double startDepth
 
 double CEnvironment::GetMeanSoundVelocity(double fromDepth, double toDepth)
 {
-    std::shared_ptr<const SAppliedProfile> p = m_applied.load();
+    std::shared_ptr<const SAppliedProfile> p = GetAppliedProfile();
     if (!p || p->Count() == 0)
         return GetSoundVelocity();
     if (toDepth < fromDepth)
@@ -264,6 +265,12 @@ double CEnvironment::GetMeanSoundVelocity(double fromDepth, double toDepth)
         return p->velocity[k];
     }
     return (integral(toDepth) - integral(fromDepth)) / (toDepth - fromDepth);
+}
+
+std::shared_ptr<const SAppliedProfile> CEnvironment::GetAppliedProfile() const
+{
+    std::lock_guard<std::mutex> lock(m_appliedLock);
+    return m_applied;
 }
 
 BOOL CEnvironment::IsRealSvp() const
@@ -432,12 +439,18 @@ BOOL CEnvironment::ApplyProfileFile()
         if (above < applied->Count())
         {
             m_profile = std::move(read);
+            std::shared_ptr<const SAppliedProfile> old;
             {
+                // The mean is forgotten together with the swap, so no query
+                // can keep a mean of the old profile under the new one.
                 std::lock_guard<std::mutex> lock(m_lock);
                 m_meanDepth = -1.0;
                 m_lastQueryDepth = -1.0;
-                m_applied.store(std::shared_ptr<const SAppliedProfile>(std::move(applied)));
+                std::lock_guard<std::mutex> swap(m_appliedLock);
+                old = std::exchange(m_applied, std::shared_ptr<const SAppliedProfile>(std::move(applied)));
             }
+            // The previous profile is freed here, or by the last reader
+            // still holding it.
             m_bHaveAppliedFile = true;
             m_appliedFolder = folder;
             m_appliedFileName = name;

@@ -14,7 +14,6 @@
 #include "platform/WinTypes.h"
 #include "sensors/SvpProfile.h"
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -109,7 +108,7 @@ public:
     // the current sound velocity without a profile.
     double GetMeanSoundVelocity(double fromDepth, double toDepth);
     BOOL IsRealSvp() const;
-    std::shared_ptr<const SAppliedProfile> GetAppliedProfile() const { return m_applied.load(); }
+    std::shared_ptr<const SAppliedProfile> GetAppliedProfile() const;
 
     // ---- replay, probe, temperature sensor ----
     BOOL SetSvpType(DWORD type);
@@ -187,7 +186,10 @@ private:
     std::string m_appliedFileName;
     std::string m_appliedExt;
     DWORD m_appliedFormat = CSvpProfile::FormatAsvp;
-    std::atomic<std::shared_ptr<const SAppliedProfile>> m_applied;
+    // The published profile; its own lock is held only to copy or swap the
+    // pointer, so a reader never waits on anything but that.
+    mutable std::mutex m_appliedLock;
+    std::shared_ptr<const SAppliedProfile> m_applied;
     double m_meanDepth = -1.0;      // depth down to which the mean was taken
     double m_lastQueryDepth = -1.0; // depth asked for by the last query
 
