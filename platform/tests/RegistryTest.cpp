@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -207,23 +208,49 @@ TEST(Registry, MachineHiveThatCannotBeWrittenRefusesWriteAccess) {
     Key u(Create(HKEY_CURRENT_USER, "Software\\Zelvar"));
 }
 
+// Runs body in a child process that may not write the given file and
+// folder (root drops to "nobody" for it, since permissions do not bind root)
+// and returns the child's exit code.
+int RunWithoutWriteAccess(const std::string& file, const std::string& folder, int (*body)()) {
+    if (::geteuid() == 0) {
+        ::chmod(folder.c_str(), 0755);
+        ::chmod(file.c_str(), 0644);
+    } else {
+        ::chmod(file.c_str(), 0444);
+        ::chmod(folder.c_str(), 0555);
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(100);
+        _exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::chmod(folder.c_str(), 0700);
+    ::chmod(file.c_str(), 0644);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 TEST(Registry, ReadOnlyHiveFileIsReadButNotWritten) {
-    if (::geteuid() == 0) GTEST_SKIP() << "file permissions do not bind root";
     CTempHives hives;
     {
         Key k(Create(HKEY_LOCAL_MACHINE, "Software\\Zelvar"));
         ASSERT_EQ(SetDw(k.h, "V", 3), ERROR_SUCCESS);
-        ASSERT_EQ(RegFlushKey(k.h), ERROR_SUCCESS);
     }
-    RegistryResetStore();
-    ASSERT_EQ(::chmod(hives.MachineHive().c_str(), 0444), 0);
-    ASSERT_EQ(::chmod(hives.Folder().c_str(), 0555), 0);
-    HKEY h = nullptr;
-    EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar", 0, KEY_WRITE, &h), ERROR_ACCESS_DENIED);
-    ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar", 0, KEY_READ, &h), ERROR_SUCCESS);
-    EXPECT_EQ(GetDw(h, "V"), 3u);
-    RegCloseKey(h);
-    ::chmod(hives.Folder().c_str(), 0755);
+    RegistryResetStore();  // closes the file, so the child is its only user
+    const int rc = RunWithoutWriteAccess(hives.MachineHive(), hives.Folder(), [] {
+        RegistryResetStore();
+        HKEY h = nullptr;
+        if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar", 0, KEY_WRITE, &h) != ERROR_ACCESS_DENIED) return 1;
+        if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar", 0, KEY_READ, &h) != ERROR_SUCCESS) return 2;
+        DWORD v = 0, size = 4;
+        if (RegQueryValueEx(h, "V", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size) != ERROR_SUCCESS || v != 3)
+            return 3;
+        if (SetDw(HKEY_LOCAL_MACHINE, "W", 1) != ERROR_ACCESS_DENIED) return 4;
+        if (RegDeleteKey(HKEY_LOCAL_MACHINE, "Software\\Zelvar") != ERROR_ACCESS_DENIED) return 5;
+        return 0;
+    });
+    EXPECT_EQ(rc, 0);
 }
 
 TEST(Registry, DeleteKeyRefusesKeysWithSubKeysAndInvalidatesHandles) {
