@@ -1,0 +1,556 @@
+#include "recording/Store.h"
+
+#include "platform/FileTime.h"
+#include "platform/NumberText.h"
+#include "platform/Paths.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace zv::recording {
+
+namespace {
+
+constexpr const char* kDiskFull = "Disk full";
+constexpr const char* kFileRecordFull = "File record is full";
+constexpr const char* kFileMaxSize = "File Max. Size";
+constexpr const char* kUdpTooLarge =
+    "Raw data output: a sample datagram is larger than one UDP datagram and is not sent";
+
+std::string ErrorText(int error) { return std::strerror(error); }
+
+}  // namespace
+
+std::string SStoreSettings::DefaultFolder(int model)
+{
+    if (model == 1) return "C:\\QY310\\data";
+    if (model == 5) return "C:\\QYNVU\\data";
+    return "C:\\QY210\\data";
+}
+
+CStore::CStore(IStoreSounder& sounder, IStoreEvents& events, IRawDataSink* rawData, const SStoreSettings& settings,
+               std::string fixedFileName, int model)
+    : m_sounder(sounder), m_events(events), m_rawData(rawData), m_fixedName(std::move(fixedFileName)),
+      m_model(model), m_settings(settings)
+{
+    if (!m_fixedName.empty()) {
+        m_settings.saveRawData = 1;
+        m_fixedRawOn = true;
+    }
+    if (m_settings.lineNumber > 9999) m_settings.lineNumber = 0;
+    ReportState();
+}
+
+CStore::~CStore()
+{
+    CloseAllFiles();
+    if (IsLogging()) OnToggleLogging();
+}
+
+// --- state -------------------------------------------------------------------
+
+bool CStore::AnyKindOn(const SStoreSettings& s) const
+{
+    return s.saveRawData || s.saveOutData || s.saveEchogramData || s.saveXyzData || s.txt || s.geoRef;
+}
+
+CStore::STargets CStore::CurrentTargets() const
+{
+    const bool replay = m_sounder.IsReplaying();
+    const int saveData = replay ? m_sounder.ReplaySaveDataOption() : 0;
+    std::lock_guard lock(m_stateLock);
+    STargets t;
+    const bool logging = m_settings.lineActive && !replay;
+    t.raw = m_settings.saveRawData && (m_fixedName.empty() ? logging : m_fixedRawOn);
+    t.extract = replay && m_extractSwitch;
+    t.out = m_fixedName.empty() && m_settings.saveOutData && (replay ? saveData != 0 : logging);
+    t.udp = m_rawData && m_rawData->IsEnabled();
+    return t;
+}
+
+bool CStore::IsLogging() const
+{
+    std::lock_guard lock(m_stateLock);
+    return m_settings.lineActive != 0;
+}
+
+int CStore::GetMode() const
+{
+    std::lock_guard lock(m_stateLock);
+    if (!m_fixedName.empty()) return m_fixedRawOn ? 1 : 0;
+    return m_settings.lineActive && AnyKindOn(m_settings) ? 1 : 0;
+}
+
+bool CStore::IsRecordingPing() const
+{
+    const STargets t = CurrentTargets();
+    return t.raw || t.extract || t.out;
+}
+
+SStoreSettings CStore::Settings() const
+{
+    std::lock_guard lock(m_stateLock);
+    return m_settings;
+}
+
+void CStore::ApplySettings(const SStoreSettings& settings)
+{
+    std::lock_guard lock(m_stateLock);
+    // The line state belongs to the logging toggle, not to the dialog.
+    const std::uint32_t active = m_settings.lineActive;
+    m_settings = settings;
+    m_settings.lineActive = active;
+    if (m_settings.lineNumber > 9999) m_settings.lineNumber = 0;
+}
+
+void CStore::ReportState()
+{
+    bool active;
+    int line;
+    {
+        std::lock_guard lock(m_stateLock);
+        active = m_settings.lineActive && AnyKindOn(m_settings);
+        line = int(m_settings.lineNumber);
+    }
+    m_events.RecordingState(active, line);
+}
+
+// --- names -------------------------------------------------------------------
+
+std::string CStore::GetFilePath() const
+{
+    std::lock_guard lock(m_stateLock);
+    return m_currentPath;
+}
+
+std::string CStore::GetFileName(const std::string& path)
+{
+    const auto slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(slash + 1);
+}
+
+std::string CStore::RecordingFolder() const
+{
+    std::string folder;
+    {
+        std::lock_guard lock(m_stateLock);
+        folder = m_settings.filePath;
+    }
+    if (folder.empty()) folder = SStoreSettings::DefaultFolder(m_model);
+    return CPaths::WithTrailingSeparator(CPaths::MapWindowsPath(folder));
+}
+
+std::string CStore::MakeFileName(const std::string& extension) const
+{
+    SYSTEMTIME st;
+    std::uint32_t line, local;
+    bool outSwitch[4];
+    {
+        std::lock_guard lock(m_stateLock);
+        line = m_settings.lineNumber;
+        local = m_settings.localTime;
+        for (int i = 0; i < 4; ++i) outSwitch[i] = m_settings.out[i] != 0;
+    }
+    const std::uint64_t now = CFileTime::Now();
+    if (!(local ? CFileTime::ToLocalSystemTime(now, st) : CFileTime::ToSystemTime(now, st)))
+        CFileTime::ToSystemTime(now, st);
+    std::string name = CNumberText::Format("L%04u-D%04u%02u%02u-T%02u%02u%02u-", unsigned(line), unsigned(st.wYear),
+                                           unsigned(st.wMonth), unsigned(st.wDay), unsigned(st.wHour),
+                                           unsigned(st.wMinute), unsigned(st.wSecond)) +
+                       m_sounder.ProgramName();
+    if (extension == "out") {
+        for (std::size_t i = 0; i < 4 && i < m_sounder.ChannelCount(); ++i) {
+            SConfigChannel ch;
+            if (outSwitch[i] && m_sounder.GetConfigChannel(i, ch))
+                name += CNumberText::Format("-%d", int(ch.frequency / 1000.0));
+        }
+    }
+    return name;
+}
+
+std::string CStore::TimeOfDayText() const
+{
+    bool local;
+    {
+        std::lock_guard lock(m_stateLock);
+        local = m_settings.localTime != 0;
+    }
+    SYSTEMTIME st;
+    const std::uint64_t now = CFileTime::Now();
+    if (!(local ? CFileTime::ToLocalSystemTime(now, st) : CFileTime::ToSystemTime(now, st)))
+        CFileTime::ToSystemTime(now, st);
+    return CNumberText::Format("%02u%02u%02u", unsigned(st.wHour), unsigned(st.wMinute), unsigned(st.wSecond));
+}
+
+bool CStore::CreateUnique(CDatagramFile& file, const std::string& folder, const std::string& stem,
+                          const std::string& extension, int& error)
+{
+    // Two files in the same second (a roll-over right after an open, or a
+    // restart) would share a name; the later one gets a counter instead of
+    // replacing the earlier recording.
+    for (int n = 1; n < 10000; ++n) {
+        const std::string name = n == 1 ? stem : stem + CNumberText::Format("_%d", n);
+        error = file.CreateNew(folder + name + "." + extension);
+        if (error != EEXIST) return error == 0;
+    }
+    return false;
+}
+
+SConfiguration CStore::BuildConfiguration(const std::string& fileName, const std::string& lineText) const
+{
+    SConfiguration c;
+    c.time = CFileTime::Now();
+    c.fileName = fileName;
+    c.lineText = lineText;
+    c.programName = m_sounder.ProgramName();
+    m_sounder.MotionOffsets(c.motionX, c.motionY, c.motionZ);
+    const std::size_t n = m_sounder.ChannelCount();
+    for (std::size_t i = 0; i < n && i < kConMaxChannels; ++i) {
+        SConfigChannel ch;
+        if (!m_sounder.GetConfigChannel(i, ch)) ch = SConfigChannel{};
+        c.channels.push_back(ch);
+    }
+    return c;
+}
+
+// --- files -------------------------------------------------------------------
+
+bool CStore::OpenTarget(CDatagramFile& file, EKind kind)
+{
+    file.Close();
+    const std::string extension = kind == EKind::Out ? "out" : "raw";
+    std::string folder = RecordingFolder();
+    std::string stem;
+    if (kind == EKind::Raw && !m_fixedName.empty()) {
+        const std::string mapped = CPaths::MapWindowsPath(m_fixedName);
+        const auto slash = mapped.find_last_of('/');
+        if (slash != std::string::npos) {
+            folder = mapped.substr(0, slash + 1);
+            stem = mapped.substr(slash + 1);
+        } else {
+            stem = mapped;
+        }
+        if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".raw") == 0) stem.resize(stem.size() - 4);
+    } else {
+        stem = MakeFileName(extension);
+    }
+
+    int error = 0;
+    std::string why;
+    bool ok = CPaths::CreateFolder(folder, &why) && CreateUnique(file, folder, stem, extension, error);
+    if (!ok) {
+        if (!error) error = ENOENT;
+        // The chosen folder cannot take the file: record into the fallback
+        // folder rather than lose the data, and tell the operator.
+        const std::string fallback = CPaths::WithTrailingSeparator(CPaths::Join(CPaths::DataRoot(), "Data2"));
+        ok = CPaths::CreateFolder(fallback) && CreateUnique(file, fallback, stem, extension, error);
+        m_events.Notify(std::string("File write error") + ".\n" + "The path is set to default storage : \n" +
+                        (ok ? file.Path() : fallback + stem + "." + extension) + ".\n" +
+                        "Please go to File - Store... to set your own storage location.\n" + ErrorText(error));
+        if (!ok) return false;
+    }
+
+    std::string lineText;
+    if (m_fixedName.empty() || kind != EKind::Raw) {
+        std::lock_guard lock(m_stateLock);
+        lineText = CNumberText::Format("L%04u", unsigned(m_settings.lineNumber));
+    }
+    const SConfiguration config = BuildConfiguration(GetFileName(file.Path()), lineText);
+    bool outSwitch[4];
+    {
+        std::lock_guard lock(m_stateLock);
+        for (int i = 0; i < 4; ++i) outSwitch[i] = m_settings.out[i] != 0;
+    }
+    const CFramedDatagram con = CDatagramWriter::BuildConfiguration(
+        config, kind == EKind::Out ? CDatagramWriter::EChannels::Out : CDatagramWriter::EChannels::All, outSwitch);
+    // A fresh file may again meet a full disk; the alarm then goes up anew.
+    m_diskFullRaised = false;
+    Write(file, con.Framed());
+
+    if (kind == EKind::Raw) {
+        {
+            std::lock_guard lock(m_stateLock);
+            m_currentPath = file.Path();
+        }
+        m_udpConfigDue = true;
+        m_startSent = true;
+        m_events.SendLogLine("START, " + TimeOfDayText() + "," + file.Path());
+    }
+    return true;
+}
+
+void CStore::Write(CDatagramFile& file, std::span<const std::uint8_t> frame)
+{
+    const std::string path = file.Path();
+    switch (file.Write(frame)) {
+    case CDatagramFile::EResult::Ok:
+        break;
+    case CDatagramFile::EResult::DiskFull:
+        if (!m_diskFullRaised.exchange(true)) m_events.RaiseAlarm(kDiskFull);
+        break;
+    case CDatagramFile::EResult::Error:
+        m_events.Notify("File write error\n" + path + "\n" + ErrorText(file.LastError()));
+        break;
+    case CDatagramFile::EResult::NotOpen:
+        break;
+    }
+}
+
+bool CStore::RollOverIfFull()
+{
+    std::uint32_t maxSize;
+    {
+        std::lock_guard lock(m_stateLock);
+        maxSize = m_settings.maxFileSize;
+    }
+    const std::int64_t size = m_raw.Size();
+    if (size < 0) return false;
+    if (std::uint64_t(size) < maxSize) return true;
+    if (!m_fixedName.empty()) {
+        m_events.SendLogLine("STOP, " + TimeOfDayText() + "," + m_raw.Path());
+        m_startSent = false;
+        {
+            std::lock_guard lock(m_stateLock);
+            m_fixedRawOn = false;
+        }
+        m_raw.Close();
+        m_events.RaiseAlarm(kFileRecordFull);
+        return false;
+    }
+    m_events.PostStatusMessage(kFileMaxSize);
+    return OpenTarget(m_raw, EKind::Raw);
+}
+
+void CStore::WritePing()
+{
+    const STargets t = CurrentTargets();
+    if (t.raw || t.extract || t.udp) {
+        const std::size_t n = m_sounder.ChannelCount();
+        if (m_pingBuffers.size() < n) m_pingBuffers.resize(n);
+        std::size_t built = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            SSampleData data;
+            if (!m_sounder.GetPingChannel(i, data)) continue;
+            data.header.channel = std::uint16_t(i + 1);
+            CDatagramWriter::BuildSample(data, m_pingBuffers[built++]);
+        }
+        {
+            std::lock_guard lock(m_rawLock);
+            bool raw = t.raw;
+            if (raw && !m_raw.IsOpen()) raw = OpenTarget(m_raw, EKind::Raw);
+            else if (raw) raw = RollOverIfFull();
+            const bool extract = t.extract && (m_extract.IsOpen() || OpenTarget(m_extract, EKind::Extract));
+            for (std::size_t i = 0; i < built; ++i) {
+                if (raw) Write(m_raw, m_pingBuffers[i].Framed());
+                if (extract) Write(m_extract, m_pingBuffers[i].Framed());
+            }
+        }
+        if (t.udp)
+            for (std::size_t i = 0; i < built; ++i) SendUdp(m_pingBuffers[i].Body());
+    }
+
+    if (t.out) {
+        bool outSwitch[4];
+        {
+            std::lock_guard lock(m_stateLock);
+            for (int i = 0; i < 4; ++i) outSwitch[i] = m_settings.out[i] != 0;
+        }
+        std::vector<SDepthEntry> entries;
+        FileTime time = 0;
+        SSampleData first;
+        const std::size_t n = m_sounder.ChannelCount();
+        for (std::size_t i = 0; i < n && i < kDepMaxEntries; ++i) {
+            SDepthEntry e;
+            if (i < 4 && outSwitch[i]) entries.push_back(m_sounder.GetChannelDepth(i, e) ? e : SDepthEntry{});
+        }
+        if (n > 0 && m_sounder.GetPingChannel(0, first)) time = first.header.time;
+        const CFramedDatagram dep = CDatagramWriter::BuildDepth(entries, time);
+        std::lock_guard lock(m_outLock);
+        if (m_out.IsOpen() || OpenTarget(m_out, EKind::Out)) Write(m_out, dep.Framed());
+    }
+}
+
+void CStore::SendUdp(std::span<const std::uint8_t> body)
+{
+    std::lock_guard lock(m_udpLock);
+    if (!m_rawData || !m_rawData->IsEnabled()) return;
+    if (m_udpConfigDue.exchange(false)) {
+        const CFramedDatagram con =
+            CDatagramWriter::BuildConfiguration(BuildConfiguration("DUMMY", "DUMMY"), CDatagramWriter::EChannels::All);
+        if (!m_rawData->Send(con.Body())) ++m_udpFailed;
+    }
+    if (body.size() > kMaxUdpBody) {
+        // One datagram cannot carry it; say so once and keep count.
+        if (m_udpOversize++ == 0) m_events.PostStatusMessage(kUdpTooLarge);
+        return;
+    }
+    if (!m_rawData->Send(body)) ++m_udpFailed;
+}
+
+void CStore::WriteConfigurationToUdp()
+{
+    if (!m_rawData || !m_rawData->IsEnabled()) return;
+    m_udpConfigDue = true;
+    std::lock_guard lock(m_udpLock);
+    if (m_udpConfigDue.exchange(false)) {
+        const CFramedDatagram con =
+            CDatagramWriter::BuildConfiguration(BuildConfiguration("DUMMY", "DUMMY"), CDatagramWriter::EChannels::All);
+        if (!m_rawData->Send(con.Body())) ++m_udpFailed;
+    }
+}
+
+void CStore::WriteNmeaToFiles(const std::string& sentence, FileTime received)
+{
+    const CFramedDatagram d = CDatagramWriter::BuildText(kTypeNME0, sentence, received);
+    const STargets t = CurrentTargets();
+    {
+        std::lock_guard lock(m_rawLock);
+        if (t.raw && m_raw.IsOpen()) Write(m_raw, d.Framed());
+        if (t.extract && m_extract.IsOpen()) Write(m_extract, d.Framed());
+    }
+    {
+        std::lock_guard lock(m_outLock);
+        if (t.out && m_out.IsOpen()) Write(m_out, d.Framed());
+    }
+    if (t.udp) SendUdp(d.Body());
+}
+
+void CStore::WriteDepthTelegram(std::size_t channel, const std::string& telegram, FileTime time)
+{
+    {
+        std::lock_guard lock(m_stateLock);
+        if (!m_settings.addNmeaDepth || channel != m_settings.nmeaChannel) return;
+    }
+    if (telegram.empty()) return;
+    const STargets t = CurrentTargets();
+    const CFramedDatagram d = CDatagramWriter::BuildText(kTypeNME0, telegram, time);
+    {
+        std::lock_guard lock(m_rawLock);
+        if (t.extract && m_extract.IsOpen()) Write(m_extract, d.Framed());
+        if (t.raw && m_raw.IsOpen()) Write(m_raw, d.Framed());
+    }
+    if (t.udp) SendUdp(d.Body());
+}
+
+void CStore::WriteAnnotationDatagram(const std::string& text, FileTime time)
+{
+    const CFramedDatagram d = CDatagramWriter::BuildText(kTypeTAG0, text, time);
+    const STargets t = CurrentTargets();
+    {
+        std::lock_guard lock(m_rawLock);
+        if (t.raw && m_raw.IsOpen()) Write(m_raw, d.Framed());
+        if (t.extract && m_extract.IsOpen()) Write(m_extract, d.Framed());
+    }
+    {
+        std::lock_guard lock(m_outLock);
+        if (t.out && m_out.IsOpen()) Write(m_out, d.Framed());
+    }
+    if (t.udp) SendUdp(d.Body());
+}
+
+void CStore::WriteSvpToFiles(const std::string& text, FileTime time, std::uint32_t kind)
+{
+    const CFramedDatagram d = CDatagramWriter::BuildProfile(text, time, kind);
+    const STargets t = CurrentTargets();
+    {
+        std::lock_guard lock(m_rawLock);
+        if (t.raw && m_raw.IsOpen()) Write(m_raw, d.Framed());
+        if (t.extract && m_extract.IsOpen()) Write(m_extract, d.Framed());
+    }
+    {
+        std::lock_guard lock(m_outLock);
+        if (t.out && m_out.IsOpen()) Write(m_out, d.Framed());
+    }
+    if (t.udp) SendUdp(d.Body());
+}
+
+// --- commands ----------------------------------------------------------------
+
+bool CStore::OnCommand(unsigned id)
+{
+    switch (id) {
+    case kCmdToggleLogging: OnToggleLogging(); return true;
+    case kCmdReplayFileOpened: OnReplayFileOpened(); return true;
+    case kCmdCloseReplayFiles: OnCloseReplayFiles(); return true;
+    case kCmdToggleReplayExtract: OnToggleReplayExtract(); return true;
+    default: return false;
+    }
+}
+
+void CStore::SendStopLine()
+{
+    // Only after a START, so the network output sees the two in pairs.
+    if (!m_startSent) return;
+    m_startSent = false;
+    m_events.SendLogLine("STOP, " + TimeOfDayText() + "," + GetFilePath());
+}
+
+void CStore::CloseAllFiles()
+{
+    {
+        std::lock_guard lock(m_rawLock);
+        m_raw.Close();
+        m_extract.Close();
+        SendStopLine();
+    }
+    std::lock_guard lock(m_outLock);
+    m_out.Close();
+}
+
+void CStore::OnToggleLogging()
+{
+    if (m_sounder.IsReplaying()) return;
+    bool nowActive;
+    {
+        std::lock_guard lock(m_stateLock);
+        if (!AnyKindOn(m_settings)) return;
+        nowActive = !m_settings.lineActive;
+        m_settings.lineActive = nowActive ? 1 : 0;
+        if (!nowActive) {
+            if (m_settings.lineIncrease) m_settings.lineNumber = m_settings.lineNumber >= 9999 ? 0 : m_settings.lineNumber + 1;
+            else m_settings.lineNumber = m_settings.lineNumber == 0 ? 9999 : m_settings.lineNumber - 1;
+        }
+    }
+    if (nowActive) m_events.LoggingStarted();
+    else CloseAllFiles();
+    ReportState();
+}
+
+void CStore::OnReplayFileOpened()
+{
+    std::string folder, name, t1, t2;
+    m_sounder.GetReplayNames(folder, name, t1, t2);
+    {
+        std::lock_guard lock(m_stateLock);
+        m_replayFolder = folder;
+        m_replayName = name;
+        m_replayText1 = t1;
+        m_replayText2 = t2;
+    }
+    CloseAllFiles();
+}
+
+void CStore::OnCloseReplayFiles()
+{
+    {
+        std::lock_guard lock(m_outLock);
+        m_out.Close();
+    }
+    std::lock_guard lock(m_rawLock);
+    m_extract.Close();
+}
+
+void CStore::OnToggleReplayExtract()
+{
+    bool on;
+    {
+        std::lock_guard lock(m_stateLock);
+        on = m_extractSwitch = !m_extractSwitch;
+    }
+    if (!on) {
+        std::lock_guard lock(m_rawLock);
+        m_extract.Close();
+    }
+}
+
+}  // namespace zv::recording

@@ -1,0 +1,137 @@
+// The recorder: raw files of sample datagrams for replay (rolled over at a
+// maximum size), out files of depth datagrams, the replay extract, and the
+// copy of the datagram stream to the raw-data output over UDP; survey line
+// numbering and the START and STOP lines.
+//
+// Threads: pings arrive on the ping-data thread, sentences and profiles on
+// sensor reader threads, annotations and commands on the user-interface
+// thread. Each file is written only under its lock, held for the open check,
+// the open and the whole datagram, so datagrams never interleave. No call
+// waits for the operator: a name that exists already gets a unique suffix
+// instead of a question, and notices go out through IStoreEvents::Notify,
+// which must not block.
+#pragma once
+
+#include "recording/DatagramFile.h"
+#include "recording/DatagramWriter.h"
+#include "recording/StoreInterfaces.h"
+#include "recording/StoreSettings.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zv::recording {
+
+// Commands the recorder handles (WM_COMMAND ids of the main frame).
+constexpr unsigned kCmdStore = 32848;
+constexpr unsigned kCmdToggleLogging = 32850;
+constexpr unsigned kCmdReplayFileOpened = 32851;
+constexpr unsigned kCmdCloseReplayFiles = 33792;
+constexpr unsigned kCmdToggleReplayExtract = 57683;
+
+class CStore {
+public:
+    // A non-empty fixed name records one raw file under that name (sequence
+    // recording) with raw recording on and nothing else.
+    CStore(IStoreSounder& sounder, IStoreEvents& events, IRawDataSink* rawData, const SStoreSettings& settings,
+           std::string fixedFileName = {}, int model = 0);
+    ~CStore();
+    CStore(const CStore&) = delete;
+    CStore& operator=(const CStore&) = delete;
+
+    // Per ping on the ping-data thread: sample datagrams to the raw file, the
+    // replay extract and the UDP copy; the depth datagram to the out file.
+    void WritePing();
+    void WriteNmeaToFiles(const std::string& sentence, FileTime received);
+    // A formatted depth telegram of channel index (0-based): stored as a
+    // sentence when AddNMEADepth is on and the channel is NMEAChannel.
+    void WriteDepthTelegram(std::size_t channel, const std::string& telegram, FileTime time);
+    void WriteAnnotationDatagram(const std::string& text, FileTime time);
+    // kind: 0 ordinary profile, 3 the real-time profile.
+    void WriteSvpToFiles(const std::string& text, FileTime time, std::uint32_t kind);
+    // The configuration with "DUMMY" texts, for the raw-data output.
+    void WriteConfigurationToUdp();
+
+    // WM_COMMAND handling; false for a command that is not the recorder's.
+    bool OnCommand(unsigned id);
+    void OnToggleLogging();
+    void OnReplayFileOpened();
+    void OnCloseReplayFiles();
+    void OnToggleReplayExtract();
+    void CloseAllFiles();
+
+    // The recording settings dialog's result; open files are not touched.
+    void ApplySettings(const SStoreSettings& settings);
+    SStoreSettings Settings() const;
+
+    bool IsLogging() const;
+    // Non-zero while a recording kind is on and logging.
+    int GetMode() const;
+    bool IsRecordingPing() const;
+    bool IsFixedName() const { return !m_fixedName.empty(); }
+
+    std::string GetFilePath() const;  // the current raw file
+    static std::string GetFileName(const std::string& path);
+    // Where files are made, and the name a new file of an extension gets.
+    std::string RecordingFolder() const;
+    std::string MakeFileName(const std::string& extension) const;
+
+    // Sample datagrams too large for one UDP datagram, which the copy leaves out.
+    std::uint64_t UdpOversizeCount() const { return m_udpOversize.load(); }
+    std::uint64_t UdpFailedCount() const { return m_udpFailed.load(); }
+
+private:
+    struct STargets {
+        bool raw = false, extract = false, out = false, udp = false;
+    };
+    enum class EKind { Raw, Extract, Out };
+
+    STargets CurrentTargets() const;
+    bool AnyKindOn(const SStoreSettings& s) const;
+    // Under the target's lock.
+    bool OpenTarget(CDatagramFile& file, EKind kind);
+    bool CreateUnique(CDatagramFile& file, const std::string& folder, const std::string& stem,
+                      const std::string& extension, int& error);
+    void Write(CDatagramFile& file, std::span<const std::uint8_t> frame);
+    bool RollOverIfFull();
+    void SendUdp(std::span<const std::uint8_t> body);
+    SConfiguration BuildConfiguration(const std::string& fileName, const std::string& lineText) const;
+    std::string TimeOfDayText() const;
+    void SendStopLine();
+    void ReportState();
+
+    IStoreSounder& m_sounder;
+    IStoreEvents& m_events;
+    IRawDataSink* m_rawData;
+    const std::string m_fixedName;
+    const int m_model;
+
+    mutable std::mutex m_stateLock;  // settings, switches and names below
+    SStoreSettings m_settings;
+    bool m_fixedRawOn = false;
+    bool m_extractSwitch = false;
+    std::string m_currentPath;
+    std::string m_replayFolder, m_replayName, m_replayText1, m_replayText2;
+
+    std::mutex m_rawLock;  // raw file and replay extract
+    CDatagramFile m_raw;
+    CDatagramFile m_extract;
+    bool m_startSent = false;
+    std::mutex m_outLock;
+    CDatagramFile m_out;
+
+    // Reported once a file.
+    std::atomic<bool> m_diskFullRaised{false};
+
+    std::mutex m_udpLock;  // keeps the configuration ahead of what follows
+    std::atomic<bool> m_udpConfigDue{true};
+    std::atomic<std::uint64_t> m_udpOversize{0};
+    std::atomic<std::uint64_t> m_udpFailed{0};
+
+    std::vector<CFramedDatagram> m_pingBuffers;  // ping-data thread only
+};
+
+}  // namespace zv::recording

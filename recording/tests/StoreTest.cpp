@@ -1,0 +1,325 @@
+// The recorder against a fake sounder: what it writes reads back the same,
+// files roll over and never replace each other, the logging toggle keeps its
+// line numbers, and failures leave readable files and a report.
+#include "recording/tests/StoreFixture.h"
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace zv::recording;
+using namespace zv::recording::test;
+
+namespace {
+
+// 2026-03-04 05:06:07 UTC.
+constexpr std::uint64_t kNow = (11644473600ULL + 1772600767ULL) * 10000000ULL;
+
+struct StoreTest : ::testing::Test {
+    StoreTest() : clock(kNow) { CFileTime::SetClock(&clock); }
+    ~StoreTest() override { CFileTime::SetClock(nullptr); }
+
+    SStoreSettings Settings()
+    {
+        SStoreSettings s;
+        s.filePath = (dir.path / "data").string();
+        s.saveRawData = 1;
+        return s;
+    }
+    void Ping(CStore& store, int ping)
+    {
+        sounder.SetPing(ping, kNow + std::uint64_t(ping) * 10000000ULL);
+        store.WritePing();
+    }
+
+    TempFolder dir;
+    CManualClock clock;
+    CFakeSounder sounder{2};
+    CFakeEvents events;
+    CFakeSink sink;
+};
+
+}  // namespace
+
+TEST_F(StoreTest, RecordingReadsBackTheSame)
+{
+    SStoreSettings s = Settings();
+    s.saveOutData = 1;
+    s.out[1] = 1;
+    s.lineNumber = 7;
+    {
+        CStore store(sounder, events, nullptr, s);
+        store.OnToggleLogging();
+        ASSERT_TRUE(store.IsLogging());
+        for (int ping = 0; ping < 3; ++ping) {
+            Ping(store, ping);
+            store.WriteNmeaToFiles("$GPGGA,ping" + std::to_string(ping), kNow + 5);
+        }
+        store.WriteAnnotationDatagram("mark one", kNow + 6);
+        store.WriteSvpToFiles("2,0.00,1500.00,10.00,1490.50", kNow + 7, 3);
+        store.OnToggleLogging();
+        EXPECT_FALSE(store.IsLogging());
+        EXPECT_EQ(store.Settings().lineNumber, 8u);
+    }
+
+    const auto raws = FilesWith(dir.path / "data", ".raw");
+    ASSERT_EQ(raws.size(), 1u);
+    EXPECT_EQ(raws[0].filename(), "L0007-D20260304-T050607-FAKE.raw");
+    const SReadBack raw = ReadBack(raws[0]);
+    EXPECT_EQ(raw.skipped, 0u);
+    ASSERT_FALSE(raw.types.empty());
+    EXPECT_EQ(raw.types[0], kTypeCON0);
+    ASSERT_EQ(raw.configs.size(), 1u);
+    EXPECT_EQ(raw.configs[0].fileName, raws[0].filename());
+    EXPECT_EQ(raw.configs[0].lineText, "L0007");
+    EXPECT_EQ(raw.configs[0].programName, "FAKE");
+    EXPECT_FLOAT_EQ(raw.configs[0].motionZ, 1.5f);
+    ASSERT_EQ(raw.configs[0].channels.size(), 2u);
+    EXPECT_EQ(raw.configs[0].channels[1].id, "Fake 88 kHz");
+    ASSERT_EQ(raw.power.size(), 6u);
+    for (int ping = 0; ping < 3; ++ping)
+        for (int ch = 0; ch < 2; ++ch) {
+            const auto& p = raw.power[std::size_t(ping * 2 + ch)];
+            EXPECT_EQ(raw.channels[std::size_t(ping * 2 + ch)], ch + 1);
+            ASSERT_EQ(p.size(), 100u);
+            EXPECT_EQ(p[0], CFakeSounder::Expected(ping, ch, 0));
+            EXPECT_EQ(p[99], CFakeSounder::Expected(ping, ch, 99));
+        }
+    EXPECT_EQ(raw.sentences, (std::vector<std::string>{"$GPGGA,ping0", "$GPGGA,ping1", "$GPGGA,ping2"}));
+    EXPECT_EQ(raw.annotations, std::vector<std::string>{"mark one"});
+    EXPECT_EQ(raw.profiles, std::vector<std::string>{"3:2,0.00,1500.00,10.00,1490.50"});
+
+    // The out file: its own configuration of the switched-on channel, a depth
+    // datagram per ping, and the sentences, annotation and profile.
+    const auto outs = FilesWith(dir.path / "data", ".out");
+    ASSERT_EQ(outs.size(), 1u);
+    EXPECT_EQ(outs[0].filename(), "L0007-D20260304-T050607-FAKE-88.out");
+    const SReadBack out = ReadBack(outs[0]);
+    EXPECT_EQ(out.types[0], kTypeCON0);
+    ASSERT_EQ(out.configs[0].channels.size(), 1u);
+    EXPECT_FLOAT_EQ(out.configs[0].channels[0].frequency, 88000.0f);
+    ASSERT_EQ(out.depths.size(), 3u);
+    ASSERT_EQ(out.depths[2].size(), 1u);
+    EXPECT_FLOAT_EQ(out.depths[2][0].depth, 22.0f);
+    EXPECT_TRUE(out.power.empty());
+    EXPECT_EQ(out.sentences.size(), 3u);
+    EXPECT_EQ(out.annotations.size(), 1u);
+
+    ASSERT_EQ(events.logLines.size(), 2u);
+    EXPECT_EQ(events.logLines[0], "START, 050607," + raws[0].string());
+    EXPECT_EQ(events.logLines[1], "STOP, 050607," + raws[0].string());
+    ASSERT_GE(events.states.size(), 3u);
+    EXPECT_EQ(events.states[1], std::make_pair(true, 7));
+    EXPECT_EQ(events.states[2], std::make_pair(false, 8));
+}
+
+TEST_F(StoreTest, LoggingToggleStepsTheLineNumber)
+{
+    struct Row { std::uint32_t line, increase, after; };
+    for (const Row& r : {Row{9999, 1, 0}, Row{0, 0, 9999}, Row{41, 1, 42}, Row{41, 0, 40}}) {
+        SStoreSettings s = Settings();
+        s.lineNumber = r.line;
+        s.lineIncrease = r.increase;
+        CStore store(sounder, events, nullptr, s);
+        store.OnToggleLogging();
+        EXPECT_EQ(store.Settings().lineNumber, r.line);
+        store.OnToggleLogging();
+        EXPECT_EQ(store.Settings().lineNumber, r.after) << r.line << " increase " << r.increase;
+    }
+
+    // Without any recording kind, and while replaying, the toggle does nothing.
+    SStoreSettings none = Settings();
+    none.saveRawData = 0;
+    CStore idle(sounder, events, nullptr, none);
+    idle.OnCommand(kCmdToggleLogging);
+    EXPECT_FALSE(idle.IsLogging());
+    sounder.replaying = true;
+    CStore replaying(sounder, events, nullptr, Settings());
+    replaying.OnCommand(kCmdToggleLogging);
+    EXPECT_FALSE(replaying.IsLogging());
+}
+
+TEST_F(StoreTest, DeletionWhileLoggingClosesAndStepsTheLine)
+{
+    SStoreSettings s = Settings();
+    s.lineNumber = 3;
+    std::unique_ptr<CStore> store = std::make_unique<CStore>(sounder, events, nullptr, s);
+    store->OnToggleLogging();
+    Ping(*store, 0);
+    store.reset();
+    ASSERT_EQ(events.logLines.size(), 2u);  // one START, one STOP
+    EXPECT_EQ(events.logLines[1].substr(0, 5), "STOP,");
+    EXPECT_EQ(events.states.back(), std::make_pair(false, 4));
+}
+
+TEST_F(StoreTest, RollOverStartsUniqueFilesWithConfiguration)
+{
+    SStoreSettings s = Settings();
+    s.maxFileSize = 1000;  // two channels of 100 samples pass it every ping
+    CStore store(sounder, events, nullptr, s);
+    store.OnToggleLogging();
+    for (int ping = 0; ping < 5; ++ping) {
+        Ping(store, ping);
+        store.WriteNmeaToFiles("$S" + std::to_string(ping), kNow);
+    }
+    store.OnToggleLogging();
+
+    // The clock stands still, so every file would get the same name.
+    const auto raws = FilesWith(dir.path / "data", ".raw");
+    ASSERT_EQ(raws.size(), 5u);
+    int pings = 0;
+    for (const auto& f : raws) {
+        const SReadBack rb = ReadBack(f);
+        EXPECT_EQ(rb.skipped, 0u);
+        ASSERT_FALSE(rb.types.empty());
+        EXPECT_EQ(rb.types[0], kTypeCON0) << f;
+        EXPECT_EQ(rb.configs.size(), 1u);
+        EXPECT_EQ(rb.configs[0].fileName, f.filename());
+        // A ping's datagrams never straddle two files.
+        ASSERT_EQ(rb.power.size(), 2u) << f;
+        EXPECT_EQ(rb.power[0][0], CFakeSounder::Expected(pings, 0, 0));
+        EXPECT_EQ(rb.sentences, std::vector<std::string>{"$S" + std::to_string(pings)});
+        ++pings;
+    }
+    EXPECT_EQ(raws[1].filename(), "L0000-D20260304-T050607-FAKE_2.raw");
+    EXPECT_EQ(std::count(events.status.begin(), events.status.end(), "File Max. Size"), 4);
+    EXPECT_TRUE(events.notices.empty());
+}
+
+TEST_F(StoreTest, FixedNameStopsWhenFull)
+{
+    SStoreSettings s = Settings();
+    s.maxFileSize = 1000;
+    const std::string fixed = (dir.path / "sequence.raw").string();
+    {
+        CStore store(sounder, events, nullptr, s, fixed);
+        EXPECT_EQ(store.GetMode(), 1);
+        for (int ping = 0; ping < 3; ++ping) Ping(store, ping);
+        EXPECT_EQ(store.GetMode(), 0);
+    }
+    const SReadBack rb = ReadBack(dir.path / "sequence.raw");
+    EXPECT_EQ(rb.configs.size(), 1u);
+    EXPECT_EQ(rb.configs[0].lineText, "");
+    EXPECT_EQ(rb.power.size(), 2u);  // the first ping only
+    EXPECT_EQ(events.alarms, std::vector<std::string>{"File record is full"});
+    ASSERT_EQ(events.logLines.size(), 2u);
+    EXPECT_EQ(events.logLines[1].substr(0, 5), "STOP,");
+    EXPECT_EQ(FilesWith(dir.path, ".raw").size(), 1u);
+}
+
+TEST_F(StoreTest, UnwritableFolderFallsBackToData2)
+{
+    SStoreSettings s = Settings();
+    // A plain file where the folder should be: the folder can never be made.
+    std::ofstream(dir.path / "blocked") << "x";
+    s.filePath = (dir.path / "blocked" / "data").string();
+    CStore store(sounder, events, nullptr, s);
+    store.OnToggleLogging();
+    Ping(store, 0);
+    const auto raws = FilesWith(dir.path / "root" / "Data2", ".raw");
+    ASSERT_EQ(raws.size(), 1u);
+    EXPECT_EQ(ReadBack(raws[0]).power.size(), 2u);
+    ASSERT_EQ(events.notices.size(), 1u);
+    EXPECT_EQ(events.notices[0].rfind("File write error.\nThe path is set to default storage : \n", 0), 0u);
+    EXPECT_NE(events.notices[0].find(raws[0].string()), std::string::npos);
+}
+
+TEST_F(StoreTest, UdpCopyLeadsWithConfigurationAndCountsOversizeBodies)
+{
+    CStore store(sounder, events, &sink, Settings());
+    store.OnToggleLogging();
+    Ping(store, 0);
+    store.WriteNmeaToFiles("$GPZDA", kNow);
+    ASSERT_EQ(sink.bodies.size(), 1u + 2 + 1);
+    EXPECT_EQ(GetU32(sink.bodies[0].data()), kTypeCON0);
+    EXPECT_EQ(GetText(sink.bodies[0].data() + kConText1, 128), "DUMMY");
+    EXPECT_EQ(GetText(sink.bodies[0].data() + kConText2, 128), "DUMMY");
+    EXPECT_EQ(GetU32(sink.bodies[1].data()), kTypeRAW0);
+    EXPECT_EQ(GetU32(sink.bodies[3].data()), kTypeNME0);
+
+    // A body of more than 65507 bytes cannot go in one datagram.
+    CFakeSounder big(1, 20000);  // 84 + 80,000 bytes with angles
+    CFakeSink bigSink;
+    CStore bigStore(big, events, &bigSink, Settings());
+    big.SetPing(0, kNow);
+    bigStore.WritePing();
+    bigStore.WritePing();
+    EXPECT_EQ(bigStore.UdpOversizeCount(), 2u);
+    ASSERT_EQ(bigSink.bodies.size(), 1u);  // only the configuration went
+    EXPECT_EQ(std::count_if(events.status.begin(), events.status.end(),
+                            [](const std::string& t) { return t.find("larger than one UDP") != std::string::npos; }),
+              1);
+}
+
+TEST_F(StoreTest, ReplayWritesOnlyTheExtractAndOutWithSaveData)
+{
+    sounder.replaying = true;
+    SStoreSettings s = Settings();
+    s.saveOutData = 1;
+    s.out[0] = 1;
+    CStore store(sounder, events, nullptr, s);
+    Ping(store, 0);
+    EXPECT_TRUE(FilesWith(dir.path / "data", ".raw").empty());
+    EXPECT_TRUE(FilesWith(dir.path / "data", ".out").empty());
+
+    store.OnCommand(kCmdToggleReplayExtract);
+    sounder.saveDataOption = 1;
+    Ping(store, 1);
+    Ping(store, 2);
+    store.OnCommand(kCmdToggleReplayExtract);  // closes the extract
+    Ping(store, 3);
+    const auto raws = FilesWith(dir.path / "data", ".raw");
+    ASSERT_EQ(raws.size(), 1u);
+    const SReadBack ex = ReadBack(raws[0]);
+    EXPECT_EQ(ex.types[0], kTypeCON0);
+    EXPECT_EQ(ex.power.size(), 4u);
+    const auto outs = FilesWith(dir.path / "data", ".out");
+    ASSERT_EQ(outs.size(), 1u);
+    EXPECT_EQ(ReadBack(outs[0]).depths.size(), 3u);
+
+    // 33792 closes the out file: the next ping opens a new one.
+    store.OnCommand(kCmdCloseReplayFiles);
+    Ping(store, 4);
+    EXPECT_EQ(FilesWith(dir.path / "data", ".out").size(), 2u);
+}
+
+TEST_F(StoreTest, DiskFullRaisesTheAlarmAndKeepsWholeDatagrams)
+{
+    // The child records into a file-size limit; the parent reads the result.
+    const fs::path data = dir.path / "data";
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{5000, 5000};
+        if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(10);
+        CFakeEvents childEvents;
+        {
+            CStore store(sounder, childEvents, nullptr, Settings());
+            store.OnToggleLogging();
+            for (int ping = 0; ping < 20; ++ping) {
+                Ping(store, ping);
+                store.WriteNmeaToFiles("$GPGGA,after full", kNow);
+            }
+        }
+        _exit(childEvents.alarms == std::vector<std::string>{"Disk full"} ? 0 : 11);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    const auto raws = FilesWith(data, ".raw");
+    ASSERT_EQ(raws.size(), 1u);
+    const SReadBack rb = ReadBack(raws[0]);
+    EXPECT_EQ(rb.skipped, 0u);  // nothing torn at the end
+    EXPECT_EQ(rb.types[0], kTypeCON0);
+    EXPECT_GE(rb.power.size(), 2u);
+    EXPECT_LT(rb.power.size(), 40u);
+    std::size_t whole = 0;
+    const auto bytes = ReadBytes(raws[0]);
+    for (std::size_t off = 0; off < bytes.size(); off += GetU32(bytes.data() + off) + 8) whole = off;
+    EXPECT_EQ(whole + GetU32(bytes.data() + whole) + 8, bytes.size());
+}

@@ -1,0 +1,75 @@
+// Pings, sentences and annotations written from three threads at once, with
+// the raw file rolling over meanwhile: every file reads back whole and every
+// datagram is in exactly one of them.
+#include "recording/tests/StoreFixture.h"
+
+#include <thread>
+
+using namespace zv::recording;
+using namespace zv::recording::test;
+
+TEST(StoreThreadsTest, ConcurrentWritersNeverInterleave)
+{
+    TempFolder dir;
+    CFakeSounder sounder(3);
+    CFakeEvents events;
+    CFakeSink sink;
+    SStoreSettings s;
+    s.filePath = (dir.path / "data").string();
+    s.saveRawData = 1;
+    s.saveOutData = 1;
+    s.out[0] = 1;
+    s.maxFileSize = 20000;
+    constexpr int kPings = 200, kSentences = 500, kNotes = 100;
+    {
+        CStore store(sounder, events, &sink, s);
+        store.OnToggleLogging();
+        store.WritePing();  // opens the files, so no sentence is dropped before
+        std::thread pings([&] {
+            for (int p = 1; p <= kPings; ++p) {
+                sounder.SetPing(p, FileTime(p));
+                store.WritePing();
+            }
+        });
+        std::thread sentences([&] {
+            for (int i = 0; i < kSentences; ++i) store.WriteNmeaToFiles("$GPGGA," + std::to_string(i), 1);
+        });
+        std::thread notes([&] {
+            for (int i = 0; i < kNotes; ++i) store.WriteAnnotationDatagram("note " + std::to_string(i), 2);
+        });
+        pings.join();
+        sentences.join();
+        notes.join();
+        store.OnToggleLogging();
+    }
+    std::size_t samples = 0, sentencesRead = 0, notesRead = 0;
+    const auto raws = FilesWith(dir.path / "data", ".raw");
+    EXPECT_GT(raws.size(), 5u);
+    for (const auto& f : raws) {
+        const SReadBack rb = ReadBack(f);
+        EXPECT_EQ(rb.skipped, 0u) << f;
+        EXPECT_EQ(rb.types.at(0), kTypeCON0);
+        EXPECT_EQ(rb.power.size() % 3, 0u);
+        samples += rb.power.size();
+        sentencesRead += rb.sentences.size();
+        notesRead += rb.annotations.size();
+    }
+    EXPECT_EQ(samples, std::size_t(kPings + 1) * 3);
+    EXPECT_EQ(sentencesRead, std::size_t(kSentences));
+    EXPECT_EQ(notesRead, std::size_t(kNotes));
+    const auto outs = FilesWith(dir.path / "data", ".out");
+    ASSERT_EQ(outs.size(), 1u);
+    const SReadBack out = ReadBack(outs[0]);
+    EXPECT_EQ(out.skipped, 0u);
+    EXPECT_EQ(out.depths.size(), std::size_t(kPings + 1));
+    EXPECT_EQ(out.sentences.size(), std::size_t(kSentences));
+    // The UDP copy: the configuration again after every raw file opened.
+    std::size_t udpSamples = 0, udpConfigs = 0;
+    for (const auto& b : sink.bodies) {
+        udpSamples += GetU32(b.data()) == kTypeRAW0;
+        udpConfigs += GetU32(b.data()) == kTypeCON0;
+    }
+    EXPECT_EQ(udpSamples, std::size_t(kPings + 1) * 3);
+    EXPECT_EQ(udpConfigs, raws.size());
+    EXPECT_EQ(GetU32(sink.bodies.at(0).data()), kTypeCON0);
+}
