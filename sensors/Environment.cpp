@@ -1,30 +1,15 @@
 #include "sensors/Environment.h"
 
-#include "sensors/SensorNotify.h"
+#include "platform/FileTime.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageDispatcher.h"
+#include "platform/NumberText.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <utility>
-#include <charconv>
 
 namespace {
-
-ULONGLONG FileTimeNow()
-{
-    using namespace std::chrono;
-    constexpr ULONGLONG EpochDifference = 116444736000000000ULL;
-    auto ticks = duration_cast<duration<long long, std::ratio<1, 10000000>>>(system_clock::now().time_since_epoch()).count();
-    return EpochDifference + static_cast<ULONGLONG>(ticks);
-}
-
-std::string OneDecimal(double value)
-{
-    // Shown texts use the point as decimal mark whatever the process locale.
-    char buf[64];
-    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 1);
-    return ec == std::errc() ? std::string(buf, ptr) : std::string("0.0");
-}
 
 std::string ExtensionOf(const std::string& fileName)
 {
@@ -177,7 +162,7 @@ double CEnvironment::GetSoundVelocity()
         }
     }
     if (fellBack)
-        sensors::PostToMainFrame(MsgStatus, IdsNoTemperatureSensor, 0);
+        PostMessage(GetMainWindow(), MsgStatus, IdsNoTemperatureSensor, 0);
     return answer;
 }
 
@@ -465,8 +450,8 @@ BOOL CEnvironment::ApplyProfileFile()
     {
         // A profile is in force: a bad new file must not throw the survey
         // back onto a constant velocity, nor leave the settings naming it.
-        sensors::ShowBox("Could not read Svp file\nNo file applied\nThe current profile stays in use", "",
-                         sensors::BoxIconExclamation);
+        MessageBox(GetMainWindow(), "Could not read Svp file\nNo file applied\nThe current profile stays in use", "",
+                         MB_ICONEXCLAMATION);
         {
             std::lock_guard<std::mutex> lock(m_lock);
             m_settings.svpFilePath = m_appliedFolder;
@@ -477,8 +462,8 @@ BOOL CEnvironment::ApplyProfileFile()
         WriteSettings();
         return FALSE;
     }
-    sensors::ShowBox("Could not read Svp file\nNo file applied\nFall back to constant SVP", "",
-                     sensors::BoxIconExclamation);
+    MessageBox(GetMainWindow(), "Could not read Svp file\nNo file applied\nFall back to constant SVP", "",
+                     MB_ICONEXCLAMATION);
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_settings.svpType = SvpTypeConstant;
@@ -490,13 +475,13 @@ BOOL CEnvironment::ApplyProfileFile()
 void CEnvironment::SendProfileToOutputs(const std::string& text)
 {
     if (!text.empty() && m_sendToOutputs)
-        m_sendToOutputs(text, FileTimeNow());
+        m_sendToOutputs(text, CFileTime::Now());
 }
 
 void CEnvironment::RecordConstant()
 {
     if (m_recordText)
-        m_recordText("Constant", FileTimeNow());
+        m_recordText("Constant", CFileTime::Now());
 }
 
 SEnvironmentDialogValues CEnvironment::MakeDialogValues() const
@@ -516,8 +501,8 @@ SEnvironmentDialogValues CEnvironment::MakeDialogValues() const
     v.extension = s.svpFileExt;
     v.format = s.svpFormat;
     v.updateFlag = m_bUpdateFlag;
-    v.probeVelocityText = OneDecimal(s.svpReal);
-    v.computedVelocityText = OneDecimal(s.svpComputed);
+    v.probeVelocityText = CNumberText::Fixed(s.svpReal, 1);
+    v.computedVelocityText = CNumberText::Fixed(s.svpComputed, 1);
     v.sensorAvailable = SensorValidLocked() ? TRUE : FALSE;
     if (!v.sensorAvailable)
         v.temperatureType = 0;
@@ -600,9 +585,9 @@ void CEnvironment::ApplyNewProfile()
         ApplyProfileFile();
         return;
     }
-    int answer = sensors::ShowBox("A new Sound Velocity Profile was loaded.  \nApply it now ?\n", "",
-                                  sensors::BoxYesNo | sensors::BoxIconQuestion);
-    if (answer != sensors::AnswerYes)
+    int answer = MessageBox(GetMainWindow(), "A new Sound Velocity Profile was loaded.  \nApply it now ?\n", "",
+                                  MB_YESNO | MB_ICONQUESTION);
+    if (answer != IDYES)
         return;
     SEnvironmentDialogValues values = MakeDialogValues();
     values.folder = folder;

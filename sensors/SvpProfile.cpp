@@ -1,9 +1,12 @@
 #include "sensors/SvpProfile.h"
 
-#include "sensors/SensorNotify.h"
+#include "platform/FileTime.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageDispatcher.h"
+#include "platform/NumberText.h"
+#include "platform/Paths.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -17,10 +20,11 @@ constexpr std::size_t MaxProfileFileSize = 32u * 1024u * 1024u;
 
 constexpr const char* AsvpHeaderFormat = "( SoundVelocity 1.00  0 0 0 0 0 0 0 SSP PE ";
 
-// ---- locale-free number scanning with scanf-like leniency ----------------
-// Skips leading white space, takes an optional sign and the longest number
-// that follows; the rest of the text is left for the next field. Non-finite
-// values are refused: they would poison sorting and every mean.
+// ---- number fields, scanf-like ------------------------------------------
+// Each scan skips leading white space of the field, takes the longest number
+// that follows in the C locale and leaves the rest for the next field. The
+// field is copied first, so a scan never runs on into the next line. Values
+// that are not finite are refused: they would poison sorting and every mean.
 
 bool IsBlank(char c)
 {
@@ -38,17 +42,13 @@ void SkipBlanks(std::string_view& s)
 bool ScanDouble(std::string_view& s, double& value)
 {
     SkipBlanks(s);
-    std::string_view rest = s;
-    if (!rest.empty() && rest.front() == '+')
-        rest.remove_prefix(1);
-    if (rest.empty() || rest.front() == '+')
-        return false;
-    double v = 0.0;
-    auto [ptr, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), v, std::chars_format::general);
-    if (ec != std::errc() || !std::isfinite(v))
+    const std::string field(s.substr(0, s.find_first_of(" \t\r\n,")));
+    const char* end = nullptr;
+    double v = CNumberText::ParseDouble(field.c_str(), &end);
+    if (end == field.c_str() || !std::isfinite(v))
         return false;
     value = v;
-    s.remove_prefix(static_cast<std::size_t>(ptr - s.data()));
+    s.remove_prefix(static_cast<std::size_t>(end - field.c_str()));
     return true;
 }
 
@@ -66,15 +66,13 @@ bool ScanFloat(std::string_view& s, double& value)
 bool ScanInt(std::string_view& s, long long& value)
 {
     SkipBlanks(s);
-    std::string_view rest = s;
-    if (!rest.empty() && rest.front() == '+')
-        rest.remove_prefix(1);
-    long long v = 0;
-    auto [ptr, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), v);
-    if (ec != std::errc())
+    const std::string field(s.substr(0, s.find_first_of(" \t\r\n,")));
+    const char* end = nullptr;
+    long v = CNumberText::ParseLong(field.c_str(), &end);
+    if (end == field.c_str())
         return false;
     value = v;
-    s.remove_prefix(static_cast<std::size_t>(ptr - s.data()));
+    s.remove_prefix(static_cast<std::size_t>(end - field.c_str()));
     return true;
 }
 
@@ -218,23 +216,14 @@ std::tm TodayAtMidnight()
     return tm;
 }
 
-std::string FixedText(double value, int decimals)
-{
-    char buf[64];
-    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-    if (ec != std::errc())
-        return "0";
-    return std::string(buf, ptr);
-}
-
 void Failed(const char* title)
 {
-    sensors::ShowBox("Failed", title, sensors::BoxIconHand);
+    MessageBox(GetMainWindow(), "Failed", title, MB_ICONHAND);
 }
 
 void ConversionError(const char* text)
 {
-    sensors::ShowBox(text, "", sensors::BoxIconExclamation);
+    MessageBox(GetMainWindow(), text, "", MB_ICONEXCLAMATION);
 }
 
 bool Contains(std::string_view text, std::string_view what)
@@ -260,9 +249,9 @@ int CSvpProfile::WriteAsvp(const std::string& path) const
 {
     std::string text = AsvpHeaderFormat + std::to_string(m_points.size()) + " )\r\n";
     for (const _svpPair& p : m_points)
-        text += FixedText(p.depth, 1) + " " + FixedText(p.velocity, 1) + "\r\n";
+        text += CNumberText::Fixed(p.depth, 1) + " " + CNumberText::Fixed(p.velocity, 1) + "\r\n";
 
-    std::ofstream out(sensors::LocalPath(path), std::ios::binary | std::ios::trunc);
+    std::ofstream out(CPaths::MapWindowsPath(path), std::ios::binary | std::ios::trunc);
     if (out)
     {
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -271,7 +260,7 @@ int CSvpProfile::WriteAsvp(const std::string& path) const
     // A file that could not be written completely is no stored profile.
     if (!out)
     {
-        sensors::ShowBox("Could not write Svp file\nNo file stored", "", sensors::BoxIconExclamation);
+        MessageBox(GetMainWindow(), "Could not write Svp file\nNo file stored", "", MB_ICONEXCLAMATION);
         return 0;
     }
     return static_cast<int>(m_points.size());
@@ -302,7 +291,7 @@ int CSvpProfile::ReadAsvpLines(const std::string& text)
 
 int CSvpProfile::ParseDatagram(const std::string& path, DWORD format)
 {
-    std::ifstream in(sensors::LocalPath(path), std::ios::binary);
+    std::ifstream in(CPaths::MapWindowsPath(path), std::ios::binary);
     if (!in)
         return 0;
     in.seekg(0, std::ios::end);
@@ -335,7 +324,7 @@ int CSvpProfile::ParseDatagram(const std::string& path, DWORD format)
             chosen = FormatAsvp;
         else
         {
-            sensors::ShowBox("Unknown Svp datagram format", "", sensors::BoxIconExclamation);
+            MessageBox(GetMainWindow(), "Unknown Svp datagram format", "", MB_ICONEXCLAMATION);
             return 0;
         }
         if (chosen != FormatAsvp)
@@ -363,7 +352,7 @@ int CSvpProfile::Import(int format, const char* text, size_t length)
     case FormatXbt:
         return ImportXbt(copy);
     default:
-        sensors::ShowBox("Unknown SV Type", "", sensors::BoxIconExclamation);
+        MessageBox(GetMainWindow(), "Unknown SV Type", "", MB_ICONEXCLAMATION);
         return 0;
     }
 }
@@ -690,9 +679,7 @@ int CSvpProfile::ImportXbt(std::string_view text)
 
 int CSvpProfile::ParseProfileText(const std::string& text, ULONGLONG fileTime)
 {
-    // File time: 100 ns units since 1601; calendar time: seconds since 1970.
-    constexpr ULONGLONG EpochDifference = 116444736000000000ULL;
-    m_time = fileTime >= EpochDifference ? static_cast<std::time_t>((fileTime - EpochDifference) / 10000000ULL) : 0;
+    m_time = static_cast<std::time_t>(CFileTime::ToUnixSeconds(fileTime));
 
     std::vector<std::string_view> fields;
     std::string_view rest = text;
@@ -760,9 +747,9 @@ std::string CSvpProfile::FormatProfile() const
     for (const _svpPair& p : m_points)
     {
         text += ',';
-        text += FixedText(p.depth, 2);
+        text += CNumberText::Fixed(p.depth, 2);
         text += ',';
-        text += FixedText(p.velocity, 2);
+        text += CNumberText::Fixed(p.velocity, 2);
     }
     return text;
 }

@@ -1,6 +1,7 @@
 #include "sensors/Environment.h"
 
-#include "sensors/SensorNotify.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageDispatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,12 @@ class EnvironmentTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        sensors::testing::Clear();
+        ClearMessageBoxRecord();
+        mainFrame = CreateMessageWindow([this](HWND, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+            posted.push_back({msg, w, l});
+            return 0;
+        });
+        SetMainWindow(mainFrame);
         char pattern[] = "/tmp/environmentXXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
@@ -31,7 +37,28 @@ protected:
             return dialogAnswer;
         });
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override
+    {
+        SetMessageBoxPresenter({});
+        SetMainWindow(0);
+        DestroyWindow(mainFrame);
+        fs::remove_all(dir);
+    }
+
+    struct Posted
+    {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    // What reached the main frame so far.
+    std::vector<Posted> Posts()
+    {
+        MSG msg;
+        while (PeekMessage(&msg))
+            DispatchMessage(&msg);
+        return posted;
+    }
 
     std::string WriteProfile(const std::string& name, const std::string& rows)
     {
@@ -60,12 +87,14 @@ protected:
     std::vector<std::string> BoxTexts() const
     {
         std::vector<std::string> texts;
-        for (const auto& b : sensors::testing::Boxes())
+        for (const auto& b : MessageBoxRecord())
             texts.push_back(b.text);
         return texts;
     }
 
     fs::path dir;
+    HWND mainFrame = 0;
+    std::vector<Posted> posted;
     CEnvironment env;
     std::vector<std::string> sent;
     std::vector<std::string> recorded;
@@ -200,14 +229,14 @@ TEST_F(EnvironmentTest, FortyOneInvalidReadingsFallBackToTheConstantTemperatureO
     for (int i = 0; i < 40; ++i)
         env.GetSoundVelocity();
     EXPECT_EQ(env.GetSettings().temperatureType, 1u);
-    EXPECT_TRUE(sensors::testing::Posts().empty());
+    EXPECT_TRUE(Posts().empty());
 
     env.GetSoundVelocity(); // the 41st in a row
     EXPECT_EQ(env.GetSettings().temperatureType, 0u);
     EXPECT_NEAR(env.GetSettings().svpComputed, CEnvironment::ComputeVelocity(4.0, 35.0), 1e-9);
     for (int i = 0; i < 50; ++i)
         env.GetSoundVelocity();
-    auto posts = sensors::testing::Posts();
+    auto posts = Posts();
     ASSERT_EQ(posts.size(), 1u);
     EXPECT_EQ(posts[0].message, 0x470u);
     EXPECT_EQ(posts[0].wParam, 57679u);
@@ -299,7 +328,7 @@ TEST_F(EnvironmentTest, UnreadableProfileFallsBackToConstant)
     UseProfile("missing.asvp");
     EXPECT_EQ(env.GetSettings().svpType, CEnvironment::SvpTypeConstant);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Could not read Svp file\nNo file applied\nFall back to constant SVP"}));
-    EXPECT_EQ(sensors::testing::Boxes()[0].flags, sensors::BoxIconExclamation);
+    EXPECT_EQ(MessageBoxRecord()[0].flags, MB_ICONEXCLAMATION);
     EXPECT_EQ(env.GetDepthFromTravelTime(0.1, 0.0), 0.0);
     EXPECT_TRUE(sent.empty());
 }
@@ -330,7 +359,7 @@ TEST_F(EnvironmentTest, AutomaticNewProfileIsAppliedAtOnce)
     WriteProfile("new.asvp", "0.0 1450.0\r\n");
     env.SetPendingProfile(TRUE, dir.string() + "\\", "new.asvp");
     env.ApplyNewProfile();
-    EXPECT_TRUE(sensors::testing::Boxes().empty());
+    EXPECT_TRUE(MessageBoxRecord().empty());
     EXPECT_EQ(env.GetSettings().svpFileName, "new.asvp");
     EXPECT_EQ(env.GetSettings().svpFormat, static_cast<DWORD>(CSvpProfile::FormatAsvp));
     EXPECT_NEAR(env.GetDepthFromTravelTime(0.01, 0.0), 14.5, 1e-9);
@@ -342,13 +371,13 @@ TEST_F(EnvironmentTest, ManualNewProfileAsksAndOpensTheDialogPreset)
     WriteProfile("new.asvp", "0.0 1450.0\r\n");
     env.SetPendingProfile(FALSE, dir.string(), "new.asvp");
 
-    sensors::testing::SetBoxAnswer(sensors::AnswerNo);
+    SetMessageBoxPresenter([](HWND, const std::string&, const std::string&, UINT) { return IDNO; });
     env.ApplyNewProfile();
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"A new Sound Velocity Profile was loaded.  \nApply it now ?\n"}));
-    EXPECT_EQ(sensors::testing::Boxes()[0].flags, sensors::BoxYesNo | sensors::BoxIconQuestion);
+    EXPECT_EQ(MessageBoxRecord()[0].flags, MB_YESNO | MB_ICONQUESTION);
 
-    sensors::testing::SetBoxAnswer(sensors::AnswerYes);
+    SetMessageBoxPresenter({}); // headless: the default button, Yes
     dialogAnswer = TRUE;
     env.ApplyNewProfile();
     ASSERT_EQ(shown.size(), 1u);

@@ -3,7 +3,7 @@
 // mix of two or from freed memory.
 #include "sensors/Environment.h"
 
-#include "sensors/SensorNotify.h"
+#include "platform/MessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ TEST(EnvironmentThreads, ReadersSeeWholeProfilesWhileTheyAreReplaced)
     for (auto [name, rows] : {std::pair{"a.asvp", RowsA()}, std::pair{"b.asvp", RowsB()}})
         std::ofstream(dir / name, std::ios::binary) << "( SoundVelocity 1.00  0 0 0 0 0 0 0 SSP PE 0 )\r\n" << rows;
 
-    sensors::testing::Clear();
+    ClearMessageBoxRecord();
     CEnvironment env;
     std::atomic<double> deepest{10.0};
     env.SetChannelDepthSource([&deepest] { return deepest.load(); });
@@ -92,6 +92,6 @@ TEST(EnvironmentThreads, ReadersSeeWholeProfilesWhileTheyAreReplaced)
         t.join();
 
     EXPECT_EQ(wrong.load(), 0);
-    EXPECT_TRUE(sensors::testing::Boxes().empty());
+    EXPECT_TRUE(MessageBoxRecord().empty());
     fs::remove_all(dir);
 }

@@ -1,6 +1,6 @@
 #include "sensors/SvpProfile.h"
 
-#include "sensors/SensorNotify.h"
+#include "platform/MessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@ class SvpProfileTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        sensors::testing::Clear();
+        ClearMessageBoxRecord();
         char pattern[] = "/tmp/svpprofileXXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
@@ -47,7 +47,7 @@ protected:
     std::vector<std::string> BoxTexts() const
     {
         std::vector<std::string> texts;
-        for (const auto& b : sensors::testing::Boxes())
+        for (const auto& b : MessageBoxRecord())
             texts.push_back(b.caption.empty() ? b.text : b.caption + ": " + b.text);
         return texts;
     }
@@ -82,7 +82,7 @@ TEST_F(SvpProfileTest, AsvpRoundTripKeepsPointsToOneDecimal)
     back.AddPoint(99.0, 1555.0); // reading replaces what was held
     ASSERT_EQ(back.ParseDatagram(path, CSvpProfile::FormatAsvp), 3);
     ExpectPoints(back, {{0.0, 1500.0}, {12.2, 1490.4}, {40.0, 1480.0}});
-    EXPECT_TRUE(sensors::testing::Boxes().empty());
+    EXPECT_TRUE(MessageBoxRecord().empty());
 }
 
 TEST_F(SvpProfileTest, AsvpReaderDropsVelocitiesOutsideTheWindowAndFailsWhenNoneRemain)
@@ -102,16 +102,16 @@ TEST_F(SvpProfileTest, UnwritableFileAnswersZeroWithItsMessage)
     CSvpProfile p;
     p.AddPoint(0.0, 1500.0);
     EXPECT_EQ(p.WriteAsvp((dir / "no-such-folder" / "x.asvp").string()), 0);
-    ASSERT_EQ(sensors::testing::Boxes().size(), 1u);
-    EXPECT_EQ(sensors::testing::Boxes()[0].text, "Could not write Svp file\nNo file stored");
-    EXPECT_EQ(sensors::testing::Boxes()[0].flags, sensors::BoxIconExclamation);
+    ASSERT_EQ(MessageBoxRecord().size(), 1u);
+    EXPECT_EQ(MessageBoxRecord()[0].text, "Could not write Svp file\nNo file stored");
+    EXPECT_EQ(MessageBoxRecord()[0].flags, MB_ICONEXCLAMATION);
 }
 
 TEST_F(SvpProfileTest, MissingFileAnswersZeroQuietly)
 {
     CSvpProfile p;
     EXPECT_EQ(p.ParseDatagram((dir / "missing.asvp").string(), CSvpProfile::FormatAsvp), 0);
-    EXPECT_TRUE(sensors::testing::Boxes().empty());
+    EXPECT_TRUE(MessageBoxRecord().empty());
 }
 
 TEST_F(SvpProfileTest, UpdateSortsStablyAndAddsTheSurfacePoint)
@@ -348,7 +348,7 @@ TEST_F(SvpProfileTest, MalformedImportsAreRefusedWithTheirMessage)
     };
     for (const Case& c : cases)
     {
-        sensors::testing::Clear();
+        ClearMessageBoxRecord();
         CSvpProfile p;
         EXPECT_EQ(p.Import(c.format, c.text), 0) << c.legend;
         std::vector<std::string> expected;
