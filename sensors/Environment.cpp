@@ -1,5 +1,6 @@
 #include "sensors/Environment.h"
 
+#include "app/RegistrySupport.h"
 #include "platform/FileTime.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
@@ -633,15 +634,74 @@ void CEnvironment::SetModelCode(int modelCode)
 // ---------------------------------------------------------------------------
 // Registry
 
+namespace {
+
+constexpr const char* SettingsKey = "Environment";
+
+} // namespace
+
 void CEnvironment::ReadSettings()
 {
+    CRegistrySupport reg;
+    const HKEY root = CRegistrySupport::UserRootKey();
+    if (HKEY user = reg.OpenKey(root, std::string(SettingsKey) + "\\User", TRUE))
+        reg.CloseKey(user);
+
+    Settings s;
+    s.svpFilePath = DefaultFolder();
+    auto dword = [&](const char* name, DWORD& value) { reg.GetDword(root, SettingsKey, name, value, TRUE); };
+    auto text = [&](const char* name, std::string& value) { reg.GetString(root, SettingsKey, name, value, TRUE); };
+    // A stored text that reads as no finite number ("nan", "inf") would
+    // poison every depth; the default stands instead.
+    auto number = [&](const char* name, double& value) {
+        double read = value;
+        if (reg.GetDouble(root, SettingsKey, name, read, TRUE) && std::isfinite(read))
+            value = read;
+    };
+    dword("dwSvpType", s.svpType);
+    number("SvpConstant", s.svpConstant);
+    number("SvpComputed", s.svpComputed);
+    number("SvpConstFromFile", s.svpConstFromFile);
+    number("SvpReal", s.svpReal);
+    dword("dwWaterType", s.waterType);
+    number("Salinity", s.salinity);
+    dword("TemperatureType", s.temperatureType);
+    number("TempConstant", s.tempConstant);
+    number("TempSensor", s.tempSensor);
+    number("Ph", s.ph);
+    number("Depth", s.depth);
+    text("SvpFileName", s.svpFileName);
+    dword("SvpFormat", s.svpFormat);
+    text("SvpFileExt", s.svpFileExt);
+    text("SvpFilePath", s.svpFilePath);
+    if (s.tempSensor < 0.0 || s.tempSensor > 30.0)
+        s.tempSensor = 10.0;
+
     std::lock_guard<std::mutex> lock(m_lock);
-    if (m_settings.svpFilePath.empty())
-        m_settings.svpFilePath = DefaultFolder();
-    if (m_settings.tempSensor < 0.0 || m_settings.tempSensor > 30.0)
-        m_settings.tempSensor = 10.0;
+    m_settings = s;
 }
 
 void CEnvironment::WriteSettings()
 {
+    const HKEY root = CRegistrySupport::UserRootKey();
+    if (!root)
+        return;
+    Settings s = GetSettings();
+    CRegistrySupport reg;
+    reg.SetDword(root, SettingsKey, "dwSvpType", s.svpType);
+    reg.SetDouble(root, SettingsKey, "SvpConstant", s.svpConstant);
+    reg.SetDouble(root, SettingsKey, "SvpComputed", s.svpComputed);
+    reg.SetDouble(root, SettingsKey, "SvpConstFromFile", s.svpConstFromFile);
+    reg.SetDouble(root, SettingsKey, "SvpReal", s.svpReal);
+    reg.SetDword(root, SettingsKey, "dwWaterType", s.waterType);
+    reg.SetDouble(root, SettingsKey, "Salinity", s.salinity);
+    reg.SetDword(root, SettingsKey, "TemperatureType", s.temperatureType);
+    reg.SetDouble(root, SettingsKey, "TempConstant", s.tempConstant);
+    reg.SetDouble(root, SettingsKey, "TempSensor", s.tempSensor);
+    reg.SetDouble(root, SettingsKey, "Ph", s.ph);
+    reg.SetDouble(root, SettingsKey, "Depth", s.depth);
+    reg.SetString(root, SettingsKey, "SvpFileName", s.svpFileName);
+    reg.SetDword(root, SettingsKey, "SvpFormat", s.svpFormat);
+    reg.SetString(root, SettingsKey, "SvpFileExt", s.svpFileExt);
+    reg.SetString(root, SettingsKey, "SvpFilePath", s.svpFilePath);
 }

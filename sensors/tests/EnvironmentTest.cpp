@@ -1,7 +1,9 @@
 #include "sensors/Environment.h"
 
+#include "app/RegistrySupport.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
+#include "platform/TempHives.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +22,7 @@ protected:
     void SetUp() override
     {
         ClearMessageBoxRecord();
+        ASSERT_TRUE(registry.OpenRootKeys("Zelvar\\EchoSounder\\QY210\\1.0\\"));
         mainFrame = CreateMessageWindow([this](HWND, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
             posted.push_back({msg, w, l});
             return 0;
@@ -42,6 +45,7 @@ protected:
         SetMessageBoxPresenter({});
         SetMainWindow(0);
         DestroyWindow(mainFrame);
+        registry.CloseRootKeys();
         fs::remove_all(dir);
     }
 
@@ -92,6 +96,8 @@ protected:
         return texts;
     }
 
+    CTempHives hives;
+    CRegistrySupport registry;
     fs::path dir;
     HWND mainFrame = 0;
     std::vector<Posted> posted;
@@ -412,4 +418,103 @@ TEST_F(EnvironmentTest, DefaultsKeepTheAbsorptionDepth)
     EXPECT_EQ(s.svpFileName, "1500.asvp");
     EXPECT_EQ(s.svpFilePath, "C:\\QY210\\svp\\");
     EXPECT_EQ(s.depth, 250.0);
+}
+
+namespace {
+
+HKEY Root() { return CRegistrySupport::UserRootKey(); }
+
+std::string StoredText(const char* name)
+{
+    std::string value = "<missing>";
+    CRegistrySupport().GetString(Root(), "Environment", name, value, FALSE);
+    return value;
+}
+
+DWORD StoredDword(const char* name)
+{
+    DWORD value = 0xDEAD;
+    CRegistrySupport().GetDword(Root(), "Environment", name, value, FALSE);
+    return value;
+}
+
+} // namespace
+
+TEST_F(EnvironmentTest, FirstLoadWritesEveryDefault)
+{
+    env.LoadUserSettings();
+    EXPECT_EQ(StoredDword("dwSvpType"), 0u);
+    EXPECT_EQ(StoredText("SvpConstant"), "1500.000000");
+    EXPECT_EQ(StoredText("SvpComputed"), "1500.000000");
+    EXPECT_EQ(StoredText("SvpConstFromFile"), "1500.000000");
+    EXPECT_EQ(StoredText("SvpReal"), "1500.000000");
+    EXPECT_EQ(StoredDword("dwWaterType"), 1u);
+    EXPECT_EQ(StoredText("Salinity"), "35.000000");
+    EXPECT_EQ(StoredDword("TemperatureType"), 0u);
+    EXPECT_EQ(StoredText("TempConstant"), "10.000000");
+    EXPECT_EQ(StoredText("TempSensor"), "10.000000");
+    EXPECT_EQ(StoredText("Ph"), "8.000000");
+    EXPECT_EQ(StoredText("Depth"), "250.000000");
+    EXPECT_EQ(StoredText("SvpFileName"), "1500.asvp");
+    EXPECT_EQ(StoredDword("SvpFormat"), 4u);
+    EXPECT_EQ(StoredText("SvpFileExt"), "asvp");
+    EXPECT_EQ(StoredText("SvpFilePath"), "C:\\QY210\\svp\\");
+    HKEY user = registry.OpenKey(Root(), "Environment\\User", FALSE);
+    EXPECT_NE(user, nullptr);
+    registry.CloseKey(user);
+    EXPECT_EQ(recorded, (std::vector<std::string>{"Constant"}));
+}
+
+TEST_F(EnvironmentTest, LoadAppliesTheStoredProfile)
+{
+    WriteProfile("stored.asvp", "0.0 1450.0\r\n");
+    registry.SetDword(Root(), "Environment", "dwSvpType", 3);
+    registry.SetString(Root(), "Environment", "SvpFilePath", dir.string());
+    registry.SetString(Root(), "Environment", "SvpFileName", "stored.asvp");
+    env.LoadUserSettings();
+    EXPECT_TRUE(env.IsRealSvp());
+    EXPECT_NEAR(env.GetDepthFromTravelTime(0.01, 0.0), 14.5, 1e-9);
+    EXPECT_EQ(sent, (std::vector<std::string>{"1,0.00,1450.00"}));
+    EXPECT_TRUE(recorded.empty());
+}
+
+TEST_F(EnvironmentTest, UnreadableStoredProfileIsStoredAsConstant)
+{
+    registry.SetDword(Root(), "Environment", "dwSvpType", 3);
+    registry.SetString(Root(), "Environment", "SvpFilePath", dir.string());
+    env.LoadUserSettings(); // 1500.asvp is not there
+    EXPECT_EQ(StoredDword("dwSvpType"), 0u);
+    EXPECT_EQ(MessageBoxRecord().size(), 1u);
+    EXPECT_EQ(env.GetSoundVelocity(), 1500.0);
+}
+
+TEST_F(EnvironmentTest, StoredValuesThatMakeNoSenseAreNotTaken)
+{
+    registry.SetString(Root(), "Environment", "TempSensor", "45.000000");
+    registry.SetString(Root(), "Environment", "SvpConstant", "nan");
+    registry.SetString(Root(), "Environment", "Salinity", "inf");
+    env.LoadUserSettings();
+    CEnvironment::Settings s = env.GetSettings();
+    EXPECT_EQ(s.tempSensor, 10.0);
+    EXPECT_EQ(s.svpConstant, 1500.0);
+    EXPECT_EQ(s.salinity, 35.0);
+    EXPECT_EQ(env.GetSoundVelocity(), 1500.0);
+}
+
+TEST_F(EnvironmentTest, DialogChangesAndShutdownAreStored)
+{
+    {
+        CEnvironment local;
+        local.SetDialogRunner([](SEnvironmentDialogValues& v) {
+            v.constantVelocity = 1488.5;
+            v.salinity = 7.0;
+            return TRUE;
+        });
+        local.LoadUserSettings();
+        local.OnEnvironment();
+        EXPECT_EQ(StoredText("SvpConstant"), "1488.500000");
+        EXPECT_EQ(StoredText("Salinity"), "7.000000");
+        local.SetProbeVelocity(1511.0);
+    }
+    EXPECT_EQ(StoredText("SvpReal"), "1511.000000");
 }
