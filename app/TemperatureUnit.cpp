@@ -1,0 +1,29 @@
+#include "app/TemperatureUnit.h"
+
+#include "platform/NumberText.h"
+
+#include <atomic>
+
+namespace {
+
+std::atomic<int> g_unit{CTemperatureUnit::kCelsius};
+
+}  // namespace
+
+int CTemperatureUnit::SetUnit(int index)
+{
+    if (index == kCelsius || index == kFahrenheit)
+        g_unit.store(index, std::memory_order_relaxed);
+    return index;
+}
+
+int CTemperatureUnit::GetUnit() { return g_unit.load(std::memory_order_relaxed); }
+
+std::string CTemperatureUnit::FormatTemperature(double celsius)
+{
+    if (GetUnit() == kFahrenheit)
+        return CNumberText::Format("%3.1f \xC2\xB0" "F", celsius * 1.8 + 32.0);
+    return CNumberText::Format("%3.1f \xC2\xB0" "C", celsius);
+}
+
+std::string CTemperatureUnit::GetUnitName(int index) { return index == kFahrenheit ? "Fahrenheit" : "Celsius"; }
