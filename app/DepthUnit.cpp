@@ -1,5 +1,7 @@
 #include "app/DepthUnit.h"
 
+#include "app/RegistrySupport.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -146,3 +148,17 @@ int CDepthUnit::FindRangeStart(double value, int mode)
 }
 
 int CDepthUnit::FindFineStep(double value) { return Nearest(Current().fineStep, value); }
+
+BOOL CDepthUnit::ReadSetting(CRegistrySupport& registry, HKEY root)
+{
+    DWORD unit = kMeter;
+    const BOOL read = registry.GetDword(root, kRegistryKey, kRegistryValue, unit, TRUE);
+    if (read && unit < static_cast<DWORD>(kUnitCount))
+        SetUnit(static_cast<int>(unit));
+    return read;
+}
+
+BOOL CDepthUnit::WriteSetting(CRegistrySupport& registry, HKEY root)
+{
+    return registry.SetDword(root, kRegistryKey, kRegistryValue, static_cast<DWORD>(GetUnit()));
+}

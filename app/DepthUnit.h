@@ -8,7 +8,12 @@
 // cannot pull the tables away from the others.
 #pragma once
 
+#include "platform/Registry.h"
+#include "platform/WinTypes.h"
+
 #include <string>
+
+class CRegistrySupport;
 
 class CDepthUnit {
 public:
@@ -49,4 +54,13 @@ public:
     static int FindRange(double value, int mode);
     static int FindRangeStart(double value, int mode);
     static int FindFineStep(double value);
+
+    // The selection kept as the double word "Depth" under the key "Units"
+    // of root: ReadSetting selects the stored unit (writing the default,
+    // metres, when there is none; a stored value out of range changes
+    // nothing); WriteSetting stores the current unit.
+    static constexpr const char* kRegistryKey = "Units";
+    static constexpr const char* kRegistryValue = "Depth";
+    static BOOL ReadSetting(CRegistrySupport& registry, HKEY root);
+    static BOOL WriteSetting(CRegistrySupport& registry, HKEY root);
 };

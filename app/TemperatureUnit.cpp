@@ -1,5 +1,6 @@
 #include "app/TemperatureUnit.h"
 
+#include "app/RegistrySupport.h"
 #include "platform/NumberText.h"
 
 #include <atomic>
@@ -27,3 +28,17 @@ std::string CTemperatureUnit::FormatTemperature(double celsius)
 }
 
 std::string CTemperatureUnit::GetUnitName(int index) { return index == kFahrenheit ? "Fahrenheit" : "Celsius"; }
+
+BOOL CTemperatureUnit::ReadSetting(CRegistrySupport& registry, HKEY root)
+{
+    DWORD unit = kCelsius;
+    const BOOL read = registry.GetDword(root, kRegistryKey, kRegistryValue, unit, TRUE);
+    if (read && unit <= static_cast<DWORD>(kFahrenheit))
+        SetUnit(static_cast<int>(unit));
+    return read;
+}
+
+BOOL CTemperatureUnit::WriteSetting(CRegistrySupport& registry, HKEY root)
+{
+    return registry.SetDword(root, kRegistryKey, kRegistryValue, static_cast<DWORD>(GetUnit()));
+}

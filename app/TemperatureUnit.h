@@ -2,9 +2,12 @@
 // degrees Celsius; the selection (Celsius or Fahrenheit) is process-wide.
 #pragma once
 
+#include "platform/Registry.h"
 #include "platform/WinTypes.h"
 
 #include <string>
+
+class CRegistrySupport;
 
 // String-table ids of the texts; the texts below are used until a language
 // library supplies its own.
@@ -26,4 +29,11 @@ public:
     static std::string FormatTemperature(double celsius);
     // 1: "Fahrenheit"; anything else: "Celsius".
     static std::string GetUnitName(int index);
+
+    // The selection kept as the double word "Temperature" under the key
+    // "Units" of root, read and written as the depth unit's.
+    static constexpr const char* kRegistryKey = "Units";
+    static constexpr const char* kRegistryValue = "Temperature";
+    static BOOL ReadSetting(CRegistrySupport& registry, HKEY root);
+    static BOOL WriteSetting(CRegistrySupport& registry, HKEY root);
 };

@@ -1,5 +1,7 @@
 #include "app/DepthUnit.h"
 #include "app/TemperatureUnit.h"
+#include "app/RegistrySupport.h"
+#include "platform/TempHives.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +112,42 @@ TEST_F(Units, TemperatureTextsAndSelection)
     EXPECT_EQ(CTemperatureUnit::GetUnitName(1), "Fahrenheit");
     EXPECT_EQ(CTemperatureUnit::GetUnitName(0), "Celsius");
     EXPECT_EQ(CTemperatureUnit::GetUnitName(7), "Celsius");
+}
+
+TEST_F(Units, SelectionsLiveUnderTheUnitsKey)
+{
+    CTempHives hives;
+    CRegistrySupport registry;
+    ASSERT_TRUE(registry.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
+    const HKEY root = CRegistrySupport::UserRootKey();
+
+    // Nothing stored: the defaults are selected and written back.
+    CDepthUnit::SetUnit(2);
+    EXPECT_TRUE(CDepthUnit::ReadSetting(registry, root));
+    EXPECT_TRUE(CTemperatureUnit::ReadSetting(registry, root));
+    EXPECT_EQ(CDepthUnit::GetUnit(), 0);
+    DWORD stored = 99;
+    EXPECT_TRUE(registry.GetDword(root, "Units", "Depth", stored, FALSE));
+    EXPECT_EQ(stored, 0u);
+    EXPECT_TRUE(registry.GetDword(root, "Units", "Temperature", stored, FALSE));
+    EXPECT_EQ(stored, 0u);
+
+    CDepthUnit::SetUnit(3);
+    CTemperatureUnit::SetUnit(1);
+    EXPECT_TRUE(CDepthUnit::WriteSetting(registry, root));
+    EXPECT_TRUE(CTemperatureUnit::WriteSetting(registry, root));
+    CDepthUnit::SetUnit(0);
+    CTemperatureUnit::SetUnit(0);
+    CDepthUnit::ReadSetting(registry, root);
+    CTemperatureUnit::ReadSetting(registry, root);
+    EXPECT_EQ(CDepthUnit::GetUnit(), 3);
+    EXPECT_EQ(CTemperatureUnit::GetUnit(), 1);
+
+    // A value out of range (edited by hand) selects nothing.
+    ASSERT_TRUE(registry.SetDword(root, "Units", "Depth", 9));
+    CDepthUnit::ReadSetting(registry, root);
+    EXPECT_EQ(CDepthUnit::GetUnit(), 3);
+    registry.CloseRootKeys();
 }
 
 }  // namespace
