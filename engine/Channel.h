@@ -1,0 +1,282 @@
+// One echo sounder channel: one transducer at one frequency behind one
+// transceiver. It takes each ping from its input, turns the raw power words
+// into calibrated echograms on demand, finds the bottom once per ping and
+// serves the ping to every reader with its own window and pixel count.
+//
+// Locking: one mutex serialises ping intake, per-ping processing, echogram
+// assembly and the locked outputs. Public operations never call each other
+// while holding it (they share *Locked helpers instead), and the depth users,
+// which read other channels, are called only after it has been released.
+#pragma once
+
+#include "engine/ChannelComponents.h"
+#include "engine/ChannelInput.h"
+#include "engine/ChannelLinks.h"
+#include "engine/ChannelParameters.h"
+#include "engine/ColorScaleSettings.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CTransceiver;
+
+class CChannel
+{
+public:
+    static constexpr int kMaxSamples = 30000;
+    static constexpr int kMaxExternalSamples = 2000;
+
+    // Echogram types of GetPingSamples and friends; any other type is the
+    // raw power of the ping.
+    enum EchogramType : int { Sv = 1, TS = 2, Point20Log = 3, Point30Log = 4 };
+    // Where a requested window starts.
+    enum Reference : int { FromTransducer = 0, FromBottom = 1, FromTransducer2 = 2, External = 4 };
+
+    struct Construction
+    {
+        CTransceiver* Transceiver = nullptr;
+        std::int32_t ChannelId = 0;
+        ChannelParameters Parameters;
+        double Frequency = 38000.0;   // Hz
+        double BeamTerm = -21.0;      // equivalent beam angle, dB
+        double Correction[2] = {};    // kept for the calibration hand-over
+        double Further[4] = {};
+        std::string ChannelName;
+        std::string SourceName;
+        IChannelLinks* Links = nullptr; // not owned; null: a channel on its own
+    };
+
+    explicit CChannel(const Construction& c);
+    virtual ~CChannel();
+    CChannel(const CChannel&) = delete;
+    CChannel& operator=(const CChannel&) = delete;
+
+    // Identity.
+    CTransceiver* GetTransceiver() const { return m_transceiver; }
+    std::int32_t GetChannelId() const { return m_channelId; }
+    const std::string& GetChannelName() const { return m_channelName; }
+    const std::string& GetSourceName() const { return m_sourceName; }
+    double GetFrequency() const { return m_frequency; }
+
+    // Parts owned by the channel that live in their own files.
+    void SetBottomDetector(std::unique_ptr<IBottomDetector> detector);
+    void SetNoiseEstimator(std::unique_ptr<INoiseEstimator> noise);
+    void SetSlopeTracker(std::unique_ptr<ISlopeTracker> slope);
+
+    // Sonar equation, dB. 1470.6 m/s is the fixed sound speed of the
+    // wavelength term.
+    static double ComputeTsConstant(double power, double gain, double frequency);
+    static double ComputeSvConstant(double power, double gain, double frequency, double psi, double pulse);
+    static double ComputeTsConstantEx(double power, double gain, double frequency, double psi);
+    // TVG table of log factor k and limit L (dB) over kMaxSamples words.
+    static void BuildTvgTable(std::int16_t* table, int size, double k, double alpha, double frequency,
+                              double pulse, double d, double limitDb, double range);
+
+    struct FilterSwitches
+    {
+        bool Compression = false;
+        bool Median = false;
+        int MedianWidth = 3;
+        double CompressionScale = 1.0;
+    };
+    // Calibrates in[0 .. round(range/d)) into out with the TVG table, the
+    // constant and the noise threshold; at most size words. The TVG index
+    // (with the pinger offset) is clamped to the table and every sum
+    // saturates.
+    static void FilterRawSamples(std::int16_t* out, const std::int16_t* in, int size, const std::int16_t* tvg,
+                                 int tvgSize, double d, double thresholdDb, double constantDb, double range,
+                                 const FilterSwitches& sw, int tvgOffset = 0);
+    void SetFilterSwitches(const FilterSwitches& sw);
+
+    // Intake, forwarded to the channel input without the channel lock.
+    const std::int16_t* SetSampleBlock(std::uint32_t blockId, int stride, int count, const std::int16_t* words,
+                                       int availableWords);
+    void AddPowerSamples(const std::int16_t* words, int n, int blockNumber);
+    void AddFloatSamples(const float* first, const float* second, const std::uint32_t* third, float floatValue,
+                         int n, double doubleValue);
+    void AddAngleSamples(const std::uint16_t* words, int n, int blockNumber);
+    void SetInputHeader(const std::uint32_t words[8]);
+    void SetInputParameters(const std::uint32_t words[12]);
+    bool SetDiagnostics(int adCount, const std::uint32_t* perAdWords);
+    bool SetAdDiagnostics(int adCount, const std::uint32_t* perAdWords);
+    void SetChannelParameters(const ChannelParameters& params);
+    int GetInputErrorCount() const { return m_input.GetErrorCount(); }
+
+    // Closes the ping (time in 100-ns units).
+    void AddPing(std::uint64_t pingTime);
+    // Once per ping: bottom detection and depth hand-over; later calls in
+    // the same ping return the stored result.
+    bool ProcessPing(double* depth = nullptr, double* levelDb = nullptr);
+    bool ProcessPingData();
+
+    // Sample count of the next ping, in samples of the given distance.
+    int ComputeSampleCount(double distance, bool* recordTaken = nullptr, int* recordStart = nullptr);
+    void RequestRange(double range);
+    int RangeToSample(double range, double distance = 0.0) const;
+    double SampleToRange(int index, double distance = 0.0) const;
+
+    // Echogram assembly.
+    bool GetPingSamples(std::int16_t* out, int n, double length, double start, int echogramType, int reference);
+    void GetPingRecord(ChannelPingRecord& out, double start, int reference);
+    void AddEchogramSamples(std::int16_t* out, int n, double start, int echogramType, int reference);
+    void AddReplaySamples(double* out, int n, double start, int reference);
+    void AddEchogramAngles(std::uint16_t* out, int n, double start, int reference);
+    void UpdateDocument(IEchoIntegrator& integrator);
+    double FindLevelStep(double milliseconds);
+    double GetTraceRate();
+
+    // Scope traces: window [start, stop) metres at the traces' own sample
+    // distance, at most maxCount values; returns the count, distance out.
+    enum class TraceKind { Float, Linear, Packed, Combined, Angle };
+    int GetScopeTrace(TraceKind kind, int which, double* out, int maxCount, double start, double stop,
+                      double& sampleDistance);
+    double GetTraceStartTime();
+
+    // Colour scale.
+    double GetValueBySelector(int selector) const;
+    void SetValueBySelector(int selector, double levelDb);
+    int GetColorIndex(double valueDb, int selector) const;
+    void SetLimit40Log(bool on);
+
+    // Echogram document's values kept for the assembly.
+    void SetEchogramInfo(bool sidescan, bool publish, const std::string& partner, bool slantCorrection);
+    void SetEchogramValue(double v);
+    double GetEchogramValue() const;
+    void AccumulateFlag(int flag);
+    int GetAccumulatedFlag() const;
+    void SetFirstEchogramType(int type);
+    int GetFirstEchogramType() const;
+    void SetEchogramStartRange(double r);
+    void SetEchogramStopRange(double r);
+    void SetEchogramMode(int mode);
+
+    // Outputs.
+    struct ParameterCopy
+    {
+        ChannelParameters Parameters;
+        double Frequency = 0.0;
+        double Motion[6] = {};
+        std::uint32_t Header[8] = {};
+        std::vector<std::int16_t> Power;
+        std::vector<std::uint16_t> Angles;
+    };
+    void GetChannelParameters(ParameterCopy& out) const;
+    ChannelParameters GetParameters() const;
+    void GetPingCounters(std::uint32_t& low, std::uint32_t& high) const;
+    std::uint64_t GetPingTime() const;
+    int GetPingCount() const { return m_pingCount.load(std::memory_order_relaxed); }
+    double GetBottomDepth() const { return m_bottomDepth.load(std::memory_order_relaxed); }
+    bool GetCorrectedBottomDepth(double& depth) const;
+    double GetLastPingValue() const; // heave of the last ping
+    void GetStatusWords(std::uint32_t out[8]) const;
+    void GetStatusWords12(std::uint32_t out[12]) const;
+    void GetStatusRecord17(AdDiagnostics& out) const;
+    void GetStatusRecord9(AdValues& out) const;
+    double GetSoundVelocity() const { return m_soundVelocity.load(std::memory_order_relaxed); }
+    double GetNoiseLevel() const;
+    void SetNoiseThresholdSwitch(bool on, double marginDb = 6.0);
+    int GetSampleCount() const;
+    double GetTsConstant() const;
+    double GetSvConstant() const;
+    double GetPointConstant() const;
+
+private:
+    enum EchoIndex { kBottom = 0, kSv = 1, kTs = 2, kPoint20 = 3, kPoint30 = 4, kEchoCount = 5 };
+    enum TvgIndex { kTvg20 = 0, kTvg30 = 1, kTvgBottom = 2, kTvg40 = 3, kTvgCount = 4 };
+
+    using Lock = std::unique_lock<std::mutex>;
+
+    void BuildConstants();
+    void BuildTvgTables();
+    const std::int16_t* EchogramLocked(int echogramType);
+    bool ProcessPingLocked(std::optional<DepthReport>& report);
+    void DeliverDepth(const DepthReport& report);
+    void RequestRangeLocked(double range);
+    bool GetPingSamplesLocked(std::int16_t* out, int n, double length, double start, int echogramType,
+                              int reference, std::optional<DepthReport>& report);
+    double WindowStartLocked(double start, int reference) const;
+    double PingRangeLocked() const;
+    void UpdateMotionLocked();
+    IChannelLinks& Links() const { return *m_links; }
+
+    // Identity.
+    CTransceiver* const m_transceiver;
+    const std::int32_t m_channelId;
+    const std::string m_channelName;
+    const std::string m_sourceName;
+    const double m_frequency;
+    const double m_beamTerm;
+    double m_correction[2];
+    double m_further[4];
+    IChannelLinks m_defaultLinks;
+    IChannelLinks* m_links;
+
+    mutable std::mutex m_lock;
+
+    ChannelParameters m_params;
+    ChannelParameters m_pending;
+    bool m_pendingSet = false;
+
+    double m_tsConstant = 0.0;
+    double m_svConstant = 0.0;
+    double m_pointConstant = 0.0;
+    std::atomic<double> m_soundVelocity{1500.0};
+
+    std::array<std::vector<std::int16_t>, kTvgCount> m_tvg;
+    std::array<std::vector<std::int16_t>, kEchoCount> m_echo;
+    std::array<bool, kEchoCount> m_computed{};
+    FilterSwitches m_switches;
+
+    CChannelInput m_input;
+    ChannelPing m_ping;
+    std::uint32_t m_traceCounterAtPing = 0;
+
+    // Per-ping results.
+    std::atomic<int> m_pingCount{0};
+    // Nothing to process until the first ping has arrived.
+    bool m_processed = true;
+    bool m_found = false;
+    std::atomic<double> m_bottomDepth{0.0};
+    double m_bottomLevel = -99.0;
+    double m_nextRange = 0.0;
+    double m_correctedDepth = 0.0;
+    bool m_realSvp = false;
+    int m_requested = 0;
+    std::atomic<int> m_previousRequested{0};
+    bool m_recordTaken = false;
+    int m_recordStart = 0;
+    double m_noise = -100.0;
+    double m_noiseThreshold = -200.0;
+    bool m_noiseSwitch = false;
+    double m_noiseMargin = 6.0;
+    // Bridging of missed bottoms.
+    double m_lastDepth = 0.0;
+    double m_lastLevel = -99.0;
+    double m_lastCorrected = 0.0;
+    int m_missCount = 0;
+
+    // Echogram document's values.
+    bool m_sidescan = false;
+    bool m_publish = false;
+    std::string m_partner;
+    bool m_slantCorrection = false;
+    double m_echogramValue = 0.0;
+    int m_accumulated = 0;
+    int m_accumulateCalls = 0;
+    int m_firstType = 0;
+    bool m_firstTypeSet = false;
+    double m_echogramStart = 0.0;
+    double m_echogramStop = 0.0;
+    int m_echogramMode = 0;
+
+    std::unique_ptr<IBottomDetector> m_detector;
+    std::unique_ptr<INoiseEstimator> m_noiseEstimator;
+    std::unique_ptr<ISlopeTracker> m_slope;
+    CColorScaleSettings m_colorScale;
+};

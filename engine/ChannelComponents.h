@@ -1,0 +1,56 @@
+// Interfaces of the processing parts a channel owns but that live in files
+// of their own: bottom detector, noise estimate, slope tracker, and the echo
+// integrator of an echogram document. A channel without one of them simply
+// skips that step (no bottom is found, the noise estimate stays where it was).
+#pragma once
+
+#include <cstdint>
+
+class CArchive;
+
+class IBottomDetector
+{
+public:
+    virtual ~IBottomDetector() = default;
+    // Finds the bottom in the bottom echogram w (count words, sample i at
+    // range (i + 1) * d). offset = draught + heave + depth offset; depth is
+    // below the surface. Returns whether a bottom was found.
+    virtual bool DetectBottom(const std::int16_t* w, int count, double offset, double pulseLength,
+                              double d, double range, double& depth, double& levelDb, double& nextRange) = 0;
+    virtual double GetMaximumDepth() const = 0;
+    virtual void SetMaximumDepth(double metres) = 0;
+    virtual bool IsBottomSmoothingOn() const = 0;
+    virtual bool IsAlternativeDetectorOn() const = 0;
+    // Keeps the tracker on a bridged bottom after a missed ping.
+    virtual void SetTrackedBottom(double range, double levelDb) = 0;
+    // Sample index + 1 of the last detection and its negated interpolation
+    // fraction (m), for the profile correction.
+    virtual int GetBottomIndexPlusOne() const = 0;
+    virtual double GetNegatedFraction() const = 0;
+    virtual void Serialize(CArchive& ar) = 0;
+};
+
+class INoiseEstimator
+{
+public:
+    virtual ~INoiseEstimator() = default;
+    // Noise level (dB) of count raw samples between two ranges.
+    virtual double GetNoiseLevel(const std::int16_t* samples, int count, double previousDb, double d,
+                                 double startRange, double stopRange) = 0;
+};
+
+class ISlopeTracker
+{
+public:
+    virtual ~ISlopeTracker() = default;
+    virtual void AddPoint(double depth, double speed, std::uint64_t time) = 0;
+    virtual void Serialize(CArchive& ar) = 0;
+};
+
+class IEchoIntegrator
+{
+public:
+    virtual ~IEchoIntegrator() = default;
+    virtual void IntegrateLayers(const std::int16_t* sv, int count, double bottomDepth, double d,
+                                 double draught, double pulseTerm) = 0;
+};

@@ -1,0 +1,93 @@
+// What a channel needs of the objects around it. The application wires the
+// real sensor, output and recorder objects in; every call has a harmless
+// default so that a channel runs alone in tests, tools and replay.
+//
+// Lock rule: the channel calls the depth users (OnBottomDepth,
+// OnDepthOutputs) and the external-depth store only after it has released
+// its own lock, because those users read other channels. Everything else
+// here is called with the channel lock held and must not call back into any
+// channel.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct ChannelParameters;
+
+// Sounder models, as the application reports them.
+enum class SounderModel : int { QY210 = 0, QY310 = 1, RM30 = 2, TQ30 = 3, Total = 4, QYNVU = 5 };
+
+// One ping's depth as the depth users receive it.
+struct DepthReport
+{
+    std::string SourceName;
+    std::int32_t ChannelId = 0;
+    std::uint64_t PingTime = 0;
+    double Depth = 0.0;       // m below the surface, 0 when no bottom
+    double BottomLevel = 0.0; // dB, 0 when no bottom
+    double DraughtAndOffset = 0.0;
+    double Heave = 0.0;
+    bool Excluded = false;    // the channel is out of the depth outputs
+};
+
+// The window an external-depth user wants of this channel's ping.
+struct ExternalDepthWindow
+{
+    double Start = 0.0;
+    double Length = 0.0;
+    int EchogramType = 0;
+    int SampleCount = 0;
+};
+
+class IChannelLinks
+{
+public:
+    virtual ~IChannelLinks() = default;
+
+    // Application.
+    virtual SounderModel GetModel() const { return SounderModel::QY310; }
+    // Depth offset of the data: 0 live, the replayed value in replay.
+    virtual double GetDepthOffset() const { return 0.0; }
+    // Fixed sampling range: true with a time (s) that sets how deep to sample.
+    virtual bool GetFixedRangeTime(double& seconds) const { return false; }
+
+    // Echo sounder.
+    virtual bool IsPingTimingOn() const { return false; }
+    virtual double GetPingTimingRange() const { return 0.0; }
+
+    // Environment.
+    virtual double GetSoundVelocity() const { return 1500.0; }
+    virtual bool IsRealSvp() const { return false; }
+    virtual double GetDepthFromTravelTime(double oneWaySeconds, double startDepth) const { return 0.0; }
+
+    // Pinger mode.
+    virtual void OnPingTime(std::uint64_t pingTime) {}
+    virtual bool IsPingerActive() const { return false; }
+    virtual double GetPingerRange() const { return 0.0; }
+    // May shorten the power samples; returns the count to keep.
+    virtual int ProcessPingerSamples(std::int16_t* samples, int count) { return count; }
+
+    // Motion sensor: four values at a time (the fourth is heave); false when
+    // there is no sensor.
+    virtual bool GetMotionAtTime(std::uint64_t time, const ChannelParameters& params, double out[4]) { return false; }
+
+    // Navigation speed in knots; false without a navigation input.
+    virtual bool GetSpeedKnots(double& knots) const { return false; }
+
+    // Depth users, in the order the outputs expect: navigation line,
+    // purse-seine line, trawl link, recorder. Not called for excluded
+    // channels.
+    virtual void OnBottomDepth(const DepthReport& report) {}
+    // External-depth store (always), then heave telegram and serial hub
+    // (unless excluded).
+    virtual void OnDepthOutputs(const DepthReport& report) {}
+
+    // External-depth object.
+    virtual bool FindExternalDepthWindow(const std::string& sourceName, ExternalDepthWindow& window) { return false; }
+    virtual void SetExternalDepthBlock(const std::string& sourceName, const std::int16_t* samples, int count) {}
+    // Horizontal distance of a side-looking channel's target line, m; 0 when none.
+    virtual double GetSlantOffset(const std::string& sourceName) const { return 0.0; }
+
+    // A program error that must not occur: the application's fatal report.
+    virtual void FatalError(const char* source, int line, const std::string& text);
+};

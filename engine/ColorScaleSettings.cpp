@@ -1,0 +1,63 @@
+#include "engine/ColorScaleSettings.h"
+
+#include "engine/RawPower.h"
+
+#include <cmath>
+#include <utility>
+
+CColorScaleSettings::CColorScaleSettings(std::string name)
+    : m_name(std::move(name))
+{
+}
+
+double CColorScaleSettings::GetValueBySelector(int selector) const
+{
+    switch (selector)
+    {
+    case 1: return m_start1;
+    case 2: return m_start2;
+    case 3: return m_start3;
+    case 4: return m_start4;
+    default: return m_defaultStart;
+    }
+}
+
+void CColorScaleSettings::SetValueBySelector(int selector, double levelDb)
+{
+    switch (selector)
+    {
+    case 1: m_start1 = levelDb; break;
+    case 2: m_start2 = levelDb; break;
+    case 3: m_start3 = levelDb; break;
+    case 4: m_start4 = levelDb; break;
+    default: m_defaultStart = levelDb; break;
+    }
+}
+
+int CColorScaleSettings::GetColorIndex(double valueDb, int selector) const
+{
+    const double start = GetValueBySelector(selector);
+    if (std::isnan(valueDb) || valueDb < start)
+        return 0;
+    // A zero or negative interval (a damaged layout) puts everything above
+    // the start into the top colour rather than dividing by it.
+    if (!(m_interval > 0.0))
+        return kColorCount;
+    const std::int64_t steps = rawpower::Trunc((valueDb - start) / m_interval);
+    return static_cast<int>(std::min<std::int64_t>(1 + steps, kColorCount));
+}
+
+void CColorScaleSettings::SetLimit40Log(bool on)
+{
+    const std::int32_t v = on ? 1 : 0;
+    if (v != m_limit40Log)
+    {
+        m_limit40Log = v;
+        m_changed = 1;
+    }
+}
+
+bool CColorScaleSettings::TakeChangeFlag()
+{
+    return std::exchange(m_changed, 0) != 0;
+}

@@ -1,0 +1,394 @@
+// A channel fed with a synthetic ping: calibrated arrays, echogram columns
+// of every type, bottom bridging, depth hand-over and sample-count sizing.
+#include "engine/Channel.h"
+#include "engine/RawPower.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using rawpower::kNoEcho;
+
+constexpr double kD = 0.1;
+constexpr int kCount = 2000;       // 200 m
+constexpr int kBottom = 999;       // bottom echo starts at 100 m
+constexpr int kTarget = 499;       // a fish at 50 m
+constexpr std::int16_t kFloor = -13000;  // below the -144 dB threshold
+constexpr std::int16_t kBottomRaw = -3000;
+constexpr std::int16_t kTargetRaw = -8000;
+
+ChannelParameters Params()
+{
+    ChannelParameters p;
+    p.PulseLength = 0.001;
+    p.TransmitPower = 1000.0;
+    p.Absorption = 0.01;
+    p.Gain = 26.0;
+    p.SampleDistance = kD;
+    p.SampleInterval = kD * 2.0 / 1500.0;
+    return p;
+}
+
+// Finds the first sample at or above a level from 10 m down: enough of a
+// detector to know where the bottom is in these pings.
+class StepDetector final : public IBottomDetector
+{
+public:
+    bool DetectBottom(const std::int16_t* w, int count, double offset, double, double d, double, double& depth,
+                      double& level, double& next) override
+    {
+        ++calls;
+        if (missing)
+            return false;
+        for (int i = 100; i < count; ++i)
+            if (w[i] > -1000)
+            {
+                index = i;
+                depth = (i + 1) * d + offset;
+                level = w[i] * rawpower::kDbPerUnit;
+                next = depth + 20.0;
+                return true;
+            }
+        return false;
+    }
+    double GetMaximumDepth() const override { return maxDepth; }
+    void SetMaximumDepth(double m) override { maxDepth = m; }
+    bool IsBottomSmoothingOn() const override { return smoothing; }
+    bool IsAlternativeDetectorOn() const override { return false; }
+    void SetTrackedBottom(double range, double) override { tracked = range; }
+    int GetBottomIndexPlusOne() const override { return index + 1; }
+    double GetNegatedFraction() const override { return 0.0; }
+    void Serialize(CArchive&) override {}
+
+    bool missing = false;
+    bool smoothing = false;
+    int calls = 0;
+    int index = 0;
+    double maxDepth = 500.0;
+    double tracked = -1.0;
+};
+
+class FixedNoise final : public INoiseEstimator
+{
+public:
+    double GetNoiseLevel(const std::int16_t*, int, double, double, double, double) override { return -150.0; }
+};
+
+class RecordingLinks : public IChannelLinks
+{
+public:
+    SounderModel GetModel() const override { return model; }
+    void OnBottomDepth(const DepthReport& r) override { users.push_back(r); }
+    void OnDepthOutputs(const DepthReport& r) override { outputs.push_back(r); }
+    void FatalError(const char*, int, const std::string& text) override { fatal.push_back(text); }
+
+    SounderModel model = SounderModel::QY310;
+    std::vector<DepthReport> users;
+    std::vector<DepthReport> outputs;
+    std::vector<std::string> fatal;
+};
+
+class ChannelPingTest : public ::testing::Test
+{
+protected:
+    ChannelPingTest()
+    {
+        CChannel::Construction c;
+        c.ChannelId = 3;
+        c.Parameters = Params();
+        c.Frequency = 38000.0;
+        c.BeamTerm = -21.0;
+        c.ChannelName = "38 kHz";
+        c.SourceName = "Replay ES38";
+        c.Links = &links;
+        channel = std::make_unique<CChannel>(c);
+        auto det = std::make_unique<StepDetector>();
+        detector = det.get();
+        channel->SetBottomDetector(std::move(det));
+        channel->SetNoiseEstimator(std::make_unique<FixedNoise>());
+        channel->SetNoiseThresholdSwitch(true, 6.0); // threshold -144 dB
+    }
+
+    void FeedPing(std::uint64_t time, bool withBottom = true)
+    {
+        std::vector<std::int16_t> s(kCount, kFloor);
+        s[kTarget] = kTargetRaw;
+        if (withBottom)
+            for (int i = kBottom; i < kBottom + 50; ++i)
+                s[static_cast<std::size_t>(i)] = kBottomRaw;
+        channel->AddPowerSamples(s.data(), 1000, 0);
+        channel->AddPowerSamples(s.data() + 1000, kCount - 1000, 1);
+        channel->AddPing(time);
+    }
+
+    RecordingLinks links;
+    std::unique_ptr<CChannel> channel;
+    StepDetector* detector = nullptr;
+};
+
+TEST_F(ChannelPingTest, CalibratedArraysOfEveryType)
+{
+    FeedPing(1000);   // the first ping sets the noise estimate
+    FeedPing(2000);
+    // Expected words: TVG word + raw + constant word, worked out by hand
+    // (TVG 20/30/40 log at 50 m: 2964/4404/5844, at 100 m: 3566/5264/6963;
+    // Sv constant -802, point constant -915 raw units).
+    struct Row { int type; std::int16_t atTarget; std::int16_t atBottom; };
+    const Row rows[] = {
+        {CChannel::Sv, 2964 + kTargetRaw - 802, 3566 + kBottomRaw - 802},
+        {CChannel::TS, 5844 + kTargetRaw - 915, 6963 + kBottomRaw - 915},
+        {CChannel::Point20Log, 2964 + kTargetRaw - 915, 3566 + kBottomRaw - 915},
+        {CChannel::Point30Log, 4404 + kTargetRaw - 915, 5264 + kBottomRaw - 915},
+        {0, kTargetRaw, kBottomRaw},
+    };
+    for (const Row& r : rows)
+    {
+        std::vector<std::int16_t> w(kCount);
+        channel->AddEchogramSamples(w.data(), kCount, 0.0, r.type, CChannel::FromTransducer);
+        EXPECT_EQ(w[kTarget], r.atTarget) << "type " << r.type;
+        EXPECT_EQ(w[kBottom], r.atBottom) << "type " << r.type;
+        if (r.type != 0)
+        {
+            EXPECT_EQ(w[300], kNoEcho) << "noise floor below the threshold, type " << r.type;
+        }
+    }
+}
+
+TEST_F(ChannelPingTest, EchogramColumnsOfEveryType)
+{
+    FeedPing(1000);
+    FeedPing(2000);
+    // One pixel per sample over the whole ping: the column equals the array.
+    for (int type : {0, 1, 2, 3, 4})
+    {
+        std::vector<std::int16_t> full(kCount), col(kCount);
+        channel->AddEchogramSamples(full.data(), kCount, 0.0, type, CChannel::FromTransducer);
+        ASSERT_TRUE(channel->GetPingSamples(col.data(), kCount, kCount * kD, 0.0, type, CChannel::FromTransducer));
+        EXPECT_EQ(col, full) << "type " << type;
+
+        // Ten pixels of 20 m: the bottom pixel (100-120 m) is the mean linear
+        // power of its samples; pixels of floor only stay no echo.
+        std::vector<std::int16_t> ten(10);
+        channel->GetPingSamples(ten.data(), 10, 200.0, 0.0, type, CChannel::FromTransducer);
+        double lin = 0.0;
+        for (int i = 1000; i < 1200; ++i)
+            lin += rawpower::RawToLinear(full[static_cast<std::size_t>(i)]);
+        EXPECT_NEAR(ten[5], 850.413592 * std::log10(lin / 200.0), 1.0) << "type " << type;
+        if (type != 0)
+        {
+            EXPECT_EQ(ten[8], kNoEcho) << "type " << type;
+        }
+    }
+}
+
+TEST_F(ChannelPingTest, BottomReferencedColumn)
+{
+    FeedPing(1000);
+    FeedPing(2000);
+    // 5 m above to 5 m below the bottom in 100 pixels: the echo starts in the
+    // middle.
+    std::vector<std::int16_t> col(100);
+    ASSERT_TRUE(channel->GetPingSamples(col.data(), 100, 10.0, 5.0, CChannel::Sv, CChannel::FromBottom));
+    EXPECT_EQ(col[10], kNoEcho);
+    EXPECT_EQ(col[48], kNoEcho);
+    EXPECT_EQ(col[49], 3566 + kBottomRaw - 802) << "the first bottom sample";
+
+    detector->missing = true;
+    FeedPing(3000);
+    std::fill(col.begin(), col.end(), 5);
+    EXPECT_FALSE(channel->GetPingSamples(col.data(), 100, 10.0, 5.0, CChannel::Sv, CChannel::FromBottom));
+    for (auto w : col)
+        ASSERT_EQ(w, kNoEcho);
+}
+
+TEST_F(ChannelPingTest, ProcessPingRunsOncePerPingAndHandsOverTheDepth)
+{
+    FeedPing(1000);
+    double depth = 0.0;
+    double level = 0.0;
+    EXPECT_TRUE(channel->ProcessPing(&depth, &level));
+    EXPECT_NEAR(depth, 100.0, 1e-9);
+    EXPECT_TRUE(channel->ProcessPing(&depth, &level));
+    EXPECT_EQ(detector->calls, 1);
+    ASSERT_EQ(links.users.size(), 1u);
+    ASSERT_EQ(links.outputs.size(), 1u);
+    EXPECT_EQ(links.users[0].SourceName, "Replay ES38");
+    EXPECT_EQ(links.users[0].ChannelId, 3);
+    EXPECT_EQ(links.users[0].PingTime, 1000u);
+    EXPECT_NEAR(links.users[0].Depth, 100.0, 1e-9);
+    EXPECT_EQ(channel->GetBottomDepth(), depth);
+
+    FeedPing(2000);
+    channel->ProcessPing();
+    EXPECT_EQ(detector->calls, 2);
+    EXPECT_EQ(links.users.size(), 2u);
+}
+
+TEST_F(ChannelPingTest, PassiveChannelStaysOutOfTheDepthUsers)
+{
+    ChannelParameters p = Params();
+    p.TransceiverMode = 1;
+    channel->SetChannelParameters(p);
+    FeedPing(1000);
+    channel->ProcessPing();
+    EXPECT_TRUE(links.users.empty());
+    ASSERT_EQ(links.outputs.size(), 1u) << "the external-depth store still gets it";
+    EXPECT_TRUE(links.outputs[0].Excluded);
+}
+
+TEST_F(ChannelPingTest, SmoothingBridgesFourMissesAndClearsOnTheFifth)
+{
+    detector->smoothing = true;
+    FeedPing(1000);
+    double depth = 0.0;
+    ASSERT_TRUE(channel->ProcessPing(&depth));
+    detector->missing = true;
+    for (int miss = 1; miss <= 4; ++miss)
+    {
+        FeedPing(1000 + miss);
+        double level = 0.0;
+        EXPECT_TRUE(channel->ProcessPing(&depth, &level)) << "miss " << miss;
+        EXPECT_NEAR(depth, 100.0, 1e-9) << "miss " << miss;
+        EXPECT_NEAR(detector->tracked, 100.0, 1e-9);
+    }
+    FeedPing(2000);
+    double level = 0.0;
+    EXPECT_FALSE(channel->ProcessPing(&depth, &level));
+    EXPECT_EQ(depth, 0.0);
+    EXPECT_EQ(level, -99.0);
+    EXPECT_EQ(links.users.back().Depth, 0.0);
+}
+
+TEST_F(ChannelPingTest, SampleCountFollowsRequestsAndBottom)
+{
+    // A 200 kHz-like case: nothing requested, nothing processed: 0 samples.
+    FeedPing(1000);
+    EXPECT_EQ(channel->ComputeSampleCount(kD), 0);
+    channel->RequestRange(50.0);
+    EXPECT_EQ(channel->ComputeSampleCount(kD), 500);
+    EXPECT_EQ(channel->ComputeSampleCount(kD / 2), 1000) << "in samples of the given distance";
+    channel->ProcessPing();
+    EXPECT_EQ(channel->ComputeSampleCount(kD), 1200) << "bottom 100 m, next range 120 m";
+    channel->RequestRange(1.0e9);
+    EXPECT_EQ(channel->ComputeSampleCount(kD), CChannel::kMaxSamples);
+    channel->RequestRange(-50.0);
+    EXPECT_GE(channel->ComputeSampleCount(kD), 0);
+}
+
+TEST(Channel, LowFrequencyQy210ChannelIsLimitedTo100Metres)
+{
+    RecordingLinks links;
+    links.model = SounderModel::QY210;
+    CChannel::Construction c;
+    c.Parameters = Params();
+    c.Links = &links;
+    for (double f : {30000.0, 38000.0})
+    {
+        c.Frequency = f;
+        CChannel ch(c);
+        ch.AddPing(1);
+        ch.RequestRange(300.0);
+        EXPECT_EQ(ch.ComputeSampleCount(kD), f <= 30000.0 ? 1000 : 3000) << f;
+    }
+}
+
+TEST_F(ChannelPingTest, PingRecordAndUnknownReference)
+{
+    std::vector<std::int16_t> words(30, 11);
+    channel->SetSampleBlock(77, 3, 10, words.data(), 30);
+    FeedPing(1000);
+    ChannelPingRecord rec;
+    channel->GetPingRecord(rec, 20.0, CChannel::FromTransducer);
+    EXPECT_EQ(rec.BlockId, 77u);
+    EXPECT_EQ(rec.Count, 10);
+    bool taken = false;
+    int start = -1;
+    channel->ComputeSampleCount(kD, &taken, &start);
+    EXPECT_TRUE(taken);
+    EXPECT_EQ(start, 200);
+
+    channel->GetPingRecord(rec, 0.0, 3);
+    ASSERT_EQ(links.fatal.size(), 1u);
+    EXPECT_EQ(links.fatal[0], "Unknown Echogram Type (3)");
+}
+
+TEST_F(ChannelPingTest, ParameterChangeTakesEffectAtTheNextPing)
+{
+    FeedPing(1000);
+    const double sv0 = channel->GetSvConstant();
+    ChannelParameters p = Params();
+    p.TransmitPower = 100.0;
+    channel->SetChannelParameters(p);
+    EXPECT_EQ(channel->GetSvConstant(), sv0);
+    FeedPing(2000);
+    EXPECT_NEAR(channel->GetSvConstant(), sv0 + 10.0, 1e-9);
+}
+
+TEST(Channel, RangeToSample)
+{
+    CChannel::Construction c;
+    c.Parameters.SampleDistance = 0.5;
+    CChannel ch(c);
+    EXPECT_EQ(ch.RangeToSample(-0.5, 1.0), -1);
+    EXPECT_EQ(ch.RangeToSample(2.5, 1.0), 3);
+    EXPECT_EQ(ch.RangeToSample(2.5, 0.0), 5) << "the channel's own distance";
+    EXPECT_EQ(ch.RangeToSample(1.0e300, 1.0), std::numeric_limits<int>::max());
+    EXPECT_EQ(ch.SampleToRange(4, -1.0), 2.0);
+
+    c.Parameters.SampleDistance = 0.0;
+    CChannel none(c);
+    EXPECT_EQ(none.RangeToSample(10.0), 0) << "no division by a zero distance";
+    EXPECT_EQ(none.ComputeSampleCount(0.0), 0);
+    EXPECT_EQ(none.FindLevelStep(1.0), 0.0);
+}
+
+TEST(Channel, ColorIndex)
+{
+    CChannel ch(CChannel::Construction{});
+    struct Row { double value; int selector; int expected; };
+    for (const Row& r : {Row{-70.0, 0, 1}, Row{-30.0, 0, 12}, Row{-71.0, 0, 0}, Row{-60.0, 2, 1},
+                         Row{-57.0, 2, 2}, Row{std::nan(""), 0, 0}, Row{1.0e300, 0, 12}})
+        EXPECT_EQ(ch.GetColorIndex(r.value, r.selector), r.expected) << r.value << " sel " << r.selector;
+    ch.SetValueBySelector(7, -80.0);
+    EXPECT_EQ(ch.GetValueBySelector(0), -80.0) << "any selector but 1-4 is the default start";
+}
+
+// A depth user that reads the same channel and a second one while the
+// depth is handed over: with the lock held this would deadlock.
+class ReadingLinks : public IChannelLinks
+{
+public:
+    void OnBottomDepth(const DepthReport&) override
+    {
+        std::int16_t col[10];
+        self->GetPingSamples(col, 10, 10.0, 0.0, CChannel::Sv, CChannel::FromTransducer);
+        double d = 0.0;
+        other->ProcessPing(&d);
+        ++calls;
+    }
+    CChannel* self = nullptr;
+    CChannel* other = nullptr;
+    int calls = 0;
+};
+
+TEST(Channel, DepthUsersMayReadChannels)
+{
+    ReadingLinks links;
+    CChannel::Construction c;
+    c.Parameters = Params();
+    c.Links = &links;
+    CChannel a(c);
+    CChannel b(c);
+    links.self = &a;
+    links.other = &b;
+    a.AddPowerSamples(nullptr, 100, 0);
+    a.AddPing(1);
+    b.AddPing(1);
+    a.ProcessPing();
+    EXPECT_EQ(links.calls, 2) << "a's user, then b's user called from within it";
+}
+
+} // namespace

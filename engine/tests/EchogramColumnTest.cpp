@@ -1,0 +1,131 @@
+// Sample-to-pixel mapping of echogram columns and the level-step finder.
+#include "engine/EchogramColumn.h"
+#include "engine/RawPower.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using rawpower::kNoEcho;
+
+// Output buffer with guard words on both sides, to catch writes past n.
+struct Column
+{
+    explicit Column(int n) : buf(static_cast<std::size_t>(n) + 16, 777), n(n) {}
+    std::int16_t* data() { return buf.data() + 8; }
+    std::int16_t operator[](int i) const { return buf[static_cast<std::size_t>(i) + 8]; }
+    bool GuardsIntact() const
+    {
+        for (int i = 0; i < 8; ++i)
+            if (buf[static_cast<std::size_t>(i)] != 777 || buf[static_cast<std::size_t>(n + 8 + i)] != 777)
+                return false;
+        return true;
+    }
+    std::vector<std::int16_t> buf;
+    int n;
+};
+
+TEST(EchogramColumn, AveragesLinearPowerWhenSeveralSamplesFallOnAPixel)
+{
+    // 10 m over 0.1 m samples into 50 pixels: two samples a pixel, 0 dB and
+    // -10 dB give about -2.6 dB.
+    std::vector<std::int16_t> s(200);
+    for (int i = 0; i < 200; ++i)
+        s[static_cast<std::size_t>(i)] = (i % 2 == 0) ? 0 : rawpower::DbToRaw(-10.0);
+    Column out(50);
+    echogram::ResampleColumn(s.data(), 200, 0.1, 0.0, 10.0, out.data(), 50);
+    EXPECT_NEAR(out[0] * rawpower::kDbPerUnit, -2.6, 0.02);
+    EXPECT_EQ(out[0], out[49]);
+    EXPECT_TRUE(out.GuardsIntact());
+}
+
+TEST(EchogramColumn, StretchesSamplesWithoutWritingPastTheColumn)
+{
+    // 7 samples over 10 pixels: ceil(10/7) = 2 pixels per sample, the last
+    // sample's pixels would reach pixel 10 and 11.
+    std::vector<std::int16_t> s = {0, 100, 200, 300, 400, 500, 600};
+    for (int n : {10, 11, 13, 64, 100})
+    {
+        Column out(n);
+        echogram::ResampleColumn(s.data(), 7, 1.0, 0.0, 7.0, out.data(), n);
+        EXPECT_TRUE(out.GuardsIntact()) << n;
+        EXPECT_EQ(out[0], 0) << n;
+    }
+    Column out(14);
+    echogram::ResampleColumn(s.data(), 7, 1.0, 0.0, 7.0, out.data(), 14);
+    EXPECT_EQ(out[1], 50) << "a step half way to the next sample";
+    EXPECT_EQ(out[13], 600);
+}
+
+TEST(EchogramColumn, WindowsOutsideThePing)
+{
+    std::vector<std::int16_t> s(100, -500);
+    struct Row { const char* legend; double start; double length; int firstEcho; int lastEcho; };
+    const Row rows[] = {
+        {"window beyond the ping", 20.0, 5.0, -1, -1},
+        {"window ending above the transducer", -10.0, 5.0, -1, -1},
+        {"window starting above the transducer: first half empty", -5.0, 10.0, 50, 99},
+        {"window running past the end: second half empty", 5.0, 10.0, 0, 49},
+    };
+    for (const Row& r : rows)
+    {
+        Column out(100);
+        echogram::ResampleColumn(s.data(), 100, 0.1, r.start, r.length, out.data(), 100);
+        EXPECT_TRUE(out.GuardsIntact()) << r.legend;
+        for (int i = 0; i < 100; ++i)
+        {
+            const bool inEcho = r.firstEcho >= 0 && i >= r.firstEcho && i <= r.lastEcho;
+            ASSERT_EQ(out[i], inEcho ? -500 : kNoEcho) << r.legend << " pixel " << i;
+        }
+    }
+}
+
+TEST(EchogramColumn, NoEchoStaysNoEchoWhenAveraged)
+{
+    std::vector<std::int16_t> s(1000, kNoEcho);
+    Column out(10);
+    echogram::ResampleColumn(s.data(), 1000, 0.1, 0.0, 100.0, out.data(), 10);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(out[i], kNoEcho);
+}
+
+TEST(EchogramColumn, DegenerateRequestsLeaveNoEcho)
+{
+    std::vector<std::int16_t> s(100, 0);
+    Column out(10);
+    echogram::ResampleColumn(s.data(), 100, 0.0005, 0.0, 1.0, out.data(), 10);
+    EXPECT_EQ(out[0], kNoEcho) << "sample distance at or below 1 mm";
+    echogram::ResampleColumn(s.data(), 100, 0.1, 0.0, 0.0, out.data(), 10);
+    EXPECT_EQ(out[5], kNoEcho) << "empty window";
+    EXPECT_TRUE(out.GuardsIntact());
+}
+
+TEST(EchogramColumn, SlantCorrectionTakesTheSampleAtSlantRange)
+{
+    std::vector<std::int16_t> s(1000);
+    for (int i = 0; i < 1000; ++i)
+        s[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i);
+    Column out(10);
+    // Pixel 3 of 0..40 m is at 14 m horizontally; with h = 30 m the slant
+    // range is sqrt(14^2 + 30^2) = 33.1 m, sample 331.
+    echogram::ResampleSlant(s.data(), 1000, 0.1, 0.0, 40.0, 30.0, out.data(), 10);
+    EXPECT_EQ(out[3], 331);
+    EXPECT_TRUE(out.GuardsIntact());
+}
+
+TEST(EchogramColumn, LevelStepFindsTheRiseAndStaysInsideThePing)
+{
+    // Noise at -100 dB, a step to -20 dB at sample 300 until the end.
+    std::vector<std::int16_t> s(400, rawpower::DbToRaw(-100.0));
+    for (int i = 300; i < 400; ++i)
+        s[static_cast<std::size_t>(i)] = rawpower::DbToRaw(-20.0);
+    // The second window of the last starts runs past sample 399; a short
+    // vector makes AddressSanitizer catch any read beyond it.
+    EXPECT_NEAR(echogram::FindLevelStep(s.data(), 400, 10), -20.0, 0.02);
+    EXPECT_EQ(echogram::FindLevelStep(s.data(), 20, 10), 0.0) << "no more than 2n samples";
+    EXPECT_EQ(echogram::FindLevelStep(s.data(), 400, 0), 0.0) << "empty window";
+}
+
+} // namespace
