@@ -636,6 +636,7 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id)
 
 int GetMessage(MSG* msg)
 {
+    *msg = MSG{};  // an old payload goes here, not under the queue's lock
     switch (NextMessage(msg, std::nullopt, true)) {
     case Next::Message:
         return TRUE;
@@ -648,6 +649,7 @@ int GetMessage(MSG* msg)
 
 BOOL PeekMessage(MSG* msg)
 {
+    *msg = MSG{};
     return NextMessage(msg, Clock::now(), true) == Next::Message ? TRUE : FALSE;
 }
 

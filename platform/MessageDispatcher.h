@@ -13,6 +13,16 @@
 // DispatchMessage, RunMessageLoop, PumpUntil) or from an outside event loop:
 // the wake hook tells that loop (from any thread) that work is due, and
 // ProcessPending delivers it and says when the next timer falls due.
+//
+// Driving it from an outside event loop, on the thread that owns the main
+// frame:
+//   SetWakeHook(f)        f (called from any thread, must not block) asks the
+//                         loop, thread-safely, to call ProcessPending soon;
+//   ProcessPending()      delivers what is due; arm a single-shot loop timer
+//                         for result.nextTimer, and end the loop on
+//                         result.quit;
+//   StopMessageDispatcher at program end, so that no worker stays blocked
+//                         in a send to the frame.
 #pragma once
 
 #include "platform/WinTypes.h"
