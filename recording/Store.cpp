@@ -1,5 +1,6 @@
 #include "recording/Store.h"
 
+#include "app/EchosounderError.h"
 #include "platform/FileTime.h"
 #include "platform/NumberText.h"
 #include "platform/Paths.h"
@@ -21,13 +22,6 @@ std::string ErrorText(int error) { return std::strerror(error); }
 
 }  // namespace
 
-std::string SStoreSettings::DefaultFolder(int model)
-{
-    if (model == 1) return "C:\\QY310\\data";
-    if (model == 5) return "C:\\QYNVU\\data";
-    return "C:\\QY210\\data";
-}
-
 CStore::CStore(IStoreSounder& sounder, IStoreEvents& events, IRawDataSink* rawData, const SStoreSettings& settings,
                std::string fixedFileName, int model)
     : m_sounder(sounder), m_events(events), m_rawData(rawData), m_fixedName(std::move(fixedFileName)),
@@ -41,10 +35,33 @@ CStore::CStore(IStoreSounder& sounder, IStoreEvents& events, IRawDataSink* rawDa
     ReportState();
 }
 
+CStore::CStore(IStoreSounder& sounder, IStoreEvents& events, IRawDataSink* rawData, HKEY settingsParent,
+               std::string fixedFileName, int model)
+    : CStore(sounder, events, rawData, LoadSettings(settingsParent, model, !fixedFileName.empty()), fixedFileName,
+             model)
+{
+    m_settingsParent = settingsParent;
+}
+
+SStoreSettings CStore::LoadSettings(HKEY parent, int model, bool fixedName)
+{
+    // Checked before anything is built, so a failed start leaves nothing half made.
+    if (!parent) ECHOSOUNDER_FATAL_ERROR("Illegal Parameter(s): %d)", 0);
+    return SStoreSettings::Load(parent, model, fixedName);
+}
+
 CStore::~CStore()
 {
     CloseAllFiles();
     if (IsLogging()) OnToggleLogging();
+    if (!m_sounder.IsReplaying()) SaveSettings();
+}
+
+void CStore::SaveSettings()
+{
+    // A fixed-name recorder runs on the sequence's settings and keeps none.
+    if (!m_settingsParent || !m_fixedName.empty()) return;
+    if (!Settings().Save(m_settingsParent)) m_events.Notify("The recording settings could not be saved");
 }
 
 // --- state -------------------------------------------------------------------
@@ -95,12 +112,14 @@ SStoreSettings CStore::Settings() const
 
 void CStore::ApplySettings(const SStoreSettings& settings)
 {
-    std::lock_guard lock(m_stateLock);
+    std::unique_lock lock(m_stateLock);
     // The line state belongs to the logging toggle, not to the dialog.
     const std::uint32_t active = m_settings.lineActive;
     m_settings = settings;
     m_settings.lineActive = active;
     if (m_settings.lineNumber > 9999) m_settings.lineNumber = 0;
+    lock.unlock();
+    SaveSettings();
 }
 
 void CStore::ReportState()
@@ -513,6 +532,7 @@ void CStore::OnToggleLogging()
     }
     if (nowActive) m_events.LoggingStarted();
     else CloseAllFiles();
+    SaveSettings();
     ReportState();
 }
 

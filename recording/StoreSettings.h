@@ -1,6 +1,8 @@
 // The recorder's settings, one registry value each under the key "Store".
 #pragma once
 
+#include "platform/Registry.h"
+
 #include <cstdint>
 #include <string>
 
@@ -35,6 +37,13 @@ struct SStoreSettings {
 
     // The data folder of a model code when FilePath is empty.
     static std::string DefaultFolder(int model);
+
+    // Reads every value under parent\"Store", writing back the default of
+    // each one that is missing. A fixed-name recorder takes MaxFileSize from
+    // parent\"Store\User" and leaves the rest at the defaults.
+    static SStoreSettings Load(HKEY parent, int model, bool fixedName);
+    // Writes every value back; false when any write failed.
+    bool Save(HKEY parent) const;
 };
 
 }  // namespace zv::recording

@@ -3,6 +3,10 @@
 // line numbers, and failures leave readable files and a report.
 #include "recording/tests/StoreFixture.h"
 
+#include "app/EchosounderError.h"
+#include "app/RegistrySupport.h"
+#include "platform/TempHives.h"
+
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -322,4 +326,52 @@ TEST_F(StoreTest, DiskFullRaisesTheAlarmAndKeepsWholeDatagrams)
     const auto bytes = ReadBytes(raws[0]);
     for (std::size_t off = 0; off < bytes.size(); off += GetU32(bytes.data() + off) + 8) whole = off;
     EXPECT_EQ(whole + GetU32(bytes.data() + whole) + 8, bytes.size());
+}
+
+TEST_F(StoreTest, SettingsComeFromTheRegistryAndGoBackOnChange)
+{
+    CTempHives hives;
+    CRegistrySupport reg;
+    HKEY parent = reg.OpenKey(HKEY_CURRENT_USER, "Zelvar\\EchoSounder\\QY310\\1.0", TRUE);
+    ASSERT_NE(parent, nullptr);
+    // Two values present, the rest missing.
+    ASSERT_TRUE(reg.SetString(parent, "Store", "FilePath", (dir.path / "data").string()));
+    ASSERT_TRUE(reg.SetDword(parent, "Store", "SaveRawData", 1));
+    ASSERT_TRUE(reg.SetDword(parent, "Store", "LineNumber", 12));
+    {
+        CStore store(sounder, events, nullptr, parent, {}, 1);
+        EXPECT_EQ(store.Settings().lineNumber, 12u);
+        // Missing values were written back with their defaults.
+        DWORD max = 0;
+        EXPECT_TRUE(reg.GetDword(parent, "Store", "MaxFileSize", max, FALSE));
+        EXPECT_EQ(max, 99614720u);
+        std::string bottom;
+        EXPECT_TRUE(reg.GetString(parent, "Store", "EchogramRangeBottom", bottom, FALSE));
+        EXPECT_EQ(bottom, "25.000000");
+        store.OnToggleLogging();
+        DWORD active = 0;
+        EXPECT_TRUE(reg.GetDword(parent, "Store", "LineActive", active, FALSE));
+        EXPECT_EQ(active, 1u);
+        Ping(store, 0);
+    }
+    // Deletion while logging switched logging off and stepped the line.
+    DWORD line = 0, active = 1;
+    EXPECT_TRUE(reg.GetDword(parent, "Store", "LineNumber", line, FALSE));
+    EXPECT_TRUE(reg.GetDword(parent, "Store", "LineActive", active, FALSE));
+    EXPECT_EQ(line, 13u);
+    EXPECT_EQ(active, 0u);
+    EXPECT_EQ(FilesWith(dir.path / "data", ".raw").size(), 1u);
+
+    // An empty FilePath means the model's folder; a fixed-name recorder takes
+    // its size limit from "User".
+    ASSERT_TRUE(reg.SetString(parent, "Store", "FilePath", ""));
+    ASSERT_TRUE(reg.SetDword(parent, "Store\\User", "MaxFileSize", 4096));
+    EXPECT_EQ(SStoreSettings::Load(parent, 1, false).filePath, "C:\\QY310\\data");
+    EXPECT_EQ(SStoreSettings::Load(parent, 5, false).filePath, "C:\\QYNVU\\data");
+    EXPECT_EQ(SStoreSettings::Load(parent, 1, true).maxFileSize, 4096u);
+    reg.CloseKey(parent);
+
+    SetFatalErrorHandler([](const std::string& text) { throw std::runtime_error(text); });
+    EXPECT_THROW(CStore(sounder, events, nullptr, HKEY(nullptr)), std::runtime_error);
+    SetFatalErrorHandler({});
 }
