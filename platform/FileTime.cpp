@@ -87,18 +87,27 @@ void CFileTime::SetClock(IClock* clock)
 
 std::uint64_t CFileTime::FromUnix(std::int64_t seconds, std::int64_t nanoseconds)
 {
-    // Work in signed 100 ns ticks relative to 1970; the range of file times
-    // (about 58,000 years) fits easily.
-    const std::int64_t minSeconds = -static_cast<std::int64_t>(kUnixEpoch / kTicksPerSecond);
-    const std::int64_t maxSeconds = static_cast<std::int64_t>((UINT64_MAX - kUnixEpoch) / kTicksPerSecond) - 1;
-    if (seconds < minSeconds)
-        return 0;
-    if (seconds > maxSeconds)
-        return UINT64_MAX;
-    const std::int64_t ticks = seconds * static_cast<std::int64_t>(kTicksPerSecond) + nanoseconds / 100;
-    if (ticks < 0 && static_cast<std::uint64_t>(-ticks) > kUnixEpoch)
-        return 0;
-    return ticks >= 0 ? kUnixEpoch + static_cast<std::uint64_t>(ticks) : kUnixEpoch - static_cast<std::uint64_t>(-ticks);
+    // Whole seconds first, in unsigned arithmetic that cannot overflow,
+    // clamping to the range of file times; then the sub-second part.
+    constexpr std::uint64_t secondsBefore1970 = kUnixEpoch / kTicksPerSecond;
+    constexpr std::uint64_t maxSecondsAfter1970 = (UINT64_MAX - kUnixEpoch) / kTicksPerSecond;
+    std::uint64_t ticks = 0;
+    if (seconds < 0) {
+        const std::uint64_t back = static_cast<std::uint64_t>(-(seconds + 1)) + 1;
+        if (back > secondsBefore1970)
+            return 0;
+        ticks = kUnixEpoch - back * kTicksPerSecond;
+    } else {
+        if (static_cast<std::uint64_t>(seconds) > maxSecondsAfter1970)
+            return UINT64_MAX;
+        ticks = kUnixEpoch + static_cast<std::uint64_t>(seconds) * kTicksPerSecond;
+    }
+    const std::int64_t sub = nanoseconds / 100;
+    if (sub >= 0)
+        return UINT64_MAX - ticks < static_cast<std::uint64_t>(sub) ? UINT64_MAX
+                                                                    : ticks + static_cast<std::uint64_t>(sub);
+    const std::uint64_t less = static_cast<std::uint64_t>(-(sub + 1)) + 1;
+    return less > ticks ? 0 : ticks - less;
 }
 
 std::uint64_t CFileTime::FromTimespec(const timespec& ts) { return FromUnix(ts.tv_sec, ts.tv_nsec); }

@@ -16,6 +16,11 @@ TEST(FileTime, UnixConversionsKeepTheEpochsApart)
     EXPECT_EQ(CFileTime::ToUnixSeconds(CFileTime::kUnixEpoch - 1), -1);
     EXPECT_EQ(CFileTime::FromUnix(-11'644'473'600), 0u);
     EXPECT_EQ(CFileTime::FromUnix(-11'644'473'601), 0u) << "before 1601 clamps";
+    EXPECT_EQ(CFileTime::FromUnix(INT64_MIN, INT64_MIN), 0u);
+    EXPECT_EQ(CFileTime::FromUnix(INT64_MAX, INT64_MAX), UINT64_MAX) << "past the last file time clamps";
+    EXPECT_EQ(CFileTime::FromUnix(0, -100), CFileTime::kUnixEpoch - 1);
+    SYSTEMTIME st;
+    EXPECT_FALSE(CFileTime::ToSystemTime(UINT64_MAX, st)) << "beyond the year 30827";
 
     const timespec ts{1'700'000'000, 123'456'700};
     const timespec back = CFileTime::ToTimespec(CFileTime::FromTimespec(ts));
