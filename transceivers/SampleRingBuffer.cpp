@@ -1,5 +1,7 @@
 #include "transceivers/SampleRingBuffer.h"
 
+#include "platform/FileTime.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -29,13 +31,6 @@ float UnpackHalf(WORD w)
     float f;
     std::memcpy(&f, &bits, sizeof f);
     return f;
-}
-
-std::uint64_t SystemFileTime()
-{
-    using namespace std::chrono;
-    const auto since1970 = duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count() / 100;
-    return static_cast<std::uint64_t>(since1970) + 116444736000000000ULL;
 }
 
 std::uint64_t SecondsAsFileTime(double seconds)
@@ -85,7 +80,6 @@ void CSampleRingBuffer::SetLostSamplesHandler(std::function<void()> handler, std
     m_lostInterval = minInterval;
 }
 
-std::uint64_t CSampleRingBuffer::Now() const { return m_clock ? m_clock() : SystemFileTime(); }
 
 void CSampleRingBuffer::ReportLoss()
 {
@@ -178,7 +172,7 @@ int CSampleRingBuffer::WriteSamples(const BYTE* datagram, std::size_t size)
         return kOverrun;
     }
 
-    const std::uint64_t now = Now();
+    const std::uint64_t now = CFileTime::Now();
     int w = m_writeIndex.load();
     m_lastWrittenStart = w;
     const std::size_t prevSlot = static_cast<std::size_t>(WrapSlot(m_writeSlot.load() - 1));

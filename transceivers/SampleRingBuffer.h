@@ -63,8 +63,6 @@ public:
         BYTE firstBlockPending = 0;
     };
 
-    using Clock = std::function<std::uint64_t()>;  // current file time
-
     CSampleRingBuffer(int channelCount, int readerMargin = kDefaultReaderMargin);
     ~CSampleRingBuffer();
     CSampleRingBuffer(const CSampleRingBuffer&) = delete;
@@ -101,7 +99,6 @@ public:
     // at most once per interval, so a lossy link cannot flood the status bar.
     void SetLostSamplesHandler(std::function<void()> handler,
                                std::chrono::milliseconds minInterval = std::chrono::seconds(1));
-    void SetClock(Clock clock) { m_clock = std::move(clock); }
     std::uint64_t GetLostSampleEvents() const { return m_lostEvents.load(); }
     std::uint64_t GetMalformedDatagrams() const { return m_malformed.load(); }
 
@@ -111,7 +108,6 @@ public:
 private:
     int NextPingLocked();
     void ReportLoss();
-    std::uint64_t Now() const;
     int DistanceToReader() const;
 
     int m_channelCount;
@@ -138,5 +134,4 @@ private:
     bool m_lostReported = false;
     std::atomic<std::uint64_t> m_lostEvents{0};
     std::atomic<std::uint64_t> m_malformed{0};
-    Clock m_clock;
 };

@@ -1,5 +1,7 @@
 #include "transceivers/SampleRingBuffer.h"
 
+#include "platform/FileTime.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -73,8 +75,9 @@ float FirstAt(const CSampleRingBuffer& rb, int index, int ch = 0, DWORD* number 
 
 TEST(SampleRingBuffer, CompletesPingOnceAllSamplesAndTriggerStatusArrived)
 {
+    CManualClock clock(200000000);
+    CFileTime::SetClock(&clock);
     CSampleRingBuffer rb(1);
-    rb.SetClock([] { return std::uint64_t{200000000}; });
     StartPing(rb, 100);
     TriggerSeen(rb);
     // Samples before the ping start are stored but do not count.
@@ -93,6 +96,7 @@ TEST(SampleRingBuffer, CompletesPingOnceAllSamplesAndTriggerStatusArrived)
     DWORD number = 0;
     EXPECT_EQ(FirstAt(rb, 10, 0, &number), 1010.0f);
     EXPECT_EQ(number, 1010u);
+    CFileTime::SetClock(nullptr);
 }
 
 TEST(SampleRingBuffer, PingWithoutRequestOrTriggerStatusNeverCompletes)
