@@ -1,0 +1,186 @@
+// The one interface through which the engine drives a transceiver. Every
+// transceiver type and the replay of recorded files derive from it; the base
+// keeps the per-channel records, their registry values and "<name>_T.sav"
+// files, and answers look-ups of channel parameters.
+#pragma once
+
+#include "platform/Registry.h"
+#include "platform/WinTypes.h"
+#include "transceivers/TransceiverRecords.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CEchoSounder;
+class CChannel;
+struct ChannelParameters;
+
+// Water temperature for the channel parameter look-up.
+class ITemperatureSource
+{
+public:
+    virtual ~ITemperatureSource() = default;
+    virtual double GetTemperature() const = 0;
+};
+
+class CTransceiver
+{
+public:
+    enum TransceiverMode : int { kActive = 0, kPassive = 1, kTest = 2 };
+
+    struct StructChannelParameters
+    {
+        CChannel* channel = nullptr;
+        int channelNumber = 0;
+        TransceiverChannelRecord capability;
+        double pulseLengthTable[5] = {};
+        double powerSteps[10] = {};
+        double maxPower = 0.0;
+        std::string description;
+        double frequency = 0.0;
+        double gainTable[5] = {};
+        double gain = 0.0;
+        double twoWayBeamAngle = 0.0;
+        double bandwidth = 0.0;
+        double angleSensitivityAlongship = 0.0, angleSensitivityAthwartship = 0.0;
+        double beamWidthAlongship = 0.0, beamWidthAthwartship = 0.0;
+        double angleOffsetAlongship = 0.0, angleOffsetAthwartship = 0.0;
+        double further1 = 0.0;
+        int further2 = 0;
+        int sampleIntervalCount = 0;   // ticks of a 2 MHz clock
+        int beamType = 0;
+        std::string channelName;
+        int transceiverMode = kActive;
+        HKEY key = nullptr;
+        double fixedDraft = 0.0, variableDraft = 0.0;
+        double pulseLength = 0.0;
+        double txPower = 0.0;
+        double absorption = 0.0;
+        double transducerZMinusDepth = 0.0;
+        double transducerDepth = 0.0, transducerZ = 0.0, transducerX = 0.0, transducerY = 0.0;
+        double transducerRoll = 0.0, transducerPitch = 0.0, transducerAzimuth = 0.0;
+        double sampleDistance = 0.0;
+        double sampleInterval = 0.0;
+        double gain2 = 0.0;
+        std::string transducerLabel;
+        int fmPulse = 0;
+        double fmPulseLength = 0.0, fmResolutionLength = 0.0, resolutionLength = 0.0, cwResolutionLength = 0.0;
+        int filterType = 0;
+        int doubleSampleRate = 0;
+    };
+
+    CTransceiver();
+    virtual ~CTransceiver();
+    CTransceiver(const CTransceiver&) = delete;
+    CTransceiver& operator=(const CTransceiver&) = delete;
+
+    // Driven by the trigger thread.
+    virtual void Start(std::int64_t& duration) { duration = 0; }
+    virtual void PrepareTrigger(int& useSharedTrigger, int* triggerValue) { useSharedTrigger = 0; }
+    virtual void SetUp(int) {}
+    virtual int Trigger(int kind) { return 0; }
+    virtual bool IsReady() { return true; }
+    virtual int GetBufferedPings() { return m_pingConsumed.load() ? 0 : 2; }
+    virtual void SetPingRequest(int flag) {}
+    virtual int SetPingMode(int mode) { return mode; }
+    virtual bool HasPingData() { return true; }
+
+    // Driven by the ping-data thread.
+    virtual void ProcessPing(std::uint64_t pingTime) {}
+    virtual int GetChannelDepths(double* depths, int trackerState) { return 0; }
+
+    // Values that replay takes from the recorded file.
+    virtual std::string GetRecordedText1() { return {}; }
+    virtual std::string GetRecordedText2() { return {}; }
+    virtual std::string GetRecordedText3() { return {}; }
+    virtual int GetRecordedInteger1() { return 0; }
+    virtual int GetRecordedInteger2() { return 0; }
+    virtual int GetRecordedInteger3() { return 0; }
+    virtual double GetRecordedDouble1() { return -1.0; }
+    virtual double GetRecordedDouble2() { return -1.0; }
+    virtual double GetRecordedDouble3() { return -1.0; }
+    virtual double GetRecordedDouble4() { return -1.0; }
+    virtual int GetRecordedInteger4() { return 0; }
+    virtual int GetRecordedInteger5() { return 0; }
+    virtual int GetRecordedInteger6() { return 0; }
+    virtual int GetRecordedInteger7() { return 0; }
+    virtual int GetRecordedInteger8() { return 0; }
+    virtual int GetRecordedInteger9() { return 0; }
+    virtual int GetRecordedInteger10() { return 0; }
+
+    virtual void Idle() {}
+    virtual void SaveChannelSettings();
+    virtual int LoadChannelSettings();
+    virtual void ReadChannelSettings(StructChannelParameters& record);
+    virtual int RequestStatus() { return 1; }
+    virtual void EnterTestMode() {}
+    virtual int GetTypeCode() { return 0; }
+    virtual void ShowDiagnostics(int) {}
+    virtual int ConfigureInterface(int) { return 0; }
+    virtual int SendCommand(const void* command) { return 0; }
+    virtual int SupportsTestMode() { return 0; }
+
+    void SetEchoSounder(CEchoSounder* owner) { m_echoSounder = owner; }
+    CEchoSounder* GetEchoSounder() const { return m_echoSounder; }
+    int GetChannelCount() const { return static_cast<int>(m_channels.size()); }
+    CChannel* GetChannelId(int index) const;
+    StructChannelParameters* FindRecord(const CChannel* channel) const;
+    std::string GetChannelName(const CChannel* channel) const;
+    int GetChannelParameters(const CChannel* channel, std::string& description, std::string& channelName,
+                             double& frequency, double& gain, double& twoWayBeamAngle, double& bandwidth,
+                             double& beamWidthAlongship, double& beamWidthAthwartship,
+                             double& angleSensitivityAlongship, double& angleSensitivityAthwartship,
+                             double& angleOffsetAlongship, double& angleOffsetAthwartship, int& beamType,
+                             double& soundVelocity, double& temperature) const;
+    int GetChannelValues(const CChannel* channel, double& pulseLength, double& txPower, double& gain,
+                         double& transducerDepth) const;
+    void SetChannelParameters(const CChannel* channel, const ChannelParameters& parameters);
+    void SetAllChannelsPassive();
+    void SetChannelPassive(int index);
+    double GetMaxChannelValue() const;
+    static int FindTableIndex(double value, const double* table, int count);
+    void RequestNextPing();
+    void RequestPosition(int position);
+    bool TakeRequestedPosition(int& position);
+    void ClearPingConsumed() { m_pingConsumed = 0; }
+    int GetPingConsumed() const { return m_pingConsumed.load(); }
+
+    // The transceiver's registry key (below which each channel has its own)
+    // and the settings folder of the current profile, where "<name>_T.sav"
+    // files live. The key is not owned by the base until SetRegistryKey.
+    void SetRegistryKey(HKEY key) { m_key = key; }
+    HKEY GetRegistryKey() const { return m_key; }
+    void SetSettingsFolder(const std::string& folder) { m_settingsFolder = folder; }
+    static std::string SettingsFileName(const std::string& folder, const std::string& channelName);
+
+    void SetTemperatureSource(const ITemperatureSource* source) { m_temperature = source; }
+    double GetSoundVelocity() const { return m_soundVelocity; }
+    void SetSoundVelocity(double v) { m_soundVelocity = v; }
+
+    // Model code (0 QY210 ... 5 QYNVU) and pinger-mode pulse length, which
+    // the application provides.
+    static void SetModelCode(int code) { s_modelCode = code; }
+    static int GetModelCode() { return s_modelCode; }
+    static void SetPingerPulseLength(bool on, double value) { s_pingerOn = on; s_pingerPulse = value; }
+
+protected:
+    std::vector<StructChannelParameters*> m_channels;  // records are owned by the type
+    double m_soundVelocity = 1500.0;
+
+private:
+    void ApplyPingerPulseLength(StructChannelParameters& record) const;
+
+    CEchoSounder* m_echoSounder = nullptr;
+    HKEY m_key = nullptr;
+    std::string m_settingsFolder;
+    std::atomic<int> m_requestedPosition{0};
+    std::atomic<bool> m_positionPending{false};
+    const ITemperatureSource* m_temperature = nullptr;
+    std::atomic<int> m_pingConsumed{1};
+
+    static inline int s_modelCode = 1;
+    static inline bool s_pingerOn = false;
+    static inline double s_pingerPulse = 0.0;
+};

@@ -1,0 +1,336 @@
+#include "transceivers/TransceiverInstallation.h"
+
+#include "app/EchosounderError.h"
+#include "platform/MessageBox.h"
+#include "platform/NumberText.h"
+
+#include <atomic>
+#include <cmath>
+
+namespace {
+
+std::atomic<bool> s_firstInitialize{true};
+
+const char* const kInstallationKey = "TransceiverInstallation";
+const char* const kChannelsKey = "Installed Transceiver Channels";
+
+}  // namespace
+
+void CTransceiverInstallation::ResetInitializeFlag() { s_firstInitialize = true; }
+
+CTransceiverInstallation::CTransceiverInstallation() = default;
+
+CTransceiverInstallation::~CTransceiverInstallation()
+{
+    if (m_installationKey) {
+        m_reg.SetString(m_installationKey, "", "DeckUnitIP", m_deckUnitIp);
+        m_reg.SetDword(m_installationKey, "", "EnableDeckUnit", m_enableDeckUnit);
+        m_reg.CloseKey(m_installationKey);
+    }
+}
+
+int CTransceiverInstallation::Row::UsedSlots() const
+{
+    int n = 0;
+    for (const CTrList* s : slots)
+        n += s != nullptr;
+    return n;
+}
+
+void CTransceiverInstallation::Initialize()
+{
+    if (!s_firstInitialize.exchange(false))
+        ECHOSOUNDER_FATAL_ERROR("Transceiver Installation initialized twice");
+    m_initialized = true;
+    m_installationKey = m_reg.OpenKey(CRegistrySupport::UserRootKey(), kInstallationKey, TRUE);
+    if (m_installationKey) {
+        m_reg.GetString(m_installationKey, "", "DeckUnitIP", m_deckUnitIp, TRUE);
+        m_reg.GetDword(m_installationKey, "", "EnableDeckUnit", m_enableDeckUnit, TRUE);
+    }
+    Refresh();
+}
+
+HKEY CTransceiverInstallation::OpenChannelsKey()
+{
+    HKEY root = CRegistrySupport::UserRootKey();
+    if (!root)
+        return nullptr;
+    std::string path = kInstallationKey;
+    const std::string profile = Profile();
+    if (!profile.empty())
+        path += "\\" + profile;
+    path += "\\";
+    path += kChannelsKey;
+    return m_reg.OpenKey(root, path, TRUE);
+}
+
+void CTransceiverInstallation::Refresh()
+{
+    m_channelList.clear();
+    m_rows = {};
+    m_transceiverCount = 0;
+
+    HKEY channels = OpenChannelsKey();
+    if (channels) {
+        std::string name;
+        for (BOOL more = m_reg.EnumFirstSubKey(channels, name); more; more = m_reg.EnumSubKey(channels, name))
+            m_channelList.push_back(ReadChannelEntry(name, channels));
+        m_reg.CloseKey(channels);
+    }
+
+    int rows = 0;
+    for (const auto& e : m_channelList) {
+        if (!e->installed)
+            continue;
+        bool known = false;
+        for (int r = 0; r < rows; ++r)
+            known = known || m_rows[static_cast<std::size_t>(r)].id == e->transceiverId;
+        if (known)
+            continue;
+        if (rows == kMaxTransceivers)
+            break;
+        Row& row = m_rows[static_cast<std::size_t>(rows++)];
+        row.id = e->transceiverId;
+        for (const auto& other : m_channelList)
+            if (other->installed && other->transceiverId == row.id && other->channelNo >= 1 &&
+                other->channelNo <= kMaxChannels)
+                row.slots[static_cast<std::size_t>(other->channelNo - 1)] = other.get();
+    }
+    // A row counts when it had a channel before the restriction, even if the
+    // restriction leaves it none.
+    int counted = 0;
+    for (int r = 0; r < rows; ++r)
+        counted += m_rows[static_cast<std::size_t>(r)].UsedSlots() > 0;
+    if (m_restrict)
+        for (int r = 0; r < rows; ++r)
+            for (auto& s : m_rows[static_cast<std::size_t>(r)].slots)
+                if (s && s->description != m_restrictName)
+                    s = nullptr;
+    m_transceiverCount = counted;
+}
+
+int CTransceiverInstallation::GetTransceiverCount()
+{
+    Refresh();
+    return m_transceiverCount;
+}
+
+std::optional<InstalledTransceiverInfo> CTransceiverInstallation::GetTransceiverInfo(int transceiver)
+{
+    Refresh();
+    if (transceiver < 0 || transceiver >= m_transceiverCount)
+        return std::nullopt;
+    InstalledTransceiverInfo info;
+    for (const CTrList* e : m_rows[static_cast<std::size_t>(transceiver)].slots) {
+        if (!e)
+            continue;
+        info.type = e->type;
+        info.unitAddress = e->unitAddress;
+        info.transceiverId = e->transceiverId;
+        info.localPcIp = e->localPcIp;
+        if (e->type == kTypeDRU)
+            info.cardValue = static_cast<std::uint16_t>(CNumberText::ParseLong(e->hwVersion));
+        ++info.channelCount;
+    }
+    return info;
+}
+
+void CTransceiverInstallation::ParseNumberList(const std::string& text, double* values, int count)
+{
+    std::string rest = text;
+    double last = 0.0;
+    bool more = true;
+    for (int i = 0; i < count; ++i) {
+        if (more) {
+            last = CNumberText::ParseDouble(rest);
+            const std::size_t blank = rest.find(' ');
+            if (blank == std::string::npos)
+                more = false;
+            else
+                rest = rest.substr(blank + 1);
+        }
+        values[i] = last;
+    }
+}
+
+std::optional<TransceiverChannelRecord> CTransceiverInstallation::GetTransceiverChannel(int transceiver, int channel)
+{
+    Refresh();
+    if (transceiver < 0 || transceiver >= m_transceiverCount || channel < 0)
+        return std::nullopt;
+    int position = channel;
+    for (int r = 0; r < transceiver; ++r)
+        position += m_rows[static_cast<std::size_t>(r)].UsedSlots();
+    if (position >= kMaxChannels)
+        return std::nullopt;
+    const CTrList* e = nullptr;
+    int seen = 0;
+    for (const CTrList* s : m_rows[static_cast<std::size_t>(transceiver)].slots) {
+        if (s && seen++ == channel) {
+            e = s;
+            break;
+        }
+    }
+    if (!e)
+        return std::nullopt;
+
+    TransceiverChannelRecord r;
+    r.channelNo = e->channelNo;
+    r.description = e->description;
+    r.transducerName = e->transducerName;
+    r.frequency = e->frequency;
+    r.frequencyKHz = static_cast<int>(std::trunc(e->frequencyKHz));
+    r.beamType = e->beamType;
+    double power[3];
+    ParseNumberList(e->minMedMaxTxPower, power, 3);
+    r.txPower = e->txPower;
+    r.txPowerMaxNominal = power[2];
+    r.txPowerMin = power[0];
+    r.txPowerMed = power[1];
+    r.txPowerMax = power[2];
+    if (power[2] > 0.0) {
+        const double ratio = e->txPower / power[2];
+        if (ratio < 1.0) {
+            r.txPowerMin = power[0] * ratio;
+            r.txPowerMed = power[1] * ratio;
+            r.txPowerMax = e->txPower;
+        }
+    }
+    ParseNumberList(e->sampleInterval, r.sampleInterval, 5);
+    ParseNumberList(e->minMedMaxPulseLength, r.pulseLength, 5);
+    ParseNumberList(e->gain, r.gain, 5);
+    r.twoWayBeamAngle = e->twoWayBeamAngle;
+    r.angleSensitivityAlongship = e->angleSensitivityAlongship;
+    r.angleSensitivityAthwartship = e->angleSensitivityAthwartship;
+    r.beamWidthAlongship = e->beamWidthAlongship;
+    r.beamWidthAthwartship = e->beamWidthAthwartship;
+    r.offsetAlongship = e->offsetAlongship;
+    r.offsetAthwartship = e->offsetAthwartship;
+    r.bandwidth = e->bandwidth;
+    r.powerTranslationFile = e->powerTranslationFile;
+    r.slave = e->slave;
+    r.transducerImpedance = e->transducerImpedance;
+    r.fpaDecimation = e->fpaDec;
+    r.fpaFilterLength = e->fpaFilterLength;
+    return r;
+}
+
+void CTransceiverInstallation::SetLocalPcIp(int transceiver, const std::string& address)
+{
+    Refresh();
+    if (transceiver < 0 || transceiver >= m_transceiverCount)
+        return;
+    HKEY channels = OpenChannelsKey();
+    if (!channels)
+        return;
+    for (CTrList* e : m_rows[static_cast<std::size_t>(transceiver)].slots)
+        if (e) {
+            e->localPcIp = address;
+            m_reg.SetString(channels, e->description, "LocalPcIp", address);
+        }
+    m_reg.CloseKey(channels);
+}
+
+std::string CTransceiverInstallation::CheckNetworkCards()
+{
+    Refresh();
+    std::string first;
+    bool seen = false;
+    for (int r = 0; r < m_transceiverCount; ++r)
+        for (const CTrList* e : m_rows[static_cast<std::size_t>(r)].slots) {
+            if (!e)
+                continue;
+            if (!seen) {
+                first = e->localPcIp;
+                seen = true;
+            } else if (e->localPcIp != first) {
+                MessageBox(0, "Transievers not on same Network card... Global transmitt not possible", "",
+                           MB_OK | MB_ICONEXCLAMATION);
+            }
+        }
+    return first;
+}
+
+std::unique_ptr<CTrList> CTransceiverInstallation::ReadChannelEntry(const std::string& subKey, HKEY parent)
+{
+    auto e = std::make_unique<CTrList>();
+    e->description = subKey;
+    auto str = [&](const char* name, std::string& field) { m_reg.GetString(parent, subKey, name, field, FALSE); };
+    auto dw = [&](const char* name, auto& field) {
+        DWORD v = static_cast<DWORD>(field);
+        if (m_reg.GetDword(parent, subKey, name, v, FALSE))
+            field = static_cast<std::remove_reference_t<decltype(field)>>(v);
+    };
+    auto dbl = [&](const char* name, double& field) { m_reg.GetDouble(parent, subKey, name, field, FALSE); };
+    str("TransceiverID", e->transceiverId);
+    str("TransducerName", e->transducerName);
+    str("TransducerSetting", e->transducerSetting);
+    dw("HXUIPAddress", e->unitAddress);
+    dw("TransceiverChannelNo", e->channelNo);
+    dw("BeamType", e->beamType);
+    dw("TransceiverType", e->type);
+    dbl("TXPower", e->txPower);
+    dbl("Frequency", e->frequency);
+    str("HWversion", e->hwVersion);
+    dw("MarketSegment", e->marketSegment);
+    str("EthernetAddress", e->ethernetAddress);
+    dbl("FrequencyKHz", e->frequencyKHz);
+    str("SampleInterval", e->sampleInterval);
+    str("MinMedMaxTXPower", e->minMedMaxTxPower);
+    str("DRUPowerTransFileName", e->powerTranslationFile);
+    str("MinMedMaxPulselength", e->minMedMaxPulseLength);
+    dbl("AngleSensitivityAlongship", e->angleSensitivityAlongship);
+    dbl("AngleSensitivityAthwartship", e->angleSensitivityAthwartship);
+    dbl("OffsetAlongship", e->offsetAlongship);
+    dbl("OffsetAthwartship", e->offsetAthwartship);
+    dbl("TwoWayBeamAngle", e->twoWayBeamAngle);
+    str("Gain", e->gain);
+    dbl("BeamWidthAlongship", e->beamWidthAlongship);
+    dbl("BeamWidthAthwartship", e->beamWidthAthwartship);
+    dbl("Bandwidth", e->bandwidth);
+    str("Slave", e->slave);
+    dbl("FpaDec", e->fpaDec);
+    double filterLength = e->fpaFilterLength;
+    if (m_reg.GetDouble(parent, subKey, "FpaFlterLength", filterLength, FALSE))
+        e->fpaFilterLength = static_cast<int>(std::trunc(filterLength));
+    dbl("TranducerImpedance", e->transducerImpedance);
+    str("LocalPcIp", e->localPcIp);
+    e->installed = 1;
+    return e;
+}
+
+void CTransceiverInstallation::WriteChannelEntry(const CTrList& e, HKEY parent)
+{
+    const std::string& k = e.description;
+    m_reg.SetString(parent, k, "TransceiverID", e.transceiverId);
+    m_reg.SetString(parent, k, "TransducerName", e.transducerName);
+    m_reg.SetString(parent, k, "TransducerSetting", e.transducerSetting);
+    m_reg.SetDword(parent, k, "HXUIPAddress", e.unitAddress);
+    m_reg.SetDword(parent, k, "TransceiverChannelNo", static_cast<DWORD>(e.channelNo));
+    m_reg.SetDword(parent, k, "BeamType", static_cast<DWORD>(e.beamType));
+    m_reg.SetDword(parent, k, "TransceiverType", static_cast<DWORD>(e.type));
+    m_reg.SetDouble(parent, k, "TXPower", e.txPower);
+    m_reg.SetDouble(parent, k, "Frequency", e.frequency);
+    m_reg.SetString(parent, k, "HWversion", e.hwVersion);
+    m_reg.SetDword(parent, k, "MarketSegment", static_cast<DWORD>(e.marketSegment));
+    m_reg.SetString(parent, k, "EthernetAddress", e.ethernetAddress);
+    m_reg.SetDouble(parent, k, "FrequencyKHz", e.frequencyKHz);
+    m_reg.SetString(parent, k, "SampleInterval", e.sampleInterval);
+    m_reg.SetString(parent, k, "MinMedMaxTXPower", e.minMedMaxTxPower);
+    m_reg.SetString(parent, k, "DRUPowerTransFileName", e.powerTranslationFile);
+    m_reg.SetString(parent, k, "MinMedMaxPulselength", e.minMedMaxPulseLength);
+    m_reg.SetDouble(parent, k, "AngleSensitivityAlongship", e.angleSensitivityAlongship);
+    m_reg.SetDouble(parent, k, "AngleSensitivityAthwartship", e.angleSensitivityAthwartship);
+    m_reg.SetDouble(parent, k, "OffsetAlongship", e.offsetAlongship);
+    m_reg.SetDouble(parent, k, "OffsetAthwartship", e.offsetAthwartship);
+    m_reg.SetDouble(parent, k, "TwoWayBeamAngle", e.twoWayBeamAngle);
+    m_reg.SetString(parent, k, "Gain", e.gain);
+    m_reg.SetDouble(parent, k, "BeamWidthAlongship", e.beamWidthAlongship);
+    m_reg.SetDouble(parent, k, "BeamWidthAthwartship", e.beamWidthAthwartship);
+    m_reg.SetDouble(parent, k, "Bandwidth", e.bandwidth);
+    m_reg.SetString(parent, k, "Slave", e.slave);
+    m_reg.SetDouble(parent, k, "FpaDec", e.fpaDec);
+    m_reg.SetDouble(parent, k, "FpaFlterLength", e.fpaFilterLength);
+    m_reg.SetDouble(parent, k, "TranducerImpedance", e.transducerImpedance);
+    m_reg.SetString(parent, k, "LocalPcIp", e.localPcIp);
+}
