@@ -452,7 +452,7 @@ BOOL CEnvironment::ApplyProfileFile()
         // A profile is in force: a bad new file must not throw the survey
         // back onto a constant velocity, nor leave the settings naming it.
         MessageBox(GetMainWindow(), "Could not read Svp file\nNo file applied\nThe current profile stays in use", "",
-                         MB_ICONEXCLAMATION);
+                   MB_ICONEXCLAMATION);
         {
             std::lock_guard<std::mutex> lock(m_lock);
             m_settings.svpFilePath = m_appliedFolder;
@@ -464,7 +464,7 @@ BOOL CEnvironment::ApplyProfileFile()
         return FALSE;
     }
     MessageBox(GetMainWindow(), "Could not read Svp file\nNo file applied\nFall back to constant SVP", "",
-                     MB_ICONEXCLAMATION);
+               MB_ICONEXCLAMATION);
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_settings.svpType = SvpTypeConstant;
@@ -565,11 +565,14 @@ void CEnvironment::ApplyNewProfile()
 {
     BOOL autoApply;
     std::string folder, name;
+    DWORD format;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         autoApply = m_pendingAutoApply;
         folder = m_pendingFolder;
         name = m_pendingFileName;
+        format = m_pendingFormat;
+        m_pendingFormat = NoPendingFormat;
     }
     if (autoApply)
     {
@@ -577,10 +580,11 @@ void CEnvironment::ApplyNewProfile()
             std::lock_guard<std::mutex> lock(m_lock);
             m_settings.svpFilePath = folder;
             m_settings.svpFileName = name;
-            // The file delivered is read by what it is, whatever format the
-            // previous profile had.
+            // The file delivered is read by what it is (as its deliverer
+            // says, else by its extension), whatever format the previous
+            // profile had.
             m_settings.svpFileExt = ExtensionOf(name);
-            m_settings.svpFormat = FormatFromExtension(m_settings.svpFileExt);
+            m_settings.svpFormat = format != NoPendingFormat ? format : FormatFromExtension(m_settings.svpFileExt);
         }
         WriteSettings();
         ApplyProfileFile();

@@ -130,6 +130,8 @@ public:
     Settings GetSettings() const;
 
     // Written by whoever delivers a new profile file before it posts 0x47B.
+    // Without a pending format an automatically applied file is read by its
+    // extension; the dialog path always goes by the extension.
     void SetPendingProfile(BOOL autoApply, const std::string& folder, const std::string& fileName);
     void SetPendingFormat(DWORD format);
 
@@ -199,7 +201,8 @@ private:
     BOOL m_pendingAutoApply = FALSE;
     std::string m_pendingFolder;
     std::string m_pendingFileName;
-    DWORD m_pendingFormat = CSvpProfile::FormatAsvp;
+    static constexpr DWORD NoPendingFormat = 0xFFFFFFFF;
+    DWORD m_pendingFormat = NoPendingFormat;
 
     int m_modelCode = 0;
     std::function<double()> m_depthSource;
