@@ -408,43 +408,28 @@ BOOL CEnvironment::ApplyProfileFile()
         read.Update();
         auto applied = std::make_shared<SAppliedProfile>();
         read.GetPoints(applied->depth, applied->velocity);
-        // Points above the surface are no layer of the water column.
-        std::size_t above = 0;
-        while (above < applied->Count() && applied->depth[above] < 0.0)
-            ++above;
-        if (above > 0 && above < applied->Count())
+        // Update put a surface point first, so the arrays start at 0 m and
+        // rise strictly: every layer has a thickness to divide by.
+        m_profile = std::move(read);
+        std::shared_ptr<const SAppliedProfile> old;
         {
-            applied->depth.erase(applied->depth.begin(), applied->depth.begin() + static_cast<std::ptrdiff_t>(above));
-            applied->velocity.erase(applied->velocity.begin(), applied->velocity.begin() + static_cast<std::ptrdiff_t>(above));
-            if (applied->depth.front() > 0.0)
-            {
-                applied->depth.insert(applied->depth.begin(), 0.0);
-                applied->velocity.insert(applied->velocity.begin(), applied->velocity.front());
-            }
+            // The mean is forgotten together with the swap, so no query
+            // can keep a mean of the old profile under the new one.
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_meanDepth = -1.0;
+            m_lastQueryDepth = -1.0;
+            std::lock_guard<std::mutex> swap(m_appliedLock);
+            old = std::exchange(m_applied, std::shared_ptr<const SAppliedProfile>(std::move(applied)));
         }
-        if (above < applied->Count())
-        {
-            m_profile = std::move(read);
-            std::shared_ptr<const SAppliedProfile> old;
-            {
-                // The mean is forgotten together with the swap, so no query
-                // can keep a mean of the old profile under the new one.
-                std::lock_guard<std::mutex> lock(m_lock);
-                m_meanDepth = -1.0;
-                m_lastQueryDepth = -1.0;
-                std::lock_guard<std::mutex> swap(m_appliedLock);
-                old = std::exchange(m_applied, std::shared_ptr<const SAppliedProfile>(std::move(applied)));
-            }
-            // The previous profile is freed here, or by the last reader
-            // still holding it.
-            m_bHaveAppliedFile = true;
-            m_appliedFolder = folder;
-            m_appliedFileName = name;
-            m_appliedExt = ext;
-            m_appliedFormat = format;
-            SendProfileToOutputs(m_profile.FormatProfile());
-            return TRUE;
-        }
+        // The previous profile is freed here, or by the last reader
+        // still holding it.
+        m_bHaveAppliedFile = true;
+        m_appliedFolder = folder;
+        m_appliedFileName = name;
+        m_appliedExt = ext;
+        m_appliedFormat = format;
+        SendProfileToOutputs(m_profile.FormatProfile());
+        return TRUE;
     }
 
     if (m_bHaveAppliedFile)

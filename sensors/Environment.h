@@ -137,6 +137,9 @@ public:
 
     // ---- wiring by the application, before any sounder runs ----
     // Deepest current channel depth of the running sounder (0.0 when none).
+    // It is asked inside GetSoundVelocity, which channels call with their own
+    // lock held: the source must take no channel lock (it reads the depths
+    // the channels publish atomically), or two channels can deadlock.
     void SetChannelDepthSource(std::function<double()> source);
     // Where profile texts go: to the recorder and outputs, and to the
     // recorder alone ("Constant"); both take the text and a file time.

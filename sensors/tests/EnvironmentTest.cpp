@@ -308,6 +308,22 @@ TEST_F(EnvironmentTest, AppliedProfileAnswersDepthsFromTravelTimes)
         EXPECT_NEAR(env.GetDepthFromTravelTime(c.t, c.z0), c.depth, 1e-9) << c.legend;
 }
 
+TEST_F(EnvironmentTest, PointsAboveTheSurfaceGiveNoLayer)
+{
+    // The surface point takes the velocity of the shallowest point; the
+    // points above the surface are not deeper than it and drop out, so no
+    // layer has a zero or negative thickness.
+    double deepest = 20.0;
+    env.SetChannelDepthSource([&deepest] { return deepest; });
+    UseProfile(WriteProfile("above.asvp", "-10.0 1500.0\r\n-5.0 1490.0\r\n0.0 1480.0\r\n10.0 1470.0\r\n"));
+    auto p = env.GetAppliedProfile();
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->depth, (std::vector<double>{0.0, 10.0}));
+    EXPECT_EQ(p->velocity, (std::vector<double>{1500.0, 1470.0}));
+    EXPECT_NEAR(env.GetSoundVelocity(), (10 * 1500.0 + 10 * 1470.0) / 20.0, 1e-9);
+    EXPECT_NEAR(env.GetDepthFromTravelTime(10.0 / 1500.0, 0.0), 10.0, 1e-9);
+}
+
 TEST_F(EnvironmentTest, DepthFromTravelTimeWithoutProfileIsZero)
 {
     EXPECT_EQ(env.GetDepthFromTravelTime(0.1, 2.0), 0.0);
