@@ -1,0 +1,444 @@
+#include "app/Pelmaris.h"
+
+#include "app/DdeCommand.h"
+#include "app/EchosounderError.h"
+#include "app/RegistrySupport.h"
+#include "app/SounderModel.h"
+#include "app/Status.h"
+#include "app/StringTable.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageDispatcher.h"
+#include "platform/NumberText.h"
+#include "platform/Paths.h"
+#include "platform/Socket.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace app {
+
+namespace {
+
+CPelmaris* g_app = nullptr;
+
+std::string WithSlash(std::string path)
+{
+    if (!path.empty() && path.back() != '/')
+        path += '/';
+    return path;
+}
+
+// A stored folder: Windows paths are mapped onto this system and every
+// folder ends with a separator.
+std::string StoredFolder(const std::string& text)
+{
+    return WithSlash(CPaths::MapWindowsPath(text));
+}
+
+std::string ProductPath(const std::string& sounderName)
+{
+    return "Zelvar\\EchoSounder\\" + sounderName + "\\1.0\\";
+}
+
+}  // namespace
+
+CPelmaris* GetPelmaris()
+{
+    return g_app;
+}
+
+CPelmaris::CPelmaris()
+    : sensorTable(SensorObjectTable()),
+      m_userRegistry(std::make_unique<CRegistrySupport>()),
+      m_machineRegistry(std::make_unique<CRegistrySupport>()),
+      m_help(std::make_unique<CHelp>())
+{
+    g_app = this;
+}
+
+CPelmaris::~CPelmaris()
+{
+    if (m_navigationTimer)
+        ::KillTimer(0, m_navigationTimer);
+    // What CloseSensors did not take, in the order outputs first.
+    for (SensorId id : SensorDestroyOrder())
+        DestroySensor(id, false);
+    for (std::size_t i = 0; i < kSensorCount; ++i)
+        DestroySensor(static_cast<SensorId>(i), true);
+    m_frame.reset();
+    m_help.reset();
+    if (m_userRegistry)
+        m_userRegistry->CloseRootKeys();
+    m_adapters.clear();
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Registry helpers: every value lives under the model's root.
+
+DWORD CPelmaris::ReadDword(const char* sub, const char* name, DWORD def, bool writeBack)
+{
+    DWORD value = def;
+    m_userRegistry->GetDword(m_userRoot, sub, name, value, writeBack);
+    return value;
+}
+
+std::string CPelmaris::ReadString(const char* sub, const char* name, const std::string& def, bool writeBack)
+{
+    std::string value = def;
+    m_userRegistry->GetString(m_userRoot, sub, name, value, writeBack);
+    return value;
+}
+
+void CPelmaris::WriteDword(const char* sub, const char* name, DWORD value)
+{
+    m_userRegistry->SetDword(m_userRoot, sub, name, value);
+}
+
+void CPelmaris::WriteString(const char* sub, const char* name, const std::string& value)
+{
+    m_userRegistry->SetString(m_userRoot, sub, name, value);
+}
+
+// ---------------------------------------------------------------------------
+// Start-up
+
+bool CPelmaris::SelectModel(const std::string& argv0)
+{
+    const std::string exeName = ExecutableModelName(argv0);
+    m_programName = exeName;
+    if (auto type = ModelFromExecutableName(exeName)) {
+        m_sounderType = *type;
+        m_sounderName = ModelInfo(*type).name;
+        return true;
+    }
+    if (exeName != kGenericExecutableName) {
+        ::MessageBox(0, "Illegal Echosounder Executable File Name", m_programName.c_str(), MB_ICONSTOP);
+        return false;
+    }
+    // The generic name reads the model from the machine-wide settings, and
+    // never writes the value there.
+    CRegistrySupport machine;
+    std::string value = "QY310";
+    if (machine.OpenMachineRootKey("Zelvar\\EchoSounder\\"))
+        machine.GetString(machine.GetMachineRoot(), "", "SounderName", value, FALSE);
+    machine.CloseRootKeys();
+    auto type = ModelFromSounderName(value);
+    if (!type)
+        ECHOSOUNDER_FATAL_ERROR("Illegal Echosounder Name '%s'", value.c_str());
+    m_sounderType = *type;
+    m_sounderName = ToUpperAscii(value);
+    return true;
+}
+
+BOOL CPelmaris::InitInstance(const std::vector<std::string>& argv)
+{
+    if (argv.empty())
+        ECHOSOUNDER_FATAL_ERROR("GetModuleFileName() failed");
+    m_modulePath = CPaths::ModulePath();
+    if (m_modulePath.empty())
+        ECHOSOUNDER_FATAL_ERROR("GetModuleFileName() failed");
+    m_programFolder = WithSlash(CPaths::ProgramFolder());
+    m_dataFolder = WithSlash(CPaths::DataRoot());
+
+    if (!SelectModel(argv[0]))
+        return FALSE;
+    const SounderModelInfo& info = ModelInfo(static_cast<SounderType>(m_sounderType));
+    m_mainMenuId = info.mainMenu;
+    m_channelMenuId = info.channelMenu;
+
+    m_userRegistry->OpenRootKeys(ProductPath(m_sounderName));
+    m_userRoot = m_userRegistry->GetUserRoot();
+    m_machineRegistry->OpenMachineRootKey(ProductPath(m_sounderName));
+
+    ReadNetworkAdapters();
+    CreateSettingsFolders();
+    ReadPaths();
+    ReadUnits();
+
+    m_language = ReadDword("", "Language", 1033);
+    if (!LoadResourceDll(m_language))
+        m_language = 1033;
+    m_help->SetHelpFolder(HelpFolder());
+
+    if (frameFactory)
+        m_frame = frameFactory(*this, m_mainMenuId);
+    if (!m_frame) {
+        ::MessageBox(0, "create main MDI Frame window failed", m_programName.c_str(), MB_ICONSTOP);
+        return FALSE;
+    }
+    ::SetMainWindow(m_frame->GetSafeHwnd());
+    m_frame->SetGreyScaleFlags(m_greyScale, m_greyScaleOnSidescan, m_copperOnSidescan);
+    RegisterFileTypes();
+
+    const DWORD suspendMaximize = ReadDword("Debug", "SuspendMaximize", m_sounderType == kRM30 ? 0u : 1u);
+    m_frame->ShowMainWindow(suspendMaximize == 0);
+    m_frame->FirstLayout();
+
+    if (::SetTimer(m_frame->GetSafeHwnd(), TIMER_WORKLOAD, kWorkloadPeriodMs) == 0)
+        ECHOSOUNDER_FATAL_ERROR("IDEvent == 0");
+
+    InstallDefaultOperationHooks();
+    operation.init();
+
+    // Power-off on exit: armed by the model's variable unless it is empty or
+    // begins with 0, n or N (an empty value used to arm it).
+    if (info.powerOffVariable) {
+        const char* value = std::getenv(info.powerOffVariable);
+        if (value && value[0] != '\0' && value[0] != '0' && value[0] != 'n' && value[0] != 'N')
+            m_powerOffRequest = true;
+    }
+
+    StartRequest(std::vector<std::string>(argv.begin() + 1, argv.end()));
+    CreateSensorObjects();
+
+    m_navigationTimer = ::SetTimer(0, 0, kNavigationCheckPeriodMs,
+                                   [this](HWND, UINT, UINT_PTR, DWORD) { CheckNavigationTimer(); });
+    m_initialised = true;
+    return TRUE;
+}
+
+void CPelmaris::ReadNetworkAdapters()
+{
+    m_adapters.clear();
+    for (const auto& adapter : CSocket::ListAdapters()) {
+        if (adapter.address != "0.0.0.0" && !adapter.address.empty())
+            m_adapters.push_back(adapter.address);
+    }
+}
+
+void CPelmaris::ReadPaths()
+{
+    m_trListPath = ReadString("", "TrListPath", "");
+    m_trListPath = m_trListPath.empty() ? m_programFolder : StoredFolder(m_trListPath);
+    // The BOOTP server of QYNVU belongs to the transceivers and starts with
+    // them; nothing of it lives here.
+    m_hxuSwPath = m_programFolder;
+    WriteString("", "HxuSwPath", m_hxuSwPath);
+    m_druPowerPath = ReadString("", "DruPowerTranslationPath", "");
+    m_druPowerPath = m_druPowerPath.empty() ? m_programFolder : StoredFolder(m_druPowerPath);
+    m_languagePath = ReadString("", "LanguagePath", "");
+    m_languagePath = m_languagePath.empty() ? m_programFolder + "Language/" : StoredFolder(m_languagePath);
+}
+
+void CPelmaris::ReadUnits()
+{
+    ReadDword("Units", "Depth", 0);
+    ReadDword("Units", "Temperature", 0);
+    m_greyScale = static_cast<int>(ReadDword("Units", "GreyScale", 1));
+    m_greyScaleOnSidescan = static_cast<int>(ReadDword("Units", "GreyScaleOnSidescan", 0));
+    m_copperOnSidescan = static_cast<int>(ReadDword("Units", "CopperOnSidescan", 0));
+}
+
+void CPelmaris::StartRequest(const std::vector<std::string>& args)
+{
+    const DWORD suspendAutoStart = ReadDword("Debug", "SuspendAutoStart", 0);
+    const DWORD dialogAutoStart = ReadDword("Debug", "DialogAutoStartMode", 0);
+    if (!args.empty() && args[0] == "/dde")
+        return;  // the file comes as an open command
+    if (!args.empty()) {
+        if (args[0].empty())
+            return;
+        std::error_code ec;
+        const auto full = std::filesystem::absolute(args[0], ec);
+        if (ec)
+            return;
+        // Paths are kept whole, whatever their length.
+        operation.postStartWithFiles({full.string()});
+        return;
+    }
+    if (suspendAutoStart != 0)
+        return;
+    if (dialogAutoStart != 0)
+        ::PostMessage(GetMainWindow(), WM_COMMAND, cmd::OPERATION, 0);
+    else if (operation.transceiverCount() > 0)
+        operation.postRestart();
+}
+
+void CPelmaris::CreateSensorObjects()
+{
+    HKEY sensors = m_userRegistry->OpenKey(m_userRoot, "Sensors", TRUE);
+    HKEY installed = sensors ? m_userRegistry->OpenKey(sensors, "Installed", TRUE) : nullptr;
+    const unsigned bit = ModelBit(static_cast<SounderType>(m_sounderType));
+
+    auto giveKey = [&](const SensorObjectRow& row, void* object) {
+        if (!row.installedKey || !row.takeKey || !installed)
+            return;
+        if (HKEY key = m_userRegistry->OpenKey(installed, row.installedKey, TRUE)) {
+            row.takeKey(object, key);
+            m_userRegistry->CloseKey(key);
+        }
+    };
+    auto checkedSetup = [&](const SensorObjectRow& row, void* object) {
+        if (!row.setup || row.setup(object) == 0)
+            return true;
+        if (row.keepOnSetupFailure)
+            return false;
+        DestroySensor(row.id, true);
+        return false;
+    };
+
+    for (const auto& row : sensorTable) {
+        if (!(row.models & bit) || !row.create)
+            continue;
+        void* object = row.create(*this);
+        if (!object)
+            continue;
+        const auto index = static_cast<std::size_t>(row.id);
+        m_sensors[index] = object;
+        m_sensorRows[index] = &row;
+        if (row.deferredSetup)
+            continue;
+        if (!checkedSetup(row, object)) {
+            if (!m_sensors[index])
+                continue;  // dropped
+            if (row.start)
+                row.start(object, *this);  // kept without key or list
+            continue;
+        }
+        giveKey(row, object);
+        if (row.start)
+            row.start(object, *this);
+    }
+    // Serial output and remote display finish their set-up last.
+    for (const auto& row : sensorTable) {
+        const auto index = static_cast<std::size_t>(row.id);
+        if (!row.deferredSetup || !m_sensors[index])
+            continue;
+        if (checkedSetup(row, m_sensors[index]))
+            giveKey(row, m_sensors[index]);
+    }
+    if (installed)
+        m_userRegistry->CloseKey(installed);
+    if (sensors)
+        m_userRegistry->CloseKey(sensors);
+}
+
+void CPelmaris::DestroySensor(SensorId id, bool close)
+{
+    const auto index = static_cast<std::size_t>(id);
+    void* object = m_sensors[index];
+    const SensorObjectRow* row = m_sensorRows[index];
+    m_sensors[index] = nullptr;
+    m_sensorRows[index] = nullptr;
+    if (!object || !row)
+        return;
+    if (close && row->close)
+        row->close(object);
+    if (row->destroy)
+        row->destroy(object);
+}
+
+// ---------------------------------------------------------------------------
+// Operation control until the engine provides it
+
+void CPelmaris::InstallDefaultOperationHooks()
+{
+    if (!operation.init)
+        operation.init = [] {};
+    if (!operation.transceiverCount)
+        operation.transceiverCount = [] { return 0; };
+    if (!operation.postStartWithFiles) {
+        operation.postStartWithFiles = [this](std::vector<std::string> files) {
+            ::PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, OC_START_REPLAY, 0,
+                          MakePayload<std::vector<std::string>>(std::move(files)));
+            ::PostMessage(GetMainWindow(), WM_ES_SHOWREPLAYBUTTONS, 0, 0);
+        };
+    }
+    if (!operation.postRestart) {
+        operation.postRestart = [this] {
+            ::PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, OC_START_NORMAL, 0);
+            ::PostMessage(GetMainWindow(), WM_ES_HIDEREPLAYBUTTONS, 0, 0);
+        };
+    }
+    if (!operation.postStop) {
+        operation.postStop = [this](unsigned followUp) {
+            ::PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, OC_STOP, followUp);
+        };
+    }
+    if (!operation.postStopAndExit) {
+        operation.postStopAndExit = [this] {
+            ::PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, OC_STOP_AND_EXIT, 0);
+        };
+    }
+    if (!operation.queueCommand) {
+        operation.queueCommand = [this](unsigned code, LPARAM parameter) {
+            if (code < OC_STOP || code > OC_FACTORY_SETTINGS)
+                EchosounderFatalError("OperationControl", __LINE__, "Illegal Operation Control Command (%d)",
+                                      static_cast<int>(code));
+            DefaultExecuteCommand(code, parameter);
+        };
+    }
+    if (!operation.executeCommand)
+        operation.executeCommand = [this](unsigned code, LPARAM parameter) { DefaultExecuteCommand(code, parameter); };
+    if (!operation.echoSounder)
+        operation.echoSounder = [] { return static_cast<CEchoSounder*>(nullptr); };
+    if (!operation.isReplaying)
+        operation.isReplaying = [] { return false; };
+}
+
+void CPelmaris::DefaultExecuteCommand(unsigned code, LPARAM parameter)
+{
+    switch (code) {
+    case OC_STOP:
+        if (parameter != 0)
+            ::PostMessage(GetMainWindow(), WM_COMMAND, static_cast<WPARAM>(parameter), 0);
+        break;
+    case OC_STOP_AND_EXIT:
+        CloseSensors();
+        ::PostMessage(GetMainWindow(), WM_CLOSE, 0, 0);
+        if (m_powerOffRequest)
+            PowerOffComputer();
+        break;
+    case OC_CLOSE_SENSORS:
+        CloseSensors();
+        break;
+    default:
+        break;  // nothing runs that could be stopped, started or rearranged
+    }
+}
+
+CEchoSounder* CPelmaris::GetEchoSounder() const
+{
+    return operation.echoSounder ? operation.echoSounder() : nullptr;
+}
+
+bool CPelmaris::IsReplaying() const
+{
+    return GetEchoSounder() && operation.isReplaying && operation.isReplaying();
+}
+
+HWND CPelmaris::GetMainWindow() const
+{
+    return m_frame ? m_frame->GetSafeHwnd() : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Shutdown
+
+void CPelmaris::CloseSensors()
+{
+    for (SensorId id : SensorCloseOrder())
+        DestroySensor(id, true);
+}
+
+void CPelmaris::PowerOffComputer()
+{
+    // Nothing is powered off here: operation control and the settings are
+    // saved while the program ends, so the power-off waits for that.
+    m_powerOffPending = true;
+}
+
+std::string CPelmaris::PowerOffCommand() const
+{
+    if (const char* env = std::getenv("ZELVAR_POWEROFF_COMMAND"))
+        return env;
+    std::string command;
+    if (m_userRegistry && m_userRoot)
+        m_userRegistry->GetString(m_userRoot, "Debug", "PowerOffCommand", command, FALSE);
+    return command.empty() ? std::string("systemctl poweroff") : command;
+}
+
+}  // namespace app

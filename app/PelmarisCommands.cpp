@@ -1,0 +1,160 @@
+// Menu commands of the application object and the routing of commands.
+#include "app/DepthUnit.h"
+#include "app/Pelmaris.h"
+#include "app/RegistrySupport.h"
+#include "app/TemperatureUnit.h"
+
+namespace app {
+
+bool CPelmaris::RouteCommand(unsigned id)
+{
+    for (ICommandTarget* target : commandTargets)
+        if (target && target->OnCommand(id))
+            return true;
+    return OnCommand(id);
+}
+
+bool CPelmaris::RouteUpdate(CCmdUI& ui)
+{
+    for (ICommandTarget* target : commandTargets)
+        if (target && target->OnUpdateCommand(ui))
+            return true;
+    return OnUpdateCommand(ui);
+}
+
+namespace {
+
+// The settings dialog command of each sensor object.
+struct SensorCommand {
+    unsigned id;
+    SensorId sensor;
+    bool notWhileReplaying;
+};
+
+constexpr SensorCommand kSensorCommands[] = {
+    {cmd::NAVIGATION, SensorId::Navigation, false},
+    {cmd::PURSE_SEINE, SensorId::PurseSeine, true},
+    {cmd::TRAWL, SensorId::Trawl, true},
+    {cmd::HEAVE, SensorId::Heave, false},
+    {cmd::TEMPERATURE, SensorId::Temperature, false},
+    {cmd::HEADING, SensorId::Heading, false},
+    {cmd::NMEA_DEPTH, SensorId::NmeaDepth, false},
+    {cmd::LOBE, SensorId::Lobe, false},
+    {cmd::FISH, SensorId::Fish, false},
+    {cmd::SERIAL_INTERFACE, SensorId::SerialOutput, false},
+    {cmd::REMOTE_DISPLAY, SensorId::RemoteDisplay, false},
+    {cmd::SVP_DIALOG, SensorId::SvpProbe, true},
+    {cmd::HW_STATUS, SensorId::HardwareStatus, false},
+};
+
+const SensorCommand* FindSensorCommand(unsigned id)
+{
+    for (const auto& c : kSensorCommands)
+        if (c.id == id)
+            return &c;
+    return nullptr;
+}
+
+}  // namespace
+
+bool CPelmaris::OnCommand(unsigned id)
+{
+    if (id == cmd::STOP_SOUNDER) {
+        operation.postStop(0);
+        return true;
+    }
+    if (id >= cmd::DEPTH_UNIT_FIRST && id <= cmd::DEPTH_UNIT_LAST) {
+        const int unit = static_cast<int>(id - cmd::DEPTH_UNIT_FIRST);
+        CDepthUnit::SetUnit(unit);
+        WriteDword("Units", "Depth", static_cast<DWORD>(unit));
+        return true;
+    }
+    if (id >= cmd::TEMP_UNIT_FIRST && id <= cmd::TEMP_UNIT_LAST) {
+        const int unit = static_cast<int>(id - cmd::TEMP_UNIT_FIRST);
+        CTemperatureUnit::SetUnit(unit);
+        WriteDword("Units", "Temperature", static_cast<DWORD>(unit));
+        return true;
+    }
+    if (const SensorCommand* sc = FindSensorCommand(id)) {
+        // Each object opens its own dialog; one that does not exist does
+        // nothing.
+        void* object = SensorObject(sc->sensor);
+        if (object && sensorDialog)
+            sensorDialog(sc->sensor, object);
+        return true;
+    }
+    switch (id) {
+    case cmd::SECOND_LAYER:
+        secondLayer = !secondLayer;
+        if (onSecondLayer)
+            onSecondLayer(secondLayer);
+        return true;
+    case cmd::EXP_CALCULATION:
+        expCalculation = !expCalculation;
+        if (onExpCalculation)
+            onExpCalculation(expCalculation);
+        return true;
+    case cmd::FREQ_SWEEP:
+        if (onFreqSweep)
+            onFreqSweep();
+        return true;
+    case cmd::DEBUG_TRACE:
+        if (m_frame) {
+            auto switches = debugTrace;
+            if (m_frame->RunDebugTraceDialog(switches))
+                debugTrace = switches;
+        }
+        return true;
+    case cmd::LANGUAGE:
+        if (m_frame) {
+            unsigned language = m_language;
+            if (m_frame->RunLanguageDialog(language) && language != m_language)
+                ChangeLanguage(language);
+        }
+        return true;
+    case cmd::ABOUT:
+        if (m_frame)
+            m_frame->RunAboutBox();
+        return true;
+    case cmd::HELP_FINDER:
+        m_help->ShowHelp(0, CHelp::HELP_FINDER);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CPelmaris::OnUpdateCommand(CCmdUI& ui)
+{
+    const unsigned id = ui.id;
+    if (id == cmd::STOP_SOUNDER || id == cmd::SECOND_LAYER) {
+        ui.Enable(GetEchoSounder() != nullptr);
+        if (id == cmd::SECOND_LAYER)
+            ui.SetCheck(secondLayer != 0);
+        return true;
+    }
+    if (id == cmd::EXP_CALCULATION) {
+        ui.SetCheck(expCalculation != 0);
+        return true;
+    }
+    if (id >= cmd::DEPTH_UNIT_FIRST && id <= cmd::DEPTH_UNIT_LAST) {
+        const int unit = static_cast<int>(id - cmd::DEPTH_UNIT_FIRST);
+        ui.SetText(CDepthUnit::GetUnitName(unit));
+        ui.SetCheck(CDepthUnit::GetCurrentUnit() == unit);
+        return true;
+    }
+    if (id >= cmd::TEMP_UNIT_FIRST && id <= cmd::TEMP_UNIT_LAST) {
+        const int unit = static_cast<int>(id - cmd::TEMP_UNIT_FIRST);
+        ui.SetText(CTemperatureUnit::GetUnitName(unit));
+        ui.SetCheck(CTemperatureUnit::GetCurrentUnit() == unit);
+        return true;
+    }
+    if (const SensorCommand* sc = FindSensorCommand(id)) {
+        const bool exists = SensorObject(sc->sensor) != nullptr;
+        ui.Enable(exists && !(sc->notWhileReplaying && IsReplaying()));
+        return true;
+    }
+    return false;
+}
+
+}  // namespace app

@@ -1,0 +1,357 @@
+// Services of the application object that other subsystems call: folders,
+// profiles, annotations, file type, open command, language, help.
+#include "app/DdeCommand.h"
+#include "app/EchosounderError.h"
+#include "app/Pelmaris.h"
+#include "app/RegistrySupport.h"
+#include "app/Status.h"
+#include "app/StringTable.h"
+#include "platform/FileTime.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageDispatcher.h"
+#include "platform/Paths.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <sstream>
+
+extern char** environ;
+
+namespace app {
+
+namespace {
+
+std::string WithSlash(std::string path)
+{
+    if (!path.empty() && path.back() != '/')
+        path += '/';
+    return path;
+}
+
+std::string ReplaceAll(std::string text, char from, char to)
+{
+    for (char& c : text)
+        if (c == from)
+            c = to;
+    return text;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Folders and profiles
+
+std::string CPelmaris::GetSettingsPath() const
+{
+    return m_dataFolder + "Settings";
+}
+
+std::string CPelmaris::GetSerializePath() const
+{
+    return m_serializePath;
+}
+
+void CPelmaris::SetSerializePath(const std::string& path)
+{
+    m_serializePath = WithSlash(path);
+}
+
+std::string CPelmaris::GetMcuMode()
+{
+    return ReadString("", "McuModus", "");
+}
+
+void CPelmaris::SetMcuMode(const std::string& mode)
+{
+    WriteString("", "McuModus", mode);
+}
+
+void CPelmaris::CreateSettingsFolders()
+{
+    std::string path = ReadString("", "SerializePath", "");
+    if (path.empty()) {
+        // A profile "A.B" lives in Settings/A/B/.
+        path = WithSlash(GetSettingsPath()) + ReplaceAll(GetMcuMode(), '.', '/');
+    } else {
+        path = CPaths::MapWindowsPath(path);
+    }
+    m_serializePath = WithSlash(path);
+    // Folders are made directly; a stored path never reaches a shell.
+    CPaths::CreateFolder(m_serializePath);
+    CPaths::CreateFolder(WithSlash(GetSettingsPath()) + "Default/");
+    CPaths::CreateFolder(m_dataFolder + "Diag/");
+}
+
+std::string CPelmaris::GetHistoryPath()
+{
+    std::string path = ReadString("", "HistoryPath", "");
+    if (path.empty()) {
+        switch (m_sounderType) {
+        case kQY310:
+            path = "C:\\QY310\\history";
+            break;
+        case kQYNVU:
+            path = "C:\\QYNVU\\history";
+            break;
+        default:
+            path = "C:\\QY210\\history";
+            break;
+        }
+    }
+    return CPaths::MapWindowsPath(path);
+}
+
+void CPelmaris::SetHistoryPath(const std::string& path)
+{
+    WriteString("", "HistoryPath", path);
+}
+
+void CPelmaris::SetGreyScale(int on)
+{
+    m_greyScale = on;
+    WriteDword("Units", "GreyScale", static_cast<DWORD>(on));
+}
+
+void CPelmaris::SetGreyScaleOnSidescan(int on)
+{
+    m_greyScaleOnSidescan = on;
+    WriteDword("Units", "GreyScaleOnSidescan", static_cast<DWORD>(on));
+}
+
+void CPelmaris::SetCopperOnSidescan(int on)
+{
+    m_copperOnSidescan = on;
+    WriteDword("Units", "CopperOnSidescan", static_cast<DWORD>(on));
+}
+
+std::string CPelmaris::GetPositionText() const
+{
+    std::lock_guard lock(m_positionLock);
+    return m_positionText;
+}
+
+void CPelmaris::SetPositionText(const std::string& text)
+{
+    std::lock_guard lock(m_positionLock);
+    m_positionText = text;
+}
+
+std::string CPelmaris::GetFileVersionText() const
+{
+    return ZELVAR_FILE_VERSION;
+}
+
+// ---------------------------------------------------------------------------
+// Annotations
+
+void CPelmaris::AddAnnotation(const std::string& text, std::uint64_t fileTime)
+{
+    std::string line = text;
+    for (char& c : line)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    const HWND frame = GetMainWindow();
+    if (frame)
+        ::PostMessage(frame, WM_ES_ANNOTATION, 0, 0, MakePayload<std::string>(line));
+    for (const auto& sink : annotationSinks)
+        sink(line, fileTime);
+    if (frame && IsReplaying())
+        ::PostMessage(frame, WM_ES_STATUSTEXT, ids::ES_STATUS_TEXT_PANE, 0, MakePayload<std::string>(line));
+}
+
+// ---------------------------------------------------------------------------
+// Navigation age
+
+void CPelmaris::CheckNavigationTimer()
+{
+    if (!GetEchoSounder() || IsReplaying() || !GetNavigation())
+        return;
+    if (!navigationExpectsPositions || !navigationExpectsPositions())
+        return;
+    const std::uint64_t now = CFileTime::Now();
+    constexpr std::uint64_t kSecond = 10'000'000;
+    if (now - lastPositionTime.load() < 9 * kSecond)
+        return;
+    if (now - lastOtherPositionTime.load() >= 3 * kSecond)
+        CStatus::PostStatusMessage(ids::NO_VALID_POSITIONS);
+    else
+        CStatus::PostStatusMessage(ids::NO_VALID_POSITIONS_OTHER);
+}
+
+// ---------------------------------------------------------------------------
+// File type and open command
+
+void CPelmaris::RegisterFileTypes()
+{
+    const std::string module = m_modulePath;
+    struct KeyValue {
+        const char* key;
+        std::string value;
+    };
+    const KeyValue keys[] = {
+        {"EchoSounderRawData", "Echosounder Replay"},
+        {"EchoSounderRawData\\DefaultIcon", module + ",1"},
+        {"EchoSounderRawData\\shell\\open\\ddeexec", "[open(\"%1\")]"},
+        {"EchoSounderRawData\\shell\\open\\command", module + " /dde"},
+    };
+    for (const auto& kv : keys) {
+        if (!m_userRegistry->SetString(HKEY_CLASSES_ROOT, kv.key, "", kv.value))
+            return;  // stop at the first failure; start-up goes on
+    }
+    // ".raw" stays with a program that owns it already.
+    std::string current;
+    HKEY raw = nullptr;
+    if (RegOpenKeyEx(HKEY_CLASSES_ROOT, ".raw", 0, KEY_READ, &raw) == ERROR_SUCCESS) {
+        char buffer[520];
+        DWORD size = sizeof buffer;
+        DWORD type = 0;
+        if (RegQueryValueEx(raw, "", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS &&
+            type == REG_SZ) {
+            current.assign(buffer, strnlen(buffer, size));
+        }
+        RegCloseKey(raw);
+    }
+    if (!current.empty() && current != "EchoSounderRawData")
+        return;
+    if (!m_userRegistry->SetString(HKEY_CLASSES_ROOT, ".raw", "", "EchoSounderRawData"))
+        return;
+    WriteDesktopAssociation();
+}
+
+void CPelmaris::WriteDesktopAssociation()
+{
+    // The desktop's own association: a MIME type for .raw and a desktop
+    // entry that starts this program with the file.
+    std::string dataHome;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+        dataHome = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        dataHome = std::string(home) + "/.local/share";
+    else
+        return;
+    const std::string mimeDir = dataHome + "/mime/packages/";
+    const std::string appDir = dataHome + "/applications/";
+    if (!CPaths::CreateFolder(mimeDir) || !CPaths::CreateFolder(appDir))
+        return;
+    {
+        std::ofstream mime(mimeDir + "zelvar-echosounder-raw.xml", std::ios::trunc);
+        mime << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                "  <mime-type type=\"application/x-zelvar-echosounder-raw\">\n"
+                "    <comment>Echosounder Replay</comment>\n"
+                "    <glob pattern=\"*.raw\"/>\n"
+                "  </mime-type>\n"
+                "</mime-info>\n";
+    }
+    std::ofstream desktop(appDir + "zelvar-" + ToLowerName() + ".desktop", std::ios::trunc);
+    desktop << "[Desktop Entry]\n"
+               "Type=Application\n"
+               "Name="
+            << m_sounderName << " Echosounder Replay\n"
+            << "Exec=\"" << m_modulePath << "\" %f\n"
+            << "MimeType=application/x-zelvar-echosounder-raw;\n"
+               "NoDisplay=true\n"
+               "Terminal=false\n";
+}
+
+std::string CPelmaris::ToLowerName() const
+{
+    std::string lower = m_programName;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+bool CPelmaris::OnDDECommand(const std::string& command)
+{
+    const auto file = ParseDdeOpenCommand(command);
+    if (!file)
+        return false;
+    if (m_frame)
+        m_frame->ShowForOpen(showWindowMode);
+    if (!file->empty())
+        operation.postStartWithFiles({*file});
+    showWindowMode = SW_UNSET;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Language and help
+
+std::string CPelmaris::GetResourceDllName(unsigned languageId) const
+{
+    return m_languagePath + std::to_string(languageId) + "/Resource.dll";
+}
+
+bool CPelmaris::LoadResourceDll(unsigned languageId)
+{
+    if (CStringTable::IsEnglish(languageId)) {
+        Strings().UseEnglish();
+        return true;
+    }
+    const std::string path = GetResourceDllName(languageId);
+    if (Strings().LoadFile(path, languageId))
+        return true;
+    if (m_languagePath.empty())
+        ::MessageBox(0, "LoadLibrary failed !", m_programName.c_str(), MB_OK);
+    else
+        ::MessageBox(0, (Strings().Load(ids::FILE_NOT_FOUND) + "\n\n" + path).c_str(), m_programName.c_str(),
+                     MB_OK);
+    return false;
+}
+
+bool CPelmaris::ChangeLanguage(unsigned languageId)
+{
+    if (!LoadResourceDll(languageId))
+        return false;
+    m_language = languageId;
+    WriteDword("", "Language", languageId);
+    if (m_frame)
+        m_frame->ReloadMenu();
+    m_help->SetHelpFolder(HelpFolder());
+    return true;
+}
+
+std::string CPelmaris::HelpFolder()
+{
+    const std::string folder = m_languagePath + std::to_string(m_language) + "/help";
+    if (CPaths::FolderExists(folder))
+        return folder;
+    const std::string english = m_languagePath + "1033/help";
+    if (m_language != CStringTable::kEnglish)
+        ::MessageBox(0, (Strings().Load(ids::FILE_NOT_FOUND) + "\n\n" + folder).c_str(), m_programName.c_str(),
+                     MB_OK);
+    return english;
+}
+
+// ---------------------------------------------------------------------------
+// Power-off at the very end
+
+void CPelmaris::PowerOffAtExit(const std::string& command)
+{
+    // Tests never power anything off, whatever they configure.
+    if (std::getenv("ZELVAR_TEST")) {
+        const char* configured = std::getenv("ZELVAR_POWEROFF_COMMAND");
+        if (!configured || command != configured)
+            return;
+    }
+    std::istringstream words(command);
+    std::vector<std::string> args;
+    for (std::string w; words >> w;)
+        args.push_back(w);
+    if (args.empty())
+        return;
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }
+}
+
+}  // namespace app

@@ -1,0 +1,652 @@
+#include "app/ui/MainFrame.h"
+
+#include "app/FramePayloads.h"
+#include "app/SounderModel.h"
+#include "app/StringTable.h"
+#include "app/ui/AboutDialog.h"
+#include "app/ui/DebugTraceDlg.h"
+#include "app/ui/LanguageDialog.h"
+#include "app/ui/StatusBarWidget.h"
+#include "platform/FileTime.h"
+#include "platform/MessageDispatcher.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace app {
+
+bool& FirstCloseFlag()
+{
+    static bool flag = true;
+    return flag;
+}
+
+namespace {
+
+bool IsQYModel(int type)
+{
+    return type == kQY210 || type == kQY310 || type == kQYNVU;
+}
+
+// Palette of each palette command.
+struct PaletteCommand {
+    unsigned id;
+    int palette;
+};
+constexpr PaletteCommand kPaletteCommands[] = {
+    {cmd::PALETTE_NIGHT_FILTERED, 0}, {cmd::PALETTE_DUSK_DAY, 1},  {cmd::PALETTE_DAY_WHITE, 2},
+    {cmd::PALETTE_BRIGHT_DAY, 3},     {cmd::PALETTE_DAY_BLACK, 4}, {cmd::PALETTE_NIGHT_UNFILTERED, 5},
+};
+
+int ScreenDepth()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->depth() : 24;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CPelmaris& app, unsigned menuId)
+    : m_app(app), m_menuId(menuId), m_mdi(new QMdiArea(this))
+{
+    setObjectName("MainFrame");
+    setCentralWidget(m_mdi);
+    setMinimumSize(320, 320);
+    m_hwnd = ::CreateMessageWindow([this](HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+        return WindowProc(message, wParam, lParam);
+    });
+    m_exitMessage = ::RegisterWindowMessage(kExitMessageName);
+    m_helpMessage = ::RegisterWindowMessage(kHelpMessageName);
+
+    m_titleStringId = ModelInfo(static_cast<SounderType>(app.GetSounderType())).titleStringId;
+    m_title = Strings().Load(m_titleStringId);
+    setWindowTitle(QString::fromStdString(m_title));
+
+    m_status = std::make_unique<CStatus>(static_cast<SounderType>(app.GetSounderType()));
+    m_statusWidget = new CStatusBarWidget(*m_status, this);
+    m_status->SetOwner(m_statusWidget);
+    m_status->beep = [](unsigned, unsigned) { QApplication::beep(); };  // returns at once
+    m_statusWidget->onPaneClicked = [this](unsigned id) { OnPaneClicked(id); };
+    statusBar()->addWidget(m_statusWidget, 1);
+    statusBar()->setSizeGripEnabled(false);
+    m_status->ResetCounters();
+
+    BuildMenus();
+    SetTitleUser(std::string(), 0);
+    ::SetTimer(m_hwnd, TIMER_STATUSBAR, 1000);
+    UpdateClock();
+}
+
+CMainFrame::~CMainFrame()
+{
+    if (m_status)
+        m_status->SetOwner(nullptr);
+    if (m_hwnd) {
+        if (::GetMainWindow() == m_hwnd)
+            ::SetMainWindow(0);
+        ::DestroyWindow(m_hwnd);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Menus
+
+void CMainFrame::BuildMenus()
+{
+    menuBar()->clear();
+    m_actions.clear();
+    for (const MenuItem& popup : LoadMenuResource(m_menuId)) {
+        QMenu* menu = menuBar()->addMenu(QString::fromStdString(popup.text));
+        AddMenuItems(menu, popup.items);
+    }
+    auto ping = Strings().Find(ids::PING_COUNT_FORMAT);
+    m_pingCountFormat = ping ? *ping : "%d";
+}
+
+void CMainFrame::AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items)
+{
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateMenu(menu); });
+    for (const MenuItem& item : items) {
+        if (item.IsSeparator()) {
+            menu->addSeparator();
+        } else if (item.IsPopup()) {
+            QMenu* sub = menu->addMenu(QString::fromStdString(item.text));
+            // The unit sub-menus are rebuilt with all their units on update.
+            const unsigned first = item.items.front().id;
+            std::vector<MenuItem> units;
+            const unsigned last = first == cmd::DEPTH_UNIT_FIRST ? cmd::DEPTH_UNIT_LAST
+                                  : first == cmd::TEMP_UNIT_FIRST ? cmd::TEMP_UNIT_LAST
+                                                                  : first;
+            for (unsigned id = first; id <= last; ++id)
+                units.push_back({id, std::to_string(id), {}});
+            AddMenuItems(sub, units);
+        } else {
+            const auto text = Strings().MenuText(item.id).value_or(item.text);
+            QAction* action = menu->addAction(QString::fromStdString(text));
+            action->setObjectName(QString("cmd_%1").arg(item.id));
+            action->setData(item.id);
+            action->setCheckable(true);
+            action->setChecked(false);
+            connect(action, &QAction::triggered, this, [this, id = item.id] { RunCommand(id); });
+            m_actions[item.id] = action;
+        }
+    }
+}
+
+void CMainFrame::UpdateMenu(QMenu* menu)
+{
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator() || action->menu())
+            continue;
+        const CCmdUI ui = QueryCommand(action->data().toUInt());
+        action->setEnabled(ui.enabled);
+        action->setChecked(ui.checked);
+        if (ui.text)
+            action->setText(QString::fromStdString(*ui.text));
+    }
+}
+
+QAction* CMainFrame::FindAction(unsigned id) const
+{
+    auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+QStringList CMainFrame::MenuTitles() const
+{
+    QStringList titles;
+    for (QAction* a : menuBar()->actions())
+        titles << a->text();
+    return titles;
+}
+
+CCmdUI CMainFrame::QueryCommand(unsigned id)
+{
+    CCmdUI ui;
+    ui.id = id;
+    if (!m_app.RouteUpdate(ui))
+        FrameUpdate(ui);
+    return ui;
+}
+
+void CMainFrame::RunCommand(unsigned id)
+{
+    const CCmdUI ui = QueryCommand(id);
+    if (!ui.enabled)
+        return;
+    if (!m_app.RouteCommand(id))
+        FrameCommand(id);
+}
+
+void CMainFrame::ReloadMenu()
+{
+    BuildMenus();
+    menuBar()->update();
+    update();
+}
+
+// ---------------------------------------------------------------------------
+// Frame commands
+
+bool CMainFrame::StartPingTimer(unsigned ms)
+{
+    m_pingTimer = ::SetTimer(m_hwnd, TIMER_PING, ms) != 0;
+    return m_pingTimer;
+}
+
+void CMainFrame::StopPingTimer()
+{
+    ::KillTimer(m_hwnd, TIMER_PING);
+    m_pingTimer = false;
+}
+
+bool CMainFrame::FrameCommand(unsigned id)
+{
+    for (const auto& pc : kPaletteCommands) {
+        if (pc.id == id) {
+            SelectPalette(pc.palette);
+            if (id == cmd::PALETTE_DAY_WHITE)
+                m_paletteLimited = ScreenDepth() < 9;
+            return true;
+        }
+    }
+    switch (id) {
+    case cmd::ASYNC_MANUAL:
+        StopPingTimer();
+        m_asyncState = 0;
+        return true;
+    case cmd::ASYNC_1SEC:
+        if (m_asyncState == 0 && StartPingTimer(1000))
+            m_asyncState = 2;
+        return true;
+    case cmd::ASYNC_FAST:
+        if (m_asyncState == 0 && StartPingTimer(100))
+            m_asyncState = 1;
+        return true;
+    case cmd::GRAYSCALE:
+        m_grayscale = !m_grayscale;
+        ApplyColourScheme(m_colourScheme);
+        return true;
+    case cmd::QY_COLOURS:
+        m_grayscale = 0;
+        m_qyColours = 1;
+        ApplyColourScheme(m_colourScheme);
+        return true;
+    case cmd::TQ_COLOURS:
+        m_grayscale = 0;
+        m_qyColours = 0;
+        ApplyColourScheme(m_colourScheme);
+        return true;
+    case cmd::GREY_ON_SIDESCAN:
+        m_greyOnSidescan = !m_greyOnSidescan;
+        m_copperOnSidescan = 0;
+        m_app.SetGreyScaleOnSidescan(m_greyOnSidescan);
+        m_app.SetCopperOnSidescan(m_copperOnSidescan);
+        Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), m_palette);
+        return true;
+    case cmd::COPPER_ON_SIDESCAN:
+        m_copperOnSidescan = !m_copperOnSidescan;
+        m_greyOnSidescan = 0;
+        m_app.SetGreyScaleOnSidescan(m_greyOnSidescan);
+        m_app.SetCopperOnSidescan(m_copperOnSidescan);
+        Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), m_palette);
+        return true;
+    case cmd::STATUS_MESSAGES:
+        m_status->EnableMessagePane(!m_status->MessagePaneEnabled());
+        return true;
+    case cmd::ALARM_DIALOGS:
+        m_status->EnableAlarmDialogs(!m_status->AlarmDialogsEnabled());
+        return true;
+    case cmd::REPLAY_CONTROL:
+        m_replayControlFlag = !m_replayControlFlag;
+        if (m_app.IsReplaying() && toolWindows)
+            toolWindows(m_replayControlFlag ? WM_ES_SHOWREPLAYBUTTONS : WM_ES_HIDEREPLAYBUTTONS, 0, 0);
+        return true;
+    case cmd::STATUS_WINDOW:
+        m_statusWindowFlag = !m_statusWindowFlag;
+        if (m_app.GetEchoSounder() && toolWindows)
+            toolWindows(m_statusWindowFlag ? WM_ES_SHOWCHANNELSTATUS : WM_ES_HIDECHANNELSTATUS, 0, 0);
+        return true;
+    case cmd::APP_EXIT:
+    case cmd::SYSTEM_CLOSE:
+        ::PostMessage(m_hwnd, WM_CLOSE, 0, 0);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CMainFrame::FrameUpdate(CCmdUI& ui)
+{
+    for (const auto& pc : kPaletteCommands) {
+        if (pc.id == ui.id) {
+            ui.SetCheck(m_palette == pc.palette);
+            return true;
+        }
+    }
+    switch (ui.id) {
+    case cmd::ASYNC_MANUAL:
+        ui.SetCheck(m_asyncState == 0);
+        return true;
+    case cmd::ASYNC_1SEC:
+        ui.Enable(m_asyncState == 0);
+        ui.SetCheck(m_asyncState == 2);
+        return true;
+    case cmd::ASYNC_FAST:
+        ui.Enable(m_asyncState == 0);
+        ui.SetCheck(m_asyncState == 1);
+        return true;
+    case cmd::GRAYSCALE:
+        ui.SetCheck(m_grayscale != 0);
+        return true;
+    case cmd::QY_COLOURS:
+        ui.SetCheck(m_qyColours != 0);
+        return true;
+    case cmd::TQ_COLOURS:
+        ui.SetCheck(m_qyColours == 0);
+        return true;
+    case cmd::GREY_ON_SIDESCAN:
+        ui.SetCheck(m_greyOnSidescan != 0);
+        return true;
+    case cmd::COPPER_ON_SIDESCAN:
+        ui.SetCheck(m_copperOnSidescan != 0);
+        return true;
+    case cmd::STATUS_MESSAGES:
+        ui.SetCheck(m_status->MessagePaneEnabled());
+        return true;
+    case cmd::ALARM_DIALOGS:
+        ui.SetCheck(m_status->AlarmDialogsEnabled());
+        return true;
+    case cmd::REPLAY_CONTROL:
+        ui.Enable(m_app.IsReplaying());
+        ui.SetCheck(m_replayControlFlag != 0);
+        return true;
+    case cmd::STATUS_WINDOW:
+        ui.Enable(m_app.GetEchoSounder() != nullptr);
+        ui.SetCheck(m_statusWindowFlag != 0);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Colours
+
+void CMainFrame::SelectPalette(int palette)
+{
+    m_palette = palette;
+    m_paletteValue = selectPalette ? selectPalette(palette) : palette;
+    if (!m_paletteLimited)
+        Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), m_palette);
+    ApplyColourScheme(m_colourScheme);
+}
+
+void CMainFrame::ApplyColourScheme(int scheme)
+{
+    m_colourScheme = scheme;
+    if (applyGreyBackground)
+        applyGreyBackground(m_grayscale != 0);
+    if (!m_paletteLimited)
+        Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), m_palette);
+}
+
+void CMainFrame::Broadcast(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Copy first: a receiver may go away while we send.
+    const std::set<HWND> targets = m_descendants;
+    for (HWND hwnd : targets)
+        ::SendMessage(hwnd, message, wParam, lParam);
+}
+
+void CMainFrame::SetGreyScaleFlags(int grey, int greyOnSidescan, int copperOnSidescan)
+{
+    // The grayscale scheme itself starts off and is toggled once by the
+    // first layout; the stored flag decides the side-scan colours only.
+    (void)grey;
+    m_greyOnSidescan = greyOnSidescan;
+    m_copperOnSidescan = greyOnSidescan ? 0 : copperOnSidescan;
+}
+
+void CMainFrame::FirstLayout()
+{
+    if (ScreenDepth() > 8)
+        m_paletteLimited = false;
+    if (IsQYModel(m_app.GetSounderType()))
+        m_qyColours = 1;
+    SelectPalette(2);
+    FrameCommand(cmd::GRAYSCALE);
+}
+
+// ---------------------------------------------------------------------------
+// Window
+
+void CMainFrame::ShowMainWindow(bool maximisedWithoutCaption)
+{
+    if (maximisedWithoutCaption) {
+        setWindowFlag(Qt::FramelessWindowHint, true);
+        showMaximized();
+    } else {
+        show();
+    }
+}
+
+void CMainFrame::ShowForOpen(int showMode)
+{
+    if (showMode == SW_UNSET || showMode == SW_SHOWNORMAL) {
+        if (isMinimized())
+            showNormal();
+        else
+            show();
+    } else {
+        show();
+    }
+    raise();
+    activateWindow();
+}
+
+void CMainFrame::EnableMessagePane(bool on)
+{
+    if (m_status)
+        m_status->EnableMessagePane(on);
+}
+
+bool CMainFrame::IsMessagePaneEnabled() const
+{
+    return m_status && m_status->MessagePaneEnabled();
+}
+
+void CMainFrame::SetTitleUser(const std::string& user, int flag)
+{
+    const int type = m_app.GetSounderType();
+    if (IsQYModel(type)) {
+        const std::string model = ModelInfo(static_cast<SounderType>(type)).name;
+        m_title = flag == 1 ? model + "      User: " + user : model;
+    }
+    setWindowTitle(QString::fromStdString(m_title));
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    const QSize client = m_mdi->size();
+    if (client.width() >= 1 && client.height() >= 1 &&
+        (client.width() != m_lastWidth || client.height() != m_lastHeight) && m_app.GetEchoSounder()) {
+        m_newLayoutPending = true;
+        // The new layout is asked for once the resizing has settled.
+        QTimer::singleShot(0, this, [this] {
+            if (m_newLayoutPending) {
+                m_newLayoutPending = false;
+                ::PostMessage(m_hwnd, WM_ES_OPERATIONCOMMAND, OC_NEW_LAYOUT, 0);
+            }
+        });
+    }
+    m_lastWidth = client.width();
+    m_lastHeight = client.height();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (FirstCloseFlag()) {
+        FirstCloseFlag() = false;
+        m_exitPending = true;
+        m_app.operation.postStopAndExit();
+    }
+    // Any other close waits for the stop-and-exit step, which closes the
+    // frame once the sounder is gone.
+}
+
+void CMainFrame::OnPaneClicked(unsigned paneId)
+{
+    if ((paneId == ids::LINE_COUNTER || paneId == ids::EVENT_COUNTER) && m_app.GetEchoSounder())
+        ::PostMessage(m_hwnd, WM_COMMAND, paneId == ids::LINE_COUNTER ? cmd::RECORD_TOGGLE : cmd::EVENT_ANNOTATION,
+                      0);
+    else if (paneId == ids::H_COUNTER && toolWindows)
+        toolWindows(WM_ES_HISTORYMESSAGE, 2, 0);  // history printing on or off
+}
+
+void CMainFrame::UpdateClock()
+{
+    const QString now = QLocale::system().toString(QTime::currentTime(), QLocale::ShortFormat);
+    m_status->SetPaneText(ids::CLOCK_PANE, now.toStdString());
+}
+
+// ---------------------------------------------------------------------------
+// Messages
+
+LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == m_exitMessage && m_exitMessage != 0) {
+        // From outside: end the program without powering the PC off.
+        m_app.SetPowerOffRequest(false);
+        ::PostMessage(m_hwnd, WM_CLOSE, 0, 0);
+        return 1;
+    }
+    if (message == m_helpMessage && m_helpMessage != 0) {
+        m_app.GetHelp().ShowHelp(static_cast<unsigned>(wParam), CHelp::HELP_CONTEXT);
+        return 1;
+    }
+    switch (message) {
+    case WM_CLOSE:
+        if (!m_exitPending) {
+            close();  // the first close: stop and exit
+        } else if (!m_app.GetEchoSounder()) {
+            // Stop and exit has run: the sounder is gone, the frame may go.
+            m_closing = true;
+            close();
+        }
+        return 0;
+    case WM_COMMAND:
+        RunCommand(static_cast<unsigned>(wParam & 0xFFFF));
+        return 0;
+    case WM_TIMER:
+        if (wParam == TIMER_WORKLOAD) {
+            if (sampleWorkload)
+                sampleWorkload();
+        } else if (wParam == TIMER_PING) {
+            if (notifyDocuments)
+                notifyDocuments(m_asyncState);
+        } else if (wParam == TIMER_STATUSBAR) {
+            UpdateClock();
+        }
+        return 0;
+    case WM_ES_UPDATEALLVIEWS:
+        if (lParam && updateAllViews)
+            updateAllViews(reinterpret_cast<void*>(lParam));
+        return 1;
+    case WM_ES_STATUSTEXT: {
+        if (wParam == 0)
+            return 0;
+        const std::string* text = CurrentPayload<std::string>();
+        m_status->SetPaneString(static_cast<unsigned>(wParam), text);
+        return 0;
+    }
+    case WM_ES_STATUSMESSAGE:
+        m_status->AddMessage(static_cast<unsigned>(wParam), static_cast<int>(lParam));
+        return 0;
+    case WM_ES_EXECUTECOMMAND:
+        m_app.operation.executeCommand(static_cast<unsigned>(wParam), lParam);
+        return 0;
+    case WM_ES_OPERATIONCOMMAND:
+        if (toolWindows)
+            toolWindows(WM_ES_HIDECHANNELSTATUS, 1, 0);  // the channel status dialog goes
+        m_app.operation.queueCommand(static_cast<unsigned>(wParam), lParam);
+        return 0;
+    case WM_ES_ANNOTATION:
+        if (const std::string* text = CurrentPayload<std::string>())
+            Broadcast(WM_ES_ANNOTATION, wParam, reinterpret_cast<LPARAM>(text->c_str()));
+        return 0;
+    case WM_ES_EVENTMESSAGE:
+        m_status->SetEventCounter(static_cast<long>(lParam), wParam != 0);
+        return 0;
+    case WM_ES_NEWDATA:
+        m_status->SetLineCounter(static_cast<long>(lParam), wParam != 0);
+        return 0;
+    case WM_ES_HISTORYMESSAGE:
+        m_status->SetHCounter(static_cast<long>(lParam), wParam != 0);
+        return 0;
+    case WM_ES_BACKGROUNDCOLOR:
+        if (!m_paletteLimited)
+            Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), m_palette);
+        return 0;
+    case WM_ES_COLORTABLE:
+        Broadcast(WM_ES_COLORTABLE, 0, 0);
+        return 0;
+    case WM_ES_TELEGRAM:
+        if (const TimedText* telegram = CurrentPayload<TimedText>()) {
+            if (!m_app.IsReplaying() && decodeTelegram)
+                decodeTelegram(telegram->text, telegram->fileTime);
+        }
+        return 0;
+    case WM_ES_LOBECOMMAND:
+        if (const TimedText* command = CurrentPayload<TimedText>()) {
+            const int type = m_app.GetSounderType();
+            if ((type == kTQ30 || type == kTOTAL) && lobeCommand)
+                lobeCommand(command->text, command->fileTime);
+        }
+        return 1;
+    case WM_ES_ENVIRONMENTCHANGED:
+        if (environmentChanged)
+            environmentChanged();
+        return 0;
+    case WM_ES_SHOWCHANNELSTATUS:
+        if (wParam == 1)
+            m_statusWindowFlag = 1;
+        if (toolWindows)
+            toolWindows(message, static_cast<WPARAM>(m_statusWindowFlag), lParam);
+        return 0;
+    case WM_ES_SHOWREPLAYBUTTONS:
+        if (toolWindows)
+            toolWindows(message, static_cast<WPARAM>(m_replayControlFlag), lParam);
+        return 0;
+    case WM_ES_UPDATECHANNELSTATUS:
+    case WM_ES_HIDECHANNELSTATUS:
+    case WM_ES_HIDEREPLAYBUTTONS:
+    case WM_ES_SHOWPINGERREADY:
+    case WM_ES_SHOWPINGERSYNC:
+    case WM_ES_HIDEPINGERSYNC:
+    case WM_ES_PINGERDRIFT:
+    case WM_ES_REPLAYTIME:
+        if (toolWindows)
+            toolWindows(message, wParam, lParam);
+        return 0;
+    case WM_ES_SERIALANNOTATION: {
+        const std::string* text = CurrentPayload<std::string>();
+        m_app.AddAnnotation(text ? *text : std::string(), CFileTime::Now());
+        return 0;
+    }
+    case WM_ES_UPDATETITLE: {
+        const std::string* user = CurrentPayload<std::string>();
+        SetTitleUser(user ? *user : std::string(), static_cast<int>(lParam));
+        return 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Dialogs
+
+bool CMainFrame::RunDebugTraceDialog(std::array<int, 7>& switches)
+{
+    CDebugTraceDlg dialog(this);
+    dialog.SetSwitches(switches);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    switches = dialog.Switches();
+    return true;
+}
+
+bool CMainFrame::RunLanguageDialog(unsigned& languageId)
+{
+    CLanguageDialog dialog(m_app.GetLanguagePath(), languageId, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    languageId = dialog.SelectedLanguage();
+    return true;
+}
+
+void CMainFrame::RunAboutBox()
+{
+    CAboutDialog dialog(m_app.GetSounderName(), static_cast<SounderType>(m_app.GetSounderType()),
+                        m_app.GetFileVersionText(), this);
+    dialog.exec();
+}
+
+}  // namespace app

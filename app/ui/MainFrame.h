@@ -1,0 +1,135 @@
+// The main window: the model's menu, the status bar, the colour scheme of
+// all windows, the asynchronous display timer, and the one receiver of the
+// program's private messages, through which worker threads and objects hand
+// work to the user-interface thread.
+#pragma once
+
+#include "app/MainFrameInterface.h"
+#include "app/MenuResources.h"
+#include "app/Pelmaris.h"
+#include "app/Status.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+
+class QMdiArea;
+class QMenu;
+class QAction;
+
+namespace app {
+
+class CStatusBarWidget;
+
+// Program-wide flag: the first close of the main frame becomes stop and exit.
+bool& FirstCloseFlag();
+
+class CMainFrame : public QMainWindow, public IMainFrame {
+    Q_OBJECT
+public:
+    CMainFrame(CPelmaris& app, unsigned menuId);
+    ~CMainFrame() override;
+
+    // IMainFrame
+    HWND GetSafeHwnd() const override { return m_hwnd; }
+    CStatus* GetStatus() override { return m_status.get(); }
+    void SetGreyScaleFlags(int grey, int greyOnSidescan, int copperOnSidescan) override;
+    void ShowMainWindow(bool maximisedWithoutCaption) override;
+    void FirstLayout() override;
+    void ReloadMenu() override;
+    void ShowForOpen(int showMode) override;
+    void StopPingTimer() override;
+    void EnableMessagePane(bool on) override;
+    void ApplyColourScheme(int scheme) override;
+    bool RunDebugTraceDialog(std::array<int, 7>& switches) override;
+    bool RunLanguageDialog(unsigned& languageId) override;
+    void RunAboutBox() override;
+
+    bool IsMessagePaneEnabled() const;
+    int GetColourScheme() const { return m_colourScheme; }
+    int GetCurrentPalette() const { return m_palette; }
+    int AsyncState() const { return m_asyncState; }
+    bool PaletteLimited() const { return m_paletteLimited; }
+    bool NewLayoutPending() const { return m_newLayoutPending; }
+    void ClearNewLayoutPending() { m_newLayoutPending = false; }
+    void SetTitleUser(const std::string& user, int flag);
+    QMdiArea* MdiArea() const { return m_mdi; }
+    CStatusBarWidget* StatusBarWidget() const { return m_statusWidget; }
+
+    // Windows that take the frame's broadcasts (0x473, 0x476, 0x477).
+    void AddDescendant(HWND hwnd) { m_descendants.insert(hwnd); }
+    void RemoveDescendant(HWND hwnd) { m_descendants.erase(hwnd); }
+
+    // The dispatcher's message handler of the frame.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // Runs a menu command as the menu would.
+    void RunCommand(unsigned id);
+    // The state of a menu item as the menu would show it.
+    CCmdUI QueryCommand(unsigned id);
+    QAction* FindAction(unsigned id) const;
+    // Titles of the menu bar's pop-ups.
+    QStringList MenuTitles() const;
+
+    // Work of later subsystems behind the frame's messages; null: nothing.
+    std::function<void(void* document)> updateAllViews;            // 0x46E
+    std::function<void(int asyncState)> notifyDocuments;           // timer 32784
+    std::function<void()> sampleWorkload;                          // timer 106
+    std::function<void(const std::string&, std::uint64_t)> decodeTelegram;  // 0x478
+    std::function<void(const std::string&, std::uint64_t)> lobeCommand;     // 0x479
+    std::function<void()> environmentChanged;                      // 0x47B
+    std::function<void(UINT message, WPARAM, LPARAM)> toolWindows;  // 0x47C-0x484, 0x486
+    std::function<int(int palette)> selectPalette;                 // palette value of a palette
+    std::function<void(bool grey)> applyGreyBackground;            // grey scheme on / model colours
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildMenus();
+    void AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items);
+    void UpdateMenu(QMenu* menu);
+    bool FrameCommand(unsigned id);
+    bool FrameUpdate(CCmdUI& ui);
+    void SelectPalette(int palette);
+    void Broadcast(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnPaneClicked(unsigned paneId);
+    void UpdateClock();
+    bool StartPingTimer(unsigned ms);
+
+    CPelmaris& m_app;
+    unsigned m_menuId;
+    HWND m_hwnd = 0;
+    UINT m_exitMessage = 0;
+    UINT m_helpMessage = 0;
+    QMdiArea* m_mdi = nullptr;
+    std::unique_ptr<CStatus> m_status;
+    CStatusBarWidget* m_statusWidget = nullptr;
+    std::map<unsigned, QAction*> m_actions;
+    std::set<HWND> m_descendants;
+    int m_asyncState = 0;
+    bool m_pingTimer = false;
+    bool m_paletteLimited = true;
+    bool m_newLayoutPending = false;
+    int m_lastWidth = 0;
+    int m_lastHeight = 0;
+    int m_palette = 2;
+    int m_paletteValue = 0;
+    int m_grayscale = 0;
+    int m_greyOnSidescan = 0;
+    int m_copperOnSidescan = 0;
+    int m_qyColours = 1;
+    int m_colourScheme = 0;
+    int m_statusWindowFlag = 0;
+    int m_replayControlFlag = 0;
+    unsigned m_titleStringId = 0;
+    std::string m_title;
+    std::string m_pingCountFormat = "%d";
+    bool m_exitPending = false;
+    bool m_closing = false;
+};
+
+}  // namespace app

@@ -1,0 +1,76 @@
+// The program: one executable for every model, named after the model it
+// runs as (links QY210, QY310, RM30, TQ30, QYNVU and PELMARIS beside it).
+#include "app/DdeCommand.h"
+#include "app/Pelmaris.h"
+#include "app/SounderModel.h"
+#include "app/ui/MainFrame.h"
+#include "app/ui/QtDispatcherAdapter.h"
+#include "app/ui/QtMessageBox.h"
+#include "app/ui/SingleInstance.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageDispatcher.h"
+
+#include <QApplication>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    QApplication qapp(argc, argv);
+    std::vector<std::string> args(argv, argv + argc);
+    if (args.empty())
+        args.emplace_back("Ostrival");
+
+    // A second start with a recorded file hands it to the running program.
+    const QString socketName = app::CSingleInstance::SocketName(app::ExecutableModelName(args[0]));
+    if (args.size() > 1 && !args[1].empty() && args[1] != "/dde") {
+        std::error_code ec;
+        const auto file = std::filesystem::absolute(args[1], ec);
+        if (!ec && app::CSingleInstance::SendToRunning(socketName, app::MakeDdeOpenCommand(file.string())))
+            return 0;
+    }
+
+    app::CQtDispatcherAdapter dispatcher;
+    app::InstallQtMessageBoxPresenter();
+
+    int exitCode = 0;
+    bool powerOff = false;
+    std::string powerOffCommand;
+    {
+        app::CPelmaris pelmaris;
+        pelmaris.frameFactory = [](app::CPelmaris& application, unsigned menuId) {
+            return std::make_unique<app::CMainFrame>(application, menuId);
+        };
+        if (!pelmaris.InitInstance(args)) {
+            SetMessageBoxPresenter({});
+            return 1;
+        }
+        app::CSingleInstance instance;
+        const UINT exitMessage = ::RegisterWindowMessage(app::kExitMessageName);
+        instance.onLine = [&pelmaris, exitMessage](const std::string& line) {
+            if (line == app::kExitMessageName)
+                ::PostMessage(pelmaris.GetMainWindow(), exitMessage, 0, 0);
+            else
+                pelmaris.OnDDECommand(line);
+        };
+        instance.Listen(socketName);
+
+        // The desktop session asks whether it may end: stop the sounder and
+        // agree. When it ends without our own shutdown, the sensors are
+        // closed here, on this thread, before anything else goes.
+        QObject::connect(&qapp, &QGuiApplication::commitDataRequest, &qapp,
+                         [&pelmaris](QSessionManager&) { pelmaris.operation.postStop(0); });
+        QObject::connect(&qapp, &QCoreApplication::aboutToQuit, &qapp, [&pelmaris] { pelmaris.CloseSensors(); });
+
+        exitCode = qapp.exec();
+        powerOff = pelmaris.PowerOffPending();
+        powerOffCommand = pelmaris.PowerOffCommand();
+    }
+    SetMessageBoxPresenter({});
+    // Everything is saved and closed: only now may the PC go off.
+    if (powerOff)
+        app::CPelmaris::PowerOffAtExit(powerOffCommand);
+    return exitCode;
+}
