@@ -5,6 +5,7 @@
 #include "app/RegistrySupport.h"
 #include "app/SounderModel.h"
 #include "app/Status.h"
+#include "app/Workload.h"
 #include "app/StringTable.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
@@ -51,7 +52,7 @@ CPelmaris* GetPelmaris()
 CPelmaris::CPelmaris()
     : sensorTable(SensorObjectTable()),
       m_userRegistry(std::make_unique<CRegistrySupport>()),
-      m_machineRegistry(std::make_unique<CRegistrySupport>()),
+      m_workload(std::make_unique<CWorkload>()),
       m_help(std::make_unique<CHelp>())
 {
     g_app = this;
@@ -123,7 +124,7 @@ bool CPelmaris::SelectModel(const std::string& argv0)
     CRegistrySupport machine;
     std::string value = "QY310";
     if (machine.OpenMachineRootKey("Zelvar\\EchoSounder\\"))
-        machine.GetString(machine.GetMachineRoot(), "", "SounderName", value, FALSE);
+        machine.GetString(CRegistrySupport::MachineRootKey(), "", "SounderName", value, FALSE);
     machine.CloseRootKeys();
     auto type = ModelFromSounderName(value);
     if (!type)
@@ -150,8 +151,7 @@ BOOL CPelmaris::InitInstance(const std::vector<std::string>& argv)
     m_channelMenuId = info.channelMenu;
 
     m_userRegistry->OpenRootKeys(ProductPath(m_sounderName));
-    m_userRoot = m_userRegistry->GetUserRoot();
-    m_machineRegistry->OpenMachineRootKey(ProductPath(m_sounderName));
+    m_userRoot = CRegistrySupport::UserRootKey();
 
     ReadNetworkAdapters();
     CreateSettingsFolders();

@@ -21,6 +21,7 @@
 #include <vector>
 
 class CRegistrySupport;
+class CWorkload;
 class CNavigation;
 class CPurseSeine;
 class CTrawl;
@@ -132,6 +133,8 @@ public:
     void SetCopperOnSidescan(int on);
 
     HKEY GetUserRoot() const { return m_userRoot; }
+    CRegistrySupport& GetRegistry() { return *m_userRegistry; }
+    CWorkload& GetWorkload() { return *m_workload; }
     IMainFrame* GetMainFrame() const { return m_frame.get(); }
     HWND GetMainWindow() const;
     CHelp& GetHelp() { return *m_help; }
@@ -262,8 +265,8 @@ private:
     mutable std::mutex m_positionLock;
     std::string m_positionText;
     std::unique_ptr<CRegistrySupport> m_userRegistry;
-    std::unique_ptr<CRegistrySupport> m_machineRegistry;
     HKEY m_userRoot = nullptr;
+    std::unique_ptr<CWorkload> m_workload;
     std::unique_ptr<CHelp> m_help;
     int m_greyScale = 1;
     int m_greyScaleOnSidescan = 0;

@@ -1,5 +1,6 @@
 #include "app/Status.h"
 
+#include "app/DiagRecord.h"
 #include "app/EchosounderError.h"
 #include "app/StringTable.h"
 #include "platform/MessageDispatcher.h"
@@ -188,8 +189,8 @@ void CStatus::ShowNextAlarm()
     m_alarmReady = false;
     const unsigned id = m_alarmQueue.front();
     m_alarmText = Strings().Find(id).value_or("Unknown Alarm Message");
-    CDiagnosticRecord record(recordSource, recordComponent, recordVersion, "Status", 269);
-    record.Report(id, "%s", m_alarmText.c_str());
+    CDiagRecord record(recordSource, recordComponent, recordVersion, "Status", 269);
+    record.ReportText(id, m_alarmText);
     m_owner->ShowAlarmText(m_alarmText);
     if (forwardText)
         forwardText(m_alarmText);

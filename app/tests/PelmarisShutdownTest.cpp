@@ -1,0 +1,179 @@
+// The sensor and output objects from the creation table, their close order,
+// and stop and exit with and without power-off.
+#include "app/Pelmaris.h"
+#include "ShellTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace app;
+using namespace shelltest;
+
+namespace {
+
+// A stand-in object that logs what is done to it.
+struct Probe {
+    std::string name;
+    std::vector<std::string>* log;
+};
+
+class PelmarisObjects : public ::testing::Test {
+protected:
+    // Every row gets a probe; setupResult decides its checked set-up.
+    std::unique_ptr<CPelmaris> Make(std::map<SensorId, long> setupResult = {})
+    {
+        auto pelmaris = std::make_unique<CPelmaris>();
+        pelmaris->frameFactory = [this](CPelmaris&, unsigned) -> std::unique_ptr<IMainFrame> {
+            auto f = std::make_unique<FakeFrame>();
+            frame = f.get();
+            return f;
+        };
+        for (auto& row : pelmaris->sensorTable) {
+            const std::string name = row.name;
+            row.create = [this, name](CPelmaris&) -> void* {
+                log.push_back("create " + name);
+                return new Probe{name, &log};
+            };
+            auto result = setupResult.find(row.id);
+            if (result != setupResult.end())
+                row.setup = [rc = result->second](void* p) {
+                    auto* probe = static_cast<Probe*>(p);
+                    probe->log->push_back("setup " + probe->name);
+                    return rc;
+                };
+            row.takeKey = [](void* p, HKEY) { static_cast<Probe*>(p)->log->push_back("key " + static_cast<Probe*>(p)->name); };
+            row.close = [](void* p) { static_cast<Probe*>(p)->log->push_back("close " + static_cast<Probe*>(p)->name); };
+            row.destroy = [](void* p) {
+                auto* probe = static_cast<Probe*>(p);
+                probe->log->push_back("delete " + probe->name);
+                delete probe;
+            };
+        }
+        return pelmaris;
+    }
+
+    bool Logged(const std::string& entry) const { return std::find(log.begin(), log.end(), entry) != log.end(); }
+
+    ShellEnvironment env;
+    FakeFrame* frame = nullptr;
+    std::vector<std::string> log;
+};
+
+TEST_F(PelmarisObjects, ObjectsExistByModel)
+{
+    for (const char* model : {"QY310", "RM30", "TQ30"}) {
+        auto pelmaris = Make();
+        ASSERT_TRUE(pelmaris->InitInstance({model}));
+        const bool qy = std::string(model) == "QY310";
+        EXPECT_EQ(pelmaris->GetTrawl() != nullptr, !qy) << model;
+        EXPECT_EQ(pelmaris->GetQYNet() != nullptr, qy) << model;
+        EXPECT_EQ(pelmaris->GetSvpProbe() != nullptr, qy) << model;
+        EXPECT_EQ(pelmaris->GetLobe() != nullptr, std::string(model) == "TQ30") << model;
+        EXPECT_EQ(pelmaris->GetFish() != nullptr, std::string(model) == "RM30") << model;
+        EXPECT_NE(pelmaris->GetNavigation(), nullptr) << model;
+        EXPECT_NE(pelmaris->GetNmeaDepth(), nullptr) << model;
+    }
+}
+
+TEST_F(PelmarisObjects, FailedSetUpDropsTheObjectButKeepsTemperature)
+{
+    auto pelmaris = Make({{SensorId::Navigation, 0x80004005L},
+                          {SensorId::Temperature, 1},
+                          {SensorId::SerialOutput, 1},
+                          {SensorId::Heave, 0}});
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    EXPECT_EQ(pelmaris->GetNavigation(), nullptr);
+    EXPECT_TRUE(Logged("close navigation"));
+    EXPECT_TRUE(Logged("delete navigation"));
+    EXPECT_NE(pelmaris->GetTemperature(), nullptr);
+    EXPECT_FALSE(Logged("key water temperature"));  // kept without its key
+    EXPECT_EQ(pelmaris->GetQYSerial(), nullptr);
+    EXPECT_NE(pelmaris->GetHeave(), nullptr);
+    EXPECT_TRUE(Logged("key heave"));
+    EXPECT_NE(pelmaris->GetRemoteDisplay(), nullptr);
+    EXPECT_TRUE(Logged("key remote display"));
+    // The serial output's set-up comes after the whole table.
+    const auto setup = std::find(log.begin(), log.end(), "setup serial output");
+    const auto lastCreate = std::find(log.begin(), log.end(), "create sound velocity probe");
+    EXPECT_TRUE(setup > lastCreate);
+}
+
+TEST_F(PelmarisObjects, CloseSensorsInItsOrderAndAgainFindsNothing)
+{
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"TQ30"}));
+    log.clear();
+    pelmaris->CloseSensors();
+    std::vector<std::string> closed;
+    for (const auto& entry : log)
+        if (entry.rfind("delete ", 0) == 0)
+            closed.push_back(entry.substr(7));
+    EXPECT_EQ(closed, (std::vector<std::string>{"navigation", "purse seine", "trawl", "heave", "heading",
+                                                "water temperature", "lobe interface", "geographic history",
+                                                "hardware status", "NMEA depth"}));
+    EXPECT_TRUE(Logged("close heave"));
+    EXPECT_EQ(pelmaris->GetNavigation(), nullptr);
+    EXPECT_NE(pelmaris->GetLX750(), nullptr);  // outputs stay for the destructor
+    log.clear();
+    pelmaris->CloseSensors();
+    EXPECT_TRUE(log.empty());
+    pelmaris.reset();
+    EXPECT_TRUE(Logged("delete post-processing output"));
+    EXPECT_FALSE(Logged("close post-processing output"));
+}
+
+TEST_F(PelmarisObjects, StopAndExitPowersOffOnlyAfterEverythingAndOnlyWhenArmed)
+{
+    for (bool armed : {true, false}) {
+        ScopedEnv variable("zelvarqy310shutdown", armed ? "1" : nullptr);
+        auto pelmaris = Make();
+        ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+        frame->Drain();
+        frame->messages.clear();
+        pelmaris->operation.queueCommand(OC_STOP_AND_EXIT, 0);
+        EXPECT_EQ(pelmaris->GetNavigation(), nullptr);
+        frame->Drain();
+        EXPECT_EQ(frame->Of(WM_CLOSE).size(), 1u);
+        // Powering off waits for the program's end.
+        EXPECT_EQ(pelmaris->PowerOffPending(), armed);
+    }
+}
+
+TEST_F(PelmarisObjects, ExitMessageClearsThePowerOffRequest)
+{
+    ScopedEnv variable("zelvarqy310shutdown", "1");
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    pelmaris->SetPowerOffRequest(false);  // what the frame does on the exit message
+    pelmaris->operation.queueCommand(OC_STOP_AND_EXIT, 0);
+    EXPECT_FALSE(pelmaris->PowerOffPending());
+}
+
+TEST_F(PelmarisObjects, PowerOffCommandIsConfigurableAndNeverTheSystemsInTests)
+{
+    const auto marker = env.Root() / "powered-off";
+    {
+        auto pelmaris = Make();
+        ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+        EXPECT_EQ(pelmaris->PowerOffCommand(), "systemctl poweroff");
+        CPelmaris::PowerOffAtExit(pelmaris->PowerOffCommand());  // refused under test
+    }
+    ScopedEnv command("ZELVAR_POWEROFF_COMMAND", ("touch " + marker.string()).c_str());
+    CPelmaris::PowerOffAtExit("touch " + marker.string());
+    EXPECT_TRUE(std::filesystem::exists(marker));
+}
+
+TEST_F(PelmarisObjects, IllegalOperationCodeIsFatal)
+{
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    try {
+        pelmaris->operation.queueCommand(0x4008, 0);
+        FAIL();
+    } catch (const FatalReported& f) {
+        EXPECT_NE(f.text.find("Illegal Operation Control Command (16392)"), std::string::npos);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,347 @@
+// Start-up of the application object: the model, the settings folders and
+// paths, the start request, power-off arming and the file type.
+#include "app/Pelmaris.h"
+#include "app/RegistrySupport.h"
+#include "ShellTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace app;
+using namespace shelltest;
+namespace fs = std::filesystem;
+
+namespace {
+
+class PelmarisStartup : public ::testing::Test {
+protected:
+    // A fresh application object with the fake frame.
+    std::unique_ptr<CPelmaris> Make()
+    {
+        auto pelmaris = std::make_unique<CPelmaris>();
+        pelmaris->frameFactory = [this](CPelmaris&, unsigned menuId) -> std::unique_ptr<IMainFrame> {
+            menu = menuId;
+            auto f = std::make_unique<FakeFrame>();
+            frame = f.get();
+            return f;
+        };
+        return pelmaris;
+    }
+
+    // A user value under the model's root, read without write-back.
+    static std::optional<std::string> UserString(const std::string& model, const std::string& sub,
+                                                 const std::string& name)
+    {
+        HKEY key = nullptr;
+        std::string path = "Software\\Zelvar\\EchoSounder\\" + model + "\\1.0";
+        if (!sub.empty())
+            path += "\\" + sub;
+        if (RegOpenKeyEx(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return std::nullopt;
+        char buffer[1024];
+        DWORD size = sizeof buffer;
+        DWORD type = 0;
+        const LONG rc = RegQueryValueEx(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+        RegCloseKey(key);
+        if (rc != ERROR_SUCCESS)
+            return std::nullopt;
+        return std::string(buffer, strnlen(buffer, size));
+    }
+
+    static void SetUserDword(const std::string& model, const std::string& sub, const std::string& name, DWORD v)
+    {
+        HKEY key = nullptr;
+        const std::string path = "Software\\Zelvar\\EchoSounder\\" + model + "\\1.0\\" + sub;
+        ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                 nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueEx(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+        RegCloseKey(key);
+    }
+
+    static void SetString(HKEY root, const std::string& path, const std::string& name, const std::string& v)
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyEx(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueEx(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
+                      static_cast<DWORD>(v.size() + 1));
+        RegCloseKey(key);
+    }
+
+    ShellEnvironment env;
+    FakeFrame* frame = nullptr;
+    unsigned menu = 0;
+};
+
+TEST_F(PelmarisStartup, ExecutableNameSelectsModelMenuAndRoot)
+{
+    struct Case {
+        const char* argv0;
+        int type;
+        unsigned menu;
+        unsigned channelMenu;
+        bool maximised;  // SuspendMaximize missing: only RM30 starts maximised
+    };
+    for (const Case& c : {Case{"/opt/z/qy310", kQY310, 140, 252, false}, Case{"RM30", kRM30, 131, 0, true},
+                          Case{"tq30.bin", kTQ30, 167, 0, false}, Case{"QY210", kQY210, 140, 253, false}}) {
+        auto pelmaris = Make();
+        ASSERT_TRUE(pelmaris->InitInstance({c.argv0})) << c.argv0;
+        EXPECT_EQ(pelmaris->GetSounderType(), c.type) << c.argv0;
+        EXPECT_EQ(menu, c.menu) << c.argv0;
+        EXPECT_EQ(pelmaris->GetChannelMenuId(), c.channelMenu) << c.argv0;
+        ASSERT_TRUE(frame->shownMaximised.has_value());
+        EXPECT_EQ(*frame->shownMaximised, c.maximised) << c.argv0;
+        EXPECT_EQ(frame->firstLayouts, 1);
+        // Values written back under the model's own root.
+        EXPECT_EQ(UserString(pelmaris->GetSounderName(), "", "HxuSwPath"), pelmaris->GetProgramFolder());
+    }
+}
+
+TEST_F(PelmarisStartup, GenericNameWithoutSounderNameRunsAsQY310AndWritesNothing)
+{
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"/usr/lib/zelvar/PELMARIS"}));
+    EXPECT_EQ(pelmaris->GetSounderType(), kQY310);
+    EXPECT_EQ(pelmaris->GetSounderName(), "QY310");
+    HKEY key = nullptr;
+    if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        DWORD size = 0;
+        EXPECT_EQ(RegQueryValueEx(key, "SounderName", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+        RegCloseKey(key);
+    }
+}
+
+TEST_F(PelmarisStartup, GenericNameReadsSounderNameInAnyCase)
+{
+    SetString(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder", "SounderName", "total");
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"pelmaris"}));
+    EXPECT_EQ(pelmaris->GetSounderType(), kTOTAL);
+    EXPECT_TRUE(pelmaris->IsTotalType());
+    EXPECT_EQ(pelmaris->GetSounderName(), "TOTAL");
+    EXPECT_EQ(menu, 166u);
+}
+
+TEST_F(PelmarisStartup, UnknownSounderNameIsAFatalReport)
+{
+    SetString(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder", "SounderName", "QY999");
+    auto pelmaris = Make();
+    try {
+        pelmaris->InitInstance({"PELMARIS"});
+        FAIL() << "no fatal report";
+    } catch (const FatalReported& f) {
+        EXPECT_NE(f.text.find("Illegal Echosounder Name 'QY999'"), std::string::npos) << f.text;
+    }
+}
+
+TEST_F(PelmarisStartup, UnknownExecutableNameEndsStartUpWithABox)
+{
+    auto pelmaris = Make();
+    EXPECT_FALSE(pelmaris->InitInstance({"/usr/bin/echosounder"}));
+    EXPECT_EQ(frame, nullptr);
+    const auto boxes = MessageBoxRecord();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Illegal Echosounder Executable File Name");
+    EXPECT_EQ(boxes[0].flags & MB_ICONMASK, MB_ICONSTOP);
+}
+
+TEST_F(PelmarisStartup, FrameThatCannotBeCreatedEndsStartUp)
+{
+    CPelmaris pelmaris;
+    pelmaris.frameFactory = [](CPelmaris&, unsigned) { return std::unique_ptr<IMainFrame>(); };
+    EXPECT_FALSE(pelmaris.InitInstance({"QY310"}));
+    const auto boxes = MessageBoxRecord();
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, "create main MDI Frame window failed");
+}
+
+TEST_F(PelmarisStartup, RawFileOnCommandLineStartsReplayEvenWithAutoStartSuspended)
+{
+    SetUserDword("QY310", "Debug", "SuspendAutoStart", 1);
+    // A long path is handed over whole.
+    const std::string longName = std::string(300, 'r') + ".raw";
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310", "/data/" + longName}));
+    frame->Drain();
+    const auto starts = frame->Of(WM_ES_OPERATIONCOMMAND);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].wParam, OC_START_REPLAY);
+    ASSERT_TRUE(starts[0].files);
+    EXPECT_EQ(*starts[0].files, std::vector<std::string>{"/data/" + longName});
+    EXPECT_EQ(frame->Of(WM_ES_SHOWREPLAYBUTTONS).size(), 1u);
+}
+
+TEST_F(PelmarisStartup, StartRequestWithoutFile)
+{
+    struct Case {
+        const char* legend;
+        DWORD suspend;
+        DWORD dialog;
+        int transceivers;
+        UINT expected;  // 0: nothing posted
+        WPARAM wParam;
+    };
+    const Case cases[] = {
+        {"nothing installed, nothing started", 0, 0, 0, 0, 0},
+        {"operation dialog", 0, 1, 0, WM_COMMAND, cmd::OPERATION},
+        {"restart with an installed transceiver", 0, 0, 2, WM_ES_OPERATIONCOMMAND, OC_START_NORMAL},
+        {"auto start suspended", 1, 0, 2, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SetUserDword("QY310", "Debug", "SuspendAutoStart", c.suspend);
+        SetUserDword("QY310", "Debug", "DialogAutoStartMode", c.dialog);
+        auto pelmaris = Make();
+        pelmaris->operation.transceiverCount = [n = c.transceivers] { return n; };
+        ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+        frame->Drain();
+        std::vector<PostedMessage> started;
+        for (const auto& m : frame->messages)
+            if (m.message == WM_COMMAND || m.message == WM_ES_OPERATIONCOMMAND)
+                started.push_back(m);
+        if (c.expected == 0) {
+            EXPECT_TRUE(started.empty()) << c.legend;
+        } else {
+            ASSERT_EQ(started.size(), 1u) << c.legend;
+            EXPECT_EQ(started[0].message, c.expected) << c.legend;
+            EXPECT_EQ(started[0].wParam, c.wParam) << c.legend;
+        }
+        if (c.expected == WM_ES_OPERATIONCOMMAND)
+            EXPECT_EQ(frame->Of(WM_ES_HIDEREPLAYBUTTONS).size(), 1u) << c.legend;
+    }
+}
+
+TEST_F(PelmarisStartup, McuModusChoosesTheSettingsFolder)
+{
+    SetString(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder\\QY310\\1.0", "McuModus", "A.B");
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    const fs::path data = env.DataRoot();
+    EXPECT_EQ(fs::path(pelmaris->GetSerializePath()), data / "Settings" / "A" / "B" / "");
+    EXPECT_TRUE(fs::is_directory(data / "Settings" / "A" / "B"));
+    EXPECT_TRUE(fs::is_directory(data / "Settings" / "Default"));
+    EXPECT_TRUE(fs::is_directory(data / "Diag"));
+    EXPECT_FALSE(fs::exists(data / "Settings" / "Diag"));
+}
+
+TEST_F(PelmarisStartup, StoredFolderWithShellCharactersIsMadeAsItStands)
+{
+    // The folder comes from the settings; it must never reach a shell.
+    const fs::path odd = env.Root() / "odd\"; touch pwned; \"x";
+    SetString(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder\\QY310\\1.0", "SerializePath", odd.string());
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    EXPECT_TRUE(fs::is_directory(odd));
+    EXPECT_FALSE(fs::exists("pwned"));
+    EXPECT_EQ(pelmaris->GetSerializePath(), odd.string() + "/");
+}
+
+TEST_F(PelmarisStartup, PowerOffArmingByVariable)
+{
+    struct Case {
+        const char* argv0;
+        const char* variable;
+        const char* value;
+        bool armed;
+    };
+    const Case cases[] = {
+        {"QY310", "zelvarqy310shutdown", "1", true},
+        {"QY310", "zelvarqy310shutdown", "yes", true},
+        {"QY310", "zelvarqy310shutdown", "0", false},
+        {"QY310", "zelvarqy310shutdown", "no", false},
+        {"QY310", "zelvarqy310shutdown", "N", false},
+        {"QY310", "zelvarqy310shutdown", "", false},  // empty used to arm it
+        {"QY310", "zelvarqy310shutdown", nullptr, false},
+        {"RM30", "zelvarrm30shutdown", "1", true},
+        {"QY310", "zelvarrm30shutdown", "1", false},   // another model's variable
+        {"QYNVU", "zelvarqy310shutdown", "1", false},  // QYNVU has none
+    };
+    for (const Case& c : cases) {
+        ScopedEnv variable(c.variable, c.value);
+        auto pelmaris = Make();
+        ASSERT_TRUE(pelmaris->InitInstance({c.argv0}));
+        EXPECT_EQ(pelmaris->IsPowerOffRequested(), c.armed)
+            << c.argv0 << " " << c.variable << "=" << (c.value ? c.value : "(unset)");
+    }
+}
+
+TEST_F(PelmarisStartup, RawFileTypeIsTakenOnlyWhenNobodyOwnsIt)
+{
+    {
+        auto pelmaris = Make();
+        ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+        std::string value;
+        CRegistrySupport reg;
+        EXPECT_TRUE(reg.GetString(HKEY_CLASSES_ROOT, ".raw", "", value, FALSE));
+        EXPECT_EQ(value, "EchoSounderRawData");
+        EXPECT_TRUE(reg.GetString(HKEY_CLASSES_ROOT, "EchoSounderRawData\\shell\\open\\ddeexec", "", value, FALSE));
+        EXPECT_EQ(value, "[open(\"%1\")]");
+        EXPECT_TRUE(reg.GetString(HKEY_CLASSES_ROOT, "EchoSounderRawData\\shell\\open\\command", "", value, FALSE));
+        EXPECT_EQ(value, pelmaris->GetModulePath() + " /dde");
+        EXPECT_TRUE(fs::exists(env.XdgData() / "mime" / "packages" / "zelvar-echosounder-raw.xml"));
+        EXPECT_TRUE(fs::exists(env.XdgData() / "applications" / "zelvar-qy310.desktop"));
+    }
+    fs::remove_all(env.XdgData());
+    SetString(HKEY_CLASSES_ROOT, ".raw", "", "OtherProgram.Raw");
+    {
+        auto pelmaris = Make();
+        ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+        std::string value;
+        CRegistrySupport reg;
+        EXPECT_TRUE(reg.GetString(HKEY_CLASSES_ROOT, ".raw", "", value, FALSE));
+        EXPECT_EQ(value, "OtherProgram.Raw");
+        EXPECT_FALSE(fs::exists(env.XdgData() / "applications" / "zelvar-qy310.desktop"));
+    }
+}
+
+TEST_F(PelmarisStartup, OpenCommandStartsReplayOfItsFileAndRaisesTheWindow)
+{
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    frame->Drain();
+    frame->messages.clear();
+    EXPECT_FALSE(pelmaris->OnDDECommand("[print(\"/r/a.raw\")]"));
+    EXPECT_FALSE(frame->openShowMode.has_value());
+    EXPECT_TRUE(pelmaris->OnDDECommand("[open(\"/r/a.raw\")]"));
+    EXPECT_EQ(frame->openShowMode, SW_SHOWNORMAL);
+    EXPECT_EQ(pelmaris->showWindowMode, SW_UNSET);
+    frame->Drain();
+    const auto starts = frame->Of(WM_ES_OPERATIONCOMMAND);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].wParam, OC_START_REPLAY);
+    EXPECT_EQ(*starts[0].files, std::vector<std::string>{"/r/a.raw"});
+}
+
+TEST_F(PelmarisStartup, AnnotationReachesFrameAndOutputsAsOneLine)
+{
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    std::vector<std::string> outputs;
+    pelmaris->annotationSinks.push_back([&](const std::string& text, std::uint64_t) { outputs.push_back(text); });
+    pelmaris->AddAnnotation("line one\r\nline two\n", 0);
+    frame->Drain();
+    const auto annotations = frame->Of(WM_ES_ANNOTATION);
+    ASSERT_EQ(annotations.size(), 1u);
+    EXPECT_EQ(annotations[0].text, "line one  line two ");
+    EXPECT_EQ(outputs, std::vector<std::string>{"line one  line two "});
+}
+
+TEST_F(PelmarisStartup, ResourceLibraryOfEnglishIsNeverLoaded)
+{
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    // No language folder exists: English loads anyway, another language
+    // fails with the file's path and keeps the language.
+    EXPECT_TRUE(pelmaris->LoadResourceDll(2057));
+    ClearMessageBoxRecord();
+    EXPECT_FALSE(pelmaris->ChangeLanguage(1044));
+    EXPECT_EQ(pelmaris->GetLanguage(), 1033u);
+    const auto boxes = MessageBoxRecord();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].text.find("File not found\n\n"), std::string::npos);
+    EXPECT_NE(boxes[0].text.find("1044/Resource.dll"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,168 @@
+// Fixtures shared by the shell's tests: temporary hives and data folders, a
+// fatal report that throws, and a main frame that records what reaches it.
+#pragma once
+
+#include "app/EchosounderError.h"
+#include "app/MainFrameInterface.h"
+#include "app/Status.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageDispatcher.h"
+#include "platform/TempHives.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace shelltest {
+
+struct FatalReported {
+    std::string text;
+};
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (m_old)
+            ::setenv(m_name.c_str(), m_old->c_str(), 1);
+        else
+            ::unsetenv(m_name.c_str());
+    }
+
+private:
+    std::string m_name;
+    std::optional<std::string> m_old;
+};
+
+// Hives, data root, XDG data folder, no network adapters, an event log file
+// and a fatal report that throws FatalReported.
+class ShellEnvironment {
+public:
+    ShellEnvironment()
+        : m_root(MakeTemp()),
+          m_data("ZELVAR_DATA_ROOT", (m_root / "data").c_str()),
+          m_xdg("XDG_DATA_HOME", (m_root / "xdg").c_str()),
+          m_adapters("ZELVAR_ADAPTERS", ""),
+          m_log("ZELVAR_EVENTLOG_FILE", (m_root / "events.log").c_str()),
+          m_poweroff("ZELVAR_POWEROFF_COMMAND", nullptr)
+    {
+        ClearMessageBoxRecord();
+        SetFatalErrorHandler([](const std::string& text) { throw FatalReported{text}; });
+    }
+    ~ShellEnvironment()
+    {
+        SetFatalErrorHandler(nullptr);
+        std::error_code ec;
+        std::filesystem::remove_all(m_root, ec);
+    }
+    const std::filesystem::path& Root() const { return m_root; }
+    std::filesystem::path DataRoot() const { return m_root / "data"; }
+    std::filesystem::path XdgData() const { return m_root / "xdg"; }
+    std::string EventLog() const;
+
+private:
+    static std::filesystem::path MakeTemp()
+    {
+        char pattern[] = "/tmp/zv-shell-XXXXXX";
+        return mkdtemp(pattern);
+    }
+    CTempHives m_hives;
+    std::filesystem::path m_root;
+    ScopedEnv m_data, m_xdg, m_adapters, m_log, m_poweroff;
+};
+
+inline std::string ShellEnvironment::EventLog() const
+{
+    std::string text;
+    if (FILE* f = std::fopen((m_root / "events.log").c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            text.append(buffer, n);
+        std::fclose(f);
+    }
+    return text;
+}
+
+struct PostedMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    std::optional<std::string> text;               // a std::string payload
+    std::optional<std::vector<std::string>> files;  // a file list payload
+};
+
+// A main frame without a window: records its messages and calls.
+class FakeFrame : public app::IMainFrame {
+public:
+    FakeFrame()
+    {
+        m_hwnd = CreateMessageWindow([this](HWND, UINT message, WPARAM w, LPARAM l) -> LRESULT {
+            PostedMessage m{message, w, l, std::nullopt, std::nullopt};
+            if (auto* text = CurrentPayload<std::string>())
+                m.text = *text;
+            if (auto* files = CurrentPayload<std::vector<std::string>>())
+                m.files = *files;
+            messages.push_back(m);
+            if (onMessage)
+                return onMessage(message, w, l);
+            return 0;
+        });
+    }
+    ~FakeFrame() override { DestroyWindow(m_hwnd); }
+
+    HWND GetSafeHwnd() const override { return m_hwnd; }
+    app::CStatus* GetStatus() override { return nullptr; }
+    void SetGreyScaleFlags(int, int, int) override {}
+    void ShowMainWindow(bool maximised) override { shownMaximised = maximised; }
+    void FirstLayout() override { ++firstLayouts; }
+    void ReloadMenu() override { ++menuReloads; }
+    void ShowForOpen(int mode) override { openShowMode = mode; }
+    void StopPingTimer() override {}
+    void EnableMessagePane(bool) override {}
+    void ApplyColourScheme(int) override {}
+    bool RunDebugTraceDialog(std::array<int, 7>&) override { return false; }
+    bool RunLanguageDialog(unsigned&) override { return false; }
+    void RunAboutBox() override {}
+
+    // Delivers what is queued for the frame.
+    void Drain()
+    {
+        MSG msg;
+        while (PeekMessage(&msg))
+            DispatchMessage(&msg);
+    }
+    std::vector<PostedMessage> Of(UINT message) const
+    {
+        std::vector<PostedMessage> out;
+        for (const auto& m : messages)
+            if (m.message == message)
+                out.push_back(m);
+        return out;
+    }
+
+    std::vector<PostedMessage> messages;
+    std::function<LRESULT(UINT, WPARAM, LPARAM)> onMessage;
+    std::optional<bool> shownMaximised;
+    std::optional<int> openShowMode;
+    int firstLayouts = 0;
+    int menuReloads = 0;
+
+private:
+    HWND m_hwnd = 0;
+};
+
+}  // namespace shelltest
