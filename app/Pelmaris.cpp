@@ -1,6 +1,8 @@
 #include "app/Pelmaris.h"
 
 #include "app/DdeCommand.h"
+#include "app/DepthUnit.h"
+#include "app/TemperatureUnit.h"
 #include "app/EchosounderError.h"
 #include "app/RegistrySupport.h"
 #include "app/SounderModel.h"
@@ -11,7 +13,7 @@
 #include "platform/MessageDispatcher.h"
 #include "platform/NumberText.h"
 #include "platform/Paths.h"
-#include "platform/Socket.h"
+#include "platform/NetworkAdapters.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -203,9 +205,9 @@ BOOL CPelmaris::InitInstance(const std::vector<std::string>& argv)
 void CPelmaris::ReadNetworkAdapters()
 {
     m_adapters.clear();
-    for (const auto& adapter : CSocket::ListAdapters()) {
-        if (adapter.address != "0.0.0.0" && !adapter.address.empty())
-            m_adapters.push_back(adapter.address);
+    for (const auto& adapter : CNetworkAdapters::List()) {
+        if (adapter.address != 0)
+            m_adapters.push_back(adapter.AddressText());
     }
 }
 
@@ -225,8 +227,8 @@ void CPelmaris::ReadPaths()
 
 void CPelmaris::ReadUnits()
 {
-    ReadDword("Units", "Depth", 0);
-    ReadDword("Units", "Temperature", 0);
+    CDepthUnit::SetUnit(static_cast<int>(ReadDword("Units", "Depth", 0)));
+    CTemperatureUnit::SetUnit(static_cast<int>(ReadDword("Units", "Temperature", 0)));
     m_greyScale = static_cast<int>(ReadDword("Units", "GreyScale", 1));
     m_greyScaleOnSidescan = static_cast<int>(ReadDword("Units", "GreyScaleOnSidescan", 0));
     m_copperOnSidescan = static_cast<int>(ReadDword("Units", "CopperOnSidescan", 0));

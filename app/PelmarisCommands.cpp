@@ -140,13 +140,13 @@ bool CPelmaris::OnUpdateCommand(CCmdUI& ui)
     if (id >= cmd::DEPTH_UNIT_FIRST && id <= cmd::DEPTH_UNIT_LAST) {
         const int unit = static_cast<int>(id - cmd::DEPTH_UNIT_FIRST);
         ui.SetText(CDepthUnit::GetUnitName(unit));
-        ui.SetCheck(CDepthUnit::GetCurrentUnit() == unit);
+        ui.SetCheck(CDepthUnit::GetUnit() == unit);
         return true;
     }
     if (id >= cmd::TEMP_UNIT_FIRST && id <= cmd::TEMP_UNIT_LAST) {
         const int unit = static_cast<int>(id - cmd::TEMP_UNIT_FIRST);
         ui.SetText(CTemperatureUnit::GetUnitName(unit));
-        ui.SetCheck(CTemperatureUnit::GetCurrentUnit() == unit);
+        ui.SetCheck(CTemperatureUnit::GetUnit() == unit);
         return true;
     }
     if (const SensorCommand* sc = FindSensorCommand(id)) {

@@ -12,6 +12,7 @@
 #include "platform/Paths.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <spawn.h>
 #include <sys/wait.h>

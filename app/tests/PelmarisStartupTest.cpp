@@ -208,8 +208,9 @@ TEST_F(PelmarisStartup, StartRequestWithoutFile)
             EXPECT_EQ(started[0].message, c.expected) << c.legend;
             EXPECT_EQ(started[0].wParam, c.wParam) << c.legend;
         }
-        if (c.expected == WM_ES_OPERATIONCOMMAND)
+        if (c.expected == WM_ES_OPERATIONCOMMAND) {
             EXPECT_EQ(frame->Of(WM_ES_HIDEREPLAYBUTTONS).size(), 1u) << c.legend;
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "app/ui/FolderDlg.h"
 
+#include "app/AppIds.h"
 #include "app/StringTable.h"
 #include "platform/MessageBox.h"
 
