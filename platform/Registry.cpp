@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string_view>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -588,6 +589,14 @@ public:
         for (auto& h : hives_) h.reset();
     }
 
+    // In a forked child the parent's database connections must be neither
+    // used nor closed: SQLite's locks belong to the parent. The child leaves
+    // them alone and opens the hives afresh; key ids are those of the file,
+    // so the handles it inherited stay good.
+    void AbandonAfterFork() {
+        for (auto& h : hives_) static_cast<void>(h.release());
+    }
+
     std::mutex mutex;
 
 private:
@@ -598,7 +607,15 @@ private:
 
 Store& TheStore() {
     // Never destroyed: objects torn down at exit may still close their keys.
-    static Store* store = new Store;
+    static Store* store = [] {
+        auto* s = new Store;
+        ::pthread_atfork([] { TheStore().mutex.lock(); }, [] { TheStore().mutex.unlock(); },
+                         [] {
+                             TheStore().AbandonAfterFork();
+                             TheStore().mutex.unlock();
+                         });
+        return s;
+    }();
     return *store;
 }
 
@@ -671,6 +688,7 @@ LONG RegCreateKeyEx(HKEY hKey, const char* lpSubKey, DWORD, const char* lpClass,
 
 LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
     if (cbData > 0 && !lpData) return ERROR_INVALID_PARAMETER;
+    if (cbData > REG_MAX_VALUE_DATA) return ERROR_INVALID_PARAMETER;
     const std::string name = lpValueName ? lpValueName : "";
     if (name.size() > REG_MAX_VALUE_NAME) return ERROR_INVALID_PARAMETER;
     Store& s = TheStore();

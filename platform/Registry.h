@@ -74,6 +74,8 @@ constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 // Longest key name (one path element) and value name, in bytes.
 constexpr DWORD REG_MAX_KEY_NAME = 255;
 constexpr DWORD REG_MAX_VALUE_NAME = 16383;
+// Largest value data the store takes, in bytes; settings are far smaller.
+constexpr DWORD REG_MAX_VALUE_DATA = 16u * 1024 * 1024;
 
 LONG RegOpenKeyEx(HKEY hKey, const char* lpSubKey, DWORD ulOptions, REGSAM samDesired, HKEY* phkResult);
 

@@ -118,6 +118,11 @@ TEST(Registry, QueryValueReportsSizesAndShortBuffers) {
     EXPECT_EQ(type, REG_BINARY);
     ASSERT_EQ(SetDw(k.h, nullptr, 5), ERROR_SUCCESS);
     EXPECT_EQ(GetDw(k.h, ""), 5u);
+
+    std::vector<BYTE> huge(REG_MAX_VALUE_DATA + 1);
+    EXPECT_EQ(RegSetValueEx(k.h, "Huge", 0, REG_BINARY, huge.data(), static_cast<DWORD>(huge.size())),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegSetValueEx(k.h, "Null", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
 }
 
 TEST(Registry, EnumerationHonoursTheCallersBuffer) {
@@ -405,6 +410,25 @@ TEST(Registry, AnotherProcessSeesAWriteWithoutReopening) {
     ASSERT_EQ(Join(pid), 0);
     EXPECT_EQ(GetDw(k.h, "V"), 2u);
     EXPECT_EQ(SubKeys(k.h), std::vector<std::string>{"FromChild"});
+}
+
+// A child forked while the parent has the hive open keeps its handles and
+// works on its own connection.
+TEST(Registry, AForkedChildUsesInheritedHandles) {
+    CTempHives hives;
+    Key k(Create(HKEY_CURRENT_USER, "Software\\Forked"));
+    ASSERT_EQ(SetDw(k.h, "V", 1), ERROR_SUCCESS);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        DWORD v = 0, size = 4;
+        if (RegQueryValueEx(k.h, "V", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size) != ERROR_SUCCESS || v != 1)
+            _exit(1);
+        _exit(SetDw(k.h, "V", 2) == ERROR_SUCCESS ? 0 : 2);
+    }
+    ASSERT_EQ(Join(pid), 0);
+    EXPECT_EQ(GetDw(k.h, "V"), 2u);
+    ASSERT_EQ(SetDw(k.h, "V", 3), ERROR_SUCCESS);
+    EXPECT_EQ(GetDw(k.h, "V"), 3u);
 }
 
 TEST(Registry, TwoProcessesWritingAtOnceLoseNothing) {
