@@ -21,7 +21,7 @@ CDirTreeCtrl::CDirTreeCtrl(QWidget* parent) : QTreeWidget(parent)
 
 QTreeWidgetItem* CDirTreeCtrl::AddItem(QTreeWidgetItem* parent, const QString& text, const std::string& path)
 {
-    static QFileIconProvider icons;
+    QFileIconProvider icons;
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
     item->setText(0, text);
     item->setData(0, kPathRole, QString::fromStdString(path));

@@ -35,8 +35,6 @@ CStatusBarWidget::CStatusBarWidget(CStatus& status, QWidget* parent)
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->installEventFilter(this);
         m_labels[pane.id] = label;
-        if (pane.id == 0)
-            m_mainLayout->addWidget(m_alarm);
     }
     Rebuild();
 }
@@ -72,16 +70,22 @@ void CStatusBarWidget::PanesChanged()
 
 void CStatusBarWidget::Rebuild()
 {
+    // Every pane goes back into its row in the order of the pane table, so
+    // that panes returning from the second row take their old places.
+    for (auto& [id, label] : m_labels) {
+        m_mainLayout->removeWidget(label);
+        m_secondLayout->removeWidget(label);
+    }
+    m_mainLayout->removeWidget(m_alarm);
     for (const auto& pane : m_status.Panes()) {
         QLabel* label = PaneLabel(pane.id);
         if (!label)
             continue;
-        QHBoxLayout* row = pane.inSecondBar ? m_secondLayout : m_mainLayout;
-        if (label->parentWidget() != (pane.inSecondBar ? m_secondRow : m_mainRow) || row->indexOf(label) < 0) {
-            if (auto* old = label->parentWidget() == m_secondRow ? m_secondLayout : m_mainLayout)
-                old->removeWidget(label);
-            row->addWidget(label, pane.id == 0 ? 1 : 0);
-        }
+        if (pane.id == 0)
+            m_mainLayout->addWidget(m_alarm);
+        QWidget* row = pane.inSecondBar ? m_secondRow : m_mainRow;
+        label->setParent(row);
+        (pane.inSecondBar ? m_secondLayout : m_mainLayout)->addWidget(label, pane.id == 0 ? 1 : 0);
         if (pane.id != 0) {
             QString text = QString::fromStdString(pane.text);
             if (pane.id == ids::ACTIVITY && pane.active) {
@@ -95,13 +99,13 @@ void CStatusBarWidget::Rebuild()
         label->setVisible(!hidden);
         if (pane.width > 0)
             label->setFixedWidth(pane.width);
-        else if (pane.id != 0)
-            label->setMinimumWidth(0);
         const bool red = (pane.style & SBPS_OWNERDRAW) && pane.id != ids::ACTIVITY;
         label->setStyleSheet(red ? "QLabel { color: rgb(255,0,0); background: rgb(192,192,192); }" : QString());
         label->setFrameStyle(pane.style & SBPS_POPOUT ? (QFrame::Panel | QFrame::Raised)
                                                       : (QFrame::Panel | QFrame::Sunken));
     }
+    m_alarm->setParent(m_mainRow);
+    m_alarm->setVisible(!m_alarm->text().isEmpty());
     m_secondRow->setVisible(m_status.SecondBarInUse());
 }
 

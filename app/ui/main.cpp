@@ -3,6 +3,7 @@
 #include "app/DdeCommand.h"
 #include "app/Pelmaris.h"
 #include "app/SounderModel.h"
+#include "app/ui/HelpKeyFilter.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/QtDispatcherAdapter.h"
 #include "app/ui/QtMessageBox.h"
@@ -11,6 +12,8 @@
 #include "platform/MessageDispatcher.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
 
 #include <filesystem>
 #include <string>
@@ -47,6 +50,13 @@ int main(int argc, char** argv)
             SetMessageBoxPresenter({});
             return 1;
         }
+        pelmaris.GetHelp().viewer = [](const std::string& address) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(address)));
+        };
+        app::CHelpKeyFilter helpKeys(
+            [&pelmaris](unsigned context) { pelmaris.GetHelp().ShowHelp(context, app::CHelp::HELP_CONTEXT); });
+        qapp.installEventFilter(&helpKeys);
+
         app::CSingleInstance instance;
         const UINT exitMessage = ::RegisterWindowMessage(app::kExitMessageName);
         instance.onLine = [&pelmaris, exitMessage](const std::string& line) {

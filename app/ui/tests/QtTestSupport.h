@@ -1,0 +1,43 @@
+// A QApplication for GoogleTest tests, and waiting on conditions while the
+// Qt loop (and with it the message dispatcher) runs.
+#pragma once
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+namespace shelltest {
+
+inline QApplication& QtApp()
+{
+    static int argc = 1;
+    static char name[] = "shell-ui-test";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: statics of Qt and of the program outlive the tests.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// Runs the event loop until pred() holds or timeoutMs has passed.
+inline bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 5000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!pred()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+// Saves a picture of the widget under /tmp for a person to look at.
+inline bool Screenshot(QWidget& widget, const std::string& name)
+{
+    return widget.grab().save(QDir::temp().filePath(QString::fromStdString("zv-shell-" + name + ".png")));
+}
+
+}  // namespace shelltest
