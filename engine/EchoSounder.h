@@ -1,0 +1,230 @@
+// The running sounder: owns one transceiver object per installed transceiver
+// (or one replay transceiver) and runs two workers. The trigger thread paces
+// the pings and triggers the transceivers, by their own trigger operation or
+// by one UDP datagram; the ping-data thread waits until every transceiver
+// has delivered its ping and drives the per-ping work in a fixed order.
+//
+// Threads: every wait of either worker (ping-ready semaphore, single-step
+// gate, pacing sleeps, waits on the transceivers) ends when the sounder
+// stops; the destructor stops, keeps serving the calling thread's messages
+// while the workers finish (a worker may be waiting for that thread), joins
+// both and only then deletes the members they use. The rate mode, interval
+// and next trigger time are atomics, since the user-interface thread changes
+// them while the workers run; pacing uses the monotonic clock, so a clock
+// set from a time telegram does not stall or rush the pings.
+#pragma once
+
+#include "platform/Registry.h"
+#include "platform/Socket.h"
+#include "platform/WinTypes.h"
+#include "transceivers/TransceiverRecords.h"
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CChannel;
+class CTransceiver;
+class CTransceiverInstallation;
+class CReplayFileList;
+class CSequenceControl;
+class CMultiPulse;
+
+// A counting semaphore whose waits a stop ends.
+class CCancellableSemaphore
+{
+public:
+    explicit CCancellableSemaphore(int maximum) : m_max(maximum) {}
+    void Release(int n = 1);
+    // False once cancelled.
+    bool Acquire();
+    void Cancel();
+    int GetCount() const;
+
+private:
+    mutable std::mutex m_lock;
+    std::condition_variable m_cv;
+    int m_count = 0;
+    const int m_max;
+    bool m_cancelled = false;
+};
+
+class CEchoSounder
+{
+public:
+    enum OperatingMode : int { kNormal = 0, kReplay = 1 };
+    enum RateMode : int { kMaximumRate = 0, kSingleStep = 1, kInterval = 2, kMultiPulse = 3, kPinger = 4 };
+    static constexpr DWORD kTriggerInternal = 0x2000;
+    static constexpr DWORD kTriggerExternal = 0x2001;
+    static constexpr WORD kTriggerPort = 12345;
+    static constexpr UINT ID_STEP = 32830;
+    static constexpr int kPingReadyMaximum = 255;
+    static constexpr std::int64_t kDefaultTriggerTimeout = 50000000;  // 5 s
+
+    // Objects of other subsystems that take part in every ping. Each may be
+    // empty: the sounder then goes on without it.
+    struct Hooks
+    {
+        std::function<void(std::uint64_t)> geographicAddPing;
+        std::function<void()> storeWritePing;
+        std::function<void()> lx750SendPing;
+        std::function<void()> networkOutputSendPing;
+        std::function<void()> remoteDisplaySendDepth;
+        std::function<void()> serialOutputSendPing;
+        // Documents take the ping; a document may wait for the user-interface
+        // thread, so it is given the sounder's stop flag to give up on.
+        std::function<void(const std::atomic<bool>& stop)> documentsNotify;
+        std::function<bool()> storeIsRecordingPing;
+        std::function<void()> storeWriteXtfPing;
+        std::function<double()> pingerParameter;
+        // CPU load (0..1) and a request to sample it again.
+        std::function<double()> workloadRead;
+        std::function<void()> workloadSample;
+        std::function<void(const std::string&)> statusMessage;
+        std::function<void(const std::string&)> warning;
+        std::function<void()> replayStore;
+    };
+
+    using TransceiverFactory = std::function<std::unique_ptr<CTransceiver>(
+        int type, int index, const InstalledTransceiverInfo& info, HKEY key)>;
+    using ReplayFactory = std::function<std::unique_ptr<CTransceiver>(const CReplayFileList* files, HKEY key)>;
+
+    // What the sounder needs of the program around it.
+    struct Context
+    {
+        CTransceiverInstallation* installation = nullptr;
+        TransceiverFactory createTransceiver;
+        ReplayFactory createReplay;
+        Hooks hooks;
+        int model = 1;                       // 0 QY210 1 QY310 2 RM30 3 TQ30 4 TOTAL 5 QYNVU
+        std::string adapterAddress;          // PC address of the selected adapter
+        std::string triggerDestination;      // set: the trigger datagram goes here
+        WORD triggerPort = kTriggerPort;
+        bool simplePinger = false;
+        double simplePingerInterval = 1.0;   // s
+        int workerStartDelayMs = 1000;
+    };
+
+    CEchoSounder();
+    ~CEchoSounder();
+    CEchoSounder(const CEchoSounder&) = delete;
+    CEchoSounder& operator=(const CEchoSounder&) = delete;
+
+    // Builds the transceivers and, when there are channels, starts both
+    // workers. False when the start was refused (a transceiver type that
+    // cannot run here); no worker runs then.
+    bool Create(const Context& context, HKEY key, int mode, int rateMode, const CReplayFileList* files,
+                DWORD trigger, int sequence, const std::string& sequenceFile, int hbx);
+
+    int GetChannelCount() const;
+    CChannel* GetChannel(int index) const;
+    int GetTransceiverCount() const { return static_cast<int>(m_transceivers.size()); }
+    CTransceiver* GetTransceiver(int index) const;
+    bool AreThreadsRunning() const { return m_threadsRunning; }
+    int GetMode() const { return m_mode; }
+
+    std::uint64_t UpdatePingTime(std::uint64_t time);
+    std::uint64_t GetPingTime() const;
+    void SetPingRecord(std::uint64_t referenceTime, std::uint64_t telegramTime);
+    bool IsPcClockRequestPending() const { return m_pcClockPending.load(); }
+    void AddTimingCorrection(std::int16_t delta) { m_timingCorrection += delta; }
+    void SetMode(int rateMode, DWORD trigger, int sequence, std::int64_t interval, int hbx);
+    int GetRateMode() const { return m_rateMode.load(); }
+    std::int64_t GetInterval() const { return m_interval.load(); }
+    DWORD GetTrigger() const { return m_trigger.load(); }
+    int GetHbx() const { return m_hbx.load(); }
+    bool IsMultiPulse() const { return m_multiPulseOn.load(); }
+    bool IsPinger() const { return m_pingerOn.load(); }
+    void SetSkip() { m_skip = true; }
+
+    void StopTransceivers();
+    bool TransceiversReady();
+    bool HasNamedChannel() const;
+    // The "Step!" command: one ping in single-step mode.
+    void OnStep();
+    bool IsStepEnabled() const { return m_rateMode.load() == kSingleStep; }
+    std::string GetPingRateText() const;
+    CSequenceControl* GetSequenceControl() const { return m_sequence.get(); }
+    CMultiPulse* GetMultiPulse() const { return m_multiPulse.get(); }
+    const std::string& GetTriggerDestination() const { return m_destinationText; }
+    std::uint64_t GetTriggerCount() const { return m_triggerCount.load(); }
+    std::uint64_t GetPingCount() const { return m_pingCount.load(); }
+
+    // Directed broadcast of an address's class (A, B, C); 255.255.255.255 for
+    // anything else. Used only when no adapter tells its own.
+    static std::uint32_t ClassBroadcast(std::uint32_t hostOrderAddress);
+
+private:
+    void PingDataThread();
+    void TriggerThread();
+    bool WaitFor(std::int64_t ticks);
+    void PaceInterval(std::int64_t interval);
+    void PaceLoad(double& sleepMs, double& lastLoad, int& equalReadings);
+    bool WaitForTransceivers();
+    void SendTrigger(bool external);
+    void UpdateRate(std::uint64_t previous, std::uint64_t current);
+    void ResolveDestination();
+    void StopThreads();
+
+    Context m_context;
+    HKEY m_key = nullptr;
+    int m_mode = kNormal;
+    std::atomic<DWORD> m_trigger{kTriggerInternal};
+    std::atomic<int> m_sequenceFlag{0};
+    std::atomic<int> m_rateMode{kMaximumRate};
+    std::atomic<std::int64_t> m_interval{0};
+    std::atomic<int> m_hbx{0};
+    std::atomic<bool> m_multiPulseOn{false};
+    std::atomic<bool> m_pingerOn{false};
+    bool m_simplePinger = false;
+    std::atomic<std::int32_t> m_timingCorrection{0};
+    std::atomic<std::int64_t> m_nextTrigger{0};   // monotonic; 0 = start from now
+    std::atomic<std::int64_t> m_triggerTimeout{kDefaultTriggerTimeout};
+    std::atomic<bool> m_skip{false};
+    int m_saveData = 0;
+
+    CCancellableSemaphore m_pingReady{kPingReadyMaximum};
+    CCancellableSemaphore m_stepGate{1};
+    mutable std::mutex m_pingTimeLock;
+    std::uint64_t m_pingTime = 0;
+    std::uint64_t m_firstPingTime = 0;
+    std::uint64_t m_previousPingTime = 0;
+    std::mutex m_clockLock;
+    std::uint64_t m_referenceTime = 0, m_telegramTime = 0;
+    std::atomic<bool> m_pcClockPending{false};
+
+    std::vector<std::unique_ptr<CTransceiver>> m_transceivers;
+    std::unique_ptr<CSequenceControl> m_sequence;
+    std::unique_ptr<CMultiPulse> m_multiPulse;
+    std::mutex m_sequenceLock;
+
+    CSocket m_socket;
+    std::uint32_t m_destination = 0xFFFFFFFFu;  // host order
+    std::string m_destinationText;
+
+    std::atomic<bool> m_stop{false};
+    std::mutex m_sleepLock;
+    std::condition_variable m_sleepCv;
+    std::thread m_pingThread;
+    std::thread m_triggerThread;
+    std::atomic<bool> m_pingThreadDone{false};
+    std::atomic<bool> m_triggerThreadDone{false};
+    bool m_threadsRunning = false;
+
+    std::atomic<std::int64_t> m_largestMinimumPeriod{0};
+    std::int64_t m_previousTrigger = 0;
+    std::atomic<std::uint64_t> m_triggerCount{0};
+    std::atomic<std::uint64_t> m_pingCount{0};
+
+    mutable std::mutex m_rateLock;
+    std::array<double, 5> m_rateRing{};
+    int m_rateIndex = 0;
+    std::string m_rateText;
+};

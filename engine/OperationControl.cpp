@@ -1,0 +1,668 @@
+#include "engine/OperationControl.h"
+
+#include "app/EchosounderError.h"
+#include "engine/Channel.h"
+#include "platform/Paths.h"
+#include "transceivers/TransceiverInstallation.h"
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+void Put32(std::vector<unsigned char>& r, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        r[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+void PutDouble(std::vector<unsigned char>& r, std::size_t at, double d)
+{
+    std::uint64_t bits;
+    std::memcpy(&bits, &d, 8);
+    for (int i = 0; i < 8; ++i)
+        r[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(bits >> (8 * i));
+}
+
+// A zero-terminated text in a field of fixed size: at most size-1 characters.
+void PutText(std::vector<unsigned char>& r, std::size_t at, std::size_t size, const std::string& s)
+{
+    const std::size_t n = std::min(s.size(), size - 1);
+    std::memcpy(&r[at], s.data(), n);
+}
+
+std::uint32_t Get32(const std::vector<unsigned char>& r, std::size_t at)
+{
+    std::uint32_t v = 0;
+    for (int i = 0; i < 4; ++i)
+        v |= static_cast<std::uint32_t>(r[at + static_cast<std::size_t>(i)]) << (8 * i);
+    return v;
+}
+
+double GetDouble(const std::vector<unsigned char>& r, std::size_t at)
+{
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i)
+        bits |= static_cast<std::uint64_t>(r[at + static_cast<std::size_t>(i)]) << (8 * i);
+    double d;
+    std::memcpy(&d, &bits, 8);
+    return d;
+}
+
+// Reads up to the first zero, never past the field.
+std::string GetText(const std::vector<unsigned char>& r, std::size_t at, std::size_t size)
+{
+    const auto* p = reinterpret_cast<const char*>(&r[at]);
+    return std::string(p, strnlen(p, size));
+}
+
+constexpr std::size_t kDisplays = 40;
+constexpr std::size_t kDisplaySize = 128;
+
+}  // namespace
+
+COperationControl::COperationControl() = default;
+
+COperationControl::~COperationControl()
+{
+    if (m_initialized)
+        WriteState();
+    DeleteEchoSounder();
+    CloseKeys();
+}
+
+// ---------------------------------------------------------------------------
+// Record of "OperationControl.sav"
+
+std::vector<unsigned char> COperationControl::BuildRecord(const Settings& b)
+{
+    std::vector<unsigned char> r(kRecordSize, 0);
+    Put32(r, 0, static_cast<std::uint32_t>(b.enumSpeed));
+    PutDouble(r, 8, b.PingInterval);
+    Put32(r, 16, b.enumNormalTrig);
+    Put32(r, 20, static_cast<std::uint32_t>(b.enumNormalSequence));
+    Put32(r, 24, static_cast<std::uint32_t>(b.bSaveHistory));
+    Put32(r, 28, static_cast<std::uint32_t>(b.bSyncHistory));
+    Put32(r, 32, static_cast<std::uint32_t>(b.iSequence));
+    Put32(r, 36, static_cast<std::uint32_t>(b.enumViewArrangement));
+    for (std::size_t n = 0; n < 8; ++n) {
+        const std::size_t at = kDisplays + n * kDisplaySize;
+        const ChannelDisplay& d = b.displays[n];
+        Put32(r, at, static_cast<std::uint32_t>(d.bExists));
+        Put32(r, at + 4, static_cast<std::uint32_t>(d.bShown));
+        PutText(r, at + 8, 20, d.sShortChannelID);
+        PutText(r, at + 28, 100, d.sLongChannelID);
+    }
+    Put32(r, 1064, b.HBX ? 1u : 0u);
+    PutText(r, 1072, 200, b.sSimplePingerLongChannelID);
+    PutDouble(r, 1280, b.SimplePingerInterval);
+    PutDouble(r, 1288, b.SimplePingerPulselength);
+    Put32(r, 1296, static_cast<std::uint32_t>(b.SimplePinger));
+    return r;
+}
+
+bool COperationControl::ParseRecord(const std::vector<unsigned char>& r, Settings& b)
+{
+    if (r.size() != kRecordSize)
+        return false;
+    b.enumSpeed = static_cast<int>(Get32(r, 0));
+    b.PingInterval = GetDouble(r, 8);
+    b.enumNormalTrig = Get32(r, 16);
+    b.enumNormalSequence = static_cast<int>(Get32(r, 20));
+    b.bSaveHistory = static_cast<int>(Get32(r, 24));
+    b.bSyncHistory = static_cast<int>(Get32(r, 28));
+    b.iSequence = static_cast<int>(Get32(r, 32));
+    b.enumViewArrangement = static_cast<int>(Get32(r, 36));
+    for (std::size_t n = 0; n < 8; ++n) {
+        const std::size_t at = kDisplays + n * kDisplaySize;
+        ChannelDisplay& d = b.displays[n];
+        d.bExists = static_cast<int>(Get32(r, at));
+        d.bShown = static_cast<int>(Get32(r, at + 4));
+        d.sShortChannelID = GetText(r, at + 8, 20);
+        d.sLongChannelID = GetText(r, at + 28, 100);
+    }
+    b.HBX = Get32(r, 1064) == 1 ? 1 : 0;
+    b.sSimplePingerLongChannelID = GetText(r, 1072, 200);
+    b.SimplePingerInterval = GetDouble(r, 1280);
+    b.SimplePingerPulselength = GetDouble(r, 1288);
+    b.SimplePinger = static_cast<int>(Get32(r, 1296));
+    return true;
+}
+
+std::string COperationControl::GetStateFileName() const
+{
+    return CPaths::WithTrailingSeparator(m_serializePath) + "OperationControl.sav";
+}
+
+// ---------------------------------------------------------------------------
+// Registry
+
+HKEY COperationControl::OpenKeys()
+{
+    HKEY user = CRegistrySupport::UserRootKey();
+    if (!user)
+        return nullptr;
+    m_root = m_reg.OpenKey(user, "OperationControl", TRUE);
+    if (!m_root)
+        return nullptr;
+    m_keyNormal = m_reg.OpenKey(m_root, "Normal", TRUE);
+    m_keyReplay = m_reg.OpenKey(m_root, "Replay", TRUE);
+    m_keyUser = m_reg.OpenKey(m_root, "User", TRUE);
+    m_keyOperation = m_reg.OpenKey(m_root, "Operation", TRUE);
+    if (m_keyOperation) {
+        m_keyOperationNormal = m_reg.OpenKey(m_keyOperation, "Normal", TRUE);
+        m_keyOperationReplay = m_reg.OpenKey(m_keyOperation, "Replay", TRUE);
+    }
+    return m_root;
+}
+
+void COperationControl::CloseKeys()
+{
+    for (HKEY* k : {&m_keyOperationNormal, &m_keyOperationReplay, &m_keyOperation, &m_keyUser, &m_keyReplay,
+                    &m_keyNormal, &m_root}) {
+        if (*k)
+            m_reg.CloseKey(*k);
+        *k = nullptr;
+    }
+}
+
+void COperationControl::ReadSettings(HKEY key, Settings& b)
+{
+    if (!key)
+        return;
+    const std::string p = Profile();
+    auto dw = [&](const std::string& sub, const char* name, int& field) {
+        DWORD v = static_cast<DWORD>(field);
+        m_reg.GetDword(key, sub, name, v, TRUE);
+        field = static_cast<int>(v);
+    };
+    dw(p, "enumSpeed", b.enumSpeed);
+    m_reg.GetDouble(key, p, "PingInterval", b.PingInterval, TRUE);
+    dw(p, "HBX", b.HBX);
+    DWORD trig = b.enumNormalTrig;
+    m_reg.GetDword(key, p, "enumNormalTrig", trig, TRUE);
+    b.enumNormalTrig = trig;
+    b.enumNormalSequence = 0;
+    dw(p, "enumNormalSequence", b.enumNormalSequence);
+    // Sequences never survive a restart.
+    b.enumNormalSequence = 0;
+    dw(p, "bSaveHistory", b.bSaveHistory);
+    b.bSaveHistory = b.bSaveHistory != 0;
+    dw(p, "bSyncHistory", b.bSyncHistory);
+    b.bSyncHistory = b.bSyncHistory != 0;
+    dw(p, "iSequence", b.iSequence);
+    dw(p, "enumViewArrangement", b.enumViewArrangement);
+    dw(p, "SimplePinger", b.SimplePinger);
+    m_reg.GetDouble(key, p, "SimplePingerInterval", b.SimplePingerInterval, TRUE);
+    m_reg.GetDouble(key, p, "SimplePingerPulselength", b.SimplePingerPulselength, TRUE);
+    m_reg.GetString(key, p, "sSimplePingerLongChannelID", b.sSimplePingerLongChannelID, TRUE);
+    for (int n = 0; n < 8; ++n) {
+        const std::string sub = (p.empty() ? "" : p + "\\") + "ChannelDisplay" + std::to_string(n);
+        ChannelDisplay& d = b.displays[static_cast<std::size_t>(n)];
+        dw(sub, "bExists", d.bExists);
+        dw(sub, "bShown", d.bShown);
+        m_reg.GetString(key, sub, "sShortChannelID", d.sShortChannelID, TRUE);
+        m_reg.GetString(key, sub, "sLongChannelID", d.sLongChannelID, TRUE);
+    }
+}
+
+void COperationControl::WriteSettings(HKEY key, const Settings& b)
+{
+    if (!key)
+        return;
+    const std::string p = Profile();
+    m_reg.SetDword(key, p, "enumSpeed", static_cast<DWORD>(b.enumSpeed));
+    m_reg.SetDouble(key, p, "PingInterval", b.PingInterval);
+    m_reg.SetDword(key, p, "HBX", static_cast<DWORD>(b.HBX));
+    m_reg.SetDword(key, p, "enumNormalTrig", b.enumNormalTrig);
+    m_reg.SetDword(key, p, "enumNormalSequence", 0);
+    m_reg.SetDword(key, p, "bSaveHistory", static_cast<DWORD>(b.bSaveHistory));
+    m_reg.SetDword(key, p, "bSyncHistory", static_cast<DWORD>(b.bSyncHistory));
+    m_reg.SetDword(key, p, "iSequence", static_cast<DWORD>(b.iSequence));
+    m_reg.SetDword(key, p, "enumViewArrangement", static_cast<DWORD>(b.enumViewArrangement));
+    m_reg.SetDword(key, p, "SimplePinger", static_cast<DWORD>(b.SimplePinger));
+    m_reg.SetDouble(key, p, "SimplePingerInterval", b.SimplePingerInterval);
+    m_reg.SetDouble(key, p, "SimplePingerPulselength", b.SimplePingerPulselength);
+    m_reg.SetString(key, p, "sSimplePingerLongChannelID", b.sSimplePingerLongChannelID);
+    for (int n = 0; n < 8; ++n) {
+        const std::string sub = (p.empty() ? "" : p + "\\") + "ChannelDisplay" + std::to_string(n);
+        const ChannelDisplay& d = b.displays[static_cast<std::size_t>(n)];
+        m_reg.SetDword(key, sub, "bExists", static_cast<DWORD>(d.bExists));
+        m_reg.SetDword(key, sub, "bShown", static_cast<DWORD>(d.bShown));
+        m_reg.SetString(key, sub, "sShortChannelID", d.sShortChannelID);
+        m_reg.SetString(key, sub, "sLongChannelID", d.sLongChannelID);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// State
+
+void COperationControl::Init()
+{
+    if (m_initialized)
+        ECHOSOUNDER_FATAL_ERROR("Operation Control initialized twice");
+    m_initialized = true;
+    OpenKeys();
+    m_normal = Settings{};
+    m_replay = Settings{};
+    ReadState();
+    const int installed = m_context.installation ? m_context.installation->GetTransceiverCount() : 0;
+    if (installed > 0) {
+        PutInForce(m_normal, CEchoSounder::kNormal);
+        NameExternalDepthSources(m_normal.displays);
+    } else {
+        PutInForce(m_replay, CEchoSounder::kReplay);
+    }
+}
+
+void COperationControl::ReadState()
+{
+    std::ifstream in(GetStateFileName(), std::ios::binary);
+    if (!in)
+        return;
+    const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    // A file of another size is not this record: the registry still holds
+    // every value, so only the file is passed over.
+    Settings block = m_normal;
+    if (ParseRecord(bytes, block)) {
+        m_normal = block;
+        m_inForce = m_normal;
+    }
+    m_sequenceFileFlag = 0;
+    ReadSettings(m_keyNormal, m_normal);
+    ReadSettings(m_keyReplay, m_replay);
+}
+
+void COperationControl::WriteState()
+{
+    const std::vector<unsigned char> record = BuildRecord(m_normal);
+    const std::string name = GetStateFileName();
+    const std::string temporary = name + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return;
+        out.write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
+        out.close();
+        if (!out) {
+            std::error_code ec;
+            std::filesystem::remove(temporary, ec);
+            return;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temporary, name, ec);
+    if (ec)
+        return;
+    if (m_echoSounder)
+        m_echoSounder->StopTransceivers();
+    WriteSettings(m_keyNormal, m_normal);
+    WriteSettings(m_keyReplay, m_replay);
+}
+
+void COperationControl::PutInForce(const Settings& block, int mode)
+{
+    m_inForce = block;
+    m_modeInForce = mode;
+}
+
+void COperationControl::NameExternalDepthSources(const std::array<ChannelDisplay, 8>& displays)
+{
+    if (!m_hooks.externalDepthName)
+        return;
+    for (int n = 0; n < 8; ++n)
+        if (displays[static_cast<std::size_t>(n)].bExists)
+            m_hooks.externalDepthName(n, displays[static_cast<std::size_t>(n)].sShortChannelID);
+}
+
+void COperationControl::GetChannelDisplays(std::array<ChannelDisplay, 8>& out, int& arrangement, int& extra) const
+{
+    out = m_inForce.displays;
+    arrangement = m_inForce.enumViewArrangement;
+    extra = 0;
+}
+
+std::string COperationControl::GetSettingsFolder() const
+{
+    const std::string p = Profile();
+    std::string folder = CPaths::WithTrailingSeparator(m_trListPath) + "Settings/" + (p.empty() ? "Default" : p) + "/";
+    if (m_inForce.SimplePinger)
+        folder += "Pinger/";
+    return folder;
+}
+
+// ---------------------------------------------------------------------------
+// Posting
+
+void COperationControl::PostCommand(UINT menuCommand)
+{
+    PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kStop, static_cast<LPARAM>(menuCommand));
+}
+
+void COperationControl::PostCommand4002()
+{
+    if (m_hooks.shiftOrSecondaryButtonHeld && m_hooks.shiftOrSecondaryButtonHeld())
+        m_powerOff = false;
+    PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kStopAndExit, 0);
+}
+
+void COperationControl::PostCommand4003()
+{
+    PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kCloseSensors, 0);
+}
+
+void COperationControl::PostStartWithFiles(const CReplayFileList* list)
+{
+    std::unique_ptr<MessagePayload> payload;
+    if (list)
+        payload = MakePayload<CReplayFileList>(*list);
+    PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kStartReplay, 0, std::move(payload));
+    PostMessage(GetMainWindow(), WM_ES_SHOWREPLAYBAR, 0, 0);
+}
+
+void COperationControl::PostRestart()
+{
+    PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kStartNormal, 0);
+    PostMessage(GetMainWindow(), WM_ES_HIDEREPLAYBAR, 0, 0);
+}
+
+void COperationControl::PostCommand4006()
+{
+    PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kNewLayout, 0);
+}
+
+void COperationControl::PostFactorySettings()
+{
+    PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kFactorySettings, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Queue and execution
+
+LRESULT COperationControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_ES_OPERATIONCOMMAND)
+        QueueCommand(static_cast<UINT>(wParam), lParam, TakeCurrentMessagePayload());
+    else if (message == WM_ES_EXECUTECOMMAND)
+        ExecuteCommand(static_cast<UINT>(wParam), lParam);
+    return 0;
+}
+
+void COperationControl::QueueCommand(UINT code, LPARAM parameter, std::unique_ptr<MessagePayload> payload)
+{
+    if (code < kStop || code > kFactorySettings)
+        ECHOSOUNDER_FATAL_ERROR("Illegal Operation Control Command (%d)", static_cast<int>(code));
+    // Commands wait their turn here, in the order they came, instead of
+    // being posted round again while one runs.
+    m_queue.push_back(Pending{code, parameter, std::move(payload)});
+    if (!m_busy)
+        StartNext();
+}
+
+void COperationControl::StartNext()
+{
+    if (m_queue.empty())
+        return;
+    m_busy = true;
+    if (m_hooks.stopPingTimer)
+        m_hooks.stopPingTimer();
+    const Pending& next = m_queue.front();
+    if (!PostMessage(GetMainWindow(), WM_ES_EXECUTECOMMAND, next.code, next.parameter)) {
+        // Without a main window the command runs here and now.
+        ExecuteCommand(next.code, next.parameter);
+    }
+}
+
+void COperationControl::ExecuteCommand(UINT code, LPARAM parameter)
+{
+    if (code < kStop || code > kDeleteAndRestart)
+        ECHOSOUNDER_FATAL_ERROR("Illegal Operation Control Command (%d)", static_cast<int>(code));
+    std::unique_ptr<MessagePayload> payload;
+    if (!m_queue.empty() && m_queue.front().code == code && m_queue.front().parameter == parameter) {
+        payload = std::move(m_queue.front().payload);
+        m_queue.pop_front();
+    }
+    m_busy = true;
+    DeleteLayout();
+    switch (code) {
+    case kStop:
+        DeleteEchoSounder();
+        if (m_hooks.statusBarModel)
+            m_hooks.statusBarModel(m_model);
+        if (parameter != 0)
+            PostMessage(GetMainWindow(), WM_COMMAND, static_cast<WPARAM>(parameter), 0);
+        break;
+    case kDeleteLayout:
+        break;
+    case kStopAndExit:
+        DeleteEchoSounder();
+        StopAndExit();
+        break;
+    case kCloseSensors:
+        DeleteEchoSounder();
+        if (m_hooks.closeSensors)
+            m_hooks.closeSensors();
+        break;
+    case kStartReplay: {
+        DeleteEchoSounder();
+        auto* typed = dynamic_cast<TypedPayload<CReplayFileList>*>(payload.get());
+        m_replayFiles = typed ? std::make_unique<CReplayFileList>(typed->value) : nullptr;
+        CreateEchosounder(CEchoSounder::kReplay);
+        NewLayout();
+        break;
+    }
+    case kStartNormal:
+        DeleteEchoSounder();
+        CreateEchosounder(CEchoSounder::kNormal);
+        NewLayout();
+        break;
+    case kNewLayout:
+        NewLayout();
+        PostMessage(GetMainWindow(), WM_ES_SHOWCHANNELSTATUS, 0, 0);
+        break;
+    case kFactorySettings:
+        DeleteEchoSounder();
+        RestoreFactorySettings();
+        PostRestart();
+        WriteSettings(m_keyUser, m_normal);
+        break;
+    case kDeleteAndRestart:
+        DeleteEchoSounder();
+        PostRestart();
+        break;
+    }
+    m_busy = false;
+    StartNext();
+}
+
+void COperationControl::DeleteLayout()
+{
+    if (m_hooks.deleteLayout)
+        m_hooks.deleteLayout();
+}
+
+void COperationControl::DeleteEchoSounder() { m_echoSounder.reset(); }
+
+void COperationControl::StopAndExit()
+{
+    if (m_hooks.closeSensors)
+        m_hooks.closeSensors();
+    PostMessage(GetMainWindow(), WM_CLOSE, 0, 0);
+    if (m_hooks.shiftOrSecondaryButtonHeld && m_hooks.shiftOrSecondaryButtonHeld())
+        m_powerOff = false;
+    if (m_powerOff && m_hooks.powerOff)
+        m_hooks.powerOff();
+}
+
+void COperationControl::CreateEchosounder(int mode)
+{
+    const std::string profile = Profile();
+    if (profile.empty())
+        PostMessage(GetMainWindow(), WM_ES_UPDATETITLE, 0, 0);
+    else
+        PostMessage(GetMainWindow(), WM_ES_UPDATETITLE, 0, 1, MakePayload<std::string>(profile));
+    if (mode == CEchoSounder::kReplay && m_hooks.statusBarStarting)
+        m_hooks.statusBarStarting();
+    const std::string folder = GetSettingsFolder();
+    CPaths::CreateFolder(folder);
+    if (m_hooks.setSettingsFolder)
+        m_hooks.setSettingsFolder(folder);
+    ReadState();
+    if (m_echoSounder)
+        ECHOSOUNDER_FATAL_ERROR("Echosounder already exists");
+
+    if (mode == CEchoSounder::kReplay) {
+        Settings block = m_replay;
+        block.enumNormalTrig = m_normal.enumNormalTrig;
+        block.enumNormalSequence = m_normal.enumNormalSequence;
+        if (m_model == 2)
+            block.bSaveHistory = m_normal.bSaveHistory;
+        PutInForce(block, CEchoSounder::kReplay);
+        if (!m_replayFiles || m_replayFiles->IsEmpty())
+            return;
+    } else {
+        PutInForce(m_normal, CEchoSounder::kNormal);
+    }
+    const bool history = m_inForce.bSaveHistory && !(mode == CEchoSounder::kReplay && m_model == 2);
+    if (m_hooks.historySaving)
+        m_hooks.historySaving(history);
+    if (m_hooks.enableMessagePane)
+        m_hooks.enableMessagePane(m_inForce.bSyncHistory != 0);
+
+    std::string sequenceFile;
+    if (mode == CEchoSounder::kNormal && m_model == 2 && m_sequenceFileFlag) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Sequence%02d.raw", m_inForce.iSequence);
+        sequenceFile = folder + name;
+    }
+
+    CEchoSounder::Context context = m_context;
+    context.simplePinger = m_inForce.SimplePinger != 0;
+    context.simplePingerInterval = m_inForce.SimplePingerInterval;
+    HKEY key = mode == CEchoSounder::kReplay ? m_keyOperationReplay : m_keyOperationNormal;
+    auto sounder = std::make_unique<CEchoSounder>();
+    const bool started = sounder->Create(
+        context, key, mode, m_inForce.enumSpeed, m_replayFiles.get(),
+        mode == CEchoSounder::kReplay ? CEchoSounder::kTriggerInternal : m_inForce.enumNormalTrig,
+        mode == CEchoSounder::kReplay ? 0 : m_inForce.enumNormalSequence, sequenceFile, m_inForce.HBX);
+    if (!started || sounder->GetChannelCount() == 0)
+        return;
+    m_echoSounder = std::move(sounder);
+    if (mode == CEchoSounder::kNormal && m_hooks.statusBarModel)
+        m_hooks.statusBarModel(m_model);
+    m_echoSounder->TransceiversReady();
+}
+
+void COperationControl::NewLayout()
+{
+    if (m_hooks.clearPendingNewLayout)
+        m_hooks.clearPendingNewLayout();
+    if (!m_echoSounder)
+        return;
+    Settings& block = m_modeInForce == CEchoSounder::kReplay ? m_replay : m_normal;
+    const int count = m_echoSounder->GetChannelCount();
+    bool matches = true;
+    for (int n = 0; n < 8; ++n) {
+        const ChannelDisplay& d = block.displays[static_cast<std::size_t>(n)];
+        if (n < count) {
+            const CChannel* c = m_echoSounder->GetChannel(n);
+            matches = matches && d.bExists && c && d.sLongChannelID == c->GetChannelName();
+        } else {
+            matches = matches && !d.bExists;
+        }
+    }
+    m_inForce.enumViewArrangement = block.enumViewArrangement;
+    if (!matches) {
+        for (int n = 0; n < 8; ++n) {
+            ChannelDisplay& d = block.displays[static_cast<std::size_t>(n)];
+            const CChannel* c = n < count ? m_echoSounder->GetChannel(n) : nullptr;
+            if (c)
+                d = ChannelDisplay{1, 1, c->GetSourceName(), c->GetChannelName()};
+            else
+                d = ChannelDisplay{};
+        }
+    }
+    m_inForce.displays = block.displays;
+    NameExternalDepthSources(m_inForce.displays);
+    if (m_hooks.createLayout)
+        m_hooks.createLayout(m_inForce.displays, m_inForce.enumViewArrangement);
+    if (m_hooks.geographicReset)
+        m_hooks.geographicReset();
+}
+
+void COperationControl::RestoreFactorySettings()
+{
+    // The saved settings of every object: files "Normal *.ser", "Replay *.ser"
+    // and "User *.ser" of the settings folder, removed one by one.
+    const std::string folder = GetSettingsFolder();
+    CPaths::CreateFolder(folder);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        const bool ours = (name.rfind("Normal ", 0) == 0 || name.rfind("Replay ", 0) == 0 ||
+                           name.rfind("User ", 0) == 0) &&
+                          entry.path().extension() == ".ser";
+        if (ours && entry.is_regular_file(ec))
+            std::filesystem::remove(entry.path(), ec);
+    }
+    m_normal = Settings{};
+    m_replay = Settings{};
+    for (HKEY* k : {&m_keyOperationNormal, &m_keyOperationReplay, &m_keyOperation}) {
+        if (*k)
+            m_reg.CloseKey(*k);
+        *k = nullptr;
+    }
+    if (m_root) {
+        m_reg.DeleteKey(m_root, "Operation");
+        m_keyOperation = m_reg.OpenKey(m_root, "Operation", TRUE);
+        if (m_keyOperation) {
+            m_keyOperationNormal = m_reg.OpenKey(m_keyOperation, "Normal", TRUE);
+            m_keyOperationReplay = m_reg.OpenKey(m_keyOperation, "Replay", TRUE);
+        }
+    }
+    PutInForce(m_normal, CEchoSounder::kNormal);
+    NameExternalDepthSources(m_inForce.displays);
+    m_sequenceFileFlag = 0;
+    m_replayFiles.reset();
+    if (m_hooks.factoryDefaults)
+        m_hooks.factoryDefaults();
+}
+
+void COperationControl::ForwardControl(int speed, DWORD trigger, int sequence, double intervalSeconds, int hbx)
+{
+    m_inForce.enumSpeed = speed;
+    m_inForce.enumNormalTrig = trigger;
+    m_inForce.enumNormalSequence = sequence;
+    m_inForce.PingInterval = intervalSeconds;
+    m_inForce.HBX = hbx;
+    Settings& block = m_modeInForce == CEchoSounder::kReplay ? m_replay : m_normal;
+    block.enumSpeed = speed;
+    block.enumNormalTrig = trigger;
+    block.HBX = hbx;
+    if (m_echoSounder)
+        m_echoSounder->SetMode(speed, trigger, sequence, static_cast<std::int64_t>(intervalSeconds * 1e7), hbx);
+}
+
+bool COperationControl::OnCommand(UINT id)
+{
+    switch (id) {
+    case ID_PLAY:
+        if (m_echoSounder)
+            m_echoSounder->SetMode(m_inForce.enumSpeed, CEchoSounder::kTriggerInternal, 0,
+                                   static_cast<std::int64_t>(m_inForce.PingInterval * 1e7), m_inForce.HBX);
+        return true;
+    case ID_PAUSE:
+        if (m_echoSounder)
+            m_echoSounder->SetMode(CEchoSounder::kSingleStep, CEchoSounder::kTriggerInternal, 0,
+                                   static_cast<std::int64_t>(m_inForce.PingInterval * 1e7), m_inForce.HBX);
+        return true;
+    case CEchoSounder::ID_STEP:
+        if (m_echoSounder)
+            m_echoSounder->OnStep();
+        return true;
+    default:
+        return false;
+    }
+}

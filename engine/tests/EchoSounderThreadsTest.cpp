@@ -1,0 +1,361 @@
+#include "engine/EchoSounder.h"
+
+#include "engine/Channel.h"
+#include "platform/FileTime.h"
+#include "platform/MessageDispatcher.h"
+#include "platform/TempHives.h"
+#include "transceivers/TransceiverInstallation.h"
+#include "transceivers/tests/TestTransceiver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Something the workers do, counted, that the test thread can wait for.
+class CEvents
+{
+public:
+    void Note(const std::string& what)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            ++m_counts[what];
+        }
+        m_cv.notify_all();
+    }
+    int Count(const std::string& what)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_counts[what];
+    }
+    bool WaitFor(const std::string& what, int atLeast, std::chrono::milliseconds timeout = 20s)
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        return m_cv.wait_for(lock, timeout, [&] { return m_counts[what] >= atLeast; });
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_cv;
+    std::map<std::string, int> m_counts;
+};
+
+// Logs what each channel does with its ping.
+class CLoggingLinks : public IChannelLinks
+{
+public:
+    explicit CLoggingLinks(CCallLog& log) : m_log(log) {}
+    void OnDepthOutputs(const DepthReport& r) override { m_log.Add("channel.ping " + r.SourceName); }
+    bool FindExternalDepthWindow(const std::string& name, ExternalDepthWindow&) override
+    {
+        m_log.Add("channel.data " + name);
+        return false;
+    }
+
+private:
+    CCallLog& m_log;
+};
+
+class EchoSounderRun : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
+        CTransceiverInstallation::ResetInitializeFlag();
+        installation.Initialize();
+    }
+    void TearDown() override { reg.CloseRootKeys(); }
+
+    // Installs a unit with the given channels and how the test wants it made.
+    void AddUnit(CTestTransceiver::Options options, int type = kTypeHXU)
+    {
+        options.log = &log;
+        options.links = &links;
+        HKEY key = installation.OpenChannelsKey();
+        for (int ch = 1; ch <= options.channels; ++ch) {
+            CTrList e;
+            e.transceiverId = options.name;
+            e.channelNo = ch;
+            e.type = type;
+            const std::string description = options.name + " " + std::to_string(ch);
+            e.FormatDescription(&description, type);
+            installation.WriteChannelEntry(e, key);
+        }
+        reg.CloseKey(key);
+        units.push_back(options);
+    }
+
+    CEchoSounder::Context MakeContext()
+    {
+        CEchoSounder::Context c;
+        c.installation = &installation;
+        c.model = 1;
+        c.workerStartDelayMs = 0;
+        c.createTransceiver = [this](int, int index, const InstalledTransceiverInfo&, HKEY) {
+            auto t = std::make_unique<CTestTransceiver>(units[static_cast<std::size_t>(index)]);
+            made.push_back(t.get());
+            return std::unique_ptr<CTransceiver>(std::move(t));
+        };
+        auto& h = c.hooks;
+        h.geographicAddPing = [this](std::uint64_t) { log.Add("geo"); };
+        h.storeWritePing = [this] { log.Add("store"); };
+        h.lx750SendPing = [this] { log.Add("lx750"); };
+        h.networkOutputSendPing = [this] { log.Add("network"); };
+        h.remoteDisplaySendDepth = [this] { log.Add("remote"); };
+        h.serialOutputSendPing = [this] { log.Add("serial"); };
+        h.documentsNotify = [this](const std::atomic<bool>&) {
+            log.Add("documents");
+            events.Note("ping");
+        };
+        h.storeIsRecordingPing = [] { return true; };
+        h.storeWriteXtfPing = [this] { log.Add("xtf"); };
+        h.statusMessage = [this](const std::string& text) { events.Note(text); };
+        h.warning = [this](const std::string& text) { events.Note("warning " + text); };
+        return c;
+    }
+
+    CTempHives hives;
+    CRegistrySupport reg;
+    CTransceiverInstallation installation;
+    CCallLog log;
+    CLoggingLinks links{log};
+    CEvents events;
+    std::vector<CTestTransceiver::Options> units;
+    std::vector<CTestTransceiver*> made;
+};
+
+std::vector<std::string> Only(const std::vector<std::string>& all, const std::set<std::string>& keep)
+{
+    std::vector<std::string> out;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(out), [&](const auto& e) { return keep.count(e) > 0; });
+    return out;
+}
+
+}  // namespace
+
+TEST_F(EchoSounderRun, EveryPingTakesTheFixedRoad)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    a.channels = 2;
+    a.seed = 11;
+    AddUnit(a);
+    CTestTransceiver::Options b;
+    b.name = "B";
+    b.seed = 12;
+    AddUnit(b);
+
+    std::vector<std::int16_t> firstPing;
+    auto sounder = std::make_unique<CEchoSounder>();
+    auto context = MakeContext();
+    context.hooks.documentsNotify = [&](const std::atomic<bool>&) {
+        log.Add("documents");
+        if (firstPing.empty()) {
+            CChannel::ParameterCopy copy;
+            sounder->GetChannel(1)->GetChannelParameters(copy);
+            firstPing = copy.Power;
+        }
+        events.Note("ping");
+    };
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    ASSERT_TRUE(sounder->AreThreadsRunning());
+    EXPECT_EQ(sounder->GetChannelCount(), 3);
+    ASSERT_TRUE(events.WaitFor("ping", 3));
+    sounder.reset();
+
+    const std::vector<std::string> cycle = {
+        "geo", "A.process", "B.process", "store",
+        "channel.ping A1", "channel.data A1", "channel.ping A2", "channel.data A2", "channel.ping B1", "channel.data B1",
+        "lx750", "network", "remote", "serial", "documents", "xtf", "A.request", "B.request"};
+    const auto pingSide = Only(log.Entries(), std::set<std::string>(cycle.begin(), cycle.end()));
+    ASSERT_GE(pingSide.size(), 3 * cycle.size());
+    for (std::size_t i = 0; i < 3 * cycle.size(); ++i)
+        EXPECT_EQ(pingSide[i], cycle[i % cycle.size()]) << "entry " << i;
+
+    const std::vector<std::string> trigger = {"A.start", "B.start", "A.prepare", "B.prepare", "A.trigger", "B.trigger"};
+    const auto triggerSide = Only(log.Entries(), std::set<std::string>(trigger.begin(), trigger.end()));
+    ASSERT_GE(triggerSide.size(), 3 * trigger.size());
+    for (std::size_t i = 0; i < 3 * trigger.size(); ++i)
+        EXPECT_EQ(triggerSide[i], trigger[i % trigger.size()]) << "entry " << i;
+    const auto all = log.Entries();
+    EXPECT_LT(std::find(all.begin(), all.end(), "B.trigger"), std::find(all.begin(), all.end(), "geo"));
+
+    // The samples went through the ring buffer into the channel unchanged.
+    ASSERT_EQ(firstPing.size(), 500u);
+    for (int i : {0, 299, 300, 301, 499})
+        EXPECT_EQ(firstPing[static_cast<std::size_t>(i)], CTestTransceiver::ExpectedPower(11, 0, 1, i, 300)) << i;
+}
+
+TEST_F(EchoSounderRun, OneStepGivesExactlyOnePing)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    AddUnit(a);
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(MakeContext(), nullptr, CEchoSounder::kNormal, CEchoSounder::kSingleStep, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    EXPECT_TRUE(sounder->IsStepEnabled());
+    for (int step = 1; step <= 2; ++step) {
+        sounder->OnStep();
+        ASSERT_TRUE(events.WaitFor("ping", step));
+    }
+    EXPECT_EQ(made.at(0)->GetTriggers(), 2);
+    sounder.reset();
+    EXPECT_EQ(events.Count("ping"), 2);
+}
+
+TEST_F(EchoSounderRun, UnitReportingMinusOneDoesNotHoldTheOthers)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    AddUnit(a);
+    CTestTransceiver::Options geo;
+    geo.name = "G";
+    geo.bufferedPings = -1;
+    AddUnit(geo);
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(MakeContext(), nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    EXPECT_TRUE(events.WaitFor("ping", 3));
+    sounder.reset();
+}
+
+TEST_F(EchoSounderRun, StartsNothingWithoutChannelsAndRefusesTypesItCannotRun)
+{
+    {
+        CEchoSounder empty;
+        EXPECT_TRUE(empty.Create(MakeContext(), nullptr, CEchoSounder::kNormal, 0, nullptr,
+                                 CEchoSounder::kTriggerInternal, 0, "", 0));
+        EXPECT_FALSE(empty.AreThreadsRunning());
+    }
+    struct Case
+    {
+        const char* legend;
+        int type;
+        int model;
+    };
+    const Case cases[] = {
+        {"a type no transceiver class has", 7, 1},
+        {"the wide-band unit outside its model", kTypeNVU, 1},
+        {"the general-purpose unit on the wide-band model", kTypeHXU, 5},
+    };
+    for (const Case& c : cases) {
+        units.clear();
+        CTestTransceiver::Options u;
+        u.name = std::string("U") + std::to_string(c.type) + std::to_string(c.model);
+        AddUnit(u, c.type);
+        auto context = MakeContext();
+        context.model = c.model;
+        const int warningsBefore = events.Count("warning Unsupported Transceiver Type");
+        CEchoSounder sounder;
+        EXPECT_FALSE(sounder.Create(context, nullptr, CEchoSounder::kNormal, 0, nullptr,
+                                    CEchoSounder::kTriggerInternal, 0, "", 0))
+            << c.legend;
+        EXPECT_FALSE(sounder.AreThreadsRunning()) << c.legend;
+        EXPECT_EQ(sounder.GetTransceiverCount(), 0) << c.legend;
+        EXPECT_EQ(events.Count("warning Unsupported Transceiver Type"), warningsBefore + 1) << c.legend;
+        // Take the unit out again for the next case.
+        HKEY key = installation.OpenChannelsKey();
+        reg.DeleteKey(key, u.name + " 1");
+        reg.CloseKey(key);
+    }
+}
+
+TEST_F(EchoSounderRun, StopEndsWhileADocumentWaitsForTheUserInterface)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    AddUnit(a);
+    // The test thread plays the user-interface thread: it owns the main
+    // window and does not handle messages until it deletes the sounder.
+    std::atomic<int> handled{0};
+    const HWND window = CreateMessageWindow([&](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+        ++handled;
+        return 0;
+    });
+    ASSERT_NE(window, 0u);
+    auto context = MakeContext();
+    std::atomic<int> sendsFailed{0};
+    context.hooks.documentsNotify = [&](const std::atomic<bool>&) {
+        events.Note("update in flight");
+        bool ok = false;
+        SendMessage(window, WM_USER + 0x6E, 0, 0, nullptr, &ok);
+        if (!ok)
+            ++sendsFailed;
+    };
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    ASSERT_TRUE(events.WaitFor("update in flight", 1));
+    sounder.reset();
+    EXPECT_GE(handled.load() + sendsFailed.load(), 1);
+    DestroyWindow(window);
+}
+
+namespace {
+
+class ManualClockScope
+{
+public:
+    explicit ManualClockScope(CManualClock& c) { CFileTime::SetClock(&c); }
+    ~ManualClockScope() { CFileTime::SetClock(nullptr); }
+};
+
+}  // namespace
+
+TEST_F(EchoSounderRun, IntervalScheduleHoldsAndSkipsMissedSlots)
+{
+    constexpr std::uint64_t kInterval = 5000000;  // 0.5 s
+    CManualClock clock(CFileTime::kUnixEpoch, 1000000000);
+    ManualClockScope scope(clock);
+    const std::uint64_t t0 = CFileTime::Monotonic();
+    std::mutex lock;
+    std::vector<std::uint64_t> paced;
+    CTestTransceiver::Options a;
+    a.name = "A";
+    a.onStart = [&] {
+        const std::uint64_t now = CFileTime::Monotonic();
+        if (now > t0) {
+            std::lock_guard<std::mutex> g(lock);
+            paced.push_back(now);
+            // The first paced trigger cycle is slow: 2.6 intervals pass in it.
+            if (paced.size() == 1)
+                clock.Advance(kInterval * 26 / 10);
+            events.Note("paced");
+        }
+        events.Note("start");
+    };
+    AddUnit(a);
+    auto sounder = std::make_unique<CEchoSounder>();
+    // Without an interval the pings follow each other while the clock stands.
+    ASSERT_TRUE(sounder->Create(MakeContext(), nullptr, CEchoSounder::kNormal, CEchoSounder::kInterval, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    ASSERT_TRUE(events.WaitFor("start", 1));
+    sounder->SetMode(CEchoSounder::kInterval, CEchoSounder::kTriggerInternal, 0, kInterval, 0);
+    clock.Advance(kInterval);
+    ASSERT_TRUE(events.WaitFor("paced", 1));
+    // The missed slots are reported and skipped; the next ping keeps to the
+    // grid instead of following at once.
+    ASSERT_TRUE(events.WaitFor("Cannot meet ping interval requirement", 1));
+    clock.Advance(kInterval * 4 / 10);
+    ASSERT_TRUE(events.WaitFor("paced", 2));
+    sounder.reset();
+    std::lock_guard<std::mutex> g(lock);
+    ASSERT_EQ(paced.size(), 2u);
+    EXPECT_EQ(paced[0], t0 + kInterval);
+    EXPECT_EQ(paced[1], t0 + 4 * kInterval);
+    EXPECT_EQ(events.Count("Cannot meet ping interval requirement"), 1);
+}
