@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -230,6 +231,11 @@ BOOL CSerializeSupport::SaveSettings(const std::string& fileName)
         ReportSettingsFileError(path, &openError, TRUE, IDP_SETTINGS_INVALID_FILENAME);
         return FALSE;
     }
+
+    // The new file takes the place of the old one with its permissions.
+    struct stat old{};
+    if (stat(path.c_str(), &old) == 0)
+        fchmod(file->Handle(), old.st_mode & 07777);
 
     const auto failed = [&](const std::exception* error) {
         ReleaseSettingsFile(file, TRUE);

@@ -77,6 +77,15 @@ TEST_F(SerializeSupport, SaveAndLoadRoundTripInTheSettingsFolder)
     EXPECT_EQ(loaded.m_depth, 123.5);
     EXPECT_TRUE(MessageBoxRecord().empty());
     EXPECT_EQ(FilesInFolder(), 1u) << "no temporary file left behind";
+
+    // A second save replaces the file and keeps its permissions.
+    fs::permissions(m_dir / "Echogram.sav", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    saved.m_count = 43;
+    ASSERT_TRUE(saved.SaveSettings("Echogram.sav"));
+    EXPECT_EQ(fs::status(m_dir / "Echogram.sav").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(loaded.LoadSettings("Echogram.sav"));
+    EXPECT_EQ(loaded.m_count, 43u);
 }
 
 TEST_F(SerializeSupport, InterruptedSaveKeepsThePreviousFile)
