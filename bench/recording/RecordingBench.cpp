@@ -1,0 +1,180 @@
+// Recorder cost per ping, replay pings per second over a large generated
+// file, and resynchronisation speed over garbage.
+//
+//   bench_recording [--benchmark_filter=...]
+//   ZV_BENCH_REPLAY_MB=1024 bench_recording --benchmark_filter=Replay
+#include "recording/ReplayReader.h"
+#include "recording/Store.h"
+#include "sim/recgen/RecordingGenerator.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+
+using namespace zv::recording;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path MakeTempFolder(const char* tag)
+{
+    std::string t = std::string("/tmp/zvbench") + tag + "XXXXXX";
+    return fs::path(mkdtemp(t.data()));
+}
+
+// Eight channels of 10,000 power and angle samples each.
+class CBenchSounder : public IStoreSounder {
+public:
+    CBenchSounder() : m_power(10000), m_angle(10000)
+    {
+        for (std::size_t i = 0; i < m_power.size(); ++i) {
+            m_power[i] = std::int16_t(i * 7);
+            m_angle[i] = std::int16_t(i);
+        }
+    }
+    bool IsReplaying() const override { return false; }
+    int ReplaySaveDataOption() const override { return 0; }
+    void GetReplayNames(std::string&, std::string&, std::string&, std::string&) const override {}
+    std::string ProgramName() const override { return "BENCH"; }
+    void MotionOffsets(double& x, double& y, double& z) const override { x = y = z = 0; }
+    std::size_t ChannelCount() const override { return 8; }
+    bool GetConfigChannel(std::size_t i, SConfigChannel& out) const override
+    {
+        out = SConfigChannel{};
+        out.frequency = 38000.0 * double(i + 1);
+        return true;
+    }
+    bool GetPingChannel(std::size_t, SSampleData& out) override
+    {
+        out = SSampleData{};
+        out.header.time = ++time;
+        out.power = m_power;
+        out.angle = m_angle;
+        return true;
+    }
+    bool GetChannelDepth(std::size_t, SDepthEntry& out) override
+    {
+        out = SDepthEntry{10.0, 0.0};
+        return true;
+    }
+    FileTime time = 1;
+
+private:
+    std::vector<std::int16_t> m_power, m_angle;
+};
+
+class CQuietEvents : public IStoreEvents {
+public:
+    void RaiseAlarm(const std::string&) override {}
+    void PostStatusMessage(const std::string&) override {}
+    void RecordingState(bool, int) override {}
+    void SendLogLine(const std::string&) override {}
+    void Notify(const std::string&) override {}
+};
+
+void BM_RecorderPing8x10000(benchmark::State& state)
+{
+    const fs::path dir = MakeTempFolder("store");
+    CBenchSounder sounder;
+    CQuietEvents events;
+    SStoreSettings s;
+    s.filePath = dir.string();
+    s.saveRawData = 1;
+    std::int64_t pings = 0;
+    {
+        CStore store(sounder, events, nullptr, s);
+        store.OnToggleLogging();
+        for (auto _ : state) {
+            store.WritePing();
+            ++pings;
+            // Keep the disk use bounded: drop every file but the open one.
+            if (pings % 300 == 0) {
+                state.PauseTiming();
+                for (const auto& e : fs::directory_iterator(dir))
+                    if (e.path().string() != store.GetFilePath()) fs::remove(e.path());
+                state.ResumeTiming();
+            }
+        }
+    }
+    state.SetItemsProcessed(pings);
+    state.SetBytesProcessed(pings * 8 * (84 + 40000 + 8));
+    fs::remove_all(dir);
+}
+BENCHMARK(BM_RecorderPing8x10000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+struct NullSink : IReplaySink {
+    void OnPingStart(const SSampleView& s) override { benchmark::DoNotOptimize(s.header.time); }
+    void OnSample(const SSampleView& s) override
+    {
+        // Touch the samples as a channel would when it copies them.
+        std::int32_t sum = 0;
+        for (std::uint32_t i = 0; i < s.count; ++i) sum += s.Power(i);
+        benchmark::DoNotOptimize(sum);
+    }
+    void OnSentence(const std::string& t, FileTime) override { benchmark::DoNotOptimize(t.data()); }
+    void OnAnnotation(const std::string&, FileTime) override {}
+    void OnProfile(std::uint32_t, const std::string&, FileTime) override {}
+    void OnUnknownDatagram(std::uint32_t) override {}
+};
+
+void BM_ReplayPings(benchmark::State& state)
+{
+    const char* mb = std::getenv("ZV_BENCH_REPLAY_MB");
+    const double targetMb = mb ? std::atof(mb) : 256.0;
+    const fs::path dir = MakeTempFolder("replay");
+    zv::recgen::SRecGenScene scene;
+    std::string error;
+    zv::recgen::ApplySetting(scene, "channels=38,120", &error);
+    zv::recgen::ApplySetting(scene, "samples=5000", &error);
+    // About 20 kB a ping with two channels of 5000 samples and angles.
+    const double perPing = 2 * (84 + 5000 * 4 + 8) + 3 * 100;
+    scene.pings = std::max(1, int(targetMb * 1048576.0 / perPing));
+    zv::recgen::CRecordingGenerator gen(scene);
+    const fs::path file = dir / "large.raw";
+    zv::recgen::SRecGenSummary sum;
+    if (!gen.Write(file.string(), &sum, &error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    CReplayReader reader;
+    if (!reader.Open(file.string(), &error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    reader.BuildPositionTable();
+    NullSink sink;
+    std::int64_t pings = 0;
+    for (auto _ : state) {
+        if (reader.AtEnd()) reader.Seek(0);
+        pings += reader.ReadPing(sink).sawSample;
+    }
+    state.SetItemsProcessed(pings);
+    state.counters["file_MB"] = double(sum.bytes) / 1048576.0;
+    reader.Close();
+    fs::remove_all(dir);
+}
+BENCHMARK(BM_ReplayPings)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(200000);
+
+void BM_ResyncOver10MBGarbage(benchmark::State& state)
+{
+    std::vector<std::uint8_t> bytes(10 * 1048576);
+    std::mt19937 rng(7);
+    for (auto& b : bytes) b = std::uint8_t(rng());
+    const CFramedDatagram tail = CDatagramWriter::BuildText(kTypeNME0, "$GPGGA,found", 1);
+    bytes.insert(bytes.end(), tail.Framed().begin(), tail.Framed().end());
+    for (auto _ : state) {
+        CDatagramReader r(bytes.data(), bytes.size());
+        SDatagramView v;
+        int found = 0;
+        while (r.Next(v)) ++found;
+        benchmark::DoNotOptimize(found);
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(bytes.size()));
+}
+BENCHMARK(BM_ResyncOver10MBGarbage)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
