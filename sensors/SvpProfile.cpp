@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -251,15 +252,22 @@ int CSvpProfile::WriteAsvp(const std::string& path) const
     for (const _svpPair& p : m_points)
         text += CNumberText::Fixed(p.depth, 1) + " " + CNumberText::Fixed(p.velocity, 1) + "\r\n";
 
-    std::ofstream out(CPaths::MapWindowsPath(path), std::ios::binary | std::ios::trunc);
+    // Written beside the target and renamed over it, so that a failed write
+    // (disk full) never costs the profile already stored under that name.
+    const std::string target = CPaths::MapWindowsPath(path);
+    const std::string temporary = target + ".part";
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (out)
     {
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
         out.close();
     }
-    // A file that could not be written completely is no stored profile.
-    if (!out)
+    std::error_code ec;
+    if (out)
+        std::filesystem::rename(temporary, target, ec);
+    if (!out || ec)
     {
+        std::filesystem::remove(temporary, ec);
         MessageBox(GetMainWindow(), "Could not write Svp file\nNo file stored", "", MB_ICONEXCLAMATION);
         return 0;
     }

@@ -105,6 +105,13 @@ TEST_F(SvpProfileTest, UnwritableFileAnswersZeroWithItsMessage)
     ASSERT_EQ(MessageBoxRecord().size(), 1u);
     EXPECT_EQ(MessageBoxRecord()[0].text, "Could not write Svp file\nNo file stored");
     EXPECT_EQ(MessageBoxRecord()[0].flags, MB_ICONEXCLAMATION);
+
+    // A target that cannot be replaced keeps what it holds.
+    fs::create_directory(dir / "taken.asvp");
+    std::ofstream(dir / "taken.asvp" / "keep", std::ios::binary) << "x";
+    EXPECT_EQ(p.WriteAsvp((dir / "taken.asvp").string()), 0);
+    EXPECT_TRUE(fs::exists(dir / "taken.asvp" / "keep"));
+    EXPECT_FALSE(fs::exists(dir / "taken.asvp.part"));
 }
 
 TEST_F(SvpProfileTest, MissingFileAnswersZeroQuietly)
@@ -112,6 +119,10 @@ TEST_F(SvpProfileTest, MissingFileAnswersZeroQuietly)
     CSvpProfile p;
     EXPECT_EQ(p.ParseDatagram((dir / "missing.asvp").string(), CSvpProfile::FormatAsvp), 0);
     EXPECT_TRUE(MessageBoxRecord().empty());
+    // A folder where a file was expected (an empty file name) reads nothing.
+    fs::create_directory(dir / "folder.asvp");
+    EXPECT_EQ(p.ParseDatagram((dir / "folder.asvp").string(), CSvpProfile::FormatAsvp), 0);
+    EXPECT_EQ(p.ParseDatagram(dir.string() + "/", CSvpProfile::FormatAsvp), 0);
 }
 
 TEST_F(SvpProfileTest, UpdateSortsStablyAndAddsTheSurfacePoint)
