@@ -388,6 +388,12 @@ void CEnvironment::SetPendingFormat(DWORD format)
     m_pendingFormat = format;
 }
 
+BOOL CEnvironment::AnnounceNewProfile(BOOL autoApply, const std::string& folder, const std::string& fileName)
+{
+    SetPendingProfile(autoApply, folder, fileName);
+    return PostMessage(GetMainWindow(), MsgNewProfile, 0, 0);
+}
+
 BOOL CEnvironment::ApplyProfileFile()
 {
     std::string folder, name, ext;

@@ -134,6 +134,10 @@ public:
     // extension; the dialog path always goes by the extension.
     void SetPendingProfile(BOOL autoApply, const std::string& folder, const std::string& fileName);
     void SetPendingFormat(DWORD format);
+    // Writes the pending profile and posts 0x47B to the main frame, which
+    // then calls ApplyNewProfile on its own thread. FALSE when there is no
+    // main frame to tell. Any thread.
+    BOOL AnnounceNewProfile(BOOL autoApply, const std::string& folder, const std::string& fileName);
 
     // ---- wiring by the application, before any sounder runs ----
     // Deepest current channel depth of the running sounder (0.0 when none).

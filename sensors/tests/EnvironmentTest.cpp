@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -386,6 +387,21 @@ TEST_F(EnvironmentTest, AutomaticNewProfileIsAppliedAtOnce)
     EXPECT_EQ(env.GetSettings().svpFormat, static_cast<DWORD>(CSvpProfile::FormatAsvp));
     EXPECT_NEAR(env.GetDepthFromTravelTime(0.01, 0.0), 14.5, 1e-9);
     EXPECT_EQ(sent.back(), "1,0.00,1450.00");
+}
+
+TEST_F(EnvironmentTest, AnnouncedProfileReachesTheMainFrame)
+{
+    WriteProfile("new.asvp", "0.0 1450.0\r\n");
+    std::thread deliverer([this] { EXPECT_TRUE(env.AnnounceNewProfile(TRUE, dir.string(), "new.asvp")); });
+    deliverer.join();
+    auto posts = Posts();
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].message, CEnvironment::MsgNewProfile);
+    env.ApplyNewProfile(); // what the main frame does with it
+    EXPECT_NEAR(env.GetDepthFromTravelTime(0.01, 0.0), 14.5, 1e-9);
+
+    SetMainWindow(0);
+    EXPECT_FALSE(env.AnnounceNewProfile(TRUE, dir.string(), "new.asvp"));
 }
 
 TEST_F(EnvironmentTest, ManualNewProfileAsksAndOpensTheDialogPreset)
