@@ -14,6 +14,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMdiArea>
@@ -62,6 +67,7 @@ CMainFrame::CMainFrame(CPelmaris& app, unsigned menuId)
     setObjectName("MainFrame");
     setCentralWidget(m_mdi);
     setMinimumSize(320, 320);
+    setAcceptDrops(true);
     m_hwnd = ::CreateMessageWindow([this](HWND, UINT message, WPARAM wParam, LPARAM lParam) {
         return WindowProc(message, wParam, lParam);
     });
@@ -393,10 +399,15 @@ void CMainFrame::FirstLayout()
 
 void CMainFrame::ShowMainWindow(bool maximisedWithoutCaption)
 {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     if (maximisedWithoutCaption) {
         setWindowFlag(Qt::FramelessWindowHint, true);
+        // Without a window manager maximising does nothing: take the screen.
+        setGeometry(available);
         showMaximized();
     } else {
+        resize(std::min(1024, available.width()), std::min(768, available.height()));
         show();
     }
 }
@@ -469,6 +480,38 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     // Any other close waits for the stop-and-exit step, which closes the
     // frame once the sounder is gone.
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event)
+{
+    QStringList files;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    event->acceptProposedAction();
+    DropFiles(files);
+}
+
+void CMainFrame::DropFiles(const QStringList& files)
+{
+    activateWindow();
+    if (files.isEmpty())
+        return;
+    std::vector<std::pair<QDateTime, std::string>> byTime;
+    for (const QString& file : files)
+        byTime.emplace_back(QFileInfo(file).lastModified(), file.toStdString());
+    std::stable_sort(byTime.begin(), byTime.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> list;
+    for (auto& entry : byTime)
+        list.push_back(std::move(entry.second));
+    m_app.operation.postStartWithFiles(std::move(list));
 }
 
 void CMainFrame::OnPaneClicked(unsigned paneId)

@@ -65,6 +65,8 @@ public:
 
     // The dispatcher's message handler of the frame.
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // Dropped files: replayed in the order of their times.
+    void DropFiles(const QStringList& files);
     // Runs a menu command as the menu would.
     void RunCommand(unsigned id);
     // The state of a menu item as the menu would show it.
@@ -87,6 +89,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildMenus();

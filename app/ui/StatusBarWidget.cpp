@@ -72,11 +72,9 @@ void CStatusBarWidget::Rebuild()
 {
     // Every pane goes back into its row in the order of the pane table, so
     // that panes returning from the second row take their old places.
-    for (auto& [id, label] : m_labels) {
-        m_mainLayout->removeWidget(label);
-        m_secondLayout->removeWidget(label);
-    }
-    m_mainLayout->removeWidget(m_alarm);
+    for (QHBoxLayout* layout : {m_mainLayout, m_secondLayout})
+        while (QLayoutItem* item = layout->takeAt(0))
+            delete item;  // the item only: the labels stay
     for (const auto& pane : m_status.Panes()) {
         QLabel* label = PaneLabel(pane.id);
         if (!label)
@@ -104,7 +102,7 @@ void CStatusBarWidget::Rebuild()
         label->setFrameStyle(pane.style & SBPS_POPOUT ? (QFrame::Panel | QFrame::Raised)
                                                       : (QFrame::Panel | QFrame::Sunken));
     }
-    m_alarm->setParent(m_mainRow);
+    m_secondLayout->addStretch(1);
     m_alarm->setVisible(!m_alarm->text().isEmpty());
     m_secondRow->setVisible(m_status.SecondBarInUse());
 }

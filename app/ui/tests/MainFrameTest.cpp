@@ -15,6 +15,9 @@
 #include <QLabel>
 #include <QMenuBar>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 using namespace app;
@@ -223,6 +226,37 @@ TEST_F(MainFrameTest, TelegramsAreDecodedOnlyWhenNotReplaying)
     EXPECT_EQ(decoded.size(), 1u);
     pelmaris->operation.echoSounder = nullptr;
     pelmaris->operation.isReplaying = nullptr;
+}
+
+TEST_F(MainFrameTest, DroppedFilesReplayInTheOrderOfTheirTimes)
+{
+    Start("QY310");
+    namespace fs = std::filesystem;
+    const fs::path newer = env.Root() / "b.raw";
+    const fs::path older = env.Root() / "a-much-later-name.raw";
+    std::ofstream(newer.string()) << "x";
+    std::ofstream(older.string()) << "x";
+    fs::last_write_time(older, fs::last_write_time(newer) - std::chrono::hours(1));
+    std::vector<std::string> replayed;
+    pelmaris->operation.postStartWithFiles = [&](std::vector<std::string> files) { replayed = files; };
+    frame->DropFiles({QString::fromStdString(newer.string()), QString::fromStdString(older.string())});
+    EXPECT_EQ(replayed, (std::vector<std::string>{older.string(), newer.string()}));
+    replayed.clear();
+    frame->DropFiles({});
+    EXPECT_TRUE(replayed.empty());
+}
+
+TEST_F(MainFrameTest, UnitSubMenusCarryEveryUnitWithTheCurrentChecked)
+{
+    Start("QY310");
+    frame->RunCommand(cmd::DEPTH_UNIT_FIRST + 1);
+    const CCmdUI feet = frame->QueryCommand(cmd::DEPTH_UNIT_FIRST + 1);
+    EXPECT_TRUE(feet.checked);
+    ASSERT_TRUE(feet.text.has_value());
+    EXPECT_FALSE(frame->QueryCommand(cmd::DEPTH_UNIT_FIRST).checked);
+    ASSERT_NE(frame->FindAction(cmd::DEPTH_UNIT_LAST), nullptr);
+    ASSERT_NE(frame->FindAction(cmd::TEMP_UNIT_LAST), nullptr);
+    frame->RunCommand(cmd::DEPTH_UNIT_FIRST);
 }
 
 }  // namespace
