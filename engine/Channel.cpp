@@ -1,5 +1,6 @@
 #include "engine/Channel.h"
 
+#include "app/Archive.h"
 #include "engine/EchogramColumn.h"
 #include "engine/RawPower.h"
 
@@ -88,6 +89,49 @@ void CChannel::SetSlopeTracker(std::unique_ptr<ISlopeTracker> slope)
 {
     Lock lock(m_lock);
     m_slope = std::move(slope);
+}
+
+void CChannel::SerializeBottomDetector(CArchive& ar)
+{
+    Lock lock(m_lock);
+    if (m_detector)
+    {
+        m_detector->Serialize(ar);
+        return;
+    }
+    if (ar.IsStoring())
+    {
+        ar << m_bottomLayout[0] << m_bottomLayout[1] << m_bottomLayout[2];
+        return;
+    }
+    double v[3];
+    ar >> v[0] >> v[1] >> v[2];
+    std::copy_n(v, 3, m_bottomLayout);
+}
+
+void CChannel::SerializeSlope(CArchive& ar)
+{
+    Lock lock(m_lock);
+    if (m_slope)
+    {
+        m_slope->Serialize(ar);
+        return;
+    }
+    if (ar.IsStoring())
+    {
+        ar << static_cast<LONG>(m_slopeLayout[0]) << static_cast<LONG>(m_slopeLayout[1]);
+        return;
+    }
+    LONG v[2];
+    ar >> v[0] >> v[1];
+    m_slopeLayout[0] = v[0];
+    m_slopeLayout[1] = v[1];
+}
+
+void CChannel::SerializeColorScale(CArchive& ar)
+{
+    Lock lock(m_lock);
+    m_colorScale.Serialize(ar);
 }
 
 // ---- Sonar equation -------------------------------------------------------

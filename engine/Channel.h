@@ -57,6 +57,15 @@ public:
     CChannel(const CChannel&) = delete;
     CChannel& operator=(const CChannel&) = delete;
 
+    // Settings of the owned parts in the channel frames' layouts, in this
+    // order: bottom detector (maximum depth, minimum depth, backstep level),
+    // slope (history switch, point capacity), colour scale. A channel
+    // without a bottom detector or slope tracker keeps their values itself,
+    // so a layout always reads and writes the same bytes.
+    virtual void SerializeBottomDetector(CArchive& ar);
+    virtual void SerializeSlope(CArchive& ar);
+    virtual void SerializeColorScale(CArchive& ar);
+
     // Identity.
     CTransceiver* GetTransceiver() const { return m_transceiver; }
     std::int32_t GetChannelId() const { return m_channelId; }
@@ -274,6 +283,10 @@ private:
     double m_echogramStart = 0.0;
     double m_echogramStop = 0.0;
     int m_echogramMode = 0;
+
+    // Layout values kept while no detector or slope tracker is plugged in.
+    double m_bottomLayout[3] = {1000.0, 0.0, -50.0};
+    std::int32_t m_slopeLayout[2] = {0, 12};
 
     std::unique_ptr<IBottomDetector> m_detector;
     std::unique_ptr<INoiseEstimator> m_noiseEstimator;

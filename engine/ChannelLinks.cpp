@@ -1,10 +1,24 @@
 #include "engine/ChannelLinks.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include "app/EchosounderError.h"
+#include "sensors/Environment.h"
+
+double IChannelLinks::GetSoundVelocity() const
+{
+    return m_environment ? m_environment->GetSoundVelocity() : 1500.0;
+}
+
+bool IChannelLinks::IsRealSvp() const
+{
+    return m_environment && m_environment->IsRealSvp();
+}
+
+double IChannelLinks::GetDepthFromTravelTime(double oneWaySeconds, double startDepth) const
+{
+    return m_environment ? m_environment->GetDepthFromTravelTime(oneWaySeconds, startDepth) : 0.0;
+}
 
 void IChannelLinks::FatalError(const char* source, int line, const std::string& text)
 {
-    std::fprintf(stderr, "Fatal Echosounder Error !!!\n%s (%d): %s\n", source, line, text.c_str());
-    std::abort();
+    EchosounderFatalError(source, line, "%s", text.c_str());
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+class CEnvironment;
 struct ChannelParameters;
 
 // Sounder models, as the application reports them.
@@ -55,10 +56,12 @@ public:
     virtual bool IsPingTimingOn() const { return false; }
     virtual double GetPingTimingRange() const { return 0.0; }
 
-    // Environment.
-    virtual double GetSoundVelocity() const { return 1500.0; }
-    virtual bool IsRealSvp() const { return false; }
-    virtual double GetDepthFromTravelTime(double oneWaySeconds, double startDepth) const { return 0.0; }
+    // Water model: the application's environment once it is set; 1500 m/s
+    // and no profile without one.
+    void SetEnvironment(CEnvironment* environment) { m_environment = environment; }
+    virtual double GetSoundVelocity() const;
+    virtual bool IsRealSvp() const;
+    virtual double GetDepthFromTravelTime(double oneWaySeconds, double startDepth) const;
 
     // Pinger mode.
     virtual void OnPingTime(std::uint64_t pingTime) {}
@@ -90,4 +93,7 @@ public:
 
     // A program error that must not occur: the application's fatal report.
     virtual void FatalError(const char* source, int line, const std::string& text);
+
+private:
+    CEnvironment* m_environment = nullptr;
 };

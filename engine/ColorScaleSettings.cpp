@@ -1,5 +1,6 @@
 #include "engine/ColorScaleSettings.h"
 
+#include "app/Archive.h"
 #include "engine/RawPower.h"
 
 #include <cmath>
@@ -60,4 +61,28 @@ void CColorScaleSettings::SetLimit40Log(bool on)
 bool CColorScaleSettings::TakeChangeFlag()
 {
     return std::exchange(m_changed, 0) != 0;
+}
+
+void CColorScaleSettings::Serialize(CArchive& ar)
+{
+    if (ar.IsStoring())
+    {
+        ar << m_defaultStart << m_start1 << m_further << m_start3 << m_interval << static_cast<LONG>(m_limit40Log)
+           << m_start4 << m_start2;
+        return;
+    }
+    double defaultStart, start1, further, start3, interval, start4, start2;
+    LONG limit = 0;
+    ar >> defaultStart >> start1 >> further >> start3 >> interval >> limit >> start4 >> start2;
+    for (double v : {defaultStart, start1, further, start3, interval, start4, start2})
+        if (!std::isfinite(v))
+            return;
+    m_defaultStart = defaultStart;
+    m_start1 = start1;
+    m_further = further;
+    m_start3 = start3;
+    m_interval = interval;
+    m_start4 = start4;
+    m_start2 = start2;
+    SetLimit40Log(limit != 0);
 }

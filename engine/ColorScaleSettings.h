@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+class CArchive;
+
 class CColorScaleSettings
 {
 public:
@@ -28,6 +30,12 @@ public:
     // Returns the change flag and clears it.
     bool TakeChangeFlag();
     const std::string& GetName() const { return m_name; }
+
+    // Field order of stored layouts: default start, selector-1 start, the
+    // further level, selector-3 start, interval (doubles), 40-log switch
+    // (32-bit), selector-4 start, selector-2 start. A load takes the values
+    // only when the whole record was read and every level is a number.
+    void Serialize(CArchive& ar);
 
 private:
     std::string m_name;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,17 @@ public:
     void OnBottomDepth(const DepthReport& r) override { users.push_back(r); }
     void OnDepthOutputs(const DepthReport& r) override { outputs.push_back(r); }
     void FatalError(const char*, int, const std::string& text) override { fatal.push_back(text); }
+    bool IsRealSvp() const override { return realSvp; }
+    double GetDepthFromTravelTime(double t, double z0) const override
+    {
+        travel = t;
+        start = z0;
+        return 123.4;
+    }
+
+    bool realSvp = false;
+    mutable double travel = 0.0;
+    mutable double start = 0.0;
 
     SounderModel model = SounderModel::QY310;
     std::vector<DepthReport> users;
@@ -225,6 +237,27 @@ TEST_F(ChannelPingTest, ProcessPingRunsOncePerPingAndHandsOverTheDepth)
     channel->ProcessPing();
     EXPECT_EQ(detector->calls, 2);
     EXPECT_EQ(links.users.size(), 2u);
+}
+
+TEST_F(ChannelPingTest, RealTimeProfileCorrectsTheDepth)
+{
+    links.realSvp = true;
+    std::uint32_t motion[12] = {};
+    const double heave = 0.5;
+    std::memcpy(&motion[10], &heave, sizeof heave);
+    channel->SetInputParameters(motion);
+    FeedPing(1000);
+    double depth = 0.0;
+    ASSERT_TRUE(channel->ProcessPing(&depth));
+    EXPECT_EQ(depth, 123.4);
+    double corrected = 0.0;
+    EXPECT_TRUE(channel->GetCorrectedBottomDepth(corrected));
+    EXPECT_EQ(corrected, 123.4);
+    // One-way time to the bottom sample (index 999 + 1) and the start depth
+    // draught + heave.
+    EXPECT_NEAR(links.travel, 1000 * Params().SampleInterval * 0.5, 1e-12);
+    EXPECT_NEAR(links.start, 0.5, 1e-12);
+    EXPECT_EQ(links.users[0].Heave, 0.5);
 }
 
 TEST_F(ChannelPingTest, PassiveChannelStaysOutOfTheDepthUsers)
