@@ -301,6 +301,7 @@ void CChannel::AddPing(std::uint64_t pingTime)
 {
     Lock lock(m_lock);
     m_pingCount.fetch_add(1, std::memory_order_relaxed);
+    m_hasPing = true;
     m_previousRequested.store(m_requested, std::memory_order_relaxed);
     m_computed.fill(false);
     m_processed = false;
@@ -440,7 +441,7 @@ bool CChannel::ProcessPing(double* depth, double* levelDb)
 
 bool CChannel::ProcessPingLocked(std::optional<DepthReport>& report)
 {
-    if (m_processed)
+    if (m_processed || !m_hasPing)
         return m_found;
     m_accumulateCalls = 0;
     const std::int16_t* w = EchogramLocked(0x100);
@@ -647,6 +648,38 @@ void CChannel::GetChannelParameters(ParameterCopy& out) const
     std::copy_n(m_ping.Header, 8, out.Header);
     out.Power.assign(m_ping.Power.begin(), m_ping.Power.begin() + m_ping.PowerCount);
     out.Angles.assign(m_ping.Angles.begin(), m_ping.Angles.begin() + m_ping.AngleCount);
+}
+
+void CChannel::GetTraceBuffers(TraceCopy& out) const
+{
+    Lock lock(m_lock);
+    const auto n = static_cast<std::size_t>(m_ping.TraceCount);
+    out.First.assign(m_ping.Trace1.begin(), m_ping.Trace1.begin() + static_cast<std::ptrdiff_t>(n));
+    out.Second.assign(m_ping.Trace2.begin(), m_ping.Trace2.begin() + static_cast<std::ptrdiff_t>(n));
+    out.Third.assign(m_ping.Trace3.begin(), m_ping.Trace3.begin() + static_cast<std::ptrdiff_t>(n));
+    out.Value = m_ping.TraceFloat;
+    out.SampleDistance = m_ping.TraceDouble * m_soundVelocity.load(std::memory_order_relaxed) * 0.5;
+}
+
+void CChannel::SetBottomDetectorMode(int, const std::string&, int mode, const std::string& text)
+{
+    Lock lock(m_lock);
+    m_displayMode = mode;
+    m_displayText = text;
+    if (m_detector)
+        m_detector->SetDisplayMode(mode, text);
+}
+
+int CChannel::GetDisplayMode() const
+{
+    Lock lock(m_lock);
+    return m_displayMode;
+}
+
+std::string CChannel::GetDisplayText() const
+{
+    Lock lock(m_lock);
+    return m_displayText;
 }
 
 ChannelParameters CChannel::GetParameters() const

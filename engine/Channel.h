@@ -176,6 +176,20 @@ public:
         std::vector<std::uint16_t> Angles;
     };
     void GetChannelParameters(ParameterCopy& out) const;
+    struct TraceCopy
+    {
+        std::vector<double> First;
+        std::vector<double> Second;
+        std::vector<std::uint32_t> Third;
+        float Value = 0.0f;
+        double SampleDistance = 0.0;
+    };
+    void GetTraceBuffers(TraceCopy& out) const;
+    // The echogram document's display mode for this channel; also handed to
+    // the bottom detector.
+    void SetBottomDetectorMode(int, const std::string&, int mode, const std::string& text);
+    int GetDisplayMode() const;
+    std::string GetDisplayText() const;
     ChannelParameters GetParameters() const;
     void GetPingCounters(std::uint32_t& low, std::uint32_t& high) const;
     std::uint64_t GetPingTime() const;
@@ -248,8 +262,9 @@ private:
 
     // Per-ping results.
     std::atomic<int> m_pingCount{0};
-    // Nothing to process until the first ping has arrived.
-    bool m_processed = true;
+    bool m_processed = false;
+    // Nothing to process, and no depth to hand over, before the first ping.
+    bool m_hasPing = false;
     bool m_found = false;
     std::atomic<double> m_bottomDepth{0.0};
     double m_bottomLevel = -99.0;
@@ -283,6 +298,8 @@ private:
     double m_echogramStart = 0.0;
     double m_echogramStop = 0.0;
     int m_echogramMode = 0;
+    int m_displayMode = 0;
+    std::string m_displayText;
 
     // Layout values kept while no detector or slope tracker is plugged in.
     double m_bottomLayout[3] = {1000.0, 0.0, -50.0};

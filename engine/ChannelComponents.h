@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class CArchive;
 
@@ -28,6 +29,8 @@ public:
     virtual int GetBottomIndexPlusOne() const = 0;
     virtual double GetNegatedFraction() const = 0;
     virtual void Serialize(CArchive& ar) = 0;
+    // The display mode the echogram document set for the channel.
+    virtual void SetDisplayMode(int mode, const std::string& text) {}
 };
 
 class INoiseEstimator

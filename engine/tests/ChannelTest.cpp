@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -295,6 +296,16 @@ TEST_F(ChannelPingTest, SmoothingBridgesFourMissesAndClearsOnTheFifth)
     EXPECT_EQ(links.users.back().Depth, 0.0);
 }
 
+TEST_F(ChannelPingTest, NothingIsProcessedBeforeTheFirstPing)
+{
+    double depth = 1.0;
+    EXPECT_FALSE(channel->ProcessPing(&depth));
+    EXPECT_EQ(depth, 0.0);
+    EXPECT_EQ(detector->calls, 0);
+    EXPECT_TRUE(links.users.empty());
+    EXPECT_EQ(channel->ComputeSampleCount(kD), 0);
+}
+
 TEST_F(ChannelPingTest, SampleCountFollowsRequestsAndBottom)
 {
     // A 200 kHz-like case: nothing requested, nothing processed: 0 samples.
@@ -358,6 +369,35 @@ TEST_F(ChannelPingTest, ParameterChangeTakesEffectAtTheNextPing)
     EXPECT_EQ(channel->GetSvConstant(), sv0);
     FeedPing(2000);
     EXPECT_NEAR(channel->GetSvConstant(), sv0 + 10.0, 1e-9);
+}
+
+TEST(Channel, ScopeTracesClipToTheTraceAndRate)
+{
+    CChannel::Construction c;
+    c.Parameters = Params(); // sound velocity 1500 m/s
+    CChannel ch(c);
+    std::vector<float> first(100), second(100, -3.0f);
+    for (int i = 0; i < 100; ++i)
+        first[static_cast<std::size_t>(i)] = static_cast<float>(-i);
+    std::vector<std::uint32_t> third(100, 0);
+    third[0] = 1000;
+    // Traces sampled every 20 us: 0.015 m a sample.
+    ch.AddFloatSamples(first.data(), second.data(), third.data(), 2.0f, 100, 20e-6);
+    ch.AddPing(1);
+
+    double out[200];
+    double dist = 0.0;
+    EXPECT_EQ(ch.GetScopeTrace(CChannel::TraceKind::Float, 1, out, 200, 0.3, 10.0, dist), 80) << "cut at the trace's 100 samples";
+    EXPECT_NEAR(dist, 0.015, 1e-12);
+    EXPECT_EQ(out[0], -20.0);
+    EXPECT_EQ(ch.GetScopeTrace(CChannel::TraceKind::Linear, 2, out, 5, 0.0, 10.0, dist), 5) << "cut at the caller's buffer";
+    EXPECT_NEAR(out[0], std::pow(10.0, -0.3), 1e-6);
+    EXPECT_EQ(ch.GetScopeTrace(CChannel::TraceKind::Float, 1, out, 200, 5.0, 1.0, dist), 0) << "stop before start";
+
+    EXPECT_EQ(ch.GetTraceRate(), 0.0) << "the unit's counter has not moved";
+    third[0] = 1004;
+    ch.AddFloatSamples(first.data(), second.data(), third.data(), 2.0f, 100, 20e-6);
+    EXPECT_EQ(ch.GetTraceRate(), 0.5);
 }
 
 TEST(Channel, RangeToSample)
