@@ -222,10 +222,6 @@ void Failed(const char* title)
     MessageBox(GetMainWindow(), "Failed", title, MB_ICONHAND);
 }
 
-void ConversionError(const char* text)
-{
-    MessageBox(GetMainWindow(), text, "", MB_ICONEXCLAMATION);
-}
 
 bool Contains(std::string_view text, std::string_view what)
 {
@@ -238,6 +234,15 @@ void CSvpProfile::Clear()
 {
     m_points.clear();
     m_bS10 = FALSE;
+}
+
+int CSvpProfile::ConversionError(const char* text)
+{
+    // A malformed text yields no profile at all, not the part before the
+    // fault.
+    m_points.clear();
+    MessageBox(GetMainWindow(), text, "", MB_ICONEXCLAMATION);
+    return 0;
 }
 
 void CSvpProfile::AddIfPlausible(double depth, double velocity)
@@ -397,8 +402,7 @@ int CSvpProfile::ImportCalc(std::string_view text)
         }
     if (first >= lines.size())
     {
-        ConversionError("Error converting AML CALC format");
-        return 0;
+        return ConversionError("Error converting AML CALC format");
     }
     for (std::size_t i = first; i < lines.size(); ++i)
     {
@@ -409,8 +413,7 @@ int CSvpProfile::ImportCalc(std::string_view text)
         double velocity = 0.0;
         if (!ScanFloat(rest, depth) || !ScanFloat(rest, velocity))
         {
-            ConversionError("Error converting AML CALC format");
-            return 0;
+            return ConversionError("Error converting AML CALC format");
         }
         if (depth == 0.0 && velocity == 0.0)
             break;
@@ -495,8 +498,7 @@ int CSvpProfile::ImportZelvarA(std::string_view text)
     long long announced = 0;
     if (!ScanInt(countField, announced) || announced < 0 || static_cast<unsigned long long>(announced) > tok.size())
     {
-        ConversionError("Error converting Zelvar-A format");
-        return 0;
+        return ConversionError("Error converting Zelvar-A format");
     }
     for (long long i = 0; i < announced; ++i)
     {
@@ -506,8 +508,7 @@ int CSvpProfile::ImportZelvarA(std::string_view text)
         double velocity = 0.0;
         if (!ScanDouble(dField, depth) || !ScanDouble(vField, velocity))
         {
-            ConversionError("Error converting Zelvar-A format");
-            return 0;
+            return ConversionError("Error converting Zelvar-A format");
         }
         AddIfPlausible(depth, velocity);
     }
@@ -533,8 +534,7 @@ int CSvpProfile::ImportSbe(std::string_view text)
         std::size_t sound = text.find("Sound", sp);
         if (sound == std::string_view::npos)
         {
-            ConversionError("Error converting file from SBE Win format");
-            return 0;
+            return ConversionError("Error converting file from SBE Win format");
         }
         // The line index holding "Sound": count the line ends before it.
         std::size_t soundLine = static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(sound), '\n'));
@@ -555,8 +555,7 @@ int CSvpProfile::ImportSbe(std::string_view text)
             ok = ScanInt(rest, v[k]);
         if (!ok)
         {
-            ConversionError("Error converting file from SBE Win format");
-            return 0;
+            return ConversionError("Error converting file from SBE Win format");
         }
         if (!stamped)
         {
@@ -667,8 +666,7 @@ int CSvpProfile::ImportXbt(std::string_view text)
 
     if (announced < 0 || dataStart > lines.size() || static_cast<unsigned long long>(announced) > lines.size() - dataStart)
     {
-        ConversionError(Error);
-        return 0;
+        return ConversionError(Error);
     }
     for (long long i = 0; i < announced; ++i)
     {
@@ -677,8 +675,7 @@ int CSvpProfile::ImportXbt(std::string_view text)
         double velocity = 0.0;
         if (f.size() < 5 || !ScanDouble(f[2], depth) || !ScanDouble(f[4], velocity))
         {
-            ConversionError(Error);
-            return 0;
+            return ConversionError(Error);
         }
         m_points.push_back({depth, velocity});
     }

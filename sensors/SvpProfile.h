@@ -95,6 +95,7 @@ private:
     int ImportSbe(std::string_view text);
     int ImportXbt(std::string_view text);
     void AddIfPlausible(double depth, double velocity);
+    int ConversionError(const char* text);
 
     std::time_t m_time = 0;
     double m_latitude = 0.0;

@@ -391,3 +391,29 @@ TEST_F(SvpProfileTest, FolderByModel)
     EXPECT_EQ(CSvpProfile::GetFolder(0), "C:\\QY210\\svp\\");
     EXPECT_EQ(CSvpProfile::GetFolder(4), "C:\\QY210\\svp\\");
 }
+
+// Every importer on every cut of every fixture: a transfer that breaks off
+// anywhere must neither read past the text nor report points it did not keep.
+TEST_F(SvpProfileTest, CutTextsNeverReadPastTheEnd)
+{
+    SetMessageBoxPresenter([](HWND, const std::string&, const std::string&, UINT) { return IDOK; });
+    const char* fixtures[] = {"calc_cast.txt", "s10_datagram.txt", "zelvar_a.txt", "sbe_win.txt",
+                              "svplus.txt", "xbt_sonar2090.txt", "asvp_named.txt"};
+    for (const char* name : fixtures)
+    {
+        const std::string text = ReadFile(Fixture(name));
+        ASSERT_FALSE(text.empty()) << name;
+        for (std::size_t cut = 0; cut <= text.size(); ++cut)
+        {
+            // A heap copy of exactly the cut, so a read past it is caught.
+            std::vector<char> bytes(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(cut));
+            for (int format : {0, 1, 2, 5, 6})
+            {
+                CSvpProfile p;
+                int n = p.Import(format, bytes.data(), bytes.size());
+                EXPECT_EQ(n, p.GetCount()) << name << " cut at " << cut << " format " << format;
+            }
+        }
+    }
+    SetMessageBoxPresenter({});
+}
