@@ -307,8 +307,16 @@ void Deliver(MSG& msg)
         if (msg.fromTimer && !TimerExists(0, msg.wParam))
             return;
         auto hook = tls.queue ? tls.queue->threadHook : nullptr;
-        if (hook)
-            hook(msg);
+        if (hook) {
+            // The hook reads (or keeps) the payload as a window handler does.
+            CallHandler(
+                [&](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+                    hook(msg);
+                    return 0;
+                },
+                0, msg.message, msg.wParam, msg.lParam, msg.payload);
+        }
+        msg.payload.reset();
         return;
     }
     DispatchMessage(&msg);

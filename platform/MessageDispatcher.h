@@ -185,7 +185,8 @@ LRESULT DispatchMessage(MSG* msg);
 void PostQuitMessage(int exitCode);
 
 // Handles thread messages (hwnd 0) that the plain loops take: RunMessageLoop,
-// PumpUntil and ProcessPending give them to this hook of the calling thread.
+// PumpUntil and ProcessPending give them to this hook of the calling thread,
+// with the payload reachable as in a window handler.
 void SetThreadMessageHook(std::function<void(const MSG&)> hook);
 
 // GetMessage/DispatchMessage until WM_QUIT; returns the quit code, or -1

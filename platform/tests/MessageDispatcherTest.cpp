@@ -139,14 +139,19 @@ TEST(MessageDispatcher, BroadcastReachesEveryWindow)
 TEST(MessageDispatcher, ThreadMessagesGoToTheThreadHook)
 {
     std::vector<WPARAM> got;
+    int payloadValue = 0;
     SetThreadMessageHook([&](const MSG& m) {
         if (m.message == WM_USER + 3)
             got.push_back(m.wParam);
+        if (auto* c = CurrentPayload<Counted>())
+            payloadValue = c->value;
     });
     EXPECT_TRUE(PostThreadMessage(GetCurrentThreadId(), WM_USER + 3, 1, 0));
-    EXPECT_TRUE(PostThreadMessage(GetCurrentThreadId(), WM_USER + 3, 2, 0));
+    EXPECT_TRUE(PostThreadMessage(GetCurrentThreadId(), WM_USER + 3, 2, 0, MakePayload<Counted>(4)));
     EXPECT_TRUE(PumpUntil([&] { return got.size() == 2; }, 5s));
     EXPECT_EQ(got, (std::vector<WPARAM>{1, 2}));
+    EXPECT_EQ(payloadValue, 4);
+    EXPECT_EQ(g_payloadsAlive, 0);
     SetThreadMessageHook(nullptr);
     EXPECT_FALSE(PostThreadMessage(0xFFFFFFF0u, WM_USER, 0, 0));
 }
