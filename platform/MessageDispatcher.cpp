@@ -40,6 +40,16 @@ struct Timer {
     TimerCallback proc;
 };
 
+// A thread's wake hook. Calls run under the hook's own lock, so that
+// replacing the hook waits for a call in progress and the old one is never
+// called afterwards (its captures may be gone by then).
+struct WakeHook {
+    explicit WakeHook(std::function<void()> f) : fn(std::move(f)) {}
+    std::recursive_mutex m;  // a hook may clear itself
+    std::function<void()> fn;
+    bool retired = false;
+};
+
 struct ThreadQueue {
     explicit ThreadQueue(DWORD id) : threadId(id) {}
     const DWORD threadId;
@@ -51,7 +61,7 @@ struct ThreadQueue {
     bool quit = false;
     int quitCode = 0;
     bool closed = false;  // the thread has ended
-    std::shared_ptr<const std::function<void()>> wake;
+    std::shared_ptr<WakeHook> wake;
     // Touched by the owning thread only.
     std::function<void(const MSG&)> threadHook;
 };
@@ -101,10 +111,21 @@ void Complete(const std::shared_ptr<SendRecord>& rec, bool ok, LRESULT result)
     rec->sender->cv.notify_all();
 }
 
-void Wake(const std::shared_ptr<const std::function<void()>>& hook)
+void Wake(const std::shared_ptr<WakeHook>& hook)
 {
-    if (hook && *hook)
-        (*hook)();
+    if (!hook)
+        return;
+    std::lock_guard lk(hook->m);
+    if (!hook->retired && hook->fn)
+        hook->fn();
+}
+
+void Retire(const std::shared_ptr<WakeHook>& hook)
+{
+    if (!hook)
+        return;
+    std::lock_guard lk(hook->m);
+    hook->retired = true;
 }
 
 void CloseQueue(const std::shared_ptr<ThreadQueue>& q);
@@ -139,6 +160,7 @@ void CloseQueue(const std::shared_ptr<ThreadQueue>& q)
 {
     std::deque<MSG> posted;
     std::deque<std::shared_ptr<SendRecord>> sends;
+    std::shared_ptr<WakeHook> oldWake;
     {
         std::lock_guard dl(D().m);
         D().queues.erase(q->threadId);
@@ -156,8 +178,9 @@ void CloseQueue(const std::shared_ptr<ThreadQueue>& q)
         posted.swap(q->posted);
         sends.swap(q->sends);
         q->timers.clear();
-        q->wake.reset();
+        oldWake = std::move(q->wake);
     }
+    Retire(oldWake);
     for (auto& rec : sends)
         Complete(rec, false, 0);
     q->threadHook = nullptr;
@@ -183,7 +206,7 @@ std::shared_ptr<ThreadQueue> QueueOfThread(DWORD threadId)
 
 bool Enqueue(const std::shared_ptr<ThreadQueue>& q, MSG&& msg)
 {
-    std::shared_ptr<const std::function<void()>> wake;
+    std::shared_ptr<WakeHook> wake;
     {
         std::lock_guard lk(q->m);
         if (q->closed || D().stopped)
@@ -346,7 +369,7 @@ UINT_PTR SetTimerImpl(HWND hwnd, UINT_PTR id, UINT elapseMs, TimerCallback proc)
     } else {
         q = OwnQueue();
     }
-    std::shared_ptr<const std::function<void()>> wake;
+    std::shared_ptr<WakeHook> wake;
     {
         std::lock_guard lk(q->m);
         if (q->closed)
@@ -520,7 +543,7 @@ LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, std::
     rec->lParam = lParam;
     rec->payload = std::move(payload);
     rec->sender = self;
-    std::shared_ptr<const std::function<void()>> wake;
+    std::shared_ptr<WakeHook> wake;
     {
         // Checked under the owner's lock: a stop sweeps each queue under it,
         // so this send is either refused here or failed by the sweep.
@@ -688,7 +711,7 @@ LRESULT DispatchMessage(MSG* msg)
 void PostQuitMessage(int exitCode)
 {
     const auto& q = OwnQueue();
-    std::shared_ptr<const std::function<void()>> wake;
+    std::shared_ptr<WakeHook> wake;
     {
         std::lock_guard lk(q->m);
         q->quit = true;
@@ -769,7 +792,7 @@ PendingResult ProcessPending()
         }
         break;
     }
-    std::shared_ptr<const std::function<void()>> wake;
+    std::shared_ptr<WakeHook> wake;
     {
         std::lock_guard lk(q->m);
         for (auto& t : q->timers)
@@ -785,8 +808,14 @@ PendingResult ProcessPending()
 void SetWakeHook(std::function<void()> hook)
 {
     const auto& q = OwnQueue();
-    std::lock_guard lk(q->m);
-    q->wake = hook ? std::make_shared<const std::function<void()>>(std::move(hook)) : nullptr;
+    auto fresh = hook ? std::make_shared<WakeHook>(std::move(hook)) : nullptr;
+    std::shared_ptr<WakeHook> old;
+    {
+        std::lock_guard lk(q->m);
+        old = std::exchange(q->wake, std::move(fresh));
+    }
+    // Waits for a call of the old hook in progress on another thread.
+    Retire(old);
 }
 
 void StopMessageDispatcher()
@@ -802,7 +831,7 @@ void StopMessageDispatcher()
     for (auto& q : queues) {
         std::deque<MSG> dropped;
         std::deque<std::shared_ptr<SendRecord>> failed;
-        std::shared_ptr<const std::function<void()>> wake;
+        std::shared_ptr<WakeHook> wake;
         {
             std::lock_guard lk(q->m);
             dropped.swap(q->posted);

@@ -209,8 +209,9 @@ struct PendingResult {
 PendingResult ProcessPending();
 // Called, from any thread, when something becomes due on the calling
 // thread's queue (a message, a send, a timer set earlier than before, quit).
-// The hook must not block; it typically schedules ProcessPending on the
-// owning event loop.
+// The hook must not block or post; it typically schedules ProcessPending on
+// the owning event loop. Replacing or clearing the hook waits for a call of
+// the old one in progress, so the old hook's captures may go right after.
 void SetWakeHook(std::function<void()> hook);
 
 // Dispatcher -----------------------------------------------------------------

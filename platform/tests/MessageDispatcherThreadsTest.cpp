@@ -207,6 +207,40 @@ TEST(MessageDispatcherThreads, WindowTimerRunsOnTheOwnerNotTheSetter)
     DestroyWindow(h);
 }
 
+TEST(MessageDispatcherThreads, ClearedWakeHookIsNeverCalledAgain)
+{
+    // Other threads keep waking this one (by setting the same far timer of
+    // its window again, which queues nothing) while the hook is replaced; a
+    // hook call after the replacement returned would touch a dead capture.
+    HWND h = CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+    std::atomic<bool> stop{false};
+    std::atomic<int> lateCalls{0};
+    std::vector<std::thread> posters;
+    for (int i = 0; i < 3; ++i)
+        posters.emplace_back([&] {
+            while (!stop)
+                SetTimer(h, 1, 3600 * 1000);
+        });
+    for (int round = 0; round < 200; ++round) {
+        auto retired = std::make_shared<std::atomic<bool>>(false);
+        std::atomic<int> calls{0};
+        SetWakeHook([retired, &calls, &lateCalls] {
+            ++calls;
+            if (*retired)
+                ++lateCalls;
+        });
+        while (calls == 0)
+            std::this_thread::yield();
+        SetWakeHook(nullptr);
+        *retired = true;
+    }
+    stop = true;
+    for (auto& t : posters)
+        t.join();
+    EXPECT_EQ(lateCalls, 0);
+    DestroyWindow(h);
+}
+
 TEST(MessageDispatcherThreads, RegisteredIdIsTheSameOnEveryThread)
 {
     std::vector<UINT> ids(8);
