@@ -1,0 +1,461 @@
+#include "recording/Replay.h"
+
+#include "app/AppIds.h"
+#include "app/Status.h"
+#include "engine/Channel.h"
+#include "engine/ChannelParameters.h"
+#include "engine/EchoSounder.h"
+#include "platform/FileTime.h"
+#include "platform/MessageDispatcher.h"
+#include "platform/NumberText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace zv::recording {
+
+namespace {
+
+constexpr double kDegreesToRadians = 0.0174532925199;
+constexpr unsigned kCmdReplayFileOpened = 32851;
+constexpr unsigned kCmdCloseReplayFiles = 33792;
+
+void PostPaneText(unsigned paneId, const std::string* text)
+{
+    ::PostMessage(::GetMainWindow(), app::WM_ES_STATUSTEXT, paneId, 0,
+                  text ? MakePayload<std::string>(*text) : nullptr);
+}
+
+void PostCommand(unsigned id) { ::PostMessage(::GetMainWindow(), WM_COMMAND, id, 0); }
+
+// Local time of day "HH:MM:SS.cc".
+std::string LocalTimeOfDay(FileTime t)
+{
+    SYSTEMTIME st;
+    if (!CFileTime::ToLocalSystemTime(t, st) && !CFileTime::ToSystemTime(t, st)) return {};
+    const unsigned hundredths = unsigned((t / 100000ULL) % 100ULL);
+    return CNumberText::Format("%02u:%02u:%02u.%02u", unsigned(st.wHour), unsigned(st.wMinute),
+                               unsigned(st.wSecond), hundredths);
+}
+
+// The channel's own copy of the parameters its record holds.
+ChannelParameters ParametersOf(const CTransceiver::StructChannelParameters& r)
+{
+    ChannelParameters p;
+    p.FixedDraft = r.fixedDraft;
+    p.VariableDraft = r.variableDraft;
+    p.PulseLength = r.pulseLength;
+    p.TransmitPower = r.txPower;
+    p.Absorption = r.absorption;
+    p.TransducerZMinusDepth = r.transducerZMinusDepth;
+    p.TransducerDepth = r.transducerDepth;
+    p.TransducerZ = r.transducerZ;
+    p.TransducerX = r.transducerX;
+    p.TransducerY = r.transducerY;
+    p.TransducerRoll = r.transducerRoll;
+    p.TransducerPitch = r.transducerPitch;
+    p.TransducerAzimuth = r.transducerAzimuth;
+    p.SampleDistance = r.sampleDistance;
+    p.SampleInterval = r.sampleInterval;
+    p.Gain = r.gain;
+    p.Bandwidth = r.bandwidth;
+    p.TwoWayBeamAngle = r.twoWayBeamAngle;
+    p.TransceiverMode = r.transceiverMode;
+    p.TransducerLabel = r.transducerLabel;
+    return p;
+}
+
+std::string ShortName(const std::string& text)
+{
+    const auto blank = text.find_last_of(' ');
+    return blank == std::string::npos ? std::string() : text.substr(blank + 1);
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+void DecodeAngleWord(std::uint16_t word, double* alongship, double* athwartship)
+{
+    if (alongship) *alongship = double(std::int8_t(word >> 8)) * 180.0 / 128.0;
+    if (athwartship) *athwartship = double(std::int8_t(word & 0xFF)) * 180.0 / 128.0;
+}
+
+CReplay::CReplay() = default;
+
+CReplay::CReplay(const CReplayFileList& files, IReplayHost* host)
+    : m_host(host ? host : &m_noHost), m_list(std::make_unique<CReplayFileList>(files))
+{
+    if (m_list->GetCount() > 0) {
+        m_list->m_currentIndex = std::clamp(m_list->m_currentIndex, 0, m_list->GetCount() - 1);
+        OpenAndBuild(m_list->GetFileName(m_list->m_currentIndex));
+    }
+    m_reprocess = m_list->m_changeInstallation;
+    if (m_reprocess && IsOpen()) RunInstallationDialog();
+    PostCommand(kCmdReplayFileOpened);
+    m_lastPosition = 0;
+}
+
+CReplay::~CReplay()
+{
+    if (m_list) ClearStatusPanes();
+    m_reader.Close();
+    m_channels.clear();
+    m_channelObjects.clear();
+    m_records.clear();
+}
+
+void CReplay::ClearStatusPanes()
+{
+    for (unsigned id : {IDS_PANE_PING_TIME, IDS_PANE_REPLAY_2, IDS_PANE_PING_COUNTER}) PostPaneText(id, nullptr);
+}
+
+bool CReplay::OpenAndBuild(const std::string& fileName)
+{
+    ClearStatusPanes();
+    std::string error;
+    if (!m_reader.Open(fileName, &error)) {
+        app::CStatus::RaiseAlarm(IDS_REPLAY_INVALID_FILE);
+        return false;
+    }
+    const SConfiguration& config = m_reader.Configuration();
+    const std::size_t count = config.channels.size();
+    const bool first = m_records.empty();
+    if (!first && count != m_records.size()) return false;
+
+    m_text1 = config.fileName;
+    m_text2 = config.lineText;
+    m_motionX = config.motionX;
+    m_motionY = config.motionY;
+    m_motionZ = config.motionZ;
+    if (!m_installationInitialised) {
+        m_installation.motionX = m_motionX;
+        m_installation.motionY = m_motionY;
+        m_installation.motionZ = m_motionZ;
+    }
+
+    for (std::size_t i = 0; i < count; ++i) {
+        const SConfigChannel& c = config.channels[i];
+        const std::string label = CNumberText::Format("Replay %.0f kHz", c.frequency / 1000.0);
+        if (!m_installationInitialised && i < std::size_t(SReplayInstallation::kChannels)) {
+            auto& ch = m_installation.channels[i];
+            ch.draught = 0.0;
+            ch.x = c.transducerX;
+            ch.y = c.transducerY;
+            ch.z = c.transducerZ;
+            ch.name = CNumberText::Format("%.0f kHz", c.frequency / 1000.0);
+        }
+        if (first) {
+            auto r = std::make_unique<StructChannelParameters>();
+            r->channelNumber = int(i + 1);
+            r->channelName = c.id;
+            r->description = label;
+            r->transducerLabel = label;
+            r->frequency = c.frequency;
+            r->capability.frequency = c.frequency;
+            r->beamType = int(c.beamType);
+            r->gain = r->gain2 = c.gain;
+            r->twoWayBeamAngle = c.twoWayBeamAngle;
+            r->angleSensitivityAlongship = c.angleSensAlong;
+            r->angleSensitivityAthwartship = c.angleSensAthwart;
+            r->beamWidthAlongship = c.beamWidthAlong;
+            r->beamWidthAthwartship = c.beamWidthAthwart;
+            r->angleOffsetAlongship = c.angleOffsetAlong;
+            r->angleOffsetAthwartship = c.angleOffsetAthwart;
+            r->transducerX = c.transducerX;
+            r->transducerY = c.transducerY;
+            r->transducerZ = c.transducerZ;
+            r->transducerPitch = c.transducerPitch;
+            r->transducerRoll = c.transducerRoll;
+            r->transducerAzimuth = c.transducerAzimuth;
+            r->pulseLength = 0.001;
+            std::fill(std::begin(r->pulseLengthTable), std::end(r->pulseLengthTable), 0.001);
+            r->txPower = 1000.0;
+            std::fill(std::begin(r->powerSteps), std::end(r->powerSteps), 1000.0);
+            r->sampleInterval = 0.01;
+            r->sampleIntervalCount = 20000;
+            r->sampleDistance = 7.5;
+
+            CChannel::Construction k;
+            k.Transceiver = this;
+            k.ChannelId = int(i);
+            k.Parameters = ParametersOf(*r);
+            k.Frequency = c.frequency;
+            k.ChannelName = label;
+            k.SourceName = ShortName(c.id);
+            auto channel = std::make_unique<CChannel>(k);
+            r->channel = channel.get();
+            m_channels.push_back(r.get());
+            m_records.push_back(std::move(r));
+            m_channelObjects.push_back(std::move(channel));
+        } else {
+            // A later file must describe the same channels.
+            const StructChannelParameters& r = *m_records[i];
+            if (c.id != r.channelName || c.frequency != r.frequency) return false;
+            if (!m_reprocess &&
+                (c.transducerZ != r.transducerZ || c.transducerX != r.transducerX || c.transducerY != r.transducerY))
+                return false;
+        }
+    }
+    if (first) {
+        m_installationInitialised = true;
+        m_installation.channelCount = int(count);
+    } else if (m_reprocess) {
+        for (std::size_t i = 0; i < count && i < std::size_t(SReplayInstallation::kChannels); ++i) {
+            m_records[i]->transducerX = m_installation.channels[i].x;
+            m_records[i]->transducerY = m_installation.channels[i].y;
+            m_records[i]->transducerZ = m_installation.channels[i].z;
+        }
+    }
+    PostCommand(kCmdReplayFileOpened);
+    return true;
+}
+
+void CReplay::RunInstallationDialog()
+{
+    SReplayInstallation copy = m_installation;
+    int applyHeave = m_applyHeave, reprocess = 1, applyAll = 1;
+    if (m_host->RunInstallationDialog(copy, applyHeave, reprocess, applyAll)) {
+        m_applyHeave = applyHeave;
+        m_reprocess = reprocess;
+        m_applyAll = applyAll;
+        m_installation = copy;
+        for (std::size_t i = 0; i < m_records.size() && i < std::size_t(SReplayInstallation::kChannels); ++i) {
+            m_records[i]->transducerX = m_installation.channels[i].x;
+            m_records[i]->transducerY = m_installation.channels[i].y;
+            m_records[i]->transducerZ = m_installation.channels[i].z;
+        }
+    } else {
+        m_applyHeave = 1;
+        m_reprocess = 0;
+        m_applyAll = 0;
+        m_installationInitialised = true;
+    }
+}
+
+int CReplay::Trigger(int)
+{
+    if (m_stopped || m_channels.empty() || !m_list) return 0;
+
+    if (m_nextFile) {
+        const int count = m_list->GetCount();
+        if (m_list->m_currentIndex + 1 < count) {
+            ++m_list->m_currentIndex;
+            app::CStatus::PostStatusMessage(IDS_REPLAY_TOP_OF_FILE);
+            if (!OpenAndBuild(m_list->GetFileName(m_list->m_currentIndex))) {
+                m_stopped = true;
+                m_host->RestartReplay(*m_list);
+                return 0;
+            }
+        } else if (!m_list->m_loop) {
+            m_stopped = true;
+            PostCommand(kCmdCloseReplayFiles);
+            app::CStatus::RaiseAlarm(IDS_REPLAY_END_OF_FILE);
+            return 0;
+        } else {
+            m_list->m_currentIndex = 0;
+            app::CStatus::PostStatusMessage(IDS_REPLAY_TOP_OF_FILE);
+            if (!OpenAndBuild(m_list->GetFileName(0))) {
+                m_stopped = true;
+                m_host->RestartReplay(*m_list);
+                PostCommand(kCmdCloseReplayFiles);
+                return 0;
+            }
+        }
+        m_nextFile = false;
+        if (m_reprocess && !m_applyAll) RunInstallationDialog();
+        m_channelStatusChanged = true;
+        m_host->RestartPrinting();
+    }
+
+    int position = 0;
+    if (TakeRequestedPosition(position)) m_reader.Seek(position);
+
+    if (m_reader.Offset() == 0) {
+        m_reader.BuildPositionTable();
+        m_host->UpdateReplayButtons(m_reader.StartTime(), m_reader.EndTime(), m_reader.Path());
+        m_host->CopyReplayTable(m_reader.PositionTimes().data());
+        m_host->ResetGeographicHistory();
+    }
+
+    const CReplayReader::SPingResult r = m_reader.ReadPing(*this);
+    if (r.position != m_lastPosition) {
+        m_lastPosition = r.position;
+        ::PostMessage(::GetMainWindow(), app::WM_ES_REPLAYTIME, WPARAM(r.position), 0);
+    }
+    if (m_reader.AtEnd()) m_nextFile = true;
+    // One release a ping, and only once all its samples are with the
+    // channels: the ping-data thread may start on it at once.
+    if (r.sawSample) {
+        m_pingTime = r.pingTime;
+        if (CEchoSounder* sounder = GetEchoSounder()) sounder->UpdatePingTime(r.pingTime);
+        m_host->PingReady(r.pingTime);
+    }
+    m_host->AfterPing();
+    return 0;
+}
+
+void CReplay::OnPingStart(const SSampleView& first)
+{
+    {
+        std::lock_guard lock(m_pingLock);
+        m_heave = first.header.heave;
+        m_roll1 = first.header.roll1;
+        m_pitch1 = first.header.pitch1;
+        m_roll2 = first.header.roll2;
+        m_pitch2 = first.header.pitch2;
+    }
+    m_host->SetTide(first.header.tide);
+}
+
+void CReplay::OnSample(const SSampleView& s)
+{
+    const std::size_t index = s.header.channel - 1u;
+    if (index >= m_records.size()) return;
+    StructChannelParameters& r = *m_records[index];
+    CChannel* channel = m_channelObjects[index].get();
+
+    m_host->SetReplayTemperature(s.header.temperature);
+    const double soundVelocity =
+        m_host->EnvironmentUpdateFlag() ? m_host->EnvironmentSoundVelocity() : s.header.soundVelocity;
+    SetSoundVelocity(soundVelocity);
+    const double draught = m_reprocess && index < std::size_t(SReplayInstallation::kChannels)
+                               ? m_installation.channels[index].draught
+                               : s.header.draught;
+    r.transducerDepth = draught;
+    r.transducerZMinusDepth = r.transducerZ - draught;
+    r.sampleInterval = s.header.sampleInterval;
+    r.sampleIntervalCount = int(std::lround(std::clamp(s.header.sampleInterval * 2e6, 0.0, 2e9)));
+    r.sampleDistance = float(s.header.sampleInterval * 0.5 * soundVelocity);
+    r.bandwidth = s.header.bandwidth;
+    r.absorption = s.header.absorption;
+
+    if (float(s.header.pulseDuration) != float(r.pulseLength) || float(s.header.power) != float(r.txPower))
+        m_channelStatusChanged = true;
+    r.pulseLength = s.header.pulseDuration;
+    std::fill(r.pulseLengthTable, r.pulseLengthTable + 3, s.header.pulseDuration);
+    r.txPower = s.header.power;
+    std::fill(std::begin(r.powerSteps), std::end(r.powerSteps), s.header.power);
+    if (m_channelStatusChanged) {
+        ::PostMessage(::GetMainWindow(), app::WM_ES_UPDATECHANNELSTATUS, 0, 0);
+        m_channelStatusChanged = false;
+    }
+
+    // Counts beyond what a channel can hold are cut here, before they
+    // become int arguments.
+    const int n = int(std::min<std::uint32_t>(s.count, CChannel::kMaxSamples));
+    const int lead = int(std::min<std::uint32_t>(s.header.sampleOffset, CChannel::kMaxSamples));
+    if (n <= 0) return;
+    if (s.power) {
+        m_powerScratch.resize(std::size_t(n));
+        for (int i = 0; i < n; ++i) m_powerScratch[std::size_t(i)] = s.Power(std::uint32_t(i));
+        if (lead > 0) channel->AddPowerSamples(nullptr, lead, 0);
+        channel->AddPowerSamples(m_powerScratch.data(), n, 0);
+    }
+    if (s.angle) {
+        m_angleScratch.resize(std::size_t(n));
+        for (int i = 0; i < n; ++i) m_angleScratch[std::size_t(i)] = std::uint16_t(s.Angle(std::uint32_t(i)));
+        if (lead > 0) channel->AddAngleSamples(nullptr, lead, 0);
+        channel->AddAngleSamples(m_angleScratch.data(), n, 0);
+    }
+    if (s.trace1 && s.trace2) {
+        m_trace1Scratch.resize(std::size_t(n));
+        m_trace2Scratch.resize(std::size_t(n));
+        for (int i = 0; i < n; ++i) {
+            m_trace1Scratch[std::size_t(i)] = s.Trace1(std::uint32_t(i));
+            m_trace2Scratch[std::size_t(i)] = s.Trace2(std::uint32_t(i));
+        }
+        channel->AddFloatSamples(m_trace1Scratch.data(), m_trace2Scratch.data(), nullptr,
+                                 float(s.header.sampleInterval), n, s.header.sampleInterval);
+    }
+}
+
+void CReplay::OnSentence(const std::string& text, FileTime time) { m_host->ParseNmea(text, time); }
+
+void CReplay::OnAnnotation(const std::string& text, FileTime time) { m_host->AddAnnotation(text, time); }
+
+void CReplay::OnProfile(std::uint32_t kind, const std::string& text, FileTime time)
+{
+    if (text.empty() || kind != kSvpKindRealTime) return;
+    m_host->SendProfileToOutputs(text, time);
+    if (!m_host->EnvironmentUpdateFlag()) m_host->ApplyReplayProfile(text, time, FolderOf(m_reader.Path()));
+}
+
+void CReplay::OnUnknownDatagram(std::uint32_t) { app::CStatus::PostStatusMessage(IDS_REPLAY_UNKNOWN_DATAGRAM); }
+
+double CReplay::CorrectedHeave(std::size_t channel) const
+{
+    std::lock_guard lock(m_pingLock);
+    if (!m_applyHeave || channel >= m_records.size()) return 0.0;
+    const StructChannelParameters& r = *m_records[channel];
+    const double dx = r.transducerX - m_motionX, dy = r.transducerY - m_motionY, dz = r.transducerZ - m_motionZ;
+    auto h = [&](double rollDeg, double pitchDeg) {
+        const double rr = rollDeg * kDegreesToRadians, p = pitchDeg * kDegreesToRadians;
+        return dy * std::sin(rr) * std::cos(p) - dx * std::sin(p) - dz * (1.0 - std::cos(rr) * std::cos(p));
+    };
+    return (h(m_roll1, m_pitch1) + h(m_roll2, m_pitch2)) * 0.5 + m_heave;
+}
+
+void CReplay::ProcessPing(std::uint64_t pingTime)
+{
+    if (m_stopped || !m_list) return;
+    const std::uint32_t header[8] = {};
+    for (std::size_t i = 0; i < m_records.size(); ++i) {
+        CChannel* channel = m_channelObjects[i].get();
+        channel->SetChannelParameters(ParametersOf(*m_records[i]));
+        channel->SetInputHeader(header);
+        double motion[6];
+        {
+            std::lock_guard lock(m_pingLock);
+            motion[0] = m_applyHeave ? m_heave : 0.0;
+            motion[1] = m_roll1;
+            motion[2] = m_pitch1;
+            motion[3] = m_roll2;
+            motion[4] = m_pitch2;
+        }
+        motion[5] = CorrectedHeave(i);
+        std::uint32_t words[12];
+        std::memcpy(words, motion, sizeof words);
+        channel->SetInputParameters(words);
+        channel->AddPing(pingTime);
+    }
+    const std::string time = LocalTimeOfDay(pingTime);
+    PostPaneText(IDS_PANE_PING_TIME, &time);
+    const std::string counter = CNumberText::Format("%d", m_reader.PingCounter());
+    PostPaneText(IDS_PANE_PING_COUNTER, &counter);
+}
+
+int CReplay::GetChannelDepths(double* depths, int)
+{
+    if (depths)
+        for (std::size_t i = 0; i < m_channelObjects.size(); ++i) depths[i] = m_channelObjects[i]->GetBottomDepth();
+    return 1;
+}
+
+std::string CReplay::GetRecordedText1()
+{
+    return m_list && m_list->GetCount() > 0 ? m_list->GetFileName(m_list->m_currentIndex) : std::string();
+}
+std::string CReplay::GetRecordedText2() { return m_text1; }
+std::string CReplay::GetRecordedText3() { return m_text2; }
+int CReplay::GetRecordedInteger1() { return m_list ? m_list->m_changeInstallation : 0; }
+int CReplay::GetRecordedInteger2() { return m_list ? m_list->m_fourth : 0; }
+int CReplay::GetRecordedInteger3() { return m_list ? m_list->m_saveData : 0; }
+double CReplay::GetRecordedDouble1() { return m_list ? m_list->m_doubles[0] : -1.0; }
+double CReplay::GetRecordedDouble2() { return m_list ? m_list->m_doubles[1] : -1.0; }
+double CReplay::GetRecordedDouble3() { return m_list ? m_list->m_doubles[2] : -1.0; }
+double CReplay::GetRecordedDouble4() { return m_list ? m_list->m_doubles[3] : -1.0; }
+int CReplay::GetRecordedInteger4() { return m_list ? m_list->m_moreIntegers[0] : 0; }
+int CReplay::GetRecordedInteger5() { return m_list ? m_list->m_moreIntegers[1] : 0; }
+int CReplay::GetRecordedInteger6() { return m_list ? m_list->m_moreIntegers[2] : 0; }
+int CReplay::GetRecordedInteger7() { return m_list ? m_list->m_integers[0] : 0; }
+int CReplay::GetRecordedInteger8() { return m_list ? m_list->m_integers[1] : 0; }
+int CReplay::GetRecordedInteger9() { return m_list ? m_list->m_integers[2] : 0; }
+int CReplay::GetRecordedInteger10() { return m_list ? m_list->m_integers[3] : 0; }
+
+}  // namespace zv::recording

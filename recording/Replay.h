@@ -1,0 +1,120 @@
+// The transceiver of replay mode: plays recorded raw files through the
+// engine where a live transceiver would deliver pings. The trigger thread
+// reads the next ping (and every datagram before it) from the mapped file
+// and hands its samples to the channels; the ping-data thread then closes
+// the ping in every channel.
+#pragma once
+
+#include "engine/ReplayFileList.h"
+#include "recording/ReplayHost.h"
+#include "recording/ReplayReader.h"
+#include "transceivers/Transceiver.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class CChannel;
+
+namespace zv::recording {
+
+// String ids of the texts replay posts to the status bar.
+constexpr unsigned IDS_REPLAY_INVALID_FILE = 45059;   // "Invalid Replay File"
+constexpr unsigned IDS_REPLAY_END_OF_FILE = 45060;    // "Replay end of  file"
+constexpr unsigned IDS_REPLAY_TOP_OF_FILE = 45077;    // "Replay top of file"
+constexpr unsigned IDS_REPLAY_UNKNOWN_DATAGRAM = 45088;  // "Unknown Datagram"
+constexpr unsigned IDS_PANE_PING_TIME = 45069;
+constexpr unsigned IDS_PANE_REPLAY_2 = 45062;
+constexpr unsigned IDS_PANE_PING_COUNTER = 45063;
+
+// Two signed bytes of an angle word, 180/128 degrees a step: the high byte
+// alongship, the low byte athwartship. A null output is skipped.
+void DecodeAngleWord(std::uint16_t word, double* alongship, double* athwartship);
+
+class CReplay : public CTransceiver, private IReplaySink {
+public:
+    // Without a list: an object that does nothing.
+    CReplay();
+    CReplay(const CReplayFileList& files, IReplayHost* host);
+    ~CReplay() override;
+
+    // False when the first file could not be opened: no channels then.
+    bool IsOpen() const { return !m_channels.empty(); }
+    bool IsStopped() const { return m_stopped.load(); }
+
+    int Trigger(int kind) override;
+    void ProcessPing(std::uint64_t pingTime) override;
+    int GetChannelDepths(double* depths, int trackerState) override;
+    int GetTypeCode() override { return 0; }
+    bool IsReady() override { return true; }
+
+    std::string GetRecordedText1() override;
+    std::string GetRecordedText2() override;
+    std::string GetRecordedText3() override;
+    int GetRecordedInteger1() override;
+    int GetRecordedInteger2() override;
+    int GetRecordedInteger3() override;
+    double GetRecordedDouble1() override;
+    double GetRecordedDouble2() override;
+    double GetRecordedDouble3() override;
+    double GetRecordedDouble4() override;
+    int GetRecordedInteger4() override;
+    int GetRecordedInteger5() override;
+    int GetRecordedInteger6() override;
+    int GetRecordedInteger7() override;
+    int GetRecordedInteger8() override;
+    int GetRecordedInteger9() override;
+    int GetRecordedInteger10() override;
+
+    const SReplayInstallation& Installation() const { return m_installation; }
+    int PingCounter() const { return m_reader.PingCounter(); }
+    FileTime CurrentPingTime() const { return m_pingTime.load(); }
+    const CReplayReader& Reader() const { return m_reader; }
+    // Heave of the current ping corrected for the channel's offsets.
+    double CorrectedHeave(std::size_t channel) const;
+
+private:
+    bool OpenAndBuild(const std::string& fileName);
+    void RunInstallationDialog();
+    void ClearStatusPanes();
+
+    void OnPingStart(const SSampleView& first) override;
+    void OnSample(const SSampleView& sample) override;
+    void OnSentence(const std::string& text, FileTime time) override;
+    void OnAnnotation(const std::string& text, FileTime time) override;
+    void OnProfile(std::uint32_t kind, const std::string& text, FileTime time) override;
+    void OnUnknownDatagram(std::uint32_t type) override;
+
+    IReplayHost m_noHost;
+    IReplayHost* m_host = &m_noHost;
+    std::unique_ptr<CReplayFileList> m_list;
+    CReplayReader m_reader;
+    std::vector<std::unique_ptr<StructChannelParameters>> m_records;
+    std::vector<std::unique_ptr<CChannel>> m_channelObjects;
+
+    std::atomic<bool> m_stopped{false};
+    bool m_nextFile = false;
+    int m_reprocess = 0;
+    int m_applyHeave = 1;
+    bool m_installationInitialised = false;
+    int m_applyAll = 0;
+    bool m_channelStatusChanged = true;
+    int m_lastPosition = 0;
+
+    // Written on the trigger thread, read on the ping-data thread after the
+    // ping-ready semaphore; the lock makes that hand-over explicit.
+    mutable std::mutex m_pingLock;
+    double m_heave = 0.0, m_roll1 = 0.0, m_pitch1 = 0.0, m_roll2 = 0.0, m_pitch2 = 0.0;
+    std::atomic<FileTime> m_pingTime{0};
+
+    std::string m_text1, m_text2;  // the recorded configuration texts
+    double m_motionX = 0.0, m_motionY = 0.0, m_motionZ = 0.0;
+    SReplayInstallation m_installation;
+
+    std::vector<std::int16_t> m_powerScratch;
+    std::vector<std::uint16_t> m_angleScratch;
+    std::vector<float> m_trace1Scratch, m_trace2Scratch;
+};
+
+}  // namespace zv::recording

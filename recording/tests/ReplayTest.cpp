@@ -1,0 +1,280 @@
+// The replay transceiver over generated and recorded files: one ping-ready
+// release a ping with the datagram's own time, channels built from the
+// configuration, next file, loop and end, seeking, and refusal of files that
+// do not fit.
+#include "recording/Replay.h"
+
+#include "app/AppIds.h"
+#include "engine/Channel.h"
+#include "platform/MessageDispatcher.h"
+#include "recording/tests/StoreFixture.h"
+#include "sim/recgen/RecordingGenerator.h"
+
+#include <gtest/gtest.h>
+
+using namespace zv::recording;
+using namespace zv::recording::test;
+using namespace zv::recgen;
+
+namespace {
+
+struct Host : IReplayHost {
+    void PingReady(FileTime t) override { pings.push_back(t); }
+    void SetTide(double m) override { tide = m; }
+    void ParseNmea(const std::string& t, FileTime) override { sentences.push_back(t); }
+    void AddAnnotation(const std::string& t, FileTime) override { annotations.push_back(t); }
+    void SendProfileToOutputs(const std::string& t, FileTime) override { outputs.push_back(t); }
+    void ApplyReplayProfile(const std::string& t, FileTime, const std::string& folder) override
+    {
+        applied.push_back(folder + "|" + t);
+    }
+    void RestartReplay(const CReplayFileList& list) override { restarts.push_back(list.m_currentIndex); }
+    void UpdateReplayButtons(FileTime s, FileTime e, const std::string& name) override
+    {
+        buttons.push_back(name);
+        start = s;
+        end = e;
+    }
+    std::vector<FileTime> pings;
+    std::vector<std::string> sentences, annotations, outputs, applied, buttons;
+    std::vector<int> restarts;
+    double tide = 0.0;
+    FileTime start = 0, end = 0;
+};
+
+// The test thread's window stands in for the main frame and keeps what it gets.
+struct Frame {
+    Frame()
+    {
+        hwnd = CreateMessageWindow([this](HWND, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            got.push_back({m, w, l});
+            return 0;
+        });
+        SetMainWindow(hwnd);
+    }
+    ~Frame()
+    {
+        SetMainWindow(0);
+        DestroyWindow(hwnd);
+    }
+    void Pump()
+    {
+        MSG msg;
+        while (PeekMessage(&msg)) DispatchMessage(&msg);
+    }
+    int Count(UINT m, WPARAM w) const
+    {
+        return int(std::count_if(got.begin(), got.end(), [&](const Got& g) { return g.m == m && g.w == w; }));
+    }
+    int Count(UINT m, WPARAM w, LPARAM l) const
+    {
+        return int(std::count_if(got.begin(), got.end(),
+                                 [&](const Got& g) { return g.m == m && g.w == w && g.l == l; }));
+    }
+    struct Got { UINT m; WPARAM w; LPARAM l; };
+    HWND hwnd = 0;
+    std::vector<Got> got;
+};
+
+struct ReplayTest : ::testing::Test {
+    fs::path Generate(const std::string& name, std::initializer_list<const char*> settings)
+    {
+        SRecGenScene scene;
+        std::string error;
+        for (const char* s : {"pings=12", "channels=38,120", "samples=400", "annotate-every=5", "svp-kind=3"})
+            EXPECT_TRUE(ApplySetting(scene, s, &error)) << error;
+        for (const char* s : settings) EXPECT_TRUE(ApplySetting(scene, s, &error)) << error;
+        gen = std::make_unique<CRecordingGenerator>(scene);
+        const fs::path p = dir.path / name;
+        EXPECT_TRUE(gen->Write(p.string(), nullptr, &error)) << error;
+        return p;
+    }
+    // Trigger and process until the replay stops or n rounds have run.
+    void Run(CReplay& replay, int rounds)
+    {
+        for (int i = 0; i < rounds && !replay.IsStopped(); ++i) {
+            const std::size_t before = host.pings.size();
+            replay.Trigger(0);
+            if (host.pings.size() > before) replay.ProcessPing(host.pings.back());
+        }
+        frame.Pump();
+    }
+
+    TempFolder dir;
+    Frame frame;
+    Host host;
+    std::unique_ptr<CRecordingGenerator> gen;
+};
+
+}  // namespace
+
+TEST_F(ReplayTest, PlaysAFileOncePerPingWithTheDatagramTime)
+{
+    CReplayFileList list;
+    list.AddTail(Generate("a.raw", {}).string());
+    list.m_loop = 0;
+    CReplay replay(list, &host);
+    ASSERT_TRUE(replay.IsOpen());
+    ASSERT_EQ(replay.GetChannelCount(), 2);
+    CChannel* ch1 = replay.GetChannelId(1);
+    ASSERT_NE(ch1, nullptr);
+    EXPECT_EQ(ch1->GetChannelName(), "Replay 120 kHz");
+    EXPECT_DOUBLE_EQ(ch1->GetFrequency(), 120000.0);
+
+    // The first ping: its samples are with the channel once it is processed.
+    replay.Trigger(0);
+    ASSERT_EQ(host.pings.size(), 1u);
+    replay.ProcessPing(host.pings[0]);
+    CChannel::ParameterCopy copy;
+    ch1->GetChannelParameters(copy);
+    std::vector<std::int16_t> power, angle;
+    gen->PingSamples(0, 1, power, angle);
+    ASSERT_GE(copy.Power.size(), power.size());
+    EXPECT_TRUE(std::equal(power.begin(), power.end(), copy.Power.begin()));
+    EXPECT_NEAR(copy.Parameters.PulseLength, gen->Scene().channels[1].pulseDuration, 1e-9);
+    EXPECT_NEAR(copy.Parameters.SampleDistance,
+                gen->Scene().channels[1].sampleInterval * 0.5 * gen->Scene().soundVelocity, 1e-4);
+    EXPECT_EQ(ch1->GetPingTime(), PingTime(gen->Scene(), 0));
+    EXPECT_DOUBLE_EQ(host.tide, 0.35);
+
+    Run(replay, 100);
+    // Once per ping, each with the ping's own time from the file.
+    ASSERT_EQ(host.pings.size(), 12u);
+    for (int p = 0; p < 12; ++p) EXPECT_EQ(host.pings[std::size_t(p)], PingTime(gen->Scene(), p));
+    EXPECT_TRUE(replay.IsStopped());
+    EXPECT_EQ(host.sentences.size(), 36u);
+    EXPECT_EQ(host.annotations.size(), 3u);
+    EXPECT_EQ(host.outputs, std::vector<std::string>{ProfileText(gen->Scene())});
+    ASSERT_EQ(host.applied.size(), 1u);
+    EXPECT_EQ(host.applied[0], (dir.path / "").string() + "|" + ProfileText(gen->Scene()));
+    EXPECT_EQ(host.buttons, std::vector<std::string>{list.GetFileName(0)});
+    EXPECT_EQ(host.end, PingTime(gen->Scene(), 11));
+
+    // The bar reached 200; the end closes the recorder's files and says so.
+    EXPECT_EQ(frame.Count(app::WM_ES_REPLAYTIME, 200), 1);
+    EXPECT_EQ(frame.Count(WM_COMMAND, 33792), 1);
+    EXPECT_EQ(frame.Count(app::WM_ES_STATUSMESSAGE, IDS_REPLAY_END_OF_FILE, 1), 1);
+    EXPECT_GE(frame.Count(WM_COMMAND, 32851), 1);
+    EXPECT_EQ(replay.GetRecordedText1(), list.GetFileName(0));
+    EXPECT_EQ(replay.GetRecordedText2(), "a.raw");
+    EXPECT_EQ(replay.GetRecordedText3(), "L0001");
+}
+
+TEST_F(ReplayTest, NextFileThenLoopBackToTheFirst)
+{
+    CReplayFileList list;
+    list.AddTail(Generate("a.raw", {"pings=3"}).string());
+    list.AddTail(Generate("b.raw", {"pings=4", "start-unix=1767229200"}).string());
+    list.m_loop = 1;
+    CReplay replay(list, &host);
+    ASSERT_TRUE(replay.IsOpen());
+    Run(replay, 3 + 4 + 2);
+    EXPECT_FALSE(replay.IsStopped());
+    ASSERT_EQ(host.pings.size(), 9u);
+    EXPECT_EQ(host.pings[3], PingTime(gen->Scene(), 0));  // b.raw's first ping
+    EXPECT_EQ(host.buttons.size(), 3u);
+    EXPECT_EQ(host.buttons[2], list.GetFileName(0));
+    EXPECT_EQ(frame.Count(app::WM_ES_STATUSMESSAGE, IDS_REPLAY_TOP_OF_FILE, 0), 2);
+    EXPECT_TRUE(host.restarts.empty());
+}
+
+TEST_F(ReplayTest, AFileOfOtherChannelsRestartsReplay)
+{
+    CReplayFileList list;
+    list.AddTail(Generate("a.raw", {"pings=2"}).string());
+    list.AddTail(Generate("b.raw", {"pings=2", "channels=200"}).string());
+    CReplay replay(list, &host);
+    Run(replay, 10);
+    EXPECT_TRUE(replay.IsStopped());
+    EXPECT_EQ(host.pings.size(), 2u);
+    EXPECT_EQ(host.restarts, std::vector<int>{1});
+}
+
+TEST_F(ReplayTest, AFileThatIsNotARecordingLeavesNoChannels)
+{
+    const fs::path bad = dir.path / "bad.raw";
+    std::ofstream(bad) << "this is not a recording at all, just some text";
+    CReplayFileList list;
+    list.AddTail(bad.string());
+    CReplay replay(list, &host);
+    EXPECT_FALSE(replay.IsOpen());
+    EXPECT_EQ(replay.Trigger(0), 0);
+    frame.Pump();
+    EXPECT_EQ(frame.Count(app::WM_ES_STATUSMESSAGE, IDS_REPLAY_INVALID_FILE, 1), 1);
+    EXPECT_TRUE(host.pings.empty());
+
+    CReplay nothing;  // built by name: does nothing
+    EXPECT_EQ(nothing.Trigger(0), 0);
+    EXPECT_EQ(nothing.GetRecordedText1(), "");
+}
+
+TEST_F(ReplayTest, SeekToTheStartReplaysTheFirstPing)
+{
+    CReplayFileList list;
+    list.AddTail(Generate("a.raw", {}).string());
+    CReplay replay(list, &host);
+    Run(replay, 5);
+    ASSERT_EQ(host.pings.size(), 5u);
+    replay.RequestPosition(1);
+    Run(replay, 1);
+    EXPECT_EQ(host.pings.back(), PingTime(gen->Scene(), 0));
+}
+
+TEST_F(ReplayTest, RecordedThenReplayedKeepsSamplesAndTexts)
+{
+    CFakeSounder sounder(2, 64);
+    CFakeEvents events;
+    SStoreSettings s;
+    s.filePath = (dir.path / "rec").string();
+    s.saveRawData = 1;
+    {
+        CStore store(sounder, events, nullptr, s);
+        store.OnToggleLogging();
+        for (int p = 0; p < 4; ++p) {
+            sounder.SetPing(p, 1000 + FileTime(p));
+            store.WritePing();
+            store.WriteNmeaToFiles("$GPGLL," + std::to_string(p), 1000 + FileTime(p));
+        }
+        store.WriteAnnotationDatagram("last", 2000);
+        store.WriteSvpToFiles("1,0.00,1490.00", 2001, 3);
+        store.OnToggleLogging();
+    }
+    const auto raws = FilesWith(dir.path / "rec", ".raw");
+    ASSERT_EQ(raws.size(), 1u);
+    CReplayFileList list;
+    list.AddTail(raws[0].string());
+    list.m_loop = 0;
+    CReplay replay(list, &host);
+    ASSERT_TRUE(replay.IsOpen());
+    for (int p = 0; p < 4; ++p) {
+        replay.Trigger(0);
+        ASSERT_EQ(host.pings.size(), std::size_t(p + 1));
+        replay.ProcessPing(host.pings.back());
+        for (int c = 0; c < 2; ++c) {
+            CChannel::ParameterCopy copy;
+            replay.GetChannelId(c)->GetChannelParameters(copy);
+            ASSERT_GE(copy.Power.size(), 64u);
+            EXPECT_EQ(copy.Power[0], CFakeSounder::Expected(p, c, 0));
+            EXPECT_EQ(copy.Power[63], CFakeSounder::Expected(p, c, 63));
+        }
+    }
+    Run(replay, 3);
+    EXPECT_EQ(host.sentences, (std::vector<std::string>{"$GPGLL,0", "$GPGLL,1", "$GPGLL,2", "$GPGLL,3"}));
+    EXPECT_EQ(host.annotations, std::vector<std::string>{"last"});
+    EXPECT_EQ(host.outputs, std::vector<std::string>{"1,0.00,1490.00"});
+}
+
+TEST(DecodeAngleWordTest, SignedBytesInStepsOf180Over128)
+{
+    struct Row { std::uint16_t word; double along, athwart; };
+    for (const Row& r : {Row{0x0000, 0, 0}, Row{0x7F80, 127 * 180.0 / 128, -180.0}, Row{0xFF01, -180.0 / 128, 180.0 / 128},
+                         Row{0x8040, -180.0, 90.0}}) {
+        double a = 99, b = 99;
+        DecodeAngleWord(r.word, &a, &b);
+        EXPECT_DOUBLE_EQ(a, r.along) << std::hex << r.word;
+        EXPECT_DOUBLE_EQ(b, r.athwart) << std::hex << r.word;
+        DecodeAngleWord(r.word, nullptr, &b);
+        DecodeAngleWord(r.word, &a, nullptr);
+        EXPECT_DOUBLE_EQ(a, r.along);
+    }
+}
