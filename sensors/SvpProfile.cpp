@@ -10,8 +10,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 
 namespace {
 
