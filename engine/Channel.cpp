@@ -53,7 +53,10 @@ CChannel::CChannel(const Construction& c)
     , m_frequency(c.Frequency)
     , m_beamTerm(c.BeamTerm)
     , m_correction{c.Correction[0], c.Correction[1]}
-    , m_further{c.Further[0], c.Further[1], c.Further[2], c.Further[3]}
+    , m_beamType(c.BeamType)
+    , m_beamWidthAlong(c.BeamWidthAlongship)
+    , m_beamWidthAthwart(c.BeamWidthAthwartship)
+    , m_beamAngle(c.BeamAngle)
     , m_links(c.Links ? c.Links : &m_defaultLinks)
     , m_params(c.Parameters)
     , m_pending(c.Parameters)

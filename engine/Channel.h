@@ -46,7 +46,12 @@ public:
         double Frequency = 38000.0;   // Hz
         double BeamTerm = -21.0;      // equivalent beam angle, dB
         double Correction[2] = {};    // kept for the calibration hand-over
-        double Further[4] = {};
+        // Beam shape: 1 split beam (with angles), 0 single beam; 3 dB beam
+        // widths (degrees) and the beam angle whose half the display shows.
+        std::int32_t BeamType = 0;
+        double BeamWidthAlongship = 0.0;
+        double BeamWidthAthwartship = 0.0;
+        double BeamAngle = 0.0;
         std::string ChannelName;
         std::string SourceName;
         IChannelLinks* Links = nullptr; // not owned; null: a channel on its own
@@ -72,6 +77,20 @@ public:
     const std::string& GetChannelName() const { return m_channelName; }
     const std::string& GetSourceName() const { return m_sourceName; }
     double GetFrequency() const { return m_frequency; }
+    std::int32_t GetBeamType() const { return m_beamType; }
+    double GetBeamWidthAlongship() const { return m_beamWidthAlong; }
+    double GetBeamWidthAthwartship() const { return m_beamWidthAthwart; }
+    double GetBeamAngle() const { return m_beamAngle; }
+    double GetBeamTerm() const { return m_beamTerm; }
+
+    // Flags the display keeps in the channel: skip echogram updates (1),
+    // noise compensation of the echogram (non-zero), calibration running (1).
+    void SetSkip(int v) { m_skip.store(v, std::memory_order_relaxed); }
+    int GetSkip() const { return m_skip.load(std::memory_order_relaxed); }
+    void SetNoiseCompensation(int v) { m_noiseCompensation.store(v, std::memory_order_relaxed); }
+    int GetNoiseCompensation() const { return m_noiseCompensation.load(std::memory_order_relaxed); }
+    void SetCalibrating(int v) { m_calibrating.store(v, std::memory_order_relaxed); }
+    int GetCalibrating() const { return m_calibrating.load(std::memory_order_relaxed); }
 
     // Parts owned by the channel that live in their own files.
     void SetBottomDetector(std::unique_ptr<IBottomDetector> detector);
@@ -236,7 +255,13 @@ private:
     const double m_frequency;
     const double m_beamTerm;
     double m_correction[2];
-    double m_further[4];
+    const std::int32_t m_beamType;
+    const double m_beamWidthAlong;
+    const double m_beamWidthAthwart;
+    const double m_beamAngle;
+    std::atomic<int> m_skip{0};
+    std::atomic<int> m_noiseCompensation{0};
+    std::atomic<int> m_calibrating{0};
     IChannelLinks m_defaultLinks;
     IChannelLinks* m_links;
 

@@ -94,6 +94,26 @@ public:
         return 123.4;
     }
 
+    bool FindExternalDepthWindow(const std::string& name, ExternalDepthWindow& w) override
+    {
+        askedName = name;
+        if (name != "ES38")
+            return false;
+        w.Start = 90.0;
+        w.Length = 20.0;
+        w.EchogramType = CChannel::Sv;
+        w.SampleCount = 5000; // more than a block holds
+        return true;
+    }
+    void SetExternalDepthBlock(const std::string& name, const std::int16_t* s, int n) override
+    {
+        blockName = name;
+        block.assign(s, s + n);
+    }
+
+    std::string askedName;
+    std::string blockName;
+    std::vector<std::int16_t> block;
     bool realSvp = false;
     mutable double travel = 0.0;
     mutable double start = 0.0;
@@ -259,6 +279,19 @@ TEST_F(ChannelPingTest, RealTimeProfileCorrectsTheDepth)
     EXPECT_NEAR(links.travel, 1000 * Params().SampleInterval * 0.5, 1e-12);
     EXPECT_NEAR(links.start, 0.5, 1e-12);
     EXPECT_EQ(links.users[0].Heave, 0.5);
+}
+
+TEST_F(ChannelPingTest, ExternalDepthHandOverUsesTheNameWithoutReplay)
+{
+    FeedPing(1000);
+    EXPECT_TRUE(channel->ProcessPingData());
+    EXPECT_EQ(links.askedName, "ES38");
+    EXPECT_EQ(links.blockName, "ES38");
+    ASSERT_EQ(links.block.size(), 2000u) << "at most 2000 samples";
+    // 90-110 m over 2000 words: 10 words a sample; the first bottom sample
+    // (999) is drawn from word 990.
+    EXPECT_EQ(links.block[980], kNoEcho);
+    EXPECT_EQ(links.block[990], 3566 + kBottomRaw - 802);
 }
 
 TEST_F(ChannelPingTest, PassiveChannelStaysOutOfTheDepthUsers)
