@@ -190,7 +190,7 @@ BOOL CPelmaris::InitInstance(const std::vector<std::string>& argv)
     if (info.powerOffVariable) {
         const char* value = std::getenv(info.powerOffVariable);
         if (value && value[0] != '\0' && value[0] != '0' && value[0] != 'n' && value[0] != 'N')
-            m_powerOffRequest = true;
+            SetPowerOffRequest(true);
     }
 
     StartRequest(std::vector<std::string>(argv.begin() + 1, argv.end()));
@@ -391,7 +391,7 @@ void CPelmaris::DefaultExecuteCommand(unsigned code, LPARAM parameter)
     case OC_STOP_AND_EXIT:
         CloseSensors();
         ::PostMessage(GetMainWindow(), WM_CLOSE, 0, 0);
-        if (m_powerOffRequest)
+        if (IsPowerOffRequested())
             PowerOffComputer();
         break;
     case OC_CLOSE_SENSORS:

@@ -70,6 +70,9 @@ struct OperationHooks {
     // Whether an echo sounder exists / replays. Default: false.
     std::function<CEchoSounder*()> echoSounder;
     std::function<bool()> isReplaying;
+    // Operation control's power-off request flag; null: the application's.
+    std::function<void(bool on)> setPowerOff;
+    std::function<bool()> getPowerOff;
 };
 
 // The show-window mode of the open command.
@@ -200,8 +203,16 @@ public:
     // Asks for the PC to power off; it happens at process end, after every
     // setting is saved (see PowerOffAtExit).
     void PowerOffComputer();
-    bool IsPowerOffRequested() const { return m_powerOffRequest; }
-    void SetPowerOffRequest(bool on) { m_powerOffRequest = on; }
+    bool IsPowerOffRequested() const
+    {
+        return operation.getPowerOff ? operation.getPowerOff() : m_powerOffRequest;
+    }
+    void SetPowerOffRequest(bool on)
+    {
+        m_powerOffRequest = on;
+        if (operation.setPowerOff)
+            operation.setPowerOff(on);
+    }
     bool PowerOffPending() const { return m_powerOffPending; }
     // The command that powers the PC off: $ZELVAR_POWEROFF_COMMAND, else the
     // text value PowerOffCommand under Debug, else "systemctl poweroff".

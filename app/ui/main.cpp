@@ -3,6 +3,7 @@
 #include "app/DdeCommand.h"
 #include "app/Pelmaris.h"
 #include "app/SounderModel.h"
+#include "app/ui/EngineLink.h"
 #include "app/ui/HelpKeyFilter.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/QtDispatcherAdapter.h"
@@ -46,6 +47,7 @@ int main(int argc, char** argv)
         pelmaris.frameFactory = [](app::CPelmaris& application, unsigned menuId) {
             return std::make_unique<app::CMainFrame>(application, menuId);
         };
+        app::CEngineLink engine(pelmaris);
         if (!pelmaris.InitInstance(args)) {
             SetMessageBoxPresenter({});
             return 1;

@@ -1,0 +1,107 @@
+// The engine's headers come before any Qt header: they use names that Qt
+// defines as macros.
+#include "engine/OperationControl.h"
+#include "engine/ReplayFileList.h"
+#include "transceivers/TransceiverInstallation.h"
+
+#include "app/ui/EngineLink.h"
+#include "app/ui/MainFrame.h"
+
+#include <QGuiApplication>
+
+namespace app {
+
+CEngineLink::CEngineLink(CPelmaris& application)
+    : m_app(application),
+      m_installation(std::make_unique<CTransceiverInstallation>()),
+      m_operation(std::make_unique<COperationControl>())
+{
+    OperationHooks& op = m_app.operation;
+    op.init = [this] { Init(); };
+    op.transceiverCount = [this] { return m_installation->GetTransceiverCount(); };
+    op.postStartWithFiles = [](std::vector<std::string> files) {
+        CReplayFileList list;
+        for (const auto& file : files)
+            list.AddTail(file);
+        COperationControl::PostStartWithFiles(&list);
+    };
+    op.postRestart = [] { COperationControl::PostRestart(); };
+    op.postStop = [](unsigned followUp) { COperationControl::PostCommand(followUp); };
+    op.postStopAndExit = [this] { m_operation->PostCommand4002(); };
+    op.queueCommand = [this](unsigned code, LPARAM parameter) {
+        m_operation->HandleMessage(::WM_ES_OPERATIONCOMMAND, code, parameter);
+    };
+    op.executeCommand = [this](unsigned code, LPARAM parameter) {
+        m_operation->HandleMessage(::WM_ES_EXECUTECOMMAND, code, parameter);
+    };
+    op.echoSounder = [this] { return m_operation->GetEchoSounder(); };
+    op.isReplaying = [this] {
+        return m_operation->GetEchoSounder() && m_operation->GetMode() == CEchoSounder::kReplay;
+    };
+    op.setPowerOff = [this](bool on) { m_operation->SetPowerOff(on); };
+    op.getPowerOff = [this] { return m_operation->GetPowerOff(); };
+    // Operation control's own menu commands come before the application's.
+    m_commands.operation = m_operation.get();
+    m_app.commandTargets.insert(m_app.commandTargets.begin(), &m_commands);
+}
+
+CEngineLink::~CEngineLink()
+{
+    // The hooks point here: leave the application its own defaults.
+    m_app.operation = OperationHooks{};
+    std::erase(m_app.commandTargets, &m_commands);
+}
+
+bool CEngineLink::Commands::OnCommand(unsigned id)
+{
+    return operation && operation->OnCommand(id);
+}
+
+CMainFrame* CEngineLink::Frame() const
+{
+    return dynamic_cast<CMainFrame*>(m_app.GetMainFrame());
+}
+
+void CEngineLink::Init()
+{
+    const int model = m_app.GetSounderType();
+    m_installation->SetModel(model);
+    m_installation->SetProfileSource([this] { return m_app.GetMcuMode(); });
+    m_installation->Initialize();
+
+    CEchoSounder::Context context;
+    context.installation = m_installation.get();
+    context.model = model;
+    if (!m_app.GetAdapterList().empty())
+        context.adapterAddress = m_app.GetAdapterList().front();
+    m_operation->SetEchoSounderContext(context);
+    m_operation->SetModel(model);
+    m_operation->SetTrListPath(m_app.GetTrListPath());
+    m_operation->SetSerializePath(m_app.GetSerializePath());
+    m_operation->SetProfileSource([this] { return m_app.GetMcuMode(); });
+
+    COperationControl::Hooks hooks;
+    hooks.stopPingTimer = [this] {
+        if (CMainFrame* frame = Frame())
+            frame->StopPingTimer();
+    };
+    hooks.clearPendingNewLayout = [this] {
+        if (CMainFrame* frame = Frame())
+            frame->ClearNewLayoutPending();
+    };
+    hooks.enableMessagePane = [this](bool on) {
+        if (CMainFrame* frame = Frame())
+            frame->EnableMessagePane(on);
+    };
+    hooks.closeSensors = [this] { m_app.CloseSensors(); };
+    hooks.powerOff = [this] { m_app.PowerOffComputer(); };
+    hooks.shiftOrSecondaryButtonHeld = [] {
+        return (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier) ||
+               (QGuiApplication::mouseButtons() & Qt::RightButton);
+    };
+    hooks.setSettingsFolder = [this](const std::string& folder) { m_app.SetSerializePath(folder); };
+    m_operation->SetHooks(std::move(hooks));
+    m_operation->Init();
+}
+
+}  // namespace app

@@ -1,0 +1,44 @@
+// Joins the application object to the engine: operation control and the
+// transceiver installation are built here and reached by the application
+// through its operation hooks, and operation control reaches the frame, the
+// sensors and the power-off through its own hooks.
+#pragma once
+
+#include "app/Pelmaris.h"
+
+#include <memory>
+
+class COperationControl;
+class CTransceiverInstallation;
+
+namespace app {
+
+class CMainFrame;
+
+class CEngineLink {
+public:
+    // Installs the hooks; call before CPelmaris::InitInstance.
+    explicit CEngineLink(CPelmaris& app);
+    ~CEngineLink();
+    CEngineLink(const CEngineLink&) = delete;
+    CEngineLink& operator=(const CEngineLink&) = delete;
+
+    COperationControl& Operation() { return *m_operation; }
+    CTransceiverInstallation& Installation() { return *m_installation; }
+
+private:
+    void Init();
+    CMainFrame* Frame() const;
+
+    struct Commands : ICommandTarget {
+        COperationControl* operation = nullptr;
+        bool OnCommand(unsigned id) override;
+    };
+
+    CPelmaris& m_app;
+    Commands m_commands;
+    std::unique_ptr<CTransceiverInstallation> m_installation;
+    std::unique_ptr<COperationControl> m_operation;
+};
+
+}  // namespace app
