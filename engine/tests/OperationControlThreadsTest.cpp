@@ -1,0 +1,328 @@
+#include "engine/OperationControl.h"
+
+#include "app/EchosounderError.h"
+#include "engine/Channel.h"
+#include "platform/TempHives.h"
+#include "transceivers/TransceiverInstallation.h"
+#include "transceivers/tests/TestTransceiver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct FatalReported
+{
+    std::string text;
+};
+
+class OperationControl : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
+        CTransceiverInstallation::ResetInitializeFlag();
+        installation.Initialize();
+        folder = std::filesystem::path(hives.Folder()) / "program";
+        std::filesystem::create_directories(folder);
+        window = CreateMessageWindow([this](HWND, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+            if (msg == WM_ES_OPERATIONCOMMAND || msg == WM_ES_EXECUTECOMMAND)
+                return op.HandleMessage(msg, w, l);
+            log.Add("message " + std::to_string(msg) + " " + std::to_string(w));
+            return 0;
+        });
+        SetMainWindow(window);
+        SetFatalErrorHandler([](const std::string& text) { throw FatalReported{text}; });
+
+        COperationControl::Hooks h;
+        h.deleteLayout = [this] { Note("delete layout"); };
+        h.createLayout = [this](const std::array<COperationControl::ChannelDisplay, 8>& d, int) {
+            displays = d;
+            Note("create layout");
+            return true;
+        };
+        h.closeSensors = [this] { Note("close sensors"); };
+        h.statusBarModel = [this](int) { Note("model"); };
+        op.SetHooks(h);
+        op.SetTrListPath(folder.string());
+        op.SetSerializePath(folder.string());
+        op.SetModel(1);
+        CEchoSounder::Context c;
+        c.installation = &installation;
+        c.workerStartDelayMs = 0;
+        c.createTransceiver = [](int, int index, const InstalledTransceiverInfo& info, HKEY) {
+            CTestTransceiver::Options o;
+            o.name = info.transceiverId;
+            o.channels = info.channelCount;
+            return std::unique_ptr<CTransceiver>(std::make_unique<CTestTransceiver>(o));
+        };
+        op.SetEchoSounderContext(c);
+    }
+    void TearDown() override
+    {
+        SetFatalErrorHandler(nullptr);
+        SetMainWindow(0);
+        DestroyWindow(window);
+        reg.CloseRootKeys();
+    }
+    // Notes what a command did, and that it ran while the queue was busy.
+    void Note(const std::string& what)
+    {
+        log.Add(what);
+        if (!op.IsBusy())
+            log.Add("NOT BUSY during " + what);
+    }
+    bool Drain(std::size_t entries)
+    {
+        return PumpUntil([&] { return log.Size() >= entries && !op.IsBusy(); }, 10s);
+    }
+    void Install(const std::string& id, int channels)
+    {
+        HKEY key = installation.OpenChannelsKey();
+        for (int ch = 1; ch <= channels; ++ch) {
+            CTrList e;
+            e.transceiverId = id;
+            e.channelNo = ch;
+            const std::string description = id + " " + std::to_string(ch);
+            e.FormatDescription(&description, kTypeHXU);
+            installation.WriteChannelEntry(e, key);
+        }
+        reg.CloseKey(key);
+    }
+    void Fatal(const std::function<void()>& f, const std::string& expected)
+    {
+        try {
+            f();
+            ADD_FAILURE() << "no fatal report, expected " << expected;
+        } catch (const FatalReported& r) {
+            EXPECT_NE(r.text.find(expected), std::string::npos) << r.text;
+        }
+    }
+
+    CTempHives hives;
+    CRegistrySupport reg;
+    CTransceiverInstallation installation;
+    std::filesystem::path folder;
+    HWND window = 0;
+    CCallLog log;
+    std::array<COperationControl::ChannelDisplay, 8> displays{};
+    COperationControl op;
+};
+
+}  // namespace
+
+TEST_F(OperationControl, CommandsRunOneAtATimeInTheOrderPosted)
+{
+    op.Init();
+    COperationControl::Hooks h;
+    bool again = true;
+    h.deleteLayout = [&] { Note("delete layout"); };
+    h.closeSensors = [&] {
+        Note("close sensors");
+        // Posted while a command runs: it waits behind those already queued.
+        if (again)
+            COperationControl::PostCommand4006();
+        again = false;
+    };
+    h.statusBarModel = [&](int) { Note("model"); };
+    op.SetHooks(h);
+    PostMessage(window, WM_ES_OPERATIONCOMMAND, COperationControl::kDeleteLayout, 0);
+    COperationControl::PostCommand4003();
+    COperationControl::PostCommand(77);
+    PostMessage(window, WM_ES_OPERATIONCOMMAND, COperationControl::kDeleteLayout, 0);
+    ASSERT_TRUE(Drain(9));
+    const std::vector<std::string> expected = {
+        "delete layout",                                        // 0x4001
+        "delete layout", "close sensors",                       // 0x4003
+        "delete layout", "model", "message 273 77",             // 0x4000, then its menu command
+        "delete layout",                                        // 0x4001
+        "delete layout", "message " + std::to_string(WM_ES_SHOWCHANNELSTATUS) + " 0",  // 0x4006
+    };
+    EXPECT_EQ(log.Entries(), expected);
+}
+
+TEST_F(OperationControl, IllegalCodesAreFatal)
+{
+    op.Init();
+    for (UINT code : {0x3FFFu, 0x4008u, 0x4009u, 0u})
+        Fatal([&] { op.QueueCommand(code, 0); }, "Illegal Operation Control Command (" + std::to_string(code) + ")");
+    Fatal([&] { op.ExecuteCommand(0x4009, 0); }, "Illegal Operation Control Command (16393)");
+    // The executor itself knows 0x4008: delete, then restart.
+    op.ExecuteCommand(COperationControl::kDeleteAndRestart, 0);
+    ASSERT_TRUE(PumpUntil([&] { return log.Size() >= 3; }, 5s));
+    // The restart is queued and runs after the replay bar is hidden.
+    EXPECT_EQ(log.Entries()[1], "message " + std::to_string(WM_ES_HIDEREPLAYBAR) + " 0");
+    EXPECT_EQ(log.Entries()[2], "delete layout");
+    Fatal([&] { op.Init(); }, "Operation Control initialized twice");
+}
+
+TEST_F(OperationControl, StateFileLayout)
+{
+    COperationControl::Settings s;
+    s.enumSpeed = 2;
+    s.PingInterval = 2.5;
+    s.enumNormalTrig = 0x2001;
+    s.enumNormalSequence = 1;
+    s.bSaveHistory = 1;
+    s.iSequence = 7;
+    s.enumViewArrangement = 3;
+    s.displays[0] = {1, 1, "38", "DRU 38 kHz"};
+    s.displays[1] = {1, 0, std::string(30, 'S'), std::string(150, 'L')};
+    s.HBX = 5;
+    s.sSimplePingerLongChannelID = "pinger";
+    s.SimplePingerInterval = 3.0;
+    s.SimplePingerPulselength = 12.0;
+    s.SimplePinger = 1;
+    const auto r = COperationControl::BuildRecord(s);
+    ASSERT_EQ(r.size(), 1304u);
+    auto u32 = [&](std::size_t at) {
+        std::uint32_t v;
+        std::memcpy(&v, &r[at], 4);
+        return v;
+    };
+    auto f64 = [&](std::size_t at) {
+        double v;
+        std::memcpy(&v, &r[at], 8);
+        return v;
+    };
+    auto text = [&](std::size_t at) { return std::string(reinterpret_cast<const char*>(&r[at])); };
+    EXPECT_EQ(u32(0), 2u);
+    EXPECT_EQ(f64(8), 2.5);
+    EXPECT_EQ(u32(16), 0x2001u);
+    EXPECT_EQ(u32(32), 7u);
+    EXPECT_EQ(u32(36), 3u);
+    EXPECT_EQ(u32(40), 1u);
+    EXPECT_EQ(text(48), "38");
+    EXPECT_EQ(text(68), "DRU 38 kHz");
+    EXPECT_EQ(u32(168 + 4), 0u);
+    EXPECT_EQ(text(176), std::string(19, 'S'));
+    EXPECT_EQ(text(196), std::string(99, 'L'));
+    EXPECT_EQ(u32(1064), 1u) << "HBX is stored as 0 or 1";
+    EXPECT_EQ(text(1072), "pinger");
+    EXPECT_EQ(f64(1280), 3.0);
+    EXPECT_EQ(f64(1288), 12.0);
+    EXPECT_EQ(u32(1296), 1u);
+
+    COperationControl::Settings back;
+    ASSERT_TRUE(COperationControl::ParseRecord(r, back));
+    EXPECT_EQ(back.displays[1].sLongChannelID, std::string(99, 'L'));
+    EXPECT_EQ(back.SimplePingerPulselength, 12.0);
+    auto shorter = r;
+    shorter.pop_back();
+    EXPECT_FALSE(COperationControl::ParseRecord(shorter, back));
+    shorter.resize(1400);
+    EXPECT_FALSE(COperationControl::ParseRecord(shorter, back));
+}
+
+TEST_F(OperationControl, RegistryOverridesTheFileAndSequencesDoNotSurvive)
+{
+    COperationControl::Settings s;
+    s.enumSpeed = 2;
+    s.PingInterval = 2.5;
+    s.enumNormalSequence = 1;
+    s.iSequence = 4;
+    const auto record = COperationControl::BuildRecord(s);
+    std::ofstream(folder / "OperationControl.sav", std::ios::binary)
+        .write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
+    HKEY normal = reg.OpenKey(CRegistrySupport::UserRootKey(), "OperationControl\\Normal", TRUE);
+    reg.SetDword(normal, "", "enumSpeed", 1);
+    reg.SetDword(normal, "", "enumNormalSequence", 1);
+    op.Init();
+    EXPECT_EQ(op.NormalBlock().enumSpeed, 1) << "the registry value stands";
+    EXPECT_EQ(op.NormalBlock().PingInterval, 2.5) << "the file gives what the registry lacks";
+    EXPECT_EQ(op.NormalBlock().iSequence, 4);
+    EXPECT_EQ(op.NormalBlock().enumNormalSequence, 0);
+    double written = 0.0;
+    EXPECT_TRUE(reg.GetDouble(normal, "", "PingInterval", written, FALSE));
+    EXPECT_EQ(written, 2.5);
+    reg.CloseKey(normal);
+
+    op.WriteState();
+    EXPECT_EQ(std::filesystem::file_size(folder / "OperationControl.sav"), 1304u);
+}
+
+TEST_F(OperationControl, FileOfAnotherSizeIsNotRead)
+{
+    COperationControl::Settings s;
+    s.enumSpeed = 2;
+    auto record = COperationControl::BuildRecord(s);
+    record.resize(1000);
+    std::ofstream(folder / "OperationControl.sav", std::ios::binary)
+        .write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
+    op.Init();
+    EXPECT_EQ(op.NormalBlock().enumSpeed, 0);
+}
+
+TEST_F(OperationControl, FactorySettingsRemoveOnlyTheSavedSettingsFiles)
+{
+    op.Init();
+    const auto settings = std::filesystem::path(op.GetSettingsFolder());
+    std::filesystem::create_directories(settings);
+    const std::vector<std::string> removed = {"Normal a.ser", "Replay b.ser", "User c.ser",
+                                              "Normal \"; touch pwned; \".ser", "Normal $(touch pwned2).ser"};
+    const std::vector<std::string> kept = {"Other.ser", "Normal keep.txt", "normal lower.ser"};
+    for (const auto& n : removed)
+        std::ofstream(settings / n) << "x";
+    for (const auto& n : kept)
+        std::ofstream(settings / n) << "x";
+    HKEY op1 = reg.OpenKey(CRegistrySupport::UserRootKey(), "OperationControl\\Operation\\Normal\\Stale", TRUE);
+    reg.CloseKey(op1);
+    op.NormalBlock().enumSpeed = 2;
+
+    op.ExecuteCommand(COperationControl::kFactorySettings, 0);
+    for (const auto& n : removed)
+        EXPECT_FALSE(std::filesystem::exists(settings / n)) << n;
+    for (const auto& n : kept)
+        EXPECT_TRUE(std::filesystem::exists(settings / n)) << n;
+    for (const char* n : {"pwned", "pwned2"}) {
+        EXPECT_FALSE(std::filesystem::exists(settings / n));
+        EXPECT_FALSE(std::filesystem::exists(n));
+    }
+    EXPECT_EQ(op.NormalBlock().enumSpeed, 0);
+    HKEY stale = nullptr;
+    EXPECT_NE(RegOpenKeyEx(CRegistrySupport::UserRootKey(), "OperationControl\\Operation\\Normal\\Stale", 0,
+                           KEY_READ, &stale),
+              ERROR_SUCCESS);
+    ASSERT_TRUE(PumpUntil([&] { return log.Size() >= 3; }, 5s));
+    EXPECT_EQ(log.Entries()[1], "message " + std::to_string(WM_ES_HIDEREPLAYBAR) + " 0");
+    EXPECT_EQ(log.Entries()[2], "delete layout") << "the restart ran";
+}
+
+TEST_F(OperationControl, ReplayWithoutFilesStartsNothing)
+{
+    op.Init();
+    CReplayFileList empty;
+    COperationControl::PostStartWithFiles(&empty);
+    COperationControl::PostStartWithFiles(nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return log.Size() >= 4 && !op.IsBusy(); }, 5s));
+    EXPECT_EQ(op.GetEchoSounder(), nullptr);
+    for (const auto& e : log.Entries())
+        EXPECT_NE(e, "create layout");
+}
+
+TEST_F(OperationControl, NormalStartRebuildsTheDisplaysFromTheChannels)
+{
+    Install("UNIT", 2);
+    op.Init();
+    op.NormalBlock().displays[0] = {1, 1, "old", "a channel that is gone"};
+    op.NormalBlock().displays[5] = {1, 1, "x", "y"};
+    COperationControl::PostRestart();
+    ASSERT_TRUE(PumpUntil([&] { return op.GetEchoSounder() != nullptr && !op.IsBusy(); }, 10s));
+    ASSERT_EQ(op.GetEchoSounder()->GetChannelCount(), 2);
+    ASSERT_TRUE(PumpUntil([&] { return displays[0].bExists == 1; }, 5s));
+    EXPECT_EQ(displays[0].sLongChannelID, "UNIT 1");
+    EXPECT_EQ(displays[1].sLongChannelID, "UNIT 2");
+    EXPECT_EQ(displays[1].sShortChannelID, "UNIT2");
+    EXPECT_EQ(displays[5].bExists, 0);
+    EXPECT_EQ(op.NormalBlock().displays[1].sLongChannelID, "UNIT 2");
+    EXPECT_EQ(op.GetMode(), CEchoSounder::kNormal);
+
+    COperationControl::PostCommand(0);
+    ASSERT_TRUE(PumpUntil([&] { return op.GetEchoSounder() == nullptr && !op.IsBusy(); }, 10s));
+}

@@ -1,0 +1,206 @@
+#include "transceivers/Transceiver.h"
+
+#include "app/RegistrySupport.h"
+#include "platform/TempHives.h"
+#include "transceivers/tests/TestTransceiver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+TEST(Transceiver, NearestTableEntry)
+{
+    const double table[] = {1.0, 2.0, 4.0};
+    struct Case
+    {
+        const char* legend;
+        double value;
+        int expected;
+    };
+    const Case cases[] = {
+        {"below the first", 0.1, 0},
+        {"exactly the first", 1.0, 0},
+        {"nearer the lower", 1.4, 0},
+        {"halfway goes to the larger", 1.5, 1},
+        {"halfway between 2 and 4", 3.0, 2},
+        {"nearer the upper", 3.9, 2},
+        {"above the last", 9.0, 2},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CTransceiver::FindTableIndex(c.value, table, 3), c.expected) << c.legend;
+    EXPECT_EQ(CTransceiver::FindTableIndex(5.0, table, 0), 0);
+}
+
+TEST(Transceiver, SettingsFileNamesAreSafe)
+{
+    EXPECT_EQ(CTransceiver::SettingsFileName("/s/Default/", "a/b:c"), "/s/Default/a_b_c_T.sav");
+    EXPECT_EQ(CTransceiver::SettingsFileName("/s", "x\\*?\"<>|y"), "/s/x_______y_T.sav");
+}
+
+namespace {
+
+class TransceiverSettings : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
+        folder = std::filesystem::path(hives.Folder()) / "settings";
+        std::filesystem::create_directories(folder);
+        CTestTransceiver::Options o;
+        o.name = "SET";
+        unit = std::make_unique<CTestTransceiver>(o);
+        transceiverKey = reg.OpenKey(CRegistrySupport::UserRootKey(), "Transceiver", TRUE);
+        unit->SetRegistryKey(transceiverKey);
+        unit->SetSettingsFolder(folder.string());
+        record = unit->FindRecord(unit->GetChannelId(0));
+        ASSERT_NE(record, nullptr);
+        record->key = reg.OpenKey(transceiverKey, record->channelName, TRUE);
+        const double table[5] = {0.000256, 0.000512, 0.001024, 0.001024, 0.001024};
+        std::memcpy(record->pulseLengthTable, table, sizeof table);
+        record->maxPower = 2000.0;
+    }
+    void TearDown() override
+    {
+        unit.reset();
+        reg.CloseKey(record ? record->key : nullptr);
+        reg.CloseKey(transceiverKey);
+        reg.CloseRootKeys();
+    }
+    double RegDouble(const std::string& sub, const char* name)
+    {
+        double v = -12345.0;
+        EXPECT_TRUE(reg.GetDouble(record->key, sub, name, v, FALSE)) << name;
+        return v;
+    }
+
+    CTempHives hives;
+    CRegistrySupport reg;
+    std::filesystem::path folder;
+    std::unique_ptr<CTestTransceiver> unit;
+    HKEY transceiverKey = nullptr;
+    CTransceiver::StructChannelParameters* record = nullptr;
+};
+
+}  // namespace
+
+TEST_F(TransceiverSettings, MissingValuesTakeTheirDefaults)
+{
+    unit->ReadChannelSettings(*record);
+    // Three distinct pulse lengths before the repeats: the middle one.
+    EXPECT_DOUBLE_EQ(record->pulseLength, 0.000512);
+    EXPECT_DOUBLE_EQ(record->txPower, 2000.0);
+    EXPECT_DOUBLE_EQ(record->transducerRoll, -180.0);
+    EXPECT_DOUBLE_EQ(record->cwResolutionLength, 1.0);
+    EXPECT_EQ(record->transceiverMode, CTransceiver::kActive);
+    // The defaults were written back.
+    EXPECT_DOUBLE_EQ(RegDouble("", "PulseLength"), 0.000512);
+    EXPECT_DOUBLE_EQ(RegDouble("", "TransducerRoll"), -180.0);
+
+    reg.SetDouble(record->key, "", "TransducerZ", 3.5);
+    reg.SetDouble(record->key, "", "TransducerDepth", 1.25);
+    unit->ReadChannelSettings(*record);
+    EXPECT_DOUBLE_EQ(record->transducerZMinusDepth, 2.25);
+}
+
+TEST_F(TransceiverSettings, SaveAndLoadCarryModePowerAndUserValues)
+{
+    unit->ReadChannelSettings(*record);
+    record->transceiverMode = CTransceiver::kPassive;
+    record->pulseLength = 0.001024;
+    record->txPower = 300.0;
+    record->transducerRoll = 10.0;
+    record->transducerPitch = -3.0;
+    record->transducerAzimuth = 90.0;
+    record->transducerLabel = "Hull 38";
+    unit->SaveChannelSettings();
+
+    const auto file = folder / "SET 1_T.sav";
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_EQ(bytes.size(), 20u);
+    std::int32_t mode;
+    double pulse, power;
+    std::memcpy(&mode, &bytes[0], 4);
+    std::memcpy(&pulse, &bytes[4], 8);
+    std::memcpy(&power, &bytes[12], 8);
+    EXPECT_EQ(mode, 1);
+    EXPECT_DOUBLE_EQ(pulse, 0.001024);
+    EXPECT_DOUBLE_EQ(power, 300.0);
+    EXPECT_DOUBLE_EQ(RegDouble("User", "TransducerAzimuth"), 90.0);
+
+    record->transceiverMode = CTransceiver::kActive;
+    record->txPower = 1.0;
+    record->transducerRoll = record->transducerPitch = record->transducerAzimuth = 0.0;
+    record->transducerLabel.clear();
+    EXPECT_EQ(unit->LoadChannelSettings(), 1);
+    EXPECT_EQ(record->transceiverMode, CTransceiver::kPassive);
+    EXPECT_DOUBLE_EQ(record->txPower, 300.0);
+    EXPECT_DOUBLE_EQ(record->transducerRoll, 10.0);
+    EXPECT_DOUBLE_EQ(record->transducerPitch, -3.0);
+    EXPECT_DOUBLE_EQ(record->transducerAzimuth, 90.0);
+    EXPECT_EQ(record->transducerLabel, "Hull 38");
+    // Loading also makes the values the channel's own registry values.
+    EXPECT_DOUBLE_EQ(RegDouble("", "TxPower"), 300.0);
+    EXPECT_DOUBLE_EQ(RegDouble("", "TransducerPitch"), -3.0);
+}
+
+TEST_F(TransceiverSettings, ShortFileChangesNothing)
+{
+    unit->ReadChannelSettings(*record);
+    std::ofstream(folder / "SET 1_T.sav", std::ios::binary).write("\x01\x00\x00\x00\x00\x00", 6);
+    record->txPower = 777.0;
+    EXPECT_EQ(unit->LoadChannelSettings(), 1);
+    EXPECT_DOUBLE_EQ(record->txPower, 777.0);
+    EXPECT_EQ(record->transceiverMode, CTransceiver::kActive);
+}
+
+TEST_F(TransceiverSettings, WithoutKeyNothingIsSavedOrLoaded)
+{
+    unit->SetRegistryKey(nullptr);
+    unit->SaveChannelSettings();
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    EXPECT_EQ(unit->LoadChannelSettings(), 0);
+}
+
+TEST(Transceiver, LookUpsOfChannels)
+{
+    CTestTransceiver::Options o;
+    o.name = "LK";
+    o.channels = 2;
+    CTestTransceiver unit(o);
+    CChannel* second = unit.GetChannelId(1);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(unit.GetChannelId(2), nullptr);
+    EXPECT_EQ(unit.GetChannelId(-1), nullptr);
+    unit.FindRecord(second)->transducerLabel = "label";
+    EXPECT_EQ(unit.GetChannelName(second), "label");
+    EXPECT_EQ(unit.GetChannelName(nullptr), "");
+    std::string d, n;
+    double v[12];
+    int beam = -1;
+    EXPECT_EQ(unit.GetChannelParameters(nullptr, d, n, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9],
+                                        beam, v[10], v[11]),
+              0);
+    EXPECT_EQ(beam, -1);
+    EXPECT_EQ(unit.GetChannelParameters(second, d, n, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9],
+                                        beam, v[10], v[11]),
+              1);
+    EXPECT_EQ(n, "LK 2");
+    EXPECT_EQ(v[0], 76000.0);
+    EXPECT_EQ(v[11], 0.0) << "no temperature source";
+    unit.SetChannelPassive(5);
+    unit.SetChannelPassive(1);
+    EXPECT_EQ(unit.FindRecord(second)->transceiverMode, CTransceiver::kPassive);
+    EXPECT_EQ(unit.FindRecord(unit.GetChannelId(0))->transceiverMode, CTransceiver::kActive);
+    EXPECT_EQ(unit.GetMaxChannelValue(), 0.0);
+
+    // A ping taken, the next one asked for: the unit may be triggered again.
+    unit.ClearPingConsumed();
+    EXPECT_EQ(unit.GetBufferedPings(), 2);
+    unit.RequestNextPing();
+    EXPECT_EQ(unit.GetBufferedPings(), 0);
+}
