@@ -65,8 +65,9 @@ protected:
     }
     void TearDown() override
     {
+        if (record)
+            reg.CloseKey(record->key);
         unit.reset();
-        reg.CloseKey(record ? record->key : nullptr);
         reg.CloseKey(transceiverKey);
         reg.CloseRootKeys();
     }
