@@ -17,9 +17,8 @@ constexpr int Points = 5000;
 constexpr double Spacing = 1.0; // m between points: a 5,000 m cast
 
 // One environment with the profile applied, shared by every benchmark.
-CEnvironment& Environment(double& deepest)
+CEnvironment& Environment()
 {
-    static double s_deepest = 100.0;
     static CEnvironment* s_env = [] {
         char pattern[] = "/tmp/envbenchXXXXXX";
         if (!mkdtemp(pattern))
@@ -31,7 +30,7 @@ CEnvironment& Environment(double& deepest)
             out << i * Spacing << ".0 " << 1480.0 + 20.0 * ((i % 50) / 50.0) << "\r\n";
         out.close();
         auto* env = new CEnvironment;
-        env->SetChannelDepthSource([] { return s_deepest; });
+        env->SetChannelDepthSource([] { return 100.0; });
         env->SetPendingProfile(TRUE, dir.string(), "deep.asvp");
         env->ApplyNewProfile();
         env->SetSvpType(CEnvironment::SvpTypeProfile);
@@ -40,7 +39,6 @@ CEnvironment& Environment(double& deepest)
             std::abort();
         return env;
     }();
-    deepest = s_deepest;
     return *s_env;
 }
 
@@ -50,8 +48,7 @@ CEnvironment& Environment(double& deepest)
 // The deepest channel depth stays put: the mean is answered from the cache.
 static void BM_GetSoundVelocity_SameDepth(benchmark::State& state)
 {
-    double deepest = 0.0;
-    CEnvironment& env = Environment(deepest);
+    CEnvironment& env = Environment();
     for (auto _ : state)
         benchmark::DoNotOptimize(env.GetSoundVelocity());
 }
@@ -60,8 +57,7 @@ BENCHMARK(BM_GetSoundVelocity_SameDepth);
 // The bottom moves every ping: the mean is taken again down to it.
 static void BM_GetSoundVelocity_NewDepth(benchmark::State& state)
 {
-    double deepest = 0.0;
-    CEnvironment& env = Environment(deepest);
+    CEnvironment& env = Environment();
     const double depth = static_cast<double>(state.range(0));
     // The source is read on every query; two depths a hair apart force a
     // fresh mean each time.
@@ -76,8 +72,7 @@ BENCHMARK(BM_GetSoundVelocity_NewDepth)->Arg(50)->Arg(1000)->Arg(4999)->Arg(6000
 // One-way travel time to a bottom at the given depth from a 5 m transducer.
 static void BM_GetDepthFromTravelTime(benchmark::State& state)
 {
-    double deepest = 0.0;
-    CEnvironment& env = Environment(deepest);
+    CEnvironment& env = Environment();
     const double t = static_cast<double>(state.range(0)) / 1490.0;
     for (auto _ : state)
         benchmark::DoNotOptimize(env.GetDepthFromTravelTime(t, 5.0));
