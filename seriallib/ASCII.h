@@ -1,0 +1,30 @@
+// Text lines ended by CR, LF or CR LF.
+#pragma once
+
+#include "seriallib/Protocol.h"
+
+class CASCII : public CProtocol {
+public:
+    CASCII(CSercor* port, PROTOCOL_TYPE type, HWND owner);
+    ~CASCII() override;
+
+    BOOL Send(const std::string& text) override;
+    BOOL Send(const CTarnMessage* message) override;
+    BOOL Receive(CTarnMessage* message) override;
+    BOOL ReceiveCallback(BYTE byte, BOOL last) override;
+    BOOL ErrorCallback(COM_ERROR error) override;
+
+    void SetTerminator(BOOL lf, BOOL cr);
+    BOOL IsTerminatorLF() const { return m_bLF; }
+    BOOL IsTerminatorCR() const { return m_bCR; }
+
+private:
+    bool Append(BYTE byte);
+    void CompleteLine(BOOL last);
+
+    BOOL m_bLF = FALSE;
+    BOOL m_bCR = TRUE;
+    BOOL m_bCRSeen = FALSE;
+    // The line grew past the limit: dropped up to its terminator.
+    bool m_bOverlong = false;
+};
