@@ -2,6 +2,7 @@
 // ping-data thread processes them, and every recorded ping goes through the
 // engine exactly once with its recorded time.
 #include "recording/Replay.h"
+#include "recording/EngineStoreSounder.h"
 
 #include "engine/Channel.h"
 #include "engine/EchoSounder.h"
@@ -68,5 +69,82 @@ TEST(ReplayThreadsTest, EveryRecordedPingRunsThroughTheEngineOnce)
     sounder.reset();  // joins both threads
     ASSERT_EQ(processed.size(), 25u);
     for (int p = 0; p < 25; ++p) EXPECT_EQ(processed[std::size_t(p)], zv::recgen::PingTime(scene, p)) << p;
+    reg.CloseRootKeys();
+}
+
+TEST(ReplayThreadsTest, ReplayExtractThroughTheEngineKeepsTheRecordedPings)
+{
+    CTempHives hives;
+    CRegistrySupport reg;
+    ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
+    TempFolder dir;
+    zv::recgen::SRecGenScene scene;
+    std::string error;
+    for (const char* s : {"pings=10", "channels=38,200", "samples=300"})
+        ASSERT_TRUE(zv::recgen::ApplySetting(scene, s, &error));
+    zv::recgen::CRecordingGenerator gen(scene);
+    const fs::path file = dir.path / "source.raw";
+    ASSERT_TRUE(gen.Write(file.string(), nullptr, &error)) << error;
+    CReplayFileList list;
+    list.AddTail(file.string());
+    list.m_loop = 0;
+
+    CFakeEvents events;
+    SStoreSettings settings;
+    settings.filePath = (dir.path / "extract").string();
+    auto sounder = std::make_unique<CEchoSounder>();
+    CEngineStoreSounder view(*sounder, {[] { return std::string("DEMO"); }, nullptr, [] { return 0.25; }});
+    auto store = std::make_unique<CStore>(view, events, nullptr, settings);
+    store->OnCommand(kCmdToggleReplayExtract);
+    // The recorder goes before the sounder it looks at, and the ping-data
+    // thread must not reach it meanwhile.
+    std::mutex storeLock;
+    CStore* liveStore = store.get();
+
+    std::mutex lock;
+    std::condition_variable cv;
+    int processed = 0;
+    CEchoSounder::Context context;
+    context.workerStartDelayMs = 0;
+    context.createReplay = [](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
+        return files ? std::make_unique<CReplay>(*files, nullptr) : nullptr;
+    };
+    context.hooks.storeWritePing = [&] {
+        std::lock_guard l(storeLock);
+        if (liveStore) liveStore->WritePing();
+    };
+    context.hooks.documentsNotify = [&](const std::atomic<bool>&) {
+        std::lock_guard l(lock);
+        ++processed;
+        cv.notify_all();
+    };
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kReplay, CEchoSounder::kMaximumRate, &list,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    {
+        std::unique_lock l(lock);
+        ASSERT_TRUE(cv.wait_for(l, 30s, [&] { return processed >= 10; }));
+    }
+    {
+        std::lock_guard l(storeLock);
+        liveStore = nullptr;
+        store.reset();
+    }
+    const auto extracts = FilesWith(dir.path / "extract", ".raw");
+    ASSERT_EQ(extracts.size(), 1u);
+    const SReadBack rb = ReadBack(extracts[0]);
+    EXPECT_EQ(rb.skipped, 0u);
+    ASSERT_EQ(rb.configs.size(), 1u);
+    ASSERT_EQ(rb.configs[0].channels.size(), 2u);
+    EXPECT_EQ(rb.configs[0].channels[1].id, gen.ChannelId(1));
+    EXPECT_FLOAT_EQ(rb.configs[0].channels[1].frequency, 200000.0f);
+    ASSERT_EQ(rb.power.size(), 20u);
+    std::vector<std::int16_t> power, angle;
+    for (int p = 0; p < 10; ++p)
+        for (int c = 0; c < 2; ++c) {
+            gen.PingSamples(p, std::size_t(c), power, angle);
+            EXPECT_EQ(rb.power[std::size_t(p * 2 + c)], power) << "ping " << p << " channel " << c;
+            EXPECT_EQ(rb.sampleTimes[std::size_t(p * 2 + c)], zv::recgen::PingTime(scene, p));
+        }
+    sounder.reset();
     reg.CloseRootKeys();
 }

@@ -1,0 +1,49 @@
+// The recorder's view of a running echo sounder: configuration and ping data
+// of every channel, read from the channels and their transceivers.
+#pragma once
+
+#include "recording/StoreInterfaces.h"
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+class CEchoSounder;
+
+namespace zv::recording {
+
+class CEngineStoreSounder : public IStoreSounder {
+public:
+    // What the application holds rather than the sounder: its program name,
+    // the motion sensor's offsets and the tide value (m).
+    struct SApplication {
+        std::function<std::string()> programName;
+        std::function<void(double&, double&, double&)> motionOffsets;
+        std::function<double()> tide;
+    };
+    CEngineStoreSounder(CEchoSounder& sounder, SApplication application);
+
+    bool IsReplaying() const override;
+    int ReplaySaveDataOption() const override;
+    void GetReplayNames(std::string& folder, std::string& name, std::string& text1, std::string& text2) const override;
+    std::string ProgramName() const override;
+    void MotionOffsets(double& x, double& y, double& z) const override;
+    std::size_t ChannelCount() const override;
+    bool GetConfigChannel(std::size_t index, SConfigChannel& out) const override;
+    bool GetPingChannel(std::size_t index, SSampleData& out) override;
+    bool GetChannelDepth(std::size_t index, SDepthEntry& out) override;
+
+private:
+    CEchoSounder& m_sounder;
+    SApplication m_app;
+    // The blocks handed out by GetPingChannel, one set per channel, kept
+    // until that channel is asked again.
+    struct SBlocks {
+        std::vector<std::int16_t> power;
+        std::vector<std::int16_t> angle;
+        std::vector<float> trace1, trace2;
+    };
+    std::vector<SBlocks> m_blocks;
+};
+
+}  // namespace zv::recording
