@@ -778,6 +778,72 @@ double CChannel::GetPointConstant() const
     return m_pointConstant;
 }
 
+// ---- Slope ----------------------------------------------------------------
+
+bool CChannel::GetSlopeAngle(double& degrees) const
+{
+    Lock lock(m_lock);
+    degrees = 0.0;
+    return m_slope && m_slope->GetSlopeAngle(degrees);
+}
+
+bool CChannel::GetSlopeHistoryValue(int placesBack, double& value) const
+{
+    Lock lock(m_lock);
+    return m_slope && m_slope->GetHistoryValue(placesBack, value);
+}
+
+double CChannel::GetSlopeDistance(int a, int b) const
+{
+    Lock lock(m_lock);
+    return m_slope ? m_slope->GetDistance(a, b) : 0.0;
+}
+
+int CChannel::GetSlopeHalfPointCount() const
+{
+    Lock lock(m_lock);
+    return m_slope ? m_slope->GetHalfPointCount() : 0;
+}
+
+void CChannel::UpdateSlopeValidity(bool valid)
+{
+    Lock lock(m_lock);
+    if (m_slope)
+        m_slope->UpdateValidity(valid);
+}
+
+bool CChannel::IsSlopeValid() const
+{
+    Lock lock(m_lock);
+    return m_slope && m_slope->IsValid();
+}
+
+void CChannel::SetSlopeHistorySize(int columns)
+{
+    Lock lock(m_lock);
+    if (m_slope)
+        m_slope->SetHistorySize(columns);
+}
+
+bool CChannel::IsSlopeEnabled() const
+{
+    Lock lock(m_lock);
+    return m_slope && m_slope->IsEnabled();
+}
+
+bool CChannel::EditSlopeSettings()
+{
+    // The dialog runs modally on the user-interface thread: not under the
+    // channel lock, which the ping-data thread needs meanwhile; the tracker
+    // applies the dialog's values under a lock of its own.
+    ISlopeTracker* slope;
+    {
+        Lock lock(m_lock);
+        slope = m_slope.get();
+    }
+    return slope && slope->EditSettings();
+}
+
 // ---- Colour scale and echogram document values ------------------------------
 
 double CChannel::GetValueBySelector(int selector) const

@@ -166,6 +166,17 @@ public:
                       double& sampleDistance);
     double GetTraceStartTime();
 
+    // Slope tracker; without one there is no slope (false, 0).
+    bool GetSlopeAngle(double& degrees) const;
+    bool GetSlopeHistoryValue(int placesBack, double& value) const;
+    double GetSlopeDistance(int a, int b) const;
+    int GetSlopeHalfPointCount() const;
+    void UpdateSlopeValidity(bool valid);
+    bool IsSlopeValid() const;
+    void SetSlopeHistorySize(int columns);
+    bool IsSlopeEnabled() const;
+    bool EditSlopeSettings();
+
     // Colour scale.
     double GetValueBySelector(int selector) const;
     void SetValueBySelector(int selector, double levelDb);

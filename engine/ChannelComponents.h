@@ -48,6 +48,15 @@ public:
     virtual ~ISlopeTracker() = default;
     virtual void AddPoint(double depth, double speed, std::uint64_t time) = 0;
     virtual void Serialize(CArchive& ar) = 0;
+    virtual bool GetSlopeAngle(double& degrees) const = 0;
+    virtual bool GetHistoryValue(int placesBack, double& value) const = 0;
+    virtual double GetDistance(int a, int b) const = 0;
+    virtual int GetHalfPointCount() const = 0;
+    virtual void UpdateValidity(bool valid) = 0;
+    virtual bool IsValid() const = 0;
+    virtual void SetHistorySize(int columns) = 0;
+    virtual bool IsEnabled() const = 0;
+    virtual bool EditSettings() = 0;
 };
 
 class IEchoIntegrator
