@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -79,9 +80,31 @@ public:
     double GetNoiseLevel(const std::int16_t*, int, double, double, double, double) override { return -150.0; }
 };
 
+class PointSlope final : public ISlopeTracker
+{
+public:
+    void AddPoint(double depth, double speed, std::uint64_t time) override { points.push_back({depth, speed, static_cast<double>(time)}); }
+    void Serialize(CArchive&) override {}
+    bool GetSlopeAngle(double&) const override { return false; }
+    bool GetHistoryValue(int, double&) const override { return false; }
+    double GetDistance(int, int) const override { return 0.0; }
+    int GetHalfPointCount() const override { return 0; }
+    void UpdateValidity(bool) override {}
+    bool IsValid() const override { return false; }
+    void SetHistorySize(int) override {}
+    bool IsEnabled() const override { return false; }
+    bool EditSettings() override { return false; }
+    std::vector<std::array<double, 3>> points;
+};
+
 class RecordingLinks : public IChannelLinks
 {
 public:
+    bool GetSpeedKnots(double& knots) const override
+    {
+        knots = 10.0;
+        return true;
+    }
     SounderModel GetModel() const override { return model; }
     void OnBottomDepth(const DepthReport& r) override { users.push_back(r); }
     void OnDepthOutputs(const DepthReport& r) override { outputs.push_back(r); }
@@ -292,6 +315,23 @@ TEST_F(ChannelPingTest, ExternalDepthHandOverUsesTheNameWithoutReplay)
     // (999) is drawn from word 990.
     EXPECT_EQ(links.block[980], kNoEcho);
     EXPECT_EQ(links.block[990], 3566 + kBottomRaw - 802);
+}
+
+TEST_F(ChannelPingTest, SlopeGetsEveryPingsDepthAndSpeedInMetresPerSecond)
+{
+    auto slope = std::make_unique<PointSlope>();
+    PointSlope* points = slope.get();
+    channel->SetSlopeTracker(std::move(slope));
+    FeedPing(1000);
+    channel->ProcessPing();
+    detector->missing = true;
+    FeedPing(2000);
+    channel->ProcessPing();
+    ASSERT_EQ(points->points.size(), 2u);
+    EXPECT_NEAR(points->points[0][0], 100.0, 1e-9);
+    EXPECT_NEAR(points->points[0][1], 10.0 * 1852.0 / 3600.0, 1e-12);
+    EXPECT_EQ(points->points[0][2], 1000.0);
+    EXPECT_EQ(points->points[1][0], 0.0) << "a ping without bottom adds depth 0";
 }
 
 TEST_F(ChannelPingTest, PassiveChannelStaysOutOfTheDepthUsers)
