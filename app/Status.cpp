@@ -230,7 +230,8 @@ void CStatus::SetPaneString(unsigned paneId, const std::string* text)
 
 void CStatus::SetPaneText(unsigned paneId, std::string text)
 {
-    if (StatusPane* pane = Pane(paneId)) {
+    StatusPane* pane = Pane(paneId);
+    if (pane && pane->text != text) {
         pane->text = std::move(text);
         Changed();
     }

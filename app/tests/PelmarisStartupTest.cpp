@@ -2,6 +2,8 @@
 // paths, the start request, power-off arming and the file type.
 #include "app/Pelmaris.h"
 #include "app/RegistrySupport.h"
+#include "app/StringTable.h"
+#include "platform/FileTime.h"
 #include "ShellTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -343,6 +345,115 @@ TEST_F(PelmarisStartup, ResourceLibraryOfEnglishIsNeverLoaded)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_NE(boxes[0].text.find("File not found\n\n"), std::string::npos);
     EXPECT_NE(boxes[0].text.find("1044/Resource.dll"), std::string::npos);
+}
+
+TEST_F(PelmarisStartup, LanguageSwitchLoadsTheTableStoresTheIdAndReloadsTheMenu)
+{
+    const fs::path languages = env.Root() / "Language";
+    fs::create_directories(languages / "1044" / "help");
+    std::ofstream(languages / "1044" / "Resource.dll") << "45124=Om\nmenu.57664=Om ekkoloddet...\n";
+    SetString(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder\\QY310\\1.0", "LanguagePath", languages.string());
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    ASSERT_TRUE(pelmaris->ChangeLanguage(1044));
+    EXPECT_EQ(pelmaris->GetLanguage(), 1044u);
+    EXPECT_EQ(frame->menuReloads, 1);
+    EXPECT_EQ(Strings().Load(45124), "Om");
+    EXPECT_EQ(Strings().MenuText(cmd::ABOUT), "Om ekkoloddet...");
+    EXPECT_EQ(pelmaris->HelpFolder(), (languages / "1044" / "help").string());
+    DWORD stored = 0;
+    CRegistrySupport reg;
+    EXPECT_TRUE(reg.GetDword(CRegistrySupport::UserRootKey(), "", "Language", stored, FALSE));
+    EXPECT_EQ(stored, 1044u);
+    // Back to English: no file needed, and English texts return.
+    ASSERT_TRUE(pelmaris->ChangeLanguage(1033));
+    EXPECT_EQ(Strings().Load(45124), "About");
+    // A next start comes up in the stored language; without its help pages
+    // the English ones are used.
+    ASSERT_TRUE(pelmaris->ChangeLanguage(1044));
+    fs::remove_all(languages / "1044" / "help");
+    pelmaris.reset();
+    ClearMessageBoxRecord();
+    auto next = Make();
+    ASSERT_TRUE(next->InitInstance({"QY310"}));
+    EXPECT_EQ(next->GetLanguage(), 1044u);
+    EXPECT_EQ(next->HelpFolder(), languages.string() + "/1033/help");
+    next.reset();
+    Strings().UseEnglish();
+}
+
+TEST_F(PelmarisStartup, NavigationAgeTimerWarnsOnlyWhenPositionsAreExpectedAndOld)
+{
+    auto pelmaris = Make();
+    for (auto& row : pelmaris->sensorTable)
+        if (row.id == SensorId::Navigation) {
+            row.create = [](CPelmaris&) -> void* { return new int(0); };
+            row.destroy = [](void* p) { delete static_cast<int*>(p); };
+        }
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    alignas(8) static char sounder[8];
+    bool running = false;
+    bool expects = true;
+    pelmaris->operation.echoSounder = [&] { return running ? reinterpret_cast<CEchoSounder*>(sounder) : nullptr; };
+    pelmaris->navigationExpectsPositions = [&] { return expects; };
+    const std::uint64_t now = CFileTime::Now();
+    constexpr std::uint64_t kSecond = 10'000'000;
+    auto warnings = [&] {
+        frame->Drain();
+        std::vector<WPARAM> ids;
+        for (const auto& m : frame->Of(WM_ES_STATUSMESSAGE))
+            ids.push_back(m.wParam);
+        frame->messages.clear();
+        return ids;
+    };
+    frame->Drain();
+    frame->messages.clear();
+
+    pelmaris->lastPositionTime = now - 20 * kSecond;
+    pelmaris->CheckNavigationTimer();  // no sounder: nothing
+    EXPECT_TRUE(warnings().empty());
+    running = true;
+    pelmaris->CheckNavigationTimer();
+    EXPECT_EQ(warnings(), std::vector<WPARAM>{ids::NO_VALID_POSITIONS});
+    pelmaris->lastOtherPositionTime = CFileTime::Now() - kSecond;  // another telegram is there
+    pelmaris->CheckNavigationTimer();
+    EXPECT_EQ(warnings(), std::vector<WPARAM>{ids::NO_VALID_POSITIONS_OTHER});
+    pelmaris->lastPositionTime = CFileTime::Now() - 2 * kSecond;  // fresh position
+    pelmaris->CheckNavigationTimer();
+    EXPECT_TRUE(warnings().empty());
+    pelmaris->lastPositionTime = now - 20 * kSecond;
+    expects = false;
+    pelmaris->CheckNavigationTimer();
+    EXPECT_TRUE(warnings().empty());
+    pelmaris->operation.echoSounder = nullptr;
+}
+
+TEST_F(PelmarisStartup, SensorCommandsOpenOnlyWhatExists)
+{
+    auto pelmaris = Make();
+    for (auto& row : pelmaris->sensorTable)
+        if (row.id == SensorId::Heave) {
+            row.create = [](CPelmaris&) -> void* { return new int(0); };
+            row.destroy = [](void* p) { delete static_cast<int*>(p); };
+        }
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    std::vector<SensorId> opened;
+    pelmaris->sensorDialog = [&](SensorId id, void*) { opened.push_back(id); };
+    CCmdUI heave;
+    heave.id = cmd::HEAVE;
+    CCmdUI navigation;
+    navigation.id = cmd::NAVIGATION;
+    ASSERT_TRUE(pelmaris->RouteUpdate(heave));
+    ASSERT_TRUE(pelmaris->RouteUpdate(navigation));
+    EXPECT_TRUE(heave.enabled);
+    EXPECT_FALSE(navigation.enabled);
+    EXPECT_TRUE(pelmaris->RouteCommand(cmd::NAVIGATION));
+    EXPECT_TRUE(pelmaris->RouteCommand(cmd::HEAVE));
+    EXPECT_EQ(opened, std::vector<SensorId>{SensorId::Heave});
+    CCmdUI stop;
+    stop.id = cmd::STOP_SOUNDER;
+    pelmaris->RouteUpdate(stop);
+    EXPECT_FALSE(stop.enabled);  // no echo sounder
 }
 
 }  // namespace

@@ -101,6 +101,12 @@ void CEngineLink::Init()
     };
     hooks.setSettingsFolder = [this](const std::string& folder) { m_app.SetSerializePath(folder); };
     m_operation->SetHooks(std::move(hooks));
+    if (CMainFrame* frame = Frame()) {
+        frame->pingRateText = [this] {
+            const CEchoSounder* sounder = m_operation->GetEchoSounder();
+            return sounder ? sounder->GetPingRateText() : std::string();
+        };
+    }
     m_operation->Init();
 }
 

@@ -3,6 +3,8 @@
 #include "app/FramePayloads.h"
 #include "app/SounderModel.h"
 #include "app/StringTable.h"
+#include "app/TemperatureUnit.h"
+#include "platform/NumberText.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/DebugTraceDlg.h"
 #include "app/ui/LanguageDialog.h"
@@ -527,6 +529,19 @@ void CMainFrame::UpdateClock()
 {
     const QString now = QLocale::system().toString(QTime::currentTime(), QLocale::ShortFormat);
     m_status->SetPaneText(ids::CLOCK_PANE, now.toStdString());
+    if (waterTemperature) {
+        const auto celsius = waterTemperature();
+        m_status->SetPaneText(ids::WATER_TEMPERATURE,
+                              celsius ? CTemperatureUnit::FormatTemperature(*celsius) : std::string());
+    }
+    if (m_app.GetEchoSounder()) {
+        if (soundVelocity)
+            m_status->SetPaneText(ids::SOUND_VELOCITY, m_app.IsReplaying()
+                                                           ? std::string()
+                                                           : CNumberText::Format("%.1f m/s", soundVelocity()));
+        if (pingRateText)
+            m_status->SetPaneText(ids::PING_RATE, pingRateText());
+    }
 }
 
 // ---------------------------------------------------------------------------

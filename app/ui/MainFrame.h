@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <set>
 
@@ -85,6 +86,10 @@ public:
     std::function<void(UINT message, WPARAM, LPARAM)> toolWindows;  // 0x47C-0x484, 0x486
     std::function<int(int palette)> selectPalette;                 // palette value of a palette
     std::function<void(bool grey)> applyGreyBackground;            // grey scheme on / model colours
+    // Values the status bar shows every second; null: the pane stays as is.
+    std::function<std::optional<double>()> waterTemperature;       // nullopt: no valid value
+    std::function<double()> soundVelocity;                         // while a sounder runs
+    std::function<std::string()> pingRateText;                     // while a sounder runs
 
 protected:
     void closeEvent(QCloseEvent* event) override;

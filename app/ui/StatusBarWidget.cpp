@@ -72,18 +72,25 @@ void CStatusBarWidget::Rebuild()
 {
     // Every pane goes back into its row in the order of the pane table, so
     // that panes returning from the second row take their old places.
-    for (QHBoxLayout* layout : {m_mainLayout, m_secondLayout})
-        while (QLayoutItem* item = layout->takeAt(0))
-            delete item;  // the item only: the labels stay
+    std::vector<std::pair<unsigned, bool>> placement;
+    for (const auto& pane : m_status.Panes())
+        placement.emplace_back(pane.id, pane.inSecondBar);
+    const bool moved = placement != m_placement;
+    m_placement = placement;
+    if (moved) {
+        for (QHBoxLayout* layout : {m_mainLayout, m_secondLayout})
+            while (QLayoutItem* item = layout->takeAt(0))
+                delete item;  // the item only: the labels stay
+    }
     for (const auto& pane : m_status.Panes()) {
         QLabel* label = PaneLabel(pane.id);
         if (!label)
             continue;
-        if (pane.id == 0)
-            m_mainLayout->addWidget(m_alarm);
-        QWidget* row = pane.inSecondBar ? m_secondRow : m_mainRow;
-        label->setParent(row);
-        (pane.inSecondBar ? m_secondLayout : m_mainLayout)->addWidget(label, pane.id == 0 ? 1 : 0);
+        if (moved) {
+            if (pane.id == 0)
+                m_mainLayout->addWidget(m_alarm);
+            (pane.inSecondBar ? m_secondLayout : m_mainLayout)->addWidget(label, pane.id == 0 ? 1 : 0);
+        }
         if (pane.id != 0) {
             QString text = QString::fromStdString(pane.text);
             if (pane.id == ids::ACTIVITY && pane.active) {
@@ -102,7 +109,8 @@ void CStatusBarWidget::Rebuild()
         label->setFrameStyle(pane.style & SBPS_POPOUT ? (QFrame::Panel | QFrame::Raised)
                                                       : (QFrame::Panel | QFrame::Sunken));
     }
-    m_secondLayout->addStretch(1);
+    if (moved)
+        m_secondLayout->addStretch(1);
     m_alarm->setVisible(!m_alarm->text().isEmpty());
     m_secondRow->setVisible(m_status.SecondBarInUse());
 }

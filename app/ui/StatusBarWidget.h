@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <map>
+#include <vector>
 
 class QHBoxLayout;
 
@@ -44,6 +45,7 @@ private:
     QLabel* m_alarm;
     std::map<unsigned, QLabel*> m_labels;
     std::string m_messageText;
+    std::vector<std::pair<unsigned, bool>> m_placement;  // pane and row, as laid out
     bool m_activityPhase = false;
 };
 

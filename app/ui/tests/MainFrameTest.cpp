@@ -91,6 +91,23 @@ TEST_F(MainFrameTest, EachModelShowsItsMenusAndPanes)
     }
 }
 
+TEST_F(MainFrameTest, NarrowFrameMovesPanesToTheSecondRowAndBack)
+{
+    Start("QY310");
+    frame->show();
+    frame->resize(600, 500);
+    ASSERT_TRUE(WaitFor([&] { return frame->StatusBarWidget()->SecondRowVisible(); }));
+    EXPECT_EQ(frame->StatusBarWidget()->PaneLabel(ids::LINE_COUNTER)->parentWidget(),
+              frame->StatusBarWidget()->PaneLabel(ids::EVENT_COUNTER)->parentWidget());
+    EXPECT_NE(frame->StatusBarWidget()->PaneLabel(ids::LINE_COUNTER)->parentWidget(),
+              frame->StatusBarWidget()->PaneLabel(ids::CLOCK_PANE)->parentWidget());
+    Screenshot(*frame, "frame-QY310-narrow");
+    frame->resize(1000, 500);
+    ASSERT_TRUE(WaitFor([&] { return !frame->StatusBarWidget()->SecondRowVisible(); }));
+    EXPECT_EQ(frame->StatusBarWidget()->PaneLabel(ids::LINE_COUNTER)->parentWidget(),
+              frame->StatusBarWidget()->PaneLabel(ids::CLOCK_PANE)->parentWidget());
+}
+
 TEST_F(MainFrameTest, AlarmFromAWorkerShowsAndIsRecorded)
 {
     Start("QY310");
