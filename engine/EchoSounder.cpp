@@ -68,6 +68,9 @@ CEchoSounder::~CEchoSounder()
 {
     StopTransceivers();
     StopThreads();
+    // The list goes after the ping-data thread that notifies it and before
+    // the channels its documents read.
+    m_documents.reset();
     // Transceivers (with their channels and threads) go after the workers
     // that call them.
     m_transceivers.clear();
@@ -108,6 +111,8 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
     m_context = context;
     m_key = key;
     m_mode = mode;
+    if (m_context.createDocuments && !m_documents)
+        m_documents = m_context.createDocuments();
     m_trigger = trigger;
     m_sequenceFlag = sequence;
     m_hbx = hbx;
@@ -417,7 +422,9 @@ void CEchoSounder::PingDataThread()
             if (h.serialOutputSendPing)
                 h.serialOutputSendPing();
         }
-        if (h.documentsNotify)
+        if (m_documents)
+            m_documents->Notify(1);
+        else if (h.documentsNotify)
             h.documentsNotify(m_stop);
         if (h.storeIsRecordingPing && h.storeIsRecordingPing() && h.storeWriteXtfPing)
             h.storeWriteXtfPing();

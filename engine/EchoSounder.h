@@ -37,6 +37,21 @@ class CReplayFileList;
 class CSequenceControl;
 class CMultiPulse;
 
+// The documents that take every ping (the display's document list). The
+// sounder owns it from Create to its own end and tells it after each ping;
+// the program around the sounder makes it, since the display builds on the
+// engine and not the other way round.
+class IPingDocuments
+{
+public:
+    virtual ~IPingDocuments() = default;
+    // 1: run every document's update on the calling thread; 0: wake the
+    // list's own worker. The result is what the list reports.
+    virtual int Notify(int flag) = 0;
+    // While held, a dispatch stops before its next document.
+    virtual void SetHold(bool hold) = 0;
+};
+
 // A counting semaphore whose waits a stop ends.
 class CCancellableSemaphore
 {
@@ -103,6 +118,8 @@ public:
         TransceiverFactory createTransceiver;
         ReplayFactory createReplay;
         Hooks hooks;
+        // Makes the document list; empty: the pings go to hooks.documentsNotify.
+        std::function<std::unique_ptr<IPingDocuments>()> createDocuments;
         int model = 1;                       // 0 QY210 1 QY310 2 RM30 3 TQ30 4 TOTAL 5 QYNVU
         std::string adapterAddress;          // PC address of the selected adapter
         std::string triggerDestination;      // set: the trigger datagram goes here
@@ -153,6 +170,8 @@ public:
     std::string GetPingRateText() const;
     CSequenceControl* GetSequenceControl() const { return m_sequence.get(); }
     CMultiPulse* GetMultiPulse() const { return m_multiPulse.get(); }
+    // The document list; null when the context made none.
+    IPingDocuments* GetDocuments() const { return m_documents.get(); }
     const std::string& GetTriggerDestination() const { return m_destinationText; }
     std::uint64_t GetTriggerCount() const { return m_triggerCount.load(); }
     std::uint64_t GetPingCount() const { return m_pingCount.load(); }
@@ -204,6 +223,7 @@ private:
     std::unique_ptr<CSequenceControl> m_sequence;
     std::unique_ptr<CMultiPulse> m_multiPulse;
     std::mutex m_sequenceLock;
+    std::unique_ptr<IPingDocuments> m_documents;
 
     CSocket m_socket;
     std::uint32_t m_destination = 0xFFFFFFFFu;  // host order

@@ -406,6 +406,8 @@ void COperationControl::StartNext()
     if (m_queue.empty())
         return;
     m_busy = true;
+    if (m_echoSounder && m_echoSounder->GetDocuments())
+        m_echoSounder->GetDocuments()->SetHold(true);
     if (m_hooks.stopPingTimer)
         m_hooks.stopPingTimer();
     const Pending& next = m_queue.front();
@@ -479,6 +481,10 @@ void COperationControl::ExecuteCommand(UINT code, LPARAM parameter)
 
 void COperationControl::DeleteLayout()
 {
+    // A dispatch running on a worker stops before its next document while
+    // the frames go; the next layout lifts the hold when it stands.
+    if (m_echoSounder && m_echoSounder->GetDocuments())
+        m_echoSounder->GetDocuments()->SetHold(true);
     if (m_hooks.deleteLayout)
         m_hooks.deleteLayout();
 }
@@ -586,8 +592,14 @@ void COperationControl::NewLayout()
     }
     m_inForce.displays = block.displays;
     NameExternalDepthSources(m_inForce.displays);
+    IPingDocuments* documents = m_echoSounder->GetDocuments();
+    if (documents)
+        documents->SetHold(true);
     if (m_hooks.createLayout)
         m_hooks.createLayout(m_inForce.displays, m_inForce.enumViewArrangement);
+    // Lifted also when no layout could be made, so that a later one is fed.
+    if (documents)
+        documents->SetHold(false);
     if (m_hooks.geographicReset)
         m_hooks.geographicReset();
 }
