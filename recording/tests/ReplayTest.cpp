@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace zv::recording;
 using namespace zv::recording::test;
 using namespace zv::recgen;
@@ -276,5 +278,64 @@ TEST(DecodeAngleWordTest, SignedBytesInStepsOf180Over128)
         DecodeAngleWord(r.word, nullptr, &b);
         DecodeAngleWord(r.word, &a, nullptr);
         EXPECT_DOUBLE_EQ(a, r.along);
+    }
+}
+
+TEST_F(ReplayTest, ReprocessedInstallationSetsDraughtAndHeaveCorrection)
+{
+    struct InstallHost : Host {
+        bool RunInstallationDialog(SReplayInstallation& block, int& applyHeave, int& reprocess, int& applyAll) override
+        {
+            ++shown;
+            seenChannels = block.channelCount;
+            seenName = block.channels[1].name;
+            if (!accept) return false;
+            block.channels[0].draught = 1.5;
+            block.channels[0].x = 2.0;
+            block.channels[0].y = -1.0;
+            block.channels[0].z = 3.0;
+            applyHeave = 1;
+            reprocess = 1;
+            applyAll = 1;
+            return true;
+        }
+        bool accept = true;
+        int shown = 0, seenChannels = 0;
+        std::string seenName;
+    };
+    CReplayFileList list;
+    list.AddTail(Generate("a.raw", {"heave=0.8", "roll=4", "pitch=2"}).string());
+    list.m_changeInstallation = 1;
+
+    for (bool accept : {true, false}) {
+        SCOPED_TRACE(accept ? "OK" : "Cancel");
+        InstallHost h;
+        h.accept = accept;
+        CReplay replay(list, &h);
+        ASSERT_EQ(h.shown, 1);
+        EXPECT_EQ(h.seenChannels, 2);
+        EXPECT_EQ(h.seenName, "120 kHz");
+        EXPECT_EQ(replay.GetRecordedInteger1(), 1);
+        replay.Trigger(0);
+        ASSERT_EQ(h.pings.size(), 1u);
+        replay.ProcessPing(h.pings[0]);
+        CChannel::ParameterCopy copy;
+        replay.GetChannelId(0)->GetChannelParameters(copy);
+        const double draught = accept ? 1.5 : gen->Scene().channels[0].draught;
+        EXPECT_DOUBLE_EQ(copy.Parameters.TransducerDepth, draught);
+
+        // Heave of the ping, corrected for the lever arm between the motion
+        // sensor (0, 0, 1 in the generated file) and the transducer.
+        const double x = accept ? 2.0 : gen->Scene().channels[0].x, y = accept ? -1.0 : 0.0,
+                     z = accept ? 3.0 : gen->Scene().channels[0].z;
+        const double heave = copy.Motion[0], r1 = copy.Motion[1], p1 = copy.Motion[2], r2 = copy.Motion[3],
+                     p2 = copy.Motion[4];
+        auto lever = [&](double r, double p) {
+            r *= 0.0174532925199;
+            p *= 0.0174532925199;
+            return y * std::sin(r) * std::cos(p) - x * std::sin(p) - (z - 1.0) * (1.0 - std::cos(r) * std::cos(p));
+        };
+        EXPECT_NE(r1, 0.0);
+        EXPECT_NEAR(copy.Motion[5], (lever(r1, p1) + lever(r2, p2)) * 0.5 + heave, 1e-9);
     }
 }

@@ -375,3 +375,32 @@ TEST_F(StoreTest, SettingsComeFromTheRegistryAndGoBackOnChange)
     EXPECT_THROW(CStore(sounder, events, nullptr, HKEY(nullptr)), std::runtime_error);
     SetFatalErrorHandler({});
 }
+
+TEST_F(StoreTest, DepthTelegramsAndUdpConfigurationOnRequest)
+{
+    // The recorder's smaller entries: the depth telegram of the chosen
+    // channel only, and a configuration on request for the raw-data output.
+    SStoreSettings s = Settings();
+    s.addNmeaDepth = 1;
+    s.nmeaChannel = 1;
+    {
+        CStore store(sounder, events, &sink, s);
+        store.OnToggleLogging();
+        store.WritePing();
+        store.WriteDepthTelegram(0, "$SDDPT,channel one", 5);
+        store.WriteDepthTelegram(1, "$SDDPT,channel two", 5);
+        store.WriteDepthTelegram(1, "", 5);
+        sink.bodies.clear();
+        store.WriteConfigurationToUdp();
+        ASSERT_EQ(sink.bodies.size(), 1u);
+        EXPECT_EQ(GetU32(sink.bodies[0].data()), kTypeCON0);
+        EXPECT_EQ(GetU32(sink.bodies[0].data() + kConChannelCount), 2u);
+        // 32851: the replayed file's names are taken and every file closes.
+        store.OnCommand(kCmdReplayFileOpened);
+        EXPECT_EQ(events.logLines.back().substr(0, 5), "STOP,");
+        store.WriteDepthTelegram(1, "$SDDPT,after close", 5);
+    }
+    const auto raws = FilesWith(dir.path / "data", ".raw");
+    ASSERT_EQ(raws.size(), 1u);
+    EXPECT_EQ(ReadBack(raws[0]).sentences, std::vector<std::string>{"$SDDPT,channel two"});
+}
