@@ -27,6 +27,9 @@ void ResampleColumn(const std::int16_t* samples, int count, double d, double sta
     std::int64_t m = Round(span / d);
     if (m <= 0)
         m = 100;
+    // A window of absurd length from a damaged layout must not overflow the
+    // pixel arithmetic below; no column is ever a billion samples long.
+    m = std::min<std::int64_t>(m, 1'000'000'000);
     const std::int64_t startSample = Round(start / d);
     const std::int64_t first = std::max<std::int64_t>(startSample, 0);
     const std::int64_t last = std::min<std::int64_t>(Round(std::min(start + span, range) / d), count);

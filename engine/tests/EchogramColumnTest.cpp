@@ -99,6 +99,9 @@ TEST(EchogramColumn, DegenerateRequestsLeaveNoEcho)
     EXPECT_EQ(out[0], kNoEcho) << "sample distance at or below 1 mm";
     echogram::ResampleColumn(s.data(), 100, 0.1, 0.0, 0.0, out.data(), 10);
     EXPECT_EQ(out[5], kNoEcho) << "empty window";
+    echogram::ResampleColumn(s.data(), 100, 0.1, 0.0, 1.0e300, out.data(), 10);
+    EXPECT_EQ(out[0], 0) << "a window of absurd length: the whole ping in the first pixel";
+    EXPECT_EQ(out[1], kNoEcho);
     EXPECT_TRUE(out.GuardsIntact());
 }
 
