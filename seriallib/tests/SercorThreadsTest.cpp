@@ -320,12 +320,11 @@ TEST(SercorSettings, CharacterTimeAndEffectiveTimeouts)
 TEST(SercorSettings, SectionLoadsDefaultsStoresAndConfigureCancelChangesNothing)
 {
     CTempHives hives;
-    // COM1 must not reach a real device of the machine running the tests.
-    SetComPortPath(1, "/nonexistent/ttyS0");
+    // No COM name may reach a real device of the machine running the tests.
+    for (int n = 1; n <= 16; ++n) SetComPortPath(n, "/nonexistent/ttyS" + std::to_string(n - 1));
     CSercor32 port;
     EXPECT_FALSE(port.Create("GpsPort", TRUE));
     port.Close();
-    SetComPortPath(1, "");
     EXPECT_EQ(port.GetPortName(), "COM1");
     EXPECT_EQ(port.GetBaud(), 9600);
 
@@ -367,6 +366,7 @@ TEST(SercorSettings, SectionLoadsDefaultsStoresAndConfigureCancelChangesNothing)
     EXPECT_EQ(again.GetBaud(), 4800);
     EXPECT_EQ(again.GetParity(), EVENPARITY);
     EXPECT_TRUE(again.IsPortNone());
+    for (int n = 1; n <= 16; ++n) SetComPortPath(n, "");
 }
 
 TEST(SercorPty, BytesReachTheProtocolWithTimeStampsAndTelegramsGoOutFramed)

@@ -1,0 +1,31 @@
+#include "seriallib/ui/ProtStatistics.h"
+
+#include "seriallib/Protocol.h"
+
+namespace {
+int DialogOf(int type) { return type == PROT_TRANSMIT ? 10133 : type == PROT_RECEIVE ? 10134 : 10132; }
+const char* TitleOf(int type)
+{
+    return type == PROT_TRANSMIT ? "Tx Protocol Statistics"
+           : type == PROT_RECEIVE ? "Rx Protocol Statistics"
+                                  : "Protocol Statistics";
+}
+}  // namespace
+
+CProtStatistics::CProtStatistics(CProtocol* protocol, int type, QWidget* parent)
+    : CCounterWindow(
+          DialogOf(type), TitleOf(type),
+          {{11023, "Messages Sent", type != PROT_RECEIVE},
+           {11024, "Msg. Received", type != PROT_TRANSMIT},
+           {11025, "Start Ch. Errors", type != PROT_TRANSMIT},
+           {11026, "End Ch.Errors", type != PROT_TRANSMIT},
+           {11027, "Checksum Errors", type != PROT_TRANSMIT}},
+          [protocol](std::array<DWORD, 5>& out) {
+              tag_PROT_STATISTICS s;
+              protocol->GetStatistics(&s);
+              out = {s.MessagesSent, s.MessagesReceived, s.StartCharErrors, s.EndCharErrors, s.ChecksumErrors};
+          },
+          [protocol] { protocol->ShowStatistics(FALSE); }, parent)
+{
+    PlaceAtLeftEdge(2);
+}
