@@ -195,6 +195,8 @@ BOOL CPelmaris::InitInstance(const std::vector<std::string>& argv)
 
     StartRequest(std::vector<std::string>(argv.begin() + 1, argv.end()));
     CreateSensorObjects();
+    if (loadUserSettings)
+        loadUserSettings();
 
     m_navigationTimer = ::SetTimer(0, 0, kNavigationCheckPeriodMs,
                                    [this](HWND, UINT, UINT_PTR, DWORD) { CheckNavigationTimer(); });

@@ -233,6 +233,9 @@ public:
     bool RouteCommand(unsigned id);
     bool RouteUpdate(CCmdUI& ui);
 
+    // Last step of start-up: objects that load their user settings once
+    // everything else exists (the environment).
+    std::function<void()> loadUserSettings;
     // Settings dialog of a sensor or output object, opened by its command;
     // set by the code that knows the object's type.
     std::function<void(SensorId, void*)> sensorDialog;

@@ -2,6 +2,7 @@
 // defines as macros.
 #include "engine/OperationControl.h"
 #include "engine/ReplayFileList.h"
+#include "sensors/Environment.h"
 #include "transceivers/TransceiverInstallation.h"
 
 #include "app/ui/EngineLink.h"
@@ -13,6 +14,7 @@ namespace app {
 
 CEngineLink::CEngineLink(CPelmaris& application)
     : m_app(application),
+      m_environment(std::make_unique<CEnvironment>()),
       m_installation(std::make_unique<CTransceiverInstallation>()),
       m_operation(std::make_unique<COperationControl>())
 {
@@ -41,7 +43,8 @@ CEngineLink::CEngineLink(CPelmaris& application)
     op.setPowerOff = [this](bool on) { m_operation->SetPowerOff(on); };
     op.getPowerOff = [this] { return m_operation->GetPowerOff(); };
     // Operation control's own menu commands come before the application's.
-    m_commands.operation = m_operation.get();
+    m_commands.link = this;
+    m_app.loadUserSettings = [this] { m_environment->LoadUserSettings(); };
     m_app.commandTargets.insert(m_app.commandTargets.begin(), &m_commands);
 }
 
@@ -49,12 +52,25 @@ CEngineLink::~CEngineLink()
 {
     // The hooks point here: leave the application its own defaults.
     m_app.operation = OperationHooks{};
+    m_app.loadUserSettings = nullptr;
     std::erase(m_app.commandTargets, &m_commands);
 }
 
 bool CEngineLink::Commands::OnCommand(unsigned id)
 {
-    return operation && operation->OnCommand(id);
+    if (id == cmd::ENVIRONMENT) {
+        link->m_environment->OnEnvironment();
+        return true;
+    }
+    return link->m_operation->OnCommand(id);
+}
+
+bool CEngineLink::Commands::OnUpdateCommand(CCmdUI& ui)
+{
+    if (ui.id != cmd::ENVIRONMENT)
+        return false;
+    ui.Enable(link->m_environment->IsEnvironmentCommandEnabled(link->m_app.IsReplaying()) != 0);
+    return true;
 }
 
 CMainFrame* CEngineLink::Frame() const
@@ -102,6 +118,8 @@ void CEngineLink::Init()
     hooks.setSettingsFolder = [this](const std::string& folder) { m_app.SetSerializePath(folder); };
     m_operation->SetHooks(std::move(hooks));
     if (CMainFrame* frame = Frame()) {
+        frame->environmentChanged = [this] { m_environment->ApplyNewProfile(); };
+        frame->soundVelocity = [this] { return m_environment->GetSoundVelocity(); };
         frame->pingRateText = [this] {
             const CEchoSounder* sounder = m_operation->GetEchoSounder();
             return sounder ? sounder->GetPingRateText() : std::string();

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class CEnvironment;
 class COperationControl;
 class CTransceiverInstallation;
 
@@ -25,18 +26,21 @@ public:
 
     COperationControl& Operation() { return *m_operation; }
     CTransceiverInstallation& Installation() { return *m_installation; }
+    CEnvironment& Environment() { return *m_environment; }
 
 private:
     void Init();
     CMainFrame* Frame() const;
 
     struct Commands : ICommandTarget {
-        COperationControl* operation = nullptr;
+        CEngineLink* link = nullptr;
         bool OnCommand(unsigned id) override;
+        bool OnUpdateCommand(CCmdUI& ui) override;
     };
 
     CPelmaris& m_app;
     Commands m_commands;
+    std::unique_ptr<CEnvironment> m_environment;
     std::unique_ptr<CTransceiverInstallation> m_installation;
     std::unique_ptr<COperationControl> m_operation;
 };
