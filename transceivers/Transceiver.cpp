@@ -152,7 +152,8 @@ int CTransceiver::FindTableIndex(double value, const double* table, int count)
 
 void CTransceiver::RequestNextPing()
 {
-    const bool stepping = m_echoSounder && m_echoSounder->GetRateMode() == 1;
+    CEchoSounder* owner = m_echoSounder.load();
+    const bool stepping = owner && owner->GetRateMode() == 1;
     if (GetTypeCode() != 0 && !stepping) {
         SetPingRequest(1);
         return;

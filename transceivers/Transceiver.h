@@ -172,7 +172,8 @@ protected:
 private:
     void ApplyPingerPulseLength(StructChannelParameters& record) const;
 
-    CEchoSounder* m_echoSounder = nullptr;
+    // Set by the owner after the type has started its threads.
+    std::atomic<CEchoSounder*> m_echoSounder{nullptr};
     HKEY m_key = nullptr;
     std::string m_settingsFolder;
     std::atomic<int> m_requestedPosition{0};
