@@ -1,0 +1,469 @@
+#include "outputs/QYNet.h"
+
+#include "app/RegistrySupport.h"
+#include "outputs/DepthTelegram.h"
+#include "platform/FileTime.h"
+#include "platform/NumberText.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+void PutU32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+void PutF32(std::vector<std::uint8_t>& b, std::size_t at, double v)
+{
+    PutU32(b, at, std::bit_cast<std::uint32_t>(static_cast<float>(v)));
+}
+void PutI16(std::vector<std::uint8_t>& b, std::size_t at, std::int16_t v)
+{
+    const auto u = static_cast<std::uint16_t>(v);
+    b[at] = static_cast<std::uint8_t>(u);
+    b[at + 1] = static_cast<std::uint8_t>(u >> 8);
+}
+void PutText(std::vector<std::uint8_t>& b, std::size_t at, const std::string& s)
+{
+    std::memcpy(b.data() + at, s.data(), s.size());
+}
+
+// "D1," and the like: type letter, first digit of the 1-based channel number.
+std::string Tag(char letter, int channelNumber)
+{
+    return std::string(1, letter) + std::to_string(channelNumber).substr(0, 1) + ",";
+}
+
+std::int32_t Whole(double v)
+{
+    if (!(v == v))
+        return 0;
+    if (v >= 2147483647.0)
+        return std::numeric_limits<std::int32_t>::max();
+    if (v <= -2147483648.0)
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(v);
+}
+
+struct DwordSetting {
+    const char* name;
+    std::uint32_t CQYNet::Settings::*member;
+};
+struct DoubleSetting {
+    const char* name;
+    double CQYNet::Settings::*member;
+};
+using S = CQYNet::Settings;
+constexpr DwordSetting kDwords[] = {
+    {"DestPort", &S::DestPort},
+    {"LocalPort", &S::LocalPort},
+    {"EchoTraceDatagram", &S::EchoTraceDatagram},
+    {"NavigationDatagram", &S::NavigationDatagram},
+    {"RelayNavigation", &S::RelayNavigation},
+    {"ParameterDatagram", &S::ParameterDatagram},
+    {"AnnotationDatagram", &S::AnnotationDatagram},
+    {"DepthNMEADatagramDBS", &S::DepthNMEADatagramDBS},
+    {"DepthNMEADatagramDPT", &S::DepthNMEADatagramDPT},
+    {"DepthNMEADatagramDBT", &S::DepthNMEADatagramDBT},
+    {"DepthNMEADatagram", &S::DepthNMEADatagram},
+    {"NMEAsource", &S::NMEAsource},
+    {"DepthHymas", &S::DepthHymas},
+    {"SoundVelDatagram", &S::SoundVelDatagram},
+    {"StatusDatagram", &S::StatusDatagram},
+    {"MotionSensorDatagram", &S::MotionSensorDatagram},
+    {"TemperatureSensorDatagram", &S::TemperatureSensorDatagram},
+    {"KWP470Datagram", &S::KWP470Datagram},
+    {"EchogramSurfaceCount", &S::EchogramSurfaceCount},
+    {"EchogramBottomCount", &S::EchogramBottomCount},
+    {"TVGType", &S::TVGType},
+    {"AddFrequency", &S::AddFrequency},
+    {"ZelvarFormat", &S::ZelvarFormat},
+    {"ZelvarFormatWithoutHeave", &S::ZelvarFormatWithoutHeave},
+};
+constexpr DoubleSetting kDoubles[] = {
+    {"EchogramRangeSurface", &S::EchogramRangeSurface},
+    {"EchogramRangeSurfaceStart", &S::EchogramRangeSurfaceStart},
+    {"EchogramRangeBottom", &S::EchogramRangeBottom},
+    {"EchogramRangeBottomStart", &S::EchogramRangeBottomStart},
+};
+
+}  // namespace
+
+CQYNet::CQYNet(HKEY root) : m_root(root)
+{
+    LoadSettings();
+    const Settings s = GetSettings();
+    std::lock_guard lock(m_sendLock);
+    m_destination.port = static_cast<std::uint16_t>(s.DestPort);
+    m_destinationValid = SocketAddress::ParseIp(s.DestAddr.substr(0, 64), m_destination.ip);
+    OpenSender();
+}
+
+CQYNet::~CQYNet()
+{
+    m_port.Close();
+    SaveSettings();
+    std::lock_guard lock(m_sendLock);
+    m_sender.Close();
+}
+
+void CQYNet::LoadSettings()
+{
+    Settings s;
+    if (m_root) {
+        CRegistrySupport reg;
+        for (const auto& d : kDwords) {
+            DWORD v = s.*d.member;
+            reg.GetDword(m_root, kSection, d.name, v, TRUE);
+            s.*d.member = v;
+        }
+        for (int n = 0; n < 4; ++n) {
+            DWORD v = s.DepthDatagram[static_cast<std::size_t>(n)];
+            reg.GetDword(m_root, kSection, "DepthDatagram" + std::to_string(n + 1), v, TRUE);
+            s.DepthDatagram[static_cast<std::size_t>(n)] = v;
+            v = s.Echogram[static_cast<std::size_t>(n)];
+            reg.GetDword(m_root, kSection, "Echogram" + std::to_string(n + 1), v, TRUE);
+            s.Echogram[static_cast<std::size_t>(n)] = v;
+        }
+        for (const auto& d : kDoubles)
+            reg.GetDouble(m_root, kSection, d.name, s.*d.member, TRUE);
+        reg.GetString(m_root, kSection, "DestAddr", s.DestAddr, TRUE);
+    }
+    std::lock_guard lock(m_settingsLock);
+    m_settings = s;
+}
+
+void CQYNet::SaveSettings() const
+{
+    if (!m_root)
+        return;
+    const Settings s = GetSettings();
+    CRegistrySupport reg;
+    for (const auto& d : kDwords)
+        reg.SetDword(m_root, kSection, d.name, s.*d.member);
+    for (int n = 0; n < 4; ++n) {
+        reg.SetDword(m_root, kSection, "DepthDatagram" + std::to_string(n + 1), s.DepthDatagram[static_cast<std::size_t>(n)]);
+        reg.SetDword(m_root, kSection, "Echogram" + std::to_string(n + 1), s.Echogram[static_cast<std::size_t>(n)]);
+    }
+    for (const auto& d : kDoubles)
+        reg.SetDouble(m_root, kSection, d.name, s.*d.member);
+    reg.SetString(m_root, kSection, "DestAddr", s.DestAddr);
+}
+
+CQYNet::Settings CQYNet::GetSettings() const
+{
+    std::lock_guard lock(m_settingsLock);
+    return m_settings;
+}
+
+void CQYNet::ApplySettings(const Settings& settings)
+{
+    const Settings old = GetSettings();
+    {
+        std::lock_guard lock(m_settingsLock);
+        m_settings = settings;
+    }
+    SetDestAddress(settings.DestAddr);
+    SetDestPort(static_cast<std::uint16_t>(settings.DestPort));
+    if (settings.LocalPort != old.LocalPort && m_port.IsOpen())
+        CreateSocket();
+    SaveSettings();
+}
+
+bool CQYNet::CreateSocket()
+{
+    const Settings s = GetSettings();
+    if (!m_port.Create(static_cast<std::uint16_t>(s.LocalPort)))
+        return false;
+    m_port.StartReader();
+    return true;
+}
+
+void CQYNet::SetDestPort(std::uint16_t port)
+{
+    std::lock_guard lock(m_sendLock);
+    m_destination.port = port;
+}
+
+bool CQYNet::SetDestAddress(const std::string& dotted)
+{
+    std::uint32_t ip = 0;
+    const bool ok = SocketAddress::ParseIp(dotted.substr(0, 64), ip);
+    std::lock_guard lock(m_sendLock);
+    m_destinationValid = ok;
+    if (ok)
+        m_destination.ip = ip;
+    return ok;
+}
+
+bool CQYNet::OpenSender()
+{
+    if (m_sender.IsOpen())
+        return true;
+    // Without broadcast the destination may be a broadcast address we could
+    // never reach: the sender stays closed.
+    if (!m_sender.Create(CSocket::Udp) || !m_sender.SetBroadcast(true)) {
+        m_sender.Close();
+        return false;
+    }
+    return true;
+}
+
+bool CQYNet::IsReady() const
+{
+    std::lock_guard lock(m_sendLock);
+    return m_sender.IsOpen() && m_destinationValid;
+}
+
+bool CQYNet::SendDatagram(const void* data, std::size_t length)
+{
+    if (length > kMaxDatagram)
+        return false;
+    std::lock_guard lock(m_sendLock);
+    if (!m_destinationValid || !OpenSender())
+        return false;
+    if (m_sender.SendTo(data, length, m_destination, 100) < 0) {
+        // Closed now and opened again by the next send.
+        m_sender.Close();
+        return false;
+    }
+    return true;
+}
+
+std::string CQYNet::TimeText(std::uint64_t fileTime)
+{
+    SYSTEMTIME st;
+    CFileTime::ToSystemTime(fileTime, st);
+    return CNumberText::Format("%02u%02u%02u%02u", st.wHour, st.wMinute, st.wSecond, st.wMilliseconds / 10u);
+}
+
+void CQYNet::SendDepthDatagram(int n, const SQYNetChannelPing& c, const std::string& time, const Settings& s)
+{
+    double depth = c.depth;
+    if (depth != 0.0 && s.ZelvarFormatWithoutHeave)
+        depth -= c.heave;
+    const std::int32_t kHz = Whole(c.frequency / 1000.0);
+    if (s.ZelvarFormat) {
+        // D2,12345678,12.34,0,2,0.0
+        std::string text;
+        if (s.AddFrequency)
+            text = CNumberText::Format("D%d,%s,%.2f,%d,%d,0,%d,%.2f,%.1f", n, time.c_str(), depth, Whole(c.second),
+                                       n, kHz, c.transducerDepth, c.soundVelocity);
+        else
+            text = CNumberText::Format("D%d,%s,%.2f,%d,%d,0.0", n, time.c_str(), depth, Whole(c.second), n);
+        SendText(text);
+        return;
+    }
+    std::vector<std::uint8_t> b(s.AddFrequency ? 32 : 28, 0);
+    PutText(b, 0, Tag('D', n));
+    PutText(b, 3, time);
+    b[11] = ',';
+    PutF32(b, 12, depth);
+    PutF32(b, 16, c.second);
+    if (s.AddFrequency) {
+        PutU32(b, 20, static_cast<std::uint32_t>(kHz));
+        PutF32(b, 24, c.soundVelocity);
+        PutF32(b, 28, c.transducerDepth);
+    } else {
+        PutU32(b, 20, static_cast<std::uint32_t>(n));
+        PutF32(b, 24, 0.0);
+    }
+    SendDatagram(b.data(), b.size());
+}
+
+std::vector<std::uint8_t> CQYNet::BuildEchogramDatagram(int channel, const std::string& time, std::uint32_t tvg,
+                                                        float bottom, const Settings& s,
+                                                        const std::vector<std::int16_t>& surface,
+                                                        const std::vector<std::int16_t>& bottomSamples)
+{
+    const std::size_t S = surface.size(), B = bottomSamples.size();
+    if (kQHeader + 2 * (S + B) > kMaxDatagram)
+        return {};
+    std::vector<std::uint8_t> b(kQHeader + 2 * (S + B), 0);
+    PutText(b, 0, Tag('Q', channel));
+    PutText(b, 3, time);
+    b[11] = ',';
+    PutU32(b, 12, (tvg == 0 || tvg == 2 || tvg == 3 || tvg == 4) ? tvg : 0);
+    PutF32(b, 16, bottom);
+    PutF32(b, 20, s.EchogramRangeSurfaceStart);
+    PutF32(b, 24, s.EchogramRangeSurfaceStart + s.EchogramRangeSurface);
+    PutU32(b, 28, static_cast<std::uint32_t>(S));
+    PutF32(b, 32, s.EchogramRangeBottomStart);
+    PutF32(b, 36, s.EchogramRangeBottomStart - s.EchogramRangeBottom);
+    PutU32(b, 40, static_cast<std::uint32_t>(B));
+    for (std::size_t i = 0; i < S; ++i)
+        PutI16(b, kQHeader + 2 * i, surface[i]);
+    for (std::size_t i = 0; i < B; ++i)
+        PutI16(b, kQHeader + 2 * (S + i), bottomSamples[i]);
+    return b;
+}
+
+void CQYNet::SendPingDatagrams(IQYNetPingSource& ping)
+{
+    const Settings s = GetSettings();
+    const int count = ping.GetChannelCount();
+    std::array<SQYNetChannelPing, 4> ch{};
+    for (int i = 0; i < 4 && i < count; ++i)
+        if (!ping.GetChannelPing(i, ch[static_cast<std::size_t>(i)]))
+            ch[static_cast<std::size_t>(i)].processed = false;
+    const std::uint64_t pingTime = count > 0 ? ch[0].pingTime : CFileTime::Now();
+    const std::string time = TimeText(pingTime);
+
+    for (int n = 1; n <= 4; ++n)
+        if (s.DepthDatagram[static_cast<std::size_t>(n - 1)] && n <= count && ch[static_cast<std::size_t>(n - 1)].processed)
+            SendDepthDatagram(n, ch[static_cast<std::size_t>(n - 1)], time, s);
+
+    if (s.DepthNMEADatagramDPT || s.DepthNMEADatagramDBS || s.DepthNMEADatagramDBT) {
+        SQYNetChannelPing c;
+        if (static_cast<int>(s.NMEAsource) < count && ping.GetChannelPing(static_cast<int>(s.NMEAsource), c)) {
+            const std::pair<std::uint32_t, std::uint32_t> order[] = {{s.DepthNMEADatagramDPT, kDepthTelegramDPT},
+                                                                     {s.DepthNMEADatagramDBS, kDepthTelegramDBS},
+                                                                     {s.DepthNMEADatagramDBT, kDepthTelegramDBT}};
+            for (const auto& [on, type] : order)
+                if (on)
+                    SendText(FormatDepthTelegram(type, 1, 0, c.pingTime, c.depth, c.transducerDepth, 0.0, c.heave));
+        }
+    }
+
+    if (s.ParameterDatagram) {
+        // Texts with their terminating NUL.
+        auto sendZ = [this](const std::string& t) { SendDatagram(t.c_str(), t.size() + 1); };
+        for (int i = 0; i < 4 && i < count; ++i) {
+            const SQYNetChannelPing& c = ch[static_cast<std::size_t>(i)];
+            if (!c.processed)
+                continue;
+            const std::string menu = ",/TRANSCEIVER MENU/Transceiver-" + std::to_string(i + 1) + " Menu/";
+            sendZ("PR," + time + ",/UTILITY MENU/Sound Velocity=" + CNumberText::Format("%.0f", c.soundVelocity) +
+                  " m/s");
+            sendZ("PR," + time + menu + "Frequency=" + CNumberText::Format("%.0f", c.frequency / 1000.0) + " kHz");
+            sendZ("PR," + time + menu + "Pulse Length=" + CNumberText::Format("%.3f", c.pulseLength * 1000.0) +
+                  " ms");
+            sendZ("PR," + time + menu + "Transducer Type=" + c.transducer);
+        }
+    }
+
+    for (int i = 0; i < 4 && i < count; ++i) {
+        const SQYNetChannelPing& c = ch[static_cast<std::size_t>(i)];
+        if (!s.Echogram[static_cast<std::size_t>(i)] || !c.processed)
+            continue;
+        const std::size_t S = s.EchogramSurfaceCount, B = s.EchogramBottomCount;
+        if (kQHeader + 2 * (S + B) > kMaxDatagram)
+            continue;  // would not fit one datagram
+        std::vector<std::int16_t> surface(S), bottom(B);
+        if (S)
+            ping.GetSamples(i, surface.data(), static_cast<int>(S), s.EchogramRangeSurface,
+                            s.EchogramRangeSurfaceStart, static_cast<int>(s.TVGType), 0);
+        if (B)
+            ping.GetSamples(i, bottom.data(), static_cast<int>(B), s.EchogramRangeBottom, s.EchogramRangeBottomStart,
+                            static_cast<int>(s.TVGType), 1);
+        const auto q = BuildEchogramDatagram(i + 1, time, s.TVGType, static_cast<float>(c.depth), s, surface, bottom);
+        if (!q.empty())
+            SendDatagram(q.data(), q.size());
+    }
+
+    if (s.EchoTraceDatagram) {
+        for (int i = 0; i < 4 && i < count; ++i) {
+            if (!ch[static_cast<std::size_t>(i)].processed)
+                continue;
+            std::vector<std::array<float, 5>> targets;
+            const int n = std::min(ping.GetSingleTargets(i, targets), 30);
+            if (n <= 0)
+                continue;
+            const std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(n), targets.size());
+            std::vector<std::uint8_t> b(16 + 20 * used, 0);
+            PutText(b, 0, Tag('E', i + 1));
+            PutText(b, 3, time);
+            b[11] = ',';
+            PutU32(b, 12, static_cast<std::uint32_t>(used));
+            for (std::size_t t = 0; t < used; ++t)
+                for (std::size_t v = 0; v < 5; ++v)
+                    PutF32(b, 16 + 20 * t + 4 * v, targets[t][v]);
+            SendDatagram(b.data(), b.size());
+        }
+    }
+
+    if (s.MotionSensorDatagram && count > 0) {
+        std::vector<std::uint8_t> b(24, 0);
+        PutText(b, 0, "MS,");
+        PutText(b, 3, time);
+        b[11] = ',';
+        for (std::size_t v = 0; v < 3; ++v)
+            PutF32(b, 12 + 4 * v, ch[0].motion[v]);
+        SendDatagram(b.data(), b.size());
+    }
+
+    double celsius = 0.0;
+    if (s.TemperatureSensorDatagram && ping.GetWaterTemperature(celsius)) {
+        std::string t = CNumberText::Format("$SDMTW,%3.2f,C", celsius);
+        SendText(t + NmeaChecksumSuffix(t));
+    }
+}
+
+void CQYNet::SendPingTelegram(IQYNetPingSource& ping)
+{
+    const Settings s = GetSettings();
+    if (!s.DepthHymas)
+        return;
+    const int count = ping.GetChannelCount();
+    SQYNetChannelPing first;
+    const bool haveFirst = count > 0 && ping.GetChannelPing(0, first);
+    std::string text = "$," + TimeText(haveFirst ? first.pingTime : CFileTime::Now()) + ",";
+    for (int i = 0; i < 4; ++i) {
+        SQYNetChannelPing c;
+        if (i < count && ping.GetChannelPing(i, c) && c.processed)
+            text += CNumberText::Format("%d,%d,", Whole(c.depth * 100.0), Whole(c.transducerDepth * 100.0));
+        else
+            text += "99999,99999,";
+    }
+    text += CNumberText::Format("%.1f", ping.GetEnvironmentSoundVelocity());
+    SendText(text);
+}
+
+void CQYNet::SendNavigation(const std::string& text, std::uint64_t time)
+{
+    const Settings s = GetSettings();
+    if (s.RelayNavigation)
+        SendText(text);
+    // GL carries positions only: course, heading and depth sentences and
+    // anything else that comes this way are not positions.
+    if (s.NavigationDatagram) {
+        const std::string f = text.size() >= 6 ? text.substr(3, 3) : std::string();
+        static constexpr const char* kPositions[] = {"GGA", "GLL", "GGK", "NL,", "LLQ", "LLK", "GXA"};
+        bool position = false;
+        for (const char* p : kPositions)
+            position = position || f == p;
+        if (position)
+            SendText("GL," + TimeText(time) + "," + text);
+    }
+}
+
+void CQYNet::SendCS(const std::string& text, std::uint64_t time)
+{
+    if (GetSettings().AnnotationDatagram)
+        SendText("CS," + TimeText(time) + "," + text);
+}
+
+void CQYNet::SendST(const std::string& text)
+{
+    if (GetSettings().StatusDatagram)
+        SendText("ST," + TimeText(CFileTime::Now()) + "," + text);
+}
+
+void CQYNet::SendSV(const std::string& text)
+{
+    if (GetSettings().SoundVelDatagram)
+        SendText("SV," + TimeText(CFileTime::Now()) + "," + text);
+}
+
+void CQYNet::SendAnnotation(const std::string& prefix, const std::string& text)
+{
+    const std::string line = prefix + "," + TimeText(CFileTime::Now()) + "," + text;
+    if (GetSettings().AnnotationDatagram)
+        SendText(line);
+    if (writeGeoLine)
+        writeGeoLine(line);
+}
