@@ -1,0 +1,508 @@
+#include "display/EchogramDoc.h"
+
+#include "display/ESDocList.h"
+
+#include "app/AppIds.h"
+#include "app/Archive.h"
+#include "engine/Channel.h"
+#include "engine/RawPower.h"
+#include "platform/MessageDispatcher.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+CEchogramDoc::Environment& SharedEnvironment()
+{
+    static CEchogramDoc::Environment environment;
+    return environment;
+}
+
+// The document's view of a real channel.
+class CChannelAccess final : public IEchogramChannel
+{
+public:
+    explicit CChannelAccess(CChannel& c) : m_c(c) {}
+    std::string GetChannelName() const override { return m_c.GetChannelName(); }
+    void SetFirstEchogramType(int type) override { m_c.SetFirstEchogramType(type); }
+    void SetEchogramStartRange(double r) override { m_c.SetEchogramStartRange(r); }
+    void SetEchogramStopRange(double r) override { m_c.SetEchogramStopRange(r); }
+    void SetEchogramMode(int mode) override { m_c.SetEchogramMode(mode); }
+    void SetEchogramInfo(bool s, bool p, const std::string& n, bool sl) override { m_c.SetEchogramInfo(s, p, n, sl); }
+    void SetEchogramValue(double v) override { m_c.SetEchogramValue(v); }
+    void AccumulateFlag(int flag) override { m_c.AccumulateFlag(flag); }
+    void GetTrawl(bool& depthValid, double& depth, bool& openingValid, double& opening) const override
+    {
+        // Word 0 flags the trawl depth in words 2..3, word 4 the opening in 6..7.
+        std::uint32_t w[8] = {};
+        m_c.GetStatusWords(w);
+        auto asDouble = [](const std::uint32_t* p) {
+            const std::uint64_t bits = static_cast<std::uint64_t>(p[0]) | (static_cast<std::uint64_t>(p[1]) << 32);
+            double d;
+            static_assert(sizeof d == sizeof bits);
+            std::memcpy(&d, &bits, sizeof d);
+            return d;
+        };
+        depthValid = w[0] != 0;
+        depth = asDouble(w + 2);
+        openingValid = w[4] != 0;
+        opening = asDouble(w + 6);
+    }
+    bool GetPingSamples(std::int16_t* out, int n, double range, double start, int type, int reference) override
+    {
+        return m_c.GetPingSamples(out, n, range, start, type, reference);
+    }
+    bool GetBottomDepth(double& depth) override
+    {
+        depth = 0.0;
+        return m_c.ProcessPing(&depth, nullptr);
+    }
+    double FindLevelStep(double ms) override { return m_c.FindLevelStep(ms); }
+    bool IsNoiseCompensationOn() const override { return m_c.GetNoiseCompensation() != 0; }
+    // The channel has no filter block yet: nothing is handed over.
+    bool WantsFilterValues() const override { return false; }
+    void TakeFilterValues(const std::array<int, 5>&) override {}
+
+private:
+    CChannel& m_c;
+};
+
+bool g_alternate = false;
+
+std::int16_t AddLimited(std::int16_t sample, std::int64_t addition)
+{
+    if (addition > CEchogramDoc::kMaxAddition)
+        addition = CEchogramDoc::kMaxAddition;
+    std::int16_t v = rawpower::Saturate16(static_cast<std::int64_t>(sample) + addition);
+    // Processing never makes a sample look like one without data.
+    if (v == CEchogramDoc::kNoData)
+        v = static_cast<std::int16_t>(addition < 0 ? CEchogramDoc::kNoData - 1 : CEchogramDoc::kNoData + 1);
+    return v;
+}
+
+} // namespace
+
+void CEchogramDoc::SetEnvironment(const Environment& environment) { SharedEnvironment() = environment; }
+const CEchogramDoc::Environment& CEchogramDoc::GetEnvironment() { return SharedEnvironment(); }
+
+CEchogramDoc::CEchogramDoc()
+{
+    SetDefaults();
+    m_recentLayerValues.fill(0.0);
+    m_layerCounter = 0;
+    m_partner = nullptr;
+    for (auto& h : m_history)
+        h.fill(kNoData);
+}
+
+CEchogramDoc::~CEchogramDoc()
+{
+    // No update may run on a half-destroyed document.
+    DetachFromSource();
+}
+
+void CEchogramDoc::SetChannel(CChannel* channel)
+{
+    CAbstractESDoc::SetChannel(channel);
+    m_ownAccess = channel ? std::make_unique<CChannelAccess>(*channel) : nullptr;
+    m_access = m_ownAccess.get();
+}
+
+void CEchogramDoc::SetDefaults()
+{
+    const int model = GetEnvironment().model;
+    g_alternate = !g_alternate;
+    if (g_alternate) {
+        m_rangeReference = SURFACE;
+        m_range = 100.0;
+        m_start = 0.0;
+    } else {
+        m_rangeReference = BOTTOM;
+        m_range = 25.0;
+        m_start = 15.0;
+    }
+    m_surfaceRange = 100.0;
+    m_surfaceStart = 0.0;
+    m_bottomRange = 25.0;
+    m_bottomOffset = 15.0;
+    m_slopeRange = 10.0;
+    m_slopeOffset = 5.0;
+    m_trawlMargin = 1.0;
+    m_bottomSubstituted = 0;
+    m_bottomRow = 0;
+    m_frozen = false;
+    m_variableDepthValue = 0.0;
+    m_variableDepth = false;
+    m_echogramType = (model == QY210 || model == QY310 || model == QYNVU) ? SS_20 : TS_40;
+    m_scale = true;
+    m_depthLines = 10;
+    m_purseSeineMarker = false;
+    m_externalDepth = false;
+    m_subBottomGainOn = false;
+    m_subBottomGain = 0.0f;
+    m_depthSourceName.clear();
+    m_sidescanSide = 0;
+    m_slantCorrection = false;
+    m_publishPartner = false;
+    m_partnerName.clear();
+    m_multiPulseMarker = false;
+    m_sidescanRange[0] = m_sidescanRange[1] = 200.0;
+    m_resetRequest = false;
+    m_whiteLine = m_contourLine = m_bottomShown = false;
+    m_rangeOtherMarker = m_eventMarker = m_minuteMarker = m_newRangeMarker = m_newSvpMarker = false;
+    m_pingFilter = model == RM30;
+    m_surfaceAutoRange = m_surfaceAutoStart = false;
+    m_sidescan = false;
+    m_showAnnotation = false;
+    m_noiseOffset = 0.0;
+    m_noiseTracking = 0;
+    m_echoAmplifier = false;
+    m_medianFilter = false;
+    m_secondStageFilter = true;
+    m_filterValue1 = 3;
+    m_filterValue2 = 1;
+    m_pingToPingMedian = false;
+}
+
+void CEchogramDoc::SetColumnLength(int n) { m_columnLength = std::clamp(n, 0, kMaxColumn); }
+void CEchogramDoc::SetTotalRows(int n) { m_totalRows = std::clamp(n, 0, kMaxColumn); }
+
+int CEchogramDoc::SideRows(int totalRows, double range, double otherRange)
+{
+    const double sum = range + otherRange;
+    if (!(sum > 0.0) || !(range >= 0.0) || totalRows <= 0)
+        return 0;
+    const double n = std::trunc(static_cast<double>(totalRows) * range / sum);
+    return static_cast<int>(std::clamp(n, 0.0, static_cast<double>(std::min(totalRows, kMaxColumn))));
+}
+
+double CEchogramDoc::GetRangeStart() const
+{
+    switch (m_rangeReference) {
+    case SURFACE:
+    case SLOPE:
+    case SIDESCAN: return m_start;
+    case BOTTOM: return -m_start;
+    case TRAWL: return -m_trawlMargin;
+    default: return 0.0;
+    }
+}
+
+double CEchogramDoc::GetRangeOffset() const
+{
+    switch (m_rangeReference) {
+    case SURFACE:
+    case SIDESCAN: return m_start + m_range;
+    case BOTTOM: return m_range - m_start;
+    case SLOPE: return m_start - m_range;
+    case TRAWL: {
+        bool dv = false, ov = false;
+        double depth = 0.0, opening = 0.0;
+        if (m_access)
+            m_access->GetTrawl(dv, depth, ov, opening);
+        return m_trawlMargin + depth;
+    }
+    default: return 0.0;
+    }
+}
+
+double CEchogramDoc::GetMeanLayerValue() const
+{
+    double sum = 0.0;
+    for (double v : m_recentLayerValues)
+        sum += v;
+    return sum / 10.0;
+}
+
+void CEchogramDoc::AddSubBottomGain(std::int16_t* column, int length, int bottomRow, double range,
+                                    float gainDbPerMetre)
+{
+    if (length <= 0 || bottomRow <= 0 || bottomRow >= length)
+        return;
+    const double metresPerRow = range / length;
+    for (int i = bottomRow; i < length; ++i) {
+        if (column[i] == kNoData)
+            continue;
+        const std::int64_t add = rawpower::Trunc((i - bottomRow) * metresPerRow * gainDbPerMetre * kUnitsPerDb);
+        column[i] = AddLimited(column[i], add);
+    }
+}
+
+void CEchogramDoc::AddOffset(std::int16_t* column, int length, double offsetDb)
+{
+    const std::int64_t add = rawpower::Trunc(offsetDb * kUnitsPerDb);
+    for (int i = 0; i < length; ++i)
+        if (column[i] != kNoData)
+            column[i] = AddLimited(column[i], add);
+}
+
+void CEchogramDoc::PingToPingMedian(std::int16_t* column, int length, const std::int16_t* h1, const std::int16_t* h2,
+                                    const std::int16_t* h3)
+{
+    for (int i = 0; i < length; ++i) {
+        if (column[i] == kNoData)
+            continue;
+        const std::int16_t a = h1[i], b = h2[i], c = h3[i];
+        // Only three samples with data give a median; otherwise the sample
+        // keeps its value rather than taking a marker or a missing ping.
+        if (a == kNoData || b == kNoData || c == kNoData)
+            continue;
+        column[i] = std::max(std::min(a, b), std::min(std::max(a, b), c));
+    }
+}
+
+void CEchogramDoc::OnSourceUpdate(int flag)
+{
+    const Environment& env = GetEnvironment();
+    m_partner = nullptr;
+    if (m_frozen)
+        return;
+    double interval = 0.0;
+    if (env.fixedInterval && env.fixedInterval(interval)) {
+        const double c = env.soundVelocity ? env.soundVelocity() : 1500.0;
+        m_range = interval * c * 0.5;
+    }
+    if (flag != 0 && m_access) {
+        IEchogramChannel& ch = *m_access;
+        if (CESDocList* list = GetSource()) {
+            for (CAbstractESDoc* d : list->GetDocList()) {
+                auto* e = dynamic_cast<CEchogramDoc*>(d);
+                if (e && e != this && e->GetChannel() == GetChannel())
+                    m_partner = e;
+            }
+        }
+        m_bottomSubstituted = 0;
+        m_bottomRow = 0;
+        ch.SetFirstEchogramType(m_echogramType);
+        ch.SetEchogramStartRange(m_range + m_surfaceStart);
+        if (m_rangeReference == SURFACE) {
+            if (env.setApplicationEchogramValue)
+                env.setApplicationEchogramValue(m_echogramType);
+            ch.SetEchogramStopRange(m_surfaceRange + m_surfaceStart);
+        }
+        if (m_rangeReference == TRAWL) {
+            bool dv = false, ov = false;
+            double depth = 0.0, opening = 0.0;
+            ch.GetTrawl(dv, depth, ov, opening);
+            m_range = 2.0 * m_trawlMargin + opening;
+            m_start = depth - m_trawlMargin;
+        }
+        ch.SetEchogramMode(2);
+
+        if (!m_sidescan) {
+            ch.GetPingSamples(m_column.data(), m_columnLength, m_range, m_start, m_echogramType, m_rangeReference);
+            m_delivered = m_columnLength;
+        } else {
+            ch.SetEchogramMode(m_sidescanSide);
+            const int side = m_sidescanSide == 0 ? 0 : 1;
+            const double r = m_sidescanRange[side];
+            const double other = m_sidescanRange[1 - side];
+            const int n = SideRows(m_totalRows, r, other);
+            ch.GetPingSamples(m_column.data(), n, r, 0.0, m_echogramType, m_rangeReference);
+            m_delivered = n;
+        }
+
+        // External range.
+        std::string name = ch.GetChannelName();
+        if (name.find("Replay") != std::string::npos) {
+            const auto at = name.find("Replay ");
+            if (at != std::string::npos)
+                name.erase(at, 7);
+        }
+        double external = 0.0;
+        if (env.externalDepth && env.externalDepth(name, external)) {
+            m_surfaceStart = 0.0;
+            m_start = 0.0;
+            m_surfaceRange = external;
+            m_range = external;
+        }
+
+        const std::vector<ExternalSource> sources = env.externalSources ? env.externalSources() : std::vector<ExternalSource>{};
+        auto matches = [this](const ExternalSource& s) {
+            return !s.name.empty() && s.name.find(m_depthSourceName) != std::string::npos;
+        };
+        if (m_sidescan) {
+            const int side = m_sidescanSide == 0 ? 0 : 1;
+            if (m_publishPartner && env.publishPartner) {
+                const double r = m_sidescanRange[side];
+                const double other = m_sidescanRange[1 - side];
+                env.publishPartner(m_partnerName, other, SideRows(m_totalRows, other, r), m_sidescanSide == 0 ? 1 : 0,
+                                   m_echogramType, m_slantCorrection);
+            }
+            double slant = 0.0;
+            if (m_externalDepth)
+                for (const ExternalSource& s : sources)
+                    if (matches(s))
+                        slant = s.depth;
+            if (env.setSlantOffset)
+                env.setSlantOffset(slant);
+        }
+        ch.SetEchogramInfo(m_sidescan, m_publishPartner, m_partnerName, m_slantCorrection);
+        if (m_externalDepth) {
+            int any = 0;
+            for (const ExternalSource& s : sources)
+                if (matches(s)) {
+                    ch.SetEchogramValue(s.depth);
+                    any = 1;
+                }
+            ch.AccumulateFlag(any);
+        } else {
+            ch.AccumulateFlag(0);
+        }
+
+        IntegrateLayers();
+
+        double d = 0.0;
+        ch.GetBottomDepth(d);
+        const double s = m_rangeReference == BOTTOM ? d - m_start : m_start;
+        if (m_range > 0.0 && s < d && d < s + m_range && m_delivered > 0) {
+            const double row = std::trunc((d - s) / m_range * m_delivered);
+            m_bottomRow = static_cast<int>(std::clamp(row, 0.0, static_cast<double>(m_delivered - 1)));
+        }
+        PostProcess();
+    }
+    if (env.updateViews)
+        env.updateViews(this);
+    else
+        SendMessage(GetMainWindow(), app::WM_ES_UPDATEALLVIEWS, 0, reinterpret_cast<LPARAM>(this));
+}
+
+void CEchogramDoc::PostProcess()
+{
+    const Environment& env = GetEnvironment();
+    IEchogramChannel& ch = *m_access;
+    const int n = m_delivered;
+    switch (env.model) {
+    case RM30:
+        if (m_echogramType != NOTVG && m_bottomRow > 0) {
+            m_bottomSubstituted = 1;
+            ch.GetPingSamples(m_secondColumn.data(), n, m_range, m_start, SS_20, m_rangeReference);
+            std::copy(m_secondColumn.begin() + m_bottomRow, m_secondColumn.begin() + n, m_column.begin() + m_bottomRow);
+        }
+        break;
+    case QY210:
+    case QY310:
+    case TOTAL:
+    case QYNVU:
+        if (ch.WantsFilterValues())
+            ch.TakeFilterValues({m_echoAmplifier ? 1 : 0, m_medianFilter ? 1 : 0, m_secondStageFilter ? 1 : 0,
+                                 m_filterValue1, m_filterValue2});
+        if (m_subBottomGainOn && m_bottomRow > 0)
+            AddSubBottomGain(m_column.data(), n, m_bottomRow, m_range, m_subBottomGain);
+        if (ch.IsNoiseCompensationOn()) {
+            if (m_noiseTracking == 1) {
+                const double level = ch.FindLevelStep(env.levelTime ? env.levelTime() : 0.0);
+                m_noiseOffset = (-30.0 - level) * 0.05 + m_noiseOffset * 0.95;
+            }
+            AddOffset(m_column.data(), n, m_noiseOffset);
+        }
+        if (m_pingToPingMedian) {
+            m_history[2] = m_history[1];
+            m_history[1] = m_history[0];
+            std::copy(m_column.begin(), m_column.begin() + n, m_history[0].begin());
+            std::fill(m_history[0].begin() + n, m_history[0].end(), kNoData);
+            PingToPingMedian(m_column.data(), n, m_history[0].data(), m_history[1].data(), m_history[2].data());
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void CEchogramDoc::Serialize(CArchive& ar)
+{
+    auto flag = [&ar](bool& b) {
+        if (ar.IsStoring()) {
+            ar << static_cast<LONG>(b ? 1 : 0);
+        } else {
+            LONG v = 0;
+            ar >> v;
+            b = v != 0;
+        }
+    };
+    auto integer = [&ar](int& i) {
+        if (ar.IsStoring()) {
+            ar << static_cast<LONG>(i);
+        } else {
+            LONG v = 0;
+            ar >> v;
+            i = static_cast<int>(v);
+        }
+    };
+    auto real = [&ar](double& d) {
+        if (ar.IsStoring())
+            ar << d;
+        else
+            ar >> d;
+    };
+    auto text = [&ar](std::string& s) {
+        if (ar.IsStoring())
+            ar << s;
+        else
+            ar >> s;
+    };
+    integer(m_rangeReference);
+    integer(m_echogramType);
+    flag(m_frozen);
+    flag(m_bottomShown);
+    flag(m_whiteLine);
+    flag(m_scale);
+    integer(m_depthLines);
+    flag(m_externalDepth);
+    flag(m_rangeOtherMarker);
+    flag(m_purseSeineMarker);
+    flag(m_eventMarker);
+    flag(m_minuteMarker);
+    flag(m_newRangeMarker);
+    flag(m_variableDepth);
+    real(m_variableDepthValue);
+    flag(m_pingFilter);
+    flag(m_surfaceAutoRange);
+    flag(m_surfaceAutoStart);
+    real(m_surfaceStart);
+    real(m_surfaceRange);
+    real(m_bottomOffset);
+    real(m_bottomRange);
+    real(m_trawlMargin);
+    real(m_start);
+    real(m_range);
+    text(m_depthSourceName);
+    real(m_slopeRange);
+    real(m_slopeOffset);
+    flag(m_subBottomGainOn);
+    if (ar.IsStoring())
+        ar << m_subBottomGain;
+    else
+        ar >> m_subBottomGain;
+    flag(m_newSvpMarker);
+    flag(m_sidescan);
+    flag(m_contourLine);
+    flag(m_showAnnotation);
+    flag(m_publishPartner);
+    text(m_partnerName);
+    integer(m_sidescanSide);
+    flag(m_slantCorrection);
+    real(m_sidescanRange[0]);
+    real(m_sidescanRange[1]);
+    flag(m_multiPulseMarker);
+    real(m_noiseOffset);
+    integer(m_noiseTracking);
+    flag(m_echoAmplifier);
+    flag(m_medianFilter);
+    flag(m_secondStageFilter);
+    integer(m_filterValue1);
+    integer(m_filterValue2);
+    flag(m_pingToPingMedian);
+    if (ar.IsLoading()) {
+        m_echoAmplifier = false;
+        m_medianFilter = false;
+        m_pingToPingMedian = false;
+        // A damaged layout must not leave values the views divide by or
+        // index with.
+        m_depthLines = std::clamp(m_depthLines, 0, 50);
+        m_sidescanSide = m_sidescanSide == 0 ? 0 : 1;
+    }
+}

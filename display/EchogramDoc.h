@@ -1,0 +1,202 @@
+// The document behind every echogram view. On every ping it asks its
+// channel for one column of samples over its range window, post-processes
+// the column by the running model and has its views updated on the
+// user-interface thread. It keeps the echogram's display settings, which the
+// dialogs edit and the frame's layout stores through Serialize.
+//
+// Samples are raw power words (85.0413592 per dB); -20000 marks a sample
+// without data and no processing step changes it or makes it. Every
+// addition saturates at the 16-bit limits instead of wrapping, and every
+// division by a range, a row count or a side sum is guarded.
+#pragma once
+
+#include "display/AbstractESDoc.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CArchive;
+
+// What the document needs of its channel; the default works on a CChannel,
+// tests put a synthetic one in its place.
+class IEchogramChannel
+{
+public:
+    virtual ~IEchogramChannel() = default;
+    virtual std::string GetChannelName() const = 0;
+    virtual void SetFirstEchogramType(int type) = 0;
+    virtual void SetEchogramStartRange(double r) = 0;
+    virtual void SetEchogramStopRange(double r) = 0;
+    virtual void SetEchogramMode(int mode) = 0;
+    virtual void SetEchogramInfo(bool sidescan, bool publish, const std::string& partner, bool slant) = 0;
+    virtual void SetEchogramValue(double v) = 0;
+    virtual void AccumulateFlag(int flag) = 0;
+    // Trawl depth and vertical opening (m) with their valid flags.
+    virtual void GetTrawl(bool& depthValid, double& depth, bool& openingValid, double& opening) const = 0;
+    virtual bool GetPingSamples(std::int16_t* out, int n, double range, double start, int type, int reference) = 0;
+    // Bottom depth of the last ping; false when none was found.
+    virtual bool GetBottomDepth(double& depth) = 0;
+    virtual double FindLevelStep(double milliseconds) = 0;
+    virtual bool IsNoiseCompensationOn() const = 0;
+    // Five filter values handed once; false when the channel does not want them now.
+    virtual bool WantsFilterValues() const = 0;
+    virtual void TakeFilterValues(const std::array<int, 5>& values) = 0;
+};
+
+class CEchogramDoc : public CAbstractESDoc
+{
+public:
+    static constexpr int kMaxColumn = 2000;
+    static constexpr std::int16_t kNoData = -20000;
+    static constexpr double kUnitsPerDb = 85.0413592;
+    // A single gain or noise addition never adds more than this.
+    static constexpr int kMaxAddition = 10000;
+
+    enum EchogramType : int { NOTVG = 0, SV_20 = 1, TS_40 = 2, SS_20 = 3, LOG30 = 4 };
+    enum RangeReference : int { SURFACE = 0, BOTTOM = 1, TRAWL = 2, SLOPE = 3, SIDESCAN = 4 };
+    enum Model : int { QY210 = 0, QY310 = 1, RM30 = 2, TQ30 = 3, TOTAL = 4, QYNVU = 5 };
+
+    // One external depth source as the external depth table holds it.
+    struct ExternalSource
+    {
+        std::string name;
+        double depth = 0.0;
+    };
+
+    // The program around the document. Every member has a harmless default.
+    struct Environment
+    {
+        int model = QY310;
+        // Fixed-interval mode: true with the interval (s).
+        std::function<bool(double& seconds)> fixedInterval;
+        std::function<double()> soundVelocity;
+        std::function<double()> levelTime;
+        std::function<void(int type)> setApplicationEchogramValue;
+        // Valid depth under this name in the external depth table.
+        std::function<bool(const std::string& name, double& depth)> externalDepth;
+        // The eight sources of the external depth table.
+        std::function<std::vector<ExternalSource>()> externalSources;
+        std::function<void(const std::string& name, double range, int rows, int side, int type, bool slant)>
+            publishPartner;
+        std::function<void(double offset)> setSlantOffset;
+        // Hands the document to the user-interface thread and waits until
+        // its views are updated; default: WM_ES_UPDATEALLVIEWS to the main window.
+        std::function<void(CEchogramDoc* doc)> updateViews;
+    };
+    // Shared by all documents; set once by the program at start-up.
+    static void SetEnvironment(const Environment& environment);
+    static const Environment& GetEnvironment();
+
+    CEchogramDoc();
+    ~CEchogramDoc() override;
+
+    void OnSourceUpdate(int flag) override;
+    void SetChannel(CChannel* channel) override;
+    void SetDefaults() override;
+    void Serialize(CArchive& ar);
+    // The document's channel seen through the interface; a test sets its own.
+    void SetEchogramChannel(IEchogramChannel* channel) { m_access = channel; }
+
+    double GetRangeStart() const;
+    double GetRangeOffset() const;
+    double GetMeanLayerValue() const;
+    static double RoundHalfAway(double x) { return x > 0.0 ? x + 0.5 : x - 0.5; }
+
+    // Set by the view; both are limited to the column memory.
+    void SetColumnLength(int n);
+    void SetTotalRows(int n);
+    void SetViewCount(int n) { m_viewCount = n < 0 ? 0 : n; }
+    int GetColumnLength() const { return m_columnLength; }
+    int GetTotalRows() const { return m_totalRows; }
+    int GetColumnLengthDelivered() const { return m_delivered; }
+    const std::int16_t* GetColumn() const { return m_column.data(); }
+    int GetBottomRow() const { return m_bottomRow; }
+    bool IsBottomSubstituted() const { return m_bottomSubstituted; }
+    CEchogramDoc* GetPartner() const { return m_partner; }
+
+    // Post-processing steps, kept apart so that each can be checked alone.
+    static void AddSubBottomGain(std::int16_t* column, int length, int bottomRow, double range, float gainDbPerMetre);
+    static void AddOffset(std::int16_t* column, int length, double offsetDb);
+    static void PingToPingMedian(std::int16_t* column, int length, const std::int16_t* h1, const std::int16_t* h2,
+                                 const std::int16_t* h3);
+    // Rows of one side of a side-scan pane: total × R / (R + R').
+    static int SideRows(int totalRows, double range, double otherRange);
+
+    // Settings (public like the dialog members that edit them).
+    double m_range = 100.0;
+    double m_surfaceRange = 100.0;
+    double m_surfaceStart = 0.0;
+    double m_bottomRange = 25.0;
+    double m_bottomOffset = 15.0;
+    double m_slopeRange = 10.0;
+    double m_slopeOffset = 5.0;
+    double m_trawlMargin = 1.0;
+    bool m_frozen = false;
+    double m_start = 0.0;
+    int m_rangeReference = SURFACE;
+    double m_variableDepthValue = 0.0;
+    bool m_variableDepth = false;
+    int m_echogramType = SS_20;
+    bool m_scale = true;
+    int m_depthLines = 10;
+    bool m_purseSeineMarker = false;
+    bool m_externalDepth = false;
+    bool m_subBottomGainOn = false;
+    float m_subBottomGain = 0.0f;
+    std::string m_depthSourceName;
+    int m_sidescanSide = 0;
+    bool m_slantCorrection = false;
+    bool m_publishPartner = false;
+    std::string m_partnerName;
+    bool m_multiPulseMarker = false;
+    double m_sidescanRange[2] = {200.0, 200.0};
+    bool m_resetRequest = false;
+    bool m_whiteLine = false;
+    bool m_contourLine = false;
+    bool m_bottomShown = false;
+    bool m_rangeOtherMarker = false;
+    bool m_eventMarker = false;
+    bool m_minuteMarker = false;
+    bool m_newRangeMarker = false;
+    bool m_newSvpMarker = false;
+    bool m_pingFilter = false;
+    bool m_surfaceAutoRange = false;
+    bool m_surfaceAutoStart = false;
+    bool m_sidescan = false;
+    bool m_showAnnotation = false;
+    double m_noiseOffset = 0.0;
+    int m_noiseTracking = 0;
+    bool m_echoAmplifier = false;
+    bool m_medianFilter = false;
+    bool m_secondStageFilter = true;
+    int m_filterValue1 = 3;
+    int m_filterValue2 = 1;
+    bool m_pingToPingMedian = false;
+
+protected:
+    // Layer integration of one ping (step between the external depth and the
+    // bottom row); nothing until the integrator is in.
+    virtual void IntegrateLayers() {}
+
+private:
+    void PostProcess();
+
+    std::unique_ptr<IEchogramChannel> m_ownAccess;
+    IEchogramChannel* m_access = nullptr;
+    int m_bottomSubstituted = 0;
+    int m_bottomRow = 0;
+    int m_columnLength = 0;
+    int m_totalRows = 0;
+    int m_viewCount = 0;
+    int m_delivered = 0;
+    std::array<double, 10> m_recentLayerValues{};
+    int m_layerCounter = 0;
+    std::array<std::int16_t, kMaxColumn> m_column{};
+    std::array<std::array<std::int16_t, kMaxColumn>, 3> m_history{};
+    std::array<std::int16_t, kMaxColumn> m_secondColumn{};
+    CEchogramDoc* m_partner = nullptr;
+};
