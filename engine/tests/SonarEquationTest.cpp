@@ -115,6 +115,16 @@ TEST_F(FilterRaw, PingerOffsetIsClampedToTheTable)
     CChannel::FilterRawSamples(out.data(), in.data(), N, small.data(), 100, 0.1, -200.0, 0.0, 200 * 0.1, sw, 150);
     EXPECT_EQ(out[0], 500);
     EXPECT_EQ(out[199], 500);
+
+    // A negative offset (a pinger range below zero) holds at the first word.
+    small[0] = 7;
+    small[5] = 9;
+    CChannel::FilterRawSamples(out.data(), in.data(), N, small.data(), 100, 0.1, -200.0, 0.0, 200 * 0.1, sw, -10);
+    EXPECT_EQ(out[0], 7);
+    EXPECT_EQ(out[9], 7);
+    EXPECT_EQ(out[15], 9);
+    EXPECT_EQ(out[109], 500);
+    EXPECT_EQ(out[150], 500);
 }
 
 TEST_F(FilterRaw, MedianUsesTheMiddleOfTheWindowButThresholdsTheRawSample)
@@ -130,6 +140,19 @@ TEST_F(FilterRaw, MedianUsesTheMiddleOfTheWindowButThresholdsTheRawSample)
     EXPECT_EQ(out[11], -1200);             // median of -1000, -5000, -1200
     EXPECT_EQ(out[9], rawpower::kNoEcho);  // its own sample is below the threshold
     EXPECT_EQ(out[10], -5000);             // window -20000, -1000, -5000
+}
+
+TEST_F(FilterRaw, CompressionLiftsStrongEchoesByAtMost20Db)
+{
+    std::vector<std::int16_t> flat(N, 0);
+    in[0] = 0;                          // 0 dB: x = 1000, limited to 20
+    in[1] = rawpower::DbToRaw(-40.0);   // x = 1e-4 * 1000 = 0.1
+    in[2] = rawpower::DbToRaw(-100.0);  // x = 1e-7: nothing added
+    sw.Compression = true;
+    CChannel::FilterRawSamples(out.data(), in.data(), N, flat.data(), N, 0.1, -200.0, 0.0, 3 * 0.1, sw);
+    EXPECT_EQ(out[0], 1700);
+    EXPECT_EQ(out[1], rawpower::DbToRaw(-40.0) + 8);
+    EXPECT_EQ(out[2], rawpower::DbToRaw(-100.0));
 }
 
 TEST_F(FilterRaw, NothingForEmptyRangeOrDistance)
