@@ -6,7 +6,10 @@
 #include "transceivers/TransceiverInstallation.h"
 
 #include "app/ui/EngineLink.h"
+#include "app/StandardESLayout.h"
 #include "app/ui/MainFrame.h"
+
+#include <QMdiArea>
 
 #include <QGuiApplication>
 
@@ -110,6 +113,32 @@ void CEngineLink::Init()
             frame->EnableMessagePane(on);
     };
     hooks.closeSensors = [this] { m_app.CloseSensors(); };
+    hooks.deleteLayout = [this] {
+        if (m_layout)
+            m_layout->DeleteLayout();
+        m_layout.reset();
+    };
+    hooks.createLayout = [this](const std::array<COperationControl::ChannelDisplay, 8>& displays, int arrangement) {
+        CEchoSounder* sounder = m_operation->GetEchoSounder();
+        LayoutSource source;
+        for (std::size_t i = 0; i < displays.size(); ++i)
+            source.displays[i] = {displays[i].bExists != 0, displays[i].bShown != 0, displays[i].sShortChannelID,
+                                  displays[i].sLongChannelID};
+        source.arrangement = arrangement;
+        source.echoSounderRuns = sounder != nullptr;
+        if (CMainFrame* frame = Frame()) {
+            source.clientWidth = frame->MdiArea()->width();
+            source.clientHeight = frame->MdiArea()->height();
+        }
+        source.hasChannel = [sounder](int index) { return sounder && sounder->GetChannel(index) != nullptr; };
+        const auto model = static_cast<SounderType>(m_app.GetSounderType());
+        source.frameKindOf = [model](int) { return CStandardESLayout::FrameKindFor(model, 0); };
+        auto layout = std::make_unique<CStandardESLayout>(model, std::move(source), frameFactory);
+        if (!layout->Arrange())
+            return false;
+        m_layout = std::move(layout);
+        return true;
+    };
     hooks.powerOff = [this] { m_app.PowerOffComputer(); };
     hooks.shiftOrSecondaryButtonHeld = [] {
         return (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier) ||

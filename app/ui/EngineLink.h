@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/Pelmaris.h"
+#include "app/Skjerm.h"
 
 #include <memory>
 
@@ -15,6 +16,7 @@ class CTransceiverInstallation;
 namespace app {
 
 class CMainFrame;
+class CStandardESLayout;
 
 class CEngineLink {
 public:
@@ -27,6 +29,10 @@ public:
     COperationControl& Operation() { return *m_operation; }
     CTransceiverInstallation& Installation() { return *m_installation; }
     CEnvironment& Environment() { return *m_environment; }
+    // The screen layout of the running sounder; null while none is shown.
+    CStandardESLayout* Layout() const { return m_layout.get(); }
+    // Makes the channel frames of a layout; the display installs it.
+    FrameFactory frameFactory;
 
 private:
     void Init();
@@ -42,6 +48,7 @@ private:
     Commands m_commands;
     std::unique_ptr<CEnvironment> m_environment;
     std::unique_ptr<CTransceiverInstallation> m_installation;
+    std::unique_ptr<CStandardESLayout> m_layout;
     std::unique_ptr<COperationControl> m_operation;
 };
 
