@@ -283,6 +283,8 @@ void CTestTransceiver::DeliverPing(int ping)
         std::lock_guard<std::mutex> lock(m_lock);
         ++m_delivered;
     }
+    if (m_options.onPingComplete)
+        m_options.onPingComplete();
     if (CEchoSounder* owner = GetEchoSounder())
         owner->UpdatePingTime(CFileTime::Now());
 }

@@ -53,6 +53,7 @@ public:
         CCallLog* log = nullptr;
         IChannelLinks* links = nullptr;     // given to every channel
         std::function<void()> onStart;      // called by Start, on the trigger thread
+        std::function<void()> onPingComplete; // last sample stored, before the hand-off
     };
 
     explicit CTestTransceiver(const Options& options);
