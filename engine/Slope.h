@@ -1,0 +1,89 @@
+// Slope of the bottom under the ship: a least-squares line through the
+// depths of the last N pings laid out along the distance sailed, and an
+// optional history of depths and times for the slope echogram.
+#pragma once
+
+#include "engine/ChannelComponents.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class CArchive;
+
+class CSlope : public ISlopeTracker
+{
+public:
+    static constexpr int kMaxPoints = 100;
+    static constexpr int kDefaultPoints = 12;
+
+    // What the settings dialog shows and returns.
+    struct DialogValues
+    {
+        bool HistoryOn = false;
+        int FilterSize = kDefaultPoints;
+    };
+    // The user interface installs the dialog; without one EditSettings
+    // reports that nothing could be shown.
+    using DialogRunner = std::function<bool(DialogValues&)>;
+    static void SetDialogRunner(DialogRunner runner);
+
+    CSlope() = default;
+    ~CSlope() override = default;
+
+    // One ping: depth (m, 0 = no bottom), speed (m/s), ping time in
+    // 100-ns units.
+    void AddPoint(double depth, double speed, std::uint64_t time) override;
+    void AddPoint(double depth, double speed, std::uint32_t timeLow, std::uint32_t timeHigh);
+
+    bool GetSlopeAngle(double& angle) const;
+    double GetSlope() const { return m_slope; }
+    bool IsFitValid() const { return m_valid; }
+    bool GetHistoryValue(int placesBack, double& value) const;
+    double GetDistance(int a, int b) const;
+    void UpdateValidity(bool flag);
+    void SetHistorySize(int size);
+    // Runs the settings dialog; false only when it could not be shown.
+    bool EditSettings();
+
+    int GetPointCapacity() const { return m_capacity; }
+    void SetPointCapacity(int n);
+    int GetPointCount() const { return m_count; }
+    bool GetValidityState() const { return m_state != 0; }
+    bool IsHistoryOn() const { return m_historyOn; }
+    void SetHistoryOn(bool on) { m_historyOn = on; }
+    int GetHistoryCount() const { return m_historyCount; }
+    double GetSmoothedSpeed() const { return m_speed; }
+
+    // Layout settings: history switch, then point capacity (32 bits each).
+    void Serialize(CArchive& ar) override;
+
+private:
+    struct Point
+    {
+        std::uint64_t Time = 0;
+        double Y = 0.0; // negated depth
+        double Speed = 0.0;
+    };
+    void Fit();
+    void FreeHistory();
+
+    double m_speed = 0.0;
+    int m_capacity = kDefaultPoints;
+    int m_count = 0;
+    std::array<Point, kMaxPoints> m_points{};
+    double m_slope = 0.0;
+    bool m_valid = false;
+
+    bool m_historyOn = false;
+    std::vector<std::uint64_t> m_historyTimes;
+    std::vector<double> m_historyDepths;
+    int m_head = 0;
+    int m_tail = -1;
+    int m_historyCount = 0;
+    int m_historySize = 0;
+
+    int m_state = 0;
+    int m_holdOff = 0;
+};
