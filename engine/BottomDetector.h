@@ -124,7 +124,7 @@ public:
     double GetNegatedFraction() const override { return m_negatedFraction; }
     // Maximum depth, minimum depth, backstep level.
     void Serialize(CArchive& ar) override;
-    void SetDisplayMode(int mode, const std::string& text);
+    void SetDisplayMode(int mode, const std::string& text) override;
 
     double GetBackstepLevel() const { return m_backstep; }
     void SetBackstepLevel(double db) { m_backstep = db; }
