@@ -37,15 +37,19 @@ public:
     void AddPoint(double depth, double speed, std::uint64_t time) override;
     void AddPoint(double depth, double speed, std::uint32_t timeLow, std::uint32_t timeHigh);
 
-    bool GetSlopeAngle(double& angle) const;
+    bool GetSlopeAngle(double& angle) const override;
     double GetSlope() const { return m_slope; }
     bool IsFitValid() const { return m_valid; }
-    bool GetHistoryValue(int placesBack, double& value) const;
-    double GetDistance(int a, int b) const;
-    void UpdateValidity(bool flag);
-    void SetHistorySize(int size);
+    bool GetHistoryValue(int placesBack, double& value) const override;
+    double GetDistance(int a, int b) const override;
+    void UpdateValidity(bool flag) override;
+    void SetHistorySize(int size) override;
     // Runs the settings dialog; false only when it could not be shown.
-    bool EditSettings();
+    bool EditSettings() override;
+    // The columns by which the slope echogram lags: half the window.
+    int GetHalfPointCount() const override { return m_capacity / 2; }
+    bool IsValid() const override { return m_state != 0; }
+    bool IsEnabled() const override { return m_historyOn; }
 
     int GetPointCapacity() const { return m_capacity; }
     void SetPointCapacity(int n);
