@@ -3,6 +3,10 @@
 // configuration, next file, loop and end, seeking, and refusal of files that
 // do not fit.
 #include "recording/Replay.h"
+#include "recording/ReplayEnvironmentHost.h"
+#include "sensors/Environment.h"
+#include "app/RegistrySupport.h"
+#include "platform/TempHives.h"
 
 #include "app/AppIds.h"
 #include "engine/Channel.h"
@@ -382,4 +386,51 @@ TEST_F(ReplayTest, RandomlyDamagedFilesPlayToTheirEnd)
         frame.Pump();
     }
     EXPECT_GT(played, 50);
+}
+
+TEST_F(ReplayTest, RecordedRealTimeProfileBecomesTheEnvironmentsProfile)
+{
+    CTempHives hives;
+    CRegistrySupport registry;
+    ASSERT_TRUE(registry.OpenRootKeys("Zelvar\\EchoSounder\\QY210\\1.0\\"));
+    const fs::path folder = dir.path / "survey";
+    fs::create_directories(folder);
+    CReplayFileList list;
+    list.AddTail((folder / "a.raw").string());
+    Generate("survey/a.raw", {"pings=2"});
+    for (bool operatorProfile : {false, true}) {
+        SCOPED_TRACE(operatorProfile ? "operator's own profile" : "recorded profile");
+        CEnvironment env;
+        env.SetUpdateFlag(operatorProfile ? TRUE : FALSE);
+        std::vector<std::string> outputs;
+        CReplayEnvironmentHost::SHooks hooks;
+        hooks.sendProfileToOutputs = [&](const std::string& t, FileTime) { outputs.push_back(t); };
+        CReplayEnvironmentHost envHost(&env, hooks);
+        frame.got.clear();
+        {
+            CReplay replay(list, &envHost);
+            replay.Trigger(0);
+        }
+        frame.Pump();
+        EXPECT_EQ(outputs, std::vector<std::string>{ProfileText(gen->Scene())});
+        const std::string name =
+            CReplayEnvironmentHost::ProfileFileName(ProfileText(gen->Scene()), PingTime(gen->Scene(), 0));
+        ASSERT_FALSE(name.empty());
+        EXPECT_EQ(fs::exists(folder / name), !operatorProfile);
+        EXPECT_EQ(frame.Count(app::WM_ES_ENVIRONMENTCHANGED, 0), operatorProfile ? 0 : 1);
+        if (!operatorProfile) {
+            // What the main frame does with 0x47B on its own thread.
+            env.ApplyNewProfile();
+            EXPECT_EQ(env.GetSettings().svpFileName, name);
+            EXPECT_TRUE(env.IsRealSvp());
+            std::ifstream f(folder / name);
+            std::string first, second;
+            std::getline(f, first);
+            std::getline(f, second);
+            EXPECT_EQ(first, "( SoundVelocity 1.00  0 0 0 0 0 0 0 SSP PE 3 )\r");
+            EXPECT_EQ(second, "0.0 1495.0\r");
+            fs::remove(folder / name);
+        }
+    }
+    registry.CloseRootKeys();
 }
