@@ -1,5 +1,8 @@
 #include "display/PaletteControl.h"
 
+#include <mutex>
+#include <set>
+
 namespace {
 
 // Colours of the tables below are written 0xRRGGBB, as they read.
@@ -150,7 +153,16 @@ constexpr int kSystemRowOfPalette[CPaletteControl::kPaletteCount] = {0, 1, 2, 2,
 
 const std::string kNoName;
 
+std::mutex g_blocksLock;
+std::set<const void*> g_blocks;
+
 } // namespace
+
+bool CPaletteControl::IsPaletteBlock(const void* address)
+{
+    std::lock_guard lk(g_blocksLock);
+    return address != nullptr && g_blocks.count(address) != 0;
+}
 
 CPaletteControl::CPaletteControl(SystemColours system, Realizer realize)
     : m_sys(std::move(system)), m_realize(std::move(realize))
@@ -165,12 +177,22 @@ CPaletteControl::CPaletteControl(SystemColours system, Realizer realize)
             e = PALETTEENTRY{0, 0, 0, PC_NOCOLLAPSE};
     }
     m_device = *m_palettes[0];
+    {
+        std::lock_guard lk(g_blocksLock);
+        for (auto& p : m_palettes)
+            g_blocks.insert(p.get());
+    }
     FillDefaults();
     m_modified = false;
 }
 
 CPaletteControl::~CPaletteControl()
 {
+    {
+        std::lock_guard lk(g_blocksLock);
+        for (auto& p : m_palettes)
+            g_blocks.erase(p.get());
+    }
     // The desktop gets back the colours it had before the program started.
     if (m_haveSaved && m_sys.set)
         m_sys.set(m_saved);

@@ -98,6 +98,10 @@ public:
     const LOGPALETTE& GetDevicePalette() const { return m_device; }
     bool IsModified() const { return m_modified; }
 
+    // True for the address of a palette block of a live palette control, so
+    // a receiver of WM_ES_BACKGROUNDCOLOR never reads through anything else.
+    static bool IsPaletteBlock(const void* address);
+
     // Brightness in percent of palette p under the dimming rule.
     static int DimPercent(int palette);
 

@@ -1,0 +1,92 @@
+// Base of every channel view. Each view draws into an off-screen surface of
+// palette indices (one top-down byte buffer) and copies it to the screen.
+// The same bytes are shown as an indexed image through the view's colour
+// table, and drawn on as a grey image: grey (i, i, i) writes index i, with
+// antialiasing off so that no blended (foreign) index appears. A palette
+// switch swaps the colour table; nothing is redrawn.
+//
+// The view takes WM_ES_BACKGROUNDCOLOR and WM_ES_COLORTABLE on its own
+// message window (GetSafeHwnd), which the main frame reaches with its
+// broadcasts. User-interface thread only.
+#pragma once
+
+#include "display/DIBSection.h"
+#include "display/PaletteControl.h"
+#include "platform/MessageDispatcher.h"
+
+#include <QImage>
+#include <QVector>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class CSCView : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kBackgroundIndex = 78;
+    static constexpr int kTextIndex = 79;
+    static constexpr int kFirstEchoIndex = 160;
+    static constexpr int kEchoLevels = 12;
+
+    // The application's side-scan settings, read at every palette message.
+    struct SideScanScales
+    {
+        int greyScaleOnSidescan = 0;
+        int copperOnSidescan = 0;
+    };
+    static void SetSideScanSource(std::function<SideScanScales()> source);
+    // Colour depth of the display in bits; above 8 the frame hands palettes.
+    static void SetDisplayDepthSource(std::function<int()> source);
+
+    explicit CSCView(QWidget* parent = nullptr);
+    ~CSCView() override;
+
+    HWND GetSafeHwnd() const { return m_hwnd; }
+
+    virtual int RealizeViewPalette();
+    virtual void OnColorChange(int palette, const LOGPALETTE* block) {}
+    virtual int IsSideScan() const { return 0; }
+
+    // What the derived view's OnInitialUpdate calls, in this order.
+    void OnInitialUpdate();
+    int CreateMemoryDC();
+    int CreateDibSection();
+
+    LRESULT SetBackgroundColor(WPARAM palette, LPARAM block);
+    LRESULT SetColorTable(WPARAM, LPARAM);
+
+    // The surface: indexed for showing, grey for drawing; both over the
+    // same bytes, valid until the surface is made again.
+    QImage ShowImage() const;
+    QImage DrawImage();
+    CDIBSection* GetSurface() { return m_surface.get(); }
+    int GetWidth() const { return m_width; }
+    int GetHeight() const { return m_height; }
+    const QVector<QRgb>& GetColourTable() const { return m_table; }
+    COLORREF GetTextColour() const { return m_textColour; }
+    COLORREF GetBackgroundColour() const { return m_backgroundColour; }
+    bool HasMemoryDC() const { return m_memoryDC; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    // Empty in the base; a derived view copies the surface and adds overlays.
+    virtual void OnDraw(QPainter& painter) {}
+    // Copies the surface to the window.
+    void DrawSurface(QPainter& painter) const;
+
+private:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnSize(int cx, int cy);
+
+    HWND m_hwnd = 0;
+    bool m_memoryDC = false;
+    std::unique_ptr<CDIBSection> m_surface;
+    int m_width = 0;
+    int m_height = 0;
+    COLORREF m_textColour = PALETTEINDEX(kTextIndex);
+    COLORREF m_backgroundColour = PALETTEINDEX(kBackgroundIndex);
+    QVector<QRgb> m_table;
+};
