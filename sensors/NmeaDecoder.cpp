@@ -177,8 +177,10 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
         if (Matches(nav.PositionSource, positionSource) && separator) {
             const bool fixMark = FindFrom(telegram, "11....+", 0) > 0;
             std::string head = GetFieldByChar(telegram, separator, 0);
-            if (head == "$PTNL")
-                head += "," + GetFieldByChar(telegram, separator, 1);
+            if (head == "$PTNL") {
+                head += ',';
+                head += GetFieldByChar(telegram, separator, 1);
+            }
             const bool xyzMark = FindFrom(head, "XYZ", 0) >= 1;
             bool configured = true;
             if (fixMark || xyzMark) {

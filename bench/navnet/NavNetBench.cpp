@@ -1,0 +1,123 @@
+// Decoder per sentence, formatter per telegram, and the network output of a
+// ping of four channels with every telegram on, to a loopback sink.
+#include "outputs/DepthTelegram.h"
+#include "outputs/QYNet.h"
+#include "sensors/GeographicInfo.h"
+#include "sensors/NmeaDecoder.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void BM_DecodeSentence(benchmark::State& state)
+{
+    CGeographicInfo geo;
+    geo.EnsureHistoryLength(2000);
+    CNmeaDecoder decoder;
+    SNmeaDecoderLinks links;
+    links.navigationSettings = [] {
+        SNavigationSettings s;
+        s.PositionSource = 1;
+        s.StartSequence = "$GPGGA";
+        s.StartField = 1;
+        s.NoOfFields = 6;
+        return s;
+    };
+    links.sounderRunning = [] { return true; };
+    links.geographic = &geo;
+    links.relayNetwork = [](const std::string&, const std::string&, std::uint64_t) {};
+    decoder.SetLinks(links);
+    const std::string sentences[] = {
+        "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47",
+        "$HEHDT,274.07,T*19",
+        "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K,A*25",
+        "$GPGLL,5957.1234,N,01045.6789,E,123521.00,A,A*65",
+    };
+    std::uint64_t t = 134'000'000'000'000'000ULL;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        decoder.ParseNmeaTelegram(sentences[i++ & 3], t += 1000, kNmeaFromSerial);
+        if ((i & 63) == 0)
+            geo.AddPing(t);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DecodeSentence)->Unit(benchmark::kMicrosecond);
+
+void BM_DepthTelegram(benchmark::State& state)
+{
+    const auto type = static_cast<std::uint32_t>(state.range(0));
+    double depth = 12.34;
+    for (auto _ : state) {
+        auto s = FormatDepthTelegram(type, 1, 0, 134'000'000'000'000'000ULL, depth, 1.5, 0.0, 0.1);
+        benchmark::DoNotOptimize(s);
+        depth += 0.01;
+    }
+}
+BENCHMARK(BM_DepthTelegram)->DenseRange(0, 7)->Unit(benchmark::kNanosecond);
+
+class FourChannels : public IQYNetPingSource {
+public:
+    int GetChannelCount() override { return 4; }
+    bool GetChannelPing(int i, SQYNetChannelPing& c) override
+    {
+        c.processed = true;
+        c.pingTime = 134'000'000'000'000'000ULL;
+        c.depth = 20.0 + i;
+        c.second = 1.0;
+        c.transducerDepth = 1.5;
+        c.frequency = 38000.0;
+        c.soundVelocity = 1490.0;
+        c.pulseLength = 0.001;
+        c.transducer = "T";
+        return true;
+    }
+    bool GetSamples(int, std::int16_t* out, int n, double, double, int, int) override
+    {
+        for (int k = 0; k < n; ++k)
+            out[k] = static_cast<std::int16_t>(k);
+        return true;
+    }
+    int GetSingleTargets(int, std::vector<std::array<float, 5>>& out) override
+    {
+        out.assign(10, {1.f, 2.f, 3.f, 4.f, 5.f});
+        return 10;
+    }
+    double GetEnvironmentSoundVelocity() override { return 1490.0; }
+    bool GetWaterTemperature(double& c) override
+    {
+        c = 8.0;
+        return true;
+    }
+};
+
+void BM_NetworkOutputPing(benchmark::State& state)
+{
+    CSocket sink;  // loopback sink; its buffer may overflow, which costs the sender nothing
+    sink.Create(CSocket::Udp);
+    sink.Bind(SocketAddress(SocketAddress::kLoopback, 0));
+    CQYNet net;
+    CQYNet::Settings s;
+    s.DestAddr = "127.0.0.1";
+    s.DestPort = sink.LocalAddress().port;
+    s.EchoTraceDatagram = s.ParameterDatagram = s.MotionSensorDatagram = s.TemperatureSensorDatagram = 1;
+    s.DepthHymas = s.DepthNMEADatagramDBS = s.DepthNMEADatagramDPT = s.DepthNMEADatagramDBT = 1;
+    s.DepthDatagram = {1, 1, 1, 1};
+    s.Echogram = {1, 1, 1, 1};
+    net.ApplySettings(s);
+    FourChannels ping;
+    std::vector<char> drain(70000);
+    for (auto _ : state) {
+        net.SendPingDatagrams(ping);
+        net.SendPingTelegram(ping);
+        state.PauseTiming();
+        while (sink.ReceiveFrom(drain.data(), drain.size(), nullptr, 0) > 0) {
+        }
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_NetworkOutputPing)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
