@@ -105,7 +105,7 @@ std::string FormatDepthTelegram(std::uint32_t type, std::int32_t checksum, std::
     case kDepthTelegramFixed: {
         SYSTEMTIME st;
         CFileTime::ToSystemTime(pingTime, st);
-        text = "D";
+        text.assign(1, 'D');
         Append(text, "%1d,", static_cast<int>(static_cast<std::int64_t>(channelIndex) + 1));
         Append(text, "%02d%02d%02d%02d,", st.wHour, st.wMinute, st.wSecond, st.wMilliseconds / 10);
         double printed = D;
