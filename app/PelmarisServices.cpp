@@ -157,7 +157,8 @@ void CPelmaris::AddAnnotation(const std::string& text, std::uint64_t fileTime)
     if (frame)
         ::PostMessage(frame, WM_ES_ANNOTATION, 0, 0, MakePayload<std::string>(line));
     for (const auto& sink : annotationSinks)
-        sink(line, fileTime);
+        if (sink)
+            sink(line, fileTime);
     if (frame && IsReplaying())
         ::PostMessage(frame, WM_ES_STATUSTEXT, ids::ES_STATUS_TEXT_PANE, 0, MakePayload<std::string>(line));
 }

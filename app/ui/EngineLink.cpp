@@ -2,6 +2,7 @@
 // defines as macros.
 #include "engine/OperationControl.h"
 #include "engine/ReplayFileList.h"
+#include "outputs/NavNetLink.h"
 #include "sensors/Environment.h"
 #include "transceivers/TransceiverInstallation.h"
 
@@ -93,6 +94,8 @@ void CEngineLink::Init()
     context.model = model;
     if (!m_app.GetAdapterList().empty())
         context.adapterAddress = m_app.GetAdapterList().front();
+    if (CNavNetLink* navnet = CNavNetLink::Instance())
+        navnet->FillEchoSounderHooks(context.hooks);
     m_operation->SetEchoSounderContext(context);
     m_operation->SetModel(model);
     m_operation->SetTrListPath(m_app.GetTrListPath());

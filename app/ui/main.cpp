@@ -1,5 +1,8 @@
 // The program: one executable for every model, named after the model it
 // runs as (links QY210, QY310, RM30, TQ30, QYNVU and PELMARIS beside it).
+// The engine's headers come before any Qt header (see EngineLink.cpp).
+#include "outputs/NavNetLink.h"
+
 #include "app/DdeCommand.h"
 #include "app/Pelmaris.h"
 #include "app/SounderModel.h"
@@ -47,11 +50,16 @@ int main(int argc, char** argv)
         pelmaris.frameFactory = [](app::CPelmaris& application, unsigned menuId) {
             return std::make_unique<app::CMainFrame>(application, menuId);
         };
+        CNavNetLink navnet(pelmaris);
         app::CEngineLink engine(pelmaris);
         if (!pelmaris.InitInstance(args)) {
             SetMessageBoxPresenter({});
             return 1;
         }
+        if (auto* frame = dynamic_cast<app::CMainFrame*>(pelmaris.GetMainFrame()))
+            frame->decodeTelegram = [&navnet](const std::string& text, std::uint64_t received) {
+                navnet.ParseNmeaTelegram(text, received, kNmeaFromSerial);
+            };
         pelmaris.GetHelp().viewer = [](const std::string& address) {
             QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(address)));
         };
