@@ -11,15 +11,19 @@ CASCII::CASCII(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CProtocol(port, 
     m_bTimeStamping = TRUE;
     if (m_pPort && IsTransmitter()) m_pPort->SetTxDelay(0);
     if (m_pPort && IsReceiver()) m_pPort->SetRxTimeouts(10, 100, 9600);
+    Attach();
 }
 
 CASCII::~CASCII() { Detach(); }
 
 void CASCII::SetTerminator(BOOL lf, BOOL cr)
 {
+    // The half-seen terminator belongs to the reader: changed under its lock.
+    if (m_pPort) m_pPort->EnterExitProtocol();
     m_bLF = lf;
     m_bCR = cr;
     m_bCRSeen = FALSE;
+    if (m_pPort) m_pPort->LeaveExitProtocol();
 }
 
 BOOL CASCII::Send(const CTarnMessage* message)

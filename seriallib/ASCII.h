@@ -3,6 +3,8 @@
 
 #include "seriallib/Protocol.h"
 
+#include <atomic>
+
 class CASCII : public CProtocol {
 public:
     CASCII(CSercor* port, PROTOCOL_TYPE type, HWND owner);
@@ -15,15 +17,16 @@ public:
     BOOL ErrorCallback(COM_ERROR error) override;
 
     void SetTerminator(BOOL lf, BOOL cr);
-    BOOL IsTerminatorLF() const { return m_bLF; }
-    BOOL IsTerminatorCR() const { return m_bCR; }
+    BOOL IsTerminatorLF() const { return m_bLF.load(); }
+    BOOL IsTerminatorCR() const { return m_bCR.load(); }
 
 private:
     bool Append(BYTE byte);
     void CompleteLine(BOOL last);
 
-    BOOL m_bLF = FALSE;
-    BOOL m_bCR = TRUE;
+    // Set from the owner's thread while the reader may be receiving.
+    std::atomic<BOOL> m_bLF{FALSE};
+    std::atomic<BOOL> m_bCR{TRUE};
     BOOL m_bCRSeen = FALSE;
     // The line grew past the limit: dropped up to its terminator.
     bool m_bOverlong = false;

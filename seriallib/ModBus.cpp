@@ -5,6 +5,7 @@ CModBus::CModBus(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CProtocol(port
     m_pRxMsg = std::make_unique<CTarnMessage>(kMaxFrame, 16);
     m_bTimeStamping = FALSE;
     if (m_pPort) m_pPort->SetTimeouts(30, 50, 0);
+    Attach();
 }
 
 CModBus::~CModBus() { Detach(); }

@@ -5,7 +5,7 @@
 
 class CMoviraVN1500 : public CMoviraTelegram {
 public:
-    CMoviraVN1500(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CMoviraTelegram(port, type, owner) {}
+    CMoviraVN1500(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CMoviraTelegram(port, type, owner) { Attach(); }
     ~CMoviraVN1500() override { Detach(); }
 
 protected:

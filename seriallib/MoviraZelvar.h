@@ -5,7 +5,7 @@
 
 class CMoviraZelvar : public CMoviraTelegram {
 public:
-    CMoviraZelvar(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CMoviraTelegram(port, type, owner) {}
+    CMoviraZelvar(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CMoviraTelegram(port, type, owner) { Attach(); }
     ~CMoviraZelvar() override { Detach(); }
 
 protected:

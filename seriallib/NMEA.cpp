@@ -12,6 +12,7 @@ CNMEA::CNMEA(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CProtocol(port, ty
     m_pRxMsg = std::make_unique<CNMEAMsg>(128, 16);
     m_bTimeStamping = TRUE;
     if (m_pPort) m_pPort->SetTimeouts(10, 30, 0);
+    Attach();
 }
 
 CNMEA::~CNMEA() { Detach(); }

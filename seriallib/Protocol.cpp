@@ -5,7 +5,12 @@
 CProtocol::CProtocol(CSercor* port, PROTOCOL_TYPE type, HWND owner)
     : m_pPort(port), m_hOwner(owner), m_Type(type)
 {
-    if (!m_pPort) return;
+}
+
+void CProtocol::Attach()
+{
+    if (m_bAttached || !m_pPort) return;
+    m_bAttached = true;
     if (IsReceiver()) m_pPort->SetRxProtocol(this);
     if (IsTransmitter()) {
         m_pPort->SetTxProtocol(this);
@@ -19,10 +24,13 @@ void CProtocol::Detach()
 {
     if (m_bDetached) return;
     m_bDetached = true;
+    // The transmit thread stops first and outside the exit-protocol lock: it
+    // may be waiting for the ticker, which needs that lock for the receive
+    // time-out.
+    CloseTransmit();
     if (m_pPort) m_pPort->EnterExitProtocol();
     m_pStatistics.reset();
     if (m_pPort && IsReceiver() && m_pPort->GetRxProtocol() == this) m_pPort->SetRxProtocol(nullptr);
-    CloseTransmit();
     if (m_pPort && IsTransmitter() && m_pPort->GetTxProtocol() == this) m_pPort->SetTxProtocol(nullptr);
     if (m_pPort) m_pPort->LeaveExitProtocol();
 }

@@ -65,6 +65,12 @@ protected:
     bool IsReceiver() const { return m_Type == PROT_RECEIVE || m_Type == PROT_RXTX; }
     bool IsTransmitter() const { return m_Type == PROT_TRANSMIT || m_Type == PROT_RXTX; }
 
+    // Binds the protocol to its port as receive and/or transmit protocol and
+    // starts its transmit thread. Every protocol class calls it last in its
+    // constructor: the port's threads may call in at once, so the object
+    // must be whole by then.
+    void Attach();
+
     // Unbinds the protocol from its port and stops its transmit thread under
     // the port's exit-protocol lock. Every protocol class calls it first in
     // its destructor, so the port's threads never reach a half-destroyed
@@ -103,5 +109,6 @@ private:
     bool m_bWake = false;   // auto-reset event
     std::atomic<bool> m_bStop{false};
     std::thread m_Transmit;
+    bool m_bAttached = false;
     bool m_bDetached = false;
 };

@@ -7,6 +7,7 @@ CQuelto::CQuelto(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CProtocol(port
     m_pRxMsg = std::make_unique<CQueltoMsg>();
     m_bTimeStamping = TRUE;
     if (m_pPort) m_pPort->SetTimeouts(10, 40, 9600);
+    Attach();
 }
 
 CQuelto::~CQuelto() { Detach(); }

@@ -6,6 +6,7 @@ CRAW::CRAW(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CProtocol(port, type
     m_bTimeStamping = TRUE;
     if (m_pPort && IsTransmitter()) m_pPort->SetTxDelay(0);
     if (m_pPort && IsReceiver()) m_pPort->SetRxTimeouts(5, 500, 9600);
+    Attach();
 }
 
 CRAW::~CRAW() { Detach(); }

@@ -5,6 +5,7 @@ CZLT2_300::CZLT2_300(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CProtocol(
     m_pRxMsg = std::make_unique<CZLTMsg>();
     m_bTimeStamping = TRUE;
     if (m_pPort) m_pPort->SetTimeouts(10, 40, 9600);
+    Attach();
 }
 
 CZLT2_300::~CZLT2_300() { Detach(); }

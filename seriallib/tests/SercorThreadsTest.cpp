@@ -245,6 +245,35 @@ TEST(SercorFake, ClosingReturnsWhenTheLineHasGoneAndStopsSending)
     ASSERT_TRUE(PumpUntil([&] { return raw.GetQueueCount() == 0; }, 10s));
 }
 
+TEST(SercorFake, ProtocolsComeAndGoWhileBytesArrive)
+{
+    // A protocol must never be freed while the reader or the ticker is in
+    // it; run under the sanitizers, a use after free fails here.
+    auto line = CFakeSerialLine::Create(UniqueName("life"));
+    CReceiverWindow window;
+    CSercor32 port;
+    ASSERT_TRUE(port.CreateEx(line->Name().c_str(), 115200, 8, NOPARITY, ONESTOPBIT, TRUE));
+    std::atomic<bool> stop{false};
+    std::thread feeder([&] {
+        for (int i = 0; i < 2000 && !stop.load(); ++i) line->InjectBytes(std::string(40, 'a') + "\r$X*58\r\n");
+    });
+    for (int i = 0; i < 200; ++i) {
+        auto protocol = (i % 2) ? std::unique_ptr<CProtocol>(std::make_unique<CASCII>(&port, PROT_RXTX, window.Hwnd()))
+                                : std::unique_ptr<CProtocol>(std::make_unique<CNMEA>(&port, PROT_RXTX, window.Hwnd()));
+        protocol->Send("x");
+        if (auto* ascii = dynamic_cast<CASCII*>(protocol.get())) ascii->SetTerminator(TRUE, TRUE);
+        window.Pump();
+    }
+    stop = true;
+    feeder.join();
+    EXPECT_EQ(port.GetRxProtocol(), nullptr);
+    EXPECT_EQ(port.GetTxProtocol(), nullptr);
+    tag_COM_STATISTICS s;
+    port.GetStatistics(&s);
+    EXPECT_GT(s.BytesReceived, 0u);
+    EXPECT_GT(window.Count(WM_SERCOR_MESSAGE), 0u);
+}
+
 TEST(SercorFake, PortNoneOpensNothingAndDiscardsQueuedMessages)
 {
     CSercor32 port;
