@@ -4,6 +4,7 @@
 #include "platform/MessageBox.h"
 #include "platform/NumberText.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -249,6 +250,39 @@ std::string CTransceiverInstallation::CheckNetworkCards()
             }
         }
     return first;
+}
+
+CTransceiverInstallation::CommitResult CTransceiverInstallation::CommitChannels(
+    std::vector<std::unique_ptr<CTrList>>& entries, DWORD enableDeckUnit, const std::string& deckUnitIp)
+{
+    m_enableDeckUnit = enableDeckUnit;
+    m_deckUnitIp = deckUnitIp;
+    const auto chosen = std::count_if(entries.begin(), entries.end(),
+                                      [](const auto& e) { return e && e->transducerName != "NONE"; });
+    if (chosen > kMaxChannels) {
+        MessageBox(0, "Max. number of transceiver channels = " + std::to_string(kMaxChannels), "",
+                   MB_OK | MB_ICONEXCLAMATION);
+        return kTooManyChannels;
+    }
+    if (MessageBox(0, "Do you really want to change the installation?", "", MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
+        return kCancelled;
+    HKEY channels = OpenChannelsKey();
+    if (!channels)
+        return kCancelled;
+    std::string name;
+    while (m_reg.EnumFirstSubKey(channels, name))
+        if (!m_reg.DeleteKey(channels, name))
+            break;
+    std::erase_if(entries, [](const auto& e) { return !e || e->transducerName == "NONE"; });
+    for (auto& e : entries) {
+        e->installed = 1;
+        WriteChannelEntry(*e, channels);
+    }
+    m_reg.CloseKey(channels);
+    Refresh();
+    if (m_channelListsChanged)
+        m_channelListsChanged();
+    return kCommitted;
 }
 
 std::unique_ptr<CTrList> CTransceiverInstallation::ReadChannelEntry(const std::string& subKey, HKEY parent)

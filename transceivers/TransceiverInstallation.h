@@ -48,6 +48,15 @@ public:
     void SetLocalPcIp(int transceiver, const std::string& address);
     std::string CheckNetworkCards();
 
+    // Writes the channels chosen in the installation dialog: every entry
+    // with a transducer replaces the installed channels. Refused (nothing
+    // written) with more than eight chosen channels or when the operator
+    // does not confirm.
+    enum CommitResult { kCommitted, kTooManyChannels, kCancelled };
+    CommitResult CommitChannels(std::vector<std::unique_ptr<CTrList>>& entries, DWORD enableDeckUnit,
+                                const std::string& deckUnitIp);
+    void SetChannelListsChanged(std::function<void()> hook) { m_channelListsChanged = std::move(hook); }
+
     std::unique_ptr<CTrList> ReadChannelEntry(const std::string& subKey, HKEY parent);
     void WriteChannelEntry(const CTrList& entry, HKEY parent);
     // Key "Installed Transceiver Channels" of the current profile (created
@@ -90,4 +99,5 @@ private:
     DWORD m_enableDeckUnit = 0;
     std::string m_deckUnitIp = "192.168.0.114";
     bool m_initialized = false;
+    std::function<void()> m_channelListsChanged;
 };

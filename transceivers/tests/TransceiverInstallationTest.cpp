@@ -1,6 +1,7 @@
 #include "transceivers/TransceiverInstallation.h"
 
 #include "app/EchosounderError.h"
+#include "platform/MessageBox.h"
 #include "platform/TempHives.h"
 
 #include <gtest/gtest.h>
@@ -205,4 +206,65 @@ TEST_F(Installation, ProfilesAndTheOneChannelRestriction)
     inst.SetLocalPcIp(0, "10.0.0.7");
     EXPECT_EQ(inst.GetTransceiverInfo(0)->localPcIp, "10.0.0.7");
     EXPECT_EQ(inst.CheckNetworkCards(), "10.0.0.7");
+}
+
+namespace {
+
+std::vector<std::unique_ptr<CTrList>> Candidates(int count, const char* transducer)
+{
+    std::vector<std::unique_ptr<CTrList>> list;
+    for (int i = 0; i < count; ++i) {
+        auto e = std::make_unique<CTrList>();
+        e->transceiverId = "NEW-" + std::to_string(i / 4);
+        e->channelNo = i % 4 + 1;
+        e->transducerName = transducer;
+        e->frequency = 200000.0;
+        e->ethernetAddress = "00907200000" + std::to_string(i);
+        e->FormatDescription(nullptr, kTypeHXU);
+        list.push_back(std::move(e));
+    }
+    return list;
+}
+
+}  // namespace
+
+TEST_F(Installation, CommitReplacesTheInstalledChannels)
+{
+    CTransceiverInstallation inst;
+    inst.Initialize();
+    Install(inst, "OLD", 1);
+    auto list = Candidates(3, "RM200");
+    list[1]->transducerName = "NONE";
+    ClearMessageBoxRecord();
+    ASSERT_EQ(inst.CommitChannels(list, 1, "10.0.0.9"), CTransceiverInstallation::kCommitted);
+    EXPECT_EQ(list.size(), 2u) << "the channel without a transducer is not installed";
+    ASSERT_EQ(inst.GetTransceiverCount(), 1);
+    EXPECT_EQ(inst.GetTransceiverInfo(0)->transceiverId, "NEW-0");
+    EXPECT_EQ(inst.GetTransceiverInfo(0)->channelCount, 2);
+    EXPECT_EQ(inst.GetTransceiverChannel(0, 1)->channelNo, 3);
+    EXPECT_EQ(inst.GetTransceiverChannel(0, 0)->transducerName, "RM200");
+    EXPECT_EQ(inst.GetDeckUnitIp(), "10.0.0.9");
+    ASSERT_FALSE(MessageBoxRecord().empty());
+    EXPECT_EQ(MessageBoxRecord().back().text, "Do you really want to change the installation?");
+}
+
+TEST_F(Installation, CommitOfNineChannelsOrWithoutConsentWritesNothing)
+{
+    CTransceiverInstallation inst;
+    inst.Initialize();
+    Install(inst, "OLD", 1);
+    auto nine = Candidates(9, "RM200");
+    ClearMessageBoxRecord();
+    EXPECT_EQ(inst.CommitChannels(nine, 0, "1.2.3.4"), CTransceiverInstallation::kTooManyChannels);
+    ASSERT_EQ(MessageBoxRecord().size(), 1u);
+    EXPECT_EQ(MessageBoxRecord()[0].text, "Max. number of transceiver channels = 8");
+    auto eight = Candidates(9, "RM200");
+    eight[8]->transducerName = "NONE";
+    SetMessageBoxPresenter([](HWND, const std::string&, const std::string&, UINT) { return IDCANCEL; });
+    EXPECT_EQ(inst.CommitChannels(eight, 0, "1.2.3.4"), CTransceiverInstallation::kCancelled);
+    SetMessageBoxPresenter(nullptr);
+    ASSERT_EQ(inst.GetTransceiverCount(), 1);
+    EXPECT_EQ(inst.GetTransceiverInfo(0)->transceiverId, "OLD");
+    EXPECT_EQ(inst.CommitChannels(eight, 0, "1.2.3.4"), CTransceiverInstallation::kCommitted);
+    EXPECT_EQ(inst.GetTransceiverCount(), 2);
 }
