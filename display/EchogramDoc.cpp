@@ -1,6 +1,9 @@
 #include "display/EchogramDoc.h"
 
 #include "display/ESDocList.h"
+#include "display/LayerEchogramBottom.h"
+#include "display/LayerEchogramSurface.h"
+#include "engine/ChannelIntegrator.h"
 
 #include "app/AppIds.h"
 #include "app/Archive.h"
@@ -65,6 +68,7 @@ public:
     // The channel has no filter block yet: nothing is handed over.
     bool WantsFilterValues() const override { return false; }
     void TakeFilterValues(const std::array<int, 5>&) override {}
+    void UpdateDocument(IEchoIntegrator& integrator) override { m_c.UpdateDocument(integrator); }
 
 private:
     CChannel& m_c;
@@ -102,6 +106,82 @@ CEchogramDoc::~CEchogramDoc()
 {
     // No update may run on a half-destroyed document.
     DetachFromSource();
+}
+
+std::unique_ptr<CLayer> CEchogramDoc::MakeLayer(int rangeReference)
+{
+    if (rangeReference == SURFACE || rangeReference == TRAWL)
+        return std::make_unique<CLayerEchogramSurface>();
+    if (rangeReference == BOTTOM)
+        return std::make_unique<CLayerEchogramBottom>();
+    return nullptr;
+}
+
+void CEchogramDoc::StartWithMatchingLayer()
+{
+    if (std::unique_ptr<CLayer> layer = MakeLayer(m_rangeReference)) {
+        layer->m_areaBackscattering = 0.0;
+        m_integrator->AddLayer(std::move(layer));
+    }
+    m_integrator->StartIntegration();
+}
+
+void CEchogramDoc::IntegrateLayers()
+{
+    const int model = GetEnvironment().model;
+    if (!m_integrator) {
+        if (model == QY210 || model == QY310 || model == QYNVU)
+            return;
+        m_integrator = std::make_unique<CChannelIntegrator>();
+        StartWithMatchingLayer();
+        return;
+    }
+    if (!m_integrator->IsIntegrating() || !m_integrator->HasLayers())
+        return;
+    CLayer* first = m_integrator->GetLayer(0);
+    if (!first) {
+        m_integrator->StopIntegration();
+        return;
+    }
+    const int kind = first->GetReferenceKind();
+    const bool matches = (kind == CLayerEchogramSurface::kKind && (m_rangeReference == SURFACE || m_rangeReference == TRAWL)) ||
+                         (kind == CLayerEchogramBottom::kKind && m_rangeReference == BOTTOM);
+    if (matches) {
+        first->m_range = m_range;
+        first->m_start = m_start;
+        first->m_bottomMargin = 0.5;
+        first->m_threshold = -100.0;
+        m_access->UpdateDocument(*m_integrator);
+        StepRecentLayerValues();
+    } else {
+        while (m_integrator->GetLayerCount() > 0)
+            m_integrator->DeleteLayer(0);
+        StartWithMatchingLayer();
+    }
+}
+
+void CEchogramDoc::StepRecentLayerValues()
+{
+    const int k = m_viewCount / 10;
+    if (k == 0 || m_frozen) {
+        m_recentLayerValues.fill(0.0);
+        m_layerCounter = 0;
+        return;
+    }
+    ++m_layerCounter;
+    int slot = m_layerCounter / k;
+    if (slot >= 10) {
+        m_layerCounter = 0;
+        slot = 0;
+    }
+    if (m_layerCounter % k == 0) {
+        m_integrator->ComputeLayerResults();
+        m_recentLayerValues[static_cast<std::size_t>(slot)] = 0.0;
+    }
+    // Without a layer there is no value to keep, rather than an exception
+    // on the ping thread.
+    if (const CLayer* first = m_integrator->GetLayer(0))
+        m_recentLayerValues[static_cast<std::size_t>(slot)] = first->m_areaBackscattering;
 }
 
 void CEchogramDoc::SetChannel(CChannel* channel)

@@ -20,6 +20,9 @@
 #include <vector>
 
 class CArchive;
+class CChannelIntegrator;
+class CLayer;
+class IEchoIntegrator;
 
 // What the document needs of its channel; the default works on a CChannel,
 // tests put a synthetic one in its place.
@@ -45,6 +48,8 @@ public:
     // Five filter values handed once; false when the channel does not want them now.
     virtual bool WantsFilterValues() const = 0;
     virtual void TakeFilterValues(const std::array<int, 5>& values) = 0;
+    // Integrates the last ping into the integrator's layers.
+    virtual void UpdateDocument(IEchoIntegrator& integrator) = 0;
 };
 
 class CEchogramDoc : public CAbstractESDoc
@@ -177,14 +182,17 @@ public:
     int m_filterValue2 = 1;
     bool m_pingToPingMedian = false;
 
-protected:
-    // Layer integration of one ping (step between the external depth and the
-    // bottom row); nothing until the integrator is in.
-    virtual void IntegrateLayers() {}
+    CChannelIntegrator* GetIntegrator() const { return m_integrator.get(); }
+    // The layer that matches a range reference; null for slope and side-scan.
+    static std::unique_ptr<CLayer> MakeLayer(int rangeReference);
 
 private:
+    void IntegrateLayers();
+    void StepRecentLayerValues();
+    void StartWithMatchingLayer();
     void PostProcess();
 
+    std::unique_ptr<CChannelIntegrator> m_integrator;
     std::unique_ptr<IEchogramChannel> m_ownAccess;
     IEchogramChannel* m_access = nullptr;
     int m_bottomSubstituted = 0;

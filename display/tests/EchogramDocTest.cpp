@@ -2,6 +2,9 @@
 #include "display/ESDocList.h"
 
 #include "app/Archive.h"
+#include "display/LayerEchogramBottom.h"
+#include "display/LayerEchogramSurface.h"
+#include "engine/ChannelIntegrator.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +75,19 @@ public:
     {
         filters = v;
         wantsFilters = false;
+    }
+    // A uniform Sv of -60 dB over 100 m at 0.1 m spacing.
+    int integrations = 0;
+    double layerStartSeen = -1.0, layerRangeSeen = -1.0;
+    void UpdateDocument(IEchoIntegrator& integrator) override
+    {
+        ++integrations;
+        if (auto* ci = dynamic_cast<CChannelIntegrator*>(&integrator); ci && ci->GetLayer(0)) {
+            layerStartSeen = ci->GetLayer(0)->m_start;
+            layerRangeSeen = ci->GetLayer(0)->m_range;
+        }
+        std::vector<std::int16_t> sv(1000, static_cast<std::int16_t>(-60.0 * 85.0413592));
+        integrator.IntegrateLayers(sv.data(), 1000, bottom, 0.1, 0.0, 3.0);
     }
 };
 
@@ -401,6 +417,108 @@ TEST_F(EchogramDocTest, DefaultsAlternateBetweenDocumentsAndFollowTheModel)
     EXPECT_DOUBLE_EQ(rm30.GetRangeOffset(), 10.0);
     rm30.m_rangeReference = CEchogramDoc::SLOPE;
     EXPECT_DOUBLE_EQ(rm30.GetRangeOffset(), -10.0);
+}
+
+TEST(EchogramLayers, IntervalTests)
+{
+    struct Case {
+        const char* legend;
+        bool bottomLayer;
+        double range, start, d, a, b;
+        int result;
+        double outStart, outStop;
+    };
+    constexpr double kUntouched = -7.0;
+    const Case cases[] = {
+        {"surface: no bottom", false, 50, 0, 0.0, 0, 3, 0, kUntouched, kUntouched},
+        {"bottom: no bottom", true, 25, 15, 0.0, 0, 3, 0, kUntouched, kUntouched},
+        {"surface: window ends below the margin", false, 100, 0, 40, 0, 3, 2, 3.0, 39.5},
+        {"surface: window above the bottom", false, 20, 5, 40, 0, 3, 2, 5.0, 25.0},
+        {"surface: upper limit shortens the window", false, 20, 5, 40, 8, 3, 2, 5.0, 22.0},
+        {"surface: window entirely below the margin", false, 10, 45, 40, 0, 3, 1, kUntouched, kUntouched},
+        {"surface: NaN bottom", false, 10, 0, std::nan(""), 0, 3, 1, kUntouched, kUntouched},
+        {"bottom: window 15 m above a 40 m bottom", true, 25, 15, 40, 0, 3, 2, 25.0, 39.5},
+        {"bottom: start above the upper limit moves to b", true, 25, 15, 40, 30, 3, 2, 3.0, 39.5},
+        {"bottom: collapsed interval", true, 0, 0.5, 40, 0, 3, 1, kUntouched, kUntouched},
+        {"bottom: NaN bottom", true, 25, 15, std::nan(""), 0, 3, 1, kUntouched, kUntouched},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<CLayer> layer;
+        if (c.bottomLayer)
+            layer = std::make_unique<CLayerEchogramBottom>();
+        else
+            layer = std::make_unique<CLayerEchogramSurface>();
+        layer->m_range = c.range;
+        layer->m_start = c.start;
+        layer->m_bottomMargin = 0.5;
+        double start = kUntouched, stop = kUntouched;
+        EXPECT_EQ(layer->GetRangeLimits(c.d, start, stop, c.a, c.b), c.result) << c.legend;
+        EXPECT_DOUBLE_EQ(start, c.outStart) << c.legend;
+        EXPECT_DOUBLE_EQ(stop, c.outStop) << c.legend;
+    }
+    EXPECT_EQ(CLayerEchogramSurface().GetReferenceKind(), 4);
+    EXPECT_EQ(CLayerEchogramBottom().GetReferenceKind(), 5);
+}
+
+TEST_F(EchogramDocTest, IntegratorKeepsOneLayerMatchingTheReference)
+{
+    CEchogramDoc& d = Doc(100);
+    d.m_rangeReference = CEchogramDoc::SURFACE;
+    d.m_range = 30.0;
+    d.m_start = 2.0;
+    d.SetViewCount(20); // ring steps every 2 pings
+    channel.bottom = 50.0;
+
+    d.OnSourceUpdate(1); // makes the integrator with a surface layer
+    ASSERT_NE(d.GetIntegrator(), nullptr);
+    ASSERT_EQ(d.GetIntegrator()->GetLayerCount(), 1);
+    EXPECT_EQ(d.GetIntegrator()->GetLayer(0)->GetReferenceKind(), 4);
+    EXPECT_TRUE(d.GetIntegrator()->IsIntegrating());
+    EXPECT_EQ(channel.integrations, 0);
+
+    d.OnSourceUpdate(1);
+    d.OnSourceUpdate(1);
+    EXPECT_EQ(channel.integrations, 2);
+    EXPECT_DOUBLE_EQ(channel.layerRangeSeen, 30.0); // the document's window went into the layer
+    EXPECT_DOUBLE_EQ(channel.layerStartSeen, 2.0);
+    EXPECT_DOUBLE_EQ(d.GetIntegrator()->GetLayer(0)->m_threshold, -100.0);
+    // After two pings the results were computed: a uniform layer gives a
+    // positive area backscattering, which the ring keeps.
+    EXPECT_GT(d.GetIntegrator()->GetLayer(0)->m_areaBackscattering, 0.0);
+    EXPECT_GT(d.GetMeanLayerValue(), 0.0);
+
+    // Another reference replaces the layer and starts again.
+    d.m_rangeReference = CEchogramDoc::BOTTOM;
+    d.OnSourceUpdate(1);
+    ASSERT_EQ(d.GetIntegrator()->GetLayerCount(), 1);
+    EXPECT_EQ(d.GetIntegrator()->GetLayer(0)->GetReferenceKind(), 5);
+
+    // Side-scan has no layer: the list empties and later pings integrate
+    // nothing, without an exception on the ping thread.
+    d.m_rangeReference = CEchogramDoc::SLOPE;
+    d.OnSourceUpdate(1);
+    EXPECT_EQ(d.GetIntegrator()->GetLayerCount(), 0);
+    const int before = channel.integrations;
+    EXPECT_NO_THROW(d.OnSourceUpdate(1));
+    EXPECT_EQ(channel.integrations, before);
+}
+
+TEST_F(EchogramDocTest, FewViewColumnsKeepTheRingCleared)
+{
+    CEchogramDoc& d = Doc(100);
+    d.m_rangeReference = CEchogramDoc::SURFACE;
+    d.SetViewCount(9);
+    channel.bottom = 50.0;
+    for (int i = 0; i < 5; ++i)
+        d.OnSourceUpdate(1);
+    EXPECT_GT(channel.integrations, 0);
+    EXPECT_DOUBLE_EQ(d.GetMeanLayerValue(), 0.0);
+
+    // Models that integrate elsewhere never make an integrator.
+    Use(CEchogramDoc::QY210);
+    CEchogramDoc& q = Doc(100);
+    q.OnSourceUpdate(1);
+    EXPECT_EQ(q.GetIntegrator(), nullptr);
 }
 
 } // namespace
