@@ -284,6 +284,7 @@ bool CStore::OpenTarget(CDatagramFile& file, EKind kind)
         config, kind == EKind::Out ? CDatagramWriter::EChannels::Out : CDatagramWriter::EChannels::All, outSwitch);
     // A fresh file may again meet a full disk; the alarm then goes up anew.
     m_diskFullRaised = false;
+    m_writeErrorNotified = false;
     Write(file, con.Framed());
 
     if (kind == EKind::Raw) {
@@ -308,7 +309,9 @@ void CStore::Write(CDatagramFile& file, std::span<const std::uint8_t> frame)
         if (!m_diskFullRaised.exchange(true)) m_events.RaiseAlarm(kDiskFull);
         break;
     case CDatagramFile::EResult::Error:
-        m_events.Notify("File write error\n" + path + "\n" + ErrorText(file.LastError()));
+        // Once a file: a failing disk would otherwise report every datagram.
+        if (!m_writeErrorNotified.exchange(true))
+            m_events.Notify("File write error\n" + path + "\n" + ErrorText(file.LastError()));
         break;
     case CDatagramFile::EResult::NotOpen:
         break;

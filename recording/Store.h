@@ -132,6 +132,7 @@ private:
 
     // Reported once a file.
     std::atomic<bool> m_diskFullRaised{false};
+    std::atomic<bool> m_writeErrorNotified{false};
 
     std::mutex m_udpLock;  // keeps the configuration ahead of what follows
     std::atomic<bool> m_udpConfigDue{true};
