@@ -533,8 +533,12 @@ void CStore::OnToggleLogging()
             else m_settings.lineNumber = m_settings.lineNumber == 0 ? 9999 : m_settings.lineNumber - 1;
         }
     }
-    if (nowActive) m_events.LoggingStarted();
-    else CloseAllFiles();
+    if (nowActive) {
+        m_events.LoggingStarted();
+    } else {
+        CloseAllFiles();
+        m_events.LoggingStopped();
+    }
     SaveSettings();
     ReportState();
 }

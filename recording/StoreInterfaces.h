@@ -52,8 +52,11 @@ public:
     // A notice for the operator. Must not block: the recorder calls it from
     // worker threads, sometimes while a file lock is held.
     virtual void Notify(const std::string& text) = 0;
-    // Logging was switched on: the environment records its current profile.
+    // Logging was switched on: printing restarts when the message pane is on,
+    // and the environment records its current profile.
     virtual void LoggingStarted() {}
+    // Logging was switched off: printing stops when the message pane is on.
+    virtual void LoggingStopped() {}
 };
 
 // The raw-data output's socket: the recorder hands it bare bodies.

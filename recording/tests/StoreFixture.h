@@ -116,6 +116,7 @@ public:
     void SendLogLine(const std::string& t) override { Add(logLines, t); }
     void Notify(const std::string& t) override { Add(notices, t); }
     void LoggingStarted() override { Add(status, "<logging started>"); }
+    void LoggingStopped() override { Add(status, "<logging stopped>"); }
 
     std::vector<std::string> alarms, status, logLines, notices;
     std::vector<std::pair<bool, int>> states;

@@ -111,6 +111,7 @@ TEST_F(StoreTest, RecordingReadsBackTheSame)
     EXPECT_EQ(out.sentences.size(), 3u);
     EXPECT_EQ(out.annotations.size(), 1u);
 
+    EXPECT_EQ(events.status, (std::vector<std::string>{"<logging started>", "<logging stopped>"}));
     ASSERT_EQ(events.logLines.size(), 2u);
     EXPECT_EQ(events.logLines[0], "START, 050607," + raws[0].string());
     EXPECT_EQ(events.logLines[1], "STOP, 050607," + raws[0].string());
