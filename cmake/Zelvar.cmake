@@ -14,11 +14,13 @@ if(ZELVAR_SANITIZE)
   endif()
 endif()
 
-# zelvar_core_library(<name> SOURCES ... [LIBS ...])
+# zelvar_core_library(<name> [SHARED] SOURCES ... [LIBS ...])
 # A core library: plain C++, no Qt on its include path, so a widget include
-# in core code fails to build.
+# in core code fails to build. SHARED for a library whose process-wide state
+# (dispatcher, registry store) must exist once although the program and the
+# plug-ins it loads all use it.
 function(zelvar_core_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "SHARED" "" "SOURCES;LIBS" ${ARGN})
   if(NOT ARG_SOURCES)
     # A folder whose first sources have not arrived yet.
     add_library(${name} INTERFACE)
@@ -26,7 +28,11 @@ function(zelvar_core_library name)
     target_link_libraries(${name} INTERFACE ${ARG_LIBS} Threads::Threads)
     return()
   endif()
-  add_library(${name} STATIC ${ARG_SOURCES})
+  if(ARG_SHARED)
+    add_library(${name} SHARED ${ARG_SOURCES})
+  else()
+    add_library(${name} STATIC ${ARG_SOURCES})
+  endif()
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_LIBS} Threads::Threads)
 endfunction()
