@@ -183,6 +183,31 @@ public:
     // output code set these when they exist.
     std::vector<std::function<void(const std::string& text, std::uint64_t time)>> annotationSinks;
 
+    // Sound velocity profile text to the recorder and the outputs, and one
+    // datagram to the recorder only (its result; 0 without a recorder).
+    void SendToOutputs(const std::string& text, std::uint64_t fileTime);
+    int ForwardToStore(const std::string& text);
+    std::vector<std::function<void(const std::string& text, std::uint64_t time)>> svpSinks;
+    std::function<int(const std::string& text)> svpStore;
+    // Sets the PC clock to the received time plus what has passed since the
+    // telegram came in, then ends the navigation's forced update.
+    void SetComputerClock(std::uint64_t receptionTime, std::uint64_t receivedTime);
+    // How the clock is set (default: the system clock, which needs the right
+    // to do so; a refusal changes nothing) and what follows it.
+    std::function<bool(std::uint64_t fileTime)> setSystemClock;
+    std::function<void()> clockWasSet;
+
+    // Values other subsystems keep here.
+    std::atomic<double> tide{0.0};             // metres, negated tide telegram value
+    std::atomic<int> historyFlag{0};           // picture history running (remote control)
+    std::atomic<int> navigationAnnotationCount{0};
+    std::atomic<int> storedPingMode{0};        // 0 maximum, 1 single step, 2 interval
+    std::atomic<int> echogramValue{0};
+    void SetEchogramValue(int value) { echogramValue = value; }
+    std::atomic<bool> fixedInterval{false};
+    std::atomic<double> fixedIntervalTime{0.0};  // seconds
+    std::atomic<double> levelTime{0.0};
+
     // File type and open command -----------------------------------------
     void RegisterFileTypes();
     // The desktop's association of .raw files with this program, under the

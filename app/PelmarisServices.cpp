@@ -13,6 +13,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -161,6 +162,38 @@ void CPelmaris::AddAnnotation(const std::string& text, std::uint64_t fileTime)
             sink(line, fileTime);
     if (frame && IsReplaying())
         ::PostMessage(frame, WM_ES_STATUSTEXT, ids::ES_STATUS_TEXT_PANE, 0, MakePayload<std::string>(line));
+}
+
+void CPelmaris::SendToOutputs(const std::string& text, std::uint64_t fileTime)
+{
+    for (const auto& sink : svpSinks)
+        sink(text, fileTime);
+}
+
+int CPelmaris::ForwardToStore(const std::string& text)
+{
+    return svpStore ? svpStore(text) : 0;
+}
+
+void CPelmaris::SetComputerClock(std::uint64_t receptionTime, std::uint64_t receivedTime)
+{
+    const std::uint64_t now = CFileTime::Now();
+    const std::uint64_t target = receivedTime + (now > receptionTime ? now - receptionTime : 0);
+    if (setSystemClock) {
+        setSystemClock(target);
+    } else {
+        // 100 ns since 1601 to the Unix epoch.
+        constexpr std::uint64_t kUnixEpoch = 116444736000000000ULL;
+        if (target > kUnixEpoch) {
+            const std::uint64_t unix100ns = target - kUnixEpoch;
+            timespec ts{};
+            ts.tv_sec = static_cast<time_t>(unix100ns / 10'000'000);
+            ts.tv_nsec = static_cast<long>((unix100ns % 10'000'000) * 100);
+            clock_settime(CLOCK_REALTIME, &ts);  // refused without the right: nothing changes
+        }
+    }
+    if (clockWasSet)
+        clockWasSet();
 }
 
 // ---------------------------------------------------------------------------

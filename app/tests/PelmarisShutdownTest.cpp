@@ -2,6 +2,7 @@
 // and stop and exit with and without power-off.
 #include "app/Pelmaris.h"
 #include "ShellTestSupport.h"
+#include "platform/FileTime.h"
 
 #include <gtest/gtest.h>
 
@@ -174,6 +175,44 @@ TEST_F(PelmarisObjects, IllegalOperationCodeIsFatal)
     } catch (const FatalReported& f) {
         EXPECT_NE(f.text.find("Illegal Operation Control Command (16392)"), std::string::npos);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PelmarisServicesTest, ClockIsSetToTheReceivedTimePlusWhatHasPassed)
+{
+    ShellEnvironment env;
+    CPelmaris pelmaris;
+    std::uint64_t set = 0;
+    bool ended = false;
+    pelmaris.setSystemClock = [&](std::uint64_t t) {
+        set = t;
+        return true;
+    };
+    pelmaris.clockWasSet = [&] { ended = true; };
+    const std::uint64_t now = CFileTime::Now();
+    constexpr std::uint64_t kSecond = 10'000'000;
+    const std::uint64_t received = now + 3600 * kSecond;  // the telegram says an hour later
+    pelmaris.SetComputerClock(now - 2 * kSecond, received);
+    EXPECT_GE(set, received + 2 * kSecond);
+    EXPECT_LT(set, received + 10 * kSecond);
+    EXPECT_TRUE(ended);
+}
+
+TEST(PelmarisServicesTest, SoundVelocityProfileGoesToEverySinkAndTheStore)
+{
+    ShellEnvironment env;
+    CPelmaris pelmaris;
+    EXPECT_EQ(pelmaris.ForwardToStore("0 1500"), 0);  // no recorder
+    std::vector<std::string> sent;
+    pelmaris.svpSinks.push_back([&](const std::string& t, std::uint64_t) { sent.push_back("rec " + t); });
+    pelmaris.svpSinks.push_back([&](const std::string& t, std::uint64_t) { sent.push_back("net " + t); });
+    pelmaris.svpStore = [](const std::string& t) { return static_cast<int>(t.size()); };
+    pelmaris.SendToOutputs("0 1500", 0);
+    EXPECT_EQ(sent, (std::vector<std::string>{"rec 0 1500", "net 0 1500"}));
+    EXPECT_EQ(pelmaris.ForwardToStore("0 1500"), 6);
 }
 
 }  // namespace
