@@ -678,3 +678,30 @@ bool COperationControl::OnCommand(UINT id)
         return false;
     }
 }
+
+std::string COperationControl::ProfileFromFolder(const std::string& settingsFolder, const std::string& chosen)
+{
+    std::string base = settingsFolder;
+    while (!base.empty() && base.back() == '/')
+        base.pop_back();
+    std::string name = chosen;
+    if (name.compare(0, base.size(), base) == 0)
+        name = name.substr(base.size());
+    while (!name.empty() && name.front() == '/')
+        name.erase(0, 1);
+    while (!name.empty() && name.back() == '/')
+        name.pop_back();
+    if (name == "Settings" || name == "Default")
+        name.clear();
+    return name;
+}
+
+void COperationControl::SelectUserProfile(const std::string& chosenFolder)
+{
+    WriteState();
+    const std::string name = ProfileFromFolder(CPaths::WithTrailingSeparator(m_trListPath) + "Settings", chosenFolder);
+    if (m_hooks.setProfile)
+        m_hooks.setProfile(name);
+    PostMessage(GetMainWindow(), WM_ES_UPDATETITLE, 0, 1, MakePayload<std::string>(name));
+    PostCommand(ID_RESTART_FROM_INSTALLATION);
+}

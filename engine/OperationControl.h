@@ -99,6 +99,7 @@ public:
         std::function<bool()> shiftOrSecondaryButtonHeld;
         std::function<void()> powerOff;
         std::function<void(const std::string& folder)> setSettingsFolder;
+        std::function<void(const std::string& profile)> setProfile;  // McuModus
     };
 
     COperationControl();
@@ -131,6 +132,10 @@ public:
     void QueueCommand(UINT code, LPARAM parameter, std::unique_ptr<MessagePayload> payload = nullptr);
     void ExecuteCommand(UINT code, LPARAM parameter);
     bool OnCommand(UINT id);
+    // "New User" / "Load User" after the folder dialog: the folder chosen
+    // below "Settings" becomes the profile and the sounder restarts with it.
+    void SelectUserProfile(const std::string& chosenFolder);
+    static std::string ProfileFromFolder(const std::string& settingsFolder, const std::string& chosenFolder);
 
     void Init();
     void ReadState();

@@ -1,6 +1,7 @@
 #include "engine/EchoSounder.h"
 
 #include "engine/Channel.h"
+#include "engine/MultiPulse.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/TempHives.h"
@@ -358,4 +359,27 @@ TEST_F(EchoSounderRun, IntervalScheduleHoldsAndSkipsMissedSlots)
     EXPECT_EQ(paced[0], t0 + kInterval);
     EXPECT_EQ(paced[1], t0 + 4 * kInterval);
     EXPECT_EQ(events.Count("Cannot meet ping interval requirement"), 1);
+}
+
+TEST_F(EchoSounderRun, MultipulseWithoutAPeriodKeepsTheMaximumRate)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    AddUnit(a);
+    auto sounder = std::make_unique<CEchoSounder>();
+    std::atomic<int> trackerState{-1};
+    auto context = MakeContext();
+    context.hooks.documentsNotify = [&](const std::atomic<bool>&) {
+        trackerState = sounder->GetMultiPulse()->GetState();
+        events.Note("ping");
+    };
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMultiPulse, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    EXPECT_TRUE(sounder->IsMultiPulse());
+    // Five steady depths lock the tracker on; the pings go on at full rate.
+    ASSERT_TRUE(events.WaitFor("ping", 8));
+    EXPECT_EQ(trackerState.load(), 1);
+    EXPECT_EQ(sounder->GetRateMode(), CEchoSounder::kMaximumRate);
+    sounder.reset();
+    EXPECT_EQ(events.Count("Cannot meet ping interval requirement"), 0);
 }

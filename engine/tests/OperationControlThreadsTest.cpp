@@ -326,3 +326,36 @@ TEST_F(OperationControl, NormalStartRebuildsTheDisplaysFromTheChannels)
     COperationControl::PostCommand(0);
     ASSERT_TRUE(PumpUntil([&] { return op.GetEchoSounder() == nullptr && !op.IsBusy(); }, 10s));
 }
+
+TEST_F(OperationControl, ChosenFolderBecomesTheProfile)
+{
+    struct Case
+    {
+        const char* chosen;
+        const char* profile;
+    };
+    const Case cases[] = {
+        {"/p/Settings/Survey", "Survey"},
+        {"/p/Settings/Survey/", "Survey"},
+        {"/p/Settings/Default", ""},
+        {"/p/Settings", ""},
+        {"/p/Settings/", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(COperationControl::ProfileFromFolder("/p/Settings/", c.chosen), c.profile) << c.chosen;
+
+    op.Init();
+    std::string stored = "unchanged";
+    COperationControl::Hooks h;
+    h.setProfile = [&](const std::string& p) { stored = p; };
+    h.statusBarModel = [&](int) { log.Add("stopped"); };
+    op.SetHooks(h);
+    op.SelectUserProfile((folder / "Settings" / "Trawl").string());
+    EXPECT_EQ(stored, "Trawl");
+    EXPECT_TRUE(std::filesystem::exists(folder / "OperationControl.sav"));
+    // The stop follows with the command that starts the sounder again.
+    ASSERT_TRUE(PumpUntil([&] { return log.Size() >= 3; }, 5s));
+    EXPECT_EQ(log.Entries()[0], "message " + std::to_string(WM_ES_UPDATETITLE) + " 0");
+    EXPECT_EQ(log.Entries()[1], "stopped");
+    EXPECT_EQ(log.Entries()[2], "message 273 32858");
+}
