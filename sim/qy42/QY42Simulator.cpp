@@ -1,0 +1,287 @@
+#include "sim/qy42/QY42Simulator.h"
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void W32(Bytes& b, std::size_t at, std::uint32_t v)
+{
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    b[at + 2] = static_cast<std::uint8_t>(v >> 16);
+    b[at + 3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+void WF(Bytes& b, std::size_t at, float f)
+{
+    std::uint32_t v;
+    std::memcpy(&v, &f, 4);
+    W32(b, at, v);
+}
+
+std::uint32_t R32(const std::uint8_t* p)
+{
+    return p[0] | static_cast<std::uint32_t>(p[1]) << 8 | static_cast<std::uint32_t>(p[2]) << 16 |
+           static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+float RF(const std::uint8_t* p)
+{
+    const std::uint32_t v = R32(p);
+    float f;
+    std::memcpy(&f, &v, 4);
+    return f;
+}
+
+// Length, then the four code bytes.
+Bytes Head(std::size_t length, const char (&code)[5])
+{
+    Bytes b(length, 0);
+    W32(b, 0, static_cast<std::uint32_t>(length));
+    std::memcpy(b.data() + 4, code, 4);
+    return b;
+}
+
+}  // namespace
+
+CQY42Simulator::CQY42Simulator(const Settings& settings) : m_settings(settings)
+{
+    if (m_settings.samplesPerDatagram < 1)
+        m_settings.samplesPerDatagram = 1;
+    if (m_settings.samplesPerDatagram > 247)  // the program reads at most 2008 bytes
+        m_settings.samplesPerDatagram = 247;
+}
+
+CQY42Simulator::~CQY42Simulator() { Stop(); }
+
+bool CQY42Simulator::Start()
+{
+    if (!m_socket.Create(CSocket::Udp) || !m_socket.Bind(SocketAddress(m_settings.address, m_settings.port)))
+        return false;
+    m_thread = std::thread([this] { Run(); });
+    return true;
+}
+
+void CQY42Simulator::Stop()
+{
+    m_socket.Stop();
+    if (m_thread.joinable())
+        m_thread.join();
+    m_socket.Close();
+}
+
+Bytes CQY42Simulator::MakeInfo(std::uint32_t type, std::uint32_t number, const std::string& text)
+{
+    // 0 length  4 "INFO"  8 type  12 number  16 text, NUL
+    Bytes b = Head(16 + text.size() + 1, "INFO");
+    W32(b, 8, type);
+    W32(b, 12, number);
+    std::memcpy(b.data() + 16, text.data(), text.size());
+    return b;
+}
+
+Bytes CQY42Simulator::MakeVersionAnswer(bool refuse, const std::string& version)
+{
+    // 0 length  4 "VA\0\0"  16 flags (bit 1: refused)  44 version text, NUL
+    Bytes b = Head(44 + version.size() + 1, {'V', 'A', 0, 0, 0});
+    b[16] = refuse ? 0x02 : 0x00;
+    std::memcpy(b.data() + 44, version.data(), version.size());
+    return b;
+}
+
+Bytes CQY42Simulator::MakeTriggerStatus() { return Head(16, "TSS#"); }
+
+Bytes CQY42Simulator::MakeSamples(float rate, std::uint32_t pingStart, std::uint32_t first,
+                                  const std::vector<float>& iq)
+{
+    // 0 length  4 "RSD#"  8 word  12 rate  16 count (16-bit)  18 channels 1
+    // 19 format 1 (float pairs)  20 word  24 ping start  28 first sample
+    const std::size_t n = iq.size() / 2;
+    Bytes b = Head(32 + n * 8, "RSD#");
+    WF(b, 12, rate);
+    b[16] = static_cast<std::uint8_t>(n);
+    b[17] = static_cast<std::uint8_t>(n >> 8);
+    b[18] = 1;
+    b[19] = 1;
+    W32(b, 24, pingStart);
+    W32(b, 28, first);
+    for (std::size_t k = 0; k < iq.size(); ++k)
+        WF(b, 32 + 4 * k, iq[k]);
+    return b;
+}
+
+int CQY42Simulator::BottomSample() const
+{
+    const double distance = m_settings.sampleInterval * m_settings.soundVelocity * 0.5;
+    return m_settings.bottomDepth > 0.0 && distance > 0.0
+               ? static_cast<int>(std::lround(m_settings.bottomDepth / distance))
+               : 0;
+}
+
+std::vector<std::string> CQY42Simulator::GetReceivedCodes() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_codes;
+}
+
+float CQY42Simulator::GetTransmitFrequency() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_frequency;
+}
+
+float CQY42Simulator::GetTransmitAmplitude() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_amplitude;
+}
+
+SocketAddress CQY42Simulator::GetProgramAddress() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_program;
+}
+
+void CQY42Simulator::Run()
+{
+    std::vector<std::uint8_t> buffer(65536);
+    for (;;) {
+        SocketAddress from;
+        const int n = m_socket.ReceiveFrom(buffer.data(), buffer.size(), &from, -1);
+        if (n == CSocket::kStopped || n == CSocket::kError)
+            return;
+        if (n >= 8 && !m_silent.load())
+            Handle(buffer.data(), static_cast<std::size_t>(n), from);
+    }
+}
+
+void CQY42Simulator::Send(const Bytes& d, const SocketAddress& to)
+{
+    if (m_silent.load() || to.port == 0)
+        return;
+    if (m_socket.SendTo(d.data(), d.size(), to, 1000) == static_cast<int>(d.size()))
+        ++m_sent;
+}
+
+void CQY42Simulator::SendSamples(const Bytes& d, const SocketAddress& to)
+{
+    ++m_sampleDatagrams;
+    if (m_settings.dropEvery > 0 && m_sampleDatagrams % static_cast<std::uint64_t>(m_settings.dropEvery) == 0) {
+        ++m_dropped;
+        return;
+    }
+    Send(d, to);
+}
+
+void CQY42Simulator::Handle(const std::uint8_t* data, std::size_t size, const SocketAddress& from)
+{
+    if (R32(data) != size)
+        return;  // a telegram always says its own length
+    std::string code(reinterpret_cast<const char*>(data + 4), 4);
+    code.erase(code.find_last_not_of('\0') + 1);
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_codes.size() < 100000)
+            m_codes.push_back(code);
+    }
+    // Telegrams of the command socket tell where the program listens.
+    const bool command = code == "VR" || code == "HD" || code == "HC" || code == "RC#" || code == "TC" ||
+                         code == "DCSR" || code.rfind("FPA", 0) == 0;
+    if (command) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_program = from;
+    }
+    const SocketAddress program = GetProgramAddress();
+    if (code == "VR" && size == 12) {
+        Send(MakeVersionAnswer(m_settings.refuse, m_settings.version), program);
+    } else if (m_settings.refuse) {
+        return;
+    } else if (code == "HD" && size == 8) {
+        Send(MakeInfo(4, 1, "HD"), program);
+    } else if (code == "HC" && size == 16) {
+        Send(MakeInfo(4, 2, "HC"), program);
+    } else if (code == "RC#" && size == 52 && data[44] == 1) {
+        Send(MakeInfo(4, 3, "RC#"), program);
+        for (int f = 0; f < 4; ++f)
+            Send(MakeInfo(3, 4, "rx" + std::to_string(f) + "filter.txt"), program);
+        Send(MakeInfo(4, 5, "SYNC"), program);
+    } else if (code == "TC" && size == 28) {
+        ++m_setups;
+        Send(MakeInfo(4, 6, "TC"), program);
+    } else if (code == "DCSR" && size == 8) {
+        Send(Head(16, "DCSA"), program);
+    } else if (code == "TSP#" && size == 80) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_amplitude = RF(data + 56);
+        m_frequency = RF(data + 72);
+    } else if ((code == "TE" || code == "TI") && size == 16) {
+        Ping(R32(data + 8));
+    }
+}
+
+void CQY42Simulator::Sample(std::uint32_t ping, std::uint32_t k, float& i, float& q) const
+{
+    std::mt19937 gen(m_settings.seed * 2654435761u + ping * 40503u + k);
+    std::uniform_real_distribution<float> noise(-m_settings.noise, m_settings.noise);
+    i = noise(gen);
+    q = noise(gen);
+    const double distance = m_settings.sampleInterval * m_settings.soundVelocity * 0.5;
+    const int bottom = BottomSample();
+    if (bottom > 0 && static_cast<int>(k) >= bottom && static_cast<int>(k) < bottom + 40) {
+        // A sharp rise at the bottom and a slow decay into the ground.
+        const float a = m_settings.bottomAmplitude * std::exp(-0.1f * static_cast<float>(static_cast<int>(k) - bottom));
+        i += a;
+        q += a * 0.5f;
+    }
+    for (const Target& t : m_settings.targets) {
+        if (distance > 0.0 && std::lround(t.depth / distance) == static_cast<long>(k))
+            i += t.amplitude;
+    }
+}
+
+void CQY42Simulator::Ping(std::uint32_t samples)
+{
+    ++m_triggers;
+    const SocketAddress program = GetProgramAddress();
+    const std::uint32_t ping = static_cast<std::uint32_t>(m_triggers.load());
+    const std::uint32_t start = m_sampleNumber;
+    const float rate = static_cast<float>(1.0 / m_settings.sampleInterval);
+    const bool silenceMid = m_silenceMidPing.exchange(false);
+    Send(MakeTriggerStatus(), program);
+    const std::uint32_t per = static_cast<std::uint32_t>(m_settings.samplesPerDatagram);
+    std::vector<float> iq;
+    for (std::uint32_t first = 0; first < samples; first += per) {
+        if (silenceMid && first >= samples / 2) {
+            m_silent = true;
+            break;
+        }
+        const std::uint32_t n = std::min(per, samples - first);
+        iq.assign(static_cast<std::size_t>(n) * 2, 0.0f);
+        for (std::uint32_t k = 0; k < n; ++k)
+            Sample(ping, first + k, iq[2 * k], iq[2 * k + 1]);
+        SendSamples(MakeSamples(rate, start, start + first, iq), program);
+    }
+    m_sampleNumber += samples + 100;
+}
+
+int CQY42Simulator::SendBurst(int count)
+{
+    const SocketAddress program = GetProgramAddress();
+    const std::uint32_t per = static_cast<std::uint32_t>(m_settings.samplesPerDatagram);
+    std::vector<float> iq(static_cast<std::size_t>(per) * 2, 0.01f);
+    const std::uint32_t start = m_sampleNumber;
+    const float rate = static_cast<float>(1.0 / m_settings.sampleInterval);
+    int sent = 0;
+    for (int d = 0; d < count; ++d) {
+        const Bytes b = MakeSamples(rate, start, start + static_cast<std::uint32_t>(d) * per, iq);
+        if (m_socket.SendTo(b.data(), b.size(), program, 1000) == static_cast<int>(b.size()))
+            ++sent;
+    }
+    m_sampleNumber += static_cast<std::uint32_t>(count) * per;
+    m_sent += static_cast<std::uint64_t>(sent);
+    return sent;
+}

@@ -1,0 +1,106 @@
+// A simulated QY42 unit on loopback. It keeps its own reading and writing of
+// the unit's telegrams, made from the unit's telegram tables and not shared
+// with the program, so that each side checks the other.
+//
+// It answers version, set-up and status requests, takes trigger and transmit
+// settings, and answers each trigger with "TSS#" and the "RSD#" sample
+// datagrams of a synthetic ping: noise, a bottom at a set depth and a few
+// point targets. Faults on demand: drop every Nth sample datagram, fall
+// silent (also in the middle of a ping), refuse the unit, send bursts.
+#pragma once
+
+#include "platform/Socket.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CQY42Simulator
+{
+public:
+    struct Target
+    {
+        double depth = 0.0;     // m
+        float amplitude = 0.1f;
+    };
+
+    struct Settings
+    {
+        std::uint32_t address = 0x7F000002;  // 127.0.0.2, host order
+        std::uint16_t port = 12346;
+        double sampleInterval = 0.0001;      // s
+        double soundVelocity = 1500.0;       // m/s
+        double bottomDepth = 30.0;           // m; 0 for none
+        float bottomAmplitude = 0.5f;
+        float noise = 1e-4f;
+        std::vector<Target> targets;
+        int samplesPerDatagram = 240;        // float pairs; 32 + 240 * 8 = 1952 bytes
+        int dropEvery = 0;                   // drop every Nth sample datagram; 0 never
+        bool refuse = false;                 // the version answer refuses the unit
+        std::uint32_t seed = 1;
+        std::string version = "QY42 SIM 1.0";
+    };
+
+    explicit CQY42Simulator(const Settings& settings);
+    ~CQY42Simulator();
+    CQY42Simulator(const CQY42Simulator&) = delete;
+    CQY42Simulator& operator=(const CQY42Simulator&) = delete;
+
+    bool Start();   // binds and starts answering; false when the port is taken
+    void Stop();
+
+    void SetSilent(bool silent) { m_silent = silent; }
+    // The next ping sends its trigger status and half its datagrams, then
+    // the unit falls silent.
+    void SilenceDuringNextPing() { m_silenceMidPing = true; }
+    bool IsSilent() const { return m_silent.load(); }
+
+    // Sends count sample datagrams of one ping back to back to the program's
+    // command address (the last sender of a command telegram).
+    int SendBurst(int count);
+
+    int BottomSample() const;
+    std::uint64_t GetTriggers() const { return m_triggers.load(); }
+    std::uint64_t GetDatagramsSent() const { return m_sent.load(); }
+    std::uint64_t GetDatagramsDropped() const { return m_dropped.load(); }
+    std::uint64_t GetSetups() const { return m_setups.load(); }
+    // Codes received, in order ("VR", "HD", ..., "TE").
+    std::vector<std::string> GetReceivedCodes() const;
+    // The transmit frequency of the last "TSP#" (float at 72) and its
+    // amplitude (float at 56).
+    float GetTransmitFrequency() const;
+    float GetTransmitAmplitude() const;
+    SocketAddress GetProgramAddress() const;
+
+    // The simulator's own telegram writers, exposed for golden-byte checks.
+    static std::vector<std::uint8_t> MakeInfo(std::uint32_t type, std::uint32_t number, const std::string& text);
+    static std::vector<std::uint8_t> MakeVersionAnswer(bool refuse, const std::string& version);
+    static std::vector<std::uint8_t> MakeTriggerStatus();
+    static std::vector<std::uint8_t> MakeSamples(float rate, std::uint32_t pingStart, std::uint32_t first,
+                                                 const std::vector<float>& iq);
+
+private:
+    void Run();
+    void Handle(const std::uint8_t* data, std::size_t size, const SocketAddress& from);
+    void Ping(std::uint32_t samples);
+    void Send(const std::vector<std::uint8_t>& datagram, const SocketAddress& to);
+    void SendSamples(const std::vector<std::uint8_t>& datagram, const SocketAddress& to);
+    void Sample(std::uint32_t ping, std::uint32_t k, float& i, float& q) const;
+
+    Settings m_settings;
+    CSocket m_socket;
+    std::thread m_thread;
+    std::atomic<bool> m_silent{false};
+    std::atomic<bool> m_silenceMidPing{false};
+    std::atomic<std::uint64_t> m_triggers{0}, m_sent{0}, m_dropped{0}, m_setups{0};
+    std::uint64_t m_sampleDatagrams = 0;
+    std::uint32_t m_sampleNumber = 1000;
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_codes;
+    SocketAddress m_program;
+    float m_frequency = 0.0f, m_amplitude = 0.0f;
+};

@@ -1,0 +1,744 @@
+#include "transceivers/QY42.h"
+
+#include "engine/Channel.h"
+#include "engine/EchoSounder.h"
+#include "engine/RawPower.h"
+#include "platform/FileTime.h"
+#include "platform/MessageBox.h"
+#include "transceivers/TransceiverInstallation.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+namespace {
+
+constexpr double kClock = 2000000.0;  // the unit's sample clock, Hz
+
+std::string Format(const char* format, auto... args)
+{
+    char text[512];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
+DWORD RandomToken()
+{
+    static std::mt19937 gen(static_cast<std::uint32_t>(CFileTime::Now()));
+    static std::mutex lock;
+    std::lock_guard<std::mutex> guard(lock);
+    return static_cast<DWORD>(gen());
+}
+
+// Halves away from zero.
+long long RoundHalfAway(double x) { return static_cast<long long>(std::llround(x)); }
+
+}  // namespace
+
+CQY42::CQY42(const InstalledTransceiverInfo& info, const std::optional<TransceiverChannelRecord>& channel, HKEY key,
+             const Options& options)
+    : m_info(info), m_capability(channel), m_options(options)
+{
+    m_powerWords.resize(kMaxPingSamples);
+    m_power.resize(kMaxPingSamples);
+    if (info.type != kTypeCode)
+        return;
+    m_unit = SocketAddress(info.unitAddress, options.unitPort);
+    if (!OpenLink())
+        return;
+    m_ring = std::make_unique<CSampleRingBuffer>(1, CSampleRingBuffer::kDefaultReaderMargin);
+    if (m_options.onLostSamples)
+        m_ring->SetLostSamplesHandler(m_options.onLostSamples);
+    m_receiveThread = std::thread([this] { ReceiveSamples(); });
+
+    const std::uint32_t a = info.unitAddress;
+    m_waitText = Format("%s %d.%d.%d.%d", "Wait for response from", static_cast<int>(a >> 24 & 0xFF),
+                        static_cast<int>(a >> 16 & 0xFF), static_cast<int>(a >> 8 & 0xFF), static_cast<int>(a & 0xFF));
+    if (SendVersionRequest(RandomToken()) && !m_versionAnswered.load()) {
+        if (!WaitForUnit())
+            return;
+    }
+    if (m_refused.load())
+        return;
+    if (!CreateChannels(key))
+        return;
+    m_dataThread = std::thread([this] { DataThreadLoop(); });
+    m_running = true;
+}
+
+CQY42::~CQY42()
+{
+    // Wake every wait first, then join, and only then close the sockets the
+    // threads were waiting on: a close alone does not wake a waiting thread.
+    m_stop = true;
+    m_stopEvent->Set();
+    m_waitCv.notify_all();
+    if (m_dataThread.joinable())
+        m_dataThread.join();
+    if (m_receiveThread.joinable())
+        m_receiveThread.join();
+    if (m_ready.load() && !m_refused.load()) {
+        CSocket fresh;
+        if (fresh.Create(CSocket::Udp))
+            fresh.SendTo(qy42::Halt().data(), qy42::Halt().size(), m_unit, 100);
+    }
+    m_data.Close();
+    m_command.Close();
+    m_channels.clear();
+    m_channel.reset();
+}
+
+std::unique_ptr<CTransceiver> CQY42::Create(CTransceiverInstallation& installation, int index, HKEY key,
+                                            const Options& options)
+{
+    if (index < 0)
+        return nullptr;
+    const auto info = installation.GetTransceiverInfo(index);
+    if (!info || info->type != kTypeCode)
+        return nullptr;
+    return std::make_unique<CQY42>(*info, installation.GetTransceiverChannel(index, 0), key, options);
+}
+
+bool CQY42::OpenLink()
+{
+    auto fail = [](const std::string& text) {
+        MessageBox(0, text, "QY42", MB_OK | MB_ICONERROR);
+        return false;
+    };
+    if (!m_command.Create(CSocket::Udp))
+        return fail(Format("QY42 UDP/IP socket failed (%d)", m_command.LastError()));
+    if (!m_command.SetReceiveBufferSize(32000000))
+        return fail(Format("QY42 UDP/IP socket option setting failed (%d)", m_command.LastError()));
+    if (!m_data.Create(CSocket::Udp))
+        return fail("QY42 UDP/IP socket creation failed");
+    m_command.SetStopEvent(m_stopEvent);
+    m_data.SetStopEvent(m_stopEvent);
+    return true;
+}
+
+bool CQY42::SendCommand(const qy42::Bytes& t)
+{
+    if (m_refused.load() || !m_command.IsOpen())
+        return false;
+    return m_command.SendTo(t.data(), t.size(), m_unit, 100) == static_cast<int>(t.size());
+}
+
+bool CQY42::SendData(const qy42::Bytes& t)
+{
+    if (m_refused.load() || !m_data.IsOpen())
+        return false;
+    return m_data.SendTo(t.data(), t.size(), m_unit, 100) == static_cast<int>(t.size());
+}
+
+bool CQY42::SendVersionRequest(DWORD token) { return SendCommand(qy42::VersionRequest(token)); }
+
+bool CQY42::Pause(int ms)
+{
+    std::unique_lock<std::mutex> lock(m_waitLock);
+    return !m_waitCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_stop.load(); });
+}
+
+bool CQY42::WaitForUnit()
+{
+    auto done = [this] { return m_versionAnswered.load() || m_refused.load() || m_stop.load(); };
+    m_waiting = true;
+    bool answered;
+    if (m_options.waitForUnit) {
+        answered = m_options.waitForUnit(m_waitText, done);
+    } else {
+        std::unique_lock<std::mutex> lock(m_waitLock);
+        answered = m_waitCv.wait_for(lock, std::chrono::milliseconds(m_options.unitWaitMs), done);
+    }
+    m_waiting = false;
+    return answered && m_versionAnswered.load() && !m_stop.load();
+}
+
+double CQY42::SelectSampleInterval(const StructChannelParameters& r)
+{
+    int best = 0;
+    double bestDistance = std::min(std::abs(r.pulseLength - r.pulseLengthTable[0]), 1000.0);
+    for (int i = 1; i < 5; ++i) {
+        const double d = std::abs(r.pulseLength - r.pulseLengthTable[i]);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
+        }
+    }
+    return r.capability.sampleInterval[best];
+}
+
+bool CQY42::CreateChannels(HKEY key)
+{
+    m_soundVelocity = GetSoundVelocity();
+    if (!m_capability)
+        return false;
+    const TransceiverChannelRecord& cap = *m_capability;
+    auto r = std::make_unique<StructChannelParameters>();
+    r->capability = cap;
+    r->channelNumber = 1;
+    r->description = Format("%d kHz", cap.frequencyKHz > 0 ? cap.frequencyKHz
+                                                            : static_cast<int>(cap.frequency / 1000.0));
+    r->frequency = cap.frequency;
+    r->maxPower = cap.txPowerMax;
+    std::copy(std::begin(cap.pulseLength), std::end(cap.pulseLength), r->pulseLengthTable);
+    std::copy(std::begin(cap.gain), std::end(cap.gain), r->gainTable);
+    r->twoWayBeamAngle = cap.twoWayBeamAngle;
+    r->bandwidth = cap.bandwidth;
+    r->angleSensitivityAlongship = cap.angleSensitivityAlongship;
+    r->angleSensitivityAthwartship = cap.angleSensitivityAthwartship;
+    r->beamWidthAlongship = cap.beamWidthAlongship;
+    r->beamWidthAthwartship = cap.beamWidthAthwartship;
+    r->angleOffsetAlongship = cap.offsetAlongship;
+    r->angleOffsetAthwartship = cap.offsetAthwartship;
+    r->beamType = cap.beamType;
+    for (int i = 0; i < 10; ++i)
+        r->powerSteps[i] = cap.txPowerMax * (i + 1) / 10.0;
+    r->channelName = cap.description.empty() ? r->description : cap.description;
+    if (key != nullptr) {
+        HKEY channelKey = nullptr;
+        if (RegCreateKeyEx(key, r->channelName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &channelKey,
+                           nullptr) == ERROR_SUCCESS)
+            r->key = channelKey;
+    }
+    // Values for a channel that has none stored yet.
+    r->pulseLength = r->pulseLengthTable[0];
+    r->txPower = r->maxPower;
+    ReadChannelSettings(*r);
+    r->gain = r->gain2 = r->gainTable[FindTableIndex(r->pulseLength, r->pulseLengthTable, 4)];
+    r->sampleInterval = SelectSampleInterval(*r);
+    r->sampleIntervalCount = static_cast<int>(RoundHalfAway(r->sampleInterval * kClock));
+    r->sampleDistance = r->sampleInterval * m_soundVelocity * 0.5;
+
+    CChannel::Construction c;
+    c.Transceiver = this;
+    c.ChannelId = 0;
+    c.Frequency = r->frequency;
+    c.ChannelName = r->channelName;
+    c.SourceName = r->channelName;
+    c.BeamType = r->beamType;
+    c.BeamWidthAlongship = r->beamWidthAlongship;
+    c.BeamWidthAthwartship = r->beamWidthAthwartship;
+    c.Parameters.PulseLength = r->pulseLength;
+    c.Parameters.TransmitPower = r->txPower;
+    c.Parameters.SampleDistance = r->sampleDistance;
+    c.Parameters.SampleInterval = r->sampleInterval;
+    c.Parameters.Gain = r->gain;
+    c.Parameters.TransceiverMode = r->transceiverMode;
+    c.Parameters.FilterType = r->filterType;
+    m_channel = std::make_unique<CChannel>(c);
+    r->channel = m_channel.get();
+    m_record = std::move(r);
+    m_channels.push_back(m_record.get());
+    m_pingRecord = *m_record;
+    return true;
+}
+
+CQY42::Decimation CQY42::ComputeDecimation(double pulseLength, int ticks)
+{
+    Decimation d;
+    d.ticks = ticks;
+    // A clock count of 0 (a damaged record) would divide by zero: the unit's
+    // own rate is then taken as one sample per clock period.
+    const int perSecond = ticks > 0 ? static_cast<int>(kClock) / ticks : 0;
+    d.factor = std::max(perSecond, 1);
+    d.total = static_cast<int>(pulseLength * 500000.0);
+    d.des1 = std::max(static_cast<int>(0.25 * pulseLength * d.factor), 1);
+    d.des2 = perSecond > 0 ? std::max(d.factor / perSecond, 1) : 1;
+    d.des3 = ticks > 0 ? std::max(d.total / ticks, 1) : 1;
+    return d;
+}
+
+void CQY42::LogDecimation()
+{
+    const int ticks = m_record ? m_record->sampleIntervalCount : 0;
+    const Decimation d = ComputeDecimation(m_record ? m_record->pulseLength : 0.0, ticks);
+    m_sampleRateFactor = m_record ? d.factor : 1;
+    m_des1 = d.des1;
+    m_des2 = d.des2;
+    m_des3 = d.des3;
+    std::lock_guard<std::mutex> lock(m_textLock);
+    m_decimationLog = Format("Decimation  ch %i: Total %i Des1 %i Des2 %i Des3 %i Fpa %i", 1, d.total, d.des1,
+                             d.des2, d.des3, ticks);
+}
+
+qy42::TransmitSettings CQY42::ComputeTransmit(double frequency, double pulseLength, double fmPulseLength, bool fm,
+                                               double power, bool passive, float& transmitFrequency)
+{
+    const long long n = frequency > 0.0 ? std::max(RoundHalfAway(4000000.0 / frequency), 1LL) : 1LL;
+    double tf = 4000000.0 / static_cast<double>(n);
+    if (tf == 500000.0)
+        tf = fm ? 482000.0 : 497000.0;
+    const double pulse = fm ? fmPulseLength : pulseLength;
+    const double effective = static_cast<double>(RoundHalfAway(pulse * tf)) / tf;
+    qy42::TransmitSettings s;
+    s.amplitude = passive ? 0.0f : static_cast<float>(std::sqrt(std::max(power, 0.0) / 50.0));
+    s.effectivePulseLength = static_cast<float>(effective);
+    if (fm && pulse > 0.0 && effective > 0.0) {
+        s.frequencyValue = static_cast<float>(tf - 0.5 / pulse);
+        s.sweepValue = static_cast<float>((1.0 / pulse) / effective);
+    } else {
+        s.frequencyValue = static_cast<float>(tf);
+        s.sweepValue = 0.0f;
+    }
+    transmitFrequency = static_cast<float>(tf);
+    return s;
+}
+
+void CQY42::ConfigureTransmit()
+{
+    m_setupFlag = false;
+    if (!m_record)
+        return;
+    const StructChannelParameters& r = m_pingRecord;
+    float tf = 0.0f;
+    qy42::TransmitSettings s = ComputeTransmit(r.frequency, r.pulseLength, r.fmPulseLength, r.fmPulse != 0,
+                                               r.txPower, r.transceiverMode == kPassive, tf);
+    s.channel = 0;
+    SendData(qy42::TransmitParameters(s));
+    Pause(m_options.transmitDelayMs);
+    SendData(qy42::PulseConfigure(static_cast<float>(r.gain), s.effectivePulseLength));
+    m_ring->ModifyPingRecord(m_ring->GetWriteSlot(), [](CSampleRingBuffer::PingRecord& p) { p.firstBlockPending = 1; });
+}
+
+void CQY42::Start(std::int64_t& duration)
+{
+    if (m_setupFlag.load())
+        LogDecimation();
+    duration = 10000000;
+    m_soundVelocity = GetSoundVelocity();
+    if (!m_ready.load() || m_stop.load() || !m_ring)
+        return;
+    double period = 1.0;
+    DWORD requested = 100;
+    m_ring->SetPingHeader(0, static_cast<DWORD>(m_des1.load()), static_cast<DWORD>(m_des2.load()),
+                          static_cast<DWORD>(m_des3.load()));
+    if (m_record && m_channel) {
+        m_pingRecord = *m_record;
+        StructChannelParameters& r = m_pingRecord;
+        const int mode = m_pingMode.load();
+        r.sampleInterval = (mode == 5 || mode == 8) ? r.sampleIntervalCount / kClock : SelectSampleInterval(r);
+        r.sampleDistance = m_soundVelocity * r.sampleInterval * 0.5;
+        // The period starts at a second and comes down to the channel's
+        // sample interval, never up.
+        if (r.sampleInterval > 0.0 && period > r.sampleInterval)
+            period = r.sampleInterval;
+        const int count = m_channel->ComputeSampleCount(r.sampleDistance);
+        requested = std::max<DWORD>(requested, static_cast<DWORD>(std::max(m_des2.load(), 1)) *
+                                                   static_cast<DWORD>(std::max(count, 0)));
+        requested = std::min<DWORD>(requested, kMaxPingSamples / 2);
+        m_filterType = r.filterType;
+    }
+    m_samplePeriod = period;
+    m_ring->ModifyPingRecord(m_ring->GetWriteSlot(), [&](CSampleRingBuffer::PingRecord& p) {
+        p.requested = p.receiving = 0;
+        p.blocksProcessed = p.samplesReceived = p.samplesProcessed = 0;
+        p.startSeen = p.triggerStatusSeen = 0;
+        p.samplesRequested = requested;
+    });
+    if (m_setupFlag.load())
+        ConfigureTransmit();
+    m_ring->ModifyPingRecord(m_ring->GetWriteSlot(), [](CSampleRingBuffer::PingRecord& p) { p.requested = 1; });
+    // The engine does not announce each ping request; a started ping is one.
+    m_dataPending = 1;
+    // The ping cannot end before its last sample has come back.
+    duration = static_cast<std::int64_t>(static_cast<double>(requested) * period * 1e7);
+}
+
+void CQY42::PrepareTrigger(int& useSharedTrigger, int* triggerValue)
+{
+    useSharedTrigger = 0;
+}
+
+int CQY42::Trigger(int kind)
+{
+    if (m_stop.load() || !m_ready.load() || !m_ring)
+        return 0;
+    const auto slot = m_ring->GetPingRecord(m_ring->GetWriteSlot());
+    return SendData(qy42::Trigger(kind != 0, slot.samplesRequested)) ? 1 : 0;
+}
+
+int CQY42::RequestStatus()
+{
+    m_statusRequested = true;
+    if (!SendCommand(qy42::StatusRequest()))
+        return 1;
+    return SendVersionRequest(0) ? 0 : 1;
+}
+
+int CQY42::GetBufferedPings()
+{
+    if (!m_ring)
+        return 0;
+    int n = m_ring->GetWriteSlot() - m_ring->GetReadSlot();
+    return n < 0 ? n + 10 : n;
+}
+
+bool CQY42::HasPingData()
+{
+    if (!m_ring)
+        return false;
+    const auto r = m_ring->GetPingRecord(m_ring->GetReadSlot());
+    return r.requested != 0 || r.receiving != 0;
+}
+
+int CQY42::ConfigureInterface(int)
+{
+    return SendCommand(qy42::InterfaceConfigure(0)) ? 1 : 0;
+}
+
+bool CQY42::SetFilter(const FilterRecord& filter)
+{
+    if (filter.length < 0 || filter.length > kMaxFilterLength ||
+        filter.real.size() < static_cast<std::size_t>(filter.length) ||
+        filter.imaginary.size() < static_cast<std::size_t>(filter.length))
+        return false;
+    std::lock_guard<std::mutex> lock(m_filterLock);
+    m_filter.length = filter.length;
+    m_filter.divisor = filter.divisor == 0 ? 1 : filter.divisor;
+    std::copy_n(filter.real.begin(), filter.length, m_filter.real.begin());
+    std::copy_n(filter.imaginary.begin(), filter.length, m_filter.imaginary.begin());
+    return true;
+}
+
+std::string CQY42::GetVersion() const
+{
+    std::lock_guard<std::mutex> lock(m_textLock);
+    return m_version;
+}
+
+std::string CQY42::GetDecimationLog() const
+{
+    std::lock_guard<std::mutex> lock(m_textLock);
+    return m_decimationLog;
+}
+
+std::string CQY42::GetInformationLog() const
+{
+    std::lock_guard<std::mutex> lock(m_textLock);
+    return m_informationLog;
+}
+
+// ---------------------------------------------------------------------------
+// Data thread
+
+void CQY42::DataThreadLoop()
+{
+    while (!m_stop.load()) {
+        if (!m_ready.load())
+            CheckLink();
+        if (m_dataPending.load())
+            CompletePing();
+        Pause(1);
+    }
+}
+
+void CQY42::CheckLink()
+{
+    if (m_programming.load()) {
+        Pause(m_options.stepDelayMs);
+        return;
+    }
+    if (!m_ring || m_refused.load()) {
+        Pause(m_options.stepDelayMs);
+        return;
+    }
+    m_ring->Reset();
+    m_versionAnswered = false;
+    m_syncSeen = false;
+    m_receiveConfigured = false;
+    if (!SendVersionRequest(RandomToken()) && !m_setupDone.load()) {
+        Pause(m_options.stepDelayMs);
+        return;
+    }
+    if (m_setupDone.load() && !m_versionAnswered.load()) {
+        if (!WaitForUnit()) {
+            m_setupDone = false;
+            return;
+        }
+    }
+    SendCommand(qy42::Halt());
+    if (!Pause(m_options.stepDelayMs))
+        return;
+    if (!SendCommand(qy42::HaltClear()))
+        return;
+    if (!Pause(m_options.stepDelayMs))
+        return;
+    if (!SendCommand(qy42::ReceiveConfigure()))
+        return;
+    if (!Pause(m_options.setupDelayMs))
+        return;
+    SendCommand(qy42::SetupComplete());
+    m_ready = true;
+}
+
+double CQY42::PowerOfSample(int filterType, long long at, int des2)
+{
+    float i = 0.0f, q = 0.0f;
+    if (filterType >= 2 && filterType <= 4 && m_filter.length > 0) {
+        double sr = 0.0, si = 0.0;
+        const double div = m_filter.divisor;
+        for (int c = 0; c < m_filter.length; ++c) {
+            m_ring->ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(at - static_cast<long long>(c) * des2), 0);
+            const double cr = m_filter.real[static_cast<std::size_t>(c)] / div;
+            const double ci = m_filter.imaginary[static_cast<std::size_t>(c)] / div;
+            sr += i * cr - q * ci;
+            si += i * ci + q * cr;
+        }
+        return sr * sr + si * si;
+    }
+    if (filterType == 5) {
+        double sum = 0.0;
+        for (int k = 0; k < des2; ++k) {
+            m_ring->ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(at - k), 0);
+            sum += static_cast<double>(i) * i + static_cast<double>(q) * q;
+        }
+        return sum;
+    }
+    m_ring->ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(at), 0);
+    return (static_cast<double>(i) * i + static_cast<double>(q) * q) * 0.125;
+}
+
+void CQY42::CompletePing()
+{
+    if (!m_ring || !m_channel)
+        return;
+    const int slot = m_ring->GetReadSlot();
+    auto r = m_ring->GetPingRecord(slot);
+    const DWORD arrived = std::min(r.samplesReceived, r.samplesRequested);
+    if (arrived < r.samplesProcessed + 1)
+        return;
+    if (r.receiving == 0) {
+        m_ring->SetReadIndex(static_cast<int>(r.startIndex));
+        m_listed = 0;
+        m_blockNumber = 0;
+        m_ring->ModifyPingRecord(slot, [](CSampleRingBuffer::PingRecord& p) {
+            p.receiving = 1;
+            p.requested = 0;
+        });
+        if (r.startTime > m_lastStartTime) {
+            m_lastStartTime = r.startTime;
+            m_pingStartTime = r.startTime;
+        }
+    }
+    const int des2 = static_cast<int>(std::max<DWORD>(m_ring->GetPingHeader2(0), 1));
+    const int filterType = m_filterType.load();
+    const int count = static_cast<int>(std::min<DWORD>(arrived - r.samplesProcessed, kMaxPingSamples));
+    const int readIndex = m_ring->GetReadIndex();
+    const int step = filterType == 1 || filterType < 1 || filterType > 5 ? 1 : des2;
+    int out = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_filterLock);
+        for (int k = 0; k < count; ++k) {
+            const long long at = static_cast<long long>(readIndex) + k;
+            float i = 0.0f, q = 0.0f;
+            m_ring->ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(at), 0);
+            if (i != 0.0f && q != 0.0f && m_listed < kMaxListedSamples)
+                ++m_listed;
+            if ((static_cast<long long>(r.samplesProcessed) + k) % step != 0)
+                continue;
+            const double p = PowerOfSample(filterType, at, des2);
+            m_power[static_cast<std::size_t>(out)] = p;
+            m_powerWords[static_cast<std::size_t>(out)] = rawpower::PowerToRaw(p);
+            ++out;
+        }
+    }
+    m_ring->SetReadIndex(readIndex + count);
+    m_channel->AddPowerSamples(m_powerWords.data(), out, m_blockNumber++);
+    bool complete = false;
+    m_ring->ModifyPingRecord(slot, [&](CSampleRingBuffer::PingRecord& p) {
+        ++p.blocksProcessed;
+        p.samplesProcessed += static_cast<DWORD>(count);
+        complete = p.samplesProcessed >= p.samplesRequested;
+        if (complete)
+            p.receiving = 0;
+    });
+    if (!complete)
+        return;
+    m_ring->SetReadSlot(slot + 1);
+    m_dataPending = 0;
+    ++m_pingsCompleted;
+    if (CEchoSounder* owner = GetEchoSounder()) {
+        const std::uint64_t start = m_pingStartTime.load();
+        owner->UpdatePingTime(start != 0 ? start : CFileTime::Now());
+    }
+}
+
+void CQY42::ProcessPing(std::uint64_t pingTime)
+{
+    if (m_stop.load() || !m_channel)
+        return;
+    m_channel->AddPing(pingTime);
+}
+
+// ---------------------------------------------------------------------------
+// Receive thread
+
+void CQY42::CountTimeout()
+{
+    const auto slot = m_ring->GetPingRecord(m_ring->GetWriteSlot());
+    if (slot.requested == 0 && slot.receiving == 0)
+        return;
+    ++m_timeouts;
+    if (m_timeouts == 9) {
+        // Stands in for the datagrams the unit never sent, so the ping ends.
+        std::vector<BYTE> placeholder(kPlaceholderSize, 0);
+        m_ring->WriteSamples(placeholder.data(), placeholder.size());
+        ++m_placeholders;
+    }
+    if (m_timeouts > 10) {
+        if (!m_options.timeoutLogPath.empty()) {
+            if (FILE* f = std::fopen(m_options.timeoutLogPath.c_str(), "a")) {
+                std::fprintf(f, "Sample requsted %i recived %i\n", static_cast<int>(slot.samplesRequested),
+                             static_cast<int>(slot.samplesReceived));
+                std::fclose(f);
+            }
+        }
+        m_ready = false;
+        ++m_linkLosses;
+        if (m_options.onLinkLost)
+            m_options.onLinkLost();
+        m_timeouts = 0;
+    }
+}
+
+void CQY42::ReceiveSamples()
+{
+    std::vector<BYTE> buffer(qy42::kMaxReceived + 1);
+    m_lastSampleTick = CFileTime::MonotonicMs();
+    while (!m_stop.load() && !m_refused.load()) {
+        if (m_waiting.load())
+            SendVersionRequest(RandomToken());
+        SocketAddress from;
+        const int n = m_command.ReceiveFrom(buffer.data(), buffer.size(), &from, m_options.receiveWaitMs);
+        if (n == CSocket::kTimeout) {
+            CountTimeout();
+            continue;
+        }
+        if (n < 0)
+            break;
+        // Only the unit speaks on this socket; an oversized datagram is cut
+        // and therefore not what it claims to be.
+        if (from.ip != m_unit.ip || static_cast<std::size_t>(n) > qy42::kMaxReceived)
+            continue;
+        HandleDatagram(buffer.data(), static_cast<std::size_t>(n));
+    }
+}
+
+void CQY42::HandleDatagram(const BYTE* data, std::size_t size)
+{
+    const std::string code = qy42::CodeOf(data, size);
+    if (code == "RSD#") {
+        int result = m_ring->WriteSamples(data, size);
+        for (int tries = 0; result == CSampleRingBuffer::kOverrun && tries < 11 && !m_stop.load(); ++tries) {
+            Pause(m_options.ringRetryMs);
+            result = m_ring->WriteSamples(data, size);
+        }
+        m_lastSampleTick = CFileTime::MonotonicMs();
+        m_timeouts = 0;
+        return;
+    }
+    if (CFileTime::MonotonicMs() - m_lastSampleTick > 1000) {
+        CountTimeout();
+        m_lastSampleTick = CFileTime::MonotonicMs();
+    }
+    if (code == "ACI") {
+        if (auto a = qy42::ReadAuxiliaryInput(data, size))
+            HandleAuxiliaryInput(*a);
+    } else if (code == "INFO") {
+        if (auto info = qy42::ReadInformation(data, size)) {
+            if (!m_ready.load() && (info->type == 3 || info->type == 4))
+                m_timeouts = 0;
+            HandleInformation(*info, size);
+        }
+    } else if (code == "DCSA") {
+        m_statusRequested = false;
+    } else if (code == "VA") {
+        if (auto a = qy42::ReadVersionAnswer(data, size))
+            HandleVersionAnswer(*a);
+    } else if (code == "TSS#") {
+        m_ring->ModifyPingRecord(m_ring->GetWriteSlot(),
+                                 [](CSampleRingBuffer::PingRecord& p) { p.triggerStatusSeen = 1; });
+        m_ring->NextPing();
+    }
+}
+
+void CQY42::HandleVersionAnswer(const qy42::VersionAnswer& a)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_textLock);
+        m_version = a.version;
+    }
+    if (a.refused) {
+        // A unit that refuses is never used again: nothing more is sent to
+        // it and the receive thread ends; the socket closes after the join.
+        m_refused = true;
+        m_ready = false;
+    } else {
+        m_versionAnswered = true;
+    }
+    m_waitCv.notify_all();
+}
+
+void CQY42::HandleAuxiliaryInput(const qy42::AuxiliaryInput& a)
+{
+    // The sample number counts from the ping's transmit instant, so the
+    // motion belongs to the ping start plus that offset.
+    const double offset = static_cast<double>(a.sampleNumber) * m_samplePeriod.load() * 1e7;
+    const int slot = m_ring->GetWriteSlot();
+    std::uint64_t start = m_ring->GetPingRecord(slot).startTime;
+    if (start == 0)  // between pings: the one that just ended
+        start = m_ring->GetPingRecord(slot - 1).startTime;
+    if (start != 0 && std::isfinite(offset) && offset >= 0.0)
+        m_lastMotionTime = start + static_cast<std::uint64_t>(offset);
+    m_eventInput = (a.flags & 0x02) != 0;
+}
+
+void CQY42::HandleInformation(const qy42::Information& info, std::size_t size)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_textLock);
+        m_informationLog += Format("QY42 INFORMATION MESSAGES: \r\n\tLength: %i \r\n\tID: %s \r\n\tType: %u "
+                                   "\r\n\tNumber: %u \r\n\tText: %s  \r\n\r\n",
+                                   static_cast<int>(size), "INFO", info.type, info.number, info.text.c_str());
+        // The log is for the operator; it must not grow without end.
+        if (m_informationLog.size() > 65536)
+            m_informationLog.erase(0, m_informationLog.size() - 65536);
+    }
+    const std::string& t = info.text;
+    if (t == "Programming succeeded.")
+        m_programming = false;
+    if (t == "HC") {
+        m_setupState = 1;
+        m_setupFlag = true;
+    } else if (t == "HD") {
+        // A halt seen in the log.
+        m_setupState = 0;
+        {
+            std::lock_guard<std::mutex> lock(m_textLock);
+            m_informationLog.clear();
+        }
+        m_ready = false;
+    } else if (t == "RC#" && info.type == 4) {
+        if (m_setupState.load() == 1)
+            m_setupState = 3;
+        m_receiveConfigured = true;
+    } else if (info.type == 3 && t.size() == 13 && t.compare(0, 2, "rx") == 0 && t.compare(3, 10, "filter.txt") == 0 &&
+               t[2] >= '0' && t[2] <= '3') {
+        m_setupState = m_setupState.load() | (4 << (t[2] - '0'));
+    } else if (t == "SYNC" && info.type == 4) {
+        m_syncSeen = true;
+        if (m_setupState.load() == 63)
+            m_setupState = 127;
+    } else if (t == "TC" && info.type == 4) {
+        if (m_setupState.load() == 127)
+            m_setupState = kSetupComplete;
+        if (m_setupState.load() == kSetupComplete) {
+            m_dataPending = 1;
+            m_ready = true;
+            m_setupDone = true;
+        }
+    }
+    m_waitCv.notify_all();
+}

@@ -1,0 +1,216 @@
+// The single-channel network transceiver of installed type 3, driven over
+// UDP. A receive thread stores the unit's sample datagrams in the sample ring
+// buffer and handles its other datagrams; a data thread brings the unit
+// through its set-up sequence and turns each completed ping into power words
+// for the channel.
+//
+// Threads: the receive thread waits on the command socket, the data thread
+// on a condition; both waits end when the object stops (the sockets share a
+// stop event), so the destructor wakes, joins and only then closes the
+// sockets. Flags shared between the threads are atomics. The wait for a unit
+// that has not answered goes through a hook the user interface installs (the
+// search dialog); without one the object waits on its own for a bounded time,
+// so a worker thread never opens a window.
+#pragma once
+
+#include "platform/Socket.h"
+#include "transceivers/QY42Telegrams.h"
+#include "transceivers/SampleRingBuffer.h"
+#include "transceivers/Transceiver.h"
+#include "transceivers/TransceiverRecords.h"
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CChannel;
+class CTransceiverInstallation;
+
+class CQY42 : public CTransceiver
+{
+public:
+    static constexpr int kTypeCode = 3;
+    static constexpr int kMaxPingSamples = 1000000;
+    static constexpr int kMaxListedSamples = 60000;
+    static constexpr int kMaxFilterLength = 10001;
+    static constexpr int kPlaceholderSize = 8224;
+    static constexpr int kSetupComplete = 255;
+
+    // Coefficients of the receive filter (filter types 2 to 4).
+    struct FilterRecord
+    {
+        int length = 0;
+        int divisor = 1;
+        std::vector<float> real = std::vector<float>(kMaxFilterLength);
+        std::vector<float> imaginary = std::vector<float>(kMaxFilterLength);
+    };
+
+    // What the hosting program lends the object. Times are in milliseconds;
+    // tests shorten them.
+    struct Options
+    {
+        std::uint16_t unitPort = qy42::kUnitPort;
+        int receiveWaitMs = 2000;
+        int stepDelayMs = 20;
+        int setupDelayMs = 1010;
+        int transmitDelayMs = 100;
+        int ringRetryMs = 20;
+        int unitWaitMs = 10000;         // bounded wait without a hook
+        std::string timeoutLogPath = "DEBUG_TimeOut.txt";
+        // Shows the search dialog with the wait text until done() is true
+        // or the operator gives up; answers false when cancelled. Called on
+        // the constructing thread and on the data thread.
+        std::function<bool(const std::string& text, const std::function<bool()>& done)> waitForUnit;
+        // The unit stopped sending during a ping (the lost-transceiver alarm).
+        std::function<void()> onLinkLost;
+        // Samples lost on the link (gap filling, placeholders).
+        std::function<void()> onLostSamples;
+    };
+
+    CQY42(const InstalledTransceiverInfo& info, const std::optional<TransceiverChannelRecord>& channel, HKEY key,
+          const Options& options);
+    ~CQY42() override;
+
+    // Builds the object for an installed unit; null when the installation
+    // knows no such unit or it is of another type.
+    static std::unique_ptr<CTransceiver> Create(CTransceiverInstallation& installation, int index, HKEY key,
+                                                const Options& options);
+
+    void Start(std::int64_t& duration) override;
+    void PrepareTrigger(int& useSharedTrigger, int* triggerValue) override;
+    int Trigger(int kind) override;
+    void ProcessPing(std::uint64_t pingTime) override;
+    int RequestStatus() override;
+    int GetTypeCode() override { return kTypeCode; }
+    int GetBufferedPings() override;
+    bool IsReady() override { return m_ready.load(); }
+    void SetPingRequest(int flag) override { m_dataPending = flag; }
+    int SetPingMode(int mode) override { m_pingMode = mode; return mode; }
+    bool HasPingData() override;
+    int ConfigureInterface(int) override;
+
+    // Filter coefficients; false (and nothing changed) when the length is
+    // outside the coefficient tables.
+    bool SetFilter(const FilterRecord& filter);
+
+    // Decimation of the ping being set up, from the channel's sample clock.
+    struct Decimation
+    {
+        int factor = 1;  // sample-rate factor
+        int total = 0, des1 = 1, des2 = 1, des3 = 1, ticks = 0;
+    };
+    static Decimation ComputeDecimation(double pulseLength, int ticks);
+    static qy42::TransmitSettings ComputeTransmit(double frequency, double pulseLength, double fmPulseLength,
+                                                   bool fm, double power, bool passive, float& transmitFrequency);
+    static double SelectSampleInterval(const StructChannelParameters& record);
+
+    bool IsRunning() const { return m_running; }
+    bool IsRefused() const { return m_refused.load(); }
+    int GetSetupState() const { return m_setupState.load(); }
+    std::string GetVersion() const;
+    std::string GetDecimationLog() const;
+    std::string GetInformationLog() const;
+    std::uint64_t GetLinkLosses() const { return m_linkLosses.load(); }
+    std::uint64_t GetPlaceholders() const { return m_placeholders.load(); }
+    std::uint64_t GetPingsCompleted() const { return m_pingsCompleted.load(); }
+    std::uint64_t GetGapEvents() const { return m_ring ? m_ring->GetLostSampleEvents() : 0; }
+    std::uint64_t GetMotionTime() const { return m_lastMotionTime.load(); }
+    CChannel* GetChannel() const { return m_channel.get(); }
+
+private:
+    bool OpenLink();
+    bool SendCommand(const qy42::Bytes& telegram);
+    bool SendData(const qy42::Bytes& telegram);
+    bool SendVersionRequest(DWORD token);
+    bool WaitForUnit();
+    bool CreateChannels(HKEY key);
+    void ConfigureTransmit();
+    void LogDecimation();
+    void CheckLink();
+    void CompletePing();
+    void ReceiveSamples();
+    void DataThreadLoop();
+    void HandleDatagram(const BYTE* data, std::size_t size);
+    void HandleInformation(const qy42::Information& info, std::size_t size);
+    void HandleVersionAnswer(const qy42::VersionAnswer& answer);
+    void HandleAuxiliaryInput(const qy42::AuxiliaryInput& input);
+    void CountTimeout();
+    bool Pause(int ms);
+    double PowerOfSample(int filterType, long long at, int des2);
+
+    InstalledTransceiverInfo m_info;
+    std::optional<TransceiverChannelRecord> m_capability;
+    Options m_options;
+    SocketAddress m_unit;
+    CSocket m_command;
+    CSocket m_data;
+    std::shared_ptr<CStopEvent> m_stopEvent = std::make_shared<CStopEvent>();
+    std::unique_ptr<CSampleRingBuffer> m_ring;
+
+    std::atomic<bool> m_stop{false};
+    std::thread m_receiveThread;
+    std::thread m_dataThread;
+    bool m_running = false;
+    std::mutex m_waitLock;
+    std::condition_variable m_waitCv;
+
+    std::atomic<bool> m_ready{false};
+    std::atomic<int> m_dataPending{0};
+    std::atomic<bool> m_setupDone{false};
+    std::atomic<bool> m_setupFlag{false};   // "HC" seen: transmit set-up due
+    std::atomic<bool> m_programming{false};
+    std::atomic<bool> m_versionAnswered{false};
+    std::atomic<bool> m_refused{false};
+    std::atomic<bool> m_syncSeen{false};
+    std::atomic<bool> m_receiveConfigured{false};
+    std::atomic<bool> m_statusRequested{false};
+    std::atomic<bool> m_waiting{false};     // the search wait is on
+    std::atomic<int> m_setupState{0};
+    std::atomic<int> m_pingMode{0};
+    std::atomic<bool> m_eventInput{false};
+
+    mutable std::mutex m_textLock;
+    std::string m_informationLog;
+    std::string m_decimationLog;
+    std::string m_version;
+    std::string m_waitText;
+
+    // The channel slot.
+    std::unique_ptr<StructChannelParameters> m_record;
+    std::unique_ptr<CChannel> m_channel;
+    std::atomic<int> m_des1{1}, m_des2{1}, m_des3{1};
+    int m_sampleRateFactor = 1;
+    FilterRecord m_filter;
+    std::mutex m_filterLock;
+    StructChannelParameters m_pingRecord;   // copy taken by Start
+    std::atomic<int> m_pingTicks{0};
+
+    // Per-ping work (data thread only).
+    std::vector<std::int16_t> m_powerWords;
+    std::vector<double> m_power;
+    int m_listed = 0;
+    std::uint64_t m_lastStartTime = 0;
+    std::uint64_t m_currentPingTime = 0;
+    int m_blockNumber = 0;
+
+    // Receive thread only.
+    int m_timeouts = 0;
+    std::uint64_t m_lastSampleTick = 0;
+
+    std::atomic<std::uint64_t> m_pingStartTime{0};
+    std::atomic<double> m_samplePeriod{1.0};
+    std::atomic<int> m_filterType{1};
+    std::atomic<std::uint64_t> m_lastMotionTime{0};
+    std::atomic<std::uint64_t> m_linkLosses{0};
+    std::atomic<std::uint64_t> m_placeholders{0};
+    std::atomic<std::uint64_t> m_pingsCompleted{0};
+    double m_soundVelocity = 1500.0;
+};

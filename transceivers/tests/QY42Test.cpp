@@ -1,0 +1,489 @@
+#include "transceivers/QY42.h"
+
+#include "app/RegistrySupport.h"
+#include "engine/Channel.h"
+#include "engine/EchoSounder.h"
+#include "platform/FileTime.h"
+#include "platform/TempHives.h"
+#include "platform/tests/NetNamespace.h"
+#include "sim/qy42/QY42Simulator.h"
+#include "transceivers/TrList.h"
+#include "transceivers/TransceiverInstallation.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string Hex(const std::vector<BYTE>& b)
+{
+    std::string s;
+    char two[3];
+    for (BYTE x : b) {
+        std::snprintf(two, sizeof two, "%02x", x);
+        s += two;
+    }
+    return s;
+}
+
+// ---------------------------------------------------------------------------
+// Golden bytes: both codecs are pinned to the wire, so neither can drift with
+// the other.
+
+struct Golden
+{
+    const char* legend;
+    std::vector<BYTE> bytes;
+    const char* hex;
+};
+
+TEST(QY42Telegrams, ProgramTelegramsMatchTheirGoldenBytes)
+{
+    qy42::TransmitSettings s;
+    s.channel = 0;
+    s.amplitude = 2.0f;
+    s.effectivePulseLength = 0.5f;
+    s.frequencyValue = 1.0f;
+    s.sweepValue = 0.25f;
+    const Golden rows[] = {
+        {"halt: length and code only", qy42::Halt(), "0800000048440000"},
+        {"version request carries its token", qy42::VersionRequest(0x01020304), "0c0000005652000004030201"},
+        {"halt clear: two zero words", qy42::HaltClear(), "1000000048430000" "0000000000000000"},
+        {"status request", qy42::StatusRequest(), "0800000044435352"},
+        {"interface configure for channel 0", qy42::InterfaceConfigure(0), "1000000046504130ffff0040ffff024c"},
+        {"external trigger with the samples requested", qy42::Trigger(true, 1234), "1000000054450000d204000000000000"},
+        {"internal trigger", qy42::Trigger(false, 100), "1000000054490000" "6400000000000000"},
+        {"set-up complete", qy42::SetupComplete(),
+         "1c00000054430000ffffffff0000000000000000ffff200000000000"},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(Hex(r.bytes), r.hex) << r.legend;
+
+    const auto rc = qy42::ReceiveConfigure();
+    ASSERT_EQ(rc.size(), 52u);
+    EXPECT_EQ(Hex(std::vector<BYTE>(rc.begin(), rc.begin() + 8)), "3400000052432300");
+    for (std::size_t i = 8; i < rc.size(); ++i)
+        EXPECT_EQ(rc[i], i == 44 ? 1 : 0) << "receive configure byte " << i;
+
+    const auto tsp = qy42::TransmitParameters(s);
+    EXPECT_EQ(Hex(tsp), "5000000054535023" "00000000" "000000000000000000000000" "0000803f0000803f"
+                        "000000000000000000000000000000000000000000000000"
+                        "00000040" "0000003f" "00000000" "00000000" "0000803f" "0000803e");
+    EXPECT_EQ(Hex(qy42::PulseConfigure(26.5f, 0.001f)),
+              "1c000000545043000000000000" "00d441" "6f12833a" "00504348" "00000000");
+}
+
+TEST(QY42Telegrams, SimulatorTelegramsReadByTheProgram)
+{
+    const auto info = CQY42Simulator::MakeInfo(4, 7, "TC");
+    EXPECT_EQ(Hex(info), "13000000494e464f04000000070000005443" "00");
+    const auto i = qy42::ReadInformation(info.data(), info.size());
+    ASSERT_TRUE(i);
+    EXPECT_EQ(i->type, 4u);
+    EXPECT_EQ(i->number, 7u);
+    EXPECT_EQ(i->text, "TC");
+
+    const auto va = CQY42Simulator::MakeVersionAnswer(true, "V1");
+    ASSERT_EQ(va.size(), 47u);
+    EXPECT_EQ(Hex(std::vector<BYTE>(va.begin(), va.begin() + 8)), "2f00000056410000");
+    EXPECT_EQ(va[16], 0x02);
+    const auto a = qy42::ReadVersionAnswer(va.data(), va.size());
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(a->refused);
+    EXPECT_EQ(a->version, "V1");
+
+    const auto rsd = CQY42Simulator::MakeSamples(10000.0f, 1000, 1000, {0.5f, -0.25f});
+    EXPECT_EQ(Hex(rsd), "28000000525344230000000000401c4601000101000000" "00e8030000e8030000"
+                        "0000003f000080be");
+    CSampleRingBuffer ring(1);
+    EXPECT_EQ(ring.WriteSamples(rsd.data(), rsd.size()), CSampleRingBuffer::kStored);
+    float re = 0, im = 0;
+    DWORD number = 0;
+    ring.ReadSample(&im, &re, &number, 0, 0);
+    EXPECT_EQ(re, 0.5f);
+    EXPECT_EQ(im, -0.25f);
+    EXPECT_EQ(number, 1000u);
+}
+
+TEST(QY42Telegrams, ShortOrForeignDatagramsAreRefused)
+{
+    const std::vector<BYTE> shortInfo = {12, 0, 0, 0, 'I', 'N', 'F', 'O', 1, 0, 0, 0};
+    EXPECT_FALSE(qy42::ReadInformation(shortInfo.data(), shortInfo.size()));
+    const auto va = CQY42Simulator::MakeVersionAnswer(false, "X");
+    EXPECT_FALSE(qy42::ReadVersionAnswer(va.data(), 16)) << "flags byte beyond the end";
+    EXPECT_FALSE(qy42::ReadInformation(va.data(), va.size())) << "another code";
+    EXPECT_FALSE(qy42::ReadAuxiliaryInput(va.data(), 31));
+    // A text without its NUL ends at the datagram's end.
+    auto info = CQY42Simulator::MakeInfo(3, 1, "rx0filter.txt");
+    info.pop_back();
+    const auto i = qy42::ReadInformation(info.data(), info.size());
+    ASSERT_TRUE(i);
+    EXPECT_EQ(i->text, "rx0filter.txt");
+    EXPECT_EQ(qy42::CodeOf(info.data(), 7), "");
+}
+
+// ---------------------------------------------------------------------------
+// Transmit and decimation arithmetic.
+
+TEST(QY42Transmit, FrequencyPulseAndAmplitude)
+{
+    struct Row
+    {
+        const char* legend;
+        double frequency, pulse, fmPulse;
+        bool fm, passive;
+        float transmit, amplitude;
+    };
+    const Row rows[] = {
+        {"500 kHz CW moves to 497 kHz", 500000, 0.001, 0, false, false, 497000.0f, std::sqrt(20.0f)},
+        {"500 kHz FM moves to 482 kHz", 500000, 0.001, 0.002, true, false, 482000.0f, std::sqrt(20.0f)},
+        {"38 kHz is 4 MHz / 105", 38000, 0.001, 0, false, false, static_cast<float>(4000000.0 / 105), std::sqrt(20.0f)},
+        {"passive sends amplitude 0", 200000, 0.001, 0, false, true, 200000.0f, 0.0f},
+        {"no frequency does not divide by zero", 0, 0.001, 0, false, false, 4000000.0f, std::sqrt(20.0f)},
+    };
+    for (const auto& r : rows) {
+        float tf = 0;
+        const auto s = CQY42::ComputeTransmit(r.frequency, r.pulse, r.fmPulse, r.fm, 1000.0, r.passive, tf);
+        EXPECT_FLOAT_EQ(tf, r.transmit) << r.legend;
+        EXPECT_FLOAT_EQ(s.amplitude, r.amplitude) << r.legend;
+        const double pulse = r.fm ? r.fmPulse : r.pulse;
+        const double periods = s.effectivePulseLength * tf;
+        EXPECT_NEAR(periods, std::round(pulse * tf), 1e-3) << r.legend << ": whole periods";
+        if (r.fm) {
+            EXPECT_FLOAT_EQ(s.frequencyValue, static_cast<float>(tf - 0.5 / pulse)) << r.legend;
+            EXPECT_GT(s.sweepValue, 0.0f) << r.legend;
+        } else {
+            EXPECT_FLOAT_EQ(s.frequencyValue, tf) << r.legend;
+            EXPECT_EQ(s.sweepValue, 0.0f) << r.legend;
+        }
+    }
+}
+
+TEST(QY42Decimation, FactorsNeverBelowOneAndNoDivisionByZero)
+{
+    struct Row
+    {
+        const char* legend;
+        double pulse;
+        int ticks;
+        int total, des1, des2, des3;
+    };
+    const Row rows[] = {
+        {"1 ms at 10 kHz (200 ticks)", 0.001, 200, 500, 2, 1, 2},
+        {"short pulse keeps Des1 at 1", 0.0001, 200, 50, 1, 1, 1},
+        {"clock count 0 from a damaged record", 0.001, 0, 500, 1, 1, 1},
+        {"clock count slower than the unit's clock", 0.001, 3000000, 500, 1, 1, 1},
+        {"no pulse", 0.0, 200, 0, 1, 1, 1},
+    };
+    for (const auto& r : rows) {
+        const auto d = CQY42::ComputeDecimation(r.pulse, r.ticks);
+        EXPECT_EQ(d.total, r.total) << r.legend;
+        EXPECT_EQ(d.des1, r.des1) << r.legend;
+        EXPECT_EQ(d.des2, r.des2) << r.legend;
+        EXPECT_EQ(d.des3, r.des3) << r.legend;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The program against the simulated unit, inside a network namespace of the
+// test's own, so no datagram leaves the machine.
+
+constexpr std::uint32_t kSimAddress = 0x7F000002;
+
+TransceiverChannelRecord Capability()
+{
+    TransceiverChannelRecord c;
+    c.channelNo = 1;
+    c.description = "QY42 200";
+    c.frequency = 200000.0;
+    c.frequencyKHz = 200;
+    c.txPowerMax = 1000.0;
+    for (int i = 0; i < 5; ++i) {
+        c.pulseLength[i] = 0.0001 * (1 << i);
+        c.sampleInterval[i] = 0.0001;
+        c.gain[i] = 26.0;
+    }
+    return c;
+}
+
+InstalledTransceiverInfo Info()
+{
+    InstalledTransceiverInfo info;
+    info.type = CQY42::kTypeCode;
+    info.unitAddress = kSimAddress;
+    info.channelCount = 1;
+    info.transceiverId = "QY42";
+    return info;
+}
+
+CQY42::Options FastOptions()
+{
+    CQY42::Options o;
+    o.receiveWaitMs = 50;
+    o.stepDelayMs = 2;
+    o.setupDelayMs = 20;
+    o.transmitDelayMs = 2;
+    o.unitWaitMs = 5000;
+    o.timeoutLogPath.clear();
+    return o;
+}
+
+// Failures inside the namespace child cannot reach GoogleTest: they are
+// printed and turn into the child's exit code.
+struct Checks
+{
+    int failures = 0;
+    void operator()(bool ok, const std::string& what)
+    {
+        if (!ok) {
+            std::fprintf(stderr, "FAILED: %s\n", what.c_str());
+            ++failures;
+        }
+    }
+};
+
+template <typename F> bool WaitUntil(F&& condition, std::chrono::milliseconds timeout = 20s)
+{
+    std::mutex m;
+    std::condition_variable cv;
+    std::unique_lock<std::mutex> lock(m);
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (cv.wait_until(lock, std::min(end, std::chrono::steady_clock::now() + 2ms)) == std::cv_status::timeout &&
+            std::chrono::steady_clock::now() >= end)
+            return condition();
+    }
+    return true;
+}
+
+void RunInNamespace(const std::function<int()>& body)
+{
+    const auto r = nettest::RunInNetworkNamespace(body);
+    if (r == nettest::NamespaceResult::Unavailable)
+        GTEST_SKIP() << "no network namespace here";
+    EXPECT_EQ(r, nettest::NamespaceResult::Passed);
+}
+
+// An engine with one installed QY42 unit, made by the real factory path.
+struct Sounder
+{
+    CTempHives hives;
+    CRegistrySupport reg;
+    CTransceiverInstallation installation;
+    CEchoSounder sounder;
+    CQY42* unit = nullptr;
+    std::atomic<int> pings{0};
+    std::atomic<int> linkLost{0};
+    CQY42::Options options = FastOptions();
+
+    bool Begin()
+    {
+        if (!reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"))
+            return false;
+        CTransceiverInstallation::ResetInitializeFlag();
+        installation.Initialize();
+        HKEY key = installation.OpenChannelsKey();
+        CTrList e;
+        e.transceiverId = "QY42";
+        e.channelNo = 1;
+        e.type = kTypeQY42;
+        const std::string d = "QY42 1";
+        e.FormatDescription(&d, kTypeQY42);
+        installation.WriteChannelEntry(e, key);
+        reg.CloseKey(key);
+
+        options.onLinkLost = [this] { ++linkLost; };
+        CEchoSounder::Context c;
+        c.installation = &installation;
+        c.workerStartDelayMs = 0;
+        c.createTransceiver = [this](int type, int, const InstalledTransceiverInfo&, HKEY) {
+            std::unique_ptr<CTransceiver> t;
+            if (type == kTypeQY42) {
+                auto q = std::make_unique<CQY42>(Info(), Capability(), nullptr, options);
+                unit = q.get();
+                t = std::move(q);
+            }
+            return t;
+        };
+        c.hooks.documentsNotify = [this](const std::atomic<bool>&) {
+            // The echogram asks for its range every ping.
+            if (unit && unit->GetChannel())
+                unit->GetChannel()->RequestRange(60.0);
+            ++pings;
+        };
+        return sounder.Create(c, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                              CEchoSounder::kTriggerInternal, 0, "", 0);
+    }
+    ~Sounder() { reg.CloseRootKeys(); }
+};
+
+TEST(QY42Link, FiftyPingsWithTheBottomAtTheSimulatedDepth)
+{
+    RunInNamespace([] {
+        Checks check;
+        CQY42Simulator::Settings s;
+        s.bottomDepth = 30.0;
+        s.targets = {{12.0, 0.05f}, {20.0, 0.05f}};
+        CQY42Simulator sim(s);
+        if (!sim.Start())
+            return 2;
+        {
+            Sounder run;
+            check(run.Begin(), "sounder created");
+            check(run.unit && run.unit->IsRunning(), "unit running");
+            check(WaitUntil([&] { return run.pings.load() >= 50; }, 60s), "50 pings");
+            // The channel has no bottom detector unless the program gives it
+            // one; then the strongest echo of the ping marks the bottom.
+            CChannel::ParameterCopy copy;
+            run.unit->GetChannel()->GetChannelParameters(copy);
+            const auto peak = std::max_element(copy.Power.begin(), copy.Power.end());
+            const long at = peak == copy.Power.end() ? -1 : static_cast<long>(peak - copy.Power.begin());
+            check(copy.Power.size() > static_cast<std::size_t>(sim.BottomSample()), "ping reaches the bottom");
+            check(std::abs(at - sim.BottomSample()) <= 2,
+                  "echo peak at sample " + std::to_string(at) + ", bottom at " + std::to_string(sim.BottomSample()));
+            const double depth = run.unit->GetChannel()->GetBottomDepth();
+            check(depth == 0.0 || std::abs(depth - 30.0) <= 2 * 0.0001 * 1500.0 * 0.5,
+                  "detected bottom at " + std::to_string(depth) + " m, simulated 30 m");
+            check(run.unit->GetPingsCompleted() >= 50, "every ping completed");
+            // Only the ping in flight may be triggered and not yet complete.
+            check(sim.GetTriggers() <= run.unit->GetPingsCompleted() + 1,
+                  "no ping lost: " + std::to_string(sim.GetTriggers()) + " triggers, " +
+                      std::to_string(run.unit->GetPingsCompleted()) + " completed");
+            check(run.unit->GetPlaceholders() == 0, "no placeholder");
+            check(run.unit->GetGapEvents() == 0, "no gap");
+            check(run.unit->GetSetupState() == CQY42::kSetupComplete, "set-up state 255");
+            check(run.unit->GetVersion() == "QY42 SIM 1.0", "version text");
+            check(sim.GetTransmitFrequency() == 200000.0f, "transmit set-up reached the unit");
+        }
+        // The unit is halted when the program lets it go.
+        const auto codes = sim.GetReceivedCodes();
+        check(!codes.empty() && codes.back() == "HD", "halt at the end");
+        return check.failures;
+    });
+}
+
+TEST(QY42Link, DroppedDatagramsAreGapFilledAndCounted)
+{
+    RunInNamespace([] {
+        Checks check;
+        CQY42Simulator::Settings s;
+        s.dropEvery = 7;
+        CQY42Simulator sim(s);
+        if (!sim.Start())
+            return 2;
+        Sounder run;
+        check(run.Begin(), "sounder created");
+        check(WaitUntil([&] { return run.pings.load() >= 10; }, 60s), "pings go on");
+        check(sim.GetDatagramsDropped() > 0, "datagrams dropped");
+        check(run.unit->GetGapEvents() > 0, "gaps counted");
+        check(run.unit->GetPingsCompleted() >= 10, "pings completed despite gaps");
+        return check.failures;
+    });
+}
+
+TEST(QY42Link, SilentUnitGivesPlaceholderAndAlarmThenRelinks)
+{
+    RunInNamespace([] {
+        Checks check;
+        CQY42Simulator::Settings s;
+        CQY42Simulator sim(s);
+        if (!sim.Start())
+            return 2;
+        Sounder run;
+        check(run.Begin(), "sounder created");
+        check(WaitUntil([&] { return run.pings.load() >= 3; }), "pings before the silence");
+        const auto setups = sim.GetSetups();
+        sim.SilenceDuringNextPing();
+        check(WaitUntil([&] { return run.unit->GetPlaceholders() >= 1; }), "placeholder written");
+        check(WaitUntil([&] { return run.linkLost.load() >= 1; }), "link-lost alarm raised");
+        check(WaitUntil([&] { return run.unit->GetPingsCompleted() >= 4; }), "the cut ping still completes");
+        sim.SetSilent(false);
+        check(WaitUntil([&] { return sim.GetSetups() > setups; }), "set-up again");
+        const int before = run.pings.load();
+        check(WaitUntil([&] { return run.pings.load() >= before + 5; }), "pings resume after re-link");
+        return check.failures;
+    });
+}
+
+TEST(QY42Link, RefusingUnitIsNeverUsed)
+{
+    RunInNamespace([] {
+        Checks check;
+        CQY42Simulator::Settings s;
+        s.refuse = true;
+        CQY42Simulator sim(s);
+        if (!sim.Start())
+            return 2;
+        {
+            CQY42 unit(Info(), Capability(), nullptr, FastOptions());
+            check(unit.IsRefused(), "refusal seen");
+            check(!unit.IsRunning(), "not running");
+            check(unit.GetChannelCount() == 0, "no channel");
+            std::int64_t d = 0;
+            unit.Start(d);
+            check(unit.Trigger(0) == 0, "no trigger sent");
+            check(unit.RequestStatus() == 1, "no status request sent");
+        }
+        for (const auto& c : sim.GetReceivedCodes())
+            check(c == "VR", "only version requests reached the unit, not " + c);
+        return check.failures;
+    });
+}
+
+TEST(QY42Link, MotionTimeIsPingStartPlusOffset)
+{
+    // The sample number of a motion record is an offset from the ping's
+    // start: taken as an absolute time it would land near the year 1601.
+    RunInNamespace([] {
+        Checks check;
+        CQY42Simulator::Settings s;
+        CQY42Simulator sim(s);
+        if (!sim.Start())
+            return 2;
+        Sounder run;
+        check(run.Begin(), "sounder created");
+        check(WaitUntil([&] { return run.pings.load() >= 2; }), "pings");
+        std::vector<BYTE> aci(32, 0);
+        aci[0] = 32;
+        aci[4] = 'A';
+        aci[5] = 'C';
+        aci[6] = 'I';
+        aci[8] = 100;  // sample 100 after the start
+        CSocket from;
+        check(from.Create(CSocket::Udp) && from.Bind(SocketAddress(kSimAddress, 0)), "second socket on the unit's address");
+        check(from.SendTo(aci.data(), aci.size(), sim.GetProgramAddress(), 1000) == 32, "motion sent");
+        check(WaitUntil([&] { return run.unit->GetMotionTime() != 0; }), "motion taken");
+        const std::uint64_t t = run.unit->GetMotionTime();
+        const std::uint64_t now = CFileTime::Now();
+        check(t > now - 600000000ull && t < now + 600000000ull, "motion time within a minute of now");
+        return check.failures;
+    });
+}
+
+TEST(QY42Filter, FilterLengthIsCheckedAgainstTheTables)
+{
+    CQY42 unit(InstalledTransceiverInfo{}, std::nullopt, nullptr, FastOptions());
+    CQY42::FilterRecord f;
+    f.length = CQY42::kMaxFilterLength + 1;
+    EXPECT_FALSE(unit.SetFilter(f));
+    f.length = -1;
+    EXPECT_FALSE(unit.SetFilter(f));
+    f.length = 3;
+    f.real.resize(2);
+    EXPECT_FALSE(unit.SetFilter(f)) << "tables shorter than the length";
+    f.real.resize(CQY42::kMaxFilterLength);
+    f.divisor = 0;
+    EXPECT_TRUE(unit.SetFilter(f)) << "divisor 0 is taken as 1";
+    EXPECT_FALSE(unit.IsRunning()) << "a unit of another type is not driven";
+}
+
+}  // namespace
