@@ -137,7 +137,7 @@ public:
     const std::string& GetDisplayModeText() const { return m_mode2Text; }
 
     // n words of the working array from index first as dB.
-    void GetBottomSamplesDb(double* out, int n, int first) const;
+    void GetBottomSamplesDb(double* out, int n, int first) const override;
     const std::array<Candidate, kCandidateCount>& GetCandidateSnapshot() const { return m_candidateSnapshot; }
     const std::array<Track, kTrackCount>& GetTrackSnapshot() const { return m_trackSnapshot; }
     const std::array<Track, kTrackCount>& GetTracks() const { return m_tracks; }
@@ -148,7 +148,7 @@ public:
     // Runs the settings dialog with the depth view's alarm settings as
     // in/out values; true when it was shown.
     bool RunDialog(bool& bottomLostWarning, bool& minAlarm, bool& maxAlarm, double& minAlarmDepth,
-                   double& maxAlarmDepth);
+                   double& maxAlarmDepth) override;
 
     // The settings file's path and its 104 bytes.
     std::string GetSettingsPath() const;

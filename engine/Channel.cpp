@@ -1,7 +1,10 @@
 #include "engine/Channel.h"
 
 #include "app/Archive.h"
+#include "engine/BottomDetector.h"
 #include "engine/EchogramColumn.h"
+#include "engine/Noise.h"
+#include "engine/Slope.h"
 #include "engine/RawPower.h"
 
 #include <algorithm>
@@ -84,6 +87,47 @@ CChannel::CChannel(const Construction& c)
     BuildConstants();
     const double si = m_params.SampleInterval;
     m_soundVelocity.store(si > 0.0 ? 2.0 * m_params.SampleDistance / si : 1500.0);
+    if (c.StandardParts)
+        AttachStandardParts();
+}
+
+void CChannel::AttachStandardParts()
+{
+    CBottomDetector::Construction b;
+    b.SourceName = m_sourceName;
+    b.SampleDistance = m_params.SampleDistance;
+    b.Model = Links().GetModel();
+    IChannelLinks* links = m_links;
+    b.ExternalDepth = [links](int index, std::string& name, double& depth) {
+        return links->GetExternalDepthSource(index, name, depth);
+    };
+    SetBottomDetector(std::make_unique<CBottomDetector>(b));
+    SetNoiseEstimator(std::make_unique<CNoise>());
+    SetSlopeTracker(std::make_unique<CSlope>());
+}
+
+bool CChannel::RunBottomDetectorDialog(bool& bottomLostWarning, bool& minAlarm, bool& maxAlarm,
+                                       double& minAlarmDepth, double& maxAlarmDepth)
+{
+    IBottomDetector* detector;
+    {
+        Lock lock(m_lock);
+        detector = m_detector.get();
+    }
+    return detector != nullptr &&
+           detector->RunDialog(bottomLostWarning, minAlarm, maxAlarm, minAlarmDepth, maxAlarmDepth);
+}
+
+void CChannel::GetBottomSamplesDb(double* out, int n, int first) const
+{
+    Lock lock(m_lock);
+    if (m_detector)
+    {
+        m_detector->GetBottomSamplesDb(out, n, first);
+        return;
+    }
+    for (int i = 0; i < n; ++i)
+        out[i] = rawpower::kNoEchoDb;
 }
 
 CChannel::~CChannel() = default;

@@ -14,6 +14,7 @@
 #include "engine/ChannelLinks.h"
 #include "engine/ChannelParameters.h"
 #include "engine/ColorScaleSettings.h"
+#include "engine/TSDetection.h"
 
 #include <array>
 #include <atomic>
@@ -55,6 +56,9 @@ public:
         std::string ChannelName;
         std::string SourceName;
         IChannelLinks* Links = nullptr; // not owned; null: a channel on its own
+        // With the system's own bottom detector, noise estimate and slope
+        // tracker; without, a channel runs bare until parts are set.
+        bool StandardParts = false;
     };
 
     explicit CChannel(const Construction& c);
@@ -96,6 +100,16 @@ public:
     void SetBottomDetector(std::unique_ptr<IBottomDetector> detector);
     void SetNoiseEstimator(std::unique_ptr<INoiseEstimator> noise);
     void SetSlopeTracker(std::unique_ptr<ISlopeTracker> slope);
+    // The bottom detector, noise estimate and slope tracker of the system.
+    void AttachStandardParts();
+
+    // Bottom detector's dialog and working array; the dialog runs without
+    // the channel lock, so pings go on meanwhile.
+    bool RunBottomDetectorDialog(bool& bottomLostWarning, bool& minAlarm, bool& maxAlarm, double& minAlarmDepth,
+                                 double& maxAlarmDepth);
+    void GetBottomSamplesDb(double* out, int n, int first) const;
+    // Single-target detection settings of this channel.
+    CTSDetection& GetTSDetection() { return m_tsDetection; }
 
     // Sonar equation, dB. 1470.6 m/s is the fixed sound speed of the
     // wavelength term.
@@ -345,4 +359,5 @@ private:
     std::unique_ptr<INoiseEstimator> m_noiseEstimator;
     std::unique_ptr<ISlopeTracker> m_slope;
     CColorScaleSettings m_colorScale;
+    CTSDetection m_tsDetection;
 };

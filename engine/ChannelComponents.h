@@ -31,6 +31,20 @@ public:
     virtual void Serialize(CArchive& ar) = 0;
     // The display mode the echogram document set for the channel.
     virtual void SetDisplayMode(int mode, const std::string& text) {}
+    // The settings dialog with the depth view's alarm settings as in/out
+    // values; true when it was shown.
+    virtual bool RunDialog(bool& bottomLostWarning, bool& minAlarm, bool& maxAlarm, double& minAlarmDepth,
+                           double& maxAlarmDepth)
+    {
+        return false;
+    }
+    // n words of the working array from index first, in dB; no echo
+    // (-235.17968 dB) where there is none.
+    virtual void GetBottomSamplesDb(double* out, int n, int first) const
+    {
+        for (int i = 0; i < n; ++i)
+            out[i] = -235.17968;
+    }
 };
 
 class INoiseEstimator

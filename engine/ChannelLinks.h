@@ -88,6 +88,10 @@ public:
     // External-depth object.
     virtual bool FindExternalDepthWindow(const std::string& sourceName, ExternalDepthWindow& window) { return false; }
     virtual void SetExternalDepthBlock(const std::string& sourceName, const std::int16_t* samples, int count) {}
+    // External-depth sources by index (0 .. 7), for the second-layer
+    // bottom: false when the index holds none. Called under the channel
+    // lock, so it must only read the external-depth object's own store.
+    virtual bool GetExternalDepthSource(int index, std::string& name, double& depth) const { return false; }
     // Horizontal distance of a side-looking channel's target line, m; 0 when none.
     virtual double GetSlantOffset(const std::string& sourceName) const { return 0.0; }
 

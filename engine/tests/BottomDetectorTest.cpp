@@ -424,3 +424,43 @@ TEST(BottomDetectorInChannel, ConfirmsThenBridgesFourMissedPings)
 }
 
 } // namespace
+
+namespace {
+
+TEST(BottomDetectorInChannel, StandardPartsFindTheBottomAndShowTheWorkingArray)
+{
+    IChannelLinks links;
+    CChannel::Construction cc;
+    cc.Parameters.SampleDistance = kD;
+    cc.Parameters.SampleInterval = kD * 2.0 / 1500.0;
+    cc.Parameters.PulseLength = kTau;
+    cc.SourceName = "ES38";
+    cc.Links = &links;
+    cc.StandardParts = true;
+    CChannel channel(cc);
+    std::vector<std::int16_t> s(2000, -13000);
+    for (int i = 999; i < 1049; ++i)
+        s[static_cast<std::size_t>(i)] = -3000;
+    bool found = false;
+    double depth = 0.0;
+    for (std::uint64_t t = 1; t <= 3; ++t)
+    {
+        channel.AddPowerSamples(s.data(), 2000, 0);
+        channel.AddPing(t);
+        found = channel.ProcessPing(&depth);
+    }
+    ASSERT_TRUE(found);
+    // Sample 999 at 100 m is the first of the echo; the depth is that of
+    // the sample before it, less the interpolated fraction.
+    EXPECT_NEAR(depth, 99.9, kD);
+    EXPECT_LT(depth, 99.9);
+    double db[2];
+    channel.GetBottomSamplesDb(db, 2, 998);
+    EXPECT_LT(db[0], -200.0) << "below the echo test: no echo";
+    EXPECT_GT(db[1], -20.0) << "the bottom echo of the bottom echogram";
+    bool lost = false, minAlarm = false, maxAlarm = false;
+    double a = 0.0, b = 0.0;
+    EXPECT_FALSE(channel.RunBottomDetectorDialog(lost, minAlarm, maxAlarm, a, b)) << "no dialog installed";
+}
+
+} // namespace
