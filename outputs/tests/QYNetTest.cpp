@@ -303,3 +303,21 @@ TEST_F(QYNetTest, BadDestinationSendsNothingAndAGoodOneResumes)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(QYNetTest, AFailedSendClosesTheSocketAndTheNextSendOpensItAgain)
+{
+    settings.RelayNavigation = 1;
+    Apply();
+    ASSERT_TRUE(net.IsReady());
+    net.SetDestPort(0);  // the system refuses to send to port 0
+    EXPECT_FALSE(net.SendText("lost"));
+    EXPECT_FALSE(net.IsReady());
+    net.SetDestPort(listener.LocalAddress().port);
+    EXPECT_TRUE(net.SendText("again"));
+    EXPECT_TRUE(net.IsReady());
+    EXPECT_EQ(Drain(), (std::vector<std::string>{"again"}));
+}
+
+}  // namespace
