@@ -69,6 +69,9 @@ CNavNetLink::CNavNetLink(app::CPelmaris& application)
             // close never reaches a deleted history.
             row.create = [geo = m_geographic](app::CPelmaris&) -> void* { return geo.get(); };
             row.destroy = [geo = m_geographic](void*) { geo->Reset(); };
+            // Start-up has chosen the model by now, on the user-interface
+            // thread, which also owns the annotation timer.
+            row.start = [this](void*, app::CPelmaris&) { std::call_once(m_linked, [this] { LinkDecoder(); }); };
         } else if (row.id == app::SensorId::NetworkOutput) {
             row.create = [](app::CPelmaris&) -> void* { return new CQYNet(CRegistrySupport::UserRootKey()); };
             row.start = [this](void* p, app::CPelmaris&) {
@@ -108,6 +111,7 @@ CNavNetLink::~CNavNetLink()
     if (m_sinkIndex < m_app.annotationSinks.size())
         m_app.annotationSinks[m_sinkIndex] = nullptr;
     m_geographic->sendAnnotation = nullptr;
+    std::erase(m_app.commandTargets, &m_commands);
     SetDepthTelegramSources({});
     g_link = nullptr;
 }
@@ -155,6 +159,19 @@ void CNavNetLink::LinkDecoder()
             s->SetPingRecord(received, t);
     };
     l.geographic = m_geographic.get();
+    CAnnotation::Links a;
+    a.isReplaying = [this] { return m_app.IsReplaying(); };
+    a.addAnnotation = [this](const std::string& text, std::uint64_t time) { m_app.AddAnnotation(text, time); };
+    a.positionText = [this] { return m_app.GetPositionText(); };
+    a.postEventNumber = [this](std::uint32_t number) {
+        if (HWND frame = m_app.GetMainWindow())
+            ::PostMessage(frame, app::WM_ES_EVENTMESSAGE, number, 0);
+    };
+    m_annotation = std::make_unique<CAnnotation>(std::move(a));
+    m_annotation->SetUserKey(CRegistrySupport::UserRootKey());
+    m_app.commandTargets.push_back(&m_commands);
+    l.annotationNavigation = [this] { return m_annotation->GetNavigation(); };
+    l.navigationInterval = [this] { return m_annotation->GetNavigationInterval(); };
     l.externalDepth = &m_externalDepth;
     l.addAnnotation = [this](const std::string& text, std::uint64_t time) { m_app.AddAnnotation(text, time); };
     l.showPositionText = [this](const std::string& text) {
@@ -192,4 +209,12 @@ void CNavNetLink::FillEchoSounderHooks(CEchoSounder::Hooks& hooks)
         net->SendPingDatagrams(source);
         net->SendPingTelegram(source);
     };
+}
+
+bool CNavNetLink::Commands::OnCommand(unsigned id)
+{
+    if (id != CAnnotation::kEventCommand || !link.m_annotation || !link.m_app.GetEchoSounder())
+        return false;
+    link.m_annotation->OnEvent();
+    return true;
 }

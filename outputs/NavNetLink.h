@@ -8,6 +8,8 @@
 #pragma once
 
 #include "outputs/QYNet.h"
+#include "app/CommandTarget.h"
+#include "sensors/Annotation.h"
 #include "sensors/ExternalDepth.h"
 #include "sensors/GeographicInfo.h"
 #include "sensors/NmeaDecoder.h"
@@ -53,6 +55,7 @@ public:
     static CNavNetLink* Instance();
 
     CNmeaDecoder& Decoder() { return m_decoder; }
+    CAnnotation* Annotation() { return m_annotation.get(); }
     CExternalDepth& ExternalDepth() { return m_externalDepth; }
     // The sounder's environment sound velocity; set by whoever owns the
     // environment.
@@ -67,7 +70,16 @@ private:
     void LinkDecoder();
 
     app::CPelmaris& m_app;
+    // The event command (32866) of the annotations.
+    struct Commands : app::ICommandTarget {
+        explicit Commands(CNavNetLink& l) : link(l) {}
+        bool OnCommand(unsigned id) override;
+        CNavNetLink& link;
+    };
+
     std::once_flag m_linked;
+    std::unique_ptr<CAnnotation> m_annotation;
+    Commands m_commands{*this};
     CNmeaDecoder m_decoder;
     CExternalDepth m_externalDepth;
     std::shared_ptr<CGeographicInfo> m_geographic;

@@ -33,6 +33,9 @@ TEST_F(NavNetLinkTest, ObjectsByModel)
         CNavNetLink link(*pelmaris);
         ASSERT_TRUE(pelmaris->InitInstance({model}));
         EXPECT_NE(pelmaris->GetGeographicInfo(), nullptr) << model;
+        ASSERT_NE(link.Annotation(), nullptr) << model;
+        // The event command needs a running sounder.
+        EXPECT_FALSE(pelmaris->RouteCommand(CAnnotation::kEventCommand)) << model;
         EXPECT_EQ(pelmaris->GetQYNet() != nullptr, std::string(model) == "QY310") << model;
         pelmaris->CloseSensors();
     }
