@@ -66,8 +66,10 @@ CEchoSounder::CEchoSounder() = default;
 
 CEchoSounder::~CEchoSounder()
 {
-    StopTransceivers();
+    // The workers change the channel records before every ping: save them
+    // once the workers have ended.
     StopThreads();
+    StopTransceivers();
     // The list goes after the ping-data thread that notifies it and before
     // the channels its documents read.
     m_documents.reset();
