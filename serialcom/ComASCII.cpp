@@ -5,8 +5,11 @@
 
 // The library class is built without a port and bound here, once this
 // object is whole: the reader thread may deliver the moment it is bound.
-CComASCII::CComASCII(CSercor* port, PROTOCOL_TYPE type) : CASCII(nullptr, type, 0)
+CComASCII::CComASCII(CSercor* port, PROTOCOL_TYPE type, ISerialComOwner* owner, IUnknown* callback)
+    : CASCII(nullptr, type, 0)
 {
+    m_Target.SetOwner(owner);
+    if (callback) m_Target.SetCallback(callback);
     m_pPort = port;
     if (m_pPort && IsTransmitter()) m_pPort->SetTxDelay(0);
     if (m_pPort && IsReceiver()) m_pPort->SetRxTimeouts(10, 100, 9600);

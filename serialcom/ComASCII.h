@@ -8,7 +8,8 @@
 
 class CComASCII : public CASCII {
 public:
-    CComASCII(CSercor* port, PROTOCOL_TYPE type);
+    // Owner and callback are set before the protocol is bound to its port.
+    CComASCII(CSercor* port, PROTOCOL_TYPE type, ISerialComOwner* owner = nullptr, IUnknown* callback = nullptr);
     ~CComASCII() override;
 
     BOOL Receive(CTarnMessage* message) override;

@@ -36,9 +36,12 @@ public:
 protected:
     // The library class is built without a port and bound by the caller
     // once this object is whole: the reader may deliver the moment it is.
-    CComBinaryForwarder(CSercor* port, PROTOCOL_TYPE type, DWORD charTimeout, DWORD totalTimeout, DWORD refBaud)
+    CComBinaryForwarder(CSercor* port, PROTOCOL_TYPE type, ISerialComOwner* owner, IUnknown* callback,
+                        DWORD charTimeout, DWORD totalTimeout, DWORD refBaud)
         : Base(nullptr, type, 0)
     {
+        m_Target.SetOwner(owner);
+        if (callback) m_Target.SetCallback(callback);
         this->m_pPort = port;
         if (port && this->IsTransmitter()) port->SetTxDelay(0);
         if (port && this->IsReceiver()) port->SetRxTimeouts(charTimeout, totalTimeout, refBaud);
@@ -51,15 +54,18 @@ private:
 
 class CComRAW final : public CComBinaryForwarder<CRAW> {
 public:
-    CComRAW(CSercor* port, PROTOCOL_TYPE type) : CComBinaryForwarder(port, type, 5, 500, 9600) {}
+    CComRAW(CSercor* port, PROTOCOL_TYPE type, ISerialComOwner* owner = nullptr, IUnknown* callback = nullptr)
+        : CComBinaryForwarder(port, type, owner, callback, 5, 500, 9600) {}
 };
 
 class CComMoviraZelvar final : public CComBinaryForwarder<CMoviraZelvar> {
 public:
-    CComMoviraZelvar(CSercor* port, PROTOCOL_TYPE type) : CComBinaryForwarder(port, type, 10, 100, 0) {}
+    CComMoviraZelvar(CSercor* port, PROTOCOL_TYPE type, ISerialComOwner* owner = nullptr, IUnknown* callback = nullptr)
+        : CComBinaryForwarder(port, type, owner, callback, 10, 100, 0) {}
 };
 
 class CComMoviraVN1500 final : public CComBinaryForwarder<CMoviraVN1500> {
 public:
-    CComMoviraVN1500(CSercor* port, PROTOCOL_TYPE type) : CComBinaryForwarder(port, type, 10, 100, 0) {}
+    CComMoviraVN1500(CSercor* port, PROTOCOL_TYPE type, ISerialComOwner* owner = nullptr, IUnknown* callback = nullptr)
+        : CComBinaryForwarder(port, type, owner, callback, 10, 100, 0) {}
 };

@@ -123,28 +123,17 @@ void CSerialCom::MakeRxProtocol(const std::string& requested)
     if (requested.empty() || !m_pPort) return;
 
     CSercor* port = m_pPort.get();
-    auto bind = [this](CComForwardTarget& target) {
-        target.SetOwner(m_pOwner);
-        if (m_pCallback) target.SetCallback(m_pCallback);
-    };
     std::string name = requested;
     if (requested == "NMEA") {
         m_pRxProtocol = std::make_unique<CNMEA>(port, PROT_RECEIVE, 0);
     } else if (requested == "MoviraZelvar" || requested == "ZelvarVN") {
-        auto p = std::make_unique<CComMoviraZelvar>(port, PROT_RECEIVE);
-        bind(p->Target());
-        m_pRxProtocol = std::move(p);
+        m_pRxProtocol = std::make_unique<CComMoviraZelvar>(port, PROT_RECEIVE, m_pOwner, m_pCallback);
     } else if (requested == "MoviraVN1500") {
-        auto p = std::make_unique<CComMoviraVN1500>(port, PROT_RECEIVE);
-        bind(p->Target());
-        m_pRxProtocol = std::move(p);
+        m_pRxProtocol = std::make_unique<CComMoviraVN1500>(port, PROT_RECEIVE, m_pOwner, m_pCallback);
     } else if (requested == "RAW") {
-        auto p = std::make_unique<CComRAW>(port, PROT_RECEIVE);
-        bind(p->Target());
-        m_pRxProtocol = std::move(p);
+        m_pRxProtocol = std::make_unique<CComRAW>(port, PROT_RECEIVE, m_pOwner, m_pCallback);
     } else {
-        auto p = std::make_unique<CComASCII>(port, PROT_RECEIVE);
-        bind(p->Target());
+        auto p = std::make_unique<CComASCII>(port, PROT_RECEIVE, m_pOwner, m_pCallback);
         port->SetRxTimeouts(40, 10000, 0);
         if (requested == "ASCII_CR") {
             p->SetTerminator(FALSE, TRUE);
@@ -156,7 +145,10 @@ void CSerialCom::MakeRxProtocol(const std::string& requested)
         }
         m_pRxProtocol = std::move(p);
     }
+    // The reader may already be delivering to the new protocol.
+    port->EnterExitProtocol();
     m_pRxProtocol->SetTimeStamping(TRUE);
+    port->LeaveExitProtocol();
     m_strRxProtocol = name;
 }
 
