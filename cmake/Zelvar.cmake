@@ -60,7 +60,7 @@ function(zelvar_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZELVAR_TEST=1"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZELVAR_TEST=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp"
     TIMEOUT 300)
   if(ARG_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
