@@ -473,16 +473,19 @@ void CQY42::CheckLink()
     m_ready = true;
 }
 
-double CQY42::PowerOfSample(int filterType, long long at, int des2)
+namespace {
+
+double PowerAt(const CSampleRingBuffer& ring, int filterType, long long at, int des2, const CQY42::FilterRecord& f)
 {
     float i = 0.0f, q = 0.0f;
-    if (filterType >= 2 && filterType <= 4 && m_filter.length > 0) {
+    if (filterType >= 2 && filterType <= 4 && f.length > 0) {
+        // Complex multiply-accumulate, one coefficient per Des2 samples back.
         double sr = 0.0, si = 0.0;
-        const double div = m_filter.divisor;
-        for (int c = 0; c < m_filter.length; ++c) {
-            m_ring->ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(at - static_cast<long long>(c) * des2), 0);
-            const double cr = m_filter.real[static_cast<std::size_t>(c)] / div;
-            const double ci = m_filter.imaginary[static_cast<std::size_t>(c)] / div;
+        const double div = f.divisor != 0 ? f.divisor : 1;
+        for (int c = 0; c < f.length; ++c) {
+            ring.ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(at - static_cast<long long>(c) * des2), 0);
+            const double cr = f.real[static_cast<std::size_t>(c)] / div;
+            const double ci = f.imaginary[static_cast<std::size_t>(c)] / div;
             sr += i * cr - q * ci;
             si += i * ci + q * cr;
         }
@@ -491,13 +494,32 @@ double CQY42::PowerOfSample(int filterType, long long at, int des2)
     if (filterType == 5) {
         double sum = 0.0;
         for (int k = 0; k < des2; ++k) {
-            m_ring->ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(at - k), 0);
+            ring.ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(at - k), 0);
             sum += static_cast<double>(i) * i + static_cast<double>(q) * q;
         }
         return sum;
     }
-    m_ring->ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(at), 0);
+    ring.ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(at), 0);
     return (static_cast<double>(i) * i + static_cast<double>(q) * q) * 0.125;
+}
+
+}  // namespace
+
+int CQY42::ConvertSamples(const CSampleRingBuffer& ring, int index, int count, long long offset, int filterType,
+                          int des2, const FilterRecord& filter, double* power, std::int16_t* words)
+{
+    des2 = std::max(des2, 1);
+    const int step = filterType >= 2 && filterType <= 5 ? des2 : 1;
+    int out = 0;
+    for (int k = 0; k < count; ++k) {
+        if ((offset + k) % step != 0)
+            continue;
+        const double p = PowerAt(ring, filterType, static_cast<long long>(index) + k, des2, filter);
+        power[out] = p;
+        words[out] = rawpower::PowerToRaw(p);
+        ++out;
+    }
+    return out;
 }
 
 void CQY42::CompletePing()
@@ -526,23 +548,17 @@ void CQY42::CompletePing()
     const int filterType = m_filterType.load();
     const int count = static_cast<int>(std::min<DWORD>(arrived - r.samplesProcessed, kMaxPingSamples));
     const int readIndex = m_ring->GetReadIndex();
-    const int step = filterType == 1 || filterType < 1 || filterType > 5 ? 1 : des2;
     int out = 0;
+    for (int k = 0; k < count && m_listed < kMaxListedSamples; ++k) {
+        float i = 0.0f, q = 0.0f;
+        m_ring->ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(static_cast<long long>(readIndex) + k), 0);
+        if (i != 0.0f && q != 0.0f)
+            ++m_listed;
+    }
     {
         std::lock_guard<std::mutex> lock(m_filterLock);
-        for (int k = 0; k < count; ++k) {
-            const long long at = static_cast<long long>(readIndex) + k;
-            float i = 0.0f, q = 0.0f;
-            m_ring->ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(at), 0);
-            if (i != 0.0f && q != 0.0f && m_listed < kMaxListedSamples)
-                ++m_listed;
-            if ((static_cast<long long>(r.samplesProcessed) + k) % step != 0)
-                continue;
-            const double p = PowerOfSample(filterType, at, des2);
-            m_power[static_cast<std::size_t>(out)] = p;
-            m_powerWords[static_cast<std::size_t>(out)] = rawpower::PowerToRaw(p);
-            ++out;
-        }
+        out = ConvertSamples(*m_ring, readIndex, count, r.samplesProcessed, filterType, des2, m_filter, m_power.data(),
+                             m_powerWords.data());
     }
     m_ring->SetReadIndex(readIndex + count);
     m_channel->AddPowerSamples(m_powerWords.data(), out, m_blockNumber++);

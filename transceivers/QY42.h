@@ -111,6 +111,12 @@ public:
     static qy42::TransmitSettings ComputeTransmit(double frequency, double pulseLength, double fmPulseLength,
                                                    bool fm, double power, bool passive, float& transmitFrequency);
     static double SelectSampleInterval(const StructChannelParameters& record);
+    // Turns count samples of channel 0 from index on into power values and
+    // power words by the filter type; offset is the position of the first of
+    // them in the ping, which sets where a decimated output falls. Returns
+    // the number of values written (at most count).
+    static int ConvertSamples(const CSampleRingBuffer& ring, int index, int count, long long offset, int filterType,
+                              int des2, const FilterRecord& filter, double* power, std::int16_t* words);
 
     bool IsRunning() const { return m_running; }
     bool IsRefused() const { return m_refused.load(); }
@@ -144,7 +150,6 @@ private:
     void HandleAuxiliaryInput(const qy42::AuxiliaryInput& input);
     void CountTimeout();
     bool Pause(int ms);
-    double PowerOfSample(int filterType, long long at, int des2);
 
     InstalledTransceiverInfo m_info;
     std::optional<TransceiverChannelRecord> m_capability;

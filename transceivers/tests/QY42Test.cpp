@@ -3,6 +3,7 @@
 #include "app/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "engine/EchoSounder.h"
+#include "engine/RawPower.h"
 #include "platform/FileTime.h"
 #include "platform/TempHives.h"
 #include "platform/tests/NetNamespace.h"
@@ -484,6 +485,50 @@ TEST(QY42Filter, FilterLengthIsCheckedAgainstTheTables)
     f.divisor = 0;
     EXPECT_TRUE(unit.SetFilter(f)) << "divisor 0 is taken as 1";
     EXPECT_FALSE(unit.IsRunning()) << "a unit of another type is not driven";
+}
+
+TEST(QY42Filter, FilterTypesTurnSamplesIntoPower)
+{
+    // Four samples 1+1j, 2, 3j, 1-1j at ring positions 0..3.
+    CSampleRingBuffer ring(1);
+    const auto rsd = CQY42Simulator::MakeSamples(10000.0f, 0, 0, {1, 1, 2, 0, 0, 3, 1, -1});
+    ASSERT_EQ(ring.WriteSamples(rsd.data(), rsd.size()), CSampleRingBuffer::kStored);
+    CQY42::FilterRecord fir;
+    fir.length = 2;
+    fir.real[0] = 2.0f;   // 2 / divisor 2 = 1 on the newest sample
+    fir.real[1] = 0.0f;
+    fir.imaginary[1] = 2.0f;  // j on the sample Des2 back
+    fir.divisor = 2;
+    CQY42::FilterRecord zeroDivisor = fir;
+    zeroDivisor.divisor = 0;  // taken as 1: twice the sum of the above
+    struct Row
+    {
+        const char* legend;
+        int type, des2;
+        const CQY42::FilterRecord* filter;
+        std::vector<double> power;
+    };
+    const CQY42::FilterRecord none;
+    // Samples before the ping are zero; a tap reaching there adds nothing.
+    const Row rows[] = {
+        {"type 1: an eighth of the squared magnitude", 1, 2, &none, {0.25, 0.5, 1.125, 0.25}},
+        {"type 5: power summed over Des2 samples, one value per Des2", 5, 2, &none, {2.0, 9.0 + 4.0}},
+        // s1 + j*s0 = 1+1j; s2 + j*s1 = 5j; s3 + j*s2 = -2-1j.
+        {"type 2: complex taps one sample apart", 2, 1, &fir, {2.0, 2.0, 25.0, 5.0}},
+        // s2 + j*s0 = -1+4j.
+        {"type 3: taps Des2 apart, one value per Des2", 3, 2, &fir, {2.0, 17.0}},
+        {"a divisor of 0 acts as 1, not as a division by zero", 4, 2, &zeroDivisor, {8.0, 68.0}},
+    };
+    double power[8];
+    std::int16_t words[8];
+    for (const auto& r : rows) {
+        const int n = CQY42::ConvertSamples(ring, 0, 4, 0, r.type, r.des2, *r.filter, power, words);
+        ASSERT_EQ(n, static_cast<int>(r.power.size())) << r.legend;
+        for (int k = 0; k < n; ++k) {
+            EXPECT_DOUBLE_EQ(power[k], r.power[static_cast<std::size_t>(k)]) << r.legend << " value " << k;
+            EXPECT_EQ(words[k], rawpower::PowerToRaw(power[k])) << r.legend;
+        }
+    }
 }
 
 }  // namespace
