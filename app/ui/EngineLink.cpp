@@ -3,6 +3,9 @@
 #include "engine/OperationControl.h"
 #include "engine/ReplayFileList.h"
 #include "outputs/NavNetLink.h"
+#include "recording/Replay.h"
+#include "recording/ReplayEnvironmentHost.h"
+#include "app/Workload.h"
 #include "sensors/Environment.h"
 #include "transceivers/TransceiverInstallation.h"
 
@@ -77,6 +80,36 @@ bool CEngineLink::Commands::OnUpdateCommand(CCmdUI& ui)
     return true;
 }
 
+std::unique_ptr<CTransceiver> CEngineLink::CreateTransceiver(int type, int, const InstalledTransceiverInfo&, HKEY)
+{
+    switch (type) {
+    // Type 3 (QY42) is made here once its transceiver is part of the build.
+    default:
+        return nullptr;
+    }
+}
+
+std::unique_ptr<CTransceiver> CEngineLink::CreateReplay(const CReplayFileList* files)
+{
+    if (!files)
+        return nullptr;
+    if (!m_replayHost) {
+        zv::recording::CReplayEnvironmentHost::SHooks hooks;
+        hooks.setTide = [this](double metres) { m_app.tide = metres; };
+        hooks.parseNmea = [](const std::string& text, zv::recording::FileTime time) {
+            if (CNavNetLink* navnet = CNavNetLink::Instance())
+                navnet->ParseNmeaTelegram(text, time, kNmeaFromReplay);
+        };
+        hooks.restartReplay = [](const CReplayFileList& list) { COperationControl::PostStartWithFiles(&list); };
+        m_replayHost = std::make_unique<zv::recording::CReplayEnvironmentHost>(m_environment.get(), std::move(hooks));
+    }
+    auto replay = std::make_unique<zv::recording::CReplay>(*files, m_replayHost.get());
+    // A file that cannot be opened gives no channels: no sounder is started.
+    if (!replay->IsOpen())
+        return nullptr;
+    return replay;
+}
+
 CMainFrame* CEngineLink::Frame() const
 {
     return dynamic_cast<CMainFrame*>(m_app.GetMainFrame());
@@ -96,6 +129,12 @@ void CEngineLink::Init()
         context.adapterAddress = m_app.GetAdapterList().front();
     if (CNavNetLink* navnet = CNavNetLink::Instance())
         navnet->FillEchoSounderHooks(context.hooks);
+    context.createReplay = [this](const CReplayFileList* files, HKEY) { return CreateReplay(files); };
+    context.createTransceiver = &CEngineLink::CreateTransceiver;
+    // The trigger thread paces maximum rate by the program's own load.
+    CWorkload& workload = m_app.GetWorkload();
+    context.hooks.workloadRead = [&workload] { return workload.GetLoad(); };
+    context.hooks.workloadSample = [&workload] { workload.Sample(); };
     m_operation->SetEchoSounderContext(context);
     m_operation->SetModel(model);
     m_operation->SetTrListPath(m_app.GetTrListPath());
@@ -150,6 +189,7 @@ void CEngineLink::Init()
     hooks.setSettingsFolder = [this](const std::string& folder) { m_app.SetSerializePath(folder); };
     m_operation->SetHooks(std::move(hooks));
     if (CMainFrame* frame = Frame()) {
+        frame->sampleWorkload = [&workload] { workload.Sample(); };
         frame->environmentChanged = [this] { m_environment->ApplyNewProfile(); };
         frame->soundVelocity = [this] { return m_environment->GetSoundVelocity(); };
         frame->pingRateText = [this] {

@@ -11,7 +11,14 @@
 
 class CEnvironment;
 class COperationControl;
+class CTransceiver;
 class CTransceiverInstallation;
+class CReplayFileList;
+struct InstalledTransceiverInfo;
+
+namespace zv::recording {
+class CReplayEnvironmentHost;
+}
 
 namespace app {
 
@@ -34,8 +41,14 @@ public:
     // Makes the channel frames of a layout; the display installs it.
     FrameFactory frameFactory;
 
+    // Makes the live transceiver of an installed unit by its type code; null
+    // for a type this build cannot run, which refuses the start.
+    static std::unique_ptr<CTransceiver> CreateTransceiver(int type, int index, const InstalledTransceiverInfo& info,
+                                                           HKEY key);
+
 private:
     void Init();
+    std::unique_ptr<CTransceiver> CreateReplay(const CReplayFileList* files);
     CMainFrame* Frame() const;
 
     struct Commands : ICommandTarget {
@@ -48,6 +61,9 @@ private:
     Commands m_commands;
     std::unique_ptr<CEnvironment> m_environment;
     std::unique_ptr<CTransceiverInstallation> m_installation;
+    // Outlives every replay transceiver: operation control deletes the sounder
+    // before this link goes.
+    std::unique_ptr<zv::recording::CReplayEnvironmentHost> m_replayHost;
     std::unique_ptr<CStandardESLayout> m_layout;
     std::unique_ptr<COperationControl> m_operation;
 };

@@ -1,8 +1,12 @@
 // The program with operation control behind it: the first close runs stop
 // and exit through the engine, saves its state, and powers off only when
 // armed and only at the end.
+#include "engine/Channel.h"
 #include "engine/OperationControl.h"
+#include "recording/Replay.h"
+#include "sim/recgen/RecordingGenerator.h"
 #include "transceivers/TransceiverInstallation.h"
+#include "app/Workload.h"
 
 #include "app/Pelmaris.h"
 #include "app/tests/ShellTestSupport.h"
@@ -14,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 using namespace shelltest;
 namespace fs = std::filesystem;
@@ -23,7 +28,7 @@ namespace {
 class EngineLinkTest : public ::testing::Test {
 protected:
     EngineLinkTest() { QtApp(); }
-    void Start(const char* model)
+    void Start(const char* model, std::vector<std::string> arguments = {})
     {
         pelmaris = std::make_unique<app::CPelmaris>();
         pelmaris->frameFactory = [this](app::CPelmaris& a, unsigned menuId) {
@@ -34,7 +39,8 @@ protected:
         CTransceiverInstallation::ResetInitializeFlag();  // once per process, each test a program
         link = std::make_unique<app::CEngineLink>(*pelmaris);
         app::FirstCloseFlag() = true;
-        ASSERT_TRUE(pelmaris->InitInstance({model}));
+        arguments.insert(arguments.begin(), model);
+        ASSERT_TRUE(pelmaris->InitInstance(arguments));
     }
     void Stop()
     {
@@ -47,6 +53,27 @@ protected:
     std::unique_ptr<app::CEngineLink> link;
     app::CMainFrame* frame = nullptr;
 };
+
+// A generated recording of a few pings on two channels.
+struct Recording {
+    zv::recgen::SRecGenScene scene;
+    fs::path file;
+    Recording(const fs::path& folder, int pings)
+    {
+        std::string error;
+        for (const std::string& s : {"pings=" + std::to_string(pings), std::string("channels=38,120"),
+                                    std::string("samples=400")})
+            EXPECT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
+        file = folder / "survey.raw";
+        EXPECT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(file.string(), nullptr, &error)) << error;
+    }
+};
+
+zv::recording::CReplay* RunningReplay(app::CEngineLink& link)
+{
+    CEchoSounder* sounder = link.Operation().GetEchoSounder();
+    return sounder ? dynamic_cast<zv::recording::CReplay*>(sounder->GetTransceiver(0)) : nullptr;
+}
 
 TEST_F(EngineLinkTest, FirstCloseStopsAndExitsThroughOperationControl)
 {
@@ -85,6 +112,65 @@ TEST_F(EngineLinkTest, OpenCommandReachesOperationControlAsAReplayStart)
     ASSERT_TRUE(WaitFor([&] { return link->Operation().GetReplayFileList() != nullptr; }));
     EXPECT_EQ(link->Operation().GetReplayFileList()->GetFileName(0), raw.string());
     ASSERT_TRUE(WaitFor([&] { return !link->Operation().IsBusy(); }));
+    Stop();
+}
+
+TEST_F(EngineLinkTest, RecordingOnTheCommandLineReplaysUntilTheStopCommand)
+{
+    const Recording recording(env.Root(), 6);
+    Start("QY310", {recording.file.string()});
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*link) != nullptr; }));
+    CEchoSounder* sounder = link->Operation().GetEchoSounder();
+    EXPECT_EQ(sounder->GetMode(), CEchoSounder::kReplay);
+    EXPECT_EQ(sounder->GetChannelCount(), 2);
+    EXPECT_TRUE(pelmaris->IsReplaying());
+    // The start request replays in a loop: past the end it goes on from the top.
+    ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > 8; }, 30000));
+    EXPECT_TRUE(sounder->AreThreadsRunning());
+
+    // Timer 106 samples the load the trigger thread paces by.
+    ASSERT_TRUE(frame->sampleWorkload);
+    frame->sampleWorkload();
+    ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > 10; }, 30000));
+    frame->sampleWorkload();
+    EXPECT_NE(pelmaris->GetWorkload().GetLoad(), 0.5);  // 0.5 only until two samples were taken
+
+    pelmaris->operation.postStop(0);
+    ASSERT_TRUE(WaitFor([&] { return link->Operation().GetEchoSounder() == nullptr && !link->Operation().IsBusy(); }));
+    Stop();
+}
+
+TEST_F(EngineLinkTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
+{
+    constexpr int kPings = 9;
+    const Recording recording(env.Root(), kPings);
+    Start("QY310");
+    CReplayFileList list;
+    list.AddTail(recording.file.string());
+    list.m_loop = 0;
+    COperationControl::PostStartWithFiles(&list);
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*link) != nullptr; }));
+    CEchoSounder* sounder = link->Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*link)->IsStopped() && sounder->GetPingCount() >= kPings; },
+                        30000));
+    // The end of the file was reached and nothing more is triggered: every
+    // ping went through once, and each channel holds the last one.
+    EXPECT_EQ(sounder->GetPingCount(), std::uint64_t(kPings));
+    for (int c = 0; c < 2; ++c)
+        EXPECT_EQ(sounder->GetChannel(c)->GetPingTime(), zv::recgen::PingTime(recording.scene, kPings - 1)) << c;
+
+    pelmaris->operation.postStop(0);
+    ASSERT_TRUE(WaitFor([&] { return link->Operation().GetEchoSounder() == nullptr && !link->Operation().IsBusy(); }));
+    Stop();
+}
+
+TEST_F(EngineLinkTest, UnreadableRecordingStartsNoSounder)
+{
+    const fs::path bad = env.Root() / "garbage.raw";
+    { std::ofstream(bad) << "not a recording"; }
+    Start("QY310", {bad.string()});
+    ASSERT_TRUE(WaitFor([&] { return link->Operation().GetReplayFileList() != nullptr && !link->Operation().IsBusy(); }));
+    EXPECT_EQ(link->Operation().GetEchoSounder(), nullptr);
     Stop();
 }
 
