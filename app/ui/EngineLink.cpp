@@ -7,6 +7,7 @@
 #include "recording/ReplayEnvironmentHost.h"
 #include "app/Workload.h"
 #include "sensors/Environment.h"
+#include "transceivers/QY42.h"
 #include "transceivers/TransceiverInstallation.h"
 
 #include "app/ui/EngineLink.h"
@@ -80,10 +81,11 @@ bool CEngineLink::Commands::OnUpdateCommand(CCmdUI& ui)
     return true;
 }
 
-std::unique_ptr<CTransceiver> CEngineLink::CreateTransceiver(int type, int, const InstalledTransceiverInfo&, HKEY)
+std::unique_ptr<CTransceiver> CEngineLink::CreateTransceiver(int type, int index, HKEY key)
 {
     switch (type) {
-    // Type 3 (QY42) is made here once its transceiver is part of the build.
+    case CQY42::kTypeCode:
+        return CQY42::Create(*m_installation, index, key, CQY42::Options{});
     default:
         return nullptr;
     }
@@ -130,7 +132,9 @@ void CEngineLink::Init()
     if (CNavNetLink* navnet = CNavNetLink::Instance())
         navnet->FillEchoSounderHooks(context.hooks);
     context.createReplay = [this](const CReplayFileList* files, HKEY) { return CreateReplay(files); };
-    context.createTransceiver = &CEngineLink::CreateTransceiver;
+    context.createTransceiver = [this](int type, int index, const InstalledTransceiverInfo&, HKEY key) {
+        return CreateTransceiver(type, index, key);
+    };
     // The trigger thread paces maximum rate by the program's own load.
     CWorkload& workload = m_app.GetWorkload();
     context.hooks.workloadRead = [&workload] { return workload.GetLoad(); };

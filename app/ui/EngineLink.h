@@ -14,7 +14,6 @@ class COperationControl;
 class CTransceiver;
 class CTransceiverInstallation;
 class CReplayFileList;
-struct InstalledTransceiverInfo;
 
 namespace zv::recording {
 class CReplayEnvironmentHost;
@@ -41,13 +40,11 @@ public:
     // Makes the channel frames of a layout; the display installs it.
     FrameFactory frameFactory;
 
-    // Makes the live transceiver of an installed unit by its type code; null
-    // for a type this build cannot run, which refuses the start.
-    static std::unique_ptr<CTransceiver> CreateTransceiver(int type, int index, const InstalledTransceiverInfo& info,
-                                                           HKEY key);
-
 private:
     void Init();
+    // The live transceiver of an installed unit by its type code; null for a
+    // type this build cannot run, which refuses the start.
+    std::unique_ptr<CTransceiver> CreateTransceiver(int type, int index, HKEY key);
     std::unique_ptr<CTransceiver> CreateReplay(const CReplayFileList* files);
     CMainFrame* Frame() const;
 
