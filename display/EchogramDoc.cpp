@@ -7,12 +7,17 @@
 
 #include "app/AppIds.h"
 #include "app/Archive.h"
+#include "app/DepthUnit.h"
+#include "app/EchosounderError.h"
+#include "platform/MessageBox.h"
 #include "engine/Channel.h"
 #include "engine/RawPower.h"
 #include "platform/MessageDispatcher.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -88,6 +93,137 @@ std::int16_t AddLimited(std::int16_t sample, std::int64_t addition)
 }
 
 } // namespace
+
+namespace {
+
+CEchogramDoc::RangeDialogRunner& RangeRunner()
+{
+    static CEchogramDoc::RangeDialogRunner runner;
+    return runner;
+}
+
+CEchogramDoc::FilterDialogRunner& FilterRunner()
+{
+    static CEchogramDoc::FilterDialogRunner runner;
+    return runner;
+}
+
+// An integer from a list's text; text that is not one keeps the old value.
+int ParseInteger(const std::string& text, int previous)
+{
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(begin, &end, 10);
+    if (end == begin || errno != 0 || v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+        return previous;
+    return static_cast<int>(v);
+}
+
+} // namespace
+
+void CEchogramDoc::SetDialogRunners(RangeDialogRunner range, FilterDialogRunner filter)
+{
+    RangeRunner() = std::move(range);
+    FilterRunner() = std::move(filter);
+}
+
+int CEchogramDoc::OnRangeSettings()
+{
+    RangeDialogValues v;
+    v.reference = m_rangeReference;
+    switch (m_rangeReference) {
+    case SURFACE:
+        v.range = CDepthUnit::FromMeters(m_surfaceRange);
+        v.start = CDepthUnit::FromMeters(m_surfaceStart);
+        v.autoRange = m_surfaceAutoRange;
+        v.autoStart = m_surfaceAutoStart;
+        break;
+    case BOTTOM:
+        v.range = CDepthUnit::FromMeters(m_bottomRange);
+        v.start = CDepthUnit::FromMeters(m_bottomOffset);
+        break;
+    case SLOPE:
+        v.range = CDepthUnit::FromMeters(m_slopeRange);
+        v.start = CDepthUnit::FromMeters(m_slopeOffset);
+        break;
+    case SIDESCAN:
+        v.range = CDepthUnit::FromMeters(m_sidescanRange[0]);
+        v.range1 = CDepthUnit::FromMeters(m_sidescanRange[1]);
+        v.autoRange = m_surfaceAutoRange;
+        v.autoStart = m_surfaceAutoStart;
+        break;
+    case TRAWL:
+        v.start = CDepthUnit::FromMeters(m_trawlMargin);
+        break;
+    default:
+        ECHOSOUNDER_FATAL_ERROR("Invalid EGTYPE (%d)", m_rangeReference);
+    }
+    if (!RangeRunner())
+        return 0;
+    const int result = RangeRunner()(v);
+    if (result == 0)
+        return 0;
+    if (result != IDOK)
+        return 1;
+    switch (m_rangeReference) {
+    case SURFACE:
+        if (!m_surfaceAutoRange)
+            m_surfaceRange = CDepthUnit::ToMeters(v.range);
+        if (!m_surfaceAutoStart)
+            m_surfaceStart = CDepthUnit::ToMeters(v.start);
+        m_range = m_surfaceRange;
+        m_start = m_surfaceStart;
+        break;
+    case BOTTOM:
+        m_bottomRange = CDepthUnit::ToMeters(v.range);
+        m_bottomOffset = CDepthUnit::ToMeters(v.start);
+        m_range = m_bottomRange;
+        m_start = m_bottomOffset;
+        break;
+    case SLOPE:
+        m_slopeRange = CDepthUnit::ToMeters(v.range);
+        m_slopeOffset = CDepthUnit::ToMeters(v.start);
+        m_range = m_slopeRange;
+        m_start = m_slopeOffset;
+        break;
+    case SIDESCAN:
+        if (!m_surfaceAutoRange)
+            m_sidescanRange[0] = CDepthUnit::ToMeters(v.range);
+        if (!m_surfaceAutoStart)
+            m_sidescanRange[1] = CDepthUnit::ToMeters(v.range1);
+        m_start = 0.0;
+        m_surfaceRange = m_range = m_sidescanRange[m_sidescanSide == 0 ? 0 : 1];
+        break;
+    case TRAWL:
+        m_trawlMargin = CDepthUnit::ToMeters(v.start);
+        m_range = 0.0;
+        m_start = 0.0;
+        break;
+    default:
+        break;
+    }
+    return 1;
+}
+
+void CEchogramDoc::OnEchogramFilter()
+{
+    FilterDialogValues v;
+    v.echoAmplifier = m_echoAmplifier;
+    v.medianFilter = m_medianFilter;
+    v.secondStageFilter = m_secondStageFilter;
+    v.value1 = std::to_string(m_filterValue1);
+    v.value2 = std::to_string(m_filterValue2);
+    v.pingToPingMedian = m_pingToPingMedian;
+    if (!FilterRunner() || FilterRunner()(v) != IDOK)
+        return;
+    m_echoAmplifier = v.echoAmplifier;
+    m_medianFilter = v.medianFilter;
+    m_secondStageFilter = v.secondStageFilter;
+    m_filterValue1 = ParseInteger(v.value1, m_filterValue1);
+    m_filterValue2 = ParseInteger(v.value2, m_filterValue2);
+    m_pingToPingMedian = v.pingToPingMedian;
+}
 
 void CEchogramDoc::SetEnvironment(const Environment& environment) { SharedEnvironment() = environment; }
 const CEchogramDoc::Environment& CEchogramDoc::GetEnvironment() { return SharedEnvironment(); }

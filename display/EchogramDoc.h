@@ -106,6 +106,36 @@ public:
     // The document's channel seen through the interface; a test sets its own.
     void SetEchogramChannel(IEchogramChannel* channel) { m_access = channel; }
 
+    // Values a range dialog shows and edits, in the selected depth unit.
+    struct RangeDialogValues
+    {
+        int reference = SURFACE;
+        double range = 0.0;       // surface, bottom or slope range; side 0 range
+        double start = 0.0;       // surface start, bottom offset, slope offset; trawl margin
+        double range1 = 0.0;      // side-scan: side 1 range
+        bool autoRange = false;   // surface: auto range; side-scan: side 0 automatic
+        bool autoStart = false;   // surface: auto start; side-scan: side 1 automatic
+    };
+    // Values of the filter dialog; the two lists hold integers as text.
+    struct FilterDialogValues
+    {
+        bool echoAmplifier = false;
+        bool medianFilter = false;
+        bool secondStageFilter = true;
+        std::string value1;
+        std::string value2;
+        bool pingToPingMedian = false;
+    };
+    // Runs a dialog modally on the caller's values: IDOK, IDCANCEL, -1 when
+    // its owner went away meanwhile, 0 when it could not be made.
+    using RangeDialogRunner = std::function<int(RangeDialogValues&)>;
+    using FilterDialogRunner = std::function<int(FilterDialogValues&)>;
+    static void SetDialogRunners(RangeDialogRunner range, FilterDialogRunner filter);
+
+    // Dialog launchers: values go in, and come back only on IDOK.
+    int OnRangeSettings();
+    void OnEchogramFilter();
+
     double GetRangeStart() const;
     double GetRangeOffset() const;
     double GetMeanLayerValue() const;

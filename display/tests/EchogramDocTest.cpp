@@ -2,6 +2,7 @@
 #include "display/ESDocList.h"
 
 #include "app/Archive.h"
+#include "platform/MessageBox.h"
 #include "display/LayerEchogramBottom.h"
 #include "display/LayerEchogramSurface.h"
 #include "engine/ChannelIntegrator.h"
@@ -519,6 +520,59 @@ TEST_F(EchogramDocTest, FewViewColumnsKeepTheRingCleared)
     CEchogramDoc& q = Doc(100);
     q.OnSourceUpdate(1);
     EXPECT_EQ(q.GetIntegrator(), nullptr);
+}
+
+TEST_F(EchogramDocTest, RangeAndFilterDialogsApplyOnlyOnOk)
+{
+    CEchogramDoc& d = Doc();
+    d.m_rangeReference = CEchogramDoc::BOTTOM;
+    int answer = IDOK;
+    CEchogramDoc::RangeDialogValues shown;
+    CEchogramDoc::SetDialogRunners(
+        [&](CEchogramDoc::RangeDialogValues& v) {
+            shown = v;
+            v.range = 40.0;
+            v.start = 5.0;
+            return answer;
+        },
+        [&](CEchogramDoc::FilterDialogValues& v) {
+            EXPECT_EQ(v.value1, "3");
+            v.echoAmplifier = true;
+            v.value1 = "7";
+            v.value2 = "not a number";
+            return answer;
+        });
+    EXPECT_EQ(d.OnRangeSettings(), 1);
+    EXPECT_DOUBLE_EQ(shown.range, 25.0);
+    EXPECT_DOUBLE_EQ(shown.start, 15.0);
+    EXPECT_DOUBLE_EQ(d.m_bottomRange, 40.0);
+    EXPECT_DOUBLE_EQ(d.m_range, 40.0);
+    EXPECT_DOUBLE_EQ(d.m_start, 5.0);
+
+    // Surface: a value under automatic control is not taken back.
+    d.m_rangeReference = CEchogramDoc::SURFACE;
+    d.m_surfaceAutoStart = true;
+    d.m_surfaceStart = 2.0;
+    EXPECT_EQ(d.OnRangeSettings(), 1);
+    EXPECT_DOUBLE_EQ(d.m_surfaceRange, 40.0);
+    EXPECT_DOUBLE_EQ(d.m_start, 2.0);
+
+    // Cancel, or an owner gone: nothing changes.
+    for (int a : {IDCANCEL, -1}) {
+        answer = a;
+        d.m_range = 11.0;
+        EXPECT_EQ(d.OnRangeSettings(), 1);
+        EXPECT_DOUBLE_EQ(d.m_range, 11.0);
+        d.OnEchogramFilter();
+        EXPECT_FALSE(d.m_echoAmplifier);
+    }
+    answer = IDOK;
+    d.OnEchogramFilter();
+    EXPECT_TRUE(d.m_echoAmplifier);
+    EXPECT_EQ(d.m_filterValue1, 7);
+    EXPECT_EQ(d.m_filterValue2, 1); // unparsable text keeps the value
+    CEchogramDoc::SetDialogRunners(nullptr, nullptr);
+    EXPECT_EQ(d.OnRangeSettings(), 0); // no dialog could be made
 }
 
 } // namespace
