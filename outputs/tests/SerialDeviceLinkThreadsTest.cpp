@@ -1,0 +1,132 @@
+// A device owner on the serial device link, with the real component loaded
+// by ProgID from temporary hives, on a pseudo-terminal.
+#include "outputs/SerialDeviceLink.h"
+#include "serialcom/tests/TovrelixTestSupport.h"
+
+#include "platform/Registry.h"
+#include "platform/TempHives.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <thread>
+#include <vector>
+
+namespace {
+
+class CTestOwner final : public CSerialDeviceLink {
+public:
+    CTestOwner(const char* rx, const char* tx) : CSerialDeviceLink("Navigation", rx, tx) {}
+    ~CTestOwner() override { CloseSerial(); }
+
+    bool WaitFor(std::size_t n)
+    {
+        std::unique_lock lock(m_ParseLock);
+        return m_Cv.wait_for(lock, std::chrono::seconds(10), [&] { return m_Texts.size() >= n; });
+    }
+    std::vector<std::string> Texts()
+    {
+        std::lock_guard lock(m_ParseLock);
+        return m_Texts;
+    }
+    std::thread::id FirstThread()
+    {
+        std::lock_guard lock(m_ParseLock);
+        return m_FirstThread;
+    }
+    int m_nOther = 0;
+
+protected:
+    void ParseTelegram(const CTarnMessage& message) override
+    {
+        std::lock_guard lock(m_ParseLock);
+        if (m_Texts.empty()) m_FirstThread = std::this_thread::get_id();
+        m_Texts.push_back(message.GetTime() ? static_cast<std::string>(message) : "<no stamp>");
+        m_Cv.notify_all();
+    }
+    BOOL OnOtherCommand(UINT, int, void*, void*) override
+    {
+        ++m_nOther;
+        return FALSE;
+    }
+
+private:
+    std::condition_variable_any m_Cv;
+    std::vector<std::string> m_Texts;
+    std::thread::id m_FirstThread;
+};
+
+void SetPort(const std::string& port)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zelvar\\Tovrelix\\NavigationCOM settings", 0, nullptr, 0,
+                             KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueEx(key, "Port", 0, REG_SZ, reinterpret_cast<const BYTE*>(port.c_str()),
+                            static_cast<DWORD>(port.size() + 1)),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+}  // namespace
+
+TEST(SerialDeviceLink, OpensReceivesSendsAndCloses)
+{
+    CTempHives hives;
+    ASSERT_EQ(RunRegSvr(false), 0);
+    CPtyPair pty;
+    SetPort(pty.Name());
+
+    CTestOwner owner(CSerialDeviceLink::RxProtocolForTermination(2), "ASCII");
+    ASSERT_EQ(owner.OpenSerial(), 0);
+    EXPECT_TRUE(owner.IsOpen());
+    EXPECT_EQ(owner.GetRxProtocolName(), "ASCII_LF");
+    EXPECT_EQ(owner.GetTxProtocolName(), "ASCII");
+    EXPECT_EQ(owner.OpenSerial(), 0);  // already open: the first instance stays
+
+    pty.Write("ABC\n\n");  // the empty line never reaches the parser
+    ASSERT_TRUE(owner.WaitFor(1));
+    EXPECT_NE(owner.FirstThread(), std::this_thread::get_id());
+
+    EXPECT_FALSE(owner.SendTelegram(""));
+    EXPECT_TRUE(owner.SendTelegram("$SDDPT,12.3,0.0"));
+    EXPECT_EQ(pty.Read(17), "$SDDPT,12.3,0.0\r\n");
+
+    // Disabled owners ignore what arrives; other command ids go elsewhere.
+    owner.Enable(false);
+    CTarnMessage message("XYZ", 16);
+    message.SetTime();
+    EXPECT_TRUE(owner.OnCmdMsg(ID_SERIALCOM_RECEIVED, 0, &message, nullptr));
+    EXPECT_FALSE(owner.OnCmdMsg(32850, 0, nullptr, nullptr));
+    EXPECT_EQ(owner.m_nOther, 1);
+    owner.Enable(true);
+    pty.Write("DEF\n");
+    ASSERT_TRUE(owner.WaitFor(2));
+    EXPECT_EQ(owner.Texts(), (std::vector<std::string>{"ABC", "DEF"}));
+
+    owner.CloseSerial();
+    EXPECT_FALSE(owner.IsOpen());
+    EXPECT_FALSE(owner.SendTelegram("$SDDPT,1.0,0.0"));
+    owner.CloseSerial();  // twice is harmless
+    CoFreeUnusedLibraries();
+}
+
+TEST(SerialDeviceLink, FailingOpenLeavesTheOwnerClosed)
+{
+    CTempHives hives;
+    {
+        // Not registered: the program runs on without the device.
+        CTestOwner owner("ASCII", "ASCII");
+        EXPECT_EQ(owner.OpenSerial(), E_NOINTERFACE);
+        EXPECT_FALSE(owner.IsOpen());
+        EXPECT_FALSE(owner.SendTelegram("X"));
+    }
+    ASSERT_EQ(RunRegSvr(false), 0);
+    SetPort("/nonexistent/tty");
+    CTestOwner owner("ASCII", "ASCII");
+    EXPECT_EQ(owner.OpenSerial(), 1);
+    EXPECT_FALSE(owner.IsOpen());
+    EXPECT_EQ(owner.GetRxProtocolName(), "");
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(CoLoadedLibraryCount(), 0u);  // the refused instance was released
+}
