@@ -80,6 +80,10 @@ void CEchogramView::resizeEvent(QResizeEvent* event)
             for (int x = 0; x < oldArea; ++x)
                 old.push_back(m_picture.At(x, row));
     CSCView::resizeEvent(event);
+    // The base only remakes a surface it has; a view whose initial update
+    // came before its first size gets its surface here.
+    if (HasMemoryDC() && !GetSurface())
+        CreateDibSection();
     if (m_document)
     {
         m_document->SetColumnLength(GetHeight());

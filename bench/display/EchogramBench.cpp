@@ -1,0 +1,95 @@
+// The echogram's per-ping cost without a window: one shift of the picture
+// and one column written, at the size of a wide pane; and the ping thread's
+// wait while the user-interface thread takes the update message and draws.
+#include "display/EchogramPicture.h"
+#include "platform/MessageDispatcher.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace
+{
+constexpr UINT kUpdate = 0x46E;
+constexpr UINT kQuit = 0x7FFF;
+
+struct Pane
+{
+    Pane(int w, int h) : bits(static_cast<std::size_t>(w) * h, 78), samples(2000)
+    {
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<std::int16_t>(-6000 + static_cast<int>(i % 400) * 10);
+        picture.Attach(bits.data(), w, h, w);
+        column.samples = samples.data();
+        column.sampleCount = static_cast<int>(samples.size());
+        column.level = [](double db, int) {
+            const int level = static_cast<int>((db + 70.0) / 3.0) + 1;
+            return db < -70.0 ? 0 : (level > 12 ? 12 : level);
+        };
+        column.hasDepth = true;
+        column.range = 100.0;
+        column.depth = 60.0;
+        column.bottomGap = true;
+        column.bottomLine = true;
+    }
+    void Ping()
+    {
+        picture.Shift();
+        picture.WriteColumn(column);
+    }
+    std::vector<BYTE> bits;
+    std::vector<std::int16_t> samples;
+    CEchogramPicture picture;
+    CEchogramPicture::Column column;
+};
+
+void BM_PictureUpdatePerPing(benchmark::State& state)
+{
+    Pane pane(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    for (auto _ : state)
+    {
+        pane.Ping();
+        benchmark::DoNotOptimize(pane.bits.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_PictureUpdatePerPing)->Args({1900, 500})->Args({950, 250})->Unit(benchmark::kMicrosecond);
+
+// The ping thread sends the update message and waits; the user-interface
+// thread (a thread of its own here) updates four panes of 1900 × 500, as
+// four channels' documents would, one message each.
+void BM_PingThreadWaitInHandOff(benchmark::State& state)
+{
+    const int channels = static_cast<int>(state.range(0));
+    std::atomic<HWND> window{0};
+    std::thread ui([&] {
+        std::vector<std::unique_ptr<Pane>> panes;
+        for (int i = 0; i < channels; ++i)
+            panes.push_back(std::make_unique<Pane>(1900, 500));
+        HWND hwnd = CreateMessageWindow([&](HWND, UINT message, WPARAM w, LPARAM) -> LRESULT {
+            if (message == kUpdate)
+                panes[static_cast<std::size_t>(w)]->Ping();
+            if (message == kQuit)
+                PostQuitMessage(0);
+            return 1;
+        });
+        window.store(hwnd);
+        RunMessageLoop();
+        DestroyWindow(hwnd);
+    });
+    while (!window.load())
+        std::this_thread::yield();
+    for (auto _ : state)
+        for (int c = 0; c < channels; ++c)
+            SendMessage(window.load(), kUpdate, static_cast<WPARAM>(c), 0);
+    PostMessage(window.load(), kQuit, 0, 0);
+    ui.join();
+    state.SetItemsProcessed(state.iterations()); // pings
+}
+BENCHMARK(BM_PingThreadWaitInHandOff)->Arg(1)->Arg(4)->Unit(benchmark::kMicrosecond)->UseRealTime();
+} // namespace
+
+BENCHMARK_MAIN();

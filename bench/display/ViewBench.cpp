@@ -1,0 +1,168 @@
+// The echogram view in a window: one ping's update of the view (picture and
+// the areas it marks for repainting) and one full paint of a 1900 × 500
+// view; and a ping of four channels' views with the paint of all four, the
+// figure that bounds the ping rate the display keeps up with.
+#include "display/EchogramDoc.h"
+#include "display/ui/EchogramView.h"
+#include "engine/Channel.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+namespace
+{
+std::vector<CEchogramView*>& Views()
+{
+    static std::vector<CEchogramView*> views;
+    return views;
+}
+
+QApplication& App()
+{
+    // Each document hands its ping to its own view, as the main window would.
+    static bool environment = [] {
+        CEchogramDoc::Environment env;
+        env.updateViews = [](CEchogramDoc* doc) {
+            for (CEchogramView* view : Views())
+                if (view->GetDocument() == doc)
+                    view->OnUpdate();
+        };
+        CEchogramDoc::SetEnvironment(env);
+        return true;
+    }();
+    (void)environment;
+    static int argc = 1;
+    static char name[] = "bench";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// Samples of a ramp with a strong band, as a channel would deliver them.
+class RampChannel : public IEchogramChannel
+{
+public:
+    std::string GetChannelName() const override { return "38 kHz"; }
+    void SetFirstEchogramType(int) override {}
+    void SetEchogramStartRange(double) override {}
+    void SetEchogramStopRange(double) override {}
+    void SetEchogramMode(int) override {}
+    void SetEchogramInfo(bool, bool, const std::string&, bool) override {}
+    void SetEchogramValue(double) override {}
+    void AccumulateFlag(int) override {}
+    void GetTrawl(bool& dv, double& d, bool& ov, double& o) const override
+    {
+        dv = ov = false;
+        d = o = 0.0;
+    }
+    bool GetPingSamples(std::int16_t* out, int n, double, double, int, int) override
+    {
+        for (int i = 0; i < n; ++i)
+            out[i] = static_cast<std::int16_t>(-6000 + (i % 400) * 10);
+        return true;
+    }
+    bool GetBottomDepth(double& d) override
+    {
+        d = 60.0;
+        return true;
+    }
+    double FindLevelStep(double) override { return 0.0; }
+    bool IsNoiseCompensationOn() const override { return false; }
+    bool WantsFilterValues() const override { return false; }
+    void TakeFilterValues(const std::array<int, 5>&) override {}
+    void UpdateDocument(IEchoIntegrator&) override {}
+};
+
+struct Channel
+{
+    explicit Channel(int w, int h)
+    {
+        CChannel::Construction cc;
+        channel = std::make_unique<CChannel>(cc);
+        doc.SetChannel(channel.get());
+        doc.SetEchogramChannel(&ramp);
+        doc.m_rangeReference = CEchogramDoc::SURFACE;
+        doc.m_bottomShown = true;
+        view = std::make_unique<CEchogramView>(&doc);
+        CEchogramView::ChannelAccess access;
+        access.level = [](double db, int) {
+            const int level = static_cast<int>((db + 70.0) / 3.0) + 1;
+            return db < -70.0 ? 0 : (level > 12 ? 12 : level);
+        };
+        access.depth = [](double& d) {
+            d = 60.0;
+            return true;
+        };
+        access.skipping = [] { return false; };
+        view->SetChannelAccess(access);
+        view->resize(w, h);
+        QResizeEvent event(QSize(w, h), QSize());
+        QApplication::sendEvent(view.get(), &event);
+        view->OnInitialUpdate();
+        Views().push_back(view.get());
+    }
+    ~Channel() { std::erase(Views(), view.get()); }
+    // A document's ping: its column from the channel, then its view.
+    void Ping()
+    {
+        doc.OnSourceUpdate(1);
+    }
+    RampChannel ramp;
+    std::unique_ptr<CChannel> channel;
+    CEchogramDoc doc;
+    std::unique_ptr<CEchogramView> view;
+};
+
+void BM_ViewUpdatePerPing(benchmark::State& state)
+{
+    App();
+    Channel c(1900, 500);
+    for (auto _ : state)
+        c.Ping();
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ViewUpdatePerPing)->Unit(benchmark::kMicrosecond);
+
+void BM_ViewPaint(benchmark::State& state)
+{
+    App();
+    Channel c(1900, 500);
+    c.Ping();
+    QImage target(1900, 500, QImage::Format_RGB32);
+    for (auto _ : state)
+    {
+        c.view->render(&target);
+        benchmark::DoNotOptimize(target.bits());
+    }
+}
+BENCHMARK(BM_ViewPaint)->Unit(benchmark::kMicrosecond);
+
+// Four channels in a 1900 × 1000 screen (four panes of 1900 × 250, as a
+// layout stacks them): a ping updates all four and each is painted once.
+void BM_FourChannelPingWithPaint(benchmark::State& state)
+{
+    App();
+    std::vector<std::unique_ptr<Channel>> channels;
+    for (int i = 0; i < 4; ++i)
+        channels.push_back(std::make_unique<Channel>(1900, 250));
+    QImage target(1900, 250, QImage::Format_RGB32);
+    for (auto _ : state)
+        for (auto& c : channels)
+        {
+            c->Ping();
+            c->view->render(&target);
+        }
+    state.SetItemsProcessed(state.iterations()); // pings per second
+}
+BENCHMARK(BM_FourChannelPingWithPaint)->Unit(benchmark::kMicrosecond);
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,152 @@
+#include "display/DepthDoc.h"
+
+#include "app/Archive.h"
+#include "engine/Channel.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace
+{
+class DepthDocTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        CDepthDoc::Environment env;
+        env.pingerDepth = [this](double& d) {
+            d = pinger;
+            return pinger > 0.0;
+        };
+        env.statusMessage = [this](unsigned id) { messages.push_back(id); };
+        env.alarm = [this](unsigned id) { alarms.push_back(id); };
+        env.updateViews = [this](CDepthDoc*) { ++updates; };
+        CDepthDoc::SetEnvironment(env);
+        CDepthDoc::ChannelAccess access;
+        access.bottom = [this](double& d) {
+            d = depth;
+            return found;
+        };
+        access.correctedDepth = [](double& d) {
+            d = 0.0;
+            return false;
+        };
+        access.depthFilter = [this] { return filter; };
+        doc.SetChannelAccess(access);
+    }
+    void TearDown() override { CDepthDoc::SetEnvironment({}); }
+    void Ping(double d, bool bottom = true)
+    {
+        depth = d;
+        found = bottom;
+        doc.OnSourceUpdate(1);
+    }
+
+    CDepthDoc doc;
+    double depth = 0.0;
+    bool found = true;
+    bool filter = false;
+    double pinger = 0.0;
+    std::vector<unsigned> messages, alarms;
+    int updates = 0;
+};
+} // namespace
+
+TEST_F(DepthDocTest, MedianOfTheLastThreeDepthsWhenTheChannelFilters)
+{
+    filter = true;
+    const double in[] = {10.0, 50.0, 12.0, 11.0, 90.0, 13.0};
+    const double out[] = {0.0, 10.0, 12.0, 12.0, 12.0, 13.0};
+    for (int i = 0; i < 6; ++i)
+    {
+        Ping(in[i]);
+        EXPECT_DOUBLE_EQ(doc.GetDepth(), out[i]) << "ping " << i;
+    }
+    filter = false;
+    Ping(90.0);
+    EXPECT_DOUBLE_EQ(doc.GetDepth(), 90.0);
+    EXPECT_EQ(updates, 7);
+}
+
+TEST_F(DepthDocTest, AlarmsAtTheirLimitsAndBottomLost)
+{
+    doc.m_minimumAlarm = doc.m_maximumAlarm = doc.m_bottomLostMessage = true;
+    doc.m_minimumDepth = 5.0;
+    doc.m_maximumDepth = 100.0;
+    struct Case { double depth; bool found; std::vector<unsigned> alarms; std::vector<unsigned> messages; };
+    const Case cases[] = {
+        {5.0, true, {CDepthDoc::IDS_BOTTOM_MINIMUM}, {}},
+        {5.01, true, {}, {}},
+        {99.99, true, {}, {}},
+        {100.0, true, {CDepthDoc::IDS_BOTTOM_MAXIMUM}, {}},
+        {1.0, false, {}, {CDepthDoc::IDS_BOTTOM_LOST}},
+        {std::numeric_limits<double>::quiet_NaN(), true, {}, {CDepthDoc::IDS_BOTTOM_LOST}},
+    };
+    for (const Case& c : cases)
+    {
+        alarms.clear();
+        messages.clear();
+        Ping(c.depth, c.found);
+        EXPECT_EQ(alarms, c.alarms) << c.depth;
+        EXPECT_EQ(messages, c.messages) << c.depth;
+    }
+    doc.m_maximumDepth = 0.0; // a limit of 0 switches the maximum alarm off
+    alarms.clear();
+    Ping(500.0);
+    EXPECT_TRUE(alarms.empty());
+}
+
+TEST_F(DepthDocTest, PingerDepthReplacesTheBottom)
+{
+    pinger = 42.0;
+    Ping(10.0);
+    EXPECT_TRUE(doc.IsPingerDepthInUse());
+    EXPECT_DOUBLE_EQ(doc.GetDepth(), 42.0);
+    pinger = 0.0;
+    Ping(10.0);
+    EXPECT_FALSE(doc.IsPingerDepthInUse());
+    EXPECT_DOUBLE_EQ(doc.GetDepth(), 10.0);
+}
+
+TEST(DepthDocSettings, RoundTripWithTheChannelsSettingsAndNoNumbersRefused)
+{
+    CChannel::Construction cc;
+    CChannel channel(cc);
+    CDepthDoc out;
+    out.SetChannel(&channel);
+    out.m_minimumDepth = 3.5;
+    out.m_maximumDepth = 250.0;
+    out.m_maximumAlarm = true;
+    out.m_bottomLostMessage = true;
+    std::vector<BYTE> bytes;
+    {
+        CArchive ar(bytes, CArchive::store);
+        out.Serialize(ar);
+        ar << 0x5A5A5A5Au; // what follows in the frame's file
+        ar.Close();
+    }
+    ASSERT_GT(bytes.size(), 2 * 8 + 3 * 4 + 4u) << "the channel's settings follow the alarms";
+    CDepthDoc in;
+    in.SetChannel(&channel);
+    {
+        CArchive ar(bytes.data(), bytes.size());
+        in.Serialize(ar);
+        DWORD marker = 0;
+        ar >> marker;
+        EXPECT_EQ(marker, 0x5A5A5A5Au);
+    }
+    EXPECT_DOUBLE_EQ(in.m_minimumDepth, 3.5);
+    EXPECT_DOUBLE_EQ(in.m_maximumDepth, 250.0);
+    EXPECT_FALSE(in.m_minimumAlarm);
+    EXPECT_TRUE(in.m_maximumAlarm);
+    EXPECT_TRUE(in.m_bottomLostMessage);
+
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::memcpy(bytes.data(), &nan, sizeof nan);
+    CArchive ar(bytes.data(), bytes.size());
+    in.Serialize(ar);
+    EXPECT_DOUBLE_EQ(in.m_minimumDepth, 0.0);
+}

@@ -1,0 +1,103 @@
+// A channel's window in the screen layout: a depth row over a grid of
+// echogram panes, with the documents behind them. The frame owns its
+// documents and views, registers the documents with the sounder's document
+// list and keeps the proportions of its panes, together with the documents'
+// own settings, in a settings file per channel and mode.
+//
+// The documents reach their views through the main window's update message
+// (UpdateViewsOf), never through the frame's own methods.
+//
+// User-interface thread only.
+#pragma once
+
+#include "app/SerializeSupport.h"
+#include "app/Skjerm.h"
+#include "platform/WinTypes.h"
+
+#include <QMdiSubWindow>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CAbstractESDoc;
+class CChannel;
+class CDepthDoc;
+class CDepthView;
+class CEchogramDoc;
+class CEchogramView;
+class CESDocList;
+class QSplitter;
+
+class CChannelFrameAbstract : public QMdiSubWindow, public CSerializeSupport, public app::ILayoutFrame
+{
+    Q_OBJECT
+public:
+    // Row of the depth strip and the inner grid's minimum sizes.
+    static constexpr int kMinimumTop = 12;
+    static constexpr int kMinimumPane = 20;
+
+    CChannelFrameAbstract(int width, int height, QWidget* parent = nullptr);
+    ~CChannelFrameAbstract() override;
+
+    // Builds the splitters, documents and views for a client of cx × cy.
+    virtual bool OnCreateClient(int cx, int cy) = 0;
+    void AttachDocuments(CESDocList* list);
+    void DetachDocuments();
+    // Gives every document the channel, titles the frame, names the settings
+    // file and loads it.
+    void SetChannel(CChannel* channel, const std::string& title, const std::string& channelName, bool replaying);
+    void RealizeViewPalettes();
+    const std::vector<CAbstractESDoc*>& GetDocList() const { return m_docList; }
+
+    // "Normal " or "Replay " + channel name + ".ser", with every character a
+    // file name cannot hold replaced by "_".
+    static std::string SettingsFileName(const std::string& channelName, bool replaying);
+    // Tells the main window of each view's message window (true) and of its
+    // end (false), so that palette messages reach the views.
+    static void SetViewRegistration(std::function<void(HWND, bool)> hook);
+    // Runs the update of every view on a document of any live frame; false
+    // when no frame has the document.
+    static bool UpdateViewsOf(const void* document);
+
+    // The layout's view of the frame.
+    bool SaveSettings() override;
+    bool LoadSettings() override;
+    void ArrangeViews() override;
+    void SetSharedMenu(unsigned menuId) override;
+    void SetDefaults() override = 0;
+
+    int GetCreationWidth() const { return m_width; }
+    int GetCreationHeight() const { return m_height; }
+    QSplitter* OuterSplitter() const { return m_outer; }
+    CDepthDoc* GetDepthDoc() const { return m_depthDoc; }
+    const std::vector<CEchogramView*>& EchogramViews() const { return m_echogramViews; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+    // Helpers of the frame kinds.
+    bool CreateOuter(int cx, int topHeight);
+    CEchogramDoc* AddEchogram(QSplitter* row, int width, int height);
+    void AddPlaceholder(QSplitter* row, int width, int height);
+    void SendInitialUpdates();
+    // Width that the ratios refer to: the creation width, else the current one.
+    int ReferenceWidth() const;
+    // Ratio a / b, or the fallback when b is not positive or the result is
+    // not a share between 0 and 1.
+    static double SafeRatio(double a, double b, double fallback);
+    // A stored share or height: kept only when it is a number in range.
+    static double CheckedShare(double value, double fallback);
+    static double CheckedHeight(double value, double fallback);
+
+    int m_width;
+    int m_height;
+    QSplitter* m_outer = nullptr;
+    CDepthDoc* m_depthDoc = nullptr;
+    CDepthView* m_depthView = nullptr;
+    std::vector<CAbstractESDoc*> m_docList;
+    std::vector<std::unique_ptr<CAbstractESDoc>> m_ownedDocs;
+    std::vector<CEchogramView*> m_echogramViews;
+    unsigned m_sharedMenu = 0;
+};

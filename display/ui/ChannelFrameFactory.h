@@ -1,0 +1,23 @@
+// Makes the channel frames of the screen layout: the frame kind the layout
+// chose, placed in the main window's MDI area, with its panes built and its
+// channel set before its documents take pings.
+#pragma once
+
+#include "app/Skjerm.h"
+
+#include <functional>
+#include <string>
+
+class CChannel;
+class CESDocList;
+class QMdiArea;
+
+struct ChannelFrameContext
+{
+    std::function<QMdiArea*()> area;
+    std::function<CChannel*(int index)> channel;
+    std::function<CESDocList*()> documents;
+    std::function<bool()> replaying;
+};
+
+app::FrameFactory MakeChannelFrameFactory(ChannelFrameContext context);

@@ -1,0 +1,288 @@
+#include "display/ui/DepthView.h"
+
+#include "app/AppIds.h"
+#include "app/DepthUnit.h"
+#include "display/DepthDoc.h"
+#include "display/EchogramDoc.h"
+
+#include <QFontDialog>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <cstdio>
+
+namespace
+{
+CDepthView::Environment& SharedEnvironment()
+{
+    static CDepthView::Environment environment;
+    return environment;
+}
+
+// Names of the two echogram items by the echogram's range reference; empty
+// keeps the menu's own text.
+std::pair<QString, QString> EchogramItemTexts(const CEchogramDoc* doc)
+{
+    if (!doc)
+        return {};
+    switch (doc->m_rangeReference)
+    {
+    case CEchogramDoc::SURFACE:
+        return {"Surface Echogram...", "Surface Range..."};
+    case CEchogramDoc::BOTTOM:
+        return {"Bottom Echogram...", "Bottom Range..."};
+    case CEchogramDoc::SLOPE:
+        return {"Slope Graph...", "Slope Limits..."};
+    default:
+        return {};
+    }
+}
+} // namespace
+
+void CDepthView::SetEnvironment(const Environment& environment) { SharedEnvironment() = environment; }
+const CDepthView::Environment& CDepthView::GetEnvironment() { return SharedEnvironment(); }
+
+CDepthView::CDepthView(CDepthDoc* document, QWidget* parent) : CSCView(parent), m_document(document)
+{
+    m_font.setFamily("Arial");
+    setMouseTracking(true);
+}
+
+CDepthView::~CDepthView() = default;
+
+void CDepthView::OnInitialUpdate()
+{
+    CSCView::OnInitialUpdate();
+    CreateMemoryDC();
+    CreateDibSection();
+    setWindowTitle("DepthView");
+}
+
+void CDepthView::SetTextFont(const QFont& font)
+{
+    m_font = font;
+    update();
+}
+
+std::string CDepthView::FormatDepth(int model, double metres, double shown, const std::string& unit)
+{
+    char text[64];
+    if (model == CEchogramDoc::RM30)
+        std::snprintf(text, sizeof text, metres < 1000.0 ? "%5.1f%s" : "%5.0f%s", shown, unit.c_str());
+    else
+        std::snprintf(text, sizeof text, "%5.2f%s ", shown, unit.c_str());
+    return text;
+}
+
+int CDepthView::SchemeAt(int x, int left, int right)
+{
+    if (right <= left)
+        return 0;
+    return static_cast<int>((x - left) * 12.0) / (right - left);
+}
+
+std::string CDepthView::DepthText() const
+{
+    const bool shownDepth = m_document->IsBottomFound() || m_document->IsPingerDepthInUse();
+    const double shown = shownDepth ? CDepthUnit::FromMeters(m_document->GetDepth()) : 0.0;
+    return FormatDepth(GetEnvironment().model, m_document->GetDepth(), shown, CDepthUnit::GetUnitSymbol());
+}
+
+void CDepthView::resizeEvent(QResizeEvent* event)
+{
+    CSCView::resizeEvent(event);
+    const int cx = event->size().width(), cy = event->size().height();
+    m_colourBar = QRect(QPoint(cx - kCellCount * m_cellWidth - 3, 0), QPoint(cx - 1, m_cellHeight + 2));
+    m_nameBox = QRect();
+    int charHeight = 0;
+    if (cy * 4.5 < cx)
+    {
+        m_oneLine = true;
+        charHeight = cy < 100 ? cy : cy - 20;
+    }
+    else
+    {
+        m_oneLine = false;
+        charHeight = static_cast<int>(((cx - 20) / 9) * 1.85);
+    }
+    m_font.setPixelSize(std::max(1, charHeight));
+    update();
+}
+
+void CDepthView::OnUpdate()
+{
+    if (!m_document || !m_document->GetChannel())
+        return;
+    // Only the texts change from ping to ping; the boxes and the bar stay.
+    update(0, 0, m_colourBar.isNull() ? width() : m_colourBar.left(), height());
+}
+
+void CDepthView::OnDraw(QPainter& painter)
+{
+    if (!m_document || !m_document->GetChannel())
+        return;
+    const Environment& env = GetEnvironment();
+    const QColor background = GetColourTable()[kBackgroundIndex];
+    const QColor text = GetColourTable()[kTextIndex];
+    painter.fillRect(rect(), background);
+    painter.setPen(QPen(text, 1));
+    painter.setBrush(background);
+
+    // Names.
+    const QFontMetrics names(painter.font());
+    std::string title = env.channelTitle ? env.channelTitle(*m_document) : std::string();
+    const QString titleText = QString::fromStdString(title);
+    const int titleWidth = names.horizontalAdvance(titleText);
+    m_nameBox = QRect(0, 0, titleWidth + 10, names.height() + 2);
+    painter.drawRect(m_nameBox);
+    painter.drawText(5, 1 + names.ascent(), titleText);
+    const std::string second = env.transceiverName ? env.transceiverName(*m_document) : std::string();
+    if (!second.empty())
+    {
+        const QString secondText = QString::fromStdString(second);
+        painter.drawRect(titleWidth + 10, 0, names.horizontalAdvance(secondText) + 10, names.height() + 2);
+        painter.drawText(titleWidth + 15, 1 + names.ascent(), secondText);
+    }
+
+    // Colour bar.
+    painter.drawRect(m_colourBar);
+    for (int i = 0; i < kCellCount; ++i)
+        painter.fillRect(m_colourBar.left() + 1 + i * m_cellWidth, m_colourBar.top() + 1, m_cellWidth, m_cellHeight,
+                         GetColourTable()[kFirstEchoIndex + i]);
+
+    // Depth and the text beside it.
+    painter.setFont(m_font);
+    const QFontMetrics metrics(m_font);
+    const QString depth = QString::fromStdString(DepthText());
+    const int h = height();
+    int x0 = width() / 3 - static_cast<int>(h * 3 / 1.5);
+    int y0 = h < 100 ? 0 : 20;
+    if (!m_oneLine)
+    {
+        x0 = 0;
+        y0 = 20;
+    }
+    painter.drawText(x0, y0 + metrics.ascent(), depth);
+    m_sideText = QRect();
+    const int sideX = x0 + metrics.horizontalAdvance(depth) + 2;
+    double angle = 0.0, trawlDepth = 0.0;
+    QString side;
+    QColor sideColour = text;
+    if (env.trawl && env.trawl(*m_document, trawlDepth))
+    {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%5.1fm", trawlDepth);
+        side = buffer;
+        sideColour = GetColourTable()[193];
+    }
+    else if (env.slope && env.slope(*m_document, angle))
+    {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%5.1fdeg", angle);
+        side = buffer;
+    }
+    if (!side.isEmpty())
+    {
+        painter.setPen(sideColour);
+        painter.drawText(sideX, y0 + metrics.ascent(), side);
+        m_sideText = QRect(sideX, 0, metrics.horizontalAdvance(side), h);
+    }
+}
+
+QMenu* CDepthView::BuildContextMenu(QWidget* parent) const
+{
+    auto* menu = new QMenu(parent);
+    const Environment& env = GetEnvironment();
+    auto add = [this, menu](const QString& text, unsigned id) {
+        QAction* action = menu->addAction(text);
+        action->setData(id);
+        return action;
+    };
+    QAction* header = add(QString::fromStdString(env.channelTitle && m_document ? env.channelTitle(*m_document)
+                                                                                 : std::string("Channel")),
+                          ID_CHANNEL_HEADER);
+    header->setEnabled(false);
+    menu->addSeparator();
+    add("Transceiver Settings...", ID_TRANSCEIVER_SETTINGS);
+    add("Bottom Detector...", ID_BOTTOM_DETECTOR);
+    add("Colour Scale...", ID_COLOUR_SCALE);
+    add("Slope Settings...", ID_SLOPE_SETTINGS);
+    menu->addSeparator();
+    const CEchogramDoc* upper = m_document ? m_document->m_upperEchogram : nullptr;
+    const CEchogramDoc* lower = m_document ? m_document->m_lowerEchogram : nullptr;
+    auto [upperEchogram, upperRange] = EchogramItemTexts(upper);
+    auto [lowerEchogram, lowerRange] = EchogramItemTexts(lower);
+    add(upperEchogram.isEmpty() ? "Upper Echogram..." : upperEchogram, ID_UPPER_ECHOGRAM)->setEnabled(upper);
+    add(lowerEchogram.isEmpty() ? "Lower Echogram..." : lowerEchogram, ID_LOWER_ECHOGRAM)->setEnabled(lower);
+    add(upperRange.isEmpty() ? "Upper Range..." : upperRange, ID_UPPER_RANGE)->setEnabled(upper);
+    add(lowerRange.isEmpty() ? "Lower Range..." : lowerRange, ID_LOWER_RANGE)->setEnabled(lower);
+    add("Echogram Filter...", ID_ECHOGRAM_FILTER)->setEnabled(upper);
+    menu->addSeparator();
+    add("Status Window...", ID_STATUS_WINDOW);
+    add("Font...", ID_FONT);
+    return menu;
+}
+
+void CDepthView::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && m_colourBar.contains(p))
+    {
+        if (GetEnvironment().applyColourScheme)
+            GetEnvironment().applyColourScheme(SchemeAt(p.x(), m_colourBar.left(), m_colourBar.right()));
+        return;
+    }
+    if (event->button() == Qt::LeftButton)
+    {
+        QMenu* menu = BuildContextMenu(this);
+        if (QAction* chosen = menu->exec(event->globalPosition().toPoint()))
+            RunCommand(chosen->data().toUInt());
+        delete menu;
+        return;
+    }
+    if (event->button() == Qt::RightButton && m_document)
+    {
+        if (m_colourBar.contains(p))
+            RunCommand(ID_COLOUR_SCALE);
+        else if (m_sideText.contains(p))
+            RunCommand(ID_SLOPE_SETTINGS);
+        else if (m_nameBox.contains(p))
+            RunCommand(ID_TRANSCEIVER_SETTINGS);
+        else
+            RunCommand(ID_BOTTOM_DETECTOR);
+        update();
+    }
+}
+
+void CDepthView::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+}
+
+void CDepthView::RunCommand(unsigned id)
+{
+    if (id == ID_FONT)
+    {
+        ChooseFont();
+        return;
+    }
+    if (id == ID_STATUS_WINDOW)
+    {
+        PostMessage(GetMainWindow(), app::WM_ES_SHOWCHANNELSTATUS, 1, 0);
+        return;
+    }
+    if (m_document && GetEnvironment().command)
+        GetEnvironment().command(*m_document, id);
+}
+
+void CDepthView::ChooseFont()
+{
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, m_font, this);
+    if (ok)
+        SetTextFont(chosen);
+}

@@ -1,0 +1,224 @@
+#include "display/ui/ChannelFrame1.h"
+#include "display/ui/ChannelFrame2.h"
+
+#include "app/AppIds.h"
+#include "app/Archive.h"
+#include "app/StandardESLayout.h"
+#include "app/ui/tests/QtTestSupport.h"
+#include "display/DepthDoc.h"
+#include "display/EchogramDoc.h"
+#include "display/tests/TempFolder.h"
+#include "display/ui/DepthView.h"
+#include "display/ui/EchogramView.h"
+#include "engine/Channel.h"
+
+#include <QMenu>
+#include <QSplitter>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace
+{
+class ChannelFrameTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        shelltest::QtApp();
+        ASSERT_TRUE(folder.Ok());
+        CSerializeSupport::SetSettingsFolder(folder.File("") );
+        CEchogramDoc::Environment env;
+        env.updateViews = [](CEchogramDoc* doc) { CChannelFrameAbstract::UpdateViewsOf(doc); };
+        CEchogramDoc::SetEnvironment(env);
+        CDepthDoc::Environment depthEnv;
+        depthEnv.updateViews = [](CDepthDoc* doc) { CChannelFrameAbstract::UpdateViewsOf(doc); };
+        CDepthDoc::SetEnvironment(depthEnv);
+        CChannel::Construction cc;
+        cc.ChannelName = "ES38 38/kHz:1";
+        channel = std::make_unique<CChannel>(cc);
+    }
+    void TearDown() override
+    {
+        CEchogramDoc::SetEnvironment({});
+        CDepthDoc::SetEnvironment({});
+    }
+    template <class Frame> std::unique_ptr<Frame> Make(int w, int h)
+    {
+        auto frame = std::make_unique<Frame>(w, h);
+        EXPECT_TRUE(frame->OnCreateClient(w, h));
+        frame->show();
+        QApplication::processEvents();
+        return frame;
+    }
+    std::vector<char> FileBytes(const std::string& name) const
+    {
+        std::ifstream in(folder.File(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    TempFolder folder;
+    std::unique_ptr<CChannel> channel;
+};
+} // namespace
+
+TEST(ChannelFrameGeometry, PanesOfANewClient)
+{
+    const auto g1 = CChannelFrame1::ComputeGeometry(1000, 500, 0.15, 20.0, 0.65);
+    EXPECT_EQ(g1.top, 20);
+    EXPECT_EQ(g1.col1, 150);
+    EXPECT_EQ(g1.col0, 850);
+    EXPECT_EQ(g1.row0, 312);
+    EXPECT_EQ(g1.row1, 168);
+    const auto low = CChannelFrame1::ComputeGeometry(1000, 10, 0.15, 20.0, 0.65);
+    EXPECT_EQ(low.top, 10) << "the depth row takes all of a low client";
+    EXPECT_EQ(low.row0, 0);
+    EXPECT_EQ(low.row1, 0);
+    const auto g2 = CChannelFrame2::ComputeGeometry(1000, 500, 0.2, 0.15, 20.0, 0.65);
+    EXPECT_EQ(g2.col0, 200);
+    EXPECT_EQ(g2.col2, 150);
+    EXPECT_EQ(g2.col1, 650);
+}
+
+TEST(ChannelFrameNames, SettingsFileNamePerModeWithoutPathCharacters)
+{
+    EXPECT_EQ(CChannelFrameAbstract::SettingsFileName("ES38 38/kHz:1", false), "Normal ES38 38_kHz_1.ser");
+    EXPECT_EQ(CChannelFrameAbstract::SettingsFileName("ES38 38/kHz:1", true), "Replay ES38 38_kHz_1.ser");
+    EXPECT_EQ(CChannelFrameAbstract::SettingsFileName("a\\b*c?d\"e<f>g|h", false), "Normal a_b_c_d_e_f_g_h.ser");
+}
+
+TEST(ChannelFrameKinds, Rm30TakesTheSecondKindUnlessItsChannelAsksForTheFirst)
+{
+    using app::CStandardESLayout;
+    EXPECT_EQ(CStandardESLayout::FrameKindFor(app::kRM30, 0), 2);
+    EXPECT_EQ(CStandardESLayout::FrameKindFor(app::kRM30, 1), 1);
+    EXPECT_EQ(CStandardESLayout::FrameKindFor(app::kQY310, 0), 1);
+    EXPECT_EQ(CStandardESLayout::FrameKindFor(app::kTQ30, 1), 2);
+}
+
+TEST_F(ChannelFrameTest, DocumentsInOrderWithTheirLinksAndViewsUpdatedThroughTheFrame)
+{
+    auto frame = Make<CChannelFrame1>(600, 400);
+    const auto& docs = frame->GetDocList();
+    ASSERT_EQ(docs.size(), 3u);
+    EXPECT_NE(dynamic_cast<CDepthDoc*>(docs[0]), nullptr);
+    EXPECT_EQ(docs[1], frame->m_upperEchogram);
+    EXPECT_EQ(docs[2], frame->m_lowerEchogram);
+    EXPECT_EQ(frame->GetDepthDoc()->m_upperEchogram, frame->m_upperEchogram);
+    EXPECT_EQ(frame->GetDepthDoc()->m_lowerEchogram, frame->m_lowerEchogram);
+    ASSERT_EQ(frame->EchogramViews().size(), 2u);
+    EXPECT_TRUE(CChannelFrameAbstract::UpdateViewsOf(frame->m_lowerEchogram));
+    int unrelated = 0;
+    EXPECT_FALSE(CChannelFrameAbstract::UpdateViewsOf(&unrelated));
+
+    auto second = Make<CChannelFrame2>(600, 400);
+    EXPECT_EQ(second->GetDocList().size(), 3u);
+    EXPECT_EQ(second->GetDepthDoc()->m_upperEchogram, nullptr) << "the second kind links no echogram to the depth";
+}
+
+TEST_F(ChannelFrameTest, SavedFrameLoadsItsProportionsAndDocumentSettings)
+{
+    {
+        auto frame = Make<CChannelFrame1>(613, 400);
+        frame->SetChannel(channel.get(), "ES38", "ES38 38/kHz:1", false);
+        frame->GetDepthDoc()->m_minimumDepth = 7.5;
+        frame->m_upperEchogram->m_range = 250.0;
+        ASSERT_TRUE(frame->SaveSettings());
+        EXPECT_NEAR(frame->m_columnRatio, 0.15, 0.02);
+    }
+    std::vector<char> bytes = FileBytes("Normal ES38 38_kHz_1.ser");
+    ASSERT_GT(bytes.size(), 28u + 24u);
+    EXPECT_EQ(bytes[0], 27);
+    EXPECT_EQ(std::string(bytes.begin() + 1, bytes.begin() + 28), CChannelFrame1::kVersion);
+
+    auto loaded = Make<CChannelFrame1>(613, 400);
+    loaded->m_columnRatio = 0.5;
+    loaded->SetChannel(channel.get(), "ES38", "ES38 38/kHz:1", false);
+    EXPECT_NEAR(loaded->m_columnRatio, 0.15, 0.02);
+    EXPECT_DOUBLE_EQ(loaded->GetDepthDoc()->m_minimumDepth, 7.5);
+    EXPECT_DOUBLE_EQ(loaded->m_upperEchogram->m_range, 250.0);
+
+    // The same file read by the other frame kind changes nothing.
+    auto other = Make<CChannelFrame2>(613, 400);
+    other->GetDepthDoc()->m_minimumDepth = 1.0;
+    std::vector<BYTE> scratch;
+    {
+        CArchive ar(scratch, CArchive::store); // takes the panes' sizes into the stored values
+        other->Serialize(ar);
+        ar.Close();
+    }
+    const double first = other->m_firstColumnRatio;
+    const QList<int> outer = other->OuterSplitter()->sizes();
+    other->SetChannel(channel.get(), "ES38", "ES38 38/kHz:1", false);
+    EXPECT_DOUBLE_EQ(other->m_firstColumnRatio, first);
+    EXPECT_EQ(other->OuterSplitter()->sizes(), outer);
+    EXPECT_DOUBLE_EQ(other->GetDepthDoc()->m_minimumDepth, 1.0);
+}
+
+TEST_F(ChannelFrameTest, ZeroWidthAndNumbersThatAreNoneNeverReachTheFile)
+{
+    {
+        auto frame = Make<CChannelFrame1>(13, 400); // no width left after the bars
+        frame->SetChannel(channel.get(), "ES38", "narrow", false);
+        ASSERT_TRUE(frame->SaveSettings());
+    }
+    std::vector<char> bytes = FileBytes("Normal narrow.ser");
+    ASSERT_GT(bytes.size(), 28u + 24u);
+    for (int k = 0; k < 3; ++k)
+    {
+        double v = 0.0;
+        std::memcpy(&v, bytes.data() + 28 + 8 * k, sizeof v);
+        EXPECT_TRUE(std::isfinite(v)) << "value " << k;
+    }
+    // A file whose values are not numbers loads as the defaults.
+    const double nan = std::nan("");
+    std::memcpy(bytes.data() + 28, &nan, sizeof nan);
+    std::memcpy(bytes.data() + 44, &nan, sizeof nan);
+    {
+        std::ofstream out(folder.File("Normal narrow.ser"), std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    auto loaded = Make<CChannelFrame1>(613, 400);
+    loaded->SetChannel(channel.get(), "ES38", "narrow", false);
+    EXPECT_DOUBLE_EQ(loaded->m_columnRatio, 0.15);
+    EXPECT_DOUBLE_EQ(loaded->m_rowRatio, 0.65);
+}
+
+TEST(DepthViewMenu, EveryModelGetsAMenuNamedAfterTheEchograms)
+{
+    shelltest::QtApp();
+    for (int model : {0, 1, 2, 3, 4, 5})
+    {
+        CDepthView::Environment env;
+        env.model = model;
+        CDepthView::SetEnvironment(env);
+        CDepthDoc doc;
+        CEchogramDoc upper;
+        upper.m_rangeReference = CEchogramDoc::BOTTOM;
+        doc.m_upperEchogram = &upper;
+        CDepthView view(&doc);
+        std::unique_ptr<QMenu> menu(view.BuildContextMenu(nullptr));
+        QStringList texts;
+        for (QAction* a : menu->actions())
+            texts << a->text();
+        EXPECT_TRUE(texts.contains("Bottom Echogram...")) << model;
+        EXPECT_TRUE(texts.contains("Bottom Range...")) << model;
+        EXPECT_TRUE(texts.contains("Lower Echogram...")) << model;
+        EXPECT_TRUE(texts.contains("Font...")) << model;
+    }
+    CDepthView::SetEnvironment({});
+}
+
+TEST(DepthViewText, DepthFormatsAndColourSchemes)
+{
+    EXPECT_EQ(CDepthView::FormatDepth(1, 12.345, 12.345, "m"), "12.35m ");
+    EXPECT_EQ(CDepthView::FormatDepth(2, 999.9, 999.9, "m"), "999.9m");
+    EXPECT_EQ(CDepthView::FormatDepth(2, 1000.0, 1000.0, "m"), " 1000m");
+    EXPECT_EQ(CDepthView::SchemeAt(0, 0, 120), 0);
+    EXPECT_EQ(CDepthView::SchemeAt(119, 0, 120), 11);
+    EXPECT_EQ(CDepthView::SchemeAt(10, 10, 10), 0);
+}
