@@ -127,6 +127,7 @@ void CEngineLink::Init()
     CEchoSounder::Context context;
     context.installation = m_installation.get();
     context.model = model;
+    context.createDocuments = createDocuments;
     if (!m_app.GetAdapterList().empty())
         context.adapterAddress = m_app.GetAdapterList().front();
     if (CNavNetLink* navnet = CNavNetLink::Instance())

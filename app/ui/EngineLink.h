@@ -7,9 +7,11 @@
 #include "app/Pelmaris.h"
 #include "app/Skjerm.h"
 
+#include <functional>
 #include <memory>
 
 class CEnvironment;
+class IPingDocuments;
 class COperationControl;
 class CTransceiver;
 class CTransceiverInstallation;
@@ -39,6 +41,9 @@ public:
     CStandardESLayout* Layout() const { return m_layout.get(); }
     // Makes the channel frames of a layout; the display installs it.
     FrameFactory frameFactory;
+    // The display's document list of each new sounder; the program installs
+    // it before InitInstance. Empty: pings reach no document.
+    std::function<std::unique_ptr<IPingDocuments>()> createDocuments;
 
 private:
     void Init();

@@ -1,22 +1,33 @@
 // The program: one executable for every model, named after the model it
 // runs as (links QY210, QY310, RM30, TQ30, QYNVU and PELMARIS beside it).
 // The engine's headers come before any Qt header (see EngineLink.cpp).
+#include "display/ESDocList.h"
+#include "engine/Channel.h"
+#include "engine/OperationControl.h"
 #include "outputs/NavNetLink.h"
+#include "transceivers/Transceiver.h"
 
 #include "app/DdeCommand.h"
 #include "app/Pelmaris.h"
 #include "app/SounderModel.h"
 #include "app/ui/EngineLink.h"
+#include "display/DepthDoc.h"
+#include "display/EchogramDoc.h"
 #include "app/ui/HelpKeyFilter.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/QtDispatcherAdapter.h"
 #include "app/ui/QtMessageBox.h"
 #include "app/ui/SingleInstance.h"
+#include "display/ui/ChannelFrameAbstract.h"
+#include "display/ui/ChannelFrameFactory.h"
+#include "display/ui/DepthView.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QMdiArea>
+#include <QPointer>
 #include <QUrl>
 
 #include <filesystem>
@@ -48,10 +59,53 @@ int main(int argc, char** argv)
     {
         app::CPelmaris pelmaris;
         pelmaris.frameFactory = [](app::CPelmaris& application, unsigned menuId) {
-            return std::make_unique<app::CMainFrame>(application, menuId);
+            auto frame = std::make_unique<app::CMainFrame>(application, menuId);
+            // Each document's ping reaches its views through the main window.
+            frame->updateAllViews = [](void* document) { CChannelFrameAbstract::UpdateViewsOf(document); };
+            CChannelFrameAbstract::SetViewRegistration([frame = QPointer<app::CMainFrame>(frame.get())](HWND view,
+                                                                                                     bool add) {
+                if (!frame)
+                    return;
+                if (add)
+                    frame->AddDescendant(view);
+                else
+                    frame->RemoveDescendant(view);
+            });
+            CDepthView::Environment depthView;
+            depthView.model = application.GetSounderType();
+            depthView.applyColourScheme = [frame = frame.get()](int scheme) { frame->ApplyColourScheme(scheme); };
+            depthView.channelTitle = [](const CDepthDoc& doc) {
+                return doc.GetChannel() ? doc.GetChannel()->GetChannelName() : std::string();
+            };
+            depthView.transceiverName = [](const CDepthDoc& doc) {
+                CChannel* channel = doc.GetChannel();
+                CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
+                return transceiver ? transceiver->GetChannelName(channel) : std::string();
+            };
+            CDepthView::SetEnvironment(depthView);
+            CEchogramDoc::Environment echogram = CEchogramDoc::GetEnvironment();
+            echogram.model = application.GetSounderType();
+            CEchogramDoc::SetEnvironment(echogram);
+            return frame;
         };
         CNavNetLink navnet(pelmaris);
         app::CEngineLink engine(pelmaris);
+        engine.createDocuments = [] { return std::unique_ptr<IPingDocuments>(std::make_unique<CESDocList>()); };
+        ChannelFrameContext frames;
+        frames.area = [&pelmaris]() -> QMdiArea* {
+            auto* frame = dynamic_cast<app::CMainFrame*>(pelmaris.GetMainFrame());
+            return frame ? frame->MdiArea() : nullptr;
+        };
+        frames.channel = [&engine](int index) -> CChannel* {
+            CEchoSounder* sounder = engine.Operation().GetEchoSounder();
+            return sounder ? sounder->GetChannel(index) : nullptr;
+        };
+        frames.documents = [&engine]() -> CESDocList* {
+            CEchoSounder* sounder = engine.Operation().GetEchoSounder();
+            return sounder ? dynamic_cast<CESDocList*>(sounder->GetDocuments()) : nullptr;
+        };
+        frames.replaying = [&pelmaris] { return pelmaris.IsReplaying(); };
+        engine.frameFactory = MakeChannelFrameFactory(frames);
         if (!pelmaris.InitInstance(args)) {
             SetMessageBoxPresenter({});
             return 1;
