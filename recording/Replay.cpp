@@ -188,6 +188,7 @@ bool CReplay::OpenAndBuild(const std::string& fileName)
             k.Frequency = c.frequency;
             k.ChannelName = label;
             k.SourceName = ShortName(c.id);
+            k.StandardParts = true;  // bottom detector, noise estimate and slope tracker
             auto channel = std::make_unique<CChannel>(k);
             r->channel = channel.get();
             m_channels.push_back(r.get());

@@ -217,6 +217,7 @@ bool CQY42::CreateChannels(HKEY key)
     c.Frequency = r->frequency;
     c.ChannelName = r->channelName;
     c.SourceName = r->channelName;
+    c.StandardParts = true;  // bottom detector, noise estimate and slope tracker
     c.BeamType = r->beamType;
     c.BeamWidthAlongship = r->beamWidthAlongship;
     c.BeamWidthAthwartship = r->beamWidthAthwartship;

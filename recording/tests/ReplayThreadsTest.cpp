@@ -148,3 +148,53 @@ TEST(ReplayThreadsTest, ReplayExtractThroughTheEngineKeepsTheRecordedPings)
     sounder.reset();
     reg.CloseRootKeys();
 }
+
+// Replayed channels carry the standard bottom detector: a flat bottom that
+// the recording put at a known depth is found there.
+TEST(ReplayThreadsTest, ReplayedChannelsFindTheRecordedBottom)
+{
+    CTempHives hives;
+    CRegistrySupport reg;
+    ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
+    TempFolder dir;
+    zv::recgen::SRecGenScene scene;
+    std::string error;
+    for (const char* s : {"pings=20", "channels=38", "bottom=42", "bottom-swing=0"})
+        ASSERT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << s << ": " << error;
+    zv::recgen::CRecordingGenerator gen(scene);
+    const fs::path file = dir.path / "flat.raw";
+    ASSERT_TRUE(gen.Write(file.string(), nullptr, &error)) << error;
+    CReplayFileList list;
+    list.AddTail(file.string());
+    list.m_loop = 0;
+
+    std::mutex lock;
+    std::condition_variable cv;
+    std::vector<double> depths;
+    CEchoSounder::Context context;
+    context.model = 1;
+    context.workerStartDelayMs = 0;
+    context.createReplay = [](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
+        return files ? std::make_unique<CReplay>(*files, nullptr) : nullptr;
+    };
+    auto sounder = std::make_unique<CEchoSounder>();
+    CEchoSounder* running = sounder.get();
+    context.hooks.documentsNotify = [&, running](const std::atomic<bool>&) {
+        std::lock_guard l(lock);
+        depths.push_back(running->GetChannel(0)->GetBottomDepth());
+        cv.notify_all();
+    };
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kReplay, CEchoSounder::kMaximumRate, &list,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    {
+        std::unique_lock l(lock);
+        ASSERT_TRUE(cv.wait_for(l, 30s, [&] { return depths.size() >= 20; }));
+    }
+    sounder.reset();
+    ASSERT_EQ(depths.size(), 20u);
+    // The detector locks on within three pings; from then on every ping
+    // shows the recorded bottom.
+    for (std::size_t p = 3; p < depths.size(); ++p)
+        EXPECT_NEAR(depths[p], zv::recgen::BottomDepthAt(scene, int(p)), 1.0) << "ping " << p;
+    reg.CloseRootKeys();
+}
