@@ -260,14 +260,14 @@ bool CMainFrame::FrameCommand(unsigned id)
         m_copperOnSidescan = 0;
         m_app.SetGreyScaleOnSidescan(m_greyOnSidescan);
         m_app.SetCopperOnSidescan(m_copperOnSidescan);
-        Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), m_palette);
+        Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), PaletteParam());
         return true;
     case cmd::COPPER_ON_SIDESCAN:
         m_copperOnSidescan = !m_copperOnSidescan;
         m_greyOnSidescan = 0;
         m_app.SetGreyScaleOnSidescan(m_greyOnSidescan);
         m_app.SetCopperOnSidescan(m_copperOnSidescan);
-        Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), m_palette);
+        Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), PaletteParam());
         return true;
     case cmd::STATUS_MESSAGES:
         m_status->EnableMessagePane(!m_status->MessagePaneEnabled());
@@ -356,7 +356,7 @@ void CMainFrame::SelectPalette(int palette)
     m_palette = palette;
     m_paletteValue = selectPalette ? selectPalette(palette) : palette;
     if (!m_paletteLimited)
-        Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), m_palette);
+        Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), PaletteParam());
     ApplyColourScheme(m_colourScheme);
 }
 
@@ -366,7 +366,7 @@ void CMainFrame::ApplyColourScheme(int scheme)
     if (applyGreyBackground)
         applyGreyBackground(m_grayscale != 0);
     if (!m_paletteLimited)
-        Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), m_palette);
+        Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), PaletteParam());
 }
 
 void CMainFrame::Broadcast(UINT message, WPARAM wParam, LPARAM lParam)
@@ -620,7 +620,7 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_ES_BACKGROUNDCOLOR:
         if (!m_paletteLimited)
-            Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), m_palette);
+            Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), PaletteParam());
         return 0;
     case WM_ES_COLORTABLE:
         Broadcast(WM_ES_COLORTABLE, 0, 0);

@@ -52,6 +52,9 @@ public:
     bool IsMessagePaneEnabled() const;
     int GetColourScheme() const { return m_colourScheme; }
     int GetCurrentPalette() const { return m_palette; }
+    // The palette block of the current palette as views take it with
+    // WM_ES_BACKGROUNDCOLOR; 0 where no palette control is plugged in.
+    LPARAM PaletteParam() const { return paletteBlock ? paletteBlock(m_palette) : 0; }
     int AsyncState() const { return m_asyncState; }
     bool PaletteLimited() const { return m_paletteLimited; }
     bool NewLayoutPending() const { return m_newLayoutPending; }
@@ -85,6 +88,7 @@ public:
     std::function<void()> environmentChanged;                      // 0x47B
     std::function<void(UINT message, WPARAM, LPARAM)> toolWindows;  // 0x47C-0x484, 0x486
     std::function<int(int palette)> selectPalette;                 // palette value of a palette
+    std::function<LPARAM(int palette)> paletteBlock;               // what views take with 0x476
     std::function<void(bool grey)> applyGreyBackground;            // grey scheme on / model colours
     // Values the status bar shows every second; null: the pane stays as is.
     std::function<std::optional<double>()> waterTemperature;       // nullopt: no valid value

@@ -13,6 +13,7 @@
 #include "app/ui/EngineLink.h"
 #include "display/DepthDoc.h"
 #include "display/EchogramDoc.h"
+#include "display/PaletteControl.h"
 #include "app/ui/HelpKeyFilter.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/QtDispatcherAdapter.h"
@@ -57,9 +58,15 @@ int main(int argc, char** argv)
     bool powerOff = false;
     std::string powerOffCommand;
     {
+        // Outlives the main frame, whose palette broadcasts point into it.
+        CPaletteControl palettes;
         app::CPelmaris pelmaris;
-        pelmaris.frameFactory = [](app::CPelmaris& application, unsigned menuId) {
+        pelmaris.frameFactory = [&palettes](app::CPelmaris& application, unsigned menuId) {
             auto frame = std::make_unique<app::CMainFrame>(application, menuId);
+            frame->paletteBlock = [&palettes](int palette) {
+                palettes.SelectPalette(palette);
+                return reinterpret_cast<LPARAM>(palettes.GetCurrentLogPalette());
+            };
             // Each document's ping reaches its views through the main window.
             frame->updateAllViews = [](void* document) { CChannelFrameAbstract::UpdateViewsOf(document); };
             CChannelFrameAbstract::SetViewRegistration([frame = QPointer<app::CMainFrame>(frame.get())](HWND view,
