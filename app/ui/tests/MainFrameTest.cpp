@@ -162,13 +162,22 @@ TEST_F(MainFrameTest, PaletteCommandsCheckTheirPaletteAndBroadcast)
     Start("QY310");
     int broadcasts = 0;
     WPARAM lastPalette = 99;
-    HWND view = CreateMessageWindow([&](HWND, UINT m, WPARAM w, LPARAM) -> LRESULT {
+    LPARAM lastBlock = 0;
+    HWND view = CreateMessageWindow([&](HWND, UINT m, WPARAM w, LPARAM l) -> LRESULT {
         if (m == WM_ES_BACKGROUNDCOLOR) {
             ++broadcasts;
             lastPalette = w;
+            lastBlock = l;
         }
         return 0;
     });
+    // Views read the palette block itself, so the broadcast carries what the
+    // palette control hands out for the selected palette.
+    int blockAskedFor = -1;
+    frame->paletteBlock = [&](int palette) {
+        blockAskedFor = palette;
+        return static_cast<LPARAM>(0x5000 + palette);
+    };
     frame->AddDescendant(view);
     frame->RunCommand(cmd::PALETTE_NIGHT_FILTERED);
     EXPECT_TRUE(frame->QueryCommand(cmd::PALETTE_NIGHT_FILTERED).checked);
@@ -176,6 +185,8 @@ TEST_F(MainFrameTest, PaletteCommandsCheckTheirPaletteAndBroadcast)
     if (!frame->PaletteLimited()) {
         EXPECT_GT(broadcasts, 0);
         EXPECT_EQ(lastPalette, 0u);
+        EXPECT_EQ(blockAskedFor, frame->GetCurrentPalette());
+        EXPECT_EQ(lastBlock, 0x5000 + frame->GetCurrentPalette());
     }
     frame->RemoveDescendant(view);
     DestroyWindow(view);
