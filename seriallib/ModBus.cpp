@@ -35,14 +35,6 @@ BOOL CModBus::Send(const CTarnMessage* message)
     return Enqueue(framed);
 }
 
-BOOL CModBus::Send(const std::string& text)
-{
-    if (text.empty()) return FALSE;
-    CTarnMessage message(text, 16);
-    if (message.GetSize() != text.size()) return FALSE;
-    return Send(&message);
-}
-
 BOOL CModBus::Receive(CTarnMessage* message)
 {
     if (!message) return FALSE;

@@ -9,7 +9,7 @@ public:
     CModBus(CSercor* port, PROTOCOL_TYPE type, HWND owner);
     ~CModBus() override;
 
-    BOOL Send(const std::string& text) override;
+    using CProtocol::Send;
     // Queues the payload and its CRC, also for an empty payload.
     BOOL Send(const CTarnMessage* message) override;
     // Checks a whole frame (payload and CRC). A good frame loses its CRC,

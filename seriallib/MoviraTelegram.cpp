@@ -16,14 +16,6 @@ BOOL CMoviraTelegram::Send(const CTarnMessage* message)
     return Enqueue(new (std::nothrow) CTarnMessage(*message));
 }
 
-BOOL CMoviraTelegram::Send(const std::string& text)
-{
-    if (text.empty()) return FALSE;
-    CTarnMessage message(text, 16);
-    if (message.GetSize() != text.size()) return FALSE;
-    return Send(&message);
-}
-
 BOOL CMoviraTelegram::Receive(CTarnMessage* message)
 {
     if (!message) {

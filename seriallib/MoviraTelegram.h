@@ -9,7 +9,7 @@ class CMoviraTelegram : public CProtocol {
 public:
     ~CMoviraTelegram() override;
 
-    BOOL Send(const std::string& text) override;
+    using CProtocol::Send;
     BOOL Send(const CTarnMessage* message) override;
     // Delivers the given message, or the current one when given none.
     BOOL Receive(CTarnMessage* message) override;

@@ -37,23 +37,7 @@ BOOL CNMEA::Send(const CTarnMessage* message)
     return Enqueue(framed);
 }
 
-BOOL CNMEA::Send(const std::string& text)
-{
-    if (text.empty()) return FALSE;
-    CTarnMessage message(text, 16);
-    if (message.GetSize() != text.size()) return FALSE;
-    return Send(&message);
-}
-
 BOOL CNMEA::Receive(CTarnMessage* message) { return PostReceived(message); }
-
-BOOL CNMEA::GetStatistics(tag_PROT_STATISTICS* out)
-{
-    if (!out) return FALSE;
-    std::lock_guard lock(m_StatLock);
-    m_Counters.CopyTo(*out);
-    return TRUE;
-}
 
 // $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47<CR><LF>
 //  ^ state 0 -> 1, body to "*" (state 2, 3: digits), CR (state 4 -> 5), LF.

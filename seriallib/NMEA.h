@@ -12,13 +12,12 @@ public:
     CNMEA(CSercor* port, PROTOCOL_TYPE type, HWND owner);
     ~CNMEA() override;
 
-    BOOL Send(const std::string& text) override;
+    using CProtocol::Send;
     // "$", the bytes, "*", their XOR in two upper-case digits, CR, LF.
     BOOL Send(const CTarnMessage* message) override;
     BOOL Receive(CTarnMessage* message) override;
     BOOL ReceiveCallback(BYTE byte, BOOL last) override;
     BOOL ErrorCallback(COM_ERROR error) override;
-    BOOL GetStatistics(tag_PROT_STATISTICS* out) override;
 
     // Longest body kept; sentences are far shorter, so anything longer is
     // a line without its end.
@@ -28,7 +27,6 @@ private:
     int AddToMsg(CNMEAMsg& msg, BYTE byte);
     CNMEAMsg& Current() { return static_cast<CNMEAMsg&>(*m_pRxMsg); }
 
-    std::mutex m_StatLock;
     std::uint64_t m_LastStamp = 0;
     UINT m_nLastSize = 0;
 };

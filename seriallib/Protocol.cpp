@@ -50,9 +50,18 @@ BOOL CProtocol::ShowStatistics(BOOL show)
     return TRUE;
 }
 
+BOOL CProtocol::Send(const std::string& text)
+{
+    if (text.empty()) return FALSE;
+    CTarnMessage message(text, 16);
+    if (message.GetSize() != text.size()) return FALSE;
+    return Send(&message);
+}
+
 BOOL CProtocol::GetStatistics(tag_PROT_STATISTICS* out)
 {
     if (!out) return FALSE;
+    std::lock_guard lock(m_StatLock);
     m_Counters.CopyTo(*out);
     return TRUE;
 }

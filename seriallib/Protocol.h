@@ -35,7 +35,9 @@ public:
     CProtocol& operator=(const CProtocol&) = delete;
     virtual ~CProtocol();
 
-    virtual BOOL Send(const std::string& text) = 0;
+    // The text's bytes framed as the protocol frames a message; empty text
+    // and text that does not fit a message are refused.
+    virtual BOOL Send(const std::string& text);
     // Frames a copy; the caller keeps the message.
     virtual BOOL Send(const CTarnMessage* message) = 0;
     virtual BOOL ShowStatistics(BOOL show);
@@ -97,6 +99,8 @@ protected:
 
     std::unique_ptr<CTarnMessage> m_pRxMsg;
     CProtCounters m_Counters;
+    // Guards the counters where the reader and a statistics reader meet.
+    std::mutex m_StatLock;
 
 private:
     void CreateTransmit();

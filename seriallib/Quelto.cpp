@@ -43,23 +43,7 @@ BOOL CQuelto::Send(const CTarnMessage* message)
     return Enqueue(framed);
 }
 
-BOOL CQuelto::Send(const std::string& text)
-{
-    if (text.empty()) return FALSE;
-    CTarnMessage message(text, 16);
-    if (message.GetSize() != text.size()) return FALSE;
-    return Send(&message);
-}
-
 BOOL CQuelto::Receive(CTarnMessage* message) { return PostReceived(message); }
-
-BOOL CQuelto::GetStatistics(tag_PROT_STATISTICS* out)
-{
-    if (!out) return FALSE;
-    std::lock_guard lock(m_StatLock);
-    m_Counters.CopyTo(*out);
-    return TRUE;
-}
 
 MSG_RESULT CQuelto::AddToMsg(CQueltoMsg& msg, BYTE byte)
 {

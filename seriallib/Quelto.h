@@ -14,13 +14,12 @@ public:
     CQuelto(CSercor* port, PROTOCOL_TYPE type, HWND owner);
     ~CQuelto() override;
 
-    BOOL Send(const std::string& text) override;
+    using CProtocol::Send;
     // Refuses payloads under 2 bytes (and over the largest one).
     BOOL Send(const CTarnMessage* message) override;
     BOOL Receive(CTarnMessage* message) override;
     BOOL ReceiveCallback(BYTE byte, BOOL last) override;
     BOOL ErrorCallback(COM_ERROR error) override;
-    BOOL GetStatistics(tag_PROT_STATISTICS* out) override;
 
     static WORD ComputeCS(const BYTE* bytes, WORD count);
     // Replaces out's contents by the telegram of the payload.
@@ -33,7 +32,6 @@ private:
     void SearchNewMsg();
     CQueltoMsg& Current() { return static_cast<CQueltoMsg&>(*m_pRxMsg); }
 
-    std::mutex m_StatLock;
     std::uint64_t m_LastStamp = 0;
     UINT m_nLastSize = 0;
 };

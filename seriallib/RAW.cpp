@@ -17,14 +17,6 @@ BOOL CRAW::Send(const CTarnMessage* message)
     return Enqueue(new (std::nothrow) CTarnMessage(*message));
 }
 
-BOOL CRAW::Send(const std::string& text)
-{
-    if (text.empty()) return FALSE;
-    CTarnMessage message(text, 16);
-    if (message.GetSize() != text.size()) return FALSE;
-    return Send(&message);
-}
-
 BOOL CRAW::Receive(CTarnMessage* message)
 {
     if (!message) {

@@ -30,23 +30,7 @@ BOOL CZLT2_300::Send(const CTarnMessage* message)
     return Enqueue(framed);
 }
 
-BOOL CZLT2_300::Send(const std::string& text)
-{
-    if (text.empty()) return FALSE;
-    CTarnMessage message(text, 16);
-    if (message.GetSize() != text.size()) return FALSE;
-    return Send(&message);
-}
-
 BOOL CZLT2_300::Receive(CTarnMessage* message) { return PostReceived(message); }
-
-BOOL CZLT2_300::GetStatistics(tag_PROT_STATISTICS* out)
-{
-    if (!out) return FALSE;
-    std::lock_guard lock(m_StatLock);
-    m_Counters.CopyTo(*out);
-    return TRUE;
-}
 
 // 0x31 0x32 | 0x03 (= 0x31 ^ 0x32) | 0x40
 MSG_RESULT CZLT2_300::AddToMsg(CZLTMsg& msg, BYTE byte)

@@ -12,12 +12,11 @@ public:
     CZLT2_300(CSercor* port, PROTOCOL_TYPE type, HWND owner);
     ~CZLT2_300() override;
 
-    BOOL Send(const std::string& text) override;
+    using CProtocol::Send;
     BOOL Send(const CTarnMessage* message) override;
     BOOL Receive(CTarnMessage* message) override;
     BOOL ReceiveCallback(BYTE byte, BOOL last) override;
     BOOL ErrorCallback(COM_ERROR error) override;
-    BOOL GetStatistics(tag_PROT_STATISTICS* out) override;
 
     static BYTE ComputeCS(const BYTE* bytes, UINT count);
 
@@ -27,7 +26,6 @@ private:
     MSG_RESULT AddToMsg(CZLTMsg& msg, BYTE byte);
     CZLTMsg& Current() { return static_cast<CZLTMsg&>(*m_pRxMsg); }
 
-    std::mutex m_StatLock;
     std::uint64_t m_LastStamp = 0;
     UINT m_nLastSize = 0;
     // A telegram grew past the limit: bytes are dropped up to its end byte.
