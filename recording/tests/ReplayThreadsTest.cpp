@@ -20,36 +20,56 @@ using namespace zv::recording;
 using namespace zv::recording::test;
 using namespace std::chrono_literals;
 
-TEST(ReplayThreadsTest, EveryRecordedPingRunsThroughTheEngineOnce)
+// A replay of a recording that the generator writes from a few scene
+// settings, inside temporary settings hives.
+class ReplayThreadsTest : public ::testing::Test
 {
+protected:
+    void SetUp() override { ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\")); }
+    void TearDown() override { reg.CloseRootKeys(); }
+
+    void Record(std::initializer_list<const char*> settings, const char* name)
+    {
+        std::string error;
+        for (const char* s : settings)
+            ASSERT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << s << ": " << error;
+        generator = std::make_unique<zv::recgen::CRecordingGenerator>(scene);
+        const fs::path file = dir.path / name;
+        ASSERT_TRUE(generator->Write(file.string(), nullptr, &error)) << error;
+        list.AddTail(file.string());
+        list.m_loop = 0;
+    }
+
+    static CEchoSounder::Context ReplayContext()
+    {
+        CEchoSounder::Context context;
+        context.workerStartDelayMs = 0;
+        context.createReplay = [](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
+            if (!files) return nullptr;
+            auto r = std::make_unique<CReplay>(*files, nullptr);
+            if (!r->IsOpen()) return nullptr;
+            return r;
+        };
+        return context;
+    }
+
     CTempHives hives;
     CRegistrySupport reg;
-    ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
     TempFolder dir;
     zv::recgen::SRecGenScene scene;
-    std::string error;
-    for (const char* s : {"pings=25", "channels=38,120", "samples=500"})
-        ASSERT_TRUE(zv::recgen::ApplySetting(scene, s, &error));
-    zv::recgen::CRecordingGenerator gen(scene);
-    const fs::path file = dir.path / "demo.raw";
-    ASSERT_TRUE(gen.Write(file.string(), nullptr, &error)) << error;
-
+    std::unique_ptr<zv::recgen::CRecordingGenerator> generator;
     CReplayFileList list;
-    list.AddTail(file.string());
-    list.m_loop = 0;
+};
+
+TEST_F(ReplayThreadsTest, EveryRecordedPingRunsThroughTheEngineOnce)
+{
+    ASSERT_NO_FATAL_FAILURE(Record({"pings=25", "channels=38,120", "samples=500"}, "demo.raw"));
 
     std::mutex lock;
     std::condition_variable cv;
     std::vector<std::uint64_t> processed;
-    CEchoSounder::Context context;
+    CEchoSounder::Context context = ReplayContext();
     context.model = 1;
-    context.workerStartDelayMs = 0;
-    context.createReplay = [](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
-        if (!files) return nullptr;
-        auto r = std::make_unique<CReplay>(*files, nullptr);
-        if (!r->IsOpen()) return nullptr;
-        return r;
-    };
     auto sounder = std::make_unique<CEchoSounder>();
     CEchoSounder* running = sounder.get();
     context.hooks.documentsNotify = [&, running](const std::atomic<bool>&) {
@@ -69,25 +89,11 @@ TEST(ReplayThreadsTest, EveryRecordedPingRunsThroughTheEngineOnce)
     sounder.reset();  // joins both threads
     ASSERT_EQ(processed.size(), 25u);
     for (int p = 0; p < 25; ++p) EXPECT_EQ(processed[std::size_t(p)], zv::recgen::PingTime(scene, p)) << p;
-    reg.CloseRootKeys();
 }
 
-TEST(ReplayThreadsTest, ReplayExtractThroughTheEngineKeepsTheRecordedPings)
+TEST_F(ReplayThreadsTest, ReplayExtractThroughTheEngineKeepsTheRecordedPings)
 {
-    CTempHives hives;
-    CRegistrySupport reg;
-    ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
-    TempFolder dir;
-    zv::recgen::SRecGenScene scene;
-    std::string error;
-    for (const char* s : {"pings=10", "channels=38,200", "samples=300"})
-        ASSERT_TRUE(zv::recgen::ApplySetting(scene, s, &error));
-    zv::recgen::CRecordingGenerator gen(scene);
-    const fs::path file = dir.path / "source.raw";
-    ASSERT_TRUE(gen.Write(file.string(), nullptr, &error)) << error;
-    CReplayFileList list;
-    list.AddTail(file.string());
-    list.m_loop = 0;
+    ASSERT_NO_FATAL_FAILURE(Record({"pings=10", "channels=38,200", "samples=300"}, "source.raw"));
 
     CFakeEvents events;
     SStoreSettings settings;
@@ -104,11 +110,7 @@ TEST(ReplayThreadsTest, ReplayExtractThroughTheEngineKeepsTheRecordedPings)
     std::mutex lock;
     std::condition_variable cv;
     int processed = 0;
-    CEchoSounder::Context context;
-    context.workerStartDelayMs = 0;
-    context.createReplay = [](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
-        return files ? std::make_unique<CReplay>(*files, nullptr) : nullptr;
-    };
+    CEchoSounder::Context context = ReplayContext();
     context.hooks.storeWritePing = [&] {
         std::lock_guard l(storeLock);
         if (liveStore) liveStore->WritePing();
@@ -135,48 +137,30 @@ TEST(ReplayThreadsTest, ReplayExtractThroughTheEngineKeepsTheRecordedPings)
     EXPECT_EQ(rb.skipped, 0u);
     ASSERT_EQ(rb.configs.size(), 1u);
     ASSERT_EQ(rb.configs[0].channels.size(), 2u);
-    EXPECT_EQ(rb.configs[0].channels[1].id, gen.ChannelId(1));
+    EXPECT_EQ(rb.configs[0].channels[1].id, generator->ChannelId(1));
     EXPECT_FLOAT_EQ(rb.configs[0].channels[1].frequency, 200000.0f);
     ASSERT_EQ(rb.power.size(), 20u);
     std::vector<std::int16_t> power, angle;
     for (int p = 0; p < 10; ++p)
         for (int c = 0; c < 2; ++c) {
-            gen.PingSamples(p, std::size_t(c), power, angle);
+            generator->PingSamples(p, std::size_t(c), power, angle);
             EXPECT_EQ(rb.power[std::size_t(p * 2 + c)], power) << "ping " << p << " channel " << c;
             EXPECT_EQ(rb.sampleTimes[std::size_t(p * 2 + c)], zv::recgen::PingTime(scene, p));
         }
     sounder.reset();
-    reg.CloseRootKeys();
 }
 
 // Replayed channels carry the standard bottom detector: a flat bottom that
 // the recording put at a known depth is found there.
-TEST(ReplayThreadsTest, ReplayedChannelsFindTheRecordedBottom)
+TEST_F(ReplayThreadsTest, ReplayedChannelsFindTheRecordedBottom)
 {
-    CTempHives hives;
-    CRegistrySupport reg;
-    ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
-    TempFolder dir;
-    zv::recgen::SRecGenScene scene;
-    std::string error;
-    for (const char* s : {"pings=20", "channels=38", "bottom=42", "bottom-swing=0"})
-        ASSERT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << s << ": " << error;
-    zv::recgen::CRecordingGenerator gen(scene);
-    const fs::path file = dir.path / "flat.raw";
-    ASSERT_TRUE(gen.Write(file.string(), nullptr, &error)) << error;
-    CReplayFileList list;
-    list.AddTail(file.string());
-    list.m_loop = 0;
+    ASSERT_NO_FATAL_FAILURE(Record({"pings=20", "channels=38", "bottom=42", "bottom-swing=0"}, "flat.raw"));
 
     std::mutex lock;
     std::condition_variable cv;
     std::vector<double> depths;
-    CEchoSounder::Context context;
+    CEchoSounder::Context context = ReplayContext();
     context.model = 1;
-    context.workerStartDelayMs = 0;
-    context.createReplay = [](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
-        return files ? std::make_unique<CReplay>(*files, nullptr) : nullptr;
-    };
     auto sounder = std::make_unique<CEchoSounder>();
     CEchoSounder* running = sounder.get();
     context.hooks.documentsNotify = [&, running](const std::atomic<bool>&) {
@@ -196,5 +180,4 @@ TEST(ReplayThreadsTest, ReplayedChannelsFindTheRecordedBottom)
     // shows the recorded bottom.
     for (std::size_t p = 3; p < depths.size(); ++p)
         EXPECT_NEAR(depths[p], zv::recgen::BottomDepthAt(scene, int(p)), 1.0) << "ping " << p;
-    reg.CloseRootKeys();
 }
