@@ -487,23 +487,26 @@ int CBottomDetector::EchoTest(int from, int to, int enter, int stay)
     return kept;
 }
 
-bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, double tau, double d, double range,
-                                 double& depth, double& levelDb, double& nextRange)
+void CBottomDetector::SearchWindow(double o, double& hi, double& lo, double& nextRange) const
 {
     nextRange = m_maxDepth;
-    double hi, lo;
     if (m_tracked == 0.0)
     {
         hi = m_maxDepth - o;
         lo = m_minDepth - o;
+        return;
     }
-    else
-    {
-        hi = Upper(m_tracked, m_maxDepth - o);
-        lo = Lower(m_tracked, m_minDepth - o);
-        if (hi != m_maxDepth - o)
-            nextRange = o + hi;
-    }
+    hi = Upper(m_tracked, m_maxDepth - o);
+    lo = Lower(m_tracked, m_minDepth - o);
+    if (hi != m_maxDepth - o)
+        nextRange = o + hi;
+}
+
+bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, double tau, double d, double range,
+                                 double& depth, double& levelDb, double& nextRange)
+{
+    double hi, lo;
+    SearchWindow(o, hi, lo, nextRange);
     depth = m_tracked;
     levelDb = m_level;
     auto lost = [this]() {
@@ -788,20 +791,8 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
 bool CBottomDetector::DetectAlternative(const std::int16_t* in, int count, double o, double tau, double d,
                                         double range, double& depth, double& levelDb, double& nextRange)
 {
-    nextRange = m_maxDepth;
     double hi, lo;
-    if (m_tracked == 0.0)
-    {
-        hi = m_maxDepth - o;
-        lo = m_minDepth - o;
-    }
-    else
-    {
-        hi = Upper(m_tracked, m_maxDepth - o);
-        lo = Lower(m_tracked, m_minDepth - o);
-        if (hi != m_maxDepth - o)
-            nextRange = o + hi;
-    }
+    SearchWindow(o, hi, lo, nextRange);
     depth = m_tracked;
     levelDb = m_level;
     auto lost = [this]() {

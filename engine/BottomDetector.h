@@ -159,6 +159,9 @@ public:
     bool SaveSettingsFile() const;
 
 private:
+    // The range window searched below the transducer (offset o): the whole set
+    // range while nothing is tracked, else a window around the tracked depth.
+    void SearchWindow(double o, double& hi, double& lo, double& nextRange) const;
     bool DetectMain(const std::int16_t* in, int count, double o, double tau, double d, double range,
                     double& depth, double& levelDb, double& nextRange);
     bool DetectAlternative(const std::int16_t* in, int count, double o, double tau, double d, double range,
