@@ -69,11 +69,7 @@ void CChannelFrame1::ApplyProportions()
     const int col1 = static_cast<int>(m_columnRatio * w);
     for (QSplitter* row : m_rows)
         row->setSizes({col0, col1});
-    const int top = static_cast<int>(m_topHeight);
-    m_outer->setSizes({top, std::max(0, h - top)});
-    const double rest = h - m_topHeight - 20.0;
-    m_inner->setSizes({std::max(0, static_cast<int>(rest * m_rowRatio)),
-                       std::max(0, static_cast<int>(rest * (1.0 - m_rowRatio)))});
+    ApplyRowProportions(h);
 }
 
 void CChannelFrame1::SetDefaults()
@@ -93,15 +89,10 @@ void CChannelFrame1::Serialize(CArchive& ar)
         if (m_inner)
         {
             const QList<int> columns = m_rows[0]->sizes();
-            const QList<int> outer = m_outer->sizes();
-            const QList<int> rows = m_inner->sizes();
             // Sizes of panes not laid out yet say nothing: the values stay.
             if (columns.size() == 2 && columns[0] + columns[1] > 0)
                 m_columnRatio = SafeRatio(columns[1], ReferenceWidth() - kBars, m_columnRatio);
-            if (outer.size() == 2 && outer[0] + outer[1] > 0)
-                m_topHeight = outer[0];
-            if (rows.size() == 2)
-                m_rowRatio = SafeRatio(rows[0], rows[0] + rows[1], m_rowRatio);
+            TakeRowProportions();
         }
         ar << std::string(kVersion) << m_columnRatio << m_topHeight << m_rowRatio;
     }

@@ -27,13 +27,11 @@ public:
     void Serialize(CArchive& ar) override;
 
     double m_columnRatio = 0.15;
-    double m_topHeight = 20.0;
-    double m_rowRatio = 0.65;
+    using CChannelFrameAbstract::m_topHeight;
+    using CChannelFrameAbstract::m_rowRatio;
     CEchogramDoc* m_upperEchogram = nullptr;
     CEchogramDoc* m_lowerEchogram = nullptr;
 
 private:
     void ApplyProportions();
-    QSplitter* m_inner = nullptr;
-    QSplitter* m_rows[2] = {};
 };

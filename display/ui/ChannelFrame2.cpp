@@ -67,11 +67,7 @@ void CChannelFrame2::ApplyProportions()
     const int col2 = static_cast<int>(w * m_lastColumnRatio);
     for (QSplitter* row : m_rows)
         row->setSizes({col0, std::max(0, col1), col2});
-    const int top = static_cast<int>(m_topHeight);
-    m_outer->setSizes({top, std::max(0, h - top)});
-    const double rest = h - m_topHeight - 20.0;
-    m_inner->setSizes({std::max(0, static_cast<int>(rest * m_rowRatio)),
-                       std::max(0, static_cast<int>(rest * (1.0 - m_rowRatio)))});
+    ApplyRowProportions(h);
 }
 
 void CChannelFrame2::SetDefaults()
@@ -92,17 +88,12 @@ void CChannelFrame2::Serialize(CArchive& ar)
         if (m_inner)
         {
             const QList<int> columns = m_rows[0]->sizes();
-            const QList<int> outer = m_outer->sizes();
-            const QList<int> rows = m_inner->sizes();
             if (columns.size() == 3 && columns[0] + columns[1] + columns[2] > 0)
             {
                 m_firstColumnRatio = SafeRatio(columns[0], ReferenceWidth() - kBars, m_firstColumnRatio);
                 m_lastColumnRatio = SafeRatio(columns[2], ReferenceWidth() - kBars, m_lastColumnRatio);
             }
-            if (outer.size() == 2 && outer[0] + outer[1] > 0)
-                m_topHeight = outer[0];
-            if (rows.size() == 2)
-                m_rowRatio = SafeRatio(rows[0], rows[0] + rows[1], m_rowRatio);
+            TakeRowProportions();
         }
         ar << std::string(kVersion) << m_firstColumnRatio << m_lastColumnRatio << m_topHeight << m_rowRatio;
     }

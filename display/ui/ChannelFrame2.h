@@ -27,11 +27,9 @@ public:
 
     double m_firstColumnRatio = 0.2;
     double m_lastColumnRatio = 0.15;
-    double m_topHeight = 20.0;
-    double m_rowRatio = 0.65;
+    using CChannelFrameAbstract::m_topHeight;
+    using CChannelFrameAbstract::m_rowRatio;
 
 private:
     void ApplyProportions();
-    QSplitter* m_inner = nullptr;
-    QSplitter* m_rows[2] = {};
 };

@@ -228,3 +228,22 @@ double CChannelFrameAbstract::CheckedHeight(double value, double fallback)
     // A depth row higher than any screen is as wrong as a negative one.
     return std::isfinite(value) && value >= 0.0 && value <= 10000.0 ? value : fallback;
 }
+
+void CChannelFrameAbstract::ApplyRowProportions(int h)
+{
+    const int top = static_cast<int>(m_topHeight);
+    m_outer->setSizes({top, std::max(0, h - top)});
+    const double rest = h - m_topHeight - 20.0;
+    m_inner->setSizes({std::max(0, static_cast<int>(rest * m_rowRatio)),
+                       std::max(0, static_cast<int>(rest * (1.0 - m_rowRatio)))});
+}
+
+void CChannelFrameAbstract::TakeRowProportions()
+{
+    const QList<int> outer = m_outer->sizes();
+    const QList<int> rows = m_inner->sizes();
+    if (outer.size() == 2 && outer[0] + outer[1] > 0)
+        m_topHeight = outer[0];
+    if (rows.size() == 2)
+        m_rowRatio = SafeRatio(rows[0], rows[0] + rows[1], m_rowRatio);
+}

@@ -90,10 +90,18 @@ protected:
     // A stored share or height: kept only when it is a number in range.
     static double CheckedShare(double value, double fallback);
     static double CheckedHeight(double value, double fallback);
+    // The depth row's height and the share of the upper echogram row, set on
+    // the splitters for a frame of height h, and read back from them.
+    void ApplyRowProportions(int h);
+    void TakeRowProportions();
 
     int m_width;
     int m_height;
     QSplitter* m_outer = nullptr;
+    QSplitter* m_inner = nullptr;
+    QSplitter* m_rows[2] = {};
+    double m_topHeight = 20.0;
+    double m_rowRatio = 0.65;
     CDepthDoc* m_depthDoc = nullptr;
     CDepthView* m_depthView = nullptr;
     std::vector<CAbstractESDoc*> m_docList;
