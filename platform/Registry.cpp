@@ -619,6 +619,18 @@ Store& TheStore() {
     return *store;
 }
 
+// The store locked for one call, with the key a handle names resolved; rc
+// tells whether it was.
+struct LockedKey {
+    explicit LockedKey(HKEY h) : store(TheStore()), lock(store.mutex), rc(store.Resolve(h, handle, hive, node)) {}
+    Store& store;
+    std::lock_guard<std::mutex> lock;
+    Store::Handle handle;
+    Hive* hive = nullptr;
+    Node* node = nullptr;
+    const LONG rc;
+};
+
 }  // namespace
 
 LONG RegOpenKeyEx(HKEY hKey, const char* lpSubKey, DWORD ulOptions, REGSAM samDesired, HKEY* phkResult) {
@@ -626,18 +638,14 @@ LONG RegOpenKeyEx(HKEY hKey, const char* lpSubKey, DWORD ulOptions, REGSAM samDe
     *phkResult = nullptr;
     std::vector<std::string> parts;
     if (const LONG rc = SplitPath(lpSubKey, parts); rc != ERROR_SUCCESS) return rc;
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    Store::Handle handle;
-    Hive* hive = nullptr;
-    Node* node = nullptr;
-    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
+    LockedKey k(hKey);
+    if (k.rc != ERROR_SUCCESS) return k.rc;
     std::size_t matched = 0;
-    Node* target = Walk(node, parts, matched);
+    Node* target = Walk(k.node, parts, matched);
     if (matched != parts.size()) return ERROR_FILE_NOT_FOUND;
     REGSAM granted = 0;
-    if (const LONG rc = Store::Grant(*hive, samDesired, granted); rc != ERROR_SUCCESS) return rc;
-    *phkResult = s.NewHandle(handle.hive, target->id, granted);
+    if (const LONG rc = Store::Grant(*k.hive, samDesired, granted); rc != ERROR_SUCCESS) return rc;
+    *phkResult = k.store.NewHandle(k.handle.hive, target->id, granted);
     return ERROR_SUCCESS;
 }
 
@@ -647,29 +655,25 @@ LONG RegCreateKeyEx(HKEY hKey, const char* lpSubKey, DWORD, const char* lpClass,
     *phkResult = nullptr;
     std::vector<std::string> parts;
     if (const LONG rc = SplitPath(lpSubKey, parts); rc != ERROR_SUCCESS) return rc;
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    Store::Handle handle;
-    Hive* hive = nullptr;
-    Node* node = nullptr;
-    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
+    LockedKey k(hKey);
+    if (k.rc != ERROR_SUCCESS) return k.rc;
     REGSAM granted = 0;
-    if (const LONG rc = Store::Grant(*hive, samDesired, granted); rc != ERROR_SUCCESS) return rc;
+    if (const LONG rc = Store::Grant(*k.hive, samDesired, granted); rc != ERROR_SUCCESS) return rc;
 
     std::size_t matched = 0;
-    Node* target = Walk(node, parts, matched);
+    Node* target = Walk(k.node, parts, matched);
     DWORD disposition = REG_OPENED_EXISTING_KEY;
     if (matched != parts.size()) {
-        if (!(handle.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+        if (!(k.handle.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
         const std::string cls = lpClass ? lpClass : "";
         std::int64_t createdId = 0;
-        const LONG rc = hive->Write(handle.keyId, [&](Node& start) {
+        const LONG rc = k.hive->Write(k.handle.keyId, [&](Node& start) {
             // Walk again: the copy may have been reloaded inside the transaction.
             std::size_t have = 0;
             Node* at = Walk(&start, parts, have);
             for (std::size_t i = have; i < parts.size(); ++i) {
                 Node* created = nullptr;
-                const LONG irc = hive->InsertKey(*at, parts[i], i + 1 == parts.size() ? cls : std::string(), created);
+                const LONG irc = k.hive->InsertKey(*at, parts[i], i + 1 == parts.size() ? cls : std::string(), created);
                 if (irc != ERROR_SUCCESS) return irc;
                 at = created;
             }
@@ -678,10 +682,10 @@ LONG RegCreateKeyEx(HKEY hKey, const char* lpSubKey, DWORD, const char* lpClass,
             return ERROR_SUCCESS;
         });
         if (rc != ERROR_SUCCESS) return rc;
-        target = hive->Find(createdId);
+        target = k.hive->Find(createdId);
         if (!target) return ERROR_CANTWRITE;
     }
-    *phkResult = s.NewHandle(handle.hive, target->id, granted);
+    *phkResult = k.store.NewHandle(k.handle.hive, target->id, granted);
     if (lpdwDisposition) *lpdwDisposition = disposition;
     return ERROR_SUCCESS;
 }
@@ -691,41 +695,29 @@ LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, cons
     if (cbData > REG_MAX_VALUE_DATA) return ERROR_INVALID_PARAMETER;
     const std::string name = lpValueName ? lpValueName : "";
     if (name.size() > REG_MAX_VALUE_NAME) return ERROR_INVALID_PARAMETER;
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    Store::Handle handle;
-    Hive* hive = nullptr;
-    Node* node = nullptr;
-    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
-    if (!(handle.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    return hive->Write(handle.keyId,
-                       [&](Node& key) { return hive->UpsertValue(key, name, dwType, lpData, cbData); });
+    LockedKey k(hKey);
+    if (k.rc != ERROR_SUCCESS) return k.rc;
+    if (!(k.handle.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    return k.hive->Write(k.handle.keyId,
+                       [&](Node& key) { return k.hive->UpsertValue(key, name, dwType, lpData, cbData); });
 }
 
 LONG RegQueryValueEx(HKEY hKey, const char* lpValueName, LPDWORD, LPDWORD lpType, BYTE* lpData, LPDWORD lpcbData) {
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    Store::Handle handle;
-    Hive* hive = nullptr;
-    Node* node = nullptr;
-    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
-    if (!(handle.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    const Value* v = node->FindValue(Lower(lpValueName ? lpValueName : ""));
+    LockedKey k(hKey);
+    if (k.rc != ERROR_SUCCESS) return k.rc;
+    if (!(k.handle.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    const Value* v = k.node->FindValue(Lower(lpValueName ? lpValueName : ""));
     if (!v) return ERROR_FILE_NOT_FOUND;
     return CopyData(*v, lpType, lpData, lpcbData);
 }
 
 LONG RegEnumKeyEx(HKEY hKey, DWORD dwIndex, char* lpName, LPDWORD lpcchName, LPDWORD, char* lpClass,
                   LPDWORD lpcchClass, void*) {
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    Store::Handle handle;
-    Hive* hive = nullptr;
-    Node* node = nullptr;
-    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
-    if (!(handle.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
-    if (dwIndex >= node->children.size()) return ERROR_NO_MORE_ITEMS;
-    const Node* child = std::next(node->children.begin(), dwIndex)->second;
+    LockedKey k(hKey);
+    if (k.rc != ERROR_SUCCESS) return k.rc;
+    if (!(k.handle.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
+    if (dwIndex >= k.node->children.size()) return ERROR_NO_MORE_ITEMS;
+    const Node* child = std::next(k.node->children.begin(), dwIndex)->second;
     if (const LONG rc = CopyName(child->name, lpName, lpcchName); rc != ERROR_SUCCESS) return rc;
     if (lpClass) return CopyName(child->cls, lpClass, lpcchClass);
     return ERROR_SUCCESS;
@@ -733,15 +725,11 @@ LONG RegEnumKeyEx(HKEY hKey, DWORD dwIndex, char* lpName, LPDWORD lpcchName, LPD
 
 LONG RegEnumValue(HKEY hKey, DWORD dwIndex, char* lpValueName, LPDWORD lpcchValueName, LPDWORD, LPDWORD lpType,
                   BYTE* lpData, LPDWORD lpcbData) {
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    Store::Handle handle;
-    Hive* hive = nullptr;
-    Node* node = nullptr;
-    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
-    if (!(handle.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    if (dwIndex >= node->values.size()) return ERROR_NO_MORE_ITEMS;
-    const Value& v = node->values[dwIndex];
+    LockedKey k(hKey);
+    if (k.rc != ERROR_SUCCESS) return k.rc;
+    if (!(k.handle.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    if (dwIndex >= k.node->values.size()) return ERROR_NO_MORE_ITEMS;
+    const Value& v = k.node->values[dwIndex];
     if (const LONG rc = CopyName(v.name, lpValueName, lpcchValueName); rc != ERROR_SUCCESS) return rc;
     return CopyData(v, lpType, lpData, lpcbData);
 }
@@ -750,35 +738,27 @@ LONG RegDeleteKey(HKEY hKey, const char* lpSubKey) {
     std::vector<std::string> parts;
     if (const LONG rc = SplitPath(lpSubKey, parts); rc != ERROR_SUCCESS) return rc;
     if (parts.empty()) return ERROR_INVALID_PARAMETER;
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    Store::Handle handle;
-    Hive* hive = nullptr;
-    Node* node = nullptr;
-    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
+    LockedKey k(hKey);
+    if (k.rc != ERROR_SUCCESS) return k.rc;
     std::size_t matched = 0;
-    Walk(node, parts, matched);
+    Walk(k.node, parts, matched);
     if (matched != parts.size()) return ERROR_FILE_NOT_FOUND;
-    if (!hive->writable()) return ERROR_ACCESS_DENIED;
-    return hive->Write(handle.keyId, [&](Node& start) {
+    if (!k.hive->writable()) return ERROR_ACCESS_DENIED;
+    return k.hive->Write(k.handle.keyId, [&](Node& start) {
         std::size_t have = 0;
         Node* target = Walk(&start, parts, have);
         if (have != parts.size()) return ERROR_FILE_NOT_FOUND;
-        return hive->RemoveLeaf(*target);
+        return k.hive->RemoveLeaf(*target);
     });
 }
 
 LONG RegDeleteValue(HKEY hKey, const char* lpValueName) {
     const std::string name = lpValueName ? lpValueName : "";
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    Store::Handle handle;
-    Hive* hive = nullptr;
-    Node* node = nullptr;
-    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
-    if (!(handle.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    if (!node->FindValue(Lower(name))) return ERROR_FILE_NOT_FOUND;
-    return hive->Write(handle.keyId, [&](Node& key) { return hive->RemoveValue(key, name); });
+    LockedKey k(hKey);
+    if (k.rc != ERROR_SUCCESS) return k.rc;
+    if (!(k.handle.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    if (!k.node->FindValue(Lower(name))) return ERROR_FILE_NOT_FOUND;
+    return k.hive->Write(k.handle.keyId, [&](Node& key) { return k.hive->RemoveValue(key, name); });
 }
 
 LONG RegCloseKey(HKEY hKey) {
@@ -789,43 +769,35 @@ LONG RegCloseKey(HKEY hKey) {
 }
 
 LONG RegFlushKey(HKEY hKey) {
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    Store::Handle handle;
-    Hive* hive = nullptr;
-    Node* node = nullptr;
-    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
-    return hive->Flush();
+    LockedKey k(hKey);
+    if (k.rc != ERROR_SUCCESS) return k.rc;
+    return k.hive->Flush();
 }
 
 LONG RegQueryInfoKey(HKEY hKey, char* lpClass, LPDWORD lpcchClass, LPDWORD, LPDWORD lpcSubKeys,
                      LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
                      LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor, void*) {
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    Store::Handle handle;
-    Hive* hive = nullptr;
-    Node* node = nullptr;
-    if (const LONG rc = s.Resolve(hKey, handle, hive, node); rc != ERROR_SUCCESS) return rc;
-    if (!(handle.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    LockedKey k(hKey);
+    if (k.rc != ERROR_SUCCESS) return k.rc;
+    if (!(k.handle.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     if (lpClass) {
-        if (const LONG rc = CopyName(node->cls, lpClass, lpcchClass); rc != ERROR_SUCCESS) return rc;
+        if (const LONG rc = CopyName(k.node->cls, lpClass, lpcchClass); rc != ERROR_SUCCESS) return rc;
     } else if (lpcchClass) {
-        *lpcchClass = static_cast<DWORD>(node->cls.size());
+        *lpcchClass = static_cast<DWORD>(k.node->cls.size());
     }
     DWORD maxKey = 0, maxClass = 0, maxName = 0, maxData = 0;
-    for (const auto& [lname, child] : node->children) {
+    for (const auto& [lname, child] : k.node->children) {
         maxKey = std::max(maxKey, static_cast<DWORD>(child->name.size()));
         maxClass = std::max(maxClass, static_cast<DWORD>(child->cls.size()));
     }
-    for (const auto& v : node->values) {
+    for (const auto& v : k.node->values) {
         maxName = std::max(maxName, static_cast<DWORD>(v.name.size()));
         maxData = std::max(maxData, static_cast<DWORD>(v.data.size()));
     }
-    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(node->children.size());
+    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(k.node->children.size());
     if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxKey;
     if (lpcbMaxClassLen) *lpcbMaxClassLen = maxClass;
-    if (lpcValues) *lpcValues = static_cast<DWORD>(node->values.size());
+    if (lpcValues) *lpcValues = static_cast<DWORD>(k.node->values.size());
     if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
     if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;
     if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
