@@ -100,6 +100,19 @@ DWORD MillisecondsNow()
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count());
 }
 
+MSG NewMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+               std::unique_ptr<MessagePayload> payload = nullptr)
+{
+    MSG msg;
+    msg.hwnd = hwnd;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    msg.time = MillisecondsNow();
+    msg.payload = std::move(payload);
+    return msg;
+}
+
 void Complete(const std::shared_ptr<SendRecord>& rec, bool ok, LRESULT result)
 {
     std::lock_guard lk(rec->sender->m);
@@ -493,28 +506,14 @@ BOOL PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, std::uni
         }
         std::sort(targets.begin(), targets.end(),
                   [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (auto& [h, q] : targets) {
-            MSG msg;
-            msg.hwnd = h;
-            msg.message = message;
-            msg.wParam = wParam;
-            msg.lParam = lParam;
-            msg.time = MillisecondsNow();
-            Enqueue(q, std::move(msg));
-        }
+        for (auto& [h, q] : targets)
+            Enqueue(q, NewMessage(h, message, wParam, lParam));
         return TRUE;
     }
     auto q = OwnerOf(hwnd);
     if (!q)
         return FALSE;
-    MSG msg;
-    msg.hwnd = hwnd;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = MillisecondsNow();
-    msg.payload = std::move(payload);
-    return Enqueue(q, std::move(msg)) ? TRUE : FALSE;
+    return Enqueue(q, NewMessage(hwnd, message, wParam, lParam, std::move(payload))) ? TRUE : FALSE;
 }
 
 LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, std::unique_ptr<MessagePayload> payload,
@@ -588,13 +587,7 @@ BOOL PostThreadMessage(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPara
     auto q = QueueOfThread(threadId);
     if (!q)
         return FALSE;
-    MSG msg;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = MillisecondsNow();
-    msg.payload = std::move(payload);
-    return Enqueue(q, std::move(msg)) ? TRUE : FALSE;
+    return Enqueue(q, NewMessage(0, message, wParam, lParam, std::move(payload))) ? TRUE : FALSE;
 }
 
 UINT RegisterWindowMessage(const std::string& name)
