@@ -4,38 +4,13 @@
 
 #include "platform/FileTime.h"
 
-#include <gtest/gtest.h>
+#include "platform/tests/EventLogFixture.h"
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 namespace {
 
-class DiagRecordLog : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        path_ = std::filesystem::temp_directory_path() / ("zv-diag-" + std::to_string(::getpid()));
-        std::filesystem::remove(path_);
-        ::setenv("ZELVAR_EVENTLOG_FILE", path_.c_str(), 1);
-    }
-    void TearDown() override
-    {
-        ::unsetenv("ZELVAR_EVENTLOG_FILE");
-        std::filesystem::remove(path_);
-    }
-    std::vector<std::string> Lines() const
-    {
-        std::ifstream in(path_);
-        std::vector<std::string> lines;
-        for (std::string l; std::getline(in, l);)
-            lines.push_back(l);
-        return lines;
-    }
-    std::filesystem::path path_;
-};
+using DiagRecordLog = EventLogFixture;
 
 TEST_F(DiagRecordLog, AlarmEntryCarriesEveryTagInOrder)
 {

@@ -2,42 +2,14 @@
 // taken for a format.
 #include "platform/EventLog.h"
 
-#include <gtest/gtest.h>
+#include "platform/tests/EventLogFixture.h"
 
-#include <cstdlib>
-#include <unistd.h>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <vector>
 
 namespace {
 
-class EventLogFile : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        path_ = std::filesystem::temp_directory_path() /
-                ("zv-eventlog-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove(path_);
-        ::setenv("ZELVAR_EVENTLOG_FILE", path_.c_str(), 1);
-    }
-    void TearDown() override
-    {
-        ::unsetenv("ZELVAR_EVENTLOG_FILE");
-        std::filesystem::remove(path_);
-    }
-    std::vector<std::string> Lines() const
-    {
-        std::ifstream in(path_);
-        std::vector<std::string> lines;
-        for (std::string l; std::getline(in, l);)
-            lines.push_back(l);
-        return lines;
-    }
-    std::filesystem::path path_;
-};
+using EventLogFile = EventLogFixture;
 
 TEST_F(EventLogFile, EachReportIsOneLine)
 {
