@@ -105,16 +105,9 @@ BOOL CNMEA::ReceiveCallback(BYTE byte, BOOL last)
         return TRUE;
     }
     case MSG_COMPLETE: {
-        m_LastStamp = m_pRxMsg->GetTime();
-        m_nLastSize = m_pRxMsg->GetSize();
         // "$", body, then "*hh" CR LF or CR LF alone.
-        const UINT characters = m_nLastSize + (Current().m_bNoChecksum ? 3 : 6);
-        auto finished = Advance(std::make_unique<CNMEAMsg>(128, 16), last, characters);
-        {
-            std::lock_guard lock(m_StatLock);
-            ++m_Counters.MessagesReceived;
-        }
-        Receive(finished.release());
+        const UINT characters = m_pRxMsg->GetSize() + (Current().m_bNoChecksum ? 3 : 6);
+        DeliverFinished(Advance(std::make_unique<CNMEAMsg>(128, 16), last, characters));
         return TRUE;
     }
     default:

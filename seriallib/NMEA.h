@@ -27,6 +27,4 @@ private:
     int AddToMsg(CNMEAMsg& msg, BYTE byte);
     CNMEAMsg& Current() { return static_cast<CNMEAMsg&>(*m_pRxMsg); }
 
-    std::uint64_t m_LastStamp = 0;
-    UINT m_nLastSize = 0;
 };

@@ -121,6 +121,18 @@ std::unique_ptr<CTarnMessage> CProtocol::Advance(std::unique_ptr<CTarnMessage> n
     return finished;
 }
 
+void CProtocol::DeliverFinished(std::unique_ptr<CTarnMessage> finished)
+{
+    if (!finished) return;
+    m_LastStamp = finished->GetTime();
+    m_nLastSize = finished->GetSize();
+    {
+        std::lock_guard lock(m_StatLock);
+        ++m_Counters.MessagesReceived;
+    }
+    Receive(finished.release());
+}
+
 BOOL CProtocol::Enqueue(CTarnMessage* framed)
 {
     if (!framed) return FALSE;

@@ -21,6 +21,7 @@
 #include "platform/MessageDispatcher.h"
 
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -88,6 +89,9 @@ protected:
     // A message completed inside a block stamps its successor with its own
     // stamp plus its duration; at a block's end the next block stamps it.
     std::unique_ptr<CTarnMessage> Advance(std::unique_ptr<CTarnMessage> next, BOOL last, UINT characters);
+    // Notes a finished message's stamp and size, counts it and hands it
+    // (taken) to Receive.
+    void DeliverFinished(std::unique_ptr<CTarnMessage> finished);
     DWORD CharactersIn100ns(DWORD characters) const;
 
     CSercor* m_pPort;
@@ -98,6 +102,8 @@ protected:
     BOOL m_bTimeStamping = FALSE;
 
     std::unique_ptr<CTarnMessage> m_pRxMsg;
+    std::uint64_t m_LastStamp = 0;
+    UINT m_nLastSize = 0;
     CProtCounters m_Counters;
     // Guards the counters where the reader and a statistics reader meet.
     std::mutex m_StatLock;

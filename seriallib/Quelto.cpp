@@ -60,16 +60,6 @@ MSG_RESULT CQuelto::AddToMsg(CQueltoMsg& msg, BYTE byte)
     return result;
 }
 
-void CQuelto::Deliver(std::unique_ptr<CQueltoMsg> msg)
-{
-    m_LastStamp = msg->GetTime();
-    m_nLastSize = msg->GetSize();
-    {
-        std::lock_guard lock(m_StatLock);
-        ++m_Counters.MessagesReceived;
-    }
-    Receive(msg.release());
-}
 
 BOOL CQuelto::ReceiveCallback(BYTE byte, BOOL last)
 {
@@ -81,8 +71,7 @@ BOOL CQuelto::ReceiveCallback(BYTE byte, BOOL last)
     if (result == MSG_COMPLETE) {
         // The whole telegram on the line: header, payload, sum, end byte.
         const UINT characters = m_pRxMsg->GetSize() + 6;
-        auto finished = Advance(std::make_unique<CQueltoMsg>(), last, characters);
-        Deliver(std::unique_ptr<CQueltoMsg>(static_cast<CQueltoMsg*>(finished.release())));
+        DeliverFinished(Advance(std::make_unique<CQueltoMsg>(), last, characters));
     }
     return TRUE;
 }
@@ -115,7 +104,7 @@ void CQuelto::SearchNewMsg()
         const MSG_RESULT result = AddToMsg(*current, pending[i]);
         ++i;
         if (result == MSG_COMPLETE) {
-            Deliver(std::move(current));
+            DeliverFinished(std::move(current));
             current = std::make_unique<CQueltoMsg>();
             stampAt(*current, i);
         } else if (result == MSG_LENGTH_ERROR || result == MSG_CHECKSUM_ERROR || result == MSG_END_ERROR) {

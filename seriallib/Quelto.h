@@ -28,10 +28,7 @@ public:
 private:
     // Feeds one byte and counts what it gives.
     MSG_RESULT AddToMsg(CQueltoMsg& msg, BYTE byte);
-    void Deliver(std::unique_ptr<CQueltoMsg> msg);
     void SearchNewMsg();
     CQueltoMsg& Current() { return static_cast<CQueltoMsg&>(*m_pRxMsg); }
 
-    std::uint64_t m_LastStamp = 0;
-    UINT m_nLastSize = 0;
 };

@@ -73,14 +73,7 @@ BOOL CZLT2_300::ReceiveCallback(BYTE byte, BOOL last)
         return TRUE;
     }
     case MSG_COMPLETE: {
-        m_LastStamp = m_pRxMsg->GetTime();
-        m_nLastSize = m_pRxMsg->GetSize();
-        auto finished = Advance(std::make_unique<CZLTMsg>(), last, m_nLastSize + 2);
-        {
-            std::lock_guard lock(m_StatLock);
-            ++m_Counters.MessagesReceived;
-        }
-        Receive(finished.release());
+        DeliverFinished(Advance(std::make_unique<CZLTMsg>(), last, m_pRxMsg->GetSize() + 2));
         return TRUE;
     }
     default:

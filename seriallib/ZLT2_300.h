@@ -26,8 +26,6 @@ private:
     MSG_RESULT AddToMsg(CZLTMsg& msg, BYTE byte);
     CZLTMsg& Current() { return static_cast<CZLTMsg&>(*m_pRxMsg); }
 
-    std::uint64_t m_LastStamp = 0;
-    UINT m_nLastSize = 0;
     // A telegram grew past the limit: bytes are dropped up to its end byte.
     bool m_bOverlong = false;
 };
