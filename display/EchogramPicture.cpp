@@ -26,6 +26,49 @@ int BottomGap(int bottomRow, int height)
         return t;
     return std::max(0, height - bottomRow - 1);
 }
+
+int RowSplit(double left, double right, int width, int side)
+{
+    double a = std::trunc(-left);
+    const double e = std::trunc(right);
+    if (e - a == 0.0)
+        a += 0.1;
+    const double n = std::trunc(std::fabs(side == 0 ? a : e) * width / (e - a));
+    if (!std::isfinite(n))
+        return 0;
+    const double limit = static_cast<double>(width) + 1.0;
+    return static_cast<int>(std::clamp(n, -limit, limit));
+}
+
+void UnpackSampleBlock(const std::uint32_t* words, int wordCount, std::vector<std::int16_t>& samples)
+{
+    samples.clear();
+    if (words == nullptr || wordCount <= 0)
+        return;
+    samples.reserve(static_cast<std::size_t>(wordCount) * 2);
+    for (int k = 0; k < wordCount; ++k)
+    {
+        samples.push_back(static_cast<std::int16_t>(words[k] & 0xFFFFu));
+        samples.push_back(static_cast<std::int16_t>(words[k] >> 16));
+    }
+}
+
+int SlopeRow(double angle, double start, double range, int height)
+{
+    if (!(range > 0.0) || !std::isfinite(angle) || !std::isfinite(start) || height <= 0)
+        return -1;
+    const double row = std::trunc((start - angle) / range * height);
+    // Far below the picture is as good as just below it, and fits an int.
+    return row < 0.0 ? -1 : static_cast<int>(std::min(row, static_cast<double>(height)));
+}
+
+int ScaledExtent(int pixels, double scale)
+{
+    constexpr double kMostPixels = 1 << 20;
+    if (!(scale > 0.0) || pixels <= 0)
+        return 0;
+    return static_cast<int>(std::min(std::trunc(pixels * scale), kMostPixels));
+}
 } // namespace EchogramMapping
 
 using namespace EchogramMapping;
@@ -48,10 +91,30 @@ void CEchogramPicture::Attach(BYTE* bits, int width, int height, int stride)
         m_rowMemory.assign(static_cast<std::size_t>(std::max(width, height)), kLine);
 }
 
+void CEchogramPicture::SetRowOrientation(bool rows)
+{
+    if (rows == m_rows)
+        return;
+    m_rows = rows;
+    std::fill(m_rowMemory.begin(), m_rowMemory.end(), kLine);
+    ClearEchogram();
+}
+
 void CEchogramPicture::Shift()
 {
     if (!IsAttached())
         return;
+    if (m_rows)
+    {
+        // One block copy: the rows below the header move down by one.
+        const int top = GetTopMargin();
+        const int moved = m_height - top - 1;
+        if (moved > 0)
+            std::memmove(m_bits + static_cast<std::size_t>(top + 1) * m_stride,
+                         m_bits + static_cast<std::size_t>(top) * m_stride,
+                         static_cast<std::size_t>(moved) * m_stride);
+        return;
+    }
     const int span = m_width - GetScaleMargin() - 1;
     if (span <= 0)
         return;
@@ -62,9 +125,87 @@ void CEchogramPicture::Shift()
     }
 }
 
+int CEchogramPicture::SampleColour(const Column& c, double db, int sampleIndex) const
+{
+    const int selector = (c.secondScale && sampleIndex >= c.secondScaleStart) ? 3 : c.selector;
+    const int level = c.level ? c.level(db, selector) : 0;
+    const int colour = LevelColour(level);
+    if (colour < 0)
+        EchosounderFatalError("EchogramView", 1743, "Color out of range:%d", level);
+    return colour;
+}
+
+BYTE CEchogramPicture::Remember(const Column& c, int i, int colour)
+{
+    BYTE& remembered = m_rowMemory[static_cast<std::size_t>(i)];
+    const BYTE shown = (c.keepBackground && remembered == kBackground) ? kBackground : static_cast<BYTE>(colour);
+    remembered = static_cast<BYTE>(colour);
+    return shown;
+}
+
+void CEchogramPicture::WriteRow(const Column& c)
+{
+    if (!IsAttached() || !m_rows)
+        return;
+    const int w = m_width;
+    const int split = RowSplit(c.left, c.right, w, c.side);
+    BYTE* line = m_bits + static_cast<std::size_t>(NewestRow()) * m_stride;
+    for (int i = w - 1; i >= 0; --i)
+    {
+        int colour = kBackground;
+        if (!c.allBackground)
+        {
+            if (i <= split)
+            {
+                // This side, sample 0 at the split. Positions the document
+                // did not deliver stay background.
+                const int s = split - i;
+                if (c.samples != nullptr && s < c.sampleCount)
+                    colour = SampleColour(c, RawToDb(c.samples[s]), s);
+            }
+            else
+            {
+                const int s = i - split;
+                const bool present = c.secondSide != nullptr && s < c.secondSideCount;
+                colour = SampleColour(c, present ? RawToDb(c.secondSide[s]) : kMissingSideDb, -1);
+            }
+        }
+        const int x = c.side == 0 ? i : w - 1 - i;
+        line[x] = Remember(c, i, colour);
+    }
+}
+
+bool CEchogramPicture::WriteSlopeColumn(int q, double start, double range, double angle)
+{
+    if (!IsAttached() || m_rows)
+        return false;
+    q = std::max(0, q);
+    bool cleared = false;
+    if (m_slopeStripPending || q != m_lastQ)
+    {
+        const int first = std::max(0, NewestColumn() - q + 1);
+        FillRect(kBackground, first, 0, NewestColumn() + 1 - first, m_height);
+        m_slopeStripPending = false;
+        m_lastQ = q;
+        cleared = true;
+    }
+    const int x = SlopeColumn(q);
+    if (x < 0)
+        return cleared;
+    auto paint = [&](BYTE colour, int row, int count) {
+        for (int r = row; r >= 0 && r < std::min(m_height, row + count); ++r)
+            m_bits[static_cast<std::size_t>(r) * m_stride + x] = colour;
+    };
+    paint(kBackground, 0, m_height);
+    // The zero line is where the angle window passes 0 degrees.
+    paint(kLine, SlopeRow(0.0, start, range, m_height), 1);
+    paint(kMarker, SlopeRow(angle, start, range, m_height), 2);
+    return cleared;
+}
+
 int CEchogramPicture::WriteColumn(const Column& c)
 {
-    if (!IsAttached())
+    if (!IsAttached() || m_rows)
         return -1;
     const int x = NewestColumn();
     if (x < 0)
@@ -75,22 +216,10 @@ int CEchogramPicture::WriteColumn(const Column& c)
     for (int i = 0; i < n; ++i)
     {
         int colour = kBackground;
-        if (!c.allBackground)
-        {
-            // Positions the document did not deliver stay background.
-            if (i < c.sampleCount && c.samples != nullptr)
-            {
-                const int selector = (c.secondScale && i >= c.secondScaleStart) ? 3 : c.selector;
-                const int level = c.level ? c.level(RawToDb(c.samples[i]), selector) : 0;
-                colour = LevelColour(level);
-                if (colour < 0)
-                    EchosounderFatalError("EchogramView", 1743, "Color out of range:%d", level);
-            }
-        }
-        BYTE& remembered = m_rowMemory[static_cast<std::size_t>(i)];
-        const BYTE shown = (c.keepBackground && remembered == kBackground) ? kBackground : static_cast<BYTE>(colour);
-        remembered = static_cast<BYTE>(colour);
-        m_bits[static_cast<std::size_t>(SampleRow(i, b, g)) * m_stride + x] = shown;
+        // Positions the document did not deliver stay background.
+        if (!c.allBackground && i < c.sampleCount && c.samples != nullptr)
+            colour = SampleColour(c, RawToDb(c.samples[i]), i);
+        m_bits[static_cast<std::size_t>(SampleRow(i, b, g)) * m_stride + x] = Remember(c, i, colour);
     }
     // The gap rows are not reached by any sample: clear them so nothing of
     // the previous column shows through.
@@ -117,6 +246,15 @@ void CEchogramPicture::PaintColumnRun(BYTE colour, int row, int count)
         m_bits[static_cast<std::size_t>(r) * m_stride + x] = colour;
 }
 
+void CEchogramPicture::PaintRowRun(BYTE colour, int x, int count)
+{
+    if (!IsAttached() || !m_rows || x < 0 || x >= m_width)
+        return;
+    const int end = std::min(m_width, x + std::max(0, count));
+    std::memset(m_bits + static_cast<std::size_t>(NewestRow()) * m_stride + x, colour,
+                static_cast<std::size_t>(end - x));
+}
+
 void CEchogramPicture::FillRect(BYTE colour, int x, int row, int width, int rows)
 {
     if (!IsAttached() || width <= 0 || rows <= 0)
@@ -130,5 +268,6 @@ void CEchogramPicture::FillRect(BYTE colour, int x, int row, int width, int rows
 
 void CEchogramPicture::ClearEchogram()
 {
-    FillRect(kBackground, 0, 0, m_width - GetScaleMargin(), m_height);
+    // Turned pings use the whole width.
+    FillRect(kBackground, 0, 0, m_rows ? m_width : m_width - GetScaleMargin(), m_height);
 }

@@ -5,15 +5,27 @@
 // alone. The placement rules are small pure functions so that the pixel a
 // sample lands on can be checked without a window.
 //
+// Side-looking echograms turn the picture: each ping is a row across the
+// whole width, both sides of the vessel meet at the split column, and the
+// picture moves down one row per ping below a header of T rows kept for the
+// scale. The newest row is the top row of the picture (row T), so that it
+// is visible at once and nothing of the header is overwritten.
+//
+// The slope echogram draws the angle of the bottom per ping; its newest
+// column lies Q columns left of the scale strip because the angle belongs to
+// the ping half a slope window back, and the Q columns right of it are kept
+// background.
+//
 // The row memory (colour of each sample position at the previous ping) is
-// sized to the picture, so no pane height can run past it; samples beyond
-// what the document delivers are drawn as background.
+// sized to the picture, so no pane height or width can run past it; samples
+// beyond what the document delivers are drawn as background.
 //
 // User-interface thread only.
 #pragma once
 
 #include "platform/WinTypes.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -52,6 +64,21 @@ inline int SampleRow(int i, int bottomRow, int gap)
 }
 // Samples that fit into a column of `height` rows with a gap of g rows.
 inline int SampleCount(int height, int gap) { return height - gap - 1 < 0 ? 0 : height - gap - 1; }
+// Split column of a row-oriented ping: the sample-0 position of this side.
+// The row runs from -left to right; side 0 has its samples leftwards from
+// the split, side 1 is mirrored. Equal truncated ends (no extent at all)
+// are moved apart by 0.1 rather than divided by zero. Kept within
+// -(width + 1) .. width + 1, so that no extent can overflow it.
+int RowSplit(double left, double right, int width, int side);
+// 16-bit samples of an external source's block of 32-bit words, the low
+// half of each word first (the order they were packed in).
+void UnpackSampleBlock(const std::uint32_t* words, int wordCount, std::vector<std::int16_t>& samples);
+// Picture row of an angle in a window whose top is `start` degrees and
+// bottom start - range; -1 above the top or with no range.
+int SlopeRow(double angle, double start, double range, int height);
+// Pixels of a line of `pixels` scaled for a printer, truncated; 0 for a
+// scale that is no positive number, and never beyond what a page can hold.
+int ScaledExtent(int pixels, double scale);
 // Palette index of a colour level 0..12; -1 for a level outside.
 inline int LevelColour(int level)
 {
@@ -84,6 +111,14 @@ public:
         double range = 0.0;
         bool bottomGap = false;
         bool bottomLine = false;
+        // Row orientation only: the row's extents (m, from -left to right),
+        // this document's side (0 or 1) and the other side's samples (null
+        // when there is no second side).
+        double left = 0.0;
+        double right = 0.0;
+        int side = 0;
+        const std::int16_t* secondSide = nullptr;
+        int secondSideCount = 0;
     };
 
     // Works on bits owned elsewhere (the view's surface); a size change
@@ -95,16 +130,39 @@ public:
     int GetWidth() const { return m_width; }
     int GetHeight() const { return m_height; }
     int GetScaleMargin() const { return EchogramMapping::ScaleMargin(m_width); }
+    // Rows above the picture kept for the scale in row orientation.
+    int GetTopMargin() const { return m_rows ? EchogramMapping::TopMargin(m_height) : 0; }
     // Column of the newest ping.
     int NewestColumn() const { return m_width - GetScaleMargin() - 1; }
+    // Row of the newest ping in row orientation.
+    int NewestRow() const { return GetTopMargin(); }
+    // Column of the newest slope ping, Q columns further left.
+    int SlopeColumn(int q) const { return NewestColumn() - std::max(0, q); }
 
-    // Moves the echogram area one column to the left.
+    // Pings as rows (true) or columns; a change clears the picture, since
+    // nothing drawn the other way round means anything turned.
+    void SetRowOrientation(bool rows);
+    bool IsRowOrientation() const { return m_rows; }
+
+    // Moves the echogram area one column to the left, or in row orientation
+    // the picture below the header one row down.
     void Shift();
     // Writes one ping into the newest column; returns the bottom row drawn
     // (-1 when none).
     int WriteColumn(const Column& column);
+    // Writes one ping into the newest row (row orientation).
+    void WriteRow(const Column& column);
+
+    // The Q columns right of the slope column are cleared at the next slope
+    // ping: asked for by every ping of another kind, and by a change of Q.
+    void RequestSlopeStripClear() { m_slopeStripPending = true; }
+    // Writes the newest slope column: background, the zero line and the
+    // angle. Returns true when the strip was cleared with it.
+    bool WriteSlopeColumn(int q, double start, double range, double angle);
 
     void PaintColumnRun(BYTE colour, int row, int count);
+    // Sets `count` pixels of the newest row from column x rightwards.
+    void PaintRowRun(BYTE colour, int x, int count);
     void FillRect(BYTE colour, int x, int row, int width, int rows);
     void ClearEchogram();
 
@@ -112,9 +170,17 @@ public:
     BYTE RowMemory(int i) const { return m_rowMemory.at(static_cast<std::size_t>(i)); }
 
 private:
+    int SampleColour(const Column& c, double db, int sampleIndex) const;
+    // Writes a colour at sample position i, keeping background for one ping
+    // where the previous ping had it and the column asks for that.
+    BYTE Remember(const Column& c, int i, int colour);
+
     BYTE* m_bits = nullptr;
     int m_width = 0;
     int m_height = 0;
     int m_stride = 0;
     std::vector<BYTE> m_rowMemory;
+    bool m_rows = false;
+    bool m_slopeStripPending = true;
+    int m_lastQ = -1;
 };

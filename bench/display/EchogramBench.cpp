@@ -1,6 +1,7 @@
 // The echogram's per-ping cost without a window: one shift of the picture
-// and one column written, at the size of a wide pane; and the ping thread's
-// wait while the user-interface thread takes the update message and draws.
+// and one column (or, side-looking, one row) written, at the size of a wide
+// pane; and the ping thread's wait while the user-interface thread takes the
+// update message and draws.
 #include "display/EchogramPicture.h"
 #include "platform/MessageDispatcher.h"
 
@@ -57,6 +58,27 @@ void BM_PictureUpdatePerPing(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_PictureUpdatePerPing)->Args({1900, 500})->Args({950, 250})->Unit(benchmark::kMicrosecond);
+
+// A side-looking pane: the picture moves one row down and the ping is
+// written as a row across the whole width, both sides.
+void BM_RowOrientationPerPing(benchmark::State& state)
+{
+    Pane pane(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    pane.picture.SetRowOrientation(true);
+    std::vector<std::int16_t> other(pane.samples.rbegin(), pane.samples.rend());
+    pane.column.left = 100.0;
+    pane.column.right = 100.0;
+    pane.column.secondSide = other.data();
+    pane.column.secondSideCount = static_cast<int>(other.size());
+    for (auto _ : state)
+    {
+        pane.picture.Shift();
+        pane.picture.WriteRow(pane.column);
+        benchmark::DoNotOptimize(pane.bits.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_RowOrientationPerPing)->Args({1900, 500})->Args({950, 250})->Unit(benchmark::kMicrosecond);
 
 // The ping thread sends the update message and waits; the user-interface
 // thread (a thread of its own here) updates four panes of 1900 × 500, as

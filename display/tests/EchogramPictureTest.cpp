@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -221,4 +222,242 @@ TEST(EchogramPicture, LevelOutsideTheLadderIsFatal)
         EXPECT_NE(std::string(e.what()).find("Color out of range:13"), std::string::npos) << e.what();
     }
     SetFatalErrorHandler({});
+}
+
+// ---- Slope echogram ---------------------------------------------------------
+
+namespace
+{
+// A 100 x 40 picture: scale strip 54, newest column 45; angles from +5
+// (top) to -5 degrees (foot), so the zero line is row 20.
+constexpr double kSlopeStart = 5.0;
+constexpr double kSlopeRange = 10.0;
+} // namespace
+
+TEST(EchogramPicture, SlopeColumnHasZeroLineAndTwoAngleRowsQColumnsBack)
+{
+    struct Case { double angle; int firstAngleRow; int angleRows; const char* legend; };
+    const Case cases[] = {
+        {2.5, 10, 2, "inside the window"},
+        {5.0, 0, 2, "at the top"},
+        {-4.9, 39, 1, "at the foot: only the row that fits"},
+        {6.0, -1, 0, "above the top"},
+        {-5.0, -1, 0, "on the foot edge: below the picture"},
+    };
+    for (const Case& c : cases)
+    {
+        Picture p(100, 40);
+        ASSERT_FALSE(p.picture.WriteSlopeColumn(3, kSlopeStart, kSlopeRange, c.angle) == false) << "first: strip cleared";
+        const int x = 45 - 3;
+        for (int row = 0; row < 40; ++row)
+        {
+            int expected = 78;
+            if (row == 20)
+                expected = 79;
+            if (c.angleRows > 0 && row >= c.firstAngleRow && row < c.firstAngleRow + c.angleRows)
+                expected = 193;
+            ASSERT_EQ(p.picture.At(x, row), expected) << c.legend << ", row " << row;
+        }
+        EXPECT_EQ(p.picture.At(x - 1, 20), 1) << c.legend << ": older columns untouched";
+    }
+}
+
+TEST(EchogramPicture, SlopeStripIsClearedWhenQChangesOrAnotherPingKindCameBetween)
+{
+    Picture p(100, 40);
+    auto stripIs = [&p](int first, BYTE value) {
+        for (int x = first; x <= 45; ++x)
+            for (int row : {0, 17, 39})
+                if (p.picture.At(x, row) != value)
+                    return false;
+        return true;
+    };
+    auto dirtyStrip = [&p] {
+        for (int x = 40; x <= 45; ++x)
+            p.picture.FillRect(7, x, 0, 1, 40);
+    };
+    EXPECT_TRUE(p.picture.WriteSlopeColumn(3, kSlopeStart, kSlopeRange, 0.0));
+    EXPECT_TRUE(stripIs(43, 78));
+
+    dirtyStrip();
+    EXPECT_FALSE(p.picture.WriteSlopeColumn(3, kSlopeStart, kSlopeRange, 0.0));
+    EXPECT_TRUE(stripIs(43, 7)) << "same Q: the strip is left alone";
+
+    EXPECT_TRUE(p.picture.WriteSlopeColumn(4, kSlopeStart, kSlopeRange, 2.5));
+    EXPECT_TRUE(stripIs(42, 78)) << "Q grew: the wider strip is cleared";
+    EXPECT_EQ(p.picture.At(41, 20), 79) << "the slope column moved one further left";
+    EXPECT_EQ(p.picture.At(41, 10), 193);
+
+    dirtyStrip();
+    p.picture.RequestSlopeStripClear();
+    EXPECT_TRUE(p.picture.WriteSlopeColumn(4, kSlopeStart, kSlopeRange, 0.0));
+    EXPECT_TRUE(stripIs(42, 78));
+}
+
+TEST(EchogramPicture, SlopeLagWiderThanThePictureOnlyClears)
+{
+    Picture p(100, 40);
+    EXPECT_TRUE(p.picture.WriteSlopeColumn(500, kSlopeStart, kSlopeRange, 0.0));
+    for (int x = 0; x <= 45; ++x)
+        ASSERT_EQ(p.picture.At(x, 20), 78) << x;
+    EXPECT_EQ(p.picture.At(46, 20), 1) << "the scale strip is not the slope strip";
+    Picture q(100, 40);
+    q.picture.WriteSlopeColumn(0, kSlopeStart, 0.0, 1.0);
+    for (int row = 0; row < 40; ++row)
+        ASSERT_EQ(q.picture.At(45, row), 78) << "no range: no lines, row " << row;
+}
+
+// ---- Row orientation --------------------------------------------------------
+
+TEST(EchogramMapping, RowSplitFollowsTheExtentsAndNeverDividesByZero)
+{
+    struct Case { double left, right; int width, side, split; const char* legend; };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Case cases[] = {
+        {50.0, 50.0, 100, 0, 50, "equal sides meet in the middle"},
+        {50.0, 50.0, 100, 1, 50, "mirrored"},
+        {30.0, 70.0, 100, 0, 30, "port narrower"},
+        {30.0, 70.0, 100, 1, 70, "starboard wider"},
+        {30.9, 70.9, 100, 0, 30, "extents are truncated"},
+        {0.0, 0.0, 100, 0, -100, "no extent: 0.1 apart, all the other side"},
+        {0.0, 0.0, 100, 1, 0, "no extent, side 1"},
+        {-20.0, 20.0, 100, 0, -101, "ends that meet: kept just outside the row"},
+        {1e300, 0.0, 100, 0, 100, "a huge extent"},
+        {nan, 50.0, 100, 0, 0, "no number"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(RowSplit(c.left, c.right, c.width, c.side), c.split) << c.legend;
+}
+
+TEST(EchogramMapping, SampleBlockUnpacksLowHalfFirst)
+{
+    const std::uint32_t words[] = {0x8000FFFFu, 0x00020001u};
+    std::vector<std::int16_t> samples;
+    UnpackSampleBlock(words, 2, samples);
+    EXPECT_EQ(samples, (std::vector<std::int16_t>{-1, -32768, 1, 2}));
+    UnpackSampleBlock(nullptr, 5, samples);
+    EXPECT_TRUE(samples.empty());
+}
+
+namespace
+{
+// A row-oriented picture: W x 60, header T = 20, so the newest row is 20.
+struct RowPicture : Picture
+{
+    RowPicture(int width, double left, double right, int side) : Picture(width, 60)
+    {
+        picture.SetRowOrientation(true);
+        // Marked, so that what a row writes stands out.
+        picture.FillRect(1, 0, 0, width, 60);
+        column.left = left;
+        column.right = right;
+        column.side = side;
+    }
+    int RowAt(int x) const { return picture.At(x, 20); }
+    std::vector<std::int16_t> other = std::vector<std::int16_t>(2000, kWeak);
+};
+} // namespace
+
+TEST(EchogramPicture, RowPlacesThisSideLeftOfTheSplitAndTheSecondSideRight)
+{
+    struct Case { int side; int sampleColumn; int secondColumn; const char* legend; };
+    // Extents 30 and 70 over 100 columns: side 0 splits at 30, side 1 at 70.
+    const Case cases[] = {
+        {0, 30 - 10, 30 + 5, "side 0: samples leftwards from the split"},
+        {1, 99 - (70 - 10), 99 - (70 + 5), "side 1: mirrored"},
+    };
+    for (const Case& c : cases)
+    {
+        RowPicture p(100, 30.0, 70.0, c.side);
+        p.samples[10] = kThresholdRaw;
+        p.other[5] = static_cast<std::int16_t>(kThresholdRaw + kStepRaw + 2);
+        p.column.secondSide = p.other.data();
+        p.column.secondSideCount = static_cast<int>(p.other.size());
+        p.picture.WriteRow(p.column);
+        for (int x = 0; x < 100; ++x)
+        {
+            const int expected = x == c.sampleColumn ? 160 : x == c.secondColumn ? 161 : 78;
+            ASSERT_EQ(p.RowAt(x), expected) << c.legend << ", column " << x;
+        }
+        EXPECT_EQ(p.picture.At(c.sampleColumn, 19), 1) << c.legend << ": the header is not written";
+        EXPECT_EQ(p.picture.At(c.sampleColumn, 21), 1) << c.legend << ": only the newest row";
+    }
+}
+
+TEST(EchogramPicture, RowWithoutSecondSideOrExtentsDrawsBackgroundThere)
+{
+    // The missing side is -235.17968 dB, below any start level.
+    std::vector<double> asked;
+    RowPicture p(100, 30.0, 70.0, 0);
+    std::fill(p.samples.begin(), p.samples.end(), static_cast<std::int16_t>(kThresholdRaw));
+    const auto level = p.column.level;
+    p.column.level = [&asked, level](double db, int selector) {
+        asked.push_back(db);
+        return level(db, selector);
+    };
+    p.picture.WriteRow(p.column);
+    EXPECT_EQ(p.RowAt(30), 160);
+    EXPECT_EQ(p.RowAt(0), 160);
+    for (int x = 31; x < 100; ++x)
+        ASSERT_EQ(p.RowAt(x), 78) << x;
+    ASSERT_EQ(asked.size(), 100u);
+    EXPECT_DOUBLE_EQ(asked.front(), kMissingSideDb) << "column 99 is the other side";
+
+    // No extent at all: everything is the (missing) other side.
+    RowPicture none(100, 0.0, 0.0, 0);
+    std::fill(none.samples.begin(), none.samples.end(), static_cast<std::int16_t>(kThresholdRaw));
+    none.picture.WriteRow(none.column);
+    for (int x = 0; x < 100; ++x)
+        ASSERT_EQ(none.RowAt(x), 78) << x;
+}
+
+TEST(EchogramPicture, RowsMoveDownBelowTheHeaderAndTheHeaderStays)
+{
+    RowPicture p(100, 50.0, 50.0, 0);
+    p.samples[0] = kThresholdRaw; // column 50
+    p.picture.WriteRow(p.column);
+    p.samples[0] = kWeak;
+    p.picture.Shift();
+    p.picture.WriteRow(p.column);
+    EXPECT_EQ(p.picture.At(50, 20), 78) << "newest ping";
+    EXPECT_EQ(p.picture.At(50, 21), 160) << "the ping before, one row down";
+    for (int row = 0; row < 20; ++row)
+        ASSERT_EQ(p.picture.At(50, row), 1) << "header row " << row;
+    p.picture.PaintRowRun(193, 95, 100);
+    p.picture.PaintRowRun(193, -1, 5);
+    EXPECT_EQ(p.RowAt(95), 193);
+    EXPECT_EQ(p.RowAt(99), 193);
+    EXPECT_EQ(p.RowAt(94), 78);
+    EXPECT_EQ(p.RowAt(0), 78);
+    EXPECT_EQ(p.picture.At(99, 21), 78) << "runs stay on the newest row";
+}
+
+TEST(EchogramPicture, WidePaneRowKeepsItsRowMemoryForEveryColumn)
+{
+    // Wider than the 2000 samples a column holds: the row memory must reach
+    // every column, and the columns without samples are background.
+    RowPicture p(2600, 2600.0, 0.0, 0);
+    std::fill(p.samples.begin(), p.samples.end(), static_cast<std::int16_t>(kThresholdRaw));
+    p.column.keepBackground = true;
+    p.picture.WriteRow(p.column);
+    p.picture.Shift();
+    p.picture.WriteRow(p.column);
+    EXPECT_EQ(p.RowAt(2599), 160) << "sample 1";
+    EXPECT_EQ(p.RowAt(601), 160) << "sample 1999";
+    EXPECT_EQ(p.RowAt(600), 78) << "sample 2000 was not delivered";
+    EXPECT_EQ(p.picture.RowMemory(2599), 160);
+    EXPECT_EQ(p.picture.RowMemory(0), 78);
+}
+
+TEST(EchogramPicture, TurningThePictureClearsItAndColumnsAreNotWrittenAsRows)
+{
+    Picture p(100, 60);
+    p.samples[10] = kThresholdRaw;
+    p.picture.WriteColumn(p.column);
+    p.picture.SetRowOrientation(true);
+    for (int x = 0; x < 100; ++x)
+        ASSERT_EQ(p.picture.At(x, 11), 78) << "turned: nothing of the columns is left, column " << x;
+    EXPECT_EQ(p.picture.WriteColumn(p.column), -1);
+    EXPECT_FALSE(p.picture.WriteSlopeColumn(0, kSlopeStart, kSlopeRange, 0.0));
+    EXPECT_EQ(p.picture.At(45, 30), 78);
 }

@@ -3,6 +3,7 @@
 #include "app/DepthUnit.h"
 #include "display/EchogramDoc.h"
 #include "engine/Channel.h"
+#include "sensors/ExternalDepth.h"
 
 #include <QPainter>
 #include <QResizeEvent>
@@ -10,6 +11,8 @@
 #include <cmath>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -23,7 +26,31 @@ double ToDepthUnit(double metres, int reference)
 {
     return reference == CEchogramDoc::SLOPE ? metres : CDepthUnit::FromMeters(metres);
 }
+
+const CExternalDepth*& ExternalDepthTable()
+{
+    static const CExternalDepth* table = nullptr;
+    return table;
+}
 } // namespace
+
+void CEchogramView::SetExternalDepth(const CExternalDepth* table)
+{
+    ExternalDepthTable() = table;
+}
+
+std::function<bool(const std::string&, std::vector<std::int16_t>&)> CEchogramView::TableSecondSide()
+{
+    return [](const std::string& name, std::vector<std::int16_t>& samples) {
+        const CExternalDepth* table = ExternalDepthTable();
+        // A copy of the entry: the table is written on the ping-data thread.
+        auto entry = std::make_unique<CExternalDepth::SourceEntry>();
+        if (table == nullptr || !table->FindSource(name, *entry))
+            return false;
+        EchogramMapping::UnpackSampleBlock(entry->block.data(), CExternalDepth::kBlockWords, samples);
+        return true;
+    };
+}
 
 CEchogramView::CEchogramView(CEchogramDoc* document, QWidget* parent) : CSCView(parent), m_document(document)
 {
@@ -52,6 +79,23 @@ CEchogramView::ChannelAccess CEchogramView::DefaultAccess()
         CChannel* channel = m_document ? m_document->GetChannel() : nullptr;
         return channel && channel->GetSkip() == 1;
     };
+    access.setSlopeHistorySize = [this](int columns) {
+        if (CChannel* channel = m_document ? m_document->GetChannel() : nullptr)
+            channel->SetSlopeHistorySize(columns);
+    };
+    access.slopeHalfPointCount = [this] {
+        CChannel* channel = m_document ? m_document->GetChannel() : nullptr;
+        return channel ? channel->GetSlopeHalfPointCount() : 0;
+    };
+    access.updateSlopeValidity = [this](bool valid) {
+        if (CChannel* channel = m_document ? m_document->GetChannel() : nullptr)
+            channel->UpdateSlopeValidity(valid);
+    };
+    access.slopeAngle = [this](double& degrees) {
+        CChannel* channel = m_document ? m_document->GetChannel() : nullptr;
+        return channel && channel->GetSlopeAngle(degrees);
+    };
+    access.secondSide = TableSecondSide();
     return access;
 }
 
@@ -137,8 +181,12 @@ int CEchogramView::IsSideScan() const
 
 int CEchogramView::RealizeViewPalette()
 {
+    // The base resets the surface's table to the identity and repaints the
+    // window, scale included; texts written into the picture from now on
+    // take the standard indices.
     CSCView::RealizeViewPalette();
-    update();
+    m_pictureBackground = EchogramMapping::kMarker;
+    m_pictureText = EchogramMapping::kLine;
     return 0;
 }
 
@@ -148,15 +196,66 @@ void CEchogramView::OnUpdate()
         return;
     if (m_access.skipping && m_access.skipping())
         return;
-    if (m_document->m_resetRequest)
+    CEchogramDoc& doc = *m_document;
+    if (doc.m_resetRequest)
     {
         m_picture.ClearEchogram();
-        m_document->m_resetRequest = false;
+        doc.m_resetRequest = false;
     }
+    const int margin = m_picture.GetScaleMargin();
+    if (m_access.setSlopeHistorySize)
+        m_access.setSlopeHistorySize(GetWidth() - margin - 1);
+    m_picture.SetRowOrientation(doc.m_sidescan);
     m_picture.Shift();
 
-    CEchogramDoc& doc = *m_document;
-    CEchogramPicture::Column column;
+    m_secondSide.clear();
+    bool secondSide = false;
+    if (doc.m_publishPartner && m_access.secondSide)
+        secondSide = m_access.secondSide(doc.m_partnerName, m_secondSide);
+    m_q = m_access.slopeHalfPointCount ? std::max(0, m_access.slopeHalfPointCount()) : 0;
+
+    // Slope pings are columns; a side-looking document never has them.
+    m_slopeReference = doc.m_rangeReference == CEchogramDoc::SLOPE && !m_picture.IsRowOrientation();
+    if (m_slopeReference)
+    {
+        if (m_access.updateSlopeValidity)
+            m_access.updateSlopeValidity(true);
+        double angle = 0.0;
+        if (m_access.slopeAngle && m_access.slopeAngle(angle))
+            m_picture.WriteSlopeColumn(m_q, doc.m_start, doc.m_range, angle);
+    }
+    else
+    {
+        m_picture.RequestSlopeStripClear();
+        if (m_access.updateSlopeValidity)
+            m_access.updateSlopeValidity(false);
+        CEchogramPicture::Column column;
+        if (secondSide)
+        {
+            column.secondSide = m_secondSide.data();
+            column.secondSideCount = static_cast<int>(m_secondSide.size());
+        }
+        WritePing(doc, column);
+    }
+
+    // Only the picture moved; the scale changes only with its values.
+    const auto [top, bottom] = ScaleValues();
+    const bool scaleChanged = top != m_scaleTop || bottom != m_scaleBottom;
+    if (m_picture.IsRowOrientation())
+    {
+        const int header = m_picture.GetTopMargin();
+        update(0, header, GetWidth(), GetHeight() - header);
+        if (header > 0 && scaleChanged)
+            update(0, 0, GetWidth(), header);
+        return;
+    }
+    update(0, 0, GetWidth() - margin, GetHeight());
+    if (margin > 0 && scaleChanged)
+        update(GetWidth() - margin, 0, margin, GetHeight());
+}
+
+void CEchogramView::WritePing(CEchogramDoc& doc, CEchogramPicture::Column& column)
+{
     column.samples = doc.GetColumn();
     column.sampleCount = doc.GetColumnLengthDelivered();
     column.level = m_access.level;
@@ -165,6 +264,14 @@ void CEchogramView::OnUpdate()
     column.secondScaleStart = doc.GetBottomRow();
     column.allBackground = doc.m_contourLine;
     column.keepBackground = doc.m_pingFilter;
+    if (m_picture.IsRowOrientation())
+    {
+        column.left = doc.m_sidescanRange[0];
+        column.right = doc.m_sidescanRange[1];
+        column.side = doc.m_sidescanSide == 1 ? 1 : 0;
+        m_picture.WriteRow(column);
+        return;
+    }
     column.bottomGap = doc.m_whiteLine;
     column.bottomLine = doc.m_bottomShown;
     column.range = doc.m_range;
@@ -185,14 +292,54 @@ void CEchogramView::OnUpdate()
         break;
     }
     m_picture.WriteColumn(column);
+}
 
-    // Only the echogram area moved; the scale strip changes only with its values.
-    const int margin = m_picture.GetScaleMargin();
-    update(0, 0, GetWidth() - margin, GetHeight());
-    const double top = ToDepthUnit(doc.GetRangeStart(), doc.m_rangeReference);
-    const double bottom = ToDepthUnit(doc.GetRangeOffset(), doc.m_rangeReference);
-    if (margin > 0 && (top != m_scaleTop || bottom != m_scaleBottom))
-        update(GetWidth() - margin, 0, margin, GetHeight());
+std::pair<double, double> CEchogramView::ScaleValues() const
+{
+    const CEchogramDoc& doc = *m_document;
+    if (m_picture.IsRowOrientation())
+        return {CDepthUnit::FromMeters(doc.m_sidescanRange[0]), CDepthUnit::FromMeters(doc.m_sidescanRange[1])};
+    return {ToDepthUnit(doc.GetRangeStart(), doc.m_rangeReference),
+            ToDepthUnit(doc.GetRangeOffset(), doc.m_rangeReference)};
+}
+
+void CEchogramView::CopyNewestLine(QPainter& printer, int x, int& y, double scale)
+{
+    if (!m_enabled)
+        return;
+    const QImage image = ShowImage();
+    if (image.isNull())
+        return;
+    // Nearest pixels only: a blended colour would be no colour of the scale.
+    printer.save();
+    printer.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    printer.setRenderHint(QPainter::Antialiasing, false);
+    if (m_picture.IsRowOrientation())
+    {
+        // The row stands up on the paper: pixel i goes to y + i × scale, and
+        // a scale above 1 widens each pixel instead of leaving gaps.
+        const int row = m_picture.NewestRow();
+        for (int i = 1; i < GetWidth() && scale > 0.0; ++i)
+        {
+            const int from = EchogramMapping::ScaledExtent(i, scale);
+            const int to = std::max(from + 1, EchogramMapping::ScaledExtent(i + 1, scale));
+            printer.fillRect(x, y + from, 1, to - from, QColor::fromRgb(image.pixel(i, row)));
+        }
+    }
+    else
+    {
+        const int column = m_picture.NewestColumn() - (m_slopeReference ? m_q : 0);
+        const int height = EchogramMapping::ScaledExtent(GetHeight(), scale);
+        if (column >= 0 && height > 0)
+            printer.drawImage(QRect(x, y, 1, height), image, QRect(column, 0, 1, GetHeight()));
+        y += height;
+    }
+    printer.restore();
+}
+
+void CEchogramView::AddLineExtent(int& y) const
+{
+    y += m_picture.IsRowOrientation() ? GetWidth() : GetHeight();
 }
 
 std::string CEchogramView::FormatScaleValue(double value, const std::string& unit)
@@ -202,6 +349,13 @@ std::string CEchogramView::FormatScaleValue(double value, const std::string& uni
         std::snprintf(text, sizeof text, "%5.0f", value);
     else
         std::snprintf(text, sizeof text, "%3.0f%s", value, unit.c_str());
+    return text;
+}
+
+std::string CEchogramView::FormatExtentValue(double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%4.0f", value);
     return text;
 }
 
@@ -224,10 +378,14 @@ void CEchogramView::DrawScale(QPainter& painter)
     const int margin = m_picture.GetScaleMargin();
     if (margin <= 19)
         return;
+    if (m_picture.IsRowOrientation())
+    {
+        DrawRowScale(painter);
+        return;
+    }
     const int w = GetWidth(), h = GetHeight();
     const int reference = m_document->m_rangeReference;
-    m_scaleTop = ToDepthUnit(m_document->GetRangeStart(), reference);
-    m_scaleBottom = ToDepthUnit(m_document->GetRangeOffset(), reference);
+    std::tie(m_scaleTop, m_scaleBottom) = ScaleValues();
     const std::string unit = reference == CEchogramDoc::SLOPE ? "deg" : CDepthUnit::GetUnitSymbol();
 
     const QColor text = GetColourTable()[kTextIndex];
@@ -244,5 +402,28 @@ void CEchogramView::DrawScale(QPainter& painter)
     {
         const int y = TickRow(k, h);
         painter.drawLine(w - margin, y, w - margin + 5, y);
+    }
+}
+
+void CEchogramView::DrawRowScale(QPainter& painter)
+{
+    const int header = m_picture.GetTopMargin();
+    if (header <= 0)
+        return;
+    const int w = GetWidth();
+    std::tie(m_scaleTop, m_scaleBottom) = ScaleValues();
+    const QColor text = GetColourTable()[kTextIndex];
+    painter.fillRect(0, 0, w, header, GetColourTable()[kBackgroundIndex]);
+    painter.setPen(QPen(text, 1));
+    const QFontMetrics metrics = painter.fontMetrics();
+    const QString left = QString::fromStdString(FormatExtentValue(m_scaleTop));
+    const QString right = QString::fromStdString(FormatExtentValue(m_scaleBottom));
+    painter.drawText(3, 1 + metrics.ascent(), left);
+    painter.drawText(w - metrics.horizontalAdvance(right) - 10, 1 + metrics.ascent(), right);
+    painter.drawLine(1, header - 3, w - 1, header - 3);
+    for (int k = 1; k <= 9; ++k)
+    {
+        const int x = TickRow(k, w - 1) + 1;
+        painter.drawLine(x, header - 3, x, header - 8);
     }
 }

@@ -3,7 +3,9 @@
 #include "app/ui/tests/QtTestSupport.h"
 #include "display/EchogramDoc.h"
 #include "engine/Channel.h"
+#include "sensors/ExternalDepth.h"
 
+#include <QPainter>
 #include <QResizeEvent>
 
 #include <gtest/gtest.h>
@@ -171,4 +173,156 @@ TEST_F(EchogramViewTest, ResizeKeepsTheOldPictureAtTheRightStretchedToTheNewHeig
         EXPECT_EQ(p.At(x, 100), 78) << "new column " << x;
     Resize(254, 200); // shrinking keeps the newest columns
     EXPECT_EQ(p.At(199, 100), 164);
+}
+
+// ---- Slope echogram ---------------------------------------------------------
+
+TEST_F(EchogramViewTest, SlopeReferenceDrawsTheAngleQColumnsBackAndTellsTheTracker)
+{
+    std::vector<int> historySizes;
+    std::vector<bool> validity;
+    bool haveAngle = true;
+    CEchogramView::ChannelAccess access;
+    access.level = [](double db, int) { return db > -20.0 ? 5 : 0; };
+    access.skipping = [] { return false; };
+    access.setSlopeHistorySize = [&](int columns) { historySizes.push_back(columns); };
+    access.slopeHalfPointCount = [] { return 3; };
+    access.updateSlopeValidity = [&](bool valid) { validity.push_back(valid); };
+    access.slopeAngle = [&](double& degrees) {
+        degrees = 2.5;
+        return haveAngle;
+    };
+    view->SetChannelAccess(access);
+    doc.m_rangeReference = CEchogramDoc::SLOPE;
+    doc.m_start = 5.0; // +5 degrees at the top, -5 at the foot of 100 rows
+    doc.m_range = 10.0;
+
+    Ping();
+    const CEchogramPicture& p = view->Picture();
+    const int slopeColumn = p.NewestColumn() - 3;
+    EXPECT_EQ(p.At(slopeColumn, 50), 79) << "zero line";
+    EXPECT_EQ(p.At(slopeColumn, 25), 193) << "2.5 degrees";
+    EXPECT_EQ(p.At(slopeColumn, 26), 193);
+    EXPECT_EQ(p.At(slopeColumn, 11), 78) << "no samples in a slope column";
+    for (int x = slopeColumn + 1; x <= p.NewestColumn(); ++x)
+        EXPECT_EQ(p.At(x, 25), 78) << "lag strip column " << x;
+    EXPECT_EQ(historySizes, std::vector<int>{200 - 54 - 1});
+    EXPECT_EQ(validity, std::vector<bool>{true});
+    EXPECT_EQ(view->GetSlopeLag(), 3);
+
+    haveAngle = false; // no fit: the slope column only moves on
+    Ping();
+    EXPECT_EQ(p.At(slopeColumn - 1, 25), 193);
+    EXPECT_EQ(p.At(slopeColumn, 25), 78);
+
+    doc.m_rangeReference = CEchogramDoc::SURFACE;
+    doc.m_range = 100.0;
+    doc.m_start = 0.0;
+    Ping();
+    EXPECT_EQ(validity, (std::vector<bool>{true, true, false}));
+    EXPECT_EQ(p.At(p.NewestColumn(), 11), 164) << "other references write samples again";
+}
+
+// ---- Row orientation --------------------------------------------------------
+
+TEST_F(EchogramViewTest, SideLookingDocumentWritesRowsWithTheSecondSideFromTheExternalTable)
+{
+    CExternalDepth table;
+    ASSERT_EQ(table.SetSourceName(0, "Starboard"), 1);
+    std::array<std::uint32_t, CExternalDepth::kBlockWords> block{};
+    for (std::uint32_t& word : block)
+        word = 0xDCD8DCD8u; // -9000 in both halves: weak
+    block[2] = 0xDCD8FCAEu; // sample 4 is an echo (-850), sample 5 weak
+    ASSERT_EQ(table.SetSourceBlock("Starboard", block.data()), 1);
+    CEchogramView::SetExternalDepth(&table);
+    CEchogramView::ChannelAccess access;
+    access.level = [](double db, int) { return db > -20.0 ? 5 : 0; };
+    access.skipping = [] { return false; };
+    access.secondSide = CEchogramView::TableSecondSide();
+    view->SetChannelAccess(access);
+
+    doc.m_sidescan = true;
+    doc.m_rangeReference = CEchogramDoc::SIDESCAN;
+    doc.m_sidescanRange[0] = 50.0;
+    doc.m_sidescanRange[1] = 50.0;
+    doc.m_publishPartner = true;
+    doc.m_partnerName = "Starboard";
+    fake.echoIndex = 10;
+    Ping();
+    const CEchogramPicture& p = view->Picture();
+    ASSERT_TRUE(p.IsRowOrientation());
+    const int t = view->GetTopMargin();
+    EXPECT_EQ(t, 20);
+    EXPECT_EQ(p.At(100 - 10, t), 164) << "this side: sample 10 left of the split at 100";
+    EXPECT_EQ(p.At(100 + 4, t), 164) << "second side: sample 4 right of the split";
+    EXPECT_EQ(p.At(100 + 5, t), 78);
+    EXPECT_EQ(p.At(100 - 11, t), 78);
+
+    doc.m_sidescanSide = 1;
+    Ping();
+    EXPECT_EQ(p.At(199 - 90, t), 164) << "side 1 is the mirror";
+    EXPECT_EQ(p.At(199 - 104, t), 164);
+    EXPECT_EQ(p.At(90, t + 1), 164) << "the previous row moved down";
+
+    CEchogramView::SetExternalDepth(nullptr);
+    Ping();
+    EXPECT_EQ(p.At(199 - 104, t), 78) << "no table: no second side";
+    EXPECT_EQ(p.At(199 - 90, t), 164);
+}
+
+// ---- Printer copy -----------------------------------------------------------
+
+TEST_F(EchogramViewTest, PrinterCopyStretchesTheNewestColumnAndAdvancesY)
+{
+    fake.echoIndex = 10; // picture row 11
+    Ping();
+    QImage page(40, 400, QImage::Format_ARGB32);
+    page.fill(Qt::white);
+    const QRgb echo = view->GetColourTable()[164];
+    const QRgb background = view->GetColourTable()[78];
+    {
+        QPainter painter(&page);
+        int y = 10;
+        view->CopyNewestLine(painter, 7, y, 1.5);
+        EXPECT_EQ(y, 10 + 150);
+        y = 200;
+        view->CopyNewestLine(painter, 8, y, 0.0);
+        EXPECT_EQ(y, 200) << "a scale of 0 prints nothing";
+        int extent = 5;
+        view->AddLineExtent(extent);
+        EXPECT_EQ(extent, 105);
+    }
+    EXPECT_EQ(page.pixel(7, 10 + 17), echo) << "row 11 x 1.5";
+    EXPECT_EQ(page.pixel(7, 10 + 15), background);
+    EXPECT_EQ(page.pixel(7, 159), background);
+    EXPECT_EQ(page.pixel(7, 160), qRgb(255, 255, 255)) << "exactly 150 rows";
+    EXPECT_EQ(page.pixel(6, 27), qRgb(255, 255, 255));
+    EXPECT_EQ(page.pixel(8, 27), qRgb(255, 255, 255));
+}
+
+TEST_F(EchogramViewTest, PrinterCopyOfARowStandsItUpWithoutGapsAndKeepsY)
+{
+    doc.m_sidescan = true;
+    doc.m_rangeReference = CEchogramDoc::SIDESCAN;
+    doc.m_sidescanRange[0] = 50.0;
+    doc.m_sidescanRange[1] = 50.0;
+    fake.echoIndex = 10; // column 90
+    Ping();
+    QImage page(10, 500, QImage::Format_ARGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        int y = 20;
+        view->CopyNewestLine(painter, 3, y, 2.0);
+        EXPECT_EQ(y, 20) << "a row does not advance y";
+        int extent = 0;
+        view->AddLineExtent(extent);
+        EXPECT_EQ(extent, 200);
+    }
+    const QRgb echo = view->GetColourTable()[164];
+    EXPECT_EQ(page.pixel(3, 20 + 180), echo);
+    EXPECT_EQ(page.pixel(3, 20 + 181), echo) << "a scale of 2 widens the pixel";
+    EXPECT_EQ(page.pixel(3, 20 + 182), view->GetColourTable()[78]);
+    for (int yy = 22; yy < 20 + 400; ++yy)
+        ASSERT_NE(page.pixel(3, yy), qRgb(255, 255, 255)) << "gap at " << yy;
 }
