@@ -153,6 +153,11 @@ inline constexpr unsigned PING_COUNT_FORMAT = 57680;
 inline constexpr unsigned NO_VALID_POSITIONS = 57685;
 inline constexpr unsigned NO_VALID_POSITIONS_OTHER = 57690;
 inline constexpr unsigned TITLE_QYNVU = 57691;
+// The recorder's alarms and status messages.
+inline constexpr unsigned DISK_FULL = 45160;
+inline constexpr unsigned FILE_RECORD_FULL = 45161;
+inline constexpr unsigned FILE_MAX_SIZE = 45162;
+inline constexpr unsigned UDP_TOO_LARGE = 45163;
 }  // namespace ids
 
 // Sounder types: the model index every subsystem reads.

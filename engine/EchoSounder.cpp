@@ -69,6 +69,8 @@ CEchoSounder::~CEchoSounder()
     // The workers change the channel records before every ping: save them
     // once the workers have ended.
     StopThreads();
+    // The recorder closes its files while the channels it reads still exist.
+    m_recorder.reset();
     StopTransceivers();
     // The list goes after the ping-data thread that notifies it and before
     // the channels its documents read.
@@ -182,10 +184,18 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
         if (!m_transceivers.empty())
             m_context.installation->CheckNetworkCards();
     }
-    (void)sequenceFile;
-
     if (GetChannelCount() == 0)
         return true;
+
+    if (m_context.createRecorder)
+        m_recorder = m_context.createRecorder(*this, key, sequenceFile);
+    if (m_recorder) {
+        // The workers reach the recorder through the hooks they already call.
+        IPingRecorder* recorder = m_recorder.get();
+        m_context.hooks.storeWritePing = [recorder] { recorder->WritePing(); };
+        m_context.hooks.storeIsRecordingPing = [recorder] { return recorder->IsRecordingPing(); };
+        m_context.hooks.storeWriteXtfPing = [recorder] { recorder->WriteXtfPing(); };
+    }
 
     m_multiPulse = std::make_unique<CMultiPulse>();
     m_sequence = std::make_unique<CSequenceControl>(m_sequenceFlag.load(), GetChannelCount());

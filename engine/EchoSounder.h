@@ -52,6 +52,26 @@ public:
     virtual void SetHold(bool hold) = 0;
 };
 
+// The recorder of a running sounder. The program makes it (the recording
+// builds on the engine, not the other way round) once the sounder has its
+// channels and before the workers start; the sounder owns it and drops it
+// after both workers are joined, so the per-ping calls never meet a recorder
+// being made or going. Per-ping calls come on the ping-data thread, commands
+// on the user-interface thread.
+class IPingRecorder
+{
+public:
+    virtual ~IPingRecorder() = default;
+    virtual void WritePing() = 0;
+    // Whether this ping is recorded (the per-ping record follows then).
+    virtual bool IsRecordingPing() const = 0;
+    virtual void WriteXtfPing() {}
+    // The recorder's WM_COMMAND ids; false for any other command.
+    virtual bool OnCommand(unsigned id) = 0;
+    // Non-zero while it records.
+    virtual int GetMode() const = 0;
+};
+
 // A counting semaphore whose waits a stop ends.
 class CCancellableSemaphore
 {
@@ -120,6 +140,12 @@ public:
         Hooks hooks;
         // Makes the document list; empty: the pings go to hooks.documentsNotify.
         std::function<std::unique_ptr<IPingDocuments>()> createDocuments;
+        // Makes the recorder when the sounder has channels, with the key the
+        // sounder was given and its sequence file name (empty: normal
+        // recording). Empty, or a null result: no recorder, and the per-ping
+        // calls go to the store hooks.
+        std::function<std::unique_ptr<IPingRecorder>(CEchoSounder&, HKEY, const std::string& sequenceFile)>
+            createRecorder;
         int model = 1;                       // 0 QY210 1 QY310 2 RM30 3 TQ30 4 TOTAL 5 QYNVU
         std::string adapterAddress;          // PC address of the selected adapter
         std::string triggerDestination;      // set: the trigger datagram goes here
@@ -172,6 +198,9 @@ public:
     CMultiPulse* GetMultiPulse() const { return m_multiPulse.get(); }
     // The document list; null when the context made none.
     IPingDocuments* GetDocuments() const { return m_documents.get(); }
+    // The recorder; null when the context made none. Made before the workers
+    // start and dropped after they end, so any thread may use it meanwhile.
+    IPingRecorder* GetRecorder() const { return m_recorder.get(); }
     const std::string& GetTriggerDestination() const { return m_destinationText; }
     std::uint64_t GetTriggerCount() const { return m_triggerCount.load(); }
     std::uint64_t GetPingCount() const { return m_pingCount.load(); }
@@ -224,6 +253,7 @@ private:
     std::unique_ptr<CMultiPulse> m_multiPulse;
     std::mutex m_sequenceLock;
     std::unique_ptr<IPingDocuments> m_documents;
+    std::unique_ptr<IPingRecorder> m_recorder;
 
     CSocket m_socket;
     std::uint32_t m_destination = 0xFFFFFFFFu;  // host order

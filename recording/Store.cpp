@@ -12,11 +12,6 @@ namespace zv::recording {
 
 namespace {
 
-constexpr const char* kDiskFull = "Disk full";
-constexpr const char* kFileRecordFull = "File record is full";
-constexpr const char* kFileMaxSize = "File Max. Size";
-constexpr const char* kUdpTooLarge =
-    "Raw data output: a sample datagram is larger than one UDP datagram and is not sent";
 
 std::string ErrorText(int error) { return std::strerror(error); }
 
@@ -83,6 +78,12 @@ CStore::STargets CStore::CurrentTargets() const
     t.out = m_fixedName.empty() && m_settings.saveOutData && (replay ? saveData != 0 : logging);
     t.udp = m_rawData && m_rawData->IsEnabled();
     return t;
+}
+
+bool CStore::IsReplayExtractOn() const
+{
+    std::lock_guard lock(m_stateLock);
+    return m_extractSwitch;
 }
 
 bool CStore::IsLogging() const
@@ -306,7 +307,7 @@ void CStore::Write(CDatagramFile& file, std::span<const std::uint8_t> frame)
     case CDatagramFile::EResult::Ok:
         break;
     case CDatagramFile::EResult::DiskFull:
-        if (!m_diskFullRaised.exchange(true)) m_events.RaiseAlarm(kDiskFull);
+        if (!m_diskFullRaised.exchange(true)) m_events.RaiseAlarm(kTextDiskFull);
         break;
     case CDatagramFile::EResult::Error:
         // Once a file: a failing disk would otherwise report every datagram.
@@ -336,10 +337,10 @@ bool CStore::RollOverIfFull()
             m_fixedRawOn = false;
         }
         m_raw.Close();
-        m_events.RaiseAlarm(kFileRecordFull);
+        m_events.RaiseAlarm(kTextFileRecordFull);
         return false;
     }
-    m_events.PostStatusMessage(kFileMaxSize);
+    m_events.PostStatusMessage(kTextFileMaxSize);
     return OpenTarget(m_raw, EKind::Raw);
 }
 
@@ -358,10 +359,14 @@ void CStore::WritePing()
         }
         {
             std::lock_guard lock(m_rawLock);
-            bool raw = t.raw;
+            // Asked again under the lock: recording may have been switched
+            // off (and its files closed) since this ping began, and a file
+            // opened now would stay open after the switch.
+            const STargets now = CurrentTargets();
+            bool raw = now.raw;
             if (raw && !m_raw.IsOpen()) raw = OpenTarget(m_raw, EKind::Raw);
             else if (raw) raw = RollOverIfFull();
-            const bool extract = t.extract && (m_extract.IsOpen() || OpenTarget(m_extract, EKind::Extract));
+            const bool extract = now.extract && (m_extract.IsOpen() || OpenTarget(m_extract, EKind::Extract));
             for (std::size_t i = 0; i < built; ++i) {
                 if (raw) Write(m_raw, m_pingBuffers[i].Framed());
                 if (extract) Write(m_extract, m_pingBuffers[i].Framed());
@@ -388,7 +393,7 @@ void CStore::WritePing()
         if (n > 0 && m_sounder.GetPingChannel(0, first)) time = first.header.time;
         const CFramedDatagram dep = CDatagramWriter::BuildDepth(entries, time);
         std::lock_guard lock(m_outLock);
-        if (m_out.IsOpen() || OpenTarget(m_out, EKind::Out)) Write(m_out, dep.Framed());
+        if (CurrentTargets().out && (m_out.IsOpen() || OpenTarget(m_out, EKind::Out))) Write(m_out, dep.Framed());
     }
 }
 
@@ -403,7 +408,7 @@ void CStore::SendUdp(std::span<const std::uint8_t> body)
     }
     if (body.size() > kMaxUdpBody) {
         // One datagram cannot carry it; say so once and keep count.
-        if (m_udpOversize++ == 0) m_events.PostStatusMessage(kUdpTooLarge);
+        if (m_udpOversize++ == 0) m_events.PostStatusMessage(kTextUdpTooLarge);
         return;
     }
     if (!m_rawData->Send(body)) ++m_udpFailed;

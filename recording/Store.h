@@ -72,6 +72,8 @@ public:
     SStoreSettings Settings() const;
 
     bool IsLogging() const;
+    // The replay-extract switch (command 57683).
+    bool IsReplayExtractOn() const;
     // Non-zero while a recording kind is on and logging.
     int GetMode() const;
     bool IsRecordingPing() const;

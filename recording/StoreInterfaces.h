@@ -38,6 +38,14 @@ public:
     virtual bool GetChannelDepth(std::size_t index, SDepthEntry& out) = 0;
 };
 
+// The recorder's alarm and status texts; the program shows each by its
+// string id.
+inline constexpr const char* kTextDiskFull = "Disk full";
+inline constexpr const char* kTextFileRecordFull = "File record is full";
+inline constexpr const char* kTextFileMaxSize = "File Max. Size";
+inline constexpr const char* kTextUdpTooLarge =
+    "Raw data output: a sample datagram is larger than one UDP datagram and is not sent";
+
 class IStoreEvents {
 public:
     virtual ~IStoreEvents() = default;

@@ -3,8 +3,12 @@
 #include "engine/OperationControl.h"
 #include "engine/ReplayFileList.h"
 #include "outputs/NavNetLink.h"
+#include "recording/EngineStore.h"
 #include "recording/Replay.h"
 #include "recording/ReplayEnvironmentHost.h"
+#include "recording/StoreStatusEvents.h"
+#include "outputs/QYNet.h"
+#include "platform/FileTime.h"
 #include "app/Workload.h"
 #include "sensors/Environment.h"
 #include "transceivers/QY42.h"
@@ -20,10 +24,40 @@
 
 namespace app {
 
+// The sounder owns its recorder; while it exists the link knows it, so that
+// annotations and profiles from any thread reach it and never reach it after
+// it has gone.
+class CEngineLink::LinkedRecorder final : public IPingRecorder {
+public:
+    LinkedRecorder(CEngineLink& link, std::unique_ptr<zv::recording::CEngineStore> recorder)
+        : m_link(link), m_recorder(std::move(recorder))
+    {
+        std::lock_guard lock(m_link.m_recorderLock);
+        m_link.m_recorder = &m_recorder->Store();
+    }
+    ~LinkedRecorder() override
+    {
+        {
+            std::lock_guard lock(m_link.m_recorderLock);
+            m_link.m_recorder = nullptr;
+        }
+        m_recorder.reset();
+    }
+    void WritePing() override { m_recorder->WritePing(); }
+    bool IsRecordingPing() const override { return m_recorder->IsRecordingPing(); }
+    bool OnCommand(unsigned id) override { return m_recorder->OnCommand(id); }
+    int GetMode() const override { return m_recorder->GetMode(); }
+
+private:
+    CEngineLink& m_link;
+    std::unique_ptr<zv::recording::CEngineStore> m_recorder;
+};
+
 CEngineLink::CEngineLink(CPelmaris& application)
     : m_app(application),
       m_environment(std::make_unique<CEnvironment>()),
       m_installation(std::make_unique<CTransceiverInstallation>()),
+      m_storeEvents(std::make_unique<zv::recording::CStoreStatusEvents>()),
       m_operation(std::make_unique<COperationControl>())
 {
     OperationHooks& op = m_app.operation;
@@ -54,6 +88,47 @@ CEngineLink::CEngineLink(CPelmaris& application)
     m_commands.link = this;
     m_app.loadUserSettings = [this] { m_environment->LoadUserSettings(); };
     m_app.commandTargets.insert(m_app.commandTargets.begin(), &m_commands);
+
+    // The recorder's START and STOP lines go out through the network output.
+    m_storeEvents->sendLine = [this](const std::string& line) {
+        if (CQYNet* net = m_app.GetQYNet())
+            net->SendText(line);
+    };
+    m_annotationSink = m_app.annotationSinks.size();
+    m_app.annotationSinks.push_back([this](const std::string& text, std::uint64_t time) {
+        WithRecorder([&](zv::recording::CStore& store) { store.WriteAnnotationDatagram(text, time); });
+    });
+    // A profile for the outputs is the real-time one; one handed to the
+    // recorder alone is an ordinary profile.
+    m_svpSink = m_app.svpSinks.size();
+    m_app.svpSinks.push_back([this](const std::string& text, std::uint64_t time) {
+        WithRecorder([&](zv::recording::CStore& store) { store.WriteSvpToFiles(text, time, 3); });
+    });
+    m_app.svpStore = [this](const std::string& text) {
+        return WithRecorder([&](zv::recording::CStore& store) { store.WriteSvpToFiles(text, CFileTime::Now(), 0); })
+                   ? 1
+                   : 0;
+    };
+}
+
+bool CEngineLink::WithRecorder(const std::function<void(zv::recording::CStore&)>& f)
+{
+    std::lock_guard lock(m_recorderLock);
+    if (!m_recorder)
+        return false;
+    f(*m_recorder);
+    return true;
+}
+
+std::unique_ptr<IPingRecorder> CEngineLink::CreateRecorder(CEchoSounder& sounder, HKEY key,
+                                                           const std::string& sequenceFile)
+{
+    zv::recording::CEngineStoreSounder::SApplication application;
+    application.programName = [this] { return m_app.GetProgramName(); };
+    application.tide = [this] { return m_app.tide.load(); };
+    auto store = std::make_unique<zv::recording::CEngineStore>(sounder, std::move(application), *m_storeEvents,
+                                                               nullptr, key, sequenceFile, m_app.GetSounderType());
+    return std::make_unique<LinkedRecorder>(*this, std::move(store));
 }
 
 CEngineLink::~CEngineLink()
@@ -61,11 +136,20 @@ CEngineLink::~CEngineLink()
     // The hooks point here: leave the application its own defaults.
     m_app.operation = OperationHooks{};
     m_app.loadUserSettings = nullptr;
+    m_app.svpStore = nullptr;
+    if (m_annotationSink < m_app.annotationSinks.size())
+        m_app.annotationSinks[m_annotationSink] = nullptr;
+    if (m_svpSink < m_app.svpSinks.size())
+        m_app.svpSinks[m_svpSink] = [](const std::string&, std::uint64_t) {};
     std::erase(m_app.commandTargets, &m_commands);
 }
 
 bool CEngineLink::Commands::OnCommand(unsigned id)
 {
+    // A command offered to the running sounder goes to its recorder first.
+    if (CEchoSounder* sounder = link->m_operation->GetEchoSounder())
+        if (IPingRecorder* recorder = sounder->GetRecorder(); recorder && recorder->OnCommand(id))
+            return true;
     if (id == cmd::ENVIRONMENT) {
         link->m_environment->OnEnvironment();
         return true;
@@ -135,6 +219,9 @@ void CEngineLink::Init()
     context.createReplay = [this](const CReplayFileList* files, HKEY) { return CreateReplay(files); };
     context.createTransceiver = [this](int type, int index, const InstalledTransceiverInfo&, HKEY key) {
         return CreateTransceiver(type, index, key);
+    };
+    context.createRecorder = [this](CEchoSounder& sounder, HKEY key, const std::string& sequenceFile) {
+        return CreateRecorder(sounder, key, sequenceFile);
     };
     // The trigger thread paces maximum rate by the program's own load.
     CWorkload& workload = m_app.GetWorkload();

@@ -9,9 +9,12 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class CEnvironment;
+class CEchoSounder;
 class IPingDocuments;
+class IPingRecorder;
 class COperationControl;
 class CTransceiver;
 class CTransceiverInstallation;
@@ -19,6 +22,8 @@ class CReplayFileList;
 
 namespace zv::recording {
 class CReplayEnvironmentHost;
+class CStore;
+class CStoreStatusEvents;
 }
 
 namespace app {
@@ -37,6 +42,9 @@ public:
     COperationControl& Operation() { return *m_operation; }
     CTransceiverInstallation& Installation() { return *m_installation; }
     CEnvironment& Environment() { return *m_environment; }
+    // Runs f with the running sounder's recorder, under the lock that keeps
+    // the recorder from going meanwhile; false (f not run) when there is none.
+    bool WithRecorder(const std::function<void(zv::recording::CStore&)>& f);
     // The screen layout of the running sounder; null while none is shown.
     CStandardESLayout* Layout() const { return m_layout.get(); }
     // Makes the channel frames of a layout; the display installs it.
@@ -52,6 +60,8 @@ private:
     std::unique_ptr<CTransceiver> CreateTransceiver(int type, int index, HKEY key);
     std::unique_ptr<CTransceiver> CreateReplay(const CReplayFileList* files);
     CMainFrame* Frame() const;
+    class LinkedRecorder;
+    std::unique_ptr<IPingRecorder> CreateRecorder(CEchoSounder& sounder, HKEY key, const std::string& sequenceFile);
 
     struct Commands : ICommandTarget {
         CEngineLink* link = nullptr;
@@ -66,6 +76,13 @@ private:
     // Outlives every replay transceiver: operation control deletes the sounder
     // before this link goes.
     std::unique_ptr<zv::recording::CReplayEnvironmentHost> m_replayHost;
+    // Outlives every recorder: its reports go here.
+    std::unique_ptr<zv::recording::CStoreStatusEvents> m_storeEvents;
+    // The recorder of the running sounder, for callers on any thread.
+    std::mutex m_recorderLock;
+    zv::recording::CStore* m_recorder = nullptr;
+    std::size_t m_annotationSink = 0;
+    std::size_t m_svpSink = 0;
     std::unique_ptr<CStandardESLayout> m_layout;
     std::unique_ptr<COperationControl> m_operation;
 };

@@ -3,6 +3,8 @@
 // datagram is in exactly one of them.
 #include "recording/tests/StoreFixture.h"
 
+#include <atomic>
+#include <future>
 #include <thread>
 
 using namespace zv::recording;
@@ -72,4 +74,45 @@ TEST(StoreThreadsTest, ConcurrentWritersNeverInterleave)
     EXPECT_EQ(udpSamples, std::size_t(kPings + 1) * 3);
     EXPECT_EQ(udpConfigs, raws.size());
     EXPECT_EQ(GetU32(sink.bodies.at(0).data()), kTypeCON0);
+}
+
+// Logging goes off while a ping is being gathered: the ping began with
+// logging on, but it must not open a file once the switch has closed them,
+// or that file would stay open with logging off.
+TEST(StoreThreadsTest, PingInFlightWhenLoggingStopsOpensNoFile)
+{
+    struct CStallingSounder : CFakeSounder {
+        CStallingSounder() : CFakeSounder(2) {}
+        bool GetPingChannel(std::size_t i, SSampleData& out) override
+        {
+            if (!stalled.exchange(true)) {
+                inside.set_value();
+                go.get_future().wait();
+            }
+            return CFakeSounder::GetPingChannel(i, out);
+        }
+        std::atomic<bool> stalled{false};
+        std::promise<void> inside, go;
+    };
+    TempFolder dir;
+    CStallingSounder sounder;
+    CFakeEvents events;
+    SStoreSettings s;
+    s.filePath = (dir.path / "data").string();
+    s.saveRawData = 1;
+    s.saveOutData = 1;
+    s.out[0] = 1;
+    {
+        CStore store(sounder, events, nullptr, s);
+        store.OnToggleLogging();
+        auto inside = sounder.inside.get_future();
+        std::thread ping([&] { store.WritePing(); });
+        inside.wait();
+        store.OnToggleLogging();
+        sounder.go.set_value();
+        ping.join();
+        EXPECT_TRUE(FilesWith(dir.path / "data", ".raw").empty());
+        EXPECT_TRUE(FilesWith(dir.path / "data", ".out").empty());
+        EXPECT_TRUE(events.logLines.empty());
+    }
 }

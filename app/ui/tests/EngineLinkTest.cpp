@@ -4,6 +4,9 @@
 #include "engine/Channel.h"
 #include "engine/OperationControl.h"
 #include "recording/Replay.h"
+#include "recording/Store.h"
+#include "recording/tests/StoreFixture.h"
+#include "platform/Paths.h"
 #include "sim/recgen/RecordingGenerator.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "app/Workload.h"
@@ -162,6 +165,65 @@ TEST_F(EngineLinkTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
     pelmaris->operation.postStop(0);
     ASSERT_TRUE(WaitFor([&] { return link->Operation().GetEchoSounder() == nullptr && !link->Operation().IsBusy(); }));
     Stop();
+}
+
+// While a file replays, the recorder's command stores part of it: the
+// extract starts at the next ping and ends with the second command, and its
+// file holds whole pings. Logging belongs to live operation, so its command
+// changes nothing meanwhile.
+TEST_F(EngineLinkTest, RecordCommandStoresPartOfTheReplayedFile)
+{
+    using zv::recording::CStore;
+    // Long enough that the replay neither ends nor starts over (which closes
+    // the extract) while the test runs.
+    const Recording recording(env.Root(), 2000);
+    Start("QY310");
+    CReplayFileList list;
+    list.AddTail(recording.file.string());
+    list.m_loop = 0;
+    COperationControl::PostStartWithFiles(&list);
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*link) != nullptr; }));
+    CEchoSounder* sounder = link->Operation().GetEchoSounder();
+    ASSERT_NE(sounder->GetRecorder(), nullptr);
+    const fs::path folder = CPaths::MapWindowsPath(zv::recording::SStoreSettings::DefaultFolder(app::kQY310));
+    const auto rawFiles = [&] { return zv::recording::test::FilesWith(folder, ".raw"); };
+    const auto extractOn = [&] {
+        bool on = false;
+        link->WithRecorder([&](CStore& store) { on = store.IsReplayExtractOn(); });
+        return on;
+    };
+
+    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleLogging, 0);
+    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleReplayExtract, 0);
+    ASSERT_TRUE(WaitFor([&] { return !rawFiles().empty(); }, 30000));
+    EXPECT_TRUE(extractOn());
+    bool logging = true;
+    link->WithRecorder([&](CStore& store) { logging = store.IsLogging(); });
+    EXPECT_FALSE(logging);
+    const std::uint64_t pings = sounder->GetPingCount();
+    ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > pings + 3; }, 30000));
+    frame->RunCommand(zv::recording::kCmdToggleReplayExtract);
+    EXPECT_FALSE(extractOn());
+
+    pelmaris->operation.postStop(0);
+    ASSERT_TRUE(WaitFor([&] { return link->Operation().GetEchoSounder() == nullptr && !link->Operation().IsBusy(); }));
+    // The recorder went with the sounder.
+    EXPECT_FALSE(link->WithRecorder([](CStore&) {}));
+    Stop();
+
+    const auto files = rawFiles();
+    ASSERT_EQ(files.size(), 1u);
+    const auto rb = zv::recording::test::ReadBack(files[0]);
+    EXPECT_EQ(rb.skipped, 0u);
+    ASSERT_EQ(rb.configs.size(), 1u);
+    EXPECT_EQ(rb.configs[0].channels.size(), 2u);
+    ASSERT_GE(rb.power.size(), 6u);
+    ASSERT_EQ(rb.power.size() % 2, 0u);
+    for (std::size_t d = 0; d < rb.power.size(); d += 2) {
+        EXPECT_EQ(rb.channels[d], 1u) << d;
+        EXPECT_EQ(rb.channels[d + 1], 2u) << d;
+        EXPECT_EQ(rb.sampleTimes[d], rb.sampleTimes[d + 1]) << d;
+    }
 }
 
 TEST_F(EngineLinkTest, UnreadableRecordingStartsNoSounder)
