@@ -70,9 +70,13 @@ public:
     }
     double FindLevelStep(double ms) override { return m_c.FindLevelStep(ms); }
     bool IsNoiseCompensationOn() const override { return m_c.GetNoiseCompensation() != 0; }
-    // The channel has no filter block yet: nothing is handed over.
-    bool WantsFilterValues() const override { return false; }
-    void TakeFilterValues(const std::array<int, 5>&) override {}
+    bool WantsFilterValues() const override { return m_c.WantsFilterValues(); }
+    void TakeFilterValues(const std::array<int, 5>& values) override { m_c.TakeFilterValues(values); }
+    void RequestFilterValues() override { m_c.RequestFilterValues(); }
+    void SetBottomDetectorMode(bool externalDepth, const std::string& sourceName) override
+    {
+        m_c.SetBottomDetectorMode(0, std::string(), externalDepth ? 1 : 0, sourceName);
+    }
     void UpdateDocument(IEchoIntegrator& integrator) override { m_c.UpdateDocument(integrator); }
 
 private:
@@ -108,7 +112,20 @@ CEchogramDoc::FilterDialogRunner& FilterRunner()
     return runner;
 }
 
-// An integer from a list's text; text that is not one keeps the old value.
+CEchogramDoc::SettingsDialogRunner& SettingsRunner()
+{
+    static CEchogramDoc::SettingsDialogRunner runner;
+    return runner;
+}
+
+std::function<int(CEchogramDoc&)>& PaletteRealizer()
+{
+    static std::function<int(CEchogramDoc&)> realizer;
+    return realizer;
+}
+
+// An integer from a list's text; text that is not one keeps the old value,
+// so that a stray letter never turns a filter size into 0.
 int ParseInteger(const std::string& text, int previous)
 {
     const char* begin = text.c_str();
@@ -120,12 +137,273 @@ int ParseInteger(const std::string& text, int previous)
     return static_cast<int>(v);
 }
 
+bool IsQYTemplate(int templateId)
+{
+    return templateId == CEchogramDoc::kQY210Template || templateId == CEchogramDoc::kQY310Template;
+}
+
+// Echogram types behind the TVG buttons of each dialog, in button order.
+constexpr int kQYGainTypes[] = {CEchogramDoc::NOTVG, CEchogramDoc::SS_20, CEchogramDoc::LOG30, CEchogramDoc::TS_40};
+constexpr int kRM30GainTypes[] = {CEchogramDoc::SV_20, CEchogramDoc::TS_40, CEchogramDoc::SS_20};
+constexpr int kGeneralGainTypes[] = {CEchogramDoc::NOTVG, CEchogramDoc::SV_20, CEchogramDoc::TS_40,
+                                     CEchogramDoc::SS_20};
+
+template <std::size_t N>
+int GainChoiceOf(const int (&types)[N], int type)
+{
+    for (std::size_t i = 0; i < N; ++i)
+        if (types[i] == type)
+            return static_cast<int>(i);
+    return -1;
+}
+
+template <std::size_t N>
+int GainTypeOf(const int (&types)[N], int choice, int previous)
+{
+    return choice >= 0 && choice < static_cast<int>(N) ? types[choice] : previous;
+}
+
 } // namespace
 
-void CEchogramDoc::SetDialogRunners(RangeDialogRunner range, FilterDialogRunner filter)
+void CEchogramDoc::SetDialogRunners(RangeDialogRunner range, FilterDialogRunner filter, SettingsDialogRunner settings)
 {
     RangeRunner() = std::move(range);
     FilterRunner() = std::move(filter);
+    SettingsRunner() = std::move(settings);
+}
+
+void CEchogramDoc::SetViewPaletteRealizer(std::function<int(CEchogramDoc&)> realizer)
+{
+    PaletteRealizer() = std::move(realizer);
+}
+
+int CEchogramDoc::RealizeViewPalettes()
+{
+    return PaletteRealizer() ? PaletteRealizer()(*this) : 0;
+}
+
+template <typename Run>
+int CEchogramDoc::RunOpenDialog(Run&& run)
+{
+    const int result = run([this](IOpenDialog* dialog) { m_openDialog = dialog; });
+    // -1: the dialog was ended because this document is being destroyed.
+    if (result == -1)
+        return -1;
+    m_openDialog = nullptr;
+    return result;
+}
+
+int CEchogramDoc::SettingsTemplateOf(int model)
+{
+    switch (model) {
+    case QY210: return kQY210Template;
+    case QY310:
+    case QYNVU: return kQY310Template;
+    case RM30: return kRM30Template;
+    default: return kGeneralTemplate;
+    }
+}
+
+bool CEchogramDoc::IsKnownReference(int model, int reference)
+{
+    const int last = IsQYTemplate(SettingsTemplateOf(model)) ? SIDESCAN : TRAWL;
+    return reference >= SURFACE && reference <= last;
+}
+
+CEchogramDoc::SettingsDialogValues CEchogramDoc::MakeSettingsDialogValues() const
+{
+    const Environment& env = GetEnvironment();
+    SettingsDialogValues v;
+    v.templateId = SettingsTemplateOf(env.model);
+    const bool qy = IsQYTemplate(v.templateId);
+    if (qy)
+        v.gainType = GainChoiceOf(kQYGainTypes, m_echogramType);
+    else if (v.templateId == kRM30Template)
+        v.gainType = m_echogramType == NOTVG ? 0 : GainChoiceOf(kRM30GainTypes, m_echogramType);
+    else
+        v.gainType = GainChoiceOf(kGeneralGainTypes, m_echogramType);
+    v.trawlLine = m_externalDepth;
+    v.scaleLineCount = static_cast<unsigned>(std::clamp(m_depthLines, 0, 50));
+    v.scaleLines = m_scale;
+    v.pingFilter = m_pingFilter;
+    v.minuteMarkers = m_minuteMarker;
+    v.variableDepthLines = m_variableDepth;
+    switch (m_rangeReference) {
+    case SURFACE:
+        v.echogramKind = m_surfaceAutoRange ? kSurfaceAutoRange : m_surfaceAutoStart ? kSurfaceAutoStart : kSurfaceManual;
+        break;
+    case BOTTOM: v.echogramKind = kBottom; break;
+    case TRAWL: v.echogramKind = qy ? -1 : kTrawlOrSidescan; break;
+    case SIDESCAN: v.echogramKind = qy ? kTrawlOrSidescan : -1; break;
+    case SLOPE: v.echogramKind = qy ? kAlongTrackSlope : -1; break;
+    default: break;
+    }
+    v.bottomLine = !m_bottomShown ? 0 : (qy && m_contourLine) ? 3 : m_whiteLine ? 2 : 1;
+    v.newRangeMarkers = m_newRangeMarker;
+    v.eventMarkers = m_eventMarker;
+    v.rangeOther = m_rangeOtherMarker;
+    v.purseSeine = m_purseSeineMarker;
+    v.newSvpMarkers = m_newSvpMarker;
+    v.showAnnotation = m_showAnnotation;
+    v.subBottomGainOn = m_subBottomGainOn;
+    v.subBottomGain = m_subBottomGain;
+    v.externalDepthOn = m_externalDepth;
+    v.externalDepthSource = m_depthSourceName;
+    v.sidescanSide = m_sidescanSide;
+    v.sidescanView = m_slantCorrection ? 1 : 0;
+    v.importOn = m_publishPartner;
+    v.importSource = m_partnerName;
+    v.bottomDetectionLines = m_multiPulseMarker;
+    if (qy && env.externalSources) {
+        for (const ExternalSource& source : env.externalSources())
+            if (!source.name.empty())
+                v.externalDepthList.push_back(source.name);
+        v.importList = v.externalDepthList;
+    }
+    v.pingerMode = env.pingerMode && env.pingerMode();
+    if (qy && m_access && m_access->IsNoiseCompensationOn()) {
+        // With noise compensation the picture is shown without TVG.
+        v.noiseCompensation = true;
+        v.gainType = GainChoiceOf(kQYGainTypes, NOTVG);
+        v.noiseOffset = m_noiseOffset;
+        v.noiseTracking = m_noiseTracking;
+    }
+    return v;
+}
+
+void CEchogramDoc::ApplySettingsDialogValues(const SettingsDialogValues& v)
+{
+    const bool qy = IsQYTemplate(v.templateId);
+    if (qy)
+        m_echogramType = GainTypeOf(kQYGainTypes, v.gainType, m_echogramType);
+    else if (v.templateId == kRM30Template)
+        m_echogramType = GainTypeOf(kRM30GainTypes, v.gainType, m_echogramType);
+    else
+        m_echogramType = GainTypeOf(kGeneralGainTypes, v.gainType, m_echogramType);
+    m_externalDepth = qy ? v.externalDepthOn : v.trawlLine;
+    m_depthLines = static_cast<int>(std::min(v.scaleLineCount, 50u));
+    m_scale = v.scaleLines;
+    m_pingFilter = v.pingFilter;
+    m_minuteMarker = v.minuteMarkers;
+    m_variableDepth = v.variableDepthLines;
+
+    const bool wasSidescan = m_sidescan;
+    switch (v.echogramKind) {
+    case kSurfaceManual:
+        m_rangeReference = SURFACE;
+        m_range = m_surfaceRange;
+        m_start = m_surfaceStart;
+        m_surfaceAutoRange = m_surfaceAutoStart = false;
+        m_sidescan = false;
+        break;
+    case kSurfaceAutoRange:
+        m_rangeReference = SURFACE;
+        m_start = m_surfaceStart;
+        m_surfaceAutoRange = true;
+        m_surfaceAutoStart = false;
+        m_sidescan = false;
+        break;
+    case kSurfaceAutoStart:
+        m_rangeReference = SURFACE;
+        m_range = m_surfaceRange;
+        m_surfaceAutoStart = true;
+        m_surfaceAutoRange = false;
+        m_sidescan = false;
+        break;
+    case kBottom:
+        m_rangeReference = BOTTOM;
+        m_range = m_bottomRange;
+        m_start = m_bottomOffset;
+        m_sidescan = false;
+        break;
+    case kTrawlOrSidescan:
+        if (qy) {
+            m_rangeReference = SIDESCAN;
+            m_sidescan = true;
+            m_range = m_surfaceRange;
+            m_start = m_surfaceStart;
+        } else {
+            m_rangeReference = TRAWL;
+            m_range = m_start = 0.0;
+            m_sidescan = false;
+        }
+        break;
+    case kAlongTrackSlope:
+        if (qy) {
+            m_rangeReference = SLOPE;
+            m_range = m_slopeRange;
+            m_start = m_slopeOffset;
+            m_sidescan = false;
+        }
+        break;
+    default: // no choice: the echogram stays as it is
+        break;
+    }
+    // The picture's geometry changes with side-scan: the view starts afresh.
+    if (qy && wasSidescan != m_sidescan)
+        m_resetRequest = true;
+
+    switch (v.bottomLine) {
+    case 0: m_bottomShown = false; break;
+    case 1: m_bottomShown = true; m_whiteLine = m_contourLine = false; break;
+    case 2: m_bottomShown = m_whiteLine = true; m_contourLine = false; break;
+    case 3:
+        if (qy) {
+            m_bottomShown = m_contourLine = true;
+            m_whiteLine = false;
+        }
+        break;
+    default: break;
+    }
+    m_newRangeMarker = v.newRangeMarkers;
+    m_eventMarker = v.eventMarkers;
+    m_rangeOtherMarker = v.rangeOther;
+    if (!qy) {
+        m_purseSeineMarker = v.purseSeine;
+        return;
+    }
+    m_newSvpMarker = v.newSvpMarkers;
+    m_showAnnotation = v.showAnnotation;
+    m_subBottomGainOn = v.subBottomGainOn;
+    m_subBottomGain = std::isfinite(v.subBottomGain) ? std::clamp(v.subBottomGain, 0.0f, 5.0f) : m_subBottomGain;
+    m_depthSourceName = v.externalDepthSource;
+    if (v.sidescanSide == 0 || v.sidescanSide == 1)
+        m_sidescanSide = v.sidescanSide;
+    if (v.sidescanView == 0 || v.sidescanView == 1)
+        m_slantCorrection = v.sidescanView == 1;
+    m_publishPartner = v.importOn;
+    m_partnerName = v.importSource;
+    m_multiPulseMarker = v.bottomDetectionLines;
+    if (v.noiseCompensation) {
+        if (std::isfinite(v.noiseOffset))
+            m_noiseOffset = v.noiseOffset;
+        m_noiseTracking = v.noiseTracking == 1 ? 1 : 0;
+    }
+}
+
+int CEchogramDoc::OnEchogramSettings()
+{
+    const Environment& env = GetEnvironment();
+    // The dialogs have no choice for any other reference; a loaded layout
+    // never brings one (Serialize refuses it).
+    if (!IsKnownReference(env.model, m_rangeReference))
+        ECHOSOUNDER_FATAL_ERROR("Invalid EGTYPE (%d)", m_rangeReference);
+    if (!SettingsRunner())
+        return 0;
+    SettingsDialogValues v = MakeSettingsDialogValues();
+    const int result = RunOpenDialog([&v](const DialogOpened& opened) { return SettingsRunner()(v, opened); });
+    if (result == -1 || result == 0)
+        return 0;
+    if (result != IDOK)
+        return 1;
+    ApplySettingsDialogValues(v);
+    if (m_access)
+        m_access->SetBottomDetectorMode(m_externalDepth, m_depthSourceName);
+    if (env.updateChannelStatus)
+        env.updateChannelStatus();
+    else
+        PostMessage(GetMainWindow(), app::WM_ES_UPDATECHANNELSTATUS, 0, 0);
+    return 1;
 }
 
 int CEchogramDoc::OnRangeSettings()
@@ -161,8 +439,8 @@ int CEchogramDoc::OnRangeSettings()
     }
     if (!RangeRunner())
         return 0;
-    const int result = RangeRunner()(v);
-    if (result == 0)
+    const int result = RunOpenDialog([&v](const DialogOpened& opened) { return RangeRunner()(v, opened); });
+    if (result == -1 || result == 0)
         return 0;
     if (result != IDOK)
         return 1;
@@ -215,7 +493,11 @@ void CEchogramDoc::OnEchogramFilter()
     v.value1 = std::to_string(m_filterValue1);
     v.value2 = std::to_string(m_filterValue2);
     v.pingToPingMedian = m_pingToPingMedian;
-    if (!FilterRunner() || FilterRunner()(v) != IDOK)
+    if (!FilterRunner())
+        return;
+    // The filter dialog, too, is ended when the document goes away, and then
+    // nothing is written into it.
+    if (RunOpenDialog([&v](const DialogOpened& opened) { return FilterRunner()(v, opened); }) != IDOK)
         return;
     m_echoAmplifier = v.echoAmplifier;
     m_medianFilter = v.medianFilter;
@@ -223,6 +505,9 @@ void CEchogramDoc::OnEchogramFilter()
     m_filterValue1 = ParseInteger(v.value1, m_filterValue1);
     m_filterValue2 = ParseInteger(v.value2, m_filterValue2);
     m_pingToPingMedian = v.pingToPingMedian;
+    // The channel took the old values; it is to take the new ones.
+    if (m_access)
+        m_access->RequestFilterValues();
 }
 
 void CEchogramDoc::SetEnvironment(const Environment& environment) { SharedEnvironment() = environment; }
@@ -240,6 +525,10 @@ CEchogramDoc::CEchogramDoc()
 
 CEchogramDoc::~CEchogramDoc()
 {
+    if (IOpenDialog* dialog = m_openDialog) {
+        m_openDialog = nullptr;
+        dialog->EndDialog(-1);
+    }
     // No update may run on a half-destroyed document.
     DetachFromSource();
 }
@@ -660,6 +949,8 @@ void CEchogramDoc::Serialize(CArchive& ar)
         else
             ar >> s;
     };
+    const int previousReference = m_rangeReference;
+    const int previousType = m_echogramType;
     integer(m_rangeReference);
     integer(m_echogramType);
     flag(m_frozen);
@@ -720,5 +1011,11 @@ void CEchogramDoc::Serialize(CArchive& ar)
         // index with.
         m_depthLines = std::clamp(m_depthLines, 0, 50);
         m_sidescanSide = m_sidescanSide == 0 ? 0 : 1;
+        // A reference this model's dialogs have no choice for (a damaged
+        // file, or one of another model) keeps the echogram as it was.
+        if (!IsKnownReference(GetEnvironment().model, m_rangeReference))
+            m_rangeReference = previousReference;
+        if (m_echogramType < NOTVG || m_echogramType > LOG30)
+            m_echogramType = previousType;
     }
 }

@@ -48,6 +48,10 @@ public:
     // Five filter values handed once; false when the channel does not want them now.
     virtual bool WantsFilterValues() const = 0;
     virtual void TakeFilterValues(const std::array<int, 5>& values) = 0;
+    // Makes the channel want the filter values again (they were edited).
+    virtual void RequestFilterValues() {}
+    // The external depth switch and source name for the bottom detector.
+    virtual void SetBottomDetectorMode(bool externalDepth, const std::string& sourceName) {}
     // Integrates the last ping into the integrator's layers.
     virtual void UpdateDocument(IEchoIntegrator& integrator) = 0;
 };
@@ -91,6 +95,12 @@ public:
         // Hands the document to the user-interface thread and waits until
         // its views are updated; default: WM_ES_UPDATEALLVIEWS to the main window.
         std::function<void(CEchogramDoc* doc)> updateViews;
+        // True while the pinger mode runs: the settings dialog then offers
+        // the pinger gain instead of the TVG choice.
+        std::function<bool()> pingerMode;
+        // Tells the channel status window that settings changed; default:
+        // WM_ES_UPDATECHANNELSTATUS posted to the main window.
+        std::function<void()> updateChannelStatus;
     };
     // Shared by all documents; set once by the program at start-up.
     static void SetEnvironment(const Environment& environment);
@@ -105,6 +115,18 @@ public:
     void Serialize(CArchive& ar);
     // The document's channel seen through the interface; a test sets its own.
     void SetEchogramChannel(IEchogramChannel* channel) { m_access = channel; }
+
+    // A modal dialog that the document has open. The document ends it with
+    // -1 when it is destroyed first; the launcher that ran it then touches
+    // nothing more.
+    class IOpenDialog
+    {
+    public:
+        virtual ~IOpenDialog() = default;
+        virtual void EndDialog(int result) = 0;
+    };
+    // Called by a dialog runner once its dialog exists and before it runs.
+    using DialogOpened = std::function<void(IOpenDialog*)>;
 
     // Values a range dialog shows and edits, in the selected depth unit.
     struct RangeDialogValues
@@ -126,15 +148,93 @@ public:
         std::string value2;
         bool pingToPingMedian = false;
     };
+    // Dialog templates of the settings dialog: the general one, the RM30
+    // one and the two of the QY models.
+    enum SettingsTemplate : int
+    {
+        kGeneralTemplate = 131,
+        kQY210Template = 208,
+        kRM30Template = 209,
+        kQY310Template = 252,
+    };
+    // Choices of the settings dialog's echogram group.
+    enum EchogramKind : int
+    {
+        kSurfaceManual = 0,
+        kSurfaceAutoRange = 1,
+        kSurfaceAutoStart = 2,
+        kBottom = 3,
+        kTrawlOrSidescan = 4, // trawl in the general and RM30 dialogs, side-scan in the QY ones
+        kAlongTrackSlope = 5, // QY dialogs only
+    };
+    // Values of the echogram settings dialog, as its controls hold them:
+    // radios as the index of the checked button (-1 none).
+    struct SettingsDialogValues
+    {
+        int templateId = kGeneralTemplate;
+        int gainType = -1;
+        bool trawlLine = false; // general and RM30: the external depth switch
+        unsigned scaleLineCount = 0;
+        bool scaleLines = false;
+        bool pingFilter = false;
+        bool minuteMarkers = false;
+        bool variableDepthLines = false;
+        int echogramKind = -1;
+        int bottomLine = -1;
+        bool newRangeMarkers = false;
+        bool eventMarkers = false;
+        bool rangeOther = false;
+        bool purseSeine = false;
+        // QY dialogs.
+        bool newSvpMarkers = false;
+        bool showAnnotation = false;
+        bool subBottomGainOn = false;
+        float subBottomGain = 0.0f;
+        bool externalDepthOn = false;
+        std::string externalDepthSource;
+        std::vector<std::string> externalDepthList;
+        int sidescanSide = -1;
+        int sidescanView = -1;
+        bool importOn = false;
+        std::string importSource;
+        std::vector<std::string> importList;
+        bool bottomDetectionLines = false;
+        double pingerGain = 0.0;
+        int pingerGainMode = -1;
+        bool pingerMode = false;
+        // Shown only while the channel compensates noise.
+        bool noiseCompensation = false;
+        double noiseOffset = 0.0;
+        int noiseTracking = 0;
+    };
     // Runs a dialog modally on the caller's values: IDOK, IDCANCEL, -1 when
     // its owner went away meanwhile, 0 when it could not be made.
-    using RangeDialogRunner = std::function<int(RangeDialogValues&)>;
-    using FilterDialogRunner = std::function<int(FilterDialogValues&)>;
-    static void SetDialogRunners(RangeDialogRunner range, FilterDialogRunner filter);
+    using RangeDialogRunner = std::function<int(RangeDialogValues&, const DialogOpened&)>;
+    using FilterDialogRunner = std::function<int(FilterDialogValues&, const DialogOpened&)>;
+    using SettingsDialogRunner = std::function<int(SettingsDialogValues&, const DialogOpened&)>;
+    static void SetDialogRunners(RangeDialogRunner range, FilterDialogRunner filter,
+                                 SettingsDialogRunner settings = nullptr);
+    // Realizes the palette of every echogram view of a document and returns
+    // the last view's result; installed by the program, which knows the views.
+    static void SetViewPaletteRealizer(std::function<int(CEchogramDoc&)> realizer);
 
-    // Dialog launchers: values go in, and come back only on IDOK.
+    // Dialog launchers: values go in, and come back only on IDOK. The range
+    // and settings launchers return 0 when no dialog ran to its end.
+    int OnEchogramSettings();
     int OnRangeSettings();
     void OnEchogramFilter();
+    int RealizeViewPalettes() override;
+    // The dialog the document has open, null when none.
+    IOpenDialog* GetOpenDialog() const { return m_openDialog; }
+
+    // The settings dialog's values from the document, and the document's
+    // settings from the values on OK.
+    SettingsDialogValues MakeSettingsDialogValues() const;
+    void ApplySettingsDialogValues(const SettingsDialogValues& v);
+    // Template of the settings dialog of a model.
+    static int SettingsTemplateOf(int model);
+    // Range references the running model's dialogs know.
+    static bool IsKnownReference(int model, int reference);
 
     double GetRangeStart() const;
     double GetRangeOffset() const;
@@ -222,6 +322,12 @@ private:
     void StartWithMatchingLayer();
     void PostProcess();
 
+    // Runs a dialog with the open-dialog member pointing at it; false when
+    // it did not run to its end (then the document may already be gone).
+    template <typename Run>
+    int RunOpenDialog(Run&& run);
+
+    IOpenDialog* m_openDialog = nullptr;
     std::unique_ptr<CChannelIntegrator> m_integrator;
     std::unique_ptr<IEchogramChannel> m_ownAccess;
     IEchogramChannel* m_access = nullptr;

@@ -331,6 +331,37 @@ void CChannel::SetFilterSwitches(const FilterSwitches& sw)
     m_computed.fill(false);
 }
 
+bool CChannel::WantsFilterValues() const
+{
+    Lock lock(m_lock);
+    return !m_filterValuesTaken;
+}
+
+bool CChannel::TakeFilterValues(const std::array<int, kFilterValueCount>& values)
+{
+    Lock lock(m_lock);
+    // Two documents of one channel may both see it wanting them; the first
+    // one's values stand.
+    if (m_filterValuesTaken)
+        return false;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        m_filterValues[i] = values[i];
+    m_filterValuesTaken = true;
+    return true;
+}
+
+void CChannel::RequestFilterValues()
+{
+    Lock lock(m_lock);
+    m_filterValuesTaken = false;
+}
+
+CChannel::FilterValues CChannel::GetFilterValues() const
+{
+    Lock lock(m_lock);
+    return m_filterValues;
+}
+
 // ---- Intake ---------------------------------------------------------------
 
 const std::int16_t* CChannel::SetSampleBlock(std::uint32_t blockId, int stride, int count, const std::int16_t* words,

@@ -136,6 +136,19 @@ public:
                                  const FilterSwitches& sw, int tvgOffset = 0);
     void SetFilterSwitches(const FilterSwitches& sw);
 
+    // The echogram filter values of the QY models' echogram documents, in
+    // this order: echo amplifier, median filter, second stage filter,
+    // filter value 1, filter value 2. The first document of a ping that sees
+    // the channel wanting them hands them over once; the channel wants them
+    // again only after RequestFilterValues.
+    static constexpr int kFilterValueCount = 5;
+    using FilterValues = std::array<std::int32_t, kFilterValueCount>;
+    bool WantsFilterValues() const;
+    // Stores the values unless they were already taken; true when stored.
+    bool TakeFilterValues(const std::array<int, kFilterValueCount>& values);
+    void RequestFilterValues();
+    FilterValues GetFilterValues() const;
+
     // Intake, forwarded to the channel input without the channel lock.
     const std::int16_t* SetSampleBlock(std::uint32_t blockId, int stride, int count, const std::int16_t* words,
                                        int availableWords);
@@ -305,6 +318,8 @@ private:
     std::array<std::vector<std::int16_t>, kEchoCount> m_echo;
     std::array<bool, kEchoCount> m_computed{};
     FilterSwitches m_switches;
+    FilterValues m_filterValues{};
+    bool m_filterValuesTaken = false;
 
     CChannelInput m_input;
     ChannelPing m_ping;

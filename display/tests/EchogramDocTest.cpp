@@ -331,6 +331,8 @@ TEST_F(EchogramDocTest, NoDataSurvivesEveryFilterOfAPing)
 
 TEST_F(EchogramDocTest, SettingsArchiveRoundTripsAndDropsThreeFilters)
 {
+    // A model whose dialogs know the slope reference stored here.
+    Use(CEchogramDoc::QY310);
     CEchogramDoc& a = Doc();
     a.m_rangeReference = 3;
     a.m_echogramType = 4;
@@ -529,13 +531,13 @@ TEST_F(EchogramDocTest, RangeAndFilterDialogsApplyOnlyOnOk)
     int answer = IDOK;
     CEchogramDoc::RangeDialogValues shown;
     CEchogramDoc::SetDialogRunners(
-        [&](CEchogramDoc::RangeDialogValues& v) {
+        [&](CEchogramDoc::RangeDialogValues& v, const CEchogramDoc::DialogOpened&) {
             shown = v;
             v.range = 40.0;
             v.start = 5.0;
             return answer;
         },
-        [&](CEchogramDoc::FilterDialogValues& v) {
+        [&](CEchogramDoc::FilterDialogValues& v, const CEchogramDoc::DialogOpened&) {
             EXPECT_EQ(v.value1, "3");
             v.echoAmplifier = true;
             v.value1 = "7";
@@ -561,7 +563,7 @@ TEST_F(EchogramDocTest, RangeAndFilterDialogsApplyOnlyOnOk)
     for (int a : {IDCANCEL, -1}) {
         answer = a;
         d.m_range = 11.0;
-        EXPECT_EQ(d.OnRangeSettings(), 1);
+        EXPECT_EQ(d.OnRangeSettings(), a == IDCANCEL ? 1 : 0);
         EXPECT_DOUBLE_EQ(d.m_range, 11.0);
         d.OnEchogramFilter();
         EXPECT_FALSE(d.m_echoAmplifier);
