@@ -422,8 +422,9 @@ int CEchogramDoc::OnRangeSettings()
         v.start = CDepthUnit::FromMeters(m_bottomOffset);
         break;
     case SLOPE:
-        v.range = CDepthUnit::FromMeters(m_slopeRange);
-        v.start = CDepthUnit::FromMeters(m_slopeOffset);
+        // Slope limits are angles (degrees): no depth unit applies.
+        v.range = m_slopeRange;
+        v.start = m_slopeOffset;
         break;
     case SIDESCAN:
         v.range = CDepthUnit::FromMeters(m_sidescanRange[0]);
@@ -460,8 +461,8 @@ int CEchogramDoc::OnRangeSettings()
         m_start = m_bottomOffset;
         break;
     case SLOPE:
-        m_slopeRange = CDepthUnit::ToMeters(v.range);
-        m_slopeOffset = CDepthUnit::ToMeters(v.start);
+        m_slopeRange = v.range;
+        m_slopeOffset = v.start;
         m_range = m_slopeRange;
         m_start = m_slopeOffset;
         break;

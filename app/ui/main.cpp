@@ -22,6 +22,9 @@
 #include "display/ui/ChannelFrameAbstract.h"
 #include "display/ui/ChannelFrameFactory.h"
 #include "display/ui/DepthView.h"
+#include "display/ui/DepthViewCommands.h"
+#include "display/ui/EchogramDialogs.h"
+#include "engine/ui/DetectionDialogs.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 
@@ -53,6 +56,9 @@ int main(int argc, char** argv)
 
     app::CQtDispatcherAdapter dispatcher;
     app::InstallQtMessageBoxPresenter();
+    // The settings dialogs behind the channels' and echograms' commands.
+    engineui::InstallDetectionDialogs();
+    displayui::InstallEchogramDialogs();
 
     int exitCode = 0;
     bool powerOff = false;
@@ -89,6 +95,7 @@ int main(int argc, char** argv)
                 CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
                 return transceiver ? transceiver->GetChannelName(channel) : std::string();
             };
+            depthView.command = CDepthViewCommands::Run;
             CDepthView::SetEnvironment(depthView);
             CEchogramDoc::Environment echogram = CEchogramDoc::GetEnvironment();
             echogram.model = application.GetSounderType();

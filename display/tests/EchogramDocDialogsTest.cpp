@@ -5,6 +5,7 @@
 #include "display/EchogramDoc.h"
 
 #include "app/Archive.h"
+#include "app/DepthUnit.h"
 #include "app/EchosounderError.h"
 #include "engine/Channel.h"
 #include "platform/MessageBox.h"
@@ -407,6 +408,33 @@ TEST_F(EchogramDocDialogsTest, CancelAndAVanishedDocumentChangeNothing)
     d.OnEchogramFilter();
     EXPECT_EQ(Stored(d), unfiltered);
     EXPECT_EQ(channel.filterRequests, 0);
+}
+
+TEST_F(EchogramDocDialogsTest, RangeValuesInTheDepthUnitExceptSlopeAngles)
+{
+    CDepthUnit::SetUnit(CDepthUnit::kFeet);
+    Doc::RangeDialogValues shownRange;
+    Doc::SetDialogRunners(
+        [&shownRange](Doc::RangeDialogValues& v, const Doc::DialogOpened&) {
+            shownRange = v;
+            return IDOK;
+        },
+        nullptr);
+    CEchogramDoc& d = Make();
+    d.m_rangeReference = Doc::BOTTOM;
+    d.m_bottomRange = 30.48;
+    EXPECT_EQ(d.OnRangeSettings(), 1);
+    EXPECT_NEAR(shownRange.range, 100.0, 1e-9);
+    EXPECT_NEAR(d.m_bottomRange, 30.48, 1e-9);
+    // Slope limits are degrees: 45 stays 45 in feet (and fits the 0..90 dialog).
+    d.m_rangeReference = Doc::SLOPE;
+    d.m_slopeRange = 45.0;
+    d.m_slopeOffset = 5.0;
+    EXPECT_EQ(d.OnRangeSettings(), 1);
+    EXPECT_DOUBLE_EQ(shownRange.range, 45.0);
+    EXPECT_DOUBLE_EQ(d.m_slopeRange, 45.0);
+    EXPECT_DOUBLE_EQ(d.m_slopeOffset, 5.0);
+    CDepthUnit::SetUnit(CDepthUnit::kMeter);
 }
 
 // A dialog that the document ends when it is destroyed while the dialog runs.

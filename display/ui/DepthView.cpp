@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QWheelEvent>
 
@@ -246,6 +247,8 @@ void CDepthView::mousePressEvent(QMouseEvent* event)
     }
     if (event->button() == Qt::RightButton && m_document)
     {
+        // The dialog may outlast this view (its frame torn down meanwhile).
+        const QPointer<CDepthView> alive(this);
         if (m_colourBar.contains(p))
             RunCommand(ID_COLOUR_SCALE);
         else if (m_sideText.contains(p))
@@ -254,7 +257,8 @@ void CDepthView::mousePressEvent(QMouseEvent* event)
             RunCommand(ID_TRANSCEIVER_SETTINGS);
         else
             RunCommand(ID_BOTTOM_DETECTOR);
-        update();
+        if (alive)
+            update();
     }
 }
 

@@ -1,0 +1,53 @@
+#include "display/ui/DepthViewCommands.h"
+
+#include "display/DepthDoc.h"
+#include "display/EchogramDoc.h"
+#include "display/ui/DepthView.h"
+#include "engine/Channel.h"
+
+bool CDepthViewCommands::Run(CDepthDoc& doc, unsigned id)
+{
+    // Each dialog may outlast the frame (the layout can be torn down while
+    // it runs): nothing of the document is touched after a launcher returns.
+    CEchogramDoc* upper = doc.m_upperEchogram;
+    CEchogramDoc* lower = doc.m_lowerEchogram;
+    CChannel* channel = doc.GetChannel();
+    switch (id) {
+    case CDepthView::ID_BOTTOM_DETECTOR:
+        if (!channel)
+            return false;
+        channel->RunBottomDetectorDialog(doc.m_bottomLostMessage, doc.m_minimumAlarm, doc.m_maximumAlarm,
+                                         doc.m_minimumDepth, doc.m_maximumDepth);
+        return true;
+    case CDepthView::ID_SLOPE_SETTINGS:
+        if (!channel)
+            return false;
+        channel->EditSlopeSettings();
+        return true;
+    case CDepthView::ID_UPPER_ECHOGRAM:
+    case CDepthView::ID_LOWER_ECHOGRAM: {
+        CEchogramDoc* target = id == CDepthView::ID_UPPER_ECHOGRAM ? upper : lower;
+        if (!target)
+            return false;
+        target->OnEchogramSettings();
+        return true;
+    }
+    case CDepthView::ID_UPPER_RANGE:
+    case CDepthView::ID_LOWER_RANGE: {
+        CEchogramDoc* target = id == CDepthView::ID_UPPER_RANGE ? upper : lower;
+        if (!target)
+            return false;
+        target->OnRangeSettings();
+        return true;
+    }
+    case CDepthView::ID_ECHOGRAM_FILTER:
+        if (!upper)
+            return false;
+        upper->OnEchogramFilter();
+        return true;
+    default:
+        // The transceiver's channel dialog and the colour scale dialog are
+        // not reached from here.
+        return false;
+    }
+}

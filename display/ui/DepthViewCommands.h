@@ -1,0 +1,15 @@
+// What the depth view's context-menu commands do to its channel and to the
+// echogram documents of its frame. The program hands Run to the depth view
+// as its command hook.
+#pragma once
+
+class CDepthDoc;
+
+class CDepthViewCommands
+{
+public:
+    // Runs command id for the document's channel or its upper or lower
+    // echogram; false when there is nothing to run it on (no channel, no
+    // such echogram) or the command is not one of these.
+    static bool Run(CDepthDoc& doc, unsigned id);
+};

@@ -1,0 +1,42 @@
+// Control ids and value exchange of the display's dialogs: every control
+// carries its numeric id as its object name, radio groups read back as the
+// index of the checked button (-1 when none is), and number fields are
+// checked when OK is pressed, with the field at fault given the focus.
+#pragma once
+
+#include <QString>
+
+#include <initializer_list>
+#include <vector>
+
+class QLineEdit;
+class QRadioButton;
+class QWidget;
+
+namespace displayui {
+
+// Names the control by its id, so that code and tests find it.
+template <typename W>
+W* WithId(W* widget, int id)
+{
+    widget->setObjectName(QString::number(id));
+    widget->setProperty("controlId", id);
+    return widget;
+}
+
+// Index of the checked button, -1 when none is checked.
+int CheckedIndex(const std::vector<QRadioButton*>& group);
+// Checks button `index`; any other index leaves every button unchecked.
+void SetCheckedIndex(const std::vector<QRadioButton*>& group, int index);
+
+// "%.<decimals>f" in the C locale.
+QString FormatValue(double value, int decimals);
+// An unsigned whole number within [lo, hi] from the field; otherwise the
+// message, the focus on the field and false.
+bool TakeUnsigned(QLineEdit* field, unsigned lo, unsigned hi, unsigned& value);
+// A number within [lo, hi] from the field; otherwise as above.
+bool TakeDouble(QLineEdit* field, double lo, double hi, double& value);
+// A number from the field without limits; otherwise as above.
+bool TakeAnyDouble(QLineEdit* field, double& value);
+
+} // namespace displayui

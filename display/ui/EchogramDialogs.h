@@ -1,0 +1,13 @@
+// Puts the display's Qt dialogs behind the echogram document's launchers
+// and lets the document reach its views' palettes. The program installs
+// them once at start-up; tests install and remove them around a case.
+#pragma once
+
+class QDialog;
+
+namespace displayui {
+
+void InstallEchogramDialogs();
+void RemoveEchogramDialogs();
+
+} // namespace displayui
