@@ -54,6 +54,7 @@ bool CChannelFrame1::OnCreateClient(int cx, int cy)
     for (QSplitter* row : m_rows)
         row->setSizes({g.col0, g.col1});
     SendInitialUpdates();
+    WatchSplitBars(false);
     m_depthDoc->m_upperEchogram = m_upperEchogram;
     m_depthDoc->m_lowerEchogram = m_lowerEchogram;
     return true;

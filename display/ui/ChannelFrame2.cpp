@@ -53,6 +53,7 @@ bool CChannelFrame2::OnCreateClient(int cx, int cy)
     for (QSplitter* row : m_rows)
         row->setSizes({g.col0, g.col1, g.col2});
     SendInitialUpdates();
+    WatchSplitBars(true);
     return true;
 }
 

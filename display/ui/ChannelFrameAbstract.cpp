@@ -7,6 +7,8 @@
 #include "display/ui/EchogramView.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QSplitter>
 
 #include <algorithm>
@@ -246,4 +248,138 @@ void CChannelFrameAbstract::TakeRowProportions()
         m_topHeight = outer[0];
     if (rows.size() == 2)
         m_rowRatio = SafeRatio(rows[0], rows[0] + rows[1], m_rowRatio);
+}
+
+CChannelFrameAbstract::RowIdeals CChannelFrameAbstract::DepthBarIdeals(int d, int h0, int h1, int t)
+{
+    RowIdeals ideals{h0, h1};
+    if (d > 0 && d < h0)
+    {
+        ideals.upper = h0 - d;
+    }
+    else if (d > 0)
+    {
+        ideals.upper = 0;
+        ideals.lower = d < h0 + h1 ? h0 + h1 - d : 0;
+    }
+    else
+    {
+        // Dragged up: the upper row grows by no more than the depth row had.
+        ideals.upper = t + d > 0 ? h0 - d : h0 + t;
+    }
+    return ideals;
+}
+
+int CChannelFrameAbstract::ColumnBarIdeal(int dx, int w0, int w1)
+{
+    if (w0 + dx < 0)
+        dx = -w0;
+    return dx < w1 ? w1 - dx : -1;
+}
+
+void CChannelFrameAbstract::WatchSplitBars(bool firstColumnBar)
+{
+    // The bar between a splitter's first and second pane is its handle 1.
+    if (m_outer && m_outer->count() > 1)
+    {
+        m_depthBar = m_outer->handle(1);
+        m_depthBar->installEventFilter(this);
+    }
+    for (int r = 0; r < 2 && firstColumnBar; ++r)
+        if (m_rows[r] && m_rows[r]->count() > 2)
+        {
+            m_columnBars[r] = m_rows[r]->handle(1);
+            m_columnBars[r]->installEventFilter(this);
+        }
+}
+
+bool CChannelFrameAbstract::PassThen(QObject* watched, QEvent* event, const std::function<void()>& after)
+{
+    watched->removeEventFilter(this);
+    QCoreApplication::sendEvent(watched, event);
+    watched->installEventFilter(this);
+    after();
+    return true;
+}
+
+bool CChannelFrameAbstract::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool depthBar = watched == m_depthBar && m_depthBar;
+    const bool columnBar = watched && (watched == m_columnBars[0] || watched == m_columnBars[1]);
+    if (!depthBar && !columnBar)
+        return QMdiSubWindow::eventFilter(watched, event);
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+        return false;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const QPoint at = mouse->globalPosition().toPoint();
+    Drag& drag = depthBar ? m_rowDrag : m_columnDrag;
+    if (type == QEvent::MouseButtonPress)
+    {
+        if (mouse->button() != Qt::LeftButton)
+            return false;
+        // The sizes before the drag: the splitter changes them as it goes.
+        drag = Drag{};
+        drag.active = true;
+        if (depthBar)
+        {
+            const QList<int> rows = m_inner->sizes();
+            drag.start = at.y();
+            drag.size0 = rows.value(0);
+            drag.size1 = rows.value(1);
+            drag.size2 = m_outer->sizes().value(0);
+        }
+        else
+        {
+            const QList<int> columns = m_rows[0]->sizes();
+            drag.start = at.x();
+            drag.size0 = columns.value(0);
+            drag.size1 = columns.value(1);
+            drag.size2 = columns.value(2);
+        }
+        return false;
+    }
+    if (!drag.active || (type == QEvent::MouseMove && !(mouse->buttons() & Qt::LeftButton)))
+        return false;
+    if (type == QEvent::MouseButtonRelease)
+    {
+        if (mouse->button() != Qt::LeftButton)
+            return false;
+        drag.active = false;
+    }
+    const int distance = (depthBar ? at.y() : at.x()) - drag.start;
+    if (depthBar)
+        return PassThen(watched, event, [this, distance] { FollowDepthBar(distance); });
+    return PassThen(watched, event, [this, distance] { FollowColumnBar(distance); });
+}
+
+void CChannelFrameAbstract::FollowDepthBar(int d)
+{
+    if (!m_inner)
+        return;
+    const RowIdeals ideals = DepthBarIdeals(d, m_rowDrag.size0, m_rowDrag.size1, m_rowDrag.size2);
+    // The lower row takes what the splitter left over, as the last pane of
+    // a splitter does.
+    const QList<int> rows = m_inner->sizes();
+    const int available = rows.value(0) + rows.value(1);
+    const int upper = std::clamp(ideals.upper, 0, available);
+    m_inner->setSizes({upper, available - upper});
+}
+
+void CChannelFrameAbstract::FollowColumnBar(int dx)
+{
+    const Drag& drag = m_columnDrag;
+    const int ideal = ColumnBarIdeal(dx, drag.size0, drag.size1);
+    if (ideal < 0)
+        return;
+    const int first = drag.size0 + (drag.size1 - ideal);
+    for (QSplitter* row : m_rows)
+    {
+        if (!row || row->count() < 3)
+            continue;
+        const QList<int> columns = row->sizes();
+        const int total = columns.value(0) + columns.value(1) + columns.value(2);
+        const int last = std::max(0, total - first - ideal);
+        row->setSizes({first, total - first - last, last});
+    }
 }

@@ -54,6 +54,20 @@ public:
     // "Normal " or "Replay " + channel name + ".ser", with every character a
     // file name cannot hold replaced by "_".
     static std::string SettingsFileName(const std::string& channelName, bool replaying);
+    // Ideal heights of the echogram rows when the depth row's bar was
+    // dragged by d pixels (down positive) from rows of h0 and h1 under a
+    // depth row of t: the upper row gives and takes, so that the lower row
+    // keeps its height; the lower row gives only what the upper one has not.
+    struct RowIdeals
+    {
+        int upper = 0, lower = 0;
+    };
+    static RowIdeals DepthBarIdeals(int d, int h0, int h1, int t);
+    // Ideal width of the echogram column when the first column bar was
+    // dragged by dx from columns of w0 and w1, so that the column right of
+    // it keeps its width; -1 when the drag passes the whole echogram column.
+    static int ColumnBarIdeal(int dx, int w0, int w1);
+
     // Tells the main window of each view's message window (true) and of its
     // end (false), so that palette messages reach the views.
     static void SetViewRegistration(std::function<void(HWND, bool)> hook);
@@ -76,6 +90,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The drags of the depth row's bar and of the first column bar.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Watches the bars; frames with an echo trace column watch its bar too.
+    void WatchSplitBars(bool firstColumnBar);
 
     // Helpers of the frame kinds.
     bool CreateOuter(int cx, int topHeight);
@@ -108,4 +126,21 @@ protected:
     std::vector<std::unique_ptr<CAbstractESDoc>> m_ownedDocs;
     std::vector<CEchogramView*> m_echogramViews;
     unsigned m_sharedMenu = 0;
+
+private:
+    void FollowDepthBar(int d);
+    void FollowColumnBar(int dx);
+    // Lets the splitter handle the event, then runs `after`.
+    bool PassThen(QObject* watched, QEvent* event, const std::function<void()>& after);
+
+    QWidget* m_depthBar = nullptr;
+    QWidget* m_columnBars[2] = {};
+    struct Drag
+    {
+        bool active = false;
+        int start = 0;
+        int size0 = 0, size1 = 0, size2 = 0;
+    };
+    Drag m_rowDrag;
+    Drag m_columnDrag;
 };

@@ -13,6 +13,7 @@
 #include "engine/Channel.h"
 
 #include <QMenu>
+#include <QMouseEvent>
 #include <QSplitter>
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 namespace
@@ -221,4 +223,118 @@ TEST(DepthViewText, DepthFormatsAndColourSchemes)
     EXPECT_EQ(CDepthView::SchemeAt(0, 0, 120), 0);
     EXPECT_EQ(CDepthView::SchemeAt(119, 0, 120), 11);
     EXPECT_EQ(CDepthView::SchemeAt(10, 10, 10), 0);
+}
+
+// ---- Split bars -------------------------------------------------------------
+
+TEST(ChannelFrameSplitBars, DepthBarIdealsKeepTheLowerRow)
+{
+    struct Case { int d, h0, h1, t, upper, lower; const char* legend; };
+    const Case cases[] = {
+        {30, 200, 100, 20, 170, 100, "down, less than the upper row"},
+        {200, 200, 100, 20, 0, 100, "down by exactly the upper row"},
+        {250, 200, 100, 20, 0, 50, "down past the upper row: the rest from the lower"},
+        {300, 200, 100, 20, 0, 0, "down past both rows"},
+        {0, 200, 100, 20, 200, 100, "a click"},
+        {-10, 200, 100, 20, 210, 100, "up, less than the depth row"},
+        {-20, 200, 100, 20, 220, 100, "up by exactly the depth row"},
+        {-60, 200, 100, 20, 220, 100, "up past the depth row: no more than it had"},
+    };
+    for (const Case& c : cases)
+    {
+        const auto ideals = CChannelFrameAbstract::DepthBarIdeals(c.d, c.h0, c.h1, c.t);
+        EXPECT_EQ(ideals.upper, c.upper) << c.legend;
+        EXPECT_EQ(ideals.lower, c.lower) << c.legend;
+    }
+}
+
+TEST(ChannelFrameSplitBars, ColumnBarIdealKeepsTheColumnRightOfIt)
+{
+    struct Case { int dx, w0, w1, ideal; const char* legend; };
+    const Case cases[] = {
+        {30, 100, 300, 270, "right"},
+        {-30, 100, 300, 330, "left"},
+        {-150, 100, 300, 400, "left past the first column: only what it had"},
+        {300, 100, 300, -1, "right past the echogram column: left to the splitter"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CChannelFrameAbstract::ColumnBarIdeal(c.dx, c.w0, c.w1), c.ideal) << c.legend;
+}
+
+namespace
+{
+// Presses the left button on a splitter bar, drags it by `delta` and lets go.
+void DragBar(QWidget* bar, QPoint delta)
+{
+    const QPointF local(bar->width() / 2, bar->height() / 2);
+    const QPointF global = bar->mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &press);
+    QMouseEvent move(QEvent::MouseMove, local + delta, global + delta, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, local + delta, global + delta, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(bar, &release);
+}
+
+QSplitter* Inner(const CChannelFrameAbstract& frame)
+{
+    return qobject_cast<QSplitter*>(frame.OuterSplitter()->widget(1));
+}
+} // namespace
+
+TEST_F(ChannelFrameTest, DraggingTheDepthBarKeepsTheLowerEchogramRow)
+{
+    struct Case
+    {
+        const char* legend;
+        std::function<int(int h0, int h1, int t)> drag;
+        std::function<int(int h0, int h1, int t)> upper, lower;
+    };
+    const Case cases[] = {
+        {"down less than the upper row", [](int, int, int) { return 30; },
+         [](int h0, int, int) { return h0 - 30; }, [](int, int h1, int) { return h1; }},
+        {"down past the upper row", [](int h0, int, int) { return h0 + 25; }, [](int, int, int) { return 0; },
+         [](int, int h1, int) { return h1 - 25; }},
+        {"up, less than the depth row", [](int, int, int t) { return -t / 2; },
+         [](int h0, int, int t) { return h0 + t / 2; }, [](int, int h1, int) { return h1; }},
+        {"up past the depth row", [](int, int, int t) { return -(t + 40); },
+         [](int h0, int, int t) { return h0 + t; }, [](int, int h1, int) { return h1; }},
+    };
+    for (const Case& c : cases)
+    {
+        auto frame = Make<CChannelFrame1>(400, 400);
+        // A depth row high enough to drag up into.
+        const QList<int> outer = frame->OuterSplitter()->sizes();
+        frame->OuterSplitter()->setSizes({40, outer[0] + outer[1] - 40});
+        QSplitter* inner = Inner(*frame);
+        ASSERT_NE(inner, nullptr);
+        const int h0 = inner->sizes()[0], h1 = inner->sizes()[1];
+        const int t = frame->OuterSplitter()->sizes()[0];
+        ASSERT_GT(t, 20);
+        ASSERT_GT(h1, 30);
+        DragBar(frame->OuterSplitter()->handle(1), QPoint(0, c.drag(h0, h1, t)));
+        EXPECT_EQ(inner->sizes()[0], c.upper(h0, h1, t)) << c.legend;
+        EXPECT_EQ(inner->sizes()[1], c.lower(h0, h1, t)) << c.legend;
+    }
+}
+
+TEST_F(ChannelFrameTest, DraggingTheFirstColumnBarKeepsTheScopeColumnInBothRows)
+{
+    struct Case { const char* legend; int dx; };
+    for (const Case& c : {Case{"right", 40}, Case{"left", -30}, Case{"left past the first column", -400}})
+    {
+        auto frame = Make<CChannelFrame2>(600, 400);
+        QSplitter* inner = Inner(*frame);
+        ASSERT_NE(inner, nullptr);
+        auto* upper = qobject_cast<QSplitter*>(inner->widget(0));
+        auto* lower = qobject_cast<QSplitter*>(inner->widget(1));
+        const QList<int> before = upper->sizes();
+        ASSERT_EQ(before.size(), 3);
+        DragBar(upper->handle(1), QPoint(c.dx, 0));
+        const int dx = std::max(c.dx, -before[0]);
+        const QList<int> expected{before[0] + dx, before[1] - dx, before[2]};
+        EXPECT_EQ(upper->sizes(), expected) << c.legend;
+        EXPECT_EQ(lower->sizes(), expected) << c.legend << ": the rows share their columns";
+    }
 }
