@@ -117,6 +117,10 @@ void CReplay::ClearStatusPanes()
 
 bool CReplay::OpenAndBuild(const std::string& fileName)
 {
+    {
+        std::lock_guard lock(m_namesLock);
+        m_currentFile = fileName;
+    }
     ClearStatusPanes();
     std::string error;
     if (!m_reader.Open(fileName, &error)) {
@@ -128,8 +132,11 @@ bool CReplay::OpenAndBuild(const std::string& fileName)
     const bool first = m_records.empty();
     if (!first && count != m_records.size()) return false;
 
-    m_text1 = config.fileName;
-    m_text2 = config.lineText;
+    {
+        std::lock_guard lock(m_namesLock);
+        m_text1 = config.fileName;
+        m_text2 = config.lineText;
+    }
     m_motionX = config.motionX;
     m_motionY = config.motionY;
     m_motionZ = config.motionZ;
@@ -440,10 +447,19 @@ int CReplay::GetChannelDepths(double* depths, int)
 
 std::string CReplay::GetRecordedText1()
 {
-    return m_list && m_list->GetCount() > 0 ? m_list->GetFileName(m_list->m_currentIndex) : std::string();
+    std::lock_guard lock(m_namesLock);
+    return m_currentFile;
 }
-std::string CReplay::GetRecordedText2() { return m_text1; }
-std::string CReplay::GetRecordedText3() { return m_text2; }
+std::string CReplay::GetRecordedText2()
+{
+    std::lock_guard lock(m_namesLock);
+    return m_text1;
+}
+std::string CReplay::GetRecordedText3()
+{
+    std::lock_guard lock(m_namesLock);
+    return m_text2;
+}
 int CReplay::GetRecordedInteger1() { return m_list ? m_list->m_changeInstallation : 0; }
 int CReplay::GetRecordedInteger2() { return m_list ? m_list->m_fourth : 0; }
 int CReplay::GetRecordedInteger3() { return m_list ? m_list->m_saveData : 0; }

@@ -108,7 +108,12 @@ private:
     double m_heave = 0.0, m_roll1 = 0.0, m_pitch1 = 0.0, m_roll2 = 0.0, m_pitch2 = 0.0;
     std::atomic<FileTime> m_pingTime{0};
 
-    std::string m_text1, m_text2;  // the recorded configuration texts
+    // The file being replayed and its recorded configuration texts: set on
+    // the trigger thread when a file opens, read by the recorder on the
+    // user-interface thread when it takes over the names.
+    mutable std::mutex m_namesLock;
+    std::string m_currentFile;
+    std::string m_text1, m_text2;
     double m_motionX = 0.0, m_motionY = 0.0, m_motionZ = 0.0;
     SReplayInstallation m_installation;
 

@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <set>
 
 using namespace zv::recording;
 using namespace zv::recording::test;
@@ -180,4 +181,36 @@ TEST_F(ReplayThreadsTest, ReplayedChannelsFindTheRecordedBottom)
     // shows the recorded bottom.
     for (std::size_t p = 3; p < depths.size(); ++p)
         EXPECT_NEAR(depths[p], zv::recgen::BottomDepthAt(scene, int(p)), 1.0) << "ping " << p;
+}
+
+// The recorder takes over the replayed file's name and texts on the
+// user-interface thread each time the replay opens a file (command 32851),
+// while the trigger thread may already be opening the next one.
+TEST_F(ReplayThreadsTest, RecordedNamesCanBeReadWhileTheReplayChangesFiles)
+{
+    ASSERT_NO_FATAL_FAILURE(Record({"pings=3", "channels=38", "samples=100"}, "a.raw"));
+    ASSERT_NO_FATAL_FAILURE(Record({}, "b.raw"));
+    list.m_loop = 1;
+    const std::set<std::string> names = {(dir.path / "a.raw").string(), (dir.path / "b.raw").string()};
+
+    std::atomic<int> pings{0};
+    CEchoSounder::Context context = ReplayContext();
+    context.hooks.documentsNotify = [&](const std::atomic<bool>&) { ++pings; };
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kReplay, CEchoSounder::kMaximumRate, &list,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    CTransceiver* replay = sounder->GetTransceiver(0);
+    ASSERT_NE(replay, nullptr);
+    // Several rounds over both files, reading all the while.
+    std::set<std::string> seen;
+    while (pings.load() < 20) {
+        const std::string file = replay->GetRecordedText1();
+        EXPECT_EQ(names.count(file), 1u) << file;
+        seen.insert(file);
+        const std::string text = replay->GetRecordedText2();
+        EXPECT_TRUE(text == "a.raw" || text == "b.raw") << text;
+        EXPECT_EQ(replay->GetRecordedText3(), "L0001");
+    }
+    sounder.reset();
+    EXPECT_EQ(seen, names);
 }
