@@ -104,6 +104,13 @@ CEngineLink::CEngineLink(CPelmaris& application)
     m_app.svpSinks.push_back([this](const std::string& text, std::uint64_t time) {
         WithRecorder([&](zv::recording::CStore& store) { store.WriteSvpToFiles(text, time, 3); });
     });
+    // The environment's profiles: the applied profile file goes to the
+    // outputs and the recorder, "Constant" to the recorder alone.
+    m_environment->SetProfileSinks(
+        [this](const std::string& text, ULONGLONG time) { m_app.SendToOutputs(text, time); },
+        [this](const std::string& text, ULONGLONG time) {
+            WithRecorder([&](zv::recording::CStore& store) { store.WriteSvpToFiles(text, time, 0); });
+        });
     m_app.svpStore = [this](const std::string& text) {
         return WithRecorder([&](zv::recording::CStore& store) { store.WriteSvpToFiles(text, CFileTime::Now(), 0); })
                    ? 1

@@ -91,6 +91,37 @@ protected:
         return seen.size();
     }
 
+    // A live unit of the test suite with the given channels, installed as
+    // the only transceiver.
+    CEchoSounder::Context LiveContext(int channels)
+    {
+        CTransceiverInstallation::ResetInitializeFlag();
+        installation = std::make_unique<CTransceiverInstallation>();
+        installation->Initialize();
+        unit.name = "A";
+        unit.channels = channels;
+        unit.seed = 5;
+        HKEY channelsKey = installation->OpenChannelsKey();
+        for (int ch = 1; ch <= unit.channels; ++ch) {
+            CTrList e;
+            e.transceiverId = unit.name;
+            e.channelNo = ch;
+            e.type = kTypeHXU;
+            const std::string description = "A " + std::to_string(ch);
+            e.FormatDescription(&description, kTypeHXU);
+            installation->WriteChannelEntry(e, channelsKey);
+        }
+        reg.CloseKey(channelsKey);
+        CEchoSounder::Context context;
+        context.installation = installation.get();
+        context.model = 1;
+        context.workerStartDelayMs = 0;
+        context.createTransceiver = [this](int, int, const InstalledTransceiverInfo&, HKEY) {
+            return std::unique_ptr<CTransceiver>(std::make_unique<CTestTransceiver>(unit));
+        };
+        return context;
+    }
+
     static CEchoSounder::Context ReplayContext()
     {
         CEchoSounder::Context context;
@@ -127,6 +158,8 @@ protected:
     HKEY key = nullptr;
     TempFolder dir;
     CFakeEvents events;
+    std::unique_ptr<CTransceiverInstallation> installation;
+    CTestTransceiver::Options unit;
     std::mutex lock;
     std::condition_variable cv;
     std::vector<SSeenPing> seen;
@@ -195,33 +228,7 @@ TEST_F(EngineRecorderThreadsTest, RecordingDuringReplayWritesARawFileThatReplays
 TEST_F(EngineRecorderThreadsTest, LoggingSwitchedWhilePingingLosesNoPingAndTearsNoDatagram)
 {
     ASSERT_TRUE(reg.SetDword(key, "Store", "SaveRawData", 1));
-    CTransceiverInstallation::ResetInitializeFlag();
-    CTransceiverInstallation installation;
-    installation.Initialize();
-    CTestTransceiver::Options unit;
-    unit.name = "A";
-    unit.channels = 2;
-    unit.seed = 5;
-    {
-        HKEY channels = installation.OpenChannelsKey();
-        for (int ch = 1; ch <= unit.channels; ++ch) {
-            CTrList e;
-            e.transceiverId = unit.name;
-            e.channelNo = ch;
-            e.type = kTypeHXU;
-            const std::string description = "A " + std::to_string(ch);
-            e.FormatDescription(&description, kTypeHXU);
-            installation.WriteChannelEntry(e, channels);
-        }
-        reg.CloseKey(channels);
-    }
-    CEchoSounder::Context context;
-    context.installation = &installation;
-    context.model = 1;
-    context.workerStartDelayMs = 0;
-    context.createTransceiver = [&](int, int, const InstalledTransceiverInfo&, HKEY) {
-        return std::unique_ptr<CTransceiver>(std::make_unique<CTestTransceiver>(unit));
-    };
+    CEchoSounder::Context context = LiveContext(2);
     AddRecorder(context);
     auto sounder = std::make_unique<CEchoSounder>();
     const CEchoSounder* running = sounder.get();
@@ -288,6 +295,45 @@ TEST_F(EngineRecorderThreadsTest, LoggingSwitchedWhilePingingLosesNoPingAndTears
         EXPECT_EQ(events.states[std::size_t(1 + 2 * i)], std::make_pair(true, i));
         EXPECT_EQ(events.states[std::size_t(2 + 2 * i)], std::make_pair(false, i + 1));
     }
+}
+
+// A sequence runs with its own file: the recorder made with the sequence
+// file name records into that file from the first ping, without the logging
+// switch, and its maximum size comes from the "User" key.
+TEST_F(EngineRecorderThreadsTest, SequenceRecordsIntoItsFileUntilItIsFull)
+{
+    ASSERT_TRUE(reg.SetDword(key, "Store\\User", "MaxFileSize", 20000));
+    CEchoSounder::Context context = LiveContext(1);
+    AddRecorder(context);
+    const fs::path file = dir.path / "seq" / "Sequence01.raw";
+    fs::create_directories(file.parent_path());
+    auto sounder = std::make_unique<CEchoSounder>();
+    const CEchoSounder* running = sounder.get();
+    WatchPings(context, running);
+    ASSERT_TRUE(sounder->Create(context, key, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, file.string(), 0));
+    ASSERT_NE(sounder->GetRecorder(), nullptr);
+    EXPECT_NE(sounder->GetRecorder()->GetMode(), 0);
+    // One to two kB a ping: the file is full within 20 pings.
+    ASSERT_TRUE(WaitForPings(40));
+    EXPECT_EQ(sounder->GetRecorder()->GetMode(), 0);
+    sounder.reset();
+
+    EXPECT_TRUE(FilesWith(dir.path / "rec", ".raw").empty());
+    const SReadBack rb = ReadBack(file);
+    EXPECT_EQ(rb.skipped, 0u);
+    ASSERT_EQ(rb.configs.size(), 1u);
+    EXPECT_EQ(rb.configs[0].fileName, "Sequence01.raw");
+    EXPECT_GE(fs::file_size(file), 20000u);
+    // Full at the first ping that finds it at the size or beyond.
+    EXPECT_LT(fs::file_size(file), 20000u + kFrameWords + kRawData + 4 * 500);
+    std::lock_guard l(lock);
+    ASSERT_GE(rb.power.size(), 2u);
+    for (std::size_t d = 0; d < rb.power.size(); ++d) {
+        EXPECT_EQ(rb.sampleTimes[d], seen[d].time) << d;
+        EXPECT_EQ(rb.power[d], seen[d].power[0]) << d;
+    }
+    EXPECT_EQ(std::count(events.alarms.begin(), events.alarms.end(), kTextFileRecordFull), 1);
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 #include "engine/Channel.h"
 #include "engine/OperationControl.h"
 #include "recording/Replay.h"
+#include "sensors/Environment.h"
 #include "recording/Store.h"
 #include "recording/tests/StoreFixture.h"
+#include "platform/FileTime.h"
 #include "platform/Paths.h"
 #include "sim/recgen/RecordingGenerator.h"
 #include "transceivers/TransceiverInstallation.h"
@@ -20,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -169,8 +172,8 @@ TEST_F(EngineLinkTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
 
 // While a file replays, the recorder's command stores part of it: the
 // extract starts at the next ping and ends with the second command, and its
-// file holds whole pings. Logging belongs to live operation, so its command
-// changes nothing meanwhile.
+// file holds whole pings and what the program handed the recorder meanwhile.
+// Logging belongs to live operation, so its command changes nothing.
 TEST_F(EngineLinkTest, RecordCommandStoresPartOfTheReplayedFile)
 {
     using zv::recording::CStore;
@@ -200,6 +203,9 @@ TEST_F(EngineLinkTest, RecordCommandStoresPartOfTheReplayedFile)
     bool logging = true;
     link->WithRecorder([&](CStore& store) { logging = store.IsLogging(); });
     EXPECT_FALSE(logging);
+    // What the program hands the recorder meanwhile goes into the open file.
+    pelmaris->AddAnnotation("Buoy\r\nto port", CFileTime::Now());
+    link->Environment().LoadUserSettings();  // records the constant profile
     const std::uint64_t pings = sounder->GetPingCount();
     ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > pings + 3; }, 30000));
     frame->RunCommand(zv::recording::kCmdToggleReplayExtract);
@@ -219,6 +225,8 @@ TEST_F(EngineLinkTest, RecordCommandStoresPartOfTheReplayedFile)
     EXPECT_EQ(rb.configs[0].channels.size(), 2u);
     ASSERT_GE(rb.power.size(), 6u);
     ASSERT_EQ(rb.power.size() % 2, 0u);
+    EXPECT_EQ(std::count(rb.annotations.begin(), rb.annotations.end(), "Buoy  to port"), 1);
+    EXPECT_EQ(std::count(rb.profiles.begin(), rb.profiles.end(), "0:Constant"), 1);
     for (std::size_t d = 0; d < rb.power.size(); d += 2) {
         EXPECT_EQ(rb.channels[d], 1u) << d;
         EXPECT_EQ(rb.channels[d + 1], 2u) << d;
