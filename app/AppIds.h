@@ -158,6 +158,9 @@ inline constexpr unsigned DISK_FULL = 45160;
 inline constexpr unsigned FILE_RECORD_FULL = 45161;
 inline constexpr unsigned FILE_MAX_SIZE = 45162;
 inline constexpr unsigned UDP_TOO_LARGE = 45163;
+// The network transceivers' status message and alarm.
+inline constexpr unsigned LOST_SAMPLES = 57697;         // a network unit's samples went missing
+inline constexpr unsigned TRANSCEIVER_LINK_LOST = 57698;  // a network unit fell silent during a ping
 }  // namespace ids
 
 // Sounder types: the model index every subsystem reads.

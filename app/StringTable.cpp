@@ -53,6 +53,8 @@ const std::map<unsigned, std::string>& EnglishStrings()
         {57691, "QY NVU"},
         {57693, "Real-time sound velocity missing"},
         {57696, "Wait for response from"},
+        {57697, "Lost samples from NVU"},
+        {57698, "Lost contact with the network transceiver"},
         {59142, "Illegal setup!"},
     };
     return table;

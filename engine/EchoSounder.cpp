@@ -548,11 +548,20 @@ void CEchoSounder::PaceInterval(std::int64_t interval)
         WaitFor(std::min<std::int64_t>(until - t, 100 * kTicksPerMs));
 }
 
+void CEchoSounder::TakeLinkLost()
+{
+    if (m_linkLost.exchange(false) && m_context.hooks.linkLost)
+        m_context.hooks.linkLost();
+}
+
 bool CEchoSounder::WaitForTransceivers()
 {
     for (;;) {
         if (m_stop.load())
             return false;
+        // A unit that lost its link is not ready until it is set up again:
+        // the alarm must not wait for that.
+        TakeLinkLost();
         bool wait = false;
         for (auto& t : m_transceivers) {
             if (!t->IsReady()) {
@@ -597,6 +606,7 @@ void CEchoSounder::TriggerThread()
     }
 
     while (!m_stop.load()) {
+        TakeLinkLost();
         const int rate = m_rateMode.load();
         if (!m_simplePinger && rate == kSingleStep) {
             if (!m_stepGate.Acquire())

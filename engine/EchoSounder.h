@@ -124,6 +124,9 @@ public:
         std::function<void()> workloadSample;
         std::function<void(const std::string&)> statusMessage;
         std::function<void(const std::string&)> warning;
+        // A transceiver lost its link (the unit fell silent during a ping);
+        // raised once per loss, from the trigger thread.
+        std::function<void()> linkLost;
         std::function<void()> replayStore;
     };
 
@@ -186,6 +189,11 @@ public:
     bool IsMultiPulse() const { return m_multiPulseOn.load(); }
     bool IsPinger() const { return m_pingerOn.load(); }
     void SetSkip() { m_skip = true; }
+    // A transceiver's thread reports that its unit fell silent; the trigger
+    // thread takes the report and raises the alarm. Reports that come before
+    // it looks are one loss.
+    void SetLinkLost() { m_linkLost = true; }
+    bool IsLinkLost() const { return m_linkLost.load(); }
 
     void StopTransceivers();
     bool TransceiversReady();
@@ -216,6 +224,7 @@ private:
     void PaceInterval(std::int64_t interval);
     void PaceLoad(double& sleepMs, double& lastLoad, int& equalReadings);
     bool WaitForTransceivers();
+    void TakeLinkLost();
     void SendTrigger(bool external);
     void UpdateRate(std::uint64_t previous, std::uint64_t current);
     void ResolveDestination();
@@ -236,6 +245,7 @@ private:
     std::atomic<std::int64_t> m_nextTrigger{0};   // monotonic; 0 = start from now
     std::atomic<std::int64_t> m_triggerTimeout{kDefaultTriggerTimeout};
     std::atomic<bool> m_skip{false};
+    std::atomic<bool> m_linkLost{false};
     int m_saveData = 0;
 
     CCancellableSemaphore m_pingReady{kPingReadyMaximum};

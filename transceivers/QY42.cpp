@@ -614,8 +614,10 @@ void CQY42::CountTimeout()
         }
         m_ready = false;
         ++m_linkLosses;
-        if (m_options.onLinkLost)
-            m_options.onLinkLost();
+        // The owner's trigger thread raises the alarm; the data thread sets
+        // the unit up again once it answers.
+        if (CEchoSounder* owner = GetEchoSounder())
+            owner->SetLinkLost();
         m_timeouts = 0;
     }
 }

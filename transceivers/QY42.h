@@ -69,8 +69,6 @@ public:
         // or the operator gives up; answers false when cancelled. Called on
         // the constructing thread and on the data thread.
         std::function<bool(const std::string& text, const std::function<bool()>& done)> waitForUnit;
-        // The unit stopped sending during a ping (the lost-transceiver alarm).
-        std::function<void()> onLinkLost;
         // Samples lost on the link (gap filling, placeholders).
         std::function<void()> onLostSamples;
     };

@@ -13,10 +13,13 @@
 #include "sensors/Environment.h"
 #include "transceivers/QY42.h"
 #include "transceivers/TransceiverInstallation.h"
+#include "transceivers/UnitSearchWait.h"
+#include "app/Status.h"
 
 #include "app/ui/EngineLink.h"
 #include "app/StandardESLayout.h"
 #include "app/ui/MainFrame.h"
+#include "transceivers/ui/SearchNVU.h"
 
 #include <QMdiArea>
 
@@ -175,8 +178,20 @@ bool CEngineLink::Commands::OnUpdateCommand(CCmdUI& ui)
 std::unique_ptr<CTransceiver> CEngineLink::CreateTransceiver(int type, int index, HKEY key)
 {
     switch (type) {
-    case CQY42::kTypeCode:
-        return CQY42::Create(*m_installation, index, key, CQY42::Options{});
+    case CQY42::kTypeCode: {
+        CQY42::Options options;
+        // Called on this thread while the unit is made and on its data
+        // thread when it must be found again; the dialog runs here either way.
+        if (m_unitSearch)
+            options.waitForUnit = [wait = m_unitSearch.get()](const std::string& text,
+                                                              const std::function<bool()>& done) {
+                return wait->Wait(text, done);
+            };
+        // A passing loss: a status message (the ring reports at most one a
+        // second).
+        options.onLostSamples = [] { CStatus::PostStatusMessage(ids::LOST_SAMPLES); };
+        return CQY42::Create(*m_installation, index, key, options);
+    }
     default:
         return nullptr;
     }
@@ -214,6 +229,10 @@ void CEngineLink::Init()
     m_installation->SetModel(model);
     m_installation->SetProfileSource([this] { return m_app.GetMcuMode(); });
     m_installation->Initialize();
+    m_unitSearch = std::make_unique<CUnitSearchWait>(
+        [this](const std::string& text, const std::function<bool()>& done) {
+            return CSearchNVU::RunWait(text, done, Frame());
+        });
 
     CEchoSounder::Context context;
     context.installation = m_installation.get();
@@ -234,6 +253,8 @@ void CEngineLink::Init()
     CWorkload& workload = m_app.GetWorkload();
     context.hooks.workloadRead = [&workload] { return workload.GetLoad(); };
     context.hooks.workloadSample = [&workload] { workload.Sample(); };
+    // A unit that fell silent is a standing fault until it is set up again.
+    context.hooks.linkLost = [] { CStatus::PostAlarm(ids::TRANSCEIVER_LINK_LOST); };
     m_operation->SetEchoSounderContext(context);
     m_operation->SetModel(model);
     m_operation->SetTrListPath(m_app.GetTrListPath());

@@ -19,6 +19,7 @@ class COperationControl;
 class CTransceiver;
 class CTransceiverInstallation;
 class CReplayFileList;
+class CUnitSearchWait;
 
 namespace zv::recording {
 class CReplayEnvironmentHost;
@@ -84,6 +85,9 @@ private:
     std::size_t m_annotationSink = 0;
     std::size_t m_svpSink = 0;
     std::unique_ptr<CStandardESLayout> m_layout;
+    // The search dialog of the network transceivers; outlives them, since
+    // operation control deletes the sounder first.
+    std::unique_ptr<CUnitSearchWait> m_unitSearch;
     std::unique_ptr<COperationControl> m_operation;
 };
 

@@ -284,6 +284,8 @@ struct Sounder
     CQY42* unit = nullptr;
     std::atomic<int> pings{0};
     std::atomic<int> linkLost{0};
+    std::atomic<int> linkLostStillRaised{0};    // alarms that found the flag not yet cleared
+    std::atomic<int> pingsAfterPlaceholder{0};  // pings delivered once a placeholder was written
     CQY42::Options options = FastOptions();
 
     bool Begin()
@@ -302,7 +304,6 @@ struct Sounder
         installation.WriteChannelEntry(e, key);
         reg.CloseKey(key);
 
-        options.onLinkLost = [this] { ++linkLost; };
         CEchoSounder::Context c;
         c.installation = &installation;
         c.workerStartDelayMs = 0;
@@ -319,7 +320,14 @@ struct Sounder
             // The echogram asks for its range every ping.
             if (unit && unit->GetChannel())
                 unit->GetChannel()->RequestRange(60.0);
+            if (unit && unit->GetPlaceholders() > 0)
+                ++pingsAfterPlaceholder;
             ++pings;
+        };
+        c.hooks.linkLost = [this] {
+            if (sounder.IsLinkLost())
+                ++linkLostStillRaised;
+            ++linkLost;
         };
         return sounder.Create(c, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
                               CEchoSounder::kTriggerInternal, 0, "", 0);
@@ -405,12 +413,20 @@ TEST(QY42Link, SilentUnitGivesPlaceholderAndAlarmThenRelinks)
         const auto setups = sim.GetSetups();
         sim.SilenceDuringNextPing();
         check(WaitUntil([&] { return run.unit->GetPlaceholders() >= 1; }), "placeholder written");
+        // The cut ping, completed by the placeholder, still travels the
+        // whole road to the documents while the unit is silent.
+        check(WaitUntil([&] { return run.pingsAfterPlaceholder.load() >= 1; }), "placeholder ping delivered");
         check(WaitUntil([&] { return run.linkLost.load() >= 1; }), "link-lost alarm raised");
-        check(WaitUntil([&] { return run.unit->GetPingsCompleted() >= 4; }), "the cut ping still completes");
+        check(run.unit->GetLinkLosses() == 1, "the unit reported one loss");
+        check(!run.unit->IsReady(), "the unit must be set up again");
+        check(run.linkLostStillRaised.load() == 0, "the trigger thread cleared the flag before the alarm");
+        check(!run.sounder.IsLinkLost(), "flag cleared");
         sim.SetSilent(false);
         check(WaitUntil([&] { return sim.GetSetups() > setups; }), "set-up again");
         const int before = run.pings.load();
         check(WaitUntil([&] { return run.pings.load() >= before + 5; }), "pings resume after re-link");
+        check(run.linkLost.load() == 1, "one alarm for one loss, not " + std::to_string(run.linkLost.load()));
+        check(!run.sounder.IsLinkLost(), "flag still clear after the re-link");
         return check.failures;
     });
 }
