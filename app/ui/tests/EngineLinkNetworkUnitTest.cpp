@@ -1,0 +1,166 @@
+// The program with an installed network unit, the simulated one, inside a
+// network namespace of the test's own: the search dialog while the unit is
+// silent at the start, and the unit's lost samples and lost link in the
+// status bar.
+#include "engine/OperationControl.h"
+#include "sim/qy42/QY42Simulator.h"
+#include "transceivers/QY42.h"
+#include "transceivers/TrList.h"
+#include "transceivers/TransceiverInstallation.h"
+
+#include "app/Pelmaris.h"
+#include "app/RegistrySupport.h"
+#include "app/tests/ShellTestSupport.h"
+#include "app/ui/EngineLink.h"
+#include "app/ui/MainFrame.h"
+#include "app/ui/QtDispatcherAdapter.h"
+#include "platform/tests/NetNamespace.h"
+#include "transceivers/ui/SearchNVU.h"
+#include "QtTestSupport.h"
+
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace shelltest;
+
+namespace {
+
+// Failures inside the namespace child cannot reach GoogleTest: they are
+// printed and turn into the child's exit code.
+struct Checks {
+    int failures = 0;
+    bool operator()(bool ok, const std::string& what)
+    {
+        if (!ok) {
+            std::fprintf(stderr, "FAILED: %s\n", what.c_str());
+            ++failures;
+        }
+        return ok;
+    }
+};
+
+// One QY42 channel at the simulator's address, as the installation dialog
+// would leave it.
+void InstallUnit(std::uint32_t address)
+{
+    CRegistrySupport reg;
+    if (!reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"))
+        return;
+    CTransceiverInstallation installation;
+    CTransceiverInstallation::ResetInitializeFlag();
+    installation.Initialize();
+    HKEY key = installation.OpenChannelsKey();
+    CTrList e;
+    e.transceiverId = "QY42";
+    e.channelNo = 1;
+    e.type = kTypeQY42;
+    e.unitAddress = address;
+    e.frequency = 200000.0;
+    e.frequencyKHz = 200.0;
+    e.txPower = 1000.0;
+    e.minMedMaxTxPower = "100 500 1000";
+    e.sampleInterval = "0.0001";
+    e.minMedMaxPulseLength = "0.0001 0.0002 0.0004 0.0008 0.0016";
+    e.gain = "26";
+    const std::string description = "QY42 200 kHz 1";
+    e.FormatDescription(&description, kTypeQY42);
+    installation.WriteChannelEntry(e, key);
+    reg.CloseKey(key);
+    reg.CloseRootKeys();
+    CTransceiverInstallation::ResetInitializeFlag();
+}
+
+int RunProgram()
+{
+    Checks check;
+    QtApp();
+    ShellEnvironment env;
+    app::CQtDispatcherAdapter dispatcher;
+
+    CQY42Simulator::Settings settings;
+    settings.dropEvery = 5;
+    CQY42Simulator sim(settings);
+    sim.SetSilent(true);
+    if (!check(sim.Start(), "simulator on 127.0.0.2"))
+        return check.failures;
+    InstallUnit(settings.address);
+
+    app::CPelmaris pelmaris;
+    app::CMainFrame* frame = nullptr;
+    pelmaris.frameFactory = [&frame](app::CPelmaris& a, unsigned menuId) {
+        auto f = std::make_unique<app::CMainFrame>(a, menuId);
+        frame = f.get();
+        return f;
+    };
+    app::CEngineLink link(pelmaris);
+
+    // The operator gives up on the first search; later ones are left to end
+    // by themselves when the unit answers.
+    int searches = 0;
+    std::string searchText;
+    QObject* searchParent = nullptr;
+    QTimer operatorHand;
+    operatorHand.setInterval(20);
+    QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<CSearchNVU*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->IsAnimating() || searches > 0)
+            return;
+        ++searches;
+        searchText = dialog->findChild<QLineEdit*>(QString::number(CSearchNVU::IDC_TEXT))->text().toStdString();
+        searchParent = dialog->parent();
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+    });
+    operatorHand.start();
+
+    if (!check(pelmaris.InitInstance({"QY310"}), "program started"))
+        return check.failures;
+    check(WaitFor([&] { return searches == 1 && !link.Operation().IsBusy(); }, 20000),
+          "the start shows the search dialog for the silent unit");
+    check(searchText == "Wait for response from 127.0.0.2", "search text: " + searchText);
+    check(searchParent == frame, "the dialog belongs to the main frame");
+    check(link.Operation().GetEchoSounder() == nullptr, "a unit given up on starts no sounder");
+
+    sim.SetSilent(false);
+    pelmaris.operation.postRestart();
+    CEchoSounder* sounder = nullptr;
+    check(WaitFor(
+              [&] {
+                  sounder = link.Operation().GetEchoSounder();
+                  return sounder && sounder->GetPingCount() >= 3;
+              },
+              30000),
+          "pings once the unit answers");
+    check(searches == 1, "no dialog left for the operator after the unit answered");
+
+    app::CStatus* status = frame ? frame->GetStatus() : nullptr;
+    if (!check(sounder && status, "a running sounder and a status bar"))
+        return check.failures;
+    check(WaitFor([&] { return status->CurrentStatusText() == "Lost samples from NVU"; }, 20000),
+          "dropped datagrams show as lost samples, not: " + status->CurrentStatusText());
+    sounder->SetLinkLost();
+    check(WaitFor([&] { return status->CurrentAlarmText() == "Lost contact with the network transceiver"; }, 10000),
+          "the lost link is an alarm, not: " + status->CurrentAlarmText());
+    check(!sounder->IsLinkLost(), "the trigger thread took the report");
+
+    pelmaris.operation.postStop(0);
+    check(WaitFor([&] { return link.Operation().GetEchoSounder() == nullptr && !link.Operation().IsBusy(); }, 20000),
+          "stopped");
+    operatorHand.stop();
+    return check.failures;
+}
+
+TEST(EngineLinkNetworkUnit, SearchDialogLostSamplesAndLostLinkReachTheOperator)
+{
+    const auto r = nettest::RunInNetworkNamespace(RunProgram);
+    if (r == nettest::NamespaceResult::Unavailable)
+        GTEST_SKIP() << "no network namespace here";
+    EXPECT_EQ(r, nettest::NamespaceResult::Passed);
+}
+
+}  // namespace
