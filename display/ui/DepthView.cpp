@@ -240,9 +240,13 @@ void CDepthView::mousePressEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton)
     {
         QMenu* menu = BuildContextMenu(this);
-        if (QAction* chosen = menu->exec(event->globalPosition().toPoint()))
-            RunCommand(chosen->data().toUInt());
+        QAction* chosen = menu->exec(event->globalPosition().toPoint());
+        const unsigned id = chosen ? chosen->data().toUInt() : 0;
+        // The menu goes first: the command's dialog may outlast this view,
+        // and the menu with it.
         delete menu;
+        if (id != 0)
+            RunCommand(id);
         return;
     }
     if (event->button() == Qt::RightButton && m_document)

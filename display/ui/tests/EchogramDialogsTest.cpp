@@ -31,6 +31,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -482,6 +483,20 @@ TEST_F(DialogsTest, DepthViewCommandsReachTheRightDocument)
         view.show();
         view.OnInitialUpdate();
         QTest::mouseClick(&view, Qt::RightButton, {}, QPoint(300, 40));
+
+        // The context menu's "Lower Echogram..." runs the lower document's dialog.
+        lower.m_depthLines = upper.m_depthLines = 10;
+        QTimer::singleShot(0, [] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            for (QAction* a : menu->actions())
+                if (a->data().toUInt() == CDepthView::ID_LOWER_ECHOGRAM)
+                    menu->setActiveAction(a);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(300, 40));
+        EXPECT_EQ(lower.m_depthLines, 33);
+        EXPECT_EQ(upper.m_depthLines, 10);
     }
     EXPECT_TRUE(depth.m_bottomLostMessage);
     EXPECT_TRUE(depth.m_maximumAlarm);
