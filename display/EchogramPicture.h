@@ -130,6 +130,8 @@ public:
     int GetWidth() const { return m_width; }
     int GetHeight() const { return m_height; }
     int GetScaleMargin() const { return EchogramMapping::ScaleMargin(m_width); }
+    // Columns that hold pings: all of them when pings are rows.
+    int PictureWidth() const { return m_rows ? m_width : m_width - GetScaleMargin(); }
     // Rows above the picture kept for the scale in row orientation.
     int GetTopMargin() const { return m_rows ? EchogramMapping::TopMargin(m_height) : 0; }
     // Column of the newest ping.

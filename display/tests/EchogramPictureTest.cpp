@@ -447,6 +447,22 @@ TEST(EchogramPicture, WidePaneRowKeepsItsRowMemoryForEveryColumn)
     EXPECT_EQ(p.RowAt(600), 78) << "sample 2000 was not delivered";
     EXPECT_EQ(p.picture.RowMemory(2599), 160);
     EXPECT_EQ(p.picture.RowMemory(0), 78);
+
+    // A second side shorter than the rest of the row ends in background.
+    RowPicture q(2600, 600.0, 2000.0, 0); // split at 600
+    std::fill(q.other.begin(), q.other.end(), static_cast<std::int16_t>(kThresholdRaw));
+    q.column.secondSide = q.other.data();
+    q.column.secondSideCount = static_cast<int>(q.other.size());
+    q.picture.WriteRow(q.column);
+    EXPECT_EQ(q.RowAt(601), 160) << "second-side sample 1";
+    EXPECT_EQ(q.RowAt(2599), 160) << "second-side sample 1999";
+    RowPicture r(2600, 500.0, 2100.0, 0); // split at 500: 2099 second-side positions
+    std::fill(r.other.begin(), r.other.end(), static_cast<std::int16_t>(kThresholdRaw));
+    r.column.secondSide = r.other.data();
+    r.column.secondSideCount = static_cast<int>(r.other.size());
+    r.picture.WriteRow(r.column);
+    EXPECT_EQ(r.RowAt(2499), 160) << "second-side sample 1999";
+    EXPECT_EQ(r.RowAt(2500), 78) << "past the 2000 samples there are";
 }
 
 TEST(EchogramPicture, TurningThePictureClearsItAndColumnsAreNotWrittenAsRows)

@@ -117,8 +117,8 @@ void CEchogramView::resizeEvent(QResizeEvent* event)
     // The old picture survives the new surface: kept aside, then stretched
     // to the new height and aligned at the right edge.
     std::vector<BYTE> old;
-    const int oldWidth = m_picture.GetWidth(), oldHeight = m_picture.GetHeight();
-    const int oldArea = oldWidth - m_picture.GetScaleMargin();
+    const int oldHeight = m_picture.GetHeight();
+    const int oldArea = m_picture.PictureWidth();
     if (m_enabled)
         for (int row = 0; row < oldHeight; ++row)
             for (int x = 0; x < oldArea; ++x)
@@ -146,7 +146,7 @@ void CEchogramView::CarryOver(const std::vector<BYTE>& old, int oldArea, int old
 {
     BYTE* bits = GetSurface()->GetBits();
     const int stride = static_cast<int>(CDIBSection::RowBytes(GetWidth(), 8));
-    const int area = GetWidth() - m_picture.GetScaleMargin();
+    const int area = m_picture.PictureWidth();
     const int shift = area - oldArea; // >= 0: new columns on the left stay background
     for (int row = 0; row < GetHeight(); ++row)
     {

@@ -326,3 +326,33 @@ TEST_F(EchogramViewTest, PrinterCopyOfARowStandsItUpWithoutGapsAndKeepsY)
     for (int yy = 22; yy < 20 + 400; ++yy)
         ASSERT_NE(page.pixel(3, yy), qRgb(255, 255, 255)) << "gap at " << yy;
 }
+
+TEST_F(EchogramViewTest, SideLookingViewShowsItsScaleAsAHeaderAndKeepsItsPicturesWidthOnResize)
+{
+    doc.m_sidescan = true;
+    doc.m_rangeReference = CEchogramDoc::SIDESCAN;
+    doc.m_sidescanRange[0] = 50.0;
+    doc.m_sidescanRange[1] = 50.0;
+    fake.echoIndex = 10; // column 90 of 200
+    Ping();
+    const QImage shot = view->grab().toImage();
+    const QRgb text = view->GetColourTable()[79];
+    const QRgb background = view->GetColourTable()[78];
+    const int t = view->GetTopMargin();
+    EXPECT_EQ(shot.pixel(60, t - 3), text) << "the header's line";
+    EXPECT_EQ(shot.pixel(101, t - 6), text) << "tick 5 at 5 x 199 / 10 rounded, plus one";
+    EXPECT_EQ(shot.pixel(100, t - 6), background);
+    EXPECT_EQ(shot.pixel(90, t), view->GetColourTable()[164]) << "the newest row under the header";
+
+    // Starboard side, 10 m of 100: sample 10 lies at column 199 - 10, where
+    // a column picture would have its scale strip.
+    doc.m_sidescanSide = 1;
+    doc.m_sidescanRange[0] = 90.0;
+    doc.m_sidescanRange[1] = 10.0;
+    Ping();
+    ASSERT_EQ(view->Picture().At(189, t), 164);
+    Resize(300, 100); // a wider pane keeps the rows, all of their width, at its right edge
+    EXPECT_EQ(view->Picture().At(289, t), 164);
+    EXPECT_EQ(view->Picture().At(190, t + 1), 164) << "the first ping";
+    EXPECT_EQ(view->Picture().At(50, t), 78) << "new columns are background";
+}
