@@ -96,6 +96,7 @@ int main(int argc, char** argv)
                 return transceiver ? transceiver->GetChannelName(channel) : std::string();
             };
             depthView.command = CDepthViewCommands::Run;
+            depthView.available = CDepthViewCommands::CanRun;
             CDepthView::SetEnvironment(depthView);
             CEchogramDoc::Environment echogram = CEchogramDoc::GetEnvironment();
             echogram.model = application.GetSounderType();

@@ -225,6 +225,15 @@ QMenu* CDepthView::BuildContextMenu(QWidget* parent) const
     menu->addSeparator();
     add("Status Window...", ID_STATUS_WINDOW);
     add("Font...", ID_FONT);
+    // The view runs the font and status commands itself; the rest go through
+    // the command hook, which may have nothing to run them on.
+    if (env.available && m_document)
+        for (QAction* action : menu->actions()) {
+            const unsigned id = action->data().toUInt();
+            if (action->isEnabled() && id != 0 && id != ID_CHANNEL_HEADER && id != ID_FONT && id != ID_STATUS_WINDOW &&
+                !env.available(*m_document, id))
+                action->setEnabled(false);
+        }
     return menu;
 }
 

@@ -54,6 +54,9 @@ public:
         std::function<bool(const CDepthDoc&, double& depth)> trawl;
         // Runs a context-menu command; false when it has nothing to run.
         std::function<bool(CDepthDoc&, unsigned id)> command;
+        // Whether command would run anything now; the menu greys out what
+        // would not. Empty: every item stays as the menu has it.
+        std::function<bool(const CDepthDoc&, unsigned id)> available;
     };
     static void SetEnvironment(const Environment& environment);
     static const Environment& GetEnvironment();

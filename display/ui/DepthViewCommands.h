@@ -12,4 +12,6 @@ public:
     // echogram; false when there is nothing to run it on (no channel, no
     // such echogram) or the command is not one of these.
     static bool Run(CDepthDoc& doc, unsigned id);
+    // Whether Run would run command id for the document now.
+    static bool CanRun(const CDepthDoc& doc, unsigned id);
 };

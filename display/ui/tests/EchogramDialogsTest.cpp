@@ -9,6 +9,7 @@
 #include "display/ui/EchogramDialogRM30.h"
 #include "display/ui/EchogramDialogs.h"
 #include "display/ui/EchogramFilterDialog.h"
+#include "display/ui/EchogramView.h"
 #include "display/ui/RangeBottomDialog.h"
 #include "display/ui/RangeSidescanDialog.h"
 #include "display/ui/RangeSlopeDialog.h"
@@ -448,12 +449,36 @@ TEST_F(DialogsTest, DepthViewCommandsReachTheRightDocument)
     EXPECT_TRUE(CDepthViewCommands::Run(depth, CDepthView::ID_LOWER_RANGE));
     EXPECT_DOUBLE_EQ(lower.m_surfaceRange, 77.0);
 
-    // Without the echogram (second frame kind) or a channel nothing runs.
+    // Without the echogram (second frame kind) or a channel nothing runs,
+    // and the menu greys those items out.
     CDepthDoc bare;
     for (unsigned id : {CDepthView::ID_UPPER_ECHOGRAM, CDepthView::ID_LOWER_ECHOGRAM, CDepthView::ID_UPPER_RANGE,
                         CDepthView::ID_LOWER_RANGE, CDepthView::ID_ECHOGRAM_FILTER, CDepthView::ID_BOTTOM_DETECTOR,
-                        CDepthView::ID_SLOPE_SETTINGS, CDepthView::ID_TRANSCEIVER_SETTINGS})
+                        CDepthView::ID_SLOPE_SETTINGS, CDepthView::ID_TRANSCEIVER_SETTINGS}) {
+        EXPECT_FALSE(CDepthViewCommands::CanRun(bare, id)) << id;
         EXPECT_FALSE(CDepthViewCommands::Run(bare, id)) << id;
+    }
+    {
+        CDepthView::Environment menuEnv;
+        menuEnv.available = CDepthViewCommands::CanRun;
+        CDepthView::SetEnvironment(menuEnv);
+        CDepthView bareView(&bare);
+        std::unique_ptr<QMenu> menu(bareView.BuildContextMenu(nullptr));
+        for (QAction* a : menu->actions()) {
+            const unsigned id = a->data().toUInt();
+            if (id == CDepthView::ID_FONT || id == CDepthView::ID_STATUS_WINDOW) {
+                EXPECT_TRUE(a->isEnabled()) << id;
+            } else if (id != 0) {
+                EXPECT_FALSE(a->isEnabled()) << id;
+            }
+        }
+        CDepthView depthView(&depth);
+        std::unique_ptr<QMenu> full(depthView.BuildContextMenu(nullptr));
+        int enabled = 0;
+        for (QAction* a : full->actions())
+            enabled += a->isEnabled() && CDepthViewCommands::CanRun(depth, a->data().toUInt()) ? 1 : 0;
+        EXPECT_EQ(enabled, 5) << "both echograms, their ranges and the filter";
+    }
 
     // Through the view: a right click off the boxes runs the channel's bottom
     // detector dialog on the document's alarm settings.
@@ -506,6 +531,33 @@ TEST_F(DialogsTest, DepthViewCommandsReachTheRightDocument)
     CBottomDetector::SetDialogRunner(nullptr);
     CSlope::SetDialogRunner(nullptr);
     CEchogramDoc::SetDialogRunners(nullptr, nullptr, nullptr);
+}
+
+// Counts the palette realizations that reach it.
+class CountingView : public CEchogramView
+{
+public:
+    using CEchogramView::CEchogramView;
+    int RealizeViewPalette() override
+    {
+        ++realized;
+        return CEchogramView::RealizeViewPalette();
+    }
+    int realized = 0;
+};
+
+TEST_F(DialogsTest, DocumentRealizesThePalettesOfItsOwnViews)
+{
+    displayui::InstallEchogramDialogs();
+    CEchogramDoc a, b;
+    CountingView a1(&a), a2(&a), b1(&b);
+    a.RealizeViewPalettes();
+    EXPECT_EQ(a1.realized, 1);
+    EXPECT_EQ(a2.realized, 1);
+    EXPECT_EQ(b1.realized, 0);
+    b.RealizeViewPalettes();
+    EXPECT_EQ(b1.realized, 1);
+    EXPECT_EQ(a1.realized, 1);
 }
 
 } // namespace
