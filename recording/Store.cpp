@@ -123,6 +123,50 @@ void CStore::ApplySettings(const SStoreSettings& settings)
     SaveSettings();
 }
 
+void CStore::OnStore(const std::array<SStoreDialogValues::SSlot, 4>& slots,
+                     const std::function<bool(SStoreDialogValues&)>& runDialog,
+                     const std::function<bool(const std::string& text)>& askRetry)
+{
+    const bool replay = m_sounder.IsReplaying();
+    double rawMb = 0.0;
+    {
+        std::lock_guard lock(m_rawLock);
+        const std::int64_t size = m_raw.IsOpen() ? m_raw.Size() : 0;
+        if (size > 0) rawMb = double(size) / 1048576.0;
+    }
+    const SStoreSettings current = Settings();
+    const bool locked = replay || current.lineActive != 0;
+    SStoreDialogValues values = SStoreDialogValues::From(current, locked, rawMb, slots);
+    for (;;) {
+        if (!runDialog(values)) return;
+        SStoreSettings result = values.Result();
+        if (locked) {
+            // Their controls were disabled: what the files are named and
+            // how large they grow stays as it is while they are written.
+            result.saveRawData = current.saveRawData;
+            result.localTime = current.localTime;
+            result.lineNumber = current.lineNumber;
+            result.lineIncrease = current.lineIncrease;
+            result.maxFileSize = current.maxFileSize;
+        }
+        if (replay) {
+            result.filePath = current.filePath;
+        } else {
+            std::string folder = result.filePath;
+            while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+            std::string why;
+            if (!folder.empty() && !CPaths::CreateFolder(CPaths::MapWindowsPath(folder), &why)) {
+                if (askRetry && askRetry(std::string("Invalid Survey Name") + ".\n" + why)) continue;
+                folder = current.filePath;
+            }
+            result.filePath = folder;
+        }
+        ApplySettings(result);
+        if (!IsLogging()) ReportState();
+        return;
+    }
+}
+
 void CStore::ReportState()
 {
     bool active;

@@ -14,11 +14,13 @@
 
 #include "recording/DatagramFile.h"
 #include "recording/DatagramWriter.h"
+#include "recording/StoreDialogValues.h"
 #include "recording/StoreInterfaces.h"
 #include "recording/StoreSettings.h"
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -67,6 +69,13 @@ public:
     void OnToggleReplayExtract();
     void CloseAllFiles();
 
+    // The "Store..." command: runDialog edits the values and answers true on
+    // OK; a folder that cannot be made is put to askRetry (true: Retry, the
+    // dialog runs again with what was entered; false: the old folder stays).
+    // slots: the sounder's first four channel displays.
+    void OnStore(const std::array<SStoreDialogValues::SSlot, 4>& slots,
+                 const std::function<bool(SStoreDialogValues&)>& runDialog,
+                 const std::function<bool(const std::string& text)>& askRetry);
     // The recording settings dialog's result; open files are not touched.
     void ApplySettings(const SStoreSettings& settings);
     SStoreSettings Settings() const;

@@ -405,3 +405,117 @@ TEST_F(StoreTest, DepthTelegramsAndUdpConfigurationOnRequest)
     ASSERT_EQ(raws.size(), 1u);
     EXPECT_EQ(ReadBack(raws[0]).sentences, std::vector<std::string>{"$SDDPT,channel two"});
 }
+
+TEST(StoreDialogValuesTest, SliderAndTvgRadioPositions)
+{
+    struct {
+        unsigned mb;
+        int position;
+    } const slider[] = {{0, 0}, {1, 0}, {4, 3}, {7, 3}, {8, 4}, {95, 7}, {600, 9}, {800, 10}, {1000, 10}};
+    for (const auto& c : slider) EXPECT_EQ(SStoreDialogValues::SliderPosition(c.mb), c.position) << c.mb << " MB";
+    struct {
+        std::uint32_t type;
+        int index;
+    } const tvg[] = {{0, 0}, {3, 1}, {4, 2}, {2, 3}, {1, -1}};
+    for (const auto& c : tvg) {
+        EXPECT_EQ(SStoreDialogValues::TvgIndex(c.type), c.index) << c.type;
+        if (c.index >= 0) {
+            EXPECT_EQ(SStoreDialogValues::TvgType(c.index), c.type);
+        }
+    }
+}
+
+// "Store...": OK applies the dialog's values, products follow their channel
+// boxes, a slot without a channel loses its products, and a folder that
+// cannot be made is asked about (Retry runs the dialog again, Cancel keeps
+// the old folder). While logging, the file settings stay as they were.
+TEST_F(StoreTest, StoreCommandAppliesTheDialog)
+{
+    SStoreSettings s = Settings();
+    s.out[3] = 1;
+    s.nmeaChannel = 3;
+    s.tvgType = 1;
+    CStore store(sounder, events, nullptr, s);
+    const std::array<SStoreDialogValues::SSlot, 4> slots = {
+        {{true, "38 kHz"}, {true, "88 kHz"}, {false, ""}, {false, ""}}};
+    { std::ofstream(dir.path / "plain-file") << "x"; }
+    const std::string blocked = (dir.path / "plain-file" / "sub").string();
+    const std::string wanted = (dir.path / "survey").string();
+
+    std::vector<std::string> asked;
+    int runs = 0;
+    store.OnStore(
+        slots,
+        [&](SStoreDialogValues& v) {
+            ++runs;
+            if (runs == 1) {
+                EXPECT_FALSE(v.locked);
+                EXPECT_EQ(v.settings.out[3], 0u);       // no fourth channel
+                EXPECT_EQ(v.settings.nmeaChannel, 0u);  // falls back to the first
+                EXPECT_EQ(v.tvgIndex, -1);
+                EXPECT_EQ(v.maxFileSizeMb, 95u);
+                v.settings.out[1] = 1;
+                v.settings.echogram[0] = 1;
+                v.settings.lineNumber = 42;
+                v.maxFileSizeMb = 250;
+                v.settings.filePath = blocked;
+            } else {
+                EXPECT_EQ(v.settings.filePath, blocked);  // what was entered
+                v.settings.filePath = wanted + "/";
+            }
+            return true;
+        },
+        [&](const std::string& text) {
+            asked.push_back(text);
+            return true;
+        });
+    EXPECT_EQ(runs, 2);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].rfind("Invalid Survey Name.\n", 0), 0u) << asked[0];
+    SStoreSettings got = store.Settings();
+    EXPECT_EQ(got.filePath, wanted);
+    EXPECT_TRUE(fs::is_directory(wanted));
+    EXPECT_EQ(got.saveOutData, 1u);
+    EXPECT_EQ(got.out[1], 1u);
+    EXPECT_EQ(got.out[3], 0u);
+    EXPECT_EQ(got.saveEchogramData, 1u);
+    EXPECT_EQ(got.saveXyzData, 0u);
+    EXPECT_EQ(got.tvgType, 1u);  // no radio chosen: unchanged
+    EXPECT_EQ(got.lineNumber, 42u);
+    EXPECT_EQ(got.maxFileSize, 250u * 1048576u);
+    ASSERT_FALSE(events.states.empty());
+    EXPECT_EQ(events.states.back(), std::make_pair(false, 42));  // the line counter shows the new line
+
+    // Cancel of the question keeps the old folder; the rest is applied.
+    store.OnStore(
+        slots,
+        [&](SStoreDialogValues& v) {
+            v.settings.filePath = blocked;
+            v.settings.localTime = 1;
+            return true;
+        },
+        [](const std::string&) { return false; });
+    got = store.Settings();
+    EXPECT_EQ(got.filePath, wanted);
+    EXPECT_EQ(got.localTime, 1u);
+
+    // While logging the file settings are locked; a dialog left with Cancel
+    // changes nothing.
+    store.OnToggleLogging();
+    store.OnStore(
+        slots,
+        [&](SStoreDialogValues& v) {
+            EXPECT_TRUE(v.locked);
+            v.settings.lineNumber = 7;
+            v.maxFileSizeMb = 1;
+            v.settings.out[0] = 1;
+            return true;
+        },
+        {});
+    got = store.Settings();
+    EXPECT_EQ(got.lineNumber, 42u);
+    EXPECT_EQ(got.maxFileSize, 250u * 1048576u);
+    EXPECT_EQ(got.out[0], 1u);
+    store.OnStore(slots, [](SStoreDialogValues& v) { v.settings.out[0] = 0; return false; }, {});
+    EXPECT_EQ(store.Settings().out[0], 1u);
+}
