@@ -123,11 +123,27 @@ void CStore::ApplySettings(const SStoreSettings& settings)
     SaveSettings();
 }
 
-void CStore::OnStore(const std::array<SStoreDialogValues::SSlot, 4>& slots,
+void CStore::OnStore(const std::function<CStore*()>& recorder, const std::array<SStoreDialogValues::SSlot, 4>& channels,
                      const std::function<bool(SStoreDialogValues&)>& runDialog,
                      const std::function<bool(const std::string& text)>& askRetry)
 {
-    const bool replay = m_sounder.IsReplaying();
+    CStore* store = recorder();
+    if (!store) return;
+    SStoreDialogValues values = store->StoreDialogValues(channels);
+    for (;;) {
+        if (!runDialog(values) || !(store = recorder())) return;
+        std::string why;
+        if (store->ApplyStoreDialog(values, false, why)) return;
+        const bool retry = askRetry && askRetry(std::string("Invalid Survey Name") + ".\n" + why);
+        if (!(store = recorder())) return;
+        if (retry) continue;
+        store->ApplyStoreDialog(values, true, why);
+        return;
+    }
+}
+
+SStoreDialogValues CStore::StoreDialogValues(const std::array<SStoreDialogValues::SSlot, 4>& channels)
+{
     double rawMb = 0.0;
     {
         std::lock_guard lock(m_rawLock);
@@ -135,36 +151,34 @@ void CStore::OnStore(const std::array<SStoreDialogValues::SSlot, 4>& slots,
         if (size > 0) rawMb = double(size) / 1048576.0;
     }
     const SStoreSettings current = Settings();
-    const bool locked = replay || current.lineActive != 0;
-    SStoreDialogValues values = SStoreDialogValues::From(current, locked, rawMb, slots);
-    for (;;) {
-        if (!runDialog(values)) return;
-        SStoreSettings result = values.Result();
-        if (locked) {
-            // Their controls were disabled: what the files are named and
-            // how large they grow stays as it is while they are written.
-            result.saveRawData = current.saveRawData;
-            result.localTime = current.localTime;
-            result.lineNumber = current.lineNumber;
-            result.lineIncrease = current.lineIncrease;
-            result.maxFileSize = current.maxFileSize;
-        }
-        if (replay) {
-            result.filePath = current.filePath;
-        } else {
-            std::string folder = result.filePath;
-            while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
-            std::string why;
-            if (!folder.empty() && !CPaths::CreateFolder(CPaths::MapWindowsPath(folder), &why)) {
-                if (askRetry && askRetry(std::string("Invalid Survey Name") + ".\n" + why)) continue;
-                folder = current.filePath;
-            }
-            result.filePath = folder;
-        }
-        ApplySettings(result);
-        if (!IsLogging()) ReportState();
-        return;
+    const bool locked = m_sounder.IsReplaying() || current.lineActive != 0;
+    return SStoreDialogValues::From(current, locked, rawMb, channels);
+}
+
+bool CStore::ApplyStoreDialog(const SStoreDialogValues& values, bool keepFolder, std::string& why)
+{
+    const SStoreSettings current = Settings();
+    SStoreSettings result = values.Result();
+    if (values.locked) {
+        // Their controls were disabled: what the files are named and how
+        // large they grow stays as it is while they are written.
+        result.saveRawData = current.saveRawData;
+        result.localTime = current.localTime;
+        result.lineNumber = current.lineNumber;
+        result.lineIncrease = current.lineIncrease;
+        result.maxFileSize = current.maxFileSize;
     }
+    if (keepFolder || m_sounder.IsReplaying()) {
+        result.filePath = current.filePath;
+    } else {
+        std::string folder = result.filePath;
+        while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+        if (!folder.empty() && !CPaths::CreateFolder(CPaths::MapWindowsPath(folder), &why)) return false;
+        result.filePath = folder;
+    }
+    ApplySettings(result);
+    if (!IsLogging()) ReportState();
+    return true;
 }
 
 void CStore::ReportState()

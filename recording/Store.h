@@ -72,10 +72,18 @@ public:
     // The "Store..." command: runDialog edits the values and answers true on
     // OK; a folder that cannot be made is put to askRetry (true: Retry, the
     // dialog runs again with what was entered; false: the old folder stays).
-    // slots: the sounder's first four channel displays.
-    void OnStore(const std::array<SStoreDialogValues::SSlot, 4>& slots,
-                 const std::function<bool(SStoreDialogValues&)>& runDialog,
-                 const std::function<bool(const std::string& text)>& askRetry);
+    // channels: the sounder's first four channel displays. The dialog and the
+    // question run message loops in which the sounder, and its recorder, may
+    // go: the recorder is asked for anew after each (null: nothing more).
+    static void OnStore(const std::function<CStore*()>& recorder,
+                        const std::array<SStoreDialogValues::SSlot, 4>& channels,
+                        const std::function<bool(SStoreDialogValues&)>& runDialog,
+                        const std::function<bool(const std::string& text)>& askRetry);
+    // Its two steps: the values the dialog starts from, and taking over the
+    // dialog's values. False with the reason when the folder cannot be made
+    // (nothing is taken over then); keepFolder takes all but the folder.
+    SStoreDialogValues StoreDialogValues(const std::array<SStoreDialogValues::SSlot, 4>& channels);
+    bool ApplyStoreDialog(const SStoreDialogValues& values, bool keepFolder, std::string& why);
     // The recording settings dialog's result; open files are not touched.
     void ApplySettings(const SStoreSettings& settings);
     SStoreSettings Settings() const;

@@ -32,7 +32,7 @@ int SStoreDialogValues::TvgIndex(std::uint32_t tvgType)
 std::uint32_t SStoreDialogValues::TvgType(int index) { return kTvgTypes[index]; }
 
 SStoreDialogValues SStoreDialogValues::From(const SStoreSettings& settings, bool locked, double rawFileMb,
-                                            const std::array<SSlot, 4>& slots)
+                                            const std::array<SSlot, 4>& channels)
 {
     SStoreDialogValues v;
     v.settings = settings;
@@ -40,9 +40,9 @@ SStoreDialogValues SStoreDialogValues::From(const SStoreSettings& settings, bool
     v.tvgIndex = TvgIndex(settings.tvgType);
     v.locked = locked;
     v.rawFileMb = rawFileMb;
-    v.slots = slots;
+    v.channels = channels;
     for (std::size_t i = 0; i < 4; ++i) {
-        if (slots[i].present) continue;
+        if (channels[i].present) continue;
         v.settings.echogram[i] = 0;
         v.settings.out[i] = 0;
         v.settings.xyz[i] = 0;

@@ -22,7 +22,7 @@ struct SStoreDialogValues {
         bool present = false;
         std::string name;
     };
-    std::array<SSlot, 4> slots{};
+    std::array<SSlot, 4> channels{};
 
     static constexpr unsigned kMinMb = 1;
     static constexpr unsigned kMaxMb = 1000;
@@ -39,7 +39,7 @@ struct SStoreDialogValues {
     // a channel has its products cleared, and a depth channel without one
     // falls back to the first.
     static SStoreDialogValues From(const SStoreSettings& settings, bool locked, double rawFileMb,
-                                   const std::array<SSlot, 4>& slots);
+                                   const std::array<SSlot, 4>& channels);
     // The settings the dialog's OK gives (folder as entered).
     SStoreSettings Result() const;
 };

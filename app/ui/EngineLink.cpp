@@ -9,6 +9,7 @@
 #include "recording/StoreStatusEvents.h"
 #include "outputs/QYNet.h"
 #include "platform/FileTime.h"
+#include "platform/MessageBox.h"
 #include "app/Workload.h"
 #include "sensors/Environment.h"
 #include "transceivers/QY42.h"
@@ -130,6 +131,28 @@ bool CEngineLink::WithRecorder(const std::function<void(zv::recording::CStore&)>
     return true;
 }
 
+void CEngineLink::OnStore()
+{
+    CEchoSounder* sounder = m_operation->GetEchoSounder();
+    if (!sounder || !sounder->GetRecorder() || !storeDialog)
+        return;
+    std::array<COperationControl::ChannelDisplay, 8> displays;
+    int arrangement = 0, extra = 0;
+    m_operation->GetChannelDisplays(displays, arrangement, extra);
+    std::array<zv::recording::SStoreDialogValues::SSlot, 4> channelSlots;
+    for (std::size_t i = 0; i < channelSlots.size(); ++i)
+        channelSlots[i] = {displays[i].bExists != 0, displays[i].sLongChannelID};
+    // The dialog runs a message loop in which an operation command may delete
+    // the sounder: the recorder is looked up again after it.
+    const auto current = [this] {
+        std::lock_guard lock(m_recorderLock);
+        return m_recorder;
+    };
+    zv::recording::CStore::OnStore(current, channelSlots, storeDialog, [](const std::string& text) {
+        return MessageBox(GetMainWindow(), text, "Store", MB_RETRYCANCEL | MB_ICONSTOP) == IDRETRY;
+    });
+}
+
 std::unique_ptr<IPingRecorder> CEngineLink::CreateRecorder(CEchoSounder& sounder, HKEY key,
                                                            const std::string& sequenceFile)
 {
@@ -164,11 +187,19 @@ bool CEngineLink::Commands::OnCommand(unsigned id)
         link->m_environment->OnEnvironment();
         return true;
     }
+    if (id == cmd::STORE) {
+        link->OnStore();
+        return true;
+    }
     return link->m_operation->OnCommand(id);
 }
 
 bool CEngineLink::Commands::OnUpdateCommand(CCmdUI& ui)
 {
+    if (ui.id == cmd::STORE) {
+        ui.Enable(link->m_operation->GetEchoSounder() && !link->m_app.IsReplaying());
+        return true;
+    }
     if (ui.id != cmd::ENVIRONMENT)
         return false;
     ui.Enable(link->m_environment->IsEnvironmentCommandEnabled(link->m_app.IsReplaying()) != 0);

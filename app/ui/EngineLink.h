@@ -22,6 +22,7 @@ class CReplayFileList;
 class CUnitSearchWait;
 
 namespace zv::recording {
+struct SStoreDialogValues;
 class CReplayEnvironmentHost;
 class CStore;
 class CStoreStatusEvents;
@@ -50,6 +51,9 @@ public:
     CStandardESLayout* Layout() const { return m_layout.get(); }
     // Makes the channel frames of a layout; the display installs it.
     FrameFactory frameFactory;
+    // The recorder's settings dialog ("Store..."): edits the values, true on
+    // OK. The program installs it; empty: the command does nothing.
+    std::function<bool(zv::recording::SStoreDialogValues&)> storeDialog;
     // The display's document list of each new sounder; the program installs
     // it before InitInstance. Empty: pings reach no document.
     std::function<std::unique_ptr<IPingDocuments>()> createDocuments;
@@ -62,6 +66,7 @@ private:
     std::unique_ptr<CTransceiver> CreateReplay(const CReplayFileList* files);
     CMainFrame* Frame() const;
     class LinkedRecorder;
+    void OnStore();
     std::unique_ptr<IPingRecorder> CreateRecorder(CEchoSounder& sounder, HKEY key, const std::string& sequenceFile);
 
     struct Commands : ICommandTarget {

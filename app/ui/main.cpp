@@ -25,6 +25,7 @@
 #include "display/ui/DepthViewCommands.h"
 #include "display/ui/EchogramDialogs.h"
 #include "engine/ui/DetectionDialogs.h"
+#include "recording/ui/StoreDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 
@@ -121,6 +122,13 @@ int main(int argc, char** argv)
         };
         frames.replaying = [&pelmaris] { return pelmaris.IsReplaying(); };
         engine.frameFactory = MakeChannelFrameFactory(frames);
+        engine.storeDialog = [&pelmaris](zv::recording::SStoreDialogValues& values) {
+            zv::recording::CStoreDialog dialog(values, dynamic_cast<app::CMainFrame*>(pelmaris.GetMainFrame()));
+            if (dialog.exec() != QDialog::Accepted)
+                return false;
+            values = dialog.Values();
+            return true;
+        };
         if (!pelmaris.InitInstance(args)) {
             SetMessageBoxPresenter({});
             return 1;

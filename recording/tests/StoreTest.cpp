@@ -436,7 +436,7 @@ TEST_F(StoreTest, StoreCommandAppliesTheDialog)
     s.nmeaChannel = 3;
     s.tvgType = 1;
     CStore store(sounder, events, nullptr, s);
-    const std::array<SStoreDialogValues::SSlot, 4> slots = {
+    const std::array<SStoreDialogValues::SSlot, 4> channelSlots = {
         {{true, "38 kHz"}, {true, "88 kHz"}, {false, ""}, {false, ""}}};
     { std::ofstream(dir.path / "plain-file") << "x"; }
     const std::string blocked = (dir.path / "plain-file" / "sub").string();
@@ -444,8 +444,9 @@ TEST_F(StoreTest, StoreCommandAppliesTheDialog)
 
     std::vector<std::string> asked;
     int runs = 0;
-    store.OnStore(
-        slots,
+    const auto self = [&] { return &store; };
+    CStore::OnStore(
+        self, channelSlots,
         [&](SStoreDialogValues& v) {
             ++runs;
             if (runs == 1) {
@@ -487,8 +488,8 @@ TEST_F(StoreTest, StoreCommandAppliesTheDialog)
     EXPECT_EQ(events.states.back(), std::make_pair(false, 42));  // the line counter shows the new line
 
     // Cancel of the question keeps the old folder; the rest is applied.
-    store.OnStore(
-        slots,
+    CStore::OnStore(
+        self, channelSlots,
         [&](SStoreDialogValues& v) {
             v.settings.filePath = blocked;
             v.settings.localTime = 1;
@@ -502,8 +503,8 @@ TEST_F(StoreTest, StoreCommandAppliesTheDialog)
     // While logging the file settings are locked; a dialog left with Cancel
     // changes nothing.
     store.OnToggleLogging();
-    store.OnStore(
-        slots,
+    CStore::OnStore(
+        self, channelSlots,
         [&](SStoreDialogValues& v) {
             EXPECT_TRUE(v.locked);
             v.settings.lineNumber = 7;
@@ -516,6 +517,17 @@ TEST_F(StoreTest, StoreCommandAppliesTheDialog)
     EXPECT_EQ(got.lineNumber, 42u);
     EXPECT_EQ(got.maxFileSize, 250u * 1048576u);
     EXPECT_EQ(got.out[0], 1u);
-    store.OnStore(slots, [](SStoreDialogValues& v) { v.settings.out[0] = 0; return false; }, {});
+    CStore::OnStore(self, channelSlots, [](SStoreDialogValues& v) { v.settings.out[0] = 0; return false; }, {});
+    EXPECT_EQ(store.Settings().out[0], 1u);
+
+    // The recorder went while the dialog was open: nothing is applied to it.
+    bool gone = false;
+    CStore::OnStore([&]() -> CStore* { return gone ? nullptr : &store; }, channelSlots,
+                    [&](SStoreDialogValues& v) {
+                        v.settings.out[0] = 0;
+                        gone = true;
+                        return true;
+                    },
+                    {});
     EXPECT_EQ(store.Settings().out[0], 1u);
 }

@@ -86,6 +86,7 @@ TEST_F(EngineLinkTest, FirstCloseStopsAndExitsThroughOperationControl)
     ScopedEnv armed("zelvarqy310shutdown", "1");
     Start("QY310");
     EXPECT_TRUE(link->Operation().GetPowerOff());  // the arming reached operation control
+    EXPECT_FALSE(frame->QueryCommand(app::cmd::STORE).enabled);  // no sounder, no recorder
     frame->close();
     ASSERT_TRUE(WaitFor([&] { return !frame->isVisible(); }));
     EXPECT_EQ(pelmaris->GetNavigation(), nullptr);
@@ -195,6 +196,13 @@ TEST_F(EngineLinkTest, RecordCommandStoresPartOfTheReplayedFile)
         link->WithRecorder([&](CStore& store) { on = store.IsReplayExtractOn(); });
         return on;
     };
+
+    // The recording settings are not for replay: "Store..." is disabled.
+    bool dialogRan = false;
+    link->storeDialog = [&](zv::recording::SStoreDialogValues&) { return dialogRan = true; };
+    EXPECT_FALSE(frame->QueryCommand(app::cmd::STORE).enabled);
+    frame->RunCommand(app::cmd::STORE);
+    EXPECT_FALSE(dialogRan);
 
     PostMessage(frame->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleLogging, 0);
     PostMessage(frame->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleReplayExtract, 0);
