@@ -2,9 +2,9 @@
 // what its slider and boxes hand back on OK, and what it refuses.
 #include "recording/ui/StoreDialog.h"
 
+#include "app/ui/tests/QtTestSupport.h"
 #include "platform/MessageBox.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,15 +16,6 @@
 using namespace zv::recording;
 
 namespace {
-
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
 
 template <typename W>
 W* Control(QWidget& dialog, int id)
@@ -45,7 +36,7 @@ SStoreDialogValues Values(unsigned maxMb, bool locked)
 
 class StoreDialogTest : public ::testing::Test {
 protected:
-    StoreDialogTest() { App(); }
+    StoreDialogTest() { shelltest::QtApp(); }
 };
 
 TEST_F(StoreDialogTest, OpensWithTheSliderNearestTheSizeAndOnlyPresentChannels)
