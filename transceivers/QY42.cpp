@@ -4,7 +4,9 @@
 #include "engine/EchoSounder.h"
 #include "engine/RawPower.h"
 #include "platform/FileTime.h"
+#include "engine/ChannelParameters.h"
 #include "platform/MessageBox.h"
+#include "platform/MessageDispatcher.h"
 #include "transceivers/TransceiverInstallation.h"
 
 #include <algorithm>
@@ -169,9 +171,32 @@ double CQY42::SelectSampleInterval(const StructChannelParameters& r)
     return r.capability.sampleInterval[best];
 }
 
+double CQY42::SensitivityFactor(double a, double b)
+{
+    if (a + b == 0.0)
+        return 0.0;
+    const double share = 2.0 * a / (a + b);
+    return share * share * b;
+}
+
+void CQY42::TakeEnvironment(StructChannelParameters& r)
+{
+    // A value the environment cannot give (none yet, or not a number) keeps
+    // the last good one: a sample distance of 0 would stall the channel.
+    if (m_options.soundVelocity) {
+        const double v = m_options.soundVelocity();
+        if (std::isfinite(v) && v > 0.0)
+            m_soundVelocity = v;
+    }
+    if (m_options.absorption) {
+        const double a = m_options.absorption(r.frequency);
+        if (std::isfinite(a) && a >= 0.0)
+            r.absorption = a;
+    }
+}
+
 bool CQY42::CreateChannels(HKEY key)
 {
-    m_soundVelocity = GetSoundVelocity();
     if (!m_capability)
         return false;
     const TransceiverChannelRecord& cap = *m_capability;
@@ -195,6 +220,8 @@ bool CQY42::CreateChannels(HKEY key)
     r->beamType = cap.beamType;
     for (int i = 0; i < 10; ++i)
         r->powerSteps[i] = cap.txPowerMax * (i + 1) / 10.0;
+    r->absorption = ChannelParameters{}.Absorption;
+    TakeEnvironment(*r);
     r->channelName = cap.description.empty() ? r->description : cap.description;
     if (key != nullptr) {
         HKEY channelKey = nullptr;
@@ -226,9 +253,12 @@ bool CQY42::CreateChannels(HKEY key)
     c.Parameters.SampleDistance = r->sampleDistance;
     c.Parameters.SampleInterval = r->sampleInterval;
     c.Parameters.Gain = r->gain;
+    c.Parameters.Absorption = r->absorption;
     c.Parameters.TransceiverMode = r->transceiverMode;
     c.Parameters.FilterType = r->filterType;
     m_channel = std::make_unique<CChannel>(c);
+    m_sensitivityFactor =
+        SensitivityFactor(cap.transducerImpedance > 0.0 ? cap.transducerImpedance : kDefaultLoad, kReferenceLoad);
     r->channel = m_channel.get();
     m_record = std::move(r);
     m_channels.push_back(m_record.get());
@@ -308,7 +338,6 @@ void CQY42::Start(std::int64_t& duration)
     if (m_setupFlag.load())
         LogDecimation();
     duration = 10000000;
-    m_soundVelocity = GetSoundVelocity();
     if (!m_ready.load() || m_stop.load() || !m_ring)
         return;
     double period = 1.0;
@@ -318,9 +347,21 @@ void CQY42::Start(std::int64_t& duration)
     if (m_record && m_channel) {
         m_pingRecord = *m_record;
         StructChannelParameters& r = m_pingRecord;
+        TakeEnvironment(r);
         const int mode = m_pingMode.load();
         r.sampleInterval = (mode == 5 || mode == 8) ? r.sampleIntervalCount / kClock : SelectSampleInterval(r);
         r.sampleDistance = m_soundVelocity * r.sampleInterval * 0.5;
+        m_record->absorption = r.absorption;
+        // The channel takes the values of this ping with the ping; it is
+        // told only of a change, so that it rebuilds its tables only then.
+        ChannelParameters p = m_channel->GetParameters();
+        if (p.Absorption != r.absorption || p.SampleDistance != r.sampleDistance ||
+            p.SampleInterval != r.sampleInterval) {
+            p.Absorption = r.absorption;
+            p.SampleDistance = r.sampleDistance;
+            p.SampleInterval = r.sampleInterval;
+            m_channel->SetChannelParameters(p);
+        }
         // The period starts at a second and comes down to the channel's
         // sample interval, never up.
         if (r.sampleInterval > 0.0 && period > r.sampleInterval)
@@ -692,6 +733,10 @@ void CQY42::HandleVersionAnswer(const qy42::VersionAnswer& a)
     if (a.refused) {
         // A unit that refuses is never used again: nothing more is sent to
         // it and the receive thread ends; the socket closes after the join.
+        // The beep comes first: whoever waits for the refusal may go on
+        // as soon as it is marked.
+        if (!m_refused.load() && m_options.beep)
+            m_options.beep(1000, 2000);
         m_refused = true;
         m_ready = false;
     } else {
@@ -711,7 +756,11 @@ void CQY42::HandleAuxiliaryInput(const qy42::AuxiliaryInput& a)
         start = m_ring->GetPingRecord(slot - 1).startTime;
     if (start != 0 && std::isfinite(offset) && offset >= 0.0)
         m_lastMotionTime = start + static_cast<std::uint64_t>(offset);
-    m_eventInput = (a.flags & 0x02) != 0;
+    // The operator's event key on the unit: one numbered event per press.
+    const bool closed = (a.flags & 0x02) != 0;
+    if (m_eventInput.exchange(closed) != closed && closed)
+        ::PostMessage(::GetMainWindow(), WM_COMMAND, ID_EVENT_ANNOTATION, 0);
+    ++m_auxiliaryInputs;
 }
 
 void CQY42::HandleInformation(const qy42::Information& info, std::size_t size)

@@ -71,7 +71,18 @@ public:
         std::function<bool(const std::string& text, const std::function<bool()>& done)> waitForUnit;
         // Samples lost on the link (gap filling, placeholders).
         std::function<void()> onLostSamples;
+        // The environment: sound velocity (m/s) and the absorption (dB/m)
+        // for a frequency (Hz); empty: 1500 m/s and the channel's own
+        // absorption. Asked when the channel is made and at every ping.
+        std::function<double()> soundVelocity;
+        std::function<double(double frequency)> absorption;
+        // The unit refused to be used (receive thread).
+        std::function<void(unsigned hz, unsigned ms)> beep;
     };
+
+    static constexpr UINT ID_EVENT_ANNOTATION = 32866;  // posted when the unit's event input closes
+    static constexpr double kDefaultLoad = 68.0;        // ohms, when the installation gives none
+    static constexpr double kReferenceLoad = 1000.0;
 
     CQY42(const InstalledTransceiverInfo& info, const std::optional<TransceiverChannelRecord>& channel, HKEY key,
           const Options& options);
@@ -109,6 +120,9 @@ public:
     static qy42::TransmitSettings ComputeTransmit(double frequency, double pulseLength, double fmPulseLength,
                                                    bool fm, double power, bool passive, float& transmitFrequency);
     static double SelectSampleInterval(const StructChannelParameters& record);
+    // (2a / (a + b))^2 x b: the part of the unit's output a load of a ohms
+    // takes against the reference b.
+    static double SensitivityFactor(double a, double b);
     // Turns count samples of channel 0 from index on into power values and
     // power words by the filter type; offset is the position of the first of
     // them in the ping, which sets where a decimated output falls. Returns
@@ -128,6 +142,8 @@ public:
     std::uint64_t GetGapEvents() const { return m_ring ? m_ring->GetLostSampleEvents() : 0; }
     std::uint64_t GetMotionTime() const { return m_lastMotionTime.load(); }
     CChannel* GetChannel() const { return m_channel.get(); }
+    double GetSensitivityFactor() const { return m_sensitivityFactor; }
+    std::uint64_t GetAuxiliaryInputs() const { return m_auxiliaryInputs.load(); }
 
 private:
     bool OpenLink();
@@ -148,6 +164,7 @@ private:
     void HandleAuxiliaryInput(const qy42::AuxiliaryInput& input);
     void CountTimeout();
     bool Pause(int ms);
+    void TakeEnvironment(StructChannelParameters& record);
 
     InstalledTransceiverInfo m_info;
     std::optional<TransceiverChannelRecord> m_capability;
@@ -191,6 +208,7 @@ private:
     std::unique_ptr<CChannel> m_channel;
     std::atomic<int> m_des1{1}, m_des2{1}, m_des3{1};
     int m_sampleRateFactor = 1;
+    double m_sensitivityFactor = 0.0;
     FilterRecord m_filter;
     std::mutex m_filterLock;
     StructChannelParameters m_pingRecord;   // copy taken by Start
@@ -215,5 +233,6 @@ private:
     std::atomic<std::uint64_t> m_linkLosses{0};
     std::atomic<std::uint64_t> m_placeholders{0};
     std::atomic<std::uint64_t> m_pingsCompleted{0};
-    double m_soundVelocity = 1500.0;
+    std::atomic<std::uint64_t> m_auxiliaryInputs{0};
+    double m_soundVelocity = 1500.0;   // constructing thread, then the trigger thread
 };

@@ -22,6 +22,7 @@
 #include "app/ui/MainFrame.h"
 #include "transceivers/ui/SearchNVU.h"
 
+#include <QApplication>
 #include <QMdiArea>
 
 #include <QGuiApplication>
@@ -221,6 +222,13 @@ std::unique_ptr<CTransceiver> CEngineLink::CreateTransceiver(int type, int index
         // A passing loss: a status message (the ring reports at most one a
         // second).
         options.onLostSamples = [] { CStatus::PostStatusMessage(ids::LOST_SAMPLES); };
+        CEnvironment* environment = m_environment.get();
+        options.soundVelocity = [environment] { return environment->GetSoundVelocity(); };
+        options.absorption = [environment](double frequency) { return environment->GetAbsorption(frequency); };
+        // From the unit's receive thread: the bell rings on this thread.
+        options.beep = [](unsigned, unsigned) {
+            QMetaObject::invokeMethod(qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
+        };
         return CQY42::Create(*m_installation, index, key, options);
     }
     default:

@@ -5,6 +5,7 @@
 #include "engine/EchoSounder.h"
 #include "engine/RawPower.h"
 #include "platform/FileTime.h"
+#include "platform/MessageDispatcher.h"
 #include "platform/TempHives.h"
 #include "platform/tests/NetNamespace.h"
 #include "sim/qy42/QY42Simulator.h"
@@ -441,8 +442,17 @@ TEST(QY42Link, RefusingUnitIsNeverUsed)
         if (!sim.Start())
             return 2;
         {
-            CQY42 unit(Info(), Capability(), nullptr, FastOptions());
+            std::atomic<int> beeps{0};
+            std::atomic<unsigned> beepHz{0}, beepMs{0};
+            CQY42::Options o = FastOptions();
+            o.beep = [&](unsigned hz, unsigned ms) {
+                beepHz = hz;
+                beepMs = ms;
+                ++beeps;
+            };
+            CQY42 unit(Info(), Capability(), nullptr, o);
             check(unit.IsRefused(), "refusal seen");
+            check(beeps.load() == 1 && beepHz.load() == 1000 && beepMs.load() == 2000, "one beep of 1000 Hz, 2 s");
             check(!unit.IsRunning(), "not running");
             check(unit.GetChannelCount() == 0, "no channel");
             std::int64_t d = 0;
@@ -484,6 +494,99 @@ TEST(QY42Link, MotionTimeIsPingStartPlusOffset)
         check(t > now - 600000000ull && t < now + 600000000ull, "motion time within a minute of now");
         return check.failures;
     });
+}
+
+TEST(QY42Link, EventInputClosingPostsOneEventCommandPerPress)
+{
+    RunInNamespace([] {
+        Checks check;
+        CQY42Simulator::Settings s;
+        CQY42Simulator sim(s);
+        if (!sim.Start())
+            return 2;
+        int events = 0;
+        HWND frame = CreateMessageWindow([&](HWND, UINT message, WPARAM w, LPARAM) -> LRESULT {
+            if (message == WM_COMMAND && w == CQY42::ID_EVENT_ANNOTATION)
+                ++events;
+            return 0;
+        });
+        SetMainWindow(frame);
+        CQY42 unit(Info(), Capability(), nullptr, FastOptions());
+        CSocket from;
+        check(from.Create(CSocket::Udp) && from.Bind(SocketAddress(kSimAddress, 0)), "second socket on the unit's address");
+        // Pressed, held, released, pressed again: two events.
+        const BYTE flags[] = {0x02, 0x02, 0x00, 0x02, 0x03};
+        for (BYTE f : flags) {
+            std::vector<BYTE> aci(32, 0);
+            aci[0] = 32;
+            aci[4] = 'A';
+            aci[5] = 'C';
+            aci[6] = 'I';
+            aci[12] = f;
+            check(from.SendTo(aci.data(), aci.size(), sim.GetProgramAddress(), 1000) == 32, "auxiliary input sent");
+        }
+        check(WaitUntil([&] { return unit.GetAuxiliaryInputs() == 5; }), "all inputs taken");
+        PumpUntil([&] { return events >= 3; }, std::chrono::milliseconds(200));
+        check(events == 2, "two presses, " + std::to_string(events) + " events");
+        DestroyWindow(frame);
+        return check.failures;
+    });
+}
+
+TEST(QY42Link, EnvironmentReachesTheChannelEveryPing)
+{
+    RunInNamespace([] {
+        Checks check;
+        CQY42Simulator::Settings s;
+        CQY42Simulator sim(s);
+        if (!sim.Start())
+            return 2;
+        Sounder run;
+        std::atomic<double> velocity{1480.0};
+        std::atomic<double> askedFrequency{0.0};
+        run.options.soundVelocity = [&] { return velocity.load(); };
+        run.options.absorption = [&](double f) {
+            askedFrequency = f;
+            return 0.05;
+        };
+        check(run.Begin(), "sounder created");
+        CChannel* channel = run.unit ? run.unit->GetChannel() : nullptr;
+        if (!channel)
+            return check.failures + 1;
+        auto distanceIs = [&](double v) {
+            return std::abs(channel->GetParameters().SampleDistance - 0.0001 * v * 0.5) < 1e-12;
+        };
+        check(distanceIs(1480.0), "the channel is made with the environment's sound velocity");
+        check(channel->GetParameters().Absorption == 0.05, "and its absorption");
+        check(askedFrequency.load() == 200000.0, "absorption asked for the channel's frequency");
+        check(run.unit->GetSensitivityFactor() == CQY42::SensitivityFactor(CQY42::kDefaultLoad, CQY42::kReferenceLoad),
+              "a unit without a load value takes the default load");
+        check(WaitUntil([&] { return run.pings.load() >= 2; }), "pings");
+        velocity = 1490.0;
+        check(WaitUntil([&] { return distanceIs(1490.0); }), "a new sound velocity reaches the channel");
+        // An environment without a value keeps the last good one.
+        velocity = std::nan("");
+        const int before = run.pings.load();
+        check(WaitUntil([&] { return run.pings.load() >= before + 3; }), "pings go on");
+        check(distanceIs(1490.0), "no sample distance from a velocity that is not a number");
+        return check.failures;
+    });
+}
+
+TEST(QY42Transmit, SensitivityFactorOfTheLoad)
+{
+    struct Row
+    {
+        const char* legend;
+        double a, b, factor;
+    };
+    const Row rows[] = {
+        {"matched load takes all", 1000.0, 1000.0, 1000.0},
+        {"the default load of 68 ohms", CQY42::kDefaultLoad, CQY42::kReferenceLoad, std::pow(136.0 / 1068.0, 2) * 1000.0},
+        {"no load and no reference: 0, not a division by zero", 0.0, 0.0, 0.0},
+    };
+    for (const auto& r : rows)
+        EXPECT_DOUBLE_EQ(CQY42::SensitivityFactor(r.a, r.b), r.factor) << r.legend;
 }
 
 TEST(QY42Filter, FilterLengthIsCheckedAgainstTheTables)
