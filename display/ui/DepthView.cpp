@@ -110,7 +110,13 @@ void CDepthView::resizeEvent(QResizeEvent* event)
         m_oneLine = false;
         charHeight = static_cast<int>(((cx - 20) / 9) * 1.85);
     }
+    // The height is meant for the whole line, ascent and descent, as the
+    // layout above assumes; a pixel size sets only the em, whose line is
+    // taller, so the digits would run off the strip.
     m_font.setPixelSize(std::max(1, charHeight));
+    const int line = QFontMetrics(m_font).height();
+    if (line > charHeight)
+        m_font.setPixelSize(std::max(1, charHeight * charHeight / line));
     update();
 }
 
