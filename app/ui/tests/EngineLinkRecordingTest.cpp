@@ -1,0 +1,164 @@
+// The program records a live sounder: with the simulated network unit (in a
+// network namespace of the test's own), the recorder's command starts and
+// stops a survey line, the line counter follows, the raw file holds whole
+// pings, and "Store..." changes the recorder's settings in between.
+#include "engine/OperationControl.h"
+#include "recording/Store.h"
+#include "recording/tests/StoreFixture.h"
+#include "sim/qy42/QY42Simulator.h"
+#include "transceivers/TrList.h"
+#include "transceivers/TransceiverInstallation.h"
+
+#include "app/Pelmaris.h"
+#include "app/RegistrySupport.h"
+#include "app/tests/ShellTestSupport.h"
+#include "app/ui/EngineLink.h"
+#include "app/ui/MainFrame.h"
+#include "app/ui/QtDispatcherAdapter.h"
+#include "platform/tests/NetNamespace.h"
+#include "QtTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace shelltest;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Checks {
+    int failures = 0;
+    bool operator()(bool ok, const std::string& what)
+    {
+        if (!ok) {
+            std::fprintf(stderr, "FAILED: %s\n", what.c_str());
+            ++failures;
+        }
+        return ok;
+    }
+};
+
+// One unit channel at the simulator's address, and the recorder's settings
+// of normal operation: raw files into the given folder.
+void Install(std::uint32_t address, const fs::path& folder)
+{
+    CRegistrySupport reg;
+    if (!reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"))
+        return;
+    CTransceiverInstallation installation;
+    CTransceiverInstallation::ResetInitializeFlag();
+    installation.Initialize();
+    HKEY key = installation.OpenChannelsKey();
+    CTrList e;
+    e.transceiverId = "QY42";
+    e.channelNo = 1;
+    e.type = kTypeQY42;
+    e.unitAddress = address;
+    e.frequency = 200000.0;
+    e.frequencyKHz = 200.0;
+    e.txPower = 1000.0;
+    e.minMedMaxTxPower = "100 500 1000";
+    e.sampleInterval = "0.0001";
+    e.minMedMaxPulseLength = "0.0001 0.0002 0.0004 0.0008 0.0016";
+    e.gain = "26";
+    const std::string description = "QY42 200 kHz 1";
+    e.FormatDescription(&description, kTypeQY42);
+    installation.WriteChannelEntry(e, key);
+    reg.CloseKey(key);
+    const HKEY user = CRegistrySupport::UserRootKey();
+    reg.SetDword(user, "OperationControl\\Operation\\Normal\\Store", "SaveRawData", 1);
+    reg.SetString(user, "OperationControl\\Operation\\Normal\\Store", "FilePath", folder.string());
+    reg.CloseRootKeys();
+    CTransceiverInstallation::ResetInitializeFlag();
+}
+
+int RunProgram()
+{
+    Checks check;
+    QtApp();
+    ShellEnvironment env;
+    app::CQtDispatcherAdapter dispatcher;
+
+    CQY42Simulator::Settings settings;
+    CQY42Simulator sim(settings);
+    if (!check(sim.Start(), "simulator on 127.0.0.2"))
+        return check.failures;
+    const fs::path folder = env.Root() / "survey";
+    Install(settings.address, folder);
+
+    app::CPelmaris pelmaris;
+    app::CMainFrame* frame = nullptr;
+    pelmaris.frameFactory = [&frame](app::CPelmaris& a, unsigned menuId) {
+        auto f = std::make_unique<app::CMainFrame>(a, menuId);
+        frame = f.get();
+        return f;
+    };
+    app::CEngineLink link(pelmaris);
+    int dialogs = 0;
+    link.storeDialog = [&](zv::recording::SStoreDialogValues& v) {
+        ++dialogs;
+        v.settings.lineNumber = 5;
+        return true;
+    };
+    if (!check(pelmaris.InitInstance({"QY310"}), "program started"))
+        return check.failures;
+    CEchoSounder* sounder = nullptr;
+    check(WaitFor(
+              [&] {
+                  sounder = link.Operation().GetEchoSounder();
+                  return sounder && sounder->GetPingCount() >= 3;
+              },
+              30000),
+          "pings from the unit");
+    app::CStatus* status = frame ? frame->GetStatus() : nullptr;
+    if (!check(sounder && sounder->GetRecorder() && status, "a running sounder with a recorder"))
+        return check.failures;
+    const auto lineCounter = [&] {
+        const app::StatusPane* pane = status->FindPane(app::ids::LINE_COUNTER);
+        return pane ? pane->text + (pane->active ? " on" : " off") : std::string("none");
+    };
+    check(WaitFor([&] { return lineCounter() == "L0000 off"; }), "line counter at the start: " + lineCounter());
+
+    // The line counter's click posts this command.
+    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleLogging, 0);
+    check(WaitFor([&] { return lineCounter() == "L0000 on"; }), "line counter while recording: " + lineCounter());
+    check(WaitFor([&] { return !zv::recording::test::FilesWith(folder, ".raw").empty(); }, 20000),
+          "a raw file in the survey folder");
+    const std::uint64_t pings = sounder->GetPingCount();
+    check(WaitFor([&] { return sounder->GetPingCount() >= pings + 3; }, 20000), "pings while recording");
+    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleLogging, 0);
+    check(WaitFor([&] { return lineCounter() == "L0001 off"; }), "line counter after the stop: " + lineCounter());
+
+    // Live and not logging: "Store..." runs its dialog and takes the line.
+    check(frame->QueryCommand(app::cmd::STORE).enabled, "Store... enabled while a live sounder runs");
+    frame->RunCommand(app::cmd::STORE);
+    check(dialogs == 1, "the dialog ran");
+    check(WaitFor([&] { return lineCounter() == "L0005 off"; }), "line counter after Store...: " + lineCounter());
+
+    pelmaris.operation.postStop(0);
+    check(WaitFor([&] { return link.Operation().GetEchoSounder() == nullptr && !link.Operation().IsBusy(); }, 20000),
+          "stopped");
+
+    const auto files = zv::recording::test::FilesWith(folder, ".raw");
+    if (!check(files.size() == 1, "one raw file, not " + std::to_string(files.size())))
+        return check.failures;
+    check(files[0].filename().string().rfind("L0000-", 0) == 0, "named by its line: " + files[0].filename().string());
+    const auto rb = zv::recording::test::ReadBack(files[0]);
+    check(rb.skipped == 0, "whole datagrams");
+    check(rb.configs.size() == 1 && rb.configs[0].channels.size() == 1, "one configuration of one channel");
+    check(rb.power.size() >= 3, "at least three pings, not " + std::to_string(rb.power.size()));
+    for (std::size_t d = 0; d < rb.power.size(); ++d)
+        check(rb.channels[d] == 1 && !rb.power[d].empty(), "ping " + std::to_string(d) + " of channel 1 with samples");
+    return check.failures;
+}
+
+TEST(EngineLinkRecording, RecordCommandRecordsTheLiveSounderIntoTheSurveyFolder)
+{
+    const auto r = nettest::RunInNetworkNamespace(RunProgram);
+    if (r == nettest::NamespaceResult::Unavailable)
+        GTEST_SKIP() << "no network namespace here";
+    EXPECT_EQ(r, nettest::NamespaceResult::Passed);
+}
+
+}  // namespace
