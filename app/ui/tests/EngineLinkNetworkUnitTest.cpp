@@ -7,6 +7,7 @@
 #include "transceivers/QY42.h"
 #include "transceivers/TrList.h"
 #include "transceivers/TransceiverInstallation.h"
+#include "transceivers/UnitSearchWait.h"
 
 #include "app/Pelmaris.h"
 #include "app/RegistrySupport.h"
@@ -25,7 +26,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
 
 using namespace shelltest;
 
@@ -161,6 +164,54 @@ TEST(EngineLinkNetworkUnit, SearchDialogLostSamplesAndLostLinkReachTheOperator)
     if (r == nettest::NamespaceResult::Unavailable)
         GTEST_SKIP() << "no network namespace here";
     EXPECT_EQ(r, nettest::NamespaceResult::Passed);
+}
+
+TEST(EngineLinkNetworkUnit, DataThreadWaitShowsTheSearchDialogOnTheUserInterfaceThread)
+{
+    // Runs after the namespace test, which makes its Qt in its own child.
+    // A unit that must be found again waits on its data thread: the dialog
+    // comes up on this thread, and either the operator's Cancel reaches the
+    // worker or the unit's answer closes the dialog by itself.
+    QtApp();
+    app::CQtDispatcherAdapter dispatcher;
+    QWidget frame;
+    CUnitSearchWait wait([&frame](const std::string& text, const std::function<bool()>& done) {
+        return CSearchNVU::RunWait(text, done, &frame);
+    });
+    for (const bool operatorCancels : {true, false}) {
+        std::atomic<bool> answered{false};
+        std::atomic<bool> returned{false};
+        std::atomic<bool> result{!operatorCancels};
+        std::thread worker([&] {
+            result = wait.Wait("Wait for response from 127.0.0.2", [&] { return answered.load(); });
+            returned = true;
+        });
+        CSearchNVU* shown = nullptr;
+        std::thread::id shownOn;
+        QTimer hand;
+        hand.setInterval(20);
+        QObject::connect(&hand, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<CSearchNVU*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->IsAnimating() || shown)
+                return;
+            shown = dialog;
+            shownOn = std::this_thread::get_id();
+            if (operatorCancels)
+                dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+            else
+                answered = true;
+        });
+        hand.start();
+        const bool ended = WaitFor([&] { return returned.load() && !QApplication::activeModalWidget(); }, 10000);
+        hand.stop();
+        if (!ended)
+            answered = true;  // let the worker go before failing
+        worker.join();
+        ASSERT_TRUE(ended) << (operatorCancels ? "cancel" : "answer");
+        EXPECT_NE(shown, nullptr);
+        EXPECT_EQ(shownOn, std::this_thread::get_id());
+        EXPECT_EQ(result.load(), !operatorCancels);
+    }
 }
 
 }  // namespace
