@@ -5,6 +5,8 @@
 #include "engine/Channel.h"
 #include "engine/OperationControl.h"
 #include "outputs/NavNetLink.h"
+#include "sensors/Environment.h"
+#include "sensors/ExternalDepth.h"
 #include "transceivers/Transceiver.h"
 
 #include "app/DdeCommand.h"
@@ -23,6 +25,7 @@
 #include "display/ui/ChannelFrameFactory.h"
 #include "display/ui/DepthView.h"
 #include "display/ui/DepthViewCommands.h"
+#include "display/ui/EchogramView.h"
 #include "display/ui/EchogramDialogs.h"
 #include "engine/ui/DetectionDialogs.h"
 #include "recording/ui/StoreDialog.h"
@@ -107,6 +110,35 @@ int main(int argc, char** argv)
         CNavNetLink navnet(pelmaris);
         app::CEngineLink engine(pelmaris);
         engine.createDocuments = [] { return std::unique_ptr<IPingDocuments>(std::make_unique<CESDocList>()); };
+        // What the echogram documents ask of the program on every ping: the
+        // sound speed, the application's modes and the external depth table.
+        {
+            CEchogramDoc::Environment echogram = CEchogramDoc::GetEnvironment();
+            echogram.fixedInterval = [&pelmaris](double& seconds) {
+                if (!pelmaris.fixedInterval)
+                    return false;
+                seconds = pelmaris.fixedIntervalTime;
+                return true;
+            };
+            echogram.soundVelocity = [&engine] { return engine.Environment().GetSoundVelocity(); };
+            echogram.levelTime = [&pelmaris] { return pelmaris.levelTime.load(); };
+            echogram.setApplicationEchogramValue = [&pelmaris](int type) { pelmaris.SetEchogramValue(type); };
+            echogram.externalDepth = [&navnet](const std::string& name, double& depth) {
+                return navnet.ExternalDepth().GetSourceDepth(name, depth);
+            };
+            echogram.externalSources = [&navnet] {
+                std::vector<CEchogramDoc::ExternalSource> sources;
+                for (int n = 0; n < CExternalDepth::kSources; ++n) {
+                    CEchogramDoc::ExternalSource source;
+                    source.depth = navnet.ExternalDepth().GetSourceDepth(n, source.name);
+                    sources.push_back(std::move(source));
+                }
+                return sources;
+            };
+            echogram.setSlantOffset = [&navnet](double offset) { navnet.ExternalDepth().SetSlantOffset(offset); };
+            CEchogramDoc::SetEnvironment(echogram);
+            CEchogramView::SetExternalDepth(&navnet.ExternalDepth());
+        }
         ChannelFrameContext frames;
         frames.area = [&pelmaris]() -> QMdiArea* {
             auto* frame = dynamic_cast<app::CMainFrame*>(pelmaris.GetMainFrame());
@@ -162,6 +194,9 @@ int main(int argc, char** argv)
         QObject::connect(&qapp, &QCoreApplication::aboutToQuit, &qapp, [&pelmaris] { pelmaris.CloseSensors(); });
 
         exitCode = qapp.exec();
+        // The hooks above point into objects that end with this block.
+        CEchogramView::SetExternalDepth(nullptr);
+        CEchogramDoc::SetEnvironment(CEchogramDoc::Environment{});
         powerOff = pelmaris.PowerOffPending();
         powerOffCommand = pelmaris.PowerOffCommand();
     }
