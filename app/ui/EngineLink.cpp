@@ -29,6 +29,11 @@
 
 namespace app {
 
+namespace {
+// To the link's own window: run "Store..." on the recorder.
+constexpr UINT kRunStore = WM_USER + 1;
+}  // namespace
+
 // The sounder owns its recorder; while it exists the link knows it, so that
 // annotations and profiles from any thread reach it and never reach it after
 // it has gone.
@@ -116,6 +121,13 @@ CEngineLink::CEngineLink(CPelmaris& application)
         [this](const std::string& text, ULONGLONG time) {
             WithRecorder([&](zv::recording::CStore& store) { store.WriteSvpToFiles(text, time, 0); });
         });
+    // A replay started to save data asks for "Store..." from its ping-data
+    // thread; the dialog runs here, on the user-interface thread.
+    m_storeRequests = CreateMessageWindow([this](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+        if (message == kRunStore)
+            OnStore();
+        return 0;
+    });
     m_app.svpStore = [this](const std::string& text) {
         return WithRecorder([&](zv::recording::CStore& store) { store.WriteSvpToFiles(text, CFileTime::Now(), 0); })
                    ? 1
@@ -167,6 +179,8 @@ std::unique_ptr<IPingRecorder> CEngineLink::CreateRecorder(CEchoSounder& sounder
 
 CEngineLink::~CEngineLink()
 {
+    if (m_storeRequests)
+        DestroyWindow(m_storeRequests);
     // The hooks point here: leave the application its own defaults.
     m_app.operation = OperationHooks{};
     m_app.loadUserSettings = nullptr;
@@ -285,6 +299,7 @@ void CEngineLink::Init()
     context.createTransceiver = [this](int type, int index, const InstalledTransceiverInfo&, HKEY key) {
         return CreateTransceiver(type, index, key);
     };
+    context.hooks.replayStore = [this] { PostMessage(m_storeRequests, kRunStore, 0, 0); };
     context.createRecorder = [this](CEchoSounder& sounder, HKEY key, const std::string& sequenceFile) {
         return CreateRecorder(sounder, key, sequenceFile);
     };

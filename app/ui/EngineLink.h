@@ -87,6 +87,7 @@ private:
     // The recorder of the running sounder, for callers on any thread.
     std::mutex m_recorderLock;
     zv::recording::CStore* m_recorder = nullptr;
+    HWND m_storeRequests = 0;
     std::size_t m_annotationSink = 0;
     std::size_t m_svpSink = 0;
     std::unique_ptr<CStandardESLayout> m_layout;

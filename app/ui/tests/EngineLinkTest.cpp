@@ -242,6 +242,34 @@ TEST_F(EngineLinkTest, RecordCommandStoresPartOfTheReplayedFile)
     }
 }
 
+// A replay started to save data opens "Store..." once, shortly after its
+// start, with the file settings locked.
+TEST_F(EngineLinkTest, ReplayToSaveDataOpensTheStoreDialogOnce)
+{
+    const Recording recording(env.Root(), 2000);
+    Start("QY310");
+    std::vector<bool> locked;
+    link->storeDialog = [&](zv::recording::SStoreDialogValues& v) {
+        locked.push_back(v.locked);
+        return false;
+    };
+    CReplayFileList list;
+    list.AddTail(recording.file.string());
+    list.m_loop = 0;
+    list.m_saveData = 1;
+    COperationControl::PostStartWithFiles(&list);
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*link) != nullptr; }));
+    CEchoSounder* sounder = link->Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor([&] { return !locked.empty(); }, 10000));
+    const std::uint64_t pings = sounder->GetPingCount();
+    ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > pings + 3; }, 30000));
+    EXPECT_EQ(locked, std::vector<bool>{true});
+
+    pelmaris->operation.postStop(0);
+    ASSERT_TRUE(WaitFor([&] { return link->Operation().GetEchoSounder() == nullptr && !link->Operation().IsBusy(); }));
+    Stop();
+}
+
 TEST_F(EngineLinkTest, UnreadableRecordingStartsNoSounder)
 {
     const fs::path bad = env.Root() / "garbage.raw";
