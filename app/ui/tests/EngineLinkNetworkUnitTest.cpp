@@ -1,7 +1,7 @@
 // The program with an installed network unit, the simulated one, inside a
 // network namespace of the test's own: the search dialog while the unit is
-// silent at the start, and the unit's lost samples and lost link in the
-// status bar.
+// silent at the start, the unit's lost samples and lost link in the status
+// bar, and the re-link behind the search dialog when it speaks again.
 #include "engine/OperationControl.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "transceivers/QY42.h"
@@ -103,21 +103,31 @@ int RunProgram()
     };
     app::CEngineLink link(pelmaris);
 
-    // The operator gives up on the first search; later ones are left to end
-    // by themselves when the unit answers.
+    // The operator gives up on the first search. A later one while the unit
+    // is silent is the data thread's, after the link was lost: there the
+    // unit speaks again, and the dialog must end by itself. While the unit
+    // answers, a dialog may show for as long as the answer takes.
     int searches = 0;
+    int relinkSearches = 0;
     std::string searchText;
     QObject* searchParent = nullptr;
     QTimer operatorHand;
     operatorHand.setInterval(20);
     QObject::connect(&operatorHand, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<CSearchNVU*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->IsAnimating() || searches > 0)
+        if (!dialog || !dialog->IsAnimating() || dialog->property("seen").toBool())
             return;
-        ++searches;
-        searchText = dialog->findChild<QLineEdit*>(QString::number(CSearchNVU::IDC_TEXT))->text().toStdString();
-        searchParent = dialog->parent();
-        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+        dialog->setProperty("seen", true);
+        if (!sim.IsSilent())
+            return;
+        if (++searches == 1) {
+            searchText = dialog->findChild<QLineEdit*>(QString::number(CSearchNVU::IDC_TEXT))->text().toStdString();
+            searchParent = dialog->parent();
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+        } else {
+            ++relinkSearches;
+            sim.SetSilent(false);
+        }
     });
     operatorHand.start();
 
@@ -135,21 +145,28 @@ int RunProgram()
     check(WaitFor(
               [&] {
                   sounder = link.Operation().GetEchoSounder();
-                  return sounder && sounder->GetPingCount() >= 3;
+                  return sounder && sounder->GetPingCount() >= 3 && !QApplication::activeModalWidget();
               },
               30000),
           "pings once the unit answers");
-    check(searches == 1, "no dialog left for the operator after the unit answered");
 
     app::CStatus* status = frame ? frame->GetStatus() : nullptr;
     if (!check(sounder && status, "a running sounder and a status bar"))
         return check.failures;
     check(WaitFor([&] { return status->CurrentStatusText() == "Lost samples from NVU"; }, 20000),
           "dropped datagrams show as lost samples, not: " + status->CurrentStatusText());
-    sounder->SetLinkLost();
-    check(WaitFor([&] { return status->CurrentAlarmText() == "Lost contact with the network transceiver"; }, 10000),
+    // The unit falls silent in the middle of a ping: after eleven silent
+    // waits of 2 s the program raises the alarm and looks for the unit
+    // again, and pings resume once it answers.
+    sim.SilenceDuringNextPing();
+    check(WaitFor([&] { return status->CurrentAlarmText() == "Lost contact with the network transceiver"; }, 40000),
           "the lost link is an alarm, not: " + status->CurrentAlarmText());
     check(!sounder->IsLinkLost(), "the trigger thread took the report");
+    const std::uint64_t pingsAtAlarm = sounder->GetPingCount();
+    check(WaitFor([&] { return sounder->GetPingCount() >= pingsAtAlarm + 3 && !QApplication::activeModalWidget(); },
+                  40000),
+          "pings resume once the unit answers again");
+    check(relinkSearches == 1, "one search dialog for the re-link, not " + std::to_string(relinkSearches));
 
     pelmaris.operation.postStop(0);
     check(WaitFor([&] { return link.Operation().GetEchoSounder() == nullptr && !link.Operation().IsBusy(); }, 20000),
