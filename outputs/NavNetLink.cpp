@@ -173,6 +173,14 @@ void CNavNetLink::LinkDecoder()
     l.annotationNavigation = [this] { return m_annotation->GetNavigation(); };
     l.navigationInterval = [this] { return m_annotation->GetNavigationInterval(); };
     l.externalDepth = &m_externalDepth;
+    l.hasRecorder = [this] { return hasRecorder && hasRecorder(); };
+    // A handled sentence and an unknown position-like one are both kept as
+    // one sentence datagram in every open file.
+    l.writeNmeaToFiles = [this](const std::string& sentence, std::uint64_t received) {
+        if (storeSentence)
+            storeSentence(sentence, received);
+    };
+    l.writeNmeaDatagram = l.writeNmeaToFiles;
     l.addAnnotation = [this](const std::string& text, std::uint64_t time) { m_app.AddAnnotation(text, time); };
     l.showPositionText = [this](const std::string& text) {
         m_app.SetPositionText(text);

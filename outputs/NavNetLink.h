@@ -60,6 +60,11 @@ public:
     // The sounder's environment sound velocity; set by whoever owns the
     // environment.
     std::function<double()> environmentSoundVelocity;
+    // The running sounder's recorder, as the program reaches it: whether
+    // there is one, and storing a sentence in its open files. Set by whoever
+    // owns the recorder; empty: sentences are not recorded. Any thread.
+    std::function<bool()> hasRecorder;
+    std::function<void(const std::string& sentence, std::uint64_t received)> storeSentence;
 
     // The calls of the ping road that belong here.
     void FillEchoSounderHooks(CEchoSounder::Hooks& hooks);

@@ -5,6 +5,7 @@
 #include "engine/Channel.h"
 #include "engine/OperationControl.h"
 #include "outputs/NavNetLink.h"
+#include "recording/Store.h"
 #include "sensors/Environment.h"
 #include "sensors/ExternalDepth.h"
 #include "transceivers/Transceiver.h"
@@ -139,6 +140,10 @@ int main(int argc, char** argv)
             CEchogramDoc::SetEnvironment(echogram);
             CEchogramView::SetExternalDepth(&navnet.ExternalDepth());
         }
+        navnet.hasRecorder = [&engine] { return engine.WithRecorder([](zv::recording::CStore&) {}); };
+        navnet.storeSentence = [&engine](const std::string& sentence, std::uint64_t received) {
+            engine.WithRecorder([&](zv::recording::CStore& store) { store.WriteNmeaToFiles(sentence, received); });
+        };
         ChannelFrameContext frames;
         frames.area = [&pelmaris]() -> QMdiArea* {
             auto* frame = dynamic_cast<app::CMainFrame*>(pelmaris.GetMainFrame());

@@ -5,6 +5,7 @@
 #include "app/Pelmaris.h"
 #include "app/RegistrySupport.h"
 #include "app/tests/ShellTestSupport.h"
+#include "engine/EchoSounder.h"
 
 #include <gtest/gtest.h>
 
@@ -65,6 +66,39 @@ TEST_F(NavNetLinkTest, NetworkTelegramReachesHistoryAndIsRelayed)
     const int n = listener.ReceiveFrom(b, sizeof b, nullptr, 2000);
     ASSERT_GT(n, 0);
     EXPECT_EQ(std::string(b, static_cast<std::size_t>(n)), "$HEHDT,123.5,T");
+    pelmaris->CloseSensors();
+}
+
+TEST_F(NavNetLinkTest, SentencesReachTheRecorderOnlyWhileASounderWithARecorderRuns)
+{
+    auto pelmaris = Make();
+    CNavNetLink link(*pelmaris);
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    // Never started: only its presence matters here.
+    CEchoSounder sounder;
+    bool running = false, recording = false;
+    pelmaris->operation.echoSounder = [&]() { return running ? &sounder : nullptr; };
+    link.hasRecorder = [&] { return recording; };
+    std::vector<std::string> stored;
+    link.storeSentence = [&](const std::string& sentence, std::uint64_t) { stored.push_back(sentence); };
+
+    const std::string heading = "$HEHDT,123.5,T";
+    const std::string otherPosition = "$GPGGK,120000.00,010120,5957.5555,N,01043.0000,E,3,08,1.2,EHT55.0,M";
+    struct Case { bool running, recording; std::vector<std::string> expected; };
+    const Case cases[] = {
+        {false, true, {}},
+        {true, false, {}},
+        {true, true, {heading, otherPosition}},
+    };
+    for (const Case& c : cases) {
+        running = c.running;
+        recording = c.recording;
+        stored.clear();
+        link.ParseNmeaTelegram(heading, 134'000'000'000'000'000ULL, kNmeaFromNetwork);
+        link.ParseNmeaTelegram(otherPosition, 134'000'000'000'000'000ULL, kNmeaFromNetwork);
+        EXPECT_EQ(stored, c.expected) << "running " << c.running << " recording " << c.recording;
+    }
+    pelmaris->operation.echoSounder = nullptr;
     pelmaris->CloseSensors();
 }
 
