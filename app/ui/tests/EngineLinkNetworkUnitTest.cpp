@@ -1,7 +1,8 @@
 // The program with an installed network unit, the simulated one, inside a
 // network namespace of the test's own: the search dialog while the unit is
 // silent at the start, the unit's lost samples and lost link in the status
-// bar, and the re-link behind the search dialog when it speaks again.
+// bar, the re-link behind the search dialog when it speaks again, and a
+// refusing unit that is never used.
 #include "engine/OperationControl.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "transceivers/QY42.h"
@@ -171,6 +172,24 @@ int RunProgram()
     pelmaris.operation.postStop(0);
     check(WaitFor([&] { return link.Operation().GetEchoSounder() == nullptr && !link.Operation().IsBusy(); }, 20000),
           "stopped");
+
+    // A unit that refuses is never used: the start gets no further than
+    // asking for its version.
+    sim.Stop();
+    settings.refuse = true;
+    CQY42Simulator refusing(settings);
+    check(refusing.Start(), "refusing unit on 127.0.0.2");
+    pelmaris.operation.postRestart();
+    check(WaitFor(
+              [&] {
+                  return !refusing.GetReceivedCodes().empty() && !link.Operation().IsBusy() &&
+                         !QApplication::activeModalWidget();
+              },
+              20000),
+          "the start asked the refusing unit");
+    check(link.Operation().GetEchoSounder() == nullptr, "no sounder with a refusing unit");
+    for (const auto& code : refusing.GetReceivedCodes())
+        check(code == "VR", "only version requests reached the refusing unit, not " + code);
     operatorHand.stop();
     return check.failures;
 }
