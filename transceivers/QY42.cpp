@@ -382,6 +382,7 @@ void CQY42::Start(std::int64_t& duration)
     if (m_setupFlag.load())
         ConfigureTransmit();
     m_ring->ModifyPingRecord(m_ring->GetWriteSlot(), [](CSampleRingBuffer::PingRecord& p) { p.requested = 1; });
+    ++m_pingsStarted;
     // The engine does not announce each ping request; a started ping is one.
     m_dataPending = 1;
     // The ping cannot end before its last sample has come back.
@@ -398,7 +399,11 @@ int CQY42::Trigger(int kind)
     if (m_stop.load() || !m_ready.load() || !m_ring)
         return 0;
     const auto slot = m_ring->GetPingRecord(m_ring->GetWriteSlot());
-    return SendData(qy42::Trigger(kind != 0, slot.samplesRequested)) ? 1 : 0;
+    if (SendData(qy42::Trigger(kind != 0, slot.samplesRequested)))
+        return 1;
+    // The unit never heard of this ping: nothing of it will come.
+    AbandonPingInFlight();
+    return 0;
 }
 
 int CQY42::RequestStatus()
@@ -512,6 +517,8 @@ void CQY42::CheckLink()
     if (!Pause(m_options.setupDelayMs))
         return;
     SendCommand(qy42::SetupComplete());
+    // Nothing of a ping from before the set-up will come any more.
+    AbandonPingInFlight();
     m_ready = true;
 }
 
@@ -635,14 +642,18 @@ void CQY42::ProcessPing(std::uint64_t pingTime)
 
 void CQY42::CountTimeout()
 {
-    const auto slot = m_ring->GetPingRecord(m_ring->GetWriteSlot());
-    if (slot.requested == 0 && slot.receiving == 0)
+    // Silence counts only while a ping is on its way: a finished slot's
+    // flags stay set until the next ping starts over, and an idle unit (in
+    // single-step mode, say) has not lost anything.
+    if (!PingInFlight())
         return;
+    const auto slot = m_ring->GetPingRecord(m_ring->GetWriteSlot());
     ++m_timeouts;
     if (m_timeouts == 9) {
         // Stands in for the datagrams the unit never sent, so the ping ends.
         std::vector<BYTE> placeholder(kPlaceholderSize, 0);
-        m_ring->WriteSamples(placeholder.data(), placeholder.size());
+        if (m_ring->WriteSamples(placeholder.data(), placeholder.size()) == CSampleRingBuffer::kPingComplete)
+            ++m_pingsInRing;
         ++m_placeholders;
     }
     if (m_timeouts > 10) {
@@ -654,6 +665,7 @@ void CQY42::CountTimeout()
             }
         }
         m_ready = false;
+        AbandonPingInFlight();
         ++m_linkLosses;
         // The owner's trigger thread raises the alarm; the data thread sets
         // the unit up again once it answers.
@@ -695,6 +707,8 @@ void CQY42::HandleDatagram(const BYTE* data, std::size_t size)
             Pause(m_options.ringRetryMs);
             result = m_ring->WriteSamples(data, size);
         }
+        if (result == CSampleRingBuffer::kPingComplete)
+            ++m_pingsInRing;
         m_lastSampleTick = CFileTime::MonotonicMs();
         m_timeouts = 0;
         return;
@@ -804,6 +818,7 @@ void CQY42::HandleInformation(const qy42::Information& info, std::size_t size)
             m_setupState = kSetupComplete;
         if (m_setupState.load() == kSetupComplete) {
             m_dataPending = 1;
+            AbandonPingInFlight();
             m_ready = true;
             m_setupDone = true;
         }

@@ -100,7 +100,10 @@ public:
     int RequestStatus() override;
     int GetTypeCode() override { return kTypeCode; }
     int GetBufferedPings() override;
-    bool IsReady() override { return m_ready.load(); }
+    // Ready for the next ping: set up, and the last ping triggered is all
+    // in the ring. A new ping starts its write slot over, so one started
+    // while samples of the last are still coming would lose that ping.
+    bool IsReady() override { return m_ready.load() && !PingInFlight(); }
     void SetPingRequest(int flag) override { m_dataPending = flag; }
     int SetPingMode(int mode) override { m_pingMode = mode; return mode; }
     bool HasPingData() override;
@@ -233,6 +236,12 @@ private:
     std::atomic<std::uint64_t> m_linkLosses{0};
     std::atomic<std::uint64_t> m_placeholders{0};
     std::atomic<std::uint64_t> m_pingsCompleted{0};
+    // Pings started by the trigger thread and pings whose samples are all in
+    // the ring (or given up); they differ while a ping is on its way.
+    std::atomic<std::uint64_t> m_pingsStarted{0};
+    std::atomic<std::uint64_t> m_pingsInRing{0};
+    bool PingInFlight() const { return m_pingsStarted.load() != m_pingsInRing.load(); }
+    void AbandonPingInFlight() { m_pingsInRing.store(m_pingsStarted.load()); }
     std::atomic<std::uint64_t> m_auxiliaryInputs{0};
     double m_soundVelocity = 1500.0;   // constructing thread, then the trigger thread
 };

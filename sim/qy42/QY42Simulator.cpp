@@ -1,8 +1,10 @@
 #include "sim/qy42/QY42Simulator.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -254,12 +256,15 @@ void CQY42Simulator::Ping(std::uint32_t samples)
     Send(MakeTriggerStatus(), program);
     const std::uint32_t per = static_cast<std::uint32_t>(m_settings.samplesPerDatagram);
     std::vector<float> iq;
+    const auto sampling = std::chrono::steady_clock::now();
     for (std::uint32_t first = 0; first < samples; first += per) {
         if (silenceMid && first >= samples / 2) {
             m_silent = true;
             break;
         }
         const std::uint32_t n = std::min(per, samples - first);
+        if (m_settings.realTime)
+            std::this_thread::sleep_until(sampling + std::chrono::duration<double>((first + n) * m_settings.sampleInterval));
         iq.assign(static_cast<std::size_t>(n) * 2, 0.0f);
         for (std::uint32_t k = 0; k < n; ++k)
             Sample(ping, first + k, iq[2 * k], iq[2 * k + 1]);

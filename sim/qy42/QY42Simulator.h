@@ -41,6 +41,9 @@ public:
         int samplesPerDatagram = 240;        // float pairs; 32 + 240 * 8 = 1952 bytes
         int dropEvery = 0;                   // drop every Nth sample datagram; 0 never
         bool refuse = false;                 // the version answer refuses the unit
+        // Send each datagram when its last sample has been taken, as a unit
+        // does, instead of all at once.
+        bool realTime = false;
         std::uint32_t seed = 1;
         std::string version = "QY42 SIM 1.0";
     };

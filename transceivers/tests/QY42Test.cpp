@@ -400,6 +400,31 @@ TEST(QY42Link, DroppedDatagramsAreGapFilledAndCounted)
     });
 }
 
+TEST(QY42Link, UnitSendingInRealTimeLosesNoPing)
+{
+    // A unit sends each ping's samples as it takes them, so the last ones
+    // come close to when the next ping could start.
+    RunInNamespace([] {
+        Checks check;
+        CQY42Simulator::Settings s;
+        s.realTime = true;
+        CQY42Simulator sim(s);
+        if (!sim.Start())
+            return 2;
+        {
+            Sounder run;
+            check(run.Begin(), "sounder created");
+            check(WaitUntil([&] { return run.pings.load() >= 20; }, 60s), "20 pings");
+            check(sim.GetTriggers() <= run.unit->GetPingsCompleted() + 1,
+                  "no ping lost: " + std::to_string(sim.GetTriggers()) + " triggers, " +
+                      std::to_string(run.unit->GetPingsCompleted()) + " completed");
+            check(run.unit->GetPlaceholders() == 0, "no placeholder");
+            check(run.unit->GetGapEvents() == 0, "no gap");
+        }
+        return check.failures;
+    });
+}
+
 TEST(QY42Link, SilentUnitGivesPlaceholderAndAlarmThenRelinks)
 {
     RunInNamespace([] {
