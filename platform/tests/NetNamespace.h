@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <net/if.h>
 #include <sched.h>
 #include <sys/ioctl.h>
@@ -18,6 +19,20 @@
 namespace nettest {
 
 enum class NamespaceResult { Passed, Failed, Unavailable };
+
+// Failures inside the namespace child cannot reach GoogleTest: they are
+// printed and turn into the child's exit code (the failure count).
+struct Checks {
+    int failures = 0;
+    bool operator()(bool ok, const std::string& what)
+    {
+        if (!ok) {
+            std::fprintf(stderr, "FAILED: %s\n", what.c_str());
+            ++failures;
+        }
+        return ok;
+    }
+};
 
 inline bool BringLoopbackUp()
 {

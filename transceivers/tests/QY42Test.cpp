@@ -239,19 +239,7 @@ CQY42::Options FastOptions()
     return o;
 }
 
-// Failures inside the namespace child cannot reach GoogleTest: they are
-// printed and turn into the child's exit code.
-struct Checks
-{
-    int failures = 0;
-    void operator()(bool ok, const std::string& what)
-    {
-        if (!ok) {
-            std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-            ++failures;
-        }
-    }
-};
+using nettest::Checks;
 
 template <typename F> bool WaitUntil(F&& condition, std::chrono::milliseconds timeout = 20s)
 {

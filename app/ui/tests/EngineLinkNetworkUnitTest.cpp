@@ -4,10 +4,9 @@
 // bar, the re-link behind the search dialog when it speaks again, and a
 // refusing unit that is never used.
 #include "engine/OperationControl.h"
+#include "app/ui/tests/NetworkUnitInstall.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "transceivers/QY42.h"
-#include "transceivers/TrList.h"
-#include "transceivers/TransceiverInstallation.h"
 #include "transceivers/UnitSearchWait.h"
 
 #include "app/Pelmaris.h"
@@ -35,50 +34,7 @@ using namespace shelltest;
 
 namespace {
 
-// Failures inside the namespace child cannot reach GoogleTest: they are
-// printed and turn into the child's exit code.
-struct Checks {
-    int failures = 0;
-    bool operator()(bool ok, const std::string& what)
-    {
-        if (!ok) {
-            std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-            ++failures;
-        }
-        return ok;
-    }
-};
-
-// One QY42 channel at the simulator's address, as the installation dialog
-// would leave it.
-void InstallUnit(std::uint32_t address)
-{
-    CRegistrySupport reg;
-    if (!reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"))
-        return;
-    CTransceiverInstallation installation;
-    CTransceiverInstallation::ResetInitializeFlag();
-    installation.Initialize();
-    HKEY key = installation.OpenChannelsKey();
-    CTrList e;
-    e.transceiverId = "QY42";
-    e.channelNo = 1;
-    e.type = kTypeQY42;
-    e.unitAddress = address;
-    e.frequency = 200000.0;
-    e.frequencyKHz = 200.0;
-    e.txPower = 1000.0;
-    e.minMedMaxTxPower = "100 500 1000";
-    e.sampleInterval = "0.0001";
-    e.minMedMaxPulseLength = "0.0001 0.0002 0.0004 0.0008 0.0016";
-    e.gain = "26";
-    const std::string description = "QY42 200 kHz 1";
-    e.FormatDescription(&description, kTypeQY42);
-    installation.WriteChannelEntry(e, key);
-    reg.CloseKey(key);
-    reg.CloseRootKeys();
-    CTransceiverInstallation::ResetInitializeFlag();
-}
+using nettest::Checks;
 
 int RunProgram()
 {
@@ -93,7 +49,7 @@ int RunProgram()
     sim.SetSilent(true);
     if (!check(sim.Start(), "simulator on 127.0.0.2"))
         return check.failures;
-    InstallUnit(settings.address);
+    InstallNetworkUnit(settings.address);
 
     app::CPelmaris pelmaris;
     app::CMainFrame* frame = nullptr;

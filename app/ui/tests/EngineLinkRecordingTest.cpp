@@ -5,9 +5,8 @@
 #include "engine/OperationControl.h"
 #include "recording/Store.h"
 #include "recording/tests/StoreFixture.h"
+#include "app/ui/tests/NetworkUnitInstall.h"
 #include "sim/qy42/QY42Simulator.h"
-#include "transceivers/TrList.h"
-#include "transceivers/TransceiverInstallation.h"
 
 #include "app/Pelmaris.h"
 #include "app/RegistrySupport.h"
@@ -27,50 +26,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Checks {
-    int failures = 0;
-    bool operator()(bool ok, const std::string& what)
-    {
-        if (!ok) {
-            std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-            ++failures;
-        }
-        return ok;
-    }
-};
+using nettest::Checks;
 
 // One unit channel at the simulator's address, and the recorder's settings
 // of normal operation: raw files into the given folder.
 void Install(std::uint32_t address, const fs::path& folder)
 {
-    CRegistrySupport reg;
-    if (!reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"))
-        return;
-    CTransceiverInstallation installation;
-    CTransceiverInstallation::ResetInitializeFlag();
-    installation.Initialize();
-    HKEY key = installation.OpenChannelsKey();
-    CTrList e;
-    e.transceiverId = "QY42";
-    e.channelNo = 1;
-    e.type = kTypeQY42;
-    e.unitAddress = address;
-    e.frequency = 200000.0;
-    e.frequencyKHz = 200.0;
-    e.txPower = 1000.0;
-    e.minMedMaxTxPower = "100 500 1000";
-    e.sampleInterval = "0.0001";
-    e.minMedMaxPulseLength = "0.0001 0.0002 0.0004 0.0008 0.0016";
-    e.gain = "26";
-    const std::string description = "QY42 200 kHz 1";
-    e.FormatDescription(&description, kTypeQY42);
-    installation.WriteChannelEntry(e, key);
-    reg.CloseKey(key);
-    const HKEY user = CRegistrySupport::UserRootKey();
-    reg.SetDword(user, "OperationControl\\Operation\\Normal\\Store", "SaveRawData", 1);
-    reg.SetString(user, "OperationControl\\Operation\\Normal\\Store", "FilePath", folder.string());
-    reg.CloseRootKeys();
-    CTransceiverInstallation::ResetInitializeFlag();
+    InstallNetworkUnit(address, [&](CRegistrySupport& reg) {
+        const HKEY user = CRegistrySupport::UserRootKey();
+        reg.SetDword(user, "OperationControl\\Operation\\Normal\\Store", "SaveRawData", 1);
+        reg.SetString(user, "OperationControl\\Operation\\Normal\\Store", "FilePath", folder.string());
+    });
 }
 
 int RunProgram()
