@@ -3,13 +3,39 @@
 #include "engine/ui/DialogFields.h"
 #include "platform/MessageBox.h"
 
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 
 #include <cmath>
 #include <limits>
 
 namespace displayui {
+
+QDialogButtonBox* StandardButtons(QDialog* dialog, bool help)
+{
+    auto buttons = QDialogButtonBox::Ok | QDialogButtonBox::Cancel;
+    if (help)
+        buttons |= QDialogButtonBox::Help;
+    auto* box = new QDialogButtonBox(buttons, dialog);
+    WithId(box->button(QDialogButtonBox::Ok), 1);
+    WithId(box->button(QDialogButtonBox::Cancel), 2);
+    // Through the pointers to the virtual members, a dialog's own accept
+    // (which checks its fields) runs.
+    QObject::connect(box, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    if (help) {
+        WithId(box->button(QDialogButtonBox::Help), kDialogHelpId);
+        QObject::connect(box, &QDialogButtonBox::helpRequested, dialog, [dialog] {
+            QCoreApplication::postEvent(dialog, new QKeyEvent(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier));
+        });
+    }
+    return box;
+}
 
 int CheckedIndex(const std::vector<QRadioButton*>& group)
 {

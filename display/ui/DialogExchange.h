@@ -9,6 +9,8 @@
 #include <initializer_list>
 #include <vector>
 
+class QDialog;
+class QDialogButtonBox;
 class QLineEdit;
 class QRadioButton;
 class QWidget;
@@ -23,6 +25,14 @@ W* WithId(W* widget, int id)
     widget->setProperty("controlId", id);
     return widget;
 }
+
+// Help button id shared by the echogram and range dialogs.
+constexpr int kDialogHelpId = 57670;
+
+// OK (id 1) and Cancel (id 2), and with `help` a Help button (kDialogHelpId)
+// that acts as the dialog's F1; OK and Cancel end the dialog through its own
+// accept and reject.
+QDialogButtonBox* StandardButtons(QDialog* dialog, bool help);
 
 // Index of the checked button, -1 when none is checked.
 int CheckedIndex(const std::vector<QRadioButton*>& group);

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 
+using displayui::StandardButtons;
 using displayui::WithId;
 
 namespace {
@@ -107,16 +108,7 @@ void CEchogramDialog::Build(bool rm30)
     m_pingFilter = WithId(new QCheckBox("Ping Filter", this), 1026);
     layout->addWidget(m_pingFilter, 1, 2);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
-    WithId(buttons->button(QDialogButtonBox::Ok), 1);
-    WithId(buttons->button(QDialogButtonBox::Cancel), 2);
-    WithId(buttons->button(QDialogButtonBox::Help), kHelpId);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CEchogramDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    // Help is the dialog's F1.
-    connect(buttons, &QDialogButtonBox::helpRequested, this, [this] {
-        QCoreApplication::postEvent(this, new QKeyEvent(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier));
-    });
+    auto* buttons = StandardButtons(this, true);
     layout->addWidget(buttons, 2, 0, 1, 3);
 
     m_scaleSpin->SetRange(0, static_cast<int>(kMaxScaleLines));

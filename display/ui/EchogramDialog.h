@@ -6,6 +6,8 @@
 
 #include "display/EchogramDoc.h"
 
+#include "display/ui/DialogExchange.h"
+
 #include <QDialog>
 
 #include <vector>
@@ -21,7 +23,7 @@ class CEchogramDialog : public QDialog
     Q_OBJECT
 public:
     static constexpr int kTemplate = 131;
-    static constexpr int kHelpId = 57670;
+    static constexpr int kHelpId = displayui::kDialogHelpId;
     static constexpr unsigned kMaxScaleLines = 50;
 
     explicit CEchogramDialog(const CEchogramDoc::SettingsDialogValues& values, QWidget* parent = nullptr);

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 
+using displayui::StandardButtons;
 using displayui::WithId;
 
 namespace {
@@ -195,15 +196,7 @@ void CEchogramDialogQY210::Build()
     noise->setVisible(m_values.noiseCompensation);
     layout->addWidget(noise, 3, 0, 1, 3);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
-    WithId(buttons->button(QDialogButtonBox::Ok), 1);
-    WithId(buttons->button(QDialogButtonBox::Cancel), 2);
-    WithId(buttons->button(QDialogButtonBox::Help), kHelpId);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CEchogramDialogQY210::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(buttons, &QDialogButtonBox::helpRequested, this, [this] {
-        QCoreApplication::postEvent(this, new QKeyEvent(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier));
-    });
+    auto* buttons = StandardButtons(this, true);
     layout->addWidget(buttons, 4, 0, 1, 3);
 
     connect(m_scaleSpin, &CUpDownCtrl::deltaPos, this, &CEchogramDialogQY210::StepScaleLines);

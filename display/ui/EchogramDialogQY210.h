@@ -8,6 +8,8 @@
 
 #include "display/EchogramDoc.h"
 
+#include "display/ui/DialogExchange.h"
+
 #include <QDialog>
 
 #include <vector>
@@ -24,7 +26,7 @@ class CEchogramDialogQY210 : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr int kHelpId = 57670;
+    static constexpr int kHelpId = displayui::kDialogHelpId;
     static constexpr unsigned kMaxScaleLines = 50;
     static constexpr float kMaxSubBottomGain = 5.0f;
 

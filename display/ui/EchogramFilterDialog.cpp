@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QPushButton>
 
+using displayui::StandardButtons;
 using displayui::WithId;
 
 namespace {
@@ -55,11 +56,7 @@ CEchogramFilterDialog::CEchogramFilterDialog(const CEchogramDoc::FilterDialogVal
     m_secondStage->setChecked(values.secondStageFilter);
     m_pingToPing->setChecked(values.pingToPingMedian);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    WithId(buttons->button(QDialogButtonBox::Ok), 1);
-    WithId(buttons->button(QDialogButtonBox::Cancel), 2);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = StandardButtons(this, false);
     layout->addWidget(buttons, 4, 0, 1, 2);
 }
 

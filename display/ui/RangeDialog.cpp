@@ -17,6 +17,7 @@
 
 #include <algorithm>
 
+using displayui::StandardButtons;
 using displayui::WithId;
 
 CRangeDialog::CRangeDialog(int templateId, const QString& title, QWidget* parent) : QDialog(parent)
@@ -78,15 +79,7 @@ void CRangeDialog::AddColumn(const QString& heading, const ColumnIds& ids, const
 
 void CRangeDialog::Finish()
 {
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
-    WithId(buttons->button(QDialogButtonBox::Ok), 1);
-    WithId(buttons->button(QDialogButtonBox::Cancel), 2);
-    WithId(buttons->button(QDialogButtonBox::Help), kHelpId);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CRangeDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(buttons, &QDialogButtonBox::helpRequested, this, [this] {
-        QCoreApplication::postEvent(this, new QKeyEvent(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier));
-    });
+    auto* buttons = StandardButtons(this, true);
     layout()->addWidget(buttons);
 }
 
