@@ -11,6 +11,7 @@
 #include "platform/WinTypes.h"
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class CArchive;
@@ -67,6 +68,10 @@ public:
     bool IsPingerDepthInUse() const { return m_pingerDepthInUse; }
     bool IsProfileInUse() const { return m_profileInUse; }
     double GetCorrectedDepth() const { return m_correctedDepth; }
+    // Expires when the document goes: a modal dialog run on its settings
+    // may outlast it (the layout torn down meanwhile) and then has nothing
+    // to write back to.
+    std::weak_ptr<const void> Lifetime() const { return m_lifetime; }
 
     // Settings, edited by the bottom detector dialog.
     bool m_bottomLostMessage = false;
@@ -89,4 +94,5 @@ private:
     double m_depth = 0.0;
     bool m_bottomFound = false;
     ChannelAccess m_access;
+    std::shared_ptr<const int> m_lifetime = std::make_shared<const int>(0);
 };

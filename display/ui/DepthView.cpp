@@ -304,8 +304,12 @@ void CDepthView::RunCommand(unsigned id)
 
 void CDepthView::ChooseFont()
 {
+    // No parent: the frame may be torn down while the dialog runs, and a
+    // view taking its running dialog with it would free what the dialog's
+    // caller still holds. The font goes only to a view still there.
+    const QPointer<CDepthView> alive(this);
     bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, m_font, this);
-    if (ok)
+    const QFont chosen = QFontDialog::getFont(&ok, m_font, nullptr);
+    if (ok && alive)
         SetTextFont(chosen);
 }

@@ -5,6 +5,8 @@
 #include "display/ui/DepthView.h"
 #include "engine/Channel.h"
 
+#include <memory>
+
 bool CDepthViewCommands::Run(CDepthDoc& doc, unsigned id)
 {
     // Each dialog may outlast the frame (the layout can be torn down while
@@ -13,12 +15,23 @@ bool CDepthViewCommands::Run(CDepthDoc& doc, unsigned id)
     CEchogramDoc* lower = doc.m_lowerEchogram;
     CChannel* channel = doc.GetChannel();
     switch (id) {
-    case CDepthView::ID_BOTTOM_DETECTOR:
+    case CDepthView::ID_BOTTOM_DETECTOR: {
         if (!channel)
             return false;
-        channel->RunBottomDetectorDialog(doc.m_bottomLostMessage, doc.m_minimumAlarm, doc.m_maximumAlarm,
-                                         doc.m_minimumDepth, doc.m_maximumDepth);
+        // The dialog edits copies: the document may be gone when it returns.
+        bool lost = doc.m_bottomLostMessage, minAlarm = doc.m_minimumAlarm, maxAlarm = doc.m_maximumAlarm;
+        double minDepth = doc.m_minimumDepth, maxDepth = doc.m_maximumDepth;
+        const std::weak_ptr<const void> alive = doc.Lifetime();
+        channel->RunBottomDetectorDialog(lost, minAlarm, maxAlarm, minDepth, maxDepth);
+        if (alive.expired())
+            return true;
+        doc.m_bottomLostMessage = lost;
+        doc.m_minimumAlarm = minAlarm;
+        doc.m_maximumAlarm = maxAlarm;
+        doc.m_minimumDepth = minDepth;
+        doc.m_maximumDepth = maxDepth;
         return true;
+    }
     case CDepthView::ID_SLOPE_SETTINGS:
         if (!channel)
             return false;

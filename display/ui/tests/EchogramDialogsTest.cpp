@@ -29,10 +29,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -531,6 +534,91 @@ TEST_F(DialogsTest, DepthViewCommandsReachTheRightDocument)
     CBottomDetector::SetDialogRunner(nullptr);
     CSlope::SetDialogRunner(nullptr);
     CEchogramDoc::SetDialogRunners(nullptr, nullptr, nullptr);
+}
+
+TEST_F(DialogsTest, BottomDetectorDialogOutlivingItsDepthDocumentWritesNothingBack)
+{
+    CChannel::Construction c;
+    c.Parameters.SampleDistance = 0.1;
+    c.Parameters.SampleInterval = 0.1 * 2.0 / 1500.0;
+    c.StandardParts = true;
+    CChannel channel(c);
+    auto depth = std::make_unique<CDepthDoc>();
+    depth->SetChannel(&channel);
+    // The layout is torn down while the dialog runs, taking the document.
+    CBottomDetector::SetDialogRunner([&depth](CBottomDetector::DialogValues& v) {
+        depth.reset();
+        v.MinimumDepthAlarm = true;
+        v.MinimumAlarmDepth = 3.0;
+        return true;
+    });
+    EXPECT_TRUE(CDepthViewCommands::Run(*depth, CDepthView::ID_BOTTOM_DETECTOR));
+    EXPECT_EQ(depth, nullptr);
+
+    // A document that stays takes the values.
+    CDepthDoc kept;
+    kept.SetChannel(&channel);
+    CBottomDetector::SetDialogRunner([](CBottomDetector::DialogValues& v) {
+        v.MinimumDepthAlarm = true;
+        v.MinimumAlarmDepth = 3.0;
+        return true;
+    });
+    EXPECT_TRUE(CDepthViewCommands::Run(kept, CDepthView::ID_BOTTOM_DETECTOR));
+    EXPECT_TRUE(kept.m_minimumAlarm);
+    EXPECT_DOUBLE_EQ(kept.m_minimumDepth, 3.0);
+    CBottomDetector::SetDialogRunner(nullptr);
+}
+
+// Runs act on the modal dialog of type D once one is up (after a menu closes
+// the dialog comes a few events later).
+template <typename D>
+void WhenModalOf(std::function<void(D&)> act, int triesLeft = 200)
+{
+    QTimer::singleShot(0, [act, triesLeft] {
+        if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
+            act(*dialog);
+            return;
+        }
+        ASSERT_GT(triesLeft, 0) << "no such dialog came up";
+        WhenModalOf<D>(act, triesLeft - 1);
+    });
+}
+
+TEST_F(DialogsTest, FontDialogOutlivingTheDepthViewTouchesNothingOfIt)
+{
+    CDepthView::SetEnvironment({});
+    CDepthDoc depth;
+    auto* view = new CDepthView(&depth);
+    view->resize(600, 60);
+    view->show();
+    view->OnInitialUpdate();
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* a : menu->actions())
+            if (a->data().toUInt() == CDepthView::ID_FONT)
+                menu->setActiveAction(a);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    // The frame goes while the font dialog is open; the dialog is then
+    // accepted and must neither go with the view nor write into it.
+    bool viewGone = false;
+    WhenModalOf<QFontDialog>([&view, &viewGone](QFontDialog& dialog) {
+        const QPointer<QFontDialog> open(&dialog);
+        delete view;
+        view = nullptr;
+        viewGone = true;
+        ASSERT_FALSE(open.isNull()) << "the dialog went with the view";
+        dialog.accept();
+    });
+    // A bare press: nothing may reach the view after it, since it goes.
+    const QPointF at(300, 40);
+    QMouseEvent press(QEvent::MouseButtonPress, at, view->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(view, &press);
+    EXPECT_TRUE(viewGone);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    delete view;
 }
 
 // Counts the palette realizations that reach it.
