@@ -254,8 +254,12 @@ void CDepthView::mousePressEvent(QMouseEvent* event)
     }
     if (event->button() == Qt::LeftButton)
     {
-        QMenu* menu = BuildContextMenu(this);
+        // The menu is this view's child: a frame torn down while it is open
+        // takes both, and then there is nothing left to run a command on.
+        const QPointer<QMenu> menu = BuildContextMenu(this);
         QAction* chosen = menu->exec(event->globalPosition().toPoint());
+        if (!menu)
+            return;
         const unsigned id = chosen ? chosen->data().toUInt() : 0;
         // The menu goes first: the command's dialog may outlast this view,
         // and the menu with it.

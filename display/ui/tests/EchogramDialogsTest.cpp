@@ -621,6 +621,30 @@ TEST_F(DialogsTest, FontDialogOutlivingTheDepthViewTouchesNothingOfIt)
     delete view;
 }
 
+TEST_F(DialogsTest, ContextMenuOutlivingTheDepthViewTouchesNothingOfIt)
+{
+    CDepthView::SetEnvironment({});
+    CDepthDoc depth;
+    auto* view = new CDepthView(&depth);
+    view->resize(600, 60);
+    view->show();
+    view->OnInitialUpdate();
+    bool viewGone = false;
+    QTimer::singleShot(0, [&view, &viewGone] {
+        ASSERT_NE(qobject_cast<QMenu*>(QApplication::activePopupWidget()), nullptr);
+        delete view;
+        view = nullptr;
+        viewGone = true;
+    });
+    const QPointF at(300, 40);
+    QMouseEvent press(QEvent::MouseButtonPress, at, view->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(view, &press);
+    EXPECT_TRUE(viewGone);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    delete view;
+}
+
 // Counts the palette realizations that reach it.
 class CountingView : public CEchogramView
 {
