@@ -159,7 +159,10 @@ bool CStore::ApplyStoreDialog(const SStoreDialogValues& values, bool keepFolder,
 {
     const SStoreSettings current = Settings();
     SStoreSettings result = values.Result();
-    if (values.locked) {
+    // Logging may have started or stopped while the dialog was open: either
+    // lock keeps the recorder's own file settings (a stop has stepped the
+    // line number past what the dialog still shows).
+    if (values.locked || m_sounder.IsReplaying() || current.lineActive != 0) {
         // Their controls were disabled: what the files are named and how
         // large they grow stays as it is while they are written.
         result.saveRawData = current.saveRawData;

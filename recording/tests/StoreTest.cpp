@@ -531,3 +531,52 @@ TEST_F(StoreTest, StoreCommandAppliesTheDialog)
                     {});
     EXPECT_EQ(store.Settings().out[0], 1u);
 }
+
+// The dialog runs its own message loop, in which a command may start or stop
+// logging. The file settings then stay as the recorder has them, whichever
+// way the lock went: a line started meanwhile keeps its number and size, and
+// a line stopped meanwhile keeps the number the stop stepped to.
+TEST_F(StoreTest, LoggingSwitchedWhileTheDialogIsOpenKeepsTheFileSettings)
+{
+    SStoreSettings s = Settings();
+    s.lineNumber = 5;
+    s.lineIncrease = 1;
+    CStore store(sounder, events, nullptr, s);
+    const std::array<SStoreDialogValues::SSlot, 4> slots = {{{true, "38 kHz"}, {true, "88 kHz"}, {false, ""}, {false, ""}}};
+    const auto self = [&] { return &store; };
+    const auto editFileSettings = [](SStoreDialogValues& v) {
+        v.settings.lineNumber = 77;
+        v.settings.saveRawData = 0;
+        v.maxFileSizeMb = 1;
+        v.settings.out[0] = 1;  // not a file setting: taken either way
+    };
+
+    CStore::OnStore(
+        self, slots,
+        [&](SStoreDialogValues& v) {
+            EXPECT_FALSE(v.locked);
+            editFileSettings(v);
+            store.OnToggleLogging();  // on, while the dialog is open
+            return true;
+        },
+        {});
+    SStoreSettings got = store.Settings();
+    ASSERT_TRUE(store.IsLogging());
+    EXPECT_EQ(got.lineNumber, 5u);
+    EXPECT_EQ(got.saveRawData, 1u);
+    EXPECT_EQ(got.maxFileSize, s.maxFileSize);
+    EXPECT_EQ(got.out[0], 1u);
+
+    CStore::OnStore(
+        self, slots,
+        [&](SStoreDialogValues& v) {
+            EXPECT_TRUE(v.locked);
+            store.OnToggleLogging();  // off: the line steps to 6
+            return true;
+        },
+        {});
+    got = store.Settings();
+    EXPECT_FALSE(store.IsLogging());
+    EXPECT_EQ(got.lineNumber, 6u);
+    EXPECT_EQ(got.saveRawData, 1u);
+}
