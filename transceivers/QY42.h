@@ -243,5 +243,4 @@ private:
     bool PingInFlight() const { return m_pingsStarted.load() != m_pingsInRing.load(); }
     void AbandonPingInFlight() { m_pingsInRing.store(m_pingsStarted.load()); }
     std::atomic<std::uint64_t> m_auxiliaryInputs{0};
-    double m_soundVelocity = 1500.0;   // constructing thread, then the trigger thread
 };

@@ -167,7 +167,9 @@ public:
 
 protected:
     std::vector<StructChannelParameters*> m_channels;  // records are owned by the type
-    double m_soundVelocity = 1500.0;
+    // Set where the type ranges its pings (a trigger or replay thread), read
+    // with the channel parameters on the ping-data and user-interface threads.
+    std::atomic<double> m_soundVelocity{1500.0};
 
 private:
     void ApplyPingerPulseLength(StructChannelParameters& record) const;

@@ -569,7 +569,18 @@ TEST(QY42Link, EnvironmentReachesTheChannelEveryPing)
         auto distanceIs = [&](double v) {
             return std::abs(channel->GetParameters().SampleDistance - 0.0001 * v * 0.5) < 1e-12;
         };
+        // The velocity the unit reports with its channel (what the recorder
+        // writes beside each ping's sample interval) is the one it ranges with.
+        auto reportedVelocity = [&] {
+            std::string description, name;
+            double f, g, b, bw, w1, w2, s1, s2, o1, o2, velocity = 0.0, t;
+            int beamType;
+            run.unit->GetChannelParameters(channel, description, name, f, g, b, bw, w1, w2, s1, s2, o1, o2, beamType,
+                                           velocity, t);
+            return velocity;
+        };
         check(distanceIs(1480.0), "the channel is made with the environment's sound velocity");
+        check(reportedVelocity() == 1480.0, "and reports it");
         check(channel->GetParameters().Absorption == 0.05, "and its absorption");
         check(askedFrequency.load() == 200000.0, "absorption asked for the channel's frequency");
         check(run.unit->GetSensitivityFactor() == CQY42::SensitivityFactor(CQY42::kDefaultLoad, CQY42::kReferenceLoad),
@@ -577,11 +588,13 @@ TEST(QY42Link, EnvironmentReachesTheChannelEveryPing)
         check(WaitUntil([&] { return run.pings.load() >= 2; }), "pings");
         velocity = 1490.0;
         check(WaitUntil([&] { return distanceIs(1490.0); }), "a new sound velocity reaches the channel");
+        check(reportedVelocity() == 1490.0, "and is reported with it");
         // An environment without a value keeps the last good one.
         velocity = std::nan("");
         const int before = run.pings.load();
         check(WaitUntil([&] { return run.pings.load() >= before + 3; }), "pings go on");
         check(distanceIs(1490.0), "no sample distance from a velocity that is not a number");
+        check(reportedVelocity() == 1490.0, "nor a reported velocity");
         return check.failures;
     });
 }
