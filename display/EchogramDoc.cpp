@@ -212,6 +212,7 @@ bool CEchogramDoc::IsKnownReference(int model, int reference)
 
 CEchogramDoc::SettingsDialogValues CEchogramDoc::MakeSettingsDialogValues() const
 {
+    std::lock_guard lock(m_settingsLock);
     const Environment& env = GetEnvironment();
     SettingsDialogValues v;
     v.templateId = SettingsTemplateOf(env.model);
@@ -273,6 +274,7 @@ CEchogramDoc::SettingsDialogValues CEchogramDoc::MakeSettingsDialogValues() cons
 
 void CEchogramDoc::ApplySettingsDialogValues(const SettingsDialogValues& v)
 {
+    std::lock_guard lock(m_settingsLock);
     const bool qy = IsQYTemplate(v.templateId);
     if (qy)
         m_echogramType = GainTypeOf(kQYGainTypes, v.gainType, m_echogramType);
@@ -409,6 +411,7 @@ int CEchogramDoc::OnEchogramSettings()
 int CEchogramDoc::OnRangeSettings()
 {
     RangeDialogValues v;
+    std::unique_lock lock(m_settingsLock);
     v.reference = m_rangeReference;
     switch (m_rangeReference) {
     case SURFACE:
@@ -438,6 +441,7 @@ int CEchogramDoc::OnRangeSettings()
     default:
         ECHOSOUNDER_FATAL_ERROR("Invalid EGTYPE (%d)", m_rangeReference);
     }
+    lock.unlock();
     if (!RangeRunner())
         return 0;
     const int result = RunOpenDialog([&v](const DialogOpened& opened) { return RangeRunner()(v, opened); });
@@ -445,6 +449,7 @@ int CEchogramDoc::OnRangeSettings()
         return 0;
     if (result != IDOK)
         return 1;
+    lock.lock();
     switch (m_rangeReference) {
     case SURFACE:
         if (!m_surfaceAutoRange)
@@ -500,6 +505,7 @@ void CEchogramDoc::OnEchogramFilter()
     // nothing is written into it.
     if (RunOpenDialog([&v](const DialogOpened& opened) { return FilterRunner()(v, opened); }) != IDOK)
         return;
+    std::lock_guard lock(m_settingsLock);
     m_echoAmplifier = v.echoAmplifier;
     m_medianFilter = v.medianFilter;
     m_secondStageFilter = v.secondStageFilter;
@@ -763,6 +769,7 @@ void CEchogramDoc::PingToPingMedian(std::int16_t* column, int length, const std:
 void CEchogramDoc::OnSourceUpdate(int flag)
 {
     const Environment& env = GetEnvironment();
+    std::unique_lock lock(m_settingsLock);
     m_partner = nullptr;
     if (m_frozen)
         return;
@@ -870,6 +877,7 @@ void CEchogramDoc::OnSourceUpdate(int flag)
         }
         PostProcess();
     }
+    lock.unlock();
     if (env.updateViews)
         env.updateViews(this);
     else
@@ -920,6 +928,7 @@ void CEchogramDoc::PostProcess()
 
 void CEchogramDoc::Serialize(CArchive& ar)
 {
+    std::lock_guard lock(m_settingsLock);
     auto flag = [&ar](bool& b) {
         if (ar.IsStoring()) {
             ar << static_cast<LONG>(b ? 1 : 0);

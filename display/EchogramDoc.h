@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -327,6 +328,11 @@ private:
     template <typename Run>
     int RunOpenDialog(Run&& run);
 
+    // The settings are edited on the user-interface thread (dialogs, the
+    // layout file) while a ping reads them and moves the range on the ping
+    // thread: both sides hold this while they touch them. Never held while
+    // the views are updated, since that waits for the user-interface thread.
+    mutable std::mutex m_settingsLock;
     IOpenDialog* m_openDialog = nullptr;
     std::unique_ptr<CChannelIntegrator> m_integrator;
     std::unique_ptr<IEchogramChannel> m_ownAccess;
