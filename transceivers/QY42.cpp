@@ -818,7 +818,10 @@ void CQY42::HandleInformation(const qy42::Information& info, std::size_t size)
             m_setupState = kSetupComplete;
         if (m_setupState.load() == kSetupComplete) {
             m_dataPending = 1;
-            AbandonPingInFlight();
+            // Only a unit that becomes ready here has nothing on its way;
+            // after CheckLink the answer may come when a ping has started.
+            if (!m_ready.load())
+                AbandonPingInFlight();
             m_ready = true;
             m_setupDone = true;
         }

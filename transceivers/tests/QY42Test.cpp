@@ -546,6 +546,41 @@ TEST(QY42Link, EventInputClosingPostsOneEventCommandPerPress)
     });
 }
 
+// The unit's answer to the set-up comes on the receive thread, possibly after
+// the first ping has started: it must not count that ping as all in the ring,
+// or the next one would start over its slot while its samples still come.
+TEST(QY42Link, LateSetUpAnswerLeavesThePingOnItsWay)
+{
+    RunInNamespace([] {
+        Checks check;
+        CQY42Simulator::Settings s;
+        CQY42Simulator sim(s);
+        if (!sim.Start())
+            return 2;
+        CQY42::Options o = FastOptions();
+        o.receiveWaitMs = 1000;  // no silence is counted while the test runs
+        CQY42 unit(Info(), Capability(), nullptr, o);
+        const auto answers = [&] {
+            const std::string log = unit.GetInformationLog();
+            int n = 0;
+            for (auto at = log.find("Text: TC "); at != std::string::npos; at = log.find("Text: TC ", at + 1))
+                ++n;
+            return n;
+        };
+        check(WaitUntil([&] { return unit.IsReady() && answers() == 1; }), "set up");
+        std::int64_t duration = 0;
+        unit.Start(duration);  // never triggered: nothing of it comes
+        check(!unit.IsReady(), "a started ping is on its way");
+        CSocket from;
+        check(from.Create(CSocket::Udp) && from.Bind(SocketAddress(kSimAddress, 0)), "second socket on the unit's address");
+        const auto tc = CQY42Simulator::MakeInfo(4, 6, "TC");
+        check(from.SendTo(tc.data(), tc.size(), sim.GetProgramAddress(), 1000) == int(tc.size()), "answer sent");
+        check(WaitUntil([&] { return answers() == 2; }), "answer taken");
+        check(!unit.IsReady(), "the ping is still on its way");
+        return check.failures;
+    });
+}
+
 TEST(QY42Link, EnvironmentReachesTheChannelEveryPing)
 {
     RunInNamespace([] {
