@@ -61,6 +61,22 @@ double CDepthDoc::Median(double depth)
     return m_median;
 }
 
+CDepthDoc::AlarmSettings CDepthDoc::GetAlarmSettings() const
+{
+    std::lock_guard lock(m_alarmLock);
+    return {m_bottomLostMessage, m_minimumAlarm, m_maximumAlarm, m_minimumDepth, m_maximumDepth};
+}
+
+void CDepthDoc::SetAlarmSettings(const AlarmSettings& settings)
+{
+    std::lock_guard lock(m_alarmLock);
+    m_bottomLostMessage = settings.bottomLost;
+    m_minimumAlarm = settings.minimumOn;
+    m_maximumAlarm = settings.maximumOn;
+    m_minimumDepth = settings.minimum;
+    m_maximumDepth = settings.maximum;
+}
+
 void CDepthDoc::OnSourceUpdate(int)
 {
     const Environment& env = GetEnvironment();
@@ -83,9 +99,10 @@ void CDepthDoc::OnSourceUpdate(int)
     if (m_pingerDepthInUse)
         m_depth = pinger;
 
+    const AlarmSettings alarms = GetAlarmSettings();
     if (!m_bottomFound)
     {
-        if (m_bottomLostMessage)
+        if (alarms.bottomLost)
         {
             if (env.statusMessage)
                 env.statusMessage(IDS_BOTTOM_LOST);
@@ -101,9 +118,9 @@ void CDepthDoc::OnSourceUpdate(int)
             else
                 app::CStatus::PostAlarm(id);
         };
-        if (m_minimumAlarm && m_minimumDepth >= m_depth)
+        if (alarms.minimumOn && alarms.minimum >= m_depth)
             raise(IDS_BOTTOM_MINIMUM);
-        if (m_maximumAlarm && m_maximumDepth > 0.0 && m_maximumDepth <= m_depth)
+        if (alarms.maximumOn && alarms.maximum > 0.0 && alarms.maximum <= m_depth)
             raise(IDS_BOTTOM_MAXIMUM);
     }
     if (env.updateViews)
@@ -116,8 +133,9 @@ void CDepthDoc::Serialize(CArchive& ar)
 {
     if (ar.IsStoring())
     {
-        ar << m_minimumDepth << m_maximumDepth << static_cast<LONG>(m_minimumAlarm)
-           << static_cast<LONG>(m_maximumAlarm) << static_cast<LONG>(m_bottomLostMessage);
+        const AlarmSettings a = GetAlarmSettings();
+        ar << a.minimum << a.maximum << static_cast<LONG>(a.minimumOn) << static_cast<LONG>(a.maximumOn)
+           << static_cast<LONG>(a.bottomLost);
     }
     else
     {
@@ -125,11 +143,13 @@ void CDepthDoc::Serialize(CArchive& ar)
         LONG minimumOn = 0, maximumOn = 0, lostOn = 0;
         ar >> minimum >> maximum >> minimumOn >> maximumOn >> lostOn;
         // Limits that are not numbers would silence or fire the alarms for good.
-        m_minimumDepth = std::isfinite(minimum) ? minimum : 0.0;
-        m_maximumDepth = std::isfinite(maximum) ? maximum : 0.0;
-        m_minimumAlarm = minimumOn != 0;
-        m_maximumAlarm = maximumOn != 0;
-        m_bottomLostMessage = lostOn != 0;
+        AlarmSettings a;
+        a.minimum = std::isfinite(minimum) ? minimum : 0.0;
+        a.maximum = std::isfinite(maximum) ? maximum : 0.0;
+        a.minimumOn = minimumOn != 0;
+        a.maximumOn = maximumOn != 0;
+        a.bottomLost = lostOn != 0;
+        SetAlarmSettings(a);
     }
     if (CChannel* channel = GetChannel())
     {

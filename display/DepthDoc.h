@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class CArchive;
@@ -73,6 +74,20 @@ public:
     // to write back to.
     std::weak_ptr<const void> Lifetime() const { return m_lifetime; }
 
+    // The alarm settings as one piece. The bottom detector dialog edits them
+    // on the user-interface thread while each ping checks them on the ping
+    // thread, so that side goes through these.
+    struct AlarmSettings
+    {
+        bool bottomLost = false;
+        bool minimumOn = false;
+        bool maximumOn = false;
+        double minimum = 0.0;
+        double maximum = 0.0;
+    };
+    AlarmSettings GetAlarmSettings() const;
+    void SetAlarmSettings(const AlarmSettings& settings);
+
     // Settings, edited by the bottom detector dialog.
     bool m_bottomLostMessage = false;
     bool m_minimumAlarm = false;
@@ -94,5 +109,7 @@ private:
     double m_depth = 0.0;
     bool m_bottomFound = false;
     ChannelAccess m_access;
+    // Guards the alarm settings above.
+    mutable std::mutex m_alarmLock;
     std::shared_ptr<const int> m_lifetime = std::make_shared<const int>(0);
 };

@@ -18,18 +18,12 @@ bool CDepthViewCommands::Run(CDepthDoc& doc, unsigned id)
     case CDepthView::ID_BOTTOM_DETECTOR: {
         if (!channel)
             return false;
-        // The dialog edits copies: the document may be gone when it returns.
-        bool lost = doc.m_bottomLostMessage, minAlarm = doc.m_minimumAlarm, maxAlarm = doc.m_maximumAlarm;
-        double minDepth = doc.m_minimumDepth, maxDepth = doc.m_maximumDepth;
+        // The dialog edits a copy: the document may be gone when it returns.
+        CDepthDoc::AlarmSettings a = doc.GetAlarmSettings();
         const std::weak_ptr<const void> alive = doc.Lifetime();
-        channel->RunBottomDetectorDialog(lost, minAlarm, maxAlarm, minDepth, maxDepth);
-        if (alive.expired())
-            return true;
-        doc.m_bottomLostMessage = lost;
-        doc.m_minimumAlarm = minAlarm;
-        doc.m_maximumAlarm = maxAlarm;
-        doc.m_minimumDepth = minDepth;
-        doc.m_maximumDepth = maxDepth;
+        channel->RunBottomDetectorDialog(a.bottomLost, a.minimumOn, a.maximumOn, a.minimum, a.maximum);
+        if (!alive.expired())
+            doc.SetAlarmSettings(a);
         return true;
     }
     case CDepthView::ID_SLOPE_SETTINGS:
