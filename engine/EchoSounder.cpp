@@ -197,6 +197,10 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
         m_context.hooks.storeWriteXtfPing = [recorder] { recorder->WriteXtfPing(); };
     }
 
+    // The saved settings go into the channel records before any worker
+    // copies them for a ping.
+    TransceiversReady();
+
     m_multiPulse = std::make_unique<CMultiPulse>();
     m_sequence = std::make_unique<CSequenceControl>(m_sequenceFlag.load(), GetChannelCount());
     m_stop = false;

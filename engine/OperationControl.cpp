@@ -556,9 +556,10 @@ void COperationControl::CreateEchosounder(int mode)
     if (!started || sounder->GetChannelCount() == 0)
         return;
     m_echoSounder = std::move(sounder);
+    // The transceivers loaded their saved settings in Create, before its
+    // workers started.
     if (mode == CEchoSounder::kNormal && m_hooks.statusBarModel)
         m_hooks.statusBarModel(m_model);
-    m_echoSounder->TransceiversReady();
 }
 
 void COperationControl::NewLayout()

@@ -146,6 +146,41 @@ std::vector<std::string> Only(const std::vector<std::string>& all, const std::se
 
 }  // namespace
 
+TEST_F(EchoSounderRun, SavedChannelSettingsAreLoadedBeforeTheFirstPingStarts)
+{
+    // The workers copy the channel records for every ping: the saved
+    // settings must be in them before the first copy, not written beside it.
+    class CLoadingTransceiver : public CTestTransceiver
+    {
+    public:
+        using CTestTransceiver::CTestTransceiver;
+        int LoadChannelSettings() override
+        {
+            loads.push_back(GetEchoSounder() && GetEchoSounder()->AreThreadsRunning() ? "load while running"
+                                                                                      : "load");
+            return 1;
+        }
+        std::vector<std::string> loads;
+    };
+    CTestTransceiver::Options a;
+    a.name = "A";
+    AddUnit(a);
+    CLoadingTransceiver* unit = nullptr;
+    auto context = MakeContext();
+    context.createTransceiver = [&](int, int, const InstalledTransceiverInfo&, HKEY) {
+        auto t = std::make_unique<CLoadingTransceiver>(units[0]);
+        unit = t.get();
+        return std::unique_ptr<CTransceiver>(std::move(t));
+    };
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    ASSERT_NE(unit, nullptr);
+    EXPECT_EQ(unit->loads, std::vector<std::string>{"load"});
+    ASSERT_TRUE(events.WaitFor("ping", 1));
+    sounder.reset();
+}
+
 TEST_F(EchoSounderRun, EveryPingTakesTheFixedRoad)
 {
     CTestTransceiver::Options a;
