@@ -21,7 +21,7 @@ using rawpower::Trunc;
 namespace {
 
 std::mutex g_hookLock;
-CBottomDetector::DialogRunner g_runner;
+CBottomDetector::TrackedDialogRunner g_runner;
 CBottomDetector::ChangeNotifier g_notifier;
 
 constexpr std::int16_t kEndMark = -19999;
@@ -101,10 +101,23 @@ std::string StripReplay(std::string name)
 
 } // namespace
 
-void CBottomDetector::SetDialogRunner(DialogRunner runner)
+void CBottomDetector::SetDialogRunner(TrackedDialogRunner runner)
 {
     std::lock_guard lock(g_hookLock);
     g_runner = std::move(runner);
+}
+
+void CBottomDetector::SetDialogRunner(DialogRunner runner)
+{
+    if (!runner)
+        return SetDialogRunner(nullptr);
+    SetDialogRunner(TrackedDialogRunner(
+        [runner = std::move(runner)](DialogValues& v, const DialogOpened&) { return runner(v); }));
+}
+
+void CBottomDetector::SetDialogRunner(std::nullptr_t)
+{
+    SetDialogRunner(TrackedDialogRunner());
 }
 
 void CBottomDetector::SetChangeNotifier(ChangeNotifier notifier)
@@ -135,6 +148,7 @@ CBottomDetector::CBottomDetector(const Construction& c)
 
 CBottomDetector::~CBottomDetector()
 {
+    CModalSession::EndAll(m_dialog);
     SaveSettingsFile();
 }
 
@@ -313,7 +327,7 @@ void CBottomDetector::GetBottomSamplesDb(double* out, int n, int first) const
 bool CBottomDetector::RunDialog(bool& bottomLostWarning, bool& minAlarm, bool& maxAlarm, double& minAlarmDepth,
                                 double& maxAlarmDepth)
 {
-    DialogRunner runner;
+    TrackedDialogRunner runner;
     ChangeNotifier notifier;
     {
         std::lock_guard lock(g_hookLock);
@@ -356,7 +370,12 @@ bool CBottomDetector::RunDialog(bool& bottomLostWarning, bool& minAlarm, bool& m
         }
     }
 
-    if (!runner(v))
+    CModalSession session(m_dialog);
+    const bool confirmed = runner(v, session.Opened());
+    // Destroyed meanwhile: nothing of this detector may be touched now.
+    if (session.OwnerGone())
+        return true;
+    if (!confirmed)
         return true;
 
     bottomLostWarning = v.BottomLostWarning;

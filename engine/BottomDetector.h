@@ -11,8 +11,10 @@
 #include "engine/ChannelComponents.h"
 #include "engine/ChannelLinks.h"
 #include "engine/MedianFilter.h"
+#include "engine/ModalSession.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -97,7 +99,13 @@ public:
         double Gain = 0.0;
     };
     using DialogRunner = std::function<bool(DialogValues&)>;
+    // A runner that registers its dialog, so that a detector destroyed while
+    // the dialog runs can end it.
+    using DialogOpened = CModalSession::DialogOpened;
+    using TrackedDialogRunner = std::function<bool(DialogValues&, const DialogOpened&)>;
     static void SetDialogRunner(DialogRunner runner);
+    static void SetDialogRunner(TrackedDialogRunner runner);
+    static void SetDialogRunner(std::nullptr_t);
     // Told after the dialog was confirmed (the main frame's channel-status
     // update).
     using ChangeNotifier = std::function<void()>;
@@ -146,7 +154,8 @@ public:
     CMedianFilter& GetMedianFilter() { return m_median; }
 
     // Runs the settings dialog with the depth view's alarm settings as
-    // in/out values; true when it was shown.
+    // in/out values; true when it was shown. When the detector is destroyed
+    // while the dialog runs, neither it nor the values are written.
     bool RunDialog(bool& bottomLostWarning, bool& minAlarm, bool& maxAlarm, double& minAlarmDepth,
                    double& maxAlarmDepth) override;
 
@@ -218,4 +227,6 @@ private:
     std::string m_folder;
     ExternalDepthSource m_external;
     CMedianFilter m_median;
+    // The settings dialog open on this detector (user-interface thread).
+    CModalSession* m_dialog = nullptr;
 };

@@ -114,6 +114,8 @@ bool CChannel::RunBottomDetectorDialog(bool& bottomLostWarning, bool& minAlarm, 
         Lock lock(m_lock);
         detector = m_detector.get();
     }
+    // The channel may be deleted in the dialog's nested loop: nothing of it
+    // is touched once the dialog returns.
     return detector != nullptr &&
            detector->RunDialog(bottomLostWarning, minAlarm, maxAlarm, minAlarmDepth, maxAlarmDepth);
 }
@@ -941,7 +943,8 @@ bool CChannel::EditSlopeSettings()
 {
     // The dialog runs modally on the user-interface thread: not under the
     // channel lock, which the ping-data thread needs meanwhile; the tracker
-    // applies the dialog's values under a lock of its own.
+    // applies the dialog's values under a lock of its own. The channel may be
+    // deleted in the dialog's nested loop: nothing of it is touched after.
     ISlopeTracker* slope;
     {
         Lock lock(m_lock);

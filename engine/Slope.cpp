@@ -10,14 +10,32 @@
 namespace {
 
 std::mutex g_runnerLock;
-CSlope::DialogRunner g_runner;
+CSlope::TrackedDialogRunner g_runner;
 
 } // namespace
 
-void CSlope::SetDialogRunner(DialogRunner runner)
+void CSlope::SetDialogRunner(TrackedDialogRunner runner)
 {
     std::lock_guard lock(g_runnerLock);
     g_runner = std::move(runner);
+}
+
+void CSlope::SetDialogRunner(DialogRunner runner)
+{
+    if (!runner)
+        return SetDialogRunner(nullptr);
+    SetDialogRunner(TrackedDialogRunner(
+        [runner = std::move(runner)](DialogValues& v, const DialogOpened&) { return runner(v); }));
+}
+
+void CSlope::SetDialogRunner(std::nullptr_t)
+{
+    SetDialogRunner(TrackedDialogRunner());
+}
+
+CSlope::~CSlope()
+{
+    CModalSession::EndAll(m_dialog);
 }
 
 void CSlope::AddPoint(double depth, double speed, std::uint32_t timeLow, std::uint32_t timeHigh)
@@ -185,7 +203,7 @@ void CSlope::SetPointCapacity(int n)
 
 bool CSlope::EditSettings()
 {
-    DialogRunner runner;
+    TrackedDialogRunner runner;
     {
         std::lock_guard lock(g_runnerLock);
         runner = g_runner;
@@ -195,7 +213,12 @@ bool CSlope::EditSettings()
     DialogValues v;
     v.HistoryOn = m_historyOn;
     v.FilterSize = m_capacity;
-    if (!runner(v))
+    CModalSession session(m_dialog);
+    const bool confirmed = runner(v, session.Opened());
+    // Destroyed meanwhile: nothing of this tracker may be touched now.
+    if (session.OwnerGone())
+        return true;
+    if (!confirmed)
         return true; // cancelled: shown, nothing changed
     SetPointCapacity(v.FilterSize);
     if (v.HistoryOn)

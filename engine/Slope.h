@@ -4,8 +4,10 @@
 #pragma once
 
 #include "engine/ChannelComponents.h"
+#include "engine/ModalSession.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -27,10 +29,18 @@ public:
     // The user interface installs the dialog; without one EditSettings
     // reports that nothing could be shown.
     using DialogRunner = std::function<bool(DialogValues&)>;
+    // A runner that registers its dialog, so that a tracker destroyed while
+    // the dialog runs can end it.
+    using DialogOpened = CModalSession::DialogOpened;
+    using TrackedDialogRunner = std::function<bool(DialogValues&, const DialogOpened&)>;
     static void SetDialogRunner(DialogRunner runner);
+    static void SetDialogRunner(TrackedDialogRunner runner);
+    static void SetDialogRunner(std::nullptr_t);
 
     CSlope() = default;
-    ~CSlope() override = default;
+    ~CSlope() override;
+    CSlope(const CSlope&) = delete;
+    CSlope& operator=(const CSlope&) = delete;
 
     // One ping: depth (m, 0 = no bottom), speed (m/s), ping time in
     // 100-ns units.
@@ -44,7 +54,8 @@ public:
     double GetDistance(int a, int b) const override;
     void UpdateValidity(bool flag) override;
     void SetHistorySize(int size) override;
-    // Runs the settings dialog; false only when it could not be shown.
+    // Runs the settings dialog; false only when it could not be shown. When
+    // the tracker is destroyed while the dialog runs, nothing is written.
     bool EditSettings() override;
     // The columns by which the slope echogram lags: half the window.
     int GetHalfPointCount() const override { return m_capacity / 2; }
@@ -90,4 +101,7 @@ private:
 
     int m_state = 0;
     int m_holdOff = 0;
+
+    // The settings dialog open on this tracker (user-interface thread).
+    CModalSession* m_dialog = nullptr;
 };

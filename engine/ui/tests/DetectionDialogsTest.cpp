@@ -14,12 +14,15 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -164,6 +167,51 @@ TEST_F(DialogTest, InstalledRunnerChangesTheDetector)
     CBottomDetector::SetChangeNotifier(nullptr);
     engineui::RemoveDetectionDialogs();
     EXPECT_FALSE(det.RunDialog(lost, minAlarm, maxAlarm, minDepth, maxDepth)) << "no dialog to show";
+}
+
+// The nested loop of a running dialog may tear down the frame and delete
+// the dialog's owner: the dialog, parentless, outlives the frame, and the
+// owner's destructor ends it with -1 so that nothing is written back.
+TEST_F(DialogTest, OwnerDeletedWhileItsDialogRunsEndsIt)
+{
+    engineui::InstallDetectionDialogs();
+    CBottomDetector::Construction c;
+    c.UseSettingsFolder = false;
+    auto* detector = new CBottomDetector(c);
+    auto* slope = new CSlope;
+    bool notified = false;
+    CBottomDetector::SetChangeNotifier([&] { notified = true; });
+    auto check = [](const std::function<void()>& deleteOwner, const std::function<bool()>& run) {
+        auto* frame = new QWidget;
+        frame->show();
+        QApplication::setActiveWindow(frame);
+        bool ended = false;
+        QTimer::singleShot(0, [&] {
+            QPointer<QDialog> dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_FALSE(dialog.isNull());
+            EXPECT_EQ(dialog->parentWidget(), nullptr);
+            delete frame;
+            ASSERT_FALSE(dialog.isNull()) << "the frame took the dialog with it";
+            // Confirmed by the user just before the owner went.
+            dialog->setResult(QDialog::Accepted);
+            deleteOwner();
+            ended = !dialog->isVisible() && dialog->result() == -1;
+            if (!ended)
+                dialog->accept();
+        });
+        EXPECT_TRUE(run());
+        EXPECT_TRUE(ended);
+    };
+    check([&] { delete detector; },
+          [&] {
+              bool lost = false, minAlarm = false, maxAlarm = false;
+              double minDepth = 1.0, maxDepth = 200.0;
+              return detector->RunDialog(lost, minAlarm, maxAlarm, minDepth, maxDepth);
+          });
+    check([&] { delete slope; }, [&] { return slope->EditSettings(); });
+    EXPECT_FALSE(notified);
+    CBottomDetector::SetChangeNotifier(nullptr);
+    engineui::RemoveDetectionDialogs();
 }
 
 TEST_F(DialogTest, SlopeDialogFilterSizeAndSwitch)
