@@ -45,6 +45,7 @@ void CSlope::AddPoint(double depth, double speed, std::uint32_t timeLow, std::ui
 
 void CSlope::AddPoint(double depth, double speed, std::uint64_t time)
 {
+    std::lock_guard lock(m_lock);
     if (m_historyOn && m_historySize > 0)
     {
         if (m_historyCount < m_historySize)
@@ -121,6 +122,7 @@ void CSlope::Fit()
 
 bool CSlope::GetSlopeAngle(double& angle) const
 {
+    std::lock_guard lock(m_lock);
     if (!m_valid)
     {
         angle = 0.0;
@@ -132,6 +134,7 @@ bool CSlope::GetSlopeAngle(double& angle) const
 
 bool CSlope::GetHistoryValue(int placesBack, double& value) const
 {
+    std::lock_guard lock(m_lock);
     // Only the entries filled so far: placesBack == count would be the
     // slot before the oldest one.
     if (placesBack < 0 || placesBack >= m_historyCount || m_historySize <= 0)
@@ -145,6 +148,7 @@ bool CSlope::GetHistoryValue(int placesBack, double& value) const
 
 double CSlope::GetDistance(int a, int b) const
 {
+    std::lock_guard lock(m_lock);
     if (a < 0 || b < 0 || a >= m_historyCount || b >= m_historyCount || m_historySize <= 0)
         return 0.0;
     auto at = [this](int back) {
@@ -159,6 +163,7 @@ double CSlope::GetDistance(int a, int b) const
 
 void CSlope::UpdateValidity(bool flag)
 {
+    std::lock_guard lock(m_lock);
     if (flag)
     {
         m_holdOff = 2;
@@ -184,6 +189,7 @@ void CSlope::FreeHistory()
 
 void CSlope::SetHistorySize(int size)
 {
+    std::lock_guard lock(m_lock);
     if (!m_historyOn || size == m_historySize)
         return;
     FreeHistory();
@@ -195,6 +201,12 @@ void CSlope::SetHistorySize(int size)
 }
 
 void CSlope::SetPointCapacity(int n)
+{
+    std::lock_guard lock(m_lock);
+    ClampPointCapacity(n);
+}
+
+void CSlope::ClampPointCapacity(int n)
 {
     // The window has room for kMaxPoints; a larger capacity would write
     // behind it.
@@ -211,8 +223,11 @@ bool CSlope::EditSettings()
     if (!runner)
         return false;
     DialogValues v;
-    v.HistoryOn = m_historyOn;
-    v.FilterSize = m_capacity;
+    {
+        std::lock_guard lock(m_lock);
+        v.HistoryOn = m_historyOn;
+        v.FilterSize = m_capacity;
+    }
     CModalSession session(m_dialog);
     const bool confirmed = runner(v, session.Opened());
     // Destroyed meanwhile: nothing of this tracker may be touched now.
@@ -220,7 +235,8 @@ bool CSlope::EditSettings()
         return true;
     if (!confirmed)
         return true; // cancelled: shown, nothing changed
-    SetPointCapacity(v.FilterSize);
+    std::lock_guard lock(m_lock);
+    ClampPointCapacity(v.FilterSize);
     if (v.HistoryOn)
     {
         m_historyOn = true;
@@ -235,6 +251,7 @@ bool CSlope::EditSettings()
 
 void CSlope::Serialize(CArchive& ar)
 {
+    std::lock_guard lock(m_lock);
     if (ar.IsStoring())
     {
         ar << static_cast<LONG>(m_historyOn ? 1 : 0) << static_cast<LONG>(m_capacity);
@@ -244,5 +261,5 @@ void CSlope::Serialize(CArchive& ar)
     LONG capacity = kDefaultPoints;
     ar >> on >> capacity;
     m_historyOn = on != 0;
-    SetPointCapacity(capacity);
+    ClampPointCapacity(capacity);
 }

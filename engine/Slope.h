@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 class CArchive;
@@ -48,8 +49,8 @@ public:
     void AddPoint(double depth, double speed, std::uint32_t timeLow, std::uint32_t timeHigh);
 
     bool GetSlopeAngle(double& angle) const override;
-    double GetSlope() const { return m_slope; }
-    bool IsFitValid() const { return m_valid; }
+    double GetSlope() const { std::lock_guard lock(m_lock); return m_slope; }
+    bool IsFitValid() const { std::lock_guard lock(m_lock); return m_valid; }
     bool GetHistoryValue(int placesBack, double& value) const override;
     double GetDistance(int a, int b) const override;
     void UpdateValidity(bool flag) override;
@@ -58,18 +59,18 @@ public:
     // the tracker is destroyed while the dialog runs, nothing is written.
     bool EditSettings() override;
     // The columns by which the slope echogram lags: half the window.
-    int GetHalfPointCount() const override { return m_capacity / 2; }
-    bool IsValid() const override { return m_state != 0; }
-    bool IsEnabled() const override { return m_historyOn; }
+    int GetHalfPointCount() const override { std::lock_guard lock(m_lock); return m_capacity / 2; }
+    bool IsValid() const override { std::lock_guard lock(m_lock); return m_state != 0; }
+    bool IsEnabled() const override { std::lock_guard lock(m_lock); return m_historyOn; }
 
-    int GetPointCapacity() const { return m_capacity; }
+    int GetPointCapacity() const { std::lock_guard lock(m_lock); return m_capacity; }
     void SetPointCapacity(int n);
-    int GetPointCount() const { return m_count; }
-    bool GetValidityState() const { return m_state != 0; }
-    bool IsHistoryOn() const { return m_historyOn; }
-    void SetHistoryOn(bool on) { m_historyOn = on; }
-    int GetHistoryCount() const { return m_historyCount; }
-    double GetSmoothedSpeed() const { return m_speed; }
+    int GetPointCount() const { std::lock_guard lock(m_lock); return m_count; }
+    bool GetValidityState() const { std::lock_guard lock(m_lock); return m_state != 0; }
+    bool IsHistoryOn() const { std::lock_guard lock(m_lock); return m_historyOn; }
+    void SetHistoryOn(bool on) { std::lock_guard lock(m_lock); m_historyOn = on; }
+    int GetHistoryCount() const { std::lock_guard lock(m_lock); return m_historyCount; }
+    double GetSmoothedSpeed() const { std::lock_guard lock(m_lock); return m_speed; }
 
     // Layout settings: history switch, then point capacity (32 bits each).
     void Serialize(CArchive& ar) override;
@@ -82,8 +83,12 @@ private:
         double Speed = 0.0;
     };
     void Fit();
+    void ClampPointCapacity(int n);
     void FreeHistory();
 
+    // The ping-data thread feeds the tracker while the user-interface thread
+    // applies its settings and the views read the history.
+    mutable std::mutex m_lock;
     double m_speed = 0.0;
     int m_capacity = kDefaultPoints;
     int m_count = 0;
