@@ -11,6 +11,7 @@
 #pragma once
 
 #include "display/AbstractESDoc.h"
+#include "engine/ModalSession.h"
 
 #include <array>
 #include <cstdint>
@@ -120,14 +121,9 @@ public:
     // A modal dialog that the document has open. The document ends it with
     // -1 when it is destroyed first; the launcher that ran it then touches
     // nothing more.
-    class IOpenDialog
-    {
-    public:
-        virtual ~IOpenDialog() = default;
-        virtual void EndDialog(int result) = 0;
-    };
+    using IOpenDialog = CModalSession::IOpenDialog;
     // Called by a dialog runner once its dialog exists and before it runs.
-    using DialogOpened = std::function<void(IOpenDialog*)>;
+    using DialogOpened = CModalSession::DialogOpened;
 
     // Values a range dialog shows and edits, in the selected depth unit.
     struct RangeDialogValues

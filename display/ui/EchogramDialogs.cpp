@@ -11,44 +11,24 @@
 #include "display/ui/RangeSlopeDialog.h"
 #include "display/ui/RangeSurfaceDialog.h"
 #include "display/ui/RangeTrawlDialog.h"
+#include "engine/ui/OwnedModalDialog.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>
-#include <QPointer>
 
 namespace displayui {
 
 namespace {
 
-// The document's hold on a running dialog. The dialogs have no parent
-// window, so a frame torn down meanwhile never deletes one under its
-// runner; the document ends it instead when the document itself goes.
-class OpenDialog final : public CEchogramDoc::IOpenDialog
-{
-public:
-    explicit OpenDialog(QDialog& dialog) : m_dialog(&dialog) {}
-    void EndDialog(int result) override
-    {
-        m_endedByOwner = true;
-        if (m_dialog)
-            m_dialog->done(result);
-    }
-    bool EndedByOwner() const { return m_endedByOwner; }
-
-private:
-    QPointer<QDialog> m_dialog;
-    bool m_endedByOwner = false;
-};
-
+// The dialogs have no parent window, so a frame torn down meanwhile never
+// deletes one under its runner; the document ends it instead when the
+// document itself goes.
 // IDOK, IDCANCEL, or -1 when the document ended the dialog: then neither
 // the document nor its values may be touched any more.
 int RunModal(QDialog& dialog, const CEchogramDoc::DialogOpened& opened)
 {
-    OpenDialog handle(dialog);
-    if (opened)
-        opened(&handle);
-    const int result = dialog.exec();
-    if (handle.EndedByOwner())
+    const int result = engineui::RunOwnedModal(dialog, opened);
+    if (result == -1)
         return -1;
     return result == QDialog::Accepted ? IDOK : IDCANCEL;
 }

@@ -6,47 +6,24 @@
 #include "engine/TSDetection.h"
 #include "engine/ui/BottomDetectorDialog.h"
 #include "engine/ui/FishDialog.h"
+#include "engine/ui/OwnedModalDialog.h"
 #include "engine/ui/SlopeDialog.h"
 #include "engine/ui/TSDetectionDialog.h"
 
 #include <QApplication>
-#include <QPointer>
 
 namespace engineui {
 
 namespace {
-
-// The detector's or tracker's hold on its running dialog. Those two dialogs
-// have no parent window, so a frame torn down meanwhile never deletes one
-// under its runner; the part ends it instead when the part itself goes.
-class OpenDialog final : public CModalSession::IOpenDialog
-{
-public:
-    explicit OpenDialog(QDialog& dialog) : m_dialog(&dialog) {}
-    void EndDialog(int result) override
-    {
-        m_endedByOwner = true;
-        if (m_dialog)
-            m_dialog->done(result);
-    }
-    bool EndedByOwner() const { return m_endedByOwner; }
-
-private:
-    QPointer<QDialog> m_dialog;
-    bool m_endedByOwner = false;
-};
 
 // Shows the dialog and hands its values back on OK only: a dialog its
 // owner ended was not confirmed.
 template <typename Dialog, typename Values>
 bool RunTracked(Values& v, const CModalSession::DialogOpened& opened)
 {
+    // No parent: the part ends the dialog when it goes, a frame never does.
     Dialog dialog(v);
-    OpenDialog handle(dialog);
-    if (opened)
-        opened(&handle);
-    const int result = dialog.exec();
-    if (handle.EndedByOwner() || result != QDialog::Accepted)
+    if (RunOwnedModal(dialog, opened) != QDialog::Accepted)
         return false;
     v = dialog.Values();
     return true;
