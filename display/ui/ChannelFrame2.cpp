@@ -78,8 +78,7 @@ void CChannelFrame2::SetDefaults()
     m_topHeight = 20.0;
     m_rowRatio = 0.65;
     ApplyProportions();
-    for (CAbstractESDoc* doc : m_docList)
-        doc->SetDefaults();
+    SetDocumentDefaults();
 }
 
 void CChannelFrame2::Serialize(CArchive& ar)
@@ -118,11 +117,5 @@ void CChannelFrame2::Serialize(CArchive& ar)
         m_rowRatio = CheckedShare(row, 0.65);
         ApplyProportions();
     }
-    for (CAbstractESDoc* doc : m_docList)
-    {
-        if (auto* depth = dynamic_cast<CDepthDoc*>(doc))
-            depth->Serialize(ar);
-        else if (auto* echogram = dynamic_cast<CEchogramDoc*>(doc))
-            echogram->Serialize(ar);
-    }
+    SerializeDocuments(ar);
 }

@@ -240,6 +240,23 @@ void CChannelFrameAbstract::ApplyRowProportions(int h)
                        std::max(0, static_cast<int>(rest * (1.0 - m_rowRatio)))});
 }
 
+void CChannelFrameAbstract::SerializeDocuments(CArchive& ar)
+{
+    for (CAbstractESDoc* doc : m_docList)
+    {
+        if (auto* depth = dynamic_cast<CDepthDoc*>(doc))
+            depth->Serialize(ar);
+        else if (auto* echogram = dynamic_cast<CEchogramDoc*>(doc))
+            echogram->Serialize(ar);
+    }
+}
+
+void CChannelFrameAbstract::SetDocumentDefaults()
+{
+    for (CAbstractESDoc* doc : m_docList)
+        doc->SetDefaults();
+}
+
 void CChannelFrameAbstract::TakeRowProportions()
 {
     const QList<int> outer = m_outer->sizes();

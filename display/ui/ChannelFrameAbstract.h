@@ -112,6 +112,10 @@ protected:
     // the splitters for a frame of height h, and read back from them.
     void ApplyRowProportions(int h);
     void TakeRowProportions();
+    // The documents' own settings follow the frame's proportions in its
+    // file, in the order the documents were made.
+    void SerializeDocuments(CArchive& ar);
+    void SetDocumentDefaults();
 
     int m_width;
     int m_height;
