@@ -3,6 +3,7 @@
 // view; and a ping of four channels' views with the paint of all four, the
 // figure that bounds the ping rate the display keeps up with.
 #include "display/EchogramDoc.h"
+#include "display/tests/StubEchogramChannel.h"
 #include "display/ui/EchogramView.h"
 #include "engine/Channel.h"
 
@@ -47,22 +48,9 @@ QApplication& App()
 }
 
 // Samples of a ramp with a strong band, as a channel would deliver them.
-class RampChannel : public IEchogramChannel
+class RampChannel : public CStubEchogramChannel
 {
 public:
-    std::string GetChannelName() const override { return "38 kHz"; }
-    void SetFirstEchogramType(int) override {}
-    void SetEchogramStartRange(double) override {}
-    void SetEchogramStopRange(double) override {}
-    void SetEchogramMode(int) override {}
-    void SetEchogramInfo(bool, bool, const std::string&, bool) override {}
-    void SetEchogramValue(double) override {}
-    void AccumulateFlag(int) override {}
-    void GetTrawl(bool& dv, double& d, bool& ov, double& o) const override
-    {
-        dv = ov = false;
-        d = o = 0.0;
-    }
     bool GetPingSamples(std::int16_t* out, int n, double, double, int, int) override
     {
         for (int i = 0; i < n; ++i)
@@ -74,11 +62,6 @@ public:
         d = 60.0;
         return true;
     }
-    double FindLevelStep(double) override { return 0.0; }
-    bool IsNoiseCompensationOn() const override { return false; }
-    bool WantsFilterValues() const override { return false; }
-    void TakeFilterValues(const std::array<int, 5>&) override {}
-    void UpdateDocument(IEchoIntegrator&) override {}
 };
 
 struct Channel

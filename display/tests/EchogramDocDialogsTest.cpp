@@ -3,6 +3,7 @@
 // settings, what Cancel and a vanished document leave, and the filter values
 // handed to a real channel.
 #include "display/EchogramDoc.h"
+#include "display/tests/StubEchogramChannel.h"
 
 #include "app/Archive.h"
 #include "app/DepthUnit.h"
@@ -23,7 +24,7 @@ using Doc = CEchogramDoc;
 using Values = CEchogramDoc::SettingsDialogValues;
 
 // A channel that records what the launchers hand it.
-class RecordingChannel : public IEchogramChannel
+class RecordingChannel : public CStubEchogramChannel
 {
 public:
     bool noiseCompensation = false;
@@ -32,29 +33,7 @@ public:
     std::string sourceName;
     int filterRequests = 0;
 
-    std::string GetChannelName() const override { return "38 kHz"; }
-    void SetFirstEchogramType(int) override {}
-    void SetEchogramStartRange(double) override {}
-    void SetEchogramStopRange(double) override {}
-    void SetEchogramMode(int) override {}
-    void SetEchogramInfo(bool, bool, const std::string&, bool) override {}
-    void SetEchogramValue(double) override {}
-    void AccumulateFlag(int) override {}
-    void GetTrawl(bool& dv, double& d, bool& ov, double& o) const override
-    {
-        dv = ov = false;
-        d = o = 0.0;
-    }
-    bool GetPingSamples(std::int16_t*, int, double, double, int, int) override { return true; }
-    bool GetBottomDepth(double& depth) override
-    {
-        depth = 0.0;
-        return false;
-    }
-    double FindLevelStep(double) override { return -30.0; }
     bool IsNoiseCompensationOn() const override { return noiseCompensation; }
-    bool WantsFilterValues() const override { return false; }
-    void TakeFilterValues(const std::array<int, 5>&) override {}
     void RequestFilterValues() override { ++filterRequests; }
     void SetBottomDetectorMode(bool on, const std::string& name) override
     {
@@ -62,7 +41,6 @@ public:
         externalDepth = on;
         sourceName = name;
     }
-    void UpdateDocument(IEchoIntegrator&) override {}
 };
 
 std::vector<BYTE> Stored(CEchogramDoc& d)

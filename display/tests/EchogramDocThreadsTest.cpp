@@ -2,6 +2,7 @@
 // pings run through it on the ping-data thread: the settings dialog's values
 // (names included) go in and come out while the document updates.
 #include "display/EchogramDoc.h"
+#include "display/tests/StubEchogramChannel.h"
 
 #include <gtest/gtest.h>
 
@@ -12,33 +13,11 @@
 namespace {
 
 // Holds no state, so that the only shared data is the document's.
-class QuietChannel : public IEchogramChannel
+class QuietChannel : public CStubEchogramChannel
 {
 public:
-    std::string GetChannelName() const override { return "38 kHz"; }
-    void SetFirstEchogramType(int) override {}
-    void SetEchogramStartRange(double) override {}
-    void SetEchogramStopRange(double) override {}
-    void SetEchogramMode(int) override {}
     void SetEchogramInfo(bool, bool, const std::string& partner, bool) override { m_length += partner.size(); }
-    void SetEchogramValue(double) override {}
-    void AccumulateFlag(int) override {}
-    void GetTrawl(bool& dv, double& d, bool& ov, double& o) const override
-    {
-        dv = ov = false;
-        d = o = 0.0;
-    }
-    bool GetPingSamples(std::int16_t*, int, double, double, int, int) override { return true; }
-    bool GetBottomDepth(double& depth) override
-    {
-        depth = 0.0;
-        return false;
-    }
-    double FindLevelStep(double) override { return -30.0; }
     bool IsNoiseCompensationOn() const override { return true; }
-    bool WantsFilterValues() const override { return false; }
-    void TakeFilterValues(const std::array<int, 5>&) override {}
-    void UpdateDocument(IEchoIntegrator&) override {}
 
 private:
     std::size_t m_length = 0;

@@ -2,6 +2,7 @@
 
 #include "app/ui/tests/QtTestSupport.h"
 #include "display/EchogramDoc.h"
+#include "display/tests/StubEchogramChannel.h"
 #include "engine/Channel.h"
 #include "sensors/ExternalDepth.h"
 
@@ -18,35 +19,16 @@ constexpr std::int16_t kWeak = -9000;
 constexpr std::int16_t kEcho = -850; // about -10 dB
 
 // A channel whose column has one echo at a chosen sample index.
-class OneEchoChannel : public IEchogramChannel
+class OneEchoChannel : public CStubEchogramChannel
 {
 public:
     int echoIndex = 10;
-    std::string GetChannelName() const override { return "38 kHz"; }
-    void SetFirstEchogramType(int) override {}
-    void SetEchogramStartRange(double) override {}
-    void SetEchogramStopRange(double) override {}
-    void SetEchogramMode(int) override {}
-    void SetEchogramInfo(bool, bool, const std::string&, bool) override {}
-    void SetEchogramValue(double) override {}
-    void AccumulateFlag(int) override {}
-    void GetTrawl(bool& dv, double& d, bool& ov, double& o) const override
-    {
-        dv = ov = false;
-        d = o = 0.0;
-    }
     bool GetPingSamples(std::int16_t* out, int n, double, double, int, int) override
     {
         for (int i = 0; i < n; ++i)
             out[i] = i == echoIndex ? kEcho : kWeak;
         return true;
     }
-    bool GetBottomDepth(double&) override { return false; }
-    double FindLevelStep(double) override { return 0.0; }
-    bool IsNoiseCompensationOn() const override { return false; }
-    bool WantsFilterValues() const override { return false; }
-    void TakeFilterValues(const std::array<int, 5>&) override {}
-    void UpdateDocument(IEchoIntegrator&) override {}
 };
 
 class EchogramViewTest : public ::testing::Test
