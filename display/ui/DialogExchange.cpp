@@ -11,10 +11,19 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 namespace displayui {
+
+void StepWholeNumber(QLineEdit* field, int delta, int lower, int upper)
+{
+    bool ok = false;
+    const int now = field->text().trimmed().toInt(&ok);
+    const int next = std::clamp((ok ? now : 0) + (delta > 0 ? 1 : -1), lower, std::max(lower, upper));
+    field->setText(QString::number(next));
+}
 
 QDialogButtonBox* StandardButtons(QDialog* dialog, bool help)
 {

@@ -39,6 +39,10 @@ int CheckedIndex(const std::vector<QRadioButton*>& group);
 // Checks button `index`; any other index leaves every button unchecked.
 void SetCheckedIndex(const std::vector<QRadioButton*>& group, int index);
 
+// One step up (delta > 0) or down of the whole number in the field, kept
+// within [lower, upper]; a field that holds no number counts as 0.
+void StepWholeNumber(QLineEdit* field, int delta, int lower, int upper);
+
 // "%.<decimals>f" in the C locale.
 QString FormatValue(double value, int decimals);
 // An unsigned whole number within [lo, hi] from the field; otherwise the

@@ -112,7 +112,8 @@ void CEchogramDialog::Build(bool rm30)
     layout->addWidget(buttons, 2, 0, 1, 3);
 
     m_scaleSpin->SetRange(0, static_cast<int>(kMaxScaleLines));
-    connect(m_scaleSpin, &CUpDownCtrl::deltaPos, this, &CEchogramDialog::StepScaleLines);
+    connect(m_scaleSpin, &CUpDownCtrl::deltaPos, this,
+            [this](int delta) { displayui::StepWholeNumber(m_scaleLines, delta, m_scaleSpin->Lower(), m_scaleSpin->Upper()); });
 }
 
 void CEchogramDialog::ShowValues()
@@ -130,14 +131,6 @@ void CEchogramDialog::ShowValues()
     m_event->setChecked(m_values.eventMarkers);
     m_rangeOther->setChecked(m_values.rangeOther);
     m_purseSeine->setChecked(m_values.purseSeine);
-}
-
-void CEchogramDialog::StepScaleLines(int delta)
-{
-    bool ok = false;
-    const int now = m_scaleLines->text().trimmed().toInt(&ok);
-    const int next = std::clamp((ok ? now : 0) + (delta > 0 ? 1 : -1), m_scaleSpin->Lower(), m_scaleSpin->Upper());
-    m_scaleLines->setText(QString::number(next));
 }
 
 bool CEchogramDialog::TakeValues()

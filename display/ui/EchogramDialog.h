@@ -41,7 +41,6 @@ protected:
 private:
     void Build(bool rm30);
     void ShowValues();
-    void StepScaleLines(int delta);
 
     CEchogramDoc::SettingsDialogValues m_values;
     std::vector<QRadioButton*> m_gain;

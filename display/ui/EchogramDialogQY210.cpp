@@ -199,7 +199,8 @@ void CEchogramDialogQY210::Build()
     auto* buttons = StandardButtons(this, true);
     layout->addWidget(buttons, 4, 0, 1, 3);
 
-    connect(m_scaleSpin, &CUpDownCtrl::deltaPos, this, &CEchogramDialogQY210::StepScaleLines);
+    connect(m_scaleSpin, &CUpDownCtrl::deltaPos, this,
+            [this](int delta) { displayui::StepWholeNumber(m_scaleLines, delta, m_scaleSpin->Lower(), m_scaleSpin->Upper()); });
     connect(m_gainSpin, &CUpDownCtrl::deltaPos, this, &CEchogramDialogQY210::OnDeltaPosSubBottomGain);
 }
 
@@ -229,14 +230,6 @@ void CEchogramDialogQY210::ShowValues()
     m_pingerGain->setText(QString::number(m_values.pingerGain, 'g', 6));
     m_noiseOffset->setText(QString::number(m_values.noiseOffset, 'g', 6));
     m_noiseTracking->setChecked(m_values.noiseTracking == 1);
-}
-
-void CEchogramDialogQY210::StepScaleLines(int delta)
-{
-    bool ok = false;
-    const int now = m_scaleLines->text().trimmed().toInt(&ok);
-    const int next = std::clamp((ok ? now : 0) + (delta > 0 ? 1 : -1), m_scaleSpin->Lower(), m_scaleSpin->Upper());
-    m_scaleLines->setText(QString::number(next));
 }
 
 bool CEchogramDialogQY210::TakeValues()

@@ -45,7 +45,6 @@ public:
 private:
     void Build();
     void ShowValues();
-    void StepScaleLines(int delta);
 
     CEchogramDoc::SettingsDialogValues m_values;
     int m_templateId;
