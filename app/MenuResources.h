@@ -3,7 +3,7 @@
 // their items.
 #pragma once
 
-#include "app/AppIds.h"
+#include "app/base/AppIds.h"
 
 #include <string>
 #include <vector>

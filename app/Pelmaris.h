@@ -2,8 +2,8 @@
 // commands and services every subsystem calls, and shutdown.
 #pragma once
 
-#include "app/AppIds.h"
-#include "app/CommandTarget.h"
+#include "app/base/AppIds.h"
+#include "app/base/CommandTarget.h"
 #include "app/Help.h"
 #include "app/MainFrameInterface.h"
 #include "app/SensorObjects.h"

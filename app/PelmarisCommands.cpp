@@ -1,8 +1,8 @@
 // Menu commands of the application object and the routing of commands.
-#include "app/DepthUnit.h"
+#include "app/base/DepthUnit.h"
 #include "app/Pelmaris.h"
-#include "app/RegistrySupport.h"
-#include "app/TemperatureUnit.h"
+#include "app/base/RegistrySupport.h"
+#include "app/base/TemperatureUnit.h"
 
 namespace app {
 

@@ -1,11 +1,11 @@
 // Services of the application object that other subsystems call: folders,
 // profiles, annotations, file type, open command, language, help.
 #include "app/DdeCommand.h"
-#include "app/EchosounderError.h"
+#include "app/base/EchosounderError.h"
 #include "app/Pelmaris.h"
-#include "app/RegistrySupport.h"
-#include "app/Status.h"
-#include "app/StringTable.h"
+#include "app/base/RegistrySupport.h"
+#include "app/base/Status.h"
+#include "app/base/StringTable.h"
 #include "platform/FileTime.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"

@@ -6,7 +6,7 @@
 // absent, which every user of it already allows.
 #pragma once
 
-#include "app/AppIds.h"
+#include "app/base/AppIds.h"
 #include "platform/Registry.h"
 
 #include <array>

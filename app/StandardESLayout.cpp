@@ -1,6 +1,6 @@
 #include "app/StandardESLayout.h"
 
-#include "app/EchosounderError.h"
+#include "app/base/EchosounderError.h"
 #include "platform/EventLog.h"
 
 #include <string>

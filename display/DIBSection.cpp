@@ -1,7 +1,7 @@
 #include "display/DIBSection.h"
 
-#include "app/Archive.h"
-#include "app/File.h"
+#include "app/base/Archive.h"
+#include "app/base/File.h"
 #include "platform/MessageBox.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "display/DepthDoc.h"
 
-#include "app/AppIds.h"
-#include "app/Archive.h"
-#include "app/Status.h"
+#include "app/base/AppIds.h"
+#include "app/base/Archive.h"
+#include "app/base/Status.h"
 #include "engine/Channel.h"
 #include "platform/MessageDispatcher.h"
 

@@ -1,6 +1,6 @@
 #include "display/EchogramPicture.h"
 
-#include "app/EchosounderError.h"
+#include "app/base/EchosounderError.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "engine/BottomDetector.h"
 
-#include "app/Archive.h"
-#include "app/SerializeSupport.h"
+#include "app/base/Archive.h"
+#include "app/base/SerializeSupport.h"
 #include "engine/RawPower.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "engine/Channel.h"
 
-#include "app/Archive.h"
+#include "app/base/Archive.h"
 #include "engine/BottomDetector.h"
 #include "engine/EchogramColumn.h"
 #include "engine/Noise.h"

@@ -1,6 +1,6 @@
 #include "engine/ColorScaleSettings.h"
 
-#include "app/Archive.h"
+#include "app/base/Archive.h"
 #include "engine/RawPower.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "engine/OperationControl.h"
 
-#include "app/EchosounderError.h"
+#include "app/base/EchosounderError.h"
 #include "engine/Channel.h"
 #include "platform/Paths.h"
 #include "transceivers/TransceiverInstallation.h"

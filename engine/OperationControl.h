@@ -7,7 +7,7 @@
 // user-interface thread.
 #pragma once
 
-#include "app/RegistrySupport.h"
+#include "app/base/RegistrySupport.h"
 #include "engine/EchoSounder.h"
 #include "engine/ReplayFileList.h"
 #include "platform/MessageDispatcher.h"

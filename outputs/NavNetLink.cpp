@@ -1,7 +1,7 @@
 #include "outputs/NavNetLink.h"
 
 #include "app/Pelmaris.h"
-#include "app/RegistrySupport.h"
+#include "app/base/RegistrySupport.h"
 #include "platform/MessageDispatcher.h"
 #include "engine/Channel.h"
 #include "outputs/DepthTelegram.h"

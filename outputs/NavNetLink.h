@@ -8,7 +8,7 @@
 #pragma once
 
 #include "outputs/QYNet.h"
-#include "app/CommandTarget.h"
+#include "app/base/CommandTarget.h"
 #include "sensors/Annotation.h"
 #include "sensors/ExternalDepth.h"
 #include "sensors/GeographicInfo.h"

@@ -1,6 +1,6 @@
 #include "outputs/QYNet.h"
 
-#include "app/RegistrySupport.h"
+#include "app/base/RegistrySupport.h"
 #include "outputs/DepthTelegram.h"
 #include "platform/FileTime.h"
 #include "platform/NumberText.h"

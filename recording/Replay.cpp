@@ -1,7 +1,7 @@
 #include "recording/Replay.h"
 
-#include "app/AppIds.h"
-#include "app/Status.h"
+#include "app/base/AppIds.h"
+#include "app/base/Status.h"
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
 #include "engine/EchoSounder.h"

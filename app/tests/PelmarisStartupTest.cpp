@@ -1,8 +1,8 @@
 // Start-up of the application object: the model, the settings folders and
 // paths, the start request, power-off arming and the file type.
 #include "app/Pelmaris.h"
-#include "app/RegistrySupport.h"
-#include "app/StringTable.h"
+#include "app/base/RegistrySupport.h"
+#include "app/base/StringTable.h"
 #include "platform/FileTime.h"
 #include "ShellTestSupport.h"
 

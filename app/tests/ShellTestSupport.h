@@ -2,9 +2,9 @@
 // fatal report that throws, and a main frame that records what reaches it.
 #pragma once
 
-#include "app/EchosounderError.h"
+#include "app/base/EchosounderError.h"
 #include "app/MainFrameInterface.h"
-#include "app/Status.h"
+#include "app/base/Status.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/TempHives.h"

@@ -1,6 +1,6 @@
 #include "app/ui/AboutDialog.h"
 
-#include "app/StringTable.h"
+#include "app/base/StringTable.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

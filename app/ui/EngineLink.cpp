@@ -15,7 +15,7 @@
 #include "transceivers/QY42.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/UnitSearchWait.h"
-#include "app/Status.h"
+#include "app/base/Status.h"
 
 #include "app/ui/EngineLink.h"
 #include "app/StandardESLayout.h"

@@ -1,7 +1,7 @@
 #include "app/ui/FolderDlg.h"
 
-#include "app/AppIds.h"
-#include "app/StringTable.h"
+#include "app/base/AppIds.h"
+#include "app/base/StringTable.h"
 #include "platform/MessageBox.h"
 
 #include <QDialogButtonBox>

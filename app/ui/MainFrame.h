@@ -7,7 +7,7 @@
 #include "app/MainFrameInterface.h"
 #include "app/MenuResources.h"
 #include "app/Pelmaris.h"
-#include "app/Status.h"
+#include "app/base/Status.h"
 
 #include <QMainWindow>
 

@@ -10,7 +10,7 @@
 // User-interface thread only.
 #pragma once
 
-#include "app/SerializeSupport.h"
+#include "app/base/SerializeSupport.h"
 #include "app/Skjerm.h"
 #include "platform/WinTypes.h"
 

@@ -1,6 +1,6 @@
 #include "display/ui/EchogramView.h"
 
-#include "app/DepthUnit.h"
+#include "app/base/DepthUnit.h"
 #include "display/EchogramDoc.h"
 #include "engine/Channel.h"
 #include "sensors/ExternalDepth.h"

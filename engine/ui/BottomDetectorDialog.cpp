@@ -1,6 +1,6 @@
 #include "engine/ui/BottomDetectorDialog.h"
 
-#include "app/DepthUnit.h"
+#include "app/base/DepthUnit.h"
 #include "engine/ui/DialogFields.h"
 
 #include <QDialogButtonBox>

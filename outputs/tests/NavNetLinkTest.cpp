@@ -3,7 +3,7 @@
 #include "outputs/NavNetLink.h"
 
 #include "app/Pelmaris.h"
-#include "app/RegistrySupport.h"
+#include "app/base/RegistrySupport.h"
 #include "app/tests/ShellTestSupport.h"
 #include "engine/EchoSounder.h"
 

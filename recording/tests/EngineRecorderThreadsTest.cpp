@@ -5,7 +5,7 @@
 #include "recording/EngineStore.h"
 #include "recording/Replay.h"
 
-#include "app/RegistrySupport.h"
+#include "app/base/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "engine/EchoSounder.h"
 #include "platform/TempHives.h"

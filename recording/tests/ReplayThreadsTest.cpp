@@ -9,7 +9,7 @@
 #include "platform/TempHives.h"
 #include "recording/tests/StoreFixture.h"
 #include "sim/recgen/RecordingGenerator.h"
-#include "app/RegistrySupport.h"
+#include "app/base/RegistrySupport.h"
 
 #include <gtest/gtest.h>
 

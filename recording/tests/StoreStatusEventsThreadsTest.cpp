@@ -3,9 +3,9 @@
 // becomes a message box there and never holds the worker.
 #include "recording/StoreStatusEvents.h"
 
-#include "app/AppIds.h"
-#include "app/Status.h"
-#include "app/StringTable.h"
+#include "app/base/AppIds.h"
+#include "app/base/Status.h"
+#include "app/base/StringTable.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 

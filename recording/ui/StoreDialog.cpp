@@ -1,7 +1,7 @@
 #include "recording/ui/StoreDialog.h"
 
-#include "app/DepthUnit.h"
-#include "app/StringTable.h"
+#include "app/base/DepthUnit.h"
+#include "app/base/StringTable.h"
 #include "display/ui/DialogExchange.h"
 #include "display/ui/RangeBottomDialog.h"
 #include "display/ui/RangeSurfaceDialog.h"

@@ -1,6 +1,6 @@
 #include "transceivers/QY42.h"
 
-#include "app/RegistrySupport.h"
+#include "app/base/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "engine/EchoSounder.h"
 #include "engine/RawPower.h"

@@ -1,6 +1,6 @@
 #include "transceivers/TransceiverInstallation.h"
 
-#include "app/EchosounderError.h"
+#include "app/base/EchosounderError.h"
 #include "platform/MessageBox.h"
 #include "platform/TempHives.h"
 

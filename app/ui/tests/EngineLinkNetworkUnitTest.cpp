@@ -10,7 +10,7 @@
 #include "transceivers/UnitSearchWait.h"
 
 #include "app/Pelmaris.h"
-#include "app/RegistrySupport.h"
+#include "app/base/RegistrySupport.h"
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/EngineLink.h"
 #include "app/ui/MainFrame.h"

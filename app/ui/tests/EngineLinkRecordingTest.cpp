@@ -9,7 +9,7 @@
 #include "sim/qy42/QY42Simulator.h"
 
 #include "app/Pelmaris.h"
-#include "app/RegistrySupport.h"
+#include "app/base/RegistrySupport.h"
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/EngineLink.h"
 #include "app/ui/MainFrame.h"

@@ -6,7 +6,7 @@
 #include "transceivers/TrList.h"
 #include "transceivers/TransceiverInstallation.h"
 
-#include "app/RegistrySupport.h"
+#include "app/base/RegistrySupport.h"
 
 #include <cstdint>
 #include <functional>

@@ -17,7 +17,7 @@
 #include "display/ui/RangeTrawlDialog.h"
 #include "display/ui/UpDownCtrl.h"
 
-#include "app/DepthUnit.h"
+#include "app/base/DepthUnit.h"
 #include "app/ui/SpinButtonDoubleCtrl.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "display/DepthDoc.h"

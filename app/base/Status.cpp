@@ -1,8 +1,8 @@
-#include "app/Status.h"
+#include "app/base/Status.h"
 
-#include "app/DiagRecord.h"
-#include "app/EchosounderError.h"
-#include "app/StringTable.h"
+#include "app/base/DiagRecord.h"
+#include "app/base/EchosounderError.h"
+#include "app/base/StringTable.h"
 #include "platform/MessageDispatcher.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "app/Archive.h"
+#include "app/base/Archive.h"
 
 #include <gtest/gtest.h>
 

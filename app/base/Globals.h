@@ -4,7 +4,7 @@
 // the diagnostic socket.
 #pragma once
 
-#include "app/ZEBSocket.h"
+#include "app/base/ZEBSocket.h"
 #include "platform/WinTypes.h"
 
 #include <array>

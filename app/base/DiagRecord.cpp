@@ -1,4 +1,4 @@
-#include "app/DiagRecord.h"
+#include "app/base/DiagRecord.h"
 
 #include "platform/EventLog.h"
 #include "platform/FileTime.h"

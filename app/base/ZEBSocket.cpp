@@ -1,4 +1,4 @@
-#include "app/ZEBSocket.h"
+#include "app/base/ZEBSocket.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,6 +1,6 @@
-#include "app/DepthUnit.h"
+#include "app/base/DepthUnit.h"
 
-#include "app/RegistrySupport.h"
+#include "app/base/RegistrySupport.h"
 
 #include <algorithm>
 #include <array>

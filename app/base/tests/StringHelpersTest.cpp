@@ -1,4 +1,4 @@
-#include "app/StringHelpers.h"
+#include "app/base/StringHelpers.h"
 
 #include <gtest/gtest.h>
 

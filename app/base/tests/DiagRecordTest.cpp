@@ -1,6 +1,6 @@
 // Diagnostic records: the entry text with its tags, the time text, the
 // computer name rule, and texts holding '%'.
-#include "app/DiagRecord.h"
+#include "app/base/DiagRecord.h"
 
 #include "platform/FileTime.h"
 

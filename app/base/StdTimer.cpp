@@ -1,6 +1,6 @@
-#include "app/StdTimer.h"
+#include "app/base/StdTimer.h"
 
-#include "app/Globals.h"
+#include "app/base/Globals.h"
 #include "platform/MessageDispatcher.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "app/TemperatureUnit.h"
+#include "app/base/TemperatureUnit.h"
 
-#include "app/RegistrySupport.h"
+#include "app/base/RegistrySupport.h"
 #include "platform/NumberText.h"
 
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "app/StringHelpers.h"
+#include "app/base/StringHelpers.h"
 
 std::string& DeleteAt(std::string& text, int start, int count)
 {

@@ -1,4 +1,4 @@
-#include "app/SerializeSupport.h"
+#include "app/base/SerializeSupport.h"
 
 #include "platform/MessageBox.h"
 

@@ -1,4 +1,4 @@
-#include "app/StringTable.h"
+#include "app/base/StringTable.h"
 
 #include <charconv>
 #include <fstream>

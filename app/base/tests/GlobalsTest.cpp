@@ -1,5 +1,5 @@
 // The program-wide tables that are composed rather than written out.
-#include "app/Globals.h"
+#include "app/base/Globals.h"
 
 #include "platform/MessageDispatcher.h"
 

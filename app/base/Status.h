@@ -5,7 +5,7 @@
 // every change through IStatusOwner.
 #pragma once
 
-#include "app/AppIds.h"
+#include "app/base/AppIds.h"
 #include "platform/WinTypes.h"
 
 #include <cstdint>

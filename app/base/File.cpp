@@ -1,4 +1,4 @@
-#include "app/File.h"
+#include "app/base/File.h"
 
 #include <cerrno>
 #include <cstring>

@@ -10,8 +10,8 @@
 //   so it never runs with half of one file and half of its old settings.
 #pragma once
 
-#include "app/Archive.h"
-#include "app/File.h"
+#include "app/base/Archive.h"
+#include "app/base/File.h"
 #include "platform/WinTypes.h"
 
 #include <exception>

@@ -1,6 +1,6 @@
 // Timer objects on the dispatcher's thread timers: start, stop, stale ticks,
 // and the end of an object whose callback runs on another thread.
-#include "app/StdTimer.h"
+#include "app/base/StdTimer.h"
 
 #include "platform/MessageDispatcher.h"
 

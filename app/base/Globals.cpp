@@ -1,4 +1,4 @@
-#include "app/Globals.h"
+#include "app/base/Globals.h"
 
 #include "platform/MessageDispatcher.h"
 

@@ -1,4 +1,4 @@
-#include "app/EchosounderError.h"
+#include "app/base/EchosounderError.h"
 
 #include "platform/MessageBox.h"
 

@@ -1,4 +1,4 @@
-#include "app/RegistrySupport.h"
+#include "app/base/RegistrySupport.h"
 
 #include "platform/NumberText.h"
 

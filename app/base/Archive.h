@@ -12,7 +12,7 @@
 // turned into UTF-8.
 #pragma once
 
-#include "app/File.h"
+#include "app/base/File.h"
 #include "platform/WinTypes.h"
 
 #include <cstdint>

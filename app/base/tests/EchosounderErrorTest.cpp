@@ -1,6 +1,6 @@
 // The fatal report and the warning: their text, its cut at 4096 bytes, the
 // box, and the end of the process.
-#include "app/EchosounderError.h"
+#include "app/base/EchosounderError.h"
 
 #include "platform/MessageBox.h"
 
