@@ -11,7 +11,7 @@
 #pragma once
 
 #include "display/AbstractESDoc.h"
-#include "engine/ModalSession.h"
+#include "app/base/ModalSession.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "display/ui/EchogramDialog.h"
 
-#include "display/ui/DialogExchange.h"
-#include "display/ui/UpDownCtrl.h"
+#include "app/widgets/DialogExchange.h"
+#include "app/widgets/UpDownCtrl.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -17,8 +17,8 @@
 
 #include <algorithm>
 
-using displayui::StandardButtons;
-using displayui::WithId;
+using widgets::StandardButtons;
+using widgets::WithId;
 
 namespace {
 
@@ -113,14 +113,14 @@ void CEchogramDialog::Build(bool rm30)
 
     m_scaleSpin->SetRange(0, static_cast<int>(kMaxScaleLines));
     connect(m_scaleSpin, &CUpDownCtrl::deltaPos, this,
-            [this](int delta) { displayui::StepWholeNumber(m_scaleLines, delta, m_scaleSpin->Lower(), m_scaleSpin->Upper()); });
+            [this](int delta) { widgets::StepWholeNumber(m_scaleLines, delta, m_scaleSpin->Lower(), m_scaleSpin->Upper()); });
 }
 
 void CEchogramDialog::ShowValues()
 {
-    displayui::SetCheckedIndex(m_gain, m_values.gainType);
-    displayui::SetCheckedIndex(m_kind, m_values.echogramKind);
-    displayui::SetCheckedIndex(m_bottom, m_values.bottomLine);
+    widgets::SetCheckedIndex(m_gain, m_values.gainType);
+    widgets::SetCheckedIndex(m_kind, m_values.echogramKind);
+    widgets::SetCheckedIndex(m_bottom, m_values.bottomLine);
     m_trawl->setChecked(m_values.trawlLine);
     m_scaleLines->setText(QString::number(m_values.scaleLineCount));
     m_scale->setChecked(m_values.scaleLines);
@@ -136,11 +136,11 @@ void CEchogramDialog::ShowValues()
 bool CEchogramDialog::TakeValues()
 {
     CEchogramDoc::SettingsDialogValues v = m_values;
-    if (!displayui::TakeUnsigned(m_scaleLines, 0, kMaxScaleLines, v.scaleLineCount))
+    if (!widgets::TakeUnsigned(m_scaleLines, 0, kMaxScaleLines, v.scaleLineCount))
         return false;
-    v.gainType = displayui::CheckedIndex(m_gain);
-    v.echogramKind = displayui::CheckedIndex(m_kind);
-    v.bottomLine = displayui::CheckedIndex(m_bottom);
+    v.gainType = widgets::CheckedIndex(m_gain);
+    v.echogramKind = widgets::CheckedIndex(m_kind);
+    v.bottomLine = widgets::CheckedIndex(m_bottom);
     v.trawlLine = m_trawl->isChecked();
     v.scaleLines = m_scale->isChecked();
     v.pingFilter = m_pingFilter->isChecked();

@@ -6,7 +6,7 @@
 
 #include "display/EchogramDoc.h"
 
-#include "display/ui/DialogExchange.h"
+#include "app/widgets/DialogExchange.h"
 
 #include <QDialog>
 
@@ -23,7 +23,7 @@ class CEchogramDialog : public QDialog
     Q_OBJECT
 public:
     static constexpr int kTemplate = 131;
-    static constexpr int kHelpId = displayui::kDialogHelpId;
+    static constexpr int kHelpId = widgets::kDialogHelpId;
     static constexpr unsigned kMaxScaleLines = 50;
 
     explicit CEchogramDialog(const CEchogramDoc::SettingsDialogValues& values, QWidget* parent = nullptr);

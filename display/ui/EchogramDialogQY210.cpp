@@ -1,7 +1,7 @@
 #include "display/ui/EchogramDialogQY210.h"
 
-#include "display/ui/DialogExchange.h"
-#include "display/ui/UpDownCtrl.h"
+#include "app/widgets/DialogExchange.h"
+#include "app/widgets/UpDownCtrl.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,8 +19,8 @@
 
 #include <algorithm>
 
-using displayui::StandardButtons;
-using displayui::WithId;
+using widgets::StandardButtons;
+using widgets::WithId;
 
 namespace {
 
@@ -200,18 +200,18 @@ void CEchogramDialogQY210::Build()
     layout->addWidget(buttons, 4, 0, 1, 3);
 
     connect(m_scaleSpin, &CUpDownCtrl::deltaPos, this,
-            [this](int delta) { displayui::StepWholeNumber(m_scaleLines, delta, m_scaleSpin->Lower(), m_scaleSpin->Upper()); });
+            [this](int delta) { widgets::StepWholeNumber(m_scaleLines, delta, m_scaleSpin->Lower(), m_scaleSpin->Upper()); });
     connect(m_gainSpin, &CUpDownCtrl::deltaPos, this, &CEchogramDialogQY210::OnDeltaPosSubBottomGain);
 }
 
 void CEchogramDialogQY210::ShowValues()
 {
-    displayui::SetCheckedIndex(m_gain, m_values.gainType);
-    displayui::SetCheckedIndex(m_kind, m_values.echogramKind);
-    displayui::SetCheckedIndex(m_bottom, m_values.bottomLine);
-    displayui::SetCheckedIndex(m_side, m_values.sidescanSide);
-    displayui::SetCheckedIndex(m_view, m_values.sidescanView);
-    displayui::SetCheckedIndex(m_pingerGainMode, m_values.pingerGainMode);
+    widgets::SetCheckedIndex(m_gain, m_values.gainType);
+    widgets::SetCheckedIndex(m_kind, m_values.echogramKind);
+    widgets::SetCheckedIndex(m_bottom, m_values.bottomLine);
+    widgets::SetCheckedIndex(m_side, m_values.sidescanSide);
+    widgets::SetCheckedIndex(m_view, m_values.sidescanView);
+    widgets::SetCheckedIndex(m_pingerGainMode, m_values.pingerGainMode);
     m_scaleLines->setText(QString::number(m_values.scaleLineCount));
     m_scale->setChecked(m_values.scaleLines);
     m_pingFilter->setChecked(m_values.pingFilter);
@@ -236,17 +236,17 @@ bool CEchogramDialogQY210::TakeValues()
 {
     CEchogramDoc::SettingsDialogValues v = m_values;
     double gain = 0.0, pinger = 0.0, noise = 0.0;
-    if (!displayui::TakeUnsigned(m_scaleLines, 0, kMaxScaleLines, v.scaleLineCount) ||
-        !displayui::TakeAnyDouble(m_subBottomGain, gain) || !displayui::TakeAnyDouble(m_pingerGain, pinger))
+    if (!widgets::TakeUnsigned(m_scaleLines, 0, kMaxScaleLines, v.scaleLineCount) ||
+        !widgets::TakeAnyDouble(m_subBottomGain, gain) || !widgets::TakeAnyDouble(m_pingerGain, pinger))
         return false;
-    if (v.noiseCompensation && !displayui::TakeAnyDouble(m_noiseOffset, noise))
+    if (v.noiseCompensation && !widgets::TakeAnyDouble(m_noiseOffset, noise))
         return false;
-    v.gainType = displayui::CheckedIndex(m_gain);
-    v.echogramKind = displayui::CheckedIndex(m_kind);
-    v.bottomLine = displayui::CheckedIndex(m_bottom);
-    v.sidescanSide = displayui::CheckedIndex(m_side);
-    v.sidescanView = displayui::CheckedIndex(m_view);
-    v.pingerGainMode = displayui::CheckedIndex(m_pingerGainMode);
+    v.gainType = widgets::CheckedIndex(m_gain);
+    v.echogramKind = widgets::CheckedIndex(m_kind);
+    v.bottomLine = widgets::CheckedIndex(m_bottom);
+    v.sidescanSide = widgets::CheckedIndex(m_side);
+    v.sidescanView = widgets::CheckedIndex(m_view);
+    v.pingerGainMode = widgets::CheckedIndex(m_pingerGainMode);
     v.scaleLines = m_scale->isChecked();
     v.pingFilter = m_pingFilter->isChecked();
     v.minuteMarkers = m_minute->isChecked();

@@ -8,7 +8,7 @@
 
 #include "display/EchogramDoc.h"
 
-#include "display/ui/DialogExchange.h"
+#include "app/widgets/DialogExchange.h"
 
 #include <QDialog>
 
@@ -26,7 +26,7 @@ class CEchogramDialogQY210 : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr int kHelpId = displayui::kDialogHelpId;
+    static constexpr int kHelpId = widgets::kDialogHelpId;
     static constexpr unsigned kMaxScaleLines = 50;
     static constexpr float kMaxSubBottomGain = 5.0f;
 

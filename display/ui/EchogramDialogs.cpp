@@ -11,7 +11,7 @@
 #include "display/ui/RangeSlopeDialog.h"
 #include "display/ui/RangeSurfaceDialog.h"
 #include "display/ui/RangeTrawlDialog.h"
-#include "engine/ui/OwnedModalDialog.h"
+#include "app/widgets/OwnedModalDialog.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>
@@ -27,7 +27,7 @@ namespace {
 // the document nor its values may be touched any more.
 int RunModal(QDialog& dialog, const CEchogramDoc::DialogOpened& opened)
 {
-    const int result = engineui::RunOwnedModal(dialog, opened);
+    const int result = widgets::RunOwnedModal(dialog, opened);
     if (result == -1)
         return -1;
     return result == QDialog::Accepted ? IDOK : IDCANCEL;

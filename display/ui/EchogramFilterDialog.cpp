@@ -1,6 +1,6 @@
 #include "display/ui/EchogramFilterDialog.h"
 
-#include "display/ui/DialogExchange.h"
+#include "app/widgets/DialogExchange.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,8 +8,8 @@
 #include <QGridLayout>
 #include <QPushButton>
 
-using displayui::StandardButtons;
-using displayui::WithId;
+using widgets::StandardButtons;
+using widgets::WithId;
 
 namespace {
 

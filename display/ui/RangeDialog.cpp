@@ -1,7 +1,8 @@
 #include "display/ui/RangeDialog.h"
 
-#include "app/ui/SpinButtonDoubleCtrl.h"
-#include "display/ui/DialogExchange.h"
+#include "app/widgets/DialogExchange.h"
+#include "app/widgets/DialogFields.h"
+#include "app/widgets/SpinButtonDoubleCtrl.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -17,8 +18,8 @@
 
 #include <algorithm>
 
-using displayui::StandardButtons;
-using displayui::WithId;
+using widgets::StandardButtons;
+using widgets::WithId;
 
 CRangeDialog::CRangeDialog(int templateId, const QString& title, QWidget* parent) : QDialog(parent)
 {
@@ -50,10 +51,10 @@ void CRangeDialog::AddColumn(const QString& heading, const ColumnIds& ids, const
     c.slider->setTickPosition(QSlider::TicksBothSides);
     c.slider->setRange(0, std::max(0, presets.last));
     c.slider->setPageStep(1);
-    auto* minLabel = WithId(new QLabel(displayui::FormatValue(presets.preset(0), decimals), box), ids.minLabel);
+    auto* minLabel = WithId(new QLabel(widgets::FormatNumber(presets.preset(0), decimals), box), ids.minLabel);
     auto* maxLabel =
-        WithId(new QLabel(displayui::FormatValue(presets.preset(presets.last), decimals), box), ids.maxLabel);
-    c.edit = WithId(new QLineEdit(displayui::FormatValue(value, decimals), box), ids.edit);
+        WithId(new QLabel(widgets::FormatNumber(presets.preset(presets.last), decimals), box), ids.maxLabel);
+    c.edit = WithId(new QLineEdit(widgets::FormatNumber(value, decimals), box), ids.edit);
     c.spin = WithId(new app::CSpinButtonDoubleCtrl(box), ids.spin);
     c.spin->SetBuddy(c.edit);
     c.spin->SetRangeDouble(decimals, presets.preset(0), presets.preset(presets.last));
@@ -110,7 +111,7 @@ void CRangeDialog::OnSlider(int column, int position)
         return;
     Column& c = m_columns[static_cast<std::size_t>(column)];
     c.value = c.presets.preset(position);
-    c.edit->setText(displayui::FormatValue(c.value, c.decimals));
+    c.edit->setText(widgets::FormatNumber(c.value, c.decimals));
 }
 
 void CRangeDialog::OnSpin(int column, double value)
@@ -127,7 +128,7 @@ bool CRangeDialog::TakeValues()
     std::vector<double> values;
     for (Column& c : m_columns) {
         double v = 0.0;
-        if (!displayui::TakeDouble(c.edit, c.presets.preset(0), c.presets.preset(c.presets.last), v))
+        if (!widgets::CheckRange(c.edit, c.presets.preset(0), c.presets.preset(c.presets.last), v))
             return false;
         values.push_back(v);
     }

@@ -5,7 +5,7 @@
 // the edits show, checked against the first and last preset.
 #pragma once
 
-#include "display/ui/DialogExchange.h"
+#include "app/widgets/DialogExchange.h"
 
 #include <QDialog>
 
@@ -22,7 +22,7 @@ class CRangeDialog : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr int kHelpId = displayui::kDialogHelpId;
+    static constexpr int kHelpId = widgets::kDialogHelpId;
 
     // One column's presets: preset(i) for i in 0..last, and the index of the
     // preset nearest a value (the larger of two equally near ones).

@@ -1,7 +1,7 @@
 #include "engine/ui/BottomDetectorDialog.h"
 
 #include "app/base/DepthUnit.h"
-#include "engine/ui/DialogFields.h"
+#include "app/widgets/DialogFields.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cmath>
 
-using engineui::CheckRange;
-using engineui::FormatNumber;
+using widgets::CheckRange;
+using widgets::FormatNumber;
 
 double CBottomDetectorDialog::LargestDepth()
 {

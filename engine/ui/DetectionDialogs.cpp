@@ -6,7 +6,7 @@
 #include "engine/TSDetection.h"
 #include "engine/ui/BottomDetectorDialog.h"
 #include "engine/ui/FishDialog.h"
-#include "engine/ui/OwnedModalDialog.h"
+#include "app/widgets/OwnedModalDialog.h"
 #include "engine/ui/SlopeDialog.h"
 #include "engine/ui/TSDetectionDialog.h"
 
@@ -23,7 +23,7 @@ bool RunTracked(Values& v, const CModalSession::DialogOpened& opened)
 {
     // No parent: the part ends the dialog when it goes, a frame never does.
     Dialog dialog(v);
-    if (RunOwnedModal(dialog, opened) != QDialog::Accepted)
+    if (widgets::RunOwnedModal(dialog, opened) != QDialog::Accepted)
         return false;
     v = dialog.Values();
     return true;

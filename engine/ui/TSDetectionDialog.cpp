@@ -1,6 +1,6 @@
 #include "engine/ui/TSDetectionDialog.h"
 
-#include "engine/ui/DialogFields.h"
+#include "app/widgets/DialogFields.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -24,7 +24,7 @@ CTSDetectionDialog::CTSDetectionDialog(const CTSDetection::Settings& settings, Q
                               settings.MaxPhaseDeviation};
     for (std::size_t i = 0; i < kFields.size(); ++i)
     {
-        m_edits[i] = new QLineEdit(engineui::FormatNumber(values[i], 2), this);
+        m_edits[i] = new QLineEdit(widgets::FormatNumber(values[i], 2), this);
         m_edits[i]->setObjectName(kFields[i].Name);
         form->addRow(kFields[i].Label, m_edits[i]);
     }
@@ -39,7 +39,7 @@ void CTSDetectionDialog::accept()
 {
     double v[4];
     for (std::size_t i = 0; i < kFields.size(); ++i)
-        if (!engineui::CheckRange(m_edits[i], kFields[i].Minimum, kFields[i].Maximum, v[i]))
+        if (!widgets::CheckRange(m_edits[i], kFields[i].Minimum, kFields[i].Maximum, v[i]))
             return;
     m_settings.MinEchoLength = v[0];
     m_settings.MaxEchoLength = v[1];

@@ -2,7 +2,7 @@
 
 #include "app/base/DepthUnit.h"
 #include "app/base/StringTable.h"
-#include "display/ui/DialogExchange.h"
+#include "app/widgets/DialogExchange.h"
 #include "display/ui/RangeBottomDialog.h"
 #include "display/ui/RangeSurfaceDialog.h"
 #include "platform/NumberText.h"
@@ -21,7 +21,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-using displayui::WithId;
+using widgets::WithId;
 
 namespace zv::recording {
 
@@ -73,7 +73,7 @@ CStoreDialog::CStoreDialog(const SStoreDialogValues& values, QWidget* parent) : 
     QWidget* lineRow = nullptr;
     m_line = EditWithSpin(1157, 1158, 0, 9999, s.lineNumber, lineRow);
     m_lineDirection = {WithId(new QRadioButton("Decrease"), 1314), WithId(new QRadioButton("Increase"), 1315)};
-    displayui::SetCheckedIndex(m_lineDirection, s.lineIncrease ? 1 : 0);
+    widgets::SetCheckedIndex(m_lineDirection, s.lineIncrease ? 1 : 0);
     m_folder = WithId(new QLineEdit(QString::fromStdString(s.filePath)), 1163);
     auto* browse = WithId(new QPushButton("Browse..."), 1164);
     connect(browse, &QPushButton::clicked, this, &CStoreDialog::OnBrowse);
@@ -131,7 +131,7 @@ CStoreDialog::CStoreDialog(const SStoreDialogValues& values, QWidget* parent) : 
         chGrid->addWidget(m_xyz[i], int(i) + 1, 2);
         chGrid->addWidget(m_nmeaChannel[i], int(i) + 1, 3);
     }
-    displayui::SetCheckedIndex(m_nmeaChannel, int(s.nmeaChannel));
+    widgets::SetCheckedIndex(m_nmeaChannel, int(s.nmeaChannel));
     grid->addWidget(channels, 1, 0, 1, 2);
 
     // Echogram storage.
@@ -149,7 +149,7 @@ CStoreDialog::CStoreDialog(const SStoreDialogValues& values, QWidget* parent) : 
              WithId(new QRadioButton("30 log R"), 1009), WithId(new QRadioButton("40 log R"), 1010)};
     // A TVG type no radio stands for leaves all four clear.
     for (QRadioButton* r : m_tvg) r->setAutoExclusive(false);
-    displayui::SetCheckedIndex(m_tvg, m_values.tvgIndex);
+    widgets::SetCheckedIndex(m_tvg, m_values.tvgIndex);
     for (QRadioButton* r : m_tvg)
         connect(r, &QRadioButton::toggled, this, [this, r](bool on) {
             if (on)
@@ -220,16 +220,16 @@ void CStoreDialog::OnBottomRange()
 void CStoreDialog::accept()
 {
     unsigned line = 0, mb = 0, surface = 0, bottom = 0;
-    if (!displayui::TakeUnsigned(m_line, 0, 9999, line) ||
-        !displayui::TakeUnsigned(m_mb, SStoreDialogValues::kMinMb, SStoreDialogValues::kMaxMb, mb) ||
-        !displayui::TakeUnsigned(m_surfaceCount, 0, 10000, surface) ||
-        !displayui::TakeUnsigned(m_bottomCount, 0, 2000, bottom))
+    if (!widgets::TakeUnsigned(m_line, 0, 9999, line) ||
+        !widgets::TakeUnsigned(m_mb, SStoreDialogValues::kMinMb, SStoreDialogValues::kMaxMb, mb) ||
+        !widgets::TakeUnsigned(m_surfaceCount, 0, 10000, surface) ||
+        !widgets::TakeUnsigned(m_bottomCount, 0, 2000, bottom))
         return;
     SStoreSettings& s = m_values.settings;
     s.saveRawData = m_saveRaw->isChecked() ? 1 : 0;
     s.localTime = m_localTime->isChecked() ? 1 : 0;
     s.lineNumber = line;
-    s.lineIncrease = displayui::CheckedIndex(m_lineDirection) == 1 ? 1 : 0;
+    s.lineIncrease = widgets::CheckedIndex(m_lineDirection) == 1 ? 1 : 0;
     s.filePath = m_folder->text().toStdString();
     m_values.maxFileSizeMb = mb;
     s.echogramSurfaceCount = surface;
@@ -239,9 +239,9 @@ void CStoreDialog::accept()
         s.out[i] = m_out[i]->isChecked() ? 1 : 0;
         s.xyz[i] = m_xyz[i]->isChecked() ? 1 : 0;
     }
-    const int channel = displayui::CheckedIndex(m_nmeaChannel);
+    const int channel = widgets::CheckedIndex(m_nmeaChannel);
     s.nmeaChannel = channel < 0 ? 0 : std::uint32_t(channel);
-    m_values.tvgIndex = displayui::CheckedIndex(m_tvg);
+    m_values.tvgIndex = widgets::CheckedIndex(m_tvg);
     s.txt = m_txt->isChecked() ? 1 : 0;
     s.geoRef = m_geo->isChecked() ? 1 : 0;
     s.saveXtfData = m_xtf->isChecked() ? 1 : 0;

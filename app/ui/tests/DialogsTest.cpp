@@ -3,12 +3,12 @@
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/DebugTraceDlg.h"
-#include "app/ui/FolderDlg.h"
+#include "app/widgets/FolderDlg.h"
 #include "app/ui/HelpKeyFilter.h"
-#include "app/ui/IPAddressDialog.h"
+#include "app/widgets/IPAddressDialog.h"
 #include "app/ui/LanguageDialog.h"
 #include "app/ui/LayoutDialog.h"
-#include "app/ui/SpinButtonDoubleCtrl.h"
+#include "app/widgets/SpinButtonDoubleCtrl.h"
 #include "QtTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -15,10 +15,10 @@
 #include "display/ui/RangeSlopeDialog.h"
 #include "display/ui/RangeSurfaceDialog.h"
 #include "display/ui/RangeTrawlDialog.h"
-#include "display/ui/UpDownCtrl.h"
+#include "app/widgets/UpDownCtrl.h"
 
 #include "app/base/DepthUnit.h"
-#include "app/ui/SpinButtonDoubleCtrl.h"
+#include "app/widgets/SpinButtonDoubleCtrl.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "display/DepthDoc.h"
 #include "display/EchogramDoc.h"

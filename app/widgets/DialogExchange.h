@@ -1,4 +1,4 @@
-// Control ids and value exchange of the display's dialogs: every control
+// Control ids and value exchange of the dialogs: every control
 // carries its numeric id as its object name, radio groups read back as the
 // index of the checked button (-1 when none is), and number fields are
 // checked when OK is pressed, with the field at fault given the focus.
@@ -15,7 +15,7 @@ class QLineEdit;
 class QRadioButton;
 class QWidget;
 
-namespace displayui {
+namespace widgets {
 
 // Names the control by its id, so that code and tests find it.
 template <typename W>
@@ -43,14 +43,10 @@ void SetCheckedIndex(const std::vector<QRadioButton*>& group, int index);
 // within [lower, upper]; a field that holds no number counts as 0.
 void StepWholeNumber(QLineEdit* field, int delta, int lower, int upper);
 
-// "%.<decimals>f" in the C locale.
-QString FormatValue(double value, int decimals);
 // An unsigned whole number within [lo, hi] from the field; otherwise the
 // message, the focus on the field and false.
 bool TakeUnsigned(QLineEdit* field, unsigned lo, unsigned hi, unsigned& value);
-// A number within [lo, hi] from the field; otherwise as above.
-bool TakeDouble(QLineEdit* field, double lo, double hi, double& value);
 // A number from the field without limits; otherwise as above.
 bool TakeAnyDouble(QLineEdit* field, double& value);
 
-} // namespace displayui
+} // namespace widgets

@@ -1,4 +1,4 @@
-#include "display/ui/UpDownCtrl.h"
+#include "app/widgets/UpDownCtrl.h"
 
 #include <QToolButton>
 #include <QVBoxLayout>

@@ -1,4 +1,4 @@
-#include "app/ui/DirTreeCtrl.h"
+#include "app/widgets/DirTreeCtrl.h"
 
 #include <QApplication>
 #include <QDir>

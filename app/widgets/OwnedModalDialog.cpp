@@ -1,9 +1,9 @@
-#include "engine/ui/OwnedModalDialog.h"
+#include "app/widgets/OwnedModalDialog.h"
 
 #include <QDialog>
 #include <QPointer>
 
-namespace engineui {
+namespace widgets {
 
 namespace {
 
@@ -35,4 +35,4 @@ int RunOwnedModal(QDialog& dialog, const CModalSession::DialogOpened& opened)
     return handle.EndedByOwner() ? -1 : result;
 }
 
-} // namespace engineui
+} // namespace widgets

@@ -1,4 +1,4 @@
-#include "app/ui/IPAddressDialog.h"
+#include "app/widgets/IPAddressDialog.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

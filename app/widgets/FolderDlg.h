@@ -2,7 +2,7 @@
 // a new one inside the selected folder.
 #pragma once
 
-#include "app/ui/DirTreeCtrl.h"
+#include "app/widgets/DirTreeCtrl.h"
 
 #include <QDialog>
 #include <QLabel>

@@ -2,11 +2,11 @@
 // while it runs, so that the owner's destructor can end it.
 #pragma once
 
-#include "engine/ModalSession.h"
+#include "app/base/ModalSession.h"
 
 class QDialog;
 
-namespace engineui {
+namespace widgets {
 
 // The dialog's result (QDialog::Accepted or Rejected), or -1 when its owner
 // ended it: the owner is gone then, and neither it nor the values it handed
@@ -14,4 +14,4 @@ namespace engineui {
 // that a frame torn down meanwhile never deletes it under this call.
 int RunOwnedModal(QDialog& dialog, const CModalSession::DialogOpened& opened);
 
-} // namespace engineui
+} // namespace widgets

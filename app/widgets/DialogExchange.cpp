@@ -1,6 +1,6 @@
-#include "display/ui/DialogExchange.h"
+#include "app/widgets/DialogExchange.h"
 
-#include "engine/ui/DialogFields.h"
+#include "app/widgets/DialogFields.h"
 #include "platform/MessageBox.h"
 
 #include <QCoreApplication>
@@ -15,7 +15,7 @@
 #include <cmath>
 #include <limits>
 
-namespace displayui {
+namespace widgets {
 
 void StepWholeNumber(QLineEdit* field, int delta, int lower, int upper)
 {
@@ -65,32 +65,25 @@ void SetCheckedIndex(const std::vector<QRadioButton*>& group, int index)
     }
 }
 
-QString FormatValue(double value, int decimals) { return engineui::FormatNumber(value, decimals); }
-
 bool TakeUnsigned(QLineEdit* field, unsigned lo, unsigned hi, unsigned& value)
 {
     double v = 0.0;
-    if (engineui::ParseNumber(field->text(), v) && v != std::floor(v)) {
+    if (ParseNumber(field->text(), v) && v != std::floor(v)) {
         MessageBox(HWND{}, "Please enter a positive integer.", "", MB_OK | MB_ICONEXCLAMATION);
         field->setFocus();
         field->selectAll();
         return false;
     }
-    if (!engineui::CheckRange(field, lo, hi, v))
+    if (!CheckRange(field, lo, hi, v))
         return false;
     value = static_cast<unsigned>(v);
     return true;
 }
 
-bool TakeDouble(QLineEdit* field, double lo, double hi, double& value)
-{
-    return engineui::CheckRange(field, lo, hi, value);
-}
-
 bool TakeAnyDouble(QLineEdit* field, double& value)
 {
-    return engineui::CheckRange(field, -std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+    return CheckRange(field, -std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
                                 value);
 }
 
-} // namespace displayui
+} // namespace widgets

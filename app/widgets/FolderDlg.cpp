@@ -1,4 +1,4 @@
-#include "app/ui/FolderDlg.h"
+#include "app/widgets/FolderDlg.h"
 
 #include "app/base/AppIds.h"
 #include "app/base/StringTable.h"

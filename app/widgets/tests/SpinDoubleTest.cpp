@@ -1,4 +1,4 @@
-#include "app/SpinDouble.h"
+#include "app/widgets/SpinDouble.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/SpinDouble.h"
+#include "app/widgets/SpinDouble.h"
 
 #include "platform/NumberText.h"
 

@@ -2,7 +2,7 @@
 // holding an arrow makes the steps coarser every three seconds.
 #pragma once
 
-#include "app/SpinDouble.h"
+#include "app/widgets/SpinDouble.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>

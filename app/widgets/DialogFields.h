@@ -1,4 +1,4 @@
-// Number fields of the engine's dialogs: text in the C locale whatever
+// Number fields of the dialogs: text in the C locale whatever
 // locale Qt has, and the range check made when OK is pressed, with the
 // usual message and the focus put back on the field at fault.
 #pragma once
@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QString>
 
-namespace engineui {
+namespace widgets {
 
 // "%.<decimals>f" in the C locale.
 QString FormatNumber(double v, int decimals);
@@ -17,4 +17,4 @@ bool ParseNumber(const QString& text, double& value);
 // and gives the field the focus.
 bool CheckRange(QLineEdit* field, double lo, double hi, double& value);
 
-} // namespace engineui
+} // namespace widgets

@@ -1,4 +1,4 @@
-#include "app/ui/SpinButtonDoubleCtrl.h"
+#include "app/widgets/SpinButtonDoubleCtrl.h"
 
 #include <QVBoxLayout>
 

@@ -1,4 +1,4 @@
-#include "engine/ui/DialogFields.h"
+#include "app/widgets/DialogFields.h"
 
 #include "platform/MessageBox.h"
 
@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-namespace engineui {
+namespace widgets {
 
 QString FormatNumber(double v, int decimals)
 {
@@ -60,4 +60,4 @@ bool CheckRange(QLineEdit* field, double lo, double hi, double& value)
     return true;
 }
 
-} // namespace engineui
+} // namespace widgets
