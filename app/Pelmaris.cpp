@@ -55,9 +55,21 @@ CPelmaris::CPelmaris()
     : sensorTable(SensorObjectTable()),
       m_userRegistry(std::make_unique<CRegistrySupport>()),
       m_workload(std::make_unique<CWorkload>()),
-      m_help(std::make_unique<CHelp>())
+      m_help(std::make_unique<CHelp>()),
+      m_shellOperation(std::make_unique<CShellOperation>(*this)),
+      m_operation(m_shellOperation.get())
 {
     g_app = this;
+}
+
+void CPelmaris::SetOperation(IOperationLink* link)
+{
+    m_operation = link ? link : m_shellOperation.get();
+}
+
+void CPelmaris::SetHost(IApplicationHost* host)
+{
+    m_host = host ? host : &m_shellHost;
 }
 
 CPelmaris::~CPelmaris()
@@ -182,8 +194,7 @@ BOOL CPelmaris::InitInstance(const std::vector<std::string>& argv)
     if (::SetTimer(m_frame->GetSafeHwnd(), TIMER_WORKLOAD, kWorkloadPeriodMs) == 0)
         ECHOSOUNDER_FATAL_ERROR("IDEvent == 0");
 
-    InstallDefaultOperationHooks();
-    operation.init();
+    m_operation->Init();
 
     // Power-off on exit: armed by the model's variable unless it is empty or
     // begins with 0, n or N (an empty value used to arm it).
@@ -195,8 +206,7 @@ BOOL CPelmaris::InitInstance(const std::vector<std::string>& argv)
 
     StartRequest(std::vector<std::string>(argv.begin() + 1, argv.end()));
     CreateSensorObjects();
-    if (loadUserSettings)
-        loadUserSettings();
+    m_host->LoadUserSettings();
 
     m_navigationTimer = ::SetTimer(0, 0, kNavigationCheckPeriodMs,
                                    [this](HWND, UINT, UINT_PTR, DWORD) { CheckNavigationTimer(); });
@@ -250,15 +260,15 @@ void CPelmaris::StartRequest(const std::vector<std::string>& args)
         if (ec)
             return;
         // Paths are kept whole, whatever their length.
-        operation.postStartWithFiles({full.string()});
+        m_operation->PostStartWithFiles({full.string()});
         return;
     }
     if (suspendAutoStart != 0)
         return;
     if (dialogAutoStart != 0)
         ::PostMessage(GetMainWindow(), WM_COMMAND, cmd::OPERATION, 0);
-    else if (operation.transceiverCount() > 0)
-        operation.postRestart();
+    else if (m_operation->GetTransceiverCount() > 0)
+        m_operation->PostRestart();
 }
 
 void CPelmaris::CreateSensorObjects()
@@ -267,52 +277,48 @@ void CPelmaris::CreateSensorObjects()
     HKEY installed = sensors ? m_userRegistry->OpenKey(sensors, "Installed", TRUE) : nullptr;
     const unsigned bit = ModelBit(static_cast<SounderType>(m_sounderType));
 
-    auto giveKey = [&](const SensorObjectRow& row, void* object) {
-        if (!row.installedKey || !row.takeKey || !installed)
+    auto giveKey = [&](const SensorObjectRow& row, CSensorObject& object) {
+        if (!row.installedKey || !installed)
             return;
         if (HKEY key = m_userRegistry->OpenKey(installed, row.installedKey, TRUE)) {
-            row.takeKey(object, key);
+            object.TakeKey(key);
             m_userRegistry->CloseKey(key);
         }
     };
-    auto checkedSetup = [&](const SensorObjectRow& row, void* object) {
-        if (!row.setup || row.setup(object) == 0)
+    // False when the set-up failed; the object is then gone unless its row
+    // keeps it.
+    auto checkedSetup = [&](const SensorObjectRow& row) {
+        auto& object = m_sensors[static_cast<std::size_t>(row.id)];
+        if (object->Setup() == 0)
             return true;
-        if (row.keepOnSetupFailure)
-            return false;
-        DestroySensor(row.id, true);
+        if (!row.keepOnSetupFailure)
+            DestroySensor(row.id, true);
         return false;
     };
 
     for (const auto& row : sensorTable) {
         if (!(row.models & bit) || !row.create)
             continue;
-        void* object = row.create(*this);
-        if (!object)
+        std::unique_ptr<CSensorObject> made = row.create(*this);
+        if (!made)
             continue;
-        const auto index = static_cast<std::size_t>(row.id);
-        m_sensors[index] = object;
-        m_sensorRows[index] = &row;
+        CSensorObject& object = *made;
+        m_sensors[static_cast<std::size_t>(row.id)] = std::move(made);
         if (row.deferredSetup)
             continue;
-        if (!checkedSetup(row, object)) {
-            if (!m_sensors[index])
-                continue;  // dropped
-            if (row.start)
-                row.start(object, *this);  // kept without key or list
+        if (!checkedSetup(row)) {
+            if (row.keepOnSetupFailure)
+                object.Start();  // kept without key or list
             continue;
         }
         giveKey(row, object);
-        if (row.start)
-            row.start(object, *this);
+        object.Start();
     }
     // Serial output and remote display finish their set-up last.
     for (const auto& row : sensorTable) {
-        const auto index = static_cast<std::size_t>(row.id);
-        if (!row.deferredSetup || !m_sensors[index])
-            continue;
-        if (checkedSetup(row, m_sensors[index]))
-            giveKey(row, m_sensors[index]);
+        const auto& object = m_sensors[static_cast<std::size_t>(row.id)];
+        if (row.deferredSetup && object && checkedSetup(row))
+            giveKey(row, *m_sensors[static_cast<std::size_t>(row.id)]);
     }
     if (installed)
         m_userRegistry->CloseKey(installed);
@@ -322,96 +328,20 @@ void CPelmaris::CreateSensorObjects()
 
 void CPelmaris::DestroySensor(SensorId id, bool close)
 {
-    const auto index = static_cast<std::size_t>(id);
-    void* object = m_sensors[index];
-    const SensorObjectRow* row = m_sensorRows[index];
-    m_sensors[index] = nullptr;
-    m_sensorRows[index] = nullptr;
-    if (!object || !row)
-        return;
-    if (close && row->close)
-        row->close(object);
-    if (row->destroy)
-        row->destroy(object);
-}
-
-// ---------------------------------------------------------------------------
-// Operation control until the engine provides it
-
-void CPelmaris::InstallDefaultOperationHooks()
-{
-    if (!operation.init)
-        operation.init = [] {};
-    if (!operation.transceiverCount)
-        operation.transceiverCount = [] { return 0; };
-    if (!operation.postStartWithFiles) {
-        operation.postStartWithFiles = [this](std::vector<std::string> files) {
-            ::PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, OC_START_REPLAY, 0,
-                          MakePayload<std::vector<std::string>>(std::move(files)));
-            ::PostMessage(GetMainWindow(), WM_ES_SHOWREPLAYBUTTONS, 0, 0);
-        };
-    }
-    if (!operation.postRestart) {
-        operation.postRestart = [this] {
-            ::PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, OC_START_NORMAL, 0);
-            ::PostMessage(GetMainWindow(), WM_ES_HIDEREPLAYBUTTONS, 0, 0);
-        };
-    }
-    if (!operation.postStop) {
-        operation.postStop = [this](unsigned followUp) {
-            ::PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, OC_STOP, followUp);
-        };
-    }
-    if (!operation.postStopAndExit) {
-        operation.postStopAndExit = [this] {
-            ::PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, OC_STOP_AND_EXIT, 0);
-        };
-    }
-    if (!operation.queueCommand) {
-        operation.queueCommand = [this](unsigned code, LPARAM parameter) {
-            if (code < OC_STOP || code > OC_FACTORY_SETTINGS)
-                EchosounderFatalError("OperationControl", __LINE__, "Illegal Operation Control Command (%d)",
-                                      static_cast<int>(code));
-            DefaultExecuteCommand(code, parameter);
-        };
-    }
-    if (!operation.executeCommand)
-        operation.executeCommand = [this](unsigned code, LPARAM parameter) { DefaultExecuteCommand(code, parameter); };
-    if (!operation.echoSounder)
-        operation.echoSounder = [] { return static_cast<CEchoSounder*>(nullptr); };
-    if (!operation.isReplaying)
-        operation.isReplaying = [] { return false; };
-}
-
-void CPelmaris::DefaultExecuteCommand(unsigned code, LPARAM parameter)
-{
-    switch (code) {
-    case OC_STOP:
-        if (parameter != 0)
-            ::PostMessage(GetMainWindow(), WM_COMMAND, static_cast<WPARAM>(parameter), 0);
-        break;
-    case OC_STOP_AND_EXIT:
-        CloseSensors();
-        ::PostMessage(GetMainWindow(), WM_CLOSE, 0, 0);
-        if (IsPowerOffRequested())
-            PowerOffComputer();
-        break;
-    case OC_CLOSE_SENSORS:
-        CloseSensors();
-        break;
-    default:
-        break;  // nothing runs that could be stopped, started or rearranged
-    }
+    // Out of the table first, so that nobody finds it while it closes.
+    std::unique_ptr<CSensorObject> object = std::move(m_sensors[static_cast<std::size_t>(id)]);
+    if (object && close)
+        object->Close();
 }
 
 CEchoSounder* CPelmaris::GetEchoSounder() const
 {
-    return operation.echoSounder ? operation.echoSounder() : nullptr;
+    return m_operation->GetEchoSounder();
 }
 
 bool CPelmaris::IsReplaying() const
 {
-    return GetEchoSounder() && operation.isReplaying && operation.isReplaying();
+    return GetEchoSounder() && m_operation->IsReplaying();
 }
 
 HWND CPelmaris::GetMainWindow() const

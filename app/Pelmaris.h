@@ -4,9 +4,11 @@
 
 #include "app/base/AppIds.h"
 #include "app/base/CommandTarget.h"
+#include "app/ApplicationHost.h"
 #include "app/Help.h"
 #include "app/MainFrameInterface.h"
 #include "app/SensorObjects.h"
+#include "app/ShellOperation.h"
 #include "platform/Registry.h"
 #include "platform/WinTypes.h"
 
@@ -22,58 +24,9 @@
 
 class CRegistrySupport;
 class CWorkload;
-class CNavigation;
-class CPurseSeine;
-class CTrawl;
-class CHeave;
-class CGeographicInfo;
-class CGyroCompass;
-class CTemperature;
-class CHardwareStatus;
-class CNmeaDepth;
-class CLobe;
-class CLX750;
-class CFish;
-class CQYNet;
-class CQYSerial;
-class CRDDialog;
-class CQYTriton;
-class CRemoteControl;
-class CSvpProbe;
 class CEchoSounder;
 
 namespace app {
-
-// Operation control and the echo sounder as the application reaches them.
-// Engine code fills these in when it is linked in; until then start-up and
-// shutdown run with the defaults described at each member.
-struct OperationHooks {
-    // COperationControl::Init. Default: nothing.
-    std::function<void()> init;
-    // Installed transceivers. Default: none.
-    std::function<int()> transceiverCount;
-    // COperationControl::PostStartWithFiles. Default: posts the start of
-    // replay (0x4004) with the list, then "show replay buttons".
-    std::function<void(std::vector<std::string> files)> postStartWithFiles;
-    // COperationControl::PostRestart. Default: posts 0x4005, then "hide
-    // replay buttons".
-    std::function<void()> postRestart;
-    // COperationControl::PostCommand (stop with follow-up command).
-    std::function<void(unsigned followUp)> postStop;
-    // COperationControl::PostCommand4002 (stop and exit).
-    std::function<void()> postStopAndExit;
-    // COperationControl::QueueCommand / ExecuteCommand for 0x472 / 0x471.
-    // Default: the shell's own executor, which knows stop and exit and close
-    // sensors (everything else has nothing to stop while no engine exists).
-    std::function<void(unsigned code, LPARAM parameter)> queueCommand;
-    std::function<void(unsigned code, LPARAM parameter)> executeCommand;
-    // Whether an echo sounder exists / replays. Default: false.
-    std::function<CEchoSounder*()> echoSounder;
-    std::function<bool()> isReplaying;
-    // Operation control's power-off request flag; null: the application's.
-    std::function<void(bool on)> setPowerOff;
-    std::function<bool()> getPowerOff;
-};
 
 // The show-window mode of the open command.
 inline constexpr int SW_UNSET = -1;
@@ -93,7 +46,13 @@ public:
     // Builds the main frame from a menu resource; null: failed. Set by the
     // program (the Qt frame) or by tests before InitInstance.
     std::function<std::unique_ptr<IMainFrame>(CPelmaris&, unsigned menuId)> frameFactory;
-    OperationHooks operation;
+    // Operation control and the program around the shell. Both outlive this
+    // object; without them the shell runs on its own (CShellOperation,
+    // CShellHost).
+    void SetOperation(IOperationLink* link);
+    IOperationLink& Operation() const { return *m_operation; }
+    void SetHost(IApplicationHost* host);
+    IApplicationHost& Host() const { return *m_host; }
     // The creation table; starts as SensorObjectTable(), tests may change it
     // before InitInstance.
     std::vector<SensorObjectRow> sensorTable;
@@ -143,25 +102,15 @@ public:
     CHelp& GetHelp() { return *m_help; }
 
     // Objects ------------------------------------------------------------
-    void* SensorObject(SensorId id) const { return m_sensors[static_cast<std::size_t>(id)]; }
-    CNavigation* GetNavigation() const { return static_cast<CNavigation*>(SensorObject(SensorId::Navigation)); }
-    CPurseSeine* GetPurseSeine() const { return static_cast<CPurseSeine*>(SensorObject(SensorId::PurseSeine)); }
-    CTrawl* GetTrawl() const { return static_cast<CTrawl*>(SensorObject(SensorId::Trawl)); }
-    CHeave* GetHeave() const { return static_cast<CHeave*>(SensorObject(SensorId::Heave)); }
-    CGeographicInfo* GetGeographicInfo() const { return static_cast<CGeographicInfo*>(SensorObject(SensorId::GeographicInfo)); }
-    CGyroCompass* GetGyroCompass() const { return static_cast<CGyroCompass*>(SensorObject(SensorId::Heading)); }
-    CTemperature* GetTemperature() const { return static_cast<CTemperature*>(SensorObject(SensorId::Temperature)); }
-    CHardwareStatus* GetHardwareStatus() const { return static_cast<CHardwareStatus*>(SensorObject(SensorId::HardwareStatus)); }
-    CNmeaDepth* GetNmeaDepth() const { return static_cast<CNmeaDepth*>(SensorObject(SensorId::NmeaDepth)); }
-    CLobe* GetLobe() const { return static_cast<CLobe*>(SensorObject(SensorId::Lobe)); }
-    CLX750* GetLX750() const { return static_cast<CLX750*>(SensorObject(SensorId::LX750)); }
-    CFish* GetFish() const { return static_cast<CFish*>(SensorObject(SensorId::Fish)); }
-    CQYNet* GetQYNet() const { return static_cast<CQYNet*>(SensorObject(SensorId::NetworkOutput)); }
-    CQYSerial* GetQYSerial() const { return static_cast<CQYSerial*>(SensorObject(SensorId::SerialOutput)); }
-    CRDDialog* GetRemoteDisplay() const { return static_cast<CRDDialog*>(SensorObject(SensorId::RemoteDisplay)); }
-    CQYTriton* GetQYTriton() const { return static_cast<CQYTriton*>(SensorObject(SensorId::RawDataOutput)); }
-    CRemoteControl* GetRemoteControl() const { return static_cast<CRemoteControl*>(SensorObject(SensorId::RemoteControl)); }
-    CSvpProbe* GetSvpProbe() const { return static_cast<CSvpProbe*>(SensorObject(SensorId::SvpProbe)); }
+    // The sensor or output object of a row (null when absent), and its typed
+    // object.
+    CSensorObject* SensorObject(SensorId id) const { return m_sensors[static_cast<std::size_t>(id)].get(); }
+    template <class T>
+    T* Sensor(SensorId id) const
+    {
+        auto* adapter = dynamic_cast<TSensorObject<T>*>(SensorObject(id));
+        return adapter ? adapter->Get() : nullptr;
+    }
     CEchoSounder* GetEchoSounder() const;
 
     // Services -----------------------------------------------------------
@@ -177,25 +126,14 @@ public:
     std::atomic<std::uint64_t> lastPositionTime{0};
     std::atomic<std::uint64_t> lastOtherPositionTime{0};
     void CheckNavigationTimer();
-    // Whether the navigation object expects positions; set by navigation.
-    std::function<bool()> navigationExpectsPositions;
-    // Where annotations and status texts go beside the frame; engine and
-    // output code set these when they exist.
-    std::vector<std::function<void(const std::string& text, std::uint64_t time)>> annotationSinks;
 
     // Sound velocity profile text to the recorder and the outputs, and one
     // datagram to the recorder only (its result; 0 without a recorder).
     void SendToOutputs(const std::string& text, std::uint64_t fileTime);
     int ForwardToStore(const std::string& text);
-    std::vector<std::function<void(const std::string& text, std::uint64_t time)>> svpSinks;
-    std::function<int(const std::string& text)> svpStore;
     // Sets the PC clock to the received time plus what has passed since the
     // telegram came in, then ends the navigation's forced update.
     void SetComputerClock(std::uint64_t receptionTime, std::uint64_t receivedTime);
-    // How the clock is set (default: the system clock, which needs the right
-    // to do so; a refusal changes nothing) and what follows it.
-    std::function<bool(std::uint64_t fileTime)> setSystemClock;
-    std::function<void()> clockWasSet;
 
     // Values other subsystems keep here.
     std::atomic<double> tide{0.0};             // metres, negated tide telegram value
@@ -228,16 +166,8 @@ public:
     // Asks for the PC to power off; it happens at process end, after every
     // setting is saved (see PowerOffAtExit).
     void PowerOffComputer();
-    bool IsPowerOffRequested() const
-    {
-        return operation.getPowerOff ? operation.getPowerOff() : m_powerOffRequest;
-    }
-    void SetPowerOffRequest(bool on)
-    {
-        m_powerOffRequest = on;
-        if (operation.setPowerOff)
-            operation.setPowerOff(on);
-    }
+    bool IsPowerOffRequested() const { return m_operation->GetPowerOff(); }
+    void SetPowerOffRequest(bool on) { m_operation->SetPowerOff(on); }
     bool PowerOffPending() const { return m_powerOffPending; }
     // The command that powers the PC off: $ZELVAR_POWEROFF_COMMAND, else the
     // text value PowerOffCommand under Debug, else "systemctl poweroff".
@@ -245,9 +175,6 @@ public:
     // Runs the power-off command when PowerOffComputer was called. The
     // program calls it last, after the application object is gone.
     static void PowerOffAtExit(const std::string& command);
-
-    // Shell's own operation command executor (used while no engine is linked).
-    void DefaultExecuteCommand(unsigned code, LPARAM parameter);
 
     // Commands -----------------------------------------------------------
     bool OnCommand(unsigned id) override;
@@ -257,17 +184,6 @@ public:
     std::vector<ICommandTarget*> commandTargets;
     bool RouteCommand(unsigned id);
     bool RouteUpdate(CCmdUI& ui);
-
-    // Last step of start-up: objects that load their user settings once
-    // everything else exists (the environment).
-    std::function<void()> loadUserSettings;
-    // Settings dialog of a sensor or output object, opened by its command;
-    // set by the code that knows the object's type.
-    std::function<void(SensorId, void*)> sensorDialog;
-    // Engine actions behind three commands.
-    std::function<void(int on)> onSecondLayer;
-    std::function<void(int on)> onExpCalculation;
-    std::function<void()> onFreqSweep;
 
     std::array<int, 7> debugTrace{};
     int expCalculation = 0;
@@ -280,7 +196,6 @@ private:
     void StartRequest(const std::vector<std::string>& args);
     void CreateSensorObjects();
     void DestroySensor(SensorId id, bool close);
-    void InstallDefaultOperationHooks();
     std::string ToLowerName() const;
     DWORD ReadDword(const char* sub, const char* name, DWORD def, bool writeBack = true);
     std::string ReadString(const char* sub, const char* name, const std::string& def, bool writeBack = true);
@@ -312,11 +227,13 @@ private:
     int m_copperOnSidescan = 0;
     unsigned m_language = 1033;
     std::unique_ptr<IMainFrame> m_frame;
-    std::array<void*, kSensorCount> m_sensors{};
-    std::array<const SensorObjectRow*, kSensorCount> m_sensorRows{};
+    std::unique_ptr<CShellOperation> m_shellOperation;
+    IOperationLink* m_operation = nullptr;
+    CShellHost m_shellHost;
+    IApplicationHost* m_host = &m_shellHost;
+    std::array<std::unique_ptr<CSensorObject>, kSensorCount> m_sensors{};
     std::pair<LONG, LONG> m_timeReference{0, 0};
     std::uintptr_t m_navigationTimer = 0;
-    bool m_powerOffRequest = false;
     bool m_powerOffPending = false;
     bool m_initialised = false;
 };

@@ -60,7 +60,7 @@ const SensorCommand* FindSensorCommand(unsigned id)
 bool CPelmaris::OnCommand(unsigned id)
 {
     if (id == cmd::STOP_SOUNDER) {
-        operation.postStop(0);
+        m_operation->PostStop(0);
         return true;
     }
     if (id >= cmd::DEPTH_UNIT_FIRST && id <= cmd::DEPTH_UNIT_LAST) {
@@ -76,27 +76,27 @@ bool CPelmaris::OnCommand(unsigned id)
         return true;
     }
     if (const SensorCommand* sc = FindSensorCommand(id)) {
-        // Each object opens its own dialog; one that does not exist does
-        // nothing.
-        void* object = SensorObject(sc->sensor);
-        if (object && sensorDialog)
-            sensorDialog(sc->sensor, object);
+        // Each object opens its own dialog.
+        if (CSensorObject* object = SensorObject(sc->sensor); object && object->HasSettingsDialog())
+            object->RunSettingsDialog();
         return true;
     }
     switch (id) {
     case cmd::SECOND_LAYER:
+        if (!m_host->HasEngineExtra(id))
+            return true;
         secondLayer = !secondLayer;
-        if (onSecondLayer)
-            onSecondLayer(secondLayer);
+        m_host->SetSecondLayer(secondLayer != 0);
         return true;
     case cmd::EXP_CALCULATION:
+        if (!m_host->HasEngineExtra(id))
+            return true;
         expCalculation = !expCalculation;
-        if (onExpCalculation)
-            onExpCalculation(expCalculation);
+        m_host->SetExpCalculation(expCalculation != 0);
         return true;
     case cmd::FREQ_SWEEP:
-        if (onFreqSweep)
-            onFreqSweep();
+        if (m_host->HasEngineExtra(id))
+            m_host->FrequencySweep();
         return true;
     case cmd::DEBUG_TRACE:
         if (m_frame) {
@@ -127,14 +127,19 @@ bool CPelmaris::OnCommand(unsigned id)
 bool CPelmaris::OnUpdateCommand(CCmdUI& ui)
 {
     const unsigned id = ui.id;
-    if (id == cmd::STOP_SOUNDER || id == cmd::SECOND_LAYER) {
+    if (id == cmd::STOP_SOUNDER) {
         ui.Enable(GetEchoSounder() != nullptr);
-        if (id == cmd::SECOND_LAYER)
-            ui.SetCheck(secondLayer != 0);
         return true;
     }
-    if (id == cmd::EXP_CALCULATION) {
-        ui.SetCheck(expCalculation != 0);
+    if (id == cmd::SECOND_LAYER) {
+        ui.Enable(GetEchoSounder() != nullptr && m_host->HasEngineExtra(id));
+        ui.SetCheck(secondLayer != 0);
+        return true;
+    }
+    if (id == cmd::EXP_CALCULATION || id == cmd::FREQ_SWEEP) {
+        ui.Enable(m_host->HasEngineExtra(id));
+        if (id == cmd::EXP_CALCULATION)
+            ui.SetCheck(expCalculation != 0);
         return true;
     }
     if (id >= cmd::DEPTH_UNIT_FIRST && id <= cmd::DEPTH_UNIT_LAST) {
@@ -150,8 +155,8 @@ bool CPelmaris::OnUpdateCommand(CCmdUI& ui)
         return true;
     }
     if (const SensorCommand* sc = FindSensorCommand(id)) {
-        const bool exists = SensorObject(sc->sensor) != nullptr;
-        ui.Enable(exists && !(sc->notWhileReplaying && IsReplaying()));
+        const CSensorObject* object = SensorObject(sc->sensor);
+        ui.Enable(object && object->HasSettingsDialog() && !(sc->notWhileReplaying && IsReplaying()));
         return true;
     }
     return false;

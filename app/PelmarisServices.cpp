@@ -157,43 +157,27 @@ void CPelmaris::AddAnnotation(const std::string& text, std::uint64_t fileTime)
     const HWND frame = GetMainWindow();
     if (frame)
         ::PostMessage(frame, WM_ES_ANNOTATION, 0, 0, MakePayload<std::string>(line));
-    for (const auto& sink : annotationSinks)
-        if (sink)
-            sink(line, fileTime);
+    m_host->AnnotationToOutputs(line, fileTime);
     if (frame && IsReplaying())
         ::PostMessage(frame, WM_ES_STATUSTEXT, ids::ES_STATUS_TEXT_PANE, 0, MakePayload<std::string>(line));
 }
 
 void CPelmaris::SendToOutputs(const std::string& text, std::uint64_t fileTime)
 {
-    for (const auto& sink : svpSinks)
-        sink(text, fileTime);
+    m_host->ProfileToOutputs(text, fileTime);
 }
 
 int CPelmaris::ForwardToStore(const std::string& text)
 {
-    return svpStore ? svpStore(text) : 0;
+    return m_host->RecordProfile(text);
 }
 
 void CPelmaris::SetComputerClock(std::uint64_t receptionTime, std::uint64_t receivedTime)
 {
     const std::uint64_t now = CFileTime::Now();
     const std::uint64_t target = receivedTime + (now > receptionTime ? now - receptionTime : 0);
-    if (setSystemClock) {
-        setSystemClock(target);
-    } else {
-        // 100 ns since 1601 to the Unix epoch.
-        constexpr std::uint64_t kUnixEpoch = 116444736000000000ULL;
-        if (target > kUnixEpoch) {
-            const std::uint64_t unix100ns = target - kUnixEpoch;
-            timespec ts{};
-            ts.tv_sec = static_cast<time_t>(unix100ns / 10'000'000);
-            ts.tv_nsec = static_cast<long>((unix100ns % 10'000'000) * 100);
-            clock_settime(CLOCK_REALTIME, &ts);  // refused without the right: nothing changes
-        }
-    }
-    if (clockWasSet)
-        clockWasSet();
+    m_host->SetSystemClock(target);
+    m_host->ClockWasSet();
 }
 
 // ---------------------------------------------------------------------------
@@ -201,9 +185,9 @@ void CPelmaris::SetComputerClock(std::uint64_t receptionTime, std::uint64_t rece
 
 void CPelmaris::CheckNavigationTimer()
 {
-    if (!GetEchoSounder() || IsReplaying() || !GetNavigation())
+    if (!GetEchoSounder() || IsReplaying() || !SensorObject(SensorId::Navigation))
         return;
-    if (!navigationExpectsPositions || !navigationExpectsPositions())
+    if (!m_host->NavigationExpectsPositions())
         return;
     const std::uint64_t now = CFileTime::Now();
     constexpr std::uint64_t kSecond = 10'000'000;
@@ -307,7 +291,7 @@ bool CPelmaris::OnDDECommand(const std::string& command)
     if (m_frame)
         m_frame->ShowForOpen(showWindowMode);
     if (!file->empty())
-        operation.postStartWithFiles({*file});
+        m_operation->PostStartWithFiles({*file});
     showWindowMode = SW_UNSET;
     return true;
 }

@@ -1,16 +1,18 @@
 // The sensor and output objects the application object creates at start-up
 // and closes at shutdown, kept as data: the creation table (order, models,
-// checked set-up, settings key, what follows) and the close order. Each
-// engineer who builds one of these objects fills in its row in
-// SensorObjects.cpp; until then the row has no factory and the object is
-// absent, which every user of it already allows.
+// settings key, deferred set-up) and the close order. The program's
+// composition root gives each row whose object exists its factory; a row
+// without one is an object not built yet, absent for the run, which every
+// user of it already allows.
 #pragma once
 
 #include "app/base/AppIds.h"
+#include "app/SensorObject.h"
 #include "platform/Registry.h"
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,27 +51,21 @@ inline constexpr unsigned kLobeModels = ModelBit(kTQ30) | ModelBit(kTOTAL);
 inline constexpr unsigned kFishModels = ModelBit(kRM30) | ModelBit(kTOTAL);
 inline constexpr unsigned kQYModels = ModelBit(kQY210) | ModelBit(kQY310) | ModelBit(kQYNVU);
 
-// One object's row. Every function gets the object create() returned.
+// One object's row: when it is made and what it is given. What the object
+// does at each step is its own (CSensorObject).
 struct SensorObjectRow {
     SensorId id;
     const char* name;
     unsigned models;
     // Sub-key of Sensors\Installed handed to the object, or null.
     const char* installedKey = nullptr;
-    // Builds the object; null: not built yet.
-    std::function<void*(CPelmaris&)> create;
-    // The checked serial set-up: 0 on success; null: none. A failure closes
-    // and deletes the object unless keepOnSetupFailure is set, which only
-    // skips the key and what follows.
-    std::function<long(void*)> setup;
+    // Builds the object; null: not built yet, and the object is absent.
+    std::function<std::unique_ptr<CSensorObject>(CPelmaris&)> create;
+    // A failed set-up closes and deletes the object unless this is set,
+    // which only skips the key and what follows.
     bool keepOnSetupFailure = false;
     // Set-up done later in the table (serial output, remote display).
     bool deferredSetup = false;
-    std::function<void(void*, HKEY)> takeKey;
-    std::function<void(void*, CPelmaris&)> start;
-    // Close operation (null: deleted only) and delete.
-    std::function<void(void*)> close;
-    std::function<void(void*)> destroy;
 };
 
 // The creation table, in creation order.

@@ -62,6 +62,22 @@ int CCancellableSemaphore::GetCount() const
 
 // ---------------------------------------------------------------------------
 
+std::unique_ptr<CTransceiver> CNoEchoSounderHost::CreateTransceiver(int, int, const InstalledTransceiverInfo&, HKEY)
+{
+    return nullptr;
+}
+
+std::unique_ptr<CTransceiver> CNoEchoSounderHost::CreateReplay(const CReplayFileList*, HKEY) { return nullptr; }
+
+std::unique_ptr<IPingDocuments> CNoEchoSounderHost::CreateDocuments() { return nullptr; }
+
+std::unique_ptr<IPingRecorder> CNoEchoSounderHost::CreateRecorder(CEchoSounder&, HKEY, const std::string&)
+{
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+
 CEchoSounder::CEchoSounder() = default;
 
 CEchoSounder::~CEchoSounder()
@@ -112,11 +128,13 @@ void CEchoSounder::ResolveDestination()
 bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMode, const CReplayFileList* files,
                           DWORD trigger, int sequence, const std::string& sequenceFile, int hbx)
 {
+    static CNoEchoSounderHost alone;
     m_context = context;
+    m_host = context.host ? context.host : &alone;
     m_key = key;
     m_mode = mode;
-    if (m_context.createDocuments && !m_documents)
-        m_documents = m_context.createDocuments();
+    if (!m_documents)
+        m_documents = m_host->CreateDocuments();
     m_trigger = trigger;
     m_sequenceFlag = sequence;
     m_hbx = hbx;
@@ -143,22 +161,14 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
     m_nextTrigger = 0;
     m_triggerTimeout = kDefaultTriggerTimeout;
 
-    auto warn = [&](const std::string& text) {
-        if (m_context.hooks.warning)
-            m_context.hooks.warning(text);
-    };
-
     if (mode == kReplay) {
         m_trigger = kTriggerInternal;
         m_sequenceFlag = 0;
         const CReplayFileList* list = files && !files->IsEmpty() ? files : nullptr;
         m_saveData = list ? list->m_saveData : 0;
-        if (m_context.createReplay) {
-            auto replay = m_context.createReplay(list, key);
-            if (replay) {
-                replay->SetEchoSounder(this);
-                m_transceivers.push_back(std::move(replay));
-            }
+        if (auto replay = m_host->CreateReplay(list, key)) {
+            replay->SetEchoSounder(this);
+            m_transceivers.push_back(std::move(replay));
         }
     } else if (m_context.installation) {
         const int count = m_context.installation->GetTransceiverCount();
@@ -169,12 +179,12 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
             const bool allowed = (info->type != 0 || m_context.model == 0 || m_context.model == 1) &&
                                  (info->type != 2 || m_context.model == 5) && info->type >= 0 && info->type <= 4;
             std::unique_ptr<CTransceiver> t;
-            if (allowed && m_context.createTransceiver)
-                t = m_context.createTransceiver(info->type, i, *info, key);
+            if (allowed)
+                t = m_host->CreateTransceiver(info->type, i, *info, key);
             if (!t) {
                 // A sounder without all its units would run on half its
                 // channels without saying so: refuse the start instead.
-                warn("Unsupported Transceiver Type");
+                m_host->Warning("Unsupported Transceiver Type");
                 m_transceivers.clear();
                 return false;
             }
@@ -187,15 +197,7 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
     if (GetChannelCount() == 0)
         return true;
 
-    if (m_context.createRecorder)
-        m_recorder = m_context.createRecorder(*this, key, sequenceFile);
-    if (m_recorder) {
-        // The workers reach the recorder through the hooks they already call.
-        IPingRecorder* recorder = m_recorder.get();
-        m_context.hooks.storeWritePing = [recorder] { recorder->WritePing(); };
-        m_context.hooks.storeIsRecordingPing = [recorder] { return recorder->IsRecordingPing(); };
-        m_context.hooks.storeWriteXtfPing = [recorder] { recorder->WriteXtfPing(); };
-    }
+    m_recorder = m_host->CreateRecorder(*this, key, sequenceFile);
 
     // The saved settings go into the channel records before any worker
     // copies them for a ping.
@@ -377,7 +379,6 @@ void CEchoSounder::StopThreads()
 
 void CEchoSounder::PingDataThread()
 {
-    const Hooks& h = m_context.hooks;
     m_timingCorrection = 0;
     {
         std::lock_guard<std::mutex> lock(m_pingTimeLock);
@@ -387,8 +388,8 @@ void CEchoSounder::PingDataThread()
         m_pingThreadDone = true;
         return;
     }
-    if (m_mode == kReplay && m_saveData && h.replayStore)
-        h.replayStore();
+    if (m_mode == kReplay && m_saveData)
+        m_host->RequestReplayStore();
     m_previousPingTime = CFileTime::Now();
 
     while (!m_stop.load()) {
@@ -417,33 +418,23 @@ void CEchoSounder::PingDataThread()
             continue;
         }
         const std::uint64_t pingTime = GetPingTime();
-        if (h.geographicAddPing)
-            h.geographicAddPing(pingTime);
+        m_host->AddPingToHistory(pingTime);
         for (auto& t : m_transceivers)
             t->ProcessPing(pingTime);
-        if (h.storeWritePing)
-            h.storeWritePing();
+        if (m_recorder)
+            m_recorder->WritePing();
         if (pingTime != 0) {
             for (int i = 0, n = GetChannelCount(); i < n; ++i) {
                 CChannel* c = GetChannel(i);
                 c->ProcessPing();
                 c->ProcessPingData();
             }
-            if (h.lx750SendPing)
-                h.lx750SendPing();
-            if (h.networkOutputSendPing)
-                h.networkOutputSendPing();
-            if (h.remoteDisplaySendDepth)
-                h.remoteDisplaySendDepth();
-            if (h.serialOutputSendPing)
-                h.serialOutputSendPing();
+            m_host->SendPingToOutputs(*this);
         }
         if (m_documents)
             m_documents->Notify(1);
-        else if (h.documentsNotify)
-            h.documentsNotify(m_stop);
-        if (h.storeIsRecordingPing && h.storeIsRecordingPing() && h.storeWriteXtfPing)
-            h.storeWriteXtfPing();
+        if (m_recorder && m_recorder->IsRecordingPing())
+            m_recorder->WriteXtfPing();
         if (m_multiPulseOn.load() && m_multiPulse) {
             std::vector<double> depths(static_cast<std::size_t>(std::max(GetChannelCount(), 1)), 0.0);
             std::size_t at = 0;
@@ -462,8 +453,9 @@ void CEchoSounder::PingDataThread()
                 m_rateMode = kMaximumRate;
             }
         }
-        if (m_pingerOn.load() && h.pingerParameter)
-            m_interval = static_cast<std::int64_t>(h.pingerParameter() * 1e7);
+        double pingerSeconds = 0.0;
+        if (m_pingerOn.load() && m_host->GetPingerInterval(pingerSeconds))
+            m_interval = static_cast<std::int64_t>(pingerSeconds * 1e7);
         UpdateRate(m_previousPingTime, pingTime);
         if (pingTime != 0)
             m_previousPingTime = pingTime;
@@ -508,11 +500,10 @@ void CEchoSounder::UpdateRate(std::uint64_t previous, std::uint64_t current)
 
 void CEchoSounder::PaceLoad(double& sleepMs, double& lastLoad, int& equalReadings)
 {
-    const Hooks& h = m_context.hooks;
-    const double load = h.workloadRead ? h.workloadRead() : lastLoad;
+    const double load = m_host->ReadWorkload();
     if (load == lastLoad) {
-        if (++equalReadings % 5 == 0 && h.workloadSample)
-            h.workloadSample();
+        if (++equalReadings % 5 == 0)
+            m_host->SampleWorkload();
     } else {
         equalReadings = 0;
         if (load < 0.7)
@@ -538,8 +529,7 @@ void CEchoSounder::PaceInterval(std::int64_t interval)
         if (m_simplePinger)
             next += static_cast<std::int64_t>(m_timingCorrection.exchange(0)) * 1000;
         if (next < now) {
-            if (m_context.hooks.statusMessage)
-                m_context.hooks.statusMessage("Cannot meet ping interval requirement");
+            m_host->StatusMessage(IDS_INTERVAL_NOT_MET);
             if (interval < 10 * kTicksPerMs)
                 next = now;
             else
@@ -554,8 +544,8 @@ void CEchoSounder::PaceInterval(std::int64_t interval)
 
 void CEchoSounder::TakeLinkLost()
 {
-    if (m_linkLost.exchange(false) && m_context.hooks.linkLost)
-        m_context.hooks.linkLost();
+    if (m_linkLost.exchange(false))
+        m_host->LinkLost();
 }
 
 bool CEchoSounder::WaitForTransceivers()

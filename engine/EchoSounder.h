@@ -14,6 +14,7 @@
 // set from a time telegram does not stall or rush the pings.
 #pragma once
 
+#include "engine/EchoSounderHost.h"
 #include "platform/Registry.h"
 #include "platform/Socket.h"
 #include "platform/WinTypes.h"
@@ -23,7 +24,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -102,53 +102,16 @@ public:
     static constexpr UINT ID_STEP = 32830;
     static constexpr int kPingReadyMaximum = 255;
     static constexpr std::int64_t kDefaultTriggerTimeout = 50000000;  // 5 s
-
-    // Objects of other subsystems that take part in every ping. Each may be
-    // empty: the sounder then goes on without it.
-    struct Hooks
-    {
-        std::function<void(std::uint64_t)> geographicAddPing;
-        std::function<void()> storeWritePing;
-        std::function<void()> lx750SendPing;
-        std::function<void()> networkOutputSendPing;
-        std::function<void()> remoteDisplaySendDepth;
-        std::function<void()> serialOutputSendPing;
-        // Documents take the ping; a document may wait for the user-interface
-        // thread, so it is given the sounder's stop flag to give up on.
-        std::function<void(const std::atomic<bool>& stop)> documentsNotify;
-        std::function<bool()> storeIsRecordingPing;
-        std::function<void()> storeWriteXtfPing;
-        std::function<double()> pingerParameter;
-        // CPU load (0..1) and a request to sample it again.
-        std::function<double()> workloadRead;
-        std::function<void()> workloadSample;
-        std::function<void(const std::string&)> statusMessage;
-        std::function<void(const std::string&)> warning;
-        // A transceiver lost its link (the unit fell silent during a ping);
-        // raised once per loss, from the trigger thread.
-        std::function<void()> linkLost;
-        std::function<void()> replayStore;
-    };
-
-    using TransceiverFactory = std::function<std::unique_ptr<CTransceiver>(
-        int type, int index, const InstalledTransceiverInfo& info, HKEY key)>;
-    using ReplayFactory = std::function<std::unique_ptr<CTransceiver>(const CReplayFileList* files, HKEY key)>;
+    // Status message "Cannot meet ping interval requirement".
+    static constexpr unsigned IDS_INTERVAL_NOT_MET = 57699;
 
     // What the sounder needs of the program around it.
     struct Context
     {
         CTransceiverInstallation* installation = nullptr;
-        TransceiverFactory createTransceiver;
-        ReplayFactory createReplay;
-        Hooks hooks;
-        // Makes the document list; empty: the pings go to hooks.documentsNotify.
-        std::function<std::unique_ptr<IPingDocuments>()> createDocuments;
-        // Makes the recorder when the sounder has channels, with the key the
-        // sounder was given and its sequence file name (empty: normal
-        // recording). Empty, or a null result: no recorder, and the per-ping
-        // calls go to the store hooks.
-        std::function<std::unique_ptr<IPingRecorder>(CEchoSounder&, HKEY, const std::string& sequenceFile)>
-            createRecorder;
+        // The program's parts, participants and services; null: a sounder
+        // that runs alone (CNoEchoSounderHost).
+        IEchoSounderHost* host = nullptr;
         int model = 1;                       // 0 QY210 1 QY310 2 RM30 3 TQ30 4 TOTAL 5 QYNVU
         std::string adapterAddress;          // PC address of the selected adapter
         std::string triggerDestination;      // set: the trigger datagram goes here
@@ -231,6 +194,7 @@ private:
     void StopThreads();
 
     Context m_context;
+    IEchoSounderHost* m_host = nullptr;  // never null once created
     HKEY m_key = nullptr;
     int m_mode = kNormal;
     std::atomic<DWORD> m_trigger{kTriggerInternal};

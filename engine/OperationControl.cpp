@@ -2,6 +2,7 @@
 
 #include "app/base/EchosounderError.h"
 #include "engine/Channel.h"
+#include "engine/OperationHost.h"
 #include "platform/Paths.h"
 #include "transceivers/TransceiverInstallation.h"
 
@@ -63,7 +64,21 @@ constexpr std::size_t kDisplaySize = 128;
 
 }  // namespace
 
-COperationControl::COperationControl() = default;
+namespace {
+CNoOperationHost g_noHost;
+}  // namespace
+
+COperationControl::COperationControl() : m_host(&g_noHost) {}
+
+void COperationControl::SetHost(IOperationHost* host)
+{
+    m_host = host ? host : &g_noHost;
+}
+
+std::string COperationControl::Profile() const
+{
+    return m_host->GetProfile();
+}
 
 COperationControl::~COperationControl()
 {
@@ -310,11 +325,9 @@ void COperationControl::PutInForce(const Settings& block, int mode)
 
 void COperationControl::NameExternalDepthSources(const std::array<ChannelDisplay, 8>& displays)
 {
-    if (!m_hooks.externalDepthName)
-        return;
     for (int n = 0; n < 8; ++n)
         if (displays[static_cast<std::size_t>(n)].bExists)
-            m_hooks.externalDepthName(n, displays[static_cast<std::size_t>(n)].sShortChannelID);
+            m_host->NameExternalDepthSource(n, displays[static_cast<std::size_t>(n)].sShortChannelID);
 }
 
 void COperationControl::GetChannelDisplays(std::array<ChannelDisplay, 8>& out, int& arrangement, int& extra) const
@@ -343,7 +356,7 @@ void COperationControl::PostCommand(UINT menuCommand)
 
 void COperationControl::PostCommand4002()
 {
-    if (m_hooks.shiftOrSecondaryButtonHeld && m_hooks.shiftOrSecondaryButtonHeld())
+    if (m_host->ShiftOrSecondaryButtonHeld())
         m_powerOff = false;
     PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kStopAndExit, 0);
 }
@@ -408,8 +421,7 @@ void COperationControl::StartNext()
     m_busy = true;
     if (m_echoSounder && m_echoSounder->GetDocuments())
         m_echoSounder->GetDocuments()->SetHold(true);
-    if (m_hooks.stopPingTimer)
-        m_hooks.stopPingTimer();
+    m_host->StopPingTimer();
     const Pending& next = m_queue.front();
     if (!PostMessage(GetMainWindow(), WM_ES_EXECUTECOMMAND, next.code, next.parameter)) {
         // Without a main window the command runs here and now.
@@ -431,8 +443,7 @@ void COperationControl::ExecuteCommand(UINT code, LPARAM parameter)
     switch (code) {
     case kStop:
         DeleteEchoSounder();
-        if (m_hooks.statusBarModel)
-            m_hooks.statusBarModel(m_model);
+        m_host->StatusBarModel(m_model);
         if (parameter != 0)
             PostMessage(GetMainWindow(), WM_COMMAND, static_cast<WPARAM>(parameter), 0);
         break;
@@ -444,8 +455,7 @@ void COperationControl::ExecuteCommand(UINT code, LPARAM parameter)
         break;
     case kCloseSensors:
         DeleteEchoSounder();
-        if (m_hooks.closeSensors)
-            m_hooks.closeSensors();
+        m_host->CloseSensors();
         break;
     case kStartReplay: {
         DeleteEchoSounder();
@@ -485,21 +495,19 @@ void COperationControl::DeleteLayout()
     // the frames go; the next layout lifts the hold when it stands.
     if (m_echoSounder && m_echoSounder->GetDocuments())
         m_echoSounder->GetDocuments()->SetHold(true);
-    if (m_hooks.deleteLayout)
-        m_hooks.deleteLayout();
+    m_host->DeleteLayout();
 }
 
 void COperationControl::DeleteEchoSounder() { m_echoSounder.reset(); }
 
 void COperationControl::StopAndExit()
 {
-    if (m_hooks.closeSensors)
-        m_hooks.closeSensors();
+    m_host->CloseSensors();
     PostMessage(GetMainWindow(), WM_CLOSE, 0, 0);
-    if (m_hooks.shiftOrSecondaryButtonHeld && m_hooks.shiftOrSecondaryButtonHeld())
+    if (m_host->ShiftOrSecondaryButtonHeld())
         m_powerOff = false;
-    if (m_powerOff && m_hooks.powerOff)
-        m_hooks.powerOff();
+    if (m_powerOff)
+        m_host->PowerOff();
 }
 
 void COperationControl::CreateEchosounder(int mode)
@@ -509,12 +517,11 @@ void COperationControl::CreateEchosounder(int mode)
         PostMessage(GetMainWindow(), WM_ES_UPDATETITLE, 0, 0);
     else
         PostMessage(GetMainWindow(), WM_ES_UPDATETITLE, 0, 1, MakePayload<std::string>(profile));
-    if (mode == CEchoSounder::kReplay && m_hooks.statusBarStarting)
-        m_hooks.statusBarStarting();
+    if (mode == CEchoSounder::kReplay)
+        m_host->StatusBarStarting();
     const std::string folder = GetSettingsFolder();
     CPaths::CreateFolder(folder);
-    if (m_hooks.setSettingsFolder)
-        m_hooks.setSettingsFolder(folder);
+    m_host->SetSettingsFolder(folder);
     ReadState();
     if (m_echoSounder)
         ECHOSOUNDER_FATAL_ERROR("Echosounder already exists");
@@ -532,10 +539,8 @@ void COperationControl::CreateEchosounder(int mode)
         PutInForce(m_normal, CEchoSounder::kNormal);
     }
     const bool history = m_inForce.bSaveHistory && !(mode == CEchoSounder::kReplay && m_model == 2);
-    if (m_hooks.historySaving)
-        m_hooks.historySaving(history);
-    if (m_hooks.enableMessagePane)
-        m_hooks.enableMessagePane(m_inForce.bSyncHistory != 0);
+    m_host->HistorySaving(history);
+    m_host->EnableMessagePane(m_inForce.bSyncHistory != 0);
 
     std::string sequenceFile;
     if (mode == CEchoSounder::kNormal && m_model == 2 && m_sequenceFileFlag) {
@@ -558,14 +563,13 @@ void COperationControl::CreateEchosounder(int mode)
     m_echoSounder = std::move(sounder);
     // The transceivers loaded their saved settings in Create, before its
     // workers started.
-    if (mode == CEchoSounder::kNormal && m_hooks.statusBarModel)
-        m_hooks.statusBarModel(m_model);
+    if (mode == CEchoSounder::kNormal)
+        m_host->StatusBarModel(m_model);
 }
 
 void COperationControl::NewLayout()
 {
-    if (m_hooks.clearPendingNewLayout)
-        m_hooks.clearPendingNewLayout();
+    m_host->ClearPendingNewLayout();
     if (!m_echoSounder)
         return;
     Settings& block = m_modeInForce == CEchoSounder::kReplay ? m_replay : m_normal;
@@ -596,13 +600,11 @@ void COperationControl::NewLayout()
     IPingDocuments* documents = m_echoSounder->GetDocuments();
     if (documents)
         documents->SetHold(true);
-    if (m_hooks.createLayout)
-        m_hooks.createLayout(m_inForce.displays, m_inForce.enumViewArrangement);
+    m_host->CreateLayout(m_inForce.displays, m_inForce.enumViewArrangement);
     // Lifted also when no layout could be made, so that a later one is fed.
     if (documents)
         documents->SetHold(false);
-    if (m_hooks.geographicReset)
-        m_hooks.geographicReset();
+    m_host->ResetGeographicHistory();
 }
 
 void COperationControl::RestoreFactorySettings()
@@ -639,8 +641,7 @@ void COperationControl::RestoreFactorySettings()
     NameExternalDepthSources(m_inForce.displays);
     m_sequenceFileFlag = 0;
     m_replayFiles.reset();
-    if (m_hooks.factoryDefaults)
-        m_hooks.factoryDefaults();
+    m_host->FactoryDefaults();
 }
 
 void COperationControl::ForwardControl(int speed, DWORD trigger, int sequence, double intervalSeconds, int hbx)
@@ -701,8 +702,7 @@ void COperationControl::SelectUserProfile(const std::string& chosenFolder)
 {
     WriteState();
     const std::string name = ProfileFromFolder(CPaths::WithTrailingSeparator(m_trListPath) + "Settings", chosenFolder);
-    if (m_hooks.setProfile)
-        m_hooks.setProfile(name);
+    m_host->SetProfile(name);
     PostMessage(GetMainWindow(), WM_ES_UPDATETITLE, 0, 1, MakePayload<std::string>(name));
     PostCommand(ID_RESTART_FROM_INSTALLATION);
 }

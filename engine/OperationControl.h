@@ -27,6 +27,8 @@ constexpr UINT WM_ES_SHOWREPLAYBAR = 0x47F;
 constexpr UINT WM_ES_HIDEREPLAYBAR = 0x480;
 constexpr UINT WM_ES_UPDATETITLE = 0x487;
 
+class IOperationHost;
+
 class COperationControl
 {
 public:
@@ -78,41 +80,17 @@ public:
         int SimplePinger = 0;
     };
 
-    // The program around operation control: the layout, the sensors, the
-    // status bar and the other objects that its commands reach. Each may be
-    // empty.
-    struct Hooks
-    {
-        std::function<void()> deleteLayout;
-        // Arranges the channel windows; false when no layout could be made.
-        std::function<bool(const std::array<ChannelDisplay, 8>&, int arrangement)> createLayout;
-        std::function<void()> clearPendingNewLayout;
-        std::function<void()> stopPingTimer;
-        std::function<void()> closeSensors;
-        std::function<void(int model)> statusBarModel;
-        std::function<void()> statusBarStarting;
-        std::function<void(bool sync)> enableMessagePane;
-        std::function<void(bool on)> historySaving;
-        std::function<void(int source, const std::string& name)> externalDepthName;
-        std::function<void()> geographicReset;
-        std::function<void()> factoryDefaults;
-        std::function<bool()> shiftOrSecondaryButtonHeld;
-        std::function<void()> powerOff;
-        std::function<void(const std::string& folder)> setSettingsFolder;
-        std::function<void(const std::string& profile)> setProfile;  // McuModus
-    };
-
     COperationControl();
     ~COperationControl();
     COperationControl(const COperationControl&) = delete;
     COperationControl& operator=(const COperationControl&) = delete;
 
-    // What the application provides before Init.
-    void SetHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+    // What the application provides before Init. The host outlives this
+    // object; without one, nothing around it is reached.
+    void SetHost(IOperationHost* host);
     void SetEchoSounderContext(const CEchoSounder::Context& context) { m_context = context; }
     void SetTrListPath(const std::string& path) { m_trListPath = path; }
     void SetSerializePath(const std::string& path) { m_serializePath = path; }
-    void SetProfileSource(std::function<std::string()> profile) { m_profile = std::move(profile); }
     void SetModel(int model) { m_model = model; }
     void SetPowerOff(bool on) { m_powerOff = on; }
     bool GetPowerOff() const { return m_powerOff; }
@@ -169,7 +147,7 @@ private:
     void RestoreFactorySettings();
     void PutInForce(const Settings& block, int mode);
     void NameExternalDepthSources(const std::array<ChannelDisplay, 8>& displays);
-    std::string Profile() const { return m_profile ? m_profile() : std::string(); }
+    std::string Profile() const;
     HKEY OpenKeys();
     void CloseKeys();
 
@@ -180,11 +158,10 @@ private:
         std::unique_ptr<MessagePayload> payload;
     };
 
-    Hooks m_hooks;
+    IOperationHost* m_host;
     CEchoSounder::Context m_context;
     std::string m_trListPath;
     std::string m_serializePath;
-    std::function<std::string()> m_profile;
     int m_model = 1;
     bool m_powerOff = false;
     int m_sequenceFileFlag = 0;

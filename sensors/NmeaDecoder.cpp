@@ -9,7 +9,6 @@
 
 namespace {
 
-bool Present(const std::function<bool()>& f) { return f && f(); }
 
 bool AllDigits(const std::string& s)
 {
@@ -113,24 +112,25 @@ std::string CNmeaDecoder::GetPositionText() const
 
 void CNmeaDecoder::Annotate(const std::string& text, std::uint64_t time)
 {
-    if (m_links.addAnnotation)
-        m_links.addAnnotation(text, time);
+    m_host->AddAnnotation(text, time);
 }
 
 void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t received, int positionSource,
                                      int speedSource, int clockSource)
 {
-    const SNmeaDecoderLinks& L = m_links;
-    // A program without a window (headless runs) leaves hasMainWindow empty.
-    if ((L.hasMainWindow && !L.hasMainWindow()) || !L.navigationSettings)
+    if (!m_host)
+        return;
+    INmeaDecoderHost& H = *m_host;
+    SNavigationSettings nav;
+    if (!H.HasMainWindow() || !H.GetNavigationSettings(nav))
         return;
     // A damaged sentence would put a wrong position or time into the history
     // and the recordings: it is dropped whole.
     if (ChecksumFails(telegram))
         return;
-    const SNavigationSettings nav = L.navigationSettings();
-    const bool sounder = Present(L.sounderRunning);
-    const bool recorder = sounder && Present(L.hasRecorder);
+    const int model = H.GetModel();
+    const bool sounder = H.IsSounderRunning();
+    const bool recorder = sounder && H.HasRecorder();
 
     bool handled = false, annotated = false, position = false;
     std::string relay;
@@ -148,28 +148,25 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
                 return true;  // a broken time never reaches the clock
             std::uint64_t t = 0;
             CFileTime::FromSystemTime(st, t);
-            if (Present(L.clockRequest) && clockSource != 3) {
+            if (H.IsClockRequest() && clockSource != 3) {
                 if (!sounder) {
-                    if (L.setComputerClock)
-                        L.setComputerClock(t + (CFileTime::Now() - received));
-                    if (L.endForceUpdate)
-                        L.endForceUpdate();
-                } else if (!Present(L.clockRequestPending) && L.setPingRecord) {
-                    L.setPingRecord(received, t);
+                    H.SetComputerClock(t + (CFileTime::Now() - received));
+                    H.EndForceUpdate();
+                } else if (!H.IsClockRequestPending()) {
+                    H.SetPingRecord(received, t);
                 }
             }
             if (nav.UseAutoZda && clockSource != 3 && sounder) {
                 const std::int64_t expected =
                     static_cast<std::int64_t>(received) - static_cast<std::int64_t>(nav.Latency * 10000.0);
                 const std::int64_t error = (static_cast<std::int64_t>(t) - expected) / 10000;
-                if ((error > 50 || error < -50) && !Present(L.clockRequestPending) && L.setPingRecord)
-                    L.setPingRecord(received, t);
+                if ((error > 50 || error < -50) && !H.IsClockRequestPending())
+                    H.SetPingRecord(received, t);
             }
-            if (L.setClockTime)
-                L.setClockTime(st,
-                               CNumberText::Format("%02d:%02d:%02d.%03d", st.wHour, st.wMinute, st.wSecond,
-                                                   st.wMilliseconds),
-                               CNumberText::Format("%02d.%02d.%4d", st.wDay, st.wMonth, st.wYear));
+            H.SetClockTime(st,
+                           CNumberText::Format("%02d:%02d:%02d.%03d", st.wHour, st.wMinute, st.wSecond,
+                                               st.wMilliseconds),
+                           CNumberText::Format("%02d.%02d.%4d", st.wDay, st.wMonth, st.wYear));
             handled = true;
             return true;
         }
@@ -205,8 +202,8 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
                     annotated = true;
                 }
                 handled = position = true;
-                if (L.geographic)
-                    L.geographic->ParseNavigationTelegram(telegram, received);
+                if (CGeographicInfo* geographic = H.GetGeographicInfo())
+                    geographic->ParseNavigationTelegram(telegram, received);
                 return true;
             }
         }
@@ -215,18 +212,17 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
             // $GPVTG,054.7,T,034.4,M,005.5,N,010.2,K
             if (!Matches(nav.SpeedType, speedSource))
                 return true;
-            if (L.setMeasuredSpeed)
-                L.setMeasuredSpeed(CNumberText::ParseDouble(GetField(telegram, ",", 5)));
+            H.SetMeasuredSpeed(CNumberText::ParseDouble(GetField(telegram, ",", 5)));
             handled = true;
-            if (L.geographic)
-                L.geographic->ParseCourseTelegram(telegram, received);
+            if (CGeographicInfo* geographic = H.GetGeographicInfo())
+                geographic->ParseCourseTelegram(telegram, received);
             relay = telegram;
             return true;
         }
         if (formatter == "HDT" || formatter == "HDR" || formatter == "HDG") {
             handled = true;
-            if (L.geographic)
-                L.geographic->ParseHeadingTelegram(telegram, received);
+            if (CGeographicInfo* geographic = H.GetGeographicInfo())
+                geographic->ParseHeadingTelegram(telegram, received);
             relay = telegram;
             return true;
         }
@@ -246,18 +242,20 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
             Annotate(GetField(telegram, ",", 1), received);
             annotated = true;
         } else if (head == "PE") {
-            if (sounder && L.remoteControl)
-                L.remoteControl(telegram, received);
+            if (sounder)
+                H.RemoteControl(telegram, received);
         } else if (telegram.find("TIDE") != std::string::npos && telegram[0] == '$') {
             // $PTIDE,x,1.25
             m_tide = -CNumberText::ParseDouble(GetField(telegram, ",", 2));
+            H.SetTide(m_tide.load());
         } else if (telegram.compare(2, 4, "GEOA") == 0) {
             // $PGEOA,DEPTH,12.5
             handled = true;
             relay = telegram;
-            if (telegram.size() >= 12 && telegram.compare(7, 5, "DEPTH") == 0 && L.externalDepth)
-                L.externalDepth->SetDepthByName(CExternalDepth::kGeoSource,
-                                                CNumberText::ParseDouble(GetField(telegram, ",", 2)));
+            CExternalDepth* external = H.GetExternalDepth();
+            if (telegram.size() >= 12 && telegram.compare(7, 5, "DEPTH") == 0 && external)
+                external->SetDepthByName(CExternalDepth::kGeoSource,
+                                         CNumberText::ParseDouble(GetField(telegram, ",", 2)));
         }
         return true;
     };
@@ -266,25 +264,25 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
         return;
 
     // Tail.
-    if (recorder && L.setHeaderValue)
-        L.setHeaderValue(nav.AntennaHeight);
+    if (recorder)
+        H.SetHeaderValue(nav.AntennaHeight);
     if (sounder && position) {
         m_lastPositionTime = CFileTime::Now();
-        if (formatter == "GGA" && telegram[0] == '$' && L.postStatusMessage) {
+        if (formatter == "GGA" && telegram[0] == '$') {
             // $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
             //                                       6 7  8
             const long qi = CNumberText::ParseLong(GetField(telegram, ",", 6));
             const long satellites = CNumberText::ParseLong(GetField(telegram, ",", 7));
             const double dilution = CNumberText::ParseDouble(GetField(telegram, ",", 8));
             if (nav.GGA_QI != 0 && qi != static_cast<long>(nav.GGA_QI))
-                L.postStatusMessage(kWrongQuality);
+                H.PostStatusMessage(kWrongQuality);
             if (nav.GGA_NoOfSat != 0 && satellites < static_cast<long>(nav.GGA_NoOfSat))
-                L.postStatusMessage(kFewSatellites);
+                H.PostStatusMessage(kFewSatellites);
             if (nav.GGA_HorDil != 0.0 && dilution > nav.GGA_HorDil)
-                L.postStatusMessage(kLargeDilution);
+                H.PostStatusMessage(kLargeDilution);
         }
-        if (Present(L.annotationNavigation)) {
-            const std::uint32_t interval = L.navigationInterval ? L.navigationInterval() : 0;
+        std::uint32_t interval = 0;
+        if (H.GetNavigationAnnotation(interval)) {
             const std::int32_t count = ++m_navigationAnnotationCount;
             if (count >= static_cast<std::int32_t>(interval)) {
                 m_navigationAnnotationCount = 0;
@@ -293,26 +291,22 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
             }
         }
     }
-    if (recorder && handled && !annotated && L.writeNmeaToFiles)
-        L.writeNmeaToFiles(telegram, received);
+    if (recorder && handled && !annotated)
+        H.WriteNmeaToFiles(telegram, received);
     if (!relay.empty() && (nav.PositionSource != 0 || positionSource == 3)) {
         if (position) {
             {
                 std::lock_guard lock(m_textLock);
                 m_positionText = relay;
             }
-            if (L.showPositionText)
-                L.showPositionText(relay);
-            if (L.printText)
-                L.printText(relay, received);
-            if ((L.model == 3 || L.model == 4) && L.lx750Forward)
-                L.lx750Forward(relay);
+            H.ShowPositionText(relay);
+            H.PrintText(relay, received);
+            if (model == 3 || model == 4)
+                H.ForwardToPostProcessing(relay);
         }
-        if (L.model == 0 || L.model == 1 || L.model == 5) {
-            if (L.relayNetwork)
-                L.relayNetwork(telegram, relay, received);
-            if (L.relaySerial)
-                L.relaySerial(telegram, relay, received);
+        if (model == 0 || model == 1 || model == 5) {
+            H.RelayToNetworkOutput(telegram, relay, received);
+            H.RelayToSerialOutput(telegram, relay, received);
         }
     }
     if (!handled && separator) {
@@ -323,12 +317,10 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
             like = like || head.find(p) != std::string::npos;
         if (like) {
             m_lastOtherPositionTime = CFileTime::Now();
-            if (L.relayNetwork)
-                L.relayNetwork(telegram, relay, received);
-            if (L.relaySerial)
-                L.relaySerial(telegram, relay, received);
-            if (recorder && L.writeNmeaDatagram)
-                L.writeNmeaDatagram(telegram, received);
+            H.RelayToNetworkOutput(telegram, relay, received);
+            H.RelayToSerialOutput(telegram, relay, received);
+            if (recorder)
+                H.WriteNmeaDatagram(telegram, received);
         }
     }
 }

@@ -7,10 +7,10 @@
 // stores the text in the recording files and relays position, heading and
 // depth sentences to the outputs.
 //
-// Everything it calls is reached through SNmeaDecoderLinks, which the
-// program fills with its running objects; a link left empty is an absent
-// object, whose steps are skipped. The PC clock is set only through the
-// setComputerClock link, so tests never touch the real clock.
+// Everything it calls is reached through its host (INmeaDecoderHost), which
+// the program implements with its running objects; an absent object's steps
+// are skipped. The PC clock is set only through the host, so tests never
+// touch the real clock.
 //
 // Threads: called on the user-interface thread and, in replay, on the
 // trigger thread. The decoder's own values are atomics or kept under its
@@ -18,15 +18,12 @@
 #pragma once
 
 #include "platform/FileTime.h"
+#include "sensors/NmeaDecoderHost.h"
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <string>
-
-class CGeographicInfo;
-class CExternalDepth;
 
 // Source codes of a telegram's road.
 struct SNmeaSource {
@@ -36,58 +33,6 @@ inline constexpr SNmeaSource kNmeaFromSerial{1, 0, 1};
 inline constexpr SNmeaSource kNmeaFromNetwork{2, 1, 2};
 inline constexpr SNmeaSource kNmeaFromReplay{3, 3, 3};
 
-// The navigation object's settings that the decoder reads.
-struct SNavigationSettings {
-    std::uint32_t PositionSource = 0;  // 0 off, 1 serial, 2 network
-    std::uint32_t ClockSource = 0;     // 0 off, 1 serial, 2 network
-    std::uint32_t SpeedType = 0;       // 0 serial, 1 network, 2 manual
-    std::string FieldSeparator = ",";
-    std::string StartSequence;
-    std::uint32_t StartField = 0;
-    std::uint32_t NoOfFields = 0;
-    std::uint32_t UseAutoZda = 0;
-    double Latency = 0.0;  // ms
-    std::uint32_t GGA_QI = 0;
-    std::uint32_t GGA_NoOfSat = 0;
-    double GGA_HorDil = 0.0;
-    double AntennaHeight = 0.0;  // m
-};
-
-struct SNmeaDecoderLinks {
-    int model = 1;  // 0 QY210 1 QY310 2 RM30 3 TQ30 4 TOTAL 5 QYNVU
-    std::function<bool()> hasMainWindow;
-    // Navigation object: present when settings is set.
-    std::function<SNavigationSettings()> navigationSettings;
-    std::function<bool()> clockRequest;  // its "Force Update" flag
-    std::function<void()> endForceUpdate;
-    std::function<void(const SYSTEMTIME&, const std::string& clockText, const std::string& dateText)> setClockTime;
-    std::function<void(double knots)> setMeasuredSpeed;
-    // Sets the PC's UTC clock to the given file time.
-    std::function<void(std::uint64_t utc)> setComputerClock;
-    // Echo sounder: running when sounderRunning answers true.
-    std::function<bool()> sounderRunning;
-    std::function<bool()> clockRequestPending;
-    std::function<void(std::uint64_t received, std::uint64_t telegram)> setPingRecord;
-    std::function<bool()> annotationNavigation;
-    std::function<std::uint32_t()> navigationInterval;
-    // Recorder of the running sounder: present when hasRecorder answers true.
-    std::function<bool()> hasRecorder;
-    std::function<void(double antennaHeight)> setHeaderValue;
-    std::function<void(const std::string&, std::uint64_t)> writeNmeaToFiles;
-    std::function<void(const std::string&, std::uint64_t)> writeNmeaDatagram;
-    CGeographicInfo* geographic = nullptr;
-    CExternalDepth* externalDepth = nullptr;
-    std::function<void(const std::string&, std::uint64_t)> addAnnotation;
-    std::function<void(const std::string&, std::uint64_t)> remoteControl;
-    // The position text went to the status pane (message 0x46F, 0xB006).
-    std::function<void(const std::string&)> showPositionText;
-    std::function<void(const std::string&, std::uint64_t)> printText;
-    std::function<void(const std::string&)> lx750Forward;
-    std::function<void(const std::string& telegram, const std::string& relay, std::uint64_t)> relayNetwork;
-    std::function<void(const std::string& telegram, const std::string& relay, std::uint64_t)> relaySerial;
-    std::function<void(const std::string&)> postStatusMessage;
-};
-
 class CNmeaDecoder
 {
 public:
@@ -96,8 +41,9 @@ public:
     static constexpr const char* kLargeDilution = "The GGA tgm horizontal dilution is too large";
 
     CNmeaDecoder() = default;
-    explicit CNmeaDecoder(SNmeaDecoderLinks links) : m_links(std::move(links)) {}
-    void SetLinks(SNmeaDecoderLinks links) { m_links = std::move(links); }
+    explicit CNmeaDecoder(INmeaDecoderHost* host) : m_host(host) {}
+    // The host outlives the decoder's use of it; null: nothing is decoded.
+    void SetHost(INmeaDecoderHost* host) { m_host = host; }
 
     void ParseNmeaTelegram(const std::string& telegram, std::uint64_t received, int positionSource,
                            int speedSource, int clockSource);
@@ -124,7 +70,7 @@ private:
     bool Matches(std::uint32_t setting, int source) const { return source == 3 || static_cast<int>(setting) == source; }
     void Annotate(const std::string& text, std::uint64_t time);
 
-    SNmeaDecoderLinks m_links;
+    INmeaDecoderHost* m_host = nullptr;
     mutable std::mutex m_textLock;
     std::string m_positionText;
     std::atomic<std::uint64_t> m_lastPositionTime{0};

@@ -55,6 +55,10 @@ const std::map<unsigned, std::string>& EnglishStrings()
         {57696, "Wait for response from"},
         {57697, "Lost samples from NVU"},
         {57698, "Lost contact with the network transceiver"},
+        {57699, "Cannot meet ping interval requirement"},
+        {57700, "Wrong Quality Indicator in the GGA tgm."},
+        {57701, "The GGA tgm has to few satellites"},
+        {57702, "The GGA tgm horizontal dilution is too large"},
         {59142, "Illegal setup!"},
     };
     return table;

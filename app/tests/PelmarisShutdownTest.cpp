@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 using namespace app;
 using namespace shelltest;
@@ -14,9 +15,23 @@ using namespace shelltest;
 namespace {
 
 // A stand-in object that logs what is done to it.
-struct Probe {
+struct Probe : CSensorObject {
+    Probe(std::string n, std::vector<std::string>* l, std::optional<long> rc) : name(std::move(n)), log(l), setupResult(rc)
+    {
+    }
+    ~Probe() override { log->push_back("delete " + name); }
+    long Setup() override
+    {
+        if (!setupResult)
+            return 0;
+        log->push_back("setup " + name);
+        return *setupResult;
+    }
+    void TakeKey(HKEY) override { log->push_back("key " + name); }
+    void Close() override { log->push_back("close " + name); }
     std::string name;
     std::vector<std::string>* log;
+    std::optional<long> setupResult;
 };
 
 class PelmarisObjects : public ::testing::Test {
@@ -32,23 +47,12 @@ protected:
         };
         for (auto& row : pelmaris->sensorTable) {
             const std::string name = row.name;
-            row.create = [this, name](CPelmaris&) -> void* {
+            std::optional<long> rc;
+            if (auto result = setupResult.find(row.id); result != setupResult.end())
+                rc = result->second;
+            row.create = [this, name, rc](CPelmaris&) -> std::unique_ptr<CSensorObject> {
                 log.push_back("create " + name);
-                return new Probe{name, &log};
-            };
-            auto result = setupResult.find(row.id);
-            if (result != setupResult.end())
-                row.setup = [rc = result->second](void* p) {
-                    auto* probe = static_cast<Probe*>(p);
-                    probe->log->push_back("setup " + probe->name);
-                    return rc;
-                };
-            row.takeKey = [](void* p, HKEY) { static_cast<Probe*>(p)->log->push_back("key " + static_cast<Probe*>(p)->name); };
-            row.close = [](void* p) { static_cast<Probe*>(p)->log->push_back("close " + static_cast<Probe*>(p)->name); };
-            row.destroy = [](void* p) {
-                auto* probe = static_cast<Probe*>(p);
-                probe->log->push_back("delete " + probe->name);
-                delete probe;
+                return std::make_unique<Probe>(name, &log, rc);
             };
         }
         return pelmaris;
@@ -67,13 +71,13 @@ TEST_F(PelmarisObjects, ObjectsExistByModel)
         auto pelmaris = Make();
         ASSERT_TRUE(pelmaris->InitInstance({model}));
         const bool qy = std::string(model) == "QY310";
-        EXPECT_EQ(pelmaris->GetTrawl() != nullptr, !qy) << model;
-        EXPECT_EQ(pelmaris->GetQYNet() != nullptr, qy) << model;
-        EXPECT_EQ(pelmaris->GetSvpProbe() != nullptr, qy) << model;
-        EXPECT_EQ(pelmaris->GetLobe() != nullptr, std::string(model) == "TQ30") << model;
-        EXPECT_EQ(pelmaris->GetFish() != nullptr, std::string(model) == "RM30") << model;
-        EXPECT_NE(pelmaris->GetNavigation(), nullptr) << model;
-        EXPECT_NE(pelmaris->GetNmeaDepth(), nullptr) << model;
+        EXPECT_EQ(pelmaris->SensorObject(SensorId::Trawl) != nullptr, !qy) << model;
+        EXPECT_EQ(pelmaris->SensorObject(SensorId::NetworkOutput) != nullptr, qy) << model;
+        EXPECT_EQ(pelmaris->SensorObject(SensorId::SvpProbe) != nullptr, qy) << model;
+        EXPECT_EQ(pelmaris->SensorObject(SensorId::Lobe) != nullptr, std::string(model) == "TQ30") << model;
+        EXPECT_EQ(pelmaris->SensorObject(SensorId::Fish) != nullptr, std::string(model) == "RM30") << model;
+        EXPECT_NE(pelmaris->SensorObject(SensorId::Navigation), nullptr) << model;
+        EXPECT_NE(pelmaris->SensorObject(SensorId::NmeaDepth), nullptr) << model;
     }
 }
 
@@ -84,15 +88,15 @@ TEST_F(PelmarisObjects, FailedSetUpDropsTheObjectButKeepsTemperature)
                           {SensorId::SerialOutput, 1},
                           {SensorId::Heave, 0}});
     ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
-    EXPECT_EQ(pelmaris->GetNavigation(), nullptr);
+    EXPECT_EQ(pelmaris->SensorObject(SensorId::Navigation), nullptr);
     EXPECT_TRUE(Logged("close navigation"));
     EXPECT_TRUE(Logged("delete navigation"));
-    EXPECT_NE(pelmaris->GetTemperature(), nullptr);
+    EXPECT_NE(pelmaris->SensorObject(SensorId::Temperature), nullptr);
     EXPECT_FALSE(Logged("key water temperature"));  // kept without its key
-    EXPECT_EQ(pelmaris->GetQYSerial(), nullptr);
-    EXPECT_NE(pelmaris->GetHeave(), nullptr);
+    EXPECT_EQ(pelmaris->SensorObject(SensorId::SerialOutput), nullptr);
+    EXPECT_NE(pelmaris->SensorObject(SensorId::Heave), nullptr);
     EXPECT_TRUE(Logged("key heave"));
-    EXPECT_NE(pelmaris->GetRemoteDisplay(), nullptr);
+    EXPECT_NE(pelmaris->SensorObject(SensorId::RemoteDisplay), nullptr);
     EXPECT_TRUE(Logged("key remote display"));
     // The serial output's set-up comes after the whole table.
     const auto setup = std::find(log.begin(), log.end(), "setup serial output");
@@ -114,8 +118,8 @@ TEST_F(PelmarisObjects, CloseSensorsInItsOrderAndAgainFindsNothing)
                                                 "water temperature", "lobe interface", "geographic history",
                                                 "hardware status", "NMEA depth"}));
     EXPECT_TRUE(Logged("close heave"));
-    EXPECT_EQ(pelmaris->GetNavigation(), nullptr);
-    EXPECT_NE(pelmaris->GetLX750(), nullptr);  // outputs stay for the destructor
+    EXPECT_EQ(pelmaris->SensorObject(SensorId::Navigation), nullptr);
+    EXPECT_NE(pelmaris->SensorObject(SensorId::LX750), nullptr);  // outputs stay for the destructor
     log.clear();
     pelmaris->CloseSensors();
     EXPECT_TRUE(log.empty());
@@ -132,8 +136,8 @@ TEST_F(PelmarisObjects, StopAndExitPowersOffOnlyAfterEverythingAndOnlyWhenArmed)
         ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
         frame->Drain();
         frame->messages.clear();
-        pelmaris->operation.queueCommand(OC_STOP_AND_EXIT, 0);
-        EXPECT_EQ(pelmaris->GetNavigation(), nullptr);
+        pelmaris->Operation().QueueCommand(OC_STOP_AND_EXIT, 0);
+        EXPECT_EQ(pelmaris->SensorObject(SensorId::Navigation), nullptr);
         frame->Drain();
         EXPECT_EQ(frame->Of(WM_CLOSE).size(), 1u);
         // Powering off waits for the program's end.
@@ -147,7 +151,7 @@ TEST_F(PelmarisObjects, ExitMessageClearsThePowerOffRequest)
     auto pelmaris = Make();
     ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
     pelmaris->SetPowerOffRequest(false);  // what the frame does on the exit message
-    pelmaris->operation.queueCommand(OC_STOP_AND_EXIT, 0);
+    pelmaris->Operation().QueueCommand(OC_STOP_AND_EXIT, 0);
     EXPECT_FALSE(pelmaris->PowerOffPending());
 }
 
@@ -170,7 +174,7 @@ TEST_F(PelmarisObjects, IllegalOperationCodeIsFatal)
     auto pelmaris = Make();
     ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
     try {
-        pelmaris->operation.queueCommand(0x4008, 0);
+        pelmaris->Operation().QueueCommand(0x4008, 0);
         FAIL();
     } catch (const FatalReported& f) {
         EXPECT_NE(f.text.find("Illegal Operation Control Command (16392)"), std::string::npos);
@@ -185,33 +189,26 @@ TEST(PelmarisServicesTest, ClockIsSetToTheReceivedTimePlusWhatHasPassed)
 {
     ShellEnvironment env;
     CPelmaris pelmaris;
-    std::uint64_t set = 0;
-    bool ended = false;
-    pelmaris.setSystemClock = [&](std::uint64_t t) {
-        set = t;
-        return true;
-    };
-    pelmaris.clockWasSet = [&] { ended = true; };
+    RecordingHost host;
+    pelmaris.SetHost(&host);
     const std::uint64_t now = CFileTime::Now();
     constexpr std::uint64_t kSecond = 10'000'000;
     const std::uint64_t received = now + 3600 * kSecond;  // the telegram says an hour later
     pelmaris.SetComputerClock(now - 2 * kSecond, received);
-    EXPECT_GE(set, received + 2 * kSecond);
-    EXPECT_LT(set, received + 10 * kSecond);
-    EXPECT_TRUE(ended);
+    EXPECT_GE(host.clockSetTo, received + 2 * kSecond);
+    EXPECT_LT(host.clockSetTo, received + 10 * kSecond);
+    EXPECT_TRUE(host.clockEnded);
 }
 
-TEST(PelmarisServicesTest, SoundVelocityProfileGoesToEverySinkAndTheStore)
+TEST(PelmarisServicesTest, SoundVelocityProfileGoesToTheOutputsAndTheStore)
 {
     ShellEnvironment env;
     CPelmaris pelmaris;
-    EXPECT_EQ(pelmaris.ForwardToStore("0 1500"), 0);  // no recorder
-    std::vector<std::string> sent;
-    pelmaris.svpSinks.push_back([&](const std::string& t, std::uint64_t) { sent.push_back("rec " + t); });
-    pelmaris.svpSinks.push_back([&](const std::string& t, std::uint64_t) { sent.push_back("net " + t); });
-    pelmaris.svpStore = [](const std::string& t) { return static_cast<int>(t.size()); };
+    EXPECT_EQ(pelmaris.ForwardToStore("0 1500"), 0);  // the shell alone records nothing
+    RecordingHost host;
+    pelmaris.SetHost(&host);
     pelmaris.SendToOutputs("0 1500", 0);
-    EXPECT_EQ(sent, (std::vector<std::string>{"rec 0 1500", "net 0 1500"}));
+    EXPECT_EQ(host.profiles, (std::vector<std::string>{"0 1500"}));
     EXPECT_EQ(pelmaris.ForwardToStore("0 1500"), 6);
 }
 

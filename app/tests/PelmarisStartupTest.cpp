@@ -196,7 +196,9 @@ TEST_F(PelmarisStartup, StartRequestWithoutFile)
         SetUserDword("QY310", "Debug", "SuspendAutoStart", c.suspend);
         SetUserDword("QY310", "Debug", "DialogAutoStartMode", c.dialog);
         auto pelmaris = Make();
-        pelmaris->operation.transceiverCount = [n = c.transceivers] { return n; };
+        FakeOperation operation(*pelmaris);
+        operation.transceivers = c.transceivers;
+        pelmaris->SetOperation(&operation);
         ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
         frame->Drain();
         std::vector<PostedMessage> started;
@@ -321,14 +323,14 @@ TEST_F(PelmarisStartup, AnnotationReachesFrameAndOutputsAsOneLine)
 {
     auto pelmaris = Make();
     ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
-    std::vector<std::string> outputs;
-    pelmaris->annotationSinks.push_back([&](const std::string& text, std::uint64_t) { outputs.push_back(text); });
+    RecordingHost host;
+    pelmaris->SetHost(&host);
     pelmaris->AddAnnotation("line one\r\nline two\n", 0);
     frame->Drain();
     const auto annotations = frame->Of(WM_ES_ANNOTATION);
     ASSERT_EQ(annotations.size(), 1u);
     EXPECT_EQ(annotations[0].text, "line one  line two ");
-    EXPECT_EQ(outputs, std::vector<std::string>{"line one  line two "});
+    EXPECT_EQ(host.annotations, std::vector<std::string>{"line one  line two "});
 }
 
 TEST_F(PelmarisStartup, ResourceLibraryOfEnglishIsNeverLoaded)
@@ -386,16 +388,15 @@ TEST_F(PelmarisStartup, NavigationAgeTimerWarnsOnlyWhenPositionsAreExpectedAndOl
 {
     auto pelmaris = Make();
     for (auto& row : pelmaris->sensorTable)
-        if (row.id == SensorId::Navigation) {
-            row.create = [](CPelmaris&) -> void* { return new int(0); };
-            row.destroy = [](void* p) { delete static_cast<int*>(p); };
-        }
+        if (row.id == SensorId::Navigation)
+            row.create = [](CPelmaris&) { return std::make_unique<FakeSensor>(); };
+    FakeOperation operation(*pelmaris);
+    RecordingHost host;
+    host.expectsPositions = true;
+    pelmaris->SetOperation(&operation);
+    pelmaris->SetHost(&host);
     ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
     alignas(8) static char sounder[8];
-    bool running = false;
-    bool expects = true;
-    pelmaris->operation.echoSounder = [&] { return running ? reinterpret_cast<CEchoSounder*>(sounder) : nullptr; };
-    pelmaris->navigationExpectsPositions = [&] { return expects; };
     const std::uint64_t now = CFileTime::Now();
     constexpr std::uint64_t kSecond = 10'000'000;
     auto warnings = [&] {
@@ -412,7 +413,7 @@ TEST_F(PelmarisStartup, NavigationAgeTimerWarnsOnlyWhenPositionsAreExpectedAndOl
     pelmaris->lastPositionTime = now - 20 * kSecond;
     pelmaris->CheckNavigationTimer();  // no sounder: nothing
     EXPECT_TRUE(warnings().empty());
-    running = true;
+    operation.sounder = reinterpret_cast<CEchoSounder*>(sounder);
     pelmaris->CheckNavigationTimer();
     EXPECT_EQ(warnings(), std::vector<WPARAM>{ids::NO_VALID_POSITIONS});
     pelmaris->lastOtherPositionTime = CFileTime::Now() - kSecond;  // another telegram is there
@@ -422,34 +423,35 @@ TEST_F(PelmarisStartup, NavigationAgeTimerWarnsOnlyWhenPositionsAreExpectedAndOl
     pelmaris->CheckNavigationTimer();
     EXPECT_TRUE(warnings().empty());
     pelmaris->lastPositionTime = now - 20 * kSecond;
-    expects = false;
+    host.expectsPositions = false;
     pelmaris->CheckNavigationTimer();
     EXPECT_TRUE(warnings().empty());
-    pelmaris->operation.echoSounder = nullptr;
+    operation.sounder = nullptr;
 }
 
-TEST_F(PelmarisStartup, SensorCommandsOpenOnlyWhatExists)
+TEST_F(PelmarisStartup, SensorCommandsOpenOnlyWhatExistsAndHasItsDialog)
 {
     auto pelmaris = Make();
-    for (auto& row : pelmaris->sensorTable)
-        if (row.id == SensorId::Heave) {
-            row.create = [](CPelmaris&) -> void* { return new int(0); };
-            row.destroy = [](void* p) { delete static_cast<int*>(p); };
-        }
+    std::vector<std::string> opened;
+    for (auto& row : pelmaris->sensorTable) {
+        if (row.id == SensorId::Heave)
+            row.create = [&](CPelmaris&) { return std::make_unique<FakeSensor>(true, &opened, "heave"); };
+        if (row.id == SensorId::Heading)  // exists, but its dialog is not built
+            row.create = [&](CPelmaris&) { return std::make_unique<FakeSensor>(false, &opened, "heading"); };
+    }
     ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
-    std::vector<SensorId> opened;
-    pelmaris->sensorDialog = [&](SensorId id, void*) { opened.push_back(id); };
-    CCmdUI heave;
-    heave.id = cmd::HEAVE;
-    CCmdUI navigation;
-    navigation.id = cmd::NAVIGATION;
-    ASSERT_TRUE(pelmaris->RouteUpdate(heave));
-    ASSERT_TRUE(pelmaris->RouteUpdate(navigation));
-    EXPECT_TRUE(heave.enabled);
-    EXPECT_FALSE(navigation.enabled);
-    EXPECT_TRUE(pelmaris->RouteCommand(cmd::NAVIGATION));
-    EXPECT_TRUE(pelmaris->RouteCommand(cmd::HEAVE));
-    EXPECT_EQ(opened, std::vector<SensorId>{SensorId::Heave});
+    struct Case {
+        unsigned id;
+        bool enabled;
+    };
+    for (const Case& c : {Case{cmd::HEAVE, true}, Case{cmd::HEADING, false}, Case{cmd::NAVIGATION, false}}) {
+        CCmdUI ui;
+        ui.id = c.id;
+        ASSERT_TRUE(pelmaris->RouteUpdate(ui));
+        EXPECT_EQ(ui.enabled, c.enabled) << c.id;
+        EXPECT_TRUE(pelmaris->RouteCommand(c.id));
+    }
+    EXPECT_EQ(opened, std::vector<std::string>{"heave"});
     CCmdUI stop;
     stop.id = cmd::STOP_SOUNDER;
     pelmaris->RouteUpdate(stop);

@@ -4,6 +4,7 @@
 
 #include "app/base/EchosounderError.h"
 #include "app/MainFrameInterface.h"
+#include "app/Pelmaris.h"
 #include "app/base/Status.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
@@ -163,6 +164,70 @@ public:
 
 private:
     HWND m_hwnd = 0;
+};
+
+// The shell's own operation link with a number of installed transceivers and
+// a running sounder the test chooses (never started: only its presence is
+// read).
+class FakeOperation : public app::CShellOperation {
+public:
+    using CShellOperation::CShellOperation;
+    int GetTransceiverCount() override { return transceivers; }
+    CEchoSounder* GetEchoSounder() override { return sounder; }
+    bool IsReplaying() override { return replaying; }
+    void PostStopAndExit() override
+    {
+        ++stopAndExitPosted;
+        if (!holdStopAndExit)
+            CShellOperation::PostStopAndExit();
+    }
+    void PostStartWithFiles(std::vector<std::string> files) override { replayStarts.push_back(std::move(files)); }
+    int transceivers = 0;
+    CEchoSounder* sounder = nullptr;
+    bool replaying = false;
+    // Stop and exit is counted and, when held, goes no further.
+    bool holdStopAndExit = false;
+    int stopAndExitPosted = 0;
+    std::vector<std::vector<std::string>> replayStarts;
+};
+
+// A program around the shell that records what the application hands it.
+class RecordingHost : public app::CShellHost {
+public:
+    void AnnotationToOutputs(const std::string& text, std::uint64_t) override { annotations.push_back(text); }
+    void ProfileToOutputs(const std::string& text, std::uint64_t) override { profiles.push_back(text); }
+    int RecordProfile(const std::string& text) override { return static_cast<int>(text.size()); }
+    bool NavigationExpectsPositions() override { return expectsPositions; }
+    bool SetSystemClock(std::uint64_t fileTime) override
+    {
+        clockSetTo = fileTime;
+        return true;
+    }
+    void ClockWasSet() override { clockEnded = true; }
+    std::vector<std::string> annotations, profiles;
+    bool expectsPositions = false;
+    std::uint64_t clockSetTo = 0;
+    bool clockEnded = false;
+};
+
+// A sensor object that exists and may have a settings dialog.
+class FakeSensor : public app::CSensorObject {
+public:
+    explicit FakeSensor(bool dialog = false, std::vector<std::string>* opened = nullptr, std::string name = {})
+        : m_dialog(dialog), m_opened(opened), m_name(std::move(name))
+    {
+    }
+    bool HasSettingsDialog() const override { return m_dialog; }
+    void RunSettingsDialog() override
+    {
+        if (m_opened)
+            m_opened->push_back(m_name);
+    }
+
+private:
+    bool m_dialog;
+    std::vector<std::string>* m_opened;
+    std::string m_name;
 };
 
 }  // namespace shelltest

@@ -478,7 +478,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     if (FirstCloseFlag()) {
         FirstCloseFlag() = false;
         m_exitPending = true;
-        m_app.operation.postStopAndExit();
+        m_app.Operation().PostStopAndExit();
     }
     // Any other close waits for the stop-and-exit step, which closes the
     // frame once the sounder is gone.
@@ -513,7 +513,7 @@ void CMainFrame::DropFiles(const QStringList& files)
     std::vector<std::string> list;
     for (auto& entry : byTime)
         list.push_back(std::move(entry.second));
-    m_app.operation.postStartWithFiles(std::move(list));
+    m_app.Operation().PostStartWithFiles(std::move(list));
 }
 
 void CMainFrame::OnPaneClicked(unsigned paneId)
@@ -598,12 +598,12 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         m_status->AddMessage(static_cast<unsigned>(wParam), static_cast<int>(lParam));
         return 0;
     case WM_ES_EXECUTECOMMAND:
-        m_app.operation.executeCommand(static_cast<unsigned>(wParam), lParam);
+        m_app.Operation().ExecuteCommand(static_cast<unsigned>(wParam), lParam);
         return 0;
     case WM_ES_OPERATIONCOMMAND:
         if (toolWindows)
             toolWindows(WM_ES_HIDECHANNELSTATUS, 1, 0);  // the channel status dialog goes
-        m_app.operation.queueCommand(static_cast<unsigned>(wParam), lParam);
+        m_app.Operation().QueueCommand(static_cast<unsigned>(wParam), lParam);
         return 0;
     case WM_ES_ANNOTATION:
         if (const std::string* text = CurrentPayload<std::string>())

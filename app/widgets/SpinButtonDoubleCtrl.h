@@ -27,7 +27,7 @@ public:
     // One change notification: delta steps up (positive) or down.
     void OnDeltaPos(int delta);
 
-signals:
+Q_SIGNALS:
     void valueChanged(double value);
 
 private:

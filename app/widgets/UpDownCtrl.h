@@ -18,7 +18,7 @@ public:
     QToolButton* UpButton() const { return m_up; }
     QToolButton* DownButton() const { return m_down; }
 
-signals:
+Q_SIGNALS:
     void deltaPos(int delta);
 
 private:

@@ -2,6 +2,7 @@
 // suite: how long a completed ping waits before the ping-data thread takes
 // it, and how closely the trigger thread keeps to an interval schedule.
 #include "engine/EchoSounder.h"
+#include "engine/tests/TestEchoSounderHost.h"
 #include "engine/ReplayFileList.h"
 #include "platform/FileTime.h"
 #include "transceivers/tests/TestTransceiver.h"
@@ -28,16 +29,18 @@ struct Rig
     std::vector<Clock::time_point> marks;
     std::vector<double> latencies;  // seconds
     Clock::time_point completed;
+    CTestEchoSounderHost host;
     std::unique_ptr<CEchoSounder> sounder;
 
     void Start(int rateMode, std::int64_t interval, CTestTransceiver::Options options)
     {
         CEchoSounder::Context c;
+        c.host = &host;
         c.workerStartDelayMs = 0;
-        c.createReplay = [options](const CReplayFileList*, HKEY) {
+        host.createReplay = [options](const CReplayFileList*, HKEY) {
             return std::unique_ptr<CTransceiver>(std::make_unique<CTestTransceiver>(options));
         };
-        c.hooks.geographicAddPing = [this](std::uint64_t) {
+        host.geographicAddPing = [this](std::uint64_t) {
             const auto now = Clock::now();
             {
                 std::lock_guard<std::mutex> g(lock);

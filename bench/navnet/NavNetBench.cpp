@@ -13,20 +13,21 @@ void BM_DecodeSentence(benchmark::State& state)
 {
     CGeographicInfo geo;
     geo.EnsureHistoryLength(2000);
-    CNmeaDecoder decoder;
-    SNmeaDecoderLinks links;
-    links.navigationSettings = [] {
-        SNavigationSettings s;
-        s.PositionSource = 1;
-        s.StartSequence = "$GPGGA";
-        s.StartField = 1;
-        s.NoOfFields = 6;
-        return s;
-    };
-    links.sounderRunning = [] { return true; };
-    links.geographic = &geo;
-    links.relayNetwork = [](const std::string&, const std::string&, std::uint64_t) {};
-    decoder.SetLinks(links);
+    struct Host : CNoNmeaDecoderHost {
+        CGeographicInfo* geo = nullptr;
+        bool GetNavigationSettings(SNavigationSettings& s) override
+        {
+            s.PositionSource = 1;
+            s.StartSequence = "$GPGGA";
+            s.StartField = 1;
+            s.NoOfFields = 6;
+            return true;
+        }
+        bool IsSounderRunning() override { return true; }
+        CGeographicInfo* GetGeographicInfo() override { return geo; }
+    } host;
+    host.geo = &geo;
+    CNmeaDecoder decoder(&host);
     const std::string sentences[] = {
         "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47",
         "$HEHDT,274.07,T*19",

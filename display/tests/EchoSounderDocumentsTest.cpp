@@ -5,6 +5,7 @@
 
 #include "engine/Channel.h"
 #include "engine/EchoSounder.h"
+#include "engine/tests/TestEchoSounderHost.h"
 #include "platform/TempHives.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/tests/TestTransceiver.h"
@@ -58,14 +59,16 @@ TEST(EchoSounderDocuments, PingsReachAnAttachedEchogramDocument)
     };
     CEchogramDoc::SetEnvironment(env);
 
+    CTestEchoSounderHost host;
     CEchoSounder::Context c;
+    c.host = &host;
     c.installation = &installation;
     c.model = 1;
     c.workerStartDelayMs = 0;
-    c.createTransceiver = [&](int, int, const InstalledTransceiverInfo&, HKEY) {
+    host.createTransceiver = [&](int, int, const InstalledTransceiverInfo&, HKEY) {
         return std::unique_ptr<CTransceiver>(std::make_unique<CTestTransceiver>(unit));
     };
-    c.createDocuments = [] { return std::make_unique<CESDocList>(); };
+    host.createDocuments = [] { return std::make_unique<CESDocList>(); };
 
     CEchogramDoc doc;
     auto sounder = std::make_unique<CEchoSounder>();

@@ -1,4 +1,5 @@
 #include "engine/EchoSounder.h"
+#include "engine/tests/TestEchoSounderHost.h"
 
 #include "engine/Channel.h"
 #include "engine/MultiPulse.h"
@@ -101,28 +102,33 @@ protected:
     CEchoSounder::Context MakeContext()
     {
         CEchoSounder::Context c;
+        host = CTestEchoSounderHost{};
+        c.host = &host;
         c.installation = &installation;
         c.model = 1;
         c.workerStartDelayMs = 0;
-        c.createTransceiver = [this](int, int index, const InstalledTransceiverInfo&, HKEY) {
+        host.createTransceiver = [this](int, int index, const InstalledTransceiverInfo&, HKEY) {
             auto t = std::make_unique<CTestTransceiver>(units[static_cast<std::size_t>(index)]);
             made.push_back(t.get());
             return std::unique_ptr<CTransceiver>(std::move(t));
         };
-        auto& h = c.hooks;
+        auto& h = host;
         h.geographicAddPing = [this](std::uint64_t) { log.Add("geo"); };
         h.storeWritePing = [this] { log.Add("store"); };
         h.lx750SendPing = [this] { log.Add("lx750"); };
         h.networkOutputSendPing = [this] { log.Add("network"); };
         h.remoteDisplaySendDepth = [this] { log.Add("remote"); };
         h.serialOutputSendPing = [this] { log.Add("serial"); };
-        h.documentsNotify = [this](const std::atomic<bool>&) {
+        h.documentsNotify = [this]() {
             log.Add("documents");
             events.Note("ping");
         };
         h.storeIsRecordingPing = [] { return true; };
         h.storeWriteXtfPing = [this] { log.Add("xtf"); };
-        h.statusMessage = [this](const std::string& text) { events.Note(text); };
+        h.statusMessage = [this](unsigned id) {
+            events.Note(id == CEchoSounder::IDS_INTERVAL_NOT_MET ? "Cannot meet ping interval requirement"
+                                                                 : std::to_string(id));
+        };
         h.warning = [this](const std::string& text) { events.Note("warning " + text); };
         return c;
     }
@@ -133,6 +139,7 @@ protected:
     CCallLog log;
     CLoggingLinks links{log};
     CEvents events;
+    CTestEchoSounderHost host;
     std::vector<CTestTransceiver::Options> units;
     std::vector<CTestTransceiver*> made;
 };
@@ -167,7 +174,7 @@ TEST_F(EchoSounderRun, SavedChannelSettingsAreLoadedBeforeTheFirstPingStarts)
     AddUnit(a);
     CLoadingTransceiver* unit = nullptr;
     auto context = MakeContext();
-    context.createTransceiver = [&](int, int, const InstalledTransceiverInfo&, HKEY) {
+    host.createTransceiver = [&](int, int, const InstalledTransceiverInfo&, HKEY) {
         auto t = std::make_unique<CLoadingTransceiver>(units[0]);
         unit = t.get();
         return std::unique_ptr<CTransceiver>(std::move(t));
@@ -196,7 +203,7 @@ TEST_F(EchoSounderRun, EveryPingTakesTheFixedRoad)
     std::vector<std::int16_t> firstPing;
     auto sounder = std::make_unique<CEchoSounder>();
     auto context = MakeContext();
-    context.hooks.documentsNotify = [&](const std::atomic<bool>&) {
+    host.documentsNotify = [&]() {
         log.Add("documents");
         if (firstPing.empty()) {
             CChannel::ParameterCopy copy;
@@ -325,7 +332,7 @@ TEST_F(EchoSounderRun, StopEndsWhileADocumentWaitsForTheUserInterface)
     ASSERT_NE(window, 0u);
     auto context = MakeContext();
     std::atomic<int> sendsFailed{0};
-    context.hooks.documentsNotify = [&](const std::atomic<bool>&) {
+    host.documentsNotify = [&]() {
         events.Note("update in flight");
         bool ok = false;
         SendMessage(window, WM_USER + 0x6E, 0, 0, nullptr, &ok);
@@ -404,7 +411,7 @@ TEST_F(EchoSounderRun, MultipulseWithoutAPeriodKeepsTheMaximumRate)
     auto sounder = std::make_unique<CEchoSounder>();
     std::atomic<int> trackerState{-1};
     auto context = MakeContext();
-    context.hooks.documentsNotify = [&](const std::atomic<bool>&) {
+    host.documentsNotify = [&]() {
         trackerState = sounder->GetMultiPulse()->GetState();
         events.Note("ping");
     };

@@ -1,4 +1,6 @@
 #include "engine/OperationControl.h"
+#include "engine/tests/TestEchoSounderHost.h"
+#include "engine/tests/TestOperationHost.h"
 
 #include "app/base/EchosounderError.h"
 #include "engine/Channel.h"
@@ -40,7 +42,7 @@ protected:
         SetMainWindow(window);
         SetFatalErrorHandler([](const std::string& text) { throw FatalReported{text}; });
 
-        COperationControl::Hooks h;
+        auto& h = host;
         h.deleteLayout = [this] { Note("delete layout"); };
         h.createLayout = [this](const std::array<COperationControl::ChannelDisplay, 8>& d, int) {
             displays = d;
@@ -49,14 +51,15 @@ protected:
         };
         h.closeSensors = [this] { Note("close sensors"); };
         h.statusBarModel = [this](int) { Note("model"); };
-        op.SetHooks(h);
+        op.SetHost(&h);
         op.SetTrListPath(folder.string());
         op.SetSerializePath(folder.string());
         op.SetModel(1);
         CEchoSounder::Context c;
         c.installation = &installation;
         c.workerStartDelayMs = 0;
-        c.createTransceiver = [](int, int index, const InstalledTransceiverInfo& info, HKEY) {
+        c.host = &sounderHost;
+        sounderHost.createTransceiver = [](int, int index, const InstalledTransceiverInfo& info, HKEY) {
             CTestTransceiver::Options o;
             o.name = info.transceiverId;
             o.channels = info.channelCount;
@@ -112,6 +115,8 @@ protected:
     HWND window = 0;
     CCallLog log;
     std::array<COperationControl::ChannelDisplay, 8> displays{};
+    CTestOperationHost host;
+    CTestEchoSounderHost sounderHost;
     COperationControl op;
 };
 
@@ -120,7 +125,8 @@ protected:
 TEST_F(OperationControl, CommandsRunOneAtATimeInTheOrderPosted)
 {
     op.Init();
-    COperationControl::Hooks h;
+    auto& h = host;
+    h = CTestOperationHost{};
     bool again = true;
     h.deleteLayout = [&] { Note("delete layout"); };
     h.closeSensors = [&] {
@@ -131,7 +137,7 @@ TEST_F(OperationControl, CommandsRunOneAtATimeInTheOrderPosted)
         again = false;
     };
     h.statusBarModel = [&](int) { Note("model"); };
-    op.SetHooks(h);
+    op.SetHost(&h);
     PostMessage(window, WM_ES_OPERATIONCOMMAND, COperationControl::kDeleteLayout, 0);
     COperationControl::PostCommand4003();
     COperationControl::PostCommand(77);
@@ -346,10 +352,11 @@ TEST_F(OperationControl, ChosenFolderBecomesTheProfile)
 
     op.Init();
     std::string stored = "unchanged";
-    COperationControl::Hooks h;
+    auto& h = host;
+    h = CTestOperationHost{};
     h.setProfile = [&](const std::string& p) { stored = p; };
     h.statusBarModel = [&](int) { log.Add("stopped"); };
-    op.SetHooks(h);
+    op.SetHost(&h);
     op.SelectUserProfile((folder / "Settings" / "Trawl").string());
     EXPECT_EQ(stored, "Trawl");
     EXPECT_TRUE(std::filesystem::exists(folder / "OperationControl.sav"));

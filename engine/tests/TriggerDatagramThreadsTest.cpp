@@ -2,6 +2,7 @@
 // network namespace of its own: it starts itself again under "unshare -rn",
 // brings the loopback device up there and listens on it.
 #include "engine/EchoSounder.h"
+#include "engine/tests/TestEchoSounderHost.h"
 
 #include "platform/TempHives.h"
 #include "transceivers/TransceiverInstallation.h"
@@ -83,12 +84,14 @@ void RunScenario(const std::string& adapterAddress, const std::string& destinati
 
     CTestTransceiver* unit = nullptr;
     PingCounter counter;
+    CTestEchoSounderHost host;
     CEchoSounder::Context c;
+    c.host = &host;
     c.installation = &installation;
     c.workerStartDelayMs = 0;
     c.adapterAddress = adapterAddress;
     c.triggerDestination = destination;
-    c.createTransceiver = [&](int, int, const InstalledTransceiverInfo&, HKEY) {
+    host.createTransceiver = [&](int, int, const InstalledTransceiverInfo&, HKEY) {
         CTestTransceiver::Options o;
         o.name = "NET";
         o.sharedTrigger = true;
@@ -96,7 +99,7 @@ void RunScenario(const std::string& adapterAddress, const std::string& destinati
         unit = t.get();
         return std::unique_ptr<CTransceiver>(std::move(t));
     };
-    c.hooks.documentsNotify = [&](const std::atomic<bool>&) { counter.Note(); };
+    host.documentsNotify = [&] { counter.Note(); };
     auto sounder = std::make_unique<CEchoSounder>();
     ASSERT_TRUE(sounder->Create(c, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
                                 CEchoSounder::kTriggerInternal, 0, "", 0));

@@ -8,6 +8,7 @@
 #include "app/base/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "engine/EchoSounder.h"
+#include "engine/tests/TestEchoSounderHost.h"
 #include "platform/TempHives.h"
 #include "recording/tests/StoreFixture.h"
 #include "sim/recgen/RecordingGenerator.h"
@@ -53,7 +54,7 @@ protected:
     // may switch on before the first ping.
     void AddRecorder(CEchoSounder::Context& context, std::function<void(CEngineStore&)> onMade = {})
     {
-        context.createRecorder = [this, onMade](CEchoSounder& sounder, HKEY k,
+        host.createRecorder = [this, onMade](CEchoSounder& sounder, HKEY k,
                                                 const std::string& sequenceFile) -> std::unique_ptr<IPingRecorder> {
             CEngineStoreSounder::SApplication application{[] { return std::string("TEST"); }, nullptr,
                                                           [] { return 0.0; }};
@@ -66,7 +67,7 @@ protected:
     // Every processed ping goes into seen.
     void WatchPings(CEchoSounder::Context& context, const CEchoSounder*& sounder)
     {
-        context.hooks.documentsNotify = [this, &sounder](const std::atomic<bool>&) {
+        host.documentsNotify = [this, &sounder]() {
             SSeenPing p;
             for (int c = 0; c < sounder->GetChannelCount(); ++c) {
                 CChannel::ParameterCopy copy;
@@ -112,21 +113,25 @@ protected:
             installation->WriteChannelEntry(e, channelsKey);
         }
         reg.CloseKey(channelsKey);
+        host = CTestEchoSounderHost{};
         CEchoSounder::Context context;
+        context.host = &host;
         context.installation = installation.get();
         context.model = 1;
         context.workerStartDelayMs = 0;
-        context.createTransceiver = [this](int, int, const InstalledTransceiverInfo&, HKEY) {
+        host.createTransceiver = [this](int, int, const InstalledTransceiverInfo&, HKEY) {
             return std::unique_ptr<CTransceiver>(std::make_unique<CTestTransceiver>(unit));
         };
         return context;
     }
 
-    static CEchoSounder::Context ReplayContext()
+    CEchoSounder::Context ReplayContext()
     {
+        host = CTestEchoSounderHost{};
         CEchoSounder::Context context;
+        context.host = &host;
         context.workerStartDelayMs = 0;
-        context.createReplay = [](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
+        host.createReplay = [](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
             if (!files) return nullptr;
             auto r = std::make_unique<CReplay>(*files, nullptr);
             if (!r->IsOpen()) return nullptr;
@@ -154,6 +159,7 @@ protected:
     }
 
     CTempHives hives;
+    CTestEchoSounderHost host;
     CRegistrySupport reg;
     HKEY key = nullptr;
     TempFolder dir;

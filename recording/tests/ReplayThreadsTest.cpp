@@ -6,6 +6,7 @@
 
 #include "engine/Channel.h"
 #include "engine/EchoSounder.h"
+#include "engine/tests/TestEchoSounderHost.h"
 #include "platform/TempHives.h"
 #include "recording/tests/StoreFixture.h"
 #include "sim/recgen/RecordingGenerator.h"
@@ -41,11 +42,13 @@ protected:
         list.m_loop = 0;
     }
 
-    static CEchoSounder::Context ReplayContext()
+    CEchoSounder::Context ReplayContext()
     {
+        host = CTestEchoSounderHost{};
         CEchoSounder::Context context;
+        context.host = &host;
         context.workerStartDelayMs = 0;
-        context.createReplay = [](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
+        host.createReplay = [](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
             if (!files) return nullptr;
             auto r = std::make_unique<CReplay>(*files, nullptr);
             if (!r->IsOpen()) return nullptr;
@@ -55,6 +58,7 @@ protected:
     }
 
     CTempHives hives;
+    CTestEchoSounderHost host;
     CRegistrySupport reg;
     TempFolder dir;
     zv::recgen::SRecGenScene scene;
@@ -73,7 +77,7 @@ TEST_F(ReplayThreadsTest, EveryRecordedPingRunsThroughTheEngineOnce)
     context.model = 1;
     auto sounder = std::make_unique<CEchoSounder>();
     CEchoSounder* running = sounder.get();
-    context.hooks.documentsNotify = [&, running](const std::atomic<bool>&) {
+    host.documentsNotify = [&, running]() {
         std::lock_guard l(lock);
         processed.push_back(running->GetChannel(0)->GetPingTime());
         cv.notify_all();
@@ -112,11 +116,11 @@ TEST_F(ReplayThreadsTest, ReplayExtractThroughTheEngineKeepsTheRecordedPings)
     std::condition_variable cv;
     int processed = 0;
     CEchoSounder::Context context = ReplayContext();
-    context.hooks.storeWritePing = [&] {
+    host.storeWritePing = [&] {
         std::lock_guard l(storeLock);
         if (liveStore) liveStore->WritePing();
     };
-    context.hooks.documentsNotify = [&](const std::atomic<bool>&) {
+    host.documentsNotify = [&]() {
         std::lock_guard l(lock);
         ++processed;
         cv.notify_all();
@@ -164,7 +168,7 @@ TEST_F(ReplayThreadsTest, ReplayedChannelsFindTheRecordedBottom)
     context.model = 1;
     auto sounder = std::make_unique<CEchoSounder>();
     CEchoSounder* running = sounder.get();
-    context.hooks.documentsNotify = [&, running](const std::atomic<bool>&) {
+    host.documentsNotify = [&, running]() {
         std::lock_guard l(lock);
         depths.push_back(running->GetChannel(0)->GetBottomDepth());
         cv.notify_all();
@@ -195,7 +199,7 @@ TEST_F(ReplayThreadsTest, RecordedNamesCanBeReadWhileTheReplayChangesFiles)
 
     std::atomic<int> pings{0};
     CEchoSounder::Context context = ReplayContext();
-    context.hooks.documentsNotify = [&](const std::atomic<bool>&) { ++pings; };
+    host.documentsNotify = [&]() { ++pings; };
     auto sounder = std::make_unique<CEchoSounder>();
     ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kReplay, CEchoSounder::kMaximumRate, &list,
                                 CEchoSounder::kTriggerInternal, 0, "", 0));

@@ -11,17 +11,19 @@
 TEST(GeographicThreads, PingsTelegramsAndQueriesRunTogether)
 {
     CGeographicInfo geo;
-    CNmeaDecoder decoder;
-    SNmeaDecoderLinks links;
-    links.navigationSettings = [] {
-        SNavigationSettings s;
-        s.PositionSource = 1;
-        s.StartSequence = "$GPGGA";
-        s.NoOfFields = 3;
-        return s;
-    };
-    links.geographic = &geo;
-    decoder.SetLinks(links);
+    struct Host : CNoNmeaDecoderHost {
+        CGeographicInfo* geo = nullptr;
+        bool GetNavigationSettings(SNavigationSettings& s) override
+        {
+            s.PositionSource = 1;
+            s.StartSequence = "$GPGGA";
+            s.NoOfFields = 3;
+            return true;
+        }
+        CGeographicInfo* GetGeographicInfo() override { return geo; }
+    } host;
+    host.geo = &geo;
+    CNmeaDecoder decoder(&host);
     geo.EnsureHistoryLength(50);
     constexpr int kRounds = 5000;
     constexpr std::uint64_t t0 = 134'000'000'000'000'000ULL;

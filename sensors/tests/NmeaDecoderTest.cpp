@@ -17,6 +17,7 @@ struct Calls {
     std::vector<std::pair<std::uint64_t, std::uint64_t>> pingRecords;
     std::string clockText, dateText;
     double speed = -1.0;
+    double tide = 0.0;
     int headerValues = 0;
 };
 
@@ -38,43 +39,65 @@ protected:
     }
     void TearDown() override { CFileTime::SetClock(nullptr); }
 
-    void Relink()
-    {
-        SNmeaDecoderLinks l;
-        l.model = model;
-        l.navigationSettings = [this] { return nav; };
-        l.clockRequest = [this] { return clockRequest; };
-        l.setClockTime = [this](const SYSTEMTIME&, const std::string& c, const std::string& d) {
-            calls.clockText = c;
-            calls.dateText = d;
-        };
-        l.setMeasuredSpeed = [this](double k) { calls.speed = k; };
-        l.setComputerClock = [this](std::uint64_t t) { calls.clockSet.push_back(t); };
-        l.sounderRunning = [this] { return sounder; };
-        l.clockRequestPending = [] { return false; };
-        l.setPingRecord = [this](std::uint64_t r, std::uint64_t t) { calls.pingRecords.emplace_back(r, t); };
-        l.annotationNavigation = [this] { return navAnnotation; };
-        l.navigationInterval = [] { return 2u; };
-        l.hasRecorder = [] { return true; };
-        l.setHeaderValue = [this](double) { ++calls.headerValues; };
-        l.writeNmeaToFiles = [this](const std::string& s, std::uint64_t) { calls.stored.push_back(s); };
-        l.writeNmeaDatagram = [this](const std::string& s, std::uint64_t) { calls.datagrams.push_back(s); };
-        l.geographic = &geo;
-        l.externalDepth = &depth;
-        l.addAnnotation = [this](const std::string& s, std::uint64_t) { calls.annotations.push_back(s); };
-        l.remoteControl = [this](const std::string& s, std::uint64_t) { calls.remote.push_back(s); };
-        l.showPositionText = [this](const std::string& s) { calls.shown.push_back(s); };
-        l.relayNetwork = [this](const std::string& t, const std::string&, std::uint64_t) { calls.relayNet.push_back(t); };
-        l.relaySerial = [this](const std::string& t, const std::string&, std::uint64_t) { calls.relaySerial.push_back(t); };
-        l.postStatusMessage = [this](const std::string& s) { calls.statuses.push_back(s); };
-        decoder.SetLinks(std::move(l));
-    }
+    void Relink() { decoder.SetHost(&host); }
+
+    // Records every call of the decoder, answering from the fixture's state.
+    struct Host : INmeaDecoderHost {
+        NmeaDecoderTest& t;
+        explicit Host(NmeaDecoderTest& test) : t(test) {}
+        int GetModel() override { return t.model; }
+        bool HasMainWindow() override { return true; }
+        void AddAnnotation(const std::string& s, std::uint64_t) override { t.calls.annotations.push_back(s); }
+        void ShowPositionText(const std::string& s) override { t.calls.shown.push_back(s); }
+        void SetTide(double metres) override { t.calls.tide = metres; }
+        void PostStatusMessage(const std::string& s) override { t.calls.statuses.push_back(s); }
+        void SetComputerClock(std::uint64_t time) override { t.calls.clockSet.push_back(time); }
+        bool GetNavigationSettings(SNavigationSettings& s) override
+        {
+            s = t.nav;
+            return true;
+        }
+        bool IsClockRequest() override { return t.clockRequest; }
+        void EndForceUpdate() override {}
+        void SetClockTime(const SYSTEMTIME&, const std::string& c, const std::string& d) override
+        {
+            t.calls.clockText = c;
+            t.calls.dateText = d;
+        }
+        void SetMeasuredSpeed(double k) override { t.calls.speed = k; }
+        bool IsSounderRunning() override { return t.sounder; }
+        bool IsClockRequestPending() override { return false; }
+        void SetPingRecord(std::uint64_t r, std::uint64_t time) override { t.calls.pingRecords.emplace_back(r, time); }
+        bool GetNavigationAnnotation(std::uint32_t& interval) override
+        {
+            interval = 2;
+            return t.navAnnotation;
+        }
+        bool HasRecorder() override { return true; }
+        void SetHeaderValue(double) override { ++t.calls.headerValues; }
+        void WriteNmeaToFiles(const std::string& s, std::uint64_t) override { t.calls.stored.push_back(s); }
+        void WriteNmeaDatagram(const std::string& s, std::uint64_t) override { t.calls.datagrams.push_back(s); }
+        CGeographicInfo* GetGeographicInfo() override { return &t.geo; }
+        CExternalDepth* GetExternalDepth() override { return &t.depth; }
+        void RemoteControl(const std::string& s, std::uint64_t) override { t.calls.remote.push_back(s); }
+        void PrintText(const std::string&, std::uint64_t) override {}
+        void ForwardToPostProcessing(const std::string&) override {}
+        void RelayToNetworkOutput(const std::string& telegram, const std::string&, std::uint64_t) override
+        {
+            t.calls.relayNet.push_back(telegram);
+        }
+        void RelayToSerialOutput(const std::string& telegram, const std::string&, std::uint64_t) override
+        {
+            t.calls.relaySerial.push_back(telegram);
+        }
+    };
 
     static constexpr std::uint64_t kNow = 134'000'000'000'000'000ULL;  // 2025
     CManualClock clock;
     CGeographicInfo geo;
     CExternalDepth depth;
     SNavigationSettings nav;
+    Host host{*this};
     CNmeaDecoder decoder;
     Calls calls;
     bool sounder = true;
@@ -259,6 +282,7 @@ TEST_F(NmeaDecoderTest, AnnotationsTideRemoteAndGeoDepth)
     depth.SetSourceName(7, "Geo");
     decoder.ParseNmeaTelegram("$PTIDE,x,1.25", kNow, kNmeaFromNetwork);
     EXPECT_DOUBLE_EQ(decoder.GetTide(), -1.25);
+    EXPECT_DOUBLE_EQ(calls.tide, -1.25);  // the recorder's tide follows
     decoder.ParseNmeaTelegram("CS,first mark", kNow, kNmeaFromNetwork);
     decoder.ParseNmeaTelegram("$GPATS,second mark", kNow, kNmeaFromNetwork);
     EXPECT_EQ(calls.annotations, (std::vector<std::string>{"first mark", "second mark"}));

@@ -12,6 +12,8 @@
 #include "transceivers/TrList.h"
 #include "transceivers/TransceiverInstallation.h"
 
+#include "engine/tests/TestEchoSounderHost.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -269,6 +271,7 @@ struct Sounder
     CTempHives hives;
     CRegistrySupport reg;
     CTransceiverInstallation installation;
+    CTestEchoSounderHost host;
     CEchoSounder sounder;
     CQY42* unit = nullptr;
     std::atomic<int> pings{0};
@@ -294,9 +297,10 @@ struct Sounder
         reg.CloseKey(key);
 
         CEchoSounder::Context c;
+        c.host = &host;
         c.installation = &installation;
         c.workerStartDelayMs = 0;
-        c.createTransceiver = [this](int type, int, const InstalledTransceiverInfo&, HKEY) {
+        host.createTransceiver = [this](int type, int, const InstalledTransceiverInfo&, HKEY) {
             std::unique_ptr<CTransceiver> t;
             if (type == kTypeQY42) {
                 auto q = std::make_unique<CQY42>(Info(), Capability(), nullptr, options);
@@ -305,7 +309,7 @@ struct Sounder
             }
             return t;
         };
-        c.hooks.documentsNotify = [this](const std::atomic<bool>&) {
+        host.documentsNotify = [this]() {
             // The echogram asks for its range every ping.
             if (unit && unit->GetChannel())
                 unit->GetChannel()->RequestRange(60.0);
@@ -313,7 +317,7 @@ struct Sounder
                 ++pingsAfterPlaceholder;
             ++pings;
         };
-        c.hooks.linkLost = [this] {
+        host.linkLost = [this] {
             if (sounder.IsLinkLost())
                 ++linkLostStillRaised;
             ++linkLost;

@@ -49,7 +49,7 @@ public:
     // The wait of a network transceiver, for the user-interface thread.
     static bool RunWait(const std::string& text, const std::function<bool()>& done, QWidget* parent = nullptr);
 
-public slots:
+public Q_SLOTS:
     void reject() override;
 
 protected:

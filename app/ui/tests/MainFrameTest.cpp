@@ -220,22 +220,23 @@ TEST_F(MainFrameTest, SecondCloseWhileStopAndExitIsPendingKeepsTheFrame)
     frame->show();
     // A running sounder, and an engine that takes its time to stop.
     alignas(8) static char sounder[8];
-    bool running = true;
-    pelmaris->operation.echoSounder = [&] { return running ? reinterpret_cast<CEchoSounder*>(sounder) : nullptr; };
-    int stopAndExit = 0;
-    pelmaris->operation.postStopAndExit = [&] { ++stopAndExit; };
+    FakeOperation operation(*pelmaris);
+    operation.sounder = reinterpret_cast<CEchoSounder*>(sounder);
+    operation.holdStopAndExit = true;
+    pelmaris->SetOperation(&operation);
     frame->close();
     frame->close();
     PostMessage(frame->GetSafeHwnd(), WM_CLOSE, 0, 0);
     // Delivered after the close: once it shows, the close has been handled.
     PostMessage(frame->GetSafeHwnd(), WM_ES_NEWDATA, 0, 42);
     ASSERT_TRUE(WaitFor([&] { return frame->StatusBarWidget()->PaneLabel(ids::LINE_COUNTER)->text() == "L0042"; }));
-    EXPECT_EQ(stopAndExit, 1);
+    EXPECT_EQ(operation.stopAndExitPosted, 1);
     EXPECT_TRUE(frame->isVisible());
     // The stop-and-exit step deletes the sounder, then closes the frame.
-    running = false;
+    operation.sounder = nullptr;
     PostMessage(frame->GetSafeHwnd(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return !frame->isVisible(); }));
+    pelmaris->SetOperation(nullptr);
 }
 
 TEST_F(MainFrameTest, TelegramsAreDecodedOnlyWhenNotReplaying)
@@ -246,14 +247,15 @@ TEST_F(MainFrameTest, TelegramsAreDecodedOnlyWhenNotReplaying)
     PostMessage(frame->GetSafeHwnd(), WM_ES_TELEGRAM, 0, 0, MakePayload<TimedText>(TimedText{"$GPGGA,1", 5}));
     ASSERT_TRUE(WaitFor([&] { return decoded.size() == 1; }));
     alignas(8) static char sounder[8];
-    pelmaris->operation.echoSounder = [] { return reinterpret_cast<CEchoSounder*>(sounder); };
-    pelmaris->operation.isReplaying = [] { return true; };
+    FakeOperation operation(*pelmaris);
+    operation.sounder = reinterpret_cast<CEchoSounder*>(sounder);
+    operation.replaying = true;
+    pelmaris->SetOperation(&operation);
     PostMessage(frame->GetSafeHwnd(), WM_ES_TELEGRAM, 0, 0, MakePayload<TimedText>(TimedText{"$GPGGA,2", 6}));
     PostMessage(frame->GetSafeHwnd(), WM_ES_NEWDATA, 0, 3);
     ASSERT_TRUE(WaitFor([&] { return frame->StatusBarWidget()->PaneLabel(ids::LINE_COUNTER)->text() == "L0003"; }));
     EXPECT_EQ(decoded.size(), 1u);
-    pelmaris->operation.echoSounder = nullptr;
-    pelmaris->operation.isReplaying = nullptr;
+    pelmaris->SetOperation(nullptr);
 }
 
 TEST_F(MainFrameTest, DroppedFilesReplayInTheOrderOfTheirTimes)
@@ -265,13 +267,13 @@ TEST_F(MainFrameTest, DroppedFilesReplayInTheOrderOfTheirTimes)
     std::ofstream(newer.string()) << "x";
     std::ofstream(older.string()) << "x";
     fs::last_write_time(older, fs::last_write_time(newer) - std::chrono::hours(1));
-    std::vector<std::string> replayed;
-    pelmaris->operation.postStartWithFiles = [&](std::vector<std::string> files) { replayed = files; };
+    FakeOperation operation(*pelmaris);
+    pelmaris->SetOperation(&operation);
     frame->DropFiles({QString::fromStdString(newer.string()), QString::fromStdString(older.string())});
-    EXPECT_EQ(replayed, (std::vector<std::string>{older.string(), newer.string()}));
-    replayed.clear();
     frame->DropFiles({});
-    EXPECT_TRUE(replayed.empty());
+    EXPECT_EQ(operation.replayStarts,
+              (std::vector<std::vector<std::string>>{{older.string(), newer.string()}}));
+    pelmaris->SetOperation(nullptr);
 }
 
 TEST_F(MainFrameTest, UnitSubMenusCarryEveryUnitWithTheCurrentChecked)

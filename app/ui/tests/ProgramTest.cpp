@@ -1,9 +1,13 @@
-// The program with operation control behind it: the first close runs stop
-// and exit through the engine, saves its state, and powers off only when
-// armed and only at the end.
+// The assembled program: the first close runs stop and exit through the
+// engine, saves its state, and powers off only when armed and only at the
+// end; replays run through the channels and the recorder; the telegram
+// decoder feeds the history, the network output and the recorder.
 #include "engine/Channel.h"
 #include "engine/OperationControl.h"
+#include "outputs/QYNet.h"
+#include "platform/Socket.h"
 #include "recording/Replay.h"
+#include "sensors/GeographicInfo.h"
 #include "sensors/Environment.h"
 #include "recording/Store.h"
 #include "recording/tests/StoreFixture.h"
@@ -14,10 +18,10 @@
 #include "app/Workload.h"
 
 #include "app/Pelmaris.h"
+#include "app/base/RegistrySupport.h"
 #include "app/tests/ShellTestSupport.h"
-#include "app/ui/EngineLink.h"
 #include "app/ui/MainFrame.h"
-#include "app/ui/QtDispatcherAdapter.h"
+#include "app/ui/tests/TestProgram.h"
 #include "QtTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -31,32 +35,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class EngineLinkTest : public ::testing::Test {
+class ProgramTest : public ::testing::Test {
 protected:
-    EngineLinkTest() { QtApp(); }
+    ProgramTest() { QtApp(); }
     void Start(const char* model, std::vector<std::string> arguments = {})
     {
-        pelmaris = std::make_unique<app::CPelmaris>();
-        pelmaris->frameFactory = [this](app::CPelmaris& a, unsigned menuId) {
-            auto f = std::make_unique<app::CMainFrame>(a, menuId);
-            frame = f.get();
-            return f;
-        };
-        CTransceiverInstallation::ResetInitializeFlag();  // once per process, each test a program
-        link = std::make_unique<app::CEngineLink>(*pelmaris);
-        app::FirstCloseFlag() = true;
         arguments.insert(arguments.begin(), model);
-        ASSERT_TRUE(pelmaris->InitInstance(arguments));
+        auto options = TestProgramOptions(std::move(arguments));
+        options.storeDialog = [this](zv::recording::SStoreDialogValues& v) { return storeDialog && storeDialog(v); };
+        program = MakeProgram(std::move(options));
+        ASSERT_TRUE(program->Start());
+        frame = program->Frame();
+        ASSERT_NE(frame, nullptr);
     }
-    void Stop()
-    {
-        link.reset();
-        pelmaris.reset();
-    }
+    void Stop() { program.reset(); }
+    app::CPelmaris& App() { return program->Application(); }
+    COperationControl& Operation() { return program->Operation(); }
+    bool Stopped() { return Operation().GetEchoSounder() == nullptr && !Operation().IsBusy(); }
+
     ShellEnvironment env;
-    app::CQtDispatcherAdapter dispatcher;
-    std::unique_ptr<app::CPelmaris> pelmaris;
-    std::unique_ptr<app::CEngineLink> link;
+    std::function<bool(zv::recording::SStoreDialogValues&)> storeDialog;
+    std::unique_ptr<app::CProgram> program;
     app::CMainFrame* frame = nullptr;
 };
 
@@ -75,62 +74,62 @@ struct Recording {
     }
 };
 
-zv::recording::CReplay* RunningReplay(app::CEngineLink& link)
+zv::recording::CReplay* RunningReplay(app::CProgram& program)
 {
-    CEchoSounder* sounder = link.Operation().GetEchoSounder();
+    CEchoSounder* sounder = program.Operation().GetEchoSounder();
     return sounder ? dynamic_cast<zv::recording::CReplay*>(sounder->GetTransceiver(0)) : nullptr;
 }
 
-TEST_F(EngineLinkTest, FirstCloseStopsAndExitsThroughOperationControl)
+TEST_F(ProgramTest, FirstCloseStopsAndExitsThroughOperationControl)
 {
     ScopedEnv armed("zelvarqy310shutdown", "1");
     Start("QY310");
-    EXPECT_TRUE(link->Operation().GetPowerOff());  // the arming reached operation control
+    EXPECT_TRUE(Operation().GetPowerOff());  // the arming reached operation control
     EXPECT_FALSE(frame->QueryCommand(app::cmd::STORE).enabled);  // no sounder, no recorder
     frame->close();
     ASSERT_TRUE(WaitFor([&] { return !frame->isVisible(); }));
-    EXPECT_EQ(pelmaris->GetNavigation(), nullptr);
-    EXPECT_TRUE(pelmaris->PowerOffPending());
-    const std::string state = link->Operation().GetStateFileName();
+    EXPECT_EQ(App().SensorObject(app::SensorId::Navigation), nullptr);
+    EXPECT_TRUE(App().PowerOffPending());
+    const std::string state = Operation().GetStateFileName();
     Stop();
     // Its settings were saved before anything could power off.
     EXPECT_TRUE(fs::exists(state)) << state;
 }
 
-TEST_F(EngineLinkTest, ExitMessageClearsOperationControlsPowerOff)
+TEST_F(ProgramTest, ExitMessageClearsOperationControlsPowerOff)
 {
     ScopedEnv armed("zelvarqy310shutdown", "1");
     Start("QY310");
     frame->show();
     PostMessage(frame->GetSafeHwnd(), RegisterWindowMessage(app::kExitMessageName), 0, 0);
     ASSERT_TRUE(WaitFor([&] { return !frame->isVisible(); }));
-    EXPECT_FALSE(link->Operation().GetPowerOff());
-    EXPECT_FALSE(pelmaris->PowerOffPending());
+    EXPECT_FALSE(Operation().GetPowerOff());
+    EXPECT_FALSE(App().PowerOffPending());
     Stop();
 }
 
-TEST_F(EngineLinkTest, OpenCommandReachesOperationControlAsAReplayStart)
+TEST_F(ProgramTest, OpenCommandReachesOperationControlAsAReplayStart)
 {
     Start("QY310");
     const fs::path raw = env.Root() / "missing.raw";
-    EXPECT_TRUE(pelmaris->OnDDECommand("[open(\"" + raw.string() + "\")]"));
+    EXPECT_TRUE(App().OnDDECommand("[open(\"" + raw.string() + "\")]"));
     // Operation control takes the list; with nothing to replay it creates no
     // sounder and stays ready for the next command.
-    ASSERT_TRUE(WaitFor([&] { return link->Operation().GetReplayFileList() != nullptr; }));
-    EXPECT_EQ(link->Operation().GetReplayFileList()->GetFileName(0), raw.string());
-    ASSERT_TRUE(WaitFor([&] { return !link->Operation().IsBusy(); }));
+    ASSERT_TRUE(WaitFor([&] { return Operation().GetReplayFileList() != nullptr; }));
+    EXPECT_EQ(Operation().GetReplayFileList()->GetFileName(0), raw.string());
+    ASSERT_TRUE(WaitFor([&] { return !Operation().IsBusy(); }));
     Stop();
 }
 
-TEST_F(EngineLinkTest, RecordingOnTheCommandLineReplaysUntilTheStopCommand)
+TEST_F(ProgramTest, RecordingOnTheCommandLineReplaysUntilTheStopCommand)
 {
     const Recording recording(env.Root(), 6);
     Start("QY310", {recording.file.string()});
-    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*link) != nullptr; }));
-    CEchoSounder* sounder = link->Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
     EXPECT_EQ(sounder->GetMode(), CEchoSounder::kReplay);
     EXPECT_EQ(sounder->GetChannelCount(), 2);
-    EXPECT_TRUE(pelmaris->IsReplaying());
+    EXPECT_TRUE(App().IsReplaying());
     // The start request replays in a loop: past the end it goes on from the top.
     ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > 8; }, 30000));
     EXPECT_TRUE(sounder->AreThreadsRunning());
@@ -140,14 +139,14 @@ TEST_F(EngineLinkTest, RecordingOnTheCommandLineReplaysUntilTheStopCommand)
     frame->sampleWorkload();
     ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > 10; }, 30000));
     frame->sampleWorkload();
-    EXPECT_NE(pelmaris->GetWorkload().GetLoad(), 0.5);  // 0.5 only until two samples were taken
+    EXPECT_NE(App().GetWorkload().GetLoad(), 0.5);  // 0.5 only until two samples were taken
 
-    pelmaris->operation.postStop(0);
-    ASSERT_TRUE(WaitFor([&] { return link->Operation().GetEchoSounder() == nullptr && !link->Operation().IsBusy(); }));
+    App().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
     Stop();
 }
 
-TEST_F(EngineLinkTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
+TEST_F(ProgramTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
 {
     constexpr int kPings = 9;
     const Recording recording(env.Root(), kPings);
@@ -156,9 +155,9 @@ TEST_F(EngineLinkTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
     list.AddTail(recording.file.string());
     list.m_loop = 0;
     COperationControl::PostStartWithFiles(&list);
-    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*link) != nullptr; }));
-    CEchoSounder* sounder = link->Operation().GetEchoSounder();
-    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*link)->IsStopped() && sounder->GetPingCount() >= kPings; },
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program)->IsStopped() && sounder->GetPingCount() >= kPings; },
                         30000));
     // The end of the file was reached and nothing more is triggered: every
     // ping went through once, and each channel holds the last one.
@@ -166,8 +165,8 @@ TEST_F(EngineLinkTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
     for (int c = 0; c < 2; ++c)
         EXPECT_EQ(sounder->GetChannel(c)->GetPingTime(), zv::recgen::PingTime(recording.scene, kPings - 1)) << c;
 
-    pelmaris->operation.postStop(0);
-    ASSERT_TRUE(WaitFor([&] { return link->Operation().GetEchoSounder() == nullptr && !link->Operation().IsBusy(); }));
+    App().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
     Stop();
 }
 
@@ -175,7 +174,7 @@ TEST_F(EngineLinkTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
 // extract starts at the next ping and ends with the second command, and its
 // file holds whole pings and what the program handed the recorder meanwhile.
 // Logging belongs to live operation, so its command changes nothing.
-TEST_F(EngineLinkTest, RecordCommandStoresPartOfTheReplayedFile)
+TEST_F(ProgramTest, RecordCommandStoresPartOfTheReplayedFile)
 {
     using zv::recording::CStore;
     // Long enough that the replay neither ends nor starts over (which closes
@@ -186,20 +185,20 @@ TEST_F(EngineLinkTest, RecordCommandStoresPartOfTheReplayedFile)
     list.AddTail(recording.file.string());
     list.m_loop = 0;
     COperationControl::PostStartWithFiles(&list);
-    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*link) != nullptr; }));
-    CEchoSounder* sounder = link->Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
     ASSERT_NE(sounder->GetRecorder(), nullptr);
     const fs::path folder = CPaths::MapWindowsPath(zv::recording::SStoreSettings::DefaultFolder(app::kQY310));
     const auto rawFiles = [&] { return zv::recording::test::FilesWith(folder, ".raw"); };
     const auto extractOn = [&] {
         bool on = false;
-        link->WithRecorder([&](CStore& store) { on = store.IsReplayExtractOn(); });
+        program->Recorder().With([&](CStore& store) { on = store.IsReplayExtractOn(); });
         return on;
     };
 
     // The recording settings are not for replay: "Store..." is disabled.
     bool dialogRan = false;
-    link->storeDialog = [&](zv::recording::SStoreDialogValues&) { return dialogRan = true; };
+    storeDialog = [&](zv::recording::SStoreDialogValues&) { return dialogRan = true; };
     EXPECT_FALSE(frame->QueryCommand(app::cmd::STORE).enabled);
     frame->RunCommand(app::cmd::STORE);
     EXPECT_FALSE(dialogRan);
@@ -209,20 +208,22 @@ TEST_F(EngineLinkTest, RecordCommandStoresPartOfTheReplayedFile)
     ASSERT_TRUE(WaitFor([&] { return !rawFiles().empty(); }, 30000));
     EXPECT_TRUE(extractOn());
     bool logging = true;
-    link->WithRecorder([&](CStore& store) { logging = store.IsLogging(); });
+    program->Recorder().With([&](CStore& store) { logging = store.IsLogging(); });
     EXPECT_FALSE(logging);
-    // What the program hands the recorder meanwhile goes into the open file.
-    pelmaris->AddAnnotation("Buoy\r\nto port", CFileTime::Now());
-    link->Environment().LoadUserSettings();  // records the constant profile
+    // What the program hands the recorder meanwhile goes into the open file:
+    // an annotation, the environment's profile and a decoded sentence.
+    App().AddAnnotation("Buoy\r\nto port", CFileTime::Now());
+    program->ParseNmeaTelegram("$HEHDT,123.5,T", CFileTime::Now(), kNmeaFromNetwork);
+    program->Environment().LoadUserSettings();  // records the constant profile
     const std::uint64_t pings = sounder->GetPingCount();
     ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > pings + 3; }, 30000));
     frame->RunCommand(zv::recording::kCmdToggleReplayExtract);
     EXPECT_FALSE(extractOn());
 
-    pelmaris->operation.postStop(0);
-    ASSERT_TRUE(WaitFor([&] { return link->Operation().GetEchoSounder() == nullptr && !link->Operation().IsBusy(); }));
+    App().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
     // The recorder went with the sounder.
-    EXPECT_FALSE(link->WithRecorder([](CStore&) {}));
+    EXPECT_FALSE(program->Recorder().With([](CStore&) {}));
     Stop();
 
     const auto files = rawFiles();
@@ -235,6 +236,7 @@ TEST_F(EngineLinkTest, RecordCommandStoresPartOfTheReplayedFile)
     ASSERT_EQ(rb.power.size() % 2, 0u);
     EXPECT_EQ(std::count(rb.annotations.begin(), rb.annotations.end(), "Buoy  to port"), 1);
     EXPECT_EQ(std::count(rb.profiles.begin(), rb.profiles.end(), "0:Constant"), 1);
+    EXPECT_EQ(std::count(rb.sentences.begin(), rb.sentences.end(), "$HEHDT,123.5,T"), 1);
     for (std::size_t d = 0; d < rb.power.size(); d += 2) {
         EXPECT_EQ(rb.channels[d], 1u) << d;
         EXPECT_EQ(rb.channels[d + 1], 2u) << d;
@@ -244,12 +246,12 @@ TEST_F(EngineLinkTest, RecordCommandStoresPartOfTheReplayedFile)
 
 // A replay started to save data opens "Store..." once, shortly after its
 // start, with the file settings locked.
-TEST_F(EngineLinkTest, ReplayToSaveDataOpensTheStoreDialogOnce)
+TEST_F(ProgramTest, ReplayToSaveDataOpensTheStoreDialogOnce)
 {
     const Recording recording(env.Root(), 2000);
     Start("QY310");
     std::vector<bool> locked;
-    link->storeDialog = [&](zv::recording::SStoreDialogValues& v) {
+    storeDialog = [&](zv::recording::SStoreDialogValues& v) {
         locked.push_back(v.locked);
         return false;
     };
@@ -258,25 +260,72 @@ TEST_F(EngineLinkTest, ReplayToSaveDataOpensTheStoreDialogOnce)
     list.m_loop = 0;
     list.m_saveData = 1;
     COperationControl::PostStartWithFiles(&list);
-    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*link) != nullptr; }));
-    CEchoSounder* sounder = link->Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
     ASSERT_TRUE(WaitFor([&] { return !locked.empty(); }, 10000));
     const std::uint64_t pings = sounder->GetPingCount();
     ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > pings + 3; }, 30000));
     EXPECT_EQ(locked, std::vector<bool>{true});
 
-    pelmaris->operation.postStop(0);
-    ASSERT_TRUE(WaitFor([&] { return link->Operation().GetEchoSounder() == nullptr && !link->Operation().IsBusy(); }));
+    App().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
     Stop();
 }
 
-TEST_F(EngineLinkTest, UnreadableRecordingStartsNoSounder)
+TEST_F(ProgramTest, UnreadableRecordingStartsNoSounder)
 {
     const fs::path bad = env.Root() / "garbage.raw";
     { std::ofstream(bad) << "not a recording"; }
     Start("QY310", {bad.string()});
-    ASSERT_TRUE(WaitFor([&] { return link->Operation().GetReplayFileList() != nullptr && !link->Operation().IsBusy(); }));
-    EXPECT_EQ(link->Operation().GetEchoSounder(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return Operation().GetReplayFileList() != nullptr && !Operation().IsBusy(); }));
+    EXPECT_EQ(Operation().GetEchoSounder(), nullptr);
+    Stop();
+}
+
+TEST_F(ProgramTest, ObjectsByModel)
+{
+    for (const char* model : {"QY310", "RM30"}) {
+        SCOPED_TRACE(model);
+        Start(model);
+        EXPECT_NE(App().Sensor<CGeographicInfo>(app::SensorId::GeographicInfo), nullptr);
+        EXPECT_EQ(App().Sensor<CQYNet>(app::SensorId::NetworkOutput) != nullptr, std::string(model) == "QY310");
+        // The event command needs a running sounder.
+        EXPECT_FALSE(App().RouteCommand(CAnnotation::kEventCommand));
+        Stop();
+    }
+}
+
+TEST_F(ProgramTest, NetworkTelegramReachesHistoryAndIsRelayed)
+{
+    CSocket listener;
+    ASSERT_TRUE(listener.Create(CSocket::Udp));
+    ASSERT_TRUE(listener.Bind(SocketAddress(SocketAddress::kLoopback, 0)));
+    Start("QY310");
+    CRegistrySupport().SetDword(CRegistrySupport::UserRootKey(), "Navigation", "PositionSource", 2);
+    CQYNet* net = App().Sensor<CQYNet>(app::SensorId::NetworkOutput);
+    ASSERT_NE(net, nullptr);
+    CQYNet::Settings s = net->GetSettings();
+    s.DestAddr = "127.0.0.1";
+    s.DestPort = listener.LocalAddress().port;
+    s.RelayNavigation = 1;
+    net->ApplySettings(s);
+    program->GeographicInfo().EnsureHistoryLength(5);
+
+    program->ParseNmeaTelegram("$HEHDT,123.5,T", 134'000'000'000'000'000ULL, kNmeaFromNetwork);
+    EXPECT_DOUBLE_EQ(program->GeographicInfo().GetHeadingAtTime(134'000'000'000'000'000ULL), 123.5);
+    char b[64] = {};
+    const int n = listener.ReceiveFrom(b, sizeof b, nullptr, 2000);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(std::string(b, static_cast<std::size_t>(n)), "$HEHDT,123.5,T");
+    Stop();
+}
+
+// A live tide telegram reaches the value the recorder writes with every ping.
+TEST_F(ProgramTest, TideTelegramReachesTheRecordedTide)
+{
+    Start("QY310");
+    program->ParseNmeaTelegram("$PQTIDE,x,1.25", CFileTime::Now(), kNmeaFromNetwork);
+    EXPECT_DOUBLE_EQ(App().tide.load(), -1.25);
     Stop();
 }
 

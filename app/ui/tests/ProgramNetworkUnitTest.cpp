@@ -12,9 +12,8 @@
 #include "app/Pelmaris.h"
 #include "app/base/RegistrySupport.h"
 #include "app/tests/ShellTestSupport.h"
-#include "app/ui/EngineLink.h"
 #include "app/ui/MainFrame.h"
-#include "app/ui/QtDispatcherAdapter.h"
+#include "app/ui/tests/TestProgram.h"
 #include "platform/tests/NetNamespace.h"
 #include "transceivers/ui/SearchNVU.h"
 #include "QtTestSupport.h"
@@ -41,7 +40,6 @@ int RunProgram()
     Checks check;
     QtApp();
     ShellEnvironment env;
-    app::CQtDispatcherAdapter dispatcher;
 
     CQY42Simulator::Settings settings;
     settings.dropEvery = 5;
@@ -51,14 +49,13 @@ int RunProgram()
         return check.failures;
     InstallNetworkUnit(settings.address);
 
-    app::CPelmaris pelmaris;
-    app::CMainFrame* frame = nullptr;
-    pelmaris.frameFactory = [&frame](app::CPelmaris& a, unsigned menuId) {
-        auto f = std::make_unique<app::CMainFrame>(a, menuId);
-        frame = f.get();
-        return f;
-    };
-    app::CEngineLink link(pelmaris);
+    auto options = TestProgramOptions({"QY310"});
+    // A silent wait of 300 ms stands for the unit's 2 s: the lost link comes
+    // after eleven of them.
+    options.unitTimings.receiveWaitMs = 300;
+    auto program = MakeProgram(std::move(options));
+    app::CPelmaris& pelmaris = program->Application();
+    COperationControl& operation = program->Operation();
 
     // The operator gives up on the first search. A later one while the unit
     // is silent is the data thread's, after the link was lost: there the
@@ -88,20 +85,21 @@ int RunProgram()
     });
     operatorHand.start();
 
-    if (!check(pelmaris.InitInstance({"QY310"}), "program started"))
+    if (!check(program->Start(), "program started"))
         return check.failures;
-    check(WaitFor([&] { return searches == 1 && !link.Operation().IsBusy(); }, 20000),
+    app::CMainFrame* frame = program->Frame();
+    check(WaitFor([&] { return searches == 1 && !operation.IsBusy(); }, 20000),
           "the start shows the search dialog for the silent unit");
     check(searchText == "Wait for response from 127.0.0.2", "search text: " + searchText);
     check(searchParent == frame, "the dialog belongs to the main frame");
-    check(link.Operation().GetEchoSounder() == nullptr, "a unit given up on starts no sounder");
+    check(operation.GetEchoSounder() == nullptr, "a unit given up on starts no sounder");
 
     sim.SetSilent(false);
-    pelmaris.operation.postRestart();
+    pelmaris.Operation().PostRestart();
     CEchoSounder* sounder = nullptr;
     check(WaitFor(
               [&] {
-                  sounder = link.Operation().GetEchoSounder();
+                  sounder = operation.GetEchoSounder();
                   return sounder && sounder->GetPingCount() >= 3 && !QApplication::activeModalWidget();
               },
               30000),
@@ -113,8 +111,8 @@ int RunProgram()
     check(WaitFor([&] { return status->CurrentStatusText() == "Lost samples from NVU"; }, 20000),
           "dropped datagrams show as lost samples, not: " + status->CurrentStatusText());
     // The unit falls silent in the middle of a ping: after eleven silent
-    // waits of 2 s the program raises the alarm and looks for the unit
-    // again, and pings resume once it answers.
+    // waits the program raises the alarm and looks for the unit again, and
+    // pings resume once it answers.
     sim.SilenceDuringNextPing();
     check(WaitFor([&] { return status->CurrentAlarmText() == "Lost contact with the network transceiver"; }, 40000),
           "the lost link is an alarm, not: " + status->CurrentAlarmText());
@@ -125,8 +123,8 @@ int RunProgram()
           "pings resume once the unit answers again");
     check(relinkSearches == 1, "one search dialog for the re-link, not " + std::to_string(relinkSearches));
 
-    pelmaris.operation.postStop(0);
-    check(WaitFor([&] { return link.Operation().GetEchoSounder() == nullptr && !link.Operation().IsBusy(); }, 20000),
+    pelmaris.Operation().PostStop(0);
+    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000),
           "stopped");
 
     // A unit that refuses is never used: the start gets no further than
@@ -135,22 +133,22 @@ int RunProgram()
     settings.refuse = true;
     CQY42Simulator refusing(settings);
     check(refusing.Start(), "refusing unit on 127.0.0.2");
-    pelmaris.operation.postRestart();
+    pelmaris.Operation().PostRestart();
     check(WaitFor(
               [&] {
-                  return !refusing.GetReceivedCodes().empty() && !link.Operation().IsBusy() &&
+                  return !refusing.GetReceivedCodes().empty() && !operation.IsBusy() &&
                          !QApplication::activeModalWidget();
               },
               20000),
           "the start asked the refusing unit");
-    check(link.Operation().GetEchoSounder() == nullptr, "no sounder with a refusing unit");
+    check(operation.GetEchoSounder() == nullptr, "no sounder with a refusing unit");
     for (const auto& code : refusing.GetReceivedCodes())
         check(code == "VR", "only version requests reached the refusing unit, not " + code);
     operatorHand.stop();
     return check.failures;
 }
 
-TEST(EngineLinkNetworkUnit, SearchDialogLostSamplesAndLostLinkReachTheOperator)
+TEST(ProgramNetworkUnit, SearchDialogLostSamplesAndLostLinkReachTheOperator)
 {
     const auto r = nettest::RunInNetworkNamespace(RunProgram);
     if (r == nettest::NamespaceResult::Unavailable)
@@ -158,7 +156,7 @@ TEST(EngineLinkNetworkUnit, SearchDialogLostSamplesAndLostLinkReachTheOperator)
     EXPECT_EQ(r, nettest::NamespaceResult::Passed);
 }
 
-TEST(EngineLinkNetworkUnit, DataThreadWaitShowsTheSearchDialogOnTheUserInterfaceThread)
+TEST(ProgramNetworkUnit, DataThreadWaitShowsTheSearchDialogOnTheUserInterfaceThread)
 {
     // Runs after the namespace test, which makes its Qt in its own child.
     // A unit that must be found again waits on its data thread: the dialog

@@ -11,9 +11,8 @@
 #include "app/Pelmaris.h"
 #include "app/base/RegistrySupport.h"
 #include "app/tests/ShellTestSupport.h"
-#include "app/ui/EngineLink.h"
 #include "app/ui/MainFrame.h"
-#include "app/ui/QtDispatcherAdapter.h"
+#include "app/ui/tests/TestProgram.h"
 #include "platform/tests/NetNamespace.h"
 #include "QtTestSupport.h"
 
@@ -44,7 +43,6 @@ int RunProgram()
     Checks check;
     QtApp();
     ShellEnvironment env;
-    app::CQtDispatcherAdapter dispatcher;
 
     CQY42Simulator::Settings settings;
     CQY42Simulator sim(settings);
@@ -53,26 +51,23 @@ int RunProgram()
     const fs::path folder = env.Root() / "survey";
     Install(settings.address, folder);
 
-    app::CPelmaris pelmaris;
-    app::CMainFrame* frame = nullptr;
-    pelmaris.frameFactory = [&frame](app::CPelmaris& a, unsigned menuId) {
-        auto f = std::make_unique<app::CMainFrame>(a, menuId);
-        frame = f.get();
-        return f;
-    };
-    app::CEngineLink link(pelmaris);
+    auto options = TestProgramOptions({"QY310"});
     int dialogs = 0;
-    link.storeDialog = [&](zv::recording::SStoreDialogValues& v) {
+    options.storeDialog = [&](zv::recording::SStoreDialogValues& v) {
         ++dialogs;
         v.settings.lineNumber = 5;
         return true;
     };
-    if (!check(pelmaris.InitInstance({"QY310"}), "program started"))
+    auto program = MakeProgram(std::move(options));
+    app::CPelmaris& pelmaris = program->Application();
+    COperationControl& operation = program->Operation();
+    if (!check(program->Start(), "program started"))
         return check.failures;
+    app::CMainFrame* frame = program->Frame();
     CEchoSounder* sounder = nullptr;
     check(WaitFor(
               [&] {
-                  sounder = link.Operation().GetEchoSounder();
+                  sounder = operation.GetEchoSounder();
                   return sounder && sounder->GetPingCount() >= 3;
               },
               30000),
@@ -102,8 +97,8 @@ int RunProgram()
     check(dialogs == 1, "the dialog ran");
     check(WaitFor([&] { return lineCounter() == "L0005 off"; }), "line counter after Store...: " + lineCounter());
 
-    pelmaris.operation.postStop(0);
-    check(WaitFor([&] { return link.Operation().GetEchoSounder() == nullptr && !link.Operation().IsBusy(); }, 20000),
+    pelmaris.Operation().PostStop(0);
+    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000),
           "stopped");
 
     const auto files = zv::recording::test::FilesWith(folder, ".raw");
@@ -119,7 +114,7 @@ int RunProgram()
     return check.failures;
 }
 
-TEST(EngineLinkRecording, RecordCommandRecordsTheLiveSounderIntoTheSurveyFolder)
+TEST(ProgramRecording, RecordCommandRecordsTheLiveSounderIntoTheSurveyFolder)
 {
     const auto r = nettest::RunInNetworkNamespace(RunProgram);
     if (r == nettest::NamespaceResult::Unavailable)

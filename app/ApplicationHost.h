@@ -1,0 +1,65 @@
+// What the application object needs of the program around it: the subsystems
+// that build on the shell take annotations and profiles, load their user
+// settings last at start-up, switch the engine's extras and set the PC
+// clock. The program implements it in its composition root; CShellHost
+// stands for a program in which only the shell runs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace app {
+
+class IApplicationHost
+{
+public:
+    virtual ~IApplicationHost() = default;
+
+    // Last step of start-up: the objects that load their user settings once
+    // everything else exists (the environment, the printing document).
+    virtual void LoadUserSettings() = 0;
+
+    // An annotation (CR and LF already blanks) for the running sounder's
+    // recorder, the printing document and the network and serial outputs.
+    virtual void AnnotationToOutputs(const std::string& text, std::uint64_t fileTime) = 0;
+    // A sound velocity profile text for every open recording file, then the
+    // serial and the network output.
+    virtual void ProfileToOutputs(const std::string& text, std::uint64_t fileTime) = 0;
+    // The text as one profile datagram of the recorder alone; 0 when no
+    // sounder with a recorder runs.
+    virtual int RecordProfile(const std::string& text) = 0;
+
+    // The navigation object exists and expects positions.
+    virtual bool NavigationExpectsPositions() = 0;
+
+    // The engine's extras behind "Second Layer", "Exp Calculation" and "Freq
+    // Sweep": whether the program has them (their commands are greyed
+    // otherwise), and the switches.
+    virtual bool HasEngineExtra(unsigned commandId) = 0;
+    virtual void SetSecondLayer(bool on) = 0;
+    virtual void SetExpCalculation(bool on) = 0;
+    virtual void FrequencySweep() = 0;
+
+    // Sets the PC's UTC clock (false: refused, nothing changed), then what
+    // follows a set clock (the navigation object's forced update ends).
+    virtual bool SetSystemClock(std::uint64_t fileTime) = 0;
+    virtual void ClockWasSet() = 0;
+};
+
+class CShellHost : public IApplicationHost
+{
+public:
+    void LoadUserSettings() override {}
+    void AnnotationToOutputs(const std::string&, std::uint64_t) override {}
+    void ProfileToOutputs(const std::string&, std::uint64_t) override {}
+    int RecordProfile(const std::string&) override { return 0; }
+    bool NavigationExpectsPositions() override { return false; }
+    bool HasEngineExtra(unsigned) override { return false; }
+    void SetSecondLayer(bool) override {}
+    void SetExpCalculation(bool) override {}
+    void FrequencySweep() override {}
+    bool SetSystemClock(std::uint64_t) override { return false; }
+    void ClockWasSet() override {}
+};
+
+}  // namespace app

@@ -1,0 +1,52 @@
+// What the telegram decoder reaches in the running program: the application
+// object, the running sounder with its recorder and annotations, the
+// geographic history, the external depth sources and the network output.
+// The navigation object is not built yet: its settings are read from its
+// registry section, and its own steps (forced clock update, measured speed,
+// clock pane) pass.
+#pragma once
+
+#include "sensors/NmeaDecoderHost.h"
+
+namespace app {
+
+class CProgram;
+
+class CDecoderHost final : public INmeaDecoderHost
+{
+public:
+    explicit CDecoderHost(CProgram& program) : m_program(program) {}
+
+    int GetModel() override;
+    bool HasMainWindow() override;
+    void AddAnnotation(const std::string& text, std::uint64_t time) override;
+    void ShowPositionText(const std::string& text) override;
+    void SetTide(double metres) override;
+    void PostStatusMessage(const std::string& text) override;
+    void SetComputerClock(std::uint64_t utc) override;
+    bool GetNavigationSettings(SNavigationSettings& settings) override;
+    bool IsClockRequest() override { return false; }
+    void EndForceUpdate() override {}
+    void SetClockTime(const SYSTEMTIME&, const std::string&, const std::string&) override {}
+    void SetMeasuredSpeed(double) override {}
+    bool IsSounderRunning() override;
+    bool IsClockRequestPending() override;
+    void SetPingRecord(std::uint64_t received, std::uint64_t telegram) override;
+    bool GetNavigationAnnotation(std::uint32_t& interval) override;
+    bool HasRecorder() override;
+    void SetHeaderValue(double) override {}
+    void WriteNmeaToFiles(const std::string& sentence, std::uint64_t received) override;
+    void WriteNmeaDatagram(const std::string& sentence, std::uint64_t received) override;
+    CGeographicInfo* GetGeographicInfo() override;
+    CExternalDepth* GetExternalDepth() override;
+    void RemoteControl(const std::string&, std::uint64_t) override {}
+    void PrintText(const std::string&, std::uint64_t) override {}
+    void ForwardToPostProcessing(const std::string&) override {}
+    void RelayToNetworkOutput(const std::string& telegram, const std::string& relay, std::uint64_t time) override;
+    void RelayToSerialOutput(const std::string&, const std::string&, std::uint64_t) override {}
+
+private:
+    CProgram& m_program;
+};
+
+}  // namespace app

@@ -1,0 +1,303 @@
+#include "app/ui/Program.h"
+
+#include "app/DdeCommand.h"
+#include "app/base/RegistrySupport.h"
+#include "app/SounderModel.h"
+#include "app/Workload.h"
+#include "app/StandardESLayout.h"
+#include "app/ui/HelpKeyFilter.h"
+#include "app/ui/MainFrame.h"
+#include "app/ui/QtMessageBox.h"
+#include "app/ui/SensorAdapters.h"
+#include "app/ui/SingleInstance.h"
+#include "display/DepthDoc.h"
+#include "display/EchogramDoc.h"
+#include "display/ui/ChannelFrameAbstract.h"
+#include "display/ui/DepthView.h"
+#include "display/ui/DepthViewCommands.h"
+#include "display/ui/EchogramDialogs.h"
+#include "display/ui/EchogramView.h"
+#include "engine/Channel.h"
+#include "engine/ui/DetectionDialogs.h"
+#include "outputs/DepthTelegram.h"
+#include "platform/MessageBox.h"
+#include "recording/Store.h"
+#include "transceivers/Transceiver.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QPointer>
+#include <QSessionManager>
+#include <QUrl>
+
+#include <filesystem>
+
+namespace app {
+
+namespace {
+
+CAnnotation::Links AnnotationLinks(CPelmaris& application)
+{
+    CAnnotation::Links links;
+    links.isReplaying = [&application] { return application.IsReplaying(); };
+    links.addAnnotation = [&application](const std::string& text, std::uint64_t time) {
+        application.AddAnnotation(text, time);
+    };
+    links.positionText = [&application] { return application.GetPositionText(); };
+    links.postEventNumber = [&application](std::uint32_t number) {
+        if (HWND frame = application.GetMainWindow())
+            ::PostMessage(frame, WM_ES_EVENTMESSAGE, number, 0);
+    };
+    return links;
+}
+
+}  // namespace
+
+CProgram::CDialogServices::CDialogServices()
+{
+    InstallQtMessageBoxPresenter();
+    // The settings dialogs behind the channels' and echograms' commands.
+    engineui::InstallDetectionDialogs();
+    displayui::InstallEchogramDialogs();
+}
+
+CProgram::CDialogServices::~CDialogServices()
+{
+    SetMessageBoxPresenter({});
+}
+
+bool CProgram::HandOverToRunning(const std::vector<std::string>& arguments)
+{
+    if (arguments.size() < 2 || arguments[1].empty() || arguments[1] == "/dde")
+        return false;
+    std::error_code ec;
+    const auto file = std::filesystem::absolute(arguments[1], ec);
+    const QString socketName = CSingleInstance::SocketName(ExecutableModelName(arguments[0]));
+    return !ec && CSingleInstance::SendToRunning(socketName, MakeDdeOpenCommand(file.string()));
+}
+
+CProgram::CProgram(Options options)
+    : m_options(std::move(options)),
+      m_geographic(std::make_shared<CGeographicInfo>()),
+      m_decoderHost(*this),
+      m_decoder(&m_decoderHost),
+      m_annotation(AnnotationLinks(m_application)),
+      m_applicationHost(*this),
+      m_sounderHost(*this),
+      m_operationLink(*this)
+{
+    if (m_options.arguments.empty())
+        m_options.arguments.emplace_back("Ostrival");
+    m_application.SetOperation(&m_operationLink);
+    m_application.SetHost(&m_applicationHost);
+    // Operation control's commands, and the running sounder's, come before
+    // the application's.
+    m_application.commandTargets.insert(m_application.commandTargets.begin(), &m_operationLink);
+    m_application.frameFactory = [this](CPelmaris&, unsigned menuId) { return MakeMainFrame(menuId); };
+    FillSensorTable();
+
+    // The recorder's START and STOP lines go out through the network output.
+    m_storeEvents.sendLine = [this](const std::string& line) {
+        if (CQYNet* net = m_application.Sensor<CQYNet>(SensorId::NetworkOutput))
+            net->SendText(line);
+    };
+    // The environment's profiles: the applied profile file goes to the
+    // outputs and the recorder, "Constant" to the recorder alone.
+    m_environment.SetProfileSinks(
+        [this](const std::string& text, ULONGLONG time) { m_application.SendToOutputs(text, time); },
+        [this](const std::string& text, ULONGLONG time) {
+            m_recorder.With([&](zv::recording::CStore& store) { store.WriteSvpToFiles(text, time, 0); });
+        });
+    m_geographic->sendAnnotation = [this](const std::string& prefix, const std::string& text) {
+        if (CQYNet* net = m_application.Sensor<CQYNet>(SensorId::NetworkOutput))
+            net->SendAnnotation(prefix, text);
+    };
+    SDepthTelegramSources sources;
+    sources.soundVelocity = [this] { return m_environment.GetSoundVelocity(); };
+    sources.isReplaying = [this] { return m_application.IsReplaying(); };
+    SetDepthTelegramSources(std::move(sources));
+    InstallDisplayEnvironment();
+}
+
+CProgram::~CProgram()
+{
+    // Operation control goes first (its member order says so) and with it
+    // the sounder; what the display and the outputs were given points here.
+    m_operation.SetHost(nullptr);
+    CEchogramView::SetExternalDepth(nullptr);
+    CEchogramDoc::SetEnvironment(CEchogramDoc::Environment{});
+    SetDepthTelegramSources({});
+    m_geographic->sendAnnotation = nullptr;
+}
+
+void CProgram::FillSensorTable()
+{
+    for (SensorObjectRow& row : m_application.sensorTable) {
+        switch (row.id) {
+        case SensorId::GeographicInfo:
+            row.create = [this](CPelmaris&) { return std::make_unique<CGeographicInfoObject>(m_geographic); };
+            break;
+        case SensorId::NetworkOutput:
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CNetworkOutputObject>(
+                    *this, std::make_shared<CQYNet>(CRegistrySupport::UserRootKey()));
+            };
+            break;
+        default:
+            break;  // not built yet: absent for the run
+        }
+    }
+}
+
+std::unique_ptr<IMainFrame> CProgram::MakeMainFrame(unsigned menuId)
+{
+    auto frame = std::make_unique<CMainFrame>(m_application, menuId);
+    ConnectFrame(*frame);
+    return frame;
+}
+
+void CProgram::ConnectFrame(CMainFrame& frame)
+{
+    frame.paletteBlock = [this](int palette) {
+        m_palettes.SelectPalette(palette);
+        return reinterpret_cast<LPARAM>(m_palettes.GetCurrentLogPalette());
+    };
+    // Each document's ping reaches its views through the main window.
+    frame.updateAllViews = [](void* document) { CChannelFrameAbstract::UpdateViewsOf(document); };
+    CChannelFrameAbstract::SetViewRegistration([frame = QPointer<CMainFrame>(&frame)](HWND view, bool add) {
+        if (!frame)
+            return;
+        if (add)
+            frame->AddDescendant(view);
+        else
+            frame->RemoveDescendant(view);
+    });
+    frame.sampleWorkload = [this] { m_application.GetWorkload().Sample(); };
+    frame.environmentChanged = [this] { m_environment.ApplyNewProfile(); };
+    frame.soundVelocity = [this] { return m_environment.GetSoundVelocity(); };
+    frame.pingRateText = [this] {
+        const CEchoSounder* sounder = m_operation.GetEchoSounder();
+        return sounder ? sounder->GetPingRateText() : std::string();
+    };
+    frame.decodeTelegram = [this](const std::string& text, std::uint64_t received) {
+        ParseNmeaTelegram(text, received, kNmeaFromSerial);
+    };
+
+    CDepthView::Environment depthView;
+    depthView.model = m_application.GetSounderType();
+    depthView.applyColourScheme = [frame = &frame](int scheme) { frame->ApplyColourScheme(scheme); };
+    depthView.channelTitle = [](const CDepthDoc& doc) {
+        return doc.GetChannel() ? doc.GetChannel()->GetChannelName() : std::string();
+    };
+    depthView.transceiverName = [](const CDepthDoc& doc) {
+        CChannel* channel = doc.GetChannel();
+        CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
+        return transceiver ? transceiver->GetChannelName(channel) : std::string();
+    };
+    depthView.command = CDepthViewCommands::Run;
+    depthView.available = CDepthViewCommands::CanRun;
+    CDepthView::SetEnvironment(depthView);
+    CEchogramDoc::Environment echogram = CEchogramDoc::GetEnvironment();
+    echogram.model = m_application.GetSounderType();
+    CEchogramDoc::SetEnvironment(echogram);
+}
+
+void CProgram::InstallDisplayEnvironment()
+{
+    // What the echogram documents ask of the program on every ping: the
+    // sound speed, the application's modes and the external depth table.
+    CEchogramDoc::Environment echogram = CEchogramDoc::GetEnvironment();
+    echogram.fixedInterval = [this](double& seconds) {
+        if (!m_application.fixedInterval)
+            return false;
+        seconds = m_application.fixedIntervalTime;
+        return true;
+    };
+    echogram.soundVelocity = [this] { return m_environment.GetSoundVelocity(); };
+    echogram.levelTime = [this] { return m_application.levelTime.load(); };
+    echogram.setApplicationEchogramValue = [this](int type) { m_application.SetEchogramValue(type); };
+    echogram.externalDepth = [this](const std::string& name, double& depth) {
+        return m_externalDepth.GetSourceDepth(name, depth);
+    };
+    echogram.externalSources = [this] {
+        std::vector<CEchogramDoc::ExternalSource> sources;
+        for (int n = 0; n < CExternalDepth::kSources; ++n) {
+            CEchogramDoc::ExternalSource source;
+            source.depth = m_externalDepth.GetSourceDepth(n, source.name);
+            sources.push_back(std::move(source));
+        }
+        return sources;
+    };
+    echogram.setSlantOffset = [this](double offset) { m_externalDepth.SetSlantOffset(offset); };
+    CEchogramDoc::SetEnvironment(echogram);
+    CEchogramView::SetExternalDepth(&m_externalDepth);
+}
+
+bool CProgram::Start()
+{
+    if (!m_application.InitInstance(m_options.arguments))
+        return false;
+    // The annotations read their settings under the model's root, which
+    // start-up has opened by now; their timer runs on this thread.
+    m_annotation.SetUserKey(CRegistrySupport::UserRootKey());
+    m_application.GetHelp().viewer = [](const std::string& address) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(address)));
+    };
+    auto helpKeys = std::make_unique<CHelpKeyFilter>(
+        [this](unsigned context) { m_application.GetHelp().ShowHelp(context, CHelp::HELP_CONTEXT); });
+    qApp->installEventFilter(helpKeys.get());
+    m_helpKeys = std::move(helpKeys);
+    if (m_options.singleInstance)
+        ListenForOtherStarts();
+
+    // The desktop session asks whether it may end: stop the sounder and
+    // agree. When it ends without our own shutdown, the sensors are closed
+    // here, on this thread, before anything else goes.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_helpKeys.get(),
+                     [this](QSessionManager&) { m_operationLink.PostStop(0); });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, m_helpKeys.get(),
+                     [this] { m_application.CloseSensors(); });
+    return true;
+}
+
+void CProgram::ListenForOtherStarts()
+{
+    m_instance = std::make_unique<CSingleInstance>();
+    const UINT exitMessage = ::RegisterWindowMessage(kExitMessageName);
+    m_instance->onLine = [this, exitMessage](const std::string& line) {
+        if (line == kExitMessageName)
+            ::PostMessage(m_application.GetMainWindow(), exitMessage, 0, 0);
+        else
+            m_application.OnDDECommand(line);
+    };
+    m_instance->Listen(CSingleInstance::SocketName(ExecutableModelName(m_options.arguments[0])));
+}
+
+int CProgram::Run()
+{
+    return qApp->exec();
+}
+
+std::optional<std::string> CProgram::PowerOffAtExit() const
+{
+    if (!m_application.PowerOffPending())
+        return std::nullopt;
+    return m_application.PowerOffCommand();
+}
+
+CMainFrame* CProgram::Frame() const
+{
+    return dynamic_cast<CMainFrame*>(m_application.GetMainFrame());
+}
+
+CStandardESLayout* CProgram::Layout() const
+{
+    return m_operationLink.Layout();
+}
+
+void CProgram::ParseNmeaTelegram(const std::string& text, std::uint64_t received, SNmeaSource source)
+{
+    m_decoder.ParseNmeaTelegram(text, received, source);
+}
+
+}  // namespace app

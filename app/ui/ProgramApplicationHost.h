@@ -1,0 +1,36 @@
+// What the application object gets from the running program: the recorder
+// and the outputs for annotations and profiles, the environment's user
+// settings, and the PC clock. Of the objects not built yet (printing
+// document, serial output, navigation object, the engine's second layer and
+// the wide-band unit's extras) nothing is reached, and their commands are
+// greyed.
+#pragma once
+
+#include "app/ApplicationHost.h"
+
+namespace app {
+
+class CProgram;
+
+class CProgramApplicationHost final : public IApplicationHost
+{
+public:
+    explicit CProgramApplicationHost(CProgram& program) : m_program(program) {}
+
+    void LoadUserSettings() override;
+    void AnnotationToOutputs(const std::string& text, std::uint64_t fileTime) override;
+    void ProfileToOutputs(const std::string& text, std::uint64_t fileTime) override;
+    int RecordProfile(const std::string& text) override;
+    bool NavigationExpectsPositions() override { return false; }
+    bool HasEngineExtra(unsigned) override { return false; }
+    void SetSecondLayer(bool) override {}
+    void SetExpCalculation(bool) override {}
+    void FrequencySweep() override {}
+    bool SetSystemClock(std::uint64_t fileTime) override;
+    void ClockWasSet() override {}
+
+private:
+    CProgram& m_program;
+};
+
+}  // namespace app

@@ -1,0 +1,75 @@
+// Operation control in the running program: the link through which the
+// application object posts and executes operation commands, what those
+// commands reach of the program (screen layout, main frame, settings,
+// sensors, factory settings), and the menu commands of the running sounder
+// (its recorder first, then the annotations, "Store...", "Environment..."
+// and operation control's own).
+#pragma once
+
+#include "app/base/CommandTarget.h"
+#include "app/OperationLink.h"
+#include "app/Skjerm.h"
+#include "engine/OperationHost.h"
+
+#include <memory>
+
+namespace app {
+
+class CProgram;
+class CStandardESLayout;
+
+class CProgramOperation final : public IOperationLink, public IOperationHost, public ICommandTarget
+{
+public:
+    explicit CProgramOperation(CProgram& program);
+    ~CProgramOperation() override;
+    CProgramOperation(const CProgramOperation&) = delete;
+    CProgramOperation& operator=(const CProgramOperation&) = delete;
+
+    CStandardESLayout* Layout() const { return m_layout.get(); }
+
+    // IOperationLink
+    void Init() override;
+    int GetTransceiverCount() override;
+    void PostStartWithFiles(std::vector<std::string> files) override;
+    void PostRestart() override;
+    void PostStop(unsigned followUp) override;
+    void PostStopAndExit() override;
+    void QueueCommand(unsigned code, LPARAM parameter) override;
+    void ExecuteCommand(unsigned code, LPARAM parameter) override;
+    CEchoSounder* GetEchoSounder() override;
+    bool IsReplaying() override;
+    void SetPowerOff(bool on) override;
+    bool GetPowerOff() override;
+
+    // IOperationHost
+    bool CreateLayout(const Displays& displays, int arrangement) override;
+    void DeleteLayout() override;
+    void ClearPendingNewLayout() override;
+    void StopPingTimer() override;
+    void StatusBarModel(int model) override;
+    void StatusBarStarting() override;
+    void EnableMessagePane(bool sync) override;
+    bool ShiftOrSecondaryButtonHeld() override;
+    std::string GetProfile() override;
+    void SetProfile(const std::string& profile) override;
+    void SetSettingsFolder(const std::string& folder) override;
+    void CloseSensors() override;
+    void PowerOff() override;
+    void FactoryDefaults() override;
+    void HistorySaving(bool on) override;
+    void NameExternalDepthSource(int source, const std::string& shortId) override;
+    void ResetGeographicHistory() override;
+
+    // ICommandTarget
+    bool OnCommand(unsigned id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+
+private:
+    CProgram& m_program;
+    // Makes the channel frames of a layout in the main frame's MDI area.
+    FrameFactory m_frameFactory;
+    std::unique_ptr<CStandardESLayout> m_layout;
+};
+
+}  // namespace app

@@ -1,0 +1,37 @@
+// The sensor and output objects that exist today, in the shape the
+// application object creates and closes them. Each is made by its row of the
+// creation table (CProgram::FillSensorTable).
+#pragma once
+
+#include "app/SensorObject.h"
+#include "outputs/QYNet.h"
+#include "sensors/GeographicInfo.h"
+
+namespace app {
+
+class CProgram;
+
+// The geographic history: shared with the program, so that a telegram
+// decoded or a ping added while the sensors close never reaches a deleted
+// one. Deleting it at close empties it.
+class CGeographicInfoObject final : public TSensorObject<CGeographicInfo>
+{
+public:
+    using TSensorObject::TSensorObject;
+    ~CGeographicInfoObject() override { Get()->Reset(); }
+};
+
+// The network output: its receiving port feeds the telegram decoder.
+class CNetworkOutputObject final : public TSensorObject<CQYNet>
+{
+public:
+    CNetworkOutputObject(CProgram& program, std::shared_ptr<CQYNet> net);
+    // Its reader calls into the program: it ends before the object goes.
+    ~CNetworkOutputObject() override { Get()->Port().Close(); }
+    void Start() override;
+
+private:
+    CProgram& m_program;
+};
+
+}  // namespace app

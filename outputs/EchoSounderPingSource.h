@@ -1,0 +1,28 @@
+// The running sounder as the network output reads it, one ping at a time.
+#pragma once
+
+#include "outputs/QYNet.h"
+
+#include <array>
+#include <vector>
+
+class CEchoSounder;
+
+class CEchoSounderPingSource : public IQYNetPingSource
+{
+public:
+    // environmentSoundVelocity: the environment's sound velocity at this ping.
+    CEchoSounderPingSource(CEchoSounder& sounder, double environmentSoundVelocity)
+        : m_sounder(sounder), m_soundVelocity(environmentSoundVelocity) {}
+    int GetChannelCount() override;
+    bool GetChannelPing(int index, SQYNetChannelPing& out) override;
+    bool GetSamples(int index, std::int16_t* out, int n, double length, double start, int tvg,
+                    int reference) override;
+    int GetSingleTargets(int index, std::vector<std::array<float, 5>>& out) override;
+    double GetEnvironmentSoundVelocity() override;
+    bool GetWaterTemperature(double& celsius) override;
+
+private:
+    CEchoSounder& m_sounder;
+    double m_soundVelocity;
+};
