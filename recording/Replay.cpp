@@ -4,10 +4,10 @@
 #include "app/base/Status.h"
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
-#include "engine/EchoSounder.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/NumberText.h"
+#include "transceivers/TransceiverOwner.h"
 
 #include <algorithm>
 #include <cmath>
@@ -301,7 +301,7 @@ int CReplay::Trigger(int)
     // channels: the ping-data thread may start on it at once.
     if (r.sawSample) {
         m_pingTime = r.pingTime;
-        if (CEchoSounder* sounder = GetEchoSounder()) sounder->UpdatePingTime(r.pingTime);
+        if (ITransceiverOwner* sounder = GetEchoSounder()) sounder->UpdatePingTime(r.pingTime);
         m_host->PingReady(r.pingTime);
     }
     m_host->AfterPing();

@@ -1,13 +1,13 @@
 #include "transceivers/QY42.h"
 
 #include "engine/Channel.h"
-#include "engine/EchoSounder.h"
 #include "engine/RawPower.h"
 #include "platform/FileTime.h"
 #include "engine/ChannelParameters.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 #include "transceivers/TransceiverInstallation.h"
+#include "transceivers/TransceiverOwner.h"
 
 #include <algorithm>
 #include <chrono>
@@ -624,7 +624,7 @@ void CQY42::CompletePing()
     m_ring->SetReadSlot(slot + 1);
     m_dataPending = 0;
     ++m_pingsCompleted;
-    if (CEchoSounder* owner = GetEchoSounder()) {
+    if (ITransceiverOwner* owner = GetEchoSounder()) {
         const std::uint64_t start = m_pingStartTime.load();
         owner->UpdatePingTime(start != 0 ? start : CFileTime::Now());
     }
@@ -669,7 +669,7 @@ void CQY42::CountTimeout()
         ++m_linkLosses;
         // The owner's trigger thread raises the alarm; the data thread sets
         // the unit up again once it answers.
-        if (CEchoSounder* owner = GetEchoSounder())
+        if (ITransceiverOwner* owner = GetEchoSounder())
             owner->SetLinkLost();
         m_timeouts = 0;
     }

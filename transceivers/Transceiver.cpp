@@ -3,7 +3,7 @@
 #include "app/base/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
-#include "engine/EchoSounder.h"
+#include "transceivers/TransceiverOwner.h"
 
 #include <cstring>
 #include <fstream>
@@ -152,7 +152,7 @@ int CTransceiver::FindTableIndex(double value, const double* table, int count)
 
 void CTransceiver::RequestNextPing()
 {
-    CEchoSounder* owner = m_echoSounder.load();
+    ITransceiverOwner* owner = m_echoSounder.load();
     const bool stepping = owner && owner->GetRateMode() == 1;
     if (GetTypeCode() != 0 && !stepping) {
         SetPingRequest(1);

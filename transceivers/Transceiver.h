@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-class CEchoSounder;
+class ITransceiverOwner;
 class CChannel;
 struct ChannelParameters;
 
@@ -122,8 +122,8 @@ public:
     virtual int SendCommand(const void* command) { return 0; }
     virtual int SupportsTestMode() { return 0; }
 
-    void SetEchoSounder(CEchoSounder* owner) { m_echoSounder = owner; }
-    CEchoSounder* GetEchoSounder() const { return m_echoSounder; }
+    void SetEchoSounder(ITransceiverOwner* owner) { m_echoSounder = owner; }
+    ITransceiverOwner* GetEchoSounder() const { return m_echoSounder; }
     int GetChannelCount() const { return static_cast<int>(m_channels.size()); }
     CChannel* GetChannelId(int index) const;
     StructChannelParameters* FindRecord(const CChannel* channel) const;
@@ -175,7 +175,7 @@ private:
     void ApplyPingerPulseLength(StructChannelParameters& record) const;
 
     // Set by the owner after the type has started its threads.
-    std::atomic<CEchoSounder*> m_echoSounder{nullptr};
+    std::atomic<ITransceiverOwner*> m_echoSounder{nullptr};
     HKEY m_key = nullptr;
     std::string m_settingsFolder;
     std::atomic<int> m_requestedPosition{0};

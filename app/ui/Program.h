@@ -21,7 +21,7 @@
 #include "app/ui/RecorderLink.h"
 #include "app/ui/SounderHost.h"
 #include "display/PaletteControl.h"
-#include "engine/OperationControl.h"
+#include "engine/sounder/OperationControl.h"
 #include "recording/StoreStatusEvents.h"
 #include "sensors/Annotation.h"
 #include "sensors/Environment.h"

@@ -9,7 +9,7 @@
 #include "app/base/CommandTarget.h"
 #include "app/OperationLink.h"
 #include "app/Skjerm.h"
-#include "engine/OperationHost.h"
+#include "engine/sounder/OperationHost.h"
 
 #include <memory>
 

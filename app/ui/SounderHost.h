@@ -3,7 +3,7 @@
 // take part in every ping, and the shell's services.
 #pragma once
 
-#include "engine/EchoSounderHost.h"
+#include "engine/sounder/EchoSounderHost.h"
 #include "platform/WinTypes.h"
 
 #include <array>

@@ -5,8 +5,8 @@
 #include "recording/EngineStoreSounder.h"
 
 #include "engine/Channel.h"
-#include "engine/EchoSounder.h"
-#include "engine/tests/TestEchoSounderHost.h"
+#include "engine/sounder/EchoSounder.h"
+#include "engine/sounder/tests/TestEchoSounderHost.h"
 #include "platform/TempHives.h"
 #include "recording/tests/StoreFixture.h"
 #include "sim/recgen/RecordingGenerator.h"

@@ -2,7 +2,7 @@
 
 #include "app/base/RegistrySupport.h"
 #include "engine/Channel.h"
-#include "engine/EchoSounder.h"
+#include "engine/sounder/EchoSounder.h"
 #include "engine/RawPower.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
@@ -12,7 +12,7 @@
 #include "transceivers/TrList.h"
 #include "transceivers/TransceiverInstallation.h"
 
-#include "engine/tests/TestEchoSounderHost.h"
+#include "engine/sounder/tests/TestEchoSounderHost.h"
 
 #include <gtest/gtest.h>
 

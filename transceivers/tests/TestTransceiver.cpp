@@ -1,9 +1,9 @@
 #include "transceivers/tests/TestTransceiver.h"
 
 #include "engine/Channel.h"
-#include "engine/EchoSounder.h"
 #include "engine/RawPower.h"
 #include "platform/FileTime.h"
+#include "transceivers/TransceiverOwner.h"
 
 #include <cmath>
 #include <cstring>
@@ -285,6 +285,6 @@ void CTestTransceiver::DeliverPing(int ping)
     }
     if (m_options.onPingComplete)
         m_options.onPingComplete();
-    if (CEchoSounder* owner = GetEchoSounder())
+    if (ITransceiverOwner* owner = GetEchoSounder())
         owner->UpdatePingTime(CFileTime::Now());
 }

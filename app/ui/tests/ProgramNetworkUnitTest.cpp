@@ -3,7 +3,7 @@
 // silent at the start, the unit's lost samples and lost link in the status
 // bar, the re-link behind the search dialog when it speaks again, and a
 // refusing unit that is never used.
-#include "engine/OperationControl.h"
+#include "engine/sounder/OperationControl.h"
 #include "app/ui/tests/NetworkUnitInstall.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "transceivers/QY42.h"

@@ -2,7 +2,7 @@
 // network namespace of the test's own), the recorder's command starts and
 // stops a survey line, the line counter follows, the raw file holds whole
 // pings, and "Store..." changes the recorder's settings in between.
-#include "engine/OperationControl.h"
+#include "engine/sounder/OperationControl.h"
 #include "recording/Store.h"
 #include "recording/tests/StoreFixture.h"
 #include "app/ui/tests/NetworkUnitInstall.h"

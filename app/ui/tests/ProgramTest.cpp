@@ -3,7 +3,7 @@
 // end; replays run through the channels and the recorder; the telegram
 // decoder feeds the history, the network output and the recorder.
 #include "engine/Channel.h"
-#include "engine/OperationControl.h"
+#include "engine/sounder/OperationControl.h"
 #include "outputs/QYNet.h"
 #include "platform/Socket.h"
 #include "recording/Replay.h"

@@ -1,8 +1,8 @@
 // The trigger datagram goes out as a broadcast, so this test runs in a
 // network namespace of its own: it starts itself again under "unshare -rn",
 // brings the loopback device up there and listens on it.
-#include "engine/EchoSounder.h"
-#include "engine/tests/TestEchoSounderHost.h"
+#include "engine/sounder/EchoSounder.h"
+#include "engine/sounder/tests/TestEchoSounderHost.h"
 
 #include "platform/TempHives.h"
 #include "transceivers/TransceiverInstallation.h"

@@ -1,4 +1,4 @@
-#include "engine/EchoSounder.h"
+#include "engine/sounder/EchoSounder.h"
 
 #include "engine/Channel.h"
 #include "engine/MultiPulse.h"

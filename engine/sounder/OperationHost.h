@@ -5,7 +5,7 @@
 // root; CNoOperationHost stands for a program without any of them (tests).
 #pragma once
 
-#include "engine/OperationControl.h"
+#include "engine/sounder/OperationControl.h"
 
 #include <array>
 #include <string>

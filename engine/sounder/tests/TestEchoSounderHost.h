@@ -3,7 +3,7 @@
 // Documents and a recorder are made only when their functions are set.
 #pragma once
 
-#include "engine/EchoSounder.h"
+#include "engine/sounder/EchoSounder.h"
 
 #include <functional>
 #include <memory>

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "app/base/RegistrySupport.h"
-#include "engine/EchoSounder.h"
+#include "engine/sounder/EchoSounder.h"
 #include "engine/ReplayFileList.h"
 #include "platform/MessageDispatcher.h"
 

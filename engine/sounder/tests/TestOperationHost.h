@@ -2,7 +2,7 @@
 // what is left unset does what CNoOperationHost does.
 #pragma once
 
-#include "engine/OperationHost.h"
+#include "engine/sounder/OperationHost.h"
 
 #include <functional>
 

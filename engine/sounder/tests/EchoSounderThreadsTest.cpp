@@ -1,5 +1,5 @@
-#include "engine/EchoSounder.h"
-#include "engine/tests/TestEchoSounderHost.h"
+#include "engine/sounder/EchoSounder.h"
+#include "engine/sounder/tests/TestEchoSounderHost.h"
 
 #include "engine/Channel.h"
 #include "engine/MultiPulse.h"
@@ -163,8 +163,8 @@ TEST_F(EchoSounderRun, SavedChannelSettingsAreLoadedBeforeTheFirstPingStarts)
         using CTestTransceiver::CTestTransceiver;
         int LoadChannelSettings() override
         {
-            loads.push_back(GetEchoSounder() && GetEchoSounder()->AreThreadsRunning() ? "load while running"
-                                                                                      : "load");
+            const auto* owner = dynamic_cast<const CEchoSounder*>(GetEchoSounder());
+            loads.push_back(owner && owner->AreThreadsRunning() ? "load while running" : "load");
             return 1;
         }
         std::vector<std::string> loads;

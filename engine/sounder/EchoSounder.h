@@ -14,10 +14,11 @@
 // set from a time telegram does not stall or rush the pings.
 #pragma once
 
-#include "engine/EchoSounderHost.h"
+#include "engine/sounder/EchoSounderHost.h"
 #include "platform/Registry.h"
 #include "platform/Socket.h"
 #include "platform/WinTypes.h"
+#include "transceivers/TransceiverOwner.h"
 #include "transceivers/TransceiverRecords.h"
 
 #include <array>
@@ -91,7 +92,7 @@ private:
     bool m_cancelled = false;
 };
 
-class CEchoSounder
+class CEchoSounder : public ITransceiverOwner
 {
 public:
     enum OperatingMode : int { kNormal = 0, kReplay = 1 };
@@ -139,13 +140,13 @@ public:
     bool AreThreadsRunning() const { return m_threadsRunning; }
     int GetMode() const { return m_mode; }
 
-    std::uint64_t UpdatePingTime(std::uint64_t time);
+    std::uint64_t UpdatePingTime(std::uint64_t time) override;
     std::uint64_t GetPingTime() const;
     void SetPingRecord(std::uint64_t referenceTime, std::uint64_t telegramTime);
     bool IsPcClockRequestPending() const { return m_pcClockPending.load(); }
     void AddTimingCorrection(std::int16_t delta) { m_timingCorrection += delta; }
     void SetMode(int rateMode, DWORD trigger, int sequence, std::int64_t interval, int hbx);
-    int GetRateMode() const { return m_rateMode.load(); }
+    int GetRateMode() const override { return m_rateMode.load(); }
     std::int64_t GetInterval() const { return m_interval.load(); }
     DWORD GetTrigger() const { return m_trigger.load(); }
     int GetHbx() const { return m_hbx.load(); }
@@ -155,7 +156,7 @@ public:
     // A transceiver's thread reports that its unit fell silent; the trigger
     // thread takes the report and raises the alarm. Reports that come before
     // it looks are one loss.
-    void SetLinkLost() { m_linkLost = true; }
+    void SetLinkLost() override { m_linkLost = true; }
     bool IsLinkLost() const { return m_linkLost.load(); }
 
     void StopTransceivers();

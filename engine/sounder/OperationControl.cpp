@@ -1,8 +1,8 @@
-#include "engine/OperationControl.h"
+#include "engine/sounder/OperationControl.h"
 
 #include "app/base/EchosounderError.h"
 #include "engine/Channel.h"
-#include "engine/OperationHost.h"
+#include "engine/sounder/OperationHost.h"
 #include "platform/Paths.h"
 #include "transceivers/TransceiverInstallation.h"
 

@@ -1,6 +1,6 @@
-#include "engine/OperationControl.h"
-#include "engine/tests/TestEchoSounderHost.h"
-#include "engine/tests/TestOperationHost.h"
+#include "engine/sounder/OperationControl.h"
+#include "engine/sounder/tests/TestEchoSounderHost.h"
+#include "engine/sounder/tests/TestOperationHost.h"
 
 #include "app/base/EchosounderError.h"
 #include "engine/Channel.h"
