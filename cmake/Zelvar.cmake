@@ -6,6 +6,10 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_L
   # assignment (-Wrestrict) that cannot happen; later versions do not.
   add_compile_options(-Wno-restrict)
 endif()
+# Qt's lower-case keyword macros (signals, slots, emit, foreach) stay
+# undefined everywhere: Qt code says Q_SIGNALS, Q_SLOTS and Q_EMIT, and core
+# names such as `slots` mean what they say in any include order.
+add_compile_definitions(QT_NO_KEYWORDS)
 if(ZELVAR_WERROR)
   add_compile_options(-Werror)
 endif()

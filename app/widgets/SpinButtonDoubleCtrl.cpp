@@ -42,7 +42,7 @@ void CSpinButtonDoubleCtrl::OnDeltaPos(int delta)
         return;
     m_buddy->setText(QString::fromStdString(m_value.Step(m_buddy->text().toStdString(), delta)));
     if (m_value.IsInitialised())
-        emit valueChanged(m_value.Value());
+        Q_EMIT valueChanged(m_value.Value());
 }
 
 }  // namespace app

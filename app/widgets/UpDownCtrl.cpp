@@ -16,8 +16,8 @@ CUpDownCtrl::CUpDownCtrl(QWidget* parent) : QWidget(parent)
     m_down->setAutoRepeat(true);
     layout->addWidget(m_up);
     layout->addWidget(m_down);
-    connect(m_up, &QToolButton::clicked, this, [this] { emit deltaPos(1); });
-    connect(m_down, &QToolButton::clicked, this, [this] { emit deltaPos(-1); });
+    connect(m_up, &QToolButton::clicked, this, [this] { Q_EMIT deltaPos(1); });
+    connect(m_down, &QToolButton::clicked, this, [this] { Q_EMIT deltaPos(-1); });
 }
 
 void CUpDownCtrl::SetRange(int lower, int upper)
