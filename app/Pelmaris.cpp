@@ -160,7 +160,7 @@ BOOL CPelmaris::InitInstance(const std::vector<std::string>& argv)
 
     if (!SelectModel(argv[0]))
         return FALSE;
-    const SounderModelInfo& info = ModelInfo(static_cast<SounderType>(m_sounderType));
+    const SounderModelInfo& info = ModelInfo(m_sounderType);
     m_mainMenuId = info.mainMenu;
     m_channelMenuId = info.channelMenu;
 
@@ -187,7 +187,8 @@ BOOL CPelmaris::InitInstance(const std::vector<std::string>& argv)
     m_frame->SetGreyScaleFlags(m_greyScale, m_greyScaleOnSidescan, m_copperOnSidescan);
     RegisterFileTypes();
 
-    const DWORD suspendMaximize = ReadDword("Debug", "SuspendMaximize", m_sounderType == kRM30 ? 0u : 1u);
+    const DWORD suspendMaximize =
+        ReadDword("Debug", "SuspendMaximize", m_sounderType == SounderModel::RM30 ? 0u : 1u);
     m_frame->ShowMainWindow(suspendMaximize == 0);
     m_frame->FirstLayout();
 
@@ -275,7 +276,7 @@ void CPelmaris::CreateSensorObjects()
 {
     HKEY sensors = m_userRegistry->OpenKey(m_userRoot, "Sensors", TRUE);
     HKEY installed = sensors ? m_userRegistry->OpenKey(sensors, "Installed", TRUE) : nullptr;
-    const unsigned bit = ModelBit(static_cast<SounderType>(m_sounderType));
+    const unsigned bit = ModelBit(m_sounderType);
 
     auto giveKey = [&](const SensorObjectRow& row, CSensorObject& object) {
         if (!row.installedKey || !installed)

@@ -58,9 +58,9 @@ public:
     std::vector<SensorObjectRow> sensorTable;
 
     // Model --------------------------------------------------------------
-    int GetSounderType() const { return m_sounderType; }
+    SounderModel GetSounderType() const { return m_sounderType; }
     const std::string& GetSounderName() const { return m_sounderName; }
-    bool IsTotalType() const { return m_sounderType == kTOTAL; }
+    bool IsTotalType() const { return m_sounderType == SounderModel::TOTAL; }
     unsigned GetChannelMenuId() const { return m_channelMenuId; }
     unsigned GetMainMenuId() const { return m_mainMenuId; }
     const std::string& GetProgramName() const { return m_programName; }
@@ -212,7 +212,7 @@ private:
     std::string m_dataFolder;
     std::string m_sounderName;
     std::string m_programName;
-    int m_sounderType = kQY310;
+    SounderModel m_sounderType = SounderModel::QY310;
     unsigned m_channelMenuId = 0;
     unsigned m_mainMenuId = IDR_MENU_QY;
     std::vector<std::string> m_adapters;

@@ -91,10 +91,10 @@ std::string CPelmaris::GetHistoryPath()
     std::string path = ReadString("", "HistoryPath", "");
     if (path.empty()) {
         switch (m_sounderType) {
-        case kQY310:
+        case SounderModel::QY310:
             path = "C:\\QY310\\history";
             break;
-        case kQYNVU:
+        case SounderModel::QYNVU:
             path = "C:\\QYNVU\\history";
             break;
         default:

@@ -44,12 +44,14 @@ enum class SensorId : int {
 inline constexpr std::size_t kSensorCount = static_cast<std::size_t>(SensorId::Count);
 
 // Model masks.
-inline constexpr unsigned ModelBit(SounderType t) { return 1u << static_cast<unsigned>(t); }
+inline constexpr unsigned ModelBit(SounderModel t) { return 1u << static_cast<unsigned>(t); }
 inline constexpr unsigned kAllModels = 0x3F;
-inline constexpr unsigned kTrawlModels = ModelBit(kRM30) | ModelBit(kTQ30) | ModelBit(kTOTAL);
-inline constexpr unsigned kLobeModels = ModelBit(kTQ30) | ModelBit(kTOTAL);
-inline constexpr unsigned kFishModels = ModelBit(kRM30) | ModelBit(kTOTAL);
-inline constexpr unsigned kQYModels = ModelBit(kQY210) | ModelBit(kQY310) | ModelBit(kQYNVU);
+inline constexpr unsigned kTrawlModels =
+    ModelBit(SounderModel::RM30) | ModelBit(SounderModel::TQ30) | ModelBit(SounderModel::TOTAL);
+inline constexpr unsigned kLobeModels = ModelBit(SounderModel::TQ30) | ModelBit(SounderModel::TOTAL);
+inline constexpr unsigned kFishModels = ModelBit(SounderModel::RM30) | ModelBit(SounderModel::TOTAL);
+inline constexpr unsigned kQYModels =
+    ModelBit(SounderModel::QY210) | ModelBit(SounderModel::QY310) | ModelBit(SounderModel::QYNVU);
 
 // One object's row: when it is made and what it is given. What the object
 // does at each step is its own (CSensorObject).

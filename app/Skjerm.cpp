@@ -4,7 +4,7 @@
 
 namespace app {
 
-CSkjerm::CSkjerm(SounderType model) : m_menuId(ModelInfo(model).mainMenu) {}
+CSkjerm::CSkjerm(SounderModel model) : m_menuId(ModelInfo(model).mainMenu) {}
 
 CSkjerm::~CSkjerm()
 {

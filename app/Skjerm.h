@@ -52,7 +52,7 @@ using FrameFactory = std::function<std::unique_ptr<ILayoutFrame>(const FramePlac
 
 class CSkjerm {
 public:
-    explicit CSkjerm(SounderType model);
+    explicit CSkjerm(SounderModel model);
     virtual ~CSkjerm();
     CSkjerm(const CSkjerm&) = delete;
     CSkjerm& operator=(const CSkjerm&) = delete;

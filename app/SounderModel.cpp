@@ -8,20 +8,20 @@ namespace app {
 namespace {
 
 constexpr std::array<SounderModelInfo, 6> kModels{{
-    {kQY210, "QY210", IDR_MENU_QY, 253, ids::TITLE_QY210, "zelvarqy210shutdown"},
-    {kQY310, "QY310", IDR_MENU_QY, 252, ids::TITLE_QY310, "zelvarqy310shutdown"},
-    {kRM30, "RM30", IDR_MENU_RM30, 0, ids::TITLE_RM30, "zelvarrm30shutdown"},
-    {kTQ30, "TQ30", IDR_MENU_TQ30, 0, ids::TITLE_TQ30, "zelvartq30shutdown"},
-    {kTOTAL, "TOTAL", IDR_MENU_TOTAL, 0, ids::TITLE_TOTAL, "zelvartotalshutdown"},
-    {kQYNVU, "QYNVU", IDR_MENU_QY, 252, ids::TITLE_QYNVU, nullptr},
+    {SounderModel::QY210, "QY210", IDR_MENU_QY, 253, ids::TITLE_QY210, "zelvarqy210shutdown"},
+    {SounderModel::QY310, "QY310", IDR_MENU_QY, 252, ids::TITLE_QY310, "zelvarqy310shutdown"},
+    {SounderModel::RM30, "RM30", IDR_MENU_RM30, 0, ids::TITLE_RM30, "zelvarrm30shutdown"},
+    {SounderModel::TQ30, "TQ30", IDR_MENU_TQ30, 0, ids::TITLE_TQ30, "zelvartq30shutdown"},
+    {SounderModel::TOTAL, "TOTAL", IDR_MENU_TOTAL, 0, ids::TITLE_TOTAL, "zelvartotalshutdown"},
+    {SounderModel::QYNVU, "QYNVU", IDR_MENU_QY, 252, ids::TITLE_QYNVU, nullptr},
 }};
 
 }  // namespace
 
-const SounderModelInfo& ModelInfo(SounderType type)
+const SounderModelInfo& ModelInfo(SounderModel type)
 {
     const auto index = static_cast<std::size_t>(type);
-    return index < kModels.size() ? kModels[index] : kModels[kQY310];
+    return index < kModels.size() ? kModels[index] : kModels[static_cast<std::size_t>(SounderModel::QY310)];
 }
 
 std::string ToUpperAscii(std::string_view text)
@@ -44,21 +44,23 @@ std::string ExecutableModelName(std::string_view argv0)
     return ToUpperAscii(base);
 }
 
-std::optional<SounderType> ModelFromExecutableName(std::string_view upperName)
+std::optional<SounderModel> ModelFromExecutableName(std::string_view upperName)
 {
     // The order in which the names are tried.
-    static constexpr std::array<SounderType, 5> kOrder{kQY210, kRM30, kQY310, kQYNVU, kTQ30};
-    for (SounderType t : kOrder)
+    using enum SounderModel;
+    static constexpr std::array<SounderModel, 5> kOrder{QY210, RM30, QY310, QYNVU, TQ30};
+    for (SounderModel t : kOrder)
         if (upperName == ModelInfo(t).name)
             return t;
     return std::nullopt;
 }
 
-std::optional<SounderType> ModelFromSounderName(std::string_view value)
+std::optional<SounderModel> ModelFromSounderName(std::string_view value)
 {
-    static constexpr std::array<SounderType, 6> kOrder{kQY210, kQY310, kQYNVU, kRM30, kTQ30, kTOTAL};
+    using enum SounderModel;
+    static constexpr std::array<SounderModel, 6> kOrder{QY210, QY310, QYNVU, RM30, TQ30, TOTAL};
     const std::string upper = ToUpperAscii(value);
-    for (SounderType t : kOrder)
+    for (SounderModel t : kOrder)
         if (upper == ModelInfo(t).name)
             return t;
     return std::nullopt;

@@ -12,7 +12,7 @@
 namespace app {
 
 struct SounderModelInfo {
-    SounderType type;
+    SounderModel type;
     const char* name;            // registry sub-key and sounder name
     unsigned mainMenu;           // main menu resource
     unsigned channelMenu;        // channel context menu, 0 when none
@@ -20,8 +20,8 @@ struct SounderModelInfo {
     const char* powerOffVariable;  // null: the model cannot power off
 };
 
-// Table row of a model; every SounderType has one.
-const SounderModelInfo& ModelInfo(SounderType type);
+// Table row of a model; every SounderModel has one.
+const SounderModelInfo& ModelInfo(SounderModel type);
 
 // The executable's own name as the model is chosen from it: the base name of
 // argv[0], an extension removed only where there is one, upper case.
@@ -32,10 +32,10 @@ inline constexpr const char* kGenericExecutableName = "PELMARIS";
 
 // Model by executable name; nullopt for any name that is not a model's
 // (the generic name included: the caller reads SounderName for it).
-std::optional<SounderType> ModelFromExecutableName(std::string_view upperName);
+std::optional<SounderModel> ModelFromExecutableName(std::string_view upperName);
 
 // Model by a SounderName value, compared in upper case; TOTAL is accepted.
-std::optional<SounderType> ModelFromSounderName(std::string_view value);
+std::optional<SounderModel> ModelFromSounderName(std::string_view value);
 
 std::string ToUpperAscii(std::string_view text);
 

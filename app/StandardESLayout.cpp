@@ -69,19 +69,19 @@ std::vector<LayoutRect> ComputeFrameRects(SplitType split, int n, int w, int h)
     return rects;
 }
 
-CStandardESLayout::CStandardESLayout(SounderType model, LayoutSource source, FrameFactory factory)
+CStandardESLayout::CStandardESLayout(SounderModel model, LayoutSource source, FrameFactory factory)
     : CSkjerm(model), m_model(model), m_source(std::move(source)), m_factory(std::move(factory))
 {
 }
 
-int CStandardESLayout::FrameKindFor(SounderType model, int channelAttribute)
+int CStandardESLayout::FrameKindFor(SounderModel model, int channelAttribute)
 {
     switch (model) {
-    case kQY210:
-    case kQY310:
-    case kQYNVU:
+    case SounderModel::QY210:
+    case SounderModel::QY310:
+    case SounderModel::QYNVU:
         return 1;
-    case kRM30:
+    case SounderModel::RM30:
         return channelAttribute == 1 ? 1 : 2;
     default:
         return 2;

@@ -41,7 +41,7 @@ struct LayoutSource {
 
 class CStandardESLayout : public CSkjerm {
 public:
-    CStandardESLayout(SounderType model, LayoutSource source, FrameFactory factory);
+    CStandardESLayout(SounderModel model, LayoutSource source, FrameFactory factory);
 
     bool Arrange() override;
 
@@ -52,10 +52,10 @@ public:
 
     // Frame kind for a model: the first kind for the QY models, and for RM30
     // when the channel says so; the second kind otherwise.
-    static int FrameKindFor(SounderType model, int channelAttribute);
+    static int FrameKindFor(SounderModel model, int channelAttribute);
 
 private:
-    SounderType m_model;
+    SounderModel m_model;
     LayoutSource m_source;
     FrameFactory m_factory;
     int m_usedArrangement = kDefaultArrangement;

@@ -193,18 +193,18 @@ int CEchogramDoc::RunOpenDialog(Run&& run)
     return result;
 }
 
-int CEchogramDoc::SettingsTemplateOf(int model)
+int CEchogramDoc::SettingsTemplateOf(SounderModel model)
 {
     switch (model) {
-    case QY210: return kQY210Template;
-    case QY310:
-    case QYNVU: return kQY310Template;
-    case RM30: return kRM30Template;
+    case SounderModel::QY210: return kQY210Template;
+    case SounderModel::QY310:
+    case SounderModel::QYNVU: return kQY310Template;
+    case SounderModel::RM30: return kRM30Template;
     default: return kGeneralTemplate;
     }
 }
 
-bool CEchogramDoc::IsKnownReference(int model, int reference)
+bool CEchogramDoc::IsKnownReference(SounderModel model, int reference)
 {
     const int last = IsQYTemplate(SettingsTemplateOf(model)) ? SIDESCAN : TRAWL;
     return reference >= SURFACE && reference <= last;
@@ -560,9 +560,8 @@ void CEchogramDoc::StartWithMatchingLayer()
 
 void CEchogramDoc::IntegrateLayers()
 {
-    const int model = GetEnvironment().model;
     if (!m_integrator) {
-        if (model == QY210 || model == QY310 || model == QYNVU)
+        if (IsQYModel(GetEnvironment().model))
             return;
         m_integrator = std::make_unique<CChannelIntegrator>();
         StartWithMatchingLayer();
@@ -625,7 +624,7 @@ void CEchogramDoc::SetChannel(CChannel* channel)
 
 void CEchogramDoc::SetDefaults()
 {
-    const int model = GetEnvironment().model;
+    const SounderModel model = GetEnvironment().model;
     g_alternate = !g_alternate;
     if (g_alternate) {
         m_rangeReference = SURFACE;
@@ -648,7 +647,7 @@ void CEchogramDoc::SetDefaults()
     m_frozen = false;
     m_variableDepthValue = 0.0;
     m_variableDepth = false;
-    m_echogramType = (model == QY210 || model == QY310 || model == QYNVU) ? SS_20 : TS_40;
+    m_echogramType = IsQYModel(model) ? SS_20 : TS_40;
     m_scale = true;
     m_depthLines = 10;
     m_purseSeineMarker = false;
@@ -665,7 +664,7 @@ void CEchogramDoc::SetDefaults()
     m_resetRequest = false;
     m_whiteLine = m_contourLine = m_bottomShown = false;
     m_rangeOtherMarker = m_eventMarker = m_minuteMarker = m_newRangeMarker = m_newSvpMarker = false;
-    m_pingFilter = model == RM30;
+    m_pingFilter = model == SounderModel::RM30;
     m_surfaceAutoRange = m_surfaceAutoStart = false;
     m_sidescan = false;
     m_showAnnotation = false;
@@ -890,17 +889,17 @@ void CEchogramDoc::PostProcess()
     IEchogramChannel& ch = *m_access;
     const int n = m_delivered;
     switch (env.model) {
-    case RM30:
+    case SounderModel::RM30:
         if (m_echogramType != NOTVG && m_bottomRow > 0) {
             m_bottomSubstituted = 1;
             ch.GetPingSamples(m_secondColumn.data(), n, m_range, m_start, SS_20, m_rangeReference);
             std::copy(m_secondColumn.begin() + m_bottomRow, m_secondColumn.begin() + n, m_column.begin() + m_bottomRow);
         }
         break;
-    case QY210:
-    case QY310:
-    case TOTAL:
-    case QYNVU:
+    case SounderModel::QY210:
+    case SounderModel::QY310:
+    case SounderModel::TOTAL:
+    case SounderModel::QYNVU:
         if (ch.WantsFilterValues())
             ch.TakeFilterValues({m_echoAmplifier ? 1 : 0, m_medianFilter ? 1 : 0, m_secondStageFilter ? 1 : 0,
                                  m_filterValue1, m_filterValue2});

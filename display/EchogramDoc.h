@@ -12,6 +12,7 @@
 
 #include "display/AbstractESDoc.h"
 #include "app/base/ModalSession.h"
+#include "app/base/ModelCodes.h"
 
 #include <array>
 #include <cstdint>
@@ -69,7 +70,6 @@ public:
 
     enum EchogramType : int { NOTVG = 0, SV_20 = 1, TS_40 = 2, SS_20 = 3, LOG30 = 4 };
     enum RangeReference : int { SURFACE = 0, BOTTOM = 1, TRAWL = 2, SLOPE = 3, SIDESCAN = 4 };
-    enum Model : int { QY210 = 0, QY310 = 1, RM30 = 2, TQ30 = 3, TOTAL = 4, QYNVU = 5 };
 
     // One external depth source as the external depth table holds it.
     struct ExternalSource
@@ -81,7 +81,7 @@ public:
     // The program around the document. Every member has a harmless default.
     struct Environment
     {
-        int model = QY310;
+        SounderModel model = SounderModel::QY310;
         // Fixed-interval mode: true with the interval (s).
         std::function<bool(double& seconds)> fixedInterval;
         std::function<double()> soundVelocity;
@@ -229,9 +229,9 @@ public:
     SettingsDialogValues MakeSettingsDialogValues() const;
     void ApplySettingsDialogValues(const SettingsDialogValues& v);
     // Template of the settings dialog of a model.
-    static int SettingsTemplateOf(int model);
+    static int SettingsTemplateOf(SounderModel model);
     // Range references the running model's dialogs know.
-    static bool IsKnownReference(int model, int reference);
+    static bool IsKnownReference(SounderModel model, int reference);
 
     double GetRangeStart() const;
     double GetRangeOffset() const;

@@ -9,14 +9,13 @@
 // channel.
 #pragma once
 
+#include "app/base/ModelCodes.h"
+
 #include <cstdint>
 #include <string>
 
 class CEnvironment;
 struct ChannelParameters;
-
-// Sounder models, as the application reports them.
-enum class SounderModel : int { QY210 = 0, QY310 = 1, RM30 = 2, TQ30 = 3, Total = 4, QYNVU = 5 };
 
 // One ping's depth as the depth users receive it.
 struct DepthReport

@@ -17,7 +17,7 @@ public:
     // settingsKey: the key the sounder was given, under which the recorder
     // keeps its "Store" section; fixedFileName: the sequence file, or empty.
     CEngineStore(CEchoSounder& sounder, CEngineStoreSounder::SApplication application, IStoreEvents& events,
-                 IRawDataSink* rawData, HKEY settingsKey, const std::string& fixedFileName, int model);
+                 IRawDataSink* rawData, HKEY settingsKey, const std::string& fixedFileName, SounderModel model);
     ~CEngineStore() override = default;
 
     void WritePing() override { m_store->WritePing(); }

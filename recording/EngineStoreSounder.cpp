@@ -6,10 +6,6 @@
 
 namespace zv::recording {
 
-namespace {
-constexpr int kWideBandTypeCode = 2;
-}
-
 CEngineStoreSounder::CEngineStoreSounder(CEchoSounder& sounder, SApplication application)
     : m_sounder(sounder), m_app(std::move(application))
 {
@@ -125,7 +121,7 @@ bool CEngineStoreSounder::GetPingChannel(std::size_t index, SSampleData& out)
     if (!b.angle.empty()) out.angle = b.angle;
     b.trace1.clear();
     b.trace2.clear();
-    if (t->GetTypeCode() == kWideBandTypeCode) {
+    if (t->GetTypeCode() == TransceiverType::NVU) {
         CChannel::TraceCopy traces;
         ch->GetTraceBuffers(traces);
         b.trace1.assign(traces.First.begin(), traces.First.end());

@@ -46,7 +46,7 @@ public:
     int Trigger(int kind) override;
     void ProcessPing(std::uint64_t pingTime) override;
     int GetChannelDepths(double* depths, int trackerState) override;
-    int GetTypeCode() override { return 0; }
+    TransceiverType GetTypeCode() override { return TransceiverType::HXU; }
     bool IsReady() override { return true; }
 
     std::string GetRecordedText1() override;

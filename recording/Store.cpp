@@ -18,7 +18,7 @@ std::string ErrorText(int error) { return std::strerror(error); }
 }  // namespace
 
 CStore::CStore(IStoreSounder& sounder, IStoreEvents& events, IRawDataSink* rawData, const SStoreSettings& settings,
-               std::string fixedFileName, int model)
+               std::string fixedFileName, SounderModel model)
     : m_sounder(sounder), m_events(events), m_rawData(rawData), m_fixedName(std::move(fixedFileName)),
       m_model(model), m_settings(settings)
 {
@@ -31,14 +31,14 @@ CStore::CStore(IStoreSounder& sounder, IStoreEvents& events, IRawDataSink* rawDa
 }
 
 CStore::CStore(IStoreSounder& sounder, IStoreEvents& events, IRawDataSink* rawData, HKEY settingsParent,
-               std::string fixedFileName, int model)
+               std::string fixedFileName, SounderModel model)
     : CStore(sounder, events, rawData, LoadSettings(settingsParent, model, !fixedFileName.empty()), fixedFileName,
              model)
 {
     m_settingsParent = settingsParent;
 }
 
-SStoreSettings CStore::LoadSettings(HKEY parent, int model, bool fixedName)
+SStoreSettings CStore::LoadSettings(HKEY parent, SounderModel model, bool fixedName)
 {
     // Checked before anything is built, so a failed start leaves nothing half made.
     if (!parent) ECHOSOUNDER_FATAL_ERROR("Illegal Parameter(s): %d)", 0);

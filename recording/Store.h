@@ -39,11 +39,11 @@ public:
     // A non-empty fixed name records one raw file under that name (sequence
     // recording) with raw recording on and nothing else.
     CStore(IStoreSounder& sounder, IStoreEvents& events, IRawDataSink* rawData, const SStoreSettings& settings,
-           std::string fixedFileName = {}, int model = 0);
+           std::string fixedFileName = {}, SounderModel model = SounderModel::QY210);
     // Settings kept under settingsParent\"Store" (read now, written back on
     // every change and at the end); a null key is a fatal error.
     CStore(IStoreSounder& sounder, IStoreEvents& events, IRawDataSink* rawData, HKEY settingsParent,
-           std::string fixedFileName = {}, int model = 0);
+           std::string fixedFileName = {}, SounderModel model = SounderModel::QY210);
     ~CStore();
     CStore(const CStore&) = delete;
     CStore& operator=(const CStore&) = delete;
@@ -126,13 +126,13 @@ private:
     void SendStopLine();
     void ReportState();
     void SaveSettings();
-    static SStoreSettings LoadSettings(HKEY parent, int model, bool fixedName);
+    static SStoreSettings LoadSettings(HKEY parent, SounderModel model, bool fixedName);
 
     IStoreSounder& m_sounder;
     IStoreEvents& m_events;
     IRawDataSink* m_rawData;
     const std::string m_fixedName;
-    const int m_model;
+    const SounderModel m_model;
     HKEY m_settingsParent = nullptr;
 
     mutable std::mutex m_stateLock;  // settings, switches and names below

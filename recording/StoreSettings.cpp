@@ -43,14 +43,14 @@ void ForEachValue(Settings& s, Dword dword, Double dbl, Text text)
 
 }  // namespace
 
-std::string SStoreSettings::DefaultFolder(int model)
+std::string SStoreSettings::DefaultFolder(SounderModel model)
 {
-    if (model == 1) return "C:\\QY310\\data";
-    if (model == 5) return "C:\\QYNVU\\data";
+    if (model == SounderModel::QY310) return "C:\\QY310\\data";
+    if (model == SounderModel::QYNVU) return "C:\\QYNVU\\data";
     return "C:\\QY210\\data";
 }
 
-SStoreSettings SStoreSettings::Load(HKEY parent, int model, bool fixedName)
+SStoreSettings SStoreSettings::Load(HKEY parent, SounderModel model, bool fixedName)
 {
     SStoreSettings s;
     s.filePath = DefaultFolder(model);

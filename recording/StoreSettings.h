@@ -1,6 +1,7 @@
 // The recorder's settings, one registry value each under the key "Store".
 #pragma once
 
+#include "app/base/ModelCodes.h"
 #include "platform/Registry.h"
 
 #include <cstdint>
@@ -35,13 +36,13 @@ struct SStoreSettings {
     std::uint32_t addNmeaDepth = 0;
     std::uint32_t nmeaChannel = 0;
 
-    // The data folder of a model code when FilePath is empty.
-    static std::string DefaultFolder(int model);
+    // The data folder of a model when FilePath is empty.
+    static std::string DefaultFolder(SounderModel model);
 
     // Reads every value under parent\"Store", writing back the default of
     // each one that is missing. A fixed-name recorder takes MaxFileSize from
     // parent\"Store\User" and leaves the rest at the defaults.
-    static SStoreSettings Load(HKEY parent, int model, bool fixedName);
+    static SStoreSettings Load(HKEY parent, SounderModel model, bool fixedName);
     // Writes every value back; false when any write failed.
     bool Save(HKEY parent) const;
 };

@@ -620,10 +620,10 @@ void CEnvironment::SetDialogRunner(std::function<BOOL(SEnvironmentDialogValues&)
     m_dialog = std::move(runner);
 }
 
-void CEnvironment::SetModelCode(int modelCode)
+void CEnvironment::SetModelCode(SounderModel model)
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_modelCode = modelCode;
+    m_modelCode = model;
 }
 
 // ---------------------------------------------------------------------------

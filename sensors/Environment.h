@@ -151,8 +151,8 @@ public:
                          std::function<void(const std::string&, ULONGLONG)> recordText);
     // Runs the environment dialog; answers TRUE on OK.
     void SetDialogRunner(std::function<BOOL(SEnvironmentDialogValues&)> runner);
-    // The application's model code, for the default profile folder.
-    void SetModelCode(int modelCode);
+    // The application's model, for the default profile folder.
+    void SetModelCode(SounderModel model);
 
     // The computed velocity formula (no depth term).
     static double ComputeVelocity(double temperature, double salinity);
@@ -211,7 +211,7 @@ private:
     static constexpr DWORD NoPendingFormat = 0xFFFFFFFF;
     DWORD m_pendingFormat = NoPendingFormat;
 
-    int m_modelCode = 0;
+    SounderModel m_modelCode = SounderModel::QY210;
     std::function<double()> m_depthSource;
     std::function<void(const std::string&, ULONGLONG)> m_sendToOutputs;
     std::function<void(const std::string&, ULONGLONG)> m_recordText;

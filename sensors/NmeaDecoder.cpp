@@ -128,7 +128,7 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
     // and the recordings: it is dropped whole.
     if (ChecksumFails(telegram))
         return;
-    const int model = H.GetModel();
+    const SounderModel model = H.GetModel();
     const bool sounder = H.IsSounderRunning();
     const bool recorder = sounder && H.HasRecorder();
 
@@ -301,10 +301,10 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
             }
             H.ShowPositionText(relay);
             H.PrintText(relay, received);
-            if (model == 3 || model == 4)
+            if (model == SounderModel::TQ30 || model == SounderModel::TOTAL)
                 H.ForwardToPostProcessing(relay);
         }
-        if (model == 0 || model == 1 || model == 5) {
+        if (IsQYModel(model)) {
             H.RelayToNetworkOutput(telegram, relay, received);
             H.RelayToSerialOutput(telegram, relay, received);
         }

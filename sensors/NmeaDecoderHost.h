@@ -8,6 +8,7 @@
 // trigger thread in replay); each object locks for itself.
 #pragma once
 
+#include "app/base/ModelCodes.h"
 #include "platform/FileTime.h"
 
 #include <cstdint>
@@ -40,7 +41,7 @@ public:
 
     // Application. A program without a main window (headless runs) decodes
     // nothing.
-    virtual int GetModel() = 0;  // 0 QY210 1 QY310 2 RM30 3 TQ30 4 TOTAL 5 QYNVU
+    virtual SounderModel GetModel() = 0;
     virtual bool HasMainWindow() = 0;
     virtual void AddAnnotation(const std::string& text, std::uint64_t time) = 0;
     // The position text for the status pane (message 0x46F, pane 0xB006).
@@ -88,7 +89,7 @@ public:
 class CNoNmeaDecoderHost : public INmeaDecoderHost
 {
 public:
-    int GetModel() override { return 1; }
+    SounderModel GetModel() override { return SounderModel::QY310; }
     bool HasMainWindow() override { return true; }
     void AddAnnotation(const std::string&, std::uint64_t) override {}
     void ShowPositionText(const std::string&) override {}

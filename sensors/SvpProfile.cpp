@@ -757,13 +757,13 @@ std::string CSvpProfile::FormatProfile() const
     return text;
 }
 
-std::string CSvpProfile::GetFolder(int modelCode)
+std::string CSvpProfile::GetFolder(SounderModel model)
 {
-    switch (modelCode)
+    switch (model)
     {
-    case 1:
+    case SounderModel::QY310:
         return "C:\\QY310\\svp\\";
-    case 5:
+    case SounderModel::QYNVU:
         return "C:\\QYNVU\\svp\\";
     default:
         return "C:\\QY210\\svp\\";

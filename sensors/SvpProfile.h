@@ -7,6 +7,7 @@
 // Not shared between threads: each owner embeds its own.
 #pragma once
 
+#include "app/base/ModelCodes.h"
 #include "platform/WinTypes.h"
 
 #include <ctime>
@@ -69,8 +70,8 @@ public:
     // "N,d,v,d,v..." with two decimals, for recorded datagrams and telegrams.
     std::string FormatProfile() const;
 
-    // The profile folder of a model code (the application's model number).
-    static std::string GetFolder(int modelCode);
+    // The profile folder of a model.
+    static std::string GetFolder(SounderModel model);
 
     // 1..12 for the first of JAN..DEC found in the upper-cased text, else 0.
     static int MonthFromName(std::string_view text);

@@ -45,7 +45,7 @@ CQY42::CQY42(const InstalledTransceiverInfo& info, const std::optional<Transceiv
 {
     m_powerWords.resize(kMaxPingSamples);
     m_power.resize(kMaxPingSamples);
-    if (info.type != kTypeCode)
+    if (info.type != TransceiverType::QY42)
         return;
     m_unit = SocketAddress(info.unitAddress, options.unitPort);
     if (!OpenLink())
@@ -98,7 +98,7 @@ std::unique_ptr<CTransceiver> CQY42::Create(CTransceiverInstallation& installati
     if (index < 0)
         return nullptr;
     const auto info = installation.GetTransceiverInfo(index);
-    if (!info || info->type != kTypeCode)
+    if (!info || info->type != TransceiverType::QY42)
         return nullptr;
     return std::make_unique<CQY42>(*info, installation.GetTransceiverChannel(index, 0), key, options);
 }

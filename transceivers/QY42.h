@@ -37,7 +37,6 @@ class CTransceiverInstallation;
 class CQY42 : public CTransceiver
 {
 public:
-    static constexpr int kTypeCode = 3;
     static constexpr int kMaxPingSamples = 1000000;
     static constexpr int kMaxListedSamples = 60000;
     static constexpr int kMaxFilterLength = 10001;
@@ -98,7 +97,7 @@ public:
     int Trigger(int kind) override;
     void ProcessPing(std::uint64_t pingTime) override;
     int RequestStatus() override;
-    int GetTypeCode() override { return kTypeCode; }
+    TransceiverType GetTypeCode() override { return TransceiverType::QY42; }
     int GetBufferedPings() override;
     // Ready for the next ping: set up, and the last ping triggered is all
     // in the ring. A new ping starts its write slot over, so one started

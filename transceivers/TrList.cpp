@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-void CTrList::FormatDescription(const std::string* text, int typeCode)
+void CTrList::FormatDescription(const std::string* text, TransceiverType type)
 {
     if (text) {
         description = *text;
@@ -11,24 +11,24 @@ void CTrList::FormatDescription(const std::string* text, int typeCode)
     // "%3.0f" of a number and "%X"/"%d" of integers are locale independent.
     const double kHz = frequency / 1000.0;
     char buf[512];
-    switch (typeCode) {
-    case kTypeHXU:
+    switch (type) {
+    case TransceiverType::HXU:
         std::snprintf(buf, sizeof buf, "HXU %3.0f kHz %s %d %s", kHz, ethernetAddress.c_str(), channelNo,
                       transducerName.c_str());
         break;
-    case kTypeDRU:
+    case TransceiverType::DRU:
         std::snprintf(buf, sizeof buf, "DRU %3.0f kHz A%X-D%d-I%d %d %s", kHz, static_cast<unsigned>(ioAddress),
                       dmaChannel, irq, channelNo, transducerName.c_str());
         break;
-    case kTypeNVU:
+    case TransceiverType::NVU:
         std::snprintf(buf, sizeof buf, "NVU %3.0f kHz %s %d %s", kHz, ethernetAddress.c_str(), channelNo,
                       transducerName.c_str());
         break;
-    case kTypeQY42:
+    case TransceiverType::QY42:
         std::snprintf(buf, sizeof buf, "QY42 %3.0f kHz %s %d %s", kHz, ethernetAddress.c_str(), channelNo,
                       transducerName.c_str());
         break;
-    case kTypeGEO:
+    case TransceiverType::GEO:
         std::snprintf(buf, sizeof buf, "GEO %3.0f kHz %s %d %s", kHz, ethernetAddress.c_str(), channelNo,
                       transducerName.c_str());
         break;

@@ -2,22 +2,12 @@
 // unit is, what it is, which transducer is chosen and the constants of both.
 #pragma once
 
+#include "app/base/ModelCodes.h"
 #include "platform/WinTypes.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// Transceiver type codes, shared by the installation, its registry records
-// and the transceiver objects.
-enum TransceiverTypeCode : int
-{
-    kTypeHXU = 0,
-    kTypeDRU = 1,
-    kTypeNVU = 2,
-    kTypeQY42 = 3,
-    kTypeGEO = 4,
-};
 
 class CTrList
 {
@@ -34,7 +24,7 @@ public:
     std::uint32_t unitAddress = 0;
     int channelNo = 0;
     int beamType = 0;
-    int type = 0;
+    TransceiverType type = TransceiverType::HXU;
     double frequency = 0.0;
     double txPower = 0.0;
     std::string hwVersion;
@@ -74,14 +64,14 @@ public:
         if (list)
             transducerChoices = *list;
     }
-    void FormatDescription(const std::string* text, int typeCode);
+    void FormatDescription(const std::string* text, TransceiverType type);
 
     void SetTransceiverId(const std::string& v) { transceiverId = v; }
     void SetTransducerName(const std::string& v) { transducerName = v; }
     void SetUnitAddress(std::uint32_t v) { unitAddress = v; }
     void SetChannelNo(int v) { channelNo = v; }
     void SetBeamType(int v) { beamType = v; }
-    void SetType(int v) { type = v; }
+    void SetType(TransceiverType v) { type = v; }
     void SetFrequency(double v) { frequency = v; }
     void SetTxPower(double v) { txPower = v; }
     void SetHwVersion(const std::string& v) { hwVersion = v; }

@@ -127,17 +127,17 @@ bool CTrListFile::ReadMapping(std::string& code) const
     return true;
 }
 
-int CTrListFile::TypeFromDescription(const std::string& d)
+TransceiverType CTrListFile::TypeFromDescription(const std::string& d)
 {
     if (d.find("NVU") != std::string::npos)
-        return kTypeNVU;
+        return TransceiverType::NVU;
     if (d.find("QY42") != std::string::npos)
-        return kTypeQY42;
+        return TransceiverType::QY42;
     if (d.find("GEO") != std::string::npos)
-        return kTypeGEO;
+        return TransceiverType::GEO;
     if (d.size() == 3)
-        return kTypeDRU;
-    return kTypeHXU;
+        return TransceiverType::DRU;
+    return TransceiverType::HXU;
 }
 
 std::string CTrListFile::HxuBlockKey(const std::string& d)
@@ -161,7 +161,7 @@ std::string CTrListFile::HxuBlockKey(const std::string& d)
     return d.substr(0, secondWord + 1);
 }
 
-CTrListFile::Range CTrListFile::TransceiverBlock(const std::string& key, int type) const
+CTrListFile::Range CTrListFile::TransceiverBlock(const std::string& key, TransceiverType type) const
 {
     Range r;
     const Range sec = Section("TRANSCEIVERDATA", "ENDTRANSCEIVERDATA");
@@ -169,11 +169,11 @@ CTrListFile::Range CTrListFile::TransceiverBlock(const std::string& key, int typ
         return r;
     const char* close = nullptr;
     switch (type) {
-    case kTypeHXU: close = "ENDHXUTRANSCEIVER"; break;
-    case kTypeDRU: close = "ENDDRUTRANSCEIVER"; break;
-    case kTypeNVU:
-    case kTypeQY42: close = "ENDNVUTRANSCEIVER"; break;
-    case kTypeGEO: close = "ENDGEOTRANSCEIVER"; break;
+    case TransceiverType::HXU: close = "ENDHXUTRANSCEIVER"; break;
+    case TransceiverType::DRU: close = "ENDDRUTRANSCEIVER"; break;
+    case TransceiverType::NVU:
+    case TransceiverType::QY42: close = "ENDNVUTRANSCEIVER"; break;
+    case TransceiverType::GEO: close = "ENDGEOTRANSCEIVER"; break;
     default: return r;
     }
     const std::string k = Trimmed(key);
@@ -203,7 +203,7 @@ CTrListFile::Range CTrListFile::ChannelBlock(const Range& block, int channelNumb
     return r;
 }
 
-int CTrListFile::ChannelCount(const std::string& key, int type) const
+int CTrListFile::ChannelCount(const std::string& key, TransceiverType type) const
 {
     const Range b = TransceiverBlock(key, type);
     if (!b.valid())
@@ -265,14 +265,14 @@ std::vector<std::string> Transducers(const std::string& t, std::size_t from, std
 }  // namespace
 
 bool CTrListFile::ReadTransceiverData(const std::string& key, int channelIndex, std::vector<std::string>& out,
-                                      int type) const
+                                      TransceiverType type) const
 {
     if (m_text.empty() || channelIndex < 0 || channelIndex > 7)
         return false;
     const Range b = TransceiverBlock(key, type);
     if (!b.valid())
         return false;
-    if ((type == kTypeHXU || type == kTypeDRU) && channelIndex >= ChannelCount(key, type))
+    if ((type == TransceiverType::HXU || type == TransceiverType::DRU) && channelIndex >= ChannelCount(key, type))
         return false;
     const Range ch = ChannelBlock(b, channelIndex + 1);
     if (!ch.valid())
@@ -323,14 +323,14 @@ int CTrListFile::BuildFromTrList(const std::string& description, std::uint32_t u
                                  const std::string& information, const std::string& pcAddress, const CardInfo& card,
                                  std::vector<std::unique_ptr<CTrList>>& entries) const
 {
-    const int type = TypeFromDescription(description);
+    const TransceiverType type = TypeFromDescription(description);
     std::string id = description;
     std::string key;
     switch (type) {
-    case kTypeHXU:
+    case TransceiverType::HXU:
         key = HxuBlockKey(description);
         break;
-    case kTypeDRU:
+    case TransceiverType::DRU:
         if (!ReadMapping(id))
             return kNotFound;
         key = id;
@@ -341,14 +341,14 @@ int CTrListFile::BuildFromTrList(const std::string& description, std::uint32_t u
     }
     const Range b = TransceiverBlock(key, type);
     if (!b.valid())
-        return type == kTypeHXU ? kUndocumentedHxu : kNotFound;
+        return type == TransceiverType::HXU ? kUndocumentedHxu : kNotFound;
 
     std::string v;
     const int beamType = KeyValue(m_text, "BEAMTYPE=", b.begin, b.end, v) ? BeamTypeValue(v) : 0;
     const int segment = KeyValue(m_text, "MARKETSEGMENT=", b.begin, b.end, v) ? MarketSegmentValue(v) : 0;
 
     std::string ethernet, version;
-    if (type == kTypeHXU) {
+    if (type == TransceiverType::HXU) {
         std::istringstream words(description);
         std::vector<std::string> w{std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
         if (!w.empty())
@@ -393,11 +393,11 @@ int CTrListFile::BuildFromTrList(const std::string& description, std::uint32_t u
         e->type = type;
         e->transceiverId = id;
         e->transducerSetting = "HXU";
-        if (type == kTypeHXU) {
+        if (type == TransceiverType::HXU) {
             e->ethernetAddress = ethernet;
             e->hwVersion = version;
         }
-        if (type == kTypeDRU) {
+        if (type == TransceiverType::DRU) {
             e->ioAddress = card.ioAddress;
             e->dmaChannel = card.dmaChannel;
             e->irq = card.irq;

@@ -54,17 +54,17 @@ public:
 
     bool ReadMapping(std::string& code) const;
     bool ReadTransceiverData(const std::string& key, int channelIndex, std::vector<std::string>& transducers,
-                             int type) const;
+                             TransceiverType type) const;
     bool ReadTransducerData(const std::string& name, CTrList& entry, std::string* saCorrection = nullptr) const;
     int BuildFromTrList(const std::string& description, std::uint32_t unitAddress, const std::string& information,
                         const std::string& pcAddress, const CardInfo& card,
                         std::vector<std::unique_ptr<CTrList>>& entries) const;
 
-    static int TypeFromDescription(const std::string& description);
+    static TransceiverType TypeFromDescription(const std::string& description);
     static std::string HxuBlockKey(const std::string& description);
     // Number of channel sub-blocks in the block that the key selects, -1 when
     // the block is missing.
-    int ChannelCount(const std::string& key, int type) const;
+    int ChannelCount(const std::string& key, TransceiverType type) const;
 
 private:
     struct Range
@@ -74,7 +74,7 @@ private:
         bool valid() const { return begin != std::string::npos && end != std::string::npos; }
     };
     Range Section(std::string_view open, std::string_view close) const;
-    Range TransceiverBlock(const std::string& key, int type) const;
+    Range TransceiverBlock(const std::string& key, TransceiverType type) const;
     Range ChannelBlock(const Range& block, int channelNumber) const;
 
     std::string m_text;

@@ -154,7 +154,7 @@ void CTransceiver::RequestNextPing()
 {
     ITransceiverOwner* owner = m_echoSounder.load();
     const bool stepping = owner && owner->GetRateMode() == 1;
-    if (GetTypeCode() != 0 && !stepping) {
+    if (GetTypeCode() != TransceiverType::HXU && !stepping) {
         SetPingRequest(1);
         return;
     }
@@ -214,7 +214,7 @@ void CTransceiver::ReadChannelSettings(StructChannelParameters& r)
     reg.GetDouble(r.key, "", "TrFixedDraft", r.fixedDraft, TRUE);
     reg.GetDouble(r.key, "", "TrVariableDraft", r.variableDraft, TRUE);
     r.fmPulse = 0;
-    if (s_modelCode == 5) {
+    if (s_modelCode == SounderModel::QYNVU) {
         dw = 0;
         reg.GetDword(r.key, "", "bFMpulse", dw, TRUE);
         r.fmPulse = static_cast<int>(dw);

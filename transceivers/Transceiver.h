@@ -116,7 +116,7 @@ public:
     virtual void ReadChannelSettings(StructChannelParameters& record);
     virtual int RequestStatus() { return 1; }
     virtual void EnterTestMode() {}
-    virtual int GetTypeCode() { return 0; }
+    virtual TransceiverType GetTypeCode() { return TransceiverType::HXU; }
     virtual void ShowDiagnostics(int) {}
     virtual int ConfigureInterface(int) { return 0; }
     virtual int SendCommand(const void* command) { return 0; }
@@ -161,8 +161,8 @@ public:
 
     // Model code (0 QY210 ... 5 QYNVU) and pinger-mode pulse length, which
     // the application provides.
-    static void SetModelCode(int code) { s_modelCode = code; }
-    static int GetModelCode() { return s_modelCode; }
+    static void SetModelCode(SounderModel model) { s_modelCode = model; }
+    static SounderModel GetModelCode() { return s_modelCode; }
     static void SetPingerPulseLength(bool on, double value) { s_pingerOn = on; s_pingerPulse = value; }
 
 protected:
@@ -183,7 +183,7 @@ private:
     const ITemperatureSource* m_temperature = nullptr;
     std::atomic<int> m_pingConsumed{1};
 
-    static inline int s_modelCode = 1;
+    static inline SounderModel s_modelCode = SounderModel::QY310;
     static inline bool s_pingerOn = false;
     static inline double s_pingerPulse = 0.0;
 };

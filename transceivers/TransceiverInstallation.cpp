@@ -129,7 +129,7 @@ std::optional<InstalledTransceiverInfo> CTransceiverInstallation::GetTransceiver
         info.unitAddress = e->unitAddress;
         info.transceiverId = e->transceiverId;
         info.localPcIp = e->localPcIp;
-        if (e->type == kTypeDRU)
+        if (e->type == TransceiverType::DRU)
             info.cardValue = static_cast<std::uint16_t>(CNumberText::ParseLong(e->hwVersion));
         ++info.channelCount;
     }

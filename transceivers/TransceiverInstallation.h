@@ -39,7 +39,7 @@ public:
         m_restrict = on;
         m_restrictName = description;
     }
-    void SetModel(int model) { m_model = model; }
+    void SetModel(SounderModel model) { m_model = model; }
 
     void Initialize();
     int GetTransceiverCount();
@@ -95,7 +95,7 @@ private:
     std::function<std::string()> m_profile;
     bool m_restrict = false;
     std::string m_restrictName;
-    int m_model = 1;
+    SounderModel m_model = SounderModel::QY310;
     DWORD m_enableDeckUnit = 0;
     std::string m_deckUnitIp = "192.168.0.114";
     bool m_initialized = false;

@@ -2,12 +2,14 @@
 // units and their channels.
 #pragma once
 
+#include "app/base/ModelCodes.h"
+
 #include <cstdint>
 #include <string>
 
 struct InstalledTransceiverInfo
 {
-    int type = 0;                  // TransceiverTypeCode
+    TransceiverType type = TransceiverType::HXU;
     std::uint32_t unitAddress = 0; // IPv4 address as a number
     std::uint16_t cardValue = 0;   // DRU: leading number of the version text
     int channelCount = 0;

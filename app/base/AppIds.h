@@ -4,6 +4,8 @@
 // interface (other folders post these), so they live in one place.
 #pragma once
 
+#include "app/base/ModelCodes.h"
+
 #include <cstdint>
 
 namespace app {
@@ -162,15 +164,5 @@ inline constexpr unsigned UDP_TOO_LARGE = 45163;
 inline constexpr unsigned LOST_SAMPLES = 57697;         // a network unit's samples went missing
 inline constexpr unsigned TRANSCEIVER_LINK_LOST = 57698;  // a network unit fell silent during a ping
 }  // namespace ids
-
-// Sounder types: the model index every subsystem reads.
-enum SounderType : int {
-    kQY210 = 0,
-    kQY310 = 1,
-    kRM30 = 2,
-    kTQ30 = 3,
-    kTOTAL = 4,
-    kQYNVU = 5,
-};
 
 }  // namespace app

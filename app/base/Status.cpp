@@ -50,17 +50,17 @@ constexpr PaneRow kAllPanes[] = {
     {ids::CLOCK_PANE, " ", SBPS_NORMAL, 100},
 };
 
-std::vector<unsigned> PaneIdsFor(SounderType model)
+std::vector<unsigned> PaneIdsFor(SounderModel model)
 {
     switch (model) {
-    case kQY210:
-    case kQY310:
-    case kQYNVU:
+    case SounderModel::QY210:
+    case SounderModel::QY310:
+    case SounderModel::QYNVU:
         return {0, ids::EVENT_COUNTER, ids::ACTIVITY, ids::PING_RATE, ids::WATER_TEMPERATURE,
                 ids::SOUND_VELOCITY, ids::LINE_COUNTER, ids::H_COUNTER, ids::ES_STATUS_TEXT_PANE,
                 ids::CLOCK_PANE};
-    case kRM30:
-    case kTQ30:
+    case SounderModel::RM30:
+    case SounderModel::TQ30:
         return {0, ids::EVENT_COUNTER, ids::ACTIVITY, ids::WATER_TEMPERATURE, ids::LINE_COUNTER,
                 ids::ES_STATUS_TEXT_PANE, ids::CLOCK_PANE};
     default:
@@ -80,7 +80,7 @@ bool IsMoving(unsigned id)
 
 }  // namespace
 
-CStatus::CStatus(SounderType model, IStatusTimers* timers) : m_timers(timers)
+CStatus::CStatus(SounderModel model, IStatusTimers* timers) : m_timers(timers)
 {
     if (!m_timers) {
         m_ownTimers = std::make_unique<DispatcherTimers>();

@@ -61,7 +61,7 @@ public:
 
 class CStatus {
 public:
-    explicit CStatus(SounderType model, IStatusTimers* timers = nullptr);
+    explicit CStatus(SounderModel model, IStatusTimers* timers = nullptr);
     ~CStatus();
     CStatus(const CStatus&) = delete;
     CStatus& operator=(const CStatus&) = delete;

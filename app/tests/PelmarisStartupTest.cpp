@@ -82,13 +82,15 @@ TEST_F(PelmarisStartup, ExecutableNameSelectsModelMenuAndRoot)
 {
     struct Case {
         const char* argv0;
-        int type;
+        SounderModel type;
         unsigned menu;
         unsigned channelMenu;
         bool maximised;  // SuspendMaximize missing: only RM30 starts maximised
     };
-    for (const Case& c : {Case{"/opt/z/qy310", kQY310, 140, 252, false}, Case{"RM30", kRM30, 131, 0, true},
-                          Case{"tq30.bin", kTQ30, 167, 0, false}, Case{"QY210", kQY210, 140, 253, false}}) {
+    for (const Case& c : {Case{"/opt/z/qy310", SounderModel::QY310, 140, 252, false},
+                          Case{"RM30", SounderModel::RM30, 131, 0, true},
+                          Case{"tq30.bin", SounderModel::TQ30, 167, 0, false},
+                          Case{"QY210", SounderModel::QY210, 140, 253, false}}) {
         auto pelmaris = Make();
         ASSERT_TRUE(pelmaris->InitInstance({c.argv0})) << c.argv0;
         EXPECT_EQ(pelmaris->GetSounderType(), c.type) << c.argv0;
@@ -106,7 +108,7 @@ TEST_F(PelmarisStartup, GenericNameWithoutSounderNameRunsAsQY310AndWritesNothing
 {
     auto pelmaris = Make();
     ASSERT_TRUE(pelmaris->InitInstance({"/usr/lib/zelvar/PELMARIS"}));
-    EXPECT_EQ(pelmaris->GetSounderType(), kQY310);
+    EXPECT_EQ(pelmaris->GetSounderType(), SounderModel::QY310);
     EXPECT_EQ(pelmaris->GetSounderName(), "QY310");
     HKEY key = nullptr;
     if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder", 0, KEY_READ, &key) == ERROR_SUCCESS) {
@@ -121,7 +123,7 @@ TEST_F(PelmarisStartup, GenericNameReadsSounderNameInAnyCase)
     SetString(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder", "SounderName", "total");
     auto pelmaris = Make();
     ASSERT_TRUE(pelmaris->InitInstance({"pelmaris"}));
-    EXPECT_EQ(pelmaris->GetSounderType(), kTOTAL);
+    EXPECT_EQ(pelmaris->GetSounderType(), SounderModel::TOTAL);
     EXPECT_TRUE(pelmaris->IsTotalType());
     EXPECT_EQ(pelmaris->GetSounderName(), "TOTAL");
     EXPECT_EQ(menu, 166u);

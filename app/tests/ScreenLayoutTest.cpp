@@ -93,7 +93,7 @@ protected:
 
 TEST_F(ScreenLayout, ArrangesShownChannelsInOrderAndSavesThemWhenDeleted)
 {
-    CStandardESLayout layout(kRM30, Source({4, 1, 3}, kArrangementHorizontal), Factory());
+    CStandardESLayout layout(SounderModel::RM30, Source({4, 1, 3}, kArrangementHorizontal), Factory());
     int displayed = -1;
     layout.onDisplayedChannelCount = [&](int n) { displayed = n; };
     ASSERT_TRUE(layout.Arrange());
@@ -114,18 +114,18 @@ TEST_F(ScreenLayout, ArrangesShownChannelsInOrderAndSavesThemWhenDeleted)
 
 TEST_F(ScreenLayout, NothingShownOrNoSounderBuildsNothing)
 {
-    CStandardESLayout none(kQY310, Source({}, 2), Factory());
+    CStandardESLayout none(SounderModel::QY310, Source({}, 2), Factory());
     EXPECT_FALSE(none.Arrange());
     auto source = Source({0}, 2);
     source.echoSounderRuns = false;
-    CStandardESLayout stopped(kQY310, source, Factory());
+    CStandardESLayout stopped(SounderModel::QY310, source, Factory());
     EXPECT_FALSE(stopped.Arrange());
     EXPECT_TRUE(placements.empty());
 }
 
 TEST_F(ScreenLayout, StoredArrangementOutOfRangeUsesTheDefaultAndIsRecorded)
 {
-    CStandardESLayout layout(kQY310, Source({0, 1}, 7), Factory());
+    CStandardESLayout layout(SounderModel::QY310, Source({0, 1}, 7), Factory());
     ASSERT_TRUE(layout.Arrange());
     EXPECT_TRUE(layout.ArrangementReplaced());
     EXPECT_EQ(layout.UsedArrangement(), kDefaultArrangement);
@@ -137,7 +137,7 @@ TEST_F(ScreenLayout, MissingChannelIsFatal)
 {
     auto source = Source({2}, 0);
     source.hasChannel = [](int) { return false; };
-    CStandardESLayout layout(kQY310, source, Factory());
+    CStandardESLayout layout(SounderModel::QY310, source, Factory());
     try {
         layout.Arrange();
         FAIL();
@@ -149,10 +149,10 @@ TEST_F(ScreenLayout, MissingChannelIsFatal)
 
 TEST(ScreenLayoutKinds, FrameKindByModel)
 {
-    EXPECT_EQ(CStandardESLayout::FrameKindFor(kQY310, 0), 1);
-    EXPECT_EQ(CStandardESLayout::FrameKindFor(kRM30, 1), 1);
-    EXPECT_EQ(CStandardESLayout::FrameKindFor(kRM30, 0), 2);
-    EXPECT_EQ(CStandardESLayout::FrameKindFor(kTQ30, 1), 2);
+    EXPECT_EQ(CStandardESLayout::FrameKindFor(SounderModel::QY310, 0), 1);
+    EXPECT_EQ(CStandardESLayout::FrameKindFor(SounderModel::RM30, 1), 1);
+    EXPECT_EQ(CStandardESLayout::FrameKindFor(SounderModel::RM30, 0), 2);
+    EXPECT_EQ(CStandardESLayout::FrameKindFor(SounderModel::TQ30, 1), 2);
 }
 
 }  // namespace

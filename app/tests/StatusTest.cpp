@@ -52,7 +52,7 @@ public:
 
 class StatusBar : public ::testing::Test {
 protected:
-    StatusBar() : status(kQY310, &timers) { status.SetOwner(&owner); }
+    StatusBar() : status(SounderModel::QY310, &timers) { status.SetOwner(&owner); }
     int Records(const std::string& text) const
     {
         const std::string log = env.EventLog();
@@ -134,7 +134,7 @@ TEST_F(StatusBar, AlarmBeepDoesNotWaitAndUnknownTypeIsFatal)
 
 TEST_F(StatusBar, NoOwnerShowsNothingYet)
 {
-    CStatus bare(kQY310, &timers);
+    CStatus bare(SounderModel::QY310, &timers);
     bare.AddMessage(45066, MESSAGE_TYPE_ALARM);
     EXPECT_EQ(bare.AlarmQueue().size(), 1u);
     EXPECT_TRUE(timers.running.empty());
@@ -162,16 +162,16 @@ TEST_F(StatusBar, CountersAndPaneTexts)
 
 TEST_F(StatusBar, PaneSetsByModel)
 {
-    auto idsOf = [](SounderType model) {
+    auto idsOf = [](SounderModel model) {
         CStatus s(model, nullptr);
         std::vector<unsigned> out;
         for (const auto& p : s.Panes())
             out.push_back(p.id);
         return out;
     };
-    EXPECT_EQ(idsOf(kQY310).size(), 10u);
-    EXPECT_EQ(idsOf(kRM30), (std::vector<unsigned>{0, 45065, 45141, 45084, 45085, 45062, 45064}));
-    EXPECT_EQ(idsOf(kTOTAL), (std::vector<unsigned>{0, 45065, 45141, 45155, 45084, 45085, 45062, 45064}));
+    EXPECT_EQ(idsOf(SounderModel::QY310).size(), 10u);
+    EXPECT_EQ(idsOf(SounderModel::RM30), (std::vector<unsigned>{0, 45065, 45141, 45084, 45085, 45062, 45064}));
+    EXPECT_EQ(idsOf(SounderModel::TOTAL), (std::vector<unsigned>{0, 45065, 45141, 45155, 45084, 45085, 45062, 45064}));
 }
 
 TEST_F(StatusBar, NarrowFrameMovesSixPanesToTheSecondBar)

@@ -24,7 +24,7 @@ TEST(StatusThreadsTest, RaisesFromWorkersAreQueuedOnceOnTheOwnersThread)
 {
     ShellEnvironment env;
     NullOwner owner;
-    CStatus status(kQY310);  // its display timers run on this thread
+    CStatus status(SounderModel::QY310);  // its display timers run on this thread
     status.SetOwner(&owner);
     std::atomic<int> handled{0};
     const HWND frame = CreateMessageWindow([&](HWND, UINT message, WPARAM w, LPARAM l) -> LRESULT {

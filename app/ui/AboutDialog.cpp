@@ -8,7 +8,7 @@
 
 namespace app {
 
-CAboutDialog::CAboutDialog(const std::string& sounderName, SounderType model, const std::string& version,
+CAboutDialog::CAboutDialog(const std::string& sounderName, SounderModel model, const std::string& version,
                            QWidget* parent)
     : QDialog(parent)
 {
@@ -30,7 +30,7 @@ CAboutDialog::CAboutDialog(const std::string& sounderName, SounderType model, co
     row->addWidget(versionField);
     row->addStretch();
     layout->addLayout(row);
-    const bool qy = model == kQY210 || model == kQY310 || model == kQYNVU;
+    const bool qy = model == SounderModel::QY210 || model == SounderModel::QY310 || model == SounderModel::QYNVU;
     auto* maker = new QLabel(qy ? "Zelvar hydrographic survey echo sounders" : "Zelvar fishery research echo sounders",
                              this);
     maker->setObjectName("maker");

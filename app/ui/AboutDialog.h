@@ -12,7 +12,7 @@ namespace app {
 class CAboutDialog : public QDialog {
     Q_OBJECT
 public:
-    CAboutDialog(const std::string& sounderName, SounderType model, const std::string& version,
+    CAboutDialog(const std::string& sounderName, SounderModel model, const std::string& version,
                  QWidget* parent = nullptr);
     static constexpr int kDialogId = 100;
 };

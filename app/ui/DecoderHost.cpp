@@ -12,7 +12,7 @@
 
 namespace app {
 
-int CDecoderHost::GetModel()
+SounderModel CDecoderHost::GetModel()
 {
     return m_program.Application().GetSounderType();
 }

@@ -17,7 +17,7 @@ class CDecoderHost final : public INmeaDecoderHost
 public:
     explicit CDecoderHost(CProgram& program) : m_program(program) {}
 
-    int GetModel() override;
+    SounderModel GetModel() override;
     bool HasMainWindow() override;
     void AddAnnotation(const std::string& text, std::uint64_t time) override;
     void ShowPositionText(const std::string& text) override;

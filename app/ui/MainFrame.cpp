@@ -40,11 +40,6 @@ bool& FirstCloseFlag()
 
 namespace {
 
-bool IsQYModel(int type)
-{
-    return type == kQY210 || type == kQY310 || type == kQYNVU;
-}
-
 // Palette of each palette command.
 struct PaletteCommand {
     unsigned id;
@@ -76,11 +71,11 @@ CMainFrame::CMainFrame(CPelmaris& app, unsigned menuId)
     m_exitMessage = ::RegisterWindowMessage(kExitMessageName);
     m_helpMessage = ::RegisterWindowMessage(kHelpMessageName);
 
-    m_titleStringId = ModelInfo(static_cast<SounderType>(app.GetSounderType())).titleStringId;
+    m_titleStringId = ModelInfo(app.GetSounderType()).titleStringId;
     m_title = Strings().Load(m_titleStringId);
     setWindowTitle(QString::fromStdString(m_title));
 
-    m_status = std::make_unique<CStatus>(static_cast<SounderType>(app.GetSounderType()));
+    m_status = std::make_unique<CStatus>(app.GetSounderType());
     m_statusWidget = new CStatusBarWidget(*m_status, this);
     m_status->SetOwner(m_statusWidget);
     m_status->beep = [](unsigned, unsigned) { QApplication::beep(); };  // returns at once
@@ -441,9 +436,9 @@ bool CMainFrame::IsMessagePaneEnabled() const
 
 void CMainFrame::SetTitleUser(const std::string& user, int flag)
 {
-    const int type = m_app.GetSounderType();
+    const SounderModel type = m_app.GetSounderType();
     if (IsQYModel(type)) {
-        const std::string model = ModelInfo(static_cast<SounderType>(type)).name;
+        const std::string model = ModelInfo(type).name;
         m_title = flag == 1 ? model + "      User: " + user : model;
     }
     setWindowTitle(QString::fromStdString(m_title));
@@ -633,8 +628,8 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_ES_LOBECOMMAND:
         if (const TimedText* command = CurrentPayload<TimedText>()) {
-            const int type = m_app.GetSounderType();
-            if ((type == kTQ30 || type == kTOTAL) && lobeCommand)
+            const SounderModel type = m_app.GetSounderType();
+            if ((type == SounderModel::TQ30 || type == SounderModel::TOTAL) && lobeCommand)
                 lobeCommand(command->text, command->fileTime);
         }
         return 1;
@@ -702,7 +697,7 @@ bool CMainFrame::RunLanguageDialog(unsigned& languageId)
 
 void CMainFrame::RunAboutBox()
 {
-    CAboutDialog dialog(m_app.GetSounderName(), static_cast<SounderType>(m_app.GetSounderType()),
+    CAboutDialog dialog(m_app.GetSounderName(), m_app.GetSounderType(),
                         m_app.GetFileVersionText(), this);
     dialog.exec();
 }

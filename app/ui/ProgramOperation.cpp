@@ -42,7 +42,7 @@ void CProgramOperation::Init()
 {
     CPelmaris& application = m_program.Application();
     COperationControl& operation = m_program.Operation();
-    const int model = application.GetSounderType();
+    const SounderModel model = application.GetSounderType();
     CTransceiverInstallation& installation = m_program.Installation();
     installation.SetModel(model);
     installation.SetProfileSource([&application] { return application.GetMcuMode(); });
@@ -140,7 +140,7 @@ bool CProgramOperation::CreateLayout(const Displays& displays, int arrangement)
         source.clientHeight = frame->MdiArea()->height();
     }
     source.hasChannel = [sounder](int index) { return sounder && sounder->GetChannel(index) != nullptr; };
-    const auto model = static_cast<SounderType>(m_program.Application().GetSounderType());
+    const SounderModel model = m_program.Application().GetSounderType();
     source.frameKindOf = [model](int) { return CStandardESLayout::FrameKindFor(model, 0); };
     auto layout = std::make_unique<CStandardESLayout>(model, std::move(source), m_frameFactory);
     if (!layout->Arrange())
@@ -168,7 +168,7 @@ void CProgramOperation::StopPingTimer()
         frame->StopPingTimer();
 }
 
-void CProgramOperation::StatusBarModel(int)
+void CProgramOperation::StatusBarModel(SounderModel)
 {
     // The status bar was made with the program's panes for its model, which
     // never changes while it runs: there is nothing to hand over again.

@@ -47,7 +47,7 @@ public:
     void DeleteLayout() override;
     void ClearPendingNewLayout() override;
     void StopPingTimer() override;
-    void StatusBarModel(int model) override;
+    void StatusBarModel(SounderModel model) override;
     void StatusBarStarting() override;
     void EnableMessagePane(bool sync) override;
     bool ShiftOrSecondaryButtonHeld() override;

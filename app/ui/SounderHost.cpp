@@ -94,10 +94,10 @@ void CSounderHost::OnStore()
                                    });
 }
 
-std::unique_ptr<CTransceiver> CSounderHost::CreateTransceiver(int type, int index, const InstalledTransceiverInfo&,
-                                                              HKEY key)
+std::unique_ptr<CTransceiver> CSounderHost::CreateTransceiver(TransceiverType type, int index,
+                                                              const InstalledTransceiverInfo&, HKEY key)
 {
-    if (type != CQY42::kTypeCode)
+    if (type != TransceiverType::QY42)
         return nullptr;  // the other unit types are not built yet: the start is refused
     CQY42::Options options = m_program.GetOptions().unitTimings;
     // Called on this thread while the unit is made and on its data thread

@@ -66,8 +66,8 @@ public:
     // "Store...": the recorder's settings dialog on the running sounder.
     void OnStore();
 
-    std::unique_ptr<CTransceiver> CreateTransceiver(int type, int index, const InstalledTransceiverInfo& info,
-                                                    HKEY key) override;
+    std::unique_ptr<CTransceiver> CreateTransceiver(TransceiverType type, int index,
+                                                    const InstalledTransceiverInfo& info, HKEY key) override;
     std::unique_ptr<CTransceiver> CreateReplay(const CReplayFileList* files, HKEY key) override;
     std::unique_ptr<IPingDocuments> CreateDocuments() override;
     std::unique_ptr<IPingRecorder> CreateRecorder(CEchoSounder& sounder, HKEY key,

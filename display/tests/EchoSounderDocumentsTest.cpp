@@ -38,9 +38,9 @@ TEST(EchoSounderDocuments, PingsReachAnAttachedEchogramDocument)
         CTrList e;
         e.transceiverId = unit.name;
         e.channelNo = 1;
-        e.type = kTypeHXU;
+        e.type = TransceiverType::HXU;
         const std::string description = "A 1";
-        e.FormatDescription(&description, kTypeHXU);
+        e.FormatDescription(&description, TransceiverType::HXU);
         installation.WriteChannelEntry(e, key);
         reg.CloseKey(key);
     }
@@ -49,7 +49,7 @@ TEST(EchoSounderDocuments, PingsReachAnAttachedEchogramDocument)
     std::condition_variable cv;
     int updates = 0;
     CEchogramDoc::Environment env;
-    env.model = CEchogramDoc::TQ30;
+    env.model = SounderModel::TQ30;
     env.updateViews = [&](CEchogramDoc*) {
         {
             std::lock_guard lk(lock);
@@ -63,9 +63,9 @@ TEST(EchoSounderDocuments, PingsReachAnAttachedEchogramDocument)
     CEchoSounder::Context c;
     c.host = &host;
     c.installation = &installation;
-    c.model = 1;
+    c.model = SounderModel::QY310;
     c.workerStartDelayMs = 0;
-    host.createTransceiver = [&](int, int, const InstalledTransceiverInfo&, HKEY) {
+    host.createTransceiver = [&](TransceiverType, int, const InstalledTransceiverInfo&, HKEY) {
         return std::unique_ptr<CTransceiver>(std::make_unique<CTestTransceiver>(unit));
     };
     host.createDocuments = [] { return std::make_unique<CESDocList>(); };

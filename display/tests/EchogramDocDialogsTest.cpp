@@ -56,7 +56,7 @@ std::vector<BYTE> Stored(CEchogramDoc& d)
 class EchogramDocDialogsTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { Use(Doc::RM30); }
+    void SetUp() override { Use(SounderModel::RM30); }
     void TearDown() override
     {
         Doc::SetDialogRunners(nullptr, nullptr, nullptr);
@@ -64,7 +64,7 @@ protected:
         SetFatalErrorHandler({});
     }
 
-    void Use(int model)
+    void Use(SounderModel model)
     {
         Doc::Environment env;
         env.model = model;
@@ -105,15 +105,16 @@ protected:
 
 TEST_F(EchogramDocDialogsTest, EachModelGetsItsDialog)
 {
-    const struct { int model; int templateId; } rows[] = {
-        {Doc::QY210, Doc::kQY210Template}, {Doc::QY310, Doc::kQY310Template}, {Doc::QYNVU, Doc::kQY310Template},
-        {Doc::RM30, Doc::kRM30Template},   {Doc::TQ30, Doc::kGeneralTemplate}, {Doc::TOTAL, Doc::kGeneralTemplate},
+    const struct { SounderModel model; int templateId; } rows[] = {
+        {SounderModel::QY210, Doc::kQY210Template}, {SounderModel::QY310, Doc::kQY310Template},
+        {SounderModel::QYNVU, Doc::kQY310Template}, {SounderModel::RM30, Doc::kRM30Template},
+        {SounderModel::TQ30, Doc::kGeneralTemplate}, {SounderModel::TOTAL, Doc::kGeneralTemplate},
     };
     for (const auto& row : rows) {
         Use(row.model);
         Script(nullptr, IDCANCEL);
         EXPECT_EQ(Make().OnEchogramSettings(), 1);
-        EXPECT_EQ(shown.templateId, row.templateId) << "model " << row.model;
+        EXPECT_EQ(shown.templateId, row.templateId) << "model " << static_cast<int>(row.model);
         // Only the QY dialogs list the external depth sources (named ones).
         const bool qy = row.templateId == Doc::kQY210Template || row.templateId == Doc::kQY310Template;
         EXPECT_EQ(shown.externalDepthList, qy ? std::vector<std::string>({"Trawl", "Geo"}) : std::vector<std::string>{});
@@ -171,13 +172,13 @@ TEST_F(EchogramDocDialogsTest, RM30RangeGroupShownAndTaken)
 TEST_F(EchogramDocDialogsTest, GainGroupsOfEachDialog)
 {
     // Shown choice for each echogram type, and the type each choice gives.
-    const struct { int model; int shownForType[5]; std::vector<int> typeOfChoice; } rows[] = {
+    const struct { SounderModel model; int shownForType[5]; std::vector<int> typeOfChoice; } rows[] = {
         // RM30: types 0 and 1 share the first button; type 3 is the third
         // choice, which the two-button dialog shows unchecked.
-        {Doc::RM30, {0, 0, 1, 2, -1}, {Doc::SV_20, Doc::TS_40, Doc::SS_20}},
+        {SounderModel::RM30, {0, 0, 1, 2, -1}, {Doc::SV_20, Doc::TS_40, Doc::SS_20}},
         // QY: "No", "20 log R", "30 log R", "40 log R".
-        {Doc::QY210, {0, -1, 3, 1, 2}, {Doc::NOTVG, Doc::SS_20, Doc::LOG30, Doc::TS_40}},
-        {Doc::TQ30, {0, 1, 2, 3, -1}, {Doc::NOTVG, Doc::SV_20, Doc::TS_40, Doc::SS_20}},
+        {SounderModel::QY210, {0, -1, 3, 1, 2}, {Doc::NOTVG, Doc::SS_20, Doc::LOG30, Doc::TS_40}},
+        {SounderModel::TQ30, {0, 1, 2, 3, -1}, {Doc::NOTVG, Doc::SV_20, Doc::TS_40, Doc::SS_20}},
     };
     for (const auto& row : rows) {
         Use(row.model);
@@ -186,14 +187,15 @@ TEST_F(EchogramDocDialogsTest, GainGroupsOfEachDialog)
             d.m_echogramType = type;
             Script(nullptr, IDCANCEL);
             d.OnEchogramSettings();
-            EXPECT_EQ(shown.gainType, row.shownForType[type]) << "model " << row.model << " type " << type;
+            EXPECT_EQ(shown.gainType, row.shownForType[type])
+                << "model " << static_cast<int>(row.model) << " type " << type;
         }
         for (int choice = 0; choice < static_cast<int>(row.typeOfChoice.size()); ++choice) {
             CEchogramDoc& d = Make();
             Script([choice](Values& v) { v.gainType = choice; });
             d.OnEchogramSettings();
             EXPECT_EQ(d.m_echogramType, row.typeOfChoice[static_cast<std::size_t>(choice)])
-                << "model " << row.model << " choice " << choice;
+                << "model " << static_cast<int>(row.model) << " choice " << choice;
         }
         // No button checked on OK: the type stays.
         CEchogramDoc& d = Make();
@@ -206,7 +208,7 @@ TEST_F(EchogramDocDialogsTest, GainGroupsOfEachDialog)
 
 TEST_F(EchogramDocDialogsTest, QYSidescanAndSlopeChoicesAndTheResetRequest)
 {
-    Use(Doc::QY310);
+    Use(SounderModel::QY310);
     const struct { int fromReference; bool fromSidescan; int kind; int reference; bool sidescan; double range, start;
                    bool reset; } rows[] = {
         {Doc::SURFACE, false, Doc::kTrawlOrSidescan, Doc::SIDESCAN, true, 80.0, 4.0, true},   // entering
@@ -241,9 +243,10 @@ TEST_F(EchogramDocDialogsTest, QYSidescanAndSlopeChoicesAndTheResetRequest)
 
 TEST_F(EchogramDocDialogsTest, BottomLineGroup)
 {
-    const struct { int model; bool shown, white, contour; int choice; } shownRows[] = {
-        {Doc::QY210, false, true, true, 0}, {Doc::QY210, true, false, false, 1}, {Doc::QY210, true, true, false, 2},
-        {Doc::QY210, true, false, true, 3}, {Doc::RM30, true, false, true, 1}, // no contour button in RM30
+    const struct { SounderModel model; bool shown, white, contour; int choice; } shownRows[] = {
+        {SounderModel::QY210, false, true, true, 0},  {SounderModel::QY210, true, false, false, 1},
+        {SounderModel::QY210, true, true, false, 2},  {SounderModel::QY210, true, false, true, 3},
+        {SounderModel::RM30, true, false, true, 1}, // no contour button in RM30
     };
     for (const auto& row : shownRows) {
         Use(row.model);
@@ -261,7 +264,7 @@ TEST_F(EchogramDocDialogsTest, BottomLineGroup)
         {2, true, true, false},
         {3, true, false, true},
     };
-    Use(Doc::QY210);
+    Use(SounderModel::QY210);
     for (const auto& row : rows) {
         CEchogramDoc& d = Make();
         d.m_whiteLine = d.m_contourLine = true;
@@ -275,7 +278,7 @@ TEST_F(EchogramDocDialogsTest, BottomLineGroup)
 
 TEST_F(EchogramDocDialogsTest, ChecksTextsAndTheHandOverAfterOk)
 {
-    Use(Doc::QY210);
+    Use(SounderModel::QY210);
     CEchogramDoc& d = Make();
     Script([](Values& v) {
         v.scaleLineCount = 7;
@@ -313,7 +316,7 @@ TEST_F(EchogramDocDialogsTest, ChecksTextsAndTheHandOverAfterOk)
     EXPECT_EQ(statusPosts, 1);
 
     // The RM30 dialog's "Trawl" check is the external depth switch.
-    Use(Doc::RM30);
+    Use(SounderModel::RM30);
     CEchogramDoc& r = Make();
     Script([](Values& v) {
         v.trawlLine = true;
@@ -326,7 +329,7 @@ TEST_F(EchogramDocDialogsTest, ChecksTextsAndTheHandOverAfterOk)
 
 TEST_F(EchogramDocDialogsTest, NoiseCompensationShowsNoTvgAndEditsTheOffset)
 {
-    Use(Doc::QY310);
+    Use(SounderModel::QY310);
     channel.noiseCompensation = true;
     CEchogramDoc& d = Make();
     d.m_echogramType = Doc::SS_20;
@@ -346,7 +349,7 @@ TEST_F(EchogramDocDialogsTest, NoiseCompensationShowsNoTvgAndEditsTheOffset)
 
 TEST_F(EchogramDocDialogsTest, CancelAndAVanishedDocumentChangeNothing)
 {
-    Use(Doc::QY210);
+    Use(SounderModel::QY210);
     auto everything = [](Values& v) {
         v.gainType = 2;
         v.echogramKind = Doc::kTrawlOrSidescan;
@@ -479,9 +482,10 @@ TEST_F(EchogramDocDialogsTest, DocumentDestroyedWhileItsDialogRunsEndsIt)
 TEST_F(EchogramDocDialogsTest, ReferencesTheDialogsDoNotKnow)
 {
     // Loaded from a layout: refused, the echogram keeps its reference.
-    const struct { int model; int reference; bool kept; } rows[] = {
-        {Doc::RM30, Doc::SLOPE, false}, {Doc::TQ30, Doc::SIDESCAN, false}, {Doc::RM30, 7, false},
-        {Doc::QY310, Doc::SIDESCAN, true}, {Doc::QY210, Doc::SLOPE, true}, {Doc::QY210, -1, false},
+    const struct { SounderModel model; int reference; bool kept; } rows[] = {
+        {SounderModel::RM30, Doc::SLOPE, false},    {SounderModel::TQ30, Doc::SIDESCAN, false},
+        {SounderModel::RM30, 7, false},             {SounderModel::QY310, Doc::SIDESCAN, true},
+        {SounderModel::QY210, Doc::SLOPE, true},    {SounderModel::QY210, -1, false},
     };
     for (const auto& row : rows) {
         Use(row.model);
@@ -495,12 +499,12 @@ TEST_F(EchogramDocDialogsTest, ReferencesTheDialogsDoNotKnow)
         CArchive in(bytes.data(), bytes.size());
         d.Serialize(in);
         EXPECT_EQ(d.m_rangeReference, row.kept ? row.reference : static_cast<int>(Doc::BOTTOM))
-            << row.model << "/" << row.reference;
+            << static_cast<int>(row.model) << "/" << row.reference;
         EXPECT_EQ(d.m_echogramType, Doc::TS_40);
     }
 
     // Reached otherwise: the program stops with the value.
-    Use(Doc::RM30);
+    Use(SounderModel::RM30);
     SetFatalErrorHandler([](const std::string& text) { throw std::runtime_error(text); });
     CEchogramDoc& d = Make();
     d.m_rangeReference = Doc::SLOPE;
@@ -537,7 +541,7 @@ TEST_F(EchogramDocDialogsTest, WithoutADialogNothingRuns)
 TEST(EchogramDocFilterBlock, ValuesReachTheChannelOnce)
 {
     Doc::Environment env;
-    env.model = Doc::QY310;
+    env.model = SounderModel::QY310;
     env.updateViews = [](CEchogramDoc*) {};
     Doc::SetEnvironment(env);
     CChannel::Construction c;
@@ -585,7 +589,7 @@ TEST(EchogramDocFilterBlock, ValuesReachTheChannelOnce)
     EXPECT_EQ(channel.GetFilterValues(), (CChannel::FilterValues{1, 1, 1, 5, 20}));
 
     // Models that do not filter the echogram never hand them over.
-    env.model = Doc::TQ30;
+    env.model = SounderModel::TQ30;
     Doc::SetEnvironment(env);
     channel.RequestFilterValues();
     upper.OnSourceUpdate(1);

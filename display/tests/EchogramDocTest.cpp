@@ -95,10 +95,10 @@ public:
 class EchogramDocTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { Use(CEchogramDoc::TQ30); }
+    void SetUp() override { Use(SounderModel::TQ30); }
     void TearDown() override { CEchogramDoc::SetEnvironment({}); }
 
-    void Use(int model)
+    void Use(SounderModel model)
     {
         CEchogramDoc::Environment env;
         env.model = model;
@@ -245,7 +245,7 @@ TEST_F(EchogramDocTest, TwoDocumentsOnOneChannelAreEachOthersPartner)
 
 TEST_F(EchogramDocTest, Rm30ReplacesTheColumnBelowTheBottom)
 {
-    Use(CEchogramDoc::RM30);
+    Use(SounderModel::RM30);
     CEchogramDoc& d = Doc(100);
     d.m_rangeReference = CEchogramDoc::SURFACE;
     d.m_echogramType = CEchogramDoc::SV_20;
@@ -303,7 +303,7 @@ TEST(EchogramDocSteps, PingToPingMedianComparesSignedAndKeepsTheMarker)
 
 TEST_F(EchogramDocTest, NoDataSurvivesEveryFilterOfAPing)
 {
-    Use(CEchogramDoc::QY310);
+    Use(SounderModel::QY310);
     CEchogramDoc& d = Doc(100);
     d.m_rangeReference = CEchogramDoc::SURFACE;
     d.m_range = 100.0;
@@ -332,7 +332,7 @@ TEST_F(EchogramDocTest, NoDataSurvivesEveryFilterOfAPing)
 TEST_F(EchogramDocTest, SettingsArchiveRoundTripsAndDropsThreeFilters)
 {
     // A model whose dialogs know the slope reference stored here.
-    Use(CEchogramDoc::QY310);
+    Use(SounderModel::QY310);
     CEchogramDoc& a = Doc();
     a.m_rangeReference = 3;
     a.m_echogramType = 4;
@@ -399,7 +399,7 @@ TEST_F(EchogramDocTest, SettingsArchiveRoundTripsAndDropsThreeFilters)
 
 TEST_F(EchogramDocTest, DefaultsAlternateBetweenDocumentsAndFollowTheModel)
 {
-    Use(CEchogramDoc::QY210);
+    Use(SounderModel::QY210);
     CEchogramDoc first, second;
     CEchogramDoc* surface = first.m_rangeReference == CEchogramDoc::SURFACE ? &first : &second;
     CEchogramDoc* bottom = surface == &first ? &second : &first;
@@ -408,7 +408,7 @@ TEST_F(EchogramDocTest, DefaultsAlternateBetweenDocumentsAndFollowTheModel)
     EXPECT_DOUBLE_EQ(bottom->m_range, 25.0);
     EXPECT_DOUBLE_EQ(bottom->m_start, 15.0);
     EXPECT_EQ(first.m_echogramType, CEchogramDoc::SS_20);
-    Use(CEchogramDoc::RM30);
+    Use(SounderModel::RM30);
     CEchogramDoc rm30;
     EXPECT_EQ(rm30.m_echogramType, CEchogramDoc::TS_40);
     EXPECT_TRUE(rm30.m_pingFilter);
@@ -518,7 +518,7 @@ TEST_F(EchogramDocTest, FewViewColumnsKeepTheRingCleared)
     EXPECT_DOUBLE_EQ(d.GetMeanLayerValue(), 0.0);
 
     // Models that integrate elsewhere never make an integrator.
-    Use(CEchogramDoc::QY210);
+    Use(SounderModel::QY210);
     CEchogramDoc& q = Doc(100);
     q.OnSourceUpdate(1);
     EXPECT_EQ(q.GetIntegrator(), nullptr);

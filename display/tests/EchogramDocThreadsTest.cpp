@@ -26,7 +26,7 @@ private:
 TEST(EchogramDocThreads, SettingsDialogValuesGoInWhilePingsRun)
 {
     CEchogramDoc::Environment env;
-    env.model = CEchogramDoc::QY310;
+    env.model = SounderModel::QY310;
     env.updateViews = [](CEchogramDoc*) {};
     env.externalSources = [] { return std::vector<CEchogramDoc::ExternalSource>{{"Partner", 12.0}}; };
     CEchogramDoc::SetEnvironment(env);

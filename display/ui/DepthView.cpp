@@ -69,10 +69,10 @@ void CDepthView::SetTextFont(const QFont& font)
     update();
 }
 
-std::string CDepthView::FormatDepth(int model, double metres, double shown, const std::string& unit)
+std::string CDepthView::FormatDepth(SounderModel model, double metres, double shown, const std::string& unit)
 {
     char text[64];
-    if (model == CEchogramDoc::RM30)
+    if (model == SounderModel::RM30)
         std::snprintf(text, sizeof text, metres < 1000.0 ? "%5.1f%s" : "%5.0f%s", shown, unit.c_str());
     else
         std::snprintf(text, sizeof text, "%5.2f%s ", shown, unit.c_str());

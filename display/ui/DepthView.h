@@ -7,6 +7,7 @@
 // User-interface thread only.
 #pragma once
 
+#include "app/base/ModelCodes.h"
 #include "display/ui/SCView.h"
 
 #include <QFont>
@@ -43,7 +44,7 @@ public:
     // The program around the view; every member may be empty.
     struct Environment
     {
-        int model = 1;
+        SounderModel model = SounderModel::QY310;
         std::function<void(int scheme)> applyColourScheme;
         // What the view shows of its channel.
         std::function<std::string(const CDepthDoc&)> channelTitle;
@@ -70,7 +71,7 @@ public:
     void OnUpdate();
 
     // The depth text in the depth unit for a model.
-    static std::string FormatDepth(int model, double metres, double shown, const std::string& unit);
+    static std::string FormatDepth(SounderModel model, double metres, double shown, const std::string& unit);
     // Colour scheme of a click at x on a bar from left to right.
     static int SchemeAt(int x, int left, int right);
     // Builds the context menu; every model gets one.

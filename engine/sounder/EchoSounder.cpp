@@ -62,7 +62,8 @@ int CCancellableSemaphore::GetCount() const
 
 // ---------------------------------------------------------------------------
 
-std::unique_ptr<CTransceiver> CNoEchoSounderHost::CreateTransceiver(int, int, const InstalledTransceiverInfo&, HKEY)
+std::unique_ptr<CTransceiver> CNoEchoSounderHost::CreateTransceiver(TransceiverType, int,
+                                                                   const InstalledTransceiverInfo&, HKEY)
 {
     return nullptr;
 }
@@ -176,8 +177,11 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
             const auto info = m_context.installation->GetTransceiverInfo(i);
             if (!info)
                 continue;
-            const bool allowed = (info->type != 0 || m_context.model == 0 || m_context.model == 1) &&
-                                 (info->type != 2 || m_context.model == 5) && info->type >= 0 && info->type <= 4;
+            const SounderModel model = m_context.model;
+            const bool allowed =
+                (info->type != TransceiverType::HXU || model == SounderModel::QY210 || model == SounderModel::QY310) &&
+                (info->type != TransceiverType::NVU || model == SounderModel::QYNVU) &&
+                info->type >= TransceiverType::HXU && info->type <= TransceiverType::GEO;
             std::unique_ptr<CTransceiver> t;
             if (allowed)
                 t = m_host->CreateTransceiver(info->type, i, *info, key);
@@ -472,7 +476,7 @@ void CEchoSounder::PingDataThread()
 
 void CEchoSounder::UpdateRate(std::uint64_t previous, std::uint64_t current)
 {
-    if (m_context.model != 0 && m_context.model != 1)
+    if (m_context.model != SounderModel::QY210 && m_context.model != SounderModel::QY310)
         return;
     std::lock_guard<std::mutex> lock(m_rateLock);
     // Equal or reversed times (a clock set back) give no rate.

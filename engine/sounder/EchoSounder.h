@@ -113,7 +113,7 @@ public:
         // The program's parts, participants and services; null: a sounder
         // that runs alone (CNoEchoSounderHost).
         IEchoSounderHost* host = nullptr;
-        int model = 1;                       // 0 QY210 1 QY310 2 RM30 3 TQ30 4 TOTAL 5 QYNVU
+        SounderModel model = SounderModel::QY310;
         std::string adapterAddress;          // PC address of the selected adapter
         std::string triggerDestination;      // set: the trigger datagram goes here
         WORD triggerPort = kTriggerPort;

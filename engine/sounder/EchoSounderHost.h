@@ -8,6 +8,7 @@
 // test hosts override in part.
 #pragma once
 
+#include "app/base/ModelCodes.h"
 #include "platform/Registry.h"
 
 #include <memory>
@@ -27,8 +28,8 @@ public:
 
     // The live transceiver of an installed unit; null for a type this program
     // cannot run, which refuses the start.
-    virtual std::unique_ptr<CTransceiver> CreateTransceiver(int type, int index, const InstalledTransceiverInfo& info,
-                                                            HKEY key) = 0;
+    virtual std::unique_ptr<CTransceiver> CreateTransceiver(TransceiverType type, int index,
+                                                            const InstalledTransceiverInfo& info, HKEY key) = 0;
     // The replay transceiver of a file list (null list: none given); null
     // when its files cannot be played.
     virtual std::unique_ptr<CTransceiver> CreateReplay(const CReplayFileList* files, HKEY key) = 0;
@@ -68,7 +69,8 @@ public:
 class CNoEchoSounderHost : public IEchoSounderHost
 {
 public:
-    std::unique_ptr<CTransceiver> CreateTransceiver(int, int, const InstalledTransceiverInfo&, HKEY) override;
+    std::unique_ptr<CTransceiver> CreateTransceiver(TransceiverType, int, const InstalledTransceiverInfo&,
+                                                    HKEY) override;
     std::unique_ptr<CTransceiver> CreateReplay(const CReplayFileList*, HKEY) override;
     std::unique_ptr<IPingDocuments> CreateDocuments() override;
     std::unique_ptr<IPingRecorder> CreateRecorder(CEchoSounder&, HKEY, const std::string&) override;

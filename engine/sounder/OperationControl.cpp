@@ -530,7 +530,7 @@ void COperationControl::CreateEchosounder(int mode)
         Settings block = m_replay;
         block.enumNormalTrig = m_normal.enumNormalTrig;
         block.enumNormalSequence = m_normal.enumNormalSequence;
-        if (m_model == 2)
+        if (m_model == SounderModel::RM30)
             block.bSaveHistory = m_normal.bSaveHistory;
         PutInForce(block, CEchoSounder::kReplay);
         if (!m_replayFiles || m_replayFiles->IsEmpty())
@@ -538,12 +538,12 @@ void COperationControl::CreateEchosounder(int mode)
     } else {
         PutInForce(m_normal, CEchoSounder::kNormal);
     }
-    const bool history = m_inForce.bSaveHistory && !(mode == CEchoSounder::kReplay && m_model == 2);
+    const bool history = m_inForce.bSaveHistory && !(mode == CEchoSounder::kReplay && m_model == SounderModel::RM30);
     m_host->HistorySaving(history);
     m_host->EnableMessagePane(m_inForce.bSyncHistory != 0);
 
     std::string sequenceFile;
-    if (mode == CEchoSounder::kNormal && m_model == 2 && m_sequenceFileFlag) {
+    if (mode == CEchoSounder::kNormal && m_model == SounderModel::RM30 && m_sequenceFileFlag) {
         char name[32];
         std::snprintf(name, sizeof name, "Sequence%02d.raw", m_inForce.iSequence);
         sequenceFile = folder + name;

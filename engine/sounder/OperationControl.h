@@ -91,7 +91,7 @@ public:
     void SetEchoSounderContext(const CEchoSounder::Context& context) { m_context = context; }
     void SetTrListPath(const std::string& path) { m_trListPath = path; }
     void SetSerializePath(const std::string& path) { m_serializePath = path; }
-    void SetModel(int model) { m_model = model; }
+    void SetModel(SounderModel model) { m_model = model; }
     void SetPowerOff(bool on) { m_powerOff = on; }
     bool GetPowerOff() const { return m_powerOff; }
     void SetSequenceFileFlag(int on) { m_sequenceFileFlag = on; }
@@ -162,7 +162,7 @@ private:
     CEchoSounder::Context m_context;
     std::string m_trListPath;
     std::string m_serializePath;
-    int m_model = 1;
+    SounderModel m_model = SounderModel::QY310;
     bool m_powerOff = false;
     int m_sequenceFileFlag = 0;
     bool m_initialized = false;

@@ -24,7 +24,7 @@ public:
     // Main frame.
     virtual void ClearPendingNewLayout() = 0;
     virtual void StopPingTimer() = 0;
-    virtual void StatusBarModel(int model) = 0;
+    virtual void StatusBarModel(SounderModel model) = 0;
     virtual void StatusBarStarting() = 0;
     virtual void EnableMessagePane(bool sync) = 0;
     virtual bool ShiftOrSecondaryButtonHeld() = 0;
@@ -51,7 +51,7 @@ public:
     void DeleteLayout() override {}
     void ClearPendingNewLayout() override {}
     void StopPingTimer() override {}
-    void StatusBarModel(int) override {}
+    void StatusBarModel(SounderModel) override {}
     void StatusBarStarting() override {}
     void EnableMessagePane(bool) override {}
     bool ShiftOrSecondaryButtonHeld() override { return false; }

@@ -58,7 +58,8 @@ protected:
                                                 const std::string& sequenceFile) -> std::unique_ptr<IPingRecorder> {
             CEngineStoreSounder::SApplication application{[] { return std::string("TEST"); }, nullptr,
                                                           [] { return 0.0; }};
-            auto r = std::make_unique<CEngineStore>(sounder, application, events, nullptr, k, sequenceFile, 1);
+            auto r = std::make_unique<CEngineStore>(sounder, application, events, nullptr, k, sequenceFile,
+                                                    SounderModel::QY310);
             if (onMade) onMade(*r);
             return r;
         };
@@ -107,9 +108,9 @@ protected:
             CTrList e;
             e.transceiverId = unit.name;
             e.channelNo = ch;
-            e.type = kTypeHXU;
+            e.type = TransceiverType::HXU;
             const std::string description = "A " + std::to_string(ch);
-            e.FormatDescription(&description, kTypeHXU);
+            e.FormatDescription(&description, TransceiverType::HXU);
             installation->WriteChannelEntry(e, channelsKey);
         }
         reg.CloseKey(channelsKey);
@@ -117,9 +118,9 @@ protected:
         CEchoSounder::Context context;
         context.host = &host;
         context.installation = installation.get();
-        context.model = 1;
+        context.model = SounderModel::QY310;
         context.workerStartDelayMs = 0;
-        host.createTransceiver = [this](int, int, const InstalledTransceiverInfo&, HKEY) {
+        host.createTransceiver = [this](TransceiverType, int, const InstalledTransceiverInfo&, HKEY) {
             return std::unique_ptr<CTransceiver>(std::make_unique<CTestTransceiver>(unit));
         };
         return context;

@@ -74,7 +74,7 @@ TEST_F(ReplayThreadsTest, EveryRecordedPingRunsThroughTheEngineOnce)
     std::condition_variable cv;
     std::vector<std::uint64_t> processed;
     CEchoSounder::Context context = ReplayContext();
-    context.model = 1;
+    context.model = SounderModel::QY310;
     auto sounder = std::make_unique<CEchoSounder>();
     CEchoSounder* running = sounder.get();
     host.documentsNotify = [&, running]() {
@@ -165,7 +165,7 @@ TEST_F(ReplayThreadsTest, ReplayedChannelsFindTheRecordedBottom)
     std::condition_variable cv;
     std::vector<double> depths;
     CEchoSounder::Context context = ReplayContext();
-    context.model = 1;
+    context.model = SounderModel::QY310;
     auto sounder = std::make_unique<CEchoSounder>();
     CEchoSounder* running = sounder.get();
     host.documentsNotify = [&, running]() {

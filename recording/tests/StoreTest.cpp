@@ -340,7 +340,7 @@ TEST_F(StoreTest, SettingsComeFromTheRegistryAndGoBackOnChange)
     ASSERT_TRUE(reg.SetDword(parent, "Store", "SaveRawData", 1));
     ASSERT_TRUE(reg.SetDword(parent, "Store", "LineNumber", 12));
     {
-        CStore store(sounder, events, nullptr, parent, {}, 1);
+        CStore store(sounder, events, nullptr, parent, {}, SounderModel::QY310);
         EXPECT_EQ(store.Settings().lineNumber, 12u);
         // Missing values were written back with their defaults.
         DWORD max = 0;
@@ -367,9 +367,9 @@ TEST_F(StoreTest, SettingsComeFromTheRegistryAndGoBackOnChange)
     // its size limit from "User".
     ASSERT_TRUE(reg.SetString(parent, "Store", "FilePath", ""));
     ASSERT_TRUE(reg.SetDword(parent, "Store\\User", "MaxFileSize", 4096));
-    EXPECT_EQ(SStoreSettings::Load(parent, 1, false).filePath, "C:\\QY310\\data");
-    EXPECT_EQ(SStoreSettings::Load(parent, 5, false).filePath, "C:\\QYNVU\\data");
-    EXPECT_EQ(SStoreSettings::Load(parent, 1, true).maxFileSize, 4096u);
+    EXPECT_EQ(SStoreSettings::Load(parent, SounderModel::QY310, false).filePath, "C:\\QY310\\data");
+    EXPECT_EQ(SStoreSettings::Load(parent, SounderModel::QYNVU, false).filePath, "C:\\QYNVU\\data");
+    EXPECT_EQ(SStoreSettings::Load(parent, SounderModel::QY310, true).maxFileSize, 4096u);
     reg.CloseKey(parent);
 
     SetFatalErrorHandler([](const std::string& text) { throw std::runtime_error(text); });

@@ -45,7 +45,7 @@ protected:
     struct Host : INmeaDecoderHost {
         NmeaDecoderTest& t;
         explicit Host(NmeaDecoderTest& test) : t(test) {}
-        int GetModel() override { return t.model; }
+        SounderModel GetModel() override { return t.model; }
         bool HasMainWindow() override { return true; }
         void AddAnnotation(const std::string& s, std::uint64_t) override { t.calls.annotations.push_back(s); }
         void ShowPositionText(const std::string& s) override { t.calls.shown.push_back(s); }
@@ -103,7 +103,7 @@ protected:
     bool sounder = true;
     bool clockRequest = false;
     bool navAnnotation = false;
-    int model = 1;
+    SounderModel model = SounderModel::QY310;
 };
 
 std::vector<std::string> Nmea2Sentences()
@@ -186,7 +186,7 @@ TEST_F(NmeaDecoderTest, HeadingFromNetworkWithoutPositionSourceIsKeptButNotRelay
 TEST_F(NmeaDecoderTest, RelaysOnlyOnTheNetworkModels)
 {
     for (int m : {0, 1, 2, 3, 4, 5}) {
-        model = m;
+        model = static_cast<SounderModel>(m);
         Relink();
         calls = {};
         decoder.ParseNmeaTelegram("$HEHDT,274.07,T", kNow, kNmeaFromSerial);

@@ -386,10 +386,10 @@ TEST_F(SvpProfileTest, MonthFromName)
 
 TEST_F(SvpProfileTest, FolderByModel)
 {
-    EXPECT_EQ(CSvpProfile::GetFolder(1), "C:\\QY310\\svp\\");
-    EXPECT_EQ(CSvpProfile::GetFolder(5), "C:\\QYNVU\\svp\\");
-    EXPECT_EQ(CSvpProfile::GetFolder(0), "C:\\QY210\\svp\\");
-    EXPECT_EQ(CSvpProfile::GetFolder(4), "C:\\QY210\\svp\\");
+    EXPECT_EQ(CSvpProfile::GetFolder(SounderModel::QY310), "C:\\QY310\\svp\\");
+    EXPECT_EQ(CSvpProfile::GetFolder(SounderModel::QYNVU), "C:\\QYNVU\\svp\\");
+    EXPECT_EQ(CSvpProfile::GetFolder(SounderModel::QY210), "C:\\QY210\\svp\\");
+    EXPECT_EQ(CSvpProfile::GetFolder(SounderModel::TOTAL), "C:\\QY210\\svp\\");
 }
 
 // Every importer on every cut of every fixture: a transfer that breaks off

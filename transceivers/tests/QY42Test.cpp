@@ -222,7 +222,7 @@ TransceiverChannelRecord Capability()
 InstalledTransceiverInfo Info()
 {
     InstalledTransceiverInfo info;
-    info.type = CQY42::kTypeCode;
+    info.type = TransceiverType::QY42;
     info.unitAddress = kSimAddress;
     info.channelCount = 1;
     info.transceiverId = "QY42";
@@ -290,9 +290,9 @@ struct Sounder
         CTrList e;
         e.transceiverId = "QY42";
         e.channelNo = 1;
-        e.type = kTypeQY42;
+        e.type = TransceiverType::QY42;
         const std::string d = "QY42 1";
-        e.FormatDescription(&d, kTypeQY42);
+        e.FormatDescription(&d, TransceiverType::QY42);
         installation.WriteChannelEntry(e, key);
         reg.CloseKey(key);
 
@@ -300,9 +300,9 @@ struct Sounder
         c.host = &host;
         c.installation = &installation;
         c.workerStartDelayMs = 0;
-        host.createTransceiver = [this](int type, int, const InstalledTransceiverInfo&, HKEY) {
+        host.createTransceiver = [this](TransceiverType type, int, const InstalledTransceiverInfo&, HKEY) {
             std::unique_ptr<CTransceiver> t;
-            if (type == kTypeQY42) {
+            if (type == TransceiverType::QY42) {
                 auto q = std::make_unique<CQY42>(Info(), Capability(), nullptr, options);
                 unit = q.get();
                 t = std::move(q);

@@ -129,10 +129,10 @@ TEST(TrListFile, HeaderThatPrefixesAnotherFindsItsOwnBlock)
 {
     const CTrListFile f = Loaded();
     std::vector<std::string> names;
-    ASSERT_TRUE(f.ReadTransceiverData("QY310 HXU V", 0, names, kTypeHXU));
+    ASSERT_TRUE(f.ReadTransceiverData("QY310 HXU V", 0, names, TransceiverType::HXU));
     EXPECT_EQ(names, (std::vector<std::string>{"RM38", "RM38S", "RM38D"}));
     names.clear();
-    ASSERT_TRUE(f.ReadTransceiverData("QY310 HXU V2", 0, names, kTypeHXU));
+    ASSERT_TRUE(f.ReadTransceiverData("QY310 HXU V2", 0, names, TransceiverType::HXU));
     EXPECT_EQ(names, std::vector<std::string>{"WRONG"});
 
     CTrList rm120;
@@ -143,14 +143,14 @@ TEST(TrListFile, HeaderThatPrefixesAnotherFindsItsOwnBlock)
 TEST(TrListFile, ChannelsAreCountedByTheWordsPresent)
 {
     const CTrListFile f = Loaded();
-    EXPECT_EQ(f.ChannelCount("QY310 HXU V", kTypeHXU), 2);
+    EXPECT_EQ(f.ChannelCount("QY310 HXU V", TransceiverType::HXU), 2);
     std::vector<std::string> names;
     // Index 1 asks for CHANNEL2, which this block does not have.
-    EXPECT_FALSE(f.ReadTransceiverData("QY310 HXU V", 1, names, kTypeHXU));
+    EXPECT_FALSE(f.ReadTransceiverData("QY310 HXU V", 1, names, TransceiverType::HXU));
     // For HXU and DRU the count bounds the index; CHANNEL3 is the third word.
-    EXPECT_FALSE(f.ReadTransceiverData("QY310 HXU V", 2, names, kTypeHXU));
+    EXPECT_FALSE(f.ReadTransceiverData("QY310 HXU V", 2, names, TransceiverType::HXU));
     EXPECT_TRUE(names.empty());
-    EXPECT_FALSE(f.ReadTransceiverData("NO SUCH BLOCK", 0, names, kTypeHXU));
+    EXPECT_FALSE(f.ReadTransceiverData("NO SUCH BLOCK", 0, names, TransceiverType::HXU));
 }
 
 TEST(TrListFile, ReadsTransducerConstants)
@@ -228,12 +228,12 @@ TEST(TrList, DescriptionsAndChoiceLists)
     e.ethernetAddress = "009072001234";
     e.channelNo = 1;
     e.transducerName = "RM120";
-    e.FormatDescription(nullptr, kTypeHXU);
+    e.FormatDescription(nullptr, TransceiverType::HXU);
     EXPECT_EQ(e.description, "HXU 120 kHz 009072001234 1 RM120");
-    e.FormatDescription(nullptr, 9);
+    e.FormatDescription(nullptr, static_cast<TransceiverType>(9));
     EXPECT_EQ(e.description, "HXU 120 kHz 009072001234 1 RM120");
     const std::string given = "given";
-    e.FormatDescription(&given, kTypeGEO);
+    e.FormatDescription(&given, TransceiverType::GEO);
     EXPECT_EQ(e.description, "given");
 
     const std::vector<std::string> two{"NONE", "A"}, none;

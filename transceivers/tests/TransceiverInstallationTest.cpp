@@ -30,7 +30,7 @@ protected:
 
     // Installs one channel the way the installation dialog writes it.
     void Install(CTransceiverInstallation& inst, const std::string& id, int channelNo, const std::string& power = "",
-                 double txPower = 0.0, const std::string& gain = "", int type = kTypeHXU)
+                 double txPower = 0.0, const std::string& gain = "", TransceiverType type = TransceiverType::HXU)
     {
         CTrList e;
         e.transceiverId = id;
@@ -87,7 +87,7 @@ TEST_F(Installation, ChannelsWithOneIdFormOneTransceiver)
     inst.Initialize();
     Install(inst, "UNIT-A", 2);
     Install(inst, "UNIT-A", 1);
-    Install(inst, "UNIT-B", 1, "", 0.0, "", kTypeDRU);
+    Install(inst, "UNIT-B", 1, "", 0.0, "", TransceiverType::DRU);
     ASSERT_EQ(inst.GetTransceiverCount(), 2);
     const auto a = inst.GetTransceiverInfo(0);
     const auto b = inst.GetTransceiverInfo(1);
@@ -220,7 +220,7 @@ std::vector<std::unique_ptr<CTrList>> Candidates(int count, const char* transduc
         e->transducerName = transducer;
         e->frequency = 200000.0;
         e->ethernetAddress = "00907200000" + std::to_string(i);
-        e->FormatDescription(nullptr, kTypeHXU);
+        e->FormatDescription(nullptr, TransceiverType::HXU);
         list.push_back(std::move(e));
     }
     return list;

@@ -33,11 +33,11 @@ protected:
 
 TEST_F(Dialogs, AboutBoxNamesModelAndVersion)
 {
-    CAboutDialog about("QY310", kQY310, "1.0.0.0");
+    CAboutDialog about("QY310", SounderModel::QY310, "1.0.0.0");
     EXPECT_EQ(about.windowTitle(), "About QY310");
     EXPECT_EQ(about.findChild<QLabel*>("version")->text(), "1.0.0.0");
     EXPECT_EQ(about.findChild<QLabel*>("label")->text(), "Program version");
-    CAboutDialog other("RM30", kRM30, "");
+    CAboutDialog other("RM30", SounderModel::RM30, "");
     EXPECT_EQ(other.findChild<QLabel*>("version")->text(), "255.255.255.255");
     EXPECT_NE(about.findChild<QLabel*>("maker")->text(), other.findChild<QLabel*>("maker")->text());
     EXPECT_TRUE(Screenshot(about, "dialog-about"));

@@ -25,7 +25,7 @@ inline void InstallNetworkUnit(std::uint32_t address, const std::function<void(C
     CTrList e;
     e.transceiverId = "QY42";
     e.channelNo = 1;
-    e.type = kTypeQY42;
+    e.type = TransceiverType::QY42;
     e.unitAddress = address;
     e.frequency = 200000.0;
     e.frequencyKHz = 200.0;
@@ -35,7 +35,7 @@ inline void InstallNetworkUnit(std::uint32_t address, const std::function<void(C
     e.minMedMaxPulseLength = "0.0001 0.0002 0.0004 0.0008 0.0016";
     e.gain = "26";
     const std::string description = "QY42 200 kHz 1";
-    e.FormatDescription(&description, kTypeQY42);
+    e.FormatDescription(&description, TransceiverType::QY42);
     installation.WriteChannelEntry(e, key);
     reg.CloseKey(key);
     if (more)

@@ -188,7 +188,7 @@ TEST_F(ProgramTest, RecordCommandStoresPartOfTheReplayedFile)
     ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
     CEchoSounder* sounder = Operation().GetEchoSounder();
     ASSERT_NE(sounder->GetRecorder(), nullptr);
-    const fs::path folder = CPaths::MapWindowsPath(zv::recording::SStoreSettings::DefaultFolder(app::kQY310));
+    const fs::path folder = CPaths::MapWindowsPath(zv::recording::SStoreSettings::DefaultFolder(SounderModel::QY310));
     const auto rawFiles = [&] { return zv::recording::test::FilesWith(folder, ".raw"); };
     const auto extractOn = [&] {
         bool on = false;

@@ -96,10 +96,10 @@ TEST(ChannelFrameNames, SettingsFileNamePerModeWithoutPathCharacters)
 TEST(ChannelFrameKinds, Rm30TakesTheSecondKindUnlessItsChannelAsksForTheFirst)
 {
     using app::CStandardESLayout;
-    EXPECT_EQ(CStandardESLayout::FrameKindFor(app::kRM30, 0), 2);
-    EXPECT_EQ(CStandardESLayout::FrameKindFor(app::kRM30, 1), 1);
-    EXPECT_EQ(CStandardESLayout::FrameKindFor(app::kQY310, 0), 1);
-    EXPECT_EQ(CStandardESLayout::FrameKindFor(app::kTQ30, 1), 2);
+    EXPECT_EQ(CStandardESLayout::FrameKindFor(SounderModel::RM30, 0), 2);
+    EXPECT_EQ(CStandardESLayout::FrameKindFor(SounderModel::RM30, 1), 1);
+    EXPECT_EQ(CStandardESLayout::FrameKindFor(SounderModel::QY310, 0), 1);
+    EXPECT_EQ(CStandardESLayout::FrameKindFor(SounderModel::TQ30, 1), 2);
 }
 
 TEST_F(ChannelFrameTest, DocumentsInOrderWithTheirLinksAndViewsUpdatedThroughTheFrame)
@@ -193,10 +193,10 @@ TEST_F(ChannelFrameTest, ZeroWidthAndNumbersThatAreNoneNeverReachTheFile)
 TEST(DepthViewMenu, EveryModelGetsAMenuNamedAfterTheEchograms)
 {
     shelltest::QtApp();
-    for (int model : {0, 1, 2, 3, 4, 5})
+    for (int code : {0, 1, 2, 3, 4, 5})
     {
         CDepthView::Environment env;
-        env.model = model;
+        env.model = static_cast<SounderModel>(code);
         CDepthView::SetEnvironment(env);
         CDepthDoc doc;
         CEchogramDoc upper;
@@ -207,19 +207,19 @@ TEST(DepthViewMenu, EveryModelGetsAMenuNamedAfterTheEchograms)
         QStringList texts;
         for (QAction* a : menu->actions())
             texts << a->text();
-        EXPECT_TRUE(texts.contains("Bottom Echogram...")) << model;
-        EXPECT_TRUE(texts.contains("Bottom Range...")) << model;
-        EXPECT_TRUE(texts.contains("Lower Echogram...")) << model;
-        EXPECT_TRUE(texts.contains("Font...")) << model;
+        EXPECT_TRUE(texts.contains("Bottom Echogram...")) << code;
+        EXPECT_TRUE(texts.contains("Bottom Range...")) << code;
+        EXPECT_TRUE(texts.contains("Lower Echogram...")) << code;
+        EXPECT_TRUE(texts.contains("Font...")) << code;
     }
     CDepthView::SetEnvironment({});
 }
 
 TEST(DepthViewText, DepthFormatsAndColourSchemes)
 {
-    EXPECT_EQ(CDepthView::FormatDepth(1, 12.345, 12.345, "m"), "12.35m ");
-    EXPECT_EQ(CDepthView::FormatDepth(2, 999.9, 999.9, "m"), "999.9m");
-    EXPECT_EQ(CDepthView::FormatDepth(2, 1000.0, 1000.0, "m"), " 1000m");
+    EXPECT_EQ(CDepthView::FormatDepth(SounderModel::QY310, 12.345, 12.345, "m"), "12.35m ");
+    EXPECT_EQ(CDepthView::FormatDepth(SounderModel::RM30, 999.9, 999.9, "m"), "999.9m");
+    EXPECT_EQ(CDepthView::FormatDepth(SounderModel::RM30, 1000.0, 1000.0, "m"), " 1000m");
     EXPECT_EQ(CDepthView::SchemeAt(0, 0, 120), 0);
     EXPECT_EQ(CDepthView::SchemeAt(119, 0, 120), 11);
     EXPECT_EQ(CDepthView::SchemeAt(10, 10, 10), 0);

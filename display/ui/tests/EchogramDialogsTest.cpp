@@ -355,7 +355,7 @@ void WhenModal(std::function<void(QWidget&)> act)
 TEST_F(DialogsTest, LaunchersRunTheQtDialogs)
 {
     CEchogramDoc::Environment env;
-    env.model = CEchogramDoc::QY210;
+    env.model = SounderModel::QY210;
     int statusPosts = 0;
     env.updateChannelStatus = [&statusPosts] { ++statusPosts; };
     CEchogramDoc::SetEnvironment(env);
@@ -415,7 +415,7 @@ TEST_F(DialogsTest, LaunchersRunTheQtDialogs)
 TEST_F(DialogsTest, DepthViewCommandsReachTheRightDocument)
 {
     CEchogramDoc::Environment env;
-    env.model = CEchogramDoc::QY310;
+    env.model = SounderModel::QY310;
     env.updateChannelStatus = [] {};
     CEchogramDoc::SetEnvironment(env);
     // Each runner leaves a mark the test can find on the document it ran for.

@@ -81,7 +81,7 @@ protected:
     void TearDown() override { reg.CloseRootKeys(); }
 
     // Installs a unit with the given channels and how the test wants it made.
-    void AddUnit(CTestTransceiver::Options options, int type = kTypeHXU)
+    void AddUnit(CTestTransceiver::Options options, TransceiverType type = TransceiverType::HXU)
     {
         options.log = &log;
         options.links = &links;
@@ -105,9 +105,9 @@ protected:
         host = CTestEchoSounderHost{};
         c.host = &host;
         c.installation = &installation;
-        c.model = 1;
+        c.model = SounderModel::QY310;
         c.workerStartDelayMs = 0;
-        host.createTransceiver = [this](int, int index, const InstalledTransceiverInfo&, HKEY) {
+        host.createTransceiver = [this](TransceiverType, int index, const InstalledTransceiverInfo&, HKEY) {
             auto t = std::make_unique<CTestTransceiver>(units[static_cast<std::size_t>(index)]);
             made.push_back(t.get());
             return std::unique_ptr<CTransceiver>(std::move(t));
@@ -174,7 +174,7 @@ TEST_F(EchoSounderRun, SavedChannelSettingsAreLoadedBeforeTheFirstPingStarts)
     AddUnit(a);
     CLoadingTransceiver* unit = nullptr;
     auto context = MakeContext();
-    host.createTransceiver = [&](int, int, const InstalledTransceiverInfo&, HKEY) {
+    host.createTransceiver = [&](TransceiverType, int, const InstalledTransceiverInfo&, HKEY) {
         auto t = std::make_unique<CLoadingTransceiver>(units[0]);
         unit = t.get();
         return std::unique_ptr<CTransceiver>(std::move(t));
@@ -287,18 +287,18 @@ TEST_F(EchoSounderRun, StartsNothingWithoutChannelsAndRefusesTypesItCannotRun)
     struct Case
     {
         const char* legend;
-        int type;
-        int model;
+        TransceiverType type;
+        SounderModel model;
     };
     const Case cases[] = {
-        {"a type no transceiver class has", 7, 1},
-        {"the wide-band unit outside its model", kTypeNVU, 1},
-        {"the general-purpose unit on the wide-band model", kTypeHXU, 5},
+        {"a type no transceiver class has", static_cast<TransceiverType>(7), SounderModel::QY310},
+        {"the wide-band unit outside its model", TransceiverType::NVU, SounderModel::QY310},
+        {"the general-purpose unit on the wide-band model", TransceiverType::HXU, SounderModel::QYNVU},
     };
     for (const Case& c : cases) {
         units.clear();
         CTestTransceiver::Options u;
-        u.name = std::string("U") + std::to_string(c.type) + std::to_string(c.model);
+        u.name = "U" + std::to_string(static_cast<int>(c.type)) + std::to_string(static_cast<int>(c.model));
         AddUnit(u, c.type);
         auto context = MakeContext();
         context.model = c.model;

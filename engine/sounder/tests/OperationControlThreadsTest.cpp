@@ -50,16 +50,16 @@ protected:
             return true;
         };
         h.closeSensors = [this] { Note("close sensors"); };
-        h.statusBarModel = [this](int) { Note("model"); };
+        h.statusBarModel = [this](SounderModel) { Note("model"); };
         op.SetHost(&h);
         op.SetTrListPath(folder.string());
         op.SetSerializePath(folder.string());
-        op.SetModel(1);
+        op.SetModel(SounderModel::QY310);
         CEchoSounder::Context c;
         c.installation = &installation;
         c.workerStartDelayMs = 0;
         c.host = &sounderHost;
-        sounderHost.createTransceiver = [](int, int index, const InstalledTransceiverInfo& info, HKEY) {
+        sounderHost.createTransceiver = [](TransceiverType, int index, const InstalledTransceiverInfo& info, HKEY) {
             CTestTransceiver::Options o;
             o.name = info.transceiverId;
             o.channels = info.channelCount;
@@ -93,7 +93,7 @@ protected:
             e.transceiverId = id;
             e.channelNo = ch;
             const std::string description = id + " " + std::to_string(ch);
-            e.FormatDescription(&description, kTypeHXU);
+            e.FormatDescription(&description, TransceiverType::HXU);
             installation.WriteChannelEntry(e, key);
         }
         reg.CloseKey(key);
@@ -136,7 +136,7 @@ TEST_F(OperationControl, CommandsRunOneAtATimeInTheOrderPosted)
             COperationControl::PostCommand4006();
         again = false;
     };
-    h.statusBarModel = [&](int) { Note("model"); };
+    h.statusBarModel = [&](SounderModel) { Note("model"); };
     op.SetHost(&h);
     PostMessage(window, WM_ES_OPERATIONCOMMAND, COperationControl::kDeleteLayout, 0);
     COperationControl::PostCommand4003();
@@ -355,7 +355,7 @@ TEST_F(OperationControl, ChosenFolderBecomesTheProfile)
     auto& h = host;
     h = CTestOperationHost{};
     h.setProfile = [&](const std::string& p) { stored = p; };
-    h.statusBarModel = [&](int) { log.Add("stopped"); };
+    h.statusBarModel = [&](SounderModel) { log.Add("stopped"); };
     op.SetHost(&h);
     op.SelectUserProfile((folder / "Settings" / "Trawl").string());
     EXPECT_EQ(stored, "Trawl");

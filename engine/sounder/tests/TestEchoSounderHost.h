@@ -12,7 +12,7 @@
 class CTestEchoSounderHost : public CNoEchoSounderHost
 {
 public:
-    std::function<std::unique_ptr<CTransceiver>(int type, int index, const InstalledTransceiverInfo&, HKEY)>
+    std::function<std::unique_ptr<CTransceiver>(TransceiverType type, int index, const InstalledTransceiverInfo&, HKEY)>
         createTransceiver;
     std::function<std::unique_ptr<CTransceiver>(const CReplayFileList*, HKEY)> createReplay;
     std::function<std::unique_ptr<IPingRecorder>(CEchoSounder&, HKEY, const std::string&)> createRecorder;
@@ -34,8 +34,8 @@ public:
     std::function<void()> linkLost;
     std::function<void()> replayStore;
 
-    std::unique_ptr<CTransceiver> CreateTransceiver(int type, int index, const InstalledTransceiverInfo& info,
-                                                    HKEY key) override
+    std::unique_ptr<CTransceiver> CreateTransceiver(TransceiverType type, int index,
+                                                    const InstalledTransceiverInfo& info, HKEY key) override
     {
         return createTransceiver ? createTransceiver(type, index, info, key) : nullptr;
     }

@@ -12,7 +12,7 @@ public:
     std::function<void()> deleteLayout;
     std::function<bool(const Displays&, int arrangement)> createLayout;
     std::function<void()> closeSensors;
-    std::function<void(int model)> statusBarModel;
+    std::function<void(SounderModel model)> statusBarModel;
     std::function<void()> statusBarStarting;
     std::function<void(bool on)> historySaving;
     std::function<void()> factoryDefaults;
@@ -30,7 +30,7 @@ public:
     }
     void DeleteLayout() override { Call(deleteLayout); }
     void CloseSensors() override { Call(closeSensors); }
-    void StatusBarModel(int model) override { Call(statusBarModel, model); }
+    void StatusBarModel(SounderModel model) override { Call(statusBarModel, model); }
     void StatusBarStarting() override { Call(statusBarStarting); }
     void HistorySaving(bool on) override { Call(historySaving, on); }
     void FactoryDefaults() override { Call(factoryDefaults); }

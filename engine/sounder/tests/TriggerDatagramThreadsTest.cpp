@@ -78,7 +78,7 @@ void RunScenario(const std::string& adapterAddress, const std::string& destinati
     e.transceiverId = "NET";
     e.channelNo = 1;
     const std::string description = "NET 1";
-    e.FormatDescription(&description, kTypeHXU);
+    e.FormatDescription(&description, TransceiverType::HXU);
     installation.WriteChannelEntry(e, key);
     reg.CloseKey(key);
 
@@ -91,7 +91,7 @@ void RunScenario(const std::string& adapterAddress, const std::string& destinati
     c.workerStartDelayMs = 0;
     c.adapterAddress = adapterAddress;
     c.triggerDestination = destination;
-    host.createTransceiver = [&](int, int, const InstalledTransceiverInfo&, HKEY) {
+    host.createTransceiver = [&](TransceiverType, int, const InstalledTransceiverInfo&, HKEY) {
         CTestTransceiver::Options o;
         o.name = "NET";
         o.sharedTrigger = true;
