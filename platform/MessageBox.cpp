@@ -9,7 +9,9 @@
 namespace {
 
 // Asks the presenter's thread to show a box; the payload is the request.
+// The sender of the first waits for the answer, the poster of the second not.
 constexpr UINT kShowBoxMessage = 0x8000;
+constexpr UINT kPostedBoxMessage = 0x8001;
 
 struct BoxRequest {
     HWND owner;
@@ -37,6 +39,12 @@ int Headless(const std::string& text, const std::string& caption, UINT flags)
     std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
     std::fflush(stderr);
     return MessageBoxDefaultButton(flags);
+}
+
+void Record(const std::string& text, const std::string& caption, UINT flags, int answer)
+{
+    std::lock_guard lk(S().m);
+    S().record.push_back(MessageBoxEntry{caption, text, flags, answer});
 }
 
 }  // namespace
@@ -85,9 +93,20 @@ int MessageBox(HWND owner, const std::string& text, const std::string& caption, 
     // Nobody to ask (or the user interface is gone): the default button.
     if (!answered)
         answer = Headless(text, caption, flags);
-    std::lock_guard lk(S().m);
-    S().record.push_back(MessageBoxEntry{caption, text, flags, answer});
+    Record(text, caption, flags, answer);
     return answer;
+}
+
+void PostMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags)
+{
+    HWND relay = 0;
+    {
+        std::lock_guard lk(S().m);
+        relay = S().presenter ? S().relay : 0;
+    }
+    if (relay && PostMessage(relay, kPostedBoxMessage, 0, 0, MakePayload<BoxRequest>(BoxRequest{owner, text, caption, flags})))
+        return;
+    Record(text, caption, flags, Headless(text, caption, flags));
 }
 
 void SetMessageBoxPresenter(MessageBoxPresenter presenter)
@@ -96,7 +115,7 @@ void SetMessageBoxPresenter(MessageBoxPresenter presenter)
     HWND newRelay = 0;
     if (presenter) {
         newRelay = CreateMessageWindow([](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
-            if (message != kShowBoxMessage)
+            if (message != kShowBoxMessage && message != kPostedBoxMessage)
                 return 0;
             auto* req = CurrentPayload<BoxRequest>();
             std::shared_ptr<const MessageBoxPresenter> p;
@@ -106,9 +125,12 @@ void SetMessageBoxPresenter(MessageBoxPresenter presenter)
             }
             if (!req)
                 return 0;
-            if (!p)
-                return Headless(req->text, req->caption, req->flags);
-            return (*p)(req->owner, req->text, req->caption, req->flags);
+            const int answer = p ? (*p)(req->owner, req->text, req->caption, req->flags)
+                                 : Headless(req->text, req->caption, req->flags);
+            // A sent box is recorded by its sender, which gets the answer.
+            if (message == kPostedBoxMessage)
+                Record(req->text, req->caption, req->flags, answer);
+            return answer;
         });
     }
     {

@@ -54,6 +54,13 @@ constexpr int IDNO = 7;
 // Shows the box and returns the button chosen.
 int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags);
 
+// Shows a box that nobody waits for: the request goes to the presenter's
+// thread and the caller goes on at once, so a worker (or a handler deep in
+// the user-interface thread) can tell the user without blocking. Without a
+// presenter it is answered headless at once. The box enters the record when
+// it is shown.
+void PostMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags);
+
 // The button a box of these flags answers with when nobody can be asked.
 int MessageBoxDefaultButton(UINT flags);
 

@@ -2,9 +2,11 @@
 
 #include "app/base/AppIds.h"
 #include "app/base/Status.h"
+#include "app/base/StringTable.h"
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
 #include "platform/FileTime.h"
+#include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/NumberText.h"
 #include "transceivers/TransceiverOwner.h"
@@ -93,7 +95,14 @@ CReplay::CReplay(const CReplayFileList& files, IReplayHost* host)
 {
     if (m_list->GetCount() > 0) {
         m_list->m_currentIndex = std::clamp(m_list->m_currentIndex, 0, m_list->GetCount() - 1);
-        OpenAndBuild(m_list->GetFileName(m_list->m_currentIndex));
+        // A file that does not open is what every restart of a replay meets
+        // first, so the user hears of it here, once a start, with the reason.
+        if (!OpenAndBuild(m_list->GetFileName(m_list->m_currentIndex))) {
+            const std::string why = OpenError();
+            if (!why.empty())
+                ::PostMessageBox(::GetMainWindow(), app::Strings().Load(IDS_REPLAY_INVALID_FILE) + "\n\n" + why,
+                                 "Replay", MB_OK | MB_ICONEXCLAMATION);
+        }
     }
     m_reprocess = m_list->m_changeInstallation;
     if (m_reprocess && IsOpen()) RunInstallationDialog();
@@ -115,15 +124,26 @@ void CReplay::ClearStatusPanes()
     for (unsigned id : {IDS_PANE_PING_TIME, IDS_PANE_REPLAY_2, IDS_PANE_PING_COUNTER}) PostPaneText(id, nullptr);
 }
 
+std::string CReplay::OpenError() const
+{
+    std::lock_guard lock(m_namesLock);
+    return m_openError;
+}
+
 bool CReplay::OpenAndBuild(const std::string& fileName)
 {
     {
         std::lock_guard lock(m_namesLock);
         m_currentFile = fileName;
+        m_openError.clear();
     }
     ClearStatusPanes();
     std::string error;
     if (!m_reader.Open(fileName, &error)) {
+        {
+            std::lock_guard lock(m_namesLock);
+            m_openError = error;
+        }
         app::CStatus::RaiseAlarm(IDS_REPLAY_INVALID_FILE);
         return false;
     }

@@ -41,6 +41,8 @@ public:
 
     // False when the first file could not be opened: no channels then.
     bool IsOpen() const { return !m_channels.empty(); }
+    // Why the last file did not open ("<file>: <reason>"); empty when it did.
+    std::string OpenError() const;
     bool IsStopped() const { return m_stopped.load(); }
 
     int Trigger(int kind) override;
@@ -113,6 +115,7 @@ private:
     // user-interface thread when it takes over the names.
     mutable std::mutex m_namesLock;
     std::string m_currentFile;
+    std::string m_openError;
     std::string m_text1, m_text2;
     double m_motionX = 0.0, m_motionY = 0.0, m_motionZ = 0.0;
     SReplayInstallation m_installation;

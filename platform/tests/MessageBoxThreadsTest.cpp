@@ -69,6 +69,34 @@ TEST(MessageBoxThreads, WorkerBoxIsShownOnThePresenterThread)
     SetMessageBoxPresenter(nullptr);
 }
 
+TEST(MessageBoxThreads, PostedBoxIsShownLaterOnThePresenterThreadWithoutHoldingTheWorker)
+{
+    ClearMessageBoxRecord();
+    DWORD shownOn = 0;
+    SetMessageBoxPresenter([&](HWND, const std::string&, const std::string&, UINT) {
+        shownOn = GetCurrentThreadId();
+        return IDOK;
+    });
+    // The worker is done before this thread has pumped a single message.
+    std::thread worker([] { PostMessageBox(0, "posted", "C", MB_OK | MB_ICONEXCLAMATION); });
+    worker.join();
+    EXPECT_EQ(shownOn, 0u);
+    EXPECT_TRUE(MessageBoxRecord().empty());
+    EXPECT_TRUE(PumpUntil([&] { return !MessageBoxRecord().empty(); }, 10s));
+    EXPECT_EQ(shownOn, GetCurrentThreadId());
+    const auto record = MessageBoxRecord();
+    ASSERT_EQ(record.size(), 1u);
+    EXPECT_EQ(record[0].text, "posted");
+    EXPECT_EQ(record[0].flags, MB_OK | MB_ICONEXCLAMATION);
+    EXPECT_EQ(record[0].answer, IDOK);
+    SetMessageBoxPresenter(nullptr);
+
+    // Without a presenter the box is answered and recorded at once.
+    PostMessageBox(0, "headless", "C", MB_OK);
+    ASSERT_EQ(MessageBoxRecord().size(), 2u);
+    EXPECT_EQ(MessageBoxRecord()[1].text, "headless");
+}
+
 TEST(MessageBoxThreads, WorkerGetsDefaultWhenThePresenterThreadIsGone)
 {
     std::thread ui([] {

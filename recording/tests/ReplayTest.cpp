@@ -10,6 +10,7 @@
 
 #include "app/base/AppIds.h"
 #include "engine/Channel.h"
+#include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 #include "recording/tests/StoreFixture.h"
 #include "sim/recgen/RecordingGenerator.h"
@@ -198,22 +199,69 @@ TEST_F(ReplayTest, AFileOfOtherChannelsRestartsReplay)
     EXPECT_EQ(host.restarts, std::vector<int>{1});
 }
 
-TEST_F(ReplayTest, AFileThatIsNotARecordingLeavesNoChannels)
+TEST_F(ReplayTest, AFileThatCannotBeReplayedLeavesNoChannelsAndTellsWhy)
 {
-    const fs::path bad = dir.path / "bad.raw";
-    std::ofstream(bad) << "this is not a recording at all, just some text";
-    CReplayFileList list;
-    list.AddTail(bad.string());
-    CReplay replay(list, &host);
-    EXPECT_FALSE(replay.IsOpen());
-    EXPECT_EQ(replay.Trigger(0), 0);
-    frame.Pump();
-    EXPECT_EQ(frame.Count(app::WM_ES_STATUSMESSAGE, IDS_REPLAY_INVALID_FILE, 1), 1);
-    EXPECT_TRUE(host.pings.empty());
+    const fs::path good = Generate("good.raw", {"pings=2"});
+    std::ifstream in(good, std::ios::binary);
+    const std::string recording{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    struct Case {
+        const char* legend;
+        const char* name;
+        std::string contents;  // none: the file does not exist
+        bool exists;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"missing file", "missing.raw", "", false, "No such file or directory"},
+        {"empty file", "empty.raw", "", true, "empty file"},
+        {"text, not a recording", "text.raw", "this is not a recording at all, just some text", true,
+         "does not start with a configuration"},
+        {"recording cut inside its configuration", "cut.raw", recording.substr(0, 300), true,
+         "does not start with a configuration"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        const fs::path file = dir.path / c.name;
+        if (c.exists) std::ofstream(file, std::ios::binary) << c.contents;
+        ClearMessageBoxRecord();
+        frame.got.clear();
+        CReplayFileList list;
+        list.AddTail(file.string());
+        CReplay replay(list, &host);
+        EXPECT_FALSE(replay.IsOpen());
+        EXPECT_EQ(replay.Trigger(0), 0);
+        frame.Pump();
+        EXPECT_EQ(frame.Count(app::WM_ES_STATUSMESSAGE, IDS_REPLAY_INVALID_FILE, 1), 1);
+        EXPECT_TRUE(host.pings.empty());
+        // The box names the file and the reader's reason.
+        const auto boxes = MessageBoxRecord();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].text.find("Invalid Replay File"), std::string::npos) << boxes[0].text;
+        EXPECT_NE(boxes[0].text.find(file.string() + ": "), std::string::npos) << boxes[0].text;
+        EXPECT_NE(boxes[0].text.find(c.reason), std::string::npos) << boxes[0].text;
+        EXPECT_EQ(boxes[0].flags & MB_ICONMASK, MB_ICONEXCLAMATION);
+    }
 
     CReplay nothing;  // built by name: does nothing
     EXPECT_EQ(nothing.Trigger(0), 0);
     EXPECT_EQ(nothing.GetRecordedText1(), "");
+}
+
+TEST_F(ReplayTest, ANextFileThatIsGoneRestartsReplayWhichThenSaysWhy)
+{
+    // The box comes from the restarted replay, which opens that file first;
+    // the one that ran into it only raises the alarm, so it is told once.
+    CReplayFileList list;
+    list.AddTail(Generate("a.raw", {"pings=2"}).string());
+    list.AddTail((dir.path / "gone.raw").string());
+    ClearMessageBoxRecord();
+    CReplay replay(list, &host);
+    Run(replay, 10);
+    EXPECT_TRUE(replay.IsStopped());
+    EXPECT_EQ(host.restarts, std::vector<int>{1});
+    EXPECT_EQ(frame.Count(app::WM_ES_STATUSMESSAGE, IDS_REPLAY_INVALID_FILE, 1), 1);
+    EXPECT_TRUE(MessageBoxRecord().empty());
+    EXPECT_NE(replay.OpenError().find("gone.raw: "), std::string::npos);
 }
 
 TEST_F(ReplayTest, SeekToTheStartReplaysTheFirstPing)

@@ -22,6 +22,7 @@
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/tests/TestProgram.h"
+#include "platform/MessageBox.h"
 #include "QtTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -54,6 +55,7 @@ protected:
     bool Stopped() { return Operation().GetEchoSounder() == nullptr && !Operation().IsBusy(); }
 
     ShellEnvironment env;
+    AnswerMessageBoxes boxes;
     std::function<bool(zv::recording::SStoreDialogValues&)> storeDialog;
     std::unique_ptr<app::CProgram> program;
     app::CMainFrame* frame = nullptr;
@@ -118,6 +120,10 @@ TEST_F(ProgramTest, OpenCommandReachesOperationControlAsAReplayStart)
     ASSERT_TRUE(WaitFor([&] { return Operation().GetReplayFileList() != nullptr; }));
     EXPECT_EQ(Operation().GetReplayFileList()->GetFileName(0), raw.string());
     ASSERT_TRUE(WaitFor([&] { return !Operation().IsBusy(); }));
+    // The user hears which file and why.
+    ASSERT_TRUE(WaitFor([&] { return !MessageBoxRecord().empty(); }));
+    EXPECT_NE(MessageBoxRecord()[0].text.find(raw.string() + ": No such file or directory"), std::string::npos)
+        << MessageBoxRecord()[0].text;
     Stop();
 }
 
@@ -279,6 +285,10 @@ TEST_F(ProgramTest, UnreadableRecordingStartsNoSounder)
     Start("QY310", {bad.string()});
     ASSERT_TRUE(WaitFor([&] { return Operation().GetReplayFileList() != nullptr && !Operation().IsBusy(); }));
     EXPECT_EQ(Operation().GetEchoSounder(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !MessageBoxRecord().empty(); }));
+    EXPECT_NE(MessageBoxRecord()[0].text.find(bad.string() + ": the file does not start with a configuration"),
+              std::string::npos)
+        << MessageBoxRecord()[0].text;
     Stop();
 }
 
