@@ -5,6 +5,7 @@
 #include "app/base/TemperatureUnit.h"
 #include "app/base/EchosounderError.h"
 #include "app/base/RegistrySupport.h"
+#include "app/SettingsHives.h"
 #include "app/SounderModel.h"
 #include "app/base/Status.h"
 #include "app/Workload.h"
@@ -164,6 +165,9 @@ BOOL CPelmaris::InitInstance(const std::vector<std::string>& argv)
     m_mainMenuId = info.mainMenu;
     m_channelMenuId = info.channelMenu;
 
+    // A damaged or unwritable settings store is dealt with here, so that
+    // nothing after this meets a settings key that cannot be opened.
+    CSettingsHives::Prepare(m_programName, GetFileVersionText());
     m_userRegistry->OpenRootKeys(ProductPath(m_sounderName));
     m_userRoot = CRegistrySupport::UserRootKey();
 

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
 #include <chrono>
 #include <thread>
 #include <cstdlib>
@@ -76,10 +79,22 @@ private:
     int rc_ = SQLITE_ERROR;
 };
 
-void MakeParentDirs(const std::string& path) {
+// Creates the folders above a file; returns why the first one that could not
+// be made failed, or an empty text.
+std::string MakeParentDirs(const std::string& path) {
     for (std::size_t pos = path.find('/', 1); pos != std::string::npos; pos = path.find('/', pos + 1)) {
-        ::mkdir(path.substr(0, pos).c_str(), 0755);
+        const std::string folder = path.substr(0, pos);
+        if (::mkdir(folder.c_str(), 0755) == 0) continue;
+        if (errno != EEXIST) return folder + ": " + std::strerror(errno);
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return folder + ": " + std::strerror(ENOTDIR);
     }
+    return {};
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 // A file path as an SQLite URI: everything but unreserved characters and
@@ -102,7 +117,7 @@ std::string FileUri(const std::string& path, const char* query) {
 
 class Hive {
 public:
-    enum class Mode { Writable, ReadOnly, Absent, Broken };
+    enum class Mode { Writable, ReadOnly, Absent, Broken, InMemory };
 
     explicit Hive(std::string path) : path_(std::move(path)) { Open(); }
     ~Hive() { CloseDb(); }
@@ -110,7 +125,57 @@ public:
     Hive& operator=(const Hive&) = delete;
 
     Mode mode() const { return mode_; }
-    bool writable() const { return mode_ == Mode::Writable; }
+    bool writable() const { return mode_ == Mode::Writable || mode_ == Mode::InMemory; }
+    const std::string& path() const { return path_; }
+    // Why the hive is not writable on disk; empty when it is.
+    const std::string& reason() const { return reason_; }
+
+    // Renames the file (with its write-ahead log and index) to a free name
+    // beside it and opens a new, empty hive at the path.
+    LONG SetAside(std::string& movedTo) {
+        CloseDb();
+        const std::string stamp = [] {
+            const std::time_t now = std::time(nullptr);
+            std::tm local{};
+            char text[32] = "";
+            if (localtime_r(&now, &local)) std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+            return std::string(text);
+        }();
+        std::string target = path_ + ".damaged-" + stamp;
+        for (int n = 2; ::access(target.c_str(), F_OK) == 0; ++n)
+            target = path_ + ".damaged-" + stamp + "-" + std::to_string(n);
+        if (std::rename(path_.c_str(), target.c_str()) != 0) {
+            reason_ = target + ": " + std::strerror(errno);
+            return ERROR_ACCESS_DENIED;
+        }
+        for (const char* side : {"-wal", "-shm"}) std::rename((path_ + side).c_str(), (target + side).c_str());
+        movedTo = target;
+        Open();
+        return writable() ? ERROR_SUCCESS : ERROR_CANTWRITE;
+    }
+
+    // Goes on with a copy in memory: of the file when it can be read, else
+    // empty. Nothing of it reaches the disk.
+    LONG KeepInMemory() {
+        const std::string why = reason_;
+        const bool readable = mode_ == Mode::ReadOnly;
+        CloseDb();
+        ResetToEmptyRoot();
+        if (!OpenWith(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, false))
+            return ERROR_CANTWRITE;
+        if (readable) CopyFileIntoMemory();
+        if (!PrepareSchema(true) && (!ClearMemory() || !PrepareSchema(true))) {
+            CloseDb();
+            return ERROR_CANTWRITE;
+        }
+        if (!Reload() || !DataVersion(dataVersion_)) {
+            CloseDb();
+            return ERROR_CANTREAD;
+        }
+        mode_ = Mode::InMemory;
+        reason_ = why;
+        return ERROR_SUCCESS;
+    }
 
     // Brings the in-memory copy up to date with what other processes have
     // committed. Cheap when nothing changed: one look at the shared WAL index.
@@ -221,7 +286,7 @@ public:
     }
 
     LONG Flush() {
-        if (!writable()) return ERROR_SUCCESS;
+        if (mode_ != Mode::Writable) return ERROR_SUCCESS;
         // A full checkpoint syncs the write-ahead log and the database file,
         // which makes every commit so far durable.
         Stmt st(db_, "PRAGMA wal_checkpoint(FULL)");
@@ -361,6 +426,28 @@ private:
         }
     }
 
+    // The file's contents into the memory database; a file that cannot be
+    // copied leaves it empty.
+    void CopyFileIntoMemory() {
+        sqlite3* file = nullptr;
+        const std::string uri = FileUri(path_, "immutable=1");
+        if (sqlite3_open_v2(uri.c_str(), &file, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                            nullptr) == SQLITE_OK) {
+            if (sqlite3_backup* backup = sqlite3_backup_init(db_, "main", file, "main")) {
+                sqlite3_backup_step(backup, -1);
+                sqlite3_backup_finish(backup);
+            }
+        }
+        sqlite3_close_v2(file);
+    }
+
+    bool ClearMemory() {
+        CloseDb();
+        return OpenWith(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, false);
+    }
+
+    std::string DbError() const { return db_ ? sqlite3_errmsg(db_) : "cannot open the file"; }
+
     void CloseDb() {
         if (versionStmt_) sqlite3_finalize(versionStmt_);
         versionStmt_ = nullptr;
@@ -368,18 +455,22 @@ private:
         db_ = nullptr;
     }
 
+    // On failure dbError_ says why.
     bool OpenWith(const std::string& name, int flags, bool mayWrite) {
         if (sqlite3_open_v2(name.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+            dbError_ = DbError();
             CloseDb();
             return false;
         }
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
         if (mayWrite) {
             if (sqlite3_db_readonly(db_, "main") != 0) {
+                dbError_ = "the file is read-only";
                 CloseDb();
                 return false;
             }
             if (!SwitchToWal()) {
+                dbError_ = DbError();
                 CloseDb();
                 return false;
             }
@@ -388,27 +479,44 @@ private:
         return true;
     }
 
+    // Why a file that cannot be written cannot: the file itself, its
+    // folder, or what the database said.
+    std::string WriteProblem(const std::string& folderProblem) const {
+        if (!folderProblem.empty()) return folderProblem;
+        const std::string folder = FolderOf(path_);
+        if (::access(folder.c_str(), W_OK) != 0) return folder + ": " + std::strerror(errno);
+        if (::access(path_.c_str(), F_OK) == 0 && ::access(path_.c_str(), W_OK) != 0)
+            return path_ + ": " + std::strerror(errno);
+        return path_ + ": " + dbError_;
+    }
+
     void Open() {
         ResetToEmptyRoot();
+        reason_.clear();
         if (path_.empty()) {
             mode_ = Mode::Absent;
+            reason_ = "no file is named for it";
             return;
         }
-        MakeParentDirs(path_);
+        const std::string folderProblem = MakeParentDirs(path_);
         if (OpenWith(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, true)) {
             if (PrepareSchema(true) && Reload() && DataVersion(dataVersion_)) {
                 mode_ = Mode::Writable;
                 return;
             }
             // Not a file we may use: refuse rather than write over it.
+            dbError_ = DbError();
             CloseDb();
             mode_ = ::access(path_.c_str(), F_OK) == 0 ? Mode::Broken : Mode::Absent;
+            reason_ = mode_ == Mode::Broken ? path_ + ": not a settings file of this program" : WriteProblem({});
             return;
         }
         if (::access(path_.c_str(), F_OK) != 0) {
             mode_ = Mode::Absent;
+            reason_ = WriteProblem(folderProblem);
             return;
         }
+        const std::string writeProblem = WriteProblem(folderProblem);
         // A file we may only read. Where its folder cannot be written either
         // the shared WAL index cannot be made, and the file is read as it
         // stands.
@@ -422,14 +530,18 @@ private:
         };
         if (openReadOnly(path_, 0) || openReadOnly(FileUri(path_, "immutable=1"), SQLITE_OPEN_URI)) {
             mode_ = Mode::ReadOnly;
+            reason_ = writeProblem;
             return;
         }
         CloseDb();
         ResetToEmptyRoot();
         mode_ = Mode::Broken;
+        reason_ = path_ + ": " + dbError_;
     }
 
     std::string path_;
+    std::string reason_;
+    std::string dbError_;
     sqlite3* db_ = nullptr;
     sqlite3_stmt* versionStmt_ = nullptr;
     Mode mode_ = Mode::Absent;
@@ -808,6 +920,48 @@ void RegistryResetStore() {
     Store& s = TheStore();
     std::lock_guard lock(s.mutex);
     s.Reset();
+}
+
+SHiveStatus RegistryHiveStatus(HKEY hRoot) {
+    SHiveStatus status;
+    const int index = PredefinedIndex(hRoot);
+    if (index < 0) {
+        status.state = EHiveState::Unavailable;
+        status.reason = "not a predefined root";
+        return status;
+    }
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    const Hive* hive = s.HiveAt(index);
+    status.path = hive->path();
+    status.reason = hive->reason();
+    switch (hive->mode()) {
+    case Hive::Mode::Writable: status.state = EHiveState::Writable; break;
+    case Hive::Mode::ReadOnly: status.state = EHiveState::ReadOnly; break;
+    case Hive::Mode::Absent: status.state = EHiveState::Unavailable; break;
+    case Hive::Mode::Broken: status.state = EHiveState::Damaged; break;
+    case Hive::Mode::InMemory: status.state = EHiveState::InMemory; break;
+    }
+    return status;
+}
+
+LONG RegistrySetHiveAside(HKEY hRoot, std::string* movedTo) {
+    const int index = PredefinedIndex(hRoot);
+    if (index < 0) return ERROR_INVALID_HANDLE;
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    std::string target;
+    const LONG rc = s.HiveAt(index)->SetAside(target);
+    if (movedTo) *movedTo = target;
+    return rc;
+}
+
+LONG RegistryKeepHiveInMemory(HKEY hRoot) {
+    const int index = PredefinedIndex(hRoot);
+    if (index < 0) return ERROR_INVALID_HANDLE;
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    return s.HiveAt(index)->KeepInMemory();
 }
 
 std::string RegistryHivePath(HKEY hRoot) {

@@ -130,3 +130,29 @@ void RegistryResetStore();
 // The file the hive of a predefined root is kept in, from the environment
 // as it is now; empty for any other handle.
 std::string RegistryHivePath(HKEY hRoot);
+
+// What became of a predefined root's hive when it was opened.
+enum class EHiveState {
+    Writable,     // on disk, read and written
+    ReadOnly,     // a file that can be read but not written
+    Unavailable,  // no file, and none can be made
+    Damaged,      // a file that is not a hive of ours, or cannot be read
+    InMemory,     // kept in memory for this run (RegistryKeepHiveInMemory)
+};
+struct SHiveStatus {
+    EHiveState state = EHiveState::Unavailable;
+    std::string path;
+    std::string reason;  // why it is not writable on disk: names the file or folder
+};
+SHiveStatus RegistryHiveStatus(HKEY hRoot);
+
+// Renames the hive's file (with its log and index files) beside itself as
+// "<file>.damaged-<local date>-<time>" and opens a new empty hive in its
+// place. *movedTo gets the new name. ERROR_ACCESS_DENIED when the file
+// could not be renamed (the hive's reason then says why).
+LONG RegistrySetHiveAside(HKEY hRoot, std::string* movedTo);
+
+// Makes the hive a copy in memory for the rest of the run (until
+// RegistryResetStore): a readable file is copied, anything else starts
+// empty. Every write succeeds and none reaches the disk.
+LONG RegistryKeepHiveInMemory(HKEY hRoot);

@@ -233,6 +233,48 @@ TEST_F(PelmarisStartup, McuModusChoosesTheSettingsFolder)
     EXPECT_FALSE(fs::exists(data / "Settings" / "Diag"));
 }
 
+TEST_F(PelmarisStartup, DamagedSettingsAreSetAsideAndTheProgramStartsWithDefaults)
+{
+    const std::string hive = RegistryHivePath(HKEY_CURRENT_USER);
+    std::ofstream(hive) << "a settings file that is no longer one\n";
+    RegistryResetStore();
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+
+    // Kept beside the new one, under a name the box gives.
+    std::vector<fs::path> kept;
+    for (const auto& entry : fs::directory_iterator(fs::path(hive).parent_path()))
+        if (entry.path().filename().string().rfind(fs::path(hive).filename().string() + ".damaged-", 0) == 0)
+            kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 1u);
+    const auto boxes = MessageBoxRecord();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].text.find(hive + ": "), std::string::npos) << boxes[0].text;
+    EXPECT_NE(boxes[0].text.find(kept[0].string()), std::string::npos) << boxes[0].text;
+    EXPECT_NE(env.EventLog().find("@Text:The settings file cannot be read: " + hive), std::string::npos)
+        << env.EventLog();
+    // The defaults of this start are in the new hive.
+    EXPECT_EQ(UserString("QY310", "", "HxuSwPath"), pelmaris->GetProgramFolder());
+}
+
+TEST_F(PelmarisStartup, SettingsFolderThatCannotBeWrittenIsNamedAndTheRunGoesOnInMemory)
+{
+    const fs::path blocker = env.Root() / "config";
+    std::ofstream(blocker) << "a file where the settings folder should be\n";
+    ScopedEnv hive("ZELVAR_USER_HIVE", (blocker / "zelvar" / "user.db").c_str());
+    RegistryResetStore();
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    const auto boxes = MessageBoxRecord();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].text.find(blocker.string() + ": Not a directory"), std::string::npos) << boxes[0].text;
+    EXPECT_NE(env.EventLog().find("Settings cannot be saved: " + blocker.string()), std::string::npos);
+    // The run has its settings, written back as ever, and nothing on disk.
+    EXPECT_EQ(UserString("QY310", "", "HxuSwPath"), pelmaris->GetProgramFolder());
+    EXPECT_TRUE(fs::is_regular_file(blocker));
+    RegistryResetStore();
+}
+
 TEST_F(PelmarisStartup, StoredFolderWithShellCharactersIsMadeAsItStands)
 {
     // The folder comes from the settings; it must never reach a shell.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
@@ -363,6 +364,84 @@ TEST(Registry, AFileThatIsNotAHiveIsLeftAlone) {
     std::ifstream in(hives.UserHive());
     std::string back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(back, content);
+}
+
+TEST(Registry, ADamagedHiveIsSetAsideKeptAndReplacedByAnEmptyOne) {
+    CTempHives hives;
+    const std::string content = "not a database, and it must stay as it is\n";
+    std::ofstream(hives.UserHive()) << content;
+    SHiveStatus status = RegistryHiveStatus(HKEY_CURRENT_USER);
+    EXPECT_EQ(status.state, EHiveState::Damaged);
+    EXPECT_EQ(status.path, hives.UserHive());
+    EXPECT_EQ(status.reason.rfind(hives.UserHive() + ": ", 0), 0u) << status.reason;
+
+    std::string movedTo;
+    ASSERT_EQ(RegistrySetHiveAside(HKEY_CURRENT_USER, &movedTo), ERROR_SUCCESS);
+    EXPECT_EQ(movedTo.rfind(hives.UserHive() + ".damaged-", 0), 0u) << movedTo;
+    std::ifstream in(movedTo);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), content);
+    EXPECT_EQ(RegistryHiveStatus(HKEY_CURRENT_USER).state, EHiveState::Writable);
+    Key k(Create(HKEY_CURRENT_USER, "Software\\Zelvar"));
+    EXPECT_EQ(SetDw(k.h, "V", 5), ERROR_SUCCESS);
+    EXPECT_EQ(GetDw(k.h, "V"), 5u);
+
+    // A second damaged file on the same second does not overwrite the first.
+    RegistryResetStore();
+    std::filesystem::remove(hives.UserHive());
+    std::ofstream(hives.UserHive()) << "damaged again\n";
+    std::string second;
+    ASSERT_EQ(RegistrySetHiveAside(HKEY_CURRENT_USER, &second), ERROR_SUCCESS);
+    EXPECT_NE(second, movedTo);
+    EXPECT_TRUE(std::filesystem::exists(movedTo));
+}
+
+TEST(Registry, AHiveThatCannotBeMadeIsKeptInMemoryOnRequest) {
+    CTempHives hives;
+    ::setenv("ZELVAR_USER_HIVE", "/dev/null/zelvar/user.db", 1);  // a folder that can never be made
+    RegistryResetStore();
+    const SHiveStatus status = RegistryHiveStatus(HKEY_CURRENT_USER);
+    EXPECT_EQ(status.state, EHiveState::Unavailable);
+    EXPECT_NE(status.reason.find("/dev/null"), std::string::npos) << status.reason;
+    EXPECT_NE(status.reason.find("Not a directory"), std::string::npos) << status.reason;
+    HKEY h = nullptr;
+    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
+              ERROR_ACCESS_DENIED);
+
+    ASSERT_EQ(RegistryKeepHiveInMemory(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    EXPECT_EQ(RegistryHiveStatus(HKEY_CURRENT_USER).state, EHiveState::InMemory);
+    EXPECT_EQ(RegistryHiveStatus(HKEY_CURRENT_USER).reason, status.reason);
+    Key k(Create(HKEY_CURRENT_USER, "Software\\Zelvar"));
+    EXPECT_EQ(SetDw(k.h, "V", 9), ERROR_SUCCESS);
+    EXPECT_EQ(GetDw(k.h, "V"), 9u);
+    EXPECT_EQ(RegFlushKey(k.h), ERROR_SUCCESS);
+}
+
+TEST(Registry, AReadOnlyHiveKeptInMemoryStartsFromTheFileAndLeavesItAlone) {
+    CTempHives hives;
+    {
+        Key k(Create(HKEY_CURRENT_USER, "Software\\Zelvar"));
+        ASSERT_EQ(SetDw(k.h, "V", 3), ERROR_SUCCESS);
+    }
+    RegistryResetStore();
+    const int rc = RunWithoutWriteAccess(hives.UserHive(), hives.Folder(), [] {
+        RegistryResetStore();
+        const SHiveStatus status = RegistryHiveStatus(HKEY_CURRENT_USER);
+        if (status.state != EHiveState::ReadOnly || status.reason.empty()) return 1;
+        if (RegistryKeepHiveInMemory(HKEY_CURRENT_USER) != ERROR_SUCCESS) return 2;
+        HKEY h = nullptr;
+        if (RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zelvar", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
+                           nullptr) != ERROR_SUCCESS)
+            return 3;
+        DWORD v = 0, size = 4;
+        if (RegQueryValueEx(h, "V", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size) != ERROR_SUCCESS || v != 3)
+            return 4;
+        if (SetDw(h, "V", 4) != ERROR_SUCCESS) return 5;
+        return 0;
+    });
+    EXPECT_EQ(rc, 0);
+    RegistryResetStore();
+    Key k(Create(HKEY_CURRENT_USER, "Software\\Zelvar"));
+    EXPECT_EQ(GetDw(k.h, "V"), 3u);
 }
 
 // Waits for a forked child and returns its exit code.
