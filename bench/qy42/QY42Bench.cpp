@@ -91,6 +91,29 @@ void BM_LoopbackIntoRing(benchmark::State& state)
 }
 BENCHMARK(BM_LoopbackIntoRing)->Arg(1)->Arg(4)->UseRealTime();
 
+// Sample datagrams decoded into the ring without sockets: the receive
+// thread's cost per datagram.
+void BM_WriteSamplesIntoRing(benchmark::State& state)
+{
+    const int channels = static_cast<int>(state.range(0));
+    const int samples = 240 / channels;
+    CSampleRingBuffer ring(channels);
+    std::vector<std::vector<BYTE>> burst;
+    for (int i = 0; i < 1000; ++i)
+        burst.push_back(Datagram(channels, samples, 1 + static_cast<DWORD>(i * samples)));
+    std::int64_t stored = 0;
+    for (auto _ : state) {
+        ring.Reset();
+        for (const auto& d : burst) {
+            ring.WriteSamples(d.data(), d.size());
+            ring.SetReadIndex(ring.GetWriteIndex());
+        }
+        stored += static_cast<std::int64_t>(burst.size());
+    }
+    state.SetItemsProcessed(stored);
+}
+BENCHMARK(BM_WriteSamplesIntoRing)->Arg(1)->Arg(4);
+
 // One block of 100,000 received samples through each filter type.
 void BM_ConvertSamples(benchmark::State& state)
 {
