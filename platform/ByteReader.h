@@ -18,12 +18,14 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 class CByteReader {
 public:
+    // data points at size bytes, as for a span.
     CByteReader(const void* data, std::size_t size) noexcept
-        : m_data(static_cast<const std::uint8_t*>(data)), m_size(data != nullptr ? size : 0)
+        : m_data(static_cast<const std::uint8_t*>(data)), m_size(size)
     {
     }
     explicit CByteReader(std::span<const std::uint8_t> bytes) noexcept : CByteReader(bytes.data(), bytes.size()) {}
@@ -32,19 +34,19 @@ public:
     // True once any read ran past the end.
     bool Failed() const { return m_failed; }
     // True when n bytes from at lie inside; no sum of the two can wrap.
-    bool Has(std::size_t at, std::size_t n) const { return at <= m_size && n <= m_size - at; }
+    bool Has(std::size_t at, std::size_t n) const { return n <= m_size && at <= m_size - n; }
 
     std::uint8_t U8(std::size_t at) { return Get<std::uint8_t>(at); }
     std::uint16_t U16(std::size_t at) { return Get<std::uint16_t>(at); }
     std::uint32_t U32(std::size_t at) { return Get<std::uint32_t>(at); }
     std::uint64_t U64(std::size_t at) { return Get<std::uint64_t>(at); }
-    std::int8_t I8(std::size_t at) { return static_cast<std::int8_t>(U8(at)); }
-    std::int16_t I16(std::size_t at) { return static_cast<std::int16_t>(U16(at)); }
-    std::int32_t I32(std::size_t at) { return static_cast<std::int32_t>(U32(at)); }
-    std::int64_t I64(std::size_t at) { return static_cast<std::int64_t>(U64(at)); }
+    std::int8_t I8(std::size_t at) { return Get<std::int8_t>(at); }
+    std::int16_t I16(std::size_t at) { return Get<std::int16_t>(at); }
+    std::int32_t I32(std::size_t at) { return Get<std::int32_t>(at); }
+    std::int64_t I64(std::size_t at) { return Get<std::int64_t>(at); }
     // IEEE single and double precision, bit for bit.
-    float F32(std::size_t at) { return std::bit_cast<float>(U32(at)); }
-    double F64(std::size_t at) { return std::bit_cast<double>(U64(at)); }
+    float F32(std::size_t at) { return Get<float>(at); }
+    double F64(std::size_t at) { return Get<double>(at); }
 
     // The text of a field of `area` bytes: up to its first NUL, or the whole
     // field when it holds none.
@@ -65,6 +67,44 @@ public:
         return {m_data + at, n};
     }
 
+    // A block of values of one type lying one after the other, such as the
+    // samples of a datagram. Its bounds are checked once, when ArrayOf takes
+    // it; a value past its count reads as 0. A default one is absent.
+    template <class T>
+    class Array {
+    public:
+        Array() = default;
+        explicit operator bool() const { return m_data != nullptr; }
+        std::size_t size() const { return m_count; }
+        T operator[](std::size_t i) const { return i < m_count ? Load<T>(m_data + i * sizeof(T)) : T{}; }
+        // The first values, as many as both hold, into out; how many.
+        template <class U>
+        std::size_t CopyTo(std::span<U> out) const
+        {
+            const std::size_t n = out.size() < m_count ? out.size() : m_count;
+            for (std::size_t i = 0; i < n; ++i)
+                out[i] = static_cast<U>(Load<T>(m_data + i * sizeof(T)));
+            return n;
+        }
+
+    private:
+        friend class CByteReader;
+        Array(const std::uint8_t* data, std::size_t count) : m_data(data), m_count(count) {}
+        const std::uint8_t* m_data = nullptr;
+        std::size_t m_count = 0;
+    };
+
+    // count values of T from at; an absent array when they run past the end.
+    template <class T>
+    Array<T> ArrayOf(std::size_t at, std::size_t count)
+    {
+        if (count > m_size / sizeof(T) || !Check(at, count * sizeof(T))) {
+            m_failed = true;
+            return {};
+        }
+        return {m_data + at, count};
+    }
+
 private:
     bool Check(std::size_t at, std::size_t n)
     {
@@ -77,17 +117,26 @@ private:
     template <class T>
     T Get(std::size_t at)
     {
-        if (!Check(at, sizeof(T)))
-            return 0;
-        return Assemble<T>(m_data + at, std::make_index_sequence<sizeof(T)>{});
+        return Check(at, sizeof(T)) ? Load<T>(m_data + at) : T{};
+    }
+
+    template <class T>
+    static T Load(const std::uint8_t* p)
+    {
+        if constexpr (std::is_floating_point_v<T>) {
+            using Bits = std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>;
+            return std::bit_cast<T>(Load<Bits>(p));
+        } else {
+            return static_cast<T>(Assemble(p, std::make_index_sequence<sizeof(T)>{}));
+        }
     }
 
     // Byte by byte, so the host's order never matters; written out as one
     // expression, the compiler makes a single load of it.
-    template <class T, std::size_t... I>
-    static T Assemble(const std::uint8_t* p, std::index_sequence<I...>)
+    template <std::size_t... I>
+    static std::uint64_t Assemble(const std::uint8_t* p, std::index_sequence<I...>)
     {
-        return static_cast<T>(((static_cast<std::uint64_t>(p[I]) << (8 * I)) | ...));
+        return ((static_cast<std::uint64_t>(p[I]) << (8 * I)) | ...);
     }
 
     const std::uint8_t* m_data;

@@ -17,12 +17,13 @@
 #include <cstring>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 class CByteWriter {
 public:
-    CByteWriter(void* data, std::size_t size) noexcept
-        : m_data(static_cast<std::uint8_t*>(data)), m_size(data != nullptr ? size : 0)
+    // data points at size bytes, as for a span.
+    CByteWriter(void* data, std::size_t size) noexcept : m_data(static_cast<std::uint8_t*>(data)), m_size(size)
     {
     }
     explicit CByteWriter(std::span<std::uint8_t> bytes) noexcept : CByteWriter(bytes.data(), bytes.size()) {}
@@ -35,13 +36,26 @@ public:
     void U16(std::size_t at, std::uint16_t v) { Put(at, v); }
     void U32(std::size_t at, std::uint32_t v) { Put(at, v); }
     void U64(std::size_t at, std::uint64_t v) { Put(at, v); }
-    void I8(std::size_t at, std::int8_t v) { U8(at, static_cast<std::uint8_t>(v)); }
-    void I16(std::size_t at, std::int16_t v) { U16(at, static_cast<std::uint16_t>(v)); }
-    void I32(std::size_t at, std::int32_t v) { U32(at, static_cast<std::uint32_t>(v)); }
-    void I64(std::size_t at, std::int64_t v) { U64(at, static_cast<std::uint64_t>(v)); }
+    void I8(std::size_t at, std::int8_t v) { Put(at, v); }
+    void I16(std::size_t at, std::int16_t v) { Put(at, v); }
+    void I32(std::size_t at, std::int32_t v) { Put(at, v); }
+    void I64(std::size_t at, std::int64_t v) { Put(at, v); }
     // IEEE single and double precision, bit for bit.
-    void F32(std::size_t at, float v) { U32(at, std::bit_cast<std::uint32_t>(v)); }
-    void F64(std::size_t at, double v) { U64(at, std::bit_cast<std::uint64_t>(v)); }
+    void F32(std::size_t at, float v) { Put(at, v); }
+    void F64(std::size_t at, double v) { Put(at, v); }
+
+    // Values of one type one after the other from at, such as the samples
+    // of a datagram; checked once, all or nothing.
+    template <class T>
+    void Array(std::size_t at, std::span<const T> values)
+    {
+        if (values.size() > m_size / sizeof(T) || !Check(at, values.size() * sizeof(T))) {
+            m_failed = true;
+            return;
+        }
+        for (std::size_t i = 0; i < values.size(); ++i)
+            Store(m_data + at + i * sizeof(T), values[i]);
+    }
 
     // A text in a field of `area` bytes: at most area-1 characters, then
     // zeros to the end of the field, so it always ends with a NUL.
@@ -67,7 +81,7 @@ public:
 private:
     bool Check(std::size_t at, std::size_t n)
     {
-        if (at <= m_size && n <= m_size - at)
+        if (n <= m_size && at <= m_size - n)
             return true;
         m_failed = true;
         return false;
@@ -77,7 +91,18 @@ private:
     void Put(std::size_t at, T v)
     {
         if (Check(at, sizeof(T)))
-            Scatter(m_data + at, static_cast<std::uint64_t>(v), std::make_index_sequence<sizeof(T)>{});
+            Store(m_data + at, v);
+    }
+
+    template <class T>
+    static void Store(std::uint8_t* p, T v)
+    {
+        if constexpr (std::is_floating_point_v<T>) {
+            using Bits = std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>;
+            Store(p, std::bit_cast<Bits>(v));
+        } else {
+            Scatter(p, static_cast<std::uint64_t>(v), std::make_index_sequence<sizeof(T)>{});
+        }
     }
 
     // Byte by byte, so the host's order never matters; written out as one

@@ -1,8 +1,7 @@
 // Layout of the recorded datagram stream: every number that the writers and
-// readers of raw and out files share, and the little-endian field helpers
-// both sides use. Fields are always read and written one by one, never by
-// casting a structure over the bytes, so neither alignment nor padding of the
-// compiler can change what is on disk.
+// readers of raw and out files share. Fields are always read and written one
+// by one, little-endian, never by casting a structure over the bytes, so
+// neither alignment nor padding of the compiler can change what is on disk.
 //
 // Framing in a file:
 //     u32 L | L bytes of body | u32 L
@@ -12,9 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
-#include <string_view>
 
 namespace zv::recording {
 
@@ -106,66 +103,5 @@ constexpr std::int16_t kNoPower = -20000;
 
 // The largest body one UDP datagram can carry over IPv4.
 constexpr std::size_t kMaxUdpBody = 65507;
-
-// --- little-endian field access -------------------------------------------
-
-inline void PutU16(std::uint8_t* p, std::uint16_t v)
-{
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-}
-inline void PutU32(std::uint8_t* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
-}
-inline void PutI16(std::uint8_t* p, std::int16_t v) { PutU16(p, std::uint16_t(v)); }
-inline void PutF32(std::uint8_t* p, float v)
-{
-    std::uint32_t u;
-    std::memcpy(&u, &v, 4);
-    PutU32(p, u);
-}
-inline void PutTime(std::uint8_t* p, FileTime t)
-{
-    PutU32(p, std::uint32_t(t));
-    PutU32(p + 4, std::uint32_t(t >> 32));
-}
-
-inline std::uint16_t GetU16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
-inline std::uint32_t GetU32(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-inline std::int16_t GetI16(const std::uint8_t* p) { return std::int16_t(GetU16(p)); }
-inline float GetF32(const std::uint8_t* p)
-{
-    const std::uint32_t u = GetU32(p);
-    float v;
-    std::memcpy(&v, &u, 4);
-    return v;
-}
-inline FileTime GetTime(const std::uint8_t* p)
-{
-    return FileTime(GetU32(p)) | FileTime(GetU32(p + 4)) << 32;
-}
-
-// A NUL-terminated text inside a fixed area: stops at the first NUL or at the
-// end of the area, whichever comes first, so an unterminated area never reads
-// past its bounds.
-inline std::string GetText(const std::uint8_t* p, std::size_t area)
-{
-    const void* nul = std::memchr(p, 0, area);
-    const std::size_t n = nul ? std::size_t(static_cast<const std::uint8_t*>(nul) - p) : area;
-    return std::string(reinterpret_cast<const char*>(p), n);
-}
-
-// Copies at most area-1 characters and a NUL; the area must be zeroed first.
-inline void PutText(std::uint8_t* p, std::size_t area, std::string_view text)
-{
-    const std::size_t n = text.size() < area ? text.size() : area - 1;
-    std::memcpy(p, text.data(), n);
-    p[n] = 0;
-}
 
 }  // namespace zv::recording

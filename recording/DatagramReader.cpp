@@ -14,38 +14,31 @@ std::string TypeName(std::uint32_t type)
 
 std::vector<std::int16_t> SSampleView::PowerSamples() const
 {
-    std::vector<std::int16_t> v;
-    if (power) {
-        v.resize(count);
-        for (std::uint32_t i = 0; i < count; ++i) v[i] = Power(i);
-    }
+    std::vector<std::int16_t> v(power.size());
+    power.CopyTo(std::span(v));
     return v;
 }
 
 std::vector<std::int16_t> SSampleView::AngleSamples() const
 {
-    std::vector<std::int16_t> v;
-    if (angle) {
-        v.resize(count);
-        for (std::uint32_t i = 0; i < count; ++i) v[i] = Angle(i);
-    }
+    std::vector<std::int16_t> v(angle.size());
+    angle.CopyTo(std::span(v));
     return v;
 }
 
 bool CDatagramReader::FrameAt(std::size_t offset, SDatagramView& out) const
 {
-    // Every test is written so that no sum can wrap: the remaining room is
-    // computed first and each length is compared against it.
     if (offset > m_size || m_size - offset < kFrameWords + kHeaderSize) return false;
-    const std::size_t room = m_size - offset - kFrameWords;
-    const std::uint32_t len = GetU32(m_data + offset);
-    if (len < kHeaderSize || len > room) return false;
-    if (GetU32(m_data + offset + 4 + len) != len) return false;
+    // A length running past the data fails the read of the trailing length.
+    CByteReader frame(m_data + offset, m_size - offset);
+    const std::uint32_t len = frame.U32(0);
+    if (len < kHeaderSize || frame.U32(4 + std::size_t(len)) != len || frame.Failed()) return false;
     out.offset = offset;
     out.body = m_data + offset + 4;
     out.size = len;
-    out.type = GetU32(out.body);
-    out.time = GetTime(out.body + 4);
+    CByteReader body(out.body, len);
+    out.type = body.U32(0);
+    out.time = body.U64(4);
     return true;
 }
 
@@ -78,32 +71,33 @@ void Why(std::string* why, const char* text)
 bool CDatagramReader::ParseConfiguration(const SDatagramView& d, SConfiguration& out, std::string* why)
 {
     if (d.type != kTypeCON0) return Why(why, "not a configuration datagram"), false;
-    if (d.size < kConChannels) return Why(why, "configuration datagram too short"), false;
-    const std::uint32_t count = GetU32(d.body + kConChannelCount);
+    CByteReader b(d.body, d.size);
+    const std::uint32_t count = b.U32(kConChannelCount);
+    if (b.Failed()) return Why(why, "configuration datagram too short"), false;
     if (count > kConMaxChannels) return Why(why, "configuration holds more than 8 channels"), false;
-    if (d.size < kConChannels + kConChannelSize * std::size_t(count))
+    if (!b.Has(kConChannels, kConChannelSize * std::size_t(count)))
         return Why(why, "configuration channel records run past the datagram"), false;
     out = SConfiguration{};
     out.time = d.time;
-    out.fileName = GetText(d.body + kConText1, kConTextSize);
-    out.lineText = GetText(d.body + kConText2, kConTextSize);
-    out.programName = GetText(d.body + kConText3, kConTextSize);
-    out.motionX = GetF32(d.body + kConMotionOffsets);
-    out.motionY = GetF32(d.body + kConMotionOffsets + 4);
-    out.motionZ = GetF32(d.body + kConMotionOffsets + 8);
+    out.fileName = b.Text(kConText1, kConTextSize);
+    out.lineText = b.Text(kConText2, kConTextSize);
+    out.programName = b.Text(kConText3, kConTextSize);
+    out.motionX = b.F32(kConMotionOffsets);
+    out.motionY = b.F32(kConMotionOffsets + 4);
+    out.motionZ = b.F32(kConMotionOffsets + 8);
     out.channels.resize(count);
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint8_t* rec = d.body + kConChannels + kConChannelSize * i;
+        const std::size_t rec = kConChannels + kConChannelSize * i;
         SConfigChannel& ch = out.channels[i];
-        ch.id = GetText(rec + kConChId, kConTextSize);
-        ch.beamType = GetU32(rec + kConChBeamType);
-        ch.frequency = GetF32(rec + kConChFrequency);
+        ch.id = b.Text(rec + kConChId, kConTextSize);
+        ch.beamType = b.U32(rec + kConChBeamType);
+        ch.frequency = b.F32(rec + kConChFrequency);
         double* values[kConChValueCount] = {
             &ch.gain,           &ch.twoWayBeamAngle,  &ch.angleSensAlong,   &ch.angleSensAthwart,
             &ch.beamWidthAlong, &ch.beamWidthAthwart, &ch.angleOffsetAlong, &ch.angleOffsetAthwart,
             &ch.transducerX,    &ch.transducerY,      &ch.transducerZ,      &ch.transducerPitch,
             &ch.transducerRoll, &ch.transducerAzimuth};
-        for (std::size_t k = 0; k < kConChValueCount; ++k) *values[k] = GetF32(rec + kConChValues + 4 * k);
+        for (std::size_t k = 0; k < kConChValueCount; ++k) *values[k] = b.F32(rec + kConChValues + 4 * k);
     }
     return true;
 }
@@ -111,10 +105,10 @@ bool CDatagramReader::ParseConfiguration(const SDatagramView& d, SConfiguration&
 bool CDatagramReader::ParseSample(const SDatagramView& d, SSampleView& out, std::string* why)
 {
     if (d.type != kTypeRAW0) return Why(why, "not a sample datagram"), false;
-    if (d.size < kRawData) return Why(why, "sample datagram too short"), false;
-    const std::uint8_t* b = d.body;
-    const std::uint16_t flags = GetU16(b + kRawFlags);
-    const std::uint64_t count = GetU32(b + kRawCount);
+    CByteReader b(d.body, d.size);
+    const std::uint16_t flags = b.U16(kRawFlags);
+    const std::uint64_t count = b.U32(kRawCount);
+    if (b.Failed()) return Why(why, "sample datagram too short"), false;
     // Blocks in the order they are written: power, angles, two trace arrays.
     std::uint64_t need = kRawData;
     if (flags & kRawFlagPower) need += 2 * count;
@@ -125,57 +119,62 @@ bool CDatagramReader::ParseSample(const SDatagramView& d, SSampleView& out, std:
     out = SSampleView{};
     SSampleHeader& h = out.header;
     h.time = d.time;
-    h.channel = GetU16(b + kRawChannel);
+    h.channel = b.U16(kRawChannel);
     h.flags = flags;
-    h.draught = GetF32(b + kRawDraught);
-    h.frequency = GetF32(b + kRawFrequency);
-    h.power = GetF32(b + kRawPower);
-    h.pulseDuration = GetF32(b + kRawPulse);
-    h.bandwidth = GetF32(b + kRawBandwidth);
-    h.sampleInterval = GetF32(b + kRawSampleInterval);
-    h.soundVelocity = GetF32(b + kRawSoundVelocity);
-    h.absorption = GetF32(b + kRawAbsorption);
-    h.heave = GetF32(b + kRawHeave);
-    h.roll1 = GetF32(b + kRawRoll1);
-    h.pitch1 = GetF32(b + kRawPitch1);
-    h.temperature = GetF32(b + kRawTemperature);
-    h.tide = GetI16(b + kRawTide) / 100.0;
-    h.roll2 = GetF32(b + kRawRoll2);
-    h.pitch2 = GetF32(b + kRawPitch2);
-    h.sampleOffset = GetU32(b + kRawSampleOffset);
+    h.draught = b.F32(kRawDraught);
+    h.frequency = b.F32(kRawFrequency);
+    h.power = b.F32(kRawPower);
+    h.pulseDuration = b.F32(kRawPulse);
+    h.bandwidth = b.F32(kRawBandwidth);
+    h.sampleInterval = b.F32(kRawSampleInterval);
+    h.soundVelocity = b.F32(kRawSoundVelocity);
+    h.absorption = b.F32(kRawAbsorption);
+    h.heave = b.F32(kRawHeave);
+    h.roll1 = b.F32(kRawRoll1);
+    h.pitch1 = b.F32(kRawPitch1);
+    h.temperature = b.F32(kRawTemperature);
+    h.tide = b.I16(kRawTide) / 100.0;
+    h.roll2 = b.F32(kRawRoll2);
+    h.pitch2 = b.F32(kRawPitch2);
+    h.sampleOffset = b.U32(kRawSampleOffset);
     out.count = std::uint32_t(count);
-    const std::uint8_t* q = b + kRawData;
-    if (flags & kRawFlagPower) { out.power = q; q += 2 * count; }
-    if (flags & kRawFlagAngle) { out.angle = q; q += 2 * count; }
-    if (flags & kRawFlagTrace) { out.trace1 = q; out.trace2 = q + 4 * count; }
+    std::size_t q = kRawData;
+    if (flags & kRawFlagPower) { out.power = b.ArrayOf<std::int16_t>(q, count); q += 2 * count; }
+    if (flags & kRawFlagAngle) { out.angle = b.ArrayOf<std::int16_t>(q, count); q += 2 * count; }
+    if (flags & kRawFlagTrace) {
+        out.trace1 = b.ArrayOf<float>(q, count);
+        out.trace2 = b.ArrayOf<float>(q + 4 * count, count);
+    }
     return true;
 }
 
 bool CDatagramReader::ParseText(const SDatagramView& d, std::string& out)
 {
     if (d.size < kTextOffset) return false;
-    out = GetText(d.body + kTextOffset, d.size - kTextOffset);
+    out = CByteReader(d.body, d.size).Text(kTextOffset, d.size - kTextOffset);
     return true;
 }
 
 bool CDatagramReader::ParseProfile(const SDatagramView& d, std::uint32_t& kind, std::string& text)
 {
     if (d.type != kTypeSVP0 || d.size < kSvpText) return false;
-    kind = GetU32(d.body + kSvpKind);
-    text = GetText(d.body + kSvpText, d.size - kSvpText);
+    CByteReader b(d.body, d.size);
+    kind = b.U32(kSvpKind);
+    text = b.Text(kSvpText, d.size - kSvpText);
     return true;
 }
 
 bool CDatagramReader::ParseDepth(const SDatagramView& d, std::vector<SDepthEntry>& out, std::string* why)
 {
     if (d.type != kTypeDEP0) return Why(why, "not a depth datagram"), false;
-    if (d.size < kDepEntries) return Why(why, "depth datagram too short"), false;
-    const std::uint64_t n = GetU32(d.body + kDepCount);
-    if (kDepEntries + kDepEntrySize * n > d.size) return Why(why, "depth entries run past the datagram"), false;
+    CByteReader b(d.body, d.size);
+    const std::uint64_t n = b.U32(kDepCount);
+    if (b.Failed()) return Why(why, "depth datagram too short"), false;
+    if (!b.Has(kDepEntries, kDepEntrySize * n)) return Why(why, "depth entries run past the datagram"), false;
     out.resize(std::size_t(n));
     for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i].depth = GetF32(d.body + kDepEntries + kDepEntrySize * i);
-        out[i].second = GetF32(d.body + kDepEntries + kDepEntrySize * i + 4);
+        out[i].depth = b.F32(kDepEntries + kDepEntrySize * i);
+        out[i].second = b.F32(kDepEntries + kDepEntrySize * i + 4);
     }
     return true;
 }

@@ -2,6 +2,7 @@
 // give them back. Doubles of the program are narrowed to 32-bit floats on disk.
 #pragma once
 
+#include "platform/ByteReader.h"
 #include "recording/DatagramFormat.h"
 
 #include <cstdint>
@@ -75,21 +76,21 @@ struct SSampleData {
     std::span<const float> trace2;
 };
 
-// A sample datagram read in place: the blocks point into the body and are
-// read through the little-endian accessors, since a body may sit at any
-// address of a mapped file.
+// A sample datagram read in place: the blocks lie in the body and are read
+// little-endian value by value, since a body may sit at any address of a
+// mapped file. A sample past the count, or of an absent block, reads as 0.
 struct SSampleView {
     SSampleHeader header;
     std::uint32_t count = 0;
-    const std::uint8_t* power = nullptr;   // count i16, or null
-    const std::uint8_t* angle = nullptr;   // count i16, or null
-    const std::uint8_t* trace1 = nullptr;  // count f32, or null
-    const std::uint8_t* trace2 = nullptr;
+    CByteReader::Array<std::int16_t> power;  // count values, or absent
+    CByteReader::Array<std::int16_t> angle;
+    CByteReader::Array<float> trace1;
+    CByteReader::Array<float> trace2;
 
-    std::int16_t Power(std::uint32_t i) const { return GetI16(power + 2 * std::size_t(i)); }
-    std::int16_t Angle(std::uint32_t i) const { return GetI16(angle + 2 * std::size_t(i)); }
-    float Trace1(std::uint32_t i) const { return GetF32(trace1 + 4 * std::size_t(i)); }
-    float Trace2(std::uint32_t i) const { return GetF32(trace2 + 4 * std::size_t(i)); }
+    std::int16_t Power(std::uint32_t i) const { return power[i]; }
+    std::int16_t Angle(std::uint32_t i) const { return angle[i]; }
+    float Trace1(std::uint32_t i) const { return trace1[i]; }
+    float Trace2(std::uint32_t i) const { return trace2[i]; }
     std::vector<std::int16_t> PowerSamples() const;
     std::vector<std::int16_t> AngleSamples() const;
 };

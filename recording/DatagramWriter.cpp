@@ -1,5 +1,7 @@
 #include "recording/DatagramWriter.h"
 
+#include "platform/ByteWriter.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -11,16 +13,20 @@ CFramedDatagram::CFramedDatagram(std::size_t bodySize) { Reset(bodySize); }
 void CFramedDatagram::Reset(std::size_t bodySize)
 {
     m_bytes.assign(bodySize + kFrameWords, 0);
-    PutU32(m_bytes.data(), std::uint32_t(bodySize));
-    PutU32(m_bytes.data() + 4 + bodySize, std::uint32_t(bodySize));
+    CByteWriter w(m_bytes);
+    w.U32(0, std::uint32_t(bodySize));
+    w.U32(4 + bodySize, std::uint32_t(bodySize));
 }
 
 namespace {
 
-void PutHeader(std::uint8_t* body, std::uint32_t type, FileTime time)
+// A writer over the body, with its type and time written.
+CByteWriter BodyWriter(CFramedDatagram& d, std::uint32_t type, FileTime time)
 {
-    PutU32(body, type);
-    PutTime(body + 4, time);
+    CByteWriter w(d.BodyData(), d.BodySize());
+    w.U32(0, type);
+    w.U64(4, time);
+    return w;
 }
 
 // The program's doubles go to disk as floats; a value beyond the float range
@@ -40,18 +46,18 @@ std::int16_t TideCentimetres(double metres)
     return std::int16_t(std::clamp(cm, -32768.0, 32767.0));
 }
 
-void PutConfigChannel(std::uint8_t* rec, const SConfigChannel& ch)
+void PutConfigChannel(CByteWriter& w, std::size_t rec, const SConfigChannel& ch)
 {
-    PutText(rec + kConChId, kConTextSize, ch.id);
-    PutU32(rec + kConChBeamType, ch.beamType);
-    PutF32(rec + kConChFrequency, Narrow(ch.frequency));
+    w.Text(rec + kConChId, kConTextSize, ch.id);
+    w.U32(rec + kConChBeamType, ch.beamType);
+    w.F32(rec + kConChFrequency, Narrow(ch.frequency));
     const double values[kConChValueCount] = {
         ch.gain,           ch.twoWayBeamAngle,    ch.angleSensAlong,  ch.angleSensAthwart,
         ch.beamWidthAlong, ch.beamWidthAthwart,   ch.angleOffsetAlong, ch.angleOffsetAthwart,
         ch.transducerX,    ch.transducerY,        ch.transducerZ,     ch.transducerPitch,
         ch.transducerRoll, ch.transducerAzimuth};
     for (std::size_t i = 0; i < kConChValueCount; ++i)
-        PutF32(rec + kConChValues + 4 * i, Narrow(values[i]));
+        w.F32(rec + kConChValues + 4 * i, Narrow(values[i]));
 }
 
 // Rounds the header plus text plus NUL up to whole words, within the limit.
@@ -73,17 +79,16 @@ CFramedDatagram CDatagramWriter::BuildConfiguration(const SConfiguration& config
         chosen.push_back(&config.channels[i]);
     }
     CFramedDatagram d(kConChannels + kConChannelSize * chosen.size());
-    std::uint8_t* body = d.BodyData();
-    PutHeader(body, kTypeCON0, config.time);
-    PutText(body + kConText1, kConTextSize, config.fileName);
-    PutText(body + kConText2, kConTextSize, config.lineText);
-    PutText(body + kConText3, kConTextSize, config.programName);
-    PutF32(body + kConMotionOffsets, Narrow(config.motionX));
-    PutF32(body + kConMotionOffsets + 4, Narrow(config.motionY));
-    PutF32(body + kConMotionOffsets + 8, Narrow(config.motionZ));
-    PutU32(body + kConChannelCount, std::uint32_t(chosen.size()));
+    CByteWriter w = BodyWriter(d, kTypeCON0, config.time);
+    w.Text(kConText1, kConTextSize, config.fileName);
+    w.Text(kConText2, kConTextSize, config.lineText);
+    w.Text(kConText3, kConTextSize, config.programName);
+    w.F32(kConMotionOffsets, Narrow(config.motionX));
+    w.F32(kConMotionOffsets + 4, Narrow(config.motionY));
+    w.F32(kConMotionOffsets + 8, Narrow(config.motionZ));
+    w.U32(kConChannelCount, std::uint32_t(chosen.size()));
     for (std::size_t i = 0; i < chosen.size(); ++i)
-        PutConfigChannel(body + kConChannels + kConChannelSize * i, *chosen[i]);
+        PutConfigChannel(w, kConChannels + kConChannelSize * i, *chosen[i]);
     return d;
 }
 
@@ -100,44 +105,43 @@ void CDatagramWriter::BuildSample(const SSampleData& data, CFramedDatagram& out)
 {
     const std::size_t p = data.power.size();
     out.Reset(SampleBodySize(data));
-    std::uint8_t* body = out.BodyData();
     const SSampleHeader& h = data.header;
-    PutHeader(body, kTypeRAW0, h.time);
+    CByteWriter w = BodyWriter(out, kTypeRAW0, h.time);
     std::uint16_t flags = 0;
     if (p) flags |= kRawFlagPower;
     if (p && !data.angle.empty()) flags |= kRawFlagAngle;
     if (p && !data.trace1.empty() && !data.trace2.empty()) flags |= kRawFlagTrace;
-    PutU16(body + kRawChannel, h.channel);
-    PutU16(body + kRawFlags, flags);
-    PutF32(body + kRawDraught, Narrow(h.draught));
-    PutF32(body + kRawFrequency, Narrow(h.frequency));
-    PutF32(body + kRawPower, Narrow(h.power));
-    PutF32(body + kRawPulse, Narrow(h.pulseDuration));
-    PutF32(body + kRawBandwidth, Narrow(h.bandwidth));
-    PutF32(body + kRawSampleInterval, Narrow(h.sampleInterval));
-    PutF32(body + kRawSoundVelocity, Narrow(h.soundVelocity));
-    PutF32(body + kRawAbsorption, Narrow(h.absorption));
-    PutF32(body + kRawHeave, Narrow(h.heave));
-    PutF32(body + kRawRoll1, Narrow(h.roll1));
-    PutF32(body + kRawPitch1, Narrow(h.pitch1));
-    PutF32(body + kRawTemperature, Narrow(h.temperature));
-    PutI16(body + kRawTide, TideCentimetres(h.tide));
-    PutF32(body + kRawRoll2, Narrow(h.roll2));
-    PutF32(body + kRawPitch2, Narrow(h.pitch2));
-    PutU32(body + kRawSampleOffset, h.sampleOffset);
-    PutU32(body + kRawCount, std::uint32_t(p));
-    std::uint8_t* q = body + kRawData;
-    for (std::size_t i = 0; i < p; ++i, q += 2) PutI16(q, data.power[i]);
-    // Blocks shorter than the power block are filled with 0 so the layout
-    // that readers compute from the one count always holds.
-    if (flags & kRawFlagAngle)
-        for (std::size_t i = 0; i < p; ++i, q += 2)
-            PutI16(q, i < data.angle.size() ? data.angle[i] : std::int16_t(0));
+    w.U16(kRawChannel, h.channel);
+    w.U16(kRawFlags, flags);
+    w.F32(kRawDraught, Narrow(h.draught));
+    w.F32(kRawFrequency, Narrow(h.frequency));
+    w.F32(kRawPower, Narrow(h.power));
+    w.F32(kRawPulse, Narrow(h.pulseDuration));
+    w.F32(kRawBandwidth, Narrow(h.bandwidth));
+    w.F32(kRawSampleInterval, Narrow(h.sampleInterval));
+    w.F32(kRawSoundVelocity, Narrow(h.soundVelocity));
+    w.F32(kRawAbsorption, Narrow(h.absorption));
+    w.F32(kRawHeave, Narrow(h.heave));
+    w.F32(kRawRoll1, Narrow(h.roll1));
+    w.F32(kRawPitch1, Narrow(h.pitch1));
+    w.F32(kRawTemperature, Narrow(h.temperature));
+    w.I16(kRawTide, TideCentimetres(h.tide));
+    w.F32(kRawRoll2, Narrow(h.roll2));
+    w.F32(kRawPitch2, Narrow(h.pitch2));
+    w.U32(kRawSampleOffset, h.sampleOffset);
+    w.U32(kRawCount, std::uint32_t(p));
+    // Blocks shorter than the power block keep the zeros of the fresh body,
+    // so that the layout readers compute from the one count always holds.
+    std::size_t q = kRawData;
+    w.Array(q, data.power);
+    q += 2 * p;
+    if (flags & kRawFlagAngle) {
+        w.Array(q, data.angle.first(std::min(p, data.angle.size())));
+        q += 2 * p;
+    }
     if (flags & kRawFlagTrace) {
-        for (std::size_t i = 0; i < p; ++i, q += 4)
-            PutF32(q, i < data.trace1.size() ? data.trace1[i] : 0.0f);
-        for (std::size_t i = 0; i < p; ++i, q += 4)
-            PutF32(q, i < data.trace2.size() ? data.trace2[i] : 0.0f);
+        w.Array(q, data.trace1.first(std::min(p, data.trace1.size())));
+        w.Array(q + 4 * p, data.trace2.first(std::min(p, data.trace2.size())));
     }
 }
 
@@ -162,8 +166,7 @@ CFramedDatagram CDatagramWriter::BuildText(std::uint32_t type, std::string_view 
 {
     const std::size_t chars = std::min(text.size(), kTextMaxChars);
     CFramedDatagram d(TextBodySize(chars));
-    PutHeader(d.BodyData(), type, time);
-    PutText(d.BodyData() + kTextOffset, d.BodySize() - kTextOffset, text.substr(0, chars));
+    BodyWriter(d, type, time).Text(kTextOffset, d.BodySize() - kTextOffset, text.substr(0, chars));
     return d;
 }
 
@@ -171,9 +174,9 @@ CFramedDatagram CDatagramWriter::BuildProfile(std::string_view text, FileTime ti
 {
     const std::size_t chars = std::min(text.size(), kSvpMaxChars);
     CFramedDatagram d(ProfileBodySize(chars));
-    PutHeader(d.BodyData(), kTypeSVP0, time);
-    PutU32(d.BodyData() + kSvpKind, kind);
-    PutText(d.BodyData() + kSvpText, d.BodySize() - kSvpText, text.substr(0, chars));
+    CByteWriter w = BodyWriter(d, kTypeSVP0, time);
+    w.U32(kSvpKind, kind);
+    w.Text(kSvpText, d.BodySize() - kSvpText, text.substr(0, chars));
     return d;
 }
 
@@ -181,12 +184,11 @@ CFramedDatagram CDatagramWriter::BuildDepth(std::span<const SDepthEntry> entries
 {
     const std::size_t n = std::min(entries.size(), kDepMaxEntries);
     CFramedDatagram d(kDepEntries + kDepEntrySize * n);
-    std::uint8_t* body = d.BodyData();
-    PutHeader(body, kTypeDEP0, time);
-    PutU32(body + kDepCount, std::uint32_t(n));
+    CByteWriter w = BodyWriter(d, kTypeDEP0, time);
+    w.U32(kDepCount, std::uint32_t(n));
     for (std::size_t i = 0; i < n; ++i) {
-        PutF32(body + kDepEntries + kDepEntrySize * i, Narrow(entries[i].depth));
-        PutF32(body + kDepEntries + kDepEntrySize * i + 4, Narrow(entries[i].second));
+        w.F32(kDepEntries + kDepEntrySize * i, Narrow(entries[i].depth));
+        w.F32(kDepEntries + kDepEntrySize * i + 4, Narrow(entries[i].second));
     }
     return d;
 }

@@ -381,23 +381,21 @@ void CReplay::OnSample(const SSampleView& s)
     if (n <= 0) return;
     if (s.power) {
         m_powerScratch.resize(std::size_t(n));
-        for (int i = 0; i < n; ++i) m_powerScratch[std::size_t(i)] = s.Power(std::uint32_t(i));
+        s.power.CopyTo(std::span(m_powerScratch));
         if (lead > 0) channel->AddPowerSamples(nullptr, lead, 0);
         channel->AddPowerSamples(m_powerScratch.data(), n, 0);
     }
     if (s.angle) {
         m_angleScratch.resize(std::size_t(n));
-        for (int i = 0; i < n; ++i) m_angleScratch[std::size_t(i)] = std::uint16_t(s.Angle(std::uint32_t(i)));
+        s.angle.CopyTo(std::span(m_angleScratch));
         if (lead > 0) channel->AddAngleSamples(nullptr, lead, 0);
         channel->AddAngleSamples(m_angleScratch.data(), n, 0);
     }
     if (s.trace1 && s.trace2) {
         m_trace1Scratch.resize(std::size_t(n));
         m_trace2Scratch.resize(std::size_t(n));
-        for (int i = 0; i < n; ++i) {
-            m_trace1Scratch[std::size_t(i)] = s.Trace1(std::uint32_t(i));
-            m_trace2Scratch[std::size_t(i)] = s.Trace2(std::uint32_t(i));
-        }
+        s.trace1.CopyTo(std::span(m_trace1Scratch));
+        s.trace2.CopyTo(std::span(m_trace2Scratch));
         channel->AddFloatSamples(m_trace1Scratch.data(), m_trace2Scratch.data(), nullptr,
                                  float(s.header.sampleInterval), n, s.header.sampleInterval);
     }

@@ -86,10 +86,52 @@ TEST(ByteReader, ReadPastTheEndGivesZeroAndStaysFailedAtEveryWidth)
             EXPECT_TRUE(r.Failed()) << w.legend << ": a good read after a bad one does not clear it";
         }
     }
-    CByteReader none(nullptr, 100);
-    EXPECT_EQ(none.Size(), 0u);
+    CByteReader none(nullptr, 0);
     EXPECT_EQ(none.U8(0), 0u);
     EXPECT_TRUE(none.Failed());
+}
+
+TEST(ByteReader, ArrayIsCheckedOnceAndReadsZeroPastItsCount)
+{
+    const Bytes b = {0x01, 0x80, 0xFF, 0xFF, 0x34, 0x12, 0xEE};
+    CByteReader r(b);
+    const CByteReader::Array<std::int16_t> a = r.ArrayOf<std::int16_t>(0, 3);
+    ASSERT_TRUE(a);
+    EXPECT_FALSE(r.Failed());
+    EXPECT_EQ(a.size(), 3u);
+    EXPECT_EQ(a[0], std::int16_t(0x8001));
+    EXPECT_EQ(a[1], -1);
+    EXPECT_EQ(a[2], 0x1234);
+    EXPECT_EQ(a[3], 0) << "the byte after the array is not taken";
+
+    std::int32_t wide[4] = {7, 7, 7, 7};
+    EXPECT_EQ(a.CopyTo(std::span<std::int32_t>(wide)), 3u);
+    EXPECT_EQ(wide[0], std::int16_t(0x8001));
+    EXPECT_EQ(wide[2], 0x1234);
+    EXPECT_EQ(wide[3], 7) << "nothing written past the count";
+    std::int16_t narrow[2] = {};
+    EXPECT_EQ(a.CopyTo(std::span<std::int16_t>(narrow)), 2u);
+    EXPECT_EQ(narrow[1], -1);
+
+    struct Case {
+        const char* legend;
+        std::size_t at, count;
+    } const overruns[] = {
+        {"one value too many", 0, 4},
+        {"starts past the end", 8, 0},
+        {"count whose byte size wraps", 0, std::numeric_limits<std::size_t>::max() / 2 + 1},
+    };
+    for (const Case& c : overruns) {
+        CByteReader o(b);
+        const auto bad = o.ArrayOf<std::int16_t>(c.at, c.count);
+        EXPECT_FALSE(bad) << c.legend;
+        EXPECT_EQ(bad.size(), 0u) << c.legend;
+        EXPECT_EQ(bad[0], 0) << c.legend;
+        EXPECT_TRUE(o.Failed()) << c.legend;
+    }
+    CByteReader e(b);
+    EXPECT_TRUE(e.ArrayOf<float>(7, 0)) << "an empty block at the end is present";
+    EXPECT_FALSE(e.Failed());
 }
 
 TEST(ByteReader, TextEndsAtItsNulOrItsFieldAndNeverPastTheRecord)
@@ -182,6 +224,13 @@ TEST(ByteWriter, WritesEachFieldAtItsOffsetLittleEndian)
     EXPECT_EQ(r.U64(14), 0x1112131415161718ULL);
     EXPECT_EQ(r.I64(22), std::numeric_limits<std::int64_t>::min());
     EXPECT_FALSE(r.Failed());
+
+    Bytes a(10, 0xEE);
+    CByteWriter wa(a);
+    wa.Array<float>(1, std::vector<float>{1.0f, -2.5f});
+    wa.Array<std::int16_t>(9, {});
+    EXPECT_FALSE(wa.Failed());
+    EXPECT_EQ(a, (Bytes{0xEE, 0, 0, 0x80, 0x3F, 0, 0, 0x20, 0xC0, 0xEE}));
 }
 
 TEST(ByteWriter, WriteThatDoesNotFitWritesNothingAndStaysFailed)
@@ -198,6 +247,12 @@ TEST(ByteWriter, WriteThatDoesNotFitWritesNothingAndStaysFailed)
         {"text field across the end", [](CByteWriter& w) { w.Text(2, 5, "x"); }},
         {"text field of no bytes", [](CByteWriter& w) { w.Text(0, 0, ""); }},
         {"bytes across the end", [](CByteWriter& w) { w.Bytes(4, "abc", 3); }},
+        {"array across the end", [](CByteWriter& w) { w.Array<std::int16_t>(2, std::vector<std::int16_t>{1, 2, 3}); }},
+        {"array whose byte size wraps",
+         [](CByteWriter& w) {
+             const std::int32_t one = 1;
+             w.Array(0, std::span<const std::int32_t>(&one, std::numeric_limits<std::size_t>::max() / 4 + 1));
+         }},
     };
     for (const Case& c : cases) {
         Bytes b(6, 0xEE);

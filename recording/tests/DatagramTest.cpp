@@ -2,6 +2,8 @@
 // damaged streams.
 #include "recording/DatagramReader.h"
 #include "recording/DatagramWriter.h"
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -146,14 +148,19 @@ TEST(DatagramTest, SampleDatagramRoundTrip)
         EXPECT_DOUBLE_EQ(s.header.tide, -1.23);
         EXPECT_FLOAT_EQ(s.header.pitch2, 5.0f);
         EXPECT_EQ(s.PowerSamples(), power);
+        // Past the count, and in an absent block, samples read as 0: the
+        // next block's bytes or memory beyond the body are never taken.
+        EXPECT_EQ(s.Power(7), 0);
         if (c.angles) EXPECT_EQ(s.AngleSamples(), angle);
-        else EXPECT_EQ(s.angle, nullptr);
+        else EXPECT_FALSE(s.angle);
+        EXPECT_EQ(s.Angle(c.angles ? 7 : 0), 0);
         if (c.traces) {
             EXPECT_EQ(s.Trace1(6), 7.0f);
             EXPECT_EQ(s.Trace2(0), -1.0f);
         } else {
-            EXPECT_EQ(s.trace1, nullptr);
+            EXPECT_FALSE(s.trace1);
         }
+        EXPECT_EQ(s.Trace2(7), 0.0f);
     }
 
     // No power samples: P = 0 and no blocks, whatever else is given.
@@ -161,8 +168,8 @@ TEST(DatagramTest, SampleDatagramRoundTrip)
     d.angle = angle;
     const CFramedDatagram empty = CDatagramWriter::BuildSample(d);
     EXPECT_EQ(empty.BodySize(), 84u);
-    EXPECT_EQ(GetU16(empty.Body().data() + kRawFlags), 0);
-    EXPECT_EQ(GetU32(empty.Body().data() + kRawCount), 0u);
+    EXPECT_EQ(CByteReader(empty.Body()).U16(kRawFlags), 0);
+    EXPECT_EQ(CByteReader(empty.Body()).U32(kRawCount), 0u);
 }
 
 TEST(DatagramTest, ConfigurationChannelsByKind)
@@ -192,8 +199,8 @@ TEST(DatagramTest, ConfigurationChannelsByKind)
     const bool out2[4] = {false, true, false, false};
     const CFramedDatagram out = CDatagramWriter::BuildConfiguration(Config(3), CDatagramWriter::EChannels::Out, out2);
     EXPECT_EQ(out.BodySize(), 528u + 320);
-    EXPECT_EQ(GetU32(out.Body().data() + kConChannelCount), 1u);
-    EXPECT_EQ(GetText(out.Body().data() + 528, 128), "CH2");
+    EXPECT_EQ(CByteReader(out.Body()).U32(kConChannelCount), 1u);
+    EXPECT_EQ(CByteReader(out.Body()).Text(528, 128), "CH2");
 
     // Texts longer than their area keep 127 characters and the NUL.
     SConfiguration longNames = Config(1);
@@ -218,7 +225,7 @@ TEST(DatagramTest, DepthDatagram)
     ASSERT_EQ(back.size(), 2u);
     EXPECT_FLOAT_EQ(back[0].depth, 12.5f);
     EXPECT_FLOAT_EQ(back[0].second, 0.25f);
-    EXPECT_EQ(GetU32(d.Body().data() + 16 + 8), 0u);
+    EXPECT_EQ(CByteReader(d.Body()).U32(16 + 8), 0u);
 }
 
 // --- damaged streams -------------------------------------------------------
@@ -326,24 +333,24 @@ TEST(DatagramTest, DamagedStreamsKeepEverythingUndamaged)
         {"garbage of 0xFF lengths at the start",
          [&](Bytes& b) { b.insert(b.begin(), 64, 0xFF); }, all, 0},
         {"wrong trailing length on one sample datagram",
-         [&](Bytes& b) { PutU32(b.data() + good.offsets[3] - 4, 5); }, all - 1, 0},
+         [&](Bytes& b) { CByteWriter(b).U32(good.offsets[3] - 4, 5); }, all - 1, 0},
         {"leading length larger than the file",
-         [&](Bytes& b) { PutU32(b.data() + raw1, 0x7FFFFFF0); }, all - 1, 0},
+         [&](Bytes& b) { CByteWriter(b).U32(raw1, 0x7FFFFFF0); }, all - 1, 0},
         {"leading length smaller than a header",
-         [&](Bytes& b) { PutU32(b.data() + raw1, 4); }, all - 1, 0},
+         [&](Bytes& b) { CByteWriter(b).U32(raw1, 4); }, all - 1, 0},
         {"sample count far beyond the body",
-         [&](Bytes& b) { PutU32(b.data() + raw1 + 4 + kRawCount, 0xFFFFFFFF); }, all, 1},
+         [&](Bytes& b) { CByteWriter(b).U32(raw1 + 4 + kRawCount, 0xFFFFFFFF); }, all, 1},
         {"sample count one too many",
-         [&](Bytes& b) { PutU32(b.data() + raw1 + 4 + kRawCount, 51); }, all, 1},
+         [&](Bytes& b) { CByteWriter(b).U32(raw1 + 4 + kRawCount, 51); }, all, 1},
         {"angle flag without room for angles",
-         [&](Bytes& b) { PutU16(b.data() + raw1 + 4 + kRawFlags, 3); }, all, 1},
-        {"configuration with 9 channels", [&](Bytes& b) { PutU32(b.data() + 4 + kConChannelCount, 9); }, all, 1},
+         [&](Bytes& b) { CByteWriter(b).U16(raw1 + 4 + kRawFlags, 3); }, all, 1},
+        {"configuration with 9 channels", [&](Bytes& b) { CByteWriter(b).U32(4 + kConChannelCount, 9); }, all, 1},
         {"configuration count past its body",
-         [&](Bytes& b) { PutU32(b.data() + 4 + kConChannelCount, 3); }, all, 1},
+         [&](Bytes& b) { CByteWriter(b).U32(4 + kConChannelCount, 3); }, all, 1},
         {"text without NUL fills its body",
          [&](Bytes& b) {
              const std::size_t o = good.offsets[1];
-             const std::uint32_t len = GetU32(b.data() + o);
+             const std::uint32_t len = CByteReader(b).U32(o);
              std::fill(b.begin() + std::ptrdiff_t(o + 4 + 12), b.begin() + std::ptrdiff_t(o + 4 + len), 'A');
          },
          all, 0},
@@ -361,7 +368,7 @@ TEST(DatagramTest, DamagedStreamsKeepEverythingUndamaged)
 TEST(DatagramTest, WrongTrailingLengthResynchronisesByOneByte)
 {
     Stream s = GoodStream();
-    PutU32(s.bytes.data() + s.offsets[2] + GetU32(s.bytes.data() + s.offsets[2]) + 4, 1);
+    CByteWriter(s.bytes).U32(s.offsets[2] + CByteReader(s.bytes).U32(s.offsets[2]) + 4, 1);
     ExactBuffer buf(s.bytes);
     CDatagramReader r(buf.data.get(), buf.size);
     SDatagramView v;

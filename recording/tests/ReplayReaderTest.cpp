@@ -2,6 +2,8 @@
 // comes out whole and in order, positions run to 200, and damaged files play
 // whatever is left intact.
 #include "recording/ReplayReader.h"
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
 #include "recording/DatagramWriter.h"
 #include "sim/recgen/RecordingGenerator.h"
 
@@ -162,9 +164,9 @@ TEST_F(ReplayReaderTest, RefusesFilesItCannotPlay)
     const std::vector<std::size_t> offs = Offsets();
     std::vector<std::uint8_t> noConfig(bytes.begin() + std::ptrdiff_t(offs[1]), bytes.end());
     std::vector<std::uint8_t> zeroChannels = bytes;
-    PutU32(zeroChannels.data() + 4 + kConChannelCount, 0);
+    CByteWriter(zeroChannels).U32(4 + kConChannelCount, 0);
     std::vector<std::uint8_t> nineChannels = bytes;
-    PutU32(nineChannels.data() + 4 + kConChannelCount, 9);
+    CByteWriter(nineChannels).U32(4 + kConChannelCount, 9);
     std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + 100);
     struct Row { const char* legend; fs::path path; };
     const Row rows[] = {
@@ -212,7 +214,7 @@ TEST_F(ReplayReaderTest, DamagedFilesPlayWhatIsIntact)
     // Datagram 0 CON0, 1 SVP0, then per ping 3 sentences and 2 samples (and
     // an annotation every tenth ping). Ping 1's first sample:
     const std::size_t sample = offs[2 + 3 + 2 + 1 + 3];
-    ASSERT_EQ(GetU32(bytes.data() + sample + 4), kTypeRAW0);
+    ASSERT_EQ(CByteReader(bytes).U32(sample + 4), kTypeRAW0);
     const std::size_t all = 80;
     struct Row {
         const char* legend;
@@ -230,13 +232,13 @@ TEST_F(ReplayReaderTest, DamagedFilesPlayWhatIsIntact)
              b.insert(b.begin() + std::ptrdiff_t(sample), junk.begin(), junk.end());
          },
          all, 40},
-        {"wrong trailing length", [&](auto& b) { PutU32(b.data() + offs.back() - 4, 3); }, all - 1, 40},
+        {"wrong trailing length", [&](auto& b) { CByteWriter(b).U32(offs.back() - 4, 3); }, all - 1, 40},
         {"sample count beyond the datagram",
-         [&](auto& b) { PutU32(b.data() + sample + 4 + kRawCount, 0x40000000); }, all - 1, 40},
-        {"channel 0", [&](auto& b) { PutU16(b.data() + sample + 4 + kRawChannel, 0); }, all - 1, 40},
-        {"channel above the count", [&](auto& b) { PutU16(b.data() + sample + 4 + kRawChannel, 3); }, all - 1, 40},
-        {"channel 0xFFFF", [&](auto& b) { PutU16(b.data() + sample + 4 + kRawChannel, 0xFFFF); }, all - 1, 40},
-        {"huge length word in the middle", [&](auto& b) { PutU32(b.data() + sample, 0xFFFFFFF0); }, all - 1, 40},
+         [&](auto& b) { CByteWriter(b).U32(sample + 4 + kRawCount, 0x40000000); }, all - 1, 40},
+        {"channel 0", [&](auto& b) { CByteWriter(b).U16(sample + 4 + kRawChannel, 0); }, all - 1, 40},
+        {"channel above the count", [&](auto& b) { CByteWriter(b).U16(sample + 4 + kRawChannel, 3); }, all - 1, 40},
+        {"channel 0xFFFF", [&](auto& b) { CByteWriter(b).U16(sample + 4 + kRawChannel, 0xFFFF); }, all - 1, 40},
+        {"huge length word in the middle", [&](auto& b) { CByteWriter(b).U32(sample, 0xFFFFFFF0); }, all - 1, 40},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.legend);

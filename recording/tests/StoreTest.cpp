@@ -5,6 +5,7 @@
 
 #include "app/base/EchosounderError.h"
 #include "app/base/RegistrySupport.h"
+#include "platform/ByteReader.h"
 #include "platform/TempHives.h"
 
 #include <csignal>
@@ -238,11 +239,11 @@ TEST_F(StoreTest, UdpCopyLeadsWithConfigurationAndCountsOversizeBodies)
     Ping(store, 0);
     store.WriteNmeaToFiles("$GPZDA", kNow);
     ASSERT_EQ(sink.bodies.size(), 1u + 2 + 1);
-    EXPECT_EQ(GetU32(sink.bodies[0].data()), kTypeCON0);
-    EXPECT_EQ(GetText(sink.bodies[0].data() + kConText1, 128), "DUMMY");
-    EXPECT_EQ(GetText(sink.bodies[0].data() + kConText2, 128), "DUMMY");
-    EXPECT_EQ(GetU32(sink.bodies[1].data()), kTypeRAW0);
-    EXPECT_EQ(GetU32(sink.bodies[3].data()), kTypeNME0);
+    EXPECT_EQ(CByteReader(sink.bodies[0]).U32(0), kTypeCON0);
+    EXPECT_EQ(CByteReader(sink.bodies[0]).Text(kConText1, 128), "DUMMY");
+    EXPECT_EQ(CByteReader(sink.bodies[0]).Text(kConText2, 128), "DUMMY");
+    EXPECT_EQ(CByteReader(sink.bodies[1]).U32(0), kTypeRAW0);
+    EXPECT_EQ(CByteReader(sink.bodies[3]).U32(0), kTypeNME0);
 
     // A body of more than 65507 bytes cannot go in one datagram.
     CFakeSounder big(1, 20000);  // 84 + 80,000 bytes with angles
@@ -325,8 +326,8 @@ TEST_F(StoreTest, DiskFullRaisesTheAlarmAndKeepsWholeDatagrams)
     EXPECT_LT(rb.power.size(), 40u);
     std::size_t whole = 0;
     const auto bytes = ReadBytes(raws[0]);
-    for (std::size_t off = 0; off < bytes.size(); off += GetU32(bytes.data() + off) + 8) whole = off;
-    EXPECT_EQ(whole + GetU32(bytes.data() + whole) + 8, bytes.size());
+    for (std::size_t off = 0; off < bytes.size(); off += CByteReader(bytes).U32(off) + 8) whole = off;
+    EXPECT_EQ(whole + CByteReader(bytes).U32(whole) + 8, bytes.size());
 }
 
 TEST_F(StoreTest, SettingsComeFromTheRegistryAndGoBackOnChange)
@@ -394,8 +395,8 @@ TEST_F(StoreTest, DepthTelegramsAndUdpConfigurationOnRequest)
         sink.bodies.clear();
         store.WriteConfigurationToUdp();
         ASSERT_EQ(sink.bodies.size(), 1u);
-        EXPECT_EQ(GetU32(sink.bodies[0].data()), kTypeCON0);
-        EXPECT_EQ(GetU32(sink.bodies[0].data() + kConChannelCount), 2u);
+        EXPECT_EQ(CByteReader(sink.bodies[0]).U32(0), kTypeCON0);
+        EXPECT_EQ(CByteReader(sink.bodies[0]).U32(kConChannelCount), 2u);
         // 32851: the replayed file's names are taken and every file closes.
         store.OnCommand(kCmdReplayFileOpened);
         EXPECT_EQ(events.logLines.back().substr(0, 5), "STOP,");

@@ -3,6 +3,8 @@
 // datagram is in exactly one of them.
 #include "recording/tests/StoreFixture.h"
 
+#include "platform/ByteReader.h"
+
 #include <atomic>
 #include <future>
 #include <thread>
@@ -68,12 +70,12 @@ TEST(StoreThreadsTest, ConcurrentWritersNeverInterleave)
     // The UDP copy: the configuration again after every raw file opened.
     std::size_t udpSamples = 0, udpConfigs = 0;
     for (const auto& b : sink.bodies) {
-        udpSamples += GetU32(b.data()) == kTypeRAW0;
-        udpConfigs += GetU32(b.data()) == kTypeCON0;
+        udpSamples += CByteReader(b).U32(0) == kTypeRAW0;
+        udpConfigs += CByteReader(b).U32(0) == kTypeCON0;
     }
     EXPECT_EQ(udpSamples, std::size_t(kPings + 1) * 3);
     EXPECT_EQ(udpConfigs, raws.size());
-    EXPECT_EQ(GetU32(sink.bodies.at(0).data()), kTypeCON0);
+    EXPECT_EQ(CByteReader(sink.bodies.at(0)).U32(0), kTypeCON0);
 }
 
 // Logging goes off while a ping is being gathered: the ping began with
