@@ -1,0 +1,60 @@
+// Numbers of the plot control: its private message and codes, the plot
+// window's commands and menu, its display flags and edit modes.
+#pragma once
+
+namespace plot {
+
+// Message 50000: wParam a code below, lParam its record (see GraphMessage.h).
+inline constexpr unsigned WM_GRAPH_NOTIFY = 50000;
+
+inline constexpr int GN_POINT_ADDED = 1;
+inline constexpr int GN_POINT_DELETED = 2;
+inline constexpr int GN_POINT_MOVED = 3;
+inline constexpr int GN_GRAPH_ADDED = 5;
+inline constexpr int GN_GRAPH_REMOVED = 6;
+inline constexpr int GN_GRAPH_CLEARED = 7;
+inline constexpr int GN_GRAPH_CHANGED = 9;
+inline constexpr int GN_RANGES = 10;
+inline constexpr int GN_AXIS_FORMAT = 11;
+inline constexpr int GN_REFRESH_LIST = 12;
+
+inline constexpr int kAxisY = 0;
+inline constexpr int kAxisX = 1;
+
+// Display flags of the plot window.
+inline constexpr unsigned DF_AUTO_RANGE = 1;
+inline constexpr unsigned DF_MARKERS = 2;
+inline constexpr unsigned DF_MOUSE_TIP = 4;
+inline constexpr unsigned DF_GRID = 8;
+inline constexpr unsigned kInitialDisplayFlags = DF_AUTO_RANGE | DF_MARKERS | DF_GRID;
+
+// Edit modes of the plot window.
+inline constexpr int EM_DELETE = 0;
+inline constexpr int EM_PICK = 1;
+inline constexpr int EM_ADD = 2;
+inline constexpr int EM_ZOOM = 3;
+inline constexpr int EM_PAN = 4;
+
+// Commands of the plot window (menu 135).
+inline constexpr int ID_GRAPH_HOOK_FIRST = 40000; // to the view's command hook
+inline constexpr int ID_GRAPH_MARKERS = 40001;
+inline constexpr int ID_GRAPH_MOUSE_TIP = 40002;
+inline constexpr int ID_GRAPH_AUTO_RANGE = 40003;
+inline constexpr int ID_GRAPH_PROPERTIES = 40004;
+inline constexpr int ID_GRAPH_TRACKER = 40005;
+inline constexpr int ID_GRAPH_BACK = 40006;
+inline constexpr int ID_GRAPH_ZOOM_TRACKER = 40007;
+inline constexpr int ID_GRAPH_FIT_X = 40008;
+inline constexpr int ID_GRAPH_FIT_Y = 40009;
+inline constexpr int ID_GRAPH_FIT_BOTH = 40010;
+inline constexpr int ID_GRAPH_POINTS_WINDOW = 40011;
+inline constexpr int ID_GRAPH_GRID = 40012;
+inline constexpr int ID_GRAPH_HOOK_LAST = 40013; // to the view's command hook
+inline constexpr int ID_GRAPH_COPY = 33799;
+
+inline constexpr int IDR_GRAPH_MENU = 135;
+
+// Width of the points pane beside the plot.
+inline constexpr int kPointsPaneWidth = 180;
+
+} // namespace plot
