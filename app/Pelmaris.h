@@ -69,6 +69,13 @@ public:
     std::string GetSerializePath() const;
     void SetSerializePath(const std::string& path);
     const std::string& GetTrListPath() const { return m_trListPath; }
+    // The transceiver list folder for what the program writes below it (the
+    // operation settings folders): the program folder is never written on
+    // this system, so that share of it lies in the data folder.
+    const std::string& GetWritableTrListPath() const
+    {
+        return m_trListPath == m_programFolder ? m_dataFolder : m_trListPath;
+    }
     const std::string& GetHxuSwPath() const { return m_hxuSwPath; }
     const std::string& GetDruPowerTranslationPath() const { return m_druPowerPath; }
     const std::string& GetLanguagePath() const { return m_languagePath; }

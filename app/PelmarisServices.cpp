@@ -4,6 +4,7 @@
 #include "app/base/EchosounderError.h"
 #include "app/Pelmaris.h"
 #include "app/base/RegistrySupport.h"
+#include "app/base/SerializeSupport.h"
 #include "app/base/Status.h"
 #include "app/base/StringTable.h"
 #include "platform/FileTime.h"
@@ -58,6 +59,9 @@ std::string CPelmaris::GetSerializePath() const
 void CPelmaris::SetSerializePath(const std::string& path)
 {
     m_serializePath = WithSlash(path);
+    // The objects that keep their settings in files of their own (channel
+    // frames, bottom detectors) find the folder there.
+    CSerializeSupport::SetSettingsFolder(m_serializePath);
 }
 
 std::string CPelmaris::GetMcuMode()
@@ -79,7 +83,7 @@ void CPelmaris::CreateSettingsFolders()
     } else {
         path = CPaths::MapWindowsPath(path);
     }
-    m_serializePath = WithSlash(path);
+    SetSerializePath(path);
     // Folders are made directly; a stored path never reaches a shell.
     CPaths::CreateFolder(m_serializePath);
     CPaths::CreateFolder(WithSlash(GetSettingsPath()) + "Default/");

@@ -182,7 +182,7 @@ bool CReplay::OpenAndBuild(const std::string& fileName)
             r->channelNumber = int(i + 1);
             r->channelName = c.id;
             r->description = label;
-            r->transducerLabel = label;
+            r->transducerLabel = c.id;
             r->frequency = c.frequency;
             r->capability.frequency = c.frequency;
             r->beamType = int(c.beamType);

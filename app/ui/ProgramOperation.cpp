@@ -58,7 +58,7 @@ void CProgramOperation::Init()
         context.adapterAddress = application.GetAdapterList().front();
     operation.SetEchoSounderContext(context);
     operation.SetModel(model);
-    operation.SetTrListPath(application.GetTrListPath());
+    operation.SetTrListPath(application.GetWritableTrListPath());
     operation.SetSerializePath(application.GetSerializePath());
     operation.SetHost(this);
     operation.Init();

@@ -87,7 +87,11 @@ void CChannelFrameAbstract::DetachDocuments()
 
 std::string CChannelFrameAbstract::SettingsFileName(const std::string& channelName, bool replaying)
 {
-    std::string name = (replaying ? "Replay " : "Normal ") + channelName + ".ser";
+    // A replayed channel is named "Replay ..." already; the mode's prefix
+    // stands for it once.
+    static const std::string replay = "Replay ";
+    const bool named = replaying && channelName.rfind(replay, 0) == 0;
+    std::string name = (replaying ? replay : "Normal ") + channelName.substr(named ? replay.size() : 0) + ".ser";
     for (char c : std::string("/\\:*?\"<>|"))
         std::replace(name.begin(), name.end(), c, '_');
     return name;

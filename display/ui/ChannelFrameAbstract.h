@@ -52,7 +52,8 @@ public:
     const std::vector<CAbstractESDoc*>& GetDocList() const { return m_docList; }
 
     // "Normal " or "Replay " + channel name + ".ser", with every character a
-    // file name cannot hold replaced by "_".
+    // file name cannot hold replaced by "_"; a replayed channel's own
+    // "Replay " is not repeated.
     static std::string SettingsFileName(const std::string& channelName, bool replaying);
     // Ideal heights of the echogram rows when the depth row's bar was
     // dragged by d pixels (down positive) from rows of h0 and h1 under a

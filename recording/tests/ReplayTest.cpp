@@ -128,6 +128,9 @@ TEST_F(ReplayTest, PlaysAFileOncePerPingWithTheDatagramTime)
     CChannel* ch1 = replay.GetChannelId(1);
     ASSERT_NE(ch1, nullptr);
     EXPECT_EQ(ch1->GetChannelName(), "Replay 120 kHz");
+    // The transceiver's name for it is the recorded channel's own, so the
+    // depth row shows the two side by side.
+    EXPECT_EQ(replay.GetChannelName(ch1), "Synthetic 120 kHz CH2");
     EXPECT_DOUBLE_EQ(ch1->GetFrequency(), 120000.0);
 
     // The first ping: its samples are with the channel once it is processed.

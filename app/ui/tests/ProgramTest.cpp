@@ -152,6 +152,30 @@ TEST_F(ProgramTest, RecordingOnTheCommandLineReplaysUntilTheStopCommand)
     Stop();
 }
 
+TEST_F(ProgramTest, ChannelFramesKeepTheirSettingsInTheSettingsFolderUnderTheChannelsNames)
+{
+    const Recording recording(env.Root(), 4);
+    const fs::path workingFolder = env.Root() / "cwd";
+    fs::create_directories(workingFolder);
+    struct InFolder {
+        fs::path before = fs::current_path();
+        explicit InFolder(const fs::path& folder) { fs::current_path(folder); }
+        ~InFolder() { fs::current_path(before); }
+    } inWorkingFolder(workingFolder);
+    Start("QY310", {recording.file.string()});
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    const fs::path settings = env.DataRoot() / "Settings" / "Default";
+    // Not in the program folder, which this system never writes.
+    EXPECT_EQ(fs::path(Operation().GetSettingsFolder()), settings / "");
+    EXPECT_EQ(fs::path(App().GetSerializePath()), settings / "");
+    App().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
+    Stop();
+    EXPECT_TRUE(fs::is_regular_file(settings / "Replay 38 kHz.ser"));
+    EXPECT_TRUE(fs::is_regular_file(settings / "Replay 120 kHz.ser"));
+    EXPECT_TRUE(fs::is_empty(workingFolder));
+}
+
 TEST_F(ProgramTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
 {
     constexpr int kPings = 9;

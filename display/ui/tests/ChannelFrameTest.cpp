@@ -90,6 +90,8 @@ TEST(ChannelFrameNames, SettingsFileNamePerModeWithoutPathCharacters)
 {
     EXPECT_EQ(CChannelFrameAbstract::SettingsFileName("ES38 38/kHz:1", false), "Normal ES38 38_kHz_1.ser");
     EXPECT_EQ(CChannelFrameAbstract::SettingsFileName("ES38 38/kHz:1", true), "Replay ES38 38_kHz_1.ser");
+    // Replay names its channels "Replay <frequency> kHz".
+    EXPECT_EQ(CChannelFrameAbstract::SettingsFileName("Replay 38 kHz", true), "Replay 38 kHz.ser");
     EXPECT_EQ(CChannelFrameAbstract::SettingsFileName("a\\b*c?d\"e<f>g|h", false), "Normal a_b_c_d_e_f_g_h.ser");
 }
 
