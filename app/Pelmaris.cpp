@@ -40,6 +40,17 @@ std::string StoredFolder(const std::string& text)
     return WithSlash(CPaths::MapWindowsPath(text));
 }
 
+// The link the program was started by, as a full path that is not resolved
+// further (resolving would end at the executable, which runs as no model).
+std::string LaunchPath(const std::string& argv0)
+{
+    if (argv0.find('/') == std::string::npos)
+        return WithSlash(CPaths::ProgramFolder()) + argv0;
+    std::error_code ec;
+    const auto full = std::filesystem::absolute(argv0, ec);
+    return ec ? argv0 : full.lexically_normal().string();
+}
+
 std::string ProductPath(const std::string& sounderName)
 {
     return "Zelvar\\EchoSounder\\" + sounderName + "\\1.0\\";
@@ -158,6 +169,7 @@ BOOL CPelmaris::InitInstance(const std::vector<std::string>& argv)
         ECHOSOUNDER_FATAL_ERROR("GetModuleFileName() failed");
     m_programFolder = WithSlash(CPaths::ProgramFolder());
     m_dataFolder = WithSlash(CPaths::DataRoot());
+    m_launchPath = LaunchPath(argv[0]);
 
     if (!SelectModel(argv[0]))
         return FALSE;

@@ -80,6 +80,9 @@ public:
     const std::string& GetDruPowerTranslationPath() const { return m_druPowerPath; }
     const std::string& GetLanguagePath() const { return m_languagePath; }
     const std::string& GetModulePath() const { return m_modulePath; }
+    // The path the program was started by: the model's link beside the
+    // executable (the program folder's entry when started through PATH).
+    const std::string& GetLaunchPath() const { return m_launchPath; }
     const std::string& GetProgramFolder() const { return m_programFolder; }
     // The writable folder that stands for the program folder.
     const std::string& GetDataFolder() const { return m_dataFolder; }
@@ -155,9 +158,6 @@ public:
 
     // File type and open command -----------------------------------------
     void RegisterFileTypes();
-    // The desktop's association of .raw files with this program, under the
-    // user's XDG data folder.
-    void WriteDesktopAssociation();
     bool OnDDECommand(const std::string& command);
     int showWindowMode = SW_SHOWNORMAL;
 
@@ -203,7 +203,6 @@ private:
     void StartRequest(const std::vector<std::string>& args);
     void CreateSensorObjects();
     void DestroySensor(SensorId id, bool close);
-    std::string ToLowerName() const;
     DWORD ReadDword(const char* sub, const char* name, DWORD def, bool writeBack = true);
     std::string ReadString(const char* sub, const char* name, const std::string& def, bool writeBack = true);
     void WriteDword(const char* sub, const char* name, DWORD value);
@@ -215,6 +214,7 @@ private:
     std::string m_druPowerPath;
     std::string m_languagePath;
     std::string m_modulePath;
+    std::string m_launchPath;
     std::string m_programFolder;
     std::string m_dataFolder;
     std::string m_sounderName;

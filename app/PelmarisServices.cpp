@@ -1,12 +1,14 @@
 // Services of the application object that other subsystems call: folders,
 // profiles, annotations, file type, open command, language, help.
 #include "app/DdeCommand.h"
+#include "app/DesktopAssociation.h"
 #include "app/base/EchosounderError.h"
 #include "app/Pelmaris.h"
 #include "app/base/RegistrySupport.h"
 #include "app/base/SerializeSupport.h"
 #include "app/base/Status.h"
 #include "app/base/StringTable.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileTime.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
@@ -16,11 +18,8 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <sstream>
 
-extern char** environ;
 
 namespace app {
 
@@ -208,7 +207,9 @@ void CPelmaris::CheckNavigationTimer()
 
 void CPelmaris::RegisterFileTypes()
 {
-    const std::string module = m_modulePath;
+    // The executable runs as a model only under the model's name: the
+    // commands name the link it was started by.
+    const std::string module = m_launchPath;
     struct KeyValue {
         const char* key;
         std::string value;
@@ -240,51 +241,7 @@ void CPelmaris::RegisterFileTypes()
         return;
     if (!m_userRegistry->SetString(HKEY_CLASSES_ROOT, ".raw", "", "EchoSounderRawData"))
         return;
-    WriteDesktopAssociation();
-}
-
-void CPelmaris::WriteDesktopAssociation()
-{
-    // The desktop's own association: a MIME type for .raw and a desktop
-    // entry that starts this program with the file.
-    std::string dataHome;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
-        dataHome = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        dataHome = std::string(home) + "/.local/share";
-    else
-        return;
-    const std::string mimeDir = dataHome + "/mime/packages/";
-    const std::string appDir = dataHome + "/applications/";
-    if (!CPaths::CreateFolder(mimeDir) || !CPaths::CreateFolder(appDir))
-        return;
-    {
-        std::ofstream mime(mimeDir + "zelvar-echosounder-raw.xml", std::ios::trunc);
-        mime << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-                "  <mime-type type=\"application/x-zelvar-echosounder-raw\">\n"
-                "    <comment>Echosounder Replay</comment>\n"
-                "    <glob pattern=\"*.raw\"/>\n"
-                "  </mime-type>\n"
-                "</mime-info>\n";
-    }
-    std::ofstream desktop(appDir + "zelvar-" + ToLowerName() + ".desktop", std::ios::trunc);
-    desktop << "[Desktop Entry]\n"
-               "Type=Application\n"
-               "Name="
-            << m_sounderName << " Echosounder Replay\n"
-            << "Exec=\"" << m_modulePath << "\" %f\n"
-            << "MimeType=application/x-zelvar-echosounder-raw;\n"
-               "NoDisplay=true\n"
-               "Terminal=false\n";
-}
-
-std::string CPelmaris::ToLowerName() const
-{
-    std::string lower = m_programName;
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
+    CDesktopAssociation::Write(m_programName, m_launchPath);
 }
 
 bool CPelmaris::OnDDECommand(const std::string& command)
@@ -364,17 +321,7 @@ void CPelmaris::PowerOffAtExit(const std::string& command)
     std::vector<std::string> args;
     for (std::string w; words >> w;)
         args.push_back(w);
-    if (args.empty())
-        return;
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-    }
+    CChildProcess::Run(args);
 }
 
 }  // namespace app

@@ -1,8 +1,10 @@
 // Start-up of the application object: the model, the settings folders and
 // paths, the start request, power-off arming and the file type.
+#include "app/DesktopAssociation.h"
 #include "app/Pelmaris.h"
 #include "app/base/RegistrySupport.h"
 #include "app/base/StringTable.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileTime.h"
 #include "ShellTestSupport.h"
 
@@ -328,7 +330,7 @@ TEST_F(PelmarisStartup, RawFileTypeIsTakenOnlyWhenNobodyOwnsIt)
         EXPECT_TRUE(reg.GetString(HKEY_CLASSES_ROOT, "EchoSounderRawData\\shell\\open\\ddeexec", "", value, FALSE));
         EXPECT_EQ(value, "[open(\"%1\")]");
         EXPECT_TRUE(reg.GetString(HKEY_CLASSES_ROOT, "EchoSounderRawData\\shell\\open\\command", "", value, FALSE));
-        EXPECT_EQ(value, pelmaris->GetModulePath() + " /dde");
+        EXPECT_EQ(value, pelmaris->GetProgramFolder() + "QY310 /dde");
         EXPECT_TRUE(fs::exists(env.XdgData() / "mime" / "packages" / "zelvar-echosounder-raw.xml"));
         EXPECT_TRUE(fs::exists(env.XdgData() / "applications" / "zelvar-qy310.desktop"));
     }
@@ -343,6 +345,97 @@ TEST_F(PelmarisStartup, RawFileTypeIsTakenOnlyWhenNobodyOwnsIt)
         EXPECT_EQ(value, "OtherProgram.Raw");
         EXPECT_FALSE(fs::exists(env.XdgData() / "applications" / "zelvar-qy310.desktop"));
     }
+}
+
+// Stand-ins of the desktop's tools on PATH: each writes its name and
+// arguments, one line a call, into the log.
+struct DesktopTools {
+    explicit DesktopTools(const fs::path& root) : folder(root / "tools"), log(root / "tools.log")
+    {
+        fs::create_directories(folder);
+        for (const char* tool : {"xdg-mime", "update-mime-database", "update-desktop-database"}) {
+            const fs::path script = folder / tool;
+            std::ofstream(script) << "#!/bin/sh\necho \"" << tool << " $*\" >> '" << log.string() << "'\n";
+            fs::permissions(script, fs::perms::owner_all);
+        }
+        path.emplace("PATH", (folder.string() + ":" + std::getenv("PATH")).c_str());
+    }
+    std::vector<std::string> Calls() const
+    {
+        std::vector<std::string> lines;
+        std::ifstream in(log);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+    fs::path folder, log;
+    std::optional<ScopedEnv> path;
+};
+
+std::string FileText(const fs::path& file)
+{
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST_F(PelmarisStartup, DesktopEntryOfEachModelRunsThatModelsLink)
+{
+    const DesktopTools tools(env.Root());
+    const fs::path programs = env.Root() / "opt" / "sounder";
+    for (const char* model : {"QY310", "RM30"}) {
+        SCOPED_TRACE(model);
+        auto pelmaris = Make();
+        ASSERT_TRUE(pelmaris->InitInstance({(programs / model).string()}));
+        const std::string entry = FileText(env.XdgData() / "applications" / CDesktopAssociation::EntryName(model));
+        EXPECT_NE(entry.find("\nExec=\"" + (programs / model).string() + "\" %f\n"), std::string::npos) << entry;
+        EXPECT_NE(entry.find("\nMimeType=application/x-zelvar-echosounder-raw;\n"), std::string::npos) << entry;
+    }
+    // The tools take in what changed; the model started last opens the files.
+    const std::string mime = (env.XdgData() / "mime").string();
+    const std::string apps = (env.XdgData() / "applications").string();
+    EXPECT_EQ(tools.Calls(), (std::vector<std::string>{
+                                 "update-mime-database " + mime,
+                                 "update-desktop-database " + apps,
+                                 "xdg-mime default zelvar-qy310.desktop application/x-zelvar-echosounder-raw",
+                                 "update-desktop-database " + apps,
+                                 "xdg-mime default zelvar-rm30.desktop application/x-zelvar-echosounder-raw",
+                             }));
+    // Started by name through PATH, the link beside the executable runs.
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    EXPECT_NE(FileText(env.XdgData() / "applications" / "zelvar-qy310.desktop")
+                  .find("\nExec=\"" + pelmaris->GetProgramFolder() + "QY310\" %f\n"),
+              std::string::npos);
+}
+
+TEST(DesktopAssociation, ExecLineQuotesThePathForTheDesktop)
+{
+    struct Case {
+        const char* path;
+        const char* exec;
+        const char* legend;
+    };
+    const Case cases[] = {
+        {"/opt/sounder/QY310", R"("/opt/sounder/QY310" %f)", "plain"},
+        {"/home/a b/QY310", R"("/home/a b/QY310" %f)", "blank"},
+        {"/x/100%/QY310", R"("/x/100%%/QY310" %f)", "percent is doubled"},
+        {"/x/$HOME/QY310", R"("/x/\\$HOME/QY310" %f)", "dollar is escaped in the quotes, then the backslash"},
+        {"/x/a\"b/QY310", R"("/x/a\\"b/QY310" %f)", "quote"},
+        {"/x/a\\b/QY310", R"("/x/a\\\\b/QY310" %f)", "a backslash becomes four"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CDesktopAssociation::ExecLine(c.path), c.exec) << c.legend;
+}
+
+TEST_F(PelmarisStartup, RecordedFilesGetTheirMimeTypeWhereTheDesktopsDatabaseIsInstalled)
+{
+    if (CChildProcess::Run({"update-mime-database", "-v"}, true) == CChildProcess::kNotStarted)
+        GTEST_SKIP() << "update-mime-database is not installed";
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    const std::string globs = FileText(env.XdgData() / "mime" / "globs2");
+    EXPECT_NE(globs.find("application/x-zelvar-echosounder-raw:*.raw"), std::string::npos) << globs;
+    EXPECT_NE(FileText(env.XdgData() / "mime" / "magic").find("CON0"), std::string::npos);
 }
 
 TEST_F(PelmarisStartup, OpenCommandStartsReplayOfItsFileAndRaisesTheWindow)

@@ -48,14 +48,15 @@ private:
     std::optional<std::string> m_old;
 };
 
-// Hives, data root, XDG data folder, no network adapters, an event log file
-// and a fatal report that throws FatalReported.
+// Hives, data root, XDG data and configuration folders, no network
+// adapters, an event log file and a fatal report that throws FatalReported.
 class ShellEnvironment {
 public:
     ShellEnvironment()
         : m_root(MakeTemp()),
           m_data("ZELVAR_DATA_ROOT", (m_root / "data").c_str()),
           m_xdg("XDG_DATA_HOME", (m_root / "xdg").c_str()),
+          m_xdgConfig("XDG_CONFIG_HOME", (m_root / "xdg-config").c_str()),
           m_adapters("ZELVAR_ADAPTERS", ""),
           m_log("ZELVAR_EVENTLOG_FILE", (m_root / "events.log").c_str()),
           m_poweroff("ZELVAR_POWEROFF_COMMAND", nullptr)
@@ -82,7 +83,7 @@ private:
     }
     CTempHives m_hives;
     std::filesystem::path m_root;
-    ScopedEnv m_data, m_xdg, m_adapters, m_log, m_poweroff;
+    ScopedEnv m_data, m_xdg, m_xdgConfig, m_adapters, m_log, m_poweroff;
 };
 
 inline std::string ShellEnvironment::EventLog() const
