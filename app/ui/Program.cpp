@@ -6,6 +6,7 @@
 #include "app/Workload.h"
 #include "app/StandardESLayout.h"
 #include "app/ui/HelpKeyFilter.h"
+#include "app/ui/HelpViewer.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/QtMessageBox.h"
 #include "app/ui/SensorAdapters.h"
@@ -25,10 +26,8 @@
 #include "transceivers/Transceiver.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QPointer>
 #include <QSessionManager>
-#include <QUrl>
 
 #include <filesystem>
 
@@ -240,9 +239,7 @@ bool CProgram::Start()
     // The annotations read their settings under the model's root, which
     // start-up has opened by now; their timer runs on this thread.
     m_annotation.SetUserKey(CRegistrySupport::UserRootKey());
-    m_application.GetHelp().viewer = [](const std::string& address) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(address)));
-    };
+    m_application.GetHelp().viewer = CHelpViewer::MakeViewer();
     auto helpKeys = std::make_unique<CHelpKeyFilter>(
         [this](unsigned context) { m_application.GetHelp().ShowHelp(context, CHelp::HELP_CONTEXT); });
     qApp->installEventFilter(helpKeys.get());
