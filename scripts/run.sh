@@ -3,13 +3,26 @@
 # model QY310. Without a display it runs under Xvfb when that is installed,
 # else on the offscreen platform. Without arguments for the program it
 # replays the demo recording made from sim/recgen/demo.scene.
-# Usage: scripts/run.sh [build-dir] [arguments for the program...]
+#
+# Usage: scripts/run.sh [-B build-dir] [arguments for the program...]
+#   The build folder is build/, or the one -B or $ZELVAR_BUILD_DIR names; a
+#   first argument that is an existing folder is taken as the build folder
+#   too. A build folder that exists (test.sh's, say) keeps the options it
+#   was configured with; only the program and the demo are built in it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
-shift || true
+build=${ZELVAR_BUILD_DIR:-build}
+if [ "${1:-}" = "-B" ] && [ $# -ge 2 ]; then
+  build=$2
+  shift 2
+elif [ -n "${1:-}" ] && [ -d "$1" ]; then
+  build=$1
+  shift
+fi
 bash scripts/setup-debian.sh
-cmake -S . -B "$build" -G Ninja -DZELVAR_BUILD_BENCH=OFF
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S . -B "$build" -G Ninja -DZELVAR_BUILD_BENCH=OFF
+fi
 cmake --build "$build" -j"$(nproc)" --target ostrival recgen_demo
 program="$build/app/ui/QY310"
 if [ $# -eq 0 ]; then
