@@ -41,30 +41,34 @@ bool ClickLink(QTextBrowser& browser, const QString& href)
     return false;
 }
 
-TEST(HelpViewer, ABrowserThatOpensThePageIsLeftToShowIt)
+// A viewer whose desktop keeps what it is asked to open and answers with
+// browserOpens.
+struct HelpViewer : ::testing::Test {
+    HelpViewer() { QtApp(); }
+    std::unique_ptr<CHelpViewer> Viewer(bool browserOpens)
+    {
+        return std::make_unique<CHelpViewer>([this, browserOpens](const QUrl& url) {
+            external.push_back(url);
+            return browserOpens;
+        });
+    }
+    std::vector<QUrl> external;
+};
+
+TEST_F(HelpViewer, ABrowserThatOpensThePageIsLeftToShowIt)
 {
-    QtApp();
-    std::vector<QUrl> opened;
-    CHelpViewer viewer([&](const QUrl& url) {
-        opened.push_back(url);
-        return true;
-    });
-    viewer.Show(CHelp::Address(kHelp, "qor_layout.html"));
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], QUrl::fromLocalFile(QString::fromStdString(kHelp + "/qor_layout.html")));
-    EXPECT_EQ(viewer.Window(), nullptr);
+    auto viewer = Viewer(true);
+    viewer->Show(CHelp::Address(kHelp, "qor_layout.html"));
+    ASSERT_EQ(external.size(), 1u);
+    EXPECT_EQ(external[0], QUrl::fromLocalFile(QString::fromStdString(kHelp + "/qor_layout.html")));
+    EXPECT_EQ(viewer->Window(), nullptr);
 }
 
-TEST(HelpViewer, WithoutABrowserThePagesShowInTheOwnWindowAndItsLinksAreFollowed)
+TEST_F(HelpViewer, WithoutABrowserThePagesShowInTheOwnWindowAndItsLinksAreFollowed)
 {
-    QtApp();
-    std::vector<QUrl> external;
-    CHelpViewer viewer([&](const QUrl& url) {
-        external.push_back(url);
-        return false;
-    });
-    viewer.Show(CHelp::Address(kHelp, CHelp::kContentsPage));
-    QTextBrowser* window = viewer.Window();
+    auto viewer = Viewer(false);
+    viewer->Show(CHelp::Address(kHelp, CHelp::kContentsPage));
+    QTextBrowser* window = viewer->Window();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->source().fileName(), "Contents.html");
@@ -78,34 +82,29 @@ TEST(HelpViewer, WithoutABrowserThePagesShowInTheOwnWindowAndItsLinksAreFollowed
     Screenshot(*window, "help-window");
 
     // The next request reuses the window.
-    viewer.Show(CHelp::Address(kHelp, "qor_echogram.html"));
-    EXPECT_EQ(viewer.Window(), window);
+    viewer->Show(CHelp::Address(kHelp, "qor_echogram.html"));
+    EXPECT_EQ(viewer->Window(), window);
     EXPECT_EQ(window->source().fileName(), "qor_echogram.html");
 }
 
-TEST(HelpViewer, LinksOutOfTheHelpGoToTheDesktopAndAMissingPageIsSaid)
+TEST_F(HelpViewer, LinksOutOfTheHelpGoToTheDesktopAndAMissingPageIsSaid)
 {
-    QtApp();
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "zv-help-viewer-test";
     std::filesystem::create_directories(folder);
     std::ofstream(folder / "page.html") << "<html><body><a href=\"https://example.invalid/x\">out</a></body></html>";
-    std::vector<QUrl> external;
-    CHelpViewer viewer([&](const QUrl& url) {
-        external.push_back(url);
-        return false;
-    });
-    viewer.Show((folder / "page.html").string());
-    ASSERT_NE(viewer.Window(), nullptr);
-    ASSERT_TRUE(ClickLink(*viewer.Window(), "https://example.invalid/x"));
+    auto viewer = Viewer(false);
+    viewer->Show((folder / "page.html").string());
+    ASSERT_NE(viewer->Window(), nullptr);
+    ASSERT_TRUE(ClickLink(*viewer->Window(), "https://example.invalid/x"));
     ASSERT_TRUE(WaitFor([&] { return external.size() == 2; }));
     EXPECT_EQ(external[1], QUrl("https://example.invalid/x"));
-    EXPECT_EQ(viewer.Window()->source().fileName(), "page.html");
+    EXPECT_EQ(viewer->Window()->source().fileName(), "page.html");
 
     // A page that is not there is never handed to a browser.
     const std::string missing = (folder / "nowhere.html").string();
-    viewer.Show(missing);
+    viewer->Show(missing);
     EXPECT_EQ(external.size(), 2u);
-    EXPECT_TRUE(viewer.Window()->toPlainText().contains(QString::fromStdString(missing)));
+    EXPECT_TRUE(viewer->Window()->toPlainText().contains(QString::fromStdString(missing)));
     std::filesystem::remove_all(folder);
 }
 
