@@ -78,6 +78,11 @@ bool ApplySetting(SRecGenScene& scene, const std::string& setting, std::string* 
     };
 
     if (key == "out") { scene.outFile = value; return !value.empty() || Fail(error, "out: empty"); }
+    if (key == "kind") {
+        if (value != "raw" && value != "out") return Fail(error, "kind: raw or out");
+        scene.outKind = value == "out";
+        return true;
+    }
     if (key == "program") { scene.programName = value; return true; }
     if (key == "start-unix") {
         long long unixSeconds;
@@ -131,6 +136,12 @@ bool ApplySetting(SRecGenScene& scene, const std::string& setting, std::string* 
     if (key == "lon") return number(scene.longitude, -180, 180);
     if (key == "speed") return number(scene.speedKnots, 0, 60);
     if (key == "course") return number(scene.courseDeg, 0, 360);
+    if (key == "gll") {
+        long long v;
+        if (!integer(v, 0, 1)) return false;
+        scene.gll = v == 1;
+        return true;
+    }
     if (key == "annotate-every") return integer(scene.annotationEvery, 0, 100000000);
     if (key == "svp-kind") {
         if (value != "0" && value != "3") return Fail(error, "svp-kind: 0 or 3");

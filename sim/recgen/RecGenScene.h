@@ -25,6 +25,9 @@ struct SRecGenChannel {
 
 struct SRecGenScene {
     std::string outFile = "demo.raw";
+    // An out file (configuration, profile, sentences, a depth datagram a
+    // ping, annotations) instead of a raw file of samples.
+    bool outKind = false;
     std::string programName = "RECGEN";
     std::uint64_t startTime = 0;  // FILETIME; 0 means 2026-01-01 00:00:00 UTC
     double pingInterval = 1.0;    // s
@@ -52,6 +55,7 @@ struct SRecGenScene {
     double longitude = 5.25;
     double speedKnots = 8.0;
     double courseDeg = 45.0;
+    bool gll = false;  // a GLL sentence after each GGA
     int annotationEvery = 50;  // pings; 0 for none
 
     std::uint32_t svpKind = 0;

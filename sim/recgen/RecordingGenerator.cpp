@@ -186,12 +186,27 @@ std::vector<std::string> CRecordingGenerator::PingSentences(int ping) const
     std::vector<std::string> out;
     out.push_back(Checksummed("GPGGA," + std::string(hms) + "," + la + "," + ns + "," + lo + "," + ew +
                               ",1,08,1.0,0.0,M,45.0,M,,"));
+    if (m_scene.gll)
+        out.push_back(Checksummed("GPGLL," + la + "," + ns + "," + lo + "," + ew + "," + hms + ",A,A"));
     out.push_back(Checksummed("GPVTG," + Fixed(m_scene.courseDeg, 1) + ",T,,M," + Fixed(m_scene.speedKnots, 1) +
                               ",N," + Fixed(m_scene.speedKnots * 1.852, 1) + ",K"));
     char date[48];
     std::snprintf(date, sizeof date, ",%02d,%02d,%04d,00,00", day, month, year);
     out.push_back(Checksummed("GPZDA," + std::string(hms) + date));
     return out;
+}
+
+std::size_t CRecordingGenerator::RecordedChannels() const
+{
+    return m_scene.outKind ? std::min<std::size_t>(m_scene.channels.size(), 4) : m_scene.channels.size();
+}
+
+void CRecordingGenerator::PingDepth(int ping, std::size_t channel, float& depth, float& second) const
+{
+    // Each channel sees the scene's bottom; the second value is the bottom
+    // echo's strength, a little weaker on every further channel.
+    depth = float(BottomDepthAt(m_scene, ping));
+    second = float(m_scene.bottomSv - double(channel));
 }
 
 std::string CRecordingGenerator::AnnotationText(int ping) const
@@ -220,8 +235,8 @@ bool CRecordingGenerator::Write(const std::string& path, SRecGenSummary* summary
     con.F32(0.0f);
     con.F32(1.0f);
     con.Zeros(116);
-    con.U32(std::uint32_t(m_scene.channels.size()));
-    for (std::size_t k = 0; k < m_scene.channels.size(); ++k) {
+    con.U32(std::uint32_t(RecordedChannels()));
+    for (std::size_t k = 0; k < RecordedChannels(); ++k) {
         const SRecGenChannel& ch = m_scene.channels[k];
         con.FixedText(ChannelId(k), 128);
         con.U32(ch.splitBeam ? 1 : 0);
@@ -259,8 +274,21 @@ bool CRecordingGenerator::Write(const std::string& path, SRecGenSummary* summary
             if (!w.Write(nme)) return fail();
             ++sum.sentences;
         }
+        if (m_scene.outKind) {
+            CRecGenBody dep("DEP0", t);
+            dep.U32(std::uint32_t(RecordedChannels()));
+            for (std::size_t k = 0; k < RecordedChannels(); ++k) {
+                float depth, second;
+                PingDepth(ping, k, depth, second);
+                dep.F32(depth);
+                dep.F32(second);
+                dep.Zeros(4);
+            }
+            if (!w.Write(dep)) return fail();
+            ++sum.depthDatagrams;
+        }
         const double phase = 2.0 * kPi * ping / 8.0;
-        for (std::size_t k = 0; k < m_scene.channels.size(); ++k) {
+        for (std::size_t k = 0; !m_scene.outKind && k < m_scene.channels.size(); ++k) {
             const SRecGenChannel& ch = m_scene.channels[k];
             PingSamples(ping, k, power, angle);
             CRecGenBody raw("RAW0", t);

@@ -1,6 +1,7 @@
-// Writes a synthetic raw recording of a scene: the configuration first, the
+// Writes a synthetic recording of a scene: the configuration first, the
 // profile, then per ping the ship's position sentences and one sample
-// datagram per channel, and now and then an annotation.
+// datagram per channel (a raw file) or one depth datagram (an out file), and
+// now and then an annotation.
 #pragma once
 
 #include "sim/recgen/RecGenScene.h"
@@ -16,6 +17,7 @@ struct SRecGenSummary {
     int sampleDatagrams = 0;
     int sentences = 0;
     int annotations = 0;
+    int depthDatagrams = 0;
     int profiles = 0;
     std::uint64_t bytes = 0;
 };
@@ -33,6 +35,11 @@ public:
     // Sentences of a ping as written, checksums included.
     std::vector<std::string> PingSentences(int ping) const;
     std::string AnnotationText(int ping) const;
+    // Channels that get a configuration record (and, in an out file, a
+    // depth entry): all in a raw file, the first four in an out file.
+    std::size_t RecordedChannels() const;
+    // The depth entry of a channel at a ping, exactly as written.
+    void PingDepth(int ping, std::size_t channel, float& depth, float& second) const;
     std::string ChannelId(std::size_t channel) const;
     // Power word of a received level in dB (85.0413592 units per dB).
     static std::int16_t PowerWord(double db);

@@ -3,11 +3,11 @@
 //   zvrecgen [--scene FILE] [key=value ...]
 //
 // The scene file holds key=value lines (# starts a comment); settings on the
-// command line follow it and win. Keys: out, program, start-unix, pings,
+// command line follow it and win. Keys: out, kind (raw or out), program, start-unix, pings,
 // interval, seed, channels (kHz list), samples, sample-interval, single-beam,
 // sound-velocity, bottom, bottom-swing, bottom-period, bottom-sv,
 // school-depth, school-height, school-first, school-last, school-sv, targets,
-// target-ts, noise, lat, lon, speed, course, annotate-every, svp-kind, svp
+// target-ts, noise, lat, lon, speed, course, gll, annotate-every, svp-kind, svp
 // (depth:velocity;...), heave, roll, pitch, tide.
 #include "sim/recgen/RecordingGenerator.h"
 
@@ -54,8 +54,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "zvrecgen: %s\n", error.c_str());
         return 1;
     }
-    std::printf("%s: %d pings, %d sample datagrams, %d sentences, %d annotations, %llu bytes\n",
-                gen.Scene().outFile.c_str(), sum.pings, sum.sampleDatagrams, sum.sentences, sum.annotations,
+    std::printf("%s: %d pings, %d sample datagrams, %d depth datagrams, %d sentences, %d annotations, %llu bytes\n",
+                gen.Scene().outFile.c_str(), sum.pings, sum.sampleDatagrams, sum.depthDatagrams, sum.sentences,
+                sum.annotations,
                 static_cast<unsigned long long>(sum.bytes));
     return 0;
 }

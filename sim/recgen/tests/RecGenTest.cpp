@@ -157,7 +157,8 @@ TEST(RecGenTest, BadSceneSettingsAreRefused)
 {
     const char* bad[] = {"pings=0",  "pings=abc",  "pings=1e3", "channels=",     "channels=38,-1",
                          "channels=1,2,3,4,5,6,7,8,9", "svp=1:9000", "svp=1",  "unknown=1",
-                         "lat=91",   "noise=1,5",  "=5",        "interval=nan",  "svp-kind=2"};
+                         "lat=91",   "noise=1,5",  "=5",        "interval=nan",  "svp-kind=2",
+                         "kind=xyz", "gll=2"};
     for (const char* s : bad) {
         SRecGenScene scene;
         std::string error;
@@ -171,4 +172,57 @@ TEST(RecGenTest, BadSceneSettingsAreRefused)
     EXPECT_DOUBLE_EQ(scene.bottomDepth, 12.5);
     EXPECT_FALSE(ApplySceneText(scene, "pings=7\nbogus\n", &error));
     EXPECT_NE(error.find("line 2"), std::string::npos);
+}
+
+TEST(RecGenTest, OutFileHoldsDepthsOfTheFirstFourChannelsAndNoSamples)
+{
+    TempDir dir;
+    SRecGenScene scene;
+    std::string error;
+    for (const char* s : {"kind=out", "pings=12", "channels=18,38,70,120,200", "gll=1", "annotate-every=5"})
+        ASSERT_TRUE(ApplySetting(scene, s, &error)) << error;
+    CRecordingGenerator gen(scene);
+    const fs::path file = dir.path / "scene.out";
+    SRecGenSummary sum;
+    ASSERT_TRUE(gen.Write(file.string(), &sum, &error)) << error;
+    EXPECT_EQ(sum.sampleDatagrams, 0);
+    EXPECT_EQ(sum.depthDatagrams, 12);
+
+    const std::vector<std::uint8_t> bytes = ReadFile(file);
+    CDatagramReader reader(bytes.data(), bytes.size());
+    SDatagramView v;
+    ASSERT_TRUE(reader.Next(v));
+    SConfiguration config;
+    ASSERT_TRUE(CDatagramReader::ParseConfiguration(v, config));
+    ASSERT_EQ(config.channels.size(), 4u);
+    EXPECT_FLOAT_EQ(config.channels[3].frequency, 120000.0f);
+
+    std::map<std::uint32_t, int> types;
+    int ping = 0;
+    while (reader.Next(v)) {
+        ++types[v.type];
+        std::string text;
+        if (v.type == kTypeNME0) {
+            ASSERT_TRUE(CDatagramReader::ParseText(v, text));
+            EXPECT_TRUE(ChecksumOk(text)) << text;
+        }
+        if (v.type != kTypeDEP0) continue;
+        std::vector<SDepthEntry> depths;
+        ASSERT_TRUE(CDatagramReader::ParseDepth(v, depths));
+        ASSERT_EQ(depths.size(), 4u);
+        EXPECT_EQ(v.time, PingTime(gen.Scene(), ping));
+        for (std::size_t k = 0; k < depths.size(); ++k) {
+            float depth, second;
+            gen.PingDepth(ping, k, depth, second);
+            EXPECT_EQ(depths[k].depth, depth);
+            EXPECT_EQ(depths[k].second, second);
+        }
+        ++ping;
+    }
+    EXPECT_EQ(reader.SkippedBytes(), 0u);
+    EXPECT_EQ(types[kTypeRAW0], 0);
+    EXPECT_EQ(types[kTypeDEP0], 12);
+    EXPECT_EQ(types[kTypeNME0], 12 * 4);  // GGA, GLL, VTG, ZDA
+    EXPECT_EQ(types[kTypeTAG0], 3);
+    EXPECT_EQ(gen.PingSentences(0)[1].substr(0, 42), "$GPGLL,6030.0000,N,00515.0000,E,000000.00,");
 }
