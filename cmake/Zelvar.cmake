@@ -17,10 +17,16 @@ endif()
 if(ZELVAR_SANITIZE)
   add_compile_options(-fsanitize=${ZELVAR_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${ZELVAR_SANITIZE})
-  if(ZELVAR_SANITIZE MATCHES "address")
+  if(ZELVAR_SANITIZE MATCHES "address" AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     # Optimiser and sanitizer together produce false -W warnings in g++ 12.
     add_compile_options(-Wno-maybe-uninitialized)
   endif()
+endif()
+
+if(ZELVAR_BUILD_FUZZ)
+  # Coverage for the fuzzer in every library a fuzz target links; the
+  # targets themselves link the fuzzer's main (fuzz/).
+  add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
 # zelvar_core_library(<name> [SHARED] SOURCES ... [LIBS ...])
