@@ -119,6 +119,17 @@ void CTransceiver::SetAllChannelsPassive()
         r->transceiverMode = kPassive;
 }
 
+void CTransceiver::SetChannelMode(CChannel* channel, int mode)
+{
+    StructChannelParameters* r = FindRecord(channel);
+    if (!r)
+        return;
+    r->transceiverMode = mode;
+    ChannelParameters p = channel->GetParameters();
+    p.TransceiverMode = mode;
+    channel->SetChannelParameters(p);
+}
+
 void CTransceiver::SetChannelPassive(int index)
 {
     if (index >= 0 && index < GetChannelCount())

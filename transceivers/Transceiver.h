@@ -121,6 +121,9 @@ public:
     virtual int ConfigureInterface(int) { return 0; }
     virtual int SendCommand(const void* command) { return 0; }
     virtual int SupportsTestMode() { return 0; }
+    // Menu commands of the type's own (its debug dialogs); false for any
+    // other command, which goes on to the next transceiver.
+    virtual bool OnCommand(unsigned id) { return false; }
 
     void SetEchoSounder(ITransceiverOwner* owner) { m_echoSounder = owner; }
     ITransceiverOwner* GetEchoSounder() const { return m_echoSounder; }
@@ -138,6 +141,9 @@ public:
                          double& transducerDepth) const;
     void SetChannelParameters(const CChannel* channel, const ChannelParameters& parameters);
     void SetAllChannelsPassive();
+    // The transceiver mode of the channel's record, and of the channel with
+    // its next ping.
+    void SetChannelMode(CChannel* channel, int mode);
     void SetChannelPassive(int index);
     double GetMaxChannelValue() const;
     static int FindTableIndex(double value, const double* table, int count);

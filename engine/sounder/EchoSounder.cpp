@@ -322,6 +322,30 @@ void CEchoSounder::OnStep()
         m_stepGate.Release();
 }
 
+bool CEchoSounder::OnCommand(unsigned id)
+{
+    for (auto& t : m_transceivers)
+        if (t->OnCommand(id))
+            return true;
+    if (id != ID_STEP)
+        return false;
+    OnStep();
+    return true;
+}
+
+bool CEchoSounder::OnUpdateCommand(app::CCmdUI& ui)
+{
+    if (ui.id != ID_STEP)
+        return false;
+    ui.Enable(IsStepEnabled());
+    return true;
+}
+
+void CEchoSounder::SetChannelsState(int state)
+{
+    m_pendingChannelState = state;
+}
+
 void CEchoSounder::StopTransceivers()
 {
     for (auto& t : m_transceivers)
@@ -633,10 +657,14 @@ void CEchoSounder::TriggerThread()
         }
         if (!WaitForTransceivers())
             break;
+        const int state = m_pendingChannelState.exchange(-1);
         for (auto& t : m_transceivers)
             for (int i = 0; i < t->GetChannelCount(); ++i)
-                if (CChannel* c = t->GetChannelId(i))
+                if (CChannel* c = t->GetChannelId(i)) {
+                    if (state >= 0 && !c->GetChannelName().empty())
+                        t->SetChannelMode(c, state);
                     t->SetChannelParameters(c, c->GetParameters());
+                }
         std::int64_t largest = 0;
         for (auto& t : m_transceivers) {
             std::int64_t d = 0;

@@ -14,6 +14,7 @@
 // set from a time telegram does not stall or rush the pings.
 #pragma once
 
+#include "app/base/CommandTarget.h"
 #include "engine/sounder/EchoSounderHost.h"
 #include "platform/Registry.h"
 #include "platform/Socket.h"
@@ -162,9 +163,18 @@ public:
     void StopTransceivers();
     bool TransceiversReady();
     bool HasNamedChannel() const;
+    // A transceiver mode (CTransceiver: 0 active, 1 passive, 2 test) for
+    // every channel with a name. The trigger thread, which refreshes the
+    // channel records before each trigger, applies it there, so the records
+    // it copies for a ping never change under it.
+    void SetChannelsState(int state);
     // The "Step!" command: one ping in single-step mode.
     void OnStep();
     bool IsStepEnabled() const { return m_rateMode.load() == kSingleStep; }
+    // Menu commands that reach the sounder after its recorder and the
+    // annotations: each transceiver in array order, then the sounder's own.
+    bool OnCommand(unsigned id);
+    bool OnUpdateCommand(app::CCmdUI& ui);
     std::string GetPingRateText() const;
     CSequenceControl* GetSequenceControl() const { return m_sequence.get(); }
     CMultiPulse* GetMultiPulse() const { return m_multiPulse.get(); }
@@ -210,6 +220,7 @@ private:
     std::atomic<std::int64_t> m_nextTrigger{0};   // monotonic; 0 = start from now
     std::atomic<std::int64_t> m_triggerTimeout{kDefaultTriggerTimeout};
     std::atomic<bool> m_skip{false};
+    std::atomic<int> m_pendingChannelState{-1};  // -1: none
     std::atomic<bool> m_linkLost{false};
     int m_saveData = 0;
 

@@ -672,10 +672,6 @@ bool COperationControl::OnCommand(UINT id)
             m_echoSounder->SetMode(CEchoSounder::kSingleStep, CEchoSounder::kTriggerInternal, 0,
                                    static_cast<std::int64_t>(m_inForce.PingInterval * 1e7), m_inForce.HBX);
         return true;
-    case CEchoSounder::ID_STEP:
-        if (m_echoSounder)
-            m_echoSounder->OnStep();
-        return true;
     default:
         return false;
     }
@@ -698,10 +694,24 @@ std::string COperationControl::ProfileFromFolder(const std::string& settingsFold
     return name;
 }
 
+std::string COperationControl::GetProfilesFolder() const
+{
+    return CPaths::WithTrailingSeparator(m_trListPath) + "Settings";
+}
+
+void COperationControl::ApplyLayout(int arrangement, const std::array<bool, 8>& checked)
+{
+    Settings& block = m_modeInForce == CEchoSounder::kReplay ? m_replay : m_normal;
+    block.enumViewArrangement = arrangement;
+    for (std::size_t n = 0; n < block.displays.size(); ++n)
+        block.displays[n].bShown = block.displays[n].bExists && checked[n] ? 1 : 0;
+    PostCommand4006();
+}
+
 void COperationControl::SelectUserProfile(const std::string& chosenFolder)
 {
     WriteState();
-    const std::string name = ProfileFromFolder(CPaths::WithTrailingSeparator(m_trListPath) + "Settings", chosenFolder);
+    const std::string name = ProfileFromFolder(GetProfilesFolder(), chosenFolder);
     m_host->SetProfile(name);
     PostMessage(GetMainWindow(), WM_ES_UPDATETITLE, 0, 1, MakePayload<std::string>(name));
     PostCommand(ID_RESTART_FROM_INSTALLATION);

@@ -113,6 +113,12 @@ public:
     // "New User" / "Load User" after the folder dialog: the folder chosen
     // below "Settings" becomes the profile and the sounder restarts with it.
     void SelectUserProfile(const std::string& chosenFolder);
+    // The folder of the profiles, where the folder dialog starts.
+    std::string GetProfilesFolder() const;
+    // "Layout..." after its dialog: the arrangement goes into the block of
+    // the current mode, a channel that exists is shown when its box was
+    // checked, and a new layout follows.
+    void ApplyLayout(int arrangement, const std::array<bool, 8>& checked);
     static std::string ProfileFromFolder(const std::string& settingsFolder, const std::string& chosenFolder);
 
     void Init();

@@ -250,14 +250,51 @@ TEST_F(EchoSounderRun, OneStepGivesExactlyOnePing)
     auto sounder = std::make_unique<CEchoSounder>();
     ASSERT_TRUE(sounder->Create(MakeContext(), nullptr, CEchoSounder::kNormal, CEchoSounder::kSingleStep, nullptr,
                                 CEchoSounder::kTriggerInternal, 0, "", 0));
-    EXPECT_TRUE(sounder->IsStepEnabled());
-    for (int step = 1; step <= 2; ++step) {
-        sounder->OnStep();
-        ASSERT_TRUE(events.WaitFor("ping", step));
+    app::CCmdUI step;
+    step.id = CEchoSounder::ID_STEP;
+    ASSERT_TRUE(sounder->OnUpdateCommand(step));
+    EXPECT_TRUE(step.enabled);
+    for (int n = 1; n <= 2; ++n) {
+        EXPECT_TRUE(sounder->OnCommand(CEchoSounder::ID_STEP));
+        ASSERT_TRUE(events.WaitFor("ping", n));
     }
     EXPECT_EQ(made.at(0)->GetTriggers(), 2);
+    // Outside single-step mode the command is greyed.
+    sounder->SetMode(CEchoSounder::kMaximumRate, CEchoSounder::kTriggerInternal, 0, 0, 0);
+    ASSERT_TRUE(sounder->OnUpdateCommand(step));
+    EXPECT_FALSE(step.enabled);
     sounder.reset();
-    EXPECT_EQ(events.Count("ping"), 2);
+    EXPECT_GE(events.Count("ping"), 2);
+}
+
+// A channel state set while the sounder runs reaches each channel's record,
+// which the unit transmits by, and the channel itself with the next ping.
+TEST_F(EchoSounderRun, ChannelStateReachesTheRecordsBeforeTheNextTrigger)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    a.channels = 2;
+    AddUnit(a);
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(MakeContext(), nullptr, CEchoSounder::kNormal, CEchoSounder::kSingleStep, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    const auto modes = [&] {
+        std::vector<int> out;
+        for (int c = 0; c < 2; ++c) {
+            CChannel* channel = sounder->GetChannel(c);
+            out.push_back(made.at(0)->FindRecord(channel)->transceiverMode);
+            out.push_back(channel->GetParameters().TransceiverMode);
+        }
+        return out;
+    };
+    sounder->OnStep();
+    ASSERT_TRUE(events.WaitFor("ping", 1));
+    EXPECT_EQ(modes(), std::vector<int>(4, CTransceiver::kActive));
+
+    sounder->SetChannelsState(CTransceiver::kPassive);
+    sounder->OnStep();
+    ASSERT_TRUE(events.WaitFor("ping", 2));
+    EXPECT_EQ(modes(), std::vector<int>(4, CTransceiver::kPassive));
 }
 
 TEST_F(EchoSounderRun, UnitReportingMinusOneDoesNotHoldTheOthers)
