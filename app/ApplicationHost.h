@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace app {
@@ -31,6 +32,9 @@ public:
 
     // The navigation object exists and expects positions.
     virtual bool NavigationExpectsPositions() = 0;
+    // The printing document refreshes its settings and answers whether it
+    // has views; nullopt when the program has none.
+    virtual std::optional<bool> RefreshPrintingDocument() = 0;
 
     // The engine's extras behind "Second Layer", "Exp Calculation" and "Freq
     // Sweep": whether the program has them (their commands are greyed
@@ -54,6 +58,7 @@ public:
     void ProfileToOutputs(const std::string&, std::uint64_t) override {}
     int RecordProfile(const std::string&) override { return 0; }
     bool NavigationExpectsPositions() override { return false; }
+    std::optional<bool> RefreshPrintingDocument() override { return std::nullopt; }
     bool HasEngineExtra(unsigned) override { return false; }
     void SetSecondLayer(bool) override {}
     void SetExpCalculation(bool) override {}

@@ -23,6 +23,14 @@ public:
     virtual void Init() = 0;
     // Installed transceivers.
     virtual int GetTransceiverCount() = 0;
+    // Each installed transceiver's name and the names of its channels, in
+    // the installation's order.
+    struct InstalledTransceiver
+    {
+        std::string name;
+        std::vector<std::string> channels;
+    };
+    virtual std::vector<InstalledTransceiver> GetInstalledTransceivers() = 0;
 
     // Posting, from any thread: start of replay with a file list (then "show
     // the replay bar"), restart in normal operation (then "hide the replay

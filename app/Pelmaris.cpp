@@ -330,6 +330,8 @@ void CPelmaris::CreateSensorObjects()
         }
         giveKey(row, object);
         object.Start();
+        if (row.sourceList)
+            (this->*row.sourceList)();
     }
     // Serial output and remote display finish their set-up last.
     for (const auto& row : sensorTable) {

@@ -145,6 +145,23 @@ public:
     // telegram came in, then ends the navigation's forced update.
     void SetComputerClock(std::uint64_t receptionTime, std::uint64_t receivedTime);
 
+    // Names from the transceiver installation, each list handed to one
+    // sensor object when it exists: every channel name, transceiver by
+    // transceiver, to the navigation, purse seine and trawl; one name per
+    // transceiver to the temperature and the hardware status; the
+    // transceiver names and then the channel names to the heave.
+    void FillChannelList();
+    void UpdatePurseSeineChannelList();
+    void UpdateTrawlChannelList();
+    void UpdateTemperatureSourceList();
+    void UpdateHardwareStatusSourceList();
+    void UpdateHeaveSourceList();
+    // All six, once the installation has changed.
+    void UpdateSourceLists();
+    // The printing document refreshes; the status bar learns whether it
+    // has views.
+    void RefreshMainFrame();
+
     // Values other subsystems keep here.
     std::atomic<double> tide{0.0};             // metres, negated tide telegram value
     std::atomic<int> historyFlag{0};           // picture history running (remote control)

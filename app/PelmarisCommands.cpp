@@ -159,7 +159,16 @@ bool CPelmaris::OnUpdateCommand(CCmdUI& ui)
         ui.Enable(object && object->HasSettingsDialog() && !(sc->notWhileReplaying && IsReplaying()));
         return true;
     }
-    return false;
+    switch (id) {
+    case cmd::DEBUG_TRACE:
+    case cmd::LANGUAGE:
+    case cmd::ABOUT:
+    case cmd::HELP_FINDER:
+        ui.Enable(m_frame != nullptr || id == cmd::HELP_FINDER);
+        return true;
+    default:
+        return false;
+    }
 }
 
 }  // namespace app

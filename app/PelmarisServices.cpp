@@ -170,6 +170,84 @@ void CPelmaris::SendToOutputs(const std::string& text, std::uint64_t fileTime)
     m_host->ProfileToOutputs(text, fileTime);
 }
 
+namespace {
+
+std::vector<std::string> ChannelNames(const std::vector<IOperationLink::InstalledTransceiver>& installed)
+{
+    std::vector<std::string> names;
+    for (const auto& transceiver : installed)
+        names.insert(names.end(), transceiver.channels.begin(), transceiver.channels.end());
+    return names;
+}
+
+std::vector<std::string> TransceiverNames(const std::vector<IOperationLink::InstalledTransceiver>& installed)
+{
+    std::vector<std::string> names;
+    for (const auto& transceiver : installed)
+        names.push_back(transceiver.name);
+    return names;
+}
+
+}  // namespace
+
+void CPelmaris::FillChannelList()
+{
+    if (CSensorObject* navigation = SensorObject(SensorId::Navigation))
+        navigation->SetSourceList(ChannelNames(m_operation->GetInstalledTransceivers()));
+}
+
+void CPelmaris::UpdatePurseSeineChannelList()
+{
+    if (CSensorObject* purseSeine = SensorObject(SensorId::PurseSeine))
+        purseSeine->SetSourceList(ChannelNames(m_operation->GetInstalledTransceivers()));
+}
+
+void CPelmaris::UpdateTrawlChannelList()
+{
+    if (CSensorObject* trawl = SensorObject(SensorId::Trawl))
+        trawl->SetSourceList(ChannelNames(m_operation->GetInstalledTransceivers()));
+}
+
+void CPelmaris::UpdateTemperatureSourceList()
+{
+    if (CSensorObject* temperature = SensorObject(SensorId::Temperature))
+        temperature->SetSourceList(TransceiverNames(m_operation->GetInstalledTransceivers()));
+}
+
+void CPelmaris::UpdateHardwareStatusSourceList()
+{
+    if (CSensorObject* status = SensorObject(SensorId::HardwareStatus))
+        status->SetSourceList(TransceiverNames(m_operation->GetInstalledTransceivers()));
+}
+
+void CPelmaris::UpdateHeaveSourceList()
+{
+    CSensorObject* heave = SensorObject(SensorId::Heave);
+    if (!heave)
+        return;
+    const auto installed = m_operation->GetInstalledTransceivers();
+    heave->SetTransceiverList(TransceiverNames(installed));
+    heave->SetSourceList(ChannelNames(installed));
+}
+
+void CPelmaris::UpdateSourceLists()
+{
+    FillChannelList();
+    UpdatePurseSeineChannelList();
+    UpdateTrawlChannelList();
+    UpdateTemperatureSourceList();
+    UpdateHardwareStatusSourceList();
+    UpdateHeaveSourceList();
+}
+
+void CPelmaris::RefreshMainFrame()
+{
+    const std::optional<bool> printingViews = m_host->RefreshPrintingDocument();
+    CStatus* status = m_frame ? m_frame->GetStatus() : nullptr;
+    if (printingViews && status)
+        status->SetPrintingIndicator(*printingViews);
+}
+
 int CPelmaris::ForwardToStore(const std::string& text)
 {
     return m_host->RecordProfile(text);

@@ -8,6 +8,8 @@
 #include "platform/Registry.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace app {
 
@@ -23,6 +25,11 @@ public:
     virtual void TakeKey(HKEY key) {}
     // What follows the key: port opened, source list handed over.
     virtual void Start() {}
+    // The names it offers for choice, built by the application from the
+    // transceiver installation: channel names (or transceiver names, by its
+    // row), and for heave also the transceiver names.
+    virtual void SetSourceList(const std::vector<std::string>& names) {}
+    virtual void SetTransceiverList(const std::vector<std::string>& names) {}
     // Its close operation (the serial component released); deletion follows.
     virtual void Close() {}
     // Its settings dialog, behind its menu command; false: it has none yet,

@@ -1,5 +1,7 @@
 #include "app/SensorObjects.h"
 
+#include "app/Pelmaris.h"
+
 namespace app {
 
 const std::vector<SensorObjectRow>& SensorObjectTable()
@@ -17,14 +19,20 @@ const std::vector<SensorObjectRow>& SensorObjectTable()
             t.push_back(std::move(r));
             return t.back();
         };
-        row(SensorId::Navigation, "navigation", kAllModels, "Navigation");
-        row(SensorId::PurseSeine, "purse seine", kAllModels, "PurseSeine");
-        row(SensorId::Trawl, "trawl", kTrawlModels, "Trawl");
-        row(SensorId::Heave, "heave", kAllModels, "Heave");
+        row(SensorId::Navigation, "navigation", kAllModels, "Navigation").sourceList = &CPelmaris::FillChannelList;
+        row(SensorId::PurseSeine, "purse seine", kAllModels, "PurseSeine").sourceList =
+            &CPelmaris::UpdatePurseSeineChannelList;
+        row(SensorId::Trawl, "trawl", kTrawlModels, "Trawl").sourceList = &CPelmaris::UpdateTrawlChannelList;
+        row(SensorId::Heave, "heave", kAllModels, "Heave").sourceList = &CPelmaris::UpdateHeaveSourceList;
         row(SensorId::GeographicInfo, "geographic history", kAllModels, nullptr);
         row(SensorId::Heading, "heading", kAllModels, "GyroCompass");
-        row(SensorId::Temperature, "water temperature", kAllModels, "Temperature").keepOnSetupFailure = true;
-        row(SensorId::HardwareStatus, "hardware status", kAllModels, nullptr);
+        {
+            SensorObjectRow& temperature = row(SensorId::Temperature, "water temperature", kAllModels, "Temperature");
+            temperature.keepOnSetupFailure = true;
+            temperature.sourceList = &CPelmaris::UpdateTemperatureSourceList;
+        }
+        row(SensorId::HardwareStatus, "hardware status", kAllModels, nullptr).sourceList =
+            &CPelmaris::UpdateHardwareStatusSourceList;
         row(SensorId::NmeaDepth, "NMEA depth", kAllModels, "NMEADepth");
         row(SensorId::Lobe, "lobe interface", kLobeModels, nullptr);
         row(SensorId::LX750, "post-processing output", kTrawlModels, nullptr);

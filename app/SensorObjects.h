@@ -68,6 +68,9 @@ struct SensorObjectRow {
     bool keepOnSetupFailure = false;
     // Set-up done later in the table (serial output, remote display).
     bool deferredSetup = false;
+    // The application's list builder run once the object has started
+    // (CPelmaris::FillChannelList and its twins), or null.
+    void (CPelmaris::*sourceList)() = nullptr;
 };
 
 // The creation table, in creation order.

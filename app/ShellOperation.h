@@ -17,6 +17,7 @@ public:
 
     void Init() override {}
     int GetTransceiverCount() override { return 0; }
+    std::vector<InstalledTransceiver> GetInstalledTransceivers() override { return {}; }
     void PostStartWithFiles(std::vector<std::string> files) override;
     void PostRestart() override;
     void PostStop(unsigned followUp) override;

@@ -151,6 +151,8 @@ public:
                          std::function<void(const std::string&, ULONGLONG)> recordText);
     // Runs the environment dialog; answers TRUE on OK.
     void SetDialogRunner(std::function<BOOL(SEnvironmentDialogValues&)> runner);
+    // Whether a dialog runner is set; "Environment..." is greyed without.
+    bool HasDialog() const { return static_cast<bool>(m_dialog); }
     // The application's model, for the default profile folder.
     void SetModelCode(SounderModel model);
 

@@ -91,6 +91,7 @@ inline constexpr unsigned ALARM_DIALOGS = 32847;
 inline constexpr unsigned STORE = 32848;
 inline constexpr unsigned RECORD_TOGGLE = 32850;
 inline constexpr unsigned HISTORY = 32852;
+inline constexpr unsigned ANNOTATION = 32865;        // "Annotation...", the annotations' dialog
 inline constexpr unsigned EVENT_ANNOTATION = 32866;
 inline constexpr unsigned TEMP_UNIT_FIRST = 32867;
 inline constexpr unsigned TEMP_UNIT_LAST = 32868;

@@ -88,6 +88,9 @@ public:
     bool MessagePaneEnabled() const { return m_messagesEnabled; }
     void EnableMessagePane(bool on) { m_messagesEnabled = on; }
     bool AlarmDialogsEnabled() const { return m_alarmDialogs; }
+    // Whether the printing document has views (paper printing runs).
+    void SetPrintingIndicator(bool on) { m_printing = on; }
+    bool PrintingIndicator() const { return m_printing; }
     void EnableAlarmDialogs(bool on) { m_alarmDialogs = on; }
     void SetBeepFlags(bool onStatus, bool onAlarm) { m_beepStatus = onStatus; m_beepAlarm = onAlarm; }
 
@@ -135,6 +138,7 @@ private:
     std::string m_alarmText;
     bool m_messagesEnabled = true;
     bool m_alarmDialogs = false;
+    bool m_printing = false;
     bool m_beepStatus = false;
     bool m_beepAlarm = false;
     bool m_secondBar = false;

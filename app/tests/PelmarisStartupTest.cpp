@@ -595,4 +595,106 @@ TEST_F(PelmarisStartup, SensorCommandsOpenOnlyWhatExistsAndHasItsDialog)
     EXPECT_FALSE(stop.enabled);  // no echo sounder
 }
 
+// A sensor object that notes its start and the lists it is handed.
+class ListSensor : public CSensorObject {
+public:
+    ListSensor(std::vector<std::string>& log, std::string name, long setup = 0)
+        : m_log(log), m_name(std::move(name)), m_setup(setup)
+    {
+    }
+    long Setup() override { return m_setup; }
+    void Start() override { m_log.push_back(m_name + " start"); }
+    void SetSourceList(const std::vector<std::string>& names) override { Note("sources", names); }
+    void SetTransceiverList(const std::vector<std::string>& names) override { Note("transceivers", names); }
+
+private:
+    void Note(const char* what, const std::vector<std::string>& names)
+    {
+        std::string entry = m_name + " " + what + ":";
+        for (const auto& n : names)
+            entry += " [" + n + "]";
+        m_log.push_back(entry);
+    }
+    std::vector<std::string>& m_log;
+    std::string m_name;
+    long m_setup;
+};
+
+// Each object that offers sources for choice gets its list from the
+// installation right after it starts, and again when the installation
+// changes; a temperature input whose set-up failed is kept without a list.
+TEST_F(PelmarisStartup, SensorObjectsGetTheirListsFromTheInstallation)
+{
+    auto pelmaris = Make();
+    std::vector<std::string> log;
+    long temperatureSetup = 0;
+    for (auto& row : pelmaris->sensorTable) {
+        const std::string name = row.name;
+        if (row.id == SensorId::Navigation || row.id == SensorId::PurseSeine || row.id == SensorId::Trawl ||
+            row.id == SensorId::Heave || row.id == SensorId::Temperature || row.id == SensorId::HardwareStatus)
+            row.create = [&log, name, &temperatureSetup, id = row.id](CPelmaris&) {
+                return std::make_unique<ListSensor>(log, name, id == SensorId::Temperature ? temperatureSetup : 0);
+            };
+    }
+    FakeOperation operation(*pelmaris);
+    operation.installed = {{"T38", {"T38 38 kHz", "T38 120 kHz"}}, {"T200", {"T200 200 kHz"}}};
+    pelmaris->SetOperation(&operation);
+    ASSERT_TRUE(pelmaris->InitInstance({"RM30"}));
+    const std::string channels = ": [T38 38 kHz] [T38 120 kHz] [T200 200 kHz]";
+    const std::string transceivers = ": [T38] [T200]";
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "navigation start", "navigation sources" + channels,
+                       "purse seine start", "purse seine sources" + channels,
+                       "trawl start", "trawl sources" + channels,
+                       "heave start", "heave transceivers" + transceivers, "heave sources" + channels,
+                       "water temperature start", "water temperature sources" + transceivers,
+                       "hardware status start", "hardware status sources" + transceivers,
+                   }));
+
+    log.clear();
+    operation.installed = {{"T50", {"T50 50 kHz"}}};
+    pelmaris->UpdateSourceLists();
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "navigation sources: [T50 50 kHz]", "purse seine sources: [T50 50 kHz]",
+                       "trawl sources: [T50 50 kHz]", "water temperature sources: [T50]",
+                       "hardware status sources: [T50]", "heave transceivers: [T50]", "heave sources: [T50 50 kHz]",
+                   }));
+
+    // A second program whose temperature input cannot open its line.
+    log.clear();
+    temperatureSetup = 1;
+    auto second = Make();
+    second->sensorTable = pelmaris->sensorTable;
+    FakeOperation secondOperation(*second);
+    secondOperation.installed = operation.installed;
+    second->SetOperation(&secondOperation);
+    pelmaris.reset();
+    ASSERT_TRUE(second->InitInstance({"RM30"}));
+    EXPECT_NE(std::find(log.begin(), log.end(), "water temperature start"), log.end());
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const std::string& e) { return e.rfind("water temperature sources", 0) == 0; }),
+              0);
+}
+
+TEST_F(PelmarisStartup, RefreshMainFrameTellsTheStatusBarWhetherThePrintingDocumentHasViews)
+{
+    auto pelmaris = Make();
+    RecordingHost host;
+    pelmaris->SetHost(&host);
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    frame->status = std::make_unique<CStatus>(SounderModel::QY310);
+    host.printingViews = true;
+    pelmaris->RefreshMainFrame();
+    EXPECT_TRUE(frame->status->PrintingIndicator());
+    host.printingViews = false;
+    pelmaris->RefreshMainFrame();
+    EXPECT_FALSE(frame->status->PrintingIndicator());
+    // Without a printing document there is nothing to tell.
+    frame->status->SetPrintingIndicator(true);
+    host.printingViews.reset();
+    pelmaris->RefreshMainFrame();
+    EXPECT_TRUE(frame->status->PrintingIndicator());
+    EXPECT_EQ(host.printingRefreshes, 3);
+}
+
 }  // namespace

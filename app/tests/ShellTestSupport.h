@@ -127,7 +127,7 @@ public:
     ~FakeFrame() override { DestroyWindow(m_hwnd); }
 
     HWND GetSafeHwnd() const override { return m_hwnd; }
-    app::CStatus* GetStatus() override { return nullptr; }
+    app::CStatus* GetStatus() override { return status.get(); }
     void SetGreyScaleFlags(int, int, int) override {}
     void ShowMainWindow(bool maximised) override { shownMaximised = maximised; }
     void FirstLayout() override { ++firstLayouts; }
@@ -158,6 +158,7 @@ public:
 
     std::vector<PostedMessage> messages;
     std::function<LRESULT(UINT, WPARAM, LPARAM)> onMessage;
+    std::unique_ptr<app::CStatus> status;  // none unless the test makes one
     std::optional<bool> shownMaximised;
     std::optional<int> openShowMode;
     int firstLayouts = 0;
@@ -183,7 +184,9 @@ public:
             CShellOperation::PostStopAndExit();
     }
     void PostStartWithFiles(std::vector<std::string> files) override { replayStarts.push_back(std::move(files)); }
+    std::vector<InstalledTransceiver> GetInstalledTransceivers() override { return installed; }
     int transceivers = 0;
+    std::vector<InstalledTransceiver> installed;
     CEchoSounder* sounder = nullptr;
     bool replaying = false;
     // Stop and exit is counted and, when held, goes no further.
@@ -205,7 +208,14 @@ public:
         return true;
     }
     void ClockWasSet() override { clockEnded = true; }
+    std::optional<bool> RefreshPrintingDocument() override
+    {
+        ++printingRefreshes;
+        return printingViews;
+    }
     std::vector<std::string> annotations, profiles;
+    std::optional<bool> printingViews;  // nullopt: no printing document
+    int printingRefreshes = 0;
     bool expectsPositions = false;
     std::uint64_t clockSetTo = 0;
     bool clockEnded = false;

@@ -177,15 +177,18 @@ CCmdUI CMainFrame::QueryCommand(unsigned id)
 {
     CCmdUI ui;
     ui.id = id;
-    if (!m_app.RouteUpdate(ui))
-        FrameUpdate(ui);
+    if (!m_app.RouteUpdate(ui) && !FrameUpdate(ui))
+        ui.Enable(false);
     return ui;
 }
 
 void CMainFrame::RunCommand(unsigned id)
 {
-    const CCmdUI ui = QueryCommand(id);
-    if (!ui.enabled)
+    // Commands posted by the program (the recorder's, replay's) have no
+    // update handler and run; one whose handler greys it does not.
+    CCmdUI ui;
+    ui.id = id;
+    if ((m_app.RouteUpdate(ui) || FrameUpdate(ui)) && !ui.enabled)
         return;
     if (!m_app.RouteCommand(id))
         FrameCommand(id);
@@ -204,6 +207,8 @@ void CMainFrame::ReloadMenu()
 bool CMainFrame::StartPingTimer(unsigned ms)
 {
     m_pingTimer = ::SetTimer(m_hwnd, TIMER_PING, ms) != 0;
+    if (m_pingTimer)
+        m_asyncCounter = 0;
     return m_pingTimer;
 }
 
@@ -272,13 +277,15 @@ bool CMainFrame::FrameCommand(unsigned id)
         return true;
     case cmd::REPLAY_CONTROL:
         m_replayControlFlag = !m_replayControlFlag;
-        if (m_app.IsReplaying() && toolWindows)
-            toolWindows(m_replayControlFlag ? WM_ES_SHOWREPLAYBUTTONS : WM_ES_HIDEREPLAYBUTTONS, 0, 0);
+        if (m_app.IsReplaying())
+            ToolWindowMessage(m_replayControlFlag ? WM_ES_SHOWREPLAYBUTTONS : WM_ES_HIDEREPLAYBUTTONS,
+                              static_cast<WPARAM>(m_replayControlFlag), 0);
         return true;
     case cmd::STATUS_WINDOW:
         m_statusWindowFlag = !m_statusWindowFlag;
-        if (m_app.GetEchoSounder() && toolWindows)
-            toolWindows(m_statusWindowFlag ? WM_ES_SHOWCHANNELSTATUS : WM_ES_HIDECHANNELSTATUS, 0, 0);
+        if (m_app.GetEchoSounder())
+            ToolWindowMessage(m_statusWindowFlag ? WM_ES_SHOWCHANNELSTATUS : WM_ES_HIDECHANNELSTATUS,
+                              static_cast<WPARAM>(m_statusWindowFlag), 0);
         return true;
     case cmd::APP_EXIT:
     case cmd::SYSTEM_CLOSE:
@@ -331,12 +338,15 @@ bool CMainFrame::FrameUpdate(CCmdUI& ui)
         ui.SetCheck(m_status->AlarmDialogsEnabled());
         return true;
     case cmd::REPLAY_CONTROL:
-        ui.Enable(m_app.IsReplaying());
+        ui.Enable(m_app.IsReplaying() && toolWindows && toolWindows->HasReplayButtons());
         ui.SetCheck(m_replayControlFlag != 0);
         return true;
     case cmd::STATUS_WINDOW:
-        ui.Enable(m_app.GetEchoSounder() != nullptr);
+        ui.Enable(m_app.GetEchoSounder() != nullptr && toolWindows && toolWindows->HasChannelStatus());
         ui.SetCheck(m_statusWindowFlag != 0);
+        return true;
+    case cmd::APP_EXIT:
+    case cmd::SYSTEM_CLOSE:
         return true;
     default:
         return false;
@@ -358,10 +368,26 @@ void CMainFrame::SelectPalette(int palette)
 void CMainFrame::ApplyColourScheme(int scheme)
 {
     m_colourScheme = scheme;
-    if (applyGreyBackground)
-        applyGreyBackground(m_grayscale != 0);
+    if (applyEchogramColours)
+        applyEchogramColours(ColourSet(), scheme);
     if (!m_paletteLimited)
         Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), PaletteParam());
+}
+
+EchogramColourSet CMainFrame::ColourSet() const
+{
+    if (m_grayscale)
+        return EchogramColourSet::Grey;
+    const SounderModel model = m_app.GetSounderType();
+    if (IsQYModel(model) || (model == SounderModel::TOTAL && m_qyColours))
+        return EchogramColourSet::QY;
+    return EchogramColourSet::TQ;
+}
+
+void CMainFrame::ToolWindowMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (toolWindows)
+        toolWindows->OnMessage(message, wParam, lParam);
 }
 
 void CMainFrame::Broadcast(UINT message, WPARAM wParam, LPARAM lParam)
@@ -516,8 +542,8 @@ void CMainFrame::OnPaneClicked(unsigned paneId)
     if ((paneId == ids::LINE_COUNTER || paneId == ids::EVENT_COUNTER) && m_app.GetEchoSounder())
         ::PostMessage(m_hwnd, WM_COMMAND, paneId == ids::LINE_COUNTER ? cmd::RECORD_TOGGLE : cmd::EVENT_ANNOTATION,
                       0);
-    else if (paneId == ids::H_COUNTER && toolWindows)
-        toolWindows(WM_ES_HISTORYMESSAGE, 2, 0);  // history printing on or off
+    else if (paneId == ids::H_COUNTER)
+        ToolWindowMessage(WM_ES_HISTORYMESSAGE, 2, 0);  // history printing on or off
 }
 
 void CMainFrame::UpdateClock()
@@ -573,7 +599,7 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
                 sampleWorkload();
         } else if (wParam == TIMER_PING) {
             if (notifyDocuments)
-                notifyDocuments(m_asyncState);
+                notifyDocuments(m_asyncCounter);
         } else if (wParam == TIMER_STATUSBAR) {
             UpdateClock();
         }
@@ -596,8 +622,7 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         m_app.Operation().ExecuteCommand(static_cast<unsigned>(wParam), lParam);
         return 0;
     case WM_ES_OPERATIONCOMMAND:
-        if (toolWindows)
-            toolWindows(WM_ES_HIDECHANNELSTATUS, 1, 0);  // the channel status dialog goes
+        ToolWindowMessage(WM_ES_HIDECHANNELSTATUS, 1, 0);  // the channel status dialog goes
         m_app.Operation().QueueCommand(static_cast<unsigned>(wParam), lParam);
         return 0;
     case WM_ES_ANNOTATION:
@@ -640,12 +665,10 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ES_SHOWCHANNELSTATUS:
         if (wParam == 1)
             m_statusWindowFlag = 1;
-        if (toolWindows)
-            toolWindows(message, static_cast<WPARAM>(m_statusWindowFlag), lParam);
+        ToolWindowMessage(message, static_cast<WPARAM>(m_statusWindowFlag), lParam);
         return 0;
     case WM_ES_SHOWREPLAYBUTTONS:
-        if (toolWindows)
-            toolWindows(message, static_cast<WPARAM>(m_replayControlFlag), lParam);
+        ToolWindowMessage(message, static_cast<WPARAM>(m_replayControlFlag), lParam);
         return 0;
     case WM_ES_UPDATECHANNELSTATUS:
     case WM_ES_HIDECHANNELSTATUS:
@@ -655,8 +678,7 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ES_HIDEPINGERSYNC:
     case WM_ES_PINGERDRIFT:
     case WM_ES_REPLAYTIME:
-        if (toolWindows)
-            toolWindows(message, wParam, lParam);
+        ToolWindowMessage(message, wParam, lParam);
         return 0;
     case WM_ES_SERIALANNOTATION: {
         const std::string* text = CurrentPayload<std::string>();

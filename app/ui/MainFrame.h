@@ -8,6 +8,8 @@
 #include "app/MenuResources.h"
 #include "app/Pelmaris.h"
 #include "app/base/Status.h"
+#include "app/ui/EchogramColours.h"
+#include "app/ui/ToolWindows.h"
 
 #include <QMainWindow>
 
@@ -71,9 +73,12 @@ public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // Dropped files: replayed in the order of their times.
     void DropFiles(const QStringList& files);
-    // Runs a menu command as the menu would.
+    // Runs a command as a menu item or WM_COMMAND would: not when its update
+    // handler has disabled it.
     void RunCommand(unsigned id);
-    // The state of a menu item as the menu would show it.
+    // The state of a menu item as the menu would show it. An item that no
+    // command target answers for is greyed, as the class library greys an
+    // item without a handler.
     CCmdUI QueryCommand(unsigned id);
     QAction* FindAction(unsigned id) const;
     // Titles of the menu bar's pop-ups.
@@ -81,15 +86,17 @@ public:
 
     // Work of later subsystems behind the frame's messages; null: nothing.
     std::function<void(void* document)> updateAllViews;            // 0x46E
-    std::function<void(int asyncState)> notifyDocuments;           // timer 32784
+    std::function<void(int flag)> notifyDocuments;                 // timer 32784, with the async counter
     std::function<void()> sampleWorkload;                          // timer 106
     std::function<void(const std::string&, std::uint64_t)> decodeTelegram;  // 0x478
     std::function<void(const std::string&, std::uint64_t)> lobeCommand;     // 0x479
     std::function<void()> environmentChanged;                      // 0x47B
-    std::function<void(UINT message, WPARAM, LPARAM)> toolWindows;  // 0x47C-0x484, 0x486
+    IToolWindows* toolWindows = nullptr;                           // 0x47C-0x484, 0x486; null: none
     std::function<int(int palette)> selectPalette;                 // palette value of a palette
     std::function<LPARAM(int palette)> paletteBlock;               // what views take with 0x476
-    std::function<void(bool grey)> applyGreyBackground;            // grey scheme on / model colours
+    // Writes the colour set into the palettes, with the first `threshold`
+    // echogram colours given the background.
+    std::function<void(EchogramColourSet set, int threshold)> applyEchogramColours;
     // Values the status bar shows every second; null: the pane stays as is.
     std::function<std::optional<double>()> waterTemperature;       // nullopt: no valid value
     std::function<double()> soundVelocity;                         // while a sounder runs
@@ -112,6 +119,8 @@ private:
     void OnPaneClicked(unsigned paneId);
     void UpdateClock();
     bool StartPingTimer(unsigned ms);
+    EchogramColourSet ColourSet() const;
+    void ToolWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     CPelmaris& m_app;
     unsigned m_menuId;
@@ -124,6 +133,7 @@ private:
     std::map<unsigned, QAction*> m_actions;
     std::set<HWND> m_descendants;
     int m_asyncState = 0;
+    int m_asyncCounter = 0;
     bool m_pingTimer = false;
     bool m_paletteLimited = true;
     bool m_newLayoutPending = false;

@@ -91,7 +91,7 @@ CProgram::CProgram(Options options)
     m_application.SetHost(&m_applicationHost);
     // Operation control's commands, and the running sounder's, come before
     // the application's.
-    m_application.commandTargets.insert(m_application.commandTargets.begin(), &m_operationLink);
+    m_application.commandTargets.insert(m_application.commandTargets.begin(), &m_commands);
     m_application.frameFactory = [this](CPelmaris&, unsigned menuId) { return MakeMainFrame(menuId); };
     FillSensorTable();
 
@@ -136,6 +136,9 @@ void CProgram::FillSensorTable()
         case SensorId::GeographicInfo:
             row.create = [this](CPelmaris&) { return std::make_unique<CGeographicInfoObject>(m_geographic); };
             break;
+        case SensorId::Fish:
+            row.create = [](CPelmaris&) { return std::make_unique<CFishObject>(std::make_shared<CFish>()); };
+            break;
         case SensorId::NetworkOutput:
             row.create = [this](CPelmaris&) {
                 return std::make_unique<CNetworkOutputObject>(
@@ -157,10 +160,25 @@ std::unique_ptr<IMainFrame> CProgram::MakeMainFrame(unsigned menuId)
 
 void CProgram::ConnectFrame(CMainFrame& frame)
 {
-    frame.paletteBlock = [this](int palette) {
+    frame.selectPalette = [this](int palette) {
         m_palettes.SelectPalette(palette);
-        return reinterpret_cast<LPARAM>(m_palettes.GetCurrentLogPalette());
+        return m_palettes.GetCurrentPalette();
     };
+    frame.paletteBlock = [this](int palette) { return reinterpret_cast<LPARAM>(m_palettes.GetLogPalette(palette)); };
+    frame.applyEchogramColours = [this](EchogramColourSet set, int threshold) {
+        m_echogramColours.Apply(set, threshold);
+    };
+    frame.toolWindows = &m_toolWindows;
+    // The asynchronous display modes wake the running sounder's documents.
+    frame.notifyDocuments = [this](int flag) {
+        CEchoSounder* sounder = m_operation.GetEchoSounder();
+        if (IPingDocuments* documents = sounder ? sounder->GetDocuments() : nullptr)
+            documents->Notify(flag);
+    };
+    // The lobe interface and the water temperature input are not built yet:
+    // a lobe command goes nowhere and the temperature pane stays empty.
+    frame.lobeCommand = [](const std::string&, std::uint64_t) {};
+    frame.waterTemperature = [] { return std::optional<double>(); };
     // Each document's ping reaches its views through the main window.
     frame.updateAllViews = [](void* document) { CChannelFrameAbstract::UpdateViewsOf(document); };
     CChannelFrameAbstract::SetViewRegistration([frame = QPointer<CMainFrame>(&frame)](HWND view, bool add) {

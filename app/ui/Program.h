@@ -15,11 +15,14 @@
 
 #include "app/Pelmaris.h"
 #include "app/ui/DecoderHost.h"
+#include "app/ui/EchogramColours.h"
 #include "app/ui/ProgramApplicationHost.h"
+#include "app/ui/ProgramCommands.h"
 #include "app/ui/ProgramOperation.h"
 #include "app/ui/QtDispatcherAdapter.h"
 #include "app/ui/RecorderLink.h"
 #include "app/ui/SounderHost.h"
+#include "app/ui/ToolWindows.h"
 #include "display/PaletteControl.h"
 #include "engine/sounder/OperationControl.h"
 #include "recording/StoreStatusEvents.h"
@@ -125,6 +128,11 @@ private:
     CDialogServices m_dialogServices;
     // Outlives the main frame, whose palette broadcasts point into it.
     CPaletteControl m_palettes;
+    CEchogramColours m_echogramColours{m_palettes};
+    // The replay buttons and the channel status dialog come with their own
+    // Parts; until then the frame has no tool windows and greys "Replay
+    // Control" and "Status Window".
+    CNoToolWindows m_toolWindows;
 
     // Called into from any thread.
     CEnvironment m_environment;
@@ -145,6 +153,7 @@ private:
     CSounderHost m_sounderHost;
     CProgramOperation m_operationLink;
     COperationControl m_operation;
+    CProgramCommands m_commands{*this};
 
     std::unique_ptr<CSingleInstance> m_instance;
     std::unique_ptr<QObject> m_helpKeys;

@@ -22,6 +22,7 @@ public:
     void ProfileToOutputs(const std::string& text, std::uint64_t fileTime) override;
     int RecordProfile(const std::string& text) override;
     bool NavigationExpectsPositions() override { return false; }
+    std::optional<bool> RefreshPrintingDocument() override { return std::nullopt; }
     bool HasEngineExtra(unsigned) override { return false; }
     void SetSecondLayer(bool) override {}
     void SetExpCalculation(bool) override {}

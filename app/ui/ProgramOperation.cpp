@@ -46,6 +46,8 @@ void CProgramOperation::Init()
     CTransceiverInstallation& installation = m_program.Installation();
     installation.SetModel(model);
     installation.SetProfileSource([&application] { return application.GetMcuMode(); });
+    // The sensor objects offer the installed channels for choice.
+    installation.SetChannelListsChanged([&application] { application.UpdateSourceLists(); });
     installation.Initialize();
     m_program.SounderHost().Init();
 
@@ -67,6 +69,23 @@ void CProgramOperation::Init()
 int CProgramOperation::GetTransceiverCount()
 {
     return m_program.Installation().GetTransceiverCount();
+}
+
+std::vector<IOperationLink::InstalledTransceiver> CProgramOperation::GetInstalledTransceivers()
+{
+    CTransceiverInstallation& installation = m_program.Installation();
+    std::vector<InstalledTransceiver> installed;
+    for (int t = 0; t < installation.GetTransceiverCount(); ++t) {
+        const auto info = installation.GetTransceiverInfo(t);
+        if (!info)
+            continue;
+        InstalledTransceiver transceiver{info->transceiverId, {}};
+        for (int c = 0; c < info->channelCount; ++c)
+            if (const auto channel = installation.GetTransceiverChannel(t, c))
+                transceiver.channels.push_back(channel->description);
+        installed.push_back(std::move(transceiver));
+    }
+    return installed;
 }
 
 void CProgramOperation::PostStartWithFiles(std::vector<std::string> files)
@@ -244,45 +263,6 @@ void CProgramOperation::ResetGeographicHistory()
 {
     if (CGeographicInfo* geographic = m_program.Application().Sensor<CGeographicInfo>(SensorId::GeographicInfo))
         geographic->Reset();
-}
-
-// ---------------------------------------------------------------------------
-// Menu commands
-
-bool CProgramOperation::OnCommand(unsigned id)
-{
-    COperationControl& operation = m_program.Operation();
-    if (CEchoSounder* sounder = operation.GetEchoSounder()) {
-        // A command offered to the running sounder goes to its recorder
-        // first, then to its annotations.
-        if (IPingRecorder* recorder = sounder->GetRecorder(); recorder && recorder->OnCommand(id))
-            return true;
-        if (id == CAnnotation::kEventCommand) {
-            m_program.Annotation().OnEvent();
-            return true;
-        }
-    }
-    if (id == cmd::ENVIRONMENT) {
-        m_program.Environment().OnEnvironment();
-        return true;
-    }
-    if (id == cmd::STORE) {
-        m_program.SounderHost().OnStore();
-        return true;
-    }
-    return operation.OnCommand(id);
-}
-
-bool CProgramOperation::OnUpdateCommand(CCmdUI& ui)
-{
-    if (ui.id == cmd::STORE) {
-        ui.Enable(m_program.Operation().GetEchoSounder() && !m_program.Application().IsReplaying());
-        return true;
-    }
-    if (ui.id != cmd::ENVIRONMENT)
-        return false;
-    ui.Enable(m_program.Environment().IsEnvironmentCommandEnabled(m_program.Application().IsReplaying()) != 0);
-    return true;
 }
 
 }  // namespace app

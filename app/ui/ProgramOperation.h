@@ -1,12 +1,10 @@
 // Operation control in the running program: the link through which the
-// application object posts and executes operation commands, what those
+// application object posts and executes operation commands, and what those
 // commands reach of the program (screen layout, main frame, settings,
-// sensors, factory settings), and the menu commands of the running sounder
-// (its recorder first, then the annotations, "Store...", "Environment..."
-// and operation control's own).
+// sensors, factory settings). Menu commands reach operation control through
+// the program's command targets (CProgramCommands).
 #pragma once
 
-#include "app/base/CommandTarget.h"
 #include "app/OperationLink.h"
 #include "app/Skjerm.h"
 #include "engine/sounder/OperationHost.h"
@@ -18,7 +16,7 @@ namespace app {
 class CProgram;
 class CStandardESLayout;
 
-class CProgramOperation final : public IOperationLink, public IOperationHost, public ICommandTarget
+class CProgramOperation final : public IOperationLink, public IOperationHost
 {
 public:
     explicit CProgramOperation(CProgram& program);
@@ -31,6 +29,7 @@ public:
     // IOperationLink
     void Init() override;
     int GetTransceiverCount() override;
+    std::vector<InstalledTransceiver> GetInstalledTransceivers() override;
     void PostStartWithFiles(std::vector<std::string> files) override;
     void PostRestart() override;
     void PostStop(unsigned followUp) override;
@@ -60,10 +59,6 @@ public:
     void HistorySaving(bool on) override;
     void NameExternalDepthSource(int source, const std::string& shortId) override;
     void ResetGeographicHistory() override;
-
-    // ICommandTarget
-    bool OnCommand(unsigned id) override;
-    bool OnUpdateCommand(CCmdUI& ui) override;
 
 private:
     CProgram& m_program;

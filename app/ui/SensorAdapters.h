@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/SensorObject.h"
+#include "engine/Fish.h"
 #include "outputs/QYNet.h"
 #include "sensors/GeographicInfo.h"
 
@@ -19,6 +20,15 @@ class CGeographicInfoObject final : public TSensorObject<CGeographicInfo>
 public:
     using TSensorObject::TSensorObject;
     ~CGeographicInfoObject() override { Get()->Reset(); }
+};
+
+// The fish size settings, behind "Fish...".
+class CFishObject final : public TSensorObject<CFish>
+{
+public:
+    using TSensorObject::TSensorObject;
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override { Get()->ShowDialog(); }
 };
 
 // The network output: its receiving port feeds the telegram decoder.

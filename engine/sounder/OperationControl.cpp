@@ -713,6 +713,10 @@ void COperationControl::SelectUserProfile(const std::string& chosenFolder)
     WriteState();
     const std::string name = ProfileFromFolder(GetProfilesFolder(), chosenFolder);
     m_host->SetProfile(name);
-    PostMessage(GetMainWindow(), WM_ES_UPDATETITLE, 0, 1, MakePayload<std::string>(name));
+    // The default profile is the empty name, and the title then names none.
+    if (name.empty())
+        PostMessage(GetMainWindow(), WM_ES_UPDATETITLE, 0, 0);
+    else
+        PostMessage(GetMainWindow(), WM_ES_UPDATETITLE, 0, 1, MakePayload<std::string>(name));
     PostCommand(ID_RESTART_FROM_INSTALLATION);
 }

@@ -16,8 +16,14 @@
 #include "platform/tests/NetNamespace.h"
 #include "QtTestSupport.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace shelltest;
@@ -88,6 +94,25 @@ int RunProgram()
           "a raw file in the survey folder");
     const std::uint64_t pings = sounder->GetPingCount();
     check(WaitFor([&] { return sounder->GetPingCount() >= pings + 3; }, 20000), "pings while recording");
+
+    // A live sounder takes a text typed into "Annotation...".
+    check(frame->QueryCommand(app::cmd::ANNOTATION).enabled, "Annotation... enabled while a live sounder runs");
+    bool annotated = false;
+    QTimer typist;
+    typist.setInterval(10);
+    QObject::connect(&typist, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        auto* text = dialog ? dialog->findChild<QLineEdit*>("IDC_ANNOTATION_TEXT") : nullptr;
+        if (!text)
+            return;
+        text->setText("Buoy 7 to port");
+        dialog->accept();
+        annotated = true;
+    });
+    typist.start();
+    frame->RunCommand(app::cmd::ANNOTATION);
+    typist.stop();
+    check(annotated, "the annotation dialog ran");
     PostMessage(frame->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleLogging, 0);
     check(WaitFor([&] { return lineCounter() == "L0001 off"; }), "line counter after the stop: " + lineCounter());
 
@@ -109,6 +134,7 @@ int RunProgram()
     check(rb.skipped == 0, "whole datagrams");
     check(rb.configs.size() == 1 && rb.configs[0].channels.size() == 1, "one configuration of one channel");
     check(rb.power.size() >= 3, "at least three pings, not " + std::to_string(rb.power.size()));
+    check(std::count(rb.annotations.begin(), rb.annotations.end(), "Buoy 7 to port") == 1, "the annotation recorded");
     for (std::size_t d = 0; d < rb.power.size(); ++d)
         check(rb.channels[d] == 1 && !rb.power[d].empty(), "ping " + std::to_string(d) + " of channel 1 with samples");
     return check.failures;
