@@ -10,6 +10,8 @@
 #include "app/ui/MainFrame.h"
 #include "app/ui/QtMessageBox.h"
 #include "app/ui/SensorAdapters.h"
+#include "app/ui/SerialComponent.h"
+#include "app/base/DiagRecord.h"
 #include "app/ui/SingleInstance.h"
 #include "display/DepthDoc.h"
 #include "display/EchogramDoc.h"
@@ -22,6 +24,7 @@
 #include "engine/ui/DetectionDialogs.h"
 #include "outputs/DepthTelegram.h"
 #include "platform/MessageBox.h"
+#include "platform/Paths.h"
 #include "recording/Store.h"
 #include "transceivers/Transceiver.h"
 
@@ -252,6 +255,8 @@ void CProgram::InstallDisplayEnvironment()
 
 bool CProgram::Start()
 {
+    // The sensor objects that start-up creates use the serial component.
+    SetUpSerialComponent();
     if (!m_application.InitInstance(m_options.arguments))
         return false;
     // The annotations read their settings under the model's root, which
@@ -273,6 +278,18 @@ bool CProgram::Start()
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, m_helpKeys.get(),
                      [this] { m_application.CloseSensors(); });
     return true;
+}
+
+void CProgram::SetUpSerialComponent()
+{
+    const std::string folder =
+        m_options.componentFolder.empty() ? CPaths::ProgramFolder() : m_options.componentFolder;
+    std::string error;
+    if (CSerialComponent::Register(folder, error) && CSerialComponent::InstallDialogs(folder, error))
+        return;
+    // Start-up goes on: only the serial sensors and outputs cannot open.
+    CDiagRecord(ExecutableModelName(m_options.arguments[0]), "Ostrival", std::string(), "Program", __LINE__)
+        .ReportText(0, error);
 }
 
 void CProgram::ListenForOtherStarts()

@@ -69,6 +69,9 @@ public:
         // The recorder's settings dialog ("Store..."): edits the values,
         // true on OK. Empty: the real dialog.
         std::function<bool(zv::recording::SStoreDialogValues&)> storeDialog;
+        // Folder of the serial component and the serial library's dialogs;
+        // empty: beside the program.
+        std::string componentFolder;
     };
 
     explicit CProgram(Options options);
@@ -111,6 +114,7 @@ public:
 private:
     friend class CProgramOperation;
     std::unique_ptr<IMainFrame> MakeMainFrame(unsigned menuId);
+    void SetUpSerialComponent();
     void FillSensorTable();
     void ConnectFrame(CMainFrame& frame);
     void InstallDisplayEnvironment();

@@ -40,3 +40,8 @@ void InstallSercorDialogs()
     };
     SetSercorHooks(std::move(hooks));
 }
+
+extern "C" __attribute__((visibility("default"))) void InstallSercorDialogsEntry()
+{
+    InstallSercorDialogs();
+}

@@ -3,3 +3,7 @@
 #pragma once
 
 void InstallSercorDialogs();
+
+// The same for a program that loads the shared dialog library at run time
+// and finds it by this name.
+extern "C" void InstallSercorDialogsEntry();

@@ -5,7 +5,9 @@
 #include "engine/Channel.h"
 #include "engine/sounder/OperationControl.h"
 #include "outputs/QYNet.h"
+#include "platform/Component.h"
 #include "platform/Socket.h"
+#include "serialcom/ISerialCom.h"
 #include "recording/Replay.h"
 #include "sensors/GeographicInfo.h"
 #include "sensors/Environment.h"
@@ -24,6 +26,9 @@
 #include "app/ui/tests/TestProgram.h"
 #include "platform/MessageBox.h"
 #include "QtTestSupport.h"
+
+#include <QDialog>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -360,6 +365,71 @@ TEST_F(ProgramTest, TideTelegramReachesTheRecordedTide)
     Start("QY310");
     program->ParseNmeaTelegram("$PQTIDE,x,1.25", CFileTime::Now(), kNmeaFromNetwork);
     EXPECT_DOUBLE_EQ(App().tide.load(), -1.25);
+    Stop();
+}
+
+// The program registers the serial component in its own classes hive at
+// its first start, mends a registration whose plug-in is gone, and leaves a
+// working one alone; the port dialogs of the serial library are installed.
+TEST_F(ProgramTest, SerialComponentIsRegisteredByTheProgramWithItsDialogs)
+{
+    // No serial device of this machine is probed.
+    std::vector<std::unique_ptr<ScopedEnv>> ports;
+    for (int n = 1; n <= 16; ++n)
+        ports.push_back(std::make_unique<ScopedEnv>(("ZELVAR_COM" + std::to_string(n)).c_str(),
+                                                    (env.Root() / ("COM" + std::to_string(n))).c_str()));
+    CLSID clsid;
+    ASSERT_EQ(CLSIDFromProgID(kSerialComProgId, &clsid), REGDB_E_CLASSNOTREG);
+    const std::string serverKey = "CLSID\\" + GuidToString(CLSID_SerialCom) + "\\InprocServer32";
+    const auto server = [&] {
+        HKEY key = nullptr;
+        if (RegOpenKeyEx(HKEY_CLASSES_ROOT, serverKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return std::string();
+        char path[1024] = {};
+        DWORD size = sizeof path;
+        const LONG rc = RegQueryValueEx(key, "", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
+        RegCloseKey(key);
+        return rc == ERROR_SUCCESS ? std::string(path) : std::string();
+    };
+
+    Start("QY310");
+    ASSERT_EQ(CLSIDFromProgID(kSerialComProgId, &clsid), S_OK);
+    const std::string registered = server();
+    EXPECT_TRUE(fs::exists(registered)) << registered;
+    ISerialCom* com = nullptr;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ISerialCom, reinterpret_cast<void**>(&com)),
+              S_OK);
+    BSTR setting = SysAllocString("Test");
+    com->Create2(0, setting);
+    SysFreeString(setting);
+    std::string shown;
+    QTimer closer;
+    closer.setInterval(10);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            shown = dialog->windowTitle().toStdString();
+            dialog->reject();
+        }
+    });
+    closer.start();
+    com->Configure();  // the port options dialog of the serial library
+    closer.stop();
+    EXPECT_FALSE(shown.empty());
+    com->Close();
+    com->Release();
+    Stop();
+
+    // A registration that names a plug-in that is gone is made again.
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, serverKey.c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+        const std::string gone = "/nowhere/libtovrelix.so";
+        RegSetValueEx(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(gone.c_str()),
+                      static_cast<DWORD>(gone.size() + 1));
+        RegCloseKey(key);
+    }
+    Start("QY310");
+    EXPECT_EQ(server(), registered);
     Stop();
 }
 

@@ -19,6 +19,10 @@ inline app::CProgram::Options TestProgramOptions(std::vector<std::string> argume
     options.arguments = std::move(arguments);
     options.singleInstance = false;
     options.workerStartDelayMs = 0;
+#ifdef ZELVAR_PROGRAM_DIR
+    // The serial component and the dialog library lie beside the program.
+    options.componentFolder = ZELVAR_PROGRAM_DIR;
+#endif
     return options;
 }
 
