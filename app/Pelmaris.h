@@ -220,6 +220,9 @@ private:
     void StartRequest(const std::vector<std::string>& args);
     void CreateSensorObjects();
     void DestroySensor(SensorId id, bool close);
+    // The installed channel names, or one name per transceiver, to the
+    // object of a row when it exists.
+    void HandSourceList(SensorId id, bool transceiverNames);
     DWORD ReadDword(const char* sub, const char* name, DWORD def, bool writeBack = true);
     std::string ReadString(const char* sub, const char* name, const std::string& def, bool writeBack = true);
     void WriteDword(const char* sub, const char* name, DWORD value);

@@ -190,35 +190,20 @@ std::vector<std::string> TransceiverNames(const std::vector<IOperationLink::Inst
 
 }  // namespace
 
-void CPelmaris::FillChannelList()
+void CPelmaris::HandSourceList(SensorId id, bool transceiverNames)
 {
-    if (CSensorObject* navigation = SensorObject(SensorId::Navigation))
-        navigation->SetSourceList(ChannelNames(m_operation->GetInstalledTransceivers()));
+    CSensorObject* object = SensorObject(id);
+    if (!object)
+        return;
+    const auto installed = m_operation->GetInstalledTransceivers();
+    object->SetSourceList(transceiverNames ? TransceiverNames(installed) : ChannelNames(installed));
 }
 
-void CPelmaris::UpdatePurseSeineChannelList()
-{
-    if (CSensorObject* purseSeine = SensorObject(SensorId::PurseSeine))
-        purseSeine->SetSourceList(ChannelNames(m_operation->GetInstalledTransceivers()));
-}
-
-void CPelmaris::UpdateTrawlChannelList()
-{
-    if (CSensorObject* trawl = SensorObject(SensorId::Trawl))
-        trawl->SetSourceList(ChannelNames(m_operation->GetInstalledTransceivers()));
-}
-
-void CPelmaris::UpdateTemperatureSourceList()
-{
-    if (CSensorObject* temperature = SensorObject(SensorId::Temperature))
-        temperature->SetSourceList(TransceiverNames(m_operation->GetInstalledTransceivers()));
-}
-
-void CPelmaris::UpdateHardwareStatusSourceList()
-{
-    if (CSensorObject* status = SensorObject(SensorId::HardwareStatus))
-        status->SetSourceList(TransceiverNames(m_operation->GetInstalledTransceivers()));
-}
+void CPelmaris::FillChannelList() { HandSourceList(SensorId::Navigation, false); }
+void CPelmaris::UpdatePurseSeineChannelList() { HandSourceList(SensorId::PurseSeine, false); }
+void CPelmaris::UpdateTrawlChannelList() { HandSourceList(SensorId::Trawl, false); }
+void CPelmaris::UpdateTemperatureSourceList() { HandSourceList(SensorId::Temperature, true); }
+void CPelmaris::UpdateHardwareStatusSourceList() { HandSourceList(SensorId::HardwareStatus, true); }
 
 void CPelmaris::UpdateHeaveSourceList()
 {

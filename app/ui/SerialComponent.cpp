@@ -25,6 +25,12 @@ std::string InFolder(const std::string& folder, const char* name)
     return folder + "/" + name;
 }
 
+std::string LoadError(const std::string& path)
+{
+    const char* reason = ::dlerror();
+    return "Cannot load " + path + ": " + (reason ? reason : "unknown error");
+}
+
 // The class is registered and its plug-in loads.
 bool CanCreate()
 {
@@ -49,8 +55,7 @@ bool CSerialComponent::Register(const std::string& folder, std::string& error)
     const std::string path = InFolder(folder, kPluginName);
     void* plugin = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!plugin) {
-        const char* reason = ::dlerror();
-        error = "Cannot load " + path + ": " + (reason ? reason : "unknown error");
+        error = LoadError(path);
         return false;
     }
     auto registerServer = reinterpret_cast<PFN_DllRegisterServer>(::dlsym(plugin, "DllRegisterServer"));
@@ -73,8 +78,7 @@ bool CSerialComponent::InstallDialogs(const std::string& folder, std::string& er
     // Never unloaded: the serial library keeps the dialogs as its hooks.
     void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) {
-        const char* reason = ::dlerror();
-        error = "Cannot load " + path + ": " + (reason ? reason : "unknown error");
+        error = LoadError(path);
         return false;
     }
     auto install = reinterpret_cast<void (*)()>(::dlsym(library, "InstallSercorDialogsEntry"));
