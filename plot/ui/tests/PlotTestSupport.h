@@ -1,0 +1,76 @@
+// A QApplication for the plot windows' tests, a recording pane for column 1,
+// and pixel helpers that compare colours by their top five bits a channel.
+#pragma once
+
+#include "plot/GraphMessage.h"
+#include "plot/ui/GraphView.h"
+#include "plot/ui/Graphix.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+namespace plottest {
+
+inline QApplication& QtApp()
+{
+    static int argc = 1;
+    static char name[] = "plot-ui-test";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: Qt's statics outlive the tests.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// Stands in column 1 and writes down each message: "code slot index newIndex
+// flag" for point records, "code" alone for those without one.
+class RecordingPane : public QWidget, public IGraphPane
+{
+public:
+    long OnGraphMessage(const CGraphMessage& m) override
+    {
+        std::string s = std::to_string(m.code);
+        if (const auto* p = std::get_if<CGraphPointRecord>(&m.record)) {
+            for (int v : {p->slot, p->index, p->newIndex, p->flag})
+                s += " " + std::to_string(v);
+        }
+        heard.push_back(s);
+        return 0;
+    }
+    std::vector<std::string> heard;
+};
+
+// Colours as a 15-bit surface would keep them.
+inline QRgb Five(QRgb c)
+{
+    return qRgb(qRed(c) & 0xF8, qGreen(c) & 0xF8, qBlue(c) & 0xF8);
+}
+
+inline bool SameColour(QRgb a, QRgb b)
+{
+    return Five(a) == Five(b);
+}
+
+// The pixels of the image whose colour is `c`, as "x,y" texts in rows.
+inline std::vector<std::string> PixelsOf(const QImage& image, QRgb c, QRect area)
+{
+    std::vector<std::string> out;
+    area &= image.rect();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (SameColour(image.pixel(x, y), c))
+                out.push_back(std::to_string(x) + "," + std::to_string(y));
+        }
+    }
+    return out;
+}
+
+inline int CountColour(const QImage& image, QRgb c, QRect area)
+{
+    return static_cast<int>(PixelsOf(image, c, area).size());
+}
+
+} // namespace plottest
