@@ -629,7 +629,7 @@ bool CChannel::ProcessPingLocked(std::optional<DepthReport>& report)
 
     DepthReport r;
     r.SourceName = m_sourceName;
-    r.ChannelId = m_channelId;
+    r.ChannelId = GetChannelId();
     r.PingTime = m_ping.PingTime;
     r.Depth = found ? depth : 0.0;
     r.BottomLevel = found ? level : 0.0;

@@ -77,7 +77,10 @@ public:
 
     // Identity.
     CTransceiver* GetTransceiver() const { return m_transceiver; }
-    std::int32_t GetChannelId() const { return m_channelId; }
+    // The channel's index over all transceivers of its sounder, which the
+    // sounder gives it once every transceiver is made.
+    std::int32_t GetChannelId() const { return m_channelId.load(std::memory_order_relaxed); }
+    void SetChannelId(std::int32_t id) { m_channelId.store(id, std::memory_order_relaxed); }
     const std::string& GetChannelName() const { return m_channelName; }
     const std::string& GetSourceName() const { return m_sourceName; }
     double GetFrequency() const { return m_frequency; }
@@ -287,7 +290,7 @@ private:
 
     // Identity.
     CTransceiver* const m_transceiver;
-    const std::int32_t m_channelId;
+    std::atomic<std::int32_t> m_channelId;
     const std::string m_channelName;
     const std::string m_sourceName;
     const double m_frequency;

@@ -200,6 +200,10 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
     }
     if (GetChannelCount() == 0)
         return true;
+    // Each unit numbers its own channels; the depth users and outputs know
+    // a channel by its place among all of them.
+    for (int i = 0; i < GetChannelCount(); ++i)
+        GetChannel(i)->SetChannelId(i);
 
     m_recorder = m_host->CreateRecorder(*this, key, sequenceFile);
 

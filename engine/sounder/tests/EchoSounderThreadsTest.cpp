@@ -216,6 +216,9 @@ TEST_F(EchoSounderRun, EveryPingTakesTheFixedRoad)
                                 CEchoSounder::kTriggerInternal, 0, "", 0));
     ASSERT_TRUE(sounder->AreThreadsRunning());
     EXPECT_EQ(sounder->GetChannelCount(), 3);
+    // Each unit numbers its own channels; the sounder numbers them all.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(sounder->GetChannel(i)->GetChannelId(), i);
     ASSERT_TRUE(events.WaitFor("ping", 3));
     sounder.reset();
 
