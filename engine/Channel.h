@@ -77,6 +77,8 @@ public:
 
     // Identity.
     CTransceiver* GetTransceiver() const { return m_transceiver; }
+    // What the channel was given of the program; its own defaults when none.
+    const IChannelLinks& GetLinks() const { return *m_links; }
     // The channel's index over all transceivers of its sounder, which the
     // sounder gives it once every transceiver is made.
     std::int32_t GetChannelId() const { return m_channelId.load(std::memory_order_relaxed); }

@@ -90,8 +90,8 @@ void DecodeAngleWord(std::uint16_t word, double* alongship, double* athwartship)
 
 CReplay::CReplay() = default;
 
-CReplay::CReplay(const CReplayFileList& files, IReplayHost* host)
-    : m_host(host ? host : &m_noHost), m_list(std::make_unique<CReplayFileList>(files))
+CReplay::CReplay(const CReplayFileList& files, IReplayHost* host, IChannelLinks* channelLinks)
+    : CTransceiver(channelLinks), m_host(host ? host : &m_noHost), m_list(std::make_unique<CReplayFileList>(files))
 {
     if (m_list->GetCount() > 0) {
         m_list->m_currentIndex = std::clamp(m_list->m_currentIndex, 0, m_list->GetCount() - 1);
@@ -216,6 +216,7 @@ bool CReplay::OpenAndBuild(const std::string& fileName)
             k.ChannelName = label;
             k.SourceName = ShortName(c.id);
             k.StandardParts = true;  // bottom detector, noise estimate and slope tracker
+            k.Links = ChannelLinks();
             auto channel = std::make_unique<CChannel>(k);
             r->channel = channel.get();
             m_channels.push_back(r.get());

@@ -36,7 +36,9 @@ class CReplay : public CTransceiver, private IReplaySink {
 public:
     // Without a list: an object that does nothing.
     CReplay();
-    CReplay(const CReplayFileList& files, IReplayHost* host);
+    // channelLinks: what the replayed channels need of the program (not
+    // owned); null: each runs on its own.
+    CReplay(const CReplayFileList& files, IReplayHost* host, IChannelLinks* channelLinks = nullptr);
     ~CReplay() override;
 
     // False when the first file could not be opened: no channels then.

@@ -41,7 +41,7 @@ long long RoundHalfAway(double x) { return static_cast<long long>(std::llround(x
 
 CQY42::CQY42(const InstalledTransceiverInfo& info, const std::optional<TransceiverChannelRecord>& channel, HKEY key,
              const Options& options)
-    : m_info(info), m_capability(channel), m_options(options)
+    : CTransceiver(options.channelLinks), m_info(info), m_capability(channel), m_options(options)
 {
     m_powerWords.resize(kMaxPingSamples);
     m_power.resize(kMaxPingSamples);
@@ -245,6 +245,7 @@ bool CQY42::CreateChannels(HKEY key)
     c.ChannelName = r->channelName;
     c.SourceName = r->channelName;
     c.StandardParts = true;  // bottom detector, noise estimate and slope tracker
+    c.Links = ChannelLinks();
     c.BeamType = r->beamType;
     c.BeamWidthAlongship = r->beamWidthAlongship;
     c.BeamWidthAthwartship = r->beamWidthAthwartship;

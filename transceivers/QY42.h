@@ -77,6 +77,8 @@ public:
         std::function<double(double frequency)> absorption;
         // The unit refused to be used (receive thread).
         std::function<void(unsigned hz, unsigned ms)> beep;
+        // What the unit's channel needs of the program; null: it runs on its own.
+        IChannelLinks* channelLinks = nullptr;
     };
 
     static constexpr UINT ID_EVENT_ANNOTATION = 32866;  // posted when the unit's event input closes

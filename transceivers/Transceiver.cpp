@@ -32,6 +32,8 @@ int PulseTableLength(const double* table)
 
 CTransceiver::CTransceiver() = default;
 
+CTransceiver::CTransceiver(IChannelLinks* channelLinks) : m_channelLinks(channelLinks) {}
+
 CTransceiver::~CTransceiver() = default;
 
 CChannel* CTransceiver::GetChannelId(int index) const

@@ -14,6 +14,7 @@
 #include <vector>
 
 class ITransceiverOwner;
+class IChannelLinks;
 class CChannel;
 struct ChannelParameters;
 
@@ -72,6 +73,10 @@ public:
     };
 
     CTransceiver();
+    // channelLinks: what the channels it makes need of the program around
+    // them (not owned; it outlives the transceiver). Null: each channel runs
+    // on its own.
+    explicit CTransceiver(IChannelLinks* channelLinks);
     virtual ~CTransceiver();
     CTransceiver(const CTransceiver&) = delete;
     CTransceiver& operator=(const CTransceiver&) = delete;
@@ -172,6 +177,9 @@ public:
     static void SetPingerPulseLength(bool on, double value) { s_pingerOn = on; s_pingerPulse = value; }
 
 protected:
+    // Given to every channel the type makes.
+    IChannelLinks* ChannelLinks() const { return m_channelLinks; }
+
     std::vector<StructChannelParameters*> m_channels;  // records are owned by the type
     // Set where the type ranges its pings (a trigger or replay thread), read
     // with the channel parameters on the ping-data and user-interface threads.
@@ -179,6 +187,8 @@ protected:
 
 private:
     void ApplyPingerPulseLength(StructChannelParameters& record) const;
+
+    IChannelLinks* const m_channelLinks = nullptr;
 
     // Set by the owner after the type has started its threads.
     std::atomic<ITransceiverOwner*> m_echoSounder{nullptr};

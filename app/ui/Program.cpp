@@ -81,6 +81,7 @@ bool CProgram::HandOverToRunning(const std::vector<std::string>& arguments)
 CProgram::CProgram(Options options)
     : m_options(std::move(options)),
       m_geographic(std::make_shared<CGeographicInfo>()),
+      m_channelLinks(m_application, m_environment, m_externalDepth, m_recorder),
       m_decoderHost(*this),
       m_decoder(&m_decoderHost),
       m_annotation(AnnotationLinks(m_application)),
@@ -114,6 +115,13 @@ CProgram::CProgram(Options options)
         if (CQYNet* net = m_application.Sensor<CQYNet>(SensorId::NetworkOutput))
             net->SendAnnotation(prefix, text);
     };
+    // The profile's mean velocity goes down to the deepest channel, and a
+    // source of the external-depth table is its channel's last depth; both
+    // come from what the channels told their links.
+    m_environment.SetChannelDepthSource([this] { return m_channelLinks.GetDeepestChannelDepth(); });
+    m_externalDepth.channelDepth = [this](int channel, double& depth) {
+        return m_channelLinks.GetChannelDepth(channel, depth);
+    };
     SDepthTelegramSources sources;
     sources.soundVelocity = [this] { return m_environment.GetSoundVelocity(); };
     sources.isReplaying = [this] { return m_application.IsReplaying(); };
@@ -130,6 +138,8 @@ CProgram::~CProgram()
     CEchogramDoc::SetEnvironment(CEchogramDoc::Environment{});
     SetDepthTelegramSources({});
     m_geographic->sendAnnotation = nullptr;
+    m_environment.SetChannelDepthSource({});
+    m_externalDepth.channelDepth = nullptr;
 }
 
 void CProgram::FillSensorTable()
@@ -249,6 +259,9 @@ void CProgram::InstallDisplayEnvironment()
         return sources;
     };
     echogram.setSlantOffset = [this](double offset) { m_externalDepth.SetSlantOffset(offset); };
+    echogram.publishPartner = [this](const std::string& name, double range, int rows, int side, int type, bool) {
+        m_channelLinks.PublishPartnerWindow(name, range, rows, side, type);
+    };
     CEchogramDoc::SetEnvironment(echogram);
     CEchogramView::SetExternalDepth(&m_externalDepth);
 }

@@ -6,16 +6,17 @@
 // Construction order: the message dispatcher and the palettes first; then
 // the objects that others call into from any thread (environment, external
 // depth, geographic history, transceiver installation, the recorder's link
-// and reports, the telegram decoder and the annotations); then the
-// application object, which owns the main frame and the sensor and output
-// objects; last operation control, which owns the echo sounder. Members go
-// in reverse: the sounder stops before the frame and the sensors it feeds,
-// and those before the services they call.
+// and reports, the channels' links, the telegram decoder and the
+// annotations); then the application object, which owns the main frame and
+// the sensor and output objects; last operation control, which owns the echo
+// sounder. Members go in reverse: the sounder stops before the frame and the
+// sensors it feeds, and those before the services they call.
 #pragma once
 
 #include "app/Pelmaris.h"
 #include "app/ui/DecoderHost.h"
 #include "app/ui/EchogramColours.h"
+#include "app/ui/ProgramChannelLinks.h"
 #include "app/ui/ProgramApplicationHost.h"
 #include "app/ui/ProgramCommands.h"
 #include "app/ui/ProgramOperation.h"
@@ -102,6 +103,7 @@ public:
     CNmeaDecoder& Decoder() { return m_decoder; }
     CAnnotation& Annotation() { return m_annotation; }
     CRecorderLink& Recorder() { return m_recorder; }
+    CProgramChannelLinks& ChannelLinks() { return m_channelLinks; }
     zv::recording::CStoreStatusEvents& StoreEvents() { return m_storeEvents; }
     CPaletteControl& Palettes() { return m_palettes; }
     CSounderHost& SounderHost() { return m_sounderHost; }
@@ -147,6 +149,7 @@ private:
     CTransceiverInstallation m_installation;
     zv::recording::CStoreStatusEvents m_storeEvents;
     CRecorderLink m_recorder;
+    CProgramChannelLinks m_channelLinks;
     CDecoderHost m_decoderHost;
     CNmeaDecoder m_decoder;
     CAnnotation m_annotation;

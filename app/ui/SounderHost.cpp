@@ -12,7 +12,6 @@
 #include "platform/MessageBox.h"
 #include "recording/EngineStore.h"
 #include "recording/Replay.h"
-#include "recording/ReplayEnvironmentHost.h"
 #include "recording/Store.h"
 #include "recording/ui/StoreDialog.h"
 #include "transceivers/UnitSearchWait.h"
@@ -40,7 +39,8 @@ void CNetworkPingOutput::SendPing(CEchoSounder& sounder)
 CSounderHost::CSounderHost(CProgram& program)
     : m_program(program),
       m_networkOutput(program),
-      m_pingOutputs{&m_postProcessing, &m_networkOutput, &m_remoteDisplay, &m_serialOutput}
+      m_pingOutputs{&m_postProcessing, &m_networkOutput, &m_remoteDisplay, &m_serialOutput},
+      m_replayHost(program)
 {
 }
 
@@ -99,7 +99,9 @@ std::unique_ptr<CTransceiver> CSounderHost::CreateTransceiver(TransceiverType ty
 {
     if (type != TransceiverType::QY42)
         return nullptr;  // the other unit types are not built yet: the start is refused
+    m_program.ChannelLinks().NewSounder();
     CQY42::Options options = m_program.GetOptions().unitTimings;
+    options.channelLinks = &m_program.ChannelLinks();
     // Called on this thread while the unit is made and on its data thread
     // when it must be found again; the dialog runs here either way.
     if (m_unitSearch)
@@ -122,17 +124,8 @@ std::unique_ptr<CTransceiver> CSounderHost::CreateReplay(const CReplayFileList* 
 {
     if (!files)
         return nullptr;
-    if (!m_replayHost) {
-        zv::recording::CReplayEnvironmentHost::SHooks hooks;
-        hooks.setTide = [this](double metres) { m_program.Application().tide = metres; };
-        hooks.parseNmea = [this](const std::string& text, zv::recording::FileTime time) {
-            m_program.ParseNmeaTelegram(text, time, kNmeaFromReplay);
-        };
-        hooks.restartReplay = [](const CReplayFileList& list) { COperationControl::PostStartWithFiles(&list); };
-        m_replayHost = std::make_unique<zv::recording::CReplayEnvironmentHost>(&m_program.Environment(),
-                                                                               std::move(hooks));
-    }
-    auto replay = std::make_unique<zv::recording::CReplay>(*files, m_replayHost.get());
+    m_program.ChannelLinks().NewSounder();
+    auto replay = std::make_unique<zv::recording::CReplay>(*files, &m_replayHost, &m_program.ChannelLinks());
     // A file that cannot be opened gives no channels: no sounder is started.
     if (!replay->IsOpen())
         return nullptr;

@@ -3,6 +3,7 @@
 // take part in every ping, and the shell's services.
 #pragma once
 
+#include "app/ui/ProgramReplayHost.h"
 #include "engine/sounder/EchoSounderHost.h"
 #include "platform/WinTypes.h"
 
@@ -11,10 +12,6 @@
 #include <string>
 
 class CUnitSearchWait;
-
-namespace zv::recording {
-class CReplayEnvironmentHost;
-}
 
 namespace app {
 
@@ -93,7 +90,7 @@ private:
     // Outlive every transceiver that uses them: operation control deletes
     // the sounder before the program lets these go.
     std::unique_ptr<CUnitSearchWait> m_unitSearch;
-    std::unique_ptr<zv::recording::CReplayEnvironmentHost> m_replayHost;
+    CProgramReplayHost m_replayHost;
     HWND m_storeRequests = 0;
 };
 

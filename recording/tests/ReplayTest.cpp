@@ -453,10 +453,12 @@ TEST_F(ReplayTest, RecordedRealTimeProfileBecomesTheEnvironmentsProfile)
         SCOPED_TRACE(operatorProfile ? "operator's own profile" : "recorded profile");
         CEnvironment env;
         env.SetUpdateFlag(operatorProfile ? TRUE : FALSE);
-        std::vector<std::string> outputs;
-        CReplayEnvironmentHost::SHooks hooks;
-        hooks.sendProfileToOutputs = [&](const std::string& t, FileTime) { outputs.push_back(t); };
-        CReplayEnvironmentHost envHost(&env, hooks);
+        struct Host : CReplayEnvironmentHost {
+            using CReplayEnvironmentHost::CReplayEnvironmentHost;
+            void SendProfileToOutputs(const std::string& t, FileTime) override { outputs.push_back(t); }
+            std::vector<std::string> outputs;
+        } envHost(&env);
+        const std::vector<std::string>& outputs = envHost.outputs;
         frame.got.clear();
         {
             CReplay replay(list, &envHost);

@@ -1,0 +1,200 @@
+// What every live and replayed channel of the program reaches of the objects
+// around it: the model, the fixed range, the environment, the external-depth
+// store, the users of each ping's depth, the motion sensor, navigation's
+// speed and pinger mode. One object serves every channel of every sounder the
+// program runs; the transceivers hand it to each channel they make.
+//
+// Objects the program does not have yet are named null objects here, so a
+// reader sees which link a later subsystem takes. The lock rule of
+// IChannelLinks holds: nothing called under a channel's lock reaches a
+// channel.
+#pragma once
+
+#include "engine/ChannelLinks.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+
+class CEnvironment;
+class CExternalDepth;
+
+namespace app {
+
+class CPelmaris;
+class CRecorderLink;
+
+// A user of each ping's depth: a depth telegram on a sensor's line, or the
+// recorder's.
+class IDepthUser
+{
+public:
+    virtual ~IDepthUser() = default;
+    virtual void TakeDepth(const DepthReport& report) = 0;
+};
+
+// A depth user the program does not have yet: its turn passes.
+class CAbsentDepthUser final : public IDepthUser
+{
+public:
+    explicit CAbsentDepthUser(const char* name) : m_name(name) {}
+    void TakeDepth(const DepthReport&) override {}
+    const char* Name() const { return m_name; }
+
+private:
+    const char* m_name;
+};
+
+// The running sounder's recorder: the depth as a "$SDDPT" telegram, which it
+// stores when that channel's depth is the one it records.
+class CRecorderDepthUser final : public IDepthUser
+{
+public:
+    explicit CRecorderDepthUser(CRecorderLink& recorder) : m_recorder(recorder) {}
+    void TakeDepth(const DepthReport& report) override;
+
+private:
+    CRecorderLink& m_recorder;
+};
+
+// The motion sensor: motion at a time, heave last; false without one.
+class IMotionSensor
+{
+public:
+    virtual ~IMotionSensor() = default;
+    virtual bool GetMotionAtTime(std::uint64_t time, const ChannelParameters& params, double out[4]) = 0;
+};
+
+class CAbsentMotionSensor final : public IMotionSensor
+{
+public:
+    explicit CAbsentMotionSensor(const char* name) : m_name(name) {}
+    bool GetMotionAtTime(std::uint64_t, const ChannelParameters&, double[4]) override { return false; }
+    const char* Name() const { return m_name; }
+
+private:
+    const char* m_name;
+};
+
+// Navigation's speed in knots; false without a navigation input.
+class ISpeedSource
+{
+public:
+    virtual ~ISpeedSource() = default;
+    virtual bool GetSpeedKnots(double& knots) const = 0;
+};
+
+class CAbsentSpeedSource final : public ISpeedSource
+{
+public:
+    explicit CAbsentSpeedSource(const char* name) : m_name(name) {}
+    bool GetSpeedKnots(double&) const override { return false; }
+    const char* Name() const { return m_name; }
+
+private:
+    const char* m_name;
+};
+
+// Pinger mode and the echo sounder's ping timing that comes with it.
+class IPingerLink
+{
+public:
+    virtual ~IPingerLink() = default;
+    virtual void OnPingTime(std::uint64_t pingTime) = 0;
+    virtual bool IsPingTimingOn() const = 0;
+    virtual double GetPingTimingRange() const = 0;
+    virtual bool IsPingerActive() const = 0;
+    virtual double GetPingerRange() const = 0;
+    virtual int ProcessPingerSamples(std::int16_t* samples, int count) = 0;
+};
+
+class CAbsentPingerLink final : public IPingerLink
+{
+public:
+    explicit CAbsentPingerLink(const char* name) : m_name(name) {}
+    void OnPingTime(std::uint64_t) override {}
+    bool IsPingTimingOn() const override { return false; }
+    double GetPingTimingRange() const override { return 0.0; }
+    bool IsPingerActive() const override { return false; }
+    double GetPingerRange() const override { return 0.0; }
+    int ProcessPingerSamples(std::int16_t*, int count) override { return count; }
+    const char* Name() const { return m_name; }
+
+private:
+    const char* m_name;
+};
+
+class CProgramChannelLinks final : public IChannelLinks
+{
+public:
+    CProgramChannelLinks(CPelmaris& application, CEnvironment& environment, CExternalDepth& externalDepth,
+                         CRecorderLink& recorder);
+    CProgramChannelLinks(const CProgramChannelLinks&) = delete;
+    CProgramChannelLinks& operator=(const CProgramChannelLinks&) = delete;
+
+    // A sounder is being made: the depths of the last one's channels go.
+    void NewSounder();
+    // The depth of a channel (its index over the sounder) at its last ping;
+    // false when it has given none since the sounder was made.
+    bool GetChannelDepth(int channel, double& depth) const;
+    // The deepest of them (m), 0.0 when there is none: the environment's
+    // depth for the mean of its profile.
+    double GetDeepestChannelDepth() const;
+    // The side-looking partner's window, as its echogram asks for it: the
+    // partner's channel fetches that many samples over that range and hands
+    // them back under its name.
+    void PublishPartnerWindow(const std::string& name, double range, int rows, int side, int echogramType);
+
+    SounderModel GetModel() const override;
+    bool GetFixedRangeTime(double& seconds) const override;
+
+    bool IsPingTimingOn() const override;
+    double GetPingTimingRange() const override;
+    void OnPingTime(std::uint64_t pingTime) override;
+    bool IsPingerActive() const override;
+    double GetPingerRange() const override;
+    int ProcessPingerSamples(std::int16_t* samples, int count) override;
+
+    bool GetMotionAtTime(std::uint64_t time, const ChannelParameters& params, double out[4]) override;
+    bool GetSpeedKnots(double& knots) const override;
+
+    void OnBottomDepth(const DepthReport& report) override;
+    void OnDepthOutputs(const DepthReport& report) override;
+
+    bool FindExternalDepthWindow(const std::string& sourceName, ExternalDepthWindow& window) override;
+    void SetExternalDepthBlock(const std::string& sourceName, const std::int16_t* samples, int count) override;
+    bool GetExternalDepthSource(int index, std::string& name, double& depth) const override;
+    double GetSlantOffset(const std::string& sourceName) const override;
+
+private:
+    CPelmaris& m_application;
+    CExternalDepth& m_externalDepth;
+
+    // The depth users, in the order they take a ping's depth: the lines of
+    // navigation, purse seine and trawl, then the recorder (not for a channel
+    // kept out of the depth outputs) ...
+    CAbsentDepthUser m_navigationLine{"navigation line"};
+    CAbsentDepthUser m_purseSeineLine{"purse-seine line"};
+    CAbsentDepthUser m_trawlLink{"trawl link"};
+    CRecorderDepthUser m_recorderDepth;
+    const std::array<IDepthUser*, 4> m_bottomDepthUsers;
+    // ... after the external-depth store (always), the heave sensor's line
+    // and the serial I/O hub (again not for an excluded channel).
+    CAbsentDepthUser m_heaveLine{"heave sensor's line"};
+    CAbsentDepthUser m_serialHub{"serial I/O hub"};
+    const std::array<IDepthUser*, 2> m_outputDepthUsers;
+
+    CAbsentMotionSensor m_motion{"heave sensor"};
+    CAbsentSpeedSource m_speed{"navigation"};
+    CAbsentPingerLink m_pinger{"pinger mode"};
+
+    // Each channel's depth at its last ping, by channel index; written on the
+    // ping-data thread, read from any (the environment asks under a channel's
+    // lock, so only this lock is taken).
+    mutable std::mutex m_depthLock;
+    std::map<int, double> m_depths;
+};
+
+}  // namespace app
