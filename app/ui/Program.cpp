@@ -2,6 +2,7 @@
 
 #include "app/DdeCommand.h"
 #include "app/base/RegistrySupport.h"
+#include "app/base/Status.h"
 #include "app/SounderModel.h"
 #include "app/Workload.h"
 #include "app/StandardESLayout.h"
@@ -125,6 +126,7 @@ CProgram::CProgram(Options options)
     SDepthTelegramSources sources;
     sources.soundVelocity = [this] { return m_environment.GetSoundVelocity(); };
     sources.isReplaying = [this] { return m_application.IsReplaying(); };
+    // Absent: the serial I/O hub, whose ZelvarWithoutHeave the formatter asks.
     SetDepthTelegramSources(std::move(sources));
     InstallDisplayEnvironment();
 }
@@ -135,7 +137,9 @@ CProgram::~CProgram()
     // the sounder; what the display and the outputs were given points here.
     m_operation.SetHost(nullptr);
     CEchogramView::SetExternalDepth(nullptr);
+    CEchogramView::SetGeographicHistory(nullptr);
     CEchogramDoc::SetEnvironment(CEchogramDoc::Environment{});
+    CDepthDoc::SetEnvironment(CDepthDoc::Environment{});
     SetDepthTelegramSources({});
     m_geographic->sendAnnotation = nullptr;
     m_environment.SetChannelDepthSource({});
@@ -166,6 +170,10 @@ void CProgram::FillSensorTable()
 
 std::unique_ptr<IMainFrame> CProgram::MakeMainFrame(unsigned menuId)
 {
+    // The model is chosen by now: the frame is made from its menu.
+    const SounderModel model = m_application.GetSounderType();
+    m_environment.SetModelCode(model);
+    CTransceiver::SetModelCode(model);
     auto frame = std::make_unique<CMainFrame>(m_application, menuId);
     ConnectFrame(*frame);
     return frame;
@@ -212,6 +220,15 @@ void CProgram::ConnectFrame(CMainFrame& frame)
     frame.decodeTelegram = [this](const std::string& text, std::uint64_t received) {
         ParseNmeaTelegram(text, received, kNmeaFromSerial);
     };
+    // Every status and alarm text also goes out as the network output's
+    // status telegram; the serial output, its twin, is not built yet.
+    if (CStatus* status = frame.GetStatus())
+        status->forwardText = [this](const std::string& text) {
+            if (CQYNet* net = m_application.Sensor<CQYNet>(SensorId::NetworkOutput))
+                net->SendST(text);
+        };
+    // Absent: the lobe link (0x479) and the water temperature sensor (the
+    // status bar's temperature pane).
 
     CDepthView::Environment depthView;
     depthView.model = m_application.GetSounderType();
@@ -224,6 +241,7 @@ void CProgram::ConnectFrame(CMainFrame& frame)
         CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
         return transceiver ? transceiver->GetChannelName(channel) : std::string();
     };
+    // Absent: the trawl link, whose depth the trawl marker shows.
     depthView.command = CDepthViewCommands::Run;
     depthView.available = CDepthViewCommands::CanRun;
     CDepthView::SetEnvironment(depthView);
@@ -264,6 +282,14 @@ void CProgram::InstallDisplayEnvironment()
     };
     CEchogramDoc::SetEnvironment(echogram);
     CEchogramView::SetExternalDepth(&m_externalDepth);
+    // The echogram views size the history by the pings they show.
+    CEchogramView::SetGeographicHistory(m_geographic.get());
+
+    // The depth documents' bottom alarms; the pinger is not built yet.
+    CDepthDoc::Environment depth;
+    depth.statusMessage = [](unsigned stringId) { CStatus::PostStatusMessage(stringId); };
+    depth.alarm = [](unsigned stringId) { CStatus::PostAlarm(stringId); };
+    CDepthDoc::SetEnvironment(depth);
 }
 
 bool CProgram::Start()

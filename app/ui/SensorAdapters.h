@@ -31,7 +31,9 @@ public:
     void RunSettingsDialog() override { Get()->ShowDialog(); }
 };
 
-// The network output: its receiving port feeds the telegram decoder.
+// The network output: its receiving port feeds the telegram decoder and
+// hands over the profiles it receives. The recorder's geo file, which its
+// annotations would feed, is not built yet.
 class CNetworkOutputObject final : public TSensorObject<CQYNet>
 {
 public:
@@ -39,6 +41,10 @@ public:
     // Its reader calls into the program: it ends before the object goes.
     ~CNetworkOutputObject() override { Get()->Port().Close(); }
     void Start() override;
+    // A received profile as "YYYYMMDD_hhmmss.asvp" (local time now) in the
+    // running recorder's folder, else the model's profile folder, announced
+    // to the environment; false when it could not be written.
+    bool StoreProfile(const CSvpProfile& profile);
 
 private:
     CProgram& m_program;

@@ -4,6 +4,7 @@
 #include "display/EchogramDoc.h"
 #include "engine/Channel.h"
 #include "sensors/ExternalDepth.h"
+#include "sensors/GeographicInfo.h"
 
 #include <QPainter>
 #include <QResizeEvent>
@@ -32,7 +33,18 @@ const CExternalDepth*& ExternalDepthTable()
     static const CExternalDepth* table = nullptr;
     return table;
 }
+
+CGeographicInfo*& GeographicHistory()
+{
+    static CGeographicInfo* history = nullptr;
+    return history;
+}
 } // namespace
+
+void CEchogramView::SetGeographicHistory(CGeographicInfo* history)
+{
+    GeographicHistory() = history;
+}
 
 void CEchogramView::SetExternalDepth(const CExternalDepth* table)
 {
@@ -206,6 +218,9 @@ void CEchogramView::OnUpdate()
     if (m_access.setSlopeHistorySize)
         m_access.setSlopeHistorySize(GetWidth() - margin - 1);
     m_picture.SetRowOrientation(doc.m_sidescan);
+    if (CGeographicInfo* history = GeographicHistory())
+        history->EnsureHistoryLength(m_picture.IsRowOrientation() ? GetHeight() - m_picture.GetTopMargin()
+                                                                  : GetWidth() - margin);
     m_picture.Shift();
 
     m_secondSide.clear();

@@ -20,6 +20,7 @@
 
 class CEchogramDoc;
 class CExternalDepth;
+class CGeographicInfo;
 class QPainter;
 
 class CEchogramView : public CSCView
@@ -50,6 +51,9 @@ public:
     static void SetExternalDepth(const CExternalDepth* table);
     // The second side as the channel access reads it from that table.
     static std::function<bool(const std::string&, std::vector<std::int16_t>&)> TableSecondSide();
+    // The program's geographic history, which keeps as many pings as the
+    // widest view shows; without one there is none to size.
+    static void SetGeographicHistory(CGeographicInfo* history);
 
     explicit CEchogramView(CEchogramDoc* document, QWidget* parent = nullptr);
     ~CEchogramView() override;

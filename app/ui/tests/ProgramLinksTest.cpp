@@ -1,15 +1,25 @@
-// Links of the assembled program that a replay does not reach: the
-// side-looking partner's window and samples that travel through the external
-// depth table, and the channels' depths between sounders.
+// Links of the assembled program that a replay does not reach: a profile
+// received on the network output's port, and the side-looking partner's
+// window and samples that travel through the external depth table.
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "app/ui/tests/TestProgram.h"
 #include "display/ui/EchogramView.h"
+#include "outputs/QYNet.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "platform/Socket.h"
+#include "recording/tests/StoreFixture.h"
+#include "sensors/Environment.h"
 #include "sensors/ExternalDepth.h"
+#include "sensors/SvpProfile.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace shelltest;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -25,6 +35,55 @@ protected:
     ShellEnvironment env;
     std::unique_ptr<app::CProgram> program;
 };
+
+// A profile sent to the network output's port is stored as an .asvp file in
+// the model's profile folder (no sounder runs) and offered to the operator,
+// whose answer applies it.
+TEST_F(ProgramLinksTest, ProfileReceivedOnTheNetworkIsStoredAndOffered)
+{
+    Start("QY310");
+    CQYNet* net = program->Application().Sensor<CQYNet>(app::SensorId::NetworkOutput);
+    ASSERT_NE(net, nullptr);
+    CQYNet::Settings s = net->GetSettings();
+    s.LocalPort = 0;  // a free port
+    net->ApplySettings(s);
+    // Another program may hold the usual port, so the port may still be closed.
+    if (!net->Port().IsOpen()) {
+        ASSERT_TRUE(net->CreateSocket());
+    }
+    std::vector<std::string> asked;
+    SetMessageBoxPresenter([&](HWND, const std::string& text, const std::string&, UINT) {
+        asked.push_back(text);
+        return IDYES;
+    });
+    SEnvironmentDialogValues offered;
+    program->Environment().SetDialogRunner([&](SEnvironmentDialogValues& v) {
+        offered = v;
+        return TRUE;
+    });
+
+    CSocket sender;
+    ASSERT_TRUE(sender.Create(CSocket::Udp));
+    const std::string profile = "SV,120000,2,0.00,1480.00,50.00,1470.00";
+    ASSERT_GT(sender.SendTo(profile.data(), profile.size(), SocketAddress(SocketAddress::kLoopback,
+                                                                            net->Port().LocalPort())),
+              0);
+    ASSERT_TRUE(WaitFor([&] { return program->Environment().IsRealSvp(); }));
+
+    const fs::path folder = CPaths::MapWindowsPath(CSvpProfile::GetFolder(SounderModel::QY310));
+    const auto files = zv::recording::test::FilesWith(folder, ".asvp");
+    ASSERT_EQ(files.size(), 1u);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], "A new Sound Velocity Profile was loaded.  \nApply it now ?\n");
+    EXPECT_EQ(offered.fileName, files[0].filename().string());
+    EXPECT_EQ(offered.svpType, CEnvironment::SvpTypeProfile);
+    const auto applied = program->Environment().GetAppliedProfile();
+    ASSERT_TRUE(applied);
+    EXPECT_EQ(applied->velocity.front(), 1480.0);
+    EXPECT_EQ(applied->velocity.back(), 1470.0);
+    program.reset();
+    SetMessageBoxPresenter({});
+}
 
 // The echogram of one side publishes the window it wants of its partner; the
 // partner's channel fetches that window and hands the samples back, and the
