@@ -144,6 +144,8 @@ std::unique_ptr<IPingRecorder> CSounderHost::CreateRecorder(CEchoSounder& sounde
     zv::recording::CEngineStoreSounder::SApplication values;
     values.programName = [&application] { return application.GetProgramName(); };
     values.tide = [&application] { return application.tide.load(); };
+    // Absent: the heave sensor, whose offsets the configuration would carry,
+    // and the raw-data output, which would take the recorder's stream.
     return m_program.Recorder().Attach(std::make_unique<zv::recording::CEngineStore>(
         sounder, std::move(values), m_program.StoreEvents(), nullptr, key, sequenceFile,
         application.GetSounderType()));
