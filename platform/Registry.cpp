@@ -864,6 +864,27 @@ LONG RegDeleteKey(HKEY hKey, const char* lpSubKey) {
     });
 }
 
+LONG RegDeleteTree(HKEY hKey, const char* lpSubKey) {
+    if (!lpSubKey || !*lpSubKey) return ERROR_INVALID_PARAMETER;
+    HKEY key = nullptr;
+    if (const LONG rc = RegOpenKeyEx(hKey, lpSubKey, 0, KEY_READ | KEY_WRITE, &key); rc != ERROR_SUCCESS) return rc;
+    LONG rc = ERROR_SUCCESS;
+    char name[REG_MAX_KEY_NAME + 1];
+    for (;;) {
+        // Sub key 0 is the next one left, since the one before is gone.
+        DWORD cch = sizeof name;
+        rc = RegEnumKeyEx(key, 0, name, &cch, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) {
+            rc = ERROR_SUCCESS;
+            break;
+        }
+        if (rc == ERROR_SUCCESS) rc = RegDeleteTree(key, name);
+        if (rc != ERROR_SUCCESS) break;
+    }
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS ? RegDeleteKey(hKey, lpSubKey) : rc;
+}
+
 LONG RegDeleteValue(HKEY hKey, const char* lpValueName) {
     const std::string name = lpValueName ? lpValueName : "";
     LockedKey k(hKey);

@@ -108,6 +108,9 @@ LONG RegEnumValue(HKEY hKey, DWORD dwIndex, char* lpValueName, LPDWORD lpcchValu
 // Deletes one key that has no sub keys (a key with sub keys gives
 // ERROR_ACCESS_DENIED). The sub key name must not be empty.
 LONG RegDeleteKey(HKEY hKey, const char* lpSubKey);
+// Deletes the sub key with every key and value below it, deepest first; a
+// failure part way leaves what was not reached yet.
+LONG RegDeleteTree(HKEY hKey, const char* lpSubKey);
 LONG RegDeleteValue(HKEY hKey, const char* lpValueName);
 LONG RegCloseKey(HKEY hKey);
 

@@ -277,6 +277,19 @@ TEST(Registry, DeleteKeyRefusesKeysWithSubKeysAndInvalidatesHandles) {
     EXPECT_EQ(SetDw(again.h, "V", 1), ERROR_SUCCESS);
 }
 
+TEST(Registry, DeleteTreeTakesEverythingBelowAndNothingBeside) {
+    CTempHives hives;
+    Key parent(Create(HKEY_CURRENT_USER, "Software\\T"));
+    for (const char* path : {"Software\\T\\Gone\\A\\B", "Software\\T\\Gone\\C", "Software\\T\\Kept"}) {
+        Key k(Create(HKEY_CURRENT_USER, path));
+        EXPECT_EQ(SetDw(k.h, "V", 1), ERROR_SUCCESS);
+    }
+    EXPECT_EQ(RegDeleteTree(parent.h, "gone"), ERROR_SUCCESS);
+    EXPECT_EQ(SubKeys(parent.h), std::vector<std::string>{"Kept"});
+    EXPECT_EQ(RegDeleteTree(parent.h, "Gone"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteTree(parent.h, ""), ERROR_INVALID_PARAMETER);
+}
+
 struct BadPath {
     const char* legend;
     std::string path;
