@@ -70,6 +70,12 @@ std::string CPaths::DataRoot()
     return WithTrailingSeparator(root);
 }
 
+std::string CPaths::DeviceFolder()
+{
+    const std::string folder = EnvText("ZELVAR_DEVICE_DIR");
+    return WithTrailingSeparator(folder.empty() ? std::string("/run/zelvar/dev") : folder);
+}
+
 std::string CPaths::MapWindowsPath(std::string_view path)
 {
     std::string out;

@@ -25,6 +25,11 @@ public:
     // else $XDG_DATA_HOME/zelvar, else ~/.local/share/zelvar.
     static std::string DataRoot();
 
+    // Folder in which devices ("\\.\Name") appear as sockets:
+    // $ZELVAR_DEVICE_DIR when set, else /run/zelvar/dev. Machine-wide like
+    // the machine hive, since one driver serves every user.
+    static std::string DeviceFolder();
+
     // Maps a stored path onto this system: "C:\" (any case) becomes the data
     // root, another drive letter "D:\" becomes the data root's folder "D/",
     // and every backslash becomes '/'. Runs of separators collapse to one.

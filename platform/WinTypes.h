@@ -30,17 +30,32 @@ using HRESULT = std::int32_t;
 // (platform/MessageDispatcher.h); 0 is no window.
 using HWND = std::uintptr_t;
 
+// A handle of an opened device (platform/Device.h).
+using HANDLE = void*;
+inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
+
 // Win32-style result codes used by the registry store and others.
 constexpr LONG ERROR_SUCCESS = 0;
+constexpr LONG ERROR_INVALID_FUNCTION = 1;
 constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+constexpr LONG ERROR_PATH_NOT_FOUND = 3;
 constexpr LONG ERROR_ACCESS_DENIED = 5;
 constexpr LONG ERROR_INVALID_HANDLE = 6;
 constexpr LONG ERROR_OUTOFMEMORY = 14;
+constexpr LONG ERROR_NOT_READY = 21;
+constexpr LONG ERROR_GEN_FAILURE = 31;
+constexpr LONG ERROR_DEV_NOT_EXIST = 55;
 constexpr LONG ERROR_INVALID_PARAMETER = 87;
 constexpr LONG ERROR_CALL_NOT_IMPLEMENTED = 120;
+constexpr LONG ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr LONG ERROR_INVALID_NAME = 123;
 constexpr LONG ERROR_BAD_PATHNAME = 161;
+constexpr LONG ERROR_BAD_EXE_FORMAT = 193;
+constexpr LONG ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr LONG ERROR_MORE_DATA = 234;
 constexpr LONG ERROR_NO_MORE_ITEMS = 259;
+constexpr LONG ERROR_OPERATION_ABORTED = 995;
 constexpr LONG ERROR_KEY_DELETED = 1018;
 constexpr LONG ERROR_CANTWRITE = 1013;
 constexpr LONG ERROR_CANTREAD = 1012;
+constexpr LONG ERROR_TIMEOUT = 1460;
