@@ -2,6 +2,7 @@
 
 #include "platform/Registry.h"
 #include "platform/TempHives.h"
+#include "tools/console/tests/RunTool.h"
 
 #include <gtest/gtest.h>
 
@@ -14,31 +15,7 @@
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1000;
-    std::string output;
-};
-
-// Runs a tool with the given arguments (each passed as one word) in the
-// current environment, so that it sees the test's hives.
-Outcome RunTool(const char* path, const std::vector<std::string>& args) {
-    std::string command = std::string("'") + path + "'";
-    for (const auto& a : args) {
-        std::string quoted = "'";
-        for (char c : a) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        command += " " + quoted + "'";
-    }
-    Outcome out;
-    RegistryResetStore();  // the tool is the only user of the files while it runs
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[512];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    out.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1000;
-    return out;
-}
+using Outcome = ToolOutcome;
 
 void MakeKey(HKEY hive, const std::string& path) {
     HKEY h = nullptr;
