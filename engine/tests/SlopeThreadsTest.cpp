@@ -36,10 +36,12 @@ TEST(SlopeThreads, SettingsAppliedWhilePingsArriveKeepTheHistoryWhole)
         }
         done = true;
     });
-    while (!done.load()) {
+    // At least once, even when the pings are through before this thread
+    // gets its turn.
+    do {
         historyOn = !historyOn.load();
         slope.EditSettings();
-    }
+    } while (!done.load());
     pings.join();
     CSlope::SetDialogRunner(nullptr);
     EXPECT_EQ(slope.GetPointCapacity(), 20);
