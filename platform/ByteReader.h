@@ -82,6 +82,11 @@ public:
         std::size_t CopyTo(std::span<U> out) const
         {
             const std::size_t n = out.size() < m_count ? out.size() : m_count;
+            if constexpr (std::is_same_v<T, U> && std::endian::native == std::endian::little) {
+                if (n > 0)
+                    std::memcpy(out.data(), m_data, n * sizeof(T));
+                return n;
+            }
             for (std::size_t i = 0; i < n; ++i)
                 out[i] = static_cast<U>(Load<T>(m_data + i * sizeof(T)));
             return n;

@@ -1,55 +1,28 @@
 #include "transceivers/QY42Telegrams.h"
 
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
+
 #include <cstring>
 
 namespace qy42 {
 namespace {
 
-void Put32(Bytes& d, std::size_t at, DWORD v)
-{
-    for (int k = 0; k < 4; ++k)
-        d[at + static_cast<std::size_t>(k)] = static_cast<BYTE>(v >> (8 * k));
-}
-
-void PutFloat(Bytes& d, std::size_t at, float f)
-{
-    DWORD bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    Put32(d, at, bits);
-}
-
-DWORD Get32(const BYTE* p)
-{
-    return static_cast<DWORD>(p[0]) | static_cast<DWORD>(p[1]) << 8 | static_cast<DWORD>(p[2]) << 16 |
-           static_cast<DWORD>(p[3]) << 24;
-}
-
-float GetFloat(const BYTE* p)
-{
-    const DWORD bits = Get32(p);
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-}
-
 // Length word, then the code padded with zero bytes to four.
 Bytes Telegram(std::size_t length, const char* code)
 {
     Bytes d(length, 0);
-    Put32(d, 0, static_cast<DWORD>(length));
-    for (std::size_t i = 0; i < 4 && code[i] != '\0'; ++i)
-        d[4 + i] = static_cast<BYTE>(code[i]);
+    CByteWriter w(d);
+    w.U32(0, static_cast<DWORD>(length));
+    w.Bytes(4, code, strnlen(code, 4));
     return d;
 }
 
-// Text up to the first NUL or the end of the datagram, whichever comes first.
-std::string TextAt(const BYTE* data, std::size_t size, std::size_t at)
+// Text up to the first NUL or the end of the datagram, whichever comes
+// first; none when the datagram ends before it.
+std::string TextAt(CByteReader& r, std::size_t at)
 {
-    if (at >= size)
-        return {};
-    const char* begin = reinterpret_cast<const char*>(data + at);
-    const void* nul = std::memchr(begin, 0, size - at);
-    return std::string(begin, nul ? static_cast<const char*>(nul) - begin : static_cast<std::ptrdiff_t>(size - at));
+    return at < r.Size() ? r.Text(at, r.Size() - at) : std::string();
 }
 
 }  // namespace
@@ -67,7 +40,7 @@ std::string CodeOf(const BYTE* data, std::size_t size)
 Bytes VersionRequest(DWORD token)
 {
     Bytes d = Telegram(12, "VR");
-    Put32(d, 8, token);
+    CByteWriter(d).U32(8, token);
     return d;
 }
 
@@ -85,10 +58,9 @@ Bytes SetupComplete()
 {
     //  8 0xFFFFFFFF  12..19 zero  20 FF FF 20 00  24 zero
     Bytes d = Telegram(28, "TC");
-    Put32(d, 8, 0xFFFFFFFFu);
-    d[20] = 0xFF;
-    d[21] = 0xFF;
-    d[22] = 0x20;
+    CByteWriter w(d);
+    w.U32(8, 0xFFFFFFFFu);
+    w.U32(20, 0x0020FFFFu);
     return d;
 }
 
@@ -97,16 +69,17 @@ Bytes StatusRequest() { return Telegram(8, "DCSR"); }
 Bytes InterfaceConfigure(int channelDigit)
 {
     Bytes d = Telegram(16, "FPA#");
-    d[7] = static_cast<BYTE>('0' + (channelDigit % 10 + 10) % 10);
-    Put32(d, 8, 0x4000FFFFu);
-    Put32(d, 12, 0x4C02FFFFu);
+    CByteWriter w(d);
+    w.U8(7, static_cast<BYTE>('0' + (channelDigit % 10 + 10) % 10));
+    w.U32(8, 0x4000FFFFu);
+    w.U32(12, 0x4C02FFFFu);
     return d;
 }
 
 Bytes Trigger(bool external, DWORD samplesRequested)
 {
     Bytes d = Telegram(16, external ? "TE" : "TI");
-    Put32(d, 8, samplesRequested);
+    CByteWriter(d).U32(8, samplesRequested);
     return d;
 }
 
@@ -117,22 +90,24 @@ Bytes TransmitParameters(const TransmitSettings& s)
     // 72 frequency value  76 sweep value. The length word says 80, so a
     // closing zero word would lie outside the telegram and is not sent.
     Bytes d = Telegram(80, "TSP#");
-    d[8] = s.channel;
-    PutFloat(d, 24, 1.0f);
-    PutFloat(d, 28, 1.0f);
-    PutFloat(d, 56, s.amplitude);
-    PutFloat(d, 60, s.effectivePulseLength);
-    PutFloat(d, 72, s.frequencyValue);
-    PutFloat(d, 76, s.sweepValue);
+    CByteWriter w(d);
+    w.U8(8, s.channel);
+    w.F32(24, 1.0f);
+    w.F32(28, 1.0f);
+    w.F32(56, s.amplitude);
+    w.F32(60, s.effectivePulseLength);
+    w.F32(72, s.frequencyValue);
+    w.F32(76, s.sweepValue);
     return d;
 }
 
 Bytes PulseConfigure(float channelValue, float pulseLength)
 {
     Bytes d = Telegram(28, "TPC");
-    PutFloat(d, 12, channelValue);
-    PutFloat(d, 16, pulseLength);
-    PutFloat(d, 20, 200000.0f);
+    CByteWriter w(d);
+    w.F32(12, channelValue);
+    w.F32(16, pulseLength);
+    w.F32(20, 200000.0f);
     return d;
 }
 
@@ -140,10 +115,11 @@ std::optional<Information> ReadInformation(const BYTE* data, std::size_t size)
 {
     if (size < 16 || CodeOf(data, size) != "INFO")
         return std::nullopt;
+    CByteReader r(data, size);
     Information info;
-    info.type = Get32(data + 8);
-    info.number = Get32(data + 12);
-    info.text = TextAt(data, size, 16);
+    info.type = r.U32(8);
+    info.number = r.U32(12);
+    info.text = TextAt(r, 16);
     return info;
 }
 
@@ -151,9 +127,10 @@ std::optional<VersionAnswer> ReadVersionAnswer(const BYTE* data, std::size_t siz
 {
     if (size < 17 || CodeOf(data, size) != "VA")
         return std::nullopt;
+    CByteReader r(data, size);
     VersionAnswer a;
-    a.refused = (data[16] & 0x02) != 0;
-    a.version = TextAt(data, size, 44);
+    a.refused = (r.U8(16) & 0x02) != 0;
+    a.version = TextAt(r, 44);
     return a;
 }
 
@@ -161,12 +138,13 @@ std::optional<AuxiliaryInput> ReadAuxiliaryInput(const BYTE* data, std::size_t s
 {
     if (size < 32 || CodeOf(data, size) != "ACI")
         return std::nullopt;
+    CByteReader r(data, size);
     AuxiliaryInput a;
-    a.sampleNumber = Get32(data + 8);
-    a.flags = data[12];
-    for (int i = 0; i < 3; ++i)
-        a.motion[i] = GetFloat(data + 16 + 4 * i);
-    a.thermistorOhms = GetFloat(data + 28);
+    a.sampleNumber = r.U32(8);
+    a.flags = r.U8(12);
+    for (std::size_t i = 0; i < 3; ++i)
+        a.motion[i] = r.F32(16 + 4 * i);
+    a.thermistorOhms = r.F32(28);
     return a;
 }
 

@@ -1,37 +1,16 @@
 #include "transceivers/SampleRingBuffer.h"
 
+#include "platform/ByteReader.h"
 #include "platform/FileTime.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
-DWORD ReadU32(const BYTE* p)
-{
-    return static_cast<DWORD>(p[0]) | static_cast<DWORD>(p[1]) << 8 | static_cast<DWORD>(p[2]) << 16 |
-           static_cast<DWORD>(p[3]) << 24;
-}
-
-WORD ReadU16(const BYTE* p) { return static_cast<WORD>(p[0] | p[1] << 8); }
-
-float ReadFloat(const BYTE* p)
-{
-    const DWORD bits = ReadU32(p);
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-}
-
 // A packed sample word is the upper half of a single-precision float.
-float UnpackHalf(WORD w)
-{
-    const DWORD bits = static_cast<DWORD>(w) << 16;
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-}
+float UnpackHalf(WORD w) { return std::bit_cast<float>(static_cast<DWORD>(w) << 16); }
 
 std::uint64_t SecondsAsFileTime(double seconds)
 {
@@ -113,11 +92,11 @@ int CSampleRingBuffer::WriteSamples(const BYTE* datagram, std::size_t size)
     std::lock_guard<std::mutex> lock(m_slotLock);
     PingRecord& slot = m_slots[static_cast<std::size_t>(m_writeSlot.load())];
 
-    const bool placeholder = ReadU32(datagram) == 0 && m_anyWritten;
+    CByteReader r(datagram, size);
+    const bool placeholder = r.U32(0) == 0 && m_anyWritten;
     float rate;
     DWORD n, c, pingStart, first;
-    std::size_t sampleBytes = 8;
-    const BYTE* payload = nullptr;
+    const float* values = nullptr;   // two a sample and channel; none for a placeholder
     if (placeholder) {
         // Stands in for a datagram the link lost: it carries no samples, so
         // the numbers are carried on from what came before.
@@ -132,18 +111,24 @@ int CSampleRingBuffer::WriteSamples(const BYTE* datagram, std::size_t size)
             ++m_malformed;
             return kMalformed;
         }
-        rate = ReadFloat(datagram + 12);
-        n = ReadU16(datagram + 16);
-        c = datagram[18];
-        sampleBytes = datagram[19] != 0 ? 8 : 4;
-        pingStart = ReadU32(datagram + 24);
-        first = ReadU32(datagram + 28);
-        const std::size_t need = kHeaderSize + static_cast<std::size_t>(n) * c * sampleBytes;
-        if (c == 0 || c > static_cast<DWORD>(m_channelCount) || need > size) {
+        rate = r.F32(12);
+        n = r.U16(16);
+        c = r.U8(18);
+        pingStart = r.U32(24);
+        first = r.U32(28);
+        const std::size_t count = static_cast<std::size_t>(n) * c * 2;
+        const bool floatPairs = r.U8(19) != 0;
+        const auto pairs = floatPairs ? r.ArrayOf<float>(kHeaderSize, count) : CByteReader::Array<float>();
+        const auto packed = floatPairs ? CByteReader::Array<WORD>() : r.ArrayOf<WORD>(kHeaderSize, count);
+        if (c == 0 || c > static_cast<DWORD>(m_channelCount) || r.Failed()) {
             ++m_malformed;
             return kMalformed;
         }
-        payload = datagram + kHeaderSize;
+        m_values.resize(count);
+        pairs.CopyTo(std::span(m_values));
+        for (std::size_t k = 0; k < packed.size(); ++k)
+            m_values[k] = UnpackHalf(packed[k]);
+        values = m_values.data();
     }
     if (!(rate > 0.0f) || !std::isfinite(rate))
         rate = 0.0f;
@@ -212,15 +197,10 @@ int CSampleRingBuffer::WriteSamples(const BYTE* datagram, std::size_t size)
         const DWORD number = first + i;
         for (DWORD ch = 0; ch < static_cast<DWORD>(m_channelCount); ++ch) {
             float a = 0.0f, b = 0.0f;
-            if (payload != nullptr && ch < c) {
-                const BYTE* s = payload + (static_cast<std::size_t>(i) * c + ch) * sampleBytes;
-                if (sampleBytes == 8) {
-                    a = ReadFloat(s);
-                    b = ReadFloat(s + 4);
-                } else {
-                    a = UnpackHalf(ReadU16(s));
-                    b = UnpackHalf(ReadU16(s + 2));
-                }
+            if (values != nullptr && ch < c) {
+                const std::size_t k = (static_cast<std::size_t>(i) * c + ch) * 2;
+                a = values[k];
+                b = values[k + 1];
             }
             StructBuffer& buf = m_buffers[ch];
             buf.first[static_cast<std::size_t>(w)] = a;

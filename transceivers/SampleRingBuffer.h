@@ -118,6 +118,7 @@ private:
     bool m_anyWritten = false;
     bool m_intervalStatistics = false;
     std::vector<StructBuffer> m_buffers;
+    std::vector<float> m_values;   // the samples of the datagram being written, as floats in its order
     mutable std::mutex m_slotLock;
     std::array<PingRecord, kSlots> m_slots{};
     std::atomic<int> m_readIndex{0};

@@ -3,20 +3,20 @@
 #include "app/base/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
 #include "transceivers/TransceiverOwner.h"
 
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
 namespace {
 
-void PutLe(std::vector<unsigned char>& out, const void* value, std::size_t size)
-{
-    // Stored little-endian, as the host is.
-    const auto* p = static_cast<const unsigned char*>(value);
-    out.insert(out.end(), p, p + size);
-}
+// A channel's settings file: i32 transceiver mode, f64 pulse length,
+// f64 transmit power.
+constexpr std::size_t kSettingsFileSize = 20;
 
 // Entries of the pulse-length table before the first repeat (5 when none
 // repeats): the trailing repeats only mark the end of the table.
@@ -299,11 +299,11 @@ void CTransceiver::SaveChannelSettings()
         return;
     CRegistrySupport reg;
     for (StructChannelParameters* r : m_channels) {
-        std::vector<unsigned char> bytes;
-        const std::int32_t mode = r->transceiverMode;
-        PutLe(bytes, &mode, 4);
-        PutLe(bytes, &r->pulseLength, 8);
-        PutLe(bytes, &r->txPower, 8);
+        std::array<unsigned char, kSettingsFileSize> bytes{};
+        CByteWriter w(bytes);
+        w.I32(0, r->transceiverMode);
+        w.F64(4, r->pulseLength);
+        w.F64(12, r->txPower);
         std::ofstream out(SettingsFileName(m_settingsFolder, r->channelName), std::ios::binary | std::ios::trunc);
         if (!out)
             return;
@@ -335,12 +335,11 @@ int CTransceiver::LoadChannelSettings()
             const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
             // Only a whole record is taken; a short file keeps what the
             // channel had.
-            if (bytes.size() == 20) {
-                std::int32_t mode;
-                std::memcpy(&mode, &bytes[0], 4);
-                std::memcpy(&r->pulseLength, &bytes[4], 8);
-                std::memcpy(&r->txPower, &bytes[12], 8);
-                r->transceiverMode = mode;
+            if (bytes.size() == kSettingsFileSize) {
+                CByteReader b(bytes.data(), bytes.size());
+                r->transceiverMode = b.I32(0);
+                r->pulseLength = b.F64(4);
+                r->txPower = b.F64(12);
                 ApplyPingerPulseLength(*r);
                 if (r->key) {
                     reg.SetDword(r->key, "", "enumTransceiverMode", static_cast<DWORD>(r->transceiverMode));
