@@ -2,40 +2,32 @@
 
 #include "app/base/RegistrySupport.h"
 #include "outputs/DepthTelegram.h"
+#include "platform/ByteWriter.h"
 #include "platform/FileTime.h"
 #include "platform/NumberText.h"
 
-#include <bit>
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
+#include <span>
 
 namespace {
-
-void PutU32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void PutF32(std::vector<std::uint8_t>& b, std::size_t at, double v)
-{
-    PutU32(b, at, std::bit_cast<std::uint32_t>(static_cast<float>(v)));
-}
-void PutI16(std::vector<std::uint8_t>& b, std::size_t at, std::int16_t v)
-{
-    const auto u = static_cast<std::uint16_t>(v);
-    b[at] = static_cast<std::uint8_t>(u);
-    b[at + 1] = static_cast<std::uint8_t>(u >> 8);
-}
-void PutText(std::vector<std::uint8_t>& b, std::size_t at, const std::string& s)
-{
-    std::memcpy(b.data() + at, s.data(), s.size());
-}
 
 // "D1," and the like: type letter, first digit of the 1-based channel number.
 std::string Tag(char letter, int channelNumber)
 {
     return std::string(1, letter) + std::to_string(channelNumber).substr(0, 1) + ",";
+}
+
+// A binary datagram's head, "D1,hhmmsscc,": its tag, the ping's time and a
+// comma; its fields follow from 12.
+CByteWriter Head(std::vector<std::uint8_t>& b, const std::string& tag, const std::string& time)
+{
+    CByteWriter w(b);
+    w.Bytes(0, tag.data(), tag.size());
+    w.Bytes(3, time.data(), std::min<std::size_t>(time.size(), 8));
+    w.U8(11, ',');
+    return w;
 }
 
 std::int32_t Whole(double v)
@@ -259,18 +251,16 @@ void CQYNet::SendDepthDatagram(int n, const SQYNetChannelPing& c, const std::str
         return;
     }
     std::vector<std::uint8_t> b(s.AddFrequency ? 32 : 28, 0);
-    PutText(b, 0, Tag('D', n));
-    PutText(b, 3, time);
-    b[11] = ',';
-    PutF32(b, 12, depth);
-    PutF32(b, 16, c.second);
+    CByteWriter w = Head(b, Tag('D', n), time);
+    w.F32(12, static_cast<float>(depth));
+    w.F32(16, static_cast<float>(c.second));
     if (s.AddFrequency) {
-        PutU32(b, 20, static_cast<std::uint32_t>(kHz));
-        PutF32(b, 24, c.soundVelocity);
-        PutF32(b, 28, c.transducerDepth);
+        w.I32(20, kHz);
+        w.F32(24, static_cast<float>(c.soundVelocity));
+        w.F32(28, static_cast<float>(c.transducerDepth));
     } else {
-        PutU32(b, 20, static_cast<std::uint32_t>(n));
-        PutF32(b, 24, 0.0);
+        w.I32(20, n);
+        w.F32(24, 0.0f);
     }
     SendDatagram(b.data(), b.size());
 }
@@ -284,21 +274,17 @@ std::vector<std::uint8_t> CQYNet::BuildEchogramDatagram(int channel, const std::
     if (kQHeader + 2 * (S + B) > kMaxDatagram)
         return {};
     std::vector<std::uint8_t> b(kQHeader + 2 * (S + B), 0);
-    PutText(b, 0, Tag('Q', channel));
-    PutText(b, 3, time);
-    b[11] = ',';
-    PutU32(b, 12, (tvg == 0 || tvg == 2 || tvg == 3 || tvg == 4) ? tvg : 0);
-    PutF32(b, 16, bottom);
-    PutF32(b, 20, s.EchogramRangeSurfaceStart);
-    PutF32(b, 24, s.EchogramRangeSurfaceStart + s.EchogramRangeSurface);
-    PutU32(b, 28, static_cast<std::uint32_t>(S));
-    PutF32(b, 32, s.EchogramRangeBottomStart);
-    PutF32(b, 36, s.EchogramRangeBottomStart - s.EchogramRangeBottom);
-    PutU32(b, 40, static_cast<std::uint32_t>(B));
-    for (std::size_t i = 0; i < S; ++i)
-        PutI16(b, kQHeader + 2 * i, surface[i]);
-    for (std::size_t i = 0; i < B; ++i)
-        PutI16(b, kQHeader + 2 * (S + i), bottomSamples[i]);
+    CByteWriter w = Head(b, Tag('Q', channel), time);
+    w.U32(12, (tvg == 0 || tvg == 2 || tvg == 3 || tvg == 4) ? tvg : 0);
+    w.F32(16, bottom);
+    w.F32(20, static_cast<float>(s.EchogramRangeSurfaceStart));
+    w.F32(24, static_cast<float>(s.EchogramRangeSurfaceStart + s.EchogramRangeSurface));
+    w.U32(28, static_cast<std::uint32_t>(S));
+    w.F32(32, static_cast<float>(s.EchogramRangeBottomStart));
+    w.F32(36, static_cast<float>(s.EchogramRangeBottomStart - s.EchogramRangeBottom));
+    w.U32(40, static_cast<std::uint32_t>(B));
+    w.Array(kQHeader, std::span(surface));
+    w.Array(kQHeader + 2 * S, std::span(bottomSamples));
     return b;
 }
 
@@ -375,24 +361,17 @@ void CQYNet::SendPingDatagrams(IQYNetPingSource& ping)
                 continue;
             const std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(n), targets.size());
             std::vector<std::uint8_t> b(16 + 20 * used, 0);
-            PutText(b, 0, Tag('E', i + 1));
-            PutText(b, 3, time);
-            b[11] = ',';
-            PutU32(b, 12, static_cast<std::uint32_t>(used));
+            CByteWriter w = Head(b, Tag('E', i + 1), time);
+            w.U32(12, static_cast<std::uint32_t>(used));
             for (std::size_t t = 0; t < used; ++t)
-                for (std::size_t v = 0; v < 5; ++v)
-                    PutF32(b, 16 + 20 * t + 4 * v, targets[t][v]);
+                w.Array(16 + 20 * t, std::span<const float>(targets[t]));
             SendDatagram(b.data(), b.size());
         }
     }
 
     if (s.MotionSensorDatagram && count > 0) {
         std::vector<std::uint8_t> b(24, 0);
-        PutText(b, 0, "MS,");
-        PutText(b, 3, time);
-        b[11] = ',';
-        for (std::size_t v = 0; v < 3; ++v)
-            PutF32(b, 12 + 4 * v, ch[0].motion[v]);
+        Head(b, "MS,", time).Array(12, std::span<const float>(ch[0].motion));
         SendDatagram(b.data(), b.size());
     }
 
