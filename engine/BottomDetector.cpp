@@ -3,6 +3,8 @@
 #include "app/base/Archive.h"
 #include "app/base/SerializeSupport.h"
 #include "engine/RawPower.h"
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,53 +34,11 @@ double Lower(double depth, double limit) { return std::max(limit, depth - Window
 
 int ToIndex(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -1, 1 << 30)); }
 
-void PutU32(std::uint8_t* p, std::uint32_t v)
+// A text field is sound when it ends within its bytes.
+bool GetText(CByteReader& r, std::size_t at, std::string& s)
 {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-void PutDouble(std::uint8_t* p, double v)
-{
-    std::uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    for (int i = 0; i < 8; ++i)
-        p[i] = static_cast<std::uint8_t>(bits >> (8 * i));
-}
-
-std::uint32_t GetU32(const std::uint8_t* p)
-{
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | p[i];
-    return v;
-}
-
-double GetDouble(const std::uint8_t* p)
-{
-    std::uint64_t bits = 0;
-    for (int i = 7; i >= 0; --i)
-        bits = (bits << 8) | p[i];
-    double v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
-}
-
-void PutText(std::uint8_t* p, const std::string& s)
-{
-    std::memset(p, 0, CBottomDetector::kTextSize);
-    const std::size_t n = std::min<std::size_t>(s.size(), CBottomDetector::kTextSize - 1);
-    std::memcpy(p, s.data(), n);
-}
-
-// A text field is sound when it ends within its 20 bytes.
-bool GetText(const std::uint8_t* p, std::string& s)
-{
-    const void* nul = std::memchr(p, 0, CBottomDetector::kTextSize);
-    if (nul == nullptr)
-        return false;
-    s.assign(reinterpret_cast<const char*>(p), static_cast<const std::uint8_t*>(nul) - p);
-    return true;
+    s = r.Text(at, CBottomDetector::kTextSize);
+    return s.size() < CBottomDetector::kTextSize;
 }
 
 std::string SafeFileName(const std::string& name)
@@ -179,16 +139,17 @@ std::array<std::uint8_t, CBottomDetector::kFileSize> CBottomDetector::EncodeSett
 {
     std::lock_guard lock(m_lock);
     std::array<std::uint8_t, kFileSize> b{};
-    PutDouble(&b[0], m_maxDepth);
-    PutDouble(&b[8], m_minDepth);
-    std::memcpy(&b[16], m_reserved.data(), m_reserved.size());
-    PutU32(&b[24], static_cast<std::uint32_t>(m_mode1));
-    PutText(&b[28], m_mode1Text);
-    PutU32(&b[48], static_cast<std::uint32_t>(m_mode2));
-    PutText(&b[52], m_mode2Text);
-    PutU32(&b[72], m_secondLayer ? 1u : 0u);
-    PutText(&b[76], m_reference);
-    PutDouble(&b[96], m_gain);
+    CByteWriter w(b);
+    w.F64(0, m_maxDepth);
+    w.F64(8, m_minDepth);
+    w.Bytes(16, m_reserved.data(), m_reserved.size());
+    w.I32(24, m_mode1);
+    w.Text(28, kTextSize, m_mode1Text);
+    w.I32(48, m_mode2);
+    w.Text(52, kTextSize, m_mode2Text);
+    w.U32(72, m_secondLayer ? 1u : 0u);
+    w.Text(76, kTextSize, m_reference);
+    w.F64(96, m_gain);
     return b;
 }
 
@@ -196,12 +157,13 @@ bool CBottomDetector::DecodeSettings(const std::uint8_t* b, std::size_t size)
 {
     if (b == nullptr || size != kFileSize)
         return false;
-    const double maxDepth = GetDouble(&b[0]);
-    const double minDepth = GetDouble(&b[8]);
-    const std::uint32_t second = GetU32(&b[72]);
-    const double gain = GetDouble(&b[96]);
+    CByteReader r(b, size);
+    const double maxDepth = r.F64(0);
+    const double minDepth = r.F64(8);
+    const std::uint32_t second = r.U32(72);
+    const double gain = r.F64(96);
     std::string t1, t2, ref;
-    if (!GetText(&b[28], t1) || !GetText(&b[52], t2) || !GetText(&b[76], ref))
+    if (!GetText(r, 28, t1) || !GetText(r, 52, t2) || !GetText(r, 76, ref))
         return false;
     if (!std::isfinite(maxDepth) || !(maxDepth > 0.0) || maxDepth > 100000.0)
         return false;
@@ -213,10 +175,11 @@ bool CBottomDetector::DecodeSettings(const std::uint8_t* b, std::size_t size)
     std::lock_guard lock(m_lock);
     m_maxDepth = maxDepth;
     m_minDepth = minDepth;
-    std::memcpy(m_reserved.data(), &b[16], m_reserved.size());
-    m_mode1 = static_cast<std::int32_t>(GetU32(&b[24]));
+    const auto reserved = r.Bytes(16, m_reserved.size());
+    std::copy(reserved.begin(), reserved.end(), m_reserved.begin());
+    m_mode1 = r.I32(24);
     m_mode1Text = t1;
-    m_mode2 = static_cast<std::int32_t>(GetU32(&b[48]));
+    m_mode2 = r.I32(48);
     m_mode2Text = t2;
     m_secondLayer = second != 0;
     m_reference = ref;

@@ -3,61 +3,16 @@
 #include "app/base/EchosounderError.h"
 #include "engine/Channel.h"
 #include "engine/sounder/OperationHost.h"
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
 #include "platform/Paths.h"
 #include "transceivers/TransceiverInstallation.h"
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 namespace {
-
-void Put32(std::vector<unsigned char>& r, std::size_t at, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        r[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-void PutDouble(std::vector<unsigned char>& r, std::size_t at, double d)
-{
-    std::uint64_t bits;
-    std::memcpy(&bits, &d, 8);
-    for (int i = 0; i < 8; ++i)
-        r[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(bits >> (8 * i));
-}
-
-// A zero-terminated text in a field of fixed size: at most size-1 characters.
-void PutText(std::vector<unsigned char>& r, std::size_t at, std::size_t size, const std::string& s)
-{
-    const std::size_t n = std::min(s.size(), size - 1);
-    std::memcpy(&r[at], s.data(), n);
-}
-
-std::uint32_t Get32(const std::vector<unsigned char>& r, std::size_t at)
-{
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v |= static_cast<std::uint32_t>(r[at + static_cast<std::size_t>(i)]) << (8 * i);
-    return v;
-}
-
-double GetDouble(const std::vector<unsigned char>& r, std::size_t at)
-{
-    std::uint64_t bits = 0;
-    for (int i = 0; i < 8; ++i)
-        bits |= static_cast<std::uint64_t>(r[at + static_cast<std::size_t>(i)]) << (8 * i);
-    double d;
-    std::memcpy(&d, &bits, 8);
-    return d;
-}
-
-// Reads up to the first zero, never past the field.
-std::string GetText(const std::vector<unsigned char>& r, std::size_t at, std::size_t size)
-{
-    const auto* p = reinterpret_cast<const char*>(&r[at]);
-    return std::string(p, strnlen(p, size));
-}
 
 constexpr std::size_t kDisplays = 40;
 constexpr std::size_t kDisplaySize = 128;
@@ -94,27 +49,28 @@ COperationControl::~COperationControl()
 std::vector<unsigned char> COperationControl::BuildRecord(const Settings& b)
 {
     std::vector<unsigned char> r(kRecordSize, 0);
-    Put32(r, 0, static_cast<std::uint32_t>(b.enumSpeed));
-    PutDouble(r, 8, b.PingInterval);
-    Put32(r, 16, b.enumNormalTrig);
-    Put32(r, 20, static_cast<std::uint32_t>(b.enumNormalSequence));
-    Put32(r, 24, static_cast<std::uint32_t>(b.bSaveHistory));
-    Put32(r, 28, static_cast<std::uint32_t>(b.bSyncHistory));
-    Put32(r, 32, static_cast<std::uint32_t>(b.iSequence));
-    Put32(r, 36, static_cast<std::uint32_t>(b.enumViewArrangement));
+    CByteWriter w(r);
+    w.I32(0, b.enumSpeed);
+    w.F64(8, b.PingInterval);
+    w.U32(16, b.enumNormalTrig);
+    w.I32(20, b.enumNormalSequence);
+    w.I32(24, b.bSaveHistory);
+    w.I32(28, b.bSyncHistory);
+    w.I32(32, b.iSequence);
+    w.I32(36, b.enumViewArrangement);
     for (std::size_t n = 0; n < 8; ++n) {
         const std::size_t at = kDisplays + n * kDisplaySize;
         const ChannelDisplay& d = b.displays[n];
-        Put32(r, at, static_cast<std::uint32_t>(d.bExists));
-        Put32(r, at + 4, static_cast<std::uint32_t>(d.bShown));
-        PutText(r, at + 8, 20, d.sShortChannelID);
-        PutText(r, at + 28, 100, d.sLongChannelID);
+        w.I32(at, d.bExists);
+        w.I32(at + 4, d.bShown);
+        w.Text(at + 8, 20, d.sShortChannelID);
+        w.Text(at + 28, 100, d.sLongChannelID);
     }
-    Put32(r, 1064, b.HBX ? 1u : 0u);
-    PutText(r, 1072, 200, b.sSimplePingerLongChannelID);
-    PutDouble(r, 1280, b.SimplePingerInterval);
-    PutDouble(r, 1288, b.SimplePingerPulselength);
-    Put32(r, 1296, static_cast<std::uint32_t>(b.SimplePinger));
+    w.U32(1064, b.HBX ? 1u : 0u);
+    w.Text(1072, 200, b.sSimplePingerLongChannelID);
+    w.F64(1280, b.SimplePingerInterval);
+    w.F64(1288, b.SimplePingerPulselength);
+    w.I32(1296, b.SimplePinger);
     return r;
 }
 
@@ -122,27 +78,28 @@ bool COperationControl::ParseRecord(const std::vector<unsigned char>& r, Setting
 {
     if (r.size() != kRecordSize)
         return false;
-    b.enumSpeed = static_cast<int>(Get32(r, 0));
-    b.PingInterval = GetDouble(r, 8);
-    b.enumNormalTrig = Get32(r, 16);
-    b.enumNormalSequence = static_cast<int>(Get32(r, 20));
-    b.bSaveHistory = static_cast<int>(Get32(r, 24));
-    b.bSyncHistory = static_cast<int>(Get32(r, 28));
-    b.iSequence = static_cast<int>(Get32(r, 32));
-    b.enumViewArrangement = static_cast<int>(Get32(r, 36));
+    CByteReader f(r.data(), r.size());
+    b.enumSpeed = f.I32(0);
+    b.PingInterval = f.F64(8);
+    b.enumNormalTrig = f.U32(16);
+    b.enumNormalSequence = f.I32(20);
+    b.bSaveHistory = f.I32(24);
+    b.bSyncHistory = f.I32(28);
+    b.iSequence = f.I32(32);
+    b.enumViewArrangement = f.I32(36);
     for (std::size_t n = 0; n < 8; ++n) {
         const std::size_t at = kDisplays + n * kDisplaySize;
         ChannelDisplay& d = b.displays[n];
-        d.bExists = static_cast<int>(Get32(r, at));
-        d.bShown = static_cast<int>(Get32(r, at + 4));
-        d.sShortChannelID = GetText(r, at + 8, 20);
-        d.sLongChannelID = GetText(r, at + 28, 100);
+        d.bExists = f.I32(at);
+        d.bShown = f.I32(at + 4);
+        d.sShortChannelID = f.Text(at + 8, 20);
+        d.sLongChannelID = f.Text(at + 28, 100);
     }
-    b.HBX = Get32(r, 1064) == 1 ? 1 : 0;
-    b.sSimplePingerLongChannelID = GetText(r, 1072, 200);
-    b.SimplePingerInterval = GetDouble(r, 1280);
-    b.SimplePingerPulselength = GetDouble(r, 1288);
-    b.SimplePinger = static_cast<int>(Get32(r, 1296));
+    b.HBX = f.U32(1064) == 1 ? 1 : 0;
+    b.sSimplePingerLongChannelID = f.Text(1072, 200);
+    b.SimplePingerInterval = f.F64(1280);
+    b.SimplePingerPulselength = f.F64(1288);
+    b.SimplePinger = f.I32(1296);
     return true;
 }
 
