@@ -1,6 +1,10 @@
 #include "app/base/Archive.h"
 
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
+
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace {
@@ -192,44 +196,31 @@ CArchive& CArchive::operator<<(BYTE v)
 
 CArchive& CArchive::operator<<(WORD v)
 {
-    const BYTE b[2] = {static_cast<BYTE>(v), static_cast<BYTE>(v >> 8)};
-    Write(b, 2);
+    BYTE b[2];
+    CByteWriter(b, sizeof b).U16(0, v);
+    Write(b, sizeof b);
     return *this;
 }
 
 CArchive& CArchive::operator<<(DWORD v)
 {
     BYTE b[4];
-    for (int i = 0; i < 4; ++i)
-        b[i] = static_cast<BYTE>(v >> (8 * i));
-    Write(b, 4);
+    CByteWriter(b, sizeof b).U32(0, v);
+    Write(b, sizeof b);
     return *this;
 }
 
 CArchive& CArchive::operator<<(ULONGLONG v)
 {
     BYTE b[8];
-    for (int i = 0; i < 8; ++i)
-        b[i] = static_cast<BYTE>(v >> (8 * i));
-    Write(b, 8);
+    CByteWriter(b, sizeof b).U64(0, v);
+    Write(b, sizeof b);
     return *this;
 }
 
-CArchive& CArchive::operator<<(float v)
-{
-    DWORD bits = 0;
-    static_assert(sizeof bits == sizeof v);
-    std::memcpy(&bits, &v, sizeof bits);
-    return *this << bits;
-}
+CArchive& CArchive::operator<<(float v) { return *this << std::bit_cast<DWORD>(v); }
 
-CArchive& CArchive::operator<<(double v)
-{
-    ULONGLONG bits = 0;
-    static_assert(sizeof bits == sizeof v);
-    std::memcpy(&bits, &v, sizeof bits);
-    return *this << bits;
-}
+CArchive& CArchive::operator<<(double v) { return *this << std::bit_cast<ULONGLONG>(v); }
 
 CArchive& CArchive::operator<<(const std::string& v)
 {
@@ -279,8 +270,8 @@ CArchive& CArchive::operator>>(std::int8_t& v)
 CArchive& CArchive::operator>>(WORD& v)
 {
     BYTE b[2];
-    ReadExactly(b, 2);
-    v = static_cast<WORD>(b[0] | (b[1] << 8));
+    ReadExactly(b, sizeof b);
+    v = CByteReader(b, sizeof b).U16(0);
     return *this;
 }
 
@@ -295,10 +286,8 @@ CArchive& CArchive::operator>>(std::int16_t& v)
 CArchive& CArchive::operator>>(DWORD& v)
 {
     BYTE b[4];
-    ReadExactly(b, 4);
-    v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | b[i];
+    ReadExactly(b, sizeof b);
+    v = CByteReader(b, sizeof b).U32(0);
     return *this;
 }
 
@@ -313,10 +302,8 @@ CArchive& CArchive::operator>>(LONG& v)
 CArchive& CArchive::operator>>(ULONGLONG& v)
 {
     BYTE b[8];
-    ReadExactly(b, 8);
-    v = 0;
-    for (int i = 7; i >= 0; --i)
-        v = (v << 8) | b[i];
+    ReadExactly(b, sizeof b);
+    v = CByteReader(b, sizeof b).U64(0);
     return *this;
 }
 
@@ -348,7 +335,7 @@ CArchive& CArchive::operator>>(float& v)
 {
     DWORD bits = 0;
     *this >> bits;
-    std::memcpy(&v, &bits, sizeof v);
+    v = std::bit_cast<float>(bits);
     return *this;
 }
 
@@ -356,7 +343,7 @@ CArchive& CArchive::operator>>(double& v)
 {
     ULONGLONG bits = 0;
     *this >> bits;
-    std::memcpy(&v, &bits, sizeof v);
+    v = std::bit_cast<double>(bits);
     return *this;
 }
 
@@ -415,10 +402,11 @@ CArchive& CArchive::operator>>(std::string& v)
     }
     std::string out;
     out.reserve(raw.size());
+    CByteReader units(raw.data(), raw.size());
     for (size_t i = 0; i < raw.size(); i += 2) {
-        std::uint32_t unit = static_cast<BYTE>(raw[i]) | (static_cast<BYTE>(raw[i + 1]) << 8);
+        std::uint32_t unit = units.U16(i);
         if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < raw.size()) {
-            const std::uint32_t low = static_cast<BYTE>(raw[i + 2]) | (static_cast<BYTE>(raw[i + 3]) << 8);
+            const std::uint32_t low = units.U16(i + 2);
             if (low >= 0xDC00 && low < 0xE000) {
                 Utf8Append(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
                 i += 2;

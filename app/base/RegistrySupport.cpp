@@ -1,5 +1,7 @@
 #include "app/base/RegistrySupport.h"
 
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
 #include "platform/NumberText.h"
 
 #include <cstring>
@@ -118,6 +120,14 @@ BOOL WriteString(HKEY key, const std::string& valueName, const std::string& text
                : FALSE;
 }
 
+// A double word is stored as its four bytes, little-endian.
+BOOL WriteDword(HKEY key, const std::string& valueName, DWORD value) {
+    if (!key) return FALSE;
+    BYTE data[4];
+    CByteWriter(data, sizeof data).U32(0, value);
+    return RegSetValueEx(key, valueName.c_str(), 0, REG_DWORD, data, sizeof data) == ERROR_SUCCESS ? TRUE : FALSE;
+}
+
 }  // namespace
 
 BOOL CRegistrySupport::SetString(HKEY root, const std::string& subPath, const std::string& valueName,
@@ -128,11 +138,7 @@ BOOL CRegistrySupport::SetString(HKEY root, const std::string& subPath, const st
 
 BOOL CRegistrySupport::SetDword(HKEY root, const std::string& subPath, const std::string& valueName, DWORD value) {
     ScopedKey key(*this, root, subPath);
-    if (!key.get()) return FALSE;
-    BYTE data[4];
-    for (int i = 0; i < 4; ++i) data[i] = static_cast<BYTE>(value >> (8 * i));
-    return RegSetValueEx(key.get(), valueName.c_str(), 0, REG_DWORD, data, sizeof data) == ERROR_SUCCESS ? TRUE
-                                                                                                       : FALSE;
+    return WriteDword(key.get(), valueName, value);
 }
 
 BOOL CRegistrySupport::SetDouble(HKEY root, const std::string& subPath, const std::string& valueName, double value) {
@@ -192,18 +198,10 @@ BOOL CRegistrySupport::GetDword(HKEY root, const std::string& subPath, const std
     switch (ReadValue(key.get(), valueName, REG_DWORD, 4, bytes)) {
     case ReadResult::Read:
         if (bytes.size() != 4) return FALSE;
-        value = 0;
-        for (int i = 0; i < 4; ++i) value |= static_cast<DWORD>(static_cast<BYTE>(bytes[i])) << (8 * i);
+        value = CByteReader(bytes.data(), bytes.size()).U32(0);
         return TRUE;
     case ReadResult::Missing:
-        if (!writeDefault) return FALSE;
-        {
-            BYTE data[4];
-            for (int i = 0; i < 4; ++i) data[i] = static_cast<BYTE>(value >> (8 * i));
-            return RegSetValueEx(key.get(), valueName.c_str(), 0, REG_DWORD, data, sizeof data) == ERROR_SUCCESS
-                       ? TRUE
-                       : FALSE;
-        }
+        return writeDefault ? WriteDword(key.get(), valueName, value) : FALSE;
     case ReadResult::Unreadable:
         break;
     }
