@@ -2,6 +2,8 @@
 
 #include "app/base/Archive.h"
 #include "app/base/File.h"
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
 #include "platform/MessageBox.h"
 
 #include <algorithm>
@@ -11,23 +13,6 @@
 namespace {
 
 constexpr const char* kCaption = "Ostrival";
-
-std::uint16_t Get16(const BYTE* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Get32(const BYTE* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-void Put16(std::vector<BYTE>& out, std::uint16_t v)
-{
-    out.push_back(static_cast<BYTE>(v));
-    out.push_back(static_cast<BYTE>(v >> 8));
-}
-void Put32(std::vector<BYTE>& out, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<BYTE>(v >> (8 * i)));
-}
 
 bool ValidBitCount(int bits)
 {
@@ -156,29 +141,28 @@ BOOL CDIBSection::Save(CFile& file) const
         return FALSE;
     const DWORD n = static_cast<DWORD>(m_table.size());
     const DWORD offBits = kFileHeaderSize + kInfoHeaderSize + 4 * n;
-    std::vector<BYTE> head;
-    head.reserve(offBits);
-    Put16(head, kSignature);
-    Put32(head, offBits + m_header.biSizeImage);
-    Put16(head, 0);
-    Put16(head, 0);
-    Put32(head, offBits);
-    Put32(head, m_header.biSize);
-    Put32(head, static_cast<std::uint32_t>(m_header.biWidth));
-    Put32(head, static_cast<std::uint32_t>(m_header.biHeight));
-    Put16(head, m_header.biPlanes);
-    Put16(head, m_header.biBitCount);
-    Put32(head, m_header.biCompression);
-    Put32(head, m_header.biSizeImage);
-    Put32(head, static_cast<std::uint32_t>(m_header.biXPelsPerMeter));
-    Put32(head, static_cast<std::uint32_t>(m_header.biYPelsPerMeter));
-    Put32(head, m_header.biClrUsed);
-    Put32(head, m_header.biClrImportant);
-    for (const RGBQUAD& q : m_table) {
-        head.push_back(q.rgbBlue);
-        head.push_back(q.rgbGreen);
-        head.push_back(q.rgbRed);
-        head.push_back(q.rgbReserved);
+    // File header (two reserved words stay zero), information header, and
+    // the colour table as blue, green, red, reserved.
+    std::vector<BYTE> head(offBits, 0);
+    CByteWriter w(head);
+    w.U16(0, kSignature);
+    w.U32(2, offBits + m_header.biSizeImage);
+    w.U32(10, offBits);
+    w.U32(14, m_header.biSize);
+    w.I32(18, m_header.biWidth);
+    w.I32(22, m_header.biHeight);
+    w.U16(26, m_header.biPlanes);
+    w.U16(28, m_header.biBitCount);
+    w.U32(30, m_header.biCompression);
+    w.U32(34, m_header.biSizeImage);
+    w.I32(38, m_header.biXPelsPerMeter);
+    w.I32(42, m_header.biYPelsPerMeter);
+    w.U32(46, m_header.biClrUsed);
+    w.U32(50, m_header.biClrImportant);
+    for (std::size_t i = 0; i < m_table.size(); ++i) {
+        const RGBQUAD& q = m_table[i];
+        const BYTE quad[4] = {q.rgbBlue, q.rgbGreen, q.rgbRed, q.rgbReserved};
+        w.Bytes(kFileHeaderSize + kInfoHeaderSize + 4 * i, quad, sizeof quad);
     }
     try {
         file.Write(head.data(), static_cast<UINT>(head.size()));
@@ -208,28 +192,30 @@ BOOL CDIBSection::Load(CFile& file)
         Refuse("read error 1");
         return FALSE;
     }
-    if (Get16(fileHeader) != kSignature) {
+    CByteReader fh(fileHeader, kFileHeaderSize);
+    if (fh.U16(0) != kSignature) {
         Refuse("Invalid bitmap file");
         return FALSE;
     }
     Destroy();
     try {
         const ULONGLONG length = file.GetLength();
-        const std::uint32_t offBits = Get32(fileHeader + 10);
+        const std::uint32_t offBits = fh.U32(10);
         BYTE info[kInfoHeaderSize];
         ReadAll(file, info, kInfoHeaderSize);
+        CByteReader ih(info, kInfoHeaderSize);
         BITMAPINFOHEADER h;
-        h.biSize = Get32(info);
-        h.biWidth = static_cast<std::int32_t>(Get32(info + 4));
-        h.biHeight = static_cast<std::int32_t>(Get32(info + 8));
-        h.biPlanes = Get16(info + 12);
-        h.biBitCount = Get16(info + 14);
-        h.biCompression = Get32(info + 16);
-        h.biSizeImage = Get32(info + 20);
-        h.biXPelsPerMeter = static_cast<std::int32_t>(Get32(info + 24));
-        h.biYPelsPerMeter = static_cast<std::int32_t>(Get32(info + 28));
-        h.biClrUsed = Get32(info + 32);
-        h.biClrImportant = Get32(info + 36);
+        h.biSize = ih.U32(0);
+        h.biWidth = ih.I32(4);
+        h.biHeight = ih.I32(8);
+        h.biPlanes = ih.U16(12);
+        h.biBitCount = ih.U16(14);
+        h.biCompression = ih.U32(16);
+        h.biSizeImage = ih.U32(20);
+        h.biXPelsPerMeter = ih.I32(24);
+        h.biYPelsPerMeter = ih.I32(28);
+        h.biClrUsed = ih.U32(32);
+        h.biClrImportant = ih.U32(36);
 
         // Every size and offset is checked against the file and against
         // the others before it is used.
