@@ -1,5 +1,7 @@
 #include "seriallib/ModBus.h"
 
+#include "platform/ByteWriter.h"
+
 CModBus::CModBus(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CProtocol(port, type, owner)
 {
     m_pRxMsg = std::make_unique<CTarnMessage>(kMaxFrame, 16);
@@ -27,7 +29,8 @@ BOOL CModBus::Send(const CTarnMessage* message)
     auto* framed = new (std::nothrow) CTarnMessage(message->GetSize() + 2, 16);
     if (!framed) return FALSE;
     const WORD crc = ComputeCS(message->GetDataPtr(), message->GetSize());
-    const BYTE tail[] = {static_cast<BYTE>(crc & 0xFF), static_cast<BYTE>(crc >> 8)};
+    BYTE tail[2];
+    CByteWriter(tail, sizeof tail).U16(0, crc);
     if (!framed->AddBytes(message->GetDataPtr(), message->GetSize()) || !framed->AddBytes(tail, sizeof tail)) {
         delete framed;
         return FALSE;

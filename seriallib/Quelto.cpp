@@ -1,5 +1,7 @@
 #include "seriallib/Quelto.h"
 
+#include "platform/ByteWriter.h"
+
 #include <algorithm>
 
 CQuelto::CQuelto(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CProtocol(port, type, owner)
@@ -25,10 +27,12 @@ BOOL CQuelto::MakeFullQueltoMsg(CTarnMessage& out, const CTarnMessage& payload)
     if (n < 2 || n > CQueltoMsg::kMaxPayload) return FALSE;
     const WORD field = static_cast<WORD>(n - 2);
     out.Empty();
-    const BYTE head[] = {0x55, static_cast<BYTE>(field & 0xFF), static_cast<BYTE>(field >> 8)};
+    BYTE head[3] = {0x55};
+    CByteWriter(head, sizeof head).U16(1, field);
     if (!out.AddBytes(head, sizeof head) || !out.AddBytes(payload.GetDataPtr(), n)) return FALSE;
     const WORD total = ComputeCS(out.GetDataPtr(), static_cast<WORD>(out.GetSize()));
-    const BYTE tail[] = {static_cast<BYTE>(total & 0xFF), static_cast<BYTE>(total >> 8), 0xAA};
+    BYTE tail[3] = {0, 0, 0xAA};
+    CByteWriter(tail, sizeof tail).U16(0, total);
     return out.AddBytes(tail, sizeof tail);
 }
 

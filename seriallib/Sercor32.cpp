@@ -2,6 +2,8 @@
 
 #include "seriallib/Protocol.h"
 
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 
@@ -39,12 +41,12 @@ std::string ReadProfileString(HKEY key, const char* name, const std::string& fal
 int ReadProfileInt(HKEY key, const char* name, int fallback)
 {
     if (!key) return fallback;
-    DWORD value = 0;
+    BYTE bytes[4] = {};
     DWORD type = 0;
-    DWORD size = sizeof value;
-    if (RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+    DWORD size = sizeof bytes;
+    if (RegQueryValueEx(key, name, nullptr, &type, bytes, &size) != ERROR_SUCCESS)
         return fallback;
-    if (type == REG_DWORD && size == sizeof value) return static_cast<int>(value);
+    if (type == REG_DWORD && size == sizeof bytes) return CByteReader(bytes, sizeof bytes).I32(0);
     return fallback;
 }
 
@@ -56,8 +58,9 @@ void WriteProfileString(HKEY key, const char* name, const std::string& value)
 
 void WriteProfileInt(HKEY key, const char* name, int value)
 {
-    const DWORD v = static_cast<DWORD>(value);
-    RegSetValueEx(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+    BYTE bytes[4];
+    CByteWriter(bytes, sizeof bytes).I32(0, value);
+    RegSetValueEx(key, name, 0, REG_DWORD, bytes, sizeof bytes);
 }
 
 bool ParseDecimal(const std::string& text, int& value)
