@@ -1,5 +1,8 @@
 #include "serialcom/RegSection.h"
 
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
+
 #include <vector>
 
 namespace {
@@ -90,7 +93,8 @@ int CRegSection::WriteNumber(HKEY base, const char* subkey, const char* name, DW
 {
     HKEY key = OpenSubkey(base, subkey);
     if (!key) return 0;
-    BYTE bytes[4] = {BYTE(value), BYTE(value >> 8), BYTE(value >> 16), BYTE(value >> 24)};
+    BYTE bytes[4];
+    CByteWriter(bytes, sizeof bytes).U32(0, value);
     const LONG rc = RegSetValueEx(key, name, 0, REG_DWORD, bytes, 4);
     CloseSubkey(base, key);
     return rc == ERROR_SUCCESS ? 1 : 0;
@@ -127,7 +131,7 @@ int CRegSection::ReadNumber(HKEY base, const char* subkey, const char* name, DWO
     const LONG rc = RegQueryValueEx(key, name, nullptr, &type, bytes, &size);
     int result;
     if (rc == ERROR_SUCCESS && type == REG_DWORD && size == 4) {
-        value = DWORD(bytes[0]) | DWORD(bytes[1]) << 8 | DWORD(bytes[2]) << 16 | DWORD(bytes[3]) << 24;
+        value = CByteReader(bytes, sizeof bytes).U32(0);
         result = 1;
     } else {
         result = writeDefault ? WriteNumber(key, "", name, value) : 0;
