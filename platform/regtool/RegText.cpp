@@ -1,5 +1,8 @@
 #include "platform/regtool/RegText.h"
 
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -225,8 +228,7 @@ std::string CRegText::FormatData(DWORD type, const std::vector<BYTE>& data) {
     }
     if (type == REG_DWORD && data.size() == 4) {
         char buf[16];
-        const DWORD v = static_cast<DWORD>(data[0]) | static_cast<DWORD>(data[1]) << 8 |
-                        static_cast<DWORD>(data[2]) << 16 | static_cast<DWORD>(data[3]) << 24;
+        const DWORD v = CByteReader(data.data(), data.size()).U32(0);
         std::snprintf(buf, sizeof buf, "%08x", v);
         return std::string("dword:") + buf;
     }
@@ -253,7 +255,8 @@ bool CRegText::ParseData(const std::string& text, DWORD& type, std::vector<BYTE>
         DWORD v = 0;
         if (!ParseDword("0x" + digits, v)) return false;
         type = REG_DWORD;
-        for (int i = 0; i < 4; ++i) data.push_back(static_cast<BYTE>(v >> (8 * i)));
+        data.resize(4);
+        CByteWriter(data).U32(0, v);
         return true;
     }
     if (text.rfind("hex:", 0) == 0) {
