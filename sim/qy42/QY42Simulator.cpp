@@ -1,50 +1,25 @@
 #include "sim/qy42/QY42Simulator.h"
 
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
+
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <random>
+#include <span>
 #include <thread>
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void W32(Bytes& b, std::size_t at, std::uint32_t v)
-{
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-    b[at + 2] = static_cast<std::uint8_t>(v >> 16);
-    b[at + 3] = static_cast<std::uint8_t>(v >> 24);
-}
-
-void WF(Bytes& b, std::size_t at, float f)
-{
-    std::uint32_t v;
-    std::memcpy(&v, &f, 4);
-    W32(b, at, v);
-}
-
-std::uint32_t R32(const std::uint8_t* p)
-{
-    return p[0] | static_cast<std::uint32_t>(p[1]) << 8 | static_cast<std::uint32_t>(p[2]) << 16 |
-           static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-float RF(const std::uint8_t* p)
-{
-    const std::uint32_t v = R32(p);
-    float f;
-    std::memcpy(&f, &v, 4);
-    return f;
-}
-
 // Length, then the four code bytes.
 Bytes Head(std::size_t length, const char (&code)[5])
 {
     Bytes b(length, 0);
-    W32(b, 0, static_cast<std::uint32_t>(length));
-    std::memcpy(b.data() + 4, code, 4);
+    CByteWriter w(b);
+    w.U32(0, static_cast<std::uint32_t>(length));
+    w.Bytes(4, code, 4);
     return b;
 }
 
@@ -80,9 +55,10 @@ Bytes CQY42Simulator::MakeInfo(std::uint32_t type, std::uint32_t number, const s
 {
     // 0 length  4 "INFO"  8 type  12 number  16 text, NUL
     Bytes b = Head(16 + text.size() + 1, "INFO");
-    W32(b, 8, type);
-    W32(b, 12, number);
-    std::memcpy(b.data() + 16, text.data(), text.size());
+    CByteWriter w(b);
+    w.U32(8, type);
+    w.U32(12, number);
+    w.Bytes(16, text.data(), text.size());
     return b;
 }
 
@@ -90,8 +66,9 @@ Bytes CQY42Simulator::MakeVersionAnswer(bool refuse, const std::string& version)
 {
     // 0 length  4 "VA\0\0"  16 flags (bit 1: refused)  44 version text, NUL
     Bytes b = Head(44 + version.size() + 1, {'V', 'A', 0, 0, 0});
-    b[16] = refuse ? 0x02 : 0x00;
-    std::memcpy(b.data() + 44, version.data(), version.size());
+    CByteWriter w(b);
+    w.U8(16, refuse ? 0x02 : 0x00);
+    w.Bytes(44, version.data(), version.size());
     return b;
 }
 
@@ -104,15 +81,14 @@ Bytes CQY42Simulator::MakeSamples(float rate, std::uint32_t pingStart, std::uint
     // 19 format 1 (float pairs)  20 word  24 ping start  28 first sample
     const std::size_t n = iq.size() / 2;
     Bytes b = Head(32 + n * 8, "RSD#");
-    WF(b, 12, rate);
-    b[16] = static_cast<std::uint8_t>(n);
-    b[17] = static_cast<std::uint8_t>(n >> 8);
-    b[18] = 1;
-    b[19] = 1;
-    W32(b, 24, pingStart);
-    W32(b, 28, first);
-    for (std::size_t k = 0; k < iq.size(); ++k)
-        WF(b, 32 + 4 * k, iq[k]);
+    CByteWriter w(b);
+    w.F32(12, rate);
+    w.U16(16, static_cast<std::uint16_t>(n));
+    w.U8(18, 1);
+    w.U8(19, 1);
+    w.U32(24, pingStart);
+    w.U32(28, first);
+    w.Array(32, std::span(iq).first(2 * n));
     return b;
 }
 
@@ -181,7 +157,8 @@ void CQY42Simulator::SendSamples(const Bytes& d, const SocketAddress& to)
 
 void CQY42Simulator::Handle(const std::uint8_t* data, std::size_t size, const SocketAddress& from)
 {
-    if (R32(data) != size)
+    CByteReader r(data, size);
+    if (r.U32(0) != size)
         return;  // a telegram always says its own length
     std::string code(reinterpret_cast<const char*>(data + 4), 4);
     code.erase(code.find_last_not_of('\0') + 1);
@@ -206,7 +183,7 @@ void CQY42Simulator::Handle(const std::uint8_t* data, std::size_t size, const So
         Send(MakeInfo(4, 1, "HD"), program);
     } else if (code == "HC" && size == 16) {
         Send(MakeInfo(4, 2, "HC"), program);
-    } else if (code == "RC#" && size == 52 && data[44] == 1) {
+    } else if (code == "RC#" && size == 52 && r.U8(44) == 1) {
         Send(MakeInfo(4, 3, "RC#"), program);
         for (int f = 0; f < 4; ++f)
             Send(MakeInfo(3, 4, "rx" + std::to_string(f) + "filter.txt"), program);
@@ -218,10 +195,10 @@ void CQY42Simulator::Handle(const std::uint8_t* data, std::size_t size, const So
         Send(Head(16, "DCSA"), program);
     } else if (code == "TSP#" && size == 80) {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_amplitude = RF(data + 56);
-        m_frequency = RF(data + 72);
+        m_amplitude = r.F32(56);
+        m_frequency = r.F32(72);
     } else if ((code == "TE" || code == "TI") && size == 16) {
-        Ping(R32(data + 8));
+        Ping(r.U32(8));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "sim/recgen/RecGenWriter.h"
 
+#include "platform/ByteWriter.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -12,24 +14,29 @@ CRecGenBody::CRecGenBody(const char type[4], std::uint64_t time)
     U32(std::uint32_t(time >> 32));
 }
 
+std::size_t CRecGenBody::Grow(std::size_t n)
+{
+    const std::size_t at = m_b.size();
+    m_b.resize(at + n);
+    return at;
+}
+
 void CRecGenBody::U16(std::uint16_t v)
 {
-    m_b.push_back(std::uint8_t(v & 0xFF));
-    m_b.push_back(std::uint8_t(v >> 8));
+    const std::size_t at = Grow(2);
+    CByteWriter(m_b).U16(at, v);
 }
 
 void CRecGenBody::U32(std::uint32_t v)
 {
-    U16(std::uint16_t(v & 0xFFFF));
-    U16(std::uint16_t(v >> 16));
+    const std::size_t at = Grow(4);
+    CByteWriter(m_b).U32(at, v);
 }
 
 void CRecGenBody::F32(float v)
 {
-    static_assert(sizeof(float) == 4);
-    std::uint32_t u;
-    std::memcpy(&u, &v, 4);
-    U32(u);
+    const std::size_t at = Grow(4);
+    CByteWriter(m_b).F32(at, v);
 }
 
 void CRecGenBody::FixedText(const std::string& s, std::size_t n)
@@ -49,19 +56,14 @@ void CRecGenBody::PaddedText(const std::string& s, std::size_t max)
     while (m_b.size() % 4 != 0 && m_b.size() < max) m_b.push_back(0);
 }
 
-void CRecGenBody::PatchU32(std::size_t at, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) m_b.at(at + std::size_t(i)) = std::uint8_t(v >> (8 * i));
-}
-
 std::vector<std::uint8_t> CRecGenBody::Frame() const
 {
     const std::uint32_t n = std::uint32_t(m_b.size());
-    std::vector<std::uint8_t> out;
-    out.reserve(m_b.size() + 8);
-    for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(n >> (8 * i)));
-    out.insert(out.end(), m_b.begin(), m_b.end());
-    for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(n >> (8 * i)));
+    std::vector<std::uint8_t> out(m_b.size() + 8);
+    CByteWriter w(out);
+    w.U32(0, n);
+    w.Bytes(4, m_b.data(), m_b.size());
+    w.U32(4 + m_b.size(), n);
     return out;
 }
 

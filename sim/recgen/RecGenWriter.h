@@ -25,10 +25,11 @@ public:
     // A text, NUL, then zeros up to a multiple of 4, capped at max bytes.
     void PaddedText(const std::string& s, std::size_t max);
     std::size_t Size() const { return m_b.size(); }
-    void PatchU32(std::size_t at, std::uint32_t v);
     std::vector<std::uint8_t> Frame() const;
 
 private:
+    // Room for n more bytes at the end; where they start.
+    std::size_t Grow(std::size_t n);
     std::vector<std::uint8_t> m_b;
 };
 
