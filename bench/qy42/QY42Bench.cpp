@@ -1,5 +1,6 @@
 // Sample datagrams through loopback into the ring buffer, and the cost of
 // turning received samples into power values for each filter type.
+#include "platform/ByteWriter.h"
 #include "platform/Socket.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "transceivers/QY42.h"
@@ -8,7 +9,6 @@
 #include <benchmark/benchmark.h>
 
 #include <atomic>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -18,22 +18,14 @@ namespace {
 std::vector<BYTE> Datagram(int channels, int samples, DWORD first)
 {
     std::vector<BYTE> d(CSampleRingBuffer::kHeaderSize + static_cast<std::size_t>(samples * channels) * 8, 0);
-    auto put32 = [&](std::size_t at, DWORD v) {
-        for (int k = 0; k < 4; ++k)
-            d[at + static_cast<std::size_t>(k)] = static_cast<BYTE>(v >> (8 * k));
-    };
-    put32(0, static_cast<DWORD>(d.size()));
-    std::memcpy(d.data() + 4, "RSD#", 4);
-    const float rate = 10000.0f;
-    DWORD bits;
-    std::memcpy(&bits, &rate, 4);
-    put32(12, bits);
-    d[16] = static_cast<BYTE>(samples);
-    d[17] = static_cast<BYTE>(samples >> 8);
-    d[18] = static_cast<BYTE>(channels);
-    d[19] = 1;
-    put32(24, 0);
-    put32(28, first);
+    CByteWriter w(d);
+    w.U32(0, static_cast<DWORD>(d.size()));
+    w.Bytes(4, "RSD#", 4);
+    w.F32(12, 10000.0f);
+    w.U16(16, static_cast<WORD>(samples));
+    w.U8(18, static_cast<BYTE>(channels));
+    w.U8(19, 1);
+    w.U32(28, first);
     return d;
 }
 

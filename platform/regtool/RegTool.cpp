@@ -1,5 +1,6 @@
 #include "platform/regtool/RegTool.h"
 
+#include "platform/ByteWriter.h"
 #include "platform/Registry.h"
 #include "platform/regtool/RegText.h"
 
@@ -123,7 +124,8 @@ int CRegTool::Set(const std::vector<std::string>& args) {
         DWORD v = 0;
         if (!CRegText::ParseDword(text, v)) return Fail("not a 32-bit number: " + text, 0);
         regType = REG_DWORD;
-        for (int i = 0; i < 4; ++i) data.push_back(static_cast<BYTE>(v >> (8 * i)));
+        data.resize(4);
+        CByteWriter(data).U32(0, v);
     } else if (type == TypeName(REG_BINARY)) {
         if (!CRegText::ParseHexBytes(text, data)) return Fail("not hex bytes: " + text, 0);
         regType = REG_BINARY;
