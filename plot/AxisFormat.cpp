@@ -22,6 +22,14 @@ std::string CAxisFormat::Format(double value, int selector) const
     }
 }
 
+double CAxisFormat::Rounded(double value) const
+{
+    const std::string text = Fixed(value, m_decimals);
+    double rounded = value;
+    std::from_chars(text.data(), text.data() + text.size(), rounded);
+    return rounded;
+}
+
 std::string CAxisFormat::Fixed(double value, int decimals)
 {
     // The largest double has 309 integer digits.

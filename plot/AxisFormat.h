@@ -29,6 +29,9 @@ public:
     // Empty for an unknown selector. Caption and unit appear as they stand.
     std::string Format(double value, int selector) const;
 
+    // The value as format 0 writes it, read back: rounded to the decimals.
+    double Rounded(double value) const;
+
     // value with a fixed number of decimals, as "%.*f" in the C locale.
     static std::string Fixed(double value, int decimals);
 

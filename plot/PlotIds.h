@@ -57,4 +57,55 @@ inline constexpr int IDR_GRAPH_MENU = 135;
 // Width of the points pane beside the plot.
 inline constexpr int kPointsPaneWidth = 180;
 
+// The points view beside the plot (form 130) and its context menus: 132 over
+// a selected row, 134 otherwise.
+inline constexpr int IDD_POINTS_VIEW = 130;
+inline constexpr int IDC_POINTS_COMBO = 1000;
+inline constexpr int IDC_POINTS_LIST = 1003;
+inline constexpr int IDR_POINTS_MENU = 132;
+inline constexpr int IDR_EMPTY_LIST_MENU = 134;
+inline constexpr int ID_POINT_EDIT = 33773;
+inline constexpr int ID_POINT_DELETE = 33774;
+inline constexpr int ID_POINT_INSERT_BEFORE = 33775;
+inline constexpr int ID_POINT_INSERT_AFTER = 33776; // "Add point" without a selected row
+inline constexpr int ID_POINTS_HIDE = 33786;
+inline constexpr int ID_POINTS_PROPERTIES = 33787;
+inline constexpr int ID_POINTS_REFRESH = 33791;
+inline constexpr int ID_POINTS_COPY = 33802;
+
+// The point dialog.
+inline constexpr int IDD_POINT_EDIT = 232;
+inline constexpr int IDC_POINT_DEPTH = 1007;
+inline constexpr int IDC_POINT_VELOCITY = 1008;
+
+// The property pages and the curve title prompt.
+inline constexpr int IDD_GRAPH_PAGE = 102;
+inline constexpr int IDC_GRAPH_NAME = 1002;
+inline constexpr int IDC_GRAPH_TITLE = 1004;
+inline constexpr int IDC_GRAPH_COLOUR = 1005;
+inline constexpr int IDC_GRAPH_COMBO = 1021;
+inline constexpr int IDC_GRAPH_SHOW = 1023;
+inline constexpr int IDC_GRAPH_SHOW_ALL = 1028;
+
+inline constexpr int IDD_TITLE_PROMPT = 229;
+inline constexpr int IDC_TITLE_TEXT = 1006;
+
+inline constexpr int IDD_AXIS_PAGE = 230;
+inline constexpr int IDC_AXIS_X_CAPTION = 1018;
+inline constexpr int IDC_AXIS_X_UNIT = 1020;
+inline constexpr int IDC_AXIS_X_DECIMALS = 1027;
+inline constexpr int IDC_AXIS_Y_DECIMALS = 1028;
+inline constexpr int IDC_AXIS_Y_CAPTION = 1021;
+inline constexpr int IDC_AXIS_Y_UNIT = 1022;
+
+inline constexpr int IDD_GRAPH_GEN_PAGE = 231;
+inline constexpr int IDC_GEN_X_FROM = 1012;
+inline constexpr int IDC_GEN_X_TO = 1013;
+inline constexpr int IDC_GEN_Y_FROM = 1016;
+inline constexpr int IDC_GEN_Y_TO = 1017;
+inline constexpr int IDC_GEN_AUTO_RANGE = 1025;
+inline constexpr int IDC_GEN_MARKERS = 1024;
+inline constexpr int IDC_GEN_MOUSE_TIP = 1026;
+inline constexpr int IDC_GEN_GRID = 1018;
+
 } // namespace plot

@@ -3,6 +3,7 @@
 #include "plot/ui/FHRuler.h"
 #include "plot/ui/FVRuler.h"
 #include "plot/ui/GraphContainer.h"
+#include "plot/ui/GraphPropertySheet.h"
 #include "plot/ui/GraphView.h"
 
 #include <QMenu>
@@ -498,8 +499,10 @@ bool CGraphix::OnCommand(int id)
     case plot::ID_GRAPH_COPY:
         m_view->CopyAsText();
         return true;
+    case plot::ID_GRAPH_PROPERTIES:
+        CGraphPropertySheet::Run(*m_view, true, this);
+        return true;
     default:
-        // The property sheet (40004) is not built yet.
         return false;
     }
 }
@@ -536,6 +539,6 @@ std::unique_ptr<QMenu> CGraphix::BuildContextMenu()
     visible->setEnabled(m_view->GetPointsPane() != nullptr);
     menu->addSeparator();
     add(menu.get(), plot::ID_GRAPH_COPY, "Copy");
-    add(menu.get(), plot::ID_GRAPH_PROPERTIES, "Properties...")->setEnabled(false);
+    add(menu.get(), plot::ID_GRAPH_PROPERTIES, "Properties...");
     return menu;
 }

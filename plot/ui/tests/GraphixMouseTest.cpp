@@ -207,7 +207,7 @@ TEST_F(GraphixMouseTest, MenuChecksFollowTheFlagsAndThePointsWindow)
         EXPECT_TRUE(actions.at(plot::ID_GRAPH_GRID)->isChecked());
         EXPECT_FALSE(actions.at(plot::ID_GRAPH_MOUSE_TIP)->isChecked());
         EXPECT_FALSE(actions.at(plot::ID_GRAPH_POINTS_WINDOW)->isEnabled()); // no points view
-        EXPECT_FALSE(actions.at(plot::ID_GRAPH_PROPERTIES)->isEnabled());
+        EXPECT_TRUE(actions.at(plot::ID_GRAPH_PROPERTIES)->isEnabled());
         EXPECT_EQ(actions.at(plot::ID_GRAPH_GRID)->text(), QStringLiteral("Axis"));
         EXPECT_EQ(actions.at(plot::ID_GRAPH_POINTS_WINDOW)->text(), QStringLiteral("Visible"));
         actions.at(plot::ID_GRAPH_MOUSE_TIP)->trigger();
@@ -268,7 +268,7 @@ TEST(GraphixMenu, RightButtonOpensTheMenuUnlessTheViewSaysNo)
 
     EXPECT_TRUE(graphix->OnCommand(plot::ID_GRAPH_HOOK_FIRST));
     EXPECT_TRUE(graphix->OnCommand(plot::ID_GRAPH_HOOK_LAST));
-    EXPECT_FALSE(graphix->OnCommand(plot::ID_GRAPH_PROPERTIES));
+    EXPECT_FALSE(graphix->OnCommand(plot::ID_GRAPH_HOOK_LAST + 1)); // not the window's
     EXPECT_EQ(view.commands, (std::vector<int>{40000, 40013}));
 }
 

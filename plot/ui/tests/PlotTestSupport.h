@@ -1,5 +1,6 @@
 // A QApplication for the plot windows' tests, a recording pane for column 1,
-// and pixel helpers that compare colours by their top five bits a channel.
+// pixel helpers that compare colours by their top five bits a channel, and
+// answers to modal dialogs.
 #pragma once
 
 #include "plot/GraphMessage.h"
@@ -8,8 +9,11 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,6 +75,25 @@ inline std::vector<std::string> PixelsOf(const QImage& image, QRgb c, QRect area
 inline int CountColour(const QImage& image, QRgb c, QRect area)
 {
     return static_cast<int>(PixelsOf(image, c, area).size());
+}
+
+// Hands the next modal dialog of type T to `answer` as soon as it runs (from
+// within its exec()), so that the test fills it in and ends it. Waiting
+// stops with the returned timer.
+template <typename T>
+std::unique_ptr<QTimer> WhenModal(std::function<void(T&)> answer)
+{
+    auto timer = std::make_unique<QTimer>();
+    timer->setInterval(0);
+    QTimer* t = timer.get();
+    QObject::connect(t, &QTimer::timeout, t, [t, answer] {
+        if (auto* dialog = dynamic_cast<T*>(QApplication::activeModalWidget())) {
+            t->stop();
+            answer(*dialog);
+        }
+    });
+    t->start();
+    return timer;
 }
 
 } // namespace plottest
