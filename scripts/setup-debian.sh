@@ -7,7 +7,7 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
   socat libmodbus-dev python3 python3-nmea2
-  xvfb xauth imagemagick iproute2 util-linux
+  xvfb xauth xclip imagemagick iproute2 util-linux
 )
 missing=()
 for p in "${packages[@]}"; do
