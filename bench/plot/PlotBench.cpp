@@ -2,9 +2,13 @@
 // redraw of 100,000 points of a sound velocity profile (most share a pixel
 // with their neighbour) and of 100,000 points scattered at random (every
 // one a line and a marker of its own); and 100,000 points added one by one
-// through the view, each told to both panes and drawn where it lands.
+// through the view, each told to both panes and drawn where it lands. The
+// points view beside it: its list filled anew with 100,000 points (code 12),
+// and 10,000 points added one by one at the top of the curve (code 1).
 #include "plot/ui/GraphView.h"
 #include "plot/ui/Graphix.h"
+#include "plot/ui/PointList.h"
+#include "plot/ui/PointsView.h"
 
 #include <QApplication>
 
@@ -113,6 +117,56 @@ void BM_AddPointBothPanes(benchmark::State& state)
     benchmark::DoNotOptimize(pane->heard);
 }
 BENCHMARK(BM_AddPointBothPanes)->Unit(benchmark::kMillisecond);
+
+// The plot with its points view, as the profile editor shows it.
+struct PointsPlot
+{
+    PointsPlot()
+    {
+        view.SetPointsPane(points, points);
+        Open(view, 1200 + 180);
+        view.SetAxisCaption("Sound velocity", "m/s", 1, plot::kAxisX, 0);
+        view.SetAxisCaption("Depth", "m", 1, plot::kAxisY, 0);
+        view.SetAxisRanges(1400, 1700, -310, 10, 0);
+    }
+    QApplication& app = App(); // before any widget
+    CGraphView view;
+    CPointsView* points = new CPointsView;
+};
+
+void BM_PointsListFill(benchmark::State& state)
+{
+    PointsPlot plot;
+    const int slot = plot.view.AddGraph(128, true, "profile", 1);
+    for (int i = 0; i < kPoints; ++i) {
+        const double depth = 300.0 * i / kPoints;
+        plot.view.AddPoint(slot, Velocity(depth), -depth, 0, 0, -1, 1);
+    }
+    for (auto _ : state)
+        plot.view.UpdatePointsWindow();
+    if (plot.points->GetList()->GetItemCount() != kPoints)
+        state.SkipWithError("the list was not filled");
+    state.counters["rows/s"] = benchmark::Counter(kPoints, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_PointsListFill)->Unit(benchmark::kMillisecond);
+
+void BM_PointsInsertAtTop(benchmark::State& state)
+{
+    constexpr int kInserts = 10000;
+    PointsPlot plot;
+    for (auto _ : state) {
+        state.PauseTiming();
+        plot.view.RemoveGraph(0, 0);
+        const int slot = plot.view.AddGraph(128, true, "profile", 1);
+        state.ResumeTiming();
+        for (int i = 0; i < kInserts; ++i)
+            plot.view.AddPoint(slot, Velocity(i * 0.03), -i * 0.03, 1, 1, 0, 1);
+    }
+    if (plot.points->GetList()->GetItemCount() != kInserts)
+        state.SkipWithError("the rows did not arrive");
+    state.counters["rows/s"] = benchmark::Counter(kInserts, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_PointsInsertAtTop)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

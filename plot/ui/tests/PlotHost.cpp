@@ -1,19 +1,34 @@
 // A window shaped like the profile editor that will hold the plot: a tool
 // bar with the edit modes, fit and undo, and the plot view with one sound
-// velocity profile (velocity, -depth) in m/s and m. For looking at the plot
-// until its real user arrives.
+// velocity profile (velocity, -depth) in m/s and m beside its points view.
+// For looking at the plot until its real user arrives.
 //
-//   plot_host [--tracker] [--tip] [--shot file.png]
-//     --tracker   shows the rectangle tracker
-//     --tip       moves the mouse over the plot so that its tooltip shows
-//     --shot      saves the window (without tooltips) and quits
+//   plot_host [--tracker] [--tip] [--select row] [--menu 132|134|135]
+//             [--sheet graph|points] [--page n] [--point-edit]
+//             [--title-prompt] [--shot file.png]
+//     --tracker       shows the rectangle tracker
+//     --tip           moves the mouse over the plot so that its tooltip shows
+//     --select        selects a row of the point list
+//     --menu          opens the point list's menu (132 with row 1 selected,
+//                     134 without a selection) or the plot's (135)
+//     --sheet         opens a property sheet at page n (from 0)
+//     --point-edit    opens the point dialog, --title-prompt the title prompt
+//     --shot          saves the window, or the menu or dialog opened (without
+//                     tooltips), and quits
+#include "plot/ui/GraphPropertySheet.h"
 #include "plot/ui/GraphView.h"
 #include "plot/ui/Graphix.h"
+#include "plot/ui/PointEdit.h"
+#include "plot/ui/PointList.h"
+#include "plot/ui/PointsView.h"
+#include "plot/ui/TitlePrompt.h"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QDialog>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -32,6 +47,12 @@ void MoveMouse(QWidget* target, QPoint at)
     QCoreApplication::sendEvent(target, &move);
 }
 
+QString Value(const QStringList& args, const QString& option)
+{
+    const int at = args.indexOf(option);
+    return at >= 0 && at + 1 < args.size() ? args[at + 1] : QString();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -47,6 +68,8 @@ int main(int argc, char** argv)
     auto* tools = new QToolBar(&dialog);
     layout->addWidget(tools);
     auto* view = new CGraphView(&dialog);
+    auto* points = new CPointsView;
+    view->SetPointsPane(points, points);
     layout->addWidget(view, 1);
 
     auto* modes = new QActionGroup(&dialog);
@@ -84,10 +107,44 @@ int main(int argc, char** argv)
                 MoveMouse(graphix, QPoint(300 + i, 200));
         });
     }
-    const int shot = args.indexOf(QStringLiteral("--shot"));
-    if (shot >= 0 && shot + 1 < args.size()) {
-        QTimer::singleShot(500, &dialog, [&dialog, file = args[shot + 1]] {
-            dialog.grab().save(file);
+
+    const auto select = [points](int row) {
+        const unsigned state = CListCtrlEx::LVIS_SELECTED | CListCtrlEx::LVIS_FOCUSED;
+        points->GetList()->SetItemState(row, state, state);
+    };
+    if (const QString row = Value(args, QStringLiteral("--select")); !row.isEmpty())
+        select(row.toInt());
+    QWidget* subject = &dialog;
+    std::unique_ptr<QMenu> menu;
+    const QString menuId = Value(args, QStringLiteral("--menu"));
+    if (menuId == QStringLiteral("135")) {
+        menu = graphix->BuildContextMenu();
+    } else if (menuId == QStringLiteral("132") || menuId == QStringLiteral("134")) {
+        if (menuId == QStringLiteral("132"))
+            select(1);
+        menu = points->BuildListMenu();
+    }
+    if (menu) {
+        menu->popup(dialog.mapToGlobal(QPoint(300, 200)));
+        subject = menu.get();
+    }
+    std::unique_ptr<QDialog> opened;
+    if (const QString sheet = Value(args, QStringLiteral("--sheet")); !sheet.isEmpty()) {
+        auto s = std::make_unique<CGraphPropertySheet>(*view, sheet == QStringLiteral("graph"), &dialog);
+        s->GetTabs()->setCurrentIndex(Value(args, QStringLiteral("--page")).toInt());
+        opened = std::move(s);
+    } else if (args.contains(QStringLiteral("--point-edit"))) {
+        opened = std::make_unique<CPointEdit>(12.5, 1500.0, &dialog);
+    } else if (args.contains(QStringLiteral("--title-prompt"))) {
+        opened = std::make_unique<CTitlePrompt>(QStringLiteral("Profile"), &dialog);
+    }
+    if (opened) {
+        opened->show();
+        subject = opened.get();
+    }
+    if (const QString file = Value(args, QStringLiteral("--shot")); !file.isEmpty()) {
+        QTimer::singleShot(500, &dialog, [subject, file] {
+            subject->grab().save(file);
             QCoreApplication::quit();
         });
     }
