@@ -51,8 +51,25 @@ constexpr std::size_t kConMaxChannels = 8;
 constexpr std::size_t kConChId = 0;
 constexpr std::size_t kConChBeamType = 128;
 constexpr std::size_t kConChFrequency = 132;
-constexpr std::size_t kConChValues = 136;   // 14 floats, see SConfigChannel
-constexpr std::size_t kConChValueCount = 14;
+// The transceiver's nine channel values are numbered in the order its
+// channel record holds them: 1 gain, 2 two-way beam angle, 3 bandwidth (not
+// here: it travels in every sample datagram), 4-5 angle sensitivities, 6-7
+// 3 dB beam widths, 8-9 angle offsets. The record stores 1, 2, 6, 7, 4, 5, 8, 9.
+constexpr std::size_t kConChGain = 136;
+constexpr std::size_t kConChTwoWayBeamAngle = 140;
+constexpr std::size_t kConChBeamWidthAlong = 144;
+constexpr std::size_t kConChBeamWidthAthwart = 148;
+constexpr std::size_t kConChAngleSensAlong = 152;
+constexpr std::size_t kConChAngleSensAthwart = 156;
+constexpr std::size_t kConChAngleOffsetAlong = 160;
+constexpr std::size_t kConChAngleOffsetAthwart = 164;
+// The channel's installation: transducer X, Y, Z, pitch, roll, azimuth.
+constexpr std::size_t kConChTransducerX = 168;
+constexpr std::size_t kConChTransducerY = 172;
+constexpr std::size_t kConChTransducerZ = 176;
+constexpr std::size_t kConChTransducerPitch = 180;
+constexpr std::size_t kConChTransducerRoll = 184;
+constexpr std::size_t kConChTransducerAzimuth = 188;
 
 // Sample datagram.
 constexpr std::size_t kRawChannel = 12;

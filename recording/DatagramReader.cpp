@@ -1,5 +1,7 @@
 #include "recording/DatagramReader.h"
 
+#include <algorithm>
+
 namespace zv::recording {
 
 std::string TypeName(std::uint32_t type)
@@ -74,10 +76,13 @@ bool CDatagramReader::ParseConfiguration(const SDatagramView& d, SConfiguration&
     CByteReader b(d.body, d.size);
     const std::uint32_t count = b.U32(kConChannelCount);
     if (b.Failed()) return Why(why, "configuration datagram too short"), false;
-    if (count > kConMaxChannels) return Why(why, "configuration holds more than 8 channels"), false;
-    if (!b.Has(kConChannels, kConChannelSize * std::size_t(count)))
+    // A recording of more channels than a configuration may hold is still
+    // played: the first eight, which the caller is told about.
+    const std::uint32_t kept = std::min<std::uint32_t>(count, kConMaxChannels);
+    if (!b.Has(kConChannels, kConChannelSize * std::size_t(kept)))
         return Why(why, "configuration channel records run past the datagram"), false;
     out = SConfiguration{};
+    out.recordedChannelCount = count;
     out.time = d.time;
     out.fileName = b.Text(kConText1, kConTextSize);
     out.lineText = b.Text(kConText2, kConTextSize);
@@ -85,19 +90,14 @@ bool CDatagramReader::ParseConfiguration(const SDatagramView& d, SConfiguration&
     out.motionX = b.F32(kConMotionOffsets);
     out.motionY = b.F32(kConMotionOffsets + 4);
     out.motionZ = b.F32(kConMotionOffsets + 8);
-    out.channels.resize(count);
-    for (std::uint32_t i = 0; i < count; ++i) {
+    out.channels.resize(kept);
+    for (std::uint32_t i = 0; i < kept; ++i) {
         const std::size_t rec = kConChannels + kConChannelSize * i;
         SConfigChannel& ch = out.channels[i];
         ch.id = b.Text(rec + kConChId, kConTextSize);
         ch.beamType = b.U32(rec + kConChBeamType);
         ch.frequency = b.F32(rec + kConChFrequency);
-        double* values[kConChValueCount] = {
-            &ch.gain,           &ch.twoWayBeamAngle,  &ch.angleSensAlong,   &ch.angleSensAthwart,
-            &ch.beamWidthAlong, &ch.beamWidthAthwart, &ch.angleOffsetAlong, &ch.angleOffsetAthwart,
-            &ch.transducerX,    &ch.transducerY,      &ch.transducerZ,      &ch.transducerPitch,
-            &ch.transducerRoll, &ch.transducerAzimuth};
-        for (std::size_t k = 0; k < kConChValueCount; ++k) *values[k] = b.F32(rec + kConChValues + 4 * k);
+        for (const SConfigChannelField& f : kConfigChannelFields) ch.*f.value = b.F32(rec + f.offset);
     }
     return true;
 }
@@ -110,10 +110,15 @@ bool CDatagramReader::ParseSample(const SDatagramView& d, SSampleView& out, std:
     const std::uint64_t count = b.U32(kRawCount);
     if (b.Failed()) return Why(why, "sample datagram too short"), false;
     // Blocks in the order they are written: power, angles, two trace arrays.
-    std::uint64_t need = kRawData;
-    if (flags & kRawFlagPower) need += 2 * count;
-    if (flags & kRawFlagAngle) need += 2 * count;
-    if (flags & kRawFlagTrace) need += 8 * count;
+    // The angle block always lies behind the room of the power block, also
+    // when the power flag is clear; the trace arrays follow the last block
+    // that is there.
+    const std::uint64_t powerAt = kRawData;
+    const std::uint64_t angleAt = kRawData + 2 * count;
+    std::uint64_t traceAt = kRawData;
+    if (flags & kRawFlagPower) traceAt = angleAt;
+    if (flags & kRawFlagAngle) traceAt = angleAt + 2 * count;
+    const std::uint64_t need = traceAt + ((flags & kRawFlagTrace) ? 8 * count : 0);
     if (need > d.size) return Why(why, "sample counts run past the datagram"), false;
 
     out = SSampleView{};
@@ -138,12 +143,11 @@ bool CDatagramReader::ParseSample(const SDatagramView& d, SSampleView& out, std:
     h.pitch2 = b.F32(kRawPitch2);
     h.sampleOffset = b.U32(kRawSampleOffset);
     out.count = std::uint32_t(count);
-    std::size_t q = kRawData;
-    if (flags & kRawFlagPower) { out.power = b.ArrayOf<std::int16_t>(q, count); q += 2 * count; }
-    if (flags & kRawFlagAngle) { out.angle = b.ArrayOf<std::int16_t>(q, count); q += 2 * count; }
+    if (flags & kRawFlagPower) out.power = b.ArrayOf<std::int16_t>(std::size_t(powerAt), count);
+    if (flags & kRawFlagAngle) out.angle = b.ArrayOf<std::int16_t>(std::size_t(angleAt), count);
     if (flags & kRawFlagTrace) {
-        out.trace1 = b.ArrayOf<float>(q, count);
-        out.trace2 = b.ArrayOf<float>(q + 4 * count, count);
+        out.trace1 = b.ArrayOf<float>(std::size_t(traceAt), count);
+        out.trace2 = b.ArrayOf<float>(std::size_t(traceAt + 4 * count), count);
     }
     return true;
 }

@@ -33,6 +33,28 @@ struct SConfigChannel {
     double transducerAzimuth = 0.0;
 };
 
+// Where each float of a channel record lies, for the writer and the reader.
+struct SConfigChannelField {
+    std::size_t offset;
+    double SConfigChannel::*value;
+};
+inline constexpr SConfigChannelField kConfigChannelFields[] = {
+    {kConChGain, &SConfigChannel::gain},
+    {kConChTwoWayBeamAngle, &SConfigChannel::twoWayBeamAngle},
+    {kConChBeamWidthAlong, &SConfigChannel::beamWidthAlong},
+    {kConChBeamWidthAthwart, &SConfigChannel::beamWidthAthwart},
+    {kConChAngleSensAlong, &SConfigChannel::angleSensAlong},
+    {kConChAngleSensAthwart, &SConfigChannel::angleSensAthwart},
+    {kConChAngleOffsetAlong, &SConfigChannel::angleOffsetAlong},
+    {kConChAngleOffsetAthwart, &SConfigChannel::angleOffsetAthwart},
+    {kConChTransducerX, &SConfigChannel::transducerX},
+    {kConChTransducerY, &SConfigChannel::transducerY},
+    {kConChTransducerZ, &SConfigChannel::transducerZ},
+    {kConChTransducerPitch, &SConfigChannel::transducerPitch},
+    {kConChTransducerRoll, &SConfigChannel::transducerRoll},
+    {kConChTransducerAzimuth, &SConfigChannel::transducerAzimuth},
+};
+
 struct SConfiguration {
     FileTime time = 0;
     std::string fileName;     // the recording file's name, "DUMMY" on UDP
@@ -40,6 +62,8 @@ struct SConfiguration {
     std::string programName;
     double motionX = 0.0, motionY = 0.0, motionZ = 0.0;  // motion sensor offsets
     std::vector<SConfigChannel> channels;                // at most 8 written
+    // The count a read datagram announced; above 8 only the first 8 are kept.
+    std::uint32_t recordedChannelCount = 0;
 };
 
 // Every scalar of a sample datagram.

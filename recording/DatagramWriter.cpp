@@ -51,13 +51,7 @@ void PutConfigChannel(CByteWriter& w, std::size_t rec, const SConfigChannel& ch)
     w.Text(rec + kConChId, kConTextSize, ch.id);
     w.U32(rec + kConChBeamType, ch.beamType);
     w.F32(rec + kConChFrequency, Narrow(ch.frequency));
-    const double values[kConChValueCount] = {
-        ch.gain,           ch.twoWayBeamAngle,    ch.angleSensAlong,  ch.angleSensAthwart,
-        ch.beamWidthAlong, ch.beamWidthAthwart,   ch.angleOffsetAlong, ch.angleOffsetAthwart,
-        ch.transducerX,    ch.transducerY,        ch.transducerZ,     ch.transducerPitch,
-        ch.transducerRoll, ch.transducerAzimuth};
-    for (std::size_t i = 0; i < kConChValueCount; ++i)
-        w.F32(rec + kConChValues + 4 * i, Narrow(values[i]));
+    for (const SConfigChannelField& f : kConfigChannelFields) w.F32(rec + f.offset, Narrow(ch.*f.value));
 }
 
 // Rounds the header plus text plus NUL up to whole words, within the limit.

@@ -149,6 +149,11 @@ bool CReplay::OpenAndBuild(const std::string& fileName)
     }
     const SConfiguration& config = m_reader.Configuration();
     const std::size_t count = config.channels.size();
+    if (config.recordedChannelCount > count && m_toldChannelsCut.insert(fileName).second)
+        ::PostMessageBox(::GetMainWindow(),
+                         fileName + ": the recording describes " + std::to_string(config.recordedChannelCount) +
+                             " channels; the first " + std::to_string(count) + " are replayed.",
+                         "Replay", MB_OK | MB_ICONINFORMATION);
     const bool first = m_records.empty();
     if (!first && count != m_records.size()) return false;
 
@@ -386,7 +391,9 @@ void CReplay::OnSample(const SSampleView& s)
         if (lead > 0) channel->AddPowerSamples(nullptr, lead, 0);
         channel->AddPowerSamples(m_powerScratch.data(), n, 0);
     }
-    if (s.angle) {
+    // Angles go to the channel only beside plain power samples or alone;
+    // wide-band datagrams carry theirs in the trace arrays.
+    if (s.angle && (s.header.flags == kRawFlagAngle || s.header.flags == (kRawFlagPower | kRawFlagAngle))) {
         m_angleScratch.resize(std::size_t(n));
         s.angle.CopyTo(std::span(m_angleScratch));
         if (lead > 0) channel->AddAngleSamples(nullptr, lead, 0);

@@ -11,6 +11,7 @@
 #include "transceivers/Transceiver.h"
 
 #include <atomic>
+#include <set>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -105,6 +106,7 @@ private:
     int m_applyAll = 0;
     bool m_channelStatusChanged = true;
     int m_lastPosition = 0;
+    std::set<std::string> m_toldChannelsCut;  // files whose extra channels were announced
 
     // Written on the trigger thread, read on the ping-data thread after the
     // ping-ready semaphore; the lock makes that hand-over explicit.

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -226,6 +228,254 @@ TEST(DatagramTest, DepthDatagram)
     EXPECT_FLOAT_EQ(back[0].depth, 12.5f);
     EXPECT_FLOAT_EQ(back[0].second, 0.25f);
     EXPECT_EQ(CByteReader(d.Body()).U32(16 + 8), 0u);
+}
+
+// --- golden bytes ------------------------------------------------------------
+
+namespace {
+
+// Bytes laid down by hand at the offsets of the file layout, with numbers
+// written here rather than taken from the program's constants, so that a
+// writer and a reader that agree with each other on a wrong place still fail.
+struct Golden {
+    explicit Golden(std::size_t n) : b(n, 0) {}
+    void U8(std::size_t at, std::uint8_t v) { b.at(at) = v; }
+    void U16(std::size_t at, std::uint16_t v)
+    {
+        U8(at, std::uint8_t(v));
+        U8(at + 1, std::uint8_t(v >> 8));
+    }
+    void U32(std::size_t at, std::uint32_t v)
+    {
+        U16(at, std::uint16_t(v));
+        U16(at + 2, std::uint16_t(v >> 16));
+    }
+    void F32(std::size_t at, float v)
+    {
+        std::uint32_t u;
+        std::memcpy(&u, &v, 4);
+        U32(at, u);
+    }
+    void Text(std::size_t at, const std::string& t)
+    {
+        for (std::size_t i = 0; i < t.size(); ++i) U8(at + i, std::uint8_t(t[i]));
+    }
+    void Type(const char* t) { Text(0, t); }
+    Bytes b;
+};
+
+SDatagramView ViewOf(const Bytes& body)
+{
+    SDatagramView v;
+    v.body = body.data();
+    v.size = body.size();
+    CByteReader r(body);
+    v.type = r.U32(0);
+    v.time = r.U64(4);
+    return v;
+}
+
+Bytes BodyOf(const CFramedDatagram& d) { return Bytes(d.Body().begin(), d.Body().end()); }
+
+}  // namespace
+
+TEST(DatagramTest, ConfigurationChannelRecordSitsWhereTheLayoutSays)
+{
+    SConfiguration c = Config(0);
+    SConfigChannel ch;
+    ch.id = "T38 38 kHz";
+    ch.beamType = 1;
+    ch.frequency = 38000;
+    ch.gain = 25.5;
+    ch.twoWayBeamAngle = -20.5;
+    ch.angleSensAlong = 21.75;
+    ch.angleSensAthwart = 23.25;
+    ch.beamWidthAlong = 7.0;
+    ch.beamWidthAthwart = 7.25;
+    ch.angleOffsetAlong = 0.125;
+    ch.angleOffsetAthwart = -0.375;
+    ch.transducerX = 1.5;
+    ch.transducerY = -2.5;
+    ch.transducerZ = 3.5;
+    ch.transducerPitch = 1.25;
+    ch.transducerRoll = -180.0;
+    ch.transducerAzimuth = 90.0;
+    c.channels = {ch};
+
+    Golden g(528 + 320);
+    g.Type("CON0");
+    g.U32(4, 0x12345678);
+    g.U32(8, 0x01D90000);
+    g.Text(12, "L0003-D20260101-T120000-TEST.raw");
+    g.Text(140, "L0003");
+    g.Text(268, "TEST");
+    g.F32(396, 0.5f);
+    g.F32(400, 0.25f);
+    g.F32(404, -1.0f);
+    g.U32(524, 1);
+    const std::size_t r = 528;
+    g.Text(r + 0, "T38 38 kHz");
+    g.U32(r + 128, 1);         // the integer field: beam type
+    g.F32(r + 132, 38000.0f);  // frequency
+    g.F32(r + 136, 25.5f);     // transceiver value 1: gain
+    g.F32(r + 140, -20.5f);    // 2: two-way beam angle
+    g.F32(r + 144, 7.0f);      // 6: 3 dB beam width alongship
+    g.F32(r + 148, 7.25f);     // 7: 3 dB beam width athwartship
+    g.F32(r + 152, 21.75f);    // 4: angle sensitivity alongship
+    g.F32(r + 156, 23.25f);    // 5: angle sensitivity athwartship
+    g.F32(r + 160, 0.125f);    // 8: angle offset alongship
+    g.F32(r + 164, -0.375f);   // 9: angle offset athwartship
+    g.F32(r + 168, 1.5f);      // channel setting 9: transducer X
+    g.F32(r + 172, -2.5f);     // 10: Y
+    g.F32(r + 176, 3.5f);      // 8: Z
+    g.F32(r + 180, 1.25f);     // 12: pitch
+    g.F32(r + 184, -180.0f);   // 11: roll
+    g.F32(r + 188, 90.0f);     // 13: azimuth
+
+    const Bytes written = BodyOf(CDatagramWriter::BuildConfiguration(c, CDatagramWriter::EChannels::All));
+    EXPECT_EQ(written, g.b);
+
+    SConfiguration back;
+    ASSERT_TRUE(CDatagramReader::ParseConfiguration(ViewOf(g.b), back));
+    ASSERT_EQ(back.channels.size(), 1u);
+    const SConfigChannel& b = back.channels[0];
+    EXPECT_EQ(b.id, "T38 38 kHz");
+    const double got[] = {b.gain, b.twoWayBeamAngle, b.beamWidthAlong, b.beamWidthAthwart, b.angleSensAlong,
+                          b.angleSensAthwart, b.angleOffsetAlong, b.angleOffsetAthwart, b.transducerX,
+                          b.transducerY, b.transducerZ, b.transducerPitch, b.transducerRoll, b.transducerAzimuth};
+    const double want[] = {25.5, -20.5, 7.0, 7.25, 21.75, 23.25, 0.125, -0.375, 1.5, -2.5, 3.5, 1.25, -180.0, 90.0};
+    for (std::size_t i = 0; i < std::size(want); ++i) EXPECT_DOUBLE_EQ(got[i], want[i]) << "value " << i;
+}
+
+TEST(DatagramTest, ConfigurationOfMoreThanEightChannelsKeepsTheFirstEight)
+{
+    // Nine records: the count says 9 and the body holds them all.
+    Golden g(528 + 9 * 320);
+    g.Type("CON0");
+    g.U32(524, 9);
+    for (std::uint32_t i = 0; i < 9; ++i) {
+        g.Text(528 + 320 * i, "CH" + std::to_string(i + 1));
+        g.F32(528 + 320 * i + 132, 1000.0f * float(i + 1));
+    }
+    SConfiguration back;
+    std::string why;
+    ASSERT_TRUE(CDatagramReader::ParseConfiguration(ViewOf(g.b), back, &why)) << why;
+    EXPECT_EQ(back.recordedChannelCount, 9u);
+    ASSERT_EQ(back.channels.size(), 8u);
+    EXPECT_EQ(back.channels[7].id, "CH8");
+    EXPECT_FLOAT_EQ(back.channels[7].frequency, 8000.0f);
+
+    // A count that the body cannot back even for its first eight is refused.
+    g.b.resize(528 + 7 * 320);
+    EXPECT_FALSE(CDatagramReader::ParseConfiguration(ViewOf(g.b), back, &why));
+}
+
+TEST(DatagramTest, SampleDatagramBlocksSitWhereTheLayoutSaysForEachFlagValue)
+{
+    constexpr std::uint32_t n = 3;
+    const std::vector<std::int16_t> power = {-20000, 100, -5};
+    const std::vector<std::int16_t> angle = {0x0102, -2, 0x7F80};
+    const std::vector<float> t1 = {1.5f, 2.5f, 3.5f}, t2 = {-1.0f, -2.0f, -3.0f};
+    struct Row {
+        const char* legend;
+        std::uint16_t flags;
+        std::size_t size;      // body length
+        std::size_t angleAt;   // 0: no angle block
+        std::size_t traceAt;   // 0: no trace arrays
+        bool writable;         // the recorder itself writes this combination
+    };
+    const Row rows[] = {
+        {"no samples", 0, 84, 0, 0, true},
+        {"power", 1, 84 + 6, 0, 0, true},
+        {"angles only, behind the power block's room", 2, 84 + 12, 90, 0, false},
+        {"power and angles", 3, 84 + 12, 90, 0, true},
+        {"power and trace arrays", 9, 84 + 6 + 24, 0, 90, true},
+        {"angles and trace arrays", 10, 84 + 12 + 24, 90, 96, false},
+        {"power, angles and trace arrays", 11, 84 + 12 + 24, 90, 96, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.legend);
+        const std::uint32_t count = row.flags ? n : 0;
+        Golden g(row.size);
+        g.Type("RAW0");
+        g.U32(4, 0x89ABCDEF);
+        g.U32(8, 0x01234567);
+        g.U16(12, 2);  // channel
+        g.U16(14, row.flags);
+        g.F32(16, 4.5f);       // draught
+        g.F32(20, 38000.0f);   // frequency
+        g.F32(24, 1000.0f);    // transmit power
+        g.F32(28, 0.001f);     // pulse duration
+        g.F32(32, 3000.0f);    // transceiver value 3: bandwidth
+        g.F32(36, 0.000256f);  // sample interval
+        g.F32(40, 1490.0f);    // sound velocity
+        g.F32(44, 0.01f);      // channel setting 5: absorption
+        g.F32(48, -0.5f);      // heave
+        g.F32(52, 2.0f);       // roll 1
+        g.F32(56, -3.0f);      // pitch 1
+        g.F32(60, 9.5f);       // water temperature
+        g.U16(64, std::uint16_t(std::int16_t(-125)));  // tide, cm
+        g.F32(68, 4.0f);       // roll 2
+        g.F32(72, -5.0f);      // pitch 2
+        g.U32(76, 0);          // sample offset
+        g.U32(80, count);
+        // The power block's room is there with flags 2 too, filled with what
+        // must not be read as angles.
+        for (std::uint32_t i = 0; i < count; ++i)
+            g.U16(84 + 2 * i, row.flags & 1 ? std::uint16_t(power[i]) : 0x7777);
+        if (row.angleAt)
+            for (std::uint32_t i = 0; i < n; ++i) g.U16(row.angleAt + 2 * i, std::uint16_t(angle[i]));
+        if (row.traceAt)
+            for (std::uint32_t i = 0; i < n; ++i) {
+                g.F32(row.traceAt + 4 * i, t1[i]);
+                g.F32(row.traceAt + 12 + 4 * i, t2[i]);
+            }
+
+        SSampleView s;
+        std::string why;
+        ASSERT_TRUE(CDatagramReader::ParseSample(ViewOf(g.b), s, &why)) << why;
+        EXPECT_EQ(s.header.flags, row.flags);
+        EXPECT_EQ(s.header.channel, 2);
+        EXPECT_EQ(s.header.time, 0x0123456789ABCDEFULL);
+        EXPECT_FLOAT_EQ(s.header.draught, 4.5f);
+        EXPECT_FLOAT_EQ(s.header.bandwidth, 3000.0f);
+        EXPECT_FLOAT_EQ(s.header.absorption, 0.01f);
+        EXPECT_FLOAT_EQ(s.header.temperature, 9.5f);
+        EXPECT_DOUBLE_EQ(s.header.tide, -1.25);
+        EXPECT_FLOAT_EQ(s.header.pitch2, -5.0f);
+        EXPECT_EQ(s.count, count);
+        EXPECT_EQ(bool(s.power), (row.flags & 1) != 0);
+        if (row.flags & 1) {
+            EXPECT_EQ(s.PowerSamples(), power);
+        }
+        EXPECT_EQ(bool(s.angle), row.angleAt != 0);
+        if (row.angleAt) {
+            EXPECT_EQ(s.AngleSamples(), angle);
+        }
+        EXPECT_EQ(bool(s.trace1), row.traceAt != 0);
+        if (row.traceAt) {
+            EXPECT_EQ(s.Trace1(2), 3.5f);
+            EXPECT_EQ(s.Trace2(0), -1.0f);
+        }
+
+        // One byte short of the blocks the flags announce: refused.
+        if (row.size > 84) {
+            Bytes cut = g.b;
+            cut.pop_back();
+            EXPECT_FALSE(CDatagramReader::ParseSample(ViewOf(cut), s));
+        }
+
+        if (!row.writable) continue;
+        SSampleData d;
+        d.header = s.header;  // every value read back is a float, so it narrows to the same bytes
+        if (row.flags & 1) d.power = power;
+        if (row.flags & 2) d.angle = angle;
+        if (row.flags & 8) {
+            d.trace1 = t1;
+            d.trace2 = t2;
+        }
+        EXPECT_EQ(BodyOf(CDatagramWriter::BuildSample(d)), g.b);
+    }
 }
 
 // --- damaged streams -------------------------------------------------------

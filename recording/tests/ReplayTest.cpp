@@ -11,6 +11,7 @@
 #include "app/base/AppIds.h"
 #include "engine/Channel.h"
 #include "platform/MessageBox.h"
+#include "platform/ByteWriter.h"
 #include "platform/MessageDispatcher.h"
 #include "recording/tests/StoreFixture.h"
 #include "sim/recgen/RecordingGenerator.h"
@@ -321,6 +322,122 @@ TEST_F(ReplayTest, RecordedThenReplayedKeepsSamplesAndTexts)
     EXPECT_EQ(host.sentences, (std::vector<std::string>{"$GPGLL,0", "$GPGLL,1", "$GPGLL,2", "$GPGLL,3"}));
     EXPECT_EQ(host.annotations, std::vector<std::string>{"last"});
     EXPECT_EQ(host.outputs, std::vector<std::string>{"1,0.00,1490.00"});
+}
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void AppendFrame(Bytes& file, std::span<const std::uint8_t> body)
+{
+    Bytes len(4);
+    CByteWriter(len).U32(0, std::uint32_t(body.size()));
+    file.insert(file.end(), len.begin(), len.end());
+    file.insert(file.end(), body.begin(), body.end());
+    file.insert(file.end(), len.begin(), len.end());
+}
+
+SConfiguration Channels(int count)
+{
+    SConfiguration c;
+    c.fileName = "wide.raw";
+    for (int i = 0; i < count; ++i) {
+        SConfigChannel ch;
+        ch.id = "Test " + std::to_string(10 * (i + 1)) + " kHz";
+        ch.frequency = 10000.0 * (i + 1);
+        c.channels.push_back(ch);
+    }
+    return c;
+}
+
+SSampleData Ping(std::uint16_t channel, FileTime time, const std::vector<std::int16_t>& power,
+                 const std::vector<std::int16_t>& angle)
+{
+    SSampleData d;
+    d.header.time = time;
+    d.header.channel = channel;
+    d.header.sampleInterval = 0.0001;
+    d.header.soundVelocity = 1500;
+    d.power = power;
+    d.angle = angle;
+    return d;
+}
+
+}  // namespace
+
+TEST_F(ReplayTest, ARecordingOfNineChannelsPlaysTheFirstEightAndSaysSo)
+{
+    // The writer makes at most eight records; the ninth is a copy of the
+    // eighth under its own name, appended as another program would.
+    const CFramedDatagram eight = CDatagramWriter::BuildConfiguration(Channels(9), CDatagramWriter::EChannels::All);
+    Bytes con(eight.Body().begin(), eight.Body().end());
+    Bytes ninth(con.end() - 320, con.end());
+    CByteWriter(ninth).Text(0, 128, "Test 90 kHz");
+    con.insert(con.end(), ninth.begin(), ninth.end());
+    CByteWriter(con).U32(kConChannelCount, 9);
+    Bytes file;
+    AppendFrame(file, con);
+    const std::vector<std::int16_t> power(20, 500), angle;
+    for (std::uint16_t c = 1; c <= 9; ++c) AppendFrame(file, CDatagramWriter::BuildSample(Ping(c, 5000, power, angle)).Body());
+    const fs::path path = dir.path / "nine.raw";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+
+    ClearMessageBoxRecord();
+    CReplayFileList list;
+    list.AddTail(path.string());
+    list.m_loop = 1;
+    CReplay replay(list, &host);
+    ASSERT_TRUE(replay.IsOpen());
+    EXPECT_EQ(replay.GetChannelCount(), 8);
+    Run(replay, 3);  // the same file three times over
+    EXPECT_EQ(host.pings.size(), 3u);
+    const auto boxes = MessageBoxRecord();
+    ASSERT_EQ(boxes.size(), 1u) << "told once a file, not once a loop";
+    EXPECT_NE(boxes[0].text.find("nine.raw: the recording describes 9 channels; the first 8 are replayed"),
+              std::string::npos)
+        << boxes[0].text;
+}
+
+TEST_F(ReplayTest, AnglesReachTheChannelBesidePowerOrAloneButNotFromWideBandDatagrams)
+{
+    const std::vector<std::int16_t> power = {100, 200, 300, 400}, angle = {0x0102, 0x0304, 0x0506, 0x0708};
+    const std::vector<float> trace = {1, 2, 3, 4};
+    struct Row {
+        const char* legend;
+        std::uint16_t flags;
+        bool angles;
+    };
+    for (const Row& row : {Row{"power and angles", 3, true}, Row{"angles alone", 2, true},
+                           Row{"wide band with angles", 11, false}}) {
+        SCOPED_TRACE(row.legend);
+        SSampleData d = Ping(1, 7000, power, angle);
+        if (row.flags & 8) {
+            d.trace1 = trace;
+            d.trace2 = trace;
+        }
+        CFramedDatagram raw = CDatagramWriter::BuildSample(d);
+        // Angles alone keep the power block's room, as flags 3 lay it out.
+        CByteWriter(raw.BodyData(), raw.BodySize()).U16(kRawFlags, row.flags);
+        Bytes file;
+        AppendFrame(file, CDatagramWriter::BuildConfiguration(Channels(1), CDatagramWriter::EChannels::All).Body());
+        AppendFrame(file, raw.Body());
+        const fs::path path = dir.path / (std::to_string(row.flags) + ".raw");
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+
+        CReplayFileList list;
+        list.AddTail(path.string());
+        Host h;
+        CReplay replay(list, &h);
+        ASSERT_TRUE(replay.IsOpen());
+        replay.Trigger(0);
+        ASSERT_EQ(h.pings.size(), 1u);
+        replay.ProcessPing(h.pings[0]);
+        CChannel::ParameterCopy copy;
+        replay.GetChannelId(0)->GetChannelParameters(copy);
+        const std::vector<std::uint16_t> want(angle.begin(), angle.end());
+        EXPECT_EQ(copy.Angles, row.angles ? want : std::vector<std::uint16_t>{});
+        EXPECT_EQ(copy.Power.size(), row.flags & 1 ? power.size() : 0u);
+    }
 }
 
 TEST(DecodeAngleWordTest, SignedBytesInStepsOf180Over128)

@@ -241,13 +241,14 @@ bool CRecordingGenerator::Write(const std::string& path, SRecGenSummary* summary
         con.FixedText(ChannelId(k), 128);
         con.U32(ch.splitBeam ? 1 : 0);
         con.F32(float(ch.frequencyHz));
-        con.F32(float(ch.gain));  // gain
-        con.F32(-20.6f);          // two-way beam angle
-        con.F32(ch.splitBeam ? 21.9f : 0.0f);  // angle sensitivities
-        con.F32(ch.splitBeam ? 21.9f : 0.0f);
-        con.F32(7.0f);  // beam widths
-        con.F32(7.0f);
-        con.F32(0.0f);  // angle offsets
+        // The transceiver's channel values 1, 2, 6, 7, 4, 5, 8, 9.
+        con.F32(float(ch.gain));  // 1 gain
+        con.F32(-20.6f);          // 2 two-way beam angle
+        con.F32(7.0f);            // 6, 7 3 dB beam widths
+        con.F32(7.1f);
+        con.F32(ch.splitBeam ? 21.9f : 0.0f);  // 4, 5 angle sensitivities
+        con.F32(ch.splitBeam ? 23.0f : 0.0f);
+        con.F32(0.0f);  // 8, 9 angle offsets
         con.F32(0.0f);
         con.F32(float(ch.x));
         con.F32(float(ch.y));
