@@ -5,13 +5,13 @@
 #include "engine/RawPower.h"
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
+#include "platform/DurableFile.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <unistd.h>
 
 using rawpower::kDbPerUnit;
 using rawpower::kNoEcho;
@@ -208,22 +208,8 @@ bool CBottomDetector::SaveSettingsFile() const
     if (path.empty())
         return false;
     const auto bytes = EncodeSettings();
-    // Written beside and renamed over the old file, so that a failed write
-    // never leaves a half record behind.
-    const std::string temp = path + ".new";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fflush(f) == 0) && ok;
-    ok = (fsync(fileno(f)) == 0) && ok;
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0)
-    {
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+    return CDurableFile::Replace(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())) ==
+           0;
 }
 
 void CBottomDetector::Serialize(CArchive& ar)

@@ -1,5 +1,6 @@
 #include "sensors/SvpProfile.h"
 
+#include "platform/DurableFile.h"
 #include "platform/FileTime.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
@@ -8,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -255,22 +255,10 @@ int CSvpProfile::WriteAsvp(const std::string& path) const
     for (const _svpPair& p : m_points)
         text += CNumberText::Fixed(p.depth, 1) + " " + CNumberText::Fixed(p.velocity, 1) + "\r\n";
 
-    // Written beside the target and renamed over it, so that a failed write
-    // (disk full) never costs the profile already stored under that name.
-    const std::string target = CPaths::MapWindowsPath(path);
-    const std::string temporary = target + ".part";
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (out)
+    // A failed write (disk full) never costs the profile already stored
+    // under that name, and a stored one survives a power cut.
+    if (CDurableFile::Replace(CPaths::MapWindowsPath(path), text) != 0)
     {
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-    }
-    std::error_code ec;
-    if (out)
-        std::filesystem::rename(temporary, target, ec);
-    if (!out || ec)
-    {
-        std::filesystem::remove(temporary, ec);
         MessageBox(GetMainWindow(), "Could not write Svp file\nNo file stored", "", MB_ICONEXCLAMATION);
         return 0;
     }

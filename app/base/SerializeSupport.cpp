@@ -1,12 +1,11 @@
 #include "app/base/SerializeSupport.h"
 
+#include "platform/DurableFile.h"
 #include "platform/MessageBox.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
@@ -17,8 +16,6 @@ namespace {
 
 std::mutex g_folderLock;
 std::string g_settingsFolder;
-
-std::atomic<unsigned> g_tempCounter{0};
 
 const char* PromptText(UINT id)
 {
@@ -56,26 +53,19 @@ std::string FormatPrompt(UINT id, std::string path)
     return text;
 }
 
-// Makes a rename durable: the directory entry lives in the folder.
-void SyncFolderOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-}
-
 }  // namespace
 
 void CSerializeSupport::Serialize(CArchive&) {}
 
 void CSerializeSupport::SetSettingsFolder(const std::string& folder)
 {
-    std::lock_guard<std::mutex> lock(g_folderLock);
-    g_settingsFolder = folder;
+    {
+        std::lock_guard<std::mutex> lock(g_folderLock);
+        g_settingsFolder = folder;
+    }
+    // Saves cut off by a crash or a kill leave their temporaries behind.
+    if (!folder.empty())
+        CDurableFile::RemoveStaleTemporaries(folder);
 }
 
 std::string CSerializeSupport::GetSettingsFolder()
@@ -221,8 +211,10 @@ BOOL CSerializeSupport::SaveSettings(const std::string& fileName)
         return FALSE;
     }
 
-    const std::string temporary = path + "." + std::to_string(getpid()) + "-"
-        + std::to_string(g_tempCounter.fetch_add(1)) + ".tmp";
+    const size_t slash = path.rfind('/');
+    if (slash != std::string::npos)
+        CDurableFile::RemoveStaleTemporaries(path.substr(0, slash), path.substr(slash + 1));
+    const std::string temporary = CDurableFile::TemporaryName(path);
     CFileException openError;
     CFile* file = OpenSettingsFile(temporary, CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive,
                                    &openError);
@@ -254,7 +246,7 @@ BOOL CSerializeSupport::SaveSettings(const std::string& fileName)
         if (std::rename(temporary.c_str(), path.c_str()) != 0)
             throw CFileException::FromOsError(errno, path);
         ReleaseSettingsFile(file, FALSE);
-        SyncFolderOf(path);
+        CDurableFile::SyncFolderOf(path);
         return TRUE;
     } catch (const std::exception& e) {
         return failed(&e);

@@ -4,11 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <random>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -104,6 +110,42 @@ TEST_F(SerializeSupport, InterruptedSaveKeepsThePreviousFile)
     ASSERT_EQ(MessageBoxRecord().size(), 1u);
     EXPECT_NE(MessageBoxRecord()[0].text.find("Layout.sav"), std::string::npos);
     EXPECT_EQ(MessageBoxRecord()[0].flags & MB_ICONMASK, MB_ICONEXCLAMATION);
+}
+
+TEST_F(SerializeSupport, SavesKilledAtRandomMomentsLeaveAWholeFileAndTheirLeftoversGo)
+{
+    // The child saves without end, each version one letter repeated 300,000
+    // times with its count; a kill at a random moment must leave the last
+    // whole version, never a mix or a cut, and a temporary that the next
+    // start of the settings folder clears away.
+    auto version = [](DWORD n) {
+        CSample s;
+        s.m_count = n;
+        s.m_name.assign(300000, char('a' + n % 26));
+        return s;
+    };
+    ASSERT_TRUE(version(0).SaveSettings("Frame.ser"));
+    std::mt19937 random(4711);
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE(round);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (DWORD n = 1;; ++n)
+                version(n).SaveSettings("Frame.ser");
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 30000));
+        ASSERT_EQ(kill(pid, SIGKILL), 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+
+        CSample loaded;
+        ASSERT_TRUE(loaded.LoadSettings("Frame.ser"));
+        EXPECT_EQ(loaded.m_name, std::string(300000, char('a' + loaded.m_count % 26)));
+        CSerializeSupport::SetSettingsFolder(m_dir.string() + "/");
+        EXPECT_EQ(FilesInFolder(), 1u);
+    }
+    EXPECT_TRUE(MessageBoxRecord().empty());
 }
 
 TEST_F(SerializeSupport, TruncatedFileIsRefusedAndTheObjectKeepsItsValues)
