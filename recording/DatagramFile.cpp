@@ -1,5 +1,7 @@
 #include "recording/DatagramFile.h"
 
+#include "platform/DurableFile.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,13 +20,44 @@ int CDatagramFile::CreateNew(const std::string& path)
     m_size = 0;
     m_path = path;
     m_lastError = 0;
+    m_unsynced = false;
+    // The new name must survive a power cut too, or the data is lost with it.
+    CDurableFile::SyncFolderOf(path);
     return 0;
 }
 
-void CDatagramFile::Close()
+int CDatagramFile::Close()
 {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd < 0) return 0;
+    const int error = m_unsynced ? Sync() : 0;
+    ::close(m_fd);
     m_fd = -1;
+    return error;
+}
+
+int CDatagramFile::Sync()
+{
+    if (m_fd < 0) return EBADF;
+    m_unsynced = false;
+    return ::fdatasync(m_fd) == 0 ? 0 : errno;
+}
+
+int CDatagramFile::TakeSyncHandle()
+{
+    if (m_fd < 0 || !m_unsynced) return -1;
+    const int handle = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    // Without a second handle the sync is done here, under the writer's lock.
+    if (handle < 0) return Sync(), -1;
+    m_unsynced = false;
+    return handle;
+}
+
+int CDatagramFile::SyncAndClose(int handle)
+{
+    if (handle < 0) return 0;
+    const int error = ::fdatasync(handle) == 0 ? 0 : errno;
+    ::close(handle);
+    return error;
 }
 
 CDatagramFile::EResult CDatagramFile::Write(std::span<const std::uint8_t> frame)
@@ -52,6 +85,7 @@ CDatagramFile::EResult CDatagramFile::Write(std::span<const std::uint8_t> frame)
         return full ? EResult::DiskFull : EResult::Error;
     }
     m_size += std::int64_t(frame.size());
+    m_unsynced = true;
     return EResult::Ok;
 }
 

@@ -1,7 +1,9 @@
 // A recording file that takes whole datagram frames. A frame is either on
 // disk entirely or not at all: when a write fails part-way (disk full, file
 // size limit, I/O error) the file is cut back to where the frame began, so a
-// reader always finds the file whole up to its last datagram.
+// reader always finds the file whole up to its last datagram. What is
+// written reaches the disk when the file is synced: by Sync, by a sync
+// handle taken for another thread, and always on Close.
 #pragma once
 
 #include <cstddef>
@@ -23,7 +25,9 @@ public:
     // Creates a new file; never replaces one that exists (EEXIST then).
     // Returns 0 or the errno of the failure.
     int CreateNew(const std::string& path);
-    void Close();
+    // Syncs what was written since the last sync, then closes. 0, or the
+    // errno of a sync that failed (the data may not be on the disk).
+    int Close();
     bool IsOpen() const { return m_fd >= 0; }
     const std::string& Path() const { return m_path; }
 
@@ -36,11 +40,20 @@ public:
     std::int64_t Size() const;
     int LastError() const { return m_lastError; }
 
+    // Writes everything so far through to the disk. 0 or the errno.
+    int Sync();
+    // A second handle on the file when anything was written since the last
+    // sync, so that another thread can wait for the disk without holding
+    // the writer's lock; -1 when nothing is due. Give it to SyncAndClose.
+    int TakeSyncHandle();
+    static int SyncAndClose(int handle);
+
 private:
     int m_fd = -1;
     std::int64_t m_size = 0;
     std::string m_path;
     int m_lastError = 0;
+    bool m_unsynced = false;
 };
 
 }  // namespace zv::recording

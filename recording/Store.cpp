@@ -298,7 +298,7 @@ SConfiguration CStore::BuildConfiguration(const std::string& fileName, const std
 
 bool CStore::OpenTarget(CDatagramFile& file, EKind kind)
 {
-    file.Close();
+    CloseTarget(file);
     const std::string extension = kind == EKind::Out ? "out" : "raw";
     std::string folder = RecordingFolder();
     std::string stem;
@@ -361,23 +361,64 @@ bool CStore::OpenTarget(CDatagramFile& file, EKind kind)
     return true;
 }
 
-void CStore::Write(CDatagramFile& file, std::span<const std::uint8_t> frame)
+bool CStore::Write(CDatagramFile& file, std::span<const std::uint8_t> frame)
 {
     const std::string path = file.Path();
     switch (file.Write(frame)) {
     case CDatagramFile::EResult::Ok:
-        break;
+        return true;
     case CDatagramFile::EResult::DiskFull:
-        if (!m_diskFullRaised.exchange(true)) m_events.RaiseAlarm(kTextDiskFull);
-        break;
     case CDatagramFile::EResult::Error:
-        // Once a file: a failing disk would otherwise report every datagram.
-        if (!m_writeErrorNotified.exchange(true))
-            m_events.Notify("File write error\n" + path + "\n" + ErrorText(file.LastError()));
-        break;
+        ReportFailure(file.LastError(), path);
+        return false;
     case CDatagramFile::EResult::NotOpen:
         break;
     }
+    return false;
+}
+
+void CStore::ReportFailure(int error, const std::string& path)
+{
+    // A file-size limit (with SIGXFSZ ignored) or a quota is as full as a disk.
+    if (error == ENOSPC || error == EFBIG || error == EDQUOT) {
+        if (!m_diskFullRaised.exchange(true)) m_events.RaiseAlarm(kTextDiskFull);
+        return;
+    }
+    // Once a file: a failing disk would otherwise report every datagram.
+    if (!m_writeErrorNotified.exchange(true)) m_events.Notify("File write error\n" + path + "\n" + ErrorText(error));
+}
+
+void CStore::CloseTarget(CDatagramFile& file)
+{
+    // The syncer waits for the disk, not the thread that closes (a
+    // roll-over happens on the ping-data thread).
+    const std::string path = file.Path();
+    const int handle = file.TakeSyncHandle();
+    if (const int error = file.Close()) ReportFailure(error, path);
+    m_syncer.Hand(handle, path);
+}
+
+void CStore::CollectSyncHandles(std::vector<CFileSyncer::SHandle>& due)
+{
+    // Taken under the locks, synced outside them, so the writers go on
+    // while the syncer waits for the disk.
+    auto take = [&due](CDatagramFile& file) {
+        const int handle = file.TakeSyncHandle();
+        if (handle >= 0) due.push_back({handle, file.Path()});
+    };
+    {
+        std::lock_guard lock(m_rawLock);
+        take(m_raw);
+        take(m_extract);
+    }
+    std::lock_guard lock(m_outLock);
+    take(m_out);
+}
+
+void CStore::Synced(int error, const std::string& path)
+{
+    if (error) ReportFailure(error, path);
+    else ++m_synced;
 }
 
 bool CStore::RollOverIfFull()
@@ -397,7 +438,7 @@ bool CStore::RollOverIfFull()
             std::lock_guard lock(m_stateLock);
             m_fixedRawOn = false;
         }
-        m_raw.Close();
+        CloseTarget(m_raw);
         m_events.RaiseAlarm(kTextFileRecordFull);
         return false;
     }
@@ -408,6 +449,7 @@ bool CStore::RollOverIfFull()
 void CStore::WritePing()
 {
     const STargets t = CurrentTargets();
+    bool samplesWritten = false;
     if (t.raw || t.extract || t.udp) {
         const std::size_t n = m_sounder.ChannelCount();
         if (m_pingBuffers.size() < n) m_pingBuffers.resize(n);
@@ -428,10 +470,16 @@ void CStore::WritePing()
             if (raw && !m_raw.IsOpen()) raw = OpenTarget(m_raw, EKind::Raw);
             else if (raw) raw = RollOverIfFull();
             const bool extract = now.extract && (m_extract.IsOpen() || OpenTarget(m_extract, EKind::Extract));
+            bool whole = true;
             for (std::size_t i = 0; i < built; ++i) {
-                if (raw) Write(m_raw, m_pingBuffers[i].Framed());
-                if (extract) Write(m_extract, m_pingBuffers[i].Framed());
+                if (raw) whole = Write(m_raw, m_pingBuffers[i].Framed()) && whole;
+                if (extract) whole = Write(m_extract, m_pingBuffers[i].Framed()) && whole;
             }
+            // Room for a whole ping again: the next full disk is news. Short
+            // sentences that still fit where a ping did not re-arm nothing,
+            // or the alarm would flicker once a ping.
+            if (built && (raw || extract) && whole) m_diskFullRaised = false;
+            samplesWritten = raw || extract;
         }
         if (t.udp)
             for (std::size_t i = 0; i < built; ++i) SendUdp(m_pingBuffers[i].Body());
@@ -454,7 +502,9 @@ void CStore::WritePing()
         if (n > 0 && m_sounder.GetPingChannel(0, first)) time = first.header.time;
         const CFramedDatagram dep = CDatagramWriter::BuildDepth(entries, time);
         std::lock_guard lock(m_outLock);
-        if (CurrentTargets().out && (m_out.IsOpen() || OpenTarget(m_out, EKind::Out))) Write(m_out, dep.Framed());
+        if (CurrentTargets().out && (m_out.IsOpen() || OpenTarget(m_out, EKind::Out)) &&
+            Write(m_out, dep.Framed()) && !samplesWritten)
+            m_diskFullRaised = false;
     }
 }
 
@@ -577,12 +627,12 @@ void CStore::CloseAllFiles()
 {
     {
         std::lock_guard lock(m_rawLock);
-        m_raw.Close();
-        m_extract.Close();
+        CloseTarget(m_raw);
+        CloseTarget(m_extract);
         SendStopLine();
     }
     std::lock_guard lock(m_outLock);
-    m_out.Close();
+    CloseTarget(m_out);
 }
 
 void CStore::OnToggleLogging()
@@ -627,10 +677,10 @@ void CStore::OnCloseReplayFiles()
 {
     {
         std::lock_guard lock(m_outLock);
-        m_out.Close();
+        CloseTarget(m_out);
     }
     std::lock_guard lock(m_rawLock);
-    m_extract.Close();
+    CloseTarget(m_extract);
 }
 
 void CStore::OnToggleReplayExtract()
@@ -642,7 +692,7 @@ void CStore::OnToggleReplayExtract()
     }
     if (!on) {
         std::lock_guard lock(m_rawLock);
-        m_extract.Close();
+        CloseTarget(m_extract);
     }
 }
 

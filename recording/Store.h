@@ -10,15 +10,23 @@
 // waits for the operator: a name that exists already gets a unique suffix
 // instead of a question, and notices go out through IStoreEvents::Notify,
 // which must not block.
+//
+// Durability: a thread of the recorder's own syncs the open files once a
+// second (kSyncInterval), and a file at once when it is closed or rolled
+// over, so a power cut loses at most about the last second of a recording
+// while the ping-data thread never waits for the disk. Deleting the
+// recorder waits until everything is on the disk.
 #pragma once
 
 #include "recording/DatagramFile.h"
 #include "recording/DatagramWriter.h"
+#include "recording/FileSyncer.h"
 #include "recording/StoreDialogValues.h"
 #include "recording/StoreInterfaces.h"
 #include "recording/StoreSettings.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -33,6 +41,8 @@ constexpr unsigned kCmdToggleLogging = 32850;
 constexpr unsigned kCmdReplayFileOpened = 32851;
 constexpr unsigned kCmdCloseReplayFiles = 33792;
 constexpr unsigned kCmdToggleReplayExtract = 57683;
+
+constexpr std::chrono::milliseconds kSyncInterval{1000};
 
 class CStore {
 public:
@@ -105,6 +115,8 @@ public:
     // Sample datagrams too large for one UDP datagram, which the copy leaves out.
     std::uint64_t UdpOversizeCount() const { return m_udpOversize.load(); }
     std::uint64_t UdpFailedCount() const { return m_udpFailed.load(); }
+    // Files written through to the disk by the recorder's syncer so far.
+    std::uint64_t SyncedCount() const { return m_synced.load(); }
 
 private:
     struct STargets {
@@ -118,7 +130,11 @@ private:
     bool OpenTarget(CDatagramFile& file, EKind kind);
     bool CreateUnique(CDatagramFile& file, const std::string& folder, const std::string& stem,
                       const std::string& extension, int& error);
-    void Write(CDatagramFile& file, std::span<const std::uint8_t> frame);
+    bool Write(CDatagramFile& file, std::span<const std::uint8_t> frame);
+    void ReportFailure(int error, const std::string& path);
+    void CloseTarget(CDatagramFile& file);
+    void CollectSyncHandles(std::vector<CFileSyncer::SHandle>& due);
+    void Synced(int error, const std::string& path);
     bool RollOverIfFull();
     void SendUdp(std::span<const std::uint8_t> body);
     SConfiguration BuildConfiguration(const std::string& fileName, const std::string& lineText) const;
@@ -159,6 +175,11 @@ private:
     std::atomic<std::uint64_t> m_udpFailed{0};
 
     std::vector<CFramedDatagram> m_pingBuffers;  // ping-data thread only
+
+    std::atomic<std::uint64_t> m_synced{0};
+    // Last: it is stopped before anything it reaches goes.
+    CFileSyncer m_syncer{kSyncInterval, [this](std::vector<CFileSyncer::SHandle>& due) { CollectSyncHandles(due); },
+                         [this](int error, const std::string& path) { Synced(error, path); }};
 };
 
 }  // namespace zv::recording

@@ -4,8 +4,13 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 int main(int argc, char** argv)
 {
+    // A file-size limit then fails the write (EFBIG), which the recorder
+    // reports as a full disk, instead of killing the program mid-datagram.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication qapp(argc, argv);
     const std::vector<std::string> arguments(argv, argv + argc);
     if (app::CProgram::HandOverToRunning(arguments))

@@ -8,7 +8,10 @@
 #include "platform/ByteReader.h"
 #include "platform/TempHives.h"
 
+#include <chrono>
 #include <csignal>
+#include <random>
+#include <thread>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -328,6 +331,138 @@ TEST_F(StoreTest, DiskFullRaisesTheAlarmAndKeepsWholeDatagrams)
     const auto bytes = ReadBytes(raws[0]);
     for (std::size_t off = 0; off < bytes.size(); off += CByteReader(bytes).U32(off) + 8) whole = off;
     EXPECT_EQ(whole + CByteReader(bytes).U32(whole) + 8, bytes.size());
+}
+
+TEST_F(StoreTest, AFullDiskAfterRoomCameBackRaisesTheAlarmAgain)
+{
+    // The child's room is set by the soft file-size limit under a generous
+    // hard one: full, room again, full again, in the same file.
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        auto room = [](rlim_t bytes) {
+            rlimit lim{bytes, 1 << 30};
+            return setrlimit(RLIMIT_FSIZE, &lim) == 0;
+        };
+        if (!room(1 << 30)) _exit(10);
+        CFakeEvents childEvents;
+        {
+            CStore store(sounder, childEvents, nullptr, Settings());
+            store.OnToggleLogging();
+            Ping(store, 0);
+            const auto size = [&] { return rlim_t(fs::file_size(store.GetFilePath())); };
+            // Full: room for sentences but never for a ping, many pings long.
+            if (!room(size() + 300)) _exit(11);
+            for (int ping = 1; ping < 6; ++ping) {
+                Ping(store, ping);
+                store.WriteNmeaToFiles("$GPGGA,fits", kNow);
+            }
+            if (childEvents.alarms.size() != 1) _exit(12);
+            if (!room(1 << 30)) _exit(13);
+            Ping(store, 6);
+            if (!room(size() + 300)) _exit(14);
+            for (int ping = 7; ping < 10; ++ping) {
+                Ping(store, ping);
+                store.WriteNmeaToFiles("$GPGGA,fits", kNow);
+            }
+        }
+        _exit(childEvents.alarms == std::vector<std::string>{"Disk full", "Disk full"} ? 0 : 15);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const auto raws = FilesWith(dir.path / "data", ".raw");
+    ASSERT_EQ(raws.size(), 1u);
+    const SReadBack rb = ReadBack(raws[0]);
+    EXPECT_EQ(rb.skipped, 0u);
+    EXPECT_EQ(rb.sampleTimes.size(), 2u * 2);  // pings 0 and 6
+}
+
+TEST_F(StoreTest, OpenFilesAreWrittenThroughToTheDiskWithinAboutASecond)
+{
+    CStore store(sounder, events, nullptr, Settings());
+    store.OnToggleLogging();
+    EXPECT_EQ(store.SyncedCount(), 0u);
+    Ping(store, 0);
+    const auto deadline = std::chrono::steady_clock::now() + 5 * kSyncInterval;
+    while (store.SyncedCount() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(store.SyncedCount(), 1u);
+    EXPECT_TRUE(events.alarms.empty());
+}
+
+TEST_F(StoreTest, ARecorderKilledAtRandomMomentsLeavesWholeFiles)
+{
+    // Eight channels of 5000 samples and angles: 20 kB datagrams, so a kill
+    // often lands inside one. Each round kills a fresh recorder in its own
+    // folder; every file must read as whole datagrams from its configuration
+    // on, with at most the one being written cut short at the end.
+    CFakeSounder big(8, 5000);
+    std::mt19937 random(20260301);
+    int pings = 0;
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE(round);
+        SStoreSettings s = Settings();
+        s.filePath = (dir.path / ("round" + std::to_string(round))).string();
+        s.maxFileSize = 3 * 1048576;  // roll-overs happen inside the rounds too
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            CFakeEvents childEvents;
+            CStore store(big, childEvents, nullptr, s);
+            store.OnToggleLogging();
+            for (int ping = 0;; ++ping) {
+                big.SetPing(ping, kNow + std::uint64_t(ping) * 1000000ULL);
+                store.WritePing();
+                store.WriteNmeaToFiles("$GPGGA,ping " + std::to_string(ping), kNow);
+            }
+        }
+        // Once the recording runs, a kill at a random moment of it.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (FilesWith(s.filePath, ".raw").empty() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 60000));
+        ASSERT_EQ(kill(pid, SIGKILL), 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status));
+
+        // In the order they were made: the stem, then "_2", "_3" ... "_10".
+        auto raws = FilesWith(s.filePath, ".raw");
+        auto number = [](const fs::path& p) {
+            const std::string stem = p.stem().string();
+            const auto u = stem.find_last_of('_');
+            return u == std::string::npos ? 1 : std::stoi(stem.substr(u + 1));
+        };
+        std::sort(raws.begin(), raws.end(), [&](const fs::path& a, const fs::path& b) { return number(a) < number(b); });
+        ASSERT_FALSE(raws.empty());
+        for (const fs::path& raw : raws) {
+            const auto bytes = ReadBytes(raw);
+            CDatagramReader r(bytes.data(), bytes.size());
+            SDatagramView v;
+            std::size_t frames = 0, end = 0;
+            while (r.Next(v)) {
+                ASSERT_EQ(v.offset, end) << raw << ": a gap before a datagram";
+                if (frames++ == 0) {
+                    EXPECT_EQ(v.type, kTypeCON0) << raw;
+                }
+                if (v.type == kTypeRAW0) {
+                    SSampleView sample;
+                    EXPECT_TRUE(CDatagramReader::ParseSample(v, sample));
+                    ++pings;
+                }
+                end = v.offset + v.FrameSize();
+            }
+            // Whatever follows the last whole datagram is less than one.
+            EXPECT_LT(bytes.size() - end, 8u + 84 + 20000 * 2) << raw;
+            if (raw != raws.back()) {
+                EXPECT_EQ(end, bytes.size()) << raw << ": rolled over, so closed whole";
+            }
+        }
+    }
+    EXPECT_GT(pings, 0);
 }
 
 TEST_F(StoreTest, SettingsComeFromTheRegistryAndGoBackOnChange)
