@@ -451,6 +451,9 @@ private:
     void CloseDb() {
         if (versionStmt_) sqlite3_finalize(versionStmt_);
         versionStmt_ = nullptr;
+        // The write-ahead log into the file and cut to nothing, so that it
+        // neither grows from run to run nor stays behind.
+        if (db_ && mode_ == Mode::Writable) Exec("PRAGMA wal_checkpoint(TRUNCATE)");
         if (db_) sqlite3_close_v2(db_);
         db_ = nullptr;
     }
@@ -701,6 +704,12 @@ public:
         for (auto& h : hives_) h.reset();
     }
 
+    // A hive kept in memory has no file to go back to: it stays.
+    void CloseHives() {
+        for (auto& h : hives_)
+            if (h && h->mode() != Hive::Mode::InMemory) h.reset();
+    }
+
     // In a forked child the parent's database connections must be neither
     // used nor closed: SQLite's locks belong to the parent. The child leaves
     // them alone and opens the hives afresh; key ids are those of the file,
@@ -721,6 +730,7 @@ Store& TheStore() {
     // Never destroyed: objects torn down at exit may still close their keys.
     static Store* store = [] {
         auto* s = new Store;
+        std::atexit(RegistryCloseHives);
         ::pthread_atfork([] { TheStore().mutex.lock(); }, [] { TheStore().mutex.unlock(); },
                          [] {
                              TheStore().AbandonAfterFork();
@@ -941,6 +951,12 @@ void RegistryResetStore() {
     Store& s = TheStore();
     std::lock_guard lock(s.mutex);
     s.Reset();
+}
+
+void RegistryCloseHives() {
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    s.CloseHives();
 }
 
 SHiveStatus RegistryHiveStatus(HKEY hRoot) {

@@ -130,6 +130,11 @@ LONG RegQueryInfoKey(HKEY hKey, char* lpClass, LPDWORD lpcchClass, LPDWORD lpRes
 // platform/TempHives.h); handles opened before are invalid afterwards.
 void RegistryResetStore();
 
+// Closes the hives' files, their write-ahead logs checkpointed into them
+// and removed; the next use opens them again, and open handles stay good.
+// A hive kept in memory stays as it is. Runs by itself when the process exits.
+void RegistryCloseHives();
+
 // The file the hive of a predefined root is kept in, from the environment
 // as it is now; empty for any other handle.
 std::string RegistryHivePath(HKEY hRoot);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -565,3 +566,43 @@ TEST(Registry, TwoProcessesWritingAtOnceLoseNothing) {
 }
 
 }  // namespace
+
+TEST(Registry, TheWriteAheadLogGoesIntoTheHiveWhenItClosesAndAtExit) {
+    CTempHives hives;
+    const std::string wal = hives.UserHive() + "-wal";
+    auto walSize = [&] {
+        struct stat st {};
+        return ::stat(wal.c_str(), &st) == 0 ? st.st_size : off_t(0);
+    };
+    auto writeMany = [](const char* path) {
+        Key k(Create(HKEY_CURRENT_USER, path));
+        for (int i = 0; i < 300; ++i)
+            if (SetSz(k.h, ("Value" + std::to_string(i)).c_str(), std::string(2000, 'v')) != ERROR_SUCCESS) return false;
+        return true;
+    };
+
+    // Closed by the program: the log is gone, the values stay, and the
+    // handle opened before still works.
+    Key k(Create(HKEY_CURRENT_USER, "Software\\Wal"));
+    ASSERT_TRUE(writeMany("Software\\Wal"));
+    EXPECT_GT(walSize(), 100000);
+    RegistryCloseHives();
+    EXPECT_EQ(walSize(), 0);
+    ASSERT_EQ(SetDw(k.h, "After", 7), ERROR_SUCCESS);
+    EXPECT_EQ(GetDw(k.h, "After"), 7u);
+    RegistryCloseHives();
+
+    // A process that ends leaves no log behind either.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::exit(writeMany("Software\\Child") ? 0 : 1);
+    }
+    ASSERT_EQ(Join(pid), 0);
+    EXPECT_EQ(walSize(), 0);
+    Key child(Create(HKEY_CURRENT_USER, "Software\\Child"));
+    DWORD values = 0;
+    ASSERT_EQ(RegQueryInfoKey(child.h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                              nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(values, 300u);
+}
