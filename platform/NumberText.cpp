@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -96,6 +97,15 @@ double CNumberText::ParseDouble(const std::string& text, size_t* consumed)
     if (consumed != nullptr)
         *consumed = static_cast<size_t>(end - text.c_str());
     return value;
+}
+
+bool CNumberText::ParseFiniteDouble(const std::string& text, double& value)
+{
+    const double parsed = ParseDouble(text);
+    if (!std::isfinite(parsed))
+        return false;
+    value = parsed;
+    return true;
 }
 
 long CNumberText::ParseLong(const char* text, const char** end, int base)

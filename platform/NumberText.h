@@ -24,6 +24,9 @@ public:
     // gives 0.0 with end == text. A null text gives 0.0.
     static double ParseDouble(const char* text, const char** end = nullptr);
     static double ParseDouble(const std::string& text, size_t* consumed = nullptr);
+    // As ParseDouble, but false for a value that is no finite number ("nan",
+    // "inf", or beyond the range of a double); value is left as it was then.
+    static bool ParseFiniteDouble(const std::string& text, double& value);
 
     // strtol in the C locale, same stop rule; base as for strtol. Values out
     // of range clamp to the limits of long.

@@ -12,9 +12,12 @@ std::string Formatter(const std::string& telegram)
     return telegram.size() >= 6 ? telegram.substr(3, 3) : std::string();
 }
 
-double Real(const std::string& telegram, int field)
+// A field as a number (0.0 when it holds none); false for "nan", "inf" and
+// the like, which no history may take.
+bool Real(const std::string& telegram, int field, double& value)
 {
-    return CNumberText::ParseDouble(GetField(telegram, ",", field));
+    value = 0.0;
+    return CNumberText::ParseFiniteDouble(GetField(telegram, ",", field), value);
 }
 
 // ddmm.mmmm (or dddmm.mmmm) to signed degrees and back.
@@ -97,8 +100,8 @@ void CGeographicInfo::ParseNavigationTelegram(const std::string& telegram, std::
     if (!row)
         return;
     PosRec rec;
-    rec.first = Real(telegram, row->first);
-    rec.second = Real(telegram, row->second);
+    if (!Real(telegram, row->first, rec.first) || !Real(telegram, row->second, rec.second))
+        return;
     rec.time = time;
     rec.geodetic = row->geodetic;
     if (rec.geodetic) {
@@ -119,9 +122,9 @@ void CGeographicInfo::ParseHeadingTelegram(const std::string& telegram, std::uin
     // $HEHDT,274.07,T*03
     const std::string f = Formatter(telegram);
     int* seen = f == "HDT" ? &m_hdtSeen : f == "HDR" ? &m_hdrSeen : f == "HDG" ? &m_hdgSeen : nullptr;
-    if (!seen)
+    double value = 0.0;
+    if (!seen || !Real(telegram, 1, value))
         return;
-    const double value = Real(telegram, 1);
     std::lock_guard lock(m_lock);
     if (m_historyLength == 0)
         return;
@@ -133,7 +136,9 @@ void CGeographicInfo::ParseHeadingTelegram(const std::string& telegram, std::uin
 void CGeographicInfo::ParseCourseTelegram(const std::string& telegram, std::uint64_t time)
 {
     // $GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48
-    const double value = Real(telegram, 1);
+    double value = 0.0;
+    if (!Real(telegram, 1, value))
+        return;
     std::lock_guard lock(m_lock);
     if (m_historyLength == 0 || m_hdtSeen || m_hdrSeen || m_hdgSeen)
         return;

@@ -144,8 +144,12 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
 
         if (Matches(nav.ClockSource, clockSource) && formatter == "ZDA") {
             SYSTEMTIME st;
-            if (!DecodeZdaTime(telegram, CFileTime::Now(), st))
-                return true;  // a broken time never reaches the clock
+            // A broken time never reaches the clock, but the sentence is
+            // still recorded as it was received.
+            if (!DecodeZdaTime(telegram, CFileTime::Now(), st)) {
+                handled = true;
+                return true;
+            }
             std::uint64_t t = 0;
             CFileTime::FromSystemTime(st, t);
             if (H.IsClockRequest() && clockSource != 3) {
@@ -212,7 +216,10 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
             // $GPVTG,054.7,T,034.4,M,005.5,N,010.2,K
             if (!Matches(nav.SpeedType, speedSource))
                 return true;
-            H.SetMeasuredSpeed(CNumberText::ParseDouble(GetField(telegram, ",", 5)));
+            // A speed of "nan" or "inf" is no speed: refused like any such number.
+            double speed = 0.0;
+            if (CNumberText::ParseFiniteDouble(GetField(telegram, ",", 5), speed))
+                H.SetMeasuredSpeed(speed);
             handled = true;
             if (CGeographicInfo* geographic = H.GetGeographicInfo())
                 geographic->ParseCourseTelegram(telegram, received);
@@ -246,16 +253,20 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
                 H.RemoteControl(telegram, received);
         } else if (telegram.find("TIDE") != std::string::npos && telegram[0] == '$') {
             // $PTIDE,x,1.25
-            m_tide = -CNumberText::ParseDouble(GetField(telegram, ",", 2));
-            H.SetTide(m_tide.load());
+            double tide = 0.0;
+            if (CNumberText::ParseFiniteDouble(GetField(telegram, ",", 2), tide)) {
+                m_tide = -tide;
+                H.SetTide(m_tide.load());
+            }
         } else if (telegram.compare(2, 4, "GEOA") == 0) {
             // $PGEOA,DEPTH,12.5
             handled = true;
             relay = telegram;
             CExternalDepth* external = H.GetExternalDepth();
-            if (telegram.size() >= 12 && telegram.compare(7, 5, "DEPTH") == 0 && external)
-                external->SetDepthByName(CExternalDepth::kGeoSource,
-                                         CNumberText::ParseDouble(GetField(telegram, ",", 2)));
+            double depth = 0.0;
+            if (telegram.size() >= 12 && telegram.compare(7, 5, "DEPTH") == 0 && external &&
+                CNumberText::ParseFiniteDouble(GetField(telegram, ",", 2), depth))
+                external->SetDepthByName(CExternalDepth::kGeoSource, depth);
         }
         return true;
     };

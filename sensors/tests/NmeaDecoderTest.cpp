@@ -41,6 +41,15 @@ protected:
 
     void Relink() { decoder.SetHost(&host); }
 
+    // One sentence into an empty history, with nothing called before.
+    void Feed(const std::string& sentence, SNmeaSource source)
+    {
+        geo.Reset();
+        geo.AddPing(kNow - 50'000'000);
+        calls = {};
+        decoder.ParseNmeaTelegram(sentence, kNow, source);
+    }
+
     // Records every call of the decoder, answering from the fixture's state.
     struct Host : INmeaDecoderHost {
         NmeaDecoderTest& t;
@@ -147,10 +156,7 @@ TEST_F(NmeaDecoderTest, SentencesReachHistoryRelaysAndRecorder)
     };
     for (const RouteCase& c : cases) {
         SCOPED_TRACE(c.legend);
-        geo.Reset();
-        geo.AddPing(kNow - 50'000'000);
-        calls = {};
-        decoder.ParseNmeaTelegram(c.sentence, kNow, c.source);
+        Feed(c.sentence, c.source);
         EXPECT_EQ(geo.PositionCount(), c.positions);
         EXPECT_EQ(geo.HeadingCount(), c.headings);
         EXPECT_EQ(geo.CourseCount(), c.courses);
@@ -245,11 +251,45 @@ TEST_F(NmeaDecoderTest, BrokenZdaNeverReachesAnyClock)
         "$GPZDA,123456,07,12,1500,00,00",   "$GPZDA,1234,07,12,2026",
         "$GPZDA,123456,07,12,",
     };
+    sounder = true;  // with a recorder
     for (const char* s : broken) {
         calls = {};
         decoder.ParseNmeaTelegram(s, kNow, kNmeaFromSerial);
         EXPECT_TRUE(calls.clockSet.empty()) << s;
+        EXPECT_TRUE(calls.pingRecords.empty()) << s;
         EXPECT_TRUE(calls.clockText.empty()) << s;
+        // What was received is still recorded, as it came.
+        EXPECT_EQ(calls.stored, std::vector<std::string>{s});
+    }
+}
+
+TEST_F(NmeaDecoderTest, NumbersThatAreNotFiniteAreRefused)
+{
+    depth.SetSourceName(7, "Geo");
+    depth.SetDepthByName("Geo", 8.0);
+    decoder.ParseNmeaTelegram("$PTIDE,x,1.25", kNow, kNmeaFromNetwork);
+    struct Row {
+        const char* legend;
+        const char* sentence;
+        SNmeaSource source;
+    };
+    const Row rows[] = {
+        {"position latitude", "$GPGGA,123519,nan,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", kNmeaFromSerial},
+        {"position longitude", "$GPGGA,123519,4807.038,N,inf,E,1,08,0.9,545.4,M,46.9,M,,", kNmeaFromSerial},
+        {"heading", "$HEHDT,NAN,T", kNmeaFromNetwork},
+        {"heading beyond a double", "$HEHDT,1e999,T", kNmeaFromNetwork},
+        {"speed and course", "$GPVTG,-inf,T,034.4,M,infinity,N,010.2,K", kNmeaFromSerial},
+        {"tide", "$PTIDE,x,nan", kNmeaFromNetwork},
+        {"external depth", "$PGEOA,DEPTH,inf", kNmeaFromNetwork},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.legend);
+        Feed(r.sentence, r.source);
+        EXPECT_EQ(geo.PositionCount() + geo.HeadingCount() + geo.CourseCount(), 0u);
+        EXPECT_EQ(calls.speed, -1.0) << "no speed was set";
+        EXPECT_DOUBLE_EQ(decoder.GetTide(), -1.25);
+        std::string name;
+        EXPECT_DOUBLE_EQ(depth.GetSourceDepth(7, name), 8.0);
     }
 }
 
