@@ -409,9 +409,16 @@ BOOL CEnvironment::ApplyProfileFile()
     }
 
     CSvpProfile read;
-    if (read.ParseDatagram(folder + "\\" + name, format) > 0)
+    // A file whose rows all lie above the surface, or an S10 datagram that
+    // announced points and kept none, holds no profile either.
+    bool usable = read.ParseDatagram(folder + "\\" + name, format) > 0;
+    if (usable)
     {
         read.Update();
+        usable = read.GetCount() > 0;
+    }
+    if (usable)
+    {
         auto applied = std::make_shared<SAppliedProfile>();
         read.GetPoints(applied->depth, applied->velocity);
         // Update put a surface point first, so the arrays start at 0 m and

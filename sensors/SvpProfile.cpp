@@ -249,6 +249,14 @@ void CSvpProfile::AddIfPlausible(double depth, double velocity)
         m_points.push_back({depth, velocity});
 }
 
+void CSvpProfile::AddIfPositive(double depth, double velocity)
+{
+    // No window for these probes' files, but a velocity of 0 or below is no
+    // velocity: it would stop every depth taken from a travel time.
+    if (velocity > 0.0)
+        m_points.push_back({depth, velocity});
+}
+
 int CSvpProfile::WriteAsvp(const std::string& path) const
 {
     std::string text = AsvpHeaderFormat + std::to_string(m_points.size()) + " )\r\n";
@@ -552,7 +560,7 @@ int CSvpProfile::ImportSbe(std::string_view text)
         }
         if (v[0] == 0 && v[3] == 0)
             break;
-        m_points.push_back({static_cast<double>(v[0]) / 10.0, static_cast<double>(v[3]) / 100.0});
+        AddIfPositive(static_cast<double>(v[0]) / 10.0, static_cast<double>(v[3]) / 100.0);
     }
     return GetCount();
 }
@@ -663,7 +671,7 @@ int CSvpProfile::ImportXbt(std::string_view text)
         {
             return ConversionError(Error);
         }
-        m_points.push_back({depth, velocity});
+        AddIfPositive(depth, velocity);
     }
     return GetCount();
 }
@@ -707,7 +715,11 @@ void CSvpProfile::Update()
         return;
     std::stable_sort(m_points.begin(), m_points.end(),
                      [](const _svpPair& a, const _svpPair& b) { return a.depth < b.depth; });
-    if (m_points.front().depth != 0.0)
+    // Rows above the surface describe no water; the surface takes the
+    // velocity of the first row in it.
+    m_points.erase(m_points.begin(), std::find_if(m_points.begin(), m_points.end(),
+                                                  [](const _svpPair& p) { return p.depth >= 0.0; }));
+    if (!m_points.empty() && m_points.front().depth != 0.0)
         m_points.insert(m_points.begin(), _svpPair{0.0, m_points.front().velocity});
 }
 

@@ -58,8 +58,9 @@ public:
     // points taken from the text.
     int ParseProfileText(const std::string& text, ULONGLONG fileTime);
 
-    // Sorts by depth (equal depths keep their order) and puts a surface point
-    // in front when the shallowest point lies below the surface.
+    // Sorts by depth (equal depths keep their order), drops rows above the
+    // surface and puts a surface point in front when the shallowest point
+    // lies below the surface.
     void Update();
 
     // Fills the two arrays with the points in order, keeping only points
@@ -96,6 +97,7 @@ private:
     int ImportSbe(std::string_view text);
     int ImportXbt(std::string_view text);
     void AddIfPlausible(double depth, double velocity);
+    void AddIfPositive(double depth, double velocity);
     int ConversionError(const char* text);
 
     std::time_t m_time = 0;

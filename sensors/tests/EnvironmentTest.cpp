@@ -311,18 +311,23 @@ TEST_F(EnvironmentTest, AppliedProfileAnswersDepthsFromTravelTimes)
 
 TEST_F(EnvironmentTest, PointsAboveTheSurfaceGiveNoLayer)
 {
-    // The surface point takes the velocity of the shallowest point; the
-    // points above the surface are not deeper than it and drop out, so no
-    // layer has a zero or negative thickness.
+    // Points above the surface drop out: the surface keeps its own velocity,
+    // and no layer has a zero or negative thickness.
     double deepest = 20.0;
     env.SetChannelDepthSource([&deepest] { return deepest; });
     UseProfile(WriteProfile("above.asvp", "-10.0 1500.0\r\n-5.0 1490.0\r\n0.0 1480.0\r\n10.0 1470.0\r\n"));
     auto p = env.GetAppliedProfile();
     ASSERT_TRUE(p);
     EXPECT_EQ(p->depth, (std::vector<double>{0.0, 10.0}));
-    EXPECT_EQ(p->velocity, (std::vector<double>{1500.0, 1470.0}));
-    EXPECT_NEAR(env.GetSoundVelocity(), (10 * 1500.0 + 10 * 1470.0) / 20.0, 1e-9);
-    EXPECT_NEAR(env.GetDepthFromTravelTime(10.0 / 1500.0, 0.0), 10.0, 1e-9);
+    EXPECT_EQ(p->velocity, (std::vector<double>{1480.0, 1470.0}));
+    EXPECT_NEAR(env.GetSoundVelocity(), (10 * 1480.0 + 10 * 1470.0) / 20.0, 1e-9);
+    EXPECT_NEAR(env.GetDepthFromTravelTime(10.0 / 1480.0, 0.0), 10.0, 1e-9);
+
+    // A file of nothing but such points applies no profile at all.
+    ClearMessageBoxRecord();
+    UseProfile(WriteProfile("all-above.asvp", "-10.0 1500.0\r\n-5.0 1490.0\r\n"));
+    EXPECT_EQ(env.GetAppliedProfile(), p) << "the profile in force stays";
+    EXPECT_EQ(MessageBoxRecord().size(), 1u);
 }
 
 TEST_F(EnvironmentTest, DepthFromTravelTimeWithoutProfileIsZero)

@@ -280,6 +280,58 @@ TEST_F(SvpProfileTest, SbeWinCastKeepsEveryPointUpToTheZeroLine)
     EXPECT_EQ(p.GetLongitudeHemisphere(), 'I');
 }
 
+TEST_F(SvpProfileTest, SbeAndXbtDropVelocitiesOfZeroAndBelow)
+{
+    CSvpProfile sbe;
+    EXPECT_EQ(sbe.Import(CSvpProfile::FormatSbe, "13:45:02 5 0 0 150012 0 0\n"
+                                                 "13:45:03 25 0 0 0 0 0\n"
+                                                 "13:45:04 30 0 0 -100 0 0\n"
+                                                 "13:45:05 100 0 0 149000 0 0\n"),
+              2);
+    ExpectPoints(sbe, {{0.5, 1500.12}, {10.0, 1490.0}});
+
+    CSvpProfile xbt;
+    EXPECT_EQ(xbt.Import(CSvpProfile::FormatXbt, "PROFILE_HEADER\n"
+                                                 "Last_State_Change_Time : 17/MAY/2024 13:45:02\n"
+                                                 "No_of_Breakpoints : 3\n"
+                                                 "Deglitch_Filter_Order : 2\n"
+                                                 "1 0.0 0.5 10.2 1500.3\n"
+                                                 "2 0.1 12.0 9.8 -0.1\n"
+                                                 "3 0.2 40.0 7.5 0\n"),
+              1);
+    ExpectPoints(xbt, {{0.5, 1500.3}});
+
+    // A cast of nothing but such rows holds no profile.
+    CSvpProfile none;
+    EXPECT_EQ(none.Import(CSvpProfile::FormatSbe, "13:45:02 5 0 0 0 0 0\n"), 0);
+}
+
+TEST_F(SvpProfileTest, ARowAboveTheSurfaceNeitherSetsNorHidesTheSurfaceVelocity)
+{
+    struct Row {
+        const char* legend;
+        std::vector<_svpPair> rows;
+        std::vector<_svpPair> updated;
+    };
+    const Row rows[] = {
+        {"a surface row below it", {{-1.0, 1520.0}, {0.0, 1500.0}, {10.0, 1490.0}}, {{0.0, 1500.0}, {10.0, 1490.0}}},
+        {"the first row in the water below the surface", {{5.0, 1501.0}, {-2.0, 1530.0}},
+         {{0.0, 1501.0}, {5.0, 1501.0}}},
+        {"only rows above the surface", {{-3.0, 1520.0}}, {}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.legend);
+        CSvpProfile p;
+        for (const _svpPair& q : r.rows)
+            p.AddPoint(q.depth, q.velocity);
+        p.Update();
+        ExpectPoints(p, r.updated);
+        std::vector<double> d, v;
+        p.GetPoints(d, v);
+        EXPECT_EQ(v.empty() ? 0.0 : v.front(), r.updated.empty() ? 0.0 : r.updated.front().velocity);
+    }
+}
+
 TEST_F(SvpProfileTest, SvPlusFileIsRecognisedAndReadAfterTheSoundLine)
 {
     CSvpProfile p;
