@@ -167,7 +167,9 @@ bool CBottomDetector::DecodeSettings(const std::uint8_t* b, std::size_t size)
         return false;
     if (!std::isfinite(maxDepth) || !(maxDepth > 0.0) || maxDepth > 100000.0)
         return false;
-    if (!std::isfinite(minDepth) || minDepth < 0.0 || minDepth >= maxDepth)
+    // A minimum equal to the maximum is what the dialog lets through; it
+    // must survive a restart like any other setting.
+    if (!std::isfinite(minDepth) || minDepth < 0.0 || minDepth > maxDepth)
         return false;
     if (second > 1 || !std::isfinite(gain) || gain < 0.0 || gain > 5.0)
         return false;

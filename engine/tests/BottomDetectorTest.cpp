@@ -316,13 +316,16 @@ TEST(BottomDetectorFile, ShortOrDamagedFileLeavesTheDefaults)
 
     struct Row { const char* legend; int size; int at; std::vector<char> bytes; };
     const double nan = std::nan("");
-    std::vector<char> nanBytes(8);
+    std::vector<char> nanBytes(8), deeper(8);
     std::memcpy(nanBytes.data(), &nan, 8);
+    const double belowMaximum = 250.5;
+    std::memcpy(deeper.data(), &belowMaximum, 8);
     const std::vector<Row> rows = {
         {"one byte short", 103, -1, {}},
         {"one byte long", 105, -1, {}},
         {"empty", 0, -1, {}},
         {"maximum depth not a number", 104, 0, nanBytes},
+        {"minimum depth below the maximum", 104, 8, deeper},
         {"reference text without its terminator", 104, 76, std::vector<char>(20, 'A')},
         {"second-layer switch neither 0 nor 1", 104, 72, {7, 0, 0, 0}},
     };
@@ -337,9 +340,12 @@ TEST(BottomDetectorFile, ShortOrDamagedFileLeavesTheDefaults)
         EXPECT_EQ(det.GetMaximumDepth(), 500.0) << row.legend << ": 29900 x 0.02 m rounded down to 100 m";
         EXPECT_EQ(det.GetReferenceName(), "") << row.legend;
     }
+    // A minimum equal to the maximum, as the dialog allows, is kept.
+    std::memcpy(&good[8], &maxDepth, 8);
     WriteAll(path, good);
     CBottomDetector det(c);
     EXPECT_EQ(det.GetMaximumDepth(), 250.0) << "the sound record is taken";
+    EXPECT_EQ(det.GetMinimumDepth(), 250.0);
     EXPECT_EQ(det.GetReferenceName(), "X");
 }
 

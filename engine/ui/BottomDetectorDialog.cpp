@@ -123,10 +123,12 @@ void CBottomDetectorDialog::accept()
 {
     const double largest = LargestDepth();
     double backstep, gain, minDepth, maxDepth, minAlarm, maxAlarm;
+    // The minimum depth is checked again against the maximum: a window whose
+    // top lies below its bottom would search nothing.
     if (!CheckRange(m_backstep, kBackstepMin, kBackstepMax, backstep) ||
         !CheckRange(m_gain, kGainMin, kGainMax, gain) || !CheckRange(m_minDepth, 0.0, largest, minDepth) ||
-        !CheckRange(m_maxDepth, 0.0, largest, maxDepth) || !CheckRange(m_minAlarmDepth, 0.0, largest, minAlarm) ||
-        !CheckRange(m_maxAlarmDepth, 0.0, largest, maxAlarm))
+        !CheckRange(m_maxDepth, 0.0, largest, maxDepth) || !CheckRange(m_minDepth, 0.0, maxDepth, minDepth) ||
+        !CheckRange(m_minAlarmDepth, 0.0, largest, minAlarm) || !CheckRange(m_maxAlarmDepth, 0.0, largest, maxAlarm))
         return;
     m_values.MinimumDepth = CDepthUnit::ToMeters(minDepth);
     m_values.MaximumDepth = CDepthUnit::ToMeters(maxDepth);

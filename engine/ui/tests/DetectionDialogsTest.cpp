@@ -77,12 +77,13 @@ TEST_F(DialogTest, BottomDetectorDialogRangesAndValues)
     EXPECT_EQ(reference->currentText(), "ES200");
 
     // Out-of-range values are refused with a message, one field at a time.
-    struct Row { const char* field; const char* bad; const char* good; };
+    struct Row { const char* field; const char* bad; const char* good; const char* message; };
     const Row rows[] = {
-        {"IDC_BACKSTEP", "-80.5", "-60"},
-        {"IDC_GAIN", "5.01", "2.5"},
-        {"IDC_MIN_DEPTH", "-1", "3"},
-        {"IDC_MAX_ALARM_DEPTH", "abc", "120"},
+        {"IDC_BACKSTEP", "-80.5", "-60", "Please enter a number between -80.0 and 0.0."},
+        {"IDC_GAIN", "5.01", "2.5", "Please enter a number between 0.0 and 5.0."},
+        {"IDC_MIN_DEPTH", "-1", "3", "Please enter a number between 0.0 and "},
+        {"IDC_MIN_DEPTH", "451", "3", "Please enter a number between 0.0 and 450.0."},  // above the maximum
+        {"IDC_MAX_ALARM_DEPTH", "abc", "120", "Please enter a number."},
     };
     for (const Row& r : rows)
     {
@@ -93,7 +94,7 @@ TEST_F(DialogTest, BottomDetectorDialogRangesAndValues)
         dialog.accept();
         EXPECT_EQ(dialog.result(), QDialog::Rejected) << r.field;
         ASSERT_EQ(MessageBoxRecord().size(), 1u) << r.field;
-        EXPECT_NE(MessageBoxRecord()[0].text.find("Please enter a number"), std::string::npos);
+        EXPECT_EQ(MessageBoxRecord()[0].text.rfind(r.message, 0), 0u) << MessageBoxRecord()[0].text;
         edit->setText(r.good);
     }
     Find<QCheckBox>(dialog, "IDC_SECOND_LAYER")->setChecked(true);
