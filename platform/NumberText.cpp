@@ -164,3 +164,13 @@ bool CNumberText::TryParseLong(const std::string& text, long& value, int base)
     value = parsed;
     return true;
 }
+
+bool CNumberText::TruncateToInt(double number, int& value)
+{
+    // Compared before the conversion: converting a double that does not fit
+    // is undefined, and NaN fails both comparisons.
+    if (!(number > -2147483649.0 && number < 2147483648.0))
+        return false;
+    value = static_cast<int>(number);
+    return true;
+}

@@ -38,4 +38,8 @@ public:
     // number; value receives it.
     static bool TryParseDouble(const std::string& text, double& value);
     static bool TryParseLong(const std::string& text, long& value, int base = 10);
+
+    // The value without its fraction as an int; false (value unchanged) for
+    // what is not a number or lies outside the range of int.
+    static bool TruncateToInt(double number, int& value);
 };

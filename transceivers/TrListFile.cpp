@@ -1,6 +1,9 @@
 #include "transceivers/TrListFile.h"
 
+#include "platform/NumberText.h"
+
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -57,7 +60,8 @@ double LeadingNumber(std::string_view s)
         ++i;
     double v = 0.0;
     const auto r = std::from_chars(s.data() + i, s.data() + s.size(), v);
-    return r.ec == std::errc() ? v : 0.0;
+    // "inf" and "nan" are no decimal numbers of the file.
+    return r.ec == std::errc() && std::isfinite(v) ? v : 0.0;
 }
 
 std::string Trimmed(std::string_view s)
@@ -386,7 +390,7 @@ int CTrListFile::BuildFromTrList(const std::string& description, std::uint32_t u
         if (KeyValue(m_text, "FPADEC=", ch.begin, ch.end, v))
             e->fpaDec = LeadingNumber(v);
         if (KeyValue(m_text, "FPAFILTERLENGTH=", ch.begin, ch.end, v))
-            e->fpaFilterLength = static_cast<int>(LeadingNumber(v));
+            CNumberText::TruncateToInt(LeadingNumber(v), e->fpaFilterLength);
         e->beamType = beamType;
         e->marketSegment = segment;
         e->transducerName = "NONE";

@@ -180,7 +180,7 @@ std::optional<TransceiverChannelRecord> CTransceiverInstallation::GetTransceiver
     r.description = e->description;
     r.transducerName = e->transducerName;
     r.frequency = e->frequency;
-    r.frequencyKHz = static_cast<int>(std::trunc(e->frequencyKHz));
+    CNumberText::TruncateToInt(e->frequencyKHz, r.frequencyKHz);
     r.beamType = e->beamType;
     double power[3];
     ParseNumberList(e->minMedMaxTxPower, power, 3);
@@ -326,7 +326,7 @@ std::unique_ptr<CTrList> CTransceiverInstallation::ReadChannelEntry(const std::s
     dbl("FpaDec", e->fpaDec);
     double filterLength = e->fpaFilterLength;
     if (m_reg.GetDouble(parent, subKey, "FpaFlterLength", filterLength, FALSE))
-        e->fpaFilterLength = static_cast<int>(std::trunc(filterLength));
+        CNumberText::TruncateToInt(filterLength, e->fpaFilterLength);
     dbl("TranducerImpedance", e->transducerImpedance);
     str("LocalPcIp", e->localPcIp);
     e->installed = 1;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -67,6 +68,31 @@ TEST(NumberText, TryParseWantsTheWholeText)
     EXPECT_TRUE(CNumberText::TryParseLong("-12", l));
     EXPECT_EQ(l, -12);
     EXPECT_FALSE(CNumberText::TryParseLong("12.0", l));
+}
+
+TEST(NumberText, TruncateToIntRefusesWhatDoesNotFit)
+{
+    const struct {
+        double number;
+        bool fits;
+        int value;
+    } rows[] = {
+        {12.9, true, 12},
+        {-12.9, true, -12},
+        {2147483647.9, true, 2147483647},
+        {-2147483648.9, true, -2147483647 - 1},
+        {2147483648.0, false, 0},
+        {-2147483649.0, false, 0},
+        {1e10, false, 0},
+        {HUGE_VAL, false, 0},
+        {-HUGE_VAL, false, 0},
+        {std::nan(""), false, 0},
+    };
+    for (const auto& row : rows) {
+        int value = 0;
+        EXPECT_EQ(CNumberText::TruncateToInt(row.number, value), row.fits) << row.number;
+        EXPECT_EQ(value, row.value) << row.number;
+    }
 }
 
 // Builds a comma-decimal locale into a temporary folder when the system has

@@ -221,6 +221,33 @@ TEST(TrListFile, BuildsDruFromItsMappedCode)
     EXPECT_EQ(f.BuildFromTrList("099", 0, "", "", {}, entries), CTrListFile::kNotFound);
 }
 
+TEST(TrListFile, NumbersThatAreNoneOrDoNotFitLeaveTheirDefaults)
+{
+    const struct {
+        const char* legend;
+        const char* khz;
+        const char* filterLength;
+        double frequency;
+        int expectedFilterLength;
+    } rows[] = {
+        {"filter length beyond an int", "38", "1e10", 38000.0, 0},
+        {"infinite filter length and frequency", "inf", "inf", 0.0, 0},
+        {"filter length not a number", "nan", "-nan", 0.0, 0},
+        {"plain values", "38", "63", 38000.0, 63},
+    };
+    for (const auto& row : rows) {
+        CTrListFile f;
+        f.SetText(std::string("ENDCOMMENTDATA\r\nTRANSCEIVERDATA\r\nUNIT QY42\r\nCHANNEL1\r\nKHZ=") + row.khz +
+                  "\r\nFPAFILTERLENGTH=" + row.filterLength +
+                  "\r\nENDCHANNEL\r\nENDNVUTRANSCEIVER\r\nENDTRANSCEIVERDATA\r\n");
+        std::vector<std::unique_ptr<CTrList>> entries;
+        ASSERT_EQ(f.BuildFromTrList("UNIT QY42", 0, "", "", {}, entries), CTrListFile::kBuilt) << row.legend;
+        ASSERT_EQ(entries.size(), 1u) << row.legend;
+        EXPECT_EQ(entries[0]->frequency, row.frequency) << row.legend;
+        EXPECT_EQ(entries[0]->fpaFilterLength, row.expectedFilterLength) << row.legend;
+    }
+}
+
 TEST(TrList, DescriptionsAndChoiceLists)
 {
     CTrList e;

@@ -111,6 +111,22 @@ TEST_F(Installation, ChannelsWithOneIdFormOneTransceiver)
     EXPECT_FALSE(inst.GetTransceiverInfo(-1));
 }
 
+TEST_F(Installation, StoredNumbersThatDoNotFitAnIntAreNotTaken)
+{
+    CTransceiverInstallation inst;
+    inst.Initialize();
+    Install(inst, "UNIT-A", 1);
+    HKEY key = inst.OpenChannelsKey();
+    ASSERT_NE(key, nullptr);
+    ASSERT_TRUE(reg.SetString(key, "UNIT-A ch1", "FrequencyKHz", "1e10"));
+    ASSERT_TRUE(reg.SetString(key, "UNIT-A ch1", "FpaFlterLength", "inf"));
+    reg.CloseKey(key);
+    const auto record = inst.GetTransceiverChannel(0, 0);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->frequencyKHz, 0);
+    EXPECT_EQ(record->fpaFilterLength, 0);
+}
+
 TEST_F(Installation, NinthChannelIsRefused)
 {
     CTransceiverInstallation inst;
