@@ -155,10 +155,11 @@ std::string_view Chars(std::string_view s, std::size_t first, std::size_t last)
     return s.substr(first - 1, last - first + 1);
 }
 
-// A two-digit part of a time or date; -1 when absent.
+// A two-digit part of a time or date (four digits for a year); -1 when
+// absent, and for a longer field, which is no such part and would not fit.
 int DigitsOf(std::string_view s)
 {
-    if (s.empty())
+    if (s.empty() || s.size() > 4)
         return -1;
     int v = 0;
     for (char c : s)

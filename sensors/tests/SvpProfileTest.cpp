@@ -252,6 +252,23 @@ TEST_F(SvpProfileTest, S10DatagramFileReportsThePointsKept)
     EXPECT_EQ(p.GetCount(), 0);
 }
 
+TEST_F(SvpProfileTest, S10DateFieldsOfTenDigitsAreNoDate)
+{
+    // 2^32 + 17, 2^32 + 5 and 2^32 + 2024: read into an int they would come
+    // out as 17 May 2024. Fields that long are no date: the date stays today's.
+    const std::string text = "$ABS10,1,1,134502,4294967313,4294967301,4294969320,0,1500,0,0,0\\\r\n";
+    CSvpProfile p;
+    EXPECT_EQ(p.Import(CSvpProfile::FormatS10, text), 1);
+    const std::time_t now = std::time(nullptr), stamp = p.GetTime();
+    std::tm today{}, taken{};
+    localtime_r(&now, &today);
+    localtime_r(&stamp, &taken);
+    EXPECT_EQ(taken.tm_year, today.tm_year);
+    EXPECT_EQ(taken.tm_mon, today.tm_mon);
+    EXPECT_EQ(taken.tm_mday, today.tm_mday);
+    EXPECT_EQ(taken.tm_hour * 10000 + taken.tm_min * 100 + taken.tm_sec, 134502);
+}
+
 TEST_F(SvpProfileTest, S10WithNoPlausiblePointAnswersZero)
 {
     // Announces two points, keeps none: the answer is what was kept.
