@@ -12,9 +12,13 @@ namespace {
 // A packed sample word is the upper half of a single-precision float.
 float UnpackHalf(WORD w) { return std::bit_cast<float>(static_cast<DWORD>(w) << 16); }
 
-std::uint64_t SecondsAsFileTime(double seconds)
+// How far before now, in file-time units, a moment seconds back lies; 0 when
+// that is no time back from now: not a number, not positive, or before the
+// file-time epoch, which only a sample rate that is no rate can give.
+std::uint64_t SecondsBefore(double seconds, std::uint64_t now)
 {
-    return seconds > 0.0 && std::isfinite(seconds) ? static_cast<std::uint64_t>(seconds * 1e7) : 0;
+    const double units = seconds * 1e7;
+    return units > 0.0 && units < static_cast<double>(now) ? static_cast<std::uint64_t>(units) : 0;
 }
 
 }  // namespace
@@ -163,7 +167,7 @@ int CSampleRingBuffer::WriteSamples(const BYTE* datagram, std::size_t size)
     const std::size_t prevSlot = static_cast<std::size_t>(WrapSlot(m_writeSlot.load() - 1));
     auto recordStart = [&](DWORD startNumber, double samplesAgo) {
         const DWORD previousStartIndex = m_slots[prevSlot].startIndex;
-        slot.startTime = now - std::min(now, SecondsAsFileTime(rate > 0.0f ? samplesAgo / rate : 0.0));
+        slot.startTime = now - SecondsBefore(rate > 0.0f ? samplesAgo / rate : 0.0, now);
         slot.startIndex = static_cast<DWORD>(w);
         slot.startSampleNumber = startNumber;
         slot.sampleRate = rate;

@@ -99,6 +99,21 @@ TEST(SampleRingBuffer, CompletesPingOnceAllSamplesAndTriggerStatusArrived)
     CFileTime::SetClock(nullptr);
 }
 
+TEST(SampleRingBuffer, ARateThatPutsTheStartBeforeTheEpochIsNoRate)
+{
+    // 40 samples back at these rates lie before 1601 (or past any file
+    // time): the start is stamped "now", as for a datagram without a rate.
+    CManualClock clock(200000000);
+    CFileTime::SetClock(&clock);
+    for (float rate : {1e-3f, 1e-30f, 0.0f}) {
+        CSampleRingBuffer rb(1);
+        StartPing(rb, 100);
+        EXPECT_EQ(Write(rb, Datagram(1010, 1000, 50, 1, rate)), CSampleRingBuffer::kStored) << rate;
+        EXPECT_EQ(rb.GetPingRecord(0).startTime, 200000000u) << rate;
+    }
+    CFileTime::SetClock(nullptr);
+}
+
 TEST(SampleRingBuffer, PingWithoutRequestOrTriggerStatusNeverCompletes)
 {
     CSampleRingBuffer rb(1);
