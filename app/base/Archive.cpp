@@ -364,10 +364,13 @@ std::uint64_t CArchive::ReadStringLength(bool& wide)
     WORD w = 0;
     *this >> w;
     if (w == 0xFFFE) {
-        // Marker of a UTF-16 string; its length prefix follows afresh.
+        // Marker of a UTF-16 string; its length prefix follows afresh, once:
+        // a second 0xFFFE there is a 16-bit length, not another marker.
         wide = true;
-        bool again = false;
-        return ReadStringLength(again);
+        *this >> b;
+        if (b < 0xFF)
+            return b;
+        *this >> w;
     }
     if (w < 0xFFFF)
         return w;

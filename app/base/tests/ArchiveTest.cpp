@@ -108,6 +108,29 @@ TEST(Archive, Utf16MarkedStringsBecomeUtf8)
     EXPECT_EQ(text, "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
 }
 
+TEST(Archive, TheUtf16MarkerIsReadOnceAndAMarkerAfterItIsALength)
+{
+    // FF FFFE marks UTF-16; FF FFFE after it is a length of 0xFFFE units.
+    std::vector<BYTE> mem = Bytes({0xFF, 0xFE, 0xFF, 0xFF, 0xFE, 0xFF});
+    for (int i = 0; i < 0xFFFE; ++i)
+        mem.insert(mem.end(), {'a', 0});
+    {
+        CArchive in(mem.data(), mem.size());
+        std::string text;
+        in >> text;
+        EXPECT_EQ(text, std::string(0xFFFE, 'a'));
+    }
+    // A damaged file of nothing but markers is one string like any other,
+    // not one nested read per marker until the stack runs out.
+    std::vector<BYTE> markers;
+    for (int i = 0; i < 1000000; ++i)
+        markers.insert(markers.end(), {0xFF, 0xFE, 0xFF});
+    CArchive in(markers.data(), markers.size());
+    std::string text;
+    EXPECT_NO_THROW(in >> text);
+    EXPECT_FALSE(text.empty());
+}
+
 TEST(Archive, ReadingPastTheEndThrowsEndOfFileAtEveryCut)
 {
     std::vector<BYTE> full;
