@@ -13,6 +13,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <atomic>
 #include <mutex>
 #include <string_view>
 #include <pthread.h>
@@ -50,6 +51,7 @@ struct Value {
 struct Node {
     std::int64_t id = 0;
     Node* parent = nullptr;
+    DWORD depth = 0;  // names between the root and this key
     std::string name;
     std::string cls;
     std::map<std::string, Node*> children;  // by lower-case name: enumeration order
@@ -198,10 +200,17 @@ public:
     // Runs body inside one write transaction on a fresh copy; body changes
     // both the database and the copy. When anything fails the transaction
     // is rolled back and the copy reloaded, so the two never disagree.
+    // Inside a transaction of several calls (JoinTransaction) the write is a
+    // savepoint of that transaction, which is begun with the first write and
+    // ended by EndTransaction.
     template <class Body>
     LONG Write(std::int64_t keyId, Body&& body) {
         if (!writable()) return ERROR_ACCESS_DENIED;
-        if (!Exec("BEGIN IMMEDIATE")) return ERROR_CANTWRITE;
+        if (joined_ && !begun_) {
+            if (!Exec("BEGIN IMMEDIATE")) return ERROR_CANTWRITE;
+            begun_ = true;
+        }
+        if (!Exec(begun_ ? "SAVEPOINT call" : "BEGIN IMMEDIATE")) return ERROR_CANTWRITE;
         LONG rc = Refresh();
         Node* node = nullptr;
         if (rc == ERROR_SUCCESS) {
@@ -209,12 +218,30 @@ public:
             if (!node) rc = ERROR_KEY_DELETED;
         }
         if (rc == ERROR_SUCCESS) rc = body(*node);
-        if (rc == ERROR_SUCCESS && !Exec("COMMIT")) rc = ERROR_CANTWRITE;
+        if (rc == ERROR_SUCCESS && !Exec(begun_ ? "RELEASE call" : "COMMIT")) rc = ERROR_CANTWRITE;
         if (rc != ERROR_SUCCESS) {
-            Exec("ROLLBACK");
+            if (begun_) {
+                Exec("ROLLBACK TO call");
+                Exec("RELEASE call");
+            } else {
+                Exec("ROLLBACK");
+            }
             stale_ = true;
         }
         return rc;
+    }
+
+    // Holds the writes that follow in one transaction until EndTransaction.
+    void JoinTransaction() { joined_ = true; }
+    // Commits or rolls back what was written since JoinTransaction.
+    LONG EndTransaction(bool commit) {
+        const bool begun = begun_;
+        joined_ = begun_ = false;
+        if (!begun) return ERROR_SUCCESS;
+        if (commit && Exec("COMMIT")) return ERROR_SUCCESS;
+        Exec("ROLLBACK");
+        stale_ = true;
+        return commit ? ERROR_CANTWRITE : ERROR_SUCCESS;
     }
 
     // Creates a child of parent inside a write transaction.
@@ -313,6 +340,7 @@ private:
         auto node = std::make_unique<Node>();
         node->id = id;
         node->parent = parent;
+        node->depth = parent ? parent->depth + 1 : 0;
         node->name = name;
         node->cls = cls;
         Node* raw = node.get();
@@ -348,7 +376,16 @@ private:
             if (!parent) continue;  // orphan of a damaged file: not reachable
             const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(keys.get(), 2));
             const auto* cls = reinterpret_cast<const char*>(sqlite3_column_text(keys.get(), 3));
-            AddNode(id, parent, name ? name : "", cls ? cls : "");
+            // A row no call could have written (a damaged or forged file) is
+            // left out with everything below it: an empty name or one with a
+            // separator would name another key when walked, so a walk over
+            // the tree would never end, and a key deeper than the bound would
+            // take every walk that deep.
+            const std::string_view keyName = name ? name : "";
+            if (keyName.empty() || keyName.size() > REG_MAX_KEY_NAME || keyName.find('\\') != std::string_view::npos ||
+                parent->depth >= REG_MAX_KEY_DEPTH)
+                continue;
+            AddNode(id, parent, std::string(keyName), cls ? cls : "");
         }
         if (rc != SQLITE_DONE) return false;
         Stmt vals(db_, "SELECT key, name, type, data FROM vals ORDER BY id");
@@ -550,6 +587,8 @@ private:
     Mode mode_ = Mode::Absent;
     std::int64_t dataVersion_ = -1;
     bool stale_ = false;
+    bool joined_ = false;  // in a transaction of several calls
+    bool begun_ = false;   // and that transaction has been begun on this hive
     std::unordered_map<std::int64_t, std::unique_ptr<Node>> nodes_;
 };
 
@@ -674,9 +713,31 @@ public:
     }
 
     Hive* HiveAt(int index) {
-        if (!hives_[index]) hives_[index] = std::make_unique<Hive>(HivePath(index));
+        if (!hives_[index]) {
+            hives_[index] = std::make_unique<Hive>(HivePath(index));
+            if (transaction_) hives_[index]->JoinTransaction();
+        }
         return hives_[index].get();
     }
+
+    // A transaction of several calls on every hive; the caller holds the
+    // lock from Begin to End.
+    void BeginTransaction() {
+        transaction_ = true;
+        for (auto& h : hives_) {
+            if (h) h->JoinTransaction();
+        }
+    }
+    LONG EndTransaction(bool commit) {
+        transaction_ = false;
+        LONG rc = ERROR_SUCCESS;
+        for (auto& h : hives_) {
+            // Once one hive failed to commit, the others are rolled back.
+            if (h && h->EndTransaction(commit && rc == ERROR_SUCCESS) != ERROR_SUCCESS) rc = ERROR_CANTWRITE;
+        }
+        return rc;
+    }
+    bool InTransaction() const { return transaction_; }
 
     // Grants the access asked for, or refuses write access to a hive that
     // cannot be written.
@@ -718,10 +779,19 @@ public:
         for (auto& h : hives_) static_cast<void>(h.release());
     }
 
+    // Held for one call, or across all calls of a transaction; the thread
+    // of the transaction makes its calls without taking it again.
     std::mutex mutex;
+    std::atomic<std::thread::id> transactionThread{};
+
+    std::unique_lock<std::mutex> Lock() {
+        if (transactionThread.load() == std::this_thread::get_id()) return {};
+        return std::unique_lock<std::mutex>(mutex);
+    }
 
 private:
     std::unique_ptr<Hive> hives_[kHiveCount];
+    bool transaction_ = false;
     std::unordered_map<std::uintptr_t, Handle> handles_;
     std::uintptr_t nextHandle_ = 0x1000;  // never reused, so a stale handle stays invalid
 };
@@ -744,9 +814,9 @@ Store& TheStore() {
 // The store locked for one call, with the key a handle names resolved; rc
 // tells whether it was.
 struct LockedKey {
-    explicit LockedKey(HKEY h) : store(TheStore()), lock(store.mutex), rc(store.Resolve(h, handle, hive, node)) {}
+    explicit LockedKey(HKEY h) : store(TheStore()), lock(store.Lock()), rc(store.Resolve(h, handle, hive, node)) {}
     Store& store;
-    std::lock_guard<std::mutex> lock;
+    std::unique_lock<std::mutex> lock;
     Store::Handle handle;
     Hive* hive = nullptr;
     Node* node = nullptr;
@@ -781,6 +851,7 @@ LONG RegCreateKeyEx(HKEY hKey, const char* lpSubKey, DWORD, const char* lpClass,
     if (k.rc != ERROR_SUCCESS) return k.rc;
     REGSAM granted = 0;
     if (const LONG rc = Store::Grant(*k.hive, samDesired, granted); rc != ERROR_SUCCESS) return rc;
+    if (k.node->depth + parts.size() > REG_MAX_KEY_DEPTH) return ERROR_INVALID_PARAMETER;
 
     std::size_t matched = 0;
     Node* target = Walk(k.node, parts, matched);
@@ -907,7 +978,7 @@ LONG RegDeleteValue(HKEY hKey, const char* lpValueName) {
 LONG RegCloseKey(HKEY hKey) {
     if (PredefinedIndex(hKey) >= 0) return ERROR_SUCCESS;
     Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
+    const auto lock = s.Lock();
     return s.CloseHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
@@ -947,9 +1018,28 @@ LONG RegQueryInfoKey(HKEY hKey, char* lpClass, LPDWORD lpcchClass, LPDWORD, LPDW
     return ERROR_SUCCESS;
 }
 
+LONG RegistryTransaction(const std::function<LONG()>& body) {
+    Store& s = TheStore();
+    const auto lock = s.Lock();
+    if (s.InTransaction()) return body();  // part of the one around it
+    s.BeginTransaction();
+    s.transactionThread = std::this_thread::get_id();
+    LONG rc = ERROR_SUCCESS;
+    try {
+        rc = body();
+    } catch (...) {
+        s.transactionThread = std::thread::id();
+        s.EndTransaction(false);
+        throw;
+    }
+    s.transactionThread = std::thread::id();
+    const LONG end = s.EndTransaction(rc == ERROR_SUCCESS);
+    return rc != ERROR_SUCCESS ? rc : end;
+}
+
 void RegistryResetStore() {
     Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
+    const auto lock = s.Lock();
     s.Reset();
 }
 
@@ -968,7 +1058,7 @@ SHiveStatus RegistryHiveStatus(HKEY hRoot) {
         return status;
     }
     Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
+    const auto lock = s.Lock();
     const Hive* hive = s.HiveAt(index);
     status.path = hive->path();
     status.reason = hive->reason();
@@ -986,7 +1076,7 @@ LONG RegistrySetHiveAside(HKEY hRoot, std::string* movedTo) {
     const int index = PredefinedIndex(hRoot);
     if (index < 0) return ERROR_INVALID_HANDLE;
     Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
+    const auto lock = s.Lock();
     std::string target;
     const LONG rc = s.HiveAt(index)->SetAside(target);
     if (movedTo) *movedTo = target;
@@ -997,7 +1087,7 @@ LONG RegistryKeepHiveInMemory(HKEY hRoot) {
     const int index = PredefinedIndex(hRoot);
     if (index < 0) return ERROR_INVALID_HANDLE;
     Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
+    const auto lock = s.Lock();
     return s.HiveAt(index)->KeepInMemory();
 }
 

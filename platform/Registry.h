@@ -25,6 +25,7 @@
 #include "platform/WinTypes.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 struct HKEY__;
@@ -76,6 +77,9 @@ constexpr DWORD REG_MAX_KEY_NAME = 255;
 constexpr DWORD REG_MAX_VALUE_NAME = 16383;
 // Largest value data the store takes, in bytes; settings are far smaller.
 constexpr DWORD REG_MAX_VALUE_DATA = 16u * 1024 * 1024;
+// Deepest key, in names below its root: a deeper key is not created, and one
+// in a file is not read, so that walking a tree never goes deeper.
+constexpr DWORD REG_MAX_KEY_DEPTH = 512;
 
 LONG RegOpenKeyEx(HKEY hKey, const char* lpSubKey, DWORD ulOptions, REGSAM samDesired, HKEY* phkResult);
 
@@ -124,6 +128,14 @@ LONG RegQueryInfoKey(HKEY hKey, char* lpClass, LPDWORD lpcchClass, LPDWORD lpRes
                      LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
                      LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
                      void* lpftLastWriteTime);
+
+// Runs body with the changes that this thread's calls make to any hive held
+// back until it returns: they are committed when it answers ERROR_SUCCESS
+// and rolled back otherwise, so either all of them are kept or none. Other
+// threads' calls wait until it ends. The hives are separate files: when one
+// cannot commit, those after it are rolled back and ERROR_CANTWRITE is the
+// answer, but one committed before it stays.
+LONG RegistryTransaction(const std::function<LONG()>& body);
 
 // Closes every hive and every open handle, so that the next use opens the
 // hives afresh from the environment variables. For tests (see

@@ -351,27 +351,32 @@ LONG CRegText::Import(const std::string& text, std::string& error) {
         ops.push_back(std::move(op));
     }
 
-    HKEY current = nullptr;
-    LONG rc = ERROR_SUCCESS;
-    for (const auto& op : ops) {
-        if (op.isKey) {
-            if (current) RegCloseKey(current);
-            current = nullptr;
-            rc = RegCreateKeyEx(op.root, op.subPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &current,
-                                nullptr);
-            if (rc != ERROR_SUCCESS) {
-                error = "cannot create " + RootName(op.root) + "\\" + op.subPath;
-                break;
+    // A line the store refuses (a key too deep, a hive that cannot be
+    // written) shows only now: everything written before it is undone.
+    const LONG rc = RegistryTransaction([&] {
+        KeyPtr current;
+        for (const auto& op : ops) {
+            if (op.isKey) {
+                HKEY key = nullptr;
+                current.reset();
+                const LONG crc = RegCreateKeyEx(op.root, op.subPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                                &key, nullptr);
+                if (crc != ERROR_SUCCESS) {
+                    error = "cannot create " + RootName(op.root) + "\\" + op.subPath;
+                    return crc;
+                }
+                current.reset(key);
+                continue;
             }
-            continue;
+            const LONG wrc = RegSetValueEx(current.get(), op.valueName.c_str(), 0, op.type, op.data.data(),
+                                           static_cast<DWORD>(op.data.size()));
+            if (wrc != ERROR_SUCCESS) {
+                error = "cannot write " + Quote(op.valueName) + " in " + RootName(op.root) + "\\" + op.subPath;
+                return wrc;
+            }
         }
-        rc = RegSetValueEx(current, op.valueName.c_str(), 0, op.type, op.data.data(),
-                           static_cast<DWORD>(op.data.size()));
-        if (rc != ERROR_SUCCESS) {
-            error = "cannot write " + Quote(op.valueName) + " in " + RootName(op.root) + "\\" + op.subPath;
-            break;
-        }
-    }
-    if (current) RegCloseKey(current);
+        return ERROR_SUCCESS;
+    });
+    if (rc != ERROR_SUCCESS && error.empty()) error = "the changes could not be stored";
     return rc;
 }

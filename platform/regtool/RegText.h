@@ -42,7 +42,8 @@ public:
     static LONG Export(HKEY root, const std::string& subPath, std::string& text, std::string& error);
 
     // Checks the whole text first and writes nothing when any line is
-    // wrong; error names the line.
+    // wrong; error names the line. The lines are then stored in one
+    // transaction: when the store refuses one, none is kept.
     static LONG Import(const std::string& text, std::string& error);
 
     // The value line's right-hand side ("sz:...", "dword:...", "hex...").

@@ -2,6 +2,7 @@
 // unloading are exercised with a real plug-in in serialcom/tests.
 #include "platform/Component.h"
 #include "platform/TempHives.h"
+#include "platform/tests/HiveRows.h"
 
 #include <gtest/gtest.h>
 
@@ -46,4 +47,18 @@ TEST(Component, UnregisteredOrMalformedClassesAreRefused)
     EXPECT_EQ(UnregisterComClass(reg), S_OK);
     EXPECT_EQ(CLSIDFromProgID("Test.Class.1", &clsid), REGDB_E_CLASSNOTREG);
     EXPECT_EQ(CoCreateInstance(g, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &p), REGDB_E_CLASSNOTREG);
+}
+
+TEST(Component, UnregisteringADamagedClassKeyEnds)
+{
+    CTempHives hives;
+    const GUID g = {0x1, 0x2, 0x3, {4, 5, 6, 7, 8, 9, 10, 11}};
+    SComClassRegistration reg{g, "Test", "Test.Class.1", "Test.Class", "Apartment", "/nonexistent/plugin.so"};
+    ASSERT_EQ(RegisterComClass(reg), S_OK);
+    // A row of the file itself with an empty name, which would name the
+    // ProgID's key again and again.
+    InsertKeyRow(hives.ClassesHive(), KeyRowNamed(hives.ClassesHive(), "Test.Class.1"), "");
+    EXPECT_EQ(UnregisterComClass(reg), S_OK);
+    CLSID clsid;
+    EXPECT_EQ(CLSIDFromProgID("Test.Class.1", &clsid), REGDB_E_CLASSNOTREG);
 }

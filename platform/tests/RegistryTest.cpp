@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 #include "platform/TempHives.h"
+#include "platform/tests/HiveRows.h"
 
 #include <gtest/gtest.h>
 
@@ -316,6 +317,86 @@ TEST(Registry, BadKeyPathsAreRefused) {
     }
     EXPECT_TRUE(SubKeys(HKEY_CURRENT_USER).empty());
     Key ok(Create(HKEY_CURRENT_USER, ("Software\\" + std::string(255, 'n')).c_str()));
+}
+
+TEST(Registry, KeysDeeperThanTheBoundAreNotCreated) {
+    CTempHives hives;
+    std::string path = "Software";
+    for (DWORD depth = 1; depth < REG_MAX_KEY_DEPTH; ++depth) path += "\\k";
+    HKEY h = nullptr;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
+              ERROR_SUCCESS);
+    Key deepest(h);
+    HKEY refused = nullptr;
+    EXPECT_EQ(RegCreateKeyEx(deepest.h, "k", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &refused, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, (path + "\\k").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                             &refused, nullptr),
+              ERROR_INVALID_PARAMETER);
+    std::string thirtyThousand = "a";
+    for (int depth = 1; depth < 30000; ++depth) thirtyThousand += "\\a";
+    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, thirtyThousand.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                             &refused, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(refused, nullptr);
+    EXPECT_EQ(SubKeys(HKEY_CURRENT_USER), (std::vector<std::string>{"Software"}));
+}
+
+TEST(Registry, KeyRowsNoCallCouldWriteAreLeftOutOfTheTree) {
+    CTempHives hives;
+    Key software(Create(HKEY_CURRENT_USER, "Software"));
+    const std::string file = hives.UserHive();
+    const std::int64_t zelvar = InsertKeyRow(file, kHiveRootRow, "Zelvar");
+    // An empty name would open its parent again, a separator another key:
+    // a walk over the tree through either would never end.
+    InsertKeyPath(file, InsertKeyRow(file, zelvar, ""), "below-the-empty-one");
+    InsertKeyRow(file, zelvar, "with\\separator");
+    InsertKeyRow(file, zelvar, std::string(REG_MAX_KEY_NAME + 1, 'n'));
+    InsertKeyRow(file, zelvar, "Kept");
+    std::string chain = "c";
+    for (DWORD depth = 2; depth < REG_MAX_KEY_DEPTH + 100; ++depth) chain += "\\c";
+    InsertKeyPath(file, zelvar, chain);
+    for (int reopened = 0; reopened < 2; ++reopened) {
+        HKEY h = nullptr;
+        ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Zelvar", 0, KEY_READ, &h), ERROR_SUCCESS);
+        Key z(h);
+        EXPECT_EQ(SubKeys(z.h), (std::vector<std::string>{"c", "Kept"}));
+        // The chain is read down to the deepest key the store takes
+        // ("Zelvar" is one name deep, its "c" two).
+        HKEY at = nullptr;
+        ASSERT_EQ(RegOpenKeyEx(z.h, "c", 0, KEY_READ, &at), ERROR_SUCCESS);
+        DWORD depth = 2;
+        for (HKEY next = nullptr; RegOpenKeyEx(at, "c", 0, KEY_READ, &next) == ERROR_SUCCESS; ++depth) {
+            RegCloseKey(at);
+            at = next;
+        }
+        RegCloseKey(at);
+        EXPECT_EQ(depth, REG_MAX_KEY_DEPTH);
+        RegistryResetStore();
+    }
+}
+
+TEST(Registry, ATransactionKeepsAllItsChangesOrNone) {
+    CTempHives hives;
+    for (const LONG answer : {ERROR_INVALID_PARAMETER, ERROR_SUCCESS}) {
+        const LONG rc = RegistryTransaction([&] {
+            Key user(Create(HKEY_CURRENT_USER, "Software\\A\\B"));
+            EXPECT_EQ(SetDw(user.h, "V", 1), ERROR_SUCCESS);
+            Key machine(Create(HKEY_LOCAL_MACHINE, "Software\\M"));
+            EXPECT_EQ(SetDw(machine.h, "W", 2), ERROR_SUCCESS);
+            // Inside, the changes are seen as made.
+            EXPECT_EQ(GetDw(user.h, "V"), 1u);
+            return answer;
+        });
+        EXPECT_EQ(rc, answer);
+        RegistryResetStore();  // what the files hold
+        HKEY h = nullptr;
+        const LONG expected = answer == ERROR_SUCCESS ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\A\\B", 0, KEY_READ, &h), expected);
+        if (h) RegCloseKey(h);
+        EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\M", 0, KEY_READ, &h), expected);
+        if (h) RegCloseKey(h);
+    }
 }
 
 TEST(Registry, EverythingSurvivesReopeningTheHive) {

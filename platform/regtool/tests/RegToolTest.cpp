@@ -3,6 +3,7 @@
 
 #include "platform/Registry.h"
 #include "platform/TempHives.h"
+#include "platform/tests/HiveRows.h"
 
 #include <gtest/gtest.h>
 
@@ -171,6 +172,59 @@ TEST(RegTool, ABadImportFileChangesNothing) {
             << c.legend;
     }
     EXPECT_EQ(Zvreg({"import", hives.Folder() + "/missing.txt"}).exitCode, 1);
+}
+
+TEST(RegTool, ALineTheStoreRefusesUndoesTheLinesBeforeIt) {
+    CTempHives hives;
+    Put(HKEY_CURRENT_USER, "Software\\Zelvar", "Keep", REG_DWORD, {7, 0, 0, 0});
+    std::string deep = "Software";
+    for (DWORD i = 1; i < REG_MAX_KEY_DEPTH; ++i) deep += "\\k";
+    const std::string head = "[HKCU\\Software\\Zelvar]\n\"Keep\"=dword:1\n\"New\"=dword:2\n[HKCU\\Software\\Zelvar\\Sub]\n";
+    const struct {
+        const char* legend;
+        std::string text;
+    } cases[] = {
+        {"a key name longer than the store takes", head + "[HKCU\\Software\\" + std::string(300, 'n') + "]\n"},
+        {"a key deeper than the store takes", head + "[HKCU\\" + deep + "\\one-too-many]\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string file = hives.Folder() + "/refused.txt";
+        std::ofstream(file) << c.text;
+        const Result r = Zvreg({"import", file});
+        EXPECT_EQ(r.exitCode, 1) << c.legend;
+        EXPECT_NE(r.err.find("cannot create"), std::string::npos) << c.legend << ": " << r.err;
+        EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\Zelvar", "Keep").data, (std::vector<BYTE>{7, 0, 0, 0}))
+            << c.legend;
+        EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\Zelvar", "New").rc, ERROR_FILE_NOT_FOUND) << c.legend;
+        HKEY sub = nullptr;
+        EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Zelvar\\Sub", 0, KEY_READ, &sub), ERROR_FILE_NOT_FOUND)
+            << c.legend;
+    }
+    // The same import without the refused line is kept whole.
+    const std::string file = hives.Folder() + "/good.txt";
+    std::ofstream(file) << head;
+    EXPECT_EQ(Zvreg({"import", file}).exitCode, 0);
+    EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\Zelvar", "New").data, (std::vector<BYTE>{2, 0, 0, 0}));
+}
+
+TEST(RegTool, ExportAndDeleteOfADamagedHiveEnd) {
+    CTempHives hives;
+    Put(HKEY_CURRENT_USER, "Software\\Zelvar\\A", "V", REG_DWORD, {1, 0, 0, 0});
+    // Rows of the file itself: an empty name below "A", and a chain far
+    // deeper than the store takes.
+    const std::int64_t other = InsertKeyRow(hives.UserHive(), kHiveRootRow, "Other");
+    std::string chain = "d";
+    for (int i = 1; i < 2000; ++i) chain += "\\d";
+    InsertKeyPath(hives.UserHive(), other, chain);
+    InsertKeyRow(hives.UserHive(), KeyRowNamed(hives.UserHive(), "A"), "");
+    const Result exported = Zvreg({"export", "HKCU", "-"});
+    EXPECT_EQ(exported.exitCode, 0) << exported.err;
+    EXPECT_NE(exported.out.find("[HKEY_CURRENT_USER\\Software\\Zelvar\\A]\n\"V\"=dword:00000001\n"),
+              std::string::npos);
+    EXPECT_EQ(exported.out.find("[HKEY_CURRENT_USER\\Software\\Zelvar\\A\\]"), std::string::npos);
+    EXPECT_EQ(Zvreg({"delete", "HKCU\\Software"}).exitCode, 0);
+    EXPECT_EQ(Zvreg({"delete", "HKCU\\Other"}).exitCode, 0);
+    EXPECT_EQ(Zvreg({"export", "HKCU", "-"}).out, "; zvreg export\n[HKEY_CURRENT_USER]\n");
 }
 
 TEST(RegTool, DeleteRemovesValuesAndTreesButNeverARoot) {

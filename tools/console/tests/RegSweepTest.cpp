@@ -2,6 +2,7 @@
 
 #include "platform/Registry.h"
 #include "platform/TempHives.h"
+#include "platform/tests/HiveRows.h"
 #include "tools/console/tests/RunTool.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +107,25 @@ TEST(RegSweep, DeletesATreeThreeLevelsDeepAndNothingBeside) {
     EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder\\QY310"));
     EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder\\RM30\\" + longName));
     EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\Tovrelix\\Port1"));
+}
+
+TEST(RegSweep, ADamagedTreeIsDeletedAsFarAsTheStoreReadsIt) {
+    CTempHives hives;
+    MakeKey(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder\\QY310");
+    MakeKey(HKEY_CURRENT_USER, "Software\\Zelvar\\Tovrelix");
+    // Rows of the file itself: a key with an empty name, which would name its
+    // parent again, and a chain far deeper than the store takes.
+    const std::int64_t unit = KeyRowNamed(hives.UserHive(), "QY310");
+    ASSERT_GT(unit, 0);
+    InsertKeyRow(hives.UserHive(), unit, "");
+    std::string chain = "d";
+    for (int i = 1; i < 2000; ++i) chain += "\\d";
+    InsertKeyPath(hives.UserHive(), unit, chain);
+
+    const Outcome u = RunTool(REGSWEEPU_PATH, {"EchoSounder"});
+    EXPECT_EQ(u.exitCode, 0) << u.output;
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder"));
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, "Software\\Zelvar\\Tovrelix"));
 }
 
 TEST(RegSweep, MissingKeyAndMissingMakerKey) {
