@@ -45,12 +45,16 @@ bool CQYNetPort::OnReceive(int timeoutMs)
     const int n = m_socket.ReceiveFrom(m_receive.data(), kReceiveBuffer, &from, timeoutMs);
     if (n <= 0)
         return false;
-    const std::string text(m_receive.data(), static_cast<std::size_t>(n));
+    OnDatagram(std::string(m_receive.data(), static_cast<std::size_t>(n)), received);
+    return true;
+}
+
+void CQYNetPort::OnDatagram(const std::string& text, std::uint64_t received)
+{
     if (m_links.isReplaying && m_links.isReplaying())
-        return true;
+        return;
     if (!ParseSvpDatagram(text) && m_links.parseNmea)
         m_links.parseNmea(text, received);
-    return true;
 }
 
 int CQYNetPort::Import(int format)

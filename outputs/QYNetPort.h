@@ -50,6 +50,9 @@ public:
     // Takes one waiting datagram (waiting at most timeoutMs); false when
     // there was none.
     bool OnReceive(int timeoutMs = 0);
+    // What one datagram received at that time does: it is part of a
+    // profile, or a telegram for the decoder; nothing while replaying.
+    void OnDatagram(const std::string& text, std::uint64_t received);
 
     // Gathers profile text; 1 when this datagram completed a profile that
     // was stored, 0 otherwise.
