@@ -91,3 +91,35 @@ function(zelvar_bench name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark Threads::Threads)
 endfunction()
+
+# zelvar_fuzz_target(<name> SOURCES ... [LIBS ...] [CORPUS <folder>])
+# One fuzz target, fuzz_<name>: its sources define LLVMFuzzerTestOneInput
+# and hand the input to the program's own parsing entry points. Its seed
+# corpus (default: the folder "corpus" beside the calling CMakeLists.txt) is
+# committed. The normal build links the target with a plain runner, and a
+# test (label "fuzz") runs every corpus file through it; with
+# ZELVAR_BUILD_FUZZ the target is a libFuzzer binary and the test runs the
+# corpus once. The binaries go to <build>/fuzz/bin, each beside a file naming
+# its corpus, where scripts/fuzz.sh finds them.
+function(zelvar_fuzz_target name)
+  cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(NOT ARG_CORPUS)
+    set(ARG_CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/corpus)
+  endif()
+  set(target fuzz_${name})
+  add_executable(${target} ${ARG_SOURCES})
+  target_link_libraries(${target} PRIVATE zv_fuzz_support ${ARG_LIBS})
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz/bin)
+  file(WRITE ${CMAKE_BINARY_DIR}/fuzz/bin/${target}.corpus "${ARG_CORPUS}\n")
+  if(ZELVAR_BUILD_FUZZ)
+    target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+    add_test(NAME ${target} COMMAND ${target} -runs=0 ${ARG_CORPUS})
+  else()
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/support/FuzzMain.cpp)
+    add_test(NAME ${target} COMMAND ${target} ${ARG_CORPUS})
+  endif()
+  add_dependencies(fuzz_targets ${target})
+  set_tests_properties(${target} PROPERTIES
+    LABELS fuzz TIMEOUT 600
+    ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
+endfunction()

@@ -1,0 +1,591 @@
+#include "fuzz/seeds/SeedWriter.h"
+
+#include "fuzz/support/ChannelLayoutFile.h"
+#include "fuzz/support/FuzzEnvironment.h"
+
+#include "app/base/File.h"
+#include "display/DIBSection.h"
+#include "engine/BottomDetector.h"
+#include "engine/Channel.h"
+#include "outputs/DepthTelegram.h"
+#include "platform/Component.h"
+#include "platform/Registry.h"
+#include "platform/SerialBackendFake.h"
+#include "platform/regtool/RegText.h"
+#include "seriallib/ASCII.h"
+#include "seriallib/ModBus.h"
+#include "seriallib/MoviraVN1500.h"
+#include "seriallib/MoviraZelvar.h"
+#include "seriallib/NMEA.h"
+#include "seriallib/Quelto.h"
+#include "seriallib/RAW.h"
+#include "seriallib/Sercor32.h"
+#include "seriallib/ZLT2_300.h"
+#include "sensors/SvpProfile.h"
+#include "sim/qy42/QY42Simulator.h"
+#include "sim/recgen/RecordingGenerator.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+std::string Bytes(std::initializer_list<int> values)
+{
+    std::string s;
+    for (int v : values)
+        s += static_cast<char>(v);
+    return s;
+}
+
+std::string Word(std::size_t v) { return Bytes({static_cast<int>(v & 0xFF), static_cast<int>(v >> 8 & 0xFF)}); }
+
+std::string Dword(std::uint32_t v) { return Word(v & 0xFFFF) + Word(v >> 16); }
+
+// A piece as the targets read one: its 16-bit size, then its bytes.
+std::string Sized(const std::string& bytes) { return Word(bytes.size()) + bytes; }
+
+std::string Text(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+std::string Sentence(const std::string& body) { return body + NmeaChecksumSuffix(body); }
+
+// Navigation settings as CFuzzNmeaHost reads them: sources, flags, fields,
+// limits, then the start sequence line.
+std::string NmeaSettings(int position, int clock, int speed, int flags, int startField, int fields,
+                         const std::string& startSequence)
+{
+    return Bytes({position + 3 * clock + 9 * speed, flags, startField | fields << 4, 1 | 4 << 2 | 2 << 5}) +
+           startSequence + "\n";
+}
+
+std::string Join(const std::vector<std::string>& parts, char separator)
+{
+    std::string out;
+    for (const std::string& p : parts)
+        out += p + separator;
+    return out;
+}
+
+// A sample datagram of n samples at a rate, with a bottom-like rise.
+std::string Samples(float rate, std::uint32_t pingStart, std::uint32_t first, int n)
+{
+    std::vector<float> iq;
+    for (int k = 0; k < n; ++k) {
+        const float a = (first + k) % 97 == 0 ? 0.5f : 1e-3f * static_cast<float>(k % 7);
+        iq.push_back(a);
+        iq.push_back(-a);
+    }
+    return Text(CQY42Simulator::MakeSamples(rate, pingStart, first, iq));
+}
+
+// "ACI": 8 sample number, 12 flags, 16/20/24 motion, 28 resistance.
+std::string AuxiliaryInput(std::uint32_t sampleNumber, int flags)
+{
+    std::string d = Dword(32) + std::string("ACI\0", 4) + Dword(sampleNumber) + Dword(static_cast<std::uint32_t>(flags));
+    for (float f : {1.5f, -0.5f, 0.25f, 68.0f}) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        d += Dword(bits);
+    }
+    return d;
+}
+
+const char* const kTrList =
+    "Transceivers and transducers this program installs.\r\n"
+    "ENDCOMMENTDATA\r\n"
+    "DRUMAPPING\r\n"
+    "017: DRU38 SINGLE  \r\n"
+    "018: DRU200 SINGLE  \r\n"
+    "ENDDRUMAPPING\r\n"
+    "TRANSCEIVERDATA\r\n"
+    "GPX HXU V\r\n"
+    "BEAMTYPE=SPLIT\r\n"
+    "MARKETSEGMENT=HYDROGRAPHY\r\n"
+    "CHANNEL1\r\n"
+    "KHZ=38\r\n"
+    "TRANSDUCER=T38 \r\n"
+    "TRANSDUCER=T38S \r\n"
+    "SAMPLEINTERVALDEFAULT=0.1 0.2 0.3 0.4 0.5\r\n"
+    "BANDWIDTH=2425\r\n"
+    "MINMEDMAXTXPOWER=100 500 1000\r\n"
+    "MINMEDMAXTXPULSELENGTH=0.000256 0.000512 0.001024 0.002048 0.004096\r\n"
+    "ENDCHANNEL\r\n"
+    "CHANNEL2\r\n"
+    "KHZ=120\r\n"
+    "TRANSDUCER=T120 \r\n"
+    "ENDCHANNEL\r\n"
+    "ENDHXUTRANSCEIVER\r\n"
+    "DRU38 SINGLE\r\n"
+    "MARKETSEGMENT=FISHERY\r\n"
+    "CHANNEL1\r\n"
+    "KHZ=38\r\n"
+    "DRUPOWERTRANSFILENAME=pt38.txt\r\n"
+    "TRANSDUCER=T38 \r\n"
+    "ENDCHANNEL\r\n"
+    "ENDDRUTRANSCEIVER\r\n"
+    "UNIT QY42\r\n"
+    "BEAMTYPE=SINGLE\r\n"
+    "CHANNEL1\r\n"
+    "KHZ=200\r\n"
+    "TRANSDUCER=T200 \r\n"
+    "SLAVE=NO\r\n"
+    "FPADEC=4\r\n"
+    "FPAFILTERLENGTH=63\r\n"
+    "ENDCHANNEL\r\n"
+    "ENDNVUTRANSCEIVER\r\n"
+    "ENDTRANSCEIVERDATA\r\n"
+    "TRANSDUCERDATA\r\n"
+    "T38\r\n"
+    "FREQUENCY=38000\r\n"
+    "BEAMTYPE=SPLIT\r\n"
+    "EQUIVALENT2WAYBEAMANGLE=-20.6\r\n"
+    "GAIN=26.5 26.5 26.5 26.5 26.5\r\n"
+    "SACORRECTION=-0.6 -0.6 -0.6 -0.6 -0.6\r\n"
+    "MAXTXPOWER=2000\r\n"
+    "THREEDBBEAMWIDTHALONGSHIP=7.1\r\n"
+    "THREEDBBEAMWIDTHATHWARTSHIP=7.2\r\n"
+    "ANGLESENSITIVITYALONGSHIP=21.9\r\n"
+    "ANGLESENSITIVITYATHWARTSHIP=22.1\r\n"
+    "OFFSETALONGSHIP=0.05\r\n"
+    "OFFSETATHWARTSHIP=-0.04\r\n"
+    "TRANDUCERIMPEDANCE=75\r\n"
+    "ENDTRANSDUCER\r\n"
+    "T120\r\n"
+    "FREQUENCY=120000\r\n"
+    "MAXTXPOWER=500\r\n"
+    "ENDTRANSDUCER\r\n"
+    "T200\r\n"
+    "FREQUENCY=200000\r\n"
+    "ENDTRANSDUCER\r\n"
+    "ENDTRANSDUCERDATA\r\n";
+
+// A block of one QY42 channel whose values are the caller's.
+std::string QY42TrList(const std::string& khz, const std::string& filterLength)
+{
+    return "ENDCOMMENTDATA\r\nTRANSCEIVERDATA\r\nUNIT QY42\r\nCHANNEL1\r\nKHZ=" + khz +
+           "\r\nTRANSDUCER=T200 \r\nFPAFILTERLENGTH=" + filterLength +
+           "\r\nENDCHANNEL\r\nENDNVUTRANSCEIVER\r\nENDTRANSCEIVERDATA\r\n"
+           "TRANSDUCERDATA\r\nT200\r\nFREQUENCY=200000\r\nENDTRANSDUCER\r\nENDTRANSDUCERDATA\r\n";
+}
+
+// What a transmit protocol puts on a line for the given messages.
+std::string OnTheLine(const std::function<std::unique_ptr<CProtocol>(CSercor*)>& make,
+                      const std::vector<std::string>& messages)
+{
+    auto line = CFakeSerialLine::Create("zvfuzz-seed-line");
+    CSercor32 port;
+    if (!port.CreateEx(line->Name().c_str(), 9600, 8, NOPARITY, ONESTOPBIT, TRUE))
+        return {};
+    std::unique_ptr<CProtocol> protocol = make(&port);
+    port.SetTxDelay(0);
+    for (const std::string& m : messages)
+        protocol->Send(m);
+    // The transmit thread is done once its queue is empty and the line has
+    // had nothing new for a while.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::size_t written = 0;
+    for (int quiet = 0; quiet < 50 && std::chrono::steady_clock::now() < deadline;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const std::size_t now = line->Written().size();
+        quiet = protocol->GetQueueCount() == 0 && now == written && now > 0 ? quiet + 1 : 0;
+        written = now;
+    }
+    port.Close();
+    protocol.reset();
+    return Text(line->Written());
+}
+
+void SetValue(HKEY root, const char* path, const char* name, DWORD type, const std::string& data)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyEx(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueEx(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+    RegCloseKey(key);
+}
+
+// Settings as the program keeps them: texts, numbers, doubles as text,
+// binary values, and a registered component class.
+void ProgramSettings()
+{
+    const char* unit = "Software\\Zelvar\\EchoSounder\\QY310\\1.0\\Units";
+    SetValue(HKEY_CURRENT_USER, unit, "DepthUnit", REG_DWORD, Dword(1));
+    SetValue(HKEY_CURRENT_USER, unit, "Draught", REG_SZ, std::string("5.250000", 9));
+    SetValue(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder\\QY310\\1.0", "SounderName", REG_SZ,
+             std::string("QY310\0", 6));
+    SetValue(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder\\QY310\\1.0\\Installation", "Offsets", REG_BINARY,
+             Bytes({1, 2, 0xFF, 0}));
+    SetValue(HKEY_CURRENT_USER, "Software\\Zelvar\\Tovrelix\\Port1", "Section", REG_MULTI_SZ,
+             std::string("COM1\0" "9600\0\0", 11));
+    SetValue(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder", "", REG_SZ, std::string("machine-wide\0", 13));
+    const GUID clsid = {0x5A56C0DE, 0x0001, 0x0002, {3, 4, 5, 6, 7, 8, 9, 10}};
+    RegisterComClass(SComClassRegistration{clsid, "Serial port", "ZelvarTovrelix.SerialCom.1",
+                                           "ZelvarTovrelix.SerialCom", "Apartment", "/usr/lib/libtovrelix.so"});
+}
+
+}  // namespace
+
+CSeedWriter::CSeedWriter(std::string fuzz, std::string profiles)
+    : m_fuzz(std::move(fuzz)), m_profiles(std::move(profiles))
+{
+}
+
+bool CSeedWriter::WriteAll(std::string* error)
+{
+    for (auto step : {&CSeedWriter::Nmea, &CSeedWriter::NetInput, &CSeedWriter::Replay, &CSeedWriter::QY42,
+                      &CSeedWriter::Svp, &CSeedWriter::Bitmap, &CSeedWriter::TrList, &CSeedWriter::Archive,
+                      &CSeedWriter::Detector, &CSeedWriter::Serial, &CSeedWriter::RegText, &CSeedWriter::Hive}) {
+        (this->*step)();
+        if (!m_error.empty())
+            break;
+    }
+    if (error)
+        *error = m_error;
+    return m_error.empty();
+}
+
+void CSeedWriter::Put(const std::string& target, const std::string& name, std::string_view bytes)
+{
+    if (bytes.empty() && m_error.empty())
+        m_error = target + "/" + name + ": the writer gave nothing";
+    const std::string folder = m_fuzz + "/" + target + "/corpus";
+    fs::create_directories(folder);
+    std::ofstream out(folder + "/" + name, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out && m_error.empty())
+        m_error = "cannot write " + target + "/" + name;
+}
+
+std::string CSeedWriter::Profile(const std::string& name) const
+{
+    const std::string text = ReadFile(m_profiles + "/" + name);
+    return text;
+}
+
+void CSeedWriter::Nmea()
+{
+    zv::recgen::SRecGenScene scene;
+    zv::recgen::CompleteScene(scene);
+    const zv::recgen::CRecordingGenerator generator(scene);
+    std::vector<std::string> track;
+    for (int ping = 0; ping < 3; ++ping)
+        for (const std::string& s : generator.PingSentences(ping))
+            track.push_back(s);
+    const std::vector<std::string> others = {
+        Sentence("$GPZDA,123456.50,07,12,2026,00,00"),
+        Sentence("$HEHDT,274.07,T"),
+        Sentence("$GPGLL,5957.1234,N,01045.6789,E,123521.00,A,A"),
+        Sentence("$PTNL,GGK,123519.00,120126,5957.1234,N,01045.6789,E,3,08,1.2,EHT12.3,M"),
+        Sentence("$PTIDE,x,1.25"),
+        "$PGEOA,DEPTH,12.5",
+        Sentence("$GPATS,T38 38 kHz event 7"),
+        "CS,survey line 12 start",
+        "PE,STOP",
+        FormatDepthTelegram(1, 1, 0, 134'000'000'000'000'000ULL, 42.5, 5.0, 0.0, 0.3),
+        FormatDepthTelegram(2, 1, 0, 134'000'000'000'000'000ULL, 42.5, 5.0, 0.0, 0.3),
+    };
+    // Flags: sounder, recorder, clock request, annotations; model QY310.
+    Put("nmea", "seed-serial-position-and-clock",
+        NmeaSettings(1, 1, 0, 1 | 2 | 4 | 8 | 1 << 4, 1, 6, "$GPGGA") + Join(track, '\n') + Join(others, '\n'));
+    Put("nmea", "seed-network-ptnl-fields",
+        NmeaSettings(2, 2, 1, 1 | 2 | 0 << 4, 2, 4, "$PTNL,GGK") + Join(others, '\n') + Join(track, '\n'));
+    Put("nmea", "seed-no-sounder-survey-model",
+        NmeaSettings(0, 1, 2, 3 << 4, 0, 0, "") + Join(others, '\n'));
+}
+
+void CSeedWriter::NetInput()
+{
+    const std::string settings = NmeaSettings(2, 2, 1, 1 | 2 | 1 << 4, 1, 6, "$GPGGA");
+    std::vector<std::string> datagrams;
+    // A whole Zelvar-A profile, an S10 sentence in two datagrams, a CALC
+    // cast line by line, and the two files without an end mark.
+    std::string zelvar = Profile("zelvar_a.txt");
+    while (!zelvar.empty() && (zelvar.back() == '\n' || zelvar.back() == '\r'))
+        zelvar.pop_back();
+    datagrams.push_back(zelvar);
+    const std::string s10 = Profile("s10_datagram.txt");
+    const std::size_t half = s10.find(",10.0,");
+    datagrams.push_back(s10.substr(0, half));
+    datagrams.push_back(s10.substr(half));
+    std::istringstream calc(Profile("calc_cast.txt"));
+    for (std::string line; std::getline(calc, line);)
+        datagrams.push_back(line.substr(0, line.find('\r')));
+    datagrams.push_back(Profile("svplus.txt"));
+    datagrams.push_back(Profile("xbt_sonar2090.txt"));
+    datagrams.push_back(Sentence("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+    datagrams.push_back(Sentence("$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K,A"));
+    Put("netinput", "seed-profiles-and-telegrams", settings + Join(datagrams, '\0'));
+    // An S10 date of ten digits a field: read into an int, 17 May 2024.
+    Put("netinput", "regress-s10-ten-digit-date",
+        settings + "$ABS10,1,1,134502,4294967313,4294967301,4294969320,0,1500,0,0,0\\");
+}
+
+void CSeedWriter::Replay()
+{
+    const std::string folder = CFuzzEnvironment::Get().Folder();
+    const struct {
+        const char* name;
+        std::vector<std::string> settings;
+    } files[] = {
+        {"seed-two-channels", {"pings=4", "channels=38,120", "samples=40", "annotate-every=2", "svp-kind=3"}},
+        {"seed-single-beam-deep", {"pings=3", "channels=200", "samples=60", "single-beam=1", "bottom=2", "svp-kind=0"}},
+    };
+    for (const auto& f : files) {
+        zv::recgen::SRecGenScene scene;
+        std::string why;
+        for (const std::string& s : f.settings)
+            if (!zv::recgen::ApplySetting(scene, s, &why))
+                m_error = "recording generator: " + why;
+        zv::recgen::CRecordingGenerator generator(scene);
+        const std::string path = folder + "/seed.raw";
+        fs::remove(path);
+        if (!generator.Write(path, nullptr, &why))
+            m_error = "recording generator: " + why;
+        Put("replay", f.name, ReadFile(path));
+    }
+}
+
+void CSeedWriter::QY42()
+{
+    const std::string trigger480 = Bytes({0}) + Dword(480);
+    const std::string one = trigger480 + Bytes({1}) + Sized(Text(CQY42Simulator::MakeTriggerStatus())) +
+                            Bytes({1}) + Sized(Samples(10000.0f, 1000, 1000, 240)) + Bytes({1}) +
+                            Sized(Samples(10000.0f, 1000, 1240, 240)) + Bytes({3, 5 | 2 << 3});
+    Put("qy42", "seed-one-ping-read-with-sum-filter", one);
+    Put("qy42", "seed-gap-and-lost-datagram",
+        trigger480 + Bytes({1}) + Sized(Samples(10000.0f, 1000, 1000, 120)) + Bytes({1}) +
+            Sized(Samples(10000.0f, 1000, 1200, 120)) + Bytes({2, 1}) +
+            Sized(Text(CQY42Simulator::MakeTriggerStatus())) + Bytes({3, 2 | 3 << 3}));
+    std::string talk;
+    for (const auto& [type, text] : std::vector<std::pair<int, std::string>>{
+             {4, "HC"}, {4, "RC#"}, {3, "rx0filter.txt"}, {4, "SYNC"}, {4, "TC"}, {1, "Programming succeeded."}})
+        talk += Bytes({1}) + Sized(Text(CQY42Simulator::MakeInfo(static_cast<std::uint32_t>(type), 7, text)));
+    talk += Bytes({1}) + Sized(Text(CQY42Simulator::MakeVersionAnswer(false, "QY42 SIM 1.0")));
+    talk += Bytes({1}) + Sized(AuxiliaryInput(120, 2));
+    Put("qy42", "seed-set-up-talk", talk);
+    // A positive sample rate so small that the ping start lies before 1601.
+    Put("qy42", "regress-tiny-sample-rate", trigger480 + Bytes({1}) + Sized(Samples(1e-30f, 1000, 1000, 40)));
+}
+
+void CSeedWriter::Svp()
+{
+    const struct {
+        int choice;
+        const char* file;
+    } imports[] = {{0, "calc_cast.txt"}, {1, "s10_datagram.txt"}, {2, "zelvar_a.txt"}, {3, "sbe_win.txt"},
+                   {3, "svplus.txt"},    {4, "xbt_sonar2090.txt"}, {5, "asvp_named.txt"}, {5, "calc_cast.txt"}};
+    for (const auto& i : imports)
+        Put("svp", "seed-" + std::to_string(i.choice) + "-" + i.file, Bytes({i.choice}) + Profile(i.file));
+    CSvpProfile profile;
+    profile.AddPoint(0.0, 1495.0);
+    profile.AddPoint(20.0, 1490.25);
+    profile.AddPoint(100.0, 1485.5);
+    const std::string asvp = CFuzzEnvironment::Get().Folder() + "/seed.asvp";
+    profile.WriteAsvp(asvp);
+    Put("svp", "seed-5-written-asvp", Bytes({5}) + ReadFile(asvp));
+    Put("svp", "seed-6-profile-text", Bytes({6}) + profile.FormatProfile());
+    Put("svp", "regress-s10-ten-digit-date",
+        Bytes({1}) + "$ABS10,1,1,134502,4294967313,4294967301,4294969320,0,1500,0,0,0\\");
+}
+
+void CSeedWriter::Bitmap()
+{
+    const std::string path = CFuzzEnvironment::Get().Folder() + "/seed.bmp";
+    for (int bits : {1, 4, 8, 24}) {
+        CDIBSection dib;
+        const int width = 13, height = bits == 8 ? -6 : 6;
+        if (!dib.Create(width, height, bits, DIB_RGB_COLORS) || !dib.CreateSection()) {
+            m_error = "bitmap of " + std::to_string(bits) + " bits";
+            return;
+        }
+        for (std::size_t i = 0; i < dib.ColourTable().size(); ++i)
+            dib.ColourTable()[i] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(2 * i), static_cast<BYTE>(255 - i), 0};
+        for (DWORD i = 0; i < dib.GetHeader().biSizeImage; ++i)
+            dib.GetBits()[i] = static_cast<BYTE>(i * 7);
+        CFile file;
+        if (!file.Open(path, CFile::modeCreate | CFile::modeWrite) || !dib.Save(file)) {
+            m_error = "cannot save a bitmap";
+            return;
+        }
+        file.Close();
+        Put("bitmap", "seed-" + std::to_string(bits) + "-bits", ReadFile(path));
+    }
+}
+
+void CSeedWriter::TrList()
+{
+    Put("trlist", "seed-hxu", std::string("GPX HXU V1.02 00907200ab12\n") + kTrList);
+    Put("trlist", "seed-dru-card", std::string("017\n") + kTrList);
+    Put("trlist", "seed-qy42", std::string("UNIT QY42\n") + kTrList);
+    // Numbers that fit no int where the entry holds an int: a filter length
+    // read from the file, and a frequency in kHz read back from the
+    // installation.
+    Put("trlist", "regress-filter-length-beyond-int", "UNIT QY42\n" + QY42TrList("200", "1e10"));
+    Put("trlist", "regress-infinite-filter-length", "UNIT QY42\n" + QY42TrList("200", "inf"));
+    Put("trlist", "regress-frequency-beyond-int", "UNIT QY42\n" + QY42TrList("1e10", "63"));
+}
+
+void CSeedWriter::Archive()
+{
+    CChannel::Construction construction;
+    construction.ChannelName = "T38 38 kHz";
+    construction.SourceName = "T38 38 kHz";
+    construction.StandardParts = true;
+    CChannel channel(construction);
+    const std::string folder = CSerializeSupport::GetSettingsFolder();
+    for (const char* kind : {CChannelLayoutFile::kFirstKind, CChannelLayoutFile::kSecondKind}) {
+        CChannelLayoutFile layout(&channel, kind);
+        const bool first = kind == CChannelLayoutFile::kFirstKind;
+        layout.m_depth.m_minimumAlarm = first;
+        layout.m_depth.m_minimumDepth = 3.5;
+        layout.m_depth.m_maximumDepth = 250.0;
+        layout.m_echograms[1].m_range = 40.0;
+        layout.m_echograms[1].m_start = 10.0;
+        if (!layout.SaveSettings("seed.ser")) {
+            m_error = "cannot save a channel layout";
+            return;
+        }
+        Put("archive", first ? "seed-first-frame-kind" : "seed-second-frame-kind", ReadFile(folder + "seed.ser"));
+    }
+    // Nothing but UTF-16 markers: once one nested read per marker.
+    std::string markers;
+    for (int i = 0; i < 100000; ++i)
+        markers += Bytes({0xFF, 0xFE, 0xFF});
+    Put("archive", "regress-utf16-markers", markers);
+}
+
+void CSeedWriter::Detector()
+{
+    CBottomDetector::Construction c;
+    c.SourceName = "T38 38 kHz";
+    c.UseSettingsFolder = false;
+    CBottomDetector plain(c);
+    const auto a = plain.EncodeSettings();
+    Put("detector", "seed-defaults", std::string_view(reinterpret_cast<const char*>(a.data()), a.size()));
+    CBottomDetector layered(c);
+    layered.SetMinimumDepth(2.5);
+    layered.SetMaximumDepth(300.0);
+    layered.SetDisplayMode(2, "bottom");
+    layered.SetSecondLayer(true, "T120 120 kHz", 2.5);
+    const auto b = layered.EncodeSettings();
+    Put("detector", "seed-second-layer", std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
+}
+
+void CSeedWriter::Serial()
+{
+    using Make = std::function<std::unique_ptr<CProtocol>(CSercor*)>;
+    const std::string eight = Bytes({1, 2, 3, 4, 5, 6, 7, 8});
+    const struct {
+        int kind;
+        const char* name;
+        Make make;
+        std::vector<std::string> messages;
+    } rows[] = {
+        {0, "ascii", [](CSercor* p) { return std::make_unique<CASCII>(p, PROT_TRANSMIT, 0); },
+         {"T38 depth 12.34", "second line"}},
+        {1, "ascii-cr-lf",
+         [](CSercor* p) {
+             auto a = std::make_unique<CASCII>(p, PROT_TRANSMIT, 0);
+             a->SetTerminator(TRUE, TRUE);
+             return a;
+         },
+         {"T38 depth 12.34", "second line"}},
+        {2, "raw", [](CSercor* p) { return std::make_unique<CRAW>(p, PROT_TRANSMIT, 0); }, {"raw bytes \x01\x02"}},
+        {3, "nmea", [](CSercor* p) { return std::make_unique<CNMEA>(p, PROT_TRANSMIT, 0); },
+         {"SDDPT,12.3,0.5", "GPZDA,123456.50,07,12,2026,00,00"}},
+        {4, "quelto", [](CSercor* p) { return std::make_unique<CQuelto>(p, PROT_TRANSMIT, 0); },
+         {Bytes({1, 2, 0x55, 0xAA}), "status"}},
+        {5, "zlt", [](CSercor* p) { return std::make_unique<CZLT2_300>(p, PROT_TRANSMIT, 0); }, {"12", "345"}},
+        {6, "modbus", [](CSercor* p) { return std::make_unique<CModBus>(p, PROT_TRANSMIT, 0); },
+         {Bytes({1, 3, 0, 0, 0, 1}), Bytes({1, 6, 0, 2, 0x12, 0x34})}},
+        {7, "motion", [](CSercor* p) { return std::make_unique<CMoviraZelvar>(p, PROT_TRANSMIT, 0); },
+         {Bytes({0x90, 0x90}) + eight, Bytes({0x91, 0x90}) + eight}},
+        {8, "motion-vn1500", [](CSercor* p) { return std::make_unique<CMoviraVN1500>(p, PROT_TRANSMIT, 0); },
+         {Bytes({0x00, 0x90}) + eight}},
+    };
+    for (const auto& row : rows) {
+        const std::string wire = OnTheLine(row.make, row.messages);
+        if (wire.empty()) {
+            m_error = std::string("nothing on the line from ") + row.name;
+            return;
+        }
+        // Whole, then cut in two with silence after each part, then with a
+        // line error and a modem event in the middle.
+        const std::string kind = Bytes({row.kind});
+        const std::size_t cut = wire.size() / 2;
+        Put("serial", std::string("seed-") + row.name, kind + Bytes({0}) + Sized(wire) + Bytes({2}));
+        Put("serial", std::string("seed-") + row.name + "-cut-by-silence",
+            kind + Bytes({0}) + Sized(wire.substr(0, cut)) + Bytes({2, 0}) + Sized(wire.substr(cut)) + Bytes({2}));
+        Put("serial", std::string("seed-") + row.name + "-line-error-and-modem",
+            kind + Bytes({0}) + Sized(wire.substr(0, cut)) + Bytes({1, CE_FRAME, 3, static_cast<int>(EV_CTS), MS_CTS_ON, 0}) +
+                Sized(wire) + Bytes({2}));
+    }
+}
+
+void CSeedWriter::RegText()
+{
+    CFuzzEnvironment& environment = CFuzzEnvironment::Get();
+    environment.FreshHivesInMemory();
+    ProgramSettings();
+    std::string text = "; zvreg export\n", error;
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT})
+        CRegText::Export(root, "", text, error);
+    Put("regtext", "seed-program-settings", text);
+    // 30,000 names deep: taken, it took every walk over the tree that deep.
+    std::string deep = "[HKCU\\a";
+    for (int i = 1; i < 30000; ++i)
+        deep += "\\a";
+    Put("regtext", "regress-deep-key-path", deep + "]\n");
+    // The store refuses the last line (a name of 300 characters): the lines
+    // before it must not be kept either.
+    Put("regtext", "regress-refused-line-keeps-nothing",
+        "[HKCU\\Software\\Zelvar]\n\"Kept\"=dword:00000001\n[HKCU\\Software\\" + std::string(300, 'n') + "]\n");
+}
+
+void CSeedWriter::Hive()
+{
+    CFuzzEnvironment& environment = CFuzzEnvironment::Get();
+    const std::string folder = environment.FreshHiveFolder();
+    ProgramSettings();
+    RegFlushKey(HKEY_CURRENT_USER);
+    RegFlushKey(HKEY_CLASSES_ROOT);
+    RegistryResetStore();
+    const std::string hive = ReadFile(folder + "/user.db");
+    Put("hive", "seed-user-settings", hive);
+    Put("hive", "seed-component-classes", ReadFile(folder + "/classes.db"));
+
+    // A key row with an empty name below "EchoSounder": it names its parent
+    // again, so each walk over the tree went round it for ever.
+    sqlite3* db = nullptr;
+    const std::string damaged = folder + "/damaged.db";
+    std::ofstream(damaged, std::ios::binary) << hive;
+    if (sqlite3_open(damaged.c_str(), &db) != SQLITE_OK ||
+        sqlite3_exec(db,
+                     "PRAGMA journal_mode = DELETE; INSERT INTO keys(parent, name, lname, class) "
+                     "SELECT id, '', '', '' FROM keys WHERE lname = 'echosounder'",
+                     nullptr, nullptr, nullptr) != SQLITE_OK)
+        m_error = "cannot damage a hive";
+    sqlite3_close(db);
+    Put("hive", "regress-empty-key-name", ReadFile(damaged));
+    environment.FreshHivesInMemory();
+}
