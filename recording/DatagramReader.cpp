@@ -30,7 +30,9 @@ std::vector<std::int16_t> SSampleView::AngleSamples() const
 
 bool CDatagramReader::FrameAt(std::size_t offset, SDatagramView& out) const
 {
-    if (offset > m_size || m_size - offset < kFrameWords + kHeaderSize) return false;
+    // Resynchronising asks at every byte, and only the last few are too short
+    // for a frame: the common path runs straight through.
+    if (offset > m_size || m_size - offset < kFrameWords + kHeaderSize) [[unlikely]] return false;
     // A length running past the data fails the read of the trailing length.
     CByteReader frame(m_data + offset, m_size - offset);
     const std::uint32_t len = frame.U32(0);
