@@ -509,7 +509,9 @@ const std::int16_t* CChannel::EchogramLocked(int echogramType)
     {
     case 0x100: index = kBottom; tvg = kTvgBottom; constant = m_pointConstant; break; // internal: bottom
     case Sv: index = kSv; tvg = kTvg20; constant = m_svConstant; break;
-    case TS: index = kTs; tvg = kTvg40; constant = m_pointConstant; break;
+    // Target strength has no beam term: with the point constant's two-way
+    // beam angle a -45 dB target would show some 20 dB too strong.
+    case TS: index = kTs; tvg = kTvg40; constant = m_tsConstant; break;
     case Point20Log: index = kPoint20; tvg = kTvg20; constant = m_pointConstant; break;
     case Point30Log: index = kPoint30; tvg = kTvg30; constant = m_pointConstant; break;
     default: return m_ping.Power.data();

@@ -90,7 +90,8 @@ TEST(ChannelLayout, Loading40LogLimitRebuildsTheTsTableAtTheNextPing)
     ch.AddEchogramSamples(after, 1, 999.0, CChannel::TS, CChannel::FromTransducer);
     // 40 log R at 1 km is about 120 dB; the RM30 limit holds it at 100 dB.
     EXPECT_GT(before[0], 100.0 * 85.0413592);
-    EXPECT_EQ(after[0], static_cast<std::int16_t>(100.0 * 85.0413592) + static_cast<std::int16_t>(ch.GetPointConstant() * 85.0413592));
+    EXPECT_EQ(after[0], static_cast<std::int16_t>(100.0 * 85.0413592) +
+                            static_cast<std::int16_t>(ch.GetTsConstant() * 85.0413592));
 }
 
 TEST(ChannelLayout, DamagedColorScaleLeavesSettings)

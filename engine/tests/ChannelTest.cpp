@@ -191,11 +191,12 @@ TEST_F(ChannelPingTest, CalibratedArraysOfEveryType)
     FeedPing(2000);
     // Expected words: TVG word + raw + constant word, worked out by hand
     // (TVG 20/30/40 log at 50 m: 2964/4404/5844, at 100 m: 3566/5264/6963;
-    // Sv constant -802, point constant -915 raw units).
+    // Sv constant -802, TS constant -2701, point constant -915 raw units:
+    // TS is the point level less the -21 dB beam term).
     struct Row { int type; std::int16_t atTarget; std::int16_t atBottom; };
     const Row rows[] = {
         {CChannel::Sv, 2964 + kTargetRaw - 802, 3566 + kBottomRaw - 802},
-        {CChannel::TS, 5844 + kTargetRaw - 915, 6963 + kBottomRaw - 915},
+        {CChannel::TS, 5844 + kTargetRaw - 2701, 6963 + kBottomRaw - 2701},
         {CChannel::Point20Log, 2964 + kTargetRaw - 915, 3566 + kBottomRaw - 915},
         {CChannel::Point30Log, 4404 + kTargetRaw - 915, 5264 + kBottomRaw - 915},
         {0, kTargetRaw, kBottomRaw},
