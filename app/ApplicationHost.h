@@ -44,9 +44,8 @@ public:
     virtual void SetExpCalculation(bool on) = 0;
     virtual void FrequencySweep() = 0;
 
-    // Sets the PC's UTC clock (false: refused, nothing changed), then what
-    // follows a set clock (the navigation object's forced update ends).
-    virtual bool SetSystemClock(std::uint64_t fileTime) = 0;
+    // What follows a clock set through CClockSetter (the navigation
+    // object's forced update ends).
     virtual void ClockWasSet() = 0;
 };
 
@@ -63,7 +62,6 @@ public:
     void SetSecondLayer(bool) override {}
     void SetExpCalculation(bool) override {}
     void FrequencySweep() override {}
-    bool SetSystemClock(std::uint64_t) override { return false; }
     void ClockWasSet() override {}
 };
 

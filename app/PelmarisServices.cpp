@@ -9,6 +9,7 @@
 #include "app/base/Status.h"
 #include "app/base/StringTable.h"
 #include "platform/ChildProcess.h"
+#include "platform/ClockSetter.h"
 #include "platform/FileTime.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
@@ -242,7 +243,7 @@ void CPelmaris::SetComputerClock(std::uint64_t receptionTime, std::uint64_t rece
 {
     const std::uint64_t now = CFileTime::Now();
     const std::uint64_t target = receivedTime + (now > receptionTime ? now - receptionTime : 0);
-    m_host->SetSystemClock(target);
+    CClockSetter::SetUtc(target);
     m_host->ClockWasSet();
 }
 

@@ -190,13 +190,15 @@ TEST(PelmarisServicesTest, ClockIsSetToTheReceivedTimePlusWhatHasPassed)
     ShellEnvironment env;
     CPelmaris pelmaris;
     RecordingHost host;
+    RecordingClock clock;
     pelmaris.SetHost(&host);
     const std::uint64_t now = CFileTime::Now();
     constexpr std::uint64_t kSecond = 10'000'000;
     const std::uint64_t received = now + 3600 * kSecond;  // the telegram says an hour later
     pelmaris.SetComputerClock(now - 2 * kSecond, received);
-    EXPECT_GE(host.clockSetTo, received + 2 * kSecond);
-    EXPECT_LT(host.clockSetTo, received + 10 * kSecond);
+    ASSERT_EQ(clock.setTo.size(), 1u);
+    EXPECT_GE(clock.setTo[0], received + 2 * kSecond);
+    EXPECT_LT(clock.setTo[0], received + 10 * kSecond);
     EXPECT_TRUE(host.clockEnded);
 }
 

@@ -6,6 +6,7 @@
 #include "app/MainFrameInterface.h"
 #include "app/Pelmaris.h"
 #include "app/base/Status.h"
+#include "platform/ClockSetter.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/TempHives.h"
@@ -195,6 +196,19 @@ public:
     std::vector<std::vector<std::string>> replayStarts;
 };
 
+// Stands in front of the computer's clock while it lives: what would be
+// set is kept, and nothing is set.
+struct RecordingClock : IClockSetter {
+    RecordingClock() { CClockSetter::Install(this); }
+    ~RecordingClock() override { CClockSetter::Install(nullptr); }
+    bool SetUtc(std::uint64_t fileTime) override
+    {
+        setTo.push_back(fileTime);
+        return true;
+    }
+    std::vector<std::uint64_t> setTo;
+};
+
 // A program around the shell that records what the application hands it.
 class RecordingHost : public app::CShellHost {
 public:
@@ -202,11 +216,6 @@ public:
     void ProfileToOutputs(const std::string& text, std::uint64_t) override { profiles.push_back(text); }
     int RecordProfile(const std::string& text) override { return static_cast<int>(text.size()); }
     bool NavigationExpectsPositions() override { return expectsPositions; }
-    bool SetSystemClock(std::uint64_t fileTime) override
-    {
-        clockSetTo = fileTime;
-        return true;
-    }
     void ClockWasSet() override { clockEnded = true; }
     std::optional<bool> RefreshPrintingDocument() override
     {
@@ -217,7 +226,6 @@ public:
     std::optional<bool> printingViews;  // nullopt: no printing document
     int printingRefreshes = 0;
     bool expectsPositions = false;
-    std::uint64_t clockSetTo = 0;
     bool clockEnded = false;
 };
 

@@ -5,6 +5,7 @@
 #include "app/base/Status.h"
 #include "app/ui/Program.h"
 #include "outputs/QYNet.h"
+#include "platform/ClockSetter.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
 #include "recording/Store.h"
@@ -56,7 +57,7 @@ void CDecoderHost::PostStatusMessage(const std::string& text)
 
 void CDecoderHost::SetComputerClock(std::uint64_t utc)
 {
-    m_program.Application().Host().SetSystemClock(utc);
+    CClockSetter::SetUtc(utc);
 }
 
 bool CDecoderHost::GetNavigationSettings(SNavigationSettings& s)

@@ -27,7 +27,6 @@ public:
     void SetSecondLayer(bool) override {}
     void SetExpCalculation(bool) override {}
     void FrequencySweep() override {}
-    bool SetSystemClock(std::uint64_t fileTime) override;
     void ClockWasSet() override {}
 
 private:
