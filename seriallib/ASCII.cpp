@@ -46,7 +46,9 @@ BOOL CASCII::Send(const std::string& text)
         } else if (endsWith("\r")) {
             line += '\n';
         } else if (endsWith("\n")) {
-            line += '\r';
+            // A bare LF becomes CR LF: LF then CR would end no line at a
+            // receiver that waits for CR LF.
+            line.insert(line.size() - 1, 1, '\r');
         } else {
             line += "\r\n";
         }

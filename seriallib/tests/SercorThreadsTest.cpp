@@ -158,8 +158,8 @@ TEST(SercorFake, SentTelegramsGoOutFramedAndInOrder)
         return std::unique_ptr<CProtocol>(std::move(p));
     };
     const Row rows[] = {
-        {"ASCII CR LF: each line gets its terminator once", asciiCrLf, {"X", "X\r\n", "X\n", "X\r"},
-         "X\r\nX\r\nX\n\rX\r\n"},
+        {"ASCII CR LF: each line ends in CR LF once", asciiCrLf, {"X", "X\r\n", "X\n", "X\r"},
+         "X\r\nX\r\nX\r\nX\r\n"},
         {"ASCII default: CR only, never doubled",
          [](CSercor* port) { return std::unique_ptr<CProtocol>(std::make_unique<CASCII>(port, PROT_TRANSMIT, 0)); },
          {"a", "b\r"}, "a\rb\r"},
