@@ -393,7 +393,10 @@ TEST_F(ChannelPingTest, SampleCountFollowsRequestsAndBottom)
     channel->RequestRange(1.0e9);
     EXPECT_EQ(channel->ComputeSampleCount(kD), CChannel::kMaxSamples);
     channel->RequestRange(-50.0);
-    EXPECT_GE(channel->ComputeSampleCount(kD), 0);
+    EXPECT_EQ(channel->ComputeSampleCount(kD), CChannel::kMaxSamples) << "a negative request changes nothing";
+    FeedPing(2000);
+    channel->RequestRange(-50.0);
+    EXPECT_EQ(channel->ComputeSampleCount(kD), 0) << "nor does it ask for samples of its own";
 }
 
 TEST(Channel, LowFrequencyQy210ChannelIsLimitedTo100Metres)
