@@ -53,7 +53,7 @@ std::vector<std::int16_t> Ping(int count, int bottomIndex, int bottomLength = 40
 CBottomDetector::Construction Plain(double d = kD)
 {
     CBottomDetector::Construction c;
-    c.SourceName = "ES38";
+    c.SourceName = "T38";
     c.SampleDistance = d;
     c.Model = SounderModel::QY310;
     c.UseSettingsFolder = false;
@@ -256,17 +256,17 @@ TEST(BottomDetectorFile, WrittenAtTheEndAndReadBackByteForByte)
 {
     TempFolder tmp;
     CBottomDetector::Construction c = Plain();
-    c.SourceName = "GPT 38 kHz: a/b";
+    c.SourceName = "Unit 38 kHz: a/b";
     c.UseSettingsFolder = true;
     c.SettingsFolder = tmp.path;
-    const std::string path = tmp.path + "GPT 38 kHz_ a_b_ChannelBottom.sav";
+    const std::string path = tmp.path + "Unit 38 kHz_ a_b_ChannelBottom.sav";
     {
         CBottomDetector det(c);
         EXPECT_EQ(det.GetSettingsPath(), path);
         det.SetMaximumDepth(750.0);
         det.SetMinimumDepth(2.5);
         det.SetDisplayMode(3, "Bottom mode");
-        det.SetSecondLayer(true, "ES120", 1.25);
+        det.SetSecondLayer(true, "T120", 1.25);
     }
     const std::vector<char> first = ReadAll(path);
     ASSERT_EQ(first.size(), 104u);
@@ -287,7 +287,7 @@ TEST(BottomDetectorFile, WrittenAtTheEndAndReadBackByteForByte)
     EXPECT_EQ(u32(48), 3u);
     EXPECT_STREQ(&first[52], "Bottom mode");
     EXPECT_EQ(u32(72), 1u);
-    EXPECT_STREQ(&first[76], "ES120");
+    EXPECT_STREQ(&first[76], "T120");
     EXPECT_EQ(dbl(96), 1.25);
 
     {
@@ -295,7 +295,7 @@ TEST(BottomDetectorFile, WrittenAtTheEndAndReadBackByteForByte)
         EXPECT_EQ(det.GetMaximumDepth(), 750.0);
         EXPECT_EQ(det.GetMinimumDepth(), 2.5);
         EXPECT_TRUE(det.IsSecondLayerOn());
-        EXPECT_EQ(det.GetReferenceName(), "ES120");
+        EXPECT_EQ(det.GetReferenceName(), "T120");
         EXPECT_EQ(det.GetSecondLayerGain(), 1.25);
         EXPECT_EQ(det.GetDisplayModeValue(), 3);
     }
@@ -308,7 +308,7 @@ TEST(BottomDetectorFile, ShortOrDamagedFileLeavesTheDefaults)
     CBottomDetector::Construction c = Plain(0.02);
     c.UseSettingsFolder = true;
     c.SettingsFolder = tmp.path;
-    const std::string path = tmp.path + "ES38_ChannelBottom.sav";
+    const std::string path = tmp.path + "T38_ChannelBottom.sav";
     std::vector<char> good(104, 0);
     const double maxDepth = 250.0;
     std::memcpy(&good[0], &maxDepth, 8);
@@ -388,7 +388,7 @@ TEST(BottomDetectorInChannel, ConfirmsThenBridgesFourMissedPings)
     cc.Parameters.SampleDistance = kD;
     cc.Parameters.SampleInterval = kD * 2.0 / 1500.0;
     cc.Parameters.PulseLength = kTau;
-    cc.SourceName = "ES38";
+    cc.SourceName = "T38";
     cc.Links = &links;
     CChannel channel(cc);
     CBottomDetector::Construction c = Plain();
@@ -440,7 +440,7 @@ TEST(BottomDetectorInChannel, StandardPartsFindTheBottomAndShowTheWorkingArray)
     cc.Parameters.SampleDistance = kD;
     cc.Parameters.SampleInterval = kD * 2.0 / 1500.0;
     cc.Parameters.PulseLength = kTau;
-    cc.SourceName = "ES38";
+    cc.SourceName = "T38";
     cc.Links = &links;
     cc.StandardParts = true;
     CChannel channel(cc);

@@ -64,7 +64,7 @@ protected:
     std::unique_ptr<CBottomDetector> MakeDetector()
     {
         CBottomDetector::Construction b;
-        b.SourceName = "ES38";
+        b.SourceName = "T38";
         b.SampleDistance = 0.1;
         b.SettingsFolder = folder.string() + "/";
         return std::make_unique<CBottomDetector>(b);
@@ -75,7 +75,7 @@ protected:
         cc.Parameters.SampleDistance = 0.1;
         cc.Parameters.SampleInterval = 0.2 / 1500.0;
         cc.Parameters.PulseLength = 0.001;
-        cc.SourceName = "ES38";
+        cc.SourceName = "T38";
         cc.Links = &links;
         auto c = std::make_unique<CChannel>(cc);
         auto d = MakeDetector();

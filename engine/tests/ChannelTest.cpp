@@ -120,7 +120,7 @@ public:
     bool FindExternalDepthWindow(const std::string& name, ExternalDepthWindow& w) override
     {
         askedName = name;
-        if (name != "ES38")
+        if (name != "T38")
             return false;
         w.Start = 90.0;
         w.Length = 20.0;
@@ -158,7 +158,7 @@ protected:
         c.Frequency = 38000.0;
         c.BeamTerm = -21.0;
         c.ChannelName = "38 kHz";
-        c.SourceName = "Replay ES38";
+        c.SourceName = "Replay T38";
         c.Links = &links;
         channel = std::make_unique<CChannel>(c);
         auto det = std::make_unique<StepDetector>();
@@ -272,7 +272,7 @@ TEST_F(ChannelPingTest, ProcessPingRunsOncePerPingAndHandsOverTheDepth)
     EXPECT_EQ(detector->calls, 1);
     ASSERT_EQ(links.users.size(), 1u);
     ASSERT_EQ(links.outputs.size(), 1u);
-    EXPECT_EQ(links.users[0].SourceName, "Replay ES38");
+    EXPECT_EQ(links.users[0].SourceName, "Replay T38");
     EXPECT_EQ(links.users[0].ChannelId, 3);
     EXPECT_EQ(links.users[0].PingTime, 1000u);
     EXPECT_NEAR(links.users[0].Depth, 100.0, 1e-9);
@@ -309,8 +309,8 @@ TEST_F(ChannelPingTest, ExternalDepthHandOverUsesTheNameWithoutReplay)
 {
     FeedPing(1000);
     EXPECT_TRUE(channel->ProcessPingData());
-    EXPECT_EQ(links.askedName, "ES38");
-    EXPECT_EQ(links.blockName, "ES38");
+    EXPECT_EQ(links.askedName, "T38");
+    EXPECT_EQ(links.blockName, "T38");
     ASSERT_EQ(links.block.size(), 2000u) << "at most 2000 samples";
     // 90-110 m over 2000 words: 10 words a sample; the first bottom sample
     // (999) is drawn from word 990.

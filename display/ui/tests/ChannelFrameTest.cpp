@@ -41,7 +41,7 @@ protected:
         depthEnv.updateViews = [](CDepthDoc* doc) { CChannelFrameAbstract::UpdateViewsOf(doc); };
         CDepthDoc::SetEnvironment(depthEnv);
         CChannel::Construction cc;
-        cc.ChannelName = "ES38 38/kHz:1";
+        cc.ChannelName = "T38 38/kHz:1";
         channel = std::make_unique<CChannel>(cc);
     }
     void TearDown() override
@@ -88,8 +88,8 @@ TEST(ChannelFrameGeometry, PanesOfANewClient)
 
 TEST(ChannelFrameNames, SettingsFileNamePerModeWithoutPathCharacters)
 {
-    EXPECT_EQ(CChannelFrameAbstract::SettingsFileName("ES38 38/kHz:1", false), "Normal ES38 38_kHz_1.ser");
-    EXPECT_EQ(CChannelFrameAbstract::SettingsFileName("ES38 38/kHz:1", true), "Replay ES38 38_kHz_1.ser");
+    EXPECT_EQ(CChannelFrameAbstract::SettingsFileName("T38 38/kHz:1", false), "Normal T38 38_kHz_1.ser");
+    EXPECT_EQ(CChannelFrameAbstract::SettingsFileName("T38 38/kHz:1", true), "Replay T38 38_kHz_1.ser");
     // Replay names its channels "Replay <frequency> kHz".
     EXPECT_EQ(CChannelFrameAbstract::SettingsFileName("Replay 38 kHz", true), "Replay 38 kHz.ser");
     EXPECT_EQ(CChannelFrameAbstract::SettingsFileName("a\\b*c?d\"e<f>g|h", false), "Normal a_b_c_d_e_f_g_h.ser");
@@ -128,20 +128,20 @@ TEST_F(ChannelFrameTest, SavedFrameLoadsItsProportionsAndDocumentSettings)
 {
     {
         auto frame = Make<CChannelFrame1>(613, 400);
-        frame->SetChannel(channel.get(), "ES38", "ES38 38/kHz:1", false);
+        frame->SetChannel(channel.get(), "T38", "T38 38/kHz:1", false);
         frame->GetDepthDoc()->m_minimumDepth = 7.5;
         frame->m_upperEchogram->m_range = 250.0;
         ASSERT_TRUE(frame->SaveSettings());
         EXPECT_NEAR(frame->m_columnRatio, 0.15, 0.02);
     }
-    std::vector<char> bytes = FileBytes("Normal ES38 38_kHz_1.ser");
+    std::vector<char> bytes = FileBytes("Normal T38 38_kHz_1.ser");
     ASSERT_GT(bytes.size(), 28u + 24u);
     EXPECT_EQ(bytes[0], 27);
     EXPECT_EQ(std::string(bytes.begin() + 1, bytes.begin() + 28), CChannelFrame1::kVersion);
 
     auto loaded = Make<CChannelFrame1>(613, 400);
     loaded->m_columnRatio = 0.5;
-    loaded->SetChannel(channel.get(), "ES38", "ES38 38/kHz:1", false);
+    loaded->SetChannel(channel.get(), "T38", "T38 38/kHz:1", false);
     EXPECT_NEAR(loaded->m_columnRatio, 0.15, 0.02);
     EXPECT_DOUBLE_EQ(loaded->GetDepthDoc()->m_minimumDepth, 7.5);
     EXPECT_DOUBLE_EQ(loaded->m_upperEchogram->m_range, 250.0);
@@ -157,7 +157,7 @@ TEST_F(ChannelFrameTest, SavedFrameLoadsItsProportionsAndDocumentSettings)
     }
     const double first = other->m_firstColumnRatio;
     const QList<int> outer = other->OuterSplitter()->sizes();
-    other->SetChannel(channel.get(), "ES38", "ES38 38/kHz:1", false);
+    other->SetChannel(channel.get(), "T38", "T38 38/kHz:1", false);
     EXPECT_DOUBLE_EQ(other->m_firstColumnRatio, first);
     EXPECT_EQ(other->OuterSplitter()->sizes(), outer);
     EXPECT_DOUBLE_EQ(other->GetDepthDoc()->m_minimumDepth, 1.0);
@@ -167,7 +167,7 @@ TEST_F(ChannelFrameTest, ZeroWidthAndNumbersThatAreNoneNeverReachTheFile)
 {
     {
         auto frame = Make<CChannelFrame1>(13, 400); // no width left after the bars
-        frame->SetChannel(channel.get(), "ES38", "narrow", false);
+        frame->SetChannel(channel.get(), "T38", "narrow", false);
         ASSERT_TRUE(frame->SaveSettings());
     }
     std::vector<char> bytes = FileBytes("Normal narrow.ser");
@@ -187,7 +187,7 @@ TEST_F(ChannelFrameTest, ZeroWidthAndNumbersThatAreNoneNeverReachTheFile)
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
     auto loaded = Make<CChannelFrame1>(613, 400);
-    loaded->SetChannel(channel.get(), "ES38", "narrow", false);
+    loaded->SetChannel(channel.get(), "T38", "narrow", false);
     EXPECT_DOUBLE_EQ(loaded->m_columnRatio, 0.15);
     EXPECT_DOUBLE_EQ(loaded->m_rowRatio, 0.65);
 }

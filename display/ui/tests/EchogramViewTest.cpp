@@ -38,7 +38,7 @@ protected:
     {
         shelltest::QtApp();
         CChannel::Construction cc;
-        cc.SourceName = "ES38";
+        cc.SourceName = "T38";
         channel = std::make_unique<CChannel>(cc);
         doc.SetChannel(channel.get());
         doc.SetEchogramChannel(&fake);

@@ -60,8 +60,8 @@ TEST_F(DialogTest, BottomDetectorDialogRangesAndValues)
     v.MinimumDepth = 2.0;
     v.MaximumDepth = 300.0;
     v.BackstepLevel = -50.0;
-    v.ReferenceChoices = {"ES120", "ES200"};
-    v.Reference = "ES200";
+    v.ReferenceChoices = {"T120", "T200"};
+    v.Reference = "T200";
     CBottomDetectorDialog dialog(v);
     EXPECT_EQ(dialog.windowTitle(), "Bottom Detector");
     auto* maxEdit = Find<QLineEdit>(dialog, "IDC_MAX_DEPTH");
@@ -74,7 +74,7 @@ TEST_F(DialogTest, BottomDetectorDialogRangesAndValues)
     auto* reference = Find<QComboBox>(dialog, "IDC_REFERENCE");
     ASSERT_TRUE(reference);
     EXPECT_EQ(reference->count(), 2);
-    EXPECT_EQ(reference->currentText(), "ES200");
+    EXPECT_EQ(reference->currentText(), "T200");
 
     // Out-of-range values are refused with a message, one field at a time.
     struct Row { const char* field; const char* bad; const char* good; const char* message; };
@@ -111,7 +111,7 @@ TEST_F(DialogTest, BottomDetectorDialogRangesAndValues)
     EXPECT_EQ(out.MaximumAlarmDepth, 120.0);
     EXPECT_TRUE(out.SecondLayer);
     EXPECT_TRUE(out.MinimumDepthAlarm);
-    EXPECT_EQ(out.Reference, "ES200");
+    EXPECT_EQ(out.Reference, "T200");
 }
 
 TEST_F(DialogTest, BottomDetectorDialogShowsFeetAndReturnsMetres)
@@ -137,14 +137,14 @@ TEST_F(DialogTest, InstalledRunnerChangesTheDetector)
     CBottomDetector::Construction c;
     c.UseSettingsFolder = false;
     c.ExternalDepth = [](int index, std::string& name, double& depth) {
-        static const char* names[] = {"Replay ES38", "", "ES120", nullptr};
+        static const char* names[] = {"Replay T38", "", "T120", nullptr};
         if (index > 2)
             return false;
         name = names[index];
         depth = 0.0;
         return true;
     };
-    c.SourceName = "ES38";
+    c.SourceName = "T38";
     CBottomDetector det(c);
     bool notified = false;
     CBottomDetector::SetChangeNotifier([&] { notified = true; });
