@@ -372,6 +372,8 @@ private:
         int rc;
         while ((rc = keys.step()) == SQLITE_ROW) {
             const auto id = sqlite3_column_int64(keys.get(), 0);
+            // A damaged file may give one id twice: the first row stands.
+            if (Find(id)) continue;
             Node* parent = Find(sqlite3_column_int64(keys.get(), 1));
             if (!parent) continue;  // orphan of a damaged file: not reachable
             const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(keys.get(), 2));

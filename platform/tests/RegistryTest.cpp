@@ -376,6 +376,28 @@ TEST(Registry, KeyRowsNoCallCouldWriteAreLeftOutOfTheTree) {
     }
 }
 
+TEST(Registry, AKeyRowWhoseIdCameBeforeIsLeftOut) {
+    CTempHives hives;
+    // A damaged file can give one row id twice, the second time as a child
+    // of the first; the first row stands.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(hives.UserHive().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "PRAGMA application_id = 1515606599;"
+                           "CREATE TABLE keys(id INTEGER, parent INTEGER, name TEXT, lname TEXT, class TEXT);"
+                           "CREATE TABLE vals(id INTEGER, key INTEGER, name TEXT, lname TEXT, type INTEGER, data BLOB);"
+                           "INSERT INTO keys VALUES(1, NULL, '', '', ''), (2, 1, 'Software', 'software', ''),"
+                           "  (2, 2, 'Again', 'again', ''), (3, 2, 'Zelvar', 'zelvar', '');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_EQ(SubKeys(HKEY_CURRENT_USER), (std::vector<std::string>{"Software"}));
+    HKEY h = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &h), ERROR_SUCCESS);
+    Key software(h);
+    EXPECT_EQ(SubKeys(software.h), (std::vector<std::string>{"Zelvar"}));
+}
+
 TEST(Registry, ATransactionKeepsAllItsChangesOrNone) {
     CTempHives hives;
     for (const LONG answer : {ERROR_INVALID_PARAMETER, ERROR_SUCCESS}) {
