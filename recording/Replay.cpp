@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace zv::recording {
 
@@ -252,13 +253,28 @@ bool CReplay::OpenAndBuild(const std::string& fileName)
 
 void CReplay::RunInstallationDialog()
 {
-    SReplayInstallation copy = m_installation;
-    int applyHeave = m_applyHeave, reprocess = 1, applyAll = 1;
-    if (m_host->RunInstallationDialog(copy, applyHeave, reprocess, applyAll)) {
-        m_applyHeave = applyHeave;
-        m_reprocess = reprocess;
-        m_applyAll = applyAll;
-        m_installation = copy;
+    // The dialog edits a copy that it owns with the call: the trigger thread
+    // stops waiting when its sounder stops, while the dialog may still be up.
+    struct SAnswer {
+        SReplayInstallation block;
+        int applyHeave, reprocess, applyAll;
+    };
+    auto answer = std::make_shared<SAnswer>(SAnswer{m_installation, m_applyHeave, 1, 1});
+    IReplayHost* host = m_host;
+    const CThreadCall::EResult result = m_dialogs.Call(
+        [host, answer](const std::function<bool()>& ended) {
+            return host->RunInstallationDialog(answer->block, answer->applyHeave, answer->reprocess,
+                                               answer->applyAll, ended);
+        },
+        [this] {
+            const ITransceiverOwner* owner = GetEchoSounder();
+            return owner != nullptr && owner->IsStopping();
+        });
+    if (result == CThreadCall::EResult::Yes) {
+        m_applyHeave = answer->applyHeave;
+        m_reprocess = answer->reprocess;
+        m_applyAll = answer->applyAll;
+        m_installation = answer->block;
         for (std::size_t i = 0; i < m_records.size() && i < std::size_t(SReplayInstallation::kChannels); ++i) {
             m_records[i]->transducerX = m_installation.channels[i].x;
             m_records[i]->transducerY = m_installation.channels[i].y;

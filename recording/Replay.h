@@ -6,6 +6,7 @@
 #pragma once
 
 #include "engine/ReplayFileList.h"
+#include "platform/ThreadCall.h"
 #include "recording/ReplayHost.h"
 #include "recording/ReplayReader.h"
 #include "transceivers/Transceiver.h"
@@ -93,6 +94,9 @@ private:
 
     IReplayHost m_noHost;
     IReplayHost* m_host = &m_noHost;
+    // The installation dialog runs on the thread that made the replay; a
+    // later file asks for it from the trigger thread.
+    CThreadCall m_dialogs;
     std::unique_ptr<CReplayFileList> m_list;
     CReplayReader m_reader;
     std::vector<std::unique_ptr<StructChannelParameters>> m_records;

@@ -5,6 +5,7 @@
 
 #include "recording/DatagramFormat.h"
 
+#include <functional>
 #include <string>
 
 class CReplayFileList;
@@ -55,8 +56,12 @@ public:
     virtual void CopyReplayTable(const FileTime* times200) {}
     // When the message pane is on and a view prints: stop and restart printing.
     virtual void RestartPrinting() {}
-    // The "Reprocess Heave" dialog on a copy of the block; false for Cancel.
-    virtual bool RunInstallationDialog(SReplayInstallation& block, int& applyHeave, int& reprocess, int& applyAll)
+    // The "Reprocess Heave" dialog on a copy of the block, on the thread
+    // that made the replay; false for Cancel. ended() holds once the replay
+    // no longer waits for the answer (its sounder stops): the dialog may
+    // close then.
+    virtual bool RunInstallationDialog(SReplayInstallation& block, int& applyHeave, int& reprocess, int& applyAll,
+                                       const std::function<bool()>& ended)
     {
         return false;
     }

@@ -18,4 +18,7 @@ public:
     virtual std::uint64_t UpdatePingTime(std::uint64_t time) = 0;
     // The unit fell silent during a ping.
     virtual void SetLinkLost() = 0;
+    // The owner is stopping: a worker of the owner that waits for anything
+    // (the operator, a unit) gives up.
+    virtual bool IsStopping() const = 0;
 };

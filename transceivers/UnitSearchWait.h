@@ -1,18 +1,17 @@
 // Lets a network transceiver wait for its unit behind the search dialog from
 // any thread. The dialog always runs on the user-interface thread that made
 // this object: called there, the wait shows it at once; called from a worker
-// (a transceiver's data thread), the wait is posted there through the message
-// dispatcher and the worker waits for the answer, never for the window. The
-// worker leaves as soon as its own done check holds (the unit answered, or
-// its transceiver stops) and the dialog, seeing that, closes by itself; so a
-// sounder being stopped on the user-interface thread never waits for a worker
-// that waits for a dialog. The operator's Cancel reaches the worker as false.
+// (a transceiver's data thread), the wait is carried there (CThreadCall) and
+// the worker waits for the answer, never for the window. The worker leaves
+// as soon as its own done check holds (the unit answered, or its transceiver
+// stops) and the dialog, seeing that, closes by itself; so a sounder being
+// stopped on the user-interface thread never waits for a worker that waits
+// for a dialog. The operator's Cancel reaches the worker as false.
 #pragma once
 
-#include "platform/MessageDispatcher.h"
+#include "platform/ThreadCall.h"
 
 #include <functional>
-#include <memory>
 #include <string>
 
 class CUnitSearchWait
@@ -22,28 +21,17 @@ public:
     // operator gives up (false). User-interface thread only.
     using ShowDialog = std::function<bool(const std::string& text, const std::function<bool()>& done)>;
 
-    static constexpr UINT kWaitMessage = WM_USER + 0x150;  // to this object's own window only
-    static constexpr int kPollMs = 20;
-
     // On the user-interface thread: the dialogs will run on it.
     explicit CUnitSearchWait(ShowDialog show);
-    ~CUnitSearchWait();
-    CUnitSearchWait(const CUnitSearchWait&) = delete;
-    CUnitSearchWait& operator=(const CUnitSearchWait&) = delete;
 
     // From any thread. True when done() held or the dialog ended with OK;
     // false when the operator cancelled or no dialog can be shown (the
     // dispatcher stopped, the object went away).
     bool Wait(const std::string& text, const std::function<bool()>& done);
 
-    DWORD GetThreadId() const { return m_threadId; }
+    DWORD GetThreadId() const { return m_call.GetThreadId(); }
 
 private:
-    struct Request;
-    class RequestPayload;
-    LRESULT OnMessage(UINT message);
-
     ShowDialog m_show;
-    DWORD m_threadId = 0;
-    HWND m_window = 0;
+    CThreadCall m_call;
 };

@@ -33,7 +33,11 @@ public:
     void RestartPrinting() override {}
     // Absent: the "Reprocess Heave" dialog; its Cancel keeps the recorded
     // installation.
-    bool RunInstallationDialog(zv::recording::SReplayInstallation&, int&, int&, int&) override { return false; }
+    bool RunInstallationDialog(zv::recording::SReplayInstallation&, int&, int&, int&,
+                               const std::function<bool()>&) override
+    {
+        return false;
+    }
 
 private:
     CProgram& m_program;

@@ -159,6 +159,7 @@ public:
     // it looks are one loss.
     void SetLinkLost() override { m_linkLost = true; }
     bool IsLinkLost() const { return m_linkLost.load(); }
+    bool IsStopping() const override { return m_stop.load(); }
 
     void StopTransceivers();
     bool TransceiversReady();

@@ -458,7 +458,8 @@ TEST(DecodeAngleWordTest, SignedBytesInStepsOf180Over128)
 TEST_F(ReplayTest, ReprocessedInstallationSetsDraughtAndHeaveCorrection)
 {
     struct InstallHost : Host {
-        bool RunInstallationDialog(SReplayInstallation& block, int& applyHeave, int& reprocess, int& applyAll) override
+        bool RunInstallationDialog(SReplayInstallation& block, int& applyHeave, int& reprocess, int& applyAll,
+                                   const std::function<bool()>&) override
         {
             ++shown;
             seenChannels = block.channelCount;

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <set>
 
@@ -217,4 +218,120 @@ TEST_F(ReplayThreadsTest, RecordedNamesCanBeReadWhileTheReplayChangesFiles)
     }
     sounder.reset();
     EXPECT_EQ(seen, names);
+}
+
+namespace {
+
+// Heave of a ping corrected for the lever arm between the motion sensor
+// (0, 0, 1 in generated files) and a transducer at x, y, z.
+double CorrectedHeave(const double motion[6], double x, double y, double z)
+{
+    auto lever = [&](double r, double p) {
+        r *= 0.0174532925199;
+        p *= 0.0174532925199;
+        return y * std::sin(r) * std::cos(p) - x * std::sin(p) - (z - 1.0) * (1.0 - std::cos(r) * std::cos(p));
+    };
+    return (lever(motion[1], motion[2]) + lever(motion[3], motion[4])) * 0.5 + motion[0];
+}
+
+// The "Reprocess Heave" dialog as the program would show it; it runs on the
+// test thread, which stands in for the user-interface thread.
+struct SInstallHost : IReplayHost {
+    bool RunInstallationDialog(SReplayInstallation& block, int& applyHeave, int& reprocess, int& applyAll,
+                               const std::function<bool()>& ended) override
+    {
+        threads.push_back(::GetCurrentThreadId());
+        if (duringLaterFile && threads.size() > 1) return duringLaterFile(ended);
+        block.channels[0].x = threads.size() == 1 ? 2.0 : 6.0;
+        applyHeave = 1;
+        reprocess = 1;
+        applyAll = 0;  // ask again for every file
+        return true;
+    }
+    std::vector<DWORD> threads;
+    std::function<bool(const std::function<bool()>&)> duringLaterFile;
+};
+
+}  // namespace
+
+// With "apply to all files" off, each later file asks for the dialog from
+// the trigger thread; it runs on the thread that made the replay, and the
+// offsets chosen there reach the next pings' corrected heave.
+TEST_F(ReplayThreadsTest, ALaterFilesInstallationDialogRunsOnTheUserInterfaceThread)
+{
+    ASSERT_NO_FATAL_FAILURE(
+        Record({"pings=4", "channels=38", "samples=100", "heave=0.8", "roll=4", "pitch=2"}, "a.raw"));
+    const std::uint64_t laterStart = zv::recgen::PingTime(scene, 0) + 36000000000ULL;  // an hour on
+    const std::string later = "start-unix=" + std::to_string(laterStart / 10000000ULL - 11644473600ULL);
+    ASSERT_NO_FATAL_FAILURE(Record({later.c_str()}, "b.raw"));
+    list.m_changeInstallation = 1;
+
+    SInstallHost install;
+    struct SPing {
+        std::uint64_t time;
+        double x, motion[6];
+    };
+    std::mutex lock;
+    std::vector<SPing> pings;
+    CEchoSounder::Context context = ReplayContext();
+    host.createReplay = [&](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
+        return std::make_unique<CReplay>(*files, &install);
+    };
+    auto sounder = std::make_unique<CEchoSounder>();
+    CEchoSounder* running = sounder.get();
+    host.documentsNotify = [&, running] {
+        CChannel::ParameterCopy copy;
+        running->GetChannel(0)->GetChannelParameters(copy);
+        SPing p{running->GetChannel(0)->GetPingTime(), copy.Parameters.TransducerX, {}};
+        std::copy(std::begin(copy.Motion), std::end(copy.Motion), p.motion);
+        std::lock_guard l(lock);
+        pings.push_back(p);
+    };
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kReplay, CEchoSounder::kMaximumRate, &list,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            std::lock_guard l(lock);
+            return pings.size() >= 8;
+        },
+        30s));
+    sounder.reset();
+
+    ASSERT_EQ(install.threads.size(), 2u) << "at the start and for the later file";
+    EXPECT_EQ(install.threads[1], ::GetCurrentThreadId());
+    for (const SPing& p : pings) {
+        EXPECT_EQ(p.x, p.time >= laterStart ? 6.0 : 2.0) << p.time;
+        EXPECT_NE(p.motion[1], 0.0);
+        EXPECT_NEAR(p.motion[5], CorrectedHeave(p.motion, p.x, 0.0, scene.channels[0].z), 1e-9) << p.time;
+    }
+}
+
+// Stopping the sounder while a later file's dialog is up (an operation
+// command run in the dialog's own message loop) ends the trigger thread's
+// wait; the dialog is told and closes, and nothing waits for anything.
+TEST_F(ReplayThreadsTest, StoppingTheSounderUnderALaterFilesDialogEndsTheWait)
+{
+    ASSERT_NO_FATAL_FAILURE(Record({"pings=2", "channels=38", "samples=100"}, "a.raw"));
+    ASSERT_NO_FATAL_FAILURE(Record({}, "b.raw"));
+    list.m_changeInstallation = 1;
+
+    SInstallHost install;
+    std::unique_ptr<CEchoSounder> sounder;
+    bool toldToClose = false;
+    install.duringLaterFile = [&](const std::function<bool()>& ended) {
+        EXPECT_FALSE(ended());
+        sounder.reset();  // joins the trigger thread, which waits for this dialog
+        toldToClose = PumpUntil(ended, 10s);
+        return true;
+    };
+    CEchoSounder::Context context = ReplayContext();
+    host.createReplay = [&](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
+        return std::make_unique<CReplay>(*files, &install);
+    };
+    sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kReplay, CEchoSounder::kMaximumRate, &list,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    ASSERT_TRUE(PumpUntil([&] { return sounder == nullptr; }, 30s));
+    EXPECT_TRUE(toldToClose);
+    EXPECT_EQ(install.threads.size(), 2u);
 }
