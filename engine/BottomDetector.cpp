@@ -275,6 +275,12 @@ void CBottomDetector::GetBottomSamplesDb(double* out, int n, int first) const
 
 // ---- Dialog -----------------------------------------------------------------
 
+IBottomDetector::Limits CBottomDetector::GetLimits() const
+{
+    std::lock_guard lock(m_lock);
+    return {m_minDepth, m_maxDepth, m_backstep};
+}
+
 bool CBottomDetector::RunDialog(bool& bottomLostWarning, bool& minAlarm, bool& maxAlarm, double& minAlarmDepth,
                                 double& maxAlarmDepth)
 {

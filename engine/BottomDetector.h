@@ -121,6 +121,7 @@ public:
     double GetMaximumDepth() const override { return m_maxDepth; }
     void SetMaximumDepth(double metres) override { m_maxDepth = metres; }
     double GetMinimumDepth() const { return m_minDepth; }
+    Limits GetLimits() const override;
     void SetMinimumDepth(double metres) { m_minDepth = metres; }
     bool IsBottomSmoothingOn() const override { return m_smoothing; }
     void SetBottomSmoothing(bool on) { m_smoothing = on; }

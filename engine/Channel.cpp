@@ -801,6 +801,23 @@ ChannelParameters CChannel::GetParameters() const
     return m_params;
 }
 
+CChannel::StatusValues CChannel::GetStatusValues() const
+{
+    Lock lock(m_lock);
+    StatusValues v;
+    v.Draught = m_params.Draught();
+    v.Power = m_params.TransmitPower;
+    v.PulseLength = m_params.PulseLength;
+    const IBottomDetector::Limits limits =
+        m_detector ? m_detector->GetLimits()
+                   : IBottomDetector::Limits{m_bottomLayout[1], m_bottomLayout[0], m_bottomLayout[2]};
+    v.MinimumDepth = limits.minimumDepth;
+    v.MaximumDepth = limits.maximumDepth;
+    v.BackStep = limits.backstep;
+    v.TvgType = m_firstType;
+    return v;
+}
+
 void CChannel::GetPingCounters(std::uint32_t& low, std::uint32_t& high) const
 {
     Lock lock(m_lock);

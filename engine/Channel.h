@@ -253,6 +253,18 @@ public:
     int GetDisplayMode() const;
     std::string GetDisplayText() const;
     ChannelParameters GetParameters() const;
+    // What the channel status window shows, copied under the locks of the
+    // channel and its bottom detector.
+    struct StatusValues
+    {
+        double Draught = 0.0;      // m
+        double Power = 0.0;        // W
+        double PulseLength = 0.0;  // s
+        double MinimumDepth = 0.0, MaximumDepth = 0.0;  // m
+        double BackStep = 0.0;     // dB
+        int TvgType = 0;           // the first echogram's type: 3 20 log R, 4 30 log R
+    };
+    StatusValues GetStatusValues() const;
     void GetPingCounters(std::uint32_t& low, std::uint32_t& high) const;
     std::uint64_t GetPingTime() const;
     int GetPingCount() const { return m_pingCount.load(std::memory_order_relaxed); }

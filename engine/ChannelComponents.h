@@ -20,6 +20,13 @@ public:
                               double d, double range, double& depth, double& levelDb, double& nextRange) = 0;
     virtual double GetMaximumDepth() const = 0;
     virtual void SetMaximumDepth(double metres) = 0;
+    // Minimum and maximum depth (m) and backstep level (dB), read together
+    // while the dialog may change them.
+    struct Limits
+    {
+        double minimumDepth = 0.0, maximumDepth = 0.0, backstep = 0.0;
+    };
+    virtual Limits GetLimits() const { return {0.0, GetMaximumDepth(), 0.0}; }
     virtual bool IsBottomSmoothingOn() const = 0;
     virtual bool IsAlternativeDetectorOn() const = 0;
     // Keeps the tracker on a bridged bottom after a missed ping.

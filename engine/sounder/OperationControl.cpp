@@ -619,6 +619,9 @@ void COperationControl::ForwardControl(int speed, DWORD trigger, int sequence, d
 bool COperationControl::OnCommand(UINT id)
 {
     switch (id) {
+    case ID_OPERATION:
+        OnOperation();
+        return true;
     case ID_PLAY:
         if (m_echoSounder)
             m_echoSounder->SetMode(m_inForce.enumSpeed, CEchoSounder::kTriggerInternal, 0,
@@ -632,6 +635,108 @@ bool COperationControl::OnCommand(UINT id)
     default:
         return false;
     }
+}
+
+SOperationDialogValues COperationControl::OperationDialogValues()
+{
+    SOperationDialogValues v;
+    v.model = m_model;
+    v.channelNames = m_host->InstalledChannelNames();
+    v.installedChannels = static_cast<int>(v.channelNames.size());
+    v.pingerAvailable = m_host->HasPingerMode();
+    v.mode = v.installedChannels == 0 ? CEchoSounder::kReplay : m_modeInForce;
+    v.rate = m_inForce.enumSpeed;
+    v.interval = m_inForce.PingInterval;
+    v.externalTrigger = m_inForce.enumNormalTrig != CEchoSounder::kTriggerInternal;
+    v.history = m_inForce.bSaveHistory != 0;
+    v.synchronise = m_inForce.bSyncHistory != 0;
+    v.sequence = m_inForce.enumNormalSequence != 0;
+    v.hbx = m_inForce.HBX != 0;
+    v.simplePinger = m_inForce.SimplePinger != 0;
+    v.simplePingerInterval = m_inForce.SimplePingerInterval;
+    v.simplePingerPulseLength = m_inForce.SimplePingerPulselength;
+    v.simplePingerSource = m_inForce.sSimplePingerLongChannelID;
+    if (m_replayFiles)
+        v.files = *m_replayFiles;
+    v.changeSvp = m_host->GetEnvironmentUpdateFlag() != 0;
+    return v;
+}
+
+void COperationControl::OnOperation()
+{
+    for (;;) {
+        SOperationDialogValues values = OperationDialogValues();
+        if (!m_host->RunOperationDialog(values))
+            return;
+        if (values.rate == CEchoSounder::kPinger) {
+            // The dialog comes again until the pinger is found or the
+            // operator cancels.
+            if (!m_host->SynchronisePinger())
+                continue;
+        } else {
+            m_host->SetPingerActive(false);
+        }
+        ApplyOperationDialog(values);
+        return;
+    }
+}
+
+void COperationControl::ApplyOperationDialog(const SOperationDialogValues& v)
+{
+    const DWORD trigger = CEchoSounder::kTriggerInternal + (v.externalTrigger ? 1 : 0);
+    const int sequence = v.sequence ? 1 : 0;
+    const bool replay = v.mode == CEchoSounder::kReplay;
+    // Taken on OK only: Cancel of the dialog changes nothing.
+    if (v.newFiles)
+        m_host->SetEnvironmentUpdateFlag(v.changeSvp);
+    Settings& block = replay ? m_replay : m_normal;
+    const bool samePinger = m_inForce.SimplePinger == (v.simplePinger ? 1 : 0) &&
+                            m_inForce.SimplePingerInterval == v.simplePingerInterval &&
+                            m_inForce.SimplePingerPulselength == v.simplePingerPulseLength &&
+                            m_inForce.sSimplePingerLongChannelID == v.simplePingerSource;
+    const auto copySimplePinger = [](const Settings& from, Settings& to) {
+        to.SimplePinger = from.SimplePinger;
+        to.SimplePingerInterval = from.SimplePingerInterval;
+        to.SimplePingerPulselength = from.SimplePingerPulselength;
+        to.sSimplePingerLongChannelID = from.sSimplePingerLongChannelID;
+    };
+    m_normal.enumNormalTrig = trigger;
+    m_normal.enumNormalSequence = sequence;
+    block.enumSpeed = v.rate;
+    block.PingInterval = v.interval;
+    block.bSaveHistory = v.history ? 1 : 0;
+    block.bSyncHistory = v.synchronise ? 1 : 0;
+    block.HBX = v.hbx ? 1 : 0;
+
+    // The dialog's message loop may have stopped or replaced the sounder:
+    // what runs now decides.
+    if (m_echoSounder && v.mode == m_modeInForce && !(replay && v.newFiles) && samePinger) {
+        m_inForce.enumNormalTrig = trigger;
+        m_inForce.enumNormalSequence = sequence;
+        m_host->HistorySaving(v.history && !(replay && m_model == SounderModel::RM30));
+        m_inForce.enumSpeed = v.rate;
+        // Kept in force as well, so that "Play" after "Pause" goes on at the
+        // interval chosen here.
+        m_inForce.PingInterval = v.interval;
+        m_inForce.bSaveHistory = block.bSaveHistory;
+        m_inForce.bSyncHistory = block.bSyncHistory;
+        m_inForce.HBX = block.HBX;
+        m_echoSounder->SetMode(v.rate, replay ? CEchoSounder::kTriggerInternal : trigger, replay ? 0 : sequence,
+                               static_cast<std::int64_t>(v.interval * 1e7), block.HBX);
+        copySimplePinger(m_inForce, block);
+    } else {
+        m_inForce.SimplePinger = v.simplePinger ? 1 : 0;
+        m_inForce.SimplePingerInterval = v.simplePingerInterval;
+        m_inForce.SimplePingerPulselength = v.simplePingerPulseLength;
+        m_inForce.sSimplePingerLongChannelID = v.simplePingerSource.substr(0, 200);
+        copySimplePinger(m_inForce, block);
+        WriteState();
+        if (replay)
+            PostStartWithFiles(v.files ? &*v.files : nullptr);
+        else
+            PostRestart();
+    }
+    m_host->EnableMessagePane(m_inForce.bSyncHistory != 0);
 }
 
 std::string COperationControl::ProfileFromFolder(const std::string& settingsFolder, const std::string& chosen)

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "app/base/RegistrySupport.h"
+#include "engine/OperationDialogValues.h"
 #include "engine/sounder/EchoSounder.h"
 #include "engine/ReplayFileList.h"
 #include "platform/MessageDispatcher.h"
@@ -110,6 +111,12 @@ public:
     void QueueCommand(UINT code, LPARAM parameter, std::unique_ptr<MessagePayload> payload = nullptr);
     void ExecuteCommand(UINT code, LPARAM parameter);
     bool OnCommand(UINT id);
+    // "Operation...": the dialog on the settings in force; OK changes the
+    // running sounder where it can and restarts it where it must.
+    void OnOperation();
+    // The dialog's starting values, and what OK does with its result.
+    SOperationDialogValues OperationDialogValues();
+    void ApplyOperationDialog(const SOperationDialogValues& values);
     // "New User" / "Load User" after the folder dialog: the folder chosen
     // below "Settings" becomes the profile and the sounder restarts with it.
     void SelectUserProfile(const std::string& chosenFolder);

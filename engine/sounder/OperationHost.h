@@ -5,10 +5,12 @@
 // root; CNoOperationHost stands for a program without any of them (tests).
 #pragma once
 
+#include "engine/OperationDialogValues.h"
 #include "engine/sounder/OperationControl.h"
 
 #include <array>
 #include <string>
+#include <vector>
 
 class IOperationHost
 {
@@ -42,6 +44,20 @@ public:
     virtual void HistorySaving(bool on) = 0;
     virtual void NameExternalDepthSource(int source, const std::string& shortId) = 0;
     virtual void ResetGeographicHistory() = 0;
+
+    // "Operation...": the dialog on the values, true for OK. It runs a
+    // message loop in which an operation command may replace the sounder.
+    virtual bool RunOperationDialog(SOperationDialogValues& values) = 0;
+    // The names of the installed channels.
+    virtual std::vector<std::string> InstalledChannelNames() = 0;
+    // The pinger mode: whether the program has it, its synchronisation
+    // (true when it succeeded) and its active flag.
+    virtual bool HasPingerMode() = 0;
+    virtual bool SynchronisePinger() = 0;
+    virtual void SetPingerActive(bool active) = 0;
+    // The environment's replay change flag ("Change SVP profile").
+    virtual bool GetEnvironmentUpdateFlag() = 0;
+    virtual void SetEnvironmentUpdateFlag(bool on) = 0;
 };
 
 class CNoOperationHost : public IOperationHost
@@ -64,4 +80,11 @@ public:
     void HistorySaving(bool) override {}
     void NameExternalDepthSource(int, const std::string&) override {}
     void ResetGeographicHistory() override {}
+    bool RunOperationDialog(SOperationDialogValues&) override { return false; }
+    std::vector<std::string> InstalledChannelNames() override { return {}; }
+    bool HasPingerMode() override { return false; }
+    bool SynchronisePinger() override { return false; }
+    void SetPingerActive(bool) override {}
+    bool GetEnvironmentUpdateFlag() override { return false; }
+    void SetEnvironmentUpdateFlag(bool) override {}
 };

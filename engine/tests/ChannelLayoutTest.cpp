@@ -137,3 +137,41 @@ TEST(ChannelLayout, PartsWithoutTheirObjectsKeepTheLayoutInStep)
 }
 
 } // namespace
+
+namespace {
+
+// The channel status window reads the depths and backstep that a layout
+// gave the channel, from its bottom detector or, without one, from the
+// channel itself, together with the transmit values in force.
+TEST(ChannelLayout, StatusValuesShowTheBottomSettingsInForce)
+{
+    for (bool standardParts : {false, true}) {
+        SCOPED_TRACE(standardParts ? "bottom detector" : "bare channel");
+        CChannel::Construction c = Make(nullptr);
+        c.Parameters.TransmitPower = 2000.0;
+        c.Parameters.PulseLength = 0.000512;
+        c.Parameters.TransducerDepth = 4.5;
+        c.StandardParts = standardParts;
+        CChannel ch(c);
+        std::vector<BYTE> bytes;
+        {
+            CArchive ar(bytes, CArchive::store);
+            ar << 250.0 << 3.0 << -35.0;  // maximum, minimum, backstep
+        }
+        {
+            CArchive ar(bytes, CArchive::load);
+            ch.SerializeBottomDetector(ar);
+        }
+        ch.SetFirstEchogramType(4);
+        const CChannel::StatusValues v = ch.GetStatusValues();
+        EXPECT_EQ(v.MaximumDepth, 250.0);
+        EXPECT_EQ(v.MinimumDepth, 3.0);
+        EXPECT_EQ(v.BackStep, -35.0);
+        EXPECT_EQ(v.Power, 2000.0);
+        EXPECT_EQ(v.PulseLength, 0.000512);
+        EXPECT_EQ(v.Draught, 4.5);
+        EXPECT_EQ(v.TvgType, 4);
+    }
+}
+
+}  // namespace

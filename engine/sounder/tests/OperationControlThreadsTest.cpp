@@ -366,3 +366,204 @@ TEST_F(OperationControl, ChosenFolderBecomesTheProfile)
     EXPECT_EQ(log.Entries()[1], "stopped");
     EXPECT_EQ(log.Entries()[2], "message 273 32858");
 }
+
+namespace {
+
+// "Operation..." against a sounder of test units (normal operation) or of a
+// test unit standing in for replay; the dialog is the test's function.
+class OperationDialog : public OperationControl
+{
+protected:
+    void SetUp() override
+    {
+        OperationControl::SetUp();
+        const auto unit = sounderHost.createTransceiver;
+        sounderHost.createTransceiver = [this, unit](TransceiverType t, int index, const InstalledTransceiverInfo& info,
+                                                     HKEY key) {
+            ++started;
+            return unit(t, index, info, key);
+        };
+        sounderHost.createReplay = [this](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
+            // As replay: a file that cannot be opened starts nothing.
+            if (!files || files->IsEmpty() || !std::filesystem::exists(files->GetFileName(0)))
+                return nullptr;
+            ++started;
+            replayedFirst = files->GetFileName(0);
+            CTestTransceiver::Options o;
+            o.name = "REPLAY";
+            return std::make_unique<CTestTransceiver>(o);
+        };
+    }
+    // A list of one file, which exists unless it is called "missing.raw".
+    CReplayFileList Files(const std::string& name) const
+    {
+        if (name != "missing.raw")
+            std::ofstream(folder / name) << "raw";
+        CReplayFileList list;
+        list.AddTail((folder / name).string());
+        return list;
+    }
+    // Until every command posted so far has run.
+    bool Settle()
+    {
+        PumpUntil([] { return false; }, 100ms);
+        return PumpUntil([&] { return !op.IsBusy(); }, 10s);
+    }
+    int started = 0;  // sounders made, counted by their first transceiver
+    std::string replayedFirst;
+};
+
+}  // namespace
+
+// What OK changes: the running sounder in place where only its pacing
+// changes, a restart where the mode, the replayed files or the simple pinger
+// change; Cancel changes nothing at all. "Change SVP profile" reaches the
+// environment only with files taken on OK.
+TEST_F(OperationDialog, OkChangesTheSounderInPlaceOrRestartsIt)
+{
+    const auto newInterval = [](SOperationDialogValues& v) {
+        v.rate = CEchoSounder::kInterval;
+        v.interval = 2.5;
+    };
+    struct Row
+    {
+        const char* legend;
+        bool replaying;
+        std::function<void(SOperationDialogValues&)> edit;
+        bool ok;
+        bool restarts;
+        bool svp;
+    };
+    const Row rows[] = {
+        {"a new interval while running", false, newInterval, true, false, false},
+        {"the same while replaying", true, newInterval, true, false, false},
+        {"new files while replaying", true,
+         [this](SOperationDialogValues& v) {
+             v.files = Files("new.raw");
+             v.newFiles = true;
+             v.changeSvp = true;
+         },
+         true, true, true},
+        {"replay instead of normal operation", false,
+         [this](SOperationDialogValues& v) {
+             v.mode = CEchoSounder::kReplay;
+             v.files = Files("new.raw");
+         },
+         true, true, false},
+        {"the simple pinger's interval", false, [](SOperationDialogValues& v) { v.simplePingerInterval = 4.0; },
+         true, true, false},
+        {"Cancel after editing everything", false,
+         [this, newInterval](SOperationDialogValues& v) {
+             newInterval(v);
+             v.mode = CEchoSounder::kReplay;
+             v.files = Files("new.raw");
+             v.newFiles = true;
+             v.changeSvp = true;
+         },
+         false, false, false},
+    };
+    Install("UNIT", 2);
+    op.Init();
+    host.channelNames = {"UNIT 1", "UNIT 2"};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.legend);
+        const CReplayFileList old = Files("old.raw");
+        if (r.replaying)
+            COperationControl::PostStartWithFiles(&old);
+        else
+            COperationControl::PostRestart();
+        ASSERT_TRUE(Settle());
+        ASSERT_NE(op.GetEchoSounder(), nullptr);
+        const int before = started;
+        const double interval = op.GetSettingsInForce().PingInterval;
+        host.environmentUpdateFlag = false;
+        int shown = 0;
+        host.operationDialog = [&](SOperationDialogValues& v) {
+            ++shown;
+            EXPECT_EQ(v.mode, r.replaying ? CEchoSounder::kReplay : CEchoSounder::kNormal);
+            EXPECT_EQ(v.installedChannels, 2);
+            r.edit(v);
+            return r.ok;
+        };
+        op.OnCommand(COperationControl::ID_OPERATION);
+        ASSERT_TRUE(Settle());
+        EXPECT_EQ(shown, 1);
+        ASSERT_NE(op.GetEchoSounder(), nullptr);
+        EXPECT_EQ(started - before, r.restarts ? 1 : 0);
+        if (r.ok && !r.restarts) {
+            EXPECT_EQ(op.GetEchoSounder()->GetRateMode(), CEchoSounder::kInterval);
+            EXPECT_EQ(op.GetEchoSounder()->GetInterval(), 25000000);
+            EXPECT_EQ(op.GetSettingsInForce().PingInterval, 2.5) << "Play after Pause keeps it";
+        }
+        if (!r.ok) {
+            EXPECT_EQ(op.GetSettingsInForce().PingInterval, interval);
+        }
+        if (r.restarts && op.GetMode() == CEchoSounder::kReplay) {
+            EXPECT_EQ(replayedFirst, (folder / "new.raw").string());
+        }
+        EXPECT_EQ(host.environmentUpdateFlag, r.svp);
+    }
+}
+
+// Without an installed channel the dialog opens in replay mode; with none
+// running (after a stop, or when nothing could start), OK starts the sounder
+// or the replay again.
+TEST_F(OperationDialog, OkStartsAgainWhenNothingRuns)
+{
+    op.Init();
+    const CReplayFileList bad = Files("missing.raw");
+    COperationControl::PostStartWithFiles(&bad);
+    ASSERT_TRUE(Settle());
+    ASSERT_EQ(op.GetEchoSounder(), nullptr);
+    host.operationDialog = [&](SOperationDialogValues& v) {
+        EXPECT_EQ(v.mode, CEchoSounder::kReplay);
+        EXPECT_EQ(v.installedChannels, 0);
+        v.files = Files("good.raw");
+        v.newFiles = true;
+        return true;
+    };
+    op.OnCommand(COperationControl::ID_OPERATION);
+    ASSERT_TRUE(Settle());
+    ASSERT_NE(op.GetEchoSounder(), nullptr);
+    EXPECT_EQ(replayedFirst, (folder / "good.raw").string());
+
+    COperationControl::PostCommand(0);
+    ASSERT_TRUE(Settle());
+    ASSERT_EQ(op.GetEchoSounder(), nullptr);
+    host.operationDialog = [&](SOperationDialogValues& v) {
+        EXPECT_TRUE(v.files.has_value()) << "the list replayed last is offered again";
+        return true;
+    };
+    op.OnCommand(COperationControl::ID_OPERATION);
+    ASSERT_TRUE(Settle());
+    EXPECT_NE(op.GetEchoSounder(), nullptr);
+}
+
+// "Pinger Mode": a synchronisation that fails brings the dialog back; any
+// other rate clears the pinger's active flag.
+TEST_F(OperationDialog, AFailedPingerSynchronisationReopensTheDialog)
+{
+    Install("UNIT", 1);
+    op.Init();
+    host.channelNames = {"UNIT 1"};
+    host.pingerMode = true;
+    std::vector<int> rates = {CEchoSounder::kPinger, CEchoSounder::kPinger, CEchoSounder::kMaximumRate};
+    std::size_t shown = 0;
+    host.operationDialog = [&](SOperationDialogValues& v) {
+        EXPECT_TRUE(v.pingerAvailable);
+        v.rate = rates[shown++];
+        return true;
+    };
+    int synchronisations = 0;
+    host.synchronisePinger = [&] { return ++synchronisations == 2; };
+    std::vector<bool> active;
+    host.pingerActive = [&](bool on) { active.push_back(on); };
+    op.OnCommand(COperationControl::ID_OPERATION);
+    EXPECT_EQ(shown, 2u);
+    EXPECT_EQ(synchronisations, 2);
+    EXPECT_TRUE(active.empty());
+    op.OnCommand(COperationControl::ID_OPERATION);
+    EXPECT_EQ(shown, 3u);
+    EXPECT_EQ(active, std::vector<bool>{false});
+    ASSERT_TRUE(Settle());
+}

@@ -23,6 +23,13 @@ public:
     std::function<void()> geographicReset;
     std::function<bool()> shiftOrSecondaryButtonHeld;
     std::function<void()> powerOff;
+    // "Operation...": the dialog edits the values, true for OK.
+    std::function<bool(SOperationDialogValues&)> operationDialog;
+    std::vector<std::string> channelNames;
+    bool pingerMode = false;
+    std::function<bool()> synchronisePinger;
+    std::function<void(bool)> pingerActive;
+    bool environmentUpdateFlag = false;
 
     bool CreateLayout(const Displays& d, int arrangement) override
     {
@@ -41,6 +48,13 @@ public:
     void ResetGeographicHistory() override { Call(geographicReset); }
     bool ShiftOrSecondaryButtonHeld() override { return shiftOrSecondaryButtonHeld && shiftOrSecondaryButtonHeld(); }
     void PowerOff() override { Call(powerOff); }
+    bool RunOperationDialog(SOperationDialogValues& v) override { return operationDialog && operationDialog(v); }
+    std::vector<std::string> InstalledChannelNames() override { return channelNames; }
+    bool HasPingerMode() override { return pingerMode; }
+    bool SynchronisePinger() override { return synchronisePinger && synchronisePinger(); }
+    void SetPingerActive(bool on) override { Call(pingerActive, on); }
+    bool GetEnvironmentUpdateFlag() override { return environmentUpdateFlag; }
+    void SetEnvironmentUpdateFlag(bool on) override { environmentUpdateFlag = on; }
 
 private:
     template <class F, class... A>
