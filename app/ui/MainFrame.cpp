@@ -622,7 +622,8 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         m_app.Operation().ExecuteCommand(static_cast<unsigned>(wParam), lParam);
         return 0;
     case WM_ES_OPERATIONCOMMAND:
-        ToolWindowMessage(WM_ES_HIDECHANNELSTATUS, 1, 0);  // the channel status dialog goes
+        if (toolWindows)
+            toolWindows->DeleteChannelStatus();
         m_app.Operation().QueueCommand(static_cast<unsigned>(wParam), lParam);
         return 0;
     case WM_ES_ANNOTATION:

@@ -62,6 +62,9 @@ public:
     bool NewLayoutPending() const { return m_newLayoutPending; }
     void ClearNewLayoutPending() { m_newLayoutPending = false; }
     void SetTitleUser(const std::string& user, int flag);
+    // The operator closed the channel status dialog: "Status Window" is
+    // unchecked.
+    void StatusWindowClosed() { m_statusWindowFlag = 0; }
     QMdiArea* MdiArea() const { return m_mdi; }
     CStatusBarWidget* StatusBarWidget() const { return m_statusWidget; }
 

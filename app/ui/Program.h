@@ -20,10 +20,10 @@
 #include "app/ui/ProgramApplicationHost.h"
 #include "app/ui/ProgramCommands.h"
 #include "app/ui/ProgramOperation.h"
+#include "app/ui/ProgramToolWindows.h"
 #include "app/ui/QtDispatcherAdapter.h"
 #include "app/ui/RecorderLink.h"
 #include "app/ui/SounderHost.h"
-#include "app/ui/ToolWindows.h"
 #include "display/PaletteControl.h"
 #include "engine/sounder/OperationControl.h"
 #include "recording/StoreStatusEvents.h"
@@ -107,6 +107,7 @@ public:
     zv::recording::CStoreStatusEvents& StoreEvents() { return m_storeEvents; }
     CPaletteControl& Palettes() { return m_palettes; }
     CSounderHost& SounderHost() { return m_sounderHost; }
+    CProgramToolWindows& ToolWindows() { return m_toolWindows; }
     const Options& GetOptions() const { return m_options; }
     // The screen layout of the running sounder; null while none is shown.
     CStandardESLayout* Layout() const;
@@ -135,10 +136,9 @@ private:
     // Outlives the main frame, whose palette broadcasts point into it.
     CPaletteControl m_palettes;
     CEchogramColours m_echogramColours{m_palettes};
-    // The replay buttons and the channel status dialog come with their own
-    // Parts; until then the frame has no tool windows and greys "Replay
-    // Control" and "Status Window".
-    CNoToolWindows m_toolWindows;
+    // The channel status dialog and the replay bar; replays post to it from
+    // their trigger threads.
+    CProgramToolWindows m_toolWindows{*this};
 
     // Called into from any thread.
     CEnvironment m_environment;

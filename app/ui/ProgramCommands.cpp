@@ -55,6 +55,7 @@ bool CProgramCommands::OperationCommand(unsigned id)
 bool CProgramCommands::OperationUpdate(CCmdUI& ui)
 {
     switch (ui.id) {
+    case cmd::OPERATION:
     case cmd::LAYOUT:
     case cmd::FACTORY_SETTINGS:
     case cmd::NEW_USER:

@@ -24,9 +24,8 @@ public:
     bool OnUpdateCommand(CCmdUI& ui) override;
 
 private:
-    // Operation control: "Layout...", "Factory Settings", "New User", "Load
-    // User", and the replay bar's "Play" and "Pause". Its "Operation..."
-    // waits for the operation dialog.
+    // Operation control: "Operation...", "Layout...", "Factory Settings",
+    // "New User", "Load User", and the replay bar's "Play" and "Pause".
     bool OperationCommand(unsigned id);
     bool OperationUpdate(CCmdUI& ui);
     void OnLayout();

@@ -8,6 +8,8 @@
 #include "engine/Channel.h"
 #include "engine/ReplayFileList.h"
 #include "outputs/QYNet.h"
+#include "recording/Store.h"
+#include "recording/ui/ReplayFileDialog.h"
 
 #include <QGuiApplication>
 #include <QMdiArea>
@@ -263,6 +265,68 @@ void CProgramOperation::ResetGeographicHistory()
 {
     if (CGeographicInfo* geographic = m_program.Application().Sensor<CGeographicInfo>(SensorId::GeographicInfo))
         geographic->Reset();
+}
+
+// ---------------------------------------------------------------------------
+// "Operation..."
+
+bool CProgramOperation::RunOperationDialog(SOperationDialogValues& values)
+{
+    COperationDialog dialog(values, *this, m_program.Frame());
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    values = dialog.Values();
+    return true;
+}
+
+std::vector<std::string> CProgramOperation::InstalledChannelNames()
+{
+    std::vector<std::string> names;
+    for (const InstalledTransceiver& transceiver : GetInstalledTransceivers())
+        names.insert(names.end(), transceiver.channels.begin(), transceiver.channels.end());
+    return names;
+}
+
+bool CProgramOperation::GetEnvironmentUpdateFlag()
+{
+    return m_program.Environment().GetUpdateFlag() != FALSE;
+}
+
+void CProgramOperation::SetEnvironmentUpdateFlag(bool on)
+{
+    m_program.Environment().SetUpdateFlag(on ? TRUE : FALSE);
+}
+
+bool CProgramOperation::ChooseReplayFiles(QWidget* parent, int& loop, int& saveData, int& changeInstallation,
+                                          int& changeSvp, std::vector<std::string>& files)
+{
+    return zv::recording::CReplayFileDialog::Run(parent, loop, saveData, changeInstallation, changeSvp, files);
+}
+
+bool CProgramOperation::IsRecording()
+{
+    const zv::recording::CStore* recorder = m_program.Recorder().Current();
+    return recorder && recorder->GetMode() != 0;
+}
+
+std::string CProgramOperation::GetHistoryPath()
+{
+    return m_program.Application().GetHistoryPath();
+}
+
+void CProgramOperation::SetHistoryPath(const std::string& path)
+{
+    m_program.Application().SetHistoryPath(path);
+}
+
+void CProgramOperation::RememberRate(int rate)
+{
+    m_program.Application().storedPingMode = rate;
+}
+
+int CProgramOperation::RememberedRate()
+{
+    return m_program.Application().storedPingMode.load();
 }
 
 }  // namespace app

@@ -8,6 +8,7 @@
 #include "app/OperationLink.h"
 #include "app/Skjerm.h"
 #include "engine/sounder/OperationHost.h"
+#include "engine/ui/OperationDialog.h"
 
 #include <memory>
 
@@ -16,7 +17,17 @@ namespace app {
 class CProgram;
 class CStandardESLayout;
 
-class CProgramOperation final : public IOperationLink, public IOperationHost
+// The pinger mode, which the program does not have yet: "Pinger Mode" stays
+// greyed, and nothing is ever synchronised.
+class CAbsentPingerMode final
+{
+public:
+    bool Exists() const { return false; }
+    bool Synchronise() { return false; }
+    void SetActive(bool) {}
+};
+
+class CProgramOperation final : public IOperationLink, public IOperationHost, public IOperationDialogLinks
 {
 public:
     explicit CProgramOperation(CProgram& program);
@@ -59,12 +70,29 @@ public:
     void HistorySaving(bool on) override;
     void NameExternalDepthSource(int source, const std::string& shortId) override;
     void ResetGeographicHistory() override;
+    bool RunOperationDialog(SOperationDialogValues& values) override;
+    std::vector<std::string> InstalledChannelNames() override;
+    bool HasPingerMode() override { return m_pinger.Exists(); }
+    bool SynchronisePinger() override { return m_pinger.Synchronise(); }
+    void SetPingerActive(bool active) override { m_pinger.SetActive(active); }
+    bool GetEnvironmentUpdateFlag() override;
+    void SetEnvironmentUpdateFlag(bool on) override;
+
+    // IOperationDialogLinks
+    bool ChooseReplayFiles(QWidget* parent, int& loop, int& saveData, int& changeInstallation, int& changeSvp,
+                           std::vector<std::string>& files) override;
+    bool IsRecording() override;
+    std::string GetHistoryPath() override;
+    void SetHistoryPath(const std::string& path) override;
+    void RememberRate(int rate) override;
+    int RememberedRate() override;
 
 private:
     CProgram& m_program;
     // Makes the channel frames of a layout in the main frame's MDI area.
     FrameFactory m_frameFactory;
     std::unique_ptr<CStandardESLayout> m_layout;
+    CAbsentPingerMode m_pinger;
 };
 
 }  // namespace app

@@ -1,8 +1,8 @@
 // What a replay reaches of the program: the environment (its base), the
 // application's tide, the telegram decoder, annotations, the outputs'
-// profiles, a restart through operation control and the geographic history.
-// The replay bar, the "Reprocess Heave" dialog, the water temperature sensor
-// and the printing document are not built yet: their calls pass.
+// profiles, a restart through operation control, the geographic history,
+// the replay bar and the "Reprocess Heave" dialog. The water temperature
+// sensor and the printing document are not built yet: their calls pass.
 #pragma once
 
 #include "recording/ReplayEnvironmentHost.h"
@@ -23,21 +23,21 @@ public:
     void RestartReplay(const CReplayFileList& list) override;
     void ResetGeographicHistory() override;
 
+    // From the trigger thread, carried to the bar on the user-interface
+    // thread.
+    void UpdateReplayButtons(zv::recording::FileTime start, zv::recording::FileTime end,
+                             const std::string& fileName) override;
+    void CopyReplayTable(const zv::recording::FileTime* times200) override;
+    // On the user-interface thread; it closes by itself once the replay no
+    // longer waits for it.
+    bool RunInstallationDialog(zv::recording::SReplayInstallation& block, int& applyHeave, int& reprocess,
+                               int& applyAll, const std::function<bool()>& ended) override;
+
     // Absent: the water temperature sensor.
     void SetReplayTemperature(double) override {}
-    // Absent: the replay bar.
-    void UpdateReplayButtons(zv::recording::FileTime, zv::recording::FileTime, const std::string&) override {}
-    void CopyReplayTable(const zv::recording::FileTime*) override {}
     // Absent: the printing document, whose history printing restarts with
     // each file.
     void RestartPrinting() override {}
-    // Absent: the "Reprocess Heave" dialog; its Cancel keeps the recorded
-    // installation.
-    bool RunInstallationDialog(zv::recording::SReplayInstallation&, int&, int&, int&,
-                               const std::function<bool()>&) override
-    {
-        return false;
-    }
 
 private:
     CProgram& m_program;

@@ -18,6 +18,8 @@ public:
     // A message for the tool windows. For the two show messages wParam is
     // the frame's flag: the window is made, and shown only while it is set.
     virtual void OnMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    // An operation command is about to run: the channel status dialog goes.
+    virtual void DeleteChannelStatus() = 0;
 };
 
 // A program without tool windows: nothing is shown, every message dropped.
@@ -27,6 +29,7 @@ public:
     bool HasChannelStatus() const override { return false; }
     bool HasReplayButtons() const override { return false; }
     void OnMessage(UINT, WPARAM, LPARAM) override {}
+    void DeleteChannelStatus() override {}
 };
 
 }  // namespace app

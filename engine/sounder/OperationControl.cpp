@@ -429,7 +429,6 @@ void COperationControl::ExecuteCommand(UINT code, LPARAM parameter)
         break;
     case kNewLayout:
         NewLayout();
-        PostMessage(GetMainWindow(), WM_ES_SHOWCHANNELSTATUS, 0, 0);
         break;
     case kFactorySettings:
         DeleteEchoSounder();
@@ -527,6 +526,14 @@ void COperationControl::CreateEchosounder(int mode)
 void COperationControl::NewLayout()
 {
     m_host->ClearPendingNewLayout();
+    MakeLayout();
+    // The channel status window comes back with every layout (the command
+    // that made it took it away).
+    PostMessage(GetMainWindow(), WM_ES_SHOWCHANNELSTATUS, 0, 0);
+}
+
+void COperationControl::MakeLayout()
+{
     if (!m_echoSounder)
         return;
     Settings& block = m_modeInForce == CEchoSounder::kReplay ? m_replay : m_normal;

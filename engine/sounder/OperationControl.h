@@ -157,6 +157,7 @@ private:
     void StopAndExit();
     void CreateEchosounder(int mode);
     void NewLayout();
+    void MakeLayout();
     void RestoreFactorySettings();
     void PutInForce(const Settings& block, int mode);
     void NameExternalDepthSources(const std::array<ChannelDisplay, 8>& displays);

@@ -38,15 +38,16 @@ namespace {
 
 // Items whose Parts are not built yet: greyed whatever the program does.
 const std::set<unsigned> kNotBuilt = {
-    cmd::ECHOGRAM_STORAGE, cmd::HISTORY,     cmd::PRINT_DB_PING,    cmd::OPERATION,   cmd::TRANSCEIVER,
+    cmd::ECHOGRAM_STORAGE, cmd::HISTORY,     cmd::PRINT_DB_PING,    cmd::TRANSCEIVER,
     cmd::ENVIRONMENT,      cmd::NAVIGATION,  cmd::PURSE_SEINE,      cmd::TRAWL,       cmd::HEAVE,
     cmd::TEMPERATURE,      cmd::HEADING,     cmd::NMEA_DEPTH,       cmd::LOBE,        cmd::SERIAL_INTERFACE,
     cmd::REMOTE_DISPLAY,   cmd::SVP_DIALOG,  cmd::HW_STATUS,        cmd::SECOND_LAYER, cmd::FREQ_SWEEP,
-    cmd::EXP_CALCULATION,  cmd::REPLAY_CONTROL, cmd::STATUS_WINDOW,
+    cmd::EXP_CALCULATION,
 };
 // Items of a running sounder: greyed while none runs. "Store..." and
 // "Annotation..." stay greyed while it replays, "Step!" outside single step.
-const std::set<unsigned> kNeedSounder = {cmd::STORE, cmd::ANNOTATION, cmd::STOP_SOUNDER, cmd::STEP};
+const std::set<unsigned> kNeedSounder = {cmd::STORE,       cmd::ANNOTATION,     cmd::STOP_SOUNDER,
+                                         cmd::STEP,        cmd::REPLAY_CONTROL, cmd::STATUS_WINDOW};
 const std::set<unsigned> kNotWhileReplaying = {cmd::STORE, cmd::ANNOTATION, cmd::STEP};
 
 struct Model {
