@@ -13,12 +13,11 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
+#include <QBoxLayout>
 
 using widgets::WithId;
 
@@ -35,6 +34,16 @@ QCheckBox* Check(int id, const char* text, bool on)
     return box;
 }
 
+// A titled group of controls, one beside the other or one under the other.
+QGroupBox* Group(const char* title, QBoxLayout::Direction direction, std::initializer_list<QWidget*> controls)
+{
+    auto* box = new QGroupBox(title);
+    auto* layout = new QBoxLayout(direction, box);
+    for (QWidget* control : controls)
+        layout->addWidget(control);
+    return box;
+}
+
 }  // namespace
 
 COperationDialog::COperationDialog(const SOperationDialogValues& values, IOperationDialogLinks& links,
@@ -46,14 +55,9 @@ COperationDialog::COperationDialog(const SOperationDialogValues& values, IOperat
     setWindowTitle(pinger ? "Operation Dialog" : "Operation");
     auto* grid = new QGridLayout(this);
 
-    auto* modeBox = new QGroupBox("Mode");
-    auto* modeLayout = new QVBoxLayout(modeBox);
     m_mode = {WithId(new QRadioButton("Normal"), 1031), WithId(new QRadioButton("Replay"), 1038)};
     auto* files = WithId(new QPushButton("Files..."), 1125);
-    for (QRadioButton* b : m_mode)
-        modeLayout->addWidget(b);
-    modeLayout->addWidget(files);
-    grid->addWidget(modeBox, 0, 0);
+    grid->addWidget(Group("Mode", QBoxLayout::TopToBottom, {m_mode[kNormal], m_mode[kReplay], files}), 0, 0);
 
     auto* rateBox = new QGroupBox("Ping Rate");
     auto* rateLayout = new QGridLayout(rateBox);
@@ -75,33 +79,19 @@ COperationDialog::COperationDialog(const SOperationDialogValues& values, IOperat
     rateLayout->addWidget(m_intervalUnit, 2, 3);
     grid->addWidget(rateBox, 0, 1, 2, 1);
 
-    auto* triggerBox = new QGroupBox("Trigger");
-    auto* triggerLayout = new QVBoxLayout(triggerBox);
     m_externalTrigger = Check(1197, "Extern Trig", m_values.externalTrigger);
     m_sequence = Check(1199, "Sequential ", m_values.sequence);
-    triggerLayout->addWidget(m_externalTrigger);
-    triggerLayout->addWidget(m_sequence);
-    grid->addWidget(triggerBox, 1, 0);
+    grid->addWidget(Group("Trigger", QBoxLayout::TopToBottom, {m_externalTrigger, m_sequence}), 1, 0);
 
-    auto* historyBox = new QGroupBox("History");
-    auto* historyLayout = new QHBoxLayout(historyBox);
     m_history = Check(1198, "Save", m_values.history);
     m_synchronise = Check(1361, "Synchronize with logfile", m_values.synchronise);
     auto* browse = WithId(new QPushButton("Browse..."), 1164);
-    historyLayout->addWidget(m_history);
-    historyLayout->addWidget(m_synchronise);
-    historyLayout->addWidget(browse);
-    grid->addWidget(historyBox, 2, 0, 1, 2);
+    grid->addWidget(Group("History", QBoxLayout::LeftToRight, {m_history, m_synchronise, browse}), 2, 0, 1, 2);
 
-    auto* pacingBox = new QGroupBox("Control");
-    auto* pacingLayout = new QHBoxLayout(pacingBox);
     m_hbx = Check(1535, "HBX", m_values.hbx);
     m_simplePinger = Check(1536, "Simple Pinger", m_values.simplePinger);
     auto* settings = WithId(new QPushButton("Settings"), 1549);
-    pacingLayout->addWidget(m_hbx);
-    pacingLayout->addWidget(m_simplePinger);
-    pacingLayout->addWidget(settings);
-    grid->addWidget(pacingBox, 3, 0, 1, 2);
+    grid->addWidget(Group("Control", QBoxLayout::LeftToRight, {m_hbx, m_simplePinger, settings}), 3, 0, 1, 2);
 
     QDialogButtonBox* buttons = widgets::StandardButtons(this, false);
     m_ok = buttons->button(QDialogButtonBox::Ok);

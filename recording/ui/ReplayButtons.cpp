@@ -113,9 +113,9 @@ CReplayButtons::CReplayButtons(QWidget* parent)
 void CReplayButtons::ShowPlayState()
 {
     const QStyle* s = style();
-    m_play->setIcon(Shown(s->standardIcon(QStyle::SP_MediaPlay), m_playOn));
-    m_pause->setIcon(Shown(s->standardIcon(QStyle::SP_MediaPause), m_pauseOn));
-    m_step->setIcon(Shown(s->standardIcon(QStyle::SP_MediaSkipForward), m_stepOn));
+    m_play->setIcon(Shown(s->standardIcon(QStyle::SP_MediaPlay), !m_paused));
+    m_pause->setIcon(Shown(s->standardIcon(QStyle::SP_MediaPause), m_paused));
+    m_step->setIcon(Shown(s->standardIcon(QStyle::SP_MediaSkipForward), m_paused));
 }
 
 void CReplayButtons::SetFile(FileTime start, FileTime stop, const std::string& path)
@@ -149,22 +149,15 @@ void CReplayButtons::SetRec(bool on)
     m_slider->setEnabled(!on);
 }
 
-void CReplayButtons::OnPlay()
-{
-    m_playOn = true;
-    m_pauseOn = false;
-    m_stepOn = false;
-    ShowPlayState();
-    PostToFrame(kCmdPlay);
-}
+void CReplayButtons::OnPlay() { Pace(false); }
 
-void CReplayButtons::OnPause()
+void CReplayButtons::OnPause() { Pace(true); }
+
+void CReplayButtons::Pace(bool paused)
 {
-    m_playOn = false;
-    m_pauseOn = true;
-    m_stepOn = true;
+    m_paused = paused;
     ShowPlayState();
-    PostToFrame(kCmdPause);
+    PostToFrame(paused ? kCmdPause : kCmdPlay);
 }
 
 void CReplayButtons::OnStep() { PostToFrame(kCmdStep); }

@@ -53,9 +53,11 @@ protected:
 
 private:
     void ShowPlayState();
+    void Pace(bool paused);
 
-    // "on" shows the button's icon as it is, "off" greyed.
-    bool m_stepOn = false, m_playOn = true, m_pauseOn = false;
+    // Paused, Pause and Step show their icons as they are and Play greyed;
+    // playing, the other way round.
+    bool m_paused = false;
     bool m_dragging = false;
     bool m_rec = false;
     std::array<FileTime, kPositions> m_times{};

@@ -41,14 +41,6 @@ namespace cmd = app::cmd;
 
 namespace {
 
-template <typename W>
-W* Control(QWidget& dialog, int id)
-{
-    W* w = dialog.findChild<W*>(QString::number(id));
-    EXPECT_NE(w, nullptr) << "control " << id;
-    return w;
-}
-
 // Answers the modal windows as they come up: each time a window becomes
 // the active modal one (again), the next step given for its name runs; a
 // step that finds the window not yet ready says so and runs again. A step
@@ -305,6 +297,19 @@ TEST_P(ProgramOperation, OperationStartsAReplayThatTheBarDrives)
     Run(cmd::STATUS_WINDOW);
     ASSERT_NE(program->ToolWindows().ChannelStatus(), nullptr);
     Screenshot(*program->ToolWindows().ChannelStatus(), name + "-status-window");
+
+    // A new replay's recorder stores nothing until REC is pressed: the
+    // button, on when the new replay was asked for, says so once it runs.
+    Control<QToolButton>(*bar, 1989)->click();
+    ASSERT_TRUE(bar->IsRecOn());
+    COperationControl::PostStartWithFiles(Operation().GetReplayFileList());
+    ASSERT_TRUE(WaitFor([&] {
+        bool on = true;
+        const bool recorder =
+            program->Recorder().With([&](zv::recording::CStore& s) { on = s.IsReplayExtractOn(); });
+        return recorder && !on;
+    }));
+    EXPECT_TRUE(WaitFor([&] { return !bar->IsRecOn(); }));
 
     Run(cmd::STOP_SOUNDER);
     ASSERT_TRUE(WaitFor([&] { return Sounder() == nullptr && !Operation().IsBusy(); }));

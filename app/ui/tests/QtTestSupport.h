@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 
@@ -61,6 +63,15 @@ public:
 private:
     QTimer m_timer;
 };
+
+// A dialog's control by its numeric id; a missing one fails the test.
+template <typename W>
+W* Control(QWidget& dialog, int id)
+{
+    W* w = dialog.findChild<W*>(QString::number(id));
+    EXPECT_NE(w, nullptr) << "control " << id;
+    return w;
+}
 
 // Saves a picture of the widget under /tmp for a person to look at.
 inline bool Screenshot(QWidget& widget, const std::string& name)

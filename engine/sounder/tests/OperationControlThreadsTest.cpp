@@ -452,6 +452,13 @@ TEST_F(OperationDialog, OkChangesTheSounderInPlaceOrRestartsIt)
          true, true, false},
         {"the simple pinger's interval", false, [](SOperationDialogValues& v) { v.simplePingerInterval = 4.0; },
          true, true, false},
+        {"the sounder stopped while the dialog is up", false,
+         [this, newInterval](SOperationDialogValues& v) {
+             newInterval(v);
+             COperationControl::PostCommand(0);
+             EXPECT_TRUE(PumpUntil([&] { return op.GetEchoSounder() == nullptr && !op.IsBusy(); }, 10s));
+         },
+         true, true, false},
         {"Cancel after editing everything", false,
          [this, newInterval](SOperationDialogValues& v) {
              newInterval(v);

@@ -7,6 +7,7 @@
 #include "engine/ui/SimplePingerSettingsDialog.h"
 
 #include "app/base/AppIds.h"
+#include "app/ui/tests/QtTestSupport.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 
@@ -32,28 +33,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "engine-ui-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
-// A picture under /tmp for a person to look at.
-void Picture(QWidget& w, const std::string& name)
-{
-    w.grab().save(QDir::temp().filePath(QString::fromStdString("zv-engine-" + name + ".png")));
-}
-
-template <typename T>
-T* Control(QWidget& w, int id)
-{
-    T* c = w.findChild<T*>(QString::number(id));
-    EXPECT_NE(c, nullptr) << id;
-    return c;
-}
+using shelltest::Control;
+using shelltest::Screenshot;
 
 bool Enabled(QWidget& w, int id)
 {
@@ -95,7 +76,7 @@ class OperationDialogTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        App();
+        shelltest::QtApp();
         ClearMessageBoxRecord();
     }
     SOperationDialogValues Values(SounderModel model, int installed)
@@ -165,7 +146,7 @@ TEST_F(OperationDialogTest, StartStateFollowsModeFilesAndPacing)
     EXPECT_EQ(plain.windowTitle(), "Operation");
     EXPECT_EQ(plain.findChild<QRadioButton*>("1033"), nullptr);
     EXPECT_EQ(plain.findChild<QRadioButton*>("1034"), nullptr);
-    Picture(plain, "operation-149");
+    Screenshot(plain, "operation-149");
 }
 
 // "Files...": the presets come from the list (or Loop alone) and the
@@ -198,7 +179,7 @@ TEST_F(OperationDialogTest, FilesMakeANewListInTimeOrderAndChooseReplay)
     EXPECT_TRUE(Control<QRadioButton>(dialog, 1038)->isChecked());
     EXPECT_TRUE(Enabled(dialog, 1));
     EXPECT_FALSE(Enabled(dialog, 1197));
-    Picture(dialog, "operation-261");
+    Screenshot(dialog, "operation-261");
 
     // Again: the presets are the list's now; a choice of nothing drops it.
     links.paths = {};
@@ -288,7 +269,7 @@ TEST_F(OperationDialogTest, SimplePingerSettingsOfferTheInstalledChannels)
     CSimplePingerSettingsDialog dialog(2.0, 12.0, "UNIT 2", {"UNIT 1", "UNIT 2"});
     EXPECT_EQ(Control<QComboBox>(dialog, 1613)->currentText(), "UNIT 2");
     EXPECT_EQ(Control<QLineEdit>(dialog, 1121)->text(), "2.00");
-    Picture(dialog, "simple-pinger-281");
+    Screenshot(dialog, "simple-pinger-281");
     Control<QComboBox>(dialog, 1613)->setCurrentIndex(0);
     Control<QLineEdit>(dialog, 1551)->setText("7.5");
     dialog.accept();
@@ -343,7 +324,7 @@ TEST_F(OperationDialogTest, ChannelStatusColumns)
     EXPECT_EQ(dialog.Field("tvg", 2)->text(), "30 log R");
     EXPECT_EQ(dialog.Field("tvg", 3)->text(), "No TVG");
     EXPECT_EQ(dialog.Field("power", 3)->text(), "0") << "a value of no number";
-    Picture(dialog, "channel-status-251");
+    Screenshot(dialog, "channel-status-251");
 
     dialog.SetChannelIds({"X", "Y", "Z", "W", "", "", "", ""}, false);
     dialog.SetChannelCount(0);

@@ -15,15 +15,9 @@
 
 using namespace zv::recording;
 
-namespace {
+using shelltest::Control;
 
-template <typename W>
-W* Control(QWidget& dialog, int id)
-{
-    W* w = dialog.findChild<W*>(QString::number(id));
-    EXPECT_NE(w, nullptr) << "control " << id;
-    return w;
-}
+namespace {
 
 SStoreDialogValues Values(unsigned maxMb, bool locked)
 {
