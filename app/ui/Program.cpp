@@ -133,9 +133,12 @@ CProgram::CProgram(Options options)
 
 CProgram::~CProgram()
 {
-    // Operation control goes first (its member order says so) and with it
-    // the sounder; what the display and the outputs were given points here.
+    // A program that ends without stop and exit (a test, the desktop session
+    // ending) still has its sounder and frames: they go first, while what
+    // their threads call is here.
+    m_operation.Close();
     m_operation.SetHost(nullptr);
+    // What the display and the outputs were given points here.
     CEchogramView::SetExternalDepth(nullptr);
     CEchogramView::SetGeographicHistory(nullptr);
     CEchogramDoc::SetEnvironment(CEchogramDoc::Environment{});

@@ -37,10 +37,20 @@ std::string COperationControl::Profile() const
 
 COperationControl::~COperationControl()
 {
-    if (m_initialized)
-        WriteState();
-    DeleteEchoSounder();
+    Close();
     CloseKeys();
+}
+
+void COperationControl::Close()
+{
+    if (m_initialized) {
+        WriteState();
+        m_initialized = false;
+    }
+    // The frames show the sounder's documents and save what its channels
+    // hold: they go before it.
+    DeleteLayout();
+    DeleteEchoSounder();
 }
 
 // ---------------------------------------------------------------------------

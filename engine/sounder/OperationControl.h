@@ -129,6 +129,11 @@ public:
     static std::string ProfileFromFolder(const std::string& settingsFolder, const std::string& chosenFolder);
 
     void Init();
+    // The program's end: the state saved as the destructor saves it, then
+    // the frames and the sounder taken down in the order every command takes
+    // them, while what the sounder's threads call is still there. The
+    // destructor does what is left of it.
+    void Close();
     void ReadState();
     void WriteState();
     void ReadSettings(HKEY key, Settings& block);

@@ -181,6 +181,23 @@ TEST_F(ProgramTest, ChannelFramesKeepTheirSettingsInTheSettingsFolderUnderTheCha
     EXPECT_TRUE(fs::is_empty(workingFolder));
 }
 
+// A program that ends without stop and exit (the desktop session ending)
+// takes its frames down before the sounder whose channels they show, and
+// the frames still save their settings.
+TEST_F(ProgramTest, ProgramEndingWithAReplayRunningTakesTheFramesDownFirst)
+{
+    const Recording recording(env.Root(), 2000);
+    Start("QY310", {recording.file.string()});
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > 5; }, 30000));
+    ASSERT_NE(program->Layout(), nullptr);
+    const fs::path settings = env.DataRoot() / "Settings" / "Default";
+    Stop();
+    EXPECT_TRUE(fs::is_regular_file(settings / "Replay 38 kHz.ser"));
+    EXPECT_TRUE(fs::is_regular_file(settings / "Replay 120 kHz.ser"));
+}
+
 TEST_F(ProgramTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
 {
     constexpr int kPings = 9;
