@@ -88,11 +88,7 @@ CPelmaris::~CPelmaris()
 {
     if (m_navigationTimer)
         ::KillTimer(0, m_navigationTimer);
-    // What CloseSensors did not take, in the order outputs first.
-    for (SensorId id : SensorDestroyOrder())
-        DestroySensor(id, false);
-    for (std::size_t i = 0; i < kSensorCount; ++i)
-        DestroySensor(static_cast<SensorId>(i), true);
+    DestroySensors();
     m_frame.reset();
     m_help.reset();
     if (m_userRegistry)
@@ -320,7 +316,10 @@ void CPelmaris::CreateSensorObjects()
         if (!made)
             continue;
         CSensorObject& object = *made;
-        m_sensors[static_cast<std::size_t>(row.id)] = std::move(made);
+        {
+            std::lock_guard lock(m_sensorLock);
+            m_sensors[static_cast<std::size_t>(row.id)] = std::move(made);
+        }
         if (row.deferredSetup)
             continue;
         if (!checkedSetup(row)) {
@@ -348,7 +347,11 @@ void CPelmaris::CreateSensorObjects()
 void CPelmaris::DestroySensor(SensorId id, bool close)
 {
     // Out of the table first, so that nobody finds it while it closes.
-    std::unique_ptr<CSensorObject> object = std::move(m_sensors[static_cast<std::size_t>(id)]);
+    std::unique_ptr<CSensorObject> object;
+    {
+        std::lock_guard lock(m_sensorLock);
+        object = std::move(m_sensors[static_cast<std::size_t>(id)]);
+    }
     if (object && close)
         object->Close();
 }
@@ -375,6 +378,15 @@ void CPelmaris::CloseSensors()
 {
     for (SensorId id : SensorCloseOrder())
         DestroySensor(id, true);
+}
+
+void CPelmaris::DestroySensors()
+{
+    // What CloseSensors did not take, in the order outputs first.
+    for (SensorId id : SensorDestroyOrder())
+        DestroySensor(id, false);
+    for (std::size_t i = 0; i < kSensorCount; ++i)
+        DestroySensor(static_cast<SensorId>(i), true);
 }
 
 void CPelmaris::PowerOffComputer()

@@ -113,12 +113,20 @@ public:
 
     // Objects ------------------------------------------------------------
     // The sensor or output object of a row (null when absent), and its typed
-    // object.
-    CSensorObject* SensorObject(SensorId id) const { return m_sensors[static_cast<std::size_t>(id)].get(); }
+    // object. Any thread may look them up; an object a worker uses must
+    // outlive that worker's use by the program's order (the sounder stops
+    // before the sensors close, a reader ends before its object goes).
+    CSensorObject* SensorObject(SensorId id) const
+    {
+        std::lock_guard lock(m_sensorLock);
+        return m_sensors[static_cast<std::size_t>(id)].get();
+    }
     template <class T>
     T* Sensor(SensorId id) const
     {
-        auto* adapter = dynamic_cast<TSensorObject<T>*>(SensorObject(id));
+        // Cast under the lock: the object cannot be going meanwhile.
+        std::lock_guard lock(m_sensorLock);
+        auto* adapter = dynamic_cast<TSensorObject<T>*>(m_sensors[static_cast<std::size_t>(id)].get());
         return adapter ? adapter->Get() : nullptr;
     }
     CEchoSounder* GetEchoSounder() const;
@@ -187,6 +195,10 @@ public:
 
     // Shutdown -----------------------------------------------------------
     void CloseSensors();
+    // Destroys every sensor and output object left (the destructor's step),
+    // for a program that must see their threads end before its own objects
+    // go.
+    void DestroySensors();
     // Asks for the PC to power off; it happens at process end, after every
     // setting is saved (see PowerOffAtExit).
     void PowerOffComputer();
@@ -258,6 +270,8 @@ private:
     IOperationLink* m_operation = nullptr;
     CShellHost m_shellHost;
     IApplicationHost* m_host = &m_shellHost;
+    // Written on the user-interface thread, read from any.
+    mutable std::mutex m_sensorLock;
     std::array<std::unique_ptr<CSensorObject>, kSensorCount> m_sensors{};
     std::pair<LONG, LONG> m_timeReference{0, 0};
     std::uintptr_t m_navigationTimer = 0;

@@ -135,8 +135,10 @@ CProgram::~CProgram()
 {
     // A program that ends without stop and exit (a test, the desktop session
     // ending) still has its sounder and frames: they go first, while what
-    // their threads call is here.
+    // their threads call is here; then the sensor and output objects, whose
+    // readers call back into operation control and the application.
     m_operation.Close();
+    m_application.DestroySensors();
     m_operation.SetHost(nullptr);
     // What the display and the outputs were given points here.
     CEchogramView::SetExternalDepth(nullptr);
