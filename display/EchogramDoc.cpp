@@ -34,7 +34,7 @@ class CChannelAccess final : public IEchogramChannel
 {
 public:
     explicit CChannelAccess(CChannel& c) : m_c(c) {}
-    std::string GetChannelName() const override { return m_c.GetChannelName(); }
+    std::string GetSourceName() const override { return m_c.GetSourceName(); }
     void SetFirstEchogramType(int type) override { m_c.SetFirstEchogramType(type); }
     void SetEchogramStartRange(double r) override { m_c.SetEchogramStartRange(r); }
     void SetEchogramStopRange(double r) override { m_c.SetEchogramStopRange(r); }
@@ -818,7 +818,7 @@ void CEchogramDoc::OnSourceUpdate(int flag)
         }
 
         // External range.
-        std::string name = ch.GetChannelName();
+        std::string name = ch.GetSourceName();
         if (name.find("Replay") != std::string::npos) {
             const auto at = name.find("Replay ");
             if (at != std::string::npos)

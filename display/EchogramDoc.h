@@ -33,7 +33,9 @@ class IEchogramChannel
 {
 public:
     virtual ~IEchogramChannel() = default;
-    virtual std::string GetChannelName() const = 0;
+    // The name under which the external depth table knows the channel: its
+    // source name, which names the channel's entry in the table.
+    virtual std::string GetSourceName() const = 0;
     virtual void SetFirstEchogramType(int type) = 0;
     virtual void SetEchogramStartRange(double r) = 0;
     virtual void SetEchogramStopRange(double r) = 0;

@@ -42,7 +42,7 @@ public:
     // Overrides the encoded samples when set.
     std::vector<std::int16_t> fixed;
 
-    std::string GetChannelName() const override { return name; }
+    std::string GetSourceName() const override { return name; }
     void SetFirstEchogramType(int) override {}
     void SetEchogramStartRange(double) override {}
     void SetEchogramStopRange(double) override {}

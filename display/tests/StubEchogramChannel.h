@@ -11,7 +11,7 @@
 class CStubEchogramChannel : public IEchogramChannel
 {
 public:
-    std::string GetChannelName() const override { return "38 kHz"; }
+    std::string GetSourceName() const override { return "38 kHz"; }
     void SetFirstEchogramType(int) override {}
     void SetEchogramStartRange(double) override {}
     void SetEchogramStopRange(double) override {}

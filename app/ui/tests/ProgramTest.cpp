@@ -2,6 +2,8 @@
 // engine, saves its state, and powers off only when armed and only at the
 // end; replays run through the channels and the recorder; the telegram
 // decoder feeds the history, the network output and the recorder.
+#include "display/ESDocList.h"
+#include "display/EchogramDoc.h"
 #include "engine/Channel.h"
 #include "engine/sounder/OperationControl.h"
 #include "outputs/QYNet.h"
@@ -196,6 +198,34 @@ TEST_F(ProgramTest, ProgramEndingWithAReplayRunningTakesTheFramesDownFirst)
     Stop();
     EXPECT_TRUE(fs::is_regular_file(settings / "Replay 38 kHz.ser"));
     EXPECT_TRUE(fs::is_regular_file(settings / "Replay 120 kHz.ser"));
+}
+
+// A replayed channel finds the external depth source named after it: a
+// window published under its source's name sets its echogram's range.
+TEST_F(ProgramTest, ReplayedEchogramTakesTheWindowPublishedUnderItsSourceName)
+{
+    const Recording recording(env.Root(), 2000);
+    Start("QY310", {recording.file.string()});
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > 3 && program->Layout() != nullptr; }, 30000));
+    std::string name;
+    program->ExternalDepth().GetSource(0, name);
+    ASSERT_FALSE(name.empty());
+    ASSERT_EQ(program->ExternalDepth().SetSource(name, 33.0, 100, 1, 0, 0), 1);
+    auto* documents = dynamic_cast<CESDocList*>(sounder->GetDocuments());
+    ASSERT_NE(documents, nullptr);
+    const auto firstChannelsRange = [&] {
+        for (CAbstractESDoc* doc : documents->GetDocList())
+            if (auto* echogram = dynamic_cast<CEchogramDoc*>(doc);
+                echogram && echogram->GetChannel() == sounder->GetChannel(0))
+                return echogram->m_range;
+        return 0.0;
+    };
+    EXPECT_TRUE(WaitFor([&] { return firstChannelsRange() == 33.0; }, 10000)) << firstChannelsRange();
+    App().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
+    Stop();
 }
 
 TEST_F(ProgramTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
