@@ -12,6 +12,8 @@
 #include "app/widgets/FolderDlg.h"
 #include "display/PaletteControl.h"
 #include "engine/sounder/OperationControl.h"
+#include "outputs/QYNet.h"
+#include "sensors/Environment.h"
 #include "sim/recgen/RecordingGenerator.h"
 #include "QtTestSupport.h"
 
@@ -363,7 +365,8 @@ TEST_F(CommandsTest, UserCommandsChooseTheProfile)
 }
 
 // "Factory Settings" asks first: Cancel keeps everything, OK sets the
-// operation settings back.
+// operation settings back, and with them the environment's and the
+// network output's.
 TEST_F(CommandsTest, FactorySettingsAsksAndThenRestores)
 {
     Start(kQY310);
@@ -371,13 +374,25 @@ TEST_F(CommandsTest, FactorySettingsAsksAndThenRestores)
         dialog.findChild<QRadioButton*>("arrangement_2")->setChecked(true);
         dialog.accept();
     });
+    CEnvironment& environment = program->Environment();
+    ASSERT_TRUE(environment.SetSvpType(CEnvironment::SvpTypeProfile));
+    CQYNet* net = program->Application().Sensor<CQYNet>(app::SensorId::NetworkOutput);
+    ASSERT_NE(net, nullptr);
+    CQYNet::Settings changed = net->GetSettings();
+    changed.DestPort = CQYNet::Settings{}.DestPort + 1;
+    net->ApplySettings(changed);
     // Without transceivers the replay settings are the ones in force.
     const auto arrangement = [&] { return program->Operation().ReplayBlock().enumViewArrangement; };
     ASSERT_EQ(arrangement(), 2);
     EXPECT_EQ(Run(cmd::FACTORY_SETTINGS), std::vector<std::string>{"dialog_154 Factory Settings"});
     EXPECT_EQ(arrangement(), 2);
+    EXPECT_TRUE(environment.IsRealSvp());
+    EXPECT_EQ(net->GetSettings().DestPort, changed.DestPort);
     Run(cmd::FACTORY_SETTINGS, {}, [](QDialog& dialog) { dialog.accept(); });
     EXPECT_TRUE(WaitFor([&] { return arrangement() == 0; }));
+    EXPECT_FALSE(environment.IsRealSvp());
+    EXPECT_EQ(environment.GetSettings().svpType, CEnvironment::SvpTypeConstant);
+    EXPECT_EQ(net->GetSettings().DestPort, CQYNet::Settings{}.DestPort);
     Exit();
 }
 
