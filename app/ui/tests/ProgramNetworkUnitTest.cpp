@@ -53,6 +53,8 @@ int RunProgram()
     // A silent wait of 300 ms stands for the unit's 2 s: the lost link comes
     // after eleven of them.
     options.unitTimings.receiveWaitMs = 300;
+    // The unit's time-out notes go with the test's other files.
+    options.unitTimings.timeoutLogPath = (env.Root() / "DEBUG_TimeOut.txt").string();
     auto program = MakeProgram(std::move(options));
     app::CPelmaris& pelmaris = program->Application();
     COperationControl& operation = program->Operation();
