@@ -464,7 +464,12 @@ void COperationControl::DeleteLayout()
     m_host->DeleteLayout();
 }
 
-void COperationControl::DeleteEchoSounder() { m_echoSounder.reset(); }
+void COperationControl::DeleteEchoSounder()
+{
+    // Not found any more before it goes.
+    m_running.store(nullptr, std::memory_order_release);
+    m_echoSounder.reset();
+}
 
 void COperationControl::StopAndExit()
 {
@@ -527,6 +532,7 @@ void COperationControl::CreateEchosounder(int mode)
     if (!started || sounder->GetChannelCount() == 0)
         return;
     m_echoSounder = std::move(sounder);
+    m_running.store(m_echoSounder.get(), std::memory_order_release);
     // The transceivers loaded their saved settings in Create, before its
     // workers started.
     if (mode == CEchoSounder::kNormal)
@@ -661,7 +667,7 @@ SOperationDialogValues COperationControl::OperationDialogValues()
     v.channelNames = m_host->InstalledChannelNames();
     v.installedChannels = static_cast<int>(v.channelNames.size());
     v.pingerAvailable = m_host->HasPingerMode();
-    v.mode = v.installedChannels == 0 ? CEchoSounder::kReplay : m_modeInForce;
+    v.mode = v.installedChannels == 0 ? CEchoSounder::kReplay : GetMode();
     v.rate = m_inForce.enumSpeed;
     v.interval = m_inForce.PingInterval;
     v.externalTrigger = m_inForce.enumNormalTrig != CEchoSounder::kTriggerInternal;

@@ -14,6 +14,7 @@
 #include "platform/MessageDispatcher.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -141,9 +142,13 @@ public:
     void ForwardControl(int speed, DWORD trigger, int sequence, double intervalSeconds, int hbx);
     void GetChannelDisplays(std::array<ChannelDisplay, 8>& out, int& arrangement, int& extra) const;
 
-    CEchoSounder* GetEchoSounder() const { return m_echoSounder.get(); }
+    // The running sounder and the mode in force: asked from any thread (the
+    // telegram decoder, the outputs, the sounder's own workers) while this
+    // thread starts and deletes sounders. Only this thread uses the sounder
+    // beyond that.
+    CEchoSounder* GetEchoSounder() const { return m_running.load(std::memory_order_acquire); }
     bool IsBusy() const { return m_busy; }
-    int GetMode() const { return m_modeInForce; }
+    int GetMode() const { return m_modeInForce.load(std::memory_order_relaxed); }
     const Settings& GetSettingsInForce() const { return m_inForce; }
     Settings& NormalBlock() { return m_normal; }
     Settings& ReplayBlock() { return m_replay; }
@@ -191,10 +196,11 @@ private:
          m_keyOperation = nullptr, m_keyOperationNormal = nullptr, m_keyOperationReplay = nullptr;
 
     Settings m_normal, m_replay, m_inForce;
-    int m_modeInForce = CEchoSounder::kNormal;
+    std::atomic<int> m_modeInForce{CEchoSounder::kNormal};
 
     std::deque<Pending> m_queue;
     bool m_busy = false;
     std::unique_ptr<CReplayFileList> m_replayFiles;
     std::unique_ptr<CEchoSounder> m_echoSounder;
+    std::atomic<CEchoSounder*> m_running{nullptr};
 };

@@ -10,9 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -573,4 +575,37 @@ TEST_F(OperationDialog, AFailedPingerSynchronisationReopensTheDialog)
     EXPECT_EQ(shown, 3u);
     EXPECT_EQ(active, std::vector<bool>{false});
     ASSERT_TRUE(Settle());
+}
+
+// The telegram decoder on the network reader's thread, and the sounder's own
+// threads, ask whether a sounder runs and in which mode while the
+// user-interface thread starts and deletes it.
+TEST_F(OperationControl, RunningSounderIsAskedFromOtherThreadsWhileItComesAndGoes)
+{
+    Install("UNIT", 1);
+    op.Init();
+    std::atomic<bool> seen{false};
+    struct Asker {
+        std::atomic<bool> stop{false};
+        std::thread thread;
+        ~Asker()
+        {
+            stop = true;
+            thread.join();
+        }
+    } asker;
+    asker.thread = std::thread([&] {
+        while (!asker.stop) {
+            if (op.GetEchoSounder() != nullptr && op.GetMode() == CEchoSounder::kNormal)
+                seen = true;
+        }
+    });
+    for (int round = 0; round < 3; ++round) {
+        seen = false;
+        COperationControl::PostRestart();
+        ASSERT_TRUE(PumpUntil([&] { return op.GetEchoSounder() != nullptr && !op.IsBusy(); }, 10s));
+        EXPECT_TRUE(PumpUntil([&] { return seen.load(); }, 10s)) << round;
+        COperationControl::PostCommand(0);
+        ASSERT_TRUE(PumpUntil([&] { return op.GetEchoSounder() == nullptr && !op.IsBusy(); }, 10s));
+    }
 }
