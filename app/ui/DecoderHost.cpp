@@ -96,14 +96,17 @@ bool CDecoderHost::IsSounderRunning()
 
 bool CDecoderHost::IsClockRequestPending()
 {
-    CEchoSounder* sounder = m_program.Application().GetEchoSounder();
-    return sounder && sounder->IsPcClockRequestPending();
+    // The decoder runs on the network reader and the replay's trigger thread
+    // too, while the user-interface thread may delete the sounder.
+    bool pending = false;
+    m_program.Operation().WithRunningSounder([&](CEchoSounder& sounder) { pending = sounder.IsPcClockRequestPending(); });
+    return pending;
 }
 
 void CDecoderHost::SetPingRecord(std::uint64_t received, std::uint64_t telegram)
 {
-    if (CEchoSounder* sounder = m_program.Application().GetEchoSounder())
-        sounder->SetPingRecord(received, telegram);
+    m_program.Operation().WithRunningSounder(
+        [&](CEchoSounder& sounder) { sounder.SetPingRecord(received, telegram); });
 }
 
 bool CDecoderHost::GetNavigationAnnotation(std::uint32_t& interval)

@@ -466,9 +466,23 @@ void COperationControl::DeleteLayout()
 
 void COperationControl::DeleteEchoSounder()
 {
-    // Not found any more before it goes.
-    m_running.store(nullptr, std::memory_order_release);
+    // Not found any more before it goes, and no other thread still inside
+    // WithRunningSounder when it does.
+    {
+        std::unique_lock lock(m_runningAccess);
+        m_running.store(nullptr, std::memory_order_release);
+    }
     m_echoSounder.reset();
+}
+
+bool COperationControl::WithRunningSounder(const std::function<void(CEchoSounder&)>& f) const
+{
+    std::shared_lock lock(m_runningAccess);
+    CEchoSounder* sounder = m_running.load(std::memory_order_acquire);
+    if (!sounder)
+        return false;
+    f(*sounder);
+    return true;
 }
 
 void COperationControl::StopAndExit()

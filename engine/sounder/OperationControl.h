@@ -15,6 +15,7 @@
 
 #include <array>
 #include <atomic>
+#include <shared_mutex>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -147,6 +148,11 @@ public:
     // thread starts and deletes sounders. Only this thread uses the sounder
     // beyond that.
     CEchoSounder* GetEchoSounder() const { return m_running.load(std::memory_order_acquire); }
+    // Runs f with the running sounder, which is not deleted meanwhile; false
+    // (f not run) when none runs. For threads other than this one and the
+    // sounder's own workers, which may not hold the pointer while it goes.
+    // f must be short and must not wait for this thread.
+    bool WithRunningSounder(const std::function<void(CEchoSounder&)>& f) const;
     bool IsBusy() const { return m_busy; }
     int GetMode() const { return m_modeInForce.load(std::memory_order_relaxed); }
     const Settings& GetSettingsInForce() const { return m_inForce; }
@@ -203,4 +209,7 @@ private:
     std::unique_ptr<CReplayFileList> m_replayFiles;
     std::unique_ptr<CEchoSounder> m_echoSounder;
     std::atomic<CEchoSounder*> m_running{nullptr};
+    // Held shared by WithRunningSounder, exclusively while the sounder is
+    // taken out of sight before it is deleted.
+    mutable std::shared_mutex m_runningAccess;
 };

@@ -598,6 +598,9 @@ TEST_F(OperationControl, RunningSounderIsAskedFromOtherThreadsWhileItComesAndGoe
         while (!asker.stop) {
             if (op.GetEchoSounder() != nullptr && op.GetMode() == CEchoSounder::kNormal)
                 seen = true;
+            // As the telegram decoder does from the network reader: the
+            // sounder is used, not only looked at, while it may be going.
+            op.WithRunningSounder([](CEchoSounder& sounder) { sounder.SetPingRecord(1, 2); });
         }
     });
     for (int round = 0; round < 3; ++round) {
