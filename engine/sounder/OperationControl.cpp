@@ -17,6 +17,34 @@ namespace {
 constexpr std::size_t kDisplays = 40;
 constexpr std::size_t kDisplaySize = 128;
 
+// What the operation dialog itself accepts: a rate it has a button for, and
+// intervals and pulse lengths from 0 to 3600. A stored value outside them
+// (a hand-edited hive, a damaged file) is passed over and the one before it
+// stands, since the sounder turns them into whole 100 ns counts.
+constexpr double kLargestSeconds = 3600.0;
+
+bool IsRate(int rate)
+{
+    return rate >= CEchoSounder::kMaximumRate && rate <= CEchoSounder::kPinger;
+}
+
+bool IsSeconds(double value)
+{
+    return value >= 0.0 && value <= kLargestSeconds;  // false for NaN
+}
+
+void TakeRate(int value, int& field)
+{
+    if (IsRate(value))
+        field = value;
+}
+
+void TakeSeconds(double value, double& field)
+{
+    if (IsSeconds(value))
+        field = value;
+}
+
 }  // namespace
 
 namespace {
@@ -89,8 +117,8 @@ bool COperationControl::ParseRecord(const std::vector<unsigned char>& r, Setting
     if (r.size() != kRecordSize)
         return false;
     CByteReader f(r.data(), r.size());
-    b.enumSpeed = f.I32(0);
-    b.PingInterval = f.F64(8);
+    TakeRate(f.I32(0), b.enumSpeed);
+    TakeSeconds(f.F64(8), b.PingInterval);
     b.enumNormalTrig = f.U32(16);
     b.enumNormalSequence = f.I32(20);
     b.bSaveHistory = f.I32(24);
@@ -107,8 +135,8 @@ bool COperationControl::ParseRecord(const std::vector<unsigned char>& r, Setting
     }
     b.HBX = f.U32(1064) == 1 ? 1 : 0;
     b.sSimplePingerLongChannelID = f.Text(1072, 200);
-    b.SimplePingerInterval = f.F64(1280);
-    b.SimplePingerPulselength = f.F64(1288);
+    TakeSeconds(f.F64(1280), b.SimplePingerInterval);
+    TakeSeconds(f.F64(1288), b.SimplePingerPulselength);
     b.SimplePinger = f.I32(1296);
     return true;
 }
@@ -160,8 +188,15 @@ void COperationControl::ReadSettings(HKEY key, Settings& b)
         m_reg.GetDword(key, sub, name, v, TRUE);
         field = static_cast<int>(v);
     };
-    dw(p, "enumSpeed", b.enumSpeed);
-    m_reg.GetDouble(key, p, "PingInterval", b.PingInterval, TRUE);
+    auto seconds = [&](const char* name, double& field) {
+        double v = field;
+        m_reg.GetDouble(key, p, name, v, TRUE);
+        TakeSeconds(v, field);
+    };
+    int speed = b.enumSpeed;
+    dw(p, "enumSpeed", speed);
+    TakeRate(speed, b.enumSpeed);
+    seconds("PingInterval", b.PingInterval);
     dw(p, "HBX", b.HBX);
     DWORD trig = b.enumNormalTrig;
     m_reg.GetDword(key, p, "enumNormalTrig", trig, TRUE);
@@ -177,8 +212,8 @@ void COperationControl::ReadSettings(HKEY key, Settings& b)
     dw(p, "iSequence", b.iSequence);
     dw(p, "enumViewArrangement", b.enumViewArrangement);
     dw(p, "SimplePinger", b.SimplePinger);
-    m_reg.GetDouble(key, p, "SimplePingerInterval", b.SimplePingerInterval, TRUE);
-    m_reg.GetDouble(key, p, "SimplePingerPulselength", b.SimplePingerPulselength, TRUE);
+    seconds("SimplePingerInterval", b.SimplePingerInterval);
+    seconds("SimplePingerPulselength", b.SimplePingerPulselength);
     m_reg.GetString(key, p, "sSimplePingerLongChannelID", b.sSimplePingerLongChannelID, TRUE);
     for (int n = 0; n < 8; ++n) {
         const std::string sub = (p.empty() ? "" : p + "\\") + "ChannelDisplay" + std::to_string(n);

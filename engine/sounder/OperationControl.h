@@ -163,7 +163,9 @@ public:
     std::string GetStateFileName() const;
 
     static std::vector<unsigned char> BuildRecord(const Settings& block);
-    // False unless the record has exactly the size of the layout.
+    // False unless the record has exactly the size of the layout. A rate or
+    // time the operation dialog would refuse leaves the block's value as it
+    // was; so does one read from the registry.
     static bool ParseRecord(const std::vector<unsigned char>& record, Settings& block);
 
 private:

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <thread>
 
 namespace {
@@ -253,6 +254,57 @@ TEST_F(OperationControl, RegistryOverridesTheFileAndSequencesDoNotSurvive)
 
     op.WriteState();
     EXPECT_EQ(std::filesystem::file_size(folder / "OperationControl.sav"), 1304u);
+}
+
+// Rates and times that no dialog gives, from a hand-edited hive or a damaged
+// file, are passed over: what stood before them is kept, and Play hands the
+// sounder an interval it can count.
+TEST_F(OperationControl, StoredValuesTheDialogRefusesArePassedOver)
+{
+    COperationControl::Settings s;
+    s.enumSpeed = 2;
+    s.PingInterval = 2.5;
+    s.SimplePingerInterval = 3.0;
+    s.SimplePingerPulselength = 20.0;
+    const auto write = [&](const COperationControl::Settings& block) {
+        const auto record = COperationControl::BuildRecord(block);
+        std::ofstream(folder / "OperationControl.sav", std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
+    };
+    write(s);
+    HKEY normal = reg.OpenKey(CRegistrySupport::UserRootKey(), "OperationControl\\Normal", TRUE);
+    reg.SetDword(normal, "", "enumSpeed", 0xFFFFFFFF);
+    reg.SetString(normal, "", "PingInterval", "nan");
+    reg.SetString(normal, "", "SimplePingerInterval", "inf");
+    reg.SetString(normal, "", "SimplePingerPulselength", "-1");
+    Install("UNIT", 1);
+    op.Init();
+    EXPECT_EQ(op.NormalBlock().enumSpeed, 2);
+    EXPECT_EQ(op.NormalBlock().PingInterval, 2.5);
+    EXPECT_EQ(op.NormalBlock().SimplePingerInterval, 3.0);
+    EXPECT_EQ(op.NormalBlock().SimplePingerPulselength, 20.0);
+
+    COperationControl::PostRestart();
+    ASSERT_TRUE(PumpUntil([&] { return op.GetEchoSounder() != nullptr && !op.IsBusy(); }, 10s));
+    op.OnCommand(COperationControl::ID_PLAY);
+    EXPECT_EQ(op.GetEchoSounder()->GetInterval(), 25000000);
+    COperationControl::PostCommand(0);
+    ASSERT_TRUE(PumpUntil([&] { return op.GetEchoSounder() == nullptr && !op.IsBusy(); }, 10s));
+
+    // The file's own values, where the hive has none.
+    COperationControl::Settings broken;
+    broken.enumSpeed = 9;
+    broken.PingInterval = 1e300;
+    broken.SimplePingerInterval = std::numeric_limits<double>::quiet_NaN();
+    broken.SimplePingerPulselength = -std::numeric_limits<double>::infinity();
+    COperationControl::Settings read;
+    ASSERT_TRUE(COperationControl::ParseRecord(COperationControl::BuildRecord(broken), read));
+    const COperationControl::Settings defaults;
+    EXPECT_EQ(read.enumSpeed, defaults.enumSpeed);
+    EXPECT_EQ(read.PingInterval, defaults.PingInterval);
+    EXPECT_EQ(read.SimplePingerInterval, defaults.SimplePingerInterval);
+    EXPECT_EQ(read.SimplePingerPulselength, defaults.SimplePingerPulselength);
+    reg.CloseKey(normal);
 }
 
 TEST_F(OperationControl, FileOfAnotherSizeIsNotRead)
