@@ -127,7 +127,8 @@ void CEchoSounder::ResolveDestination()
 }
 
 bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMode, const CReplayFileList* files,
-                          DWORD trigger, int sequence, const std::string& sequenceFile, int hbx)
+                          DWORD trigger, int sequence, const std::string& sequenceFile, int hbx,
+                          std::int64_t pingInterval)
 {
     static CNoEchoSounderHost alone;
     m_context = context;
@@ -142,7 +143,7 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
     ResolveDestination();
 
     int rate = rateMode;
-    std::int64_t interval = 0;
+    std::int64_t interval = pingInterval;
     if (rate == kMultiPulse) {
         m_multiPulseOn = true;
         rate = kMaximumRate;

@@ -130,9 +130,10 @@ public:
 
     // Builds the transceivers and, when there are channels, starts both
     // workers. False when the start was refused (a transceiver type that
-    // cannot run here); no worker runs then.
+    // cannot run here); no worker runs then. interval (100 ns units) paces
+    // rate mode 2 from the first ping on, as SetMode would.
     bool Create(const Context& context, HKEY key, int mode, int rateMode, const CReplayFileList* files,
-                DWORD trigger, int sequence, const std::string& sequenceFile, int hbx);
+                DWORD trigger, int sequence, const std::string& sequenceFile, int hbx, std::int64_t interval = 0);
 
     int GetChannelCount() const;
     CChannel* GetChannel(int index) const;

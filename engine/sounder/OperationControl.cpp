@@ -577,7 +577,10 @@ void COperationControl::CreateEchosounder(int mode)
     const bool started = sounder->Create(
         context, key, mode, m_inForce.enumSpeed, m_replayFiles.get(),
         mode == CEchoSounder::kReplay ? CEchoSounder::kTriggerInternal : m_inForce.enumNormalTrig,
-        mode == CEchoSounder::kReplay ? 0 : m_inForce.enumNormalSequence, sequenceFile, m_inForce.HBX);
+        mode == CEchoSounder::kReplay ? 0 : m_inForce.enumNormalSequence, sequenceFile, m_inForce.HBX,
+        // Interval mode keeps the interval in force from its first ping, not
+        // only after the next Play or "Operation..." OK.
+        static_cast<std::int64_t>(m_inForce.PingInterval * 1e7));
     if (!started || sounder->GetChannelCount() == 0)
         return;
     m_echoSounder = std::move(sounder);

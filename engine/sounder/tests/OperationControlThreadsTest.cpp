@@ -307,6 +307,26 @@ TEST_F(OperationControl, StoredValuesTheDialogRefusesArePassedOver)
     reg.CloseKey(normal);
 }
 
+// A sounder started in interval mode, at program start or by a restart from
+// "Operation...", pings at the interval in force from the first ping on.
+TEST_F(OperationControl, ASounderStartedInIntervalModePingsAtTheIntervalInForce)
+{
+    COperationControl::Settings s;
+    s.enumSpeed = CEchoSounder::kInterval;
+    s.PingInterval = 2.5;
+    const auto record = COperationControl::BuildRecord(s);
+    std::ofstream(folder / "OperationControl.sav", std::ios::binary)
+        .write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
+    Install("UNIT", 1);
+    op.Init();
+    COperationControl::PostRestart();
+    ASSERT_TRUE(PumpUntil([&] { return op.GetEchoSounder() != nullptr && !op.IsBusy(); }, 10s));
+    EXPECT_EQ(op.GetEchoSounder()->GetRateMode(), CEchoSounder::kInterval);
+    EXPECT_EQ(op.GetEchoSounder()->GetInterval(), 25000000);
+    COperationControl::PostCommand(0);
+    ASSERT_TRUE(PumpUntil([&] { return op.GetEchoSounder() == nullptr && !op.IsBusy(); }, 10s));
+}
+
 TEST_F(OperationControl, FileOfAnotherSizeIsNotRead)
 {
     COperationControl::Settings s;
