@@ -4,6 +4,7 @@
 #include "tools/converter/ReadFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -71,11 +72,21 @@ int WriteAll(int fd, std::string_view data)
 
 std::string Cause(const std::string& what, int error) { return what + ": " + std::strerror(error); }
 
+// A new file in the output's folder, named short enough to fit wherever
+// the output's own name fits.
+std::string PartName(const std::string& output)
+{
+    static std::atomic<unsigned> serial{0};
+    const std::size_t slash = output.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : output.substr(0, slash + 1);
+    return folder + ".Trovadel-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".part";
+}
+
 // Converts into a new file beside the output and puts it in the output's
 // place only when the whole input has been read and written.
 void Convert(CReadFile& in, const SConverterOptions& options, SFileOutcome& o)
 {
-    const std::string part = o.output + "." + std::to_string(::getpid()) + ".part";
+    const std::string part = PartName(o.output);
     const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         o.failure = EFailure::Create;

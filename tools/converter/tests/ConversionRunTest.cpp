@@ -113,6 +113,21 @@ TEST(ConversionRunTest, RunNeverWritesOverAnInputOrAnEarlierOutput)
     EXPECT_EQ(records.size(), 1u + 2 * 1 + 2 * 1);  // header, GGA a ping, depths of the second ping
 }
 
+// An input whose name is as long as a folder allows still gets its output:
+// whatever the output is written under first must fit where the output does.
+TEST(ConversionRunTest, LongestNamesConvert)
+{
+    TempFolder dir;
+    const std::string base(250, 'L');  // input 254 characters, output 253, of at most 255
+    WriteOutFile(dir.File(base + ".out"), {"pings=2"});
+    const std::vector<SFileOutcome> o = CConversionRun({}).Run({dir.File(base + ".out")});
+    ASSERT_EQ(o.size(), 1u);
+    EXPECT_TRUE(o[0].Converted()) << o[0].cause;
+    // The header, a GGA a ping, two depths of the second ping (the first is at midnight).
+    EXPECT_EQ(ReadRecords(dir.File(base + ".QY")).size(), 5u);
+    for (const auto& e : fs::directory_iterator(dir.File(""))) EXPECT_FALSE(e.path().string().ends_with(".part"));
+}
+
 TEST(ConversionRunTest, OutputLinkedToAnInputIsRefused)
 {
     TempFolder dir;
