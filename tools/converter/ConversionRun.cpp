@@ -86,6 +86,13 @@ std::string PartName(const std::string& output)
 // place only when the whole input has been read and written.
 void Convert(CReadFile& in, const SConverterOptions& options, SFileOutcome& o)
 {
+    // The output is replaced, not written into: one the user may not write
+    // is kept, as opening it for writing would have refused.
+    if (::faccessat(AT_FDCWD, o.output.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) {
+        o.failure = EFailure::Create;
+        o.cause = Cause("cannot create " + o.output, errno);
+        return;
+    }
     const std::string part = PartName(o.output);
     const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {

@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -19,11 +20,14 @@ struct SRun {
     std::string errors;
 };
 
-// Runs Trovadel on the file with the file-size limit given, its error
-// stream in a file of the folder.
-SRun RunWithFileSizeLimit(const TempFolder& folder, const std::string& input, rlim_t limit)
+// Runs the command (words[0] found on the path), with the file-size limit
+// given, its error stream in a file of the folder.
+SRun RunCommand(const TempFolder& folder, const std::vector<std::string>& words, rlim_t limit = RLIM_INFINITY)
 {
     const std::string errors = folder.File("errors.txt");
+    std::vector<char*> argv;
+    for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
+    argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
         const rlimit lim{limit, limit};
@@ -32,7 +36,7 @@ SRun RunWithFileSizeLimit(const TempFolder& folder, const std::string& input, rl
         const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0 || ::dup2(fd, STDERR_FILENO) < 0 || ::setrlimit(RLIMIT_FSIZE, &lim) != 0)
             ::_exit(100);
-        ::execl(TROVADEL_PATH, "Trovadel", input.c_str(), static_cast<char*>(nullptr));
+        ::execvp(argv[0], argv.data());
         ::_exit(101);
     }
     SRun run;
@@ -58,7 +62,7 @@ TEST(TrovadelProgram, AFileSizeLimitIsAFailedFileNotAKill)
     const std::string input = folder.File("survey.out");
     converter_test::WriteOutFile(input, {"pings=200"});
 
-    const SRun run = RunWithFileSizeLimit(folder, input, 8192);
+    const SRun run = RunCommand(folder, {TROVADEL_PATH, input}, 8192);
     ASSERT_TRUE(run.exited) << "ended by signal " << run.status;
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.errors.find(input + ": cannot write " + folder.File("survey.QY")), std::string::npos)
@@ -66,4 +70,34 @@ TEST(TrovadelProgram, AFileSizeLimitIsAFailedFileNotAKill)
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(input).parent_path()))
         EXPECT_NE(entry.path().extension(), ".part") << entry.path();
     EXPECT_FALSE(std::filesystem::exists(folder.File("survey.QY")));
+}
+
+// An output the user may not write, such as one made read-only to keep it,
+// stays as it is: the file is reported as not converted, as when it could
+// not be opened for writing.
+TEST(TrovadelProgram, AnOutputTheUserMayNotWriteIsKept)
+{
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ok());
+    const std::string input = folder.File("survey.out");
+    const std::string output = folder.File("survey.QY");
+    converter_test::WriteOutFile(input, {"pings=3"});
+    converter_test::WriteBytes(output, {'k', 'e', 'p', 't'});
+    ASSERT_EQ(::chmod(output.c_str(), 0444), 0);
+    // The folder itself may be written by anyone, so only the file keeps it.
+    ASSERT_EQ(::chmod(std::filesystem::path(input).parent_path().c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(input.c_str(), 0644), 0);
+
+    // The superuser may write any file: the run drops to an ordinary user.
+    std::vector<std::string> words;
+    if (::geteuid() == 0) words = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    words.insert(words.end(), {TROVADEL_PATH, input});
+    const SRun run = RunCommand(folder, words);
+    ASSERT_TRUE(run.exited) << "ended by signal " << run.status;
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.errors.find(input + ": cannot create " + output + ": Permission denied"), std::string::npos)
+        << run.errors;
+    EXPECT_EQ(converter_test::ReadBytes(output), (std::vector<std::uint8_t>{'k', 'e', 'p', 't'}));
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(input).parent_path()))
+        EXPECT_NE(entry.path().extension(), ".part") << entry.path();
 }
