@@ -86,14 +86,19 @@ std::string PartName(const std::string& output)
 // place only when the whole input has been read and written.
 void Convert(CReadFile& in, const SConverterOptions& options, SFileOutcome& o)
 {
+    // The file the output name leads to: replaced in its own folder, so that
+    // a link named like the output keeps leading to it.
+    std::error_code ec;
+    std::string target = fs::weakly_canonical(o.output, ec).string();
+    if (ec) target = o.output;
     // The output is replaced, not written into: one the user may not write
     // is kept, as opening it for writing would have refused.
-    if (::faccessat(AT_FDCWD, o.output.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) {
+    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) {
         o.failure = EFailure::Create;
         o.cause = Cause("cannot create " + o.output, errno);
         return;
     }
-    const std::string part = PartName(o.output);
+    const std::string part = PartName(target);
     const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         o.failure = EFailure::Create;
@@ -123,7 +128,7 @@ void Convert(CReadFile& in, const SConverterOptions& options, SFileOutcome& o)
     } else if (writeError != 0) {
         o.failure = EFailure::Write;
         o.cause = Cause("cannot write " + o.output, writeError);
-    } else if (::rename(part.c_str(), o.output.c_str()) != 0) {
+    } else if (::rename(part.c_str(), target.c_str()) != 0) {
         o.failure = EFailure::Create;
         o.cause = Cause("cannot create " + o.output, errno);
     }

@@ -128,6 +128,21 @@ TEST(ConversionRunTest, LongestNamesConvert)
     for (const auto& e : fs::directory_iterator(dir.File(""))) EXPECT_FALSE(e.path().string().ends_with(".part"));
 }
 
+// An output name that is a link to a file elsewhere (a folder the
+// post-processing program reads, say) fills that file, and the link stays.
+TEST(ConversionRunTest, OutputThroughALinkFillsTheFileLinkedTo)
+{
+    TempFolder dir;
+    WriteOutFile(dir.File("a.out"), {"pings=2"});
+    fs::create_directories(dir.File("post"));
+    WriteBytes(dir.File("post/a.QY"), {'o', 'l', 'd'});
+    fs::create_symlink(dir.File("post/a.QY"), dir.File("a.QY"));
+    const std::vector<SFileOutcome> o = CConversionRun({}).Run({dir.File("a.out")});
+    ASSERT_TRUE(o[0].Converted()) << o[0].cause;
+    EXPECT_TRUE(fs::is_symlink(dir.File("a.QY")));
+    EXPECT_EQ(ReadRecords(dir.File("post/a.QY")).size(), 5u);
+}
+
 TEST(ConversionRunTest, OutputLinkedToAnInputIsRefused)
 {
     TempFolder dir;
