@@ -63,6 +63,7 @@ void FullRedraw(benchmark::State& state, Point point)
 {
     App();
     CGraphView view;
+    view.ShowPointsWindow(false);
     Open(view, 1200);
     const int slot = view.AddGraph(128, true, "curve", 0);
     for (int i = 0; i < kPoints; ++i) {

@@ -2,6 +2,7 @@
 
 #include "plot/ui/GraphContainer.h"
 #include "plot/ui/GraphSplitter.h"
+#include "plot/ui/PointsView.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -17,6 +18,8 @@ CGraphView::CGraphView(QWidget* parent)
     layout->addWidget(m_splitter);
     m_splitter->addWidget(m_container);
     SetPanes(m_container, nullptr);
+    auto* points = new CPointsView;
+    SetPointsPane(points, points);
 }
 
 CGraphView::~CGraphView()

@@ -20,7 +20,8 @@ public:
     explicit CGraphView(QWidget* parent = nullptr);
     ~CGraphView() override;
 
-    // Puts the points view in column 1; the view owns the widget from then.
+    // Puts another pane in column 1 in place of the points view the view
+    // starts with; the view owns the widget from then.
     void SetPointsPane(QWidget* widget, IGraphPane* pane);
 
     void ShowPointsWindow(bool show);

@@ -5,6 +5,8 @@
 #include "plot/ui/GraphContainer.h"
 #include "plot/ui/GraphSplitter.h"
 #include "plot/ui/Graphix.h"
+#include "plot/ui/PointList.h"
+#include "plot/ui/PointsView.h"
 #include "plot/ui/tests/PlotTestSupport.h"
 
 #include <QClipboard>
@@ -69,15 +71,21 @@ TEST_F(GraphViewTest, HidingThePointsWindowGivesThePlotTheWholeWidth)
     EXPECT_EQ(pane->heard.back(), "12");
 }
 
-TEST_F(GraphViewTest, ShowingWithoutAPointsViewDoesNothing)
+TEST_F(GraphViewTest, APlainViewListsItsPointsBesideThePlot)
 {
-    CGraphView alone;
-    alone.resize(600, 400);
-    alone.show();
-    alone.ShowPointsWindow(false);
-    alone.ShowPointsWindow(true);
-    EXPECT_FALSE(alone.IsPointsWindowVisible());
-    EXPECT_EQ(alone.GetContainer()->width(), 600);
+    CGraphView plain;
+    plain.resize(600, 400);
+    plain.show();
+    auto* points = dynamic_cast<CPointsView*>(plain.GetSplitter()->widget(1));
+    ASSERT_NE(points, nullptr);
+    EXPECT_EQ(plain.GetSplitter()->sizes().value(1), 180);
+    plain.AddGraph(0, false, "c", 1);
+    plain.AddPoint(0, 1500, -12.5, 1, 1, -1, 0);
+    EXPECT_EQ(points->GetList()->GetItemCount(), 1);
+
+    plain.GetGraphix()->OnCommand(plot::ID_GRAPH_POINTS_WINDOW);
+    EXPECT_FALSE(plain.IsPointsWindowVisible());
+    EXPECT_EQ(plain.GetContainer()->width(), 600);
 }
 
 TEST_F(GraphViewTest, CopyPutsTheTextOnTheClipboard)

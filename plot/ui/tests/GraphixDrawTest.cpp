@@ -38,13 +38,14 @@ public:
     QRegion painted;
 };
 
-// A plot window of 400 x 300 pixels over x 0..400 and y 0..300: the point
-// (x, 300 - y) lies on the pixel (x, y).
+// A plot window of 400 x 300 pixels over x 0..400 and y 0..300, with the
+// points view hidden: the point (x, 300 - y) lies on the pixel (x, y).
 class GraphixDrawTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
+        view.ShowPointsWindow(false);
         view.resize(400 + 15, 300 + 15);
         view.show();
         graphix = view.GetGraphix();

@@ -22,6 +22,7 @@ class GraphixMouseTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        view.ShowPointsWindow(false);
         view.resize(415, 315);
         view.show();
         graphix = view.GetGraphix();
@@ -86,6 +87,7 @@ TEST_F(GraphixMouseTest, DragMovesThePointAndOneUndoPutsItBack)
 {
     auto* pane = new plottest::RecordingPane;
     view.SetPointsPane(pane, pane);
+    view.ShowPointsWindow(true);
     graphix = view.GetGraphix();
     view.SetAxisRanges(0, graphix->width(), 0, graphix->height(), 1);
     const int h = graphix->height();
@@ -206,17 +208,17 @@ TEST_F(GraphixMouseTest, MenuChecksFollowTheFlagsAndThePointsWindow)
         auto actions = MenuActions(*menu);
         EXPECT_TRUE(actions.at(plot::ID_GRAPH_GRID)->isChecked());
         EXPECT_FALSE(actions.at(plot::ID_GRAPH_MOUSE_TIP)->isChecked());
-        EXPECT_FALSE(actions.at(plot::ID_GRAPH_POINTS_WINDOW)->isEnabled()); // no points view
+        EXPECT_FALSE(actions.at(plot::ID_GRAPH_POINTS_WINDOW)->isChecked());
         EXPECT_TRUE(actions.at(plot::ID_GRAPH_PROPERTIES)->isEnabled());
         EXPECT_EQ(actions.at(plot::ID_GRAPH_GRID)->text(), QStringLiteral("Axis"));
         EXPECT_EQ(actions.at(plot::ID_GRAPH_POINTS_WINDOW)->text(), QStringLiteral("Visible"));
         actions.at(plot::ID_GRAPH_MOUSE_TIP)->trigger();
         actions.at(plot::ID_GRAPH_GRID)->trigger();
+        actions.at(plot::ID_GRAPH_POINTS_WINDOW)->trigger();
     }
     EXPECT_EQ(view.GetDisplayFlags(), plot::DF_MOUSE_TIP);
+    EXPECT_TRUE(view.IsPointsWindowVisible());
 
-    auto* pane = new plottest::RecordingPane;
-    view.SetPointsPane(pane, pane);
     std::unique_ptr<QMenu> menu = graphix->BuildContextMenu();
     auto actions = MenuActions(*menu);
     EXPECT_TRUE(actions.at(plot::ID_GRAPH_MOUSE_TIP)->isChecked());
