@@ -391,10 +391,6 @@ void CReplay::OnSample(const SSampleView& s)
     std::fill(r.pulseLengthTable, r.pulseLengthTable + 3, s.header.pulseDuration);
     r.txPower = s.header.power;
     std::fill(std::begin(r.powerSteps), std::end(r.powerSteps), s.header.power);
-    if (m_channelStatusChanged) {
-        ::PostMessage(::GetMainWindow(), app::WM_ES_UPDATECHANNELSTATUS, 0, 0);
-        m_channelStatusChanged = false;
-    }
 
     // Counts beyond what a channel can hold are cut here, before they
     // become int arguments.
@@ -474,6 +470,10 @@ void CReplay::ProcessPing(std::uint64_t pingTime)
         channel->SetInputParameters(words);
         channel->AddPing(pingTime);
     }
+    // The status window reads the channels: it is told once they hold this
+    // ping's settings, not when the trigger thread has only read them.
+    if (m_channelStatusChanged.exchange(false))
+        ::PostMessage(::GetMainWindow(), app::WM_ES_UPDATECHANNELSTATUS, 0, 0);
     const std::string time = LocalTimeOfDay(pingTime);
     PostPaneText(IDS_PANE_PING_TIME, &time);
     const std::string counter = CNumberText::Format("%d", m_reader.PingCounter());

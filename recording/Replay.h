@@ -108,7 +108,8 @@ private:
     int m_applyHeave = 1;
     bool m_installationInitialised = false;
     int m_applyAll = 0;
-    bool m_channelStatusChanged = true;
+    // Set on the trigger thread, told on the ping-data thread.
+    std::atomic<bool> m_channelStatusChanged{true};
     int m_lastPosition = 0;
     std::set<std::string> m_toldChannelsCut;  // files whose extra channels were announced
 

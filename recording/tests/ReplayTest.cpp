@@ -515,6 +515,45 @@ TEST_F(ReplayTest, ReprocessedInstallationSetsDraughtAndHeaveCorrection)
     }
 }
 
+// The status window refills from the channels when the replay posts 0x47D:
+// by the time it reads them they must hold the recorded settings of the
+// ping that caused the post, the very first ping and a file's first after
+// the loop back included.
+TEST_F(ReplayTest, ChannelStatusIsPostedOnceTheChannelsHoldThePing)
+{
+    CReplayFileList list;
+    list.AddTail(Generate("a.raw", {"pings=3"}).string());
+    list.m_loop = 1;
+    CReplay replay(list, &host);
+    ASSERT_TRUE(replay.IsOpen());
+    std::vector<double> draughts, pulses;
+    const HWND status = CreateMessageWindow([&](HWND, UINT m, WPARAM, LPARAM) -> LRESULT {
+        if (m == app::WM_ES_UPDATECHANNELSTATUS) {
+            const CChannel::StatusValues v = replay.GetChannelId(0)->GetStatusValues();
+            draughts.push_back(v.Draught);
+            pulses.push_back(v.PulseLength);
+        }
+        return 0;
+    });
+    SetMainWindow(status);
+    // The user-interface thread may run between the trigger thread's read
+    // and the ping-data thread's processing.
+    for (int round = 0; round < 5; ++round) {
+        const std::size_t before = host.pings.size();
+        replay.Trigger(0);
+        frame.Pump();
+        if (host.pings.size() > before) replay.ProcessPing(host.pings.back());
+        frame.Pump();
+    }
+    SetMainWindow(frame.hwnd);
+    DestroyWindow(status);
+    ASSERT_EQ(draughts.size(), 2u) << "the first file's start and the loop back";
+    for (std::size_t i = 0; i < draughts.size(); ++i) {
+        EXPECT_DOUBLE_EQ(draughts[i], gen->Scene().channels[0].draught) << i;
+        EXPECT_NEAR(pulses[i], gen->Scene().channels[0].pulseDuration, 1e-9) << i;
+    }
+}
+
 TEST_F(ReplayTest, RandomlyDamagedFilesPlayToTheirEnd)
 {
     // Bytes flipped anywhere, or the file cut anywhere: replay either refuses
