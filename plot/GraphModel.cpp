@@ -2,6 +2,24 @@
 
 #include <algorithm>
 
+namespace {
+
+// A sorted curve without duplicates keeps one point per x: the index of the
+// point (other than `except`) that a point of this x would replace, or -1.
+int ReplacedBy(const CGraphProp& graph, double x, int except)
+{
+    if (!graph.IsSorted() || graph.KeepsDuplicates())
+        return -1;
+    const auto& points = graph.Points();
+    for (size_t i = 0; i < points.size(); ++i) {
+        if (static_cast<int>(i) != except && points[i].x == x)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+} // namespace
+
 void CGraphModel::SetPanes(IGraphPlotPane* plot, IGraphPane* points)
 {
     m_plot = plot;
@@ -90,9 +108,20 @@ int CGraphModel::AddPoint(int slot, double x, double y, int redraw, int listFlag
     CGraphProp* graph = GetGraph(slot);
     if (!graph)
         return -1;
+    double oldX = 0.0;
+    double oldY = 0.0;
+    const bool replaces = graph->GetPoint(ReplacedBy(*graph, x, -1), oldX, oldY) >= 0;
     const int at = index == -1 ? graph->AddPoint(x, y, true) : graph->InsertAt(index, x, y, true);
     if (at < 0)
         return -1;
+    if (replaces) {
+        // The point of that x took the new values: its row changes, and
+        // Undo gives it its old ones back.
+        if (!noUndo)
+            PushUndo({CUndoInfo::PointMoved, slot, oldX, oldY, 0, 0, 0, 0, at});
+        Notify(plot::GN_POINT_MOVED, {slot, at, at, redraw}, listFlag && m_pointsVisible);
+        return at;
+    }
     if (!noUndo)
         PushUndo({CUndoInfo::PointAdded, slot, x, y, 0, 0, 0, 0, at});
     Notify(plot::GN_POINT_ADDED, {slot, at, 0, redraw}, listFlag && m_pointsVisible);
@@ -114,7 +143,9 @@ int CGraphModel::MovePoint(int slot, int index, double x, double y, int plotRedr
     CGraphProp* graph = GetGraph(slot);
     double oldX = 0.0;
     double oldY = 0.0;
-    if (!graph || graph->GetPoint(index, oldX, oldY) < 0)
+    // Moved onto another point's x, a curve of one point per x would drop
+    // that point.
+    if (!graph || graph->GetPoint(index, oldX, oldY) < 0 || ReplacedBy(*graph, x, index) >= 0)
         return -1;
     const int newIndex = MoveAndNotify(*graph, slot, index, x, y, plotRedraw, listFlag);
     if (!noUndo) {
@@ -154,7 +185,8 @@ int CGraphModel::Undo()
         DeletePoint(u.slot, u.index, 1, 1);
         break;
     case CUndoInfo::PointMoved:
-        if (CGraphProp* graph = GetGraph(u.slot); graph && u.index >= 0 && u.index < graph->GetCount())
+        if (CGraphProp* graph = GetGraph(u.slot);
+            graph && u.index >= 0 && u.index < graph->GetCount() && ReplacedBy(*graph, u.x, u.index) < 0)
             MoveAndNotify(*graph, u.slot, u.index, u.x, u.y, 1, 1);
         break;
     case CUndoInfo::PointDeleted:

@@ -41,7 +41,10 @@ public:
 
     // Point operations: -1 for an empty slot or an index the curve refuses,
     // and then nothing is recorded or told. AddPoint answers the index where
-    // the point now stands (index -1 adds it as the curve orders it).
+    // the point now stands (index -1 adds it as the curve orders it). In a
+    // sorted curve without duplicates a point added on an x the curve has
+    // replaces that point, told as a move; a move onto another point's x is
+    // refused.
     int AddPoint(int slot, double x, double y, int redraw, int listFlag, int index, int noUndo);
     int MovePoint(int slot, int index, double x, double y, int plotRedraw, int noUndo, int listFlag);
     int DeletePoint(int slot, int index, int redraw, int noUndo);

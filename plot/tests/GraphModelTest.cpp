@@ -256,6 +256,36 @@ TEST_F(GraphModelTest, UndoOfASortedDragPutsThePointBackWhereItWas)
     EXPECT_EQ(Points(0), (Pts{{1, 1}, {2, 2}, {3, 3}, {4, 4}}));
 }
 
+TEST_F(GraphModelTest, ASortedCurveWithoutDuplicatesLosesNoPointToAnEqualX)
+{
+    model.AddGraph(0, false, "one per x", 0, true, false);
+    for (double x : {1.0, 5.0, 9.0})
+        model.AddPoint(0, x, 1, 0, 0, -1, 1);
+    Clear();
+    // Added on an x the curve has: that point takes the new y, and the list
+    // changes the row rather than gaining one.
+    EXPECT_EQ(model.AddPoint(0, 5, 2, 1, 1, -1, 0), 1);
+    EXPECT_EQ(Points(0), (Pts{{1, 1}, {5, 2}, {9, 1}}));
+    EXPECT_EQ(list.heard, (std::vector<std::string>{"3 0 1 1 1"}));
+    EXPECT_EQ(plotPane.heard, (std::vector<std::string>{"3 0 1 1 1"}));
+    EXPECT_EQ(model.Undo(), 0);
+    EXPECT_EQ(Points(0), (Pts{{1, 1}, {5, 1}, {9, 1}}));
+
+    // Moved onto another point's x: refused, both points kept.
+    Clear();
+    EXPECT_EQ(model.MovePoint(0, 0, 9, 7, 1, 0, 1), -1);
+    EXPECT_EQ(model.MovePoint(0, 0, 9, 7, 1, 1, 1), -1);
+    EXPECT_EQ(Points(0), (Pts{{1, 1}, {5, 1}, {9, 1}}));
+    EXPECT_TRUE(list.heard.empty());
+    EXPECT_EQ(model.GetUndoCount(), 0u);
+    // Its own x is no other point's.
+    EXPECT_EQ(model.MovePoint(0, 2, 7, 1, 1, 0, 1), 2);
+    // Nor does Undo move it back onto an x that another point took since.
+    model.AddPoint(0, 9, 5, 1, 1, -1, 1);
+    EXPECT_EQ(model.Undo(), 0);
+    EXPECT_EQ(Points(0), (Pts{{1, 1}, {5, 1}, {7, 1}, {9, 5}}));
+}
+
 TEST_F(GraphModelTest, RemovedCurveTakesItsUndoRecordsAlong)
 {
     model.AddGraph(0, false, "a", 0);
