@@ -1,11 +1,13 @@
 #include "engine/Channel.h"
 
+#include "app/base/AppIds.h"
 #include "app/base/Archive.h"
 #include "engine/BottomDetector.h"
 #include "engine/EchogramColumn.h"
 #include "engine/Noise.h"
 #include "engine/Slope.h"
 #include "engine/RawPower.h"
+#include "platform/MessageDispatcher.h"
 
 #include <algorithm>
 #include <cmath>
@@ -814,7 +816,7 @@ CChannel::StatusValues CChannel::GetStatusValues() const
     v.MinimumDepth = limits.minimumDepth;
     v.MaximumDepth = limits.maximumDepth;
     v.BackStep = limits.backstep;
-    v.TvgType = m_firstType;
+    v.TvgType = m_statusTvgType;
     return v;
 }
 
@@ -1035,12 +1037,20 @@ int CChannel::GetAccumulatedFlag() const
 
 void CChannel::SetFirstEchogramType(int type)
 {
-    Lock lock(m_lock);
-    if (!m_firstTypeSet)
+    bool changed = false;
     {
+        Lock lock(m_lock);
+        if (m_firstTypeSet)
+            return;
         m_firstType = type;
         m_firstTypeSet = true;
+        changed = type != m_statusTvgType;
+        m_statusTvgType = type;
     }
+    // The status window shows it as the channel's TVG: it is told when the
+    // first ping makes it known and when the echogram's type changes.
+    if (changed)
+        PostMessage(GetMainWindow(), app::WM_ES_UPDATECHANNELSTATUS, 0, 0);
 }
 
 int CChannel::GetFirstEchogramType() const

@@ -377,6 +377,8 @@ private:
     int m_accumulateCalls = 0;
     int m_firstType = 0;
     bool m_firstTypeSet = false;
+    // The first type the last ping was asked for, kept from ping to ping.
+    int m_statusTvgType = 0;
     double m_echogramStart = 0.0;
     double m_echogramStop = 0.0;
     int m_echogramMode = 0;

@@ -1,8 +1,10 @@
 // The channel's part of the channel frames' layouts: byte order of the
 // colour scale, the 40-log limit reaching the TVG tables, and damaged
 // layouts that must leave the settings as they were.
+#include "app/base/AppIds.h"
 #include "app/base/Archive.h"
 #include "engine/Channel.h"
+#include "platform/MessageDispatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -172,6 +174,52 @@ TEST(ChannelLayout, StatusValuesShowTheBottomSettingsInForce)
         EXPECT_EQ(v.Draught, 4.5);
         EXPECT_EQ(v.TvgType, 4);
     }
+}
+
+// The TVG type the status window shows is the channel's echogram type: it
+// stays from ping to ping, before the echogram has asked for the new ping
+// too, and the window is told when it is first known or changes.
+TEST(ChannelLayout, StatusTvgTypeStaysAcrossPingsAndIsAnnounced)
+{
+    int updates = 0;
+    const HWND frame = CreateMessageWindow([&](HWND, UINT m, WPARAM, LPARAM) -> LRESULT {
+        if (m == app::WM_ES_UPDATECHANNELSTATUS)
+            ++updates;
+        return 0;
+    });
+    SetMainWindow(frame);
+    const auto pump = [] {
+        MSG msg;
+        while (PeekMessage(&msg))
+            DispatchMessage(&msg);
+    };
+    CChannel ch(Make(nullptr));
+    struct Step {
+        const char* legend;
+        bool newPing;
+        int type;  // what the echogram asks for; 0: nothing yet
+        int shown;
+        int updates;
+    };
+    const Step steps[] = {
+        {"before any echogram", false, 0, 0, 0},
+        {"the first echogram type", false, 3, 3, 1},
+        {"a new ping, not yet asked for", true, 0, 3, 1},
+        {"the same type again", false, 3, 3, 1},
+        {"a new ping of another type", true, 4, 4, 2},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.legend);
+        if (s.newPing)
+            ch.AddPing(0);
+        if (s.type)
+            ch.SetFirstEchogramType(s.type);
+        pump();
+        EXPECT_EQ(ch.GetStatusValues().TvgType, s.shown);
+        EXPECT_EQ(updates, s.updates);
+    }
+    SetMainWindow(0);
+    DestroyWindow(frame);
 }
 
 }  // namespace

@@ -343,6 +343,12 @@ TEST_F(ProgramOperationQY310, StatusWindowShowsTheChannels)
     EXPECT_TRUE(status->Field("name", 2)->isVisible());
     EXPECT_FALSE(status->Field("name", 3)->isVisible());
     EXPECT_EQ(status->Field("name", 1)->text(), "CH1");
+    // The recorded settings and the echogram's TVG show without anything
+    // changing after the start.
+    EXPECT_TRUE(WaitFor([&] {
+        return status->Field("draught", 2)->text() == "  5.0" && status->Field("tvg", 1)->text() == "20logR" &&
+               status->Field("tvg", 2)->text() == "20 log R";
+    })) << status->Field("draught", 2)->text().toStdString() << status->Field("tvg", 1)->text().toStdString();
 
     // A new bottom range of the first channel shows after 0x47D.
     std::vector<BYTE> bytes;
