@@ -63,14 +63,10 @@ CGraphGenPage::CGraphGenPage(CGraphView& view, QWidget* parent)
 
 bool CGraphGenPage::Validate()
 {
-    // A range end that is not a finite number would leave the plot without
-    // a scale.
-    QLineEdit* fields[] = {m_xFrom, m_xTo, m_yFrom, m_yTo};
-    for (int i = 0; i < 4; ++i) {
-        if (!plotfields::TakeNumber(fields[i], m_ranges[i]))
-            return false;
-    }
-    return true;
+    // A range end that is not a finite number, or a range wider than a
+    // double holds, would leave the plot without a scale.
+    return plotfields::TakeRange(m_xFrom, m_xTo, m_ranges[0], m_ranges[1]) &&
+           plotfields::TakeRange(m_yFrom, m_yTo, m_ranges[2], m_ranges[3]);
 }
 
 void CGraphGenPage::Apply()

@@ -65,7 +65,9 @@ void CGraphix::RebuildScales()
 void CGraphix::SetAxisRanges(double x1, double x2, double y1, double y2, bool redraw)
 {
     const CPlotRanges ranges{x1, x2, y1, y2};
-    if (!std::isfinite(x1) || !std::isfinite(x2) || !std::isfinite(y1) || !std::isfinite(y2) || ranges == m_ranges)
+    // A span beyond a double (-1e308..1e308) is as unusable as an infinite
+    // end: every pixel would map to inf or nan, and so would clicked points.
+    if (!std::isfinite(x2 - x1) || !std::isfinite(y2 - y1) || ranges == m_ranges)
         return;
     m_ranges = ranges;
     RebuildScales();

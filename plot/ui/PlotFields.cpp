@@ -61,6 +61,15 @@ bool TakeNumber(QLineEdit* field, double& value)
     return true;
 }
 
+bool TakeRange(QLineEdit* from, QLineEdit* to, double& a, double& b)
+{
+    if (!TakeNumber(from, a) || !TakeNumber(to, b))
+        return false;
+    if (!std::isfinite(b - a))
+        return Refuse(to, QStringLiteral("Please enter a smaller range."));
+    return true;
+}
+
 bool TakeInteger(QLineEdit* field, int lo, int hi, int& value)
 {
     double v = 0.0;

@@ -29,6 +29,9 @@ QString FormatNumber(double value);
 
 // A finite number; otherwise "Please enter a number." and false.
 bool TakeNumber(QLineEdit* field, double& value);
+// Both ends finite numbers whose distance is one too; otherwise the
+// message on the field at fault and false.
+bool TakeRange(QLineEdit* from, QLineEdit* to, double& a, double& b);
 // A whole number within [lo, hi]; otherwise the message and false.
 bool TakeInteger(QLineEdit* field, int lo, int hi, int& value);
 

@@ -204,6 +204,8 @@ TEST_F(GraphixDrawTest, SameOrUnusableRangesRedrawNothing)
     EXPECT_TRUE(SentinelKept());
     view.SetAxisRanges(0, std::nan(""), 0, 300, 1);
     view.SetAxisRanges(0, 400, -INFINITY, 300, 1);
+    view.SetAxisRanges(-1e308, 1e308, 0, 300, 1);
+    view.SetAxisRanges(0, 400, 1e308, -1e308, 1);
     EXPECT_TRUE(SentinelKept());
     EXPECT_EQ(view.GetAxisRanges(), (CPlotRanges{0, 400, 0, 300}));
     view.SetAxisRanges(0, 401, 0, 300, 1);

@@ -117,6 +117,18 @@ TEST_F(PagesTest, RangesThatAreNotFiniteNumbersAreRefused)
     }
 }
 
+TEST_F(PagesTest, ARangeWiderThanADoubleHoldsIsRefused)
+{
+    auto sheet = Sheet(true);
+    Control(*sheet, 0, plot::IDC_GEN_Y_FROM)->setText(QStringLiteral("1e308"));
+    QLineEdit* to = Control(*sheet, 0, plot::IDC_GEN_Y_TO);
+    to->setText(QStringLiteral("-1e308"));
+    EXPECT_EQ(PressOk(*sheet), QStringLiteral("Please enter a smaller range."));
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(to->selectedText(), to->text());
+    EXPECT_EQ(view.GetAxisRanges().y1, -300.0);
+}
+
 TEST_F(PagesTest, DecimalsAboveTenAreRefusedWithTheSheetOpen)
 {
     auto sheet = Sheet(false);
