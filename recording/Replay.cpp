@@ -259,7 +259,9 @@ void CReplay::RunInstallationDialog()
         SReplayInstallation block;
         int applyHeave, reprocess, applyAll;
     };
-    auto answer = std::make_shared<SAnswer>(SAnswer{m_installation, m_applyHeave, 1, 1});
+    // Only Apply Heave is carried in; Reprocess starts off, so that a plain
+    // OK keeps the recorded draughts instead of the block's zeros.
+    auto answer = std::make_shared<SAnswer>(SAnswer{m_installation, m_applyHeave, 0, 1});
     IReplayHost* host = m_host;
     const CThreadCall::EResult result = m_dialogs.Call(
         [host, answer](const std::function<bool()>& ended) {

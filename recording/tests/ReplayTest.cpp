@@ -515,6 +515,34 @@ TEST_F(ReplayTest, ReprocessedInstallationSetsDraughtAndHeaveCorrection)
     }
 }
 
+// "Reprocess Heave" opens with Reprocess off and Apply to all files on; a
+// plain OK keeps the recorded draught, as the block's draughts start at 0.
+TEST_F(ReplayTest, PlainOkOnTheInstallationDialogKeepsTheRecordedDraught)
+{
+    struct PlainOkHost : Host {
+        bool RunInstallationDialog(SReplayInstallation&, int& applyHeave, int& reprocess, int& applyAll,
+                                   const std::function<bool()>&) override
+        {
+            presets = {applyHeave, reprocess, applyAll};
+            return true;
+        }
+        std::vector<int> presets;
+    };
+    CReplayFileList list;
+    list.AddTail(Generate("a.raw", {}).string());
+    list.m_changeInstallation = 1;
+    PlainOkHost h;
+    CReplay replay(list, &h);
+    EXPECT_EQ(h.presets, (std::vector<int>{1, 0, 1}));
+    replay.Trigger(0);
+    ASSERT_EQ(h.pings.size(), 1u);
+    replay.ProcessPing(h.pings[0]);
+    CChannel::ParameterCopy copy;
+    replay.GetChannelId(0)->GetChannelParameters(copy);
+    ASSERT_NE(gen->Scene().channels[0].draught, 0.0);
+    EXPECT_DOUBLE_EQ(copy.Parameters.TransducerDepth, gen->Scene().channels[0].draught);
+}
+
 // The status window refills from the channels when the replay posts 0x47D:
 // by the time it reads them they must hold the recorded settings of the
 // ping that caused the post, the very first ping and a file's first after

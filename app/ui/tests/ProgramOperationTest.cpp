@@ -381,7 +381,7 @@ TEST_F(ProgramOperationQY310, StatusWindowShowsTheChannels)
 }
 
 // "Change Installation": "Reprocess Heave" comes before the first ping and,
-// with "Apply to all files" off, again for the next file at the trigger
+// with Reprocess on and "Apply to all files" off, again for the next file at the trigger
 // thread's request, with the block as the first dialog left it.
 TEST_F(ProgramOperationQY310, ReprocessHeaveAtTheStartAndForTheNextFile)
 {
@@ -399,6 +399,8 @@ TEST_F(ProgramOperationQY310, ReprocessHeaveAtTheStartAndForTheNextFile)
     driver.Then("258", [&](QWidget& dialog) {
         shownX.push_back(Control<QLineEdit>(dialog, 1461)->text());
         Control<QLineEdit>(dialog, 1461)->setText("2.5");
+        EXPECT_FALSE(Control<QCheckBox>(dialog, 1478)->isChecked());
+        Control<QCheckBox>(dialog, 1478)->setChecked(true);
         Control<QCheckBox>(dialog, 1485)->setChecked(false);
         Screenshot(dialog, "QY310-reprocess-heave");
         CModalDriver::Accept(dialog);
