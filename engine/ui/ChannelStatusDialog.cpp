@@ -80,12 +80,20 @@ void CChannelStatusDialog::SetChannelIds(const std::array<std::string, kChannels
 
 void CChannelStatusDialog::SetChannelCount(int count)
 {
+    // Every refresh comes here: only a new count changes the window, and
+    // then only its width, so a height the operator set stays.
+    if (count == m_count && m_laidOut)
+        return;
     m_count = count;
+    m_laidOut = true;
     // A column for each channel shown, and the window only as wide as those.
     for (int k = 0; k < kColumns; ++k)
         for (QLabel* field : m_fields[std::size_t(k)])
             field->setVisible(k < count);
+    const int keptHeight = isVisible() ? height() : 0;
     adjustSize();
+    if (keptHeight > height())
+        resize(width(), keptHeight);
 }
 
 void CChannelStatusDialog::SetChannel(int index, const CChannel::StatusValues& values)

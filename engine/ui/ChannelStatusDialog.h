@@ -48,5 +48,6 @@ private:
     std::array<std::string, kChannels> m_ids{};
     bool m_replaying = false;
     int m_count = 0;
+    bool m_laidOut = false;
     std::array<CChannel::StatusValues, kChannels> m_values{};
 };

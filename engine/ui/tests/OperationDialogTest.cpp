@@ -324,6 +324,17 @@ TEST_F(OperationDialogTest, ChannelStatusColumns)
     EXPECT_EQ(dialog.Field("tvg", 2)->text(), "30 log R");
     EXPECT_EQ(dialog.Field("tvg", 3)->text(), "No TVG");
     EXPECT_EQ(dialog.Field("power", 3)->text(), "0") << "a value of no number";
+
+    // The operator's height survives refreshes and a new channel count.
+    const int wide = dialog.width(), tall = dialog.height() + 120;
+    dialog.resize(wide, tall);
+    dialog.SetChannelCount(6);
+    dialog.Refresh();
+    EXPECT_EQ(dialog.size(), QSize(wide, tall));
+    dialog.SetChannelCount(2);
+    EXPECT_LT(dialog.width(), wide);
+    EXPECT_EQ(dialog.height(), tall);
+    dialog.SetChannelCount(6);
     Screenshot(dialog, "channel-status-251");
 
     dialog.SetChannelIds({"X", "Y", "Z", "W", "", "", "", ""}, false);
