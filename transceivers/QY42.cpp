@@ -384,8 +384,6 @@ void CQY42::Start(std::int64_t& duration)
         ConfigureTransmit();
     m_ring->ModifyPingRecord(m_ring->GetWriteSlot(), [](CSampleRingBuffer::PingRecord& p) { p.requested = 1; });
     ++m_pingsStarted;
-    // The engine does not announce each ping request; a started ping is one.
-    m_dataPending = 1;
     // The ping cannot end before its last sample has come back.
     duration = static_cast<std::int64_t>(static_cast<double>(requested) * period * 1e7);
 }

@@ -105,6 +105,8 @@ public:
     // in the ring. A new ping starts its write slot over, so one started
     // while samples of the last are still coming would lose that ping.
     bool IsReady() override { return m_ready.load() && !PingInFlight(); }
+    // The engine asks for the next ping's samples once it has taken the
+    // last completed ping from the channel.
     void SetPingRequest(int flag) override { m_dataPending = flag; }
     int SetPingMode(int mode) override { m_pingMode = mode; return mode; }
     bool HasPingData() override;
@@ -187,6 +189,9 @@ private:
     std::condition_variable m_waitCv;
 
     std::atomic<bool> m_ready{false};
+    // The channel's input is free for the next ping's samples. Until the
+    // engine has taken a completed ping, later pings wait in the ring: their
+    // samples would otherwise join that ping and leave their own empty.
     std::atomic<int> m_dataPending{0};
     std::atomic<bool> m_setupDone{false};
     std::atomic<bool> m_setupFlag{false};   // "HC" seen: transmit set-up due

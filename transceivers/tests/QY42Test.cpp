@@ -17,12 +17,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -279,6 +282,7 @@ struct Sounder
     std::atomic<int> linkLostStillRaised{0};    // alarms that found the flag not yet cleared
     std::atomic<int> pingsAfterPlaceholder{0};  // pings delivered once a placeholder was written
     CQY42::Options options = FastOptions();
+    std::function<void()> eachPing;             // on the ping-data thread, as the documents are told
 
     bool Begin()
     {
@@ -315,6 +319,8 @@ struct Sounder
                 unit->GetChannel()->RequestRange(60.0);
             if (unit && unit->GetPlaceholders() > 0)
                 ++pingsAfterPlaceholder;
+            if (eachPing)
+                eachPing();
             ++pings;
         };
         host.linkLost = [this] {
@@ -413,6 +419,68 @@ TEST(QY42Link, UnitSendingInRealTimeLosesNoPing)
             check(run.unit->GetPlaceholders() == 0, "no placeholder");
             check(run.unit->GetGapEvents() == 0, "no gap");
         }
+        return check.failures;
+    });
+}
+
+// Where a ping's power words rise above the noise: a ping of its own samples
+// from the simulated unit shows its bottom there once, at the bottom sample.
+std::vector<long> EchoStarts(const std::vector<std::int16_t>& power)
+{
+    const std::int16_t noise = rawpower::PowerToRaw(1e-4);
+    std::vector<long> starts;
+    for (std::size_t i = 0; i < power.size(); ++i)
+        if (power[i] > noise && (i == 0 || power[i - 1] <= noise))
+            starts.push_back(static_cast<long>(i));
+    return starts;
+}
+
+// The ping-data thread may fall behind the unit (a document waiting for the
+// window, a file opened for a new line). Pings that come back meanwhile wait
+// in the ring: handed to the channel before it took the one before, their
+// samples would join that ping and leave their own empty.
+TEST(QY42Link, PingsThatComeBackWhileThePingDataThreadLagsKeepTheirOwnSamples)
+{
+    RunInNamespace([] {
+        Checks check;
+        CQY42Simulator sim(CQY42Simulator::Settings{});
+        if (!sim.Start())
+            return 2;
+        constexpr std::size_t kLagging = 4;
+        std::mutex lock;
+        std::vector<std::string> pings;  // samples and echo starts of each ping the channel took
+        std::atomic<bool> overtaken{false};
+        Sounder run;
+        run.eachPing = [&] {
+            CChannel::ParameterCopy copy;
+            run.unit->GetChannel()->GetChannelParameters(copy);
+            std::string seen = std::to_string(copy.Power.size()) + " samples, echoes at";
+            for (long at : EchoStarts(copy.Power))
+                seen += " " + std::to_string(at);
+            std::size_t n;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                pings.push_back(seen);
+                n = pings.size();
+            }
+            if (n != kLagging)
+                return;
+            // Two more pings come back before this one is done with.
+            const std::uint64_t completed = run.unit->GetPingsCompleted();
+            overtaken = WaitUntil([&] {
+                return run.unit->GetBufferedPings() >= 2 || run.unit->GetPingsCompleted() >= completed + 2;
+            });
+        };
+        check(run.Begin(), "sounder created");
+        check(WaitUntil([&] { return run.pings.load() >= static_cast<int>(kLagging) + 4; }), "pings go on");
+        check(overtaken.load(), "two pings came back while the ping-data thread lagged");
+        const std::string own = " samples, echoes at " + std::to_string(sim.BottomSample());
+        std::lock_guard<std::mutex> guard(lock);
+        // The first ping goes out before the echogram has asked for its range
+        // and ends above the bottom.
+        for (std::size_t p = 1; p < kLagging + 4 && p < pings.size(); ++p)
+            check(pings[p].size() > own.size() && pings[p].compare(pings[p].size() - own.size(), own.size(), own) == 0,
+                  "ping " + std::to_string(p) + " holds its own samples: " + pings[p]);
         return check.failures;
     });
 }
