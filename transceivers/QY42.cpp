@@ -816,7 +816,8 @@ void CQY42::HandleInformation(const qy42::Information& info, std::size_t size)
         if (m_setupState.load() == 127)
             m_setupState = kSetupComplete;
         if (m_setupState.load() == kSetupComplete) {
-            m_dataPending = 1;
+            // The data-pending flag is left alone: a set-up does not take a
+            // completed ping from the channel, only the engine does.
             // Only a unit that becomes ready here has nothing on its way;
             // after CheckLink the answer may come when a ping has started.
             if (!m_ready.load())

@@ -189,10 +189,11 @@ private:
     std::condition_variable m_waitCv;
 
     std::atomic<bool> m_ready{false};
-    // The channel's input is free for the next ping's samples. Until the
-    // engine has taken a completed ping, later pings wait in the ring: their
-    // samples would otherwise join that ping and leave their own empty.
-    std::atomic<int> m_dataPending{0};
+    // The channel's input is free for the next ping's samples; it is from
+    // the start. Until the engine has taken a completed ping, later pings
+    // wait in the ring, a re-link included: their samples would otherwise
+    // join that ping and leave their own empty.
+    std::atomic<int> m_dataPending{1};
     std::atomic<bool> m_setupDone{false};
     std::atomic<bool> m_setupFlag{false};   // "HC" seen: transmit set-up due
     std::atomic<bool> m_programming{false};

@@ -423,16 +423,62 @@ TEST(QY42Link, UnitSendingInRealTimeLosesNoPing)
     });
 }
 
-// Where a ping's power words rise above the noise: a ping of its own samples
-// from the simulated unit shows its bottom there once, at the bottom sample.
-std::vector<long> EchoStarts(const std::vector<std::int16_t>& power)
+// The pings the channel took, each as its sample count and where its power
+// rises above the noise: a ping of its own samples from the simulated unit
+// shows its bottom there once, at the bottom sample.
+struct TakenPings
 {
-    const std::int16_t noise = rawpower::PowerToRaw(1e-4);
-    std::vector<long> starts;
-    for (std::size_t i = 0; i < power.size(); ++i)
-        if (power[i] > noise && (i == 0 || power[i - 1] <= noise))
-            starts.push_back(static_cast<long>(i));
-    return starts;
+    std::mutex lock;
+    std::vector<std::string> pings;
+
+    // Notes the ping the channel holds; answers how many it has taken.
+    std::size_t Note(const CChannel& channel)
+    {
+        CChannel::ParameterCopy copy;
+        channel.GetChannelParameters(copy);
+        const std::int16_t noise = rawpower::PowerToRaw(1e-4);
+        std::string seen = std::to_string(copy.Power.size()) + " samples, echoes at";
+        for (std::size_t i = 0; i < copy.Power.size(); ++i)
+            if (copy.Power[i] > noise && (i == 0 || copy.Power[i - 1] <= noise))
+                seen += " " + std::to_string(i);
+        std::lock_guard<std::mutex> guard(lock);
+        pings.push_back(seen);
+        return pings.size();
+    }
+
+    // The first ping goes out before the echogram has asked for its range
+    // and ends above the bottom; the next ones up to count are checked.
+    void CheckOwnSamples(Checks& check, std::size_t count, int bottom)
+    {
+        const std::string own = " samples, echoes at " + std::to_string(bottom);
+        std::lock_guard<std::mutex> guard(lock);
+        check(pings.size() >= count, std::to_string(pings.size()) + " pings taken");
+        for (std::size_t p = 1; p < count && p < pings.size(); ++p)
+            check(pings[p].size() > own.size() && pings[p].compare(pings[p].size() - own.size(), own.size(), own) == 0,
+                  "ping " + std::to_string(p) + " holds its own samples: " + pings[p]);
+    }
+};
+
+// Runs a sounder against the simulated unit with the lag arm() puts into its
+// hooks (it sets lagged once the lag happened) until count pings are taken;
+// each must hold its own samples.
+using ArmLag = std::function<void(Sounder&, CQY42Simulator&, TakenPings&, std::atomic<bool>& lagged)>;
+int RunLagging(std::size_t count, const std::string& lag, const ArmLag& arm)
+{
+    Checks check;
+    CQY42Simulator sim(CQY42Simulator::Settings{});
+    if (!sim.Start())
+        return 2;
+    TakenPings taken;
+    std::atomic<bool> lagged{false};
+    Sounder run;
+    run.eachPing = [&] { taken.Note(*run.unit->GetChannel()); };
+    arm(run, sim, taken, lagged);
+    check(run.Begin(), "sounder created");
+    check(WaitUntil([&] { return run.pings.load() >= static_cast<int>(count); }), "pings go on");
+    check(lagged.load(), lag);
+    taken.CheckOwnSamples(check, count, sim.BottomSample());
+    return check.failures;
 }
 
 // The ping-data thread may fall behind the unit (a document waiting for the
@@ -441,47 +487,51 @@ std::vector<long> EchoStarts(const std::vector<std::int16_t>& power)
 // samples would join that ping and leave their own empty.
 TEST(QY42Link, PingsThatComeBackWhileThePingDataThreadLagsKeepTheirOwnSamples)
 {
+    constexpr std::size_t kLagging = 2;
     RunInNamespace([] {
-        Checks check;
-        CQY42Simulator sim(CQY42Simulator::Settings{});
-        if (!sim.Start())
-            return 2;
-        constexpr std::size_t kLagging = 4;
-        std::mutex lock;
-        std::vector<std::string> pings;  // samples and echo starts of each ping the channel took
-        std::atomic<bool> overtaken{false};
-        Sounder run;
-        run.eachPing = [&] {
-            CChannel::ParameterCopy copy;
-            run.unit->GetChannel()->GetChannelParameters(copy);
-            std::string seen = std::to_string(copy.Power.size()) + " samples, echoes at";
-            for (long at : EchoStarts(copy.Power))
-                seen += " " + std::to_string(at);
-            std::size_t n;
-            {
-                std::lock_guard<std::mutex> guard(lock);
-                pings.push_back(seen);
-                n = pings.size();
-            }
-            if (n != kLagging)
-                return;
-            // Two more pings come back before this one is done with.
-            const std::uint64_t completed = run.unit->GetPingsCompleted();
-            overtaken = WaitUntil([&] {
-                return run.unit->GetBufferedPings() >= 2 || run.unit->GetPingsCompleted() >= completed + 2;
-            });
-        };
-        check(run.Begin(), "sounder created");
-        check(WaitUntil([&] { return run.pings.load() >= static_cast<int>(kLagging) + 4; }), "pings go on");
-        check(overtaken.load(), "two pings came back while the ping-data thread lagged");
-        const std::string own = " samples, echoes at " + std::to_string(sim.BottomSample());
-        std::lock_guard<std::mutex> guard(lock);
-        // The first ping goes out before the echogram has asked for its range
-        // and ends above the bottom.
-        for (std::size_t p = 1; p < kLagging + 4 && p < pings.size(); ++p)
-            check(pings[p].size() > own.size() && pings[p].compare(pings[p].size() - own.size(), own.size(), own) == 0,
-                  "ping " + std::to_string(p) + " holds its own samples: " + pings[p]);
-        return check.failures;
+        return RunLagging(kLagging + 4, "two pings came back while the ping-data thread lagged",
+                          [](Sounder& run, CQY42Simulator&, TakenPings& taken, std::atomic<bool>& lagged) {
+                              run.eachPing = [&] {
+                                  if (taken.Note(*run.unit->GetChannel()) != kLagging)
+                                      return;
+                                  // Two more pings come back before this one is done with.
+                                  const std::uint64_t completed = run.unit->GetPingsCompleted();
+                                  lagged = WaitUntil([&] {
+                                      return run.unit->GetBufferedPings() >= 2 ||
+                                             run.unit->GetPingsCompleted() >= completed + 2;
+                                  });
+                              };
+                          });
+    });
+}
+
+// A completed ping the engine has not taken yet still holds the channel's
+// input when the link is lost and set up again: the set-up must not let the
+// pings after it in.
+TEST(QY42Link, RelinkWhileACompletedPingWaitsForTheEngineKeepsEachPingsOwnSamples)
+{
+    constexpr int kWaiting = 2;
+    RunInNamespace([] {
+        std::atomic<int> completedPings{0};
+        return RunLagging(kWaiting + 4, "set up again while a completed ping waited",
+                          [&](Sounder& run, CQY42Simulator& sim, TakenPings&, std::atomic<bool>& lagged) {
+                              // Before the engine takes this ping from the channel, the next
+                              // one is cut off, the link is lost and set up again, and a ping
+                              // comes back.
+                              run.host.geographicAddPing = [&](std::uint64_t) {
+                                  if (++completedPings != kWaiting)
+                                      return;
+                                  const std::uint64_t completed = run.unit->GetPingsCompleted();
+                                  const auto setups = sim.GetSetups();
+                                  sim.SilenceDuringNextPing();
+                                  const bool lost = WaitUntil([&] { return run.unit->GetLinkLosses() >= 1; });
+                                  sim.SetSilent(false);
+                                  lagged = lost && WaitUntil([&] {
+                                      return sim.GetSetups() > setups && (run.unit->GetBufferedPings() >= 1 ||
+                                                                          run.unit->GetPingsCompleted() > completed);
+                                  });
+                              };
+                          });
     });
 }
 
