@@ -141,7 +141,10 @@ std::array<std::uint8_t, CBottomDetector::kFileSize> CBottomDetector::EncodeSett
     std::array<std::uint8_t, kFileSize> b{};
     CByteWriter w(b);
     w.F64(0, m_maxDepth);
-    w.F64(8, m_minDepth);
+    // A fixed range lowers the maximum, possibly below the minimum; the file
+    // must still be taken back whole at the next start, and a minimum at the
+    // maximum searches the same empty window.
+    w.F64(8, std::min(m_minDepth, m_maxDepth));
     w.Bytes(16, m_reserved.data(), m_reserved.size());
     w.I32(24, m_mode1);
     w.Text(28, kTextSize, m_mode1Text);
@@ -233,10 +236,14 @@ void CBottomDetector::Serialize(CArchive& ar)
     std::lock_guard lock(m_lock);
     // A layout from a damaged file must not turn the search range into
     // nonsense; each value is taken only when it makes sense.
-    if (std::isfinite(maxDepth) && maxDepth > 0.0)
-        m_maxDepth = maxDepth;
-    if (std::isfinite(minDepth) && minDepth >= 0.0)
-        m_minDepth = minDepth;
+    const double newMax = std::isfinite(maxDepth) && maxDepth > 0.0 ? maxDepth : m_maxDepth;
+    const double newMin = std::isfinite(minDepth) && minDepth >= 0.0 ? minDepth : m_minDepth;
+    // A window whose top lies below its bottom is nonsense too: neither depth.
+    if (newMin <= newMax)
+    {
+        m_maxDepth = newMax;
+        m_minDepth = newMin;
+    }
     if (std::isfinite(backstep) && backstep >= -80.0 && backstep <= 0.0)
         m_backstep = backstep;
 }

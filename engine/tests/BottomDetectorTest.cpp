@@ -349,6 +349,47 @@ TEST(BottomDetectorFile, ShortOrDamagedFileLeavesTheDefaults)
     EXPECT_EQ(det.GetReferenceName(), "X");
 }
 
+TEST(BottomDetectorFile, AMaximumBelowTheMinimumNeverCostsTheFile)
+{
+    TempFolder tmp;
+    CBottomDetector::Construction c = Plain(0.02);
+    c.UseSettingsFolder = true;
+    c.SettingsFolder = tmp.path;
+    std::vector<char> stored(104, 0);
+    const double maxDepth = 250.0, minDepth = 20.0;
+    std::memcpy(&stored[0], &maxDepth, 8);
+    std::memcpy(&stored[8], &minDepth, 8);
+    stored[76] = 'X';
+    WriteAll(tmp.path + "T38_ChannelBottom.sav", stored);
+
+    // A fixed range of 14 m lowers the maximum below the minimum; what is
+    // saved at the end is still read back whole.
+    {
+        CBottomDetector det(c);
+        ASSERT_EQ(det.GetReferenceName(), "X");
+        det.SetMaximumDepth(14.0);
+    }
+    CBottomDetector det(c);
+    EXPECT_EQ(det.GetReferenceName(), "X");
+    EXPECT_EQ(det.GetMaximumDepth(), 14.0);
+    EXPECT_EQ(det.GetMinimumDepth(), 14.0);
+
+    // A layout whose minimum lies above its maximum takes neither depth.
+    std::vector<BYTE> bytes;
+    {
+        CArchive ar(bytes, CArchive::store);
+        ar << 100.0 << 300.0 << -30.0;
+        ar.Close();
+    }
+    {
+        CArchive ar(bytes.data(), bytes.size());
+        det.Serialize(ar);
+    }
+    EXPECT_EQ(det.GetMaximumDepth(), 14.0);
+    EXPECT_EQ(det.GetMinimumDepth(), 14.0);
+    EXPECT_EQ(det.GetBackstepLevel(), -30.0);
+}
+
 TEST(BottomDetectorFile, DefaultsPerModelAndLayoutSerialisation)
 {
     CBottomDetector::Construction c = Plain();
