@@ -21,6 +21,7 @@
 #include "display/ui/DepthViewCommands.h"
 #include "display/ui/EchogramDialogs.h"
 #include "display/ui/EchogramView.h"
+#include "display/ui/SCView.h"
 #include "engine/Channel.h"
 #include "engine/ui/DetectionDialogs.h"
 #include "outputs/DepthTelegram.h"
@@ -143,6 +144,7 @@ CProgram::~CProgram()
     // What the display and the outputs were given points here.
     CEchogramView::SetExternalDepth(nullptr);
     CEchogramView::SetGeographicHistory(nullptr);
+    CSCView::SetSideScanSource(nullptr);
     CEchogramDoc::SetEnvironment(CEchogramDoc::Environment{});
     CDepthDoc::SetEnvironment(CDepthDoc::Environment{});
     SetDepthTelegramSources({});
@@ -289,6 +291,11 @@ void CProgram::InstallDisplayEnvironment()
     CEchogramView::SetExternalDepth(&m_externalDepth);
     // The echogram views size the history by the pings they show.
     CEchogramView::SetGeographicHistory(m_geographic.get());
+    // The side-scan echograms colour by the operator's View choices, read
+    // at every palette change.
+    CSCView::SetSideScanSource([this] {
+        return CSCView::SideScanScales{m_application.GetGreyScaleOnSidescan(), m_application.GetCopperOnSidescan()};
+    });
 
     // The depth documents' bottom alarms; the pinger is not built yet.
     CDepthDoc::Environment depth;

@@ -1,10 +1,15 @@
 // Links of the assembled program that a replay does not reach: a profile
-// received on the network output's port, and the side-looking partner's
-// window and samples that travel through the external depth table.
+// received on the network output's port, the side-looking partner's
+// window and samples that travel through the external depth table, and
+// the View menu's side-scan colours.
+#include "app/base/AppIds.h"
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "app/ui/tests/TestProgram.h"
+#include "app/ui/MainFrame.h"
+#include "display/PaletteControl.h"
 #include "display/ui/EchogramView.h"
+#include "display/ui/SCView.h"
 #include "outputs/QYNet.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
@@ -155,6 +160,41 @@ TEST_F(ProgramLinksTest, ChannelDepthsLastUntilTheNextSounder)
     EXPECT_FALSE(links.GetChannelDepth(1, depth));
     // The table keeps what it was given; a source of no channel is not refreshed.
     EXPECT_EQ(table.GetSourceDepth(1, name), 61.0);
+}
+
+// "Grayscale On Sidescan" and "Copper On Sidescan" recolour the echo levels
+// of side-scan echograms at the next palette change.
+TEST_F(ProgramLinksTest, SideScanColoursFollowTheViewMenu)
+{
+    Start("QY310");
+    app::CMainFrame* frame = program->Frame();
+    ASSERT_NE(frame, nullptr);
+    struct CSideScanView : CSCView {
+        int IsSideScan() const override { return 1; }
+    } view;
+    CPaletteControl palettes;
+    const auto firstEchoLevel = [&] {
+        // Palette 4: black background, white text.
+        SendMessage(view.GetSafeHwnd(), app::WM_ES_BACKGROUNDCOLOR, 4,
+                    reinterpret_cast<LPARAM>(palettes.GetLogPalette(4)));
+        return view.GetColourTable()[CSCView::kFirstEchoIndex];
+    };
+    const QRgb plain = firstEchoLevel();
+
+    struct SCase {
+        unsigned command;
+        QRgb level;
+    };
+    const SCase cases[] = {
+        {app::cmd::COPPER_ON_SIDESCAN, qRgb(0xFE, 0xC7, 0x6B)},
+        {app::cmd::GREY_ON_SIDESCAN, qRgb(39, 39, 39)},
+        {app::cmd::GREY_ON_SIDESCAN, plain},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.command);
+        frame->RunCommand(c.command);
+        EXPECT_EQ(firstEchoLevel(), c.level);
+    }
 }
 
 }  // namespace
