@@ -1,6 +1,7 @@
 #include "app/ui/Program.h"
 
 #include "app/DdeCommand.h"
+#include "app/base/AppIds.h"
 #include "app/base/RegistrySupport.h"
 #include "app/base/Status.h"
 #include "app/SounderModel.h"
@@ -22,6 +23,7 @@
 #include "display/ui/EchogramDialogs.h"
 #include "display/ui/EchogramView.h"
 #include "display/ui/SCView.h"
+#include "engine/BottomDetector.h"
 #include "engine/Channel.h"
 #include "engine/ui/DetectionDialogs.h"
 #include "outputs/DepthTelegram.h"
@@ -63,10 +65,14 @@ CProgram::CDialogServices::CDialogServices()
     // The settings dialogs behind the channels' and echograms' commands.
     engineui::InstallDetectionDialogs();
     displayui::InstallEchogramDialogs();
+    // A confirmed bottom detector dialog changes what the channel status
+    // window shows.
+    CBottomDetector::SetChangeNotifier([] { ::PostMessage(::GetMainWindow(), WM_ES_UPDATECHANNELSTATUS, 0, 0); });
 }
 
 CProgram::CDialogServices::~CDialogServices()
 {
+    CBottomDetector::SetChangeNotifier(nullptr);
     SetMessageBoxPresenter({});
 }
 

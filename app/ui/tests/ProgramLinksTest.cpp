@@ -1,7 +1,7 @@
 // Links of the assembled program that a replay does not reach: a profile
 // received on the network output's port, the side-looking partner's
-// window and samples that travel through the external depth table, and
-// the View menu's side-scan colours.
+// window and samples that travel through the external depth table, the
+// View menu's side-scan colours and the bottom detector dialog's news.
 #include "app/base/AppIds.h"
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/tests/QtTestSupport.h"
@@ -10,6 +10,8 @@
 #include "display/PaletteControl.h"
 #include "display/ui/EchogramView.h"
 #include "display/ui/SCView.h"
+#include "engine/BottomDetector.h"
+#include "platform/MessageDispatcher.h"
 #include "outputs/QYNet.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
@@ -195,6 +197,35 @@ TEST_F(ProgramLinksTest, SideScanColoursFollowTheViewMenu)
         frame->RunCommand(c.command);
         EXPECT_EQ(firstEchoLevel(), c.level);
     }
+}
+
+// A confirmed bottom detector dialog tells the main window to refresh the
+// channel status window.
+TEST_F(ProgramLinksTest, ConfirmedBottomDetectorDialogRefreshesTheChannelStatus)
+{
+    Start("QY310");
+    CBottomDetector::Construction c;
+    c.SourceName = "T38 38 kHz";
+    c.SampleDistance = 0.1;
+    c.Model = SounderModel::QY310;
+    c.UseSettingsFolder = false;
+    CBottomDetector detector(c);
+    const auto refreshes = [&](bool confirm) {
+        CBottomDetector::SetDialogRunner(CBottomDetector::DialogRunner([confirm](auto&) { return confirm; }));
+        bool lost = false, minAlarm = false, maxAlarm = false;
+        double minDepth = 0.0, maxDepth = 0.0;
+        EXPECT_TRUE(detector.RunDialog(lost, minAlarm, maxAlarm, minDepth, maxDepth));
+        int count = 0;
+        for (MSG msg; PeekMessage(&msg);) {
+            if (msg.hwnd == program->Application().GetMainWindow() && msg.message == app::WM_ES_UPDATECHANNELSTATUS)
+                ++count;
+            DispatchMessage(&msg);
+        }
+        return count;
+    };
+    EXPECT_EQ(refreshes(false), 0);
+    EXPECT_EQ(refreshes(true), 1);
+    CBottomDetector::SetDialogRunner(nullptr);
 }
 
 }  // namespace
