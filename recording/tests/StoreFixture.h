@@ -183,6 +183,7 @@ struct SReadBack {
     std::vector<SConfiguration> configs;
     std::vector<std::vector<std::int16_t>> power;
     std::vector<std::uint16_t> channels;
+    std::vector<double> tides;  // metres, per sample datagram
     std::vector<FileTime> sampleTimes;
     std::vector<std::string> sentences, annotations, profiles;
     std::vector<std::vector<SDepthEntry>> depths;
@@ -208,6 +209,7 @@ inline SReadBack ReadBack(const fs::path& file)
             EXPECT_TRUE(CDatagramReader::ParseSample(v, s));
             out.power.push_back(s.PowerSamples());
             out.channels.push_back(s.header.channel);
+            out.tides.push_back(s.header.tide);
             out.sampleTimes.push_back(v.time);
         } else if (v.type == kTypeNME0 && CDatagramReader::ParseText(v, text)) {
             out.sentences.push_back(text);

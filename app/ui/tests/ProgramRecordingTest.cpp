@@ -1,7 +1,8 @@
 // The program records a live sounder: with the simulated network unit (in a
 // network namespace of the test's own), the recorder's command starts and
 // stops a survey line, the line counter follows, the raw file holds whole
-// pings, and "Store..." changes the recorder's settings in between.
+// pings with the tide of a live tide telegram, and "Store..." changes the
+// recorder's settings in between.
 #include "engine/sounder/OperationControl.h"
 #include "recording/Store.h"
 #include "recording/tests/StoreFixture.h"
@@ -13,7 +14,9 @@
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/tests/TestProgram.h"
+#include "platform/FileTime.h"
 #include "platform/tests/NetNamespace.h"
+#include "sensors/NmeaDecoder.h"
 #include "QtTestSupport.h"
 
 #include <QApplication>
@@ -87,6 +90,9 @@ int RunProgram()
     };
     check(WaitFor([&] { return lineCounter() == "L0000 off"; }), "line counter at the start: " + lineCounter());
 
+    // A tide telegram from the network: every recorded ping carries it.
+    program->ParseNmeaTelegram("$PQTIDE,x,1.25", CFileTime::Now(), kNmeaFromNetwork);
+
     // The line counter's click posts this command.
     PostMessage(frame->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleLogging, 0);
     check(WaitFor([&] { return lineCounter() == "L0000 on"; }), "line counter while recording: " + lineCounter());
@@ -135,8 +141,11 @@ int RunProgram()
     check(rb.configs.size() == 1 && rb.configs[0].channels.size() == 1, "one configuration of one channel");
     check(rb.power.size() >= 3, "at least three pings, not " + std::to_string(rb.power.size()));
     check(std::count(rb.annotations.begin(), rb.annotations.end(), "Buoy 7 to port") == 1, "the annotation recorded");
-    for (std::size_t d = 0; d < rb.power.size(); ++d)
+    for (std::size_t d = 0; d < rb.power.size(); ++d) {
         check(rb.channels[d] == 1 && !rb.power[d].empty(), "ping " + std::to_string(d) + " of channel 1 with samples");
+        check(rb.tides[d] == -1.25, "ping " + std::to_string(d) + " with the telegram's tide, not " +
+                                        std::to_string(rb.tides[d]));
+    }
     return check.failures;
 }
 
