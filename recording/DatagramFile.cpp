@@ -1,7 +1,5 @@
 #include "recording/DatagramFile.h"
 
-#include "platform/DurableFile.h"
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,8 +19,6 @@ int CDatagramFile::CreateNew(const std::string& path)
     m_path = path;
     m_lastError = 0;
     m_unsynced = false;
-    // The new name must survive a power cut too, or the data is lost with it.
-    CDurableFile::SyncFolderOf(path);
     return 0;
 }
 

@@ -23,7 +23,8 @@ public:
     CDatagramFile& operator=(const CDatagramFile&) = delete;
 
     // Creates a new file; never replaces one that exists (EEXIST then).
-    // Returns 0 or the errno of the failure.
+    // Returns 0 or the errno of the failure. Its folder entry is not synced
+    // here: the caller has that done where a wait for the disk does no harm.
     int CreateNew(const std::string& path);
     // Syncs what was written since the last sync, then closes. 0, or the
     // errno of a sync that failed (the data may not be on the disk).

@@ -33,6 +33,9 @@ public:
 
     // Syncs the handle soon and closes it: for a file that was just closed.
     void Hand(int handle, std::string path);
+    // Syncs the folder entry of a file just made, so that its name survives
+    // a power cut too.
+    void HandFolderOf(std::string path);
 
 private:
     void Run();
@@ -43,6 +46,7 @@ private:
     std::mutex m_lock;
     std::condition_variable m_wake;
     std::vector<SHandle> m_handed;
+    std::vector<std::string> m_newFiles;
     bool m_stop = false;
     std::thread m_thread;
 };

@@ -271,7 +271,11 @@ bool CStore::CreateUnique(CDatagramFile& file, const std::string& folder, const 
     // replacing the earlier recording.
     for (int n = 1; n < 10000; ++n) {
         const std::string name = n == 1 ? stem : stem + CNumberText::Format("_%d", n);
-        error = file.CreateNew(folder + name + "." + extension);
+        const std::string path = folder + name + "." + extension;
+        error = file.CreateNew(path);
+        // The new name must survive a power cut too, or the data is lost
+        // with it; the syncer waits for that, not the ping-data thread.
+        if (error == 0) m_syncer.HandFolderOf(path);
         if (error != EEXIST) return error == 0;
     }
     return false;
