@@ -254,7 +254,24 @@ void CProgram::ConnectFrame(CMainFrame& frame)
         CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
         return transceiver ? transceiver->GetChannelName(channel) : std::string();
     };
-    // Absent: the trawl link, whose depth the trawl marker shows.
+    // Beside the depth: the bottom slope while the channel's slope echogram
+    // finds one, covered by the trawl depth while an echogram's external
+    // depth marker matched a source this ping.
+    depthView.slope = [](const CDepthDoc& doc, double& angle) {
+        const CChannel* channel = doc.GetChannel();
+        if (!channel || !channel->IsSlopeValid())
+            return false;
+        if (!channel->GetSlopeAngle(angle))
+            angle = 0.0;
+        return true;
+    };
+    depthView.trawl = [](const CDepthDoc& doc, double& depth) {
+        const CChannel* channel = doc.GetChannel();
+        if (!channel || !channel->GetAccumulatedFlag())
+            return false;
+        depth = channel->GetEchogramValue();
+        return true;
+    };
     depthView.command = CDepthViewCommands::Run;
     depthView.available = CDepthViewCommands::CanRun;
     CDepthView::SetEnvironment(depthView);
