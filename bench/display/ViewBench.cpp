@@ -2,6 +2,7 @@
 // the areas it marks for repainting) and one full paint of a 1900 × 500
 // view; and a ping of four channels' views with the paint of all four, the
 // figure that bounds the ping rate the display keeps up with.
+#include "bench/OffscreenApp.h"
 #include "display/EchogramDoc.h"
 #include "display/tests/StubEchogramChannel.h"
 #include "display/ui/EchogramView.h"
@@ -39,12 +40,7 @@ QApplication& App()
         return true;
     }();
     (void)environment;
-    static int argc = 1;
-    static char name[] = "bench";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    return OffscreenApp();
 }
 
 // Samples of a ramp with a strong band, as a channel would deliver them.

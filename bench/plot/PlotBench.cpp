@@ -5,6 +5,7 @@
 // through the view, each told to both panes and drawn where it lands. The
 // points view beside it: its list filled anew with 100,000 points (code 12),
 // and 10,000 points added one by one at the top of the curve (code 1).
+#include "bench/OffscreenApp.h"
 #include "plot/ui/GraphView.h"
 #include "plot/ui/Graphix.h"
 #include "plot/ui/PointList.h"
@@ -22,15 +23,7 @@ namespace {
 
 constexpr int kPoints = 100000;
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "bench";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+QApplication& App() { return OffscreenApp(); }
 
 // Column 1 of the view, listening as the points view will.
 class CountingPane : public QWidget, public IGraphPane
