@@ -3,7 +3,7 @@
 // their items.
 #pragma once
 
-#include "app/base/AppIds.h"
+#include "base/AppIds.h"
 
 #include <string>
 #include <vector>

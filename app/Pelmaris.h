@@ -2,8 +2,8 @@
 // commands and services every subsystem calls, and shutdown.
 #pragma once
 
-#include "app/base/AppIds.h"
-#include "app/base/CommandTarget.h"
+#include "base/AppIds.h"
+#include "base/CommandTarget.h"
 #include "app/ApplicationHost.h"
 #include "app/Help.h"
 #include "app/MainFrameInterface.h"

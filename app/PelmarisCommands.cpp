@@ -1,8 +1,8 @@
 // Menu commands of the application object and the routing of commands.
-#include "app/base/DepthUnit.h"
+#include "base/DepthUnit.h"
 #include "app/Pelmaris.h"
-#include "app/base/RegistrySupport.h"
-#include "app/base/TemperatureUnit.h"
+#include "base/RegistrySupport.h"
+#include "base/TemperatureUnit.h"
 
 namespace app {
 

@@ -6,7 +6,7 @@
 // user of it already allows.
 #pragma once
 
-#include "app/base/AppIds.h"
+#include "base/AppIds.h"
 #include "app/SensorObject.h"
 #include "platform/Registry.h"
 

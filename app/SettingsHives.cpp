@@ -1,6 +1,6 @@
 #include "app/SettingsHives.h"
 
-#include "app/base/DiagRecord.h"
+#include "base/DiagRecord.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 

@@ -1,7 +1,7 @@
 #include "app/ShellOperation.h"
 
-#include "app/base/EchosounderError.h"
-#include "app/base/FramePayloads.h"
+#include "base/EchosounderError.h"
+#include "base/FramePayloads.h"
 #include "app/Pelmaris.h"
 #include "platform/MessageDispatcher.h"
 

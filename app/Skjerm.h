@@ -5,7 +5,7 @@
 // through a factory the display installs.
 #pragma once
 
-#include "app/base/AppIds.h"
+#include "base/AppIds.h"
 
 #include <array>
 #include <functional>

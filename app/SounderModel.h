@@ -3,7 +3,7 @@
 // the executable's name or the SounderName setting.
 #pragma once
 
-#include "app/base/AppIds.h"
+#include "base/AppIds.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
 #include "app/StandardESLayout.h"
 
-#include "app/base/EchosounderError.h"
+#include "base/EchosounderError.h"
 #include "platform/EventLog.h"
 
 #include <string>

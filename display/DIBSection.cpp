@@ -1,7 +1,7 @@
 #include "display/DIBSection.h"
 
-#include "app/base/Archive.h"
-#include "app/base/File.h"
+#include "base/Archive.h"
+#include "base/File.h"
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 #include "platform/MessageBox.h"

@@ -1,8 +1,8 @@
 #include "display/DepthDoc.h"
 
-#include "app/base/AppIds.h"
-#include "app/base/Archive.h"
-#include "app/base/Status.h"
+#include "base/AppIds.h"
+#include "base/Archive.h"
+#include "base/Status.h"
 #include "engine/Channel.h"
 #include "platform/MessageDispatcher.h"
 

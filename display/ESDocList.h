@@ -11,7 +11,7 @@
 // remover's own messages meanwhile), so it is never touched after it left.
 #pragma once
 
-#include "engine/sounder/EchoSounder.h"
+#include "sounder/EchoSounder.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -11,8 +11,8 @@
 #pragma once
 
 #include "display/AbstractESDoc.h"
-#include "app/base/ModalSession.h"
-#include "app/base/ModelCodes.h"
+#include "base/ModalSession.h"
+#include "base/ModelCodes.h"
 
 #include <array>
 #include <cstdint>

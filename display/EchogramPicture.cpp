@@ -1,6 +1,6 @@
 #include "display/EchogramPicture.h"
 
-#include "app/base/EchosounderError.h"
+#include "base/EchosounderError.h"
 
 #include <algorithm>
 #include <cmath>

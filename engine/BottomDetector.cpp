@@ -1,7 +1,7 @@
 #include "engine/BottomDetector.h"
 
-#include "app/base/Archive.h"
-#include "app/base/SerializeSupport.h"
+#include "base/Archive.h"
+#include "base/SerializeSupport.h"
 #include "engine/RawPower.h"
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"

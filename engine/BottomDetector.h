@@ -11,7 +11,7 @@
 #include "engine/ChannelComponents.h"
 #include "engine/ChannelLinks.h"
 #include "engine/MedianFilter.h"
-#include "app/base/ModalSession.h"
+#include "base/ModalSession.h"
 
 #include <array>
 #include <cstddef>

@@ -1,7 +1,7 @@
 #include "engine/Channel.h"
 
-#include "app/base/AppIds.h"
-#include "app/base/Archive.h"
+#include "base/AppIds.h"
+#include "base/Archive.h"
 #include "engine/BottomDetector.h"
 #include "engine/EchogramColumn.h"
 #include "engine/Noise.h"

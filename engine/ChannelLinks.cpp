@@ -1,6 +1,6 @@
 #include "engine/ChannelLinks.h"
 
-#include "app/base/EchosounderError.h"
+#include "base/EchosounderError.h"
 #include "sensors/Environment.h"
 
 double IChannelLinks::GetSoundVelocity() const

@@ -9,7 +9,7 @@
 // channel.
 #pragma once
 
-#include "app/base/ModelCodes.h"
+#include "base/ModelCodes.h"
 
 #include <cstdint>
 #include <string>

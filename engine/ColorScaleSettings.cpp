@@ -1,6 +1,6 @@
 #include "engine/ColorScaleSettings.h"
 
-#include "app/base/Archive.h"
+#include "base/Archive.h"
 #include "engine/RawPower.h"
 
 #include <cmath>

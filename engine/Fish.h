@@ -3,7 +3,7 @@
 // for it. Kept under the registry key "Fish".
 #pragma once
 
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 #include "platform/WinTypes.h"
 
 #include <array>

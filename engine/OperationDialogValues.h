@@ -3,7 +3,7 @@
 // nothing of the running sounder.
 #pragma once
 
-#include "app/base/ModelCodes.h"
+#include "base/ModelCodes.h"
 #include "engine/ReplayFileList.h"
 
 #include <optional>

@@ -1,6 +1,6 @@
 #include "engine/Slope.h"
 
-#include "app/base/Archive.h"
+#include "base/Archive.h"
 
 #include <algorithm>
 #include <cmath>

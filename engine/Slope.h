@@ -4,7 +4,7 @@
 #pragma once
 
 #include "engine/ChannelComponents.h"
-#include "app/base/ModalSession.h"
+#include "base/ModalSession.h"
 
 #include <array>
 #include <cstddef>

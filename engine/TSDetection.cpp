@@ -1,6 +1,6 @@
 #include "engine/TSDetection.h"
 
-#include "app/base/Archive.h"
+#include "base/Archive.h"
 #include "engine/RawPower.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "outputs/EchoSounderPingSource.h"
 
 #include "engine/Channel.h"
-#include "engine/sounder/EchoSounder.h"
+#include "sounder/EchoSounder.h"
 
 int CEchoSounderPingSource::GetChannelCount() { return m_sounder.GetChannelCount(); }
 

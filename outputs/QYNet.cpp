@@ -1,6 +1,6 @@
 #include "outputs/QYNet.h"
 
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 #include "outputs/DepthTelegram.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileTime.h"

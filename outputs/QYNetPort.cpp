@@ -1,6 +1,6 @@
 #include "outputs/QYNetPort.h"
 
-#include "app/base/StringHelpers.h"
+#include "base/StringHelpers.h"
 #include "platform/FileTime.h"
 
 CQYNetPort::~CQYNetPort() { Close(); }

@@ -3,7 +3,7 @@
 // and dropped together after its workers have ended.
 #pragma once
 
-#include "engine/sounder/EchoSounder.h"
+#include "sounder/EchoSounder.h"
 #include "recording/EngineStoreSounder.h"
 #include "recording/Store.h"
 

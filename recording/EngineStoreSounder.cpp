@@ -1,7 +1,7 @@
 #include "recording/EngineStoreSounder.h"
 
 #include "engine/Channel.h"
-#include "engine/sounder/EchoSounder.h"
+#include "sounder/EchoSounder.h"
 #include "transceivers/Transceiver.h"
 
 namespace zv::recording {

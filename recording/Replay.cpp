@@ -1,8 +1,8 @@
 #include "recording/Replay.h"
 
-#include "app/base/AppIds.h"
-#include "app/base/Status.h"
-#include "app/base/StringTable.h"
+#include "base/AppIds.h"
+#include "base/Status.h"
+#include "base/StringTable.h"
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
 #include "platform/FileTime.h"

@@ -1,6 +1,6 @@
 #include "recording/Store.h"
 
-#include "app/base/EchosounderError.h"
+#include "base/EchosounderError.h"
 #include "platform/FileTime.h"
 #include "platform/NumberText.h"
 #include "platform/Paths.h"

@@ -1,6 +1,6 @@
 #include "recording/StoreSettings.h"
 
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 #include "platform/NumberText.h"
 
 namespace zv::recording {

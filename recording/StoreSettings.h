@@ -1,7 +1,7 @@
 // The recorder's settings, one registry value each under the key "Store".
 #pragma once
 
-#include "app/base/ModelCodes.h"
+#include "base/ModelCodes.h"
 #include "platform/Registry.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "recording/StoreStatusEvents.h"
 
-#include "app/base/AppIds.h"
-#include "app/base/Status.h"
+#include "base/AppIds.h"
+#include "base/Status.h"
 #include "platform/MessageBox.h"
 
 #include <cstdio>

@@ -24,7 +24,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -G Ninja -DZELVAR_BUILD_BENCH=OFF
 fi
 cmake --build "$build" -j"$(nproc)" --target ostrival recgen_demo
-program="$build/app/ui/QY310"
+program="$build/program/QY310"
 if [ $# -eq 0 ]; then
   set -- "$build/sim/recgen/demo.raw"
 fi

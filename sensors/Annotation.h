@@ -8,7 +8,7 @@
 // getters the decoder uses, which read atomics.
 #pragma once
 
-#include "app/base/StdTimer.h"
+#include "base/StdTimer.h"
 #include "platform/Registry.h"
 
 #include <atomic>

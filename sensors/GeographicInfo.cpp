@@ -1,6 +1,6 @@
 #include "sensors/GeographicInfo.h"
 
-#include "app/base/StringHelpers.h"
+#include "base/StringHelpers.h"
 #include "platform/NumberText.h"
 
 #include <cmath>

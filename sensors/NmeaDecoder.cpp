@@ -1,6 +1,6 @@
 #include "sensors/NmeaDecoder.h"
 
-#include "app/base/StringHelpers.h"
+#include "base/StringHelpers.h"
 #include "platform/NumberText.h"
 #include "sensors/ExternalDepth.h"
 #include "sensors/GeographicInfo.h"

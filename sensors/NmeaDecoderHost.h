@@ -8,7 +8,7 @@
 // trigger thread in replay); each object locks for itself.
 #pragma once
 
-#include "app/base/ModelCodes.h"
+#include "base/ModelCodes.h"
 #include "platform/FileTime.h"
 
 #include <cstdint>

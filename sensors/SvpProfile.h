@@ -7,7 +7,7 @@
 // Not shared between threads: each owner embeds its own.
 #pragma once
 
-#include "app/base/ModelCodes.h"
+#include "base/ModelCodes.h"
 #include "platform/WinTypes.h"
 
 #include <ctime>

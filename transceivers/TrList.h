@@ -2,7 +2,7 @@
 // unit is, what it is, which transducer is chosen and the constants of both.
 #pragma once
 
-#include "app/base/ModelCodes.h"
+#include "base/ModelCodes.h"
 #include "platform/WinTypes.h"
 
 #include <cstdint>

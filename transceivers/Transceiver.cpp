@@ -1,6 +1,6 @@
 #include "transceivers/Transceiver.h"
 
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
 #include "platform/ByteReader.h"

@@ -6,7 +6,7 @@
 // caller holds is never rewritten by the next query.
 #pragma once
 
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 #include "transceivers/TrList.h"
 #include "transceivers/TrListFile.h"
 #include "transceivers/TransceiverRecords.h"

@@ -2,7 +2,7 @@
 // units and their channels.
 #pragma once
 
-#include "app/base/ModelCodes.h"
+#include "base/ModelCodes.h"
 
 #include <cstdint>
 #include <string>

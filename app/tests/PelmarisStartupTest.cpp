@@ -2,8 +2,8 @@
 // paths, the start request, power-off arming and the file type.
 #include "app/DesktopAssociation.h"
 #include "app/Pelmaris.h"
-#include "app/base/RegistrySupport.h"
-#include "app/base/StringTable.h"
+#include "base/RegistrySupport.h"
+#include "base/StringTable.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileTime.h"
 #include "ShellTestSupport.h"

@@ -2,10 +2,10 @@
 // fatal report that throws, and a main frame that records what reaches it.
 #pragma once
 
-#include "app/base/EchosounderError.h"
+#include "base/EchosounderError.h"
 #include "app/MainFrameInterface.h"
 #include "app/Pelmaris.h"
-#include "app/base/Status.h"
+#include "base/Status.h"
 #include "platform/ClockSetter.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"

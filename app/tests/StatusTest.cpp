@@ -1,6 +1,6 @@
 // Status messages and alarms: queues without duplicates, display times,
 // event-log records, counters and the second bar.
-#include "app/base/Status.h"
+#include "base/Status.h"
 #include "ShellTestSupport.h"
 
 #include <gtest/gtest.h>

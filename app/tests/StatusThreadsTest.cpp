@@ -1,6 +1,6 @@
 // Alarms and status messages raised from many threads at once reach the
 // status bar on its own thread, each id queued once.
-#include "app/base/Status.h"
+#include "base/Status.h"
 #include "ShellTestSupport.h"
 
 #include <gtest/gtest.h>

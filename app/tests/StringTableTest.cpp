@@ -1,5 +1,5 @@
 #include "app/LanguageList.h"
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 
 #include <gtest/gtest.h>
 

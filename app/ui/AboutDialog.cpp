@@ -1,6 +1,6 @@
 #include "app/ui/AboutDialog.h"
 
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 // The about box (dialog 100): model, program version and maker line.
 #pragma once
 
-#include "app/base/AppIds.h"
+#include "base/AppIds.h"
 
 #include <QDialog>
 

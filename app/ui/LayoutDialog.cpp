@@ -1,6 +1,6 @@
 #include "app/ui/LayoutDialog.h"
 
-#include "app/base/EchosounderError.h"
+#include "base/EchosounderError.h"
 
 #include <QDialogButtonBox>
 #include <QGroupBox>

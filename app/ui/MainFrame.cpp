@@ -1,9 +1,9 @@
 #include "app/ui/MainFrame.h"
 
-#include "app/base/FramePayloads.h"
+#include "base/FramePayloads.h"
 #include "app/SounderModel.h"
-#include "app/base/StringTable.h"
-#include "app/base/TemperatureUnit.h"
+#include "base/StringTable.h"
+#include "base/TemperatureUnit.h"
 #include "platform/NumberText.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/DebugTraceDlg.h"

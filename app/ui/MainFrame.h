@@ -7,7 +7,7 @@
 #include "app/MainFrameInterface.h"
 #include "app/MenuResources.h"
 #include "app/Pelmaris.h"
-#include "app/base/Status.h"
+#include "base/Status.h"
 #include "app/ui/EchogramColours.h"
 #include "app/ui/ToolWindows.h"
 

@@ -2,7 +2,7 @@
 // panes and, when the frame is narrow, the second row beneath it.
 #pragma once
 
-#include "app/base/Status.h"
+#include "base/Status.h"
 
 #include <QLabel>
 #include <QWidget>

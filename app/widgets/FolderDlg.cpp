@@ -1,7 +1,7 @@
 #include "app/widgets/FolderDlg.h"
 
-#include "app/base/AppIds.h"
-#include "app/base/StringTable.h"
+#include "base/AppIds.h"
+#include "base/StringTable.h"
 #include "platform/MessageBox.h"
 
 #include <QDialogButtonBox>

@@ -2,7 +2,7 @@
 // while it runs, so that the owner's destructor can end it.
 #pragma once
 
-#include "app/base/ModalSession.h"
+#include "base/ModalSession.h"
 
 class QDialog;
 

@@ -1,6 +1,6 @@
 // Cost of settings reads and writes on a warm store, and of the write-back
 // of a thousand defaults that a first start performs.
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 #include "platform/Registry.h"
 #include "platform/TempHives.h"
 

@@ -2,7 +2,7 @@
 #include "display/DIBSection.h"
 #include "display/tests/TempFolder.h"
 
-#include "app/base/File.h"
+#include "base/File.h"
 
 #include <QImage>
 #include <QString>

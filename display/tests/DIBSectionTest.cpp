@@ -1,7 +1,7 @@
 #include "display/DIBSection.h"
 #include "display/tests/TempFolder.h"
 
-#include "app/base/File.h"
+#include "base/File.h"
 #include "platform/MessageBox.h"
 
 #include <gtest/gtest.h>

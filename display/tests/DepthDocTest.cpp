@@ -1,6 +1,6 @@
 #include "display/DepthDoc.h"
 
-#include "app/base/Archive.h"
+#include "base/Archive.h"
 #include "engine/Channel.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 #include "display/EchogramDoc.h"
 
 #include "engine/Channel.h"
-#include "engine/sounder/EchoSounder.h"
-#include "engine/sounder/tests/TestEchoSounderHost.h"
+#include "sounder/EchoSounder.h"
+#include "sounder/tests/TestEchoSounderHost.h"
 #include "platform/TempHives.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/tests/TestTransceiver.h"

@@ -5,9 +5,9 @@
 #include "display/EchogramDoc.h"
 #include "display/tests/StubEchogramChannel.h"
 
-#include "app/base/Archive.h"
-#include "app/base/DepthUnit.h"
-#include "app/base/EchosounderError.h"
+#include "base/Archive.h"
+#include "base/DepthUnit.h"
+#include "base/EchosounderError.h"
 #include "engine/Channel.h"
 #include "platform/MessageBox.h"
 

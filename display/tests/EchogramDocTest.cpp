@@ -1,7 +1,7 @@
 #include "display/EchogramDoc.h"
 #include "display/ESDocList.h"
 
-#include "app/base/Archive.h"
+#include "base/Archive.h"
 #include "platform/MessageBox.h"
 #include "display/LayerEchogramBottom.h"
 #include "display/LayerEchogramSurface.h"

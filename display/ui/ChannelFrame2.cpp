@@ -1,6 +1,6 @@
 #include "display/ui/ChannelFrame2.h"
 
-#include "app/base/Archive.h"
+#include "base/Archive.h"
 #include "display/DepthDoc.h"
 #include "display/EchogramDoc.h"
 

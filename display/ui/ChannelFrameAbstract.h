@@ -10,7 +10,7 @@
 // User-interface thread only.
 #pragma once
 
-#include "app/base/SerializeSupport.h"
+#include "base/SerializeSupport.h"
 #include "app/Skjerm.h"
 #include "platform/WinTypes.h"
 

@@ -1,7 +1,7 @@
 #include "display/ui/DepthView.h"
 
-#include "app/base/AppIds.h"
-#include "app/base/DepthUnit.h"
+#include "base/AppIds.h"
+#include "base/DepthUnit.h"
 #include "display/DepthDoc.h"
 #include "display/EchogramDoc.h"
 

@@ -7,7 +7,7 @@
 // User-interface thread only.
 #pragma once
 
-#include "app/base/ModelCodes.h"
+#include "base/ModelCodes.h"
 #include "display/ui/SCView.h"
 
 #include <QFont>

@@ -1,6 +1,6 @@
 #include "display/ui/EchogramView.h"
 
-#include "app/base/DepthUnit.h"
+#include "base/DepthUnit.h"
 #include "display/EchogramDoc.h"
 #include "engine/Channel.h"
 #include "sensors/ExternalDepth.h"

@@ -1,6 +1,6 @@
 #include "display/ui/RangePresets.h"
 
-#include "app/base/DepthUnit.h"
+#include "base/DepthUnit.h"
 
 #include <algorithm>
 #include <cmath>

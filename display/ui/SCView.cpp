@@ -1,6 +1,6 @@
 #include "display/ui/SCView.h"
 
-#include "app/base/AppIds.h"
+#include "base/AppIds.h"
 #include "platform/MessageBox.h"
 
 #include <QGuiApplication>

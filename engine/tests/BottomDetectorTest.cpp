@@ -5,7 +5,7 @@
 #include "engine/Channel.h"
 #include "engine/RawPower.h"
 
-#include "app/base/Archive.h"
+#include "base/Archive.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The channel's part of the channel frames' layouts: byte order of the
 // colour scale, the 40-log limit reaching the TVG tables, and damaged
 // layouts that must leave the settings as they were.
-#include "app/base/AppIds.h"
-#include "app/base/Archive.h"
+#include "base/AppIds.h"
+#include "base/Archive.h"
 #include "engine/Channel.h"
 #include "platform/MessageDispatcher.h"
 

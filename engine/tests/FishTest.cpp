@@ -1,7 +1,7 @@
 // Fish length from target strength per species, and the "Fish" key.
 #include "engine/Fish.h"
 
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 #include "platform/TempHives.h"
 
 #include <gtest/gtest.h>

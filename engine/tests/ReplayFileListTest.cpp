@@ -1,6 +1,6 @@
 #include "engine/ReplayFileList.h"
 
-#include "app/base/EchosounderError.h"
+#include "base/EchosounderError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Bottom slope from the last pings' depths, and its depth history.
 #include "engine/Slope.h"
 
-#include "app/base/Archive.h"
+#include "base/Archive.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "engine/RawPower.h"
 #include "engine/TSDetection.h"
 
-#include "app/base/Archive.h"
+#include "base/Archive.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "engine/ui/BottomDetectorDialog.h"
 
-#include "app/base/DepthUnit.h"
+#include "base/DepthUnit.h"
 #include "app/widgets/DialogFields.h"
 
 #include <QDialogButtonBox>

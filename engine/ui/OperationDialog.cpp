@@ -1,7 +1,7 @@
 #include "engine/ui/OperationDialog.h"
 
-#include "app/base/AppIds.h"
-#include "app/base/StringTable.h"
+#include "base/AppIds.h"
+#include "base/StringTable.h"
 #include "app/widgets/DialogExchange.h"
 #include "app/widgets/DialogFields.h"
 #include "app/widgets/FolderDlg.h"

@@ -4,7 +4,7 @@
 #include "fuzz/support/FuzzEnvironment.h"
 #include "fuzz/support/MemoryFile.h"
 
-#include "app/base/File.h"
+#include "base/File.h"
 #include "display/DIBSection.h"
 
 #include <algorithm>

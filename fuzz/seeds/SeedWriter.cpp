@@ -3,7 +3,7 @@
 #include "fuzz/support/ChannelLayoutFile.h"
 #include "fuzz/support/FuzzEnvironment.h"
 
-#include "app/base/File.h"
+#include "base/File.h"
 #include "display/DIBSection.h"
 #include "engine/BottomDetector.h"
 #include "engine/Channel.h"

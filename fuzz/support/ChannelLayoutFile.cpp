@@ -1,6 +1,6 @@
 #include "fuzz/support/ChannelLayoutFile.h"
 
-#include "app/base/Archive.h"
+#include "base/Archive.h"
 
 CChannelLayoutFile::CChannelLayoutFile(CChannel* channel, const std::string& version) : m_version(version)
 {

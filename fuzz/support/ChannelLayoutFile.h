@@ -6,7 +6,7 @@
 // files where no window can be made, with the documents themselves.
 #pragma once
 
-#include "app/base/SerializeSupport.h"
+#include "base/SerializeSupport.h"
 #include "display/DepthDoc.h"
 #include "display/EchogramDoc.h"
 

@@ -1,6 +1,6 @@
 #include "fuzz/support/FuzzEnvironment.h"
 
-#include "app/base/SerializeSupport.h"
+#include "base/SerializeSupport.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 

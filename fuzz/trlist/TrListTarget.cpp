@@ -6,7 +6,7 @@
 #include "fuzz/support/FuzzEnvironment.h"
 #include "fuzz/support/FuzzInput.h"
 
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 #include "transceivers/TransceiverInstallation.h"
 
 #include <cstdint>

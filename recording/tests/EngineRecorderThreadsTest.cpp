@@ -5,10 +5,10 @@
 #include "recording/EngineStore.h"
 #include "recording/Replay.h"
 
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 #include "engine/Channel.h"
-#include "engine/sounder/EchoSounder.h"
-#include "engine/sounder/tests/TestEchoSounderHost.h"
+#include "sounder/EchoSounder.h"
+#include "sounder/tests/TestEchoSounderHost.h"
 #include "platform/TempHives.h"
 #include "recording/tests/StoreFixture.h"
 #include "sim/recgen/RecordingGenerator.h"

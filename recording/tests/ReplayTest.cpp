@@ -5,10 +5,10 @@
 #include "recording/Replay.h"
 #include "recording/ReplayEnvironmentHost.h"
 #include "sensors/Environment.h"
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 #include "platform/TempHives.h"
 
-#include "app/base/AppIds.h"
+#include "base/AppIds.h"
 #include "engine/Channel.h"
 #include "platform/MessageBox.h"
 #include "platform/ByteWriter.h"

@@ -5,12 +5,12 @@
 #include "recording/EngineStoreSounder.h"
 
 #include "engine/Channel.h"
-#include "engine/sounder/EchoSounder.h"
-#include "engine/sounder/tests/TestEchoSounderHost.h"
+#include "sounder/EchoSounder.h"
+#include "sounder/tests/TestEchoSounderHost.h"
 #include "platform/TempHives.h"
 #include "recording/tests/StoreFixture.h"
 #include "sim/recgen/RecordingGenerator.h"
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // becomes a message box there and never holds the worker.
 #include "recording/StoreStatusEvents.h"
 
-#include "app/base/AppIds.h"
-#include "app/base/Status.h"
-#include "app/base/StringTable.h"
+#include "base/AppIds.h"
+#include "base/Status.h"
+#include "base/StringTable.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 

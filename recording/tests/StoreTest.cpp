@@ -3,8 +3,8 @@
 // line numbers, and failures leave readable files and a report.
 #include "recording/tests/StoreFixture.h"
 
-#include "app/base/EchosounderError.h"
-#include "app/base/RegistrySupport.h"
+#include "base/EchosounderError.h"
+#include "base/RegistrySupport.h"
 #include "platform/ByteReader.h"
 #include "platform/TempHives.h"
 

@@ -1,7 +1,7 @@
 #include "recording/ui/StoreDialog.h"
 
-#include "app/base/DepthUnit.h"
-#include "app/base/StringTable.h"
+#include "base/DepthUnit.h"
+#include "base/StringTable.h"
 #include "app/widgets/DialogExchange.h"
 #include "display/ui/RangeBottomDialog.h"
 #include "display/ui/RangeSurfaceDialog.h"

@@ -42,19 +42,19 @@ jobs=$(nproc)
 expect "a new build folder is configured without benchmarks, then the program and demo built" \
 "cmake -S . -B $fresh -G Ninja -DZELVAR_BUILD_BENCH=OFF
 cmake --build $fresh -j$jobs --target ostrival recgen_demo
-$xvfb $fresh/app/ui/QY310 $fresh/sim/recgen/demo.raw" -- -B "$fresh"
+$xvfb $fresh/program/QY310 $fresh/sim/recgen/demo.raw" -- -B "$fresh"
 
 expect "a configured build folder keeps its options" \
 "cmake --build $configured -j$jobs --target ostrival recgen_demo
-$xvfb $configured/app/ui/QY310 $recording" -- -B "$configured" "$recording"
+$xvfb $configured/program/QY310 $recording" -- -B "$configured" "$recording"
 
 expect "a first argument that is a folder is the build folder" \
 "cmake --build $configured -j$jobs --target ostrival recgen_demo
-$xvfb $configured/app/ui/QY310 $configured/sim/recgen/demo.raw" -- "$configured"
+$xvfb $configured/program/QY310 $configured/sim/recgen/demo.raw" -- "$configured"
 
 export ZELVAR_BUILD_DIR=$configured
 expect "a recording as first argument is the program's, not a build folder" \
 "cmake --build $configured -j$jobs --target ostrival recgen_demo
-$xvfb $configured/app/ui/QY310 $recording" -- "$recording"
+$xvfb $configured/program/QY310 $recording" -- "$recording"
 
 [ "$failures" -eq 0 ]

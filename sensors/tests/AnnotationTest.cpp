@@ -1,6 +1,6 @@
 #include "sensors/Annotation.h"
 
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 #include "platform/TempHives.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "sensors/Environment.h"
 
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/TempHives.h"

@@ -1,8 +1,8 @@
 #include "transceivers/QY42.h"
 
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 #include "engine/Channel.h"
-#include "engine/sounder/EchoSounder.h"
+#include "sounder/EchoSounder.h"
 #include "engine/RawPower.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
@@ -12,7 +12,7 @@
 #include "transceivers/TrList.h"
 #include "transceivers/TransceiverInstallation.h"
 
-#include "engine/sounder/tests/TestEchoSounderHost.h"
+#include "sounder/tests/TestEchoSounderHost.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "transceivers/TransceiverInstallation.h"
 
-#include "app/base/EchosounderError.h"
+#include "base/EchosounderError.h"
 #include "platform/MessageBox.h"
 #include "platform/TempHives.h"
 

@@ -1,6 +1,6 @@
 #include "transceivers/Transceiver.h"
 
-#include "app/base/RegistrySupport.h"
+#include "base/RegistrySupport.h"
 #include "platform/TempHives.h"
 #include "transceivers/tests/TestTransceiver.h"
 

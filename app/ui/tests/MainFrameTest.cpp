@@ -1,8 +1,8 @@
 // The Qt main frame of each model: menus, status panes, private messages,
 // alarms, title, async display commands, and the close sequence.
-#include "app/base/FramePayloads.h"
+#include "base/FramePayloads.h"
 #include "app/Pelmaris.h"
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/QtDispatcherAdapter.h"

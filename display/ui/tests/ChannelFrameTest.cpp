@@ -1,8 +1,8 @@
 #include "display/ui/ChannelFrame1.h"
 #include "display/ui/ChannelFrame2.h"
 
-#include "app/base/AppIds.h"
-#include "app/base/Archive.h"
+#include "base/AppIds.h"
+#include "base/Archive.h"
 #include "app/StandardESLayout.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "display/DepthDoc.h"

@@ -17,7 +17,7 @@
 #include "display/ui/RangeTrawlDialog.h"
 #include "app/widgets/UpDownCtrl.h"
 
-#include "app/base/DepthUnit.h"
+#include "base/DepthUnit.h"
 #include "app/widgets/SpinButtonDoubleCtrl.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "display/DepthDoc.h"

@@ -1,6 +1,6 @@
 #include "display/ui/SCView.h"
 
-#include "app/base/AppIds.h"
+#include "base/AppIds.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "platform/MessageBox.h"
 

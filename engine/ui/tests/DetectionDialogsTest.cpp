@@ -6,7 +6,7 @@
 #include "engine/ui/SlopeDialog.h"
 #include "engine/ui/TSDetectionDialog.h"
 
-#include "app/base/DepthUnit.h"
+#include "base/DepthUnit.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "engine/ui/OperationDialog.h"
 #include "engine/ui/SimplePingerSettingsDialog.h"
 
-#include "app/base/AppIds.h"
+#include "base/AppIds.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"

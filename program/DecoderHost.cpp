@@ -1,0 +1,152 @@
+#include "program/DecoderHost.h"
+
+#include "base/AppIds.h"
+#include "base/RegistrySupport.h"
+#include "base/Status.h"
+#include "program/Program.h"
+#include "outputs/QYNet.h"
+#include "platform/ClockSetter.h"
+#include "platform/FileTime.h"
+#include "platform/MessageDispatcher.h"
+#include "recording/Store.h"
+#include "sensors/NmeaDecoder.h"
+
+namespace app {
+
+SounderModel CDecoderHost::GetModel()
+{
+    return m_program.Application().GetSounderType();
+}
+
+bool CDecoderHost::HasMainWindow()
+{
+    return m_program.Application().GetMainWindow() != 0;
+}
+
+void CDecoderHost::AddAnnotation(const std::string& text, std::uint64_t time)
+{
+    m_program.Application().AddAnnotation(text, time);
+}
+
+void CDecoderHost::ShowPositionText(const std::string& text)
+{
+    CPelmaris& application = m_program.Application();
+    application.SetPositionText(text);
+    application.lastPositionTime = CFileTime::Now();
+    if (HWND frame = application.GetMainWindow())
+        ::PostMessage(frame, WM_ES_STATUSTEXT, ids::ES_STATUS_TEXT_PANE, 0, MakePayload<std::string>(text));
+}
+
+void CDecoderHost::SetTide(double metres)
+{
+    m_program.Application().tide = metres;
+}
+
+void CDecoderHost::PostStatusMessage(const std::string& text)
+{
+    // The status bar takes its messages by string id.
+    static constexpr std::pair<const char*, unsigned> kIds[] = {
+        {CNmeaDecoder::kWrongQuality, 57700},
+        {CNmeaDecoder::kFewSatellites, 57701},
+        {CNmeaDecoder::kLargeDilution, 57702},
+    };
+    for (const auto& [known, id] : kIds)
+        if (text == known)
+            CStatus::PostStatusMessage(id);
+}
+
+void CDecoderHost::SetComputerClock(std::uint64_t utc)
+{
+    CClockSetter::SetUtc(utc);
+}
+
+bool CDecoderHost::GetNavigationSettings(SNavigationSettings& s)
+{
+    // The navigation object's settings, from its registry section until the
+    // object itself exists.
+    HKEY root = CRegistrySupport::UserRootKey();
+    if (!root)
+        return true;
+    CRegistrySupport reg;
+    auto dword = [&](const char* name, std::uint32_t& v) {
+        DWORD d = v;
+        if (reg.GetDword(root, "Navigation", name, d, FALSE))
+            v = d;
+    };
+    dword("PositionSource", s.PositionSource);
+    dword("ClockSource", s.ClockSource);
+    dword("SpeedType", s.SpeedType);
+    dword("StartField", s.StartField);
+    dword("NoOfFields", s.NoOfFields);
+    dword("UseAutoZda", s.UseAutoZda);
+    dword("GGA_QI", s.GGA_QI);
+    dword("GGA_NoOfSat", s.GGA_NoOfSat);
+    reg.GetString(root, "Navigation", "FieldSeparator", s.FieldSeparator, FALSE);
+    reg.GetString(root, "Navigation", "StartSequence", s.StartSequence, FALSE);
+    reg.GetDouble(root, "Navigation", "Latency", s.Latency, FALSE);
+    reg.GetDouble(root, "Navigation", "GGA_HorDil", s.GGA_HorDil, FALSE);
+    reg.GetDouble(root, "Navigation", "AntennaHeight", s.AntennaHeight, FALSE);
+    return true;
+}
+
+bool CDecoderHost::IsSounderRunning()
+{
+    return m_program.Application().GetEchoSounder() != nullptr;
+}
+
+bool CDecoderHost::IsClockRequestPending()
+{
+    // The decoder runs on the network reader and the replay's trigger thread
+    // too, while the user-interface thread may delete the sounder.
+    bool pending = false;
+    m_program.Operation().WithRunningSounder([&](CEchoSounder& sounder) { pending = sounder.IsPcClockRequestPending(); });
+    return pending;
+}
+
+void CDecoderHost::SetPingRecord(std::uint64_t received, std::uint64_t telegram)
+{
+    m_program.Operation().WithRunningSounder(
+        [&](CEchoSounder& sounder) { sounder.SetPingRecord(received, telegram); });
+}
+
+bool CDecoderHost::GetNavigationAnnotation(std::uint32_t& interval)
+{
+    CAnnotation& annotation = m_program.Annotation();
+    interval = annotation.GetNavigationInterval();
+    return annotation.GetNavigation();
+}
+
+bool CDecoderHost::HasRecorder()
+{
+    return m_program.Recorder().With([](zv::recording::CStore&) {});
+}
+
+void CDecoderHost::WriteNmeaToFiles(const std::string& sentence, std::uint64_t received)
+{
+    m_program.Recorder().With([&](zv::recording::CStore& store) { store.WriteNmeaToFiles(sentence, received); });
+}
+
+void CDecoderHost::WriteNmeaDatagram(const std::string& sentence, std::uint64_t received)
+{
+    // A position-like sentence the decoder did not handle is kept like a
+    // handled one: one sentence datagram in every open file.
+    WriteNmeaToFiles(sentence, received);
+}
+
+CGeographicInfo* CDecoderHost::GetGeographicInfo()
+{
+    return &m_program.GeographicInfo();
+}
+
+CExternalDepth* CDecoderHost::GetExternalDepth()
+{
+    return &m_program.ExternalDepth();
+}
+
+void CDecoderHost::RelayToNetworkOutput(const std::string& telegram, const std::string&, std::uint64_t time)
+{
+    if (CQYNet* net = m_program.Application().Sensor<CQYNet>(SensorId::NetworkOutput))
+        net->SendNavigation(telegram, time);
+}
+
+}  // namespace app

@@ -1,0 +1,409 @@
+#include "program/Program.h"
+
+#include "app/DdeCommand.h"
+#include "base/AppIds.h"
+#include "base/RegistrySupport.h"
+#include "base/Status.h"
+#include "app/SounderModel.h"
+#include "app/Workload.h"
+#include "app/StandardESLayout.h"
+#include "app/ui/HelpKeyFilter.h"
+#include "app/ui/HelpViewer.h"
+#include "app/ui/MainFrame.h"
+#include "app/ui/QtMessageBox.h"
+#include "program/SensorAdapters.h"
+#include "program/SerialComponent.h"
+#include "base/DiagRecord.h"
+#include "app/ui/SingleInstance.h"
+#include "display/DepthDoc.h"
+#include "display/EchogramDoc.h"
+#include "display/ui/ChannelFrameAbstract.h"
+#include "display/ui/DepthView.h"
+#include "display/ui/DepthViewCommands.h"
+#include "display/ui/EchogramDialogs.h"
+#include "display/ui/EchogramView.h"
+#include "display/ui/SCView.h"
+#include "engine/BottomDetector.h"
+#include "engine/Channel.h"
+#include "engine/ui/DetectionDialogs.h"
+#include "outputs/DepthTelegram.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "recording/Store.h"
+#include "transceivers/Transceiver.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QSessionManager>
+
+#include <filesystem>
+
+namespace app {
+
+namespace {
+
+CAnnotation::Links AnnotationLinks(CPelmaris& application)
+{
+    CAnnotation::Links links;
+    links.isReplaying = [&application] { return application.IsReplaying(); };
+    links.addAnnotation = [&application](const std::string& text, std::uint64_t time) {
+        application.AddAnnotation(text, time);
+    };
+    links.positionText = [&application] { return application.GetPositionText(); };
+    links.postEventNumber = [&application](std::uint32_t number) {
+        if (HWND frame = application.GetMainWindow())
+            ::PostMessage(frame, WM_ES_EVENTMESSAGE, number, 0);
+    };
+    return links;
+}
+
+}  // namespace
+
+CProgram::CDialogServices::CDialogServices()
+{
+    InstallQtMessageBoxPresenter();
+    // The settings dialogs behind the channels' and echograms' commands.
+    engineui::InstallDetectionDialogs();
+    displayui::InstallEchogramDialogs();
+    // A confirmed bottom detector dialog changes what the channel status
+    // window shows.
+    CBottomDetector::SetChangeNotifier([] { ::PostMessage(::GetMainWindow(), WM_ES_UPDATECHANNELSTATUS, 0, 0); });
+}
+
+CProgram::CDialogServices::~CDialogServices()
+{
+    CBottomDetector::SetChangeNotifier(nullptr);
+    SetMessageBoxPresenter({});
+}
+
+bool CProgram::HandOverToRunning(const std::vector<std::string>& arguments)
+{
+    if (arguments.size() < 2 || arguments[1].empty() || arguments[1] == "/dde")
+        return false;
+    std::error_code ec;
+    const auto file = std::filesystem::absolute(arguments[1], ec);
+    const QString socketName = CSingleInstance::SocketName(ExecutableModelName(arguments[0]));
+    return !ec && CSingleInstance::SendToRunning(socketName, MakeDdeOpenCommand(file.string()));
+}
+
+CProgram::CProgram(Options options)
+    : m_options(std::move(options)),
+      m_geographic(std::make_shared<CGeographicInfo>()),
+      m_channelLinks(m_application, m_environment, m_externalDepth, m_recorder),
+      m_decoderHost(*this),
+      m_decoder(&m_decoderHost),
+      m_annotation(AnnotationLinks(m_application)),
+      m_applicationHost(*this),
+      m_sounderHost(*this),
+      m_operationLink(*this)
+{
+    if (m_options.arguments.empty())
+        m_options.arguments.emplace_back("Ostrival");
+    m_application.SetOperation(&m_operationLink);
+    m_application.SetHost(&m_applicationHost);
+    // Operation control's commands, and the running sounder's, come before
+    // the application's.
+    m_application.commandTargets.insert(m_application.commandTargets.begin(), &m_commands);
+    m_application.frameFactory = [this](CPelmaris&, unsigned menuId) { return MakeMainFrame(menuId); };
+    FillSensorTable();
+
+    // The recorder's START and STOP lines go out through the network output.
+    m_storeEvents.sendLine = [this](const std::string& line) {
+        if (CQYNet* net = m_application.Sensor<CQYNet>(SensorId::NetworkOutput))
+            net->SendText(line);
+    };
+    // The environment's profiles: the applied profile file goes to the
+    // outputs and the recorder, "Constant" to the recorder alone.
+    m_environment.SetProfileSinks(
+        [this](const std::string& text, ULONGLONG time) { m_application.SendToOutputs(text, time); },
+        [this](const std::string& text, ULONGLONG time) {
+            m_recorder.With([&](zv::recording::CStore& store) { store.WriteSvpToFiles(text, time, 0); });
+        });
+    m_geographic->sendAnnotation = [this](const std::string& prefix, const std::string& text) {
+        if (CQYNet* net = m_application.Sensor<CQYNet>(SensorId::NetworkOutput))
+            net->SendAnnotation(prefix, text);
+    };
+    // The profile's mean velocity goes down to the deepest channel, and a
+    // source of the external-depth table is its channel's last depth; both
+    // come from what the channels told their links.
+    m_environment.SetChannelDepthSource([this] { return m_channelLinks.GetDeepestChannelDepth(); });
+    m_externalDepth.channelDepth = [this](int channel, double& depth) {
+        return m_channelLinks.GetChannelDepth(channel, depth);
+    };
+    SDepthTelegramSources sources;
+    sources.soundVelocity = [this] { return m_environment.GetSoundVelocity(); };
+    sources.isReplaying = [this] { return m_application.IsReplaying(); };
+    // Absent: the serial I/O hub, whose ZelvarWithoutHeave the formatter asks.
+    SetDepthTelegramSources(std::move(sources));
+    InstallDisplayEnvironment();
+}
+
+CProgram::~CProgram()
+{
+    // A program that ends without stop and exit (a test, the desktop session
+    // ending) still has its sounder and frames: they go first, while what
+    // their threads call is here; then the sensor and output objects, whose
+    // readers call back into operation control and the application.
+    m_operation.Close();
+    m_application.DestroySensors();
+    m_operation.SetHost(nullptr);
+    // What the display and the outputs were given points here.
+    CEchogramView::SetExternalDepth(nullptr);
+    CEchogramView::SetGeographicHistory(nullptr);
+    CSCView::SetSideScanSource(nullptr);
+    CEchogramDoc::SetEnvironment(CEchogramDoc::Environment{});
+    CDepthDoc::SetEnvironment(CDepthDoc::Environment{});
+    SetDepthTelegramSources({});
+    m_geographic->sendAnnotation = nullptr;
+    m_environment.SetChannelDepthSource({});
+    m_externalDepth.channelDepth = nullptr;
+}
+
+void CProgram::FillSensorTable()
+{
+    for (SensorObjectRow& row : m_application.sensorTable) {
+        switch (row.id) {
+        case SensorId::GeographicInfo:
+            row.create = [this](CPelmaris&) { return std::make_unique<CGeographicInfoObject>(m_geographic); };
+            break;
+        case SensorId::Fish:
+            row.create = [](CPelmaris&) { return std::make_unique<CFishObject>(std::make_shared<CFish>()); };
+            break;
+        case SensorId::NetworkOutput:
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CNetworkOutputObject>(
+                    *this, std::make_shared<CQYNet>(CRegistrySupport::UserRootKey()));
+            };
+            break;
+        default:
+            break;  // not built yet: absent for the run
+        }
+    }
+}
+
+std::unique_ptr<IMainFrame> CProgram::MakeMainFrame(unsigned menuId)
+{
+    // The model is chosen by now: the frame is made from its menu.
+    const SounderModel model = m_application.GetSounderType();
+    m_environment.SetModelCode(model);
+    CTransceiver::SetModelCode(model);
+    auto frame = std::make_unique<CMainFrame>(m_application, menuId);
+    ConnectFrame(*frame);
+    return frame;
+}
+
+void CProgram::ConnectFrame(CMainFrame& frame)
+{
+    frame.selectPalette = [this](int palette) {
+        m_palettes.SelectPalette(palette);
+        return m_palettes.GetCurrentPalette();
+    };
+    frame.paletteBlock = [this](int palette) { return reinterpret_cast<LPARAM>(m_palettes.GetLogPalette(palette)); };
+    frame.applyEchogramColours = [this](EchogramColourSet set, int threshold) {
+        m_echogramColours.Apply(set, threshold);
+    };
+    frame.toolWindows = &m_toolWindows;
+    // The asynchronous display modes wake the running sounder's documents.
+    frame.notifyDocuments = [this](int flag) {
+        CEchoSounder* sounder = m_operation.GetEchoSounder();
+        if (IPingDocuments* documents = sounder ? sounder->GetDocuments() : nullptr)
+            documents->Notify(flag);
+    };
+    // The lobe interface and the water temperature input are not built yet:
+    // a lobe command goes nowhere and the temperature pane stays empty.
+    frame.lobeCommand = [](const std::string&, std::uint64_t) {};
+    frame.waterTemperature = [] { return std::optional<double>(); };
+    // Each document's ping reaches its views through the main window.
+    frame.updateAllViews = [](void* document) { CChannelFrameAbstract::UpdateViewsOf(document); };
+    CChannelFrameAbstract::SetViewRegistration([frame = QPointer<CMainFrame>(&frame)](HWND view, bool add) {
+        if (!frame)
+            return;
+        if (add)
+            frame->AddDescendant(view);
+        else
+            frame->RemoveDescendant(view);
+    });
+    frame.sampleWorkload = [this] { m_application.GetWorkload().Sample(); };
+    frame.environmentChanged = [this] { m_environment.ApplyNewProfile(); };
+    frame.soundVelocity = [this] { return m_environment.GetSoundVelocity(); };
+    frame.pingRateText = [this] {
+        const CEchoSounder* sounder = m_operation.GetEchoSounder();
+        return sounder ? sounder->GetPingRateText() : std::string();
+    };
+    frame.decodeTelegram = [this](const std::string& text, std::uint64_t received) {
+        ParseNmeaTelegram(text, received, kNmeaFromSerial);
+    };
+    // Every status and alarm text also goes out as the network output's
+    // status telegram; the serial output, its twin, is not built yet.
+    if (CStatus* status = frame.GetStatus())
+        status->forwardText = [this](const std::string& text) {
+            if (CQYNet* net = m_application.Sensor<CQYNet>(SensorId::NetworkOutput))
+                net->SendST(text);
+        };
+    // Absent: the lobe link (0x479) and the water temperature sensor (the
+    // status bar's temperature pane).
+
+    CDepthView::Environment depthView;
+    depthView.model = m_application.GetSounderType();
+    depthView.applyColourScheme = [frame = &frame](int scheme) { frame->ApplyColourScheme(scheme); };
+    depthView.channelTitle = [](const CDepthDoc& doc) {
+        return doc.GetChannel() ? doc.GetChannel()->GetChannelName() : std::string();
+    };
+    depthView.transceiverName = [](const CDepthDoc& doc) {
+        CChannel* channel = doc.GetChannel();
+        CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
+        return transceiver ? transceiver->GetChannelName(channel) : std::string();
+    };
+    // Beside the depth: the bottom slope while the channel's slope echogram
+    // finds one, covered by the trawl depth while an echogram's external
+    // depth marker matched a source this ping.
+    depthView.slope = [](const CDepthDoc& doc, double& angle) {
+        const CChannel* channel = doc.GetChannel();
+        if (!channel || !channel->IsSlopeValid())
+            return false;
+        if (!channel->GetSlopeAngle(angle))
+            angle = 0.0;
+        return true;
+    };
+    depthView.trawl = [](const CDepthDoc& doc, double& depth) {
+        const CChannel* channel = doc.GetChannel();
+        if (!channel || !channel->GetAccumulatedFlag())
+            return false;
+        depth = channel->GetEchogramValue();
+        return true;
+    };
+    depthView.command = CDepthViewCommands::Run;
+    depthView.available = CDepthViewCommands::CanRun;
+    CDepthView::SetEnvironment(depthView);
+    CEchogramDoc::Environment echogram = CEchogramDoc::GetEnvironment();
+    echogram.model = m_application.GetSounderType();
+    CEchogramDoc::SetEnvironment(echogram);
+}
+
+void CProgram::InstallDisplayEnvironment()
+{
+    // What the echogram documents ask of the program on every ping: the
+    // sound speed, the application's modes and the external depth table.
+    CEchogramDoc::Environment echogram = CEchogramDoc::GetEnvironment();
+    echogram.fixedInterval = [this](double& seconds) {
+        if (!m_application.fixedInterval)
+            return false;
+        seconds = m_application.fixedIntervalTime;
+        return true;
+    };
+    echogram.soundVelocity = [this] { return m_environment.GetSoundVelocity(); };
+    echogram.levelTime = [this] { return m_application.levelTime.load(); };
+    echogram.setApplicationEchogramValue = [this](int type) { m_application.SetEchogramValue(type); };
+    echogram.externalDepth = [this](const std::string& name, double& depth) {
+        return m_externalDepth.GetSourceDepth(name, depth);
+    };
+    echogram.externalSources = [this] {
+        std::vector<CEchogramDoc::ExternalSource> sources;
+        for (int n = 0; n < CExternalDepth::kSources; ++n) {
+            CEchogramDoc::ExternalSource source;
+            source.depth = m_externalDepth.GetSourceDepth(n, source.name);
+            sources.push_back(std::move(source));
+        }
+        return sources;
+    };
+    echogram.setSlantOffset = [this](double offset) { m_externalDepth.SetSlantOffset(offset); };
+    echogram.publishPartner = [this](const std::string& name, double range, int rows, int side, int type, bool) {
+        m_channelLinks.PublishPartnerWindow(name, range, rows, side, type);
+    };
+    CEchogramDoc::SetEnvironment(echogram);
+    CEchogramView::SetExternalDepth(&m_externalDepth);
+    // The echogram views size the history by the pings they show.
+    CEchogramView::SetGeographicHistory(m_geographic.get());
+    // The side-scan echograms colour by the operator's View choices, read
+    // at every palette change.
+    CSCView::SetSideScanSource([this] {
+        return CSCView::SideScanScales{m_application.GetGreyScaleOnSidescan(), m_application.GetCopperOnSidescan()};
+    });
+
+    // The depth documents' bottom alarms; the pinger is not built yet.
+    CDepthDoc::Environment depth;
+    depth.statusMessage = [](unsigned stringId) { CStatus::PostStatusMessage(stringId); };
+    depth.alarm = [](unsigned stringId) { CStatus::PostAlarm(stringId); };
+    CDepthDoc::SetEnvironment(depth);
+}
+
+bool CProgram::Start()
+{
+    // The sensor objects that start-up creates use the serial component.
+    SetUpSerialComponent();
+    if (!m_application.InitInstance(m_options.arguments))
+        return false;
+    // The annotations read their settings under the model's root, which
+    // start-up has opened by now; their timer runs on this thread.
+    m_annotation.SetUserKey(CRegistrySupport::UserRootKey());
+    m_application.GetHelp().viewer = CHelpViewer::MakeViewer();
+    auto helpKeys = std::make_unique<CHelpKeyFilter>(
+        [this](unsigned context) { m_application.GetHelp().ShowHelp(context, CHelp::HELP_CONTEXT); });
+    qApp->installEventFilter(helpKeys.get());
+    m_helpKeys = std::move(helpKeys);
+    if (m_options.singleInstance)
+        ListenForOtherStarts();
+
+    // The desktop session asks whether it may end: stop the sounder and
+    // agree. When it ends without our own shutdown, the sensors are closed
+    // here, on this thread, before anything else goes.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_helpKeys.get(),
+                     [this](QSessionManager&) { m_operationLink.PostStop(0); });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, m_helpKeys.get(),
+                     [this] { m_application.CloseSensors(); });
+    return true;
+}
+
+void CProgram::SetUpSerialComponent()
+{
+    const std::string folder =
+        m_options.componentFolder.empty() ? CPaths::ProgramFolder() : m_options.componentFolder;
+    std::string error;
+    if (CSerialComponent::Register(folder, error) && CSerialComponent::InstallDialogs(folder, error))
+        return;
+    // Start-up goes on: only the serial sensors and outputs cannot open.
+    CDiagRecord(ExecutableModelName(m_options.arguments[0]), "Ostrival", std::string(), "Program", __LINE__)
+        .ReportText(0, error);
+}
+
+void CProgram::ListenForOtherStarts()
+{
+    m_instance = std::make_unique<CSingleInstance>();
+    const UINT exitMessage = ::RegisterWindowMessage(kExitMessageName);
+    m_instance->onLine = [this, exitMessage](const std::string& line) {
+        if (line == kExitMessageName)
+            ::PostMessage(m_application.GetMainWindow(), exitMessage, 0, 0);
+        else
+            m_application.OnDDECommand(line);
+    };
+    m_instance->Listen(CSingleInstance::SocketName(ExecutableModelName(m_options.arguments[0])));
+}
+
+int CProgram::Run()
+{
+    return qApp->exec();
+}
+
+std::optional<std::string> CProgram::PowerOffAtExit() const
+{
+    if (!m_application.PowerOffPending())
+        return std::nullopt;
+    return m_application.PowerOffCommand();
+}
+
+CMainFrame* CProgram::Frame() const
+{
+    return dynamic_cast<CMainFrame*>(m_application.GetMainFrame());
+}
+
+CStandardESLayout* CProgram::Layout() const
+{
+    return m_operationLink.Layout();
+}
+
+void CProgram::ParseNmeaTelegram(const std::string& text, std::uint64_t received, SNmeaSource source)
+{
+    m_decoder.ParseNmeaTelegram(text, received, source);
+}
+
+}  // namespace app

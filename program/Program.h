@@ -1,0 +1,169 @@
+// The running program, assembled in one place: it owns every long-lived
+// object in the order they are built and connects them, so that a reader
+// sees here which object feeds which. `main` only runs it; tests build the
+// same program offscreen.
+//
+// Construction order: the message dispatcher and the palettes first; then
+// the objects that others call into from any thread (environment, external
+// depth, geographic history, transceiver installation, the recorder's link
+// and reports, the channels' links, the telegram decoder and the
+// annotations); then the application object, which owns the main frame and
+// the sensor and output objects; last operation control, which owns the echo
+// sounder. Members go in reverse: the sounder stops before the frame and the
+// sensors it feeds, and those before the services they call.
+#pragma once
+
+#include "app/Pelmaris.h"
+#include "program/DecoderHost.h"
+#include "app/ui/EchogramColours.h"
+#include "program/ProgramChannelLinks.h"
+#include "program/ProgramApplicationHost.h"
+#include "program/ProgramCommands.h"
+#include "program/ProgramOperation.h"
+#include "program/ProgramToolWindows.h"
+#include "app/ui/QtDispatcherAdapter.h"
+#include "program/RecorderLink.h"
+#include "program/SounderHost.h"
+#include "display/PaletteControl.h"
+#include "sounder/OperationControl.h"
+#include "recording/StoreStatusEvents.h"
+#include "sensors/Annotation.h"
+#include "sensors/Environment.h"
+#include "sensors/ExternalDepth.h"
+#include "sensors/GeographicInfo.h"
+#include "sensors/NmeaDecoder.h"
+#include "transceivers/QY42.h"
+#include "transceivers/TransceiverInstallation.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QObject;
+
+namespace zv::recording {
+struct SStoreDialogValues;
+}
+
+namespace app {
+
+class CMainFrame;
+class CSingleInstance;
+class CStandardESLayout;
+
+class CProgram
+{
+public:
+    struct Options
+    {
+        // argv as the program got it; argv[0] names the model.
+        std::vector<std::string> arguments;
+        // Listen for a second start's hand-over and the exit message (off in
+        // tests, which run several programs in one process).
+        bool singleInstance = true;
+        // The network units' timings; its hooks are the program's own.
+        CQY42::Options unitTimings;
+        // The sounder's workers wait this long before the first ping.
+        int workerStartDelayMs = 1000;
+        // The recorder's settings dialog ("Store..."): edits the values,
+        // true on OK. Empty: the real dialog.
+        std::function<bool(zv::recording::SStoreDialogValues&)> storeDialog;
+        // Folder of the serial component and the serial library's dialogs;
+        // empty: beside the program.
+        std::string componentFolder;
+    };
+
+    explicit CProgram(Options options);
+    ~CProgram();
+    CProgram(const CProgram&) = delete;
+    CProgram& operator=(const CProgram&) = delete;
+
+    // A second start with a recorded file hands it to the program already
+    // running under the same name; true when it took it.
+    static bool HandOverToRunning(const std::vector<std::string>& arguments);
+
+    // Start-up; false: the program ends at once (see CPelmaris::InitInstance).
+    bool Start();
+    // The message loop until the main frame has closed; the exit code.
+    int Run();
+    // The power-off command to run once the program is gone and everything
+    // is saved; empty when no power-off was asked for.
+    std::optional<std::string> PowerOffAtExit() const;
+
+    // The objects, for the links and for tests.
+    CPelmaris& Application() { return m_application; }
+    COperationControl& Operation() { return m_operation; }
+    CMainFrame* Frame() const;
+    CEnvironment& Environment() { return m_environment; }
+    CExternalDepth& ExternalDepth() { return m_externalDepth; }
+    CGeographicInfo& GeographicInfo() { return *m_geographic; }
+    CTransceiverInstallation& Installation() { return m_installation; }
+    CNmeaDecoder& Decoder() { return m_decoder; }
+    CAnnotation& Annotation() { return m_annotation; }
+    CRecorderLink& Recorder() { return m_recorder; }
+    CProgramChannelLinks& ChannelLinks() { return m_channelLinks; }
+    zv::recording::CStoreStatusEvents& StoreEvents() { return m_storeEvents; }
+    CPaletteControl& Palettes() { return m_palettes; }
+    CSounderHost& SounderHost() { return m_sounderHost; }
+    CProgramToolWindows& ToolWindows() { return m_toolWindows; }
+    const Options& GetOptions() const { return m_options; }
+    // The screen layout of the running sounder; null while none is shown.
+    CStandardESLayout* Layout() const;
+    // A telegram of the given road (serial 1,0,1; network 2,1,2; replay 3,3,3).
+    void ParseNmeaTelegram(const std::string& text, std::uint64_t received, SNmeaSource source);
+
+private:
+    friend class CProgramOperation;
+    std::unique_ptr<IMainFrame> MakeMainFrame(unsigned menuId);
+    void SetUpSerialComponent();
+    void FillSensorTable();
+    void ConnectFrame(CMainFrame& frame);
+    void InstallDisplayEnvironment();
+    void ListenForOtherStarts();
+
+    // The message boxes and the settings dialogs of the core, installed for
+    // the program's life.
+    struct CDialogServices {
+        CDialogServices();
+        ~CDialogServices();
+    };
+
+    Options m_options;
+    CQtDispatcherAdapter m_dispatcher;
+    CDialogServices m_dialogServices;
+    // Outlives the main frame, whose palette broadcasts point into it.
+    CPaletteControl m_palettes;
+    CEchogramColours m_echogramColours{m_palettes};
+    // The channel status dialog and the replay bar; replays post to it from
+    // their trigger threads.
+    CProgramToolWindows m_toolWindows{*this};
+
+    // Called into from any thread.
+    CEnvironment m_environment;
+    CExternalDepth m_externalDepth;
+    // Shared with the application's row, so that a telegram decoded while
+    // the sensors close never reaches a deleted history.
+    std::shared_ptr<CGeographicInfo> m_geographic;
+    CTransceiverInstallation m_installation;
+    zv::recording::CStoreStatusEvents m_storeEvents;
+    CRecorderLink m_recorder;
+    CProgramChannelLinks m_channelLinks;
+    CDecoderHost m_decoderHost;
+    CNmeaDecoder m_decoder;
+    CAnnotation m_annotation;
+
+    CProgramApplicationHost m_applicationHost;
+    CPelmaris m_application;
+
+    CSounderHost m_sounderHost;
+    CProgramOperation m_operationLink;
+    COperationControl m_operation;
+    CProgramCommands m_commands{*this};
+
+    std::unique_ptr<CSingleInstance> m_instance;
+    std::unique_ptr<QObject> m_helpKeys;
+};
+
+}  // namespace app

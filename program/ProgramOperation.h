@@ -1,0 +1,98 @@
+// Operation control in the running program: the link through which the
+// application object posts and executes operation commands, and what those
+// commands reach of the program (screen layout, main frame, settings,
+// sensors, factory settings). Menu commands reach operation control through
+// the program's command targets (CProgramCommands).
+#pragma once
+
+#include "app/OperationLink.h"
+#include "app/Skjerm.h"
+#include "sounder/OperationHost.h"
+#include "engine/ui/OperationDialog.h"
+
+#include <memory>
+
+namespace app {
+
+class CProgram;
+class CStandardESLayout;
+
+// The pinger mode, which the program does not have yet: "Pinger Mode" stays
+// greyed, and nothing is ever synchronised.
+class CAbsentPingerMode final
+{
+public:
+    bool Exists() const { return false; }
+    bool Synchronise() { return false; }
+    void SetActive(bool) {}
+};
+
+class CProgramOperation final : public IOperationLink, public IOperationHost, public IOperationDialogLinks
+{
+public:
+    explicit CProgramOperation(CProgram& program);
+    ~CProgramOperation() override;
+    CProgramOperation(const CProgramOperation&) = delete;
+    CProgramOperation& operator=(const CProgramOperation&) = delete;
+
+    CStandardESLayout* Layout() const { return m_layout.get(); }
+
+    // IOperationLink
+    void Init() override;
+    int GetTransceiverCount() override;
+    std::vector<InstalledTransceiver> GetInstalledTransceivers() override;
+    void PostStartWithFiles(std::vector<std::string> files) override;
+    void PostRestart() override;
+    void PostStop(unsigned followUp) override;
+    void PostStopAndExit() override;
+    void QueueCommand(unsigned code, LPARAM parameter) override;
+    void ExecuteCommand(unsigned code, LPARAM parameter) override;
+    CEchoSounder* GetEchoSounder() override;
+    bool IsReplaying() override;
+    void SetPowerOff(bool on) override;
+    bool GetPowerOff() override;
+
+    // IOperationHost
+    bool CreateLayout(const Displays& displays, int arrangement) override;
+    void DeleteLayout() override;
+    void ClearPendingNewLayout() override;
+    void StopPingTimer() override;
+    void StatusBarModel(SounderModel model) override;
+    void StatusBarStarting() override;
+    void EnableMessagePane(bool sync) override;
+    bool ShiftOrSecondaryButtonHeld() override;
+    std::string GetProfile() override;
+    void SetProfile(const std::string& profile) override;
+    void SetSettingsFolder(const std::string& folder) override;
+    void CloseSensors() override;
+    void PowerOff() override;
+    void FactoryDefaults() override;
+    void HistorySaving(bool on) override;
+    void NameExternalDepthSource(int source, const std::string& shortId) override;
+    void ResetGeographicHistory() override;
+    bool RunOperationDialog(SOperationDialogValues& values) override;
+    std::vector<std::string> InstalledChannelNames() override;
+    bool HasPingerMode() override { return m_pinger.Exists(); }
+    bool SynchronisePinger() override { return m_pinger.Synchronise(); }
+    void SetPingerActive(bool active) override { m_pinger.SetActive(active); }
+    bool GetEnvironmentUpdateFlag() override;
+    void SetEnvironmentUpdateFlag(bool on) override;
+
+    // IOperationDialogLinks
+    bool ChooseReplayFiles(QWidget* parent, int& loop, int& saveData, int& changeInstallation, int& changeSvp,
+                           std::vector<std::string>& files) override;
+    bool IsRecording() override;
+    std::string GetHistoryPath() override;
+    void SetHistoryPath(const std::string& path) override;
+    void RememberRate(int rate) override;
+    int RememberedRate() override;
+
+private:
+    CProgram& m_program;
+    // Makes the channel frames of a layout in the main frame's MDI area.
+    FrameFactory m_frameFactory;
+    std::unique_ptr<CStandardESLayout> m_layout;
+    CAbsentPingerMode m_pinger;
+};
+
+}  // namespace app

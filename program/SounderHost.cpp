@@ -1,0 +1,202 @@
+#include "program/SounderHost.h"
+
+#include "base/EchosounderError.h"
+#include "base/Status.h"
+#include "app/Workload.h"
+#include "app/ui/MainFrame.h"
+#include "program/Program.h"
+#include "display/ESDocList.h"
+#include "engine/ReplayFileList.h"
+#include "outputs/EchoSounderPingSource.h"
+#include "outputs/QYNet.h"
+#include "platform/MessageBox.h"
+#include "recording/EngineStore.h"
+#include "recording/Replay.h"
+#include "recording/Store.h"
+#include "recording/ui/StoreDialog.h"
+#include "transceivers/UnitSearchWait.h"
+#include "transceivers/ui/SearchNVU.h"
+
+#include <QApplication>
+
+namespace app {
+
+namespace {
+// To the host's own window: run "Store..." on the recorder.
+constexpr UINT kRunStore = WM_USER + 1;
+}  // namespace
+
+void CNetworkPingOutput::SendPing(CEchoSounder& sounder)
+{
+    CQYNet* net = m_program.Application().Sensor<CQYNet>(SensorId::NetworkOutput);
+    if (!net)
+        return;
+    CEchoSounderPingSource source(sounder, m_program.Environment().GetSoundVelocity());
+    net->SendPingDatagrams(source);
+    net->SendPingTelegram(source);
+}
+
+CSounderHost::CSounderHost(CProgram& program)
+    : m_program(program),
+      m_networkOutput(program),
+      m_pingOutputs{&m_postProcessing, &m_networkOutput, &m_remoteDisplay, &m_serialOutput},
+      m_replayHost(program)
+{
+}
+
+CSounderHost::~CSounderHost()
+{
+    if (m_storeRequests)
+        DestroyWindow(m_storeRequests);
+}
+
+void CSounderHost::Init()
+{
+    m_unitSearch = std::make_unique<CUnitSearchWait>([this](const std::string& text, const std::function<bool()>& done) {
+        return CSearchNVU::RunWait(text, done, m_program.Frame());
+    });
+    // A replay started to save data asks for "Store..." from its ping-data
+    // thread; the dialog runs here, on the user-interface thread.
+    m_storeRequests = CreateMessageWindow([this](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+        if (message == kRunStore)
+            OnStore();
+        return 0;
+    });
+}
+
+void CSounderHost::OnStore()
+{
+    COperationControl& operation = m_program.Operation();
+    CEchoSounder* sounder = operation.GetEchoSounder();
+    if (!sounder || !sounder->GetRecorder())
+        return;
+    std::array<COperationControl::ChannelDisplay, 8> displays;
+    int arrangement = 0, extra = 0;
+    operation.GetChannelDisplays(displays, arrangement, extra);
+    std::array<zv::recording::SStoreDialogValues::SSlot, 4> channelSlots;
+    for (std::size_t i = 0; i < channelSlots.size(); ++i)
+        channelSlots[i] = {displays[i].bExists != 0, displays[i].sLongChannelID};
+    const auto dialog = [this](zv::recording::SStoreDialogValues& values) {
+        if (const auto& seam = m_program.GetOptions().storeDialog)
+            return seam(values);
+        zv::recording::CStoreDialog dialog(values, m_program.Frame());
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        values = dialog.Values();
+        return true;
+    };
+    // The dialog runs a message loop in which an operation command may delete
+    // the sounder: the recorder is looked up again after it.
+    zv::recording::CStore::OnStore([this] { return m_program.Recorder().Current(); }, channelSlots, dialog,
+                                   [](const std::string& text) {
+                                       return MessageBox(GetMainWindow(), text, "Store",
+                                                         MB_RETRYCANCEL | MB_ICONSTOP) == IDRETRY;
+                                   });
+}
+
+std::unique_ptr<CTransceiver> CSounderHost::CreateTransceiver(TransceiverType type, int index,
+                                                              const InstalledTransceiverInfo&, HKEY key)
+{
+    if (type != TransceiverType::QY42)
+        return nullptr;  // the other unit types are not built yet: the start is refused
+    m_program.ChannelLinks().NewSounder();
+    CQY42::Options options = m_program.GetOptions().unitTimings;
+    options.channelLinks = &m_program.ChannelLinks();
+    // Called on this thread while the unit is made and on its data thread
+    // when it must be found again; the dialog runs here either way.
+    if (m_unitSearch)
+        options.waitForUnit = [wait = m_unitSearch.get()](const std::string& text, const std::function<bool()>& done) {
+            return wait->Wait(text, done);
+        };
+    // A passing loss: a status message (the ring reports at most one a second).
+    options.onLostSamples = [] { CStatus::PostStatusMessage(ids::LOST_SAMPLES); };
+    CEnvironment& environment = m_program.Environment();
+    options.soundVelocity = [&environment] { return environment.GetSoundVelocity(); };
+    options.absorption = [&environment](double frequency) { return environment.GetAbsorption(frequency); };
+    // From the unit's receive thread: the bell rings on this thread.
+    options.beep = [](unsigned, unsigned) {
+        QMetaObject::invokeMethod(qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
+    };
+    return CQY42::Create(m_program.Installation(), index, key, options);
+}
+
+std::unique_ptr<CTransceiver> CSounderHost::CreateReplay(const CReplayFileList* files, HKEY)
+{
+    if (!files)
+        return nullptr;
+    m_program.ChannelLinks().NewSounder();
+    auto replay = std::make_unique<zv::recording::CReplay>(*files, &m_replayHost, &m_program.ChannelLinks());
+    // A file that cannot be opened gives no channels: no sounder is started.
+    if (!replay->IsOpen())
+        return nullptr;
+    return replay;
+}
+
+std::unique_ptr<IPingDocuments> CSounderHost::CreateDocuments()
+{
+    return std::make_unique<CESDocList>();
+}
+
+std::unique_ptr<IPingRecorder> CSounderHost::CreateRecorder(CEchoSounder& sounder, HKEY key,
+                                                            const std::string& sequenceFile)
+{
+    CPelmaris& application = m_program.Application();
+    zv::recording::CEngineStoreSounder::SApplication values;
+    values.programName = [&application] { return application.GetProgramName(); };
+    values.tide = [&application] { return application.tide.load(); };
+    // Absent: the heave sensor, whose offsets the configuration would carry,
+    // and the raw-data output, which would take the recorder's stream.
+    return m_program.Recorder().Attach(std::make_unique<zv::recording::CEngineStore>(
+        sounder, std::move(values), m_program.StoreEvents(), nullptr, key, sequenceFile,
+        application.GetSounderType()));
+}
+
+void CSounderHost::AddPingToHistory(std::uint64_t pingTime)
+{
+    if (CGeographicInfo* geographic = m_program.Application().Sensor<CGeographicInfo>(SensorId::GeographicInfo))
+        geographic->AddPing(pingTime);
+}
+
+void CSounderHost::SendPingToOutputs(CEchoSounder& sounder)
+{
+    for (IPingOutput* output : m_pingOutputs)
+        output->SendPing(sounder);
+}
+
+bool CSounderHost::GetPingerInterval(double&)
+{
+    return false;  // the pinger is not built yet: the interval stays
+}
+
+double CSounderHost::ReadWorkload()
+{
+    return m_program.Application().GetWorkload().GetLoad();
+}
+
+void CSounderHost::SampleWorkload()
+{
+    m_program.Application().GetWorkload().Sample();
+}
+
+void CSounderHost::StatusMessage(unsigned stringId)
+{
+    CStatus::PostStatusMessage(stringId);
+}
+
+void CSounderHost::Warning(const std::string& text)
+{
+    EchosounderWarning("EchoSounder", __LINE__, "%s", text.c_str());
+}
+
+void CSounderHost::LinkLost()
+{
+    // A unit that fell silent is a standing fault until it is set up again.
+    CStatus::PostAlarm(ids::TRANSCEIVER_LINK_LOST);
+}
+
+void CSounderHost::RequestReplayStore()
+{
+    PostMessage(m_storeRequests, kRunStore, 0, 0);
+}
+
+}  // namespace app

@@ -1,0 +1,97 @@
+// What the running sounder gets from the program: its transceivers (the
+// network units, or replay), its documents and recorder, the objects that
+// take part in every ping, and the shell's services.
+#pragma once
+
+#include "program/ProgramReplayHost.h"
+#include "sounder/EchoSounderHost.h"
+#include "platform/WinTypes.h"
+
+#include <array>
+#include <memory>
+#include <string>
+
+class CUnitSearchWait;
+
+namespace app {
+
+class CProgram;
+
+// One output's turn in a ping.
+class IPingOutput
+{
+public:
+    virtual ~IPingOutput() = default;
+    virtual void SendPing(CEchoSounder& sounder) = 0;
+};
+
+// An output the program does not have yet: its turn passes.
+class CAbsentPingOutput final : public IPingOutput
+{
+public:
+    explicit CAbsentPingOutput(const char* name) : m_name(name) {}
+    void SendPing(CEchoSounder&) override {}
+    const char* Name() const { return m_name; }
+
+private:
+    const char* m_name;
+};
+
+// The network output's datagrams and telegram of a ping, while the network
+// output object exists.
+class CNetworkPingOutput final : public IPingOutput
+{
+public:
+    explicit CNetworkPingOutput(CProgram& program) : m_program(program) {}
+    void SendPing(CEchoSounder& sounder) override;
+
+private:
+    CProgram& m_program;
+};
+
+class CSounderHost final : public IEchoSounderHost
+{
+public:
+    explicit CSounderHost(CProgram& program);
+    ~CSounderHost() override;
+    CSounderHost(const CSounderHost&) = delete;
+    CSounderHost& operator=(const CSounderHost&) = delete;
+
+    // Once the main frame exists: the search dialog of the network units
+    // runs on this thread, and "Store..." requests of a replay reach it.
+    void Init();
+    // "Store...": the recorder's settings dialog on the running sounder.
+    void OnStore();
+
+    std::unique_ptr<CTransceiver> CreateTransceiver(TransceiverType type, int index,
+                                                    const InstalledTransceiverInfo& info, HKEY key) override;
+    std::unique_ptr<CTransceiver> CreateReplay(const CReplayFileList* files, HKEY key) override;
+    std::unique_ptr<IPingDocuments> CreateDocuments() override;
+    std::unique_ptr<IPingRecorder> CreateRecorder(CEchoSounder& sounder, HKEY key,
+                                                  const std::string& sequenceFile) override;
+    void AddPingToHistory(std::uint64_t pingTime) override;
+    void SendPingToOutputs(CEchoSounder& sounder) override;
+    bool GetPingerInterval(double& seconds) override;
+    double ReadWorkload() override;
+    void SampleWorkload() override;
+    void StatusMessage(unsigned stringId) override;
+    void Warning(const std::string& text) override;
+    void LinkLost() override;
+    void RequestReplayStore() override;
+
+private:
+    CProgram& m_program;
+    // The outputs of a ping, in the order they take it.
+    CAbsentPingOutput m_postProcessing{"post-processing output"};
+    CNetworkPingOutput m_networkOutput;
+    CAbsentPingOutput m_remoteDisplay{"remote display"};
+    CAbsentPingOutput m_serialOutput{"serial output"};
+    const std::array<IPingOutput*, 4> m_pingOutputs;
+    // Outlive every transceiver that uses them: operation control deletes
+    // the sounder before the program lets these go.
+    std::unique_ptr<CUnitSearchWait> m_unitSearch;
+    CProgramReplayHost m_replayHost;
+    HWND m_storeRequests = 0;
+};
+
+}  // namespace app

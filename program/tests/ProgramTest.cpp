@@ -1,0 +1,483 @@
+// The assembled program: the first close runs stop and exit through the
+// engine, saves its state, and powers off only when armed and only at the
+// end; replays run through the channels and the recorder; the telegram
+// decoder feeds the history, the network output and the recorder.
+#include "display/ESDocList.h"
+#include "display/EchogramDoc.h"
+#include "engine/Channel.h"
+#include "sounder/OperationControl.h"
+#include "outputs/QYNet.h"
+#include "platform/Component.h"
+#include "platform/Socket.h"
+#include "serialcom/ISerialCom.h"
+#include "recording/Replay.h"
+#include "sensors/GeographicInfo.h"
+#include "sensors/Environment.h"
+#include "recording/Store.h"
+#include "recording/tests/StoreFixture.h"
+#include "platform/FileTime.h"
+#include "platform/Paths.h"
+#include "sim/recgen/RecordingGenerator.h"
+#include "transceivers/TransceiverInstallation.h"
+#include "app/Workload.h"
+
+#include "app/Pelmaris.h"
+#include "base/RegistrySupport.h"
+#include "app/tests/ShellTestSupport.h"
+#include "app/ui/MainFrame.h"
+#include "program/tests/TestProgram.h"
+#include "platform/MessageBox.h"
+#include "app/ui/tests/QtTestSupport.h"
+
+#include <QDialog>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+using namespace shelltest;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProgramTest : public ::testing::Test {
+protected:
+    ProgramTest() { QtApp(); }
+    void Start(const char* model, std::vector<std::string> arguments = {})
+    {
+        arguments.insert(arguments.begin(), model);
+        auto options = TestProgramOptions(std::move(arguments));
+        options.storeDialog = [this](zv::recording::SStoreDialogValues& v) { return storeDialog && storeDialog(v); };
+        program = MakeProgram(std::move(options));
+        ASSERT_TRUE(program->Start());
+        frame = program->Frame();
+        ASSERT_NE(frame, nullptr);
+    }
+    void Stop() { program.reset(); }
+    app::CPelmaris& App() { return program->Application(); }
+    COperationControl& Operation() { return program->Operation(); }
+    bool Stopped() { return Operation().GetEchoSounder() == nullptr && !Operation().IsBusy(); }
+
+    ShellEnvironment env;
+    AnswerMessageBoxes boxes;
+    std::function<bool(zv::recording::SStoreDialogValues&)> storeDialog;
+    std::unique_ptr<app::CProgram> program;
+    app::CMainFrame* frame = nullptr;
+};
+
+// A generated recording of a few pings on two channels.
+struct Recording {
+    zv::recgen::SRecGenScene scene;
+    fs::path file;
+    Recording(const fs::path& folder, int pings)
+    {
+        std::string error;
+        for (const std::string& s : {"pings=" + std::to_string(pings), std::string("channels=38,120"),
+                                    std::string("samples=400")})
+            EXPECT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
+        file = folder / "survey.raw";
+        EXPECT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(file.string(), nullptr, &error)) << error;
+    }
+};
+
+zv::recording::CReplay* RunningReplay(app::CProgram& program)
+{
+    CEchoSounder* sounder = program.Operation().GetEchoSounder();
+    return sounder ? dynamic_cast<zv::recording::CReplay*>(sounder->GetTransceiver(0)) : nullptr;
+}
+
+TEST_F(ProgramTest, FirstCloseStopsAndExitsThroughOperationControl)
+{
+    ScopedEnv armed("zelvarqy310shutdown", "1");
+    Start("QY310");
+    EXPECT_TRUE(Operation().GetPowerOff());  // the arming reached operation control
+    EXPECT_FALSE(frame->QueryCommand(app::cmd::STORE).enabled);  // no sounder, no recorder
+    frame->close();
+    ASSERT_TRUE(WaitFor([&] { return !frame->isVisible(); }));
+    EXPECT_EQ(App().SensorObject(app::SensorId::Navigation), nullptr);
+    EXPECT_TRUE(App().PowerOffPending());
+    const std::string state = Operation().GetStateFileName();
+    Stop();
+    // Its settings were saved before anything could power off.
+    EXPECT_TRUE(fs::exists(state)) << state;
+}
+
+TEST_F(ProgramTest, ExitMessageClearsOperationControlsPowerOff)
+{
+    ScopedEnv armed("zelvarqy310shutdown", "1");
+    Start("QY310");
+    frame->show();
+    PostMessage(frame->GetSafeHwnd(), RegisterWindowMessage(app::kExitMessageName), 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !frame->isVisible(); }));
+    EXPECT_FALSE(Operation().GetPowerOff());
+    EXPECT_FALSE(App().PowerOffPending());
+    Stop();
+}
+
+TEST_F(ProgramTest, OpenCommandReachesOperationControlAsAReplayStart)
+{
+    Start("QY310");
+    const fs::path raw = env.Root() / "missing.raw";
+    EXPECT_TRUE(App().OnDDECommand("[open(\"" + raw.string() + "\")]"));
+    // Operation control takes the list; with nothing to replay it creates no
+    // sounder and stays ready for the next command.
+    ASSERT_TRUE(WaitFor([&] { return Operation().GetReplayFileList() != nullptr; }));
+    EXPECT_EQ(Operation().GetReplayFileList()->GetFileName(0), raw.string());
+    ASSERT_TRUE(WaitFor([&] { return !Operation().IsBusy(); }));
+    // The user hears which file and why.
+    ASSERT_TRUE(WaitFor([&] { return !MessageBoxRecord().empty(); }));
+    EXPECT_NE(MessageBoxRecord()[0].text.find(raw.string() + ": No such file or directory"), std::string::npos)
+        << MessageBoxRecord()[0].text;
+    Stop();
+}
+
+TEST_F(ProgramTest, RecordingOnTheCommandLineReplaysUntilTheStopCommand)
+{
+    const Recording recording(env.Root(), 6);
+    Start("QY310", {recording.file.string()});
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
+    EXPECT_EQ(sounder->GetMode(), CEchoSounder::kReplay);
+    EXPECT_EQ(sounder->GetChannelCount(), 2);
+    EXPECT_TRUE(App().IsReplaying());
+    // The start request replays in a loop: past the end it goes on from the top.
+    ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > 8; }, 30000));
+    EXPECT_TRUE(sounder->AreThreadsRunning());
+
+    // Timer 106 samples the load the trigger thread paces by.
+    ASSERT_TRUE(frame->sampleWorkload);
+    frame->sampleWorkload();
+    ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > 10; }, 30000));
+    frame->sampleWorkload();
+    EXPECT_NE(App().GetWorkload().GetLoad(), 0.5);  // 0.5 only until two samples were taken
+
+    App().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
+    Stop();
+}
+
+TEST_F(ProgramTest, ChannelFramesKeepTheirSettingsInTheSettingsFolderUnderTheChannelsNames)
+{
+    const Recording recording(env.Root(), 4);
+    const fs::path workingFolder = env.Root() / "cwd";
+    fs::create_directories(workingFolder);
+    struct InFolder {
+        fs::path before = fs::current_path();
+        explicit InFolder(const fs::path& folder) { fs::current_path(folder); }
+        ~InFolder() { fs::current_path(before); }
+    } inWorkingFolder(workingFolder);
+    Start("QY310", {recording.file.string()});
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    const fs::path settings = env.DataRoot() / "Settings" / "Default";
+    // Not in the program folder, which this system never writes.
+    EXPECT_EQ(fs::path(Operation().GetSettingsFolder()), settings / "");
+    EXPECT_EQ(fs::path(App().GetSerializePath()), settings / "");
+    App().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
+    Stop();
+    EXPECT_TRUE(fs::is_regular_file(settings / "Replay 38 kHz.ser"));
+    EXPECT_TRUE(fs::is_regular_file(settings / "Replay 120 kHz.ser"));
+    EXPECT_TRUE(fs::is_empty(workingFolder));
+}
+
+// A program that ends without stop and exit (the desktop session ending)
+// takes its frames down before the sounder whose channels they show, and
+// the frames still save their settings.
+TEST_F(ProgramTest, ProgramEndingWithAReplayRunningTakesTheFramesDownFirst)
+{
+    const Recording recording(env.Root(), 2000);
+    Start("QY310", {recording.file.string()});
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > 5; }, 30000));
+    ASSERT_NE(program->Layout(), nullptr);
+    const fs::path settings = env.DataRoot() / "Settings" / "Default";
+    Stop();
+    EXPECT_TRUE(fs::is_regular_file(settings / "Replay 38 kHz.ser"));
+    EXPECT_TRUE(fs::is_regular_file(settings / "Replay 120 kHz.ser"));
+}
+
+// A replayed channel finds the external depth source named after it: a
+// window published under its source's name sets its echogram's range.
+TEST_F(ProgramTest, ReplayedEchogramTakesTheWindowPublishedUnderItsSourceName)
+{
+    const Recording recording(env.Root(), 2000);
+    Start("QY310", {recording.file.string()});
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > 3 && program->Layout() != nullptr; }, 30000));
+    std::string name;
+    program->ExternalDepth().GetSource(0, name);
+    ASSERT_FALSE(name.empty());
+    ASSERT_EQ(program->ExternalDepth().SetSource(name, 33.0, 100, 1, 0, 0), 1);
+    auto* documents = dynamic_cast<CESDocList*>(sounder->GetDocuments());
+    ASSERT_NE(documents, nullptr);
+    const auto firstChannelsRange = [&] {
+        for (CAbstractESDoc* doc : documents->GetDocList())
+            if (auto* echogram = dynamic_cast<CEchogramDoc*>(doc);
+                echogram && echogram->GetChannel() == sounder->GetChannel(0))
+                return echogram->m_range;
+        return 0.0;
+    };
+    EXPECT_TRUE(WaitFor([&] { return firstChannelsRange() == 33.0; }, 10000)) << firstChannelsRange();
+    App().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
+    Stop();
+}
+
+TEST_F(ProgramTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
+{
+    constexpr int kPings = 9;
+    const Recording recording(env.Root(), kPings);
+    Start("QY310");
+    CReplayFileList list;
+    list.AddTail(recording.file.string());
+    list.m_loop = 0;
+    COperationControl::PostStartWithFiles(&list);
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program)->IsStopped() && sounder->GetPingCount() >= kPings; },
+                        30000));
+    // The end of the file was reached and nothing more is triggered: every
+    // ping went through once, and each channel holds the last one.
+    EXPECT_EQ(sounder->GetPingCount(), std::uint64_t(kPings));
+    for (int c = 0; c < 2; ++c)
+        EXPECT_EQ(sounder->GetChannel(c)->GetPingTime(), zv::recgen::PingTime(recording.scene, kPings - 1)) << c;
+
+    App().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
+    Stop();
+}
+
+// While a file replays, the recorder's command stores part of it: the
+// extract starts at the next ping and ends with the second command, and its
+// file holds whole pings and what the program handed the recorder meanwhile.
+// Logging belongs to live operation, so its command changes nothing.
+TEST_F(ProgramTest, RecordCommandStoresPartOfTheReplayedFile)
+{
+    using zv::recording::CStore;
+    // Long enough that the replay neither ends nor starts over (which closes
+    // the extract) while the test runs.
+    const Recording recording(env.Root(), 2000);
+    Start("QY310");
+    CReplayFileList list;
+    list.AddTail(recording.file.string());
+    list.m_loop = 0;
+    COperationControl::PostStartWithFiles(&list);
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
+    ASSERT_NE(sounder->GetRecorder(), nullptr);
+    const fs::path folder = CPaths::MapWindowsPath(zv::recording::SStoreSettings::DefaultFolder(SounderModel::QY310));
+    const auto rawFiles = [&] { return zv::recording::test::FilesWith(folder, ".raw"); };
+    const auto extractOn = [&] {
+        bool on = false;
+        program->Recorder().With([&](CStore& store) { on = store.IsReplayExtractOn(); });
+        return on;
+    };
+
+    // The recording settings are not for replay: "Store..." is disabled.
+    bool dialogRan = false;
+    storeDialog = [&](zv::recording::SStoreDialogValues&) { return dialogRan = true; };
+    EXPECT_FALSE(frame->QueryCommand(app::cmd::STORE).enabled);
+    frame->RunCommand(app::cmd::STORE);
+    EXPECT_FALSE(dialogRan);
+
+    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleLogging, 0);
+    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleReplayExtract, 0);
+    ASSERT_TRUE(WaitFor([&] { return !rawFiles().empty(); }, 30000));
+    EXPECT_TRUE(extractOn());
+    bool logging = true;
+    program->Recorder().With([&](CStore& store) { logging = store.IsLogging(); });
+    EXPECT_FALSE(logging);
+    // What the program hands the recorder meanwhile goes into the open file:
+    // an annotation, the environment's profile and a decoded sentence.
+    App().AddAnnotation("Buoy\r\nto port", CFileTime::Now());
+    program->ParseNmeaTelegram("$HEHDT,123.5,T", CFileTime::Now(), kNmeaFromNetwork);
+    program->Environment().LoadUserSettings();  // records the constant profile
+    const std::uint64_t pings = sounder->GetPingCount();
+    ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > pings + 3; }, 30000));
+    frame->RunCommand(zv::recording::kCmdToggleReplayExtract);
+    EXPECT_FALSE(extractOn());
+
+    App().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
+    // The recorder went with the sounder.
+    EXPECT_FALSE(program->Recorder().With([](CStore&) {}));
+    Stop();
+
+    const auto files = rawFiles();
+    ASSERT_EQ(files.size(), 1u);
+    const auto rb = zv::recording::test::ReadBack(files[0]);
+    EXPECT_EQ(rb.skipped, 0u);
+    ASSERT_EQ(rb.configs.size(), 1u);
+    EXPECT_EQ(rb.configs[0].channels.size(), 2u);
+    ASSERT_GE(rb.power.size(), 6u);
+    ASSERT_EQ(rb.power.size() % 2, 0u);
+    EXPECT_EQ(std::count(rb.annotations.begin(), rb.annotations.end(), "Buoy  to port"), 1);
+    EXPECT_EQ(std::count(rb.profiles.begin(), rb.profiles.end(), "0:Constant"), 1);
+    EXPECT_EQ(std::count(rb.sentences.begin(), rb.sentences.end(), "$HEHDT,123.5,T"), 1);
+    for (std::size_t d = 0; d < rb.power.size(); d += 2) {
+        EXPECT_EQ(rb.channels[d], 1u) << d;
+        EXPECT_EQ(rb.channels[d + 1], 2u) << d;
+        EXPECT_EQ(rb.sampleTimes[d], rb.sampleTimes[d + 1]) << d;
+    }
+}
+
+// A replay started to save data opens "Store..." once, shortly after its
+// start, with the file settings locked.
+TEST_F(ProgramTest, ReplayToSaveDataOpensTheStoreDialogOnce)
+{
+    const Recording recording(env.Root(), 2000);
+    Start("QY310");
+    std::vector<bool> locked;
+    storeDialog = [&](zv::recording::SStoreDialogValues& v) {
+        locked.push_back(v.locked);
+        return false;
+    };
+    CReplayFileList list;
+    list.AddTail(recording.file.string());
+    list.m_loop = 0;
+    list.m_saveData = 1;
+    COperationControl::PostStartWithFiles(&list);
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor([&] { return !locked.empty(); }, 10000));
+    const std::uint64_t pings = sounder->GetPingCount();
+    ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > pings + 3; }, 30000));
+    EXPECT_EQ(locked, std::vector<bool>{true});
+
+    App().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
+    Stop();
+}
+
+TEST_F(ProgramTest, UnreadableRecordingStartsNoSounder)
+{
+    const fs::path bad = env.Root() / "garbage.raw";
+    { std::ofstream(bad) << "not a recording"; }
+    Start("QY310", {bad.string()});
+    ASSERT_TRUE(WaitFor([&] { return Operation().GetReplayFileList() != nullptr && !Operation().IsBusy(); }));
+    EXPECT_EQ(Operation().GetEchoSounder(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !MessageBoxRecord().empty(); }));
+    EXPECT_NE(MessageBoxRecord()[0].text.find(bad.string() + ": the file does not start with a configuration"),
+              std::string::npos)
+        << MessageBoxRecord()[0].text;
+    Stop();
+}
+
+TEST_F(ProgramTest, ObjectsByModel)
+{
+    for (const char* model : {"QY310", "RM30"}) {
+        SCOPED_TRACE(model);
+        Start(model);
+        EXPECT_NE(App().Sensor<CGeographicInfo>(app::SensorId::GeographicInfo), nullptr);
+        EXPECT_EQ(App().Sensor<CQYNet>(app::SensorId::NetworkOutput) != nullptr, std::string(model) == "QY310");
+        // The event command needs a running sounder.
+        EXPECT_FALSE(App().RouteCommand(CAnnotation::kEventCommand));
+        Stop();
+    }
+}
+
+TEST_F(ProgramTest, NetworkTelegramReachesHistoryAndIsRelayed)
+{
+    CSocket listener;
+    ASSERT_TRUE(listener.Create(CSocket::Udp));
+    ASSERT_TRUE(listener.Bind(SocketAddress(SocketAddress::kLoopback, 0)));
+    Start("QY310");
+    CRegistrySupport().SetDword(CRegistrySupport::UserRootKey(), "Navigation", "PositionSource", 2);
+    CQYNet* net = App().Sensor<CQYNet>(app::SensorId::NetworkOutput);
+    ASSERT_NE(net, nullptr);
+    CQYNet::Settings s = net->GetSettings();
+    s.DestAddr = "127.0.0.1";
+    s.DestPort = listener.LocalAddress().port;
+    s.RelayNavigation = 1;
+    net->ApplySettings(s);
+    program->GeographicInfo().EnsureHistoryLength(5);
+
+    program->ParseNmeaTelegram("$HEHDT,123.5,T", 134'000'000'000'000'000ULL, kNmeaFromNetwork);
+    EXPECT_DOUBLE_EQ(program->GeographicInfo().GetHeadingAtTime(134'000'000'000'000'000ULL), 123.5);
+    char b[64] = {};
+    const int n = listener.ReceiveFrom(b, sizeof b, nullptr, 2000);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(std::string(b, static_cast<std::size_t>(n)), "$HEHDT,123.5,T");
+    Stop();
+}
+
+// A live tide telegram reaches the value the recorder writes with every ping.
+TEST_F(ProgramTest, TideTelegramReachesTheRecordedTide)
+{
+    Start("QY310");
+    program->ParseNmeaTelegram("$PQTIDE,x,1.25", CFileTime::Now(), kNmeaFromNetwork);
+    EXPECT_DOUBLE_EQ(App().tide.load(), -1.25);
+    Stop();
+}
+
+// The program registers the serial component in its own classes hive at
+// its first start, mends a registration whose plug-in is gone, and leaves a
+// working one alone; the port dialogs of the serial library are installed.
+TEST_F(ProgramTest, SerialComponentIsRegisteredByTheProgramWithItsDialogs)
+{
+    // No serial device of this machine is probed.
+    std::vector<std::unique_ptr<ScopedEnv>> ports;
+    for (int n = 1; n <= 16; ++n)
+        ports.push_back(std::make_unique<ScopedEnv>(("ZELVAR_COM" + std::to_string(n)).c_str(),
+                                                    (env.Root() / ("COM" + std::to_string(n))).c_str()));
+    CLSID clsid;
+    ASSERT_EQ(CLSIDFromProgID(kSerialComProgId, &clsid), REGDB_E_CLASSNOTREG);
+    const std::string serverKey = "CLSID\\" + GuidToString(CLSID_SerialCom) + "\\InprocServer32";
+    const auto server = [&] {
+        HKEY key = nullptr;
+        if (RegOpenKeyEx(HKEY_CLASSES_ROOT, serverKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return std::string();
+        char path[1024] = {};
+        DWORD size = sizeof path;
+        const LONG rc = RegQueryValueEx(key, "", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
+        RegCloseKey(key);
+        return rc == ERROR_SUCCESS ? std::string(path) : std::string();
+    };
+
+    Start("QY310");
+    ASSERT_EQ(CLSIDFromProgID(kSerialComProgId, &clsid), S_OK);
+    const std::string registered = server();
+    EXPECT_TRUE(fs::exists(registered)) << registered;
+    ISerialCom* com = nullptr;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ISerialCom, reinterpret_cast<void**>(&com)),
+              S_OK);
+    BSTR setting = SysAllocString("Test");
+    com->Create2(0, setting);
+    SysFreeString(setting);
+    std::string shown;
+    QTimer closer;
+    closer.setInterval(10);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            shown = dialog->windowTitle().toStdString();
+            dialog->reject();
+        }
+    });
+    closer.start();
+    com->Configure();  // the port options dialog of the serial library
+    closer.stop();
+    EXPECT_FALSE(shown.empty());
+    com->Close();
+    com->Release();
+    Stop();
+
+    // A registration that names a plug-in that is gone is made again.
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, serverKey.c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+        const std::string gone = "/nowhere/libtovrelix.so";
+        RegSetValueEx(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(gone.c_str()),
+                      static_cast<DWORD>(gone.size() + 1));
+        RegCloseKey(key);
+    }
+    Start("QY310");
+    EXPECT_EQ(server(), registered);
+    Stop();
+}
+
+}  // namespace

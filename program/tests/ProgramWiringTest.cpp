@@ -1,0 +1,286 @@
+// The program as each model assembles it. The demo recording replays through
+// the real program offscreen with a profile applied and the operator's
+// "Change SVP profile" option on; every link that the model's channels,
+// recorder, outputs and sensors use must reach its object: the channels'
+// links, the environment's profile and its sound velocity, the external
+// depth table, the recorder's depth telegram, the geographic history and,
+// on the models with a network output, its datagrams.
+#include "base/RegistrySupport.h"
+#include "app/tests/ShellTestSupport.h"
+#include "app/ui/tests/QtTestSupport.h"
+#include "program/tests/TestProgram.h"
+#include "display/DepthDoc.h"
+#include "display/EchogramDoc.h"
+#include "engine/Channel.h"
+#include "engine/ReplayFileList.h"
+#include "sounder/OperationControl.h"
+#include "outputs/DepthTelegram.h"
+#include "outputs/QYNet.h"
+#include "platform/FileTime.h"
+#include "platform/Paths.h"
+#include "platform/Socket.h"
+#include "recording/Replay.h"
+#include "recording/Store.h"
+#include "recording/StoreSettings.h"
+#include "recording/tests/StoreFixture.h"
+#include "sensors/Environment.h"
+#include "sensors/ExternalDepth.h"
+#include "sensors/GeographicInfo.h"
+#include "sensors/SvpProfile.h"
+#include "sim/recgen/RecGenScene.h"
+#include "sim/recgen/RecordingGenerator.h"
+#include "transceivers/Transceiver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace shelltest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The applied profile: 1450 m/s down to 40 m, 1430 m/s below. Over the
+// demo's bottom (50 to 70 m) its mean lies between 1440 and 1447 m/s, far
+// from the recorded 1490 and the default 1500.
+constexpr double kProfileLow = 1430.0;
+constexpr double kProfileHigh = 1450.0;
+constexpr int kPings = 30;
+
+struct SModelCase {
+    const char* executable;
+    const char* sounderName;  // null: the executable names the model
+    SounderModel model;
+    bool networkOutput;
+};
+
+std::string DemoSceneText()
+{
+    std::ifstream in(ZELVAR_DEMO_SCENE);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+zv::recording::CReplay* RunningReplay(app::CProgram& program)
+{
+    CEchoSounder* sounder = program.Operation().GetEchoSounder();
+    return sounder ? dynamic_cast<zv::recording::CReplay*>(sounder->GetTransceiver(0)) : nullptr;
+}
+
+// Every datagram that reaches a loopback port.
+class CListener {
+public:
+    CListener()
+    {
+        EXPECT_TRUE(m_socket.Create(CSocket::Udp));
+        EXPECT_TRUE(m_socket.Bind(SocketAddress(SocketAddress::kLoopback, 0)));
+    }
+    std::uint16_t Port() const { return m_socket.LocalAddress().port; }
+    void Drain()
+    {
+        char buffer[70000];
+        for (int n; (n = m_socket.ReceiveFrom(buffer, sizeof buffer, nullptr, 0)) > 0;)
+            m_received.emplace_back(buffer, static_cast<std::size_t>(n));
+    }
+    std::vector<std::string> StartingWith(const std::string& head) const
+    {
+        std::vector<std::string> out;
+        for (const std::string& d : m_received)
+            if (d.rfind(head, 0) == 0)
+                out.push_back(d);
+        return out;
+    }
+
+private:
+    CSocket m_socket;
+    std::vector<std::string> m_received;
+};
+
+class ProgramWiringTest : public ::testing::TestWithParam<SModelCase> {
+protected:
+    ProgramWiringTest() { QtApp(); }
+
+    static void SetMachineString(const std::string& name, const std::string& value)
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder", 0, nullptr, 0,
+                                 KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueEx(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                      static_cast<DWORD>(value.size() + 1));
+        RegCloseKey(key);
+    }
+
+    ShellEnvironment env;
+};
+
+TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
+{
+    const SModelCase& c = GetParam();
+    if (c.sounderName)
+        SetMachineString("SounderName", c.sounderName);
+
+    zv::recgen::SRecGenScene scene;
+    std::string error;
+    ASSERT_TRUE(zv::recgen::ApplySceneText(scene, DemoSceneText(), &error)) << error;
+    for (const std::string& s : {"pings=" + std::to_string(kPings), std::string("annotate-every=10"),
+                                std::string("svp-kind=3")})
+        ASSERT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
+    const fs::path recording = env.Root() / "demo.raw";
+    ASSERT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(recording.string(), nullptr, &error)) << error;
+
+    auto program = MakeProgram(TestProgramOptions({c.executable}));
+    ASSERT_TRUE(program->Start());
+    app::CPelmaris& application = program->Application();
+    ASSERT_EQ(application.GetSounderType(), c.model);
+    EXPECT_EQ(CTransceiver::GetModelCode(), c.model);
+    HKEY root = CRegistrySupport::UserRootKey();
+    CRegistrySupport reg;
+
+    // A profile in the model's own profile folder, which the environment
+    // finds by the model it was given.
+    CEnvironment& environment = program->Environment();
+    const fs::path folder = CPaths::MapWindowsPath(CSvpProfile::GetFolder(c.model));
+    fs::create_directories(folder);
+    { std::ofstream(folder / "wiring.asvp") << "( SoundVelocity 1.00  0 0 0 0 0 0 0 SSP PE 2 )\r\n"
+                                               "0.0 1450.0\r\n40.0 1430.0\r\n"; }
+    ASSERT_TRUE(reg.SetDword(root, "Environment", "dwSvpType", CEnvironment::SvpTypeProfile));
+    ASSERT_TRUE(reg.SetString(root, "Environment", "SvpFileName", "wiring.asvp"));
+    ASSERT_TRUE(reg.SetString(root, "Environment", "SvpFilePath", ""));
+    environment.LoadUserSettings();
+    ASSERT_TRUE(environment.IsRealSvp());
+    // What the operation dialog's "Change SVP profile" does; its dialog is
+    // cancelled here.
+    environment.SetDialogRunner([](SEnvironmentDialogValues&) { return FALSE; });
+    environment.SetUpdateFlag(TRUE);
+
+    // The replay's recorder stores the first channel's depth telegram.
+    const std::string store = "OperationControl\\Operation\\Replay\\Store";
+    ASSERT_TRUE(reg.SetDword(root, store, "AddNMEADepth", 1));
+    ASSERT_TRUE(reg.SetDword(root, store, "NMEAChannel", 0));
+
+    CListener listener;
+    CQYNet* net = application.Sensor<CQYNet>(app::SensorId::NetworkOutput);
+    ASSERT_EQ(net != nullptr, c.networkOutput);
+    if (net) {
+        CQYNet::Settings s = net->GetSettings();
+        s.DestAddr = "127.0.0.1";
+        s.DestPort = listener.Port();
+        s.DepthHymas = s.SoundVelDatagram = s.StatusDatagram = s.AnnotationDatagram = 1;
+        net->ApplySettings(s);
+    }
+
+    // A heading from before the replay: the history is reset when the
+    // layout is built and when the file starts.
+    CGeographicInfo& history = program->GeographicInfo();
+    history.EnsureHistoryLength(2);
+    const std::uint64_t before = CFileTime::Now();
+    program->ParseNmeaTelegram("$HEHDT,123.5,T", before, kNmeaFromNetwork);
+    ASSERT_EQ(history.GetHeadingAtTime(before), 123.5);
+
+    CReplayFileList list;
+    list.AddTail(recording.string());
+    list.m_loop = 0;
+    COperationControl::PostStartWithFiles(&list);
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }, 10000));
+    ::PostMessage(program->Frame()->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleReplayExtract, 0);
+    CEchoSounder* sounder = program->Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            listener.Drain();
+            return RunningReplay(*program)->IsStopped() && sounder->GetPingCount() >= std::uint64_t(kPings);
+        },
+        60000))
+        << "pings " << sounder->GetPingCount() << " stopped " << RunningReplay(*program)->IsStopped();
+
+    // Every channel has the program's links, with its model and the water
+    // of the applied profile.
+    const double velocity = environment.GetSoundVelocity();
+    EXPECT_GT(velocity, kProfileLow);
+    EXPECT_LT(velocity, kProfileHigh);
+    ASSERT_EQ(sounder->GetChannelCount(), 2);
+    for (int i = 0; i < sounder->GetChannelCount(); ++i) {
+        SCOPED_TRACE(i);
+        const CChannel* channel = sounder->GetChannel(i);
+        EXPECT_EQ(&channel->GetLinks(), &program->ChannelLinks());
+        EXPECT_EQ(channel->GetLinks().GetModel(), c.model);
+        EXPECT_EQ(channel->GetLinks().GetSoundVelocity(), environment.GetSoundVelocity());
+        EXPECT_GT(channel->GetSoundVelocity(), kProfileLow);
+        EXPECT_LT(channel->GetSoundVelocity(), kProfileHigh);
+        EXPECT_EQ(channel->GetChannelId(), i);
+    }
+
+    // The external depth table: named after the channel displays, each
+    // source holds its channel's depth of the last ping.
+    for (int n = 0; n < 2; ++n) {
+        std::string name;
+        const double depth = program->ExternalDepth().GetSourceDepth(n, name);
+        EXPECT_FALSE(name.empty()) << n;
+        EXPECT_GT(depth, 40.0) << name;
+        EXPECT_LT(depth, 80.0) << name;
+    }
+
+    // The history was reset and sized by the echogram views.
+    EXPECT_EQ(history.GetHeadingAtTime(before), CGeographicInfo::kNoHeading);
+    EXPECT_GT(history.GetHistoryLength(), 2);
+    // The documents' alarms reach the status bar; a side-looking echogram's
+    // window reaches the external depth table.
+    EXPECT_TRUE(CDepthDoc::GetEnvironment().statusMessage && CDepthDoc::GetEnvironment().alarm);
+    EXPECT_TRUE(CEchogramDoc::GetEnvironment().publishPartner);
+
+    // The formatter's $PSDF carries the environment's sound velocity.
+    const std::string psdf = FormatDepthTelegram(kDepthTelegramPSDF, 0, 0, CFileTime::Now(), 10.0, 1.0, 0.0, 0.0);
+    EXPECT_EQ(psdf.substr(0, 11), "$PSDF," + std::to_string(static_cast<int>(environment.GetSoundVelocity())) + ",")
+        << psdf;
+
+    if (net) {
+        // The ping telegram ends with the environment's sound velocity; the
+        // replayed profile went out as a sound velocity telegram, the
+        // replayed annotations as annotation telegrams, and the status
+        // bar's texts as status telegrams.
+        EXPECT_TRUE(WaitFor([&] {
+            listener.Drain();
+            return !listener.StartingWith("ST,").empty();
+        }));
+        const std::vector<std::string> pings = listener.StartingWith("$,");
+        ASSERT_FALSE(pings.empty());
+        const double sent = std::stod(pings.back().substr(pings.back().rfind(',') + 1));
+        EXPECT_GT(sent, kProfileLow);
+        EXPECT_LT(sent, kProfileHigh);
+        const std::vector<std::string> profiles = listener.StartingWith("SV,");
+        ASSERT_FALSE(profiles.empty());
+        EXPECT_NE(profiles.front().find(zv::recgen::ProfileText(scene)), std::string::npos) << profiles.front();
+        EXPECT_FALSE(listener.StartingWith("CS,").empty());
+    }
+
+    application.Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return program->Operation().GetEchoSounder() == nullptr; }, 10000));
+    program.reset();
+
+    // The replayed part was stored with the first channel's depth telegrams.
+    const fs::path data = CPaths::MapWindowsPath(zv::recording::SStoreSettings::DefaultFolder(c.model));
+    const auto files = zv::recording::test::FilesWith(data, ".raw");
+    ASSERT_EQ(files.size(), 1u);
+    const auto stored = zv::recording::test::ReadBack(files[0]);
+    const auto dpt = std::count_if(stored.sentences.begin(), stored.sentences.end(),
+                                   [](const std::string& s) { return s.rfind("$SDDPT,", 0) == 0; });
+    EXPECT_GT(dpt, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, ProgramWiringTest,
+    ::testing::Values(SModelCase{"QY210", nullptr, SounderModel::QY210, true},
+                      SModelCase{"QY310", nullptr, SounderModel::QY310, true},
+                      SModelCase{"RM30", nullptr, SounderModel::RM30, false},
+                      SModelCase{"TQ30", nullptr, SounderModel::TQ30, false},
+                      SModelCase{"QYNVU", nullptr, SounderModel::QYNVU, true},
+                      SModelCase{"PELMARIS", "TOTAL", SounderModel::TOTAL, false}),
+    [](const ::testing::TestParamInfo<SModelCase>& info) {
+        return std::string(info.param.executable) + (info.param.sounderName ? info.param.sounderName : "");
+    });
+
+}  // namespace

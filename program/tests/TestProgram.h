@@ -1,0 +1,37 @@
+// The real program, assembled as main assembles it, for tests: offscreen,
+// without the single-instance socket, with the workers starting at once and
+// the test's own timings of the network units.
+#pragma once
+
+#include "app/ui/MainFrame.h"
+#include "program/Program.h"
+#include "transceivers/TransceiverInstallation.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace shelltest {
+
+inline app::CProgram::Options TestProgramOptions(std::vector<std::string> arguments)
+{
+    app::CProgram::Options options;
+    options.arguments = std::move(arguments);
+    options.singleInstance = false;
+    options.workerStartDelayMs = 0;
+#ifdef ZELVAR_PROGRAM_DIR
+    // The serial component and the dialog library lie beside the program.
+    options.componentFolder = ZELVAR_PROGRAM_DIR;
+#endif
+    return options;
+}
+
+// Builds the program; Start() runs its start-up.
+inline std::unique_ptr<app::CProgram> MakeProgram(app::CProgram::Options options)
+{
+    CTransceiverInstallation::ResetInitializeFlag();  // once per process, each test a program
+    app::FirstCloseFlag() = true;
+    return std::make_unique<app::CProgram>(std::move(options));
+}
+
+}  // namespace shelltest

@@ -1,0 +1,696 @@
+#include "sounder/EchoSounder.h"
+
+#include "engine/Channel.h"
+#include "engine/MultiPulse.h"
+#include "engine/ReplayFileList.h"
+#include "engine/SequenceControl.h"
+#include "platform/FileTime.h"
+#include "platform/MessageDispatcher.h"
+#include "platform/NetworkAdapters.h"
+#include "platform/NumberText.h"
+#include "transceivers/Transceiver.h"
+#include "transceivers/TransceiverInstallation.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+constexpr std::int64_t kTicksPerMs = 10000;
+constexpr std::int64_t kTicksPerSecond = 10000000;
+
+std::int64_t Monotonic() { return static_cast<std::int64_t>(CFileTime::Monotonic()); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+void CCancellableSemaphore::Release(int n)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_count = std::min(m_count + n, m_max);
+    }
+    m_cv.notify_all();
+}
+
+bool CCancellableSemaphore::Acquire()
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_cv.wait(lock, [&] { return m_cancelled || m_count > 0; });
+    if (m_cancelled)
+        return false;
+    --m_count;
+    return true;
+}
+
+void CCancellableSemaphore::Cancel()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_cancelled = true;
+    }
+    m_cv.notify_all();
+}
+
+int CCancellableSemaphore::GetCount() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_count;
+}
+
+// ---------------------------------------------------------------------------
+
+std::unique_ptr<CTransceiver> CNoEchoSounderHost::CreateTransceiver(TransceiverType, int,
+                                                                   const InstalledTransceiverInfo&, HKEY)
+{
+    return nullptr;
+}
+
+std::unique_ptr<CTransceiver> CNoEchoSounderHost::CreateReplay(const CReplayFileList*, HKEY) { return nullptr; }
+
+std::unique_ptr<IPingDocuments> CNoEchoSounderHost::CreateDocuments() { return nullptr; }
+
+std::unique_ptr<IPingRecorder> CNoEchoSounderHost::CreateRecorder(CEchoSounder&, HKEY, const std::string&)
+{
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+
+CEchoSounder::CEchoSounder() = default;
+
+CEchoSounder::~CEchoSounder()
+{
+    // The workers change the channel records before every ping: save them
+    // once the workers have ended.
+    StopThreads();
+    // The recorder closes its files while the channels it reads still exist.
+    m_recorder.reset();
+    StopTransceivers();
+    // The list goes after the ping-data thread that notifies it and before
+    // the channels its documents read.
+    m_documents.reset();
+    // Transceivers (with their channels and threads) go after the workers
+    // that call them.
+    m_transceivers.clear();
+}
+
+std::uint32_t CEchoSounder::ClassBroadcast(std::uint32_t a)
+{
+    const std::uint32_t first = a >> 24;
+    if (first < 128)
+        return a | 0x00FFFFFFu;
+    if (first < 192)
+        return a | 0x0000FFFFu;
+    if (first < 224)
+        return a | 0x000000FFu;
+    return 0xFFFFFFFFu;
+}
+
+void CEchoSounder::ResolveDestination()
+{
+    m_destination = SocketAddress::kBroadcast;
+    std::uint32_t ip = 0;
+    if (!m_context.triggerDestination.empty() && SocketAddress::ParseIp(m_context.triggerDestination, ip)) {
+        m_destination = ip;
+    } else if (!m_context.adapterAddress.empty() && SocketAddress::ParseIp(m_context.adapterAddress, ip)) {
+        // The adapter knows its own net; the class rule only stands in for
+        // an address that no adapter carries.
+        m_destination = ClassBroadcast(ip);
+        for (const auto& a : CNetworkAdapters::List())
+            if (a.address == ip && a.broadcast != 0)
+                m_destination = a.broadcast;
+    }
+    m_destinationText = SocketAddress::IpText(m_destination);
+}
+
+bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMode, const CReplayFileList* files,
+                          DWORD trigger, int sequence, const std::string& sequenceFile, int hbx,
+                          std::int64_t pingInterval)
+{
+    static CNoEchoSounderHost alone;
+    m_context = context;
+    m_host = context.host ? context.host : &alone;
+    m_key = key;
+    m_mode = mode;
+    if (!m_documents)
+        m_documents = m_host->CreateDocuments();
+    m_trigger = trigger;
+    m_sequenceFlag = sequence;
+    m_hbx = hbx;
+    ResolveDestination();
+
+    int rate = rateMode;
+    std::int64_t interval = pingInterval;
+    if (rate == kMultiPulse) {
+        m_multiPulseOn = true;
+        rate = kMaximumRate;
+    }
+    m_simplePinger = context.simplePinger;
+    if (m_simplePinger) {
+        rate = kInterval;
+        interval = static_cast<std::int64_t>(2.0 * context.simplePingerInterval * 1e7);
+    }
+    if (rateMode == kPinger) {
+        m_pingerOn = true;
+        rate = kInterval;
+        interval = kTicksPerSecond;
+    }
+    m_rateMode = rate;
+    m_interval = interval;
+    m_nextTrigger = 0;
+    m_triggerTimeout = kDefaultTriggerTimeout;
+
+    if (mode == kReplay) {
+        m_trigger = kTriggerInternal;
+        m_sequenceFlag = 0;
+        const CReplayFileList* list = files && !files->IsEmpty() ? files : nullptr;
+        m_saveData = list ? list->m_saveData : 0;
+        if (auto replay = m_host->CreateReplay(list, key)) {
+            replay->SetEchoSounder(this);
+            m_transceivers.push_back(std::move(replay));
+        }
+    } else if (m_context.installation) {
+        const int count = m_context.installation->GetTransceiverCount();
+        for (int i = 0; i < count; ++i) {
+            const auto info = m_context.installation->GetTransceiverInfo(i);
+            if (!info)
+                continue;
+            const SounderModel model = m_context.model;
+            const bool allowed =
+                (info->type != TransceiverType::HXU || model == SounderModel::QY210 || model == SounderModel::QY310) &&
+                (info->type != TransceiverType::NVU || model == SounderModel::QYNVU) &&
+                info->type >= TransceiverType::HXU && info->type <= TransceiverType::GEO;
+            std::unique_ptr<CTransceiver> t;
+            if (allowed)
+                t = m_host->CreateTransceiver(info->type, i, *info, key);
+            if (!t) {
+                // A sounder without all its units would run on half its
+                // channels without saying so: refuse the start instead.
+                m_host->Warning("Unsupported Transceiver Type");
+                m_transceivers.clear();
+                return false;
+            }
+            t->SetEchoSounder(this);
+            m_transceivers.push_back(std::move(t));
+        }
+        if (!m_transceivers.empty())
+            m_context.installation->CheckNetworkCards();
+    }
+    if (GetChannelCount() == 0)
+        return true;
+    // Each unit numbers its own channels; the depth users and outputs know
+    // a channel by its place among all of them.
+    for (int i = 0; i < GetChannelCount(); ++i)
+        GetChannel(i)->SetChannelId(i);
+
+    m_recorder = m_host->CreateRecorder(*this, key, sequenceFile);
+
+    // The saved settings go into the channel records before any worker
+    // copies them for a ping.
+    TransceiversReady();
+
+    m_multiPulse = std::make_unique<CMultiPulse>();
+    m_sequence = std::make_unique<CSequenceControl>(m_sequenceFlag.load(), GetChannelCount());
+    m_stop = false;
+    m_pingThread = std::thread([this] { PingDataThread(); });
+    m_triggerThread = std::thread([this] { TriggerThread(); });
+    m_threadsRunning = true;
+    return true;
+}
+
+int CEchoSounder::GetChannelCount() const
+{
+    int n = 0;
+    for (const auto& t : m_transceivers)
+        n += t->GetChannelCount();
+    return n;
+}
+
+CChannel* CEchoSounder::GetChannel(int index) const
+{
+    if (index < 0)
+        return nullptr;
+    for (const auto& t : m_transceivers) {
+        if (index < t->GetChannelCount())
+            return t->GetChannelId(index);
+        index -= t->GetChannelCount();
+    }
+    return nullptr;
+}
+
+CTransceiver* CEchoSounder::GetTransceiver(int index) const
+{
+    if (index < 0 || index >= GetTransceiverCount())
+        return nullptr;
+    return m_transceivers[static_cast<std::size_t>(index)].get();
+}
+
+std::uint64_t CEchoSounder::UpdatePingTime(std::uint64_t time)
+{
+    std::uint64_t first;
+    {
+        std::lock_guard<std::mutex> lock(m_pingTimeLock);
+        m_pingTime = time;
+        if (m_firstPingTime == 0)
+            m_firstPingTime = time;
+        first = m_firstPingTime;
+    }
+    m_pingReady.Release();
+    return first;
+}
+
+std::uint64_t CEchoSounder::GetPingTime() const
+{
+    std::lock_guard<std::mutex> lock(m_pingTimeLock);
+    return m_pingTime;
+}
+
+void CEchoSounder::SetPingRecord(std::uint64_t referenceTime, std::uint64_t telegramTime)
+{
+    std::lock_guard<std::mutex> lock(m_clockLock);
+    m_referenceTime = referenceTime;
+    m_telegramTime = telegramTime;
+    m_pcClockPending = true;
+}
+
+void CEchoSounder::SetMode(int rateMode, DWORD trigger, int sequence, std::int64_t interval, int hbx)
+{
+    m_hbx = hbx;
+    int rate = rateMode;
+    if (rateMode == kMultiPulse) {
+        m_multiPulseOn = true;
+        m_pingerOn = false;
+        rate = kMaximumRate;
+    } else if (rateMode == kPinger) {
+        m_pingerOn = true;
+        m_multiPulseOn = false;
+        rate = kInterval;
+        interval = kTicksPerSecond;
+    } else {
+        m_multiPulseOn = false;
+        m_pingerOn = false;
+    }
+    if (m_mode == kNormal) {
+        if (m_trigger.load() == kTriggerExternal && trigger == kTriggerInternal)
+            m_triggerTimeout = kDefaultTriggerTimeout;
+        m_trigger = trigger;
+        m_sequenceFlag = sequence;
+    } else {
+        m_trigger = kTriggerInternal;
+        m_sequenceFlag = 0;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_sequenceLock);
+        if (m_sequence) {
+            if (m_sequenceFlag.load() == 0)
+                m_sequence->Stop();
+            else
+                m_sequence->Reset();
+        }
+    }
+    // The schedule of interval mode starts now; the trigger thread, woken
+    // from a single step, must already see the new mode.
+    if (rate == kInterval)
+        m_nextTrigger = Monotonic();
+    m_interval = interval;
+    const int previous = m_rateMode.exchange(rate);
+    if (previous == kSingleStep && rate != kSingleStep)
+        m_stepGate.Release();
+}
+
+void CEchoSounder::OnStep()
+{
+    if (m_rateMode.load() == kSingleStep)
+        m_stepGate.Release();
+}
+
+bool CEchoSounder::OnCommand(unsigned id)
+{
+    for (auto& t : m_transceivers)
+        if (t->OnCommand(id))
+            return true;
+    if (id != ID_STEP)
+        return false;
+    OnStep();
+    return true;
+}
+
+bool CEchoSounder::OnUpdateCommand(app::CCmdUI& ui)
+{
+    if (ui.id != ID_STEP)
+        return false;
+    ui.Enable(IsStepEnabled());
+    return true;
+}
+
+void CEchoSounder::SetChannelsState(int state)
+{
+    m_pendingChannelState = state;
+}
+
+void CEchoSounder::StopTransceivers()
+{
+    for (auto& t : m_transceivers)
+        t->SaveChannelSettings();
+}
+
+bool CEchoSounder::TransceiversReady()
+{
+    bool all = true;
+    for (auto& t : m_transceivers)
+        all = t->LoadChannelSettings() != 0 && all;
+    return all;
+}
+
+bool CEchoSounder::HasNamedChannel() const
+{
+    const CChannel* c = GetChannel(0);
+    return c && !c->GetChannelName().empty();
+}
+
+std::string CEchoSounder::GetPingRateText() const
+{
+    std::lock_guard<std::mutex> lock(m_rateLock);
+    return m_rateText;
+}
+
+bool CEchoSounder::WaitFor(std::int64_t ticks)
+{
+    std::unique_lock<std::mutex> lock(m_sleepLock);
+    if (ticks > 0)
+        m_sleepCv.wait_for(lock, std::chrono::microseconds(ticks / 10), [&] { return m_stop.load(); });
+    return !m_stop.load();
+}
+
+void CEchoSounder::StopThreads()
+{
+    if (!m_threadsRunning)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_sleepLock);
+        m_stop = true;
+    }
+    m_sleepCv.notify_all();
+    m_pingReady.Cancel();
+    m_stepGate.Cancel();
+    // A worker may be waiting for this thread (a document update sent to
+    // the main frame): keep handling this thread's messages until both end.
+    const auto done = [&] { return m_pingThreadDone.load() && m_triggerThreadDone.load(); };
+    while (!done())
+        PumpUntil(done, std::chrono::milliseconds(50));
+    m_pingThread.join();
+    m_triggerThread.join();
+    m_threadsRunning = false;
+    m_socket.Close();
+}
+
+// ---------------------------------------------------------------------------
+// Ping-data thread
+
+void CEchoSounder::PingDataThread()
+{
+    m_timingCorrection = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_pingTimeLock);
+        m_pingTime = 0;
+    }
+    if (!WaitFor(static_cast<std::int64_t>(m_context.workerStartDelayMs) * kTicksPerMs)) {
+        m_pingThreadDone = true;
+        return;
+    }
+    if (m_mode == kReplay && m_saveData)
+        m_host->RequestReplayStore();
+    m_previousPingTime = CFileTime::Now();
+
+    while (!m_stop.load()) {
+        if (m_pcClockPending.load()) {
+            // Setting the computer's clock is the time reference's business;
+            // the request is taken so that the decoder may post the next.
+            std::lock_guard<std::mutex> lock(m_clockLock);
+            m_pcClockPending = false;
+        }
+        if (m_simplePinger) {
+            m_interval = static_cast<std::int64_t>(2.0 * m_context.simplePingerInterval * 1e7);
+            m_rateMode = kInterval;
+        }
+        bool stopped = false;
+        for (std::size_t i = 0; i < m_transceivers.size(); ++i) {
+            if (m_stop.load() || !m_pingReady.Acquire()) {
+                stopped = true;
+                break;
+            }
+        }
+        if (stopped || m_stop.load())
+            break;
+        if (m_skip.load()) {
+            for (auto& t : m_transceivers)
+                t->RequestNextPing();
+            continue;
+        }
+        const std::uint64_t pingTime = GetPingTime();
+        m_host->AddPingToHistory(pingTime);
+        for (auto& t : m_transceivers)
+            t->ProcessPing(pingTime);
+        if (m_recorder)
+            m_recorder->WritePing();
+        if (pingTime != 0) {
+            for (int i = 0, n = GetChannelCount(); i < n; ++i) {
+                CChannel* c = GetChannel(i);
+                c->ProcessPing();
+                c->ProcessPingData();
+            }
+            m_host->SendPingToOutputs(*this);
+        }
+        if (m_documents)
+            m_documents->Notify(1);
+        if (m_recorder && m_recorder->IsRecordingPing())
+            m_recorder->WriteXtfPing();
+        if (m_multiPulseOn.load() && m_multiPulse) {
+            std::vector<double> depths(static_cast<std::size_t>(std::max(GetChannelCount(), 1)), 0.0);
+            std::size_t at = 0;
+            for (auto& t : m_transceivers) {
+                t->GetChannelDepths(depths.data() + at, m_multiPulse->GetState());
+                at += static_cast<std::size_t>(t->GetChannelCount());
+            }
+            m_multiPulse->Track(depths[0]);
+            // Until the tracker knows a period, interval mode would only
+            // miss every deadline: run at the maximum rate instead.
+            const double period = m_multiPulse->GetDepth();
+            if (m_multiPulse->GetState() != 0 && period > 0.0) {
+                m_interval = static_cast<std::int64_t>(period * 1e7);
+                m_rateMode = kInterval;
+            } else {
+                m_rateMode = kMaximumRate;
+            }
+        }
+        double pingerSeconds = 0.0;
+        if (m_pingerOn.load() && m_host->GetPingerInterval(pingerSeconds))
+            m_interval = static_cast<std::int64_t>(pingerSeconds * 1e7);
+        UpdateRate(m_previousPingTime, pingTime);
+        if (pingTime != 0)
+            m_previousPingTime = pingTime;
+        {
+            std::lock_guard<std::mutex> lock(m_pingTimeLock);
+            m_pingTime = 0;
+        }
+        ++m_pingCount;
+        for (auto& t : m_transceivers)
+            t->RequestNextPing();
+    }
+    m_pingThreadDone = true;
+}
+
+void CEchoSounder::UpdateRate(std::uint64_t previous, std::uint64_t current)
+{
+    if (m_context.model != SounderModel::QY210 && m_context.model != SounderModel::QY310)
+        return;
+    std::lock_guard<std::mutex> lock(m_rateLock);
+    // Equal or reversed times (a clock set back) give no rate.
+    if (current > previous) {
+        const std::uint64_t ms = (current - previous) / kTicksPerMs;
+        if (ms > 0) {
+            m_rateIndex = (m_rateIndex + 1) % 5;
+            m_rateRing[static_cast<std::size_t>(m_rateIndex)] = 1000.0 / static_cast<double>(ms);
+        }
+    }
+    if (m_rateMode.load() == kSingleStep) {
+        m_rateText = "Single";
+    } else if (m_multiPulseOn.load() || m_pingerOn.load()) {
+        m_rateText = " ";
+    } else {
+        double sum = 0.0;
+        for (double r : m_rateRing)
+            sum += r;
+        m_rateText = CNumberText::Format("% 3.1f Hz", sum / 5.0);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Trigger thread
+
+void CEchoSounder::PaceLoad(double& sleepMs, double& lastLoad, int& equalReadings)
+{
+    const double load = m_host->ReadWorkload();
+    if (load == lastLoad) {
+        if (++equalReadings % 5 == 0)
+            m_host->SampleWorkload();
+    } else {
+        equalReadings = 0;
+        if (load < 0.7)
+            sleepMs = sleepMs * 0.8 - 5.0;
+        else if (load > 0.8)
+            sleepMs = sleepMs * 1.5 + 5.0;
+        lastLoad = load;
+    }
+    sleepMs = std::round(std::clamp(sleepMs, 5.0, 300.0));
+    WaitFor(static_cast<std::int64_t>(sleepMs) * kTicksPerMs);
+}
+
+void CEchoSounder::PaceInterval(std::int64_t interval)
+{
+    const std::int64_t now = Monotonic();
+    std::int64_t next = m_nextTrigger.load();
+    if (next == 0)
+        next = now;
+    if (interval <= 0) {
+        next = now;
+    } else {
+        next += interval;
+        if (m_simplePinger)
+            next += static_cast<std::int64_t>(m_timingCorrection.exchange(0)) * 1000;
+        if (next < now) {
+            m_host->StatusMessage(IDS_INTERVAL_NOT_MET);
+            if (interval < 10 * kTicksPerMs)
+                next = now;
+            else
+                next += ((now - next) / interval + 1) * interval;
+        }
+    }
+    m_nextTrigger = next;
+    const std::int64_t until = next - 5000;
+    for (std::int64_t t = Monotonic(); t < until && !m_stop.load(); t = Monotonic())
+        WaitFor(std::min<std::int64_t>(until - t, 100 * kTicksPerMs));
+}
+
+void CEchoSounder::TakeLinkLost()
+{
+    if (m_linkLost.exchange(false))
+        m_host->LinkLost();
+}
+
+bool CEchoSounder::WaitForTransceivers()
+{
+    for (;;) {
+        if (m_stop.load())
+            return false;
+        // A unit that lost its link is not ready until it is set up again:
+        // the alarm must not wait for that.
+        TakeLinkLost();
+        bool wait = false;
+        for (auto& t : m_transceivers) {
+            if (!t->IsReady()) {
+                wait = true;
+                continue;
+            }
+            // A unit that reports -1 never says when its buffer drains; it
+            // must not hold the others back.
+            const int buffered = t->GetBufferedPings();
+            if (buffered >= 2 && buffered <= 6)
+                wait = true;
+        }
+        if (!wait)
+            break;
+        WaitFor(kTicksPerMs);
+    }
+    for (auto& t : m_transceivers)
+        if (t->IsReady())
+            t->ClearPingConsumed();
+    return true;
+}
+
+void CEchoSounder::SendTrigger(bool external)
+{
+    if (!m_socket.IsOpen())
+        return;
+    const char datagram[4] = {'T', external ? 'E' : 'I', 0, 0};
+    // A lost trigger datagram only costs this ping.
+    (void)m_socket.SendTo(datagram, sizeof datagram, SocketAddress(m_destination, m_context.triggerPort), 100);
+}
+
+void CEchoSounder::TriggerThread()
+{
+    double sleepMs = 50.0;
+    double lastLoad = 0.6;
+    int equalReadings = 0;
+    if (m_socket.Create(CSocket::Udp) && !m_socket.SetBroadcast(true))
+        m_socket.Close();
+    if (!WaitFor(static_cast<std::int64_t>(m_context.workerStartDelayMs) * kTicksPerMs)) {
+        m_triggerThreadDone = true;
+        return;
+    }
+
+    while (!m_stop.load()) {
+        TakeLinkLost();
+        const int rate = m_rateMode.load();
+        if (!m_simplePinger && rate == kSingleStep) {
+            if (!m_stepGate.Acquire())
+                break;
+            sleepMs = 50.0;
+        } else if (!m_simplePinger && rate == kMaximumRate) {
+            PaceLoad(sleepMs, lastLoad, equalReadings);
+        } else {
+            PaceInterval(m_interval.load());
+        }
+        if (m_stop.load())
+            break;
+        if (m_rateMode.load() != kInterval) {
+            const std::int64_t ready = m_previousTrigger + m_largestMinimumPeriod.load();
+            const std::int64_t now = Monotonic();
+            if (ready > now)
+                WaitFor(ready - now + kTicksPerMs);
+        }
+        const bool external = m_trigger.load() == kTriggerExternal;
+        m_triggerTimeout = external ? 450000000 : 100000000;
+        m_skip = false;
+        {
+            std::lock_guard<std::mutex> lock(m_sequenceLock);
+            if (m_sequence && m_sequence->IsRunning())
+                m_sequence->Next();
+        }
+        if (!WaitForTransceivers())
+            break;
+        const int state = m_pendingChannelState.exchange(-1);
+        for (auto& t : m_transceivers)
+            for (int i = 0; i < t->GetChannelCount(); ++i)
+                if (CChannel* c = t->GetChannelId(i)) {
+                    if (state >= 0 && !c->GetChannelName().empty())
+                        t->SetChannelMode(c, state);
+                    t->SetChannelParameters(c, c->GetParameters());
+                }
+        std::int64_t largest = 0;
+        for (auto& t : m_transceivers) {
+            std::int64_t d = 0;
+            t->Start(d);
+            largest = std::max(largest, d);
+        }
+        m_largestMinimumPeriod = largest;
+        m_previousTrigger = Monotonic();
+        bool shared = false;
+        int timeout = static_cast<int>(m_triggerTimeout.load());
+        for (auto& t : m_transceivers) {
+            int flag = 0;
+            t->PrepareTrigger(flag, &timeout);
+            shared = shared || flag != 0;
+        }
+        if (shared)
+            SendTrigger(external);
+        else
+            for (auto& t : m_transceivers)
+                t->Trigger(external ? 1 : 0);
+        ++m_triggerCount;
+    }
+    m_triggerThreadDone = true;
+}

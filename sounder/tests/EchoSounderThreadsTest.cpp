@@ -1,0 +1,467 @@
+#include "sounder/EchoSounder.h"
+#include "sounder/tests/TestEchoSounderHost.h"
+
+#include "engine/Channel.h"
+#include "engine/MultiPulse.h"
+#include "platform/FileTime.h"
+#include "platform/MessageDispatcher.h"
+#include "platform/TempHives.h"
+#include "transceivers/TransceiverInstallation.h"
+#include "transceivers/tests/TestTransceiver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Something the workers do, counted, that the test thread can wait for.
+class CEvents
+{
+public:
+    void Note(const std::string& what)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            ++m_counts[what];
+        }
+        m_cv.notify_all();
+    }
+    int Count(const std::string& what)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_counts[what];
+    }
+    bool WaitFor(const std::string& what, int atLeast, std::chrono::milliseconds timeout = 20s)
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        return m_cv.wait_for(lock, timeout, [&] { return m_counts[what] >= atLeast; });
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_cv;
+    std::map<std::string, int> m_counts;
+};
+
+// Logs what each channel does with its ping.
+class CLoggingLinks : public IChannelLinks
+{
+public:
+    explicit CLoggingLinks(CCallLog& log) : m_log(log) {}
+    void OnDepthOutputs(const DepthReport& r) override { m_log.Add("channel.ping " + r.SourceName); }
+    bool FindExternalDepthWindow(const std::string& name, ExternalDepthWindow&) override
+    {
+        m_log.Add("channel.data " + name);
+        return false;
+    }
+
+private:
+    CCallLog& m_log;
+};
+
+class EchoSounderRun : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
+        CTransceiverInstallation::ResetInitializeFlag();
+        installation.Initialize();
+    }
+    void TearDown() override { reg.CloseRootKeys(); }
+
+    // Installs a unit with the given channels and how the test wants it made.
+    void AddUnit(CTestTransceiver::Options options, TransceiverType type = TransceiverType::HXU)
+    {
+        options.log = &log;
+        options.links = &links;
+        HKEY key = installation.OpenChannelsKey();
+        for (int ch = 1; ch <= options.channels; ++ch) {
+            CTrList e;
+            e.transceiverId = options.name;
+            e.channelNo = ch;
+            e.type = type;
+            const std::string description = options.name + " " + std::to_string(ch);
+            e.FormatDescription(&description, type);
+            installation.WriteChannelEntry(e, key);
+        }
+        reg.CloseKey(key);
+        units.push_back(options);
+    }
+
+    CEchoSounder::Context MakeContext()
+    {
+        CEchoSounder::Context c;
+        host = CTestEchoSounderHost{};
+        c.host = &host;
+        c.installation = &installation;
+        c.model = SounderModel::QY310;
+        c.workerStartDelayMs = 0;
+        host.createTransceiver = [this](TransceiverType, int index, const InstalledTransceiverInfo&, HKEY) {
+            auto t = std::make_unique<CTestTransceiver>(units[static_cast<std::size_t>(index)]);
+            made.push_back(t.get());
+            return std::unique_ptr<CTransceiver>(std::move(t));
+        };
+        auto& h = host;
+        h.geographicAddPing = [this](std::uint64_t) { log.Add("geo"); };
+        h.storeWritePing = [this] { log.Add("store"); };
+        h.lx750SendPing = [this] { log.Add("lx750"); };
+        h.networkOutputSendPing = [this] { log.Add("network"); };
+        h.remoteDisplaySendDepth = [this] { log.Add("remote"); };
+        h.serialOutputSendPing = [this] { log.Add("serial"); };
+        h.documentsNotify = [this]() {
+            log.Add("documents");
+            events.Note("ping");
+        };
+        h.storeIsRecordingPing = [] { return true; };
+        h.storeWriteXtfPing = [this] { log.Add("xtf"); };
+        h.statusMessage = [this](unsigned id) {
+            events.Note(id == CEchoSounder::IDS_INTERVAL_NOT_MET ? "Cannot meet ping interval requirement"
+                                                                 : std::to_string(id));
+        };
+        h.warning = [this](const std::string& text) { events.Note("warning " + text); };
+        return c;
+    }
+
+    CTempHives hives;
+    CRegistrySupport reg;
+    CTransceiverInstallation installation;
+    CCallLog log;
+    CLoggingLinks links{log};
+    CEvents events;
+    CTestEchoSounderHost host;
+    std::vector<CTestTransceiver::Options> units;
+    std::vector<CTestTransceiver*> made;
+};
+
+std::vector<std::string> Only(const std::vector<std::string>& all, const std::set<std::string>& keep)
+{
+    std::vector<std::string> out;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(out), [&](const auto& e) { return keep.count(e) > 0; });
+    return out;
+}
+
+}  // namespace
+
+TEST_F(EchoSounderRun, SavedChannelSettingsAreLoadedBeforeTheFirstPingStarts)
+{
+    // The workers copy the channel records for every ping: the saved
+    // settings must be in them before the first copy, not written beside it.
+    class CLoadingTransceiver : public CTestTransceiver
+    {
+    public:
+        using CTestTransceiver::CTestTransceiver;
+        int LoadChannelSettings() override
+        {
+            const auto* owner = dynamic_cast<const CEchoSounder*>(GetEchoSounder());
+            loads.push_back(owner && owner->AreThreadsRunning() ? "load while running" : "load");
+            return 1;
+        }
+        std::vector<std::string> loads;
+    };
+    CTestTransceiver::Options a;
+    a.name = "A";
+    AddUnit(a);
+    CLoadingTransceiver* unit = nullptr;
+    auto context = MakeContext();
+    host.createTransceiver = [&](TransceiverType, int, const InstalledTransceiverInfo&, HKEY) {
+        auto t = std::make_unique<CLoadingTransceiver>(units[0]);
+        unit = t.get();
+        return std::unique_ptr<CTransceiver>(std::move(t));
+    };
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    ASSERT_NE(unit, nullptr);
+    EXPECT_EQ(unit->loads, std::vector<std::string>{"load"});
+    ASSERT_TRUE(events.WaitFor("ping", 1));
+    sounder.reset();
+}
+
+TEST_F(EchoSounderRun, EveryPingTakesTheFixedRoad)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    a.channels = 2;
+    a.seed = 11;
+    AddUnit(a);
+    CTestTransceiver::Options b;
+    b.name = "B";
+    b.seed = 12;
+    AddUnit(b);
+
+    std::vector<std::int16_t> firstPing;
+    auto sounder = std::make_unique<CEchoSounder>();
+    auto context = MakeContext();
+    host.documentsNotify = [&]() {
+        log.Add("documents");
+        if (firstPing.empty()) {
+            CChannel::ParameterCopy copy;
+            sounder->GetChannel(1)->GetChannelParameters(copy);
+            firstPing = copy.Power;
+        }
+        events.Note("ping");
+    };
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    ASSERT_TRUE(sounder->AreThreadsRunning());
+    EXPECT_EQ(sounder->GetChannelCount(), 3);
+    // Each unit numbers its own channels; the sounder numbers them all.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(sounder->GetChannel(i)->GetChannelId(), i);
+    ASSERT_TRUE(events.WaitFor("ping", 3));
+    sounder.reset();
+
+    const std::vector<std::string> cycle = {
+        "geo", "A.process", "B.process", "store",
+        "channel.ping A1", "channel.data A1", "channel.ping A2", "channel.data A2", "channel.ping B1", "channel.data B1",
+        "lx750", "network", "remote", "serial", "documents", "xtf", "A.request", "B.request"};
+    const auto pingSide = Only(log.Entries(), std::set<std::string>(cycle.begin(), cycle.end()));
+    ASSERT_GE(pingSide.size(), 3 * cycle.size());
+    for (std::size_t i = 0; i < 3 * cycle.size(); ++i)
+        EXPECT_EQ(pingSide[i], cycle[i % cycle.size()]) << "entry " << i;
+
+    const std::vector<std::string> trigger = {"A.start", "B.start", "A.prepare", "B.prepare", "A.trigger", "B.trigger"};
+    const auto triggerSide = Only(log.Entries(), std::set<std::string>(trigger.begin(), trigger.end()));
+    ASSERT_GE(triggerSide.size(), 3 * trigger.size());
+    for (std::size_t i = 0; i < 3 * trigger.size(); ++i)
+        EXPECT_EQ(triggerSide[i], trigger[i % trigger.size()]) << "entry " << i;
+    const auto all = log.Entries();
+    EXPECT_LT(std::find(all.begin(), all.end(), "B.trigger"), std::find(all.begin(), all.end(), "geo"));
+
+    // The samples went through the ring buffer into the channel unchanged.
+    ASSERT_EQ(firstPing.size(), 500u);
+    for (int i : {0, 299, 300, 301, 499})
+        EXPECT_EQ(firstPing[static_cast<std::size_t>(i)], CTestTransceiver::ExpectedPower(11, 0, 1, i, 300)) << i;
+}
+
+TEST_F(EchoSounderRun, OneStepGivesExactlyOnePing)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    AddUnit(a);
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(MakeContext(), nullptr, CEchoSounder::kNormal, CEchoSounder::kSingleStep, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    app::CCmdUI step;
+    step.id = CEchoSounder::ID_STEP;
+    ASSERT_TRUE(sounder->OnUpdateCommand(step));
+    EXPECT_TRUE(step.enabled);
+    for (int n = 1; n <= 2; ++n) {
+        EXPECT_TRUE(sounder->OnCommand(CEchoSounder::ID_STEP));
+        ASSERT_TRUE(events.WaitFor("ping", n));
+    }
+    EXPECT_EQ(made.at(0)->GetTriggers(), 2);
+    // Outside single-step mode the command is greyed.
+    sounder->SetMode(CEchoSounder::kMaximumRate, CEchoSounder::kTriggerInternal, 0, 0, 0);
+    ASSERT_TRUE(sounder->OnUpdateCommand(step));
+    EXPECT_FALSE(step.enabled);
+    sounder.reset();
+    EXPECT_GE(events.Count("ping"), 2);
+}
+
+// A channel state set while the sounder runs reaches each channel's record,
+// which the unit transmits by, and the channel itself with the next ping.
+TEST_F(EchoSounderRun, ChannelStateReachesTheRecordsBeforeTheNextTrigger)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    a.channels = 2;
+    AddUnit(a);
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(MakeContext(), nullptr, CEchoSounder::kNormal, CEchoSounder::kSingleStep, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    const auto modes = [&] {
+        std::vector<int> out;
+        for (int c = 0; c < 2; ++c) {
+            CChannel* channel = sounder->GetChannel(c);
+            out.push_back(made.at(0)->FindRecord(channel)->transceiverMode);
+            out.push_back(channel->GetParameters().TransceiverMode);
+        }
+        return out;
+    };
+    sounder->OnStep();
+    ASSERT_TRUE(events.WaitFor("ping", 1));
+    EXPECT_EQ(modes(), std::vector<int>(4, CTransceiver::kActive));
+
+    sounder->SetChannelsState(CTransceiver::kPassive);
+    sounder->OnStep();
+    ASSERT_TRUE(events.WaitFor("ping", 2));
+    EXPECT_EQ(modes(), std::vector<int>(4, CTransceiver::kPassive));
+}
+
+TEST_F(EchoSounderRun, UnitReportingMinusOneDoesNotHoldTheOthers)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    AddUnit(a);
+    CTestTransceiver::Options geo;
+    geo.name = "G";
+    geo.bufferedPings = -1;
+    AddUnit(geo);
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(MakeContext(), nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    EXPECT_TRUE(events.WaitFor("ping", 3));
+    sounder.reset();
+}
+
+TEST_F(EchoSounderRun, StartsNothingWithoutChannelsAndRefusesTypesItCannotRun)
+{
+    {
+        CEchoSounder empty;
+        EXPECT_TRUE(empty.Create(MakeContext(), nullptr, CEchoSounder::kNormal, 0, nullptr,
+                                 CEchoSounder::kTriggerInternal, 0, "", 0));
+        EXPECT_FALSE(empty.AreThreadsRunning());
+    }
+    struct Case
+    {
+        const char* legend;
+        TransceiverType type;
+        SounderModel model;
+    };
+    const Case cases[] = {
+        {"a type no transceiver class has", static_cast<TransceiverType>(7), SounderModel::QY310},
+        {"the wide-band unit outside its model", TransceiverType::NVU, SounderModel::QY310},
+        {"the general-purpose unit on the wide-band model", TransceiverType::HXU, SounderModel::QYNVU},
+    };
+    for (const Case& c : cases) {
+        units.clear();
+        CTestTransceiver::Options u;
+        u.name = "U" + std::to_string(static_cast<int>(c.type)) + std::to_string(static_cast<int>(c.model));
+        AddUnit(u, c.type);
+        auto context = MakeContext();
+        context.model = c.model;
+        const int warningsBefore = events.Count("warning Unsupported Transceiver Type");
+        CEchoSounder sounder;
+        EXPECT_FALSE(sounder.Create(context, nullptr, CEchoSounder::kNormal, 0, nullptr,
+                                    CEchoSounder::kTriggerInternal, 0, "", 0))
+            << c.legend;
+        EXPECT_FALSE(sounder.AreThreadsRunning()) << c.legend;
+        EXPECT_EQ(sounder.GetTransceiverCount(), 0) << c.legend;
+        EXPECT_EQ(events.Count("warning Unsupported Transceiver Type"), warningsBefore + 1) << c.legend;
+        // Take the unit out again for the next case.
+        HKEY key = installation.OpenChannelsKey();
+        reg.DeleteKey(key, u.name + " 1");
+        reg.CloseKey(key);
+    }
+}
+
+TEST_F(EchoSounderRun, StopEndsWhileADocumentWaitsForTheUserInterface)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    AddUnit(a);
+    // The test thread plays the user-interface thread: it owns the main
+    // window and does not handle messages until it deletes the sounder.
+    std::atomic<int> handled{0};
+    const HWND window = CreateMessageWindow([&](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+        ++handled;
+        return 0;
+    });
+    ASSERT_NE(window, 0u);
+    auto context = MakeContext();
+    std::atomic<int> sendsFailed{0};
+    host.documentsNotify = [&]() {
+        events.Note("update in flight");
+        bool ok = false;
+        SendMessage(window, WM_USER + 0x6E, 0, 0, nullptr, &ok);
+        if (!ok)
+            ++sendsFailed;
+    };
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    ASSERT_TRUE(events.WaitFor("update in flight", 1));
+    sounder.reset();
+    EXPECT_GE(handled.load() + sendsFailed.load(), 1);
+    DestroyWindow(window);
+}
+
+namespace {
+
+class ManualClockScope
+{
+public:
+    explicit ManualClockScope(CManualClock& c) { CFileTime::SetClock(&c); }
+    ~ManualClockScope() { CFileTime::SetClock(nullptr); }
+};
+
+}  // namespace
+
+TEST_F(EchoSounderRun, IntervalScheduleHoldsAndSkipsMissedSlots)
+{
+    constexpr std::uint64_t kInterval = 5000000;  // 0.5 s
+    CManualClock clock(CFileTime::kUnixEpoch, 1000000000);
+    ManualClockScope scope(clock);
+    const std::uint64_t t0 = CFileTime::Monotonic();
+    std::mutex lock;
+    std::vector<std::uint64_t> paced;
+    CTestTransceiver::Options a;
+    a.name = "A";
+    a.onStart = [&] {
+        const std::uint64_t now = CFileTime::Monotonic();
+        if (now > t0) {
+            std::lock_guard<std::mutex> g(lock);
+            paced.push_back(now);
+            // The first paced trigger cycle is slow: 2.6 intervals pass in it.
+            if (paced.size() == 1)
+                clock.Advance(kInterval * 26 / 10);
+            events.Note("paced");
+        }
+        events.Note("start");
+    };
+    AddUnit(a);
+    auto sounder = std::make_unique<CEchoSounder>();
+    // Without an interval the pings follow each other while the clock stands.
+    ASSERT_TRUE(sounder->Create(MakeContext(), nullptr, CEchoSounder::kNormal, CEchoSounder::kInterval, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    ASSERT_TRUE(events.WaitFor("start", 1));
+    sounder->SetMode(CEchoSounder::kInterval, CEchoSounder::kTriggerInternal, 0, kInterval, 0);
+    clock.Advance(kInterval);
+    ASSERT_TRUE(events.WaitFor("paced", 1));
+    // The missed slots are reported and skipped; the next ping keeps to the
+    // grid instead of following at once.
+    ASSERT_TRUE(events.WaitFor("Cannot meet ping interval requirement", 1));
+    clock.Advance(kInterval * 4 / 10);
+    ASSERT_TRUE(events.WaitFor("paced", 2));
+    sounder.reset();
+    std::lock_guard<std::mutex> g(lock);
+    ASSERT_EQ(paced.size(), 2u);
+    EXPECT_EQ(paced[0], t0 + kInterval);
+    EXPECT_EQ(paced[1], t0 + 4 * kInterval);
+    EXPECT_EQ(events.Count("Cannot meet ping interval requirement"), 1);
+}
+
+TEST_F(EchoSounderRun, MultipulseWithoutAPeriodKeepsTheMaximumRate)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    AddUnit(a);
+    auto sounder = std::make_unique<CEchoSounder>();
+    std::atomic<int> trackerState{-1};
+    auto context = MakeContext();
+    host.documentsNotify = [&]() {
+        trackerState = sounder->GetMultiPulse()->GetState();
+        events.Note("ping");
+    };
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMultiPulse, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    EXPECT_TRUE(sounder->IsMultiPulse());
+    // Five steady depths lock the tracker on; the pings go on at full rate.
+    ASSERT_TRUE(events.WaitFor("ping", 8));
+    EXPECT_EQ(trackerState.load(), 1);
+    EXPECT_EQ(sounder->GetRateMode(), CEchoSounder::kMaximumRate);
+    sounder.reset();
+    EXPECT_EQ(events.Count("Cannot meet ping interval requirement"), 0);
+}
