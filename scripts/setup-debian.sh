@@ -2,7 +2,7 @@
 # Installs what the build, the tests and the demo need on Debian 12.
 set -euo pipefail
 packages=(
-  cmake ninja-build ccache g++ pkg-config clang libclang-rt-14-dev
+  cmake ninja-build ccache g++ pkg-config clang clang-format libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
