@@ -14,17 +14,16 @@ namespace {
 
 // A recorded file begins with the length of its configuration datagram and
 // the type "CON0": that tells it from other kinds of ".raw" files.
-constexpr const char* kMimeInfo =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-    "  <mime-type type=\"application/x-zelvar-echosounder-raw\">\n"
-    "    <comment>Echosounder Replay</comment>\n"
-    "    <magic priority=\"60\">\n"
-    "      <match type=\"string\" value=\"CON0\" offset=\"4\"/>\n"
-    "    </magic>\n"
-    "    <glob pattern=\"*.raw\"/>\n"
-    "  </mime-type>\n"
-    "</mime-info>\n";
+constexpr const char* kMimeInfo = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                  "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                                  "  <mime-type type=\"application/x-zelvar-echosounder-raw\">\n"
+                                  "    <comment>Echosounder Replay</comment>\n"
+                                  "    <magic priority=\"60\">\n"
+                                  "      <match type=\"string\" value=\"CON0\" offset=\"4\"/>\n"
+                                  "    </magic>\n"
+                                  "    <glob pattern=\"*.raw\"/>\n"
+                                  "  </mime-type>\n"
+                                  "</mime-info>\n";
 
 // Writes the text unless the file holds it already; changed tells which.
 bool WriteIfChanged(const std::string& path, const std::string& text, bool& changed)
@@ -84,11 +83,20 @@ std::string CDesktopAssociation::ExecLine(const std::string& programPath)
     std::string value;
     for (char c : quoted) {
         switch (c) {
-        case '\\': value += "\\\\"; break;
-        case '\n': value += "\\n"; break;
-        case '\t': value += "\\t"; break;
-        case '\r': value += "\\r"; break;
-        default: value += c;
+        case '\\':
+            value += "\\\\";
+            break;
+        case '\n':
+            value += "\\n";
+            break;
+        case '\t':
+            value += "\\t";
+            break;
+        case '\r':
+            value += "\\r";
+            break;
+        default:
+            value += c;
         }
     }
     return value;
@@ -106,14 +114,20 @@ bool CDesktopAssociation::Write(const std::string& modelName, const std::string&
     const std::string entry = EntryName(modelName);
     const std::string entryText = "[Desktop Entry]\n"
                                   "Type=Application\n"
-                                  "Name=" + modelName + " Echosounder Replay\n"
-                                  "Exec=" + ExecLine(programPath) + "\n"
-                                  "MimeType=" + std::string(kMimeType) + ";\n"
+                                  "Name=" +
+                                  modelName +
+                                  " Echosounder Replay\n"
+                                  "Exec=" +
+                                  ExecLine(programPath) +
+                                  "\n"
+                                  "MimeType=" +
+                                  std::string(kMimeType) +
+                                  ";\n"
                                   "NoDisplay=true\n"
                                   "Terminal=false\n";
     bool mimeChanged = false, entryChanged = false;
-    if (!WriteIfChanged(mimeFolder + "/packages/zelvar-echosounder-raw.xml", kMimeInfo, mimeChanged)
-        || !WriteIfChanged(appFolder + "/" + entry, entryText, entryChanged))
+    if (!WriteIfChanged(mimeFolder + "/packages/zelvar-echosounder-raw.xml", kMimeInfo, mimeChanged) ||
+        !WriteIfChanged(appFolder + "/" + entry, entryText, entryChanged))
         return false;
     if (mimeChanged)
         CChildProcess::Run({"update-mime-database", mimeFolder}, true);

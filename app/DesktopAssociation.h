@@ -9,7 +9,8 @@
 
 namespace app {
 
-class CDesktopAssociation {
+class CDesktopAssociation
+{
 public:
     static constexpr const char* kMimeType = "application/x-zelvar-echosounder-raw";
 

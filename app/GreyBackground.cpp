@@ -2,8 +2,7 @@
 
 namespace app {
 
-std::optional<std::array<std::uint8_t, kGreyEntryCount>> ComputeGreyLevels(std::uint32_t entry78,
-                                                                          std::uint32_t entry79)
+std::optional<std::array<std::uint8_t, kGreyEntryCount>> ComputeGreyLevels(std::uint32_t entry78, std::uint32_t entry79)
 {
     if (entry78 >= 1 && entry78 <= 200)
         return std::nullopt;

@@ -7,7 +7,8 @@ namespace app {
 
 namespace {
 
-struct ContextPage {
+struct ContextPage
+{
     unsigned context;
     const char* page;
 };

@@ -7,7 +7,8 @@
 
 namespace app {
 
-class CHelp {
+class CHelp
+{
 public:
     // Help commands of the class library.
     static constexpr unsigned HELP_CONTEXT = 1;

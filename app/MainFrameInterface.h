@@ -11,7 +11,8 @@ namespace app {
 
 class CStatus;
 
-class IMainFrame {
+class IMainFrame
+{
 public:
     virtual ~IMainFrame() = default;
 

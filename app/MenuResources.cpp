@@ -12,7 +12,8 @@ enum : unsigned {
     kMAll = kMQY | kMRM | kMTQ | kMTOT,
 };
 
-struct Row {
+struct Row
+{
     int depth;  // 0: pop-up of the bar, 1: item, 2: item of a sub-pop-up
     unsigned id;
     const char* text;
@@ -145,8 +146,8 @@ std::vector<MenuItem> LoadMenuResource(unsigned menuId)
 
 std::vector<MenuItem> LoadSystemMenu()
 {
-    return {{0xF120, "&Restore", {}}, {0xF010, "&Move", {}}, {0xF000, "&Size", {}},
-            {0xF020, "Mi&nimize", {}}, {0xF030, "Ma&ximize", {}}, {0, "", {}},
+    return {{0xF120, "&Restore", {}},         {0xF010, "&Move", {}},     {0xF000, "&Size", {}},
+            {0xF020, "Mi&nimize", {}},        {0xF030, "Ma&ximize", {}}, {0, "", {}},
             {cmd::SYSTEM_CLOSE, "&Close", {}}};
 }
 

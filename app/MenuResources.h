@@ -10,8 +10,9 @@
 
 namespace app {
 
-struct MenuItem {
-    unsigned id = 0;             // 0: separator (or a pop-up when items is set)
+struct MenuItem
+{
+    unsigned id = 0;  // 0: separator (or a pop-up when items is set)
     std::string text;
     std::vector<MenuItem> items;  // pop-up's items
     bool IsSeparator() const { return id == 0 && items.empty(); }

@@ -1,20 +1,20 @@
 #include "app/Pelmaris.h"
 
 #include "app/DdeCommand.h"
-#include "base/DepthUnit.h"
-#include "base/TemperatureUnit.h"
-#include "base/EchosounderError.h"
-#include "base/RegistrySupport.h"
 #include "app/SettingsHives.h"
 #include "app/SounderModel.h"
-#include "base/Status.h"
 #include "app/Workload.h"
+#include "base/DepthUnit.h"
+#include "base/EchosounderError.h"
+#include "base/RegistrySupport.h"
+#include "base/Status.h"
 #include "base/StringTable.h"
+#include "base/TemperatureUnit.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
+#include "platform/NetworkAdapters.h"
 #include "platform/NumberText.h"
 #include "platform/Paths.h"
-#include "platform/NetworkAdapters.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -199,8 +199,7 @@ BOOL CPelmaris::InitInstance(const std::vector<std::string>& argv)
     m_frame->SetGreyScaleFlags(m_greyScale, m_greyScaleOnSidescan, m_copperOnSidescan);
     RegisterFileTypes();
 
-    const DWORD suspendMaximize =
-        ReadDword("Debug", "SuspendMaximize", m_sounderType == SounderModel::RM30 ? 0u : 1u);
+    const DWORD suspendMaximize = ReadDword("Debug", "SuspendMaximize", m_sounderType == SounderModel::RM30 ? 0u : 1u);
     m_frame->ShowMainWindow(suspendMaximize == 0);
     m_frame->FirstLayout();
 
@@ -221,8 +220,8 @@ BOOL CPelmaris::InitInstance(const std::vector<std::string>& argv)
     CreateSensorObjects();
     m_host->LoadUserSettings();
 
-    m_navigationTimer = ::SetTimer(0, 0, kNavigationCheckPeriodMs,
-                                   [this](HWND, UINT, UINT_PTR, DWORD) { CheckNavigationTimer(); });
+    m_navigationTimer =
+        ::SetTimer(0, 0, kNavigationCheckPeriodMs, [this](HWND, UINT, UINT_PTR, DWORD) { CheckNavigationTimer(); });
     m_initialised = true;
     return TRUE;
 }

@@ -2,13 +2,13 @@
 // commands and services every subsystem calls, and shutdown.
 #pragma once
 
-#include "base/AppIds.h"
-#include "base/CommandTarget.h"
 #include "app/ApplicationHost.h"
 #include "app/Help.h"
 #include "app/MainFrameInterface.h"
 #include "app/SensorObjects.h"
 #include "app/ShellOperation.h"
+#include "base/AppIds.h"
+#include "base/CommandTarget.h"
 #include "platform/Registry.h"
 #include "platform/WinTypes.h"
 
@@ -32,7 +32,8 @@ namespace app {
 inline constexpr int SW_UNSET = -1;
 inline constexpr int SW_SHOWNORMAL = 1;
 
-class CPelmaris : public ICommandTarget {
+class CPelmaris : public ICommandTarget
+{
 public:
     CPelmaris();
     ~CPelmaris() override;
@@ -171,10 +172,10 @@ public:
     void RefreshMainFrame();
 
     // Values other subsystems keep here.
-    std::atomic<double> tide{0.0};             // metres, negated tide telegram value
-    std::atomic<int> historyFlag{0};           // picture history running (remote control)
+    std::atomic<double> tide{0.0};    // metres, negated tide telegram value
+    std::atomic<int> historyFlag{0};  // picture history running (remote control)
     std::atomic<int> navigationAnnotationCount{0};
-    std::atomic<int> storedPingMode{0};        // 0 maximum, 1 single step, 2 interval
+    std::atomic<int> storedPingMode{0};  // 0 maximum, 1 single step, 2 interval
     std::atomic<int> echogramValue{0};
     void SetEchogramValue(int value) { echogramValue = value; }
     std::atomic<bool> fixedInterval{false};

@@ -1,6 +1,6 @@
 // Menu commands of the application object and the routing of commands.
-#include "base/DepthUnit.h"
 #include "app/Pelmaris.h"
+#include "base/DepthUnit.h"
 #include "base/RegistrySupport.h"
 #include "base/TemperatureUnit.h"
 
@@ -25,7 +25,8 @@ bool CPelmaris::RouteUpdate(CCmdUI& ui)
 namespace {
 
 // The settings dialog command of each sensor object.
-struct SensorCommand {
+struct SensorCommand
+{
     unsigned id;
     SensorId sensor;
     bool notWhileReplaying;

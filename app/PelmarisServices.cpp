@@ -2,8 +2,8 @@
 // profiles, annotations, file type, open command, language, help.
 #include "app/DdeCommand.h"
 #include "app/DesktopAssociation.h"
-#include "base/EchosounderError.h"
 #include "app/Pelmaris.h"
+#include "base/EchosounderError.h"
 #include "base/RegistrySupport.h"
 #include "base/SerializeSupport.h"
 #include "base/Status.h"
@@ -20,7 +20,6 @@
 #include <ctime>
 #include <fstream>
 #include <sstream>
-
 
 namespace app {
 
@@ -200,11 +199,26 @@ void CPelmaris::HandSourceList(SensorId id, bool transceiverNames)
     object->SetSourceList(transceiverNames ? TransceiverNames(installed) : ChannelNames(installed));
 }
 
-void CPelmaris::FillChannelList() { HandSourceList(SensorId::Navigation, false); }
-void CPelmaris::UpdatePurseSeineChannelList() { HandSourceList(SensorId::PurseSeine, false); }
-void CPelmaris::UpdateTrawlChannelList() { HandSourceList(SensorId::Trawl, false); }
-void CPelmaris::UpdateTemperatureSourceList() { HandSourceList(SensorId::Temperature, true); }
-void CPelmaris::UpdateHardwareStatusSourceList() { HandSourceList(SensorId::HardwareStatus, true); }
+void CPelmaris::FillChannelList()
+{
+    HandSourceList(SensorId::Navigation, false);
+}
+void CPelmaris::UpdatePurseSeineChannelList()
+{
+    HandSourceList(SensorId::PurseSeine, false);
+}
+void CPelmaris::UpdateTrawlChannelList()
+{
+    HandSourceList(SensorId::Trawl, false);
+}
+void CPelmaris::UpdateTemperatureSourceList()
+{
+    HandSourceList(SensorId::Temperature, true);
+}
+void CPelmaris::UpdateHardwareStatusSourceList()
+{
+    HandSourceList(SensorId::HardwareStatus, true);
+}
 
 void CPelmaris::UpdateHeaveSourceList()
 {
@@ -274,7 +288,8 @@ void CPelmaris::RegisterFileTypes()
     // The executable runs as a model only under the model's name: the
     // commands name the link it was started by.
     const std::string module = m_launchPath;
-    struct KeyValue {
+    struct KeyValue
+    {
         const char* key;
         std::string value;
     };
@@ -341,8 +356,7 @@ bool CPelmaris::LoadResourceDll(unsigned languageId)
     if (m_languagePath.empty())
         ::MessageBox(0, "LoadLibrary failed !", m_programName.c_str(), MB_OK);
     else
-        ::MessageBox(0, (Strings().Load(ids::FILE_NOT_FOUND) + "\n\n" + path).c_str(), m_programName.c_str(),
-                     MB_OK);
+        ::MessageBox(0, (Strings().Load(ids::FILE_NOT_FOUND) + "\n\n" + path).c_str(), m_programName.c_str(), MB_OK);
     return false;
 }
 
@@ -365,8 +379,7 @@ std::string CPelmaris::HelpFolder()
         return folder;
     const std::string english = m_languagePath + "1033/help";
     if (m_language != CStringTable::kEnglish)
-        ::MessageBox(0, (Strings().Load(ids::FILE_NOT_FOUND) + "\n\n" + folder).c_str(), m_programName.c_str(),
-                     MB_OK);
+        ::MessageBox(0, (Strings().Load(ids::FILE_NOT_FOUND) + "\n\n" + folder).c_str(), m_programName.c_str(), MB_OK);
     return english;
 }
 

@@ -51,10 +51,9 @@ const std::vector<SensorObjectRow>& SensorObjectTable()
 const std::vector<SensorId>& SensorCloseOrder()
 {
     static const std::vector<SensorId> order{
-        SensorId::Navigation,   SensorId::PurseSeine,   SensorId::Trawl,
-        SensorId::Heave,        SensorId::Heading,      SensorId::Temperature,
-        SensorId::Lobe,         SensorId::SerialOutput, SensorId::RemoteDisplay,
-        SensorId::GeographicInfo, SensorId::SvpProbe,   SensorId::HardwareStatus,
+        SensorId::Navigation,    SensorId::PurseSeine,     SensorId::Trawl,    SensorId::Heave,
+        SensorId::Heading,       SensorId::Temperature,    SensorId::Lobe,     SensorId::SerialOutput,
+        SensorId::RemoteDisplay, SensorId::GeographicInfo, SensorId::SvpProbe, SensorId::HardwareStatus,
         SensorId::NmeaDepth,
     };
     return order;

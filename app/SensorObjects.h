@@ -6,8 +6,8 @@
 // user of it already allows.
 #pragma once
 
-#include "base/AppIds.h"
 #include "app/SensorObject.h"
+#include "base/AppIds.h"
 #include "platform/Registry.h"
 
 #include <array>
@@ -44,7 +44,10 @@ enum class SensorId : int {
 inline constexpr std::size_t kSensorCount = static_cast<std::size_t>(SensorId::Count);
 
 // Model masks.
-inline constexpr unsigned ModelBit(SounderModel t) { return 1u << static_cast<unsigned>(t); }
+inline constexpr unsigned ModelBit(SounderModel t)
+{
+    return 1u << static_cast<unsigned>(t);
+}
 inline constexpr unsigned kAllModels = 0x3F;
 inline constexpr unsigned kTrawlModels =
     ModelBit(SounderModel::RM30) | ModelBit(SounderModel::TQ30) | ModelBit(SounderModel::TOTAL);
@@ -55,7 +58,8 @@ inline constexpr unsigned kQYModels =
 
 // One object's row: when it is made and what it is given. What the object
 // does at each step is its own (CSensorObject).
-struct SensorObjectRow {
+struct SensorObjectRow
+{
     SensorId id;
     const char* name;
     unsigned models;

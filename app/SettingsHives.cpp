@@ -19,7 +19,8 @@ void Tell(const std::string& programName, const std::string& version, int line, 
 
 void CSettingsHives::Prepare(const std::string& programName, const std::string& version)
 {
-    struct Hive {
+    struct Hive
+    {
         HKEY root;
         const char* what;
         bool keepWhenUnwritable;
@@ -36,21 +37,21 @@ void CSettingsHives::Prepare(const std::string& programName, const std::string& 
             std::string movedTo;
             if (RegistrySetHiveAside(hive.root, &movedTo) == ERROR_SUCCESS) {
                 Tell(programName, version, __LINE__,
-                     std::string(hive.what) + " cannot be read: " + status.reason + ".\n\nIt has been renamed to \""
-                         + movedTo + "\" and kept; the program starts with default settings.");
+                     std::string(hive.what) + " cannot be read: " + status.reason + ".\n\nIt has been renamed to \"" +
+                         movedTo + "\" and kept; the program starts with default settings.");
                 continue;
             }
             RegistryKeepHiveInMemory(hive.root);
             Tell(programName, version, __LINE__,
-                 std::string(hive.what) + " cannot be read: " + status.reason + ".\n\nIt cannot be set aside either ("
-                     + RegistryHiveStatus(hive.root).reason
-                     + "); the program starts with default settings and saves none of them.");
-        } else if (hive.keepWhenUnwritable
-                   && (status.state == EHiveState::ReadOnly || status.state == EHiveState::Unavailable)) {
+                 std::string(hive.what) + " cannot be read: " + status.reason + ".\n\nIt cannot be set aside either (" +
+                     RegistryHiveStatus(hive.root).reason +
+                     "); the program starts with default settings and saves none of them.");
+        } else if (hive.keepWhenUnwritable &&
+                   (status.state == EHiveState::ReadOnly || status.state == EHiveState::Unavailable)) {
             RegistryKeepHiveInMemory(hive.root);
             Tell(programName, version, __LINE__,
-                 "Settings cannot be saved: " + status.reason
-                     + ".\n\nThe program goes on with the settings it has and saves no changes.");
+                 "Settings cannot be saved: " + status.reason +
+                     ".\n\nThe program goes on with the settings it has and saves no changes.");
         }
     }
 }

@@ -11,7 +11,8 @@
 
 namespace app {
 
-class CSettingsHives {
+class CSettingsHives
+{
 public:
     // Event id of the entries (error severity).
     static constexpr DWORD kEventId = 0xC0000001;

@@ -1,8 +1,8 @@
 #include "app/ShellOperation.h"
 
+#include "app/Pelmaris.h"
 #include "base/EchosounderError.h"
 #include "base/FramePayloads.h"
-#include "app/Pelmaris.h"
 #include "platform/MessageDispatcher.h"
 
 namespace app {

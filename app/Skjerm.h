@@ -15,13 +15,15 @@
 
 namespace app {
 
-struct LayoutRect {
+struct LayoutRect
+{
     int x = 0, y = 0, width = 0, height = 0;
     bool operator==(const LayoutRect&) const = default;
 };
 
 // One entry of the channel display table of operation control.
-struct ChannelDisplay {
+struct ChannelDisplay
+{
     bool exists = false;
     bool shown = false;
     std::string shortId;
@@ -30,7 +32,8 @@ struct ChannelDisplay {
 using ChannelDisplayTable = std::array<ChannelDisplay, 8>;
 
 // A channel frame as the layout uses it.
-class ILayoutFrame {
+class ILayoutFrame
+{
 public:
     virtual ~ILayoutFrame() = default;
     virtual bool SaveSettings() = 0;
@@ -41,7 +44,8 @@ public:
 };
 
 // What a new frame needs to be built: its channel, place, kind and menu.
-struct FramePlacement {
+struct FramePlacement
+{
     int channelIndex = 0;
     LayoutRect rect;
     int frameKind = 1;  // 1 or 2: the two kinds of channel frame
@@ -50,7 +54,8 @@ struct FramePlacement {
 
 using FrameFactory = std::function<std::unique_ptr<ILayoutFrame>(const FramePlacement&)>;
 
-class CSkjerm {
+class CSkjerm
+{
 public:
     explicit CSkjerm(SounderModel model);
     virtual ~CSkjerm();

@@ -11,12 +11,13 @@
 
 namespace app {
 
-struct SounderModelInfo {
+struct SounderModelInfo
+{
     SounderModel type;
-    const char* name;            // registry sub-key and sounder name
-    unsigned mainMenu;           // main menu resource
-    unsigned channelMenu;        // channel context menu, 0 when none
-    unsigned titleStringId;      // first window text
+    const char* name;              // registry sub-key and sounder name
+    unsigned mainMenu;             // main menu resource
+    unsigned channelMenu;          // channel context menu, 0 when none
+    unsigned titleStringId;        // first window text
     const char* powerOffVariable;  // null: the model cannot power off
 };
 

@@ -60,8 +60,7 @@ std::vector<LayoutRect> ComputeFrameRects(SplitType split, int n, int w, int h)
         const int rows = (n + 1) / 2;
         for (int k = 0; k < n; ++k) {
             const bool lastAlone = (n % 2 == 1) && k == n - 1;
-            rects.push_back({lastAlone ? 0 : (k % 2) * (w / 2), (k / 2) * (h / rows),
-                             lastAlone ? w : w / 2, h / rows});
+            rects.push_back({lastAlone ? 0 : (k % 2) * (w / 2), (k / 2) * (h / rows), lastAlone ? w : w / 2, h / rows});
         }
         break;
     }
@@ -71,8 +70,7 @@ std::vector<LayoutRect> ComputeFrameRects(SplitType split, int n, int w, int h)
 
 CStandardESLayout::CStandardESLayout(SounderModel model, LayoutSource source, FrameFactory factory)
     : CSkjerm(model), m_model(model), m_source(std::move(source)), m_factory(std::move(factory))
-{
-}
+{}
 
 int CStandardESLayout::FrameKindFor(SounderModel model, int channelAttribute)
 {
@@ -106,9 +104,9 @@ bool CStandardESLayout::Arrange()
     m_arrangementReplaced = m_usedArrangement < 0 || m_usedArrangement > 2;
     if (m_arrangementReplaced) {
         if (HEVENTSOURCE log = RegisterEventSource("Ostrival")) {
-            ReportEvent(log, EVENTLOG_WARNING_TYPE, 0, 0,
-                        {"Illegal View Arrangement (" + std::to_string(m_source.arrangement) +
-                         "), the default is used"});
+            ReportEvent(
+                log, EVENTLOG_WARNING_TYPE, 0, 0,
+                {"Illegal View Arrangement (" + std::to_string(m_source.arrangement) + "), the default is used"});
             DeregisterEventSource(log);
         }
         m_usedArrangement = kDefaultArrangement;

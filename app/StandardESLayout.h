@@ -27,7 +27,8 @@ std::vector<LayoutRect> ComputeFrameRects(SplitType split, int n, int width, int
 
 // Everything the layout reads from operation control, the echo sounder and
 // the main frame when it arranges.
-struct LayoutSource {
+struct LayoutSource
+{
     ChannelDisplayTable displays;
     int arrangement = kDefaultArrangement;
     bool echoSounderRuns = false;
@@ -39,7 +40,8 @@ struct LayoutSource {
     std::function<bool(int channelIndex)> hasChannel;
 };
 
-class CStandardESLayout : public CSkjerm {
+class CStandardESLayout : public CSkjerm
+{
 public:
     CStandardESLayout(SounderModel model, LayoutSource source, FrameFactory factory);
 

@@ -39,7 +39,8 @@ void CWorkload::Sample()
     if (!read)
         return;
     if (m_bPrevious && now > m_prevNow) {
-        const double busy = static_cast<double>(static_cast<std::int64_t>((kernel + user) - (m_prevKernel + m_prevUser)));
+        const double busy =
+            static_cast<double>(static_cast<std::int64_t>((kernel + user) - (m_prevKernel + m_prevUser)));
         m_load = busy / static_cast<double>(now - m_prevNow);
     }
     m_bPrevious = TRUE;

@@ -10,7 +10,8 @@
 #include <functional>
 #include <mutex>
 
-class CWorkload {
+class CWorkload
+{
 public:
     // Reads the process's kernel and user time in 100 ns units; false when
     // they cannot be read.

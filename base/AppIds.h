@@ -53,9 +53,9 @@ inline constexpr unsigned OC_NEW_LAYOUT = 0x4006;
 inline constexpr unsigned OC_FACTORY_SETTINGS = 0x4007;
 
 // Timers.
-inline constexpr unsigned TIMER_WORKLOAD = 106;          // main frame, 2000 ms
-inline constexpr unsigned TIMER_PING = 32784;            // main frame, async display
-inline constexpr unsigned TIMER_STATUSBAR = 54083;       // status bar clock, 1000 ms
+inline constexpr unsigned TIMER_WORKLOAD = 106;     // main frame, 2000 ms
+inline constexpr unsigned TIMER_PING = 32784;       // main frame, async display
+inline constexpr unsigned TIMER_STATUSBAR = 54083;  // status bar clock, 1000 ms
 inline constexpr unsigned kWorkloadPeriodMs = 2000;
 inline constexpr unsigned kNavigationCheckPeriodMs = 10000;
 
@@ -91,7 +91,7 @@ inline constexpr unsigned ALARM_DIALOGS = 32847;
 inline constexpr unsigned STORE = 32848;
 inline constexpr unsigned RECORD_TOGGLE = 32850;
 inline constexpr unsigned HISTORY = 32852;
-inline constexpr unsigned ANNOTATION = 32865;        // "Annotation...", the annotations' dialog
+inline constexpr unsigned ANNOTATION = 32865;  // "Annotation...", the annotations' dialog
 inline constexpr unsigned EVENT_ANNOTATION = 32866;
 inline constexpr unsigned TEMP_UNIT_FIRST = 32867;
 inline constexpr unsigned TEMP_UNIT_LAST = 32868;
@@ -162,7 +162,7 @@ inline constexpr unsigned FILE_RECORD_FULL = 45161;
 inline constexpr unsigned FILE_MAX_SIZE = 45162;
 inline constexpr unsigned UDP_TOO_LARGE = 45163;
 // The network transceivers' status message and alarm.
-inline constexpr unsigned LOST_SAMPLES = 57697;         // a network unit's samples went missing
+inline constexpr unsigned LOST_SAMPLES = 57697;           // a network unit's samples went missing
 inline constexpr unsigned TRANSCEIVER_LINK_LOST = 57698;  // a network unit fell silent during a ping
 }  // namespace ids
 

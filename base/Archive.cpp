@@ -53,10 +53,11 @@ const char* CArchiveException::what() const noexcept
 }
 
 CArchive::CArchive(CFile* file, UINT mode, int bufferSize)
-    : m_loading((mode & load) != 0), m_flushOnDelete((mode & bNoFlushOnDelete) == 0), m_file(file),
+    : m_loading((mode & load) != 0),
+      m_flushOnDelete((mode & bNoFlushOnDelete) == 0),
+      m_file(file),
       m_buffer(static_cast<size_t>(std::max(bufferSize, 128)))
-{
-}
+{}
 
 CArchive::CArchive(std::vector<BYTE>& buffer, UINT mode)
     : m_loading((mode & load) != 0), m_flushOnDelete(false), m_memory(&buffer)
@@ -69,8 +70,7 @@ CArchive::CArchive(std::vector<BYTE>& buffer, UINT mode)
 
 CArchive::CArchive(const BYTE* data, size_t size)
     : m_loading(true), m_flushOnDelete(false), m_data(data), m_dataSize(data != nullptr ? size : 0)
-{
-}
+{}
 
 CArchive::~CArchive()
 {
@@ -83,9 +83,15 @@ CArchive::~CArchive()
     }
 }
 
-std::string CArchive::FileName() const { return m_file != nullptr ? m_file->GetFilePath() : std::string(); }
+std::string CArchive::FileName() const
+{
+    return m_file != nullptr ? m_file->GetFilePath() : std::string();
+}
 
-void CArchive::ThrowEndOfFile() const { throw CArchiveException(CArchiveException::endOfFile, FileName()); }
+void CArchive::ThrowEndOfFile() const
+{
+    throw CArchiveException(CArchiveException::endOfFile, FileName());
+}
 
 void CArchive::CheckLoading() const
 {
@@ -218,9 +224,15 @@ CArchive& CArchive::operator<<(ULONGLONG v)
     return *this;
 }
 
-CArchive& CArchive::operator<<(float v) { return *this << std::bit_cast<DWORD>(v); }
+CArchive& CArchive::operator<<(float v)
+{
+    return *this << std::bit_cast<DWORD>(v);
+}
 
-CArchive& CArchive::operator<<(double v) { return *this << std::bit_cast<ULONGLONG>(v); }
+CArchive& CArchive::operator<<(double v)
+{
+    return *this << std::bit_cast<ULONGLONG>(v);
+}
 
 CArchive& CArchive::operator<<(const std::string& v)
 {
@@ -417,7 +429,7 @@ CArchive& CArchive::operator>>(std::string& v)
             }
         }
         if (unit >= 0xD800 && unit < 0xE000)
-            unit = 0xFFFD;   // lone surrogate
+            unit = 0xFFFD;  // lone surrogate
         Utf8Append(out, unit);
     }
     v = std::move(out);

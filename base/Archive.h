@@ -19,7 +19,8 @@
 #include <string>
 #include <vector>
 
-class CArchiveException : public CException {
+class CArchiveException : public CException
+{
 public:
     enum Cause {
         none = 0,
@@ -33,14 +34,16 @@ public:
     };
 
     explicit CArchiveException(int cause = none, std::string fileName = {})
-        : m_cause(cause), m_strFileName(std::move(fileName)) {}
+        : m_cause(cause), m_strFileName(std::move(fileName))
+    {}
     const char* what() const noexcept override;
 
     int m_cause;
     std::string m_strFileName;
 };
 
-class CArchive {
+class CArchive
+{
 public:
     enum Mode : UINT { store = 0, load = 1, bNoFlushOnDelete = 2 };
 
@@ -120,11 +123,11 @@ private:
     bool m_loading;
     bool m_flushOnDelete;
     CFile* m_file = nullptr;
-    std::vector<BYTE>* m_memory = nullptr;   // storing or loading in memory
-    const BYTE* m_data = nullptr;            // loading from memory
+    std::vector<BYTE>* m_memory = nullptr;  // storing or loading in memory
+    const BYTE* m_data = nullptr;           // loading from memory
     size_t m_dataSize = 0;
     size_t m_dataPos = 0;
-    std::vector<BYTE> m_buffer;              // file buffer
+    std::vector<BYTE> m_buffer;  // file buffer
     size_t m_bufferPos = 0;
     size_t m_bufferEnd = 0;
     bool m_closed = false;

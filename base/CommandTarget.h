@@ -8,7 +8,8 @@
 
 namespace app {
 
-struct CCmdUI {
+struct CCmdUI
+{
     unsigned id = 0;
     bool enabled = true;
     bool checked = false;
@@ -19,7 +20,8 @@ struct CCmdUI {
     void SetText(std::string t) { text = std::move(t); }
 };
 
-class ICommandTarget {
+class ICommandTarget
+{
 public:
     virtual ~ICommandTarget() = default;
     // True when the command was handled here.

@@ -9,8 +9,9 @@
 
 namespace {
 
-struct UnitRecord {
-    double factor;   // value in the unit = metres x factor
+struct UnitRecord
+{
+    double factor;  // value in the unit = metres x factor
     const char* symbol;
     const char* format;
     const char* name;
@@ -21,9 +22,9 @@ struct UnitRecord {
     std::span<const double> fineStep;
 };
 
-constexpr double kMeterSurfaceRange[] = {1,   2,   3,   4,   5,    10,   15,   25,   50,   75,    100,  150,  200,
+constexpr double kMeterSurfaceRange[] = {1,   2,   3,   4,   5,   10,   15,   25,   50,   75,   100,   150,  200,
                                          250, 300, 400, 500, 750, 1000, 1500, 2500, 5000, 7500, 10000, 15000};
-constexpr double kMeterSurfaceStart[] = {0,   2,   5,   7,    10,   15,   25,   50,   75,   100,
+constexpr double kMeterSurfaceStart[] = {0,   2,   5,   7,   10,   15,   25,   50,   75,   100,
                                          150, 250, 500, 750, 1000, 1500, 2500, 5000, 7500, 10000};
 constexpr double kMeterBottomRange[] = {5,   10,  15,  25,  50,   75,   100,  150,  200, 250,
                                         300, 400, 500, 750, 1000, 1500, 2500, 5000, 7500};
@@ -32,7 +33,7 @@ constexpr double kMeterFineStep[] = {0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.8, 1, 1.
 
 constexpr double kFeetSurfaceRange[] = {15,   25,   50,   75,   100,  150,   250,   400,   600,   800,  1000,
                                         1200, 1500, 2500, 5000, 7500, 10000, 15000, 25000, 50000, 75000};
-constexpr double kFeetSurfaceStart[] = {0,    10,   15,   25,   50,    75,    100,   150,   250,   500,
+constexpr double kFeetSurfaceStart[] = {0,   10,   15,   25,   50,   75,   100,   150,   250,   500,
                                         750, 1000, 1500, 2500, 5000, 7500, 10000, 15000, 25000, 50000};
 constexpr double kFeetBottomRange[] = {15,   25,   50,   75,   100,  150,  250,   400,   600,  800,
                                        1000, 1200, 1500, 2500, 5000, 7500, 10000, 15000, 25000};
@@ -40,14 +41,15 @@ constexpr double kFeetBottomStart[] = {-100, -50, -25, -15, -10, -8, -6, -4, -2,
 constexpr double kFeetFineStep[] = {0, 0.5, 1, 1.5, 2, 2.5, 3, 4, 5, 6, 7, 8, 10, 15, 25, 30, 50, 75};
 
 // Fathoms and passi braccia share their presets.
-constexpr double kNauticalSurfaceRange[] = {2,   5,   7,   10,  15,  25,   50,   75,   100,  125, 150,
+constexpr double kNauticalSurfaceRange[] = {2,   5,   7,   10,  15,   25,   50,   75,   100,  125,  150,
                                             200, 250, 500, 750, 1000, 1500, 2500, 5000, 7500, 10000};
-constexpr double kNauticalSurfaceStart[] = {0,   1,   2,   5,   7,    10,   15,   25,   50,   75,
+constexpr double kNauticalSurfaceStart[] = {0,   1,   2,   5,   7,   10,   15,   25,   50,   75,
                                             100, 150, 250, 500, 750, 1000, 1500, 2500, 5000, 7500};
-constexpr double kNauticalBottomRange[] = {2,   5,   7,   10,  15,  25,  50,   75,   100, 125,
+constexpr double kNauticalBottomRange[] = {2,   5,   7,   10,  15,  25,   50,   75,   100, 125,
                                            150, 200, 250, 500, 750, 1000, 1500, 2500, 5000};
 constexpr double kNauticalBottomStart[] = {-20, -10, -8, -6, -5, -4, -3, -2, -1, 0, 1, 2, 3, 4, 5, 6, 8, 10, 20};
-constexpr double kNauticalFineStep[] = {0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1, 1.2, 1.5, 2, 2.5, 5, 7.5, 10};
+constexpr double kNauticalFineStep[] = {0,   0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8,
+                                        0.9, 1,   1.2, 1.5, 2,   2.5, 5,   7.5, 10};
 
 const std::array<UnitRecord, CDepthUnit::kUnitCount> kUnits = {{
     {1.0, " m", "%03.0f", "Meter", kMeterSurfaceRange, kMeterSurfaceStart, kMeterBottomRange, kMeterBottomStart,
@@ -56,13 +58,16 @@ const std::array<UnitRecord, CDepthUnit::kUnitCount> kUnits = {{
      kFeetBottomStart, kFeetFineStep},
     {1.0 / 1.8288, " ftm", "%03.0f", "Fathoms", kNauticalSurfaceRange, kNauticalSurfaceStart, kNauticalBottomRange,
      kNauticalBottomStart, kNauticalFineStep},
-    {1.0 / 1.65, " pb", "%03.0f", "Passi Braccia", kNauticalSurfaceRange, kNauticalSurfaceStart,
-     kNauticalBottomRange, kNauticalBottomStart, kNauticalFineStep},
+    {1.0 / 1.65, " pb", "%03.0f", "Passi Braccia", kNauticalSurfaceRange, kNauticalSurfaceStart, kNauticalBottomRange,
+     kNauticalBottomStart, kNauticalFineStep},
 }};
 
 std::atomic<int> g_unit{CDepthUnit::kMeter};
 
-const UnitRecord& Current() { return kUnits[static_cast<size_t>(g_unit.load(std::memory_order_relaxed))]; }
+const UnitRecord& Current()
+{
+    return kUnits[static_cast<size_t>(g_unit.load(std::memory_order_relaxed))];
+}
 
 std::span<const double> RangeTable(int mode)
 {
@@ -102,15 +107,30 @@ int CDepthUnit::SetUnit(int index)
     return index;
 }
 
-int CDepthUnit::GetUnit() { return g_unit.load(std::memory_order_relaxed); }
+int CDepthUnit::GetUnit()
+{
+    return g_unit.load(std::memory_order_relaxed);
+}
 
-double CDepthUnit::FromMeters(double meters) { return meters * Current().factor; }
+double CDepthUnit::FromMeters(double meters)
+{
+    return meters * Current().factor;
+}
 
-double CDepthUnit::ToMeters(double value) { return value / Current().factor; }
+double CDepthUnit::ToMeters(double value)
+{
+    return value / Current().factor;
+}
 
-std::string CDepthUnit::GetUnitSymbol() { return Current().symbol; }
+std::string CDepthUnit::GetUnitSymbol()
+{
+    return Current().symbol;
+}
 
-std::string CDepthUnit::GetNumberFormat() { return Current().format; }
+std::string CDepthUnit::GetNumberFormat()
+{
+    return Current().format;
+}
 
 std::string CDepthUnit::GetUnitName(int index)
 {
@@ -119,14 +139,20 @@ std::string CDepthUnit::GetUnitName(int index)
     return kUnits[static_cast<size_t>(index)].name;
 }
 
-double CDepthUnit::GetRange(int index, int mode) { return mode == kModeNone ? 0.0 : At(RangeTable(mode), index); }
+double CDepthUnit::GetRange(int index, int mode)
+{
+    return mode == kModeNone ? 0.0 : At(RangeTable(mode), index);
+}
 
 double CDepthUnit::GetRangeStart(int index, int mode)
 {
     return mode == kModeNone ? 0.0 : At(StartTable(mode), index);
 }
 
-double CDepthUnit::GetFineStep(int index) { return At(Current().fineStep, index); }
+double CDepthUnit::GetFineStep(int index)
+{
+    return At(Current().fineStep, index);
+}
 
 int CDepthUnit::GetRangeCount(int mode)
 {
@@ -138,16 +164,25 @@ int CDepthUnit::GetRangeStartCount(int mode)
     return mode == kModeNone ? 0 : static_cast<int>(StartTable(mode).size()) - 1;
 }
 
-int CDepthUnit::GetFineStepCount() { return static_cast<int>(Current().fineStep.size()) - 1; }
+int CDepthUnit::GetFineStepCount()
+{
+    return static_cast<int>(Current().fineStep.size()) - 1;
+}
 
-int CDepthUnit::FindRange(double value, int mode) { return mode == kModeNone ? 0 : Nearest(RangeTable(mode), value); }
+int CDepthUnit::FindRange(double value, int mode)
+{
+    return mode == kModeNone ? 0 : Nearest(RangeTable(mode), value);
+}
 
 int CDepthUnit::FindRangeStart(double value, int mode)
 {
     return mode == kModeNone ? 0 : Nearest(StartTable(mode), value);
 }
 
-int CDepthUnit::FindFineStep(double value) { return Nearest(Current().fineStep, value); }
+int CDepthUnit::FindFineStep(double value)
+{
+    return Nearest(Current().fineStep, value);
+}
 
 BOOL CDepthUnit::ReadSetting(CRegistrySupport& registry, HKEY root)
 {

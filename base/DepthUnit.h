@@ -15,7 +15,8 @@
 
 class CRegistrySupport;
 
-class CDepthUnit {
+class CDepthUnit
+{
 public:
     static constexpr int kUnitCount = 4;
     static constexpr int kMeter = 0, kFeet = 1, kFathoms = 2, kPassiBraccia = 3;

@@ -28,8 +28,7 @@ CDiagRecord::CDiagRecord(std::string source, std::string component, std::string 
       m_line(line),
       m_time(CFileTime::Now()),
       m_timeText(FormatTimeText(m_time))
-{
-}
+{}
 
 std::string CDiagRecord::ComputerNameFrom(const std::string& hostName)
 {

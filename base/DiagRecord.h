@@ -11,7 +11,8 @@
 #include <cstdint>
 #include <string>
 
-class CDiagRecord {
+class CDiagRecord
+{
 public:
     static constexpr std::size_t kMaxText = 2047;
     // Longest computer name; a longer one is not a valid name and leaves the

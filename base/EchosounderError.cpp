@@ -11,14 +11,12 @@
 
 namespace {
 
-constexpr const char* kFatalHeader =
-    "The echosounder program has broken down!\n"
-    "Please record this information before terminating the program.\n\n"
-    "File: '%s'  Line: %d\n\n";
-constexpr const char* kWarningHeader =
-    "The echosounder program try to do a unleagal operation!\n"
-    "Please record this information.\n\n"
-    "File: '%s'  Line: %d\n\n";
+constexpr const char* kFatalHeader = "The echosounder program has broken down!\n"
+                                     "Please record this information before terminating the program.\n\n"
+                                     "File: '%s'  Line: %d\n\n";
+constexpr const char* kWarningHeader = "The echosounder program try to do a unleagal operation!\n"
+                                       "Please record this information.\n\n"
+                                       "File: '%s'  Line: %d\n\n";
 
 constexpr unsigned kBoxFlags = MB_OK | MB_ICONSTOP | MB_TASKMODAL | MB_SETFOREGROUND;
 

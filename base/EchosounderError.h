@@ -25,7 +25,8 @@ void SetFatalErrorHandler(FatalErrorHandler handler);
 
 // A source path's file name without folders and extension, in a buffer of
 // its own (no allocation, usable while the program is breaking down).
-class CSourceName {
+class CSourceName
+{
 public:
     explicit CSourceName(const char* path);
     const char* c_str() const { return m_name; }

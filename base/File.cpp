@@ -56,7 +56,10 @@ const char* CFileException::what() const noexcept
     }
 }
 
-CFile::~CFile() { Abort(); }
+CFile::~CFile()
+{
+    Abort();
+}
 
 BOOL CFile::Open(const std::string& path, UINT flags, CFileException* error)
 {
@@ -88,7 +91,8 @@ BOOL CFile::Open(const std::string& path, UINT flags, CFileException* error)
         return FALSE;
     }
     // Reading a directory would fail later with a less clear error.
-    struct stat st{};
+    struct stat st
+    {};
     if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         if (error != nullptr)
@@ -100,7 +104,10 @@ BOOL CFile::Open(const std::string& path, UINT flags, CFileException* error)
     return TRUE;
 }
 
-void CFile::Throw(int osError) const { throw CFileException::FromOsError(osError, m_path); }
+void CFile::Throw(int osError) const
+{
+    throw CFileException::FromOsError(osError, m_path);
+}
 
 UINT CFile::Read(void* buffer, UINT count)
 {
@@ -143,7 +150,8 @@ void CFile::Write(const void* buffer, UINT count)
 
 ULONGLONG CFile::GetLength() const
 {
-    struct stat st{};
+    struct stat st
+    {};
     if (m_fd < 0 || fstat(m_fd, &st) != 0)
         Throw(m_fd < 0 ? EBADF : errno);
     return static_cast<ULONGLONG>(st.st_size);

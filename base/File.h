@@ -9,19 +9,22 @@
 #include <string>
 
 // Base of the exceptions that settings and file code throw and catch.
-class CException : public std::exception {
+class CException : public std::exception
+{
 public:
     const char* what() const noexcept override { return "exception"; }
 };
 
 // Thrown after the user has already been told what went wrong; whoever
 // catches it shows nothing more.
-class CUserException : public CException {
+class CUserException : public CException
+{
 public:
     const char* what() const noexcept override { return "already reported"; }
 };
 
-class CFileException : public CException {
+class CFileException : public CException
+{
 public:
     enum Cause {
         none = 0,
@@ -43,7 +46,8 @@ public:
 
     CFileException() = default;
     CFileException(int cause, int osError, std::string fileName)
-        : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(fileName)) {}
+        : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(fileName))
+    {}
 
     // The cause that describes a failed system call's errno.
     static int OsErrorToCause(int osError);
@@ -60,7 +64,8 @@ private:
     mutable std::string m_what;
 };
 
-class CFile {
+class CFile
+{
 public:
     enum OpenFlags : UINT {
         modeRead = 0x0000,

@@ -15,7 +15,8 @@
 
 namespace app {
 
-struct TimedText {
+struct TimedText
+{
     std::string text;
     std::uint64_t fileTime = 0;  // reception time, 100 ns since 1601 UTC
 };

@@ -17,20 +17,22 @@ std::array<std::string, 24> AlarmColourKeys()
             keys[k++] = kind + std::to_string(n) + "_BG" + rgb;
         }
     for (int n = 1; n <= 3; ++n)
-        keys[k++] = ".BACKGROUND" + std::to_string(n) + "=Background color " + std::to_string(n) + " , Format = 0xRRGGBB";
+        keys[k++] =
+            ".BACKGROUND" + std::to_string(n) + "=Background color " + std::to_string(n) + " , Format = 0xRRGGBB";
     for (int n = 1; n <= 3; ++n)
-        keys[k++] = ".FOREGROUND" + std::to_string(n) + "=Foreground color " + std::to_string(n) + " , Format = 0xRRGGBB";
+        keys[k++] =
+            ".FOREGROUND" + std::to_string(n) + "=Foreground color " + std::to_string(n) + " , Format = 0xRRGGBB";
     return keys;
 }
 
 std::array<std::string, 25> SystemColourKeys()
 {
     static constexpr const char* names[25] = {
-        "SCROLLBAR",   "BACKGROUND",     "ACTIVECAPTION", "INACTIVECAPTION",     "MENU",
-        "WINDOW",      "WINDOWFRAME",    "MENUTEXT",      "WINDOWTEXT",          "CAPTIONTEXT",
-        "ACTIVEBORDER", "INACTIVEBORDER", "APPWORKSPACE",  "HIGHLIGHT",           "HIGHLIGHTTEXT",
-        "BTNFACE",     "BTNSHADOW",      "GRAYTEXT",      "BTNTEXT",             "INACTIVECAPTIONTEXT",
-        "BTNHIGHLIGHT", "3DDKSHADOW",     "3DLIGHT",       "INFOTEXT",            "INFOBK"};
+        "SCROLLBAR",    "BACKGROUND",     "ACTIVECAPTION", "INACTIVECAPTION", "MENU",
+        "WINDOW",       "WINDOWFRAME",    "MENUTEXT",      "WINDOWTEXT",      "CAPTIONTEXT",
+        "ACTIVEBORDER", "INACTIVEBORDER", "APPWORKSPACE",  "HIGHLIGHT",       "HIGHLIGHTTEXT",
+        "BTNFACE",      "BTNSHADOW",      "GRAYTEXT",      "BTNTEXT",         "INACTIVECAPTIONTEXT",
+        "BTNHIGHLIGHT", "3DDKSHADOW",     "3DLIGHT",       "INFOTEXT",        "INFOBK"};
     std::array<std::string, 25> keys;
     for (size_t i = 0; i < keys.size(); ++i)
         keys[i] = std::string(".COLOR_") + names[i] + "=Format = 0xRRGGBB";
@@ -53,11 +55,10 @@ CProgramGlobals::CProgramGlobals()
       historyPicturePattern("H*.bmp"),
       historyPictureNamePattern("Hist_???.bmp"),
       separator("; "),
-      channelSettingNames{"enumTransceiverMode", "PulseLength",     "TxPower",         "TransducerDepth",
-                          "TransducerZ",         "TransducerX",     "TransducerY",     "TransducerRoll",
+      channelSettingNames{"enumTransceiverMode", "PulseLength",       "TxPower",         "TransducerDepth",
+                          "TransducerZ",         "TransducerX",       "TransducerY",     "TransducerRoll",
                           "TransducerPitch",     "TransducerAzimuth", "TransducerLabel", "User"}
-{
-}
+{}
 
 CProgramGlobals& ProgramGlobals()
 {

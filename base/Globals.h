@@ -14,7 +14,8 @@
 
 class CStdTimer;
 
-struct CProgramGlobals {
+struct CProgramGlobals
+{
     CProgramGlobals();
     CProgramGlobals(const CProgramGlobals&) = delete;
     CProgramGlobals& operator=(const CProgramGlobals&) = delete;

@@ -46,12 +46,10 @@ public:
     {
         CModalSession* session = slot;
         slot = nullptr;
-        while (session)
-        {
+        while (session) {
             CModalSession* previous = session->m_previous;
             session->m_ownerGone = true;
-            if (IOpenDialog* dialog = session->m_dialog)
-            {
+            if (IOpenDialog* dialog = session->m_dialog) {
                 session->m_dialog = nullptr;
                 dialog->EndDialog(-1);
             }

@@ -14,7 +14,8 @@
 #include <atomic>
 #include <string>
 
-class CRegistrySupport {
+class CRegistrySupport
+{
 public:
     CRegistrySupport() = default;
     virtual ~CRegistrySupport() = default;
@@ -46,8 +47,7 @@ public:
     // left as it is. value changes only when the setting was read.
     BOOL GetString(HKEY root, const std::string& subPath, const std::string& valueName, std::string& value,
                    BOOL writeDefault);
-    BOOL GetDword(HKEY root, const std::string& subPath, const std::string& valueName, DWORD& value,
-                  BOOL writeDefault);
+    BOOL GetDword(HKEY root, const std::string& subPath, const std::string& valueName, DWORD& value, BOOL writeDefault);
     BOOL GetDouble(HKEY root, const std::string& subPath, const std::string& valueName, double& value,
                    BOOL writeDefault);
 

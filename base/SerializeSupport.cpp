@@ -93,8 +93,8 @@ void CSerializeSupport::ReleaseSettingsFile(CFile* file, BOOL abort)
         owned->Close();
 }
 
-std::string CSerializeSupport::SettingsFileErrorText(const std::string& path, const std::exception* error,
-                                                     BOOL saving, UINT defaultPromptId, UINT* promptId)
+std::string CSerializeSupport::SettingsFileErrorText(const std::string& path, const std::exception* error, BOOL saving,
+                                                     UINT defaultPromptId, UINT* promptId)
 {
     UINT prompt = defaultPromptId;
     std::string detail;
@@ -216,8 +216,8 @@ BOOL CSerializeSupport::SaveSettings(const std::string& fileName)
         CDurableFile::RemoveStaleTemporaries(path.substr(0, slash), path.substr(slash + 1));
     const std::string temporary = CDurableFile::TemporaryName(path);
     CFileException openError;
-    CFile* file = OpenSettingsFile(temporary, CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive,
-                                   &openError);
+    CFile* file =
+        OpenSettingsFile(temporary, CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive, &openError);
     if (file == nullptr) {
         openError.m_strFileName = path;
         ReportSettingsFileError(path, &openError, TRUE, IDP_SETTINGS_INVALID_FILENAME);
@@ -225,7 +225,8 @@ BOOL CSerializeSupport::SaveSettings(const std::string& fileName)
     }
 
     // The new file takes the place of the old one with its permissions.
-    struct stat old{};
+    struct stat old
+    {};
     if (stat(path.c_str(), &old) == 0)
         fchmod(file->Handle(), old.st_mode & 07777);
 

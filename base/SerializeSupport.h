@@ -27,7 +27,8 @@ constexpr UINT IDP_SETTINGS_DISK_FULL = 0xF122;
 constexpr UINT IDP_SETTINGS_ACCESS_READ = 0xF123;
 constexpr UINT IDP_SETTINGS_ACCESS_WRITE = 0xF124;
 
-class CSerializeSupport {
+class CSerializeSupport
+{
 public:
     CSerializeSupport() = default;
     virtual ~CSerializeSupport() = default;

@@ -13,7 +13,8 @@ namespace app {
 namespace {
 
 // One-shot timers on the dispatcher's thread timers.
-class DispatcherTimers final : public IStatusTimers {
+class DispatcherTimers final : public IStatusTimers
+{
 public:
     std::uintptr_t Start(unsigned ms, std::function<void()> fire) override
     {
@@ -30,7 +31,8 @@ public:
     }
 };
 
-struct PaneRow {
+struct PaneRow
+{
     unsigned id;
     const char* text;
     unsigned style;
@@ -56,22 +58,40 @@ std::vector<unsigned> PaneIdsFor(SounderModel model)
     case SounderModel::QY210:
     case SounderModel::QY310:
     case SounderModel::QYNVU:
-        return {0, ids::EVENT_COUNTER, ids::ACTIVITY, ids::PING_RATE, ids::WATER_TEMPERATURE,
-                ids::SOUND_VELOCITY, ids::LINE_COUNTER, ids::H_COUNTER, ids::ES_STATUS_TEXT_PANE,
+        return {0,
+                ids::EVENT_COUNTER,
+                ids::ACTIVITY,
+                ids::PING_RATE,
+                ids::WATER_TEMPERATURE,
+                ids::SOUND_VELOCITY,
+                ids::LINE_COUNTER,
+                ids::H_COUNTER,
+                ids::ES_STATUS_TEXT_PANE,
                 ids::CLOCK_PANE};
     case SounderModel::RM30:
     case SounderModel::TQ30:
-        return {0, ids::EVENT_COUNTER, ids::ACTIVITY, ids::WATER_TEMPERATURE, ids::LINE_COUNTER,
-                ids::ES_STATUS_TEXT_PANE, ids::CLOCK_PANE};
+        return {0,
+                ids::EVENT_COUNTER,
+                ids::ACTIVITY,
+                ids::WATER_TEMPERATURE,
+                ids::LINE_COUNTER,
+                ids::ES_STATUS_TEXT_PANE,
+                ids::CLOCK_PANE};
     default:
-        return {0, ids::EVENT_COUNTER, ids::ACTIVITY, ids::SOUND_VELOCITY, ids::WATER_TEMPERATURE,
-                ids::LINE_COUNTER, ids::ES_STATUS_TEXT_PANE, ids::CLOCK_PANE};
+        return {0,
+                ids::EVENT_COUNTER,
+                ids::ACTIVITY,
+                ids::SOUND_VELOCITY,
+                ids::WATER_TEMPERATURE,
+                ids::LINE_COUNTER,
+                ids::ES_STATUS_TEXT_PANE,
+                ids::CLOCK_PANE};
     }
 }
 
 // Panes that go to the second bar when the frame is narrow.
-constexpr unsigned kMovingPanes[] = {ids::EVENT_COUNTER, ids::ACTIVITY, ids::LINE_COUNTER,
-                                     ids::H_COUNTER, ids::WATER_TEMPERATURE, ids::ES_STATUS_TEXT_PANE};
+constexpr unsigned kMovingPanes[] = {ids::EVENT_COUNTER, ids::ACTIVITY,          ids::LINE_COUNTER,
+                                     ids::H_COUNTER,     ids::WATER_TEMPERATURE, ids::ES_STATUS_TEXT_PANE};
 
 bool IsMoving(unsigned id)
 {

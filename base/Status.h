@@ -32,7 +32,8 @@ inline constexpr unsigned kStatusGapMs = 500;
 inline constexpr unsigned kAlarmShowMs = 10000;
 inline constexpr int kSecondBarBelowWidth = 720;
 
-struct StatusPane {
+struct StatusPane
+{
     unsigned id = 0;
     std::string text;
     unsigned style = SBPS_NORMAL;
@@ -42,7 +43,8 @@ struct StatusPane {
 };
 
 // Told of everything the bar shows.
-class IStatusOwner {
+class IStatusOwner
+{
 public:
     virtual ~IStatusOwner() = default;
     virtual void ShowStatusText(const std::string& text) = 0;  // empty: clear
@@ -52,14 +54,16 @@ public:
 
 // One-shot timers the queues run on; the default runs them on the
 // dispatcher's thread timers of the calling (user-interface) thread.
-class IStatusTimers {
+class IStatusTimers
+{
 public:
     virtual ~IStatusTimers() = default;
     virtual std::uintptr_t Start(unsigned ms, std::function<void()> fire) = 0;
     virtual void Stop(std::uintptr_t id) = 0;
 };
 
-class CStatus {
+class CStatus
+{
 public:
     explicit CStatus(SounderModel model, IStatusTimers* timers = nullptr);
     ~CStatus();
@@ -92,7 +96,11 @@ public:
     void SetPrintingIndicator(bool on) { m_printing = on; }
     bool PrintingIndicator() const { return m_printing; }
     void EnableAlarmDialogs(bool on) { m_alarmDialogs = on; }
-    void SetBeepFlags(bool onStatus, bool onAlarm) { m_beepStatus = onStatus; m_beepAlarm = onAlarm; }
+    void SetBeepFlags(bool onStatus, bool onAlarm)
+    {
+        m_beepStatus = onStatus;
+        m_beepAlarm = onAlarm;
+    }
 
     const std::vector<StatusPane>& Panes() const { return m_panes; }
     const StatusPane* FindPane(unsigned id) const;

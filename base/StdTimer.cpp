@@ -13,7 +13,8 @@ namespace {
 // Callbacks that run right now, by object and thread, guarded by the timer
 // map's lock. Kept outside the objects, since a callback may delete its own
 // object.
-struct CallbackTable {
+struct CallbackTable
+{
     std::vector<std::pair<const CStdTimer*, DWORD>> running;
     std::condition_variable finished;
 };
@@ -97,7 +98,8 @@ void CStdTimer::TimerProc(HWND, UINT, std::uintptr_t idEvent, DWORD)
         timer = it->second;
         Callbacks().running.emplace_back(timer, self);
     }
-    struct Done {
+    struct Done
+    {
         CStdTimer* timer;
         DWORD self;
         ~Done()

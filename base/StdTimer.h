@@ -14,9 +14,11 @@
 
 #include <cstdint>
 
-class CTimer {};
+class CTimer
+{};
 
-class CStdTimer : public CTimer {
+class CStdTimer : public CTimer
+{
 public:
     CStdTimer();
     CStdTimer(const CStdTimer&) = delete;

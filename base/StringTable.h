@@ -12,7 +12,8 @@
 
 namespace app {
 
-class CStringTable {
+class CStringTable
+{
 public:
     static constexpr unsigned kEnglish = 1033;
 

@@ -18,16 +18,26 @@ int CTemperatureUnit::SetUnit(int index)
     return index;
 }
 
-int CTemperatureUnit::GetUnit() { return g_unit.load(std::memory_order_relaxed); }
+int CTemperatureUnit::GetUnit()
+{
+    return g_unit.load(std::memory_order_relaxed);
+}
 
 std::string CTemperatureUnit::FormatTemperature(double celsius)
 {
     if (GetUnit() == kFahrenheit)
-        return CNumberText::Format("%3.1f \xC2\xB0" "F", celsius * 1.8 + 32.0);
-    return CNumberText::Format("%3.1f \xC2\xB0" "C", celsius);
+        return CNumberText::Format("%3.1f \xC2\xB0"
+                                   "F",
+                                   celsius * 1.8 + 32.0);
+    return CNumberText::Format("%3.1f \xC2\xB0"
+                               "C",
+                               celsius);
 }
 
-std::string CTemperatureUnit::GetUnitName(int index) { return index == kFahrenheit ? "Fahrenheit" : "Celsius"; }
+std::string CTemperatureUnit::GetUnitName(int index)
+{
+    return index == kFahrenheit ? "Fahrenheit" : "Celsius";
+}
 
 BOOL CTemperatureUnit::ReadSetting(CRegistrySupport& registry, HKEY root)
 {

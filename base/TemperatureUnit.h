@@ -11,12 +11,13 @@ class CRegistrySupport;
 
 // String-table ids of the texts; the texts below are used until a language
 // library supplies its own.
-constexpr UINT IDS_TEMPERATURE_FAHRENHEIT_FORMAT = 45117;   // "%3.1f °F"
-constexpr UINT IDS_TEMPERATURE_CELSIUS_FORMAT = 45118;      // "%3.1f °C"
-constexpr UINT IDS_TEMPERATURE_FAHRENHEIT = 45082;          // "Fahrenheit"
-constexpr UINT IDS_TEMPERATURE_CELSIUS = 45084;             // "Celsius"
+constexpr UINT IDS_TEMPERATURE_FAHRENHEIT_FORMAT = 45117;  // "%3.1f °F"
+constexpr UINT IDS_TEMPERATURE_CELSIUS_FORMAT = 45118;     // "%3.1f °C"
+constexpr UINT IDS_TEMPERATURE_FAHRENHEIT = 45082;         // "Fahrenheit"
+constexpr UINT IDS_TEMPERATURE_CELSIUS = 45084;            // "Celsius"
 
-class CTemperatureUnit {
+class CTemperatureUnit
+{
 public:
     static constexpr int kCelsius = 0, kFahrenheit = 1;
 

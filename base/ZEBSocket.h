@@ -3,7 +3,8 @@
 // it; a failed creation or bind leaves it unusable and is not reported.
 #pragma once
 
-class CZEBSocket {
+class CZEBSocket
+{
 public:
     CZEBSocket();
     ~CZEBSocket();

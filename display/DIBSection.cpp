@@ -26,27 +26,39 @@ void ReadAll(CFile& file, void* buffer, UINT count)
         throw CFileException(CFileException::endOfFile, 0, file.GetFilePath());
 }
 
-} // namespace
+}  // namespace
 
 DWORD CDIBSection::RowBytes(int width, int bitCount)
 {
-    const std::uint64_t bits = static_cast<std::uint64_t>(std::abs(static_cast<std::int64_t>(width))) *
-                               static_cast<std::uint64_t>(bitCount);
+    const std::uint64_t bits =
+        static_cast<std::uint64_t>(std::abs(static_cast<std::int64_t>(width))) * static_cast<std::uint64_t>(bitCount);
     return static_cast<DWORD>((bits + 31) / 32 * 4);
 }
 
-void CDIBSection::Refuse(const char* text) { MessageBox(0, text, kCaption, MB_OK | MB_ICONEXCLAMATION); }
+void CDIBSection::Refuse(const char* text)
+{
+    MessageBox(0, text, kCaption, MB_OK | MB_ICONEXCLAMATION);
+}
 
 void CDIBSection::SetColourCountFromBits(int bitCount)
 {
     switch (bitCount) {
-    case 1: m_colourCount = 2; break;
-    case 4: m_colourCount = 16; break;
-    case 8: m_colourCount = 256; break;
+    case 1:
+        m_colourCount = 2;
+        break;
+    case 4:
+        m_colourCount = 16;
+        break;
+    case 8:
+        m_colourCount = 256;
+        break;
     case 16:
     case 24:
-    case 32: m_colourCount = 0; break;
-    default: break;
+    case 32:
+        m_colourCount = 0;
+        break;
+    default:
+        break;
     }
 }
 
@@ -231,7 +243,7 @@ BOOL CDIBSection::Load(CFile& file)
             return FALSE;
         }
         m_header = h;
-        m_header.biSize = kInfoHeaderSize; // what this program keeps and writes
+        m_header.biSize = kInfoHeaderSize;  // what this program keeps and writes
         SetColourCountFromBits(h.biBitCount);
         const std::uint64_t needed =
             std::uint64_t{RowBytes(h.biWidth, h.biBitCount)} * static_cast<std::uint64_t>(std::abs(h.biHeight));

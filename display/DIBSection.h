@@ -54,7 +54,7 @@ class CDIBSection
 public:
     static constexpr DWORD kFileHeaderSize = 14;
     static constexpr DWORD kInfoHeaderSize = 40;
-    static constexpr WORD kSignature = 0x4D42; // "BM"
+    static constexpr WORD kSignature = 0x4D42;  // "BM"
     // Largest side accepted from a file; history pages are far smaller.
     static constexpr std::int32_t kMaxSide = 32768;
 
@@ -101,6 +101,6 @@ private:
     std::vector<RGBQUAD> m_table;
     std::vector<BYTE> m_bits;
     UINT m_usage = DIB_RGB_COLORS;
-    int m_headerOwner = 0; // 0 none, 1 Create or Load, 2 section
-    int m_bitsOwner = 0;   // 0 none, 1 Load, 2 section
+    int m_headerOwner = 0;  // 0 none, 1 Create or Load, 2 section
+    int m_bitsOwner = 0;    // 0 none, 1 Load, 2 section
 };

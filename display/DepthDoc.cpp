@@ -9,8 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace
-{
+namespace {
 constexpr int kHistoryLength = 3;
 
 CDepthDoc::Environment& SharedEnvironment()
@@ -18,10 +17,16 @@ CDepthDoc::Environment& SharedEnvironment()
     static CDepthDoc::Environment environment;
     return environment;
 }
-} // namespace
+}  // namespace
 
-void CDepthDoc::SetEnvironment(const Environment& environment) { SharedEnvironment() = environment; }
-const CDepthDoc::Environment& CDepthDoc::GetEnvironment() { return SharedEnvironment(); }
+void CDepthDoc::SetEnvironment(const Environment& environment)
+{
+    SharedEnvironment() = environment;
+}
+const CDepthDoc::Environment& CDepthDoc::GetEnvironment()
+{
+    return SharedEnvironment();
+}
 
 CDepthDoc::CDepthDoc() : m_history(kHistoryLength, 0.0) {}
 
@@ -83,8 +88,7 @@ void CDepthDoc::OnSourceUpdate(int)
     double depth = m_depth;
     m_bottomFound = m_access.bottom && m_access.bottom(depth);
     // A depth that is not a number is no bottom: it must not reach the alarms or the text.
-    if (!std::isfinite(depth))
-    {
+    if (!std::isfinite(depth)) {
         depth = 0.0;
         m_bottomFound = false;
     }
@@ -100,18 +104,14 @@ void CDepthDoc::OnSourceUpdate(int)
         m_depth = pinger;
 
     const AlarmSettings alarms = GetAlarmSettings();
-    if (!m_bottomFound)
-    {
-        if (alarms.bottomLost)
-        {
+    if (!m_bottomFound) {
+        if (alarms.bottomLost) {
             if (env.statusMessage)
                 env.statusMessage(IDS_BOTTOM_LOST);
             else
                 app::CStatus::PostStatusMessage(IDS_BOTTOM_LOST);
         }
-    }
-    else
-    {
+    } else {
         auto raise = [&env](unsigned id) {
             if (env.alarm)
                 env.alarm(id);
@@ -131,14 +131,11 @@ void CDepthDoc::OnSourceUpdate(int)
 
 void CDepthDoc::Serialize(CArchive& ar)
 {
-    if (ar.IsStoring())
-    {
+    if (ar.IsStoring()) {
         const AlarmSettings a = GetAlarmSettings();
         ar << a.minimum << a.maximum << static_cast<LONG>(a.minimumOn) << static_cast<LONG>(a.maximumOn)
            << static_cast<LONG>(a.bottomLost);
-    }
-    else
-    {
+    } else {
         double minimum = 0.0, maximum = 0.0;
         LONG minimumOn = 0, maximumOn = 0, lostOn = 0;
         ar >> minimum >> maximum >> minimumOn >> maximumOn >> lostOn;
@@ -151,8 +148,7 @@ void CDepthDoc::Serialize(CArchive& ar)
         a.bottomLost = lostOn != 0;
         SetAlarmSettings(a);
     }
-    if (CChannel* channel = GetChannel())
-    {
+    if (CChannel* channel = GetChannel()) {
         channel->SerializeBottomDetector(ar);
         channel->SerializeSlope(ar);
         channel->SerializeColorScale(ar);

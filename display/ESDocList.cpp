@@ -22,7 +22,7 @@ void WaitServing(const std::function<bool()>& done, std::mutex& lock, std::condi
     }
 }
 
-} // namespace
+}  // namespace
 
 CESDocList::CESDocList()
 {

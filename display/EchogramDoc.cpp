@@ -9,9 +9,9 @@
 #include "base/Archive.h"
 #include "base/DepthUnit.h"
 #include "base/EchosounderError.h"
-#include "platform/MessageBox.h"
 #include "engine/Channel.h"
 #include "engine/RawPower.h"
+#include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 
 #include <algorithm>
@@ -96,7 +96,7 @@ std::int16_t AddLimited(std::int16_t sample, std::int64_t addition)
     return v;
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -163,7 +163,7 @@ int GainTypeOf(const int (&types)[N], int choice, int previous)
     return choice >= 0 && choice < static_cast<int>(N) ? types[choice] : previous;
 }
 
-} // namespace
+}  // namespace
 
 void CEchogramDoc::SetDialogRunners(RangeDialogRunner range, FilterDialogRunner filter, SettingsDialogRunner settings)
 {
@@ -196,11 +196,15 @@ int CEchogramDoc::RunOpenDialog(Run&& run)
 int CEchogramDoc::SettingsTemplateOf(SounderModel model)
 {
     switch (model) {
-    case SounderModel::QY210: return kQY210Template;
+    case SounderModel::QY210:
+        return kQY210Template;
     case SounderModel::QY310:
-    case SounderModel::QYNVU: return kQY310Template;
-    case SounderModel::RM30: return kRM30Template;
-    default: return kGeneralTemplate;
+    case SounderModel::QYNVU:
+        return kQY310Template;
+    case SounderModel::RM30:
+        return kRM30Template;
+    default:
+        return kGeneralTemplate;
     }
 }
 
@@ -231,13 +235,24 @@ CEchogramDoc::SettingsDialogValues CEchogramDoc::MakeSettingsDialogValues() cons
     v.variableDepthLines = m_variableDepth;
     switch (m_rangeReference) {
     case SURFACE:
-        v.echogramKind = m_surfaceAutoRange ? kSurfaceAutoRange : m_surfaceAutoStart ? kSurfaceAutoStart : kSurfaceManual;
+        v.echogramKind = m_surfaceAutoRange   ? kSurfaceAutoRange
+                         : m_surfaceAutoStart ? kSurfaceAutoStart
+                                              : kSurfaceManual;
         break;
-    case BOTTOM: v.echogramKind = kBottom; break;
-    case TRAWL: v.echogramKind = qy ? -1 : kTrawlOrSidescan; break;
-    case SIDESCAN: v.echogramKind = qy ? kTrawlOrSidescan : -1; break;
-    case SLOPE: v.echogramKind = qy ? kAlongTrackSlope : -1; break;
-    default: break;
+    case BOTTOM:
+        v.echogramKind = kBottom;
+        break;
+    case TRAWL:
+        v.echogramKind = qy ? -1 : kTrawlOrSidescan;
+        break;
+    case SIDESCAN:
+        v.echogramKind = qy ? kTrawlOrSidescan : -1;
+        break;
+    case SLOPE:
+        v.echogramKind = qy ? kAlongTrackSlope : -1;
+        break;
+    default:
+        break;
     }
     v.bottomLine = !m_bottomShown ? 0 : (qy && m_contourLine) ? 3 : m_whiteLine ? 2 : 1;
     v.newRangeMarkers = m_newRangeMarker;
@@ -338,7 +353,7 @@ void CEchogramDoc::ApplySettingsDialogValues(const SettingsDialogValues& v)
             m_sidescan = false;
         }
         break;
-    default: // no choice: the echogram stays as it is
+    default:  // no choice: the echogram stays as it is
         break;
     }
     // The picture's geometry changes with side-scan: the view starts afresh.
@@ -346,16 +361,25 @@ void CEchogramDoc::ApplySettingsDialogValues(const SettingsDialogValues& v)
         m_resetRequest = true;
 
     switch (v.bottomLine) {
-    case 0: m_bottomShown = false; break;
-    case 1: m_bottomShown = true; m_whiteLine = m_contourLine = false; break;
-    case 2: m_bottomShown = m_whiteLine = true; m_contourLine = false; break;
+    case 0:
+        m_bottomShown = false;
+        break;
+    case 1:
+        m_bottomShown = true;
+        m_whiteLine = m_contourLine = false;
+        break;
+    case 2:
+        m_bottomShown = m_whiteLine = true;
+        m_contourLine = false;
+        break;
     case 3:
         if (qy) {
             m_bottomShown = m_contourLine = true;
             m_whiteLine = false;
         }
         break;
-    default: break;
+    default:
+        break;
     }
     m_newRangeMarker = v.newRangeMarkers;
     m_eventMarker = v.eventMarkers;
@@ -517,8 +541,14 @@ void CEchogramDoc::OnEchogramFilter()
         m_access->RequestFilterValues();
 }
 
-void CEchogramDoc::SetEnvironment(const Environment& environment) { SharedEnvironment() = environment; }
-const CEchogramDoc::Environment& CEchogramDoc::GetEnvironment() { return SharedEnvironment(); }
+void CEchogramDoc::SetEnvironment(const Environment& environment)
+{
+    SharedEnvironment() = environment;
+}
+const CEchogramDoc::Environment& CEchogramDoc::GetEnvironment()
+{
+    return SharedEnvironment();
+}
 
 CEchogramDoc::CEchogramDoc()
 {
@@ -575,8 +605,9 @@ void CEchogramDoc::IntegrateLayers()
         return;
     }
     const int kind = first->GetReferenceKind();
-    const bool matches = (kind == CLayerEchogramSurface::kKind && (m_rangeReference == SURFACE || m_rangeReference == TRAWL)) ||
-                         (kind == CLayerEchogramBottom::kKind && m_rangeReference == BOTTOM);
+    const bool matches =
+        (kind == CLayerEchogramSurface::kKind && (m_rangeReference == SURFACE || m_rangeReference == TRAWL)) ||
+        (kind == CLayerEchogramBottom::kKind && m_rangeReference == BOTTOM);
     if (matches) {
         first->m_range = m_range;
         first->m_start = m_start;
@@ -678,8 +709,14 @@ void CEchogramDoc::SetDefaults()
     m_pingToPingMedian = false;
 }
 
-void CEchogramDoc::SetColumnLength(int n) { m_columnLength = std::clamp(n, 0, kMaxColumn); }
-void CEchogramDoc::SetTotalRows(int n) { m_totalRows = std::clamp(n, 0, kMaxColumn); }
+void CEchogramDoc::SetColumnLength(int n)
+{
+    m_columnLength = std::clamp(n, 0, kMaxColumn);
+}
+void CEchogramDoc::SetTotalRows(int n)
+{
+    m_totalRows = std::clamp(n, 0, kMaxColumn);
+}
 
 int CEchogramDoc::SideRows(int totalRows, double range, double otherRange)
 {
@@ -695,10 +732,14 @@ double CEchogramDoc::GetRangeStart() const
     switch (m_rangeReference) {
     case SURFACE:
     case SLOPE:
-    case SIDESCAN: return m_start;
-    case BOTTOM: return -m_start;
-    case TRAWL: return -m_trawlMargin;
-    default: return 0.0;
+    case SIDESCAN:
+        return m_start;
+    case BOTTOM:
+        return -m_start;
+    case TRAWL:
+        return -m_trawlMargin;
+    default:
+        return 0.0;
     }
 }
 
@@ -706,9 +747,12 @@ double CEchogramDoc::GetRangeOffset() const
 {
     switch (m_rangeReference) {
     case SURFACE:
-    case SIDESCAN: return m_start + m_range;
-    case BOTTOM: return m_range - m_start;
-    case SLOPE: return m_start - m_range;
+    case SIDESCAN:
+        return m_start + m_range;
+    case BOTTOM:
+        return m_range - m_start;
+    case SLOPE:
+        return m_start - m_range;
     case TRAWL: {
         bool dv = false, ov = false;
         double depth = 0.0, opening = 0.0;
@@ -716,7 +760,8 @@ double CEchogramDoc::GetRangeOffset() const
             m_access->GetTrawl(dv, depth, ov, opening);
         return m_trawlMargin + depth;
     }
-    default: return 0.0;
+    default:
+        return 0.0;
     }
 }
 
@@ -728,8 +773,7 @@ double CEchogramDoc::GetMeanLayerValue() const
     return sum / 10.0;
 }
 
-void CEchogramDoc::AddSubBottomGain(std::int16_t* column, int length, int bottomRow, double range,
-                                    float gainDbPerMetre)
+void CEchogramDoc::AddSubBottomGain(std::int16_t* column, int length, int bottomRow, double range, float gainDbPerMetre)
 {
     if (length <= 0 || bottomRow <= 0 || bottomRow >= length)
         return;
@@ -832,7 +876,8 @@ void CEchogramDoc::OnSourceUpdate(int flag)
             m_range = external;
         }
 
-        const std::vector<ExternalSource> sources = env.externalSources ? env.externalSources() : std::vector<ExternalSource>{};
+        const std::vector<ExternalSource> sources =
+            env.externalSources ? env.externalSources() : std::vector<ExternalSource>{};
         auto matches = [this](const ExternalSource& s) {
             return !s.name.empty() && s.name.find(m_depthSourceName) != std::string::npos;
         };

@@ -10,9 +10,9 @@
 // division by a range, a row count or a side sum is guarded.
 #pragma once
 
-#include "display/AbstractESDoc.h"
 #include "base/ModalSession.h"
 #include "base/ModelCodes.h"
+#include "display/AbstractESDoc.h"
 
 #include <array>
 #include <cstdint>
@@ -131,11 +131,11 @@ public:
     struct RangeDialogValues
     {
         int reference = SURFACE;
-        double range = 0.0;       // surface, bottom or slope range; side 0 range
-        double start = 0.0;       // surface start, bottom offset, slope offset; trawl margin
-        double range1 = 0.0;      // side-scan: side 1 range
-        bool autoRange = false;   // surface: auto range; side-scan: side 0 automatic
-        bool autoStart = false;   // surface: auto start; side-scan: side 1 automatic
+        double range = 0.0;      // surface, bottom or slope range; side 0 range
+        double start = 0.0;      // surface start, bottom offset, slope offset; trawl margin
+        double range1 = 0.0;     // side-scan: side 1 range
+        bool autoRange = false;  // surface: auto range; side-scan: side 0 automatic
+        bool autoStart = false;  // surface: auto start; side-scan: side 1 automatic
     };
     // Values of the filter dialog; the two lists hold integers as text.
     struct FilterDialogValues
@@ -149,22 +149,20 @@ public:
     };
     // Dialog templates of the settings dialog: the general one, the RM30
     // one and the two of the QY models.
-    enum SettingsTemplate : int
-    {
+    enum SettingsTemplate : int {
         kGeneralTemplate = 131,
         kQY210Template = 208,
         kRM30Template = 209,
         kQY310Template = 252,
     };
     // Choices of the settings dialog's echogram group.
-    enum EchogramKind : int
-    {
+    enum EchogramKind : int {
         kSurfaceManual = 0,
         kSurfaceAutoRange = 1,
         kSurfaceAutoStart = 2,
         kBottom = 3,
-        kTrawlOrSidescan = 4, // trawl in the general and RM30 dialogs, side-scan in the QY ones
-        kAlongTrackSlope = 5, // QY dialogs only
+        kTrawlOrSidescan = 4,  // trawl in the general and RM30 dialogs, side-scan in the QY ones
+        kAlongTrackSlope = 5,  // QY dialogs only
     };
     // Values of the echogram settings dialog, as its controls hold them:
     // radios as the index of the checked button (-1 none).
@@ -172,7 +170,7 @@ public:
     {
         int templateId = kGeneralTemplate;
         int gainType = -1;
-        bool trawlLine = false; // general and RM30: the external depth switch
+        bool trawlLine = false;  // general and RM30: the external depth switch
         unsigned scaleLineCount = 0;
         bool scaleLines = false;
         bool pingFilter = false;

@@ -6,8 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-namespace EchogramMapping
-{
+namespace EchogramMapping {
 int DepthRow(double depth, double reference, double range, int height)
 {
     if (!(range > 0.0) || !std::isfinite(depth) || height <= 0)
@@ -46,8 +45,7 @@ void UnpackSampleBlock(const std::uint32_t* words, int wordCount, std::vector<st
     if (words == nullptr || wordCount <= 0)
         return;
     samples.reserve(static_cast<std::size_t>(wordCount) * 2);
-    for (int k = 0; k < wordCount; ++k)
-    {
+    for (int k = 0; k < wordCount; ++k) {
         samples.push_back(static_cast<std::int16_t>(words[k] & 0xFFFFu));
         samples.push_back(static_cast<std::int16_t>(words[k] >> 16));
     }
@@ -69,14 +67,13 @@ int ScaledExtent(int pixels, double scale)
         return 0;
     return static_cast<int>(std::min(std::trunc(pixels * scale), kMostPixels));
 }
-} // namespace EchogramMapping
+}  // namespace EchogramMapping
 
 using namespace EchogramMapping;
 
 void CEchogramPicture::Attach(BYTE* bits, int width, int height, int stride)
 {
-    if (bits == nullptr || width <= 0 || height <= 0 || stride < width)
-    {
+    if (bits == nullptr || width <= 0 || height <= 0 || stride < width) {
         m_bits = nullptr;
         m_width = m_height = m_stride = 0;
         m_rowMemory.clear();
@@ -104,22 +101,19 @@ void CEchogramPicture::Shift()
 {
     if (!IsAttached())
         return;
-    if (m_rows)
-    {
+    if (m_rows) {
         // One block copy: the rows below the header move down by one.
         const int top = GetTopMargin();
         const int moved = m_height - top - 1;
         if (moved > 0)
             std::memmove(m_bits + static_cast<std::size_t>(top + 1) * m_stride,
-                         m_bits + static_cast<std::size_t>(top) * m_stride,
-                         static_cast<std::size_t>(moved) * m_stride);
+                         m_bits + static_cast<std::size_t>(top) * m_stride, static_cast<std::size_t>(moved) * m_stride);
         return;
     }
     const int span = m_width - GetScaleMargin() - 1;
     if (span <= 0)
         return;
-    for (int row = 0; row < m_height; ++row)
-    {
+    for (int row = 0; row < m_height; ++row) {
         BYTE* line = m_bits + static_cast<std::size_t>(row) * m_stride;
         std::memmove(line, line + 1, static_cast<std::size_t>(span));
     }
@@ -150,21 +144,16 @@ void CEchogramPicture::WriteRow(const Column& c)
     const int w = m_width;
     const int split = RowSplit(c.left, c.right, w, c.side);
     BYTE* line = m_bits + static_cast<std::size_t>(NewestRow()) * m_stride;
-    for (int i = w - 1; i >= 0; --i)
-    {
+    for (int i = w - 1; i >= 0; --i) {
         int colour = kBackground;
-        if (!c.allBackground)
-        {
-            if (i <= split)
-            {
+        if (!c.allBackground) {
+            if (i <= split) {
                 // This side, sample 0 at the split. Positions the document
                 // did not deliver stay background.
                 const int s = split - i;
                 if (c.samples != nullptr && s < c.sampleCount)
                     colour = SampleColour(c, RawToDb(c.samples[s]), s);
-            }
-            else
-            {
+            } else {
                 const int s = i - split;
                 const bool present = c.secondSide != nullptr && s < c.secondSideCount;
                 colour = SampleColour(c, present ? RawToDb(c.secondSide[s]) : kMissingSideDb, -1);
@@ -181,8 +170,7 @@ bool CEchogramPicture::WriteSlopeColumn(int q, double start, double range, doubl
         return false;
     q = std::max(0, q);
     bool cleared = false;
-    if (m_slopeStripPending || q != m_lastQ)
-    {
+    if (m_slopeStripPending || q != m_lastQ) {
         const int first = std::max(0, NewestColumn() - q + 1);
         FillRect(kBackground, first, 0, NewestColumn() + 1 - first, m_height);
         m_slopeStripPending = false;
@@ -213,8 +201,7 @@ int CEchogramPicture::WriteColumn(const Column& c)
     const int b = c.hasDepth ? DepthRow(c.depth, c.reference, c.range, m_height) : -1;
     const int g = c.bottomGap ? BottomGap(b, m_height) : 0;
     const int n = SampleCount(m_height, g);
-    for (int i = 0; i < n; ++i)
-    {
+    for (int i = 0; i < n; ++i) {
         int colour = kBackground;
         // Positions the document did not deliver stay background.
         if (!c.allBackground && i < c.sampleCount && c.samples != nullptr)
@@ -226,8 +213,7 @@ int CEchogramPicture::WriteColumn(const Column& c)
     if (g > 0)
         PaintColumnRun(kBackground, b + 1, g);
     const int t = GapThickness(m_height);
-    if (c.hasDepth && c.depth > 0.0 && b >= t)
-    {
+    if (c.hasDepth && c.depth > 0.0 && b >= t) {
         if (c.bottomGap)
             PaintColumnRun(kBackground, b, t);
         if (c.bottomLine)
@@ -263,7 +249,8 @@ void CEchogramPicture::FillRect(BYTE colour, int x, int row, int width, int rows
     const int r0 = std::max(0, row), r1 = std::min(m_height, row + rows);
     for (int r = r0; r < r1; ++r)
         if (x1 > x0)
-            std::memset(m_bits + static_cast<std::size_t>(r) * m_stride + x0, colour, static_cast<std::size_t>(x1 - x0));
+            std::memset(m_bits + static_cast<std::size_t>(r) * m_stride + x0, colour,
+                        static_cast<std::size_t>(x1 - x0));
 }
 
 void CEchogramPicture::ClearEchogram()

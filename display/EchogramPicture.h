@@ -30,8 +30,7 @@
 #include <functional>
 #include <vector>
 
-namespace EchogramMapping
-{
+namespace EchogramMapping {
 constexpr BYTE kBackground = 78;
 constexpr BYTE kLine = 79;
 constexpr BYTE kMarker = 193;
@@ -42,13 +41,25 @@ constexpr double kDbPerRaw = 0.011758984;
 // A missing second-side sample.
 constexpr double kMissingSideDb = -235.17968;
 
-inline double RawToDb(std::int16_t raw) { return raw * kDbPerRaw; }
+inline double RawToDb(std::int16_t raw)
+{
+    return raw * kDbPerRaw;
+}
 // Width of the range-scale strip: none on a narrow window.
-inline int ScaleMargin(int width) { return width <= 58 ? 0 : 54; }
+inline int ScaleMargin(int width)
+{
+    return width <= 58 ? 0 : 54;
+}
 // Rows kept for the scale header when pings are rows.
-inline int TopMargin(int height) { return height <= 24 ? 0 : 20; }
+inline int TopMargin(int height)
+{
+    return height <= 24 ? 0 : 20;
+}
 // Rows of the bottom gap's mark and of the minimal bottom row.
-inline int GapThickness(int height) { return height / 80 + 1; }
+inline int GapThickness(int height)
+{
+    return height / 80 + 1;
+}
 // Row of a depth in a window [reference, reference + range) of `height`
 // rows; -1 when the depth lies on or outside either edge or the range is
 // not positive.
@@ -63,7 +74,10 @@ inline int SampleRow(int i, int bottomRow, int gap)
     return (gap > 0 && i >= bottomRow) ? i + gap + 1 : i + 1;
 }
 // Samples that fit into a column of `height` rows with a gap of g rows.
-inline int SampleCount(int height, int gap) { return height - gap - 1 < 0 ? 0 : height - gap - 1; }
+inline int SampleCount(int height, int gap)
+{
+    return height - gap - 1 < 0 ? 0 : height - gap - 1;
+}
 // Split column of a row-oriented ping: the sample-0 position of this side.
 // The row runs from -left to right; side 0 has its samples leftwards from
 // the split, side 1 is mirrored. Equal truncated ends (no extent at all)
@@ -88,7 +102,7 @@ inline int LevelColour(int level)
         return kFirstLevelIndex + level;
     return -1;
 }
-} // namespace EchogramMapping
+}  // namespace EchogramMapping
 
 class CEchogramPicture
 {

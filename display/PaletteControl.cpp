@@ -103,34 +103,53 @@ struct BaseRow
 };
 
 constexpr BaseRow kAllPalettes[] = {
-    {18, "Background1", 0x36648F},      {19, "Background2", 0x36648F},
-    {20, "Background3", 0x36648F},      {21, "Foreground1", 0xC0C0C0},
-    {22, "Foreground2", 0xC0C0C0},      {23, "Foreground3", 0xC0C0C0},
-    {150, "ECHOGRAM L GREY", 0x9C8AA8}, {151, "ECHOGRAM D GREY", 0x4E4848},
-    {152, "ECHOGRAM L BLUE", 0x006CFF}, {153, "ECHOGRAM D BLUE", 0x240CAE},
-    {154, "ECHOGRAM L GREEN", 0x2AD27E}, {155, "ECHOGRAM D GREEN", 0x068460},
-    {156, "ECHOGRAM YELLOW", 0xFFFF2A}, {157, "ECHOGRAM ORANGE", 0xFC7830},
-    {158, "ECHOGRAM MAGENTA", 0xFC5AA8}, {159, "ECHOGRAM L RED", 0xFF1836},
-    {160, "ECHOGRAM D RED", 0xB43C30},  {161, "ECHOGRAM BROWN", 0x962A3C},
-    {181, "Black", 0x000000},           {182, "White", 0xFFFFFF},
-    {183, "Red", 0xFF0000},             {184, "Green", 0x00FF00},
-    {185, "Blue", 0x0000FF},            {186, "Dark Red", 0x800000},
-    {187, "Dark Green", 0x008000},      {188, "Dark Blue", 0x000080},
-    {189, "Cyan", 0x00FFFF},            {190, "Magenta", 0xFF00FF},
-    {191, "Yellow", 0xFFFF00},          {192, "Dark Cyan", 0x04694C},
-    {193, "lys kaki", 0xC8BE73},        {194, "Dark Yellow", 0x666600},
-    {195, "Brown", 0x5A0000},           {196, "solgul", 0xFFBE00},
-    {197, "dempet orange", 0xFFA028},   {198, "Burgundy", 0x900050},
-    {231, "betong4", 0x66665E},         {232, "betong5", 0x606059},
-    {233, "betong6", 0x595954},         {234, "betong7", 0x51514C},
+    {18, "Background1", 0x36648F},
+    {19, "Background2", 0x36648F},
+    {20, "Background3", 0x36648F},
+    {21, "Foreground1", 0xC0C0C0},
+    {22, "Foreground2", 0xC0C0C0},
+    {23, "Foreground3", 0xC0C0C0},
+    {150, "ECHOGRAM L GREY", 0x9C8AA8},
+    {151, "ECHOGRAM D GREY", 0x4E4848},
+    {152, "ECHOGRAM L BLUE", 0x006CFF},
+    {153, "ECHOGRAM D BLUE", 0x240CAE},
+    {154, "ECHOGRAM L GREEN", 0x2AD27E},
+    {155, "ECHOGRAM D GREEN", 0x068460},
+    {156, "ECHOGRAM YELLOW", 0xFFFF2A},
+    {157, "ECHOGRAM ORANGE", 0xFC7830},
+    {158, "ECHOGRAM MAGENTA", 0xFC5AA8},
+    {159, "ECHOGRAM L RED", 0xFF1836},
+    {160, "ECHOGRAM D RED", 0xB43C30},
+    {161, "ECHOGRAM BROWN", 0x962A3C},
+    {181, "Black", 0x000000},
+    {182, "White", 0xFFFFFF},
+    {183, "Red", 0xFF0000},
+    {184, "Green", 0x00FF00},
+    {185, "Blue", 0x0000FF},
+    {186, "Dark Red", 0x800000},
+    {187, "Dark Green", 0x008000},
+    {188, "Dark Blue", 0x000080},
+    {189, "Cyan", 0x00FFFF},
+    {190, "Magenta", 0xFF00FF},
+    {191, "Yellow", 0xFFFF00},
+    {192, "Dark Cyan", 0x04694C},
+    {193, "lys kaki", 0xC8BE73},
+    {194, "Dark Yellow", 0x666600},
+    {195, "Brown", 0x5A0000},
+    {196, "solgul", 0xFFBE00},
+    {197, "dempet orange", 0xFFA028},
+    {198, "Burgundy", 0x900050},
+    {231, "betong4", 0x66665E},
+    {232, "betong5", 0x606059},
+    {233, "betong6", 0x595954},
+    {234, "betong7", 0x51514C},
     {235, "betong8", 0x4C4C47},
 };
 
 constexpr std::uint32_t kSpectrum[] = {
-    0xFF0000, 0xFF3000, 0xFF6000, 0xFF7800, 0xFF9000, 0xFFA800, 0xFFC000, 0xFFD800,
-    0xFFF000, 0xFFFF00, 0xF0FF00, 0xD8FF00, 0xC0FF00, 0xA8FF00, 0x90FF00, 0x78FF00,
-    0x60FF00, 0x30FF00, 0x00FF00, 0x00FF30, 0x00FF60, 0x00FF90, 0x00FFC0, 0x00FFF0,
-    0x00F0FF, 0x00C0FF, 0x0090FF, 0x0060FF, 0x0030FF, 0x0000FF, 0x0000D8, 0x0000A8,
+    0xFF0000, 0xFF3000, 0xFF6000, 0xFF7800, 0xFF9000, 0xFFA800, 0xFFC000, 0xFFD800, 0xFFF000, 0xFFFF00, 0xF0FF00,
+    0xD8FF00, 0xC0FF00, 0xA8FF00, 0x90FF00, 0x78FF00, 0x60FF00, 0x30FF00, 0x00FF00, 0x00FF30, 0x00FF60, 0x00FF90,
+    0x00FFC0, 0x00FFF0, 0x00F0FF, 0x00C0FF, 0x0090FF, 0x0060FF, 0x0030FF, 0x0000FF, 0x0000D8, 0x0000A8,
 };
 static_assert(sizeof(kSpectrum) / sizeof(kSpectrum[0]) == 32);
 
@@ -156,7 +175,7 @@ const std::string kNoName;
 std::mutex g_blocksLock;
 std::set<const void*> g_blocks;
 
-} // namespace
+}  // namespace
 
 bool CPaletteControl::IsPaletteBlock(const void* address)
 {

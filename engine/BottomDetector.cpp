@@ -28,11 +28,23 @@ CBottomDetector::ChangeNotifier g_notifier;
 
 constexpr std::int16_t kEndMark = -19999;
 
-double Window(double depth) { return std::min(0.3 * depth + 50.0, 500.0); }
-double Upper(double depth, double limit) { return std::min(limit, depth + Window(depth)); }
-double Lower(double depth, double limit) { return std::max(limit, depth - Window(depth)); }
+double Window(double depth)
+{
+    return std::min(0.3 * depth + 50.0, 500.0);
+}
+double Upper(double depth, double limit)
+{
+    return std::min(limit, depth + Window(depth));
+}
+double Lower(double depth, double limit)
+{
+    return std::max(limit, depth - Window(depth));
+}
 
-int ToIndex(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -1, 1 << 30)); }
+int ToIndex(std::int64_t v)
+{
+    return static_cast<int>(std::clamp<std::int64_t>(v, -1, 1 << 30));
+}
 
 // A text field is sound when it ends within its bytes.
 bool GetText(CByteReader& r, std::size_t at, std::string& s)
@@ -59,7 +71,7 @@ std::string StripReplay(std::string name)
     return name;
 }
 
-} // namespace
+}  // namespace
 
 void CBottomDetector::SetDialogRunner(TrackedDialogRunner runner)
 {
@@ -71,8 +83,8 @@ void CBottomDetector::SetDialogRunner(DialogRunner runner)
 {
     if (!runner)
         return SetDialogRunner(nullptr);
-    SetDialogRunner(TrackedDialogRunner(
-        [runner = std::move(runner)](DialogValues& v, const DialogOpened&) { return runner(v); }));
+    SetDialogRunner(
+        TrackedDialogRunner([runner = std::move(runner)](DialogValues& v, const DialogOpened&) { return runner(v); }));
 }
 
 void CBottomDetector::SetDialogRunner(std::nullptr_t)
@@ -87,14 +99,14 @@ void CBottomDetector::SetChangeNotifier(ChangeNotifier notifier)
 }
 
 CBottomDetector::CBottomDetector(const Construction& c)
-    : m_s(kArraySize, kNoEcho)
-    , m_w(kArraySize, kNoEcho)
-    , m_sourceName(c.SourceName)
-    , m_secondName(c.SecondName)
-    , m_folder(c.UseSettingsFolder ? (c.SettingsFolder.empty() ? CSerializeSupport::GetSettingsFolder()
-                                                                : c.SettingsFolder)
-                                   : std::string())
-    , m_external(c.ExternalDepth)
+    : m_s(kArraySize, kNoEcho),
+      m_w(kArraySize, kNoEcho),
+      m_sourceName(c.SourceName),
+      m_secondName(c.SecondName),
+      m_folder(c.UseSettingsFolder
+                   ? (c.SettingsFolder.empty() ? CSerializeSupport::GetSettingsFolder() : c.SettingsFolder)
+                   : std::string()),
+      m_external(c.ExternalDepth)
 {
     const bool deepModel =
         c.Model == SounderModel::QY210 || c.Model == SounderModel::QY310 || c.Model == SounderModel::QYNVU;
@@ -219,8 +231,7 @@ bool CBottomDetector::SaveSettingsFile() const
 
 void CBottomDetector::Serialize(CArchive& ar)
 {
-    if (ar.IsStoring())
-    {
+    if (ar.IsStoring()) {
         double maxDepth, minDepth, backstep;
         {
             std::lock_guard lock(m_lock);
@@ -239,8 +250,7 @@ void CBottomDetector::Serialize(CArchive& ar)
     const double newMax = std::isfinite(maxDepth) && maxDepth > 0.0 ? maxDepth : m_maxDepth;
     const double newMin = std::isfinite(minDepth) && minDepth >= 0.0 ? minDepth : m_minDepth;
     // A window whose top lies below its bottom is nonsense too: neither depth.
-    if (newMin <= newMax)
-    {
+    if (newMin <= newMax) {
         m_maxDepth = newMax;
         m_minDepth = newMin;
     }
@@ -273,8 +283,7 @@ void CBottomDetector::SetTrackedBottom(double range, double levelDb)
 void CBottomDetector::GetBottomSamplesDb(double* out, int n, int first) const
 {
     std::lock_guard lock(m_lock);
-    for (int j = 0; j < n; ++j)
-    {
+    for (int j = 0; j < n; ++j) {
         const std::int64_t i = std::int64_t{first} + j;
         out[j] = (i >= 0 && i < kArraySize) ? m_w[static_cast<std::size_t>(i)] * kDbPerUnit : rawpower::kNoEchoDb;
     }
@@ -319,10 +328,8 @@ bool CBottomDetector::RunDialog(bool& bottomLostWarning, bool& minAlarm, bool& m
         v.Gain = m_gain;
     }
     // The external-depth object is asked without our lock held.
-    if (m_external)
-    {
-        for (int i = 0; i < kExternalSources; ++i)
-        {
+    if (m_external) {
+        for (int i = 0; i < kExternalSources; ++i) {
             std::string name;
             double depth = 0.0;
             if (!m_external(i, name, depth))
@@ -373,8 +380,7 @@ bool CBottomDetector::DetectBottom(const std::int16_t* w, int count, double offs
                                    double range, double& depth, double& levelDb, double& nextRange)
 {
     std::unique_lock lock(m_lock);
-    if (w == nullptr || count <= 0 || !(d > 0.0) || !std::isfinite(offset) || !std::isfinite(range))
-    {
+    if (w == nullptr || count <= 0 || !(d > 0.0) || !std::isfinite(offset) || !std::isfinite(range)) {
         depth = m_tracked;
         levelDb = m_level;
         m_tracked = 0.0;
@@ -392,8 +398,7 @@ void CBottomDetector::UpdateReferenceDepth()
     m_referenceDepth = 0.0;
     if (!m_secondLayer || m_reference.empty() || !m_external)
         return;
-    for (int i = 0; i < kExternalSources; ++i)
-    {
+    for (int i = 0; i < kExternalSources; ++i) {
         std::string name;
         double depth = 0.0;
         if (m_external(i, name, depth) && name.find(m_reference) != std::string::npos)
@@ -401,8 +406,8 @@ void CBottomDetector::UpdateReferenceDepth()
     }
 }
 
-void CBottomDetector::PrepareWorkingArray(const std::int16_t* in, int count, int iStart, int iEnd, double o,
-                                          double d, bool smooth, int* largest, int* smallest)
+void CBottomDetector::PrepareWorkingArray(const std::int16_t* in, int count, int iStart, int iEnd, double o, double d,
+                                          bool smooth, int* largest, int* smallest)
 {
     std::int16_t* W = m_w.data();
     std::int16_t* S = m_s.data();
@@ -419,18 +424,15 @@ void CBottomDetector::PrepareWorkingArray(const std::int16_t* in, int count, int
     const std::int64_t fullGain = 10 * Trunc(m_gain * kUnitsPerDb);
     int hi = -32768;
     int lo = 32767;
-    for (int i = iStart + 1; i <= iEnd - 2; ++i)
-    {
-        if (smooth)
-        {
-            const double p = rawpower::RawToLinear(W[i - 1]) + rawpower::RawToLinear(W[i]) + rawpower::RawToLinear(W[i + 1]);
+    for (int i = iStart + 1; i <= iEnd - 2; ++i) {
+        if (smooth) {
+            const double p =
+                rawpower::RawToLinear(W[i - 1]) + rawpower::RawToLinear(W[i]) + rawpower::RawToLinear(W[i + 1]);
             W[i] = Saturate16(Trunc(rawpower::kUnitsPerDecade * std::log10(p / 3.0)));
         }
-        if (gain)
-        {
+        if (gain) {
             const double below = i * d + o - m_referenceDepth;
-            if (below > 0.0)
-            {
+            if (below > 0.0) {
                 const std::int64_t add = below < 10.0 ? Trunc(below * m_gain * kUnitsPerDb) : fullGain;
                 W[i] = Saturate16(W[i] + add);
             }
@@ -454,15 +456,11 @@ int CBottomDetector::EchoTest(int from, int to, int enter, int stay)
     std::int16_t* W = m_w.data();
     int level = enter;
     int kept = 0;
-    for (int i = from; i < to; ++i)
-    {
-        if (W[i] >= level)
-        {
+    for (int i = from; i < to; ++i) {
+        if (W[i] >= level) {
             ++kept;
             level = stay;
-        }
-        else
-        {
+        } else {
             W[i] = kNoEcho;
             level = enter;
         }
@@ -473,8 +471,7 @@ int CBottomDetector::EchoTest(int from, int to, int enter, int stay)
 void CBottomDetector::SearchWindow(double o, double& hi, double& lo, double& nextRange) const
 {
     nextRange = m_maxDepth;
-    if (m_tracked == 0.0)
-    {
+    if (m_tracked == 0.0) {
         hi = m_maxDepth - o;
         lo = m_minDepth - o;
         return;
@@ -524,22 +521,20 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
     std::make_heap(m_heap.begin(), m_heap.end());
     bool accepted = false;
     int P = 0;
-    while (!m_heap.empty())
-    {
+    while (!m_heap.empty()) {
         std::pop_heap(m_heap.begin(), m_heap.end());
         const std::uint32_t key = m_heap.back();
         m_heap.pop_back();
         const int v = static_cast<int>(key >> 16) - 32768;
         const int k = 0xFFFF - static_cast<int>(key & 0xFFFF);
         if (W[k] != v)
-            continue; // erased with an earlier spike's window
+            continue;  // erased with an earlier spike's window
         const int s = k < n ? 0 : k - n;
         const int e = std::min(s + 2 * n, iEnd);
         const int kept = EchoTest(s, e, v - 1024, v - 2048);
         if (static_cast<int>(m_spikes.size()) < kMaxSpikeRecords)
             m_spikes.push_back({static_cast<std::int16_t>(v), s, kept});
-        if (kept >= n)
-        {
+        if (kept >= n) {
             accepted = true;
             P = v;
             break;
@@ -562,14 +557,12 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
         ++i;
     while (i < iEnd && W[i] == kNoEcho)
         ++i;
-    while (i < iEnd)
-    {
+    while (i < iEnd) {
         const int start = i;
         int j = i;
         int gapStart = j;
         bool runsIn = false;
-        for (;;)
-        {
+        for (;;) {
             while (j < iEnd && W[j] != kNoEcho)
                 ++j;
             gapStart = j;
@@ -577,8 +570,7 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
                 ++j;
             if (j - gapStart >= n)
                 break;
-            if (j >= iEnd)
-            {
+            if (j >= iEnd) {
                 runsIn = true;
                 break;
             }
@@ -587,16 +579,12 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
             break;
         const int end = runsIn ? iEnd - 1 : gapStart;
         const int length = end - start;
-        if (length >= n)
-        {
+        if (length >= n) {
             const std::int16_t peak = *std::max_element(W + start, W + end);
             ++total;
-            if (filled < kCandidateCount)
-            {
+            if (filled < kCandidateCount) {
                 cands[static_cast<std::size_t>(filled++)] = Candidate{0, 0, 0, start, peak, length, 0, 0, 0, 0};
-            }
-            else
-            {
+            } else {
                 auto weakest = std::min_element(cands.begin(), cands.end(),
                                                 [](const Candidate& a, const Candidate& b) { return a.Peak < b.Peak; });
                 if (weakest->Peak < peak)
@@ -613,8 +601,7 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
     // Track matching.
     const std::int64_t three = Round(3.0 / d);
     const std::int64_t trackedIndex = Round(m_tracked / d);
-    for (Track& t : m_tracks)
-    {
+    for (Track& t : m_tracks) {
         t.Matched = 0;
         if (t.Confidence == 0)
             continue;
@@ -622,22 +609,19 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
         const std::int64_t tolerance = m / 20 + three;
         int best = -1;
         std::int64_t bestDistance = 0;
-        for (int c = 0; c < filled; ++c)
-        {
+        for (int c = 0; c < filled; ++c) {
             Candidate& cand = cands[static_cast<std::size_t>(c)];
             if (cand.Taken)
                 continue;
             const std::int64_t dist = std::llabs(std::int64_t{cand.Start} - m);
             if (dist > tolerance)
                 continue;
-            if (best < 0 || dist < bestDistance)
-            {
+            if (best < 0 || dist < bestDistance) {
                 best = c;
                 bestDistance = dist;
             }
         }
-        for (int c = 0; c < filled; ++c)
-        {
+        for (int c = 0; c < filled; ++c) {
             Candidate& cand = cands[static_cast<std::size_t>(c)];
             if (std::llabs(std::int64_t{cand.Start} - m) <= tolerance)
                 cand.Taken = 1;
@@ -647,10 +631,10 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
         Candidate& cand = cands[static_cast<std::size_t>(best)];
         if (bestDistance < m / 100 + three / 3)
             t.Confidence = static_cast<std::uint8_t>(std::min(t.Confidence + 2, 9));
-        if (t.Confidence >= 5)
-        {
+        if (t.Confidence >= 5) {
             cand.Age = t.Confidence;
-            cand.Distance = static_cast<std::int32_t>(std::min<std::int64_t>(std::llabs(cand.Start - trackedIndex), 1 << 30));
+            cand.Distance =
+                static_cast<std::int32_t>(std::min<std::int64_t>(std::llabs(cand.Start - trackedIndex), 1 << 30));
         }
         t.Index = cand.Start;
         t.Matched = 1;
@@ -663,8 +647,7 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
         std::array<int, kCandidateCount> starts{};
         std::array<int, kCandidateCount> distances{};
         int confirmed = 0;
-        for (int c = 0; c < filled; ++c)
-        {
+        for (int c = 0; c < filled; ++c) {
             const Candidate& cand = cands[static_cast<std::size_t>(c)];
             if (cand.Age == 0)
                 continue;
@@ -685,8 +668,7 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
         static constexpr int kDistanceScore[kCandidateCount] = {7, 4, 1, 0};
         const bool secondLayer = m_secondLayer && !m_reference.empty();
         int bestTotal = 15;
-        for (int c = 0; c < filled; ++c)
-        {
+        for (int c = 0; c < filled; ++c) {
             Candidate& cand = cands[static_cast<std::size_t>(c)];
             if (cand.Age == 0)
                 continue;
@@ -694,8 +676,7 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
             const int depthScore = kDepthScore[rank(starts, cand.Start)];
             const int distanceScore = kDistanceScore[rank(distances, cand.Distance)];
             int sum = cand.Age + distanceScore + depthScore + levelScore;
-            if (secondLayer)
-            {
+            if (secondLayer) {
                 const double r = cand.Start * d + o;
                 if (std::fabs(m_referenceDepth - r) < 0.5)
                     sum -= 3;
@@ -706,8 +687,7 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
             cand.DepthScore = static_cast<std::uint8_t>(depthScore);
             cand.DistanceScore = static_cast<std::uint8_t>(distanceScore);
             cand.Total = static_cast<std::uint8_t>(std::clamp(sum, 0, 255));
-            if (sum > bestTotal)
-            {
+            if (sum > bestTotal) {
                 bestTotal = sum;
                 best = c;
             }
@@ -717,8 +697,7 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
     m_candidateSnapshot = cands;
     m_trackSnapshot = m_tracks;
 
-    if (best >= 0)
-    {
+    if (best >= 0) {
         const Candidate& cand = cands[static_cast<std::size_t>(best)];
         const int s = cand.Start;
         int k = s;
@@ -727,20 +706,16 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
         m_level = cand.Peak * kDbPerUnit;
         const int B = static_cast<int>(Trunc(m_backstep * kUnitsPerDb));
         int idx = s;
-        if (k > 2 * n)
-        {
+        if (k > 2 * n) {
             int walk = s;
             while (walk > iStart && S[walk] > B)
                 --walk;
             idx = walk <= iStart ? s : walk;
         }
         double f = 0.0;
-        if (idx <= iStart)
-        {
+        if (idx <= iStart) {
             idx = iStart;
-        }
-        else if (S[idx] < B && B < S[idx + 1])
-        {
+        } else if (S[idx] < B && B < S[idx + 1]) {
             f = static_cast<double>(S[idx + 1] - B) * d / static_cast<double>(S[idx + 1] - S[idx]);
         }
         m_tracked = (idx + 1) * d - f;
@@ -752,8 +727,7 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
     for (Track& t : m_tracks)
         if (t.Confidence > 0 && !t.Matched)
             --t.Confidence;
-    for (int c = 0; c < filled; ++c)
-    {
+    for (int c = 0; c < filled; ++c) {
         const Candidate& cand = cands[static_cast<std::size_t>(c)];
         if (cand.Taken)
             continue;
@@ -771,8 +745,8 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
     return true;
 }
 
-bool CBottomDetector::DetectAlternative(const std::int16_t* in, int count, double o, double tau, double d,
-                                        double range, double& depth, double& levelDb, double& nextRange)
+bool CBottomDetector::DetectAlternative(const std::int16_t* in, int count, double o, double tau, double d, double range,
+                                        double& depth, double& levelDb, double& nextRange)
 {
     double hi, lo;
     SearchWindow(o, hi, lo, nextRange);
@@ -809,13 +783,10 @@ bool CBottomDetector::DetectAlternative(const std::int16_t* in, int count, doubl
 
     // The window is kept in 32-bit indices: 16-bit bounds wrap beyond
     // 32767 samples and turn the window inside out.
-    if (m_altWindowStart == m_altWindowEnd)
-    {
+    if (m_altWindowStart == m_altWindowEnd) {
         m_altWindowStart = iStart;
         m_altWindowEnd = iEnd;
-    }
-    else
-    {
+    } else {
         m_altWindowStart = std::max(m_altWindowStart, iStart);
         m_altWindowEnd = std::min(m_altWindowEnd, iEnd);
     }
@@ -823,8 +794,7 @@ bool CBottomDetector::DetectAlternative(const std::int16_t* in, int count, doubl
     double level = -99.0;
     int state = 3;
     int candidate = 0;
-    while (i < iEnd)
-    {
+    while (i < iEnd) {
         const int s = i;
         while (i < iEnd && W[i] != kNoEcho)
             ++i;
@@ -833,32 +803,24 @@ bool CBottomDetector::DetectAlternative(const std::int16_t* in, int count, doubl
             ++i;
         if (e - s <= 2 * n)
             continue;
-        if (s < m_altWindowStart)
-        {
+        if (s < m_altWindowStart) {
             state = 1;
-        }
-        else if (m_altWindowStart < s && s < m_altWindowEnd && state != 0)
-        {
+        } else if (m_altWindowStart < s && s < m_altWindowEnd && state != 0) {
             if (state != 1)
                 state = 0;
             level = *std::max_element(W + s, W + e) * kDbPerUnit;
             candidate = s;
-        }
-        else if (s > m_altWindowEnd && state != 0 && state != 1)
-        {
+        } else if (s > m_altWindowEnd && state != 0 && state != 1) {
             state = 2;
         }
     }
 
     auto setWindow = [this](int index, double t) {
         std::int64_t a, b;
-        if (t <= 20.0)
-        {
+        if (t <= 20.0) {
             a = index - index / 2;
             b = index + index / 2;
-        }
-        else
-        {
+        } else {
             a = index - index / 16;
             b = index + index / 8;
         }
@@ -874,15 +836,14 @@ bool CBottomDetector::DetectAlternative(const std::int16_t* in, int count, doubl
     };
 
     int index = 0;
-    if (state == 0)
-    {
+    if (state == 0) {
         m_altMisses = 0;
         const int s = candidate;
         // The two words at the echo's leading edge, smoothed again from the
         // ping itself: the echo test above has cut them.
-        for (int q = std::max(s - 1, 1); q <= s && q + 1 < count; ++q)
-        {
-            const double p = rawpower::RawToLinear(in[q - 1]) + rawpower::RawToLinear(in[q]) + rawpower::RawToLinear(in[q + 1]);
+        for (int q = std::max(s - 1, 1); q <= s && q + 1 < count; ++q) {
+            const double p =
+                rawpower::RawToLinear(in[q - 1]) + rawpower::RawToLinear(in[q]) + rawpower::RawToLinear(in[q + 1]);
             W[q] = Saturate16(Trunc(rawpower::kUnitsPerDecade * std::log10(p / 3.0)));
         }
         double f = 0.0;
@@ -892,9 +853,7 @@ bool CBottomDetector::DetectAlternative(const std::int16_t* in, int count, doubl
         m_level = level;
         index = s;
         setWindow(s, m_tracked);
-    }
-    else if (state == 1 || state == 2)
-    {
+    } else if (state == 1 || state == 2) {
         index = (state == 1 && candidate != 0) ? candidate : m_altPrevious;
         if (index != 0)
             m_tracked = index * d;
@@ -902,19 +861,15 @@ bool CBottomDetector::DetectAlternative(const std::int16_t* in, int count, doubl
         m_level = level;
         if (m_altMisses < 4 && index != 0)
             setWindow(index, m_tracked);
-        else
-        {
+        else {
             reset();
             index = 0;
         }
-    }
-    else
-    {
+    } else {
         reset();
     }
     m_altPrevious = index;
-    if (m_tracked > 0.0)
-    {
+    if (m_tracked > 0.0) {
         depth = o + m_tracked;
         levelDb = m_level;
         nextRange = Upper(m_tracked, m_maxDepth);

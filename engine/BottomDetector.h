@@ -8,10 +8,10 @@
 // "ChannelBottom.sav" (104 bytes).
 #pragma once
 
+#include "base/ModalSession.h"
 #include "engine/ChannelComponents.h"
 #include "engine/ChannelLinks.h"
 #include "engine/MedianFilter.h"
-#include "base/ModalSession.h"
 
 #include <array>
 #include <cstddef>
@@ -39,8 +39,8 @@ public:
     struct Track
     {
         std::uint8_t Matched = 0;
-        std::uint8_t Confidence = 0; // 0 = free slot, at most 9
-        std::int32_t Index = 0;      // start sample
+        std::uint8_t Confidence = 0;  // 0 = free slot, at most 9
+        std::int32_t Index = 0;       // start sample
     };
     struct Candidate
     {
@@ -71,7 +71,7 @@ public:
     {
         std::string SourceName;
         std::string SecondName;
-        double SampleDistance = 0.1; // m, for the default maximum depth
+        double SampleDistance = 0.1;  // m, for the default maximum depth
         SounderModel Model = SounderModel::QY310;
         // Folder of the settings file, ending with '/'; empty: the
         // application's settings folder.
@@ -172,15 +172,15 @@ private:
     // The range window searched below the transducer (offset o): the whole set
     // range while nothing is tracked, else a window around the tracked depth.
     void SearchWindow(double o, double& hi, double& lo, double& nextRange) const;
-    bool DetectMain(const std::int16_t* in, int count, double o, double tau, double d, double range,
-                    double& depth, double& levelDb, double& nextRange);
+    bool DetectMain(const std::int16_t* in, int count, double o, double tau, double d, double range, double& depth,
+                    double& levelDb, double& nextRange);
     bool DetectAlternative(const std::int16_t* in, int count, double o, double tau, double d, double range,
                            double& depth, double& levelDb, double& nextRange);
     void UpdateReferenceDepth();
     // Copies the ping into W up to and including iEnd, smoothing and adding
     // the second-layer gain over iStart+1 .. iEnd-2.
-    void PrepareWorkingArray(const std::int16_t* in, int count, int iStart, int iEnd, double o, double d,
-                             bool smooth, int* largest, int* smallest);
+    void PrepareWorkingArray(const std::int16_t* in, int count, int iStart, int iEnd, double o, double d, bool smooth,
+                             int* largest, int* smallest);
     int EchoTest(int from, int to, int enter, int stay);
     void SetDefaults(double d);
 
@@ -189,7 +189,7 @@ private:
     mutable std::mutex m_lock;
 
     // Settings.
-    std::array<std::uint8_t, 8> m_reserved{}; // kept as read, written back
+    std::array<std::uint8_t, 8> m_reserved{};  // kept as read, written back
     double m_minDepth = 0.0;
     double m_maxDepth = 1000.0;
     double m_backstep = -50.0;
@@ -205,8 +205,8 @@ private:
     double m_referenceDepth = 0.0;
 
     // State kept from ping to ping.
-    double m_tracked = 0.0; // range from the transducer, 0 = none
-    double m_level = 0.0;   // dB
+    double m_tracked = 0.0;  // range from the transducer, 0 = none
+    double m_level = 0.0;    // dB
     std::array<Track, kTrackCount> m_tracks{};
     std::array<Candidate, kCandidateCount> m_candidateSnapshot{};
     std::array<Track, kTrackCount> m_trackSnapshot{};
@@ -217,8 +217,8 @@ private:
     std::int32_t m_altWindowStart = 0;
     std::int32_t m_altWindowEnd = 0;
 
-    std::vector<std::int16_t> m_s; // smoothed copy
-    std::vector<std::int16_t> m_w; // working array
+    std::vector<std::int16_t> m_s;  // smoothed copy
+    std::vector<std::int16_t> m_w;  // working array
     std::vector<std::uint32_t> m_heap;
     std::vector<SpikeRecord> m_spikes;
     int m_rejectedSpikes = 0;

@@ -5,8 +5,8 @@
 #include "engine/BottomDetector.h"
 #include "engine/EchogramColumn.h"
 #include "engine/Noise.h"
-#include "engine/Slope.h"
 #include "engine/RawPower.h"
+#include "engine/Slope.h"
 #include "platform/MessageDispatcher.h"
 
 #include <algorithm>
@@ -51,35 +51,34 @@ std::string StripReplay(const std::string& name)
 // Calibrates a run whose TVG words all lie inside the table. Vectorised
 // explicitly: the build's default optimisation leaves this loop scalar.
 [[gnu::optimize("tree-vectorize")]] void CalibrateRun(std::int16_t* __restrict out, const std::int16_t* __restrict in,
-                                                     const std::int16_t* __restrict tvg, int n, int thr, int c)
+                                                      const std::int16_t* __restrict tvg, int n, int thr, int c)
 {
-    for (int i = 0; i < n; ++i)
-    {
+    for (int i = 0; i < n; ++i) {
         const int sum = std::clamp(tvg[i] + in[i] + c, -32768, 32767);
         out[i] = static_cast<std::int16_t>(in[i] > thr ? sum : rawpower::kNoEcho);
     }
 }
 
-} // namespace
+}  // namespace
 
 CChannel::CChannel(const Construction& c)
-    : m_transceiver(c.Transceiver)
-    , m_channelId(c.ChannelId)
-    , m_channelName(c.ChannelName)
-    , m_sourceName(c.SourceName)
-    , m_frequency(c.Frequency)
-    , m_beamTerm(c.BeamTerm)
-    , m_correction{c.Correction[0], c.Correction[1]}
-    , m_beamType(c.BeamType)
-    , m_beamWidthAlong(c.BeamWidthAlongship)
-    , m_beamWidthAthwart(c.BeamWidthAthwartship)
-    , m_beamAngle(c.BeamAngle)
-    , m_links(c.Links ? c.Links : &m_defaultLinks)
-    , m_params(c.Parameters)
-    , m_pending(c.Parameters)
-    , m_input(kMaxSamples)
-    , m_ping(kMaxSamples)
-    , m_colorScale(c.ChannelName)
+    : m_transceiver(c.Transceiver),
+      m_channelId(c.ChannelId),
+      m_channelName(c.ChannelName),
+      m_sourceName(c.SourceName),
+      m_frequency(c.Frequency),
+      m_beamTerm(c.BeamTerm),
+      m_correction{c.Correction[0], c.Correction[1]},
+      m_beamType(c.BeamType),
+      m_beamWidthAlong(c.BeamWidthAlongship),
+      m_beamWidthAthwart(c.BeamWidthAthwartship),
+      m_beamAngle(c.BeamAngle),
+      m_links(c.Links ? c.Links : &m_defaultLinks),
+      m_params(c.Parameters),
+      m_pending(c.Parameters),
+      m_input(kMaxSamples),
+      m_ping(kMaxSamples),
+      m_colorScale(c.ChannelName)
 {
     for (auto& t : m_tvg)
         t.assign(kMaxSamples, 0);
@@ -108,8 +107,8 @@ void CChannel::AttachStandardParts()
     SetSlopeTracker(std::make_unique<CSlope>());
 }
 
-bool CChannel::RunBottomDetectorDialog(bool& bottomLostWarning, bool& minAlarm, bool& maxAlarm,
-                                       double& minAlarmDepth, double& maxAlarmDepth)
+bool CChannel::RunBottomDetectorDialog(bool& bottomLostWarning, bool& minAlarm, bool& maxAlarm, double& minAlarmDepth,
+                                       double& maxAlarmDepth)
 {
     IBottomDetector* detector;
     {
@@ -125,8 +124,7 @@ bool CChannel::RunBottomDetectorDialog(bool& bottomLostWarning, bool& minAlarm, 
 void CChannel::GetBottomSamplesDb(double* out, int n, int first) const
 {
     Lock lock(m_lock);
-    if (m_detector)
-    {
+    if (m_detector) {
         m_detector->GetBottomSamplesDb(out, n, first);
         return;
     }
@@ -157,13 +155,11 @@ void CChannel::SetSlopeTracker(std::unique_ptr<ISlopeTracker> slope)
 void CChannel::SerializeBottomDetector(CArchive& ar)
 {
     Lock lock(m_lock);
-    if (m_detector)
-    {
+    if (m_detector) {
         m_detector->Serialize(ar);
         return;
     }
-    if (ar.IsStoring())
-    {
+    if (ar.IsStoring()) {
         ar << m_bottomLayout[0] << m_bottomLayout[1] << m_bottomLayout[2];
         return;
     }
@@ -175,13 +171,11 @@ void CChannel::SerializeBottomDetector(CArchive& ar)
 void CChannel::SerializeSlope(CArchive& ar)
 {
     Lock lock(m_lock);
-    if (m_slope)
-    {
+    if (m_slope) {
         m_slope->Serialize(ar);
         return;
     }
-    if (ar.IsStoring())
-    {
+    if (ar.IsStoring()) {
         ar << static_cast<LONG>(m_slopeLayout[0]) << static_cast<LONG>(m_slopeLayout[1]);
         return;
     }
@@ -226,8 +220,7 @@ void CChannel::BuildTvgTable(std::int16_t* table, int size, double k, double alp
     const double rs = r0 > 1.0 ? r0 : 1.0;
     const std::int64_t n = std::min<std::int64_t>(Trunc(range / d + 1e-9), size);
     const std::int16_t limitWord = rawpower::Saturate16(Trunc(limitDb * rawpower::kUnitsPerDb));
-    for (std::int64_t i = 0; i < n; ++i)
-    {
+    for (std::int64_t i = 0; i < n; ++i) {
         const double r = static_cast<double>(i + 1) * d;
         if (!(r > rs))
             continue;
@@ -258,7 +251,8 @@ void CChannel::BuildTvgTables()
     const bool limit40 = Links().GetModel() == SounderModel::RM30 && m_colorScale.GetLimit40Log();
     BuildTvgTable(m_tvg[kTvg20].data(), kMaxSamples, 20.0, p.Absorption, m_frequency, p.PulseLength, d, 300.0, range);
     BuildTvgTable(m_tvg[kTvg30].data(), kMaxSamples, 30.0, p.Absorption, m_frequency, p.PulseLength, d, 300.0, range);
-    BuildTvgTable(m_tvg[kTvgBottom].data(), kMaxSamples, 20.0, p.Absorption, m_frequency, p.PulseLength, d, 80.0, range);
+    BuildTvgTable(m_tvg[kTvgBottom].data(), kMaxSamples, 20.0, p.Absorption, m_frequency, p.PulseLength, d, 80.0,
+                  range);
     BuildTvgTable(m_tvg[kTvg40].data(), kMaxSamples, 40.0, p.Absorption, m_frequency, p.PulseLength, d,
                   limit40 ? 100.0 : 300.0, range);
 }
@@ -276,8 +270,7 @@ void CChannel::FilterRawSamples(std::int16_t* out, const std::int16_t* in, int s
     const int c = rawpower::Saturate16(Trunc(constantDb * rawpower::kUnitsPerDb));
     const int lastTvg = tvgSize - 1;
 
-    if (!sw.Median && !sw.Compression)
-    {
+    if (!sw.Median && !sw.Compression) {
         // The common case, kept free of branches so that it vectorises:
         // every echogram of every ping runs through here.
         const std::int64_t direct = std::clamp<std::int64_t>(std::int64_t{lastTvg} - tvgOffset + 1, 0, n);
@@ -297,17 +290,14 @@ void CChannel::FilterRawSamples(std::int16_t* out, const std::int16_t* in, int s
     const int width = std::clamp(sw.MedianWidth, 1, 50);
     std::int16_t window[50];
 
-    for (int i = 0; i < n; ++i)
-    {
+    for (int i = 0; i < n; ++i) {
         const int raw = in[i];
-        if (raw <= thr)
-        {
+        if (raw <= thr) {
             out[i] = kNoEcho;
             continue;
         }
         int v = raw;
-        if (sw.Median)
-        {
+        if (sw.Median) {
             const int lo = std::max(0, i - (width - 1) / 2);
             const int hi = std::min(n, lo + width);
             const int w = hi - lo;
@@ -318,9 +308,9 @@ void CChannel::FilterRawSamples(std::int16_t* out, const std::int16_t* in, int s
         }
         const std::int64_t t = std::min<std::int64_t>(std::max<std::int64_t>(std::int64_t{i} + tvgOffset, 0), lastTvg);
         std::int64_t sum = std::int64_t{tvg[t]} + v + c;
-        if (sw.Compression)
-        {
-            double x = std::pow(10.0, rawpower::Saturate16(sum) * rawpower::kDbPerUnit / 10.0) * sw.CompressionScale * 1000.0;
+        if (sw.Compression) {
+            double x =
+                std::pow(10.0, rawpower::Saturate16(sum) * rawpower::kDbPerUnit / 10.0) * sw.CompressionScale * 1000.0;
             x = std::min(x, 20.0);
             sum += Trunc(x * rawpower::kUnitsPerDb);
         }
@@ -381,8 +371,8 @@ void CChannel::AddPowerSamples(const std::int16_t* words, int n, int blockNumber
     m_input.AddPowerSamples(words, n, blockNumber);
 }
 
-void CChannel::AddFloatSamples(const float* first, const float* second, const std::uint32_t* third,
-                               float floatValue, int n, double doubleValue)
+void CChannel::AddFloatSamples(const float* first, const float* second, const std::uint32_t* third, float floatValue,
+                               int n, double doubleValue)
 {
     if (m_previousRequested.load(std::memory_order_relaxed) < 0)
         return;
@@ -396,10 +386,22 @@ void CChannel::AddAngleSamples(const std::uint16_t* words, int n, int blockNumbe
     m_input.AddAngleSamples(words, n, blockNumber);
 }
 
-void CChannel::SetInputHeader(const std::uint32_t words[8]) { m_input.SetInputHeader(words); }
-void CChannel::SetInputParameters(const std::uint32_t words[12]) { m_input.SetInputParameters(words); }
-bool CChannel::SetDiagnostics(int adCount, const std::uint32_t* w) { return m_input.SetDiagnostics(adCount, w); }
-bool CChannel::SetAdDiagnostics(int adCount, const std::uint32_t* w) { return m_input.SetAdDiagnostics(adCount, w); }
+void CChannel::SetInputHeader(const std::uint32_t words[8])
+{
+    m_input.SetInputHeader(words);
+}
+void CChannel::SetInputParameters(const std::uint32_t words[12])
+{
+    m_input.SetInputParameters(words);
+}
+bool CChannel::SetDiagnostics(int adCount, const std::uint32_t* w)
+{
+    return m_input.SetDiagnostics(adCount, w);
+}
+bool CChannel::SetAdDiagnostics(int adCount, const std::uint32_t* w)
+{
+    return m_input.SetAdDiagnostics(adCount, w);
+}
 
 void CChannel::SetChannelParameters(const ChannelParameters& params)
 {
@@ -450,12 +452,11 @@ void CChannel::AddPing(std::uint64_t pingTime)
     if (timing)
         UpdateMotionLocked();
 
-    if (m_pendingSet)
-    {
+    if (m_pendingSet) {
         const ChannelParameters& o = m_params;
         const ChannelParameters& n = m_pending;
-        const bool tvgChange = o.Absorption != n.Absorption || o.SampleDistance != n.SampleDistance ||
-                               o.PulseLength != n.PulseLength;
+        const bool tvgChange =
+            o.Absorption != n.Absorption || o.SampleDistance != n.SampleDistance || o.PulseLength != n.PulseLength;
         const bool constChange = o.PulseLength != n.PulseLength || o.TransmitPower != n.TransmitPower;
         const bool distanceChange = o.SampleDistance != n.SampleDistance;
         m_params = m_pending;
@@ -466,9 +467,7 @@ void CChannel::AddPing(std::uint64_t pingTime)
         if (constChange)
             BuildConstants();
         m_pendingSet = false;
-    }
-    else if (m_colorScale.TakeChangeFlag())
-    {
+    } else if (m_colorScale.TakeChangeFlag()) {
         BuildTvgTables();
     }
 
@@ -490,7 +489,7 @@ void CChannel::UpdateMotionLocked()
     double atRx[4] = {};
     IChannelLinks& links = Links();
     if (!links.GetMotionAtTime(t, m_params, atTx))
-        return; // no motion sensor: the unit's own motion words stay
+        return;  // no motion sensor: the unit's own motion words stay
     const auto delay = static_cast<std::uint64_t>(std::clamp(travel * 1.0e7, 0.0, 1.0e12));
     if (!links.GetMotionAtTime(t + delay, m_params, atRx))
         std::copy_n(atTx, 4, atRx);
@@ -507,19 +506,38 @@ const std::int16_t* CChannel::EchogramLocked(int echogramType)
     int index;
     int tvg;
     double constant;
-    switch (echogramType)
-    {
-    case 0x100: index = kBottom; tvg = kTvgBottom; constant = m_pointConstant; break; // internal: bottom
-    case Sv: index = kSv; tvg = kTvg20; constant = m_svConstant; break;
+    switch (echogramType) {
+    case 0x100:
+        index = kBottom;
+        tvg = kTvgBottom;
+        constant = m_pointConstant;
+        break;  // internal: bottom
+    case Sv:
+        index = kSv;
+        tvg = kTvg20;
+        constant = m_svConstant;
+        break;
     // Target strength has no beam term: with the point constant's two-way
     // beam angle a -45 dB target would show some 20 dB too strong.
-    case TS: index = kTs; tvg = kTvg40; constant = m_tsConstant; break;
-    case Point20Log: index = kPoint20; tvg = kTvg20; constant = m_pointConstant; break;
-    case Point30Log: index = kPoint30; tvg = kTvg30; constant = m_pointConstant; break;
-    default: return m_ping.Power.data();
+    case TS:
+        index = kTs;
+        tvg = kTvg40;
+        constant = m_tsConstant;
+        break;
+    case Point20Log:
+        index = kPoint20;
+        tvg = kTvg20;
+        constant = m_pointConstant;
+        break;
+    case Point30Log:
+        index = kPoint30;
+        tvg = kTvg30;
+        constant = m_pointConstant;
+        break;
+    default:
+        return m_ping.Power.data();
     }
-    if (!m_computed[static_cast<std::size_t>(index)])
-    {
+    if (!m_computed[static_cast<std::size_t>(index)]) {
         IChannelLinks& links = Links();
         const double d = m_params.SampleDistance;
         int offset = 0;
@@ -573,47 +591,39 @@ bool CChannel::ProcessPingLocked(std::optional<DepthReport>& report)
     double next = m_nextRange;
     bool found = false;
     if (m_detector && m_ping.PowerCount > 0 && d > 0.0)
-        found = m_detector->DetectBottom(w, m_ping.PowerCount, offset, m_params.PulseLength, d, range, depth, level, next);
+        found =
+            m_detector->DetectBottom(w, m_ping.PowerCount, offset, m_params.PulseLength, d, range, depth, level, next);
     m_nextRange = next;
 
     m_realSvp = links.IsRealSvp();
     double corrected = depth;
-    if (found && m_realSvp && m_detector)
-    {
+    if (found && m_realSvp && m_detector) {
         const double oneWay = m_detector->GetBottomIndexPlusOne() * m_params.SampleInterval * 0.5;
         corrected = links.GetDepthFromTravelTime(oneWay, offset + m_detector->GetNegatedFraction());
         depth = corrected;
     }
 
-    if (m_detector && m_detector->IsBottomSmoothingOn() && !m_detector->IsAlternativeDetectorOn())
-    {
-        if (!found)
-        {
-            if (m_missCount < 4 && m_lastDepth != 0.0)
-            {
+    if (m_detector && m_detector->IsBottomSmoothingOn() && !m_detector->IsAlternativeDetectorOn()) {
+        if (!found) {
+            if (m_missCount < 4 && m_lastDepth != 0.0) {
                 depth = m_lastDepth;
                 level = m_lastLevel;
                 corrected = m_lastCorrected;
                 found = true;
-            }
-            else
-            {
+            } else {
                 depth = corrected = m_lastDepth = 0.0;
                 level = m_lastLevel = -99.0;
             }
             m_detector->SetTrackedBottom(offset < depth ? depth - offset : depth, level);
             ++m_missCount;
-        }
-        else
-        {
+        } else {
             m_missCount = 0;
             m_lastDepth = depth;
             m_lastLevel = level;
             m_lastCorrected = corrected;
         }
     }
-    if (!found)
-    {
+    if (!found) {
         depth = 0.0;
         corrected = 0.0;
         level = -99.0;
@@ -624,8 +634,7 @@ bool CChannel::ProcessPingLocked(std::optional<DepthReport>& report)
     m_bottomLevel = level;
     m_correctedDepth = corrected;
 
-    if (m_slope)
-    {
+    if (m_slope) {
         double knots = 0.0;
         const double speed = links.GetSpeedKnots(knots) ? knots * 1852.0 / 3600.0 : 0.0;
         m_slope->AddPoint(depth, speed, m_ping.PingTime);
@@ -670,8 +679,7 @@ bool CChannel::ProcessPingData()
 int CChannel::RangeToSample(double range, double distance) const
 {
     double d = distance;
-    if (!(d > 0.0))
-    {
+    if (!(d > 0.0)) {
         Lock lock(m_lock);
         d = m_params.SampleDistance;
     }
@@ -683,8 +691,7 @@ int CChannel::RangeToSample(double range, double distance) const
 double CChannel::SampleToRange(int index, double distance) const
 {
     double d = distance;
-    if (!(d > 0.0))
-    {
+    if (!(d > 0.0)) {
         Lock lock(m_lock);
         d = m_params.SampleDistance;
     }
@@ -721,21 +728,17 @@ int CChannel::ComputeSampleCount(double distance, bool* recordTaken, int* record
     const double given = distance > 0.0 ? distance : d;
     auto toSample = [](double r, double dist) -> std::int64_t { return dist > 0.0 ? Round(r / dist) : 0; };
     std::int64_t count = 0;
-    if (fixedRange)
-    {
+    if (fixedRange) {
         const double r = 1.9 * fixedTime * soundVelocity * 0.5;
         if (m_detector)
             m_detector->SetMaximumDepth(r);
         count = toSample(r, given);
-    }
-    else
-    {
+    } else {
         if (links.GetModel() != SounderModel::QYNVU)
             count = (m_requested >= 1 && given > 0.0) ? Trunc(m_requested * d / given + 0.5) : 0;
         else
             count = std::max(m_previousRequested.load(std::memory_order_relaxed), 0);
-        if (m_processed && m_detector)
-        {
+        if (m_processed && m_detector) {
             const double r = m_found ? m_nextRange : m_detector->GetMaximumDepth();
             count = std::max(count, toSample(r, d));
         }

@@ -44,9 +44,9 @@ public:
         CTransceiver* Transceiver = nullptr;
         std::int32_t ChannelId = 0;
         ChannelParameters Parameters;
-        double Frequency = 38000.0;   // Hz
-        double BeamTerm = -21.0;      // equivalent beam angle, dB
-        double Correction[2] = {};    // kept for the calibration hand-over
+        double Frequency = 38000.0;  // Hz
+        double BeamTerm = -21.0;     // equivalent beam angle, dB
+        double Correction[2] = {};   // kept for the calibration hand-over
         // Beam shape: 1 split beam (with angles), 0 single beam; 3 dB beam
         // widths (degrees) and the beam angle whose half the display shows.
         std::int32_t BeamType = 0;
@@ -55,7 +55,7 @@ public:
         double BeamAngle = 0.0;
         std::string ChannelName;
         std::string SourceName;
-        IChannelLinks* Links = nullptr; // not owned; null: a channel on its own
+        IChannelLinks* Links = nullptr;  // not owned; null: a channel on its own
         // With the system's own bottom detector, noise estimate and slope
         // tracker; without, a channel runs bare until parts are set.
         bool StandardParts = false;
@@ -122,8 +122,8 @@ public:
     static double ComputeSvConstant(double power, double gain, double frequency, double psi, double pulse);
     static double ComputeTsConstantEx(double power, double gain, double frequency, double psi);
     // TVG table of log factor k and limit L (dB) over kMaxSamples words.
-    static void BuildTvgTable(std::int16_t* table, int size, double k, double alpha, double frequency,
-                              double pulse, double d, double limitDb, double range);
+    static void BuildTvgTable(std::int16_t* table, int size, double k, double alpha, double frequency, double pulse,
+                              double d, double limitDb, double range);
 
     struct FilterSwitches
     {
@@ -158,8 +158,8 @@ public:
     const std::int16_t* SetSampleBlock(std::uint32_t blockId, int stride, int count, const std::int16_t* words,
                                        int availableWords);
     void AddPowerSamples(const std::int16_t* words, int n, int blockNumber);
-    void AddFloatSamples(const float* first, const float* second, const std::uint32_t* third, float floatValue,
-                         int n, double doubleValue);
+    void AddFloatSamples(const float* first, const float* second, const std::uint32_t* third, float floatValue, int n,
+                         double doubleValue);
     void AddAngleSamples(const std::uint16_t* words, int n, int blockNumber);
     void SetInputHeader(const std::uint32_t words[8]);
     void SetInputParameters(const std::uint32_t words[12]);
@@ -257,12 +257,12 @@ public:
     // channel and its bottom detector.
     struct StatusValues
     {
-        double Draught = 0.0;      // m
-        double Power = 0.0;        // W
-        double PulseLength = 0.0;  // s
+        double Draught = 0.0;                           // m
+        double Power = 0.0;                             // W
+        double PulseLength = 0.0;                       // s
         double MinimumDepth = 0.0, MaximumDepth = 0.0;  // m
-        double BackStep = 0.0;     // dB
-        int TvgType = 0;           // the first echogram's type: 3 20 log R, 4 30 log R
+        double BackStep = 0.0;                          // dB
+        int TvgType = 0;                                // the first echogram's type: 3 20 log R, 4 30 log R
     };
     StatusValues GetStatusValues() const;
     void GetPingCounters(std::uint32_t& low, std::uint32_t& high) const;
@@ -270,7 +270,7 @@ public:
     int GetPingCount() const { return m_pingCount.load(std::memory_order_relaxed); }
     double GetBottomDepth() const { return m_bottomDepth.load(std::memory_order_relaxed); }
     bool GetCorrectedBottomDepth(double& depth) const;
-    double GetLastPingValue() const; // heave of the last ping
+    double GetLastPingValue() const;  // heave of the last ping
     void GetStatusWords(std::uint32_t out[8]) const;
     void GetStatusWords12(std::uint32_t out[12]) const;
     void GetStatusRecord17(AdDiagnostics& out) const;
@@ -295,8 +295,8 @@ private:
     bool ProcessPingLocked(std::optional<DepthReport>& report);
     void DeliverDepth(const DepthReport& report);
     void RequestRangeLocked(double range);
-    bool GetPingSamplesLocked(std::int16_t* out, int n, double length, double start, int echogramType,
-                              int reference, std::optional<DepthReport>& report);
+    bool GetPingSamplesLocked(std::int16_t* out, int n, double length, double start, int echogramType, int reference,
+                              std::optional<DepthReport>& report);
     double WindowStartLocked(double start, int reference) const;
     double PingRangeLocked() const;
     void UpdateMotionLocked();

@@ -16,8 +16,8 @@ public:
     // Finds the bottom in the bottom echogram w (count words, sample i at
     // range (i + 1) * d). offset = draught + heave + depth offset; depth is
     // below the surface. Returns whether a bottom was found.
-    virtual bool DetectBottom(const std::int16_t* w, int count, double offset, double pulseLength,
-                              double d, double range, double& depth, double& levelDb, double& nextRange) = 0;
+    virtual bool DetectBottom(const std::int16_t* w, int count, double offset, double pulseLength, double d,
+                              double range, double& depth, double& levelDb, double& nextRange) = 0;
     virtual double GetMaximumDepth() const = 0;
     virtual void SetMaximumDepth(double metres) = 0;
     // Minimum and maximum depth (m) and backstep level (dB), read together
@@ -59,8 +59,8 @@ class INoiseEstimator
 public:
     virtual ~INoiseEstimator() = default;
     // Noise level (dB) of count raw samples between two ranges.
-    virtual double GetNoiseLevel(const std::int16_t* samples, int count, double previousDb, double d,
-                                 double startRange, double stopRange) = 0;
+    virtual double GetNoiseLevel(const std::int16_t* samples, int count, double previousDb, double d, double startRange,
+                                 double stopRange) = 0;
 };
 
 class ISlopeTracker
@@ -84,6 +84,6 @@ class IEchoIntegrator
 {
 public:
     virtual ~IEchoIntegrator() = default;
-    virtual void IntegrateLayers(const std::int16_t* sv, int count, double bottomDepth, double d,
-                                 double draught, double pulseTerm) = 0;
+    virtual void IntegrateLayers(const std::int16_t* sv, int count, double bottomDepth, double d, double draught,
+                                 double pulseTerm) = 0;
 };

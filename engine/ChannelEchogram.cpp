@@ -22,7 +22,7 @@ std::string UnknownTypeText(int reference)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 double CChannel::PingRangeLocked() const
 {
@@ -49,21 +49,17 @@ bool CChannel::GetPingSamplesLocked(std::int16_t* out, int n, double length, dou
         return false;
     const double d = m_params.SampleDistance;
     IChannelLinks& links = Links();
-    switch (reference)
-    {
+    switch (reference) {
     case FromTransducer:
-    case FromTransducer2:
-    {
+    case FromTransducer2: {
         RequestRangeLocked(start + length);
         const std::int16_t* src = EchogramLocked(echogramType);
         echogram::ResampleColumn(src, m_ping.PowerCount, d, start, length, out, n);
         return true;
     }
-    case FromBottom:
-    {
+    case FromBottom: {
         const bool found = ProcessPingLocked(report);
-        if (!found)
-        {
+        if (!found) {
             std::fill_n(out, n, kNoEcho);
             return false;
         }
@@ -77,8 +73,7 @@ bool CChannel::GetPingSamplesLocked(std::int16_t* out, int n, double length, dou
             std::fill_n(out, n, kNoEcho);
         return true;
     }
-    case External:
-    {
+    case External: {
         const int m = std::min(n, kMaxExternalSamples);
         std::fill_n(out, n, kNoEcho);
         RequestRangeLocked(start + length);
@@ -100,8 +95,7 @@ bool CChannel::GetPingSamplesLocked(std::int16_t* out, int n, double length, dou
 
 double CChannel::WindowStartLocked(double start, int reference) const
 {
-    if (reference == FromBottom)
-    {
+    if (reference == FromBottom) {
         const double bottom = m_found ? m_bottomDepth.load(std::memory_order_relaxed) : 0.0;
         return bottom > 0.0 ? bottom - start : 0.0;
     }
@@ -110,8 +104,7 @@ double CChannel::WindowStartLocked(double start, int reference) const
 
 void CChannel::GetPingRecord(ChannelPingRecord& out, double start, int reference)
 {
-    if (reference != FromTransducer && reference != FromBottom && reference != FromTransducer2)
-    {
+    if (reference != FromTransducer && reference != FromBottom && reference != FromTransducer2) {
         Links().FatalError("Channel", __LINE__, UnknownTypeText(reference));
         out = ChannelPingRecord{};
         return;
@@ -129,8 +122,7 @@ void CChannel::AddEchogramSamples(std::int16_t* out, int n, double start, int ec
 {
     if (!out || n <= 0)
         return;
-    if (reference != FromTransducer && reference != FromBottom && reference != FromTransducer2)
-    {
+    if (reference != FromTransducer && reference != FromBottom && reference != FromTransducer2) {
         Links().FatalError("Channel", __LINE__, UnknownTypeText(reference));
         std::fill_n(out, n, kNoEcho);
         return;
@@ -141,8 +133,7 @@ void CChannel::AddEchogramSamples(std::int16_t* out, int n, double start, int ec
     RequestRangeLocked(windowStart + n * d);
     const std::int16_t* src = EchogramLocked(echogramType);
     const std::int64_t first = d > 0.0 ? Round(windowStart / d) : 0;
-    for (int i = 0; i < n; ++i)
-    {
+    for (int i = 0; i < n; ++i) {
         const std::int64_t k = first + i;
         out[i] = (k >= 0 && k < m_ping.PowerCount) ? src[k] : kNoEcho;
     }
@@ -158,8 +149,7 @@ void CChannel::AddReplaySamples(double* out, int n, double start, int reference)
     RequestRangeLocked(windowStart + n * d);
     const std::int16_t* src = EchogramLocked(m_firstType);
     const std::int64_t first = d > 0.0 ? Round(windowStart / d) : 0;
-    for (int i = 0; i < n; ++i)
-    {
+    for (int i = 0; i < n; ++i) {
         const std::int64_t k = first + i;
         out[i] = (k >= 0 && k < m_ping.PowerCount) ? src[k] * rawpower::kDbPerUnit : rawpower::kNoEchoDb;
     }
@@ -173,8 +163,7 @@ void CChannel::AddEchogramAngles(std::uint16_t* out, int n, double start, int re
     const double d = m_params.SampleDistance;
     const double windowStart = WindowStartLocked(start, reference);
     const std::int64_t first = d > 0.0 ? Round(windowStart / d) : 0;
-    for (int i = 0; i < n; ++i)
-    {
+    for (int i = 0; i < n; ++i) {
         const std::int64_t k = first + i;
         out[i] = (k >= 0 && k < m_ping.AngleCount) ? m_ping.Angles[static_cast<std::size_t>(k)] : std::uint16_t{0};
     }
@@ -238,18 +227,24 @@ int CChannel::GetScopeTrace(TraceKind kind, int which, double* out, int maxCount
     const std::vector<double>& a = which == 2 ? m_ping.Trace2 : m_ping.Trace1;
     const std::vector<double>& b = which == 2 ? m_ping.Trace1 : m_ping.Trace2;
     auto packed = [](double v) { return rawpower::Saturate16(Trunc(v)) * rawpower::kDbPerUnit; };
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         const auto k = static_cast<std::size_t>(first + i);
-        switch (kind)
-        {
-        case TraceKind::Float: out[i] = a[k]; break;
-        case TraceKind::Linear: out[i] = std::pow(10.0, a[k] / 10.0); break;
-        case TraceKind::Packed: out[i] = packed(a[k]); break;
+        switch (kind) {
+        case TraceKind::Float:
+            out[i] = a[k];
+            break;
+        case TraceKind::Linear:
+            out[i] = std::pow(10.0, a[k] / 10.0);
+            break;
+        case TraceKind::Packed:
+            out[i] = packed(a[k]);
+            break;
         case TraceKind::Combined:
             out[i] = std::pow(10.0, packed(a[k]) / 10.0) + std::pow(10.0, packed(b[k]) / 10.0);
             break;
-        case TraceKind::Angle: out[i] = std::atan2(m_ping.Trace2[k], m_ping.Trace1[k]); break;
+        case TraceKind::Angle:
+            out[i] = std::atan2(m_ping.Trace2[k], m_ping.Trace1[k]);
+            break;
         }
     }
     return count;

@@ -7,26 +7,23 @@
 #include <utility>
 
 ChannelPing::ChannelPing(int capacity)
-    : Power(static_cast<std::size_t>(capacity), rawpower::kNoEcho)
-    , Angles(static_cast<std::size_t>(capacity), 0)
-    , Trace1(static_cast<std::size_t>(capacity), 0.0)
-    , Trace2(static_cast<std::size_t>(capacity), 0.0)
-    , Trace3(static_cast<std::size_t>(capacity), 0u)
-{
-}
+    : Power(static_cast<std::size_t>(capacity), rawpower::kNoEcho),
+      Angles(static_cast<std::size_t>(capacity), 0),
+      Trace1(static_cast<std::size_t>(capacity), 0.0),
+      Trace2(static_cast<std::size_t>(capacity), 0.0),
+      Trace3(static_cast<std::size_t>(capacity), 0u)
+{}
 
 CChannelInput::CChannelInput(int capacity)
-    : m_capacity(std::max(capacity, 0))
-    , m_ping(m_capacity)
-    , m_spare(static_cast<std::size_t>(m_capacity), rawpower::kNoEcho)
-{
-}
+    : m_capacity(std::max(capacity, 0)),
+      m_ping(m_capacity),
+      m_spare(static_cast<std::size_t>(m_capacity), rawpower::kNoEcho)
+{}
 
 const std::int16_t* CChannelInput::SetSampleBlock(std::uint32_t blockId, int stride, int count,
                                                   const std::int16_t* words, int availableWords)
 {
-    if (stride <= 0 || stride > ChannelPingRecord::kMaxWords || count < 0 || !words || availableWords < 0)
-    {
+    if (stride <= 0 || stride > ChannelPingRecord::kMaxWords || count < 0 || !words || availableWords < 0) {
         m_errors.fetch_add(1, std::memory_order_relaxed);
         return words;
     }
@@ -101,8 +98,7 @@ void CChannelInput::SetInputParameters(const std::uint32_t words[12])
 
 bool CChannelInput::SetDiagnostics(int adCount, const std::uint32_t* perAdWords)
 {
-    if ((adCount != 1 && adCount != 4) || !perAdWords)
-    {
+    if ((adCount != 1 && adCount != 4) || !perAdWords) {
         m_errors.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
@@ -115,8 +111,7 @@ bool CChannelInput::SetDiagnostics(int adCount, const std::uint32_t* perAdWords)
 
 bool CChannelInput::SetAdDiagnostics(int adCount, const std::uint32_t* perAdWords)
 {
-    if ((adCount != 1 && adCount != 4) || !perAdWords)
-    {
+    if ((adCount != 1 && adCount != 4) || !perAdWords) {
         m_errors.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
@@ -199,8 +194,7 @@ void CChannelInput::AlignToPingInfo(double sampleInterval)
     while (it != m_pingInfo.end() && it->End <= start)
         it = m_pingInfo.erase(it);
     auto hit = std::find_if(it, m_pingInfo.end(), [&](const PingInfo& p) { return p.Start > start && p.Start < end; });
-    if (hit == m_pingInfo.end())
-    {
+    if (hit == m_pingInfo.end()) {
         m_pingInfo.pop_front();
         return;
     }
@@ -226,7 +220,8 @@ void CChannelInput::TakePing(ChannelPing& target, double sampleInterval, IPinger
     m_ping.PingTime = m_pingTime;
     AlignToPingInfo(sampleInterval);
     if (pinger && m_ping.PowerCount > 0)
-        m_ping.PowerCount = std::clamp(pinger->ProcessSamples(m_ping.Power.data(), m_ping.PowerCount), 0, m_ping.PowerCount);
+        m_ping.PowerCount =
+            std::clamp(pinger->ProcessSamples(m_ping.Power.data(), m_ping.PowerCount), 0, m_ping.PowerCount);
     m_ping.SampleInterval = sampleInterval;
 
     std::swap(target, m_ping);

@@ -50,13 +50,13 @@ struct ChannelPing
 
     std::vector<std::int16_t> Power;  // raw power words
     int PowerCount = 0;
-    std::vector<std::uint16_t> Angles; // alongship in the high byte, athwartship in the low
+    std::vector<std::uint16_t> Angles;  // alongship in the high byte, athwartship in the low
     int AngleCount = 0;
     ChannelPingRecord Record;
     AdDiagnostics Diagnostics;
     AdValues Values;
     std::uint32_t Header[8] = {};
-    double Motion[6] = {}; // the twelve input-parameter words; heave is last
+    double Motion[6] = {};  // the twelve input-parameter words; heave is last
     // Wide-band traces.
     std::vector<double> Trace1;
     std::vector<double> Trace2;
@@ -88,12 +88,12 @@ public:
 
     // Returns the source pointer behind the words taken. A stride of 0 or a
     // block without a single whole sample is dropped and counted.
-    const std::int16_t* SetSampleBlock(std::uint32_t blockId, int stride, int count,
-                                       const std::int16_t* words, int availableWords);
+    const std::int16_t* SetSampleBlock(std::uint32_t blockId, int stride, int count, const std::int16_t* words,
+                                       int availableWords);
     void AddPowerSamples(const std::int16_t* words, int n, int blockNumber);
     void AddAngleSamples(const std::uint16_t* words, int n, int blockNumber);
-    void AddFloatSamples(const float* first, const float* second, const std::uint32_t* third,
-                         float floatValue, int n, double doubleValue);
+    void AddFloatSamples(const float* first, const float* second, const std::uint32_t* third, float floatValue, int n,
+                         double doubleValue);
     void SetInputHeader(const std::uint32_t words[8]);
     void SetInputParameters(const std::uint32_t words[12]);
     // AD count 1 or 4; any other count drops the block and is counted.
@@ -124,7 +124,7 @@ public:
 private:
     struct PingInfo
     {
-        std::uint64_t Start = 0; // 100-ns units
+        std::uint64_t Start = 0;  // 100-ns units
         std::uint64_t End = 0;
         std::uint64_t PingTime = 0;
     };

@@ -27,13 +27,11 @@ std::int16_t CChannelIntegrator::PowerSum(const std::int16_t* words, int n, int 
         return kNoEcho;
     // Combine neighbours pairwise, so each addition joins values of similar
     // size and the table's rounding does not pile up along a long run.
-    while (m_work.size() > 1)
-    {
+    while (m_work.size() > 1) {
         if (m_work.size() % 2 != 0)
-            m_work.push_back(-12000); // far below anything that counts
+            m_work.push_back(-12000);  // far below anything that counts
         std::size_t out = 0;
-        for (std::size_t i = 0; i < m_work.size(); i += 2)
-        {
+        for (std::size_t i = 0; i < m_work.size(); i += 2) {
             const int a = m_work[i];
             const int b = m_work[i + 1];
             const int diff = std::abs(a - b);
@@ -50,19 +48,16 @@ void CChannelIntegrator::IntegrateLayers(const std::int16_t* sv, int count, doub
 {
     ++m_pingCount;
     const int available = (sv != nullptr) ? std::clamp(count, 0, kMaxSamples) : 0;
-    for (auto& layer : m_layers)
-    {
+    for (auto& layer : m_layers) {
         double start = 0.0;
         double stop = 0.0;
         const int code = layer->GetRangeLimits(bottomDepth, start, stop, draught, pulseTerm);
         double value = 0.0;
         double n = 0.0;
-        if (code == CLayer::Inside)
-        {
+        if (code == CLayer::Inside) {
             int first = 0;
             int samples = 0;
-            if (d > 0.0)
-            {
+            if (d > 0.0) {
                 // The layer may reach beyond the ping or start above the
                 // transducer: integrate only what the ping holds.
                 const std::int64_t f = Trunc(start / d + 0.5);
@@ -79,13 +74,9 @@ void CChannelIntegrator::IntegrateLayers(const std::int16_t* sv, int count, doub
             layer->m_lastValue = value;
             layer->m_lastSampleCount = n;
             layer->m_pingCounter += 1.0;
-        }
-        else if (code == CLayer::NoInterval)
-        {
+        } else if (code == CLayer::NoInterval) {
             layer->m_pingCounter += 1.0;
-        }
-        else
-        {
+        } else {
             value = layer->m_lastValue;
             n = layer->m_lastSampleCount;
             if (layer->m_bottomSeen)
@@ -102,16 +93,12 @@ void CChannelIntegrator::IntegrateLayers(const std::int16_t* sv, int count, doub
 
 void CChannelIntegrator::ComputeLayerResults()
 {
-    for (auto& layer : m_layers)
-    {
-        if (layer->m_sampleCountSum > 0.0 && layer->m_pingCounter > 0.0)
-        {
+    for (auto& layer : m_layers) {
+        if (layer->m_sampleCountSum > 0.0 && layer->m_pingCounter > 0.0) {
             layer->m_meanThickness = layer->m_thicknessSum / layer->m_pingCounter;
             layer->m_meanValue = layer->m_valueSum / layer->m_sampleCountSum;
             layer->m_areaBackscattering = layer->m_meanThickness * kFourPiNmiSquared * layer->m_meanValue;
-        }
-        else
-        {
+        } else {
             layer->m_meanThickness = 0.0;
             layer->m_meanValue = 0.0;
             layer->m_areaBackscattering = 0.0;
@@ -122,8 +109,7 @@ void CChannelIntegrator::ComputeLayerResults()
 
 void CChannelIntegrator::ResetLayers()
 {
-    for (auto& layer : m_layers)
-    {
+    for (auto& layer : m_layers) {
         layer->m_valueSum = 0.0;
         layer->m_sampleCountSum = 0.0;
         layer->m_thicknessSum = 0.0;
@@ -136,8 +122,7 @@ bool CChannelIntegrator::StartIntegration()
 {
     m_running = true;
     ResetLayers();
-    for (auto& layer : m_layers)
-    {
+    for (auto& layer : m_layers) {
         layer->m_meanThickness = 0.0;
         layer->m_meanValue = 0.0;
         layer->m_areaBackscattering = 0.0;

@@ -12,24 +12,24 @@ struct ChannelParameters
 {
     // Eighteen doubles. Readers elsewhere find the sample distance as the
     // fourteenth value, so the order is fixed.
-    double FixedDraft = 0.0;          // m
-    double VariableDraft = 0.0;       // m
-    double PulseLength = 0.001;       // s
-    double TransmitPower = 1000.0;    // W
-    double Absorption = 0.01;         // dB/m
-    double TransducerZMinusDepth = 0.0; // m
-    double TransducerDepth = 0.0;     // m, the draught used for depths
-    double TransducerZ = 0.0;         // m
-    double TransducerX = 0.0;         // m
-    double TransducerY = 0.0;         // m
-    double TransducerRoll = -180.0;   // degrees
-    double TransducerPitch = 0.0;     // degrees
-    double TransducerAzimuth = 0.0;   // degrees
-    double SampleDistance = 0.1;      // m per sample
-    double SampleInterval = 0.1 / 750.0; // s per sample
-    double Gain = 26.0;               // dB
-    double Bandwidth = 0.0;           // Hz
-    double TwoWayBeamAngle = 0.0;     // dB
+    double FixedDraft = 0.0;              // m
+    double VariableDraft = 0.0;           // m
+    double PulseLength = 0.001;           // s
+    double TransmitPower = 1000.0;        // W
+    double Absorption = 0.01;             // dB/m
+    double TransducerZMinusDepth = 0.0;   // m
+    double TransducerDepth = 0.0;         // m, the draught used for depths
+    double TransducerZ = 0.0;             // m
+    double TransducerX = 0.0;             // m
+    double TransducerY = 0.0;             // m
+    double TransducerRoll = -180.0;       // degrees
+    double TransducerPitch = 0.0;         // degrees
+    double TransducerAzimuth = 0.0;       // degrees
+    double SampleDistance = 0.1;          // m per sample
+    double SampleInterval = 0.1 / 750.0;  // s per sample
+    double Gain = 26.0;                   // dB
+    double Bandwidth = 0.0;               // Hz
+    double TwoWayBeamAngle = 0.0;         // dB
 
     // 1 (passive) keeps the channel out of the depth outputs; the depth and
     // scope views also hold their last picture while it is 1.

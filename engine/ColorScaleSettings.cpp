@@ -6,32 +6,42 @@
 #include <cmath>
 #include <utility>
 
-CColorScaleSettings::CColorScaleSettings(std::string name)
-    : m_name(std::move(name))
-{
-}
+CColorScaleSettings::CColorScaleSettings(std::string name) : m_name(std::move(name)) {}
 
 double CColorScaleSettings::GetValueBySelector(int selector) const
 {
-    switch (selector)
-    {
-    case 1: return m_start1;
-    case 2: return m_start2;
-    case 3: return m_start3;
-    case 4: return m_start4;
-    default: return m_defaultStart;
+    switch (selector) {
+    case 1:
+        return m_start1;
+    case 2:
+        return m_start2;
+    case 3:
+        return m_start3;
+    case 4:
+        return m_start4;
+    default:
+        return m_defaultStart;
     }
 }
 
 void CColorScaleSettings::SetValueBySelector(int selector, double levelDb)
 {
-    switch (selector)
-    {
-    case 1: m_start1 = levelDb; break;
-    case 2: m_start2 = levelDb; break;
-    case 3: m_start3 = levelDb; break;
-    case 4: m_start4 = levelDb; break;
-    default: m_defaultStart = levelDb; break;
+    switch (selector) {
+    case 1:
+        m_start1 = levelDb;
+        break;
+    case 2:
+        m_start2 = levelDb;
+        break;
+    case 3:
+        m_start3 = levelDb;
+        break;
+    case 4:
+        m_start4 = levelDb;
+        break;
+    default:
+        m_defaultStart = levelDb;
+        break;
     }
 }
 
@@ -51,8 +61,7 @@ int CColorScaleSettings::GetColorIndex(double valueDb, int selector) const
 void CColorScaleSettings::SetLimit40Log(bool on)
 {
     const std::int32_t v = on ? 1 : 0;
-    if (v != m_limit40Log)
-    {
+    if (v != m_limit40Log) {
         m_limit40Log = v;
         m_changed = 1;
     }
@@ -65,8 +74,7 @@ bool CColorScaleSettings::TakeChangeFlag()
 
 void CColorScaleSettings::Serialize(CArchive& ar)
 {
-    if (ar.IsStoring())
-    {
+    if (ar.IsStoring()) {
         ar << m_defaultStart << m_start1 << m_further << m_start3 << m_interval << static_cast<LONG>(m_limit40Log)
            << m_start4 << m_start2;
         return;

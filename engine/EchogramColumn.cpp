@@ -11,8 +11,8 @@ namespace echogram {
 using rawpower::kNoEcho;
 using rawpower::Round;
 
-void ResampleColumn(const std::int16_t* samples, int count, double d, double start, double length,
-                    std::int16_t* out, int n)
+void ResampleColumn(const std::int16_t* samples, int count, double d, double start, double length, std::int16_t* out,
+                    int n)
 {
     if (n <= 0 || !out)
         return;
@@ -38,13 +38,11 @@ void ResampleColumn(const std::int16_t* samples, int count, double d, double sta
         return;
     const std::int64_t pixel0 = start < 0.0 ? rawpower::Trunc(-start * n / span) : (first - startSample) * n / m;
 
-    if (m < 2 * static_cast<std::int64_t>(n))
-    {
+    if (m < 2 * static_cast<std::int64_t>(n)) {
         // Fewer than two samples a pixel: draw each sample over ceil(n/m)
         // pixels, stepping towards its successor.
         const std::int64_t width = (n + m - 1) / m;
-        for (std::int64_t j = 0; j < taken; ++j)
-        {
+        for (std::int64_t j = 0; j < taken; ++j) {
             const std::int64_t p = pixel0 + j * n / m;
             if (p >= n)
                 break;
@@ -59,35 +57,33 @@ void ResampleColumn(const std::int16_t* samples, int count, double d, double sta
     // Several samples a pixel: mean of linear power, back in raw units. A
     // pixel that only covers no-echo samples stays no echo.
     const double* lin = rawpower::LinearTable();
-    for (std::int64_t p = std::max<std::int64_t>(pixel0, 0); p < n; ++p)
-    {
+    for (std::int64_t p = std::max<std::int64_t>(pixel0, 0); p < n; ++p) {
         const std::int64_t lo = first + (p - pixel0) * m / n;
         const std::int64_t hi = std::min(first + (p - pixel0 + 1) * m / n, last);
         if (lo >= hi)
             break;
         double sum = 0.0;
         bool any = false;
-        for (std::int64_t i = lo; i < hi; ++i)
-        {
+        for (std::int64_t i = lo; i < hi; ++i) {
             const std::int16_t v = samples[i];
             any |= v != kNoEcho;
             sum += lin[static_cast<std::uint16_t>(v)];
         }
         if (any)
-            out[p] = rawpower::Saturate16(rawpower::Trunc(rawpower::kUnitsPerDecade * std::log10(sum / static_cast<double>(hi - lo))));
+            out[p] = rawpower::Saturate16(
+                rawpower::Trunc(rawpower::kUnitsPerDecade * std::log10(sum / static_cast<double>(hi - lo))));
     }
 }
 
-void ResampleSlant(const std::int16_t* samples, int count, double d, double start, double length,
-                   double h, std::int16_t* out, int n)
+void ResampleSlant(const std::int16_t* samples, int count, double d, double start, double length, double h,
+                   std::int16_t* out, int n)
 {
     if (n <= 0 || !out)
         return;
     std::fill_n(out, n, kNoEcho);
     if (!(length > 0.0) || !(d > 0.001) || !samples || count <= 0)
         return;
-    for (int j = 0; j < n; ++j)
-    {
+    for (int j = 0; j < n; ++j) {
         const double x = start + (j + 0.5) * length / n;
         if (x < 0.0)
             continue;
@@ -104,17 +100,18 @@ double FindLevelStep(const std::int16_t* samples, int count, int w)
     // Prefix sums in dB make every window mean O(1).
     std::vector<double> prefix(static_cast<std::size_t>(count) + 1, 0.0);
     for (int i = 0; i < count; ++i)
-        prefix[static_cast<std::size_t>(i) + 1] = prefix[static_cast<std::size_t>(i)] + samples[i] * rawpower::kDbPerUnit;
-    auto mean = [&](int from, int to) { return (prefix[static_cast<std::size_t>(to)] - prefix[static_cast<std::size_t>(from)]) / (to - from); };
+        prefix[static_cast<std::size_t>(i) + 1] =
+            prefix[static_cast<std::size_t>(i)] + samples[i] * rawpower::kDbPerUnit;
+    auto mean = [&](int from, int to) {
+        return (prefix[static_cast<std::size_t>(to)] - prefix[static_cast<std::size_t>(from)]) / (to - from);
+    };
     double best = -600.0;
     double result = 0.0;
-    for (int i = w; i < count - w; ++i)
-    {
+    for (int i = w; i < count - w; ++i) {
         const double a = mean(i, i + w);
         const double b = mean(i + w, std::min(i + 3 * w, count));
         const double score = a - 0.75 * b;
-        if (score > best)
-        {
+        if (score > best) {
             best = score;
             result = a;
         }
@@ -122,4 +119,4 @@ double FindLevelStep(const std::int16_t* samples, int count, int w)
     return result;
 }
 
-} // namespace echogram
+}  // namespace echogram

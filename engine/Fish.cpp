@@ -20,7 +20,7 @@ void ReadDouble(CRegistrySupport& reg, HKEY key, const char* name, double& value
         value = v;
 }
 
-} // namespace
+}  // namespace
 
 void CFish::SetDialogRunner(DialogRunner runner)
 {
@@ -35,8 +35,7 @@ double CFish::ConvertValueOf(int type)
 
 CFish::CFish(HKEY userRoot) : m_root(userRoot)
 {
-    if (m_root != nullptr)
-    {
+    if (m_root != nullptr) {
         HKEY key = m_registry.OpenKey(m_root, kKeyName, TRUE);
         m_key = (key == m_root) ? nullptr : key;
     }
@@ -52,25 +51,33 @@ CFish::~CFish()
 
 double* CFish::OffsetSlot(int type)
 {
-    switch (type)
-    {
-    case Whitefish: return &m_whitefishOffset;
-    case Herring: return &m_herringOffset;
-    case Anchovy: return &m_anchovyOffset;
-    case Mackerel: return &m_mackerelOffset;
-    default: return nullptr;
+    switch (type) {
+    case Whitefish:
+        return &m_whitefishOffset;
+    case Herring:
+        return &m_herringOffset;
+    case Anchovy:
+        return &m_anchovyOffset;
+    case Mackerel:
+        return &m_mackerelOffset;
+    default:
+        return nullptr;
     }
 }
 
 double CFish::GetOffset(int type) const
 {
-    switch (type)
-    {
-    case Whitefish: return m_whitefishOffset;
-    case Herring: return m_herringOffset;
-    case Anchovy: return m_anchovyOffset;
-    case Mackerel: return m_mackerelOffset;
-    default: return 0.0;
+    switch (type) {
+    case Whitefish:
+        return m_whitefishOffset;
+    case Herring:
+        return m_herringOffset;
+    case Anchovy:
+        return m_anchovyOffset;
+    case Mackerel:
+        return m_mackerelOffset;
+    default:
+        return 0.0;
     }
 }
 
@@ -108,14 +115,12 @@ BOOL CFish::ShowDialog()
         std::lock_guard lock(g_runnerLock);
         runner = g_runner;
     }
-    if (runner)
-    {
+    if (runner) {
         DialogValues v;
         v.Type = m_type;
         for (int t = 0; t < kSpeciesCount; ++t)
             v.Offsets[static_cast<std::size_t>(t)] = GetOffset(t);
-        if (runner(v))
-        {
+        if (runner(v)) {
             m_type = v.Type;
             for (int t = 0; t < kSpeciesCount; ++t)
                 if (std::isfinite(v.Offsets[static_cast<std::size_t>(t)]))

@@ -22,18 +22,18 @@ public:
     double m_range = 0.0;
     double m_start = 0.0;
     double m_bottomMargin = 0.5;
-    double m_threshold = -100.0; // dB
+    double m_threshold = -100.0;  // dB
 
     // Kept by the integrator.
-    double m_lastValue = 0.0;       // linear value of the last ping inside
-    double m_lastSampleCount = 0.0; // its sample count
-    double m_thicknessSum = 0.0;    // m
-    double m_valueSum = 0.0;        // linear
+    double m_lastValue = 0.0;        // linear value of the last ping inside
+    double m_lastSampleCount = 0.0;  // its sample count
+    double m_thicknessSum = 0.0;     // m
+    double m_valueSum = 0.0;         // linear
     double m_sampleCountSum = 0.0;
     double m_pingCounter = 0.0;
     bool m_bottomSeen = false;
     double m_meanValue = 0.0;
-    double m_areaBackscattering = 0.0; // m^2/nmi^2
-    double m_meanThickness = 0.0;      // m
-    double m_sampleSpacing = 0.0;      // m
+    double m_areaBackscattering = 0.0;  // m^2/nmi^2
+    double m_meanThickness = 0.0;       // m
+    double m_sampleSpacing = 0.0;       // m
 };

@@ -16,8 +16,8 @@ inline int Median5(int a, int b, int c, int d, int e)
     };
     sort2(a, b);
     sort2(d, e);
-    sort2(a, d); // a: smallest of a, b, d, e -> cannot be the median
-    sort2(b, e); // e: largest of a, b, d, e -> cannot be the median
+    sort2(a, d);  // a: smallest of a, b, d, e -> cannot be the median
+    sort2(b, e);  // e: largest of a, b, d, e -> cannot be the median
     // The median of five is the median of the remaining three (b, c, d).
     sort2(b, c);
     sort2(c, d);
@@ -25,7 +25,7 @@ inline int Median5(int a, int b, int c, int d, int e)
     return c;
 }
 
-} // namespace
+}  // namespace
 
 void CMedianFilter::Apply(std::int16_t* x, int n)
 {

@@ -11,7 +11,7 @@ class CNoise : public INoiseEstimator
 {
 public:
     static constexpr int kWordCount = 20;
-    static constexpr int kMedianOrder = 9; // the 10th smallest of 19
+    static constexpr int kMedianOrder = 9;  // the 10th smallest of 19
 
     // Noise level (dB) of the raw power words between start and stop (m);
     // -100 dB when the window is shorter than the 2 m skipped at its start.

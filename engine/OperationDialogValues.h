@@ -19,8 +19,8 @@ struct SOperationDialogValues
     bool pingerAvailable = false;           // "Pinger Mode" can be chosen only then
 
     // What it edits.
-    int mode = 0;       // 0 normal, 1 replay
-    int rate = 0;       // enumSpeed: 0 maximum, 1 single step, 2 interval, 3 multipulse, 4 pinger
+    int mode = 0;           // 0 normal, 1 replay
+    int rate = 0;           // enumSpeed: 0 maximum, 1 single step, 2 interval, 3 multipulse, 4 pinger
     double interval = 1.0;  // s
     bool externalTrigger = false;
     bool history = false;
@@ -28,8 +28,8 @@ struct SOperationDialogValues
     bool sequence = false;
     bool hbx = false;
     bool simplePinger = false;
-    double simplePingerInterval = 1.0;       // s
-    double simplePingerPulseLength = 10.0;   // ms
+    double simplePingerInterval = 1.0;      // s
+    double simplePingerPulseLength = 10.0;  // ms
     std::string simplePingerSource;
     // The files to replay with their options; none when no file is chosen.
     std::optional<CReplayFileList> files;

@@ -65,9 +65,15 @@ inline int ClampToInt(std::int64_t v)
 }
 
 // dB to raw units, truncated and saturated.
-inline std::int16_t DbToRaw(double db) { return Saturate16(Trunc(db * kUnitsPerDb)); }
+inline std::int16_t DbToRaw(double db)
+{
+    return Saturate16(Trunc(db * kUnitsPerDb));
+}
 
-inline double RawToDb(std::int16_t raw) { return raw * kDbPerUnit; }
+inline double RawToDb(std::int16_t raw)
+{
+    return raw * kDbPerUnit;
+}
 
 // Linear power to raw units; zero or negative power is no echo.
 inline std::int16_t PowerToRaw(double power)
@@ -80,6 +86,9 @@ inline std::int16_t PowerToRaw(double power)
 // Linear power of every possible raw word, so that averaging a column does
 // not cost a pow() per sample.
 const double* LinearTable();
-inline double RawToLinear(std::int16_t raw) { return LinearTable()[static_cast<std::uint16_t>(raw)]; }
+inline double RawToLinear(std::int16_t raw)
+{
+    return LinearTable()[static_cast<std::uint16_t>(raw)];
+}
 
-} // namespace rawpower
+}  // namespace rawpower

@@ -14,10 +14,12 @@ namespace {
 // that keep times, and recordings are never rewritten once closed.
 std::optional<std::uint64_t> CreationTime(const std::string& name)
 {
-    struct stat st {};
+    struct stat st
+    {};
     if (::stat(name.c_str(), &st) != 0)
         return std::nullopt;
-    return static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 1000000000ULL + static_cast<std::uint64_t>(st.st_mtim.tv_nsec);
+    return static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 1000000000ULL +
+           static_cast<std::uint64_t>(st.st_mtim.tv_nsec);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace {
 std::mutex g_runnerLock;
 CSlope::TrackedDialogRunner g_runner;
 
-} // namespace
+}  // namespace
 
 void CSlope::SetDialogRunner(TrackedDialogRunner runner)
 {
@@ -24,8 +24,8 @@ void CSlope::SetDialogRunner(DialogRunner runner)
 {
     if (!runner)
         return SetDialogRunner(nullptr);
-    SetDialogRunner(TrackedDialogRunner(
-        [runner = std::move(runner)](DialogValues& v, const DialogOpened&) { return runner(v); }));
+    SetDialogRunner(
+        TrackedDialogRunner([runner = std::move(runner)](DialogValues& v, const DialogOpened&) { return runner(v); }));
 }
 
 void CSlope::SetDialogRunner(std::nullptr_t)
@@ -46,15 +46,11 @@ void CSlope::AddPoint(double depth, double speed, std::uint32_t timeLow, std::ui
 void CSlope::AddPoint(double depth, double speed, std::uint64_t time)
 {
     std::lock_guard lock(m_lock);
-    if (m_historyOn && m_historySize > 0)
-    {
-        if (m_historyCount < m_historySize)
-        {
+    if (m_historyOn && m_historySize > 0) {
+        if (m_historyCount < m_historySize) {
             m_tail = (m_tail + 1) % m_historySize;
             ++m_historyCount;
-        }
-        else
-        {
+        } else {
             m_head = (m_head + 1) % m_historySize;
             m_tail = (m_tail + 1) % m_historySize;
         }
@@ -68,13 +64,10 @@ void CSlope::AddPoint(double depth, double speed, std::uint64_t time)
         return;
 
     const Point p{time, -depth, speed};
-    if (m_count < m_capacity)
-    {
+    if (m_count < m_capacity) {
         m_points[static_cast<std::size_t>(m_count++)] = p;
         m_valid = false;
-    }
-    else
-    {
+    } else {
         // The capacity may have been lowered since the window filled.
         m_count = m_capacity;
         std::move(m_points.begin() + 1, m_points.begin() + m_count, m_points.begin());
@@ -89,11 +82,9 @@ void CSlope::Fit()
     const int n = m_count;
     double x = 0.0;
     double sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
-    for (int i = 0; i < n; ++i)
-    {
+    for (int i = 0; i < n; ++i) {
         const Point& p = m_points[static_cast<std::size_t>(i)];
-        if (i > 0)
-        {
+        if (i > 0) {
             const Point& q = m_points[static_cast<std::size_t>(i - 1)];
             // The whole 64-bit time difference, signed: a ping whose low
             // time word wrapped is still a few milliseconds after the last.
@@ -106,15 +97,12 @@ void CSlope::Fit()
         sxy += x * p.Y;
     }
     const double den = n * sxx - sx * sx;
-    if (den != 0.0 && std::isfinite(den))
-    {
+    if (den != 0.0 && std::isfinite(den)) {
         m_slope = (n * sxy - sx * sy) / den;
         m_valid = std::isfinite(m_slope);
         if (!m_valid)
             m_slope = 0.0;
-    }
-    else
-    {
+    } else {
         m_slope = 0.0;
         m_valid = false;
     }
@@ -123,8 +111,7 @@ void CSlope::Fit()
 bool CSlope::GetSlopeAngle(double& angle) const
 {
     std::lock_guard lock(m_lock);
-    if (!m_valid)
-    {
+    if (!m_valid) {
         angle = 0.0;
         return false;
     }
@@ -164,8 +151,7 @@ double CSlope::GetDistance(int a, int b) const
 void CSlope::UpdateValidity(bool flag)
 {
     std::lock_guard lock(m_lock);
-    if (flag)
-    {
+    if (flag) {
         m_holdOff = 2;
         m_state = 1;
         return;
@@ -234,15 +220,12 @@ bool CSlope::EditSettings()
     if (session.OwnerGone())
         return true;
     if (!confirmed)
-        return true; // cancelled: shown, nothing changed
+        return true;  // cancelled: shown, nothing changed
     std::lock_guard lock(m_lock);
     ClampPointCapacity(v.FilterSize);
-    if (v.HistoryOn)
-    {
+    if (v.HistoryOn) {
         m_historyOn = true;
-    }
-    else
-    {
+    } else {
         m_historyOn = false;
         FreeHistory();
     }
@@ -252,8 +235,7 @@ bool CSlope::EditSettings()
 void CSlope::Serialize(CArchive& ar)
 {
     std::lock_guard lock(m_lock);
-    if (ar.IsStoring())
-    {
+    if (ar.IsStoring()) {
         ar << static_cast<LONG>(m_historyOn ? 1 : 0) << static_cast<LONG>(m_capacity);
         return;
     }

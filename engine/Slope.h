@@ -3,8 +3,8 @@
 // optional history of depths and times for the slope echogram.
 #pragma once
 
-#include "engine/ChannelComponents.h"
 #include "base/ModalSession.h"
+#include "engine/ChannelComponents.h"
 
 #include <array>
 #include <cstddef>
@@ -49,8 +49,16 @@ public:
     void AddPoint(double depth, double speed, std::uint32_t timeLow, std::uint32_t timeHigh);
 
     bool GetSlopeAngle(double& angle) const override;
-    double GetSlope() const { std::lock_guard lock(m_lock); return m_slope; }
-    bool IsFitValid() const { std::lock_guard lock(m_lock); return m_valid; }
+    double GetSlope() const
+    {
+        std::lock_guard lock(m_lock);
+        return m_slope;
+    }
+    bool IsFitValid() const
+    {
+        std::lock_guard lock(m_lock);
+        return m_valid;
+    }
     bool GetHistoryValue(int placesBack, double& value) const override;
     double GetDistance(int a, int b) const override;
     void UpdateValidity(bool flag) override;
@@ -59,18 +67,58 @@ public:
     // the tracker is destroyed while the dialog runs, nothing is written.
     bool EditSettings() override;
     // The columns by which the slope echogram lags: half the window.
-    int GetHalfPointCount() const override { std::lock_guard lock(m_lock); return m_capacity / 2; }
-    bool IsValid() const override { std::lock_guard lock(m_lock); return m_state != 0; }
-    bool IsEnabled() const override { std::lock_guard lock(m_lock); return m_historyOn; }
+    int GetHalfPointCount() const override
+    {
+        std::lock_guard lock(m_lock);
+        return m_capacity / 2;
+    }
+    bool IsValid() const override
+    {
+        std::lock_guard lock(m_lock);
+        return m_state != 0;
+    }
+    bool IsEnabled() const override
+    {
+        std::lock_guard lock(m_lock);
+        return m_historyOn;
+    }
 
-    int GetPointCapacity() const { std::lock_guard lock(m_lock); return m_capacity; }
+    int GetPointCapacity() const
+    {
+        std::lock_guard lock(m_lock);
+        return m_capacity;
+    }
     void SetPointCapacity(int n);
-    int GetPointCount() const { std::lock_guard lock(m_lock); return m_count; }
-    bool GetValidityState() const { std::lock_guard lock(m_lock); return m_state != 0; }
-    bool IsHistoryOn() const { std::lock_guard lock(m_lock); return m_historyOn; }
-    void SetHistoryOn(bool on) { std::lock_guard lock(m_lock); m_historyOn = on; }
-    int GetHistoryCount() const { std::lock_guard lock(m_lock); return m_historyCount; }
-    double GetSmoothedSpeed() const { std::lock_guard lock(m_lock); return m_speed; }
+    int GetPointCount() const
+    {
+        std::lock_guard lock(m_lock);
+        return m_count;
+    }
+    bool GetValidityState() const
+    {
+        std::lock_guard lock(m_lock);
+        return m_state != 0;
+    }
+    bool IsHistoryOn() const
+    {
+        std::lock_guard lock(m_lock);
+        return m_historyOn;
+    }
+    void SetHistoryOn(bool on)
+    {
+        std::lock_guard lock(m_lock);
+        m_historyOn = on;
+    }
+    int GetHistoryCount() const
+    {
+        std::lock_guard lock(m_lock);
+        return m_historyCount;
+    }
+    double GetSmoothedSpeed() const
+    {
+        std::lock_guard lock(m_lock);
+        return m_speed;
+    }
 
     // Layout settings: history switch, then point capacity (32 bits each).
     void Serialize(CArchive& ar) override;
@@ -79,7 +127,7 @@ private:
     struct Point
     {
         std::uint64_t Time = 0;
-        double Y = 0.0; // negated depth
+        double Y = 0.0;  // negated depth
         double Speed = 0.0;
     };
     void Fit();

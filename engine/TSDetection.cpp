@@ -19,15 +19,21 @@ namespace {
 std::mutex g_runnerLock;
 CTSDetection::DialogRunner g_runner;
 
-constexpr double kPhaseStep = 180.0 / 128.0; // electrical degrees per phase unit
+constexpr double kPhaseStep = 180.0 / 128.0;  // electrical degrees per phase unit
 constexpr double kFourPiNmiSquared = 43101444.7864224;
 constexpr int kSplitLevels[] = {87, 172, 257, 342, 427};
 constexpr int kHysteresis = 42;
-constexpr int kOwnMaximumCut = 512; // 6.02 dB
+constexpr int kOwnMaximumCut = 512;  // 6.02 dB
 
-int ClampInt(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -(1 << 30), 1 << 30)); }
+int ClampInt(std::int64_t v)
+{
+    return static_cast<int>(std::clamp<std::int64_t>(v, -(1 << 30), 1 << 30));
+}
 
-double Linear(int raw) { return std::pow(10.0, raw * kDbPerUnit / 10.0); }
+double Linear(int raw)
+{
+    return std::pow(10.0, raw * kDbPerUnit / 10.0);
+}
 
 struct AxisStats
 {
@@ -42,8 +48,7 @@ AxisStats Stats(const std::uint16_t* angles, int from, int to, int shift)
     if (n <= 0)
         return s;
     double sum = 0.0, sumSq = 0.0;
-    for (int i = from; i < to; ++i)
-    {
+    for (int i = from; i < to; ++i) {
         const double a = static_cast<std::int8_t>((angles[i] >> shift) & 0xFF);
         sum += a;
         sumSq += a * a;
@@ -53,7 +58,7 @@ AxisStats Stats(const std::uint16_t* angles, int from, int to, int shift)
     return s;
 }
 
-} // namespace
+}  // namespace
 
 void CTSDetection::SetDialogRunner(DialogRunner runner)
 {
@@ -93,8 +98,7 @@ bool CTSDetection::OnSettings()
 
 void CTSDetection::Serialize(CArchive& ar)
 {
-    if (ar.IsStoring())
-    {
+    if (ar.IsStoring()) {
         ar << m_settings.MinEchoLength << m_settings.MaxEchoLength << m_settings.MaxGainCompensation
            << m_settings.MaxPhaseDeviation;
         return;
@@ -146,23 +150,18 @@ int CTSDetection::RefinePeak(const std::int16_t* w, int count, int peak)
 bool CTSDetection::HasMultiplePeaks(const std::int16_t* w, int n, int peak)
 {
     n = std::min(n, kMaxEchoWindow);
-    for (const int level : kSplitLevels)
-    {
+    for (const int level : kSplitLevels) {
         const int threshold = peak - level;
         bool above = false;
-        int phase = 0; // 0 before the first run, 1 in it, 2 in the gap after it
-        for (int i = 0; i < n; ++i)
-        {
+        int phase = 0;  // 0 before the first run, 1 in it, 2 in the gap after it
+        for (int i = 0; i < n; ++i) {
             above = above ? (w[i] >= threshold - kHysteresis) : (w[i] >= threshold);
-            if (above)
-            {
+            if (above) {
                 if (phase == 0)
                     phase = 1;
                 else if (phase == 2)
                     return true;
-            }
-            else if (phase == 1)
-            {
+            } else if (phase == 1) {
                 phase = 2;
             }
         }
@@ -198,8 +197,7 @@ int CTSDetection::Detect(const std::int16_t* power, const std::uint16_t* angles,
     std::vector<std::pair<int, int>> entered;
     auto isEmpty = [&](int q) { return q < 0 || q >= end || empty[static_cast<std::size_t>(q)] != 0; };
 
-    for (const int threshold : thresholds)
-    {
+    for (const int threshold : thresholds) {
         for (int i = 0; i < end; ++i)
             empty[static_cast<std::size_t>(i)] = power[i] < threshold ? 1 : 0;
         for (const auto& [a, b] : entered)
@@ -207,10 +205,8 @@ int CTSDetection::Detect(const std::int16_t* power, const std::uint16_t* angles,
                 empty[static_cast<std::size_t>(q)] = 1;
 
         int i = 0;
-        while (i < end)
-        {
-            if (isEmpty(i))
-            {
+        while (i < end) {
+            if (isEmpty(i)) {
                 ++i;
                 continue;
             }
@@ -227,10 +223,8 @@ int CTSDetection::Detect(const std::int16_t* power, const std::uint16_t* angles,
                     empty[static_cast<std::size_t>(q)] = 1;
 
             int q = rs;
-            while (q < re)
-            {
-                if (isEmpty(q))
-                {
+            while (q < re) {
+                if (isEmpty(q)) {
                     ++q;
                     continue;
                 }
@@ -256,8 +250,7 @@ int CTSDetection::Detect(const std::int16_t* power, const std::uint16_t* angles,
 
                 double along = 0.0, athwart = 0.0;
                 int compensation = 0;
-                if (split)
-                {
+                if (split) {
                     const AxisStats al = Stats(angles, a, b, 8);
                     const AxisStats at = Stats(angles, a, b, 0);
                     if (al.Deviation > m_settings.MaxPhaseDeviation || at.Deviation > m_settings.MaxPhaseDeviation)
@@ -279,7 +272,8 @@ int CTSDetection::Detect(const std::int16_t* power, const std::uint16_t* angles,
                 // each side, at most a maximum echo length each way.
                 const int cut = peak - ClampInt(Trunc(12.0 * kUnitsPerDb));
                 double sum = 0.0;
-                for (int k = pk, steps = 0; k >= 0 && power[k] > cut && steps < std::max(sizes.MaxEcho, 1); --k, ++steps)
+                for (int k = pk, steps = 0; k >= 0 && power[k] > cut && steps < std::max(sizes.MaxEcho, 1);
+                     --k, ++steps)
                     sum += Linear(power[k] - correction);
                 for (int k = pk + 1, steps = 0; k < end && power[k] > cut && steps < sizes.MaxEcho; ++k, ++steps)
                     sum += Linear(power[k] - correction);

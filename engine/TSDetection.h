@@ -11,12 +11,12 @@ class CArchive;
 
 struct TSTarget
 {
-    double Range = 0.0;           // m
-    double TS = 0.0;              // dB, beam-compensated
-    double TSUncompensated = 0.0; // dB
-    double AlongAngle = 0.0;      // degrees
-    double AthwartAngle = 0.0;    // degrees
-    double Backscattering = 0.0;  // m^2/nmi^2
+    double Range = 0.0;            // m
+    double TS = 0.0;               // dB, beam-compensated
+    double TSUncompensated = 0.0;  // dB
+    double AlongAngle = 0.0;       // degrees
+    double AthwartAngle = 0.0;     // degrees
+    double Backscattering = 0.0;   // m^2/nmi^2
 };
 
 // Room for 100 records; at most 99 are filled per ping.
@@ -30,19 +30,19 @@ struct TSTargetTable
 
 struct TSPingParameters
 {
-    double FirstRange = 0.0;     // m, range of sample 0
-    double WindowEnd = 0.0;      // m, range where the search stops
-    double SampleDistance = 0.0; // m
-    double PulseDuration = 0.0;  // s
-    double MinimumTS = -60.0;    // dB
-    double SurfaceReference = 0.0; // m
-    double BottomDepth = 0.0;    // m, 0 when none
+    double FirstRange = 0.0;        // m, range of sample 0
+    double WindowEnd = 0.0;         // m, range where the search stops
+    double SampleDistance = 0.0;    // m
+    double PulseDuration = 0.0;     // s
+    double MinimumTS = -60.0;       // dB
+    double SurfaceReference = 0.0;  // m
+    double BottomDepth = 0.0;       // m, 0 when none
     bool SplitBeam = false;
-    double AlongSensitivity = 0.0;   // electrical degrees per degree
+    double AlongSensitivity = 0.0;  // electrical degrees per degree
     double AthwartSensitivity = 0.0;
-    double AlongOffset = 0.0;        // degrees
+    double AlongOffset = 0.0;  // degrees
     double AthwartOffset = 0.0;
-    double AlongBeamWidth = 0.0;     // degrees, 3 dB
+    double AlongBeamWidth = 0.0;  // degrees, 3 dB
     double AthwartBeamWidth = 0.0;
     // Range whose 20 log10 is taken off every peak; 1 m (no correction)
     // when the samples are already range-compensated.
@@ -60,10 +60,10 @@ public:
 
     struct Settings
     {
-        double MinEchoLength = kDefaultMinEcho;   // pulse lengths, 0 .. 5
-        double MaxEchoLength = kDefaultMaxEcho;   // pulse lengths, 0 .. 5
-        double MaxGainCompensation = kDefaultMaxGain; // dB one way, 0 .. 6
-        double MaxPhaseDeviation = kDefaultMaxPhase;  // phase steps, 0 .. 10
+        double MinEchoLength = kDefaultMinEcho;        // pulse lengths, 0 .. 5
+        double MaxEchoLength = kDefaultMaxEcho;        // pulse lengths, 0 .. 5
+        double MaxGainCompensation = kDefaultMaxGain;  // dB one way, 0 .. 6
+        double MaxPhaseDeviation = kDefaultMaxPhase;   // phase steps, 0 .. 10
     };
     using DialogRunner = std::function<bool(Settings&)>;
     static void SetDialogRunner(DialogRunner runner);

@@ -65,7 +65,10 @@ const char* BySize(double d, const char* small, const char* medium, const char* 
 
 }  // namespace
 
-void SetDepthTelegramSources(SDepthTelegramSources sources) { Sources() = std::move(sources); }
+void SetDepthTelegramSources(SDepthTelegramSources sources)
+{
+    Sources() = std::move(sources);
+}
 
 std::string NmeaChecksumSuffix(const std::string& text)
 {

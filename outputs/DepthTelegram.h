@@ -9,20 +9,21 @@
 
 // Telegram types (the stored DepthTelegram values).
 enum : std::uint32_t {
-    kDepthTelegramDBS = 0,     // $SDDBS, depth below the surface
-    kDepthTelegramDPT = 1,     // $SDDPT, depth below transducer and its offset
-    kDepthTelegramDBT = 2,     // $SDDBT, depth below the transducer
-    kDepthTelegramFixed = 3,   // D<n>,hhmmsshh,  depth,+second,  1,  0
+    kDepthTelegramDBS = 0,        // $SDDBS, depth below the surface
+    kDepthTelegramDPT = 1,        // $SDDPT, depth below transducer and its offset
+    kDepthTelegramDBT = 2,        // $SDDBT, depth below the transducer
+    kDepthTelegramFixed = 3,      // D<n>,hhmmsshh,  depth,+second,  1,  0
     kDepthTelegramByChannel = 4,  // DB (channel 0) or DA (channel 1)
     kDepthTelegramDA = 5,
     kDepthTelegramDB = 6,
-    kDepthTelegramPSDF = 7,    // $PSDF, sound velocity, depths and data age
+    kDepthTelegramPSDF = 7,  // $PSDF, sound velocity, depths and data age
 };
 
 // What the formatter reads from the running program. Each may be empty: the
 // sound velocity then counts as unknown, replay as off and the serial hub as
 // absent.
-struct SDepthTelegramSources {
+struct SDepthTelegramSources
+{
     std::function<double()> soundVelocity;
     std::function<bool()> isReplaying;
     // The serial I/O hub exists and its ZelvarWithoutHeave is on.

@@ -3,7 +3,10 @@
 #include "engine/Channel.h"
 #include "sounder/EchoSounder.h"
 
-int CEchoSounderPingSource::GetChannelCount() { return m_sounder.GetChannelCount(); }
+int CEchoSounderPingSource::GetChannelCount()
+{
+    return m_sounder.GetChannelCount();
+}
 
 bool CEchoSounderPingSource::GetChannelPing(int index, SQYNetChannelPing& out)
 {
@@ -42,6 +45,12 @@ int CEchoSounderPingSource::GetSingleTargets(int, std::vector<std::array<float, 
     return 0;
 }
 
-double CEchoSounderPingSource::GetEnvironmentSoundVelocity() { return m_soundVelocity; }
+double CEchoSounderPingSource::GetEnvironmentSoundVelocity()
+{
+    return m_soundVelocity;
+}
 
-bool CEchoSounderPingSource::GetWaterTemperature(double&) { return false; }
+bool CEchoSounderPingSource::GetWaterTemperature(double&)
+{
+    return false;
+}

@@ -13,11 +13,11 @@ class CEchoSounderPingSource : public IQYNetPingSource
 public:
     // environmentSoundVelocity: the environment's sound velocity at this ping.
     CEchoSounderPingSource(CEchoSounder& sounder, double environmentSoundVelocity)
-        : m_sounder(sounder), m_soundVelocity(environmentSoundVelocity) {}
+        : m_sounder(sounder), m_soundVelocity(environmentSoundVelocity)
+    {}
     int GetChannelCount() override;
     bool GetChannelPing(int index, SQYNetChannelPing& out) override;
-    bool GetSamples(int index, std::int16_t* out, int n, double length, double start, int tvg,
-                    int reference) override;
+    bool GetSamples(int index, std::int16_t* out, int n, double length, double start, int tvg, int reference) override;
     int GetSingleTargets(int index, std::vector<std::array<float, 5>>& out) override;
     double GetEnvironmentSoundVelocity() override;
     bool GetWaterTemperature(double& celsius) override;

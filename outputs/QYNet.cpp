@@ -41,11 +41,13 @@ std::int32_t Whole(double v)
     return static_cast<std::int32_t>(v);
 }
 
-struct DwordSetting {
+struct DwordSetting
+{
     const char* name;
     std::uint32_t CQYNet::Settings::*member;
 };
-struct DoubleSetting {
+struct DoubleSetting
+{
     const char* name;
     double CQYNet::Settings::*member;
 };
@@ -138,7 +140,8 @@ void CQYNet::SaveSettings() const
     for (const auto& d : kDwords)
         reg.SetDword(m_root, kSection, d.name, s.*d.member);
     for (int n = 0; n < 4; ++n) {
-        reg.SetDword(m_root, kSection, "DepthDatagram" + std::to_string(n + 1), s.DepthDatagram[static_cast<std::size_t>(n)]);
+        reg.SetDword(m_root, kSection, "DepthDatagram" + std::to_string(n + 1),
+                     s.DepthDatagram[static_cast<std::size_t>(n)]);
         reg.SetDword(m_root, kSection, "Echogram" + std::to_string(n + 1), s.Echogram[static_cast<std::size_t>(n)]);
     }
     for (const auto& d : kDoubles)
@@ -243,8 +246,8 @@ void CQYNet::SendDepthDatagram(int n, const SQYNetChannelPing& c, const std::str
         // D2,12345678,12.34,0,2,0.0
         std::string text;
         if (s.AddFrequency)
-            text = CNumberText::Format("D%d,%s,%.2f,%d,%d,0,%d,%.2f,%.1f", n, time.c_str(), depth, Whole(c.second),
-                                       n, kHz, c.transducerDepth, c.soundVelocity);
+            text = CNumberText::Format("D%d,%s,%.2f,%d,%d,0,%d,%.2f,%.1f", n, time.c_str(), depth, Whole(c.second), n,
+                                       kHz, c.transducerDepth, c.soundVelocity);
         else
             text = CNumberText::Format("D%d,%s,%.2f,%d,%d,0.0", n, time.c_str(), depth, Whole(c.second), n);
         SendText(text);
@@ -300,7 +303,8 @@ void CQYNet::SendPingDatagrams(IQYNetPingSource& ping)
     const std::string time = TimeText(pingTime);
 
     for (int n = 1; n <= 4; ++n)
-        if (s.DepthDatagram[static_cast<std::size_t>(n - 1)] && n <= count && ch[static_cast<std::size_t>(n - 1)].processed)
+        if (s.DepthDatagram[static_cast<std::size_t>(n - 1)] && n <= count &&
+            ch[static_cast<std::size_t>(n - 1)].processed)
             SendDepthDatagram(n, ch[static_cast<std::size_t>(n - 1)], time, s);
 
     if (s.DepthNMEADatagramDPT || s.DepthNMEADatagramDBS || s.DepthNMEADatagramDBT) {
@@ -326,8 +330,7 @@ void CQYNet::SendPingDatagrams(IQYNetPingSource& ping)
             sendZ("PR," + time + ",/UTILITY MENU/Sound Velocity=" + CNumberText::Format("%.0f", c.soundVelocity) +
                   " m/s");
             sendZ("PR," + time + menu + "Frequency=" + CNumberText::Format("%.0f", c.frequency / 1000.0) + " kHz");
-            sendZ("PR," + time + menu + "Pulse Length=" + CNumberText::Format("%.3f", c.pulseLength * 1000.0) +
-                  " ms");
+            sendZ("PR," + time + menu + "Pulse Length=" + CNumberText::Format("%.3f", c.pulseLength * 1000.0) + " ms");
             sendZ("PR," + time + menu + "Transducer Type=" + c.transducer);
         }
     }
@@ -341,8 +344,8 @@ void CQYNet::SendPingDatagrams(IQYNetPingSource& ping)
             continue;  // would not fit one datagram
         std::vector<std::int16_t> surface(S), bottom(B);
         if (S)
-            ping.GetSamples(i, surface.data(), static_cast<int>(S), s.EchogramRangeSurface,
-                            s.EchogramRangeSurfaceStart, static_cast<int>(s.TVGType), 0);
+            ping.GetSamples(i, surface.data(), static_cast<int>(S), s.EchogramRangeSurface, s.EchogramRangeSurfaceStart,
+                            static_cast<int>(s.TVGType), 0);
         if (B)
             ping.GetSamples(i, bottom.data(), static_cast<int>(B), s.EchogramRangeBottom, s.EchogramRangeBottomStart,
                             static_cast<int>(s.TVGType), 1);

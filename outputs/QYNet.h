@@ -20,7 +20,8 @@
 #include <vector>
 
 // One channel's results of the ping being processed.
-struct SQYNetChannelPing {
+struct SQYNetChannelPing
+{
     bool processed = false;
     std::uint64_t pingTime = 0;
     double depth = 0.0;            // m below the surface, 0 without bottom
@@ -60,7 +61,8 @@ public:
     static constexpr std::size_t kMaxDatagram = 65507;
     static constexpr std::size_t kQHeader = 44;
 
-    struct Settings {
+    struct Settings
+    {
         std::uint32_t DestPort = 2020;
         std::string DestAddr = kDefaultDestAddr;
         std::uint32_t LocalPort = 10183;
@@ -68,9 +70,8 @@ public:
                       AnnotationDatagram = 0;
         std::array<std::uint32_t, 4> DepthDatagram{};
         std::uint32_t DepthNMEADatagramDBS = 0, DepthNMEADatagramDPT = 0, DepthNMEADatagramDBT = 0,
-                      DepthNMEADatagram = 0, NMEAsource = 0, DepthHymas = 0, SoundVelDatagram = 0,
-                      StatusDatagram = 0, MotionSensorDatagram = 0, TemperatureSensorDatagram = 0,
-                      KWP470Datagram = 0;
+                      DepthNMEADatagram = 0, NMEAsource = 0, DepthHymas = 0, SoundVelDatagram = 0, StatusDatagram = 0,
+                      MotionSensorDatagram = 0, TemperatureSensorDatagram = 0, KWP470Datagram = 0;
         double EchogramRangeSurface = 250.0, EchogramRangeSurfaceStart = 0.0, EchogramRangeBottom = 15.0,
                EchogramRangeBottomStart = 10.0;
         std::uint32_t EchogramSurfaceCount = 500, EchogramBottomCount = 150, TVGType = 1;

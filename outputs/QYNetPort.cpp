@@ -3,7 +3,10 @@
 #include "base/StringHelpers.h"
 #include "platform/FileTime.h"
 
-CQYNetPort::~CQYNetPort() { Close(); }
+CQYNetPort::~CQYNetPort()
+{
+    Close();
+}
 
 bool CQYNetPort::Create(std::uint16_t port, std::uint32_t address)
 {
@@ -79,9 +82,9 @@ int CQYNetPort::ParseSvpDatagram(const std::string& text)
     // buffer, so that telegrams between profiles are never taken for profile
     // text, and a profile whose end never comes is dropped at a bound.
     if (m_buffer.empty()) {
-        const bool s10 = !text.empty() && text[0] == '$' && first.size() >= 3 &&
-                         (first.compare(first.size() - 3, 3, "S10") == 0 ||
-                          first.compare(first.size() - 3, 3, "S00") == 0);
+        const bool s10 =
+            !text.empty() && text[0] == '$' && first.size() >= 3 &&
+            (first.compare(first.size() - 3, 3, "S10") == 0 || first.compare(first.size() - 3, 3, "S00") == 0);
         const bool start = s10 || text.rfind("CALC", 0) == 0 || text.find("SvPlus") != std::string::npos ||
                            text.find("PROFILE_HEADER") != std::string::npos;
         if (!start)

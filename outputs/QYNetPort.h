@@ -24,7 +24,8 @@ public:
     // A profile that has not ended within this much text is no profile.
     static constexpr std::size_t kMaxProfileText = 1 << 20;
 
-    struct Links {
+    struct Links
+    {
         std::function<bool()> isReplaying;
         // The decoder with source codes 2, 1, 2.
         std::function<void(const std::string& text, std::uint64_t received)> parseNmea;

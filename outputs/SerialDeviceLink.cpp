@@ -4,7 +4,8 @@
 
 namespace {
 
-struct SBstr {
+struct SBstr
+{
     explicit SBstr(const std::string& s) : b(SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
     ~SBstr() { SysFreeString(b); }
     SBstr(const SBstr&) = delete;
@@ -16,10 +17,12 @@ struct SBstr {
 
 BOOL CreateComInstance(const char* progId, REFIID riid, void** ppv)
 {
-    if (!ppv) return FALSE;
+    if (!ppv)
+        return FALSE;
     *ppv = nullptr;
     CLSID clsid;
-    if (FAILED(CLSIDFromProgID(progId, &clsid))) return FALSE;
+    if (FAILED(CLSIDFromProgID(progId, &clsid)))
+        return FALSE;
     IClassFactory* factory = nullptr;
     if (FAILED(CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                                 reinterpret_cast<void**>(&factory))) ||
@@ -33,30 +36,37 @@ BOOL CreateComInstance(const char* progId, REFIID riid, void** ppv)
     const HRESULT hr = unknown->QueryInterface(riid, ppv);
     factory->Release();
     unknown->Release();
-    if (FAILED(hr)) *ppv = nullptr;
+    if (FAILED(hr))
+        *ppv = nullptr;
     return SUCCEEDED(hr) && *ppv ? TRUE : FALSE;
 }
 
 CSerialDeviceLink::CSerialDeviceLink(std::string settingId, std::string rxProtocol, std::string txProtocol)
     : m_strSettingId(std::move(settingId)), m_strRx(std::move(rxProtocol)), m_strTx(std::move(txProtocol))
-{
-}
+{}
 
-CSerialDeviceLink::~CSerialDeviceLink() { CloseSerial(); }
+CSerialDeviceLink::~CSerialDeviceLink()
+{
+    CloseSerial();
+}
 
 const char* CSerialDeviceLink::RxProtocolForTermination(int termination)
 {
     switch (termination) {
-    case 1: return "ASCII_CR";
-    case 2: return "ASCII_LF";
-    default: return "ASCII";
+    case 1:
+        return "ASCII_CR";
+    case 2:
+        return "ASCII_LF";
+    default:
+        return "ASCII";
     }
 }
 
 HRESULT CSerialDeviceLink::OpenSerial()
 {
     std::lock_guard lock(m_ComLock);
-    if (m_pCom) return 0;
+    if (m_pCom)
+        return 0;
     ISerialCom* com = nullptr;
     if (!CreateComInstance(kSerialComProgId, IID_ISerialCom, reinterpret_cast<void**>(&com)) || !com)
         return E_NOINTERFACE;
@@ -99,7 +109,8 @@ void CSerialDeviceLink::CloseSerial()
         m_strRxName.clear();
         m_strTxName.clear();
     }
-    if (!com) return;
+    if (!com)
+        return;
     // Outside the lock: closing waits for the reader, which may be in our
     // parser.
     com->Close();
@@ -114,9 +125,11 @@ bool CSerialDeviceLink::IsOpen() const
 
 BOOL CSerialDeviceLink::SendTelegram(const std::string& text)
 {
-    if (text.empty()) return FALSE;
+    if (text.empty())
+        return FALSE;
     std::lock_guard lock(m_ComLock);
-    if (!m_pCom) return FALSE;
+    if (!m_pCom)
+        return FALSE;
     SBstr b(text);
     return SUCCEEDED(m_pCom->Send(b.b)) ? TRUE : FALSE;
 }
@@ -124,13 +137,15 @@ BOOL CSerialDeviceLink::SendTelegram(const std::string& text)
 void CSerialDeviceLink::ConfigurePort()
 {
     std::lock_guard lock(m_ComLock);
-    if (m_pCom) m_pCom->Configure();
+    if (m_pCom)
+        m_pCom->Configure();
 }
 
 void CSerialDeviceLink::ShowStatistics()
 {
     std::lock_guard lock(m_ComLock);
-    if (m_pCom) m_pCom->ShowStatistic();
+    if (m_pCom)
+        m_pCom->ShowStatistic();
 }
 
 std::string CSerialDeviceLink::GetRxProtocolName() const
@@ -147,8 +162,10 @@ std::string CSerialDeviceLink::GetTxProtocolName() const
 
 BOOL CSerialDeviceLink::OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo)
 {
-    if (nID != ID_SERIALCOM_RECEIVED) return OnOtherCommand(nID, nCode, pExtra, pHandlerInfo);
+    if (nID != ID_SERIALCOM_RECEIVED)
+        return OnOtherCommand(nID, nCode, pExtra, pHandlerInfo);
     const auto* message = static_cast<const CTarnMessage*>(pExtra);
-    if (message && message->GetSize() != 0 && message->GetDataPtr() && m_bEnabled) ParseTelegram(*message);
+    if (message && message->GetSize() != 0 && message->GetDataPtr() && m_bEnabled)
+        ParseTelegram(*message);
     return TRUE;
 }

@@ -17,7 +17,8 @@
 // of a new instance of the class registered under progId.
 BOOL CreateComInstance(const char* progId, REFIID riid, void** ppv);
 
-class CSerialDeviceLink : public ISerialComOwner {
+class CSerialDeviceLink : public ISerialComOwner
+{
 public:
     // Receive and transmit protocol names as the component knows them; an
     // empty name leaves that side to the component's default.
@@ -71,7 +72,7 @@ private:
     const std::string m_strTx;
     std::atomic<bool> m_bEnabled{true};
 
-    mutable std::mutex m_ComLock;   // the interface pointer and the names
+    mutable std::mutex m_ComLock;  // the interface pointer and the names
     ISerialCom* m_pCom = nullptr;
     std::string m_strRxName;
     std::string m_strTxName;

@@ -21,13 +21,13 @@
 #include <type_traits>
 #include <utility>
 
-class CByteReader {
+class CByteReader
+{
 public:
     // data points at size bytes, as for a span.
     CByteReader(const void* data, std::size_t size) noexcept
         : m_data(static_cast<const std::uint8_t*>(data)), m_size(size)
-    {
-    }
+    {}
     explicit CByteReader(std::span<const std::uint8_t> bytes) noexcept : CByteReader(bytes.data(), bytes.size()) {}
 
     std::size_t Size() const { return m_size; }
@@ -71,7 +71,8 @@ public:
     // samples of a datagram. Its bounds are checked once, when ArrayOf takes
     // it; a value past its count reads as 0. A default one is absent.
     template <class T>
-    class Array {
+    class Array
+    {
     public:
         Array() = default;
         explicit operator bool() const { return m_data != nullptr; }

@@ -20,12 +20,11 @@
 #include <type_traits>
 #include <utility>
 
-class CByteWriter {
+class CByteWriter
+{
 public:
     // data points at size bytes, as for a span.
-    CByteWriter(void* data, std::size_t size) noexcept : m_data(static_cast<std::uint8_t*>(data)), m_size(size)
-    {
-    }
+    CByteWriter(void* data, std::size_t size) noexcept : m_data(static_cast<std::uint8_t*>(data)), m_size(size) {}
     explicit CByteWriter(std::span<std::uint8_t> bytes) noexcept : CByteWriter(bytes.data(), bytes.size()) {}
 
     std::size_t Size() const { return m_size; }
@@ -62,7 +61,7 @@ public:
     void Text(std::size_t at, std::size_t area, std::string_view text)
     {
         if (!Check(at, area) || area == 0) {
-            m_failed = true;   // a field of no bytes cannot hold even the NUL
+            m_failed = true;  // a field of no bytes cannot hold even the NUL
             return;
         }
         const std::size_t n = text.size() < area ? text.size() : area - 1;

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-class CChildProcess {
+class CChildProcess
+{
 public:
     static constexpr int kNotStarted = -1;
 

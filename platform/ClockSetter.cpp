@@ -18,4 +18,7 @@ bool CClockSetter::SetUtc(std::uint64_t fileTime)
     return system.SetUtc(fileTime);
 }
 
-void CClockSetter::Install(IClockSetter* setter) { g_installed = setter; }
+void CClockSetter::Install(IClockSetter* setter)
+{
+    g_installed = setter;
+}

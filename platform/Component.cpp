@@ -37,10 +37,14 @@ bool HexDigits(const std::string& s, std::size_t pos, std::size_t count, std::ui
     for (std::size_t i = 0; i < count; ++i) {
         const char c = s[pos + i];
         int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return false;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
         v = v * 16 + static_cast<std::uint64_t>(d);
     }
     *out = v;
@@ -52,60 +56,78 @@ bool HexDigits(const std::string& s, std::size_t pos, std::size_t count, std::ui
 bool GuidFromString(const std::string& input, GUID* guid)
 {
     std::string s = input;
-    if (s.size() == 38 && s.front() == '{' && s.back() == '}') s = s.substr(1, 36);
-    if (s.size() != 36 || s[8] != '-' || s[13] != '-' || s[18] != '-' || s[23] != '-') return false;
+    if (s.size() == 38 && s.front() == '{' && s.back() == '}')
+        s = s.substr(1, 36);
+    if (s.size() != 36 || s[8] != '-' || s[13] != '-' || s[18] != '-' || s[23] != '-')
+        return false;
     GUID g;
     std::uint64_t v;
-    if (!HexDigits(s, 0, 8, &v)) return false;
+    if (!HexDigits(s, 0, 8, &v))
+        return false;
     g.Data1 = static_cast<std::uint32_t>(v);
-    if (!HexDigits(s, 9, 4, &v)) return false;
+    if (!HexDigits(s, 9, 4, &v))
+        return false;
     g.Data2 = static_cast<std::uint16_t>(v);
-    if (!HexDigits(s, 14, 4, &v)) return false;
+    if (!HexDigits(s, 14, 4, &v))
+        return false;
     g.Data3 = static_cast<std::uint16_t>(v);
     const std::size_t starts[8] = {19, 21, 24, 26, 28, 30, 32, 34};
     for (int i = 0; i < 8; ++i) {
-        if (!HexDigits(s, starts[i], 2, &v)) return false;
+        if (!HexDigits(s, starts[i], 2, &v))
+            return false;
         g.Data4[i] = static_cast<std::uint8_t>(v);
     }
-    if (guid) *guid = g;
+    if (guid)
+        *guid = g;
     return true;
 }
 
 // BSTR: [u32 length][bytes][0]; the pointer handed out is at the bytes.
 BSTR SysAllocStringLen(const char* bytes, UINT length)
 {
-    if (length > UINT32_MAX - 8) return nullptr;
+    if (length > UINT32_MAX - 8)
+        return nullptr;
     char* block = static_cast<char*>(std::malloc(std::size_t(length) + 5));
-    if (!block) return nullptr;
+    if (!block)
+        return nullptr;
     std::memcpy(block, &length, 4);
-    if (bytes && length) std::memcpy(block + 4, bytes, length);
-    else if (length) std::memset(block + 4, 0, length);
+    if (bytes && length)
+        std::memcpy(block + 4, bytes, length);
+    else if (length)
+        std::memset(block + 4, 0, length);
     block[4 + length] = 0;
     return block + 4;
 }
 
 BSTR SysAllocString(const char* text)
 {
-    if (!text) return nullptr;
+    if (!text)
+        return nullptr;
     const std::size_t n = std::strlen(text);
-    if (n > UINT32_MAX - 8) return nullptr;
+    if (n > UINT32_MAX - 8)
+        return nullptr;
     return SysAllocStringLen(text, static_cast<UINT>(n));
 }
 
 void SysFreeString(BSTR text)
 {
-    if (text) std::free(text - 4);
+    if (text)
+        std::free(text - 4);
 }
 
 UINT SysStringLen(BSTR text)
 {
-    if (!text) return 0;
+    if (!text)
+        return 0;
     UINT n;
     std::memcpy(&n, text - 4, 4);
     return n;
 }
 
-std::string BstrToString(BSTR text) { return text ? std::string(text, SysStringLen(text)) : std::string(); }
+std::string BstrToString(BSTR text)
+{
+    return text ? std::string(text, SysStringLen(text)) : std::string();
+}
 
 // Registry helpers ---------------------------------------------------------------
 
@@ -114,13 +136,15 @@ namespace {
 bool ReadDefaultString(HKEY root, const std::string& path, const char* valueName, std::string* out)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyEx(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyEx(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
     char buffer[1024];
     DWORD size = sizeof buffer - 1;
     DWORD type = 0;
     const LONG rc = RegQueryValueEx(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
     RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || type != REG_SZ) return false;
+    if (rc != ERROR_SUCCESS || type != REG_SZ)
+        return false;
     buffer[size < sizeof buffer ? size : sizeof buffer - 1] = 0;
     *out = buffer;
     return true;
@@ -140,7 +164,8 @@ bool WriteString(HKEY root, const std::string& path, const char* valueName, cons
 bool KeyExists(HKEY root, const std::string& path)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyEx(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyEx(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
     RegCloseKey(key);
     return true;
 }
@@ -149,11 +174,13 @@ bool KeyExists(HKEY root, const std::string& path)
 bool DeleteTree(HKEY root, const std::string& path)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyEx(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return !KeyExists(root, path);
+    if (RegOpenKeyEx(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return !KeyExists(root, path);
     for (;;) {
         char name[REG_MAX_KEY_NAME + 1];
         DWORD size = sizeof name;
-        if (RegEnumKeyEx(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumKeyEx(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
         if (!DeleteTree(root, path + "\\" + name)) {
             RegCloseKey(key);
             return false;
@@ -164,7 +191,8 @@ bool DeleteTree(HKEY root, const std::string& path)
     return !KeyExists(root, path);
 }
 
-struct SLoaded {
+struct SLoaded
+{
     void* handle = nullptr;
     PFN_DllGetClassObject getClassObject = nullptr;
     PFN_DllCanUnloadNow canUnloadNow = nullptr;
@@ -186,7 +214,8 @@ std::map<std::string, SLoaded>& Libraries()
 
 HRESULT CLSIDFromProgID(const char* progId, CLSID* clsid)
 {
-    if (!progId || !clsid) return E_INVALIDARG;
+    if (!progId || !clsid)
+        return E_INVALIDARG;
     std::string text;
     if (!*progId || !ReadDefaultString(HKEY_CLASSES_ROOT, std::string(progId) + "\\CLSID", "", &text))
         return REGDB_E_CLASSNOTREG;
@@ -195,9 +224,11 @@ HRESULT CLSIDFromProgID(const char* progId, CLSID* clsid)
 
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* /*serverInfo*/, REFIID riid, void** ppv)
 {
-    if (!ppv) return E_POINTER;
+    if (!ppv)
+        return E_POINTER;
     *ppv = nullptr;
-    if (!(context & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
+    if (!(context & CLSCTX_INPROC_SERVER))
+        return REGDB_E_CLASSNOTREG;
     std::string path;
     if (!ReadDefaultString(HKEY_CLASSES_ROOT, "CLSID\\" + GuidToString(clsid) + "\\InprocServer32", "", &path) ||
         path.empty())
@@ -209,7 +240,8 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* /*serverInfo*/, RE
         auto it = libs.find(path);
         if (it == libs.end()) {
             void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (!handle) return CO_E_DLLNOTFOUND;
+            if (!handle)
+                return CO_E_DLLNOTFOUND;
             SLoaded loaded;
             loaded.handle = handle;
             loaded.getClassObject = reinterpret_cast<PFN_DllGetClassObject>(::dlsym(handle, "DllGetClassObject"));
@@ -227,12 +259,15 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* /*serverInfo*/, RE
 
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv)
 {
-    if (!ppv) return E_POINTER;
+    if (!ppv)
+        return E_POINTER;
     *ppv = nullptr;
     IClassFactory* factory = nullptr;
     HRESULT hr = CoGetClassObject(clsid, context, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-    if (FAILED(hr)) return hr;
-    if (!factory) return E_UNEXPECTED;
+    if (FAILED(hr))
+        return hr;
+    if (!factory)
+        return E_UNEXPECTED;
     hr = factory->CreateInstance(outer, riid, ppv);
     factory->Release();
     return hr;
@@ -260,7 +295,8 @@ std::size_t CoLoadedLibraryCount()
 
 HRESULT RegisterComClass(const SComClassRegistration& reg)
 {
-    if (!reg.progId || !reg.modulePath || !*reg.modulePath) return E_INVALIDARG;
+    if (!reg.progId || !reg.modulePath || !*reg.modulePath)
+        return E_INVALIDARG;
     const std::string clsid = GuidToString(reg.clsid);
     const std::string description = reg.description ? reg.description : "";
     const std::string classKey = "CLSID\\" + clsid;
@@ -278,14 +314,16 @@ HRESULT RegisterComClass(const SComClassRegistration& reg)
              WriteString(HKEY_CLASSES_ROOT, vi + "\\CurVer", "", reg.progId) &&
              WriteString(HKEY_CLASSES_ROOT, classKey + "\\VersionIndependentProgID", "", vi);
     }
-    if (ok) ok = RegFlushKey(HKEY_CLASSES_ROOT) == ERROR_SUCCESS;
+    if (ok)
+        ok = RegFlushKey(HKEY_CLASSES_ROOT) == ERROR_SUCCESS;
     return ok ? S_OK : SELFREG_E_CLASS;
 }
 
 HRESULT UnregisterComClass(const SComClassRegistration& reg)
 {
     bool ok = true;
-    if (reg.progId) ok = DeleteTree(HKEY_CLASSES_ROOT, reg.progId) && ok;
+    if (reg.progId)
+        ok = DeleteTree(HKEY_CLASSES_ROOT, reg.progId) && ok;
     if (reg.versionIndependentProgId && *reg.versionIndependentProgId)
         ok = DeleteTree(HKEY_CLASSES_ROOT, reg.versionIndependentProgId) && ok;
     ok = DeleteTree(HKEY_CLASSES_ROOT, "CLSID\\" + GuidToString(reg.clsid)) && ok;
@@ -296,8 +334,10 @@ HRESULT UnregisterComClass(const SComClassRegistration& reg)
 std::string ModulePathOf(const void* address)
 {
     Dl_info info{};
-    if (!::dladdr(address, &info) || !info.dli_fname) return {};
+    if (!::dladdr(address, &info) || !info.dli_fname)
+        return {};
     char resolved[4096];
-    if (::realpath(info.dli_fname, resolved)) return resolved;
+    if (::realpath(info.dli_fname, resolved))
+        return resolved;
     return info.dli_fname;
 }

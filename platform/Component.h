@@ -44,12 +44,19 @@ constexpr HRESULT CO_E_DLLNOTFOUND = static_cast<HRESULT>(0x8004015Fu);
 constexpr HRESULT CO_E_ERRORINDLL = static_cast<HRESULT>(0x800401F9u);
 constexpr HRESULT SELFREG_E_CLASS = static_cast<HRESULT>(0x80040201u);
 
-inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-inline bool FAILED(HRESULT hr) { return hr < 0; }
+inline bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+inline bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
 
 constexpr DWORD CLSCTX_INPROC_SERVER = 1;
 
-struct GUID {
+struct GUID
+{
     std::uint32_t Data1 = 0;
     std::uint16_t Data2 = 0;
     std::uint16_t Data3 = 0;
@@ -67,7 +74,8 @@ std::string GuidToString(const GUID& guid);
 // Accepts the form above (braces optional, either case); false otherwise.
 bool GuidFromString(const std::string& text, GUID* guid);
 
-struct IUnknown {
+struct IUnknown
+{
     virtual HRESULT QueryInterface(REFIID riid, void** ppv) = 0;
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
@@ -76,7 +84,8 @@ protected:
     ~IUnknown() = default;
 };
 
-struct IClassFactory : IUnknown {
+struct IClassFactory : IUnknown
+{
     virtual HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) = 0;
     virtual HRESULT LockServer(BOOL lock) = 0;
 
@@ -123,10 +132,11 @@ std::size_t CoLoadedLibraryCount();
 
 // Registration helpers for plug-ins and the registration tool --------------
 
-struct SComClassRegistration {
+struct SComClassRegistration
+{
     CLSID clsid;
     const char* description;
-    const char* progId;            // versioned
+    const char* progId;  // versioned
     const char* versionIndependentProgId;
     const char* threadingModel;
     const char* modulePath;
@@ -139,7 +149,8 @@ HRESULT UnregisterComClass(const SComClassRegistration& reg);
 std::string ModulePathOf(const void* address);
 
 // A module's object and lock count, on which its DllCanUnloadNow decides.
-class CComModuleCount {
+class CComModuleCount
+{
 public:
     void Lock() { m_nCount.fetch_add(1); }
     void Unlock() { m_nCount.fetch_sub(1); }

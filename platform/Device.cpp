@@ -10,7 +10,8 @@
 
 namespace {
 
-struct OpenDevice {
+struct OpenDevice
+{
     std::shared_ptr<CDeviceLink> link;
     DWORD access = 0;
 };
@@ -55,12 +56,12 @@ BOOL Exchange(HANDLE h, DWORD needAccess, DWORD op, DWORD code, const void* in, 
         return Failed(ERROR_INVALID_HANDLE);
     if ((device.access & needAccess) != needAccess)
         return Failed(ERROR_ACCESS_DENIED);
-    if (inLength > CDeviceFrame::kMaxTransfer || outCapacity > CDeviceFrame::kMaxTransfer
-        || (in == nullptr && inLength > 0) || (out == nullptr && outCapacity > 0))
+    if (inLength > CDeviceFrame::kMaxTransfer || outCapacity > CDeviceFrame::kMaxTransfer ||
+        (in == nullptr && inLength > 0) || (out == nullptr && outCapacity > 0))
         return Failed(ERROR_INVALID_PARAMETER);
     CDeviceFrame::Answer answer;
-    const DWORD rc = device.link->Transact(op, code, static_cast<const BYTE*>(in), inLength,
-                                           static_cast<BYTE*>(out), outCapacity, answer, timeoutMs);
+    const DWORD rc = device.link->Transact(op, code, static_cast<const BYTE*>(in), inLength, static_cast<BYTE*>(out),
+                                           outCapacity, answer, timeoutMs);
     if (rc != 0)
         return Failed(rc);
     if (answer.status != 0)
@@ -72,8 +73,8 @@ BOOL Exchange(HANDLE h, DWORD needAccess, DWORD op, DWORD code, const void* in, 
 
 }  // namespace
 
-HANDLE CreateFile(const char* lpFileName, DWORD dwDesiredAccess, DWORD, const void*, DWORD dwCreationDisposition,
-                  DWORD, HANDLE)
+HANDLE CreateFile(const char* lpFileName, DWORD dwDesiredAccess, DWORD, const void*, DWORD dwCreationDisposition, DWORD,
+                  HANDLE)
 {
     const std::string name = DeviceName(lpFileName);
     if (name.empty()) {
@@ -110,8 +111,7 @@ BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, 
                     lpNumberOfBytesWritten, kDeviceAnswerTimeoutMs);
 }
 
-BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
-              void* lpOverlapped)
+BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead, void* lpOverlapped)
 {
     if (lpOverlapped != nullptr)
         return Failed(ERROR_INVALID_PARAMETER);

@@ -42,7 +42,6 @@ BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, const void* lpInBuff
                      void* lpOutBuffer, DWORD nOutBufferSize, DWORD* lpBytesReturned, void* lpOverlapped);
 BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, DWORD* lpNumberOfBytesWritten,
                void* lpOverlapped);
-BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
-              void* lpOverlapped);
+BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead, void* lpOverlapped);
 BOOL CancelIoEx(HANDLE hFile, void* lpOverlapped);
 BOOL CloseHandle(HANDLE hObject);

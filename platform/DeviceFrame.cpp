@@ -3,8 +3,7 @@
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 
-std::vector<BYTE> CDeviceFrame::EncodeRequest(DWORD op, DWORD code, const BYTE* in, DWORD inLength,
-                                              DWORD outCapacity)
+std::vector<BYTE> CDeviceFrame::EncodeRequest(DWORD op, DWORD code, const BYTE* in, DWORD inLength, DWORD outCapacity)
 {
     std::vector<BYTE> out(kRequestHeaderSize + (in != nullptr ? inLength : 0));
     CByteWriter w(out.data(), out.size());
@@ -17,8 +16,7 @@ std::vector<BYTE> CDeviceFrame::EncodeRequest(DWORD op, DWORD code, const BYTE* 
     return out;
 }
 
-bool CDeviceFrame::DecodeAnswerHeader(const BYTE* header, DWORD op, DWORD inLength, DWORD outCapacity,
-                                      Answer& answer)
+bool CDeviceFrame::DecodeAnswerHeader(const BYTE* header, DWORD op, DWORD inLength, DWORD outCapacity, Answer& answer)
 {
     CByteReader r(header, kAnswerHeaderSize);
     answer.status = r.U32(0);

@@ -22,7 +22,8 @@
 #include <cstddef>
 #include <vector>
 
-class CDeviceFrame {
+class CDeviceFrame
+{
 public:
     enum Op : DWORD { kControl = 1, kWrite = 2, kRead = 3, kUnload = 4 };
 
@@ -31,10 +32,10 @@ public:
     static constexpr std::size_t kRequestHeaderSize = 16;
     static constexpr std::size_t kAnswerHeaderSize = 8;
 
-    static std::vector<BYTE> EncodeRequest(DWORD op, DWORD code, const BYTE* in, DWORD inLength,
-                                           DWORD outCapacity);
+    static std::vector<BYTE> EncodeRequest(DWORD op, DWORD code, const BYTE* in, DWORD inLength, DWORD outCapacity);
 
-    struct Answer {
+    struct Answer
+    {
         DWORD status = 0;
         DWORD count = 0;
         bool dataFollows = false;  // count bytes of data come after the header
@@ -42,6 +43,5 @@ public:
     // Reads the header of the answer to a request of op that sent inLength
     // bytes and had room for outCapacity; false when the header cannot be
     // that answer (more than was asked for, data with a failure).
-    static bool DecodeAnswerHeader(const BYTE* header, DWORD op, DWORD inLength, DWORD outCapacity,
-                                   Answer& answer);
+    static bool DecodeAnswerHeader(const BYTE* header, DWORD op, DWORD inLength, DWORD outCapacity, Answer& answer);
 };

@@ -54,8 +54,8 @@ long long CDeviceLink::DeadlineAfter(int timeoutMs)
 {
     if (timeoutMs < 0)
         return -1;
-    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
+    const auto now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
     return now.count() + timeoutMs;
 }
 
@@ -168,7 +168,10 @@ DWORD CDeviceLink::WaitClosed(int timeoutMs)
     }
 }
 
-void CDeviceLink::Cancel() { m_stop->Set(); }
+void CDeviceLink::Cancel()
+{
+    m_stop->Set();
+}
 
 void CDeviceLink::SetStopEvent(std::shared_ptr<CStopEvent> stop)
 {

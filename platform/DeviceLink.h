@@ -16,7 +16,8 @@
 #include <memory>
 #include <string>
 
-class CDeviceLink {
+class CDeviceLink
+{
 public:
     CDeviceLink();
     ~CDeviceLink();

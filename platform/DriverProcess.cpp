@@ -20,8 +20,7 @@ constexpr const char* kDeviceVariable = "ZELVAR_DEVICE_DIR=";
 
 long long NowMs()
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -56,7 +55,8 @@ DWORD ExecError(int error)
         if (driver > 0)
             _exit(0);  // the driver is nobody's child now
         if (driver == 0) {
-            struct sigaction defaults {};
+            struct sigaction defaults
+            {};
             defaults.sa_handler = SIG_DFL;
             for (int sig = 1; sig < NSIG; ++sig)
                 sigaction(sig, &defaults, nullptr);

@@ -12,7 +12,8 @@
 
 class CStopEvent;
 
-class CDriverProcess {
+class CDriverProcess
+{
 public:
     // The line a driver writes on its standard output once it is ready.
     static constexpr const char* kReadyLine = "READY";
@@ -25,6 +26,6 @@ public:
     // ERROR_SERVICE_NO_THREAD when no process can be made; ERROR_TIMEOUT
     // after timeoutMs; ERROR_OPERATION_ABORTED when stop (may be null) is
     // set. A driver given up on finds its output closed.
-    static DWORD Launch(const std::string& image, const std::vector<std::string>& args,
-                        const std::string& deviceFolder, int timeoutMs, const std::shared_ptr<CStopEvent>& stop);
+    static DWORD Launch(const std::string& image, const std::vector<std::string>& args, const std::string& deviceFolder,
+                        int timeoutMs, const std::shared_ptr<CStopEvent>& stop);
 };

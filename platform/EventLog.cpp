@@ -7,7 +7,8 @@
 #include <syslog.h>
 #include <unistd.h>
 
-struct EventSource {
+struct EventSource
+{
     std::string name;
 };
 
@@ -86,8 +87,7 @@ BOOL DeregisterEventSource(HEVENTSOURCE source)
     return TRUE;
 }
 
-BOOL ReportEvent(HEVENTSOURCE source, WORD type, WORD category, DWORD eventId,
-                 const std::vector<std::string>& strings)
+BOOL ReportEvent(HEVENTSOURCE source, WORD type, WORD category, DWORD eventId, const std::vector<std::string>& strings)
 {
     if (!source)
         return FALSE;

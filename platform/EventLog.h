@@ -22,6 +22,5 @@ using HEVENTSOURCE = EventSource*;
 // Null for an empty source name.
 HEVENTSOURCE RegisterEventSource(const std::string& source);
 // FALSE for a null source or when the entry could not be written.
-BOOL ReportEvent(HEVENTSOURCE source, WORD type, WORD category, DWORD eventId,
-                 const std::vector<std::string>& strings);
+BOOL ReportEvent(HEVENTSOURCE source, WORD type, WORD category, DWORD eventId, const std::vector<std::string>& strings);
 BOOL DeregisterEventSource(HEVENTSOURCE source);

@@ -5,7 +5,8 @@
 
 namespace {
 
-class CSystemClock : public IClock {
+class CSystemClock : public IClock
+{
 public:
     std::uint64_t FileTimeNow() override
     {
@@ -17,8 +18,8 @@ public:
     {
         timespec ts{};
         clock_gettime(CLOCK_MONOTONIC, &ts);
-        return static_cast<std::uint64_t>(ts.tv_sec) * CFileTime::kTicksPerSecond
-            + static_cast<std::uint64_t>(ts.tv_nsec) / 100;
+        return static_cast<std::uint64_t>(ts.tv_sec) * CFileTime::kTicksPerSecond +
+               static_cast<std::uint64_t>(ts.tv_nsec) / 100;
     }
 };
 
@@ -55,7 +56,10 @@ void CivilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d)
     y += m <= 2;
 }
 
-bool IsLeap(std::int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(std::int64_t y)
+{
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 unsigned DaysInMonth(std::int64_t y, unsigned m)
 {
@@ -76,9 +80,15 @@ bool LocalOffsetAt(std::int64_t unixSeconds, long& offset)
 
 }  // namespace
 
-std::uint64_t CFileTime::Now() { return g_clock.load(std::memory_order_acquire)->FileTimeNow(); }
+std::uint64_t CFileTime::Now()
+{
+    return g_clock.load(std::memory_order_acquire)->FileTimeNow();
+}
 
-std::uint64_t CFileTime::Monotonic() { return g_clock.load(std::memory_order_acquire)->MonotonicNow(); }
+std::uint64_t CFileTime::Monotonic()
+{
+    return g_clock.load(std::memory_order_acquire)->MonotonicNow();
+}
 
 void CFileTime::SetClock(IClock* clock)
 {
@@ -110,7 +120,10 @@ std::uint64_t CFileTime::FromUnix(std::int64_t seconds, std::int64_t nanoseconds
     return less > ticks ? 0 : ticks - less;
 }
 
-std::uint64_t CFileTime::FromTimespec(const timespec& ts) { return FromUnix(ts.tv_sec, ts.tv_nsec); }
+std::uint64_t CFileTime::FromTimespec(const timespec& ts)
+{
+    return FromUnix(ts.tv_sec, ts.tv_nsec);
+}
 
 timespec CFileTime::ToTimespec(std::uint64_t fileTime)
 {
@@ -153,13 +166,13 @@ BOOL CFileTime::ToSystemTime(std::uint64_t fileTime, SYSTEMTIME& st)
 
 BOOL CFileTime::FromSystemTime(const SYSTEMTIME& st, std::uint64_t& fileTime)
 {
-    if (st.wYear < 1601 || st.wYear > 30827 || st.wMonth < 1 || st.wMonth > 12 || st.wDay < 1
-        || st.wDay > DaysInMonth(st.wYear, st.wMonth) || st.wHour > 23 || st.wMinute > 59 || st.wSecond > 59
-        || st.wMilliseconds > 999)
+    if (st.wYear < 1601 || st.wYear > 30827 || st.wMonth < 1 || st.wMonth > 12 || st.wDay < 1 ||
+        st.wDay > DaysInMonth(st.wYear, st.wMonth) || st.wHour > 23 || st.wMinute > 59 || st.wSecond > 59 ||
+        st.wMilliseconds > 999)
         return FALSE;
     const std::int64_t days1601 = DaysFromCivil(st.wYear, st.wMonth, st.wDay) + kDaysTo1970;
-    const std::uint64_t seconds = static_cast<std::uint64_t>(days1601 * kSecondsPerDay)
-        + st.wHour * 3600ULL + st.wMinute * 60ULL + st.wSecond;
+    const std::uint64_t seconds =
+        static_cast<std::uint64_t>(days1601 * kSecondsPerDay) + st.wHour * 3600ULL + st.wMinute * 60ULL + st.wSecond;
     fileTime = seconds * kTicksPerSecond + st.wMilliseconds * kTicksPerMillisecond;
     return TRUE;
 }
@@ -172,9 +185,8 @@ BOOL CFileTime::ToLocalSystemTime(std::uint64_t fileTime, SYSTEMTIME& st)
     const std::int64_t shift = static_cast<std::int64_t>(offset) * static_cast<std::int64_t>(kTicksPerSecond);
     if (shift < 0 && static_cast<std::uint64_t>(-shift) > fileTime)
         return FALSE;
-    return ToSystemTime(shift >= 0 ? fileTime + static_cast<std::uint64_t>(shift)
-                                   : fileTime - static_cast<std::uint64_t>(-shift),
-                        st);
+    return ToSystemTime(
+        shift >= 0 ? fileTime + static_cast<std::uint64_t>(shift) : fileTime - static_cast<std::uint64_t>(-shift), st);
 }
 
 BOOL CFileTime::FromLocalSystemTime(const SYSTEMTIME& st, std::uint64_t& fileTime)
@@ -198,11 +210,20 @@ BOOL CFileTime::FromLocalSystemTime(const SYSTEMTIME& st, std::uint64_t& fileTim
     return TRUE;
 }
 
-std::uint64_t CManualClock::FileTimeNow() { return m_fileTime.load(); }
+std::uint64_t CManualClock::FileTimeNow()
+{
+    return m_fileTime.load();
+}
 
-std::uint64_t CManualClock::MonotonicNow() { return m_monotonic.load(); }
+std::uint64_t CManualClock::MonotonicNow()
+{
+    return m_monotonic.load();
+}
 
-void CManualClock::SetFileTime(std::uint64_t fileTime) { m_fileTime.store(fileTime); }
+void CManualClock::SetFileTime(std::uint64_t fileTime)
+{
+    m_fileTime.store(fileTime);
+}
 
 void CManualClock::Advance(std::uint64_t ticks)
 {

@@ -13,11 +13,12 @@
 #include <ctime>
 
 // Broken-down time with the fields of the stored records.
-struct SYSTEMTIME {
+struct SYSTEMTIME
+{
     WORD wYear = 0;
-    WORD wMonth = 0;       // 1..12
-    WORD wDayOfWeek = 0;   // 0 = Sunday
-    WORD wDay = 0;         // 1..31
+    WORD wMonth = 0;      // 1..12
+    WORD wDayOfWeek = 0;  // 0 = Sunday
+    WORD wDay = 0;        // 1..31
     WORD wHour = 0;
     WORD wMinute = 0;
     WORD wSecond = 0;
@@ -25,14 +26,16 @@ struct SYSTEMTIME {
 };
 
 // Source of the current time; the system clock unless a test installs one.
-class IClock {
+class IClock
+{
 public:
     virtual ~IClock() = default;
     virtual std::uint64_t FileTimeNow() = 0;   // 100 ns since 1601, UTC
     virtual std::uint64_t MonotonicNow() = 0;  // 100 ns since an arbitrary start
 };
 
-class CFileTime {
+class CFileTime
+{
 public:
     static constexpr std::uint64_t kTicksPerSecond = 10'000'000;
     static constexpr std::uint64_t kTicksPerMillisecond = 10'000;
@@ -71,10 +74,12 @@ public:
 };
 
 // A clock that moves only when told to; for tests.
-class CManualClock : public IClock {
+class CManualClock : public IClock
+{
 public:
     explicit CManualClock(std::uint64_t fileTime = CFileTime::kUnixEpoch, std::uint64_t monotonic = 0)
-        : m_fileTime(fileTime), m_monotonic(monotonic) {}
+        : m_fileTime(fileTime), m_monotonic(monotonic)
+    {}
     std::uint64_t FileTimeNow() override;
     std::uint64_t MonotonicNow() override;
     void SetFileTime(std::uint64_t fileTime);

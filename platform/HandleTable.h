@@ -8,7 +8,8 @@
 #include <unordered_map>
 
 template <typename Handle, typename Object>
-class CHandleTable {
+class CHandleTable
+{
 public:
     Handle Add(Object object)
     {

@@ -4,6 +4,12 @@ namespace {
 thread_local DWORD t_LastError = 0;
 }
 
-DWORD GetLastError() { return t_LastError; }
+DWORD GetLastError()
+{
+    return t_LastError;
+}
 
-void SetLastError(DWORD error) { t_LastError = error; }
+void SetLastError(DWORD error)
+{
+    t_LastError = error;
+}

@@ -13,14 +13,16 @@ namespace {
 constexpr UINT kShowBoxMessage = 0x8000;
 constexpr UINT kPostedBoxMessage = 0x8001;
 
-struct BoxRequest {
+struct BoxRequest
+{
     HWND owner;
     std::string text;
     std::string caption;
     UINT flags;
 };
 
-struct State {
+struct State
+{
     std::mutex m;
     std::shared_ptr<const MessageBoxPresenter> presenter;
     DWORD presenterThread = 0;
@@ -104,7 +106,8 @@ void PostMessageBox(HWND owner, const std::string& text, const std::string& capt
         std::lock_guard lk(S().m);
         relay = S().presenter ? S().relay : 0;
     }
-    if (relay && PostMessage(relay, kPostedBoxMessage, 0, 0, MakePayload<BoxRequest>(BoxRequest{owner, text, caption, flags})))
+    if (relay &&
+        PostMessage(relay, kPostedBoxMessage, 0, 0, MakePayload<BoxRequest>(BoxRequest{owner, text, caption, flags})))
         return;
     Record(text, caption, flags, Headless(text, caption, flags));
 }

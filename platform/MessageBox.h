@@ -71,7 +71,8 @@ using MessageBoxPresenter =
 // answer.
 void SetMessageBoxPresenter(MessageBoxPresenter presenter);
 
-struct MessageBoxEntry {
+struct MessageBoxEntry
+{
     std::string caption;
     std::string text;
     UINT flags = 0;

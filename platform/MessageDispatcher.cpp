@@ -20,7 +20,8 @@ struct ThreadQueue;
 // A send from another thread, waiting in the owner's queue. The sender
 // waits on its own queue's lock and condition, so it can handle sends
 // addressed to itself while it waits.
-struct SendRecord {
+struct SendRecord
+{
     HWND hwnd = 0;
     UINT message = 0;
     WPARAM wParam = 0;
@@ -32,7 +33,8 @@ struct SendRecord {
     LRESULT result = 0;
 };
 
-struct Timer {
+struct Timer
+{
     HWND hwnd = 0;
     UINT_PTR id = 0;
     Clock::duration period{};
@@ -43,14 +45,16 @@ struct Timer {
 // A thread's wake hook. Calls run under the hook's own lock, so that
 // replacing the hook waits for a call in progress and the old one is never
 // called afterwards (its captures may be gone by then).
-struct WakeHook {
+struct WakeHook
+{
     explicit WakeHook(std::function<void()> f) : fn(std::move(f)) {}
     std::recursive_mutex m;  // a hook may clear itself
     std::function<void()> fn;
     bool retired = false;
 };
 
-struct ThreadQueue {
+struct ThreadQueue
+{
     explicit ThreadQueue(DWORD id) : threadId(id) {}
     const DWORD threadId;
     std::mutex m;
@@ -66,7 +70,8 @@ struct ThreadQueue {
     std::function<void(const MSG&)> threadHook;
 };
 
-struct Window {
+struct Window
+{
     std::shared_ptr<ThreadQueue> owner;
     std::shared_ptr<const WindowProc> proc;
 };
@@ -74,7 +79,8 @@ struct Window {
 // Lock order: Dispatcher::m before any ThreadQueue::m; never two queue
 // locks at once. Payloads are destroyed with no lock held, since their
 // destructors may post.
-struct Dispatcher {
+struct Dispatcher
+{
     std::mutex m;
     std::unordered_map<HWND, Window> windows;
     std::unordered_map<DWORD, std::weak_ptr<ThreadQueue>> queues;
@@ -100,8 +106,7 @@ DWORD MillisecondsNow()
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count());
 }
 
-MSG NewMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-               std::unique_ptr<MessagePayload> payload = nullptr)
+MSG NewMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, std::unique_ptr<MessagePayload> payload = nullptr)
 {
     MSG msg;
     msg.hwnd = hwnd;
@@ -143,7 +148,8 @@ void Retire(const std::shared_ptr<WakeHook>& hook)
 
 void CloseQueue(const std::shared_ptr<ThreadQueue>& q);
 
-struct ThreadState {
+struct ThreadState
+{
     DWORD id = 0;
     std::shared_ptr<ThreadQueue> queue;
     std::unique_ptr<MessagePayload>* currentPayload = nullptr;
@@ -235,7 +241,8 @@ bool Enqueue(const std::shared_ptr<ThreadQueue>& q, MSG&& msg)
 LRESULT CallHandler(const WindowProc& proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                     std::unique_ptr<MessagePayload>& payload)
 {
-    struct Restore {
+    struct Restore
+    {
         std::unique_ptr<MessagePayload>* saved;
         ~Restore() { tls.currentPayload = saved; }
     } restore{tls.currentPayload};
@@ -252,7 +259,8 @@ void HandleSend(const std::shared_ptr<SendRecord>& rec)
         return;
     }
     // A handler that throws must still release its sender.
-    struct Guard {
+    struct Guard
+    {
         const std::shared_ptr<SendRecord>& rec;
         bool finished = false;
         ~Guard()
@@ -428,7 +436,8 @@ HWND CreateMessageWindow(WindowProc proc)
 
 HWND CreateMessageWindow(IMessageHandler& handler)
 {
-    return CreateMessageWindow([&handler](HWND h, UINT m, WPARAM w, LPARAM l) { return handler.OnMessage(h, m, w, l); });
+    return CreateMessageWindow(
+        [&handler](HWND h, UINT m, WPARAM w, LPARAM l) { return handler.OnMessage(h, m, w, l); });
 }
 
 BOOL DestroyWindow(HWND hwnd)
@@ -504,8 +513,7 @@ BOOL PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, std::uni
             for (auto& [h, w] : D().windows)
                 targets.emplace_back(h, w.owner);
         }
-        std::sort(targets.begin(), targets.end(),
-                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::sort(targets.begin(), targets.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         for (auto& [h, q] : targets)
             Enqueue(q, NewMessage(h, message, wParam, lParam));
         return TRUE;

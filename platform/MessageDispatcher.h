@@ -58,16 +58,19 @@ constexpr UINT USER_TIMER_MAXIMUM = 0x7FFFFFFF;
 // Data that travels with one message and is owned by it: it is destroyed
 // with the message, whether the message was handled, dropped because its
 // window is gone, or left in a queue when its thread ended.
-class MessagePayload {
+class MessagePayload
+{
 public:
     virtual ~MessagePayload() = default;
 };
 
 template <class T>
-class TypedPayload final : public MessagePayload {
+class TypedPayload final : public MessagePayload
+{
 public:
     template <class... Args>
-    explicit TypedPayload(Args&&... args) : value(std::forward<Args>(args)...) {}
+    explicit TypedPayload(Args&&... args) : value(std::forward<Args>(args)...)
+    {}
     T value;
 };
 
@@ -78,7 +81,8 @@ std::unique_ptr<MessagePayload> MakePayload(Args&&... args)
 }
 
 // One message taken from a queue. Move-only: it owns its payload.
-struct MSG {
+struct MSG
+{
     HWND hwnd = 0;
     UINT message = WM_NULL;
     WPARAM wParam = 0;
@@ -95,7 +99,8 @@ struct MSG {
 // The receiver of a window's messages.
 using WindowProc = std::function<LRESULT(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)>;
 
-class IMessageHandler {
+class IMessageHandler
+{
 public:
     virtual ~IMessageHandler() = default;
     virtual LRESULT OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) = 0;
@@ -165,8 +170,7 @@ T* CurrentPayload()
 // chosen and returned. Thread timers without a proc arrive as WM_TIMER thread
 // messages.
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc = nullptr);
-UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs,
-                  std::function<void(HWND, UINT, UINT_PTR, DWORD)> proc);
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, std::function<void(HWND, UINT, UINT_PTR, DWORD)> proc);
 // FALSE when there is no such timer. A tick not yet delivered is dropped.
 BOOL KillTimer(HWND hwnd, UINT_PTR id);
 
@@ -199,7 +203,8 @@ int RunMessageLoop();
 bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout);
 
 // For an outside event loop.
-struct PendingResult {
+struct PendingResult
+{
     bool quit = false;
     int exitCode = 0;
     // When the next timer of the thread falls due; empty when none runs.

@@ -26,7 +26,10 @@ std::string Trim(const std::string& text)
 
 }  // namespace
 
-std::string NetworkAdapter::AddressText() const { return SocketAddress::IpText(address); }
+std::string NetworkAdapter::AddressText() const
+{
+    return SocketAddress::IpText(address);
+}
 
 std::vector<NetworkAdapter> CNetworkAdapters::Parse(const std::string& text)
 {
@@ -50,8 +53,8 @@ std::vector<NetworkAdapter> CNetworkAdapters::Parse(const std::string& text)
         if (slash == std::string::npos || !SocketAddress::ParseIp(entry.substr(0, slash), adapter.address))
             continue;
         const std::string prefixText = entry.substr(slash + 1);
-        if (prefixText.empty() || prefixText.size() > 2
-            || prefixText.find_first_not_of("0123456789") != std::string::npos)
+        if (prefixText.empty() || prefixText.size() > 2 ||
+            prefixText.find_first_not_of("0123456789") != std::string::npos)
             continue;
         const int prefix = std::atoi(prefixText.c_str());
         if (prefix > 32)
@@ -85,8 +88,8 @@ std::vector<NetworkAdapter> CNetworkAdapters::List()
         if (it->ifa_netmask != nullptr)
             adapter.mask = ntohl(reinterpret_cast<const sockaddr_in*>(it->ifa_netmask)->sin_addr.s_addr);
         adapter.broadcast = adapter.address | ~adapter.mask;
-        if ((it->ifa_flags & IFF_BROADCAST) != 0 && it->ifa_broadaddr != nullptr
-            && it->ifa_broadaddr->sa_family == AF_INET)
+        if ((it->ifa_flags & IFF_BROADCAST) != 0 && it->ifa_broadaddr != nullptr &&
+            it->ifa_broadaddr->sa_family == AF_INET)
             adapter.broadcast = ntohl(reinterpret_cast<const sockaddr_in*>(it->ifa_broadaddr)->sin_addr.s_addr);
         out.push_back(adapter);
     }

@@ -15,16 +15,18 @@
 #include <string>
 #include <vector>
 
-struct NetworkAdapter {
+struct NetworkAdapter
+{
     std::string name;
-    std::uint32_t address = 0;    // host byte order
+    std::uint32_t address = 0;  // host byte order
     std::uint32_t mask = 0;
     std::uint32_t broadcast = 0;  // directed broadcast of the adapter's net
 
     std::string AddressText() const;
 };
 
-class CNetworkAdapters {
+class CNetworkAdapters
+{
 public:
     static constexpr const char* kOverrideVariable = "ZELVAR_ADAPTERS";
 

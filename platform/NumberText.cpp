@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <locale.h>
@@ -20,7 +20,8 @@ locale_t CLocale()
 }
 
 // Switches the calling thread to the C locale for one formatting call.
-class CThreadCLocale {
+class CThreadCLocale
+{
 public:
     CThreadCLocale() : m_previous(uselocale(CLocale())) {}
     ~CThreadCLocale() { uselocale(m_previous); }
@@ -69,7 +70,10 @@ std::string CNumberText::Format(const char* format, ...)
     return out;
 }
 
-std::string CNumberText::Fixed(double value) { return Format("%f", value); }
+std::string CNumberText::Fixed(double value)
+{
+    return Format("%f", value);
+}
 
 std::string CNumberText::Fixed(double value, int decimals)
 {

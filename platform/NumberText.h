@@ -8,7 +8,8 @@
 #include <cstdarg>
 #include <string>
 
-class CNumberText {
+class CNumberText
+{
 public:
     // printf-style formatting in the C locale ("%f", "%.3f", "%d", "%s" ...).
     static std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -25,13 +25,16 @@ std::string HomeFolder()
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr
-        && found->pw_dir != nullptr)
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+        found->pw_dir != nullptr)
         return found->pw_dir;
     return "/tmp";
 }
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsSeparator(char c)
+{
+    return c == '/' || c == '\\';
+}
 
 }  // namespace
 
@@ -80,8 +83,8 @@ std::string CPaths::MapWindowsPath(std::string_view path)
 {
     std::string out;
     std::string_view rest = path;
-    const bool hasDrive = path.size() >= 2 && path[1] == ':'
-        && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    const bool hasDrive = path.size() >= 2 && path[1] == ':' &&
+                          ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
     if (hasDrive) {
         out = DataRoot();
         const char drive = static_cast<char>(path[0] & ~0x20);
@@ -129,13 +132,15 @@ std::string CPaths::WithTrailingSeparator(std::string_view folder)
 
 bool CPaths::FolderExists(const std::string& folder)
 {
-    struct stat st{};
+    struct stat st
+    {};
     return !folder.empty() && stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool CPaths::FileExists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {};
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 

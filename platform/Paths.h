@@ -13,7 +13,8 @@
 #include <string>
 #include <string_view>
 
-class CPaths {
+class CPaths
+{
 public:
     // Full path of the running executable ("" when it cannot be read).
     static std::string ModulePath();

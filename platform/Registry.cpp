@@ -3,21 +3,21 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
-#include <ctime>
 #include <chrono>
-#include <thread>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <memory>
-#include <atomic>
 #include <mutex>
-#include <string_view>
 #include <pthread.h>
+#include <string_view>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 #include <vector>
@@ -30,25 +30,29 @@ constexpr int kApplicationId = 0x5A565247;  // "ZVRG"
 constexpr std::int64_t kRootId = 1;
 constexpr int kBusyTimeoutMs = 10000;
 
-constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | REG_DELETE | WRITE_DAC |
-                                WRITE_OWNER;
+constexpr REGSAM kWriteRights =
+    KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | REG_DELETE | WRITE_DAC | WRITE_OWNER;
 
-std::string Lower(std::string_view s) {
+std::string Lower(std::string_view s)
+{
     std::string out(s);
     for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     }
     return out;
 }
 
-struct Value {
+struct Value
+{
     std::string name;
     std::string lname;
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
 };
 
-struct Node {
+struct Node
+{
     std::int64_t id = 0;
     Node* parent = nullptr;
     DWORD depth = 0;  // names between the root and this key
@@ -57,16 +61,19 @@ struct Node {
     std::map<std::string, Node*> children;  // by lower-case name: enumeration order
     std::vector<Value> values;              // in the order first written
 
-    Value* FindValue(const std::string& lname) {
+    Value* FindValue(const std::string& lname)
+    {
         for (auto& v : values) {
-            if (v.lname == lname) return &v;
+            if (v.lname == lname)
+                return &v;
         }
         return nullptr;
     }
 };
 
 // One prepared statement, reset after each use.
-class Stmt {
+class Stmt
+{
 public:
     Stmt(sqlite3* db, const char* sql) { rc_ = sqlite3_prepare_v2(db, sql, -1, &st_, nullptr); }
     ~Stmt() { sqlite3_finalize(st_); }
@@ -83,18 +90,24 @@ private:
 
 // Creates the folders above a file; returns why the first one that could not
 // be made failed, or an empty text.
-std::string MakeParentDirs(const std::string& path) {
+std::string MakeParentDirs(const std::string& path)
+{
     for (std::size_t pos = path.find('/', 1); pos != std::string::npos; pos = path.find('/', pos + 1)) {
         const std::string folder = path.substr(0, pos);
-        if (::mkdir(folder.c_str(), 0755) == 0) continue;
-        if (errno != EEXIST) return folder + ": " + std::strerror(errno);
-        struct stat st {};
-        if (::stat(folder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return folder + ": " + std::strerror(ENOTDIR);
+        if (::mkdir(folder.c_str(), 0755) == 0)
+            continue;
+        if (errno != EEXIST)
+            return folder + ": " + std::strerror(errno);
+        struct stat st
+        {};
+        if (::stat(folder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+            return folder + ": " + std::strerror(ENOTDIR);
     }
     return {};
 }
 
-std::string FolderOf(const std::string& path) {
+std::string FolderOf(const std::string& path)
+{
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
 }
@@ -102,7 +115,8 @@ std::string FolderOf(const std::string& path) {
 // A file path as an SQLite URI: everything but unreserved characters and
 // "/" percent-encoded, so that "?", "#" or "%" in a folder name stay part of
 // the path.
-std::string FileUri(const std::string& path, const char* query) {
+std::string FileUri(const std::string& path, const char* query)
+{
     static const char* hex = "0123456789ABCDEF";
     std::string uri = "file:";
     for (unsigned char c : path) {
@@ -117,7 +131,8 @@ std::string FileUri(const std::string& path, const char* query) {
     return uri + "?" + query;
 }
 
-class Hive {
+class Hive
+{
 public:
     enum class Mode { Writable, ReadOnly, Absent, Broken, InMemory };
 
@@ -134,13 +149,15 @@ public:
 
     // Renames the file (with its write-ahead log and index) to a free name
     // beside it and opens a new, empty hive at the path.
-    LONG SetAside(std::string& movedTo) {
+    LONG SetAside(std::string& movedTo)
+    {
         CloseDb();
         const std::string stamp = [] {
             const std::time_t now = std::time(nullptr);
             std::tm local{};
             char text[32] = "";
-            if (localtime_r(&now, &local)) std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+            if (localtime_r(&now, &local))
+                std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
             return std::string(text);
         }();
         std::string target = path_ + ".damaged-" + stamp;
@@ -150,7 +167,8 @@ public:
             reason_ = target + ": " + std::strerror(errno);
             return ERROR_ACCESS_DENIED;
         }
-        for (const char* side : {"-wal", "-shm"}) std::rename((path_ + side).c_str(), (target + side).c_str());
+        for (const char* side : {"-wal", "-shm"})
+            std::rename((path_ + side).c_str(), (target + side).c_str());
         movedTo = target;
         Open();
         return writable() ? ERROR_SUCCESS : ERROR_CANTWRITE;
@@ -158,14 +176,16 @@ public:
 
     // Goes on with a copy in memory: of the file when it can be read, else
     // empty. Nothing of it reaches the disk.
-    LONG KeepInMemory() {
+    LONG KeepInMemory()
+    {
         const std::string why = reason_;
         const bool readable = mode_ == Mode::ReadOnly;
         CloseDb();
         ResetToEmptyRoot();
         if (!OpenWith(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, false))
             return ERROR_CANTWRITE;
-        if (readable) CopyFileIntoMemory();
+        if (readable)
+            CopyFileIntoMemory();
         if (!PrepareSchema(true) && (!ClearMemory() || !PrepareSchema(true))) {
             CloseDb();
             return ERROR_CANTWRITE;
@@ -181,18 +201,25 @@ public:
 
     // Brings the in-memory copy up to date with what other processes have
     // committed. Cheap when nothing changed: one look at the shared WAL index.
-    LONG Refresh() {
-        if (mode_ == Mode::Broken) return ERROR_CANTREAD;
-        if (!db_) return ERROR_SUCCESS;
+    LONG Refresh()
+    {
+        if (mode_ == Mode::Broken)
+            return ERROR_CANTREAD;
+        if (!db_)
+            return ERROR_SUCCESS;
         std::int64_t version = 0;
-        if (!DataVersion(version)) return ERROR_CANTREAD;
-        if (version == dataVersion_ && !stale_) return ERROR_SUCCESS;
-        if (!Reload()) return ERROR_CANTREAD;
+        if (!DataVersion(version))
+            return ERROR_CANTREAD;
+        if (version == dataVersion_ && !stale_)
+            return ERROR_SUCCESS;
+        if (!Reload())
+            return ERROR_CANTREAD;
         dataVersion_ = version;
         return ERROR_SUCCESS;
     }
 
-    Node* Find(std::int64_t id) {
+    Node* Find(std::int64_t id)
+    {
         auto it = nodes_.find(id);
         return it == nodes_.end() ? nullptr : it->second.get();
     }
@@ -204,21 +231,28 @@ public:
     // savepoint of that transaction, which is begun with the first write and
     // ended by EndTransaction.
     template <class Body>
-    LONG Write(std::int64_t keyId, Body&& body) {
-        if (!writable()) return ERROR_ACCESS_DENIED;
+    LONG Write(std::int64_t keyId, Body&& body)
+    {
+        if (!writable())
+            return ERROR_ACCESS_DENIED;
         if (joined_ && !begun_) {
-            if (!Exec("BEGIN IMMEDIATE")) return ERROR_CANTWRITE;
+            if (!Exec("BEGIN IMMEDIATE"))
+                return ERROR_CANTWRITE;
             begun_ = true;
         }
-        if (!Exec(begun_ ? "SAVEPOINT call" : "BEGIN IMMEDIATE")) return ERROR_CANTWRITE;
+        if (!Exec(begun_ ? "SAVEPOINT call" : "BEGIN IMMEDIATE"))
+            return ERROR_CANTWRITE;
         LONG rc = Refresh();
         Node* node = nullptr;
         if (rc == ERROR_SUCCESS) {
             node = Find(keyId);
-            if (!node) rc = ERROR_KEY_DELETED;
+            if (!node)
+                rc = ERROR_KEY_DELETED;
         }
-        if (rc == ERROR_SUCCESS) rc = body(*node);
-        if (rc == ERROR_SUCCESS && !Exec(begun_ ? "RELEASE call" : "COMMIT")) rc = ERROR_CANTWRITE;
+        if (rc == ERROR_SUCCESS)
+            rc = body(*node);
+        if (rc == ERROR_SUCCESS && !Exec(begun_ ? "RELEASE call" : "COMMIT"))
+            rc = ERROR_CANTWRITE;
         if (rc != ERROR_SUCCESS) {
             if (begun_) {
                 Exec("ROLLBACK TO call");
@@ -234,35 +268,42 @@ public:
     // Holds the writes that follow in one transaction until EndTransaction.
     void JoinTransaction() { joined_ = true; }
     // Commits or rolls back what was written since JoinTransaction.
-    LONG EndTransaction(bool commit) {
+    LONG EndTransaction(bool commit)
+    {
         const bool begun = begun_;
         joined_ = begun_ = false;
-        if (!begun) return ERROR_SUCCESS;
-        if (commit && Exec("COMMIT")) return ERROR_SUCCESS;
+        if (!begun)
+            return ERROR_SUCCESS;
+        if (commit && Exec("COMMIT"))
+            return ERROR_SUCCESS;
         Exec("ROLLBACK");
         stale_ = true;
         return commit ? ERROR_CANTWRITE : ERROR_SUCCESS;
     }
 
     // Creates a child of parent inside a write transaction.
-    LONG InsertKey(Node& parent, const std::string& name, const std::string& cls, Node*& created) {
+    LONG InsertKey(Node& parent, const std::string& name, const std::string& cls, Node*& created)
+    {
         Stmt st(db_, "INSERT INTO keys(parent, name, lname, class) VALUES(?, ?, ?, ?)");
-        if (!st.ok()) return ERROR_CANTWRITE;
+        if (!st.ok())
+            return ERROR_CANTWRITE;
         const std::string lname = Lower(name);
         sqlite3_bind_int64(st.get(), 1, parent.id);
         sqlite3_bind_text(st.get(), 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(st.get(), 3, lname.data(), static_cast<int>(lname.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(st.get(), 4, cls.data(), static_cast<int>(cls.size()), SQLITE_TRANSIENT);
-        if (st.step() != SQLITE_DONE) return ERROR_CANTWRITE;
+        if (st.step() != SQLITE_DONE)
+            return ERROR_CANTWRITE;
         created = AddNode(sqlite3_last_insert_rowid(db_), &parent, name, cls);
         return ERROR_SUCCESS;
     }
 
-    LONG UpsertValue(Node& node, const std::string& name, DWORD type, const BYTE* data, DWORD size) {
-        Stmt st(db_,
-                "INSERT INTO vals(key, name, lname, type, data) VALUES(?, ?, ?, ?, ?) "
-                "ON CONFLICT(key, lname) DO UPDATE SET type = excluded.type, data = excluded.data");
-        if (!st.ok()) return ERROR_CANTWRITE;
+    LONG UpsertValue(Node& node, const std::string& name, DWORD type, const BYTE* data, DWORD size)
+    {
+        Stmt st(db_, "INSERT INTO vals(key, name, lname, type, data) VALUES(?, ?, ?, ?, ?) "
+                     "ON CONFLICT(key, lname) DO UPDATE SET type = excluded.type, data = excluded.data");
+        if (!st.ok())
+            return ERROR_CANTWRITE;
         const std::string lname = Lower(name);
         sqlite3_bind_int64(st.get(), 1, node.id);
         sqlite3_bind_text(st.get(), 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
@@ -273,7 +314,8 @@ public:
         } else {
             sqlite3_bind_blob(st.get(), 5, data, static_cast<int>(size), SQLITE_TRANSIENT);
         }
-        if (st.step() != SQLITE_DONE) return ERROR_CANTWRITE;
+        if (st.step() != SQLITE_DONE)
+            return ERROR_CANTWRITE;
         Value* v = node.FindValue(lname);
         if (!v) {
             node.values.push_back(Value{name, lname, type, {}});
@@ -284,59 +326,74 @@ public:
         return ERROR_SUCCESS;
     }
 
-    LONG RemoveValue(Node& node, const std::string& name) {
+    LONG RemoveValue(Node& node, const std::string& name)
+    {
         const std::string lname = Lower(name);
-        auto it = std::find_if(node.values.begin(), node.values.end(),
-                               [&](const Value& v) { return v.lname == lname; });
-        if (it == node.values.end()) return ERROR_FILE_NOT_FOUND;
+        auto it =
+            std::find_if(node.values.begin(), node.values.end(), [&](const Value& v) { return v.lname == lname; });
+        if (it == node.values.end())
+            return ERROR_FILE_NOT_FOUND;
         Stmt st(db_, "DELETE FROM vals WHERE key = ? AND lname = ?");
-        if (!st.ok()) return ERROR_CANTWRITE;
+        if (!st.ok())
+            return ERROR_CANTWRITE;
         sqlite3_bind_int64(st.get(), 1, node.id);
         sqlite3_bind_text(st.get(), 2, lname.data(), static_cast<int>(lname.size()), SQLITE_TRANSIENT);
-        if (st.step() != SQLITE_DONE) return ERROR_CANTWRITE;
+        if (st.step() != SQLITE_DONE)
+            return ERROR_CANTWRITE;
         node.values.erase(it);
         return ERROR_SUCCESS;
     }
 
-    LONG RemoveLeaf(Node& node) {
-        if (!node.parent) return ERROR_ACCESS_DENIED;
-        if (!node.children.empty()) return ERROR_ACCESS_DENIED;
+    LONG RemoveLeaf(Node& node)
+    {
+        if (!node.parent)
+            return ERROR_ACCESS_DENIED;
+        if (!node.children.empty())
+            return ERROR_ACCESS_DENIED;
         Stmt sv(db_, "DELETE FROM vals WHERE key = ?");
         Stmt sk(db_, "DELETE FROM keys WHERE id = ?");
-        if (!sv.ok() || !sk.ok()) return ERROR_CANTWRITE;
+        if (!sv.ok() || !sk.ok())
+            return ERROR_CANTWRITE;
         sqlite3_bind_int64(sv.get(), 1, node.id);
         sqlite3_bind_int64(sk.get(), 1, node.id);
-        if (sv.step() != SQLITE_DONE || sk.step() != SQLITE_DONE) return ERROR_CANTWRITE;
+        if (sv.step() != SQLITE_DONE || sk.step() != SQLITE_DONE)
+            return ERROR_CANTWRITE;
         node.parent->children.erase(Lower(node.name));
         nodes_.erase(node.id);
         return ERROR_SUCCESS;
     }
 
-    LONG Flush() {
-        if (mode_ != Mode::Writable) return ERROR_SUCCESS;
+    LONG Flush()
+    {
+        if (mode_ != Mode::Writable)
+            return ERROR_SUCCESS;
         // A full checkpoint syncs the write-ahead log and the database file,
         // which makes every commit so far durable.
         Stmt st(db_, "PRAGMA wal_checkpoint(FULL)");
-        if (!st.ok() || st.step() != SQLITE_ROW) return ERROR_CANTWRITE;
+        if (!st.ok() || st.step() != SQLITE_ROW)
+            return ERROR_CANTWRITE;
         return ERROR_SUCCESS;
     }
 
 private:
     bool Exec(const char* sql) { return db_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
-    bool DataVersion(std::int64_t& version) {
+    bool DataVersion(std::int64_t& version)
+    {
         if (!versionStmt_) {
             if (sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &versionStmt_, nullptr) != SQLITE_OK) {
                 return false;
             }
         }
         const bool ok = sqlite3_step(versionStmt_) == SQLITE_ROW;
-        if (ok) version = sqlite3_column_int64(versionStmt_, 0);
+        if (ok)
+            version = sqlite3_column_int64(versionStmt_, 0);
         sqlite3_reset(versionStmt_);
         return ok;
     }
 
-    Node* AddNode(std::int64_t id, Node* parent, const std::string& name, const std::string& cls) {
+    Node* AddNode(std::int64_t id, Node* parent, const std::string& name, const std::string& cls)
+    {
         auto node = std::make_unique<Node>();
         node->id = id;
         node->parent = parent;
@@ -345,37 +402,46 @@ private:
         node->cls = cls;
         Node* raw = node.get();
         nodes_[id] = std::move(node);
-        if (parent) parent->children[Lower(name)] = raw;
+        if (parent)
+            parent->children[Lower(name)] = raw;
         return raw;
     }
 
-    void ResetToEmptyRoot() {
+    void ResetToEmptyRoot()
+    {
         nodes_.clear();
         AddNode(kRootId, nullptr, "", "");
     }
 
     // Reads the whole hive. Keys come in id order, so a parent is always
     // read before its children.
-    bool Reload() {
+    bool Reload()
+    {
         const bool ownTransaction = sqlite3_get_autocommit(db_) != 0;
-        if (ownTransaction && !Exec("BEGIN")) return false;
+        if (ownTransaction && !Exec("BEGIN"))
+            return false;
         bool ok = LoadTables();
-        if (ownTransaction) Exec(ok ? "COMMIT" : "ROLLBACK");
+        if (ownTransaction)
+            Exec(ok ? "COMMIT" : "ROLLBACK");
         stale_ = !ok;
         return ok;
     }
 
-    bool LoadTables() {
+    bool LoadTables()
+    {
         ResetToEmptyRoot();
         Stmt keys(db_, "SELECT id, parent, name, class FROM keys WHERE id <> 1 ORDER BY id");
-        if (!keys.ok()) return false;
+        if (!keys.ok())
+            return false;
         int rc;
         while ((rc = keys.step()) == SQLITE_ROW) {
             const auto id = sqlite3_column_int64(keys.get(), 0);
             // A damaged file may give one id twice: the first row stands.
-            if (Find(id)) continue;
+            if (Find(id))
+                continue;
             Node* parent = Find(sqlite3_column_int64(keys.get(), 1));
-            if (!parent) continue;  // orphan of a damaged file: not reachable
+            if (!parent)
+                continue;  // orphan of a damaged file: not reachable
             const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(keys.get(), 2));
             const auto* cls = reinterpret_cast<const char*>(sqlite3_column_text(keys.get(), 3));
             // A row no call could have written (a damaged or forged file) is
@@ -389,12 +455,15 @@ private:
                 continue;
             AddNode(id, parent, std::string(keyName), cls ? cls : "");
         }
-        if (rc != SQLITE_DONE) return false;
+        if (rc != SQLITE_DONE)
+            return false;
         Stmt vals(db_, "SELECT key, name, type, data FROM vals ORDER BY id");
-        if (!vals.ok()) return false;
+        if (!vals.ok())
+            return false;
         while ((rc = vals.step()) == SQLITE_ROW) {
             Node* node = Find(sqlite3_column_int64(vals.get(), 0));
-            if (!node) continue;
+            if (!node)
+                continue;
             const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(vals.get(), 1));
             Value v;
             v.name = name ? name : "";
@@ -402,7 +471,8 @@ private:
             v.type = static_cast<DWORD>(sqlite3_column_int64(vals.get(), 2));
             const auto* blob = static_cast<const BYTE*>(sqlite3_column_blob(vals.get(), 3));
             const int size = sqlite3_column_bytes(vals.get(), 3);
-            if (blob && size > 0) v.data.assign(blob, blob + size);
+            if (blob && size > 0)
+                v.data.assign(blob, blob + size);
             node->values.push_back(std::move(v));
         }
         return rc == SQLITE_DONE;
@@ -410,16 +480,21 @@ private:
 
     // Checks that the file is one of ours and, when it may be written,
     // gives a new file its tables.
-    bool PrepareSchema(bool mayWrite) {
+    bool PrepareSchema(bool mayWrite)
+    {
         std::int64_t appId = -1;
         {
             Stmt st(db_, "PRAGMA application_id");
-            if (!st.ok() || st.step() != SQLITE_ROW) return false;
+            if (!st.ok() || st.step() != SQLITE_ROW)
+                return false;
             appId = sqlite3_column_int64(st.get(), 0);
         }
-        if (appId == kApplicationId) return true;
-        if (!mayWrite) return false;
-        if (!Exec("BEGIN IMMEDIATE")) return false;
+        if (appId == kApplicationId)
+            return true;
+        if (!mayWrite)
+            return false;
+        if (!Exec("BEGIN IMMEDIATE"))
+            return false;
         bool empty = false;
         {
             Stmt st(db_, "SELECT count(*) FROM sqlite_master");
@@ -440,15 +515,18 @@ private:
             Stmt st(db_, "PRAGMA application_id");
             ok = st.ok() && st.step() == SQLITE_ROW && sqlite3_column_int64(st.get(), 0) == kApplicationId;
         }
-        if (ok && !Exec("COMMIT")) ok = false;
-        if (!ok) Exec("ROLLBACK");
+        if (ok && !Exec("COMMIT"))
+            ok = false;
+        if (!ok)
+            Exec("ROLLBACK");
         return ok;
     }
 
     // Switching a new file to WAL needs a moment alone with it, and SQLite
     // does not wait for that by itself when another process is doing the
     // same: retry until the busy time-out.
-    bool SwitchToWal() {
+    bool SwitchToWal()
+    {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
         auto pause = std::chrono::microseconds(100);
         while (true) {
@@ -458,8 +536,10 @@ private:
                 const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(wal.get(), 0));
                 return mode && std::strcmp(mode, "wal") == 0;
             }
-            if ((rc & 0xFF) != SQLITE_BUSY && (rc & 0xFF) != SQLITE_LOCKED) return false;
-            if (std::chrono::steady_clock::now() > deadline) return false;
+            if ((rc & 0xFF) != SQLITE_BUSY && (rc & 0xFF) != SQLITE_LOCKED)
+                return false;
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
             std::this_thread::sleep_for(pause);
             pause = std::min(pause * 2, std::chrono::microseconds(20000));
         }
@@ -467,7 +547,8 @@ private:
 
     // The file's contents into the memory database; a file that cannot be
     // copied leaves it empty.
-    void CopyFileIntoMemory() {
+    void CopyFileIntoMemory()
+    {
         sqlite3* file = nullptr;
         const std::string uri = FileUri(path_, "immutable=1");
         if (sqlite3_open_v2(uri.c_str(), &file, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
@@ -480,25 +561,31 @@ private:
         sqlite3_close_v2(file);
     }
 
-    bool ClearMemory() {
+    bool ClearMemory()
+    {
         CloseDb();
         return OpenWith(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, false);
     }
 
     std::string DbError() const { return db_ ? sqlite3_errmsg(db_) : "cannot open the file"; }
 
-    void CloseDb() {
-        if (versionStmt_) sqlite3_finalize(versionStmt_);
+    void CloseDb()
+    {
+        if (versionStmt_)
+            sqlite3_finalize(versionStmt_);
         versionStmt_ = nullptr;
         // The write-ahead log into the file and cut to nothing, so that it
         // neither grows from run to run nor stays behind.
-        if (db_ && mode_ == Mode::Writable) Exec("PRAGMA wal_checkpoint(TRUNCATE)");
-        if (db_) sqlite3_close_v2(db_);
+        if (db_ && mode_ == Mode::Writable)
+            Exec("PRAGMA wal_checkpoint(TRUNCATE)");
+        if (db_)
+            sqlite3_close_v2(db_);
         db_ = nullptr;
     }
 
     // On failure dbError_ says why.
-    bool OpenWith(const std::string& name, int flags, bool mayWrite) {
+    bool OpenWith(const std::string& name, int flags, bool mayWrite)
+    {
         if (sqlite3_open_v2(name.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
             dbError_ = DbError();
             CloseDb();
@@ -523,16 +610,20 @@ private:
 
     // Why a file that cannot be written cannot: the file itself, its
     // folder, or what the database said.
-    std::string WriteProblem(const std::string& folderProblem) const {
-        if (!folderProblem.empty()) return folderProblem;
+    std::string WriteProblem(const std::string& folderProblem) const
+    {
+        if (!folderProblem.empty())
+            return folderProblem;
         const std::string folder = FolderOf(path_);
-        if (::access(folder.c_str(), W_OK) != 0) return folder + ": " + std::strerror(errno);
+        if (::access(folder.c_str(), W_OK) != 0)
+            return folder + ": " + std::strerror(errno);
         if (::access(path_.c_str(), F_OK) == 0 && ::access(path_.c_str(), W_OK) != 0)
             return path_ + ": " + std::strerror(errno);
         return path_ + ": " + dbError_;
     }
 
-    void Open() {
+    void Open()
+    {
         ResetToEmptyRoot();
         reason_.clear();
         if (path_.empty()) {
@@ -596,26 +687,34 @@ private:
 
 constexpr int kHiveCount = 3;
 
-int PredefinedIndex(HKEY h) {
-    if (h == HKEY_CLASSES_ROOT) return 0;
-    if (h == HKEY_CURRENT_USER) return 1;
-    if (h == HKEY_LOCAL_MACHINE) return 2;
+int PredefinedIndex(HKEY h)
+{
+    if (h == HKEY_CLASSES_ROOT)
+        return 0;
+    if (h == HKEY_CURRENT_USER)
+        return 1;
+    if (h == HKEY_LOCAL_MACHINE)
+        return 2;
     return -1;
 }
 
-std::string EnvOr(const char* name, const std::string& fallback) {
+std::string EnvOr(const char* name, const std::string& fallback)
+{
     const char* v = std::getenv(name);
     return v && *v ? std::string(v) : fallback;
 }
 
-std::string ConfigHome() {
+std::string ConfigHome()
+{
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && *xdg) return xdg;
+    if (xdg && *xdg)
+        return xdg;
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : ".") + "/.config";
 }
 
-std::string HivePath(int index) {
+std::string HivePath(int index)
+{
     switch (index) {
     case 0:
         return EnvOr("ZELVAR_CLASSES_HIVE", ConfigHome() + "/zelvar/classes.db");
@@ -630,31 +729,41 @@ std::string HivePath(int index) {
 
 // Splits a key path into names. A leading separator or an empty name inside
 // the path is refused; one trailing separator is allowed.
-LONG SplitPath(const char* path, std::vector<std::string>& parts) {
+LONG SplitPath(const char* path, std::vector<std::string>& parts)
+{
     parts.clear();
-    if (!path) return ERROR_SUCCESS;
+    if (!path)
+        return ERROR_SUCCESS;
     std::string_view rest(path);
-    if (rest.empty()) return ERROR_SUCCESS;
-    if (rest.front() == '\\') return ERROR_BAD_PATHNAME;
-    if (rest.back() == '\\') rest.remove_suffix(1);
+    if (rest.empty())
+        return ERROR_SUCCESS;
+    if (rest.front() == '\\')
+        return ERROR_BAD_PATHNAME;
+    if (rest.back() == '\\')
+        rest.remove_suffix(1);
     while (true) {
         const auto pos = rest.find('\\');
         const std::string_view part = rest.substr(0, pos);
-        if (part.empty()) return ERROR_BAD_PATHNAME;
-        if (part.size() > REG_MAX_KEY_NAME) return ERROR_INVALID_PARAMETER;
+        if (part.empty())
+            return ERROR_BAD_PATHNAME;
+        if (part.size() > REG_MAX_KEY_NAME)
+            return ERROR_INVALID_PARAMETER;
         parts.emplace_back(part);
-        if (pos == std::string_view::npos) break;
+        if (pos == std::string_view::npos)
+            break;
         rest.remove_prefix(pos + 1);
     }
     return ERROR_SUCCESS;
 }
 
-Node* Walk(Node* from, const std::vector<std::string>& parts, std::size_t& matched) {
+Node* Walk(Node* from, const std::vector<std::string>& parts, std::size_t& matched)
+{
     matched = 0;
     Node* node = from;
     for (const auto& part : parts) {
         auto it = node->children.find(Lower(part));
-        if (it == node->children.end()) break;
+        if (it == node->children.end())
+            break;
         node = it->second;
         ++matched;
     }
@@ -663,32 +772,42 @@ Node* Walk(Node* from, const std::vector<std::string>& parts, std::size_t& match
 
 // Copies a name into a caller's character buffer of *cch characters
 // (terminator included); on success *cch becomes the length.
-LONG CopyName(const std::string& name, char* buffer, DWORD* cch) {
-    if (!buffer || !cch) return ERROR_INVALID_PARAMETER;
-    if (name.size() + 1 > *cch) return ERROR_MORE_DATA;
+LONG CopyName(const std::string& name, char* buffer, DWORD* cch)
+{
+    if (!buffer || !cch)
+        return ERROR_INVALID_PARAMETER;
+    if (name.size() + 1 > *cch)
+        return ERROR_MORE_DATA;
     std::memcpy(buffer, name.data(), name.size());
     buffer[name.size()] = '\0';
     *cch = static_cast<DWORD>(name.size());
     return ERROR_SUCCESS;
 }
 
-LONG CopyData(const Value& v, DWORD* type, BYTE* data, DWORD* cb) {
-    if (data && !cb) return ERROR_INVALID_PARAMETER;
-    if (type) *type = v.type;
-    if (!cb) return ERROR_SUCCESS;
+LONG CopyData(const Value& v, DWORD* type, BYTE* data, DWORD* cb)
+{
+    if (data && !cb)
+        return ERROR_INVALID_PARAMETER;
+    if (type)
+        *type = v.type;
+    if (!cb)
+        return ERROR_SUCCESS;
     const auto size = static_cast<DWORD>(v.data.size());
     if (data && size > *cb) {
         *cb = size;
         return ERROR_MORE_DATA;
     }
-    if (data && size > 0) std::memcpy(data, v.data.data(), size);
+    if (data && size > 0)
+        std::memcpy(data, v.data.data(), size);
     *cb = size;
     return ERROR_SUCCESS;
 }
 
-class Store {
+class Store
+{
 public:
-    struct Handle {
+    struct Handle
+    {
         int hive = -1;
         std::int64_t keyId = 0;
         REGSAM access = 0;
@@ -696,7 +815,8 @@ public:
 
     // Resolves a handle to its hive and key with an up-to-date copy. The
     // caller holds the lock.
-    LONG Resolve(HKEY h, Handle& handle, Hive*& hive, Node*& node) {
+    LONG Resolve(HKEY h, Handle& handle, Hive*& hive, Node*& node)
+    {
         const int pre = PredefinedIndex(h);
         if (pre >= 0) {
             handle.hive = pre;
@@ -704,38 +824,47 @@ public:
             handle.access = KEY_ALL_ACCESS;
         } else {
             auto it = handles_.find(reinterpret_cast<std::uintptr_t>(h));
-            if (it == handles_.end()) return ERROR_INVALID_HANDLE;
+            if (it == handles_.end())
+                return ERROR_INVALID_HANDLE;
             handle = it->second;
         }
         hive = HiveAt(handle.hive);
-        if (pre >= 0 && !hive->writable()) handle.access &= ~kWriteRights;
-        if (const LONG rc = hive->Refresh(); rc != ERROR_SUCCESS) return rc;
+        if (pre >= 0 && !hive->writable())
+            handle.access &= ~kWriteRights;
+        if (const LONG rc = hive->Refresh(); rc != ERROR_SUCCESS)
+            return rc;
         node = hive->Find(handle.keyId);
         return node ? ERROR_SUCCESS : ERROR_KEY_DELETED;
     }
 
-    Hive* HiveAt(int index) {
+    Hive* HiveAt(int index)
+    {
         if (!hives_[index]) {
             hives_[index] = std::make_unique<Hive>(HivePath(index));
-            if (transaction_) hives_[index]->JoinTransaction();
+            if (transaction_)
+                hives_[index]->JoinTransaction();
         }
         return hives_[index].get();
     }
 
     // A transaction of several calls on every hive; the caller holds the
     // lock from Begin to End.
-    void BeginTransaction() {
+    void BeginTransaction()
+    {
         transaction_ = true;
         for (auto& h : hives_) {
-            if (h) h->JoinTransaction();
+            if (h)
+                h->JoinTransaction();
         }
     }
-    LONG EndTransaction(bool commit) {
+    LONG EndTransaction(bool commit)
+    {
         transaction_ = false;
         LONG rc = ERROR_SUCCESS;
         for (auto& h : hives_) {
             // Once one hive failed to commit, the others are rolled back.
-            if (h && h->EndTransaction(commit && rc == ERROR_SUCCESS) != ERROR_SUCCESS) rc = ERROR_CANTWRITE;
+            if (h && h->EndTransaction(commit && rc == ERROR_SUCCESS) != ERROR_SUCCESS)
+                rc = ERROR_CANTWRITE;
         }
         return rc;
     }
@@ -743,17 +872,20 @@ public:
 
     // Grants the access asked for, or refuses write access to a hive that
     // cannot be written.
-    static LONG Grant(const Hive& hive, REGSAM desired, REGSAM& granted) {
+    static LONG Grant(const Hive& hive, REGSAM desired, REGSAM& granted)
+    {
         if (desired & MAXIMUM_ALLOWED) {
             granted = hive.writable() ? KEY_ALL_ACCESS : KEY_READ;
             return ERROR_SUCCESS;
         }
-        if ((desired & kWriteRights) && !hive.writable()) return ERROR_ACCESS_DENIED;
+        if ((desired & kWriteRights) && !hive.writable())
+            return ERROR_ACCESS_DENIED;
         granted = desired;
         return ERROR_SUCCESS;
     }
 
-    HKEY NewHandle(int hive, std::int64_t keyId, REGSAM access) {
+    HKEY NewHandle(int hive, std::int64_t keyId, REGSAM access)
+    {
         const std::uintptr_t value = nextHandle_;
         nextHandle_ += 4;
         handles_[value] = Handle{hive, keyId, access};
@@ -762,23 +894,29 @@ public:
 
     bool CloseHandle(HKEY h) { return handles_.erase(reinterpret_cast<std::uintptr_t>(h)) > 0; }
 
-    void Reset() {
+    void Reset()
+    {
         handles_.clear();
-        for (auto& h : hives_) h.reset();
+        for (auto& h : hives_)
+            h.reset();
     }
 
     // A hive kept in memory has no file to go back to: it stays.
-    void CloseHives() {
+    void CloseHives()
+    {
         for (auto& h : hives_)
-            if (h && h->mode() != Hive::Mode::InMemory) h.reset();
+            if (h && h->mode() != Hive::Mode::InMemory)
+                h.reset();
     }
 
     // In a forked child the parent's database connections must be neither
     // used nor closed: SQLite's locks belong to the parent. The child leaves
     // them alone and opens the hives afresh; key ids are those of the file,
     // so the handles it inherited stay good.
-    void AbandonAfterFork() {
-        for (auto& h : hives_) static_cast<void>(h.release());
+    void AbandonAfterFork()
+    {
+        for (auto& h : hives_)
+            static_cast<void>(h.release());
     }
 
     // Held for one call, or across all calls of a transaction; the thread
@@ -786,8 +924,10 @@ public:
     std::mutex mutex;
     std::atomic<std::thread::id> transactionThread{};
 
-    std::unique_lock<std::mutex> Lock() {
-        if (transactionThread.load() == std::this_thread::get_id()) return {};
+    std::unique_lock<std::mutex> Lock()
+    {
+        if (transactionThread.load() == std::this_thread::get_id())
+            return {};
         return std::unique_lock<std::mutex>(mutex);
     }
 
@@ -798,7 +938,8 @@ private:
     std::uintptr_t nextHandle_ = 0x1000;  // never reused, so a stale handle stays invalid
 };
 
-Store& TheStore() {
+Store& TheStore()
+{
     // Never destroyed: objects torn down at exit may still close their keys.
     static Store* store = [] {
         auto* s = new Store;
@@ -815,7 +956,8 @@ Store& TheStore() {
 
 // The store locked for one call, with the key a handle names resolved; rc
 // tells whether it was.
-struct LockedKey {
+struct LockedKey
+{
     explicit LockedKey(HKEY h) : store(TheStore()), lock(store.Lock()), rc(store.Resolve(h, handle, hive, node)) {}
     Store& store;
     std::unique_lock<std::mutex> lock;
@@ -827,39 +969,52 @@ struct LockedKey {
 
 }  // namespace
 
-LONG RegOpenKeyEx(HKEY hKey, const char* lpSubKey, DWORD ulOptions, REGSAM samDesired, HKEY* phkResult) {
-    if (!phkResult) return ERROR_INVALID_PARAMETER;
+LONG RegOpenKeyEx(HKEY hKey, const char* lpSubKey, DWORD ulOptions, REGSAM samDesired, HKEY* phkResult)
+{
+    if (!phkResult)
+        return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     std::vector<std::string> parts;
-    if (const LONG rc = SplitPath(lpSubKey, parts); rc != ERROR_SUCCESS) return rc;
+    if (const LONG rc = SplitPath(lpSubKey, parts); rc != ERROR_SUCCESS)
+        return rc;
     LockedKey k(hKey);
-    if (k.rc != ERROR_SUCCESS) return k.rc;
+    if (k.rc != ERROR_SUCCESS)
+        return k.rc;
     std::size_t matched = 0;
     Node* target = Walk(k.node, parts, matched);
-    if (matched != parts.size()) return ERROR_FILE_NOT_FOUND;
+    if (matched != parts.size())
+        return ERROR_FILE_NOT_FOUND;
     REGSAM granted = 0;
-    if (const LONG rc = Store::Grant(*k.hive, samDesired, granted); rc != ERROR_SUCCESS) return rc;
+    if (const LONG rc = Store::Grant(*k.hive, samDesired, granted); rc != ERROR_SUCCESS)
+        return rc;
     *phkResult = k.store.NewHandle(k.handle.hive, target->id, granted);
     return ERROR_SUCCESS;
 }
 
-LONG RegCreateKeyEx(HKEY hKey, const char* lpSubKey, DWORD, const char* lpClass, DWORD, REGSAM samDesired,
-                    const void*, HKEY* phkResult, LPDWORD lpdwDisposition) {
-    if (!phkResult) return ERROR_INVALID_PARAMETER;
+LONG RegCreateKeyEx(HKEY hKey, const char* lpSubKey, DWORD, const char* lpClass, DWORD, REGSAM samDesired, const void*,
+                    HKEY* phkResult, LPDWORD lpdwDisposition)
+{
+    if (!phkResult)
+        return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     std::vector<std::string> parts;
-    if (const LONG rc = SplitPath(lpSubKey, parts); rc != ERROR_SUCCESS) return rc;
+    if (const LONG rc = SplitPath(lpSubKey, parts); rc != ERROR_SUCCESS)
+        return rc;
     LockedKey k(hKey);
-    if (k.rc != ERROR_SUCCESS) return k.rc;
+    if (k.rc != ERROR_SUCCESS)
+        return k.rc;
     REGSAM granted = 0;
-    if (const LONG rc = Store::Grant(*k.hive, samDesired, granted); rc != ERROR_SUCCESS) return rc;
-    if (k.node->depth + parts.size() > REG_MAX_KEY_DEPTH) return ERROR_INVALID_PARAMETER;
+    if (const LONG rc = Store::Grant(*k.hive, samDesired, granted); rc != ERROR_SUCCESS)
+        return rc;
+    if (k.node->depth + parts.size() > REG_MAX_KEY_DEPTH)
+        return ERROR_INVALID_PARAMETER;
 
     std::size_t matched = 0;
     Node* target = Walk(k.node, parts, matched);
     DWORD disposition = REG_OPENED_EXISTING_KEY;
     if (matched != parts.size()) {
-        if (!(k.handle.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+        if (!(k.handle.access & KEY_CREATE_SUB_KEY))
+            return ERROR_ACCESS_DENIED;
         const std::string cls = lpClass ? lpClass : "";
         std::int64_t createdId = 0;
         const LONG rc = k.hive->Write(k.handle.keyId, [&](Node& start) {
@@ -869,88 +1024,123 @@ LONG RegCreateKeyEx(HKEY hKey, const char* lpSubKey, DWORD, const char* lpClass,
             for (std::size_t i = have; i < parts.size(); ++i) {
                 Node* created = nullptr;
                 const LONG irc = k.hive->InsertKey(*at, parts[i], i + 1 == parts.size() ? cls : std::string(), created);
-                if (irc != ERROR_SUCCESS) return irc;
+                if (irc != ERROR_SUCCESS)
+                    return irc;
                 at = created;
             }
             disposition = have == parts.size() ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
             createdId = at->id;
             return ERROR_SUCCESS;
         });
-        if (rc != ERROR_SUCCESS) return rc;
+        if (rc != ERROR_SUCCESS)
+            return rc;
         target = k.hive->Find(createdId);
-        if (!target) return ERROR_CANTWRITE;
+        if (!target)
+            return ERROR_CANTWRITE;
     }
     *phkResult = k.store.NewHandle(k.handle.hive, target->id, granted);
-    if (lpdwDisposition) *lpdwDisposition = disposition;
+    if (lpdwDisposition)
+        *lpdwDisposition = disposition;
     return ERROR_SUCCESS;
 }
 
-LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
-    if (cbData > 0 && !lpData) return ERROR_INVALID_PARAMETER;
-    if (cbData > REG_MAX_VALUE_DATA) return ERROR_INVALID_PARAMETER;
+LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData)
+{
+    if (cbData > 0 && !lpData)
+        return ERROR_INVALID_PARAMETER;
+    if (cbData > REG_MAX_VALUE_DATA)
+        return ERROR_INVALID_PARAMETER;
     const std::string name = lpValueName ? lpValueName : "";
-    if (name.size() > REG_MAX_VALUE_NAME) return ERROR_INVALID_PARAMETER;
+    if (name.size() > REG_MAX_VALUE_NAME)
+        return ERROR_INVALID_PARAMETER;
     LockedKey k(hKey);
-    if (k.rc != ERROR_SUCCESS) return k.rc;
-    if (!(k.handle.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    if (k.rc != ERROR_SUCCESS)
+        return k.rc;
+    if (!(k.handle.access & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
     return k.hive->Write(k.handle.keyId,
-                       [&](Node& key) { return k.hive->UpsertValue(key, name, dwType, lpData, cbData); });
+                         [&](Node& key) { return k.hive->UpsertValue(key, name, dwType, lpData, cbData); });
 }
 
-LONG RegQueryValueEx(HKEY hKey, const char* lpValueName, LPDWORD, LPDWORD lpType, BYTE* lpData, LPDWORD lpcbData) {
+LONG RegQueryValueEx(HKEY hKey, const char* lpValueName, LPDWORD, LPDWORD lpType, BYTE* lpData, LPDWORD lpcbData)
+{
     LockedKey k(hKey);
-    if (k.rc != ERROR_SUCCESS) return k.rc;
-    if (!(k.handle.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    if (k.rc != ERROR_SUCCESS)
+        return k.rc;
+    if (!(k.handle.access & KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
     const Value* v = k.node->FindValue(Lower(lpValueName ? lpValueName : ""));
-    if (!v) return ERROR_FILE_NOT_FOUND;
+    if (!v)
+        return ERROR_FILE_NOT_FOUND;
     return CopyData(*v, lpType, lpData, lpcbData);
 }
 
-LONG RegEnumKeyEx(HKEY hKey, DWORD dwIndex, char* lpName, LPDWORD lpcchName, LPDWORD, char* lpClass,
-                  LPDWORD lpcchClass, void*) {
+LONG RegEnumKeyEx(HKEY hKey, DWORD dwIndex, char* lpName, LPDWORD lpcchName, LPDWORD, char* lpClass, LPDWORD lpcchClass,
+                  void*)
+{
     LockedKey k(hKey);
-    if (k.rc != ERROR_SUCCESS) return k.rc;
-    if (!(k.handle.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
-    if (dwIndex >= k.node->children.size()) return ERROR_NO_MORE_ITEMS;
+    if (k.rc != ERROR_SUCCESS)
+        return k.rc;
+    if (!(k.handle.access & KEY_ENUMERATE_SUB_KEYS))
+        return ERROR_ACCESS_DENIED;
+    if (dwIndex >= k.node->children.size())
+        return ERROR_NO_MORE_ITEMS;
     const Node* child = std::next(k.node->children.begin(), dwIndex)->second;
-    if (const LONG rc = CopyName(child->name, lpName, lpcchName); rc != ERROR_SUCCESS) return rc;
-    if (lpClass) return CopyName(child->cls, lpClass, lpcchClass);
+    if (const LONG rc = CopyName(child->name, lpName, lpcchName); rc != ERROR_SUCCESS)
+        return rc;
+    if (lpClass)
+        return CopyName(child->cls, lpClass, lpcchClass);
     return ERROR_SUCCESS;
 }
 
 LONG RegEnumValue(HKEY hKey, DWORD dwIndex, char* lpValueName, LPDWORD lpcchValueName, LPDWORD, LPDWORD lpType,
-                  BYTE* lpData, LPDWORD lpcbData) {
+                  BYTE* lpData, LPDWORD lpcbData)
+{
     LockedKey k(hKey);
-    if (k.rc != ERROR_SUCCESS) return k.rc;
-    if (!(k.handle.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    if (dwIndex >= k.node->values.size()) return ERROR_NO_MORE_ITEMS;
+    if (k.rc != ERROR_SUCCESS)
+        return k.rc;
+    if (!(k.handle.access & KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
+    if (dwIndex >= k.node->values.size())
+        return ERROR_NO_MORE_ITEMS;
     const Value& v = k.node->values[dwIndex];
-    if (const LONG rc = CopyName(v.name, lpValueName, lpcchValueName); rc != ERROR_SUCCESS) return rc;
+    if (const LONG rc = CopyName(v.name, lpValueName, lpcchValueName); rc != ERROR_SUCCESS)
+        return rc;
     return CopyData(v, lpType, lpData, lpcbData);
 }
 
-LONG RegDeleteKey(HKEY hKey, const char* lpSubKey) {
+LONG RegDeleteKey(HKEY hKey, const char* lpSubKey)
+{
     std::vector<std::string> parts;
-    if (const LONG rc = SplitPath(lpSubKey, parts); rc != ERROR_SUCCESS) return rc;
-    if (parts.empty()) return ERROR_INVALID_PARAMETER;
+    if (const LONG rc = SplitPath(lpSubKey, parts); rc != ERROR_SUCCESS)
+        return rc;
+    if (parts.empty())
+        return ERROR_INVALID_PARAMETER;
     LockedKey k(hKey);
-    if (k.rc != ERROR_SUCCESS) return k.rc;
+    if (k.rc != ERROR_SUCCESS)
+        return k.rc;
     std::size_t matched = 0;
     Walk(k.node, parts, matched);
-    if (matched != parts.size()) return ERROR_FILE_NOT_FOUND;
-    if (!k.hive->writable()) return ERROR_ACCESS_DENIED;
+    if (matched != parts.size())
+        return ERROR_FILE_NOT_FOUND;
+    if (!k.hive->writable())
+        return ERROR_ACCESS_DENIED;
     return k.hive->Write(k.handle.keyId, [&](Node& start) {
         std::size_t have = 0;
         Node* target = Walk(&start, parts, have);
-        if (have != parts.size()) return ERROR_FILE_NOT_FOUND;
+        if (have != parts.size())
+            return ERROR_FILE_NOT_FOUND;
         return k.hive->RemoveLeaf(*target);
     });
 }
 
-LONG RegDeleteTree(HKEY hKey, const char* lpSubKey) {
-    if (!lpSubKey || !*lpSubKey) return ERROR_INVALID_PARAMETER;
+LONG RegDeleteTree(HKEY hKey, const char* lpSubKey)
+{
+    if (!lpSubKey || !*lpSubKey)
+        return ERROR_INVALID_PARAMETER;
     HKEY key = nullptr;
-    if (const LONG rc = RegOpenKeyEx(hKey, lpSubKey, 0, KEY_READ | KEY_WRITE, &key); rc != ERROR_SUCCESS) return rc;
+    if (const LONG rc = RegOpenKeyEx(hKey, lpSubKey, 0, KEY_READ | KEY_WRITE, &key); rc != ERROR_SUCCESS)
+        return rc;
     LONG rc = ERROR_SUCCESS;
     char name[REG_MAX_KEY_NAME + 1];
     for (;;) {
@@ -961,43 +1151,57 @@ LONG RegDeleteTree(HKEY hKey, const char* lpSubKey) {
             rc = ERROR_SUCCESS;
             break;
         }
-        if (rc == ERROR_SUCCESS) rc = RegDeleteTree(key, name);
-        if (rc != ERROR_SUCCESS) break;
+        if (rc == ERROR_SUCCESS)
+            rc = RegDeleteTree(key, name);
+        if (rc != ERROR_SUCCESS)
+            break;
     }
     RegCloseKey(key);
     return rc == ERROR_SUCCESS ? RegDeleteKey(hKey, lpSubKey) : rc;
 }
 
-LONG RegDeleteValue(HKEY hKey, const char* lpValueName) {
+LONG RegDeleteValue(HKEY hKey, const char* lpValueName)
+{
     const std::string name = lpValueName ? lpValueName : "";
     LockedKey k(hKey);
-    if (k.rc != ERROR_SUCCESS) return k.rc;
-    if (!(k.handle.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    if (!k.node->FindValue(Lower(name))) return ERROR_FILE_NOT_FOUND;
+    if (k.rc != ERROR_SUCCESS)
+        return k.rc;
+    if (!(k.handle.access & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    if (!k.node->FindValue(Lower(name)))
+        return ERROR_FILE_NOT_FOUND;
     return k.hive->Write(k.handle.keyId, [&](Node& key) { return k.hive->RemoveValue(key, name); });
 }
 
-LONG RegCloseKey(HKEY hKey) {
-    if (PredefinedIndex(hKey) >= 0) return ERROR_SUCCESS;
+LONG RegCloseKey(HKEY hKey)
+{
+    if (PredefinedIndex(hKey) >= 0)
+        return ERROR_SUCCESS;
     Store& s = TheStore();
     const auto lock = s.Lock();
     return s.CloseHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-LONG RegFlushKey(HKEY hKey) {
+LONG RegFlushKey(HKEY hKey)
+{
     LockedKey k(hKey);
-    if (k.rc != ERROR_SUCCESS) return k.rc;
+    if (k.rc != ERROR_SUCCESS)
+        return k.rc;
     return k.hive->Flush();
 }
 
 LONG RegQueryInfoKey(HKEY hKey, char* lpClass, LPDWORD lpcchClass, LPDWORD, LPDWORD lpcSubKeys,
-                     LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
-                     LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor, void*) {
+                     LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen,
+                     LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor, void*)
+{
     LockedKey k(hKey);
-    if (k.rc != ERROR_SUCCESS) return k.rc;
-    if (!(k.handle.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    if (k.rc != ERROR_SUCCESS)
+        return k.rc;
+    if (!(k.handle.access & KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
     if (lpClass) {
-        if (const LONG rc = CopyName(k.node->cls, lpClass, lpcchClass); rc != ERROR_SUCCESS) return rc;
+        if (const LONG rc = CopyName(k.node->cls, lpClass, lpcchClass); rc != ERROR_SUCCESS)
+            return rc;
     } else if (lpcchClass) {
         *lpcchClass = static_cast<DWORD>(k.node->cls.size());
     }
@@ -1010,20 +1214,29 @@ LONG RegQueryInfoKey(HKEY hKey, char* lpClass, LPDWORD lpcchClass, LPDWORD, LPDW
         maxName = std::max(maxName, static_cast<DWORD>(v.name.size()));
         maxData = std::max(maxData, static_cast<DWORD>(v.data.size()));
     }
-    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(k.node->children.size());
-    if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxKey;
-    if (lpcbMaxClassLen) *lpcbMaxClassLen = maxClass;
-    if (lpcValues) *lpcValues = static_cast<DWORD>(k.node->values.size());
-    if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
-    if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;
-    if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
+    if (lpcSubKeys)
+        *lpcSubKeys = static_cast<DWORD>(k.node->children.size());
+    if (lpcbMaxSubKeyLen)
+        *lpcbMaxSubKeyLen = maxKey;
+    if (lpcbMaxClassLen)
+        *lpcbMaxClassLen = maxClass;
+    if (lpcValues)
+        *lpcValues = static_cast<DWORD>(k.node->values.size());
+    if (lpcbMaxValueNameLen)
+        *lpcbMaxValueNameLen = maxName;
+    if (lpcbMaxValueLen)
+        *lpcbMaxValueLen = maxData;
+    if (lpcbSecurityDescriptor)
+        *lpcbSecurityDescriptor = 0;
     return ERROR_SUCCESS;
 }
 
-LONG RegistryTransaction(const std::function<LONG()>& body) {
+LONG RegistryTransaction(const std::function<LONG()>& body)
+{
     Store& s = TheStore();
     const auto lock = s.Lock();
-    if (s.InTransaction()) return body();  // part of the one around it
+    if (s.InTransaction())
+        return body();  // part of the one around it
     s.BeginTransaction();
     s.transactionThread = std::this_thread::get_id();
     LONG rc = ERROR_SUCCESS;
@@ -1039,19 +1252,22 @@ LONG RegistryTransaction(const std::function<LONG()>& body) {
     return rc != ERROR_SUCCESS ? rc : end;
 }
 
-void RegistryResetStore() {
+void RegistryResetStore()
+{
     Store& s = TheStore();
     const auto lock = s.Lock();
     s.Reset();
 }
 
-void RegistryCloseHives() {
+void RegistryCloseHives()
+{
     Store& s = TheStore();
     std::lock_guard lock(s.mutex);
     s.CloseHives();
 }
 
-SHiveStatus RegistryHiveStatus(HKEY hRoot) {
+SHiveStatus RegistryHiveStatus(HKEY hRoot)
+{
     SHiveStatus status;
     const int index = PredefinedIndex(hRoot);
     if (index < 0) {
@@ -1065,35 +1281,51 @@ SHiveStatus RegistryHiveStatus(HKEY hRoot) {
     status.path = hive->path();
     status.reason = hive->reason();
     switch (hive->mode()) {
-    case Hive::Mode::Writable: status.state = EHiveState::Writable; break;
-    case Hive::Mode::ReadOnly: status.state = EHiveState::ReadOnly; break;
-    case Hive::Mode::Absent: status.state = EHiveState::Unavailable; break;
-    case Hive::Mode::Broken: status.state = EHiveState::Damaged; break;
-    case Hive::Mode::InMemory: status.state = EHiveState::InMemory; break;
+    case Hive::Mode::Writable:
+        status.state = EHiveState::Writable;
+        break;
+    case Hive::Mode::ReadOnly:
+        status.state = EHiveState::ReadOnly;
+        break;
+    case Hive::Mode::Absent:
+        status.state = EHiveState::Unavailable;
+        break;
+    case Hive::Mode::Broken:
+        status.state = EHiveState::Damaged;
+        break;
+    case Hive::Mode::InMemory:
+        status.state = EHiveState::InMemory;
+        break;
     }
     return status;
 }
 
-LONG RegistrySetHiveAside(HKEY hRoot, std::string* movedTo) {
+LONG RegistrySetHiveAside(HKEY hRoot, std::string* movedTo)
+{
     const int index = PredefinedIndex(hRoot);
-    if (index < 0) return ERROR_INVALID_HANDLE;
+    if (index < 0)
+        return ERROR_INVALID_HANDLE;
     Store& s = TheStore();
     const auto lock = s.Lock();
     std::string target;
     const LONG rc = s.HiveAt(index)->SetAside(target);
-    if (movedTo) *movedTo = target;
+    if (movedTo)
+        *movedTo = target;
     return rc;
 }
 
-LONG RegistryKeepHiveInMemory(HKEY hRoot) {
+LONG RegistryKeepHiveInMemory(HKEY hRoot)
+{
     const int index = PredefinedIndex(hRoot);
-    if (index < 0) return ERROR_INVALID_HANDLE;
+    if (index < 0)
+        return ERROR_INVALID_HANDLE;
     Store& s = TheStore();
     const auto lock = s.Lock();
     return s.HiveAt(index)->KeepInMemory();
 }
 
-std::string RegistryHivePath(HKEY hRoot) {
+std::string RegistryHivePath(HKEY hRoot)
+{
     const int index = PredefinedIndex(hRoot);
     return index >= 0 ? HivePath(index) : std::string();
 }

@@ -89,8 +89,7 @@ LONG RegCreateKeyEx(HKEY hKey, const char* lpSubKey, DWORD Reserved, const char*
                     REGSAM samDesired, const void* lpSecurityAttributes, HKEY* phkResult, LPDWORD lpdwDisposition);
 
 // A null or empty value name is the key's default value.
-LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
-                   DWORD cbData);
+LONG RegSetValueEx(HKEY hKey, const char* lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData, DWORD cbData);
 
 // *lpcbData is the size of lpData on entry and the size of the value on
 // return; a small buffer gives ERROR_MORE_DATA, a null lpData only asks the
@@ -125,9 +124,8 @@ LONG RegFlushKey(HKEY hKey);
 // in bytes) of a key. Every out argument may be null; no security
 // descriptor or last-write time is kept.
 LONG RegQueryInfoKey(HKEY hKey, char* lpClass, LPDWORD lpcchClass, LPDWORD lpReserved, LPDWORD lpcSubKeys,
-                     LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
-                     LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
-                     void* lpftLastWriteTime);
+                     LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen,
+                     LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor, void* lpftLastWriteTime);
 
 // Runs body with the changes that this thread's calls make to any hive held
 // back until it returns: they are committed when it answers ERROR_SUCCESS
@@ -159,7 +157,8 @@ enum class EHiveState {
     Damaged,      // a file that is not a hive of ours, or cannot be read
     InMemory,     // kept in memory for this run (RegistryKeepHiveInMemory)
 };
-struct SHiveStatus {
+struct SHiveStatus
+{
     EHiveState state = EHiveState::Unavailable;
     std::string path;
     std::string reason;  // why it is not writable on disk: names the file or folder

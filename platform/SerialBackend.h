@@ -58,27 +58,29 @@ constexpr int ONESTOPBIT = 0;
 constexpr int ONE5STOPBITS = 1;
 constexpr int TWOSTOPBITS = 2;
 
-struct SerialLineSettings {
+struct SerialLineSettings
+{
     DWORD baud = 9600;
     int dataBits = 8;
     int parity = NOPARITY;
     int stopBits = ONESTOPBIT;
-    bool ctsFlow = false;   // RTS/CTS handshake
-    bool dsrFlow = false;   // DTR/DSR handshake (not every line has it)
+    bool ctsFlow = false;  // RTS/CTS handshake
+    bool dsrFlow = false;  // DTR/DSR handshake (not every line has it)
     bool xonXoff = false;
     BYTE xonChar = 0x11;
     BYTE xoffChar = 0x13;
 };
 
 enum class SerialWait {
-    Readable,   // bytes can be read
-    Event,      // comm events or line errors are pending (TakeEvents)
+    Readable,  // bytes can be read
+    Event,     // comm events or line errors are pending (TakeEvents)
     Timeout,
     Cancelled,  // Cancel was called
     Failed,     // the line is gone; later waits only wait for Cancel
 };
 
-class ISerialBackend {
+class ISerialBackend
+{
 public:
     virtual ~ISerialBackend() = default;
 

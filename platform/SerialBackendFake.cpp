@@ -19,7 +19,8 @@ std::map<std::string, std::weak_ptr<CFakeSerialLine>>& Registry()
 
 }  // namespace
 
-class CFakeSerialBackend final : public ISerialBackend {
+class CFakeSerialBackend final : public ISerialBackend
+{
 public:
     explicit CFakeSerialBackend(std::shared_ptr<CFakeSerialLine> line) : m_Line(std::move(line)) {}
     ~CFakeSerialBackend() override
@@ -32,7 +33,8 @@ public:
     BOOL Configure(const SerialLineSettings& settings) override
     {
         std::lock_guard lock(m_Line->m_Mutex);
-        if (settings.baud == 0 || settings.dataBits < 5 || settings.dataBits > 8) return FALSE;
+        if (settings.baud == 0 || settings.dataBits < 5 || settings.dataBits > 8)
+            return FALSE;
         m_Line->m_Settings = settings;
         return TRUE;
     }
@@ -42,25 +44,31 @@ public:
         std::unique_lock lock(m_Line->m_Mutex);
         SerialWait result = SerialWait::Timeout;
         m_Line->m_Changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-            if (m_Cancelled) result = SerialWait::Cancelled;
-            else if (m_Line->m_Events || m_Line->m_Errors) result = SerialWait::Event;
-            else if (!m_Line->m_Incoming.empty()) result = SerialWait::Readable;
-            else if (m_Line->m_Hungup && !m_ReportedHangup) result = SerialWait::Failed;
+            if (m_Cancelled)
+                result = SerialWait::Cancelled;
+            else if (m_Line->m_Events || m_Line->m_Errors)
+                result = SerialWait::Event;
+            else if (!m_Line->m_Incoming.empty())
+                result = SerialWait::Readable;
+            else if (m_Line->m_Hungup && !m_ReportedHangup)
+                result = SerialWait::Failed;
             else if (m_Line->m_Silences) {
                 --m_Line->m_Silences;
                 result = SerialWait::Timeout;
-            }
-            else return false;
+            } else
+                return false;
             return true;
         });
-        if (result == SerialWait::Failed) m_ReportedHangup = true;
+        if (result == SerialWait::Failed)
+            m_ReportedHangup = true;
         return result;
     }
 
     long Read(BYTE* buffer, std::size_t max) override
     {
         std::lock_guard lock(m_Line->m_Mutex);
-        if (m_Line->m_Hungup && m_Line->m_Incoming.empty()) return -1;
+        if (m_Line->m_Hungup && m_Line->m_Incoming.empty())
+            return -1;
         const std::size_t n = std::min(max, m_Line->m_Incoming.size());
         std::copy_n(m_Line->m_Incoming.begin(), n, buffer);
         m_Line->m_Incoming.erase(m_Line->m_Incoming.begin(), m_Line->m_Incoming.begin() + static_cast<long>(n));
@@ -71,7 +79,8 @@ public:
     {
         std::lock_guard lock(m_Line->m_Mutex);
         ++m_Line->m_WriteCalls;
-        if (m_Line->m_FailWrites || m_Line->m_Hungup || m_Cancelled) return -1;
+        if (m_Line->m_FailWrites || m_Line->m_Hungup || m_Cancelled)
+            return -1;
         m_Line->m_Written.insert(m_Line->m_Written.end(), bytes, bytes + n);
         m_Line->m_Changed.notify_all();
         return static_cast<long>(n);
@@ -81,7 +90,8 @@ public:
     {
         std::lock_guard lock(m_Line->m_Mutex);
         DWORD events = m_Line->m_Events;
-        if (m_Line->m_Errors) events |= EV_ERR;
+        if (m_Line->m_Errors)
+            events |= EV_ERR;
         m_Line->m_Events = 0;
         return events;
     }
@@ -103,7 +113,8 @@ public:
     BOOL Escape(DWORD function) override
     {
         std::lock_guard lock(m_Line->m_Mutex);
-        if (function == 0 || function > CLRBREAK) return FALSE;
+        if (function == 0 || function > CLRBREAK)
+            return FALSE;
         m_Line->m_Escape |= 1u << function;
         // The opposite function clears its partner's bit.
         const DWORD partner = (function % 2) ? function + 1 : function - 1;
@@ -133,7 +144,7 @@ public:
 
 private:
     std::shared_ptr<CFakeSerialLine> m_Line;
-    bool m_Cancelled = false;   // under the line's mutex
+    bool m_Cancelled = false;  // under the line's mutex
     bool m_ReportedHangup = false;
 };
 
@@ -149,7 +160,8 @@ CFakeSerialLine::~CFakeSerialLine()
 {
     std::lock_guard lock(RegistryMutex());
     auto it = Registry().find(m_Name);
-    if (it != Registry().end() && it->second.expired()) Registry().erase(it);
+    if (it != Registry().end() && it->second.expired())
+        Registry().erase(it);
 }
 
 void CFakeSerialLine::InjectBytes(const std::vector<BYTE>& bytes)
@@ -244,7 +256,8 @@ std::size_t CFakeSerialLine::PurgeCount() const
 std::unique_ptr<ISerialBackend> CFakeSerialLine::Open()
 {
     std::lock_guard lock(m_Mutex);
-    if (m_Open) return nullptr;
+    if (m_Open)
+        return nullptr;
     m_Open = true;
     return std::make_unique<CFakeSerialBackend>(shared_from_this());
 }
@@ -255,8 +268,10 @@ std::unique_ptr<ISerialBackend> OpenFakeSerialLine(const std::string& name, bool
     {
         std::lock_guard lock(RegistryMutex());
         auto it = Registry().find(name);
-        if (it != Registry().end()) line = it->second.lock();
+        if (it != Registry().end())
+            line = it->second.lock();
     }
-    if (known) *known = static_cast<bool>(line);
+    if (known)
+        *known = static_cast<bool>(line);
     return line ? line->Open() : nullptr;
 }

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-class CFakeSerialLine : public std::enable_shared_from_this<CFakeSerialLine> {
+class CFakeSerialLine : public std::enable_shared_from_this<CFakeSerialLine>
+{
 public:
     static std::shared_ptr<CFakeSerialLine> Create(const std::string& name);
     ~CFakeSerialLine();
@@ -41,7 +42,7 @@ public:
     std::size_t WriteCalls() const;
     bool IsOpen() const;
     SerialLineSettings Settings() const;
-    DWORD EscapeState() const;   // last SETDTR/CLRDTR ... per function bit
+    DWORD EscapeState() const;  // last SETDTR/CLRDTR ... per function bit
     std::size_t PurgeCount() const;
 
     // The backend a port opens.

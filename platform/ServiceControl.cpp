@@ -24,10 +24,11 @@ constexpr const char* kDeleteFlag = "DeleteFlag";
 // Rights that only look; anything more changes the database or a driver.
 constexpr DWORD kManagerLookRights =
     SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_QUERY_LOCK_STATUS | READ_CONTROL;
-constexpr DWORD kServiceLookRights = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS
-    | SERVICE_INTERROGATE | READ_CONTROL;
+constexpr DWORD kServiceLookRights =
+    SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS | SERVICE_INTERROGATE | READ_CONTROL;
 
-struct ScObject {
+struct ScObject
+{
     bool manager = false;
     DWORD access = 0;
     std::string name;  // of a service, as the caller gave it
@@ -65,10 +66,14 @@ bool ValidName(const char* name)
     return length > 0 && length <= REG_MAX_KEY_NAME && std::strpbrk(name, "\\/") == nullptr;
 }
 
-bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+bool SameName(const std::string& a, const std::string& b)
+{
+    return strcasecmp(a.c_str(), b.c_str()) == 0;
+}
 
 // An open key closed when it goes out of scope.
-struct Key {
+struct Key
+{
     HKEY h = nullptr;
     ~Key()
     {
@@ -86,7 +91,8 @@ LONG OpenServices(bool write, Key& key)
     return RegOpenKeyEx(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_READ, &key.h);
 }
 
-struct ServiceConfig {
+struct ServiceConfig
+{
     DWORD type = 0;
     DWORD start = 0;
     std::string imagePath;
@@ -98,16 +104,16 @@ bool ReadDword(HKEY key, const char* name, DWORD& value)
 {
     DWORD type = 0;
     DWORD size = sizeof value;
-    return RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS
-        && type == REG_DWORD && size == sizeof value;
+    return RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+           type == REG_DWORD && size == sizeof value;
 }
 
 std::string ReadText(HKEY key, const char* name)
 {
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueEx(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS
-        || (type != REG_SZ && type != REG_EXPAND_SZ))
+    if (RegQueryValueEx(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
         return {};
     std::string text(size, '\0');
     if (RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS)
@@ -122,8 +128,8 @@ std::string ReadText(HKEY key, const char* name)
 LONG ReadService(HKEY services, const std::string& name, ServiceConfig& config)
 {
     Key key;
-    if (RegOpenKeyEx(services, name.c_str(), 0, KEY_READ, &key.h) != ERROR_SUCCESS
-        || !ReadDword(key.h, "Type", config.type))
+    if (RegOpenKeyEx(services, name.c_str(), 0, KEY_READ, &key.h) != ERROR_SUCCESS ||
+        !ReadDword(key.h, "Type", config.type))
         return ERROR_SERVICE_DOES_NOT_EXIST;
     if (!ReadDword(key.h, "Start", config.start))
         config.start = SERVICE_DEMAND_START;
@@ -224,9 +230,9 @@ SC_HANDLE CreateService(SC_HANDLE hSCManager, const char* lpServiceName, const c
     if (display.size() > REG_MAX_KEY_NAME)
         return Failed<SC_HANDLE>(ERROR_INVALID_NAME, nullptr);
     const auto given = [](const char* text) { return text != nullptr && *text != '\0'; };
-    if (dwServiceType != SERVICE_KERNEL_DRIVER || dwStartType > SERVICE_DISABLED
-        || dwErrorControl > SERVICE_ERROR_CRITICAL || !given(lpBinaryPathName) || given(lpLoadOrderGroup)
-        || given(lpDependencies) || given(lpServiceStartName) || given(lpPassword))
+    if (dwServiceType != SERVICE_KERNEL_DRIVER || dwStartType > SERVICE_DISABLED ||
+        dwErrorControl > SERVICE_ERROR_CRITICAL || !given(lpBinaryPathName) || given(lpLoadOrderGroup) ||
+        given(lpDependencies) || given(lpServiceStartName) || given(lpPassword))
         return Failed<SC_HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
     if (lpdwTagId != nullptr)
         *lpdwTagId = 0;
@@ -253,14 +259,13 @@ SC_HANDLE CreateService(SC_HANDLE hSCManager, const char* lpServiceName, const c
         const std::string otherName(other, cch);
         if (SameName(otherName, name) || ReadService(services.h, otherName, config) != ERROR_SUCCESS)
             continue;
-        if (SameName(otherName, display) || SameName(config.displayName, display)
-            || SameName(config.displayName, name))
+        if (SameName(otherName, display) || SameName(config.displayName, display) || SameName(config.displayName, name))
             return Failed<SC_HANDLE>(ERROR_DUPLICATE_SERVICE_NAME, nullptr);
     }
 
     Key key;
-    if (const LONG rc = RegCreateKeyEx(services.h, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key.h,
-                                       nullptr);
+    if (const LONG rc =
+            RegCreateKeyEx(services.h, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key.h, nullptr);
         rc != ERROR_SUCCESS)
         return Failed<SC_HANDLE>(rc, nullptr);
     const auto dword = [&](const char* value, DWORD data) {
@@ -343,7 +348,8 @@ BOOL StartService(SC_HANDLE hService, DWORD, const char**)
         return Failed<BOOL>(ERROR_SERVICE_ALREADY_RUNNING, FALSE);
 
     const std::string image = CPaths::MapWindowsPath(config.imagePath);
-    struct stat st {};
+    struct stat st
+    {};
     if (image.empty() || stat(image.c_str(), &st) != 0)
         return Failed<BOOL>(ERROR_PATH_NOT_FOUND, FALSE);
     if (!S_ISREG(st.st_mode))

@@ -79,7 +79,8 @@ constexpr DWORD SERVICE_STOPPED = 1;
 constexpr DWORD SERVICE_RUNNING = 4;
 constexpr DWORD SERVICE_ACCEPT_STOP = 1;
 
-struct SERVICE_STATUS {
+struct SERVICE_STATUS
+{
     DWORD dwServiceType;
     DWORD dwCurrentState;
     DWORD dwControlsAccepted;

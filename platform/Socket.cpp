@@ -42,7 +42,10 @@ std::string SocketAddress::IpText(std::uint32_t ip)
     return text;
 }
 
-std::string SocketAddress::Text() const { return IpText() + ":" + std::to_string(port); }
+std::string SocketAddress::Text() const
+{
+    return IpText() + ":" + std::to_string(port);
+}
 
 void SocketAddress::ToSockaddr(sockaddr_in& out) const
 {
@@ -70,15 +73,15 @@ void CStopEvent::Set()
     // The counter stays readable until Reset drains it, so every poll that
     // includes it returns at once.
     const std::uint64_t one = 1;
-    if (m_fd >= 0)
-        [[maybe_unused]] const ssize_t n = write(m_fd, &one, sizeof one);
+    if (m_fd >= 0) [[maybe_unused]]
+        const ssize_t n = write(m_fd, &one, sizeof one);
 }
 
 void CStopEvent::Reset()
 {
     std::uint64_t value = 0;
-    if (m_fd >= 0)
-        [[maybe_unused]] const ssize_t n = read(m_fd, &value, sizeof value);
+    if (m_fd >= 0) [[maybe_unused]]
+        const ssize_t n = read(m_fd, &value, sizeof value);
 }
 
 bool CStopEvent::IsSet() const
@@ -89,7 +92,10 @@ bool CStopEvent::IsSet() const
 
 CSocket::CSocket() : m_stop(std::make_shared<CStopEvent>()) {}
 
-CSocket::~CSocket() { Close(); }
+CSocket::~CSocket()
+{
+    Close();
+}
 
 CSocket::CSocket(CSocket&& other) noexcept
     : m_fd(other.m_fd), m_type(other.m_type), m_lastError(other.m_lastError), m_stop(std::move(other.m_stop))
@@ -196,7 +202,10 @@ int CSocket::Wait(short events, int timeoutMs)
     }
 }
 
-int CSocket::WaitReadable(int timeoutMs) { return Wait(POLLIN, timeoutMs); }
+int CSocket::WaitReadable(int timeoutMs)
+{
+    return Wait(POLLIN, timeoutMs);
+}
 
 int CSocket::SendTo(const void* data, std::size_t length, const SocketAddress& to, int timeoutMs)
 {
@@ -204,7 +213,8 @@ int CSocket::SendTo(const void* data, std::size_t length, const SocketAddress& t
     to.ToSockaddr(addr);
     const auto start = SteadyClock::now();
     for (;;) {
-        const ssize_t n = sendto(m_fd, data, length, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+        const ssize_t n =
+            sendto(m_fd, data, length, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
         if (n >= 0)
             return static_cast<int>(n);
         if (errno == EINTR)
@@ -236,15 +246,17 @@ int CSocket::ReceiveFrom(void* buffer, std::size_t capacity, SocketAddress* from
         }
         // Spurious wake-ups, and ICMP errors of an earlier send that Linux
         // reports on a UDP socket, are not a reason to give up waiting.
-        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK
-            || (m_type == Udp && errno == ECONNREFUSED))
+        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK || (m_type == Udp && errno == ECONNREFUSED))
             continue;
         m_lastError = errno;
         return kError;
     }
 }
 
-bool CSocket::Listen(int backlog) { return listen(m_fd, backlog) == 0 || Fail(); }
+bool CSocket::Listen(int backlog)
+{
+    return listen(m_fd, backlog) == 0 || Fail();
+}
 
 int CSocket::Accept(CSocket& connection, SocketAddress* peer, int timeoutMs)
 {
@@ -337,11 +349,20 @@ int CSocket::Receive(void* buffer, std::size_t capacity, int timeoutMs)
     }
 }
 
-void CSocket::Stop() { m_stop->Set(); }
+void CSocket::Stop()
+{
+    m_stop->Set();
+}
 
-void CSocket::ResetStop() { m_stop->Reset(); }
+void CSocket::ResetStop()
+{
+    m_stop->Reset();
+}
 
-bool CSocket::IsStopped() const { return m_stop->IsSet(); }
+bool CSocket::IsStopped() const
+{
+    return m_stop->IsSet();
+}
 
 void CSocket::SetStopEvent(std::shared_ptr<CStopEvent> stop)
 {

@@ -16,7 +16,8 @@
 
 struct sockaddr_in;
 
-struct SocketAddress {
+struct SocketAddress
+{
     std::uint32_t ip = 0;    // host byte order; 0 = any
     std::uint16_t port = 0;  // host byte order; 0 = any
 
@@ -27,7 +28,7 @@ struct SocketAddress {
     static bool ParseIp(const std::string& text, std::uint32_t& ip);
     static std::string IpText(std::uint32_t ip);
     std::string IpText() const { return IpText(ip); }
-    std::string Text() const;   // "a.b.c.d:port"
+    std::string Text() const;  // "a.b.c.d:port"
 
     static constexpr std::uint32_t kLoopback = 0x7F000001;
     static constexpr std::uint32_t kBroadcast = 0xFFFFFFFF;
@@ -38,14 +39,15 @@ struct SocketAddress {
 };
 
 // A latch that wakes every poll() it takes part in.
-class CStopEvent {
+class CStopEvent
+{
 public:
     CStopEvent();
     ~CStopEvent();
     CStopEvent(const CStopEvent&) = delete;
     CStopEvent& operator=(const CStopEvent&) = delete;
 
-    void Set();        // wakes all present and future waits until Reset
+    void Set();  // wakes all present and future waits until Reset
     void Reset();
     bool IsSet() const;
     int Fd() const { return m_fd; }
@@ -54,7 +56,8 @@ private:
     int m_fd;
 };
 
-class CSocket {
+class CSocket
+{
 public:
     enum Type { Udp, Tcp };
     // Results of the waiting calls besides a byte count.

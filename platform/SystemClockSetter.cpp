@@ -34,8 +34,7 @@ std::string UtcText(std::uint64_t fileTime)
 
 CSystemClockSetter::CSystemClockSetter()
     : CSystemClockSetter(SSystem{std::getenv("ZELVAR_TEST") != nullptr, &ProcessMaySetClock, &SetRealtimeClock})
-{
-}
+{}
 
 CSystemClockSetter::CSystemClockSetter(SSystem system) : m_system(std::move(system)) {}
 
@@ -71,9 +70,9 @@ bool CSystemClockSetter::AllowedOnThisMachine()
     if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kMachineKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
     DWORD value = 0, type = 0, size = sizeof value;
-    const bool read = RegQueryValueEx(key, kAllowValue, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
-                          ERROR_SUCCESS &&
-                      type == REG_DWORD && size == sizeof value;
+    const bool read =
+        RegQueryValueEx(key, kAllowValue, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+        type == REG_DWORD && size == sizeof value;
     RegCloseKey(key);
     return read && value != 0;
 }

@@ -18,22 +18,27 @@
 #include <stdexcept>
 #include <string>
 
-class CTempHives {
+class CTempHives
+{
 public:
-    CTempHives() {
+    CTempHives()
+    {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/zvhives.XXXXXX";
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("CTempHives: cannot create " + pattern);
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("CTempHives: cannot create " + pattern);
         m_Folder = pattern;
         for (int i = 0; i < kCount; ++i) {
             const char* old = std::getenv(kVariables[i]);
-            if (old) m_Saved[i] = old;
+            if (old)
+                m_Saved[i] = old;
             ::setenv(kVariables[i], (m_Folder + "/" + kFiles[i]).c_str(), 1);
         }
         RegistryResetStore();
     }
 
-    ~CTempHives() {
+    ~CTempHives()
+    {
         RegistryResetStore();
         for (int i = 0; i < kCount; ++i) {
             if (m_Saved[i]) {

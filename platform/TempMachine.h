@@ -18,7 +18,8 @@
 #include <optional>
 #include <string>
 
-class CTempMachine {
+class CTempMachine
+{
 public:
     CTempMachine()
     {
@@ -55,12 +56,12 @@ public:
         RegistryResetStore();
         SC_HANDLE manager = OpenSCManager(nullptr, nullptr, SC_MANAGER_CONNECT);
         HKEY services = nullptr;
-        if (manager != nullptr
-            && RegOpenKeyEx(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services", 0, KEY_READ, &services)
-                == ERROR_SUCCESS) {
+        if (manager != nullptr && RegOpenKeyEx(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services", 0, KEY_READ,
+                                               &services) == ERROR_SUCCESS) {
             char name[REG_MAX_KEY_NAME + 1];
             DWORD cch = sizeof name;
-            for (DWORD i = 0; RegEnumKeyEx(services, i, name, &cch, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+            for (DWORD i = 0;
+                 RegEnumKeyEx(services, i, name, &cch, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
                  ++i, cch = sizeof name) {
                 if (SC_HANDLE service = OpenService(manager, name, SERVICE_STOP)) {
                     SERVICE_STATUS status{};

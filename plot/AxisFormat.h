@@ -10,11 +10,10 @@ class CAxisFormat
 public:
     static constexpr int kMaxDecimals = 10;
 
-    enum Selector
-    {
-        Number = 0,     // "2.500"
-        WithUnit = 1,   // "2.500 m"
-        WithCaption = 2 // "Depth: 2.500 m"
+    enum Selector {
+        Number = 0,      // "2.500"
+        WithUnit = 1,    // "2.500 m"
+        WithCaption = 2  // "Depth: 2.500 m"
     };
 
     void SetCaption(std::string caption) { m_caption = std::move(caption); }

@@ -15,16 +15,15 @@ bool Between(double t, double a, double b)
     return a <= b ? (a <= t && t <= b) : (b <= t && t <= a);
 }
 
-} // namespace
+}  // namespace
 
 CAxisScale::CAxisScale(double firstPixel, double lastPixel, double firstValue, double lastValue)
-    : m_firstPixel(firstPixel)
-    , m_lastPixel(lastPixel)
-    , m_firstValue(firstValue)
-    , m_lastValue(lastValue)
-    , m_k(firstPixel == lastPixel ? 0.0 : (lastValue - firstValue) / (lastPixel - firstPixel))
-{
-}
+    : m_firstPixel(firstPixel),
+      m_lastPixel(lastPixel),
+      m_firstValue(firstValue),
+      m_lastValue(lastValue),
+      m_k(firstPixel == lastPixel ? 0.0 : (lastValue - firstValue) / (lastPixel - firstPixel))
+{}
 
 double CAxisScale::ValueToPixel(double value) const
 {

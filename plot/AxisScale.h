@@ -48,5 +48,5 @@ private:
     double m_lastPixel = 0.0;
     double m_firstValue = 0.0;
     double m_lastValue = 0.0;
-    double m_k = 0.0; // values per pixel
+    double m_k = 0.0;  // values per pixel
 };

@@ -9,10 +9,10 @@
 
 struct CPlotRanges
 {
-    double x1 = 0.0; // left
-    double x2 = 0.0; // right
-    double y1 = 0.0; // bottom
-    double y2 = 0.0; // top
+    double x1 = 0.0;  // left
+    double x2 = 0.0;  // right
+    double y1 = 0.0;  // bottom
+    double y2 = 0.0;  // top
 
     bool operator==(const CPlotRanges&) const = default;
 };
@@ -37,7 +37,7 @@ struct CGraphRangeRecord
 // Code 11.
 struct CGraphAxisRecord
 {
-    int axis = 0; // plot::kAxisX or plot::kAxisY
+    int axis = 0;  // plot::kAxisX or plot::kAxisY
     int redraw = 0;
 };
 

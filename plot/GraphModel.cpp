@@ -18,7 +18,7 @@ int ReplacedBy(const CGraphProp& graph, double x, int except)
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 void CGraphModel::SetPanes(IGraphPlotPane* plot, IGraphPane* points)
 {
@@ -128,8 +128,7 @@ int CGraphModel::AddPoint(int slot, double x, double y, int redraw, int listFlag
     return at;
 }
 
-int CGraphModel::MoveAndNotify(CGraphProp& graph, int slot, int index, double x, double y, int plotRedraw,
-                               int listFlag)
+int CGraphModel::MoveAndNotify(CGraphProp& graph, int slot, int index, double x, double y, int plotRedraw, int listFlag)
 {
     const int newIndex = graph.MovePoint(index, x, y, true);
     if (m_pointsVisible)

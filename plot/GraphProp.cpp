@@ -2,22 +2,18 @@
 
 CGraphProp::CGraphProp(PlotColour colour, bool marker, std::string name, bool visible, bool ownPen, int slot,
                        bool sorted, bool keepDuplicates)
-    : CPointsCollection(sorted, keepDuplicates)
-    , m_marker(marker)
-    , m_ownPen(ownPen)
-    , m_name(std::move(name))
-    , m_visible(visible)
-    , m_slot(slot)
+    : CPointsCollection(sorted, keepDuplicates),
+      m_marker(marker),
+      m_ownPen(ownPen),
+      m_name(std::move(name)),
+      m_visible(visible),
+      m_slot(slot)
 {
     SetColor(colour);
 }
 
 CGraphProp::CGraphProp(const CGraphProp& source)
-    : CPointsCollection(false, false)
-    , m_marker(false)
-    , m_ownPen(false)
-    , m_visible(false)
-    , m_slot(-1)
+    : CPointsCollection(false, false), m_marker(false), m_ownPen(false), m_visible(false), m_slot(-1)
 {
     CopyProperties(source);
 }

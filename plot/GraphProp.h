@@ -14,20 +14,20 @@ using PlotColour = std::uint32_t;
 
 struct CPenDesc
 {
-    int width = 1; // always solid
+    int width = 1;  // always solid
     PlotColour colour = 0;
 };
 
 struct CBrushDesc
 {
-    PlotColour colour = 0; // always solid
+    PlotColour colour = 0;  // always solid
 };
 
 class CGraphProp : public CPointsCollection
 {
 public:
-    CGraphProp(PlotColour colour, bool marker, std::string name, bool visible, bool ownPen, int slot,
-               bool sorted, bool keepDuplicates);
+    CGraphProp(PlotColour colour, bool marker, std::string name, bool visible, bool ownPen, int slot, bool sorted,
+               bool keepDuplicates);
     // A copy of the properties only (what a property page edits): no points,
     // no markers, unsorted.
     explicit CGraphProp(const CGraphProp& source);

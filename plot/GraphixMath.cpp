@@ -77,7 +77,7 @@ void FitOne(double low, double high, double& first, double& last)
     }
 }
 
-} // namespace
+}  // namespace
 
 CPlotRanges FitAxes(const CPlotExtent& data, const CPlotRanges& current, bool fitX, bool fitY)
 {
@@ -122,4 +122,4 @@ bool ClipSegment(CPixel& a, CPixel& b, double left, double top, double right, do
     return true;
 }
 
-} // namespace graphix
+}  // namespace graphix

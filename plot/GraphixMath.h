@@ -51,4 +51,4 @@ CPlotRanges FitAxes(const CPlotExtent& data, const CPlotRanges& current, bool fi
 // a coordinate is not a number.
 bool ClipSegment(CPixel& a, CPixel& b, double left, double top, double right, double bottom);
 
-} // namespace graphix
+}  // namespace graphix

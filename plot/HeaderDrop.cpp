@@ -22,4 +22,4 @@ bool DropMoves(int dragged, int position)
     return position != dragged && position != dragged + 1;
 }
 
-} // namespace headerdrop
+}  // namespace headerdrop

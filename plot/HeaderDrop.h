@@ -7,8 +7,8 @@ namespace headerdrop {
 
 struct CDropTarget
 {
-    int position = 0; // the column before which it goes; the column count for the end
-    int pixel = 0;    // that column's left edge, or the total width
+    int position = 0;  // the column before which it goes; the column count for the end
+    int pixel = 0;     // that column's left edge, or the total width
 };
 
 // The place under x (header pixels from the first column's left edge), for
@@ -20,4 +20,4 @@ CDropTarget DropTargetAt(int x, const std::vector<int>& widths);
 // directly right of it.
 bool DropMoves(int dragged, int position);
 
-} // namespace headerdrop
+}  // namespace headerdrop

@@ -51,4 +51,4 @@ int CompareTimes(double a, double b, std::optional<double> reference)
     return (seconds > 0.0) - (seconds < 0.0);
 }
 
-} // namespace listsort
+}  // namespace listsort

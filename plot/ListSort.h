@@ -73,4 +73,4 @@ int CompareWhole(std::string_view a, std::string_view b);
 // their difference in whole seconds, rounded half away from zero: -1, 0 or 1.
 int CompareTimes(double a, double b, std::optional<double> reference);
 
-} // namespace listsort
+}  // namespace listsort

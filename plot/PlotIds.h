@@ -36,7 +36,7 @@ inline constexpr int EM_ZOOM = 3;
 inline constexpr int EM_PAN = 4;
 
 // Commands of the plot window (menu 135).
-inline constexpr int ID_GRAPH_HOOK_FIRST = 40000; // to the view's command hook
+inline constexpr int ID_GRAPH_HOOK_FIRST = 40000;  // to the view's command hook
 inline constexpr int ID_GRAPH_MARKERS = 40001;
 inline constexpr int ID_GRAPH_MOUSE_TIP = 40002;
 inline constexpr int ID_GRAPH_AUTO_RANGE = 40003;
@@ -49,7 +49,7 @@ inline constexpr int ID_GRAPH_FIT_Y = 40009;
 inline constexpr int ID_GRAPH_FIT_BOTH = 40010;
 inline constexpr int ID_GRAPH_POINTS_WINDOW = 40011;
 inline constexpr int ID_GRAPH_GRID = 40012;
-inline constexpr int ID_GRAPH_HOOK_LAST = 40013; // to the view's command hook
+inline constexpr int ID_GRAPH_HOOK_LAST = 40013;  // to the view's command hook
 inline constexpr int ID_GRAPH_COPY = 33799;
 
 inline constexpr int IDR_GRAPH_MENU = 135;
@@ -67,7 +67,7 @@ inline constexpr int IDR_EMPTY_LIST_MENU = 134;
 inline constexpr int ID_POINT_EDIT = 33773;
 inline constexpr int ID_POINT_DELETE = 33774;
 inline constexpr int ID_POINT_INSERT_BEFORE = 33775;
-inline constexpr int ID_POINT_INSERT_AFTER = 33776; // "Add point" without a selected row
+inline constexpr int ID_POINT_INSERT_AFTER = 33776;  // "Add point" without a selected row
 inline constexpr int ID_POINTS_HIDE = 33786;
 inline constexpr int ID_POINTS_PROPERTIES = 33787;
 inline constexpr int ID_POINTS_REFRESH = 33791;
@@ -108,4 +108,4 @@ inline constexpr int IDC_GEN_MARKERS = 1024;
 inline constexpr int IDC_GEN_MOUSE_TIP = 1026;
 inline constexpr int IDC_GEN_GRID = 1018;
 
-} // namespace plot
+}  // namespace plot

@@ -3,10 +3,8 @@
 #include <cstddef>
 
 CPointsCollection::CPointsCollection(bool sorted, bool keepDuplicates)
-    : m_sorted(sorted)
-    , m_keepDuplicates(keepDuplicates)
-{
-}
+    : m_sorted(sorted), m_keepDuplicates(keepDuplicates)
+{}
 
 int CPointsCollection::GetPoint(int index, double& x, double& y) const
 {
@@ -31,7 +29,7 @@ void Grow(CPlotExtent& e, double x, double y)
         e.minY = y;
 }
 
-} // namespace
+}  // namespace
 
 void CPointsCollection::Widen(double x, double y)
 {

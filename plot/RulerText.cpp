@@ -44,4 +44,4 @@ double MinorTickValue(double value, double step, int exponent, int side)
     return (value * CAxisScale::PowerOfTen(-exponent) + side * step / 2.0) * CAxisScale::PowerOfTen(exponent);
 }
 
-} // namespace ruler
+}  // namespace ruler

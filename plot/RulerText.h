@@ -34,4 +34,4 @@ bool VerticalLabelVisible(int y, int h, int top, int startOffset, int bottom, in
 // The minor tick half a step before (side -1) or after (side 1) a tick.
 double MinorTickValue(double value, double step, int exponent, int side);
 
-} // namespace ruler
+}  // namespace ruler

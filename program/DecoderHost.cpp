@@ -3,11 +3,11 @@
 #include "base/AppIds.h"
 #include "base/RegistrySupport.h"
 #include "base/Status.h"
-#include "program/Program.h"
 #include "outputs/QYNet.h"
 #include "platform/ClockSetter.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
+#include "program/Program.h"
 #include "recording/Store.h"
 #include "sensors/NmeaDecoder.h"
 
@@ -99,14 +99,14 @@ bool CDecoderHost::IsClockRequestPending()
     // The decoder runs on the network reader and the replay's trigger thread
     // too, while the user-interface thread may delete the sounder.
     bool pending = false;
-    m_program.Operation().WithRunningSounder([&](CEchoSounder& sounder) { pending = sounder.IsPcClockRequestPending(); });
+    m_program.Operation().WithRunningSounder(
+        [&](CEchoSounder& sounder) { pending = sounder.IsPcClockRequestPending(); });
     return pending;
 }
 
 void CDecoderHost::SetPingRecord(std::uint64_t received, std::uint64_t telegram)
 {
-    m_program.Operation().WithRunningSounder(
-        [&](CEchoSounder& sounder) { sounder.SetPingRecord(received, telegram); });
+    m_program.Operation().WithRunningSounder([&](CEchoSounder& sounder) { sounder.SetPingRecord(received, telegram); });
 }
 
 bool CDecoderHost::GetNavigationAnnotation(std::uint32_t& interval)

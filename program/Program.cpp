@@ -1,20 +1,18 @@
 #include "program/Program.h"
 
 #include "app/DdeCommand.h"
-#include "base/AppIds.h"
-#include "base/RegistrySupport.h"
-#include "base/Status.h"
 #include "app/SounderModel.h"
-#include "app/Workload.h"
 #include "app/StandardESLayout.h"
+#include "app/Workload.h"
 #include "app/ui/HelpKeyFilter.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/QtMessageBox.h"
-#include "program/SensorAdapters.h"
-#include "program/SerialComponent.h"
-#include "base/DiagRecord.h"
 #include "app/ui/SingleInstance.h"
+#include "base/AppIds.h"
+#include "base/DiagRecord.h"
+#include "base/RegistrySupport.h"
+#include "base/Status.h"
 #include "display/DepthDoc.h"
 #include "display/EchogramDoc.h"
 #include "display/ui/ChannelFrameAbstract.h"
@@ -29,6 +27,8 @@
 #include "outputs/DepthTelegram.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
+#include "program/SensorAdapters.h"
+#include "program/SerialComponent.h"
 #include "recording/Store.h"
 #include "transceivers/Transceiver.h"
 
@@ -349,15 +349,13 @@ bool CProgram::Start()
     // here, on this thread, before anything else goes.
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_helpKeys.get(),
                      [this](QSessionManager&) { m_operationLink.PostStop(0); });
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, m_helpKeys.get(),
-                     [this] { m_application.CloseSensors(); });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, m_helpKeys.get(), [this] { m_application.CloseSensors(); });
     return true;
 }
 
 void CProgram::SetUpSerialComponent()
 {
-    const std::string folder =
-        m_options.componentFolder.empty() ? CPaths::ProgramFolder() : m_options.componentFolder;
+    const std::string folder = m_options.componentFolder.empty() ? CPaths::ProgramFolder() : m_options.componentFolder;
     std::string error;
     if (CSerialComponent::Register(folder, error) && CSerialComponent::InstallDialogs(folder, error))
         return;

@@ -14,24 +14,24 @@
 #pragma once
 
 #include "app/Pelmaris.h"
-#include "program/DecoderHost.h"
 #include "app/ui/EchogramColours.h"
-#include "program/ProgramChannelLinks.h"
+#include "app/ui/QtDispatcherAdapter.h"
+#include "display/PaletteControl.h"
+#include "program/DecoderHost.h"
 #include "program/ProgramApplicationHost.h"
+#include "program/ProgramChannelLinks.h"
 #include "program/ProgramCommands.h"
 #include "program/ProgramOperation.h"
 #include "program/ProgramToolWindows.h"
-#include "app/ui/QtDispatcherAdapter.h"
 #include "program/RecorderLink.h"
 #include "program/SounderHost.h"
-#include "display/PaletteControl.h"
-#include "sounder/OperationControl.h"
 #include "recording/StoreStatusEvents.h"
 #include "sensors/Annotation.h"
 #include "sensors/Environment.h"
 #include "sensors/ExternalDepth.h"
 #include "sensors/GeographicInfo.h"
 #include "sensors/NmeaDecoder.h"
+#include "sounder/OperationControl.h"
 #include "transceivers/QY42.h"
 #include "transceivers/TransceiverInstallation.h"
 
@@ -125,7 +125,8 @@ private:
 
     // The message boxes and the settings dialogs of the core, installed for
     // the program's life.
-    struct CDialogServices {
+    struct CDialogServices
+    {
         CDialogServices();
         ~CDialogServices();
     };

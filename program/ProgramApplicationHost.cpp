@@ -1,8 +1,8 @@
 #include "program/ProgramApplicationHost.h"
 
-#include "program/Program.h"
 #include "outputs/QYNet.h"
 #include "platform/FileTime.h"
+#include "program/Program.h"
 #include "recording/Store.h"
 
 namespace app {
@@ -29,9 +29,10 @@ void CProgramApplicationHost::ProfileToOutputs(const std::string& text, std::uin
 
 int CProgramApplicationHost::RecordProfile(const std::string& text)
 {
-    return m_program.Recorder().With([&](zv::recording::CStore& store) {
-        store.WriteSvpToFiles(text, CFileTime::Now(), 0);
-    }) ? 1 : 0;
+    return m_program.Recorder().With(
+               [&](zv::recording::CStore& store) { store.WriteSvpToFiles(text, CFileTime::Now(), 0); })
+               ? 1
+               : 0;
 }
 
 }  // namespace app

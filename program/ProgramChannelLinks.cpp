@@ -1,8 +1,8 @@
 #include "program/ProgramChannelLinks.h"
 
 #include "app/Pelmaris.h"
-#include "program/RecorderLink.h"
 #include "outputs/DepthTelegram.h"
+#include "program/RecorderLink.h"
 #include "recording/Store.h"
 #include "sensors/ExternalDepth.h"
 

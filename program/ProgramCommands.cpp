@@ -3,8 +3,8 @@
 #include "app/ui/FactorySettingsDialog.h"
 #include "app/ui/LayoutDialog.h"
 #include "app/ui/MainFrame.h"
-#include "program/Program.h"
 #include "app/widgets/FolderDlg.h"
+#include "program/Program.h"
 #include "sensors/ui/AnnotationDialog.h"
 
 #include <QDir>

@@ -2,12 +2,12 @@
 
 #include "app/StandardESLayout.h"
 #include "app/ui/MainFrame.h"
-#include "program/Program.h"
 #include "display/ESDocList.h"
 #include "display/ui/ChannelFrameFactory.h"
 #include "engine/Channel.h"
 #include "engine/ReplayFileList.h"
 #include "outputs/QYNet.h"
+#include "program/Program.h"
 #include "recording/Store.h"
 #include "recording/ui/ReplayFileDialog.h"
 

@@ -7,8 +7,8 @@
 
 #include "app/OperationLink.h"
 #include "app/Skjerm.h"
-#include "sounder/OperationHost.h"
 #include "engine/ui/OperationDialog.h"
+#include "sounder/OperationHost.h"
 
 #include <memory>
 

@@ -1,9 +1,9 @@
 #include "program/ProgramReplayHost.h"
 
 #include "app/ui/MainFrame.h"
-#include "program/Program.h"
 #include "engine/ReplayFileList.h"
 #include "platform/ThreadCall.h"
+#include "program/Program.h"
 #include "recording/ui/ChangeInstall.h"
 
 #include <QTimer>
@@ -12,8 +12,7 @@ namespace app {
 
 CProgramReplayHost::CProgramReplayHost(CProgram& program)
     : CReplayEnvironmentHost(&program.Environment()), m_program(program)
-{
-}
+{}
 
 void CProgramReplayHost::SetTide(double metres)
 {

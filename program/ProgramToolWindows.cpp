@@ -1,9 +1,9 @@
 #include "program/ProgramToolWindows.h"
 
 #include "app/ui/MainFrame.h"
-#include "program/Program.h"
 #include "engine/Channel.h"
 #include "engine/ui/ChannelStatusDialog.h"
+#include "program/Program.h"
 #include "recording/Store.h"
 #include "recording/ui/ReplayButtons.h"
 #include "transceivers/Transceiver.h"
@@ -19,7 +19,8 @@ namespace {
 constexpr UINT kReplayFile = WM_USER + 1;
 constexpr UINT kReplayTable = WM_USER + 2;
 
-struct SReplayFile {
+struct SReplayFile
+{
     zv::recording::FileTime start = 0, end = 0;
     std::string path;
 };
@@ -40,9 +41,15 @@ CProgramToolWindows::~CProgramToolWindows()
     delete m_bar.data();
 }
 
-CChannelStatusDialog* CProgramToolWindows::ChannelStatus() const { return m_status.data(); }
+CChannelStatusDialog* CProgramToolWindows::ChannelStatus() const
+{
+    return m_status.data();
+}
 
-zv::recording::CReplayButtons* CProgramToolWindows::ReplayButtons() const { return m_bar.data(); }
+zv::recording::CReplayButtons* CProgramToolWindows::ReplayButtons() const
+{
+    return m_bar.data();
+}
 
 void CProgramToolWindows::PostReplayFile(zv::recording::FileTime start, zv::recording::FileTime end,
                                          const std::string& path)

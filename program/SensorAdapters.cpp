@@ -1,17 +1,16 @@
 #include "program/SensorAdapters.h"
 
-#include "program/Program.h"
 #include "platform/FileTime.h"
 #include "platform/NumberText.h"
 #include "platform/Paths.h"
+#include "program/Program.h"
 #include "recording/Store.h"
 
 namespace app {
 
 CNetworkOutputObject::CNetworkOutputObject(CProgram& program, std::shared_ptr<CQYNet> net)
     : TSensorObject(std::move(net)), m_program(program)
-{
-}
+{}
 
 void CNetworkOutputObject::Start()
 {
@@ -35,8 +34,8 @@ bool CNetworkOutputObject::StoreProfile(const CSvpProfile& profile)
     SYSTEMTIME t{};
     if (!CPaths::CreateFolder(folder) || !CFileTime::ToLocalSystemTime(CFileTime::Now(), t))
         return false;
-    const std::string name = CNumberText::Format("%04d%02d%02d_%02d%02d%02d.asvp", t.wYear, t.wMonth, t.wDay,
-                                                 t.wHour, t.wMinute, t.wSecond);
+    const std::string name =
+        CNumberText::Format("%04d%02d%02d_%02d%02d%02d.asvp", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
     if (profile.WriteAsvp(folder + name) <= 0)
         return false;
     // The network input has no setting to apply a profile at once: the

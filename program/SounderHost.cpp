@@ -1,15 +1,15 @@
 #include "program/SounderHost.h"
 
-#include "base/EchosounderError.h"
-#include "base/Status.h"
 #include "app/Workload.h"
 #include "app/ui/MainFrame.h"
-#include "program/Program.h"
+#include "base/EchosounderError.h"
+#include "base/Status.h"
 #include "display/ESDocList.h"
 #include "engine/ReplayFileList.h"
 #include "outputs/EchoSounderPingSource.h"
 #include "outputs/QYNet.h"
 #include "platform/MessageBox.h"
+#include "program/Program.h"
 #include "recording/EngineStore.h"
 #include "recording/Replay.h"
 #include "recording/Store.h"
@@ -41,8 +41,7 @@ CSounderHost::CSounderHost(CProgram& program)
       m_networkOutput(program),
       m_pingOutputs{&m_postProcessing, &m_networkOutput, &m_remoteDisplay, &m_serialOutput},
       m_replayHost(program)
-{
-}
+{}
 
 CSounderHost::~CSounderHost()
 {
@@ -52,9 +51,10 @@ CSounderHost::~CSounderHost()
 
 void CSounderHost::Init()
 {
-    m_unitSearch = std::make_unique<CUnitSearchWait>([this](const std::string& text, const std::function<bool()>& done) {
-        return CSearchNVU::RunWait(text, done, m_program.Frame());
-    });
+    m_unitSearch =
+        std::make_unique<CUnitSearchWait>([this](const std::string& text, const std::function<bool()>& done) {
+            return CSearchNVU::RunWait(text, done, m_program.Frame());
+        });
     // A replay started to save data asks for "Store..." from its ping-data
     // thread; the dialog runs here, on the user-interface thread.
     m_storeRequests = CreateMessageWindow([this](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
@@ -115,7 +115,8 @@ std::unique_ptr<CTransceiver> CSounderHost::CreateTransceiver(TransceiverType ty
     options.absorption = [&environment](double frequency) { return environment.GetAbsorption(frequency); };
     // From the unit's receive thread: the bell rings on this thread.
     options.beep = [](unsigned, unsigned) {
-        QMetaObject::invokeMethod(qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
     };
     return CQY42::Create(m_program.Installation(), index, key, options);
 }
@@ -147,8 +148,7 @@ std::unique_ptr<IPingRecorder> CSounderHost::CreateRecorder(CEchoSounder& sounde
     // Absent: the heave sensor, whose offsets the configuration would carry,
     // and the raw-data output, which would take the recorder's stream.
     return m_program.Recorder().Attach(std::make_unique<zv::recording::CEngineStore>(
-        sounder, std::move(values), m_program.StoreEvents(), nullptr, key, sequenceFile,
-        application.GetSounderType()));
+        sounder, std::move(values), m_program.StoreEvents(), nullptr, key, sequenceFile, application.GetSounderType()));
 }
 
 void CSounderHost::AddPingToHistory(std::uint64_t pingTime)

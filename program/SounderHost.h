@@ -3,9 +3,9 @@
 // take part in every ping, and the shell's services.
 #pragma once
 
+#include "platform/WinTypes.h"
 #include "program/ProgramReplayHost.h"
 #include "sounder/EchoSounderHost.h"
-#include "platform/WinTypes.h"
 
 #include <array>
 #include <memory>

@@ -13,7 +13,8 @@
 
 namespace zv::recording {
 
-class CDatagramFile {
+class CDatagramFile
+{
 public:
     enum class EResult { Ok, DiskFull, Error, NotOpen };
 

@@ -34,8 +34,8 @@ constexpr std::uint32_t kTypeDEP0 = MakeType("DEP0");
 
 std::string TypeName(std::uint32_t type);
 
-constexpr std::size_t kFrameWords = 8;    // the two length words around a body
-constexpr std::size_t kHeaderSize = 12;   // type and time
+constexpr std::size_t kFrameWords = 8;   // the two length words around a body
+constexpr std::size_t kHeaderSize = 12;  // type and time
 
 // Configuration datagram.
 constexpr std::size_t kConText1 = 12;

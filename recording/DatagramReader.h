@@ -13,7 +13,8 @@
 
 namespace zv::recording {
 
-struct SDatagramView {
+struct SDatagramView
+{
     std::size_t offset = 0;  // of the leading length word in the stream
     std::uint32_t type = 0;
     FileTime time = 0;
@@ -22,7 +23,8 @@ struct SDatagramView {
     std::size_t FrameSize() const { return size + kFrameWords; }
 };
 
-class CDatagramReader {
+class CDatagramReader
+{
 public:
     CDatagramReader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
 

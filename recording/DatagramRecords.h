@@ -13,7 +13,8 @@
 namespace zv::recording {
 
 // One 320-byte channel record of the configuration datagram.
-struct SConfigChannel {
+struct SConfigChannel
+{
     std::string id;              // the channel's identification text
     std::uint32_t beamType = 0;  // 0 single beam, non-zero split beam
     double frequency = 0.0;      // Hz
@@ -34,7 +35,8 @@ struct SConfigChannel {
 };
 
 // Where each float of a channel record lies, for the writer and the reader.
-struct SConfigChannelField {
+struct SConfigChannelField
+{
     std::size_t offset;
     double SConfigChannel::*value;
 };
@@ -55,10 +57,11 @@ inline constexpr SConfigChannelField kConfigChannelFields[] = {
     {kConChTransducerAzimuth, &SConfigChannel::transducerAzimuth},
 };
 
-struct SConfiguration {
+struct SConfiguration
+{
     FileTime time = 0;
-    std::string fileName;     // the recording file's name, "DUMMY" on UDP
-    std::string lineText;     // "L0012", empty for a fixed name, "DUMMY" on UDP
+    std::string fileName;  // the recording file's name, "DUMMY" on UDP
+    std::string lineText;  // "L0012", empty for a fixed name, "DUMMY" on UDP
     std::string programName;
     double motionX = 0.0, motionY = 0.0, motionZ = 0.0;  // motion sensor offsets
     std::vector<SConfigChannel> channels;                // at most 8 written
@@ -67,7 +70,8 @@ struct SConfiguration {
 };
 
 // Every scalar of a sample datagram.
-struct SSampleHeader {
+struct SSampleHeader
+{
     FileTime time = 0;
     std::uint16_t channel = 0;  // 1-based
     std::uint16_t flags = 0;    // set by the writer from the blocks given
@@ -92,7 +96,8 @@ struct SSampleHeader {
 // What a sample datagram is written from: the blocks are borrowed. An empty
 // block is absent; angles and trace arrays, when given, hold one value per
 // power sample.
-struct SSampleData {
+struct SSampleData
+{
     SSampleHeader header;
     std::span<const std::int16_t> power;
     std::span<const std::int16_t> angle;
@@ -103,7 +108,8 @@ struct SSampleData {
 // A sample datagram read in place: the blocks lie in the body and are read
 // little-endian value by value, since a body may sit at any address of a
 // mapped file. A sample past the count, or of an absent block, reads as 0.
-struct SSampleView {
+struct SSampleView
+{
     SSampleHeader header;
     std::uint32_t count = 0;
     CByteReader::Array<std::int16_t> power;  // count values, or absent
@@ -119,7 +125,8 @@ struct SSampleView {
     std::vector<std::int16_t> AngleSamples() const;
 };
 
-struct SDepthEntry {
+struct SDepthEntry
+{
     double depth = 0.0;   // metres, 0 when no bottom was found
     double second = 0.0;  // the second value of the channel's depth pair
 };

@@ -8,7 +8,10 @@
 
 namespace zv::recording {
 
-CFramedDatagram::CFramedDatagram(std::size_t bodySize) { Reset(bodySize); }
+CFramedDatagram::CFramedDatagram(std::size_t bodySize)
+{
+    Reset(bodySize);
+}
 
 void CFramedDatagram::Reset(std::size_t bodySize)
 {
@@ -33,16 +36,20 @@ CByteWriter BodyWriter(CFramedDatagram& d, std::uint32_t type, FileTime time)
 // becomes an infinity rather than undefined behaviour.
 float Narrow(double v)
 {
-    if (std::isnan(v)) return std::numeric_limits<float>::quiet_NaN();
-    if (v > std::numeric_limits<float>::max()) return std::numeric_limits<float>::infinity();
-    if (v < -std::numeric_limits<float>::max()) return -std::numeric_limits<float>::infinity();
+    if (std::isnan(v))
+        return std::numeric_limits<float>::quiet_NaN();
+    if (v > std::numeric_limits<float>::max())
+        return std::numeric_limits<float>::infinity();
+    if (v < -std::numeric_limits<float>::max())
+        return -std::numeric_limits<float>::infinity();
     return float(v);
 }
 
 std::int16_t TideCentimetres(double metres)
 {
     const double cm = std::trunc(metres * 100.0);
-    if (!(cm == cm)) return 0;
+    if (!(cm == cm))
+        return 0;
     return std::int16_t(std::clamp(cm, -32768.0, 32767.0));
 }
 
@@ -51,14 +58,16 @@ void PutConfigChannel(CByteWriter& w, std::size_t rec, const SConfigChannel& ch)
     w.Text(rec + kConChId, kConTextSize, ch.id);
     w.U32(rec + kConChBeamType, ch.beamType);
     w.F32(rec + kConChFrequency, Narrow(ch.frequency));
-    for (const SConfigChannelField& f : kConfigChannelFields) w.F32(rec + f.offset, Narrow(ch.*f.value));
+    for (const SConfigChannelField& f : kConfigChannelFields)
+        w.F32(rec + f.offset, Narrow(ch.*f.value));
 }
 
 // Rounds the header plus text plus NUL up to whole words, within the limit.
 std::size_t RoundedBody(std::size_t chars, std::size_t fixed, std::size_t limit)
 {
     std::size_t n = std::min(chars, limit) + fixed;
-    while (n % 4) ++n;
+    while (n % 4)
+        ++n;
     return std::min(n, limit);
 }
 
@@ -69,7 +78,8 @@ CFramedDatagram CDatagramWriter::BuildConfiguration(const SConfiguration& config
 {
     std::vector<const SConfigChannel*> chosen;
     for (std::size_t i = 0; i < config.channels.size() && i < kConMaxChannels; ++i) {
-        if (kind == EChannels::Out && (i >= 4 || !outSwitch || !outSwitch[i])) continue;
+        if (kind == EChannels::Out && (i >= 4 || !outSwitch || !outSwitch[i]))
+            continue;
         chosen.push_back(&config.channels[i]);
     }
     CFramedDatagram d(kConChannels + kConChannelSize * chosen.size());
@@ -90,8 +100,10 @@ std::size_t CDatagramWriter::SampleBodySize(const SSampleData& data)
 {
     const std::size_t p = data.power.size();
     std::size_t n = kRawData + 2 * p;
-    if (p && !data.angle.empty()) n += 2 * p;
-    if (p && !data.trace1.empty() && !data.trace2.empty()) n += 8 * p;
+    if (p && !data.angle.empty())
+        n += 2 * p;
+    if (p && !data.trace1.empty() && !data.trace2.empty())
+        n += 8 * p;
     return n;
 }
 
@@ -102,9 +114,12 @@ void CDatagramWriter::BuildSample(const SSampleData& data, CFramedDatagram& out)
     const SSampleHeader& h = data.header;
     CByteWriter w = BodyWriter(out, kTypeRAW0, h.time);
     std::uint16_t flags = 0;
-    if (p) flags |= kRawFlagPower;
-    if (p && !data.angle.empty()) flags |= kRawFlagAngle;
-    if (p && !data.trace1.empty() && !data.trace2.empty()) flags |= kRawFlagTrace;
+    if (p)
+        flags |= kRawFlagPower;
+    if (p && !data.angle.empty())
+        flags |= kRawFlagAngle;
+    if (p && !data.trace1.empty() && !data.trace2.empty())
+        flags |= kRawFlagTrace;
     w.U16(kRawChannel, h.channel);
     w.U16(kRawFlags, flags);
     w.F32(kRawDraught, Narrow(h.draught));

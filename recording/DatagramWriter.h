@@ -13,7 +13,8 @@
 namespace zv::recording {
 
 // u32 L | body | u32 L, in one buffer.
-class CFramedDatagram {
+class CFramedDatagram
+{
 public:
     CFramedDatagram() = default;
     explicit CFramedDatagram(std::size_t bodySize);
@@ -33,7 +34,8 @@ private:
     std::vector<std::uint8_t> m_bytes;
 };
 
-class CDatagramWriter {
+class CDatagramWriter
+{
 public:
     enum class EChannels { All, Out };
 

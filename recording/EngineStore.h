@@ -3,16 +3,17 @@
 // and dropped together after its workers have ended.
 #pragma once
 
-#include "sounder/EchoSounder.h"
 #include "recording/EngineStoreSounder.h"
 #include "recording/Store.h"
+#include "sounder/EchoSounder.h"
 
 #include <memory>
 #include <string>
 
 namespace zv::recording {
 
-class CEngineStore : public IPingRecorder {
+class CEngineStore : public IPingRecorder
+{
 public:
     // settingsKey: the key the sounder was given, under which the recorder
     // keeps its "Store" section; fixedFileName: the sequence file, or empty.

@@ -8,10 +8,12 @@ namespace zv::recording {
 
 CEngineStoreSounder::CEngineStoreSounder(CEchoSounder& sounder, SApplication application)
     : m_sounder(sounder), m_app(std::move(application))
-{
-}
+{}
 
-bool CEngineStoreSounder::IsReplaying() const { return m_sounder.GetMode() == CEchoSounder::kReplay; }
+bool CEngineStoreSounder::IsReplaying() const
+{
+    return m_sounder.GetMode() == CEchoSounder::kReplay;
+}
 
 int CEngineStoreSounder::ReplaySaveDataOption() const
 {
@@ -27,7 +29,8 @@ void CEngineStoreSounder::GetReplayNames(std::string& folder, std::string& name,
     text1.clear();
     text2.clear();
     CTransceiver* t = m_sounder.GetTransceiver(0);
-    if (!t) return;
+    if (!t)
+        return;
     const std::string path = t->GetRecordedText1();
     const auto slash = path.find_last_of("/\\");
     folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -44,7 +47,8 @@ std::string CEngineStoreSounder::ProgramName() const
 void CEngineStoreSounder::MotionOffsets(double& x, double& y, double& z) const
 {
     x = y = z = 0.0;
-    if (m_app.motionOffsets) m_app.motionOffsets(x, y, z);
+    if (m_app.motionOffsets)
+        m_app.motionOffsets(x, y, z);
 }
 
 std::size_t CEngineStoreSounder::ChannelCount() const
@@ -56,7 +60,8 @@ std::size_t CEngineStoreSounder::ChannelCount() const
 bool CEngineStoreSounder::GetConfigChannel(std::size_t index, SConfigChannel& out) const
 {
     CChannel* ch = m_sounder.GetChannel(int(index));
-    if (!ch || !ch->GetTransceiver()) return false;
+    if (!ch || !ch->GetTransceiver())
+        return false;
     std::string description, name;
     double frequency = 0, bandwidth = 0, soundVelocity = 0, temperature = 0;
     int beamType = 0;
@@ -82,8 +87,10 @@ bool CEngineStoreSounder::GetConfigChannel(std::size_t index, SConfigChannel& ou
 bool CEngineStoreSounder::GetPingChannel(std::size_t index, SSampleData& out)
 {
     CChannel* ch = m_sounder.GetChannel(int(index));
-    if (!ch || !ch->GetTransceiver()) return false;
-    if (m_blocks.size() <= index) m_blocks.resize(index + 1);
+    if (!ch || !ch->GetTransceiver())
+        return false;
+    if (m_blocks.size() <= index)
+        m_blocks.resize(index + 1);
     SBlocks& b = m_blocks[index];
 
     CChannel::ParameterCopy copy;
@@ -118,7 +125,8 @@ bool CEngineStoreSounder::GetPingChannel(std::size_t index, SSampleData& out)
     b.power = std::move(copy.Power);
     b.angle.assign(copy.Angles.begin(), copy.Angles.end());
     out.power = b.power;
-    if (!b.angle.empty()) out.angle = b.angle;
+    if (!b.angle.empty())
+        out.angle = b.angle;
     b.trace1.clear();
     b.trace2.clear();
     if (t->GetTypeCode() == TransceiverType::NVU) {
@@ -136,7 +144,8 @@ bool CEngineStoreSounder::GetChannelDepth(std::size_t index, SDepthEntry& out)
 {
     CChannel* ch = m_sounder.GetChannel(int(index));
     out = SDepthEntry{};
-    if (!ch) return false;
+    if (!ch)
+        return false;
     double depth = 0.0, second = 0.0;
     if (ch->ProcessPing(&depth, &second)) {
         out.depth = depth;

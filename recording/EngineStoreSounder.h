@@ -12,11 +12,13 @@ class CEchoSounder;
 
 namespace zv::recording {
 
-class CEngineStoreSounder : public IStoreSounder {
+class CEngineStoreSounder : public IStoreSounder
+{
 public:
     // What the application holds rather than the sounder: its program name,
     // the motion sensor's offsets and the tide value (m).
-    struct SApplication {
+    struct SApplication
+    {
         std::function<std::string()> programName;
         std::function<void(double&, double&, double&)> motionOffsets;
         std::function<double()> tide;
@@ -38,7 +40,8 @@ private:
     SApplication m_app;
     // The blocks handed out by GetPingChannel, one set per channel, kept
     // until that channel is asked again.
-    struct SBlocks {
+    struct SBlocks
+    {
         std::vector<std::int16_t> power;
         std::vector<std::int16_t> angle;
         std::vector<float> trace1, trace2;

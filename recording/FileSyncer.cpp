@@ -9,8 +9,7 @@ namespace zv::recording {
 CFileSyncer::CFileSyncer(std::chrono::milliseconds interval, std::function<void(std::vector<SHandle>&)> collect,
                          std::function<void(int, const std::string&)> done)
     : m_interval(interval), m_collect(std::move(collect)), m_done(std::move(done)), m_thread([this] { Run(); })
-{
-}
+{}
 
 CFileSyncer::~CFileSyncer()
 {
@@ -24,7 +23,8 @@ CFileSyncer::~CFileSyncer()
 
 void CFileSyncer::Hand(int handle, std::string path)
 {
-    if (handle < 0) return;
+    if (handle < 0)
+        return;
     {
         std::lock_guard lock(m_lock);
         m_handed.push_back({handle, std::move(path)});
@@ -57,10 +57,13 @@ void CFileSyncer::Run()
             m_collect(due);
             next = std::chrono::steady_clock::now() + m_interval;
         }
-        for (const std::string& path : newFiles) CDurableFile::SyncFolderOf(path);
-        for (const SHandle& h : due) m_done(CDatagramFile::SyncAndClose(h.handle), h.path);
+        for (const std::string& path : newFiles)
+            CDurableFile::SyncFolderOf(path);
+        for (const SHandle& h : due)
+            m_done(CDatagramFile::SyncAndClose(h.handle), h.path);
         lock.lock();
-        if (stop && m_handed.empty() && m_newFiles.empty()) return;
+        if (stop && m_handed.empty() && m_newFiles.empty())
+            return;
     }
 }
 

@@ -14,10 +14,12 @@
 
 namespace zv::recording {
 
-class CFileSyncer {
+class CFileSyncer
+{
 public:
     // A handle to sync (see CDatagramFile::TakeSyncHandle) with its file's path.
-    struct SHandle {
+    struct SHandle
+    {
         int handle;
         std::string path;
     };

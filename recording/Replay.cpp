@@ -30,16 +30,20 @@ void PostPaneText(unsigned paneId, const std::string* text)
                   text ? MakePayload<std::string>(*text) : nullptr);
 }
 
-void PostCommand(unsigned id) { ::PostMessage(::GetMainWindow(), WM_COMMAND, id, 0); }
+void PostCommand(unsigned id)
+{
+    ::PostMessage(::GetMainWindow(), WM_COMMAND, id, 0);
+}
 
 // Local time of day "HH:MM:SS.cc".
 std::string LocalTimeOfDay(FileTime t)
 {
     SYSTEMTIME st;
-    if (!CFileTime::ToLocalSystemTime(t, st) && !CFileTime::ToSystemTime(t, st)) return {};
+    if (!CFileTime::ToLocalSystemTime(t, st) && !CFileTime::ToSystemTime(t, st))
+        return {};
     const unsigned hundredths = unsigned((t / 100000ULL) % 100ULL);
-    return CNumberText::Format("%02u:%02u:%02u.%02u", unsigned(st.wHour), unsigned(st.wMinute),
-                               unsigned(st.wSecond), hundredths);
+    return CNumberText::Format("%02u:%02u:%02u.%02u", unsigned(st.wHour), unsigned(st.wMinute), unsigned(st.wSecond),
+                               hundredths);
 }
 
 // The channel's own copy of the parameters its record holds.
@@ -85,8 +89,10 @@ std::string FolderOf(const std::string& path)
 
 void DecodeAngleWord(std::uint16_t word, double* alongship, double* athwartship)
 {
-    if (alongship) *alongship = double(std::int8_t(word >> 8)) * 180.0 / 128.0;
-    if (athwartship) *athwartship = double(std::int8_t(word & 0xFF)) * 180.0 / 128.0;
+    if (alongship)
+        *alongship = double(std::int8_t(word >> 8)) * 180.0 / 128.0;
+    if (athwartship)
+        *athwartship = double(std::int8_t(word & 0xFF)) * 180.0 / 128.0;
 }
 
 CReplay::CReplay() = default;
@@ -106,14 +112,16 @@ CReplay::CReplay(const CReplayFileList& files, IReplayHost* host, IChannelLinks*
         }
     }
     m_reprocess = m_list->m_changeInstallation;
-    if (m_reprocess && IsOpen()) RunInstallationDialog();
+    if (m_reprocess && IsOpen())
+        RunInstallationDialog();
     PostCommand(kCmdReplayFileOpened);
     m_lastPosition = 0;
 }
 
 CReplay::~CReplay()
 {
-    if (m_list) ClearStatusPanes();
+    if (m_list)
+        ClearStatusPanes();
     m_reader.Close();
     m_channels.clear();
     m_channelObjects.clear();
@@ -122,7 +130,8 @@ CReplay::~CReplay()
 
 void CReplay::ClearStatusPanes()
 {
-    for (unsigned id : {IDS_PANE_PING_TIME, IDS_PANE_REPLAY_2, IDS_PANE_PING_COUNTER}) PostPaneText(id, nullptr);
+    for (unsigned id : {IDS_PANE_PING_TIME, IDS_PANE_REPLAY_2, IDS_PANE_PING_COUNTER})
+        PostPaneText(id, nullptr);
 }
 
 std::string CReplay::OpenError() const
@@ -156,7 +165,8 @@ bool CReplay::OpenAndBuild(const std::string& fileName)
                              " channels; the first " + std::to_string(count) + " are replayed.",
                          "Replay", MB_OK | MB_ICONINFORMATION);
     const bool first = m_records.empty();
-    if (!first && count != m_records.size()) return false;
+    if (!first && count != m_records.size())
+        return false;
 
     {
         std::lock_guard lock(m_namesLock);
@@ -231,7 +241,8 @@ bool CReplay::OpenAndBuild(const std::string& fileName)
         } else {
             // A later file must describe the same channels.
             const StructChannelParameters& r = *m_records[i];
-            if (c.id != r.channelName || c.frequency != r.frequency) return false;
+            if (c.id != r.channelName || c.frequency != r.frequency)
+                return false;
             if (!m_reprocess &&
                 (c.transducerZ != r.transducerZ || c.transducerX != r.transducerX || c.transducerY != r.transducerY))
                 return false;
@@ -255,7 +266,8 @@ void CReplay::RunInstallationDialog()
 {
     // The dialog edits a copy that it owns with the call: the trigger thread
     // stops waiting when its sounder stops, while the dialog may still be up.
-    struct SAnswer {
+    struct SAnswer
+    {
         SReplayInstallation block;
         int applyHeave, reprocess, applyAll;
     };
@@ -265,8 +277,8 @@ void CReplay::RunInstallationDialog()
     IReplayHost* host = m_host;
     const CThreadCall::EResult result = m_dialogs.Call(
         [host, answer](const std::function<bool()>& ended) {
-            return host->RunInstallationDialog(answer->block, answer->applyHeave, answer->reprocess,
-                                               answer->applyAll, ended);
+            return host->RunInstallationDialog(answer->block, answer->applyHeave, answer->reprocess, answer->applyAll,
+                                               ended);
         },
         [this] {
             const ITransceiverOwner* owner = GetEchoSounder();
@@ -292,7 +304,8 @@ void CReplay::RunInstallationDialog()
 
 int CReplay::Trigger(int)
 {
-    if (m_stopped || m_channels.empty() || !m_list) return 0;
+    if (m_stopped || m_channels.empty() || !m_list)
+        return 0;
 
     if (m_nextFile) {
         const int count = m_list->GetCount();
@@ -320,13 +333,15 @@ int CReplay::Trigger(int)
             }
         }
         m_nextFile = false;
-        if (m_reprocess && !m_applyAll) RunInstallationDialog();
+        if (m_reprocess && !m_applyAll)
+            RunInstallationDialog();
         m_channelStatusChanged = true;
         m_host->RestartPrinting();
     }
 
     int position = 0;
-    if (TakeRequestedPosition(position)) m_reader.Seek(position);
+    if (TakeRequestedPosition(position))
+        m_reader.Seek(position);
 
     if (m_reader.Offset() == 0) {
         m_reader.BuildPositionTable();
@@ -340,12 +355,14 @@ int CReplay::Trigger(int)
         m_lastPosition = r.position;
         ::PostMessage(::GetMainWindow(), app::WM_ES_REPLAYTIME, WPARAM(r.position), 0);
     }
-    if (m_reader.AtEnd()) m_nextFile = true;
+    if (m_reader.AtEnd())
+        m_nextFile = true;
     // One release a ping, and only once all its samples are with the
     // channels: the ping-data thread may start on it at once.
     if (r.sawSample) {
         m_pingTime = r.pingTime;
-        if (ITransceiverOwner* sounder = GetEchoSounder()) sounder->UpdatePingTime(r.pingTime);
+        if (ITransceiverOwner* sounder = GetEchoSounder())
+            sounder->UpdatePingTime(r.pingTime);
         m_host->PingReady(r.pingTime);
     }
     m_host->AfterPing();
@@ -368,7 +385,8 @@ void CReplay::OnPingStart(const SSampleView& first)
 void CReplay::OnSample(const SSampleView& s)
 {
     const std::size_t index = s.header.channel - 1u;
-    if (index >= m_records.size()) return;
+    if (index >= m_records.size())
+        return;
     StructChannelParameters& r = *m_records[index];
     CChannel* channel = m_channelObjects[index].get();
 
@@ -398,11 +416,13 @@ void CReplay::OnSample(const SSampleView& s)
     // become int arguments.
     const int n = int(std::min<std::uint32_t>(s.count, CChannel::kMaxSamples));
     const int lead = int(std::min<std::uint32_t>(s.header.sampleOffset, CChannel::kMaxSamples));
-    if (n <= 0) return;
+    if (n <= 0)
+        return;
     if (s.power) {
         m_powerScratch.resize(std::size_t(n));
         s.power.CopyTo(std::span(m_powerScratch));
-        if (lead > 0) channel->AddPowerSamples(nullptr, lead, 0);
+        if (lead > 0)
+            channel->AddPowerSamples(nullptr, lead, 0);
         channel->AddPowerSamples(m_powerScratch.data(), n, 0);
     }
     // Angles go to the channel only beside plain power samples or alone;
@@ -410,7 +430,8 @@ void CReplay::OnSample(const SSampleView& s)
     if (s.angle && (s.header.flags == kRawFlagAngle || s.header.flags == (kRawFlagPower | kRawFlagAngle))) {
         m_angleScratch.resize(std::size_t(n));
         s.angle.CopyTo(std::span(m_angleScratch));
-        if (lead > 0) channel->AddAngleSamples(nullptr, lead, 0);
+        if (lead > 0)
+            channel->AddAngleSamples(nullptr, lead, 0);
         channel->AddAngleSamples(m_angleScratch.data(), n, 0);
     }
     if (s.trace1 && s.trace2) {
@@ -423,23 +444,35 @@ void CReplay::OnSample(const SSampleView& s)
     }
 }
 
-void CReplay::OnSentence(const std::string& text, FileTime time) { m_host->ParseNmea(text, time); }
+void CReplay::OnSentence(const std::string& text, FileTime time)
+{
+    m_host->ParseNmea(text, time);
+}
 
-void CReplay::OnAnnotation(const std::string& text, FileTime time) { m_host->AddAnnotation(text, time); }
+void CReplay::OnAnnotation(const std::string& text, FileTime time)
+{
+    m_host->AddAnnotation(text, time);
+}
 
 void CReplay::OnProfile(std::uint32_t kind, const std::string& text, FileTime time)
 {
-    if (text.empty() || kind != kSvpKindRealTime) return;
+    if (text.empty() || kind != kSvpKindRealTime)
+        return;
     m_host->SendProfileToOutputs(text, time);
-    if (!m_host->EnvironmentUpdateFlag()) m_host->ApplyReplayProfile(text, time, FolderOf(m_reader.Path()));
+    if (!m_host->EnvironmentUpdateFlag())
+        m_host->ApplyReplayProfile(text, time, FolderOf(m_reader.Path()));
 }
 
-void CReplay::OnUnknownDatagram(std::uint32_t) { app::CStatus::PostStatusMessage(IDS_REPLAY_UNKNOWN_DATAGRAM); }
+void CReplay::OnUnknownDatagram(std::uint32_t)
+{
+    app::CStatus::PostStatusMessage(IDS_REPLAY_UNKNOWN_DATAGRAM);
+}
 
 double CReplay::CorrectedHeave(std::size_t channel) const
 {
     std::lock_guard lock(m_pingLock);
-    if (!m_applyHeave || channel >= m_records.size()) return 0.0;
+    if (!m_applyHeave || channel >= m_records.size())
+        return 0.0;
     const StructChannelParameters& r = *m_records[channel];
     const double dx = r.transducerX - m_motionX, dy = r.transducerY - m_motionY, dz = r.transducerZ - m_motionZ;
     auto h = [&](double rollDeg, double pitchDeg) {
@@ -451,7 +484,8 @@ double CReplay::CorrectedHeave(std::size_t channel) const
 
 void CReplay::ProcessPing(std::uint64_t pingTime)
 {
-    if (m_stopped || !m_list) return;
+    if (m_stopped || !m_list)
+        return;
     const std::uint32_t header[8] = {};
     for (std::size_t i = 0; i < m_records.size(); ++i) {
         CChannel* channel = m_channelObjects[i].get();
@@ -485,7 +519,8 @@ void CReplay::ProcessPing(std::uint64_t pingTime)
 int CReplay::GetChannelDepths(double* depths, int)
 {
     if (depths)
-        for (std::size_t i = 0; i < m_channelObjects.size(); ++i) depths[i] = m_channelObjects[i]->GetBottomDepth();
+        for (std::size_t i = 0; i < m_channelObjects.size(); ++i)
+            depths[i] = m_channelObjects[i]->GetBottomDepth();
     return 1;
 }
 
@@ -504,19 +539,61 @@ std::string CReplay::GetRecordedText3()
     std::lock_guard lock(m_namesLock);
     return m_text2;
 }
-int CReplay::GetRecordedInteger1() { return m_list ? m_list->m_changeInstallation : 0; }
-int CReplay::GetRecordedInteger2() { return m_list ? m_list->m_fourth : 0; }
-int CReplay::GetRecordedInteger3() { return m_list ? m_list->m_saveData : 0; }
-double CReplay::GetRecordedDouble1() { return m_list ? m_list->m_doubles[0] : -1.0; }
-double CReplay::GetRecordedDouble2() { return m_list ? m_list->m_doubles[1] : -1.0; }
-double CReplay::GetRecordedDouble3() { return m_list ? m_list->m_doubles[2] : -1.0; }
-double CReplay::GetRecordedDouble4() { return m_list ? m_list->m_doubles[3] : -1.0; }
-int CReplay::GetRecordedInteger4() { return m_list ? m_list->m_moreIntegers[0] : 0; }
-int CReplay::GetRecordedInteger5() { return m_list ? m_list->m_moreIntegers[1] : 0; }
-int CReplay::GetRecordedInteger6() { return m_list ? m_list->m_moreIntegers[2] : 0; }
-int CReplay::GetRecordedInteger7() { return m_list ? m_list->m_integers[0] : 0; }
-int CReplay::GetRecordedInteger8() { return m_list ? m_list->m_integers[1] : 0; }
-int CReplay::GetRecordedInteger9() { return m_list ? m_list->m_integers[2] : 0; }
-int CReplay::GetRecordedInteger10() { return m_list ? m_list->m_integers[3] : 0; }
+int CReplay::GetRecordedInteger1()
+{
+    return m_list ? m_list->m_changeInstallation : 0;
+}
+int CReplay::GetRecordedInteger2()
+{
+    return m_list ? m_list->m_fourth : 0;
+}
+int CReplay::GetRecordedInteger3()
+{
+    return m_list ? m_list->m_saveData : 0;
+}
+double CReplay::GetRecordedDouble1()
+{
+    return m_list ? m_list->m_doubles[0] : -1.0;
+}
+double CReplay::GetRecordedDouble2()
+{
+    return m_list ? m_list->m_doubles[1] : -1.0;
+}
+double CReplay::GetRecordedDouble3()
+{
+    return m_list ? m_list->m_doubles[2] : -1.0;
+}
+double CReplay::GetRecordedDouble4()
+{
+    return m_list ? m_list->m_doubles[3] : -1.0;
+}
+int CReplay::GetRecordedInteger4()
+{
+    return m_list ? m_list->m_moreIntegers[0] : 0;
+}
+int CReplay::GetRecordedInteger5()
+{
+    return m_list ? m_list->m_moreIntegers[1] : 0;
+}
+int CReplay::GetRecordedInteger6()
+{
+    return m_list ? m_list->m_moreIntegers[2] : 0;
+}
+int CReplay::GetRecordedInteger7()
+{
+    return m_list ? m_list->m_integers[0] : 0;
+}
+int CReplay::GetRecordedInteger8()
+{
+    return m_list ? m_list->m_integers[1] : 0;
+}
+int CReplay::GetRecordedInteger9()
+{
+    return m_list ? m_list->m_integers[2] : 0;
+}
+int CReplay::GetRecordedInteger10()
+{
+    return m_list ? m_list->m_integers[3] : 0;
+}
 
 }  // namespace zv::recording

@@ -12,9 +12,9 @@
 #include "transceivers/Transceiver.h"
 
 #include <atomic>
-#include <set>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <vector>
 
 class CChannel;
@@ -22,9 +22,9 @@ class CChannel;
 namespace zv::recording {
 
 // String ids of the texts replay posts to the status bar.
-constexpr unsigned IDS_REPLAY_INVALID_FILE = 45059;   // "Invalid Replay File"
-constexpr unsigned IDS_REPLAY_END_OF_FILE = 45060;    // "Replay end of  file"
-constexpr unsigned IDS_REPLAY_TOP_OF_FILE = 45077;    // "Replay top of file"
+constexpr unsigned IDS_REPLAY_INVALID_FILE = 45059;      // "Invalid Replay File"
+constexpr unsigned IDS_REPLAY_END_OF_FILE = 45060;       // "Replay end of  file"
+constexpr unsigned IDS_REPLAY_TOP_OF_FILE = 45077;       // "Replay top of file"
 constexpr unsigned IDS_REPLAY_UNKNOWN_DATAGRAM = 45088;  // "Unknown Datagram"
 constexpr unsigned IDS_PANE_PING_TIME = 45069;
 constexpr unsigned IDS_PANE_REPLAY_2 = 45062;
@@ -34,7 +34,8 @@ constexpr unsigned IDS_PANE_PING_COUNTER = 45063;
 // alongship, the low byte athwartship. A null output is skipped.
 void DecodeAngleWord(std::uint16_t word, double* alongship, double* athwartship);
 
-class CReplay : public CTransceiver, private IReplaySink {
+class CReplay : public CTransceiver, private IReplaySink
+{
 public:
     // Without a list: an object that does nothing.
     CReplay();

@@ -24,27 +24,33 @@ double CReplayEnvironmentHost::EnvironmentSoundVelocity()
 }
 void CReplayEnvironmentHost::AfterPing()
 {
-    if (m_environment) m_environment->GetSoundVelocity();
+    if (m_environment)
+        m_environment->GetSoundVelocity();
 }
 
 std::string CReplayEnvironmentHost::ProfileFileName(const std::string& text, FileTime time)
 {
     CSvpProfile profile;
-    if (profile.ParseProfileText(text, time) <= 0) return {};
+    if (profile.ParseProfileText(text, time) <= 0)
+        return {};
     const std::time_t t = profile.GetTime();
     std::tm local{};
-    if (!localtime_r(&t, &local)) return {};
-    return CNumberText::Format("%04d%02d%02d_%02d%02d%02d.asvp", local.tm_year + 1900, local.tm_mon + 1,
-                               local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    if (!localtime_r(&t, &local))
+        return {};
+    return CNumberText::Format("%04d%02d%02d_%02d%02d%02d.asvp", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                               local.tm_hour, local.tm_min, local.tm_sec);
 }
 
 void CReplayEnvironmentHost::ApplyReplayProfile(const std::string& text, FileTime time, const std::string& folder)
 {
-    if (!m_environment) return;
+    if (!m_environment)
+        return;
     CSvpProfile profile;
-    if (profile.ParseProfileText(text, time) <= 0) return;
+    if (profile.ParseProfileText(text, time) <= 0)
+        return;
     const std::string name = ProfileFileName(text, time);
-    if (name.empty() || profile.WriteAsvp(folder + name) <= 0) return;
+    if (name.empty() || profile.WriteAsvp(folder + name) <= 0)
+        return;
     m_environment->SetSvpType(kRealTimeProfile);
     m_environment->AnnounceNewProfile(TRUE, folder, name);
 }

@@ -9,7 +9,8 @@ class CEnvironment;
 
 namespace zv::recording {
 
-class CReplayEnvironmentHost : public IReplayHost {
+class CReplayEnvironmentHost : public IReplayHost
+{
 public:
     explicit CReplayEnvironmentHost(CEnvironment* environment);
 

@@ -13,17 +13,20 @@ class CReplayFileList;
 namespace zv::recording {
 
 // The offsets with which heave is recomputed ("Reprocess Heave").
-struct SReplayInstallation {
+struct SReplayInstallation
+{
     static constexpr int kChannels = 8;
     double motionX = 0.0, motionY = 0.0, motionZ = 0.0;
     int channelCount = 0;
-    struct SChannel {
+    struct SChannel
+    {
         double draught = 0.0, x = 0.0, y = 0.0, z = 0.0;
         std::string name;
     } channels[kChannels];
 };
 
-class IReplayHost {
+class IReplayHost
+{
 public:
     virtual ~IReplayHost() = default;
     // Told of every replayed ping with the ping's own recorded time, after

@@ -10,12 +10,17 @@
 
 namespace zv::recording {
 
-CReplayReader::~CReplayReader() { Close(); }
+CReplayReader::~CReplayReader()
+{
+    Close();
+}
 
 void CReplayReader::Close()
 {
-    if (m_data) ::munmap(const_cast<std::uint8_t*>(m_data), m_size);
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_data)
+        ::munmap(const_cast<std::uint8_t*>(m_data), m_size);
+    if (m_fd >= 0)
+        ::close(m_fd);
     m_data = nullptr;
     m_fd = -1;
     m_size = m_offset = m_skipped = m_damaged = 0;
@@ -31,18 +36,25 @@ bool CReplayReader::Open(const std::string& path, std::string* error)
 {
     Close();
     auto fail = [&](const std::string& why) {
-        if (error) *error = path + ": " + why;
+        if (error)
+            *error = path + ": " + why;
         Close();
         return false;
     };
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0) return fail(std::strerror(errno));
-    struct stat st {};
-    if (::fstat(m_fd, &st) != 0) return fail(std::strerror(errno));
-    if (!S_ISREG(st.st_mode)) return fail("not a regular file");
-    if (st.st_size <= 0) return fail("empty file");
+    if (m_fd < 0)
+        return fail(std::strerror(errno));
+    struct stat st
+    {};
+    if (::fstat(m_fd, &st) != 0)
+        return fail(std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        return fail("not a regular file");
+    if (st.st_size <= 0)
+        return fail("empty file");
     void* p = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_SHARED, m_fd, 0);
-    if (p == MAP_FAILED) return fail(std::strerror(errno));
+    if (p == MAP_FAILED)
+        return fail(std::strerror(errno));
     m_data = static_cast<const std::uint8_t*>(p);
     m_size = std::size_t(st.st_size);
     m_path = path;
@@ -50,9 +62,12 @@ bool CReplayReader::Open(const std::string& path, std::string* error)
     CDatagramReader reader(m_data, m_size);
     SDatagramView v;
     std::string why;
-    if (!reader.FrameAt(0, v) || v.type != kTypeCON0) return fail("the file does not start with a configuration");
-    if (!CDatagramReader::ParseConfiguration(v, m_config, &why)) return fail(why);
-    if (m_config.channels.empty()) return fail("the configuration names no channel");
+    if (!reader.FrameAt(0, v) || v.type != kTypeCON0)
+        return fail("the file does not start with a configuration");
+    if (!CDatagramReader::ParseConfiguration(v, m_config, &why))
+        return fail(why);
+    if (m_config.channels.empty())
+        return fail("the configuration names no channel");
     return true;
 }
 
@@ -73,7 +88,8 @@ void CReplayReader::BuildPositionTable()
     m_times.fill(0);
     m_pings = 0;
     m_endTime = 0;
-    if (!m_data) return;
+    if (!m_data)
+        return;
 
     // First walk: the ping count, with the same resynchronisation that
     // playing uses, so positions and the table agree on damaged files.
@@ -82,8 +98,10 @@ void CReplayReader::BuildPositionTable()
     FileTime last = 0;
     bool any = false;
     while (reader.Next(v)) {
-        if (v.type != kTypeRAW0) continue;
-        if (!any || v.time != last) ++m_pings;
+        if (v.type != kTypeRAW0)
+            continue;
+        if (!any || v.time != last)
+            ++m_pings;
         any = true;
         last = v.time;
     }
@@ -104,12 +122,15 @@ void CReplayReader::BuildPositionTable()
         }
     };
     while (reader.Next(v)) {
-        if (v.type != kTypeRAW0) continue;
+        if (v.type != kTypeRAW0)
+            continue;
         if (!any || v.time != last) {
-            if (any) closePing(v.offset);
+            if (any)
+                closePing(v.offset);
             ++k;
             pingStart = v.offset;
-            if (!any) m_times[0] = v.time;
+            if (!any)
+                m_times[0] = v.time;
             lastPingStart = pingStart;
         }
         any = true;
@@ -134,12 +155,16 @@ void CReplayReader::Seek(int position)
     m_counter = m_pingNumbers[std::size_t(entry)];
 }
 
-bool CReplayReader::AtEnd() const { return !m_data || m_size - m_offset < kFrameWords + kHeaderSize; }
+bool CReplayReader::AtEnd() const
+{
+    return !m_data || m_size - m_offset < kFrameWords + kHeaderSize;
+}
 
 CReplayReader::SPingResult CReplayReader::ReadPing(IReplaySink& sink)
 {
     SPingResult result;
-    if (!m_data) return result;
+    if (!m_data)
+        return result;
     const std::size_t channels = m_config.channels.size();
     SDatagramView v;
     while (NextFrame(v)) {
@@ -158,19 +183,24 @@ CReplayReader::SPingResult CReplayReader::ReadPing(IReplaySink& sink)
                 result.pingTime = v.time;
                 sink.OnPingStart(s);
             }
-            if (s.header.channel >= 1 && s.header.channel <= channels) sink.OnSample(s);
+            if (s.header.channel >= 1 && s.header.channel <= channels)
+                sink.OnSample(s);
             continue;
         }
         std::string text;
         if (v.type == kTypeSVP0) {
             std::uint32_t kind = 0;
-            if (CDatagramReader::ParseProfile(v, kind, text)) sink.OnProfile(kind, text, v.time);
-            else ++m_damaged;
+            if (CDatagramReader::ParseProfile(v, kind, text))
+                sink.OnProfile(kind, text, v.time);
+            else
+                ++m_damaged;
         } else if (v.type == kTypeNME0 || v.type == kTypeTAG0) {
             CDatagramReader::ParseText(v, text);
             if (!text.empty()) {
-                if (v.type == kTypeNME0) sink.OnSentence(text, v.time);
-                else sink.OnAnnotation(text, v.time);
+                if (v.type == kTypeNME0)
+                    sink.OnSentence(text, v.time);
+                else
+                    sink.OnAnnotation(text, v.time);
             }
         } else if (v.type != kTypeCON0) {
             sink.OnUnknownDatagram(v.type);

@@ -13,7 +13,8 @@
 
 namespace zv::recording {
 
-class IReplaySink {
+class IReplaySink
+{
 public:
     virtual ~IReplaySink() = default;
     // The first sample datagram of a ping, before it is handed on.
@@ -26,7 +27,8 @@ public:
     virtual void OnUnknownDatagram(std::uint32_t type) = 0;
 };
 
-class CReplayReader {
+class CReplayReader
+{
 public:
     static constexpr int kPositions = 200;  // slider positions 0..199; entries 0..200
 
@@ -55,7 +57,8 @@ public:
     // Slider position p goes to entry p - 1, clamped to 0..199.
     void Seek(int position);
 
-    struct SPingResult {
+    struct SPingResult
+    {
         bool sawSample = false;  // a sample datagram was met (this ping's or the next's)
         FileTime pingTime = 0;   // the time of this ping's first sample datagram
         int position = 0;        // 0..200 through the file

@@ -12,21 +12,28 @@ namespace zv::recording {
 
 namespace {
 
-
-std::string ErrorText(int error) { return std::strerror(error); }
+std::string ErrorText(int error)
+{
+    return std::strerror(error);
+}
 
 }  // namespace
 
 CStore::CStore(IStoreSounder& sounder, IStoreEvents& events, IRawDataSink* rawData, const SStoreSettings& settings,
                std::string fixedFileName, SounderModel model)
-    : m_sounder(sounder), m_events(events), m_rawData(rawData), m_fixedName(std::move(fixedFileName)),
-      m_model(model), m_settings(settings)
+    : m_sounder(sounder),
+      m_events(events),
+      m_rawData(rawData),
+      m_fixedName(std::move(fixedFileName)),
+      m_model(model),
+      m_settings(settings)
 {
     if (!m_fixedName.empty()) {
         m_settings.saveRawData = 1;
         m_fixedRawOn = true;
     }
-    if (m_settings.lineNumber > 9999) m_settings.lineNumber = 0;
+    if (m_settings.lineNumber > 9999)
+        m_settings.lineNumber = 0;
     ReportState();
 }
 
@@ -41,22 +48,27 @@ CStore::CStore(IStoreSounder& sounder, IStoreEvents& events, IRawDataSink* rawDa
 SStoreSettings CStore::LoadSettings(HKEY parent, SounderModel model, bool fixedName)
 {
     // Checked before anything is built, so a failed start leaves nothing half made.
-    if (!parent) ECHOSOUNDER_FATAL_ERROR("Illegal Parameter(s): %d)", 0);
+    if (!parent)
+        ECHOSOUNDER_FATAL_ERROR("Illegal Parameter(s): %d)", 0);
     return SStoreSettings::Load(parent, model, fixedName);
 }
 
 CStore::~CStore()
 {
     CloseAllFiles();
-    if (IsLogging()) OnToggleLogging();
-    if (!m_sounder.IsReplaying()) SaveSettings();
+    if (IsLogging())
+        OnToggleLogging();
+    if (!m_sounder.IsReplaying())
+        SaveSettings();
 }
 
 void CStore::SaveSettings()
 {
     // A fixed-name recorder runs on the sequence's settings and keeps none.
-    if (!m_settingsParent || !m_fixedName.empty()) return;
-    if (!Settings().Save(m_settingsParent)) m_events.Notify("The recording settings could not be saved");
+    if (!m_settingsParent || !m_fixedName.empty())
+        return;
+    if (!Settings().Save(m_settingsParent))
+        m_events.Notify("The recording settings could not be saved");
 }
 
 // --- state -------------------------------------------------------------------
@@ -95,7 +107,8 @@ bool CStore::IsLogging() const
 int CStore::GetMode() const
 {
     std::lock_guard lock(m_stateLock);
-    if (!m_fixedName.empty()) return m_fixedRawOn ? 1 : 0;
+    if (!m_fixedName.empty())
+        return m_fixedRawOn ? 1 : 0;
     return m_settings.lineActive && AnyKindOn(m_settings) ? 1 : 0;
 }
 
@@ -118,7 +131,8 @@ void CStore::ApplySettings(const SStoreSettings& settings)
     const std::uint32_t active = m_settings.lineActive;
     m_settings = settings;
     m_settings.lineActive = active;
-    if (m_settings.lineNumber > 9999) m_settings.lineNumber = 0;
+    if (m_settings.lineNumber > 9999)
+        m_settings.lineNumber = 0;
     lock.unlock();
     SaveSettings();
 }
@@ -128,15 +142,20 @@ void CStore::OnStore(const std::function<CStore*()>& recorder, const std::array<
                      const std::function<bool(const std::string& text)>& askRetry)
 {
     CStore* store = recorder();
-    if (!store) return;
+    if (!store)
+        return;
     SStoreDialogValues values = store->StoreDialogValues(channels);
     for (;;) {
-        if (!runDialog(values) || !(store = recorder())) return;
+        if (!runDialog(values) || !(store = recorder()))
+            return;
         std::string why;
-        if (store->ApplyStoreDialog(values, false, why)) return;
+        if (store->ApplyStoreDialog(values, false, why))
+            return;
         const bool retry = askRetry && askRetry(std::string("Invalid Survey Name") + ".\n" + why);
-        if (!(store = recorder())) return;
-        if (retry) continue;
+        if (!(store = recorder()))
+            return;
+        if (retry)
+            continue;
         store->ApplyStoreDialog(values, true, why);
         return;
     }
@@ -148,7 +167,8 @@ SStoreDialogValues CStore::StoreDialogValues(const std::array<SStoreDialogValues
     {
         std::lock_guard lock(m_rawLock);
         const std::int64_t size = m_raw.IsOpen() ? m_raw.Size() : 0;
-        if (size > 0) rawMb = double(size) / 1048576.0;
+        if (size > 0)
+            rawMb = double(size) / 1048576.0;
     }
     const SStoreSettings current = Settings();
     const bool locked = m_sounder.IsReplaying() || current.lineActive != 0;
@@ -175,12 +195,15 @@ bool CStore::ApplyStoreDialog(const SStoreDialogValues& values, bool keepFolder,
         result.filePath = current.filePath;
     } else {
         std::string folder = result.filePath;
-        while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
-        if (!folder.empty() && !CPaths::CreateFolder(CPaths::MapWindowsPath(folder), &why)) return false;
+        while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/'))
+            folder.pop_back();
+        if (!folder.empty() && !CPaths::CreateFolder(CPaths::MapWindowsPath(folder), &why))
+            return false;
         result.filePath = folder;
     }
     ApplySettings(result);
-    if (!IsLogging()) ReportState();
+    if (!IsLogging())
+        ReportState();
     return true;
 }
 
@@ -217,7 +240,8 @@ std::string CStore::RecordingFolder() const
         std::lock_guard lock(m_stateLock);
         folder = m_settings.filePath;
     }
-    if (folder.empty()) folder = SStoreSettings::DefaultFolder(m_model);
+    if (folder.empty())
+        folder = SStoreSettings::DefaultFolder(m_model);
     return CPaths::WithTrailingSeparator(CPaths::MapWindowsPath(folder));
 }
 
@@ -230,7 +254,8 @@ std::string CStore::MakeFileName(const std::string& extension) const
         std::lock_guard lock(m_stateLock);
         line = m_settings.lineNumber;
         local = m_settings.localTime;
-        for (int i = 0; i < 4; ++i) outSwitch[i] = m_settings.out[i] != 0;
+        for (int i = 0; i < 4; ++i)
+            outSwitch[i] = m_settings.out[i] != 0;
     }
     const std::uint64_t now = CFileTime::Now();
     if (!(local ? CFileTime::ToLocalSystemTime(now, st) : CFileTime::ToSystemTime(now, st)))
@@ -275,8 +300,10 @@ bool CStore::CreateUnique(CDatagramFile& file, const std::string& folder, const 
         error = file.CreateNew(path);
         // The new name must survive a power cut too, or the data is lost
         // with it; the syncer waits for that, not the ping-data thread.
-        if (error == 0) m_syncer.HandFolderOf(path);
-        if (error != EEXIST) return error == 0;
+        if (error == 0)
+            m_syncer.HandFolderOf(path);
+        if (error != EEXIST)
+            return error == 0;
     }
     return false;
 }
@@ -292,7 +319,8 @@ SConfiguration CStore::BuildConfiguration(const std::string& fileName, const std
     const std::size_t n = m_sounder.ChannelCount();
     for (std::size_t i = 0; i < n && i < kConMaxChannels; ++i) {
         SConfigChannel ch;
-        if (!m_sounder.GetConfigChannel(i, ch)) ch = SConfigChannel{};
+        if (!m_sounder.GetConfigChannel(i, ch))
+            ch = SConfigChannel{};
         c.channels.push_back(ch);
     }
     return c;
@@ -315,7 +343,8 @@ bool CStore::OpenTarget(CDatagramFile& file, EKind kind)
         } else {
             stem = mapped;
         }
-        if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".raw") == 0) stem.resize(stem.size() - 4);
+        if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".raw") == 0)
+            stem.resize(stem.size() - 4);
     } else {
         stem = MakeFileName(extension);
     }
@@ -324,7 +353,8 @@ bool CStore::OpenTarget(CDatagramFile& file, EKind kind)
     std::string why;
     bool ok = CPaths::CreateFolder(folder, &why) && CreateUnique(file, folder, stem, extension, error);
     if (!ok) {
-        if (!error) error = ENOENT;
+        if (!error)
+            error = ENOENT;
         // The chosen folder cannot take the file: record into the fallback
         // folder rather than lose the data, and tell the operator.
         const std::string fallback = CPaths::WithTrailingSeparator(CPaths::Join(CPaths::DataRoot(), "Data2"));
@@ -332,7 +362,8 @@ bool CStore::OpenTarget(CDatagramFile& file, EKind kind)
         m_events.Notify(std::string("File write error") + ".\n" + "The path is set to default storage : \n" +
                         (ok ? file.Path() : fallback + stem + "." + extension) + ".\n" +
                         "Please go to File - Store... to set your own storage location.\n" + ErrorText(error));
-        if (!ok) return false;
+        if (!ok)
+            return false;
     }
 
     std::string lineText;
@@ -344,7 +375,8 @@ bool CStore::OpenTarget(CDatagramFile& file, EKind kind)
     bool outSwitch[4];
     {
         std::lock_guard lock(m_stateLock);
-        for (int i = 0; i < 4; ++i) outSwitch[i] = m_settings.out[i] != 0;
+        for (int i = 0; i < 4; ++i)
+            outSwitch[i] = m_settings.out[i] != 0;
     }
     const CFramedDatagram con = CDatagramWriter::BuildConfiguration(
         config, kind == EKind::Out ? CDatagramWriter::EChannels::Out : CDatagramWriter::EChannels::All, outSwitch);
@@ -385,11 +417,13 @@ void CStore::ReportFailure(int error, const std::string& path)
 {
     // A file-size limit (with SIGXFSZ ignored) or a quota is as full as a disk.
     if (error == ENOSPC || error == EFBIG || error == EDQUOT) {
-        if (!m_diskFullRaised.exchange(true)) m_events.RaiseAlarm(kTextDiskFull);
+        if (!m_diskFullRaised.exchange(true))
+            m_events.RaiseAlarm(kTextDiskFull);
         return;
     }
     // Once a file: a failing disk would otherwise report every datagram.
-    if (!m_writeErrorNotified.exchange(true)) m_events.Notify("File write error\n" + path + "\n" + ErrorText(error));
+    if (!m_writeErrorNotified.exchange(true))
+        m_events.Notify("File write error\n" + path + "\n" + ErrorText(error));
 }
 
 void CStore::CloseTarget(CDatagramFile& file)
@@ -398,7 +432,8 @@ void CStore::CloseTarget(CDatagramFile& file)
     // roll-over happens on the ping-data thread).
     const std::string path = file.Path();
     const int handle = file.TakeSyncHandle();
-    if (const int error = file.Close()) ReportFailure(error, path);
+    if (const int error = file.Close())
+        ReportFailure(error, path);
     m_syncer.Hand(handle, path);
 }
 
@@ -408,7 +443,8 @@ void CStore::CollectSyncHandles(std::vector<CFileSyncer::SHandle>& due)
     // while the syncer waits for the disk.
     auto take = [&due](CDatagramFile& file) {
         const int handle = file.TakeSyncHandle();
-        if (handle >= 0) due.push_back({handle, file.Path()});
+        if (handle >= 0)
+            due.push_back({handle, file.Path()});
     };
     {
         std::lock_guard lock(m_rawLock);
@@ -421,8 +457,10 @@ void CStore::CollectSyncHandles(std::vector<CFileSyncer::SHandle>& due)
 
 void CStore::Synced(int error, const std::string& path)
 {
-    if (error) ReportFailure(error, path);
-    else ++m_synced;
+    if (error)
+        ReportFailure(error, path);
+    else
+        ++m_synced;
 }
 
 bool CStore::RollOverIfFull()
@@ -433,8 +471,10 @@ bool CStore::RollOverIfFull()
         maxSize = m_settings.maxFileSize;
     }
     const std::int64_t size = m_raw.Size();
-    if (size < 0) return false;
-    if (std::uint64_t(size) < maxSize) return true;
+    if (size < 0)
+        return false;
+    if (std::uint64_t(size) < maxSize)
+        return true;
     if (!m_fixedName.empty()) {
         m_events.SendLogLine("STOP, " + TimeOfDayText() + "," + m_raw.Path());
         m_startSent = false;
@@ -456,11 +496,13 @@ void CStore::WritePing()
     bool samplesWritten = false;
     if (t.raw || t.extract || t.udp) {
         const std::size_t n = m_sounder.ChannelCount();
-        if (m_pingBuffers.size() < n) m_pingBuffers.resize(n);
+        if (m_pingBuffers.size() < n)
+            m_pingBuffers.resize(n);
         std::size_t built = 0;
         for (std::size_t i = 0; i < n; ++i) {
             SSampleData data;
-            if (!m_sounder.GetPingChannel(i, data)) continue;
+            if (!m_sounder.GetPingChannel(i, data))
+                continue;
             data.header.channel = std::uint16_t(i + 1);
             CDatagramWriter::BuildSample(data, m_pingBuffers[built++]);
         }
@@ -471,29 +513,36 @@ void CStore::WritePing()
             // opened now would stay open after the switch.
             const STargets now = CurrentTargets();
             bool raw = now.raw;
-            if (raw && !m_raw.IsOpen()) raw = OpenTarget(m_raw, EKind::Raw);
-            else if (raw) raw = RollOverIfFull();
+            if (raw && !m_raw.IsOpen())
+                raw = OpenTarget(m_raw, EKind::Raw);
+            else if (raw)
+                raw = RollOverIfFull();
             const bool extract = now.extract && (m_extract.IsOpen() || OpenTarget(m_extract, EKind::Extract));
             bool whole = true;
             for (std::size_t i = 0; i < built; ++i) {
-                if (raw) whole = Write(m_raw, m_pingBuffers[i].Framed()) && whole;
-                if (extract) whole = Write(m_extract, m_pingBuffers[i].Framed()) && whole;
+                if (raw)
+                    whole = Write(m_raw, m_pingBuffers[i].Framed()) && whole;
+                if (extract)
+                    whole = Write(m_extract, m_pingBuffers[i].Framed()) && whole;
             }
             // Room for a whole ping again: the next full disk is news. Short
             // sentences that still fit where a ping did not re-arm nothing,
             // or the alarm would flicker once a ping.
-            if (built && (raw || extract) && whole) m_diskFullRaised = false;
+            if (built && (raw || extract) && whole)
+                m_diskFullRaised = false;
             samplesWritten = raw || extract;
         }
         if (t.udp)
-            for (std::size_t i = 0; i < built; ++i) SendUdp(m_pingBuffers[i].Body());
+            for (std::size_t i = 0; i < built; ++i)
+                SendUdp(m_pingBuffers[i].Body());
     }
 
     if (t.out) {
         bool outSwitch[4];
         {
             std::lock_guard lock(m_stateLock);
-            for (int i = 0; i < 4; ++i) outSwitch[i] = m_settings.out[i] != 0;
+            for (int i = 0; i < 4; ++i)
+                outSwitch[i] = m_settings.out[i] != 0;
         }
         std::vector<SDepthEntry> entries;
         FileTime time = 0;
@@ -501,13 +550,15 @@ void CStore::WritePing()
         const std::size_t n = m_sounder.ChannelCount();
         for (std::size_t i = 0; i < n && i < kDepMaxEntries; ++i) {
             SDepthEntry e;
-            if (i < 4 && outSwitch[i]) entries.push_back(m_sounder.GetChannelDepth(i, e) ? e : SDepthEntry{});
+            if (i < 4 && outSwitch[i])
+                entries.push_back(m_sounder.GetChannelDepth(i, e) ? e : SDepthEntry{});
         }
-        if (n > 0 && m_sounder.GetPingChannel(0, first)) time = first.header.time;
+        if (n > 0 && m_sounder.GetPingChannel(0, first))
+            time = first.header.time;
         const CFramedDatagram dep = CDatagramWriter::BuildDepth(entries, time);
         std::lock_guard lock(m_outLock);
-        if (CurrentTargets().out && (m_out.IsOpen() || OpenTarget(m_out, EKind::Out)) &&
-            Write(m_out, dep.Framed()) && !samplesWritten)
+        if (CurrentTargets().out && (m_out.IsOpen() || OpenTarget(m_out, EKind::Out)) && Write(m_out, dep.Framed()) &&
+            !samplesWritten)
             m_diskFullRaised = false;
     }
 }
@@ -515,29 +566,35 @@ void CStore::WritePing()
 void CStore::SendUdp(std::span<const std::uint8_t> body)
 {
     std::lock_guard lock(m_udpLock);
-    if (!m_rawData || !m_rawData->IsEnabled()) return;
+    if (!m_rawData || !m_rawData->IsEnabled())
+        return;
     if (m_udpConfigDue.exchange(false)) {
         const CFramedDatagram con =
             CDatagramWriter::BuildConfiguration(BuildConfiguration("DUMMY", "DUMMY"), CDatagramWriter::EChannels::All);
-        if (!m_rawData->Send(con.Body())) ++m_udpFailed;
+        if (!m_rawData->Send(con.Body()))
+            ++m_udpFailed;
     }
     if (body.size() > kMaxUdpBody) {
         // One datagram cannot carry it; say so once and keep count.
-        if (m_udpOversize++ == 0) m_events.PostStatusMessage(kTextUdpTooLarge);
+        if (m_udpOversize++ == 0)
+            m_events.PostStatusMessage(kTextUdpTooLarge);
         return;
     }
-    if (!m_rawData->Send(body)) ++m_udpFailed;
+    if (!m_rawData->Send(body))
+        ++m_udpFailed;
 }
 
 void CStore::WriteConfigurationToUdp()
 {
-    if (!m_rawData || !m_rawData->IsEnabled()) return;
+    if (!m_rawData || !m_rawData->IsEnabled())
+        return;
     m_udpConfigDue = true;
     std::lock_guard lock(m_udpLock);
     if (m_udpConfigDue.exchange(false)) {
         const CFramedDatagram con =
             CDatagramWriter::BuildConfiguration(BuildConfiguration("DUMMY", "DUMMY"), CDatagramWriter::EChannels::All);
-        if (!m_rawData->Send(con.Body())) ++m_udpFailed;
+        if (!m_rawData->Send(con.Body()))
+            ++m_udpFailed;
     }
 }
 
@@ -547,31 +604,40 @@ void CStore::WriteNmeaToFiles(const std::string& sentence, FileTime received)
     const STargets t = CurrentTargets();
     {
         std::lock_guard lock(m_rawLock);
-        if (t.raw && m_raw.IsOpen()) Write(m_raw, d.Framed());
-        if (t.extract && m_extract.IsOpen()) Write(m_extract, d.Framed());
+        if (t.raw && m_raw.IsOpen())
+            Write(m_raw, d.Framed());
+        if (t.extract && m_extract.IsOpen())
+            Write(m_extract, d.Framed());
     }
     {
         std::lock_guard lock(m_outLock);
-        if (t.out && m_out.IsOpen()) Write(m_out, d.Framed());
+        if (t.out && m_out.IsOpen())
+            Write(m_out, d.Framed());
     }
-    if (t.udp) SendUdp(d.Body());
+    if (t.udp)
+        SendUdp(d.Body());
 }
 
 void CStore::WriteDepthTelegram(std::size_t channel, const std::string& telegram, FileTime time)
 {
     {
         std::lock_guard lock(m_stateLock);
-        if (!m_settings.addNmeaDepth || channel != m_settings.nmeaChannel) return;
+        if (!m_settings.addNmeaDepth || channel != m_settings.nmeaChannel)
+            return;
     }
-    if (telegram.empty()) return;
+    if (telegram.empty())
+        return;
     const STargets t = CurrentTargets();
     const CFramedDatagram d = CDatagramWriter::BuildText(kTypeNME0, telegram, time);
     {
         std::lock_guard lock(m_rawLock);
-        if (t.extract && m_extract.IsOpen()) Write(m_extract, d.Framed());
-        if (t.raw && m_raw.IsOpen()) Write(m_raw, d.Framed());
+        if (t.extract && m_extract.IsOpen())
+            Write(m_extract, d.Framed());
+        if (t.raw && m_raw.IsOpen())
+            Write(m_raw, d.Framed());
     }
-    if (t.udp) SendUdp(d.Body());
+    if (t.udp)
+        SendUdp(d.Body());
 }
 
 void CStore::WriteAnnotationDatagram(const std::string& text, FileTime time)
@@ -580,14 +646,18 @@ void CStore::WriteAnnotationDatagram(const std::string& text, FileTime time)
     const STargets t = CurrentTargets();
     {
         std::lock_guard lock(m_rawLock);
-        if (t.raw && m_raw.IsOpen()) Write(m_raw, d.Framed());
-        if (t.extract && m_extract.IsOpen()) Write(m_extract, d.Framed());
+        if (t.raw && m_raw.IsOpen())
+            Write(m_raw, d.Framed());
+        if (t.extract && m_extract.IsOpen())
+            Write(m_extract, d.Framed());
     }
     {
         std::lock_guard lock(m_outLock);
-        if (t.out && m_out.IsOpen()) Write(m_out, d.Framed());
+        if (t.out && m_out.IsOpen())
+            Write(m_out, d.Framed());
     }
-    if (t.udp) SendUdp(d.Body());
+    if (t.udp)
+        SendUdp(d.Body());
 }
 
 void CStore::WriteSvpToFiles(const std::string& text, FileTime time, std::uint32_t kind)
@@ -596,14 +666,18 @@ void CStore::WriteSvpToFiles(const std::string& text, FileTime time, std::uint32
     const STargets t = CurrentTargets();
     {
         std::lock_guard lock(m_rawLock);
-        if (t.raw && m_raw.IsOpen()) Write(m_raw, d.Framed());
-        if (t.extract && m_extract.IsOpen()) Write(m_extract, d.Framed());
+        if (t.raw && m_raw.IsOpen())
+            Write(m_raw, d.Framed());
+        if (t.extract && m_extract.IsOpen())
+            Write(m_extract, d.Framed());
     }
     {
         std::lock_guard lock(m_outLock);
-        if (t.out && m_out.IsOpen()) Write(m_out, d.Framed());
+        if (t.out && m_out.IsOpen())
+            Write(m_out, d.Framed());
     }
-    if (t.udp) SendUdp(d.Body());
+    if (t.udp)
+        SendUdp(d.Body());
 }
 
 // --- commands ----------------------------------------------------------------
@@ -611,18 +685,28 @@ void CStore::WriteSvpToFiles(const std::string& text, FileTime time, std::uint32
 bool CStore::OnCommand(unsigned id)
 {
     switch (id) {
-    case kCmdToggleLogging: OnToggleLogging(); return true;
-    case kCmdReplayFileOpened: OnReplayFileOpened(); return true;
-    case kCmdCloseReplayFiles: OnCloseReplayFiles(); return true;
-    case kCmdToggleReplayExtract: OnToggleReplayExtract(); return true;
-    default: return false;
+    case kCmdToggleLogging:
+        OnToggleLogging();
+        return true;
+    case kCmdReplayFileOpened:
+        OnReplayFileOpened();
+        return true;
+    case kCmdCloseReplayFiles:
+        OnCloseReplayFiles();
+        return true;
+    case kCmdToggleReplayExtract:
+        OnToggleReplayExtract();
+        return true;
+    default:
+        return false;
     }
 }
 
 void CStore::SendStopLine()
 {
     // Only after a START, so the network output sees the two in pairs.
-    if (!m_startSent) return;
+    if (!m_startSent)
+        return;
     m_startSent = false;
     m_events.SendLogLine("STOP, " + TimeOfDayText() + "," + GetFilePath());
 }
@@ -641,16 +725,20 @@ void CStore::CloseAllFiles()
 
 void CStore::OnToggleLogging()
 {
-    if (m_sounder.IsReplaying()) return;
+    if (m_sounder.IsReplaying())
+        return;
     bool nowActive;
     {
         std::lock_guard lock(m_stateLock);
-        if (!AnyKindOn(m_settings)) return;
+        if (!AnyKindOn(m_settings))
+            return;
         nowActive = !m_settings.lineActive;
         m_settings.lineActive = nowActive ? 1 : 0;
         if (!nowActive) {
-            if (m_settings.lineIncrease) m_settings.lineNumber = m_settings.lineNumber >= 9999 ? 0 : m_settings.lineNumber + 1;
-            else m_settings.lineNumber = m_settings.lineNumber == 0 ? 9999 : m_settings.lineNumber - 1;
+            if (m_settings.lineIncrease)
+                m_settings.lineNumber = m_settings.lineNumber >= 9999 ? 0 : m_settings.lineNumber + 1;
+            else
+                m_settings.lineNumber = m_settings.lineNumber == 0 ? 9999 : m_settings.lineNumber - 1;
         }
     }
     if (nowActive) {

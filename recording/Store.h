@@ -44,7 +44,8 @@ constexpr unsigned kCmdToggleReplayExtract = 57683;
 
 constexpr std::chrono::milliseconds kSyncInterval{1000};
 
-class CStore {
+class CStore
+{
 public:
     // A non-empty fixed name records one raw file under that name (sequence
     // recording) with raw recording on and nothing else.
@@ -119,7 +120,8 @@ public:
     std::uint64_t SyncedCount() const { return m_synced.load(); }
 
 private:
-    struct STargets {
+    struct STargets
+    {
         bool raw = false, extract = false, out = false, udp = false;
     };
     enum class EKind { Raw, Extract, Out };

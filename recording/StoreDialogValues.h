@@ -12,13 +12,15 @@
 
 namespace zv::recording {
 
-struct SStoreDialogValues {
+struct SStoreDialogValues
+{
     SStoreSettings settings;
     unsigned maxFileSizeMb = 95;  // 1 .. 1000
     int tvgIndex = 1;             // radio 0 "No", 1 "20 log R", 2 "30 log R", 3 "40 log R"; -1 none
     bool locked = false;          // logging on or replay: the file settings stay as they are
     double rawFileMb = 0.0;       // size of the open raw file
-    struct SSlot {
+    struct SSlot
+    {
         bool present = false;
         std::string name;
     };

@@ -13,7 +13,8 @@
 
 namespace zv::recording {
 
-class IStoreSounder {
+class IStoreSounder
+{
 public:
     virtual ~IStoreSounder() = default;
 
@@ -46,7 +47,8 @@ inline constexpr const char* kTextFileMaxSize = "File Max. Size";
 inline constexpr const char* kTextUdpTooLarge =
     "Raw data output: a sample datagram is larger than one UDP datagram and is not sent";
 
-class IStoreEvents {
+class IStoreEvents
+{
 public:
     virtual ~IStoreEvents() = default;
     // Alarms ("Disk full", "File record is full") and status messages ("File
@@ -68,7 +70,8 @@ public:
 };
 
 // The raw-data output's socket: the recorder hands it bare bodies.
-class IRawDataSink {
+class IRawDataSink
+{
 public:
     virtual ~IRawDataSink() = default;
     virtual bool IsEnabled() const = 0;

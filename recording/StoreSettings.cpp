@@ -22,11 +22,14 @@ void ForEachValue(Settings& s, Dword dword, Double dbl, Text text)
     dword("LocalTime", s.localTime);
     dword("SaveRawData", s.saveRawData);
     dword("SaveOutData", s.saveOutData);
-    for (int i = 0; i < 4; ++i) dword(CNumberText::Format("Echogram%d", i + 1), s.echogram[i]);
-    for (int i = 0; i < 4; ++i) dword(CNumberText::Format("Out%d", i + 1), s.out[i]);
+    for (int i = 0; i < 4; ++i)
+        dword(CNumberText::Format("Echogram%d", i + 1), s.echogram[i]);
+    for (int i = 0; i < 4; ++i)
+        dword(CNumberText::Format("Out%d", i + 1), s.out[i]);
     dword("GeoRef", s.geoRef);
     dword("Txt", s.txt);
-    for (int i = 0; i < 4; ++i) dword(CNumberText::Format("Xyz%d", i + 1), s.xyz[i]);
+    for (int i = 0; i < 4; ++i)
+        dword(CNumberText::Format("Xyz%d", i + 1), s.xyz[i]);
     dword("SaveXyzData", s.saveXyzData);
     dword("SaveEchogramData", s.saveEchogramData);
     dbl("EchogramRangeSurface", s.echogramRangeSurface);
@@ -45,8 +48,10 @@ void ForEachValue(Settings& s, Dword dword, Double dbl, Text text)
 
 std::string SStoreSettings::DefaultFolder(SounderModel model)
 {
-    if (model == SounderModel::QY310) return "C:\\QY310\\data";
-    if (model == SounderModel::QYNVU) return "C:\\QYNVU\\data";
+    if (model == SounderModel::QY310)
+        return "C:\\QY310\\data";
+    if (model == SounderModel::QYNVU)
+        return "C:\\QYNVU\\data";
     return "C:\\QY210\\data";
 }
 
@@ -62,13 +67,21 @@ SStoreSettings SStoreSettings::Load(HKEY parent, SounderModel model, bool fixedN
         return s;
     }
     ForEachValue(
-        s, [&](const std::string& name, std::uint32_t& v) { DWORD d = v; reg.GetDword(parent, kStoreKey, name, d, TRUE); v = d; },
+        s,
+        [&](const std::string& name, std::uint32_t& v) {
+            DWORD d = v;
+            reg.GetDword(parent, kStoreKey, name, d, TRUE);
+            v = d;
+        },
         [&](const std::string& name, double& v) { reg.GetDouble(parent, kStoreKey, name, v, TRUE); },
         [&](const std::string& name, std::string& v) { reg.GetString(parent, kStoreKey, name, v, TRUE); });
-    if (s.filePath.empty()) s.filePath = DefaultFolder(model);
+    if (s.filePath.empty())
+        s.filePath = DefaultFolder(model);
     // A line number outside 0..9999 cannot come from the program itself.
-    if (s.lineNumber > 9999) s.lineNumber = 0;
-    if (s.nmeaChannel > 3) s.nmeaChannel = 0;
+    if (s.lineNumber > 9999)
+        s.lineNumber = 0;
+    if (s.nmeaChannel > 3)
+        s.nmeaChannel = 0;
     return s;
 }
 
@@ -77,9 +90,14 @@ bool SStoreSettings::Save(HKEY parent) const
     CRegistrySupport reg;
     bool ok = true;
     ForEachValue(
-        *this, [&](const std::string& name, const std::uint32_t& v) { ok &= reg.SetDword(parent, kStoreKey, name, v) != FALSE; },
+        *this,
+        [&](const std::string& name, const std::uint32_t& v) {
+            ok &= reg.SetDword(parent, kStoreKey, name, v) != FALSE;
+        },
         [&](const std::string& name, const double& v) { ok &= reg.SetDouble(parent, kStoreKey, name, v) != FALSE; },
-        [&](const std::string& name, const std::string& v) { ok &= reg.SetString(parent, kStoreKey, name, v) != FALSE; });
+        [&](const std::string& name, const std::string& v) {
+            ok &= reg.SetString(parent, kStoreKey, name, v) != FALSE;
+        });
     return ok;
 }
 

@@ -9,10 +9,11 @@
 
 namespace zv::recording {
 
-struct SStoreSettings {
-    std::string filePath;                    // empty: the model's data folder
-    std::uint32_t maxFileSize = 99614720;    // 95 MiB
-    std::uint32_t lineNumber = 0;            // 0..9999
+struct SStoreSettings
+{
+    std::string filePath;                  // empty: the model's data folder
+    std::uint32_t maxFileSize = 99614720;  // 95 MiB
+    std::uint32_t lineNumber = 0;          // 0..9999
     std::uint32_t lineIncrease = 1;
     std::uint32_t lineActive = 0;
     std::uint32_t localTime = 0;

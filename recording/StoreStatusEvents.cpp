@@ -12,7 +12,8 @@ namespace {
 
 constexpr UINT kShowNotice = WM_USER + 1;
 
-struct SText {
+struct SText
+{
     const char* text;
     unsigned id;
 };

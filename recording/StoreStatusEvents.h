@@ -16,7 +16,8 @@
 
 namespace zv::recording {
 
-class CStoreStatusEvents : public IStoreEvents {
+class CStoreStatusEvents : public IStoreEvents
+{
 public:
     // Notices are shown on the thread that makes this object.
     CStoreStatusEvents();

@@ -8,7 +8,10 @@
 
 CAnnotation::CAnnotation(Links links) : m_links(std::move(links)) {}
 
-CAnnotation::~CAnnotation() { m_timer.Stop(); }
+CAnnotation::~CAnnotation()
+{
+    m_timer.Stop();
+}
 
 std::uint32_t CAnnotation::NextEventNumber(std::uint32_t number, bool increase)
 {

@@ -23,7 +23,8 @@ public:
     static constexpr unsigned kEventCommand = 32866;
     static constexpr std::uint32_t kMaxEvent = 9999;
 
-    struct Settings {
+    struct Settings
+    {
         std::uint32_t EventNumber = 0;
         std::uint32_t EventIncrease = 1;
         std::uint32_t EventAddPosition = 0;
@@ -34,12 +35,14 @@ public:
         std::uint32_t NavigationInterval = 60;
     };
     // What the settings dialog hands back on OK.
-    struct DialogResult {
+    struct DialogResult
+    {
         std::string text;
         Settings settings;
     };
 
-    struct Links {
+    struct Links
+    {
         std::function<bool()> isReplaying;
         std::function<void(const std::string& text, std::uint64_t time)> addAnnotation;
         std::function<std::string()> positionText;
@@ -75,7 +78,8 @@ public:
     static std::uint32_t NextEventNumber(std::uint32_t number, bool increase);
 
 private:
-    class Timer : public CStdTimer {
+    class Timer : public CStdTimer
+    {
     public:
         explicit Timer(CAnnotation& owner) : m_owner(owner) {}
         ~Timer() override { Stop(); }

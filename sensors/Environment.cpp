@@ -32,7 +32,7 @@ DWORD FormatFromExtension(const std::string& ext)
     return CSvpProfile::FormatAsvp;
 }
 
-} // namespace
+}  // namespace
 
 CEnvironment::CEnvironment() = default;
 
@@ -59,8 +59,7 @@ double CEnvironment::ProfileMean(const SAppliedProfile& p, double depth, double 
     std::size_t i = 0;
     // Layer i runs from depth[i] to depth[i+1] with velocity[i]; the first
     // layer reaches up to the surface.
-    for (; i + 1 < n && depth >= p.depth[i + 1]; ++i)
-    {
+    for (; i + 1 < n && depth >= p.depth[i + 1]; ++i) {
         if (i == 0)
             m = p.velocity[0];
         else
@@ -99,15 +98,13 @@ double CEnvironment::GetSoundVelocity()
         std::lock_guard<std::mutex> lock(m_lock);
         type = m_settings.svpType;
     }
-    if (type == SvpTypeProfile)
-    {
+    if (type == SvpTypeProfile) {
         // Asked outside our lock: the source reads the channels, which may be
         // the very caller holding its own lock.
         double deepest = m_depthSource ? m_depthSource() : 0.0;
         std::lock_guard<std::mutex> lock(m_lock);
         std::shared_ptr<const SAppliedProfile> profile = GetAppliedProfile();
-        if (deepest != m_meanDepth && deepest > 0.0 && profile && profile->Count() > 0)
-        {
+        if (deepest != m_meanDepth && deepest > 0.0 && profile && profile->Count() > 0) {
             m_settings.svpConstFromFile = ProfileMean(*profile, deepest, m_settings.svpConstFromFile);
             m_meanDepth = deepest;
         }
@@ -120,35 +117,29 @@ double CEnvironment::GetSoundVelocity()
     {
         std::lock_guard<std::mutex> lock(m_lock);
         Settings& s = m_settings;
-        switch (s.svpType)
-        {
+        switch (s.svpType) {
         case SvpTypeComputed:
-            if (s.temperatureType == 0)
-            {
+            if (s.temperatureType == 0) {
                 answer = s.svpComputed;
                 break;
             }
             if (SensorValidLocked())
                 m_invalidCount = 0;
-            else if (++m_invalidCount > MaxInvalidSensorReadings)
-            {
+            else if (++m_invalidCount > MaxInvalidSensorReadings) {
                 s.temperatureType = 0;
                 m_invalidCount = 0;
                 RecomputeLocked();
                 fellBack = true;
             }
-            if (std::fabs(s.tempSensor - m_heldTemperature) > 0.5)
-            {
+            if (std::fabs(s.tempSensor - m_heldTemperature) > 0.5) {
                 m_heldVelocity = s.svpComputed;
                 m_heldTemperature = s.tempSensor;
             }
-            if (s.salinity != m_heldSalinity)
-            {
+            if (s.salinity != m_heldSalinity) {
                 m_heldVelocity = s.svpComputed;
                 m_heldSalinity = s.salinity;
             }
-            if (m_bForce)
-            {
+            if (m_bForce) {
                 m_heldVelocity = s.svpComputed;
                 m_bForce = FALSE;
             }
@@ -176,8 +167,7 @@ double CEnvironment::GetAbsorption(double frequencyHz)
         const Settings& st = m_settings;
         if (st.temperatureType == 0)
             t = st.tempConstant;
-        else
-        {
+        else {
             if (std::fabs(st.tempSensor - m_absorptionTemperature) > 0.5)
                 m_absorptionTemperature = st.tempSensor;
             t = m_absorptionTemperature;
@@ -221,11 +211,11 @@ double CEnvironment::GetDepthFromTravelTime(double travelTime, double startDepth
     const std::vector<double>& velocity = p->velocity;
     const std::size_t n = depth.size();
     // The layer holding the start: the first i with start < depth[i+1].
-    std::size_t k = static_cast<std::size_t>(std::upper_bound(depth.begin() + 1, depth.end(), startDepth) - (depth.begin() + 1));
+    std::size_t k =
+        static_cast<std::size_t>(std::upper_bound(depth.begin() + 1, depth.end(), startDepth) - (depth.begin() + 1));
     double z = startDepth;
     double elapsed = 0.0;
-    while (k + 1 < n)
-    {
+    while (k + 1 < n) {
         double next = elapsed + (depth[k + 1] - z) / velocity[k];
         if (travelTime < next)
             break;
@@ -245,9 +235,9 @@ double CEnvironment::GetMeanSoundVelocity(double fromDepth, double toDepth)
         std::swap(fromDepth, toDepth);
     // Integral of the layer velocities from the surface down to z.
     auto integral = [&p](double z) { return z <= 0.0 ? z * p->velocity[0] : ProfileMean(*p, z, 0.0) * z; };
-    if (toDepth == fromDepth)
-    {
-        std::size_t k = static_cast<std::size_t>(std::upper_bound(p->depth.begin() + 1, p->depth.end(), fromDepth) - (p->depth.begin() + 1));
+    if (toDepth == fromDepth) {
+        std::size_t k = static_cast<std::size_t>(std::upper_bound(p->depth.begin() + 1, p->depth.end(), fromDepth) -
+                                                 (p->depth.begin() + 1));
         return p->velocity[k];
     }
     return (integral(toDepth) - integral(fromDepth)) / (toDepth - fromDepth);
@@ -314,13 +304,11 @@ double CEnvironment::GetProbeVelocity() const
 void CEnvironment::SetSensorTemperature(double temperature, BOOL valid)
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    if (valid && temperature >= -2.0 && temperature <= 30.0)
-    {
+    if (valid && temperature >= -2.0 && temperature <= 30.0) {
         m_settings.tempSensor = temperature;
         m_bSensorValid = TRUE;
         RecomputeLocked();
-    }
-    else
+    } else
         m_bSensorValid = FALSE;
 }
 
@@ -412,13 +400,11 @@ BOOL CEnvironment::ApplyProfileFile()
     // A file whose rows all lie above the surface, or an S10 datagram that
     // announced points and kept none, holds no profile either.
     bool usable = read.ParseDatagram(folder + "\\" + name, format) > 0;
-    if (usable)
-    {
+    if (usable) {
         read.Update();
         usable = read.GetCount() > 0;
     }
-    if (usable)
-    {
+    if (usable) {
         auto applied = std::make_shared<SAppliedProfile>();
         read.GetPoints(applied->depth, applied->velocity);
         // Update put a surface point first, so the arrays start at 0 m and
@@ -445,8 +431,7 @@ BOOL CEnvironment::ApplyProfileFile()
         return TRUE;
     }
 
-    if (m_bHaveAppliedFile)
-    {
+    if (m_bHaveAppliedFile) {
         // A profile is in force: a bad new file must not throw the survey
         // back onto a constant velocity, nor leave the settings naming it.
         MessageBox(GetMainWindow(), "Could not read Svp file\nNo file applied\nThe current profile stays in use", "",
@@ -572,8 +557,7 @@ void CEnvironment::ApplyNewProfile()
         format = m_pendingFormat;
         m_pendingFormat = NoPendingFormat;
     }
-    if (autoApply)
-    {
+    if (autoApply) {
         {
             std::lock_guard<std::mutex> lock(m_lock);
             m_settings.svpFilePath = folder;
@@ -589,7 +573,7 @@ void CEnvironment::ApplyNewProfile()
         return;
     }
     int answer = MessageBox(GetMainWindow(), "A new Sound Velocity Profile was loaded.  \nApply it now ?\n", "",
-                                  MB_YESNO | MB_ICONQUESTION);
+                            MB_YESNO | MB_ICONQUESTION);
     if (answer != IDYES)
         return;
     SEnvironmentDialogValues values = MakeDialogValues();
@@ -640,7 +624,7 @@ namespace {
 
 constexpr const char* SettingsKey = "Environment";
 
-} // namespace
+}  // namespace
 
 void CEnvironment::ReadSettings()
 {

@@ -24,8 +24,8 @@
 // velocity per depth; never changed once published.
 struct SAppliedProfile
 {
-    std::vector<double> depth;    // m
-    std::vector<double> velocity; // m/s
+    std::vector<double> depth;     // m
+    std::vector<double> velocity;  // m/s
     std::size_t Count() const { return depth.size(); }
 };
 
@@ -77,19 +77,19 @@ public:
         DWORD svpType = SvpTypeConstant;
         double svpConstant = 1500.0;
         double svpComputed = 1500.0;
-        double svpConstFromFile = 1500.0; // mean of the applied profile
-        double svpReal = 1500.0;          // last probe velocity
-        DWORD waterType = 1;              // 1 salt, 0 fresh
-        double salinity = 35.0;           // per mille
-        DWORD temperatureType = 0;        // 0 constant, 1 sensor
+        double svpConstFromFile = 1500.0;  // mean of the applied profile
+        double svpReal = 1500.0;           // last probe velocity
+        DWORD waterType = 1;               // 1 salt, 0 fresh
+        double salinity = 35.0;            // per mille
+        DWORD temperatureType = 0;         // 0 constant, 1 sensor
         double tempConstant = 10.0;
         double tempSensor = 10.0;
         double ph = 8.0;
-        double depth = 250.0; // depth used for absorption, m
+        double depth = 250.0;  // depth used for absorption, m
         std::string svpFileName = "1500.asvp";
         DWORD svpFormat = CSvpProfile::FormatAsvp;
         std::string svpFileExt = "asvp";
-        std::string svpFilePath; // the model's profile folder when empty
+        std::string svpFilePath;  // the model's profile folder when empty
     };
 
     CEnvironment();
@@ -201,8 +201,8 @@ private:
     // pointer, so a reader never waits on anything but that.
     mutable std::mutex m_appliedLock;
     std::shared_ptr<const SAppliedProfile> m_applied;
-    double m_meanDepth = -1.0;      // depth down to which the mean was taken
-    double m_lastQueryDepth = -1.0; // depth asked for by the last query
+    double m_meanDepth = -1.0;       // depth down to which the mean was taken
+    double m_lastQueryDepth = -1.0;  // depth asked for by the last query
 
     BOOL m_bUpdateFlag = FALSE;
 

@@ -3,7 +3,10 @@
 #include <algorithm>
 
 namespace {
-bool ValidIndex(int n) { return n >= 0 && n < CExternalDepth::kSources; }
+bool ValidIndex(int n)
+{
+    return n >= 0 && n < CExternalDepth::kSources;
+}
 }  // namespace
 
 CExternalDepth::CExternalDepth() = default;
@@ -105,8 +108,8 @@ int CExternalDepth::SetSource(const std::string& name, double depth, std::int32_
     return 1;
 }
 
-bool CExternalDepth::GetSource(const std::string& name, double& depth, std::int32_t& first,
-                               std::int32_t& valid, std::int32_t& second, std::int32_t& third) const
+bool CExternalDepth::GetSource(const std::string& name, double& depth, std::int32_t& first, std::int32_t& valid,
+                               std::int32_t& second, std::int32_t& third) const
 {
     std::lock_guard lock(m_lock);
     const int i = Find(name);

@@ -19,7 +19,8 @@ public:
     static constexpr int kBlockWords = 1000;
     static constexpr const char* kGeoSource = "Geo";
 
-    struct SourceEntry {
+    struct SourceEntry
+    {
         std::array<std::uint32_t, kBlockWords> block{};
         double depth = 0.0;
         std::int32_t valid = 0;
@@ -40,8 +41,8 @@ public:
     void SetSlantOffset(double value);
     int SetDepthByName(const std::string& name, double depth);
     double GetSourceDepth(int n, std::string& name);
-    int SetSource(const std::string& name, double depth, std::int32_t first, std::int32_t valid,
-                  std::int32_t second, std::int32_t third);
+    int SetSource(const std::string& name, double depth, std::int32_t first, std::int32_t valid, std::int32_t second,
+                  std::int32_t third);
     bool GetSource(const std::string& name, double& depth, std::int32_t& first, std::int32_t& valid,
                    std::int32_t& second, std::int32_t& third) const;
     bool GetSourceDepth(const std::string& name, double& depth) const;

@@ -83,13 +83,14 @@ void CGeographicInfo::ParseNavigationTelegram(const std::string& telegram, std::
     //        1      2        3 4         5
     // $GPGLL,4916.45,N,12311.12,W,225444,A
     // $PTNL,PJK,hhmmss.ss,mmddyy,northing,N,easting,E,...  (grid)
-    struct Row {
+    struct Row
+    {
         const char* formatter;
         int first, second;
         bool geodetic;
     };
     static constexpr Row kRows[] = {
-        {"GGA", 2, 4, true}, {"GLL", 1, 3, true},  {"GGK", 3, 5, true},
+        {"GGA", 2, 4, true},  {"GLL", 1, 3, true},  {"GGK", 3, 5, true},
         {"NL,", 4, 6, false}, {"LLQ", 3, 5, false}, {"LLK", 3, 5, false},
     };
     const std::string f = Formatter(telegram);
@@ -200,9 +201,8 @@ bool CGeographicInfo::PositionAt(std::uint64_t t, double& first, double& second)
         const PosRec& newer = i == 0 ? older : m_positions[i - 1];
         const double w = i == 0 ? 0.0 : Weight(newer.time, older.time, t);
         if (older.geodetic && newer.geodetic) {
-            const double lat =
-                ToDegrees(newer.first, newer.south) + w * (ToDegrees(older.first, older.south) -
-                                                           ToDegrees(newer.first, newer.south));
+            const double lat = ToDegrees(newer.first, newer.south) +
+                               w * (ToDegrees(older.first, older.south) - ToDegrees(newer.first, newer.south));
             const double n2 = ToDegrees(newer.second, newer.west);
             double o2 = ToDegrees(older.second, older.west);
             // Across the date line the shorter way as well.
@@ -267,8 +267,8 @@ int CGeographicInfo::FormatPingPosition(double pingsBack, bool withHeading, doub
             } else if (m_courseInUse) {
                 heading = HeadingAt(m_courses, t);
             }
-            text = CNumberText::Format("%4.7f,%5.7f,%s %.2f,%.2f,%.2f", first, second, source, heading, distance,
-                                       depth);
+            text =
+                CNumberText::Format("%4.7f,%5.7f,%s %.2f,%.2f,%.2f", first, second, source, heading, distance, depth);
             prefix = "SSG";
         }
     }

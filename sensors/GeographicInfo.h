@@ -21,15 +21,18 @@ public:
     static constexpr double kNoHeading = -9999.0;
     static constexpr std::size_t kMaxRecords = 20000;
 
-    struct PingTimeRec {
+    struct PingTimeRec
+    {
         std::uint64_t time = 0;
         double value = 0.0;
     };
-    struct HeadRec {
+    struct HeadRec
+    {
         double value = 0.0;
         std::uint64_t time = 0;
     };
-    struct PosRec {
+    struct PosRec
+    {
         double first = 0.0, second = 0.0;  // the two fields as received
         std::uint64_t time = 0;
         // Latitude and longitude in ddmm.mmmm (GGA, GLL, GGK): interpolated
@@ -84,12 +87,12 @@ public:
 
 private:
     template <class List>
-    void Prune(List& list);  // under m_lock
+    void Prune(List& list);                                                    // under m_lock
     double HeadingAt(const std::deque<HeadRec>& list, std::uint64_t t) const;  // under m_lock
-    bool PositionAt(std::uint64_t t, double& first, double& second) const;    // under m_lock
+    bool PositionAt(std::uint64_t t, double& first, double& second) const;     // under m_lock
 
     mutable std::mutex m_lock;
-    std::deque<PingTimeRec> m_pings;   // newest at the front
+    std::deque<PingTimeRec> m_pings;  // newest at the front
     std::deque<HeadRec> m_headings;
     std::deque<PosRec> m_positions;
     std::deque<HeadRec> m_courses;

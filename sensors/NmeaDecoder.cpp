@@ -9,7 +9,6 @@
 
 namespace {
 
-
 bool AllDigits(const std::string& s)
 {
     if (s.empty())
@@ -74,8 +73,8 @@ bool CNmeaDecoder::DecodeZdaTime(const std::string& telegram, std::uint64_t now,
     const std::string whole = time.substr(0, dot);
     const std::string fraction = dot == std::string::npos ? std::string() : time.substr(dot + 1);
     if (whole.size() != 6 || !AllDigits(whole) || !AllDigits(day) || !AllDigits(month) || !AllDigits(year) ||
-        (dot != std::string::npos && !fraction.empty() && !AllDigits(fraction)) || day.size() > 2 ||
-        month.size() > 2 || year.size() > 4)
+        (dot != std::string::npos && !fraction.empty() && !AllDigits(fraction)) || day.size() > 2 || month.size() > 2 ||
+        year.size() > 4)
         return false;
     if (!CFileTime::ToSystemTime(now, st))
         return false;
@@ -167,10 +166,9 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
                 if ((error > 50 || error < -50) && !H.IsClockRequestPending())
                     H.SetPingRecord(received, t);
             }
-            H.SetClockTime(st,
-                           CNumberText::Format("%02d:%02d:%02d.%03d", st.wHour, st.wMinute, st.wSecond,
-                                               st.wMilliseconds),
-                           CNumberText::Format("%02d.%02d.%4d", st.wDay, st.wMonth, st.wYear));
+            H.SetClockTime(
+                st, CNumberText::Format("%02d:%02d:%02d.%03d", st.wHour, st.wMinute, st.wSecond, st.wMilliseconds),
+                CNumberText::Format("%02d.%02d.%4d", st.wDay, st.wMonth, st.wYear));
             handled = true;
             return true;
         }

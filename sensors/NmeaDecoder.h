@@ -26,7 +26,8 @@
 #include <string>
 
 // Source codes of a telegram's road.
-struct SNmeaSource {
+struct SNmeaSource
+{
     int position, speed, clock;
 };
 inline constexpr SNmeaSource kNmeaFromSerial{1, 0, 1};
@@ -45,8 +46,8 @@ public:
     // The host outlives the decoder's use of it; null: nothing is decoded.
     void SetHost(INmeaDecoderHost* host) { m_host = host; }
 
-    void ParseNmeaTelegram(const std::string& telegram, std::uint64_t received, int positionSource,
-                           int speedSource, int clockSource);
+    void ParseNmeaTelegram(const std::string& telegram, std::uint64_t received, int positionSource, int speedSource,
+                           int clockSource);
     void ParseNmeaTelegram(const std::string& telegram, std::uint64_t received, SNmeaSource source)
     {
         ParseNmeaTelegram(telegram, received, source.position, source.speed, source.clock);

@@ -18,7 +18,8 @@ class CGeographicInfo;
 class CExternalDepth;
 
 // The navigation object's settings that the decoder reads.
-struct SNavigationSettings {
+struct SNavigationSettings
+{
     std::uint32_t PositionSource = 0;  // 0 off, 1 serial, 2 network
     std::uint32_t ClockSource = 0;     // 0 off, 1 serial, 2 network
     std::uint32_t SpeedType = 0;       // 0 serial, 1 network, 2 manual

@@ -112,8 +112,7 @@ bool IsBlankLine(std::string_view line)
 std::vector<std::string_view> SplitLines(std::string_view text)
 {
     std::vector<std::string_view> lines;
-    while (!text.empty())
-    {
+    while (!text.empty()) {
         std::size_t nl = text.find('\n');
         std::string_view line = text.substr(0, nl);
         if (!line.empty() && line.back() == '\r')
@@ -132,8 +131,7 @@ std::vector<std::string_view> Tokens(std::string_view text, std::string_view sep
 {
     std::vector<std::string_view> tokens;
     std::size_t i = 0;
-    while (i < text.size())
-    {
+    while (i < text.size()) {
         i = text.find_first_not_of(separators, i);
         if (i == std::string_view::npos)
             break;
@@ -162,8 +160,7 @@ int DigitsOf(std::string_view s)
     if (s.empty() || s.size() > 4)
         return -1;
     int v = 0;
-    for (char c : s)
-    {
+    for (char c : s) {
         if (c < '0' || c > '9')
             return -1;
         v = v * 10 + (c - '0');
@@ -221,13 +218,12 @@ void Failed(const char* title)
     MessageBox(GetMainWindow(), "Failed", title, MB_ICONHAND);
 }
 
-
 bool Contains(std::string_view text, std::string_view what)
 {
     return text.find(what) != std::string_view::npos;
 }
 
-} // namespace
+}  // namespace
 
 void CSvpProfile::Clear()
 {
@@ -266,8 +262,7 @@ int CSvpProfile::WriteAsvp(const std::string& path) const
 
     // A failed write (disk full) never costs the profile already stored
     // under that name, and a stored one survives a power cut.
-    if (CDurableFile::Replace(CPaths::MapWindowsPath(path), text) != 0)
-    {
+    if (CDurableFile::Replace(CPaths::MapWindowsPath(path), text) != 0) {
         MessageBox(GetMainWindow(), "Could not write Svp file\nNo file stored", "", MB_ICONEXCLAMATION);
         return 0;
     }
@@ -281,15 +276,13 @@ int CSvpProfile::ReadAsvpLines(const std::string& text)
     Clear();
     std::vector<std::string_view> lines = SplitLines(text);
     int taken = 0;
-    for (std::size_t i = 1; i < lines.size(); ++i)
-    {
+    for (std::size_t i = 1; i < lines.size(); ++i) {
         std::string_view rest = lines[i];
         double depth = 0.0;
         double velocity = 0.0;
         if (!ScanFloat(rest, depth) || !ScanFloat(rest, velocity))
             continue;
-        if (velocity >= MinVelocity && velocity <= MaxVelocity)
-        {
+        if (velocity >= MinVelocity && velocity <= MaxVelocity) {
             m_points.push_back({depth, velocity});
             ++taken;
         }
@@ -312,11 +305,9 @@ int CSvpProfile::ParseDatagram(const std::string& path, DWORD format)
         return 0;
 
     int chosen = static_cast<int>(format);
-    if (path.find(".asvp") == std::string::npos)
-    {
+    if (path.find(".asvp") == std::string::npos) {
         std::string text;
-        for (std::string_view line : SplitLines(raw))
-        {
+        for (std::string_view line : SplitLines(raw)) {
             text.append(line);
             text += "\r\n";
         }
@@ -330,8 +321,7 @@ int CSvpProfile::ParseDatagram(const std::string& path, DWORD format)
             chosen = FormatXbt;
         else if (Contains(text, "( SoundVelocity"))
             chosen = FormatAsvp;
-        else
-        {
+        else {
             MessageBox(GetMainWindow(), "Unknown Svp datagram format", "", MB_ICONEXCLAMATION);
             return 0;
         }
@@ -347,8 +337,7 @@ int CSvpProfile::Import(int format, const char* text, size_t length)
 {
     const std::string copy(text ? text : "", text ? length : 0);
     Clear();
-    switch (format)
-    {
+    switch (format) {
     case FormatCalc:
         return ImportCalc(copy);
     case FormatS10:
@@ -372,15 +361,13 @@ int CSvpProfile::Import(int format, const char* text, size_t length)
 //   0  0  0            <- end of the list
 int CSvpProfile::ImportCalc(std::string_view text)
 {
-    if (!Contains(text, "CALC"))
-    {
+    if (!Contains(text, "CALC")) {
         Failed("ConvertCALC");
         return 0;
     }
     int hour = -1;
     int minute = -1;
-    if (std::size_t t = text.find("TIME:"); t != std::string_view::npos)
-    {
+    if (std::size_t t = text.find("TIME:"); t != std::string_view::npos) {
         std::string_view after = text.substr(t + 5);
         hour = DigitsOf(Chars(after, 1, 2));
         minute = DigitsOf(Chars(after, 4, 5));
@@ -390,24 +377,20 @@ int CSvpProfile::ImportCalc(std::string_view text)
     std::vector<std::string_view> lines = SplitLines(text);
     std::size_t first = lines.size();
     for (std::size_t i = 0; i < lines.size(); ++i)
-        if (Contains(lines[i], "(M/S)"))
-        {
+        if (Contains(lines[i], "(M/S)")) {
             first = i + 1;
             break;
         }
-    if (first >= lines.size())
-    {
+    if (first >= lines.size()) {
         return ConversionError("Error converting AML CALC format");
     }
-    for (std::size_t i = first; i < lines.size(); ++i)
-    {
+    for (std::size_t i = first; i < lines.size(); ++i) {
         if (IsBlankLine(lines[i]))
             continue;
         std::string_view rest = lines[i];
         double depth = 0.0;
         double velocity = 0.0;
-        if (!ScanFloat(rest, depth) || !ScanFloat(rest, velocity))
-        {
+        if (!ScanFloat(rest, depth) || !ScanFloat(rest, velocity)) {
             return ConversionError("Error converting AML CALC format");
         }
         if (depth == 0.0 && velocity == 0.0)
@@ -426,7 +409,9 @@ int CSvpProfile::ImportS10(std::string_view text)
         return 0;
     std::vector<std::string_view> tok = Tokens(text, " ,\t\r\n");
     // Tokens are counted from 1 in the description of the sentence.
-    auto at = [&tok](std::size_t n) -> std::string_view { return n >= 1 && n <= tok.size() ? tok[n - 1] : std::string_view{}; };
+    auto at = [&tok](std::size_t n) -> std::string_view {
+        return n >= 1 && n <= tok.size() ? tok[n - 1] : std::string_view{};
+    };
 
     std::string_view name = at(1);
     m_bS10 = name.size() >= 3 && name.substr(name.size() - 3) == "S10";
@@ -439,8 +424,7 @@ int CSvpProfile::ImportS10(std::string_view text)
     int day = DigitsOf(at(5));
     int month = DigitsOf(at(6));
     int year = DigitsOf(at(7));
-    if (day >= 1 && day <= 31 && month >= 1 && month <= 12 && year >= 0)
-    {
+    if (day >= 1 && day <= 31 && month >= 1 && month <= 12 && year >= 0) {
         tm.tm_mday = day;
         tm.tm_mon = month - 1;
         tm.tm_year = (year < 100 ? year + 2000 : year) - 1900;
@@ -452,21 +436,18 @@ int CSvpProfile::ImportS10(std::string_view text)
     if (announced < 0 || static_cast<unsigned long long>(announced) > (tok.size() - 7) / 5)
         return 0;
     std::size_t next = 8;
-    for (long long i = 0; i < announced; ++i, next += 5)
-    {
+    for (long long i = 0; i < announced; ++i, next += 5) {
         std::string_view dField = at(next);
         std::string_view vField = at(next + 1);
         double depth = 0.0;
         double velocity = 0.0;
-        if (!ScanDouble(dField, depth) || !ScanDouble(vField, velocity))
-        {
+        if (!ScanDouble(dField, depth) || !ScanDouble(vField, velocity)) {
             m_points.clear();
             return 0;
         }
         AddIfPlausible(depth, velocity);
     }
-    if (next + 3 <= tok.size())
-    {
+    if (next + 3 <= tok.size()) {
         m_latitude = LeadingNumber(at(next));
         m_latHemisphere = at(next + 1).empty() ? 0 : at(next + 1)[0];
         m_longitude = LeadingNumber(at(next + 2));
@@ -478,31 +459,29 @@ int CSvpProfile::ImportS10(std::string_view text)
 // SV,<hhmmss>,<N>,<depth>,<velocity>,...  (N pairs)
 int CSvpProfile::ImportZelvarA(std::string_view text)
 {
-    if (!((text.size() >= 1 && text[0] == 'S') || (text.size() >= 2 && text[1] == 'V')))
-    {
+    if (!((text.size() >= 1 && text[0] == 'S') || (text.size() >= 2 && text[1] == 'V'))) {
         Failed("ConvertZelvarA");
         return 0;
     }
     std::vector<std::string_view> tok = Tokens(text, ",");
-    auto at = [&tok](std::size_t n) -> std::string_view { return n >= 1 && n <= tok.size() ? tok[n - 1] : std::string_view{}; };
+    auto at = [&tok](std::size_t n) -> std::string_view {
+        return n >= 1 && n <= tok.size() ? tok[n - 1] : std::string_view{};
+    };
     int h = -1, m = -1, s = -1;
     TimeFromCompact(at(2), h, m, s);
     m_time = MakeLocalTime(TodayAtMidnight(), h, m, s);
 
     std::string_view countField = at(3);
     long long announced = 0;
-    if (!ScanInt(countField, announced) || announced < 0 || static_cast<unsigned long long>(announced) > tok.size())
-    {
+    if (!ScanInt(countField, announced) || announced < 0 || static_cast<unsigned long long>(announced) > tok.size()) {
         return ConversionError("Error converting Zelvar-A format");
     }
-    for (long long i = 0; i < announced; ++i)
-    {
+    for (long long i = 0; i < announced; ++i) {
         std::string_view dField = at(4 + 2 * static_cast<std::size_t>(i));
         std::string_view vField = at(5 + 2 * static_cast<std::size_t>(i));
         double depth = 0.0;
         double velocity = 0.0;
-        if (!ScanDouble(dField, depth) || !ScanDouble(vField, velocity))
-        {
+        if (!ScanDouble(dField, depth) || !ScanDouble(vField, velocity)) {
             return ConversionError("Error converting Zelvar-A format");
         }
         AddIfPlausible(depth, velocity);
@@ -523,22 +502,20 @@ int CSvpProfile::ImportSbe(std::string_view text)
     std::vector<std::string_view> lines = SplitLines(text);
     std::size_t first = 0;
     bool svPlus = false;
-    if (std::size_t sp = text.rfind("SvPlus"); sp != std::string_view::npos)
-    {
+    if (std::size_t sp = text.rfind("SvPlus"); sp != std::string_view::npos) {
         svPlus = true;
         std::size_t sound = text.find("Sound", sp);
-        if (sound == std::string_view::npos)
-        {
+        if (sound == std::string_view::npos) {
             return ConversionError("Error converting file from SBE Win format");
         }
         // The line index holding "Sound": count the line ends before it.
-        std::size_t soundLine = static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(sound), '\n'));
+        std::size_t soundLine =
+            static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(sound), '\n'));
         first = soundLine + 1;
     }
 
     bool stamped = false;
-    for (std::size_t i = first; i < lines.size(); ++i)
-    {
+    for (std::size_t i = first; i < lines.size(); ++i) {
         if (IsBlankLine(lines[i]))
             continue;
         std::string_view rest = lines[i];
@@ -548,12 +525,10 @@ int CSvpProfile::ImportSbe(std::string_view text)
         bool ok = (!svPlus || ScanWord(rest, date)) && ScanWord(rest, time);
         for (int k = 0; ok && k < 6; ++k)
             ok = ScanInt(rest, v[k]);
-        if (!ok)
-        {
+        if (!ok) {
             return ConversionError("Error converting file from SBE Win format");
         }
-        if (!stamped)
-        {
+        if (!stamped) {
             int h = -1, m = -1, s = -1;
             TimeFromSeparated(time, h, m, s);
             m_time = MakeLocalTime(TodayAtMidnight(), h, m, s);
@@ -576,8 +551,7 @@ int CSvpProfile::ImportSbe(std::string_view text)
 // fifth blank-separated column.
 int CSvpProfile::ImportXbt(std::string_view text)
 {
-    if (!Contains(text, "PROFILE_HEADER"))
-    {
+    if (!Contains(text, "PROFILE_HEADER")) {
         Failed("ConvertXBT");
         return 0;
     }
@@ -608,68 +582,53 @@ int CSvpProfile::ImportXbt(std::string_view text)
     std::size_t dataStart = lines.size();
     std::tm tm = TodayAtMidnight();
     int h = -1, m = -1, s = -1;
-    for (std::size_t i = 0; i < lines.size(); ++i)
-    {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
         std::string_view line = lines[i];
-        if (Contains(line, "Last_State_Change_Time"))
-        {
+        if (Contains(line, "Last_State_Change_Time")) {
             std::vector<std::string_view> f = Tokens(afterName(line, "Last_State_Change_Time"), " \t");
-            if (!f.empty())
-            {
+            if (!f.empty()) {
                 int day = DigitsOf(Chars(f[0], 1, 2));
                 int month = MonthFromName(Chars(f[0], 4, 6));
                 int year = DigitsOf(Chars(f[0], 8, 11));
-                if (day >= 1 && day <= 31 && month >= 1 && year >= 1900)
-                {
+                if (day >= 1 && day <= 31 && month >= 1 && year >= 1900) {
                     tm.tm_mday = day;
                     tm.tm_mon = month - 1;
                     tm.tm_year = year - 1900;
                 }
             }
-            if (f.size() >= 2)
-            {
+            if (f.size() >= 2) {
                 h = DigitsOf(Chars(f[1], 1, 2));
                 m = DigitsOf(Chars(f[1], 4, 5));
                 s = DigitsOf(Chars(f[1], 7, 8));
             }
-        }
-        else if (Contains(line, "Latitude"))
-        {
+        } else if (Contains(line, "Latitude")) {
             std::string_view v = afterColon(line);
             m_latitude = joined(Chars(v, 1, 2), Chars(v, 4, 7));
             m_latHemisphere = Contains(v, "N") ? 'N' : 'S';
-        }
-        else if (Contains(line, "Longitude"))
-        {
+        } else if (Contains(line, "Longitude")) {
             std::string_view v = afterColon(line);
             m_longitude = joined(Chars(v, 1, 3), Chars(v, 5, 8));
             m_lonHemisphere = Contains(v, "E") ? 'E' : 'W';
-        }
-        else if (Contains(line, "No_of_Breakpoints"))
-        {
+        } else if (Contains(line, "No_of_Breakpoints")) {
             std::string_view v = afterName(line, "No_of_Breakpoints");
             if (!ScanInt(v, announced))
                 announced = -1;
-        }
-        else if (Contains(line, "Deglitch_Filter_Order"))
-        {
+        } else if (Contains(line, "Deglitch_Filter_Order")) {
             dataStart = i + 1;
             break;
         }
     }
     m_time = MakeLocalTime(tm, h, m, s);
 
-    if (announced < 0 || dataStart > lines.size() || static_cast<unsigned long long>(announced) > lines.size() - dataStart)
-    {
+    if (announced < 0 || dataStart > lines.size() ||
+        static_cast<unsigned long long>(announced) > lines.size() - dataStart) {
         return ConversionError(Error);
     }
-    for (long long i = 0; i < announced; ++i)
-    {
+    for (long long i = 0; i < announced; ++i) {
         std::vector<std::string_view> f = Tokens(lines[dataStart + static_cast<std::size_t>(i)], " \t");
         double depth = 0.0;
         double velocity = 0.0;
-        if (f.size() < 5 || !ScanDouble(f[2], depth) || !ScanDouble(f[4], velocity))
-        {
+        if (f.size() < 5 || !ScanDouble(f[2], depth) || !ScanDouble(f[4], velocity)) {
             return ConversionError(Error);
         }
         AddIfPositive(depth, velocity);
@@ -683,8 +642,7 @@ int CSvpProfile::ParseProfileText(const std::string& text, ULONGLONG fileTime)
 
     std::vector<std::string_view> fields;
     std::string_view rest = text;
-    while (true)
-    {
+    while (true) {
         std::size_t comma = rest.find(',');
         fields.push_back(rest.substr(0, comma));
         if (comma == std::string_view::npos)
@@ -693,16 +651,14 @@ int CSvpProfile::ParseProfileText(const std::string& text, ULONGLONG fileTime)
     }
     int announced = LeadingInt(fields[0]);
     int taken = 0;
-    for (int i = 0; i < announced && static_cast<std::size_t>(2 * i + 2) < fields.size(); ++i)
-    {
+    for (int i = 0; i < announced && static_cast<std::size_t>(2 * i + 2) < fields.size(); ++i) {
         std::string_view dField = fields[static_cast<std::size_t>(2 * i + 1)];
         std::string_view vField = fields[static_cast<std::size_t>(2 * i + 2)];
         double depth = 0.0;
         double velocity = 0.0;
         if (!ScanDouble(dField, depth) || !ScanDouble(vField, velocity))
             continue;
-        if (velocity >= MinVelocity && velocity <= MaxVelocity)
-        {
+        if (velocity >= MinVelocity && velocity <= MaxVelocity) {
             m_points.push_back({depth, velocity});
             ++taken;
         }
@@ -718,8 +674,8 @@ void CSvpProfile::Update()
                      [](const _svpPair& a, const _svpPair& b) { return a.depth < b.depth; });
     // Rows above the surface describe no water; the surface takes the
     // velocity of the first row in it.
-    m_points.erase(m_points.begin(), std::find_if(m_points.begin(), m_points.end(),
-                                                  [](const _svpPair& p) { return p.depth >= 0.0; }));
+    m_points.erase(m_points.begin(),
+                   std::find_if(m_points.begin(), m_points.end(), [](const _svpPair& p) { return p.depth >= 0.0; }));
     if (!m_points.empty() && m_points.front().depth != 0.0)
         m_points.insert(m_points.begin(), _svpPair{0.0, m_points.front().velocity});
 }
@@ -728,15 +684,13 @@ int CSvpProfile::GetPoints(std::vector<double>& depths, std::vector<double>& vel
 {
     depths.clear();
     velocities.clear();
-    for (const _svpPair& p : m_points)
-    {
+    for (const _svpPair& p : m_points) {
         if (!depths.empty() && !(p.depth > depths.back()))
             continue;
         depths.push_back(p.depth);
         velocities.push_back(p.velocity);
     }
-    if (!depths.empty() && depths.front() > 0.0)
-    {
+    if (!depths.empty() && depths.front() > 0.0) {
         depths.insert(depths.begin(), 0.0);
         velocities.insert(velocities.begin(), velocities.front());
     }
@@ -748,8 +702,7 @@ std::string CSvpProfile::FormatProfile() const
     if (m_points.empty())
         return {};
     std::string text = std::to_string(m_points.size());
-    for (const _svpPair& p : m_points)
-    {
+    for (const _svpPair& p : m_points) {
         text += ',';
         text += CNumberText::Fixed(p.depth, 2);
         text += ',';
@@ -760,8 +713,7 @@ std::string CSvpProfile::FormatProfile() const
 
 std::string CSvpProfile::GetFolder(SounderModel model)
 {
-    switch (model)
-    {
+    switch (model) {
     case SounderModel::QY310:
         return "C:\\QY310\\svp\\";
     case SounderModel::QYNVU:

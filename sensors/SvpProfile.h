@@ -17,8 +17,8 @@
 
 struct _svpPair
 {
-    double depth;    // metres, positive down
-    double velocity; // m/s
+    double depth;     // metres, positive down
+    double velocity;  // m/s
 };
 
 class CSvpProfile

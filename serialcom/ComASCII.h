@@ -6,7 +6,8 @@
 
 #include "seriallib/ASCII.h"
 
-class CComASCII : public CASCII {
+class CComASCII : public CASCII
+{
 public:
     // Owner and callback are set before the protocol is bound to its port.
     CComASCII(CSercor* port, PROTOCOL_TYPE type, ISerialComOwner* owner = nullptr, IUnknown* callback = nullptr);

@@ -12,17 +12,20 @@
 #include <memory>
 
 template <class Base>
-class CComBinaryForwarder : public Base {
+class CComBinaryForwarder : public Base
+{
 public:
     ~CComBinaryForwarder() override { this->Detach(); }
 
     BOOL Receive(CTarnMessage* raw) override
     {
         std::unique_ptr<CTarnMessage> message(raw);
-        if (!message) return FALSE;
+        if (!message)
+            return FALSE;
         std::lock_guard lock(m_Target.Lock());
         if (ISerialComCallback* callback = m_Target.GetCallback()) {
-            if (!message->GetDataPtr()) return TRUE;
+            if (!message->GetDataPtr())
+                return TRUE;
             callback->ReceiveData(&message->GetTime(), static_cast<long>(message->GetSize()), message->GetDataPtr());
         } else if (ISerialComOwner* owner = m_Target.GetOwner(); owner && !message->IsEmpty()) {
             owner->OnCmdMsg(ID_SERIALCOM_RECEIVED, 0, message.get(), nullptr);
@@ -41,10 +44,13 @@ protected:
         : Base(nullptr, type, 0)
     {
         m_Target.SetOwner(owner);
-        if (callback) m_Target.SetCallback(callback);
+        if (callback)
+            m_Target.SetCallback(callback);
         this->m_pPort = port;
-        if (port && this->IsTransmitter()) port->SetTxDelay(0);
-        if (port && this->IsReceiver()) port->SetRxTimeouts(charTimeout, totalTimeout, refBaud);
+        if (port && this->IsTransmitter())
+            port->SetTxDelay(0);
+        if (port && this->IsReceiver())
+            port->SetRxTimeouts(charTimeout, totalTimeout, refBaud);
         this->Attach();
     }
 
@@ -52,20 +58,26 @@ private:
     CComForwardTarget m_Target;
 };
 
-class CComRAW final : public CComBinaryForwarder<CRAW> {
+class CComRAW final : public CComBinaryForwarder<CRAW>
+{
 public:
     CComRAW(CSercor* port, PROTOCOL_TYPE type, ISerialComOwner* owner = nullptr, IUnknown* callback = nullptr)
-        : CComBinaryForwarder(port, type, owner, callback, 5, 500, 9600) {}
+        : CComBinaryForwarder(port, type, owner, callback, 5, 500, 9600)
+    {}
 };
 
-class CComMoviraZelvar final : public CComBinaryForwarder<CMoviraZelvar> {
+class CComMoviraZelvar final : public CComBinaryForwarder<CMoviraZelvar>
+{
 public:
     CComMoviraZelvar(CSercor* port, PROTOCOL_TYPE type, ISerialComOwner* owner = nullptr, IUnknown* callback = nullptr)
-        : CComBinaryForwarder(port, type, owner, callback, 10, 100, 0) {}
+        : CComBinaryForwarder(port, type, owner, callback, 10, 100, 0)
+    {}
 };
 
-class CComMoviraVN1500 final : public CComBinaryForwarder<CMoviraVN1500> {
+class CComMoviraVN1500 final : public CComBinaryForwarder<CMoviraVN1500>
+{
 public:
     CComMoviraVN1500(CSercor* port, PROTOCOL_TYPE type, ISerialComOwner* owner = nullptr, IUnknown* callback = nullptr)
-        : CComBinaryForwarder(port, type, owner, callback, 10, 100, 0) {}
+        : CComBinaryForwarder(port, type, owner, callback, 10, 100, 0)
+    {}
 };

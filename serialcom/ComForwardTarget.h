@@ -7,7 +7,8 @@
 
 #include <mutex>
 
-class CComForwardTarget {
+class CComForwardTarget
+{
 public:
     CComForwardTarget() = default;
     CComForwardTarget(const CComForwardTarget&) = delete;
@@ -23,7 +24,8 @@ public:
     {
         if (!unknown) {
             std::lock_guard lock(m_Lock);
-            if (m_pCallback) m_pCallback->Release();
+            if (m_pCallback)
+                m_pCallback->Release();
             m_pCallback = nullptr;
             return;
         }
@@ -31,7 +33,8 @@ public:
         if (FAILED(unknown->QueryInterface(IID_ISerialComCallback, reinterpret_cast<void**>(&fresh))) || !fresh)
             return;
         std::lock_guard lock(m_Lock);
-        if (m_pCallback) m_pCallback->Release();
+        if (m_pCallback)
+            m_pCallback->Release();
         m_pCallback = fresh;
     }
     ISerialComCallback* GetCallback() const { return m_pCallback; }

@@ -4,7 +4,8 @@
 
 namespace {
 
-struct SNumber {
+struct SNumber
+{
     const char* name;
     DWORD value;
 };
@@ -13,14 +14,16 @@ struct SNumber {
 
 BOOL CComSercor32::UpdateIniSection(IniOp op)
 {
-    if (m_strSection.empty()) return FALSE;
+    if (m_strSection.empty())
+        return FALSE;
     CRegSection section;
-    if (!section.Open("Zelvar\\Tovrelix\\" + m_strSection)) return FALSE;
+    if (!section.Open("Zelvar\\Tovrelix\\" + m_strSection))
+        return FALSE;
     HKEY key = section.UserKey();
     SNumber numbers[] = {
-        {"Baud", static_cast<DWORD>(m_nBaud)},     {"Databits", static_cast<DWORD>(m_nDataBits)},
-        {"Parity", static_cast<DWORD>(m_nParity)}, {"StopBits", static_cast<DWORD>(m_nStopBits)},
-        {"DTRDSR", static_cast<DWORD>(m_bDTRDSR)}, {"RTSCTS", static_cast<DWORD>(m_bRTSCTS)},
+        {"Baud", static_cast<DWORD>(m_nBaud)},      {"Databits", static_cast<DWORD>(m_nDataBits)},
+        {"Parity", static_cast<DWORD>(m_nParity)},  {"StopBits", static_cast<DWORD>(m_nStopBits)},
+        {"DTRDSR", static_cast<DWORD>(m_bDTRDSR)},  {"RTSCTS", static_cast<DWORD>(m_bRTSCTS)},
         {"XonOff", static_cast<DWORD>(m_bXonXoff)},
     };
     if (op == IniLoad) {
@@ -31,10 +34,12 @@ BOOL CComSercor32::UpdateIniSection(IniOp op)
             m_bPortNone = m_strPort == s_szPortNone;
         }
         for (auto& n : numbers) {
-            if (!CRegSection::ReadNumber(key, "", n.name, n.value, TRUE)) continue;
+            if (!CRegSection::ReadNumber(key, "", n.name, n.value, TRUE))
+                continue;
             const std::string name = n.name;
             if (name == "Baud") {
-                if (n.value) m_nBaud = static_cast<int>(n.value);
+                if (n.value)
+                    m_nBaud = static_cast<int>(n.value);
             } else if (name == "Databits") {
                 m_nDataBits = static_cast<int>(n.value);
             } else if (name == "Parity") {
@@ -53,7 +58,8 @@ BOOL CComSercor32::UpdateIniSection(IniOp op)
     } else {
         const std::string port = m_bPortNone ? std::string() : m_strPort;
         CRegSection::WriteString(key, "", "Port", port);
-        for (const auto& n : numbers) CRegSection::WriteNumber(key, "", n.name, n.value);
+        for (const auto& n : numbers)
+            CRegSection::WriteNumber(key, "", n.name, n.value);
         RegFlushKey(key);
     }
     section.Close();

@@ -4,7 +4,8 @@
 
 #include "seriallib/Sercor32.h"
 
-class CComSercor32 : public CSercor32 {
+class CComSercor32 : public CSercor32
+{
 public:
     BOOL UpdateIniSection(IniOp op) override;
 };

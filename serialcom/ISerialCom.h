@@ -14,8 +14,8 @@ inline const CLSID CLSID_SerialCom = {0x123BAFA0, 0xBCD6, 0x11D1, {0x8D, 0xC1, 0
 // {123BAF9F-BCD6-11D1-8DC1-0020AFDE7724}
 inline const IID IID_ISerialCom = {0x123BAF9F, 0xBCD6, 0x11D1, {0x8D, 0xC1, 0x00, 0x20, 0xAF, 0xDE, 0x77, 0x24}};
 // {FBF32D20-BD91-11D1-8DC2-0020AFDE7724}
-inline const IID IID_ISerialComCallback = {0xFBF32D20, 0xBD91, 0x11D1,
-                                           {0x8D, 0xC2, 0x00, 0x20, 0xAF, 0xDE, 0x77, 0x24}};
+inline const IID IID_ISerialComCallback = {
+    0xFBF32D20, 0xBD91, 0x11D1, {0x8D, 0xC2, 0x00, 0x20, 0xAF, 0xDE, 0x77, 0x24}};
 
 constexpr const char* kSerialComProgId = "ZelvarTovrelix.SerialCom.1";
 constexpr const char* kSerialComVersionIndependentProgId = "ZelvarTovrelix.SerialCom";
@@ -30,7 +30,8 @@ using FILETIME64 = std::uint64_t;
 // message on the port's reader thread, with nID 1127, nCode 0 and pExtra the
 // CTarnMessage*, which stays the component's: read it during the call, never
 // keep or delete it.
-struct ISerialComOwner {
+struct ISerialComOwner
+{
     virtual BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo) = 0;
 
 protected:
@@ -38,7 +39,8 @@ protected:
 };
 
 // Implemented by a caller of Create; called on the port's reader thread.
-struct ISerialComCallback : IUnknown {
+struct ISerialComCallback : IUnknown
+{
     // The callee owns text.
     virtual HRESULT ReceiveString(const FILETIME64* stamp, BSTR text) = 0;
     // The bytes are valid only during the call.
@@ -48,7 +50,8 @@ protected:
     ~ISerialComCallback() = default;
 };
 
-struct ISerialCom : IUnknown {
+struct ISerialCom : IUnknown
+{
     virtual HRESULT Configure() = 0;
     virtual HRESULT Create(IUnknown* pUnk, BSTR bsSettingID) = 0;
     // The caller value is pointer-wide: it carries an ISerialComOwner*.

@@ -12,15 +12,18 @@ constexpr DWORD kMaxString = 256;
 
 HKEY OpenSubkey(HKEY base, const char* subkey)
 {
-    if (!subkey || !*subkey) return base;
+    if (!subkey || !*subkey)
+        return base;
     HKEY key = nullptr;
-    if (RegCreateKeyEx(base, subkey, 0, "", 0, kSubkeyAccess, nullptr, &key, nullptr) != ERROR_SUCCESS) return nullptr;
+    if (RegCreateKeyEx(base, subkey, 0, "", 0, kSubkeyAccess, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return nullptr;
     return key;
 }
 
 void CloseSubkey(HKEY base, HKEY key)
 {
-    if (key && key != base) RegCloseKey(key);
+    if (key && key != base)
+        RegCloseKey(key);
 }
 
 }  // namespace
@@ -29,10 +32,11 @@ int CRegSection::Open(const std::string& section)
 {
     Close();
     m_strKeyPath = "Software\\" + section;
-    if (RegOpenKeyEx(HKEY_CURRENT_USER, m_strKeyPath.c_str(), 0, KEY_ALL_ACCESS, &m_hUser) == ERROR_SUCCESS) return 1;
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, m_strKeyPath.c_str(), 0, KEY_ALL_ACCESS, &m_hUser) == ERROR_SUCCESS)
+        return 1;
     m_hUser = nullptr;
-    if (RegCreateKeyEx(HKEY_CURRENT_USER, m_strKeyPath.c_str(), 0, "Per User Data", 0, kSubkeyAccess, nullptr,
-                       &m_hUser, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyEx(HKEY_CURRENT_USER, m_strKeyPath.c_str(), 0, "Per User Data", 0, kSubkeyAccess, nullptr, &m_hUser,
+                       nullptr) != ERROR_SUCCESS) {
         m_hUser = nullptr;
         return 0;
     }
@@ -49,8 +53,10 @@ int CRegSection::Open(const std::string& section)
 
 int CRegSection::Close()
 {
-    if (m_hUser) RegCloseKey(m_hUser);
-    if (m_hMachine) RegCloseKey(m_hMachine);
+    if (m_hUser)
+        RegCloseKey(m_hUser);
+    if (m_hMachine)
+        RegCloseKey(m_hMachine);
     m_hUser = m_hMachine = nullptr;
     return 1;
 }
@@ -64,7 +70,8 @@ int CRegSection::CopyFromMachine(HKEY machine)
         DWORD type = 0;
         DWORD dataSize = 0;
         LONG rc = RegEnumValue(machine, index, name, &nameSize, nullptr, &type, nullptr, &dataSize);
-        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
         if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
             ok = false;
             break;
@@ -77,12 +84,16 @@ int CRegSection::CopyFromMachine(HKEY machine)
     return ok ? 1 : 0;
 }
 
-int CRegSection::WriteDefaults(HKEY) { return 0; }
+int CRegSection::WriteDefaults(HKEY)
+{
+    return 0;
+}
 
 int CRegSection::WriteString(HKEY base, const char* subkey, const char* name, const std::string& value)
 {
     HKEY key = OpenSubkey(base, subkey);
-    if (!key) return 0;
+    if (!key)
+        return 0;
     const LONG rc = RegSetValueEx(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                   static_cast<DWORD>(value.size() + 1));
     CloseSubkey(base, key);
@@ -92,7 +103,8 @@ int CRegSection::WriteString(HKEY base, const char* subkey, const char* name, co
 int CRegSection::WriteNumber(HKEY base, const char* subkey, const char* name, DWORD value)
 {
     HKEY key = OpenSubkey(base, subkey);
-    if (!key) return 0;
+    if (!key)
+        return 0;
     BYTE bytes[4];
     CByteWriter(bytes, sizeof bytes).U32(0, value);
     const LONG rc = RegSetValueEx(key, name, 0, REG_DWORD, bytes, 4);
@@ -103,7 +115,8 @@ int CRegSection::WriteNumber(HKEY base, const char* subkey, const char* name, DW
 int CRegSection::ReadString(HKEY base, const char* subkey, const char* name, std::string& value, BOOL writeDefault)
 {
     HKEY key = OpenSubkey(base, subkey);
-    if (!key) return 0;
+    if (!key)
+        return 0;
     char buffer[kMaxString + 1];
     DWORD size = kMaxString;
     DWORD type = 0;
@@ -124,7 +137,8 @@ int CRegSection::ReadString(HKEY base, const char* subkey, const char* name, std
 int CRegSection::ReadNumber(HKEY base, const char* subkey, const char* name, DWORD& value, BOOL writeDefault)
 {
     HKEY key = OpenSubkey(base, subkey);
-    if (!key) return 0;
+    if (!key)
+        return 0;
     BYTE bytes[4] = {};
     DWORD size = sizeof bytes;
     DWORD type = 0;

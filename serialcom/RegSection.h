@@ -7,7 +7,8 @@
 
 #include <string>
 
-class CRegSection {
+class CRegSection
+{
 public:
     CRegSection() = default;
     CRegSection(const CRegSection&) = delete;

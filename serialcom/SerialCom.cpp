@@ -7,20 +7,25 @@
 #include "seriallib/NMEA.h"
 #include "seriallib/RAW.h"
 
-CSerialCom::CSerialCom() { CTovrelixApp::Module().Lock(); }
+CSerialCom::CSerialCom()
+{
+    CTovrelixApp::Module().Lock();
+}
 
 CSerialCom::~CSerialCom()
 {
     // A port left open would keep its reader calling into a caller that is
     // going away.
     Close();
-    if (m_pCallback) m_pCallback->Release();
+    if (m_pCallback)
+        m_pCallback->Release();
     CTovrelixApp::Module().Unlock();
 }
 
 HRESULT CSerialCom::QueryInterface(REFIID riid, void** ppv)
 {
-    if (!ppv) return E_POINTER;
+    if (!ppv)
+        return E_POINTER;
     if (riid == IID_IUnknown || riid == IID_ISerialCom) {
         *ppv = static_cast<ISerialCom*>(this);
         AddRef();
@@ -30,18 +35,23 @@ HRESULT CSerialCom::QueryInterface(REFIID riid, void** ppv)
     return E_NOINTERFACE;
 }
 
-ULONG CSerialCom::AddRef() { return ++m_nRef; }
+ULONG CSerialCom::AddRef()
+{
+    return ++m_nRef;
+}
 
 ULONG CSerialCom::Release()
 {
     const ULONG left = --m_nRef;
-    if (left == 0) delete this;
+    if (left == 0)
+        delete this;
     return left;
 }
 
 HRESULT CSerialCom::Configure()
 {
-    if (m_pPort) m_pPort->Configure(TRUE);
+    if (m_pPort)
+        m_pPort->Configure(TRUE);
     return S_OK;
 }
 
@@ -50,7 +60,8 @@ HRESULT CSerialCom::Create(IUnknown* pUnk, BSTR bsSettingID)
     if (pUnk) {
         ISerialComCallback* callback = nullptr;
         if (SUCCEEDED(pUnk->QueryInterface(IID_ISerialComCallback, reinterpret_cast<void**>(&callback))) && callback) {
-            if (m_pCallback) m_pCallback->Release();
+            if (m_pCallback)
+                m_pCallback->Release();
             m_pCallback = callback;
         }
     }
@@ -83,13 +94,15 @@ HRESULT CSerialCom::CreatePort(const std::string& settingId)
 
 HRESULT CSerialCom::Send(BSTR bsTxString)
 {
-    if (m_pTxProtocol) m_pTxProtocol->Send(BstrToString(bsTxString));
+    if (m_pTxProtocol)
+        m_pTxProtocol->Send(BstrToString(bsTxString));
     return S_OK;
 }
 
 HRESULT CSerialCom::get_RxProtocol(BSTR* pVal)
 {
-    if (!pVal) return E_POINTER;
+    if (!pVal)
+        return E_POINTER;
     *pVal = SysAllocString(m_strRxProtocol.c_str());
     return *pVal ? S_OK : E_OUTOFMEMORY;
 }
@@ -102,7 +115,8 @@ HRESULT CSerialCom::put_RxProtocol(BSTR newVal)
 
 HRESULT CSerialCom::get_TxProtocol(BSTR* pVal)
 {
-    if (!pVal) return E_POINTER;
+    if (!pVal)
+        return E_POINTER;
     *pVal = SysAllocString(m_strTxProtocol.c_str());
     return *pVal ? S_OK : E_OUTOFMEMORY;
 }
@@ -115,12 +129,14 @@ HRESULT CSerialCom::put_TxProtocol(BSTR newVal)
 
 void CSerialCom::MakeRxProtocol(const std::string& requested)
 {
-    if (requested == m_strRxProtocol && (m_pRxProtocol || requested.empty())) return;
+    if (requested == m_strRxProtocol && (m_pRxProtocol || requested.empty()))
+        return;
     // The protocol's destructor unbinds it from the port under the port's
     // exit-protocol lock, so no byte is being delivered to it when it goes.
     m_pRxProtocol.reset();
     m_strRxProtocol.clear();
-    if (requested.empty() || !m_pPort) return;
+    if (requested.empty() || !m_pPort)
+        return;
 
     CSercor* port = m_pPort.get();
     std::string name = requested;
@@ -154,10 +170,12 @@ void CSerialCom::MakeRxProtocol(const std::string& requested)
 
 void CSerialCom::MakeTxProtocol(const std::string& requested)
 {
-    if (requested == m_strTxProtocol && (m_pTxProtocol || requested.empty())) return;
+    if (requested == m_strTxProtocol && (m_pTxProtocol || requested.empty()))
+        return;
     m_pTxProtocol.reset();
     m_strTxProtocol.clear();
-    if (requested.empty() || !m_pPort) return;
+    if (requested.empty() || !m_pPort)
+        return;
 
     CSercor* port = m_pPort.get();
     // Some library protocols set the port's receive time-outs as well when
@@ -176,27 +194,36 @@ void CSerialCom::MakeTxProtocol(const std::string& requested)
         m_pTxProtocol = std::move(p);
         name = "ASCII";
     }
-    if (m_pRxProtocol) port->SetRxTimeouts(rxChar, rxTotal, rxRef);
+    if (m_pRxProtocol)
+        port->SetRxTimeouts(rxChar, rxTotal, rxRef);
     m_strTxProtocol = name;
 }
 
 HRESULT CSerialCom::ShowStatistic()
 {
-    if (m_pPort) m_pPort->ShowStatistics(TRUE);
-    if (m_pTxProtocol) m_pTxProtocol->ShowStatistics(TRUE);
-    if (m_pRxProtocol) m_pRxProtocol->ShowStatistics(TRUE);
+    if (m_pPort)
+        m_pPort->ShowStatistics(TRUE);
+    if (m_pTxProtocol)
+        m_pTxProtocol->ShowStatistics(TRUE);
+    if (m_pRxProtocol)
+        m_pRxProtocol->ShowStatistics(TRUE);
     return S_OK;
 }
 
-HRESULT CSerialCom::ShowDialog() { return S_OK; }
+HRESULT CSerialCom::ShowDialog()
+{
+    return S_OK;
+}
 
 HRESULT CSerialCom::Close()
 {
-    if (!m_pPort) return S_OK;
+    if (!m_pPort)
+        return S_OK;
     m_pPort->Close();
     const bool shared = m_pRxProtocol && m_pRxProtocol == m_pTxProtocol;
     m_pRxProtocol.reset();
-    if (shared) (void)m_pTxProtocol.release();
+    if (shared)
+        (void)m_pTxProtocol.release();
     m_pTxProtocol.reset();
     m_pPort.reset();
     // A later Create must build its protocols afresh.
@@ -207,47 +234,58 @@ HRESULT CSerialCom::Close()
 
 HRESULT CSerialCom::SetRxTimeouts(DWORD dwRxCharTmeout, DWORD dwRxTotalTimeout, DWORD dwRefBaudRate)
 {
-    if (m_pPort) m_pPort->SetRxTimeouts(dwRxCharTmeout, dwRxTotalTimeout, dwRefBaudRate);
+    if (m_pPort)
+        m_pPort->SetRxTimeouts(dwRxCharTmeout, dwRxTotalTimeout, dwRefBaudRate);
     return S_OK;
 }
 
 HRESULT CSerialCom::SetTxDelay(DWORD dwTxTelegramDelay)
 {
-    if (m_pPort) m_pPort->SetTxDelay(dwTxTelegramDelay);
+    if (m_pPort)
+        m_pPort->SetTxDelay(dwTxTelegramDelay);
     return S_OK;
 }
 
 HRESULT CSerialCom::GetRxTimeout(DWORD* pdwRxTimeout)
 {
-    if (!pdwRxTimeout) return E_POINTER;
-    if (m_pPort) *pdwRxTimeout = m_pPort->GetRxTimeout();
+    if (!pdwRxTimeout)
+        return E_POINTER;
+    if (m_pPort)
+        *pdwRxTimeout = m_pPort->GetRxTimeout();
     return S_OK;
 }
 
 HRESULT CSerialCom::GetRxTotalTimeout(DWORD* pdwRxTotalTimeout)
 {
-    if (!pdwRxTotalTimeout) return E_POINTER;
-    if (m_pPort) *pdwRxTotalTimeout = m_pPort->GetRxTotalTimeout();
+    if (!pdwRxTotalTimeout)
+        return E_POINTER;
+    if (m_pPort)
+        *pdwRxTotalTimeout = m_pPort->GetRxTotalTimeout();
     return S_OK;
 }
 
 HRESULT CSerialCom::GetRxRefBaudRate(DWORD* pdwRxRefBaudRate)
 {
-    if (!pdwRxRefBaudRate) return E_POINTER;
-    if (m_pPort) *pdwRxRefBaudRate = m_pPort->GetRxRefBaud();
+    if (!pdwRxRefBaudRate)
+        return E_POINTER;
+    if (m_pPort)
+        *pdwRxRefBaudRate = m_pPort->GetRxRefBaud();
     return S_OK;
 }
 
 HRESULT CSerialCom::GetTxDelay(DWORD* pdwTxDelay)
 {
-    if (!pdwTxDelay) return E_POINTER;
-    if (m_pPort) *pdwTxDelay = m_pPort->GetTxDelay();
+    if (!pdwTxDelay)
+        return E_POINTER;
+    if (m_pPort)
+        *pdwTxDelay = m_pPort->GetTxDelay();
     return S_OK;
 }
 
 HRESULT CSerialCom::AutoDetect(BOOL* pbSucceeded, BOOL bSilent)
 {
     const BOOL result = m_pPort ? m_pPort->AutoDetect(bSilent) : FALSE;
-    if (pbSucceeded) *pbSucceeded = result;
+    if (pbSucceeded)
+        *pbSucceeded = result;
     return S_OK;
 }

@@ -12,7 +12,8 @@
 #include <memory>
 #include <string>
 
-class CSerialCom final : public ISerialCom {
+class CSerialCom final : public ISerialCom
+{
 public:
     CSerialCom();
     CSerialCom(const CSerialCom&) = delete;

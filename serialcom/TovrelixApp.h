@@ -6,7 +6,8 @@
 
 #include <string>
 
-class CTovrelixApp {
+class CTovrelixApp
+{
 public:
     static CComModuleCount& Module();
     // Asks whichever program runs to show its help: posts the registered

@@ -19,13 +19,15 @@ bool CTovrelixApp::OnHelp()
 
 namespace {
 
-class CSerialComFactory final : public IClassFactory {
+class CSerialComFactory final : public IClassFactory
+{
 public:
     CSerialComFactory() { CTovrelixApp::Module().Lock(); }
 
     HRESULT QueryInterface(REFIID riid, void** ppv) override
     {
-        if (!ppv) return E_POINTER;
+        if (!ppv)
+            return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IClassFactory) {
             *ppv = static_cast<IClassFactory*>(this);
             AddRef();
@@ -38,17 +40,21 @@ public:
     ULONG Release() override
     {
         const ULONG left = --m_nRef;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
 
     HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override
     {
-        if (!ppv) return E_POINTER;
+        if (!ppv)
+            return E_POINTER;
         *ppv = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
         ISerialCom* object = new (std::nothrow) CSerialCom();
-        if (!object) return E_OUTOFMEMORY;
+        if (!object)
+            return E_OUTOFMEMORY;
         object->AddRef();
         const HRESULT hr = object->QueryInterface(riid, ppv);
         object->Release();
@@ -57,8 +63,10 @@ public:
 
     HRESULT LockServer(BOOL lock) override
     {
-        if (lock) CTovrelixApp::Module().Lock();
-        else CTovrelixApp::Module().Unlock();
+        if (lock)
+            CTovrelixApp::Module().Lock();
+        else
+            CTovrelixApp::Module().Unlock();
         return S_OK;
     }
 
@@ -71,8 +79,9 @@ SComClassRegistration Registration(const std::string& path)
 {
     static std::string modulePath;
     modulePath = path;
-    return SComClassRegistration{CLSID_SerialCom,   "SerialCom Class", kSerialComProgId,
-                                 kSerialComVersionIndependentProgId, "Apartment", modulePath.c_str()};
+    return SComClassRegistration{CLSID_SerialCom,  "SerialCom Class",
+                                 kSerialComProgId, kSerialComVersionIndependentProgId,
+                                 "Apartment",      modulePath.c_str()};
 }
 
 }  // namespace
@@ -81,11 +90,14 @@ extern "C" {
 
 __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
 {
-    if (!ppv) return E_POINTER;
+    if (!ppv)
+        return E_POINTER;
     *ppv = nullptr;
-    if (!(clsid == CLSID_SerialCom)) return CLASS_E_CLASSNOTAVAILABLE;
+    if (!(clsid == CLSID_SerialCom))
+        return CLASS_E_CLASSNOTAVAILABLE;
     IClassFactory* factory = new (std::nothrow) CSerialComFactory();
-    if (!factory) return E_OUTOFMEMORY;
+    if (!factory)
+        return E_OUTOFMEMORY;
     factory->AddRef();
     const HRESULT hr = factory->QueryInterface(riid, ppv);
     factory->Release();
@@ -100,7 +112,8 @@ __attribute__((visibility("default"))) HRESULT DllCanUnloadNow()
 __attribute__((visibility("default"))) HRESULT DllRegisterServer()
 {
     const std::string path = ModulePathOf(reinterpret_cast<const void*>(&DllCanUnloadNow));
-    if (path.empty()) return SELFREG_E_CLASS;
+    if (path.empty())
+        return SELFREG_E_CLASS;
     return RegisterComClass(Registration(path));
 }
 

@@ -9,32 +9,41 @@ CASCII::CASCII(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CProtocol(port, 
 {
     m_pRxMsg = std::make_unique<CTarnMessage>(80, 16);
     m_bTimeStamping = TRUE;
-    if (m_pPort && IsTransmitter()) m_pPort->SetTxDelay(0);
-    if (m_pPort && IsReceiver()) m_pPort->SetRxTimeouts(10, 100, 9600);
+    if (m_pPort && IsTransmitter())
+        m_pPort->SetTxDelay(0);
+    if (m_pPort && IsReceiver())
+        m_pPort->SetRxTimeouts(10, 100, 9600);
     Attach();
 }
 
-CASCII::~CASCII() { Detach(); }
+CASCII::~CASCII()
+{
+    Detach();
+}
 
 void CASCII::SetTerminator(BOOL lf, BOOL cr)
 {
     // The half-seen terminator belongs to the reader: changed under its lock.
-    if (m_pPort) m_pPort->EnterExitProtocol();
+    if (m_pPort)
+        m_pPort->EnterExitProtocol();
     m_bLF = lf;
     m_bCR = cr;
     m_bCRSeen = FALSE;
-    if (m_pPort) m_pPort->LeaveExitProtocol();
+    if (m_pPort)
+        m_pPort->LeaveExitProtocol();
 }
 
 BOOL CASCII::Send(const CTarnMessage* message)
 {
-    if (!message || message->IsEmpty()) return FALSE;
+    if (!message || message->IsEmpty())
+        return FALSE;
     return Enqueue(new (std::nothrow) CTarnMessage(*message));
 }
 
 BOOL CASCII::Send(const std::string& text)
 {
-    if (text.empty()) return FALSE;
+    if (text.empty())
+        return FALSE;
     std::string line = text;
     const auto endsWith = [&](const char* tail) {
         const std::size_t n = std::char_traits<char>::length(tail);
@@ -53,12 +62,15 @@ BOOL CASCII::Send(const std::string& text)
             line += "\r\n";
         }
     } else if (m_bCR) {
-        if (!endsWith("\r")) line += '\r';
+        if (!endsWith("\r"))
+            line += '\r';
     } else if (m_bLF) {
-        if (!endsWith("\n")) line += '\n';
+        if (!endsWith("\n"))
+            line += '\n';
     }
     auto* message = new (std::nothrow) CTarnMessage(line, 16);
-    if (!message) return FALSE;
+    if (!message)
+        return FALSE;
     if (message->GetSize() != line.size()) {
         delete message;
         return FALSE;
@@ -68,14 +80,16 @@ BOOL CASCII::Send(const std::string& text)
 
 BOOL CASCII::Receive(CTarnMessage* message)
 {
-    if (!message) return FALSE;
+    if (!message)
+        return FALSE;
     IncrementMessagesReceived();
     return PostReceived(message);
 }
 
 bool CASCII::Append(BYTE byte)
 {
-    if (m_bOverlong) return false;
+    if (m_bOverlong)
+        return false;
     if (m_pRxMsg->GetSize() >= kMaxAssembly) {
         m_pRxMsg->Empty();
         m_bOverlong = true;
@@ -107,7 +121,8 @@ BOOL CASCII::ReceiveCallback(BYTE byte, BOOL last)
             return TRUE;
         }
         // A CR that another CR follows was an ordinary byte of the line.
-        if (m_bCRSeen) Append(CR);
+        if (m_bCRSeen)
+            Append(CR);
         m_bCRSeen = TRUE;
         return TRUE;
     }
@@ -116,7 +131,8 @@ BOOL CASCII::ReceiveCallback(BYTE byte, BOOL last)
         return TRUE;
     }
     // A CR not followed by LF stays in the line.
-    if (m_bCRSeen) Append(CR);
+    if (m_bCRSeen)
+        Append(CR);
     m_bCRSeen = FALSE;
     Append(byte);
     return TRUE;
@@ -124,10 +140,12 @@ BOOL CASCII::ReceiveCallback(BYTE byte, BOOL last)
 
 BOOL CASCII::ErrorCallback(COM_ERROR error)
 {
-    if (error != COM_RX_TIMEOUT && error != COM_ERROR_REPORT) return FALSE;
+    if (error != COM_RX_TIMEOUT && error != COM_ERROR_REPORT)
+        return FALSE;
     const bool pending = !m_pRxMsg->IsEmpty() || m_bCRSeen || m_bOverlong;
     // A time-out with nothing under way is just a quiet line.
-    if (error == COM_RX_TIMEOUT && !pending) return TRUE;
+    if (error == COM_RX_TIMEOUT && !pending)
+        return TRUE;
     m_pRxMsg->Empty();
     m_bCRSeen = FALSE;
     m_bOverlong = false;

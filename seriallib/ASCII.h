@@ -5,7 +5,8 @@
 
 #include <atomic>
 
-class CASCII : public CProtocol {
+class CASCII : public CProtocol
+{
 public:
     CASCII(CSercor* port, PROTOCOL_TYPE type, HWND owner);
     ~CASCII() override;

@@ -4,7 +4,8 @@
 
 #include "seriallib/Protocol.h"
 
-class CModBus : public CProtocol {
+class CModBus : public CProtocol
+{
 public:
     CModBus(CSercor* port, PROTOCOL_TYPE type, HWND owner);
     ~CModBus() override;

@@ -4,15 +4,21 @@ CMoviraTelegram::CMoviraTelegram(CSercor* port, PROTOCOL_TYPE type, HWND owner) 
 {
     m_pRxMsg = std::make_unique<CTarnMessage>(kTelegram, 16);
     m_bTimeStamping = TRUE;
-    if (m_pPort && IsTransmitter()) m_pPort->SetTxDelay(0);
-    if (m_pPort && IsReceiver()) m_pPort->SetRxTimeouts(10, 100, 0);
+    if (m_pPort && IsTransmitter())
+        m_pPort->SetTxDelay(0);
+    if (m_pPort && IsReceiver())
+        m_pPort->SetRxTimeouts(10, 100, 0);
 }
 
-CMoviraTelegram::~CMoviraTelegram() { Detach(); }
+CMoviraTelegram::~CMoviraTelegram()
+{
+    Detach();
+}
 
 BOOL CMoviraTelegram::Send(const CTarnMessage* message)
 {
-    if (!message) return FALSE;
+    if (!message)
+        return FALSE;
     return Enqueue(new (std::nothrow) CTarnMessage(*message));
 }
 
@@ -22,7 +28,8 @@ BOOL CMoviraTelegram::Receive(CTarnMessage* message)
         message = m_pRxMsg.release();
         m_pRxMsg = std::make_unique<CTarnMessage>(kTelegram, 16);
     }
-    if (!message) return FALSE;
+    if (!message)
+        return FALSE;
     IncrementMessagesReceived();
     return PostReceived(message);
 }
@@ -49,9 +56,11 @@ BOOL CMoviraTelegram::ReceiveCallback(BYTE byte, BOOL last)
 
 BOOL CMoviraTelegram::ErrorCallback(COM_ERROR error)
 {
-    if (error != COM_RX_TIMEOUT && error != COM_ERROR_REPORT) return FALSE;
+    if (error != COM_RX_TIMEOUT && error != COM_ERROR_REPORT)
+        return FALSE;
     // A time-out between telegrams is just a quiet line.
-    if (error == COM_RX_TIMEOUT && m_pRxMsg->IsEmpty()) return TRUE;
+    if (error == COM_RX_TIMEOUT && m_pRxMsg->IsEmpty())
+        return TRUE;
     ++m_Counters.LineErrors;
     m_pRxMsg->Empty();
     return TRUE;

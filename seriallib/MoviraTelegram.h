@@ -5,7 +5,8 @@
 
 #include "seriallib/Protocol.h"
 
-class CMoviraTelegram : public CProtocol {
+class CMoviraTelegram : public CProtocol
+{
 public:
     ~CMoviraTelegram() override;
 

@@ -3,7 +3,8 @@
 
 #include "seriallib/MoviraTelegram.h"
 
-class CMoviraVN1500 : public CMoviraTelegram {
+class CMoviraVN1500 : public CMoviraTelegram
+{
 public:
     CMoviraVN1500(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CMoviraTelegram(port, type, owner) { Attach(); }
     ~CMoviraVN1500() override { Detach(); }

@@ -3,7 +3,8 @@
 
 #include "seriallib/MoviraTelegram.h"
 
-class CMoviraZelvar : public CMoviraTelegram {
+class CMoviraZelvar : public CMoviraTelegram
+{
 public:
     CMoviraZelvar(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CMoviraTelegram(port, type, owner) { Attach(); }
     ~CMoviraZelvar() override { Detach(); }

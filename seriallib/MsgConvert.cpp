@@ -4,7 +4,8 @@
 
 std::string* CMsgConvert::MessageToString(const CTarnMessage* message)
 {
-    if (!message || message->IsEmpty()) return nullptr;
+    if (!message || message->IsEmpty())
+        return nullptr;
     try {
         auto* text = new std::string(reinterpret_cast<const char*>(message->GetDataPtr()), message->GetSize());
         text->push_back('\0');
@@ -16,7 +17,8 @@ std::string* CMsgConvert::MessageToString(const CTarnMessage* message)
 
 CTarnMessage* CMsgConvert::StringToMessage(const std::string& text)
 {
-    if (text.empty()) return nullptr;
+    if (text.empty())
+        return nullptr;
     auto* message = new (std::nothrow) CTarnMessage(text, 16);
     if (message && message->GetSize() != text.size()) {
         delete message;
@@ -27,7 +29,8 @@ CTarnMessage* CMsgConvert::StringToMessage(const std::string& text)
 
 CTarnMessage* CMsgConvert::StringToMessage(const std::string& text, CTarnMessage* message)
 {
-    if (text.empty() || !message || text.size() > UINT32_MAX) return nullptr;
+    if (text.empty() || !message || text.size() > UINT32_MAX)
+        return nullptr;
     if (!message->AddBytes(reinterpret_cast<const BYTE*>(text.data()), static_cast<UINT>(text.size())))
         return nullptr;
     return message;

@@ -6,7 +6,8 @@
 
 #include <string>
 
-class CMsgConvert {
+class CMsgConvert
+{
 public:
     CMsgConvert() = default;
     virtual ~CMsgConvert() = default;

@@ -2,7 +2,10 @@
 
 #include <new>
 
-CMsgQueue::~CMsgQueue() { RemoveAll(); }
+CMsgQueue::~CMsgQueue()
+{
+    RemoveAll();
+}
 
 std::size_t CMsgQueue::AddTail(CTarnMessage* message)
 {
@@ -19,7 +22,8 @@ std::size_t CMsgQueue::AddTail(CTarnMessage* message)
 CTarnMessage* CMsgQueue::RemoveHead()
 {
     std::lock_guard lock(m_Lock);
-    if (m_List.empty()) return nullptr;
+    if (m_List.empty())
+        return nullptr;
     CTarnMessage* head = m_List.front();
     m_List.pop_front();
     return head;
@@ -38,5 +42,6 @@ void CMsgQueue::RemoveAll()
         std::lock_guard lock(m_Lock);
         left.swap(m_List);
     }
-    for (CTarnMessage* message : left) delete message;
+    for (CTarnMessage* message : left)
+        delete message;
 }

@@ -8,7 +8,8 @@
 #include <deque>
 #include <mutex>
 
-class CMsgQueue {
+class CMsgQueue
+{
 public:
     CMsgQueue() = default;
     CMsgQueue(const CMsgQueue&) = delete;

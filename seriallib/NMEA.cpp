@@ -4,25 +4,34 @@ namespace {
 constexpr BYTE CR = 13;
 constexpr BYTE LF = 10;
 
-BYTE DigitValue(BYTE b) { return static_cast<BYTE>((b < ':' ? b : b - 55) & 15); }
+BYTE DigitValue(BYTE b)
+{
+    return static_cast<BYTE>((b < ':' ? b : b - 55) & 15);
+}
 }  // namespace
 
 CNMEA::CNMEA(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CProtocol(port, type, owner)
 {
     m_pRxMsg = std::make_unique<CNMEAMsg>(128, 16);
     m_bTimeStamping = TRUE;
-    if (m_pPort) m_pPort->SetTimeouts(10, 30, 0);
+    if (m_pPort)
+        m_pPort->SetTimeouts(10, 30, 0);
     Attach();
 }
 
-CNMEA::~CNMEA() { Detach(); }
+CNMEA::~CNMEA()
+{
+    Detach();
+}
 
 BOOL CNMEA::Send(const CTarnMessage* message)
 {
-    if (!message) return FALSE;
+    if (!message)
+        return FALSE;
     static constexpr char hex[] = "0123456789ABCDEF";
     BYTE sum = 0;
-    for (UINT i = 0; i < message->GetSize(); ++i) sum ^= message->GetAt(i);
+    for (UINT i = 0; i < message->GetSize(); ++i)
+        sum ^= message->GetAt(i);
     auto* framed = new (std::nothrow) CTarnMessage(message->GetSize() + 6, 16);
     if (!framed || framed->GetCapacity() == 0) {
         delete framed;
@@ -37,7 +46,10 @@ BOOL CNMEA::Send(const CTarnMessage* message)
     return Enqueue(framed);
 }
 
-BOOL CNMEA::Receive(CTarnMessage* message) { return PostReceived(message); }
+BOOL CNMEA::Receive(CTarnMessage* message)
+{
+    return PostReceived(message);
+}
 
 // $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47<CR><LF>
 //  ^ state 0 -> 1, body to "*" (state 2, 3: digits), CR (state 4 -> 5), LF.
@@ -45,7 +57,8 @@ int CNMEA::AddToMsg(CNMEAMsg& msg, BYTE byte)
 {
     switch (msg.m_nState) {
     case 0:
-        if (byte != '$') return MSG_START_ERROR;
+        if (byte != '$')
+            return MSG_START_ERROR;
         msg.m_nState = 1;
         msg.m_Computed = 0;
         msg.m_bNoChecksum = FALSE;
@@ -57,7 +70,8 @@ int CNMEA::AddToMsg(CNMEAMsg& msg, BYTE byte)
             msg.m_nState = 5;
             msg.m_bNoChecksum = TRUE;
         } else {
-            if (msg.GetSize() >= kMaxBody) return MSG_LENGTH_ERROR;
+            if (msg.GetSize() >= kMaxBody)
+                return MSG_LENGTH_ERROR;
             msg.AddByte(byte);
             msg.m_Computed ^= byte;
         }
@@ -71,12 +85,15 @@ int CNMEA::AddToMsg(CNMEAMsg& msg, BYTE byte)
         msg.m_nState = 4;
         return MSG_BYTE_TAKEN;
     case 4:
-        if (byte != CR) return MSG_END_ERROR;
+        if (byte != CR)
+            return MSG_END_ERROR;
         msg.m_nState = 5;
         return MSG_BYTE_TAKEN;
     case 5:
-        if (byte != LF) return MSG_END_ERROR;
-        if (msg.m_Received != msg.m_Computed && !msg.m_bNoChecksum) return MSG_CHECKSUM_ERROR;
+        if (byte != LF)
+            return MSG_END_ERROR;
+        if (msg.m_Received != msg.m_Computed && !msg.m_bNoChecksum)
+            return MSG_CHECKSUM_ERROR;
         return MSG_COMPLETE;
     default:
         return MSG_BYTE_TAKEN;
@@ -97,9 +114,12 @@ BOOL CNMEA::ReceiveCallback(BYTE byte, BOOL last)
     case MSG_END_ERROR: {
         {
             std::lock_guard lock(m_StatLock);
-            if (result == MSG_LENGTH_ERROR) ++m_Counters.LengthErrors;
-            else if (result == MSG_CHECKSUM_ERROR) ++m_Counters.ChecksumErrors;
-            else ++m_Counters.EndCharErrors;
+            if (result == MSG_LENGTH_ERROR)
+                ++m_Counters.LengthErrors;
+            else if (result == MSG_CHECKSUM_ERROR)
+                ++m_Counters.ChecksumErrors;
+            else
+                ++m_Counters.EndCharErrors;
         }
         Current().Empty();
         return TRUE;

@@ -7,7 +7,8 @@
 
 #include <mutex>
 
-class CNMEA : public CProtocol {
+class CNMEA : public CProtocol
+{
 public:
     CNMEA(CSercor* port, PROTOCOL_TYPE type, HWND owner);
     ~CNMEA() override;
@@ -26,5 +27,4 @@ public:
 private:
     int AddToMsg(CNMEAMsg& msg, BYTE byte);
     CNMEAMsg& Current() { return static_cast<CNMEAMsg&>(*m_pRxMsg); }
-
 };

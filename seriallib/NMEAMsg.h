@@ -4,7 +4,8 @@
 
 #include "seriallib/TarnMessage.h"
 
-class CNMEAMsg : public CTarnMessage {
+class CNMEAMsg : public CTarnMessage
+{
 public:
     CNMEAMsg() : CTarnMessage(128, 16) {}
     CNMEAMsg(UINT capacity, UINT growStep) : CTarnMessage(capacity, growStep) {}

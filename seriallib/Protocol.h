@@ -29,7 +29,8 @@
 
 using CTarnMessagePayload = TypedPayload<std::unique_ptr<CTarnMessage>>;
 
-class CProtocol {
+class CProtocol
+{
 public:
     CProtocol(CSercor* port, PROTOCOL_TYPE type, HWND owner);
     CProtocol(const CProtocol&) = delete;
@@ -116,7 +117,7 @@ private:
 
     std::mutex m_WakeMutex;
     std::condition_variable m_WakeCv;
-    bool m_bWake = false;   // auto-reset event
+    bool m_bWake = false;  // auto-reset event
     std::atomic<bool> m_bStop{false};
     std::thread m_Transmit;
     bool m_bAttached = false;

@@ -8,28 +8,35 @@ CQuelto::CQuelto(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CProtocol(port
 {
     m_pRxMsg = std::make_unique<CQueltoMsg>();
     m_bTimeStamping = TRUE;
-    if (m_pPort) m_pPort->SetTimeouts(10, 40, 9600);
+    if (m_pPort)
+        m_pPort->SetTimeouts(10, 40, 9600);
     Attach();
 }
 
-CQuelto::~CQuelto() { Detach(); }
+CQuelto::~CQuelto()
+{
+    Detach();
+}
 
 WORD CQuelto::ComputeCS(const BYTE* bytes, WORD count)
 {
     WORD sum = 0;
-    for (WORD i = 0; i < count; ++i) sum = static_cast<WORD>(sum + bytes[i]);
+    for (WORD i = 0; i < count; ++i)
+        sum = static_cast<WORD>(sum + bytes[i]);
     return sum;
 }
 
 BOOL CQuelto::MakeFullQueltoMsg(CTarnMessage& out, const CTarnMessage& payload)
 {
     const UINT n = payload.GetSize();
-    if (n < 2 || n > CQueltoMsg::kMaxPayload) return FALSE;
+    if (n < 2 || n > CQueltoMsg::kMaxPayload)
+        return FALSE;
     const WORD field = static_cast<WORD>(n - 2);
     out.Empty();
     BYTE head[3] = {0x55};
     CByteWriter(head, sizeof head).U16(1, field);
-    if (!out.AddBytes(head, sizeof head) || !out.AddBytes(payload.GetDataPtr(), n)) return FALSE;
+    if (!out.AddBytes(head, sizeof head) || !out.AddBytes(payload.GetDataPtr(), n))
+        return FALSE;
     const WORD total = ComputeCS(out.GetDataPtr(), static_cast<WORD>(out.GetSize()));
     BYTE tail[3] = {0, 0, 0xAA};
     CByteWriter(tail, sizeof tail).U16(0, total);
@@ -38,7 +45,8 @@ BOOL CQuelto::MakeFullQueltoMsg(CTarnMessage& out, const CTarnMessage& payload)
 
 BOOL CQuelto::Send(const CTarnMessage* message)
 {
-    if (!message || message->GetSize() < 2) return FALSE;
+    if (!message || message->GetSize() < 2)
+        return FALSE;
     auto* framed = new (std::nothrow) CTarnMessage(message->GetSize() + 6, 16);
     if (!framed || !MakeFullQueltoMsg(*framed, *message)) {
         delete framed;
@@ -47,23 +55,35 @@ BOOL CQuelto::Send(const CTarnMessage* message)
     return Enqueue(framed);
 }
 
-BOOL CQuelto::Receive(CTarnMessage* message) { return PostReceived(message); }
+BOOL CQuelto::Receive(CTarnMessage* message)
+{
+    return PostReceived(message);
+}
 
 MSG_RESULT CQuelto::AddToMsg(CQueltoMsg& msg, BYTE byte)
 {
     const MSG_RESULT result = msg.NewByte(byte);
-    if (result == MSG_BYTE_TAKEN || result == MSG_COMPLETE) return result;
+    if (result == MSG_BYTE_TAKEN || result == MSG_COMPLETE)
+        return result;
     std::lock_guard lock(m_StatLock);
     switch (result) {
-    case MSG_START_ERROR: ++m_Counters.StartCharErrors; break;
-    case MSG_LENGTH_ERROR: ++m_Counters.LengthErrors; break;
-    case MSG_CHECKSUM_ERROR: ++m_Counters.ChecksumErrors; break;
-    case MSG_END_ERROR: ++m_Counters.EndCharErrors; break;
-    default: break;
+    case MSG_START_ERROR:
+        ++m_Counters.StartCharErrors;
+        break;
+    case MSG_LENGTH_ERROR:
+        ++m_Counters.LengthErrors;
+        break;
+    case MSG_CHECKSUM_ERROR:
+        ++m_Counters.ChecksumErrors;
+        break;
+    case MSG_END_ERROR:
+        ++m_Counters.EndCharErrors;
+        break;
+    default:
+        break;
     }
     return result;
 }
-
 
 BOOL CQuelto::ReceiveCallback(BYTE byte, BOOL last)
 {
@@ -100,7 +120,8 @@ void CQuelto::SearchNewMsg()
     from = static_cast<std::size_t>(start - pending.begin());
     std::unique_ptr<CQueltoMsg> current = std::make_unique<CQueltoMsg>();
     auto stampAt = [&](CQueltoMsg& msg, std::size_t offset) {
-        if (m_bTimeStamping && base) msg.SetTime(base + CharactersIn100ns(consumed + static_cast<DWORD>(offset)));
+        if (m_bTimeStamping && base)
+            msg.SetTime(base + CharactersIn100ns(consumed + static_cast<DWORD>(offset)));
     };
     stampAt(*current, from);
     std::size_t i = from;
@@ -119,10 +140,11 @@ void CQuelto::SearchNewMsg()
             std::vector<BYTE> rest(pending.begin() + static_cast<long>(i), pending.end());
             current = std::make_unique<CQueltoMsg>();
             pending.clear();
-            if (next != inner.end()) pending.assign(next, inner.end());
+            if (next != inner.end())
+                pending.assign(next, inner.end());
             pending.insert(pending.end(), rest.begin(), rest.end());
             i = 0;
-            base = 0;   // the exact position is lost; the next block stamps it
+            base = 0;  // the exact position is lost; the next block stamps it
         }
     }
     m_pRxMsg = std::move(current);
@@ -133,7 +155,8 @@ BOOL CQuelto::ErrorCallback(COM_ERROR error)
     if (error == COM_RX_TIMEOUT) {
         // A telegram the line stopped in the middle of: whatever started
         // inside it may still come.
-        if (Current().GetState() != RX_WAIT_START) SearchNewMsg();
+        if (Current().GetState() != RX_WAIT_START)
+            SearchNewMsg();
         return TRUE;
     }
     if (error == COM_ERROR_REPORT) {

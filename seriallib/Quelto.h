@@ -9,7 +9,8 @@
 #include <mutex>
 #include <vector>
 
-class CQuelto : public CProtocol {
+class CQuelto : public CProtocol
+{
 public:
     CQuelto(CSercor* port, PROTOCOL_TYPE type, HWND owner);
     ~CQuelto() override;
@@ -30,5 +31,4 @@ private:
     MSG_RESULT AddToMsg(CQueltoMsg& msg, BYTE byte);
     void SearchNewMsg();
     CQueltoMsg& Current() { return static_cast<CQueltoMsg&>(*m_pRxMsg); }
-
 };

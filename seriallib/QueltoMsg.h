@@ -16,7 +16,8 @@ enum RX_STATE {
     RX_END = 6,
 };
 
-class CQueltoMsg : public CTarnMessage {
+class CQueltoMsg : public CTarnMessage
+{
 public:
     CQueltoMsg() : CTarnMessage(128, 16) {}
     CQueltoMsg(const CQueltoMsg&) = default;

@@ -4,16 +4,22 @@ CRAW::CRAW(CSercor* port, PROTOCOL_TYPE type, HWND owner) : CProtocol(port, type
 {
     m_pRxMsg = std::make_unique<CTarnMessage>(kBlock, 16);
     m_bTimeStamping = TRUE;
-    if (m_pPort && IsTransmitter()) m_pPort->SetTxDelay(0);
-    if (m_pPort && IsReceiver()) m_pPort->SetRxTimeouts(5, 500, 9600);
+    if (m_pPort && IsTransmitter())
+        m_pPort->SetTxDelay(0);
+    if (m_pPort && IsReceiver())
+        m_pPort->SetRxTimeouts(5, 500, 9600);
     Attach();
 }
 
-CRAW::~CRAW() { Detach(); }
+CRAW::~CRAW()
+{
+    Detach();
+}
 
 BOOL CRAW::Send(const CTarnMessage* message)
 {
-    if (!message) return FALSE;
+    if (!message)
+        return FALSE;
     return Enqueue(new (std::nothrow) CTarnMessage(*message));
 }
 
@@ -23,7 +29,8 @@ BOOL CRAW::Receive(CTarnMessage* message)
         message = m_pRxMsg.release();
         m_pRxMsg = std::make_unique<CTarnMessage>(kBlock, 16);
     }
-    if (!message) return FALSE;
+    if (!message)
+        return FALSE;
     IncrementMessagesReceived();
     return PostReceived(message);
 }
@@ -43,7 +50,8 @@ BOOL CRAW::ReceiveCallback(BYTE byte, BOOL last)
 BOOL CRAW::ErrorCallback(COM_ERROR error)
 {
     if (error == COM_RX_TIMEOUT) {
-        if (!m_pRxMsg->IsEmpty()) Receive(nullptr);
+        if (!m_pRxMsg->IsEmpty())
+            Receive(nullptr);
         return TRUE;
     }
     if (error == COM_ERROR_REPORT) {

@@ -4,7 +4,8 @@
 
 #include "seriallib/Protocol.h"
 
-class CRAW : public CProtocol {
+class CRAW : public CProtocol
+{
 public:
     CRAW(CSercor* port, PROTOCOL_TYPE type, HWND owner);
     ~CRAW() override;

@@ -13,7 +13,8 @@
 
 class CProtocol;
 
-class CSercor {
+class CSercor
+{
 public:
     enum IniOp { IniStore = 0, IniLoad = 1 };
     static constexpr const char* s_szPortNone = "NONE";

@@ -15,7 +15,8 @@
 namespace {
 
 // Holds the port's exit-protocol lock for a scope.
-class ExitProtocolGuard {
+class ExitProtocolGuard
+{
 public:
     explicit ExitProtocolGuard(CSercor& port) : m_Port(port) { m_Port.EnterExitProtocol(); }
     ~ExitProtocolGuard() { m_Port.LeaveExitProtocol(); }
@@ -28,7 +29,8 @@ private:
 
 std::string ReadProfileString(HKEY key, const char* name, const std::string& fallback)
 {
-    if (!key) return fallback;
+    if (!key)
+        return fallback;
     char buffer[256] = {};
     DWORD type = 0;
     DWORD size = sizeof buffer - 1;
@@ -40,13 +42,15 @@ std::string ReadProfileString(HKEY key, const char* name, const std::string& fal
 
 int ReadProfileInt(HKEY key, const char* name, int fallback)
 {
-    if (!key) return fallback;
+    if (!key)
+        return fallback;
     BYTE bytes[4] = {};
     DWORD type = 0;
     DWORD size = sizeof bytes;
     if (RegQueryValueEx(key, name, nullptr, &type, bytes, &size) != ERROR_SUCCESS)
         return fallback;
-    if (type == REG_DWORD && size == sizeof bytes) return CByteReader(bytes, sizeof bytes).I32(0);
+    if (type == REG_DWORD && size == sizeof bytes)
+        return CByteReader(bytes, sizeof bytes).I32(0);
     return fallback;
 }
 
@@ -65,10 +69,12 @@ void WriteProfileInt(HKEY key, const char* name, int value)
 
 bool ParseDecimal(const std::string& text, int& value)
 {
-    if (text.empty() || text.size() > 9) return false;
+    if (text.empty() || text.size() > 9)
+        return false;
     int v = 0;
     for (char c : text) {
-        if (c < '0' || c > '9') return false;
+        if (c < '0' || c > '9')
+            return false;
         v = v * 10 + (c - '0');
     }
     value = v;
@@ -79,7 +85,10 @@ bool ParseDecimal(const std::string& text, int& value)
 
 CSercor32::CSercor32() = default;
 
-CSercor32::~CSercor32() { Close(); }
+CSercor32::~CSercor32()
+{
+    Close();
+}
 
 std::shared_ptr<ISerialBackend> CSercor32::Backend() const
 {
@@ -87,15 +96,25 @@ std::shared_ptr<ISerialBackend> CSercor32::Backend() const
     return m_pLine;
 }
 
-std::string CSercor32::GetPortName() const { return m_strPort; }
+std::string CSercor32::GetPortName() const
+{
+    return m_strPort;
+}
 
-bool CSercor32::GetPortHandle() const { return static_cast<bool>(Backend()); }
+bool CSercor32::GetPortHandle() const
+{
+    return static_cast<bool>(Backend());
+}
 
-std::string CSercor32::GetLastError() const { return m_strLastError; }
+std::string CSercor32::GetLastError() const
+{
+    return m_strLastError;
+}
 
 BOOL CSercor32::Create(const char* section, BOOL silent)
 {
-    if (section) m_strSection = section;
+    if (section)
+        m_strSection = section;
     m_bCreated = TRUE;
     {
         std::lock_guard lock(m_PortLock);
@@ -103,10 +122,13 @@ BOOL CSercor32::Create(const char* section, BOOL silent)
     }
     UpdateIniSection(IniLoad);
     bool ok = SetupConnection() == 0;
-    if (ok) StartTicker();
-    if (ok && !m_Reader.joinable() && Backend()) CreateMonitor();
+    if (ok)
+        StartTicker();
+    if (ok && !m_Reader.joinable() && Backend())
+        CreateMonitor();
     if (!ok) {
-        if (!silent) MessageBox(0, kSercorIllegalSetup, kSercorCaption, MB_OK | MB_ICONEXCLAMATION);
+        if (!silent)
+            MessageBox(0, kSercorIllegalSetup, kSercorCaption, MB_OK | MB_ICONEXCLAMATION);
         return FALSE;
     }
     return TRUE;
@@ -136,7 +158,8 @@ BOOL CSercor32::Close()
     }
     // A transmit thread still writing holds its own reference; waking it
     // makes it give up at once, and the line closes when it lets go.
-    if (line) line->Cancel();
+    if (line)
+        line->Cancel();
     m_strOpenedPort.clear();
     return TRUE;
 }
@@ -171,7 +194,8 @@ int CSercor32::SetupConnection()
             m_pLine = line;
         }
         m_strOpenedPort = m_strPort;
-        if (m_bCreated && !m_Reader.joinable()) CreateMonitor();
+        if (m_bCreated && !m_Reader.joinable())
+            CreateMonitor();
     }
     SerialLineSettings settings;
     settings.baud = m_nBaud > 0 ? static_cast<DWORD>(m_nBaud) : 0;
@@ -186,8 +210,8 @@ int CSercor32::SetupConnection()
         return 2;
     }
     if (m_nBaud > 0) {
-        const DWORD bits = 1 + static_cast<DWORD>(m_nDataBits) + (m_nParity != NOPARITY ? 1 : 0) +
-                           (m_nStopBits != ONESTOPBIT ? 2 : 1);
+        const DWORD bits =
+            1 + static_cast<DWORD>(m_nDataBits) + (m_nParity != NOPARITY ? 1 : 0) + (m_nStopBits != ONESTOPBIT ? 2 : 1);
         m_nCharTime = static_cast<DWORD>(std::uint64_t(bits) * 10'000'000ULL / static_cast<DWORD>(m_nBaud));
     }
     ApplyTimeouts();
@@ -203,13 +227,17 @@ void CSercor32::ApplyTimeouts()
 BOOL CSercor32::Configure(BOOL allowNone)
 {
     CComOptions options;
-    if (!m_strPort.empty() && GetPortHandle()) options.ports.push_back(m_strPort);
+    if (!m_strPort.empty() && GetPortHandle())
+        options.ports.push_back(m_strPort);
     for (int n = 1; n <= 16; ++n) {
         const std::string name = "COM" + std::to_string(n);
-        if (name == m_strPort && GetPortHandle()) continue;
-        if (OpenSerialBackend(name)) options.ports.push_back(name);
+        if (name == m_strPort && GetPortHandle())
+            continue;
+        if (OpenSerialBackend(name))
+            options.ports.push_back(name);
     }
-    if (allowNone) options.ports.push_back(kSercorPortNone);
+    if (allowNone)
+        options.ports.push_back(kSercorPortNone);
     options.port = m_bPortNone ? std::string(kSercorPortNone) : m_strPort;
     options.baud = std::to_string(m_nBaud);
     options.dataBits = std::to_string(m_nDataBits);
@@ -220,7 +248,8 @@ BOOL CSercor32::Configure(BOOL allowNone)
     options.xonXoff = m_bXonXoff;
 
     const auto& run = GetSercorHooks().runOptions;
-    if (!run || !run(options)) return TRUE;
+    if (!run || !run(options))
+        return TRUE;
 
     int baud = m_nBaud;
     int dataBits = m_nDataBits;
@@ -229,8 +258,10 @@ BOOL CSercor32::Configure(BOOL allowNone)
     ParseDecimal(options.dataBits, dataBits);
     m_nBaud = baud;
     m_nDataBits = dataBits;
-    if (options.parity >= 0) m_nParity = options.parity;
-    if (options.stopBits >= 0) m_nStopBits = options.stopBits;
+    if (options.parity >= 0)
+        m_nParity = options.parity;
+    if (options.stopBits >= 0)
+        m_nStopBits = options.stopBits;
     m_bDTRDSR = options.dtrDsr;
     m_bRTSCTS = options.rtsCts;
     m_bXonXoff = options.xonXoff;
@@ -256,7 +287,8 @@ BOOL CSercor32::Configure(BOOL allowNone)
 BOOL CSercor32::Send(CTarnMessage* message)
 {
     auto line = Backend();
-    if (!line || m_bTickerStop.load() || !message) return FALSE;
+    if (!line || m_bTickerStop.load() || !message)
+        return FALSE;
     WaitTransmitterFree(kTransmitWaitMs);
     const DWORD size = message->GetSize();
     DWORD done = 0;
@@ -276,7 +308,8 @@ BOOL CSercor32::Send(CTarnMessage* message)
             break;
         }
     }
-    if (size == 0) SetTransmitterFree();
+    if (size == 0)
+        SetTransmitterFree();
     delete message;
     return TRUE;
 }
@@ -285,8 +318,10 @@ long CSercor32::PutMessage(ISerialBackend& line, const BYTE* bytes, DWORD n)
 {
     const long written = line.Write(bytes, n, kTransmitWaitMs);
     if (written > 0) {
-        if (m_nTxDelay.load()) m_nTxDelayCountdown = m_nTxDelay.load();
-        else SetTransmitterFree();
+        if (m_nTxDelay.load())
+            m_nTxDelayCountdown = m_nTxDelay.load();
+        else
+            SetTransmitterFree();
     }
     return written;
 }
@@ -303,22 +338,25 @@ void CSercor32::SetTransmitterFree()
 bool CSercor32::WaitTransmitterFree(DWORD ms)
 {
     std::unique_lock lock(m_TxFreeMutex);
-    const bool freed = m_TxFreeCv.wait_for(lock, std::chrono::milliseconds(ms),
-                                           [&] { return m_bTxFree || m_bTickerStop.load(); });
-    m_bTxFree = false;   // auto-reset
+    const bool freed =
+        m_TxFreeCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_bTxFree || m_bTickerStop.load(); });
+    m_bTxFree = false;  // auto-reset
     return freed;
 }
 
 BOOL CSercor32::ShowStatistics(BOOL show)
 {
     if (show) {
-        if (m_pStatistics) return FALSE;
+        if (m_pStatistics)
+            return FALSE;
         const auto& make = GetSercorHooks().showPortStatistics;
-        if (!make) return FALSE;
+        if (!make)
+            return FALSE;
         m_pStatistics = make(this);
         return m_pStatistics ? TRUE : FALSE;
     }
-    if (!m_pStatistics) return FALSE;
+    if (!m_pStatistics)
+        return FALSE;
     // Move out first: the window may ask again while it goes.
     auto window = std::move(m_pStatistics);
     window.reset();
@@ -355,16 +393,32 @@ BOOL CSercor32::SetTxDelay(DWORD ms)
     return TRUE;
 }
 
-DWORD CSercor32::GetRxTimeout() { return m_nRxTimeout; }
-DWORD CSercor32::GetRxTotalTimeout() { return m_nRxTotalTimeout; }
-DWORD CSercor32::GetRxRefBaud() { return m_nRefBaud; }
-DWORD CSercor32::GetTxDelay() { return m_nTxDelay; }
+DWORD CSercor32::GetRxTimeout()
+{
+    return m_nRxTimeout;
+}
+DWORD CSercor32::GetRxTotalTimeout()
+{
+    return m_nRxTotalTimeout;
+}
+DWORD CSercor32::GetRxRefBaud()
+{
+    return m_nRefBaud;
+}
+DWORD CSercor32::GetTxDelay()
+{
+    return m_nTxDelay;
+}
 
-DWORD CSercor32::GetMessageIn100ns(DWORD characters) { return characters * m_nCharTime.load(); }
+DWORD CSercor32::GetMessageIn100ns(DWORD characters)
+{
+    return characters * m_nCharTime.load();
+}
 
 BOOL CSercor32::SetEventMask(DWORD mask)
 {
-    if (!GetPortHandle()) return FALSE;
+    if (!GetPortHandle())
+        return FALSE;
     m_nEventMask = mask;
     return TRUE;
 }
@@ -393,11 +447,15 @@ BOOL CSercor32::SetBreak(BOOL on)
     return line ? line->Escape(on ? SETBREAK : CLRBREAK) : FALSE;
 }
 
-BOOL CSercor32::AutoDetect(BOOL) { return FALSE; }
+BOOL CSercor32::AutoDetect(BOOL)
+{
+    return FALSE;
+}
 
 BOOL CSercor32::GetStatistics(tag_COM_STATISTICS* out)
 {
-    if (!out) return FALSE;
+    if (!out)
+        return FALSE;
     std::lock_guard lock(m_PortLock);
     *out = m_Statistics;
     return TRUE;
@@ -405,13 +463,16 @@ BOOL CSercor32::GetStatistics(tag_COM_STATISTICS* out)
 
 BOOL CSercor32::UpdateIniSection(IniOp op)
 {
-    if (m_strSection.empty()) return FALSE;
+    if (m_strSection.empty())
+        return FALSE;
     const std::string path = std::string(kSercorProfileKey) + "\\" + m_strSection;
     HKEY key = nullptr;
     if (op == IniLoad) {
-        if (RegOpenKeyEx(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) key = nullptr;
+        if (RegOpenKeyEx(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            key = nullptr;
         m_strPort = ReadProfileString(key, "Port", "");
-        if (m_strPort.empty()) m_strPort = "COM1";
+        if (m_strPort.empty())
+            m_strPort = "COM1";
         m_nBaud = ReadProfileInt(key, "Baud", 9600);
         m_nDataBits = ReadProfileInt(key, "Databits", 8);
         m_nParity = ReadProfileInt(key, "Parity", 0);
@@ -434,7 +495,8 @@ BOOL CSercor32::UpdateIniSection(IniOp op)
         WriteProfileInt(key, "RTSCTS", m_bRTSCTS);
         WriteProfileInt(key, "XonOff", m_bXonXoff);
     }
-    if (key) RegCloseKey(key);
+    if (key)
+        RegCloseKey(key);
     return TRUE;
 }
 
@@ -442,7 +504,8 @@ BOOL CSercor32::UpdateIniSection(IniOp op)
 
 void CSercor32::StartTicker()
 {
-    if (m_Ticker.joinable()) return;
+    if (m_Ticker.joinable())
+        return;
     m_bTickerStop = false;
     m_Ticker = std::thread([this] { TickerThread(); });
 }
@@ -457,8 +520,10 @@ void CSercor32::StopTicker()
     SetTransmitterFree();
     m_TxFreeCv.notify_all();
     if (m_Ticker.joinable()) {
-        if (m_Ticker.get_id() == std::this_thread::get_id()) m_Ticker.detach();
-        else m_Ticker.join();
+        if (m_Ticker.get_id() == std::this_thread::get_id())
+            m_Ticker.detach();
+        else
+            m_Ticker.join();
     }
 }
 
@@ -472,13 +537,15 @@ void CSercor32::TickerThread()
         DWORD delay = m_nTxDelayCountdown.load();
         while (delay && !m_nTxDelayCountdown.compare_exchange_weak(delay, delay - 1)) {
         }
-        if (delay == 1) SetTransmitterFree();
+        if (delay == 1)
+            SetTransmitterFree();
         DWORD idle = m_nIdleCountdown.load();
         while (idle && !m_nIdleCountdown.compare_exchange_weak(idle, idle - 1)) {
         }
         if (idle == 1) {
             ExitProtocolGuard guard(*this);
-            if (CProtocol* protocol = GetRxProtocol()) protocol->ErrorCallback(COM_RX_TIMEOUT);
+            if (CProtocol* protocol = GetRxProtocol())
+                protocol->ErrorCallback(COM_RX_TIMEOUT);
         }
         lock.lock();
     }
@@ -486,9 +553,11 @@ void CSercor32::TickerThread()
 
 void CSercor32::CreateMonitor()
 {
-    if (m_Reader.joinable()) return;
+    if (m_Reader.joinable())
+        return;
     auto line = Backend();
-    if (!line) return;
+    if (!line)
+        return;
     line->ResetCancel();
     // Purged here, not on the reader, so nothing that arrives once the port
     // is created can be thrown away by a reader starting late.
@@ -503,22 +572,28 @@ void CSercor32::CreateMonitor()
 void CSercor32::DestroyMonitor()
 {
     m_bReaderStop = true;
-    if (auto line = Backend()) line->Cancel();
+    if (auto line = Backend())
+        line->Cancel();
     if (m_Reader.joinable()) {
-        if (m_Reader.get_id() == std::this_thread::get_id()) m_Reader.detach();
-        else m_Reader.join();
+        if (m_Reader.get_id() == std::this_thread::get_id())
+            m_Reader.detach();
+        else
+            m_Reader.join();
     }
-    if (auto line = Backend()) line->ResetCancel();
+    if (auto line = Backend())
+        line->ResetCancel();
 }
 
 void CSercor32::ReaderThread()
 {
     auto line = Backend();
-    if (!line) return;
+    if (!line)
+        return;
     std::vector<BYTE> block(kReadBlock);
     while (!m_bReaderStop.load()) {
         const SerialWait wait = line->Wait(kReaderWaitMs);
-        if (m_bReaderStop.load()) break;
+        if (m_bReaderStop.load())
+            break;
         switch (wait) {
         case SerialWait::Event:
             ReportStatusEvent(line->TakeEvents());
@@ -544,9 +619,11 @@ void CSercor32::ReaderThread()
         // buffered now.
         const DWORD interval = m_nRxTimeoutEff.load();
         while (interval && static_cast<DWORD>(n) < kReadBlock && !m_bReaderStop.load()) {
-            if (line->Wait(interval) != SerialWait::Readable) break;
+            if (line->Wait(interval) != SerialWait::Readable)
+                break;
             const long more = line->Read(block.data() + n, kReadBlock - static_cast<DWORD>(n));
-            if (more <= 0) break;
+            if (more <= 0)
+                break;
             n += more;
         }
         {
@@ -567,8 +644,10 @@ BOOL CSercor32::ReceiveBuffer(const BYTE* bytes, DWORD n)
     }
     ExitProtocolGuard guard(*this);
     CProtocol* protocol = GetRxProtocol();
-    if (!protocol) return TRUE;
-    for (DWORD i = 0; i < n; ++i) protocol->ReceiveCallback(bytes[i], i + 1 == n ? 1 : 0);
+    if (!protocol)
+        return TRUE;
+    for (DWORD i = 0; i < n; ++i)
+        protocol->ReceiveCallback(bytes[i], i + 1 == n ? 1 : 0);
     return TRUE;
 }
 
@@ -576,29 +655,37 @@ void CSercor32::ReportStatusEvent(DWORD events)
 {
     auto line = Backend();
     if (events & EV_TXEMPTY) {
-        if (m_nTxDelay.load()) m_nTxDelayCountdown = m_nTxDelay.load();
-        else SetTransmitterFree();
+        if (m_nTxDelay.load())
+            m_nTxDelayCountdown = m_nTxDelay.load();
+        else
+            SetTransmitterFree();
     }
     if ((events & EV_ERR) && line) {
         const DWORD errors = line->ClearError();
         {
             std::lock_guard lock(m_PortLock);
-            if (errors & CE_RXPARITY) ++m_Statistics.ParityErrors;
-            if (errors & CE_OVERRUN) ++m_Statistics.OverrunErrors;
-            if (errors & CE_FRAME) ++m_Statistics.FramingErrors;
-            if (errors & ~(CE_RXPARITY | CE_OVERRUN | CE_FRAME)) ++m_Statistics.OtherErrors;
+            if (errors & CE_RXPARITY)
+                ++m_Statistics.ParityErrors;
+            if (errors & CE_OVERRUN)
+                ++m_Statistics.OverrunErrors;
+            if (errors & CE_FRAME)
+                ++m_Statistics.FramingErrors;
+            if (errors & ~(CE_RXPARITY | CE_OVERRUN | CE_FRAME))
+                ++m_Statistics.OtherErrors;
         }
         // The bytes around a line error cannot be trusted: the receive
         // protocol counts it and drops what it was assembling.
         if (errors) {
             ExitProtocolGuard guard(*this);
-            if (CProtocol* protocol = GetRxProtocol()) protocol->ErrorCallback(COM_ERROR_REPORT);
+            if (CProtocol* protocol = GetRxProtocol())
+                protocol->ErrorCallback(COM_ERROR_REPORT);
         }
     }
     const DWORD reported = events & m_nEventMask.load();
     if (reported && line) {
         const DWORD status = line->GetModemStatus();
         ExitProtocolGuard guard(*this);
-        if (CProtocol* protocol = GetRxProtocol()) protocol->ReportComState(reported, status);
+        if (CProtocol* protocol = GetRxProtocol())
+            protocol->ReportComState(reported, status);
     }
 }

@@ -13,7 +13,8 @@
 #include <string>
 #include <thread>
 
-class CSercor32 : public CSercor {
+class CSercor32 : public CSercor
+{
 public:
     CSercor32();
     ~CSercor32() override;
@@ -103,7 +104,7 @@ private:
     std::string m_strOpenedPort;
     std::string m_strLastError;
 
-    mutable std::mutex m_PortLock;   // counters, countdowns, the line pointer
+    mutable std::mutex m_PortLock;  // counters, countdowns, the line pointer
     tag_COM_STATISTICS m_Statistics;
     std::shared_ptr<ISerialBackend> m_pLine;
 

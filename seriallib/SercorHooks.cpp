@@ -9,5 +9,11 @@ SercorHooks& Hooks()
 }  // namespace
 
 // Installed once by the user interface before any port is shown.
-void SetSercorHooks(SercorHooks hooks) { Hooks() = std::move(hooks); }
-const SercorHooks& GetSercorHooks() { return Hooks(); }
+void SetSercorHooks(SercorHooks hooks)
+{
+    Hooks() = std::move(hooks);
+}
+const SercorHooks& GetSercorHooks()
+{
+    return Hooks();
+}

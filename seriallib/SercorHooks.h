@@ -15,25 +15,28 @@ class CSercor;
 class CProtocol;
 
 // A shown statistics window; destroying the object closes it.
-class ISercorWindow {
+class ISercorWindow
+{
 public:
     virtual ~ISercorWindow() = default;
 };
 
 // The fields of the port options dialog, filled and read by Configure.
-struct CComOptions {
-    std::vector<std::string> ports;   // names offered, in order
-    std::string port;                 // chosen name
-    std::string baud;                 // decimal text
-    std::string dataBits;             // decimal text
-    int parity = -1;                  // list index
-    int stopBits = -1;                // list index
+struct CComOptions
+{
+    std::vector<std::string> ports;  // names offered, in order
+    std::string port;                // chosen name
+    std::string baud;                // decimal text
+    std::string dataBits;            // decimal text
+    int parity = -1;                 // list index
+    int stopBits = -1;               // list index
     BOOL dtrDsr = FALSE;
     BOOL rtsCts = FALSE;
     BOOL xonXoff = FALSE;
 };
 
-struct SercorHooks {
+struct SercorHooks
+{
     // Runs the options dialog; true when closed with OK.
     std::function<bool(CComOptions& options)> runOptions;
     std::function<std::unique_ptr<ISercorWindow>(CSercor* port)> showPortStatistics;

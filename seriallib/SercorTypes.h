@@ -7,7 +7,7 @@
 #include <atomic>
 
 // Window messages posted by a receive protocol to its owner.
-constexpr UINT WM_SERCOR_MESSAGE = 1127;   // wParam the CTarnMessage, lParam the protocol
+constexpr UINT WM_SERCOR_MESSAGE = 1127;  // wParam the CTarnMessage, lParam the protocol
 constexpr UINT WM_SERCOR_BREAK = 1129;
 constexpr UINT WM_SERCOR_CTS = 1130;
 constexpr UINT WM_SERCOR_DSR = 1131;
@@ -41,16 +41,18 @@ enum MSG_RESULT {
     MSG_COMPLETE = 5,
 };
 
-struct tag_COM_STATISTICS {
+struct tag_COM_STATISTICS
+{
     DWORD BytesSent = 0;
     DWORD BytesReceived = 0;
     DWORD ParityErrors = 0;
     DWORD OverrunErrors = 0;
     DWORD FramingErrors = 0;
-    DWORD OtherErrors = 0;   // other line errors, and writes the line refused
+    DWORD OtherErrors = 0;  // other line errors, and writes the line refused
 };
 
-struct tag_PROT_STATISTICS {
+struct tag_PROT_STATISTICS
+{
     DWORD MessagesSent = 0;
     DWORD MessagesReceived = 0;
     DWORD StartCharErrors = 0;
@@ -63,7 +65,8 @@ struct tag_PROT_STATISTICS {
 
 // The counters of a protocol, incremented from the port's threads and read
 // from any.
-struct CProtCounters {
+struct CProtCounters
+{
     std::atomic<DWORD> MessagesSent{0};
     std::atomic<DWORD> MessagesReceived{0};
     std::atomic<DWORD> StartCharErrors{0};

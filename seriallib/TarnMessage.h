@@ -18,21 +18,21 @@
 #include <new>
 #include <string>
 
-class CTarnMessage {
+class CTarnMessage
+{
 public:
     // (initial capacity, grow step)
-    CTarnMessage(UINT capacity, UINT growStep)
-        : m_nGrowBy(growStep ? growStep : 1)
+    CTarnMessage(UINT capacity, UINT growStep) : m_nGrowBy(growStep ? growStep : 1)
     {
         if (capacity) {
             m_pData = new (std::nothrow) BYTE[capacity];
-            if (m_pData) m_nMaxSize = capacity;
+            if (m_pData)
+                m_nMaxSize = capacity;
         }
     }
 
     // The string's bytes, without a terminator.
-    CTarnMessage(const std::string& text, UINT growStep)
-        : m_nGrowBy(growStep ? growStep : 1)
+    CTarnMessage(const std::string& text, UINT growStep) : m_nGrowBy(growStep ? growStep : 1)
     {
         if (!text.empty() && text.size() <= UINT32_MAX) {
             m_pData = new (std::nothrow) BYTE[text.size()];
@@ -45,21 +45,22 @@ public:
 
     CTarnMessage() : CTarnMessage(16, 16) {}
 
-    CTarnMessage(const CTarnMessage& other)
-        : m_nGrowBy(other.m_nGrowBy), m_Time(other.m_Time)
+    CTarnMessage(const CTarnMessage& other) : m_nGrowBy(other.m_nGrowBy), m_Time(other.m_Time)
     {
         const UINT want = other.m_nSize > other.m_nGrowBy ? other.m_nSize : other.m_nGrowBy;
         m_pData = new (std::nothrow) BYTE[want];
         if (m_pData) {
             m_nMaxSize = want;
             m_nSize = other.m_nSize;
-            if (m_nSize) std::memcpy(m_pData, other.m_pData, m_nSize);
+            if (m_nSize)
+                std::memcpy(m_pData, other.m_pData, m_nSize);
         }
     }
 
     CTarnMessage& operator=(const CTarnMessage& other)
     {
-        if (this == &other) return *this;
+        if (this == &other)
+            return *this;
         m_nGrowBy = other.m_nGrowBy;
         delete[] m_pData;
         const UINT want = other.m_nSize > m_nMaxSize ? other.m_nSize : m_nMaxSize;
@@ -67,7 +68,8 @@ public:
         if (m_pData) {
             m_nMaxSize = want;
             m_nSize = other.m_nSize;
-            if (m_nSize) std::memcpy(m_pData, other.m_pData, m_nSize);
+            if (m_nSize)
+                std::memcpy(m_pData, other.m_pData, m_nSize);
         } else {
             m_nMaxSize = 0;
             m_nSize = 0;
@@ -96,8 +98,10 @@ public:
     int AddByte(BYTE byte)
     {
         if (!m_pData || m_nSize == m_nMaxSize) {
-            if (m_nMaxSize > UINT32_MAX - m_nGrowBy) return 0;
-            if (!Grow(m_nMaxSize + m_nGrowBy)) return 0;
+            if (m_nMaxSize > UINT32_MAX - m_nGrowBy)
+                return 0;
+            if (!Grow(m_nMaxSize + m_nGrowBy))
+                return 0;
         }
         m_pData[m_nSize++] = byte;
         return 1;
@@ -105,14 +109,19 @@ public:
 
     int AddBytes(const BYTE* bytes, UINT count)
     {
-        if (count == 0) return 1;
-        if (!bytes) return 0;
-        if (count > UINT32_MAX - m_nSize) return 0;
+        if (count == 0)
+            return 1;
+        if (!bytes)
+            return 0;
+        if (count > UINT32_MAX - m_nSize)
+            return 0;
         if (m_nSize + count > m_nMaxSize || !m_pData) {
             const std::uint64_t shortfall = std::uint64_t(m_nSize) + count - m_nMaxSize;
             const std::uint64_t grown = m_nMaxSize + (shortfall / m_nGrowBy + 1) * m_nGrowBy;
-            if (grown > UINT32_MAX) return 0;
-            if (!Grow(static_cast<UINT>(grown))) return 0;
+            if (grown > UINT32_MAX)
+                return 0;
+            if (!Grow(static_cast<UINT>(grown)))
+                return 0;
         }
         std::memcpy(m_pData + m_nSize, bytes, count);
         m_nSize += count;
@@ -124,7 +133,8 @@ public:
     {
         if (size > m_nMaxSize) {
             BYTE* fresh = new (std::nothrow) BYTE[size];
-            if (!fresh) return 0;
+            if (!fresh)
+                return 0;
             delete[] m_pData;
             m_pData = fresh;
             m_nMaxSize = size;
@@ -136,7 +146,8 @@ public:
     // The spelling is the interface's own.
     BYTE* SeachByte(BYTE byte, UINT offset)
     {
-        if (!m_pData || offset >= m_nSize) return nullptr;
+        if (!m_pData || offset >= m_nSize)
+            return nullptr;
         void* hit = std::memchr(m_pData + offset, byte, m_nSize - offset);
         return static_cast<BYTE*>(hit);
     }
@@ -158,8 +169,10 @@ private:
     bool Grow(UINT capacity)
     {
         BYTE* fresh = new (std::nothrow) BYTE[capacity];
-        if (!fresh) return false;
-        if (m_nSize) std::memcpy(fresh, m_pData, m_nSize);
+        if (!fresh)
+            return false;
+        if (m_nSize)
+            std::memcpy(fresh, m_pData, m_nSize);
         delete[] m_pData;
         m_pData = fresh;
         m_nMaxSize = capacity;

@@ -7,7 +7,8 @@
 
 #include <mutex>
 
-class CZLT2_300 : public CProtocol {
+class CZLT2_300 : public CProtocol
+{
 public:
     CZLT2_300(CSercor* port, PROTOCOL_TYPE type, HWND owner);
     ~CZLT2_300() override;

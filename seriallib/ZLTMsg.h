@@ -3,7 +3,8 @@
 
 #include "seriallib/TarnMessage.h"
 
-class CZLTMsg : public CTarnMessage {
+class CZLTMsg : public CTarnMessage
+{
 public:
     CZLTMsg() : CTarnMessage(64, 16) {}
 

@@ -20,7 +20,10 @@ namespace {
 constexpr std::int64_t kTicksPerMs = 10000;
 constexpr std::int64_t kTicksPerSecond = 10000000;
 
-std::int64_t Monotonic() { return static_cast<std::int64_t>(CFileTime::Monotonic()); }
+std::int64_t Monotonic()
+{
+    return static_cast<std::int64_t>(CFileTime::Monotonic());
+}
 
 }  // namespace
 
@@ -63,14 +66,20 @@ int CCancellableSemaphore::GetCount() const
 // ---------------------------------------------------------------------------
 
 std::unique_ptr<CTransceiver> CNoEchoSounderHost::CreateTransceiver(TransceiverType, int,
-                                                                   const InstalledTransceiverInfo&, HKEY)
+                                                                    const InstalledTransceiverInfo&, HKEY)
 {
     return nullptr;
 }
 
-std::unique_ptr<CTransceiver> CNoEchoSounderHost::CreateReplay(const CReplayFileList*, HKEY) { return nullptr; }
+std::unique_ptr<CTransceiver> CNoEchoSounderHost::CreateReplay(const CReplayFileList*, HKEY)
+{
+    return nullptr;
+}
 
-std::unique_ptr<IPingDocuments> CNoEchoSounderHost::CreateDocuments() { return nullptr; }
+std::unique_ptr<IPingDocuments> CNoEchoSounderHost::CreateDocuments()
+{
+    return nullptr;
+}
 
 std::unique_ptr<IPingRecorder> CNoEchoSounderHost::CreateRecorder(CEchoSounder&, HKEY, const std::string&)
 {

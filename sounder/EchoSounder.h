@@ -15,10 +15,10 @@
 #pragma once
 
 #include "base/CommandTarget.h"
-#include "sounder/EchoSounderHost.h"
 #include "platform/Registry.h"
 #include "platform/Socket.h"
 #include "platform/WinTypes.h"
+#include "sounder/EchoSounderHost.h"
 #include "transceivers/TransceiverOwner.h"
 #include "transceivers/TransceiverRecords.h"
 
@@ -115,11 +115,11 @@ public:
         // that runs alone (CNoEchoSounderHost).
         IEchoSounderHost* host = nullptr;
         SounderModel model = SounderModel::QY310;
-        std::string adapterAddress;          // PC address of the selected adapter
-        std::string triggerDestination;      // set: the trigger datagram goes here
+        std::string adapterAddress;      // PC address of the selected adapter
+        std::string triggerDestination;  // set: the trigger datagram goes here
         WORD triggerPort = kTriggerPort;
         bool simplePinger = false;
-        double simplePingerInterval = 1.0;   // s
+        double simplePingerInterval = 1.0;  // s
         int workerStartDelayMs = 1000;
     };
 
@@ -132,8 +132,8 @@ public:
     // workers. False when the start was refused (a transceiver type that
     // cannot run here); no worker runs then. interval (100 ns units) paces
     // rate mode 2 from the first ping on, as SetMode would.
-    bool Create(const Context& context, HKEY key, int mode, int rateMode, const CReplayFileList* files,
-                DWORD trigger, int sequence, const std::string& sequenceFile, int hbx, std::int64_t interval = 0);
+    bool Create(const Context& context, HKEY key, int mode, int rateMode, const CReplayFileList* files, DWORD trigger,
+                int sequence, const std::string& sequenceFile, int hbx, std::int64_t interval = 0);
 
     int GetChannelCount() const;
     CChannel* GetChannel(int index) const;
@@ -219,7 +219,7 @@ private:
     std::atomic<bool> m_pingerOn{false};
     bool m_simplePinger = false;
     std::atomic<std::int32_t> m_timingCorrection{0};
-    std::atomic<std::int64_t> m_nextTrigger{0};   // monotonic; 0 = start from now
+    std::atomic<std::int64_t> m_nextTrigger{0};  // monotonic; 0 = start from now
     std::atomic<std::int64_t> m_triggerTimeout{kDefaultTriggerTimeout};
     std::atomic<bool> m_skip{false};
     std::atomic<int> m_pendingChannelState{-1};  // -1: none

@@ -2,10 +2,10 @@
 
 #include "base/EchosounderError.h"
 #include "engine/Channel.h"
-#include "sounder/OperationHost.h"
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 #include "platform/Paths.h"
+#include "sounder/OperationHost.h"
 #include "transceivers/TransceiverInstallation.h"
 
 #include <filesystem>
@@ -574,13 +574,13 @@ void COperationControl::CreateEchosounder(int mode)
     context.simplePingerInterval = m_inForce.SimplePingerInterval;
     HKEY key = mode == CEchoSounder::kReplay ? m_keyOperationReplay : m_keyOperationNormal;
     auto sounder = std::make_unique<CEchoSounder>();
-    const bool started = sounder->Create(
-        context, key, mode, m_inForce.enumSpeed, m_replayFiles.get(),
-        mode == CEchoSounder::kReplay ? CEchoSounder::kTriggerInternal : m_inForce.enumNormalTrig,
-        mode == CEchoSounder::kReplay ? 0 : m_inForce.enumNormalSequence, sequenceFile, m_inForce.HBX,
-        // Interval mode keeps the interval in force from its first ping, not
-        // only after the next Play or "Operation..." OK.
-        static_cast<std::int64_t>(m_inForce.PingInterval * 1e7));
+    const bool started =
+        sounder->Create(context, key, mode, m_inForce.enumSpeed, m_replayFiles.get(),
+                        mode == CEchoSounder::kReplay ? CEchoSounder::kTriggerInternal : m_inForce.enumNormalTrig,
+                        mode == CEchoSounder::kReplay ? 0 : m_inForce.enumNormalSequence, sequenceFile, m_inForce.HBX,
+                        // Interval mode keeps the interval in force from its first ping, not
+                        // only after the next Play or "Operation..." OK.
+                        static_cast<std::int64_t>(m_inForce.PingInterval * 1e7));
     if (!started || sounder->GetChannelCount() == 0)
         return;
     m_echoSounder = std::move(sounder);
@@ -648,9 +648,9 @@ void COperationControl::RestoreFactorySettings()
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
         const std::string name = entry.path().filename().string();
-        const bool ours = (name.rfind("Normal ", 0) == 0 || name.rfind("Replay ", 0) == 0 ||
-                           name.rfind("User ", 0) == 0) &&
-                          entry.path().extension() == ".ser";
+        const bool ours =
+            (name.rfind("Normal ", 0) == 0 || name.rfind("Replay ", 0) == 0 || name.rfind("User ", 0) == 0) &&
+            entry.path().extension() == ".ser";
         if (ours && entry.is_regular_file(ec))
             std::filesystem::remove(entry.path(), ec);
     }

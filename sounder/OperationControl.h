@@ -9,17 +9,17 @@
 
 #include "base/RegistrySupport.h"
 #include "engine/OperationDialogValues.h"
-#include "sounder/EchoSounder.h"
 #include "engine/ReplayFileList.h"
 #include "platform/MessageDispatcher.h"
+#include "sounder/EchoSounder.h"
 
 #include <array>
 #include <atomic>
-#include <shared_mutex>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -35,8 +35,7 @@ class IOperationHost;
 class COperationControl
 {
 public:
-    enum Command : UINT
-    {
+    enum Command : UINT {
         kStop = 0x4000,
         kDeleteLayout = 0x4001,
         kStopAndExit = 0x4002,
@@ -200,8 +199,8 @@ private:
     bool m_initialized = false;
 
     CRegistrySupport m_reg;
-    HKEY m_root = nullptr, m_keyNormal = nullptr, m_keyReplay = nullptr, m_keyUser = nullptr,
-         m_keyOperation = nullptr, m_keyOperationNormal = nullptr, m_keyOperationReplay = nullptr;
+    HKEY m_root = nullptr, m_keyNormal = nullptr, m_keyReplay = nullptr, m_keyUser = nullptr, m_keyOperation = nullptr,
+         m_keyOperationNormal = nullptr, m_keyOperationReplay = nullptr;
 
     Settings m_normal, m_replay, m_inForce;
     std::atomic<int> m_modeInForce{CEchoSounder::kNormal};

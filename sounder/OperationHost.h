@@ -32,7 +32,7 @@ public:
     virtual bool ShiftOrSecondaryButtonHeld() = 0;
 
     // Application.
-    virtual std::string GetProfile() = 0;        // McuModus, empty for "Default"
+    virtual std::string GetProfile() = 0;  // McuModus, empty for "Default"
     virtual void SetProfile(const std::string& profile) = 0;
     virtual void SetSettingsFolder(const std::string& folder) = 0;
     virtual void CloseSensors() = 0;

@@ -1,9 +1,9 @@
 #include "transceivers/QY42.h"
 
 #include "engine/Channel.h"
+#include "engine/ChannelParameters.h"
 #include "engine/RawPower.h"
 #include "platform/FileTime.h"
-#include "engine/ChannelParameters.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 #include "transceivers/TransceiverInstallation.h"
@@ -35,7 +35,10 @@ DWORD RandomToken()
 }
 
 // Halves away from zero.
-long long RoundHalfAway(double x) { return static_cast<long long>(std::llround(x)); }
+long long RoundHalfAway(double x)
+{
+    return static_cast<long long>(std::llround(x));
+}
 
 }  // namespace
 
@@ -134,7 +137,10 @@ bool CQY42::SendData(const qy42::Bytes& t)
     return m_data.SendTo(t.data(), t.size(), m_unit, 100) == static_cast<int>(t.size());
 }
 
-bool CQY42::SendVersionRequest(DWORD token) { return SendCommand(qy42::VersionRequest(token)); }
+bool CQY42::SendVersionRequest(DWORD token)
+{
+    return SendCommand(qy42::VersionRequest(token));
+}
 
 bool CQY42::Pause(int ms)
 {
@@ -203,8 +209,8 @@ bool CQY42::CreateChannels(HKEY key)
     auto r = std::make_unique<StructChannelParameters>();
     r->capability = cap;
     r->channelNumber = 1;
-    r->description = Format("%d kHz", cap.frequencyKHz > 0 ? cap.frequencyKHz
-                                                            : static_cast<int>(cap.frequency / 1000.0));
+    r->description =
+        Format("%d kHz", cap.frequencyKHz > 0 ? cap.frequencyKHz : static_cast<int>(cap.frequency / 1000.0));
     r->frequency = cap.frequency;
     r->maxPower = cap.txPowerMax;
     std::copy(std::begin(cap.pulseLength), std::end(cap.pulseLength), r->pulseLengthTable);
@@ -225,8 +231,8 @@ bool CQY42::CreateChannels(HKEY key)
     r->channelName = cap.description.empty() ? r->description : cap.description;
     if (key != nullptr) {
         HKEY channelKey = nullptr;
-        if (RegCreateKeyEx(key, r->channelName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &channelKey,
-                           nullptr) == ERROR_SUCCESS)
+        if (RegCreateKeyEx(key, r->channelName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &channelKey, nullptr) ==
+            ERROR_SUCCESS)
             r->key = channelKey;
     }
     // Values for a channel that has none stored yet.
@@ -291,12 +297,12 @@ void CQY42::LogDecimation()
     m_des2 = d.des2;
     m_des3 = d.des3;
     std::lock_guard<std::mutex> lock(m_textLock);
-    m_decimationLog = Format("Decimation  ch %i: Total %i Des1 %i Des2 %i Des3 %i Fpa %i", 1, d.total, d.des1,
-                             d.des2, d.des3, ticks);
+    m_decimationLog =
+        Format("Decimation  ch %i: Total %i Des1 %i Des2 %i Des3 %i Fpa %i", 1, d.total, d.des1, d.des2, d.des3, ticks);
 }
 
 qy42::TransmitSettings CQY42::ComputeTransmit(double frequency, double pulseLength, double fmPulseLength, bool fm,
-                                               double power, bool passive, float& transmitFrequency)
+                                              double power, bool passive, float& transmitFrequency)
 {
     const long long n = frequency > 0.0 ? std::max(RoundHalfAway(4000000.0 / frequency), 1LL) : 1LL;
     double tf = 4000000.0 / static_cast<double>(n);
@@ -325,8 +331,8 @@ void CQY42::ConfigureTransmit()
         return;
     const StructChannelParameters& r = m_pingRecord;
     float tf = 0.0f;
-    qy42::TransmitSettings s = ComputeTransmit(r.frequency, r.pulseLength, r.fmPulseLength, r.fmPulse != 0,
-                                               r.txPower, r.transceiverMode == kPassive, tf);
+    qy42::TransmitSettings s = ComputeTransmit(r.frequency, r.pulseLength, r.fmPulseLength, r.fmPulse != 0, r.txPower,
+                                               r.transceiverMode == kPassive, tf);
     s.channel = 0;
     SendData(qy42::TransmitParameters(s));
     Pause(m_options.transmitDelayMs);

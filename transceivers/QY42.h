@@ -62,7 +62,7 @@ public:
         int setupDelayMs = 1010;
         int transmitDelayMs = 100;
         int ringRetryMs = 20;
-        int unitWaitMs = 10000;         // bounded wait without a hook
+        int unitWaitMs = 10000;  // bounded wait without a hook
         std::string timeoutLogPath = "DEBUG_TimeOut.txt";
         // Shows the search dialog with the wait text until done() is true
         // or the operator gives up; answers false when cancelled. Called on
@@ -108,7 +108,11 @@ public:
     // The engine asks for the next ping's samples once it has taken the
     // last completed ping from the channel.
     void SetPingRequest(int flag) override { m_dataPending = flag; }
-    int SetPingMode(int mode) override { m_pingMode = mode; return mode; }
+    int SetPingMode(int mode) override
+    {
+        m_pingMode = mode;
+        return mode;
+    }
     bool HasPingData() override;
     int ConfigureInterface(int) override;
 
@@ -123,8 +127,8 @@ public:
         int total = 0, des1 = 1, des2 = 1, des3 = 1, ticks = 0;
     };
     static Decimation ComputeDecimation(double pulseLength, int ticks);
-    static qy42::TransmitSettings ComputeTransmit(double frequency, double pulseLength, double fmPulseLength,
-                                                   bool fm, double power, bool passive, float& transmitFrequency);
+    static qy42::TransmitSettings ComputeTransmit(double frequency, double pulseLength, double fmPulseLength, bool fm,
+                                                  double power, bool passive, float& transmitFrequency);
     static double SelectSampleInterval(const StructChannelParameters& record);
     // (2a / (a + b))^2 x b: the part of the unit's output a load of a ohms
     // takes against the reference b.
@@ -195,14 +199,14 @@ private:
     // join that ping and leave their own empty.
     std::atomic<int> m_dataPending{1};
     std::atomic<bool> m_setupDone{false};
-    std::atomic<bool> m_setupFlag{false};   // "HC" seen: transmit set-up due
+    std::atomic<bool> m_setupFlag{false};  // "HC" seen: transmit set-up due
     std::atomic<bool> m_programming{false};
     std::atomic<bool> m_versionAnswered{false};
     std::atomic<bool> m_refused{false};
     std::atomic<bool> m_syncSeen{false};
     std::atomic<bool> m_receiveConfigured{false};
     std::atomic<bool> m_statusRequested{false};
-    std::atomic<bool> m_waiting{false};     // the search wait is on
+    std::atomic<bool> m_waiting{false};  // the search wait is on
     std::atomic<int> m_setupState{0};
     std::atomic<int> m_pingMode{0};
     std::atomic<bool> m_eventInput{false};
@@ -221,7 +225,7 @@ private:
     double m_sensitivityFactor = 0.0;
     FilterRecord m_filter;
     std::mutex m_filterLock;
-    StructChannelParameters m_pingRecord;   // copy taken by Start
+    StructChannelParameters m_pingRecord;  // copy taken by Start
     std::atomic<int> m_pingTicks{0};
 
     // Per-ping work (data thread only).

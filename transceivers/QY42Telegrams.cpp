@@ -44,8 +44,14 @@ Bytes VersionRequest(DWORD token)
     return d;
 }
 
-Bytes Halt() { return Telegram(8, "HD"); }
-Bytes HaltClear() { return Telegram(16, "HC"); }
+Bytes Halt()
+{
+    return Telegram(8, "HD");
+}
+Bytes HaltClear()
+{
+    return Telegram(16, "HC");
+}
 
 Bytes ReceiveConfigure()
 {
@@ -64,7 +70,10 @@ Bytes SetupComplete()
     return d;
 }
 
-Bytes StatusRequest() { return Telegram(8, "DCSR"); }
+Bytes StatusRequest()
+{
+    return Telegram(8, "DCSR");
+}
 
 Bytes InterfaceConfigure(int channelDigit)
 {

@@ -26,14 +26,14 @@ constexpr std::size_t kMaxReceived = 2008;
 std::string CodeOf(const BYTE* data, std::size_t size);
 
 // --- sent to the unit -------------------------------------------------
-Bytes VersionRequest(DWORD token);                    // "VR"   12
-Bytes Halt();                                         // "HD"    8
-Bytes HaltClear();                                    // "HC"   16
-Bytes ReceiveConfigure();                             // "RC#"  52
-Bytes SetupComplete();                                // "TC"   28
-Bytes StatusRequest();                                // "DCSR"  8
-Bytes InterfaceConfigure(int channelDigit);           // "FPA0" 16
-Bytes Trigger(bool external, DWORD samplesRequested); // "TE"/"TI" 16
+Bytes VersionRequest(DWORD token);                     // "VR"   12
+Bytes Halt();                                          // "HD"    8
+Bytes HaltClear();                                     // "HC"   16
+Bytes ReceiveConfigure();                              // "RC#"  52
+Bytes SetupComplete();                                 // "TC"   28
+Bytes StatusRequest();                                 // "DCSR"  8
+Bytes InterfaceConfigure(int channelDigit);            // "FPA0" 16
+Bytes Trigger(bool external, DWORD samplesRequested);  // "TE"/"TI" 16
 
 struct TransmitSettings
 {
@@ -43,8 +43,8 @@ struct TransmitSettings
     float frequencyValue = 0.0f;
     float sweepValue = 0.0f;
 };
-Bytes TransmitParameters(const TransmitSettings& s);  // "TSP#" 80
-Bytes PulseConfigure(float channelValue, float pulseLength); // "TPC" 28
+Bytes TransmitParameters(const TransmitSettings& s);          // "TSP#" 80
+Bytes PulseConfigure(float channelValue, float pulseLength);  // "TPC" 28
 
 // --- received from the unit -------------------------------------------
 struct Information
@@ -58,8 +58,8 @@ std::optional<Information> ReadInformation(const BYTE* data, std::size_t size);
 
 struct VersionAnswer
 {
-    bool refused = false;   // bit 1 of the byte at 16
-    std::string version;    // from 44
+    bool refused = false;  // bit 1 of the byte at 16
+    std::string version;   // from 44
 };
 std::optional<VersionAnswer> ReadVersionAnswer(const BYTE* data, std::size_t size);
 

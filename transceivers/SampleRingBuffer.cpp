@@ -10,7 +10,10 @@
 namespace {
 
 // A packed sample word is the upper half of a single-precision float.
-float UnpackHalf(WORD w) { return std::bit_cast<float>(static_cast<DWORD>(w) << 16); }
+float UnpackHalf(WORD w)
+{
+    return std::bit_cast<float>(static_cast<DWORD>(w) << 16);
+}
 
 // How far before now, in file-time units, a moment seconds back lies; 0 when
 // that is no time back from now: not a number, not positive, or before the
@@ -63,7 +66,6 @@ void CSampleRingBuffer::SetLostSamplesHandler(std::function<void()> handler, std
     m_lostInterval = minInterval;
 }
 
-
 void CSampleRingBuffer::ReportLoss()
 {
     ++m_lostEvents;
@@ -100,7 +102,7 @@ int CSampleRingBuffer::WriteSamples(const BYTE* datagram, std::size_t size)
     const bool placeholder = r.U32(0) == 0 && m_anyWritten;
     float rate;
     DWORD n, c, pingStart, first;
-    const float* values = nullptr;   // two a sample and channel; none for a placeholder
+    const float* values = nullptr;  // two a sample and channel; none for a placeholder
     if (placeholder) {
         // Stands in for a datagram the link lost: it carries no samples, so
         // the numbers are carried on from what came before.
@@ -108,7 +110,8 @@ int CSampleRingBuffer::WriteSamples(const BYTE* datagram, std::size_t size)
         n = m_lastSampleCount;
         c = m_lastChannelCount;
         pingStart = slot.startSeen ? slot.startSampleNumber : m_lastPingStart;
-        const DWORD gap = slot.samplesRequested > slot.samplesReceived ? slot.samplesRequested - slot.samplesReceived : 0;
+        const DWORD gap =
+            slot.samplesRequested > slot.samplesReceived ? slot.samplesRequested - slot.samplesReceived : 0;
         first = m_lastFirstSample + (gap > 45 ? gap : m_lastSampleCount);
     } else {
         if (size < kHeaderSize) {
@@ -149,7 +152,8 @@ int CSampleRingBuffer::WriteSamples(const BYTE* datagram, std::size_t size)
             fill = first - pingStart;
             startAtFill = true;
         }
-        const DWORD open = slot.samplesRequested > slot.samplesReceived ? slot.samplesRequested - slot.samplesReceived : 0;
+        const DWORD open =
+            slot.samplesRequested > slot.samplesReceived ? slot.samplesRequested - slot.samplesReceived : 0;
         fill = std::min(fill, open);
     }
 

@@ -83,7 +83,8 @@ public:
     // Ping records are shared by the receive thread, the data thread and the
     // thread that starts pings; each access is one short critical section.
     PingRecord GetPingRecord(int slot) const;
-    template <typename F> void ModifyPingRecord(int slot, F&& change)
+    template <typename F>
+    void ModifyPingRecord(int slot, F&& change)
     {
         std::lock_guard<std::mutex> lock(m_slotLock);
         change(m_slots[static_cast<std::size_t>(WrapSlot(slot))]);
@@ -118,7 +119,7 @@ private:
     bool m_anyWritten = false;
     bool m_intervalStatistics = false;
     std::vector<StructBuffer> m_buffers;
-    std::vector<float> m_values;   // the samples of the datagram being written, as floats in its order
+    std::vector<float> m_values;  // the samples of the datagram being written, as floats in its order
     mutable std::mutex m_slotLock;
     std::array<PingRecord, kSlots> m_slots{};
     std::atomic<int> m_readIndex{0};

@@ -11,8 +11,14 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsEol(char c) { return c == '\r' || c == '\n'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+bool IsEol(char c)
+{
+    return c == '\r' || c == '\n';
+}
 
 std::size_t LineEnd(const std::string& t, std::size_t pos, std::size_t limit)
 {
@@ -173,12 +179,21 @@ CTrListFile::Range CTrListFile::TransceiverBlock(const std::string& key, Transce
         return r;
     const char* close = nullptr;
     switch (type) {
-    case TransceiverType::HXU: close = "ENDHXUTRANSCEIVER"; break;
-    case TransceiverType::DRU: close = "ENDDRUTRANSCEIVER"; break;
+    case TransceiverType::HXU:
+        close = "ENDHXUTRANSCEIVER";
+        break;
+    case TransceiverType::DRU:
+        close = "ENDDRUTRANSCEIVER";
+        break;
     case TransceiverType::NVU:
-    case TransceiverType::QY42: close = "ENDNVUTRANSCEIVER"; break;
-    case TransceiverType::GEO: close = "ENDGEOTRANSCEIVER"; break;
-    default: return r;
+    case TransceiverType::QY42:
+        close = "ENDNVUTRANSCEIVER";
+        break;
+    case TransceiverType::GEO:
+        close = "ENDGEOTRANSCEIVER";
+        break;
+    default:
+        return r;
     }
     const std::string k = Trimmed(key);
     const std::size_t h = FindAtLineStart(m_text, k, sec.begin, sec.end, true);

@@ -30,11 +30,10 @@
 class CTrListFile
 {
 public:
-    enum BuildResult
-    {
+    enum BuildResult {
         kBuilt = 0,
-        kUndocumentedHxu = 1,   // status message "Undocumented HXU transceiver found on network"
-        kNotFound = 2,          // message box "Sorry,transceiver description not found!"
+        kUndocumentedHxu = 1,  // status message "Undocumented HXU transceiver found on network"
+        kNotFound = 2,         // message box "Sorry,transceiver description not found!"
     };
 
     struct CardInfo

@@ -332,7 +332,8 @@ int CTransceiver::LoadChannelSettings()
     for (StructChannelParameters* r : m_channels) {
         std::ifstream in(SettingsFileName(m_settingsFolder, r->channelName), std::ios::binary);
         if (in) {
-            const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in),
+                                                   std::istreambuf_iterator<char>()};
             // Only a whole record is taken; a short file keeps what the
             // channel had.
             if (bytes.size() == kSettingsFileSize) {

@@ -50,7 +50,7 @@ public:
         double angleOffsetAlongship = 0.0, angleOffsetAthwartship = 0.0;
         double further1 = 0.0;
         int further2 = 0;
-        int sampleIntervalCount = 0;   // ticks of a 2 MHz clock
+        int sampleIntervalCount = 0;  // ticks of a 2 MHz clock
         int beamType = 0;
         std::string channelName;
         int transceiverMode = kActive;
@@ -174,7 +174,11 @@ public:
     // the application provides.
     static void SetModelCode(SounderModel model) { s_modelCode = model; }
     static SounderModel GetModelCode() { return s_modelCode; }
-    static void SetPingerPulseLength(bool on, double value) { s_pingerOn = on; s_pingerPulse = value; }
+    static void SetPingerPulseLength(bool on, double value)
+    {
+        s_pingerOn = on;
+        s_pingerPulse = value;
+    }
 
 protected:
     // Given to every channel the type makes.

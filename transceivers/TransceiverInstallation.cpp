@@ -17,7 +17,10 @@ const char* const kChannelsKey = "Installed Transceiver Channels";
 
 }  // namespace
 
-void CTransceiverInstallation::ResetInitializeFlag() { s_firstInitialize = true; }
+void CTransceiverInstallation::ResetInitializeFlag()
+{
+    s_firstInitialize = true;
+}
 
 CTransceiverInstallation::CTransceiverInstallation() = default;
 
@@ -252,13 +255,14 @@ std::string CTransceiverInstallation::CheckNetworkCards()
     return first;
 }
 
-CTransceiverInstallation::CommitResult CTransceiverInstallation::CommitChannels(
-    std::vector<std::unique_ptr<CTrList>>& entries, DWORD enableDeckUnit, const std::string& deckUnitIp)
+CTransceiverInstallation::CommitResult
+CTransceiverInstallation::CommitChannels(std::vector<std::unique_ptr<CTrList>>& entries, DWORD enableDeckUnit,
+                                         const std::string& deckUnitIp)
 {
     m_enableDeckUnit = enableDeckUnit;
     m_deckUnitIp = deckUnitIp;
-    const auto chosen = std::count_if(entries.begin(), entries.end(),
-                                      [](const auto& e) { return e && e->transducerName != "NONE"; });
+    const auto chosen =
+        std::count_if(entries.begin(), entries.end(), [](const auto& e) { return e && e->transducerName != "NONE"; });
     if (chosen > kMaxChannels) {
         MessageBox(0, "Max. number of transceiver channels = " + std::to_string(kMaxChannels), "",
                    MB_OK | MB_ICONEXCLAMATION);

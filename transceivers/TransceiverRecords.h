@@ -10,8 +10,8 @@
 struct InstalledTransceiverInfo
 {
     TransceiverType type = TransceiverType::HXU;
-    std::uint32_t unitAddress = 0; // IPv4 address as a number
-    std::uint16_t cardValue = 0;   // DRU: leading number of the version text
+    std::uint32_t unitAddress = 0;  // IPv4 address as a number
+    std::uint16_t cardValue = 0;    // DRU: leading number of the version text
     int channelCount = 0;
     std::string transceiverId;
     std::string localPcIp;
@@ -22,7 +22,7 @@ struct TransceiverChannelRecord
     int channelNo = 0;
     std::string description;
     std::string transducerName;
-    double frequency = 0.0;        // Hz
+    double frequency = 0.0;  // Hz
     int frequencyKHz = 0;
     int beamType = 0;
     double txPowerMin = 0.0, txPowerMed = 0.0, txPowerMax = 0.0;

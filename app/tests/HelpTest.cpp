@@ -17,8 +17,8 @@ TEST(HelpTest, RequestsOpenTheirPages)
 
     help.ShowHelp(CHelp::kContextBase + 150, CHelp::HELP_CONTEXT);  // F1 in the Layout dialog
     help.ShowHelp(0x20086, CHelp::HELP_CONTEXTPOPUP);
-    help.ShowHelp(0x20086, CHelp::HELP_FINDER);                     // contents, whatever the context
-    help.ShowHelp(0x20064, CHelp::HELP_CONTEXT);                    // about box: no page of its own
+    help.ShowHelp(0x20086, CHelp::HELP_FINDER);   // contents, whatever the context
+    help.ShowHelp(0x20064, CHelp::HELP_CONTEXT);  // about box: no page of its own
 
     ASSERT_EQ(opened.size(), 4u);
     EXPECT_EQ(opened[0], "/opt/z/Language/1033/help/qor_layout.html");

@@ -1,8 +1,8 @@
 // The sensor and output objects are looked up from the sounder's, the
 // network reader's and the recorder's threads while the user-interface
 // thread closes and destroys them.
-#include "app/Pelmaris.h"
 #include "ShellTestSupport.h"
+#include "app/Pelmaris.h"
 
 #include <gtest/gtest.h>
 

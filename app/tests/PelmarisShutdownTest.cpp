@@ -1,7 +1,7 @@
 // The sensor and output objects from the creation table, their close order,
 // and stop and exit with and without power-off.
-#include "app/Pelmaris.h"
 #include "ShellTestSupport.h"
+#include "app/Pelmaris.h"
 #include "platform/FileTime.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +15,11 @@ using namespace shelltest;
 namespace {
 
 // A stand-in object that logs what is done to it.
-struct Probe : CSensorObject {
-    Probe(std::string n, std::vector<std::string>* l, std::optional<long> rc) : name(std::move(n)), log(l), setupResult(rc)
-    {
-    }
+struct Probe : CSensorObject
+{
+    Probe(std::string n, std::vector<std::string>* l, std::optional<long> rc)
+        : name(std::move(n)), log(l), setupResult(rc)
+    {}
     ~Probe() override { log->push_back("delete " + name); }
     long Setup() override
     {
@@ -34,7 +35,8 @@ struct Probe : CSensorObject {
     std::optional<long> setupResult;
 };
 
-class PelmarisObjects : public ::testing::Test {
+class PelmarisObjects : public ::testing::Test
+{
 protected:
     // Every row gets a probe; setupResult decides its checked set-up.
     std::unique_ptr<CPelmaris> Make(std::map<SensorId, long> setupResult = {})
@@ -114,9 +116,9 @@ TEST_F(PelmarisObjects, CloseSensorsInItsOrderAndAgainFindsNothing)
     for (const auto& entry : log)
         if (entry.rfind("delete ", 0) == 0)
             closed.push_back(entry.substr(7));
-    EXPECT_EQ(closed, (std::vector<std::string>{"navigation", "purse seine", "trawl", "heave", "heading",
-                                                "water temperature", "lobe interface", "geographic history",
-                                                "hardware status", "NMEA depth"}));
+    EXPECT_EQ(closed,
+              (std::vector<std::string>{"navigation", "purse seine", "trawl", "heave", "heading", "water temperature",
+                                        "lobe interface", "geographic history", "hardware status", "NMEA depth"}));
     EXPECT_TRUE(Logged("close heave"));
     EXPECT_EQ(pelmaris->SensorObject(SensorId::Navigation), nullptr);
     EXPECT_NE(pelmaris->SensorObject(SensorId::LX750), nullptr);  // outputs stay for the destructor

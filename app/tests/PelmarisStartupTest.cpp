@@ -1,12 +1,12 @@
 // Start-up of the application object: the model, the settings folders and
 // paths, the start request, power-off arming and the file type.
+#include "ShellTestSupport.h"
 #include "app/DesktopAssociation.h"
 #include "app/Pelmaris.h"
 #include "base/RegistrySupport.h"
 #include "base/StringTable.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileTime.h"
-#include "ShellTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class PelmarisStartup : public ::testing::Test {
+class PelmarisStartup : public ::testing::Test
+{
 protected:
     // A fresh application object with the fake frame.
     std::unique_ptr<CPelmaris> Make()
@@ -58,9 +59,9 @@ protected:
     {
         HKEY key = nullptr;
         const std::string path = "Software\\Zelvar\\EchoSounder\\" + model + "\\1.0\\" + sub;
-        ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                 nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegCreateKeyEx(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
         RegSetValueEx(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
         RegCloseKey(key);
     }
@@ -82,17 +83,17 @@ protected:
 
 TEST_F(PelmarisStartup, ExecutableNameSelectsModelMenuAndRoot)
 {
-    struct Case {
+    struct Case
+    {
         const char* argv0;
         SounderModel type;
         unsigned menu;
         unsigned channelMenu;
         bool maximised;  // SuspendMaximize missing: only RM30 starts maximised
     };
-    for (const Case& c : {Case{"/opt/z/qy310", SounderModel::QY310, 140, 252, false},
-                          Case{"RM30", SounderModel::RM30, 131, 0, true},
-                          Case{"tq30.bin", SounderModel::TQ30, 167, 0, false},
-                          Case{"QY210", SounderModel::QY210, 140, 253, false}}) {
+    for (const Case& c :
+         {Case{"/opt/z/qy310", SounderModel::QY310, 140, 252, false}, Case{"RM30", SounderModel::RM30, 131, 0, true},
+          Case{"tq30.bin", SounderModel::TQ30, 167, 0, false}, Case{"QY210", SounderModel::QY210, 140, 253, false}}) {
         auto pelmaris = Make();
         ASSERT_TRUE(pelmaris->InitInstance({c.argv0})) << c.argv0;
         EXPECT_EQ(pelmaris->GetSounderType(), c.type) << c.argv0;
@@ -182,7 +183,8 @@ TEST_F(PelmarisStartup, RawFileOnCommandLineStartsReplayEvenWithAutoStartSuspend
 
 TEST_F(PelmarisStartup, StartRequestWithoutFile)
 {
-    struct Case {
+    struct Case
+    {
         const char* legend;
         DWORD suspend;
         DWORD dialog;
@@ -291,7 +293,8 @@ TEST_F(PelmarisStartup, StoredFolderWithShellCharactersIsMadeAsItStands)
 
 TEST_F(PelmarisStartup, PowerOffArmingByVariable)
 {
-    struct Case {
+    struct Case
+    {
         const char* argv0;
         const char* variable;
         const char* value;
@@ -349,7 +352,8 @@ TEST_F(PelmarisStartup, RawFileTypeIsTakenOnlyWhenNobodyOwnsIt)
 
 // Stand-ins of the desktop's tools on PATH: each writes its name and
 // arguments, one line a call, into the log.
-struct DesktopTools {
+struct DesktopTools
+{
     explicit DesktopTools(const fs::path& root) : folder(root / "tools"), log(root / "tools.log")
     {
         fs::create_directories(folder);
@@ -410,7 +414,8 @@ TEST_F(PelmarisStartup, DesktopEntryOfEachModelRunsThatModelsLink)
 
 TEST(DesktopAssociation, ExecLineQuotesThePathForTheDesktop)
 {
-    struct Case {
+    struct Case
+    {
         const char* path;
         const char* exec;
         const char* legend;
@@ -577,7 +582,8 @@ TEST_F(PelmarisStartup, SensorCommandsOpenOnlyWhatExistsAndHasItsDialog)
             row.create = [&](CPelmaris&) { return std::make_unique<FakeSensor>(false, &opened, "heading"); };
     }
     ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
-    struct Case {
+    struct Case
+    {
         unsigned id;
         bool enabled;
     };
@@ -596,12 +602,12 @@ TEST_F(PelmarisStartup, SensorCommandsOpenOnlyWhatExistsAndHasItsDialog)
 }
 
 // A sensor object that notes its start and the lists it is handed.
-class ListSensor : public CSensorObject {
+class ListSensor : public CSensorObject
+{
 public:
     ListSensor(std::vector<std::string>& log, std::string name, long setup = 0)
         : m_log(log), m_name(std::move(name)), m_setup(setup)
-    {
-    }
+    {}
     long Setup() override { return m_setup; }
     void Start() override { m_log.push_back(m_name + " start"); }
     void SetSourceList(const std::vector<std::string>& names) override { Note("sources", names); }
@@ -643,21 +649,32 @@ TEST_F(PelmarisStartup, SensorObjectsGetTheirListsFromTheInstallation)
     const std::string channels = ": [T38 38 kHz] [T38 120 kHz] [T200 200 kHz]";
     const std::string transceivers = ": [T38] [T200]";
     EXPECT_EQ(log, (std::vector<std::string>{
-                       "navigation start", "navigation sources" + channels,
-                       "purse seine start", "purse seine sources" + channels,
-                       "trawl start", "trawl sources" + channels,
-                       "heave start", "heave transceivers" + transceivers, "heave sources" + channels,
-                       "water temperature start", "water temperature sources" + transceivers,
-                       "hardware status start", "hardware status sources" + transceivers,
+                       "navigation start",
+                       "navigation sources" + channels,
+                       "purse seine start",
+                       "purse seine sources" + channels,
+                       "trawl start",
+                       "trawl sources" + channels,
+                       "heave start",
+                       "heave transceivers" + transceivers,
+                       "heave sources" + channels,
+                       "water temperature start",
+                       "water temperature sources" + transceivers,
+                       "hardware status start",
+                       "hardware status sources" + transceivers,
                    }));
 
     log.clear();
     operation.installed = {{"T50", {"T50 50 kHz"}}};
     pelmaris->UpdateSourceLists();
     EXPECT_EQ(log, (std::vector<std::string>{
-                       "navigation sources: [T50 50 kHz]", "purse seine sources: [T50 50 kHz]",
-                       "trawl sources: [T50 50 kHz]", "water temperature sources: [T50]",
-                       "hardware status sources: [T50]", "heave transceivers: [T50]", "heave sources: [T50 50 kHz]",
+                       "navigation sources: [T50 50 kHz]",
+                       "purse seine sources: [T50 50 kHz]",
+                       "trawl sources: [T50 50 kHz]",
+                       "water temperature sources: [T50]",
+                       "hardware status sources: [T50]",
+                       "heave transceivers: [T50]",
+                       "heave sources: [T50 50 kHz]",
                    }));
 
     // A second program whose temperature input cannot open its line.

@@ -1,7 +1,7 @@
 // Screen layouts: the frame rectangles of each pattern, the choice of
 // pattern, and Arrange with the frames it makes.
-#include "app/StandardESLayout.h"
 #include "ShellTestSupport.h"
+#include "app/StandardESLayout.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +10,16 @@ using namespace shelltest;
 
 namespace {
 
-struct GeometryCase {
+struct GeometryCase
+{
     const char* legend;
     int arrangement;
     int n, w, h;
     std::vector<LayoutRect> rects;
 };
 
-class LayoutGeometry : public ::testing::TestWithParam<GeometryCase> {};
+class LayoutGeometry : public ::testing::TestWithParam<GeometryCase>
+{};
 
 TEST_P(LayoutGeometry, FramesLandWhereTheyShould)
 {
@@ -30,24 +32,45 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         GeometryCase{"automatic 2 on 1000x800 stacks", 2, 2, 1000, 800, {{0, 0, 1000, 400}, {0, 400, 1000, 400}}},
         GeometryCase{"automatic 2 on 1300x800 side by side", 2, 2, 1300, 800, {{0, 0, 650, 800}, {650, 0, 650, 800}}},
-        GeometryCase{"automatic 3 on 1000x800 one over two", 2, 3, 1000, 800,
+        GeometryCase{"automatic 3 on 1000x800 one over two",
+                     2,
+                     3,
+                     1000,
+                     800,
                      {{0, 0, 1000, 400}, {0, 400, 500, 400}, {500, 400, 500, 400}}},
-        GeometryCase{"automatic 4 on 1000x800 grid", 2, 4, 1000, 800,
+        GeometryCase{"automatic 4 on 1000x800 grid",
+                     2,
+                     4,
+                     1000,
+                     800,
                      {{0, 0, 500, 400}, {500, 0, 500, 400}, {0, 400, 500, 400}, {500, 400, 500, 400}}},
-        GeometryCase{"automatic 4 on 700x1000 stacks", 2, 4, 700, 1000,
+        GeometryCase{"automatic 4 on 700x1000 stacks",
+                     2,
+                     4,
+                     700,
+                     1000,
                      {{0, 0, 700, 250}, {0, 250, 700, 250}, {0, 500, 700, 250}, {0, 750, 700, 250}}},
-        GeometryCase{"horizontal 3 on 1000x800", 0, 3, 1000, 800,
-                     {{0, 0, 1000, 266}, {0, 266, 1000, 266}, {0, 532, 1000, 266}}},
+        GeometryCase{
+            "horizontal 3 on 1000x800", 0, 3, 1000, 800, {{0, 0, 1000, 266}, {0, 266, 1000, 266}, {0, 532, 1000, 266}}},
         GeometryCase{"vertical 2 on 1000x800", 1, 2, 1000, 800, {{0, 0, 500, 800}, {500, 0, 500, 800}}},
         GeometryCase{"automatic 1 stacks", 2, 1, 1000, 800, {{0, 0, 1000, 800}}},
-        GeometryCase{"automatic 3 on a very wide area", 2, 3, 6000, 800,
+        GeometryCase{"automatic 3 on a very wide area",
+                     2,
+                     3,
+                     6000,
+                     800,
                      {{0, 0, 2000, 800}, {2000, 0, 2000, 800}, {4000, 0, 2000, 800}}},
         GeometryCase{"zero height stacks", 1, 2, 1000, 0, {{0, 0, 1000, 0}, {0, 0, 1000, 0}}},
-        GeometryCase{"automatic 5 in two columns", 2, 5, 1000, 900,
-                     {{0, 0, 500, 300}, {500, 0, 500, 300}, {0, 300, 500, 300}, {500, 300, 500, 300},
-                      {0, 600, 1000, 300}}}));
+        GeometryCase{
+            "automatic 5 in two columns",
+            2,
+            5,
+            1000,
+            900,
+            {{0, 0, 500, 300}, {500, 0, 500, 300}, {0, 300, 500, 300}, {500, 300, 500, 300}, {0, 600, 1000, 300}}}));
 
-class FakeLayoutFrame : public ILayoutFrame {
+class FakeLayoutFrame : public ILayoutFrame
+{
 public:
     explicit FakeLayoutFrame(std::vector<std::string>& log, int channel) : m_log(log), m_channel(channel) {}
     bool SaveSettings() override
@@ -64,7 +87,8 @@ private:
     int m_channel;
 };
 
-class ScreenLayout : public ::testing::Test {
+class ScreenLayout : public ::testing::Test
+{
 protected:
     LayoutSource Source(std::initializer_list<int> shown, int arrangement)
     {

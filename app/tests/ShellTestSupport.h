@@ -2,9 +2,9 @@
 // fatal report that throws, and a main frame that records what reaches it.
 #pragma once
 
-#include "base/EchosounderError.h"
 #include "app/MainFrameInterface.h"
 #include "app/Pelmaris.h"
+#include "base/EchosounderError.h"
 #include "base/Status.h"
 #include "platform/ClockSetter.h"
 #include "platform/MessageBox.h"
@@ -20,12 +20,14 @@
 
 namespace shelltest {
 
-struct FatalReported {
+struct FatalReported
+{
     std::string text;
 };
 
 // Sets an environment variable for the life of the object.
-class ScopedEnv {
+class ScopedEnv
+{
 public:
     ScopedEnv(const char* name, const char* value) : m_name(name)
     {
@@ -51,7 +53,8 @@ private:
 
 // Hives, data root, XDG data and configuration folders, no network
 // adapters, an event log file and a fatal report that throws FatalReported.
-class ShellEnvironment {
+class ShellEnvironment
+{
 public:
     ShellEnvironment()
         : m_root(MakeTemp()),
@@ -100,16 +103,18 @@ inline std::string ShellEnvironment::EventLog() const
     return text;
 }
 
-struct PostedMessage {
+struct PostedMessage
+{
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
-    std::optional<std::string> text;               // a std::string payload
+    std::optional<std::string> text;                // a std::string payload
     std::optional<std::vector<std::string>> files;  // a file list payload
 };
 
 // A main frame without a window: records its messages and calls.
-class FakeFrame : public app::IMainFrame {
+class FakeFrame : public app::IMainFrame
+{
 public:
     FakeFrame()
     {
@@ -172,7 +177,8 @@ private:
 // The shell's own operation link with a number of installed transceivers and
 // a running sounder the test chooses (never started: only its presence is
 // read).
-class FakeOperation : public app::CShellOperation {
+class FakeOperation : public app::CShellOperation
+{
 public:
     using CShellOperation::CShellOperation;
     int GetTransceiverCount() override { return transceivers; }
@@ -198,7 +204,8 @@ public:
 
 // Stands in front of the computer's clock while it lives: what would be
 // set is kept, and nothing is set.
-struct RecordingClock : IClockSetter {
+struct RecordingClock : IClockSetter
+{
     RecordingClock() { CClockSetter::Install(this); }
     ~RecordingClock() override { CClockSetter::Install(nullptr); }
     bool SetUtc(std::uint64_t fileTime) override
@@ -210,7 +217,8 @@ struct RecordingClock : IClockSetter {
 };
 
 // A program around the shell that records what the application hands it.
-class RecordingHost : public app::CShellHost {
+class RecordingHost : public app::CShellHost
+{
 public:
     void AnnotationToOutputs(const std::string& text, std::uint64_t) override { annotations.push_back(text); }
     void ProfileToOutputs(const std::string& text, std::uint64_t) override { profiles.push_back(text); }
@@ -230,12 +238,12 @@ public:
 };
 
 // A sensor object that exists and may have a settings dialog.
-class FakeSensor : public app::CSensorObject {
+class FakeSensor : public app::CSensorObject
+{
 public:
     explicit FakeSensor(bool dialog = false, std::vector<std::string>* opened = nullptr, std::string name = {})
         : m_dialog(dialog), m_opened(opened), m_name(std::move(name))
-    {
-    }
+    {}
     bool HasSettingsDialog() const override { return m_dialog; }
     void RunSettingsDialog() override
     {

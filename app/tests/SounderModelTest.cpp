@@ -6,13 +6,15 @@ using namespace app;
 
 namespace {
 
-struct ExeCase {
+struct ExeCase
+{
     const char* argv0;
     const char* name;
     std::optional<SounderModel> model;
 };
 
-class ExecutableNameTest : public ::testing::TestWithParam<ExeCase> {};
+class ExecutableNameTest : public ::testing::TestWithParam<ExeCase>
+{};
 
 TEST_P(ExecutableNameTest, SelectsTheModelByUpperCaseBaseName)
 {
@@ -24,18 +26,15 @@ TEST_P(ExecutableNameTest, SelectsTheModelByUpperCaseBaseName)
 
 INSTANTIATE_TEST_SUITE_P(
     Names, ExecutableNameTest,
-    ::testing::Values(
-        ExeCase{"/opt/zelvar/qy310", "QY310", SounderModel::QY310},          // lower case selects QY310
-        ExeCase{"qy310.exe", "QY310", SounderModel::QY310},                  // an extension goes
-        ExeCase{"./bin/QY210", "QY210", SounderModel::QY210},
-        ExeCase{"RM30", "RM30", SounderModel::RM30},
-        ExeCase{"/x/tq30", "TQ30", SounderModel::TQ30},
-        ExeCase{"QYNVU", "QYNVU", SounderModel::QYNVU},
-        ExeCase{"/usr/bin/Pelmaris", "PELMARIS", std::nullopt},  // generic: read SounderName
-        ExeCase{"QY3100", "QY3100", std::nullopt},               // no blind cut of four characters
-        ExeCase{"/a.b/QY310", "QY310", SounderModel::QY310},                  // a dot in a folder is no extension
-        ExeCase{"TOTAL", "TOTAL", std::nullopt},                 // TOTAL has no executable name
-        ExeCase{"Ostrival", "OSTRIVAL", std::nullopt}));
+    ::testing::Values(ExeCase{"/opt/zelvar/qy310", "QY310", SounderModel::QY310},  // lower case selects QY310
+                      ExeCase{"qy310.exe", "QY310", SounderModel::QY310},          // an extension goes
+                      ExeCase{"./bin/QY210", "QY210", SounderModel::QY210}, ExeCase{"RM30", "RM30", SounderModel::RM30},
+                      ExeCase{"/x/tq30", "TQ30", SounderModel::TQ30}, ExeCase{"QYNVU", "QYNVU", SounderModel::QYNVU},
+                      ExeCase{"/usr/bin/Pelmaris", "PELMARIS", std::nullopt},  // generic: read SounderName
+                      ExeCase{"QY3100", "QY3100", std::nullopt},               // no blind cut of four characters
+                      ExeCase{"/a.b/QY310", "QY310", SounderModel::QY310},     // a dot in a folder is no extension
+                      ExeCase{"TOTAL", "TOTAL", std::nullopt},                 // TOTAL has no executable name
+                      ExeCase{"Ostrival", "OSTRIVAL", std::nullopt}));
 
 TEST(SounderNameTest, AcceptsEveryModelAndTotalInAnyCase)
 {

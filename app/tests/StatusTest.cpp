@@ -13,7 +13,8 @@ using namespace shelltest;
 namespace {
 
 // Timers that fire only when the test says so.
-class ManualTimers : public IStatusTimers {
+class ManualTimers : public IStatusTimers
+{
 public:
     std::uintptr_t Start(unsigned ms, std::function<void()> fire) override
     {
@@ -41,7 +42,8 @@ private:
     std::uintptr_t m_next = 0;
 };
 
-class RecordingOwner : public IStatusOwner {
+class RecordingOwner : public IStatusOwner
+{
 public:
     void ShowStatusText(const std::string& text) override { status.push_back(text); }
     void ShowAlarmText(const std::string& text) override { alarms.push_back(text); }
@@ -50,7 +52,8 @@ public:
     int changes = 0;
 };
 
-class StatusBar : public ::testing::Test {
+class StatusBar : public ::testing::Test
+{
 protected:
     StatusBar() : status(SounderModel::QY310, &timers) { status.SetOwner(&owner); }
     int Records(const std::string& text) const

@@ -1,7 +1,7 @@
 // Alarms and status messages raised from many threads at once reach the
 // status bar on its own thread, each id queued once.
-#include "base/Status.h"
 #include "ShellTestSupport.h"
+#include "base/Status.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,8 @@ using namespace shelltest;
 
 namespace {
 
-class NullOwner : public IStatusOwner {
+class NullOwner : public IStatusOwner
+{
 public:
     void ShowStatusText(const std::string&) override {}
     void ShowAlarmText(const std::string&) override {}

@@ -1,5 +1,5 @@
-#include "app/LanguageList.h"
 #include "base/StringTable.h"
+#include "app/LanguageList.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TempFolder {
+class TempFolder
+{
 public:
     TempFolder()
     {
@@ -27,10 +28,10 @@ TEST(StringTableTest, LanguageFileOverridesEnglishAndFallsBack)
     TempFolder dir;
     fs::create_directories(dir.path / "1044");
     std::ofstream(dir.path / "1044" / "Resource.dll") << "45124=Om\n"
-                                                          "57690=Ingen posisjon\\n linje to\n"
-                                                          "menu.57664=Om ekkoloddet...\n"
-                                                          "not a line\n"
-                                                          "99x=skipped\n";
+                                                         "57690=Ingen posisjon\\n linje to\n"
+                                                         "menu.57664=Om ekkoloddet...\n"
+                                                         "not a line\n"
+                                                         "99x=skipped\n";
     CStringTable table;
     EXPECT_EQ(table.Load(45124), "About");
     ASSERT_TRUE(table.LoadFile((dir.path / "1044" / "Resource.dll").string(), 1044));

@@ -9,7 +9,8 @@ namespace {
 
 constexpr std::uint64_t kSecond = 10'000'000;
 
-class Workload : public ::testing::Test {
+class Workload : public ::testing::Test
+{
 protected:
     void SetUp() override { CFileTime::SetClock(&clock_); }
     void TearDown() override { CFileTime::SetClock(nullptr); }

@@ -23,7 +23,8 @@ CAboutDialog::CAboutDialog(const std::string& sounderName, SounderModel model, c
     layout->addWidget(name);
     auto* label = new QLabel(QString::fromStdString(Strings().Load(ids::PROGRAM_VERSION)), this);
     label->setObjectName("label");
-    auto* versionField = new QLabel(version.empty() ? QString("255.255.255.255") : QString::fromStdString(version), this);
+    auto* versionField =
+        new QLabel(version.empty() ? QString("255.255.255.255") : QString::fromStdString(version), this);
     versionField->setObjectName("version");
     auto* row = new QHBoxLayout;
     row->addWidget(label);
@@ -31,8 +32,8 @@ CAboutDialog::CAboutDialog(const std::string& sounderName, SounderModel model, c
     row->addStretch();
     layout->addLayout(row);
     const bool qy = model == SounderModel::QY210 || model == SounderModel::QY310 || model == SounderModel::QYNVU;
-    auto* maker = new QLabel(qy ? "Zelvar hydrographic survey echo sounders" : "Zelvar fishery research echo sounders",
-                             this);
+    auto* maker =
+        new QLabel(qy ? "Zelvar hydrographic survey echo sounders" : "Zelvar fishery research echo sounders", this);
     maker->setObjectName("maker");
     layout->addWidget(maker);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);

@@ -9,7 +9,8 @@
 
 namespace app {
 
-class CAboutDialog : public QDialog {
+class CAboutDialog : public QDialog
+{
     Q_OBJECT
 public:
     CAboutDialog(const std::string& sounderName, SounderModel model, const std::string& version,

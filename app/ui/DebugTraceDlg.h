@@ -8,7 +8,8 @@
 
 namespace app {
 
-class CDebugTraceDlg : public QDialog {
+class CDebugTraceDlg : public QDialog
+{
     Q_OBJECT
 public:
     explicit CDebugTraceDlg(QWidget* parent = nullptr);

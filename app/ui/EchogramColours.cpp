@@ -81,8 +81,7 @@ void CEchogramColours::ApplyGrey()
         }
         for (int k = 0; k < kGreyEntryCount; ++k) {
             const BYTE level = (*levels)[static_cast<std::size_t>(k)];
-            m_palettes.SetEntry(p, static_cast<COLORREF>(kGreyFirstEntry + k), std::string(),
-                                RGB(level, level, level));
+            m_palettes.SetEntry(p, static_cast<COLORREF>(kGreyFirstEntry + k), std::string(), RGB(level, level, level));
         }
     }
     if (illegal)

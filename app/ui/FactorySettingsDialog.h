@@ -6,7 +6,8 @@
 
 namespace app {
 
-class CFactorySettingsDialog : public QDialog {
+class CFactorySettingsDialog : public QDialog
+{
     Q_OBJECT
 public:
     explicit CFactorySettingsDialog(QWidget* parent = nullptr);

@@ -8,13 +8,13 @@
 
 namespace app {
 
-class CHelpKeyFilter : public QObject {
+class CHelpKeyFilter : public QObject
+{
     Q_OBJECT
 public:
     explicit CHelpKeyFilter(std::function<void(unsigned context)> showHelp, QObject* parent = nullptr)
         : QObject(parent), m_showHelp(std::move(showHelp))
-    {
-    }
+    {}
     // The help context of a widget's dialog; 0 when it has none.
     static unsigned ContextOf(const QObject* widget);
 

@@ -9,8 +9,7 @@ namespace app {
 CHelpViewer::CHelpViewer(ExternalOpener openExternally)
     : m_openExternally(openExternally ? std::move(openExternally)
                                       : ExternalOpener([](const QUrl& url) { return QDesktopServices::openUrl(url); }))
-{
-}
+{}
 
 CHelpViewer::~CHelpViewer()
 {

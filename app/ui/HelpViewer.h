@@ -13,7 +13,8 @@
 
 namespace app {
 
-class CHelpViewer {
+class CHelpViewer
+{
 public:
     // Opens an address outside the program; false when nothing could.
     using ExternalOpener = std::function<bool(const QUrl&)>;

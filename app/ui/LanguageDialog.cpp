@@ -35,8 +35,7 @@ CLanguageDialog::CLanguageDialog(const std::string& languagePath, unsigned curre
 
     const auto ids = ListLanguageIds(languagePath);
     if (!ids) {
-        ::MessageBox(0, "No language resource directory found at:\n\n" + languagePath + "*", "Language",
-                     MB_ICONSTOP);
+        ::MessageBox(0, "No language resource directory found at:\n\n" + languagePath + "*", "Language", MB_ICONSTOP);
         return;
     }
     m_ids = *ids;

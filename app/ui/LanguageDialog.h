@@ -10,7 +10,8 @@
 
 namespace app {
 
-class CLanguageDialog : public QDialog {
+class CLanguageDialog : public QDialog
+{
     Q_OBJECT
 public:
     CLanguageDialog(const std::string& languagePath, unsigned currentLanguage, QWidget* parent = nullptr);

@@ -11,7 +11,8 @@
 
 namespace app {
 
-class CLayoutDialog : public QDialog {
+class CLayoutDialog : public QDialog
+{
     Q_OBJECT
 public:
     CLayoutDialog(const ChannelDisplayTable& displays, int arrangement, QWidget* parent = nullptr);

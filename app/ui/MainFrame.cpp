@@ -1,16 +1,16 @@
 #include "app/ui/MainFrame.h"
 
-#include "base/FramePayloads.h"
 #include "app/SounderModel.h"
-#include "base/StringTable.h"
-#include "base/TemperatureUnit.h"
-#include "platform/NumberText.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/DebugTraceDlg.h"
 #include "app/ui/LanguageDialog.h"
 #include "app/ui/StatusBarWidget.h"
+#include "base/FramePayloads.h"
+#include "base/StringTable.h"
+#include "base/TemperatureUnit.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
+#include "platform/NumberText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,16 +19,16 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QMimeData>
-#include <QUrl>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <QUrl>
 
 namespace app {
 
@@ -41,7 +41,8 @@ bool& FirstCloseFlag()
 namespace {
 
 // Palette of each palette command.
-struct PaletteCommand {
+struct PaletteCommand
+{
     unsigned id;
     int palette;
 };
@@ -58,16 +59,14 @@ int ScreenDepth()
 
 }  // namespace
 
-CMainFrame::CMainFrame(CPelmaris& app, unsigned menuId)
-    : m_app(app), m_menuId(menuId), m_mdi(new QMdiArea(this))
+CMainFrame::CMainFrame(CPelmaris& app, unsigned menuId) : m_app(app), m_menuId(menuId), m_mdi(new QMdiArea(this))
 {
     setObjectName("MainFrame");
     setCentralWidget(m_mdi);
     setMinimumSize(320, 320);
     setAcceptDrops(true);
-    m_hwnd = ::CreateMessageWindow([this](HWND, UINT message, WPARAM wParam, LPARAM lParam) {
-        return WindowProc(message, wParam, lParam);
-    });
+    m_hwnd = ::CreateMessageWindow(
+        [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) { return WindowProc(message, wParam, lParam); });
     m_exitMessage = ::RegisterWindowMessage(kExitMessageName);
     m_helpMessage = ::RegisterWindowMessage(kHelpMessageName);
 
@@ -127,7 +126,7 @@ void CMainFrame::AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items)
             // The unit sub-menus are rebuilt with all their units on update.
             const unsigned first = item.items.front().id;
             std::vector<MenuItem> units;
-            const unsigned last = first == cmd::DEPTH_UNIT_FIRST ? cmd::DEPTH_UNIT_LAST
+            const unsigned last = first == cmd::DEPTH_UNIT_FIRST  ? cmd::DEPTH_UNIT_LAST
                                   : first == cmd::TEMP_UNIT_FIRST ? cmd::TEMP_UNIT_LAST
                                                                   : first;
             for (unsigned id = first; id <= last; ++id)
@@ -529,8 +528,7 @@ void CMainFrame::DropFiles(const QStringList& files)
     std::vector<std::pair<QDateTime, std::string>> byTime;
     for (const QString& file : files)
         byTime.emplace_back(QFileInfo(file).lastModified(), file.toStdString());
-    std::stable_sort(byTime.begin(), byTime.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(byTime.begin(), byTime.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::string> list;
     for (auto& entry : byTime)
         list.push_back(std::move(entry.second));
@@ -540,8 +538,7 @@ void CMainFrame::DropFiles(const QStringList& files)
 void CMainFrame::OnPaneClicked(unsigned paneId)
 {
     if ((paneId == ids::LINE_COUNTER || paneId == ids::EVENT_COUNTER) && m_app.GetEchoSounder())
-        ::PostMessage(m_hwnd, WM_COMMAND, paneId == ids::LINE_COUNTER ? cmd::RECORD_TOGGLE : cmd::EVENT_ANNOTATION,
-                      0);
+        ::PostMessage(m_hwnd, WM_COMMAND, paneId == ids::LINE_COUNTER ? cmd::RECORD_TOGGLE : cmd::EVENT_ANNOTATION, 0);
     else if (paneId == ids::H_COUNTER)
         ToolWindowMessage(WM_ES_HISTORYMESSAGE, 2, 0);  // history printing on or off
 }
@@ -720,8 +717,7 @@ bool CMainFrame::RunLanguageDialog(unsigned& languageId)
 
 void CMainFrame::RunAboutBox()
 {
-    CAboutDialog dialog(m_app.GetSounderName(), m_app.GetSounderType(),
-                        m_app.GetFileVersionText(), this);
+    CAboutDialog dialog(m_app.GetSounderName(), m_app.GetSounderType(), m_app.GetFileVersionText(), this);
     dialog.exec();
 }
 

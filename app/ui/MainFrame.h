@@ -7,16 +7,16 @@
 #include "app/MainFrameInterface.h"
 #include "app/MenuResources.h"
 #include "app/Pelmaris.h"
-#include "base/Status.h"
 #include "app/ui/EchogramColours.h"
 #include "app/ui/ToolWindows.h"
+#include "base/Status.h"
 
 #include <QMainWindow>
 
 #include <functional>
 #include <map>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <set>
 
 class QMdiArea;
@@ -30,7 +30,8 @@ class CStatusBarWidget;
 // Program-wide flag: the first close of the main frame becomes stop and exit.
 bool& FirstCloseFlag();
 
-class CMainFrame : public QMainWindow, public IMainFrame {
+class CMainFrame : public QMainWindow, public IMainFrame
+{
     Q_OBJECT
 public:
     CMainFrame(CPelmaris& app, unsigned menuId);
@@ -88,22 +89,22 @@ public:
     QStringList MenuTitles() const;
 
     // Work of later subsystems behind the frame's messages; null: nothing.
-    std::function<void(void* document)> updateAllViews;            // 0x46E
-    std::function<void(int flag)> notifyDocuments;                 // timer 32784, with the async counter
-    std::function<void()> sampleWorkload;                          // timer 106
+    std::function<void(void* document)> updateAllViews;                     // 0x46E
+    std::function<void(int flag)> notifyDocuments;                          // timer 32784, with the async counter
+    std::function<void()> sampleWorkload;                                   // timer 106
     std::function<void(const std::string&, std::uint64_t)> decodeTelegram;  // 0x478
     std::function<void(const std::string&, std::uint64_t)> lobeCommand;     // 0x479
-    std::function<void()> environmentChanged;                      // 0x47B
-    IToolWindows* toolWindows = nullptr;                           // 0x47C-0x484, 0x486; null: none
-    std::function<int(int palette)> selectPalette;                 // palette value of a palette
-    std::function<LPARAM(int palette)> paletteBlock;               // what views take with 0x476
+    std::function<void()> environmentChanged;                               // 0x47B
+    IToolWindows* toolWindows = nullptr;                                    // 0x47C-0x484, 0x486; null: none
+    std::function<int(int palette)> selectPalette;                          // palette value of a palette
+    std::function<LPARAM(int palette)> paletteBlock;                        // what views take with 0x476
     // Writes the colour set into the palettes, with the first `threshold`
     // echogram colours given the background.
     std::function<void(EchogramColourSet set, int threshold)> applyEchogramColours;
     // Values the status bar shows every second; null: the pane stays as is.
-    std::function<std::optional<double>()> waterTemperature;       // nullopt: no valid value
-    std::function<double()> soundVelocity;                         // while a sounder runs
-    std::function<std::string()> pingRateText;                     // while a sounder runs
+    std::function<std::optional<double>()> waterTemperature;  // nullopt: no valid value
+    std::function<double()> soundVelocity;                    // while a sounder runs
+    std::function<std::string()> pingRateText;                // while a sounder runs
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -37,8 +37,8 @@ void CQtDispatcherAdapter::ProcessNow()
         return;
     }
     if (result.nextTimer) {
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
-            *result.nextTimer - std::chrono::steady_clock::now());
+        const auto wait =
+            std::chrono::duration_cast<std::chrono::milliseconds>(*result.nextTimer - std::chrono::steady_clock::now());
         m_timer.start(static_cast<int>(std::max<long long>(0, wait.count())));
     } else {
         m_timer.stop();

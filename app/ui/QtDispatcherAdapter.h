@@ -11,7 +11,8 @@
 
 namespace app {
 
-class CQtDispatcherAdapter : public QObject {
+class CQtDispatcherAdapter : public QObject
+{
     Q_OBJECT
 public:
     // Installs itself as the wake hook of the calling thread.

@@ -10,7 +10,8 @@ namespace app {
 
 namespace {
 
-struct ButtonRow {
+struct ButtonRow
+{
     QMessageBox::StandardButton button;
     int answer;
 };

@@ -12,7 +12,8 @@
 
 namespace app {
 
-class CSingleInstance : public QObject {
+class CSingleInstance : public QObject
+{
     Q_OBJECT
 public:
     // The socket name of a model: $ZELVAR_INSTANCE_SOCKET when set, else

@@ -15,7 +15,8 @@ class QHBoxLayout;
 
 namespace app {
 
-class CStatusBarWidget : public QWidget, public IStatusOwner {
+class CStatusBarWidget : public QWidget, public IStatusOwner
+{
     Q_OBJECT
 public:
     CStatusBarWidget(CStatus& status, QWidget* parent = nullptr);

@@ -82,8 +82,7 @@ bool TakeUnsigned(QLineEdit* field, unsigned lo, unsigned hi, unsigned& value)
 
 bool TakeAnyDouble(QLineEdit* field, double& value)
 {
-    return CheckRange(field, -std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
-                                value);
+    return CheckRange(field, -std::numeric_limits<double>::max(), std::numeric_limits<double>::max(), value);
 }
 
-} // namespace widgets
+}  // namespace widgets

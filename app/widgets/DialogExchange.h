@@ -49,4 +49,4 @@ bool TakeUnsigned(QLineEdit* field, unsigned lo, unsigned hi, unsigned& value);
 // A number from the field without limits; otherwise as above.
 bool TakeAnyDouble(QLineEdit* field, double& value);
 
-} // namespace widgets
+}  // namespace widgets

@@ -40,15 +40,13 @@ bool ParseNumber(const QString& text, double& value)
 bool CheckRange(QLineEdit* field, double lo, double hi, double& value)
 {
     double v = 0.0;
-    if (!ParseNumber(field->text(), v))
-    {
+    if (!ParseNumber(field->text(), v)) {
         MessageBox(HWND{}, "Please enter a number.", "", MB_OK | MB_ICONEXCLAMATION);
         field->setFocus();
         field->selectAll();
         return false;
     }
-    if (v < lo || v > hi)
-    {
+    if (v < lo || v > hi) {
         const std::string text = "Please enter a number between " + FormatNumber(lo, 1).toStdString() + " and " +
                                  FormatNumber(hi, 1).toStdString() + ".";
         MessageBox(HWND{}, text, "", MB_OK | MB_ICONEXCLAMATION);
@@ -60,4 +58,4 @@ bool CheckRange(QLineEdit* field, double lo, double hi, double& value)
     return true;
 }
 
-} // namespace widgets
+}  // namespace widgets

@@ -17,4 +17,4 @@ bool ParseNumber(const QString& text, double& value);
 // and gives the field the focus.
 bool CheckRange(QLineEdit* field, double lo, double hi, double& value);
 
-} // namespace widgets
+}  // namespace widgets

@@ -8,7 +8,8 @@
 
 namespace app {
 
-class CDirTreeCtrl : public QTreeWidget {
+class CDirTreeCtrl : public QTreeWidget
+{
     Q_OBJECT
 public:
     explicit CDirTreeCtrl(QWidget* parent = nullptr);

@@ -12,8 +12,12 @@
 namespace app {
 
 CFolderDlg::CFolderDlg(QWidget* parent)
-    : QDialog(parent), m_tree(new CDirTreeCtrl(this)), m_name(new QLineEdit(this)), m_label(new QLabel(this)),
-      m_create(new QPushButton(this)), m_path(new QLabel(this))
+    : QDialog(parent),
+      m_tree(new CDirTreeCtrl(this)),
+      m_name(new QLineEdit(this)),
+      m_label(new QLabel(this)),
+      m_create(new QPushButton(this)),
+      m_path(new QLabel(this))
 {
     setObjectName("dialog_243");
     setWindowTitle("Select Target Directory");

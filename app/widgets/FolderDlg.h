@@ -13,7 +13,8 @@
 
 namespace app {
 
-class CFolderDlg : public QDialog {
+class CFolderDlg : public QDialog
+{
     Q_OBJECT
 public:
     explicit CFolderDlg(QWidget* parent = nullptr);

@@ -8,7 +8,8 @@
 
 namespace app {
 
-class CIPAddressDialog : public QDialog {
+class CIPAddressDialog : public QDialog
+{
     Q_OBJECT
 public:
     explicit CIPAddressDialog(QWidget* parent = nullptr);

@@ -24,7 +24,7 @@ private:
     bool m_endedByOwner = false;
 };
 
-} // namespace
+}  // namespace
 
 int RunOwnedModal(QDialog& dialog, const CModalSession::DialogOpened& opened)
 {
@@ -35,4 +35,4 @@ int RunOwnedModal(QDialog& dialog, const CModalSession::DialogOpened& opened)
     return handle.EndedByOwner() ? -1 : result;
 }
 
-} // namespace widgets
+}  // namespace widgets

@@ -14,4 +14,4 @@ namespace widgets {
 // that a frame torn down meanwhile never deletes it under this call.
 int RunOwnedModal(QDialog& dialog, const CModalSession::DialogOpened& opened);
 
-} // namespace widgets
+}  // namespace widgets

@@ -12,7 +12,8 @@
 
 namespace app {
 
-class CSpinButtonDoubleCtrl : public QWidget {
+class CSpinButtonDoubleCtrl : public QWidget
+{
     Q_OBJECT
 public:
     explicit CSpinButtonDoubleCtrl(QWidget* parent = nullptr);

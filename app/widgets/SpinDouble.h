@@ -9,12 +9,14 @@
 
 namespace app {
 
-struct SpinAcceleration {
+struct SpinAcceleration
+{
     unsigned seconds;    // held this long ...
     unsigned increment;  // ... the position moves by this much per step
 };
 
-class CSpinDoubleValue {
+class CSpinDoubleValue
+{
 public:
     static constexpr int kMinPrecision = -3;
     static constexpr int kMaxPrecision = 6;

@@ -29,9 +29,9 @@ TEST(Archive, ScalarsAreLittleEndianFieldByField)
     }
     const std::vector<BYTE> expected = Bytes({
         0xAB, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89, 0xFE, 0xFF, 0xFF, 0xFF,  // byte, word, dword, long
-        1, 0, 0, 0, 0, 0, 0, 0,                                            // bools as 4-byte BOOL
+        1,    0,    0,    0,    0,    0,    0,    0,                       // bools as 4-byte BOOL
         0x00, 0x00, 0x80, 0x3F,                                            // 1.0f
-        0, 0, 0, 0, 0, 0, 0x04, 0xC0,                                      // -2.5
+        0,    0,    0,    0,    0,    0,    0x04, 0xC0,                    // -2.5
         0xFD, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,                    // -3 as 64-bit
         0xFC, 0xFF,                                                        // -4 as 16-bit
     });
@@ -65,7 +65,8 @@ TEST(Archive, ScalarsAreLittleEndianFieldByField)
 
 TEST(Archive, StringLengthPrefixesAtEveryBoundary)
 {
-    const struct {
+    const struct
+    {
         size_t length;
         std::vector<BYTE> prefix;
     } cases[] = {
@@ -100,8 +101,8 @@ TEST(Archive, StringLengthPrefixesAtEveryBoundary)
 TEST(Archive, Utf16MarkedStringsBecomeUtf8)
 {
     // 0xFF 0xFFFE marks UTF-16 units; then the length in units: "Aé€😀".
-    const std::vector<BYTE> mem = Bytes({0xFF, 0xFE, 0xFF, 0x05, 0x41, 0x00, 0xE9, 0x00, 0xAC, 0x20, 0x3D, 0xD8,
-                                         0x00, 0xDE});
+    const std::vector<BYTE> mem =
+        Bytes({0xFF, 0xFE, 0xFF, 0x05, 0x41, 0x00, 0xE9, 0x00, 0xAC, 0x20, 0x3D, 0xD8, 0x00, 0xDE});
     CArchive in(mem.data(), mem.size());
     std::string text;
     in >> text;
@@ -225,7 +226,8 @@ TEST(Archive, NoFlushOnDeleteDropsBufferedBytes)
 
 TEST(File, OpenFailuresCarryTheirCause)
 {
-    const struct {
+    const struct
+    {
         std::string path;
         UINT flags;
         int cause;

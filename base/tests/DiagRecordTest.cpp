@@ -16,8 +16,9 @@ TEST_F(DiagRecordLog, AlarmEntryCarriesEveryTagInOrder)
 {
     CDiagRecord record("QY310", "Ostrival", "1.0", "Status", 269);
     ASSERT_TRUE(record.ReportText(45066, "Bottom lost"));
-    const std::string expected = "@Computer:" + record.Computer() +
-                                 " @Source:QY310 @Component:Ostrival @Version:1.0 @File:Status @Line:269 @Text:Bottom lost";
+    const std::string expected =
+        "@Computer:" + record.Computer() +
+        " @Source:QY310 @Component:Ostrival @Version:1.0 @File:Status @Line:269 @Text:Bottom lost";
     EXPECT_EQ(record.EntryText(), expected);
     auto lines = Lines();
     ASSERT_EQ(lines.size(), 1u);

@@ -10,11 +10,13 @@
 
 namespace {
 
-struct FatalReported {
+struct FatalReported
+{
     std::string text;
 };
 
-class FatalReport : public ::testing::Test {
+class FatalReport : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -54,16 +56,16 @@ TEST_F(FatalReport, TextIsHeaderThenMessageInAStopBox)
 TEST_F(FatalReport, LongMessageIsCutAtTheBufferNeverPastIt)
 {
     const std::string longArg(10000, 'x');
-    struct Case {
+    struct Case
+    {
         const char* legend;
         std::function<void()> report;
     };
     const Case cases[] = {
         {"long argument", [&] { EchosounderFatalError("Status", 214, "%s", longArg.c_str()); }},
         {"wide field", [] { EchosounderFatalError("Status", 214, "%9000d", 1); }},
-        {"exactly the room left", [&] {
-             EchosounderFatalError("Status", 214, "%s", longArg.substr(0, 4095 - kFatalHeader.size()).c_str());
-         }},
+        {"exactly the room left",
+         [&] { EchosounderFatalError("Status", 214, "%s", longArg.substr(0, 4095 - kFatalHeader.size()).c_str()); }},
     };
     for (const auto& c : cases) {
         std::string text = Catch(c.report);

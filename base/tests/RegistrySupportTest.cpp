@@ -16,22 +16,30 @@ namespace {
 constexpr const char* kProduct = "Zelvar\\EchoSounder\\QY210\\1.0\\";
 
 // A fresh pair of hives with the user root open, as after start-up.
-class RegistrySupportTest : public ::testing::Test {
+class RegistrySupportTest : public ::testing::Test
+{
 protected:
-    void SetUp() override { ASSERT_TRUE(reg.OpenRootKeys(kProduct)); root = CRegistrySupport::UserRootKey(); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(reg.OpenRootKeys(kProduct));
+        root = CRegistrySupport::UserRootKey();
+    }
     void TearDown() override { reg.CloseRootKeys(); }
 
-    struct Stored {
+    struct Stored
+    {
         LONG rc = ERROR_SUCCESS;
         DWORD type = REG_NONE;
         std::vector<BYTE> data;
     };
     // What the store holds, read around the helper.
-    Stored Raw(const char* subPath, const char* name) {
+    Stored Raw(const char* subPath, const char* name)
+    {
         Stored s;
         HKEY key = nullptr;
         s.rc = RegOpenKeyEx(root, subPath, 0, KEY_READ, &key);
-        if (s.rc != ERROR_SUCCESS) return s;
+        if (s.rc != ERROR_SUCCESS)
+            return s;
         DWORD size = 0;
         s.rc = RegQueryValueEx(key, name, nullptr, &s.type, nullptr, &size);
         if (s.rc == ERROR_SUCCESS) {
@@ -41,20 +49,25 @@ protected:
         RegCloseKey(key);
         return s;
     }
-    void Put(const char* subPath, const char* name, DWORD type, const std::vector<BYTE>& data) {
+    void Put(const char* subPath, const char* name, DWORD type, const std::vector<BYTE>& data)
+    {
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyEx(root, subPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
         ASSERT_EQ(RegSetValueEx(key, name, 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
         RegCloseKey(key);
     }
-    static std::vector<BYTE> Bytes(const std::string& s, bool terminator = true) {
+    static std::vector<BYTE> Bytes(const std::string& s, bool terminator = true)
+    {
         std::vector<BYTE> v(s.begin(), s.end());
-        if (terminator) v.push_back(0);
+        if (terminator)
+            v.push_back(0);
         return v;
     }
-    bool KeyExists(const char* subPath) {
+    bool KeyExists(const char* subPath)
+    {
         HKEY key = nullptr;
-        if (RegOpenKeyEx(root, subPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+        if (RegOpenKeyEx(root, subPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return false;
         RegCloseKey(key);
         return true;
     }
@@ -64,7 +77,8 @@ protected:
     HKEY root = nullptr;
 };
 
-TEST_F(RegistrySupportTest, MissingSettingIsWrittenBackOnlyWhenAsked) {
+TEST_F(RegistrySupportTest, MissingSettingIsWrittenBackOnlyWhenAsked)
+{
     DWORD rate = 42;
     EXPECT_TRUE(reg.GetDword(root, "Units", "PingRate", rate, TRUE));
     EXPECT_EQ(rate, 42u);
@@ -97,8 +111,10 @@ TEST_F(RegistrySupportTest, MissingSettingIsWrittenBackOnlyWhenAsked) {
     EXPECT_EQ(gain, 1.5);
 }
 
-TEST_F(RegistrySupportTest, DoublesAreFixedTextInBothDirections) {
-    struct Case {
+TEST_F(RegistrySupportTest, DoublesAreFixedTextInBothDirections)
+{
+    struct Case
+    {
         const char* legend;
         double value;
         const char* text;
@@ -122,7 +138,8 @@ TEST_F(RegistrySupportTest, DoublesAreFixedTextInBothDirections) {
     EXPECT_TRUE(reg.GetDouble(root, "D", "Huge", huge, FALSE));
     EXPECT_EQ(huge, -1.7e308);
 
-    struct Text {
+    struct Text
+    {
         const char* legend;
         const char* text;
         double expected;
@@ -142,8 +159,10 @@ TEST_F(RegistrySupportTest, DoublesAreFixedTextInBothDirections) {
     }
 }
 
-TEST_F(RegistrySupportTest, UnreadableSettingsAreNeitherReadNorOverwritten) {
-    struct Case {
+TEST_F(RegistrySupportTest, UnreadableSettingsAreNeitherReadNorOverwritten)
+{
+    struct Case
+    {
         const char* legend;
         DWORD type;
         std::vector<BYTE> data;
@@ -166,9 +185,15 @@ TEST_F(RegistrySupportTest, UnreadableSettingsAreNeitherReadNorOverwritten) {
         double f = 2.5;
         BOOL result = TRUE;
         switch (c.getter) {
-        case 'd': result = reg.GetDword(root, "U", "V", d, TRUE); break;
-        case 's': result = reg.GetString(root, "U", "V", s, TRUE); break;
-        default: result = reg.GetDouble(root, "U", "V", f, TRUE); break;
+        case 'd':
+            result = reg.GetDword(root, "U", "V", d, TRUE);
+            break;
+        case 's':
+            result = reg.GetString(root, "U", "V", s, TRUE);
+            break;
+        default:
+            result = reg.GetDouble(root, "U", "V", f, TRUE);
+            break;
         }
         EXPECT_FALSE(result) << c.legend;
         EXPECT_EQ(d, 5u) << c.legend;
@@ -180,7 +205,8 @@ TEST_F(RegistrySupportTest, UnreadableSettingsAreNeitherReadNorOverwritten) {
     }
 }
 
-TEST_F(RegistrySupportTest, StringsEndAtTheirTerminatorOrTheirData) {
+TEST_F(RegistrySupportTest, StringsEndAtTheirTerminatorOrTheirData)
+{
     Put("S", "NoZero", REG_SZ, Bytes("QY310", false));
     Put("S", "Inner", REG_SZ, Bytes(std::string("ab\0cd", 5)));
     Put("S", "Longest", REG_SZ, Bytes(std::string(255, 'z')));
@@ -193,7 +219,8 @@ TEST_F(RegistrySupportTest, StringsEndAtTheirTerminatorOrTheirData) {
     EXPECT_EQ(v, std::string(255, 'z'));
 }
 
-TEST_F(RegistrySupportTest, EmptySubPathWorksOnTheRootAndKeepsItOpen) {
+TEST_F(RegistrySupportTest, EmptySubPathWorksOnTheRootAndKeepsItOpen)
+{
     EXPECT_TRUE(reg.SetString(root, "", "SerializePath", "/data/Settings"));
     std::string path;
     EXPECT_TRUE(reg.GetString(root, "", "SerializePath", path, FALSE));
@@ -205,7 +232,8 @@ TEST_F(RegistrySupportTest, EmptySubPathWorksOnTheRootAndKeepsItOpen) {
     EXPECT_EQ(CRegistrySupport::UserRootKey(), root);
 }
 
-TEST_F(RegistrySupportTest, DeleteKeyRemovesWholeTreesAndNothingElse) {
+TEST_F(RegistrySupportTest, DeleteKeyRemovesWholeTreesAndNothingElse)
+{
     const std::string longName(100, 'L');
     ASSERT_TRUE(reg.SetDword(root, "Tree\\A\\A1\\A11", "V", 1));
     ASSERT_TRUE(reg.SetDword(root, "Tree\\A\\A2", "V", 1));
@@ -226,11 +254,12 @@ TEST_F(RegistrySupportTest, DeleteKeyRemovesWholeTreesAndNothingElse) {
     EXPECT_FALSE(reg.DeleteKey(nullptr, "Keep"));
 }
 
-TEST(RegistrySupportReadOnly, DeleteKeyInAHiveThatCannotBeWrittenFails) {
+TEST(RegistrySupportReadOnly, DeleteKeyInAHiveThatCannotBeWrittenFails)
+{
     CTempHives hives;
     HKEY k = nullptr;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder\\QY210", 0, nullptr, 0,
-                             KEY_ALL_ACCESS, nullptr, &k, nullptr),
+    ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder\\QY210", 0, nullptr, 0, KEY_ALL_ACCESS,
+                             nullptr, &k, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(k);
     RegistryResetStore();  // the child below is the file's only user
@@ -243,10 +272,12 @@ TEST(RegistrySupportReadOnly, DeleteKeyInAHiveThatCannotBeWrittenFails) {
     }
     const pid_t pid = ::fork();
     if (pid == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(100);
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            _exit(100);
         RegistryResetStore();
         CRegistrySupport reg;
-        if (!reg.OpenMachineRootKey("Zelvar\\")) _exit(1);
+        if (!reg.OpenMachineRootKey("Zelvar\\"))
+            _exit(1);
         // A key that cannot be opened for deletion is not reported deleted.
         _exit(reg.DeleteKey(CRegistrySupport::MachineRootKey(), "EchoSounder") ? 2 : 0);
     }
@@ -256,12 +287,12 @@ TEST(RegistrySupportReadOnly, DeleteKeyInAHiveThatCannotBeWrittenFails) {
     ::chmod(hives.MachineHive().c_str(), 0644);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     RegistryResetStore();
-    ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder\\QY210", 0, KEY_READ, &k),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder\\QY210", 0, KEY_READ, &k), ERROR_SUCCESS);
     RegCloseKey(k);
 }
 
-TEST_F(RegistrySupportTest, EnumerationWalksSubKeysAndStartsOver) {
+TEST_F(RegistrySupportTest, EnumerationWalksSubKeysAndStartsOver)
+{
     const std::string longName(120, 'n');
     for (const std::string& name : {std::string("Alpha"), longName, std::string("beta")}) {
         ASSERT_TRUE(reg.SetDword(root, "E\\" + name, "V", 1));
@@ -270,7 +301,8 @@ TEST_F(RegistrySupportTest, EnumerationWalksSubKeysAndStartsOver) {
     ASSERT_NE(key, nullptr);
     std::vector<std::string> names;
     std::string name;
-    for (BOOL ok = reg.EnumFirstSubKey(key, name); ok; ok = reg.EnumSubKey(key, name)) names.push_back(name);
+    for (BOOL ok = reg.EnumFirstSubKey(key, name); ok; ok = reg.EnumSubKey(key, name))
+        names.push_back(name);
     EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "beta", longName}));
     EXPECT_FALSE(reg.EnumSubKey(key, name));
     EXPECT_TRUE(reg.EnumFirstSubKey(key, name));
@@ -281,7 +313,8 @@ TEST_F(RegistrySupportTest, EnumerationWalksSubKeysAndStartsOver) {
     EXPECT_FALSE(reg.CloseKey(nullptr));
 }
 
-TEST(RegistrySupportRoots, FirstStartCreatesTheUserRoot) {
+TEST(RegistrySupportRoots, FirstStartCreatesTheUserRoot)
+{
     CTempHives hives;
     CRegistrySupport reg;
     // No machine-wide root: the user root is created and the result is TRUE.
@@ -291,8 +324,8 @@ TEST(RegistrySupportRoots, FirstStartCreatesTheUserRoot) {
     ASSERT_NE(user, nullptr);
     char cls[32];
     DWORD cch = sizeof cls;
-    ASSERT_EQ(RegQueryInfoKey(user, cls, &cch, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                              nullptr, nullptr),
+    ASSERT_EQ(RegQueryInfoKey(user, cls, &cch, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                              nullptr),
               ERROR_SUCCESS);
     EXPECT_STREQ(cls, "Per User Data");
     EXPECT_TRUE(reg.CloseRootKeys());
@@ -304,7 +337,8 @@ TEST(RegistrySupportRoots, FirstStartCreatesTheUserRoot) {
     reg.CloseRootKeys();
 }
 
-TEST(RegistrySupportRoots, MachineRootIsReadOnly) {
+TEST(RegistrySupportRoots, MachineRootIsReadOnly)
+{
     CTempHives hives;
     CRegistrySupport reg;
     EXPECT_FALSE(reg.OpenMachineRootKey("Zelvar\\EchoSounder\\"));

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -22,7 +22,8 @@ namespace {
 
 // A settings object with a few fields; it can be told to fail half way
 // through a save, as a full disk or a bug in a Serialize would.
-class CSample : public CSerializeSupport {
+class CSample : public CSerializeSupport
+{
 public:
     void Serialize(CArchive& ar) override
     {
@@ -47,7 +48,8 @@ std::string ReadAll(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-class SerializeSupport : public ::testing::Test {
+class SerializeSupport : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -207,7 +209,8 @@ TEST_F(SerializeSupport, EmptyMissingAndUnreachableFiles)
 
 TEST_F(SerializeSupport, PromptsFollowTheCause)
 {
-    const struct {
+    const struct
+    {
         int cause;
         BOOL saving;
         UINT prompt;

@@ -16,7 +16,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class CountingTimer : public CStdTimer {
+class CountingTimer : public CStdTimer
+{
 public:
     ~CountingTimer() override { Stop(); }
     void OnTimer() override
@@ -78,7 +79,8 @@ TEST(StdTimer, CallbackCanStopAndRestartItself)
 
 TEST(StdTimer, CallbackCanDeleteItsOwnObject)
 {
-    class SelfDeleting : public CStdTimer {
+    class SelfDeleting : public CStdTimer
+    {
     public:
         explicit SelfDeleting(std::atomic<bool>& deleted) : deleted_(deleted) {}
         void OnTimer() override
@@ -100,7 +102,8 @@ TEST(StdTimerThreads, DestroyWaitsForCallbackOnAnotherThread)
 {
     // The timer runs on its own thread; the main thread destroys it while its
     // callback is in progress there.
-    struct Shared {
+    struct Shared
+    {
         std::mutex m;
         std::condition_variable cv;
         bool entered = false;
@@ -108,7 +111,8 @@ TEST(StdTimerThreads, DestroyWaitsForCallbackOnAnotherThread)
         bool callbackFinished = false;
         bool finishedBeforeDestroyed = false;
     } s;
-    class BlockingTimer : public CStdTimer {
+    class BlockingTimer : public CStdTimer
+    {
     public:
         explicit BlockingTimer(Shared& s) : s_(s) {}
         ~BlockingTimer() override

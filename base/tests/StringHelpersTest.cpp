@@ -41,7 +41,8 @@ TEST(StringHelpers, FindFromStaysInsideTheText)
 
 TEST(StringHelpers, ReplaceTextCountsAndDoesNotRescanReplacements)
 {
-    const struct {
+    const struct
+    {
         const char* text;
         const char* find;
         const char* repl;
@@ -54,7 +55,7 @@ TEST(StringHelpers, ReplaceTextCountsAndDoesNotRescanReplacements)
         {"aaa", "a", "aa", true, "aaaaaa", 3},
         {"abc", "x", "y", true, "abc", 0},
         {"abab", "ab", "", true, "", 2},
-        {"abc", "", "x", true, "abc", 0},   // an empty search text would never end
+        {"abc", "", "x", true, "abc", 0},  // an empty search text would never end
     };
     for (const auto& c : cases) {
         std::string s = c.text;

@@ -1,6 +1,6 @@
 #include "base/DepthUnit.h"
-#include "base/TemperatureUnit.h"
 #include "base/RegistrySupport.h"
+#include "base/TemperatureUnit.h"
 #include "platform/TempHives.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,8 @@
 namespace {
 
 // Every test leaves the process-wide selection as it found it.
-class Units : public ::testing::Test {
+class Units : public ::testing::Test
+{
 protected:
     void TearDown() override
     {
@@ -87,7 +88,8 @@ TEST_F(Units, PresetTablesClampAndCount)
 
 TEST_F(Units, NearestPresetGoesUpWhenHalfWay)
 {
-    const struct {
+    const struct
+    {
         double value;
         int index;
     } cases[] = {
@@ -103,10 +105,13 @@ TEST_F(Units, NearestPresetGoesUpWhenHalfWay)
 
 TEST_F(Units, TemperatureTextsAndSelection)
 {
-    EXPECT_EQ(CTemperatureUnit::FormatTemperature(10), "10.0 \xC2\xB0" "C");
-    EXPECT_EQ(CTemperatureUnit::FormatTemperature(-1.25), "-1.2 \xC2\xB0" "C");
+    EXPECT_EQ(CTemperatureUnit::FormatTemperature(10), "10.0 \xC2\xB0"
+                                                       "C");
+    EXPECT_EQ(CTemperatureUnit::FormatTemperature(-1.25), "-1.2 \xC2\xB0"
+                                                          "C");
     EXPECT_EQ(CTemperatureUnit::SetUnit(1), 1);
-    EXPECT_EQ(CTemperatureUnit::FormatTemperature(10), "50.0 \xC2\xB0" "F");
+    EXPECT_EQ(CTemperatureUnit::FormatTemperature(10), "50.0 \xC2\xB0"
+                                                       "F");
     EXPECT_EQ(CTemperatureUnit::SetUnit(2), 2);
     EXPECT_EQ(CTemperatureUnit::GetUnit(), 1);
     EXPECT_EQ(CTemperatureUnit::GetUnitName(1), "Fahrenheit");

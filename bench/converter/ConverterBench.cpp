@@ -21,13 +21,15 @@ namespace fs = std::filesystem;
 namespace {
 
 // An out file of about `mb` megabytes from the generator, made once per size.
-class COutFiles {
+class COutFiles
+{
 public:
     ~COutFiles() { fs::remove_all(m_folder); }
     const std::string& Get(std::int64_t mb)
     {
         auto it = m_files.find(mb);
-        if (it != m_files.end()) return it->second;
+        if (it != m_files.end())
+            return it->second;
         if (m_folder.empty()) {
             std::string t = (fs::temp_directory_path() / "zvbenchconvertXXXXXX").string();
             m_folder = mkdtemp(t.data());
@@ -62,7 +64,8 @@ void Warm(const std::string& path)
 {
     std::ifstream f(path, std::ios::binary);
     static char buf[1 << 20];
-    while (f.read(buf, sizeof buf) || f.gcount() > 0) {}
+    while (f.read(buf, sizeof buf) || f.gcount() > 0) {
+    }
 }
 
 // A field of the process's status in kB; "VmHWM:" is the peak resident
@@ -81,7 +84,10 @@ long StatusKb(const char* field)
     }
     return value;
 }
-void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void ResetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 void BM_ConvertOutFile(benchmark::State& state)
 {
@@ -91,7 +97,8 @@ void BM_ConvertOutFile(benchmark::State& state)
     ResetPeak();
     for (auto _ : state) {
         const std::vector<SFileOutcome> o = CConversionRun({}).Run({path});
-        if (o.size() != 1 || !o[0].Converted()) state.SkipWithError("the conversion failed");
+        if (o.size() != 1 || !o[0].Converted())
+            state.SkipWithError("the conversion failed");
         benchmark::DoNotOptimize(o);
     }
     state.SetBytesProcessed(state.iterations() * size);
@@ -104,7 +111,8 @@ void BM_ConvertOutFile(benchmark::State& state)
 void Sizes(benchmark::internal::Benchmark* b)
 {
     b->Arg(100)->Arg(1024);
-    if (const char* mb = std::getenv("ZV_BENCH_CONVERT_MB")) b->Arg(std::atoll(mb));
+    if (const char* mb = std::getenv("ZV_BENCH_CONVERT_MB"))
+        b->Arg(std::atoll(mb));
 }
 
 }  // namespace

@@ -48,19 +48,24 @@ void Detect(benchmark::State& state, const std::vector<std::int16_t>& ping)
     double depth, level, next;
     for (int i = 0; i < 3; ++i)
         det.DetectBottom(ping.data(), kSamples, 0.0, 0.001, kD, kSamples * kD, depth, level, next);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         // Each ping searches the whole range, as after a lost bottom.
         det.SetTrackedBottom(0.0, 0.0);
-        benchmark::DoNotOptimize(det.DetectBottom(ping.data(), kSamples, 0.0, 0.001, kD, kSamples * kD, depth,
-                                                  level, next));
+        benchmark::DoNotOptimize(
+            det.DetectBottom(ping.data(), kSamples, 0.0, 0.001, kD, kSamples * kD, depth, level, next));
     }
     state.counters["depth"] = depth;
     state.counters["spikes"] = det.GetRejectedSpikeCount();
 }
 
-void BM_DetectBottomClean(benchmark::State& state) { Detect(state, CleanPing()); }
-void BM_DetectBottomSpiky(benchmark::State& state) { Detect(state, SpikyPing()); }
+void BM_DetectBottomClean(benchmark::State& state)
+{
+    Detect(state, CleanPing());
+}
+void BM_DetectBottomSpiky(benchmark::State& state)
+{
+    Detect(state, SpikyPing());
+}
 BENCHMARK(BM_DetectBottomClean)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DetectBottomSpiky)->Unit(benchmark::kMicrosecond);
 
@@ -119,6 +124,6 @@ void BM_DetectTargets(benchmark::State& state)
 }
 BENCHMARK(BM_DetectTargets)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -12,8 +12,7 @@
 #include <thread>
 #include <vector>
 
-namespace
-{
+namespace {
 constexpr UINT kUpdate = 0x46E;
 constexpr UINT kQuit = 0x7FFF;
 
@@ -50,8 +49,7 @@ struct Pane
 void BM_PictureUpdatePerPing(benchmark::State& state)
 {
     Pane pane(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         pane.Ping();
         benchmark::DoNotOptimize(pane.bits.data());
     }
@@ -70,8 +68,7 @@ void BM_RowOrientationPerPing(benchmark::State& state)
     pane.column.right = 100.0;
     pane.column.secondSide = other.data();
     pane.column.secondSideCount = static_cast<int>(other.size());
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         pane.picture.Shift();
         pane.picture.WriteRow(pane.column);
         benchmark::DoNotOptimize(pane.bits.data());
@@ -109,9 +106,9 @@ void BM_PingThreadWaitInHandOff(benchmark::State& state)
             SendMessage(window.load(), kUpdate, static_cast<WPARAM>(c), 0);
     PostMessage(window.load(), kQuit, 0, 0);
     ui.join();
-    state.SetItemsProcessed(state.iterations()); // pings
+    state.SetItemsProcessed(state.iterations());  // pings
 }
 BENCHMARK(BM_PingThreadWaitInHandOff)->Arg(1)->Arg(4)->Unit(benchmark::kMicrosecond)->UseRealTime();
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

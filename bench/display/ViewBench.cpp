@@ -18,8 +18,7 @@
 #include <memory>
 #include <vector>
 
-namespace
-{
+namespace {
 std::vector<CEchogramView*>& Views()
 {
     static std::vector<CEchogramView*> views;
@@ -90,10 +89,7 @@ struct Channel
     }
     ~Channel() { std::erase(Views(), view.get()); }
     // A document's ping: its column from the channel, then its view.
-    void Ping()
-    {
-        doc.OnSourceUpdate(1);
-    }
+    void Ping() { doc.OnSourceUpdate(1); }
     RampChannel ramp;
     std::unique_ptr<CChannel> channel;
     CEchogramDoc doc;
@@ -116,8 +112,7 @@ void BM_ViewPaint(benchmark::State& state)
     Channel c(1900, 500);
     c.Ping();
     QImage target(1900, 500, QImage::Format_RGB32);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         c.view->render(&target);
         benchmark::DoNotOptimize(target.bits());
     }
@@ -134,14 +129,13 @@ void BM_FourChannelPingWithPaint(benchmark::State& state)
         channels.push_back(std::make_unique<Channel>(1900, 250));
     QImage target(1900, 250, QImage::Format_RGB32);
     for (auto _ : state)
-        for (auto& c : channels)
-        {
+        for (auto& c : channels) {
             c->Ping();
             c->view->render(&target);
         }
-    state.SetItemsProcessed(state.iterations()); // pings per second
+    state.SetItemsProcessed(state.iterations());  // pings per second
 }
 BENCHMARK(BM_FourChannelPingWithPaint)->Unit(benchmark::kMicrosecond);
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

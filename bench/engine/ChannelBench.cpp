@@ -46,15 +46,14 @@ void BM_FilterRawSamples(benchmark::State& state)
                             (N - 100) * 0.05);
     const auto in = SyntheticPing();
     const CChannel::FilterSwitches sw;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         CChannel::FilterRawSamples(out.data(), in.data(), N, tvg.data(), N, 0.05, -144.0, -10.77, N * 0.05, sw);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * N);
-    state.counters["ns_per_sample"] =
-        benchmark::Counter(static_cast<double>(N), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_sample"] = benchmark::Counter(
+        static_cast<double>(N), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_FilterRawSamples)->Arg(0)->Arg(20)->Arg(30)->Arg(40);
 
@@ -66,13 +65,12 @@ void BM_FilterRawSamplesMedian(benchmark::State& state)
     CChannel::FilterSwitches sw;
     sw.Median = true;
     sw.MedianWidth = 3;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         CChannel::FilterRawSamples(out.data(), in.data(), N, tvg.data(), N, 0.05, -200.0, -10.77, N * 0.05, sw);
         benchmark::DoNotOptimize(out.data());
     }
-    state.counters["ns_per_sample"] =
-        benchmark::Counter(static_cast<double>(N), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_sample"] = benchmark::Counter(
+        static_cast<double>(N), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_FilterRawSamplesMedian);
 
@@ -89,8 +87,7 @@ void BM_PingThroughChannel(benchmark::State& state)
     const auto s = SyntheticPing();
     std::vector<std::int16_t> col(800);
     std::uint64_t t = 1;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int b = 0; b < N; b += 1000)
             ch.AddPowerSamples(s.data() + b, 1000, b / 1000);
         ch.AddPing(t++);
@@ -115,14 +112,13 @@ void BM_ZoomedColumns(benchmark::State& state)
     ch.AddPowerSamples(s.data(), N, 0);
     ch.AddPing(1);
     std::vector<std::int16_t> col(800);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         ch.GetPingSamples(col.data(), 800, 20.0, 990.0, CChannel::Sv, CChannel::FromTransducer);
         benchmark::DoNotOptimize(col.data());
     }
 }
 BENCHMARK(BM_ZoomedColumns)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -1,10 +1,10 @@
 // The echo sounder's two hand-offs, measured with the test unit of the
 // suite: how long a completed ping waits before the ping-data thread takes
 // it, and how closely the trigger thread keeps to an interval schedule.
-#include "sounder/EchoSounder.h"
-#include "sounder/tests/TestEchoSounderHost.h"
 #include "engine/ReplayFileList.h"
 #include "platform/FileTime.h"
+#include "sounder/EchoSounder.h"
+#include "sounder/tests/TestEchoSounderHost.h"
 #include "transceivers/tests/TestTransceiver.h"
 
 #include <benchmark/benchmark.h>

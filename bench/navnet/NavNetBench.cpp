@@ -13,7 +13,8 @@ void BM_DecodeSentence(benchmark::State& state)
 {
     CGeographicInfo geo;
     geo.EnsureHistoryLength(2000);
-    struct Host : CNoNmeaDecoderHost {
+    struct Host : CNoNmeaDecoderHost
+    {
         CGeographicInfo* geo = nullptr;
         bool GetNavigationSettings(SNavigationSettings& s) override
         {
@@ -57,7 +58,8 @@ void BM_DepthTelegram(benchmark::State& state)
 }
 BENCHMARK(BM_DepthTelegram)->DenseRange(0, 7)->Unit(benchmark::kNanosecond);
 
-class FourChannels : public IQYNetPingSource {
+class FourChannels : public IQYNetPingSource
+{
 public:
     int GetChannelCount() override { return 4; }
     bool GetChannelPing(int i, SQYNetChannelPing& c) override

@@ -23,7 +23,10 @@ namespace {
 
 constexpr int kPoints = 100000;
 
-QApplication& App() { return OffscreenApp(); }
+QApplication& App()
+{
+    return OffscreenApp();
+}
 
 // Column 1 of the view, listening as the points view will.
 class CountingPane : public QWidget, public IGraphPane
@@ -123,7 +126,7 @@ struct PointsPlot
         view.SetAxisCaption("Depth", "m", 1, plot::kAxisY, 0);
         view.SetAxisRanges(1400, 1700, -310, 10, 0);
     }
-    QApplication& app = App(); // before any widget
+    QApplication& app = App();  // before any widget
     CGraphView view;
     CPointsView* points = new CPointsView;
 };
@@ -162,6 +165,6 @@ void BM_PointsInsertAtTop(benchmark::State& state)
 }
 BENCHMARK(BM_PointsInsertAtTop)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -134,9 +134,8 @@ void BM_ConvertSamples(benchmark::State& state)
         benchmark::DoNotOptimize(words.data());
     }
     state.SetItemsProcessed(state.iterations() * kSamples);
-    state.counters["ns_per_sample"] =
-        benchmark::Counter(static_cast<double>(kSamples), benchmark::Counter::kIsIterationInvariantRate |
-                                                              benchmark::Counter::kInvert);
+    state.counters["ns_per_sample"] = benchmark::Counter(
+        static_cast<double>(kSamples), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ConvertSamples)->DenseRange(1, 5);
 

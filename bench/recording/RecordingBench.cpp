@@ -26,7 +26,8 @@ fs::path MakeTempFolder(const char* tag)
 }
 
 // Eight channels of 10,000 power and angle samples each.
-class CBenchSounder : public IStoreSounder {
+class CBenchSounder : public IStoreSounder
+{
 public:
     CBenchSounder() : m_power(10000), m_angle(10000)
     {
@@ -66,7 +67,8 @@ private:
     std::vector<std::int16_t> m_power, m_angle;
 };
 
-class CQuietEvents : public IStoreEvents {
+class CQuietEvents : public IStoreEvents
+{
 public:
     void RaiseAlarm(const std::string&) override {}
     void PostStatusMessage(const std::string&) override {}
@@ -107,7 +109,8 @@ void BM_RecorderPing8x10000(benchmark::State& state)
             if (pings % 300 == 0) {
                 state.PauseTiming();
                 for (const auto& e : fs::directory_iterator(dir))
-                    if (e.path().string() != store.GetFilePath()) fs::remove(e.path());
+                    if (e.path().string() != store.GetFilePath())
+                        fs::remove(e.path());
                 state.ResumeTiming();
             }
         }
@@ -144,7 +147,8 @@ void BM_BuildSample10000(benchmark::State& state)
 }
 BENCHMARK(BM_BuildSample10000)->Unit(benchmark::kMicrosecond);
 
-struct NullSink : IReplaySink {
+struct NullSink : IReplaySink
+{
     void OnPingStart(const SSampleView& s) override { benchmark::DoNotOptimize(s.header.time); }
     void OnSample(const SSampleView& s) override
     {
@@ -188,7 +192,8 @@ void BM_ReplayPings(benchmark::State& state)
     NullSink sink;
     std::int64_t pings = 0;
     for (auto _ : state) {
-        if (reader.AtEnd()) reader.Seek(0);
+        if (reader.AtEnd())
+            reader.Seek(0);
         pings += reader.ReadPing(sink).sawSample;
     }
     state.SetItemsProcessed(pings);
@@ -202,14 +207,16 @@ void BM_ResyncOver10MBGarbage(benchmark::State& state)
 {
     std::vector<std::uint8_t> bytes(10 * 1048576);
     std::mt19937 rng(7);
-    for (auto& b : bytes) b = std::uint8_t(rng());
+    for (auto& b : bytes)
+        b = std::uint8_t(rng());
     const CFramedDatagram tail = CDatagramWriter::BuildText(kTypeNME0, "$GPGGA,found", 1);
     bytes.insert(bytes.end(), tail.Framed().begin(), tail.Framed().end());
     for (auto _ : state) {
         CDatagramReader r(bytes.data(), bytes.size());
         SDatagramView v;
         int found = 0;
-        while (r.Next(v)) ++found;
+        while (r.Next(v))
+            ++found;
         benchmark::DoNotOptimize(found);
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(bytes.size()));

@@ -12,7 +12,8 @@ namespace {
 
 constexpr const char* kProduct = "Zelvar\\EchoSounder\\QY310\\1.0\\";
 
-HKEY OpenWarmKey() {
+HKEY OpenWarmKey()
+{
     HKEY key = nullptr;
     RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Bench", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     for (DWORD i = 0; i < 50; ++i) {
@@ -22,13 +23,13 @@ HKEY OpenWarmKey() {
     return key;
 }
 
-void BM_QueryValue(benchmark::State& state) {
+void BM_QueryValue(benchmark::State& state)
+{
     CTempHives hives;
     HKEY key = OpenWarmKey();
     for (auto _ : state) {
         DWORD v = 0, size = 4;
-        benchmark::DoNotOptimize(
-            RegQueryValueEx(key, "Value25", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size));
+        benchmark::DoNotOptimize(RegQueryValueEx(key, "Value25", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size));
         benchmark::DoNotOptimize(v);
     }
     state.SetItemsProcessed(state.iterations());
@@ -37,7 +38,8 @@ void BM_QueryValue(benchmark::State& state) {
 BENCHMARK(BM_QueryValue);
 
 // What every object does per setting: open the sub key, read, close.
-void BM_GetDwordThroughHelper(benchmark::State& state) {
+void BM_GetDwordThroughHelper(benchmark::State& state)
+{
     CTempHives hives;
     CRegistrySupport reg;
     reg.OpenRootKeys(kProduct);
@@ -52,7 +54,8 @@ void BM_GetDwordThroughHelper(benchmark::State& state) {
 }
 BENCHMARK(BM_GetDwordThroughHelper);
 
-void BM_SetValue(benchmark::State& state) {
+void BM_SetValue(benchmark::State& state)
+{
     CTempHives hives;
     HKEY key = OpenWarmKey();
     DWORD v = 0;
@@ -67,7 +70,8 @@ BENCHMARK(BM_SetValue);
 
 // A first start: a thousand settings read with write-default from an empty
 // user root, in twenty sub keys, then one flush to make them durable.
-void BM_WriteBackThousandDefaults(benchmark::State& state) {
+void BM_WriteBackThousandDefaults(benchmark::State& state)
+{
     for (auto _ : state) {
         state.PauseTiming();
         auto hives = std::make_unique<CTempHives>();
@@ -89,7 +93,8 @@ void BM_WriteBackThousandDefaults(benchmark::State& state) {
 }
 BENCHMARK(BM_WriteBackThousandDefaults)->Unit(benchmark::kMillisecond);
 
-void BM_Flush(benchmark::State& state) {
+void BM_Flush(benchmark::State& state)
+{
     CTempHives hives;
     HKEY key = OpenWarmKey();
     DWORD v = 0;

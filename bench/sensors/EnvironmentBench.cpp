@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int Points = 5000;
-constexpr double Spacing = 1.0; // m between points: a 5,000 m cast
+constexpr double Spacing = 1.0;  // m between points: a 5,000 m cast
 
 // One environment with the profile applied, shared by every benchmark.
 CEnvironment& Environment()
@@ -42,8 +42,7 @@ CEnvironment& Environment()
     return *s_env;
 }
 
-
-} // namespace
+}  // namespace
 
 // The deepest channel depth stays put: the mean is answered from the cache.
 static void BM_GetSoundVelocity_SameDepth(benchmark::State& state)

@@ -17,7 +17,11 @@ TEST(DIBSectionReader, QtReadsOurFilesPixelForPixel)
 {
     TempFolder tmp;
     ASSERT_TRUE(tmp.Ok());
-    struct Row { int w, h, bits; QImage::Format format; };
+    struct Row
+    {
+        int w, h, bits;
+        QImage::Format format;
+    };
     for (const Row& r : {Row{100, 50, 8, QImage::Format_Indexed8}, Row{101, 9, 4, QImage::Format_Indexed8}}) {
         CDIBSection dib;
         ASSERT_TRUE(dib.Create(r.w, r.h, r.bits, DIB_RGB_COLORS));
@@ -36,7 +40,8 @@ TEST(DIBSectionReader, QtReadsOurFilesPixelForPixel)
                 if (r.bits == 8)
                     row[x] = static_cast<BYTE>(v);
                 else
-                    row[x / 2] = static_cast<BYTE>(x % 2 == 0 ? (row[x / 2] & 0x0F) | (v << 4) : (row[x / 2] & 0xF0) | v);
+                    row[x / 2] =
+                        static_cast<BYTE>(x % 2 == 0 ? (row[x / 2] & 0x0F) | (v << 4) : (row[x / 2] & 0xF0) | v);
             }
         const std::string path = tmp.File("qt.bmp");
         {
@@ -54,7 +59,8 @@ TEST(DIBSectionReader, QtReadsOurFilesPixelForPixel)
         EXPECT_EQ(image.width(), r.w);
         EXPECT_EQ(image.height(), r.h);
         EXPECT_EQ(image.format(), r.format);
-        for (auto [x, y] : {std::pair{0, 0}, std::pair{r.w - 1, 0}, std::pair{3, r.h - 1}, std::pair{r.w / 2, r.h / 2}}) {
+        for (auto [x, y] :
+             {std::pair{0, 0}, std::pair{r.w - 1, 0}, std::pair{3, r.h - 1}, std::pair{r.w / 2, r.h / 2}}) {
             const int v = indexAt(x, y);
             EXPECT_EQ(image.pixelIndex(x, y), v) << x << "," << y;
             EXPECT_EQ(image.pixel(x, y), qRgb(255 - v, 2 * v, v)) << x << "," << y;
@@ -62,4 +68,4 @@ TEST(DIBSectionReader, QtReadsOurFilesPixelForPixel)
     }
 }
 
-} // namespace
+}  // namespace

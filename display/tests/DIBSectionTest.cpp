@@ -62,16 +62,22 @@ void MakePattern(CDIBSection& dib, int w, int h)
     const DWORD row = CDIBSection::RowBytes(w, 8);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            dib.GetBits()[static_cast<std::size_t>(y) * row + static_cast<std::size_t>(x)] = static_cast<BYTE>((x + 3 * y) % 256);
+            dib.GetBits()[static_cast<std::size_t>(y) * row + static_cast<std::size_t>(x)] =
+                static_cast<BYTE>((x + 3 * y) % 256);
     for (int i = 0; i < 256; ++i)
-        dib.ColourTable()[static_cast<std::size_t>(i)] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(255 - i), 7, 0};
+        dib.ColourTable()[static_cast<std::size_t>(i)] =
+            RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(255 - i), 7, 0};
 }
 
 TEST(DIBSection, SizesOfSavedFilesFollowTheLayout)
 {
     TempFolder tmp;
     ASSERT_TRUE(tmp.Ok());
-    struct Row { int w, h, bits; std::uint32_t sizeImage, offBits; };
+    struct Row
+    {
+        int w, h, bits;
+        std::uint32_t sizeImage, offBits;
+    };
     const Row rows[] = {
         {100, 50, 8, 5000, 1078},
         {101, 50, 8, 5200, 1078},  // rows padded to 104 bytes
@@ -125,14 +131,14 @@ TEST(DIBSection, FillColourTableAndSectionRules)
     CDIBSection rgb;
     ASSERT_TRUE(rgb.Create(4, 4, 24, DIB_RGB_COLORS));
     ASSERT_NE(rgb.CreateSection(), nullptr);
-    EXPECT_FALSE(rgb.Fill(78)); // no colour table
+    EXPECT_FALSE(rgb.Fill(78));  // no colour table
     EXPECT_FALSE(rgb.ResetColourTable());
-    EXPECT_EQ(rgb.CreateSection(), nullptr); // second call
+    EXPECT_EQ(rgb.CreateSection(), nullptr);  // second call
 
     CDIBSection pal;
-    ASSERT_TRUE(pal.Create(5, -3, 8, DIB_PAL_COLORS)); // top-down view surface
+    ASSERT_TRUE(pal.Create(5, -3, 8, DIB_PAL_COLORS));  // top-down view surface
     EXPECT_EQ(pal.GetHeader().biSizeImage, 24u);
-    EXPECT_FALSE(pal.Fill(1)); // no bits yet
+    EXPECT_FALSE(pal.Fill(1));  // no bits yet
     ASSERT_NE(pal.CreateSection(), nullptr);
     EXPECT_TRUE(pal.Fill(78));
     EXPECT_EQ(pal.GetBits()[23], 78);
@@ -155,7 +161,7 @@ TEST(DIBSection, ColoursUsedFromTheFileAreKept)
     const std::string path = tmp.File("used.bmp");
     ASSERT_TRUE(SaveTo(dib, path));
     auto bytes = ReadFile(path);
-    Put32(bytes, 46, 16); // colours used
+    Put32(bytes, 46, 16);  // colours used
     Put32(bytes, 50, 0);
     WriteFile(path, bytes);
     CDIBSection back;
@@ -176,7 +182,12 @@ TEST(DIBSection, MalformedFilesAreRefused)
     ASSERT_TRUE(SaveTo(good, goodPath));
     const auto original = ReadFile(goodPath);
 
-    struct Case { const char* legend; std::function<void(std::vector<BYTE>&)> damage; const char* message; };
+    struct Case
+    {
+        const char* legend;
+        std::function<void(std::vector<BYTE>&)> damage;
+        const char* message;
+    };
     const Case cases[] = {
         {"ten bytes only", [](auto& b) { b.resize(10); }, "read error 1"},
         {"second byte not M", [](auto& b) { b[1] = 'X'; }, "Invalid bitmap file"},
@@ -213,4 +224,4 @@ TEST(DIBSection, MalformedFilesAreRefused)
     }
 }
 
-} // namespace
+}  // namespace

@@ -9,8 +9,7 @@
 #include <limits>
 #include <vector>
 
-namespace
-{
+namespace {
 class DepthDocTest : public ::testing::Test
 {
 protected:
@@ -53,15 +52,14 @@ protected:
     std::vector<unsigned> messages, alarms;
     int updates = 0;
 };
-} // namespace
+}  // namespace
 
 TEST_F(DepthDocTest, MedianOfTheLastThreeDepthsWhenTheChannelFilters)
 {
     filter = true;
     const double in[] = {10.0, 50.0, 12.0, 11.0, 90.0, 13.0};
     const double out[] = {0.0, 10.0, 12.0, 12.0, 12.0, 13.0};
-    for (int i = 0; i < 6; ++i)
-    {
+    for (int i = 0; i < 6; ++i) {
         Ping(in[i]);
         EXPECT_DOUBLE_EQ(doc.GetDepth(), out[i]) << "ping " << i;
     }
@@ -76,7 +74,13 @@ TEST_F(DepthDocTest, AlarmsAtTheirLimitsAndBottomLost)
     doc.m_minimumAlarm = doc.m_maximumAlarm = doc.m_bottomLostMessage = true;
     doc.m_minimumDepth = 5.0;
     doc.m_maximumDepth = 100.0;
-    struct Case { double depth; bool found; std::vector<unsigned> alarms; std::vector<unsigned> messages; };
+    struct Case
+    {
+        double depth;
+        bool found;
+        std::vector<unsigned> alarms;
+        std::vector<unsigned> messages;
+    };
     const Case cases[] = {
         {5.0, true, {CDepthDoc::IDS_BOTTOM_MINIMUM}, {}},
         {5.01, true, {}, {}},
@@ -85,15 +89,14 @@ TEST_F(DepthDocTest, AlarmsAtTheirLimitsAndBottomLost)
         {1.0, false, {}, {CDepthDoc::IDS_BOTTOM_LOST}},
         {std::numeric_limits<double>::quiet_NaN(), true, {}, {CDepthDoc::IDS_BOTTOM_LOST}},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         alarms.clear();
         messages.clear();
         Ping(c.depth, c.found);
         EXPECT_EQ(alarms, c.alarms) << c.depth;
         EXPECT_EQ(messages, c.messages) << c.depth;
     }
-    doc.m_maximumDepth = 0.0; // a limit of 0 switches the maximum alarm off
+    doc.m_maximumDepth = 0.0;  // a limit of 0 switches the maximum alarm off
     alarms.clear();
     Ping(500.0);
     EXPECT_TRUE(alarms.empty());
@@ -125,7 +128,7 @@ TEST(DepthDocSettings, RoundTripWithTheChannelsSettingsAndNoNumbersRefused)
     {
         CArchive ar(bytes, CArchive::store);
         out.Serialize(ar);
-        ar << 0x5A5A5A5Au; // what follows in the frame's file
+        ar << 0x5A5A5A5Au;  // what follows in the frame's file
         ar.Close();
     }
     ASSERT_GT(bytes.size(), 2 * 8 + 3 * 4 + 4u) << "the channel's settings follow the alarms";

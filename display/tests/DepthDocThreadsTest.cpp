@@ -54,4 +54,4 @@ TEST(DepthDocThreads, AlarmSettingsChangeWhilePingsCheckThem)
     EXPECT_EQ(alarms.load(), pings.load()) << "one minimum alarm per ping, none else";
 }
 
-} // namespace
+}  // namespace

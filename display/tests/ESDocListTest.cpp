@@ -1,5 +1,5 @@
-#include "display/AbstractESDoc.h"
 #include "display/ESDocList.h"
+#include "display/AbstractESDoc.h"
 #include "platform/MessageDispatcher.h"
 
 #include <gtest/gtest.h>
@@ -68,7 +68,10 @@ TEST(ESDocList, PingNotifyRunsEveryDocumentInOrderOnTheCallingThread)
     std::vector<int> order;
     RecordingDoc a, b;
     const auto caller = std::this_thread::get_id();
-    a.onUpdate = [&](int) { order.push_back(1); EXPECT_EQ(std::this_thread::get_id(), caller); };
+    a.onUpdate = [&](int) {
+        order.push_back(1);
+        EXPECT_EQ(std::this_thread::get_id(), caller);
+    };
     b.onUpdate = [&](int) { order.push_back(2); };
     for (auto* d : {&a, &b}) {
         d->SetSource(&list);
@@ -138,7 +141,7 @@ TEST(ESDocList, AttachDetachAndSourceRules)
     CESDocList first, second;
     RecordingDoc doc;
 
-    doc.AttachToSource(); // no source: nothing, flag clear
+    doc.AttachToSource();  // no source: nothing, flag clear
     EXPECT_FALSE(doc.IsRegistered());
 
     doc.SetSource(&first);
@@ -155,7 +158,7 @@ TEST(ESDocList, AttachDetachAndSourceRules)
     EXPECT_TRUE(second.Contains(&doc));
 
     doc.DetachFromSource();
-    doc.DetachFromSource(); // not registered: nothing
+    doc.DetachFromSource();  // not registered: nothing
     EXPECT_EQ(second.GetCount(), 0);
     EXPECT_EQ(doc.GetSource(), &second);
 }
@@ -270,4 +273,4 @@ TEST(ESDocList, DispatchPathsExcludeEachOtherUnderChurn)
     EXPECT_GT(steady.calls1.load(), 0);
 }
 
-} // namespace
+}  // namespace

@@ -4,9 +4,9 @@
 #include "display/EchogramDoc.h"
 
 #include "engine/Channel.h"
+#include "platform/TempHives.h"
 #include "sounder/EchoSounder.h"
 #include "sounder/tests/TestEchoSounderHost.h"
-#include "platform/TempHives.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/tests/TestTransceiver.h"
 
@@ -100,4 +100,4 @@ TEST(EchoSounderDocuments, PingsReachAnAttachedEchogramDocument)
     reg.CloseRootKeys();
 }
 
-} // namespace
+}  // namespace

@@ -70,9 +70,7 @@ protected:
         env.model = model;
         env.updateViews = [](CEchogramDoc*) {};
         env.updateChannelStatus = [this] { ++statusPosts; };
-        env.externalSources = [] {
-            return std::vector<Doc::ExternalSource>{{"Trawl", 1.0}, {"", 0.0}, {"Geo", 2.0}};
-        };
+        env.externalSources = [] { return std::vector<Doc::ExternalSource>{{"Trawl", 1.0}, {"", 0.0}, {"Geo", 2.0}}; };
         Doc::SetEnvironment(env);
     }
 
@@ -105,9 +103,13 @@ protected:
 
 TEST_F(EchogramDocDialogsTest, EachModelGetsItsDialog)
 {
-    const struct { SounderModel model; int templateId; } rows[] = {
-        {SounderModel::QY210, Doc::kQY210Template}, {SounderModel::QY310, Doc::kQY310Template},
-        {SounderModel::QYNVU, Doc::kQY310Template}, {SounderModel::RM30, Doc::kRM30Template},
+    const struct
+    {
+        SounderModel model;
+        int templateId;
+    } rows[] = {
+        {SounderModel::QY210, Doc::kQY210Template},  {SounderModel::QY310, Doc::kQY310Template},
+        {SounderModel::QYNVU, Doc::kQY310Template},  {SounderModel::RM30, Doc::kRM30Template},
         {SounderModel::TQ30, Doc::kGeneralTemplate}, {SounderModel::TOTAL, Doc::kGeneralTemplate},
     };
     for (const auto& row : rows) {
@@ -117,15 +119,21 @@ TEST_F(EchogramDocDialogsTest, EachModelGetsItsDialog)
         EXPECT_EQ(shown.templateId, row.templateId) << "model " << static_cast<int>(row.model);
         // Only the QY dialogs list the external depth sources (named ones).
         const bool qy = row.templateId == Doc::kQY210Template || row.templateId == Doc::kQY310Template;
-        EXPECT_EQ(shown.externalDepthList, qy ? std::vector<std::string>({"Trawl", "Geo"}) : std::vector<std::string>{});
+        EXPECT_EQ(shown.externalDepthList,
+                  qy ? std::vector<std::string>({"Trawl", "Geo"}) : std::vector<std::string>{});
     }
 }
 
 TEST_F(EchogramDocDialogsTest, RM30RangeGroupShownAndTaken)
 {
     // Shown: from the reference and the two automatic flags.
-    const struct { int reference; bool autoRange, autoStart; int kind; } shownRows[] = {
-        {Doc::SURFACE, false, false, Doc::kSurfaceManual}, {Doc::SURFACE, true, false, Doc::kSurfaceAutoRange},
+    const struct
+    {
+        int reference;
+        bool autoRange, autoStart;
+        int kind;
+    } shownRows[] = {
+        {Doc::SURFACE, false, false, Doc::kSurfaceManual},   {Doc::SURFACE, true, false, Doc::kSurfaceAutoRange},
         {Doc::SURFACE, false, true, Doc::kSurfaceAutoStart}, {Doc::BOTTOM, false, false, Doc::kBottom},
         {Doc::TRAWL, false, false, Doc::kTrawlOrSidescan},
     };
@@ -140,10 +148,16 @@ TEST_F(EchogramDocDialogsTest, RM30RangeGroupShownAndTaken)
     }
 
     // Taken on OK: the window comes from the stored values of the choice.
-    const struct { int kind; int reference; double range, start; bool autoRange, autoStart; } rows[] = {
+    const struct
+    {
+        int kind;
+        int reference;
+        double range, start;
+        bool autoRange, autoStart;
+    } rows[] = {
         {Doc::kSurfaceManual, Doc::SURFACE, 80.0, 4.0, false, false},
-        {Doc::kSurfaceAutoRange, Doc::SURFACE, 999.0, 4.0, true, false},  // range left as it was
-        {Doc::kSurfaceAutoStart, Doc::SURFACE, 80.0, 999.0, false, true}, // start left as it was
+        {Doc::kSurfaceAutoRange, Doc::SURFACE, 999.0, 4.0, true, false},   // range left as it was
+        {Doc::kSurfaceAutoStart, Doc::SURFACE, 80.0, 999.0, false, true},  // start left as it was
         {Doc::kBottom, Doc::BOTTOM, 30.0, 12.0, false, false},
         {Doc::kTrawlOrSidescan, Doc::TRAWL, 0.0, 0.0, false, false},
     };
@@ -172,7 +186,12 @@ TEST_F(EchogramDocDialogsTest, RM30RangeGroupShownAndTaken)
 TEST_F(EchogramDocDialogsTest, GainGroupsOfEachDialog)
 {
     // Shown choice for each echogram type, and the type each choice gives.
-    const struct { SounderModel model; int shownForType[5]; std::vector<int> typeOfChoice; } rows[] = {
+    const struct
+    {
+        SounderModel model;
+        int shownForType[5];
+        std::vector<int> typeOfChoice;
+    } rows[] = {
         // RM30: types 0 and 1 share the first button; type 3 is the third
         // choice, which the two-button dialog shows unchecked.
         {SounderModel::RM30, {0, 0, 1, 2, -1}, {Doc::SV_20, Doc::TS_40, Doc::SS_20}},
@@ -209,8 +228,16 @@ TEST_F(EchogramDocDialogsTest, GainGroupsOfEachDialog)
 TEST_F(EchogramDocDialogsTest, QYSidescanAndSlopeChoicesAndTheResetRequest)
 {
     Use(SounderModel::QY310);
-    const struct { int fromReference; bool fromSidescan; int kind; int reference; bool sidescan; double range, start;
-                   bool reset; } rows[] = {
+    const struct
+    {
+        int fromReference;
+        bool fromSidescan;
+        int kind;
+        int reference;
+        bool sidescan;
+        double range, start;
+        bool reset;
+    } rows[] = {
         {Doc::SURFACE, false, Doc::kTrawlOrSidescan, Doc::SIDESCAN, true, 80.0, 4.0, true},   // entering
         {Doc::SIDESCAN, true, Doc::kBottom, Doc::BOTTOM, false, 30.0, 12.0, true},            // leaving
         {Doc::SIDESCAN, true, Doc::kTrawlOrSidescan, Doc::SIDESCAN, true, 80.0, 4.0, false},  // staying
@@ -243,10 +270,15 @@ TEST_F(EchogramDocDialogsTest, QYSidescanAndSlopeChoicesAndTheResetRequest)
 
 TEST_F(EchogramDocDialogsTest, BottomLineGroup)
 {
-    const struct { SounderModel model; bool shown, white, contour; int choice; } shownRows[] = {
-        {SounderModel::QY210, false, true, true, 0},  {SounderModel::QY210, true, false, false, 1},
-        {SounderModel::QY210, true, true, false, 2},  {SounderModel::QY210, true, false, true, 3},
-        {SounderModel::RM30, true, false, true, 1}, // no contour button in RM30
+    const struct
+    {
+        SounderModel model;
+        bool shown, white, contour;
+        int choice;
+    } shownRows[] = {
+        {SounderModel::QY210, false, true, true, 0}, {SounderModel::QY210, true, false, false, 1},
+        {SounderModel::QY210, true, true, false, 2}, {SounderModel::QY210, true, false, true, 3},
+        {SounderModel::RM30, true, false, true, 1},  // no contour button in RM30
     };
     for (const auto& row : shownRows) {
         Use(row.model);
@@ -258,8 +290,12 @@ TEST_F(EchogramDocDialogsTest, BottomLineGroup)
         d.OnEchogramSettings();
         EXPECT_EQ(shown.bottomLine, row.choice);
     }
-    const struct { int choice; bool shown, white, contour; } rows[] = {
-        {0, false, true, true}, // Off only hides the line
+    const struct
+    {
+        int choice;
+        bool shown, white, contour;
+    } rows[] = {
+        {0, false, true, true},  // Off only hides the line
         {1, true, false, false},
         {2, true, true, false},
         {3, true, false, true},
@@ -482,10 +518,15 @@ TEST_F(EchogramDocDialogsTest, DocumentDestroyedWhileItsDialogRunsEndsIt)
 TEST_F(EchogramDocDialogsTest, ReferencesTheDialogsDoNotKnow)
 {
     // Loaded from a layout: refused, the echogram keeps its reference.
-    const struct { SounderModel model; int reference; bool kept; } rows[] = {
-        {SounderModel::RM30, Doc::SLOPE, false},    {SounderModel::TQ30, Doc::SIDESCAN, false},
-        {SounderModel::RM30, 7, false},             {SounderModel::QY310, Doc::SIDESCAN, true},
-        {SounderModel::QY210, Doc::SLOPE, true},    {SounderModel::QY210, -1, false},
+    const struct
+    {
+        SounderModel model;
+        int reference;
+        bool kept;
+    } rows[] = {
+        {SounderModel::RM30, Doc::SLOPE, false}, {SounderModel::TQ30, Doc::SIDESCAN, false},
+        {SounderModel::RM30, 7, false},          {SounderModel::QY310, Doc::SIDESCAN, true},
+        {SounderModel::QY210, Doc::SLOPE, true}, {SounderModel::QY210, -1, false},
     };
     for (const auto& row : rows) {
         Use(row.model);
@@ -575,13 +616,12 @@ TEST(EchogramDocFilterBlock, ValuesReachTheChannelOnce)
     EXPECT_EQ(channel.GetFilterValues(), first);
 
     // The filter dialog's OK makes the channel want them again.
-    Doc::SetDialogRunners(nullptr,
-                          [](Doc::FilterDialogValues& v, const Doc::DialogOpened&) {
-                              v.medianFilter = true;
-                              v.value1 = "5";
-                              v.value2 = "20";
-                              return IDOK;
-                          });
+    Doc::SetDialogRunners(nullptr, [](Doc::FilterDialogValues& v, const Doc::DialogOpened&) {
+        v.medianFilter = true;
+        v.value1 = "5";
+        v.value2 = "20";
+        return IDOK;
+    });
     upper.OnEchogramFilter();
     EXPECT_TRUE(channel.WantsFilterValues());
     upper.OnSourceUpdate(1);
@@ -598,4 +638,4 @@ TEST(EchogramDocFilterBlock, ValuesReachTheChannelOnce)
     Doc::SetEnvironment({});
 }
 
-} // namespace
+}  // namespace

@@ -2,10 +2,10 @@
 #include "display/ESDocList.h"
 
 #include "base/Archive.h"
-#include "platform/MessageBox.h"
 #include "display/LayerEchogramBottom.h"
 #include "display/LayerEchogramSurface.h"
 #include "engine/ChannelIntegrator.h"
+#include "platform/MessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,14 @@ constexpr std::int16_t kNoData = CEchogramDoc::kNoData;
 class SyntheticChannel : public IEchogramChannel
 {
 public:
-    struct Request { int n; double range; double start; int type; int reference; };
+    struct Request
+    {
+        int n;
+        double range;
+        double start;
+        int type;
+        int reference;
+    };
 
     static std::int16_t Sample(const Request& r, int i)
     {
@@ -154,7 +161,13 @@ TEST_F(EchogramDocTest, ColumnOfEveryTypeAndReferenceIsTheRequestedWindow)
 
 TEST_F(EchogramDocTest, SidescanSplitsThePaneBetweenTheSides)
 {
-    struct Case { double r0, r1; int side; int rows; const char* legend; };
+    struct Case
+    {
+        double r0, r1;
+        int side;
+        int rows;
+        const char* legend;
+    };
     const Case cases[] = {
         {100.0, 300.0, 0, 50, "port gets a quarter"},
         {100.0, 300.0, 1, 150, "starboard the rest"},
@@ -210,7 +223,13 @@ TEST_F(EchogramDocTest, FrozenTickAndZeroRangeCases)
 
 TEST_F(EchogramDocTest, BottomRowInsideTheWindowOnly)
 {
-    struct Case { int reference; double range, start, bottom; int row; const char* legend; };
+    struct Case
+    {
+        int reference;
+        double range, start, bottom;
+        int row;
+        const char* legend;
+    };
     const Case cases[] = {
         {0, 100.0, 0.0, 25.0, 25, "surface window"},
         {0, 100.0, 0.0, 100.0, 0, "bottom on the lower edge"},
@@ -274,19 +293,23 @@ TEST(EchogramDocSteps, SubBottomGainIsLimitedPerAdditionAndSaturates)
     EXPECT_EQ(c[11], 1000 + static_cast<int>(std::trunc(2.0 * 85.0413592)));
     EXPECT_EQ(c[80], 1000 + 10000);
     EXPECT_EQ(c[50], kNoData);
-    EXPECT_EQ(c[99], 32767); // saturates instead of wrapping to a weak echo
+    EXPECT_EQ(c[99], 32767);  // saturates instead of wrapping to a weak echo
 
     std::vector<std::int16_t> n = {-32000, 100, kNoData, -19990};
-    CEchogramDoc::AddOffset(n.data(), 4, -20.0); // negative additions are not cut
+    CEchogramDoc::AddOffset(n.data(), 4, -20.0);  // negative additions are not cut
     EXPECT_EQ(n[0], -32768);
     EXPECT_EQ(n[1], 100 - static_cast<int>(std::trunc(20.0 * 85.0413592)));
     EXPECT_EQ(n[2], kNoData);
-    EXPECT_NE(n[3], kNoData); // processing never makes the marker
+    EXPECT_NE(n[3], kNoData);  // processing never makes the marker
 }
 
 TEST(EchogramDocSteps, PingToPingMedianComparesSignedAndKeepsTheMarker)
 {
-    struct Case { std::int16_t cur, h1, h2, h3, out; const char* legend; };
+    struct Case
+    {
+        std::int16_t cur, h1, h2, h3, out;
+        const char* legend;
+    };
     const Case cases[] = {
         {5, -100, 50, 20, 20, "negative sample: signed median"},
         {5, -300, -100, -200, -200, "all negative"},
@@ -424,7 +447,8 @@ TEST_F(EchogramDocTest, DefaultsAlternateBetweenDocumentsAndFollowTheModel)
 
 TEST(EchogramLayers, IntervalTests)
 {
-    struct Case {
+    struct Case
+    {
         const char* legend;
         bool bottomLayer;
         double range, start, d, a, b;
@@ -469,10 +493,10 @@ TEST_F(EchogramDocTest, IntegratorKeepsOneLayerMatchingTheReference)
     d.m_rangeReference = CEchogramDoc::SURFACE;
     d.m_range = 30.0;
     d.m_start = 2.0;
-    d.SetViewCount(20); // ring steps every 2 pings
+    d.SetViewCount(20);  // ring steps every 2 pings
     channel.bottom = 50.0;
 
-    d.OnSourceUpdate(1); // makes the integrator with a surface layer
+    d.OnSourceUpdate(1);  // makes the integrator with a surface layer
     ASSERT_NE(d.GetIntegrator(), nullptr);
     ASSERT_EQ(d.GetIntegrator()->GetLayerCount(), 1);
     EXPECT_EQ(d.GetIntegrator()->GetLayer(0)->GetReferenceKind(), 4);
@@ -482,7 +506,7 @@ TEST_F(EchogramDocTest, IntegratorKeepsOneLayerMatchingTheReference)
     d.OnSourceUpdate(1);
     d.OnSourceUpdate(1);
     EXPECT_EQ(channel.integrations, 2);
-    EXPECT_DOUBLE_EQ(channel.layerRangeSeen, 30.0); // the document's window went into the layer
+    EXPECT_DOUBLE_EQ(channel.layerRangeSeen, 30.0);  // the document's window went into the layer
     EXPECT_DOUBLE_EQ(channel.layerStartSeen, 2.0);
     EXPECT_DOUBLE_EQ(d.GetIntegrator()->GetLayer(0)->m_threshold, -100.0);
     // After two pings the results were computed: a uniform layer gives a
@@ -572,9 +596,9 @@ TEST_F(EchogramDocTest, RangeAndFilterDialogsApplyOnlyOnOk)
     d.OnEchogramFilter();
     EXPECT_TRUE(d.m_echoAmplifier);
     EXPECT_EQ(d.m_filterValue1, 7);
-    EXPECT_EQ(d.m_filterValue2, 1); // unparsable text keeps the value
+    EXPECT_EQ(d.m_filterValue2, 1);  // unparsable text keeps the value
     CEchogramDoc::SetDialogRunners(nullptr, nullptr);
-    EXPECT_EQ(d.OnRangeSettings(), 0); // no dialog could be made
+    EXPECT_EQ(d.OnRangeSettings(), 0);  // no dialog could be made
 }
 
-} // namespace
+}  // namespace

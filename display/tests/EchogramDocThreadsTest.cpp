@@ -67,4 +67,4 @@ TEST(EchogramDocThreads, SettingsDialogValuesGoInWhilePingsRun)
     EXPECT_GE(pings.load(), 50);
 }
 
-} // namespace
+}  // namespace

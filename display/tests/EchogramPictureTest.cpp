@@ -11,8 +11,7 @@
 
 using namespace EchogramMapping;
 
-namespace
-{
+namespace {
 // Raw values chosen so that their dB values sit exactly on the scale's steps.
 constexpr std::int16_t kThresholdRaw = -5100;
 constexpr std::int16_t kStepRaw = 255;
@@ -45,7 +44,7 @@ struct Picture
     CEchogramPicture picture;
     CEchogramPicture::Column column;
 };
-} // namespace
+}  // namespace
 
 TEST(EchogramMapping, ScaleStripAndTopMarginAppearAboveTheirThresholds)
 {
@@ -57,21 +56,25 @@ TEST(EchogramMapping, ScaleStripAndTopMarginAppearAboveTheirThresholds)
 
 TEST(EchogramMapping, DepthRowIsStrictAtBothEdgesAndGuardsTheRange)
 {
-    struct Case { double depth, reference, range; int height, row; };
+    struct Case
+    {
+        double depth, reference, range;
+        int height, row;
+    };
     const Case cases[] = {
-        {50.0, 0.0, 100.0, 400, 200}, {0.0, 0.0, 100.0, 400, -1},  {100.0, 0.0, 100.0, 400, -1},
-        {25.0, 20.0, 10.0, 100, 50},  {50.0, 0.0, 0.0, 400, -1},   {50.0, 0.0, -5.0, 400, -1},
+        {50.0, 0.0, 100.0, 400, 200},  {0.0, 0.0, 100.0, 400, -1}, {100.0, 0.0, 100.0, 400, -1},
+        {25.0, 20.0, 10.0, 100, 50},   {50.0, 0.0, 0.0, 400, -1},  {50.0, 0.0, -5.0, 400, -1},
         {99.99, 0.0, 100.0, 400, 399},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(DepthRow(c.depth, c.reference, c.range, c.height), c.row) << c.depth << " in " << c.reference
-                                                                            << "+" << c.range;
+        EXPECT_EQ(DepthRow(c.depth, c.reference, c.range, c.height), c.row)
+            << c.depth << " in " << c.reference << "+" << c.range;
 }
 
 TEST(EchogramMapping, GapIsSixRowsAt400AndShrinksNearTheFoot)
 {
     EXPECT_EQ(BottomGap(200, 400), 6);
-    EXPECT_EQ(BottomGap(396, 400), 3); // three rows above the foot: H - b - 1
+    EXPECT_EQ(BottomGap(396, 400), 3);  // three rows above the foot: H - b - 1
     EXPECT_EQ(BottomGap(0, 400), 0);
     EXPECT_EQ(BottomGap(-1, 400), 0);
     EXPECT_EQ(SampleRow(199, 200, 6), 200);
@@ -81,8 +84,7 @@ TEST(EchogramMapping, GapIsSixRowsAt400AndShrinksNearTheFoot)
 
 TEST(EchogramPicture, EachSampleLandsOneRowBelowItsIndexAndRowZeroIsKept)
 {
-    for (int index : {0, 1, 137, 398})
-    {
+    for (int index : {0, 1, 137, 398}) {
         Picture p(100, 400);
         p.samples[static_cast<std::size_t>(index)] = kThresholdRaw;
         p.picture.WriteColumn(p.column);
@@ -94,7 +96,11 @@ TEST(EchogramPicture, EachSampleLandsOneRowBelowItsIndexAndRowZeroIsKept)
 
 TEST(EchogramPicture, ColourLevelsFollowTheThresholdAndStep)
 {
-    struct Case { int raw; int colour; };
+    struct Case
+    {
+        int raw;
+        int colour;
+    };
     const Case cases[] = {
         {kThresholdRaw - 1, 78},
         {kThresholdRaw, 160},
@@ -102,8 +108,7 @@ TEST(EchogramPicture, ColourLevelsFollowTheThresholdAndStep)
         {kThresholdRaw + 11 * kStepRaw + 2, 171},
         {kThresholdRaw + 20 * kStepRaw, 171},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         Picture p(100, 50);
         p.samples[10] = static_cast<std::int16_t>(c.raw);
         p.picture.WriteColumn(p.column);
@@ -158,7 +163,7 @@ TEST(EchogramPicture, KeepBackgroundHoldsBackgroundOnePingWhileMemoryTakesTheEch
 {
     Picture p(100, 50);
     p.column.keepBackground = true;
-    p.picture.WriteColumn(p.column); // weak ping: memory becomes background
+    p.picture.WriteColumn(p.column);  // weak ping: memory becomes background
     p.samples[10] = kThresholdRaw;
     p.picture.WriteColumn(p.column);
     EXPECT_EQ(p.NewestAt(11), 78);
@@ -212,13 +217,10 @@ TEST(EchogramPicture, LevelOutsideTheLadderIsFatal)
     SetFatalErrorHandler([](const std::string& text) { throw std::runtime_error(text); });
     Picture p(100, 20);
     p.column.level = [](double, int) { return 13; };
-    try
-    {
+    try {
         p.picture.WriteColumn(p.column);
         ADD_FAILURE() << "no fatal report";
-    }
-    catch (const std::runtime_error& e)
-    {
+    } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string(e.what()).find("Color out of range:13"), std::string::npos) << e.what();
     }
     SetFatalErrorHandler({});
@@ -226,17 +228,22 @@ TEST(EchogramPicture, LevelOutsideTheLadderIsFatal)
 
 // ---- Slope echogram ---------------------------------------------------------
 
-namespace
-{
+namespace {
 // A 100 x 40 picture: scale strip 54, newest column 45; angles from +5
 // (top) to -5 degrees (foot), so the zero line is row 20.
 constexpr double kSlopeStart = 5.0;
 constexpr double kSlopeRange = 10.0;
-} // namespace
+}  // namespace
 
 TEST(EchogramPicture, SlopeColumnHasZeroLineAndTwoAngleRowsQColumnsBack)
 {
-    struct Case { double angle; int firstAngleRow; int angleRows; const char* legend; };
+    struct Case
+    {
+        double angle;
+        int firstAngleRow;
+        int angleRows;
+        const char* legend;
+    };
     const Case cases[] = {
         {2.5, 10, 2, "inside the window"},
         {5.0, 0, 2, "at the top"},
@@ -244,13 +251,12 @@ TEST(EchogramPicture, SlopeColumnHasZeroLineAndTwoAngleRowsQColumnsBack)
         {6.0, -1, 0, "above the top"},
         {-5.0, -1, 0, "on the foot edge: below the picture"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         Picture p(100, 40);
-        ASSERT_FALSE(p.picture.WriteSlopeColumn(3, kSlopeStart, kSlopeRange, c.angle) == false) << "first: strip cleared";
+        ASSERT_FALSE(p.picture.WriteSlopeColumn(3, kSlopeStart, kSlopeRange, c.angle) == false)
+            << "first: strip cleared";
         const int x = 45 - 3;
-        for (int row = 0; row < 40; ++row)
-        {
+        for (int row = 0; row < 40; ++row) {
             int expected = 78;
             if (row == 20)
                 expected = 79;
@@ -311,7 +317,12 @@ TEST(EchogramPicture, SlopeLagWiderThanThePictureOnlyClears)
 
 TEST(EchogramMapping, RowSplitFollowsTheExtentsAndNeverDividesByZero)
 {
-    struct Case { double left, right; int width, side, split; const char* legend; };
+    struct Case
+    {
+        double left, right;
+        int width, side, split;
+        const char* legend;
+    };
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const Case cases[] = {
         {50.0, 50.0, 100, 0, 50, "equal sides meet in the middle"},
@@ -339,8 +350,7 @@ TEST(EchogramMapping, SampleBlockUnpacksLowHalfFirst)
     EXPECT_TRUE(samples.empty());
 }
 
-namespace
-{
+namespace {
 // A row-oriented picture: W x 60, header T = 20, so the newest row is 20.
 struct RowPicture : Picture
 {
@@ -356,26 +366,30 @@ struct RowPicture : Picture
     int RowAt(int x) const { return picture.At(x, 20); }
     std::vector<std::int16_t> other = std::vector<std::int16_t>(2000, kWeak);
 };
-} // namespace
+}  // namespace
 
 TEST(EchogramPicture, RowPlacesThisSideLeftOfTheSplitAndTheSecondSideRight)
 {
-    struct Case { int side; int sampleColumn; int secondColumn; const char* legend; };
+    struct Case
+    {
+        int side;
+        int sampleColumn;
+        int secondColumn;
+        const char* legend;
+    };
     // Extents 30 and 70 over 100 columns: side 0 splits at 30, side 1 at 70.
     const Case cases[] = {
         {0, 30 - 10, 30 + 5, "side 0: samples leftwards from the split"},
         {1, 99 - (70 - 10), 99 - (70 + 5), "side 1: mirrored"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         RowPicture p(100, 30.0, 70.0, c.side);
         p.samples[10] = kThresholdRaw;
         p.other[5] = static_cast<std::int16_t>(kThresholdRaw + kStepRaw + 2);
         p.column.secondSide = p.other.data();
         p.column.secondSideCount = static_cast<int>(p.other.size());
         p.picture.WriteRow(p.column);
-        for (int x = 0; x < 100; ++x)
-        {
+        for (int x = 0; x < 100; ++x) {
             const int expected = x == c.sampleColumn ? 160 : x == c.secondColumn ? 161 : 78;
             ASSERT_EQ(p.RowAt(x), expected) << c.legend << ", column " << x;
         }
@@ -414,7 +428,7 @@ TEST(EchogramPicture, RowWithoutSecondSideOrExtentsDrawsBackgroundThere)
 TEST(EchogramPicture, RowsMoveDownBelowTheHeaderAndTheHeaderStays)
 {
     RowPicture p(100, 50.0, 50.0, 0);
-    p.samples[0] = kThresholdRaw; // column 50
+    p.samples[0] = kThresholdRaw;  // column 50
     p.picture.WriteRow(p.column);
     p.samples[0] = kWeak;
     p.picture.Shift();
@@ -449,14 +463,14 @@ TEST(EchogramPicture, WidePaneRowKeepsItsRowMemoryForEveryColumn)
     EXPECT_EQ(p.picture.RowMemory(0), 78);
 
     // A second side shorter than the rest of the row ends in background.
-    RowPicture q(2600, 600.0, 2000.0, 0); // split at 600
+    RowPicture q(2600, 600.0, 2000.0, 0);  // split at 600
     std::fill(q.other.begin(), q.other.end(), static_cast<std::int16_t>(kThresholdRaw));
     q.column.secondSide = q.other.data();
     q.column.secondSideCount = static_cast<int>(q.other.size());
     q.picture.WriteRow(q.column);
     EXPECT_EQ(q.RowAt(601), 160) << "second-side sample 1";
     EXPECT_EQ(q.RowAt(2599), 160) << "second-side sample 1999";
-    RowPicture r(2600, 500.0, 2100.0, 0); // split at 500: 2099 second-side positions
+    RowPicture r(2600, 500.0, 2100.0, 0);  // split at 500: 2099 second-side positions
     std::fill(r.other.begin(), r.other.end(), static_cast<std::int16_t>(kThresholdRaw));
     r.column.secondSide = r.other.data();
     r.column.secondSideCount = static_cast<int>(r.other.size());

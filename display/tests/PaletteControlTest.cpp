@@ -18,7 +18,12 @@ constexpr COLORREF Hex(std::uint32_t rrggbb)
 
 TEST(PaletteControl, ColourIdsMapToEntriesAndRefuseTheStaticSlots)
 {
-    struct Row { COLORREF id; int entry; const char* legend; };
+    struct Row
+    {
+        COLORREF id;
+        int entry;
+        const char* legend;
+    };
     const Row rows[] = {
         {PALETTEINDEX(0), -1, "index 0 gives entry -10"},
         {PALETTEINDEX(9), -1, "last low static slot"},
@@ -82,7 +87,13 @@ TEST(PaletteControl, NamesAreSharedAndAnEmptyNameKeepsThem)
 TEST(PaletteControl, DefaultTableHolds)
 {
     CPaletteControl pc;
-    struct Row { int palette; COLORREF id; std::uint32_t rrggbb; const char* legend; };
+    struct Row
+    {
+        int palette;
+        COLORREF id;
+        std::uint32_t rrggbb;
+        const char* legend;
+    };
     const Row rows[] = {
         {0, PALETTEINDEX(10), 0x969696, "alarm foreground at night"},
         {1, PALETTEINDEX(11), 0xC0C0C0, "alarm background by day"},
@@ -137,7 +148,10 @@ TEST(PaletteControl, SelectionSwitchesScreenAndDesktopAndRestoresOnExit)
     int realized = 0;
     {
         CPaletteControl pc({[&] { return desktop; }, [&](const std::array<COLORREF, 25>& c) { desktop = c; }},
-                           [&](const LOGPALETTE&) { ++realized; return true; });
+                           [&](const LOGPALETTE&) {
+                               ++realized;
+                               return true;
+                           });
         EXPECT_EQ(pc.GetCurrentPalette(), -1);
         EXPECT_EQ(pc.GetCurrentLogPalette(), nullptr);
 
@@ -160,4 +174,4 @@ TEST(PaletteControl, SelectionSwitchesScreenAndDesktopAndRestoresOnExit)
     EXPECT_EQ(desktop, original);
 }
 
-} // namespace
+}  // namespace

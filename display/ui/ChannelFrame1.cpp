@@ -38,8 +38,7 @@ bool CChannelFrame1::OnCreateClient(int cx, int cy)
     m_inner = new QSplitter(Qt::Vertical, m_outer);
     m_outer->addWidget(m_inner);
     const int rowHeights[2] = {g.row0, g.row1};
-    for (int r = 0; r < 2; ++r)
-    {
+    for (int r = 0; r < 2; ++r) {
         m_rows[r] = new QSplitter(Qt::Horizontal, m_inner);
         m_inner->addWidget(m_rows[r]);
         CEchogramDoc* doc = AddEchogram(m_rows[r], g.col0, rowHeights[r]);
@@ -47,8 +46,10 @@ bool CChannelFrame1::OnCreateClient(int cx, int cy)
         AddPlaceholder(m_rows[r], g.col1, rowHeights[r]);
     }
     // The two rows share their columns.
-    QObject::connect(m_rows[0], &QSplitter::splitterMoved, m_rows[1], [this] { m_rows[1]->setSizes(m_rows[0]->sizes()); });
-    QObject::connect(m_rows[1], &QSplitter::splitterMoved, m_rows[0], [this] { m_rows[0]->setSizes(m_rows[1]->sizes()); });
+    QObject::connect(m_rows[0], &QSplitter::splitterMoved, m_rows[1],
+                     [this] { m_rows[1]->setSizes(m_rows[0]->sizes()); });
+    QObject::connect(m_rows[1], &QSplitter::splitterMoved, m_rows[0],
+                     [this] { m_rows[0]->setSizes(m_rows[1]->sizes()); });
     m_outer->setSizes({g.top, cy - g.top});
     m_inner->setSizes({g.row0, g.row1});
     for (QSplitter* row : m_rows)
@@ -84,10 +85,8 @@ void CChannelFrame1::SetDefaults()
 
 void CChannelFrame1::Serialize(CArchive& ar)
 {
-    if (ar.IsStoring())
-    {
-        if (m_inner)
-        {
+    if (ar.IsStoring()) {
+        if (m_inner) {
             const QList<int> columns = m_rows[0]->sizes();
             // Sizes of panes not laid out yet say nothing: the values stay.
             if (columns.size() == 2 && columns[0] + columns[1] > 0)
@@ -95,13 +94,11 @@ void CChannelFrame1::Serialize(CArchive& ar)
             TakeRowProportions();
         }
         ar << std::string(kVersion) << m_columnRatio << m_topHeight << m_rowRatio;
-    }
-    else
-    {
+    } else {
         std::string version;
         ar >> version;
         if (version != kVersion)
-            return; // another frame kind's file: nothing of it applies here
+            return;  // another frame kind's file: nothing of it applies here
         double column = 0.0, top = 0.0, row = 0.0;
         ar >> column >> top >> row;
         m_columnRatio = CheckedShare(column, 0.15);

@@ -27,8 +27,8 @@ public:
     void Serialize(CArchive& ar) override;
 
     double m_columnRatio = 0.15;
-    using CChannelFrameAbstract::m_topHeight;
     using CChannelFrameAbstract::m_rowRatio;
+    using CChannelFrameAbstract::m_topHeight;
     CEchogramDoc* m_upperEchogram = nullptr;
     CEchogramDoc* m_lowerEchogram = nullptr;
 

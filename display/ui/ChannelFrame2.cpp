@@ -38,16 +38,17 @@ bool CChannelFrame2::OnCreateClient(int cx, int cy)
     m_inner = new QSplitter(Qt::Vertical, m_outer);
     m_outer->addWidget(m_inner);
     const int rowHeights[2] = {g.row0, g.row1};
-    for (int r = 0; r < 2; ++r)
-    {
+    for (int r = 0; r < 2; ++r) {
         m_rows[r] = new QSplitter(Qt::Horizontal, m_inner);
         m_inner->addWidget(m_rows[r]);
-        AddPlaceholder(m_rows[r], g.col0, rowHeights[r]); // echo trace
+        AddPlaceholder(m_rows[r], g.col0, rowHeights[r]);  // echo trace
         AddEchogram(m_rows[r], g.col1, rowHeights[r]);
-        AddPlaceholder(m_rows[r], g.col2, rowHeights[r]); // scope
+        AddPlaceholder(m_rows[r], g.col2, rowHeights[r]);  // scope
     }
-    QObject::connect(m_rows[0], &QSplitter::splitterMoved, m_rows[1], [this] { m_rows[1]->setSizes(m_rows[0]->sizes()); });
-    QObject::connect(m_rows[1], &QSplitter::splitterMoved, m_rows[0], [this] { m_rows[0]->setSizes(m_rows[1]->sizes()); });
+    QObject::connect(m_rows[0], &QSplitter::splitterMoved, m_rows[1],
+                     [this] { m_rows[1]->setSizes(m_rows[0]->sizes()); });
+    QObject::connect(m_rows[1], &QSplitter::splitterMoved, m_rows[0],
+                     [this] { m_rows[0]->setSizes(m_rows[1]->sizes()); });
     m_outer->setSizes({g.top, cy - g.top});
     m_inner->setSizes({g.row0, g.row1});
     for (QSplitter* row : m_rows)
@@ -83,22 +84,17 @@ void CChannelFrame2::SetDefaults()
 
 void CChannelFrame2::Serialize(CArchive& ar)
 {
-    if (ar.IsStoring())
-    {
-        if (m_inner)
-        {
+    if (ar.IsStoring()) {
+        if (m_inner) {
             const QList<int> columns = m_rows[0]->sizes();
-            if (columns.size() == 3 && columns[0] + columns[1] + columns[2] > 0)
-            {
+            if (columns.size() == 3 && columns[0] + columns[1] + columns[2] > 0) {
                 m_firstColumnRatio = SafeRatio(columns[0], ReferenceWidth() - kBars, m_firstColumnRatio);
                 m_lastColumnRatio = SafeRatio(columns[2], ReferenceWidth() - kBars, m_lastColumnRatio);
             }
             TakeRowProportions();
         }
         ar << std::string(kVersion) << m_firstColumnRatio << m_lastColumnRatio << m_topHeight << m_rowRatio;
-    }
-    else
-    {
+    } else {
         std::string version;
         ar >> version;
         if (version != kVersion)
@@ -108,8 +104,7 @@ void CChannelFrame2::Serialize(CArchive& ar)
         m_firstColumnRatio = CheckedShare(first, 0.2);
         m_lastColumnRatio = CheckedShare(last, 0.15);
         // Two shares that overlap would leave the middle column negative.
-        if (m_firstColumnRatio + m_lastColumnRatio > 1.0)
-        {
+        if (m_firstColumnRatio + m_lastColumnRatio > 1.0) {
             m_firstColumnRatio = 0.2;
             m_lastColumnRatio = 0.15;
         }

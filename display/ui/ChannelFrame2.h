@@ -27,8 +27,8 @@ public:
 
     double m_firstColumnRatio = 0.2;
     double m_lastColumnRatio = 0.15;
-    using CChannelFrameAbstract::m_topHeight;
     using CChannelFrameAbstract::m_rowRatio;
+    using CChannelFrameAbstract::m_topHeight;
 
 private:
     void ApplyProportions();

@@ -14,8 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace
-{
+namespace {
 std::vector<CChannelFrameAbstract*>& LiveFrames()
 {
     static std::vector<CChannelFrameAbstract*> frames;
@@ -26,7 +25,7 @@ std::function<void(HWND, bool)>& Registration()
     static std::function<void(HWND, bool)> hook;
     return hook;
 }
-} // namespace
+}  // namespace
 
 void CChannelFrameAbstract::SetViewRegistration(std::function<void(HWND, bool)> hook)
 {
@@ -47,8 +46,7 @@ CChannelFrameAbstract::CChannelFrameAbstract(int width, int height, QWidget* par
 CChannelFrameAbstract::~CChannelFrameAbstract()
 {
     std::erase(LiveFrames(), this);
-    if (Registration())
-    {
+    if (Registration()) {
         if (m_depthView)
             Registration()(m_depthView->GetSafeHwnd(), false);
         for (CEchogramView* view : m_echogramViews)
@@ -72,8 +70,7 @@ void CChannelFrameAbstract::closeEvent(QCloseEvent* event)
 
 void CChannelFrameAbstract::AttachDocuments(CESDocList* list)
 {
-    for (CAbstractESDoc* doc : m_docList)
-    {
+    for (CAbstractESDoc* doc : m_docList) {
         doc->SetSource(list);
         doc->AttachToSource();
     }
@@ -140,16 +137,13 @@ void CChannelFrameAbstract::RealizeViewPalettes()
 bool CChannelFrameAbstract::UpdateViewsOf(const void* document)
 {
     bool found = false;
-    for (CChannelFrameAbstract* frame : LiveFrames())
-    {
-        if (frame->m_depthDoc == document && frame->m_depthView)
-        {
+    for (CChannelFrameAbstract* frame : LiveFrames()) {
+        if (frame->m_depthDoc == document && frame->m_depthView) {
             frame->m_depthView->OnUpdate();
             found = true;
         }
         for (CEchogramView* view : frame->m_echogramViews)
-            if (view->GetDocument() == document)
-            {
+            if (view->GetDocument() == document) {
                 view->OnUpdate();
                 found = true;
             }
@@ -199,8 +193,7 @@ void CChannelFrameAbstract::AddPlaceholder(QSplitter* row, int width, int height
 void CChannelFrameAbstract::SendInitialUpdates()
 {
     // Registered first: the initial update asks the main window for the palette.
-    if (Registration())
-    {
+    if (Registration()) {
         if (m_depthView)
             Registration()(m_depthView->GetSafeHwnd(), true);
         for (CEchogramView* view : m_echogramViews)
@@ -240,14 +233,13 @@ void CChannelFrameAbstract::ApplyRowProportions(int h)
     const int top = static_cast<int>(m_topHeight);
     m_outer->setSizes({top, std::max(0, h - top)});
     const double rest = h - m_topHeight - 20.0;
-    m_inner->setSizes({std::max(0, static_cast<int>(rest * m_rowRatio)),
-                       std::max(0, static_cast<int>(rest * (1.0 - m_rowRatio)))});
+    m_inner->setSizes(
+        {std::max(0, static_cast<int>(rest * m_rowRatio)), std::max(0, static_cast<int>(rest * (1.0 - m_rowRatio)))});
 }
 
 void CChannelFrameAbstract::SerializeDocuments(CArchive& ar)
 {
-    for (CAbstractESDoc* doc : m_docList)
-    {
+    for (CAbstractESDoc* doc : m_docList) {
         if (auto* depth = dynamic_cast<CDepthDoc*>(doc))
             depth->Serialize(ar);
         else if (auto* echogram = dynamic_cast<CEchogramDoc*>(doc))
@@ -274,17 +266,12 @@ void CChannelFrameAbstract::TakeRowProportions()
 CChannelFrameAbstract::RowIdeals CChannelFrameAbstract::DepthBarIdeals(int d, int h0, int h1, int t)
 {
     RowIdeals ideals{h0, h1};
-    if (d > 0 && d < h0)
-    {
+    if (d > 0 && d < h0) {
         ideals.upper = h0 - d;
-    }
-    else if (d > 0)
-    {
+    } else if (d > 0) {
         ideals.upper = 0;
         ideals.lower = d < h0 + h1 ? h0 + h1 - d : 0;
-    }
-    else
-    {
+    } else {
         // Dragged up: the upper row grows by no more than the depth row had.
         ideals.upper = t + d > 0 ? h0 - d : h0 + t;
     }
@@ -301,14 +288,12 @@ int CChannelFrameAbstract::ColumnBarIdeal(int dx, int w0, int w1)
 void CChannelFrameAbstract::WatchSplitBars(bool firstColumnBar)
 {
     // The bar between a splitter's first and second pane is its handle 1.
-    if (m_outer && m_outer->count() > 1)
-    {
+    if (m_outer && m_outer->count() > 1) {
         m_depthBar = m_outer->handle(1);
         m_depthBar->installEventFilter(this);
     }
     for (int r = 0; r < 2 && firstColumnBar; ++r)
-        if (m_rows[r] && m_rows[r]->count() > 2)
-        {
+        if (m_rows[r] && m_rows[r]->count() > 2) {
             m_columnBars[r] = m_rows[r]->handle(1);
             m_columnBars[r]->installEventFilter(this);
         }
@@ -335,23 +320,19 @@ bool CChannelFrameAbstract::eventFilter(QObject* watched, QEvent* event)
     const auto* mouse = static_cast<QMouseEvent*>(event);
     const QPoint at = mouse->globalPosition().toPoint();
     Drag& drag = depthBar ? m_rowDrag : m_columnDrag;
-    if (type == QEvent::MouseButtonPress)
-    {
+    if (type == QEvent::MouseButtonPress) {
         if (mouse->button() != Qt::LeftButton)
             return false;
         // The sizes before the drag: the splitter changes them as it goes.
         drag = Drag{};
         drag.active = true;
-        if (depthBar)
-        {
+        if (depthBar) {
             const QList<int> rows = m_inner->sizes();
             drag.start = at.y();
             drag.size0 = rows.value(0);
             drag.size1 = rows.value(1);
             drag.size2 = m_outer->sizes().value(0);
-        }
-        else
-        {
+        } else {
             const QList<int> columns = m_rows[0]->sizes();
             drag.start = at.x();
             drag.size0 = columns.value(0);
@@ -362,8 +343,7 @@ bool CChannelFrameAbstract::eventFilter(QObject* watched, QEvent* event)
     }
     if (!drag.active || (type == QEvent::MouseMove && !(mouse->buttons() & Qt::LeftButton)))
         return false;
-    if (type == QEvent::MouseButtonRelease)
-    {
+    if (type == QEvent::MouseButtonRelease) {
         if (mouse->button() != Qt::LeftButton)
             return false;
         drag.active = false;
@@ -394,8 +374,7 @@ void CChannelFrameAbstract::FollowColumnBar(int dx)
     if (ideal < 0)
         return;
     const int first = drag.size0 + (drag.size1 - ideal);
-    for (QSplitter* row : m_rows)
-    {
+    for (QSplitter* row : m_rows) {
         if (!row || row->count() < 3)
             continue;
         const QList<int> columns = row->sizes();

@@ -10,8 +10,8 @@
 // User-interface thread only.
 #pragma once
 
-#include "base/SerializeSupport.h"
 #include "app/Skjerm.h"
+#include "base/SerializeSupport.h"
 #include "platform/WinTypes.h"
 
 #include <QMdiSubWindow>

@@ -7,8 +7,7 @@
 #include <QMdiArea>
 #include <QPointer>
 
-namespace
-{
+namespace {
 // The layout's hold on a frame. The MDI area may take its windows down
 // first when the program ends; the frame is then gone and not deleted twice.
 class FrameHolder : public app::ILayoutFrame
@@ -37,7 +36,7 @@ public:
 private:
     QPointer<CChannelFrameAbstract> m_frame;
 };
-} // namespace
+}  // namespace
 
 app::FrameFactory MakeChannelFrameFactory(ChannelFrameContext context)
 {

@@ -16,8 +16,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace
-{
+namespace {
 CDepthView::Environment& SharedEnvironment()
 {
     static CDepthView::Environment environment;
@@ -30,8 +29,7 @@ std::pair<QString, QString> EchogramItemTexts(const CEchogramDoc* doc)
 {
     if (!doc)
         return {};
-    switch (doc->m_rangeReference)
-    {
+    switch (doc->m_rangeReference) {
     case CEchogramDoc::SURFACE:
         return {"Surface Echogram...", "Surface Range..."};
     case CEchogramDoc::BOTTOM:
@@ -42,10 +40,16 @@ std::pair<QString, QString> EchogramItemTexts(const CEchogramDoc* doc)
         return {};
     }
 }
-} // namespace
+}  // namespace
 
-void CDepthView::SetEnvironment(const Environment& environment) { SharedEnvironment() = environment; }
-const CDepthView::Environment& CDepthView::GetEnvironment() { return SharedEnvironment(); }
+void CDepthView::SetEnvironment(const Environment& environment)
+{
+    SharedEnvironment() = environment;
+}
+const CDepthView::Environment& CDepthView::GetEnvironment()
+{
+    return SharedEnvironment();
+}
 
 CDepthView::CDepthView(CDepthDoc* document, QWidget* parent) : CSCView(parent), m_document(document)
 {
@@ -100,13 +104,10 @@ void CDepthView::resizeEvent(QResizeEvent* event)
     m_colourBar = QRect(QPoint(cx - kCellCount * m_cellWidth - 3, 0), QPoint(cx - 1, m_cellHeight + 2));
     m_nameBox = QRect();
     int charHeight = 0;
-    if (cy * 4.5 < cx)
-    {
+    if (cy * 4.5 < cx) {
         m_oneLine = true;
         charHeight = cy < 100 ? cy : cy - 20;
-    }
-    else
-    {
+    } else {
         m_oneLine = false;
         charHeight = static_cast<int>(((cx - 20) / 9) * 1.85);
     }
@@ -148,8 +149,7 @@ void CDepthView::OnDraw(QPainter& painter)
     painter.drawRect(m_nameBox);
     painter.drawText(5, 1 + names.ascent(), titleText);
     const std::string second = env.transceiverName ? env.transceiverName(*m_document) : std::string();
-    if (!second.empty())
-    {
+    if (!second.empty()) {
         const QString secondText = QString::fromStdString(second);
         painter.drawRect(titleWidth + 10, 0, names.horizontalAdvance(secondText) + 10, names.height() + 2);
         painter.drawText(titleWidth + 15, 1 + names.ascent(), secondText);
@@ -168,8 +168,7 @@ void CDepthView::OnDraw(QPainter& painter)
     const int h = height();
     int x0 = width() / 3 - static_cast<int>(h * 3 / 1.5);
     int y0 = h < 100 ? 0 : 20;
-    if (!m_oneLine)
-    {
+    if (!m_oneLine) {
         x0 = 0;
         y0 = 20;
     }
@@ -179,21 +178,17 @@ void CDepthView::OnDraw(QPainter& painter)
     double angle = 0.0, trawlDepth = 0.0;
     QString side;
     QColor sideColour = text;
-    if (env.trawl && env.trawl(*m_document, trawlDepth))
-    {
+    if (env.trawl && env.trawl(*m_document, trawlDepth)) {
         char buffer[32];
         std::snprintf(buffer, sizeof buffer, "%5.1fm", trawlDepth);
         side = buffer;
         sideColour = GetColourTable()[193];
-    }
-    else if (env.slope && env.slope(*m_document, angle))
-    {
+    } else if (env.slope && env.slope(*m_document, angle)) {
         char buffer[32];
         std::snprintf(buffer, sizeof buffer, "%5.1fdeg", angle);
         side = buffer;
     }
-    if (!side.isEmpty())
-    {
+    if (!side.isEmpty()) {
         painter.setPen(sideColour);
         painter.drawText(sideX, y0 + metrics.ascent(), side);
         m_sideText = QRect(sideX, 0, metrics.horizontalAdvance(side), h);
@@ -209,9 +204,9 @@ QMenu* CDepthView::BuildContextMenu(QWidget* parent) const
         action->setData(id);
         return action;
     };
-    QAction* header = add(QString::fromStdString(env.channelTitle && m_document ? env.channelTitle(*m_document)
-                                                                                 : std::string("Channel")),
-                          ID_CHANNEL_HEADER);
+    QAction* header = add(
+        QString::fromStdString(env.channelTitle && m_document ? env.channelTitle(*m_document) : std::string("Channel")),
+        ID_CHANNEL_HEADER);
     header->setEnabled(false);
     menu->addSeparator();
     add("Transceiver Settings...", ID_TRANSCEIVER_SETTINGS);
@@ -246,14 +241,12 @@ QMenu* CDepthView::BuildContextMenu(QWidget* parent) const
 void CDepthView::mousePressEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
-    if (event->button() == Qt::LeftButton && m_colourBar.contains(p))
-    {
+    if (event->button() == Qt::LeftButton && m_colourBar.contains(p)) {
         if (GetEnvironment().applyColourScheme)
             GetEnvironment().applyColourScheme(SchemeAt(p.x(), m_colourBar.left(), m_colourBar.right()));
         return;
     }
-    if (event->button() == Qt::LeftButton)
-    {
+    if (event->button() == Qt::LeftButton) {
         // The menu is this view's child: a frame torn down while it is open
         // takes both, and then there is nothing left to run a command on.
         const QPointer<QMenu> menu = BuildContextMenu(this);
@@ -268,8 +261,7 @@ void CDepthView::mousePressEvent(QMouseEvent* event)
             RunCommand(id);
         return;
     }
-    if (event->button() == Qt::RightButton && m_document)
-    {
+    if (event->button() == Qt::RightButton && m_document) {
         // The dialog may outlast this view (its frame torn down meanwhile).
         const QPointer<CDepthView> alive(this);
         if (m_colourBar.contains(p))
@@ -292,13 +284,11 @@ void CDepthView::wheelEvent(QWheelEvent* event)
 
 void CDepthView::RunCommand(unsigned id)
 {
-    if (id == ID_FONT)
-    {
+    if (id == ID_FONT) {
         ChooseFont();
         return;
     }
-    if (id == ID_STATUS_WINDOW)
-    {
+    if (id == ID_STATUS_WINDOW) {
         PostMessage(GetMainWindow(), app::WM_ES_SHOWCHANNELSTATUS, 1, 0);
         return;
     }

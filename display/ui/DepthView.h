@@ -25,8 +25,7 @@ class CDepthView : public CSCView
 public:
     static constexpr int kCellCount = 12;
     // Command ids of the context menu.
-    enum Command : unsigned
-    {
+    enum Command : unsigned {
         ID_TRANSCEIVER_SETTINGS = 32937,
         ID_BOTTOM_DETECTOR = 32938,
         ID_COLOUR_SCALE = 32939,

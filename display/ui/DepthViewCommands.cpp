@@ -63,12 +63,16 @@ bool CDepthViewCommands::CanRun(const CDepthDoc& doc, unsigned id)
 {
     switch (id) {
     case CDepthView::ID_BOTTOM_DETECTOR:
-    case CDepthView::ID_SLOPE_SETTINGS: return doc.GetChannel() != nullptr;
+    case CDepthView::ID_SLOPE_SETTINGS:
+        return doc.GetChannel() != nullptr;
     case CDepthView::ID_UPPER_ECHOGRAM:
     case CDepthView::ID_UPPER_RANGE:
-    case CDepthView::ID_ECHOGRAM_FILTER: return doc.m_upperEchogram != nullptr;
+    case CDepthView::ID_ECHOGRAM_FILTER:
+        return doc.m_upperEchogram != nullptr;
     case CDepthView::ID_LOWER_ECHOGRAM:
-    case CDepthView::ID_LOWER_RANGE: return doc.m_lowerEchogram != nullptr;
-    default: return false;
+    case CDepthView::ID_LOWER_RANGE:
+        return doc.m_lowerEchogram != nullptr;
+    default:
+        return false;
     }
 }

@@ -34,12 +34,11 @@ std::vector<QRadioButton*> RadioGroup(QGroupBox* box, std::initializer_list<std:
     return group;
 }
 
-} // namespace
+}  // namespace
 
 CEchogramDialog::CEchogramDialog(const CEchogramDoc::SettingsDialogValues& values, QWidget* parent)
     : CEchogramDialog(values, false, parent)
-{
-}
+{}
 
 CEchogramDialog::CEchogramDialog(const CEchogramDoc::SettingsDialogValues& values, bool rm30, QWidget* parent)
     : QDialog(parent), m_values(values)
@@ -112,8 +111,9 @@ void CEchogramDialog::Build(bool rm30)
     layout->addWidget(buttons, 2, 0, 1, 3);
 
     m_scaleSpin->SetRange(0, static_cast<int>(kMaxScaleLines));
-    connect(m_scaleSpin, &CUpDownCtrl::deltaPos, this,
-            [this](int delta) { widgets::StepWholeNumber(m_scaleLines, delta, m_scaleSpin->Lower(), m_scaleSpin->Upper()); });
+    connect(m_scaleSpin, &CUpDownCtrl::deltaPos, this, [this](int delta) {
+        widgets::StepWholeNumber(m_scaleLines, delta, m_scaleSpin->Lower(), m_scaleSpin->Upper());
+    });
 }
 
 void CEchogramDialog::ShowValues()

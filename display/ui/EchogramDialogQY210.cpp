@@ -52,7 +52,7 @@ void FillList(QComboBox* box, const std::vector<std::string>& entries, const std
         }
 }
 
-} // namespace
+}  // namespace
 
 CEchogramDialogQY210::CEchogramDialogQY210(const CEchogramDoc::SettingsDialogValues& values, int templateId,
                                            QWidget* parent)
@@ -98,8 +98,12 @@ void CEchogramDialogQY210::Build()
     auto* kind = new QGroupBox("Echogram", this);
     auto* kindLayout = new QVBoxLayout(kind);
     m_kind = AddRadios(kind, kindLayout,
-                       {{1036, "Surface - Manual"}, {1008, "Surface - Auto Range"}, {1011, "Surface - Auto Start"},
-                        {1013, "Bottom"}, {1379, "Sidescan"}, {1012, "Along Track Slope"}});
+                       {{1036, "Surface - Manual"},
+                        {1008, "Surface - Auto Range"},
+                        {1011, "Surface - Auto Start"},
+                        {1013, "Bottom"},
+                        {1379, "Sidescan"},
+                        {1012, "Along Track Slope"}});
     layout->addWidget(kind, 1, 0);
 
     auto* side = new QGroupBox("Sidescan", this);
@@ -149,7 +153,8 @@ void CEchogramDialogQY210::Build()
 
     auto* bottom = new QGroupBox("Bottom", this);
     auto* bottomLayout = new QVBoxLayout(bottom);
-    m_bottom = AddRadios(bottom, bottomLayout, {{1039, "Off"}, {1015, "On"}, {1016, "White Line"}, {1376, "Contour Line"}});
+    m_bottom =
+        AddRadios(bottom, bottomLayout, {{1039, "Off"}, {1015, "On"}, {1016, "White Line"}, {1376, "Contour Line"}});
     auto* gain = new QHBoxLayout;
     m_subBottomGainOn = WithId(new QCheckBox("Sub Bottom Gain", bottom), 1025);
     m_subBottomGain = WithId(new QLineEdit(bottom), 1055);
@@ -199,8 +204,9 @@ void CEchogramDialogQY210::Build()
     auto* buttons = StandardButtons(this, true);
     layout->addWidget(buttons, 4, 0, 1, 3);
 
-    connect(m_scaleSpin, &CUpDownCtrl::deltaPos, this,
-            [this](int delta) { widgets::StepWholeNumber(m_scaleLines, delta, m_scaleSpin->Lower(), m_scaleSpin->Upper()); });
+    connect(m_scaleSpin, &CUpDownCtrl::deltaPos, this, [this](int delta) {
+        widgets::StepWholeNumber(m_scaleLines, delta, m_scaleSpin->Lower(), m_scaleSpin->Upper());
+    });
     connect(m_gainSpin, &CUpDownCtrl::deltaPos, this, &CEchogramDialogQY210::OnDeltaPosSubBottomGain);
 }
 

@@ -2,5 +2,4 @@
 
 CEchogramDialogRM30::CEchogramDialogRM30(const CEchogramDoc::SettingsDialogValues& values, QWidget* parent)
     : CEchogramDialog(values, true, parent)
-{
-}
+{}

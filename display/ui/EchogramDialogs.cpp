@@ -1,5 +1,6 @@
 #include "display/ui/EchogramDialogs.h"
 
+#include "app/widgets/OwnedModalDialog.h"
 #include "display/EchogramDoc.h"
 #include "display/ui/EchogramDialog.h"
 #include "display/ui/EchogramDialogQY210.h"
@@ -11,7 +12,6 @@
 #include "display/ui/RangeSlopeDialog.h"
 #include "display/ui/RangeSurfaceDialog.h"
 #include "display/ui/RangeTrawlDialog.h"
-#include "app/widgets/OwnedModalDialog.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>
@@ -125,7 +125,7 @@ int RealizePalettes(CEchogramDoc& doc)
     return result;
 }
 
-} // namespace
+}  // namespace
 
 void InstallEchogramDialogs()
 {
@@ -139,4 +139,4 @@ void RemoveEchogramDialogs()
     CEchogramDoc::SetViewPaletteRealizer(nullptr);
 }
 
-} // namespace displayui
+}  // namespace displayui

@@ -10,4 +10,4 @@ namespace displayui {
 void InstallEchogramDialogs();
 void RemoveEchogramDialogs();
 
-} // namespace displayui
+}  // namespace displayui

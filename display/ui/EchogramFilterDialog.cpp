@@ -27,7 +27,7 @@ QComboBox* MakeList(QWidget* parent, int id, const QStringList& entries, const s
     return box;
 }
 
-} // namespace
+}  // namespace
 
 CEchogramFilterDialog::CEchogramFilterDialog(const CEchogramDoc::FilterDialogValues& values, QWidget* parent)
     : QDialog(parent)

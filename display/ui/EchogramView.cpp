@@ -9,15 +9,14 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <tuple>
 #include <vector>
 
-namespace
-{
+namespace {
 // Height under which the document stops taking pings.
 constexpr int kFreezeHeight = 15;
 // A surface of this size or less is not drawn on.
@@ -39,7 +38,7 @@ CGeographicInfo*& GeographicHistory()
     static CGeographicInfo* history = nullptr;
     return history;
 }
-} // namespace
+}  // namespace
 
 void CEchogramView::SetGeographicHistory(CGeographicInfo* history)
 {
@@ -114,8 +113,7 @@ CEchogramView::ChannelAccess CEchogramView::DefaultAccess()
 void CEchogramView::OnInitialUpdate()
 {
     CSCView::OnInitialUpdate();
-    if (!HasMemoryDC())
-    {
+    if (!HasMemoryDC()) {
         CreateMemoryDC();
         CreateDibSection();
         if (GetSurface() && GetSurface()->GetBits())
@@ -140,8 +138,7 @@ void CEchogramView::resizeEvent(QResizeEvent* event)
     // came before its first size gets its surface here.
     if (HasMemoryDC() && !GetSurface())
         CreateDibSection();
-    if (m_document)
-    {
+    if (m_document) {
         m_document->SetColumnLength(GetHeight());
         m_document->SetTotalRows(GetWidth());
         m_document->m_frozen = GetHeight() < kFreezeHeight;
@@ -159,12 +156,10 @@ void CEchogramView::CarryOver(const std::vector<BYTE>& old, int oldArea, int old
     BYTE* bits = GetSurface()->GetBits();
     const int stride = static_cast<int>(CDIBSection::RowBytes(GetWidth(), 8));
     const int area = m_picture.PictureWidth();
-    const int shift = area - oldArea; // >= 0: new columns on the left stay background
-    for (int row = 0; row < GetHeight(); ++row)
-    {
+    const int shift = area - oldArea;  // >= 0: new columns on the left stay background
+    for (int row = 0; row < GetHeight(); ++row) {
         const int from = static_cast<int>(static_cast<long long>(row) * oldHeight / GetHeight());
-        for (int x = std::max(0, shift); x < area; ++x)
-        {
+        for (int x = std::max(0, shift); x < area; ++x) {
             const int ox = x - shift;
             if (ox >= 0 && ox < oldArea)
                 bits[static_cast<std::size_t>(row) * stride + x] = old[static_cast<std::size_t>(from) * oldArea + ox];
@@ -209,8 +204,7 @@ void CEchogramView::OnUpdate()
     if (m_access.skipping && m_access.skipping())
         return;
     CEchogramDoc& doc = *m_document;
-    if (doc.m_resetRequest)
-    {
+    if (doc.m_resetRequest) {
         m_picture.ClearEchogram();
         doc.m_resetRequest = false;
     }
@@ -231,22 +225,18 @@ void CEchogramView::OnUpdate()
 
     // Slope pings are columns; a side-looking document never has them.
     m_slopeReference = doc.m_rangeReference == CEchogramDoc::SLOPE && !m_picture.IsRowOrientation();
-    if (m_slopeReference)
-    {
+    if (m_slopeReference) {
         if (m_access.updateSlopeValidity)
             m_access.updateSlopeValidity(true);
         double angle = 0.0;
         if (m_access.slopeAngle && m_access.slopeAngle(angle))
             m_picture.WriteSlopeColumn(m_q, doc.m_start, doc.m_range, angle);
-    }
-    else
-    {
+    } else {
         m_picture.RequestSlopeStripClear();
         if (m_access.updateSlopeValidity)
             m_access.updateSlopeValidity(false);
         CEchogramPicture::Column column;
-        if (secondSide)
-        {
+        if (secondSide) {
             column.secondSide = m_secondSide.data();
             column.secondSideCount = static_cast<int>(m_secondSide.size());
         }
@@ -256,8 +246,7 @@ void CEchogramView::OnUpdate()
     // Only the picture moved; the scale changes only with its values.
     const auto [top, bottom] = ScaleValues();
     const bool scaleChanged = top != m_scaleTop || bottom != m_scaleBottom;
-    if (m_picture.IsRowOrientation())
-    {
+    if (m_picture.IsRowOrientation()) {
         const int header = m_picture.GetTopMargin();
         update(0, header, GetWidth(), GetHeight() - header);
         if (header > 0 && scaleChanged)
@@ -279,8 +268,7 @@ void CEchogramView::WritePing(CEchogramDoc& doc, CEchogramPicture::Column& colum
     column.secondScaleStart = doc.GetBottomRow();
     column.allBackground = doc.m_contourLine;
     column.keepBackground = doc.m_pingFilter;
-    if (m_picture.IsRowOrientation())
-    {
+    if (m_picture.IsRowOrientation()) {
         column.left = doc.m_sidescanRange[0];
         column.right = doc.m_sidescanRange[1];
         column.side = doc.m_sidescanSide == 1 ? 1 : 0;
@@ -293,8 +281,7 @@ void CEchogramView::WritePing(CEchogramDoc& doc, CEchogramPicture::Column& colum
     double depth = 0.0;
     column.hasDepth = m_access.depth && m_access.depth(depth);
     column.depth = depth;
-    switch (doc.m_rangeReference)
-    {
+    switch (doc.m_rangeReference) {
     case CEchogramDoc::SURFACE:
     case CEchogramDoc::TRAWL:
         column.reference = doc.m_start;
@@ -329,20 +316,16 @@ void CEchogramView::CopyNewestLine(QPainter& printer, int x, int& y, double scal
     printer.save();
     printer.setRenderHint(QPainter::SmoothPixmapTransform, false);
     printer.setRenderHint(QPainter::Antialiasing, false);
-    if (m_picture.IsRowOrientation())
-    {
+    if (m_picture.IsRowOrientation()) {
         // The row stands up on the paper: pixel i goes to y + i × scale, and
         // a scale above 1 widens each pixel instead of leaving gaps.
         const int row = m_picture.NewestRow();
-        for (int i = 1; i < GetWidth() && scale > 0.0; ++i)
-        {
+        for (int i = 1; i < GetWidth() && scale > 0.0; ++i) {
             const int from = EchogramMapping::ScaledExtent(i, scale);
             const int to = std::max(from + 1, EchogramMapping::ScaledExtent(i + 1, scale));
             printer.fillRect(x, y + from, 1, to - from, QColor::fromRgb(image.pixel(i, row)));
         }
-    }
-    else
-    {
+    } else {
         const int column = m_picture.NewestColumn() - (m_slopeReference ? m_q : 0);
         const int height = EchogramMapping::ScaledExtent(GetHeight(), scale);
         if (column >= 0 && height > 0)
@@ -393,8 +376,7 @@ void CEchogramView::DrawScale(QPainter& painter)
     const int margin = m_picture.GetScaleMargin();
     if (margin <= 19)
         return;
-    if (m_picture.IsRowOrientation())
-    {
+    if (m_picture.IsRowOrientation()) {
         DrawRowScale(painter);
         return;
     }
@@ -413,8 +395,7 @@ void CEchogramView::DrawScale(QPainter& painter)
         painter.drawText(w - margin + 3, h - textHeight + ascent,
                          QString::fromStdString(FormatScaleValue(m_scaleBottom, unit)));
     painter.drawLine(w - margin, 0, w - margin, h);
-    for (int k = 1; k <= 9; ++k)
-    {
+    for (int k = 1; k <= 9; ++k) {
         const int y = TickRow(k, h);
         painter.drawLine(w - margin, y, w - margin + 5, y);
     }
@@ -436,8 +417,7 @@ void CEchogramView::DrawRowScale(QPainter& painter)
     painter.drawText(3, 1 + metrics.ascent(), left);
     painter.drawText(w - metrics.horizontalAdvance(right) - 10, 1 + metrics.ascent(), right);
     painter.drawLine(1, header - 3, w - 1, header - 3);
-    for (int k = 1; k <= 9; ++k)
-    {
+    for (int k = 1; k <= 9; ++k) {
         const int x = TickRow(k, w - 1) + 1;
         painter.drawLine(x, header - 3, x, header - 8);
     }

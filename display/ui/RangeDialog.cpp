@@ -71,8 +71,7 @@ void CRangeDialog::AddColumn(const QString& heading, const ColumnIds& ids, const
     c.slider->setValue(std::clamp(presets.nearest(value), 0, presets.last));
     m_moving = false;
     connect(c.slider, &QSlider::valueChanged, this, [this, index](int position) { OnSlider(index, position); });
-    connect(c.spin, &app::CSpinButtonDoubleCtrl::valueChanged, this,
-            [this, index](double v) { OnSpin(index, v); });
+    connect(c.spin, &app::CSpinButtonDoubleCtrl::valueChanged, this, [this, index](double v) { OnSpin(index, v); });
     // The arrow keys in the edit press the up-down control.
     c.edit->installEventFilter(this);
     m_columns.push_back(c);
@@ -137,9 +136,18 @@ bool CRangeDialog::TakeValues()
     return true;
 }
 
-double CRangeDialog::Value(int column) const { return m_columns[static_cast<std::size_t>(column)].value; }
-QSlider* CRangeDialog::Slider(int column) const { return m_columns[static_cast<std::size_t>(column)].slider; }
-QLineEdit* CRangeDialog::Edit(int column) const { return m_columns[static_cast<std::size_t>(column)].edit; }
+double CRangeDialog::Value(int column) const
+{
+    return m_columns[static_cast<std::size_t>(column)].value;
+}
+QSlider* CRangeDialog::Slider(int column) const
+{
+    return m_columns[static_cast<std::size_t>(column)].slider;
+}
+QLineEdit* CRangeDialog::Edit(int column) const
+{
+    return m_columns[static_cast<std::size_t>(column)].edit;
+}
 app::CSpinButtonDoubleCtrl* CRangeDialog::Spin(int column) const
 {
     return m_columns[static_cast<std::size_t>(column)].spin;

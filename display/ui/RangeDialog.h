@@ -16,7 +16,9 @@
 class QLabel;
 class QLineEdit;
 class QSlider;
-namespace app { class CSpinButtonDoubleCtrl; }
+namespace app {
+class CSpinButtonDoubleCtrl;
+}
 
 class CRangeDialog : public QDialog
 {

@@ -31,6 +31,9 @@ CRangeDialog::Presets DegreePresets()
             [](double v) { return std::isfinite(v) ? static_cast<int>(std::clamp(std::trunc(v), 0.0, 90.0)) : 0; }};
 }
 
-QString UnitText() { return QString::fromStdString(CDepthUnit::GetUnitSymbol()); }
+QString UnitText()
+{
+    return QString::fromStdString(CDepthUnit::GetUnitSymbol());
+}
 
-} // namespace rangepresets
+}  // namespace rangepresets

@@ -17,4 +17,4 @@ CRangeDialog::Presets DegreePresets();
 // The selected unit's short symbol, with its leading blank.
 QString UnitText();
 
-} // namespace rangepresets
+}  // namespace rangepresets

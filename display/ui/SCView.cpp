@@ -39,17 +39,26 @@ constexpr BYTE kCopper[12][3] = {
     {0x69, 0x23, 0x00}, {0x32, 0x0F, 0x00}, {0x22, 0x0B, 0x00}, {0x1C, 0x09, 0x00},
 };
 
-QRgb Identity(int i) { return qRgb(i, 0, 0); }
+QRgb Identity(int i)
+{
+    return qRgb(i, 0, 0);
+}
 
 void IllegalBackground()
 {
     MessageBox(0, "Illegal background color", "Ostrival", MB_OK | MB_ICONEXCLAMATION);
 }
 
-} // namespace
+}  // namespace
 
-void CSCView::SetSideScanSource(std::function<SideScanScales()> source) { SideScanSource() = std::move(source); }
-void CSCView::SetDisplayDepthSource(std::function<int()> source) { DepthSource() = std::move(source); }
+void CSCView::SetSideScanSource(std::function<SideScanScales()> source)
+{
+    SideScanSource() = std::move(source);
+}
+void CSCView::SetDisplayDepthSource(std::function<int()> source)
+{
+    DepthSource() = std::move(source);
+}
 
 CSCView::CSCView(QWidget* parent) : QWidget(parent), m_table(256)
 {

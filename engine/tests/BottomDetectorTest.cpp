@@ -9,10 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -25,7 +25,7 @@ using rawpower::kNoEcho;
 namespace fs = std::filesystem;
 
 constexpr double kD = 0.1;
-constexpr double kTau = 0.001; // n = 8 samples at 0.1 m
+constexpr double kTau = 0.001;           // n = 8 samples at 0.1 m
 constexpr std::int16_t kNoise = -7653;   // -90 dB
 constexpr std::int16_t kBottom = -1700;  // -20 dB
 
@@ -71,8 +71,8 @@ struct Result
 Result Detect(CBottomDetector& det, const std::vector<std::int16_t>& p, double offset = 0.0, double d = kD)
 {
     Result r;
-    r.found = det.DetectBottom(p.data(), static_cast<int>(p.size()), offset, kTau, d, p.size() * d, r.depth, r.level,
-                               r.next);
+    r.found =
+        det.DetectBottom(p.data(), static_cast<int>(p.size()), offset, kTau, d, p.size() * d, r.depth, r.level, r.next);
     return r;
 }
 
@@ -109,7 +109,7 @@ TEST(BottomDetector, SpikesAreRemovedAndASpikeAloneIsNoBottom)
 {
     CBottomDetector det(Plain());
     auto p = Ping(3000, 1000);
-    p[500] = -400; // -4.7 dB, one sample: much stronger than the bottom
+    p[500] = -400;  // -4.7 dB, one sample: much stronger than the bottom
     for (int ping = 0; ping < 3; ++ping)
         Detect(det, p);
     const Result r = Detect(det, p);
@@ -172,7 +172,7 @@ TEST(BottomDetector, SecondLayerPrefersTheEchoBelowTheReference)
     auto twoLayers = [] {
         auto p = Ping(3000, 500, 30);
         for (int i = 600; i < 630; ++i)
-            p[static_cast<std::size_t>(i)] = -2000; // weaker, deeper layer
+            p[static_cast<std::size_t>(i)] = -2000;  // weaker, deeper layer
         return p;
     };
     const auto p = twoLayers();
@@ -208,8 +208,7 @@ TEST(BottomDetector, AlternativeDetectorFollowsADeepBottomPastSixteenBits)
     CBottomDetector det(Plain(0.01));
     det.SetAlternativeDetector(true);
     det.SetMaximumDepth(300.0);
-    for (int ping = 0; ping < 5; ++ping)
-    {
+    for (int ping = 0; ping < 5; ++ping) {
         const auto p = Ping(30000, 29000, 200);
         const Result r = Detect(det, p, 0.0, 0.01);
         ASSERT_TRUE(r.found) << "ping " << ping;
@@ -228,8 +227,7 @@ TEST(BottomDetector, AlternativeDetectorHoldsThreeMissesThenResets)
     // The bottom jumps far above the window: held on the last index for
     // three pings, then dropped.
     const auto shallow = Ping(3000, 300, 60);
-    for (int miss = 1; miss <= 3; ++miss)
-    {
+    for (int miss = 1; miss <= 3; ++miss) {
         const Result r = Detect(det, shallow);
         EXPECT_TRUE(r.found) << "miss " << miss;
         EXPECT_NEAR(r.depth, first.depth, kD) << "miss " << miss;
@@ -314,7 +312,13 @@ TEST(BottomDetectorFile, ShortOrDamagedFileLeavesTheDefaults)
     std::memcpy(&good[0], &maxDepth, 8);
     good[76] = 'X';
 
-    struct Row { const char* legend; int size; int at; std::vector<char> bytes; };
+    struct Row
+    {
+        const char* legend;
+        int size;
+        int at;
+        std::vector<char> bytes;
+    };
     const double nan = std::nan("");
     std::vector<char> nanBytes(8), deeper(8);
     std::memcpy(nanBytes.data(), &nan, 8);
@@ -329,8 +333,7 @@ TEST(BottomDetectorFile, ShortOrDamagedFileLeavesTheDefaults)
         {"reference text without its terminator", 104, 76, std::vector<char>(20, 'A')},
         {"second-layer switch neither 0 nor 1", 104, 72, {7, 0, 0, 0}},
     };
-    for (const Row& row : rows)
-    {
+    for (const Row& row : rows) {
         std::vector<char> bytes = good;
         bytes.resize(static_cast<std::size_t>(row.size));
         if (row.at >= 0)
@@ -433,7 +436,7 @@ TEST(BottomDetectorInChannel, ConfirmsThenBridgesFourMissedPings)
     cc.Links = &links;
     CChannel channel(cc);
     CBottomDetector::Construction c = Plain();
-    c.Model = SounderModel::RM30; // bottom smoothing, which bridges misses
+    c.Model = SounderModel::RM30;  // bottom smoothing, which bridges misses
     auto det = std::make_unique<CBottomDetector>(c);
     CBottomDetector* detector = det.get();
     channel.SetBottomDetector(std::move(det));
@@ -458,8 +461,7 @@ TEST(BottomDetectorInChannel, ConfirmsThenBridgesFourMissedPings)
     // backstep level, interpolated.
     EXPECT_NEAR(confirmed.second, 100.0, 3 * kD);
     EXPECT_LT(confirmed.second, 100.0);
-    for (int miss = 1; miss <= 4; ++miss)
-    {
+    for (int miss = 1; miss <= 4; ++miss) {
         const auto r = feed(3 + static_cast<std::uint64_t>(miss), false);
         EXPECT_TRUE(r.first) << "miss " << miss;
         EXPECT_DOUBLE_EQ(r.second, confirmed.second) << "miss " << miss;
@@ -470,7 +472,7 @@ TEST(BottomDetectorInChannel, ConfirmsThenBridgesFourMissedPings)
     EXPECT_EQ(fifth.second, 0.0);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -490,8 +492,7 @@ TEST(BottomDetectorInChannel, StandardPartsFindTheBottomAndShowTheWorkingArray)
         s[static_cast<std::size_t>(i)] = -3000;
     bool found = false;
     double depth = 0.0;
-    for (std::uint64_t t = 1; t <= 3; ++t)
-    {
+    for (std::uint64_t t = 1; t <= 3; ++t) {
         channel.AddPowerSamples(s.data(), 2000, 0);
         channel.AddPing(t);
         found = channel.ProcessPing(&depth);
@@ -510,4 +511,4 @@ TEST(BottomDetectorInChannel, StandardPartsFindTheBottomAndShowTheWorkingArray)
     EXPECT_FALSE(channel.RunBottomDetectorDialog(lost, minAlarm, maxAlarm, a, b)) << "no dialog installed";
 }
 
-} // namespace
+}  // namespace

@@ -34,11 +34,7 @@ struct FakeDialog : CModalSession::IOpenDialog
 
 // How the owner goes while the dialog is open: the whole channel, or only
 // the part, replaced by a new one.
-enum class Teardown
-{
-    Channel,
-    Part
-};
+enum class Teardown { Channel, Part };
 
 class ChannelDialogs : public ::testing::Test
 {
@@ -144,8 +140,7 @@ TEST_P(OwnerGoneWhileDialogRuns, SlopeTrackerGoneWhileItsDialogRuns)
     EXPECT_TRUE(c->EditSlopeSettings());
     EXPECT_EQ(dialog.ended, 1);
     EXPECT_EQ(dialog.result, -1);
-    if (channel)
-    {
+    if (channel) {
         EXPECT_FALSE(channel->IsSlopeEnabled());
         EXPECT_EQ(channel->GetSlopeHalfPointCount(), CSlope::kDefaultPoints / 2);
     }
@@ -186,4 +181,4 @@ TEST_F(ChannelDialogs, FinishedDialogsApplyAndAreForgotten)
     EXPECT_EQ(slope.ended, 0);
 }
 
-} // namespace
+}  // namespace

@@ -37,7 +37,7 @@ TEST(ChannelInput, WritesBeyondCapacityAreCut)
     std::iota(a.begin(), a.end(), 0);
     in.AddPowerSamples(a.data(), 600, 0);
     in.AddPowerSamples(a.data() + 600, 900, 1);
-    in.AddPowerSamples(a.data(), -3, 2); // a negative count from a bad datagram
+    in.AddPowerSamples(a.data(), -3, 2);  // a negative count from a bad datagram
     EXPECT_EQ(in.GetPowerPosition(), N);
     std::vector<std::uint16_t> ang(N + 10, 7);
     in.AddAngleSamples(ang.data(), N + 10, 0);
@@ -54,7 +54,14 @@ TEST(ChannelInput, WritesBeyondCapacityAreCut)
 
 TEST(ChannelInput, SampleBlockKeepsWholeRowsThatFit)
 {
-    struct Row { const char* legend; int stride; int count; int available; int rows; };
+    struct Row
+    {
+        const char* legend;
+        int stride;
+        int count;
+        int available;
+        int rows;
+    };
     const Row rows[] = {
         {"stride 3, 400 rows: 250 rows (750 words)", 3, 400, 1200, 250},
         {"short source: only the words present", 2, 100, 51, 25},
@@ -62,8 +69,7 @@ TEST(ChannelInput, SampleBlockKeepsWholeRowsThatFit)
     };
     std::vector<std::int16_t> words(2000);
     std::iota(words.begin(), words.end(), 1);
-    for (const Row& r : rows)
-    {
+    for (const Row& r : rows) {
         CChannelInput in(N);
         const std::int16_t* end = in.SetSampleBlock(42, r.stride, r.count, words.data(), r.available);
         EXPECT_EQ(end - words.data(), r.rows * r.stride) << r.legend;
@@ -148,16 +154,16 @@ TEST(ChannelInput, RealignmentToALaterPingNeverGrowsPastCapacity)
     in.AddPingInfo(1'000'500'000, 150.0);
     ASSERT_EQ(in.GetPingInfoCount(), 2u);
     std::vector<std::int16_t> a(N, 100);
-    in.AddPowerSamples(a.data(), N, 0); // a full ping of 0.1 s
+    in.AddPowerSamples(a.data(), N, 0);  // a full ping of 0.1 s
     ChannelPing p(N);
     in.TakePing(p, si, nullptr);
     EXPECT_LE(p.PowerCount, N);
     EXPECT_EQ(p.PowerCount, N);
     EXPECT_EQ(p.PingTime, 1'000'500'000u) << "moved onto the later transmission";
-    const int k = 500; // 50 ms at 0.1 ms a sample
+    const int k = 500;  // 50 ms at 0.1 ms a sample
     EXPECT_EQ(p.Power[k + 349], rawpower::kNoEcho);
     EXPECT_EQ(p.Power[k + 350], 100);
     EXPECT_EQ(in.GetPingInfoCount(), 0u);
 }
 
-} // namespace
+}  // namespace

@@ -112,9 +112,9 @@ TEST(ChannelIntegrator, IntervalCodes)
     std::vector<std::int16_t> ping(1000, rawpower::DbToRaw(-60.0));
     FixedLayer* layer = Add(integ, CLayer::Inside, 10.0, 20.0);
     integ.StartIntegration();
-    integ.IntegrateLayers(ping.data(), 1000, 50.0, 0.1, 0.0, 3.0); // inside: 100 samples
+    integ.IntegrateLayers(ping.data(), 1000, 50.0, 0.1, 0.0, 3.0);  // inside: 100 samples
     layer->code = CLayer::NoInterval;
-    integ.IntegrateLayers(ping.data(), 1000, 50.0, 0.1, 0.0, 3.0); // counts an empty ping
+    integ.IntegrateLayers(ping.data(), 1000, 50.0, 0.1, 0.0, 3.0);  // counts an empty ping
     layer->code = CLayer::NoBottom;
     integ.IntegrateLayers(ping.data(), 1000, 0.0, 0.1, 0.0, 3.0);  // repeats the last ping
     EXPECT_EQ(layer->m_pingCounter, 3.0);
@@ -136,4 +136,4 @@ TEST(ChannelIntegrator, IntervalCodes)
     EXPECT_FALSE(none.HasLayers());
 }
 
-} // namespace
+}  // namespace

@@ -51,14 +51,14 @@ TEST(ChannelLayout, ColorScaleFieldOrder)
         ch.SerializeColorScale(ar);
     }
     ASSERT_EQ(bytes.size(), 5 * 8 + 4 + 2 * 8u);
-    EXPECT_EQ(At(bytes, 0), -71.0);  // default start
-    EXPECT_EQ(At(bytes, 8), -72.0);  // selector 1
-    EXPECT_EQ(At(bytes, 16), -50.0); // the further level
-    EXPECT_EQ(At(bytes, 24), -63.0); // selector 3
-    EXPECT_EQ(At(bytes, 32), 3.0);   // interval
-    EXPECT_EQ(bytes[40], 1);         // 40-log switch
-    EXPECT_EQ(At(bytes, 44), -64.0); // selector 4
-    EXPECT_EQ(At(bytes, 52), -62.0); // selector 2
+    EXPECT_EQ(At(bytes, 0), -71.0);   // default start
+    EXPECT_EQ(At(bytes, 8), -72.0);   // selector 1
+    EXPECT_EQ(At(bytes, 16), -50.0);  // the further level
+    EXPECT_EQ(At(bytes, 24), -63.0);  // selector 3
+    EXPECT_EQ(At(bytes, 32), 3.0);    // interval
+    EXPECT_EQ(bytes[40], 1);          // 40-log switch
+    EXPECT_EQ(At(bytes, 44), -64.0);  // selector 4
+    EXPECT_EQ(At(bytes, 52), -62.0);  // selector 2
 
     CChannel other(Make(nullptr));
     CArchive in(bytes, CArchive::load);
@@ -138,7 +138,7 @@ TEST(ChannelLayout, PartsWithoutTheirObjectsKeepTheLayoutInStep)
     EXPECT_EQ(other.GetValueBySelector(4), -44.0);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -194,7 +194,8 @@ TEST(ChannelLayout, StatusTvgTypeStaysAcrossPingsAndIsAnnounced)
             DispatchMessage(&msg);
     };
     CChannel ch(Make(nullptr));
-    struct Step {
+    struct Step
+    {
         const char* legend;
         bool newPing;
         int type;  // what the echogram asks for; 0: nothing yet
@@ -202,10 +203,8 @@ TEST(ChannelLayout, StatusTvgTypeStaysAcrossPingsAndIsAnnounced)
         int updates;
     };
     const Step steps[] = {
-        {"before any echogram", false, 0, 0, 0},
-        {"the first echogram type", false, 3, 3, 1},
-        {"a new ping, not yet asked for", true, 0, 3, 1},
-        {"the same type again", false, 3, 3, 1},
+        {"before any echogram", false, 0, 0, 0},          {"the first echogram type", false, 3, 3, 1},
+        {"a new ping, not yet asked for", true, 0, 3, 1}, {"the same type again", false, 3, 3, 1},
         {"a new ping of another type", true, 4, 4, 2},
     };
     for (const Step& s : steps) {

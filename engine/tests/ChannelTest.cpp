@@ -16,9 +16,9 @@ namespace {
 using rawpower::kNoEcho;
 
 constexpr double kD = 0.1;
-constexpr int kCount = 2000;       // 200 m
-constexpr int kBottom = 999;       // bottom echo starts at 100 m
-constexpr int kTarget = 499;       // a fish at 50 m
+constexpr int kCount = 2000;             // 200 m
+constexpr int kBottom = 999;             // bottom echo starts at 100 m
+constexpr int kTarget = 499;             // a fish at 50 m
 constexpr std::int16_t kFloor = -13000;  // below the -144 dB threshold
 constexpr std::int16_t kBottomRaw = -3000;
 constexpr std::int16_t kTargetRaw = -8000;
@@ -47,8 +47,7 @@ public:
         if (missing)
             return false;
         for (int i = 100; i < count; ++i)
-            if (w[i] > -1000)
-            {
+            if (w[i] > -1000) {
                 index = i;
                 depth = (i + 1) * d + offset;
                 level = w[i] * rawpower::kDbPerUnit;
@@ -83,7 +82,10 @@ public:
 class PointSlope final : public ISlopeTracker
 {
 public:
-    void AddPoint(double depth, double speed, std::uint64_t time) override { points.push_back({depth, speed, static_cast<double>(time)}); }
+    void AddPoint(double depth, double speed, std::uint64_t time) override
+    {
+        points.push_back({depth, speed, static_cast<double>(time)});
+    }
     void Serialize(CArchive&) override {}
     bool GetSlopeAngle(double&) const override { return false; }
     bool GetHistoryValue(int, double&) const override { return false; }
@@ -125,7 +127,7 @@ public:
         w.Start = 90.0;
         w.Length = 20.0;
         w.EchogramType = CChannel::Sv;
-        w.SampleCount = 5000; // more than a block holds
+        w.SampleCount = 5000;  // more than a block holds
         return true;
     }
     void SetExternalDepthBlock(const std::string& name, const std::int16_t* s, int n) override
@@ -165,7 +167,7 @@ protected:
         detector = det.get();
         channel->SetBottomDetector(std::move(det));
         channel->SetNoiseEstimator(std::make_unique<FixedNoise>());
-        channel->SetNoiseThresholdSwitch(true, 6.0); // threshold -144 dB
+        channel->SetNoiseThresholdSwitch(true, 6.0);  // threshold -144 dB
     }
 
     void FeedPing(std::uint64_t time, bool withBottom = true)
@@ -187,13 +189,18 @@ protected:
 
 TEST_F(ChannelPingTest, CalibratedArraysOfEveryType)
 {
-    FeedPing(1000);   // the first ping sets the noise estimate
+    FeedPing(1000);  // the first ping sets the noise estimate
     FeedPing(2000);
     // Expected words: TVG word + raw + constant word, worked out by hand
     // (TVG 20/30/40 log at 50 m: 2964/4404/5844, at 100 m: 3566/5264/6963;
     // Sv constant -802, TS constant -2701, point constant -915 raw units:
     // TS is the point level less the -21 dB beam term).
-    struct Row { int type; std::int16_t atTarget; std::int16_t atBottom; };
+    struct Row
+    {
+        int type;
+        std::int16_t atTarget;
+        std::int16_t atBottom;
+    };
     const Row rows[] = {
         {CChannel::Sv, 2964 + kTargetRaw - 802, 3566 + kBottomRaw - 802},
         {CChannel::TS, 5844 + kTargetRaw - 2701, 6963 + kBottomRaw - 2701},
@@ -201,14 +208,12 @@ TEST_F(ChannelPingTest, CalibratedArraysOfEveryType)
         {CChannel::Point30Log, 4404 + kTargetRaw - 915, 5264 + kBottomRaw - 915},
         {0, kTargetRaw, kBottomRaw},
     };
-    for (const Row& r : rows)
-    {
+    for (const Row& r : rows) {
         std::vector<std::int16_t> w(kCount);
         channel->AddEchogramSamples(w.data(), kCount, 0.0, r.type, CChannel::FromTransducer);
         EXPECT_EQ(w[kTarget], r.atTarget) << "type " << r.type;
         EXPECT_EQ(w[kBottom], r.atBottom) << "type " << r.type;
-        if (r.type != 0)
-        {
+        if (r.type != 0) {
             EXPECT_EQ(w[300], kNoEcho) << "noise floor below the threshold, type " << r.type;
         }
     }
@@ -219,8 +224,7 @@ TEST_F(ChannelPingTest, EchogramColumnsOfEveryType)
     FeedPing(1000);
     FeedPing(2000);
     // One pixel per sample over the whole ping: the column equals the array.
-    for (int type : {0, 1, 2, 3, 4})
-    {
+    for (int type : {0, 1, 2, 3, 4}) {
         std::vector<std::int16_t> full(kCount), col(kCount);
         channel->AddEchogramSamples(full.data(), kCount, 0.0, type, CChannel::FromTransducer);
         ASSERT_TRUE(channel->GetPingSamples(col.data(), kCount, kCount * kD, 0.0, type, CChannel::FromTransducer));
@@ -234,8 +238,7 @@ TEST_F(ChannelPingTest, EchogramColumnsOfEveryType)
         for (int i = 1000; i < 1200; ++i)
             lin += rawpower::RawToLinear(full[static_cast<std::size_t>(i)]);
         EXPECT_NEAR(ten[5], 850.413592 * std::log10(lin / 200.0), 1.0) << "type " << type;
-        if (type != 0)
-        {
+        if (type != 0) {
             EXPECT_EQ(ten[8], kNoEcho) << "type " << type;
         }
     }
@@ -354,8 +357,7 @@ TEST_F(ChannelPingTest, SmoothingBridgesFourMissesAndClearsOnTheFifth)
     double depth = 0.0;
     ASSERT_TRUE(channel->ProcessPing(&depth));
     detector->missing = true;
-    for (int miss = 1; miss <= 4; ++miss)
-    {
+    for (int miss = 1; miss <= 4; ++miss) {
         FeedPing(1000 + miss);
         double level = 0.0;
         EXPECT_TRUE(channel->ProcessPing(&depth, &level)) << "miss " << miss;
@@ -406,8 +408,7 @@ TEST(Channel, LowFrequencyQy210ChannelIsLimitedTo100Metres)
     CChannel::Construction c;
     c.Parameters = Params();
     c.Links = &links;
-    for (double f : {30000.0, 38000.0})
-    {
+    for (double f : {30000.0, 38000.0}) {
         c.Frequency = f;
         CChannel ch(c);
         ch.AddPing(1);
@@ -451,7 +452,7 @@ TEST_F(ChannelPingTest, ParameterChangeTakesEffectAtTheNextPing)
 TEST(Channel, ScopeTracesClipToTheTraceAndRate)
 {
     CChannel::Construction c;
-    c.Parameters = Params(); // sound velocity 1500 m/s
+    c.Parameters = Params();  // sound velocity 1500 m/s
     CChannel ch(c);
     std::vector<float> first(100), second(100, -3.0f);
     for (int i = 0; i < 100; ++i)
@@ -464,10 +465,12 @@ TEST(Channel, ScopeTracesClipToTheTraceAndRate)
 
     double out[200];
     double dist = 0.0;
-    EXPECT_EQ(ch.GetScopeTrace(CChannel::TraceKind::Float, 1, out, 200, 0.3, 10.0, dist), 80) << "cut at the trace's 100 samples";
+    EXPECT_EQ(ch.GetScopeTrace(CChannel::TraceKind::Float, 1, out, 200, 0.3, 10.0, dist), 80)
+        << "cut at the trace's 100 samples";
     EXPECT_NEAR(dist, 0.015, 1e-12);
     EXPECT_EQ(out[0], -20.0);
-    EXPECT_EQ(ch.GetScopeTrace(CChannel::TraceKind::Linear, 2, out, 5, 0.0, 10.0, dist), 5) << "cut at the caller's buffer";
+    EXPECT_EQ(ch.GetScopeTrace(CChannel::TraceKind::Linear, 2, out, 5, 0.0, 10.0, dist), 5)
+        << "cut at the caller's buffer";
     EXPECT_NEAR(out[0], std::pow(10.0, -0.3), 1e-6);
     EXPECT_EQ(ch.GetScopeTrace(CChannel::TraceKind::Float, 1, out, 200, 5.0, 1.0, dist), 0) << "stop before start";
 
@@ -498,9 +501,14 @@ TEST(Channel, RangeToSample)
 TEST(Channel, ColorIndex)
 {
     CChannel ch(CChannel::Construction{});
-    struct Row { double value; int selector; int expected; };
-    for (const Row& r : {Row{-70.0, 0, 1}, Row{-30.0, 0, 12}, Row{-71.0, 0, 0}, Row{-60.0, 2, 1},
-                         Row{-57.0, 2, 2}, Row{std::nan(""), 0, 0}, Row{1.0e300, 0, 12}})
+    struct Row
+    {
+        double value;
+        int selector;
+        int expected;
+    };
+    for (const Row& r : {Row{-70.0, 0, 1}, Row{-30.0, 0, 12}, Row{-71.0, 0, 0}, Row{-60.0, 2, 1}, Row{-57.0, 2, 2},
+                         Row{std::nan(""), 0, 0}, Row{1.0e300, 0, 12}})
         EXPECT_EQ(ch.GetColorIndex(r.value, r.selector), r.expected) << r.value << " sel " << r.selector;
     ch.SetValueBySelector(7, -80.0);
     EXPECT_EQ(ch.GetValueBySelector(0), -80.0) << "any selector but 1-4 is the default start";
@@ -541,4 +549,4 @@ TEST(Channel, DepthUsersMayReadChannels)
     EXPECT_EQ(links.calls, 2) << "a's user, then b's user called from within it";
 }
 
-} // namespace
+}  // namespace

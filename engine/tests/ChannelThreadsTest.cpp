@@ -26,7 +26,10 @@ ChannelParameters Params()
 
 // Every ping is uniform: even pings at one level, odd pings at another, so
 // a column mixing two pings shows up as two levels in one read.
-std::int16_t Level(int ping) { return ping % 2 == 0 ? -3000 : -6000; }
+std::int16_t Level(int ping)
+{
+    return ping % 2 == 0 ? -3000 : -6000;
+}
 
 class CrossLinks : public IChannelLinks
 {
@@ -74,12 +77,10 @@ TEST(ChannelThreads, ReadersSeeWholePingsWhileAddPingWrites)
     // cross each other. Half-way, each waits for a whole read to end, so
     // that a loaded machine cannot run all pings before the readers start.
     auto pinger = [&](CChannel& ch) {
-        for (int p = 0; p < kPings; ++p)
-        {
+        for (int p = 0; p < kPings; ++p) {
             Feed(ch, p);
             ch.ProcessPing();
-            if (p == kPings / 2)
-            {
+            if (p == kPings / 2) {
                 const int before = reads.load();
                 const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
                 while (reads.load() == before && std::chrono::steady_clock::now() < giveUp)
@@ -91,15 +92,13 @@ TEST(ChannelThreads, ReadersSeeWholePingsWhileAddPingWrites)
     };
     auto reader = [&](CChannel& ch) {
         std::vector<std::int16_t> col(kCount);
-        while (!done.load())
-        {
+        while (!done.load()) {
             const int n = ch.GetSampleCount();
-            if (ch.GetPingSamples(col.data(), kCount, kCount * 0.1, 0.0, 0, CChannel::FromTransducer) && n == kCount)
-            {
+            if (ch.GetPingSamples(col.data(), kCount, kCount * 0.1, 0.0, 0, CChannel::FromTransducer) && n == kCount) {
                 const std::int16_t first = col[0];
                 for (int i = 0; i < kCount; ++i)
-                    if (col[static_cast<std::size_t>(i)] != first && col[static_cast<std::size_t>(i)] != rawpower::kNoEcho)
-                    {
+                    if (col[static_cast<std::size_t>(i)] != first &&
+                        col[static_cast<std::size_t>(i)] != rawpower::kNoEcho) {
                         torn.fetch_add(1);
                         break;
                     }
@@ -154,8 +153,7 @@ TEST(ChannelThreads, IntakeOnReceiveThreadWhileChannelIsRead)
             ch.AddPowerSamples(s.data(), 100, 0);
     });
     std::thread pingData([&] {
-        for (int p = 0; p < kPings; ++p)
-        {
+        for (int p = 0; p < kPings; ++p) {
             ch.AddPing(static_cast<std::uint64_t>(p));
             ch.ProcessPing();
             closed.fetch_add(1);
@@ -168,4 +166,4 @@ TEST(ChannelThreads, IntakeOnReceiveThreadWhileChannelIsRead)
     EXPECT_LE(ch.GetSampleCount(), CChannel::kMaxSamples);
 }
 
-} // namespace
+}  // namespace

@@ -46,8 +46,7 @@ TEST(EchogramColumn, StretchesSamplesWithoutWritingPastTheColumn)
     // 7 samples over 10 pixels: ceil(10/7) = 2 pixels per sample, the last
     // sample's pixels would reach pixel 10 and 11.
     std::vector<std::int16_t> s = {0, 100, 200, 300, 400, 500, 600};
-    for (int n : {10, 11, 13, 64, 100})
-    {
+    for (int n : {10, 11, 13, 64, 100}) {
         Column out(n);
         echogram::ResampleColumn(s.data(), 7, 1.0, 0.0, 7.0, out.data(), n);
         EXPECT_TRUE(out.GuardsIntact()) << n;
@@ -62,20 +61,25 @@ TEST(EchogramColumn, StretchesSamplesWithoutWritingPastTheColumn)
 TEST(EchogramColumn, WindowsOutsideThePing)
 {
     std::vector<std::int16_t> s(100, -500);
-    struct Row { const char* legend; double start; double length; int firstEcho; int lastEcho; };
+    struct Row
+    {
+        const char* legend;
+        double start;
+        double length;
+        int firstEcho;
+        int lastEcho;
+    };
     const Row rows[] = {
         {"window beyond the ping", 20.0, 5.0, -1, -1},
         {"window ending above the transducer", -10.0, 5.0, -1, -1},
         {"window starting above the transducer: first half empty", -5.0, 10.0, 50, 99},
         {"window running past the end: second half empty", 5.0, 10.0, 0, 49},
     };
-    for (const Row& r : rows)
-    {
+    for (const Row& r : rows) {
         Column out(100);
         echogram::ResampleColumn(s.data(), 100, 0.1, r.start, r.length, out.data(), 100);
         EXPECT_TRUE(out.GuardsIntact()) << r.legend;
-        for (int i = 0; i < 100; ++i)
-        {
+        for (int i = 0; i < 100; ++i) {
             const bool inEcho = r.firstEcho >= 0 && i >= r.firstEcho && i <= r.lastEcho;
             ASSERT_EQ(out[i], inEcho ? -500 : kNoEcho) << r.legend << " pixel " << i;
         }
@@ -131,4 +135,4 @@ TEST(EchogramColumn, LevelStepFindsTheRiseAndStaysInsideThePing)
     EXPECT_EQ(echogram::FindLevelStep(s.data(), 400, 0), 0.0) << "empty window";
 }
 
-} // namespace
+}  // namespace

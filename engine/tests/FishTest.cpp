@@ -51,7 +51,11 @@ TEST_F(FishTest, FreshRegistryGetsTheDefaults)
 
 TEST_F(FishTest, LengthsFollowTheSpeciesConstants)
 {
-    struct Row { int type; double convert; };
+    struct Row
+    {
+        int type;
+        double convert;
+    };
     const Row rows[] = {{0, -62.0}, {1, -63.0}, {2, -71.0}, {3, -86.0}, {7, -62.0}, {-1, -62.0}};
     for (const Row& r : rows)
         EXPECT_EQ(CFish::ConvertValueOf(r.type), r.convert) << "type " << r.type;
@@ -106,4 +110,4 @@ TEST_F(FishTest, UnreadableNumbersKeepTheDefaults)
     EXPECT_TRUE(std::isfinite(fish.GetLength(-40.0)));
 }
 
-} // namespace
+}  // namespace

@@ -1,6 +1,6 @@
 // Noise estimate and five-point median filter.
-#include "engine/MedianFilter.h"
 #include "engine/Noise.h"
+#include "engine/MedianFilter.h"
 #include "engine/RawPower.h"
 
 #include <gtest/gtest.h>
@@ -15,18 +15,16 @@ TEST(Noise, MedianOfNineteenWhateverThePivot)
 {
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> dist(-9000, -3000);
-    for (int round = 0; round < 200; ++round)
-    {
+    for (int round = 0; round < 200; ++round) {
         std::int16_t words[19];
         for (auto& w : words)
             w = static_cast<std::int16_t>(dist(rng));
         if (round % 3 == 0)
-            std::fill_n(words, 7, words[7]); // repeated values
+            std::fill_n(words, 7, words[7]);  // repeated values
         std::vector<std::int16_t> sorted(words, words + 19);
         std::sort(sorted.begin(), sorted.end());
         // Pivot below all, above all, at the median and at a repeated value.
-        for (const std::int16_t pivot : {std::int16_t{-20000}, std::int16_t{0}, sorted[9], words[0]})
-        {
+        for (const std::int16_t pivot : {std::int16_t{-20000}, std::int16_t{0}, sorted[9], words[0]}) {
             std::int16_t copy[19];
             std::copy_n(words, 19, copy);
             EXPECT_EQ(CNoise::SelectKth(pivot, copy, 9), sorted[9]) << "round " << round << " pivot " << pivot;
@@ -70,8 +68,7 @@ TEST(MedianFilter, FiveWordMedianKeepsTheEnds)
         v = static_cast<std::int16_t>(dist(rng));
     const std::vector<std::int16_t> in = x;
     f.Apply(x.data(), static_cast<int>(x.size()));
-    for (std::size_t i = 2; i + 2 < in.size(); ++i)
-    {
+    for (std::size_t i = 2; i + 2 < in.size(); ++i) {
         std::vector<std::int16_t> w(in.begin() + static_cast<long>(i) - 2, in.begin() + static_cast<long>(i) + 3);
         std::nth_element(w.begin(), w.begin() + 2, w.end());
         ASSERT_EQ(x[i], w[2]) << "index " << i;
@@ -80,4 +77,4 @@ TEST(MedianFilter, FiveWordMedianKeepsTheEnds)
     EXPECT_EQ(x[499], in[499]);
 }
 
-} // namespace
+}  // namespace

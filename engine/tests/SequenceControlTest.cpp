@@ -1,5 +1,5 @@
-#include "engine/MultiPulse.h"
 #include "engine/SequenceControl.h"
+#include "engine/MultiPulse.h"
 
 #include <gtest/gtest.h>
 

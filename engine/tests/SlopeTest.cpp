@@ -16,16 +16,14 @@ constexpr std::uint64_t kSecond = 10000000;
 double Fit(const std::vector<double>& x, const std::vector<double>& y)
 {
     double mx = 0.0, my = 0.0;
-    for (std::size_t i = 0; i < x.size(); ++i)
-    {
+    for (std::size_t i = 0; i < x.size(); ++i) {
         mx += x[i];
         my += y[i];
     }
     mx /= static_cast<double>(x.size());
     my /= static_cast<double>(x.size());
     double num = 0.0, den = 0.0;
-    for (std::size_t i = 0; i < x.size(); ++i)
-    {
+    for (std::size_t i = 0; i < x.size(); ++i) {
         num += (x[i] - mx) * (y[i] - my);
         den += (x[i] - mx) * (x[i] - mx);
     }
@@ -37,15 +35,13 @@ TEST(Slope, KnownBottomLineMatchesTheLeastSquaresFit)
     // Irregular pings across a wrap of the low time word, changing speed,
     // a rising bottom with some roughness. Only the last 12 points count.
     CSlope slope;
-    std::uint64_t t = (std::uint64_t{7} << 32) - 15 * kSecond; // wraps near point 20
+    std::uint64_t t = (std::uint64_t{7} << 32) - 15 * kSecond;  // wraps near point 20
     std::vector<double> xs, ys;
     double x = 0.0;
     double lastSpeed = 0.0;
-    for (int i = 0; i < 30; ++i)
-    {
+    for (int i = 0; i < 30; ++i) {
         const double speed = 4.0 + 0.1 * (i % 5);
-        if (i > 0)
-        {
+        if (i > 0) {
             const std::uint64_t dt = kSecond / 2 + static_cast<std::uint64_t>(i % 3) * kSecond / 4;
             t += dt;
             x += static_cast<double>(dt) / kSecond * lastSpeed;
@@ -127,7 +123,7 @@ TEST(Slope, HistoryRingAndDistances)
     double v = 0.0;
     EXPECT_FALSE(slope.GetHistoryValue(0, v));
     slope.AddPoint(10.0, 2.0, 1 * kSecond);
-    slope.AddPoint(0.0, 2.0, 2 * kSecond); // no bottom is kept in the history
+    slope.AddPoint(0.0, 2.0, 2 * kSecond);  // no bottom is kept in the history
     ASSERT_TRUE(slope.GetHistoryValue(0, v));
     EXPECT_EQ(v, 0.0);
     ASSERT_TRUE(slope.GetHistoryValue(1, v));
@@ -156,4 +152,4 @@ TEST(Slope, ValidityHoldOff)
     EXPECT_FALSE(slope.GetValidityState());
 }
 
-} // namespace
+}  // namespace

@@ -37,7 +37,8 @@ struct TvgCase
     int expected;
 };
 
-class TvgTable : public ::testing::TestWithParam<TvgCase> {};
+class TvgTable : public ::testing::TestWithParam<TvgCase>
+{};
 
 TEST_P(TvgTable, WordMatchesFormula)
 {
@@ -49,18 +50,15 @@ TEST_P(TvgTable, WordMatchesFormula)
 
 INSTANTIATE_TEST_SUITE_P(
     Worked, TvgTable,
-    ::testing::Values(
-        TvgCase{"inside the start range (1 m)", 20, 300, 9, 0},
-        TvgCase{"just beyond the start range, negative gain clipped to 0", 20, 300, 10, 0},
-        TvgCase{"20 log at 100 m", 20, 300, 999, 3566},
-        TvgCase{"30 log at 100 m", 30, 300, 999, 5264},
-        TvgCase{"40 log at 100 m", 40, 300, 999, 6963},
-        TvgCase{"20 log at 50 m", 20, 300, 499, 2964},
-        TvgCase{"bottom table saturates at its 80 dB limit", 20, 80, 29899, 6803},
-        TvgCase{"40 log with the 100 dB limit", 40, 100, 29899, 8504},
-        TvgCase{"last covered word", 20, 300, 29899, 10995},
-        TvgCase{"words past the covered range are written, as 0", 20, 300, 29900, 0},
-        TvgCase{"very last word", 40, 300, N - 1, 0}));
+    ::testing::Values(TvgCase{"inside the start range (1 m)", 20, 300, 9, 0},
+                      TvgCase{"just beyond the start range, negative gain clipped to 0", 20, 300, 10, 0},
+                      TvgCase{"20 log at 100 m", 20, 300, 999, 3566}, TvgCase{"30 log at 100 m", 30, 300, 999, 5264},
+                      TvgCase{"40 log at 100 m", 40, 300, 999, 6963}, TvgCase{"20 log at 50 m", 20, 300, 499, 2964},
+                      TvgCase{"bottom table saturates at its 80 dB limit", 20, 80, 29899, 6803},
+                      TvgCase{"40 log with the 100 dB limit", 40, 100, 29899, 8504},
+                      TvgCase{"last covered word", 20, 300, 29899, 10995},
+                      TvgCase{"words past the covered range are written, as 0", 20, 300, 29900, 0},
+                      TvgCase{"very last word", 40, 300, N - 1, 0}));
 
 TEST(SonarEquation, TvgTableWithoutSampleDistanceIsAllZero)
 {
@@ -83,12 +81,12 @@ protected:
 
 TEST_F(FilterRaw, AppliesTvgAndConstantAboveThresholdOnly)
 {
-    in[999] = -3000;  // echo at 100 m
-    in[998] = -12300; // just below a -144 dB threshold (-12245 raw)
-    in[997] = -12245; // exactly at it
+    in[999] = -3000;   // echo at 100 m
+    in[998] = -12300;  // just below a -144 dB threshold (-12245 raw)
+    in[997] = -12245;  // exactly at it
     CChannel::FilterRawSamples(out.data(), in.data(), N, tvg.data(), N, 0.1, -144.0, -9.43466768957878, 1000 * 0.1, sw);
     EXPECT_EQ(out[999], 3566 - 3000 - 802);
-    EXPECT_EQ(out[998], rawpower::kNoEcho); // whatever its TVG
+    EXPECT_EQ(out[998], rawpower::kNoEcho);  // whatever its TVG
     EXPECT_EQ(out[997], rawpower::kNoEcho);
     EXPECT_EQ(out[1000], 1234) << "only round(range / d) words are written";
 }
@@ -132,7 +130,7 @@ TEST_F(FilterRaw, MedianUsesTheMiddleOfTheWindowButThresholdsTheRawSample)
     std::vector<std::int16_t> flat(N, 0);
     in.assign(N, rawpower::kNoEcho);
     in[10] = -1000;
-    in[11] = -5000; // spike down inside echo
+    in[11] = -5000;  // spike down inside echo
     in[12] = -1200;
     sw.Median = true;
     sw.MedianWidth = 3;
@@ -164,9 +162,14 @@ TEST_F(FilterRaw, NothingForEmptyRangeOrDistance)
 
 TEST(RawPower, RoundingRules)
 {
-    struct Row { double x; std::int64_t round; std::int64_t trunc; };
-    for (const Row& r : {Row{2.5, 3, 2}, Row{-2.5, -3, -2}, Row{-0.5, -1, 0}, Row{0.49, 0, 0}, Row{1e30, 9000000000000000000, 9000000000000000000}})
+    struct Row
     {
+        double x;
+        std::int64_t round;
+        std::int64_t trunc;
+    };
+    for (const Row& r : {Row{2.5, 3, 2}, Row{-2.5, -3, -2}, Row{-0.5, -1, 0}, Row{0.49, 0, 0},
+                         Row{1e30, 9000000000000000000, 9000000000000000000}}) {
         EXPECT_EQ(rawpower::Round(r.x), r.round) << r.x;
         EXPECT_EQ(rawpower::Trunc(r.x), r.trunc) << r.x;
     }
@@ -174,4 +177,4 @@ TEST(RawPower, RoundingRules)
     EXPECT_EQ(rawpower::PowerToRaw(0.0), rawpower::kNoEcho);
 }
 
-} // namespace
+}  // namespace

@@ -1,7 +1,7 @@
 // Single-target detection on pings with targets of known strength and
 // angle, hostile echo shapes, and a full table.
-#include "engine/RawPower.h"
 #include "engine/TSDetection.h"
+#include "engine/RawPower.h"
 
 #include "base/Archive.h"
 
@@ -13,21 +13,21 @@
 namespace {
 
 constexpr double kD = 0.1875;
-constexpr double kTau = 0.001; // p = 4 samples, echoes of 3 to 7
+constexpr double kTau = 0.001;  // p = 4 samples, echoes of 3 to 7
 
 // A ping of noise with single-target echoes shaped like a pulse.
 struct PingBuilder
 {
-    explicit PingBuilder(int count) : power(static_cast<std::size_t>(count), rawpower::DbToRaw(-110.0)),
-                                      angles(static_cast<std::size_t>(count), 0) {}
+    explicit PingBuilder(int count)
+        : power(static_cast<std::size_t>(count), rawpower::DbToRaw(-110.0)), angles(static_cast<std::size_t>(count), 0)
+    {}
 
     // Five samples around centre; along/athwart in phase units.
     void Target(int centre, double tsDb, int along = 0, int athwart = 0, int phaseNoise = 0)
     {
         const int peak = rawpower::DbToRaw(tsDb);
         const int shape[5] = {-400, -100, 0, -100, -400};
-        for (int k = 0; k < 5; ++k)
-        {
+        for (int k = 0; k < 5; ++k) {
             const std::size_t i = static_cast<std::size_t>(centre - 2 + k);
             power[i] = static_cast<std::int16_t>(peak + shape[k]);
             const int noise = (k % 2 == 0) ? phaseNoise : -phaseNoise;
@@ -83,13 +83,11 @@ TEST(TSDetection, SingleBeamTargetsFoundWithTheirStrengthAndRange)
     TSTargetTable table;
     ASSERT_EQ(det.Detect(ping.power.data(), nullptr, 2000, Single(2000), table), 1);
     ASSERT_EQ(table.Count, 3);
-    for (int i = 0; i < 3; ++i)
-    {
+    for (int i = 0; i < 3; ++i) {
         // The table is in order of detection; find each by its range.
         const double range = (centres[i] - 2) * kD + 2.0;
         bool seen = false;
-        for (int k = 0; k < table.Count; ++k)
-        {
+        for (int k = 0; k < table.Count; ++k) {
             const TSTarget& t = table.Targets[static_cast<std::size_t>(k)];
             if (std::fabs(t.Range - range) > 1e-9)
                 continue;
@@ -111,9 +109,9 @@ TEST(TSDetection, SingleBeamTargetsFoundWithTheirStrengthAndRange)
 TEST(TSDetection, SplitBeamTargetsFoundWithTheirAngles)
 {
     PingBuilder ping(2000);
-    ping.Target(300, -42.0, 30, -15);          // 2 degrees along, -1 athwart
-    ping.Target(700, -45.0, 0, 0, 20);         // phase too noisy
-    ping.Target(1100, -45.0, 63, 63);          // 4.2 degrees both ways: beyond the compensation limit
+    ping.Target(300, -42.0, 30, -15);   // 2 degrees along, -1 athwart
+    ping.Target(700, -45.0, 0, 0, 20);  // phase too noisy
+    ping.Target(1100, -45.0, 63, 63);   // 4.2 degrees both ways: beyond the compensation limit
     CTSDetection det;
     TSTargetTable table;
     ASSERT_EQ(det.Detect(ping.power.data(), ping.angles.data(), 2000, Split(2000), table), 1);
@@ -148,7 +146,7 @@ TEST(TSDetection, TableTakesNinetyNineTargets)
         ping.Target(20 + 25 * i, -40.0);
     CTSDetection det;
     TSTargetTable table;
-    table.Targets[99].Range = 123.0; // must be cleared, never filled
+    table.Targets[99].Range = 123.0;  // must be cleared, never filled
     ASSERT_EQ(det.Detect(ping.power.data(), nullptr, 4000, Single(4000), table), 1);
     EXPECT_EQ(table.Count, TSTargetTable::kMaxTargets);
     EXPECT_EQ(table.Targets[99].Range, 0.0);
@@ -169,7 +167,7 @@ TEST(TSDetection, RefusedPings)
     noSensitivity.AthwartSensitivity = 0.0;
     EXPECT_EQ(det.Detect(ping.power.data(), ping.angles.data(), 1000, noSensitivity, table), 0);
     TSPingParameters beyond = Single(1000);
-    beyond.WindowEnd = 1.0e9; // longer than the samples: cut to them
+    beyond.WindowEnd = 1.0e9;  // longer than the samples: cut to them
     EXPECT_EQ(det.Detect(ping.power.data(), nullptr, 1000, beyond, table), 1);
     EXPECT_EQ(table.Count, 1);
 }
@@ -203,4 +201,4 @@ TEST(TSDetection, SettingsRoundTripAndRanges)
     EXPECT_EQ(det.GetSettings().MaxGainCompensation, 3.0);
 }
 
-} // namespace
+}  // namespace

@@ -1,7 +1,7 @@
 #include "engine/ui/BottomDetectorDialog.h"
 
-#include "base/DepthUnit.h"
 #include "app/widgets/DialogFields.h"
+#include "base/DepthUnit.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

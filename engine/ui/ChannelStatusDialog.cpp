@@ -13,8 +13,9 @@
 
 namespace {
 
-struct SRow {
-    const char* name;   // object name of the field, with the column number after it
+struct SRow
+{
+    const char* name;  // object name of the field, with the column number after it
     const char* label;
     const char* unit;
 };
@@ -31,7 +32,10 @@ constexpr SRow kRowNames[] = {
 
 constexpr int kTvg20 = 3, kTvg30 = 4;
 
-QString Text(const std::string& s) { return QString::fromStdString(s); }
+QString Text(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 
 // "%d" of a value truncated; a recorded value beyond any whole number shows
 // as its limit.
@@ -39,7 +43,8 @@ std::string Whole(double v)
 {
     if (!std::isfinite(v))
         return "0";
-    const double limited = std::clamp(v, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max()));
+    const double limited =
+        std::clamp(v, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max()));
     return CNumberText::Format("%d", static_cast<int>(limited));
 }
 

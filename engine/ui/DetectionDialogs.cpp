@@ -1,12 +1,12 @@
 #include "engine/ui/DetectionDialogs.h"
 
+#include "app/widgets/OwnedModalDialog.h"
 #include "engine/BottomDetector.h"
 #include "engine/Fish.h"
 #include "engine/Slope.h"
 #include "engine/TSDetection.h"
 #include "engine/ui/BottomDetectorDialog.h"
 #include "engine/ui/FishDialog.h"
-#include "app/widgets/OwnedModalDialog.h"
 #include "engine/ui/SlopeDialog.h"
 #include "engine/ui/TSDetectionDialog.h"
 
@@ -29,12 +29,12 @@ bool RunTracked(Values& v, const CModalSession::DialogOpened& opened)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 void InstallDetectionDialogs()
 {
-    CBottomDetector::SetDialogRunner(CBottomDetector::TrackedDialogRunner(RunTracked<CBottomDetectorDialog,
-                                                                                      CBottomDetector::DialogValues>));
+    CBottomDetector::SetDialogRunner(
+        CBottomDetector::TrackedDialogRunner(RunTracked<CBottomDetectorDialog, CBottomDetector::DialogValues>));
     CSlope::SetDialogRunner(CSlope::TrackedDialogRunner(RunTracked<CSlopeDialog, CSlope::DialogValues>));
     CTSDetection::SetDialogRunner([](CTSDetection::Settings& s) {
         CTSDetectionDialog dialog(s, QApplication::activeWindow());
@@ -60,4 +60,4 @@ void RemoveDetectionDialogs()
     CFish::SetDialogRunner(nullptr);
 }
 
-} // namespace engineui
+}  // namespace engineui

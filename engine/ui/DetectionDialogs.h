@@ -9,4 +9,4 @@ namespace engineui {
 void InstallDetectionDialogs();
 void RemoveDetectionDialogs();
 
-} // namespace engineui
+}  // namespace engineui

@@ -13,7 +13,7 @@ namespace {
 
 const char* const kSpecies[CFish::kSpeciesCount] = {"Whitefish", "Herring", "Anchovy", "Mackerel"};
 
-} // namespace
+}  // namespace
 
 CFishDialog::CFishDialog(const CFish::DialogValues& values, QWidget* parent)
     : QDialog(parent), m_values(values), m_species(new QButtonGroup(this))
@@ -25,8 +25,7 @@ CFishDialog::CFishDialog(const CFish::DialogValues& values, QWidget* parent)
     grid->addWidget(new QLabel("Shorter", this), 0, 1, Qt::AlignLeft);
     grid->addWidget(new QLabel("0", this), 0, 2, Qt::AlignHCenter);
     grid->addWidget(new QLabel("Longer", this), 0, 3, Qt::AlignRight);
-    for (int t = 0; t < CFish::kSpeciesCount; ++t)
-    {
+    for (int t = 0; t < CFish::kSpeciesCount; ++t) {
         auto* radio = new QRadioButton(kSpecies[t], this);
         radio->setObjectName(QString("IDC_SPECIES_%1").arg(t));
         m_species->addButton(radio, t);

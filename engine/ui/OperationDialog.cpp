@@ -1,14 +1,15 @@
 #include "engine/ui/OperationDialog.h"
 
-#include "base/AppIds.h"
-#include "base/StringTable.h"
 #include "app/widgets/DialogExchange.h"
 #include "app/widgets/DialogFields.h"
 #include "app/widgets/FolderDlg.h"
 #include "app/widgets/SpinButtonDoubleCtrl.h"
+#include "base/AppIds.h"
+#include "base/StringTable.h"
 #include "engine/ui/SimplePingerSettingsDialog.h"
 #include "platform/MessageDispatcher.h"
 
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -17,7 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QBoxLayout>
 
 using widgets::WithId;
 
@@ -46,8 +46,7 @@ QGroupBox* Group(const char* title, QBoxLayout::Direction direction, std::initia
 
 }  // namespace
 
-COperationDialog::COperationDialog(const SOperationDialogValues& values, IOperationDialogLinks& links,
-                                   QWidget* parent)
+COperationDialog::COperationDialog(const SOperationDialogValues& values, IOperationDialogLinks& links, QWidget* parent)
     : QDialog(parent), m_values(values), m_links(links)
 {
     const bool pinger = HasPingerButtons();
@@ -148,9 +147,9 @@ void COperationDialog::UpdateControls()
 
     // HBX and the simple pinger pace the pings themselves.
     const bool ratesFree = !m_hbx->isChecked() && !m_simplePinger->isChecked();
-    for (QWidget* w : {static_cast<QWidget*>(m_rate[0]), static_cast<QWidget*>(m_rate[1]),
-                       static_cast<QWidget*>(m_rate[2]), static_cast<QWidget*>(m_interval),
-                       static_cast<QWidget*>(m_spin), m_intervalUnit})
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_rate[0]), static_cast<QWidget*>(m_rate[1]), static_cast<QWidget*>(m_rate[2]),
+          static_cast<QWidget*>(m_interval), static_cast<QWidget*>(m_spin), m_intervalUnit})
         w->setEnabled(ratesFree);
     if (HasPingerButtons()) {
         // Multipulse follows live depths: not in replay.

@@ -27,8 +27,8 @@ public:
     virtual ~IOperationDialogLinks() = default;
     // "Files...": the file dialog for recorded files with its options, which
     // come in as presets and go out as chosen; true on OK, with the paths.
-    virtual bool ChooseReplayFiles(QWidget* parent, int& loop, int& saveData, int& changeInstallation,
-                                   int& changeSvp, std::vector<std::string>& files) = 0;
+    virtual bool ChooseReplayFiles(QWidget* parent, int& loop, int& saveData, int& changeInstallation, int& changeSvp,
+                                   std::vector<std::string>& files) = 0;
     // Whether the running sounder's recorder records, asked at that moment.
     virtual bool IsRecording() = 0;
     // The history folder ("Browse...").

@@ -18,8 +18,7 @@ constexpr double kLargest = 3600.0;
 
 }  // namespace
 
-CSimplePingerSettingsDialog::CSimplePingerSettingsDialog(double interval, double pulseLength,
-                                                         const std::string& source,
+CSimplePingerSettingsDialog::CSimplePingerSettingsDialog(double interval, double pulseLength, const std::string& source,
                                                          const std::vector<std::string>& channels, QWidget* parent)
     : QDialog(parent), m_interval(interval), m_pulseLength(pulseLength), m_source(source)
 {

@@ -6,8 +6,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-CSlopeDialog::CSlopeDialog(const CSlope::DialogValues& values, QWidget* parent)
-    : QDialog(parent)
+CSlopeDialog::CSlopeDialog(const CSlope::DialogValues& values, QWidget* parent) : QDialog(parent)
 {
     setObjectName("CSlopeDialog");
     setWindowTitle("Slope Settings");

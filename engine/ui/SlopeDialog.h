@@ -12,7 +12,7 @@ class CSlopeDialog : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr int kMinFilterSize = 2; // a line needs two points
+    static constexpr int kMinFilterSize = 2;  // a line needs two points
     explicit CSlopeDialog(const CSlope::DialogValues& values, QWidget* parent = nullptr);
     CSlope::DialogValues Values() const;
 

@@ -22,8 +22,7 @@ CTSDetectionDialog::CTSDetectionDialog(const CTSDetection::Settings& settings, Q
     auto* form = new QFormLayout;
     const double values[4] = {settings.MinEchoLength, settings.MaxEchoLength, settings.MaxGainCompensation,
                               settings.MaxPhaseDeviation};
-    for (std::size_t i = 0; i < kFields.size(); ++i)
-    {
+    for (std::size_t i = 0; i < kFields.size(); ++i) {
         m_edits[i] = new QLineEdit(widgets::FormatNumber(values[i], 2), this);
         m_edits[i]->setObjectName(kFields[i].Name);
         form->addRow(kFields[i].Label, m_edits[i]);

@@ -54,8 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    a.rgbReserved == b.rgbReserved;
         });
     if (backExtent.cx != extent.cx || backExtent.cy != extent.cy || !sameColours ||
-        back.GetHeader().biSizeImage != bytes ||
-        (bytes > 0 && std::memcmp(back.GetBits(), dib.GetBits(), bytes) != 0))
+        back.GetHeader().biSizeImage != bytes || (bytes > 0 && std::memcmp(back.GetBits(), dib.GetBits(), bytes) != 0))
         std::abort();
     return 0;
 }

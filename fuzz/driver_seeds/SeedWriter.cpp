@@ -21,7 +21,10 @@ void Write(const std::filesystem::path& folder, int n, const std::vector<BYTE>& 
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::vector<BYTE> Text(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<BYTE> Text(const std::string& text)
+{
+    return {text.begin(), text.end()};
+}
 
 }  // namespace
 
@@ -34,7 +37,8 @@ int main(int argc, char** argv)
     const std::filesystem::path root = argv[1];
 
     // device_answer: op, in length, out capacity, then the card's answer.
-    struct Answer {
+    struct Answer
+    {
         BYTE op;
         WORD inLength;
         WORD outCapacity;
@@ -83,9 +87,9 @@ int main(int argc, char** argv)
 
     // fenvoil_command_line: NUL-separated words.
     n = 0;
-    for (const std::string& line : {std::string("io=210\0dma=6\0irq=9", 18), std::string("default"),
-                                   std::string("remove"), std::string("-?"), std::string("io=0x2A0"),
-                                   std::string("irq=4294967296"), std::string("io=1\0io=2", 9)}) {
+    for (const std::string& line :
+         {std::string("io=210\0dma=6\0irq=9", 18), std::string("default"), std::string("remove"), std::string("-?"),
+          std::string("io=0x2A0"), std::string("irq=4294967296"), std::string("io=1\0io=2", 9)}) {
         Write(root / "fenvoil_command_line" / "corpus", ++n, Text(line));
     }
     return 0;

@@ -26,11 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             bool unload = false;
             const std::vector<BYTE> answer = simulator.Serve(request, control, unload);
             CDeviceFrame::Answer decoded;
-            if (answer.size() < CDeviceFrame::kAnswerHeaderSize
-                || !CDeviceFrame::DecodeAnswerHeader(answer.data(), request.op,
-                                                     static_cast<DWORD>(request.in.size()), request.outCapacity,
-                                                     decoded)
-                || answer.size() != CDeviceFrame::kAnswerHeaderSize + (decoded.dataFollows ? decoded.count : 0))
+            if (answer.size() < CDeviceFrame::kAnswerHeaderSize ||
+                !CDeviceFrame::DecodeAnswerHeader(answer.data(), request.op, static_cast<DWORD>(request.in.size()),
+                                                  request.outCapacity, decoded) ||
+                answer.size() != CDeviceFrame::kAnswerHeaderSize + (decoded.dataFollows ? decoded.count : 0))
                 __builtin_trap();
         }
     }

@@ -54,9 +54,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CRegSweep sweep = CRegSweep::PerUser(sink);
     for (std::size_t i = 0; i < names.size(); ++i) {
         switch (i % 3) {
-        case 0: tool.Run({"delete", "HKCU\\" + names[i]}); break;
-        case 1: sweep.DeleteKeyTree(HKEY_CURRENT_USER, names[i]); break;
-        default: UnregisterComClass(SComClassRegistration{clsid, "", names[i].c_str(), nullptr, "", ""}); break;
+        case 0:
+            tool.Run({"delete", "HKCU\\" + names[i]});
+            break;
+        case 1:
+            sweep.DeleteKeyTree(HKEY_CURRENT_USER, names[i]);
+            break;
+        default:
+            UnregisterComClass(SComClassRegistration{clsid, "", names[i].c_str(), nullptr, "", ""});
+            break;
         }
     }
     RegistryResetStore();

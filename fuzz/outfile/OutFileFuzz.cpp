@@ -14,8 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     using namespace zv::converter;
     static const int fd = ::memfd_create("outfile", MFD_CLOEXEC);
-    if (fd < 0 || ::ftruncate(fd, 0) != 0) return 0;
-    if (size != 0 && ::pwrite(fd, data, size, 0) != ssize_t(size)) return 0;
+    if (fd < 0 || ::ftruncate(fd, 0) != 0)
+        return 0;
+    if (size != 0 && ::pwrite(fd, data, size, 0) != ssize_t(size))
+        return 0;
 
     const unsigned boxes = size != 0 ? data[0] : 0xff;
     SConverterOptions options;
@@ -26,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.depth = boxes & 16;
 
     static CReadFile in;  // its window is made once, not for every input
-    if (in.Open("/proc/self/fd/" + std::to_string(fd)) != 0) return 0;
+    if (in.Open("/proc/self/fd/" + std::to_string(fd)) != 0)
+        return 0;
     COutFileConverter converter(options);
     std::string records;
     zv::recording::SDatagramView datagram;

@@ -45,8 +45,8 @@ void ReadPings(CSampleRingBuffer& ring, int filterType, int des2, const CQY42::F
     while (ring.GetReadSlot() != ring.GetWriteSlot()) {
         const int slot = ring.GetReadSlot();
         const auto r = ring.GetPingRecord(slot);
-        const int count = static_cast<int>(std::min<DWORD>(std::min(r.samplesReceived, r.samplesRequested),
-                                                           CQY42::kMaxListedSamples));
+        const int count = static_cast<int>(
+            std::min<DWORD>(std::min(r.samplesReceived, r.samplesRequested), CQY42::kMaxListedSamples));
         CQY42::ConvertSamples(ring, static_cast<int>(r.startIndex), count, 0, filterType, des2, filter, power.data(),
                               words.data());
         ring.SetReadIndex(static_cast<int>(r.startIndex) + count);

@@ -12,6 +12,7 @@
 #include "platform/Registry.h"
 #include "platform/SerialBackendFake.h"
 #include "platform/regtool/RegText.h"
+#include "sensors/SvpProfile.h"
 #include "seriallib/ASCII.h"
 #include "seriallib/ModBus.h"
 #include "seriallib/MoviraVN1500.h"
@@ -21,7 +22,6 @@
 #include "seriallib/RAW.h"
 #include "seriallib/Sercor32.h"
 #include "seriallib/ZLT2_300.h"
-#include "sensors/SvpProfile.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "sim/recgen/RecordingGenerator.h"
 
@@ -58,16 +58,31 @@ std::string Bytes(std::initializer_list<int> values)
     return s;
 }
 
-std::string Word(std::size_t v) { return Bytes({static_cast<int>(v & 0xFF), static_cast<int>(v >> 8 & 0xFF)}); }
+std::string Word(std::size_t v)
+{
+    return Bytes({static_cast<int>(v & 0xFF), static_cast<int>(v >> 8 & 0xFF)});
+}
 
-std::string Dword(std::uint32_t v) { return Word(v & 0xFFFF) + Word(v >> 16); }
+std::string Dword(std::uint32_t v)
+{
+    return Word(v & 0xFFFF) + Word(v >> 16);
+}
 
 // A piece as the targets read one: its 16-bit size, then its bytes.
-std::string Sized(const std::string& bytes) { return Word(bytes.size()) + bytes; }
+std::string Sized(const std::string& bytes)
+{
+    return Word(bytes.size()) + bytes;
+}
 
-std::string Text(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string Text(const std::vector<std::uint8_t>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
 
-std::string Sentence(const std::string& body) { return body + NmeaChecksumSuffix(body); }
+std::string Sentence(const std::string& body)
+{
+    return body + NmeaChecksumSuffix(body);
+}
 
 // Navigation settings as CFuzzNmeaHost reads them: sources, flags, fields,
 // limits, then the start sequence line.
@@ -101,7 +116,8 @@ std::string Samples(float rate, std::uint32_t pingStart, std::uint32_t first, in
 // "ACI": 8 sample number, 12 flags, 16/20/24 motion, 28 resistance.
 std::string AuxiliaryInput(std::uint32_t sampleNumber, int flags)
 {
-    std::string d = Dword(32) + std::string("ACI\0", 4) + Dword(sampleNumber) + Dword(static_cast<std::uint32_t>(flags));
+    std::string d =
+        Dword(32) + std::string("ACI\0", 4) + Dword(sampleNumber) + Dword(static_cast<std::uint32_t>(flags));
     for (float f : {1.5f, -0.5f, 0.25f, 68.0f}) {
         std::uint32_t bits;
         std::memcpy(&bits, &f, 4);
@@ -110,74 +126,73 @@ std::string AuxiliaryInput(std::uint32_t sampleNumber, int flags)
     return d;
 }
 
-const char* const kTrList =
-    "Transceivers and transducers this program installs.\r\n"
-    "ENDCOMMENTDATA\r\n"
-    "DRUMAPPING\r\n"
-    "017: DRU38 SINGLE  \r\n"
-    "018: DRU200 SINGLE  \r\n"
-    "ENDDRUMAPPING\r\n"
-    "TRANSCEIVERDATA\r\n"
-    "GPX HXU V\r\n"
-    "BEAMTYPE=SPLIT\r\n"
-    "MARKETSEGMENT=HYDROGRAPHY\r\n"
-    "CHANNEL1\r\n"
-    "KHZ=38\r\n"
-    "TRANSDUCER=T38 \r\n"
-    "TRANSDUCER=T38S \r\n"
-    "SAMPLEINTERVALDEFAULT=0.1 0.2 0.3 0.4 0.5\r\n"
-    "BANDWIDTH=2425\r\n"
-    "MINMEDMAXTXPOWER=100 500 1000\r\n"
-    "MINMEDMAXTXPULSELENGTH=0.000256 0.000512 0.001024 0.002048 0.004096\r\n"
-    "ENDCHANNEL\r\n"
-    "CHANNEL2\r\n"
-    "KHZ=120\r\n"
-    "TRANSDUCER=T120 \r\n"
-    "ENDCHANNEL\r\n"
-    "ENDHXUTRANSCEIVER\r\n"
-    "DRU38 SINGLE\r\n"
-    "MARKETSEGMENT=FISHERY\r\n"
-    "CHANNEL1\r\n"
-    "KHZ=38\r\n"
-    "DRUPOWERTRANSFILENAME=pt38.txt\r\n"
-    "TRANSDUCER=T38 \r\n"
-    "ENDCHANNEL\r\n"
-    "ENDDRUTRANSCEIVER\r\n"
-    "UNIT QY42\r\n"
-    "BEAMTYPE=SINGLE\r\n"
-    "CHANNEL1\r\n"
-    "KHZ=200\r\n"
-    "TRANSDUCER=T200 \r\n"
-    "SLAVE=NO\r\n"
-    "FPADEC=4\r\n"
-    "FPAFILTERLENGTH=63\r\n"
-    "ENDCHANNEL\r\n"
-    "ENDNVUTRANSCEIVER\r\n"
-    "ENDTRANSCEIVERDATA\r\n"
-    "TRANSDUCERDATA\r\n"
-    "T38\r\n"
-    "FREQUENCY=38000\r\n"
-    "BEAMTYPE=SPLIT\r\n"
-    "EQUIVALENT2WAYBEAMANGLE=-20.6\r\n"
-    "GAIN=26.5 26.5 26.5 26.5 26.5\r\n"
-    "SACORRECTION=-0.6 -0.6 -0.6 -0.6 -0.6\r\n"
-    "MAXTXPOWER=2000\r\n"
-    "THREEDBBEAMWIDTHALONGSHIP=7.1\r\n"
-    "THREEDBBEAMWIDTHATHWARTSHIP=7.2\r\n"
-    "ANGLESENSITIVITYALONGSHIP=21.9\r\n"
-    "ANGLESENSITIVITYATHWARTSHIP=22.1\r\n"
-    "OFFSETALONGSHIP=0.05\r\n"
-    "OFFSETATHWARTSHIP=-0.04\r\n"
-    "TRANDUCERIMPEDANCE=75\r\n"
-    "ENDTRANSDUCER\r\n"
-    "T120\r\n"
-    "FREQUENCY=120000\r\n"
-    "MAXTXPOWER=500\r\n"
-    "ENDTRANSDUCER\r\n"
-    "T200\r\n"
-    "FREQUENCY=200000\r\n"
-    "ENDTRANSDUCER\r\n"
-    "ENDTRANSDUCERDATA\r\n";
+const char* const kTrList = "Transceivers and transducers this program installs.\r\n"
+                            "ENDCOMMENTDATA\r\n"
+                            "DRUMAPPING\r\n"
+                            "017: DRU38 SINGLE  \r\n"
+                            "018: DRU200 SINGLE  \r\n"
+                            "ENDDRUMAPPING\r\n"
+                            "TRANSCEIVERDATA\r\n"
+                            "GPX HXU V\r\n"
+                            "BEAMTYPE=SPLIT\r\n"
+                            "MARKETSEGMENT=HYDROGRAPHY\r\n"
+                            "CHANNEL1\r\n"
+                            "KHZ=38\r\n"
+                            "TRANSDUCER=T38 \r\n"
+                            "TRANSDUCER=T38S \r\n"
+                            "SAMPLEINTERVALDEFAULT=0.1 0.2 0.3 0.4 0.5\r\n"
+                            "BANDWIDTH=2425\r\n"
+                            "MINMEDMAXTXPOWER=100 500 1000\r\n"
+                            "MINMEDMAXTXPULSELENGTH=0.000256 0.000512 0.001024 0.002048 0.004096\r\n"
+                            "ENDCHANNEL\r\n"
+                            "CHANNEL2\r\n"
+                            "KHZ=120\r\n"
+                            "TRANSDUCER=T120 \r\n"
+                            "ENDCHANNEL\r\n"
+                            "ENDHXUTRANSCEIVER\r\n"
+                            "DRU38 SINGLE\r\n"
+                            "MARKETSEGMENT=FISHERY\r\n"
+                            "CHANNEL1\r\n"
+                            "KHZ=38\r\n"
+                            "DRUPOWERTRANSFILENAME=pt38.txt\r\n"
+                            "TRANSDUCER=T38 \r\n"
+                            "ENDCHANNEL\r\n"
+                            "ENDDRUTRANSCEIVER\r\n"
+                            "UNIT QY42\r\n"
+                            "BEAMTYPE=SINGLE\r\n"
+                            "CHANNEL1\r\n"
+                            "KHZ=200\r\n"
+                            "TRANSDUCER=T200 \r\n"
+                            "SLAVE=NO\r\n"
+                            "FPADEC=4\r\n"
+                            "FPAFILTERLENGTH=63\r\n"
+                            "ENDCHANNEL\r\n"
+                            "ENDNVUTRANSCEIVER\r\n"
+                            "ENDTRANSCEIVERDATA\r\n"
+                            "TRANSDUCERDATA\r\n"
+                            "T38\r\n"
+                            "FREQUENCY=38000\r\n"
+                            "BEAMTYPE=SPLIT\r\n"
+                            "EQUIVALENT2WAYBEAMANGLE=-20.6\r\n"
+                            "GAIN=26.5 26.5 26.5 26.5 26.5\r\n"
+                            "SACORRECTION=-0.6 -0.6 -0.6 -0.6 -0.6\r\n"
+                            "MAXTXPOWER=2000\r\n"
+                            "THREEDBBEAMWIDTHALONGSHIP=7.1\r\n"
+                            "THREEDBBEAMWIDTHATHWARTSHIP=7.2\r\n"
+                            "ANGLESENSITIVITYALONGSHIP=21.9\r\n"
+                            "ANGLESENSITIVITYATHWARTSHIP=22.1\r\n"
+                            "OFFSETALONGSHIP=0.05\r\n"
+                            "OFFSETATHWARTSHIP=-0.04\r\n"
+                            "TRANDUCERIMPEDANCE=75\r\n"
+                            "ENDTRANSDUCER\r\n"
+                            "T120\r\n"
+                            "FREQUENCY=120000\r\n"
+                            "MAXTXPOWER=500\r\n"
+                            "ENDTRANSDUCER\r\n"
+                            "T200\r\n"
+                            "FREQUENCY=200000\r\n"
+                            "ENDTRANSDUCER\r\n"
+                            "ENDTRANSDUCERDATA\r\n";
 
 // A block of one QY42 channel whose values are the caller's.
 std::string QY42TrList(const std::string& khz, const std::string& filterLength)
@@ -236,7 +251,9 @@ void ProgramSettings()
     SetValue(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder\\QY310\\1.0\\Installation", "Offsets", REG_BINARY,
              Bytes({1, 2, 0xFF, 0}));
     SetValue(HKEY_CURRENT_USER, "Software\\Zelvar\\Tovrelix\\Port1", "Section", REG_MULTI_SZ,
-             std::string("COM1\0" "9600\0\0", 11));
+             std::string("COM1\0"
+                         "9600\0\0",
+                         11));
     SetValue(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder", "", REG_SZ, std::string("machine-wide\0", 13));
     const GUID clsid = {0x5A56C0DE, 0x0001, 0x0002, {3, 4, 5, 6, 7, 8, 9, 10}};
     RegisterComClass(SComClassRegistration{clsid, "Serial port", "ZelvarTovrelix.SerialCom.1",
@@ -247,8 +264,7 @@ void ProgramSettings()
 
 CSeedWriter::CSeedWriter(std::string fuzz, std::string profiles)
     : m_fuzz(std::move(fuzz)), m_profiles(std::move(profiles))
-{
-}
+{}
 
 bool CSeedWriter::WriteAll(std::string* error)
 {
@@ -309,8 +325,7 @@ void CSeedWriter::Nmea()
         NmeaSettings(1, 1, 0, 1 | 2 | 4 | 8 | 1 << 4, 1, 6, "$GPGGA") + Join(track, '\n') + Join(others, '\n'));
     Put("nmea", "seed-network-ptnl-fields",
         NmeaSettings(2, 2, 1, 1 | 2 | 0 << 4, 2, 4, "$PTNL,GGK") + Join(others, '\n') + Join(track, '\n'));
-    Put("nmea", "seed-no-sounder-survey-model",
-        NmeaSettings(0, 1, 2, 3 << 4, 0, 0, "") + Join(others, '\n'));
+    Put("nmea", "seed-no-sounder-survey-model", NmeaSettings(0, 1, 2, 3 << 4, 0, 0, "") + Join(others, '\n'));
 }
 
 void CSeedWriter::NetInput()
@@ -343,7 +358,8 @@ void CSeedWriter::NetInput()
 void CSeedWriter::Replay()
 {
     const std::string folder = CFuzzEnvironment::Get().Folder();
-    const struct {
+    const struct
+    {
         const char* name;
         std::vector<std::string> settings;
     } files[] = {
@@ -368,8 +384,8 @@ void CSeedWriter::Replay()
 void CSeedWriter::QY42()
 {
     const std::string trigger480 = Bytes({0}) + Dword(480);
-    const std::string one = trigger480 + Bytes({1}) + Sized(Text(CQY42Simulator::MakeTriggerStatus())) +
-                            Bytes({1}) + Sized(Samples(10000.0f, 1000, 1000, 240)) + Bytes({1}) +
+    const std::string one = trigger480 + Bytes({1}) + Sized(Text(CQY42Simulator::MakeTriggerStatus())) + Bytes({1}) +
+                            Sized(Samples(10000.0f, 1000, 1000, 240)) + Bytes({1}) +
                             Sized(Samples(10000.0f, 1000, 1240, 240)) + Bytes({3, 5 | 2 << 3});
     Put("qy42", "seed-one-ping-read-with-sum-filter", one);
     Put("qy42", "seed-gap-and-lost-datagram",
@@ -389,10 +405,11 @@ void CSeedWriter::QY42()
 
 void CSeedWriter::Svp()
 {
-    const struct {
+    const struct
+    {
         int choice;
         const char* file;
-    } imports[] = {{0, "calc_cast.txt"}, {1, "s10_datagram.txt"}, {2, "zelvar_a.txt"}, {3, "sbe_win.txt"},
+    } imports[] = {{0, "calc_cast.txt"}, {1, "s10_datagram.txt"},  {2, "zelvar_a.txt"},   {3, "sbe_win.txt"},
                    {3, "svplus.txt"},    {4, "xbt_sonar2090.txt"}, {5, "asvp_named.txt"}, {5, "calc_cast.txt"}};
     for (const auto& i : imports)
         Put("svp", "seed-" + std::to_string(i.choice) + "-" + i.file, Bytes({i.choice}) + Profile(i.file));
@@ -419,7 +436,8 @@ void CSeedWriter::Bitmap()
             return;
         }
         for (std::size_t i = 0; i < dib.ColourTable().size(); ++i)
-            dib.ColourTable()[i] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(2 * i), static_cast<BYTE>(255 - i), 0};
+            dib.ColourTable()[i] =
+                RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(2 * i), static_cast<BYTE>(255 - i), 0};
         for (DWORD i = 0; i < dib.GetHeader().biSizeImage; ++i)
             dib.GetBits()[i] = static_cast<BYTE>(i * 7);
         CFile file;
@@ -495,15 +513,19 @@ void CSeedWriter::Serial()
 {
     using Make = std::function<std::unique_ptr<CProtocol>(CSercor*)>;
     const std::string eight = Bytes({1, 2, 3, 4, 5, 6, 7, 8});
-    const struct {
+    const struct
+    {
         int kind;
         const char* name;
         Make make;
         std::vector<std::string> messages;
     } rows[] = {
-        {0, "ascii", [](CSercor* p) { return std::make_unique<CASCII>(p, PROT_TRANSMIT, 0); },
+        {0,
+         "ascii",
+         [](CSercor* p) { return std::make_unique<CASCII>(p, PROT_TRANSMIT, 0); },
          {"T38 depth 12.34", "second line"}},
-        {1, "ascii-cr-lf",
+        {1,
+         "ascii-cr-lf",
          [](CSercor* p) {
              auto a = std::make_unique<CASCII>(p, PROT_TRANSMIT, 0);
              a->SetTerminator(TRUE, TRUE);
@@ -511,16 +533,26 @@ void CSeedWriter::Serial()
          },
          {"T38 depth 12.34", "second line"}},
         {2, "raw", [](CSercor* p) { return std::make_unique<CRAW>(p, PROT_TRANSMIT, 0); }, {"raw bytes \x01\x02"}},
-        {3, "nmea", [](CSercor* p) { return std::make_unique<CNMEA>(p, PROT_TRANSMIT, 0); },
+        {3,
+         "nmea",
+         [](CSercor* p) { return std::make_unique<CNMEA>(p, PROT_TRANSMIT, 0); },
          {"SDDPT,12.3,0.5", "GPZDA,123456.50,07,12,2026,00,00"}},
-        {4, "quelto", [](CSercor* p) { return std::make_unique<CQuelto>(p, PROT_TRANSMIT, 0); },
+        {4,
+         "quelto",
+         [](CSercor* p) { return std::make_unique<CQuelto>(p, PROT_TRANSMIT, 0); },
          {Bytes({1, 2, 0x55, 0xAA}), "status"}},
         {5, "zlt", [](CSercor* p) { return std::make_unique<CZLT2_300>(p, PROT_TRANSMIT, 0); }, {"12", "345"}},
-        {6, "modbus", [](CSercor* p) { return std::make_unique<CModBus>(p, PROT_TRANSMIT, 0); },
+        {6,
+         "modbus",
+         [](CSercor* p) { return std::make_unique<CModBus>(p, PROT_TRANSMIT, 0); },
          {Bytes({1, 3, 0, 0, 0, 1}), Bytes({1, 6, 0, 2, 0x12, 0x34})}},
-        {7, "motion", [](CSercor* p) { return std::make_unique<CMoviraZelvar>(p, PROT_TRANSMIT, 0); },
+        {7,
+         "motion",
+         [](CSercor* p) { return std::make_unique<CMoviraZelvar>(p, PROT_TRANSMIT, 0); },
          {Bytes({0x90, 0x90}) + eight, Bytes({0x91, 0x90}) + eight}},
-        {8, "motion-vn1500", [](CSercor* p) { return std::make_unique<CMoviraVN1500>(p, PROT_TRANSMIT, 0); },
+        {8,
+         "motion-vn1500",
+         [](CSercor* p) { return std::make_unique<CMoviraVN1500>(p, PROT_TRANSMIT, 0); },
          {Bytes({0x00, 0x90}) + eight}},
     };
     for (const auto& row : rows) {
@@ -537,8 +569,8 @@ void CSeedWriter::Serial()
         Put("serial", std::string("seed-") + row.name + "-cut-by-silence",
             kind + Bytes({0}) + Sized(wire.substr(0, cut)) + Bytes({2, 0}) + Sized(wire.substr(cut)) + Bytes({2}));
         Put("serial", std::string("seed-") + row.name + "-line-error-and-modem",
-            kind + Bytes({0}) + Sized(wire.substr(0, cut)) + Bytes({1, CE_FRAME, 3, static_cast<int>(EV_CTS), MS_CTS_ON, 0}) +
-                Sized(wire) + Bytes({2}));
+            kind + Bytes({0}) + Sized(wire.substr(0, cut)) +
+                Bytes({1, CE_FRAME, 3, static_cast<int>(EV_CTS), MS_CTS_ON, 0}) + Sized(wire) + Bytes({2}));
     }
 }
 

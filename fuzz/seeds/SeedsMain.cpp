@@ -1,7 +1,7 @@
 // zv_fuzz_seeds <fuzz folder> <profile test data folder>
 // Writes the fuzz targets' seed corpora (see fuzz/README.md).
-#include "fuzz/support/FuzzEnvironment.h"
 #include "fuzz/seeds/SeedWriter.h"
+#include "fuzz/support/FuzzEnvironment.h"
 
 #include <cstdio>
 

@@ -65,7 +65,8 @@ public:
     std::atomic<std::size_t> bytes{0}, lineErrors{0}, states{0};
 };
 
-struct SCounts {
+struct SCounts
+{
     std::function<std::size_t()> bytes, lineErrors, states;
 };
 
@@ -83,19 +84,27 @@ std::unique_ptr<CProtocol> Make(CSercor32& port, HWND owner, SCounts& counts)
 std::unique_ptr<CProtocol> MakeProtocol(int kind, CSercor32& port, HWND owner, SCounts& counts)
 {
     switch (kind) {
-    case 0: return Make<CASCII>(port, owner, counts);
+    case 0:
+        return Make<CASCII>(port, owner, counts);
     case 1: {
         auto p = Make<CASCII>(port, owner, counts);
         static_cast<CASCII*>(p.get())->SetTerminator(TRUE, TRUE);
         return p;
     }
-    case 2: return Make<CRAW>(port, owner, counts);
-    case 3: return Make<CNMEA>(port, owner, counts);
-    case 4: return Make<CQuelto>(port, owner, counts);
-    case 5: return Make<CZLT2_300>(port, owner, counts);
-    case 6: return Make<CModBus>(port, owner, counts);
-    case 7: return Make<CMoviraZelvar>(port, owner, counts);
-    default: return Make<CMoviraVN1500>(port, owner, counts);
+    case 2:
+        return Make<CRAW>(port, owner, counts);
+    case 3:
+        return Make<CNMEA>(port, owner, counts);
+    case 4:
+        return Make<CQuelto>(port, owner, counts);
+    case 5:
+        return Make<CZLT2_300>(port, owner, counts);
+    case 6:
+        return Make<CModBus>(port, owner, counts);
+    case 7:
+        return Make<CMoviraZelvar>(port, owner, counts);
+    default:
+        return Make<CMoviraVN1500>(port, owner, counts);
     }
 }
 

@@ -81,4 +81,7 @@ std::string CFuzzEnvironment::FreshHiveFolder()
     return folder;
 }
 
-void CFuzzEnvironment::ForgetMessageBoxes() { ClearMessageBoxRecord(); }
+void CFuzzEnvironment::ForgetMessageBoxes()
+{
+    ClearMessageBoxRecord();
+}

@@ -12,8 +12,7 @@
 class CFuzzInput
 {
 public:
-    CFuzzInput(const std::uint8_t* data, std::size_t size)
-        : m_text(reinterpret_cast<const char*>(data), size) {}
+    CFuzzInput(const std::uint8_t* data, std::size_t size) : m_text(reinterpret_cast<const char*>(data), size) {}
 
     bool Empty() const { return m_at >= m_text.size(); }
     std::uint8_t Byte();

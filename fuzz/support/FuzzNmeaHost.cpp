@@ -18,8 +18,9 @@ CFuzzNmeaHost::CFuzzNmeaHost(CFuzzInput& input)
     m_recorder = flags & 2;
     m_clockRequest = flags & 4;
     m_annotations = flags & 8;
-    m_model = static_cast<SounderModel>(flags >> 4 & 7) == SounderModel::QYNVU ? SounderModel::QYNVU
-                                                                                : static_cast<SounderModel>(flags >> 4 & 3);
+    m_model = static_cast<SounderModel>(flags >> 4 & 7) == SounderModel::QYNVU
+                  ? SounderModel::QYNVU
+                  : static_cast<SounderModel>(flags >> 4 & 3);
     m_settings.FieldSeparator = flags & 0x80 ? ";" : ",";
     m_settings.StartField = fields & 15;
     m_settings.NoOfFields = fields >> 4;

@@ -19,7 +19,10 @@ CMemoryFile::CMemoryFile(std::string_view contents)
     m_path = "/proc/self/fd/" + std::to_string(m_fd);
 }
 
-CMemoryFile::~CMemoryFile() { ::close(m_fd); }
+CMemoryFile::~CMemoryFile()
+{
+    ::close(m_fd);
+}
 
 std::string CMemoryFile::Contents() const
 {

@@ -28,7 +28,8 @@ std::uint64_t PingTime()
     return t;
 }
 
-class DepthTelegramTest : public ::testing::Test {
+class DepthTelegramTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -55,7 +56,8 @@ protected:
     bool withoutHeave = false;
 };
 
-struct Case {
+struct Case
+{
     const char* legend;
     std::uint32_t type;
     std::int32_t channel;
@@ -139,11 +141,10 @@ TEST_F(DepthTelegramTest, NmeaTelegramsParseInAnIndependentLibrary)
         FormatDepthTelegram(2, 1, 0, PingTime(), 10.0, 2.0, 0, 0.1),
         FormatDepthTelegram(7, 1, 0, PingTime(), 10.0, 2.0, 0, 0.1),
     };
-    std::string script =
-        "import pynmea2,sys\n"
-        "for l in sys.stdin.read().split():\n"
-        "    m = pynmea2.parse(l, check=True)\n"
-        "    print(m.sentence_type if hasattr(m, 'sentence_type') else type(m).__name__)\n";
+    std::string script = "import pynmea2,sys\n"
+                         "for l in sys.stdin.read().split():\n"
+                         "    m = pynmea2.parse(l, check=True)\n"
+                         "    print(m.sentence_type if hasattr(m, 'sentence_type') else type(m).__name__)\n";
     const std::string path = ::testing::TempDir() + "depth_telegrams.txt";
     FILE* f = std::fopen(path.c_str(), "w");
     ASSERT_NE(f, nullptr);

@@ -16,7 +16,8 @@ std::string Fixture(const char* name)
     return s.str();
 }
 
-class QYNetPortTest : public ::testing::Test {
+class QYNetPortTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

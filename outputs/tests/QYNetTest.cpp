@@ -20,13 +20,17 @@ std::uint32_t U32(const std::string& b, std::size_t at)
         v = (v << 8) | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
     return v;
 }
-float F32(const std::string& b, std::size_t at) { return std::bit_cast<float>(U32(b, at)); }
+float F32(const std::string& b, std::size_t at)
+{
+    return std::bit_cast<float>(U32(b, at));
+}
 std::int16_t I16(const std::string& b, std::size_t at)
 {
     return static_cast<std::int16_t>(static_cast<unsigned char>(b[at]) | (static_cast<unsigned char>(b[at + 1]) << 8));
 }
 
-class FakePing : public IQYNetPingSource {
+class FakePing : public IQYNetPingSource
+{
 public:
     int channels = 4;
     std::uint64_t pingTime = 0;
@@ -66,7 +70,8 @@ public:
     bool fourthProcessed = true;
 };
 
-class QYNetTest : public ::testing::Test {
+class QYNetTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -171,8 +176,7 @@ TEST_F(QYNetTest, EveryDatagramOfAPingWithEverySwitchOn)
     // Parameter telegrams, NUL-terminated, four per processed channel.
     ASSERT_EQ(byTag["PR"].size(), 12u);
     EXPECT_EQ(byTag["PR"][0], std::string("PR,01020345,/UTILITY MENU/Sound Velocity=1480 m/s") + '\0');
-    EXPECT_EQ(byTag["PR"][1],
-              std::string("PR,01020345,/TRANSCEIVER MENU/Transceiver-1 Menu/Frequency=38 kHz") + '\0');
+    EXPECT_EQ(byTag["PR"][1], std::string("PR,01020345,/TRANSCEIVER MENU/Transceiver-1 Menu/Frequency=38 kHz") + '\0');
     EXPECT_EQ(byTag["PR"][2],
               std::string("PR,01020345,/TRANSCEIVER MENU/Transceiver-1 Menu/Pulse Length=1.024 ms") + '\0');
     EXPECT_EQ(byTag["PR"][3],
@@ -214,7 +218,8 @@ TEST_F(QYNetTest, EveryDatagramOfAPingWithEverySwitchOn)
 TEST_F(QYNetTest, DepthDatagramForms)
 {
     settings.DepthDatagram = {0, 1, 0, 0};
-    struct Case {
+    struct Case
+    {
         std::uint32_t text, frequency;
         std::string expected;  // text form, or size of the binary one
     } cases[] = {

@@ -7,7 +7,8 @@
 #include <thread>
 
 namespace {
-class OneChannel : public IQYNetPingSource {
+class OneChannel : public IQYNetPingSource
+{
 public:
     int GetChannelCount() override { return 1; }
     bool GetChannelPing(int, SQYNetChannelPing& c) override

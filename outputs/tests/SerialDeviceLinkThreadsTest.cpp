@@ -14,7 +14,8 @@
 
 namespace {
 
-class CTestOwner final : public CSerialDeviceLink {
+class CTestOwner final : public CSerialDeviceLink
+{
 public:
     CTestOwner(const char* rx, const char* tx) : CSerialDeviceLink("Navigation", rx, tx) {}
     ~CTestOwner() override { CloseSerial(); }
@@ -40,7 +41,8 @@ protected:
     void ParseTelegram(const CTarnMessage& message) override
     {
         std::lock_guard lock(m_ParseLock);
-        if (m_Texts.empty()) m_FirstThread = std::this_thread::get_id();
+        if (m_Texts.empty())
+            m_FirstThread = std::this_thread::get_id();
         m_Texts.push_back(message.GetTime() ? static_cast<std::string>(message) : "<no stamp>");
         m_Cv.notify_all();
     }

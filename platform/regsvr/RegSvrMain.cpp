@@ -15,9 +15,12 @@ int main(int argc, char** argv)
     bool unregister = false;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-u") == 0) unregister = true;
-        else if (!path) path = argv[i];
-        else path = nullptr, i = argc;
+        if (std::strcmp(argv[i], "-u") == 0)
+            unregister = true;
+        else if (!path)
+            path = argv[i];
+        else
+            path = nullptr, i = argc;
     }
     if (!path || argc > 3) {
         std::fprintf(stderr, "usage: zvregsvr [-u] <plugin.so>\n");
@@ -25,7 +28,8 @@ int main(int argc, char** argv)
     }
     // A bare file name would make dlopen search the library path instead.
     std::string file = path;
-    if (file.find('/') == std::string::npos) file = "./" + file;
+    if (file.find('/') == std::string::npos)
+        file = "./" + file;
     void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         std::fprintf(stderr, "zvregsvr: cannot load %s: %s\n", path, ::dlerror());

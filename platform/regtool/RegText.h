@@ -21,7 +21,8 @@
 #include <string>
 #include <vector>
 
-class CRegText {
+class CRegText
+{
 public:
     // "HKCU\..." or "HKEY_CURRENT_USER\..." (also HKLM, HKCR), any case.
     static bool ParseKeyPath(const std::string& text, HKEY& root, std::string& subPath);

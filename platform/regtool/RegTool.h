@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-class CRegTool {
+class CRegTool
+{
 public:
     static constexpr int kExitOk = 0;
     static constexpr int kExitError = 1;

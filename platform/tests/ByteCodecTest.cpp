@@ -24,7 +24,8 @@ Bytes Ramp(std::size_t n)
     return b;
 }
 
-struct ReadCase {
+struct ReadCase
+{
     const char* legend;
     std::size_t at;
     std::function<std::int64_t(CByteReader&, std::size_t)> read;
@@ -41,8 +42,7 @@ TEST(ByteReader, ReadsEveryWidthLittleEndianWithItsSign)
         {"i16", 0, [](CByteReader& r, std::size_t at) { return r.I16(at); }, std::int16_t(0x8281)},
         {"u32", 2, [](CByteReader& r, std::size_t at) { return r.U32(at); }, 0x86858483},
         {"i32", 0, [](CByteReader& r, std::size_t at) { return r.I32(at); }, std::int32_t(0x84838281)},
-        {"u64 as its bits", 4,
-         [](CByteReader& r, std::size_t at) { return static_cast<std::int64_t>(r.U64(at)); },
+        {"u64 as its bits", 4, [](CByteReader& r, std::size_t at) { return static_cast<std::int64_t>(r.U64(at)); },
          static_cast<std::int64_t>(0x8c8b8a8988878685ULL)},
         {"i64", 1, [](CByteReader& r, std::size_t at) { return r.I64(at); },
          static_cast<std::int64_t>(0x8988878685848382ULL)},
@@ -56,7 +56,8 @@ TEST(ByteReader, ReadsEveryWidthLittleEndianWithItsSign)
 
 TEST(ByteReader, ReadPastTheEndGivesZeroAndStaysFailedAtEveryWidth)
 {
-    struct Width {
+    struct Width
+    {
         const char* legend;
         std::size_t size;
         std::function<std::uint64_t(CByteReader&, std::size_t)> read;
@@ -77,8 +78,8 @@ TEST(ByteReader, ReadPastTheEndGivesZeroAndStaysFailedAtEveryWidth)
         EXPECT_NE(w.read(fits, b.size() - w.size), 0u) << w.legend << ": the last whole field";
         EXPECT_FALSE(fits.Failed()) << w.legend;
 
-        for (const std::size_t at : {b.size() - w.size + 1, b.size(), b.size() + 1,
-                                     std::numeric_limits<std::size_t>::max() - 2}) {
+        for (const std::size_t at :
+             {b.size() - w.size + 1, b.size(), b.size() + 1, std::numeric_limits<std::size_t>::max() - 2}) {
             CByteReader r(b.data(), b.size());
             EXPECT_EQ(w.read(r, at), 0u) << w.legend << " at " << at;
             EXPECT_TRUE(r.Failed()) << w.legend << " at " << at;
@@ -113,7 +114,8 @@ TEST(ByteReader, ArrayIsCheckedOnceAndReadsZeroPastItsCount)
     EXPECT_EQ(a.CopyTo(std::span<std::int16_t>(narrow)), 2u);
     EXPECT_EQ(narrow[1], -1);
 
-    struct Case {
+    struct Case
+    {
         const char* legend;
         std::size_t at, count;
     } const overruns[] = {
@@ -137,18 +139,16 @@ TEST(ByteReader, ArrayIsCheckedOnceAndReadsZeroPastItsCount)
 TEST(ByteReader, TextEndsAtItsNulOrItsFieldAndNeverPastTheRecord)
 {
     const Bytes b = {'A', 'B', 0, 'C', 'D', 'E', 'F'};
-    struct Case {
+    struct Case
+    {
         const char* legend;
         std::size_t at, area;
         std::string expected;
         bool failed;
     } const cases[] = {
-        {"ends at the NUL", 0, 7, "AB", false},
-        {"no NUL: the whole field", 3, 4, "CDEF", false},
-        {"field cut before the NUL", 0, 1, "A", false},
-        {"empty field at the end", 7, 0, "", false},
-        {"field runs past the record", 3, 5, "", true},
-        {"field starts past the record", 8, 0, "", true},
+        {"ends at the NUL", 0, 7, "AB", false},         {"no NUL: the whole field", 3, 4, "CDEF", false},
+        {"field cut before the NUL", 0, 1, "A", false}, {"empty field at the end", 7, 0, "", false},
+        {"field runs past the record", 3, 5, "", true}, {"field starts past the record", 8, 0, "", true},
     };
     for (const Case& c : cases) {
         CByteReader r(b.data(), b.size());
@@ -164,7 +164,8 @@ TEST(ByteReader, TextEndsAtItsNulOrItsFieldAndNeverPastTheRecord)
 
 TEST(ByteCodec, FloatsAndDoublesTravelBitForBit)
 {
-    struct Case {
+    struct Case
+    {
         const char* legend;
         double value;
         Bytes f64;
@@ -235,7 +236,8 @@ TEST(ByteWriter, WritesEachFieldAtItsOffsetLittleEndian)
 
 TEST(ByteWriter, WriteThatDoesNotFitWritesNothingAndStaysFailed)
 {
-    struct Case {
+    struct Case
+    {
         const char* legend;
         std::function<void(CByteWriter&)> write;
     } const cases[] = {
@@ -243,11 +245,15 @@ TEST(ByteWriter, WriteThatDoesNotFitWritesNothingAndStaysFailed)
         {"u16 across the end", [](CByteWriter& w) { w.U16(5, 0xFFFF); }},
         {"u32 across the end", [](CByteWriter& w) { w.U32(3, 0xFFFFFFFF); }},
         {"u64 across the end", [](CByteWriter& w) { w.U64(1, ~0ULL); }},
-        {"double at a wrapping offset", [](CByteWriter& w) { w.F64(std::numeric_limits<std::size_t>::max() - 3, 1.0); }},
+        {"double at a wrapping offset",
+         [](CByteWriter& w) { w.F64(std::numeric_limits<std::size_t>::max() - 3, 1.0); }},
         {"text field across the end", [](CByteWriter& w) { w.Text(2, 5, "x"); }},
         {"text field of no bytes", [](CByteWriter& w) { w.Text(0, 0, ""); }},
         {"bytes across the end", [](CByteWriter& w) { w.Bytes(4, "abc", 3); }},
-        {"array across the end", [](CByteWriter& w) { w.Array<std::int16_t>(2, std::vector<std::int16_t>{1, 2, 3}); }},
+        {"array across the end",
+         [](CByteWriter& w) {
+             w.Array<std::int16_t>(2, std::vector<std::int16_t>{1, 2, 3});
+         }},
         {"array whose byte size wraps",
          [](CByteWriter& w) {
              const std::int32_t one = 1;
@@ -267,7 +273,8 @@ TEST(ByteWriter, WriteThatDoesNotFitWritesNothingAndStaysFailed)
 
 TEST(ByteWriter, TextIsCutToLeaveItsNulAndClearsTheRestOfItsField)
 {
-    struct Case {
+    struct Case
+    {
         const char* legend;
         std::string text;
         Bytes expected;

@@ -16,7 +16,8 @@ namespace {
 // 2026-03-04 05:06:07 UTC.
 constexpr std::uint64_t kTarget = CFileTime::kUnixEpoch + 1772600767ULL * CFileTime::kTicksPerSecond;
 
-class ClockSetterTest : public EventLogFixture {
+class ClockSetterTest : public EventLogFixture
+{
 protected:
     void AllowOnThisMachine(std::optional<DWORD> value)
     {
@@ -39,7 +40,8 @@ protected:
 
 TEST_F(ClockSetterTest, TheClockIsSetOnlyWhereTheMachineAllowsItAndTheProcessMay)
 {
-    struct Row {
+    struct Row
+    {
         const char* legend;
         bool testRun;
         std::optional<DWORD> allowed;
@@ -87,7 +89,8 @@ TEST_F(ClockSetterTest, TheClockIsSetOnlyWhereTheMachineAllowsItAndTheProcessMay
 
 TEST_F(ClockSetterTest, AnInstalledSetterStandsInFrontOfTheSystemsOwn)
 {
-    struct Recording : IClockSetter {
+    struct Recording : IClockSetter
+    {
         bool SetUtc(std::uint64_t t) override
         {
             setTo.push_back(t);

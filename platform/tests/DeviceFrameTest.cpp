@@ -15,7 +15,8 @@ TEST(DeviceFrame, RequestIsTheFourWordsThenTheInput)
     EXPECT_EQ(CDeviceFrame::EncodeRequest(CDeviceFrame::kControl, 0x9C406404, nullptr, 0, 2), control);
 }
 
-struct AnswerCase {
+struct AnswerCase
+{
     const char* legend;
     std::vector<BYTE> header;
     DWORD op;
@@ -34,10 +35,16 @@ TEST(DeviceFrame, AnswerHeadersAreCheckedAgainstTheirRequest)
         {"control code, fewer than asked", {0, 0, 0, 0, 1, 0, 0, 0}, CDeviceFrame::kControl, 0, 4, true, 0, 1, true},
         {"control code, more than asked", {0, 0, 0, 0, 5, 0, 0, 0}, CDeviceFrame::kControl, 0, 4, false, 0, 5, false},
         {"read, nothing", {0, 0, 0, 0, 0, 0, 0, 0}, CDeviceFrame::kRead, 0, 604, true, 0, 0, false},
-        {"read, count far beyond the buffer", {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, CDeviceFrame::kRead, 0, 604,
-         false, 0, 0xFFFFFFFF, false},
-        {"write taken whole, no data after", {0, 0, 0, 0, 7, 0, 0, 0}, CDeviceFrame::kWrite, 7, 0, true, 0, 7,
+        {"read, count far beyond the buffer",
+         {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF},
+         CDeviceFrame::kRead,
+         0,
+         604,
+         false,
+         0,
+         0xFFFFFFFF,
          false},
+        {"write taken whole, no data after", {0, 0, 0, 0, 7, 0, 0, 0}, CDeviceFrame::kWrite, 7, 0, true, 0, 7, false},
         {"write, more taken than given", {0, 0, 0, 0, 8, 0, 0, 0}, CDeviceFrame::kWrite, 7, 0, false, 0, 8, false},
         {"failure without data", {21, 0, 0, 0, 0, 0, 0, 0}, CDeviceFrame::kRead, 0, 604, true, 21, 0, false},
         {"failure that claims data", {21, 0, 0, 0, 2, 0, 0, 0}, CDeviceFrame::kRead, 0, 604, false, 21, 2, false},

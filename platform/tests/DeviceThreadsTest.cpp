@@ -8,8 +8,8 @@
 
 #include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <filesystem>
+#include <mutex>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -20,7 +20,8 @@ namespace {
 
 // A driver serving one connection: it takes one request and sends answer,
 // then waits for the caller to hang up, or hangs up itself.
-class FakeDriver {
+class FakeDriver
+{
 public:
     enum Then { Wait, HangUp };
 
@@ -97,7 +98,8 @@ HANDLE Open(const char* name, DWORD access = GENERIC_READ | GENERIC_WRITE)
 TEST(Device, NamesThatAreNotOneDeviceAreRefused)
 {
     CTempMachine machine;
-    struct Case {
+    struct Case
+    {
         const char* legend;
         const char* name;
         DWORD error;
@@ -150,7 +152,8 @@ TEST(Device, ControlCodeSendsItsFrameAndTakesTheAnswer)
 TEST(Device, AnswersThatBreakTheFramesSpendTheHandle)
 {
     CTempMachine machine;
-    struct Case {
+    struct Case
+    {
         const char* legend;
         std::vector<BYTE> answer;
         FakeDriver::Then then;
@@ -168,8 +171,7 @@ TEST(Device, AnswersThatBreakTheFramesSpendTheHandle)
         WORD id = 0;
         DWORD returned = 99;
         for (int attempt = 0; attempt < 2; ++attempt) {
-            EXPECT_FALSE(DeviceIoControl(h, 0x9C406404, nullptr, 0, &id, sizeof id, &returned, nullptr))
-                << c.legend;
+            EXPECT_FALSE(DeviceIoControl(h, 0x9C406404, nullptr, 0, &id, sizeof id, &returned, nullptr)) << c.legend;
             EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DEV_NOT_EXIST)) << c.legend;
             EXPECT_EQ(returned, 0u) << c.legend;
         }

@@ -14,7 +14,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Folder {
+struct Folder
+{
     Folder()
     {
         std::string t = (fs::temp_directory_path() / "zvdurable.XXXXXX").string();
@@ -35,13 +36,17 @@ std::string Read(const std::string& path)
 pid_t DeadPid()
 {
     const pid_t child = ::fork();
-    if (child == 0) ::_exit(0);
+    if (child == 0)
+        ::_exit(0);
     int status = 0;
     ::waitpid(child, &status, 0);
     return child;
 }
 
-void Touch(const std::string& path) { std::ofstream(path) << "partial"; }
+void Touch(const std::string& path)
+{
+    std::ofstream(path) << "partial";
+}
 
 }  // namespace
 
@@ -54,7 +59,8 @@ TEST(DurableFileTest, ReplaceWritesTheWholeFileAndKeepsItsPermissions)
     ::chmod(path.c_str(), 0600);
     ASSERT_EQ(CDurableFile::Replace(path, std::string(100000, 'x')), 0);
     EXPECT_EQ(Read(path), std::string(100000, 'x'));
-    struct stat st {};
+    struct stat st
+    {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     // Nothing but the file itself is left in the folder.
@@ -76,7 +82,8 @@ TEST(DurableFileTest, OnlyTemporariesOfProcessesThatAreGoneAreRemoved)
 {
     Folder dir;
     const std::string dead = std::to_string(DeadPid()), alive = std::to_string(::getppid());
-    struct Row {
+    struct Row
+    {
         const char* legend;
         std::string name;
         bool removedBySweep;
@@ -91,7 +98,8 @@ TEST(DurableFileTest, OnlyTemporariesOfProcessesThatAreGoneAreRemoved)
         {"letters for a pid", "a.ser.12ab-1.tmp", false},
         {"the settings file itself", "a.ser", false},
     };
-    for (const Row& r : rows) Touch(dir.File(r.name));
+    for (const Row& r : rows)
+        Touch(dir.File(r.name));
 
     // A writer of a.ser clears its own name's leftovers only.
     ASSERT_EQ(CDurableFile::Replace(dir.File("a.ser"), "new"), 0);
@@ -99,5 +107,6 @@ TEST(DurableFileTest, OnlyTemporariesOfProcessesThatAreGoneAreRemoved)
     EXPECT_TRUE(fs::exists(dir.File(rows[1].name)));
 
     EXPECT_EQ(CDurableFile::RemoveStaleTemporaries(dir.path.string()), 1);
-    for (const Row& r : rows) EXPECT_EQ(fs::exists(dir.File(r.name)), !r.removedBySweep) << r.legend;
+    for (const Row& r : rows)
+        EXPECT_EQ(fs::exists(dir.File(r.name)), !r.removedBySweep) << r.legend;
 }

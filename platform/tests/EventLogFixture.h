@@ -11,13 +11,14 @@
 #include <unistd.h>
 #include <vector>
 
-class EventLogFixture : public ::testing::Test {
+class EventLogFixture : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
-        path_ = std::filesystem::temp_directory_path() /
-                ("zv-eventlog-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        path_ =
+            std::filesystem::temp_directory_path() / ("zv-eventlog-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove(path_);
         ::setenv("ZELVAR_EVENTLOG_FILE", path_.c_str(), 1);
     }

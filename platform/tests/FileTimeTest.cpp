@@ -30,12 +30,13 @@ TEST(FileTime, UnixConversionsKeepTheEpochsApart)
 
 TEST(FileTime, BrokenDownUtcRoundTrips)
 {
-    const struct {
+    const struct
+    {
         std::uint64_t fileTime;
         WORD y, mo, dow, d, h, mi, s, ms;
     } cases[] = {
-        {0, 1601, 1, 1, 1, 0, 0, 0, 0},                              // Monday
-        {CFileTime::kUnixEpoch, 1970, 1, 4, 1, 0, 0, 0, 0},          // Thursday
+        {0, 1601, 1, 1, 1, 0, 0, 0, 0},                                                    // Monday
+        {CFileTime::kUnixEpoch, 1970, 1, 4, 1, 0, 0, 0, 0},                                // Thursday
         {CFileTime::FromUnix(951'782'400) + 1234 * 10'000, 2000, 2, 2, 29, 0, 0, 1, 234},  // leap day
         {CFileTime::FromUnix(4'102'444'799), 2099, 12, 4, 31, 23, 59, 59, 0},
     };
@@ -68,7 +69,7 @@ TEST(FileTime, FromSystemTimeRefusesImpossibleFields)
         std::uint64_t out = 42;
         return !CFileTime::FromSystemTime(st, out) && out == 42;
     };
-    EXPECT_TRUE(refused([](SYSTEMTIME& s) { s.wDay = 29; }));   // 2023 is no leap year
+    EXPECT_TRUE(refused([](SYSTEMTIME& s) { s.wDay = 29; }));  // 2023 is no leap year
     EXPECT_TRUE(refused([](SYSTEMTIME& s) { s.wMonth = 13; }));
     EXPECT_TRUE(refused([](SYSTEMTIME& s) { s.wMonth = 0; }));
     EXPECT_TRUE(refused([](SYSTEMTIME& s) { s.wHour = 24; }));

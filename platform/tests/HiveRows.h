@@ -24,18 +24,21 @@ inline std::int64_t InsertKeyRow(const std::string& hiveFile, std::int64_t paren
     sqlite3_stmt* st = nullptr;
     std::string lower = name;
     for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     std::int64_t id = -1;
-    if (sqlite3_prepare_v2(db, "INSERT INTO keys(parent, name, lname, class) VALUES(?, ?, ?, '')", -1, &st,
-                           nullptr) == SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, "INSERT INTO keys(parent, name, lname, class) VALUES(?, ?, ?, '')", -1, &st, nullptr) ==
+        SQLITE_OK) {
         sqlite3_bind_int64(st, 1, parent);
         sqlite3_bind_text(st, 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(st, 3, lower.data(), static_cast<int>(lower.size()), SQLITE_TRANSIENT);
-        if (sqlite3_step(st) == SQLITE_DONE) id = sqlite3_last_insert_rowid(db);
+        if (sqlite3_step(st) == SQLITE_DONE)
+            id = sqlite3_last_insert_rowid(db);
     }
     sqlite3_finalize(st);
     sqlite3_close(db);
-    if (id < 0) throw std::runtime_error("cannot add a key row to " + hiveFile);
+    if (id < 0)
+        throw std::runtime_error("cannot add a key row to " + hiveFile);
     return id;
 }
 
@@ -49,7 +52,8 @@ inline std::int64_t KeyRowNamed(const std::string& hiveFile, const std::string& 
         sqlite3_prepare_v2(db, "SELECT id FROM keys WHERE lname = lower(?) ORDER BY id", -1, &st, nullptr) ==
             SQLITE_OK) {
         sqlite3_bind_text(st, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-        if (sqlite3_step(st) == SQLITE_ROW) id = sqlite3_column_int64(st, 0);
+        if (sqlite3_step(st) == SQLITE_ROW)
+            id = sqlite3_column_int64(st, 0);
     }
     sqlite3_finalize(st);
     sqlite3_close(db);
@@ -64,7 +68,8 @@ inline std::int64_t InsertKeyPath(const std::string& hiveFile, std::int64_t pare
     for (;;) {
         const std::size_t end = path.find('\\', start);
         parent = InsertKeyRow(hiveFile, parent, path.substr(start, end - start));
-        if (end == std::string::npos) return parent;
+        if (end == std::string::npos)
+            return parent;
         start = end + 1;
     }
 }

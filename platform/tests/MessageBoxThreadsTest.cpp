@@ -13,7 +13,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct DefaultCase {
+struct DefaultCase
+{
     UINT flags;
     int answer;
     const char* legend;
@@ -99,9 +100,8 @@ TEST(MessageBoxThreads, PostedBoxIsShownLaterOnThePresenterThreadWithoutHoldingT
 
 TEST(MessageBoxThreads, WorkerGetsDefaultWhenThePresenterThreadIsGone)
 {
-    std::thread ui([] {
-        SetMessageBoxPresenter([](HWND, const std::string&, const std::string&, UINT) { return IDNO; });
-    });
+    std::thread ui(
+        [] { SetMessageBoxPresenter([](HWND, const std::string&, const std::string&, UINT) { return IDNO; }); });
     ui.join();  // its queue and relay window end with it
     int answer = 0;
     std::thread worker([&] { answer = MessageBox(0, "nobody there", "C", MB_YESNO); });

@@ -13,7 +13,8 @@ using namespace std::chrono_literals;
 
 std::atomic<int> g_payloadsAlive{0};
 
-struct Counted {
+struct Counted
+{
     explicit Counted(int v) : value(v) { ++g_payloadsAlive; }
     Counted(const Counted&) = delete;
     ~Counted() { --g_payloadsAlive; }
@@ -21,7 +22,8 @@ struct Counted {
 };
 
 // A window that records what it gets and is destroyed with the fixture.
-struct Recorder {
+struct Recorder
+{
     std::vector<std::pair<UINT, WPARAM>> got;
     HWND hwnd = CreateMessageWindow([this](HWND, UINT m, WPARAM w, LPARAM) -> LRESULT {
         got.emplace_back(m, w);

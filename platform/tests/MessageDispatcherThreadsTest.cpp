@@ -16,7 +16,8 @@ namespace {
 using namespace std::chrono_literals;
 
 // Set by the owner's wake hook: something (here: a send) reached its queue.
-class WakeSignal {
+class WakeSignal
+{
 public:
     WakeSignal()
     {
@@ -40,7 +41,8 @@ private:
 };
 
 std::atomic<int> g_alive{0};
-struct Counted {
+struct Counted
+{
     Counted() { ++g_alive; }
     Counted(const Counted&) = delete;
     ~Counted() { --g_alive; }
@@ -74,7 +76,8 @@ TEST(MessageDispatcherThreads, SendFromWorkerWaitsForTheOwner)
 // The three ways a send is released without its handler.
 enum class Release { DestroyWindow, StopDispatcher, OwnerThreadEnds };
 
-class SendRelease : public ::testing::TestWithParam<Release> {};
+class SendRelease : public ::testing::TestWithParam<Release>
+{};
 
 TEST_P(SendRelease, WaitingSenderGetsFailureAndPayloadIsFreed)
 {

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <string>
 #include <net/if.h>
 #include <sched.h>
+#include <string>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -22,7 +22,8 @@ enum class NamespaceResult { Passed, Failed, Unavailable };
 
 // Failures inside the namespace child cannot reach GoogleTest: they are
 // printed and turn into the child's exit code (the failure count).
-struct Checks {
+struct Checks
+{
     int failures = 0;
     bool operator()(bool ok, const std::string& what)
     {

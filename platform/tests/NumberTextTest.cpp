@@ -26,18 +26,16 @@ TEST(NumberText, FormatsLikePrintfInTheCLocale)
 
 TEST(NumberText, ParseStopsWhereANumberCannotContinue)
 {
-    const struct {
+    const struct
+    {
         const char* text;
         double value;
         size_t consumed;
     } cases[] = {
-        {"12.5", 12.5, 4},
-        {"  -3.25e2xyz", -325.0, 9},
-        {"1,5", 1.0, 1},           // a comma never continues a number here
-        {"7.", 7.0, 2},
-        {".5m", 0.5, 2},
-        {"abc", 0.0, 0},
-        {"", 0.0, 0},
+        {"12.5", 12.5, 4}, {"  -3.25e2xyz", -325.0, 9},
+        {"1,5", 1.0, 1},  // a comma never continues a number here
+        {"7.", 7.0, 2},    {".5m", 0.5, 2},
+        {"abc", 0.0, 0},   {"", 0.0, 0},
         {"1e", 1.0, 1},
     };
     for (const auto& c : cases) {
@@ -72,7 +70,8 @@ TEST(NumberText, TryParseWantsTheWholeText)
 
 TEST(NumberText, TruncateToIntRefusesWhatDoesNotFit)
 {
-    const struct {
+    const struct
+    {
         double number;
         bool fits;
         int value;
@@ -97,7 +96,8 @@ TEST(NumberText, TruncateToIntRefusesWhatDoesNotFit)
 
 // Builds a comma-decimal locale into a temporary folder when the system has
 // the tools and sources for it; the process locale is then switched to it.
-class CommaLocale : public ::testing::Test {
+class CommaLocale : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

@@ -10,7 +10,8 @@
 namespace {
 
 // Sets an environment variable for one test and restores it afterwards.
-class ScopedEnv {
+class ScopedEnv
+{
 public:
     ScopedEnv(const char* name, const char* value) : m_name(name)
     {
@@ -64,7 +65,8 @@ TEST(Paths, DataRootFollowsOverrideThenXdgThenHome)
 TEST(Paths, WindowsPathsMapOntoDataRoot)
 {
     ScopedEnv root("ZELVAR_DATA_ROOT", "/r");
-    const struct {
+    const struct
+    {
         const char* in;
         const char* out;
     } cases[] = {

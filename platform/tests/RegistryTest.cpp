@@ -17,55 +17,66 @@
 namespace {
 
 // Opens or creates a key under the user hive and closes it at scope end.
-struct Key {
+struct Key
+{
     HKEY h = nullptr;
     Key() = default;
     explicit Key(HKEY key) : h(key) {}
-    ~Key() {
-        if (h) RegCloseKey(h);
+    ~Key()
+    {
+        if (h)
+            RegCloseKey(h);
     }
     Key(const Key&) = delete;
     Key& operator=(const Key&) = delete;
 };
 
-HKEY Create(HKEY root, const char* path, REGSAM access = KEY_ALL_ACCESS, DWORD* disposition = nullptr) {
+HKEY Create(HKEY root, const char* path, REGSAM access = KEY_ALL_ACCESS, DWORD* disposition = nullptr)
+{
     HKEY h = nullptr;
     EXPECT_EQ(RegCreateKeyEx(root, path, 0, nullptr, 0, access, nullptr, &h, disposition), ERROR_SUCCESS) << path;
     return h;
 }
 
-LONG SetDw(HKEY h, const char* name, DWORD v) {
+LONG SetDw(HKEY h, const char* name, DWORD v)
+{
     return RegSetValueEx(h, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
 }
 
-LONG SetSz(HKEY h, const char* name, const std::string& v) {
+LONG SetSz(HKEY h, const char* name, const std::string& v)
+{
     return RegSetValueEx(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
                          static_cast<DWORD>(v.size() + 1));
 }
 
-DWORD GetDw(HKEY h, const char* name) {
+DWORD GetDw(HKEY h, const char* name)
+{
     DWORD v = 0, type = 0, size = sizeof v;
     EXPECT_EQ(RegQueryValueEx(h, name, nullptr, &type, reinterpret_cast<BYTE*>(&v), &size), ERROR_SUCCESS) << name;
     EXPECT_EQ(type, REG_DWORD);
     return v;
 }
 
-std::vector<std::string> SubKeys(HKEY h) {
+std::vector<std::string> SubKeys(HKEY h)
+{
     std::vector<std::string> names;
     char name[256];
     for (DWORD i = 0;; ++i) {
         DWORD cch = sizeof name;
         const LONG rc = RegEnumKeyEx(h, i, name, &cch, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
         EXPECT_EQ(rc, ERROR_SUCCESS);
-        if (rc != ERROR_SUCCESS) break;
+        if (rc != ERROR_SUCCESS)
+            break;
         EXPECT_EQ(cch, std::strlen(name));
         names.emplace_back(name);
     }
     return names;
 }
 
-TEST(Registry, KeysAreCaseInsensitiveCasePreservingAndEnumeratedByName) {
+TEST(Registry, KeysAreCaseInsensitiveCasePreservingAndEnumeratedByName)
+{
     CTempHives hives;
     DWORD disposition = 0;
     Key a(Create(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder\\QY310\\1.0", KEY_ALL_ACCESS, &disposition));
@@ -89,7 +100,8 @@ TEST(Registry, KeysAreCaseInsensitiveCasePreservingAndEnumeratedByName) {
     EXPECT_EQ(GetDw(a.h, "PingRate"), 8u);
 }
 
-TEST(Registry, QueryValueReportsSizesAndShortBuffers) {
+TEST(Registry, QueryValueReportsSizesAndShortBuffers)
+{
     CTempHives hives;
     Key k(Create(HKEY_CURRENT_USER, "Software\\Q"));
     ASSERT_EQ(SetSz(k.h, "Name", "QY310"), ERROR_SUCCESS);
@@ -128,7 +140,8 @@ TEST(Registry, QueryValueReportsSizesAndShortBuffers) {
     EXPECT_EQ(RegSetValueEx(k.h, "Null", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
 }
 
-TEST(Registry, EnumerationHonoursTheCallersBuffer) {
+TEST(Registry, EnumerationHonoursTheCallersBuffer)
+{
     CTempHives hives;
     Key k(Create(HKEY_CURRENT_USER, "Software\\E"));
     const std::string longName(120, 'x');
@@ -149,21 +162,19 @@ TEST(Registry, EnumerationHonoursTheCallersBuffer) {
     EXPECT_EQ(RegEnumValue(k.h, 0, name, &cch, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
     DWORD data = 0, size = 2, type = 0;
     cch = sizeof name;
-    EXPECT_EQ(RegEnumValue(k.h, 0, name, &cch, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size),
-              ERROR_MORE_DATA);
+    EXPECT_EQ(RegEnumValue(k.h, 0, name, &cch, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size), ERROR_MORE_DATA);
     EXPECT_EQ(size, 4u);
     size = 4;
     cch = sizeof name;
-    ASSERT_EQ(RegEnumValue(k.h, 0, name, &cch, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegEnumValue(k.h, 0, name, &cch, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size), ERROR_SUCCESS);
     EXPECT_EQ(data, 1u);
     EXPECT_EQ(type, REG_DWORD);
     cch = sizeof name;
     EXPECT_EQ(RegEnumValue(k.h, 1, name, &cch, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
 
     DWORD subKeys = 0, maxSub = 0, values = 0, maxName = 0, maxData = 0;
-    ASSERT_EQ(RegQueryInfoKey(k.h, nullptr, nullptr, nullptr, &subKeys, &maxSub, nullptr, &values, &maxName,
-                              &maxData, nullptr, nullptr),
+    ASSERT_EQ(RegQueryInfoKey(k.h, nullptr, nullptr, nullptr, &subKeys, &maxSub, nullptr, &values, &maxName, &maxData,
+                              nullptr, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(subKeys, 1u);
     EXPECT_EQ(maxSub, 120u);
@@ -172,7 +183,8 @@ TEST(Registry, EnumerationHonoursTheCallersBuffer) {
     EXPECT_EQ(maxData, 4u);
 }
 
-TEST(Registry, HandlesCarryTheirAccess) {
+TEST(Registry, HandlesCarryTheirAccess)
+{
     CTempHives hives;
     Key(Create(HKEY_CURRENT_USER, "Software\\A"));
     HKEY ro = nullptr;
@@ -199,14 +211,15 @@ TEST(Registry, HandlesCarryTheirAccess) {
     EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
 }
 
-TEST(Registry, MachineHiveThatCannotBeWrittenRefusesWriteAccess) {
+TEST(Registry, MachineHiveThatCannotBeWrittenRefusesWriteAccess)
+{
     CTempHives hives;
     ::setenv("ZELVAR_MACHINE_HIVE", "/dev/null/machine.db", 1);  // can never be created
     RegistryResetStore();
     HKEY h = nullptr;
-    EXPECT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
-                             nullptr),
-              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(
+        RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
+        ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "", 0, KEY_READ | KEY_SET_VALUE, &h), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar", 0, KEY_READ, &h), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(SetDw(HKEY_LOCAL_MACHINE, "V", 1), ERROR_ACCESS_DENIED);
@@ -219,7 +232,8 @@ TEST(Registry, MachineHiveThatCannotBeWrittenRefusesWriteAccess) {
 // Runs body in a child process that may not write the given file and
 // folder (root drops to "nobody" for it, since permissions do not bind root)
 // and returns the child's exit code.
-int RunWithoutWriteAccess(const std::string& file, const std::string& folder, int (*body)()) {
+int RunWithoutWriteAccess(const std::string& file, const std::string& folder, int (*body)())
+{
     if (::geteuid() == 0) {
         ::chmod(folder.c_str(), 0755);
         ::chmod(file.c_str(), 0644);
@@ -229,7 +243,8 @@ int RunWithoutWriteAccess(const std::string& file, const std::string& folder, in
     }
     const pid_t pid = ::fork();
     if (pid == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(100);
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            _exit(100);
         _exit(body());
     }
     int status = 0;
@@ -239,7 +254,8 @@ int RunWithoutWriteAccess(const std::string& file, const std::string& folder, in
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(Registry, ReadOnlyHiveFileIsReadButNotWritten) {
+TEST(Registry, ReadOnlyHiveFileIsReadButNotWritten)
+{
     CTempHives hives;
     {
         Key k(Create(HKEY_LOCAL_MACHINE, "Software\\Zelvar"));
@@ -249,19 +265,24 @@ TEST(Registry, ReadOnlyHiveFileIsReadButNotWritten) {
     const int rc = RunWithoutWriteAccess(hives.MachineHive(), hives.Folder(), [] {
         RegistryResetStore();
         HKEY h = nullptr;
-        if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar", 0, KEY_WRITE, &h) != ERROR_ACCESS_DENIED) return 1;
-        if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar", 0, KEY_READ, &h) != ERROR_SUCCESS) return 2;
+        if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar", 0, KEY_WRITE, &h) != ERROR_ACCESS_DENIED)
+            return 1;
+        if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar", 0, KEY_READ, &h) != ERROR_SUCCESS)
+            return 2;
         DWORD v = 0, size = 4;
         if (RegQueryValueEx(h, "V", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size) != ERROR_SUCCESS || v != 3)
             return 3;
-        if (SetDw(HKEY_LOCAL_MACHINE, "W", 1) != ERROR_ACCESS_DENIED) return 4;
-        if (RegDeleteKey(HKEY_LOCAL_MACHINE, "Software\\Zelvar") != ERROR_ACCESS_DENIED) return 5;
+        if (SetDw(HKEY_LOCAL_MACHINE, "W", 1) != ERROR_ACCESS_DENIED)
+            return 4;
+        if (RegDeleteKey(HKEY_LOCAL_MACHINE, "Software\\Zelvar") != ERROR_ACCESS_DENIED)
+            return 5;
         return 0;
     });
     EXPECT_EQ(rc, 0);
 }
 
-TEST(Registry, DeleteKeyRefusesKeysWithSubKeysAndInvalidatesHandles) {
+TEST(Registry, DeleteKeyRefusesKeysWithSubKeysAndInvalidatesHandles)
+{
     CTempHives hives;
     Key leaf(Create(HKEY_CURRENT_USER, "Software\\D\\Mid\\Leaf"));
     Key parent(Create(HKEY_CURRENT_USER, "Software\\D"));
@@ -279,7 +300,8 @@ TEST(Registry, DeleteKeyRefusesKeysWithSubKeysAndInvalidatesHandles) {
     EXPECT_EQ(SetDw(again.h, "V", 1), ERROR_SUCCESS);
 }
 
-TEST(Registry, DeleteTreeTakesEverythingBelowAndNothingBeside) {
+TEST(Registry, DeleteTreeTakesEverythingBelowAndNothingBeside)
+{
     CTempHives hives;
     Key parent(Create(HKEY_CURRENT_USER, "Software\\T"));
     for (const char* path : {"Software\\T\\Gone\\A\\B", "Software\\T\\Gone\\C", "Software\\T\\Kept"}) {
@@ -292,13 +314,15 @@ TEST(Registry, DeleteTreeTakesEverythingBelowAndNothingBeside) {
     EXPECT_EQ(RegDeleteTree(parent.h, ""), ERROR_INVALID_PARAMETER);
 }
 
-struct BadPath {
+struct BadPath
+{
     const char* legend;
     std::string path;
     LONG expected;
 };
 
-TEST(Registry, BadKeyPathsAreRefused) {
+TEST(Registry, BadKeyPathsAreRefused)
+{
     CTempHives hives;
     const BadPath cases[] = {
         {"leading separator", "\\Software", ERROR_BAD_PATHNAME},
@@ -308,9 +332,9 @@ TEST(Registry, BadKeyPathsAreRefused) {
     };
     for (const auto& c : cases) {
         HKEY h = nullptr;
-        EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, c.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
-                                 nullptr),
-                  c.expected)
+        EXPECT_EQ(
+            RegCreateKeyEx(HKEY_CURRENT_USER, c.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
+            c.expected)
             << c.legend;
         EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, c.path.c_str(), 0, KEY_READ, &h), c.expected) << c.legend;
         EXPECT_EQ(h, nullptr) << c.legend;
@@ -319,10 +343,12 @@ TEST(Registry, BadKeyPathsAreRefused) {
     Key ok(Create(HKEY_CURRENT_USER, ("Software\\" + std::string(255, 'n')).c_str()));
 }
 
-TEST(Registry, KeysDeeperThanTheBoundAreNotCreated) {
+TEST(Registry, KeysDeeperThanTheBoundAreNotCreated)
+{
     CTempHives hives;
     std::string path = "Software";
-    for (DWORD depth = 1; depth < REG_MAX_KEY_DEPTH; ++depth) path += "\\k";
+    for (DWORD depth = 1; depth < REG_MAX_KEY_DEPTH; ++depth)
+        path += "\\k";
     HKEY h = nullptr;
     ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
               ERROR_SUCCESS);
@@ -334,7 +360,8 @@ TEST(Registry, KeysDeeperThanTheBoundAreNotCreated) {
                              &refused, nullptr),
               ERROR_INVALID_PARAMETER);
     std::string thirtyThousand = "a";
-    for (int depth = 1; depth < 30000; ++depth) thirtyThousand += "\\a";
+    for (int depth = 1; depth < 30000; ++depth)
+        thirtyThousand += "\\a";
     EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, thirtyThousand.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                              &refused, nullptr),
               ERROR_INVALID_PARAMETER);
@@ -342,7 +369,8 @@ TEST(Registry, KeysDeeperThanTheBoundAreNotCreated) {
     EXPECT_EQ(SubKeys(HKEY_CURRENT_USER), (std::vector<std::string>{"Software"}));
 }
 
-TEST(Registry, KeyRowsNoCallCouldWriteAreLeftOutOfTheTree) {
+TEST(Registry, KeyRowsNoCallCouldWriteAreLeftOutOfTheTree)
+{
     CTempHives hives;
     Key software(Create(HKEY_CURRENT_USER, "Software"));
     const std::string file = hives.UserHive();
@@ -354,7 +382,8 @@ TEST(Registry, KeyRowsNoCallCouldWriteAreLeftOutOfTheTree) {
     InsertKeyRow(file, zelvar, std::string(REG_MAX_KEY_NAME + 1, 'n'));
     InsertKeyRow(file, zelvar, "Kept");
     std::string chain = "c";
-    for (DWORD depth = 2; depth < REG_MAX_KEY_DEPTH + 100; ++depth) chain += "\\c";
+    for (DWORD depth = 2; depth < REG_MAX_KEY_DEPTH + 100; ++depth)
+        chain += "\\c";
     InsertKeyPath(file, zelvar, chain);
     for (int reopened = 0; reopened < 2; ++reopened) {
         HKEY h = nullptr;
@@ -376,7 +405,8 @@ TEST(Registry, KeyRowsNoCallCouldWriteAreLeftOutOfTheTree) {
     }
 }
 
-TEST(Registry, AKeyRowWhoseIdCameBeforeIsLeftOut) {
+TEST(Registry, AKeyRowWhoseIdCameBeforeIsLeftOut)
+{
     CTempHives hives;
     // A damaged file can give one row id twice, the second time as a child
     // of the first; the first row stands.
@@ -398,7 +428,8 @@ TEST(Registry, AKeyRowWhoseIdCameBeforeIsLeftOut) {
     EXPECT_EQ(SubKeys(software.h), (std::vector<std::string>{"Zelvar"}));
 }
 
-TEST(Registry, ATransactionKeepsAllItsChangesOrNone) {
+TEST(Registry, ATransactionKeepsAllItsChangesOrNone)
+{
     CTempHives hives;
     for (const LONG answer : {ERROR_INVALID_PARAMETER, ERROR_SUCCESS}) {
         const LONG rc = RegistryTransaction([&] {
@@ -415,13 +446,16 @@ TEST(Registry, ATransactionKeepsAllItsChangesOrNone) {
         HKEY h = nullptr;
         const LONG expected = answer == ERROR_SUCCESS ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
         EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\A\\B", 0, KEY_READ, &h), expected);
-        if (h) RegCloseKey(h);
+        if (h)
+            RegCloseKey(h);
         EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\M", 0, KEY_READ, &h), expected);
-        if (h) RegCloseKey(h);
+        if (h)
+            RegCloseKey(h);
     }
 }
 
-TEST(Registry, EverythingSurvivesReopeningTheHive) {
+TEST(Registry, EverythingSurvivesReopeningTheHive)
+{
     CTempHives hives;
     const BYTE blob[] = {0, 1, 2, 0xFF};
     const BYTE multi[] = {'a', 0, 'b', 0, 0};
@@ -440,8 +474,7 @@ TEST(Registry, EverythingSurvivesReopeningTheHive) {
     Key k(h);
     char text[64] = {};
     DWORD size = sizeof text, type = 0;
-    ASSERT_EQ(RegQueryValueEx(h, "SounderName", nullptr, &type, reinterpret_cast<BYTE*>(text), &size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegQueryValueEx(h, "SounderName", nullptr, &type, reinterpret_cast<BYTE*>(text), &size), ERROR_SUCCESS);
     EXPECT_STREQ(text, "QY310 ÆØÅ");
     EXPECT_EQ(GetDw(h, "Count"), 0xDEADBEEFu);
     BYTE data[16];
@@ -456,7 +489,8 @@ TEST(Registry, EverythingSurvivesReopeningTheHive) {
     std::vector<std::string> order;
     for (DWORD i = 0;; ++i) {
         DWORD cch = sizeof name;
-        if (RegEnumValue(h, i, name, &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumValue(h, i, name, &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
         order.emplace_back(name);
     }
     EXPECT_EQ(order, (std::vector<std::string>{"SounderName", "Count", "Blob", "Multi"}));
@@ -468,7 +502,8 @@ TEST(Registry, EverythingSurvivesReopeningTheHive) {
     EXPECT_STREQ(text, "SerialCom");
 }
 
-TEST(Registry, AFileThatIsNotAHiveIsLeftAlone) {
+TEST(Registry, AFileThatIsNotAHiveIsLeftAlone)
+{
     CTempHives hives;
     const std::string content = "not a database, and it must stay as it is\n";
     {
@@ -483,7 +518,8 @@ TEST(Registry, AFileThatIsNotAHiveIsLeftAlone) {
     EXPECT_EQ(back, content);
 }
 
-TEST(Registry, ADamagedHiveIsSetAsideKeptAndReplacedByAnEmptyOne) {
+TEST(Registry, ADamagedHiveIsSetAsideKeptAndReplacedByAnEmptyOne)
+{
     CTempHives hives;
     const std::string content = "not a database, and it must stay as it is\n";
     std::ofstream(hives.UserHive()) << content;
@@ -512,7 +548,8 @@ TEST(Registry, ADamagedHiveIsSetAsideKeptAndReplacedByAnEmptyOne) {
     EXPECT_TRUE(std::filesystem::exists(movedTo));
 }
 
-TEST(Registry, AHiveThatCannotBeMadeIsKeptInMemoryOnRequest) {
+TEST(Registry, AHiveThatCannotBeMadeIsKeptInMemoryOnRequest)
+{
     CTempHives hives;
     ::setenv("ZELVAR_USER_HIVE", "/dev/null/zelvar/user.db", 1);  // a folder that can never be made
     RegistryResetStore();
@@ -533,7 +570,8 @@ TEST(Registry, AHiveThatCannotBeMadeIsKeptInMemoryOnRequest) {
     EXPECT_EQ(RegFlushKey(k.h), ERROR_SUCCESS);
 }
 
-TEST(Registry, AReadOnlyHiveKeptInMemoryStartsFromTheFileAndLeavesItAlone) {
+TEST(Registry, AReadOnlyHiveKeptInMemoryStartsFromTheFileAndLeavesItAlone)
+{
     CTempHives hives;
     {
         Key k(Create(HKEY_CURRENT_USER, "Software\\Zelvar"));
@@ -543,8 +581,10 @@ TEST(Registry, AReadOnlyHiveKeptInMemoryStartsFromTheFileAndLeavesItAlone) {
     const int rc = RunWithoutWriteAccess(hives.UserHive(), hives.Folder(), [] {
         RegistryResetStore();
         const SHiveStatus status = RegistryHiveStatus(HKEY_CURRENT_USER);
-        if (status.state != EHiveState::ReadOnly || status.reason.empty()) return 1;
-        if (RegistryKeepHiveInMemory(HKEY_CURRENT_USER) != ERROR_SUCCESS) return 2;
+        if (status.state != EHiveState::ReadOnly || status.reason.empty())
+            return 1;
+        if (RegistryKeepHiveInMemory(HKEY_CURRENT_USER) != ERROR_SUCCESS)
+            return 2;
         HKEY h = nullptr;
         if (RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zelvar", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
                            nullptr) != ERROR_SUCCESS)
@@ -552,7 +592,8 @@ TEST(Registry, AReadOnlyHiveKeptInMemoryStartsFromTheFileAndLeavesItAlone) {
         DWORD v = 0, size = 4;
         if (RegQueryValueEx(h, "V", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size) != ERROR_SUCCESS || v != 3)
             return 4;
-        if (SetDw(h, "V", 4) != ERROR_SUCCESS) return 5;
+        if (SetDw(h, "V", 4) != ERROR_SUCCESS)
+            return 5;
         return 0;
     });
     EXPECT_EQ(rc, 0);
@@ -562,22 +603,27 @@ TEST(Registry, AReadOnlyHiveKeptInMemoryStartsFromTheFileAndLeavesItAlone) {
 }
 
 // Waits for a forked child and returns its exit code.
-int Join(pid_t pid) {
+int Join(pid_t pid)
+{
     int status = 0;
-    if (::waitpid(pid, &status, 0) != pid) return -1;
+    if (::waitpid(pid, &status, 0) != pid)
+        return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // One byte through a pipe: lets parent and child take turns.
-struct Turn {
+struct Turn
+{
     int fd[2] = {-1, -1};
     Turn() { EXPECT_EQ(::pipe(fd), 0); }
-    ~Turn() {
+    ~Turn()
+    {
         ::close(fd[0]);
         ::close(fd[1]);
     }
     void Give() { EXPECT_EQ(::write(fd[1], "x", 1), 1); }
-    bool Take() {
+    bool Take()
+    {
         char c;
         return ::read(fd[0], &c, 1) == 1;
     }
@@ -585,15 +631,19 @@ struct Turn {
 
 // The children are forked before the parent opens a hive, so that no
 // database connection crosses the fork.
-TEST(Registry, AnotherProcessSeesAWriteWithoutReopening) {
+TEST(Registry, AnotherProcessSeesAWriteWithoutReopening)
+{
     CTempHives hives;
     Turn toChild, toParent;
     const pid_t pid = ::fork();
     if (pid == 0) {
-        if (!toChild.Take()) _exit(1);
+        if (!toChild.Take())
+            _exit(1);
         HKEY h = nullptr;
-        if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Shared", 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS) _exit(2);
-        if (SetDw(h, "V", 2) != ERROR_SUCCESS) _exit(3);
+        if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Shared", 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS)
+            _exit(2);
+        if (SetDw(h, "V", 2) != ERROR_SUCCESS)
+            _exit(3);
         HKEY sub = nullptr;
         if (RegCreateKeyEx(h, "FromChild", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr) != ERROR_SUCCESS)
             _exit(4);
@@ -610,7 +660,8 @@ TEST(Registry, AnotherProcessSeesAWriteWithoutReopening) {
 
 // A child forked while the parent has the hive open keeps its handles and
 // works on its own connection.
-TEST(Registry, AForkedChildUsesInheritedHandles) {
+TEST(Registry, AForkedChildUsesInheritedHandles)
+{
     CTempHives hives;
     Key k(Create(HKEY_CURRENT_USER, "Software\\Forked"));
     ASSERT_EQ(SetDw(k.h, "V", 1), ERROR_SUCCESS);
@@ -627,18 +678,20 @@ TEST(Registry, AForkedChildUsesInheritedHandles) {
     EXPECT_EQ(GetDw(k.h, "V"), 3u);
 }
 
-TEST(Registry, TwoProcessesWritingAtOnceLoseNothing) {
+TEST(Registry, TwoProcessesWritingAtOnceLoseNothing)
+{
     CTempHives hives;
     constexpr int kPerProcess = 200;
     Turn start;
     auto writer = [&](const char* prefix) {
-        if (!start.Take()) _exit(3);
+        if (!start.Take())
+            _exit(3);
         for (int i = 0; i < kPerProcess; ++i) {
             HKEY h = nullptr;
             // Both create the same sub keys and write distinct values in them.
             const std::string path = "Software\\Race\\K" + std::to_string(i % 10);
-            if (RegCreateKeyEx(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
-                               nullptr) != ERROR_SUCCESS)
+            if (RegCreateKeyEx(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr) !=
+                ERROR_SUCCESS)
                 _exit(1);
             if (SetDw(h, (std::string(prefix) + std::to_string(i)).c_str(), static_cast<DWORD>(i)) != ERROR_SUCCESS)
                 _exit(2);
@@ -647,9 +700,11 @@ TEST(Registry, TwoProcessesWritingAtOnceLoseNothing) {
         _exit(0);
     };
     const pid_t a = ::fork();
-    if (a == 0) writer("a");
+    if (a == 0)
+        writer("a");
     const pid_t b = ::fork();
-    if (b == 0) writer("b");
+    if (b == 0)
+        writer("b");
     start.Give();
     start.Give();
     ASSERT_EQ(Join(a), 0);
@@ -670,17 +725,20 @@ TEST(Registry, TwoProcessesWritingAtOnceLoseNothing) {
 
 }  // namespace
 
-TEST(Registry, TheWriteAheadLogGoesIntoTheHiveWhenItClosesAndAtExit) {
+TEST(Registry, TheWriteAheadLogGoesIntoTheHiveWhenItClosesAndAtExit)
+{
     CTempHives hives;
     const std::string wal = hives.UserHive() + "-wal";
     auto walSize = [&] {
-        struct stat st {};
+        struct stat st
+        {};
         return ::stat(wal.c_str(), &st) == 0 ? st.st_size : off_t(0);
     };
     auto writeMany = [](const char* path) {
         Key k(Create(HKEY_CURRENT_USER, path));
         for (int i = 0; i < 300; ++i)
-            if (SetSz(k.h, ("Value" + std::to_string(i)).c_str(), std::string(2000, 'v')) != ERROR_SUCCESS) return false;
+            if (SetSz(k.h, ("Value" + std::to_string(i)).c_str(), std::string(2000, 'v')) != ERROR_SUCCESS)
+                return false;
         return true;
     };
 

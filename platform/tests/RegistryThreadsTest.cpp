@@ -13,7 +13,8 @@ namespace {
 // Writers create keys and values while readers enumerate and query the same
 // keys; every value written must be there afterwards and no reader may see
 // a torn value.
-TEST(RegistryThreads, WritersAndReadersShareTheStore) {
+TEST(RegistryThreads, WritersAndReadersShareTheStore)
+{
     CTempHives hives;
     constexpr int kWriters = 4;
     constexpr int kPerWriter = 100;
@@ -25,13 +26,15 @@ TEST(RegistryThreads, WritersAndReadersShareTheStore) {
         readers.emplace_back([&] {
             while (!stop.load()) {
                 HKEY h = nullptr;
-                if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\T", 0, KEY_READ, &h) != ERROR_SUCCESS) continue;
+                if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\T", 0, KEY_READ, &h) != ERROR_SUCCESS)
+                    continue;
                 char name[64];
                 for (DWORD i = 0;; ++i) {
                     DWORD cch = sizeof name, value = 0, size = sizeof value, type = 0;
-                    const LONG rc = RegEnumValue(h, i, name, &cch, nullptr, &type,
-                                                 reinterpret_cast<BYTE*>(&value), &size);
-                    if (rc != ERROR_SUCCESS) break;
+                    const LONG rc =
+                        RegEnumValue(h, i, name, &cch, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+                    if (rc != ERROR_SUCCESS)
+                        break;
                     // Every value is written as its own index in the name.
                     if (type != REG_DWORD || size != 4 || std::to_string(value) != std::string(name).substr(3))
                         ++badReads;
@@ -45,8 +48,8 @@ TEST(RegistryThreads, WritersAndReadersShareTheStore) {
         writers.emplace_back([w] {
             for (int i = 0; i < kPerWriter; ++i) {
                 HKEY h = nullptr;
-                ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\T", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                         &h, nullptr),
+                ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\T", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
+                                         nullptr),
                           ERROR_SUCCESS);
                 const DWORD value = static_cast<DWORD>(w * kPerWriter + i);
                 const std::string name = "w" + std::to_string(w) + "_" + std::to_string(value);
@@ -56,9 +59,11 @@ TEST(RegistryThreads, WritersAndReadersShareTheStore) {
             }
         });
     }
-    for (auto& t : writers) t.join();
+    for (auto& t : writers)
+        t.join();
     stop = true;
-    for (auto& t : readers) t.join();
+    for (auto& t : readers)
+        t.join();
     EXPECT_EQ(badReads.load(), 0);
 
     RegistryResetStore();  // count from the file, not from the copy

@@ -23,7 +23,10 @@ namespace {
 constexpr const char* kServices = "System\\CurrentControlSet\\Services";
 constexpr const char* kImage = "C:\\WINDOWS\\system32\\drivers\\DRUDriver.sys";
 
-std::string ImageFile() { return CPaths::MapWindowsPath(kImage); }
+std::string ImageFile()
+{
+    return CPaths::MapWindowsPath(kImage);
+}
 
 void PutImage(const std::string& content, mode_t mode)
 {
@@ -41,7 +44,8 @@ void LinkSimulator()
 }
 
 // Closes the handle at scope end.
-struct Sc {
+struct Sc
+{
     SC_HANDLE h = nullptr;
     explicit Sc(SC_HANDLE handle) : h(handle) {}
     ~Sc()
@@ -53,13 +57,15 @@ struct Sc {
     Sc& operator=(const Sc&) = delete;
 };
 
-SC_HANDLE Manager(DWORD access = SC_MANAGER_ALL_ACCESS) { return OpenSCManager(nullptr, nullptr, access); }
-
-SC_HANDLE Create(SC_HANDLE manager, const char* name, DWORD start = SERVICE_AUTO_START,
-                 const char* display = nullptr)
+SC_HANDLE Manager(DWORD access = SC_MANAGER_ALL_ACCESS)
 {
-    return CreateService(manager, name, display, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, start,
-                         SERVICE_ERROR_NORMAL, kImage, nullptr, nullptr, nullptr, nullptr, nullptr);
+    return OpenSCManager(nullptr, nullptr, access);
+}
+
+SC_HANDLE Create(SC_HANDLE manager, const char* name, DWORD start = SERVICE_AUTO_START, const char* display = nullptr)
+{
+    return CreateService(manager, name, display, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, start, SERVICE_ERROR_NORMAL,
+                         kImage, nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
 void SetIoBase(DWORD io)
@@ -155,7 +161,8 @@ TEST(ServiceControl, CreateWritesTheServiceAndRefusesDuplicatesAndBadArguments)
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\DRUDriver", 0, KEY_READ, &key),
               ERROR_SUCCESS);
-    struct DwordValue {
+    struct DwordValue
+    {
         const char* name;
         DWORD value;
     };
@@ -175,7 +182,8 @@ TEST(ServiceControl, CreateWritesTheServiceAndRefusesDuplicatesAndBadArguments)
     EXPECT_STREQ(text, "DRUDriver");
     RegCloseKey(key);
 
-    struct Case {
+    struct Case
+    {
         const char* legend;
         const char* name;
         const char* display;
@@ -200,8 +208,8 @@ TEST(ServiceControl, CreateWritesTheServiceAndRefusesDuplicatesAndBadArguments)
         {"dependencies", "Other", nullptr, SERVICE_KERNEL_DRIVER, 2, kImage, "Tcpip", ERROR_INVALID_PARAMETER},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(CreateService(manager.h, c.name, c.display, SERVICE_ALL_ACCESS, c.type, c.start,
-                                SERVICE_ERROR_NORMAL, c.image, nullptr, nullptr, c.dependencies, nullptr, nullptr),
+        EXPECT_EQ(CreateService(manager.h, c.name, c.display, SERVICE_ALL_ACCESS, c.type, c.start, SERVICE_ERROR_NORMAL,
+                                c.image, nullptr, nullptr, c.dependencies, nullptr, nullptr),
                   nullptr)
             << c.legend;
         EXPECT_EQ(GetLastError(), c.error) << c.legend;
@@ -225,7 +233,8 @@ TEST(ServiceControl, CreateWritesTheServiceAndRefusesDuplicatesAndBadArguments)
 
 // The card simulator installed as the driver of the service DRUDriver, not
 // started yet.
-class ServiceOfTheCard : public ::testing::Test {
+class ServiceOfTheCard : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -280,7 +289,8 @@ TEST_F(ServiceOfTheCard, StartRunsTheDriverAndStopEndsIt)
 TEST(ServiceControl, DriversThatCannotRunOrDoNotLoad)
 {
     CTempMachine machine;
-    struct Case {
+    struct Case
+    {
         const char* legend;
         const char* script;  // image content; null: the simulator
         mode_t mode;
@@ -291,8 +301,7 @@ TEST(ServiceControl, DriversThatCannotRunOrDoNotLoad)
     const Case cases[] = {
         {"no image file", nullptr, 0, SERVICE_AUTO_START, false, ERROR_PATH_NOT_FOUND},
         {"image that is a folder", "", 0, SERVICE_AUTO_START, false, ERROR_BAD_EXE_FORMAT},
-        {"image that may not be run", "#!/bin/sh\necho READY\n", 0644, SERVICE_AUTO_START, false,
-         ERROR_ACCESS_DENIED},
+        {"image that may not be run", "#!/bin/sh\necho READY\n", 0644, SERVICE_AUTO_START, false, ERROR_ACCESS_DENIED},
         {"image that is no program", "garbage\n", 0755, SERVICE_AUTO_START, false, ERROR_BAD_EXE_FORMAT},
         {"driver that ends before it is ready", "#!/bin/sh\nexit 3\n", 0755, SERVICE_AUTO_START, false,
          ERROR_GEN_FAILURE},

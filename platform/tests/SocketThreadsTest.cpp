@@ -122,7 +122,7 @@ TEST(Socket, ConnectToAClosedPortFailsWithTheReason)
     CSocket probe;
     ASSERT_TRUE(probe.Create(CSocket::Tcp));
     ASSERT_TRUE(probe.Bind(kAnyLoopbackPort));
-    const SocketAddress unused = probe.LocalAddress();   // bound but not listening
+    const SocketAddress unused = probe.LocalAddress();  // bound but not listening
     CSocket client;
     ASSERT_TRUE(client.Create(CSocket::Tcp));
     EXPECT_EQ(client.Connect(unused, 5000), CSocket::kError);
@@ -143,7 +143,7 @@ TEST(Socket, BroadcastNeedsTheOptionAndStaysInANamespace)
         CSocket sender;
         if (!sender.Create(CSocket::Udp))
             return 3;
-        const SocketAddress broadcast(0x7FFFFFFF, port);   // 127.255.255.255
+        const SocketAddress broadcast(0x7FFFFFFF, port);  // 127.255.255.255
         if (sender.SendTo("TE\0\0", 4, broadcast) != CSocket::kError || sender.LastError() != EACCES)
             return 4;
         if (!sender.SetBroadcast(true) || sender.SendTo("TE\0\0", 4, broadcast) != 4)

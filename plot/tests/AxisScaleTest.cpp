@@ -208,7 +208,7 @@ TEST(AxisScaleTicks, StepsExponentsAndPositions)
     const CTickLayout depths = CAxisScale(200, 0, -300, 0).Layout(10);
     EXPECT_EQ(depths.exponent, 2);
     EXPECT_DOUBLE_EQ(depths.step, 0.5);
-    EXPECT_NEAR(depths.positions.front(), 200 - 50 * 200.0 / 300, 1e-9); // -250, bottom-up
+    EXPECT_NEAR(depths.positions.front(), 200 - 50 * 200.0 / 300, 1e-9);  // -250, bottom-up
 
     const CTickLayout equal = CAxisScale(17, 300, 5, 5).Layout(3);
     EXPECT_EQ(equal.step, 0.0);
@@ -230,9 +230,9 @@ TEST(AxisScaleTicks, FindTickStepSeries)
         double a, b, step;
     };
     const Row rows[] = {
-        {0, 0, 1000, tenth},  {10, 0, 1, tenth},     {10, 1, 0, tenth},      {10, 0, 1.5, fifth},
-        {10, 0, 2.01, 0.5},   {10, 0, 5, 0.5},       {10, 0, 5.01, 1},       {3, -4, 2, 2},
-        {7, 0, 35, 5},        {7, 0, 35.1, 10},      {1, 0, 150, 200},       {2, 0, 1e9, 5e8},
+        {0, 0, 1000, tenth}, {10, 0, 1, tenth}, {10, 1, 0, tenth}, {10, 0, 1.5, fifth},
+        {10, 0, 2.01, 0.5},  {10, 0, 5, 0.5},   {10, 0, 5.01, 1},  {3, -4, 2, 2},
+        {7, 0, 35, 5},       {7, 0, 35.1, 10},  {1, 0, 150, 200},  {2, 0, 1e9, 5e8},
     };
     for (const Row& r : rows)
         EXPECT_EQ(CAxisScale::FindTickStep(r.n, r.a, r.b), r.step) << r.n << " " << r.a << " " << r.b;
@@ -245,8 +245,8 @@ TEST(AxisScaleTicks, DecimalExponent)
         double v;
         int e;
     };
-    const Row rows[] = {{0, 0},     {1, 0},     {9.99, 0},   {10, 1},    {-1700, 3}, {0.5, -1},
-                        {-0.5, -1}, {0.1, -2},  {0.0045, -3}, {1e300, 300}};
+    const Row rows[] = {{0, 0},    {1, 0},     {9.99, 0}, {10, 1},      {-1700, 3},
+                        {0.5, -1}, {-0.5, -1}, {0.1, -2}, {0.0045, -3}, {1e300, 300}};
     for (const Row& r : rows)
         EXPECT_EQ(CAxisScale::DecimalExponent(r.v), r.e) << r.v;
 }
@@ -293,7 +293,8 @@ TEST(AxisScaleTicks, RangesThatAreNotNumbersGiveNoTicks)
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double rows[][2] = {{nan, 1}, {0, nan}, {0, inf}, {-inf, inf}, {inf, inf}, {-1e308, 1e308}, {0, 5e-324}};
     for (const auto& r : rows) {
-        const CTickLayout layout = Within(std::chrono::seconds(10), [&] { return CAxisScale(0, 500, r[0], r[1]).Layout(20); });
+        const CTickLayout layout =
+            Within(std::chrono::seconds(10), [&] { return CAxisScale(0, 500, r[0], r[1]).Layout(20); });
         for (double v : layout.values)
             EXPECT_TRUE(std::isfinite(v)) << r[0] << " " << r[1];
         if (!std::isfinite(r[0]) || !std::isfinite(r[1])) {
@@ -309,7 +310,7 @@ TEST(AxisScale, MappingBothWaysAndDegenerateScales)
     const CAxisScale x(0, 400, 1400, 1600);
     EXPECT_DOUBLE_EQ(x.ValueToPixel(1500), 200);
     EXPECT_DOUBLE_EQ(x.PixelToValue(100), 1450);
-    const CAxisScale y(300, 0, -300, 0); // bottom-up
+    const CAxisScale y(300, 0, -300, 0);  // bottom-up
     EXPECT_DOUBLE_EQ(y.ValueToPixel(-12.5), 12.5);
     EXPECT_DOUBLE_EQ(y.PixelToValue(0), 0);
 
@@ -323,4 +324,4 @@ TEST(AxisScale, MappingBothWaysAndDegenerateScales)
     EXPECT_EQ(dot.PixelToValue(9), 0);
 }
 
-} // namespace
+}  // namespace

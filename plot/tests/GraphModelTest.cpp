@@ -156,17 +156,17 @@ TEST_F(GraphModelTest, PointNoticesReachThePanesInOrder)
     model.AddGraph(0, false, "g", 1);
     Clear();
     EXPECT_EQ(model.AddPoint(0, 1, 1, 1, 1, -1, 0), 0);
-    EXPECT_EQ(model.AddPoint(0, 2, 2, 0, 0, -1, 0), 1); // list flag 0: plot only
-    EXPECT_EQ(model.AddPoint(0, 0, 0, 1, 1, 0, 0), 0);  // inserted in front
+    EXPECT_EQ(model.AddPoint(0, 2, 2, 0, 0, -1, 0), 1);  // list flag 0: plot only
+    EXPECT_EQ(model.AddPoint(0, 0, 0, 1, 1, 0, 0), 0);   // inserted in front
     EXPECT_EQ(model.MovePoint(0, 1, 5, 5, 1, 0, 0), 1);
     EXPECT_EQ(model.DeletePoint(0, 2, 0, 0), 2);
     model.NotifyPropertiesChanged(0, 1);
     model.SetAxisCaption("Depth", "m", 1, plot::kAxisY, 1);
     model.UpdatePointsWindow();
-    EXPECT_EQ(list.heard, (std::vector<std::string>{"1 0 0 0 1", "1 0 0 0 1", "3 0 1 1 0", "2 0 2 0 0",
-                                                    "9 0 0 0 1", "11 0 1", "12"}));
-    EXPECT_EQ(plotPane.heard, (std::vector<std::string>{"1 0 0 0 1", "1 0 1 0 0", "1 0 0 0 1", "3 0 1 1 1",
-                                                        "2 0 2 0 0", "9 0 0 0 1", "11 0 1"}));
+    EXPECT_EQ(list.heard, (std::vector<std::string>{"1 0 0 0 1", "1 0 0 0 1", "3 0 1 1 0", "2 0 2 0 0", "9 0 0 0 1",
+                                                    "11 0 1", "12"}));
+    EXPECT_EQ(plotPane.heard, (std::vector<std::string>{"1 0 0 0 1", "1 0 1 0 0", "1 0 0 0 1", "3 0 1 1 1", "2 0 2 0 0",
+                                                        "9 0 0 0 1", "11 0 1"}));
 }
 
 TEST_F(GraphModelTest, HiddenPointsWindowHearsOnlyOfCurvesComingAndGoing)
@@ -215,7 +215,7 @@ TEST_F(GraphModelTest, UndoReversesEachKindOnTheCurveItCameFrom)
     model.AddPoint(0, 9, 9, 0, 0, -1, 1);
     model.AddPoint(1, 1500.7, -12.9, 0, 0, -1, 1);
     model.AddPoint(1, 1510, -20, 0, 0, -1, 1);
-    EXPECT_EQ(model.Undo(), 0); // nothing to undo
+    EXPECT_EQ(model.Undo(), 0);  // nothing to undo
     EXPECT_EQ(Points(1), (Pts{{1500.7, -12.9}, {1510, -20}}));
 
     model.AddPoint(1, 1520, -30, 1, 1, -1, 0);
@@ -378,4 +378,4 @@ TEST(AxisFormat, SelectorsDecimalsAndUnitsWrittenAsTheyStand)
     }
 }
 
-} // namespace
+}  // namespace

@@ -27,8 +27,8 @@ const CAxisScale kY(300, 0, 0, 300);
 TEST(GraphixMath, PickIsCloserThanFourPixels)
 {
     CPointsCollection c(false, false);
-    c.AddPoint(100, 200, true); // pixel (100, 100)
-    c.AddPoint(106, 200, true); // pixel (106, 100)
+    c.AddPoint(100, 200, true);  // pixel (100, 100)
+    c.AddPoint(106, 200, true);  // pixel (106, 100)
     struct Row
     {
         int x, y, index;
@@ -122,7 +122,7 @@ TEST(GraphixMath, FitCommandsOnOneValueShowAroundIt)
     const CPlotRanges one = graphix::FitAxes(Data(1500, 1500, -100, -100), current, true, true);
     EXPECT_DOUBLE_EQ(one.x1, 1350);
     EXPECT_DOUBLE_EQ(one.x2, 1650);
-    EXPECT_DOUBLE_EQ(one.y1, -110); // ascending, though 1.1 v is the lower one
+    EXPECT_DOUBLE_EQ(one.y1, -110);  // ascending, though 1.1 v is the lower one
     EXPECT_DOUBLE_EQ(one.y2, -90);
     EXPECT_EQ(graphix::FitAxes(Data(0, 0, 0, 0), current, true, true), (CPlotRanges{-1, 1, -1, 1}));
 }
@@ -159,4 +159,4 @@ TEST(GraphixMath, SegmentsAreClippedToTheBox)
     }
 }
 
-} // namespace
+}  // namespace

@@ -1,5 +1,5 @@
-#include "plot/HeaderDrop.h"
 #include "plot/ListSort.h"
+#include "plot/HeaderDrop.h"
 
 #include <gtest/gtest.h>
 
@@ -101,7 +101,9 @@ TEST(ListSort, ACoarseComparisonStillEnds)
     std::vector<int> values = before;
     const auto textOf = [&values](int row) { return values.at(static_cast<size_t>(row)); };
     const auto compare = [](int a, int b) { return std::abs(a - b) <= 1 ? 0 : (a < b ? -1 : 1); };
-    const auto swap = [&values](int a, int b) { std::swap(values.at(static_cast<size_t>(a)), values.at(static_cast<size_t>(b))); };
+    const auto swap = [&values](int a, int b) {
+        std::swap(values.at(static_cast<size_t>(a)), values.at(static_cast<size_t>(b)));
+    };
     listsort::QuickSort(0, static_cast<int>(values.size()) - 1, true, textOf, compare, swap);
     EXPECT_TRUE(std::is_permutation(values.begin(), values.end(), before.begin()));
 }
@@ -169,7 +171,7 @@ TEST(HeaderDrop, TargetUnderTheMouse)
     {
         int x, position, pixel;
     };
-    const Row rows[] = {{-3, 0, 0}, {0, 0, 0},     {1, 0, 0},     {49, 0, 0},    {50, 1, 50},
+    const Row rows[] = {{-3, 0, 0},   {0, 0, 0},     {1, 0, 0},     {49, 0, 0},    {50, 1, 50},
                         {129, 1, 50}, {130, 2, 130}, {159, 2, 130}, {160, 3, 160}, {900, 3, 160}};
     for (const Row& row : rows) {
         const headerdrop::CDropTarget t = headerdrop::DropTargetAt(row.x, widths);
@@ -189,4 +191,4 @@ TEST(HeaderDrop, OwnPlaceAndTheNextLeaveTheOrder)
     EXPECT_TRUE(headerdrop::DropMoves(1, 3));
 }
 
-} // namespace
+}  // namespace

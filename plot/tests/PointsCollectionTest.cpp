@@ -68,7 +68,7 @@ TEST(PointsCollection, InsertAtBoundsAndOrder)
     EXPECT_EQ(c.InsertAt(-1, 9, 9, true), -1);
     EXPECT_EQ(c.InsertAt(3, 9, 9, true), -1);
     EXPECT_EQ(c.GetCount(), 2);
-    EXPECT_EQ(c.InsertAt(2, 3, 3, true), 2); // index == count appends
+    EXPECT_EQ(c.InsertAt(2, 3, 3, true), 2);  // index == count appends
     EXPECT_EQ(c.InsertAt(0, 0, 0, true), 0);
     EXPECT_EQ(Pairs(c), (Pts{{0, 0}, {1, 1}, {2, 2}, {3, 3}}));
 
@@ -79,7 +79,7 @@ TEST(PointsCollection, InsertAtBoundsAndOrder)
     CPointsCollection sorted(true, false);
     sorted.AddPoint(1, 0, true);
     sorted.AddPoint(3, 0, true);
-    EXPECT_EQ(sorted.InsertAt(0, 2, 0, true), 1); // sorts in, whatever the index
+    EXPECT_EQ(sorted.InsertAt(0, 2, 0, true), 1);  // sorts in, whatever the index
 }
 
 TEST(PointsCollection, MoveKeepsOrFindsTheIndex)
@@ -164,4 +164,4 @@ TEST(GraphProp, WithoutOwnPenEachUseGetsOneOfTheCurrentColour)
     EXPECT_EQ(owner.CreatePen().colour, 0x445566u);
 }
 
-} // namespace
+}  // namespace

@@ -10,9 +10,7 @@
 
 using plotfields::WithId;
 
-CAxisPage::CAxisPage(CGraphView& view, QWidget* parent)
-    : CGraphSheetPage(parent)
-    , m_view(view)
+CAxisPage::CAxisPage(CGraphView& view, QWidget* parent) : CGraphSheetPage(parent), m_view(view)
 {
     setObjectName(QString::number(plot::IDD_AXIS_PAGE));
     const CAxisFormat& x = view.GetAxisFormat(plot::kAxisX);

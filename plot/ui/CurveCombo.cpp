@@ -6,8 +6,8 @@
 #include <QAbstractItemView>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
-#include <QStyledItemDelegate>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 
 namespace {
 
@@ -15,11 +15,7 @@ namespace {
 class CEntryDelegate : public QStyledItemDelegate
 {
 public:
-    explicit CEntryDelegate(CCurveCombo* combo)
-        : QStyledItemDelegate(combo)
-        , m_combo(combo)
-    {
-    }
+    explicit CEntryDelegate(CCurveCombo* combo) : QStyledItemDelegate(combo), m_combo(combo) {}
 
     void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -38,10 +34,9 @@ private:
     CCurveCombo* m_combo;
 };
 
-} // namespace
+}  // namespace
 
-CCurveCombo::CCurveCombo(QWidget* parent)
-    : QComboBox(parent)
+CCurveCombo::CCurveCombo(QWidget* parent) : QComboBox(parent)
 {
     setItemDelegate(new CEntryDelegate(this));
 }

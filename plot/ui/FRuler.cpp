@@ -8,11 +8,7 @@
 
 #include <algorithm>
 
-FRuler::FRuler(QWidget* parent)
-    : QWidget(parent)
-    , m_startOffset(ruler::kStartOffset)
-{
-}
+FRuler::FRuler(QWidget* parent) : QWidget(parent), m_startOffset(ruler::kStartOffset) {}
 
 void FRuler::SetRange(double first, double last, bool redrawNow)
 {

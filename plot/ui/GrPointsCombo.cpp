@@ -3,9 +3,7 @@
 #include "plot/GraphProp.h"
 #include "plot/PlotIds.h"
 
-CGrPointsCombo::CGrPointsCombo(const Copies& copies, QWidget* parent)
-    : CCurveCombo(parent)
-    , m_copies(copies)
+CGrPointsCombo::CGrPointsCombo(const Copies& copies, QWidget* parent) : CCurveCombo(parent), m_copies(copies)
 {
     setObjectName(QString::number(plot::IDC_GRAPH_COMBO));
 }

@@ -8,10 +8,7 @@
 #include <algorithm>
 
 CGraphContainer::CGraphContainer(CGraphView* view, QWidget* parent)
-    : QWidget(parent)
-    , m_vRuler(new FVRuler(this))
-    , m_hRuler(new FHRuler(this))
-    , m_graphix(new CGraphix(view, this))
+    : QWidget(parent), m_vRuler(new FVRuler(this)), m_hRuler(new FHRuler(this)), m_graphix(new CGraphix(view, this))
 {
     m_vRuler->SetRange(0.0, 10.0, false);
     m_hRuler->SetRange(0.0, 10.0, false);

@@ -2,9 +2,7 @@
 
 #include <QPainter>
 
-CGraphDib::CGraphDib(int width, int height)
-    : m_width(width)
-    , m_height(height)
+CGraphDib::CGraphDib(int width, int height) : m_width(width), m_height(height)
 {
     Create(true, 0);
 }

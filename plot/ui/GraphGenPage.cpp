@@ -22,11 +22,9 @@ QCheckBox* Flag(const char* text, int id, unsigned flags, unsigned flag, QWidget
     return box;
 }
 
-} // namespace
+}  // namespace
 
-CGraphGenPage::CGraphGenPage(CGraphView& view, QWidget* parent)
-    : CGraphSheetPage(parent)
-    , m_graphix(*view.GetGraphix())
+CGraphGenPage::CGraphGenPage(CGraphView& view, QWidget* parent) : CGraphSheetPage(parent), m_graphix(*view.GetGraphix())
 {
     setObjectName(QString::number(plot::IDD_GRAPH_GEN_PAGE));
     const CAxisFormat& x = view.GetAxisFormat(plot::kAxisX);
@@ -73,7 +71,9 @@ void CGraphGenPage::Apply()
 {
     m_graphix.SetAxisRanges(m_ranges[0], m_ranges[1], m_ranges[2], m_ranges[3], false);
     unsigned flags = m_graphix.GetDisplayFlags();
-    const auto set = [&flags](QCheckBox* box, unsigned flag) { flags = box->isChecked() ? flags | flag : flags & ~flag; };
+    const auto set = [&flags](QCheckBox* box, unsigned flag) {
+        flags = box->isChecked() ? flags | flag : flags & ~flag;
+    };
     set(m_mouseTip, plot::DF_MOUSE_TIP);
     set(m_autoRange, plot::DF_AUTO_RANGE);
     set(m_markers, plot::DF_MARKERS);

@@ -16,14 +16,14 @@
 using plotfields::WithId;
 
 CGraphPage::CGraphPage(CGraphView& view, QWidget* parent)
-    : CGraphSheetPage(parent)
-    , m_view(view)
-    , m_combo(new CGrPointsCombo(m_copies, this))
-    , m_name(WithId(new QLineEdit(this), plot::IDC_GRAPH_NAME))
-    , m_title(WithId(new QPushButton(QStringLiteral("Title..."), this), plot::IDC_GRAPH_TITLE))
-    , m_colour(WithId(new QPushButton(QStringLiteral("Colour..."), this), plot::IDC_GRAPH_COLOUR))
-    , m_show(WithId(new QPushButton(QStringLiteral("Hide"), this), plot::IDC_GRAPH_SHOW))
-    , m_showAll(WithId(new QPushButton(QStringLiteral("Show all"), this), plot::IDC_GRAPH_SHOW_ALL))
+    : CGraphSheetPage(parent),
+      m_view(view),
+      m_combo(new CGrPointsCombo(m_copies, this)),
+      m_name(WithId(new QLineEdit(this), plot::IDC_GRAPH_NAME)),
+      m_title(WithId(new QPushButton(QStringLiteral("Title..."), this), plot::IDC_GRAPH_TITLE)),
+      m_colour(WithId(new QPushButton(QStringLiteral("Colour..."), this), plot::IDC_GRAPH_COLOUR)),
+      m_show(WithId(new QPushButton(QStringLiteral("Hide"), this), plot::IDC_GRAPH_SHOW)),
+      m_showAll(WithId(new QPushButton(QStringLiteral("Show all"), this), plot::IDC_GRAPH_SHOW_ALL))
 {
     setObjectName(QString::number(plot::IDD_GRAPH_PAGE));
     for (int slot = 0; slot < CGraphModel::kMaxGraphs; ++slot) {

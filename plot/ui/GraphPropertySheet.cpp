@@ -12,9 +12,7 @@
 #include <QVBoxLayout>
 
 CGraphPropertySheet::CGraphPropertySheet(CGraphView& view, bool general, QWidget* parent)
-    : QDialog(parent)
-    , m_view(view)
-    , m_tabs(new QTabWidget(this))
+    : QDialog(parent), m_view(view), m_tabs(new QTabWidget(this))
 {
     setWindowTitle(general ? QStringLiteral("Graph window properties") : QStringLiteral("Points window properties"));
     const auto add = [this](CGraphSheetPage* page, const char* title) {

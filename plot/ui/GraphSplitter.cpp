@@ -4,9 +4,7 @@
 
 #include <algorithm>
 
-CGraphSplitter::CGraphSplitter(QWidget* parent)
-    : QSplitter(Qt::Horizontal, parent)
-    , m_paneSize(plot::kPointsPaneWidth)
+CGraphSplitter::CGraphSplitter(QWidget* parent) : QSplitter(Qt::Horizontal, parent), m_paneSize(plot::kPointsPaneWidth)
 {
     setChildrenCollapsible(false);
     connect(this, &QSplitter::splitterMoved, this, [this] { KeepBound(); });

@@ -9,9 +9,7 @@
 #include <QHBoxLayout>
 
 CGraphView::CGraphView(QWidget* parent)
-    : QWidget(parent)
-    , m_splitter(new CGraphSplitter(this))
-    , m_container(new CGraphContainer(this, m_splitter))
+    : QWidget(parent), m_splitter(new CGraphSplitter(this)), m_container(new CGraphContainer(this, m_splitter))
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -38,14 +38,14 @@ void UseCurvePen(QPainter& p, const CGraphProp& graph)
     p.setBrush(CGraphix::ColourOf(graph.CreateBrush().colour));
 }
 
-} // namespace
+}  // namespace
 
 CGraphix::CGraphix(CGraphView* view, CGraphContainer* container)
-    : QWidget(container)
-    , m_view(view)
-    , m_container(container)
-    , m_flags(plot::kInitialDisplayFlags)
-    , m_mode(plot::EM_ZOOM)
+    : QWidget(container),
+      m_view(view),
+      m_container(container),
+      m_flags(plot::kInitialDisplayFlags),
+      m_mode(plot::EM_ZOOM)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);

@@ -5,8 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-CHeaderCtrlEx::CHeaderCtrlEx(QWidget* parent)
-    : QHeaderView(Qt::Horizontal, parent)
+CHeaderCtrlEx::CHeaderCtrlEx(QWidget* parent) : QHeaderView(Qt::Horizontal, parent)
 {
     setSectionsMovable(false);
 }

@@ -41,7 +41,7 @@ private:
     bool m_dragEnabled = false;
     bool m_pressed = false;
     bool m_dragging = false;
-    std::vector<int> m_widths; // during a drag
+    std::vector<int> m_widths;  // during a drag
     int m_pressedColumn = -1;
     int m_dropPosition = -1;
     QRect m_markerRect;

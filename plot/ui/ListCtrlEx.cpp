@@ -62,12 +62,10 @@ QRect Span(int left, int right, int top, int height)
     return QRect(left, top, std::max(0, right - left), height);
 }
 
-} // namespace
+}  // namespace
 
 CListCtrlEx::CListCtrlEx(QWidget* parent)
-    : QTreeView(parent)
-    , m_rows(new CListRows(this))
-    , m_header(new CHeaderCtrlEx(this))
+    : QTreeView(parent), m_rows(new CListRows(this)), m_header(new CHeaderCtrlEx(this))
 {
     setHeader(m_header);
     setModel(m_rows);
@@ -319,8 +317,8 @@ void CListCtrlEx::DrawItem(QPainter& p, int row, int top, int height) const
     p.save();
     const CListRows::Row& item = m_rows->At(row);
     const unsigned state = GetItemState(row, ~0u);
-    const bool selectedLook = (state & LVIS_DROPHILITED) ||
-                              ((state & LVIS_SELECTED) && (hasFocus() || m_showSelectionAlways));
+    const bool selectedLook =
+        (state & LVIS_DROPHILITED) || ((state & LVIS_SELECTED) && (hasFocus() || m_showSelectionAlways));
 
     // Spans of pixels, each [left, right).
     const int rowLeft = m_header->sectionViewportPosition(0);
@@ -390,8 +388,8 @@ void CListCtrlEx::DrawItem(QPainter& p, int row, int top, int height) const
         cellLeft = cellRight;
         if (m_highlightMode == 0)
             p.fillRect(cell, back);
-        const QString& value = static_cast<size_t>(column) < item.texts.size() ? item.texts[static_cast<size_t>(column)]
-                                                                                : QString();
+        const QString& value =
+            static_cast<size_t>(column) < item.texts.size() ? item.texts[static_cast<size_t>(column)] : QString();
         if (value.isEmpty())
             continue;
         const QRect inner = cell.adjusted(margin, 0, -margin, 0);

@@ -26,7 +26,7 @@ public:
     static constexpr unsigned LVIS_CUT = 0x0004;
     static constexpr unsigned LVIS_DROPHILITED = 0x0008;
     static constexpr unsigned LVIS_OVERLAYMASK = 0x0F00;
-    static constexpr unsigned LVIS_STATEIMAGEMASK = 0xF000; // state image number from bit 12
+    static constexpr unsigned LVIS_STATEIMAGEMASK = 0xF000;  // state image number from bit 12
 
     explicit CListCtrlEx(QWidget* parent = nullptr);
     ~CListCtrlEx() override;
@@ -102,7 +102,7 @@ private:
     bool m_showSelectionAlways = false;
     bool m_sortEnabled = false;
     std::vector<unsigned char> m_columnTypes;
-    std::optional<double> m_reference; // days since 30 December 1899
+    std::optional<double> m_reference;  // days since 30 December 1899
     int m_lastSortColumn = -1;
     bool m_lastSortAscending = true;
     std::vector<QPixmap> m_smallImages;

@@ -16,9 +16,9 @@ class CListRows : public QAbstractTableModel
 public:
     struct Row
     {
-        std::vector<QString> texts; // one per column, at least one
+        std::vector<QString> texts;  // one per column, at least one
         int image = 0;
-        unsigned state = 0; // without the selected and focused bits
+        unsigned state = 0;  // without the selected and focused bits
         std::uintptr_t data = 0;
     };
 

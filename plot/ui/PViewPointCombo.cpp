@@ -4,9 +4,7 @@
 #include "plot/ui/GraphView.h"
 #include "plot/ui/PointsView.h"
 
-CPViewPointCombo::CPViewPointCombo(CPointsView* view)
-    : CCurveCombo(view)
-    , m_view(view)
+CPViewPointCombo::CPViewPointCombo(CPointsView* view) : CCurveCombo(view), m_view(view)
 {
     setObjectName(QString::number(plot::IDC_POINTS_COMBO));
 }

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <charconv>
 #include <cmath>
@@ -35,7 +35,7 @@ bool Refuse(QLineEdit* field, const QString& message)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 QDialogButtonBox* OkCancel(QDialog* dialog)
 {
@@ -81,4 +81,4 @@ bool TakeInteger(QLineEdit* field, int lo, int hi, int& value)
     return true;
 }
 
-} // namespace plotfields
+}  // namespace plotfields

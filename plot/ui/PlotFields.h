@@ -35,4 +35,4 @@ bool TakeRange(QLineEdit* from, QLineEdit* to, double& a, double& b);
 // A whole number within [lo, hi]; otherwise the message and false.
 bool TakeInteger(QLineEdit* field, int lo, int hi, int& value);
 
-} // namespace plotfields
+}  // namespace plotfields

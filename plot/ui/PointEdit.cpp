@@ -11,11 +11,11 @@
 using plotfields::WithId;
 
 CPointEdit::CPointEdit(double depth, double velocity, QWidget* parent)
-    : QDialog(parent)
-    , m_depth(depth)
-    , m_velocity(velocity)
-    , m_depthField(WithId(new QLineEdit(plotfields::FormatNumber(depth), this), plot::IDC_POINT_DEPTH))
-    , m_velocityField(WithId(new QLineEdit(plotfields::FormatNumber(velocity), this), plot::IDC_POINT_VELOCITY))
+    : QDialog(parent),
+      m_depth(depth),
+      m_velocity(velocity),
+      m_depthField(WithId(new QLineEdit(plotfields::FormatNumber(depth), this), plot::IDC_POINT_DEPTH)),
+      m_velocityField(WithId(new QLineEdit(plotfields::FormatNumber(velocity), this), plot::IDC_POINT_VELOCITY))
 {
     setObjectName(QString::number(plot::IDD_POINT_EDIT));
     setWindowTitle(QStringLiteral("Point"));

@@ -5,9 +5,7 @@
 
 #include <QMouseEvent>
 
-CPointList::CPointList(CPointsView* view)
-    : CListCtrlEx(view)
-    , m_view(view)
+CPointList::CPointList(CPointsView* view) : CListCtrlEx(view), m_view(view)
 {
     setObjectName(QString::number(plot::IDC_POINTS_LIST));
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -25,7 +25,8 @@ public:
     explicit CDialogUnits(const QFont& font)
     {
         const QFontMetrics fm(font);
-        const int letters = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+        const int letters =
+            fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
         m_x = (letters / 26 + 1) / 2;
         m_y = fm.height();
     }
@@ -44,9 +45,7 @@ private:
 class CHeldPainting
 {
 public:
-    CHeldPainting(QWidget* widget, bool hold)
-        : m_widget(widget)
-        , m_was(widget->updatesEnabled())
+    CHeldPainting(QWidget* widget, bool hold) : m_widget(widget), m_was(widget->updatesEnabled())
     {
         if (hold)
             widget->setUpdatesEnabled(false);
@@ -67,12 +66,10 @@ private:
 constexpr int kMinListHeight = 30;
 constexpr int kBottomGap = 5;
 
-} // namespace
+}  // namespace
 
 CPointsView::CPointsView(QWidget* parent)
-    : QWidget(parent)
-    , m_list(new CPointList(this))
-    , m_combo(new CPViewPointCombo(this))
+    : QWidget(parent), m_list(new CPointList(this)), m_combo(new CPViewPointCombo(this))
 {
     setObjectName(QString::number(plot::IDD_POINTS_VIEW));
     setFont(QFont(QStringLiteral("Sans Serif"), 8));
@@ -164,7 +161,8 @@ void CPointsView::InsertRow(int index)
     // 0.0 - y: a point on the surface reads 0, not -0.
     const int row = m_list->InsertItem(
         index, QString::fromStdString(m_view->FormatAxisValue(0.0 - y, plot::kAxisY, CAxisFormat::WithUnit)));
-    m_list->SetItemText(row, 1, QString::fromStdString(m_view->FormatAxisValue(x, plot::kAxisX, CAxisFormat::WithUnit)));
+    m_list->SetItemText(row, 1,
+                        QString::fromStdString(m_view->FormatAxisValue(x, plot::kAxisX, CAxisFormat::WithUnit)));
 }
 
 void CPointsView::FillList()
@@ -242,8 +240,8 @@ void CPointsView::EditPoint()
     double y = 0.0;
     if (!curve || curve->GetPoint(row, x, y) < 0)
         return;
-    CPointEdit dialog(m_view->GetAxisFormat(plot::kAxisY).Rounded(0.0 - y), m_view->GetAxisFormat(plot::kAxisX).Rounded(x),
-                      this);
+    CPointEdit dialog(m_view->GetAxisFormat(plot::kAxisY).Rounded(0.0 - y),
+                      m_view->GetAxisFormat(plot::kAxisX).Rounded(x), this);
     if (dialog.exec() == QDialog::Accepted)
         m_view->MovePoint(m_current, row, dialog.GetVelocity(), -dialog.GetDepth(), 1, 0, 1);
 }
@@ -309,8 +307,8 @@ std::unique_ptr<QMenu> CPointsView::BuildListMenu()
     if (!CurrentCurve())
         return nullptr;
     const bool row = m_list->GetFirstSelected() >= 0;
-    auto menu = std::make_unique<QMenu>(row ? QStringLiteral("Point view RB menu") : QStringLiteral("Menu for empty list"),
-                                        this);
+    auto menu = std::make_unique<QMenu>(
+        row ? QStringLiteral("Point view RB menu") : QStringLiteral("Menu for empty list"), this);
     menu->setObjectName(QString::number(row ? plot::IDR_POINTS_MENU : plot::IDR_EMPTY_LIST_MENU));
     const auto add = [this, &menu](int id, const char* text) {
         QAction* action = menu->addAction(QString::fromLatin1(text));

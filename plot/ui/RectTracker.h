@@ -11,8 +11,7 @@ class QPainter;
 class CRectTracker
 {
 public:
-    enum Hit
-    {
+    enum Hit {
         HitNothing = -1,
         HitTopLeft = 0,
         HitTopRight,

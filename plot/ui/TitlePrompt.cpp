@@ -9,8 +9,7 @@
 #include <QVBoxLayout>
 
 CTitlePrompt::CTitlePrompt(const QString& title, QWidget* parent)
-    : QDialog(parent)
-    , m_field(plotfields::WithId(new QLineEdit(title, this), plot::IDC_TITLE_TEXT))
+    : QDialog(parent), m_field(plotfields::WithId(new QLineEdit(title, this), plot::IDC_TITLE_TEXT))
 {
     setObjectName(QString::number(plot::IDD_TITLE_PROMPT));
     setWindowTitle(QStringLiteral("Curve title"));

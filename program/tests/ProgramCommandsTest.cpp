@@ -4,18 +4,18 @@
 // or state, a page of help, a stopped sounder, a closed program). The items
 // of Parts not built yet must be greyed, those that are built must not be.
 #include "app/Pelmaris.h"
-#include "app/tests/ShellTestSupport.h"
 #include "app/StandardESLayout.h"
+#include "app/tests/ShellTestSupport.h"
 #include "app/ui/LayoutDialog.h"
 #include "app/ui/MainFrame.h"
-#include "program/tests/TestProgram.h"
+#include "app/ui/tests/QtTestSupport.h"
 #include "app/widgets/FolderDlg.h"
 #include "display/PaletteControl.h"
-#include "sounder/OperationControl.h"
 #include "outputs/QYNet.h"
+#include "program/tests/TestProgram.h"
 #include "sensors/Environment.h"
 #include "sim/recgen/RecordingGenerator.h"
-#include "app/ui/tests/QtTestSupport.h"
+#include "sounder/OperationControl.h"
 
 #include <QAction>
 #include <QDialog>
@@ -40,24 +40,41 @@ namespace {
 
 // Items whose Parts are not built yet: greyed whatever the program does.
 const std::set<unsigned> kNotBuilt = {
-    cmd::ECHOGRAM_STORAGE, cmd::HISTORY,     cmd::PRINT_DB_PING,    cmd::TRANSCEIVER,
-    cmd::ENVIRONMENT,      cmd::NAVIGATION,  cmd::PURSE_SEINE,      cmd::TRAWL,       cmd::HEAVE,
-    cmd::TEMPERATURE,      cmd::HEADING,     cmd::NMEA_DEPTH,       cmd::LOBE,        cmd::SERIAL_INTERFACE,
-    cmd::REMOTE_DISPLAY,   cmd::SVP_DIALOG,  cmd::HW_STATUS,        cmd::SECOND_LAYER, cmd::FREQ_SWEEP,
+    cmd::ECHOGRAM_STORAGE,
+    cmd::HISTORY,
+    cmd::PRINT_DB_PING,
+    cmd::TRANSCEIVER,
+    cmd::ENVIRONMENT,
+    cmd::NAVIGATION,
+    cmd::PURSE_SEINE,
+    cmd::TRAWL,
+    cmd::HEAVE,
+    cmd::TEMPERATURE,
+    cmd::HEADING,
+    cmd::NMEA_DEPTH,
+    cmd::LOBE,
+    cmd::SERIAL_INTERFACE,
+    cmd::REMOTE_DISPLAY,
+    cmd::SVP_DIALOG,
+    cmd::HW_STATUS,
+    cmd::SECOND_LAYER,
+    cmd::FREQ_SWEEP,
     cmd::EXP_CALCULATION,
 };
 // Items of a running sounder: greyed while none runs. "Store..." and
 // "Annotation..." stay greyed while it replays, "Step!" outside single step.
-const std::set<unsigned> kNeedSounder = {cmd::STORE,       cmd::ANNOTATION,     cmd::STOP_SOUNDER,
-                                         cmd::STEP,        cmd::REPLAY_CONTROL, cmd::STATUS_WINDOW};
+const std::set<unsigned> kNeedSounder = {cmd::STORE, cmd::ANNOTATION,     cmd::STOP_SOUNDER,
+                                         cmd::STEP,  cmd::REPLAY_CONTROL, cmd::STATUS_WINDOW};
 const std::set<unsigned> kNotWhileReplaying = {cmd::STORE, cmd::ANNOTATION, cmd::STEP};
 
-struct Model {
+struct Model
+{
     const char* executable;
     const char* sounderName;  // for the generic name
 };
 
-class CommandsTest : public ::testing::Test {
+class CommandsTest : public ::testing::Test
+{
 protected:
     CommandsTest() { QtApp(); }
 
@@ -65,8 +82,8 @@ protected:
     {
         if (model.sounderName) {
             HKEY key = nullptr;
-            ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder", 0, nullptr, 0,
-                                     KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                     nullptr, &key, nullptr),
                       ERROR_SUCCESS);
             const std::string value = model.sounderName;
             RegSetValueEx(key, "SounderName", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -78,9 +95,9 @@ protected:
         const std::string root = std::string("Software\\Zelvar\\EchoSounder\\") +
                                  (model.sounderName ? model.sounderName : model.executable) + "\\1.0";
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, root.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                 nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegCreateKeyEx(HKEY_CURRENT_USER, root.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
         const std::string folder = (env.Root() / "program").string();
         RegSetValueEx(key, "TrListPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
                       static_cast<DWORD>(folder.size() + 1));
@@ -127,8 +144,8 @@ protected:
         std::string text;
         for (unsigned id : items) {
             const app::CCmdUI ui = frame->QueryCommand(id);
-            text += std::to_string(id) + (ui.enabled ? "e" : "-") + (ui.checked ? "c" : "-") +
-                    ui.text.value_or("") + " ";
+            text +=
+                std::to_string(id) + (ui.enabled ? "e" : "-") + (ui.checked ? "c" : "-") + ui.text.value_or("") + " ";
         }
         text += "|palette " + std::to_string(frame->GetCurrentPalette());
         text += "|async " + std::to_string(frame->AsyncState());
@@ -259,7 +276,8 @@ protected:
     std::vector<std::string> helpPages;
 };
 
-class ProgramCommands : public CommandsTest, public ::testing::WithParamInterface<Model> {};
+class ProgramCommands : public CommandsTest, public ::testing::WithParamInterface<Model>
+{};
 
 std::set<unsigned> Expected(const std::vector<unsigned>& items, const std::set<unsigned>& a,
                             const std::set<unsigned>& b = {})
@@ -298,8 +316,7 @@ TEST_P(ProgramCommands, EveryItemWorksOrIsGreyed)
 
 INSTANTIATE_TEST_SUITE_P(Models, ProgramCommands,
                          ::testing::Values(Model{"QY210", nullptr}, Model{"QY310", nullptr}, Model{"RM30", nullptr},
-                                           Model{"TQ30", nullptr}, Model{"QYNVU", nullptr},
-                                           Model{"PELMARIS", "TOTAL"}),
+                                           Model{"TQ30", nullptr}, Model{"QYNVU", nullptr}, Model{"PELMARIS", "TOTAL"}),
                          [](const auto& info) { return std::string(info.param.executable); });
 
 const Model kQY310{"QY310", nullptr};

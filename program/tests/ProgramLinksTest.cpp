@@ -3,11 +3,10 @@
 // window and samples that travel through the external depth table, the
 // View menu's side-scan colours, the bottom detector dialog's news and the
 // depth strip's slope and trawl texts.
-#include "base/AppIds.h"
 #include "app/tests/ShellTestSupport.h"
-#include "app/ui/tests/QtTestSupport.h"
-#include "program/tests/TestProgram.h"
 #include "app/ui/MainFrame.h"
+#include "app/ui/tests/QtTestSupport.h"
+#include "base/AppIds.h"
 #include "display/DepthDoc.h"
 #include "display/PaletteControl.h"
 #include "display/ui/DepthView.h"
@@ -16,11 +15,12 @@
 #include "engine/BottomDetector.h"
 #include "engine/Channel.h"
 #include "engine/Slope.h"
-#include "platform/MessageDispatcher.h"
 #include "outputs/QYNet.h"
 #include "platform/MessageBox.h"
+#include "platform/MessageDispatcher.h"
 #include "platform/Paths.h"
 #include "platform/Socket.h"
+#include "program/tests/TestProgram.h"
 #include "recording/tests/StoreFixture.h"
 #include "sensors/Environment.h"
 #include "sensors/ExternalDepth.h"
@@ -35,7 +35,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ProgramLinksTest : public ::testing::Test {
+class ProgramLinksTest : public ::testing::Test
+{
 protected:
     ProgramLinksTest() { QtApp(); }
     void Start(const char* model)
@@ -77,9 +78,9 @@ TEST_F(ProgramLinksTest, ProfileReceivedOnTheNetworkIsStoredAndOffered)
     CSocket sender;
     ASSERT_TRUE(sender.Create(CSocket::Udp));
     const std::string profile = "SV,120000,2,0.00,1480.00,50.00,1470.00";
-    ASSERT_GT(sender.SendTo(profile.data(), profile.size(), SocketAddress(SocketAddress::kLoopback,
-                                                                            net->Port().LocalPort())),
-              0);
+    ASSERT_GT(
+        sender.SendTo(profile.data(), profile.size(), SocketAddress(SocketAddress::kLoopback, net->Port().LocalPort())),
+        0);
     ASSERT_TRUE(WaitFor([&] { return program->Environment().IsRealSvp(); }));
 
     const fs::path folder = CPaths::MapWindowsPath(CSvpProfile::GetFolder(SounderModel::QY310));
@@ -176,7 +177,8 @@ TEST_F(ProgramLinksTest, SideScanColoursFollowTheViewMenu)
     Start("QY310");
     app::CMainFrame* frame = program->Frame();
     ASSERT_NE(frame, nullptr);
-    struct CSideScanView : CSCView {
+    struct CSideScanView : CSCView
+    {
         int IsSideScan() const override { return 1; }
     } view;
     CPaletteControl palettes;
@@ -188,7 +190,8 @@ TEST_F(ProgramLinksTest, SideScanColoursFollowTheViewMenu)
     };
     const QRgb plain = firstEchoLevel();
 
-    struct SCase {
+    struct SCase
+    {
         unsigned command;
         QRgb level;
     };

@@ -3,20 +3,20 @@
 // silent at the start, the unit's lost samples and lost link in the status
 // bar, the re-link behind the search dialog when it speaks again, and a
 // refusing unit that is never used.
-#include "sounder/OperationControl.h"
 #include "program/tests/NetworkUnitInstall.h"
 #include "sim/qy42/QY42Simulator.h"
+#include "sounder/OperationControl.h"
 #include "transceivers/QY42.h"
 #include "transceivers/UnitSearchWait.h"
 
 #include "app/Pelmaris.h"
-#include "base/RegistrySupport.h"
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/MainFrame.h"
-#include "program/tests/TestProgram.h"
-#include "platform/tests/NetNamespace.h"
-#include "transceivers/ui/SearchNVU.h"
 #include "app/ui/tests/QtTestSupport.h"
+#include "base/RegistrySupport.h"
+#include "platform/tests/NetNamespace.h"
+#include "program/tests/TestProgram.h"
+#include "transceivers/ui/SearchNVU.h"
 
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -126,8 +126,7 @@ int RunProgram()
     check(relinkSearches == 1, "one search dialog for the re-link, not " + std::to_string(relinkSearches));
 
     pelmaris.Operation().PostStop(0);
-    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000),
-          "stopped");
+    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
 
     // A unit that refuses is never used: the start gets no further than
     // asking for its version.

@@ -5,19 +5,19 @@
 // later files, and after a stop or a start that came to nothing the
 // operator starts again from "Operation...".
 #include "app/Pelmaris.h"
-#include "base/Archive.h"
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/MainFrame.h"
-#include "program/tests/TestProgram.h"
+#include "app/ui/tests/QtTestSupport.h"
+#include "base/Archive.h"
 #include "engine/Channel.h"
 #include "engine/ui/ChannelStatusDialog.h"
 #include "platform/Paths.h"
+#include "program/tests/TestProgram.h"
 #include "recording/Replay.h"
 #include "recording/StoreSettings.h"
 #include "recording/tests/StoreFixture.h"
 #include "recording/ui/ReplayButtons.h"
 #include "sim/recgen/RecordingGenerator.h"
-#include "app/ui/tests/QtTestSupport.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -46,7 +46,8 @@ namespace {
 // step that finds the window not yet ready says so and runs again. A step
 // that opens another window queues its click, so that the window comes up
 // in the loop of the one below it.
-class CModalDriver {
+class CModalDriver
+{
 public:
     using Step = std::function<bool(QWidget&)>;
     CModalDriver()
@@ -98,12 +99,14 @@ bool AcceptWhenReady(QWidget& dialog)
     return true;
 }
 
-struct SModel {
+struct SModel
+{
     const char* executable;
     const char* operationDialog;  // its template number
 };
 
-class ProgramOperation : public ::testing::TestWithParam<SModel> {
+class ProgramOperation : public ::testing::TestWithParam<SModel>
+{
 protected:
     ProgramOperation() { QtApp(); }
 
@@ -128,7 +131,10 @@ protected:
         CEchoSounder* sounder = Sounder();
         return sounder ? dynamic_cast<zv::recording::CReplay*>(sounder->GetTransceiver(0)) : nullptr;
     }
-    bool Settled() { return WaitFor([&] { return !Operation().IsBusy(); }); }
+    bool Settled()
+    {
+        return WaitFor([&] { return !Operation().IsBusy(); });
+    }
     // Until no ping has come for a while: a ping on its way when the pace
     // changed has arrived.
     static bool Quiet(const CEchoSounder& sounder)
@@ -155,8 +161,8 @@ protected:
     {
         zv::recgen::SRecGenScene scene;
         std::string error;
-        for (const std::string& s : {"pings=" + std::to_string(pings), std::string("channels=38,120"),
-                                    std::string("samples=300")})
+        for (const std::string& s :
+             {"pings=" + std::to_string(pings), std::string("channels=38,120"), std::string("samples=300")})
             EXPECT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
         for (const std::string& s : more)
             EXPECT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
@@ -229,8 +235,7 @@ TEST_P(ProgramOperation, OperationStartsAReplayThatTheBarDrives)
     Run(cmd::OPERATION);
     ASSERT_TRUE(WaitFor([&] { return Replay() != nullptr; }, 10000)) << testing::PrintToString(driver.seen);
     ASSERT_NE(Operation().GetReplayFileList(), nullptr);
-    EXPECT_EQ(Operation().GetReplayFileList()->GetFiles(),
-              (std::vector<std::string>{first.string(), second.string()}));
+    EXPECT_EQ(Operation().GetReplayFileList()->GetFiles(), (std::vector<std::string>{first.string(), second.string()}));
     EXPECT_EQ(Operation().GetReplayFileList()->m_loop, 1);
     EXPECT_EQ(Operation().GetReplayFileList()->m_saveData, 1);
     EXPECT_TRUE(WaitFor([&] { return storeDialogs == 1; }, 10000)) << "Save Data asks for \"Store...\"";
@@ -259,8 +264,7 @@ TEST_P(ProgramOperation, OperationStartsAReplayThatTheBarDrives)
     ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() == pings + 1; }, 10000));
     ASSERT_TRUE(Quiet(*sounder));
     EXPECT_EQ(sounder->GetPingCount(), pings + 1) << "one ping a step";
-    ASSERT_TRUE(WaitFor([&] { return slider->value() >= 149 && slider->value() <= 151; }))
-        << "at " << slider->value();
+    ASSERT_TRUE(WaitFor([&] { return slider->value() >= 149 && slider->value() <= 151; })) << "at " << slider->value();
     EXPECT_EQ(Control<QLabel>(*bar, 1515)->text().size(), 8);
     Screenshot(*bar, name + "-replay-bar");
 
@@ -305,8 +309,7 @@ TEST_P(ProgramOperation, OperationStartsAReplayThatTheBarDrives)
     COperationControl::PostStartWithFiles(Operation().GetReplayFileList());
     ASSERT_TRUE(WaitFor([&] {
         bool on = true;
-        const bool recorder =
-            program->Recorder().With([&](zv::recording::CStore& s) { on = s.IsReplayExtractOn(); });
+        const bool recorder = program->Recorder().With([&](zv::recording::CStore& s) { on = s.IsReplayExtractOn(); });
         return recorder && !on;
     }));
     EXPECT_TRUE(WaitFor([&] { return !bar->IsRecOn(); }));
@@ -321,8 +324,7 @@ TEST_P(ProgramOperation, OperationStartsAReplayThatTheBarDrives)
     program.reset();
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, ProgramOperation,
-                         ::testing::Values(SModel{"QY310", "261"}, SModel{"RM30", "149"}),
+INSTANTIATE_TEST_SUITE_P(Models, ProgramOperation, ::testing::Values(SModel{"QY310", "261"}, SModel{"RM30", "149"}),
                          [](const auto& info) { return std::string(info.param.executable); });
 
 namespace {
@@ -348,7 +350,8 @@ TEST_F(ProgramOperationQY310, StatusWindowShowsTheChannels)
     EXPECT_TRUE(WaitFor([&] {
         return status->Field("draught", 2)->text() == "  5.0" && status->Field("tvg", 1)->text() == "20logR" &&
                status->Field("tvg", 2)->text() == "20 log R";
-    })) << status->Field("draught", 2)->text().toStdString() << status->Field("tvg", 1)->text().toStdString();
+    })) << status->Field("draught", 2)->text().toStdString()
+        << status->Field("tvg", 1)->text().toStdString();
 
     // A new bottom range of the first channel shows after 0x47D.
     std::vector<BYTE> bytes;
@@ -426,7 +429,9 @@ TEST_F(ProgramOperationQY310, ReprocessHeaveAtTheStartAndForTheNextFile)
 TEST_F(ProgramOperationQY310, OperationStartsAgainAfterAStopOrABadFile)
 {
     const fs::path bad = env.Root() / "garbage.raw";
-    { std::ofstream(bad) << "not a recording"; }
+    {
+        std::ofstream(bad) << "not a recording";
+    }
     const fs::path good = Record("good.raw", 2000);
     Start("QY310", {bad.string()});
     ASSERT_TRUE(WaitFor([&] { return Operation().GetReplayFileList() != nullptr && !Operation().IsBusy(); }));

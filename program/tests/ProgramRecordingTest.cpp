@@ -3,21 +3,21 @@
 // stops a survey line, the line counter follows, the raw file holds whole
 // pings with the tide of a live tide telegram, and "Store..." changes the
 // recorder's settings in between.
-#include "sounder/OperationControl.h"
+#include "program/tests/NetworkUnitInstall.h"
 #include "recording/Store.h"
 #include "recording/tests/StoreFixture.h"
-#include "program/tests/NetworkUnitInstall.h"
 #include "sim/qy42/QY42Simulator.h"
+#include "sounder/OperationControl.h"
 
 #include "app/Pelmaris.h"
-#include "base/RegistrySupport.h"
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/MainFrame.h"
-#include "program/tests/TestProgram.h"
+#include "app/ui/tests/QtTestSupport.h"
+#include "base/RegistrySupport.h"
 #include "platform/FileTime.h"
 #include "platform/tests/NetNamespace.h"
+#include "program/tests/TestProgram.h"
 #include "sensors/NmeaDecoder.h"
-#include "app/ui/tests/QtTestSupport.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -129,8 +129,7 @@ int RunProgram()
     check(WaitFor([&] { return lineCounter() == "L0005 off"; }), "line counter after Store...: " + lineCounter());
 
     pelmaris.Operation().PostStop(0);
-    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000),
-          "stopped");
+    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
 
     const auto files = zv::recording::test::FilesWith(folder, ".raw");
     if (!check(files.size() == 1, "one raw file, not " + std::to_string(files.size())))
@@ -143,8 +142,8 @@ int RunProgram()
     check(std::count(rb.annotations.begin(), rb.annotations.end(), "Buoy 7 to port") == 1, "the annotation recorded");
     for (std::size_t d = 0; d < rb.power.size(); ++d) {
         check(rb.channels[d] == 1 && !rb.power[d].empty(), "ping " + std::to_string(d) + " of channel 1 with samples");
-        check(rb.tides[d] == -1.25, "ping " + std::to_string(d) + " with the telegram's tide, not " +
-                                        std::to_string(rb.tides[d]));
+        check(rb.tides[d] == -1.25,
+              "ping " + std::to_string(d) + " with the telegram's tide, not " + std::to_string(rb.tides[d]));
     }
     return check.failures;
 }

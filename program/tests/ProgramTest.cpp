@@ -2,32 +2,32 @@
 // engine, saves its state, and powers off only when armed and only at the
 // end; replays run through the channels and the recorder; the telegram
 // decoder feeds the history, the network output and the recorder.
+#include "app/Workload.h"
 #include "display/ESDocList.h"
 #include "display/EchogramDoc.h"
 #include "engine/Channel.h"
-#include "sounder/OperationControl.h"
 #include "outputs/QYNet.h"
 #include "platform/Component.h"
-#include "platform/Socket.h"
-#include "serialcom/ISerialCom.h"
-#include "recording/Replay.h"
-#include "sensors/GeographicInfo.h"
-#include "sensors/Environment.h"
-#include "recording/Store.h"
-#include "recording/tests/StoreFixture.h"
 #include "platform/FileTime.h"
 #include "platform/Paths.h"
+#include "platform/Socket.h"
+#include "recording/Replay.h"
+#include "recording/Store.h"
+#include "recording/tests/StoreFixture.h"
+#include "sensors/Environment.h"
+#include "sensors/GeographicInfo.h"
+#include "serialcom/ISerialCom.h"
 #include "sim/recgen/RecordingGenerator.h"
+#include "sounder/OperationControl.h"
 #include "transceivers/TransceiverInstallation.h"
-#include "app/Workload.h"
 
 #include "app/Pelmaris.h"
-#include "base/RegistrySupport.h"
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/MainFrame.h"
-#include "program/tests/TestProgram.h"
-#include "platform/MessageBox.h"
 #include "app/ui/tests/QtTestSupport.h"
+#include "base/RegistrySupport.h"
+#include "platform/MessageBox.h"
+#include "program/tests/TestProgram.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -43,7 +43,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ProgramTest : public ::testing::Test {
+class ProgramTest : public ::testing::Test
+{
 protected:
     ProgramTest() { QtApp(); }
     void Start(const char* model, std::vector<std::string> arguments = {})
@@ -69,14 +70,15 @@ protected:
 };
 
 // A generated recording of a few pings on two channels.
-struct Recording {
+struct Recording
+{
     zv::recgen::SRecGenScene scene;
     fs::path file;
     Recording(const fs::path& folder, int pings)
     {
         std::string error;
-        for (const std::string& s : {"pings=" + std::to_string(pings), std::string("channels=38,120"),
-                                    std::string("samples=400")})
+        for (const std::string& s :
+             {"pings=" + std::to_string(pings), std::string("channels=38,120"), std::string("samples=400")})
             EXPECT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
         file = folder / "survey.raw";
         EXPECT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(file.string(), nullptr, &error)) << error;
@@ -93,7 +95,7 @@ TEST_F(ProgramTest, FirstCloseStopsAndExitsThroughOperationControl)
 {
     ScopedEnv armed("zelvarqy310shutdown", "1");
     Start("QY310");
-    EXPECT_TRUE(Operation().GetPowerOff());  // the arming reached operation control
+    EXPECT_TRUE(Operation().GetPowerOff());                      // the arming reached operation control
     EXPECT_FALSE(frame->QueryCommand(app::cmd::STORE).enabled);  // no sounder, no recorder
     frame->close();
     ASSERT_TRUE(WaitFor([&] { return !frame->isVisible(); }));
@@ -164,7 +166,8 @@ TEST_F(ProgramTest, ChannelFramesKeepTheirSettingsInTheSettingsFolderUnderTheCha
     const Recording recording(env.Root(), 4);
     const fs::path workingFolder = env.Root() / "cwd";
     fs::create_directories(workingFolder);
-    struct InFolder {
+    struct InFolder
+    {
         fs::path before = fs::current_path();
         explicit InFolder(const fs::path& folder) { fs::current_path(folder); }
         ~InFolder() { fs::current_path(before); }
@@ -239,8 +242,8 @@ TEST_F(ProgramTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
     COperationControl::PostStartWithFiles(&list);
     ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
     CEchoSounder* sounder = Operation().GetEchoSounder();
-    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program)->IsStopped() && sounder->GetPingCount() >= kPings; },
-                        30000));
+    ASSERT_TRUE(
+        WaitFor([&] { return RunningReplay(*program)->IsStopped() && sounder->GetPingCount() >= kPings; }, 30000));
     // The end of the file was reached and nothing more is triggered: every
     // ping went through once, and each channel holds the last one.
     EXPECT_EQ(sounder->GetPingCount(), std::uint64_t(kPings));
@@ -357,7 +360,9 @@ TEST_F(ProgramTest, ReplayToSaveDataOpensTheStoreDialogOnce)
 TEST_F(ProgramTest, UnreadableRecordingStartsNoSounder)
 {
     const fs::path bad = env.Root() / "garbage.raw";
-    { std::ofstream(bad) << "not a recording"; }
+    {
+        std::ofstream(bad) << "not a recording";
+    }
     Start("QY310", {bad.string()});
     ASSERT_TRUE(WaitFor([&] { return Operation().GetReplayFileList() != nullptr && !Operation().IsBusy(); }));
     EXPECT_EQ(Operation().GetEchoSounder(), nullptr);

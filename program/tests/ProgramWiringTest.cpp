@@ -5,20 +5,19 @@
 // links, the environment's profile and its sound velocity, the external
 // depth table, the recorder's depth telegram, the geographic history and,
 // on the models with a network output, its datagrams.
-#include "base/RegistrySupport.h"
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/tests/QtTestSupport.h"
-#include "program/tests/TestProgram.h"
+#include "base/RegistrySupport.h"
 #include "display/DepthDoc.h"
 #include "display/EchogramDoc.h"
 #include "engine/Channel.h"
 #include "engine/ReplayFileList.h"
-#include "sounder/OperationControl.h"
 #include "outputs/DepthTelegram.h"
 #include "outputs/QYNet.h"
 #include "platform/FileTime.h"
 #include "platform/Paths.h"
 #include "platform/Socket.h"
+#include "program/tests/TestProgram.h"
 #include "recording/Replay.h"
 #include "recording/Store.h"
 #include "recording/StoreSettings.h"
@@ -29,6 +28,7 @@
 #include "sensors/SvpProfile.h"
 #include "sim/recgen/RecGenScene.h"
 #include "sim/recgen/RecordingGenerator.h"
+#include "sounder/OperationControl.h"
 #include "transceivers/Transceiver.h"
 
 #include <gtest/gtest.h>
@@ -50,7 +50,8 @@ constexpr double kProfileLow = 1430.0;
 constexpr double kProfileHigh = 1450.0;
 constexpr int kPings = 30;
 
-struct SModelCase {
+struct SModelCase
+{
     const char* executable;
     const char* sounderName;  // null: the executable names the model
     SounderModel model;
@@ -72,7 +73,8 @@ zv::recording::CReplay* RunningReplay(app::CProgram& program)
 }
 
 // Every datagram that reaches a loopback port.
-class CListener {
+class CListener
+{
 public:
     CListener()
     {
@@ -100,15 +102,16 @@ private:
     std::vector<std::string> m_received;
 };
 
-class ProgramWiringTest : public ::testing::TestWithParam<SModelCase> {
+class ProgramWiringTest : public ::testing::TestWithParam<SModelCase>
+{
 protected:
     ProgramWiringTest() { QtApp(); }
 
     static void SetMachineString(const std::string& name, const std::string& value)
     {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder", 0, nullptr, 0,
-                                 KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                 nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         RegSetValueEx(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                       static_cast<DWORD>(value.size() + 1));
@@ -127,8 +130,8 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
     zv::recgen::SRecGenScene scene;
     std::string error;
     ASSERT_TRUE(zv::recgen::ApplySceneText(scene, DemoSceneText(), &error)) << error;
-    for (const std::string& s : {"pings=" + std::to_string(kPings), std::string("annotate-every=10"),
-                                std::string("svp-kind=3")})
+    for (const std::string& s :
+         {"pings=" + std::to_string(kPings), std::string("annotate-every=10"), std::string("svp-kind=3")})
         ASSERT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
     const fs::path recording = env.Root() / "demo.raw";
     ASSERT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(recording.string(), nullptr, &error)) << error;
@@ -146,8 +149,10 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
     CEnvironment& environment = program->Environment();
     const fs::path folder = CPaths::MapWindowsPath(CSvpProfile::GetFolder(c.model));
     fs::create_directories(folder);
-    { std::ofstream(folder / "wiring.asvp") << "( SoundVelocity 1.00  0 0 0 0 0 0 0 SSP PE 2 )\r\n"
-                                               "0.0 1450.0\r\n40.0 1430.0\r\n"; }
+    {
+        std::ofstream(folder / "wiring.asvp") << "( SoundVelocity 1.00  0 0 0 0 0 0 0 SSP PE 2 )\r\n"
+                                                 "0.0 1450.0\r\n40.0 1430.0\r\n";
+    }
     ASSERT_TRUE(reg.SetDword(root, "Environment", "dwSvpType", CEnvironment::SvpTypeProfile));
     ASSERT_TRUE(reg.SetString(root, "Environment", "SvpFileName", "wiring.asvp"));
     ASSERT_TRUE(reg.SetString(root, "Environment", "SvpFilePath", ""));
@@ -271,16 +276,16 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
     EXPECT_GT(dpt, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Models, ProgramWiringTest,
-    ::testing::Values(SModelCase{"QY210", nullptr, SounderModel::QY210, true},
-                      SModelCase{"QY310", nullptr, SounderModel::QY310, true},
-                      SModelCase{"RM30", nullptr, SounderModel::RM30, false},
-                      SModelCase{"TQ30", nullptr, SounderModel::TQ30, false},
-                      SModelCase{"QYNVU", nullptr, SounderModel::QYNVU, true},
-                      SModelCase{"PELMARIS", "TOTAL", SounderModel::TOTAL, false}),
-    [](const ::testing::TestParamInfo<SModelCase>& info) {
-        return std::string(info.param.executable) + (info.param.sounderName ? info.param.sounderName : "");
-    });
+INSTANTIATE_TEST_SUITE_P(Models, ProgramWiringTest,
+                         ::testing::Values(SModelCase{"QY210", nullptr, SounderModel::QY210, true},
+                                           SModelCase{"QY310", nullptr, SounderModel::QY310, true},
+                                           SModelCase{"RM30", nullptr, SounderModel::RM30, false},
+                                           SModelCase{"TQ30", nullptr, SounderModel::TQ30, false},
+                                           SModelCase{"QYNVU", nullptr, SounderModel::QYNVU, true},
+                                           SModelCase{"PELMARIS", "TOTAL", SounderModel::TOTAL, false}),
+                         [](const ::testing::TestParamInfo<SModelCase>& info) {
+                             return std::string(info.param.executable) +
+                                    (info.param.sounderName ? info.param.sounderName : "");
+                         });
 
 }  // namespace

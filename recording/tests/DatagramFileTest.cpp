@@ -49,17 +49,23 @@ TEST(DatagramFileTest, FullFileKeepsWholeDatagramsOnly)
         // Child: 10,000 bytes of room; report how the writes went by exit code.
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit lim{10000, 10000};
-        if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(10);
+        if (setrlimit(RLIMIT_FSIZE, &lim) != 0)
+            _exit(10);
         CDatagramFile file;
-        if (file.CreateNew(path.string()) != 0) _exit(11);
+        if (file.CreateNew(path.string()) != 0)
+            _exit(11);
         SSampleData d;
         d.power = power;
         int ok = 0;
         for (int i = 0; i < 10; ++i) {
             d.header.channel = std::uint16_t(i + 1);
             const CDatagramFile::EResult r = file.Write(CDatagramWriter::BuildSample(d).Framed());
-            if (r == CDatagramFile::EResult::Ok) { ++ok; continue; }
-            if (r != CDatagramFile::EResult::DiskFull) _exit(12);
+            if (r == CDatagramFile::EResult::Ok) {
+                ++ok;
+                continue;
+            }
+            if (r != CDatagramFile::EResult::DiskFull)
+                _exit(12);
             // A later small datagram that fits still goes in whole.
             if (file.Write(CDatagramWriter::BuildText(kTypeTAG0, "after", 1).Framed()) != CDatagramFile::EResult::Ok)
                 _exit(13);
@@ -79,8 +85,10 @@ TEST(DatagramFileTest, FullFileKeepsWholeDatagramsOnly)
     SDatagramView v;
     int samples = 0, texts = 0;
     while (r.Next(v)) {
-        if (v.type == kTypeRAW0) ++samples;
-        if (v.type == kTypeTAG0) ++texts;
+        if (v.type == kTypeRAW0)
+            ++samples;
+        if (v.type == kTypeTAG0)
+            ++texts;
     }
     EXPECT_EQ(samples, 4);
     EXPECT_EQ(texts, 1);

@@ -1,9 +1,9 @@
 // Datagram bodies as written, and the bounded reader over intact and
 // damaged streams.
-#include "recording/DatagramReader.h"
-#include "recording/DatagramWriter.h"
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
+#include "recording/DatagramReader.h"
+#include "recording/DatagramWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,8 @@ void Append(Bytes& stream, const CFramedDatagram& d)
 
 // A copy in a heap block of exactly the stream's size, so the sanitizer
 // catches any read past the end.
-struct ExactBuffer {
+struct ExactBuffer
+{
     explicit ExactBuffer(const Bytes& b) : size(b.size()), data(new std::uint8_t[b.size() ? b.size() : 1])
     {
         std::copy(b.begin(), b.end(), data.get());
@@ -59,7 +60,8 @@ SConfiguration Config(int channels)
     c.motionX = 0.5;
     c.motionY = 0.25;
     c.motionZ = -1.0;
-    for (int i = 0; i < channels; ++i) c.channels.push_back(Channel(38.0 + i, ("CH" + std::to_string(i + 1)).c_str()));
+    for (int i = 0; i < channels; ++i)
+        c.channels.push_back(Channel(38.0 + i, ("CH" + std::to_string(i + 1)).c_str()));
     return c;
 }
 
@@ -67,10 +69,15 @@ SConfiguration Config(int channels)
 
 TEST(DatagramTest, TextAndProfileBodySizes)
 {
-    struct Row { std::size_t chars; std::size_t text; std::size_t profile; };
+    struct Row
+    {
+        std::size_t chars;
+        std::size_t text;
+        std::size_t profile;
+    };
     const Row rows[] = {
-        {0, 16, 20}, {3, 16, 20}, {4, 20, 24}, {7, 20, 24}, {198, 212, 216}, {199, 212, 216},
-        {500, 212, 520}, {24999, 212, 25016}, {40000, 212, 25016},
+        {0, 16, 20},     {3, 16, 20},     {4, 20, 24},         {7, 20, 24},         {198, 212, 216},
+        {199, 212, 216}, {500, 212, 520}, {24999, 212, 25016}, {40000, 212, 25016},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.chars);
@@ -124,7 +131,14 @@ TEST(DatagramTest, SampleDatagramRoundTrip)
     d.header.pitch2 = 5;
     d.power = power;
 
-    struct Case { const char* name; bool angles; bool traces; std::size_t size; std::uint16_t flags; };
+    struct Case
+    {
+        const char* name;
+        bool angles;
+        bool traces;
+        std::size_t size;
+        std::uint16_t flags;
+    };
     const Case cases[] = {
         {"power only", false, false, 84 + 14, 1},
         {"power and angles", true, false, 84 + 28, 3},
@@ -153,8 +167,10 @@ TEST(DatagramTest, SampleDatagramRoundTrip)
         // Past the count, and in an absent block, samples read as 0: the
         // next block's bytes or memory beyond the body are never taken.
         EXPECT_EQ(s.Power(7), 0);
-        if (c.angles) EXPECT_EQ(s.AngleSamples(), angle);
-        else EXPECT_FALSE(s.angle);
+        if (c.angles)
+            EXPECT_EQ(s.AngleSamples(), angle);
+        else
+            EXPECT_FALSE(s.angle);
         EXPECT_EQ(s.Angle(c.angles ? 7 : 0), 0);
         if (c.traces) {
             EXPECT_EQ(s.Trace1(6), 7.0f);
@@ -237,7 +253,8 @@ namespace {
 // Bytes laid down by hand at the offsets of the file layout, with numbers
 // written here rather than taken from the program's constants, so that a
 // writer and a reader that agree with each other on a wrong place still fail.
-struct Golden {
+struct Golden
+{
     explicit Golden(std::size_t n) : b(n, 0) {}
     void U8(std::size_t at, std::uint8_t v) { b.at(at) = v; }
     void U16(std::size_t at, std::uint16_t v)
@@ -258,7 +275,8 @@ struct Golden {
     }
     void Text(std::size_t at, const std::string& t)
     {
-        for (std::size_t i = 0; i < t.size(); ++i) U8(at + i, std::uint8_t(t[i]));
+        for (std::size_t i = 0; i < t.size(); ++i)
+            U8(at + i, std::uint8_t(t[i]));
     }
     void Type(const char* t) { Text(0, t); }
     Bytes b;
@@ -275,7 +293,10 @@ SDatagramView ViewOf(const Bytes& body)
     return v;
 }
 
-Bytes BodyOf(const CFramedDatagram& d) { return Bytes(d.Body().begin(), d.Body().end()); }
+Bytes BodyOf(const CFramedDatagram& d)
+{
+    return Bytes(d.Body().begin(), d.Body().end());
+}
 
 }  // namespace
 
@@ -340,11 +361,13 @@ TEST(DatagramTest, ConfigurationChannelRecordSitsWhereTheLayoutSays)
     ASSERT_EQ(back.channels.size(), 1u);
     const SConfigChannel& b = back.channels[0];
     EXPECT_EQ(b.id, "T38 38 kHz");
-    const double got[] = {b.gain, b.twoWayBeamAngle, b.beamWidthAlong, b.beamWidthAthwart, b.angleSensAlong,
-                          b.angleSensAthwart, b.angleOffsetAlong, b.angleOffsetAthwart, b.transducerX,
-                          b.transducerY, b.transducerZ, b.transducerPitch, b.transducerRoll, b.transducerAzimuth};
+    const double got[] = {b.gain,           b.twoWayBeamAngle,  b.beamWidthAlong,   b.beamWidthAthwart,
+                          b.angleSensAlong, b.angleSensAthwart, b.angleOffsetAlong, b.angleOffsetAthwart,
+                          b.transducerX,    b.transducerY,      b.transducerZ,      b.transducerPitch,
+                          b.transducerRoll, b.transducerAzimuth};
     const double want[] = {25.5, -20.5, 7.0, 7.25, 21.75, 23.25, 0.125, -0.375, 1.5, -2.5, 3.5, 1.25, -180.0, 90.0};
-    for (std::size_t i = 0; i < std::size(want); ++i) EXPECT_DOUBLE_EQ(got[i], want[i]) << "value " << i;
+    for (std::size_t i = 0; i < std::size(want); ++i)
+        EXPECT_DOUBLE_EQ(got[i], want[i]) << "value " << i;
 }
 
 TEST(DatagramTest, ConfigurationOfMoreThanEightChannelsKeepsTheFirstEight)
@@ -376,13 +399,14 @@ TEST(DatagramTest, SampleDatagramBlocksSitWhereTheLayoutSaysForEachFlagValue)
     const std::vector<std::int16_t> power = {-20000, 100, -5};
     const std::vector<std::int16_t> angle = {0x0102, -2, 0x7F80};
     const std::vector<float> t1 = {1.5f, 2.5f, 3.5f}, t2 = {-1.0f, -2.0f, -3.0f};
-    struct Row {
+    struct Row
+    {
         const char* legend;
         std::uint16_t flags;
-        std::size_t size;      // body length
-        std::size_t angleAt;   // 0: no angle block
-        std::size_t traceAt;   // 0: no trace arrays
-        bool writable;         // the recorder itself writes this combination
+        std::size_t size;     // body length
+        std::size_t angleAt;  // 0: no angle block
+        std::size_t traceAt;  // 0: no trace arrays
+        bool writable;        // the recorder itself writes this combination
     };
     const Row rows[] = {
         {"no samples", 0, 84, 0, 0, true},
@@ -402,29 +426,30 @@ TEST(DatagramTest, SampleDatagramBlocksSitWhereTheLayoutSaysForEachFlagValue)
         g.U32(8, 0x01234567);
         g.U16(12, 2);  // channel
         g.U16(14, row.flags);
-        g.F32(16, 4.5f);       // draught
-        g.F32(20, 38000.0f);   // frequency
-        g.F32(24, 1000.0f);    // transmit power
-        g.F32(28, 0.001f);     // pulse duration
-        g.F32(32, 3000.0f);    // transceiver value 3: bandwidth
-        g.F32(36, 0.000256f);  // sample interval
-        g.F32(40, 1490.0f);    // sound velocity
-        g.F32(44, 0.01f);      // channel setting 5: absorption
-        g.F32(48, -0.5f);      // heave
-        g.F32(52, 2.0f);       // roll 1
-        g.F32(56, -3.0f);      // pitch 1
-        g.F32(60, 9.5f);       // water temperature
+        g.F32(16, 4.5f);                               // draught
+        g.F32(20, 38000.0f);                           // frequency
+        g.F32(24, 1000.0f);                            // transmit power
+        g.F32(28, 0.001f);                             // pulse duration
+        g.F32(32, 3000.0f);                            // transceiver value 3: bandwidth
+        g.F32(36, 0.000256f);                          // sample interval
+        g.F32(40, 1490.0f);                            // sound velocity
+        g.F32(44, 0.01f);                              // channel setting 5: absorption
+        g.F32(48, -0.5f);                              // heave
+        g.F32(52, 2.0f);                               // roll 1
+        g.F32(56, -3.0f);                              // pitch 1
+        g.F32(60, 9.5f);                               // water temperature
         g.U16(64, std::uint16_t(std::int16_t(-125)));  // tide, cm
-        g.F32(68, 4.0f);       // roll 2
-        g.F32(72, -5.0f);      // pitch 2
-        g.U32(76, 0);          // sample offset
+        g.F32(68, 4.0f);                               // roll 2
+        g.F32(72, -5.0f);                              // pitch 2
+        g.U32(76, 0);                                  // sample offset
         g.U32(80, count);
         // The power block's room is there with flags 2 too, filled with what
         // must not be read as angles.
         for (std::uint32_t i = 0; i < count; ++i)
             g.U16(84 + 2 * i, row.flags & 1 ? std::uint16_t(power[i]) : 0x7777);
         if (row.angleAt)
-            for (std::uint32_t i = 0; i < n; ++i) g.U16(row.angleAt + 2 * i, std::uint16_t(angle[i]));
+            for (std::uint32_t i = 0; i < n; ++i)
+                g.U16(row.angleAt + 2 * i, std::uint16_t(angle[i]));
         if (row.traceAt)
             for (std::uint32_t i = 0; i < n; ++i) {
                 g.F32(row.traceAt + 4 * i, t1[i]);
@@ -465,11 +490,14 @@ TEST(DatagramTest, SampleDatagramBlocksSitWhereTheLayoutSaysForEachFlagValue)
             EXPECT_FALSE(CDatagramReader::ParseSample(ViewOf(cut), s));
         }
 
-        if (!row.writable) continue;
+        if (!row.writable)
+            continue;
         SSampleData d;
         d.header = s.header;  // every value read back is a float, so it narrows to the same bytes
-        if (row.flags & 1) d.power = power;
-        if (row.flags & 2) d.angle = angle;
+        if (row.flags & 1)
+            d.power = power;
+        if (row.flags & 2)
+            d.angle = angle;
         if (row.flags & 8) {
             d.trace1 = t1;
             d.trace2 = t2;
@@ -484,7 +512,8 @@ namespace {
 
 // A stream of CON0, then three pings of two channels with a sentence between,
 // and a short annotation as the very last datagram (24 bytes in all).
-struct Stream {
+struct Stream
+{
     Bytes bytes;
     std::vector<std::size_t> offsets;  // of every datagram
 };
@@ -512,7 +541,8 @@ Stream GoodStream()
     return s;
 }
 
-struct ReadResult {
+struct ReadResult
+{
     std::vector<std::string> kinds;  // type name of every datagram read
     std::size_t skipped = 0;
     int badBodies = 0;  // frames whose body parser refused them
@@ -532,12 +562,18 @@ ReadResult ReadAll(const Bytes& bytes)
         std::string t;
         std::uint32_t k;
         std::vector<SDepthEntry> dep;
-        if (v.type == kTypeCON0) ok = CDatagramReader::ParseConfiguration(v, c);
-        else if (v.type == kTypeRAW0) ok = CDatagramReader::ParseSample(v, s);
-        else if (v.type == kTypeSVP0) ok = CDatagramReader::ParseProfile(v, k, t);
-        else if (v.type == kTypeDEP0) ok = CDatagramReader::ParseDepth(v, dep);
-        else ok = CDatagramReader::ParseText(v, t);
-        if (!ok) ++res.badBodies;
+        if (v.type == kTypeCON0)
+            ok = CDatagramReader::ParseConfiguration(v, c);
+        else if (v.type == kTypeRAW0)
+            ok = CDatagramReader::ParseSample(v, s);
+        else if (v.type == kTypeSVP0)
+            ok = CDatagramReader::ParseProfile(v, k, t);
+        else if (v.type == kTypeDEP0)
+            ok = CDatagramReader::ParseDepth(v, dep);
+        else
+            ok = CDatagramReader::ParseText(v, t);
+        if (!ok)
+            ++res.badBodies;
     }
     res.skipped = r.SkippedBytes();
     EXPECT_EQ(r.Offset(), buf.size);
@@ -562,7 +598,8 @@ TEST(DatagramTest, DamagedStreamsKeepEverythingUndamaged)
     const Stream good = GoodStream();
     const std::size_t all = good.offsets.size();
     const std::size_t raw1 = good.offsets[2];  // first RAW0, ping 0 channel 1
-    struct Row {
+    struct Row
+    {
         const char* legend;
         std::function<void(Bytes&)> damage;
         std::size_t framesRead;
@@ -576,27 +613,22 @@ TEST(DatagramTest, DamagedStreamsKeepEverythingUndamaged)
         {"1000 bytes of garbage between datagrams",
          [&](Bytes& b) {
              Bytes junk(1000);
-             for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = std::uint8_t(i * 37 + 11);
+             for (std::size_t i = 0; i < junk.size(); ++i)
+                 junk[i] = std::uint8_t(i * 37 + 11);
              b.insert(b.begin() + std::ptrdiff_t(raw1), junk.begin(), junk.end());
          },
          all, 0},
-        {"garbage of 0xFF lengths at the start",
-         [&](Bytes& b) { b.insert(b.begin(), 64, 0xFF); }, all, 0},
-        {"wrong trailing length on one sample datagram",
-         [&](Bytes& b) { CByteWriter(b).U32(good.offsets[3] - 4, 5); }, all - 1, 0},
-        {"leading length larger than the file",
-         [&](Bytes& b) { CByteWriter(b).U32(raw1, 0x7FFFFFF0); }, all - 1, 0},
-        {"leading length smaller than a header",
-         [&](Bytes& b) { CByteWriter(b).U32(raw1, 4); }, all - 1, 0},
-        {"sample count far beyond the body",
-         [&](Bytes& b) { CByteWriter(b).U32(raw1 + 4 + kRawCount, 0xFFFFFFFF); }, all, 1},
-        {"sample count one too many",
-         [&](Bytes& b) { CByteWriter(b).U32(raw1 + 4 + kRawCount, 51); }, all, 1},
-        {"angle flag without room for angles",
-         [&](Bytes& b) { CByteWriter(b).U16(raw1 + 4 + kRawFlags, 3); }, all, 1},
+        {"garbage of 0xFF lengths at the start", [&](Bytes& b) { b.insert(b.begin(), 64, 0xFF); }, all, 0},
+        {"wrong trailing length on one sample datagram", [&](Bytes& b) { CByteWriter(b).U32(good.offsets[3] - 4, 5); },
+         all - 1, 0},
+        {"leading length larger than the file", [&](Bytes& b) { CByteWriter(b).U32(raw1, 0x7FFFFFF0); }, all - 1, 0},
+        {"leading length smaller than a header", [&](Bytes& b) { CByteWriter(b).U32(raw1, 4); }, all - 1, 0},
+        {"sample count far beyond the body", [&](Bytes& b) { CByteWriter(b).U32(raw1 + 4 + kRawCount, 0xFFFFFFFF); },
+         all, 1},
+        {"sample count one too many", [&](Bytes& b) { CByteWriter(b).U32(raw1 + 4 + kRawCount, 51); }, all, 1},
+        {"angle flag without room for angles", [&](Bytes& b) { CByteWriter(b).U16(raw1 + 4 + kRawFlags, 3); }, all, 1},
         {"configuration with 9 channels", [&](Bytes& b) { CByteWriter(b).U32(4 + kConChannelCount, 9); }, all, 1},
-        {"configuration count past its body",
-         [&](Bytes& b) { CByteWriter(b).U32(4 + kConChannelCount, 3); }, all, 1},
+        {"configuration count past its body", [&](Bytes& b) { CByteWriter(b).U32(4 + kConChannelCount, 3); }, all, 1},
         {"text without NUL fills its body",
          [&](Bytes& b) {
              const std::size_t o = good.offsets[1];

@@ -7,11 +7,11 @@
 
 #include "base/RegistrySupport.h"
 #include "engine/Channel.h"
-#include "sounder/EchoSounder.h"
-#include "sounder/tests/TestEchoSounderHost.h"
 #include "platform/TempHives.h"
 #include "recording/tests/StoreFixture.h"
 #include "sim/recgen/RecordingGenerator.h"
+#include "sounder/EchoSounder.h"
+#include "sounder/tests/TestEchoSounderHost.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/tests/TestTransceiver.h"
 
@@ -30,12 +30,14 @@ namespace {
 
 // One processed ping as the documents saw it: its time and each channel's
 // power samples.
-struct SSeenPing {
+struct SSeenPing
+{
     std::uint64_t time = 0;
     std::vector<std::vector<std::int16_t>> power;
 };
 
-class EngineRecorderThreadsTest : public ::testing::Test {
+class EngineRecorderThreadsTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -55,12 +57,13 @@ protected:
     void AddRecorder(CEchoSounder::Context& context, std::function<void(CEngineStore&)> onMade = {})
     {
         host.createRecorder = [this, onMade](CEchoSounder& sounder, HKEY k,
-                                                const std::string& sequenceFile) -> std::unique_ptr<IPingRecorder> {
+                                             const std::string& sequenceFile) -> std::unique_ptr<IPingRecorder> {
             CEngineStoreSounder::SApplication application{[] { return std::string("TEST"); }, nullptr,
                                                           [] { return 0.0; }};
             auto r = std::make_unique<CEngineStore>(sounder, application, events, nullptr, k, sequenceFile,
                                                     SounderModel::QY310);
-            if (onMade) onMade(*r);
+            if (onMade)
+                onMade(*r);
             return r;
         };
     }
@@ -74,7 +77,8 @@ protected:
                 CChannel::ParameterCopy copy;
                 sounder->GetChannel(c)->GetChannelParameters(copy);
                 p.power.push_back(copy.Power);
-                if (c == 0) p.time = sounder->GetChannel(0)->GetPingTime();
+                if (c == 0)
+                    p.time = sounder->GetChannel(0)->GetPingTime();
             }
             std::lock_guard l(lock);
             seen.push_back(std::move(p));
@@ -133,9 +137,11 @@ protected:
         context.host = &host;
         context.workerStartDelayMs = 0;
         host.createReplay = [](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
-            if (!files) return nullptr;
+            if (!files)
+                return nullptr;
             auto r = std::make_unique<CReplay>(*files, nullptr);
-            if (!r->IsOpen()) return nullptr;
+            if (!r->IsOpen())
+                return nullptr;
             return r;
         };
         return context;

@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Recorder : IReplaySink {
+struct Recorder : IReplaySink
+{
     void OnPingStart(const SSampleView& s) override { starts.push_back(s.header.time); }
     void OnSample(const SSampleView& s) override
     {
@@ -42,7 +43,8 @@ struct Recorder : IReplaySink {
     int unknown = 0;
 };
 
-struct ReplayReaderTest : ::testing::Test {
+struct ReplayReaderTest : ::testing::Test
+{
     ReplayReaderTest()
     {
         char tmpl[] = "/tmp/zvreplayXXXXXX";
@@ -74,7 +76,8 @@ struct ReplayReaderTest : ::testing::Test {
         std::vector<std::size_t> o;
         CDatagramReader r(bytes.data(), bytes.size());
         SDatagramView v;
-        while (r.Next(v)) o.push_back(v.offset);
+        while (r.Next(v))
+            o.push_back(v.offset);
         return o;
     }
     static int PlayAll(CReplayReader& reader, Recorder& rec, std::vector<int>* positions = nullptr)
@@ -82,9 +85,11 @@ struct ReplayReaderTest : ::testing::Test {
         int pings = 0;
         while (!reader.AtEnd()) {
             const auto r = reader.ReadPing(rec);
-            if (positions) positions->push_back(r.position);
+            if (positions)
+                positions->push_back(r.position);
             pings += r.sawSample;
-            if (pings > 100000) break;
+            if (pings > 100000)
+                break;
         }
         return pings;
     }
@@ -168,7 +173,11 @@ TEST_F(ReplayReaderTest, RefusesFilesItCannotPlay)
     std::vector<std::uint8_t> nineChannels = bytes;
     CByteWriter(nineChannels).U32(4 + kConChannelCount, 9);
     std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + 100);
-    struct Row { const char* legend; fs::path path; };
+    struct Row
+    {
+        const char* legend;
+        fs::path path;
+    };
     const Row rows[] = {
         {"first datagram is not the configuration", Write("a.raw", noConfig)},
         {"configuration with no channel", Write("b.raw", zeroChannels)},
@@ -216,7 +225,8 @@ TEST_F(ReplayReaderTest, DamagedFilesPlayWhatIsIntact)
     const std::size_t sample = offs[2 + 3 + 2 + 1 + 3];
     ASSERT_EQ(CByteReader(bytes).U32(sample + 4), kTypeRAW0);
     const std::size_t all = 80;
-    struct Row {
+    struct Row
+    {
         const char* legend;
         std::function<void(std::vector<std::uint8_t>&)> damage;
         std::size_t samples;
@@ -228,13 +238,14 @@ TEST_F(ReplayReaderTest, DamagedFilesPlayWhatIsIntact)
         {"garbage run between pings",
          [&](auto& b) {
              std::vector<std::uint8_t> junk(5000);
-             for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = std::uint8_t(i * 131 + 7);
+             for (std::size_t i = 0; i < junk.size(); ++i)
+                 junk[i] = std::uint8_t(i * 131 + 7);
              b.insert(b.begin() + std::ptrdiff_t(sample), junk.begin(), junk.end());
          },
          all, 40},
         {"wrong trailing length", [&](auto& b) { CByteWriter(b).U32(offs.back() - 4, 3); }, all - 1, 40},
-        {"sample count beyond the datagram",
-         [&](auto& b) { CByteWriter(b).U32(sample + 4 + kRawCount, 0x40000000); }, all - 1, 40},
+        {"sample count beyond the datagram", [&](auto& b) { CByteWriter(b).U32(sample + 4 + kRawCount, 0x40000000); },
+         all - 1, 40},
         {"channel 0", [&](auto& b) { CByteWriter(b).U16(sample + 4 + kRawChannel, 0); }, all - 1, 40},
         {"channel above the count", [&](auto& b) { CByteWriter(b).U16(sample + 4 + kRawChannel, 3); }, all - 1, 40},
         {"channel 0xFFFF", [&](auto& b) { CByteWriter(b).U16(sample + 4 + kRawChannel, 0xFFFF); }, all - 1, 40},

@@ -3,15 +3,15 @@
 // configuration, next file, loop and end, seeking, and refusal of files that
 // do not fit.
 #include "recording/Replay.h"
-#include "recording/ReplayEnvironmentHost.h"
-#include "sensors/Environment.h"
 #include "base/RegistrySupport.h"
 #include "platform/TempHives.h"
+#include "recording/ReplayEnvironmentHost.h"
+#include "sensors/Environment.h"
 
 #include "base/AppIds.h"
 #include "engine/Channel.h"
-#include "platform/MessageBox.h"
 #include "platform/ByteWriter.h"
+#include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 #include "recording/tests/StoreFixture.h"
 #include "sim/recgen/RecordingGenerator.h"
@@ -28,7 +28,8 @@ using namespace zv::recgen;
 
 namespace {
 
-struct Host : IReplayHost {
+struct Host : IReplayHost
+{
     void PingReady(FileTime t) override { pings.push_back(t); }
     void SetTide(double m) override { tide = m; }
     void ParseNmea(const std::string& t, FileTime) override { sentences.push_back(t); }
@@ -53,7 +54,8 @@ struct Host : IReplayHost {
 };
 
 // The test thread's window stands in for the main frame and keeps what it gets.
-struct Frame {
+struct Frame
+{
     Frame()
     {
         hwnd = CreateMessageWindow([this](HWND, UINT m, WPARAM w, LPARAM l) -> LRESULT {
@@ -70,7 +72,8 @@ struct Frame {
     void Pump()
     {
         MSG msg;
-        while (PeekMessage(&msg)) DispatchMessage(&msg);
+        while (PeekMessage(&msg))
+            DispatchMessage(&msg);
     }
     int Count(UINT m, WPARAM w) const
     {
@@ -78,22 +81,29 @@ struct Frame {
     }
     int Count(UINT m, WPARAM w, LPARAM l) const
     {
-        return int(std::count_if(got.begin(), got.end(),
-                                 [&](const Got& g) { return g.m == m && g.w == w && g.l == l; }));
+        return int(
+            std::count_if(got.begin(), got.end(), [&](const Got& g) { return g.m == m && g.w == w && g.l == l; }));
     }
-    struct Got { UINT m; WPARAM w; LPARAM l; };
+    struct Got
+    {
+        UINT m;
+        WPARAM w;
+        LPARAM l;
+    };
     HWND hwnd = 0;
     std::vector<Got> got;
 };
 
-struct ReplayTest : ::testing::Test {
+struct ReplayTest : ::testing::Test
+{
     fs::path Generate(const std::string& name, std::initializer_list<const char*> settings)
     {
         SRecGenScene scene;
         std::string error;
         for (const char* s : {"pings=12", "channels=38,120", "samples=400", "annotate-every=5", "svp-kind=3"})
             EXPECT_TRUE(ApplySetting(scene, s, &error)) << error;
-        for (const char* s : settings) EXPECT_TRUE(ApplySetting(scene, s, &error)) << error;
+        for (const char* s : settings)
+            EXPECT_TRUE(ApplySetting(scene, s, &error)) << error;
         gen = std::make_unique<CRecordingGenerator>(scene);
         const fs::path p = dir.path / name;
         EXPECT_TRUE(gen->Write(p.string(), nullptr, &error)) << error;
@@ -105,7 +115,8 @@ struct ReplayTest : ::testing::Test {
         for (int i = 0; i < rounds && !replay.IsStopped(); ++i) {
             const std::size_t before = host.pings.size();
             replay.Trigger(0);
-            if (host.pings.size() > before) replay.ProcessPing(host.pings.back());
+            if (host.pings.size() > before)
+                replay.ProcessPing(host.pings.back());
         }
         frame.Pump();
     }
@@ -153,7 +164,8 @@ TEST_F(ReplayTest, PlaysAFileOncePerPingWithTheDatagramTime)
     Run(replay, 100);
     // Once per ping, each with the ping's own time from the file.
     ASSERT_EQ(host.pings.size(), 12u);
-    for (int p = 0; p < 12; ++p) EXPECT_EQ(host.pings[std::size_t(p)], PingTime(gen->Scene(), p));
+    for (int p = 0; p < 12; ++p)
+        EXPECT_EQ(host.pings[std::size_t(p)], PingTime(gen->Scene(), p));
     EXPECT_TRUE(replay.IsStopped());
     EXPECT_EQ(host.sentences.size(), 36u);
     EXPECT_EQ(host.annotations.size(), 3u);
@@ -208,7 +220,8 @@ TEST_F(ReplayTest, AFileThatCannotBeReplayedLeavesNoChannelsAndTellsWhy)
     const fs::path good = Generate("good.raw", {"pings=2"});
     std::ifstream in(good, std::ios::binary);
     const std::string recording{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    struct Case {
+    struct Case
+    {
         const char* legend;
         const char* name;
         std::string contents;  // none: the file does not exist
@@ -226,7 +239,8 @@ TEST_F(ReplayTest, AFileThatCannotBeReplayedLeavesNoChannelsAndTellsWhy)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
         const fs::path file = dir.path / c.name;
-        if (c.exists) std::ofstream(file, std::ios::binary) << c.contents;
+        if (c.exists)
+            std::ofstream(file, std::ios::binary) << c.contents;
         ClearMessageBoxRecord();
         frame.got.clear();
         CReplayFileList list;
@@ -378,9 +392,11 @@ TEST_F(ReplayTest, ARecordingOfNineChannelsPlaysTheFirstEightAndSaysSo)
     Bytes file;
     AppendFrame(file, con);
     const std::vector<std::int16_t> power(20, 500), angle;
-    for (std::uint16_t c = 1; c <= 9; ++c) AppendFrame(file, CDatagramWriter::BuildSample(Ping(c, 5000, power, angle)).Body());
+    for (std::uint16_t c = 1; c <= 9; ++c)
+        AppendFrame(file, CDatagramWriter::BuildSample(Ping(c, 5000, power, angle)).Body());
     const fs::path path = dir.path / "nine.raw";
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
 
     ClearMessageBoxRecord();
     CReplayFileList list;
@@ -402,13 +418,14 @@ TEST_F(ReplayTest, AnglesReachTheChannelBesidePowerOrAloneButNotFromWideBandData
 {
     const std::vector<std::int16_t> power = {100, 200, 300, 400}, angle = {0x0102, 0x0304, 0x0506, 0x0708};
     const std::vector<float> trace = {1, 2, 3, 4};
-    struct Row {
+    struct Row
+    {
         const char* legend;
         std::uint16_t flags;
         bool angles;
     };
-    for (const Row& row : {Row{"power and angles", 3, true}, Row{"angles alone", 2, true},
-                           Row{"wide band with angles", 11, false}}) {
+    for (const Row& row :
+         {Row{"power and angles", 3, true}, Row{"angles alone", 2, true}, Row{"wide band with angles", 11, false}}) {
         SCOPED_TRACE(row.legend);
         SSampleData d = Ping(1, 7000, power, angle);
         if (row.flags & 8) {
@@ -422,7 +439,8 @@ TEST_F(ReplayTest, AnglesReachTheChannelBesidePowerOrAloneButNotFromWideBandData
         AppendFrame(file, CDatagramWriter::BuildConfiguration(Channels(1), CDatagramWriter::EChannels::All).Body());
         AppendFrame(file, raw.Body());
         const fs::path path = dir.path / (std::to_string(row.flags) + ".raw");
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
 
         CReplayFileList list;
         list.AddTail(path.string());
@@ -442,9 +460,13 @@ TEST_F(ReplayTest, AnglesReachTheChannelBesidePowerOrAloneButNotFromWideBandData
 
 TEST(DecodeAngleWordTest, SignedBytesInStepsOf180Over128)
 {
-    struct Row { std::uint16_t word; double along, athwart; };
-    for (const Row& r : {Row{0x0000, 0, 0}, Row{0x7F80, 127 * 180.0 / 128, -180.0}, Row{0xFF01, -180.0 / 128, 180.0 / 128},
-                         Row{0x8040, -180.0, 90.0}}) {
+    struct Row
+    {
+        std::uint16_t word;
+        double along, athwart;
+    };
+    for (const Row& r : {Row{0x0000, 0, 0}, Row{0x7F80, 127 * 180.0 / 128, -180.0},
+                         Row{0xFF01, -180.0 / 128, 180.0 / 128}, Row{0x8040, -180.0, 90.0}}) {
         double a = 99, b = 99;
         DecodeAngleWord(r.word, &a, &b);
         EXPECT_DOUBLE_EQ(a, r.along) << std::hex << r.word;
@@ -457,14 +479,16 @@ TEST(DecodeAngleWordTest, SignedBytesInStepsOf180Over128)
 
 TEST_F(ReplayTest, ReprocessedInstallationSetsDraughtAndHeaveCorrection)
 {
-    struct InstallHost : Host {
+    struct InstallHost : Host
+    {
         bool RunInstallationDialog(SReplayInstallation& block, int& applyHeave, int& reprocess, int& applyAll,
                                    const std::function<bool()>&) override
         {
             ++shown;
             seenChannels = block.channelCount;
             seenName = block.channels[1].name;
-            if (!accept) return false;
+            if (!accept)
+                return false;
             block.channels[0].draught = 1.5;
             block.channels[0].x = 2.0;
             block.channels[0].y = -1.0;
@@ -519,7 +543,8 @@ TEST_F(ReplayTest, ReprocessedInstallationSetsDraughtAndHeaveCorrection)
 // plain OK keeps the recorded draught, as the block's draughts start at 0.
 TEST_F(ReplayTest, PlainOkOnTheInstallationDialogKeepsTheRecordedDraught)
 {
-    struct PlainOkHost : Host {
+    struct PlainOkHost : Host
+    {
         bool RunInstallationDialog(SReplayInstallation&, int& applyHeave, int& reprocess, int& applyAll,
                                    const std::function<bool()>&) override
         {
@@ -570,7 +595,8 @@ TEST_F(ReplayTest, ChannelStatusIsPostedOnceTheChannelsHoldThePing)
         const std::size_t before = host.pings.size();
         replay.Trigger(0);
         frame.Pump();
-        if (host.pings.size() > before) replay.ProcessPing(host.pings.back());
+        if (host.pings.size() > before)
+            replay.ProcessPing(host.pings.back());
         frame.Pump();
     }
     SetMainWindow(frame.hwnd);
@@ -601,7 +627,8 @@ TEST_F(ReplayTest, RandomlyDamagedFilesPlayToTheirEnd)
         if (round % 5 == 0) {
             bytes.resize(next() % bytes.size());
         } else {
-            for (std::size_t k = 0, n = 1 + next() % 8; k < n; ++k) bytes[next() % bytes.size()] = char(next());
+            for (std::size_t k = 0, n = 1 + next() % 8; k < n; ++k)
+                bytes[next() % bytes.size()] = char(next());
         }
         const fs::path p = dir.path / "damaged.raw";
         std::ofstream(p, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
@@ -610,11 +637,13 @@ TEST_F(ReplayTest, RandomlyDamagedFilesPlayToTheirEnd)
         list.m_loop = 0;
         Host h;
         CReplay replay(list, &h);
-        if (!replay.IsOpen()) continue;
+        if (!replay.IsOpen())
+            continue;
         for (int i = 0; i < 50 && !replay.IsStopped(); ++i) {
             const std::size_t before = h.pings.size();
             replay.Trigger(0);
-            if (h.pings.size() > before) replay.ProcessPing(h.pings.back());
+            if (h.pings.size() > before)
+                replay.ProcessPing(h.pings.back());
         }
         EXPECT_TRUE(replay.IsStopped()) << "round " << round;
         EXPECT_LE(h.pings.size(), 12u) << "round " << round;
@@ -638,7 +667,8 @@ TEST_F(ReplayTest, RecordedRealTimeProfileBecomesTheEnvironmentsProfile)
         SCOPED_TRACE(operatorProfile ? "operator's own profile" : "recorded profile");
         CEnvironment env;
         env.SetUpdateFlag(operatorProfile ? TRUE : FALSE);
-        struct Host : CReplayEnvironmentHost {
+        struct Host : CReplayEnvironmentHost
+        {
             using CReplayEnvironmentHost::CReplayEnvironmentHost;
             void SendProfileToOutputs(const std::string& t, FileTime) override { outputs.push_back(t); }
             std::vector<std::string> outputs;

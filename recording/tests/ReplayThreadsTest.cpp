@@ -1,16 +1,16 @@
 // Replay inside the running engine: the trigger thread reads pings, the
 // ping-data thread processes them, and every recorded ping goes through the
 // engine exactly once with its recorded time.
-#include "recording/Replay.h"
 #include "recording/EngineStoreSounder.h"
+#include "recording/Replay.h"
 
+#include "base/RegistrySupport.h"
 #include "engine/Channel.h"
-#include "sounder/EchoSounder.h"
-#include "sounder/tests/TestEchoSounderHost.h"
 #include "platform/TempHives.h"
 #include "recording/tests/StoreFixture.h"
 #include "sim/recgen/RecordingGenerator.h"
-#include "base/RegistrySupport.h"
+#include "sounder/EchoSounder.h"
+#include "sounder/tests/TestEchoSounderHost.h"
 
 #include <gtest/gtest.h>
 
@@ -50,9 +50,11 @@ protected:
         context.host = &host;
         context.workerStartDelayMs = 0;
         host.createReplay = [](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
-            if (!files) return nullptr;
+            if (!files)
+                return nullptr;
             auto r = std::make_unique<CReplay>(*files, nullptr);
-            if (!r->IsOpen()) return nullptr;
+            if (!r->IsOpen())
+                return nullptr;
             return r;
         };
         return context;
@@ -94,7 +96,8 @@ TEST_F(ReplayThreadsTest, EveryRecordedPingRunsThroughTheEngineOnce)
     }
     sounder.reset();  // joins both threads
     ASSERT_EQ(processed.size(), 25u);
-    for (int p = 0; p < 25; ++p) EXPECT_EQ(processed[std::size_t(p)], zv::recgen::PingTime(scene, p)) << p;
+    for (int p = 0; p < 25; ++p)
+        EXPECT_EQ(processed[std::size_t(p)], zv::recgen::PingTime(scene, p)) << p;
 }
 
 TEST_F(ReplayThreadsTest, ReplayExtractThroughTheEngineKeepsTheRecordedPings)
@@ -119,7 +122,8 @@ TEST_F(ReplayThreadsTest, ReplayExtractThroughTheEngineKeepsTheRecordedPings)
     CEchoSounder::Context context = ReplayContext();
     host.storeWritePing = [&] {
         std::lock_guard l(storeLock);
-        if (liveStore) liveStore->WritePing();
+        if (liveStore)
+            liveStore->WritePing();
     };
     host.documentsNotify = [&]() {
         std::lock_guard l(lock);
@@ -236,12 +240,14 @@ double CorrectedHeave(const double motion[6], double x, double y, double z)
 
 // The "Reprocess Heave" dialog as the program would show it; it runs on the
 // test thread, which stands in for the user-interface thread.
-struct SInstallHost : IReplayHost {
+struct SInstallHost : IReplayHost
+{
     bool RunInstallationDialog(SReplayInstallation& block, int& applyHeave, int& reprocess, int& applyAll,
                                const std::function<bool()>& ended) override
     {
         threads.push_back(::GetCurrentThreadId());
-        if (duringLaterFile && threads.size() > 1) return duringLaterFile(ended);
+        if (duringLaterFile && threads.size() > 1)
+            return duringLaterFile(ended);
         block.channels[0].x = threads.size() == 1 ? 2.0 : 6.0;
         applyHeave = 1;
         reprocess = 1;
@@ -267,7 +273,8 @@ TEST_F(ReplayThreadsTest, ALaterFilesInstallationDialogRunsOnTheUserInterfaceThr
     list.m_changeInstallation = 1;
 
     SInstallHost install;
-    struct SPing {
+    struct SPing
+    {
         std::uint64_t time;
         double x, motion[6];
     };

@@ -20,7 +20,8 @@ namespace zv::recording::test {
 
 namespace fs = std::filesystem;
 
-class CFakeSounder : public IStoreSounder {
+class CFakeSounder : public IStoreSounder
+{
 public:
     explicit CFakeSounder(int channels, std::size_t samples = 100) : m_samples(samples)
     {
@@ -68,14 +69,16 @@ public:
     std::size_t ChannelCount() const override { return m_config.size(); }
     bool GetConfigChannel(std::size_t i, SConfigChannel& out) const override
     {
-        if (i >= m_config.size()) return false;
+        if (i >= m_config.size())
+            return false;
         out = m_config[i];
         return true;
     }
     bool GetPingChannel(std::size_t i, SSampleData& out) override
     {
         std::lock_guard lock(m_lock);
-        if (i >= m_config.size()) return false;
+        if (i >= m_config.size())
+            return false;
         out = SSampleData{};
         out.header.time = m_time;
         out.header.frequency = m_config[i].frequency;
@@ -104,7 +107,8 @@ private:
     std::vector<std::vector<std::int16_t>> m_power, m_angle;
 };
 
-class CFakeEvents : public IStoreEvents {
+class CFakeEvents : public IStoreEvents
+{
 public:
     void RaiseAlarm(const std::string& t) override { Add(alarms, t); }
     void PostStatusMessage(const std::string& t) override { Add(status, t); }
@@ -130,7 +134,8 @@ private:
     std::mutex m_lock;
 };
 
-class CFakeSink : public IRawDataSink {
+class CFakeSink : public IRawDataSink
+{
 public:
     bool IsEnabled() const override { return enabled; }
     bool Send(std::span<const std::uint8_t> body) override
@@ -146,7 +151,8 @@ private:
     std::mutex m_lock;
 };
 
-struct TempFolder {
+struct TempFolder
+{
     TempFolder()
     {
         char tmpl[] = "/tmp/zvstoreXXXXXX";
@@ -170,15 +176,18 @@ inline std::vector<std::uint8_t> ReadBytes(const fs::path& p)
 inline std::vector<fs::path> FilesWith(const fs::path& folder, const std::string& ext)
 {
     std::vector<fs::path> out;
-    if (!fs::exists(folder)) return out;
+    if (!fs::exists(folder))
+        return out;
     for (const auto& e : fs::directory_iterator(folder))
-        if (e.path().extension() == ext) out.push_back(e.path());
+        if (e.path().extension() == ext)
+            out.push_back(e.path());
     std::sort(out.begin(), out.end());
     return out;
 }
 
 // Every datagram of a file, in order; fails the test on skipped bytes.
-struct SReadBack {
+struct SReadBack
+{
     std::vector<std::uint32_t> types;
     std::vector<SConfiguration> configs;
     std::vector<std::vector<std::int16_t>> power;

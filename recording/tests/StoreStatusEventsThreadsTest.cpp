@@ -20,7 +20,8 @@ using namespace zv::recording;
 
 namespace {
 
-struct SGot {
+struct SGot
+{
     UINT message;
     WPARAM w;
     LPARAM l;
@@ -28,7 +29,8 @@ struct SGot {
 };
 
 // The test thread's window stands in for the main frame.
-struct Frame {
+struct Frame
+{
     Frame()
     {
         hwnd = CreateMessageWindow([this](HWND, UINT m, WPARAM w, LPARAM l) -> LRESULT {
@@ -66,10 +68,11 @@ TEST(StoreStatusEvents, ReportsFromAWorkerArriveAsTheFramesMessages)
     });
     worker.join();  // nothing the worker did waited for this thread
     EXPECT_TRUE(MessageBoxRecord().empty());
-    ASSERT_TRUE(PumpUntil([&] { return frame.got.size() >= 6 && !MessageBoxRecord().empty(); },
-                          std::chrono::seconds(10)));
+    ASSERT_TRUE(
+        PumpUntil([&] { return frame.got.size() >= 6 && !MessageBoxRecord().empty(); }, std::chrono::seconds(10)));
 
-    struct SExpected {
+    struct SExpected
+    {
         const char* legend;
         UINT message;
         WPARAM w;

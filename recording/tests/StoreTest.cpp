@@ -11,10 +11,10 @@
 #include <chrono>
 #include <csignal>
 #include <random>
-#include <thread>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace zv::recording;
@@ -25,7 +25,8 @@ namespace {
 // 2026-03-04 05:06:07 UTC.
 constexpr std::uint64_t kNow = (11644473600ULL + 1772600767ULL) * 10000000ULL;
 
-struct StoreTest : ::testing::Test {
+struct StoreTest : ::testing::Test
+{
     StoreTest() : clock(kNow) { CFileTime::SetClock(&clock); }
     ~StoreTest() override { CFileTime::SetClock(nullptr); }
 
@@ -126,7 +127,10 @@ TEST_F(StoreTest, RecordingReadsBackTheSame)
 
 TEST_F(StoreTest, LoggingToggleStepsTheLineNumber)
 {
-    struct Row { std::uint32_t line, increase, after; };
+    struct Row
+    {
+        std::uint32_t line, increase, after;
+    };
     for (const Row& r : {Row{9999, 1, 0}, Row{0, 0, 9999}, Row{41, 1, 42}, Row{41, 0, 40}}) {
         SStoreSettings s = Settings();
         s.lineNumber = r.line;
@@ -205,7 +209,8 @@ TEST_F(StoreTest, FixedNameStopsWhenFull)
     {
         CStore store(sounder, events, nullptr, s, fixed);
         EXPECT_EQ(store.GetMode(), 1);
-        for (int ping = 0; ping < 3; ++ping) Ping(store, ping);
+        for (int ping = 0; ping < 3; ++ping)
+            Ping(store, ping);
         EXPECT_EQ(store.GetMode(), 0);
     }
     const SReadBack rb = ReadBack(dir.path / "sequence.raw");
@@ -303,7 +308,8 @@ TEST_F(StoreTest, DiskFullRaisesTheAlarmAndKeepsWholeDatagrams)
     if (pid == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit lim{5000, 5000};
-        if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(10);
+        if (setrlimit(RLIMIT_FSIZE, &lim) != 0)
+            _exit(10);
         CFakeEvents childEvents;
         {
             CStore store(sounder, childEvents, nullptr, Settings());
@@ -329,7 +335,8 @@ TEST_F(StoreTest, DiskFullRaisesTheAlarmAndKeepsWholeDatagrams)
     EXPECT_LT(rb.power.size(), 40u);
     std::size_t whole = 0;
     const auto bytes = ReadBytes(raws[0]);
-    for (std::size_t off = 0; off < bytes.size(); off += CByteReader(bytes).U32(off) + 8) whole = off;
+    for (std::size_t off = 0; off < bytes.size(); off += CByteReader(bytes).U32(off) + 8)
+        whole = off;
     EXPECT_EQ(whole + CByteReader(bytes).U32(whole) + 8, bytes.size());
 }
 
@@ -345,7 +352,8 @@ TEST_F(StoreTest, AFullDiskAfterRoomCameBackRaisesTheAlarmAgain)
             rlimit lim{bytes, 1 << 30};
             return setrlimit(RLIMIT_FSIZE, &lim) == 0;
         };
-        if (!room(1 << 30)) _exit(10);
+        if (!room(1 << 30))
+            _exit(10);
         CFakeEvents childEvents;
         {
             CStore store(sounder, childEvents, nullptr, Settings());
@@ -353,15 +361,19 @@ TEST_F(StoreTest, AFullDiskAfterRoomCameBackRaisesTheAlarmAgain)
             Ping(store, 0);
             const auto size = [&] { return rlim_t(fs::file_size(store.GetFilePath())); };
             // Full: room for sentences but never for a ping, many pings long.
-            if (!room(size() + 300)) _exit(11);
+            if (!room(size() + 300))
+                _exit(11);
             for (int ping = 1; ping < 6; ++ping) {
                 Ping(store, ping);
                 store.WriteNmeaToFiles("$GPGGA,fits", kNow);
             }
-            if (childEvents.alarms.size() != 1) _exit(12);
-            if (!room(1 << 30)) _exit(13);
+            if (childEvents.alarms.size() != 1)
+                _exit(12);
+            if (!room(1 << 30))
+                _exit(13);
             Ping(store, 6);
-            if (!room(size() + 300)) _exit(14);
+            if (!room(size() + 300))
+                _exit(14);
             for (int ping = 7; ping < 10; ++ping) {
                 Ping(store, ping);
                 store.WriteNmeaToFiles("$GPGGA,fits", kNow);
@@ -436,7 +448,8 @@ TEST_F(StoreTest, ARecorderKilledAtRandomMomentsLeavesWholeFiles)
             const auto u = stem.find_last_of('_');
             return u == std::string::npos ? 1 : std::stoi(stem.substr(u + 1));
         };
-        std::sort(raws.begin(), raws.end(), [&](const fs::path& a, const fs::path& b) { return number(a) < number(b); });
+        std::sort(raws.begin(), raws.end(),
+                  [&](const fs::path& a, const fs::path& b) { return number(a) < number(b); });
         ASSERT_FALSE(raws.empty());
         for (const fs::path& raw : raws) {
             const auto bytes = ReadBytes(raw);
@@ -544,12 +557,15 @@ TEST_F(StoreTest, DepthTelegramsAndUdpConfigurationOnRequest)
 
 TEST(StoreDialogValuesTest, SliderAndTvgRadioPositions)
 {
-    struct {
+    struct
+    {
         unsigned mb;
         int position;
     } const slider[] = {{0, 0}, {1, 0}, {4, 3}, {7, 3}, {8, 4}, {95, 7}, {600, 9}, {800, 10}, {1000, 10}};
-    for (const auto& c : slider) EXPECT_EQ(SStoreDialogValues::SliderPosition(c.mb), c.position) << c.mb << " MB";
-    struct {
+    for (const auto& c : slider)
+        EXPECT_EQ(SStoreDialogValues::SliderPosition(c.mb), c.position) << c.mb << " MB";
+    struct
+    {
         std::uint32_t type;
         int index;
     } const tvg[] = {{0, 0}, {3, 1}, {4, 2}, {2, 3}, {1, -1}};
@@ -574,7 +590,9 @@ TEST_F(StoreTest, StoreCommandAppliesTheDialog)
     CStore store(sounder, events, nullptr, s);
     const std::array<SStoreDialogValues::SSlot, 4> channelSlots = {
         {{true, "38 kHz"}, {true, "88 kHz"}, {false, ""}, {false, ""}}};
-    { std::ofstream(dir.path / "plain-file") << "x"; }
+    {
+        std::ofstream(dir.path / "plain-file") << "x";
+    }
     const std::string blocked = (dir.path / "plain-file" / "sub").string();
     const std::string wanted = (dir.path / "survey").string();
 
@@ -639,21 +657,25 @@ TEST_F(StoreTest, StoreCommandAppliesTheDialog)
     // While logging the file settings are locked; a dialog left with Cancel
     // changes nothing.
     store.OnToggleLogging();
-    CStore::OnStore(
-        self, channelSlots,
-        [&](SStoreDialogValues& v) {
-            EXPECT_TRUE(v.locked);
-            v.settings.lineNumber = 7;
-            v.maxFileSizeMb = 1;
-            v.settings.out[0] = 1;
-            return true;
-        },
-        {});
+    CStore::OnStore(self, channelSlots,
+                    [&](SStoreDialogValues& v) {
+                        EXPECT_TRUE(v.locked);
+                        v.settings.lineNumber = 7;
+                        v.maxFileSizeMb = 1;
+                        v.settings.out[0] = 1;
+                        return true;
+                    },
+                    {});
     got = store.Settings();
     EXPECT_EQ(got.lineNumber, 42u);
     EXPECT_EQ(got.maxFileSize, 250u * 1048576u);
     EXPECT_EQ(got.out[0], 1u);
-    CStore::OnStore(self, channelSlots, [](SStoreDialogValues& v) { v.settings.out[0] = 0; return false; }, {});
+    CStore::OnStore(self, channelSlots,
+                    [](SStoreDialogValues& v) {
+                        v.settings.out[0] = 0;
+                        return false;
+                    },
+                    {});
     EXPECT_EQ(store.Settings().out[0], 1u);
 
     // The recorder went while the dialog was open: nothing is applied to it.
@@ -678,7 +700,8 @@ TEST_F(StoreTest, LoggingSwitchedWhileTheDialogIsOpenKeepsTheFileSettings)
     s.lineNumber = 5;
     s.lineIncrease = 1;
     CStore store(sounder, events, nullptr, s);
-    const std::array<SStoreDialogValues::SSlot, 4> slots = {{{true, "38 kHz"}, {true, "88 kHz"}, {false, ""}, {false, ""}}};
+    const std::array<SStoreDialogValues::SSlot, 4> slots = {
+        {{true, "38 kHz"}, {true, "88 kHz"}, {false, ""}, {false, ""}}};
     const auto self = [&] { return &store; };
     const auto editFileSettings = [](SStoreDialogValues& v) {
         v.settings.lineNumber = 77;
@@ -687,15 +710,14 @@ TEST_F(StoreTest, LoggingSwitchedWhileTheDialogIsOpenKeepsTheFileSettings)
         v.settings.out[0] = 1;  // not a file setting: taken either way
     };
 
-    CStore::OnStore(
-        self, slots,
-        [&](SStoreDialogValues& v) {
-            EXPECT_FALSE(v.locked);
-            editFileSettings(v);
-            store.OnToggleLogging();  // on, while the dialog is open
-            return true;
-        },
-        {});
+    CStore::OnStore(self, slots,
+                    [&](SStoreDialogValues& v) {
+                        EXPECT_FALSE(v.locked);
+                        editFileSettings(v);
+                        store.OnToggleLogging();  // on, while the dialog is open
+                        return true;
+                    },
+                    {});
     SStoreSettings got = store.Settings();
     ASSERT_TRUE(store.IsLogging());
     EXPECT_EQ(got.lineNumber, 5u);
@@ -703,14 +725,13 @@ TEST_F(StoreTest, LoggingSwitchedWhileTheDialogIsOpenKeepsTheFileSettings)
     EXPECT_EQ(got.maxFileSize, s.maxFileSize);
     EXPECT_EQ(got.out[0], 1u);
 
-    CStore::OnStore(
-        self, slots,
-        [&](SStoreDialogValues& v) {
-            EXPECT_TRUE(v.locked);
-            store.OnToggleLogging();  // off: the line steps to 6
-            return true;
-        },
-        {});
+    CStore::OnStore(self, slots,
+                    [&](SStoreDialogValues& v) {
+                        EXPECT_TRUE(v.locked);
+                        store.OnToggleLogging();  // off: the line steps to 6
+                        return true;
+                    },
+                    {});
     got = store.Settings();
     EXPECT_FALSE(store.IsLogging());
     EXPECT_EQ(got.lineNumber, 6u);

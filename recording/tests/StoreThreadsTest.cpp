@@ -36,10 +36,12 @@ TEST(StoreThreadsTest, ConcurrentWritersNeverInterleave)
             }
         });
         std::thread sentences([&] {
-            for (int i = 0; i < kSentences; ++i) store.WriteNmeaToFiles("$GPGGA," + std::to_string(i), 1);
+            for (int i = 0; i < kSentences; ++i)
+                store.WriteNmeaToFiles("$GPGGA," + std::to_string(i), 1);
         });
         std::thread notes([&] {
-            for (int i = 0; i < kNotes; ++i) store.WriteAnnotationDatagram("note " + std::to_string(i), 2);
+            for (int i = 0; i < kNotes; ++i)
+                store.WriteAnnotationDatagram("note " + std::to_string(i), 2);
         });
         pings.join();
         sentences.join();
@@ -83,7 +85,8 @@ TEST(StoreThreadsTest, ConcurrentWritersNeverInterleave)
 // or that file would stay open with logging off.
 TEST(StoreThreadsTest, PingInFlightWhenLoggingStopsOpensNoFile)
 {
-    struct CStallingSounder : CFakeSounder {
+    struct CStallingSounder : CFakeSounder
+    {
         CStallingSounder() : CFakeSounder(2) {}
         bool GetPingChannel(std::size_t i, SSampleData& out) override
         {

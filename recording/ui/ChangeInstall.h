@@ -16,7 +16,8 @@ class QLineEdit;
 
 namespace zv::recording {
 
-class CChangeInstall : public QDialog {
+class CChangeInstall : public QDialog
+{
     Q_OBJECT
 public:
     static constexpr int kTemplate = 258;
@@ -38,7 +39,7 @@ private:
     QCheckBox* m_applyHeaveBox;
     QCheckBox* m_reprocessBox;
     QCheckBox* m_applyAllBox;
-    std::array<QLineEdit*, 3> m_motion{};                      // X, Y, Z
+    std::array<QLineEdit*, 3> m_motion{};                         // X, Y, Z
     std::array<std::array<QLineEdit*, 4>, kColumns> m_channel{};  // draught, X, Y, Z
 };
 

@@ -52,7 +52,10 @@ QString TimeOfDay(FileTime time)
         CNumberText::Format("%02u:%02u:%02u", unsigned(st.wHour), unsigned(st.wMinute), unsigned(st.wSecond)));
 }
 
-void PostToFrame(unsigned command) { ::PostMessage(::GetMainWindow(), WM_COMMAND, command, 0); }
+void PostToFrame(unsigned command)
+{
+    ::PostMessage(::GetMainWindow(), WM_COMMAND, command, 0);
+}
 
 QToolButton* Button(int id, const QString& text)
 {
@@ -149,9 +152,15 @@ void CReplayButtons::SetRec(bool on)
     m_slider->setEnabled(!on);
 }
 
-void CReplayButtons::OnPlay() { Pace(false); }
+void CReplayButtons::OnPlay()
+{
+    Pace(false);
+}
 
-void CReplayButtons::OnPause() { Pace(true); }
+void CReplayButtons::OnPause()
+{
+    Pace(true);
+}
 
 void CReplayButtons::Pace(bool paused)
 {
@@ -160,7 +169,10 @@ void CReplayButtons::Pace(bool paused)
     PostToFrame(paused ? kCmdPause : kCmdPlay);
 }
 
-void CReplayButtons::OnStep() { PostToFrame(kCmdStep); }
+void CReplayButtons::OnStep()
+{
+    PostToFrame(kCmdStep);
+}
 
 void CReplayButtons::OnRec()
 {

@@ -18,7 +18,8 @@ class QToolButton;
 
 namespace zv::recording {
 
-class CReplayButtons : public QDialog {
+class CReplayButtons : public QDialog
+{
     Q_OBJECT
 public:
     static constexpr int kTemplate = 259;

@@ -6,8 +6,7 @@
 
 namespace zv::recording {
 
-CReplayFileDialog::CReplayFileDialog(int loop, int saveData, int changeInstallation, int changeSvp,
-                                     QWidget* parent)
+CReplayFileDialog::CReplayFileDialog(int loop, int saveData, int changeInstallation, int changeSvp, QWidget* parent)
     : QFileDialog(parent), m_options(new ReplayFileExtXP(loop, saveData, changeInstallation, changeSvp))
 {
     setObjectName("ReplayFileDialog");

@@ -12,7 +12,8 @@ namespace zv::recording {
 
 class ReplayFileExtXP;
 
-class CReplayFileDialog : public QFileDialog {
+class CReplayFileDialog : public QFileDialog
+{
     Q_OBJECT
 public:
     CReplayFileDialog(int loop, int saveData, int changeInstallation, int changeSvp, QWidget* parent = nullptr);

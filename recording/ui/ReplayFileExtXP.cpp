@@ -35,9 +35,21 @@ ReplayFileExtXP::ReplayFileExtXP(int loop, int saveData, int changeInstallation,
     layout->addStretch();
 }
 
-int ReplayFileExtXP::Loop() const { return m_loop->isChecked() ? 1 : 0; }
-int ReplayFileExtXP::SaveData() const { return m_saveData->isChecked() ? 1 : 0; }
-int ReplayFileExtXP::ChangeInstallation() const { return m_changeInstallation->isChecked() ? 1 : 0; }
-int ReplayFileExtXP::ChangeSvp() const { return m_changeSvp->isChecked() ? 1 : 0; }
+int ReplayFileExtXP::Loop() const
+{
+    return m_loop->isChecked() ? 1 : 0;
+}
+int ReplayFileExtXP::SaveData() const
+{
+    return m_saveData->isChecked() ? 1 : 0;
+}
+int ReplayFileExtXP::ChangeInstallation() const
+{
+    return m_changeInstallation->isChecked() ? 1 : 0;
+}
+int ReplayFileExtXP::ChangeSvp() const
+{
+    return m_changeSvp->isChecked() ? 1 : 0;
+}
 
 }  // namespace zv::recording

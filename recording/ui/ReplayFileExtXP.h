@@ -8,7 +8,8 @@ class QCheckBox;
 
 namespace zv::recording {
 
-class ReplayFileExtXP : public QWidget {
+class ReplayFileExtXP : public QWidget
+{
     Q_OBJECT
 public:
     static constexpr int kTemplate = 293;

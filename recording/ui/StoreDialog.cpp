@@ -1,8 +1,8 @@
 #include "recording/ui/StoreDialog.h"
 
+#include "app/widgets/DialogExchange.h"
 #include "base/DepthUnit.h"
 #include "base/StringTable.h"
-#include "app/widgets/DialogExchange.h"
 #include "display/ui/RangeBottomDialog.h"
 #include "display/ui/RangeSurfaceDialog.h"
 #include "platform/NumberText.h"
@@ -104,9 +104,9 @@ CStoreDialog::CStoreDialog(const SStoreDialogValues& values, QWidget* parent) : 
     grid->addWidget(raw, 0, 0, 1, 2);
     if (m_values.locked) {
         // Logging or replay writes the files: their names and size stay.
-        for (QWidget* w : std::initializer_list<QWidget*>{m_slider, m_saveRaw, m_localTime, m_line, lineRow, m_mb,
-                                                          least, most, m_folder, browse, m_lineDirection[0],
-                                                          m_lineDirection[1]})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{m_slider, m_saveRaw, m_localTime, m_line, lineRow, m_mb, least, most,
+                                             m_folder, browse, m_lineDirection[0], m_lineDirection[1]})
             w->setEnabled(false);
     }
 
@@ -148,13 +148,15 @@ CStoreDialog::CStoreDialog(const SStoreDialogValues& values, QWidget* parent) : 
     m_tvg = {WithId(new QRadioButton("No"), 1005), WithId(new QRadioButton("20 log R"), 1006),
              WithId(new QRadioButton("30 log R"), 1009), WithId(new QRadioButton("40 log R"), 1010)};
     // A TVG type no radio stands for leaves all four clear.
-    for (QRadioButton* r : m_tvg) r->setAutoExclusive(false);
+    for (QRadioButton* r : m_tvg)
+        r->setAutoExclusive(false);
     widgets::SetCheckedIndex(m_tvg, m_values.tvgIndex);
     for (QRadioButton* r : m_tvg)
         connect(r, &QRadioButton::toggled, this, [this, r](bool on) {
             if (on)
                 for (QRadioButton* other : m_tvg)
-                    if (other != r) other->setChecked(false);
+                    if (other != r)
+                        other->setChecked(false);
         });
     egGrid->addWidget(new QLabel("Surface samples"), 0, 0);
     egGrid->addWidget(surfaceRow, 0, 1);
@@ -162,7 +164,8 @@ CStoreDialog::CStoreDialog(const SStoreDialogValues& values, QWidget* parent) : 
     egGrid->addWidget(new QLabel("Bottom samples"), 1, 0);
     egGrid->addWidget(bottomRow, 1, 1);
     egGrid->addWidget(bottomRange, 1, 2);
-    for (std::size_t i = 0; i < m_tvg.size(); ++i) egGrid->addWidget(m_tvg[i], 2, int(i));
+    for (std::size_t i = 0; i < m_tvg.size(); ++i)
+        egGrid->addWidget(m_tvg[i], 2, int(i));
     grid->addWidget(echogram, 2, 0, 1, 2);
 
     // Products.
@@ -192,9 +195,11 @@ void CStoreDialog::OnSlider(int position)
 void CStoreDialog::OnBrowse()
 {
     std::string title = app::Strings().Load(45083);
-    if (title.empty()) title = "Unknown Title";
+    if (title.empty())
+        title = "Unknown Title";
     const QString folder = QFileDialog::getExistingDirectory(this, QString::fromStdString(title), m_folder->text());
-    if (!folder.isEmpty()) m_folder->setText(folder);
+    if (!folder.isEmpty())
+        m_folder->setText(folder);
 }
 
 void CStoreDialog::OnSurfaceRange()
@@ -202,7 +207,8 @@ void CStoreDialog::OnSurfaceRange()
     SStoreSettings& s = m_values.settings;
     CRangeSurfaceDialog dialog(CDepthUnit::FromMeters(s.echogramRangeSurface),
                                CDepthUnit::FromMeters(s.echogramRangeSurfaceStart), false, false, this);
-    if (dialog.exec() != QDialog::Accepted) return;
+    if (dialog.exec() != QDialog::Accepted)
+        return;
     s.echogramRangeSurface = CDepthUnit::ToMeters(dialog.Range());
     s.echogramRangeSurfaceStart = CDepthUnit::ToMeters(dialog.Start());
 }
@@ -212,7 +218,8 @@ void CStoreDialog::OnBottomRange()
     SStoreSettings& s = m_values.settings;
     CRangeBottomDialog dialog(CDepthUnit::FromMeters(s.echogramRangeBottom),
                               CDepthUnit::FromMeters(s.echogramRangeBottom - s.echogramRangeBottomStart), this);
-    if (dialog.exec() != QDialog::Accepted) return;
+    if (dialog.exec() != QDialog::Accepted)
+        return;
     s.echogramRangeBottom = CDepthUnit::ToMeters(dialog.Range());
     s.echogramRangeBottomStart = s.echogramRangeBottom - CDepthUnit::ToMeters(dialog.Offset());
 }

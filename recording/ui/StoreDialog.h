@@ -18,7 +18,8 @@ class QSpinBox;
 
 namespace zv::recording {
 
-class CStoreDialog : public QDialog {
+class CStoreDialog : public QDialog
+{
     Q_OBJECT
 public:
     static constexpr int kTemplate = 157;

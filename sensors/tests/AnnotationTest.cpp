@@ -7,13 +7,14 @@
 
 namespace {
 
-class AnnotationTest : public ::testing::Test {
+class AnnotationTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Zelvar\\Test", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                 nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegCreateKeyEx(HKEY_CURRENT_USER, "Zelvar\\Test", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
     }
     void TearDown() override { RegCloseKey(key); }
     CAnnotation::Links Links()
@@ -35,7 +36,8 @@ protected:
 
 TEST(AnnotationCounter, WrapsBothWays)
 {
-    struct Case {
+    struct Case
+    {
         std::uint32_t from;
         bool up;
         std::uint32_t to;

@@ -110,7 +110,7 @@ protected:
     BOOL dialogAnswer = FALSE;
 };
 
-} // namespace
+}  // namespace
 
 TEST(EnvironmentFormula, ComputedVelocity)
 {
@@ -163,8 +163,7 @@ TEST_F(EnvironmentTest, AbsorptionInFreshWaterHasNoBoricAcidTermAndNeverNaN)
         v.temperatureType = 0;
         v.temperatureConstant = 0.0;
     });
-    for (double hz : {0.0, 38000.0, 200000.0})
-    {
+    for (double hz : {0.0, 38000.0, 200000.0}) {
         double a = env.GetAbsorption(hz);
         EXPECT_TRUE(std::isfinite(a)) << hz;
         EXPECT_GE(a, 0.0) << hz;
@@ -238,7 +237,7 @@ TEST_F(EnvironmentTest, FortyOneInvalidReadingsFallBackToTheConstantTemperatureO
     EXPECT_EQ(env.GetSettings().temperatureType, 1u);
     EXPECT_TRUE(Posts().empty());
 
-    env.GetSoundVelocity(); // the 41st in a row
+    env.GetSoundVelocity();  // the 41st in a row
     EXPECT_EQ(env.GetSettings().temperatureType, 0u);
     EXPECT_NEAR(env.GetSettings().svpComputed, CEnvironment::ComputeVelocity(4.0, 35.0), 1e-9);
     for (int i = 0; i < 50; ++i)
@@ -274,8 +273,7 @@ TEST_F(EnvironmentTest, SetSvpTypeTakesOnlyConstantAndProfile)
         DWORD after;
     };
     const Case cases[] = {{3, TRUE, 3}, {0, TRUE, 0}, {2, FALSE, 0}, {1, FALSE, 0}, {7, FALSE, 0}};
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         EXPECT_EQ(env.SetSvpType(c.type), c.answer) << c.type;
         EXPECT_EQ(env.GetSettings().svpType, c.after) << c.type;
     }
@@ -342,7 +340,7 @@ TEST_F(EnvironmentTest, ProfileVelocityFollowsTheDeepestChannel)
     UseProfile(WriteProfile("p.asvp", "10.0 1500.0\r\n20.0 1480.0\r\n"));
     // No channel depth yet: the stored mean stands.
     EXPECT_EQ(env.GetSoundVelocity(), 1500.0);
-    deepest = 5.0; // above the first point, which became a surface layer
+    deepest = 5.0;  // above the first point, which became a surface layer
     EXPECT_EQ(env.GetSoundVelocity(), 1500.0);
     deepest = 40.0;
     EXPECT_NEAR(env.GetSoundVelocity(), (20 * 1500.0 + 20 * 1480.0) / 40.0, 1e-9);
@@ -355,7 +353,8 @@ TEST_F(EnvironmentTest, UnreadableProfileFallsBackToConstant)
 {
     UseProfile("missing.asvp");
     EXPECT_EQ(env.GetSettings().svpType, CEnvironment::SvpTypeConstant);
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Could not read Svp file\nNo file applied\nFall back to constant SVP"}));
+    EXPECT_EQ(BoxTexts(),
+              (std::vector<std::string>{"Could not read Svp file\nNo file applied\nFall back to constant SVP"}));
     EXPECT_EQ(MessageBoxRecord()[0].flags, MB_ICONEXCLAMATION);
     EXPECT_EQ(env.GetDepthFromTravelTime(0.1, 0.0), 0.0);
     EXPECT_TRUE(sent.empty());
@@ -402,7 +401,7 @@ TEST_F(EnvironmentTest, AnnouncedProfileReachesTheMainFrame)
     auto posts = Posts();
     ASSERT_EQ(posts.size(), 1u);
     EXPECT_EQ(posts[0].message, CEnvironment::MsgNewProfile);
-    env.ApplyNewProfile(); // what the main frame does with it
+    env.ApplyNewProfile();  // what the main frame does with it
     EXPECT_NEAR(env.GetDepthFromTravelTime(0.01, 0.0), 14.5, 1e-9);
 
     SetMainWindow(0);
@@ -420,7 +419,7 @@ TEST_F(EnvironmentTest, ManualNewProfileAsksAndOpensTheDialogPreset)
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"A new Sound Velocity Profile was loaded.  \nApply it now ?\n"}));
     EXPECT_EQ(MessageBoxRecord()[0].flags, MB_YESNO | MB_ICONQUESTION);
 
-    SetMessageBoxPresenter({}); // headless: the default button, Yes
+    SetMessageBoxPresenter({});  // headless: the default button, Yes
     dialogAnswer = TRUE;
     env.ApplyNewProfile();
     ASSERT_EQ(shown.size(), 1u);
@@ -435,7 +434,7 @@ TEST_F(EnvironmentTest, EnvironmentCommandDuringReplayNeedsTheChangeFlag)
 {
     EXPECT_TRUE(env.IsEnvironmentCommandEnabled(FALSE));
     EXPECT_FALSE(env.IsEnvironmentCommandEnabled(TRUE));
-    env.SetUpdateFlag(TRUE); // opens the dialog at once
+    env.SetUpdateFlag(TRUE);  // opens the dialog at once
     EXPECT_EQ(shown.size(), 1u);
     EXPECT_TRUE(env.IsEnvironmentCommandEnabled(TRUE));
 }
@@ -459,7 +458,10 @@ TEST_F(EnvironmentTest, DefaultsKeepTheAbsorptionDepth)
 
 namespace {
 
-HKEY Root() { return CRegistrySupport::UserRootKey(); }
+HKEY Root()
+{
+    return CRegistrySupport::UserRootKey();
+}
 
 std::string StoredText(const char* name)
 {
@@ -475,7 +477,7 @@ DWORD StoredDword(const char* name)
     return value;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(EnvironmentTest, FirstLoadWritesEveryDefault)
 {
@@ -519,7 +521,7 @@ TEST_F(EnvironmentTest, UnreadableStoredProfileIsStoredAsConstant)
 {
     registry.SetDword(Root(), "Environment", "dwSvpType", 3);
     registry.SetString(Root(), "Environment", "SvpFilePath", dir.string());
-    env.LoadUserSettings(); // 1500.asvp is not there
+    env.LoadUserSettings();  // 1500.asvp is not there
     EXPECT_EQ(StoredDword("dwSvpType"), 0u);
     EXPECT_EQ(MessageBoxRecord().size(), 1u);
     EXPECT_EQ(env.GetSoundVelocity(), 1500.0);

@@ -21,7 +21,10 @@ namespace {
 // tells which profile it came from. Profile A: 1500 m/s down to 50 m, then
 // 1450; profile B: 1600 m/s throughout, with many points so that a swap
 // during a walk would be noticed.
-std::string RowsA() { return "0.0 1500.0\r\n50.0 1450.0\r\n"; }
+std::string RowsA()
+{
+    return "0.0 1500.0\r\n50.0 1450.0\r\n";
+}
 std::string RowsB()
 {
     std::string rows;
@@ -30,7 +33,7 @@ std::string RowsB()
     return rows;
 }
 
-} // namespace
+}  // namespace
 
 TEST(EnvironmentThreads, ReadersSeeWholeProfilesWhileTheyAreReplaced)
 {
@@ -57,8 +60,7 @@ TEST(EnvironmentThreads, ReadersSeeWholeProfilesWhileTheyAreReplaced)
     std::atomic<int> wrong{0};
     std::atomic<long> reads{0};
     auto reader = [&] {
-        while (!stop.load())
-        {
+        while (!stop.load()) {
             double d = env.GetDepthFromTravelTime(0.1, 0.0);
             if (std::abs(d - depthA) > 1e-6 && std::abs(d - depthB) > 1e-6)
                 ++wrong;
@@ -77,8 +79,7 @@ TEST(EnvironmentThreads, ReadersSeeWholeProfilesWhileTheyAreReplaced)
     for (int i = 0; i < 3; ++i)
         readers.emplace_back(reader);
 
-    for (int round = 0; round < 200; ++round)
-    {
+    for (int round = 0; round < 200; ++round) {
         env.SetPendingProfile(TRUE, dir.string(), round % 2 ? "a.asvp" : "b.asvp");
         env.ApplyNewProfile();
         deepest.store(5.0 + round % 7);

@@ -50,7 +50,8 @@ TEST(GeographicInfo, ListsStayBoundedWhenPingsStop)
 
 TEST(GeographicInfo, HeadingInterpolationTakesTheShortWayRound)
 {
-    struct Case {
+    struct Case
+    {
         double older, newer, expected;
     } cases[] = {{350, 10, 0}, {10, 350, 0}, {90, 110, 100}, {0, 180, 90}, {359, 359, 359}};
     for (const Case& c : cases) {
@@ -88,21 +89,21 @@ TEST(GeographicInfo, QueriesBeforeTheFirstAfterTheLastAndAtEqualTimes)
 
 TEST(GeographicInfo, PositionsInterpolateInDegreesWithTheirHemispheres)
 {
-    struct Case {
+    struct Case
+    {
         const char* legend;
         const char* older;
         const char* newer;
         double first, second;
     } cases[] = {
-        {"across a whole degree", "$GPGGA,1,5959.9000,N,01059.9000,E", "$GPGGA,1,6000.1000,N,01100.1000,E",
-         6000.0, 1100.0},
-        {"southern and western stay negative", "$GPGGA,1,3356.0000,S,15112.0000,W",
-         "$GPGGA,1,3358.0000,S,15114.0000,W", -3357.0, -15113.0},
+        {"across a whole degree", "$GPGGA,1,5959.9000,N,01059.9000,E", "$GPGGA,1,6000.1000,N,01100.1000,E", 6000.0,
+         1100.0},
+        {"southern and western stay negative", "$GPGGA,1,3356.0000,S,15112.0000,W", "$GPGGA,1,3358.0000,S,15114.0000,W",
+         -3357.0, -15113.0},
         {"across the equator", "$GPGLL,0001.0000,S,00010.0000,E", "$GPGLL,0003.0000,N,00010.0000,E", 1.0, 10.0},
-        {"across the date line", "$GPGGA,1,0000.0,N,17959.0000,E", "$GPGGA,1,0000.0,N,17959.0000,W", 0.0,
-         18000.0},
-        {"grid coordinates are plain numbers", "$PTNL,PJK,1,2,1000.0,N,2000.0,E",
-         "$PTNL,PJK,1,2,1100.0,N,2200.0,E", 1050.0, 2100.0},
+        {"across the date line", "$GPGGA,1,0000.0,N,17959.0000,E", "$GPGGA,1,0000.0,N,17959.0000,W", 0.0, 18000.0},
+        {"grid coordinates are plain numbers", "$PTNL,PJK,1,2,1000.0,N,2000.0,E", "$PTNL,PJK,1,2,1100.0,N,2200.0,E",
+         1050.0, 2100.0},
     };
     for (const Case& c : cases) {
         CGeographicInfo geo;
@@ -146,8 +147,8 @@ TEST(GeographicInfo, PingPositionIsSentAsObjectInformation)
     geo.ParseHeadingTelegram("$HEHDT,20.0,T", kT0 + 2 * kSecond);
     geo.AddPing(kT0 + kSecond);
 
-    EXPECT_EQ(geo.FormatPingPosition(1, false, 5, 3, true, 7), 0);   // the early ping
-    EXPECT_EQ(geo.FormatPingPosition(2, false, 5, 3, true, 7), 0);   // no such ping
+    EXPECT_EQ(geo.FormatPingPosition(1, false, 5, 3, true, 7), 0);  // the early ping
+    EXPECT_EQ(geo.FormatPingPosition(2, false, 5, 3, true, 7), 0);  // no such ping
     EXPECT_EQ(geo.FormatPingPosition(0, false, 5, 3, true, 7), 1);
     EXPECT_EQ(geo.FormatPingPosition(0, true, -5, 3, true, 7), 1);
     ASSERT_EQ(sent.size(), 2u);

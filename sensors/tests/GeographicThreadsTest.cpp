@@ -11,7 +11,8 @@
 TEST(GeographicThreads, PingsTelegramsAndQueriesRunTogether)
 {
     CGeographicInfo geo;
-    struct Host : CNoNmeaDecoderHost {
+    struct Host : CNoNmeaDecoderHost
+    {
         CGeographicInfo* geo = nullptr;
         bool GetNavigationSettings(SNavigationSettings& s) override
         {

@@ -1,7 +1,7 @@
 // The telegram decoder against a recording of every link it calls.
+#include "sensors/NmeaDecoder.h"
 #include "sensors/ExternalDepth.h"
 #include "sensors/GeographicInfo.h"
-#include "sensors/NmeaDecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,8 @@
 
 namespace {
 
-struct Calls {
+struct Calls
+{
     std::vector<std::string> relayNet, relaySerial, stored, datagrams, annotations, statuses, shown, remote;
     std::vector<std::uint64_t> clockSet;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> pingRecords;
@@ -21,7 +22,8 @@ struct Calls {
     int headerValues = 0;
 };
 
-class NmeaDecoderTest : public ::testing::Test {
+class NmeaDecoderTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -51,7 +53,8 @@ protected:
     }
 
     // Records every call of the decoder, answering from the fixture's state.
-    struct Host : INmeaDecoderHost {
+    struct Host : INmeaDecoderHost
+    {
         NmeaDecoderTest& t;
         explicit Host(NmeaDecoderTest& test) : t(test) {}
         SounderModel GetModel() override { return t.model; }
@@ -125,7 +128,8 @@ std::vector<std::string> Nmea2Sentences()
     return lines;
 }
 
-struct RouteCase {
+struct RouteCase
+{
     const char* legend;
     std::string sentence;
     SNmeaSource source;
@@ -142,8 +146,8 @@ TEST_F(NmeaDecoderTest, SentencesReachHistoryRelaysAndRecorder)
         {"GGA from the network is only another position", nmea2[0], kNmeaFromNetwork, 0, 0, 0, 1, 0, 1},
         {"wrong checksum: dropped whole", "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*48",
          kNmeaFromSerial, 0, 0, 0, 0, 0, 0},
-        {"no checksum is accepted", "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,",
-         kNmeaFromSerial, 1, 0, 0, 1, 1, 0},
+        {"no checksum is accepted", "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", kNmeaFromSerial,
+         1, 0, 0, 1, 1, 0},
         {"nmea2 VTG on the speed source", nmea2[4], kNmeaFromSerial, 0, 0, 1, 1, 1, 0},
         // After a heading, course records stop: HDT comes after VTG.
         {"nmea2 HDT", nmea2[3], kNmeaFromNetwork, 0, 1, 0, 1, 1, 0},
@@ -245,11 +249,9 @@ TEST_F(NmeaDecoderTest, BrokenZdaNeverReachesAnyClock)
     clockRequest = true;
     sounder = false;
     const char* broken[] = {
-        "$GPZDA,,07,12,2026,00,00",         "$GPZDA,123456,,12,2026,00,00",
-        "$GPZDA,123456,07,13,2026,00,00",   "$GPZDA,123456,31,04,2026,00,00",
-        "$GPZDA,256000,07,12,2026,00,00",   "$GPZDA,12ab56,07,12,2026,00,00",
-        "$GPZDA,123456,07,12,1500,00,00",   "$GPZDA,1234,07,12,2026",
-        "$GPZDA,123456,07,12,",
+        "$GPZDA,,07,12,2026,00,00",       "$GPZDA,123456,,12,2026,00,00",   "$GPZDA,123456,07,13,2026,00,00",
+        "$GPZDA,123456,31,04,2026,00,00", "$GPZDA,256000,07,12,2026,00,00", "$GPZDA,12ab56,07,12,2026,00,00",
+        "$GPZDA,123456,07,12,1500,00,00", "$GPZDA,1234,07,12,2026",         "$GPZDA,123456,07,12,",
     };
     sounder = true;  // with a recorder
     for (const char* s : broken) {
@@ -268,7 +270,8 @@ TEST_F(NmeaDecoderTest, NumbersThatAreNotFiniteAreRefused)
     depth.SetSourceName(7, "Geo");
     depth.SetDepthByName("Geo", 8.0);
     decoder.ParseNmeaTelegram("$PTIDE,x,1.25", kNow, kNmeaFromNetwork);
-    struct Row {
+    struct Row
+    {
         const char* legend;
         const char* sentence;
         SNmeaSource source;
@@ -295,7 +298,8 @@ TEST_F(NmeaDecoderTest, NumbersThatAreNotFiniteAreRefused)
 
 TEST_F(NmeaDecoderTest, GgaQualityMessages)
 {
-    struct Case {
+    struct Case
+    {
         std::uint32_t qi, sats;
         double dil;
         const char* sentence;
@@ -304,7 +308,10 @@ TEST_F(NmeaDecoderTest, GgaQualityMessages)
         {0, 0, 0.0, "$GPGGA,1,4807.038,N,01131.000,E,0,01,99.0", {}},
         {0, 4, 0.0, "$GPGGA,1,4807.038,N,01131.000,E,1,04,0.9", {}},
         {0, 4, 0.0, "$GPGGA,1,4807.038,N,01131.000,E,1,03,0.9", {CNmeaDecoder::kFewSatellites}},
-        {2, 0, 1.0, "$GPGGA,1,4807.038,N,01131.000,E,1,08,1.5",
+        {2,
+         0,
+         1.0,
+         "$GPGGA,1,4807.038,N,01131.000,E,1,08,1.5",
          {CNmeaDecoder::kWrongQuality, CNmeaDecoder::kLargeDilution}},
     };
     for (const Case& c : cases) {

@@ -58,14 +58,13 @@ protected:
 void ExpectPoints(const CSvpProfile& p, const std::vector<_svpPair>& expected, double tolerance = 1e-4)
 {
     ASSERT_EQ(p.Points().size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i)
-    {
+    for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_NEAR(p.Points()[i].depth, expected[i].depth, tolerance) << "point " << i;
         EXPECT_NEAR(p.Points()[i].velocity, expected[i].velocity, tolerance) << "point " << i;
     }
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(SvpProfileTest, AsvpRoundTripKeepsPointsToOneDecimal)
 {
@@ -79,7 +78,7 @@ TEST_F(SvpProfileTest, AsvpRoundTripKeepsPointsToOneDecimal)
                               "0.0 1500.0\r\n12.2 1490.4\r\n40.0 1480.0\r\n");
 
     CSvpProfile back;
-    back.AddPoint(99.0, 1555.0); // reading replaces what was held
+    back.AddPoint(99.0, 1555.0);  // reading replaces what was held
     ASSERT_EQ(back.ParseDatagram(path, CSvpProfile::FormatAsvp), 3);
     ExpectPoints(back, {{0.0, 1500.0}, {12.2, 1490.4}, {40.0, 1480.0}});
     EXPECT_TRUE(MessageBoxRecord().empty());
@@ -87,7 +86,8 @@ TEST_F(SvpProfileTest, AsvpRoundTripKeepsPointsToOneDecimal)
 
 TEST_F(SvpProfileTest, AsvpReaderDropsVelocitiesOutsideTheWindowAndFailsWhenNoneRemain)
 {
-    std::string edges = Write("edges.asvp", "( SoundVelocity 1.00  0 0 0 0 0 0 0 SSP PE 2 )\r\n1.0 1399.9\r\n2.0 1700.1\r\n");
+    std::string edges =
+        Write("edges.asvp", "( SoundVelocity 1.00  0 0 0 0 0 0 0 SSP PE 2 )\r\n1.0 1399.9\r\n2.0 1700.1\r\n");
     CSvpProfile p;
     EXPECT_EQ(p.ParseDatagram(edges, CSvpProfile::FormatAsvp), 0);
 
@@ -150,7 +150,7 @@ TEST_F(SvpProfileTest, GetPointsPutsASurfacePointInFrontOfAnUnsortedDeepStart)
 {
     CSvpProfile p;
     p.AddPoint(2.5, 1501.0);
-    p.AddPoint(1.0, 1499.0); // not deeper than the one kept: dropped
+    p.AddPoint(1.0, 1499.0);  // not deeper than the one kept: dropped
     p.AddPoint(8.0, 1490.0);
     std::vector<double> d, v;
     ASSERT_EQ(p.GetPoints(d, v), 3);
@@ -167,7 +167,7 @@ TEST_F(SvpProfileTest, ProfileTextRoundTrip)
     EXPECT_EQ(CSvpProfile().FormatProfile(), "");
 
     CSvpProfile back;
-    constexpr ULONGLONG ft = 116444736000000000ULL + 1715953502ULL * 10000000ULL; // 2024-05-17 13:45:02 UTC
+    constexpr ULONGLONG ft = 116444736000000000ULL + 1715953502ULL * 10000000ULL;  // 2024-05-17 13:45:02 UTC
     EXPECT_EQ(back.ParseProfileText(p.FormatProfile(), ft), 2);
     ExpectPoints(back, {{0.0, 1500.0}, {10.0, 1490.5}});
     EXPECT_EQ(back.GetTime(), 1715953502);
@@ -191,8 +191,7 @@ TEST_F(SvpProfileTest, ProfileTextReportsThePointsKept)
         {"odd trailing field", "2,0,1500,10", 1},
         {"pair that is no number skipped", "2,a,b,10,1490", 1},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         CSvpProfile p;
         EXPECT_EQ(p.ParseProfileText(c.text, 0), c.kept) << c.legend;
         EXPECT_EQ(p.GetCount(), c.kept) << c.legend;
@@ -325,14 +324,16 @@ TEST_F(SvpProfileTest, SbeAndXbtDropVelocitiesOfZeroAndBelow)
 
 TEST_F(SvpProfileTest, ARowAboveTheSurfaceNeitherSetsNorHidesTheSurfaceVelocity)
 {
-    struct Row {
+    struct Row
+    {
         const char* legend;
         std::vector<_svpPair> rows;
         std::vector<_svpPair> updated;
     };
     const Row rows[] = {
         {"a surface row below it", {{-1.0, 1520.0}, {0.0, 1500.0}, {10.0, 1490.0}}, {{0.0, 1500.0}, {10.0, 1490.0}}},
-        {"the first row in the water below the surface", {{5.0, 1501.0}, {-2.0, 1530.0}},
+        {"the first row in the water below the surface",
+         {{5.0, 1501.0}, {-2.0, 1530.0}},
          {{0.0, 1501.0}, {5.0, 1501.0}}},
         {"only rows above the surface", {{-3.0, 1520.0}}, {}},
     };
@@ -388,7 +389,8 @@ TEST_F(SvpProfileTest, UnknownContentAndUnknownTypeAreRefusedByName)
     EXPECT_EQ(p.ParseDatagram(Write("x.txt", "hello\r\n1 1500\r\n"), CSvpProfile::FormatAsvp), 0);
     EXPECT_EQ(p.Import(CSvpProfile::FormatAsvp, "( SoundVelocity\r\n1 1500\r\n"), 0);
     EXPECT_EQ(p.Import(9, "x"), 0);
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Unknown Svp datagram format", "Unknown SV Type", "Unknown SV Type"}));
+    EXPECT_EQ(BoxTexts(),
+              (std::vector<std::string>{"Unknown Svp datagram format", "Unknown SV Type", "Unknown SV Type"}));
 }
 
 // Malformed input of every importer: refused with the importer's text, and
@@ -400,12 +402,13 @@ TEST_F(SvpProfileTest, MalformedImportsAreRefusedWithTheirMessage)
         const char* legend;
         int format;
         const char* text;
-        const char* box; // empty: no box expected
+        const char* box;  // empty: no box expected
     };
     const Case cases[] = {
         {"CALC not recognised", 0, "no cast here", "ConvertCALC: Failed"},
         {"CALC without the (M/S) line", 0, "CALC TIME:1", "Error converting AML CALC format"},
-        {"CALC row that is no number", 0, "CALC\r\n(M/S)\r\n1.0 1500\r\nabc def\r\n", "Error converting AML CALC format"},
+        {"CALC row that is no number", 0, "CALC\r\n(M/S)\r\n1.0 1500\r\nabc def\r\n",
+         "Error converting AML CALC format"},
         {"CALC row with one number", 0, "CALC\r\n(M/S)\r\n1.0\r\n", "Error converting AML CALC format"},
         {"CALC TIME: at the very end, no plausible row", 0, "CALC (M/S)\r\n1 1399\r\n0 0\r\nTIME:", ""},
         {"S10 without $", 1, "ABS10,1,1", ""},
@@ -421,13 +424,19 @@ TEST_F(SvpProfileTest, MalformedImportsAreRefusedWithTheirMessage)
         {"SBE row with a decimal", 5, "12:00:00 5.5 0 0 150000 0 0\r\n", "Error converting file from SBE Win format"},
         {"SvPlus without a Sound line", 5, "SvPlus\r\n1 2 3\r\n", "Error converting file from SBE Win format"},
         {"XBT not recognised", 6, "nothing", "ConvertXBT: Failed"},
-        {"XBT without breakpoint count", 6, "PROFILE_HEADER\r\nDeglitch_Filter_Order 1\r\n1 2 3 4 5\r\n", "Error converting file from Sonar2090 XBT format"},
-        {"XBT announces more rows than follow", 6, "PROFILE_HEADER\r\nNo_of_Breakpoints : 5\r\nDeglitch_Filter_Order 1\r\n1 2 3 4 1500\r\n", "Error converting file from Sonar2090 XBT format"},
-        {"XBT row with four columns", 6, "PROFILE_HEADER\r\nNo_of_Breakpoints : 1\r\nDeglitch_Filter_Order 1\r\n1 2 3 4\r\n", "Error converting file from Sonar2090 XBT format"},
-        {"XBT short date, time and position fields", 6, "PROFILE_HEADER\r\nLast_State_Change_Time : 1 2\r\nLatitude : 5\r\nLongitude :\r\nNo_of_Breakpoints : 0\r\nDeglitch_Filter_Order 1\r\n", ""},
+        {"XBT without breakpoint count", 6, "PROFILE_HEADER\r\nDeglitch_Filter_Order 1\r\n1 2 3 4 5\r\n",
+         "Error converting file from Sonar2090 XBT format"},
+        {"XBT announces more rows than follow", 6,
+         "PROFILE_HEADER\r\nNo_of_Breakpoints : 5\r\nDeglitch_Filter_Order 1\r\n1 2 3 4 1500\r\n",
+         "Error converting file from Sonar2090 XBT format"},
+        {"XBT row with four columns", 6,
+         "PROFILE_HEADER\r\nNo_of_Breakpoints : 1\r\nDeglitch_Filter_Order 1\r\n1 2 3 4\r\n",
+         "Error converting file from Sonar2090 XBT format"},
+        {"XBT short date, time and position fields", 6,
+         "PROFILE_HEADER\r\nLast_State_Change_Time : 1 2\r\nLatitude : 5\r\nLongitude :\r\nNo_of_Breakpoints : 0\r\nDeglitch_Filter_Order 1\r\n",
+         ""},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         ClearMessageBoxRecord();
         CSvpProfile p;
         EXPECT_EQ(p.Import(c.format, c.text), 0) << c.legend;
@@ -466,18 +475,15 @@ TEST_F(SvpProfileTest, FolderByModel)
 TEST_F(SvpProfileTest, CutTextsNeverReadPastTheEnd)
 {
     SetMessageBoxPresenter([](HWND, const std::string&, const std::string&, UINT) { return IDOK; });
-    const char* fixtures[] = {"calc_cast.txt", "s10_datagram.txt", "zelvar_a.txt", "sbe_win.txt",
-                              "svplus.txt", "xbt_sonar2090.txt", "asvp_named.txt"};
-    for (const char* name : fixtures)
-    {
+    const char* fixtures[] = {"calc_cast.txt", "s10_datagram.txt",  "zelvar_a.txt",  "sbe_win.txt",
+                              "svplus.txt",    "xbt_sonar2090.txt", "asvp_named.txt"};
+    for (const char* name : fixtures) {
         const std::string text = ReadFile(Fixture(name));
         ASSERT_FALSE(text.empty()) << name;
-        for (std::size_t cut = 0; cut <= text.size(); ++cut)
-        {
+        for (std::size_t cut = 0; cut <= text.size(); ++cut) {
             // A heap copy of exactly the cut, so a read past it is caught.
             std::vector<char> bytes(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(cut));
-            for (int format : {0, 1, 2, 5, 6})
-            {
+            for (int format : {0, 1, 2, 5, 6}) {
                 CSvpProfile p;
                 int n = p.Import(format, bytes.data(), bytes.size());
                 EXPECT_EQ(n, p.GetCount()) << name << " cut at " << cut << " format " << format;

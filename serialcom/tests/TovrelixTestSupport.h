@@ -22,14 +22,16 @@ inline int RunRegSvr(bool unregister)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-class CPtyPair {
+class CPtyPair
+{
 public:
     CPtyPair()
     {
         char name[256] = {};
         termios raw{};
         cfmakeraw(&raw);
-        if (::openpty(&m_Master, &m_Slave, name, &raw, nullptr) != 0) throw std::runtime_error("openpty");
+        if (::openpty(&m_Master, &m_Slave, name, &raw, nullptr) != 0)
+            throw std::runtime_error("openpty");
         m_Name = name;
         // The port opens the device itself; our slave handle only keeps the
         // line up until it does.
@@ -54,10 +56,12 @@ public:
         std::string got;
         while (got.size() < want) {
             pollfd p{m_Master, POLLIN, 0};
-            if (::poll(&p, 1, timeoutMs) <= 0) break;
+            if (::poll(&p, 1, timeoutMs) <= 0)
+                break;
             char buffer[256];
             const ssize_t n = ::read(m_Master, buffer, sizeof buffer);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             got.append(buffer, static_cast<std::size_t>(n));
         }
         return got;

@@ -20,7 +20,8 @@
 
 namespace {
 
-struct SBstr {
+struct SBstr
+{
     explicit SBstr(const std::string& s) : b(SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
     ~SBstr() { SysFreeString(b); }
     BSTR b;
@@ -36,7 +37,8 @@ std::string GetRx(ISerialCom* com)
 }
 
 // Collects what arrives, with the thread it arrived on.
-class CCollector {
+class CCollector
+{
 public:
     void Add(std::string text)
     {
@@ -68,7 +70,8 @@ private:
     std::vector<std::thread::id> m_Threads;
 };
 
-class COwner : public ISerialComOwner, public CCollector {
+class COwner : public ISerialComOwner, public CCollector
+{
 public:
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo) override
     {
@@ -81,7 +84,8 @@ public:
     }
 };
 
-class CCallback final : public ISerialComCallback, public CCollector {
+class CCallback final : public ISerialComCallback, public CCollector
+{
 public:
     HRESULT QueryInterface(REFIID riid, void** ppv) override
     {
@@ -113,15 +117,15 @@ void WritePort(const std::string& settingId, HKEY root, const std::string& port)
 {
     const std::string path = "Software\\Zelvar\\Tovrelix\\" + settingId + "COM settings";
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyEx(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyEx(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueEx(key, "Port", 0, REG_SZ, reinterpret_cast<const BYTE*>(port.c_str()),
                             static_cast<DWORD>(port.size() + 1)),
               ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
-class Tovrelix : public ::testing::Test {
+class Tovrelix : public ::testing::Test
+{
 protected:
     void SetUp() override { ASSERT_EQ(RunRegSvr(false), 0); }
     void TearDown() override { CoFreeUnusedLibraries(); }
@@ -131,8 +135,9 @@ protected:
         CLSID clsid;
         EXPECT_EQ(CLSIDFromProgID(kSerialComProgId, &clsid), S_OK);
         ISerialCom* com = nullptr;
-        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ISerialCom, reinterpret_cast<void**>(&com)),
-                  S_OK);
+        EXPECT_EQ(
+            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ISerialCom, reinterpret_cast<void**>(&com)),
+            S_OK);
         return com;
     }
 
@@ -262,8 +267,7 @@ TEST_F(Tovrelix, MachineWideSectionSeedsTheUserAndAFailedOpenIsReported)
     nav->Release();
 
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Zelvar\\Tovrelix\\NavigationCOM settings", 0, KEY_READ,
-                           &key),
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Zelvar\\Tovrelix\\NavigationCOM settings", 0, KEY_READ, &key),
               ERROR_SUCCESS);
     char port[256] = {};
     DWORD size = sizeof port;
@@ -337,10 +341,11 @@ TEST_F(Tovrelix, ProtocolNamesTimeoutsAndDelay)
     SBstr id("SerialIO");
     ASSERT_EQ(com->Create2(reinterpret_cast<LONG_PTR>(static_cast<ISerialComOwner*>(&owner)), id.b), S_OK);
 
-    struct {
+    struct
+    {
         const char* put;
         const char* stored;
-    } const names[] = {{"ASCII_LF", "ASCII_LF"}, {"XYZ", "ASCII"}, {"ASCII", "ASCII"},
+    } const names[] = {{"ASCII_LF", "ASCII_LF"}, {"XYZ", "ASCII"},         {"ASCII", "ASCII"},
                        {"RAW", "RAW"},           {"ASCII_CR", "ASCII_CR"}, {"", ""}};
     for (const auto& n : names) {
         SBstr name(n.put);
@@ -409,8 +414,10 @@ TEST_F(Tovrelix, LibraryPostsReachTheProgramsWindowAndHelpIsBroadcast)
     std::vector<std::pair<UINT, std::string>> got;
     HWND window = CreateMessageWindow([&](HWND, UINT message, WPARAM w, LPARAM) -> LRESULT {
         std::string text;
-        if (message == 1127 && w) text = static_cast<std::string>(*reinterpret_cast<CTarnMessage*>(w));
-        else text = std::to_string(w);
+        if (message == 1127 && w)
+            text = static_cast<std::string>(*reinterpret_cast<CTarnMessage*>(w));
+        else
+            text = std::to_string(w);
         got.emplace_back(message, text);
         return 0;
     });

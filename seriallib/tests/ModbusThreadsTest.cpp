@@ -26,13 +26,15 @@ namespace {
 
 // Two pseudo-terminals whose masters copy to each other: a null-modem
 // cable between two device paths.
-class CPtyPair {
+class CPtyPair
+{
 public:
     CPtyPair()
     {
         for (int i = 0; i < 2; ++i) {
             char name[256] = {};
-            if (::openpty(&m_Master[i], &m_Slave[i], name, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
+            if (::openpty(&m_Master[i], &m_Slave[i], name, nullptr, nullptr) != 0)
+                throw std::runtime_error("openpty");
             m_Path[i] = name;
         }
         m_Stop = ::eventfd(0, EFD_CLOEXEC);
@@ -56,13 +58,17 @@ private:
     {
         for (;;) {
             pollfd fds[3] = {{m_Stop, POLLIN, 0}, {m_Master[0], POLLIN, 0}, {m_Master[1], POLLIN, 0}};
-            if (::poll(fds, 3, -1) < 0) return;
-            if (fds[0].revents) return;
+            if (::poll(fds, 3, -1) < 0)
+                return;
+            if (fds[0].revents)
+                return;
             for (int i = 0; i < 2; ++i) {
-                if (!(fds[1 + i].revents & POLLIN)) continue;
+                if (!(fds[1 + i].revents & POLLIN))
+                    continue;
                 char buffer[512];
                 const ssize_t n = ::read(m_Master[i], buffer, sizeof buffer);
-                if (n > 0) [[maybe_unused]] ssize_t w = ::write(m_Master[1 - i], buffer, static_cast<size_t>(n));
+                if (n > 0) [[maybe_unused]]
+                    ssize_t w = ::write(m_Master[1 - i], buffer, static_cast<size_t>(n));
             }
         }
     }
@@ -76,34 +82,41 @@ private:
 
 // Answers function 3 (read holding registers), 6 (write one) and 16 (write
 // several) for unit 1 from a table of ten registers.
-class CRegisterServer {
+class CRegisterServer
+{
 public:
     explicit CRegisterServer(CModBus& modbus) : m_ModBus(modbus) {}
 
     void Handle(const std::string& frame)
     {
         ++m_Requests;
-        if (frame.size() < 2 || static_cast<BYTE>(frame[0]) != 1) return;
+        if (frame.size() < 2 || static_cast<BYTE>(frame[0]) != 1)
+            return;
         const auto at = [&](std::size_t i) { return static_cast<BYTE>(frame[i]); };
         const auto word = [&](std::size_t i) { return static_cast<WORD>(at(i) << 8 | at(i + 1)); };
         std::string reply;
         switch (at(1)) {
         case 3: {
             const WORD first = word(2), count = word(4);
-            if (first + count > m_Registers.size()) return Exception(3, 2);
+            if (first + count > m_Registers.size())
+                return Exception(3, 2);
             reply = Bytes({1, 3, count * 2});
-            for (WORD r = first; r < first + count; ++r) reply += Bytes({m_Registers[r] >> 8, m_Registers[r] & 0xFF});
+            for (WORD r = first; r < first + count; ++r)
+                reply += Bytes({m_Registers[r] >> 8, m_Registers[r] & 0xFF});
             break;
         }
         case 6:
-            if (word(2) >= m_Registers.size()) return Exception(6, 2);
+            if (word(2) >= m_Registers.size())
+                return Exception(6, 2);
             m_Registers[word(2)] = word(4);
             reply = frame.substr(0, 6);
             break;
         case 16: {
             const WORD first = word(2), count = word(4);
-            if (first + count > m_Registers.size() || frame.size() < 7u + 2 * count) return Exception(16, 2);
-            for (WORD r = 0; r < count; ++r) m_Registers[first + r] = word(7 + 2 * r);
+            if (first + count > m_Registers.size() || frame.size() < 7u + 2 * count)
+                return Exception(16, 2);
+            for (WORD r = 0; r < count; ++r)
+                m_Registers[first + r] = word(7 + 2 * r);
             reply = frame.substr(0, 6);
             break;
         }
@@ -131,10 +144,12 @@ TEST(ModbusMaster, ReadsAndWritesRegistersThroughOurProtocol)
     CRegisterServer server(modbus);
     server.m_Registers = {10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
     window.m_OnMessage = [&](const SReceived& r) {
-        if (r.message == WM_SERCOR_MESSAGE) server.Handle(r.bytes);
+        if (r.message == WM_SERCOR_MESSAGE)
+            server.Handle(r.bytes);
     };
 
-    struct Result {
+    struct Result
+    {
         int wrote1 = -2, wroteN = -2, read = -2, refused = -2;
         std::array<std::uint16_t, 4> values{};
         int refusedErrno = 0;
@@ -154,7 +169,8 @@ TEST(ModbusMaster, ReadsAndWritesRegistersThroughOurProtocol)
             result.refusedErrno = errno;
             modbus_close(ctx);
         }
-        if (ctx) modbus_free(ctx);
+        if (ctx)
+            modbus_free(ctx);
         done = true;
     });
     const bool finished = PumpUntil([&] { return done.load(); }, 60s);

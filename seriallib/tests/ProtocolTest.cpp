@@ -26,19 +26,27 @@ enum class Kind { Ascii, AsciiCrLf, Raw, Nmea, Quelto, Zlt, Modbus, MoviraZelvar
 std::unique_ptr<CProtocol> Make(Kind kind, CSercor* port, HWND owner)
 {
     switch (kind) {
-    case Kind::Ascii: return std::make_unique<CASCII>(port, PROT_RECEIVE, owner);
+    case Kind::Ascii:
+        return std::make_unique<CASCII>(port, PROT_RECEIVE, owner);
     case Kind::AsciiCrLf: {
         auto p = std::make_unique<CASCII>(port, PROT_RECEIVE, owner);
         p->SetTerminator(TRUE, TRUE);
         return p;
     }
-    case Kind::Raw: return std::make_unique<CRAW>(port, PROT_RECEIVE, owner);
-    case Kind::Nmea: return std::make_unique<CNMEA>(port, PROT_RECEIVE, owner);
-    case Kind::Quelto: return std::make_unique<CQuelto>(port, PROT_RECEIVE, owner);
-    case Kind::Zlt: return std::make_unique<CZLT2_300>(port, PROT_RECEIVE, owner);
-    case Kind::Modbus: return std::make_unique<CModBus>(port, PROT_RECEIVE, owner);
-    case Kind::MoviraZelvar: return std::make_unique<CMoviraZelvar>(port, PROT_RECEIVE, owner);
-    case Kind::MoviraVN1500: return std::make_unique<CMoviraVN1500>(port, PROT_RECEIVE, owner);
+    case Kind::Raw:
+        return std::make_unique<CRAW>(port, PROT_RECEIVE, owner);
+    case Kind::Nmea:
+        return std::make_unique<CNMEA>(port, PROT_RECEIVE, owner);
+    case Kind::Quelto:
+        return std::make_unique<CQuelto>(port, PROT_RECEIVE, owner);
+    case Kind::Zlt:
+        return std::make_unique<CZLT2_300>(port, PROT_RECEIVE, owner);
+    case Kind::Modbus:
+        return std::make_unique<CModBus>(port, PROT_RECEIVE, owner);
+    case Kind::MoviraZelvar:
+        return std::make_unique<CMoviraZelvar>(port, PROT_RECEIVE, owner);
+    case Kind::MoviraVN1500:
+        return std::make_unique<CMoviraVN1500>(port, PROT_RECEIVE, owner);
     }
     return nullptr;
 }
@@ -52,16 +60,18 @@ std::string Quelto(const std::string& payload)
 
 std::string ModbusFrame(const std::string& payload)
 {
-    const WORD crc = CModBus::ComputeCS(reinterpret_cast<const BYTE*>(payload.data()),
-                                        static_cast<UINT>(payload.size()));
+    const WORD crc =
+        CModBus::ComputeCS(reinterpret_cast<const BYTE*>(payload.data()), static_cast<UINT>(payload.size()));
     return payload + Bytes({crc & 0xFF, crc >> 8});
 }
 
-struct Counts {
+struct Counts
+{
     DWORD received, start, end, checksum, line, length;
 };
 
-struct HostileRow {
+struct HostileRow
+{
     const char* legend;
     Kind kind;
     std::string input;
@@ -74,64 +84,124 @@ std::vector<HostileRow> HostileRows()
 {
     const std::string eight(8, '\x33');
     return {
-        {"ASCII: overlong line is dropped up to its CR, the next line survives", Kind::Ascii,
-         std::string(5000, 'x') + "\rOK\r", {"OK"}, {1, 0, 0, 0, 0, 1}},
-        {"ASCII: endless input without terminator is bounded and counted once", Kind::Ascii,
-         std::string(20000, 'y'), {}, {0, 0, 0, 0, 1, 1}},
-        {"ASCII CRLF: a CR not followed by LF stays in the line", Kind::AsciiCrLf, "AB\rC\r\n", {"AB\rC"},
+        {"ASCII: overlong line is dropped up to its CR, the next line survives",
+         Kind::Ascii,
+         std::string(5000, 'x') + "\rOK\r",
+         {"OK"},
+         {1, 0, 0, 0, 0, 1}},
+        {"ASCII: endless input without terminator is bounded and counted once",
+         Kind::Ascii,
+         std::string(20000, 'y'),
+         {},
+         {0, 0, 0, 0, 1, 1}},
+        {"ASCII CRLF: a CR not followed by LF stays in the line",
+         Kind::AsciiCrLf,
+         "AB\rC\r\n",
+         {"AB\rC"},
          {1, 0, 0, 0, 0, 0}},
-        {"ASCII CRLF: LF without CR is kept and the line is cut by the time-out", Kind::AsciiCrLf, "AB\n", {},
+        {"ASCII CRLF: LF without CR is kept and the line is cut by the time-out",
+         Kind::AsciiCrLf,
+         "AB\n",
+         {},
          {0, 0, 0, 0, 1, 0}},
-        {"ASCII CRLF: lines split across blocks", Kind::AsciiCrLf, "first\r\nsecond\r\n", {"first", "second"},
-         {2, 0, 0, 0, 0, 0}, 3},
-        {"RAW: 200 bytes in one block", Kind::Raw, std::string(200, 'r'),
-         {std::string(80, 'r'), std::string(80, 'r'), std::string(40, 'r')}, {3, 0, 0, 0, 0, 0}},
+        {"ASCII CRLF: lines split across blocks",
+         Kind::AsciiCrLf,
+         "first\r\nsecond\r\n",
+         {"first", "second"},
+         {2, 0, 0, 0, 0, 0},
+         3},
+        {"RAW: 200 bytes in one block",
+         Kind::Raw,
+         std::string(200, 'r'),
+         {std::string(80, 'r'), std::string(80, 'r'), std::string(40, 'r')},
+         {3, 0, 0, 0, 0, 0}},
         {"NMEA: 4 characters of leading garbage", Kind::Nmea, "junk$GPGGA*56\r\n", {"GPGGA"}, {1, 4, 0, 0, 0, 0}},
         {"NMEA: wrong checksum", Kind::Nmea, "$ABC*00\r\n", {}, {0, 0, 0, 1, 0, 0}},
         {"NMEA: no CR after the checksum", Kind::Nmea, "$AB*03X", {}, {0, 0, 1, 0, 0, 0}},
         {"NMEA: sentence without checksum", Kind::Nmea, "$ABC\r\n", {"ABC"}, {1, 0, 0, 0, 0, 0}},
-        {"NMEA: lower-case checksum digits", Kind::Nmea, "$GPGGA*56\r\n$AZ*1b\r\n", {"GPGGA", "AZ"},
+        {"NMEA: lower-case checksum digits",
+         Kind::Nmea,
+         "$GPGGA*56\r\n$AZ*1b\r\n",
+         {"GPGGA", "AZ"},
          {2, 0, 0, 0, 0, 0}},
-        {"NMEA: interrupted sentence swallows the next start and fails its checksum", Kind::Nmea,
-         "$GPG$GPGGA*56\r\n", {}, {0, 0, 0, 1, 0, 0}},
-        {"NMEA: endless body is a length error, then assembly waits for the next $", Kind::Nmea,
-         "$" + std::string(1100, 'A') + "$X*58\r\n", {"X"}, {1, 75, 0, 0, 0, 1}},
-        {"Quelto: two bytes of leading garbage", Kind::Quelto, Bytes({0x00, 0x11}) + Quelto("\x01\x02"),
-         {"\x01\x02"}, {1, 2, 0, 0, 0, 0}},
-        {"Quelto: wrong end byte", Kind::Quelto, Bytes({0x55, 0, 0, 1, 2, 0x58, 0, 0xAB}), {},
-         {0, 0, 1, 0, 0, 0}},
-        {"Quelto: length 0xFFFF must not wrap to a short telegram", Kind::Quelto,
-         Bytes({0x55, 0xFF, 0xFF}) + Quelto("ok"), {"ok"}, {1, 0, 0, 0, 0, 1}},
-        {"Quelto: length field 0x0FFF is one byte too long", Kind::Quelto, Bytes({0x55, 0xFF, 0x0F}), {},
+        {"NMEA: interrupted sentence swallows the next start and fails its checksum",
+         Kind::Nmea,
+         "$GPG$GPGGA*56\r\n",
+         {},
+         {0, 0, 0, 1, 0, 0}},
+        {"NMEA: endless body is a length error, then assembly waits for the next $",
+         Kind::Nmea,
+         "$" + std::string(1100, 'A') + "$X*58\r\n",
+         {"X"},
+         {1, 75, 0, 0, 0, 1}},
+        {"Quelto: two bytes of leading garbage",
+         Kind::Quelto,
+         Bytes({0x00, 0x11}) + Quelto("\x01\x02"),
+         {"\x01\x02"},
+         {1, 2, 0, 0, 0, 0}},
+        {"Quelto: wrong end byte", Kind::Quelto, Bytes({0x55, 0, 0, 1, 2, 0x58, 0, 0xAB}), {}, {0, 0, 1, 0, 0, 0}},
+        {"Quelto: length 0xFFFF must not wrap to a short telegram",
+         Kind::Quelto,
+         Bytes({0x55, 0xFF, 0xFF}) + Quelto("ok"),
+         {"ok"},
+         {1, 0, 0, 0, 0, 1}},
+        {"Quelto: length field 0x0FFF is one byte too long",
+         Kind::Quelto,
+         Bytes({0x55, 0xFF, 0x0F}),
+         {},
          {0, 0, 0, 0, 0, 1}},
-        {"Quelto: telegram inside a damaged one is recovered", Kind::Quelto,
+        {"Quelto: telegram inside a damaged one is recovered",
+         Kind::Quelto,
          Bytes({0x55, 0x07, 0x00, 0x11, 0x55, 0x00, 0x00, 0x01, 0x02, 0x58, 0x00, 0xAA, 0x00, 0x00, 0xAA}),
-         {"\x01\x02"}, {1, 0, 0, 1, 0, 0}},
-        {"Quelto: a telegram cut short swallows the start of the next", Kind::Quelto,
-         Quelto("abcd").substr(0, 5) + Quelto("xy"), {}, {0, 2, 0, 1, 0, 1}},
+         {"\x01\x02"},
+         {1, 0, 0, 1, 0, 0}},
+        {"Quelto: a telegram cut short swallows the start of the next",
+         Kind::Quelto,
+         Quelto("abcd").substr(0, 5) + Quelto("xy"),
+         {},
+         {0, 2, 0, 1, 0, 1}},
         {"ZLT: a good telegram", Kind::Zlt, Bytes({0x31, 0x32, 0x03, 0x40}), {"12"}, {1, 0, 0, 0, 0, 0}},
         {"ZLT: end byte alone", Kind::Zlt, Bytes({0x40}), {}, {0, 0, 1, 0, 0, 0}},
         {"ZLT: checksum byte without payload", Kind::Zlt, Bytes({0x00, 0x40}), {}, {0, 0, 1, 0, 0, 0}},
         {"ZLT: wrong checksum", Kind::Zlt, Bytes({0x31, 0x32, 0x00, 0x40}), {}, {0, 0, 0, 1, 0, 0}},
-        {"ZLT: endless telegram is dropped up to its end byte", Kind::Zlt,
-         std::string(5000, 'z') + Bytes({0x40, 0x31, 0x32, 0x03, 0x40}), {"12"}, {1, 0, 0, 0, 0, 1}},
-        {"Modbus: a good frame loses its CRC", Kind::Modbus, ModbusFrame(Bytes({1, 3, 0, 0, 0, 1})),
-         {Bytes({1, 3, 0, 0, 0, 1})}, {1, 0, 0, 0, 0, 0}},
+        {"ZLT: endless telegram is dropped up to its end byte",
+         Kind::Zlt,
+         std::string(5000, 'z') + Bytes({0x40, 0x31, 0x32, 0x03, 0x40}),
+         {"12"},
+         {1, 0, 0, 0, 0, 1}},
+        {"Modbus: a good frame loses its CRC",
+         Kind::Modbus,
+         ModbusFrame(Bytes({1, 3, 0, 0, 0, 1})),
+         {Bytes({1, 3, 0, 0, 0, 1})},
+         {1, 0, 0, 0, 0, 0}},
         {"Modbus: a flipped bit", Kind::Modbus, Bytes({1, 3, 0, 0, 0, 1, 0x84, 0x0B}), {}, {0, 0, 0, 1, 0, 0}},
-        {"Modbus: three bytes with a matching CRC are no frame", Kind::Modbus, ModbusFrame(Bytes({0x11})), {},
+        {"Modbus: three bytes with a matching CRC are no frame",
+         Kind::Modbus,
+         ModbusFrame(Bytes({0x11})),
+         {},
          {0, 0, 0, 1, 0, 0}},
         {"Modbus: silence alone is no checksum error", Kind::Modbus, "", {}, {0, 0, 0, 0, 0, 0}},
-        {"Movira: garbage before 0x90 0x90", Kind::MoviraZelvar, Bytes({0x12, 0x90, 0x90}) + eight,
-         {Bytes({0x90, 0x90}) + eight}, {1, 1, 0, 0, 0, 0}},
-        {"Movira: a bad second byte keeps the first", Kind::MoviraZelvar, Bytes({0x91, 0x55, 0x90}) + eight,
-         {Bytes({0x91, 0x90}) + eight}, {1, 1, 0, 0, 0, 0}},
-        {"Movira VN1500: 0x90 is no first byte", Kind::MoviraVN1500, Bytes({0x90, 0x00, 0x90}) + eight,
-         {Bytes({0x00, 0x90}) + eight}, {1, 1, 0, 0, 0, 0}},
+        {"Movira: garbage before 0x90 0x90",
+         Kind::MoviraZelvar,
+         Bytes({0x12, 0x90, 0x90}) + eight,
+         {Bytes({0x90, 0x90}) + eight},
+         {1, 1, 0, 0, 0, 0}},
+        {"Movira: a bad second byte keeps the first",
+         Kind::MoviraZelvar,
+         Bytes({0x91, 0x55, 0x90}) + eight,
+         {Bytes({0x91, 0x90}) + eight},
+         {1, 1, 0, 0, 0, 0}},
+        {"Movira VN1500: 0x90 is no first byte",
+         Kind::MoviraVN1500,
+         Bytes({0x90, 0x00, 0x90}) + eight,
+         {Bytes({0x00, 0x90}) + eight},
+         {1, 1, 0, 0, 0, 0}},
         {"Movira: telegram cut by silence", Kind::MoviraZelvar, Bytes({0xA0, 0x90, 1}), {}, {0, 0, 0, 0, 1, 0}},
     };
 }
 
-class HostileStream : public ::testing::TestWithParam<HostileRow> {};
+class HostileStream : public ::testing::TestWithParam<HostileRow>
+{};
 
 TEST_P(HostileStream, IsCountedAndResynchronises)
 {
@@ -164,7 +234,8 @@ TEST(ProtocolReceive, QuietLineCountsNoLineError)
                       Kind::MoviraZelvar}) {
         CSercor32 port;
         auto protocol = Make(kind, &port, 0);
-        for (int i = 0; i < 5; ++i) protocol->ErrorCallback(COM_RX_TIMEOUT);
+        for (int i = 0; i < 5; ++i)
+            protocol->ErrorCallback(COM_RX_TIMEOUT);
         const tag_PROT_STATISTICS s = StatsOf(*protocol);
         EXPECT_EQ(s.LineErrors + s.ChecksumErrors, 0u) << static_cast<int>(kind);
     }
@@ -184,7 +255,8 @@ TEST(ProtocolReceive, ErrorReportCountsALineErrorAndDropsThePartialMessage)
     }
 }
 
-class ManualClockTest : public ::testing::Test {
+class ManualClockTest : public ::testing::Test
+{
 protected:
     void SetUp() override { CFileTime::SetClock(&m_Clock); }
     void TearDown() override { CFileTime::SetClock(nullptr); }
@@ -194,7 +266,8 @@ protected:
 TEST_F(ManualClockTest, BackToBackMessagesAreStampedByTheirPredecessorsDuration)
 {
     // An unopened port counts 1000 units per character.
-    struct Row {
+    struct Row
+    {
         const char* legend;
         Kind kind;
         std::string input;
@@ -267,7 +340,8 @@ TEST(ProtocolReceive, AMessageWithNobodyToReceiveItIsFreed)
     Feed(raw, "abc");
     window.reset();
     MSG msg;
-    while (PeekMessage(&msg)) DispatchMessage(&msg);
+    while (PeekMessage(&msg))
+        DispatchMessage(&msg);
 }
 
 TEST(ProtocolReceive, ComEventsArePostedInOrderWithTheirModemBits)
@@ -308,7 +382,8 @@ TEST(ProtocolChecks, ChecksumsOfTheWireFormats)
 
 TEST(QueltoMsg, LengthLimitIsAtTheLargestPayload)
 {
-    struct Row {
+    struct Row
+    {
         const char* legend;
         BYTE high, low;
         MSG_RESULT result;

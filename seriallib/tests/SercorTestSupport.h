@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-struct SReceived {
+struct SReceived
+{
     UINT message = 0;
     std::string bytes;
     std::uint64_t time = 0;
@@ -20,7 +21,8 @@ struct SReceived {
     LPARAM lParam = 0;
 };
 
-class CReceiverWindow {
+class CReceiverWindow
+{
 public:
     CReceiverWindow()
     {
@@ -40,7 +42,8 @@ public:
                 }
             }
             m_Received.push_back(r);
-            if (m_OnMessage) m_OnMessage(r);
+            if (m_OnMessage)
+                m_OnMessage(r);
             return 0;
         });
     }
@@ -52,7 +55,8 @@ public:
     void Pump()
     {
         MSG msg;
-        while (PeekMessage(&msg)) DispatchMessage(&msg);
+        while (PeekMessage(&msg))
+            DispatchMessage(&msg);
     }
 
     bool WaitFor(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10))
@@ -68,7 +72,8 @@ public:
     std::size_t Count(UINT message) const
     {
         std::size_t n = 0;
-        for (const auto& r : m_Received) n += r.message == message;
+        for (const auto& r : m_Received)
+            n += r.message == message;
         return n;
     }
 
@@ -76,7 +81,8 @@ public:
     {
         std::vector<std::string> texts;
         for (const auto& r : m_Received)
-            if (r.message == WM_SERCOR_MESSAGE) texts.push_back(r.bytes);
+            if (r.message == WM_SERCOR_MESSAGE)
+                texts.push_back(r.bytes);
         return texts;
     }
 
@@ -101,7 +107,8 @@ inline void Feed(CProtocol& protocol, const std::string& bytes, std::size_t bloc
 inline std::string Bytes(std::initializer_list<int> values)
 {
     std::string s;
-    for (int v : values) s.push_back(static_cast<char>(v));
+    for (int v : values)
+        s.push_back(static_cast<char>(v));
     return s;
 }
 

@@ -38,22 +38,28 @@ std::string UniqueName(const char* stem)
     return std::string("FAKE_") + stem + std::to_string(++n);
 }
 
-std::string AsText(const std::vector<BYTE>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string AsText(const std::vector<BYTE>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
 
 // A pseudo-terminal whose slave the port opens by path; the test is the far
 // end on the master.
-class CPty {
+class CPty
+{
 public:
     CPty()
     {
         char name[256] = {};
-        if (::openpty(&m_Master, &m_Slave, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
+        if (::openpty(&m_Master, &m_Slave, name, nullptr, nullptr) != 0)
+            throw std::runtime_error("openpty");
         m_Path = name;
     }
     ~CPty()
     {
         CloseMaster();
-        if (m_Slave >= 0) ::close(m_Slave);
+        if (m_Slave >= 0)
+            ::close(m_Slave);
     }
     const std::string& Path() const { return m_Path; }
     void Write(const std::string& bytes) const
@@ -66,17 +72,20 @@ public:
         std::string got;
         while (got.size() < count) {
             pollfd fd{m_Master, POLLIN, 0};
-            if (::poll(&fd, 1, waitMs) <= 0) break;
+            if (::poll(&fd, 1, waitMs) <= 0)
+                break;
             char buffer[512];
             const ssize_t n = ::read(m_Master, buffer, sizeof buffer);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             got.append(buffer, static_cast<std::size_t>(n));
         }
         return got;
     }
     void CloseMaster()
     {
-        if (m_Master >= 0) ::close(m_Master);
+        if (m_Master >= 0)
+            ::close(m_Master);
         m_Master = -1;
     }
 
@@ -113,31 +122,35 @@ TEST(SercorFake, LineErrorsAndModemEventsReachStatisticsAndOwner)
     ASSERT_TRUE(port.SetEventMask(EV_CTS | EV_RING | EV_ERR));
 
     line->InjectBytes("half a li");
-    ASSERT_TRUE(PumpUntil([&] {
-        tag_COM_STATISTICS s;
-        port.GetStatistics(&s);
-        return s.BytesReceived == 9;
-    }, 10s));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            tag_COM_STATISTICS s;
+            port.GetStatistics(&s);
+            return s.BytesReceived == 9;
+        },
+        10s));
     line->InjectLineError(CE_RXPARITY | CE_FRAME | CE_BREAK);
     ASSERT_TRUE(window.WaitForMessage(WM_SERCOR_ERR));
     line->InjectModemEvent(EV_CTS | EV_DSR, MS_CTS_ON | MS_DSR_ON);
     ASSERT_TRUE(window.WaitForMessage(WM_SERCOR_CTS));
     line->InjectLineError(CE_OVERRUN);
-    ASSERT_TRUE(PumpUntil([&] {
-        tag_COM_STATISTICS s;
-        port.GetStatistics(&s);
-        return s.OverrunErrors == 1;
-    }, 10s));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            tag_COM_STATISTICS s;
+            port.GetStatistics(&s);
+            return s.OverrunErrors == 1;
+        },
+        10s));
 
     tag_COM_STATISTICS com;
     port.GetStatistics(&com);
     EXPECT_EQ(com.ParityErrors, 1u);
     EXPECT_EQ(com.FramingErrors, 1u);
-    EXPECT_EQ(com.OtherErrors, 1u);   // the break
+    EXPECT_EQ(com.OtherErrors, 1u);  // the break
     EXPECT_EQ(com.OverrunErrors, 1u);
     // Each report drops what the protocol was assembling and counts it.
     EXPECT_EQ(StatsOf(ascii).LineErrors, 2u);
-    EXPECT_EQ(window.Count(WM_SERCOR_DSR), 0u);   // not in the mask
+    EXPECT_EQ(window.Count(WM_SERCOR_DSR), 0u);  // not in the mask
     for (const auto& r : window.m_Received)
         if (r.message == WM_SERCOR_CTS) {
             EXPECT_EQ(r.wParam, MS_CTS_ON);
@@ -146,7 +159,8 @@ TEST(SercorFake, LineErrorsAndModemEventsReachStatisticsAndOwner)
 
 TEST(SercorFake, SentTelegramsGoOutFramedAndInOrder)
 {
-    struct Row {
+    struct Row
+    {
         const char* legend;
         std::function<std::unique_ptr<CProtocol>(CSercor*)> make;
         std::vector<std::string> sends;
@@ -158,23 +172,27 @@ TEST(SercorFake, SentTelegramsGoOutFramedAndInOrder)
         return std::unique_ptr<CProtocol>(std::move(p));
     };
     const Row rows[] = {
-        {"ASCII CR LF: each line ends in CR LF once", asciiCrLf, {"X", "X\r\n", "X\n", "X\r"},
-         "X\r\nX\r\nX\r\nX\r\n"},
+        {"ASCII CR LF: each line ends in CR LF once", asciiCrLf, {"X", "X\r\n", "X\n", "X\r"}, "X\r\nX\r\nX\r\nX\r\n"},
         {"ASCII default: CR only, never doubled",
          [](CSercor* port) { return std::unique_ptr<CProtocol>(std::make_unique<CASCII>(port, PROT_TRANSMIT, 0)); },
-         {"a", "b\r"}, "a\rb\r"},
+         {"a", "b\r"},
+         "a\rb\r"},
         {"NMEA: $, body, upper-case XOR, CR LF",
          [](CSercor* port) { return std::unique_ptr<CProtocol>(std::make_unique<CNMEA>(port, PROT_TRANSMIT, 0)); },
-         {"GPGGA", "AZ"}, "$GPGGA*56\r\n$AZ*1B\r\n"},
+         {"GPGGA", "AZ"},
+         "$GPGGA*56\r\n$AZ*1B\r\n"},
         {"Quelto: start, length, payload, sum, end",
          [](CSercor* port) { return std::unique_ptr<CProtocol>(std::make_unique<CQuelto>(port, PROT_TRANSMIT, 0)); },
-         {Bytes({1, 2})}, Bytes({0x55, 0x00, 0x00, 0x01, 0x02, 0x58, 0x00, 0xAA})},
+         {Bytes({1, 2})},
+         Bytes({0x55, 0x00, 0x00, 0x01, 0x02, 0x58, 0x00, 0xAA})},
         {"ZLT2_300: payload, XOR, 0x40",
          [](CSercor* port) { return std::unique_ptr<CProtocol>(std::make_unique<CZLT2_300>(port, PROT_TRANSMIT, 0)); },
-         {"12"}, Bytes({0x31, 0x32, 0x03, 0x40})},
+         {"12"},
+         Bytes({0x31, 0x32, 0x03, 0x40})},
         {"Modbus: payload and CRC low byte first",
          [](CSercor* port) { return std::unique_ptr<CProtocol>(std::make_unique<CModBus>(port, PROT_TRANSMIT, 0)); },
-         {Bytes({1, 3, 0, 0, 0, 1})}, Bytes({1, 3, 0, 0, 0, 1, 0x84, 0x0A})},
+         {Bytes({1, 3, 0, 0, 0, 1})},
+         Bytes({1, 3, 0, 0, 0, 1, 0x84, 0x0A})},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.legend);
@@ -184,7 +202,8 @@ TEST(SercorFake, SentTelegramsGoOutFramedAndInOrder)
         auto protocol = row.make(&port);
         // The framing protocols space telegrams; that is not under test.
         port.SetTxDelay(0);
-        for (const auto& text : row.sends) EXPECT_TRUE(protocol->Send(text));
+        for (const auto& text : row.sends)
+            EXPECT_TRUE(protocol->Send(text));
         ASSERT_TRUE(line->WaitWritten(row.wire.size(), 10s));
         protocol.reset();
         EXPECT_EQ(AsText(line->Written()), row.wire);
@@ -199,23 +218,28 @@ TEST(SercorFake, RefusedMessagesAreCountedNotSentAndNeverBlockTheQueue)
     ASSERT_TRUE(port.CreateEx(line->Name().c_str(), 9600, 8, NOPARITY, ONESTOPBIT, TRUE));
     CRAW raw(&port, PROT_TRANSMIT, 0);
     line->FailWrites(true);
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(raw.Send("lost"));
-    ASSERT_TRUE(PumpUntil([&] {
-        tag_COM_STATISTICS s;
-        port.GetStatistics(&s);
-        return s.OtherErrors == 3;
-    }, 10s));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(raw.Send("lost"));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            tag_COM_STATISTICS s;
+            port.GetStatistics(&s);
+            return s.OtherErrors == 3;
+        },
+        10s));
     // One attempt per telegram, not a retry loop.
     EXPECT_EQ(line->WriteCalls(), 3u);
     line->FailWrites(false);
     ASSERT_TRUE(raw.Send("kept"));
     ASSERT_TRUE(line->WaitWritten(4, 10s));
     EXPECT_EQ(AsText(line->Written()), "kept");
-    EXPECT_TRUE(PumpUntil([&] {
-        tag_COM_STATISTICS s;
-        port.GetStatistics(&s);
-        return s.BytesSent == 4;
-    }, 10s));
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            tag_COM_STATISTICS s;
+            port.GetStatistics(&s);
+            return s.BytesSent == 4;
+        },
+        10s));
 }
 
 TEST(SercorFake, EmptyWaitsWriteNothingToTheLine)
@@ -255,13 +279,15 @@ TEST(SercorFake, ProtocolsComeAndGoWhileBytesArrive)
     ASSERT_TRUE(port.CreateEx(line->Name().c_str(), 115200, 8, NOPARITY, ONESTOPBIT, TRUE));
     std::atomic<bool> stop{false};
     std::thread feeder([&] {
-        for (int i = 0; i < 2000 && !stop.load(); ++i) line->InjectBytes(std::string(40, 'a') + "\r$X*58\r\n");
+        for (int i = 0; i < 2000 && !stop.load(); ++i)
+            line->InjectBytes(std::string(40, 'a') + "\r$X*58\r\n");
     });
     for (int i = 0; i < 200; ++i) {
         auto protocol = (i % 2) ? std::unique_ptr<CProtocol>(std::make_unique<CASCII>(&port, PROT_RXTX, window.Hwnd()))
                                 : std::unique_ptr<CProtocol>(std::make_unique<CNMEA>(&port, PROT_RXTX, window.Hwnd()));
         protocol->Send("x");
-        if (auto* ascii = dynamic_cast<CASCII*>(protocol.get())) ascii->SetTerminator(TRUE, TRUE);
+        if (auto* ascii = dynamic_cast<CASCII*>(protocol.get()))
+            ascii->SetTerminator(TRUE, TRUE);
         window.Pump();
     }
     stop = true;
@@ -284,7 +310,8 @@ TEST(SercorFake, PortNoneOpensNothingAndDiscardsQueuedMessages)
     EXPECT_FALSE(port.Send(message));
     delete message;
     CASCII ascii(&port, PROT_TRANSMIT, 0);
-    for (int i = 0; i < 5; ++i) EXPECT_TRUE(ascii.Send("dropped"));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(ascii.Send("dropped"));
     ASSERT_TRUE(PumpUntil([&] { return ascii.GetQueueCount() == 0; }, 10s));
     EXPECT_EQ(StatsOf(ascii).MessagesSent, 5u);
 }
@@ -305,7 +332,8 @@ TEST(SercorFake, AFailedOpenSaysIllegalSetupUnlessSilent)
 
 TEST(SercorSettings, CharacterTimeAndEffectiveTimeouts)
 {
-    struct Row {
+    struct Row
+    {
         const char* legend;
         int baud, parity, stopBits;
         DWORD charTime;
@@ -324,7 +352,8 @@ TEST(SercorSettings, CharacterTimeAndEffectiveTimeouts)
         EXPECT_EQ(port.GetMessageIn100ns(5), 5 * row.charTime);
     }
 
-    struct TimeoutRow {
+    struct TimeoutRow
+    {
         const char* legend;
         int baud;
         DWORD c, r, effective;
@@ -350,7 +379,8 @@ TEST(SercorSettings, SectionLoadsDefaultsStoresAndConfigureCancelChangesNothing)
 {
     CTempHives hives;
     // No COM name may reach a real device of the machine running the tests.
-    for (int n = 1; n <= 16; ++n) SetComPortPath(n, "/nonexistent/ttyS" + std::to_string(n - 1));
+    for (int n = 1; n <= 16; ++n)
+        SetComPortPath(n, "/nonexistent/ttyS" + std::to_string(n - 1));
     CSercor32 port;
     EXPECT_FALSE(port.Create("GpsPort", TRUE));
     port.Close();
@@ -377,7 +407,7 @@ TEST(SercorSettings, SectionLoadsDefaultsStoresAndConfigureCancelChangesNothing)
     SetSercorHooks({[&](CComOptions& options) {
                         options.port = options.ports.back();
                         options.baud = "4800";
-                        options.dataBits = "seven";   // not a number: kept
+                        options.dataBits = "seven";  // not a number: kept
                         options.parity = EVENPARITY;
                         return true;
                     },
@@ -395,7 +425,8 @@ TEST(SercorSettings, SectionLoadsDefaultsStoresAndConfigureCancelChangesNothing)
     EXPECT_EQ(again.GetBaud(), 4800);
     EXPECT_EQ(again.GetParity(), EVENPARITY);
     EXPECT_TRUE(again.IsPortNone());
-    for (int n = 1; n <= 16; ++n) SetComPortPath(n, "");
+    for (int n = 1; n <= 16; ++n)
+        SetComPortPath(n, "");
 }
 
 TEST(SercorPty, BytesReachTheProtocolWithTimeStampsAndTelegramsGoOutFramed)
@@ -433,7 +464,7 @@ TEST(SercorPty, ClosingReturnsPromptlyWhenThePeerHasGone)
     ASSERT_TRUE(port.CreateEx(pty->Path().c_str(), 9600, 8, NOPARITY, ONESTOPBIT, TRUE));
     pty->Write("line\r");
     ASSERT_TRUE(window.WaitFor(1));
-    pty.reset();   // both ends of the far side gone
+    pty.reset();  // both ends of the far side gone
     ascii.Send("nobody listens");
     // Returns: the reader's wait and any write are woken, not waited out.
     EXPECT_TRUE(port.Close());

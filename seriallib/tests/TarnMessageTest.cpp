@@ -1,5 +1,5 @@
-#include "seriallib/MsgConvert.h"
 #include "seriallib/TarnMessage.h"
+#include "seriallib/MsgConvert.h"
 
 #include <gtest/gtest.h>
 
@@ -11,18 +11,21 @@ namespace {
 TEST(TarnMessage, AddByteGrowsByOneStepOnlyWhenFull)
 {
     CTarnMessage m(16, 16);
-    for (int i = 0; i < 16; ++i) ASSERT_EQ(m.AddByte(static_cast<BYTE>(i)), 1);
+    for (int i = 0; i < 16; ++i)
+        ASSERT_EQ(m.AddByte(static_cast<BYTE>(i)), 1);
     const BYTE* before = m.GetDataPtr();
     EXPECT_EQ(m.GetCapacity(), 16u);
     EXPECT_EQ(m.AddByte(16), 1);
     EXPECT_EQ(m.GetCapacity(), 32u);
     EXPECT_NE(m.GetDataPtr(), before);
-    for (UINT i = 0; i < 17; ++i) EXPECT_EQ(m[i], i);
+    for (UINT i = 0; i < 17; ++i)
+        EXPECT_EQ(m[i], i);
 }
 
 TEST(TarnMessage, AddBytesGrowsByWholeSteps)
 {
-    struct Row {
+    struct Row
+    {
         const char* legend;
         UINT used;
         UINT add;
@@ -62,7 +65,7 @@ TEST(TarnMessage, SeachByteLooksOnlyFromTheOffsetToTheUsedSize)
     m.AddBytes(bytes, 3);
     EXPECT_EQ(m.SeachByte(0x55, 1), nullptr);
     EXPECT_EQ(m.SeachByte(0x55, 0), m.GetDataPtr());
-    EXPECT_EQ(m.SeachByte(0x55, 3), nullptr);   // offset at the used size
+    EXPECT_EQ(m.SeachByte(0x55, 3), nullptr);  // offset at the used size
     m.AddByte(0x55);
     EXPECT_EQ(m.SeachByte(0x55, 1), m.GetDataPtr() + 3);
 }

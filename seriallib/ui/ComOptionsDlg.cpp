@@ -32,12 +32,13 @@ CComOptionsDlg::CComOptionsDlg(QWidget* parent) : QDialog(parent)
     m_pPortList = Named(new QComboBox(group), 11003);
     m_pBaud = Named(new QComboBox(group), 11004);
     m_pBaud->setEditable(true);
-    for (const char* baud : {"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "38400",
-                             "57600", "115200"})
+    for (const char* baud :
+         {"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "38400", "57600", "115200"})
         m_pBaud->addItem(baud);
     m_pDataBits = Named(new QComboBox(group), 11005);
     m_pDataBits->setEditable(true);
-    for (const char* bits : {"5", "6", "7", "8"}) m_pDataBits->addItem(bits);
+    for (const char* bits : {"5", "6", "7", "8"})
+        m_pDataBits->addItem(bits);
     m_pStopBits = Named(new QComboBox(group), 11006);
     m_pStopBits->addItems({"1", "1.5", "2"});
     m_pParity = Named(new QComboBox(group), 11007);
@@ -70,7 +71,8 @@ CComOptionsDlg::CComOptionsDlg(QWidget* parent) : QDialog(parent)
 void CComOptionsDlg::OnInitDialog()
 {
     m_pPortList->clear();
-    for (const auto& name : m_PortNames) m_pPortList->addItem(QString::fromStdString(name));
+    for (const auto& name : m_PortNames)
+        m_pPortList->addItem(QString::fromStdString(name));
     m_pPortList->setCurrentIndex(m_pPortList->findText(QString::fromStdString(m_strPort)));
     m_pBaud->setCurrentText(QString::fromStdString(m_strBaud));
     m_pDataBits->setCurrentText(QString::fromStdString(m_strDataBits));
@@ -90,7 +92,8 @@ void CComOptionsDlg::OnOK()
     m_bDTRDSR = m_pDtrDsr->isChecked();
     m_bRTSCTS = m_pRtsCts->isChecked();
     m_bXonXoff = m_pXonXoff->isChecked();
-    if (m_pPortList->currentIndex() >= 0) m_strPort = m_pPortList->currentText().toStdString();
+    if (m_pPortList->currentIndex() >= 0)
+        m_strPort = m_pPortList->currentText().toStdString();
     accept();
 }
 
@@ -107,7 +110,8 @@ bool CComOptionsDlg::Run(CComOptions& options, QWidget* parent)
     dialog.m_bRTSCTS = options.rtsCts;
     dialog.m_bXonXoff = options.xonXoff;
     dialog.OnInitDialog();
-    if (dialog.exec() != QDialog::Accepted) return false;
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
     options.port = dialog.m_strPort;
     options.baud = dialog.m_strBaud;
     options.dataBits = dialog.m_strDataBits;

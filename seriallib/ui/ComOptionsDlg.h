@@ -11,7 +11,8 @@
 class QCheckBox;
 class QComboBox;
 
-class CComOptionsDlg : public QDialog {
+class CComOptionsDlg : public QDialog
+{
     Q_OBJECT
 public:
     explicit CComOptionsDlg(QWidget* parent = nullptr);

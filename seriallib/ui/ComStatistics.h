@@ -5,7 +5,8 @@
 
 class CSercor;
 
-class CComStatistics : public CCounterWindow {
+class CComStatistics : public CCounterWindow
+{
     Q_OBJECT
 public:
     CComStatistics(CSercor* port, QWidget* parent = nullptr);

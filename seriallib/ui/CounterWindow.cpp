@@ -68,7 +68,8 @@ void CCounterWindow::ZeroValues()
 QString CCounterWindow::ValueText(int id) const
 {
     for (std::size_t i = 0; i < m_Rows.size(); ++i)
-        if (m_Rows[i].id == id) return m_Values[i]->text();
+        if (m_Rows[i].id == id)
+            return m_Values[i]->text();
     return {};
 }
 
@@ -81,7 +82,10 @@ void CCounterWindow::PlaceAtLeftEdge(int topInHeights)
 }
 
 // Escape is the "Zero Values" command, not a way to close the window.
-void CCounterWindow::reject() { ZeroValues(); }
+void CCounterWindow::reject()
+{
+    ZeroValues();
+}
 
 void CCounterWindow::closeEvent(QCloseEvent* event)
 {

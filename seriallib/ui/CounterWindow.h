@@ -14,18 +14,19 @@
 class QLabel;
 class QTimer;
 
-class CCounterWindow : public QDialog {
+class CCounterWindow : public QDialog
+{
     Q_OBJECT
 public:
-    struct Row {
+    struct Row
+    {
         int id;
         const char* label;
         bool shown;
     };
     // read fills the current counters in the order of the rows.
     CCounterWindow(int dialogId, const char* title, std::vector<Row> rows,
-                   std::function<void(std::array<DWORD, 5>&)> read, std::function<void()> remove,
-                   QWidget* parent);
+                   std::function<void(std::array<DWORD, 5>&)> read, std::function<void()> remove, QWidget* parent);
 
     // Reads the counters and shows each minus its zero point.
     void Refresh();

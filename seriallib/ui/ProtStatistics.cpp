@@ -3,10 +3,13 @@
 #include "seriallib/Protocol.h"
 
 namespace {
-int DialogOf(int type) { return type == PROT_TRANSMIT ? 10133 : type == PROT_RECEIVE ? 10134 : 10132; }
+int DialogOf(int type)
+{
+    return type == PROT_TRANSMIT ? 10133 : type == PROT_RECEIVE ? 10134 : 10132;
+}
 const char* TitleOf(int type)
 {
-    return type == PROT_TRANSMIT ? "Tx Protocol Statistics"
+    return type == PROT_TRANSMIT  ? "Tx Protocol Statistics"
            : type == PROT_RECEIVE ? "Rx Protocol Statistics"
                                   : "Protocol Statistics";
 }

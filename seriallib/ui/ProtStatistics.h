@@ -6,7 +6,8 @@
 
 class CProtocol;
 
-class CProtStatistics : public CCounterWindow {
+class CProtStatistics : public CCounterWindow
+{
     Q_OBJECT
 public:
     CProtStatistics(CProtocol* protocol, int type, QWidget* parent = nullptr);

@@ -11,7 +11,8 @@ namespace {
 
 // Owns a shown statistics window for its port or protocol. The window may
 // be asked to go from one of its own buttons, so it is deleted later.
-class CShownWindow final : public ISercorWindow {
+class CShownWindow final : public ISercorWindow
+{
 public:
     explicit CShownWindow(QDialog* dialog) : m_Dialog(dialog) { m_Dialog->show(); }
     ~CShownWindow() override

@@ -16,17 +16,18 @@
 #include <cstddef>
 #include <vector>
 
-class CDruCodec {
+class CDruCodec
+{
 public:
     enum Op : DWORD { kControl = 1, kWrite = 2, kRead = 3, kUnload = 4 };
 
     // Control codes, each without input, and the bytes each returns.
-    static constexpr DWORD kReadStatus8 = 0x9C406400;   // 1 byte: card health
-    static constexpr DWORD kReadCardId = 0x9C406404;    // 2 bytes: card id
-    static constexpr DWORD kReadStatus32 = 0x9C406408;  // 4 bytes: driver state
-    static constexpr BYTE kStatus8Good = 0x03;          // both low bits: healthy
-    static constexpr WORD kNoCard = 4095;               // card id when no card answers
-    static constexpr DWORD kStatus32InUse = 0x10000000; // the sounder has the card
+    static constexpr DWORD kReadStatus8 = 0x9C406400;    // 1 byte: card health
+    static constexpr DWORD kReadCardId = 0x9C406404;     // 2 bytes: card id
+    static constexpr DWORD kReadStatus32 = 0x9C406408;   // 4 bytes: driver state
+    static constexpr BYTE kStatus8Good = 0x03;           // both low bits: healthy
+    static constexpr WORD kNoCard = 4095;                // card id when no card answers
+    static constexpr DWORD kStatus32InUse = 0x10000000;  // the sounder has the card
 
     // Commands are written as 7 bytes: the code, then six parameters.
     static constexpr DWORD kCommandLength = 7;
@@ -36,7 +37,8 @@ public:
     // Largest input or answer of one request.
     static constexpr DWORD kMaxTransfer = 64 * 1024;
 
-    struct Request {
+    struct Request
+    {
         DWORD op = 0;
         DWORD code = 0;
         DWORD outCapacity = 0;

@@ -21,7 +21,10 @@ constexpr int kCheckMs = 1000;
 
 CDruSimulator::CDruSimulator(Settings settings) : m_settings(std::move(settings)) {}
 
-CDruSimulator::~CDruSimulator() { Close(); }
+CDruSimulator::~CDruSimulator()
+{
+    Close();
+}
 
 std::string CDruSimulator::DevicePath() const
 {
@@ -47,7 +50,8 @@ bool CDruSimulator::Listen(Listener& listener, const std::string& path, mode_t m
     }
     // A socket left by a driver that died is taken over; one that answers
     // belongs to a driver still running, and anything else is not ours.
-    struct stat st {};
+    struct stat st
+    {};
     if (lstat(path.c_str(), &st) == 0) {
         if (!S_ISSOCK(st.st_mode)) {
             close(fd);
@@ -66,8 +70,8 @@ bool CDruSimulator::Listen(Listener& listener, const std::string& path, mode_t m
         }
         unlink(path.c_str());
     }
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || chmod(path.c_str(), mode) != 0
-        || listen(fd, 16) != 0 || stat(path.c_str(), &st) != 0) {
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || chmod(path.c_str(), mode) != 0 ||
+        listen(fd, 16) != 0 || stat(path.c_str(), &st) != 0) {
         error = path + ": " + std::strerror(errno);
         close(fd);
         return false;
@@ -91,7 +95,8 @@ bool CDruSimulator::Open(std::string& error)
 
 bool CDruSimulator::StillOurs(const Listener& listener) const
 {
-    struct stat st {};
+    struct stat st
+    {};
     return lstat(listener.path.c_str(), &st) == 0 && st.st_ino == listener.inode;
 }
 
@@ -126,7 +131,10 @@ void CDruSimulator::Accept(const Listener& listener, bool control)
     }
 }
 
-bool CDruSimulator::CardPresent() const { return !m_settings.noCard && m_settings.ioBase == kCardIoBase; }
+bool CDruSimulator::CardPresent() const
+{
+    return !m_settings.noCard && m_settings.ioBase == kCardIoBase;
+}
 
 std::vector<BYTE> CDruSimulator::Serve(const CDruCodec::Request& request, bool fromControl, bool& unload) const
 {
@@ -138,8 +146,8 @@ std::vector<BYTE> CDruSimulator::Serve(const CDruCodec::Request& request, bool f
         unload = true;
         return CDruCodec::EncodeAnswer(0, 0);
     case CDruCodec::kWrite:
-        if (request.in.size() != CDruCodec::kCommandLength || request.in[0] < CDruCodec::kFirstCommand
-            || request.in[0] > CDruCodec::kLastCommand)
+        if (request.in.size() != CDruCodec::kCommandLength || request.in[0] < CDruCodec::kFirstCommand ||
+            request.in[0] > CDruCodec::kLastCommand)
             return CDruCodec::EncodeAnswer(ERROR_INVALID_PARAMETER, 0);
         return CDruCodec::EncodeAnswer(0, CDruCodec::kCommandLength);
     case CDruCodec::kRead:
@@ -186,8 +194,8 @@ bool CDruSimulator::ServeClient(Client& client, bool& unload)
         const std::vector<BYTE> answer = Serve(request, client.control, unload);
         // Answers are small; one the socket cannot take at once goes to a
         // client that does not read them.
-        if (send(client.fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT)
-            != static_cast<ssize_t>(answer.size()))
+        if (send(client.fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT) !=
+            static_cast<ssize_t>(answer.size()))
             return false;
         if (unload)
             return true;

@@ -18,15 +18,17 @@
 #include <sys/types.h>
 #include <vector>
 
-class CDruSimulator {
+class CDruSimulator
+{
 public:
     static constexpr const char* kDeviceName = "DruDev";
     static constexpr DWORD kCardIoBase = 0x210;
 
-    struct Settings {
-        std::string deviceFolder;     // the device socket goes here
-        std::string controlPath;      // the driver's control socket; empty for none
-        DWORD ioBase = kCardIoBase;   // the driver's IoBaseAddress parameter
+    struct Settings
+    {
+        std::string deviceFolder;    // the device socket goes here
+        std::string controlPath;     // the driver's control socket; empty for none
+        DWORD ioBase = kCardIoBase;  // the driver's IoBaseAddress parameter
         WORD cardId = 0x0001;
         bool noCard = false;
         bool inUse = false;
@@ -55,12 +57,14 @@ public:
     std::string DevicePath() const;
 
 private:
-    struct Listener {
+    struct Listener
+    {
         int fd = -1;
         std::string path;
         ino_t inode = 0;
     };
-    struct Client {
+    struct Client
+    {
         int fd = -1;
         bool control = false;
         CDruCodec codec;

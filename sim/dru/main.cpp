@@ -42,8 +42,8 @@ DWORD ReadIoBase(const std::string& serviceKey)
     DWORD type = 0;
     DWORD read = 0;
     DWORD size = sizeof read;
-    if (RegQueryValueEx(key, "IoBaseAddress", nullptr, &type, reinterpret_cast<BYTE*>(&read), &size) == ERROR_SUCCESS
-        && type == REG_DWORD && size == sizeof read)
+    if (RegQueryValueEx(key, "IoBaseAddress", nullptr, &type, reinterpret_cast<BYTE*>(&read), &size) == ERROR_SUCCESS &&
+        type == REG_DWORD && size == sizeof read)
         value = read;
     RegCloseKey(key);
     return value;

@@ -33,7 +33,10 @@ CQY42Simulator::CQY42Simulator(const Settings& settings) : m_settings(settings)
         m_settings.samplesPerDatagram = 247;
 }
 
-CQY42Simulator::~CQY42Simulator() { Stop(); }
+CQY42Simulator::~CQY42Simulator()
+{
+    Stop();
+}
 
 bool CQY42Simulator::Start()
 {
@@ -72,7 +75,10 @@ Bytes CQY42Simulator::MakeVersionAnswer(bool refuse, const std::string& version)
     return b;
 }
 
-Bytes CQY42Simulator::MakeTriggerStatus() { return Head(16, "TSS#"); }
+Bytes CQY42Simulator::MakeTriggerStatus()
+{
+    return Head(16, "TSS#");
+}
 
 Bytes CQY42Simulator::MakeSamples(float rate, std::uint32_t pingStart, std::uint32_t first,
                                   const std::vector<float>& iq)
@@ -241,7 +247,8 @@ void CQY42Simulator::Ping(std::uint32_t samples)
         }
         const std::uint32_t n = std::min(per, samples - first);
         if (m_settings.realTime)
-            std::this_thread::sleep_until(sampling + std::chrono::duration<double>((first + n) * m_settings.sampleInterval));
+            std::this_thread::sleep_until(sampling +
+                                          std::chrono::duration<double>((first + n) * m_settings.sampleInterval));
         iq.assign(static_cast<std::size_t>(n) * 2, 0.0f);
         for (std::uint32_t k = 0; k < n; ++k)
             Sample(ping, first + k, iq[2 * k], iq[2 * k + 1]);

@@ -24,7 +24,7 @@ class CQY42Simulator
 public:
     struct Target
     {
-        double depth = 0.0;     // m
+        double depth = 0.0;  // m
         float amplitude = 0.1f;
     };
 
@@ -32,15 +32,15 @@ public:
     {
         std::uint32_t address = 0x7F000002;  // 127.0.0.2, host order
         std::uint16_t port = 12346;
-        double sampleInterval = 0.0001;      // s
-        double soundVelocity = 1500.0;       // m/s
-        double bottomDepth = 30.0;           // m; 0 for none
+        double sampleInterval = 0.0001;  // s
+        double soundVelocity = 1500.0;   // m/s
+        double bottomDepth = 30.0;       // m; 0 for none
         float bottomAmplitude = 0.5f;
         float noise = 1e-4f;
         std::vector<Target> targets;
-        int samplesPerDatagram = 240;        // float pairs; 32 + 240 * 8 = 1952 bytes
-        int dropEvery = 0;                   // drop every Nth sample datagram; 0 never
-        bool refuse = false;                 // the version answer refuses the unit
+        int samplesPerDatagram = 240;  // float pairs; 32 + 240 * 8 = 1952 bytes
+        int dropEvery = 0;             // drop every Nth sample datagram; 0 never
+        bool refuse = false;           // the version answer refuses the unit
         // Send each datagram when its last sample has been taken, as a unit
         // does, instead of all at once.
         bool realTime = false;
@@ -53,7 +53,7 @@ public:
     CQY42Simulator(const CQY42Simulator&) = delete;
     CQY42Simulator& operator=(const CQY42Simulator&) = delete;
 
-    bool Start();   // binds and starts answering; false when the port is taken
+    bool Start();  // binds and starts answering; false when the port is taken
     void Stop();
 
     void SetSilent(bool silent) { m_silent = silent; }

@@ -32,7 +32,8 @@ bool ParseInt(const std::string& s, long long& out)
 
 bool Fail(std::string* error, const std::string& text)
 {
-    if (error) *error = text;
+    if (error)
+        *error = text;
     return false;
 }
 
@@ -41,7 +42,8 @@ std::vector<std::string> Split(const std::string& s, char sep)
     std::vector<std::string> parts;
     std::string cur;
     std::istringstream in(s);
-    while (std::getline(in, cur, sep)) parts.push_back(cur);
+    while (std::getline(in, cur, sep))
+        parts.push_back(cur);
     return parts;
 }
 
@@ -58,93 +60,134 @@ std::string Fixed(double v, int decimals)
 bool ApplySetting(SRecGenScene& scene, const std::string& setting, std::string* error)
 {
     const auto eq = setting.find('=');
-    if (eq == std::string::npos || eq == 0) return Fail(error, "expected key=value: " + setting);
+    if (eq == std::string::npos || eq == 0)
+        return Fail(error, "expected key=value: " + setting);
     const std::string key = setting.substr(0, eq);
     const std::string value = setting.substr(eq + 1);
 
     auto number = [&](double& target, double lo, double hi) {
         double v;
-        if (!ParseDouble(value, v)) return Fail(error, key + ": not a number: " + value);
-        if (v < lo || v > hi) return Fail(error, key + ": out of range: " + value);
+        if (!ParseDouble(value, v))
+            return Fail(error, key + ": not a number: " + value);
+        if (v < lo || v > hi)
+            return Fail(error, key + ": out of range: " + value);
         target = v;
         return true;
     };
     auto integer = [&](auto& target, long long lo, long long hi) {
         long long v;
-        if (!ParseInt(value, v)) return Fail(error, key + ": not an integer: " + value);
-        if (v < lo || v > hi) return Fail(error, key + ": out of range: " + value);
+        if (!ParseInt(value, v))
+            return Fail(error, key + ": not an integer: " + value);
+        if (v < lo || v > hi)
+            return Fail(error, key + ": out of range: " + value);
         target = static_cast<std::remove_reference_t<decltype(target)>>(v);
         return true;
     };
 
-    if (key == "out") { scene.outFile = value; return !value.empty() || Fail(error, "out: empty"); }
+    if (key == "out") {
+        scene.outFile = value;
+        return !value.empty() || Fail(error, "out: empty");
+    }
     if (key == "kind") {
-        if (value != "raw" && value != "out") return Fail(error, "kind: raw or out");
+        if (value != "raw" && value != "out")
+            return Fail(error, "kind: raw or out");
         scene.outKind = value == "out";
         return true;
     }
-    if (key == "program") { scene.programName = value; return true; }
+    if (key == "program") {
+        scene.programName = value;
+        return true;
+    }
     if (key == "start-unix") {
         long long unixSeconds;
-        if (!integer(unixSeconds, 0, 20000000000LL)) return false;
+        if (!integer(unixSeconds, 0, 20000000000LL))
+            return false;
         scene.startTime = (std::uint64_t(unixSeconds) + 11644473600ULL) * 10000000ULL;
         return true;
     }
-    if (key == "pings") return integer(scene.pings, 1, 10000000);
-    if (key == "interval") return number(scene.pingInterval, 0.001, 3600);
-    if (key == "seed") return integer(scene.seed, 0, 0xFFFFFFFFLL);
+    if (key == "pings")
+        return integer(scene.pings, 1, 10000000);
+    if (key == "interval")
+        return number(scene.pingInterval, 0.001, 3600);
+    if (key == "seed")
+        return integer(scene.seed, 0, 0xFFFFFFFFLL);
     if (key == "channels") {
         std::vector<SRecGenChannel> list;
         for (const std::string& f : Split(value, ',')) {
             double khz;
-            if (!ParseDouble(f, khz) || khz <= 0 || khz > 2000) return Fail(error, "channels: bad frequency: " + f);
+            if (!ParseDouble(f, khz) || khz <= 0 || khz > 2000)
+                return Fail(error, "channels: bad frequency: " + f);
             SRecGenChannel ch;
             ch.frequencyHz = khz * 1000.0;
             list.push_back(ch);
         }
-        if (list.empty() || list.size() > 8) return Fail(error, "channels: 1 to 8 frequencies");
+        if (list.empty() || list.size() > 8)
+            return Fail(error, "channels: 1 to 8 frequencies");
         scene.channels = list;
         return true;
     }
     if (key == "samples" || key == "sample-interval" || key == "single-beam") {
         CompleteScene(scene);
         for (SRecGenChannel& ch : scene.channels) {
-            if (key == "samples" && !integer(ch.samples, 0, 1000000)) return false;
-            if (key == "sample-interval" && !number(ch.sampleInterval, 1e-7, 0.1)) return false;
+            if (key == "samples" && !integer(ch.samples, 0, 1000000))
+                return false;
+            if (key == "sample-interval" && !number(ch.sampleInterval, 1e-7, 0.1))
+                return false;
             if (key == "single-beam") {
                 long long v;
-                if (!integer(v, 0, 1)) return false;
+                if (!integer(v, 0, 1))
+                    return false;
                 ch.splitBeam = v == 0;
             }
         }
         return true;
     }
-    if (key == "sound-velocity") return number(scene.soundVelocity, 1300, 1800);
-    if (key == "bottom") return number(scene.bottomDepth, 0.5, 12000);
-    if (key == "bottom-swing") return number(scene.bottomSwing, 0, 5000);
-    if (key == "bottom-period") return number(scene.bottomPeriod, 1, 1e9);
-    if (key == "bottom-sv") return number(scene.bottomSv, -100, 20);
-    if (key == "school-depth") return number(scene.schoolDepth, 0, 12000);
-    if (key == "school-height") return number(scene.schoolHeight, 0, 1000);
-    if (key == "school-first") return integer(scene.schoolFirstPing, -1, 100000000);
-    if (key == "school-last") return integer(scene.schoolLastPing, -1, 100000000);
-    if (key == "school-sv") return number(scene.schoolSv, -120, 0);
-    if (key == "targets") return integer(scene.targetsPerPing, 0, 100);
-    if (key == "target-ts") return number(scene.targetTs, -120, 0);
-    if (key == "noise") return number(scene.noiseDb, -230, 0);
-    if (key == "lat") return number(scene.latitude, -89.9, 89.9);
-    if (key == "lon") return number(scene.longitude, -180, 180);
-    if (key == "speed") return number(scene.speedKnots, 0, 60);
-    if (key == "course") return number(scene.courseDeg, 0, 360);
+    if (key == "sound-velocity")
+        return number(scene.soundVelocity, 1300, 1800);
+    if (key == "bottom")
+        return number(scene.bottomDepth, 0.5, 12000);
+    if (key == "bottom-swing")
+        return number(scene.bottomSwing, 0, 5000);
+    if (key == "bottom-period")
+        return number(scene.bottomPeriod, 1, 1e9);
+    if (key == "bottom-sv")
+        return number(scene.bottomSv, -100, 20);
+    if (key == "school-depth")
+        return number(scene.schoolDepth, 0, 12000);
+    if (key == "school-height")
+        return number(scene.schoolHeight, 0, 1000);
+    if (key == "school-first")
+        return integer(scene.schoolFirstPing, -1, 100000000);
+    if (key == "school-last")
+        return integer(scene.schoolLastPing, -1, 100000000);
+    if (key == "school-sv")
+        return number(scene.schoolSv, -120, 0);
+    if (key == "targets")
+        return integer(scene.targetsPerPing, 0, 100);
+    if (key == "target-ts")
+        return number(scene.targetTs, -120, 0);
+    if (key == "noise")
+        return number(scene.noiseDb, -230, 0);
+    if (key == "lat")
+        return number(scene.latitude, -89.9, 89.9);
+    if (key == "lon")
+        return number(scene.longitude, -180, 180);
+    if (key == "speed")
+        return number(scene.speedKnots, 0, 60);
+    if (key == "course")
+        return number(scene.courseDeg, 0, 360);
     if (key == "gll") {
         long long v;
-        if (!integer(v, 0, 1)) return false;
+        if (!integer(v, 0, 1))
+            return false;
         scene.gll = v == 1;
         return true;
     }
-    if (key == "annotate-every") return integer(scene.annotationEvery, 0, 100000000);
+    if (key == "annotate-every")
+        return integer(scene.annotationEvery, 0, 100000000);
     if (key == "svp-kind") {
-        if (value != "0" && value != "3") return Fail(error, "svp-kind: 0 or 3");
+        if (value != "0" && value != "3")
+            return Fail(error, "svp-kind: 0 or 3");
         scene.svpKind = value == "3" ? 3 : 0;
         return true;
     }
@@ -157,14 +200,19 @@ bool ApplySetting(SRecGenScene& scene, const std::string& setting, std::string* 
                 return Fail(error, "svp: expected depth:velocity;...: " + p);
             pts.emplace_back(d, v);
         }
-        if (pts.empty()) return Fail(error, "svp: no points");
+        if (pts.empty())
+            return Fail(error, "svp: no points");
         scene.svp = pts;
         return true;
     }
-    if (key == "heave") return number(scene.heaveAmplitude, 0, 20);
-    if (key == "roll") return number(scene.rollAmplitude, 0, 45);
-    if (key == "pitch") return number(scene.pitchAmplitude, 0, 45);
-    if (key == "tide") return number(scene.tide, -300, 300);
+    if (key == "heave")
+        return number(scene.heaveAmplitude, 0, 20);
+    if (key == "roll")
+        return number(scene.rollAmplitude, 0, 45);
+    if (key == "pitch")
+        return number(scene.pitchAmplitude, 0, 45);
+    if (key == "tide")
+        return number(scene.tide, -300, 300);
     return Fail(error, "unknown setting: " + key);
 }
 
@@ -173,9 +221,11 @@ bool ApplySceneText(SRecGenScene& scene, const std::string& text, std::string* e
     int lineNo = 0;
     for (std::string line : Split(text, '\n')) {
         ++lineNo;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.pop_back();
         const auto first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#') continue;
+        if (first == std::string::npos || line[first] == '#')
+            continue;
         std::string why;
         if (!ApplySetting(scene, line.substr(first), &why))
             return Fail(error, "line " + std::to_string(lineNo) + ": " + why);
@@ -185,7 +235,8 @@ bool ApplySceneText(SRecGenScene& scene, const std::string& text, std::string* e
 
 void CompleteScene(SRecGenScene& scene)
 {
-    if (scene.startTime == 0) scene.startTime = kDefaultStart;
+    if (scene.startTime == 0)
+        scene.startTime = kDefaultStart;
     if (scene.channels.empty()) {
         SRecGenChannel a;
         a.frequencyHz = 38000.0;
@@ -223,7 +274,8 @@ void PositionAt(const SRecGenScene& scene, int ping, double& lat, double& lon)
 std::string ProfileText(const SRecGenScene& scene)
 {
     std::string s = std::to_string(scene.svp.size());
-    for (const auto& [d, v] : scene.svp) s += "," + Fixed(d, 2) + "," + Fixed(v, 2);
+    for (const auto& [d, v] : scene.svp)
+        s += "," + Fixed(d, 2) + "," + Fixed(v, 2);
     return s;
 }
 

@@ -11,7 +11,8 @@
 
 namespace zv::recgen {
 
-struct SRecGenChannel {
+struct SRecGenChannel
+{
     double frequencyHz = 38000.0;
     bool splitBeam = true;
     double pulseDuration = 0.001;    // s
@@ -23,7 +24,8 @@ struct SRecGenChannel {
     double gain = 25.0;
 };
 
-struct SRecGenScene {
+struct SRecGenScene
+{
     std::string outFile = "demo.raw";
     // An out file (configuration, profile, sentences, a depth datagram a
     // ping, annotations) instead of a raw file of samples.
@@ -36,8 +38,8 @@ struct SRecGenScene {
     std::vector<SRecGenChannel> channels;  // empty means 38 and 120 kHz
 
     double soundVelocity = 1490.0;
-    double bottomDepth = 60.0;  // m below the surface, mean
-    double bottomSwing = 10.0;  // m, half the rise and fall of the bottom
+    double bottomDepth = 60.0;    // m below the surface, mean
+    double bottomSwing = 10.0;    // m, half the rise and fall of the bottom
     double bottomPeriod = 100.0;  // pings per full rise and fall
     double bottomSv = -15.0;      // dB
 
@@ -55,7 +57,7 @@ struct SRecGenScene {
     double longitude = 5.25;
     double speedKnots = 8.0;
     double courseDeg = 45.0;
-    bool gll = false;  // a GLL sentence after each GGA
+    bool gll = false;          // a GLL sentence after each GGA
     int annotationEvery = 50;  // pings; 0 for none
 
     std::uint32_t svpKind = 0;

@@ -53,7 +53,8 @@ void CRecGenBody::PaddedText(const std::string& s, std::size_t max)
     const std::size_t k = s.size() < room ? s.size() : room;
     m_b.insert(m_b.end(), s.begin(), s.begin() + std::ptrdiff_t(k));
     m_b.push_back(0);
-    while (m_b.size() % 4 != 0 && m_b.size() < max) m_b.push_back(0);
+    while (m_b.size() % 4 != 0 && m_b.size() < max)
+        m_b.push_back(0);
 }
 
 std::vector<std::uint8_t> CRecGenBody::Frame() const
@@ -67,14 +68,18 @@ std::vector<std::uint8_t> CRecGenBody::Frame() const
     return out;
 }
 
-CRecGenWriter::~CRecGenWriter() { Close(); }
+CRecGenWriter::~CRecGenWriter()
+{
+    Close();
+}
 
 bool CRecGenWriter::Open(const std::string& path, std::string* error)
 {
     Close();
     m_file = std::fopen(path.c_str(), "wb");
     if (!m_file) {
-        if (error) *error = "cannot create " + path + ": " + std::strerror(errno);
+        if (error)
+            *error = "cannot create " + path + ": " + std::strerror(errno);
         return false;
     }
     m_bytes = 0;
@@ -83,16 +88,19 @@ bool CRecGenWriter::Open(const std::string& path, std::string* error)
 
 bool CRecGenWriter::Write(const CRecGenBody& body)
 {
-    if (!m_file) return false;
+    if (!m_file)
+        return false;
     const std::vector<std::uint8_t> f = body.Frame();
-    if (std::fwrite(f.data(), 1, f.size(), m_file) != f.size()) return false;
+    if (std::fwrite(f.data(), 1, f.size(), m_file) != f.size())
+        return false;
     m_bytes += f.size();
     return true;
 }
 
 bool CRecGenWriter::Close()
 {
-    if (!m_file) return true;
+    if (!m_file)
+        return true;
     const bool ok = std::fclose(m_file) == 0;
     m_file = nullptr;
     return ok;

@@ -12,7 +12,8 @@
 namespace zv::recgen {
 
 // One datagram body under construction; Frame() wraps it in its lengths.
-class CRecGenBody {
+class CRecGenBody
+{
 public:
     CRecGenBody(const char type[4], std::uint64_t time);
     void U16(std::uint16_t v);
@@ -33,7 +34,8 @@ private:
     std::vector<std::uint8_t> m_b;
 };
 
-class CRecGenWriter {
+class CRecGenWriter
+{
 public:
     ~CRecGenWriter();
     bool Open(const std::string& path, std::string* error);

@@ -33,7 +33,8 @@ double Uniform(std::uint64_t seed, std::uint64_t a, std::uint64_t b, std::uint64
 std::string Checksummed(const std::string& body)
 {
     unsigned cs = 0;
-    for (char c : body) cs ^= std::uint8_t(c);
+    for (char c : body)
+        cs ^= std::uint8_t(c);
     char tail[8];
     std::snprintf(tail, sizeof tail, "*%02X", cs);
     return "$" + body + tail;
@@ -53,7 +54,8 @@ std::string NmeaAngle(double deg, int degreeDigits, char pos, char neg, char& he
     char buf[16];
     std::snprintf(buf, sizeof buf, "%0*d", degreeDigits, whole % 1000);
     std::string m = Fixed(minutes, 4);
-    if (minutes < 10) m = "0" + m;
+    if (minutes < 10)
+        m = "0" + m;
     return buf + m;
 }
 
@@ -88,7 +90,8 @@ CRecordingGenerator::CRecordingGenerator(SRecGenScene scene) : m_scene(std::move
 std::int16_t CRecordingGenerator::PowerWord(double db)
 {
     const double w = std::trunc(db * kUnitsPerDb);
-    if (!(w == w) || w <= -20000.0) return -20000;
+    if (!(w == w) || w <= -20000.0)
+        return -20000;
     return std::int16_t(std::min(w, 32767.0));
 }
 
@@ -124,7 +127,10 @@ void CRecordingGenerator::PingSamples(int ping, std::size_t channel, std::vector
     angle.assign(ch.splitBeam ? n : 0, 0);
 
     // Targets of this ping: range, and the two angles in degrees.
-    struct Target { double range, along, athwart; };
+    struct Target
+    {
+        double range, along, athwart;
+    };
     std::vector<Target> targets;
     for (int k = 0; k < m_scene.targetsPerPing; ++k) {
         const double lo = 5.0, hi = std::max(lo + 1.0, bottomRange - 3.0);
@@ -138,11 +144,15 @@ void CRecordingGenerator::PingSamples(int ping, std::size_t channel, std::vector
         const double r = (double(i) + 0.5) * rangePerSample;
         const double noise = m_scene.noiseDb + 6.0 * (Uniform(seed, ping, channel, i) - 0.5);
         double spreadCache = -1.0;
-        auto spread = [&] { return spreadCache >= 0.0 ? spreadCache : (spreadCache = std::max(0.0, 20.0 * std::log10(r) + 2.0 * alpha * r)); };
+        auto spread = [&] {
+            return spreadCache >= 0.0 ? spreadCache
+                                      : (spreadCache = std::max(0.0, 20.0 * std::log10(r) + 2.0 * alpha * r));
+        };
         double linear = 0.0;
         double along = 0.0, athwart = 0.0;
         if (school && r >= schoolTop && r <= schoolBottom)
-            linear += std::pow(10.0, (m_scene.schoolSv + 3.0 * Uniform(seed, ping, channel + 100, i) - spread()) / 10.0);
+            linear +=
+                std::pow(10.0, (m_scene.schoolSv + 3.0 * Uniform(seed, ping, channel + 100, i) - spread()) / 10.0);
         if (r >= bottomRange) {
             // The bottom echo peaks at the bottom and fades 6 dB a metre.
             const double below = r - bottomRange;
@@ -156,7 +166,8 @@ void CRecordingGenerator::PingSamples(int ping, std::size_t channel, std::vector
             }
         }
         double db = noise;
-        if (linear > 0.0) db = 10.0 * std::log10(linear + std::pow(10.0, noise / 10.0));
+        if (linear > 0.0)
+            db = 10.0 * std::log10(linear + std::pow(10.0, noise / 10.0));
         power[i] = PowerWord(db);
         if (ch.splitBeam) {
             if (linear == 0.0) {
@@ -188,8 +199,8 @@ std::vector<std::string> CRecordingGenerator::PingSentences(int ping) const
                               ",1,08,1.0,0.0,M,45.0,M,,"));
     if (m_scene.gll)
         out.push_back(Checksummed("GPGLL," + la + "," + ns + "," + lo + "," + ew + "," + hms + ",A,A"));
-    out.push_back(Checksummed("GPVTG," + Fixed(m_scene.courseDeg, 1) + ",T,,M," + Fixed(m_scene.speedKnots, 1) +
-                              ",N," + Fixed(m_scene.speedKnots * 1.852, 1) + ",K"));
+    out.push_back(Checksummed("GPVTG," + Fixed(m_scene.courseDeg, 1) + ",T,,M," + Fixed(m_scene.speedKnots, 1) + ",N," +
+                              Fixed(m_scene.speedKnots * 1.852, 1) + ",K"));
     char date[48];
     std::snprintf(date, sizeof date, ",%02d,%02d,%04d,00,00", day, month, year);
     out.push_back(Checksummed("GPZDA," + std::string(hms) + date));
@@ -218,12 +229,15 @@ bool CRecordingGenerator::Write(const std::string& path, SRecGenSummary* summary
 {
     SRecGenSummary sum;
     CRecGenWriter w;
-    if (!w.Open(path, error)) return false;
+    if (!w.Open(path, error))
+        return false;
     auto fail = [&] {
-        if (error) *error = "write error on " + path;
+        if (error)
+            *error = "write error on " + path;
         return false;
     };
-    const std::string fileName = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
+    const std::string fileName =
+        path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
     const std::uint64_t t0 = PingTime(m_scene, 0);
 
     // Configuration: texts, motion sensor offsets, then one record a channel.
@@ -258,12 +272,14 @@ bool CRecordingGenerator::Write(const std::string& path, SRecGenSummary* summary
         con.F32(0.0f);
         con.Zeros(128);
     }
-    if (!w.Write(con)) return fail();
+    if (!w.Write(con))
+        return fail();
 
     CRecGenBody svp("SVP0", t0);
     svp.U32(m_scene.svpKind);
     svp.PaddedText(ProfileText(m_scene), 25016);
-    if (!w.Write(svp)) return fail();
+    if (!w.Write(svp))
+        return fail();
     ++sum.profiles;
 
     std::vector<std::int16_t> power, angle;
@@ -272,7 +288,8 @@ bool CRecordingGenerator::Write(const std::string& path, SRecGenSummary* summary
         for (const std::string& s : PingSentences(ping)) {
             CRecGenBody nme("NME0", t - 2000000);  // received 0.2 s before the ping
             nme.PaddedText(s, 212);
-            if (!w.Write(nme)) return fail();
+            if (!w.Write(nme))
+                return fail();
             ++sum.sentences;
         }
         if (m_scene.outKind) {
@@ -285,7 +302,8 @@ bool CRecordingGenerator::Write(const std::string& path, SRecGenSummary* summary
                 dep.F32(second);
                 dep.Zeros(4);
             }
-            if (!w.Write(dep)) return fail();
+            if (!w.Write(dep))
+                return fail();
             ++sum.depthDatagrams;
         }
         const double phase = 2.0 * kPi * ping / 8.0;
@@ -314,23 +332,29 @@ bool CRecordingGenerator::Write(const std::string& path, SRecGenSummary* summary
             raw.F32(float(m_scene.pitchAmplitude * std::sin(phase + 2.1)));
             raw.U32(0);  // no leading samples dropped
             raw.U32(std::uint32_t(power.size()));
-            for (std::int16_t v : power) raw.I16(v);
+            for (std::int16_t v : power)
+                raw.I16(v);
             if (hasPower && ch.splitBeam)
-                for (std::int16_t v : angle) raw.I16(v);
-            if (!w.Write(raw)) return fail();
+                for (std::int16_t v : angle)
+                    raw.I16(v);
+            if (!w.Write(raw))
+                return fail();
             ++sum.sampleDatagrams;
         }
         if (m_scene.annotationEvery > 0 && ping % m_scene.annotationEvery == 0) {
             CRecGenBody tag("TAG0", t);
             tag.PaddedText(AnnotationText(ping), 212);
-            if (!w.Write(tag)) return fail();
+            if (!w.Write(tag))
+                return fail();
             ++sum.annotations;
         }
         ++sum.pings;
     }
     sum.bytes = w.BytesWritten();
-    if (!w.Close()) return fail();
-    if (summary) *summary = sum;
+    if (!w.Close())
+        return fail();
+    if (summary)
+        *summary = sum;
     return true;
 }
 

@@ -12,7 +12,8 @@
 
 namespace zv::recgen {
 
-struct SRecGenSummary {
+struct SRecGenSummary
+{
     int pings = 0;
     int sampleDatagrams = 0;
     int sentences = 0;
@@ -22,7 +23,8 @@ struct SRecGenSummary {
     std::uint64_t bytes = 0;
 };
 
-class CRecordingGenerator {
+class CRecordingGenerator
+{
 public:
     explicit CRecordingGenerator(SRecGenScene scene);
 

@@ -56,7 +56,6 @@ int main(int argc, char** argv)
     }
     std::printf("%s: %d pings, %d sample datagrams, %d depth datagrams, %d sentences, %d annotations, %llu bytes\n",
                 gen.Scene().outFile.c_str(), sum.pings, sum.sampleDatagrams, sum.depthDatagrams, sum.sentences,
-                sum.annotations,
-                static_cast<unsigned long long>(sum.bytes));
+                sum.annotations, static_cast<unsigned long long>(sum.bytes));
     return 0;
 }

@@ -222,10 +222,24 @@ TEST_F(EchoSounderRun, EveryPingTakesTheFixedRoad)
     ASSERT_TRUE(events.WaitFor("ping", 3));
     sounder.reset();
 
-    const std::vector<std::string> cycle = {
-        "geo", "A.process", "B.process", "store",
-        "channel.ping A1", "channel.data A1", "channel.ping A2", "channel.data A2", "channel.ping B1", "channel.data B1",
-        "lx750", "network", "remote", "serial", "documents", "xtf", "A.request", "B.request"};
+    const std::vector<std::string> cycle = {"geo",
+                                            "A.process",
+                                            "B.process",
+                                            "store",
+                                            "channel.ping A1",
+                                            "channel.data A1",
+                                            "channel.ping A2",
+                                            "channel.data A2",
+                                            "channel.ping B1",
+                                            "channel.data B1",
+                                            "lx750",
+                                            "network",
+                                            "remote",
+                                            "serial",
+                                            "documents",
+                                            "xtf",
+                                            "A.request",
+                                            "B.request"};
     const auto pingSide = Only(log.Entries(), std::set<std::string>(cycle.begin(), cycle.end()));
     ASSERT_GE(pingSide.size(), 3 * cycle.size());
     for (std::size_t i = 0; i < 3 * cycle.size(); ++i)
@@ -344,8 +358,8 @@ TEST_F(EchoSounderRun, StartsNothingWithoutChannelsAndRefusesTypesItCannotRun)
         context.model = c.model;
         const int warningsBefore = events.Count("warning Unsupported Transceiver Type");
         CEchoSounder sounder;
-        EXPECT_FALSE(sounder.Create(context, nullptr, CEchoSounder::kNormal, 0, nullptr,
-                                    CEchoSounder::kTriggerInternal, 0, "", 0))
+        EXPECT_FALSE(sounder.Create(context, nullptr, CEchoSounder::kNormal, 0, nullptr, CEchoSounder::kTriggerInternal,
+                                    0, "", 0))
             << c.legend;
         EXPECT_FALSE(sounder.AreThreadsRunning()) << c.legend;
         EXPECT_EQ(sounder.GetTransceiverCount(), 0) << c.legend;

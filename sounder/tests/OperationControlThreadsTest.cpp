@@ -147,11 +147,12 @@ TEST_F(OperationControl, CommandsRunOneAtATimeInTheOrderPosted)
     PostMessage(window, WM_ES_OPERATIONCOMMAND, COperationControl::kDeleteLayout, 0);
     ASSERT_TRUE(Drain(9));
     const std::vector<std::string> expected = {
-        "delete layout",                                        // 0x4001
-        "delete layout", "close sensors",                       // 0x4003
-        "delete layout", "model", "message 273 77",             // 0x4000, then its menu command
-        "delete layout",                                        // 0x4001
-        "delete layout", "message " + std::to_string(WM_ES_SHOWCHANNELSTATUS) + " 0",  // 0x4006
+        "delete layout",                    // 0x4001
+        "delete layout",  "close sensors",  // 0x4003
+        "delete layout",  "model",
+        "message 273 77",                                                               // 0x4000, then its menu command
+        "delete layout",                                                                // 0x4001
+        "delete layout",  "message " + std::to_string(WM_ES_SHOWCHANNELSTATUS) + " 0",  // 0x4006
     };
     EXPECT_EQ(log.Entries(), expected);
 }
@@ -366,8 +367,8 @@ TEST_F(OperationControl, FactorySettingsRemoveOnlyTheSavedSettingsFiles)
     }
     EXPECT_EQ(op.NormalBlock().enumSpeed, 0);
     HKEY stale = nullptr;
-    EXPECT_NE(RegOpenKeyEx(CRegistrySupport::UserRootKey(), "OperationControl\\Operation\\Normal\\Stale", 0,
-                           KEY_READ, &stale),
+    EXPECT_NE(RegOpenKeyEx(CRegistrySupport::UserRootKey(), "OperationControl\\Operation\\Normal\\Stale", 0, KEY_READ,
+                           &stale),
               ERROR_SUCCESS);
     ASSERT_TRUE(PumpUntil([&] { return log.Size() >= 3; }, 5s));
     EXPECT_EQ(log.Entries()[1], "message " + std::to_string(WM_ES_HIDEREPLAYBAR) + " 0");
@@ -524,8 +525,8 @@ TEST_F(OperationDialog, OkChangesTheSounderInPlaceOrRestartsIt)
              v.files = Files("new.raw");
          },
          true, true, false},
-        {"the simple pinger's interval", false, [](SOperationDialogValues& v) { v.simplePingerInterval = 4.0; },
-         true, true, false},
+        {"the simple pinger's interval", false, [](SOperationDialogValues& v) { v.simplePingerInterval = 4.0; }, true,
+         true, false},
         {"the sounder stopped while the dialog is up", false,
          [this, newInterval](SOperationDialogValues& v) {
              newInterval(v);
@@ -657,7 +658,8 @@ TEST_F(OperationControl, RunningSounderIsAskedFromOtherThreadsWhileItComesAndGoe
     Install("UNIT", 1);
     op.Init();
     std::atomic<bool> seen{false};
-    struct Asker {
+    struct Asker
+    {
         std::atomic<bool> stop{false};
         std::thread thread;
         ~Asker()

@@ -160,8 +160,8 @@ TEST(TriggerDatagram, DestinationComesFromTheAdapterElseTheAddressClass)
         context.adapterAddress = c.adapter;
         context.triggerDestination = c.set;
         CEchoSounder sounder;  // nothing installed: no worker starts
-        EXPECT_TRUE(sounder.Create(context, nullptr, CEchoSounder::kNormal, 0, nullptr,
-                                   CEchoSounder::kTriggerInternal, 0, "", 0));
+        EXPECT_TRUE(sounder.Create(context, nullptr, CEchoSounder::kNormal, 0, nullptr, CEchoSounder::kTriggerInternal,
+                                   0, "", 0));
         EXPECT_FALSE(sounder.AreThreadsRunning());
         EXPECT_EQ(sounder.GetTriggerDestination(), c.expected) << c.legend;
     }

@@ -13,7 +13,8 @@ extern char** environ;
 
 namespace {
 
-struct Reason {
+struct Reason
+{
     DWORD code;
     const char* text;
 };
@@ -100,8 +101,8 @@ void CFenvoil::PrintUsage()
 CFenvoil::DeviceState CFenvoil::CheckDevice()
 {
     Pause();
-    HANDLE device = ::CreateFile(kDeviceName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE device = ::CreateFile(kDeviceName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
     if (device == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
@@ -179,9 +180,9 @@ bool CFenvoil::Create(SC_HANDLE manager)
 {
     const std::string driverPath = m_DriversFolder + "\\" + kDriverFile;
     Pause();
-    SC_HANDLE service = ::CreateService(manager, kServiceName, kServiceName, SERVICE_ALL_ACCESS,
-                                        SERVICE_KERNEL_DRIVER, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                        driverPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+    SC_HANDLE service = ::CreateService(manager, kServiceName, kServiceName, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                                        SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, driverPath.c_str(), nullptr, nullptr,
+                                        nullptr, nullptr, nullptr);
     if (service != nullptr) {
         CloseServiceHandle(service);
         return true;
@@ -204,13 +205,13 @@ bool CFenvoil::Create(SC_HANDLE manager)
 bool CFenvoil::WriteParameters(bool keepPresent)
 {
     HKEY key = nullptr;
-    if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, kParametersKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                       nullptr, &key, nullptr)
-        != ERROR_SUCCESS) {
+    if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, kParametersKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                       &key, nullptr) != ERROR_SUCCESS) {
         std::fprintf(m_Out, "Error opening registry parameters\n");
         return false;
     }
-    struct Parameter {
+    struct Parameter
+    {
         const char* name;
         DWORD* value;
     };
@@ -222,24 +223,22 @@ bool CFenvoil::WriteParameters(bool keepPresent)
             DWORD present = 0;
             DWORD type = 0;
             DWORD size = sizeof present;
-            if (RegQueryValueEx(key, p.name, nullptr, &type, reinterpret_cast<BYTE*>(&present), &size)
-                    == ERROR_SUCCESS
-                && type == REG_DWORD && size == sizeof present) {
+            if (RegQueryValueEx(key, p.name, nullptr, &type, reinterpret_cast<BYTE*>(&present), &size) ==
+                    ERROR_SUCCESS &&
+                type == REG_DWORD && size == sizeof present) {
                 *p.value = present;
                 continue;
             }
         }
-        if (RegSetValueEx(key, p.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(p.value), sizeof(DWORD))
-            != ERROR_SUCCESS) {
+        if (RegSetValueEx(key, p.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(p.value), sizeof(DWORD)) !=
+            ERROR_SUCCESS) {
             std::fprintf(m_Out, "Error opening %s registry parameter\n", p.name);
             ok = false;
             break;
         }
     }
-    if (ok
-        && RegSetValueEx(key, "EpldFileName", 0, REG_SZ, reinterpret_cast<const BYTE*>(kEpldFile),
-                         static_cast<DWORD>(std::strlen(kEpldFile) + 1))
-            != ERROR_SUCCESS) {
+    if (ok && RegSetValueEx(key, "EpldFileName", 0, REG_SZ, reinterpret_cast<const BYTE*>(kEpldFile),
+                            static_cast<DWORD>(std::strlen(kEpldFile) + 1)) != ERROR_SUCCESS) {
         std::fprintf(m_Out, "Error opening EpldFileName registry parameter\n");
         ok = false;
     }
@@ -312,8 +311,8 @@ int CFenvoil::Run(int argc, const char* const* argv)
         if (ok)
             std::fprintf(m_Out, "%s successfully removed\n", kServiceName);
     } else {
-        ok = Stop(manager) && Create(manager)
-            && WriteParameters(line.action == CFenvoilCommandLine::Action::Default) && Start(manager);
+        ok = Stop(manager) && Create(manager) && WriteParameters(line.action == CFenvoilCommandLine::Action::Default) &&
+             Start(manager);
     }
     CloseServiceHandle(manager);
     if (!ok)

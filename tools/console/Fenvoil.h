@@ -10,7 +10,8 @@
 #include <cstdio>
 #include <string>
 
-class CFenvoil {
+class CFenvoil
+{
 public:
     static constexpr int kExitDone = 0;
     static constexpr int kExitFailure = -1;

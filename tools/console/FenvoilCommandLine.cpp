@@ -55,7 +55,8 @@ CFenvoilCommandLine CFenvoilCommandLine::Parse(int argc, const char* const* argv
             return line;
         }
     }
-    struct Parameter {
+    struct Parameter
+    {
         const char* prefix;
         int base;
         std::optional<DWORD>* value;

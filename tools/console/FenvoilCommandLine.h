@@ -14,7 +14,8 @@
 
 #include <optional>
 
-class CFenvoilCommandLine {
+class CFenvoilCommandLine
+{
 public:
     enum class Action { Refused, Help, Default, Remove, Install };
 

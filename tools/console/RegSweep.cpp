@@ -3,21 +3,24 @@
 #include <cstring>
 
 CRegSweep::CRegSweep(std::string programName, HKEY hive, std::string hiveName, REGSAM access, std::FILE* out)
-    : m_ProgramName(std::move(programName)), m_Hive(hive), m_HiveName(std::move(hiveName)), m_Access(access),
-      m_Out(out) {}
+    : m_ProgramName(std::move(programName)), m_Hive(hive), m_HiveName(std::move(hiveName)), m_Access(access), m_Out(out)
+{}
 
-CRegSweep CRegSweep::PerUser(std::FILE* out) {
+CRegSweep CRegSweep::PerUser(std::FILE* out)
+{
     return CRegSweep("Regsweepu", HKEY_CURRENT_USER, "HKEY_CURRENT_USER", KEY_ALL_ACCESS, out);
 }
 
-CRegSweep CRegSweep::MachineWide(std::FILE* out) {
+CRegSweep CRegSweep::MachineWide(std::FILE* out)
+{
     // Only what deleting needs, so that it works wherever an administrator
     // may change the machine-wide settings.
     return CRegSweep("Regsweepm", HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE",
                      KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE, out);
 }
 
-void CRegSweep::PrintUsage() {
+void CRegSweep::PrintUsage()
+{
     std::fprintf(m_Out, "Delete an entry in Registry under %s\\%s\n", m_HiveName.c_str(), kMakerKey);
     std::fprintf(m_Out, "Usage:\n");
     std::fprintf(m_Out, " %s <Key to delete>\n", m_ProgramName.c_str());
@@ -25,7 +28,8 @@ void CRegSweep::PrintUsage() {
     std::fprintf(m_Out, " %s EchoSounder\n", m_ProgramName.c_str());
 }
 
-int CRegSweep::Run(int argc, const char* const* argv) {
+int CRegSweep::Run(int argc, const char* const* argv)
+{
     if (argc < 2) {
         PrintUsage();
         return kExitFailure;
@@ -51,15 +55,18 @@ int CRegSweep::Run(int argc, const char* const* argv) {
         return kExitFailure;
     }
     const BOOL deleted = DeleteKeyTree(maker, key);
-    if (RegFlushKey(maker) != ERROR_SUCCESS) std::fprintf(m_Out, "Cannot flush Registry key\n");
+    if (RegFlushKey(maker) != ERROR_SUCCESS)
+        std::fprintf(m_Out, "Cannot flush Registry key\n");
     RegCloseKey(maker);
     return deleted ? kExitDone : kExitPartly;
 }
 
-BOOL CRegSweep::DeleteKeyTree(HKEY parent, const std::string& name) {
+BOOL CRegSweep::DeleteKeyTree(HKEY parent, const std::string& name)
+{
     HKEY key = nullptr;
     const LONG orc = RegOpenKeyEx(parent, name.c_str(), 0, m_Access, &key);
-    if (orc == ERROR_FILE_NOT_FOUND) return TRUE;
+    if (orc == ERROR_FILE_NOT_FOUND)
+        return TRUE;
     if (orc != ERROR_SUCCESS) {
         std::fprintf(m_Out, "Cannot open registry key %s, error %ld\n", name.c_str(), static_cast<long>(orc));
         return FALSE;
@@ -72,7 +79,8 @@ BOOL CRegSweep::DeleteKeyTree(HKEY parent, const std::string& name) {
     while (true) {
         DWORD cch = sizeof sub;
         const LONG erc = RegEnumKeyEx(key, 0, sub, &cch, nullptr, nullptr, nullptr, nullptr);
-        if (erc == ERROR_NO_MORE_ITEMS) break;
+        if (erc == ERROR_NO_MORE_ITEMS)
+            break;
         if (erc != ERROR_SUCCESS) {
             std::fprintf(m_Out, "Error in RegistrySupport, er.no. %X\n", static_cast<unsigned>(erc));
             ok = FALSE;
@@ -86,7 +94,8 @@ BOOL CRegSweep::DeleteKeyTree(HKEY parent, const std::string& name) {
         }
     }
     RegCloseKey(key);
-    if (!ok) return FALSE;
+    if (!ok)
+        return FALSE;
     const LONG drc = RegDeleteKey(parent, name.c_str());
     if (drc != ERROR_SUCCESS) {
         std::fprintf(m_Out, "Error deleting registry key %s, error %ld\n", name.c_str(), static_cast<long>(drc));

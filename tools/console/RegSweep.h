@@ -9,7 +9,8 @@
 #include <cstdio>
 #include <string>
 
-class CRegSweep {
+class CRegSweep
+{
 public:
     // Exit codes: -1 when the maker key cannot be opened or the command line
     // is wrong, 0 when the key is gone (or was never there), 1 when some of

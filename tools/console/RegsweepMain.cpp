@@ -4,7 +4,8 @@
 
 #include <cstdio>
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
 #if REGSWEEP_MACHINE_WIDE
     CRegSweep tool = CRegSweep::MachineWide(stdout);
 #else

@@ -10,7 +10,8 @@ namespace zv::converter {
 
 namespace {
 
-struct SOptionRow {
+struct SOptionRow
+{
     std::string_view name;
     bool SConverterOptions::*box;
 };
@@ -33,8 +34,10 @@ const char* ApplyOption(std::string_view arg, SConverterOptions& options)
     const std::string_view name = arg.substr(0, eq);
     const std::string_view value = eq == std::string_view::npos ? "on" : arg.substr(eq + 1);
     for (const SOptionRow& row : kOptions) {
-        if (row.name != name) continue;
-        if (value != "on" && value != "off") return "takes on or off";
+        if (row.name != name)
+            continue;
+        if (value != "on" && value != "off")
+            return "takes on or off";
         options.*row.box = value == "on";
         return nullptr;
     }
@@ -101,8 +104,10 @@ int CCommandLine::Run(const std::vector<std::string>& args, std::ostream& out, s
             continue;
         }
         out << o.input << " -> " << o.output << ": " << o.records << " records";
-        if (o.skippedBytes != 0) out << ", " << o.skippedBytes << " damaged bytes skipped";
-        if (o.damagedDatagrams != 0) out << ", " << o.damagedDatagrams << " damaged datagrams";
+        if (o.skippedBytes != 0)
+            out << ", " << o.skippedBytes << " damaged bytes skipped";
+        if (o.damagedDatagrams != 0)
+            out << ", " << o.damagedDatagrams << " damaged datagrams";
         out << "\n";
     }
     return status;

@@ -15,7 +15,8 @@
 
 namespace zv::converter {
 
-class CCommandLine {
+class CCommandLine
+{
 public:
     static constexpr int kExitConverted = 0;
     static constexpr int kExitFailed = 1;

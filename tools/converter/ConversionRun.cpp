@@ -26,7 +26,8 @@ constexpr std::size_t kWriteSize = std::size_t(1) << 20;
 // One file, however it is named: its path with links and "." and ".."
 // resolved, and its device and inode when it exists (which also finds hard
 // links to it).
-struct SFileIdentity {
+struct SFileIdentity
+{
     std::string path;
     bool exists = false;
     dev_t device = 0;
@@ -36,8 +37,10 @@ struct SFileIdentity {
     {
         std::error_code ec;
         path = fs::weakly_canonical(name, ec).string();
-        if (ec) path = fs::absolute(name, ec).lexically_normal().string();
-        struct stat st {};
+        if (ec)
+            path = fs::absolute(name, ec).lexically_normal().string();
+        struct stat st
+        {};
         exists = ::stat(name.c_str(), &st) == 0;
         device = st.st_dev;
         inode = st.st_ino;
@@ -62,7 +65,8 @@ int WriteAll(int fd, std::string_view data)
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return errno;
         }
         data.remove_prefix(std::size_t(n));
@@ -70,7 +74,10 @@ int WriteAll(int fd, std::string_view data)
     return 0;
 }
 
-std::string Cause(const std::string& what, int error) { return what + ": " + std::strerror(error); }
+std::string Cause(const std::string& what, int error)
+{
+    return what + ": " + std::strerror(error);
+}
 
 // A new file in the output's folder, named short enough to fit wherever
 // the output's own name fits.
@@ -90,7 +97,8 @@ void Convert(CReadFile& in, const SConverterOptions& options, SFileOutcome& o)
     // a link named like the output keeps leading to it.
     std::error_code ec;
     std::string target = fs::weakly_canonical(o.output, ec).string();
-    if (ec) target = o.output;
+    if (ec)
+        target = o.output;
     // The output is replaced, not written into: one the user may not write
     // is kept, as opening it for writing would have refused.
     if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) {
@@ -117,8 +125,10 @@ void Convert(CReadFile& in, const SConverterOptions& options, SFileOutcome& o)
             records.clear();
         }
     }
-    if (writeError == 0) writeError = WriteAll(fd, records);
-    if (::close(fd) != 0 && writeError == 0) writeError = errno;
+    if (writeError == 0)
+        writeError = WriteAll(fd, records);
+    if (::close(fd) != 0 && writeError == 0)
+        writeError = errno;
     o.records = converter.Records();
     o.damagedDatagrams = converter.Damaged();
     o.skippedBytes = in.SkippedBytes();
@@ -132,7 +142,8 @@ void Convert(CReadFile& in, const SConverterOptions& options, SFileOutcome& o)
         o.failure = EFailure::Create;
         o.cause = Cause("cannot create " + o.output, errno);
     }
-    if (!o.Converted()) ::unlink(part.c_str());
+    if (!o.Converted())
+        ::unlink(part.c_str());
 }
 
 }  // namespace
@@ -147,7 +158,8 @@ std::optional<std::string> CConversionRun::OutputName(const std::string& input)
 {
     const std::size_t slash = input.rfind('/');
     const std::size_t dot = input.find('.', slash == std::string::npos ? 0 : slash + 1);
-    if (dot == std::string::npos) return std::nullopt;
+    if (dot == std::string::npos)
+        return std::nullopt;
     return input.substr(0, dot + 1) + kOutputExtension;
 }
 
@@ -155,7 +167,8 @@ std::vector<SFileOutcome> CConversionRun::Run(const std::vector<std::string>& in
 {
     const std::vector<std::string> files = SortedNames(inputs);
     std::vector<SFileIdentity> inputIds;
-    for (const std::string& f : files) inputIds.emplace_back(f);
+    for (const std::string& f : files)
+        inputIds.emplace_back(f);
     std::vector<std::pair<SFileIdentity, std::string>> written;  // output, from which input
 
     std::vector<SFileOutcome> outcomes;
@@ -177,19 +190,23 @@ std::vector<SFileOutcome> CConversionRun::Run(const std::vector<std::string>& in
         o.output = *output;
         const SFileIdentity outputId(o.output);
         for (std::size_t j = 0; j < files.size() && o.Converted(); ++j) {
-            if (!outputId.SameAs(inputIds[j])) continue;
+            if (!outputId.SameAs(inputIds[j]))
+                continue;
             o.failure = EFailure::ReplacesInput;
             o.cause = files[j] == input ? "the output " + o.output + " would replace the input itself"
                                         : "the output " + o.output + " would replace the input " + files[j];
         }
         for (std::size_t j = 0; j < written.size() && o.Converted(); ++j) {
-            if (!outputId.SameAs(written[j].first)) continue;
+            if (!outputId.SameAs(written[j].first))
+                continue;
             o.failure = EFailure::OutputTwice;
             o.cause = "the output " + o.output + " was already written from " + written[j].second + " in this run";
         }
-        if (!o.Converted()) continue;
+        if (!o.Converted())
+            continue;
         Convert(in, m_options, o);
-        if (o.Converted()) written.emplace_back(SFileIdentity(o.output), input);
+        if (o.Converted())
+            written.emplace_back(SFileIdentity(o.output), input);
     }
     return outcomes;
 }

@@ -14,7 +14,8 @@
 
 namespace zv::converter {
 
-struct SFileOutcome {
+struct SFileOutcome
+{
     enum class EFailure {
         None,
         Open,           // the input cannot be opened
@@ -28,14 +29,15 @@ struct SFileOutcome {
     std::string input;
     std::string output;  // empty when no output name could be made
     EFailure failure = EFailure::None;
-    std::string cause;   // what failed, for the user; empty on success
+    std::string cause;  // what failed, for the user; empty on success
     std::uint64_t records = 0;
     std::uint64_t skippedBytes = 0;      // passed over between whole datagrams
     std::uint64_t damagedDatagrams = 0;  // whole datagrams that gave less than they claimed
     bool Converted() const { return failure == EFailure::None; }
 };
 
-class CConversionRun {
+class CConversionRun
+{
 public:
     // The extension of every output file.
     static constexpr const char* kOutputExtension = "QY";

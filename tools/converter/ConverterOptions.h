@@ -5,7 +5,8 @@
 
 namespace zv::converter {
 
-struct SConverterOptions {
+struct SConverterOptions
+{
     bool gga = true;          // position records from GGA sentences
     bool gll = true;          // position records from GLL sentences
     bool ascii = false;       // position records from other sentences without hemisphere letters

@@ -36,9 +36,11 @@ std::string_view BodyText(const SDatagramView& d)
 
 bool COutFileConverter::Fields(std::uint64_t fileTime)
 {
-    if (m_haveFields && fileTime == m_fieldsTime) return true;
+    if (m_haveFields && fileTime == m_fieldsTime)
+        return true;
     SYSTEMTIME st;
-    if (!CFileTime::ToSystemTime(fileTime, st)) return false;
+    if (!CFileTime::ToSystemTime(fileTime, st))
+        return false;
     // Hundredths of the second, two digits like the others.
     const unsigned hundredths = unsigned(fileTime % CFileTime::kTicksPerSecond / 100000);
     STimeFields& f = m_fields;
@@ -59,11 +61,13 @@ bool COutFileConverter::Fields(std::uint64_t fileTime)
 void COutFileConverter::Record(std::string& out, std::initializer_list<std::string_view> parts)
 {
     std::size_t n = 0;
-    for (std::string_view p : parts) n += p.size();
+    for (std::string_view p : parts)
+        n += p.size();
     std::uint8_t count[4];
     CByteWriter(count, sizeof count).U32(0, std::uint32_t(n));
     out.append(reinterpret_cast<const char*>(count), sizeof count);
-    for (std::string_view p : parts) out.append(p);
+    for (std::string_view p : parts)
+        out.append(p);
     ++m_records;
 }
 
@@ -71,7 +75,8 @@ void COutFileConverter::Convert(const SDatagramView& d, std::string& out)
 {
     const bool sentence = d.type == kTypeNME0;
     const bool depth = d.type == kTypeDEP0;
-    if (!sentence && !depth && d.type != kTypeTAG0) return;
+    if (!sentence && !depth && d.type != kTypeTAG0)
+        return;
     if (!Fields(d.time)) {
         ++m_damaged;
         return;
@@ -84,10 +89,12 @@ void COutFileConverter::Convert(const SDatagramView& d, std::string& out)
     if (sentence) {
         Sentence(BodyText(d), out);
     } else if (depth) {
-        if (m_options.depth) Depths(d, out);
+        if (m_options.depth)
+            Depths(d, out);
     } else if (m_options.annotation) {
         const std::string_view text = BodyText(d);
-        if (!text.empty()) Record(out, {"CS,", clock, ",", text, "\r\r\n"});
+        if (!text.empty())
+            Record(out, {"CS,", clock, ",", text, "\r\r\n"});
     }
 }
 
@@ -99,15 +106,19 @@ void COutFileConverter::Convert(const SDatagramView& d, std::string& out)
 // longitude is an ASCII position and is kept whole.
 void COutFileConverter::Sentence(std::string_view text, std::string& out)
 {
-    if (text.empty()) return;
+    if (text.empty())
+        return;
     const std::string_view clock(m_fields.clock, sizeof m_fields.clock);
     const bool gga = text.size() > 7 && text.substr(3, 4) == "GGA,";
     const bool gll = text.size() > 7 && text.substr(3, 4) == "GLL,";
     if (gga || gll) {
-        if (!(gga ? m_options.gga : m_options.gll)) return;
+        if (!(gga ? m_options.gga : m_options.gll))
+            return;
         std::size_t hemisphere = text.find(",E");
-        if (hemisphere == std::string_view::npos) hemisphere = text.find(",W");
-        if (hemisphere == std::string_view::npos) return;
+        if (hemisphere == std::string_view::npos)
+            hemisphere = text.find(",W");
+        if (hemisphere == std::string_view::npos)
+            return;
         const std::string_view kept = text.substr(0, hemisphere + 2);
         std::size_t from = kept.size();
         for (int field = 0; field < 4; ++field) {
@@ -122,7 +133,8 @@ void COutFileConverter::Sentence(std::string_view text, std::string& out)
     }
     const auto has = [&](std::string_view what) { return text.find(what, 1) != std::string_view::npos; };
     const bool ascii = (!has(",N") && !has(",S")) || (!has(",E") && !has(",W"));
-    if (ascii && m_options.ascii) Record(out, {"GL,", clock, ",", text});
+    if (ascii && m_options.ascii)
+        Record(out, {"GL,", clock, ",", text});
 }
 
 //     u32 N | N x (f32 depth, f32 second value, 4 zero bytes)
@@ -141,7 +153,8 @@ void COutFileConverter::Depths(const SDatagramView& d, std::string& out)
         ++m_damaged;
         count = std::min(count, room);
     }
-    if (m_fields.midnight) return;
+    if (m_fields.midnight)
+        return;
     for (std::size_t k = 1; k <= count; ++k) {
         char number[24] = {};
         std::to_chars(number, number + sizeof number, k);

@@ -24,7 +24,8 @@
 
 namespace zv::converter {
 
-class COutFileConverter {
+class COutFileConverter
+{
 public:
     // Size of a depth record after its byte count.
     static constexpr std::size_t kDepthRecordSize = 28;
@@ -41,7 +42,8 @@ public:
     std::uint64_t Damaged() const { return m_damaged; }
 
 private:
-    struct STimeFields {
+    struct STimeFields
+    {
         char clock[8];  // hhmmssff
         char date[16];  // yyyyMMDD, the year as long as it is
         std::size_t dateSize = 0;

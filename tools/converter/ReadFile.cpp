@@ -20,14 +20,19 @@ constexpr std::size_t kMaxFrame = CReadFile::kMaxBody + kFrameWords;
 constexpr std::size_t kWindow = 4 * kMaxFrame;
 }  // namespace
 
-CReadFile::~CReadFile() { Close(); }
+CReadFile::~CReadFile()
+{
+    Close();
+}
 
 int CReadFile::Open(const std::string& path)
 {
     Close();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    struct stat st {};
+    if (fd < 0)
+        return errno;
+    struct stat st
+    {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         return EISDIR;
@@ -40,7 +45,8 @@ int CReadFile::Open(const std::string& path)
 
 void CReadFile::Close()
 {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd >= 0)
+        ::close(m_fd);
     m_fd = -1;
     m_pos = m_filled = 0;
     m_base = 0;
@@ -73,10 +79,12 @@ bool CReadFile::Fill()
 
 bool CReadFile::Next(recording::SDatagramView& out)
 {
-    if (m_fd < 0 || m_error != 0) return false;
+    if (m_fd < 0 || m_error != 0)
+        return false;
     for (;;) {
         // Refilled, the window holds a longest frame, or the file ends in it.
-        if (!m_eof && m_filled - m_pos < kMaxFrame && !Fill()) return false;
+        if (!m_eof && m_filled - m_pos < kMaxFrame && !Fill())
+            return false;
         const std::size_t left = m_filled - m_pos;
         if (left < kFrameWords + kHeaderSize) {
             m_skipped += left;

@@ -21,7 +21,8 @@
 
 namespace zv::converter {
 
-class CReadFile {
+class CReadFile
+{
 public:
     // Longer than any body the recorder writes (a profile datagram, the
     // longest of an out file, holds at most 25,016 bytes).

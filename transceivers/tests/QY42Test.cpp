@@ -2,13 +2,13 @@
 
 #include "base/RegistrySupport.h"
 #include "engine/Channel.h"
-#include "sounder/EchoSounder.h"
 #include "engine/RawPower.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/TempHives.h"
 #include "platform/tests/NetNamespace.h"
 #include "sim/qy42/QY42Simulator.h"
+#include "sounder/EchoSounder.h"
 #include "transceivers/TrList.h"
 #include "transceivers/TransceiverInstallation.h"
 
@@ -64,13 +64,16 @@ TEST(QY42Telegrams, ProgramTelegramsMatchTheirGoldenBytes)
     const Golden rows[] = {
         {"halt: length and code only", qy42::Halt(), "0800000048440000"},
         {"version request carries its token", qy42::VersionRequest(0x01020304), "0c0000005652000004030201"},
-        {"halt clear: two zero words", qy42::HaltClear(), "1000000048430000" "0000000000000000"},
+        {"halt clear: two zero words", qy42::HaltClear(),
+         "1000000048430000"
+         "0000000000000000"},
         {"status request", qy42::StatusRequest(), "0800000044435352"},
         {"interface configure for channel 0", qy42::InterfaceConfigure(0), "1000000046504130ffff0040ffff024c"},
         {"external trigger with the samples requested", qy42::Trigger(true, 1234), "1000000054450000d204000000000000"},
-        {"internal trigger", qy42::Trigger(false, 100), "1000000054490000" "6400000000000000"},
-        {"set-up complete", qy42::SetupComplete(),
-         "1c00000054430000ffffffff0000000000000000ffff200000000000"},
+        {"internal trigger", qy42::Trigger(false, 100),
+         "1000000054490000"
+         "6400000000000000"},
+        {"set-up complete", qy42::SetupComplete(), "1c00000054430000ffffffff0000000000000000ffff200000000000"},
     };
     for (const auto& r : rows)
         EXPECT_EQ(Hex(r.bytes), r.hex) << r.legend;
@@ -82,17 +85,29 @@ TEST(QY42Telegrams, ProgramTelegramsMatchTheirGoldenBytes)
         EXPECT_EQ(rc[i], i == 44 ? 1 : 0) << "receive configure byte " << i;
 
     const auto tsp = qy42::TransmitParameters(s);
-    EXPECT_EQ(Hex(tsp), "5000000054535023" "00000000" "000000000000000000000000" "0000803f0000803f"
+    EXPECT_EQ(Hex(tsp), "5000000054535023"
+                        "00000000"
+                        "000000000000000000000000"
+                        "0000803f0000803f"
                         "000000000000000000000000000000000000000000000000"
-                        "00000040" "0000003f" "00000000" "00000000" "0000803f" "0000803e");
-    EXPECT_EQ(Hex(qy42::PulseConfigure(26.5f, 0.001f)),
-              "1c000000545043000000000000" "00d441" "6f12833a" "00504348" "00000000");
+                        "00000040"
+                        "0000003f"
+                        "00000000"
+                        "00000000"
+                        "0000803f"
+                        "0000803e");
+    EXPECT_EQ(Hex(qy42::PulseConfigure(26.5f, 0.001f)), "1c000000545043000000000000"
+                                                        "00d441"
+                                                        "6f12833a"
+                                                        "00504348"
+                                                        "00000000");
 }
 
 TEST(QY42Telegrams, SimulatorTelegramsReadByTheProgram)
 {
     const auto info = CQY42Simulator::MakeInfo(4, 7, "TC");
-    EXPECT_EQ(Hex(info), "13000000494e464f04000000070000005443" "00");
+    EXPECT_EQ(Hex(info), "13000000494e464f04000000070000005443"
+                         "00");
     const auto i = qy42::ReadInformation(info.data(), info.size());
     ASSERT_TRUE(i);
     EXPECT_EQ(i->type, 4u);
@@ -109,7 +124,8 @@ TEST(QY42Telegrams, SimulatorTelegramsReadByTheProgram)
     EXPECT_EQ(a->version, "V1");
 
     const auto rsd = CQY42Simulator::MakeSamples(10000.0f, 1000, 1000, {0.5f, -0.25f});
-    EXPECT_EQ(Hex(rsd), "28000000525344230000000000401c4601000101000000" "00e8030000e8030000"
+    EXPECT_EQ(Hex(rsd), "28000000525344230000000000401c4601000101000000"
+                        "00e8030000e8030000"
                         "0000003f000080be");
     CSampleRingBuffer ring(1);
     EXPECT_EQ(ring.WriteSamples(rsd.data(), rsd.size()), CSampleRingBuffer::kStored);
@@ -246,7 +262,8 @@ CQY42::Options FastOptions()
 
 using nettest::Checks;
 
-template <typename F> bool WaitUntil(F&& condition, std::chrono::milliseconds timeout = 20s)
+template <typename F>
+bool WaitUntil(F&& condition, std::chrono::milliseconds timeout = 20s)
 {
     std::mutex m;
     std::condition_variable cv;
@@ -282,7 +299,7 @@ struct Sounder
     std::atomic<int> linkLostStillRaised{0};    // alarms that found the flag not yet cleared
     std::atomic<int> pingsAfterPlaceholder{0};  // pings delivered once a placeholder was written
     CQY42::Options options = FastOptions();
-    std::function<void()> eachPing;             // on the ping-data thread, as the documents are told
+    std::function<void()> eachPing;  // on the ping-data thread, as the documents are told
 
     bool Begin()
     {
@@ -527,9 +544,10 @@ TEST(QY42Link, RelinkWhileACompletedPingWaitsForTheEngineKeepsEachPingsOwnSample
                                   const bool lost = WaitUntil([&] { return run.unit->GetLinkLosses() >= 1; });
                                   sim.SetSilent(false);
                                   lagged = lost && WaitUntil([&] {
-                                      return sim.GetSetups() > setups && (run.unit->GetBufferedPings() >= 1 ||
-                                                                          run.unit->GetPingsCompleted() > completed);
-                                  });
+                                               return sim.GetSetups() > setups &&
+                                                      (run.unit->GetBufferedPings() >= 1 ||
+                                                       run.unit->GetPingsCompleted() > completed);
+                                           });
                               };
                           });
     });
@@ -621,7 +639,8 @@ TEST(QY42Link, MotionTimeIsPingStartPlusOffset)
         aci[6] = 'I';
         aci[8] = 100;  // sample 100 after the start
         CSocket from;
-        check(from.Create(CSocket::Udp) && from.Bind(SocketAddress(kSimAddress, 0)), "second socket on the unit's address");
+        check(from.Create(CSocket::Udp) && from.Bind(SocketAddress(kSimAddress, 0)),
+              "second socket on the unit's address");
         check(from.SendTo(aci.data(), aci.size(), sim.GetProgramAddress(), 1000) == 32, "motion sent");
         check(WaitUntil([&] { return run.unit->GetMotionTime() != 0; }), "motion taken");
         const std::uint64_t t = run.unit->GetMotionTime();
@@ -648,7 +667,8 @@ TEST(QY42Link, EventInputClosingPostsOneEventCommandPerPress)
         SetMainWindow(frame);
         CQY42 unit(Info(), Capability(), nullptr, FastOptions());
         CSocket from;
-        check(from.Create(CSocket::Udp) && from.Bind(SocketAddress(kSimAddress, 0)), "second socket on the unit's address");
+        check(from.Create(CSocket::Udp) && from.Bind(SocketAddress(kSimAddress, 0)),
+              "second socket on the unit's address");
         // Pressed, held, released, pressed again: two events.
         const BYTE flags[] = {0x02, 0x02, 0x00, 0x02, 0x03};
         for (BYTE f : flags) {
@@ -694,7 +714,8 @@ TEST(QY42Link, LateSetUpAnswerLeavesThePingOnItsWay)
         unit.Start(duration);  // never triggered: nothing of it comes
         check(!unit.IsReady(), "a started ping is on its way");
         CSocket from;
-        check(from.Create(CSocket::Udp) && from.Bind(SocketAddress(kSimAddress, 0)), "second socket on the unit's address");
+        check(from.Create(CSocket::Udp) && from.Bind(SocketAddress(kSimAddress, 0)),
+              "second socket on the unit's address");
         const auto tc = CQY42Simulator::MakeInfo(4, 6, "TC");
         check(from.SendTo(tc.data(), tc.size(), sim.GetProgramAddress(), 1000) == int(tc.size()), "answer sent");
         check(WaitUntil([&] { return answers() == 2; }), "answer taken");
@@ -765,7 +786,8 @@ TEST(QY42Transmit, SensitivityFactorOfTheLoad)
     };
     const Row rows[] = {
         {"matched load takes all", 1000.0, 1000.0, 1000.0},
-        {"the default load of 68 ohms", CQY42::kDefaultLoad, CQY42::kReferenceLoad, std::pow(136.0 / 1068.0, 2) * 1000.0},
+        {"the default load of 68 ohms", CQY42::kDefaultLoad, CQY42::kReferenceLoad,
+         std::pow(136.0 / 1068.0, 2) * 1000.0},
         {"no load and no reference: 0, not a division by zero", 0.0, 0.0, 0.0},
     };
     for (const auto& r : rows)
@@ -797,7 +819,7 @@ TEST(QY42Filter, FilterTypesTurnSamplesIntoPower)
     ASSERT_EQ(ring.WriteSamples(rsd.data(), rsd.size()), CSampleRingBuffer::kStored);
     CQY42::FilterRecord fir;
     fir.length = 2;
-    fir.real[0] = 2.0f;   // 2 / divisor 2 = 1 on the newest sample
+    fir.real[0] = 2.0f;  // 2 / divisor 2 = 1 on the newest sample
     fir.real[1] = 0.0f;
     fir.imaginary[1] = 2.0f;  // j on the sample Des2 back
     fir.divisor = 2;

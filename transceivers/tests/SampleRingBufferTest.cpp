@@ -44,7 +44,10 @@ std::vector<BYTE> Datagram(DWORD pingStart, DWORD first, int n, int channels = 1
     return d;
 }
 
-int Write(CSampleRingBuffer& rb, const std::vector<BYTE>& d) { return rb.WriteSamples(d.data(), d.size()); }
+int Write(CSampleRingBuffer& rb, const std::vector<BYTE>& d)
+{
+    return rb.WriteSamples(d.data(), d.size());
+}
 
 void StartPing(CSampleRingBuffer& rb, DWORD samples)
 {

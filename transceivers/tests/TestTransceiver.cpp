@@ -154,7 +154,10 @@ int CTestTransceiver::GetBufferedPings()
     return m_options.bufferedPings == -2 ? CTransceiver::GetBufferedPings() : m_options.bufferedPings;
 }
 
-void CTestTransceiver::SetPingRequest(int flag) { Log("request"); }
+void CTestTransceiver::SetPingRequest(int flag)
+{
+    Log("request");
+}
 
 void CTestTransceiver::ProcessPing(std::uint64_t pingTime)
 {
@@ -256,7 +259,8 @@ void CTestTransceiver::DeliverPing(int ping)
             for (int ch = 0; ch < channels; ++ch) {
                 float re, im;
                 SceneSample(m_options.seed, ping, ch, first + i, m_options.bottomSample, re, im);
-                const std::size_t at = CSampleRingBuffer::kHeaderSize + (static_cast<std::size_t>(i) * channels + ch) * 8;
+                const std::size_t at =
+                    CSampleRingBuffer::kHeaderSize + (static_cast<std::size_t>(i) * channels + ch) * 8;
                 PutFloat(d, at, re);
                 PutFloat(d, at + 4, im);
             }

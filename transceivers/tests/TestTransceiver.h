@@ -45,15 +45,15 @@ public:
         std::uint32_t seed = 1;
         int samplesPerPing = 500;
         int samplesPerDatagram = 100;
-        int bottomSample = 300;             // a strong echo here, 0 for none
-        int bufferedPings = -2;             // -2: the base class's answer
-        std::int64_t minimumPeriod = 0;     // answer of Start, 100-ns units
-        bool sharedTrigger = false;         // wait for the UDP trigger datagram
+        int bottomSample = 300;          // a strong echo here, 0 for none
+        int bufferedPings = -2;          // -2: the base class's answer
+        std::int64_t minimumPeriod = 0;  // answer of Start, 100-ns units
+        bool sharedTrigger = false;      // wait for the UDP trigger datagram
         WORD triggerPort = 12345;
         CCallLog* log = nullptr;
-        IChannelLinks* links = nullptr;     // given to every channel
-        std::function<void()> onStart;      // called by Start, on the trigger thread
-        std::function<void()> onPingComplete; // last sample stored, before the hand-off
+        IChannelLinks* links = nullptr;        // given to every channel
+        std::function<void()> onStart;         // called by Start, on the trigger thread
+        std::function<void()> onPingComplete;  // last sample stored, before the hand-off
     };
 
     explicit CTestTransceiver(const Options& options);

@@ -223,7 +223,8 @@ TEST(TrListFile, BuildsDruFromItsMappedCode)
 
 TEST(TrListFile, NumbersThatAreNoneOrDoNotFitLeaveTheirDefaults)
 {
-    const struct {
+    const struct
+    {
         const char* legend;
         const char* khz;
         const char* filterLength;

@@ -21,12 +21,9 @@ TEST(Transceiver, NearestTableEntry)
         int expected;
     };
     const Case cases[] = {
-        {"below the first", 0.1, 0},
-        {"exactly the first", 1.0, 0},
-        {"nearer the lower", 1.4, 0},
-        {"halfway goes to the larger", 1.5, 1},
-        {"halfway between 2 and 4", 3.0, 2},
-        {"nearer the upper", 3.9, 2},
+        {"below the first", 0.1, 0},         {"exactly the first", 1.0, 0},
+        {"nearer the lower", 1.4, 0},        {"halfway goes to the larger", 1.5, 1},
+        {"halfway between 2 and 4", 3.0, 2}, {"nearer the upper", 3.9, 2},
         {"above the last", 9.0, 2},
     };
     for (const Case& c : cases)
@@ -183,12 +180,12 @@ TEST(Transceiver, LookUpsOfChannels)
     std::string d, n;
     double v[12];
     int beam = -1;
-    EXPECT_EQ(unit.GetChannelParameters(nullptr, d, n, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9],
-                                        beam, v[10], v[11]),
+    EXPECT_EQ(unit.GetChannelParameters(nullptr, d, n, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], beam,
+                                        v[10], v[11]),
               0);
     EXPECT_EQ(beam, -1);
-    EXPECT_EQ(unit.GetChannelParameters(second, d, n, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9],
-                                        beam, v[10], v[11]),
+    EXPECT_EQ(unit.GetChannelParameters(second, d, n, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], beam,
+                                        v[10], v[11]),
               1);
     EXPECT_EQ(n, "LK 2");
     EXPECT_EQ(v[0], 76000.0);

@@ -18,10 +18,7 @@ struct Unit
 {
     std::atomic<bool> answered{false};
     std::atomic<bool> stopped{false};
-    bool Done()
-    {
-        return answered.load() || stopped.load();
-    }
+    bool Done() { return answered.load() || stopped.load(); }
 };
 
 // A worker's wait, run on a thread of its own; the test thread plays the
@@ -36,8 +33,7 @@ struct Worker
               result = w->Wait("Wait for response from 127.0.0.2", [u] { return u->Done(); });
               returned = true;
           })
-    {
-    }
+    {}
     ~Worker()
     {
         if (thread.joinable())
@@ -45,7 +41,10 @@ struct Worker
     }
 };
 
-bool Pump(const std::function<bool()>& until) { return PumpUntil(until, 10s); }
+bool Pump(const std::function<bool()>& until)
+{
+    return PumpUntil(until, 10s);
+}
 
 TEST(UnitSearchWait, WorkerWaitShowsTheDialogOnTheUserInterfaceThread)
 {

@@ -40,7 +40,10 @@ void CSearchNVU::SetDone()
     m_done = true;
 }
 
-bool CSearchNVU::IsDone() const { return m_done.load() || (m_doneCheck && m_doneCheck()); }
+bool CSearchNVU::IsDone() const
+{
+    return m_done.load() || (m_doneCheck && m_doneCheck());
+}
 
 int CSearchNVU::NextPosition(int pos, bool& rising)
 {

@@ -1,15 +1,15 @@
 // The small dialogs and generic controls: what they show and give back.
 // Each dialog is also saved as a picture under /tmp for a person to check.
+#include "QtTestSupport.h"
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/DebugTraceDlg.h"
-#include "app/widgets/FolderDlg.h"
 #include "app/ui/HelpKeyFilter.h"
-#include "app/widgets/IPAddressDialog.h"
 #include "app/ui/LanguageDialog.h"
 #include "app/ui/LayoutDialog.h"
+#include "app/widgets/FolderDlg.h"
+#include "app/widgets/IPAddressDialog.h"
 #include "app/widgets/SpinButtonDoubleCtrl.h"
-#include "QtTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Dialogs : public ::testing::Test {
+class Dialogs : public ::testing::Test
+{
 protected:
     Dialogs() { QtApp(); }
     ShellEnvironment env;

@@ -1,8 +1,8 @@
 // The help pages: in the desktop's browser when one opens them, else in the
 // program's own window, which follows the links between the shipped pages.
-#include "app/Help.h"
 #include "app/ui/HelpViewer.h"
 #include "QtTestSupport.h"
+#include "app/Help.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +43,8 @@ bool ClickLink(QTextBrowser& browser, const QString& href)
 
 // A viewer whose desktop keeps what it is asked to open and answers with
 // browserOpens.
-struct HelpViewer : ::testing::Test {
+struct HelpViewer : ::testing::Test
+{
     HelpViewer() { QtApp(); }
     std::unique_ptr<CHelpViewer> Viewer(bool browserOpens)
     {

@@ -1,13 +1,13 @@
 // The Qt main frame of each model: menus, status panes, private messages,
 // alarms, title, async display commands, and the close sequence.
-#include "base/FramePayloads.h"
-#include "app/Pelmaris.h"
-#include "base/StringTable.h"
-#include "app/tests/ShellTestSupport.h"
 #include "app/ui/MainFrame.h"
+#include "QtTestSupport.h"
+#include "app/Pelmaris.h"
+#include "app/tests/ShellTestSupport.h"
 #include "app/ui/QtDispatcherAdapter.h"
 #include "app/ui/StatusBarWidget.h"
-#include "QtTestSupport.h"
+#include "base/FramePayloads.h"
+#include "base/StringTable.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,8 @@ using namespace shelltest;
 
 namespace {
 
-class MainFrameTest : public ::testing::Test {
+class MainFrameTest : public ::testing::Test
+{
 protected:
     MainFrameTest() { QtApp(); }
 
@@ -62,14 +63,19 @@ protected:
 
 TEST_F(MainFrameTest, EachModelShowsItsMenusAndPanes)
 {
-    struct Case {
+    struct Case
+    {
         const char* model;
         const char* title;
         bool trawl, lobe, serial;
         QStringList panes;
     };
     const Case cases[] = {
-        {"QY310", "QY310", false, false, true,
+        {"QY310",
+         "QY310",
+         false,
+         false,
+         true,
          {"0", "45065", "45156", "45084", "45155", "45085", "57668", "45062", "45064"}},
         {"RM30", "ZELVAR RM30", true, false, false, {"0", "45065", "45084", "45085", "45062", "45064"}},
         {"TQ30", "ZELVAR TQ30", true, true, false, {"0", "45065", "45084", "45085", "45062", "45064"}},
@@ -77,8 +83,7 @@ TEST_F(MainFrameTest, EachModelShowsItsMenusAndPanes)
     for (const Case& c : cases) {
         Start(c.model);
         EXPECT_EQ(frame->windowTitle().toStdString(), c.title);
-        EXPECT_EQ(frame->MenuTitles(),
-                  (QStringList{"&File", "&Operation", "&Install", "&View", "O&ptions", "&Help"}));
+        EXPECT_EQ(frame->MenuTitles(), (QStringList{"&File", "&Operation", "&Install", "&View", "O&ptions", "&Help"}));
         EXPECT_EQ(frame->FindAction(cmd::TRAWL) != nullptr, c.trawl) << c.model;
         EXPECT_EQ(frame->FindAction(cmd::LOBE) != nullptr, c.lobe) << c.model;
         EXPECT_EQ(frame->FindAction(cmd::SERIAL_INTERFACE) != nullptr, c.serial) << c.model;
@@ -273,8 +278,7 @@ TEST_F(MainFrameTest, DroppedFilesReplayInTheOrderOfTheirTimes)
     pelmaris->SetOperation(&operation);
     frame->DropFiles({QString::fromStdString(newer.string()), QString::fromStdString(older.string())});
     frame->DropFiles({});
-    EXPECT_EQ(operation.replayStarts,
-              (std::vector<std::vector<std::string>>{{older.string(), newer.string()}}));
+    EXPECT_EQ(operation.replayStarts, (std::vector<std::vector<std::string>>{{older.string(), newer.string()}}));
     pelmaris->SetOperation(nullptr);
 }
 

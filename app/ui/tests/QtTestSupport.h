@@ -42,15 +42,15 @@ inline bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 5000)
 // While it lives, every message box the program shows is answered with its
 // default button as soon as it is up, so a box never holds a test; what the
 // boxes said is in the message-box record.
-class AnswerMessageBoxes {
+class AnswerMessageBoxes
+{
 public:
     AnswerMessageBoxes()
     {
         m_timer.setInterval(20);
         QObject::connect(&m_timer, &QTimer::timeout, [] {
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
-                {
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
                     if (QPushButton* button = box->defaultButton())
                         button->click();
                     else

@@ -1,10 +1,10 @@
 // The running program and a second start: the file of the second start
 // reaches the first as the open command; the exit message from outside ends
 // the program without powering the PC off.
-#include "app/DdeCommand.h"
-#include "app/tests/ShellTestSupport.h"
 #include "app/ui/SingleInstance.h"
 #include "QtTestSupport.h"
+#include "app/DdeCommand.h"
+#include "app/tests/ShellTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -21,12 +21,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SingleInstance : public ::testing::Test {
+class SingleInstance : public ::testing::Test
+{
 protected:
-    SingleInstance() : socketName(QString("zv-test-%1-%2").arg(getpid()).arg(++counter))
-    {
-        QtApp();
-    }
+    SingleInstance() : socketName(QString("zv-test-%1-%2").arg(getpid()).arg(++counter)) { QtApp(); }
     QProcessEnvironment Environment() const
     {
         auto e = QProcessEnvironment::systemEnvironment();

@@ -10,9 +10,9 @@ TEST(SpinDoubleTest, StepGrowsWithTheHoldAndCoarseStepsRound)
 {
     CSpinDoubleValue spin;
     spin.SetRange(2, 0.0, 100.0);
-    EXPECT_EQ(spin.Step("12.34", 1), "12.35");   // one click
-    EXPECT_EQ(spin.Step("12.34", 2), "12.4");    // 3 s held: step 0.1
-    EXPECT_EQ(spin.Step("12.34", 4), "20");      // 9 s held: rounded to 10, then +10
+    EXPECT_EQ(spin.Step("12.34", 1), "12.35");  // one click
+    EXPECT_EQ(spin.Step("12.34", 2), "12.4");   // 3 s held: step 0.1
+    EXPECT_EQ(spin.Step("12.34", 4), "20");     // 9 s held: rounded to 10, then +10
     EXPECT_DOUBLE_EQ(spin.Value(), 20.0);
     EXPECT_EQ(spin.Step("12.34", -1), "12.33");
 }
@@ -21,9 +21,9 @@ TEST(SpinDoubleTest, LimitsAndUnreadableText)
 {
     CSpinDoubleValue spin;
     spin.SetRange(2, 0.0, 100.0);
-    EXPECT_EQ(spin.Step("0.00", -1), "0.00");     // down from the minimum stays there
-    EXPECT_EQ(spin.Step("99.99", 2), "100.0");    // up by 0.1 stops at the maximum
-    EXPECT_EQ(spin.Step("abc", 1), "0.01");       // not a number reads as 0
+    EXPECT_EQ(spin.Step("0.00", -1), "0.00");   // down from the minimum stays there
+    EXPECT_EQ(spin.Step("99.99", 2), "100.0");  // up by 0.1 stops at the maximum
+    EXPECT_EQ(spin.Step("abc", 1), "0.01");     // not a number reads as 0
 }
 
 TEST(SpinDoubleTest, PrecisionIsClampedAndTableFollowsIt)

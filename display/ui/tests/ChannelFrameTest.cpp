@@ -1,10 +1,10 @@
 #include "display/ui/ChannelFrame1.h"
 #include "display/ui/ChannelFrame2.h"
 
-#include "base/AppIds.h"
-#include "base/Archive.h"
 #include "app/StandardESLayout.h"
 #include "app/ui/tests/QtTestSupport.h"
+#include "base/AppIds.h"
+#include "base/Archive.h"
 #include "display/DepthDoc.h"
 #include "display/EchogramDoc.h"
 #include "display/tests/TempFolder.h"
@@ -24,8 +24,7 @@
 #include <functional>
 #include <iterator>
 
-namespace
-{
+namespace {
 class ChannelFrameTest : public ::testing::Test
 {
 protected:
@@ -33,7 +32,7 @@ protected:
     {
         shelltest::QtApp();
         ASSERT_TRUE(folder.Ok());
-        CSerializeSupport::SetSettingsFolder(folder.File("") );
+        CSerializeSupport::SetSettingsFolder(folder.File(""));
         CEchogramDoc::Environment env;
         env.updateViews = [](CEchogramDoc* doc) { CChannelFrameAbstract::UpdateViewsOf(doc); };
         CEchogramDoc::SetEnvironment(env);
@@ -49,7 +48,8 @@ protected:
         CEchogramDoc::SetEnvironment({});
         CDepthDoc::SetEnvironment({});
     }
-    template <class Frame> std::unique_ptr<Frame> Make(int w, int h)
+    template <class Frame>
+    std::unique_ptr<Frame> Make(int w, int h)
     {
         auto frame = std::make_unique<Frame>(w, h);
         EXPECT_TRUE(frame->OnCreateClient(w, h));
@@ -66,7 +66,7 @@ protected:
     TempFolder folder;
     std::unique_ptr<CChannel> channel;
 };
-} // namespace
+}  // namespace
 
 TEST(ChannelFrameGeometry, PanesOfANewClient)
 {
@@ -151,7 +151,7 @@ TEST_F(ChannelFrameTest, SavedFrameLoadsItsProportionsAndDocumentSettings)
     other->GetDepthDoc()->m_minimumDepth = 1.0;
     std::vector<BYTE> scratch;
     {
-        CArchive ar(scratch, CArchive::store); // takes the panes' sizes into the stored values
+        CArchive ar(scratch, CArchive::store);  // takes the panes' sizes into the stored values
         other->Serialize(ar);
         ar.Close();
     }
@@ -166,14 +166,13 @@ TEST_F(ChannelFrameTest, SavedFrameLoadsItsProportionsAndDocumentSettings)
 TEST_F(ChannelFrameTest, ZeroWidthAndNumbersThatAreNoneNeverReachTheFile)
 {
     {
-        auto frame = Make<CChannelFrame1>(13, 400); // no width left after the bars
+        auto frame = Make<CChannelFrame1>(13, 400);  // no width left after the bars
         frame->SetChannel(channel.get(), "T38", "narrow", false);
         ASSERT_TRUE(frame->SaveSettings());
     }
     std::vector<char> bytes = FileBytes("Normal narrow.ser");
     ASSERT_GT(bytes.size(), 28u + 24u);
-    for (int k = 0; k < 3; ++k)
-    {
+    for (int k = 0; k < 3; ++k) {
         double v = 0.0;
         std::memcpy(&v, bytes.data() + 28 + 8 * k, sizeof v);
         EXPECT_TRUE(std::isfinite(v)) << "value " << k;
@@ -195,8 +194,7 @@ TEST_F(ChannelFrameTest, ZeroWidthAndNumbersThatAreNoneNeverReachTheFile)
 TEST(DepthViewMenu, EveryModelGetsAMenuNamedAfterTheEchograms)
 {
     shelltest::QtApp();
-    for (int code : {0, 1, 2, 3, 4, 5})
-    {
+    for (int code : {0, 1, 2, 3, 4, 5}) {
         CDepthView::Environment env;
         env.model = static_cast<SounderModel>(code);
         CDepthView::SetEnvironment(env);
@@ -231,7 +229,11 @@ TEST(DepthViewText, DepthFormatsAndColourSchemes)
 
 TEST(ChannelFrameSplitBars, DepthBarIdealsKeepTheLowerRow)
 {
-    struct Case { int d, h0, h1, t, upper, lower; const char* legend; };
+    struct Case
+    {
+        int d, h0, h1, t, upper, lower;
+        const char* legend;
+    };
     const Case cases[] = {
         {30, 200, 100, 20, 170, 100, "down, less than the upper row"},
         {200, 200, 100, 20, 0, 100, "down by exactly the upper row"},
@@ -242,8 +244,7 @@ TEST(ChannelFrameSplitBars, DepthBarIdealsKeepTheLowerRow)
         {-20, 200, 100, 20, 220, 100, "up by exactly the depth row"},
         {-60, 200, 100, 20, 220, 100, "up past the depth row: no more than it had"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         const auto ideals = CChannelFrameAbstract::DepthBarIdeals(c.d, c.h0, c.h1, c.t);
         EXPECT_EQ(ideals.upper, c.upper) << c.legend;
         EXPECT_EQ(ideals.lower, c.lower) << c.legend;
@@ -252,7 +253,11 @@ TEST(ChannelFrameSplitBars, DepthBarIdealsKeepTheLowerRow)
 
 TEST(ChannelFrameSplitBars, ColumnBarIdealKeepsTheColumnRightOfIt)
 {
-    struct Case { int dx, w0, w1, ideal; const char* legend; };
+    struct Case
+    {
+        int dx, w0, w1, ideal;
+        const char* legend;
+    };
     const Case cases[] = {
         {30, 100, 300, 270, "right"},
         {-30, 100, 300, 330, "left"},
@@ -263,8 +268,7 @@ TEST(ChannelFrameSplitBars, ColumnBarIdealKeepsTheColumnRightOfIt)
         EXPECT_EQ(CChannelFrameAbstract::ColumnBarIdeal(c.dx, c.w0, c.w1), c.ideal) << c.legend;
 }
 
-namespace
-{
+namespace {
 // Presses the left button on a splitter bar, drags it by `delta` and lets go.
 void DragBar(QWidget* bar, QPoint delta)
 {
@@ -283,7 +287,7 @@ QSplitter* Inner(const CChannelFrameAbstract& frame)
 {
     return qobject_cast<QSplitter*>(frame.OuterSplitter()->widget(1));
 }
-} // namespace
+}  // namespace
 
 TEST_F(ChannelFrameTest, DraggingTheDepthBarKeepsTheLowerEchogramRow)
 {
@@ -294,17 +298,16 @@ TEST_F(ChannelFrameTest, DraggingTheDepthBarKeepsTheLowerEchogramRow)
         std::function<int(int h0, int h1, int t)> upper, lower;
     };
     const Case cases[] = {
-        {"down less than the upper row", [](int, int, int) { return 30; },
-         [](int h0, int, int) { return h0 - 30; }, [](int, int h1, int) { return h1; }},
+        {"down less than the upper row", [](int, int, int) { return 30; }, [](int h0, int, int) { return h0 - 30; },
+         [](int, int h1, int) { return h1; }},
         {"down past the upper row", [](int h0, int, int) { return h0 + 25; }, [](int, int, int) { return 0; },
          [](int, int h1, int) { return h1 - 25; }},
         {"up, less than the depth row", [](int, int, int t) { return -t / 2; },
          [](int h0, int, int t) { return h0 + t / 2; }, [](int, int h1, int) { return h1; }},
-        {"up past the depth row", [](int, int, int t) { return -(t + 40); },
-         [](int h0, int, int t) { return h0 + t; }, [](int, int h1, int) { return h1; }},
+        {"up past the depth row", [](int, int, int t) { return -(t + 40); }, [](int h0, int, int t) { return h0 + t; },
+         [](int, int h1, int) { return h1; }},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         auto frame = Make<CChannelFrame1>(400, 400);
         // A depth row high enough to drag up into.
         const QList<int> outer = frame->OuterSplitter()->sizes();
@@ -323,9 +326,12 @@ TEST_F(ChannelFrameTest, DraggingTheDepthBarKeepsTheLowerEchogramRow)
 
 TEST_F(ChannelFrameTest, DraggingTheFirstColumnBarKeepsTheScopeColumnInBothRows)
 {
-    struct Case { const char* legend; int dx; };
-    for (const Case& c : {Case{"right", 40}, Case{"left", -30}, Case{"left past the first column", -400}})
+    struct Case
     {
+        const char* legend;
+        int dx;
+    };
+    for (const Case& c : {Case{"right", 40}, Case{"left", -30}, Case{"left past the first column", -400}}) {
         auto frame = Make<CChannelFrame2>(600, 400);
         QSplitter* inner = Inner(*frame);
         ASSERT_NE(inner, nullptr);

@@ -2,12 +2,13 @@
 // from a document's values and read back from its controls; the checks made
 // on OK; the dialogs run modally behind the document's launchers; and the
 // depth view's commands reaching the channel and the right echogram.
+#include "display/ui/EchogramDialogs.h"
+#include "app/widgets/UpDownCtrl.h"
 #include "display/ui/DepthView.h"
 #include "display/ui/DepthViewCommands.h"
 #include "display/ui/EchogramDialog.h"
 #include "display/ui/EchogramDialogQY210.h"
 #include "display/ui/EchogramDialogRM30.h"
-#include "display/ui/EchogramDialogs.h"
 #include "display/ui/EchogramFilterDialog.h"
 #include "display/ui/EchogramView.h"
 #include "display/ui/RangeBottomDialog.h"
@@ -15,11 +16,10 @@
 #include "display/ui/RangeSlopeDialog.h"
 #include "display/ui/RangeSurfaceDialog.h"
 #include "display/ui/RangeTrawlDialog.h"
-#include "app/widgets/UpDownCtrl.h"
 
-#include "base/DepthUnit.h"
-#include "app/widgets/SpinButtonDoubleCtrl.h"
 #include "app/ui/tests/QtTestSupport.h"
+#include "app/widgets/SpinButtonDoubleCtrl.h"
+#include "base/DepthUnit.h"
 #include "display/DepthDoc.h"
 #include "display/EchogramDoc.h"
 #include "engine/BottomDetector.h"
@@ -230,9 +230,14 @@ TEST_F(DialogsTest, QYDialogFillsReadsBackAndFollowsThePingerMode)
 
     // Pinger mode: the TVG choice off, on the larger template its frame too;
     // otherwise the pinger controls off.
-    const struct { int templateId; bool pinger; } rows[] = {
-        {CEchogramDoc::kQY210Template, true}, {CEchogramDoc::kQY310Template, true},
-        {CEchogramDoc::kQY210Template, false}, {CEchogramDoc::kQY310Template, false}};
+    const struct
+    {
+        int templateId;
+        bool pinger;
+    } rows[] = {{CEchogramDoc::kQY210Template, true},
+                {CEchogramDoc::kQY310Template, true},
+                {CEchogramDoc::kQY210Template, false},
+                {CEchogramDoc::kQY310Template, false}};
     for (const auto& row : rows) {
         Values p;
         p.pingerMode = row.pinger;
@@ -672,4 +677,4 @@ TEST_F(DialogsTest, DocumentRealizesThePalettesOfItsOwnViews)
     EXPECT_EQ(a1.realized, 1);
 }
 
-} // namespace
+}  // namespace

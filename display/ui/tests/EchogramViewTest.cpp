@@ -13,10 +13,9 @@
 
 #include <vector>
 
-namespace
-{
+namespace {
 constexpr std::int16_t kWeak = -9000;
-constexpr std::int16_t kEcho = -850; // about -10 dB
+constexpr std::int16_t kEcho = -850;  // about -10 dB
 
 // A channel whose column has one echo at a chosen sample index.
 class OneEchoChannel : public CStubEchogramChannel
@@ -44,7 +43,7 @@ protected:
         doc.SetEchogramChannel(&fake);
         doc.m_range = 100.0;
         doc.m_start = 0.0;
-        doc.m_rangeReference = CEchogramDoc::SURFACE; // new documents alternate their defaults
+        doc.m_rangeReference = CEchogramDoc::SURFACE;  // new documents alternate their defaults
         CEchogramDoc::Environment env;
         env.updateViews = [this](CEchogramDoc*) { view->OnUpdate(); };
         CEchogramDoc::SetEnvironment(env);
@@ -79,7 +78,7 @@ protected:
     std::unique_ptr<CEchogramView> view;
     double bottom = 0.0;
 };
-} // namespace
+}  // namespace
 
 TEST_F(EchogramViewTest, PingsScrollLeftAndEachWritesItsColumn)
 {
@@ -101,7 +100,7 @@ TEST_F(EchogramViewTest, PingsScrollLeftAndEachWritesItsColumn)
 TEST_F(EchogramViewTest, BottomOfTheChannelDrawsTheLineWhereTheDepthLies)
 {
     doc.m_bottomShown = true;
-    bottom = 60.5; // 100 rows over 100 m
+    bottom = 60.5;  // 100 rows over 100 m
     Ping();
 
     EXPECT_EQ(view->Picture().At(view->Picture().NewestColumn(), 60), 79);
@@ -115,7 +114,7 @@ TEST_F(EchogramViewTest, LowPaneFreezesAndTinyPaneDisables)
     Resize(200, 5);
     EXPECT_FALSE(view->IsEnabled());
     EXPECT_EQ(doc.GetColumnLength(), 5);
-    Ping(); // nothing to draw on: must not touch anything
+    Ping();  // nothing to draw on: must not touch anything
     Resize(58, 40);
     EXPECT_TRUE(view->IsEnabled());
     EXPECT_FALSE(doc.m_frozen);
@@ -137,23 +136,23 @@ TEST(EchogramViewScale, TextsAndTicks)
 {
     EXPECT_EQ(CEchogramView::FormatScaleValue(25.0, "m"), " 25m");
     EXPECT_EQ(CEchogramView::FormatScaleValue(1500.0, "m"), " 1500");
-    EXPECT_EQ(CEchogramView::TickRow(1, 95), 10); // 9.5 rounds away from zero
+    EXPECT_EQ(CEchogramView::TickRow(1, 95), 10);  // 9.5 rounds away from zero
     EXPECT_EQ(CEchogramView::TickRow(9, 100), 90);
 }
 
 TEST_F(EchogramViewTest, ResizeKeepsTheOldPictureAtTheRightStretchedToTheNewHeight)
 {
-    Resize(354, 100); // echogram area 300 columns
+    Resize(354, 100);  // echogram area 300 columns
     fake.echoIndex = 49;
-    Ping(); // row 50 of the newest column
-    Resize(454, 200); // 100 more columns, twice the height
+    Ping();            // row 50 of the newest column
+    Resize(454, 200);  // 100 more columns, twice the height
     const CEchogramPicture& p = view->Picture();
     EXPECT_EQ(p.At(399, 100), 164);
     EXPECT_EQ(p.At(399, 101), 164);
     EXPECT_EQ(p.At(399, 99), 78);
     for (int x : {0, 50, 99})
         EXPECT_EQ(p.At(x, 100), 78) << "new column " << x;
-    Resize(254, 200); // shrinking keeps the newest columns
+    Resize(254, 200);  // shrinking keeps the newest columns
     EXPECT_EQ(p.At(199, 100), 164);
 }
 
@@ -176,7 +175,7 @@ TEST_F(EchogramViewTest, SlopeReferenceDrawsTheAngleQColumnsBackAndTellsTheTrack
     };
     view->SetChannelAccess(access);
     doc.m_rangeReference = CEchogramDoc::SLOPE;
-    doc.m_start = 5.0; // +5 degrees at the top, -5 at the foot of 100 rows
+    doc.m_start = 5.0;  // +5 degrees at the top, -5 at the foot of 100 rows
     doc.m_range = 10.0;
 
     Ping();
@@ -192,7 +191,7 @@ TEST_F(EchogramViewTest, SlopeReferenceDrawsTheAngleQColumnsBackAndTellsTheTrack
     EXPECT_EQ(validity, std::vector<bool>{true});
     EXPECT_EQ(view->GetSlopeLag(), 3);
 
-    haveAngle = false; // no fit: the slope column only moves on
+    haveAngle = false;  // no fit: the slope column only moves on
     Ping();
     EXPECT_EQ(p.At(slopeColumn - 1, 25), 193);
     EXPECT_EQ(p.At(slopeColumn, 25), 78);
@@ -213,8 +212,8 @@ TEST_F(EchogramViewTest, SideLookingDocumentWritesRowsWithTheSecondSideFromTheEx
     ASSERT_EQ(table.SetSourceName(0, "Starboard"), 1);
     std::array<std::uint32_t, CExternalDepth::kBlockWords> block{};
     for (std::uint32_t& word : block)
-        word = 0xDCD8DCD8u; // -9000 in both halves: weak
-    block[2] = 0xDCD8FCAEu; // sample 4 is an echo (-850), sample 5 weak
+        word = 0xDCD8DCD8u;  // -9000 in both halves: weak
+    block[2] = 0xDCD8FCAEu;  // sample 4 is an echo (-850), sample 5 weak
     ASSERT_EQ(table.SetSourceBlock("Starboard", block.data()), 1);
     CEchogramView::SetExternalDepth(&table);
     CEchogramView::ChannelAccess access;
@@ -256,7 +255,7 @@ TEST_F(EchogramViewTest, SideLookingDocumentWritesRowsWithTheSecondSideFromTheEx
 
 TEST_F(EchogramViewTest, PrinterCopyStretchesTheNewestColumnAndAdvancesY)
 {
-    fake.echoIndex = 10; // picture row 11
+    fake.echoIndex = 10;  // picture row 11
     Ping();
     QImage page(40, 400, QImage::Format_ARGB32);
     page.fill(Qt::white);
@@ -288,7 +287,7 @@ TEST_F(EchogramViewTest, PrinterCopyOfARowStandsItUpWithoutGapsAndKeepsY)
     doc.m_rangeReference = CEchogramDoc::SIDESCAN;
     doc.m_sidescanRange[0] = 50.0;
     doc.m_sidescanRange[1] = 50.0;
-    fake.echoIndex = 10; // column 90
+    fake.echoIndex = 10;  // column 90
     Ping();
     QImage page(10, 500, QImage::Format_ARGB32);
     page.fill(Qt::white);
@@ -315,7 +314,7 @@ TEST_F(EchogramViewTest, SideLookingViewShowsItsScaleAsAHeaderAndKeepsItsPicture
     doc.m_rangeReference = CEchogramDoc::SIDESCAN;
     doc.m_sidescanRange[0] = 50.0;
     doc.m_sidescanRange[1] = 50.0;
-    fake.echoIndex = 10; // column 90 of 200
+    fake.echoIndex = 10;  // column 90 of 200
     Ping();
     const QImage shot = view->grab().toImage();
     const QRgb text = view->GetColourTable()[79];
@@ -333,7 +332,7 @@ TEST_F(EchogramViewTest, SideLookingViewShowsItsScaleAsAHeaderAndKeepsItsPicture
     doc.m_sidescanRange[1] = 10.0;
     Ping();
     ASSERT_EQ(view->Picture().At(189, t), 164);
-    Resize(300, 100); // a wider pane keeps the rows, all of their width, at its right edge
+    Resize(300, 100);  // a wider pane keeps the rows, all of their width, at its right edge
     EXPECT_EQ(view->Picture().At(289, t), 164);
     EXPECT_EQ(view->Picture().At(190, t + 1), 164) << "the first ping";
     EXPECT_EQ(view->Picture().At(50, t), 78) << "new columns are background";

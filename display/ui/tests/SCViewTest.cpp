@@ -1,7 +1,7 @@
 #include "display/ui/SCView.h"
 
-#include "base/AppIds.h"
 #include "app/ui/tests/QtTestSupport.h"
+#include "base/AppIds.h"
 #include "platform/MessageBox.h"
 
 #include <QPainter>
@@ -71,7 +71,7 @@ protected:
 TEST_F(SCViewTest, PaletteMessageFillsTheTableAndTheTwoColours)
 {
     TestView v;
-    Background(v, 3); // Bright Day
+    Background(v, 3);  // Bright Day
     EXPECT_EQ(v.GetColourTable()[78], qRgb(255, 255, 255));
     EXPECT_EQ(v.GetColourTable()[79], qRgb(0, 0, 0));
     EXPECT_EQ(v.GetBackgroundColour(), 0xFFFFFFu);
@@ -101,13 +101,13 @@ TEST_F(SCViewTest, SideScanGreyScaleIsClampedNotWrapped)
     scales.greyScaleOnSidescan = 1;
     TestView v;
     v.sideScan = 1;
-    Background(v, 4); // black background, white text: step 36
+    Background(v, 4);  // black background, white text: step 36
     EXPECT_EQ(EchoGreys(v), (std::vector<int>{39, 75, 111, 147, 183, 219, 255, 255, 255, 255, 255, 255}));
-    Background(v, 3); // white background, black text: step -36
+    Background(v, 3);  // white background, black text: step -36
     EXPECT_EQ(EchoGreys(v), (std::vector<int>{219, 183, 147, 111, 75, 39, 3, 0, 0, 0, 0, 0}));
     EXPECT_TRUE(MessageBoxRecord().empty());
 
-    TestView plain; // not a side-scan echogram: settings ignored
+    TestView plain;  // not a side-scan echogram: settings ignored
     Background(plain, 4);
     EXPECT_EQ(plain.GetColourTable()[167], qRgb(palettes.GetLogPalette(4)->palPalEntry[157].peRed,
                                                 palettes.GetLogPalette(4)->palPalEntry[157].peGreen,
@@ -189,4 +189,4 @@ TEST_F(SCViewTest, GreyDrawingWritesExactIndices)
         }
 }
 
-} // namespace
+}  // namespace

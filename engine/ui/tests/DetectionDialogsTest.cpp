@@ -1,7 +1,7 @@
 // The detection dialogs offscreen: their controls, ranges, the check made
 // on OK, and the values they hand back to the core objects.
-#include "engine/ui/BottomDetectorDialog.h"
 #include "engine/ui/DetectionDialogs.h"
+#include "engine/ui/BottomDetectorDialog.h"
 #include "engine/ui/FishDialog.h"
 #include "engine/ui/SlopeDialog.h"
 #include "engine/ui/TSDetectionDialog.h"
@@ -77,7 +77,13 @@ TEST_F(DialogTest, BottomDetectorDialogRangesAndValues)
     EXPECT_EQ(reference->currentText(), "T200");
 
     // Out-of-range values are refused with a message, one field at a time.
-    struct Row { const char* field; const char* bad; const char* good; const char* message; };
+    struct Row
+    {
+        const char* field;
+        const char* bad;
+        const char* good;
+        const char* message;
+    };
     const Row rows[] = {
         {"IDC_BACKSTEP", "-80.5", "-60", "Please enter a number between -80.0 and 0.0."},
         {"IDC_GAIN", "5.01", "2.5", "Please enter a number between 0.0 and 5.0."},
@@ -85,8 +91,7 @@ TEST_F(DialogTest, BottomDetectorDialogRangesAndValues)
         {"IDC_MIN_DEPTH", "451", "3", "Please enter a number between 0.0 and 450.0."},  // above the maximum
         {"IDC_MAX_ALARM_DEPTH", "abc", "120", "Please enter a number."},
     };
-    for (const Row& r : rows)
-    {
+    for (const Row& r : rows) {
         auto* edit = Find<QLineEdit>(dialog, r.field);
         ASSERT_TRUE(edit);
         edit->setText(r.bad);
@@ -118,7 +123,7 @@ TEST_F(DialogTest, BottomDetectorDialogShowsFeetAndReturnsMetres)
 {
     CDepthUnit::SetUnit(CDepthUnit::kFeet);
     CBottomDetector::DialogValues v;
-    v.MaximumDepth = 30.48; // 100 ft
+    v.MaximumDepth = 30.48;  // 100 ft
     CBottomDetectorDialog dialog(v);
     auto* edit = Find<QLineEdit>(dialog, "IDC_MAX_DEPTH");
     ASSERT_TRUE(edit);
@@ -256,8 +261,7 @@ TEST_F(DialogTest, TSDetectionDialogChecksEachRange)
 {
     CTSDetection::Settings s;
     CTSDetectionDialog dialog(s);
-    for (const auto& f : CTSDetectionDialog::kFields)
-    {
+    for (const auto& f : CTSDetectionDialog::kFields) {
         auto* edit = Find<QLineEdit>(dialog, f.Name);
         ASSERT_TRUE(edit);
         edit->setText(QString::number(f.Maximum + 0.5));
@@ -295,4 +299,4 @@ TEST_F(DialogTest, FishDialogSlidersStoreAtOnce)
     EXPECT_EQ(dialog.Values().Type, CFish::Herring);
 }
 
-} // namespace
+}  // namespace

@@ -2,12 +2,12 @@
 // window offscreen: which controls the mode, the files and the pacing
 // switches allow, the file choice and its options, and the texts of the
 // channel columns.
-#include "engine/ui/ChannelStatusDialog.h"
 #include "engine/ui/OperationDialog.h"
+#include "engine/ui/ChannelStatusDialog.h"
 #include "engine/ui/SimplePingerSettingsDialog.h"
 
-#include "base/AppIds.h"
 #include "app/ui/tests/QtTestSupport.h"
+#include "base/AppIds.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 
@@ -42,7 +42,8 @@ bool Enabled(QWidget& w, int id)
     return c && c->isEnabled();
 }
 
-struct Links : IOperationDialogLinks {
+struct Links : IOperationDialogLinks
+{
     bool ChooseReplayFiles(QWidget*, int& loop, int& saveData, int& changeInstallation, int& changeSvp,
                            std::vector<std::string>& files) override
     {
@@ -100,7 +101,8 @@ protected:
 // no rate while HBX or the simple pinger paces the pings.
 TEST_F(OperationDialogTest, StartStateFollowsModeFilesAndPacing)
 {
-    struct Row {
+    struct Row
+    {
         const char* legend;
         SounderModel model;
         int installed;
@@ -109,14 +111,14 @@ TEST_F(OperationDialogTest, StartStateFollowsModeFilesAndPacing)
         bool normal, ok, trigger, rates, multiPulse, pingerMode;
     };
     const Row rows[] = {
-        {"nothing installed, no files", SounderModel::QY310, 0, 1, false, false, false,
-         false, false, false, true, false, false},
-        {"nothing installed, files", SounderModel::QY310, 0, 1, true, false, false,
-         false, true, false, true, false, false},
+        {"nothing installed, no files", SounderModel::QY310, 0, 1, false, false, false, false, false, false, true,
+         false, false},
+        {"nothing installed, files", SounderModel::QY310, 0, 1, true, false, false, false, true, false, true, false,
+         false},
         {"normal operation", SounderModel::QY310, 2, 0, false, false, false, true, true, true, true, true, false},
         {"replay with files", SounderModel::QY310, 2, 1, true, false, false, true, true, false, true, false, false},
-        {"replay, the pinger mode built", SounderModel::QY310, 2, 1, true, false, true,
-         true, true, false, true, false, true},
+        {"replay, the pinger mode built", SounderModel::QY310, 2, 1, true, false, true, true, true, false, true, false,
+         true},
         {"HBX paces", SounderModel::QYNVU, 2, 0, false, true, true, true, true, true, false, false, false},
     };
     for (const Row& r : rows) {

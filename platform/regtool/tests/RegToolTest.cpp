@@ -1,5 +1,5 @@
-#include "platform/regtool/RegText.h"
 #include "platform/regtool/RegTool.h"
+#include "platform/regtool/RegText.h"
 
 #include "platform/Registry.h"
 #include "platform/TempHives.h"
@@ -16,23 +16,27 @@
 
 namespace {
 
-struct Result {
+struct Result
+{
     int exitCode = -1;
     std::string out;
     std::string err;
 };
 
-std::string Slurp(FILE* f) {
+std::string Slurp(FILE* f)
+{
     std::string s;
     std::rewind(f);
     char buffer[1024];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) s.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        s.append(buffer, n);
     std::fclose(f);
     return s;
 }
 
-Result Zvreg(const std::vector<std::string>& args) {
+Result Zvreg(const std::vector<std::string>& args)
+{
     FILE* out = std::tmpfile();
     FILE* err = std::tmpfile();
     Result r;
@@ -42,35 +46,42 @@ Result Zvreg(const std::vector<std::string>& args) {
     return r;
 }
 
-struct Stored {
+struct Stored
+{
     LONG rc = ERROR_SUCCESS;
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
 };
 
-Stored Read(HKEY root, const char* path, const char* name) {
+Stored Read(HKEY root, const char* path, const char* name)
+{
     Stored s;
     HKEY key = nullptr;
     s.rc = RegOpenKeyEx(root, path, 0, KEY_READ, &key);
-    if (s.rc != ERROR_SUCCESS) return s;
+    if (s.rc != ERROR_SUCCESS)
+        return s;
     DWORD size = 0;
     s.rc = RegQueryValueEx(key, name, nullptr, &s.type, nullptr, &size);
     s.data.resize(size);
-    if (s.rc == ERROR_SUCCESS) s.rc = RegQueryValueEx(key, name, nullptr, &s.type, s.data.data(), &size);
+    if (s.rc == ERROR_SUCCESS)
+        s.rc = RegQueryValueEx(key, name, nullptr, &s.type, s.data.data(), &size);
     RegCloseKey(key);
     return s;
 }
 
-void Put(HKEY root, const char* path, const std::string& name, DWORD type, const std::vector<BYTE>& data) {
+void Put(HKEY root, const char* path, const std::string& name, DWORD type, const std::vector<BYTE>& data)
+{
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyEx(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueEx(key, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
-TEST(RegTool, SetStoresTheTypeAskedForAndRefusesBadData) {
+TEST(RegTool, SetStoresTheTypeAskedForAndRefusesBadData)
+{
     CTempHives hives;
-    struct Case {
+    struct Case
+    {
         const char* legend;
         std::vector<std::string> args;
         int exitCode;
@@ -110,7 +121,8 @@ TEST(RegTool, SetStoresTheTypeAskedForAndRefusesBadData) {
     EXPECT_EQ(Zvreg({"query", "HKCU\\Software\\Nothing"}).exitCode, 1);
 }
 
-TEST(RegTool, ExportAndImportGiveBackEveryByte) {
+TEST(RegTool, ExportAndImportGiveBackEveryByte)
+{
     CTempHives hives;
     Put(HKEY_CURRENT_USER, "Software\\Zelvar", "", REG_SZ, {'d', 'e', 'f', 0});
     Put(HKEY_CURRENT_USER, "Software\\Zelvar", "Quote\" and \\ back", REG_SZ,
@@ -144,10 +156,12 @@ TEST(RegTool, ExportAndImportGiveBackEveryByte) {
     EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\Zelvar", "NoTerminator").data, (std::vector<BYTE>{'a', 'b'}));
 }
 
-TEST(RegTool, ABadImportFileChangesNothing) {
+TEST(RegTool, ABadImportFileChangesNothing)
+{
     CTempHives hives;
     Put(HKEY_CURRENT_USER, "Software\\Zelvar", "Keep", REG_DWORD, {7, 0, 0, 0});
-    struct Case {
+    struct Case
+    {
         const char* legend;
         const char* text;
         const char* line;
@@ -174,13 +188,17 @@ TEST(RegTool, ABadImportFileChangesNothing) {
     EXPECT_EQ(Zvreg({"import", hives.Folder() + "/missing.txt"}).exitCode, 1);
 }
 
-TEST(RegTool, ALineTheStoreRefusesUndoesTheLinesBeforeIt) {
+TEST(RegTool, ALineTheStoreRefusesUndoesTheLinesBeforeIt)
+{
     CTempHives hives;
     Put(HKEY_CURRENT_USER, "Software\\Zelvar", "Keep", REG_DWORD, {7, 0, 0, 0});
     std::string deep = "Software";
-    for (DWORD i = 1; i < REG_MAX_KEY_DEPTH; ++i) deep += "\\k";
-    const std::string head = "[HKCU\\Software\\Zelvar]\n\"Keep\"=dword:1\n\"New\"=dword:2\n[HKCU\\Software\\Zelvar\\Sub]\n";
-    const struct {
+    for (DWORD i = 1; i < REG_MAX_KEY_DEPTH; ++i)
+        deep += "\\k";
+    const std::string head =
+        "[HKCU\\Software\\Zelvar]\n\"Keep\"=dword:1\n\"New\"=dword:2\n[HKCU\\Software\\Zelvar\\Sub]\n";
+    const struct
+    {
         const char* legend;
         std::string text;
     } cases[] = {
@@ -207,27 +225,29 @@ TEST(RegTool, ALineTheStoreRefusesUndoesTheLinesBeforeIt) {
     EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\Zelvar", "New").data, (std::vector<BYTE>{2, 0, 0, 0}));
 }
 
-TEST(RegTool, ExportAndDeleteOfADamagedHiveEnd) {
+TEST(RegTool, ExportAndDeleteOfADamagedHiveEnd)
+{
     CTempHives hives;
     Put(HKEY_CURRENT_USER, "Software\\Zelvar\\A", "V", REG_DWORD, {1, 0, 0, 0});
     // Rows of the file itself: an empty name below "A", and a chain far
     // deeper than the store takes.
     const std::int64_t other = InsertKeyRow(hives.UserHive(), kHiveRootRow, "Other");
     std::string chain = "d";
-    for (int i = 1; i < 2000; ++i) chain += "\\d";
+    for (int i = 1; i < 2000; ++i)
+        chain += "\\d";
     InsertKeyPath(hives.UserHive(), other, chain);
     InsertKeyRow(hives.UserHive(), KeyRowNamed(hives.UserHive(), "A"), "");
     const Result exported = Zvreg({"export", "HKCU", "-"});
     EXPECT_EQ(exported.exitCode, 0) << exported.err;
-    EXPECT_NE(exported.out.find("[HKEY_CURRENT_USER\\Software\\Zelvar\\A]\n\"V\"=dword:00000001\n"),
-              std::string::npos);
+    EXPECT_NE(exported.out.find("[HKEY_CURRENT_USER\\Software\\Zelvar\\A]\n\"V\"=dword:00000001\n"), std::string::npos);
     EXPECT_EQ(exported.out.find("[HKEY_CURRENT_USER\\Software\\Zelvar\\A\\]"), std::string::npos);
     EXPECT_EQ(Zvreg({"delete", "HKCU\\Software"}).exitCode, 0);
     EXPECT_EQ(Zvreg({"delete", "HKCU\\Other"}).exitCode, 0);
     EXPECT_EQ(Zvreg({"export", "HKCU", "-"}).out, "; zvreg export\n[HKEY_CURRENT_USER]\n");
 }
 
-TEST(RegTool, DeleteRemovesValuesAndTreesButNeverARoot) {
+TEST(RegTool, DeleteRemovesValuesAndTreesButNeverARoot)
+{
     CTempHives hives;
     Put(HKEY_CURRENT_USER, "Software\\Zelvar\\A\\B", "V", REG_DWORD, {1, 0, 0, 0});
     Put(HKEY_CURRENT_USER, "Software\\Zelvar", "W", REG_DWORD, {1, 0, 0, 0});
@@ -246,10 +266,11 @@ TEST(RegTool, DeleteRemovesValuesAndTreesButNeverARoot) {
 }
 
 // The program itself, as a user runs it.
-TEST(RegTool, TheProgramSetsWhatTheStoreReads) {
+TEST(RegTool, TheProgramSetsWhatTheStoreReads)
+{
     CTempHives hives;
-    const std::string command = std::string("'") + ZVREG_PATH +
-                                "' set 'HKCU\\Software\\Zelvar\\EchoSounder' SounderName REG_SZ QY310";
+    const std::string command =
+        std::string("'") + ZVREG_PATH + "' set 'HKCU\\Software\\Zelvar\\EchoSounder' SounderName REG_SZ QY310";
     RegistryResetStore();
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));

@@ -67,16 +67,16 @@ TEST_F(GraphDibTest, BlitCopiesTheSameRectangleCutToThePicture)
 {
     CGraphDib dib(20, 10);
     dib.Fill(0);
-    dib.GetSurface()->setPixel(5, 0, qRgb(255, 0, 0));  // top row
-    dib.GetSurface()->setPixel(5, 9, qRgb(0, 255, 0));  // bottom row
-    dib.GetSurface()->setPixel(19, 9, qRgb(0, 0, 255)); // last pixel
+    dib.GetSurface()->setPixel(5, 0, qRgb(255, 0, 0));   // top row
+    dib.GetSurface()->setPixel(5, 9, qRgb(0, 255, 0));   // bottom row
+    dib.GetSurface()->setPixel(19, 9, qRgb(0, 0, 255));  // last pixel
     QImage target(30, 30, QImage::Format_RGB32);
     target.fill(Qt::white);
     {
         QPainter p(&target);
-        dib.Blit(p, 0, 0, 10, 2);    // the top rows only
-        dib.Blit(p, 15, 8, 40, 40);  // beyond the picture: cut
-        dib.Blit(p, -5, -5, -1, -1); // outside: nothing
+        dib.Blit(p, 0, 0, 10, 2);     // the top rows only
+        dib.Blit(p, 15, 8, 40, 40);   // beyond the picture: cut
+        dib.Blit(p, -5, -5, -1, -1);  // outside: nothing
     }
     EXPECT_TRUE(SameColour(target.pixel(5, 0), qRgb(255, 0, 0)));
     EXPECT_TRUE(SameColour(target.pixel(9, 1), qRgb(0, 0, 0)));
@@ -86,4 +86,4 @@ TEST_F(GraphDibTest, BlitCopiesTheSameRectangleCutToThePicture)
     EXPECT_TRUE(SameColour(target.pixel(15, 10), qRgb(255, 255, 255)));
 }
 
-} // namespace
+}  // namespace

@@ -30,7 +30,7 @@ protected:
     }
     int PaneWidth() const { return view.GetSplitter()->sizes().value(1); }
 
-    QApplication& app = plottest::QtApp(); // before any widget
+    QApplication& app = plottest::QtApp();  // before any widget
     CGraphView view;
     plottest::RecordingPane* pane = nullptr;
 };
@@ -93,14 +93,15 @@ TEST_F(GraphViewTest, CopyPutsTheTextOnTheClipboard)
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText(QStringLiteral("before"));
     view.CopyAsText();
-    EXPECT_EQ(clipboard->text(), QStringLiteral("before")); // no curve: left alone
+    EXPECT_EQ(clipboard->text(), QStringLiteral("before"));  // no curve: left alone
 
     view.AddGraph(0, false, "Profile", 0);
     view.SetAxisCaption("Sound velocity", "m/s", 1, plot::kAxisX, 0);
     view.SetAxisCaption("Depth", "m", 1, plot::kAxisY, 0);
     view.AddPoint(0, 1500, -12.5, 0, 0, -1, 1);
     view.GetGraphix()->OnCommand(plot::ID_GRAPH_COPY);
-    EXPECT_EQ(clipboard->text(), QStringLiteral("Profile\t\r\nSound velocity, m/s\tDepth, m\r\n1500.0\t-12.5\r\n\t\r\n"));
+    EXPECT_EQ(clipboard->text(),
+              QStringLiteral("Profile\t\r\nSound velocity, m/s\tDepth, m\r\n1500.0\t-12.5\r\n\t\r\n"));
 }
 
 TEST_F(GraphViewTest, AxisFormatsReachTheRulers)
@@ -136,4 +137,4 @@ TEST_F(GraphViewTest, ReplacedPointsViewStopsHearing)
     EXPECT_EQ(second->heard, (Heard{"5 0 0 0 1"}));
 }
 
-} // namespace
+}  // namespace

@@ -55,10 +55,7 @@ protected:
     const QImage& Surface() const { return *graphix->GetSurface().GetSurface(); }
     void Sentinel() { graphix->GetSurface().GetSurface()->setPixel(390, 290, kBlue); }
     bool SentinelKept() const { return SameColour(Surface().pixel(390, 290), kBlue); }
-    int Curve(bool markers)
-    {
-        return view.AddGraph(kRedCurve, markers, "c", 1);
-    }
+    int Curve(bool markers) { return view.AddGraph(kRedCurve, markers, "c", 1); }
     void Add(int slot, double x, double y, int redraw = 0) { view.AddPoint(slot, x, y, redraw, 1, -1, 1); }
     static std::vector<std::string> Square(int cx, int cy)
     {
@@ -69,7 +66,7 @@ protected:
         return out;
     }
 
-    QApplication& app = plottest::QtApp(); // before any widget
+    QApplication& app = plottest::QtApp();  // before any widget
     CGraphView view;
     CGraphix* graphix = nullptr;
 };
@@ -104,12 +101,12 @@ TEST_F(GraphixDrawTest, PointsOnThePixelOfTheLastDrawnOneAreSkipped)
 {
     view.SetRangeOptions(0, 0);
     const int slot = Curve(true);
-    Add(slot, 100.2, 200.3); // pixel (100, 99)
-    Add(slot, 100.7, 200.6); // pixel (100, 99) again: no marker, no line
+    Add(slot, 100.2, 200.3);  // pixel (100, 99)
+    Add(slot, 100.7, 200.6);  // pixel (100, 99) again: no marker, no line
     graphix->Redraw(false);
     EXPECT_EQ(CountColour(Surface(), kRed, Surface().rect()), 0);
 
-    Add(slot, 200, 200); // pixel (200, 100)
+    Add(slot, 200, 200);  // pixel (200, 100)
     graphix->Redraw(false);
     EXPECT_TRUE(SameColour(Surface().pixel(100, 99), kRed));
     EXPECT_TRUE(SameColour(Surface().pixel(98, 97), kWhite));
@@ -145,24 +142,24 @@ TEST_F(GraphixDrawTest, PointAddedAtAnEndDrawsItsSegmentAndCopiesItsRectangle)
 {
     view.SetRangeOptions(plot::DF_MARKERS, 0);
     const int slot = Curve(false);
-    Add(slot, 100, 200); // (100, 100)
-    Add(slot, 150, 250); // (150, 50)
+    Add(slot, 100, 200);  // (100, 100)
+    Add(slot, 150, 250);  // (150, 50)
     graphix->Redraw(false);
     QCoreApplication::processEvents();
     Sentinel();
     PaintRecorder recorder;
     graphix->installEventFilter(&recorder);
-    Add(slot, 200, 280, 1); // (200, 20)
+    Add(slot, 200, 280, 1);  // (200, 20)
     QCoreApplication::processEvents();
     graphix->removeEventFilter(&recorder);
 
     EXPECT_TRUE(SentinelKept());
-    EXPECT_TRUE(SameColour(Surface().pixel(175, 35), kRed)); // the new segment
+    EXPECT_TRUE(SameColour(Surface().pixel(175, 35), kRed));  // the new segment
     EXPECT_EQ(PixelsOf(Surface(), kRed, QRect(198, 18, 5, 5)), Square(200, 20));
     EXPECT_EQ(recorder.painted.boundingRect(), QRect(QPoint(146, 16), QPoint(204, 54)));
 
     // At the front: the segment to point 1.
-    view.AddPoint(slot, 50, 290, 1, 1, 0, 1); // (50, 10)
+    view.AddPoint(slot, 50, 290, 1, 1, 0, 1);  // (50, 10)
     EXPECT_TRUE(SentinelKept());
     EXPECT_TRUE(SameColour(Surface().pixel(75, 55), kRed));
 
@@ -176,7 +173,7 @@ TEST_F(GraphixDrawTest, FirstPointOfACurveGetsOnlyItsMarker)
     view.SetRangeOptions(plot::DF_MARKERS, 0);
     graphix->Redraw(false);
     const int slot = Curve(false);
-    Add(slot, 300, 100, 1); // (300, 200)
+    Add(slot, 300, 100, 1);  // (300, 200)
     EXPECT_EQ(PixelsOf(Surface(), kRed, Surface().rect()), Square(300, 200));
 }
 
@@ -193,7 +190,7 @@ TEST_F(GraphixDrawTest, AutoRangeMovesTheViolatedEndAndRedrawsAll)
     EXPECT_EQ(view.GetContainer()->GetHRuler()->GetLastValue(), 500);
 
     Sentinel();
-    Add(slot, 250, 150, 1); // inside: drawn in place
+    Add(slot, 250, 150, 1);  // inside: drawn in place
     EXPECT_TRUE(SentinelKept());
 }
 
@@ -254,4 +251,4 @@ TEST_F(GraphixDrawTest, FitToDataOnOneDepthAndAFastConstantProfile)
     }
 }
 
-} // namespace
+}  // namespace

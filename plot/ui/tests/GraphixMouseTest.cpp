@@ -59,7 +59,7 @@ protected:
         return out;
     }
 
-    QApplication& app = plottest::QtApp(); // before any widget
+    QApplication& app = plottest::QtApp();  // before any widget
     CGraphView view;
     CGraphix* graphix = nullptr;
 };
@@ -72,7 +72,7 @@ TEST_F(GraphixMouseTest, TheFirstEditModeChangesNoData)
 TEST_F(GraphixMouseTest, DeleteTakesAPointThreePixelsAwayNotFour)
 {
     view.AddGraph(0, false, "c", 0);
-    view.AddPoint(0, 100, 200, 0, 0, -1, 1); // pixel (100, 100)
+    view.AddPoint(0, 100, 200, 0, 0, -1, 1);  // pixel (100, 100)
     view.SetDeleteMode();
     Click({104, 100});
     Click({100, 96});
@@ -113,7 +113,7 @@ TEST_F(GraphixMouseTest, DragInASortedCurveKeepsHoldOfItsPoint)
     for (double x : {100.0, 150.0, 200.0})
         view.AddPoint(0, x, 200, 0, 0, -1, 1);
     view.SetPickMode();
-    Drag({100, 100}, {250, 90}); // past both others
+    Drag({100, 100}, {250, 90});  // past both others
     EXPECT_EQ(Points(0), (Pts{{150, 200}, {200, 200}, {250, 210}}));
     view.Undo();
     EXPECT_EQ(Points(0), (Pts{{100, 200}, {150, 200}, {200, 200}}));
@@ -122,10 +122,10 @@ TEST_F(GraphixMouseTest, DragInASortedCurveKeepsHoldOfItsPoint)
 TEST_F(GraphixMouseTest, AddGoesBeforeTheFirstPointBelowTheClick)
 {
     view.AddGraph(0, false, "profile", 0);
-    for (double y : {300.0, 250.0, 200.0}) // pixels 0, 50, 100 down
+    for (double y : {300.0, 250.0, 200.0})  // pixels 0, 50, 100 down
         view.AddPoint(0, 100, y, 0, 0, -1, 1);
     view.SetAddMode();
-    Click({120, 70}); // value 230
+    Click({120, 70});  // value 230
     EXPECT_EQ(Points(0), (Pts{{100, 300}, {100, 250}, {120, 230}, {100, 200}}));
     Click({130, 150});
     EXPECT_EQ(Points(0).back(), (std::pair<double, double>{130, 150}));
@@ -178,11 +178,11 @@ TEST_F(GraphixMouseTest, TrackerMovesWithTheMouseAndADoubleClickZoomsToIt)
     graphix->OnCommand(plot::ID_GRAPH_TRACKER);
     ASSERT_TRUE(graphix->IsTrackerActive());
     EXPECT_EQ(graphix->GetTracker().GetRect(), QRect(QPoint(5, 5), QPoint(49, 49)));
-    Click({300, 200}); // outside: nothing
+    Click({300, 200});  // outside: nothing
     EXPECT_TRUE(graphix->IsTrackerActive());
-    Drag({25, 25}, {125, 75}); // inside: moves it
+    Drag({25, 25}, {125, 75});  // inside: moves it
     EXPECT_EQ(graphix->GetTracker().GetRect(), QRect(QPoint(105, 55), QPoint(149, 99)));
-    Drag({149, 99}, {199, 149}); // the bottom right handle
+    Drag({149, 99}, {199, 149});  // the bottom right handle
     EXPECT_EQ(graphix->GetTracker().GetRect(), QRect(QPoint(105, 55), QPoint(199, 149)));
     QTest::mouseDClick(graphix, Qt::LeftButton, {}, {150, 100});
     EXPECT_FALSE(graphix->IsTrackerActive());
@@ -270,8 +270,8 @@ TEST(GraphixMenu, RightButtonOpensTheMenuUnlessTheViewSaysNo)
 
     EXPECT_TRUE(graphix->OnCommand(plot::ID_GRAPH_HOOK_FIRST));
     EXPECT_TRUE(graphix->OnCommand(plot::ID_GRAPH_HOOK_LAST));
-    EXPECT_FALSE(graphix->OnCommand(plot::ID_GRAPH_HOOK_LAST + 1)); // not the window's
+    EXPECT_FALSE(graphix->OnCommand(plot::ID_GRAPH_HOOK_LAST + 1));  // not the window's
     EXPECT_EQ(view.commands, (std::vector<int>{40000, 40013}));
 }
 
-} // namespace
+}  // namespace

@@ -1,5 +1,5 @@
-#include "plot/ListSort.h"
 #include "plot/ui/ListCtrlEx.h"
+#include "plot/ListSort.h"
 #include "plot/ui/tests/PlotTestSupport.h"
 
 #include <QMouseEvent>
@@ -55,7 +55,7 @@ protected:
         return cell.width() * cell.height() - plottest::CountColour(image, back.rgb(), cell);
     }
 
-    QApplication& app = plottest::QtApp(); // before any widget
+    QApplication& app = plottest::QtApp();  // before any widget
     CListCtrlEx list;
 };
 
@@ -77,8 +77,8 @@ TEST_F(ListCtrlExTest, ModeTwoReachesTheWindowEdgeAndEmptyCellsDrawNoText)
     const QImage shot = Shot();
     const int edge = list.viewport()->width() - 1;
     EXPECT_TRUE(plottest::SameColour(Pixel(shot, edge, 0), kHighlight.rgb()));
-    EXPECT_TRUE(plottest::SameColour(Pixel(shot, 250, 0), kHighlight.rgb())); // past the last column
-    EXPECT_TRUE(plottest::SameColour(Pixel(shot, edge, 2), kWindow.rgb()));   // not selected
+    EXPECT_TRUE(plottest::SameColour(Pixel(shot, 250, 0), kHighlight.rgb()));  // past the last column
+    EXPECT_TRUE(plottest::SameColour(Pixel(shot, edge, 2), kWindow.rgb()));    // not selected
     EXPECT_GT(Ink(shot, 0, 100, 179, kHighlight), 0);
     EXPECT_EQ(Ink(shot, 1, 100, 179, kHighlight), 0);
     EXPECT_GT(Ink(shot, 2, 100, 179, kWindow), 0);
@@ -242,7 +242,7 @@ TEST(ListCtrlExSort, EqualTextsAndTheSelectionStayWithTheirRows)
     list->SetItemState(1, CListCtrlEx::LVIS_DROPHILITED, CListCtrlEx::LVIS_DROPHILITED);
     EXPECT_TRUE(list->Sort(1, true));
     EXPECT_EQ(Order(*list), (std::vector<int>{3, 1, 0, 2}));
-    const int at = 1; // where the row of 9 went
+    const int at = 1;  // where the row of 9 went
     EXPECT_EQ(list->GetFirstSelected(), at);
     EXPECT_EQ(list->GetItemState(at, ~0u),
               CListCtrlEx::LVIS_SELECTED | CListCtrlEx::LVIS_FOCUSED | CListCtrlEx::LVIS_DROPHILITED);
@@ -314,7 +314,7 @@ protected:
         Send(port, QEvent::MouseButtonRelease, {last, y}, Qt::LeftButton, Qt::NoButton);
     }
 
-    QApplication& app = plottest::QtApp(); // before any widget
+    QApplication& app = plottest::QtApp();  // before any widget
     std::unique_ptr<CListCtrlEx> list;
     CHeaderCtrlEx* header = nullptr;
     std::vector<std::pair<int, int>> drops;
@@ -332,7 +332,7 @@ TEST_F(HeaderTest, ClicksSortOnlyWithTheSwitchOn)
     Click(150);
     EXPECT_EQ(Order(*list), (std::vector<int>{2, 0, 1, 3}));
     EXPECT_FALSE(list->IsLastSortAscending());
-    Click(50); // another column starts ascending
+    Click(50);  // another column starts ascending
     EXPECT_EQ(Order(*list), (std::vector<int>{1, 0, 2, 3}));
     EXPECT_TRUE(list->IsLastSortAscending());
 }
@@ -340,14 +340,14 @@ TEST_F(HeaderTest, ClicksSortOnlyWithTheSwitchOn)
 TEST_F(HeaderTest, DropsOnTheColumnOrJustRightOfItCallNothing)
 {
     Drag(50, {60, 120});
-    EXPECT_TRUE(drops.empty()); // switch off
+    EXPECT_TRUE(drops.empty());  // switch off
 
     header->SetDragEnabled(true);
-    Drag(50, {55, 20});   // its own place
-    Drag(50, {55, 120});  // before column 1: directly right of itself
-    Drag(150, {155, 20}); // column 1 before column 0
-    Drag(50, {55, 200});  // before column 2
-    Drag(50, {55, 390});  // the end
+    Drag(50, {55, 20});    // its own place
+    Drag(50, {55, 120});   // before column 1: directly right of itself
+    Drag(150, {155, 20});  // column 1 before column 0
+    Drag(50, {55, 200});   // before column 2
+    Drag(50, {55, 390});   // the end
     EXPECT_EQ(drops, (std::vector<std::pair<int, int>>{{1, 0}, {0, 2}, {0, 3}}));
 }
 
@@ -371,4 +371,4 @@ TEST_F(HeaderTest, TheMarkerShowsWhereTheColumnWouldGo)
     EXPECT_FALSE(header->IsDragging());
 }
 
-} // namespace
+}  // namespace

@@ -53,7 +53,7 @@ QString Value(const QStringList& args, const QString& option)
     return at >= 0 && at + 1 < args.size() ? args[at + 1] : QString();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -73,14 +73,18 @@ int main(int argc, char** argv)
     layout->addWidget(view, 1);
 
     auto* modes = new QActionGroup(&dialog);
-    const Mode buttons[] = {{"Delete", plot::EM_DELETE}, {"Move", plot::EM_PICK}, {"Add", plot::EM_ADD},
-                            {"Zoom", plot::EM_ZOOM},     {"Pan", plot::EM_PAN}};
+    const Mode buttons[] = {{"Delete", plot::EM_DELETE},
+                            {"Move", plot::EM_PICK},
+                            {"Add", plot::EM_ADD},
+                            {"Zoom", plot::EM_ZOOM},
+                            {"Pan", plot::EM_PAN}};
     for (const Mode& b : buttons) {
         QAction* a = tools->addAction(QString::fromLatin1(b.text));
         a->setCheckable(true);
         a->setChecked(b.mode == plot::EM_ZOOM);
         modes->addAction(a);
-        QObject::connect(a, &QAction::triggered, view, [view, mode = b.mode] { view->GetGraphix()->SetEditMode(mode); });
+        QObject::connect(a, &QAction::triggered, view,
+                         [view, mode = b.mode] { view->GetGraphix()->SetEditMode(mode); });
     }
     tools->addSeparator();
     QObject::connect(tools->addAction(QStringLiteral("Fit")), &QAction::triggered, view, [view] { view->FitToData(); });
@@ -90,8 +94,8 @@ int main(int argc, char** argv)
     view->SetAxisCaption("Depth", "m", 1, plot::kAxisY, 0);
     view->SetRangeOptions(14, 1);
     const int slot = view->AddGraph(128, true, "Profile", 1);
-    const double profile[][2] = {{0, 1510.2},  {5, 1509.8},   {10, 1508.1},  {15, 1503.4},  {20, 1497.0},
-                                 {25, 1492.5}, {30, 1490.1},  {40, 1488.6},  {50, 1487.9},  {75, 1486.8},
+    const double profile[][2] = {{0, 1510.2},   {5, 1509.8},   {10, 1508.1},  {15, 1503.4},  {20, 1497.0},
+                                 {25, 1492.5},  {30, 1490.1},  {40, 1488.6},  {50, 1487.9},  {75, 1486.8},
                                  {100, 1486.0}, {150, 1485.1}, {200, 1484.9}, {250, 1485.3}, {300, 1485.8}};
     for (const auto& p : profile)
         view->AddPoint(slot, p[1], -p[0], 0, 0, -1, 1);

@@ -96,4 +96,4 @@ std::unique_ptr<QTimer> WhenModal(std::function<void(T&)> answer)
     return timer;
 }
 
-} // namespace plottest
+}  // namespace plottest

@@ -63,7 +63,7 @@ struct Plot
     }
     void Select(int row) { List().SetItemState(row, CListCtrlEx::LVIS_SELECTED, CListCtrlEx::LVIS_SELECTED); }
 
-    QApplication& app = plottest::QtApp(); // before any widget
+    QApplication& app = plottest::QtApp();  // before any widget
     CGraphView view;
     CPointsView* points = nullptr;
 };
@@ -80,36 +80,54 @@ TEST(PointsView, CodesTable)
         int current;
     };
     const Row table[] = {
-        {"1: a point of the current curve", [](CGraphView& v, CPointsView&) { v.AddPoint(0, 1499, -30, 1, 1, -1, 1); },
-         {"30.0 m|1499.0 m/s", "0.0 m|1500.0 m/s", "10.0 m|1501.0 m/s", "20.0 m|1502.0 m/s"}, 0},
+        {"1: a point of the current curve",
+         [](CGraphView& v, CPointsView&) { v.AddPoint(0, 1499, -30, 1, 1, -1, 1); },
+         {"30.0 m|1499.0 m/s", "0.0 m|1500.0 m/s", "10.0 m|1501.0 m/s", "20.0 m|1502.0 m/s"},
+         0},
         {"1: a point of another curve", [](CGraphView& v, CPointsView&) { v.AddPoint(1, 1499, -30, 1, 1, -1, 1); },
          kRowsOfA, 0},
-        {"1 with the list flag 0 reaches no list", [](CGraphView& v, CPointsView&) { v.AddPoint(0, 1499, -30, 1, 0, -1, 1); },
-         kRowsOfA, 0},
-        {"2: current", [](CGraphView& v, CPointsView&) { v.DeletePoint(0, 1, 1, 1); },
-         {"0.0 m|1500.0 m/s", "20.0 m|1502.0 m/s"}, 0},
+        {"1 with the list flag 0 reaches no list",
+         [](CGraphView& v, CPointsView&) { v.AddPoint(0, 1499, -30, 1, 0, -1, 1); }, kRowsOfA, 0},
+        {"2: current",
+         [](CGraphView& v, CPointsView&) { v.DeletePoint(0, 1, 1, 1); },
+         {"0.0 m|1500.0 m/s", "20.0 m|1502.0 m/s"},
+         0},
         {"2: another", [](CGraphView& v, CPointsView&) { v.DeletePoint(1, 0, 1, 1); }, kRowsOfA, 0},
-        {"3: current, to another row", [](CGraphView& v, CPointsView&) { v.MovePoint(0, 0, 1505, -5, 1, 1, 1); },
-         {"10.0 m|1501.0 m/s", "20.0 m|1502.0 m/s", "5.0 m|1505.0 m/s"}, 0},
+        {"3: current, to another row",
+         [](CGraphView& v, CPointsView&) { v.MovePoint(0, 0, 1505, -5, 1, 1, 1); },
+         {"10.0 m|1501.0 m/s", "20.0 m|1502.0 m/s", "5.0 m|1505.0 m/s"},
+         0},
         {"3: another", [](CGraphView& v, CPointsView&) { v.MovePoint(1, 0, 1505, -5, 1, 1, 1); }, kRowsOfA, 0},
         {"5: a new curve leaves the current one", [](CGraphView& v, CPointsView&) { v.AddGraph(0, false, "C", 1); },
          kRowsOfA, 0},
         {"6: another curve removed", [](CGraphView& v, CPointsView&) { v.RemoveGraph(1, 1); }, kRowsOfA, 0},
-        {"6: the current curve removed, one left", [](CGraphView& v, CPointsView&) { v.RemoveGraph(0, 1); },
-         {"5.0 m|1490.0 m/s"}, 1},
-        {"7: current", [](CGraphView&, CPointsView& p) { p.OnGraphMessage({plot::GN_GRAPH_CLEARED, CGraphPointRecord{0, 0, 0, 1}}); },
-         {}, 0},
-        {"7: another", [](CGraphView&, CPointsView& p) { p.OnGraphMessage({plot::GN_GRAPH_CLEARED, CGraphPointRecord{1, 0, 0, 1}}); },
+        {"6: the current curve removed, one left",
+         [](CGraphView& v, CPointsView&) { v.RemoveGraph(0, 1); },
+         {"5.0 m|1490.0 m/s"},
+         1},
+        {"7: current",
+         [](CGraphView&, CPointsView& p) {
+             p.OnGraphMessage({plot::GN_GRAPH_CLEARED, CGraphPointRecord{0, 0, 0, 1}});
+         },
+         {},
+         0},
+        {"7: another",
+         [](CGraphView&, CPointsView& p) {
+             p.OnGraphMessage({plot::GN_GRAPH_CLEARED, CGraphPointRecord{1, 0, 0, 1}});
+         },
          kRowsOfA, 0},
         {"9: changes no row", [](CGraphView& v, CPointsView&) { v.NotifyPropertiesChanged(0, 1); }, kRowsOfA, 0},
-        {"11: new formats", [](CGraphView& v, CPointsView&) { v.SetAxisCaption("Depth", "ft", 0, plot::kAxisY, 1); },
-         {"0 ft|1500.0 m/s", "10 ft|1501.0 m/s", "20 ft|1502.0 m/s"}, 0},
+        {"11: new formats",
+         [](CGraphView& v, CPointsView&) { v.SetAxisCaption("Depth", "ft", 0, plot::kAxisY, 1); },
+         {"0 ft|1500.0 m/s", "10 ft|1501.0 m/s", "20 ft|1502.0 m/s"},
+         0},
         {"12: refilled from the curve",
          [](CGraphView& v, CPointsView&) {
              v.GetGraph(0)->RemovePoint(0, true);
              v.UpdatePointsWindow();
          },
-         {"10.0 m|1501.0 m/s", "20.0 m|1502.0 m/s"}, 0},
+         {"10.0 m|1501.0 m/s", "20.0 m|1502.0 m/s"},
+         0},
     };
     for (const Row& row : table) {
         Plot p;
@@ -163,11 +181,12 @@ TEST(PointsView, PaintingIsHeldWhileARecordSaysNotToRedraw)
 {
     Plot p;
     std::vector<bool> painting;
-    QObject::connect(p.List().model(), &QAbstractItemModel::rowsInserted, [&] { painting.push_back(p.points->updatesEnabled()); });
+    QObject::connect(p.List().model(), &QAbstractItemModel::rowsInserted,
+                     [&] { painting.push_back(p.points->updatesEnabled()); });
     p.view.AddPoint(0, 1499, -30, 0, 1, -1, 1);  // redraw 0
     p.view.AddPoint(0, 1498, -40, 1, 1, -1, 1);  // redraw 1
-    p.view.MovePoint(0, 0, 1497, -40, 1, 1, 0); // list flag 0
-    p.view.MovePoint(0, 0, 1496, -40, 1, 1, 1); // list flag 1
+    p.view.MovePoint(0, 0, 1497, -40, 1, 1, 0);  // list flag 0
+    p.view.MovePoint(0, 0, 1496, -40, 1, 1, 1);  // list flag 1
     EXPECT_EQ(painting, (std::vector<bool>{false, true, false, true}));
     EXPECT_TRUE(p.points->updatesEnabled());
 }
@@ -195,7 +214,7 @@ TEST(PointsView, AFirstUpdateWithoutSlotZeroTakesTheLowestCurve)
     view.AddPoint(1, 1490, -5, 1, 1, -1, 1);
     view.RemoveGraph(0, 1);
     view.resize(700, 400);
-    view.show(); // the first update: code 12
+    view.show();  // the first update: code 12
     EXPECT_EQ(points->GetCurrentSlot(), 1);
     EXPECT_EQ(points->GetCombo()->currentIndex(), 0);
     EXPECT_EQ(points->GetList()->GetItemText(0, 1), QStringLiteral("1490.000 "));
@@ -296,7 +315,7 @@ TEST(PointsView, AddPointWithoutASelectedRowAppends)
 TEST(PointsView, InsertBeforeAndAfterTheSelectedRow)
 {
     Plot p;
-    p.view.AddGraph(0, false, "C", 1); // unsorted: the place is kept
+    p.view.AddGraph(0, false, "C", 1);  // unsorted: the place is kept
     p.view.AddPoint(2, 1480, -1, 1, 1, -1, 1);
     p.view.AddPoint(2, 1481, -2, 1, 1, -1, 1);
     p.points->GetCombo()->setCurrentIndex(2);
@@ -464,4 +483,4 @@ TEST(PointsViewX, AnotherProgramReadsTheCopy)
     EXPECT_EQ(QString::fromUtf8(reader.readAllStandardOutput()), expected);
 }
 
-} // namespace
+}  // namespace

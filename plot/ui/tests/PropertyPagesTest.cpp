@@ -1,9 +1,9 @@
 #include "plot/ui/GraphPropertySheet.h"
 
+#include "plot/ui/GrPointsCombo.h"
 #include "plot/ui/GraphPage.h"
 #include "plot/ui/GraphView.h"
 #include "plot/ui/Graphix.h"
-#include "plot/ui/GrPointsCombo.h"
 #include "plot/ui/TitlePrompt.h"
 #include "plot/ui/tests/PlotTestSupport.h"
 
@@ -64,7 +64,7 @@ protected:
         return message;
     }
 
-    QApplication& app = plottest::QtApp(); // before any widget
+    QApplication& app = plottest::QtApp();  // before any widget
     CGraphView view;
     plottest::RecordingPane* pane = nullptr;
 };
@@ -140,7 +140,7 @@ TEST_F(PagesTest, DecimalsAboveTenAreRefusedWithTheSheetOpen)
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_EQ(sheet->GetTabs()->currentIndex(), 1);
     EXPECT_EQ(view.GetAxisFormat(plot::kAxisX).GetDecimals(), 1);
-    EXPECT_EQ(view.GetAxisFormat(plot::kAxisY).GetCaption(), "Depth"); // no page applied
+    EXPECT_EQ(view.GetAxisFormat(plot::kAxisY).GetCaption(), "Depth");  // no page applied
 
     decimals->setText(QStringLiteral("2.5"));
     EXPECT_EQ(PressOk(*sheet), QStringLiteral("Please enter an integer."));
@@ -237,4 +237,4 @@ TEST_F(PagesTest, WithoutCurvesNothingIsSelectedOrChangeable)
     EXPECT_TRUE(PressOk(*sheet).isEmpty());
 }
 
-} // namespace
+}  // namespace

@@ -50,8 +50,8 @@ TEST_F(RulerTest, NoLabelAtTheScalesStartButItsTick)
     h.resize(300, 30);
     h.SetRange(0, 10, false);
     const QImage image = h.grab().toImage();
-    const int bottom = 28; // the last row above the frame line
-    EXPECT_LT(qGray(image.pixel(15, bottom)), 128); // the tick at 0
+    const int bottom = 28;                           // the last row above the frame line
+    EXPECT_LT(qGray(image.pixel(15, bottom)), 128);  // the tick at 0
     EXPECT_EQ(Dark(image, QRect(8, 1, 15, bottom - 4)), 0);
 
     // The next tick is labelled.
@@ -73,7 +73,7 @@ TEST_F(RulerTest, CapacityFollowsTheUsableLength)
     EXPECT_GT(wide, narrow);
     EXPECT_GT(narrow, 0);
     h.resize(15, 15);
-    EXPECT_EQ(h.GetLabelCapacity(), 0); // all of it the corner
+    EXPECT_EQ(h.GetLabelCapacity(), 0);  // all of it the corner
 }
 
-} // namespace
+}  // namespace

@@ -44,7 +44,8 @@ SReplayInstallation Block(int channels)
 
 // The test thread's window stands in for the main frame and keeps the
 // commands it is sent.
-struct Frame {
+struct Frame
+{
     Frame()
     {
         hwnd = CreateMessageWindow([this](HWND, UINT m, WPARAM w, LPARAM) -> LRESULT {
@@ -70,7 +71,8 @@ struct Frame {
     std::vector<unsigned> commands;
 };
 
-class ReplayDialogsTest : public ::testing::Test {
+class ReplayDialogsTest : public ::testing::Test
+{
 protected:
     ReplayDialogsTest()
     {

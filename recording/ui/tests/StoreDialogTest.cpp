@@ -28,14 +28,16 @@ SStoreDialogValues Values(unsigned maxMb, bool locked)
     return SStoreDialogValues::From(s, locked, 12.5, {{{true, "38 kHz"}, {true, "200 kHz"}, {false, ""}, {false, ""}}});
 }
 
-class StoreDialogTest : public ::testing::Test {
+class StoreDialogTest : public ::testing::Test
+{
 protected:
     StoreDialogTest() { shelltest::QtApp(); }
 };
 
 TEST_F(StoreDialogTest, OpensWithTheSliderNearestTheSizeAndOnlyPresentChannels)
 {
-    struct {
+    struct
+    {
         unsigned mb;
         int position;
     } const cases[] = {{95, 7}, {600, 9}, {800, 10}};
@@ -51,7 +53,8 @@ TEST_F(StoreDialogTest, OpensWithTheSliderNearestTheSizeAndOnlyPresentChannels)
     EXPECT_FALSE(Control<QCheckBox>(dialog, 1360)->isChecked());
     EXPECT_FALSE(Control<QCheckBox>(dialog, 1360)->isEnabled());
     EXPECT_FALSE(Control<QRadioButton>(dialog, 1038)->isEnabled());
-    for (int id : {1005, 1006, 1009, 1010}) EXPECT_FALSE(Control<QRadioButton>(dialog, id)->isChecked()) << id;
+    for (int id : {1005, 1006, 1009, 1010})
+        EXPECT_FALSE(Control<QRadioButton>(dialog, id)->isChecked()) << id;
     EXPECT_TRUE(Control<QLineEdit>(dialog, 1163)->isEnabled());
 
     // While logging (or replaying) the file settings cannot be changed.

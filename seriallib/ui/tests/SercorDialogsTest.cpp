@@ -1,11 +1,11 @@
 // The dialogs of the serial library, offscreen.
+#include "seriallib/ui/SercorDialogs.h"
 #include "seriallib/ASCII.h"
 #include "seriallib/RAW.h"
 #include "seriallib/Sercor32.h"
 #include "seriallib/ui/ComOptionsDlg.h"
 #include "seriallib/ui/ComStatistics.h"
 #include "seriallib/ui/ProtStatistics.h"
-#include "seriallib/ui/SercorDialogs.h"
 
 #include "platform/SerialBackendFake.h"
 #include "platform/TempHives.h"
@@ -37,7 +37,8 @@ bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 10000)
 {
     QDeadlineTimer deadline(timeoutMs);
     while (!pred()) {
-        if (deadline.hasExpired()) return false;
+        if (deadline.hasExpired())
+            return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
@@ -47,11 +48,13 @@ template <class T>
 T* FindTopLevel(const QString& name)
 {
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == name && w->isVisible()) return qobject_cast<T*>(w);
+        if (w->objectName() == name && w->isVisible())
+            return qobject_cast<T*>(w);
     return nullptr;
 }
 
-class SercorDialogs : public ::testing::Test {
+class SercorDialogs : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -98,7 +101,8 @@ TEST_F(SercorDialogs, OptionsDialogShowsTheOfferedPortsAndTakesTheControls)
 TEST_F(SercorDialogs, ConfigureRunsTheDialogAndChoosingNoneStoresNone)
 {
     CTempHives hives;
-    for (int n = 1; n <= 16; ++n) SetComPortPath(n, "/nonexistent/ttyS" + std::to_string(n - 1));
+    for (int n = 1; n <= 16; ++n)
+        SetComPortPath(n, "/nonexistent/ttyS" + std::to_string(n - 1));
     CSercor32 port;
     port.CreateEx(CSercor::s_szPortNone, 9600, 8, 0, 0, TRUE);
     QTimer::singleShot(0, [] {
@@ -109,7 +113,8 @@ TEST_F(SercorDialogs, ConfigureRunsTheDialogAndChoosingNoneStoresNone)
         dialog->findChild<QPushButton*>("ctl_1")->click();
     });
     EXPECT_TRUE(port.Configure(TRUE));
-    for (int n = 1; n <= 16; ++n) SetComPortPath(n, "");
+    for (int n = 1; n <= 16; ++n)
+        SetComPortPath(n, "");
     EXPECT_TRUE(port.IsPortNone());
     EXPECT_EQ(port.GetBaud(), 38400);
 }
@@ -127,7 +132,7 @@ TEST_F(SercorDialogs, PortStatisticsCountFromZeroValuesAndRemoveHidesThem)
         return s.BytesReceived == 5;
     }));
     ASSERT_TRUE(port.ShowStatistics(TRUE));
-    EXPECT_FALSE(port.ShowStatistics(TRUE));   // one window per port
+    EXPECT_FALSE(port.ShowStatistics(TRUE));  // one window per port
     auto* window = FindTopLevel<CComStatistics>("dialog_10131");
     ASSERT_TRUE(window);
     EXPECT_EQ(window->ValueText(11019), "5");
@@ -153,7 +158,8 @@ TEST_F(SercorDialogs, PortStatisticsCountFromZeroValuesAndRemoveHidesThem)
 TEST_F(SercorDialogs, ProtocolStatisticsShowWhatTheProtocolTypeHas)
 {
     CSercor32 port;
-    struct Row {
+    struct Row
+    {
         PROTOCOL_TYPE type;
         const char* dialog;
         bool sent, received;

@@ -45,7 +45,8 @@ TEST(DruCodec, RequestsAreCutFromBytesHoweverTheyArrive)
 
 TEST(DruCodec, BytesThatCannotBeRequestsBreakTheConnection)
 {
-    struct Case {
+    struct Case
+    {
         const char* legend;
         std::vector<BYTE> bytes;
     };
@@ -68,7 +69,8 @@ TEST(DruCodec, BytesThatCannotBeRequestsBreakTheConnection)
     }
 }
 
-struct AnswerCase {
+struct AnswerCase
+{
     const char* legend;
     CDruSimulator::Settings settings;
     bool fromControl;
@@ -88,20 +90,48 @@ TEST(DruSimulator, AnswersPerCardAndRequest)
     inUse.inUse = true;
     const AnswerCase cases[] = {
         {"card id", card, false, Request(1, CDruCodec::kReadCardId, {}, 2), {0, 0, 0, 0, 2, 0, 0, 0, 1, 0}, false},
-        {"card id, driver at another address", otherAddress, false, Request(1, CDruCodec::kReadCardId, {}, 2),
-         {0, 0, 0, 0, 2, 0, 0, 0, 0xFF, 0x0F}, false},
-        {"card id, no card", noCard, false, Request(1, CDruCodec::kReadCardId, {}, 2),
-         {0, 0, 0, 0, 2, 0, 0, 0, 0xFF, 0x0F}, false},
-        {"status 8, healthy", card, false, Request(1, CDruCodec::kReadStatus8, {}, 1), {0, 0, 0, 0, 1, 0, 0, 0, 3},
+        {"card id, driver at another address",
+         otherAddress,
+         false,
+         Request(1, CDruCodec::kReadCardId, {}, 2),
+         {0, 0, 0, 0, 2, 0, 0, 0, 0xFF, 0x0F},
          false},
-        {"status 8, no card", noCard, false, Request(1, CDruCodec::kReadStatus8, {}, 1), {0, 0, 0, 0, 1, 0, 0, 0, 0},
+        {"card id, no card",
+         noCard,
+         false,
+         Request(1, CDruCodec::kReadCardId, {}, 2),
+         {0, 0, 0, 0, 2, 0, 0, 0, 0xFF, 0x0F},
          false},
-        {"status 32", card, false, Request(1, CDruCodec::kReadStatus32, {}, 4), {0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0},
+        {"status 8, healthy",
+         card,
+         false,
+         Request(1, CDruCodec::kReadStatus8, {}, 1),
+         {0, 0, 0, 0, 1, 0, 0, 0, 3},
          false},
-        {"status 32, in use", inUse, false, Request(1, CDruCodec::kReadStatus32, {}, 4),
-         {0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0x10}, false},
-        {"status 32 into 2 bytes", card, false, Request(1, CDruCodec::kReadStatus32, {}, 2),
-         {122, 0, 0, 0, 0, 0, 0, 0}, false},
+        {"status 8, no card",
+         noCard,
+         false,
+         Request(1, CDruCodec::kReadStatus8, {}, 1),
+         {0, 0, 0, 0, 1, 0, 0, 0, 0},
+         false},
+        {"status 32",
+         card,
+         false,
+         Request(1, CDruCodec::kReadStatus32, {}, 4),
+         {0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0},
+         false},
+        {"status 32, in use",
+         inUse,
+         false,
+         Request(1, CDruCodec::kReadStatus32, {}, 4),
+         {0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0x10},
+         false},
+        {"status 32 into 2 bytes",
+         card,
+         false,
+         Request(1, CDruCodec::kReadStatus32, {}, 2),
+         {122, 0, 0, 0, 0, 0, 0, 0},
+         false},
         {"unknown control code", card, false, Request(1, 0x9C40640C, {}, 4), {1, 0, 0, 0, 0, 0, 0, 0}, false},
         {"start command", card, false, Request(2, 0, {5, 0, 0, 0, 0, 0, 0}, 0), {0, 0, 0, 0, 7, 0, 0, 0}, false},
         {"command of 6 bytes", card, false, Request(2, 0, {5, 0, 0, 0, 0, 0}, 0), {87, 0, 0, 0, 0, 0, 0, 0}, false},
@@ -109,8 +139,12 @@ TEST(DruSimulator, AnswersPerCardAndRequest)
         {"read, no blocks yet", card, false, Request(3, 0, {}, 604), {21, 0, 0, 0, 0, 0, 0, 0}, false},
         {"unload on the device", card, false, Request(4, 0, {}, 0), {1, 0, 0, 0, 0, 0, 0, 0}, false},
         {"unload on the control socket", card, true, Request(4, 0, {}, 0), {0, 0, 0, 0, 0, 0, 0, 0}, true},
-        {"card id on the control socket", card, true, Request(1, CDruCodec::kReadCardId, {}, 2),
-         {1, 0, 0, 0, 0, 0, 0, 0}, false},
+        {"card id on the control socket",
+         card,
+         true,
+         Request(1, CDruCodec::kReadCardId, {}, 2),
+         {1, 0, 0, 0, 0, 0, 0, 0},
+         false},
     };
     for (const auto& c : cases) {
         CDruSimulator simulator(c.settings);

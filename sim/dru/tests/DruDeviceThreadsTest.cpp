@@ -12,7 +12,8 @@
 
 namespace {
 
-class RunningCard {
+class RunningCard
+{
 public:
     explicit RunningCard(CDruSimulator::Settings settings) : m_simulator(std::move(settings))
     {

@@ -19,7 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TempDir {
+struct TempDir
+{
     TempDir()
     {
         char tmpl[] = "/tmp/zvrecgenXXXXXX";
@@ -38,9 +39,11 @@ std::vector<std::uint8_t> ReadFile(const fs::path& p)
 bool ChecksumOk(const std::string& s)
 {
     const auto star = s.find('*');
-    if (s.empty() || s[0] != '$' || star == std::string::npos || star + 3 != s.size()) return false;
+    if (s.empty() || s[0] != '$' || star == std::string::npos || star + 3 != s.size())
+        return false;
     unsigned cs = 0;
-    for (std::size_t i = 1; i < star; ++i) cs ^= std::uint8_t(s[i]);
+    for (std::size_t i = 1; i < star; ++i)
+        cs ^= std::uint8_t(s[i]);
     return std::strtoul(s.substr(star + 1).c_str(), nullptr, 16) == cs;
 }
 
@@ -86,7 +89,8 @@ TEST(RecGenTest, RecordingReadsBackAsTheScene)
         if (v.type == kTypeRAW0) {
             SSampleView s;
             ASSERT_TRUE(CDatagramReader::ParseSample(v, s));
-            if (v.time != lastTime) ++ping;
+            if (v.time != lastTime)
+                ++ping;
             lastTime = v.time;
             ++samplesPerPing[v.time];
             ASSERT_EQ(v.time, PingTime(gen.Scene(), ping));
@@ -118,14 +122,16 @@ TEST(RecGenTest, RecordingReadsBackAsTheScene)
     EXPECT_EQ(reader.SkippedBytes(), 0u);
     EXPECT_EQ(ping + 1, 30);
     EXPECT_EQ(samplesPerPing.size(), 30u);
-    for (const auto& [t, n] : samplesPerPing) EXPECT_EQ(n, 2);
+    for (const auto& [t, n] : samplesPerPing)
+        EXPECT_EQ(n, 2);
     // One sample is 0.15 m at this interval; the bottom moves 12 m each way.
     EXPECT_LT(worstBottomError, 0.2);
 
     ASSERT_EQ(profiles.size(), 1u);
     EXPECT_EQ(profiles[0], "3,0.00,1495.00,20.00,1490.00,100.00,1485.50");
     ASSERT_EQ(sentences.size(), 90u);
-    for (const std::string& s : sentences) EXPECT_TRUE(ChecksumOk(s)) << s;
+    for (const std::string& s : sentences)
+        EXPECT_TRUE(ChecksumOk(s)) << s;
     // First fix: 60.5 N 5.25 E at 00:00:00 on 2026-01-01.
     EXPECT_EQ(sentences[0].substr(0, 44), "$GPGGA,000000.00,6030.0000,N,00515.0000,E,1,");
     EXPECT_EQ(sentences[2].substr(0, 34), "$GPZDA,000000.00,01,01,2026,00,00*");
@@ -155,10 +161,10 @@ TEST(RecGenTest, SchoolAppearsOnlyInItsPings)
 
 TEST(RecGenTest, BadSceneSettingsAreRefused)
 {
-    const char* bad[] = {"pings=0",  "pings=abc",  "pings=1e3", "channels=",     "channels=38,-1",
-                         "channels=1,2,3,4,5,6,7,8,9", "svp=1:9000", "svp=1",  "unknown=1",
-                         "lat=91",   "noise=1,5",  "=5",        "interval=nan",  "svp-kind=2",
-                         "kind=xyz", "gll=2"};
+    const char* bad[] = {
+        "pings=0",      "pings=abc",  "pings=1e3", "channels=", "channels=38,-1", "channels=1,2,3,4,5,6,7,8,9",
+        "svp=1:9000",   "svp=1",      "unknown=1", "lat=91",    "noise=1,5",      "=5",
+        "interval=nan", "svp-kind=2", "kind=xyz",  "gll=2"};
     for (const char* s : bad) {
         SRecGenScene scene;
         std::string error;
@@ -206,7 +212,8 @@ TEST(RecGenTest, OutFileHoldsDepthsOfTheFirstFourChannelsAndNoSamples)
             ASSERT_TRUE(CDatagramReader::ParseText(v, text));
             EXPECT_TRUE(ChecksumOk(text)) << text;
         }
-        if (v.type != kTypeDEP0) continue;
+        if (v.type != kTypeDEP0)
+            continue;
         std::vector<SDepthEntry> depths;
         ASSERT_TRUE(CDatagramReader::ParseDepth(v, depths));
         ASSERT_EQ(depths.size(), 4u);

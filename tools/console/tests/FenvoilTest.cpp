@@ -28,8 +28,8 @@ constexpr const char* kService = "System\\CurrentControlSet\\Services\\DRUDriver
 const std::string kNotFound = "('\\\\.\\DruDev' not found)\n";
 std::string Found(const char* status, const char* id, const char* health)
 {
-    return std::string("(Device '\\\\.\\DruDev' found with Status=0x") + status + " HW-ID=0x" + id + " HW-Status=0x"
-        + health + ")\n";
+    return std::string("(Device '\\\\.\\DruDev' found with Status=0x") + status + " HW-ID=0x" + id + " HW-Status=0x" +
+           health + ")\n";
 }
 const std::string kCard = Found("00000000", "0001", "03");
 const std::string kNoCard = Found("00000000", "0fff", "00");
@@ -45,12 +45,12 @@ std::string Usage(const std::string& driversFolder)
            "    keeps old settings if present. Otherwise performs like\n"
            " Fenvoil io=210 dma=6 irq=9\n"
            "    Assumes that 'DRUDriver.sys' and 'EPLD2.ttf' are present in the \n"
-           "    "
-        + driversFolder
-        + " directory\n"
-          "Deinstalling the driver:\n"
-          " Fenvoil remove\n"
-          "    ('DRUDriver.sys' and 'EPLD2.ttf' are NOT deleted.)\n";
+           "    " +
+           driversFolder +
+           " directory\n"
+           "Deinstalling the driver:\n"
+           " Fenvoil remove\n"
+           "    ('DRUDriver.sys' and 'EPLD2.ttf' are NOT deleted.)\n";
 }
 
 // Runs the tool in this process, without its settling pauses.
@@ -71,7 +71,10 @@ ToolOutcome RunHere(std::vector<std::string> args)
     return outcome;
 }
 
-std::string DriversFolder() { return CPaths::MapWindowsPath(CFenvoil::DriversFolder()); }
+std::string DriversFolder()
+{
+    return CPaths::MapWindowsPath(CFenvoil::DriversFolder());
+}
 
 // The driver file is the card simulator, or a script that runs it with
 // options; the logic-device file is there too.
@@ -143,7 +146,8 @@ bool DeviceOpens()
 TEST(FenvoilCommandLine, WordsAndValues)
 {
     using A = CFenvoilCommandLine::Action;
-    struct Case {
+    struct Case
+    {
         const char* legend;
         std::vector<const char*> args;
         A action;
@@ -195,7 +199,8 @@ TEST(Fenvoil, CommandLinesThatOnlyShowTheUsage)
 {
     CTempMachine machine;
     PutDriverFile();
-    struct Case {
+    struct Case
+    {
         const char* legend;
         std::vector<std::string> args;
         int exitCode;
@@ -240,9 +245,10 @@ TEST(Fenvoil, InstallStartsTheDriverAndRemoveTakesItAwayLeavingTheFiles)
 
     ToolOutcome out = RunHere({"irq=9", "dma=6", "io=210"});
     EXPECT_EQ(out.exitCode, 0);
-    EXPECT_EQ(out.output, kNotFound + "(No need to stop service: service does not exist)\n"
-                              "DRUDriver successfully started with io=210 dma=6 irq=9\n"
-                              + kCard);
+    EXPECT_EQ(out.output, kNotFound +
+                              "(No need to stop service: service does not exist)\n"
+                              "DRUDriver successfully started with io=210 dma=6 irq=9\n" +
+                              kCard);
     EXPECT_EQ(Kept(), (Parameters{0x210, 6, 9}));
     EXPECT_EQ(Text(kParameters, "EpldFileName"), "EPLD2.ttf");
     EXPECT_EQ(Dword(kService, "Type"), DWORD{SERVICE_KERNEL_DRIVER});
@@ -254,9 +260,10 @@ TEST(Fenvoil, InstallStartsTheDriverAndRemoveTakesItAwayLeavingTheFiles)
     // driver restarts with them, and finds no card at the new address.
     out = RunHere({"io=300", "irq=5"});
     EXPECT_EQ(out.exitCode, 0);
-    EXPECT_EQ(out.output, kCard + "(The specified service already exists in this database)\n"
-                              "DRUDriver successfully started with io=300 dma=6 irq=5\n"
-                              + kNoCard);
+    EXPECT_EQ(out.output, kCard +
+                              "(The specified service already exists in this database)\n"
+                              "DRUDriver successfully started with io=300 dma=6 irq=5\n" +
+                              kNoCard);
     EXPECT_EQ(Kept(), (Parameters{0x300, 6, 5}));
 
     out = RunHere({"remove"});
@@ -290,9 +297,10 @@ TEST(Fenvoil, DefaultKeepsTheParametersInForceAndReportsThem)
 
     const ToolOutcome out = RunHere({"default"});
     EXPECT_EQ(out.exitCode, 0);
-    EXPECT_EQ(out.output, kNotFound + "(No need to stop service: service does not exist)\n"
-                                      "DRUDriver successfully started with io=210 dma=6 irq=11\n"
-                              + kCard);
+    EXPECT_EQ(out.output, kNotFound +
+                              "(No need to stop service: service does not exist)\n"
+                              "DRUDriver successfully started with io=210 dma=6 irq=11\n" +
+                              kCard);
     EXPECT_EQ(Kept(), (Parameters{0x210, 6, 11}));
     EXPECT_EQ(Text(kParameters, "EpldFileName"), "EPLD2.ttf");
 }
@@ -313,10 +321,10 @@ void InstallInUse()
     PutDriverFile("--in-use");
     SC_HANDLE manager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     ASSERT_NE(manager, nullptr);
-    SC_HANDLE service = CreateService(manager, "DRUDriver", "DRUDriver", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
-                                      SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                      "C:\\WINDOWS\\system32\\drivers\\DRUDriver.sys", nullptr, nullptr, nullptr,
-                                      nullptr, nullptr);
+    SC_HANDLE service =
+        CreateService(manager, "DRUDriver", "DRUDriver", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_AUTO_START,
+                      SERVICE_ERROR_NORMAL, "C:\\WINDOWS\\system32\\drivers\\DRUDriver.sys", nullptr, nullptr, nullptr,
+                      nullptr, nullptr);
     ASSERT_NE(service, nullptr);
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kParameters, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
@@ -333,8 +341,7 @@ TEST(Fenvoil, ADeviceInUseRefusesAndNothingChanges)
 {
     CTempMachine machine;
     InstallInUse();
-    const std::string inUse =
-        Found("10000000", "0001", "03") + "Error: '\\\\.\\DruDev' is in use by the Echosounder\n";
+    const std::string inUse = Found("10000000", "0001", "03") + "Error: '\\\\.\\DruDev' is in use by the Echosounder\n";
     for (const char* args : {"io=300", "remove", "help"}) {
         const ToolOutcome out = RunTool(FENVOIL_PATH, {args});
         EXPECT_EQ(out.exitCode, 255) << args;
@@ -365,8 +372,7 @@ TEST(Fenvoil, AnUnprivilegedUserGetsTheReason)
     ::chmod(machine.Folder().c_str(), 0700);
     ::chmod(machine.Hives().MachineHive().c_str(), 0644);
     EXPECT_EQ(out.exitCode, 255);
-    EXPECT_EQ(out.output,
-              kCard + "Error accessing service control manager: The requested access was denied\n");
+    EXPECT_EQ(out.output, kCard + "Error accessing service control manager: The requested access was denied\n");
     EXPECT_EQ(Kept(), (Parameters{0x210, 6, 9}));
     EXPECT_TRUE(DeviceOpens());
 }

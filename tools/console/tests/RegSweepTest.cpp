@@ -18,7 +18,8 @@ namespace {
 
 using Outcome = ToolOutcome;
 
-void MakeKey(HKEY hive, const std::string& path) {
+void MakeKey(HKEY hive, const std::string& path)
+{
     HKEY h = nullptr;
     ASSERT_EQ(RegCreateKeyEx(hive, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr), ERROR_SUCCESS)
         << path;
@@ -27,31 +28,33 @@ void MakeKey(HKEY hive, const std::string& path) {
     RegCloseKey(h);
 }
 
-bool Exists(HKEY hive, const std::string& path) {
+bool Exists(HKEY hive, const std::string& path)
+{
     HKEY h = nullptr;
-    if (RegOpenKeyEx(hive, path.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyEx(hive, path.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+        return false;
     RegCloseKey(h);
     return true;
 }
 
-const char* const kUsageU =
-    "Delete an entry in Registry under HKEY_CURRENT_USER\\Software\\Zelvar\n"
-    "Usage:\n"
-    " Regsweepu <Key to delete>\n"
-    "Example:\n"
-    " Regsweepu EchoSounder\n";
-const char* const kUsageM =
-    "Delete an entry in Registry under HKEY_LOCAL_MACHINE\\Software\\Zelvar\n"
-    "Usage:\n"
-    " Regsweepm <Key to delete>\n"
-    "Example:\n"
-    " Regsweepm EchoSounder\n";
+const char* const kUsageU = "Delete an entry in Registry under HKEY_CURRENT_USER\\Software\\Zelvar\n"
+                            "Usage:\n"
+                            " Regsweepu <Key to delete>\n"
+                            "Example:\n"
+                            " Regsweepu EchoSounder\n";
+const char* const kUsageM = "Delete an entry in Registry under HKEY_LOCAL_MACHINE\\Software\\Zelvar\n"
+                            "Usage:\n"
+                            " Regsweepm <Key to delete>\n"
+                            "Example:\n"
+                            " Regsweepm EchoSounder\n";
 
-TEST(RegSweep, CommandLinesThatOnlyShowTheUsage) {
+TEST(RegSweep, CommandLinesThatOnlyShowTheUsage)
+{
     CTempHives hives;
     MakeKey(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder\\QY310");
     MakeKey(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder\\QY310");
-    struct Case {
+    struct Case
+    {
         const char* legend;
         std::vector<std::string> args;
         int exitCode;
@@ -82,7 +85,8 @@ TEST(RegSweep, CommandLinesThatOnlyShowTheUsage) {
 
 // The store refuses to delete a key that still has sub keys, so a tree gone
 // entirely was deleted bottom-up.
-TEST(RegSweep, DeletesATreeThreeLevelsDeepAndNothingBeside) {
+TEST(RegSweep, DeletesATreeThreeLevelsDeepAndNothingBeside)
+{
     CTempHives hives;
     const std::string longName(120, 'L');  // longer than any fixed name buffer of old
     for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
@@ -109,7 +113,8 @@ TEST(RegSweep, DeletesATreeThreeLevelsDeepAndNothingBeside) {
     EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\Tovrelix\\Port1"));
 }
 
-TEST(RegSweep, ADamagedTreeIsDeletedAsFarAsTheStoreReadsIt) {
+TEST(RegSweep, ADamagedTreeIsDeletedAsFarAsTheStoreReadsIt)
+{
     CTempHives hives;
     MakeKey(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder\\QY310");
     MakeKey(HKEY_CURRENT_USER, "Software\\Zelvar\\Tovrelix");
@@ -119,7 +124,8 @@ TEST(RegSweep, ADamagedTreeIsDeletedAsFarAsTheStoreReadsIt) {
     ASSERT_GT(unit, 0);
     InsertKeyRow(hives.UserHive(), unit, "");
     std::string chain = "d";
-    for (int i = 1; i < 2000; ++i) chain += "\\d";
+    for (int i = 1; i < 2000; ++i)
+        chain += "\\d";
     InsertKeyPath(hives.UserHive(), unit, chain);
 
     const Outcome u = RunTool(REGSWEEPU_PATH, {"EchoSounder"});
@@ -128,7 +134,8 @@ TEST(RegSweep, ADamagedTreeIsDeletedAsFarAsTheStoreReadsIt) {
     EXPECT_TRUE(Exists(HKEY_CURRENT_USER, "Software\\Zelvar\\Tovrelix"));
 }
 
-TEST(RegSweep, MissingKeyAndMissingMakerKey) {
+TEST(RegSweep, MissingKeyAndMissingMakerKey)
+{
     CTempHives hives;
     // No maker key at all: the tool cannot start.
     Outcome u = RunTool(REGSWEEPU_PATH, {"EchoSounder"});
@@ -148,7 +155,8 @@ TEST(RegSweep, MissingKeyAndMissingMakerKey) {
     EXPECT_NE(u.output.find("Cannot open registry key Echo\\\\Sounder"), std::string::npos) << u.output;
 }
 
-TEST(RegSweep, MachineHiveThatCannotBeWritten) {
+TEST(RegSweep, MachineHiveThatCannotBeWritten)
+{
     CTempHives hives;
     ::setenv("ZELVAR_MACHINE_HIVE", "/dev/null/machine.db", 1);
     const Outcome m = RunTool(REGSWEEPM_PATH, {"EchoSounder"});
@@ -159,7 +167,8 @@ TEST(RegSweep, MachineHiveThatCannotBeWritten) {
 // A key that the tool may not open for deleting must not be reported as
 // deleted. The child drops to "nobody" where the test runs as root, since
 // file permissions do not bind root.
-TEST(RegSweep, KeyThatCannotBeOpenedIsNotReportedDeleted) {
+TEST(RegSweep, KeyThatCannotBeOpenedIsNotReportedDeleted)
+{
     CTempHives hives;
     MakeKey(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder\\QY310");
     RegistryResetStore();
@@ -174,11 +183,13 @@ TEST(RegSweep, KeyThatCannotBeOpenedIsNotReportedDeleted) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(pipeFd[0]);
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(100);
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            _exit(100);
         FILE* out = ::fdopen(pipeFd[1], "w");
         CRegSweep tool = CRegSweep::MachineWide(out);
         HKEY maker = nullptr;
-        if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar", 0, KEY_READ, &maker) != ERROR_SUCCESS) _exit(101);
+        if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar", 0, KEY_READ, &maker) != ERROR_SUCCESS)
+            _exit(101);
         const BOOL deleted = tool.DeleteKeyTree(maker, "EchoSounder");
         std::fclose(out);
         _exit(deleted ? 1 : 0);
@@ -187,7 +198,8 @@ TEST(RegSweep, KeyThatCannotBeOpenedIsNotReportedDeleted) {
     std::string output;
     char buffer[256];
     ssize_t n;
-    while ((n = ::read(pipeFd[0], buffer, sizeof buffer)) > 0) output.append(buffer, static_cast<std::size_t>(n));
+    while ((n = ::read(pipeFd[0], buffer, sizeof buffer)) > 0)
+        output.append(buffer, static_cast<std::size_t>(n));
     ::close(pipeFd[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);

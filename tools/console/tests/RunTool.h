@@ -10,7 +10,8 @@
 #include <sys/wait.h>
 #include <vector>
 
-struct ToolOutcome {
+struct ToolOutcome
+{
     int exitCode = -1000;
     std::string output;
 };

@@ -1,7 +1,7 @@
 // Output names, the order of a run, the files a run refuses to write over,
 // and the command line's messages and exit status.
-#include "tools/converter/CommandLine.h"
 #include "tools/converter/ConversionRun.h"
+#include "tools/converter/CommandLine.h"
 
 #include "ConverterTestSupport.h"
 
@@ -30,8 +30,10 @@ TEST(ConversionRunTest, OutputNameCutsTheBaseNameAtItsFirstDot)
     };
     for (const auto& [input, output] : rows) {
         const std::optional<std::string> name = CConversionRun::OutputName(input);
-        if (output) EXPECT_EQ(name, std::optional<std::string>(output)) << input;
-        else EXPECT_FALSE(name) << input;
+        if (output)
+            EXPECT_EQ(name, std::optional<std::string>(output)) << input;
+        else
+            EXPECT_FALSE(name) << input;
     }
 }
 
@@ -47,7 +49,8 @@ TEST(ConversionRunTest, FilesGoInNameOrderWithoutRegardToCase)
 // earlier file of the run wrote.
 TEST(ConversionRunTest, RunNeverWritesOverAnInputOrAnEarlierOutput)
 {
-    struct SRow {
+    struct SRow
+    {
         const char* legend;
         std::vector<const char*> inputs;
         std::vector<std::pair<const char*, EFailure>> outcomes;
@@ -60,7 +63,8 @@ TEST(ConversionRunTest, RunNeverWritesOverAnInputOrAnEarlierOutput)
         {"an output that is another input of the run",
          {"y.out", "y.QY"},
          {{"y.out", EFailure::ReplacesInput}, {"y.QY", EFailure::ReplacesInput}}},
-        {"an output reached through a folder's dots", {"./d/../z.out", "z.QY"},
+        {"an output reached through a folder's dots",
+         {"./d/../z.out", "z.QY"},
          {{"./d/../z.out", EFailure::ReplacesInput}, {"z.QY", EFailure::ReplacesInput}}},
         {"the same input twice", {"w.out", "w.out"}, {{"w.out", EFailure::None}, {"w.out", EFailure::OutputTwice}}},
         {"a name without a dot", {"nodot"}, {{"nodot", EFailure::NoDot}}},
@@ -76,16 +80,18 @@ TEST(ConversionRunTest, RunNeverWritesOverAnInputOrAnEarlierOutput)
         fs::create_directories(p("d"));
         fs::create_directories(p("folder.out"));
         fs::create_directories(p("v.QY"));
-        for (const char* name : {"s.L1.out", "s.L2.out", "x.QY", "y.out", "y.QY", "z.out", "z.QY", "w.out", "nodot",
-                                 "v.out"}) {
+        for (const char* name :
+             {"s.L1.out", "s.L2.out", "x.QY", "y.out", "y.QY", "z.out", "z.QY", "w.out", "nodot", "v.out"}) {
             WriteOutFile(p(name), {"pings=3", std::string("program=") + name});
         }
         std::map<std::string, std::vector<std::uint8_t>> before;
         for (const auto& e : fs::directory_iterator(root))
-            if (e.is_regular_file()) before[e.path().string()] = ReadBytes(e.path().string());
+            if (e.is_regular_file())
+                before[e.path().string()] = ReadBytes(e.path().string());
 
         std::vector<std::string> inputs;
-        for (const char* name : r.inputs) inputs.push_back((root / name).string());
+        for (const char* name : r.inputs)
+            inputs.push_back((root / name).string());
         const std::vector<SFileOutcome> outcomes = CConversionRun({}).Run(inputs);
         ASSERT_EQ(outcomes.size(), r.outcomes.size());
         for (std::size_t i = 0; i < outcomes.size(); ++i) {
@@ -95,14 +101,16 @@ TEST(ConversionRunTest, RunNeverWritesOverAnInputOrAnEarlierOutput)
         }
         std::set<std::string> written;
         for (const SFileOutcome& o : outcomes)
-            if (o.Converted()) written.insert(fs::path(o.output).lexically_normal().string());
+            if (o.Converted())
+                written.insert(fs::path(o.output).lexically_normal().string());
         for (const auto& [path, bytes] : before) {
             if (!written.count(path)) {
                 EXPECT_EQ(ReadBytes(path), bytes) << path;
             }
         }
         // No part-written file is left behind.
-        for (const auto& e : fs::directory_iterator(root)) EXPECT_FALSE(e.path().string().ends_with(".part"));
+        for (const auto& e : fs::directory_iterator(root))
+            EXPECT_FALSE(e.path().string().ends_with(".part"));
     }
     // The output kept from the two-to-one row is the first file's.
     TempFolder dir;
@@ -125,7 +133,8 @@ TEST(ConversionRunTest, LongestNamesConvert)
     EXPECT_TRUE(o[0].Converted()) << o[0].cause;
     // The header, a GGA a ping, two depths of the second ping (the first is at midnight).
     EXPECT_EQ(ReadRecords(dir.File(base + ".QY")).size(), 5u);
-    for (const auto& e : fs::directory_iterator(dir.File(""))) EXPECT_FALSE(e.path().string().ends_with(".part"));
+    for (const auto& e : fs::directory_iterator(dir.File("")))
+        EXPECT_FALSE(e.path().string().ends_with(".part"));
 }
 
 // An output name that is a link to a file elsewhere (a folder the
@@ -164,8 +173,10 @@ TEST(ConversionRunTest, CommandLineExitStatusAndMessages)
     const auto run = [](std::vector<std::string> args, std::string* out = nullptr, std::string* err = nullptr) {
         std::ostringstream o, e;
         const int status = CCommandLine::Run(args, o, e);
-        if (out) *out = o.str();
-        if (err) *err = e.str();
+        if (out)
+            *out = o.str();
+        if (err)
+            *err = e.str();
         return status;
     };
     std::string out, err;
@@ -192,7 +203,8 @@ TEST(ConversionRunTest, CommandLineExitStatusAndMessages)
 
     WriteOutFile(dir.File("nodot"), {"pings=1"});
     EXPECT_EQ(run({dir.File("nodot")}, &out, &err), 1);
-    EXPECT_EQ(err, "Trovadel: " + dir.File("nodot") + ": the name has no \".\", so no output name can be made from it\n");
+    EXPECT_EQ(err,
+              "Trovadel: " + dir.File("nodot") + ": the name has no \".\", so no output name can be made from it\n");
 
     // Usage errors.
     for (const std::vector<std::string>& args :

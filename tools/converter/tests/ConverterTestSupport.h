@@ -39,7 +39,8 @@ inline zv::recgen::CRecordingGenerator WriteOutFile(const std::string& path, std
     zv::recgen::SRecGenScene scene;
     settings.insert(settings.begin(), "kind=out");
     std::string error;
-    for (const std::string& s : settings) EXPECT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
+    for (const std::string& s : settings)
+        EXPECT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
     zv::recgen::CRecordingGenerator gen(scene);
     EXPECT_TRUE(gen.Write(path, nullptr, &error)) << error;
     return gen;
@@ -77,7 +78,10 @@ inline std::vector<std::string> ParseRecords(const std::vector<std::uint8_t>& b)
     return records;
 }
 
-inline std::vector<std::string> ReadRecords(const std::string& path) { return ParseRecords(ReadBytes(path)); }
+inline std::vector<std::string> ReadRecords(const std::string& path)
+{
+    return ParseRecords(ReadBytes(path));
+}
 
 // "hhmmssff" and "yyyyMMDD" of a file time in UTC, ff the hundredths.
 inline std::string Clock(std::uint64_t fileTime)
@@ -86,8 +90,7 @@ inline std::string Clock(std::uint64_t fileTime)
     std::tm tm{};
     gmtime_r(&t, &tm);
     char s[48];
-    std::snprintf(s, sizeof s, "%02d%02d%02d%02d", tm.tm_hour, tm.tm_min, tm.tm_sec,
-                  int(fileTime % 10000000 / 100000));
+    std::snprintf(s, sizeof s, "%02d%02d%02d%02d", tm.tm_hour, tm.tm_min, tm.tm_sec, int(fileTime % 10000000 / 100000));
     return s;
 }
 inline std::string Date(std::uint64_t fileTime)

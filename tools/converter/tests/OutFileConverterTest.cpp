@@ -1,8 +1,8 @@
 // Out files made by the recording generator convert record for record into
 // what the record table says, with the boxes of the dialog choosing the
 // records; single datagrams show the edges of times, sentences and depths.
-#include "tools/converter/ConversionRun.h"
 #include "tools/converter/OutFileConverter.h"
+#include "tools/converter/ConversionRun.h"
 
 #include "ConverterTestSupport.h"
 
@@ -23,7 +23,8 @@ std::vector<std::string> Split(const std::string& s, char sep)
     std::vector<std::string> parts;
     std::string part;
     std::istringstream in(s);
-    while (std::getline(in, part, sep)) parts.push_back(part);
+    while (std::getline(in, part, sep))
+        parts.push_back(part);
     return parts;
 }
 
@@ -36,7 +37,8 @@ std::vector<std::string> Convert(const std::vector<std::uint8_t>& frame, const S
     COutFileConverter converter(options);
     std::string out;
     converter.Convert(view, out);
-    if (damaged) *damaged = converter.Damaged();
+    if (damaged)
+        *damaged = converter.Damaged();
     EXPECT_EQ(ParseRecords({out.begin(), out.end()}).size(), converter.Records());
     return ParseRecords({out.begin(), out.end()});
 }
@@ -54,8 +56,8 @@ TEST(OutFileConverterTest, GeneratedOutFileConvertsRecordForRecord)
 {
     TempFolder dir;
     const std::string in = dir.File("survey.line1.out");
-    const auto gen = WriteOutFile(in, {"pings=40", "channels=18,38,70,120,200", "gll=1", "annotate-every=10",
-                                       "interval=0.37"});
+    const auto gen =
+        WriteOutFile(in, {"pings=40", "channels=18,38,70,120,200", "gll=1", "annotate-every=10", "interval=0.37"});
     const std::vector<SFileOutcome> outcomes = CConversionRun(AllBoxes()).Run({in});
     ASSERT_EQ(outcomes.size(), 1u);
     ASSERT_TRUE(outcomes[0].Converted()) << outcomes[0].cause;
@@ -85,20 +87,23 @@ TEST(OutFileConverterTest, GeneratedOutFileConvertsRecordForRecord)
             gen.PingDepth(ping, k, depth, second);
             expected.push_back(DepthRecord(int(k + 1), Clock(t), depth, second));
         }
-        if (ping % 10 == 0) expected.push_back("CS," + Clock(t) + "," + gen.AnnotationText(ping) + "\r\r\n");
+        if (ping % 10 == 0)
+            expected.push_back("CS," + Clock(t) + "," + gen.AnnotationText(ping) + "\r\r\n");
     }
     EXPECT_EQ(ReadRecords(dir.File("survey.QY")), expected);
     EXPECT_EQ(outcomes[0].records, expected.size());
     EXPECT_EQ(expected[0], "CS,23595980,DATE:20251231");
 }
 
-struct SBoxCase {
+struct SBoxCase
+{
     const char* legend;
     SConverterOptions options;
     int positionsPerPing, asciiPerPing, depthsPerPing, annotations;
 };
 
-class OutFileConverterBoxes : public ::testing::TestWithParam<SBoxCase> {};
+class OutFileConverterBoxes : public ::testing::TestWithParam<SBoxCase>
+{};
 
 TEST_P(OutFileConverterBoxes, BoxesChooseTheRecords)
 {
@@ -109,12 +114,18 @@ TEST_P(OutFileConverterBoxes, BoxesChooseTheRecords)
     ASSERT_TRUE(CConversionRun(c.options).Run({dir.File("boxes.out")})[0].Converted());
     int header = 0, positions = 0, ascii = 0, depths = 0, annotations = 0;
     for (const std::string& r : ReadRecords(dir.File("boxes.QY"))) {
-        if (r.size() == 28 && r[0] == 'D') ++depths;
-        else if (r.rfind("CS,", 0) == 0 && r.find(",DATE:") == 11) ++header;
-        else if (r.rfind("CS,", 0) == 0 && r.ends_with("\r\r\n")) ++annotations;
-        else if (r.rfind("GL,", 0) == 0 && r.compare(11, 2, ",$") == 0) ++ascii;
-        else if (r.rfind("GL,", 0) == 0) ++positions;
-        else ADD_FAILURE() << "a record of no kind: " << r;
+        if (r.size() == 28 && r[0] == 'D')
+            ++depths;
+        else if (r.rfind("CS,", 0) == 0 && r.find(",DATE:") == 11)
+            ++header;
+        else if (r.rfind("CS,", 0) == 0 && r.ends_with("\r\r\n"))
+            ++annotations;
+        else if (r.rfind("GL,", 0) == 0 && r.compare(11, 2, ",$") == 0)
+            ++ascii;
+        else if (r.rfind("GL,", 0) == 0)
+            ++positions;
+        else
+            ADD_FAILURE() << "a record of no kind: " << r;
     }
     EXPECT_EQ(header, 1);  // whatever the boxes say
     EXPECT_EQ(positions, 20 * c.positionsPerPing);
@@ -127,25 +138,26 @@ SConverterOptions With(bool SConverterOptions::*box, bool on, bool SConverterOpt
 {
     SConverterOptions o;
     o.*box = on;
-    if (box2) o.*box2 = on2;
+    if (box2)
+        o.*box2 = on2;
     return o;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, OutFileConverterBoxes,
-    ::testing::Values(
-        SBoxCase{"the dialog's defaults: GGA, GLL, Event, Depth", {}, 2, 0, 2, 0},
-        SBoxCase{"GGA off leaves GLL", With(&SConverterOptions::gga, false), 1, 0, 2, 0},
-        SBoxCase{"GLL off leaves GGA", With(&SConverterOptions::gll, false), 1, 0, 2, 0},
-        SBoxCase{"ASCII on adds VTG and ZDA whole", With(&SConverterOptions::ascii, true), 2, 2, 2, 0},
-        SBoxCase{"Annotation on", With(&SConverterOptions::annotation, true), 2, 0, 2, 4},
-        SBoxCase{"Depth off still writes the header", With(&SConverterOptions::depth, false), 2, 0, 0, 0},
-        SBoxCase{"Event off changes nothing", With(&SConverterOptions::event, false), 2, 0, 2, 0},
-        SBoxCase{"GGA and GLL off", With(&SConverterOptions::gga, false, &SConverterOptions::gll, false), 0, 0, 2,
-                 0}),
+    ::testing::Values(SBoxCase{"the dialog's defaults: GGA, GLL, Event, Depth", {}, 2, 0, 2, 0},
+                      SBoxCase{"GGA off leaves GLL", With(&SConverterOptions::gga, false), 1, 0, 2, 0},
+                      SBoxCase{"GLL off leaves GGA", With(&SConverterOptions::gll, false), 1, 0, 2, 0},
+                      SBoxCase{"ASCII on adds VTG and ZDA whole", With(&SConverterOptions::ascii, true), 2, 2, 2, 0},
+                      SBoxCase{"Annotation on", With(&SConverterOptions::annotation, true), 2, 0, 2, 4},
+                      SBoxCase{"Depth off still writes the header", With(&SConverterOptions::depth, false), 2, 0, 0, 0},
+                      SBoxCase{"Event off changes nothing", With(&SConverterOptions::event, false), 2, 0, 2, 0},
+                      SBoxCase{"GGA and GLL off", With(&SConverterOptions::gga, false, &SConverterOptions::gll, false),
+                               0, 0, 2, 0}),
     [](const auto& info) { return "row" + std::to_string(info.index); });
 
-struct SSentenceCase {
+struct SSentenceCase
+{
     const char* legend;
     const char* text;
     SConverterOptions options;
@@ -153,7 +165,8 @@ struct SSentenceCase {
     std::uint64_t damaged;
 };
 
-class OutFileConverterSentences : public ::testing::TestWithParam<SSentenceCase> {};
+class OutFileConverterSentences : public ::testing::TestWithParam<SSentenceCase>
+{};
 
 TEST_P(OutFileConverterSentences, SentenceGivesItsPosition)
 {
@@ -163,9 +176,11 @@ TEST_P(OutFileConverterSentences, SentenceGivesItsPosition)
     const std::vector<std::string> records = Convert(Frame("NME0", t, c.text), c.options, &damaged);
     ASSERT_FALSE(records.empty());
     EXPECT_EQ(records[0], "CS,12000000,DATE:20260101");
-    if (c.position) EXPECT_EQ(std::vector<std::string>(records.begin() + 1, records.end()),
-                              std::vector<std::string>{std::string("GL,12000000") + c.position});
-    else EXPECT_EQ(records.size(), 1u);
+    if (c.position)
+        EXPECT_EQ(std::vector<std::string>(records.begin() + 1, records.end()),
+                  std::vector<std::string>{std::string("GL,12000000") + c.position});
+    else
+        EXPECT_EQ(records.size(), 1u);
     EXPECT_EQ(damaged, c.damaged);
 }
 
@@ -173,10 +188,12 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, OutFileConverterSentences,
     ::testing::Values(
         SSentenceCase{"GGA: latitude, N/S, longitude, E/W with the sentence's own digits",
-                      "$GPGGA,115959.00,5900.123,N,01030.456,E,1,08,1.0,0.0,M,45.0,M,,*5A", {},
-                      ",5900.123,N,01030.456,E", 0},
-        SSentenceCase{"GLL west of Greenwich", "$GPGLL,4916.45,N,12311.12,W,225444,A*1D", {},
-                      ",4916.45,N,12311.12,W", 0},
+                      "$GPGGA,115959.00,5900.123,N,01030.456,E,1,08,1.0,0.0,M,45.0,M,,*5A",
+                      {},
+                      ",5900.123,N,01030.456,E",
+                      0},
+        SSentenceCase{
+            "GLL west of Greenwich", "$GPGLL,4916.45,N,12311.12,W,225444,A*1D", {}, ",4916.45,N,12311.12,W", 0},
         SSentenceCase{"GGA with fewer than four fields before ,E", "$GPGGA,1,E*00", {}, nullptr, 1},
         SSentenceCase{"GLL with one field before ,W", "$GPGLL,W", {}, nullptr, 1},
         SSentenceCase{"GGA without a fix has no E or W", "$GPGGA,120000.00,,,,,0,00,,,M,,M,,*66", {}, nullptr, 0},
@@ -199,7 +216,8 @@ INSTANTIATE_TEST_SUITE_P(
 // digits each, so that 5 ms and 50 ms are told apart.
 TEST(OutFileConverterTest, ClockFieldsHaveTwoDigitHundredths)
 {
-    struct SRow {
+    struct SRow
+    {
         const char* legend;
         std::uint64_t time;
         const char* clock;
@@ -238,8 +256,10 @@ TEST(OutFileConverterTest, DepthEntriesBecomeDepthRecords)
         CRecGenBody b("DEP0", time);
         b.U32(count);
         for (int k = 1; k <= held; ++k) {
-            if (k == 1) b.U32(0x7fa00001u);
-            else b.F32(float(k) + 0.5f);
+            if (k == 1)
+                b.U32(0x7fa00001u);
+            else
+                b.F32(float(k) + 0.5f);
             b.F32(-float(k));
             b.Zeros(4);
         }
@@ -249,7 +269,8 @@ TEST(OutFileConverterTest, DepthEntriesBecomeDepthRecords)
         return k == 1 ? DepthRecord(1, clock, 0x7fa00001u, std::bit_cast<std::uint32_t>(-1.0f))
                       : DepthRecord(k, clock, float(k) + 0.5f, -float(k));
     };
-    struct SRow {
+    struct SRow
+    {
         const char* legend;
         std::uint64_t time;
         std::uint32_t count;
@@ -272,7 +293,8 @@ TEST(OutFileConverterTest, DepthEntriesBecomeDepthRecords)
         const std::vector<std::string> records = Convert(depthFrame(r.time, r.count, r.held), {}, &damaged);
         const std::string clock = Clock(r.time);
         std::vector<std::string> expected = {"CS," + clock + ",DATE:" + Date(r.time)};
-        for (int k = 1; k <= r.records; ++k) expected.push_back(entry(k, clock.c_str()));
+        for (int k = 1; k <= r.records; ++k)
+            expected.push_back(entry(k, clock.c_str()));
         EXPECT_EQ(records, expected) << r.legend;
         EXPECT_EQ(damaged, r.damaged) << r.legend;
     }
@@ -293,8 +315,7 @@ TEST(OutFileConverterTest, AnnotationsAndOtherDatagrams)
     SConverterOptions notes;
     notes.annotation = true;
     // An annotation writes no header of its own.
-    EXPECT_EQ(Convert(Frame("TAG0", noon, "Net down"), notes),
-              std::vector<std::string>{"CS,12000000,Net down\r\r\n"});
+    EXPECT_EQ(Convert(Frame("TAG0", noon, "Net down"), notes), std::vector<std::string>{"CS,12000000,Net down\r\r\n"});
     EXPECT_TRUE(Convert(Frame("TAG0", noon, "Net down"), {}).empty());
     EXPECT_TRUE(Convert(Frame("TAG0", noon, ""), notes).empty());
     // Configuration, profiles, samples and unknown types give nothing.

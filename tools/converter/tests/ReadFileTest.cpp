@@ -1,7 +1,7 @@
 // Damaged out files convert as if the damaged stretch were not there: every
 // whole datagram keeps its records, wherever the reads of the file end.
-#include "tools/converter/ConversionRun.h"
 #include "tools/converter/ReadFile.h"
+#include "tools/converter/ConversionRun.h"
 
 #include "ConverterTestSupport.h"
 
@@ -23,37 +23,45 @@ std::vector<Bytes> Frames(const std::string& path)
     CDatagramReader reader(file.data(), file.size());
     std::vector<Bytes> frames;
     SDatagramView v;
-    while (reader.Next(v)) frames.emplace_back(file.begin() + std::ptrdiff_t(v.offset),
-                                               file.begin() + std::ptrdiff_t(v.offset + v.FrameSize()));
+    while (reader.Next(v))
+        frames.emplace_back(file.begin() + std::ptrdiff_t(v.offset),
+                            file.begin() + std::ptrdiff_t(v.offset + v.FrameSize()));
     return frames;
 }
 
 Bytes Join(const std::vector<Bytes>& parts)
 {
     Bytes all;
-    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    for (const Bytes& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
     return all;
 }
 
-Bytes U32(std::uint32_t v) { return {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)}; }
+Bytes U32(std::uint32_t v)
+{
+    return {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
+}
 
 // Pseudo-random bytes, the same each run.
 Bytes Garbage(std::size_t n, unsigned seed)
 {
     std::mt19937 rng(seed);
     Bytes b(n);
-    for (std::uint8_t& x : b) x = std::uint8_t(rng());
+    for (std::uint8_t& x : b)
+        x = std::uint8_t(rng());
     return b;
 }
 
 std::size_t FindType(const std::vector<Bytes>& frames, const char* type, std::size_t from)
 {
     for (std::size_t i = from; i < frames.size(); ++i)
-        if (std::equal(type, type + 4, frames[i].begin() + 4)) return i;
+        if (std::equal(type, type + 4, frames[i].begin() + 4))
+            return i;
     return frames.size();
 }
 
-struct SDamage {
+struct SDamage
+{
     const char* legend;
     Bytes damaged;     // the file as it is
     Bytes equivalent;  // a whole file that must give the same records
@@ -105,8 +113,8 @@ TEST(ReadFileTest, DamagedFilesKeepEveryWholeRecord)
     {
         Bytes cut = clean;
         cut.resize(cut.size() - 3);
-        rows.push_back({"a file cut inside its last datagram", cut, without(frames.size() - 1),
-                        frames.back().size() - 3, 0});
+        rows.push_back(
+            {"a file cut inside its last datagram", cut, without(frames.size() - 1), frames.back().size() - 3, 0});
     }
     {
         Bytes shortFrames;  // lengths 1 to 11 with matching trailing copies
@@ -114,7 +122,8 @@ TEST(ReadFileTest, DamagedFilesKeepEveryWholeRecord)
             const Bytes len = U32(l);
             Bytes body = {'N', 'M', 'E', '0', 1, 2, 3, 4, 5, 6, 7};
             body.resize(l);
-            for (const Bytes& p : {len, body, len}) shortFrames.insert(shortFrames.end(), p.begin(), p.end());
+            for (const Bytes& p : {len, body, len})
+                shortFrames.insert(shortFrames.end(), p.begin(), p.end());
         }
         rows.push_back({"lengths shorter than the header", with(13, shortFrames), clean, shortFrames.size(), 0});
     }
@@ -161,7 +170,8 @@ TEST(ReadFileTest, StreamFindsTheFramesOfTheWholeFile)
     std::mt19937 rng(7);
     for (std::size_t i = 0; i < frames.size(); ++i) {
         parts.push_back(frames[i]);
-        if (i % 700 == 0) parts.push_back(Garbage(rng() % 5000 + 1, unsigned(i)));
+        if (i % 700 == 0)
+            parts.push_back(Garbage(rng() % 5000 + 1, unsigned(i)));
     }
     const Bytes file = Join(parts);
     ASSERT_GT(file.size(), 2 * 4 * (CReadFile::kMaxBody + 8));  // two windows and more

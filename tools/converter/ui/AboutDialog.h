@@ -5,7 +5,8 @@
 
 namespace zv::converter {
 
-class CAboutDialog : public QDialog {
+class CAboutDialog : public QDialog
+{
     Q_OBJECT
 public:
     static constexpr int kDialogId = 100;

@@ -21,7 +21,8 @@ namespace zv::converter {
 
 namespace {
 
-struct SBoxRow {
+struct SBoxRow
+{
     int id;
     const char* label;
     bool SConverterOptions::*value;
@@ -74,7 +75,8 @@ CReplayDialog::CReplayDialog(QWidget* parent) : QDialog(parent)
 SConverterOptions CReplayDialog::Options() const
 {
     SConverterOptions options;
-    for (std::size_t i = 0; i < std::size(kBoxes); ++i) options.*kBoxes[i].value = m_boxes[i]->isChecked();
+    for (std::size_t i = 0; i < std::size(kBoxes); ++i)
+        options.*kBoxes[i].value = m_boxes[i]->isChecked();
     return options;
 }
 
@@ -110,19 +112,22 @@ QStringList CReplayDialog::ChooseFiles()
 void CReplayDialog::OnSelectFiles()
 {
     const QStringList files = ChooseFiles();
-    if (!files.isEmpty()) ConvertFiles(files);
+    if (!files.isEmpty())
+        ConvertFiles(files);
 }
 
 void CReplayDialog::ConvertFiles(const QStringList& files)
 {
     const SConverterOptions options = Options();
     std::vector<std::string> names;
-    for (const QString& f : files) names.push_back(f.toStdString());
+    for (const QString& f : files)
+        names.push_back(f.toStdString());
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const std::vector<SFileOutcome> outcomes = CConversionRun(options).Run(names);
     QApplication::restoreOverrideCursor();
     for (const SFileOutcome& o : outcomes) {
-        if (o.Converted()) continue;
+        if (o.Converted())
+            continue;
         const QString detail = QString::fromStdString(o.input + ": " + o.cause);
         if (o.failure == SFileOutcome::EFailure::Open)
             Tell(kOpenFailedText, detail);

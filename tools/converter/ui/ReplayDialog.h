@@ -14,7 +14,8 @@ class QFileDialog;
 
 namespace zv::converter {
 
-class CReplayDialog : public QDialog {
+class CReplayDialog : public QDialog
+{
     Q_OBJECT
 public:
     static constexpr int kDialogId = 102;

@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QPushButton>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>

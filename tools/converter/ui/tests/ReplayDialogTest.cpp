@@ -20,7 +20,8 @@ namespace {
 
 // The dialog with the file dialog and the message boxes replaced by what a
 // test hands in and reads back.
-class CTestDialog : public CReplayDialog {
+class CTestDialog : public CReplayDialog
+{
 public:
     QStringList files;
     std::vector<std::pair<QString, QString>> told;
@@ -38,7 +39,8 @@ W* Control(QWidget& dialog, int id)
     return w;
 }
 
-class ReplayDialogTest : public ::testing::Test {
+class ReplayDialogTest : public ::testing::Test
+{
 protected:
     ReplayDialogTest() { shelltest::QtApp(); }
 };
@@ -52,7 +54,8 @@ TEST_F(ReplayDialogTest, BoxesCarryTheirIdsLabelsAndDefaults)
     EXPECT_EQ(dialog.objectName(), "dialog_102");
     dialog.show();
     EXPECT_TRUE(shelltest::Screenshot(dialog, "trovadel"));
-    const struct {
+    const struct
+    {
         int id;
         const char* label;
         bool on;
@@ -123,7 +126,8 @@ TEST_F(ReplayDialogTest, AboutBoxIsReachedFromTheDialog)
     QString title, name;
     QTimer::singleShot(0, [&] {
         QWidget* about = QApplication::activeModalWidget();
-        if (!about) return;
+        if (!about)
+            return;
         title = about->windowTitle();
         name = about->objectName();
         about->close();

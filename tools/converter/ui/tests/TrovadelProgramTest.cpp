@@ -14,7 +14,8 @@
 
 namespace {
 
-struct SRun {
+struct SRun
+{
     bool exited = false;
     int status = -1;  // the exit status, or the signal that ended it
     std::string errors;
@@ -26,7 +27,8 @@ SRun RunCommand(const TempFolder& folder, const std::vector<std::string>& words,
 {
     const std::string errors = folder.File("errors.txt");
     std::vector<char*> argv;
-    for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
+    for (const std::string& w : words)
+        argv.push_back(const_cast<char*>(w.c_str()));
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -65,8 +67,7 @@ TEST(TrovadelProgram, AFileSizeLimitIsAFailedFileNotAKill)
     const SRun run = RunCommand(folder, {TROVADEL_PATH, input}, 8192);
     ASSERT_TRUE(run.exited) << "ended by signal " << run.status;
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.errors.find(input + ": cannot write " + folder.File("survey.QY")), std::string::npos)
-        << run.errors;
+    EXPECT_NE(run.errors.find(input + ": cannot write " + folder.File("survey.QY")), std::string::npos) << run.errors;
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(input).parent_path()))
         EXPECT_NE(entry.path().extension(), ".part") << entry.path();
     EXPECT_FALSE(std::filesystem::exists(folder.File("survey.QY")));
@@ -90,7 +91,8 @@ TEST(TrovadelProgram, AnOutputTheUserMayNotWriteIsKept)
 
     // The superuser may write any file: the run drops to an ordinary user.
     std::vector<std::string> words;
-    if (::geteuid() == 0) words = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    if (::geteuid() == 0)
+        words = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
     words.insert(words.end(), {TROVADEL_PATH, input});
     const SRun run = RunCommand(folder, words);
     ASSERT_TRUE(run.exited) << "ended by signal " << run.status;
