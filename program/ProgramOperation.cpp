@@ -115,12 +115,12 @@ void CProgramOperation::PostStopAndExit()
 
 void CProgramOperation::QueueCommand(unsigned code, LPARAM parameter)
 {
-    m_program.Operation().HandleMessage(::WM_ES_OPERATIONCOMMAND, code, parameter);
+    m_program.Operation().HandleMessage(WM_ES_OPERATIONCOMMAND, code, parameter);
 }
 
 void CProgramOperation::ExecuteCommand(unsigned code, LPARAM parameter)
 {
-    m_program.Operation().HandleMessage(::WM_ES_EXECUTECOMMAND, code, parameter);
+    m_program.Operation().HandleMessage(WM_ES_EXECUTECOMMAND, code, parameter);
 }
 
 CEchoSounder* CProgramOperation::GetEchoSounder()

@@ -154,7 +154,7 @@ double CEnvironment::GetSoundVelocity()
         }
     }
     if (fellBack)
-        PostMessage(GetMainWindow(), MsgStatus, IdsNoTemperatureSensor, 0);
+        PostMessage(GetMainWindow(), app::WM_ES_STATUSMESSAGE, IdsNoTemperatureSensor, 0);
     return answer;
 }
 
@@ -379,7 +379,7 @@ void CEnvironment::SetPendingFormat(DWORD format)
 BOOL CEnvironment::AnnounceNewProfile(BOOL autoApply, const std::string& folder, const std::string& fileName)
 {
     SetPendingProfile(autoApply, folder, fileName);
-    return PostMessage(GetMainWindow(), MsgNewProfile, 0, 0);
+    return PostMessage(GetMainWindow(), app::WM_ES_ENVIRONMENTCHANGED, 0, 0);
 }
 
 BOOL CEnvironment::ApplyProfileFile()

@@ -11,6 +11,7 @@
 // a ping thread that holds one keeps it alive however often it is replaced.
 #pragma once
 
+#include "base/AppIds.h"
 #include "platform/WinTypes.h"
 #include "sensors/SvpProfile.h"
 
@@ -59,10 +60,6 @@ public:
     static constexpr DWORD SvpTypeProbe = 2;
     static constexpr DWORD SvpTypeProfile = 3;
 
-    // Main-frame message that makes the environment apply a pending profile.
-    static constexpr UINT MsgNewProfile = 0x47B;
-    // Main-frame message of status texts and alarms (id, type 0 status).
-    static constexpr UINT MsgStatus = 0x470;
     static constexpr UINT IdsNoTemperatureSensor = 57679;
     // Menu command "Environment...".
     static constexpr UINT CmdEnvironment = 32845;

@@ -353,19 +353,19 @@ std::string COperationControl::GetSettingsFolder() const
 
 void COperationControl::PostCommand(UINT menuCommand)
 {
-    PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kStop, static_cast<LPARAM>(menuCommand));
+    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, kStop, static_cast<LPARAM>(menuCommand));
 }
 
 void COperationControl::PostCommand4002()
 {
     if (m_host->ShiftOrSecondaryButtonHeld())
         m_powerOff = false;
-    PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kStopAndExit, 0);
+    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, kStopAndExit, 0);
 }
 
 void COperationControl::PostCommand4003()
 {
-    PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kCloseSensors, 0);
+    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, kCloseSensors, 0);
 }
 
 void COperationControl::PostStartWithFiles(const CReplayFileList* list)
@@ -373,24 +373,24 @@ void COperationControl::PostStartWithFiles(const CReplayFileList* list)
     std::unique_ptr<MessagePayload> payload;
     if (list)
         payload = MakePayload<CReplayFileList>(*list);
-    PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kStartReplay, 0, std::move(payload));
-    PostMessage(GetMainWindow(), WM_ES_SHOWREPLAYBAR, 0, 0);
+    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, kStartReplay, 0, std::move(payload));
+    PostMessage(GetMainWindow(), app::WM_ES_SHOWREPLAYBUTTONS, 0, 0);
 }
 
 void COperationControl::PostRestart()
 {
-    PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kStartNormal, 0);
-    PostMessage(GetMainWindow(), WM_ES_HIDEREPLAYBAR, 0, 0);
+    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, kStartNormal, 0);
+    PostMessage(GetMainWindow(), app::WM_ES_HIDEREPLAYBUTTONS, 0, 0);
 }
 
 void COperationControl::PostCommand4006()
 {
-    PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kNewLayout, 0);
+    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, kNewLayout, 0);
 }
 
 void COperationControl::PostFactorySettings()
 {
-    PostMessage(GetMainWindow(), WM_ES_OPERATIONCOMMAND, kFactorySettings, 0);
+    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, kFactorySettings, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -398,9 +398,9 @@ void COperationControl::PostFactorySettings()
 
 LRESULT COperationControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_ES_OPERATIONCOMMAND)
+    if (message == app::WM_ES_OPERATIONCOMMAND)
         QueueCommand(static_cast<UINT>(wParam), lParam, TakeCurrentMessagePayload());
-    else if (message == WM_ES_EXECUTECOMMAND)
+    else if (message == app::WM_ES_EXECUTECOMMAND)
         ExecuteCommand(static_cast<UINT>(wParam), lParam);
     return 0;
 }
@@ -425,7 +425,7 @@ void COperationControl::StartNext()
         m_echoSounder->GetDocuments()->SetHold(true);
     m_host->StopPingTimer();
     const Pending& next = m_queue.front();
-    if (!PostMessage(GetMainWindow(), WM_ES_EXECUTECOMMAND, next.code, next.parameter)) {
+    if (!PostMessage(GetMainWindow(), app::WM_ES_EXECUTECOMMAND, next.code, next.parameter)) {
         // Without a main window the command runs here and now.
         ExecuteCommand(next.code, next.parameter);
     }
@@ -534,9 +534,9 @@ void COperationControl::CreateEchosounder(int mode)
 {
     const std::string profile = Profile();
     if (profile.empty())
-        PostMessage(GetMainWindow(), WM_ES_UPDATETITLE, 0, 0);
+        PostMessage(GetMainWindow(), app::WM_ES_UPDATETITLE, 0, 0);
     else
-        PostMessage(GetMainWindow(), WM_ES_UPDATETITLE, 0, 1, MakePayload<std::string>(profile));
+        PostMessage(GetMainWindow(), app::WM_ES_UPDATETITLE, 0, 1, MakePayload<std::string>(profile));
     if (mode == CEchoSounder::kReplay)
         m_host->StatusBarStarting();
     const std::string folder = GetSettingsFolder();
@@ -597,7 +597,7 @@ void COperationControl::NewLayout()
     MakeLayout();
     // The channel status window comes back with every layout (the command
     // that made it took it away).
-    PostMessage(GetMainWindow(), WM_ES_SHOWCHANNELSTATUS, 0, 0);
+    PostMessage(GetMainWindow(), app::WM_ES_SHOWCHANNELSTATUS, 0, 0);
 }
 
 void COperationControl::MakeLayout()
@@ -852,8 +852,8 @@ void COperationControl::SelectUserProfile(const std::string& chosenFolder)
     m_host->SetProfile(name);
     // The default profile is the empty name, and the title then names none.
     if (name.empty())
-        PostMessage(GetMainWindow(), WM_ES_UPDATETITLE, 0, 0);
+        PostMessage(GetMainWindow(), app::WM_ES_UPDATETITLE, 0, 0);
     else
-        PostMessage(GetMainWindow(), WM_ES_UPDATETITLE, 0, 1, MakePayload<std::string>(name));
+        PostMessage(GetMainWindow(), app::WM_ES_UPDATETITLE, 0, 1, MakePayload<std::string>(name));
     PostCommand(ID_RESTART_FROM_INSTALLATION);
 }

@@ -7,6 +7,7 @@
 // user-interface thread.
 #pragma once
 
+#include "base/AppIds.h"
 #include "base/RegistrySupport.h"
 #include "engine/OperationDialogValues.h"
 #include "engine/ReplayFileList.h"
@@ -22,13 +23,6 @@
 #include <shared_mutex>
 #include <string>
 #include <vector>
-
-constexpr UINT WM_ES_EXECUTECOMMAND = 0x471;
-constexpr UINT WM_ES_OPERATIONCOMMAND = 0x472;
-constexpr UINT WM_ES_SHOWCHANNELSTATUS = 0x47C;
-constexpr UINT WM_ES_SHOWREPLAYBAR = 0x47F;
-constexpr UINT WM_ES_HIDEREPLAYBAR = 0x480;
-constexpr UINT WM_ES_UPDATETITLE = 0x487;
 
 class IOperationHost;
 

@@ -2,6 +2,7 @@
 // and one column (or, side-looking, one row) written, at the size of a wide
 // pane; and the ping thread's wait while the user-interface thread takes the
 // update message and draws.
+#include "base/AppIds.h"
 #include "display/EchogramPicture.h"
 #include "platform/MessageDispatcher.h"
 
@@ -13,7 +14,6 @@
 #include <vector>
 
 namespace {
-constexpr UINT kUpdate = 0x46E;
 constexpr UINT kQuit = 0x7FFF;
 
 struct Pane
@@ -89,7 +89,7 @@ void BM_PingThreadWaitInHandOff(benchmark::State& state)
         for (int i = 0; i < channels; ++i)
             panes.push_back(std::make_unique<Pane>(1900, 500));
         HWND hwnd = CreateMessageWindow([&](HWND, UINT message, WPARAM w, LPARAM) -> LRESULT {
-            if (message == kUpdate)
+            if (message == app::WM_ES_UPDATEALLVIEWS)
                 panes[static_cast<std::size_t>(w)]->Ping();
             if (message == kQuit)
                 PostQuitMessage(0);
@@ -103,7 +103,7 @@ void BM_PingThreadWaitInHandOff(benchmark::State& state)
         std::this_thread::yield();
     for (auto _ : state)
         for (int c = 0; c < channels; ++c)
-            SendMessage(window.load(), kUpdate, static_cast<WPARAM>(c), 0);
+            SendMessage(window.load(), app::WM_ES_UPDATEALLVIEWS, static_cast<WPARAM>(c), 0);
     PostMessage(window.load(), kQuit, 0, 0);
     ui.join();
     state.SetItemsProcessed(state.iterations());  // pings

@@ -400,7 +400,7 @@ TEST_F(EnvironmentTest, AnnouncedProfileReachesTheMainFrame)
     deliverer.join();
     auto posts = Posts();
     ASSERT_EQ(posts.size(), 1u);
-    EXPECT_EQ(posts[0].message, CEnvironment::MsgNewProfile);
+    EXPECT_EQ(posts[0].message, app::WM_ES_ENVIRONMENTCHANGED);
     env.ApplyNewProfile();  // what the main frame does with it
     EXPECT_NEAR(env.GetDepthFromTravelTime(0.01, 0.0), 14.5, 1e-9);
 

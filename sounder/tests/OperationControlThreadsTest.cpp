@@ -37,7 +37,7 @@ protected:
         folder = std::filesystem::path(hives.Folder()) / "program";
         std::filesystem::create_directories(folder);
         window = CreateMessageWindow([this](HWND, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
-            if (msg == WM_ES_OPERATIONCOMMAND || msg == WM_ES_EXECUTECOMMAND)
+            if (msg == app::WM_ES_OPERATIONCOMMAND || msg == app::WM_ES_EXECUTECOMMAND)
                 return op.HandleMessage(msg, w, l);
             log.Add("message " + std::to_string(msg) + " " + std::to_string(w));
             return 0;
@@ -141,18 +141,18 @@ TEST_F(OperationControl, CommandsRunOneAtATimeInTheOrderPosted)
     };
     h.statusBarModel = [&](SounderModel) { Note("model"); };
     op.SetHost(&h);
-    PostMessage(window, WM_ES_OPERATIONCOMMAND, COperationControl::kDeleteLayout, 0);
+    PostMessage(window, app::WM_ES_OPERATIONCOMMAND, COperationControl::kDeleteLayout, 0);
     COperationControl::PostCommand4003();
     COperationControl::PostCommand(77);
-    PostMessage(window, WM_ES_OPERATIONCOMMAND, COperationControl::kDeleteLayout, 0);
+    PostMessage(window, app::WM_ES_OPERATIONCOMMAND, COperationControl::kDeleteLayout, 0);
     ASSERT_TRUE(Drain(9));
     const std::vector<std::string> expected = {
         "delete layout",                    // 0x4001
         "delete layout",  "close sensors",  // 0x4003
         "delete layout",  "model",
-        "message 273 77",                                                               // 0x4000, then its menu command
-        "delete layout",                                                                // 0x4001
-        "delete layout",  "message " + std::to_string(WM_ES_SHOWCHANNELSTATUS) + " 0",  // 0x4006
+        "message 273 77",  // 0x4000, then its menu command
+        "delete layout",   // 0x4001
+        "delete layout",  "message " + std::to_string(app::WM_ES_SHOWCHANNELSTATUS) + " 0",  // 0x4006
     };
     EXPECT_EQ(log.Entries(), expected);
 }
@@ -167,7 +167,7 @@ TEST_F(OperationControl, IllegalCodesAreFatal)
     op.ExecuteCommand(COperationControl::kDeleteAndRestart, 0);
     ASSERT_TRUE(PumpUntil([&] { return log.Size() >= 3; }, 5s));
     // The restart is queued and runs after the replay bar is hidden.
-    EXPECT_EQ(log.Entries()[1], "message " + std::to_string(WM_ES_HIDEREPLAYBAR) + " 0");
+    EXPECT_EQ(log.Entries()[1], "message " + std::to_string(app::WM_ES_HIDEREPLAYBUTTONS) + " 0");
     EXPECT_EQ(log.Entries()[2], "delete layout");
     Fatal([&] { op.Init(); }, "Operation Control initialized twice");
 }
@@ -371,7 +371,7 @@ TEST_F(OperationControl, FactorySettingsRemoveOnlyTheSavedSettingsFiles)
                            &stale),
               ERROR_SUCCESS);
     ASSERT_TRUE(PumpUntil([&] { return log.Size() >= 3; }, 5s));
-    EXPECT_EQ(log.Entries()[1], "message " + std::to_string(WM_ES_HIDEREPLAYBAR) + " 0");
+    EXPECT_EQ(log.Entries()[1], "message " + std::to_string(app::WM_ES_HIDEREPLAYBUTTONS) + " 0");
     EXPECT_EQ(log.Entries()[2], "delete layout") << "the restart ran";
 }
 
@@ -437,7 +437,7 @@ TEST_F(OperationControl, ChosenFolderBecomesTheProfile)
     EXPECT_TRUE(std::filesystem::exists(folder / "OperationControl.sav"));
     // The stop follows with the command that starts the sounder again.
     ASSERT_TRUE(PumpUntil([&] { return log.Size() >= 3; }, 5s));
-    EXPECT_EQ(log.Entries()[0], "message " + std::to_string(WM_ES_UPDATETITLE) + " 0");
+    EXPECT_EQ(log.Entries()[0], "message " + std::to_string(app::WM_ES_UPDATETITLE) + " 0");
     EXPECT_EQ(log.Entries()[1], "stopped");
     EXPECT_EQ(log.Entries()[2], "message 273 32858");
 }
