@@ -10,25 +10,13 @@
 #pragma once
 
 #include "base/ModelCodes.h"
+#include "sensors/DepthReport.h"
 
 #include <cstdint>
 #include <string>
 
 class CEnvironment;
 struct ChannelParameters;
-
-// One ping's depth as the depth users receive it.
-struct DepthReport
-{
-    std::string SourceName;
-    std::int32_t ChannelId = 0;
-    std::uint64_t PingTime = 0;
-    double Depth = 0.0;        // m below the surface, 0 when no bottom
-    double BottomLevel = 0.0;  // dB, 0 when no bottom
-    double DraughtAndOffset = 0.0;
-    double Heave = 0.0;
-    bool Excluded = false;  // the channel is out of the depth outputs
-};
 
 // The window an external-depth user wants of this channel's ping.
 struct ExternalDepthWindow

@@ -1,6 +1,7 @@
 #include "program/ProgramChannelLinks.h"
 
 #include "app/Pelmaris.h"
+#include "engine/ChannelParameters.h"
 #include "outputs/DepthTelegram.h"
 #include "program/RecorderLink.h"
 #include "recording/Store.h"
@@ -110,7 +111,9 @@ int CProgramChannelLinks::ProcessPingerSamples(std::int16_t* samples, int count)
 
 bool CProgramChannelLinks::GetMotionAtTime(std::uint64_t time, const ChannelParameters& params, double out[4])
 {
-    return m_motion.GetMotionAtTime(time, params, out);
+    // The channel's transducer offsets are Z down, X along and Y athwart.
+    const TransducerOffsets transducer{params.TransducerZ, params.TransducerX, params.TransducerY};
+    return m_motion.GetMotionAtTime(time, transducer, out);
 }
 
 bool CProgramChannelLinks::GetSpeedKnots(double& knots) const

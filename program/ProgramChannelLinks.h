@@ -11,6 +11,10 @@
 #pragma once
 
 #include "engine/ChannelLinks.h"
+#include "engine/PingerLink.h"
+#include "sensors/DepthUser.h"
+#include "sensors/MotionSensor.h"
+#include "sensors/SpeedSource.h"
 
 #include <array>
 #include <cstdint>
@@ -25,15 +29,6 @@ namespace app {
 
 class CPelmaris;
 class CRecorderLink;
-
-// A user of each ping's depth: a depth telegram on a sensor's line, or the
-// recorder's.
-class IDepthUser
-{
-public:
-    virtual ~IDepthUser() = default;
-    virtual void TakeDepth(const DepthReport& report) = 0;
-};
 
 // A depth user the program does not have yet: its turn passes.
 class CAbsentDepthUser final : public IDepthUser
@@ -59,31 +54,17 @@ private:
     CRecorderLink& m_recorder;
 };
 
-// The motion sensor: motion at a time, heave last; false without one.
-class IMotionSensor
-{
-public:
-    virtual ~IMotionSensor() = default;
-    virtual bool GetMotionAtTime(std::uint64_t time, const ChannelParameters& params, double out[4]) = 0;
-};
-
+// The roles of the sensors and of pinger mode that the program does not
+// have yet.
 class CAbsentMotionSensor final : public IMotionSensor
 {
 public:
     explicit CAbsentMotionSensor(const char* name) : m_name(name) {}
-    bool GetMotionAtTime(std::uint64_t, const ChannelParameters&, double[4]) override { return false; }
+    bool GetMotionAtTime(std::uint64_t, const TransducerOffsets&, double[4]) override { return false; }
     const char* Name() const { return m_name; }
 
 private:
     const char* m_name;
-};
-
-// Navigation's speed in knots; false without a navigation input.
-class ISpeedSource
-{
-public:
-    virtual ~ISpeedSource() = default;
-    virtual bool GetSpeedKnots(double& knots) const = 0;
 };
 
 class CAbsentSpeedSource final : public ISpeedSource
@@ -95,19 +76,6 @@ public:
 
 private:
     const char* m_name;
-};
-
-// Pinger mode and the echo sounder's ping timing that comes with it.
-class IPingerLink
-{
-public:
-    virtual ~IPingerLink() = default;
-    virtual void OnPingTime(std::uint64_t pingTime) = 0;
-    virtual bool IsPingTimingOn() const = 0;
-    virtual double GetPingTimingRange() const = 0;
-    virtual bool IsPingerActive() const = 0;
-    virtual double GetPingerRange() const = 0;
-    virtual int ProcessPingerSamples(std::int16_t* samples, int count) = 0;
 };
 
 class CAbsentPingerLink final : public IPingerLink
