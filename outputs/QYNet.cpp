@@ -2,6 +2,7 @@
 
 #include "base/RegistrySupport.h"
 #include "outputs/DepthTelegram.h"
+#include "outputs/EchoSounderPingSource.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileTime.h"
 #include "platform/NumberText.h"
@@ -448,4 +449,45 @@ void CQYNet::SendAnnotation(const std::string& prefix, const std::string& text)
         SendText(line);
     if (writeGeoLine)
         writeGeoLine(line);
+}
+
+void CQYNet::TakePing(const OutputPing& ping)
+{
+    CEchoSounderPingSource source(ping.sounder, ping.soundVelocity);
+    SendPingDatagrams(source);
+    SendPingTelegram(source);
+}
+
+void CQYNet::TakeText(const OutputText& text)
+{
+    switch (text.kind) {
+    case OutputTextKind::Status:
+        SendST(text.text);
+        break;
+    case OutputTextKind::Annotation:
+        SendCS(text.text, text.time);
+        break;
+    case OutputTextKind::ObjectInformation:
+        SendAnnotation(std::string(text.prefix), text.text);
+        break;
+    case OutputTextKind::RecorderLine:
+        SendText(text.text);
+        break;
+    case OutputTextKind::NavigationRelay:
+        SendNavigation(text.text, text.time);
+        break;
+    case OutputTextKind::PositionForward:
+    case OutputTextKind::RemoteCommand:
+        break;  // post-processing's and remote control's
+    }
+}
+
+void CQYNet::TakeProfile(const std::string& text, std::uint64_t)
+{
+    SendSV(text);
+}
+
+void CQYNet::RestoreDefaults()
+{
+    ApplySettings(Settings{});  // which saves them
 }

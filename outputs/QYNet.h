@@ -2,12 +2,17 @@
 // configurable destination, each kind under its own switch, and the owner of
 // the receiving socket (CQYNetPort).
 //
+// It is the network entry of the program's output list: of what the list
+// hands on it takes the pings, the texts it has a switch for, the profiles
+// and the factory settings.
+//
 // Threads: per-ping sending runs on the ping-data thread, the single
 // telegrams on their callers' threads. They share one sending socket under a
 // lock; a send that fails closes it and the next send opens it again, so one
 // error never silences the output for good.
 #pragma once
 
+#include "outputs/Output.h"
 #include "outputs/QYNetPort.h"
 #include "platform/Registry.h"
 #include "platform/Socket.h"
@@ -52,7 +57,7 @@ public:
     virtual bool GetWaterTemperature(double& celsius) = 0;
 };
 
-class CQYNet
+class CQYNet final : public IOutput
 {
 public:
     static constexpr const char* kSection = "QYNet";
@@ -82,7 +87,7 @@ public:
     // Reads the settings under root\QYNet (null root: defaults only) and
     // opens the sending socket; the receiving socket is made by CreateSocket.
     explicit CQYNet(HKEY root = nullptr);
-    ~CQYNet();
+    ~CQYNet() override;
     CQYNet(const CQYNet&) = delete;
     CQYNet& operator=(const CQYNet&) = delete;
 
@@ -111,6 +116,13 @@ public:
     void SendST(const std::string& text);
     void SendSV(const std::string& text);
     void SendAnnotation(const std::string& prefix, const std::string& text);
+
+    // Its share of the output list: a ping's datagrams and telegram, the
+    // single telegrams by kind, a profile as the sound velocity telegram.
+    void TakePing(const OutputPing& ping) override;
+    void TakeText(const OutputText& text) override;
+    void TakeProfile(const std::string& text, std::uint64_t time) override;
+    void RestoreDefaults() override;
 
     // The recorder's geo file, fed by SendAnnotation.
     std::function<void(const std::string& line)> writeGeoLine;

@@ -3,7 +3,6 @@
 #include "base/AppIds.h"
 #include "base/RegistrySupport.h"
 #include "base/Status.h"
-#include "outputs/QYNet.h"
 #include "platform/ClockSetter.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
@@ -143,10 +142,19 @@ CExternalDepth* CDecoderHost::GetExternalDepth()
     return &m_program.ExternalDepth();
 }
 
-void CDecoderHost::RelayToNetworkOutput(const std::string& telegram, const std::string&, std::uint64_t time)
+void CDecoderHost::RemoteControl(const std::string& telegram, std::uint64_t received)
 {
-    if (CQYNet* net = m_program.Application().Sensor<CQYNet>(SensorId::NetworkOutput))
-        net->SendNavigation(telegram, time);
+    m_program.Outputs().TakeText({OutputTextKind::RemoteCommand, telegram, received});
+}
+
+void CDecoderHost::ForwardToPostProcessing(const std::string& text)
+{
+    m_program.Outputs().TakeText({OutputTextKind::PositionForward, text});
+}
+
+void CDecoderHost::RelayToOutputs(const std::string& telegram, std::uint64_t time)
+{
+    m_program.Outputs().TakeText({OutputTextKind::NavigationRelay, telegram, time});
 }
 
 }  // namespace app

@@ -1,6 +1,6 @@
 // What the telegram decoder reaches in the running program: the application
 // object, the running sounder with its recorder and annotations, the
-// geographic history, the external depth sources and the network output.
+// geographic history, the external depth sources and the output list.
 // The navigation object is not built yet: its settings are read from its
 // registry section, and its own steps (forced clock update, measured speed,
 // clock pane) pass.
@@ -39,11 +39,10 @@ public:
     void WriteNmeaDatagram(const std::string& sentence, std::uint64_t received) override;
     CGeographicInfo* GetGeographicInfo() override;
     CExternalDepth* GetExternalDepth() override;
-    void RemoteControl(const std::string&, std::uint64_t) override {}
+    void RemoteControl(const std::string& telegram, std::uint64_t received) override;
     void PrintText(const std::string&, std::uint64_t) override {}
-    void ForwardToPostProcessing(const std::string&) override {}
-    void RelayToNetworkOutput(const std::string& telegram, const std::string& relay, std::uint64_t time) override;
-    void RelayToSerialOutput(const std::string&, const std::string&, std::uint64_t) override {}
+    void ForwardToPostProcessing(const std::string& text) override;
+    void RelayToOutputs(const std::string& telegram, std::uint64_t time) override;
 
 private:
     CProgram& m_program;

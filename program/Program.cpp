@@ -89,7 +89,7 @@ bool CProgram::HandOverToRunning(const std::vector<std::string>& arguments)
 CProgram::CProgram(Options options)
     : m_options(std::move(options)),
       m_geographic(std::make_shared<CGeographicInfo>()),
-      m_channelLinks(m_application, m_environment, m_externalDepth, m_recorder),
+      m_channelLinks(m_application, m_environment, m_externalDepth, m_recorder, m_outputs),
       m_decoderHost(*this),
       m_decoder(&m_decoderHost),
       m_annotation(AnnotationLinks(m_application)),
@@ -107,10 +107,9 @@ CProgram::CProgram(Options options)
     m_application.frameFactory = [this](CPelmaris&, unsigned menuId) { return MakeMainFrame(menuId); };
     FillSensorTable();
 
-    // The recorder's START and STOP lines go out through the network output.
+    // The recorder's START and STOP lines go to the outputs.
     m_storeEvents.sendLine = [this](const std::string& line) {
-        if (CQYNet* net = m_application.Sensor<CQYNet>(SensorId::NetworkOutput))
-            net->SendText(line);
+        m_outputs.TakeText({OutputTextKind::RecorderLine, line});
     };
     // The environment's profiles: the applied profile file goes to the
     // outputs and the recorder, "Constant" to the recorder alone.
@@ -120,8 +119,7 @@ CProgram::CProgram(Options options)
             m_recorder.With([&](zv::recording::CStore& store) { store.WriteSvpToFiles(text, time, 0); });
         });
     m_geographic->sendAnnotation = [this](const std::string& prefix, const std::string& text) {
-        if (CQYNet* net = m_application.Sensor<CQYNet>(SensorId::NetworkOutput))
-            net->SendAnnotation(prefix, text);
+        m_outputs.TakeText({OutputTextKind::ObjectInformation, text, 0, prefix});
     };
     // The profile's mean velocity goes down to the deepest channel, and a
     // source of the external-depth table is its channel's last depth; both
@@ -172,7 +170,7 @@ void CProgram::FillSensorTable()
         case SensorId::NetworkOutput:
             row.create = [this](CPelmaris&) {
                 return std::make_unique<CNetworkOutputObject>(
-                    *this, std::make_shared<CQYNet>(CRegistrySupport::UserRootKey()));
+                    *this, m_networkOutput, std::make_shared<CQYNet>(CRegistrySupport::UserRootKey()));
             };
             break;
         default:
@@ -233,13 +231,9 @@ void CProgram::ConnectFrame(CMainFrame& frame)
     frame.decodeTelegram = [this](const std::string& text, std::uint64_t received) {
         ParseNmeaTelegram(text, received, kNmeaFromSerial);
     };
-    // Every status and alarm text also goes out as the network output's
-    // status telegram; the serial output, its twin, is not built yet.
+    // Every status and alarm text also goes to the outputs.
     if (CStatus* status = frame.GetStatus())
-        status->forwardText = [this](const std::string& text) {
-            if (CQYNet* net = m_application.Sensor<CQYNet>(SensorId::NetworkOutput))
-                net->SendST(text);
-        };
+        status->forwardText = [this](const std::string& text) { m_outputs.TakeText({OutputTextKind::Status, text}); };
     // Absent: the lobe link (0x479) and the water temperature sensor (the
     // status bar's temperature pane).
 

@@ -4,8 +4,8 @@
 // same program offscreen.
 //
 // Construction order: the message dispatcher and the palettes first; then
-// the objects that others call into from any thread (environment, external
-// depth, geographic history, transceiver installation, the recorder's link
+// the objects that others call into from any thread (the output list,
+// environment, external depth, geographic history, transceiver installation, the recorder's link
 // and reports, the channels' links, the telegram decoder and the
 // annotations); then the application object, which owns the main frame and
 // the sensor and output objects; last operation control, which owns the echo
@@ -17,6 +17,8 @@
 #include "app/ui/EchogramColours.h"
 #include "app/ui/QtDispatcherAdapter.h"
 #include "display/PaletteControl.h"
+#include "outputs/OutputList.h"
+#include "outputs/OutputSlot.h"
 #include "program/DecoderHost.h"
 #include "program/ProgramApplicationHost.h"
 #include "program/ProgramChannelLinks.h"
@@ -105,6 +107,7 @@ public:
     CRecorderLink& Recorder() { return m_recorder; }
     CProgramChannelLinks& ChannelLinks() { return m_channelLinks; }
     zv::recording::CStoreStatusEvents& StoreEvents() { return m_storeEvents; }
+    COutputList& Outputs() { return m_outputs; }
     CPaletteControl& Palettes() { return m_palettes; }
     CSounderHost& SounderHost() { return m_sounderHost; }
     CProgramToolWindows& ToolWindows() { return m_toolWindows; }
@@ -140,6 +143,16 @@ private:
     // The channel status dialog and the replay bar; replays post to it from
     // their trigger threads.
     CProgramToolWindows m_toolWindows{*this};
+
+    // The outputs, in the order they take a ping; an output object attaches
+    // to its slot while it exists, and those not built yet are named nulls.
+    CAbsentOutput m_postProcessingOutput{"post-processing output"};
+    COutputSlot m_networkOutput{"network output"};
+    CAbsentOutput m_remoteDisplay{"remote display"};
+    CAbsentOutput m_serialOutput{"serial output"};
+    CAbsentOutput m_remoteControl{"remote control"};
+    COutputList m_outputs{&m_postProcessingOutput, &m_networkOutput, &m_remoteDisplay, &m_serialOutput,
+                          &m_remoteControl};
 
     // Called into from any thread.
     CEnvironment m_environment;

@@ -1,6 +1,5 @@
 #include "program/ProgramApplicationHost.h"
 
-#include "outputs/QYNet.h"
 #include "platform/FileTime.h"
 #include "program/Program.h"
 #include "recording/Store.h"
@@ -15,16 +14,14 @@ void CProgramApplicationHost::LoadUserSettings()
 void CProgramApplicationHost::AnnotationToOutputs(const std::string& text, std::uint64_t fileTime)
 {
     m_program.Recorder().With([&](zv::recording::CStore& store) { store.WriteAnnotationDatagram(text, fileTime); });
-    if (CQYNet* net = m_program.Application().Sensor<CQYNet>(SensorId::NetworkOutput))
-        net->SendCS(text, fileTime);
+    m_program.Outputs().TakeText({OutputTextKind::Annotation, text, fileTime});
 }
 
 void CProgramApplicationHost::ProfileToOutputs(const std::string& text, std::uint64_t fileTime)
 {
     // A profile for the outputs is the real-time one.
     m_program.Recorder().With([&](zv::recording::CStore& store) { store.WriteSvpToFiles(text, fileTime, 3); });
-    if (CQYNet* net = m_program.Application().Sensor<CQYNet>(SensorId::NetworkOutput))
-        net->SendSV(text);
+    m_program.Outputs().TakeProfile(text, fileTime);
 }
 
 int CProgramApplicationHost::RecordProfile(const std::string& text)

@@ -3,6 +3,7 @@
 #include "app/Pelmaris.h"
 #include "engine/ChannelParameters.h"
 #include "outputs/DepthTelegram.h"
+#include "outputs/Output.h"
 #include "program/RecorderLink.h"
 #include "recording/Store.h"
 #include "sensors/ExternalDepth.h"
@@ -23,12 +24,12 @@ void CRecorderDepthUser::TakeDepth(const DepthReport& r)
 }
 
 CProgramChannelLinks::CProgramChannelLinks(CPelmaris& application, CEnvironment& environment,
-                                           CExternalDepth& externalDepth, CRecorderLink& recorder)
+                                           CExternalDepth& externalDepth, CRecorderLink& recorder, IOutput& outputs)
     : m_application(application),
       m_externalDepth(externalDepth),
       m_recorderDepth(recorder),
       m_bottomDepthUsers{&m_navigationLine, &m_purseSeineLine, &m_trawlLink, &m_recorderDepth},
-      m_outputDepthUsers{&m_heaveLine, &m_serialHub}
+      m_outputs(outputs)
 {
     SetEnvironment(&environment);
 }
@@ -136,8 +137,8 @@ void CProgramChannelLinks::OnDepthOutputs(const DepthReport& report)
     m_externalDepth.SetDepthByName(report.SourceName, report.Depth);
     if (report.Excluded)
         return;
-    for (IDepthUser* user : m_outputDepthUsers)
-        user->TakeDepth(report);
+    m_heaveLine.TakeDepth(report);
+    m_outputs.TakeDepth(report);
 }
 
 bool CProgramChannelLinks::FindExternalDepthWindow(const std::string& sourceName, ExternalDepthWindow& window)

@@ -24,6 +24,7 @@
 
 class CEnvironment;
 class CExternalDepth;
+class IOutput;
 
 namespace app {
 
@@ -98,7 +99,7 @@ class CProgramChannelLinks final : public IChannelLinks
 {
 public:
     CProgramChannelLinks(CPelmaris& application, CEnvironment& environment, CExternalDepth& externalDepth,
-                         CRecorderLink& recorder);
+                         CRecorderLink& recorder, IOutput& outputs);
     CProgramChannelLinks(const CProgramChannelLinks&) = delete;
     CProgramChannelLinks& operator=(const CProgramChannelLinks&) = delete;
 
@@ -149,10 +150,9 @@ private:
     CRecorderDepthUser m_recorderDepth;
     const std::array<IDepthUser*, 4> m_bottomDepthUsers;
     // ... after the external-depth store (always), the heave sensor's line
-    // and the serial I/O hub (again not for an excluded channel).
+    // and the outputs (again not for an excluded channel).
     CAbsentDepthUser m_heaveLine{"heave sensor's line"};
-    CAbsentDepthUser m_serialHub{"serial I/O hub"};
-    const std::array<IDepthUser*, 2> m_outputDepthUsers;
+    IOutput& m_outputs;
 
     CAbsentMotionSensor m_motion{"heave sensor"};
     CAbsentSpeedSource m_speed{"navigation"};

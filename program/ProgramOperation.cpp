@@ -6,7 +6,6 @@
 #include "display/ui/ChannelFrameFactory.h"
 #include "engine/Channel.h"
 #include "engine/ReplayFileList.h"
-#include "outputs/QYNet.h"
 #include "program/Program.h"
 #include "recording/Store.h"
 #include "recording/ui/ReplayFileDialog.h"
@@ -241,13 +240,10 @@ void CProgramOperation::PowerOff()
 void CProgramOperation::FactoryDefaults()
 {
     // Of the settings owners a reset restores, the environment and the
-    // network output exist; navigation, purse seine, trawl, heave, history
-    // printing, serial output and remote display are not built yet.
+    // outputs exist; navigation, purse seine, trawl, heave and history
+    // printing are not built yet.
     m_program.Environment().SetDefaults();
-    if (CQYNet* net = m_program.Application().Sensor<CQYNet>(SensorId::NetworkOutput)) {
-        net->ApplySettings(CQYNet::Settings{});
-        net->SaveSettings();
-    }
+    m_program.Outputs().RestoreDefaults();
 }
 
 void CProgramOperation::HistorySaving(bool)

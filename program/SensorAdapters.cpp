@@ -8,8 +8,8 @@
 
 namespace app {
 
-CNetworkOutputObject::CNetworkOutputObject(CProgram& program, std::shared_ptr<CQYNet> net)
-    : TSensorObject(std::move(net)), m_program(program)
+CNetworkOutputObject::CNetworkOutputObject(CProgram& program, COutputSlot& slot, std::shared_ptr<CQYNet> net)
+    : TOutputObject(slot, std::move(net)), m_program(program)
 {}
 
 void CNetworkOutputObject::Start()

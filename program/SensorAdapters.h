@@ -5,6 +5,7 @@
 
 #include "app/SensorObject.h"
 #include "engine/Fish.h"
+#include "outputs/OutputSlot.h"
 #include "outputs/QYNet.h"
 #include "sensors/GeographicInfo.h"
 
@@ -31,13 +32,30 @@ public:
     void RunSettingsDialog() override { Get()->ShowDialog(); }
 };
 
+// An output's object: its slot of the output list hands the output
+// everything from the moment it is made until it goes, and nothing while it
+// goes.
+template <class T>
+class TOutputObject : public TSensorObject<T>
+{
+public:
+    TOutputObject(COutputSlot& slot, std::shared_ptr<T> output) : TSensorObject<T>(std::move(output)), m_slot(slot)
+    {
+        m_slot.Attach(*this->Get());
+    }
+    ~TOutputObject() override { m_slot.Detach(); }
+
+private:
+    COutputSlot& m_slot;
+};
+
 // The network output: its receiving port feeds the telegram decoder and
 // hands over the profiles it receives. The recorder's geo file, which its
 // annotations would feed, is not built yet.
-class CNetworkOutputObject final : public TSensorObject<CQYNet>
+class CNetworkOutputObject final : public TOutputObject<CQYNet>
 {
 public:
-    CNetworkOutputObject(CProgram& program, std::shared_ptr<CQYNet> net);
+    CNetworkOutputObject(CProgram& program, COutputSlot& slot, std::shared_ptr<CQYNet> net);
     // Its reader calls into the program: it ends before the object goes.
     ~CNetworkOutputObject() override { Get()->Port().Close(); }
     void Start() override;

@@ -6,8 +6,6 @@
 #include "base/Status.h"
 #include "display/ESDocList.h"
 #include "engine/ReplayFileList.h"
-#include "outputs/EchoSounderPingSource.h"
-#include "outputs/QYNet.h"
 #include "platform/MessageBox.h"
 #include "program/Program.h"
 #include "recording/EngineStore.h"
@@ -19,6 +17,8 @@
 
 #include <QApplication>
 
+#include <array>
+
 namespace app {
 
 namespace {
@@ -26,22 +26,7 @@ namespace {
 constexpr UINT kRunStore = WM_USER + 1;
 }  // namespace
 
-void CNetworkPingOutput::SendPing(CEchoSounder& sounder)
-{
-    CQYNet* net = m_program.Application().Sensor<CQYNet>(SensorId::NetworkOutput);
-    if (!net)
-        return;
-    CEchoSounderPingSource source(sounder, m_program.Environment().GetSoundVelocity());
-    net->SendPingDatagrams(source);
-    net->SendPingTelegram(source);
-}
-
-CSounderHost::CSounderHost(CProgram& program)
-    : m_program(program),
-      m_networkOutput(program),
-      m_pingOutputs{&m_postProcessing, &m_networkOutput, &m_remoteDisplay, &m_serialOutput},
-      m_replayHost(program)
-{}
+CSounderHost::CSounderHost(CProgram& program) : m_program(program), m_replayHost(program) {}
 
 CSounderHost::~CSounderHost()
 {
@@ -159,8 +144,7 @@ void CSounderHost::AddPingToHistory(std::uint64_t pingTime)
 
 void CSounderHost::SendPingToOutputs(CEchoSounder& sounder)
 {
-    for (IPingOutput* output : m_pingOutputs)
-        output->SendPing(sounder);
+    m_program.Outputs().TakePing({sounder, m_program.Environment().GetSoundVelocity()});
 }
 
 bool CSounderHost::GetPingerInterval(double&)

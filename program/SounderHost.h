@@ -7,7 +7,6 @@
 #include "program/ProgramReplayHost.h"
 #include "sounder/EchoSounderHost.h"
 
-#include <array>
 #include <memory>
 #include <string>
 
@@ -16,38 +15,6 @@ class CUnitSearchWait;
 namespace app {
 
 class CProgram;
-
-// One output's turn in a ping.
-class IPingOutput
-{
-public:
-    virtual ~IPingOutput() = default;
-    virtual void SendPing(CEchoSounder& sounder) = 0;
-};
-
-// An output the program does not have yet: its turn passes.
-class CAbsentPingOutput final : public IPingOutput
-{
-public:
-    explicit CAbsentPingOutput(const char* name) : m_name(name) {}
-    void SendPing(CEchoSounder&) override {}
-    const char* Name() const { return m_name; }
-
-private:
-    const char* m_name;
-};
-
-// The network output's datagrams and telegram of a ping, while the network
-// output object exists.
-class CNetworkPingOutput final : public IPingOutput
-{
-public:
-    explicit CNetworkPingOutput(CProgram& program) : m_program(program) {}
-    void SendPing(CEchoSounder& sounder) override;
-
-private:
-    CProgram& m_program;
-};
 
 class CSounderHost final : public IEchoSounderHost
 {
@@ -81,12 +48,6 @@ public:
 
 private:
     CProgram& m_program;
-    // The outputs of a ping, in the order they take it.
-    CAbsentPingOutput m_postProcessing{"post-processing output"};
-    CNetworkPingOutput m_networkOutput;
-    CAbsentPingOutput m_remoteDisplay{"remote display"};
-    CAbsentPingOutput m_serialOutput{"serial output"};
-    const std::array<IPingOutput*, 4> m_pingOutputs;
     // Outlive every transceiver that uses them: operation control deletes
     // the sounder before the program lets these go.
     std::unique_ptr<CUnitSearchWait> m_unitSearch;

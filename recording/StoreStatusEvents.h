@@ -34,8 +34,8 @@ public:
     void SendLogLine(const std::string& line) override;
     void Notify(const std::string& text) override;
 
-    // The network output's text datagram; empty: there is no network output.
-    // Called on the recorder's threads.
+    // To the program's outputs (the network output sends it as a text
+    // datagram); empty: nowhere. Called on the recorder's threads.
     std::function<void(const std::string&)> sendLine;
 
 private:

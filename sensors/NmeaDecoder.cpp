@@ -314,8 +314,7 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
                 H.ForwardToPostProcessing(relay);
         }
         if (IsQYModel(model)) {
-            H.RelayToNetworkOutput(telegram, relay, received);
-            H.RelayToSerialOutput(telegram, relay, received);
+            H.RelayToOutputs(telegram, received);
         }
     }
     if (!handled && separator) {
@@ -326,8 +325,7 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
             like = like || head.find(p) != std::string::npos;
         if (like) {
             m_lastOtherPositionTime = CFileTime::Now();
-            H.RelayToNetworkOutput(telegram, relay, received);
-            H.RelayToSerialOutput(telegram, relay, received);
+            H.RelayToOutputs(telegram, received);
             if (recorder)
                 H.WriteNmeaDatagram(telegram, received);
         }

@@ -80,8 +80,9 @@ public:
     virtual void RemoteControl(const std::string& telegram, std::uint64_t received) = 0;
     virtual void PrintText(const std::string& text, std::uint64_t received) = 0;
     virtual void ForwardToPostProcessing(const std::string& text) = 0;
-    virtual void RelayToNetworkOutput(const std::string& telegram, const std::string& relay, std::uint64_t time) = 0;
-    virtual void RelayToSerialOutput(const std::string& telegram, const std::string& relay, std::uint64_t time) = 0;
+    // A navigation telegram for the outputs that relay it (network and
+    // serial), each under its own switches.
+    virtual void RelayToOutputs(const std::string& telegram, std::uint64_t time) = 0;
 };
 
 // A host with nothing around the decoder: no navigation object (so nothing
@@ -115,6 +116,5 @@ public:
     void RemoteControl(const std::string&, std::uint64_t) override {}
     void PrintText(const std::string&, std::uint64_t) override {}
     void ForwardToPostProcessing(const std::string&) override {}
-    void RelayToNetworkOutput(const std::string&, const std::string&, std::uint64_t) override {}
-    void RelayToSerialOutput(const std::string&, const std::string&, std::uint64_t) override {}
+    void RelayToOutputs(const std::string&, std::uint64_t) override {}
 };

@@ -3,6 +3,7 @@
 #include "outputs/QYNet.h"
 
 #include "platform/FileTime.h"
+#include "sounder/EchoSounder.h"
 
 #include <gtest/gtest.h>
 
@@ -305,6 +306,57 @@ TEST_F(QYNetTest, BadDestinationSendsNothingAndAGoodOneResumes)
     EXPECT_TRUE(net.IsReady());
     net.SendNavigation("$GPGGA,2", 0);
     EXPECT_EQ(Drain(), (std::vector<std::string>{"$GPGGA,2"}));
+}
+
+// What the output list hands on: each kind of text goes out by the switch
+// and in the form of its own telegram, or not at all; a profile as SV, a
+// ping with the sound velocity it came with, and the factory settings.
+TEST_F(QYNetTest, WhatTheOutputListHandsOnGoesOutByKind)
+{
+    CManualClock clock(ping.pingTime);
+    CFileTime::SetClock(&clock);
+    settings.RelayNavigation = settings.AnnotationDatagram = settings.StatusDatagram = 1;
+    settings.SoundVelDatagram = settings.DepthHymas = 1;
+    Apply();
+    struct Case
+    {
+        const char* legend;
+        OutputTextKind kind;
+        std::string text;
+        std::string_view prefix;
+        std::vector<std::string> sent;
+    };
+    const std::uint64_t time = ping.pingTime;
+    const Case cases[] = {
+        {"status", OutputTextKind::Status, "ok", {}, {"ST,01020345,ok"}},
+        {"annotation at its time", OutputTextKind::Annotation, "mark", {}, {"CS,01020345,mark"}},
+        {"object information",
+         OutputTextKind::ObjectInformation,
+         "5901.0,4.00,7",
+         "VGR",
+         {"VGR,01020345,5901.0,4.00,7"}},
+        {"recorder line as it is", OutputTextKind::RecorderLine, "START,line1", {}, {"START,line1"}},
+        {"relayed navigation", OutputTextKind::NavigationRelay, "$HEHDT,10.0,T", {}, {"$HEHDT,10.0,T"}},
+        {"post-processing's", OutputTextKind::PositionForward, "$GPGGA,1,2,N,3,E", {}, {}},
+        {"remote control's", OutputTextKind::RemoteCommand, "PE,SYSTEM,STOPPINGING", {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        net.TakeText({c.kind, c.text, time, c.prefix});
+        EXPECT_EQ(Drain(), c.sent);
+    }
+    net.TakeProfile("3,0,1500", time);
+    CEchoSounder sounder;
+    net.TakePing({sounder, 1493.26});
+    EXPECT_EQ(Drain(), (std::vector<std::string>{"SV,01020345,3,0,1500",
+                                                 "$,01020345,99999,99999,99999,99999,99999,99999,99999,99999,1493.3"}));
+
+    net.RestoreDefaults();
+    const CQYNet::Settings restored = net.GetSettings();
+    EXPECT_EQ(restored.DestPort, CQYNet::Settings{}.DestPort);
+    EXPECT_EQ(restored.StatusDatagram, 0u);
+    EXPECT_EQ(restored.DepthHymas, 0u);
+    CFileTime::SetClock(nullptr);
 }
 
 }  // namespace

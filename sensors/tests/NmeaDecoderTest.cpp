@@ -13,7 +13,7 @@ namespace {
 
 struct Calls
 {
-    std::vector<std::string> relayNet, relaySerial, stored, datagrams, annotations, statuses, shown, remote;
+    std::vector<std::string> relayed, stored, datagrams, annotations, statuses, shown, remote;
     std::vector<std::uint64_t> clockSet;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> pingRecords;
     std::string clockText, dateText;
@@ -94,13 +94,9 @@ protected:
         void RemoteControl(const std::string& s, std::uint64_t) override { t.calls.remote.push_back(s); }
         void PrintText(const std::string&, std::uint64_t) override {}
         void ForwardToPostProcessing(const std::string&) override {}
-        void RelayToNetworkOutput(const std::string& telegram, const std::string&, std::uint64_t) override
+        void RelayToOutputs(const std::string& telegram, std::uint64_t) override
         {
-            t.calls.relayNet.push_back(telegram);
-        }
-        void RelayToSerialOutput(const std::string& telegram, const std::string&, std::uint64_t) override
-        {
-            t.calls.relaySerial.push_back(telegram);
+            t.calls.relayed.push_back(telegram);
         }
     };
 
@@ -133,7 +129,7 @@ struct RouteCase
     const char* legend;
     std::string sentence;
     SNmeaSource source;
-    std::size_t positions, headings, courses, relayedNet, stored, datagrams;
+    std::size_t positions, headings, courses, relayed, stored, datagrams;
 };
 
 TEST_F(NmeaDecoderTest, SentencesReachHistoryRelaysAndRecorder)
@@ -164,8 +160,7 @@ TEST_F(NmeaDecoderTest, SentencesReachHistoryRelaysAndRecorder)
         EXPECT_EQ(geo.PositionCount(), c.positions);
         EXPECT_EQ(geo.HeadingCount(), c.headings);
         EXPECT_EQ(geo.CourseCount(), c.courses);
-        EXPECT_EQ(calls.relayNet.size(), c.relayedNet);
-        EXPECT_EQ(calls.relaySerial.size(), c.relayedNet);
+        EXPECT_EQ(calls.relayed.size(), c.relayed);
         EXPECT_EQ(calls.stored.size(), c.stored);
         EXPECT_EQ(calls.datagrams.size(), c.datagrams);
     }
@@ -189,7 +184,7 @@ TEST_F(NmeaDecoderTest, HeadingFromNetworkWithoutPositionSourceIsKeptButNotRelay
     nav.PositionSource = 0;
     decoder.ParseNmeaTelegram("$HEHDT,274.07,T", kNow, kNmeaFromNetwork);
     EXPECT_EQ(geo.HeadingCount(), 1u);
-    EXPECT_TRUE(calls.relayNet.empty());
+    EXPECT_TRUE(calls.relayed.empty());
     EXPECT_DOUBLE_EQ(geo.GetHeadingAtTime(kNow), 274.07);
 }
 
@@ -200,7 +195,7 @@ TEST_F(NmeaDecoderTest, RelaysOnlyOnTheNetworkModels)
         Relink();
         calls = {};
         decoder.ParseNmeaTelegram("$HEHDT,274.07,T", kNow, kNmeaFromSerial);
-        EXPECT_EQ(calls.relayNet.size(), (m == 0 || m == 1 || m == 5) ? 1u : 0u) << m;
+        EXPECT_EQ(calls.relayed.size(), (m == 0 || m == 1 || m == 5) ? 1u : 0u) << m;
     }
 }
 
