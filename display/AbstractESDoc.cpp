@@ -2,6 +2,8 @@
 
 #include "display/ESDocList.h"
 
+#include <algorithm>
+
 CAbstractESDoc::~CAbstractESDoc()
 {
     if (m_registered)
@@ -32,4 +34,22 @@ void CAbstractESDoc::DetachFromSource()
     if (m_source && m_registered)
         m_source->RemoveDoc(this);
     m_registered = false;
+}
+
+void CAbstractESDoc::AddView(IDocumentView* view)
+{
+    if (view && std::find(m_views.begin(), m_views.end(), view) == m_views.end())
+        m_views.push_back(view);
+}
+
+void CAbstractESDoc::RemoveView(IDocumentView* view)
+{
+    std::erase(m_views, view);
+}
+
+void CAbstractESDoc::UpdateAllViews()
+{
+    // By index: a view that registered during the walk is updated too.
+    for (std::size_t i = 0; i < m_views.size(); ++i)
+        m_views[i]->OnUpdate();
 }

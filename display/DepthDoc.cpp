@@ -126,7 +126,7 @@ void CDepthDoc::OnSourceUpdate(int)
     if (env.updateViews)
         env.updateViews(this);
     else
-        SendMessage(GetMainWindow(), app::WM_ES_UPDATEALLVIEWS, 0, reinterpret_cast<LPARAM>(this));
+        SendMessage(GetMainWindow(), app::WM_ES_UPDATEALLVIEWS, 0, AsMessageParameter());
 }
 
 void CDepthDoc::Serialize(CArchive& ar)

@@ -118,12 +118,6 @@ CEchogramDoc::SettingsDialogRunner& SettingsRunner()
     return runner;
 }
 
-std::function<int(CEchogramDoc&)>& PaletteRealizer()
-{
-    static std::function<int(CEchogramDoc&)> realizer;
-    return realizer;
-}
-
 // An integer from a list's text; text that is not one keeps the old value,
 // so that a stray letter never turns a filter size into 0.
 int ParseInteger(const std::string& text, int previous)
@@ -172,14 +166,12 @@ void CEchogramDoc::SetDialogRunners(RangeDialogRunner range, FilterDialogRunner 
     SettingsRunner() = std::move(settings);
 }
 
-void CEchogramDoc::SetViewPaletteRealizer(std::function<int(CEchogramDoc&)> realizer)
-{
-    PaletteRealizer() = std::move(realizer);
-}
-
 int CEchogramDoc::RealizeViewPalettes()
 {
-    return PaletteRealizer() ? PaletteRealizer()(*this) : 0;
+    int result = 0;
+    for (IDocumentView* view : GetViews())
+        result = view->RealizeViewPalette();
+    return result;
 }
 
 template <typename Run>
@@ -925,7 +917,7 @@ void CEchogramDoc::OnSourceUpdate(int flag)
     if (env.updateViews)
         env.updateViews(this);
     else
-        SendMessage(GetMainWindow(), app::WM_ES_UPDATEALLVIEWS, 0, reinterpret_cast<LPARAM>(this));
+        SendMessage(GetMainWindow(), app::WM_ES_UPDATEALLVIEWS, 0, AsMessageParameter());
 }
 
 void CEchogramDoc::PostProcess()

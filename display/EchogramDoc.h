@@ -211,15 +211,14 @@ public:
     using SettingsDialogRunner = std::function<int(SettingsDialogValues&, const DialogOpened&)>;
     static void SetDialogRunners(RangeDialogRunner range, FilterDialogRunner filter,
                                  SettingsDialogRunner settings = nullptr);
-    // Realizes the palette of every echogram view of a document and returns
-    // the last view's result; installed by the program, which knows the views.
-    static void SetViewPaletteRealizer(std::function<int(CEchogramDoc&)> realizer);
 
     // Dialog launchers: values go in, and come back only on IDOK. The range
     // and settings launchers return 0 when no dialog ran to its end.
     int OnEchogramSettings();
     int OnRangeSettings();
     void OnEchogramFilter();
+    // Realizes the palette of every view of the document; the last view's
+    // result, 0 without views.
     int RealizeViewPalettes() override;
     // The dialog the document has open, null when none.
     IOpenDialog* GetOpenDialog() const { return m_openDialog; }

@@ -211,8 +211,6 @@ void CProgram::ConnectFrame(CMainFrame& frame)
     // a lobe command goes nowhere and the temperature pane stays empty.
     frame.lobeCommand = [](const std::string&, std::uint64_t) {};
     frame.waterTemperature = [] { return std::optional<double>(); };
-    // Each document's ping reaches its views through the main window.
-    frame.updateAllViews = [](void* document) { CChannelFrameAbstract::UpdateViewsOf(document); };
     CChannelFrameAbstract::SetViewRegistration([frame = QPointer<CMainFrame>(&frame)](HWND view, bool add) {
         if (!frame)
             return;

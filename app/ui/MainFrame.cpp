@@ -8,6 +8,7 @@
 #include "base/FramePayloads.h"
 #include "base/StringTable.h"
 #include "base/TemperatureUnit.h"
+#include "display/AbstractESDoc.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/NumberText.h"
@@ -602,8 +603,9 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     case WM_ES_UPDATEALLVIEWS:
-        if (lParam && updateAllViews)
-            updateAllViews(reinterpret_cast<void*>(lParam));
+        // Sent: the document's thread waits, so the document is whole.
+        if (CAbstractESDoc* document = CAbstractESDoc::FromMessageParameter(lParam))
+            document->UpdateAllViews();
         return 1;
     case WM_ES_STATUSTEXT: {
         if (wParam == 0)

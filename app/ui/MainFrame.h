@@ -89,7 +89,6 @@ public:
     QStringList MenuTitles() const;
 
     // Work of later subsystems behind the frame's messages; null: nothing.
-    std::function<void(void* document)> updateAllViews;                     // 0x46E
     std::function<void(int flag)> notifyDocuments;                          // timer 32784, with the async counter
     std::function<void()> sampleWorkload;                                   // timer 106
     std::function<void(const std::string&, std::uint64_t)> decodeTelegram;  // 0x478

@@ -568,13 +568,36 @@ TEST_F(EchogramDocDialogsTest, WithoutADialogNothingRuns)
     d.OnEchogramFilter();
     EXPECT_EQ(Stored(d), before);
     EXPECT_EQ(d.RealizeViewPalettes(), 0);
-    int realized = 0;
-    Doc::SetViewPaletteRealizer([&realized, &d](CEchogramDoc& doc) {
-        EXPECT_EQ(&doc, &d);
-        return ++realized;
-    });
-    EXPECT_EQ(d.RealizeViewPalettes(), 1);
-    Doc::SetViewPaletteRealizer(nullptr);
+}
+
+// The palettes realized are those of the document's own views, the last
+// view's result returned.
+TEST_F(EchogramDocDialogsTest, PalettesOfTheDocumentsViewsAreRealized)
+{
+    struct View : IDocumentView
+    {
+        int result = 0;
+        int realized = 0;
+        void OnUpdate() override {}
+        int RealizeViewPalette() override
+        {
+            ++realized;
+            return result;
+        }
+    };
+    CEchogramDoc& d = Make();
+    View first, second, other;
+    first.result = 3;
+    second.result = 7;
+    d.AddView(&first);
+    d.AddView(&second);
+    d.AddView(&first);  // registered once
+    EXPECT_EQ(d.RealizeViewPalettes(), 7);
+    EXPECT_EQ(first.realized, 1);
+    EXPECT_EQ(second.realized, 1);
+    EXPECT_EQ(other.realized, 0);
+    d.RemoveView(&second);
+    EXPECT_EQ(d.RealizeViewPalettes(), 3);
 }
 
 // The filter values travel to a real channel once, and again only after the

@@ -15,11 +15,6 @@
 #include <cmath>
 
 namespace {
-std::vector<CChannelFrameAbstract*>& LiveFrames()
-{
-    static std::vector<CChannelFrameAbstract*> frames;
-    return frames;
-}
 std::function<void(HWND, bool)>& Registration()
 {
     static std::function<void(HWND, bool)> hook;
@@ -40,12 +35,10 @@ CChannelFrameAbstract::CChannelFrameAbstract(int width, int height, QWidget* par
     setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint);
     if (width >= 0 && height >= 0)
         resize(width, height);
-    LiveFrames().push_back(this);
 }
 
 CChannelFrameAbstract::~CChannelFrameAbstract()
 {
-    std::erase(LiveFrames(), this);
     if (Registration()) {
         if (m_depthView)
             Registration()(m_depthView->GetSafeHwnd(), false);
@@ -132,23 +125,6 @@ void CChannelFrameAbstract::RealizeViewPalettes()
         doc->RealizeViewPalettes();
     for (CEchogramView* view : m_echogramViews)
         view->RealizeViewPalette();
-}
-
-bool CChannelFrameAbstract::UpdateViewsOf(const void* document)
-{
-    bool found = false;
-    for (CChannelFrameAbstract* frame : LiveFrames()) {
-        if (frame->m_depthDoc == document && frame->m_depthView) {
-            frame->m_depthView->OnUpdate();
-            found = true;
-        }
-        for (CEchogramView* view : frame->m_echogramViews)
-            if (view->GetDocument() == document) {
-                view->OnUpdate();
-                found = true;
-            }
-    }
-    return found;
 }
 
 bool CChannelFrameAbstract::CreateOuter(int cx, int topHeight)

@@ -4,8 +4,8 @@
 // list and keeps the proportions of its panes, together with the documents'
 // own settings, in a settings file per channel and mode.
 //
-// The documents reach their views through the main window's update message
-// (UpdateViewsOf), never through the frame's own methods.
+// Each view registers with the document it shows, so a document reaches its
+// views through the main window's update message, never through the frame.
 //
 // User-interface thread only.
 #pragma once
@@ -72,9 +72,6 @@ public:
     // Tells the main window of each view's message window (true) and of its
     // end (false), so that palette messages reach the views.
     static void SetViewRegistration(std::function<void(HWND, bool)> hook);
-    // Runs the update of every view on a document of any live frame; false
-    // when no frame has the document.
-    static bool UpdateViewsOf(const void* document);
 
     // The layout's view of the frame.
     bool SaveSettings() override;

@@ -55,9 +55,15 @@ CDepthView::CDepthView(CDepthDoc* document, QWidget* parent) : CSCView(parent), 
 {
     m_font.setFamily("Arial");
     setMouseTracking(true);
+    if (m_document)
+        m_document->AddView(this);
 }
 
-CDepthView::~CDepthView() = default;
+CDepthView::~CDepthView()
+{
+    if (m_document)
+        m_document->RemoveView(this);
+}
 
 void CDepthView::OnInitialUpdate()
 {

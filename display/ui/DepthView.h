@@ -67,7 +67,7 @@ public:
     CDepthDoc* GetDocument() const { return m_document; }
     void OnInitialUpdate();
     // The per-ping update: only the texts are drawn again.
-    void OnUpdate();
+    void OnUpdate() override;
 
     // The depth text in the depth unit for a model.
     static std::string FormatDepth(SounderModel model, double metres, double shown, const std::string& unit);

@@ -6,15 +6,12 @@
 #include "display/ui/EchogramDialogQY210.h"
 #include "display/ui/EchogramDialogRM30.h"
 #include "display/ui/EchogramFilterDialog.h"
-#include "display/ui/EchogramView.h"
 #include "display/ui/RangeBottomDialog.h"
 #include "display/ui/RangeSidescanDialog.h"
 #include "display/ui/RangeSlopeDialog.h"
 #include "display/ui/RangeSurfaceDialog.h"
 #include "display/ui/RangeTrawlDialog.h"
 #include "platform/MessageBox.h"
-
-#include <QApplication>
 
 namespace displayui {
 
@@ -116,27 +113,16 @@ int RunFilter(CEchogramDoc::FilterDialogValues& v, const CEchogramDoc::DialogOpe
     return result;
 }
 
-int RealizePalettes(CEchogramDoc& doc)
-{
-    int result = 0;
-    for (QWidget* widget : QApplication::allWidgets())
-        if (auto* view = dynamic_cast<CEchogramView*>(widget); view && view->GetDocument() == &doc)
-            result = view->RealizeViewPalette();
-    return result;
-}
-
 }  // namespace
 
 void InstallEchogramDialogs()
 {
     CEchogramDoc::SetDialogRunners(RunRange, RunFilter, RunSettings);
-    CEchogramDoc::SetViewPaletteRealizer(RealizePalettes);
 }
 
 void RemoveEchogramDialogs()
 {
     CEchogramDoc::SetDialogRunners(nullptr, nullptr, nullptr);
-    CEchogramDoc::SetViewPaletteRealizer(nullptr);
 }
 
 }  // namespace displayui

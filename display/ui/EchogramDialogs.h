@@ -1,6 +1,6 @@
-// Puts the display's Qt dialogs behind the echogram document's launchers
-// and lets the document reach its views' palettes. The program installs
-// them once at start-up; tests install and remove them around a case.
+// Puts the display's Qt dialogs behind the echogram document's launchers.
+// The program installs them once at start-up; tests install and remove them
+// around a case.
 #pragma once
 
 class QDialog;

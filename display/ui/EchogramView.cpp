@@ -66,13 +66,17 @@ std::function<bool(const std::string&, std::vector<std::int16_t>&)> CEchogramVie
 CEchogramView::CEchogramView(CEchogramDoc* document, QWidget* parent) : CSCView(parent), m_document(document)
 {
     m_access = DefaultAccess();
+    if (m_document)
+        m_document->AddView(this);
 }
 
 CEchogramView::~CEchogramView()
 {
     m_picture.Detach();
-    if (m_document)
+    if (m_document) {
+        m_document->RemoveView(this);
         m_document->SetViewCount(0);
+    }
 }
 
 CEchogramView::ChannelAccess CEchogramView::DefaultAccess()

@@ -63,7 +63,7 @@ public:
 
     void OnInitialUpdate();
     // The per-ping update.
-    void OnUpdate();
+    void OnUpdate() override;
     int IsSideScan() const override;
     int RealizeViewPalette() override;
 

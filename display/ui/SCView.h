@@ -10,6 +10,7 @@
 // broadcasts. User-interface thread only.
 #pragma once
 
+#include "display/AbstractESDoc.h"
 #include "display/DIBSection.h"
 #include "display/PaletteControl.h"
 #include "platform/MessageDispatcher.h"
@@ -21,7 +22,7 @@
 #include <functional>
 #include <memory>
 
-class CSCView : public QWidget
+class CSCView : public QWidget, public IDocumentView
 {
     Q_OBJECT
 public:
@@ -45,7 +46,9 @@ public:
 
     HWND GetSafeHwnd() const { return m_hwnd; }
 
-    virtual int RealizeViewPalette();
+    // A view of a document registers with it and takes its updates.
+    void OnUpdate() override {}
+    int RealizeViewPalette() override;
     virtual void OnColorChange(int palette, const LOGPALETTE* block) {}
     virtual int IsSideScan() const { return 0; }
 

@@ -8,6 +8,7 @@
 #include "app/ui/StatusBarWidget.h"
 #include "base/FramePayloads.h"
 #include "base/StringTable.h"
+#include "display/AbstractESDoc.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QMenuBar>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -263,6 +265,33 @@ TEST_F(MainFrameTest, TelegramsAreDecodedOnlyWhenNotReplaying)
     ASSERT_TRUE(WaitFor([&] { return frame->StatusBarWidget()->PaneLabel(ids::LINE_COUNTER)->text() == "L0003"; }));
     EXPECT_EQ(decoded.size(), 1u);
     pelmaris->SetOperation(nullptr);
+}
+
+// A ping thread sends each document's result and waits; only that
+// document's views are updated.
+TEST_F(MainFrameTest, UpdateAllViewsReachesTheViewsOfTheDocumentItCarries)
+{
+    Start("QY310");
+    struct View : IDocumentView
+    {
+        std::atomic<int> updates{0};
+        void OnUpdate() override { ++updates; }
+        int RealizeViewPalette() override { return 0; }
+    };
+    CAbstractESDoc document, other;
+    View view, otherView;
+    document.AddView(&view);
+    other.AddView(&otherView);
+    std::atomic<LRESULT> withDocument{0}, withNone{0};
+    std::thread ping([&] {
+        withDocument = SendMessage(frame->GetSafeHwnd(), WM_ES_UPDATEALLVIEWS, 0, document.AsMessageParameter());
+        withNone = SendMessage(frame->GetSafeHwnd(), WM_ES_UPDATEALLVIEWS, 0, 0);
+    });
+    ASSERT_TRUE(WaitFor([&] { return withNone == 1; }));
+    ping.join();
+    EXPECT_EQ(withDocument, 1);
+    EXPECT_EQ(view.updates, 1);
+    EXPECT_EQ(otherView.updates, 0);
 }
 
 TEST_F(MainFrameTest, DroppedFilesReplayInTheOrderOfTheirTimes)

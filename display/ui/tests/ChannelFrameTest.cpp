@@ -34,10 +34,10 @@ protected:
         ASSERT_TRUE(folder.Ok());
         CSerializeSupport::SetSettingsFolder(folder.File(""));
         CEchogramDoc::Environment env;
-        env.updateViews = [](CEchogramDoc* doc) { CChannelFrameAbstract::UpdateViewsOf(doc); };
+        env.updateViews = [](CEchogramDoc* doc) { doc->UpdateAllViews(); };
         CEchogramDoc::SetEnvironment(env);
         CDepthDoc::Environment depthEnv;
-        depthEnv.updateViews = [](CDepthDoc* doc) { CChannelFrameAbstract::UpdateViewsOf(doc); };
+        depthEnv.updateViews = [](CDepthDoc* doc) { doc->UpdateAllViews(); };
         CDepthDoc::SetEnvironment(depthEnv);
         CChannel::Construction cc;
         cc.ChannelName = "T38 38/kHz:1";
@@ -104,7 +104,7 @@ TEST(ChannelFrameKinds, Rm30TakesTheSecondKindUnlessItsChannelAsksForTheFirst)
     EXPECT_EQ(CStandardESLayout::FrameKindFor(SounderModel::TQ30, 1), 2);
 }
 
-TEST_F(ChannelFrameTest, DocumentsInOrderWithTheirLinksAndViewsUpdatedThroughTheFrame)
+TEST_F(ChannelFrameTest, DocumentsInOrderWithTheirLinksAndEachWithItsOwnView)
 {
     auto frame = Make<CChannelFrame1>(600, 400);
     const auto& docs = frame->GetDocList();
@@ -115,9 +115,11 @@ TEST_F(ChannelFrameTest, DocumentsInOrderWithTheirLinksAndViewsUpdatedThroughThe
     EXPECT_EQ(frame->GetDepthDoc()->m_upperEchogram, frame->m_upperEchogram);
     EXPECT_EQ(frame->GetDepthDoc()->m_lowerEchogram, frame->m_lowerEchogram);
     ASSERT_EQ(frame->EchogramViews().size(), 2u);
-    EXPECT_TRUE(CChannelFrameAbstract::UpdateViewsOf(frame->m_lowerEchogram));
-    int unrelated = 0;
-    EXPECT_FALSE(CChannelFrameAbstract::UpdateViewsOf(&unrelated));
+    using Views = std::vector<IDocumentView*>;
+    EXPECT_EQ(frame->m_upperEchogram->GetViews(), Views{frame->EchogramViews()[0]});
+    EXPECT_EQ(frame->m_lowerEchogram->GetViews(), Views{frame->EchogramViews()[1]});
+    ASSERT_EQ(frame->GetDepthDoc()->GetViews().size(), 1u);
+    EXPECT_NE(dynamic_cast<CDepthView*>(frame->GetDepthDoc()->GetViews()[0]), nullptr);
 
     auto second = Make<CChannelFrame2>(600, 400);
     EXPECT_EQ(second->GetDocList().size(), 3u);

@@ -45,10 +45,9 @@ protected:
         doc.m_start = 0.0;
         doc.m_rangeReference = CEchogramDoc::SURFACE;  // new documents alternate their defaults
         CEchogramDoc::Environment env;
-        env.updateViews = [this](CEchogramDoc*) { view->OnUpdate(); };
+        env.updateViews = [](CEchogramDoc* d) { d->UpdateAllViews(); };
         CEchogramDoc::SetEnvironment(env);
         view = std::make_unique<CEchogramView>(&doc);
-        CEchogramView::ChannelAccess access;
         access.level = [](double db, int) { return db > -20.0 ? 5 : 0; };
         access.depth = [this](double& d) {
             d = bottom;
@@ -73,6 +72,7 @@ protected:
     void Ping() { doc.OnSourceUpdate(1); }
 
     OneEchoChannel fake;
+    CEchogramView::ChannelAccess access;
     std::unique_ptr<CChannel> channel;
     CEchogramDoc doc;
     std::unique_ptr<CEchogramView> view;
@@ -95,6 +95,27 @@ TEST_F(EchogramViewTest, PingsScrollLeftAndEachWritesItsColumn)
     EXPECT_EQ(p.At(newest - 1, 11), 164) << "the first ping moved one column left";
     EXPECT_EQ(p.At(newest - 1, 31), 78);
     EXPECT_EQ(p.At(newest + 1, 31), 193) << "the scale strip keeps its first fill";
+}
+
+TEST_F(EchogramViewTest, EveryViewOfTheDocumentTakesItsPingsUntilItGoes)
+{
+    auto second = std::make_unique<CEchogramView>(&doc);
+    second->SetChannelAccess(access);
+    second->resize(200, 100);
+    QResizeEvent event(QSize(200, 100), QSize());
+    QApplication::sendEvent(second.get(), &event);
+    second->OnInitialUpdate();
+    fake.echoIndex = 10;
+    Ping();
+    const int newest = view->Picture().NewestColumn();
+    EXPECT_EQ(view->Picture().At(newest, 11), 164);
+    EXPECT_EQ(second->Picture().At(newest, 11), 164);
+
+    second.reset();
+    EXPECT_EQ(doc.GetViews(), std::vector<IDocumentView*>{view.get()});
+    view.reset();
+    EXPECT_TRUE(doc.GetViews().empty());
+    Ping();  // no view left to reach
 }
 
 TEST_F(EchogramViewTest, BottomOfTheChannelDrawsTheLineWhereTheDepthLies)
