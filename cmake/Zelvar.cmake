@@ -63,15 +63,18 @@ function(zelvar_ui_library name)
 endfunction()
 
 # zelvar_test(<name> SOURCES ... [LIBS ...] [LABELS ...])
-# One GoogleTest executable, registered with CTest as one test.
+# One GoogleTest executable, registered with CTest as one test. It links the
+# tests' support library (testsupport/), a Qt test its Qt part too.
 # Label "threads" marks tests that run threads against each other; CI runs
 # those under ThreadSanitizer as well. Label "ui" marks Qt widget tests.
 function(zelvar_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} zv_testsupport GTest::gtest GTest::gmock GTest::gtest_main
+    Threads::Threads)
   if(ARG_LIBS MATCHES "Qt6::" OR ARG_LIBS MATCHES "_ui")
     set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${name} PRIVATE zv_testsupport_ui)
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES

@@ -5,10 +5,10 @@
 
 #include "platform/Registry.h"
 #include "platform/TempHives.h"
+#include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <thread>
 #include <vector>
 
@@ -22,8 +22,12 @@ public:
 
     bool WaitFor(std::size_t n)
     {
-        std::unique_lock lock(m_ParseLock);
-        return m_Cv.wait_for(lock, std::chrono::seconds(10), [&] { return m_Texts.size() >= n; });
+        return zv::test::WaitUntil(
+            [&] {
+                std::lock_guard lock(m_ParseLock);
+                return m_Texts.size() >= n;
+            },
+            std::chrono::seconds(10));
     }
     std::vector<std::string> Texts()
     {
@@ -44,7 +48,6 @@ protected:
         if (m_Texts.empty())
             m_FirstThread = std::this_thread::get_id();
         m_Texts.push_back(message.GetTime() ? static_cast<std::string>(message) : "<no stamp>");
-        m_Cv.notify_all();
     }
     BOOL OnOtherCommand(UINT, int, void*, void*) override
     {
@@ -53,7 +56,6 @@ protected:
     }
 
 private:
-    std::condition_variable_any m_Cv;
     std::vector<std::string> m_Texts;
     std::thread::id m_FirstThread;
 };

@@ -2,10 +2,11 @@
 // the handler, by the window's end, by the owner thread's end or by a stop.
 #include "platform/MessageDispatcher.h"
 
+#include "testsupport/Wait.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -24,19 +25,21 @@ public:
         SetWakeHook([this] {
             std::lock_guard lk(m_);
             ++count_;
-            cv_.notify_all();
         });
     }
     ~WakeSignal() { SetWakeHook(nullptr); }
     bool WaitFor(int n)
     {
-        std::unique_lock lk(m_);
-        return cv_.wait_for(lk, 10s, [&] { return count_ >= n; });
+        return zv::test::WaitUntil(
+            [&] {
+                std::lock_guard lk(m_);
+                return count_ >= n;
+            },
+            10s);
     }
 
 private:
     std::mutex m_;
-    std::condition_variable cv_;
     int count_ = 0;
 };
 

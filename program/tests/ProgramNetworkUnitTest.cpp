@@ -3,7 +3,6 @@
 // silent at the start, the unit's lost samples and lost link in the status
 // bar, the re-link behind the search dialog when it speaks again, and a
 // refusing unit that is never used.
-#include "program/tests/NetworkUnitInstall.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "sounder/OperationControl.h"
 #include "transceivers/QY42.h"
@@ -14,8 +13,9 @@
 #include "app/ui/MainFrame.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "base/RegistrySupport.h"
-#include "platform/tests/NetNamespace.h"
 #include "program/tests/TestProgram.h"
+#include "testsupport/NetNamespace.h"
+#include "testsupport/qy42/QY42LinkFixture.h"
 #include "transceivers/ui/SearchNVU.h"
 
 #include <QDialogButtonBox>
@@ -47,7 +47,7 @@ int RunProgram()
     sim.SetSilent(true);
     if (!check(sim.Start(), "simulator on 127.0.0.2"))
         return check.failures;
-    InstallNetworkUnit(settings.address);
+    zv::test::InstallQY42Unit(settings.address);
 
     auto options = TestProgramOptions({"QY310"});
     // A silent wait of 300 ms stands for the unit's 2 s: the lost link comes
@@ -151,10 +151,7 @@ int RunProgram()
 
 TEST(ProgramNetworkUnit, SearchDialogLostSamplesAndLostLinkReachTheOperator)
 {
-    const auto r = nettest::RunInNetworkNamespace(RunProgram);
-    if (r == nettest::NamespaceResult::Unavailable)
-        GTEST_SKIP() << "no network namespace here";
-    EXPECT_EQ(r, nettest::NamespaceResult::Passed);
+    nettest::RunNamespaceTest(RunProgram);
 }
 
 TEST(ProgramNetworkUnit, DataThreadWaitShowsTheSearchDialogOnTheUserInterfaceThread)

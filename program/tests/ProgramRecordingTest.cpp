@@ -3,7 +3,6 @@
 // stops a survey line, the line counter follows, the raw file holds whole
 // pings with the tide of a live tide telegram, and "Store..." changes the
 // recorder's settings in between.
-#include "program/tests/NetworkUnitInstall.h"
 #include "recording/Store.h"
 #include "recording/tests/StoreFixture.h"
 #include "sim/qy42/QY42Simulator.h"
@@ -15,9 +14,10 @@
 #include "app/ui/tests/QtTestSupport.h"
 #include "base/RegistrySupport.h"
 #include "platform/FileTime.h"
-#include "platform/tests/NetNamespace.h"
 #include "program/tests/TestProgram.h"
 #include "sensors/NmeaDecoder.h"
+#include "testsupport/NetNamespace.h"
+#include "testsupport/qy42/QY42LinkFixture.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -40,7 +40,7 @@ using nettest::Checks;
 // of normal operation: raw files into the given folder.
 void Install(std::uint32_t address, const fs::path& folder)
 {
-    InstallNetworkUnit(address, [&](CRegistrySupport& reg) {
+    zv::test::InstallQY42Unit(address, [&](CRegistrySupport& reg) {
         const HKEY user = CRegistrySupport::UserRootKey();
         reg.SetDword(user, "OperationControl\\Operation\\Normal\\Store", "SaveRawData", 1);
         reg.SetString(user, "OperationControl\\Operation\\Normal\\Store", "FilePath", folder.string());
@@ -150,10 +150,7 @@ int RunProgram()
 
 TEST(ProgramRecording, RecordCommandRecordsTheLiveSounderIntoTheSurveyFolder)
 {
-    const auto r = nettest::RunInNetworkNamespace(RunProgram);
-    if (r == nettest::NamespaceResult::Unavailable)
-        GTEST_SKIP() << "no network namespace here";
-    EXPECT_EQ(r, nettest::NamespaceResult::Passed);
+    nettest::RunNamespaceTest(RunProgram);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "sim/recgen/RecordingGenerator.h"
 #include "sounder/EchoSounder.h"
 #include "sounder/tests/TestEchoSounderHost.h"
+#include "testsupport/Wait.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/tests/TestTransceiver.h"
 
@@ -19,7 +20,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
+#include <mutex>
 #include <utility>
 
 using namespace zv::recording;
@@ -82,14 +83,12 @@ protected:
             }
             std::lock_guard l(lock);
             seen.push_back(std::move(p));
-            cv.notify_all();
         };
     }
 
     bool WaitForPings(std::size_t n)
     {
-        std::unique_lock l(lock);
-        return cv.wait_for(l, 30s, [&] { return seen.size() >= n; });
+        return zv::test::WaitUntil([&] { return SeenCount() >= n; }, 30s);
     }
     std::size_t SeenCount()
     {
@@ -174,7 +173,6 @@ protected:
     std::unique_ptr<CTransceiverInstallation> installation;
     CTestTransceiver::Options unit;
     std::mutex lock;
-    std::condition_variable cv;
     std::vector<SSeenPing> seen;
 };
 

@@ -7,6 +7,7 @@
 #include "base/RegistrySupport.h"
 #include "platform/ByteReader.h"
 #include "platform/TempHives.h"
+#include "testsupport/Wait.h"
 
 #include <chrono>
 #include <csignal>
@@ -398,9 +399,7 @@ TEST_F(StoreTest, OpenFilesAreWrittenThroughToTheDiskWithinAboutASecond)
     store.OnToggleLogging();
     EXPECT_EQ(store.SyncedCount(), 0u);
     Ping(store, 0);
-    const auto deadline = std::chrono::steady_clock::now() + 5 * kSyncInterval;
-    while (store.SyncedCount() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    zv::test::WaitUntil([&] { return store.SyncedCount() != 0; }, 5 * kSyncInterval);
     EXPECT_EQ(store.SyncedCount(), 1u);
     EXPECT_TRUE(events.alarms.empty());
 }
@@ -432,9 +431,7 @@ TEST_F(StoreTest, ARecorderKilledAtRandomMomentsLeavesWholeFiles)
             }
         }
         // Once the recording runs, a kill at a random moment of it.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (FilesWith(s.filePath, ".raw").empty() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        zv::test::WaitUntil([&] { return !FilesWith(s.filePath, ".raw").empty(); }, std::chrono::seconds(10));
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 60000));
         ASSERT_EQ(kill(pid, SIGKILL), 0);
         int status = 0;

@@ -8,12 +8,12 @@
 #include "platform/Registry.h"
 #include "platform/TempHives.h"
 #include "seriallib/TarnMessage.h"
+#include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -45,12 +45,15 @@ public:
         std::lock_guard lock(m_Lock);
         m_Texts.push_back(std::move(text));
         m_Threads.push_back(std::this_thread::get_id());
-        m_Cv.notify_all();
     }
     bool WaitFor(std::size_t n)
     {
-        std::unique_lock lock(m_Lock);
-        return m_Cv.wait_for(lock, std::chrono::seconds(10), [&] { return m_Texts.size() >= n; });
+        return zv::test::WaitUntil(
+            [&] {
+                std::lock_guard lock(m_Lock);
+                return m_Texts.size() >= n;
+            },
+            std::chrono::seconds(10));
     }
     std::vector<std::string> Texts()
     {
@@ -65,7 +68,6 @@ public:
 
 private:
     std::mutex m_Lock;
-    std::condition_variable m_Cv;
     std::vector<std::string> m_Texts;
     std::vector<std::thread::id> m_Threads;
 };

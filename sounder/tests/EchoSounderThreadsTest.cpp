@@ -6,6 +6,7 @@
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/TempHives.h"
+#include "testsupport/Wait.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/tests/TestTransceiver.h"
 
@@ -13,7 +14,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <set>
@@ -30,11 +30,8 @@ class CEvents
 public:
     void Note(const std::string& what)
     {
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            ++m_counts[what];
-        }
-        m_cv.notify_all();
+        std::lock_guard<std::mutex> lock(m_lock);
+        ++m_counts[what];
     }
     int Count(const std::string& what)
     {
@@ -43,13 +40,11 @@ public:
     }
     bool WaitFor(const std::string& what, int atLeast, std::chrono::milliseconds timeout = 20s)
     {
-        std::unique_lock<std::mutex> lock(m_lock);
-        return m_cv.wait_for(lock, timeout, [&] { return m_counts[what] >= atLeast; });
+        return zv::test::WaitUntil([&] { return Count(what) >= atLeast; }, timeout);
     }
 
 private:
     std::mutex m_lock;
-    std::condition_variable m_cv;
     std::map<std::string, int> m_counts;
 };
 

@@ -5,6 +5,7 @@
 #include "sounder/tests/TestEchoSounderHost.h"
 
 #include "platform/TempHives.h"
+#include "testsupport/Wait.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/tests/TestTransceiver.h"
 
@@ -14,7 +15,6 @@
 #include <unistd.h>
 
 #include <climits>
-#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 
@@ -48,20 +48,20 @@ bool RunInsideNamespace(const std::string& filter)
 struct PingCounter
 {
     std::mutex lock;
-    std::condition_variable cv;
     int pings = 0;
     void Note()
     {
-        {
-            std::lock_guard<std::mutex> g(lock);
-            ++pings;
-        }
-        cv.notify_all();
+        std::lock_guard<std::mutex> g(lock);
+        ++pings;
     }
     bool WaitFor(int n)
     {
-        std::unique_lock<std::mutex> g(lock);
-        return cv.wait_for(g, 20s, [&] { return pings >= n; });
+        return zv::test::WaitUntil(
+            [&] {
+                std::lock_guard<std::mutex> g(lock);
+                return pings >= n;
+            },
+            20s);
     }
 };
 

@@ -6,10 +6,11 @@
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/TempHives.h"
-#include "platform/tests/NetNamespace.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "sounder/EchoSounder.h"
-#include "transceivers/TrList.h"
+#include "testsupport/NetNamespace.h"
+#include "testsupport/Wait.h"
+#include "testsupport/qy42/QY42LinkFixture.h"
 #include "transceivers/TransceiverInstallation.h"
 
 #include "sounder/tests/TestEchoSounderHost.h"
@@ -20,7 +21,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <functional>
 #include <mutex>
@@ -222,67 +222,15 @@ TEST(QY42Decimation, FactorsNeverBelowOneAndNoDivisionByZero)
 
 constexpr std::uint32_t kSimAddress = 0x7F000002;
 
-TransceiverChannelRecord Capability()
-{
-    TransceiverChannelRecord c;
-    c.channelNo = 1;
-    c.description = "QY42 200";
-    c.frequency = 200000.0;
-    c.frequencyKHz = 200;
-    c.txPowerMax = 1000.0;
-    for (int i = 0; i < 5; ++i) {
-        c.pulseLength[i] = 0.0001 * (1 << i);
-        c.sampleInterval[i] = 0.0001;
-        c.gain[i] = 26.0;
-    }
-    return c;
-}
+using nettest::Checks;
+using nettest::RunNamespaceTest;
+using zv::test::QY42Capability;
+using zv::test::QY42FastOptions;
+using zv::test::WaitUntil;
 
 InstalledTransceiverInfo Info()
 {
-    InstalledTransceiverInfo info;
-    info.type = TransceiverType::QY42;
-    info.unitAddress = kSimAddress;
-    info.channelCount = 1;
-    info.transceiverId = "QY42";
-    return info;
-}
-
-CQY42::Options FastOptions()
-{
-    CQY42::Options o;
-    o.receiveWaitMs = 50;
-    o.stepDelayMs = 2;
-    o.setupDelayMs = 20;
-    o.transmitDelayMs = 2;
-    o.unitWaitMs = 5000;
-    o.timeoutLogPath.clear();
-    return o;
-}
-
-using nettest::Checks;
-
-template <typename F>
-bool WaitUntil(F&& condition, std::chrono::milliseconds timeout = 20s)
-{
-    std::mutex m;
-    std::condition_variable cv;
-    std::unique_lock<std::mutex> lock(m);
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (cv.wait_until(lock, std::min(end, std::chrono::steady_clock::now() + 2ms)) == std::cv_status::timeout &&
-            std::chrono::steady_clock::now() >= end)
-            return condition();
-    }
-    return true;
-}
-
-void RunInNamespace(const std::function<int()>& body)
-{
-    const auto r = nettest::RunInNetworkNamespace(body);
-    if (r == nettest::NamespaceResult::Unavailable)
-        GTEST_SKIP() << "no network namespace here";
-    EXPECT_EQ(r, nettest::NamespaceResult::Passed);
+    return zv::test::QY42Info(kSimAddress);
 }
 
 // An engine with one installed QY42 unit, made by the real factory path.
@@ -298,7 +246,7 @@ struct Sounder
     std::atomic<int> linkLost{0};
     std::atomic<int> linkLostStillRaised{0};    // alarms that found the flag not yet cleared
     std::atomic<int> pingsAfterPlaceholder{0};  // pings delivered once a placeholder was written
-    CQY42::Options options = FastOptions();
+    CQY42::Options options = QY42FastOptions();
     std::function<void()> eachPing;  // on the ping-data thread, as the documents are told
 
     bool Begin()
@@ -308,13 +256,7 @@ struct Sounder
         CTransceiverInstallation::ResetInitializeFlag();
         installation.Initialize();
         HKEY key = installation.OpenChannelsKey();
-        CTrList e;
-        e.transceiverId = "QY42";
-        e.channelNo = 1;
-        e.type = TransceiverType::QY42;
-        const std::string d = "QY42 1";
-        e.FormatDescription(&d, TransceiverType::QY42);
-        installation.WriteChannelEntry(e, key);
+        installation.WriteChannelEntry(zv::test::QY42ChannelEntry(kSimAddress), key);
         reg.CloseKey(key);
 
         CEchoSounder::Context c;
@@ -324,7 +266,7 @@ struct Sounder
         host.createTransceiver = [this](TransceiverType type, int, const InstalledTransceiverInfo&, HKEY) {
             std::unique_ptr<CTransceiver> t;
             if (type == TransceiverType::QY42) {
-                auto q = std::make_unique<CQY42>(Info(), Capability(), nullptr, options);
+                auto q = std::make_unique<CQY42>(Info(), QY42Capability(), nullptr, options);
                 unit = q.get();
                 t = std::move(q);
             }
@@ -353,7 +295,7 @@ struct Sounder
 
 TEST(QY42Link, FiftyPingsWithTheBottomAtTheSimulatedDepth)
 {
-    RunInNamespace([] {
+    RunNamespaceTest([] {
         Checks check;
         CQY42Simulator::Settings s;
         s.bottomDepth = 30.0;
@@ -398,7 +340,7 @@ TEST(QY42Link, FiftyPingsWithTheBottomAtTheSimulatedDepth)
 
 TEST(QY42Link, DroppedDatagramsAreGapFilledAndCounted)
 {
-    RunInNamespace([] {
+    RunNamespaceTest([] {
         Checks check;
         CQY42Simulator::Settings s;
         s.dropEvery = 7;
@@ -419,7 +361,7 @@ TEST(QY42Link, UnitSendingInRealTimeLosesNoPing)
 {
     // A unit sends each ping's samples as it takes them, so the last ones
     // come close to when the next ping could start.
-    RunInNamespace([] {
+    RunNamespaceTest([] {
         Checks check;
         CQY42Simulator::Settings s;
         s.realTime = true;
@@ -505,7 +447,7 @@ int RunLagging(std::size_t count, const std::string& lag, const ArmLag& arm)
 TEST(QY42Link, PingsThatComeBackWhileThePingDataThreadLagsKeepTheirOwnSamples)
 {
     constexpr std::size_t kLagging = 2;
-    RunInNamespace([] {
+    RunNamespaceTest([] {
         return RunLagging(kLagging + 4, "two pings came back while the ping-data thread lagged",
                           [](Sounder& run, CQY42Simulator&, TakenPings& taken, std::atomic<bool>& lagged) {
                               run.eachPing = [&] {
@@ -528,7 +470,7 @@ TEST(QY42Link, PingsThatComeBackWhileThePingDataThreadLagsKeepTheirOwnSamples)
 TEST(QY42Link, RelinkWhileACompletedPingWaitsForTheEngineKeepsEachPingsOwnSamples)
 {
     constexpr int kWaiting = 2;
-    RunInNamespace([] {
+    RunNamespaceTest([] {
         std::atomic<int> completedPings{0};
         return RunLagging(kWaiting + 4, "set up again while a completed ping waited",
                           [&](Sounder& run, CQY42Simulator& sim, TakenPings&, std::atomic<bool>& lagged) {
@@ -555,7 +497,7 @@ TEST(QY42Link, RelinkWhileACompletedPingWaitsForTheEngineKeepsEachPingsOwnSample
 
 TEST(QY42Link, SilentUnitGivesPlaceholderAndAlarmThenRelinks)
 {
-    RunInNamespace([] {
+    RunNamespaceTest([] {
         Checks check;
         CQY42Simulator::Settings s;
         CQY42Simulator sim(s);
@@ -587,7 +529,7 @@ TEST(QY42Link, SilentUnitGivesPlaceholderAndAlarmThenRelinks)
 
 TEST(QY42Link, RefusingUnitIsNeverUsed)
 {
-    RunInNamespace([] {
+    RunNamespaceTest([] {
         Checks check;
         CQY42Simulator::Settings s;
         s.refuse = true;
@@ -597,13 +539,13 @@ TEST(QY42Link, RefusingUnitIsNeverUsed)
         {
             std::atomic<int> beeps{0};
             std::atomic<unsigned> beepHz{0}, beepMs{0};
-            CQY42::Options o = FastOptions();
+            CQY42::Options o = QY42FastOptions();
             o.beep = [&](unsigned hz, unsigned ms) {
                 beepHz = hz;
                 beepMs = ms;
                 ++beeps;
             };
-            CQY42 unit(Info(), Capability(), nullptr, o);
+            CQY42 unit(Info(), QY42Capability(), nullptr, o);
             check(unit.IsRefused(), "refusal seen");
             check(beeps.load() == 1 && beepHz.load() == 1000 && beepMs.load() == 2000, "one beep of 1000 Hz, 2 s");
             check(!unit.IsRunning(), "not running");
@@ -623,7 +565,7 @@ TEST(QY42Link, MotionTimeIsPingStartPlusOffset)
 {
     // The sample number of a motion record is an offset from the ping's
     // start: taken as an absolute time it would land near the year 1601.
-    RunInNamespace([] {
+    RunNamespaceTest([] {
         Checks check;
         CQY42Simulator::Settings s;
         CQY42Simulator sim(s);
@@ -652,7 +594,7 @@ TEST(QY42Link, MotionTimeIsPingStartPlusOffset)
 
 TEST(QY42Link, EventInputClosingPostsOneEventCommandPerPress)
 {
-    RunInNamespace([] {
+    RunNamespaceTest([] {
         Checks check;
         CQY42Simulator::Settings s;
         CQY42Simulator sim(s);
@@ -665,7 +607,7 @@ TEST(QY42Link, EventInputClosingPostsOneEventCommandPerPress)
             return 0;
         });
         SetMainWindow(frame);
-        CQY42 unit(Info(), Capability(), nullptr, FastOptions());
+        CQY42 unit(Info(), QY42Capability(), nullptr, QY42FastOptions());
         CSocket from;
         check(from.Create(CSocket::Udp) && from.Bind(SocketAddress(kSimAddress, 0)),
               "second socket on the unit's address");
@@ -693,15 +635,15 @@ TEST(QY42Link, EventInputClosingPostsOneEventCommandPerPress)
 // or the next one would start over its slot while its samples still come.
 TEST(QY42Link, LateSetUpAnswerLeavesThePingOnItsWay)
 {
-    RunInNamespace([] {
+    RunNamespaceTest([] {
         Checks check;
         CQY42Simulator::Settings s;
         CQY42Simulator sim(s);
         if (!sim.Start())
             return 2;
-        CQY42::Options o = FastOptions();
+        CQY42::Options o = QY42FastOptions();
         o.receiveWaitMs = 1000;  // no silence is counted while the test runs
-        CQY42 unit(Info(), Capability(), nullptr, o);
+        CQY42 unit(Info(), QY42Capability(), nullptr, o);
         const auto answers = [&] {
             const std::string log = unit.GetInformationLog();
             int n = 0;
@@ -726,7 +668,7 @@ TEST(QY42Link, LateSetUpAnswerLeavesThePingOnItsWay)
 
 TEST(QY42Link, EnvironmentReachesTheChannelEveryPing)
 {
-    RunInNamespace([] {
+    RunNamespaceTest([] {
         Checks check;
         CQY42Simulator::Settings s;
         CQY42Simulator sim(s);
@@ -796,7 +738,7 @@ TEST(QY42Transmit, SensitivityFactorOfTheLoad)
 
 TEST(QY42Filter, FilterLengthIsCheckedAgainstTheTables)
 {
-    CQY42 unit(InstalledTransceiverInfo{}, std::nullopt, nullptr, FastOptions());
+    CQY42 unit(InstalledTransceiverInfo{}, std::nullopt, nullptr, QY42FastOptions());
     CQY42::FilterRecord f;
     f.length = CQY42::kMaxFilterLength + 1;
     EXPECT_FALSE(unit.SetFilter(f));

@@ -2,8 +2,9 @@
 // Qt loop (and with it the message dispatcher) runs.
 #pragma once
 
+#include "testsupport/ui/QtWait.h"
+
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
@@ -30,13 +31,7 @@ inline QApplication& QtApp()
 // Runs the event loop until pred() holds or timeoutMs has passed.
 inline bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 5000)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!pred()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+    return zv::test::QtWaitUntil(pred, std::chrono::milliseconds(timeoutMs));
 }
 
 // While it lives, every message box the program shows is answered with its

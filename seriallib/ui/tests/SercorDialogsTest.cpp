@@ -9,18 +9,16 @@
 
 #include "platform/SerialBackendFake.h"
 #include "platform/TempHives.h"
+#include "testsupport/ui/QtWait.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
-#include <functional>
 
 namespace {
 
@@ -33,16 +31,7 @@ QApplication& QtApp()
     return *app;
 }
 
-bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 10000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!pred()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using zv::test::QtWaitUntil;
 
 template <class T>
 T* FindTopLevel(const QString& name)
@@ -126,7 +115,7 @@ TEST_F(SercorDialogs, PortStatisticsCountFromZeroValuesAndRemoveHidesThem)
     CRAW raw(&port, PROT_RECEIVE, 0);
     ASSERT_TRUE(port.CreateEx(line->Name().c_str(), 9600, 8, 0, 0, TRUE));
     line->InjectBytes("12345");
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(QtWaitUntil([&] {
         tag_COM_STATISTICS s;
         port.GetStatistics(&s);
         return s.BytesReceived == 5;
@@ -139,18 +128,18 @@ TEST_F(SercorDialogs, PortStatisticsCountFromZeroValuesAndRemoveHidesThem)
     window->findChild<QPushButton*>("ctl_2")->click();
     EXPECT_EQ(window->ValueText(11019), "0");
     line->InjectBytes("0123456789");
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(QtWaitUntil([&] {
         window->Refresh();
         return window->ValueText(11019) == "10";
     }));
     line->InjectLineError(CE_FRAME);
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(QtWaitUntil([&] {
         window->Refresh();
         return window->ValueText(11021) == "1";
     }));
 
     window->findChild<QPushButton*>("ctl_1")->click();
-    EXPECT_TRUE(WaitFor([] { return FindTopLevel<CComStatistics>("dialog_10131") == nullptr; }));
+    EXPECT_TRUE(QtWaitUntil([] { return FindTopLevel<CComStatistics>("dialog_10131") == nullptr; }));
     EXPECT_FALSE(port.ShowStatistics(FALSE));
     port.Close();
 }
@@ -190,7 +179,7 @@ TEST_F(SercorDialogs, ProtocolStatisticsShowWhatTheProtocolTypeHas)
             EXPECT_EQ(window->ValueText(11024), "0");
         }
         EXPECT_TRUE(ascii.ShowStatistics(FALSE));
-        EXPECT_TRUE(WaitFor([&] { return FindTopLevel<CProtStatistics>(row.dialog) == nullptr; }));
+        EXPECT_TRUE(QtWaitUntil([&] { return FindTopLevel<CProtStatistics>(row.dialog) == nullptr; }));
     }
 }
 

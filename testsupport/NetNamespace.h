@@ -5,6 +5,8 @@
 // success; anything else, a crash included, is a failure.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -71,6 +73,16 @@ inline NamespaceResult RunInNetworkNamespace(const std::function<int()>& body)
     if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
         return NamespaceResult::Unavailable;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? NamespaceResult::Passed : NamespaceResult::Failed;
+}
+
+// A test whose body runs in a namespace of its own: it fails when the body
+// does, and is skipped where this machine cannot make a namespace.
+inline void RunNamespaceTest(const std::function<int()>& body)
+{
+    const auto result = RunInNetworkNamespace(body);
+    if (result == NamespaceResult::Unavailable)
+        GTEST_SKIP() << "no network namespace here";
+    EXPECT_EQ(result, NamespaceResult::Passed);
 }
 
 }  // namespace nettest
