@@ -59,8 +59,11 @@ inline constexpr unsigned TIMER_STATUSBAR = 54083;  // status bar clock, 1000 ms
 inline constexpr unsigned kWorkloadPeriodMs = 2000;
 inline constexpr unsigned kNavigationCheckPeriodMs = 10000;
 
-// Menu commands.
+// Commands that reach the main frame as WM_COMMAND: the menus', the replay
+// bar's, and those that objects post to the frame for one another.
 namespace cmd {
+inline constexpr unsigned PLAY = 1486;   // the replay bar's "Play": back to the configured ping rate
+inline constexpr unsigned PAUSE = 1487;  // the replay bar's "Pause": single pings
 inline constexpr unsigned STOP_SOUNDER = 32775;
 inline constexpr unsigned ASYNC_MANUAL = 32776;
 inline constexpr unsigned ASYNC_1SEC = 32777;
@@ -90,9 +93,11 @@ inline constexpr unsigned STATUS_MESSAGES = 32846;
 inline constexpr unsigned ALARM_DIALOGS = 32847;
 inline constexpr unsigned STORE = 32848;
 inline constexpr unsigned RECORD_TOGGLE = 32850;
+inline constexpr unsigned REPLAY_FILE_OPENED = 32851;  // replay opened a file: the recorder takes its names
 inline constexpr unsigned HISTORY = 32852;
-inline constexpr unsigned ANNOTATION = 32865;  // "Annotation...", the annotations' dialog
-inline constexpr unsigned EVENT_ANNOTATION = 32866;
+inline constexpr unsigned RESTART_FROM_INSTALLATION = 32858;  // stop's follow-up: the installation again
+inline constexpr unsigned ANNOTATION = 32865;                 // "Annotation...", the annotations' dialog
+inline constexpr unsigned EVENT_ANNOTATION = 32866;  // a numbered event: the event pane or a unit's event input
 inline constexpr unsigned TEMP_UNIT_FIRST = 32867;
 inline constexpr unsigned TEMP_UNIT_LAST = 32868;
 inline constexpr unsigned DEBUG_TRACE = 32870;
@@ -117,6 +122,8 @@ inline constexpr unsigned LOAD_USER = 32965;
 inline constexpr unsigned COPPER_ON_SIDESCAN = 32966;
 inline constexpr unsigned EXP_CALCULATION = 32967;
 inline constexpr unsigned PRINT_DB_PING = 32968;
+inline constexpr unsigned CLOSE_REPLAY_FILES = 33792;  // replay ended: the recorder closes its product files
+inline constexpr unsigned REPLAY_EXTRACT = 57683;      // the replay bar's "REC": store a part of the replayed file
 inline constexpr unsigned SYSTEM_CLOSE = 32817;
 inline constexpr unsigned APP_EXIT = 57665;
 inline constexpr unsigned HELP_FINDER = 57667;

@@ -60,8 +60,8 @@ bool CProgramCommands::OperationUpdate(CCmdUI& ui)
     case cmd::FACTORY_SETTINGS:
     case cmd::NEW_USER:
     case cmd::LOAD_USER:
-    case COperationControl::ID_PLAY:
-    case COperationControl::ID_PAUSE:
+    case cmd::PLAY:
+    case cmd::PAUSE:
         return true;
     default:
         return false;

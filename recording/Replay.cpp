@@ -21,8 +21,6 @@ namespace zv::recording {
 namespace {
 
 constexpr double kDegreesToRadians = 0.0174532925199;
-constexpr unsigned kCmdReplayFileOpened = 32851;
-constexpr unsigned kCmdCloseReplayFiles = 33792;
 
 void PostPaneText(unsigned paneId, const std::string* text)
 {
@@ -114,7 +112,7 @@ CReplay::CReplay(const CReplayFileList& files, IReplayHost* host, IChannelLinks*
     m_reprocess = m_list->m_changeInstallation;
     if (m_reprocess && IsOpen())
         RunInstallationDialog();
-    PostCommand(kCmdReplayFileOpened);
+    PostCommand(app::cmd::REPLAY_FILE_OPENED);
     m_lastPosition = 0;
 }
 
@@ -258,7 +256,7 @@ bool CReplay::OpenAndBuild(const std::string& fileName)
             m_records[i]->transducerZ = m_installation.channels[i].z;
         }
     }
-    PostCommand(kCmdReplayFileOpened);
+    PostCommand(app::cmd::REPLAY_FILE_OPENED);
     return true;
 }
 
@@ -319,7 +317,7 @@ int CReplay::Trigger(int)
             }
         } else if (!m_list->m_loop) {
             m_stopped = true;
-            PostCommand(kCmdCloseReplayFiles);
+            PostCommand(app::cmd::CLOSE_REPLAY_FILES);
             app::CStatus::RaiseAlarm(IDS_REPLAY_END_OF_FILE);
             return 0;
         } else {
@@ -328,7 +326,7 @@ int CReplay::Trigger(int)
             if (!OpenAndBuild(m_list->GetFileName(0))) {
                 m_stopped = true;
                 m_host->RestartReplay(*m_list);
-                PostCommand(kCmdCloseReplayFiles);
+                PostCommand(app::cmd::CLOSE_REPLAY_FILES);
                 return 0;
             }
         }

@@ -685,16 +685,16 @@ void CStore::WriteSvpToFiles(const std::string& text, FileTime time, std::uint32
 bool CStore::OnCommand(unsigned id)
 {
     switch (id) {
-    case kCmdToggleLogging:
+    case app::cmd::RECORD_TOGGLE:
         OnToggleLogging();
         return true;
-    case kCmdReplayFileOpened:
+    case app::cmd::REPLAY_FILE_OPENED:
         OnReplayFileOpened();
         return true;
-    case kCmdCloseReplayFiles:
+    case app::cmd::CLOSE_REPLAY_FILES:
         OnCloseReplayFiles();
         return true;
-    case kCmdToggleReplayExtract:
+    case app::cmd::REPLAY_EXTRACT:
         OnToggleReplayExtract();
         return true;
     default:

@@ -18,6 +18,7 @@
 // recorder waits until everything is on the disk.
 #pragma once
 
+#include "base/AppIds.h"
 #include "recording/DatagramFile.h"
 #include "recording/DatagramWriter.h"
 #include "recording/FileSyncer.h"
@@ -34,13 +35,6 @@
 #include <vector>
 
 namespace zv::recording {
-
-// Commands the recorder handles (WM_COMMAND ids of the main frame).
-constexpr unsigned kCmdStore = 32848;
-constexpr unsigned kCmdToggleLogging = 32850;
-constexpr unsigned kCmdReplayFileOpened = 32851;
-constexpr unsigned kCmdCloseReplayFiles = 33792;
-constexpr unsigned kCmdToggleReplayExtract = 57683;
 
 constexpr std::chrono::milliseconds kSyncInterval{1000};
 

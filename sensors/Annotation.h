@@ -20,7 +20,6 @@ class CAnnotation
 {
 public:
     static constexpr const char* kSection = "Annotation";
-    static constexpr unsigned kEventCommand = 32866;
     static constexpr std::uint32_t kMaxEvent = 9999;
 
     struct Settings

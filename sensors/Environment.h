@@ -61,8 +61,6 @@ public:
     static constexpr DWORD SvpTypeProfile = 3;
 
     static constexpr UINT IdsNoTemperatureSensor = 57679;
-    // Menu command "Environment...".
-    static constexpr UINT CmdEnvironment = 32845;
 
     // After this many invalid sensor readings in a row the computed velocity
     // falls back to the constant temperature.

@@ -1,5 +1,6 @@
 #include "sounder/EchoSounder.h"
 
+#include "base/AppIds.h"
 #include "engine/Channel.h"
 #include "engine/MultiPulse.h"
 #include "engine/ReplayFileList.h"
@@ -341,7 +342,7 @@ bool CEchoSounder::OnCommand(unsigned id)
     for (auto& t : m_transceivers)
         if (t->OnCommand(id))
             return true;
-    if (id != ID_STEP)
+    if (id != app::cmd::STEP)
         return false;
     OnStep();
     return true;
@@ -349,7 +350,7 @@ bool CEchoSounder::OnCommand(unsigned id)
 
 bool CEchoSounder::OnUpdateCommand(app::CCmdUI& ui)
 {
-    if (ui.id != ID_STEP)
+    if (ui.id != app::cmd::STEP)
         return false;
     ui.Enable(IsStepEnabled());
     return true;

@@ -101,7 +101,6 @@ public:
     static constexpr DWORD kTriggerInternal = 0x2000;
     static constexpr DWORD kTriggerExternal = 0x2001;
     static constexpr WORD kTriggerPort = 12345;
-    static constexpr UINT ID_STEP = 32830;
     static constexpr int kPingReadyMaximum = 255;
     static constexpr std::int64_t kDefaultTriggerTimeout = 50000000;  // 5 s
     // Status message "Cannot meet ping interval requirement".

@@ -694,15 +694,15 @@ void COperationControl::ForwardControl(int speed, DWORD trigger, int sequence, d
 bool COperationControl::OnCommand(UINT id)
 {
     switch (id) {
-    case ID_OPERATION:
+    case app::cmd::OPERATION:
         OnOperation();
         return true;
-    case ID_PLAY:
+    case app::cmd::PLAY:
         if (m_echoSounder)
             m_echoSounder->SetMode(m_inForce.enumSpeed, CEchoSounder::kTriggerInternal, 0,
                                    static_cast<std::int64_t>(m_inForce.PingInterval * 1e7), m_inForce.HBX);
         return true;
-    case ID_PAUSE:
+    case app::cmd::PAUSE:
         if (m_echoSounder)
             m_echoSounder->SetMode(CEchoSounder::kSingleStep, CEchoSounder::kTriggerInternal, 0,
                                    static_cast<std::int64_t>(m_inForce.PingInterval * 1e7), m_inForce.HBX);
@@ -855,5 +855,5 @@ void COperationControl::SelectUserProfile(const std::string& chosenFolder)
         PostMessage(GetMainWindow(), app::WM_ES_UPDATETITLE, 0, 0);
     else
         PostMessage(GetMainWindow(), app::WM_ES_UPDATETITLE, 0, 1, MakePayload<std::string>(name));
-    PostCommand(ID_RESTART_FROM_INSTALLATION);
+    PostCommand(app::cmd::RESTART_FROM_INSTALLATION);
 }

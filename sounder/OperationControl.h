@@ -40,14 +40,6 @@ public:
         kFactorySettings = 0x4007,
         kDeleteAndRestart = 0x4008,  // known to the executor only
     };
-    static constexpr UINT ID_OPERATION = 32843;
-    static constexpr UINT ID_LAYOUT = 32844;
-    static constexpr UINT ID_FACTORY_SETTINGS = 32833;
-    static constexpr UINT ID_NEW_USER = 32964;
-    static constexpr UINT ID_LOAD_USER = 32965;
-    static constexpr UINT ID_PLAY = 1486;
-    static constexpr UINT ID_PAUSE = 1487;
-    static constexpr UINT ID_RESTART_FROM_INSTALLATION = 32858;
     static constexpr std::size_t kRecordSize = 1304;
 
     struct ChannelDisplay

@@ -13,6 +13,7 @@
 // so a worker thread never opens a window.
 #pragma once
 
+#include "base/AppIds.h"
 #include "platform/Socket.h"
 #include "transceivers/QY42Telegrams.h"
 #include "transceivers/SampleRingBuffer.h"
@@ -81,8 +82,9 @@ public:
         IChannelLinks* channelLinks = nullptr;
     };
 
-    static constexpr UINT ID_EVENT_ANNOTATION = 32866;  // posted when the unit's event input closes
-    static constexpr double kDefaultLoad = 68.0;        // ohms, when the installation gives none
+    static constexpr UINT ID_EVENT_ANNOTATION =
+        app::cmd::EVENT_ANNOTATION;               // posted when the unit's event input closes
+    static constexpr double kDefaultLoad = 68.0;  // ohms, when the installation gives none
     static constexpr double kReferenceLoad = 1000.0;
 
     CQY42(const InstalledTransceiverInfo& info, const std::optional<TransceiverChannelRecord>& channel, HKEY key,

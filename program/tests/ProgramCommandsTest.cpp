@@ -204,7 +204,7 @@ protected:
                  id == cmd::PALETTE_BRIGHT_DAY || id == cmd::PALETTE_DAY_BLACK || id == cmd::PALETTE_NIGHT_UNFILTERED)
             selectOther(cmd::PALETTE_NIGHT_FILTERED, cmd::PALETTE_DAY_BLACK);
         else if (id == cmd::STEP)
-            frame->RunCommand(COperationControl::ID_PAUSE);
+            frame->RunCommand(app::cmd::PAUSE);
     }
 
     // Tries every enabled item but the ones that end something, which the

@@ -94,7 +94,7 @@ int RunProgram()
     program->ParseNmeaTelegram("$PQTIDE,x,1.25", CFileTime::Now(), kNmeaFromNetwork);
 
     // The line counter's click posts this command.
-    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleLogging, 0);
+    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, app::cmd::RECORD_TOGGLE, 0);
     check(WaitFor([&] { return lineCounter() == "L0000 on"; }), "line counter while recording: " + lineCounter());
     check(WaitFor([&] { return !zv::recording::test::FilesWith(folder, ".raw").empty(); }, 20000),
           "a raw file in the survey folder");
@@ -119,7 +119,7 @@ int RunProgram()
     frame->RunCommand(app::cmd::ANNOTATION);
     typist.stop();
     check(annotated, "the annotation dialog ran");
-    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleLogging, 0);
+    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, app::cmd::RECORD_TOGGLE, 0);
     check(WaitFor([&] { return lineCounter() == "L0001 off"; }), "line counter after the stop: " + lineCounter());
 
     // Live and not logging: "Store..." runs its dialog and takes the line.

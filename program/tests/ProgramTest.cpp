@@ -288,8 +288,8 @@ TEST_F(ProgramTest, RecordCommandStoresPartOfTheReplayedFile)
     frame->RunCommand(app::cmd::STORE);
     EXPECT_FALSE(dialogRan);
 
-    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleLogging, 0);
-    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleReplayExtract, 0);
+    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, app::cmd::RECORD_TOGGLE, 0);
+    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, app::cmd::REPLAY_EXTRACT, 0);
     ASSERT_TRUE(WaitFor([&] { return !rawFiles().empty(); }, 30000));
     EXPECT_TRUE(extractOn());
     bool logging = true;
@@ -302,7 +302,7 @@ TEST_F(ProgramTest, RecordCommandStoresPartOfTheReplayedFile)
     program->Environment().LoadUserSettings();  // records the constant profile
     const std::uint64_t pings = sounder->GetPingCount();
     ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > pings + 3; }, 30000));
-    frame->RunCommand(zv::recording::kCmdToggleReplayExtract);
+    frame->RunCommand(app::cmd::REPLAY_EXTRACT);
     EXPECT_FALSE(extractOn());
 
     App().Operation().PostStop(0);
@@ -381,7 +381,7 @@ TEST_F(ProgramTest, ObjectsByModel)
         EXPECT_NE(App().Sensor<CGeographicInfo>(app::SensorId::GeographicInfo), nullptr);
         EXPECT_EQ(App().Sensor<CQYNet>(app::SensorId::NetworkOutput) != nullptr, std::string(model) == "QY310");
         // The event command needs a running sounder.
-        EXPECT_FALSE(App().RouteCommand(CAnnotation::kEventCommand));
+        EXPECT_FALSE(App().RouteCommand(app::cmd::EVENT_ANNOTATION));
         Stop();
     }
 }

@@ -192,7 +192,7 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
     list.m_loop = 0;
     COperationControl::PostStartWithFiles(&list);
     ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }, 10000));
-    ::PostMessage(program->Frame()->GetSafeHwnd(), WM_COMMAND, zv::recording::kCmdToggleReplayExtract, 0);
+    ::PostMessage(program->Frame()->GetSafeHwnd(), WM_COMMAND, app::cmd::REPLAY_EXTRACT, 0);
     CEchoSounder* sounder = program->Operation().GetEchoSounder();
     ASSERT_TRUE(WaitFor(
         [&] {

@@ -193,7 +193,7 @@ TEST_F(EngineRecorderThreadsTest, RecordingDuringReplayWritesARawFileThatReplays
     list.AddTail(source.string());
     list.m_loop = 0;
     CEchoSounder::Context context = ReplayContext();
-    AddRecorder(context, [](CEngineStore& r) { EXPECT_TRUE(r.OnCommand(kCmdToggleReplayExtract)); });
+    AddRecorder(context, [](CEngineStore& r) { EXPECT_TRUE(r.OnCommand(app::cmd::REPLAY_EXTRACT)); });
     auto sounder = std::make_unique<CEchoSounder>();
     const CEchoSounder* running = sounder.get();
     WatchPings(context, running);
@@ -252,10 +252,10 @@ TEST_F(EngineRecorderThreadsTest, LoggingSwitchedWhilePingingLosesNoPingAndTears
 
     constexpr int kSwitches = 4;
     for (int i = 0; i < kSwitches; ++i) {
-        ASSERT_TRUE(recorder->OnCommand(kCmdToggleLogging));
+        ASSERT_TRUE(recorder->OnCommand(app::cmd::RECORD_TOGGLE));
         EXPECT_NE(recorder->GetMode(), 0);
         ASSERT_TRUE(WaitForPings(SeenCount() + 3));
-        ASSERT_TRUE(recorder->OnCommand(kCmdToggleLogging));
+        ASSERT_TRUE(recorder->OnCommand(app::cmd::RECORD_TOGGLE));
         EXPECT_EQ(recorder->GetMode(), 0);
         ASSERT_TRUE(WaitForPings(SeenCount() + 3));
     }

@@ -110,7 +110,7 @@ TEST_F(ReplayThreadsTest, ReplayExtractThroughTheEngineKeepsTheRecordedPings)
     auto sounder = std::make_unique<CEchoSounder>();
     CEngineStoreSounder view(*sounder, {[] { return std::string("DEMO"); }, nullptr, [] { return 0.25; }});
     auto store = std::make_unique<CStore>(view, events, nullptr, settings);
-    store->OnCommand(kCmdToggleReplayExtract);
+    store->OnCommand(app::cmd::REPLAY_EXTRACT);
     // The recorder goes before the sounder it looks at, and the ping-data
     // thread must not reach it meanwhile.
     std::mutex storeLock;

@@ -147,11 +147,11 @@ TEST_F(StoreTest, LoggingToggleStepsTheLineNumber)
     SStoreSettings none = Settings();
     none.saveRawData = 0;
     CStore idle(sounder, events, nullptr, none);
-    idle.OnCommand(kCmdToggleLogging);
+    idle.OnCommand(app::cmd::RECORD_TOGGLE);
     EXPECT_FALSE(idle.IsLogging());
     sounder.replaying = true;
     CStore replaying(sounder, events, nullptr, Settings());
-    replaying.OnCommand(kCmdToggleLogging);
+    replaying.OnCommand(app::cmd::RECORD_TOGGLE);
     EXPECT_FALSE(replaying.IsLogging());
 }
 
@@ -279,11 +279,11 @@ TEST_F(StoreTest, ReplayWritesOnlyTheExtractAndOutWithSaveData)
     EXPECT_TRUE(FilesWith(dir.path / "data", ".raw").empty());
     EXPECT_TRUE(FilesWith(dir.path / "data", ".out").empty());
 
-    store.OnCommand(kCmdToggleReplayExtract);
+    store.OnCommand(app::cmd::REPLAY_EXTRACT);
     sounder.saveDataOption = 1;
     Ping(store, 1);
     Ping(store, 2);
-    store.OnCommand(kCmdToggleReplayExtract);  // closes the extract
+    store.OnCommand(app::cmd::REPLAY_EXTRACT);  // closes the extract
     Ping(store, 3);
     const auto raws = FilesWith(dir.path / "data", ".raw");
     ASSERT_EQ(raws.size(), 1u);
@@ -295,7 +295,7 @@ TEST_F(StoreTest, ReplayWritesOnlyTheExtractAndOutWithSaveData)
     EXPECT_EQ(ReadBack(outs[0]).depths.size(), 3u);
 
     // 33792 closes the out file: the next ping opens a new one.
-    store.OnCommand(kCmdCloseReplayFiles);
+    store.OnCommand(app::cmd::CLOSE_REPLAY_FILES);
     Ping(store, 4);
     EXPECT_EQ(FilesWith(dir.path / "data", ".out").size(), 2u);
 }
@@ -543,7 +543,7 @@ TEST_F(StoreTest, DepthTelegramsAndUdpConfigurationOnRequest)
         EXPECT_EQ(CByteReader(sink.bodies[0]).U32(0), kTypeCON0);
         EXPECT_EQ(CByteReader(sink.bodies[0]).U32(kConChannelCount), 2u);
         // 32851: the replayed file's names are taken and every file closes.
-        store.OnCommand(kCmdReplayFileOpened);
+        store.OnCommand(app::cmd::REPLAY_FILE_OPENED);
         EXPECT_EQ(events.logLines.back().substr(0, 5), "STOP,");
         store.WriteDepthTelegram(1, "$SDDPT,after close", 5);
     }

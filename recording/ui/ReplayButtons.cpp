@@ -1,6 +1,7 @@
 #include "recording/ui/ReplayButtons.h"
 
 #include "app/widgets/DialogExchange.h"
+#include "base/AppIds.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/NumberText.h"
@@ -166,17 +167,17 @@ void CReplayButtons::Pace(bool paused)
 {
     m_paused = paused;
     ShowPlayState();
-    PostToFrame(paused ? kCmdPause : kCmdPlay);
+    PostToFrame(paused ? app::cmd::PAUSE : app::cmd::PLAY);
 }
 
 void CReplayButtons::OnStep()
 {
-    PostToFrame(kCmdStep);
+    PostToFrame(app::cmd::STEP);
 }
 
 void CReplayButtons::OnRec()
 {
-    PostToFrame(kCmdRec);
+    PostToFrame(app::cmd::REPLAY_EXTRACT);
     SetRec(!m_rec);
 }
 

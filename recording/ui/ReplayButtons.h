@@ -24,7 +24,6 @@ class CReplayButtons : public QDialog
 public:
     static constexpr int kTemplate = 259;
     static constexpr int kPositions = 200;  // slider 0 to 199, and a time each
-    static constexpr unsigned kCmdPlay = 1486, kCmdPause = 1487, kCmdStep = 32830, kCmdRec = 57683;
 
     explicit CReplayButtons(QWidget* parent = nullptr);
 

@@ -1,6 +1,7 @@
 #include "sounder/EchoSounder.h"
 #include "sounder/tests/TestEchoSounderHost.h"
 
+#include "base/AppIds.h"
 #include "engine/Channel.h"
 #include "engine/MultiPulse.h"
 #include "platform/FileTime.h"
@@ -263,11 +264,11 @@ TEST_F(EchoSounderRun, OneStepGivesExactlyOnePing)
     ASSERT_TRUE(sounder->Create(MakeContext(), nullptr, CEchoSounder::kNormal, CEchoSounder::kSingleStep, nullptr,
                                 CEchoSounder::kTriggerInternal, 0, "", 0));
     app::CCmdUI step;
-    step.id = CEchoSounder::ID_STEP;
+    step.id = app::cmd::STEP;
     ASSERT_TRUE(sounder->OnUpdateCommand(step));
     EXPECT_TRUE(step.enabled);
     for (int n = 1; n <= 2; ++n) {
-        EXPECT_TRUE(sounder->OnCommand(CEchoSounder::ID_STEP));
+        EXPECT_TRUE(sounder->OnCommand(app::cmd::STEP));
         ASSERT_TRUE(events.WaitFor("ping", n));
     }
     EXPECT_EQ(made.at(0)->GetTriggers(), 2);

@@ -287,7 +287,7 @@ TEST_F(OperationControl, StoredValuesTheDialogRefusesArePassedOver)
 
     COperationControl::PostRestart();
     ASSERT_TRUE(PumpUntil([&] { return op.GetEchoSounder() != nullptr && !op.IsBusy(); }, 10s));
-    op.OnCommand(COperationControl::ID_PLAY);
+    op.OnCommand(app::cmd::PLAY);
     EXPECT_EQ(op.GetEchoSounder()->GetInterval(), 25000000);
     COperationControl::PostCommand(0);
     ASSERT_TRUE(PumpUntil([&] { return op.GetEchoSounder() == nullptr && !op.IsBusy(); }, 10s));
@@ -567,7 +567,7 @@ TEST_F(OperationDialog, OkChangesTheSounderInPlaceOrRestartsIt)
             r.edit(v);
             return r.ok;
         };
-        op.OnCommand(COperationControl::ID_OPERATION);
+        op.OnCommand(app::cmd::OPERATION);
         ASSERT_TRUE(Settle());
         EXPECT_EQ(shown, 1);
         ASSERT_NE(op.GetEchoSounder(), nullptr);
@@ -604,7 +604,7 @@ TEST_F(OperationDialog, OkStartsAgainWhenNothingRuns)
         v.newFiles = true;
         return true;
     };
-    op.OnCommand(COperationControl::ID_OPERATION);
+    op.OnCommand(app::cmd::OPERATION);
     ASSERT_TRUE(Settle());
     ASSERT_NE(op.GetEchoSounder(), nullptr);
     EXPECT_EQ(replayedFirst, (folder / "good.raw").string());
@@ -616,7 +616,7 @@ TEST_F(OperationDialog, OkStartsAgainWhenNothingRuns)
         EXPECT_TRUE(v.files.has_value()) << "the list replayed last is offered again";
         return true;
     };
-    op.OnCommand(COperationControl::ID_OPERATION);
+    op.OnCommand(app::cmd::OPERATION);
     ASSERT_TRUE(Settle());
     EXPECT_NE(op.GetEchoSounder(), nullptr);
 }
@@ -640,11 +640,11 @@ TEST_F(OperationDialog, AFailedPingerSynchronisationReopensTheDialog)
     host.synchronisePinger = [&] { return ++synchronisations == 2; };
     std::vector<bool> active;
     host.pingerActive = [&](bool on) { active.push_back(on); };
-    op.OnCommand(COperationControl::ID_OPERATION);
+    op.OnCommand(app::cmd::OPERATION);
     EXPECT_EQ(shown, 2u);
     EXPECT_EQ(synchronisations, 2);
     EXPECT_TRUE(active.empty());
-    op.OnCommand(COperationControl::ID_OPERATION);
+    op.OnCommand(app::cmd::OPERATION);
     EXPECT_EQ(shown, 3u);
     EXPECT_EQ(active, std::vector<bool>{false});
     ASSERT_TRUE(Settle());
