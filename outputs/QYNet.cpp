@@ -1,11 +1,11 @@
 #include "outputs/QYNet.h"
 
 #include "base/RegistrySupport.h"
-#include "outputs/DepthTelegram.h"
 #include "outputs/EchoSounderPingSource.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileTime.h"
 #include "platform/NumberText.h"
+#include "serialcom/device/DepthTelegram.h"
 
 #include <algorithm>
 #include <cmath>

@@ -24,12 +24,12 @@
 #include "engine/BottomDetector.h"
 #include "engine/Channel.h"
 #include "engine/ui/DetectionDialogs.h"
-#include "outputs/DepthTelegram.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "program/SensorAdapters.h"
 #include "program/SerialComponent.h"
 #include "recording/Store.h"
+#include "serialcom/device/DepthTelegram.h"
 #include "transceivers/Transceiver.h"
 
 #include <QApplication>

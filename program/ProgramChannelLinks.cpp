@@ -2,11 +2,11 @@
 
 #include "app/Pelmaris.h"
 #include "engine/ChannelParameters.h"
-#include "outputs/DepthTelegram.h"
 #include "outputs/Output.h"
 #include "program/RecorderLink.h"
 #include "recording/Store.h"
 #include "sensors/ExternalDepth.h"
+#include "serialcom/device/DepthTelegram.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
 // Decoder per sentence, formatter per telegram, and the network output of a
 // ping of four channels with every telegram on, to a loopback sink.
-#include "outputs/DepthTelegram.h"
 #include "outputs/QYNet.h"
 #include "sensors/GeographicInfo.h"
 #include "sensors/NmeaDecoder.h"
+#include "serialcom/device/DepthTelegram.h"
 
 #include <benchmark/benchmark.h>
 

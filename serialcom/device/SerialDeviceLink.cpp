@@ -1,4 +1,4 @@
-#include "outputs/SerialDeviceLink.h"
+#include "serialcom/device/SerialDeviceLink.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "outputs/DepthTelegram.h"
+#include "serialcom/device/DepthTelegram.h"
 
 #include "platform/FileTime.h"
 #include "platform/NumberText.h"

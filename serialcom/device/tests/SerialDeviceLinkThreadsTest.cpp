@@ -1,6 +1,6 @@
 // A device owner on the serial device link, with the real component loaded
 // by ProgID from temporary hives, on a pseudo-terminal.
-#include "outputs/SerialDeviceLink.h"
+#include "serialcom/device/SerialDeviceLink.h"
 #include "serialcom/tests/TovrelixTestSupport.h"
 
 #include "platform/Registry.h"
