@@ -314,9 +314,11 @@ void CQYNet::SendPingDatagrams(IQYNetPingSource& ping)
             const std::pair<std::uint32_t, std::uint32_t> order[] = {{s.DepthNMEADatagramDPT, kDepthTelegramDPT},
                                                                      {s.DepthNMEADatagramDBS, kDepthTelegramDBS},
                                                                      {s.DepthNMEADatagramDBT, kDepthTelegramDBT}};
+            // None of these types reads the program's sources.
             for (const auto& [on, type] : order)
                 if (on)
-                    SendText(FormatDepthTelegram(type, 1, 0, c.pingTime, c.depth, c.transducerDepth, 0.0, c.heave));
+                    SendText(FormatDepthTelegram(CNoDepthTelegramSources(), type, 1, 0, c.pingTime, c.depth,
+                                                 c.transducerDepth, 0.0, c.heave));
         }
     }
 

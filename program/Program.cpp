@@ -29,7 +29,6 @@
 #include "program/SensorAdapters.h"
 #include "program/SerialComponent.h"
 #include "recording/Store.h"
-#include "serialcom/device/DepthTelegram.h"
 #include "transceivers/Transceiver.h"
 
 #include <QApplication>
@@ -89,7 +88,7 @@ bool CProgram::HandOverToRunning(const std::vector<std::string>& arguments)
 CProgram::CProgram(Options options)
     : m_options(std::move(options)),
       m_geographic(std::make_shared<CGeographicInfo>()),
-      m_channelLinks(m_application, m_environment, m_externalDepth, m_recorder, m_outputs),
+      m_channelLinks(m_application, m_environment, m_externalDepth, m_recorder, m_outputs, m_depthTelegramSources),
       m_decoderHost(*this),
       m_decoder(&m_decoderHost),
       m_annotation(AnnotationLinks(m_application)),
@@ -128,11 +127,6 @@ CProgram::CProgram(Options options)
     m_externalDepth.channelDepth = [this](int channel, double& depth) {
         return m_channelLinks.GetChannelDepth(channel, depth);
     };
-    SDepthTelegramSources sources;
-    sources.soundVelocity = [this] { return m_environment.GetSoundVelocity(); };
-    sources.isReplaying = [this] { return m_application.IsReplaying(); };
-    // Absent: the serial I/O hub, whose ZelvarWithoutHeave the formatter asks.
-    SetDepthTelegramSources(std::move(sources));
     InstallDisplayEnvironment();
 }
 
@@ -151,7 +145,6 @@ CProgram::~CProgram()
     CSCView::SetSideScanSource(nullptr);
     CEchogramDoc::SetEnvironment(CEchogramDoc::Environment{});
     CDepthDoc::SetEnvironment(CDepthDoc::Environment{});
-    SetDepthTelegramSources({});
     m_geographic->sendAnnotation = nullptr;
     m_environment.SetChannelDepthSource({});
     m_externalDepth.channelDepth = nullptr;

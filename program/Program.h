@@ -23,6 +23,7 @@
 #include "program/ProgramApplicationHost.h"
 #include "program/ProgramChannelLinks.h"
 #include "program/ProgramCommands.h"
+#include "program/ProgramDepthTelegramSources.h"
 #include "program/ProgramOperation.h"
 #include "program/ProgramToolWindows.h"
 #include "program/RecorderLink.h"
@@ -106,6 +107,7 @@ public:
     CAnnotation& Annotation() { return m_annotation; }
     CRecorderLink& Recorder() { return m_recorder; }
     CProgramChannelLinks& ChannelLinks() { return m_channelLinks; }
+    const IDepthTelegramSources& DepthTelegramSources() const { return m_depthTelegramSources; }
     zv::recording::CStoreStatusEvents& StoreEvents() { return m_storeEvents; }
     COutputList& Outputs() { return m_outputs; }
     CPaletteControl& Palettes() { return m_palettes; }
@@ -163,6 +165,7 @@ private:
     CTransceiverInstallation m_installation;
     zv::recording::CStoreStatusEvents m_storeEvents;
     CRecorderLink m_recorder;
+    CProgramDepthTelegramSources m_depthTelegramSources{m_environment, m_application};
     CProgramChannelLinks m_channelLinks;
     CDecoderHost m_decoderHost;
     CNmeaDecoder m_decoder;

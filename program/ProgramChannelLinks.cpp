@@ -16,7 +16,7 @@ void CRecorderDepthUser::TakeDepth(const DepthReport& r)
 {
     if (r.ChannelId < 0)
         return;
-    const std::string telegram = FormatDepthTelegram(kDepthTelegramDPT, 1, r.ChannelId, r.PingTime, r.Depth,
+    const std::string telegram = FormatDepthTelegram(m_sources, kDepthTelegramDPT, 1, r.ChannelId, r.PingTime, r.Depth,
                                                      r.DraughtAndOffset, r.BottomLevel, r.Heave);
     m_recorder.With([&](zv::recording::CStore& store) {
         store.WriteDepthTelegram(static_cast<std::size_t>(r.ChannelId), telegram, r.PingTime);
@@ -24,10 +24,11 @@ void CRecorderDepthUser::TakeDepth(const DepthReport& r)
 }
 
 CProgramChannelLinks::CProgramChannelLinks(CPelmaris& application, CEnvironment& environment,
-                                           CExternalDepth& externalDepth, CRecorderLink& recorder, IOutput& outputs)
+                                           CExternalDepth& externalDepth, CRecorderLink& recorder, IOutput& outputs,
+                                           const IDepthTelegramSources& depthTelegramSources)
     : m_application(application),
       m_externalDepth(externalDepth),
-      m_recorderDepth(recorder),
+      m_recorderDepth(recorder, depthTelegramSources),
       m_bottomDepthUsers{&m_navigationLine, &m_purseSeineLine, &m_trawlLink, &m_recorderDepth},
       m_outputs(outputs)
 {

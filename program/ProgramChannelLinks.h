@@ -24,6 +24,7 @@
 
 class CEnvironment;
 class CExternalDepth;
+class IDepthTelegramSources;
 class IOutput;
 
 namespace app {
@@ -48,11 +49,14 @@ private:
 class CRecorderDepthUser final : public IDepthUser
 {
 public:
-    explicit CRecorderDepthUser(CRecorderLink& recorder) : m_recorder(recorder) {}
+    CRecorderDepthUser(CRecorderLink& recorder, const IDepthTelegramSources& sources)
+        : m_recorder(recorder), m_sources(sources)
+    {}
     void TakeDepth(const DepthReport& report) override;
 
 private:
     CRecorderLink& m_recorder;
+    const IDepthTelegramSources& m_sources;
 };
 
 // The roles of the sensors and of pinger mode that the program does not
@@ -99,7 +103,7 @@ class CProgramChannelLinks final : public IChannelLinks
 {
 public:
     CProgramChannelLinks(CPelmaris& application, CEnvironment& environment, CExternalDepth& externalDepth,
-                         CRecorderLink& recorder, IOutput& outputs);
+                         CRecorderLink& recorder, IOutput& outputs, const IDepthTelegramSources& depthTelegramSources);
     CProgramChannelLinks(const CProgramChannelLinks&) = delete;
     CProgramChannelLinks& operator=(const CProgramChannelLinks&) = delete;
 

@@ -49,9 +49,10 @@ BENCHMARK(BM_DecodeSentence)->Unit(benchmark::kMicrosecond);
 void BM_DepthTelegram(benchmark::State& state)
 {
     const auto type = static_cast<std::uint32_t>(state.range(0));
+    const CNoDepthTelegramSources sources;
     double depth = 12.34;
     for (auto _ : state) {
-        auto s = FormatDepthTelegram(type, 1, 0, 134'000'000'000'000'000ULL, depth, 1.5, 0.0, 0.1);
+        auto s = FormatDepthTelegram(sources, type, 1, 0, 134'000'000'000'000'000ULL, depth, 1.5, 0.0, 0.1);
         benchmark::DoNotOptimize(s);
         depth += 0.01;
     }

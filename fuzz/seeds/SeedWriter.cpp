@@ -317,8 +317,8 @@ void CSeedWriter::Nmea()
         Sentence("$GPATS,T38 38 kHz event 7"),
         "CS,survey line 12 start",
         "PE,STOP",
-        FormatDepthTelegram(1, 1, 0, 134'000'000'000'000'000ULL, 42.5, 5.0, 0.0, 0.3),
-        FormatDepthTelegram(2, 1, 0, 134'000'000'000'000'000ULL, 42.5, 5.0, 0.0, 0.3),
+        FormatDepthTelegram(CNoDepthTelegramSources(), 1, 1, 0, 134'000'000'000'000'000ULL, 42.5, 5.0, 0.0, 0.3),
+        FormatDepthTelegram(CNoDepthTelegramSources(), 2, 1, 0, 134'000'000'000'000'000ULL, 42.5, 5.0, 0.0, 0.3),
     };
     // Flags: sounder, recorder, clock request, annotations; model QY310.
     Put("nmea", "seed-serial-position-and-clock",

@@ -238,7 +238,8 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
     EXPECT_TRUE(CEchogramDoc::GetEnvironment().publishPartner);
 
     // The formatter's $PSDF carries the environment's sound velocity.
-    const std::string psdf = FormatDepthTelegram(kDepthTelegramPSDF, 0, 0, CFileTime::Now(), 10.0, 1.0, 0.0, 0.0);
+    const std::string psdf = FormatDepthTelegram(program->DepthTelegramSources(), kDepthTelegramPSDF, 0, 0,
+                                                 CFileTime::Now(), 10.0, 1.0, 0.0, 0.0);
     EXPECT_EQ(psdf.substr(0, 11), "$PSDF," + std::to_string(static_cast<int>(environment.GetSoundVelocity())) + ",")
         << psdf;
 

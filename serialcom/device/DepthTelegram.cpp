@@ -10,12 +10,6 @@
 
 namespace {
 
-SDepthTelegramSources& Sources()
-{
-    static SDepthTelegramSources sources;
-    return sources;
-}
-
 // printf into the end of text, in the C locale whatever the user runs.
 void Append(std::string& text, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void Append(std::string& text, const char* format, ...)
@@ -65,11 +59,6 @@ const char* BySize(double d, const char* small, const char* medium, const char* 
 
 }  // namespace
 
-void SetDepthTelegramSources(SDepthTelegramSources sources)
-{
-    Sources() = std::move(sources);
-}
-
 std::string NmeaChecksumSuffix(const std::string& text)
 {
     unsigned char sum = 0;
@@ -80,9 +69,9 @@ std::string NmeaChecksumSuffix(const std::string& text)
     return buffer;
 }
 
-std::string FormatDepthTelegram(std::uint32_t type, std::int32_t checksum, std::int32_t channelIndex,
-                                std::uint64_t pingTime, double depth, double transducerDepth, double second,
-                                double heave)
+std::string FormatDepthTelegram(const IDepthTelegramSources& sources, std::uint32_t type, std::int32_t checksum,
+                                std::int32_t channelIndex, std::uint64_t pingTime, double depth, double transducerDepth,
+                                double second, double heave)
 {
     const double D = depth, A = transducerDepth, B = second, H = heave;
     const double T = D - A - H;
@@ -112,7 +101,7 @@ std::string FormatDepthTelegram(std::uint32_t type, std::int32_t checksum, std::
         Append(text, "%1d,", static_cast<int>(static_cast<std::int64_t>(channelIndex) + 1));
         Append(text, "%02d%02d%02d%02d,", st.wHour, st.wMinute, st.wSecond, st.wMilliseconds / 10);
         double printed = D;
-        if (D != 0.0 && Sources().hubWithoutHeave && Sources().hubWithoutHeave())
+        if (D != 0.0 && sources.IsHubWithoutHeave())
             printed = D - H;
         Append(text, BySize(D, "%6.2f,", "%6.1f,", "%6.0f,"), printed);
         Append(text, "%+3.0f,", B);
@@ -137,9 +126,9 @@ std::string FormatDepthTelegram(std::uint32_t type, std::int32_t checksum, std::
         Append(text, "%08.2f m", D);
         break;
     case kDepthTelegramPSDF: {
-        const double c = Sources().soundVelocity ? Sources().soundVelocity() : 0.0;
+        const double c = sources.GetSoundVelocity();
         std::int64_t age = 0;
-        if (!(Sources().isReplaying && Sources().isReplaying())) {
+        if (!sources.IsReplaying()) {
             age = (static_cast<std::int64_t>(CFileTime::Now()) - static_cast<std::int64_t>(pingTime)) / 10000;
             // The echo's travel time is not part of the data's age; without
             // a usable sound velocity it cannot be known and is left in.

@@ -3,8 +3,9 @@
 // settings of several sensors and outputs, so they never change meaning.
 #pragma once
 
+#include "serialcom/device/DepthTelegramSources.h"
+
 #include <cstdint>
-#include <functional>
 #include <string>
 
 // Telegram types (the stored DepthTelegram values).
@@ -19,25 +20,12 @@ enum : std::uint32_t {
     kDepthTelegramPSDF = 7,  // $PSDF, sound velocity, depths and data age
 };
 
-// What the formatter reads from the running program. Each may be empty: the
-// sound velocity then counts as unknown, replay as off and the serial hub as
-// absent.
-struct SDepthTelegramSources
-{
-    std::function<double()> soundVelocity;
-    std::function<bool()> isReplaying;
-    // The serial I/O hub exists and its ZelvarWithoutHeave is on.
-    std::function<bool()> hubWithoutHeave;
-};
-// Installed once at start-up, before any ping; not changed while pings run.
-void SetDepthTelegramSources(SDepthTelegramSources sources);
-
 // The text without line end; empty for an unknown type and for type 4 with a
 // channel index other than 0 and 1. depth, transducerDepth and heave in
-// metres; pingTime a file time (UTC).
-std::string FormatDepthTelegram(std::uint32_t type, std::int32_t checksum, std::int32_t channelIndex,
-                                std::uint64_t pingTime, double depth, double transducerDepth, double second,
-                                double heave);
+// metres; pingTime a file time (UTC). Types 3 and 7 read the sources.
+std::string FormatDepthTelegram(const IDepthTelegramSources& sources, std::uint32_t type, std::int32_t checksum,
+                                std::int32_t channelIndex, std::uint64_t pingTime, double depth, double transducerDepth,
+                                double second, double heave);
 
 // "*%02X" of the XOR of every character after the first.
 std::string NmeaChecksumSuffix(const std::string& text);

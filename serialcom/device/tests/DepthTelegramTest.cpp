@@ -28,28 +28,20 @@ std::uint64_t PingTime()
     return t;
 }
 
-class DepthTelegramTest : public ::testing::Test
+class DepthTelegramTest : public ::testing::Test, public IDepthTelegramSources
 {
 protected:
     void SetUp() override
     {
         clock.SetFileTime(PingTime() + 1'000'000);  // 100 ms after the ping
         CFileTime::SetClock(&clock);
-        Sources();
     }
-    void TearDown() override
-    {
-        CFileTime::SetClock(nullptr);
-        SetDepthTelegramSources({});
-    }
-    void Sources()
-    {
-        SDepthTelegramSources s;
-        s.soundVelocity = [this] { return velocity; };
-        s.isReplaying = [this] { return replaying; };
-        s.hubWithoutHeave = [this] { return withoutHeave; };
-        SetDepthTelegramSources(s);
-    }
+    void TearDown() override { CFileTime::SetClock(nullptr); }
+    double GetSoundVelocity() const override { return velocity; }
+    bool IsReplaying() const override { return replaying; }
+    bool IsHubWithoutHeave() const override { return withoutHeave; }
+
+    const IDepthTelegramSources& sources = *this;
     CManualClock clock;
     double velocity = 1500.0;
     bool replaying = false;
@@ -86,45 +78,46 @@ TEST_F(DepthTelegramTest, EveryTypeMatchesItsFormat)
         {"negative type read unsigned", static_cast<std::uint32_t>(-1), 0, 1, 1, 1, 1, ""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(FormatDepthTelegram(c.type, 0, c.channel, PingTime(), c.depth, c.transducer, c.second, c.heave),
-                  c.expected)
+        EXPECT_EQ(
+            FormatDepthTelegram(sources, c.type, 0, c.channel, PingTime(), c.depth, c.transducer, c.second, c.heave),
+            c.expected)
             << c.legend;
 }
 
 TEST_F(DepthTelegramTest, ChecksumIsTheXorAfterTheFirstCharacter)
 {
-    const std::string plain = FormatDepthTelegram(0, 0, 0, PingTime(), 10.0, 0, 0, 0);
+    const std::string plain = FormatDepthTelegram(sources, 0, 0, 0, PingTime(), 10.0, 0, 0, 0);
     unsigned char x = 0;
     for (std::size_t i = 1; i < plain.size(); ++i)
         x ^= static_cast<unsigned char>(plain[i]);
     char hex[4];
     std::snprintf(hex, sizeof hex, "%02X", x);
-    EXPECT_EQ(FormatDepthTelegram(0, 1, 0, PingTime(), 10.0, 0, 0, 0), plain + "*" + hex);
+    EXPECT_EQ(FormatDepthTelegram(sources, 0, 1, 0, PingTime(), 10.0, 0, 0, 0), plain + "*" + hex);
     // The D records sum from the character after the D.
-    const std::string d = FormatDepthTelegram(6, 1, 0, PingTime(), 3.5, 0, 0, 0);
+    const std::string d = FormatDepthTelegram(sources, 6, 1, 0, PingTime(), 3.5, 0, 0, 0);
     EXPECT_EQ(d.substr(0, 12), "DB00003.50 m");
     EXPECT_EQ(d.size(), 15u);
-    EXPECT_EQ(FormatDepthTelegram(4, 1, 2, PingTime(), 1, 0, 0, 0), "");
-    EXPECT_EQ(FormatDepthTelegram(9, 1, 0, PingTime(), 1, 0, 0, 0), "");
+    EXPECT_EQ(FormatDepthTelegram(sources, 4, 1, 2, PingTime(), 1, 0, 0, 0), "");
+    EXPECT_EQ(FormatDepthTelegram(sources, 9, 1, 0, PingTime(), 1, 0, 0, 0), "");
 }
 
 TEST_F(DepthTelegramTest, FixedRecordHeaveOnlyWithTheHubSettingAndABottom)
 {
     withoutHeave = true;
-    EXPECT_EQ(FormatDepthTelegram(3, 0, 0, PingTime(), 12.34, 0, 0, 0.34), "D1,12345678, 12.00, +0,  1,  0");
-    EXPECT_EQ(FormatDepthTelegram(3, 0, 0, PingTime(), 0.0, 0, 0, 0.34), "D1,12345678,  0.00, +0,  1,  0");
+    EXPECT_EQ(FormatDepthTelegram(sources, 3, 0, 0, PingTime(), 12.34, 0, 0, 0.34), "D1,12345678, 12.00, +0,  1,  0");
+    EXPECT_EQ(FormatDepthTelegram(sources, 3, 0, 0, PingTime(), 0.0, 0, 0, 0.34), "D1,12345678,  0.00, +0,  1,  0");
 }
 
 TEST_F(DepthTelegramTest, PsdfAgeAndUnusableSoundVelocity)
 {
     replaying = true;
-    EXPECT_EQ(FormatDepthTelegram(7, 0, 0, PingTime(), 15.0, 5.0, 0, 0), "$PSDF,1500,0500,01500,00000,1,0000");
+    EXPECT_EQ(FormatDepthTelegram(sources, 7, 0, 0, PingTime(), 15.0, 5.0, 0, 0), "$PSDF,1500,0500,01500,00000,1,0000");
     replaying = false;
     // With no usable sound velocity the travel time cannot be taken off:
     // the age is the plain age, and nothing divides by zero.
     for (double c : {0.0, std::numeric_limits<double>::quiet_NaN(), -1500.0}) {
         velocity = c;
-        const std::string t = FormatDepthTelegram(7, 0, 0, PingTime(), 15.0, 5.0, 0, 0);
+        const std::string t = FormatDepthTelegram(sources, 7, 0, 0, PingTime(), 15.0, 5.0, 0, 0);
         EXPECT_EQ(t.substr(t.rfind(',') + 1), "0100") << c;
     }
 }
@@ -136,10 +129,10 @@ TEST_F(DepthTelegramTest, NmeaTelegramsParseInAnIndependentLibrary)
     if (std::system("/usr/bin/python3 -c 'import pynmea2' 2>/dev/null") != 0)
         GTEST_SKIP() << "python3-nmea2 is not installed";
     const std::string lines[] = {
-        FormatDepthTelegram(0, 1, 0, PingTime(), 10.0, 2.0, 0, 0.1),
-        FormatDepthTelegram(1, 1, 0, PingTime(), 10.0, 2.0, 0, 0.1),
-        FormatDepthTelegram(2, 1, 0, PingTime(), 10.0, 2.0, 0, 0.1),
-        FormatDepthTelegram(7, 1, 0, PingTime(), 10.0, 2.0, 0, 0.1),
+        FormatDepthTelegram(sources, 0, 1, 0, PingTime(), 10.0, 2.0, 0, 0.1),
+        FormatDepthTelegram(sources, 1, 1, 0, PingTime(), 10.0, 2.0, 0, 0.1),
+        FormatDepthTelegram(sources, 2, 1, 0, PingTime(), 10.0, 2.0, 0, 0.1),
+        FormatDepthTelegram(sources, 7, 1, 0, PingTime(), 10.0, 2.0, 0, 0.1),
     };
     std::string script = "import pynmea2,sys\n"
                          "for l in sys.stdin.read().split():\n"
