@@ -10,12 +10,13 @@
 // never waits for the operator.
 #pragma once
 
+#include "sensors/DepthReport.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 class CEchoSounder;
-struct DepthReport;
 
 // What an output is given of one ping, once every channel has processed it.
 struct OutputPing

@@ -3,7 +3,6 @@
 // output went, and lists the nulls as absent.
 #include "outputs/OutputList.h"
 
-#include "engine/ChannelLinks.h"
 #include "outputs/OutputSlot.h"
 #include "sounder/EchoSounder.h"
 

@@ -3,8 +3,6 @@
 // pings: once Detach has returned, no call is in the output and none comes.
 #include "outputs/OutputSlot.h"
 
-#include "engine/ChannelLinks.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
