@@ -3,6 +3,7 @@
 #include "base/AppIds.h"
 #include "base/RegistrySupport.h"
 #include "base/Status.h"
+#include "display/HistoryPrinting.h"
 #include "platform/ClockSetter.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
@@ -140,6 +141,11 @@ CGeographicInfo* CDecoderHost::GetGeographicInfo()
 CExternalDepth* CDecoderHost::GetExternalDepth()
 {
     return &m_program.ExternalDepth();
+}
+
+void CDecoderHost::PrintText(const std::string& text, std::uint64_t)
+{
+    m_program.Printing().Printing().PrintNavigationText(text);
 }
 
 void CDecoderHost::RemoteControl(const std::string& telegram, std::uint64_t received)

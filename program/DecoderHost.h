@@ -1,6 +1,7 @@
 // What the telegram decoder reaches in the running program: the application
 // object, the running sounder with its recorder and annotations, the
-// geographic history, the external depth sources and the output list.
+// geographic history, the external depth sources, the history printing and
+// the output list.
 // The navigation object is not built yet: its settings are read from its
 // registry section, and its own steps (forced clock update, measured speed,
 // clock pane) pass.
@@ -40,7 +41,7 @@ public:
     CGeographicInfo* GetGeographicInfo() override;
     CExternalDepth* GetExternalDepth() override;
     void RemoteControl(const std::string& telegram, std::uint64_t received) override;
-    void PrintText(const std::string&, std::uint64_t) override {}
+    void PrintText(const std::string& text, std::uint64_t received) override;
     void ForwardToPostProcessing(const std::string& text) override;
     void RelayToOutputs(const std::string& telegram, std::uint64_t time) override;
 

@@ -222,9 +222,13 @@ void CProgram::ConnectFrame(CMainFrame& frame)
     frame.decodeTelegram = [this](const std::string& text, std::uint64_t received) {
         ParseNmeaTelegram(text, received, kNmeaFromSerial);
     };
-    // Every status and alarm text also goes to the outputs.
+    // Every status and alarm text is also printed and goes to the outputs.
     if (CStatus* status = frame.GetStatus())
-        status->forwardText = [this](const std::string& text) { m_outputs.TakeText({OutputTextKind::Status, text}); };
+        status->forwardText = [this](const std::string& text) {
+            m_printing.Printing().PrintStatusText(text);
+            m_outputs.TakeText({OutputTextKind::Status, text});
+        };
+    frame.historyPrinting = &m_printing.Printing();
     // Absent: the lobe link (0x479) and the water temperature sensor (the
     // status bar's temperature pane).
 
@@ -377,6 +381,12 @@ std::optional<std::string> CProgram::PowerOffAtExit() const
 CMainFrame* CProgram::Frame() const
 {
     return dynamic_cast<CMainFrame*>(m_application.GetMainFrame());
+}
+
+bool CProgram::MessagePaneOn() const
+{
+    const CMainFrame* frame = Frame();
+    return frame && frame->IsMessagePaneEnabled();
 }
 
 CStandardESLayout* CProgram::Layout() const

@@ -5,30 +5,33 @@
 //
 // Construction order: the message dispatcher and the palettes first; then
 // the objects that others call into from any thread (the output list,
-// environment, external depth, geographic history, transceiver installation, the recorder's link
-// and reports, the channels' links, the telegram decoder and the
-// annotations); then the application object, which owns the main frame and
-// the sensor and output objects; last operation control, which owns the echo
-// sounder. Members go in reverse: the sounder stops before the frame and the
-// sensors it feeds, and those before the services they call.
+// environment, external depth, geographic history, transceiver installation,
+// the history printing, the recorder's link and reports, the channels'
+// links, the telegram decoder and the annotations); then the application
+// object, which owns the main frame and the sensor and output objects; last
+// operation control, which owns the echo sounder. Members go in reverse: the
+// sounder stops before the frame and the sensors it feeds, and those before
+// the services they call.
 #pragma once
 
 #include "app/Pelmaris.h"
 #include "app/ui/EchogramColours.h"
 #include "app/ui/QtDispatcherAdapter.h"
+#include "display/HistoryPrinting.h"
 #include "display/PaletteControl.h"
 #include "outputs/OutputList.h"
 #include "outputs/OutputSlot.h"
 #include "program/DecoderHost.h"
+#include "program/PrintingLink.h"
 #include "program/ProgramApplicationHost.h"
 #include "program/ProgramChannelLinks.h"
 #include "program/ProgramCommands.h"
 #include "program/ProgramDepthTelegramSources.h"
 #include "program/ProgramOperation.h"
+#include "program/ProgramStoreEvents.h"
 #include "program/ProgramToolWindows.h"
 #include "program/RecorderLink.h"
 #include "program/SounderHost.h"
-#include "recording/StoreStatusEvents.h"
 #include "sensors/Annotation.h"
 #include "sensors/Environment.h"
 #include "sensors/ExternalDepth.h"
@@ -110,6 +113,7 @@ public:
     const IDepthTelegramSources& DepthTelegramSources() const { return m_depthTelegramSources; }
     zv::recording::CStoreStatusEvents& StoreEvents() { return m_storeEvents; }
     COutputList& Outputs() { return m_outputs; }
+    CPrintingLink& Printing() { return m_printing; }
     CPaletteControl& Palettes() { return m_palettes; }
     CSounderHost& SounderHost() { return m_sounderHost; }
     CProgramToolWindows& ToolWindows() { return m_toolWindows; }
@@ -127,6 +131,7 @@ private:
     void ConnectFrame(CMainFrame& frame);
     void InstallDisplayEnvironment();
     void ListenForOtherStarts();
+    bool MessagePaneOn() const;
 
     // The message boxes and the settings dialogs of the core, installed for
     // the program's life.
@@ -163,7 +168,10 @@ private:
     // the sensors close never reaches a deleted history.
     std::shared_ptr<CGeographicInfo> m_geographic;
     CTransceiverInstallation m_installation;
-    zv::recording::CStoreStatusEvents m_storeEvents;
+    // The history printing, not built yet.
+    CAbsentHistoryPrinting m_historyPrinting{"history printing"};
+    CPrintingLink m_printing{m_historyPrinting, [this] { return MessagePaneOn(); }};
+    CProgramStoreEvents m_storeEvents{m_printing};
     CRecorderLink m_recorder;
     CProgramDepthTelegramSources m_depthTelegramSources{m_environment, m_application};
     CProgramChannelLinks m_channelLinks;

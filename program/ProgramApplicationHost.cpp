@@ -1,5 +1,6 @@
 #include "program/ProgramApplicationHost.h"
 
+#include "display/HistoryPrinting.h"
 #include "platform/FileTime.h"
 #include "program/Program.h"
 #include "recording/Store.h"
@@ -9,11 +10,13 @@ namespace app {
 void CProgramApplicationHost::LoadUserSettings()
 {
     m_program.Environment().LoadUserSettings();
+    m_program.Printing().Printing().SetDefaults();
 }
 
 void CProgramApplicationHost::AnnotationToOutputs(const std::string& text, std::uint64_t fileTime)
 {
     m_program.Recorder().With([&](zv::recording::CStore& store) { store.WriteAnnotationDatagram(text, fileTime); });
+    m_program.Printing().Printing().PrintAnnotationText(text);
     m_program.Outputs().TakeText({OutputTextKind::Annotation, text, fileTime});
 }
 
@@ -22,6 +25,11 @@ void CProgramApplicationHost::ProfileToOutputs(const std::string& text, std::uin
     // A profile for the outputs is the real-time one.
     m_program.Recorder().With([&](zv::recording::CStore& store) { store.WriteSvpToFiles(text, fileTime, 3); });
     m_program.Outputs().TakeProfile(text, fileTime);
+}
+
+std::optional<bool> CProgramApplicationHost::RefreshPrintingDocument()
+{
+    return m_program.Printing().Refresh();
 }
 
 int CProgramApplicationHost::RecordProfile(const std::string& text)

@@ -1,7 +1,7 @@
-// What the application object gets from the running program: the recorder
-// and the outputs for annotations and profiles, the environment's user
-// settings, and the PC clock. Of the objects not built yet (printing
-// document, serial output, navigation object, the engine's second layer and
+// What the application object gets from the running program: the recorder,
+// the outputs and the history printing for annotations and profiles, the
+// environment's and the printing's user settings, and the PC clock. Of the
+// objects not built yet (navigation object, the engine's second layer and
 // the wide-band unit's extras) nothing is reached, and their commands are
 // greyed.
 #pragma once
@@ -22,7 +22,7 @@ public:
     void ProfileToOutputs(const std::string& text, std::uint64_t fileTime) override;
     int RecordProfile(const std::string& text) override;
     bool NavigationExpectsPositions() override { return false; }
-    std::optional<bool> RefreshPrintingDocument() override { return std::nullopt; }
+    std::optional<bool> RefreshPrintingDocument() override;
     bool HasEngineExtra(unsigned) override { return false; }
     void SetSecondLayer(bool) override {}
     void SetExpCalculation(bool) override {}

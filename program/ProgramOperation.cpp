@@ -3,6 +3,7 @@
 #include "app/StandardESLayout.h"
 #include "app/ui/MainFrame.h"
 #include "display/ESDocList.h"
+#include "display/HistoryPrinting.h"
 #include "display/ui/ChannelFrameFactory.h"
 #include "engine/Channel.h"
 #include "engine/ReplayFileList.h"
@@ -163,6 +164,14 @@ bool CProgramOperation::CreateLayout(const Displays& displays, int arrangement)
     const SounderModel model = m_program.Application().GetSounderType();
     source.frameKindOf = [model](int) { return CStandardESLayout::FrameKindFor(model, 0); };
     auto layout = std::make_unique<CStandardESLayout>(model, std::move(source), m_frameFactory);
+    // The history printing lets the echograms go before the frames do, and
+    // takes them once the layout is arranged.
+    IHistoryPrinting& printing = m_program.Printing().Printing();
+    layout->onResetHistory = [&printing] { printing.ClearViewList(); };
+    layout->onDisplayedChannelCount = [&printing](int displayed) {
+        if (displayed > 0)
+            printing.CollectEchogramViews();
+    };
     if (!layout->Arrange())
         return false;
     m_layout = std::move(layout);
@@ -239,17 +248,17 @@ void CProgramOperation::PowerOff()
 
 void CProgramOperation::FactoryDefaults()
 {
-    // Of the settings owners a reset restores, the environment and the
-    // outputs exist; navigation, purse seine, trawl, heave and history
-    // printing are not built yet.
+    // Of the settings owners a reset restores, the environment, the history
+    // printing and the outputs exist; navigation, purse seine, trawl and
+    // heave are not built yet.
     m_program.Environment().SetDefaults();
+    m_program.Printing().Printing().ResetSettings();
     m_program.Outputs().RestoreDefaults();
 }
 
-void CProgramOperation::HistorySaving(bool)
+void CProgramOperation::HistorySaving(bool on)
 {
-    // History saving belongs to the printing document, which is not built
-    // yet: there is no history to start or stop.
+    m_program.Printing().HistorySaving(on);
 }
 
 void CProgramOperation::NameExternalDepthSource(int source, const std::string& shortId)

@@ -39,6 +39,11 @@ void CProgramReplayHost::RestartReplay(const CReplayFileList& list)
     COperationControl::PostStartWithFiles(&list);
 }
 
+void CProgramReplayHost::RestartPrinting()
+{
+    m_program.Printing().PostReplayFileOpened();
+}
+
 void CProgramReplayHost::UpdateReplayButtons(zv::recording::FileTime start, zv::recording::FileTime end,
                                              const std::string& fileName)
 {

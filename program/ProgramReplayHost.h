@@ -1,8 +1,8 @@
 // What a replay reaches of the program: the environment (its base), the
 // application's tide, the telegram decoder, annotations, the outputs'
 // profiles, a restart through operation control, the geographic history,
-// the replay bar and the "Reprocess Heave" dialog. The water temperature
-// sensor and the printing document are not built yet: their calls pass.
+// the replay bar, the "Reprocess Heave" dialog and the history printing. The
+// water temperature sensor is not built yet: its calls pass.
 #pragma once
 
 #include "recording/ReplayEnvironmentHost.h"
@@ -35,9 +35,9 @@ public:
 
     // Absent: the water temperature sensor.
     void SetReplayTemperature(double) override {}
-    // Absent: the printing document, whose history printing restarts with
-    // each file.
-    void RestartPrinting() override {}
+    // From the trigger thread, carried to the printing on the
+    // user-interface thread.
+    void RestartPrinting() override;
 
 private:
     CProgram& m_program;

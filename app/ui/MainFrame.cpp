@@ -9,6 +9,7 @@
 #include "base/StringTable.h"
 #include "base/TemperatureUnit.h"
 #include "display/AbstractESDoc.h"
+#include "display/HistoryPrinting.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/NumberText.h"
@@ -540,8 +541,13 @@ void CMainFrame::OnPaneClicked(unsigned paneId)
 {
     if ((paneId == ids::LINE_COUNTER || paneId == ids::EVENT_COUNTER) && m_app.GetEchoSounder())
         ::PostMessage(m_hwnd, WM_COMMAND, paneId == ids::LINE_COUNTER ? cmd::RECORD_TOGGLE : cmd::EVENT_ANNOTATION, 0);
-    else if (paneId == ids::H_COUNTER)
-        ToolWindowMessage(WM_ES_HISTORYMESSAGE, 2, 0);  // history printing on or off
+    else if (paneId == ids::H_COUNTER && historyPrinting) {
+        // History saving off when it runs, on when it does not.
+        if (historyPrinting->HasPrintingView())
+            historyPrinting->StopPrinting();
+        else
+            historyPrinting->StartPrinting();
+    }
 }
 
 void CMainFrame::UpdateClock()
@@ -595,6 +601,8 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam == TIMER_WORKLOAD) {
             if (sampleWorkload)
                 sampleWorkload();
+            if (historyPrinting)
+                m_status->SetPrintingIndicator(historyPrinting->IsPaperPrinting());
         } else if (wParam == TIMER_PING) {
             if (notifyDocuments)
                 notifyDocuments(m_asyncCounter);

@@ -19,6 +19,7 @@
 #include <optional>
 #include <set>
 
+class IHistoryPrinting;
 class QMdiArea;
 class QMenu;
 class QAction;
@@ -95,6 +96,7 @@ public:
     std::function<void(const std::string&, std::uint64_t)> lobeCommand;     // 0x479
     std::function<void()> environmentChanged;                               // 0x47B
     IToolWindows* toolWindows = nullptr;                                    // 0x47C-0x484, 0x486; null: none
+    IHistoryPrinting* historyPrinting = nullptr;                            // H counter's click, timer 106; null: none
     std::function<int(int palette)> selectPalette;                          // palette value of a palette
     std::function<LPARAM(int palette)> paletteBlock;                        // what views take with 0x476
     // Writes the colour set into the palettes, with the first `threshold`

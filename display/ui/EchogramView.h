@@ -11,6 +11,7 @@
 #pragma once
 
 #include "display/EchogramPicture.h"
+#include "display/ui/PrintedEchogram.h"
 #include "display/ui/SCView.h"
 
 #include <functional>
@@ -23,7 +24,7 @@ class CExternalDepth;
 class CGeographicInfo;
 class QPainter;
 
-class CEchogramView : public CSCView
+class CEchogramView : public CSCView, public IPrintedEchogram
 {
     Q_OBJECT
 public:
@@ -74,11 +75,9 @@ public:
     // Q: the columns by which the slope echogram lags.
     int GetSlopeLag() const { return m_q; }
 
-    // For the printer: the newest ping stretched by `scale` at (x, y); a
-    // column advances y by its printed height, a row (printed across) does
-    // not. AddLineExtent adds the height of a column or the width of a row.
-    void CopyNewestLine(QPainter& printer, int x, int& y, double scale);
-    void AddLineExtent(int& y) const;
+    // What the history printing copies of it.
+    void CopyNewestLine(QPainter& printer, int x, int& y, double scale) override;
+    void AddLineExtent(int& y) const override;
 
     // Colours of texts written into the picture, set by RealizeViewPalette.
     BYTE GetPictureTextIndex() const { return m_pictureText; }
