@@ -82,8 +82,8 @@ public:
         IChannelLinks* channelLinks = nullptr;
     };
 
-    static constexpr UINT ID_EVENT_ANNOTATION =
-        app::cmd::EVENT_ANNOTATION;               // posted when the unit's event input closes
+    // Posted when the unit's event input closes.
+    static constexpr UINT ID_EVENT_ANNOTATION = app::cmd::EVENT_ANNOTATION;
     static constexpr double kDefaultLoad = 68.0;  // ohms, when the installation gives none
     static constexpr double kReferenceLoad = 1000.0;
 
