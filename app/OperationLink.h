@@ -5,6 +5,7 @@
 // engine (the shell's tests).
 #pragma once
 
+#include "base/ReplayFileList.h"
 #include "platform/WinTypes.h"
 
 #include <string>
@@ -35,7 +36,7 @@ public:
     // Posting, from any thread: start of replay with a file list (then "show
     // the replay bar"), restart in normal operation (then "hide the replay
     // bar"), stop with a follow-up menu command (0: none), stop and exit.
-    virtual void PostStartWithFiles(std::vector<std::string> files) = 0;
+    virtual void PostStartWithFiles(const CReplayFileList& files) = 0;
     virtual void PostRestart() = 0;
     virtual void PostStop(unsigned followUp) = 0;
     virtual void PostStopAndExit() = 0;

@@ -272,7 +272,9 @@ void CPelmaris::StartRequest(const std::vector<std::string>& args)
         if (ec)
             return;
         // Paths are kept whole, whatever their length.
-        m_operation->PostStartWithFiles({full.string()});
+        CReplayFileList list;
+        list.AddTail(full.string());
+        m_operation->PostStartWithFiles(list);
         return;
     }
     if (suspendAutoStart != 0)

@@ -330,8 +330,11 @@ bool CPelmaris::OnDDECommand(const std::string& command)
         return false;
     if (m_frame)
         m_frame->ShowForOpen(showWindowMode);
-    if (!file->empty())
-        m_operation->PostStartWithFiles({*file});
+    if (!file->empty()) {
+        CReplayFileList list;
+        list.AddTail(*file);
+        m_operation->PostStartWithFiles(list);
+    }
     showWindowMode = SW_UNSET;
     return true;
 }

@@ -7,11 +7,10 @@
 
 namespace app {
 
-void CShellOperation::PostStartWithFiles(std::vector<std::string> files)
+void CShellOperation::PostStartWithFiles(const CReplayFileList& files)
 {
     const HWND frame = m_app.GetMainWindow();
-    ::PostMessage(frame, WM_ES_OPERATIONCOMMAND, OC_START_REPLAY, 0,
-                  MakePayload<std::vector<std::string>>(std::move(files)));
+    ::PostMessage(frame, WM_ES_OPERATIONCOMMAND, OC_START_REPLAY, 0, MakePayload<CReplayFileList>(files));
     ::PostMessage(frame, WM_ES_SHOWREPLAYBUTTONS, 0, 0);
 }
 

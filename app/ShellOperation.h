@@ -18,7 +18,7 @@ public:
     void Init() override {}
     int GetTransceiverCount() override { return 0; }
     std::vector<InstalledTransceiver> GetInstalledTransceivers() override { return {}; }
-    void PostStartWithFiles(std::vector<std::string> files) override;
+    void PostStartWithFiles(const CReplayFileList& files) override;
     void PostRestart() override;
     void PostStop(unsigned followUp) override;
     void PostStopAndExit() override;

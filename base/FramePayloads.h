@@ -7,7 +7,7 @@
 //   0x479 lobe command       payload TimedText
 //   0x485 serial annotation  payload std::string (none: empty text)
 //   0x487 update title       payload std::string (the user name)
-//   0x472 start replay       payload std::vector<std::string> (the files)
+//   0x472 start replay       payload CReplayFileList (the files and the replay's options)
 #pragma once
 
 #include <cstdint>

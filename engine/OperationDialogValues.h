@@ -4,7 +4,7 @@
 #pragma once
 
 #include "base/ModelCodes.h"
-#include "engine/ReplayFileList.h"
+#include "base/ReplayFileList.h"
 
 #include <optional>
 #include <string>

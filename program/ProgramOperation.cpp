@@ -2,11 +2,11 @@
 
 #include "app/StandardESLayout.h"
 #include "app/ui/MainFrame.h"
+#include "base/ReplayFileList.h"
 #include "display/ESDocList.h"
 #include "display/HistoryPrinting.h"
 #include "display/ui/ChannelFrameFactory.h"
 #include "engine/Channel.h"
-#include "engine/ReplayFileList.h"
 #include "program/Program.h"
 #include "recording/Store.h"
 #include "recording/ui/ReplayFileDialog.h"
@@ -90,12 +90,9 @@ std::vector<IOperationLink::InstalledTransceiver> CProgramOperation::GetInstalle
     return installed;
 }
 
-void CProgramOperation::PostStartWithFiles(std::vector<std::string> files)
+void CProgramOperation::PostStartWithFiles(const CReplayFileList& files)
 {
-    CReplayFileList list;
-    for (const auto& file : files)
-        list.AddTail(file);
-    COperationControl::PostStartWithFiles(&list);
+    COperationControl::PostStartWithFiles(&files);
 }
 
 void CProgramOperation::PostRestart()

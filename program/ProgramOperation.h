@@ -41,7 +41,7 @@ public:
     void Init() override;
     int GetTransceiverCount() override;
     std::vector<InstalledTransceiver> GetInstalledTransceivers() override;
-    void PostStartWithFiles(std::vector<std::string> files) override;
+    void PostStartWithFiles(const CReplayFileList& files) override;
     void PostRestart() override;
     void PostStop(unsigned followUp) override;
     void PostStopAndExit() override;

@@ -1,7 +1,7 @@
 #include "program/ProgramReplayHost.h"
 
 #include "app/ui/MainFrame.h"
-#include "engine/ReplayFileList.h"
+#include "base/ReplayFileList.h"
 #include "platform/ThreadCall.h"
 #include "program/Program.h"
 #include "recording/ui/ChangeInstall.h"

@@ -5,7 +5,7 @@
 // the ping in every channel.
 #pragma once
 
-#include "engine/ReplayFileList.h"
+#include "base/ReplayFileList.h"
 #include "platform/ThreadCall.h"
 #include "recording/ReplayHost.h"
 #include "recording/ReplayReader.h"

@@ -1,9 +1,9 @@
 #include "sounder/EchoSounder.h"
 
 #include "base/AppIds.h"
+#include "base/ReplayFileList.h"
 #include "engine/Channel.h"
 #include "engine/MultiPulse.h"
-#include "engine/ReplayFileList.h"
 #include "engine/SequenceControl.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"

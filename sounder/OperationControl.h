@@ -9,8 +9,8 @@
 
 #include "base/AppIds.h"
 #include "base/RegistrySupport.h"
+#include "base/ReplayFileList.h"
 #include "engine/OperationDialogValues.h"
-#include "engine/ReplayFileList.h"
 #include "platform/MessageDispatcher.h"
 #include "sounder/EchoSounder.h"
 

@@ -122,8 +122,8 @@ public:
             PostedMessage m{message, w, l, std::nullopt, std::nullopt};
             if (auto* text = CurrentPayload<std::string>())
                 m.text = *text;
-            if (auto* files = CurrentPayload<std::vector<std::string>>())
-                m.files = *files;
+            if (auto* files = CurrentPayload<CReplayFileList>())
+                m.files = files->GetFiles();
             messages.push_back(m);
             if (onMessage)
                 return onMessage(message, w, l);
@@ -190,7 +190,7 @@ public:
         if (!holdStopAndExit)
             CShellOperation::PostStopAndExit();
     }
-    void PostStartWithFiles(std::vector<std::string> files) override { replayStarts.push_back(std::move(files)); }
+    void PostStartWithFiles(const CReplayFileList& files) override { replayStarts.push_back(files.GetFiles()); }
     std::vector<InstalledTransceiver> GetInstalledTransceivers() override { return installed; }
     int transceivers = 0;
     std::vector<InstalledTransceiver> installed;

@@ -531,10 +531,10 @@ void CMainFrame::DropFiles(const QStringList& files)
     for (const QString& file : files)
         byTime.emplace_back(QFileInfo(file).lastModified(), file.toStdString());
     std::stable_sort(byTime.begin(), byTime.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<std::string> list;
-    for (auto& entry : byTime)
-        list.push_back(std::move(entry.second));
-    m_app.Operation().PostStartWithFiles(std::move(list));
+    CReplayFileList list;
+    for (const auto& entry : byTime)
+        list.AddTail(entry.second);
+    m_app.Operation().PostStartWithFiles(list);
 }
 
 void CMainFrame::OnPaneClicked(unsigned paneId)

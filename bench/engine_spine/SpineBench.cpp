@@ -1,7 +1,7 @@
 // The echo sounder's two hand-offs, measured with the test unit of the
 // suite: how long a completed ping waits before the ping-data thread takes
 // it, and how closely the trigger thread keeps to an interval schedule.
-#include "engine/ReplayFileList.h"
+#include "base/ReplayFileList.h"
 #include "platform/FileTime.h"
 #include "sounder/EchoSounder.h"
 #include "sounder/tests/TestEchoSounderHost.h"

@@ -8,7 +8,7 @@
 #include "fuzz/support/FuzzNmeaHost.h"
 #include "fuzz/support/MemoryFile.h"
 
-#include "engine/ReplayFileList.h"
+#include "base/ReplayFileList.h"
 #include "recording/Replay.h"
 #include "sensors/NmeaDecoder.h"
 #include "sensors/SvpProfile.h"

@@ -1,4 +1,4 @@
-#include "engine/ReplayFileList.h"
+#include "base/ReplayFileList.h"
 
 #include "base/EchosounderError.h"
 
