@@ -42,15 +42,18 @@ inline constexpr unsigned WM_ES_UPDATETITLE = 0x487;
 inline constexpr const char* kExitMessageName = "EXIT_ZELVAR_PELMARIS_NO_SHUTDOWN";
 inline constexpr const char* kHelpMessageName = "HELP_REQUIRED_FROM_COM";
 
-// Operation command codes carried by WM_ES_OPERATIONCOMMAND.
-inline constexpr unsigned OC_STOP = 0x4000;
+// Operation command codes, the wParam of WM_ES_OPERATIONCOMMAND and
+// WM_ES_EXECUTECOMMAND; only OC_STOP takes an lParam and only
+// OC_START_REPLAY a payload.
+inline constexpr unsigned OC_STOP = 0x4000;  // lParam: the menu command to run after it, or 0
 inline constexpr unsigned OC_DELETE_LAYOUT = 0x4001;
 inline constexpr unsigned OC_STOP_AND_EXIT = 0x4002;
 inline constexpr unsigned OC_CLOSE_SENSORS = 0x4003;
-inline constexpr unsigned OC_START_REPLAY = 0x4004;
+inline constexpr unsigned OC_START_REPLAY = 0x4004;  // payload: the CReplayFileList to replay
 inline constexpr unsigned OC_START_NORMAL = 0x4005;
 inline constexpr unsigned OC_NEW_LAYOUT = 0x4006;
 inline constexpr unsigned OC_FACTORY_SETTINGS = 0x4007;
+inline constexpr unsigned OC_DELETE_AND_RESTART = 0x4008;  // executed only, never queued
 
 // Timers.
 inline constexpr unsigned TIMER_WORKLOAD = 106;     // main frame, 2000 ms

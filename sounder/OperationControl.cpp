@@ -353,19 +353,19 @@ std::string COperationControl::GetSettingsFolder() const
 
 void COperationControl::PostCommand(UINT menuCommand)
 {
-    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, kStop, static_cast<LPARAM>(menuCommand));
+    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, app::OC_STOP, static_cast<LPARAM>(menuCommand));
 }
 
 void COperationControl::PostCommand4002()
 {
     if (m_host->ShiftOrSecondaryButtonHeld())
         m_powerOff = false;
-    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, kStopAndExit, 0);
+    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, app::OC_STOP_AND_EXIT, 0);
 }
 
 void COperationControl::PostCommand4003()
 {
-    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, kCloseSensors, 0);
+    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, app::OC_CLOSE_SENSORS, 0);
 }
 
 void COperationControl::PostStartWithFiles(const CReplayFileList* list)
@@ -373,24 +373,24 @@ void COperationControl::PostStartWithFiles(const CReplayFileList* list)
     std::unique_ptr<MessagePayload> payload;
     if (list)
         payload = MakePayload<CReplayFileList>(*list);
-    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, kStartReplay, 0, std::move(payload));
+    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, app::OC_START_REPLAY, 0, std::move(payload));
     PostMessage(GetMainWindow(), app::WM_ES_SHOWREPLAYBUTTONS, 0, 0);
 }
 
 void COperationControl::PostRestart()
 {
-    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, kStartNormal, 0);
+    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, app::OC_START_NORMAL, 0);
     PostMessage(GetMainWindow(), app::WM_ES_HIDEREPLAYBUTTONS, 0, 0);
 }
 
 void COperationControl::PostCommand4006()
 {
-    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, kNewLayout, 0);
+    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, app::OC_NEW_LAYOUT, 0);
 }
 
 void COperationControl::PostFactorySettings()
 {
-    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, kFactorySettings, 0);
+    PostMessage(GetMainWindow(), app::WM_ES_OPERATIONCOMMAND, app::OC_FACTORY_SETTINGS, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -407,7 +407,7 @@ LRESULT COperationControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
 
 void COperationControl::QueueCommand(UINT code, LPARAM parameter, std::unique_ptr<MessagePayload> payload)
 {
-    if (code < kStop || code > kFactorySettings)
+    if (code < app::OC_STOP || code > app::OC_FACTORY_SETTINGS)
         ECHOSOUNDER_FATAL_ERROR("Illegal Operation Control Command (%d)", static_cast<int>(code));
     // Commands wait their turn here, in the order they came, instead of
     // being posted round again while one runs.
@@ -433,7 +433,7 @@ void COperationControl::StartNext()
 
 void COperationControl::ExecuteCommand(UINT code, LPARAM parameter)
 {
-    if (code < kStop || code > kDeleteAndRestart)
+    if (code < app::OC_STOP || code > app::OC_DELETE_AND_RESTART)
         ECHOSOUNDER_FATAL_ERROR("Illegal Operation Control Command (%d)", static_cast<int>(code));
     std::unique_ptr<MessagePayload> payload;
     if (!m_queue.empty() && m_queue.front().code == code && m_queue.front().parameter == parameter) {
@@ -443,23 +443,23 @@ void COperationControl::ExecuteCommand(UINT code, LPARAM parameter)
     m_busy = true;
     DeleteLayout();
     switch (code) {
-    case kStop:
+    case app::OC_STOP:
         DeleteEchoSounder();
         m_host->StatusBarModel(m_model);
         if (parameter != 0)
             PostMessage(GetMainWindow(), WM_COMMAND, static_cast<WPARAM>(parameter), 0);
         break;
-    case kDeleteLayout:
+    case app::OC_DELETE_LAYOUT:
         break;
-    case kStopAndExit:
+    case app::OC_STOP_AND_EXIT:
         DeleteEchoSounder();
         StopAndExit();
         break;
-    case kCloseSensors:
+    case app::OC_CLOSE_SENSORS:
         DeleteEchoSounder();
         m_host->CloseSensors();
         break;
-    case kStartReplay: {
+    case app::OC_START_REPLAY: {
         DeleteEchoSounder();
         auto* typed = dynamic_cast<TypedPayload<CReplayFileList>*>(payload.get());
         m_replayFiles = typed ? std::make_unique<CReplayFileList>(typed->value) : nullptr;
@@ -467,21 +467,21 @@ void COperationControl::ExecuteCommand(UINT code, LPARAM parameter)
         NewLayout();
         break;
     }
-    case kStartNormal:
+    case app::OC_START_NORMAL:
         DeleteEchoSounder();
         CreateEchosounder(CEchoSounder::kNormal);
         NewLayout();
         break;
-    case kNewLayout:
+    case app::OC_NEW_LAYOUT:
         NewLayout();
         break;
-    case kFactorySettings:
+    case app::OC_FACTORY_SETTINGS:
         DeleteEchoSounder();
         RestoreFactorySettings();
         PostRestart();
         WriteSettings(m_keyUser, m_normal);
         break;
-    case kDeleteAndRestart:
+    case app::OC_DELETE_AND_RESTART:
         DeleteEchoSounder();
         PostRestart();
         break;

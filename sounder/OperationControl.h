@@ -29,17 +29,6 @@ class IOperationHost;
 class COperationControl
 {
 public:
-    enum Command : UINT {
-        kStop = 0x4000,
-        kDeleteLayout = 0x4001,
-        kStopAndExit = 0x4002,
-        kCloseSensors = 0x4003,
-        kStartReplay = 0x4004,
-        kStartNormal = 0x4005,
-        kNewLayout = 0x4006,
-        kFactorySettings = 0x4007,
-        kDeleteAndRestart = 0x4008,  // known to the executor only
-    };
     static constexpr std::size_t kRecordSize = 1304;
 
     struct ChannelDisplay

@@ -141,10 +141,10 @@ TEST_F(OperationControl, CommandsRunOneAtATimeInTheOrderPosted)
     };
     h.statusBarModel = [&](SounderModel) { Note("model"); };
     op.SetHost(&h);
-    PostMessage(window, app::WM_ES_OPERATIONCOMMAND, COperationControl::kDeleteLayout, 0);
+    PostMessage(window, app::WM_ES_OPERATIONCOMMAND, app::OC_DELETE_LAYOUT, 0);
     COperationControl::PostCommand4003();
     COperationControl::PostCommand(77);
-    PostMessage(window, app::WM_ES_OPERATIONCOMMAND, COperationControl::kDeleteLayout, 0);
+    PostMessage(window, app::WM_ES_OPERATIONCOMMAND, app::OC_DELETE_LAYOUT, 0);
     ASSERT_TRUE(Drain(9));
     const std::vector<std::string> expected = {
         "delete layout",                    // 0x4001
@@ -164,7 +164,7 @@ TEST_F(OperationControl, IllegalCodesAreFatal)
         Fatal([&] { op.QueueCommand(code, 0); }, "Illegal Operation Control Command (" + std::to_string(code) + ")");
     Fatal([&] { op.ExecuteCommand(0x4009, 0); }, "Illegal Operation Control Command (16393)");
     // The executor itself knows 0x4008: delete, then restart.
-    op.ExecuteCommand(COperationControl::kDeleteAndRestart, 0);
+    op.ExecuteCommand(app::OC_DELETE_AND_RESTART, 0);
     ASSERT_TRUE(PumpUntil([&] { return log.Size() >= 3; }, 5s));
     // The restart is queued and runs after the replay bar is hidden.
     EXPECT_EQ(log.Entries()[1], "message " + std::to_string(app::WM_ES_HIDEREPLAYBUTTONS) + " 0");
@@ -356,7 +356,7 @@ TEST_F(OperationControl, FactorySettingsRemoveOnlyTheSavedSettingsFiles)
     reg.CloseKey(op1);
     op.NormalBlock().enumSpeed = 2;
 
-    op.ExecuteCommand(COperationControl::kFactorySettings, 0);
+    op.ExecuteCommand(app::OC_FACTORY_SETTINGS, 0);
     for (const auto& n : removed)
         EXPECT_FALSE(std::filesystem::exists(settings / n)) << n;
     for (const auto& n : kept)
