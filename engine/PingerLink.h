@@ -1,6 +1,7 @@
-// Pinger mode and the echo sounder's ping timing that comes with it, as every
-// channel meets it on each ping. Called with a channel's lock held, so the
-// pinger never calls back into a channel.
+// Pinger mode and the echo sounder's ping timing that comes with it, as the
+// program reaches it: every channel on each ping, with the channel's lock
+// held (so the pinger never calls back into a channel); operation control
+// and the running sounder on their own threads.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,8 @@ class IPingerLink
 {
 public:
     virtual ~IPingerLink() = default;
+
+    // Each channel's ping.
     virtual void OnPingTime(std::uint64_t pingTime) = 0;
     virtual bool IsPingTimingOn() const = 0;
     virtual double GetPingTimingRange() const = 0;
@@ -16,4 +19,12 @@ public:
     virtual double GetPingerRange() const = 0;
     // May shorten the power samples; returns the count to keep.
     virtual int ProcessPingerSamples(std::int16_t* samples, int count) = 0;
+
+    // Operation control: synchronise the pinger (false: it did not), and
+    // switch pinger mode on or off.
+    virtual bool Synchronise() = 0;
+    virtual void SetActive(bool active) = 0;
+    // The sounder's ping interval while pinger mode sets it (s); false: the
+    // interval stays.
+    virtual bool GetPingInterval(double& seconds) = 0;
 };

@@ -89,6 +89,26 @@ bool CDecoderHost::GetNavigationSettings(SNavigationSettings& s)
     return true;
 }
 
+bool CDecoderHost::IsClockRequest()
+{
+    return m_program.Navigation()->IsClockRequest();
+}
+
+void CDecoderHost::EndForceUpdate()
+{
+    m_program.Navigation()->EndForceUpdate();
+}
+
+void CDecoderHost::SetClockTime(const SYSTEMTIME& time, const std::string& clockText, const std::string& dateText)
+{
+    m_program.Navigation()->SetClockTime(time, clockText, dateText);
+}
+
+void CDecoderHost::SetMeasuredSpeed(double knots)
+{
+    m_program.Navigation()->SetMeasuredSpeed(knots);
+}
+
 bool CDecoderHost::IsSounderRunning()
 {
     return m_program.Application().GetEchoSounder() != nullptr;

@@ -1,10 +1,10 @@
 // What the telegram decoder reaches in the running program: the application
 // object, the running sounder with its recorder and annotations, the
 // geographic history, the external depth sources, the history printing and
-// the output list.
-// The navigation object is not built yet: its settings are read from its
-// registry section, and its own steps (forced clock update, measured speed,
-// clock pane) pass.
+// the output list. The navigation object's steps (forced clock update,
+// measured speed, clock pane) go through the program's link to it; its
+// settings are read from its registry section until the object itself
+// exists.
 #pragma once
 
 #include "sensors/NmeaDecoderHost.h"
@@ -26,15 +26,17 @@ public:
     void PostStatusMessage(const std::string& text) override;
     void SetComputerClock(std::uint64_t utc) override;
     bool GetNavigationSettings(SNavigationSettings& settings) override;
-    bool IsClockRequest() override { return false; }
-    void EndForceUpdate() override {}
-    void SetClockTime(const SYSTEMTIME&, const std::string&, const std::string&) override {}
-    void SetMeasuredSpeed(double) override {}
+    bool IsClockRequest() override;
+    void EndForceUpdate() override;
+    void SetClockTime(const SYSTEMTIME& time, const std::string& clockText, const std::string& dateText) override;
+    void SetMeasuredSpeed(double knots) override;
     bool IsSounderRunning() override;
     bool IsClockRequestPending() override;
     void SetPingRecord(std::uint64_t received, std::uint64_t telegram) override;
     bool GetNavigationAnnotation(std::uint32_t& interval) override;
     bool HasRecorder() override;
+    // The recorder's files have no field for the antenna height: nothing
+    // takes it.
     void SetHeaderValue(double) override {}
     void WriteNmeaToFiles(const std::string& sentence, std::uint64_t received) override;
     void WriteNmeaDatagram(const std::string& sentence, std::uint64_t received) override;

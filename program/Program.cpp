@@ -88,7 +88,8 @@ bool CProgram::HandOverToRunning(const std::vector<std::string>& arguments)
 CProgram::CProgram(Options options)
     : m_options(std::move(options)),
       m_geographic(std::make_shared<CGeographicInfo>()),
-      m_channelLinks(m_application, m_environment, m_externalDepth, m_recorder, m_outputs, m_depthTelegramSources),
+      m_channelLinks(m_application, m_environment, m_externalDepth, m_recorder, m_outputs, m_depthTelegramSources,
+                     m_links, m_pingerMode),
       m_decoderHost(*this),
       m_decoder(&m_decoderHost),
       m_annotation(AnnotationLinks(m_application)),
@@ -127,6 +128,10 @@ CProgram::CProgram(Options options)
     m_externalDepth.channelDepth = [this](int channel, double& depth) {
         return m_channelLinks.GetChannelDepth(channel, depth);
     };
+    // The history printing is a named null of its own until the printing
+    // document is built: listed while the printing link holds it.
+    m_links.Add(&m_historyPrinting, "program: history printing", kAllModels,
+                [this] { return &m_printing.Printing() == &m_historyPrinting; });
     InstallDisplayEnvironment();
 }
 
@@ -172,6 +177,18 @@ void CProgram::FillSensorTable()
     }
 }
 
+std::vector<std::string> CProgram::AbsentLinks() const
+{
+    const SounderModel model = m_application.GetSounderType();
+    std::vector<std::string> absent = m_links.Absent(model);
+    for (const std::string& output : m_outputs.AbsentOutputs())
+        absent.push_back("output list: " + output);
+    for (const SensorObjectRow& row : m_application.sensorTable)
+        if (!row.create && (row.models & ModelBit(model)))
+            absent.push_back(std::string("creation table: ") + row.name);
+    return absent;
+}
+
 std::unique_ptr<IMainFrame> CProgram::MakeMainFrame(unsigned menuId)
 {
     // The model is chosen by now: the frame is made from its menu.
@@ -200,10 +217,10 @@ void CProgram::ConnectFrame(CMainFrame& frame)
         if (IPingDocuments* documents = sounder ? sounder->GetDocuments() : nullptr)
             documents->Notify(flag);
     };
-    // The lobe interface and the water temperature input are not built yet:
-    // a lobe command goes nowhere and the temperature pane stays empty.
-    frame.lobeCommand = [](const std::string&, std::uint64_t) {};
-    frame.waterTemperature = [] { return std::optional<double>(); };
+    frame.lobeCommand = [this](const std::string& command, std::uint64_t time) {
+        m_lobe->HandleCommand(command, time);
+    };
+    frame.waterTemperature = [this] { return m_waterTemperature->GetTemperature(); };
     CChannelFrameAbstract::SetViewRegistration([frame = QPointer<CMainFrame>(&frame)](HWND view, bool add) {
         if (!frame)
             return;
@@ -229,8 +246,6 @@ void CProgram::ConnectFrame(CMainFrame& frame)
             m_outputs.TakeText({OutputTextKind::Status, text});
         };
     frame.historyPrinting = &m_printing.Printing();
-    // Absent: the lobe link (0x479) and the water temperature sensor (the
-    // status bar's temperature pane).
 
     CDepthView::Environment depthView;
     depthView.model = m_application.GetSounderType();

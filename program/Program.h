@@ -3,15 +3,17 @@
 // sees here which object feeds which. `main` only runs it; tests build the
 // same program offscreen.
 //
-// Construction order: the message dispatcher and the palettes first; then
-// the objects that others call into from any thread (the output list,
-// environment, external depth, geographic history, transceiver installation,
-// the history printing, the recorder's link and reports, the channels'
-// links, the telegram decoder and the annotations); then the application
-// object, which owns the main frame and the sensor and output objects; last
-// operation control, which owns the echo sounder. Members go in reverse: the
-// sounder stops before the frame and the sensors it feeds, and those before
-// the services they call.
+// Construction order: the list of the program's links and the links its
+// objects share first (each holds its named null until the program has its
+// object); the message dispatcher and the palettes next; then the objects
+// that others call into from any thread (the output list, environment,
+// external depth, geographic history, transceiver installation, the history
+// printing, the recorder's link and reports, the channels' links, the
+// telegram decoder and the annotations); then the application object, which
+// owns the main frame and the sensor and output objects; last operation
+// control, which owns the echo sounder. Members go in reverse: the sounder
+// stops before the frame and the sensors it feeds, and those before the
+// services they call.
 #pragma once
 
 #include "app/Pelmaris.h"
@@ -21,7 +23,10 @@
 #include "display/PaletteControl.h"
 #include "outputs/OutputList.h"
 #include "outputs/OutputSlot.h"
+#include "program/AbsentRoles.h"
 #include "program/DecoderHost.h"
+#include "program/Link.h"
+#include "program/LinkList.h"
 #include "program/PrintingLink.h"
 #include "program/ProgramApplicationHost.h"
 #include "program/ProgramChannelLinks.h"
@@ -98,6 +103,18 @@ public:
     // is saved; empty when no power-off was asked for.
     std::optional<std::string> PowerOffAtExit() const;
 
+    // The links the program has no object for, for the running model: each
+    // link holding its named null, each output list entry the program has no
+    // output for, and each row of the creation table the model creates but
+    // the program cannot make yet.
+    std::vector<std::string> AbsentLinks() const;
+    CLinkList& Links() { return m_links; }
+
+    // The links the program's objects share.
+    TLink<IPingerLink, CAbsentPingerLink>& PingerMode() { return m_pingerMode; }
+    TLink<INavigationSteps, CAbsentNavigationSteps>& Navigation() { return m_navigation; }
+    TLink<IWaterTemperature, CAbsentWaterTemperature>& WaterTemperature() { return m_waterTemperature; }
+
     // The objects, for the links and for tests.
     CPelmaris& Application() { return m_application; }
     COperationControl& Operation() { return m_operation; }
@@ -142,6 +159,16 @@ private:
     };
 
     Options m_options;
+    // Before every link, which registers with it.
+    CLinkList m_links;
+    // The links the program's objects share: pinger mode (the channels,
+    // operation control and the sounder), navigation (the telegram decoder
+    // and the application), the water temperature sensor (replay and the
+    // status bar) and the lobe interface (the main frame).
+    TLink<IPingerLink, CAbsentPingerLink> m_pingerMode{m_links, "program: pinger mode"};
+    TLink<INavigationSteps, CAbsentNavigationSteps> m_navigation{m_links, "program: navigation's clock and speed"};
+    TLink<IWaterTemperature, CAbsentWaterTemperature> m_waterTemperature{m_links, "program: water temperature sensor"};
+    TLink<ILobeCommands, CAbsentLobeCommands> m_lobe{m_links, "program: lobe interface", kLobeModels};
     CQtDispatcherAdapter m_dispatcher;
     CDialogServices m_dialogServices;
     // Outlives the main frame, whose palette broadcasts point into it.
@@ -173,7 +200,7 @@ private:
     CPrintingLink m_printing{m_historyPrinting, [this] { return MessagePaneOn(); }};
     CProgramStoreEvents m_storeEvents{m_printing};
     CRecorderLink m_recorder;
-    CProgramDepthTelegramSources m_depthTelegramSources{m_environment, m_application};
+    CProgramDepthTelegramSources m_depthTelegramSources{m_environment, m_application, m_links};
     CProgramChannelLinks m_channelLinks;
     CDecoderHost m_decoderHost;
     CNmeaDecoder m_decoder;

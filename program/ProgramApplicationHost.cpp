@@ -7,6 +7,10 @@
 
 namespace app {
 
+CProgramApplicationHost::CProgramApplicationHost(CProgram& program)
+    : m_program(program), m_engineExtras(program.Links(), "application host: engine extras")
+{}
+
 void CProgramApplicationHost::LoadUserSettings()
 {
     m_program.Environment().LoadUserSettings();
@@ -38,6 +42,16 @@ int CProgramApplicationHost::RecordProfile(const std::string& text)
                [&](zv::recording::CStore& store) { store.WriteSvpToFiles(text, CFileTime::Now(), 0); })
                ? 1
                : 0;
+}
+
+bool CProgramApplicationHost::NavigationExpectsPositions()
+{
+    return m_program.Navigation()->ExpectsPositions();
+}
+
+void CProgramApplicationHost::ClockWasSet()
+{
+    m_program.Navigation()->EndForceUpdate();
 }
 
 }  // namespace app

@@ -1,12 +1,14 @@
 // What the application object gets from the running program: the recorder,
 // the outputs and the history printing for annotations and profiles, the
-// environment's and the printing's user settings, and the PC clock. Of the
-// objects not built yet (navigation object, the engine's second layer and
-// the wide-band unit's extras) nothing is reached, and their commands are
-// greyed.
+// environment's and the printing's user settings, navigation's forced clock
+// update, and the engine's extras (the second layer and the wide-band unit's
+// extras) through a link that holds their named null until the program has
+// them, so their commands stay greyed.
 #pragma once
 
 #include "app/ApplicationHost.h"
+#include "program/AbsentRoles.h"
+#include "program/Link.h"
 
 namespace app {
 
@@ -15,22 +17,23 @@ class CProgram;
 class CProgramApplicationHost final : public IApplicationHost
 {
 public:
-    explicit CProgramApplicationHost(CProgram& program) : m_program(program) {}
+    explicit CProgramApplicationHost(CProgram& program);
 
     void LoadUserSettings() override;
     void AnnotationToOutputs(const std::string& text, std::uint64_t fileTime) override;
     void ProfileToOutputs(const std::string& text, std::uint64_t fileTime) override;
     int RecordProfile(const std::string& text) override;
-    bool NavigationExpectsPositions() override { return false; }
+    bool NavigationExpectsPositions() override;
     std::optional<bool> RefreshPrintingDocument() override;
-    bool HasEngineExtra(unsigned) override { return false; }
-    void SetSecondLayer(bool) override {}
-    void SetExpCalculation(bool) override {}
-    void FrequencySweep() override {}
-    void ClockWasSet() override {}
+    bool HasEngineExtra(unsigned commandId) override { return m_engineExtras->HasExtra(commandId); }
+    void SetSecondLayer(bool on) override { m_engineExtras->SetSecondLayer(on); }
+    void SetExpCalculation(bool on) override { m_engineExtras->SetExpCalculation(on); }
+    void FrequencySweep() override { m_engineExtras->FrequencySweep(); }
+    void ClockWasSet() override;
 
 private:
     CProgram& m_program;
+    TLink<IEngineExtras, CAbsentEngineExtras> m_engineExtras;
 };
 
 }  // namespace app

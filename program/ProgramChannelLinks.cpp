@@ -25,12 +25,19 @@ void CRecorderDepthUser::TakeDepth(const DepthReport& r)
 
 CProgramChannelLinks::CProgramChannelLinks(CPelmaris& application, CEnvironment& environment,
                                            CExternalDepth& externalDepth, CRecorderLink& recorder, IOutput& outputs,
-                                           const IDepthTelegramSources& depthTelegramSources)
+                                           const IDepthTelegramSources& depthTelegramSources, CLinkList& links,
+                                           const TLink<IPingerLink, CAbsentPingerLink>& pinger)
     : m_application(application),
       m_externalDepth(externalDepth),
+      m_navigationLine(links, "channel links: navigation's depth line"),
+      m_purseSeineLine(links, "channel links: purse seine's depth line"),
+      m_trawlLine(links, "channel links: trawl link's depth line", kTrawlModels),
       m_recorderDepth(recorder, depthTelegramSources),
-      m_bottomDepthUsers{&m_navigationLine, &m_purseSeineLine, &m_trawlLink, &m_recorderDepth},
-      m_outputs(outputs)
+      m_heaveLine(links, "channel links: heave sensor's depth line"),
+      m_outputs(outputs),
+      m_motion(links, "channel links: heave sensor's motion"),
+      m_speed(links, "channel links: navigation's speed"),
+      m_pinger(pinger)
 {
     SetEnvironment(&environment);
 }
@@ -83,50 +90,52 @@ bool CProgramChannelLinks::GetFixedRangeTime(double& seconds) const
 
 bool CProgramChannelLinks::IsPingTimingOn() const
 {
-    return m_pinger.IsPingTimingOn();
+    return m_pinger->IsPingTimingOn();
 }
 
 double CProgramChannelLinks::GetPingTimingRange() const
 {
-    return m_pinger.GetPingTimingRange();
+    return m_pinger->GetPingTimingRange();
 }
 
 void CProgramChannelLinks::OnPingTime(std::uint64_t pingTime)
 {
-    m_pinger.OnPingTime(pingTime);
+    m_pinger->OnPingTime(pingTime);
 }
 
 bool CProgramChannelLinks::IsPingerActive() const
 {
-    return m_pinger.IsPingerActive();
+    return m_pinger->IsPingerActive();
 }
 
 double CProgramChannelLinks::GetPingerRange() const
 {
-    return m_pinger.GetPingerRange();
+    return m_pinger->GetPingerRange();
 }
 
 int CProgramChannelLinks::ProcessPingerSamples(std::int16_t* samples, int count)
 {
-    return m_pinger.ProcessPingerSamples(samples, count);
+    return m_pinger->ProcessPingerSamples(samples, count);
 }
 
 bool CProgramChannelLinks::GetMotionAtTime(std::uint64_t time, const ChannelParameters& params, double out[4])
 {
     // The channel's transducer offsets are Z down, X along and Y athwart.
     const TransducerOffsets transducer{params.TransducerZ, params.TransducerX, params.TransducerY};
-    return m_motion.GetMotionAtTime(time, transducer, out);
+    return m_motion->GetMotionAtTime(time, transducer, out);
 }
 
 bool CProgramChannelLinks::GetSpeedKnots(double& knots) const
 {
-    return m_speed.GetSpeedKnots(knots);
+    return m_speed->GetSpeedKnots(knots);
 }
 
 void CProgramChannelLinks::OnBottomDepth(const DepthReport& report)
 {
-    for (IDepthUser* user : m_bottomDepthUsers)
-        user->TakeDepth(report);
+    m_navigationLine->TakeDepth(report);
+    m_purseSeineLine->TakeDepth(report);
+    m_trawlLine->TakeDepth(report);
+    m_recorderDepth.TakeDepth(report);
 }
 
 void CProgramChannelLinks::OnDepthOutputs(const DepthReport& report)
@@ -138,7 +147,7 @@ void CProgramChannelLinks::OnDepthOutputs(const DepthReport& report)
     m_externalDepth.SetDepthByName(report.SourceName, report.Depth);
     if (report.Excluded)
         return;
-    m_heaveLine.TakeDepth(report);
+    m_heaveLine->TakeDepth(report);
     m_outputs.TakeDepth(report);
 }
 

@@ -4,19 +4,17 @@
 // speed and pinger mode. One object serves every channel of every sounder the
 // program runs; the transceivers hand it to each channel they make.
 //
-// Objects the program does not have yet are named null objects here, so a
-// reader sees which link a later subsystem takes. The lock rule of
-// IChannelLinks holds: nothing called under a channel's lock reaches a
-// channel.
+// Each object in a role is reached through a link of the program, which
+// holds its named null until the program has the object; pinger mode's link
+// is the program's, shared with operation control and the sounder. The lock
+// rule of IChannelLinks holds: nothing called under a channel's lock reaches
+// a channel.
 #pragma once
 
 #include "engine/ChannelLinks.h"
-#include "engine/PingerLink.h"
-#include "sensors/DepthUser.h"
-#include "sensors/MotionSensor.h"
-#include "sensors/SpeedSource.h"
+#include "program/AbsentRoles.h"
+#include "program/Link.h"
 
-#include <array>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -31,18 +29,6 @@ namespace app {
 
 class CPelmaris;
 class CRecorderLink;
-
-// A depth user the program does not have yet: its turn passes.
-class CAbsentDepthUser final : public IDepthUser
-{
-public:
-    explicit CAbsentDepthUser(const char* name) : m_name(name) {}
-    void TakeDepth(const DepthReport&) override {}
-    const char* Name() const { return m_name; }
-
-private:
-    const char* m_name;
-};
 
 // The running sounder's recorder: the depth as a "$SDDPT" telegram, which it
 // stores when that channel's depth is the one it records.
@@ -59,51 +45,12 @@ private:
     const IDepthTelegramSources& m_sources;
 };
 
-// The roles of the sensors and of pinger mode that the program does not
-// have yet.
-class CAbsentMotionSensor final : public IMotionSensor
-{
-public:
-    explicit CAbsentMotionSensor(const char* name) : m_name(name) {}
-    bool GetMotionAtTime(std::uint64_t, const TransducerOffsets&, double[4]) override { return false; }
-    const char* Name() const { return m_name; }
-
-private:
-    const char* m_name;
-};
-
-class CAbsentSpeedSource final : public ISpeedSource
-{
-public:
-    explicit CAbsentSpeedSource(const char* name) : m_name(name) {}
-    bool GetSpeedKnots(double&) const override { return false; }
-    const char* Name() const { return m_name; }
-
-private:
-    const char* m_name;
-};
-
-class CAbsentPingerLink final : public IPingerLink
-{
-public:
-    explicit CAbsentPingerLink(const char* name) : m_name(name) {}
-    void OnPingTime(std::uint64_t) override {}
-    bool IsPingTimingOn() const override { return false; }
-    double GetPingTimingRange() const override { return 0.0; }
-    bool IsPingerActive() const override { return false; }
-    double GetPingerRange() const override { return 0.0; }
-    int ProcessPingerSamples(std::int16_t*, int count) override { return count; }
-    const char* Name() const { return m_name; }
-
-private:
-    const char* m_name;
-};
-
 class CProgramChannelLinks final : public IChannelLinks
 {
 public:
     CProgramChannelLinks(CPelmaris& application, CEnvironment& environment, CExternalDepth& externalDepth,
-                         CRecorderLink& recorder, IOutput& outputs, const IDepthTelegramSources& depthTelegramSources);
+                         CRecorderLink& recorder, IOutput& outputs, const IDepthTelegramSources& depthTelegramSources,
+                         CLinkList& links, const TLink<IPingerLink, CAbsentPingerLink>& pinger);
     CProgramChannelLinks(const CProgramChannelLinks&) = delete;
     CProgramChannelLinks& operator=(const CProgramChannelLinks&) = delete;
 
@@ -148,19 +95,18 @@ private:
     // The depth users, in the order they take a ping's depth: the lines of
     // navigation, purse seine and trawl, then the recorder (not for a channel
     // kept out of the depth outputs) ...
-    CAbsentDepthUser m_navigationLine{"navigation line"};
-    CAbsentDepthUser m_purseSeineLine{"purse-seine line"};
-    CAbsentDepthUser m_trawlLink{"trawl link"};
+    TLink<IDepthUser, CAbsentDepthUser> m_navigationLine;
+    TLink<IDepthUser, CAbsentDepthUser> m_purseSeineLine;
+    TLink<IDepthUser, CAbsentDepthUser> m_trawlLine;
     CRecorderDepthUser m_recorderDepth;
-    const std::array<IDepthUser*, 4> m_bottomDepthUsers;
     // ... after the external-depth store (always), the heave sensor's line
     // and the outputs (again not for an excluded channel).
-    CAbsentDepthUser m_heaveLine{"heave sensor's line"};
+    TLink<IDepthUser, CAbsentDepthUser> m_heaveLine;
     IOutput& m_outputs;
 
-    CAbsentMotionSensor m_motion{"heave sensor"};
-    CAbsentSpeedSource m_speed{"navigation"};
-    CAbsentPingerLink m_pinger{"pinger mode"};
+    TLink<IMotionSensor, CAbsentMotionSensor> m_motion;
+    TLink<ISpeedSource, CAbsentSpeedSource> m_speed;
+    const TLink<IPingerLink, CAbsentPingerLink>& m_pinger;
 
     // Each channel's depth at its last ping, by channel index; written on the
     // ping-data thread, read from any (the environment asks under a channel's

@@ -4,6 +4,8 @@
 // this one when the program makes it.
 #pragma once
 
+#include "program/AbsentRoles.h"
+#include "program/Link.h"
 #include "serialcom/device/DepthTelegramSources.h"
 
 class CEnvironment;
@@ -15,18 +17,20 @@ class CPelmaris;
 class CProgramDepthTelegramSources final : public IDepthTelegramSources
 {
 public:
-    CProgramDepthTelegramSources(CEnvironment& environment, CPelmaris& application)
-        : m_environment(environment), m_application(application)
+    CProgramDepthTelegramSources(CEnvironment& environment, CPelmaris& application, CLinkList& links)
+        : m_environment(environment),
+          m_application(application),
+          m_hub(links, "depth telegrams: serial I/O hub", kQYModels)
     {}
 
     double GetSoundVelocity() const override;
     bool IsReplaying() const override;
-    // Absent: the serial I/O hub.
-    bool IsHubWithoutHeave() const override { return false; }
+    bool IsHubWithoutHeave() const override { return m_hub->IsWithoutHeave(); }
 
 private:
     CEnvironment& m_environment;
     CPelmaris& m_application;
+    TLink<IDepthTelegramHub, CAbsentDepthTelegramHub> m_hub;
 };
 
 }  // namespace app

@@ -258,6 +258,21 @@ void CProgramOperation::HistorySaving(bool on)
     m_program.Printing().HistorySaving(on);
 }
 
+bool CProgramOperation::HasPingerMode()
+{
+    return !m_program.PingerMode().IsAbsent();
+}
+
+bool CProgramOperation::SynchronisePinger()
+{
+    return m_program.PingerMode()->Synchronise();
+}
+
+void CProgramOperation::SetPingerActive(bool active)
+{
+    m_program.PingerMode()->SetActive(active);
+}
+
 void CProgramOperation::NameExternalDepthSource(int source, const std::string& shortId)
 {
     m_program.ExternalDepth().SetSourceName(source, shortId);

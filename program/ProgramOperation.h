@@ -17,16 +17,6 @@ namespace app {
 class CProgram;
 class CStandardESLayout;
 
-// The pinger mode, which the program does not have yet: "Pinger Mode" stays
-// greyed, and nothing is ever synchronised.
-class CAbsentPingerMode final
-{
-public:
-    bool Exists() const { return false; }
-    bool Synchronise() { return false; }
-    void SetActive(bool) {}
-};
-
 class CProgramOperation final : public IOperationLink, public IOperationHost, public IOperationDialogLinks
 {
 public:
@@ -72,9 +62,10 @@ public:
     void ResetGeographicHistory() override;
     bool RunOperationDialog(SOperationDialogValues& values) override;
     std::vector<std::string> InstalledChannelNames() override;
-    bool HasPingerMode() override { return m_pinger.Exists(); }
-    bool SynchronisePinger() override { return m_pinger.Synchronise(); }
-    void SetPingerActive(bool active) override { m_pinger.SetActive(active); }
+    // "Pinger Mode" stays greyed while the program has no pinger mode.
+    bool HasPingerMode() override;
+    bool SynchronisePinger() override;
+    void SetPingerActive(bool active) override;
     bool GetEnvironmentUpdateFlag() override;
     void SetEnvironmentUpdateFlag(bool on) override;
 
@@ -92,7 +83,6 @@ private:
     // Makes the channel frames of a layout in the main frame's MDI area.
     FrameFactory m_frameFactory;
     std::unique_ptr<CStandardESLayout> m_layout;
-    CAbsentPingerMode m_pinger;
 };
 
 }  // namespace app

@@ -24,6 +24,11 @@ void CProgramReplayHost::SendProfileToOutputs(const std::string& text, zv::recor
     m_program.Application().SendToOutputs(text, time);
 }
 
+void CProgramReplayHost::SetReplayTemperature(double celsius)
+{
+    m_program.WaterTemperature()->SetReplayTemperature(celsius);
+}
+
 void CProgramReplayHost::ParseNmea(const std::string& text, zv::recording::FileTime time)
 {
     m_program.ParseNmeaTelegram(text, time, kNmeaFromReplay);

@@ -1,8 +1,8 @@
 // What a replay reaches of the program: the environment (its base), the
 // application's tide, the telegram decoder, annotations, the outputs'
 // profiles, a restart through operation control, the geographic history,
-// the replay bar, the "Reprocess Heave" dialog and the history printing. The
-// water temperature sensor is not built yet: its calls pass.
+// the replay bar, the "Reprocess Heave" dialog, the history printing and the
+// water temperature sensor's link.
 #pragma once
 
 #include "recording/ReplayEnvironmentHost.h"
@@ -33,8 +33,7 @@ public:
     bool RunInstallationDialog(zv::recording::SReplayInstallation& block, int& applyHeave, int& reprocess,
                                int& applyAll, const std::function<bool()>& ended) override;
 
-    // Absent: the water temperature sensor.
-    void SetReplayTemperature(double) override {}
+    void SetReplayTemperature(double celsius) override;
     // From the trigger thread, carried to the printing on the
     // user-interface thread.
     void RestartPrinting() override;

@@ -147,9 +147,9 @@ void CSounderHost::SendPingToOutputs(CEchoSounder& sounder)
     m_program.Outputs().TakePing({sounder, m_program.Environment().GetSoundVelocity()});
 }
 
-bool CSounderHost::GetPingerInterval(double&)
+bool CSounderHost::GetPingerInterval(double& seconds)
 {
-    return false;  // the pinger is not built yet: the interval stays
+    return m_program.PingerMode()->GetPingInterval(seconds);
 }
 
 double CSounderHost::ReadWorkload()

@@ -1,10 +1,14 @@
-// The program as each model assembles it. The demo recording replays through
+// The program as each model assembles it. Every link the program has no
+// object for is listed beside this file (ProgramWiringAbsentLinks.txt), so
+// a link left unset, or one a later object fills, changes what each model
+// lists. The demo recording replays through
 // the real program offscreen with a profile applied and the operator's
 // "Change SVP profile" option on; every link that the model's channels,
 // recorder, outputs and sensors use must reach its object: the channels'
 // links, the environment's profile and its sound velocity, the external
 // depth table, the recorder's depth telegram, the geographic history and,
 // on the models with a network output, its datagrams.
+#include "app/SounderModel.h"
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "base/RegistrySupport.h"
@@ -36,6 +40,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 using namespace shelltest;
@@ -101,6 +106,61 @@ private:
     CSocket m_socket;
     std::vector<std::string> m_received;
 };
+
+// The absent links of one model as ProgramWiringAbsentLinks.txt lists them:
+// a line a link, the models it is absent for ("all", or names separated by
+// commas), then its name.
+std::vector<std::string> ExpectedAbsentLinks(const std::string& listing, const std::string& model)
+{
+    std::vector<std::string> names;
+    std::istringstream lines(listing);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string models;
+        if (!(words >> models) || models[0] == '#')
+            continue;
+        std::string name;
+        std::getline(words >> std::ws, name);
+        std::istringstream each(models);
+        for (std::string m; std::getline(each, m, ',');)
+            if (m == "all" || m == model)
+                names.push_back(name);
+    }
+    return names;
+}
+
+std::string AbsentLinksListing()
+{
+    std::ifstream in(ZELVAR_ABSENT_LINKS);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// What differs between the expected and the actual absent links, in either
+// direction; empty when they are the same, whatever their order.
+std::string AbsentLinksMismatch(std::vector<std::string> expected, std::vector<std::string> actual)
+{
+    std::sort(expected.begin(), expected.end());
+    std::sort(actual.begin(), actual.end());
+    std::vector<std::string> unexpected, linked;
+    std::set_difference(actual.begin(), actual.end(), expected.begin(), expected.end(), std::back_inserter(unexpected));
+    std::set_difference(expected.begin(), expected.end(), actual.begin(), actual.end(), std::back_inserter(linked));
+    std::string text;
+    for (const std::string& name : unexpected)
+        text += "absent, but not listed: " + name + "\n";
+    for (const std::string& name : linked)
+        text += "listed, but not absent: " + name + "\n";
+    return text;
+}
+
+std::string Lines(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += "  " + name + "\n";
+    return text;
+}
 
 class ProgramWiringTest : public ::testing::TestWithParam<SModelCase>
 {
@@ -275,6 +335,47 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
     const auto dpt = std::count_if(stored.sentences.begin(), stored.sentences.end(),
                                    [](const std::string& s) { return s.rfind("$SDDPT,", 0) == 0; });
     EXPECT_GT(dpt, 0);
+}
+
+// Each model's program has no object for exactly the links listed for it.
+TEST_P(ProgramWiringTest, AbsentLinksAreTheListedOnes)
+{
+    const SModelCase& c = GetParam();
+    if (c.sounderName)
+        SetMachineString("SounderName", c.sounderName);
+    auto program = MakeProgram(TestProgramOptions({c.executable}));
+    ASSERT_TRUE(program->Start());
+    const std::string model = app::ModelInfo(c.model).name;
+    const std::vector<std::string> absent = program->AbsentLinks();
+    const std::string mismatch = AbsentLinksMismatch(ExpectedAbsentLinks(AbsentLinksListing(), model), absent);
+    EXPECT_TRUE(mismatch.empty()) << mismatch << "the absent links of " << model << ":\n" << Lines(absent);
+}
+
+// The comparison itself: a model whose program loses one of its objects, or
+// gains a link it leaves unset, no longer matches its list, and the
+// difference names the link.
+TEST(ProgramWiringListTest, OneLinkMoreAbsentFailsAndIsNamed)
+{
+    QtApp();
+    ShellEnvironment env;
+    auto program = MakeProgram(TestProgramOptions({"QY310"}));
+    for (app::SensorObjectRow& row : program->Application().sensorTable)
+        if (row.id == app::SensorId::NetworkOutput)
+            row.create = nullptr;
+    ASSERT_TRUE(program->Start());
+    const std::vector<std::string> expected = ExpectedAbsentLinks(AbsentLinksListing(), "QY310");
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(AbsentLinksMismatch(expected, program->AbsentLinks()),
+              "absent, but not listed: creation table: network output\n");
+    {
+        app::TLink<INavigationSteps, app::CAbsentNavigationSteps> unset(program->Links(), "test: a new link");
+        EXPECT_EQ(AbsentLinksMismatch(expected, program->AbsentLinks()),
+                  "absent, but not listed: creation table: network output\n"
+                  "absent, but not listed: test: a new link\n");
+    }
+    // A list entry the program no longer has absent fails the other way.
+    const std::vector<std::string> more = {expected.front(), "test: filled since"};
+    EXPECT_EQ(AbsentLinksMismatch(more, {expected.front()}), "listed, but not absent: test: filled since\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, ProgramWiringTest,

@@ -1,0 +1,98 @@
+// The named null objects of the roles the program has no object for yet:
+// each link of the program starts at one (TLink) and keeps it until a later
+// object in the role is set. Each answers as if its object were not there:
+// no value, nothing taken.
+#pragma once
+
+#include "engine/EngineExtras.h"
+#include "engine/PingerLink.h"
+#include "outputs/LobeCommands.h"
+#include "sensors/DepthUser.h"
+#include "sensors/MotionSensor.h"
+#include "sensors/NavigationSteps.h"
+#include "sensors/SpeedSource.h"
+#include "sensors/WaterTemperature.h"
+#include "serialcom/device/DepthTelegramHub.h"
+
+namespace app {
+
+// A depth line of a sensor: its turn passes.
+class CAbsentDepthUser final : public IDepthUser
+{
+public:
+    void TakeDepth(const DepthReport&) override {}
+};
+
+// The heave sensor's motion: none, so the units' own motion words stay.
+class CAbsentMotionSensor final : public IMotionSensor
+{
+public:
+    bool GetMotionAtTime(std::uint64_t, const TransducerOffsets&, double[4]) override { return false; }
+};
+
+class CAbsentSpeedSource final : public ISpeedSource
+{
+public:
+    bool GetSpeedKnots(double&) const override { return false; }
+};
+
+// Pinger mode: never on, never synchronised; "Pinger Mode" stays greyed.
+class CAbsentPingerLink final : public IPingerLink
+{
+public:
+    void OnPingTime(std::uint64_t) override {}
+    bool IsPingTimingOn() const override { return false; }
+    double GetPingTimingRange() const override { return 0.0; }
+    bool IsPingerActive() const override { return false; }
+    double GetPingerRange() const override { return 0.0; }
+    int ProcessPingerSamples(std::int16_t*, int count) override { return count; }
+    bool Synchronise() override { return false; }
+    void SetActive(bool) override {}
+    bool GetPingInterval(double&) override { return false; }
+};
+
+// The navigation object: no forced clock update, no clock pane or measured
+// speed to show, no positions expected.
+class CAbsentNavigationSteps final : public INavigationSteps
+{
+public:
+    bool IsClockRequest() override { return false; }
+    void EndForceUpdate() override {}
+    void SetClockTime(const SYSTEMTIME&, const std::string&, const std::string&) override {}
+    void SetMeasuredSpeed(double) override {}
+    bool ExpectsPositions() override { return false; }
+};
+
+// The engine's extras: their commands stay greyed.
+class CAbsentEngineExtras final : public IEngineExtras
+{
+public:
+    bool HasExtra(unsigned) override { return false; }
+    void SetSecondLayer(bool) override {}
+    void SetExpCalculation(bool) override {}
+    void FrequencySweep() override {}
+};
+
+// The water temperature sensor: the temperature pane stays empty.
+class CAbsentWaterTemperature final : public IWaterTemperature
+{
+public:
+    std::optional<double> GetTemperature() const override { return std::nullopt; }
+    void SetReplayTemperature(double) override {}
+};
+
+// The lobe interface: a lobe command goes nowhere.
+class CAbsentLobeCommands final : public ILobeCommands
+{
+public:
+    void HandleCommand(const std::string&, std::uint64_t) override {}
+};
+
+// The serial I/O hub: depths keep their heave.
+class CAbsentDepthTelegramHub final : public IDepthTelegramHub
+{
+public:
+    bool IsWithoutHeave() const override { return false; }
+};
+
+}  // namespace app
