@@ -36,12 +36,14 @@ inline bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 5000)
 
 // While it lives, every message box the program shows is answered with its
 // default button as soon as it is up, so a box never holds a test; what the
-// boxes said is in the message-box record.
+// boxes said is in the message-box record. It makes the application first:
+// a timer started before it never runs.
 class AnswerMessageBoxes
 {
 public:
     AnswerMessageBoxes()
     {
+        QtApp();
         m_timer.setInterval(20);
         QObject::connect(&m_timer, &QTimer::timeout, [] {
             for (QWidget* w : QApplication::topLevelWidgets())
