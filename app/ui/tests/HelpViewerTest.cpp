@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -90,8 +91,9 @@ TEST_F(HelpViewer, WithoutABrowserThePagesShowInTheOwnWindowAndItsLinksAreFollow
 
 TEST_F(HelpViewer, LinksOutOfTheHelpGoToTheDesktopAndAMissingPageIsSaid)
 {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "zv-help-viewer-test";
-    std::filesystem::create_directories(folder);
+    const QTemporaryDir temporary;  // a folder of this test's own
+    ASSERT_TRUE(temporary.isValid());
+    const std::filesystem::path folder = temporary.path().toStdString();
     std::ofstream(folder / "page.html") << "<html><body><a href=\"https://example.invalid/x\">out</a></body></html>";
     auto viewer = Viewer(false);
     viewer->Show((folder / "page.html").string());
@@ -106,7 +108,6 @@ TEST_F(HelpViewer, LinksOutOfTheHelpGoToTheDesktopAndAMissingPageIsSaid)
     viewer->Show(missing);
     EXPECT_EQ(external.size(), 2u);
     EXPECT_TRUE(viewer->Window()->toPlainText().contains(QString::fromStdString(missing)));
-    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
