@@ -1,5 +1,7 @@
 # Project-wide compile settings and helpers used by every folder.
 
+include(GoogleTest)
+
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
   # g++ 12 at -O3 reports overlaps inside the standard library's own string
@@ -62,11 +64,24 @@ function(zelvar_ui_library name)
   target_link_libraries(${name} PUBLIC ${ARG_LIBS} Qt6::Widgets Qt6::Gui Qt6::Core Threads::Threads)
 endfunction()
 
+# What every test case runs with: offscreen Qt, the test run's own paths of
+# the program, and the leak suppressions of the sanitizer builds.
+set(ZELVAR_TEST_ENVIRONMENT
+  QT_QPA_PLATFORM=offscreen ZELVAR_TEST=1 "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
+
 # zelvar_test(<name> SOURCES ... [LIBS ...] [LABELS ...])
-# One GoogleTest executable, registered with CTest as one test. It links the
+# One GoogleTest executable. Each of its cases is a test of CTest named
+# <name>.<suite>.<case>, run in a process of its own, so a failure names its
+# case and the long cases of one binary run side by side. It links the
 # tests' support library (testsupport/), a Qt test its Qt part too.
 # Label "threads" marks tests that run threads against each other; CI runs
 # those under ThreadSanitizer as well. Label "ui" marks Qt widget tests.
+#
+# CTest lists the cases when it starts, by running the binary, and the
+# listing runs in the cases' environment too: a script read before it sets
+# that environment, one read after it puts CTest's own back and gives the
+# cases their environment, time-out and labels (the properties of
+# gtest_discover_tests cannot carry a list such as the environment).
 function(zelvar_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -76,13 +91,38 @@ function(zelvar_test name)
     set_target_properties(${name} PROPERTIES AUTOMOC ON)
     target_link_libraries(${name} PRIVATE zv_testsupport_ui)
   endif()
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZELVAR_TEST=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp"
-    TIMEOUT 300)
-  if(ARG_LABELS)
-    set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
-  endif()
+
+  set(before "")
+  set(after "")
+  foreach(setting IN LISTS ZELVAR_TEST_ENVIRONMENT)
+    string(FIND "${setting}" "=" at)
+    string(SUBSTRING "${setting}" 0 ${at} variable)
+    math(EXPR at "${at} + 1")
+    string(SUBSTRING "${setting}" ${at} -1 value)
+    set(saved "zelvar_saved_${variable}")
+    string(APPEND before
+      "if(DEFINED ENV{${variable}})\n  set(${saved} \"\$ENV{${variable}}\")\nelse()\n  unset(${saved})\nendif()\n"
+      "set(ENV{${variable}} [==[${value}]==])\n")
+    string(APPEND after
+      "if(DEFINED ${saved})\n  set(ENV{${variable}} \"\${${saved}}\")\nelse()\n  unset(ENV{${variable}})\nendif()\n")
+  endforeach()
+  string(APPEND after
+    "if(${name}_TESTS)\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES\n"
+    "    ENVIRONMENT [==[${ZELVAR_TEST_ENVIRONMENT}]==] TIMEOUT 300 LABELS [==[${ARG_LABELS}]==])\n"
+    "endif()\n")
+  set(script "${CMAKE_CURRENT_BINARY_DIR}/${name}_ctest")
+  file(WRITE "${script}_before.cmake" "${before}")
+  file(WRITE "${script}_after.cmake" "${after}")
+
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${script}_before.cmake")
+  gtest_discover_tests(${name}
+    TEST_PREFIX "${name}."
+    TEST_LIST ${name}_TESTS
+    NO_PRETTY_TYPES NO_PRETTY_VALUES
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60)
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${script}_after.cmake")
 endfunction()
 
 # zelvar_bench(<name> SOURCES ... [LIBS ...])

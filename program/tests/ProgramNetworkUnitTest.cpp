@@ -156,7 +156,9 @@ TEST(ProgramNetworkUnit, SearchDialogLostSamplesAndLostLinkReachTheOperator)
 
 TEST(ProgramNetworkUnit, DataThreadWaitShowsTheSearchDialogOnTheUserInterfaceThread)
 {
-    // Runs after the namespace test, which makes its Qt in its own child.
+    // Its Qt is made in the test's process, the namespace test's in its own
+    // child: run in one process, this one comes second, so no child is
+    // forked from a process that runs Qt already.
     // A unit that must be found again waits on its data thread: the dialog
     // comes up on this thread, and either the operator's Cancel reaches the
     // worker or the unit's answer closes the dialog by itself.
