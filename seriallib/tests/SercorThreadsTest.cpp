@@ -15,6 +15,7 @@
 #include "platform/Registry.h"
 #include "platform/SerialBackendFake.h"
 #include "platform/TempHives.h"
+#include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -278,13 +279,18 @@ TEST(SercorFake, ProtocolsComeAndGoWhileBytesArrive)
     CSercor32 port;
     ASSERT_TRUE(port.CreateEx(line->Name().c_str(), 115200, 8, NOPARITY, ONESTOPBIT, TRUE));
     std::atomic<bool> stop{false};
+    std::atomic<bool> attached{false};
     std::thread feeder([&] {
+        // Fed before the first protocol is there, every byte could pass by
+        // unread by any.
+        zv::test::WaitUntil([&] { return attached.load(); });
         for (int i = 0; i < 2000 && !stop.load(); ++i)
             line->InjectBytes(std::string(40, 'a') + "\r$X*58\r\n");
     });
     for (int i = 0; i < 200; ++i) {
         auto protocol = (i % 2) ? std::unique_ptr<CProtocol>(std::make_unique<CASCII>(&port, PROT_RXTX, window.Hwnd()))
                                 : std::unique_ptr<CProtocol>(std::make_unique<CNMEA>(&port, PROT_RXTX, window.Hwnd()));
+        attached = true;
         protocol->Send("x");
         if (auto* ascii = dynamic_cast<CASCII*>(protocol.get()))
             ascii->SetTerminator(TRUE, TRUE);
