@@ -1,7 +1,7 @@
 // Pinger mode and the echo sounder's ping timing that comes with it, as the
 // program reaches it: every channel on each ping, with the channel's lock
-// held (so the pinger never calls back into a channel); operation control
-// and the running sounder on their own threads.
+// held (so the pinger never calls back into a channel); operation control,
+// the running sounder and the depth documents on their own threads.
 #pragma once
 
 #include <cstdint>
@@ -27,4 +27,7 @@ public:
     // The sounder's ping interval while pinger mode sets it (s); false: the
     // interval stays.
     virtual bool GetPingInterval(double& seconds) = 0;
+    // The depth documents: true while the pinger synchronises, with its
+    // depth (m), which they show instead of the bottom.
+    virtual bool GetPingerDepth(double& depth) const = 0;
 };

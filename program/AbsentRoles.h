@@ -7,6 +7,7 @@
 #include "engine/EngineExtras.h"
 #include "engine/PingerLink.h"
 #include "outputs/LobeCommands.h"
+#include "recording/StoreInterfaces.h"
 #include "sensors/DepthUser.h"
 #include "sensors/MotionSensor.h"
 #include "sensors/NavigationSteps.h"
@@ -49,6 +50,7 @@ public:
     bool Synchronise() override { return false; }
     void SetActive(bool) override {}
     bool GetPingInterval(double&) override { return false; }
+    bool GetPingerDepth(double&) const override { return false; }
 };
 
 // The navigation object: no forced clock update, no clock pane or measured
@@ -86,6 +88,14 @@ class CAbsentLobeCommands final : public ILobeCommands
 {
 public:
     void HandleCommand(const std::string&, std::uint64_t) override {}
+};
+
+// The raw-data output: the recorder's stream goes nowhere.
+class CAbsentRawDataSink final : public zv::recording::IRawDataSink
+{
+public:
+    bool IsEnabled() const override { return false; }
+    bool Send(std::span<const std::uint8_t>) override { return false; }
 };
 
 // The serial I/O hub: depths keep their heave.

@@ -324,10 +324,11 @@ void CProgram::InstallDisplayEnvironment()
         return CSCView::SideScanScales{m_application.GetGreyScaleOnSidescan(), m_application.GetCopperOnSidescan()};
     });
 
-    // The depth documents' bottom alarms; the pinger is not built yet.
+    // The depth documents' bottom alarms, and pinger mode's depth.
     CDepthDoc::Environment depth;
     depth.statusMessage = [](unsigned stringId) { CStatus::PostStatusMessage(stringId); };
     depth.alarm = [](unsigned stringId) { CStatus::PostAlarm(stringId); };
+    depth.pingerDepth = [this](double& metres) { return m_pingerMode->GetPingerDepth(metres); };
     CDepthDoc::SetEnvironment(depth);
 }
 

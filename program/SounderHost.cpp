@@ -26,7 +26,11 @@ namespace {
 constexpr UINT kRunStore = WM_USER + 1;
 }  // namespace
 
-CSounderHost::CSounderHost(CProgram& program) : m_program(program), m_replayHost(program) {}
+CSounderHost::CSounderHost(CProgram& program)
+    : m_program(program),
+      m_replayHost(program),
+      m_rawDataOutput(program.Links(), "sounder host: raw-data output", kQYModels)
+{}
 
 CSounderHost::~CSounderHost()
 {
@@ -130,10 +134,10 @@ std::unique_ptr<IPingRecorder> CSounderHost::CreateRecorder(CEchoSounder& sounde
     zv::recording::CEngineStoreSounder::SApplication values;
     values.programName = [&application] { return application.GetProgramName(); };
     values.tide = [&application] { return application.tide.load(); };
-    // Absent: the heave sensor, whose offsets the configuration would carry,
-    // and the raw-data output, which would take the recorder's stream.
+    // Absent: the heave sensor, whose offsets the configuration would carry.
     return m_program.Recorder().Attach(std::make_unique<zv::recording::CEngineStore>(
-        sounder, std::move(values), m_program.StoreEvents(), nullptr, key, sequenceFile, application.GetSounderType()));
+        sounder, std::move(values), m_program.StoreEvents(), &*m_rawDataOutput, key, sequenceFile,
+        application.GetSounderType()));
 }
 
 void CSounderHost::AddPingToHistory(std::uint64_t pingTime)

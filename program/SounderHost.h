@@ -4,6 +4,8 @@
 #pragma once
 
 #include "platform/WinTypes.h"
+#include "program/AbsentRoles.h"
+#include "program/Link.h"
 #include "program/ProgramReplayHost.h"
 #include "sounder/EchoSounderHost.h"
 
@@ -53,6 +55,8 @@ private:
     std::unique_ptr<CUnitSearchWait> m_unitSearch;
     CProgramReplayHost m_replayHost;
     HWND m_storeRequests = 0;
+    // What each recorder made sends its raw data to.
+    TLink<zv::recording::IRawDataSink, CAbsentRawDataSink> m_rawDataOutput;
 };
 
 }  // namespace app
