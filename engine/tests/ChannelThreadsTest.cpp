@@ -3,6 +3,7 @@
 // ThreadSanitizer in CI.
 #include "engine/Channel.h"
 #include "engine/RawPower.h"
+#include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -82,10 +83,7 @@ TEST(ChannelThreads, ReadersSeeWholePingsWhileAddPingWrites)
             ch.ProcessPing();
             if (p == kPings / 2) {
                 const int before = reads.load();
-                const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-                while (reads.load() == before && std::chrono::steady_clock::now() < giveUp)
-                    std::this_thread::yield();
-                if (reads.load() == before)
+                if (!zv::test::WaitUntil([&] { return reads.load() != before; }, std::chrono::seconds(10)))
                     readWhilePinging = false;
             }
         }
