@@ -7,6 +7,8 @@ namespace zv::test {
 
 bool QtWaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
+    if (!QCoreApplication::instance())
+        return WaitUntil(condition, timeout);  // no loop to run yet
     // The loop waits for its next event; this one comes often enough to
     // check a condition that changes without telling the loop.
     QTimer tick;

@@ -10,7 +10,7 @@ namespace zv::test {
 // Runs the calling thread's Qt event loop until condition holds or timeout
 // has passed; answers whether it held. The loop sleeps while it has nothing
 // to do, and a condition that another thread makes true is seen within a
-// few milliseconds.
+// few milliseconds. Before the application is made it waits as WaitUntil.
 bool QtWaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kWaitTimeout);
 
 }  // namespace zv::test
