@@ -14,7 +14,7 @@ class CRegistrySupport;
 constexpr UINT IDS_TEMPERATURE_FAHRENHEIT_FORMAT = 45117;  // "%3.1f °F"
 constexpr UINT IDS_TEMPERATURE_CELSIUS_FORMAT = 45118;     // "%3.1f °C"
 constexpr UINT IDS_TEMPERATURE_FAHRENHEIT = 45082;         // "Fahrenheit"
-constexpr UINT IDS_TEMPERATURE_CELSIUS = 45084;            // "Celsius"
+// "Celsius" is the water temperature pane's string, app::ids::WATER_TEMPERATURE.
 
 class CTemperatureUnit
 {

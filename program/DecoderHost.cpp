@@ -46,9 +46,9 @@ void CDecoderHost::PostStatusMessage(const std::string& text)
 {
     // The status bar takes its messages by string id.
     static constexpr std::pair<const char*, unsigned> kIds[] = {
-        {CNmeaDecoder::kWrongQuality, 57700},
-        {CNmeaDecoder::kFewSatellites, 57701},
-        {CNmeaDecoder::kLargeDilution, 57702},
+        {CNmeaDecoder::kWrongQuality, CNmeaDecoder::IDS_WRONG_QUALITY},
+        {CNmeaDecoder::kFewSatellites, CNmeaDecoder::IDS_FEW_SATELLITES},
+        {CNmeaDecoder::kLargeDilution, CNmeaDecoder::IDS_LARGE_DILUTION},
     };
     for (const auto& [known, id] : kIds)
         if (text == known)

@@ -128,7 +128,7 @@ CReplay::~CReplay()
 
 void CReplay::ClearStatusPanes()
 {
-    for (unsigned id : {IDS_PANE_PING_TIME, IDS_PANE_REPLAY_2, IDS_PANE_PING_COUNTER})
+    for (unsigned id : {IDS_PANE_PING_TIME, app::ids::ES_STATUS_TEXT_PANE, app::ids::PING_COUNTER})
         PostPaneText(id, nullptr);
 }
 
@@ -511,7 +511,7 @@ void CReplay::ProcessPing(std::uint64_t pingTime)
     const std::string time = LocalTimeOfDay(pingTime);
     PostPaneText(IDS_PANE_PING_TIME, &time);
     const std::string counter = CNumberText::Format("%d", m_reader.PingCounter());
-    PostPaneText(IDS_PANE_PING_COUNTER, &counter);
+    PostPaneText(app::ids::PING_COUNTER, &counter);
 }
 
 int CReplay::GetChannelDepths(double* depths, int)

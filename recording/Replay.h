@@ -26,9 +26,9 @@ constexpr unsigned IDS_REPLAY_INVALID_FILE = 45059;      // "Invalid Replay File
 constexpr unsigned IDS_REPLAY_END_OF_FILE = 45060;       // "Replay end of  file"
 constexpr unsigned IDS_REPLAY_TOP_OF_FILE = 45077;       // "Replay top of file"
 constexpr unsigned IDS_REPLAY_UNKNOWN_DATAGRAM = 45088;  // "Unknown Datagram"
+// The ping time's status pane; replay also writes the free text pane and
+// the ping counter (app::ids::ES_STATUS_TEXT_PANE and PING_COUNTER).
 constexpr unsigned IDS_PANE_PING_TIME = 45069;
-constexpr unsigned IDS_PANE_REPLAY_2 = 45062;
-constexpr unsigned IDS_PANE_PING_COUNTER = 45063;
 
 // Two signed bytes of an angle word, 180/128 degrees a step: the high byte
 // alongship, the low byte athwartship. A null output is skipped.

@@ -37,9 +37,13 @@ inline constexpr SNmeaSource kNmeaFromReplay{3, 3, 3};
 class CNmeaDecoder
 {
 public:
+    // The GGA quality messages and the string ids the status bar shows them by.
     static constexpr const char* kWrongQuality = "Wrong Quality Indicator in the GGA tgm.";
     static constexpr const char* kFewSatellites = "The GGA tgm has to few satellites";
     static constexpr const char* kLargeDilution = "The GGA tgm horizontal dilution is too large";
+    static constexpr unsigned IDS_WRONG_QUALITY = 57700;
+    static constexpr unsigned IDS_FEW_SATELLITES = 57701;
+    static constexpr unsigned IDS_LARGE_DILUTION = 57702;
 
     CNmeaDecoder() = default;
     explicit CNmeaDecoder(INmeaDecoderHost* host) : m_host(host) {}

@@ -25,7 +25,6 @@ namespace {
 
 constexpr int kNormal = 0, kReplay = 1;
 constexpr int kMultiPulse = 3, kPinger = 4;
-constexpr unsigned IDS_SELECT_DIRECTORY = 45083;
 
 QCheckBox* Check(int id, const char* text, bool on)
 {
@@ -207,7 +206,7 @@ void COperationDialog::OnFiles()
 void COperationDialog::OnBrowse()
 {
     app::CFolderDlg dialog(this);
-    const std::string title = app::Strings().Load(IDS_SELECT_DIRECTORY);
+    const std::string title = app::Strings().Load(app::ids::SELECT_DIRECTORY);
     dialog.title = title.empty() ? "Unknown Title" : title;
     dialog.allowCreation = true;
     dialog.startPath = m_links.GetHistoryPath();

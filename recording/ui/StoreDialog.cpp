@@ -1,6 +1,7 @@
 #include "recording/ui/StoreDialog.h"
 
 #include "app/widgets/DialogExchange.h"
+#include "base/AppIds.h"
 #include "base/DepthUnit.h"
 #include "base/StringTable.h"
 #include "display/ui/RangeBottomDialog.h"
@@ -194,7 +195,7 @@ void CStoreDialog::OnSlider(int position)
 
 void CStoreDialog::OnBrowse()
 {
-    std::string title = app::Strings().Load(45083);
+    std::string title = app::Strings().Load(app::ids::SELECT_DIRECTORY);
     if (title.empty())
         title = "Unknown Title";
     const QString folder = QFileDialog::getExistingDirectory(this, QString::fromStdString(title), m_folder->text());
