@@ -1,10 +1,7 @@
 #include "display/DepthDoc.h"
 
-#include "base/AppIds.h"
 #include "base/Archive.h"
-#include "base/Status.h"
 #include "engine/Channel.h"
-#include "platform/MessageDispatcher.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,23 +9,22 @@
 namespace {
 constexpr int kHistoryLength = 3;
 
-CDepthDoc::Environment& SharedEnvironment()
+// The document's view of a real channel. The channel has no depth-filter
+// switch of its own yet: its depth goes unsmoothed.
+class CChannelAccess final : public IDepthChannel
 {
-    static CDepthDoc::Environment environment;
-    return environment;
-}
+public:
+    explicit CChannelAccess(CChannel& channel) : m_channel(channel) {}
+    bool GetBottom(double& depth) override { return m_channel.ProcessPing(&depth); }
+    bool GetCorrectedDepth(double& depth) override { return m_channel.GetCorrectedBottomDepth(depth); }
+    bool IsDepthFilterOn() const override { return false; }
+
+private:
+    CChannel& m_channel;
+};
 }  // namespace
 
-void CDepthDoc::SetEnvironment(const Environment& environment)
-{
-    SharedEnvironment() = environment;
-}
-const CDepthDoc::Environment& CDepthDoc::GetEnvironment()
-{
-    return SharedEnvironment();
-}
-
-CDepthDoc::CDepthDoc() : m_history(kHistoryLength, 0.0) {}
+CDepthDoc::CDepthDoc(const SDisplayContext& context) : m_context(context), m_history(kHistoryLength, 0.0) {}
 
 CDepthDoc::~CDepthDoc()
 {
@@ -39,21 +35,8 @@ CDepthDoc::~CDepthDoc()
 void CDepthDoc::SetChannel(CChannel* channel)
 {
     CAbstractESDoc::SetChannel(channel);
-    m_access = channel ? DefaultAccess() : ChannelAccess{};
-}
-
-CDepthDoc::ChannelAccess CDepthDoc::DefaultAccess()
-{
-    ChannelAccess access;
-    access.bottom = [this](double& depth) {
-        CChannel* channel = GetChannel();
-        return channel && channel->ProcessPing(&depth);
-    };
-    access.correctedDepth = [this](double& depth) {
-        CChannel* channel = GetChannel();
-        return channel && channel->GetCorrectedBottomDepth(depth);
-    };
-    return access;
+    m_ownAccess = channel ? std::make_unique<CChannelAccess>(*channel) : nullptr;
+    m_access = m_ownAccess.get();
 }
 
 double CDepthDoc::Median(double depth)
@@ -84,9 +67,9 @@ void CDepthDoc::SetAlarmSettings(const AlarmSettings& settings)
 
 void CDepthDoc::OnSourceUpdate(int)
 {
-    const Environment& env = GetEnvironment();
+    IDepthHost& host = m_context.DepthHost();
     double depth = m_depth;
-    m_bottomFound = m_access.bottom && m_access.bottom(depth);
+    m_bottomFound = m_access && m_access->GetBottom(depth);
     // A depth that is not a number is no bottom: it must not reach the alarms or the text.
     if (!std::isfinite(depth)) {
         depth = 0.0;
@@ -94,39 +77,26 @@ void CDepthDoc::OnSourceUpdate(int)
     }
     m_depth = depth;
     double corrected = m_correctedDepth;
-    m_profileInUse = m_access.correctedDepth && m_access.correctedDepth(corrected);
+    m_profileInUse = m_access && m_access->GetCorrectedDepth(corrected);
     m_correctedDepth = corrected;
-    if (m_access.depthFilter && m_access.depthFilter())
+    if (m_access && m_access->IsDepthFilterOn())
         m_depth = Median(m_depth);
     double pinger = 0.0;
-    m_pingerDepthInUse = env.pingerDepth && env.pingerDepth(pinger);
+    m_pingerDepthInUse = host.GetPingerDepth(pinger);
     if (m_pingerDepthInUse)
         m_depth = pinger;
 
     const AlarmSettings alarms = GetAlarmSettings();
     if (!m_bottomFound) {
-        if (alarms.bottomLost) {
-            if (env.statusMessage)
-                env.statusMessage(IDS_BOTTOM_LOST);
-            else
-                app::CStatus::PostStatusMessage(IDS_BOTTOM_LOST);
-        }
+        if (alarms.bottomLost)
+            host.StatusMessage(IDS_BOTTOM_LOST);
     } else {
-        auto raise = [&env](unsigned id) {
-            if (env.alarm)
-                env.alarm(id);
-            else
-                app::CStatus::PostAlarm(id);
-        };
         if (alarms.minimumOn && alarms.minimum >= m_depth)
-            raise(IDS_BOTTOM_MINIMUM);
+            host.Alarm(IDS_BOTTOM_MINIMUM);
         if (alarms.maximumOn && alarms.maximum > 0.0 && alarms.maximum <= m_depth)
-            raise(IDS_BOTTOM_MAXIMUM);
+            host.Alarm(IDS_BOTTOM_MAXIMUM);
     }
-    if (env.updateViews)
-        env.updateViews(this);
-    else
-        SendMessage(GetMainWindow(), app::WM_ES_UPDATEALLVIEWS, 0, AsMessageParameter());
+    m_context.ViewUpdates().UpdateViews(*this);
 }
 
 void CDepthDoc::Serialize(CArchive& ar)

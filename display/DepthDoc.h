@@ -8,15 +8,29 @@
 #pragma once
 
 #include "display/AbstractESDoc.h"
+#include "display/DisplayContext.h"
 #include "platform/WinTypes.h"
 
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 class CArchive;
 class CEchogramDoc;
+
+// What a depth document reads of its channel on every ping; the document
+// reads a real channel unless a test puts its own in.
+class IDepthChannel
+{
+public:
+    virtual ~IDepthChannel() = default;
+    // Bottom found in this ping, with its depth (m).
+    virtual bool GetBottom(double& depth) = 0;
+    // Whether the real-time profile is in use, with the corrected depth.
+    virtual bool GetCorrectedDepth(double& depth) = 0;
+    // The channel's depth-filter switch: the depth is smoothed by a median.
+    virtual bool IsDepthFilterOn() const = 0;
+};
 
 class CDepthDoc : public CAbstractESDoc
 {
@@ -25,38 +39,15 @@ public:
     static constexpr unsigned IDS_BOTTOM_MINIMUM = 45067;
     static constexpr unsigned IDS_BOTTOM_MAXIMUM = 45068;
 
-    // What the document asks of its channel; the default asks the channel
-    // itself, tests put their own in.
-    struct ChannelAccess
-    {
-        // Bottom found in this ping, with its depth (m).
-        std::function<bool(double& depth)> bottom;
-        // Whether the real-time profile is in use, with the corrected depth.
-        std::function<bool(double& depth)> correctedDepth;
-        // The channel's depth-filter switch.
-        std::function<bool()> depthFilter;
-    };
-    // The program around the document; every member has a harmless default.
-    struct Environment
-    {
-        // True while the pinger synchronises, with its depth (m).
-        std::function<bool(double& depth)> pingerDepth;
-        std::function<void(unsigned stringId)> statusMessage;
-        std::function<void(unsigned stringId)> alarm;
-        // Hands the document to the user-interface thread and waits until
-        // its views are updated; default: WM_ES_UPDATEALLVIEWS to the main window.
-        std::function<void(CDepthDoc* doc)> updateViews;
-    };
-    static void SetEnvironment(const Environment& environment);
-    static const Environment& GetEnvironment();
-
-    CDepthDoc();
+    explicit CDepthDoc(const SDisplayContext& context = {});
     ~CDepthDoc() override;
+    const SDisplayContext& GetContext() const { return m_context; }
 
     BOOL OnNewDocument() { return 1; }
     void OnSourceUpdate(int flag) override;
     void SetChannel(CChannel* channel) override;
-    void SetChannelAccess(ChannelAccess access) { m_access = std::move(access); }
+    // The document's channel seen through the interface; a test sets its own.
+    void SetDepthChannel(IDepthChannel* channel) { m_access = channel; }
     // Alarm settings, then the channel's detector, own, slope and
     // colour-scale settings.
     void Serialize(CArchive& ar);
@@ -99,8 +90,7 @@ public:
     CEchogramDoc* m_lowerEchogram = nullptr;
 
 private:
-    ChannelAccess DefaultAccess();
-
+    const SDisplayContext m_context;
     std::vector<double> m_history;
     double m_median = 0.0;
     bool m_profileInUse = false;
@@ -108,7 +98,8 @@ private:
     bool m_pingerDepthInUse = false;
     double m_depth = 0.0;
     bool m_bottomFound = false;
-    ChannelAccess m_access;
+    std::unique_ptr<IDepthChannel> m_ownAccess;
+    IDepthChannel* m_access = nullptr;
     // Guards the alarm settings above.
     mutable std::mutex m_alarmLock;
     std::shared_ptr<const int> m_lifetime = std::make_shared<const int>(0);

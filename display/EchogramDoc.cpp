@@ -5,14 +5,12 @@
 #include "display/LayerEchogramSurface.h"
 #include "engine/ChannelIntegrator.h"
 
-#include "base/AppIds.h"
 #include "base/Archive.h"
 #include "base/DepthUnit.h"
 #include "base/EchosounderError.h"
 #include "engine/Channel.h"
 #include "engine/RawPower.h"
 #include "platform/MessageBox.h"
-#include "platform/MessageDispatcher.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,12 +20,6 @@
 #include <limits>
 
 namespace {
-
-CEchogramDoc::Environment& SharedEnvironment()
-{
-    static CEchogramDoc::Environment environment;
-    return environment;
-}
 
 // The document's view of a real channel.
 class CChannelAccess final : public IEchogramChannel
@@ -100,24 +92,6 @@ std::int16_t AddLimited(std::int16_t sample, std::int64_t addition)
 
 namespace {
 
-CEchogramDoc::RangeDialogRunner& RangeRunner()
-{
-    static CEchogramDoc::RangeDialogRunner runner;
-    return runner;
-}
-
-CEchogramDoc::FilterDialogRunner& FilterRunner()
-{
-    static CEchogramDoc::FilterDialogRunner runner;
-    return runner;
-}
-
-CEchogramDoc::SettingsDialogRunner& SettingsRunner()
-{
-    static CEchogramDoc::SettingsDialogRunner runner;
-    return runner;
-}
-
 // An integer from a list's text; text that is not one keeps the old value,
 // so that a stray letter never turns a filter size into 0.
 int ParseInteger(const std::string& text, int previous)
@@ -158,13 +132,6 @@ int GainTypeOf(const int (&types)[N], int choice, int previous)
 }
 
 }  // namespace
-
-void CEchogramDoc::SetDialogRunners(RangeDialogRunner range, FilterDialogRunner filter, SettingsDialogRunner settings)
-{
-    RangeRunner() = std::move(range);
-    FilterRunner() = std::move(filter);
-    SettingsRunner() = std::move(settings);
-}
 
 int CEchogramDoc::RealizeViewPalettes()
 {
@@ -209,9 +176,8 @@ bool CEchogramDoc::IsKnownReference(SounderModel model, int reference)
 CEchogramDoc::SettingsDialogValues CEchogramDoc::MakeSettingsDialogValues() const
 {
     std::lock_guard lock(m_settingsLock);
-    const Environment& env = GetEnvironment();
     SettingsDialogValues v;
-    v.templateId = SettingsTemplateOf(env.model);
+    v.templateId = SettingsTemplateOf(m_context.model);
     const bool qy = IsQYTemplate(v.templateId);
     if (qy)
         v.gainType = GainChoiceOf(kQYGainTypes, m_echogramType);
@@ -262,13 +228,13 @@ CEchogramDoc::SettingsDialogValues CEchogramDoc::MakeSettingsDialogValues() cons
     v.importOn = m_publishPartner;
     v.importSource = m_partnerName;
     v.bottomDetectionLines = m_multiPulseMarker;
-    if (qy && env.externalSources) {
-        for (const ExternalSource& source : env.externalSources())
+    if (qy) {
+        for (const SExternalSource& source : m_context.ExternalDepth().GetSources())
             if (!source.name.empty())
                 v.externalDepthList.push_back(source.name);
         v.importList = v.externalDepthList;
     }
-    v.pingerMode = env.pingerMode && env.pingerMode();
+    v.pingerMode = m_context.EchogramHost().IsPingerMode();
     if (qy && m_access && m_access->IsNoiseCompensationOn()) {
         // With noise compensation the picture is shown without TVG.
         v.noiseCompensation = true;
@@ -401,15 +367,16 @@ void CEchogramDoc::ApplySettingsDialogValues(const SettingsDialogValues& v)
 
 int CEchogramDoc::OnEchogramSettings()
 {
-    const Environment& env = GetEnvironment();
     // The dialogs have no choice for any other reference; a loaded layout
     // never brings one (Serialize refuses it).
-    if (!IsKnownReference(env.model, m_rangeReference))
+    if (!IsKnownReference(m_context.model, m_rangeReference))
         ECHOSOUNDER_FATAL_ERROR("Invalid EGTYPE (%d)", m_rangeReference);
-    if (!SettingsRunner())
+    IEchogramDialogs* dialogs = m_context.echogramDialogs;
+    if (!dialogs)
         return 0;
     SettingsDialogValues v = MakeSettingsDialogValues();
-    const int result = RunOpenDialog([&v](const DialogOpened& opened) { return SettingsRunner()(v, opened); });
+    const int result =
+        RunOpenDialog([&v, dialogs](const DialogOpened& opened) { return dialogs->RunSettings(v, opened); });
     if (result == -1 || result == 0)
         return 0;
     if (result != IDOK)
@@ -417,10 +384,7 @@ int CEchogramDoc::OnEchogramSettings()
     ApplySettingsDialogValues(v);
     if (m_access)
         m_access->SetBottomDetectorMode(m_externalDepth, m_depthSourceName);
-    if (env.updateChannelStatus)
-        env.updateChannelStatus();
-    else
-        PostMessage(GetMainWindow(), app::WM_ES_UPDATECHANNELSTATUS, 0, 0);
+    m_context.EchogramHost().ChannelStatusChanged();
     return 1;
 }
 
@@ -458,9 +422,11 @@ int CEchogramDoc::OnRangeSettings()
         ECHOSOUNDER_FATAL_ERROR("Invalid EGTYPE (%d)", m_rangeReference);
     }
     lock.unlock();
-    if (!RangeRunner())
+    IEchogramDialogs* dialogs = m_context.echogramDialogs;
+    if (!dialogs)
         return 0;
-    const int result = RunOpenDialog([&v](const DialogOpened& opened) { return RangeRunner()(v, opened); });
+    const int result =
+        RunOpenDialog([&v, dialogs](const DialogOpened& opened) { return dialogs->RunRange(v, opened); });
     if (result == -1 || result == 0)
         return 0;
     if (result != IDOK)
@@ -515,11 +481,12 @@ void CEchogramDoc::OnEchogramFilter()
     v.value1 = std::to_string(m_filterValue1);
     v.value2 = std::to_string(m_filterValue2);
     v.pingToPingMedian = m_pingToPingMedian;
-    if (!FilterRunner())
+    IEchogramDialogs* dialogs = m_context.echogramDialogs;
+    if (!dialogs)
         return;
     // The filter dialog, too, is ended when the document goes away, and then
     // nothing is written into it.
-    if (RunOpenDialog([&v](const DialogOpened& opened) { return FilterRunner()(v, opened); }) != IDOK)
+    if (RunOpenDialog([&v, dialogs](const DialogOpened& opened) { return dialogs->RunFilter(v, opened); }) != IDOK)
         return;
     std::lock_guard lock(m_settingsLock);
     m_echoAmplifier = v.echoAmplifier;
@@ -533,16 +500,7 @@ void CEchogramDoc::OnEchogramFilter()
         m_access->RequestFilterValues();
 }
 
-void CEchogramDoc::SetEnvironment(const Environment& environment)
-{
-    SharedEnvironment() = environment;
-}
-const CEchogramDoc::Environment& CEchogramDoc::GetEnvironment()
-{
-    return SharedEnvironment();
-}
-
-CEchogramDoc::CEchogramDoc()
+CEchogramDoc::CEchogramDoc(const SDisplayContext& context) : m_context(context)
 {
     SetDefaults();
     m_recentLayerValues.fill(0.0);
@@ -583,7 +541,7 @@ void CEchogramDoc::StartWithMatchingLayer()
 void CEchogramDoc::IntegrateLayers()
 {
     if (!m_integrator) {
-        if (IsQYModel(GetEnvironment().model))
+        if (IsQYModel(m_context.model))
             return;
         m_integrator = std::make_unique<CChannelIntegrator>();
         StartWithMatchingLayer();
@@ -647,7 +605,7 @@ void CEchogramDoc::SetChannel(CChannel* channel)
 
 void CEchogramDoc::SetDefaults()
 {
-    const SounderModel model = GetEnvironment().model;
+    const SounderModel model = m_context.model;
     g_alternate = !g_alternate;
     if (g_alternate) {
         m_rangeReference = SURFACE;
@@ -803,14 +761,15 @@ void CEchogramDoc::PingToPingMedian(std::int16_t* column, int length, const std:
 
 void CEchogramDoc::OnSourceUpdate(int flag)
 {
-    const Environment& env = GetEnvironment();
+    IEchogramHost& host = m_context.EchogramHost();
+    IExternalDepthExchange& external = m_context.ExternalDepth();
     std::unique_lock lock(m_settingsLock);
     m_partner = nullptr;
     if (m_frozen)
         return;
     double interval = 0.0;
-    if (env.fixedInterval && env.fixedInterval(interval)) {
-        const double c = env.soundVelocity ? env.soundVelocity() : 1500.0;
+    if (host.GetFixedInterval(interval)) {
+        const double c = host.GetSoundVelocity();
         m_range = interval * c * 0.5;
     }
     if (flag != 0 && m_access) {
@@ -827,8 +786,7 @@ void CEchogramDoc::OnSourceUpdate(int flag)
         ch.SetFirstEchogramType(m_echogramType);
         ch.SetEchogramStartRange(m_range + m_surfaceStart);
         if (m_rangeReference == SURFACE) {
-            if (env.setApplicationEchogramValue)
-                env.setApplicationEchogramValue(m_echogramType);
+            host.SetApplicationEchogramValue(m_echogramType);
             ch.SetEchogramStopRange(m_surfaceRange + m_surfaceStart);
         }
         if (m_rangeReference == TRAWL) {
@@ -860,39 +818,37 @@ void CEchogramDoc::OnSourceUpdate(int flag)
             if (at != std::string::npos)
                 name.erase(at, 7);
         }
-        double external = 0.0;
-        if (env.externalDepth && env.externalDepth(name, external)) {
+        double externalRange = 0.0;
+        if (external.GetSourceDepth(name, externalRange)) {
             m_surfaceStart = 0.0;
             m_start = 0.0;
-            m_surfaceRange = external;
-            m_range = external;
+            m_surfaceRange = externalRange;
+            m_range = externalRange;
         }
 
-        const std::vector<ExternalSource> sources =
-            env.externalSources ? env.externalSources() : std::vector<ExternalSource>{};
-        auto matches = [this](const ExternalSource& s) {
+        const std::vector<SExternalSource> sources = external.GetSources();
+        auto matches = [this](const SExternalSource& s) {
             return !s.name.empty() && s.name.find(m_depthSourceName) != std::string::npos;
         };
         if (m_sidescan) {
             const int side = m_sidescanSide == 0 ? 0 : 1;
-            if (m_publishPartner && env.publishPartner) {
+            if (m_publishPartner) {
                 const double r = m_sidescanRange[side];
                 const double other = m_sidescanRange[1 - side];
-                env.publishPartner(m_partnerName, other, SideRows(m_totalRows, other, r), m_sidescanSide == 0 ? 1 : 0,
-                                   m_echogramType, m_slantCorrection);
+                external.PublishPartner(m_partnerName, other, SideRows(m_totalRows, other, r),
+                                        m_sidescanSide == 0 ? 1 : 0, m_echogramType, m_slantCorrection);
             }
             double slant = 0.0;
             if (m_externalDepth)
-                for (const ExternalSource& s : sources)
+                for (const SExternalSource& s : sources)
                     if (matches(s))
                         slant = s.depth;
-            if (env.setSlantOffset)
-                env.setSlantOffset(slant);
+            external.SetSlantOffset(slant);
         }
         ch.SetEchogramInfo(m_sidescan, m_publishPartner, m_partnerName, m_slantCorrection);
         if (m_externalDepth) {
             int any = 0;
-            for (const ExternalSource& s : sources)
+            for (const SExternalSource& s : sources)
                 if (matches(s)) {
                     ch.SetEchogramValue(s.depth);
                     any = 1;
@@ -914,18 +870,14 @@ void CEchogramDoc::OnSourceUpdate(int flag)
         PostProcess();
     }
     lock.unlock();
-    if (env.updateViews)
-        env.updateViews(this);
-    else
-        SendMessage(GetMainWindow(), app::WM_ES_UPDATEALLVIEWS, 0, AsMessageParameter());
+    m_context.ViewUpdates().UpdateViews(*this);
 }
 
 void CEchogramDoc::PostProcess()
 {
-    const Environment& env = GetEnvironment();
     IEchogramChannel& ch = *m_access;
     const int n = m_delivered;
-    switch (env.model) {
+    switch (m_context.model) {
     case SounderModel::RM30:
         if (m_echogramType != NOTVG && m_bottomRow > 0) {
             m_bottomSubstituted = 1;
@@ -944,7 +896,7 @@ void CEchogramDoc::PostProcess()
             AddSubBottomGain(m_column.data(), n, m_bottomRow, m_range, m_subBottomGain);
         if (ch.IsNoiseCompensationOn()) {
             if (m_noiseTracking == 1) {
-                const double level = ch.FindLevelStep(env.levelTime ? env.levelTime() : 0.0);
+                const double level = ch.FindLevelStep(m_context.EchogramHost().GetLevelTime());
                 m_noiseOffset = (-30.0 - level) * 0.05 + m_noiseOffset * 0.95;
             }
             AddOffset(m_column.data(), n, m_noiseOffset);
@@ -1059,7 +1011,7 @@ void CEchogramDoc::Serialize(CArchive& ar)
         m_sidescanSide = m_sidescanSide == 0 ? 0 : 1;
         // A reference this model's dialogs have no choice for (a damaged
         // file, or one of another model) keeps the echogram as it was.
-        if (!IsKnownReference(GetEnvironment().model, m_rangeReference))
+        if (!IsKnownReference(m_context.model, m_rangeReference))
             m_rangeReference = previousReference;
         if (m_echogramType < NOTVG || m_echogramType > LOG30)
             m_echogramType = previousType;

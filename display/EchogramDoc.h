@@ -13,6 +13,7 @@
 #include "base/ModalSession.h"
 #include "base/ModelCodes.h"
 #include "display/AbstractESDoc.h"
+#include "display/DisplayContext.h"
 
 #include <array>
 #include <cstdint>
@@ -73,45 +74,10 @@ public:
     enum EchogramType : int { NOTVG = 0, SV_20 = 1, TS_40 = 2, SS_20 = 3, LOG30 = 4 };
     enum RangeReference : int { SURFACE = 0, BOTTOM = 1, TRAWL = 2, SLOPE = 3, SIDESCAN = 4 };
 
-    // One external depth source as the external depth table holds it.
-    struct ExternalSource
-    {
-        std::string name;
-        double depth = 0.0;
-    };
-
-    // The program around the document. Every member has a harmless default.
-    struct Environment
-    {
-        SounderModel model = SounderModel::QY310;
-        // Fixed-interval mode: true with the interval (s).
-        std::function<bool(double& seconds)> fixedInterval;
-        std::function<double()> soundVelocity;
-        std::function<double()> levelTime;
-        std::function<void(int type)> setApplicationEchogramValue;
-        // Valid depth under this name in the external depth table.
-        std::function<bool(const std::string& name, double& depth)> externalDepth;
-        // The eight sources of the external depth table.
-        std::function<std::vector<ExternalSource>()> externalSources;
-        std::function<void(const std::string& name, double range, int rows, int side, int type, bool slant)>
-            publishPartner;
-        std::function<void(double offset)> setSlantOffset;
-        // Hands the document to the user-interface thread and waits until
-        // its views are updated; default: WM_ES_UPDATEALLVIEWS to the main window.
-        std::function<void(CEchogramDoc* doc)> updateViews;
-        // True while the pinger mode runs: the settings dialog then offers
-        // the pinger gain instead of the TVG choice.
-        std::function<bool()> pingerMode;
-        // Tells the channel status window that settings changed; default:
-        // WM_ES_UPDATECHANNELSTATUS posted to the main window.
-        std::function<void()> updateChannelStatus;
-    };
-    // Shared by all documents; set once by the program at start-up.
-    static void SetEnvironment(const Environment& environment);
-    static const Environment& GetEnvironment();
-
-    CEchogramDoc();
+    // The context's model sets the defaults, dialogs and post-processing.
+    explicit CEchogramDoc(const SDisplayContext& context = {});
     ~CEchogramDoc() override;
+    const SDisplayContext& GetContext() const { return m_context; }
 
     void OnSourceUpdate(int flag) override;
     void SetChannel(CChannel* channel) override;
@@ -204,14 +170,6 @@ public:
         double noiseOffset = 0.0;
         int noiseTracking = 0;
     };
-    // Runs a dialog modally on the caller's values: IDOK, IDCANCEL, -1 when
-    // its owner went away meanwhile, 0 when it could not be made.
-    using RangeDialogRunner = std::function<int(RangeDialogValues&, const DialogOpened&)>;
-    using FilterDialogRunner = std::function<int(FilterDialogValues&, const DialogOpened&)>;
-    using SettingsDialogRunner = std::function<int(SettingsDialogValues&, const DialogOpened&)>;
-    static void SetDialogRunners(RangeDialogRunner range, FilterDialogRunner filter,
-                                 SettingsDialogRunner settings = nullptr);
-
     // Dialog launchers: values go in, and come back only on IDOK. The range
     // and settings launchers return 0 when no dialog ran to its end.
     int OnEchogramSettings();
@@ -328,6 +286,7 @@ private:
     // thread: both sides hold this while they touch them. Never held while
     // the views are updated, since that waits for the user-interface thread.
     mutable std::mutex m_settingsLock;
+    const SDisplayContext m_context;
     IOpenDialog* m_openDialog = nullptr;
     std::unique_ptr<CChannelIntegrator> m_integrator;
     std::unique_ptr<IEchogramChannel> m_ownAccess;
@@ -344,4 +303,18 @@ private:
     std::array<std::array<std::int16_t, kMaxColumn>, 3> m_history{};
     std::array<std::int16_t, kMaxColumn> m_secondColumn{};
     CEchogramDoc* m_partner = nullptr;
+};
+
+// The dialogs of the echogram documents, which the user interface provides.
+// Each runs its dialog modally on the caller's values: IDOK, IDCANCEL, -1
+// when the document that opened it went away meanwhile, 0 when it could not
+// be made.
+class IEchogramDialogs
+{
+public:
+    using DialogOpened = CEchogramDoc::DialogOpened;
+    virtual ~IEchogramDialogs() = default;
+    virtual int RunRange(CEchogramDoc::RangeDialogValues& values, const DialogOpened& opened) = 0;
+    virtual int RunFilter(CEchogramDoc::FilterDialogValues& values, const DialogOpened& opened) = 0;
+    virtual int RunSettings(CEchogramDoc::SettingsDialogValues& values, const DialogOpened& opened) = 0;
 };

@@ -13,16 +13,7 @@
 #include "base/DiagRecord.h"
 #include "base/RegistrySupport.h"
 #include "base/Status.h"
-#include "display/DepthDoc.h"
-#include "display/EchogramDoc.h"
-#include "display/ui/ChannelFrameAbstract.h"
-#include "display/ui/DepthView.h"
-#include "display/ui/DepthViewCommands.h"
-#include "display/ui/EchogramDialogs.h"
-#include "display/ui/EchogramView.h"
-#include "display/ui/SCView.h"
 #include "engine/BottomDetector.h"
-#include "engine/Channel.h"
 #include "engine/ui/DetectionDialogs.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
@@ -32,7 +23,6 @@
 #include "transceivers/Transceiver.h"
 
 #include <QApplication>
-#include <QPointer>
 #include <QSessionManager>
 
 #include <filesystem>
@@ -63,7 +53,6 @@ CProgram::CDialogServices::CDialogServices()
     InstallQtMessageBoxPresenter();
     // The settings dialogs behind the channels' and echograms' commands.
     engineui::InstallDetectionDialogs();
-    displayui::InstallEchogramDialogs();
     // A confirmed bottom detector dialog changes what the channel status
     // window shows.
     CBottomDetector::SetChangeNotifier([] { ::PostMessage(::GetMainWindow(), WM_ES_UPDATECHANNELSTATUS, 0, 0); });
@@ -93,6 +82,7 @@ CProgram::CProgram(Options options)
       m_decoderHost(*this),
       m_decoder(&m_decoderHost),
       m_annotation(AnnotationLinks(m_application)),
+      m_display(m_application, m_environment, m_externalDepth, *m_geographic, m_channelLinks, m_pingerMode),
       m_applicationHost(*this),
       m_sounderHost(*this),
       m_operationLink(*this)
@@ -132,7 +122,6 @@ CProgram::CProgram(Options options)
     // document is built: listed while the printing link holds it.
     m_links.Add(&m_historyPrinting, "program: history printing", kAllModels,
                 [this] { return &m_printing.Printing() == &m_historyPrinting; });
-    InstallDisplayEnvironment();
 }
 
 CProgram::~CProgram()
@@ -144,12 +133,6 @@ CProgram::~CProgram()
     m_operation.Close();
     m_application.DestroySensors();
     m_operation.SetHost(nullptr);
-    // What the display and the outputs were given points here.
-    CEchogramView::SetExternalDepth(nullptr);
-    CEchogramView::SetGeographicHistory(nullptr);
-    CSCView::SetSideScanSource(nullptr);
-    CEchogramDoc::SetEnvironment(CEchogramDoc::Environment{});
-    CDepthDoc::SetEnvironment(CDepthDoc::Environment{});
     m_geographic->sendAnnotation = nullptr;
     m_environment.SetChannelDepthSource({});
     m_externalDepth.channelDepth = nullptr;
@@ -221,14 +204,8 @@ void CProgram::ConnectFrame(CMainFrame& frame)
         m_lobe->HandleCommand(command, time);
     };
     frame.waterTemperature = [this] { return m_waterTemperature->GetTemperature(); };
-    CChannelFrameAbstract::SetViewRegistration([frame = QPointer<CMainFrame>(&frame)](HWND view, bool add) {
-        if (!frame)
-            return;
-        if (add)
-            frame->AddDescendant(view);
-        else
-            frame->RemoveDescendant(view);
-    });
+    // The views of the layouts to come register with this frame.
+    m_display.SetMainFrame(&frame);
     frame.sampleWorkload = [this] { m_application.GetWorkload().Sample(); };
     frame.environmentChanged = [this] { m_environment.ApplyNewProfile(); };
     frame.soundVelocity = [this] { return m_environment.GetSoundVelocity(); };
@@ -246,90 +223,6 @@ void CProgram::ConnectFrame(CMainFrame& frame)
             m_outputs.TakeText({OutputTextKind::Status, text});
         };
     frame.historyPrinting = &m_printing.Printing();
-
-    CDepthView::Environment depthView;
-    depthView.model = m_application.GetSounderType();
-    depthView.applyColourScheme = [frame = &frame](int scheme) { frame->ApplyColourScheme(scheme); };
-    depthView.channelTitle = [](const CDepthDoc& doc) {
-        return doc.GetChannel() ? doc.GetChannel()->GetChannelName() : std::string();
-    };
-    depthView.transceiverName = [](const CDepthDoc& doc) {
-        CChannel* channel = doc.GetChannel();
-        CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
-        return transceiver ? transceiver->GetChannelName(channel) : std::string();
-    };
-    // Beside the depth: the bottom slope while the channel's slope echogram
-    // finds one, covered by the trawl depth while an echogram's external
-    // depth marker matched a source this ping.
-    depthView.slope = [](const CDepthDoc& doc, double& angle) {
-        const CChannel* channel = doc.GetChannel();
-        if (!channel || !channel->IsSlopeValid())
-            return false;
-        if (!channel->GetSlopeAngle(angle))
-            angle = 0.0;
-        return true;
-    };
-    depthView.trawl = [](const CDepthDoc& doc, double& depth) {
-        const CChannel* channel = doc.GetChannel();
-        if (!channel || !channel->GetAccumulatedFlag())
-            return false;
-        depth = channel->GetEchogramValue();
-        return true;
-    };
-    depthView.command = CDepthViewCommands::Run;
-    depthView.available = CDepthViewCommands::CanRun;
-    CDepthView::SetEnvironment(depthView);
-    CEchogramDoc::Environment echogram = CEchogramDoc::GetEnvironment();
-    echogram.model = m_application.GetSounderType();
-    CEchogramDoc::SetEnvironment(echogram);
-}
-
-void CProgram::InstallDisplayEnvironment()
-{
-    // What the echogram documents ask of the program on every ping: the
-    // sound speed, the application's modes and the external depth table.
-    CEchogramDoc::Environment echogram = CEchogramDoc::GetEnvironment();
-    echogram.fixedInterval = [this](double& seconds) {
-        if (!m_application.fixedInterval)
-            return false;
-        seconds = m_application.fixedIntervalTime;
-        return true;
-    };
-    echogram.soundVelocity = [this] { return m_environment.GetSoundVelocity(); };
-    echogram.levelTime = [this] { return m_application.levelTime.load(); };
-    echogram.setApplicationEchogramValue = [this](int type) { m_application.SetEchogramValue(type); };
-    echogram.externalDepth = [this](const std::string& name, double& depth) {
-        return m_externalDepth.GetSourceDepth(name, depth);
-    };
-    echogram.externalSources = [this] {
-        std::vector<CEchogramDoc::ExternalSource> sources;
-        for (int n = 0; n < CExternalDepth::kSources; ++n) {
-            CEchogramDoc::ExternalSource source;
-            source.depth = m_externalDepth.GetSourceDepth(n, source.name);
-            sources.push_back(std::move(source));
-        }
-        return sources;
-    };
-    echogram.setSlantOffset = [this](double offset) { m_externalDepth.SetSlantOffset(offset); };
-    echogram.publishPartner = [this](const std::string& name, double range, int rows, int side, int type, bool) {
-        m_channelLinks.PublishPartnerWindow(name, range, rows, side, type);
-    };
-    CEchogramDoc::SetEnvironment(echogram);
-    CEchogramView::SetExternalDepth(&m_externalDepth);
-    // The echogram views size the history by the pings they show.
-    CEchogramView::SetGeographicHistory(m_geographic.get());
-    // The side-scan echograms colour by the operator's View choices, read
-    // at every palette change.
-    CSCView::SetSideScanSource([this] {
-        return CSCView::SideScanScales{m_application.GetGreyScaleOnSidescan(), m_application.GetCopperOnSidescan()};
-    });
-
-    // The depth documents' bottom alarms, and pinger mode's depth.
-    CDepthDoc::Environment depth;
-    depth.statusMessage = [](unsigned stringId) { CStatus::PostStatusMessage(stringId); };
-    depth.alarm = [](unsigned stringId) { CStatus::PostAlarm(stringId); };
-    depth.pingerDepth = [this](double& metres) { return m_pingerMode->GetPingerDepth(metres); };
-    CDepthDoc::SetEnvironment(depth);
 }
 
 bool CProgram::Start()

@@ -32,6 +32,7 @@
 #include "program/ProgramChannelLinks.h"
 #include "program/ProgramCommands.h"
 #include "program/ProgramDepthTelegramSources.h"
+#include "program/ProgramDisplay.h"
 #include "program/ProgramOperation.h"
 #include "program/ProgramStoreEvents.h"
 #include "program/ProgramToolWindows.h"
@@ -134,6 +135,7 @@ public:
     CPaletteControl& Palettes() { return m_palettes; }
     CSounderHost& SounderHost() { return m_sounderHost; }
     CProgramToolWindows& ToolWindows() { return m_toolWindows; }
+    CProgramDisplay& Display() { return m_display; }
     const Options& GetOptions() const { return m_options; }
     // The screen layout of the running sounder; null while none is shown.
     CStandardESLayout* Layout() const;
@@ -146,7 +148,6 @@ private:
     void SetUpSerialComponent();
     void FillSensorTable();
     void ConnectFrame(CMainFrame& frame);
-    void InstallDisplayEnvironment();
     void ListenForOtherStarts();
     bool MessagePaneOn() const;
 
@@ -205,6 +206,8 @@ private:
     CDecoderHost m_decoderHost;
     CNmeaDecoder m_decoder;
     CAnnotation m_annotation;
+    // What the frames hand their documents and views; outlives every frame.
+    CProgramDisplay m_display;
 
     CProgramApplicationHost m_applicationHost;
     CPelmaris m_application;

@@ -5,7 +5,6 @@
 #include "base/ReplayFileList.h"
 #include "display/ESDocList.h"
 #include "display/HistoryPrinting.h"
-#include "display/ui/ChannelFrameFactory.h"
 #include "engine/Channel.h"
 #include "program/Program.h"
 #include "recording/Store.h"
@@ -18,7 +17,7 @@ namespace app {
 
 CProgramOperation::CProgramOperation(CProgram& program) : m_program(program)
 {
-    ChannelFrameContext frames;
+    ChannelFrameContext& frames = m_frames;
     frames.area = [&program]() -> QMdiArea* {
         CMainFrame* frame = program.Frame();
         return frame ? frame->MdiArea() : nullptr;
@@ -32,7 +31,6 @@ CProgramOperation::CProgramOperation(CProgram& program) : m_program(program)
         return sounder ? dynamic_cast<CESDocList*>(sounder->GetDocuments()) : nullptr;
     };
     frames.replaying = [&program] { return program.Application().IsReplaying(); };
-    m_frameFactory = MakeChannelFrameFactory(std::move(frames));
 }
 
 CProgramOperation::~CProgramOperation() = default;
@@ -160,7 +158,8 @@ bool CProgramOperation::CreateLayout(const Displays& displays, int arrangement)
     source.hasChannel = [sounder](int index) { return sounder && sounder->GetChannel(index) != nullptr; };
     const SounderModel model = m_program.Application().GetSounderType();
     source.frameKindOf = [model](int) { return CStandardESLayout::FrameKindFor(model, 0); };
-    auto layout = std::make_unique<CStandardESLayout>(model, std::move(source), m_frameFactory);
+    m_frames.frames = m_program.Display().FrameContext(model);
+    auto layout = std::make_unique<CStandardESLayout>(model, std::move(source), MakeChannelFrameFactory(m_frames));
     // The history printing lets the echograms go before the frames do, and
     // takes them once the layout is arranged.
     IHistoryPrinting& printing = m_program.Printing().Printing();

@@ -7,6 +7,7 @@
 
 #include "app/OperationLink.h"
 #include "app/Skjerm.h"
+#include "display/ui/ChannelFrameFactory.h"
 #include "engine/ui/OperationDialog.h"
 #include "sounder/OperationHost.h"
 
@@ -80,8 +81,9 @@ public:
 
 private:
     CProgram& m_program;
-    // Makes the channel frames of a layout in the main frame's MDI area.
-    FrameFactory m_frameFactory;
+    // Where the channel frames of a layout go and what they show; with the
+    // display's context of the model, made into the factory of each layout.
+    ChannelFrameContext m_frames;
     std::unique_ptr<CStandardESLayout> m_layout;
 };
 

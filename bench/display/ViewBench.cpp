@@ -19,28 +19,37 @@
 #include <vector>
 
 namespace {
-std::vector<CEchogramView*>& Views()
-{
-    static std::vector<CEchogramView*> views;
-    return views;
-}
-
 QApplication& App()
 {
-    // Each document hands its ping to its own view, as the main window would.
-    static bool environment = [] {
-        CEchogramDoc::Environment env;
-        env.updateViews = [](CEchogramDoc* doc) {
-            for (CEchogramView* view : Views())
-                if (view->GetDocument() == doc)
-                    view->OnUpdate();
-        };
-        CEchogramDoc::SetEnvironment(env);
-        return true;
-    }();
-    (void)environment;
     return OffscreenApp();
 }
+
+// Each document hands its ping to its own views, as the main window does.
+struct DirectViewUpdates : IViewUpdates
+{
+    void UpdateViews(CAbstractESDoc& document) override { document.UpdateAllViews(); }
+};
+
+// The channel as the view reads it: twelve levels over 36 dB and a bottom at 60 m.
+struct RampViewChannel : IEchogramViewChannel
+{
+    int GetLevel(double db, int) override
+    {
+        const int level = static_cast<int>((db + 70.0) / 3.0) + 1;
+        return db < -70.0 ? 0 : (level > 12 ? 12 : level);
+    }
+    bool GetDepth(double& d) override
+    {
+        d = 60.0;
+        return true;
+    }
+    bool IsSkipping() override { return false; }
+    void SetSlopeHistorySize(int) override {}
+    int GetSlopeHalfPointCount() override { return 0; }
+    void UpdateSlopeValidity(bool) override {}
+    bool GetSlopeAngle(double&) override { return false; }
+    bool GetSecondSide(const std::string&, std::vector<std::int16_t>&) override { return false; }
+};
 
 // Samples of a ramp with a strong band, as a channel would deliver them.
 class RampChannel : public CStubEchogramChannel
@@ -61,7 +70,7 @@ public:
 
 struct Channel
 {
-    explicit Channel(int w, int h)
+    explicit Channel(int w, int h) : doc(Context())
     {
         CChannel::Construction cc;
         channel = std::make_unique<CChannel>(cc);
@@ -70,27 +79,23 @@ struct Channel
         doc.m_rangeReference = CEchogramDoc::SURFACE;
         doc.m_bottomShown = true;
         view = std::make_unique<CEchogramView>(&doc);
-        CEchogramView::ChannelAccess access;
-        access.level = [](double db, int) {
-            const int level = static_cast<int>((db + 70.0) / 3.0) + 1;
-            return db < -70.0 ? 0 : (level > 12 ? 12 : level);
-        };
-        access.depth = [](double& d) {
-            d = 60.0;
-            return true;
-        };
-        access.skipping = [] { return false; };
-        view->SetChannelAccess(access);
+        view->SetChannelAccess(&viewChannel);
         view->resize(w, h);
         QResizeEvent event(QSize(w, h), QSize());
         QApplication::sendEvent(view.get(), &event);
         view->OnInitialUpdate();
-        Views().push_back(view.get());
     }
-    ~Channel() { std::erase(Views(), view.get()); }
+    SDisplayContext Context()
+    {
+        SDisplayContext context;
+        context.viewUpdates = &updates;
+        return context;
+    }
     // A document's ping: its column from the channel, then its view.
     void Ping() { doc.OnSourceUpdate(1); }
+    DirectViewUpdates updates;
     RampChannel ramp;
+    RampViewChannel viewChannel;
     std::unique_ptr<CChannel> channel;
     CEchogramDoc doc;
     std::unique_ptr<CEchogramView> view;

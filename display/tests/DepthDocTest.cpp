@@ -1,6 +1,7 @@
 #include "display/DepthDoc.h"
 
 #include "base/Archive.h"
+#include "display/tests/TestDisplayContext.h"
 #include "engine/Channel.h"
 
 #include <gtest/gtest.h>
@@ -10,47 +11,44 @@
 #include <vector>
 
 namespace {
-class DepthDocTest : public ::testing::Test
+// A channel whose bottom and filter switch the case sets.
+struct FakeChannel : IDepthChannel
 {
-protected:
-    void SetUp() override
-    {
-        CDepthDoc::Environment env;
-        env.pingerDepth = [this](double& d) {
-            d = pinger;
-            return pinger > 0.0;
-        };
-        env.statusMessage = [this](unsigned id) { messages.push_back(id); };
-        env.alarm = [this](unsigned id) { alarms.push_back(id); };
-        env.updateViews = [this](CDepthDoc*) { ++updates; };
-        CDepthDoc::SetEnvironment(env);
-        CDepthDoc::ChannelAccess access;
-        access.bottom = [this](double& d) {
-            d = depth;
-            return found;
-        };
-        access.correctedDepth = [](double& d) {
-            d = 0.0;
-            return false;
-        };
-        access.depthFilter = [this] { return filter; };
-        doc.SetChannelAccess(access);
-    }
-    void TearDown() override { CDepthDoc::SetEnvironment({}); }
-    void Ping(double d, bool bottom = true)
-    {
-        depth = d;
-        found = bottom;
-        doc.OnSourceUpdate(1);
-    }
-
-    CDepthDoc doc;
     double depth = 0.0;
     bool found = true;
     bool filter = false;
-    double pinger = 0.0;
-    std::vector<unsigned> messages, alarms;
-    int updates = 0;
+    bool GetBottom(double& d) override
+    {
+        d = depth;
+        return found;
+    }
+    bool GetCorrectedDepth(double& d) override
+    {
+        d = 0.0;
+        return false;
+    }
+    bool IsDepthFilterOn() const override { return filter; }
+};
+
+class DepthDocTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { doc.SetDepthChannel(&channel); }
+    void Ping(double d, bool bottom = true)
+    {
+        channel.depth = d;
+        channel.found = bottom;
+        doc.OnSourceUpdate(1);
+    }
+
+    CTestDisplayContext program;
+    FakeChannel channel;
+    CDepthDoc doc{program.Context()};
+    bool& filter = channel.filter;
+    double& pinger = program.pingerDepth;
+    std::vector<unsigned>& messages = program.statusMessages;
+    std::vector<unsigned>& alarms = program.alarms;
+    const int& updates = program.updates;
 };
 }  // namespace
 

@@ -11,20 +11,31 @@ namespace {
 
 TEST(DepthDocThreads, AlarmSettingsChangeWhilePingsCheckThem)
 {
-    std::atomic<int> alarms{0};
-    CDepthDoc::Environment env;
-    env.alarm = [&alarms](unsigned) { alarms.fetch_add(1); };
-    env.statusMessage = [](unsigned) {};
-    env.updateViews = [](CDepthDoc*) {};
-    CDepthDoc::SetEnvironment(env);
+    // Alarms counted on the ping-data thread, and a bottom at 10 m on every ping.
+    struct Host : IDepthHost, IViewUpdates
+    {
+        std::atomic<int> alarms{0};
+        void StatusMessage(unsigned) override {}
+        void Alarm(unsigned) override { alarms.fetch_add(1); }
+        void UpdateViews(CAbstractESDoc&) override {}
+    } host;
+    struct Channel : IDepthChannel
+    {
+        bool GetBottom(double& depth) override
+        {
+            depth = 10.0;
+            return true;
+        }
+        bool GetCorrectedDepth(double&) override { return false; }
+        bool IsDepthFilterOn() const override { return false; }
+    } channel;
+    SDisplayContext context;
+    context.depthHost = &host;
+    context.viewUpdates = &host;
+    std::atomic<int>& alarms = host.alarms;
 
-    CDepthDoc doc;
-    CDepthDoc::ChannelAccess access;
-    access.bottom = [](double& depth) {
-        depth = 10.0;
-        return true;
-    };
-    doc.SetChannelAccess(access);
+    CDepthDoc doc(context);
+    doc.SetDepthChannel(&channel);
     CDepthDoc::AlarmSettings first;
     first.minimumOn = true;
     first.minimum = 20.0;

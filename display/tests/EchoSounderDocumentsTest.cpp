@@ -48,16 +48,25 @@ TEST(EchoSounderDocuments, PingsReachAnAttachedEchogramDocument)
     std::mutex lock;
     std::condition_variable cv;
     int updates = 0;
-    CEchogramDoc::Environment env;
-    env.model = SounderModel::TQ30;
-    env.updateViews = [&](CEchogramDoc*) {
+    // The views of the document: every ping counted, on the ping-data thread.
+    struct Views : IViewUpdates
+    {
+        std::mutex& lock;
+        std::condition_variable& cv;
+        int& updates;
+        Views(std::mutex& l, std::condition_variable& c, int& u) : lock(l), cv(c), updates(u) {}
+        void UpdateViews(CAbstractESDoc&) override
         {
-            std::lock_guard lk(lock);
-            ++updates;
+            {
+                std::lock_guard lk(lock);
+                ++updates;
+            }
+            cv.notify_all();
         }
-        cv.notify_all();
-    };
-    CEchogramDoc::SetEnvironment(env);
+    } views(lock, cv, updates);
+    SDisplayContext display;
+    display.model = SounderModel::TQ30;
+    display.viewUpdates = &views;
 
     CTestEchoSounderHost host;
     CEchoSounder::Context c;
@@ -70,7 +79,7 @@ TEST(EchoSounderDocuments, PingsReachAnAttachedEchogramDocument)
     };
     host.createDocuments = [] { return std::make_unique<CESDocList>(); };
 
-    CEchogramDoc doc;
+    CEchogramDoc doc(display);
     auto sounder = std::make_unique<CEchoSounder>();
     ASSERT_TRUE(sounder->Create(c, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
                                 CEchoSounder::kTriggerInternal, 0, "", 0));
@@ -96,7 +105,6 @@ TEST(EchoSounderDocuments, PingsReachAnAttachedEchogramDocument)
     for (int i = 0; i < 64; ++i)
         withData += doc.GetColumn()[i] != CEchogramDoc::kNoData ? 1 : 0;
     EXPECT_GT(withData, 0);
-    CEchogramDoc::SetEnvironment({});
     reg.CloseRootKeys();
 }
 

@@ -4,6 +4,7 @@
 // handed to a real channel.
 #include "display/EchogramDoc.h"
 #include "display/tests/StubEchogramChannel.h"
+#include "display/tests/TestDisplayContext.h"
 
 #include "base/Archive.h"
 #include "base/DepthUnit.h"
@@ -57,26 +58,18 @@ class EchogramDocDialogsTest : public ::testing::Test
 {
 protected:
     void SetUp() override { Use(SounderModel::RM30); }
-    void TearDown() override
-    {
-        Doc::SetDialogRunners(nullptr, nullptr, nullptr);
-        Doc::SetEnvironment({});
-        SetFatalErrorHandler({});
-    }
+    void TearDown() override { SetFatalErrorHandler({}); }
 
+    // Documents made from now on are of this model.
     void Use(SounderModel model)
     {
-        Doc::Environment env;
-        env.model = model;
-        env.updateViews = [](CEchogramDoc*) {};
-        env.updateChannelStatus = [this] { ++statusPosts; };
-        env.externalSources = [] { return std::vector<Doc::ExternalSource>{{"Trawl", 1.0}, {"", 0.0}, {"Geo", 2.0}}; };
-        Doc::SetEnvironment(env);
+        program.model = model;
+        program.sources = {{"Trawl", 1.0}, {"", 0.0}, {"Geo", 2.0}};
     }
 
     CEchogramDoc& Make()
     {
-        docs.push_back(std::make_unique<CEchogramDoc>());
+        docs.push_back(std::make_unique<CEchogramDoc>(program.Context()));
         docs.back()->SetEchogramChannel(&channel);
         return *docs.back();
     }
@@ -85,20 +78,21 @@ protected:
     // `edit` change them and answers `answer`.
     void Script(std::function<void(Values&)> edit, int answer = IDOK)
     {
-        Doc::SetDialogRunners(nullptr, nullptr, [this, edit, answer](Values& v, const Doc::DialogOpened&) {
+        program.settingsDialog = [this, edit, answer](Values& v, const Doc::DialogOpened&) {
             shown = v;
             ++runs;
             if (edit)
                 edit(v);
             return answer;
-        });
+        };
     }
 
+    CTestDisplayContext program;
+    const int& statusPosts = program.channelStatusChanges;
     RecordingChannel channel;
     std::vector<std::unique_ptr<CEchogramDoc>> docs;
     Values shown;
     int runs = 0;
-    int statusPosts = 0;
 };
 
 TEST_F(EchogramDocDialogsTest, EachModelGetsItsDialog)
@@ -404,17 +398,16 @@ TEST_F(EchogramDocDialogsTest, CancelAndAVanishedDocumentChangeNothing)
     EXPECT_EQ(statusPosts, 0);
 
     // Range and filter dialogs: Cancel leaves the stored settings as they were.
-    Doc::SetDialogRunners(
-        [](Doc::RangeDialogValues& v, const Doc::DialogOpened&) {
-            v.range = 5.0;
-            v.start = 1.0;
-            return IDCANCEL;
-        },
-        [](Doc::FilterDialogValues& v, const Doc::DialogOpened&) {
-            v.echoAmplifier = v.medianFilter = true;
-            v.value1 = "9";
-            return IDCANCEL;
-        });
+    program.rangeDialog = [](Doc::RangeDialogValues& v, const Doc::DialogOpened&) {
+        v.range = 5.0;
+        v.start = 1.0;
+        return IDCANCEL;
+    };
+    program.filterDialog = [](Doc::FilterDialogValues& v, const Doc::DialogOpened&) {
+        v.echoAmplifier = v.medianFilter = true;
+        v.value1 = "9";
+        return IDCANCEL;
+    };
     for (int reference = Doc::SURFACE; reference <= Doc::SIDESCAN; ++reference) {
         d.m_rangeReference = reference;
         const std::vector<BYTE> unchanged = Stored(d);
@@ -431,12 +424,10 @@ TEST_F(EchogramDocDialogsTest, RangeValuesInTheDepthUnitExceptSlopeAngles)
 {
     CDepthUnit::SetUnit(CDepthUnit::kFeet);
     Doc::RangeDialogValues shownRange;
-    Doc::SetDialogRunners(
-        [&shownRange](Doc::RangeDialogValues& v, const Doc::DialogOpened&) {
-            shownRange = v;
-            return IDOK;
-        },
-        nullptr);
+    program.rangeDialog = [&shownRange](Doc::RangeDialogValues& v, const Doc::DialogOpened&) {
+        shownRange = v;
+        return IDOK;
+    };
     CEchogramDoc& d = Make();
     d.m_rangeReference = Doc::BOTTOM;
     d.m_bottomRange = 30.48;
@@ -477,19 +468,18 @@ TEST_F(EchogramDocDialogsTest, DocumentDestroyedWhileItsDialogRunsEndsIt)
         docs.pop_back();
         return dialog.result;
     };
-    Doc::SetDialogRunners(
-        [&](Doc::RangeDialogValues& v, const Doc::DialogOpened& o) {
-            v.range = 5.0;
-            return destroyWhileOpen(o);
-        },
-        [&](Doc::FilterDialogValues& v, const Doc::DialogOpened& o) {
-            v.echoAmplifier = true;
-            return destroyWhileOpen(o);
-        },
-        [&](Values& v, const Doc::DialogOpened& o) {
-            v.echogramKind = Doc::kBottom;
-            return destroyWhileOpen(o);
-        });
+    program.rangeDialog = [&](Doc::RangeDialogValues& v, const Doc::DialogOpened& o) {
+        v.range = 5.0;
+        return destroyWhileOpen(o);
+    };
+    program.filterDialog = [&](Doc::FilterDialogValues& v, const Doc::DialogOpened& o) {
+        v.echoAmplifier = true;
+        return destroyWhileOpen(o);
+    };
+    program.settingsDialog = [&](Values& v, const Doc::DialogOpened& o) {
+        v.echogramKind = Doc::kBottom;
+        return destroyWhileOpen(o);
+    };
     // Under the address sanitizer any write into the gone document fails here.
     EXPECT_EQ(Make().OnEchogramSettings(), 0);
     EXPECT_EQ(dialog.ended, 1);
@@ -504,10 +494,10 @@ TEST_F(EchogramDocDialogsTest, DocumentDestroyedWhileItsDialogRunsEndsIt)
     // A dialog that ran to its end is forgotten: destroying the document later
     // ends nothing.
     FakeDialog closed;
-    Doc::SetDialogRunners(nullptr, nullptr, [&closed](Values&, const Doc::DialogOpened& o) {
+    program.settingsDialog = [&closed](Values&, const Doc::DialogOpened& o) {
         o(&closed);
         return IDCANCEL;
-    });
+    };
     CEchogramDoc& d = Make();
     EXPECT_EQ(d.OnEchogramSettings(), 1);
     EXPECT_EQ(d.GetOpenDialog(), nullptr);
@@ -604,17 +594,14 @@ TEST_F(EchogramDocDialogsTest, PalettesOfTheDocumentsViewsAreRealized)
 // filter dialog changed them.
 TEST(EchogramDocFilterBlock, ValuesReachTheChannelOnce)
 {
-    Doc::Environment env;
-    env.model = SounderModel::QY310;
-    env.updateViews = [](CEchogramDoc*) {};
-    Doc::SetEnvironment(env);
+    CTestDisplayContext program;
     CChannel::Construction c;
     c.Parameters.SampleDistance = 0.1;
     c.Parameters.SampleInterval = 0.1 * 2.0 / 1500.0;
     CChannel channel(c);
     EXPECT_TRUE(channel.WantsFilterValues());
 
-    CEchogramDoc upper, lower;
+    CEchogramDoc upper(program.Context()), lower(program.Context());
     for (CEchogramDoc* d : {&upper, &lower}) {
         d->SetChannel(&channel);
         d->SetColumnLength(50);
@@ -639,12 +626,12 @@ TEST(EchogramDocFilterBlock, ValuesReachTheChannelOnce)
     EXPECT_EQ(channel.GetFilterValues(), first);
 
     // The filter dialog's OK makes the channel want them again.
-    Doc::SetDialogRunners(nullptr, [](Doc::FilterDialogValues& v, const Doc::DialogOpened&) {
+    program.filterDialog = [](Doc::FilterDialogValues& v, const Doc::DialogOpened&) {
         v.medianFilter = true;
         v.value1 = "5";
         v.value2 = "20";
         return IDOK;
-    });
+    };
     upper.OnEchogramFilter();
     EXPECT_TRUE(channel.WantsFilterValues());
     upper.OnSourceUpdate(1);
@@ -652,13 +639,14 @@ TEST(EchogramDocFilterBlock, ValuesReachTheChannelOnce)
     EXPECT_EQ(channel.GetFilterValues(), (CChannel::FilterValues{1, 1, 1, 5, 20}));
 
     // Models that do not filter the echogram never hand them over.
-    env.model = SounderModel::TQ30;
-    Doc::SetEnvironment(env);
+    program.model = SounderModel::TQ30;
+    CEchogramDoc other(program.Context());
+    other.SetChannel(&channel);
+    other.SetColumnLength(50);
+    other.m_echoAmplifier = true;
     channel.RequestFilterValues();
-    upper.OnSourceUpdate(1);
+    other.OnSourceUpdate(1);
     EXPECT_TRUE(channel.WantsFilterValues());
-    Doc::SetDialogRunners(nullptr, nullptr);
-    Doc::SetEnvironment({});
 }
 
 }  // namespace

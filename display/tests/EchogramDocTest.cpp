@@ -1,5 +1,6 @@
 #include "display/EchogramDoc.h"
 #include "display/ESDocList.h"
+#include "display/tests/TestDisplayContext.h"
 
 #include "base/Archive.h"
 #include "display/LayerEchogramBottom.h"
@@ -103,19 +104,13 @@ class EchogramDocTest : public ::testing::Test
 {
 protected:
     void SetUp() override { Use(SounderModel::TQ30); }
-    void TearDown() override { CEchogramDoc::SetEnvironment({}); }
 
-    void Use(SounderModel model)
-    {
-        CEchogramDoc::Environment env;
-        env.model = model;
-        env.updateViews = [this](CEchogramDoc*) { ++updates; };
-        CEchogramDoc::SetEnvironment(env);
-    }
+    // Documents made from now on are of this model.
+    void Use(SounderModel model) { program.model = model; }
 
     CEchogramDoc& Doc(int columnLength = 100)
     {
-        docs.push_back(std::make_unique<CEchogramDoc>());
+        docs.push_back(std::make_unique<CEchogramDoc>(program.Context()));
         CEchogramDoc& d = *docs.back();
         d.SetEchogramChannel(&channel);
         d.SetColumnLength(columnLength);
@@ -123,9 +118,10 @@ protected:
         return d;
     }
 
+    CTestDisplayContext program;
+    const int& updates = program.updates;
     SyntheticChannel channel;
     std::vector<std::unique_ptr<CEchogramDoc>> docs;
-    int updates = 0;
 };
 
 TEST_F(EchogramDocTest, ColumnOfEveryTypeAndReferenceIsTheRequestedWindow)
@@ -423,7 +419,7 @@ TEST_F(EchogramDocTest, SettingsArchiveRoundTripsAndDropsThreeFilters)
 TEST_F(EchogramDocTest, DefaultsAlternateBetweenDocumentsAndFollowTheModel)
 {
     Use(SounderModel::QY210);
-    CEchogramDoc first, second;
+    CEchogramDoc first(program.Context()), second(program.Context());
     CEchogramDoc* surface = first.m_rangeReference == CEchogramDoc::SURFACE ? &first : &second;
     CEchogramDoc* bottom = surface == &first ? &second : &first;
     EXPECT_EQ(bottom->m_rangeReference, CEchogramDoc::BOTTOM);
@@ -432,7 +428,7 @@ TEST_F(EchogramDocTest, DefaultsAlternateBetweenDocumentsAndFollowTheModel)
     EXPECT_DOUBLE_EQ(bottom->m_start, 15.0);
     EXPECT_EQ(first.m_echogramType, CEchogramDoc::SS_20);
     Use(SounderModel::RM30);
-    CEchogramDoc rm30;
+    CEchogramDoc rm30(program.Context());
     EXPECT_EQ(rm30.m_echogramType, CEchogramDoc::TS_40);
     EXPECT_TRUE(rm30.m_pingFilter);
     // Window start and offset by reference.
@@ -554,20 +550,19 @@ TEST_F(EchogramDocTest, RangeAndFilterDialogsApplyOnlyOnOk)
     d.m_rangeReference = CEchogramDoc::BOTTOM;
     int answer = IDOK;
     CEchogramDoc::RangeDialogValues shown;
-    CEchogramDoc::SetDialogRunners(
-        [&](CEchogramDoc::RangeDialogValues& v, const CEchogramDoc::DialogOpened&) {
-            shown = v;
-            v.range = 40.0;
-            v.start = 5.0;
-            return answer;
-        },
-        [&](CEchogramDoc::FilterDialogValues& v, const CEchogramDoc::DialogOpened&) {
-            EXPECT_EQ(v.value1, "3");
-            v.echoAmplifier = true;
-            v.value1 = "7";
-            v.value2 = "not a number";
-            return answer;
-        });
+    program.rangeDialog = [&](CEchogramDoc::RangeDialogValues& v, const CEchogramDoc::DialogOpened&) {
+        shown = v;
+        v.range = 40.0;
+        v.start = 5.0;
+        return answer;
+    };
+    program.filterDialog = [&](CEchogramDoc::FilterDialogValues& v, const CEchogramDoc::DialogOpened&) {
+        EXPECT_EQ(v.value1, "3");
+        v.echoAmplifier = true;
+        v.value1 = "7";
+        v.value2 = "not a number";
+        return answer;
+    };
     EXPECT_EQ(d.OnRangeSettings(), 1);
     EXPECT_DOUBLE_EQ(shown.range, 25.0);
     EXPECT_DOUBLE_EQ(shown.start, 15.0);
@@ -597,7 +592,7 @@ TEST_F(EchogramDocTest, RangeAndFilterDialogsApplyOnlyOnOk)
     EXPECT_TRUE(d.m_echoAmplifier);
     EXPECT_EQ(d.m_filterValue1, 7);
     EXPECT_EQ(d.m_filterValue2, 1);  // unparsable text keeps the value
-    CEchogramDoc::SetDialogRunners(nullptr, nullptr);
+    program.rangeDialog = nullptr;
     EXPECT_EQ(d.OnRangeSettings(), 0);  // no dialog could be made
 }
 

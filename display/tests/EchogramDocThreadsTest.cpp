@@ -3,6 +3,7 @@
 // (names included) go in and come out while the document updates.
 #include "display/EchogramDoc.h"
 #include "display/tests/StubEchogramChannel.h"
+#include "display/tests/TestDisplayContext.h"
 
 #include <gtest/gtest.h>
 
@@ -25,14 +26,12 @@ private:
 
 TEST(EchogramDocThreads, SettingsDialogValuesGoInWhilePingsRun)
 {
-    CEchogramDoc::Environment env;
-    env.model = SounderModel::QY310;
-    env.updateViews = [](CEchogramDoc*) {};
-    env.externalSources = [] { return std::vector<CEchogramDoc::ExternalSource>{{"Partner", 12.0}}; };
-    CEchogramDoc::SetEnvironment(env);
+    // Read by both threads, written by none while they run.
+    CTestDisplayContext program;
+    program.sources = {{"Partner", 12.0}};
 
     QuietChannel channel;
-    CEchogramDoc doc;
+    CEchogramDoc doc(program.Context());
     doc.SetEchogramChannel(&channel);
     doc.SetColumnLength(200);
     doc.SetTotalRows(300);

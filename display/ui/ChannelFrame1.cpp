@@ -8,7 +8,8 @@
 
 #include <string>
 
-CChannelFrame1::CChannelFrame1(int width, int height, QWidget* parent) : CChannelFrameAbstract(width, height, parent)
+CChannelFrame1::CChannelFrame1(int width, int height, const SFrameContext& context, QWidget* parent)
+    : CChannelFrameAbstract(width, height, context, parent)
 {
     // Only the stored values: there are no panes yet.
     CChannelFrame1::SetDefaults();

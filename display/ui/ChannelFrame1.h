@@ -12,7 +12,8 @@ public:
     // Width taken by the splitter bars and borders.
     static constexpr int kBars = 13;
 
-    explicit CChannelFrame1(int width = -1, int height = -1, QWidget* parent = nullptr);
+    explicit CChannelFrame1(int width = -1, int height = -1, const SFrameContext& context = {},
+                            QWidget* parent = nullptr);
     ~CChannelFrame1() override;
 
     // Pane sizes of a new client of cx × cy.

@@ -8,7 +8,8 @@
 
 #include <string>
 
-CChannelFrame2::CChannelFrame2(int width, int height, QWidget* parent) : CChannelFrameAbstract(width, height, parent)
+CChannelFrame2::CChannelFrame2(int width, int height, const SFrameContext& context, QWidget* parent)
+    : CChannelFrameAbstract(width, height, context, parent)
 {
     CChannelFrame2::SetDefaults();
 }

@@ -11,7 +11,8 @@ public:
     static constexpr const char* kVersion = "CChannelFrame2 Version 0.25";
     static constexpr int kBars = 20;
 
-    explicit CChannelFrame2(int width = -1, int height = -1, QWidget* parent = nullptr);
+    explicit CChannelFrame2(int width = -1, int height = -1, const SFrameContext& context = {},
+                            QWidget* parent = nullptr);
     ~CChannelFrame2() override;
 
     struct Geometry

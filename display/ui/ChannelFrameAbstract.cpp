@@ -14,21 +14,8 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-std::function<void(HWND, bool)>& Registration()
-{
-    static std::function<void(HWND, bool)> hook;
-    return hook;
-}
-}  // namespace
-
-void CChannelFrameAbstract::SetViewRegistration(std::function<void(HWND, bool)> hook)
-{
-    Registration() = std::move(hook);
-}
-
-CChannelFrameAbstract::CChannelFrameAbstract(int width, int height, QWidget* parent)
-    : QMdiSubWindow(parent), m_width(width), m_height(height)
+CChannelFrameAbstract::CChannelFrameAbstract(int width, int height, const SFrameContext& context, QWidget* parent)
+    : QMdiSubWindow(parent), m_context(context), m_width(width), m_height(height)
 {
     // A thin border and no caption: the layout places the frame, the user
     // neither moves nor closes it.
@@ -39,12 +26,11 @@ CChannelFrameAbstract::CChannelFrameAbstract(int width, int height, QWidget* par
 
 CChannelFrameAbstract::~CChannelFrameAbstract()
 {
-    if (Registration()) {
-        if (m_depthView)
-            Registration()(m_depthView->GetSafeHwnd(), false);
-        for (CEchogramView* view : m_echogramViews)
-            Registration()(view->GetSafeHwnd(), false);
-    }
+    IViewHost& host = m_context.views.Host();
+    if (m_depthView)
+        host.RegisterView(m_depthView->GetSafeHwnd(), false);
+    for (CEchogramView* view : m_echogramViews)
+        host.RegisterView(view->GetSafeHwnd(), false);
     // A ping update running on another thread is waited for before the
     // documents go; the views go before the documents they show.
     DetachDocuments();
@@ -131,11 +117,11 @@ bool CChannelFrameAbstract::CreateOuter(int cx, int topHeight)
 {
     m_outer = new QSplitter(Qt::Vertical);
     m_outer->setChildrenCollapsible(true);
-    auto depth = std::make_unique<CDepthDoc>();
+    auto depth = std::make_unique<CDepthDoc>(m_context.documents);
     m_depthDoc = depth.get();
     m_docList.push_back(depth.get());
     m_ownedDocs.push_back(std::move(depth));
-    m_depthView = new CDepthView(m_depthDoc, m_outer);
+    m_depthView = new CDepthView(m_depthDoc, m_context.views, m_outer);
     m_depthView->resize(cx, topHeight);
     m_outer->addWidget(m_depthView);
     setWidget(m_outer);
@@ -144,11 +130,11 @@ bool CChannelFrameAbstract::CreateOuter(int cx, int topHeight)
 
 CEchogramDoc* CChannelFrameAbstract::AddEchogram(QSplitter* row, int width, int height)
 {
-    auto doc = std::make_unique<CEchogramDoc>();
+    auto doc = std::make_unique<CEchogramDoc>(m_context.documents);
     CEchogramDoc* raw = doc.get();
     m_docList.push_back(raw);
     m_ownedDocs.push_back(std::move(doc));
-    auto* view = new CEchogramView(raw, row);
+    auto* view = new CEchogramView(raw, m_context.views, row);
     view->resize(width, height);
     row->addWidget(view);
     m_echogramViews.push_back(view);
@@ -169,12 +155,11 @@ void CChannelFrameAbstract::AddPlaceholder(QSplitter* row, int width, int height
 void CChannelFrameAbstract::SendInitialUpdates()
 {
     // Registered first: the initial update asks the main window for the palette.
-    if (Registration()) {
-        if (m_depthView)
-            Registration()(m_depthView->GetSafeHwnd(), true);
-        for (CEchogramView* view : m_echogramViews)
-            Registration()(view->GetSafeHwnd(), true);
-    }
+    IViewHost& host = m_context.views.Host();
+    if (m_depthView)
+        host.RegisterView(m_depthView->GetSafeHwnd(), true);
+    for (CEchogramView* view : m_echogramViews)
+        host.RegisterView(view->GetSafeHwnd(), true);
     if (m_depthView)
         m_depthView->OnInitialUpdate();
     for (CEchogramView* view : m_echogramViews)

@@ -12,6 +12,7 @@
 
 #include "app/Skjerm.h"
 #include "base/SerializeSupport.h"
+#include "display/ui/ViewContext.h"
 #include "platform/WinTypes.h"
 
 #include <QMdiSubWindow>
@@ -38,7 +39,8 @@ public:
     static constexpr int kMinimumTop = 12;
     static constexpr int kMinimumPane = 20;
 
-    CChannelFrameAbstract(int width, int height, QWidget* parent = nullptr);
+    // The context goes to every document and view the frame makes.
+    CChannelFrameAbstract(int width, int height, const SFrameContext& context = {}, QWidget* parent = nullptr);
     ~CChannelFrameAbstract() override;
 
     // Builds the splitters, documents and views for a client of cx × cy.
@@ -68,10 +70,6 @@ public:
     // dragged by dx from columns of w0 and w1, so that the column right of
     // it keeps its width; -1 when the drag passes the whole echogram column.
     static int ColumnBarIdeal(int dx, int w0, int w1);
-
-    // Tells the main window of each view's message window (true) and of its
-    // end (false), so that palette messages reach the views.
-    static void SetViewRegistration(std::function<void(HWND, bool)> hook);
 
     // The layout's view of the frame.
     bool SaveSettings() override;
@@ -115,6 +113,7 @@ protected:
     void SerializeDocuments(CArchive& ar);
     void SetDocumentDefaults();
 
+    const SFrameContext m_context;
     int m_width;
     int m_height;
     QSplitter* m_outer = nullptr;

@@ -47,9 +47,9 @@ app::FrameFactory MakeChannelFrameFactory(ChannelFrameContext context)
         const int w = p.rect.width, h = p.rect.height;
         CChannelFrameAbstract* frame = nullptr;
         if (p.frameKind == 2)
-            frame = new CChannelFrame2(w, h);
+            frame = new CChannelFrame2(w, h, context.frames);
         else
-            frame = new CChannelFrame1(w, h);
+            frame = new CChannelFrame1(w, h, context.frames);
         auto holder = std::make_unique<FrameHolder>(frame);
         if (QMdiArea* area = context.area ? context.area() : nullptr)
             area->addSubWindow(frame);

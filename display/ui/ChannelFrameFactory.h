@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/Skjerm.h"
+#include "display/ui/ViewContext.h"
 
 #include <functional>
 #include <string>
@@ -18,6 +19,8 @@ struct ChannelFrameContext
     std::function<CChannel*(int index)> channel;
     std::function<CESDocList*()> documents;
     std::function<bool()> replaying;
+    // What the frames hand their documents and views.
+    SFrameContext frames;
 };
 
 app::FrameFactory MakeChannelFrameFactory(ChannelFrameContext context);

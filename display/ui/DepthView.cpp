@@ -4,6 +4,9 @@
 #include "base/DepthUnit.h"
 #include "display/DepthDoc.h"
 #include "display/EchogramDoc.h"
+#include "display/ui/DepthViewCommands.h"
+#include "engine/Channel.h"
+#include "transceivers/Transceiver.h"
 
 #include <QFontDialog>
 #include <QMenu>
@@ -17,12 +20,6 @@
 #include <cstdio>
 
 namespace {
-CDepthView::Environment& SharedEnvironment()
-{
-    static CDepthView::Environment environment;
-    return environment;
-}
-
 // Names of the two echogram items by the echogram's range reference; empty
 // keeps the menu's own text.
 std::pair<QString, QString> EchogramItemTexts(const CEchogramDoc* doc)
@@ -42,17 +39,42 @@ std::pair<QString, QString> EchogramItemTexts(const CEchogramDoc* doc)
 }
 }  // namespace
 
-void CDepthView::SetEnvironment(const Environment& environment)
+std::string CDepthViewChannel::GetTitle() const
 {
-    SharedEnvironment() = environment;
-}
-const CDepthView::Environment& CDepthView::GetEnvironment()
-{
-    return SharedEnvironment();
+    const CChannel* channel = m_document.GetChannel();
+    return channel ? channel->GetChannelName() : std::string();
 }
 
-CDepthView::CDepthView(CDepthDoc* document, QWidget* parent) : CSCView(parent), m_document(document)
+std::string CDepthViewChannel::GetTransceiverName() const
 {
+    CChannel* channel = m_document.GetChannel();
+    CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
+    return transceiver ? transceiver->GetChannelName(channel) : std::string();
+}
+
+bool CDepthViewChannel::GetSlope(double& angle) const
+{
+    const CChannel* channel = m_document.GetChannel();
+    if (!channel || !channel->IsSlopeValid())
+        return false;
+    if (!channel->GetSlopeAngle(angle))
+        angle = 0.0;
+    return true;
+}
+
+bool CDepthViewChannel::GetTrawl(double& depth) const
+{
+    const CChannel* channel = m_document.GetChannel();
+    if (!channel || !channel->GetAccumulatedFlag())
+        return false;
+    depth = channel->GetEchogramValue();
+    return true;
+}
+
+CDepthView::CDepthView(CDepthDoc* document, const SViewContext& context, QWidget* parent)
+    : CSCView(context, parent), m_document(document)
+{
+    SetChannelAccess(nullptr);
     m_font.setFamily("Arial");
     setMouseTracking(true);
     if (m_document)
@@ -63,6 +85,16 @@ CDepthView::~CDepthView()
 {
     if (m_document)
         m_document->RemoveView(this);
+}
+
+void CDepthView::SetChannelAccess(const IDepthViewChannel* channel)
+{
+    m_ownAccess.reset();
+    if (!channel && m_document) {
+        m_ownAccess = std::make_unique<CDepthViewChannel>(*m_document);
+        channel = m_ownAccess.get();
+    }
+    m_access = channel;
 }
 
 void CDepthView::OnInitialUpdate()
@@ -100,7 +132,7 @@ std::string CDepthView::DepthText() const
 {
     const bool shownDepth = m_document->IsBottomFound() || m_document->IsPingerDepthInUse();
     const double shown = shownDepth ? CDepthUnit::FromMeters(m_document->GetDepth()) : 0.0;
-    return FormatDepth(GetEnvironment().model, m_document->GetDepth(), shown, CDepthUnit::GetUnitSymbol());
+    return FormatDepth(GetContext().model, m_document->GetDepth(), shown, CDepthUnit::GetUnitSymbol());
 }
 
 void CDepthView::resizeEvent(QResizeEvent* event)
@@ -139,7 +171,6 @@ void CDepthView::OnDraw(QPainter& painter)
 {
     if (!m_document || !m_document->GetChannel())
         return;
-    const Environment& env = GetEnvironment();
     const QColor background = GetColourTable()[kBackgroundIndex];
     const QColor text = GetColourTable()[kTextIndex];
     painter.fillRect(rect(), background);
@@ -148,13 +179,13 @@ void CDepthView::OnDraw(QPainter& painter)
 
     // Names.
     const QFontMetrics names(painter.font());
-    std::string title = env.channelTitle ? env.channelTitle(*m_document) : std::string();
+    const std::string title = m_access->GetTitle();
     const QString titleText = QString::fromStdString(title);
     const int titleWidth = names.horizontalAdvance(titleText);
     m_nameBox = QRect(0, 0, titleWidth + 10, names.height() + 2);
     painter.drawRect(m_nameBox);
     painter.drawText(5, 1 + names.ascent(), titleText);
-    const std::string second = env.transceiverName ? env.transceiverName(*m_document) : std::string();
+    const std::string second = m_access->GetTransceiverName();
     if (!second.empty()) {
         const QString secondText = QString::fromStdString(second);
         painter.drawRect(titleWidth + 10, 0, names.horizontalAdvance(secondText) + 10, names.height() + 2);
@@ -184,12 +215,12 @@ void CDepthView::OnDraw(QPainter& painter)
     double angle = 0.0, trawlDepth = 0.0;
     QString side;
     QColor sideColour = text;
-    if (env.trawl && env.trawl(*m_document, trawlDepth)) {
+    if (m_access->GetTrawl(trawlDepth)) {
         char buffer[32];
         std::snprintf(buffer, sizeof buffer, "%5.1fm", trawlDepth);
         side = buffer;
         sideColour = GetColourTable()[193];
-    } else if (env.slope && env.slope(*m_document, angle)) {
+    } else if (m_access->GetSlope(angle)) {
         char buffer[32];
         std::snprintf(buffer, sizeof buffer, "%5.1fdeg", angle);
         side = buffer;
@@ -204,15 +235,13 @@ void CDepthView::OnDraw(QPainter& painter)
 QMenu* CDepthView::BuildContextMenu(QWidget* parent) const
 {
     auto* menu = new QMenu(parent);
-    const Environment& env = GetEnvironment();
     auto add = [this, menu](const QString& text, unsigned id) {
         QAction* action = menu->addAction(text);
         action->setData(id);
         return action;
     };
-    QAction* header = add(
-        QString::fromStdString(env.channelTitle && m_document ? env.channelTitle(*m_document) : std::string("Channel")),
-        ID_CHANNEL_HEADER);
+    QAction* header =
+        add(QString::fromStdString(m_access ? m_access->GetTitle() : std::string("Channel")), ID_CHANNEL_HEADER);
     header->setEnabled(false);
     menu->addSeparator();
     add("Transceiver Settings...", ID_TRANSCEIVER_SETTINGS);
@@ -232,13 +261,13 @@ QMenu* CDepthView::BuildContextMenu(QWidget* parent) const
     menu->addSeparator();
     add("Status Window...", ID_STATUS_WINDOW);
     add("Font...", ID_FONT);
-    // The view runs the font and status commands itself; the rest go through
-    // the command hook, which may have nothing to run them on.
-    if (env.available && m_document)
+    // The view runs the font and status commands itself; the rest go to the
+    // channel or the echograms, which may not be there to run them on.
+    if (m_document)
         for (QAction* action : menu->actions()) {
             const unsigned id = action->data().toUInt();
             if (action->isEnabled() && id != 0 && id != ID_CHANNEL_HEADER && id != ID_FONT && id != ID_STATUS_WINDOW &&
-                !env.available(*m_document, id))
+                !CDepthViewCommands::CanRun(*m_document, id))
                 action->setEnabled(false);
         }
     return menu;
@@ -248,8 +277,7 @@ void CDepthView::mousePressEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
     if (event->button() == Qt::LeftButton && m_colourBar.contains(p)) {
-        if (GetEnvironment().applyColourScheme)
-            GetEnvironment().applyColourScheme(SchemeAt(p.x(), m_colourBar.left(), m_colourBar.right()));
+        GetContext().Host().ApplyColourScheme(SchemeAt(p.x(), m_colourBar.left(), m_colourBar.right()));
         return;
     }
     if (event->button() == Qt::LeftButton) {
@@ -298,8 +326,8 @@ void CDepthView::RunCommand(unsigned id)
         PostMessage(GetMainWindow(), app::WM_ES_SHOWCHANNELSTATUS, 1, 0);
         return;
     }
-    if (m_document && GetEnvironment().command)
-        GetEnvironment().command(*m_document, id);
+    if (m_document)
+        CDepthViewCommands::Run(*m_document, id);
 }
 
 void CDepthView::ChooseFont()

@@ -13,11 +13,41 @@
 #include <QFont>
 #include <QRect>
 
-#include <functional>
+#include <memory>
 #include <string>
 
 class CDepthDoc;
 class QMenu;
+
+// What the depth row shows of its document's channel beside the depth; the
+// row reads the real channel and its transceiver unless a test puts its own in.
+class IDepthViewChannel
+{
+public:
+    virtual ~IDepthViewChannel() = default;
+    virtual std::string GetTitle() const = 0;
+    // The transceiver's name for the channel; empty when there is none.
+    virtual std::string GetTransceiverName() const = 0;
+    // Slope angle (degrees) while the channel's slope is valid.
+    virtual bool GetSlope(double& angle) const = 0;
+    // Trawl depth (m) while the channel's trawl marker found one this ping.
+    virtual bool GetTrawl(double& depth) const = 0;
+};
+
+// The real channel of a depth document, whichever it has at the time.
+class CDepthViewChannel final : public IDepthViewChannel
+{
+public:
+    explicit CDepthViewChannel(const CDepthDoc& document) : m_document(document) {}
+    std::string GetTitle() const override;
+    std::string GetTransceiverName() const override;
+    // A valid slope without an angle of its own yet shows 0.
+    bool GetSlope(double& angle) const override;
+    bool GetTrawl(double& depth) const override;
+
+private:
+    const CDepthDoc& m_document;
+};
 
 class CDepthView : public CSCView
 {
@@ -40,31 +70,12 @@ public:
         ID_FONT = 32773,
     };
 
-    // The program around the view; every member may be empty.
-    struct Environment
-    {
-        SounderModel model = SounderModel::QY310;
-        std::function<void(int scheme)> applyColourScheme;
-        // What the view shows of its channel.
-        std::function<std::string(const CDepthDoc&)> channelTitle;
-        std::function<std::string(const CDepthDoc&)> transceiverName;
-        // Slope angle (degrees) when the channel's slope is valid.
-        std::function<bool(const CDepthDoc&, double& angle)> slope;
-        // Trawl depth (m) when the channel's trawl marker found one.
-        std::function<bool(const CDepthDoc&, double& depth)> trawl;
-        // Runs a context-menu command; false when it has nothing to run.
-        std::function<bool(CDepthDoc&, unsigned id)> command;
-        // Whether command would run anything now; the menu greys out what
-        // would not. Empty: every item stays as the menu has it.
-        std::function<bool(const CDepthDoc&, unsigned id)> available;
-    };
-    static void SetEnvironment(const Environment& environment);
-    static const Environment& GetEnvironment();
-
-    explicit CDepthView(CDepthDoc* document, QWidget* parent = nullptr);
+    explicit CDepthView(CDepthDoc* document, const SViewContext& context = {}, QWidget* parent = nullptr);
     ~CDepthView() override;
 
     CDepthDoc* GetDocument() const { return m_document; }
+    // The channel the row reads; null: its document's real channel again.
+    void SetChannelAccess(const IDepthViewChannel* channel);
     void OnInitialUpdate();
     // The per-ping update: only the texts are drawn again.
     void OnUpdate() override;
@@ -91,6 +102,8 @@ private:
     std::string DepthText() const;
 
     CDepthDoc* m_document;
+    std::unique_ptr<IDepthViewChannel> m_ownAccess;
+    const IDepthViewChannel* m_access = nullptr;
     QRect m_colourBar;
     QRect m_nameBox;
     QRect m_sideText;

@@ -1,6 +1,5 @@
 // What the depth view's context-menu commands do to its channel and to the
-// echogram documents of its frame. The program hands Run to the depth view
-// as its command hook.
+// echogram documents of its frame.
 #pragma once
 
 class CDepthDoc;

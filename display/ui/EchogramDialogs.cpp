@@ -30,7 +30,9 @@ int RunModal(QDialog& dialog, const CEchogramDoc::DialogOpened& opened)
     return result == QDialog::Accepted ? IDOK : IDCANCEL;
 }
 
-int RunSettings(CEchogramDoc::SettingsDialogValues& v, const CEchogramDoc::DialogOpened& opened)
+}  // namespace
+
+int CEchogramDialogs::RunSettings(CEchogramDoc::SettingsDialogValues& v, const DialogOpened& opened)
 {
     auto run = [&](auto& dialog) {
         const int result = RunModal(dialog, opened);
@@ -55,7 +57,7 @@ int RunSettings(CEchogramDoc::SettingsDialogValues& v, const CEchogramDoc::Dialo
     }
 }
 
-int RunRange(CEchogramDoc::RangeDialogValues& v, const CEchogramDoc::DialogOpened& opened)
+int CEchogramDialogs::RunRange(CEchogramDoc::RangeDialogValues& v, const DialogOpened& opened)
 {
     switch (v.reference) {
     case CEchogramDoc::SURFACE: {
@@ -104,25 +106,13 @@ int RunRange(CEchogramDoc::RangeDialogValues& v, const CEchogramDoc::DialogOpene
     }
 }
 
-int RunFilter(CEchogramDoc::FilterDialogValues& v, const CEchogramDoc::DialogOpened& opened)
+int CEchogramDialogs::RunFilter(CEchogramDoc::FilterDialogValues& v, const DialogOpened& opened)
 {
     CEchogramFilterDialog dialog(v);
     const int result = RunModal(dialog, opened);
     if (result == IDOK)
         v = dialog.Values();
     return result;
-}
-
-}  // namespace
-
-void InstallEchogramDialogs()
-{
-    CEchogramDoc::SetDialogRunners(RunRange, RunFilter, RunSettings);
-}
-
-void RemoveEchogramDialogs()
-{
-    CEchogramDoc::SetDialogRunners(nullptr, nullptr, nullptr);
 }
 
 }  // namespace displayui

@@ -1,13 +1,19 @@
-// Puts the display's Qt dialogs behind the echogram document's launchers.
-// The program installs them once at start-up; tests install and remove them
-// around a case.
+// The display's Qt dialogs behind the echogram documents' launchers. The
+// program hands one to the documents through their context; a test makes
+// its own.
 #pragma once
 
-class QDialog;
+#include "display/EchogramDoc.h"
 
 namespace displayui {
 
-void InstallEchogramDialogs();
-void RemoveEchogramDialogs();
+class CEchogramDialogs final : public IEchogramDialogs
+{
+public:
+    int RunRange(CEchogramDoc::RangeDialogValues& values, const DialogOpened& opened) override;
+    int RunFilter(CEchogramDoc::FilterDialogValues& values, const DialogOpened& opened) override;
+    // The settings dialog of the values' template.
+    int RunSettings(CEchogramDoc::SettingsDialogValues& values, const DialogOpened& opened) override;
+};
 
 }  // namespace displayui

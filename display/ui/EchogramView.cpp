@@ -27,47 +27,90 @@ double ToDepthUnit(double metres, int reference)
     return reference == CEchogramDoc::SLOPE ? metres : CDepthUnit::FromMeters(metres);
 }
 
-const CExternalDepth*& ExternalDepthTable()
+// The view's reading of its document's channel, whichever channel the
+// document has at the time, and of the external depth table of its context.
+class CChannelAccess final : public IEchogramViewChannel
 {
-    static const CExternalDepth* table = nullptr;
-    return table;
-}
+public:
+    CChannelAccess(const CEchogramDoc* document, const CExternalDepth* table) : m_document(document), m_table(table) {}
+    int GetLevel(double db, int selector) override
+    {
+        CChannel* channel = Channel();
+        return channel ? channel->GetColorIndex(db, selector) : 0;
+    }
+    bool GetDepth(double& depth) override
+    {
+        CChannel* channel = Channel();
+        return channel && channel->ProcessPing(&depth);
+    }
+    bool IsSkipping() override
+    {
+        CChannel* channel = Channel();
+        return channel && channel->GetSkip() == 1;
+    }
+    void SetSlopeHistorySize(int columns) override
+    {
+        if (CChannel* channel = Channel())
+            channel->SetSlopeHistorySize(columns);
+    }
+    int GetSlopeHalfPointCount() override
+    {
+        CChannel* channel = Channel();
+        return channel ? channel->GetSlopeHalfPointCount() : 0;
+    }
+    void UpdateSlopeValidity(bool valid) override
+    {
+        if (CChannel* channel = Channel())
+            channel->UpdateSlopeValidity(valid);
+    }
+    bool GetSlopeAngle(double& degrees) override
+    {
+        CChannel* channel = Channel();
+        return channel && channel->GetSlopeAngle(degrees);
+    }
+    bool GetSecondSide(const std::string& name, std::vector<std::int16_t>& samples) override
+    {
+        return CEchogramView::ReadSecondSide(m_table, name, samples);
+    }
 
-CGeographicInfo*& GeographicHistory()
-{
-    static CGeographicInfo* history = nullptr;
-    return history;
-}
+private:
+    CChannel* Channel() const { return m_document ? m_document->GetChannel() : nullptr; }
+
+    const CEchogramDoc* m_document;
+    const CExternalDepth* m_table;
+};
 }  // namespace
 
-void CEchogramView::SetGeographicHistory(CGeographicInfo* history)
+bool CEchogramView::ReadSecondSide(const CExternalDepth* table, const std::string& name,
+                                   std::vector<std::int16_t>& samples)
 {
-    GeographicHistory() = history;
+    if (table == nullptr)
+        return false;
+    // A copy of the entry: the table is written on the ping-data thread.
+    auto entry = std::make_unique<CExternalDepth::SourceEntry>();
+    if (!table->FindSource(name, *entry))
+        return false;
+    EchogramMapping::UnpackSampleBlock(entry->block.data(), CExternalDepth::kBlockWords, samples);
+    return true;
 }
 
-void CEchogramView::SetExternalDepth(const CExternalDepth* table)
+CEchogramView::CEchogramView(CEchogramDoc* document, const SViewContext& context, QWidget* parent)
+    : CSCView(context, parent), m_document(document)
 {
-    ExternalDepthTable() = table;
-}
-
-std::function<bool(const std::string&, std::vector<std::int16_t>&)> CEchogramView::TableSecondSide()
-{
-    return [](const std::string& name, std::vector<std::int16_t>& samples) {
-        const CExternalDepth* table = ExternalDepthTable();
-        // A copy of the entry: the table is written on the ping-data thread.
-        auto entry = std::make_unique<CExternalDepth::SourceEntry>();
-        if (table == nullptr || !table->FindSource(name, *entry))
-            return false;
-        EchogramMapping::UnpackSampleBlock(entry->block.data(), CExternalDepth::kBlockWords, samples);
-        return true;
-    };
-}
-
-CEchogramView::CEchogramView(CEchogramDoc* document, QWidget* parent) : CSCView(parent), m_document(document)
-{
-    m_access = DefaultAccess();
+    SetChannelAccess(nullptr);
     if (m_document)
         m_document->AddView(this);
+}
+
+void CEchogramView::SetChannelAccess(IEchogramViewChannel* channel)
+{
+    if (channel) {
+        m_access = channel;
+        m_ownAccess.reset();
+        return;
+    }
+    m_ownAccess = std::make_unique<CChannelAccess>(m_document, GetContext().externalDepth);
+    m_access = m_ownAccess.get();
 }
 
 CEchogramView::~CEchogramView()
@@ -77,41 +120,6 @@ CEchogramView::~CEchogramView()
         m_document->RemoveView(this);
         m_document->SetViewCount(0);
     }
-}
-
-CEchogramView::ChannelAccess CEchogramView::DefaultAccess()
-{
-    ChannelAccess access;
-    access.level = [this](double db, int selector) {
-        CChannel* channel = m_document ? m_document->GetChannel() : nullptr;
-        return channel ? channel->GetColorIndex(db, selector) : 0;
-    };
-    access.depth = [this](double& depth) {
-        CChannel* channel = m_document ? m_document->GetChannel() : nullptr;
-        return channel && channel->ProcessPing(&depth);
-    };
-    access.skipping = [this] {
-        CChannel* channel = m_document ? m_document->GetChannel() : nullptr;
-        return channel && channel->GetSkip() == 1;
-    };
-    access.setSlopeHistorySize = [this](int columns) {
-        if (CChannel* channel = m_document ? m_document->GetChannel() : nullptr)
-            channel->SetSlopeHistorySize(columns);
-    };
-    access.slopeHalfPointCount = [this] {
-        CChannel* channel = m_document ? m_document->GetChannel() : nullptr;
-        return channel ? channel->GetSlopeHalfPointCount() : 0;
-    };
-    access.updateSlopeValidity = [this](bool valid) {
-        if (CChannel* channel = m_document ? m_document->GetChannel() : nullptr)
-            channel->UpdateSlopeValidity(valid);
-    };
-    access.slopeAngle = [this](double& degrees) {
-        CChannel* channel = m_document ? m_document->GetChannel() : nullptr;
-        return channel && channel->GetSlopeAngle(degrees);
-    };
-    access.secondSide = TableSecondSide();
-    return access;
 }
 
 void CEchogramView::OnInitialUpdate()
@@ -205,7 +213,7 @@ void CEchogramView::OnUpdate()
 {
     if (!m_enabled || !m_document || !m_document->GetChannel() || m_document->m_frozen)
         return;
-    if (m_access.skipping && m_access.skipping())
+    if (m_access->IsSkipping())
         return;
     CEchogramDoc& doc = *m_document;
     if (doc.m_resetRequest) {
@@ -213,32 +221,29 @@ void CEchogramView::OnUpdate()
         doc.m_resetRequest = false;
     }
     const int margin = m_picture.GetScaleMargin();
-    if (m_access.setSlopeHistorySize)
-        m_access.setSlopeHistorySize(GetWidth() - margin - 1);
+    m_access->SetSlopeHistorySize(GetWidth() - margin - 1);
     m_picture.SetRowOrientation(doc.m_sidescan);
-    if (CGeographicInfo* history = GeographicHistory())
+    if (CGeographicInfo* history = GetContext().geographicHistory)
         history->EnsureHistoryLength(m_picture.IsRowOrientation() ? GetHeight() - m_picture.GetTopMargin()
                                                                   : GetWidth() - margin);
     m_picture.Shift();
 
     m_secondSide.clear();
     bool secondSide = false;
-    if (doc.m_publishPartner && m_access.secondSide)
-        secondSide = m_access.secondSide(doc.m_partnerName, m_secondSide);
-    m_q = m_access.slopeHalfPointCount ? std::max(0, m_access.slopeHalfPointCount()) : 0;
+    if (doc.m_publishPartner)
+        secondSide = m_access->GetSecondSide(doc.m_partnerName, m_secondSide);
+    m_q = std::max(0, m_access->GetSlopeHalfPointCount());
 
     // Slope pings are columns; a side-looking document never has them.
     m_slopeReference = doc.m_rangeReference == CEchogramDoc::SLOPE && !m_picture.IsRowOrientation();
     if (m_slopeReference) {
-        if (m_access.updateSlopeValidity)
-            m_access.updateSlopeValidity(true);
+        m_access->UpdateSlopeValidity(true);
         double angle = 0.0;
-        if (m_access.slopeAngle && m_access.slopeAngle(angle))
+        if (m_access->GetSlopeAngle(angle))
             m_picture.WriteSlopeColumn(m_q, doc.m_start, doc.m_range, angle);
     } else {
         m_picture.RequestSlopeStripClear();
-        if (m_access.updateSlopeValidity)
-            m_access.updateSlopeValidity(false);
+        m_access->UpdateSlopeValidity(false);
         CEchogramPicture::Column column;
         if (secondSide) {
             column.secondSide = m_secondSide.data();
@@ -266,7 +271,8 @@ void CEchogramView::WritePing(CEchogramDoc& doc, CEchogramPicture::Column& colum
 {
     column.samples = doc.GetColumn();
     column.sampleCount = doc.GetColumnLengthDelivered();
-    column.level = m_access.level;
+    IEchogramViewChannel* access = m_access;
+    column.level = [access](double db, int selector) { return access->GetLevel(db, selector); };
     column.selector = doc.m_echogramType;
     column.secondScale = doc.IsBottomSubstituted();
     column.secondScaleStart = doc.GetBottomRow();
@@ -283,7 +289,7 @@ void CEchogramView::WritePing(CEchogramDoc& doc, CEchogramPicture::Column& colum
     column.bottomLine = doc.m_bottomShown;
     column.range = doc.m_range;
     double depth = 0.0;
-    column.hasDepth = m_access.depth && m_access.depth(depth);
+    column.hasDepth = m_access->GetDepth(depth);
     column.depth = depth;
     switch (doc.m_rangeReference) {
     case CEchogramDoc::SURFACE:

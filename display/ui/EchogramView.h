@@ -14,52 +14,52 @@
 #include "display/ui/PrintedEchogram.h"
 #include "display/ui/SCView.h"
 
-#include <functional>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 class CEchogramDoc;
 class CExternalDepth;
-class CGeographicInfo;
 class QPainter;
+
+// What an echogram view reads of its document's channel and tells its slope
+// tracker; the view reads the real channel unless a test puts its own in.
+class IEchogramViewChannel
+{
+public:
+    virtual ~IEchogramViewChannel() = default;
+    // Colour level 0..12 of a value in dB on a selector (the channel's scale).
+    virtual int GetLevel(double db, int selector) = 0;
+    // The channel's current bottom depth (m); false when none.
+    virtual bool GetDepth(double& depth) = 0;
+    // True while the channel skips its display.
+    virtual bool IsSkipping() = 0;
+    virtual void SetSlopeHistorySize(int columns) = 0;
+    virtual int GetSlopeHalfPointCount() = 0;
+    virtual void UpdateSlopeValidity(bool valid) = 0;
+    // The slope angle in degrees; false while the fit is not valid.
+    virtual bool GetSlopeAngle(double& degrees) = 0;
+    // Samples of the external source of this name, the other side of a
+    // side-looking echogram; false when there is none.
+    virtual bool GetSecondSide(const std::string& name, std::vector<std::int16_t>& samples) = 0;
+};
 
 class CEchogramView : public CSCView, public IPrintedEchogram
 {
     Q_OBJECT
 public:
-    // What the view asks of the document's channel; the defaults ask the
-    // channel itself, tests put their own in.
-    struct ChannelAccess
-    {
-        std::function<int(double db, int selector)> level;
-        // The channel's current bottom depth (m); false when none.
-        std::function<bool(double& depth)> depth;
-        // True while the channel skips its display.
-        std::function<bool()> skipping;
-        // The channel's slope tracker.
-        std::function<void(int columns)> setSlopeHistorySize;
-        std::function<int()> slopeHalfPointCount;
-        std::function<void(bool valid)> updateSlopeValidity;
-        // The slope angle in degrees; false while the fit is not valid.
-        std::function<bool(double& degrees)> slopeAngle;
-        // Samples of the external source of this name, the other side of a
-        // side-looking echogram; false when there is none.
-        std::function<bool(const std::string& name, std::vector<std::int16_t>& samples)> secondSide;
-    };
-    // The program's external depth table, where a side-looking partner
-    // leaves its samples; without one there is no second side.
-    static void SetExternalDepth(const CExternalDepth* table);
-    // The second side as the channel access reads it from that table.
-    static std::function<bool(const std::string&, std::vector<std::int16_t>&)> TableSecondSide();
-    // The program's geographic history, which keeps as many pings as the
-    // widest view shows; without one there is none to size.
-    static void SetGeographicHistory(CGeographicInfo* history);
+    // The second side as the external depth table holds it under a name;
+    // false without a table or an entry of that name.
+    static bool ReadSecondSide(const CExternalDepth* table, const std::string& name,
+                               std::vector<std::int16_t>& samples);
 
-    explicit CEchogramView(CEchogramDoc* document, QWidget* parent = nullptr);
+    explicit CEchogramView(CEchogramDoc* document, const SViewContext& context = {}, QWidget* parent = nullptr);
     ~CEchogramView() override;
 
-    void SetChannelAccess(ChannelAccess access) { m_access = std::move(access); }
+    // The channel the view reads; null: its document's real channel again.
+    void SetChannelAccess(IEchogramViewChannel* channel);
     CEchogramDoc* GetDocument() const { return m_document; }
 
     void OnInitialUpdate();
@@ -102,10 +102,10 @@ private:
     // The scale's values as the document has them now, in the depth unit.
     std::pair<double, double> ScaleValues() const;
     void WritePing(CEchogramDoc& doc, CEchogramPicture::Column& column);
-    ChannelAccess DefaultAccess();
 
     CEchogramDoc* m_document;
-    ChannelAccess m_access;
+    std::unique_ptr<IEchogramViewChannel> m_ownAccess;
+    IEchogramViewChannel* m_access = nullptr;
     CEchogramPicture m_picture;
     bool m_enabled = false;
     double m_scaleTop = 0.0;

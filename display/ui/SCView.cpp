@@ -3,34 +3,12 @@
 #include "base/AppIds.h"
 #include "platform/MessageBox.h"
 
-#include <QGuiApplication>
 #include <QPainter>
 #include <QResizeEvent>
-#include <QScreen>
 
 #include <algorithm>
 
 namespace {
-
-std::function<CSCView::SideScanScales()>& SideScanSource()
-{
-    static std::function<CSCView::SideScanScales()> source;
-    return source;
-}
-
-std::function<int()>& DepthSource()
-{
-    static std::function<int()> source;
-    return source;
-}
-
-int DisplayDepth()
-{
-    if (DepthSource())
-        return DepthSource()();
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->depth() : 24;
-}
 
 // Copper scale of side-scan echograms, weakest to strongest: red, green, blue.
 constexpr BYTE kCopper[12][3] = {
@@ -51,16 +29,7 @@ void IllegalBackground()
 
 }  // namespace
 
-void CSCView::SetSideScanSource(std::function<SideScanScales()> source)
-{
-    SideScanSource() = std::move(source);
-}
-void CSCView::SetDisplayDepthSource(std::function<int()> source)
-{
-    DepthSource() = std::move(source);
-}
-
-CSCView::CSCView(QWidget* parent) : QWidget(parent), m_table(256)
+CSCView::CSCView(const SViewContext& context, QWidget* parent) : QWidget(parent), m_context(context), m_table(256)
 {
     for (int i = 0; i < 256; ++i)
         m_table[i] = Identity(i);
@@ -95,7 +64,7 @@ void CSCView::OnInitialUpdate()
 int CSCView::CreateMemoryDC()
 {
     m_memoryDC = true;
-    if (DisplayDepth() > 8)
+    if (m_context.Host().GetDisplayDepth() > 8)
         SendMessage(GetMainWindow(), app::WM_ES_BACKGROUNDCOLOR, 0, 0);
     return 1;
 }
@@ -156,7 +125,7 @@ LRESULT CSCView::SetBackgroundColor(WPARAM palette, LPARAM lParam)
     m_textColour = RGB(static_cast<BYTE>(qRed(text)), static_cast<BYTE>(qGreen(text)), static_cast<BYTE>(qBlue(text)));
 
     if (IsSideScan()) {
-        const SideScanScales scales = SideScanSource() ? SideScanSource()() : SideScanScales{};
+        const SSideScanScales scales = m_context.Host().GetSideScanScales();
         const int bgRed = qRed(bg);
         if (scales.greyScaleOnSidescan == 1) {
             const int step = (qRed(text) - bgRed) / 7;

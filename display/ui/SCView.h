@@ -13,13 +13,13 @@
 #include "display/AbstractESDoc.h"
 #include "display/DIBSection.h"
 #include "display/PaletteControl.h"
+#include "display/ui/ViewContext.h"
 #include "platform/MessageDispatcher.h"
 
 #include <QImage>
 #include <QVector>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 
 class CSCView : public QWidget, public IDocumentView
@@ -31,20 +31,11 @@ public:
     static constexpr int kFirstEchoIndex = 160;
     static constexpr int kEchoLevels = 12;
 
-    // The application's side-scan settings, read at every palette message.
-    struct SideScanScales
-    {
-        int greyScaleOnSidescan = 0;
-        int copperOnSidescan = 0;
-    };
-    static void SetSideScanSource(std::function<SideScanScales()> source);
-    // Colour depth of the display in bits; above 8 the frame hands palettes.
-    static void SetDisplayDepthSource(std::function<int()> source);
-
-    explicit CSCView(QWidget* parent = nullptr);
+    explicit CSCView(const SViewContext& context = {}, QWidget* parent = nullptr);
     ~CSCView() override;
 
     HWND GetSafeHwnd() const { return m_hwnd; }
+    const SViewContext& GetContext() const { return m_context; }
 
     // A view of a document registers with it and takes its updates.
     void OnUpdate() override {}
@@ -84,6 +75,7 @@ private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnSize(int cx, int cy);
 
+    const SViewContext m_context;
     HWND m_hwnd = 0;
     bool m_memoryDC = false;
     std::unique_ptr<CDIBSection> m_surface;

@@ -1,20 +1,16 @@
 // Links of the assembled program that a replay does not reach: a profile
 // received on the network output's port, the side-looking partner's
 // window and samples that travel through the external depth table, the
-// View menu's side-scan colours, the bottom detector dialog's news and the
-// depth strip's slope and trawl texts.
+// View menu's side-scan colours and the bottom detector dialog's news.
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "base/AppIds.h"
-#include "display/DepthDoc.h"
 #include "display/PaletteControl.h"
-#include "display/ui/DepthView.h"
 #include "display/ui/EchogramView.h"
 #include "display/ui/SCView.h"
 #include "engine/BottomDetector.h"
 #include "engine/Channel.h"
-#include "engine/Slope.h"
 #include "outputs/QYNet.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
@@ -122,8 +118,11 @@ TEST_F(ProgramLinksTest, PartnerWindowAndSamplesTravelThroughTheExternalDepthTab
 
     const std::int16_t samples[] = {-300, 7, -20001};
     links.SetExternalDepthBlock("200 kHz", samples, 3);
+    // The views of the program's frames read the program's table.
+    const SViewContext views = program->Display().FrameContext(SounderModel::QY310).views;
+    ASSERT_EQ(views.externalDepth, &table);
     std::vector<std::int16_t> read;
-    ASSERT_TRUE(CEchogramView::TableSecondSide()("200 kHz", read));
+    ASSERT_TRUE(CEchogramView::ReadSecondSide(views.externalDepth, "200 kHz", read));
     ASSERT_EQ(read.size(), 2u * CExternalDepth::kBlockWords);
     EXPECT_EQ(read[0], -300);
     EXPECT_EQ(read[1], 7);
@@ -177,10 +176,12 @@ TEST_F(ProgramLinksTest, SideScanColoursFollowTheViewMenu)
     Start("QY310");
     app::CMainFrame* frame = program->Frame();
     ASSERT_NE(frame, nullptr);
+    // A side-scan view as the program's frames make them.
     struct CSideScanView : CSCView
     {
+        using CSCView::CSCView;
         int IsSideScan() const override { return 1; }
-    } view;
+    } view(program->Display().FrameContext(SounderModel::QY310).views);
     CPaletteControl palettes;
     const auto firstEchoLevel = [&] {
         // Palette 4: black background, white text.
@@ -234,34 +235,6 @@ TEST_F(ProgramLinksTest, ConfirmedBottomDetectorDialogRefreshesTheChannelStatus)
     EXPECT_EQ(refreshes(false), 0);
     EXPECT_EQ(refreshes(true), 1);
     CBottomDetector::SetDialogRunner(nullptr);
-}
-
-// The depth strip's side text: the slope angle while the channel's slope is
-// valid, the trawl depth while an external depth marker matched, which wins.
-TEST_F(ProgramLinksTest, DepthStripShowsTheChannelsSlopeAndTrawlDepth)
-{
-    Start("QY310");
-    CChannel channel{CChannel::Construction{}};
-    auto slope = std::make_unique<CSlope>();
-    CSlope* tracker = slope.get();
-    channel.SetSlopeTracker(std::move(slope));
-    CDepthDoc doc;
-    doc.SetChannel(&channel);
-    const CDepthView::Environment& env = CDepthView::GetEnvironment();
-    ASSERT_TRUE(env.slope && env.trawl);
-    double angle = -1.0, trawl = -1.0;
-    EXPECT_FALSE(env.slope(doc, angle));
-    EXPECT_FALSE(env.trawl(doc, trawl));
-
-    // Valid without an angle of its own yet: shown as 0.
-    tracker->UpdateValidity(true);
-    EXPECT_TRUE(env.slope(doc, angle));
-    EXPECT_EQ(angle, 0.0);
-    channel.SetEchogramValue(23.5);
-    channel.AccumulateFlag(1);
-    EXPECT_TRUE(env.trawl(doc, trawl));
-    EXPECT_EQ(trawl, 23.5);
-    doc.SetChannel(nullptr);
 }
 
 }  // namespace

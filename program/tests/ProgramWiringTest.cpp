@@ -14,7 +14,9 @@
 #include "base/RegistrySupport.h"
 #include "base/ReplayFileList.h"
 #include "display/DepthDoc.h"
+#include "display/ESDocList.h"
 #include "display/EchogramDoc.h"
+#include "display/ui/EchogramDialogs.h"
 #include "engine/Channel.h"
 #include "outputs/QYNet.h"
 #include "platform/FileTime.h"
@@ -292,10 +294,24 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
     // The history was reset and sized by the echogram views.
     EXPECT_EQ(history.GetHeadingAtTime(before), CGeographicInfo::kNoHeading);
     EXPECT_GT(history.GetHistoryLength(), 2);
-    // The documents' alarms reach the status bar; a side-looking echogram's
-    // window reaches the external depth table.
-    EXPECT_TRUE(CDepthDoc::GetEnvironment().statusMessage && CDepthDoc::GetEnvironment().alarm);
-    EXPECT_TRUE(CEchogramDoc::GetEnvironment().publishPartner);
+    // The documents that take the pings are the program's, of its model: a
+    // side-looking echogram's window reaches the external depth table, the
+    // echograms' dialogs are the display's, the depth rows ask pinger mode.
+    auto* documents = dynamic_cast<CESDocList*>(sounder->GetDocuments());
+    ASSERT_NE(documents, nullptr);
+    int echograms = 0, depths = 0;
+    for (CAbstractESDoc* document : documents->GetDocList())
+        if (auto* echogram = dynamic_cast<CEchogramDoc*>(document)) {
+            ++echograms;
+            EXPECT_EQ(echogram->GetContext().model, c.model);
+            EXPECT_EQ(echogram->GetContext().externalDepth, &program->Display());
+            EXPECT_NE(dynamic_cast<displayui::CEchogramDialogs*>(echogram->GetContext().echogramDialogs), nullptr);
+        } else if (auto* depth = dynamic_cast<CDepthDoc*>(document)) {
+            ++depths;
+            EXPECT_EQ(depth->GetContext().depthHost, &program->Display());
+        }
+    EXPECT_EQ(echograms, 2 * sounder->GetChannelCount());
+    EXPECT_EQ(depths, sounder->GetChannelCount());
 
     // The formatter's $PSDF carries the environment's sound velocity.
     const std::string psdf = FormatDepthTelegram(program->DepthTelegramSources(), kDepthTelegramPSDF, 0, 0,

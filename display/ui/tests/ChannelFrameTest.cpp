@@ -8,9 +8,11 @@
 #include "display/DepthDoc.h"
 #include "display/EchogramDoc.h"
 #include "display/tests/TempFolder.h"
+#include "display/tests/TestDisplayContext.h"
 #include "display/ui/DepthView.h"
 #include "display/ui/EchogramView.h"
 #include "engine/Channel.h"
+#include "engine/Slope.h"
 
 #include <QMenu>
 #include <QMouseEvent>
@@ -33,25 +35,17 @@ protected:
         shelltest::QtApp();
         ASSERT_TRUE(folder.Ok());
         CSerializeSupport::SetSettingsFolder(folder.File(""));
-        CEchogramDoc::Environment env;
-        env.updateViews = [](CEchogramDoc* doc) { doc->UpdateAllViews(); };
-        CEchogramDoc::SetEnvironment(env);
-        CDepthDoc::Environment depthEnv;
-        depthEnv.updateViews = [](CDepthDoc* doc) { doc->UpdateAllViews(); };
-        CDepthDoc::SetEnvironment(depthEnv);
+        program.updateViews = [](CAbstractESDoc& doc) { doc.UpdateAllViews(); };
         CChannel::Construction cc;
         cc.ChannelName = "T38 38/kHz:1";
         channel = std::make_unique<CChannel>(cc);
     }
-    void TearDown() override
-    {
-        CEchogramDoc::SetEnvironment({});
-        CDepthDoc::SetEnvironment({});
-    }
     template <class Frame>
     std::unique_ptr<Frame> Make(int w, int h)
     {
-        auto frame = std::make_unique<Frame>(w, h);
+        SFrameContext context;
+        context.documents = program.Context();
+        auto frame = std::make_unique<Frame>(w, h, context);
         EXPECT_TRUE(frame->OnCreateClient(w, h));
         frame->show();
         QApplication::processEvents();
@@ -63,6 +57,7 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
+    CTestDisplayContext program;
     TempFolder folder;
     std::unique_ptr<CChannel> channel;
 };
@@ -197,14 +192,13 @@ TEST(DepthViewMenu, EveryModelGetsAMenuNamedAfterTheEchograms)
 {
     shelltest::QtApp();
     for (int code : {0, 1, 2, 3, 4, 5}) {
-        CDepthView::Environment env;
-        env.model = static_cast<SounderModel>(code);
-        CDepthView::SetEnvironment(env);
+        SViewContext context;
+        context.model = static_cast<SounderModel>(code);
         CDepthDoc doc;
         CEchogramDoc upper;
         upper.m_rangeReference = CEchogramDoc::BOTTOM;
         doc.m_upperEchogram = &upper;
-        CDepthView view(&doc);
+        CDepthView view(&doc, context);
         std::unique_ptr<QMenu> menu(view.BuildContextMenu(nullptr));
         QStringList texts;
         for (QAction* a : menu->actions())
@@ -214,7 +208,33 @@ TEST(DepthViewMenu, EveryModelGetsAMenuNamedAfterTheEchograms)
         EXPECT_TRUE(texts.contains("Lower Echogram...")) << code;
         EXPECT_TRUE(texts.contains("Font...")) << code;
     }
-    CDepthView::SetEnvironment({});
+}
+
+// The depth strip's side text: the slope angle while the channel's slope is
+// valid, the trawl depth while an external depth marker matched, which wins.
+TEST(DepthViewText, ChannelsSlopeAndTrawlDepth)
+{
+    CChannel channel{CChannel::Construction{}};
+    auto slope = std::make_unique<CSlope>();
+    CSlope* tracker = slope.get();
+    channel.SetSlopeTracker(std::move(slope));
+    CDepthDoc doc;
+    doc.SetChannel(&channel);
+    const CDepthViewChannel read(doc);
+    double angle = -1.0, trawl = -1.0;
+    EXPECT_FALSE(read.GetSlope(angle));
+    EXPECT_FALSE(read.GetTrawl(trawl));
+
+    // Valid without an angle of its own yet: shown as 0.
+    tracker->UpdateValidity(true);
+    EXPECT_TRUE(read.GetSlope(angle));
+    EXPECT_EQ(angle, 0.0);
+    channel.SetEchogramValue(23.5);
+    channel.AccumulateFlag(1);
+    EXPECT_TRUE(read.GetTrawl(trawl));
+    EXPECT_EQ(trawl, 23.5);
+    doc.SetChannel(nullptr);
+    EXPECT_FALSE(read.GetSlope(angle)) << "no channel, nothing beside the depth";
 }
 
 TEST(DepthViewText, DepthFormatsAndColourSchemes)

@@ -22,6 +22,7 @@
 #include "base/DepthUnit.h"
 #include "display/DepthDoc.h"
 #include "display/EchogramDoc.h"
+#include "display/tests/TestDisplayContext.h"
 #include "engine/BottomDetector.h"
 #include "engine/Channel.h"
 #include "engine/Slope.h"
@@ -81,12 +82,6 @@ protected:
         shelltest::QtApp();
         ClearMessageBoxRecord();
         CDepthUnit::SetUnit(CDepthUnit::kMeter);
-    }
-    void TearDown() override
-    {
-        displayui::RemoveEchogramDialogs();
-        CEchogramDoc::SetEnvironment({});
-        CDepthView::SetEnvironment({});
     }
 };
 
@@ -359,14 +354,14 @@ void WhenModal(std::function<void(QWidget&)> act)
 
 TEST_F(DialogsTest, LaunchersRunTheQtDialogs)
 {
-    CEchogramDoc::Environment env;
-    env.model = SounderModel::QY210;
-    int statusPosts = 0;
-    env.updateChannelStatus = [&statusPosts] { ++statusPosts; };
-    CEchogramDoc::SetEnvironment(env);
-    displayui::InstallEchogramDialogs();
+    CTestDisplayContext program;
+    program.model = SounderModel::QY210;
+    const int& statusPosts = program.channelStatusChanges;
+    displayui::CEchogramDialogs dialogs;
+    SDisplayContext context = program.Context();
+    context.echogramDialogs = &dialogs;
 
-    auto doc = std::make_unique<CEchogramDoc>();
+    auto doc = std::make_unique<CEchogramDoc>(context);
     doc->m_rangeReference = CEchogramDoc::SURFACE;
     WhenModal([](QWidget& w) {
         EXPECT_EQ(w.objectName(), "dialog_208");
@@ -419,25 +414,21 @@ TEST_F(DialogsTest, LaunchersRunTheQtDialogs)
 
 TEST_F(DialogsTest, DepthViewCommandsReachTheRightDocument)
 {
-    CEchogramDoc::Environment env;
-    env.model = SounderModel::QY310;
-    env.updateChannelStatus = [] {};
-    CEchogramDoc::SetEnvironment(env);
+    CTestDisplayContext program;
     // Each runner leaves a mark the test can find on the document it ran for.
-    CEchogramDoc::SetDialogRunners(
-        [](CEchogramDoc::RangeDialogValues& v, const CEchogramDoc::DialogOpened&) {
-            v.range = 77.0;
-            return IDOK;
-        },
-        [](CEchogramDoc::FilterDialogValues& v, const CEchogramDoc::DialogOpened&) {
-            v.pingToPingMedian = true;
-            return IDOK;
-        },
-        [](CEchogramDoc::SettingsDialogValues& v, const CEchogramDoc::DialogOpened&) {
-            v.scaleLineCount = 33;
-            return IDOK;
-        });
-    CEchogramDoc upper, lower;
+    program.rangeDialog = [](CEchogramDoc::RangeDialogValues& v, const CEchogramDoc::DialogOpened&) {
+        v.range = 77.0;
+        return IDOK;
+    };
+    program.filterDialog = [](CEchogramDoc::FilterDialogValues& v, const CEchogramDoc::DialogOpened&) {
+        v.pingToPingMedian = true;
+        return IDOK;
+    };
+    program.settingsDialog = [](CEchogramDoc::SettingsDialogValues& v, const CEchogramDoc::DialogOpened&) {
+        v.scaleLineCount = 33;
+        return IDOK;
+    };
+    CEchogramDoc upper(program.Context()), lower(program.Context());
     upper.m_rangeReference = lower.m_rangeReference = CEchogramDoc::SURFACE;
     CDepthDoc depth;
     depth.m_upperEchogram = &upper;
@@ -467,9 +458,6 @@ TEST_F(DialogsTest, DepthViewCommandsReachTheRightDocument)
         EXPECT_FALSE(CDepthViewCommands::Run(bare, id)) << id;
     }
     {
-        CDepthView::Environment menuEnv;
-        menuEnv.available = CDepthViewCommands::CanRun;
-        CDepthView::SetEnvironment(menuEnv);
         CDepthView bareView(&bare);
         std::unique_ptr<QMenu> menu(bareView.BuildContextMenu(nullptr));
         for (QAction* a : menu->actions()) {
@@ -507,9 +495,6 @@ TEST_F(DialogsTest, DepthViewCommandsReachTheRightDocument)
         ++slopeRuns;
         return false;
     });
-    CDepthView::Environment viewEnv;
-    viewEnv.command = CDepthViewCommands::Run;
-    CDepthView::SetEnvironment(viewEnv);
     {
         CDepthView view(&depth);
         view.resize(600, 60);
@@ -538,7 +523,6 @@ TEST_F(DialogsTest, DepthViewCommandsReachTheRightDocument)
     EXPECT_EQ(slopeRuns, 1);
     CBottomDetector::SetDialogRunner(nullptr);
     CSlope::SetDialogRunner(nullptr);
-    CEchogramDoc::SetDialogRunners(nullptr, nullptr, nullptr);
 }
 
 TEST_F(DialogsTest, BottomDetectorDialogOutlivingItsDepthDocumentWritesNothingBack)
@@ -591,7 +575,6 @@ void WhenModalOf(std::function<void(D&)> act, int triesLeft = 200)
 
 TEST_F(DialogsTest, FontDialogOutlivingTheDepthViewTouchesNothingOfIt)
 {
-    CDepthView::SetEnvironment({});
     CDepthDoc depth;
     auto* view = new CDepthView(&depth);
     view->resize(600, 60);
@@ -628,7 +611,6 @@ TEST_F(DialogsTest, FontDialogOutlivingTheDepthViewTouchesNothingOfIt)
 
 TEST_F(DialogsTest, ContextMenuOutlivingTheDepthViewTouchesNothingOfIt)
 {
-    CDepthView::SetEnvironment({});
     CDepthDoc depth;
     auto* view = new CDepthView(&depth);
     view->resize(600, 60);
@@ -665,7 +647,6 @@ public:
 
 TEST_F(DialogsTest, DocumentRealizesThePalettesOfItsOwnViews)
 {
-    displayui::InstallEchogramDialogs();
     CEchogramDoc a, b;
     CountingView a1(&a), a2(&a), b1(&b);
     a.RealizeViewPalettes();

@@ -3,6 +3,7 @@
 #include "app/ui/tests/QtTestSupport.h"
 #include "display/EchogramDoc.h"
 #include "display/tests/StubEchogramChannel.h"
+#include "display/tests/TestDisplayContext.h"
 #include "engine/Channel.h"
 #include "sensors/ExternalDepth.h"
 
@@ -30,6 +31,40 @@ public:
     }
 };
 
+// The channel as the views under test read it: one colour level above
+// -20 dB, the bottom the case sets, a slope tracker that records what it is
+// told, and the second side from the case's external depth table.
+struct FakeViewChannel : IEchogramViewChannel
+{
+    double bottom = 0.0;  // none while not positive
+    int halfPoints = 0;
+    bool haveAngle = false;
+    double angle = 0.0;
+    const CExternalDepth* table = nullptr;
+    std::vector<int> historySizes;
+    std::vector<bool> validity;
+
+    int GetLevel(double db, int) override { return db > -20.0 ? 5 : 0; }
+    bool GetDepth(double& d) override
+    {
+        d = bottom;
+        return bottom > 0.0;
+    }
+    bool IsSkipping() override { return false; }
+    void SetSlopeHistorySize(int columns) override { historySizes.push_back(columns); }
+    int GetSlopeHalfPointCount() override { return halfPoints; }
+    void UpdateSlopeValidity(bool valid) override { validity.push_back(valid); }
+    bool GetSlopeAngle(double& degrees) override
+    {
+        degrees = angle;
+        return haveAngle;
+    }
+    bool GetSecondSide(const std::string& name, std::vector<std::int16_t>& samples) override
+    {
+        return CEchogramView::ReadSecondSide(table, name, samples);
+    }
+};
+
 class EchogramViewTest : public ::testing::Test
 {
 protected:
@@ -44,25 +79,13 @@ protected:
         doc.m_range = 100.0;
         doc.m_start = 0.0;
         doc.m_rangeReference = CEchogramDoc::SURFACE;  // new documents alternate their defaults
-        CEchogramDoc::Environment env;
-        env.updateViews = [](CEchogramDoc* d) { d->UpdateAllViews(); };
-        CEchogramDoc::SetEnvironment(env);
+        program.updateViews = [](CAbstractESDoc& d) { d.UpdateAllViews(); };
         view = std::make_unique<CEchogramView>(&doc);
-        access.level = [](double db, int) { return db > -20.0 ? 5 : 0; };
-        access.depth = [this](double& d) {
-            d = bottom;
-            return bottom > 0.0;
-        };
-        access.skipping = [] { return false; };
-        view->SetChannelAccess(access);
+        view->SetChannelAccess(&viewChannel);
         Resize(200, 100);
         view->OnInitialUpdate();
     }
-    void TearDown() override
-    {
-        view.reset();
-        CEchogramDoc::SetEnvironment({});
-    }
+    void TearDown() override { view.reset(); }
     void Resize(int w, int h)
     {
         view->resize(w, h);
@@ -71,12 +94,13 @@ protected:
     }
     void Ping() { doc.OnSourceUpdate(1); }
 
+    CTestDisplayContext program;
     OneEchoChannel fake;
-    CEchogramView::ChannelAccess access;
+    FakeViewChannel viewChannel;
     std::unique_ptr<CChannel> channel;
-    CEchogramDoc doc;
+    CEchogramDoc doc{program.Context()};
     std::unique_ptr<CEchogramView> view;
-    double bottom = 0.0;
+    double& bottom = viewChannel.bottom;
 };
 }  // namespace
 
@@ -100,7 +124,7 @@ TEST_F(EchogramViewTest, PingsScrollLeftAndEachWritesItsColumn)
 TEST_F(EchogramViewTest, EveryViewOfTheDocumentTakesItsPingsUntilItGoes)
 {
     auto second = std::make_unique<CEchogramView>(&doc);
-    second->SetChannelAccess(access);
+    second->SetChannelAccess(&viewChannel);
     second->resize(200, 100);
     QResizeEvent event(QSize(200, 100), QSize());
     QApplication::sendEvent(second.get(), &event);
@@ -181,20 +205,12 @@ TEST_F(EchogramViewTest, ResizeKeepsTheOldPictureAtTheRightStretchedToTheNewHeig
 
 TEST_F(EchogramViewTest, SlopeReferenceDrawsTheAngleQColumnsBackAndTellsTheTracker)
 {
-    std::vector<int> historySizes;
-    std::vector<bool> validity;
-    bool haveAngle = true;
-    CEchogramView::ChannelAccess access;
-    access.level = [](double db, int) { return db > -20.0 ? 5 : 0; };
-    access.skipping = [] { return false; };
-    access.setSlopeHistorySize = [&](int columns) { historySizes.push_back(columns); };
-    access.slopeHalfPointCount = [] { return 3; };
-    access.updateSlopeValidity = [&](bool valid) { validity.push_back(valid); };
-    access.slopeAngle = [&](double& degrees) {
-        degrees = 2.5;
-        return haveAngle;
-    };
-    view->SetChannelAccess(access);
+    const std::vector<int>& historySizes = viewChannel.historySizes;
+    const std::vector<bool>& validity = viewChannel.validity;
+    bool& haveAngle = viewChannel.haveAngle;
+    viewChannel.halfPoints = 3;
+    viewChannel.angle = 2.5;
+    haveAngle = true;
     doc.m_rangeReference = CEchogramDoc::SLOPE;
     doc.m_start = 5.0;  // +5 degrees at the top, -5 at the foot of 100 rows
     doc.m_range = 10.0;
@@ -236,12 +252,7 @@ TEST_F(EchogramViewTest, SideLookingDocumentWritesRowsWithTheSecondSideFromTheEx
         word = 0xDCD8DCD8u;  // -9000 in both halves: weak
     block[2] = 0xDCD8FCAEu;  // sample 4 is an echo (-850), sample 5 weak
     ASSERT_EQ(table.SetSourceBlock("Starboard", block.data()), 1);
-    CEchogramView::SetExternalDepth(&table);
-    CEchogramView::ChannelAccess access;
-    access.level = [](double db, int) { return db > -20.0 ? 5 : 0; };
-    access.skipping = [] { return false; };
-    access.secondSide = CEchogramView::TableSecondSide();
-    view->SetChannelAccess(access);
+    viewChannel.table = &table;
 
     doc.m_sidescan = true;
     doc.m_rangeReference = CEchogramDoc::SIDESCAN;
@@ -266,7 +277,7 @@ TEST_F(EchogramViewTest, SideLookingDocumentWritesRowsWithTheSecondSideFromTheEx
     EXPECT_EQ(p.At(199 - 104, t), 164);
     EXPECT_EQ(p.At(90, t + 1), 164) << "the previous row moved down";
 
-    CEchogramView::SetExternalDepth(nullptr);
+    viewChannel.table = nullptr;
     Ping();
     EXPECT_EQ(p.At(199 - 104, t), 78) << "no table: no second side";
     EXPECT_EQ(p.At(199 - 90, t), 164);

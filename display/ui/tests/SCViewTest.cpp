@@ -14,6 +14,7 @@ namespace {
 class TestView : public CSCView
 {
 public:
+    using CSCView::CSCView;
     int sideScan = 0;
     int colourChanges = 0;
     int lastPalette = -1;
@@ -38,14 +39,8 @@ protected:
     void SetUp() override
     {
         shelltest::QtApp();
-        CSCView::SetDisplayDepthSource([] { return 24; });
-        CSCView::SetSideScanSource([this] { return scales; });
+        context.host = &host;
         ClearMessageBoxRecord();
-    }
-    void TearDown() override
-    {
-        CSCView::SetSideScanSource(nullptr);
-        CSCView::SetDisplayDepthSource(nullptr);
     }
 
     LRESULT Background(TestView& v, int palette)
@@ -64,13 +59,21 @@ protected:
         return out;
     }
 
+    // A 24-bit display and the side-scan choices a case sets.
+    struct Host : IViewHost
+    {
+        SSideScanScales scales;
+        SSideScanScales GetSideScanScales() const override { return scales; }
+        int GetDisplayDepth() const override { return 24; }
+    } host;
+    SSideScanScales& scales = host.scales;
+    SViewContext context;
     CPaletteControl palettes;
-    CSCView::SideScanScales scales;
 };
 
 TEST_F(SCViewTest, PaletteMessageFillsTheTableAndTheTwoColours)
 {
-    TestView v;
+    TestView v(context);
     Background(v, 3);  // Bright Day
     EXPECT_EQ(v.GetColourTable()[78], qRgb(255, 255, 255));
     EXPECT_EQ(v.GetColourTable()[79], qRgb(0, 0, 0));
@@ -99,7 +102,7 @@ TEST_F(SCViewTest, PaletteMessageFillsTheTableAndTheTwoColours)
 TEST_F(SCViewTest, SideScanGreyScaleIsClampedNotWrapped)
 {
     scales.greyScaleOnSidescan = 1;
-    TestView v;
+    TestView v(context);
     v.sideScan = 1;
     Background(v, 4);  // black background, white text: step 36
     EXPECT_EQ(EchoGreys(v), (std::vector<int>{39, 75, 111, 147, 183, 219, 255, 255, 255, 255, 255, 255}));
@@ -107,7 +110,7 @@ TEST_F(SCViewTest, SideScanGreyScaleIsClampedNotWrapped)
     EXPECT_EQ(EchoGreys(v), (std::vector<int>{219, 183, 147, 111, 75, 39, 3, 0, 0, 0, 0, 0}));
     EXPECT_TRUE(MessageBoxRecord().empty());
 
-    TestView plain;  // not a side-scan echogram: settings ignored
+    TestView plain(context);  // not a side-scan echogram: settings ignored
     Background(plain, 4);
     EXPECT_EQ(plain.GetColourTable()[167], qRgb(palettes.GetLogPalette(4)->palPalEntry[157].peRed,
                                                 palettes.GetLogPalette(4)->palPalEntry[157].peGreen,
@@ -118,7 +121,7 @@ TEST_F(SCViewTest, CopperScaleWinsAndGreyBackgroundsAreReported)
 {
     scales.greyScaleOnSidescan = 1;
     scales.copperOnSidescan = 1;
-    TestView v;
+    TestView v(context);
     v.sideScan = 1;
     Background(v, 4);
     EXPECT_EQ(v.GetColourTable()[160], qRgb(0xFE, 0xC7, 0x6B));
@@ -136,7 +139,7 @@ TEST_F(SCViewTest, CopperScaleWinsAndGreyBackgroundsAreReported)
 
 TEST_F(SCViewTest, SurfaceFollowsTheSizeAndKeepsItsTable)
 {
-    TestView v;
+    TestView v(context);
     QResizeEvent early(QSize(40, 30), QSize());
     QCoreApplication::sendEvent(&v, &early);
     EXPECT_EQ(v.GetWidth(), 40);
@@ -163,7 +166,7 @@ TEST_F(SCViewTest, SurfaceFollowsTheSizeAndKeepsItsTable)
 
 TEST_F(SCViewTest, GreyDrawingWritesExactIndices)
 {
-    TestView v;
+    TestView v(context);
     QResizeEvent size(QSize(64, 48), QSize());
     QCoreApplication::sendEvent(&v, &size);
     v.Init();

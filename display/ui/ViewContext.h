@@ -1,0 +1,59 @@
+// What the views of the display reach beyond their document, and what a
+// channel frame hands to the documents and views it makes. The program
+// gives each frame its context, so a view reaches only what its own program
+// gave it. A context without a role has the role's defaults: what a view
+// alone needs (tests, benchmarks).
+#pragma once
+
+#include "base/ModelCodes.h"
+#include "display/DisplayContext.h"
+#include "platform/WinTypes.h"
+
+class CExternalDepth;
+class CGeographicInfo;
+
+// The application's side-scan colour choices.
+struct SSideScanScales
+{
+    int greyScaleOnSidescan = 0;
+    int copperOnSidescan = 0;
+};
+
+// What a view asks of the main window and the application around it.
+class IViewHost
+{
+public:
+    virtual ~IViewHost() = default;
+    // The view's message window joins (true) or leaves the windows that the
+    // main window's colour broadcasts reach.
+    virtual void RegisterView(HWND view, bool add) {}
+    // The depth row's colour bar picks a colour scheme of the main window.
+    virtual void ApplyColourScheme(int scheme) {}
+    // Read at every palette message of a side-scan echogram.
+    virtual SSideScanScales GetSideScanScales() const { return {}; }
+    // Colour depth of the display in bits; above 8 the main window hands
+    // palettes. By default the primary screen's.
+    virtual int GetDisplayDepth() const;
+};
+
+struct SViewContext
+{
+    SounderModel model = SounderModel::QY310;
+    IViewHost* host = nullptr;
+    // The external depth table, where a side-looking partner leaves its
+    // samples; none: a side-looking echogram has no second side.
+    const CExternalDepth* externalDepth = nullptr;
+    // The geographic history, which keeps as many pings as the widest
+    // echogram shows; none: there is no history to size.
+    CGeographicInfo* geographicHistory = nullptr;
+
+    // The host, or its defaults when the context has none.
+    IViewHost& Host() const;
+};
+
+// What a channel frame hands on to the documents and views it makes.
+struct SFrameContext
+{
+    SDisplayContext documents;
+    SViewContext views;
+};

@@ -1,0 +1,120 @@
+#include "program/ProgramDisplay.h"
+
+#include "app/Pelmaris.h"
+#include "app/ui/MainFrame.h"
+#include "program/ProgramChannelLinks.h"
+#include "sensors/Environment.h"
+#include "sensors/ExternalDepth.h"
+#include "sensors/GeographicInfo.h"
+
+namespace app {
+
+CProgramDisplay::CProgramDisplay(CPelmaris& application, CEnvironment& environment, CExternalDepth& externalDepth,
+                                 CGeographicInfo& geographic, CProgramChannelLinks& channelLinks,
+                                 const PingerLink& pingerMode)
+    : m_application(application),
+      m_environment(environment),
+      m_externalDepth(externalDepth),
+      m_geographic(geographic),
+      m_channelLinks(channelLinks),
+      m_pingerMode(pingerMode)
+{}
+
+void CProgramDisplay::SetMainFrame(CMainFrame* frame)
+{
+    m_frame = frame;
+}
+
+SFrameContext CProgramDisplay::FrameContext(SounderModel model)
+{
+    SFrameContext context;
+    context.documents.model = model;
+    context.documents.echogramHost = this;
+    context.documents.externalDepth = this;
+    context.documents.depthHost = this;
+    context.documents.echogramDialogs = &m_echogramDialogs;
+    context.views.model = model;
+    context.views.host = this;
+    context.views.externalDepth = &m_externalDepth;
+    // The echogram views size the history by the pings they show.
+    context.views.geographicHistory = &m_geographic;
+    return context;
+}
+
+bool CProgramDisplay::GetFixedInterval(double& seconds) const
+{
+    if (!m_application.fixedInterval)
+        return false;
+    seconds = m_application.fixedIntervalTime;
+    return true;
+}
+
+double CProgramDisplay::GetSoundVelocity() const
+{
+    return m_environment.GetSoundVelocity();
+}
+
+double CProgramDisplay::GetLevelTime() const
+{
+    return m_application.levelTime.load();
+}
+
+void CProgramDisplay::SetApplicationEchogramValue(int type)
+{
+    m_application.SetEchogramValue(type);
+}
+
+bool CProgramDisplay::GetSourceDepth(const std::string& name, double& depth) const
+{
+    return m_externalDepth.GetSourceDepth(name, depth);
+}
+
+std::vector<SExternalSource> CProgramDisplay::GetSources() const
+{
+    std::vector<SExternalSource> sources;
+    for (int n = 0; n < CExternalDepth::kSources; ++n) {
+        SExternalSource source;
+        source.depth = m_externalDepth.GetSourceDepth(n, source.name);
+        sources.push_back(std::move(source));
+    }
+    return sources;
+}
+
+void CProgramDisplay::SetSlantOffset(double offset)
+{
+    m_externalDepth.SetSlantOffset(offset);
+}
+
+void CProgramDisplay::PublishPartner(const std::string& name, double range, int rows, int side, int type, bool)
+{
+    m_channelLinks.PublishPartnerWindow(name, range, rows, side, type);
+}
+
+bool CProgramDisplay::GetPingerDepth(double& depth) const
+{
+    return m_pingerMode->GetPingerDepth(depth);
+}
+
+void CProgramDisplay::RegisterView(HWND view, bool add)
+{
+    if (!m_frame)
+        return;
+    if (add)
+        m_frame->AddDescendant(view);
+    else
+        m_frame->RemoveDescendant(view);
+}
+
+void CProgramDisplay::ApplyColourScheme(int scheme)
+{
+    if (m_frame)
+        m_frame->ApplyColourScheme(scheme);
+}
+
+SSideScanScales CProgramDisplay::GetSideScanScales() const
+{
+    // Read at every palette change, so the View menu's choices apply at once.
+    return {m_application.GetGreyScaleOnSidescan(), m_application.GetCopperOnSidescan()};
+}
+
+}  // namespace app

@@ -1,0 +1,73 @@
+// What the display's documents and views reach of the running program: the
+// application's display modes and side-scan colours, the water model's sound
+// speed, the external depth table and the channels' partner windows, pinger
+// mode's depth, the main frame's colour broadcasts and colour schemes, and
+// the echogram dialogs. The program hands its frames one context of these, made when a
+// layout is built, once the model is known.
+#pragma once
+
+#include "display/ui/EchogramDialogs.h"
+#include "display/ui/ViewContext.h"
+#include "program/AbsentRoles.h"
+#include "program/Link.h"
+
+#include <QPointer>
+
+class CEnvironment;
+class CExternalDepth;
+class CGeographicInfo;
+
+namespace app {
+
+class CMainFrame;
+class CPelmaris;
+class CProgramChannelLinks;
+
+class CProgramDisplay final : public IEchogramHost, public IExternalDepthExchange, public IDepthHost, public IViewHost
+{
+public:
+    using PingerLink = TLink<IPingerLink, CAbsentPingerLink>;
+    CProgramDisplay(CPelmaris& application, CEnvironment& environment, CExternalDepth& externalDepth,
+                    CGeographicInfo& geographic, CProgramChannelLinks& channelLinks, const PingerLink& pingerMode);
+    CProgramDisplay(const CProgramDisplay&) = delete;
+    CProgramDisplay& operator=(const CProgramDisplay&) = delete;
+
+    // The main frame whose broadcasts reach the views; the views outlive a
+    // frame that has gone without reaching it.
+    void SetMainFrame(CMainFrame* frame);
+    // What the frames of a layout hand their documents and views.
+    SFrameContext FrameContext(SounderModel model);
+
+    // IEchogramHost
+    bool GetFixedInterval(double& seconds) const override;
+    double GetSoundVelocity() const override;
+    double GetLevelTime() const override;
+    void SetApplicationEchogramValue(int type) override;
+    // The pinger mode is not built yet: IsPingerMode keeps its default.
+
+    // IExternalDepthExchange
+    bool GetSourceDepth(const std::string& name, double& depth) const override;
+    std::vector<SExternalSource> GetSources() const override;
+    void SetSlantOffset(double offset) override;
+    void PublishPartner(const std::string& name, double range, int rows, int side, int type, bool slant) override;
+
+    // IDepthHost: the alarms keep their default, the status bar.
+    bool GetPingerDepth(double& depth) const override;
+
+    // IViewHost
+    void RegisterView(HWND view, bool add) override;
+    void ApplyColourScheme(int scheme) override;
+    SSideScanScales GetSideScanScales() const override;
+
+private:
+    CPelmaris& m_application;
+    CEnvironment& m_environment;
+    CExternalDepth& m_externalDepth;
+    CGeographicInfo& m_geographic;
+    CProgramChannelLinks& m_channelLinks;
+    const PingerLink& m_pingerMode;
+    QPointer<CMainFrame> m_frame;
+    displayui::CEchogramDialogs m_echogramDialogs;
+};
+
+}  // namespace app
