@@ -10,10 +10,12 @@
 #include "transceivers/TransceiverOwner.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <random>
+#include <string_view>
 
 namespace {
 
@@ -703,53 +705,78 @@ void CQY42::ReceiveSamples()
     }
 }
 
-void CQY42::HandleDatagram(const BYTE* data, std::size_t size)
+// The unit's datagrams by their code. Each handler reads its own fields and
+// refuses a datagram too short for them.
+struct CQY42::DatagramRow
 {
-    const std::string code = qy42::CodeOf(data, size);
-    if (code == "RSD#") {
-        int result = m_ring->WriteSamples(data, size);
-        for (int tries = 0; result == CSampleRingBuffer::kOverrun && tries < 11 && !m_stop.load(); ++tries) {
-            Pause(m_options.ringRetryMs);
-            result = m_ring->WriteSamples(data, size);
-        }
-        if (result == CSampleRingBuffer::kPingComplete)
-            ++m_pingsInRing;
-        m_lastSampleTick = CFileTime::MonotonicMs();
-        m_timeouts = 0;
-        return;
-    }
-    if (CFileTime::MonotonicMs() - m_lastSampleTick > 1000) {
-        CountTimeout();
-        m_lastSampleTick = CFileTime::MonotonicMs();
-    }
-    if (code == "ACI") {
-        if (auto a = qy42::ReadAuxiliaryInput(data, size))
-            HandleAuxiliaryInput(*a);
-    } else if (code == "INFO") {
-        if (auto info = qy42::ReadInformation(data, size)) {
-            if (!m_ready.load() && (info->type == 3 || info->type == 4))
-                m_timeouts = 0;
-            HandleInformation(*info, size);
-        }
-    } else if (code == "DCSA") {
-        m_statusRequested = false;
-    } else if (code == "VA") {
-        if (auto a = qy42::ReadVersionAnswer(data, size))
-            HandleVersionAnswer(*a);
-    } else if (code == "TSS#") {
-        m_ring->ModifyPingRecord(m_ring->GetWriteSlot(),
-                                 [](CSampleRingBuffer::PingRecord& p) { p.triggerStatusSeen = 1; });
-        m_ring->NextPing();
-    }
+    std::string_view code;
+    // Sample data: proof that the unit is alive, which every other datagram
+    // is checked against for a silence.
+    bool samples;
+    void (CQY42::*handle)(const BYTE* data, std::size_t size);
+};
+
+const CQY42::DatagramRow* CQY42::FindDatagram(const std::string& code)
+{
+    static constexpr std::array<DatagramRow, 6> kRows = {{
+        {"RSD#", true, &CQY42::HandleSamples},         // sample data
+        {"ACI", false, &CQY42::HandleAuxiliaryInput},  // analog and event inputs
+        {"INFO", false, &CQY42::HandleInformation},    // information message
+        {"DCSA", false, &CQY42::HandleStatus},         // status answer
+        {"VA", false, &CQY42::HandleVersionAnswer},    // version answer
+        {"TSS#", false, &CQY42::HandleTriggerStatus},  // trigger status
+    }};
+    const auto row = std::find_if(kRows.begin(), kRows.end(), [&](const DatagramRow& r) { return r.code == code; });
+    return row == kRows.end() ? nullptr : &*row;
 }
 
-void CQY42::HandleVersionAnswer(const qy42::VersionAnswer& a)
+void CQY42::HandleDatagram(const BYTE* data, std::size_t size)
 {
+    const DatagramRow* row = FindDatagram(qy42::CodeOf(data, size));
+    if (!row || !row->samples) {
+        if (CFileTime::MonotonicMs() - m_lastSampleTick > 1000) {
+            CountTimeout();
+            m_lastSampleTick = CFileTime::MonotonicMs();
+        }
+    }
+    if (row)
+        (this->*row->handle)(data, size);
+}
+
+void CQY42::HandleSamples(const BYTE* data, std::size_t size)
+{
+    int result = m_ring->WriteSamples(data, size);
+    for (int tries = 0; result == CSampleRingBuffer::kOverrun && tries < 11 && !m_stop.load(); ++tries) {
+        Pause(m_options.ringRetryMs);
+        result = m_ring->WriteSamples(data, size);
+    }
+    if (result == CSampleRingBuffer::kPingComplete)
+        ++m_pingsInRing;
+    m_lastSampleTick = CFileTime::MonotonicMs();
+    m_timeouts = 0;
+}
+
+void CQY42::HandleTriggerStatus(const BYTE*, std::size_t)
+{
+    m_ring->ModifyPingRecord(m_ring->GetWriteSlot(), [](CSampleRingBuffer::PingRecord& p) { p.triggerStatusSeen = 1; });
+    m_ring->NextPing();
+}
+
+void CQY42::HandleStatus(const BYTE*, std::size_t)
+{
+    m_statusRequested = false;
+}
+
+void CQY42::HandleVersionAnswer(const BYTE* data, std::size_t size)
+{
+    const auto a = qy42::ReadVersionAnswer(data, size);
+    if (!a)
+        return;
     {
         std::lock_guard<std::mutex> lock(m_textLock);
-        m_version = a.version;
+        m_version = a->version;
     }
-    if (a.refused) {
+    if (a->refused) {
         // A unit that refuses is never used again: nothing more is sent to
         // it and the receive thread ends; the socket closes after the join.
         // The beep comes first: whoever waits for the refusal may go on
@@ -764,11 +791,16 @@ void CQY42::HandleVersionAnswer(const qy42::VersionAnswer& a)
     m_waitCv.notify_all();
 }
 
-void CQY42::HandleAuxiliaryInput(const qy42::AuxiliaryInput& a)
+void CQY42::HandleAuxiliaryInput(const BYTE* data, std::size_t size)
 {
+    // "ACI": 8 sample number, 12 flags (bit 1 the event input), 16/20/24
+    // the motion sensor's voltages, 28 the thermistor's resistance (ohms).
+    const auto a = qy42::ReadAuxiliaryInput(data, size);
+    if (!a)
+        return;
     // The sample number counts from the ping's transmit instant, so the
     // motion belongs to the ping start plus that offset.
-    const double offset = static_cast<double>(a.sampleNumber) * m_samplePeriod.load() * 1e7;
+    const double offset = static_cast<double>(a->sampleNumber) * m_samplePeriod.load() * 1e7;
     const int slot = m_ring->GetWriteSlot();
     std::uint64_t start = m_ring->GetPingRecord(slot).startTime;
     if (start == 0)  // between pings: the one that just ended
@@ -776,14 +808,20 @@ void CQY42::HandleAuxiliaryInput(const qy42::AuxiliaryInput& a)
     if (start != 0 && std::isfinite(offset) && offset >= 0.0)
         m_lastMotionTime = start + static_cast<std::uint64_t>(offset);
     // The operator's event key on the unit: one numbered event per press.
-    const bool closed = (a.flags & 0x02) != 0;
+    const bool closed = (a->flags & 0x02) != 0;
     if (m_eventInput.exchange(closed) != closed && closed)
         ::PostMessage(::GetMainWindow(), WM_COMMAND, ID_EVENT_ANNOTATION, 0);
     ++m_auxiliaryInputs;
 }
 
-void CQY42::HandleInformation(const qy42::Information& info, std::size_t size)
+void CQY42::HandleInformation(const BYTE* data, std::size_t size)
 {
+    const auto read = qy42::ReadInformation(data, size);
+    if (!read)
+        return;
+    const qy42::Information& info = *read;
+    if (!m_ready.load() && (info.type == 3 || info.type == 4))
+        m_timeouts = 0;
     {
         std::lock_guard<std::mutex> lock(m_textLock);
         m_informationLog += Format("QY42 INFORMATION MESSAGES: \r\n\tLength: %i \r\n\tID: %s \r\n\tType: %u "

@@ -170,10 +170,15 @@ private:
     void CompletePing();
     void ReceiveSamples();
     void DataThreadLoop();
+    struct DatagramRow;
+    static const DatagramRow* FindDatagram(const std::string& code);
     void HandleDatagram(const BYTE* data, std::size_t size);
-    void HandleInformation(const qy42::Information& info, std::size_t size);
-    void HandleVersionAnswer(const qy42::VersionAnswer& answer);
-    void HandleAuxiliaryInput(const qy42::AuxiliaryInput& input);
+    void HandleSamples(const BYTE* data, std::size_t size);
+    void HandleAuxiliaryInput(const BYTE* data, std::size_t size);
+    void HandleInformation(const BYTE* data, std::size_t size);
+    void HandleStatus(const BYTE* data, std::size_t size);
+    void HandleVersionAnswer(const BYTE* data, std::size_t size);
+    void HandleTriggerStatus(const BYTE* data, std::size_t size);
     void CountTimeout();
     bool Pause(int ms);
     void TakeEnvironment(StructChannelParameters& record);
