@@ -177,7 +177,6 @@ std::unique_ptr<IMainFrame> CProgram::MakeMainFrame(unsigned menuId)
     // The model is chosen by now: the frame is made from its menu.
     const SounderModel model = m_application.GetSounderType();
     m_environment.SetModelCode(model);
-    CTransceiver::SetModelCode(model);
     auto frame = std::make_unique<CMainFrame>(m_application, menuId);
     ConnectFrame(*frame);
     return frame;

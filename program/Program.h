@@ -44,8 +44,8 @@
 #include "sensors/GeographicInfo.h"
 #include "sensors/NmeaDecoder.h"
 #include "sounder/OperationControl.h"
-#include "transceivers/QY42.h"
 #include "transceivers/TransceiverInstallation.h"
+#include "transceivers/UnitTimings.h"
 
 #include <functional>
 #include <memory>
@@ -75,8 +75,8 @@ public:
         // Listen for a second start's hand-over and the exit message (off in
         // tests, which run several programs in one process).
         bool singleInstance = true;
-        // The network units' timings; its hooks are the program's own.
-        CQY42::Options unitTimings;
+        // The waits of the network units' drivers.
+        UnitTimings unitTimings;
         // The sounder's workers wait this long before the first ping.
         int workerStartDelayMs = 1000;
         // The recorder's settings dialog ("Store..."): edits the values,

@@ -66,6 +66,8 @@ public:
     // partner's channel fetches that many samples over that range and hands
     // them back under its name.
     void PublishPartnerWindow(const std::string& name, double range, int rows, int side, int echogramType);
+    // The motion sensor the channels ask, which the units may ask too.
+    IMotionSensor& MotionSensor() { return *m_motion; }
 
     SounderModel GetModel() const override;
     bool GetFixedRangeTime(double& seconds) const override;

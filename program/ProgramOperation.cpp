@@ -55,6 +55,7 @@ void CProgramOperation::Init()
     context.installation = &installation;
     context.host = &m_program.SounderHost();
     context.model = model;
+    context.transceiverTypes = &m_program.SounderHost().TransceiverTypes();
     context.workerStartDelayMs = m_program.GetOptions().workerStartDelayMs;
     if (!application.GetAdapterList().empty())
         context.adapterAddress = application.GetAdapterList().front();

@@ -12,10 +12,7 @@
 #include "recording/Replay.h"
 #include "recording/Store.h"
 #include "recording/ui/StoreDialog.h"
-#include "transceivers/UnitSearchWait.h"
-#include "transceivers/ui/SearchNVU.h"
-
-#include <QApplication>
+#include "transceivers/UnitTimings.h"
 
 #include <array>
 
@@ -28,6 +25,7 @@ constexpr UINT kRunStore = WM_USER + 1;
 
 CSounderHost::CSounderHost(CProgram& program)
     : m_program(program),
+      m_transceiverServices(program),
       m_replayHost(program),
       m_rawDataOutput(program.Links(), "sounder host: raw-data output", kQYModels)
 {}
@@ -40,10 +38,7 @@ CSounderHost::~CSounderHost()
 
 void CSounderHost::Init()
 {
-    m_unitSearch =
-        std::make_unique<CUnitSearchWait>([this](const std::string& text, const std::function<bool()>& done) {
-            return CSearchNVU::RunWait(text, done, m_program.Frame());
-        });
+    m_transceiverServices.Init();
     // A replay started to save data asks for "Store..." from its ping-data
     // thread; the dialog runs here, on the user-interface thread.
     m_storeRequests = CreateMessageWindow([this](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
@@ -83,31 +78,12 @@ void CSounderHost::OnStore()
                                    });
 }
 
-std::unique_ptr<CTransceiver> CSounderHost::CreateTransceiver(TransceiverType type, int index,
-                                                              const InstalledTransceiverInfo&, HKEY key)
+std::unique_ptr<CTransceiver> CSounderHost::CreateTransceiver(TransceiverType, int index,
+                                                              const InstalledTransceiverInfo& info, HKEY key)
 {
-    if (type != TransceiverType::QY42)
-        return nullptr;  // the other unit types are not built yet: the start is refused
     m_program.ChannelLinks().NewSounder();
-    CQY42::Options options = m_program.GetOptions().unitTimings;
-    options.channelLinks = &m_program.ChannelLinks();
-    // Called on this thread while the unit is made and on its data thread
-    // when it must be found again; the dialog runs here either way.
-    if (m_unitSearch)
-        options.waitForUnit = [wait = m_unitSearch.get()](const std::string& text, const std::function<bool()>& done) {
-            return wait->Wait(text, done);
-        };
-    // A passing loss: a status message (the ring reports at most one a second).
-    options.onLostSamples = [] { CStatus::PostStatusMessage(ids::LOST_SAMPLES); };
-    CEnvironment& environment = m_program.Environment();
-    options.soundVelocity = [&environment] { return environment.GetSoundVelocity(); };
-    options.absorption = [&environment](double frequency) { return environment.GetAbsorption(frequency); };
-    // From the unit's receive thread: the bell rings on this thread.
-    options.beep = [](unsigned, unsigned) {
-        QMetaObject::invokeMethod(
-            qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
-    };
-    return CQY42::Create(m_program.Installation(), index, key, options);
+    return m_transceiverTypes.Create(
+        {m_program.Installation(), index, info, key, m_transceiverServices, m_program.GetOptions().unitTimings});
 }
 
 std::unique_ptr<CTransceiver> CSounderHost::CreateReplay(const CReplayFileList* files, HKEY)

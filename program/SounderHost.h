@@ -7,12 +7,12 @@
 #include "program/AbsentRoles.h"
 #include "program/Link.h"
 #include "program/ProgramReplayHost.h"
+#include "program/ProgramTransceiverServices.h"
 #include "sounder/EchoSounderHost.h"
+#include "transceivers/TransceiverTypeTable.h"
 
 #include <memory>
 #include <string>
-
-class CUnitSearchWait;
 
 namespace app {
 
@@ -29,6 +29,10 @@ public:
     // Once the main frame exists: the search dialog of the network units
     // runs on this thread, and "Store..." requests of a replay reach it.
     void Init();
+    // The transceiver types the sounder may make, and what every unit it
+    // makes gets of the program.
+    CTransceiverTypeTable& TransceiverTypes() { return m_transceiverTypes; }
+    CProgramTransceiverServices& TransceiverServices() { return m_transceiverServices; }
     // "Store...": the recorder's settings dialog on the running sounder.
     void OnStore();
 
@@ -52,7 +56,8 @@ private:
     CProgram& m_program;
     // Outlive every transceiver that uses them: operation control deletes
     // the sounder before the program lets these go.
-    std::unique_ptr<CUnitSearchWait> m_unitSearch;
+    CTransceiverTypeTable m_transceiverTypes;
+    CProgramTransceiverServices m_transceiverServices;
     CProgramReplayHost m_replayHost;
     HWND m_storeRequests = 0;
     // What each recorder made sends its raw data to.

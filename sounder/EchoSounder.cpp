@@ -11,6 +11,7 @@
 #include "platform/NumberText.h"
 #include "transceivers/Transceiver.h"
 #include "transceivers/TransceiverInstallation.h"
+#include "transceivers/TransceiverTypeTable.h"
 
 #include <algorithm>
 #include <chrono>
@@ -183,18 +184,15 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
             m_transceivers.push_back(std::move(replay));
         }
     } else if (m_context.installation) {
+        const CTransceiverTypeTable& types =
+            m_context.transceiverTypes ? *m_context.transceiverTypes : CTransceiverTypeTable::Standard();
         const int count = m_context.installation->GetTransceiverCount();
         for (int i = 0; i < count; ++i) {
             const auto info = m_context.installation->GetTransceiverInfo(i);
             if (!info)
                 continue;
-            const SounderModel model = m_context.model;
-            const bool allowed =
-                (info->type != TransceiverType::HXU || model == SounderModel::QY210 || model == SounderModel::QY310) &&
-                (info->type != TransceiverType::NVU || model == SounderModel::QYNVU) &&
-                info->type >= TransceiverType::HXU && info->type <= TransceiverType::GEO;
             std::unique_ptr<CTransceiver> t;
-            if (allowed)
+            if (types.Allows(info->type, m_context.model))
                 t = m_host->CreateTransceiver(info->type, i, *info, key);
             if (!t) {
                 // A sounder without all its units would run on half its

@@ -35,6 +35,7 @@
 class CChannel;
 class CTransceiver;
 class CTransceiverInstallation;
+class CTransceiverTypeTable;
 class CReplayFileList;
 class CSequenceControl;
 class CMultiPulse;
@@ -114,6 +115,8 @@ public:
         // that runs alone (CNoEchoSounderHost).
         IEchoSounderHost* host = nullptr;
         SounderModel model = SounderModel::QY310;
+        // The types the model may use; null: the standard table.
+        const CTransceiverTypeTable* transceiverTypes = nullptr;
         std::string adapterAddress;      // PC address of the selected adapter
         std::string triggerDestination;  // set: the trigger datagram goes here
         WORD triggerPort = kTriggerPort;

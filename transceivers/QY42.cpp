@@ -4,10 +4,16 @@
 #include "engine/ChannelParameters.h"
 #include "engine/RawPower.h"
 #include "platform/FileTime.h"
-#include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
+#include "sensors/AnalogMotionInput.h"
+#include "sensors/ThermistorInput.h"
+#include "sensors/TrawlSource.h"
+#include "transceivers/HardwareStatusSink.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/TransceiverOwner.h"
+#include "transceivers/TransceiverServices.h"
+#include "transceivers/TransceiverTypeTable.h"
+#include "transceivers/UdpDatagramLink.h"
 
 #include <algorithm>
 #include <array>
@@ -45,19 +51,22 @@ long long RoundHalfAway(double x)
 }  // namespace
 
 CQY42::CQY42(const InstalledTransceiverInfo& info, const std::optional<TransceiverChannelRecord>& channel, HKEY key,
-             const Options& options)
-    : CTransceiver(options.channelLinks), m_info(info), m_capability(channel), m_options(options)
+             ITransceiverServices& services, const UnitTimings& timings, std::unique_ptr<IDatagramLink> link)
+    : CTransceiver(services),
+      m_info(info),
+      m_capability(channel),
+      m_services(services),
+      m_timings(timings),
+      m_link(std::move(link))
 {
     m_powerWords.resize(kMaxPingSamples);
     m_power.resize(kMaxPingSamples);
     if (info.type != TransceiverType::QY42)
-        return;
-    m_unit = SocketAddress(info.unitAddress, options.unitPort);
-    if (!OpenLink())
+        m_link.reset();  // a unit of another type is never spoken to
+    if (!m_link)
         return;
     m_ring = std::make_unique<CSampleRingBuffer>(1, CSampleRingBuffer::kDefaultReaderMargin);
-    if (m_options.onLostSamples)
-        m_ring->SetLostSamplesHandler(m_options.onLostSamples);
+    m_ring->SetLostSamplesHandler([&services] { services.OnLostSamples(); });
     m_receiveThread = std::thread([this] { ReceiveSamples(); });
 
     const std::uint32_t a = info.unitAddress;
@@ -77,66 +86,47 @@ CQY42::CQY42(const InstalledTransceiverInfo& info, const std::optional<Transceiv
 
 CQY42::~CQY42()
 {
-    // Wake every wait first, then join, and only then close the sockets the
-    // threads were waiting on: a close alone does not wake a waiting thread.
+    // Wake every wait first, then join, and only then let the link go: the
+    // threads were waiting on it, and a close alone does not wake a wait.
     m_stop = true;
-    m_stopEvent->Set();
+    if (m_link)
+        m_link->Stop();
     m_waitCv.notify_all();
     if (m_dataThread.joinable())
         m_dataThread.join();
     if (m_receiveThread.joinable())
         m_receiveThread.join();
-    if (m_ready.load() && !m_refused.load()) {
-        CSocket fresh;
-        if (fresh.Create(CSocket::Udp))
-            fresh.SendTo(qy42::Halt().data(), qy42::Halt().size(), m_unit, 100);
-    }
-    m_data.Close();
-    m_command.Close();
+    if (m_link && m_ready.load() && !m_refused.load())
+        m_link->Send(IDatagramLink::kParting, qy42::Halt().data(), qy42::Halt().size());
+    m_link.reset();
     m_channels.clear();
     m_channel.reset();
 }
 
-std::unique_ptr<CTransceiver> CQY42::Create(CTransceiverInstallation& installation, int index, HKEY key,
-                                            const Options& options)
+std::unique_ptr<CTransceiver> CQY42::Create(const TransceiverConstruction& c)
 {
-    if (index < 0)
+    if (c.index < 0)
         return nullptr;
-    const auto info = installation.GetTransceiverInfo(index);
+    const auto info = c.installation.GetTransceiverInfo(c.index);
     if (!info || info->type != TransceiverType::QY42)
         return nullptr;
-    return std::make_unique<CQY42>(*info, installation.GetTransceiverChannel(index, 0), key, options);
-}
-
-bool CQY42::OpenLink()
-{
-    auto fail = [](const std::string& text) {
-        MessageBox(0, text, "QY42", MB_OK | MB_ICONERROR);
-        return false;
-    };
-    if (!m_command.Create(CSocket::Udp))
-        return fail(Format("QY42 UDP/IP socket failed (%d)", m_command.LastError()));
-    if (!m_command.SetReceiveBufferSize(32000000))
-        return fail(Format("QY42 UDP/IP socket option setting failed (%d)", m_command.LastError()));
-    if (!m_data.Create(CSocket::Udp))
-        return fail("QY42 UDP/IP socket creation failed");
-    m_command.SetStopEvent(m_stopEvent);
-    m_data.SetStopEvent(m_stopEvent);
-    return true;
+    return std::make_unique<CQY42>(*info, c.installation.GetTransceiverChannel(c.index, 0), c.key, c.services,
+                                   c.timings,
+                                   CUdpDatagramLink::Open(SocketAddress(info->unitAddress, qy42::kUnitPort), "QY42"));
 }
 
 bool CQY42::SendCommand(const qy42::Bytes& t)
 {
-    if (m_refused.load() || !m_command.IsOpen())
+    if (m_refused.load() || !m_link)
         return false;
-    return m_command.SendTo(t.data(), t.size(), m_unit, 100) == static_cast<int>(t.size());
+    return m_link->Send(IDatagramLink::kCommand, t.data(), t.size());
 }
 
 bool CQY42::SendData(const qy42::Bytes& t)
 {
-    if (m_refused.load() || !m_data.IsOpen())
+    if (m_refused.load() || !m_link)
         return false;
-    return m_data.SendTo(t.data(), t.size(), m_unit, 100) == static_cast<int>(t.size());
+    return m_link->Send(IDatagramLink::kData, t.data(), t.size());
 }
 
 bool CQY42::SendVersionRequest(DWORD token)
@@ -154,15 +144,13 @@ bool CQY42::WaitForUnit()
 {
     auto done = [this] { return m_versionAnswered.load() || m_refused.load() || m_stop.load(); };
     m_waiting = true;
-    bool answered;
-    if (m_options.waitForUnit) {
-        answered = m_options.waitForUnit(m_waitText, done);
-    } else {
+    std::optional<bool> answered = m_services.WaitForUnit(m_waitText, done);
+    if (!answered) {
         std::unique_lock<std::mutex> lock(m_waitLock);
-        answered = m_waitCv.wait_for(lock, std::chrono::milliseconds(m_options.unitWaitMs), done);
+        answered = m_waitCv.wait_for(lock, std::chrono::milliseconds(m_timings.unitWaitMs), done);
     }
     m_waiting = false;
-    return answered && m_versionAnswered.load() && !m_stop.load();
+    return *answered && m_versionAnswered.load() && !m_stop.load();
 }
 
 double CQY42::SelectSampleInterval(const StructChannelParameters& r)
@@ -191,16 +179,10 @@ void CQY42::TakeEnvironment(StructChannelParameters& r)
 {
     // A value the environment cannot give (none yet, or not a number) keeps
     // the last good one: a sample distance of 0 would stall the channel.
-    if (m_options.soundVelocity) {
-        const double v = m_options.soundVelocity();
-        if (std::isfinite(v) && v > 0.0)
-            m_soundVelocity = v;
-    }
-    if (m_options.absorption) {
-        const double a = m_options.absorption(r.frequency);
-        if (std::isfinite(a) && a >= 0.0)
-            r.absorption = a;
-    }
+    if (const std::optional<double> v = m_services.GetSoundVelocity(); v && std::isfinite(*v) && *v > 0.0)
+        m_soundVelocity = *v;
+    if (const std::optional<double> a = m_services.GetAbsorption(r.frequency); a && std::isfinite(*a) && *a >= 0.0)
+        r.absorption = *a;
 }
 
 bool CQY42::CreateChannels(HKEY key)
@@ -337,7 +319,7 @@ void CQY42::ConfigureTransmit()
                                                r.transceiverMode == kPassive, tf);
     s.channel = 0;
     SendData(qy42::TransmitParameters(s));
-    Pause(m_options.transmitDelayMs);
+    Pause(m_timings.transmitDelayMs);
     SendData(qy42::PulseConfigure(static_cast<float>(r.gain), s.effectivePulseLength));
     m_ring->ModifyPingRecord(m_ring->GetWriteSlot(), [](CSampleRingBuffer::PingRecord& p) { p.firstBlockPending = 1; });
 }
@@ -491,11 +473,11 @@ void CQY42::DataThreadLoop()
 void CQY42::CheckLink()
 {
     if (m_programming.load()) {
-        Pause(m_options.stepDelayMs);
+        Pause(m_timings.stepDelayMs);
         return;
     }
     if (!m_ring || m_refused.load()) {
-        Pause(m_options.stepDelayMs);
+        Pause(m_timings.stepDelayMs);
         return;
     }
     m_ring->Reset();
@@ -503,7 +485,7 @@ void CQY42::CheckLink()
     m_syncSeen = false;
     m_receiveConfigured = false;
     if (!SendVersionRequest(RandomToken()) && !m_setupDone.load()) {
-        Pause(m_options.stepDelayMs);
+        Pause(m_timings.stepDelayMs);
         return;
     }
     if (m_setupDone.load() && !m_versionAnswered.load()) {
@@ -513,15 +495,15 @@ void CQY42::CheckLink()
         }
     }
     SendCommand(qy42::Halt());
-    if (!Pause(m_options.stepDelayMs))
+    if (!Pause(m_timings.stepDelayMs))
         return;
     if (!SendCommand(qy42::HaltClear()))
         return;
-    if (!Pause(m_options.stepDelayMs))
+    if (!Pause(m_timings.stepDelayMs))
         return;
     if (!SendCommand(qy42::ReceiveConfigure()))
         return;
-    if (!Pause(m_options.setupDelayMs))
+    if (!Pause(m_timings.setupDelayMs))
         return;
     SendCommand(qy42::SetupComplete());
     // Nothing of a ping from before the set-up will come any more.
@@ -641,6 +623,9 @@ void CQY42::ProcessPing(std::uint64_t pingTime)
 {
     if (m_stop.load() || !m_channel)
         return;
+    std::uint32_t header[8];
+    GetTrawlHeader(header);
+    m_channel->SetInputHeader(header);
     m_channel->AddPing(pingTime);
 }
 
@@ -664,8 +649,8 @@ void CQY42::CountTimeout()
         ++m_placeholders;
     }
     if (m_timeouts > 10) {
-        if (!m_options.timeoutLogPath.empty()) {
-            if (FILE* f = std::fopen(m_options.timeoutLogPath.c_str(), "a")) {
+        if (!m_timings.timeoutLogPath.empty()) {
+            if (FILE* f = std::fopen(m_timings.timeoutLogPath.c_str(), "a")) {
                 std::fprintf(f, "Sample requsted %i recived %i\n", static_cast<int>(slot.samplesRequested),
                              static_cast<int>(slot.samplesReceived));
                 std::fclose(f);
@@ -689,17 +674,18 @@ void CQY42::ReceiveSamples()
     while (!m_stop.load() && !m_refused.load()) {
         if (m_waiting.load())
             SendVersionRequest(RandomToken());
-        SocketAddress from;
-        const int n = m_command.ReceiveFrom(buffer.data(), buffer.size(), &from, m_options.receiveWaitMs);
-        if (n == CSocket::kTimeout) {
+        const int n = m_link->Receive(buffer.data(), buffer.size(), m_timings.receiveWaitMs);
+        if (n == IDatagramLink::kTimeout) {
             CountTimeout();
             continue;
         }
+        // Only the unit speaks on this road; an oversized datagram is cut
+        // and therefore not what it claims to be.
+        if (n == IDatagramLink::kForeign)
+            continue;
         if (n < 0)
             break;
-        // Only the unit speaks on this socket; an oversized datagram is cut
-        // and therefore not what it claims to be.
-        if (from.ip != m_unit.ip || static_cast<std::size_t>(n) > qy42::kMaxReceived)
+        if (static_cast<std::size_t>(n) > qy42::kMaxReceived)
             continue;
         HandleDatagram(buffer.data(), static_cast<std::size_t>(n));
     }
@@ -747,7 +733,7 @@ void CQY42::HandleSamples(const BYTE* data, std::size_t size)
 {
     int result = m_ring->WriteSamples(data, size);
     for (int tries = 0; result == CSampleRingBuffer::kOverrun && tries < 11 && !m_stop.load(); ++tries) {
-        Pause(m_options.ringRetryMs);
+        Pause(m_timings.ringRetryMs);
         result = m_ring->WriteSamples(data, size);
     }
     if (result == CSampleRingBuffer::kPingComplete)
@@ -762,9 +748,10 @@ void CQY42::HandleTriggerStatus(const BYTE*, std::size_t)
     m_ring->NextPing();
 }
 
-void CQY42::HandleStatus(const BYTE*, std::size_t)
+void CQY42::HandleStatus(const BYTE* data, std::size_t size)
 {
     m_statusRequested = false;
+    m_services.HardwareStatus().ShowStatus(data, size);
 }
 
 void CQY42::HandleVersionAnswer(const BYTE* data, std::size_t size)
@@ -778,18 +765,31 @@ void CQY42::HandleVersionAnswer(const BYTE* data, std::size_t size)
     }
     if (a->refused) {
         // A unit that refuses is never used again: nothing more is sent to
-        // it and the receive thread ends; the socket closes after the join.
+        // it and the receive thread ends; the link closes after the join.
         // The beep comes first: whoever waits for the refusal may go on
         // as soon as it is marked.
-        if (!m_refused.load() && m_options.beep)
-            m_options.beep(1000, 2000);
+        if (!m_refused.load())
+            m_services.Beep(1000, 2000);
         m_refused = true;
         m_ready = false;
     } else {
         m_versionAnswered = true;
     }
     m_waitCv.notify_all();
+    m_services.HardwareStatus().FormatStatus(data, size);
 }
+
+namespace {
+
+// A motion voltage in hundredths of a volt, truncated; a value outside the
+// 16 bits (or not a number) is cut to them.
+std::int16_t Hundredths(float volts)
+{
+    const double v = std::isfinite(volts) ? static_cast<double>(volts) * 100.0 : 0.0;
+    return static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0));
+}
+
+}  // namespace
 
 void CQY42::HandleAuxiliaryInput(const BYTE* data, std::size_t size)
 {
@@ -805,8 +805,15 @@ void CQY42::HandleAuxiliaryInput(const BYTE* data, std::size_t size)
     std::uint64_t start = m_ring->GetPingRecord(slot).startTime;
     if (start == 0)  // between pings: the one that just ended
         start = m_ring->GetPingRecord(slot - 1).startTime;
-    if (start != 0 && std::isfinite(offset) && offset >= 0.0)
-        m_lastMotionTime = start + static_cast<std::uint64_t>(offset);
+    if (start != 0 && std::isfinite(offset) && offset >= 0.0) {
+        const std::uint64_t time = start + static_cast<std::uint64_t>(offset);
+        m_lastMotionTime = time;
+        // Before the first ping there is no time to give the voltages.
+        const AnalogMotionSample sample{time, Hundredths(a->motion[0]), Hundredths(a->motion[1]),
+                                        Hundredths(a->motion[2])};
+        m_services.AnalogMotion().AddAnalogSamples(m_info.transceiverId, &sample, 1);
+    }
+    m_services.Thermistor().SetResistance(m_info.transceiverId, a->thermistorOhms);
     // The operator's event key on the unit: one numbered event per press.
     const bool closed = (a->flags & 0x02) != 0;
     if (m_eventInput.exchange(closed) != closed && closed)

@@ -1,30 +1,30 @@
-// The single-channel network transceiver of installed type 3, driven over
-// UDP. A receive thread stores the unit's sample datagrams in the sample ring
-// buffer and handles its other datagrams; a data thread brings the unit
-// through its set-up sequence and turns each completed ping into power words
-// for the channel.
+// The single-channel network transceiver of installed type 3, driven over a
+// datagram link (UDP in the program). A receive thread stores the unit's
+// sample datagrams in the sample ring buffer and handles its other datagrams;
+// a data thread brings the unit through its set-up sequence and turns each
+// completed ping into power words for the channel.
 //
-// Threads: the receive thread waits on the command socket, the data thread
-// on a condition; both waits end when the object stops (the sockets share a
-// stop event), so the destructor wakes, joins and only then closes the
-// sockets. Flags shared between the threads are atomics. The wait for a unit
-// that has not answered goes through a hook the user interface installs (the
-// search dialog); without one the object waits on its own for a bounded time,
-// so a worker thread never opens a window.
+// Threads: the receive thread waits on the link, the data thread on a
+// condition; both waits end when the object stops (the link is stopped with
+// it), so the destructor wakes, joins and only then lets the link go. Flags
+// shared between the threads are atomics. The wait for a unit that has not
+// answered goes through the program's services (the search dialog); without
+// an operator to ask, the object waits on its own for a bounded time, so a
+// worker thread never opens a window.
 #pragma once
 
 #include "base/AppIds.h"
-#include "platform/Socket.h"
+#include "transceivers/DatagramLink.h"
 #include "transceivers/QY42Telegrams.h"
 #include "transceivers/SampleRingBuffer.h"
 #include "transceivers/Transceiver.h"
 #include "transceivers/TransceiverRecords.h"
+#include "transceivers/UnitTimings.h"
 
 #include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -33,7 +33,7 @@
 #include <vector>
 
 class CChannel;
-class CTransceiverInstallation;
+struct TransceiverConstruction;
 
 class CQY42 : public CTransceiver
 {
@@ -53,48 +53,22 @@ public:
         std::vector<float> imaginary = std::vector<float>(kMaxFilterLength);
     };
 
-    // What the hosting program lends the object. Times are in milliseconds;
-    // tests shorten them.
-    struct Options
-    {
-        std::uint16_t unitPort = qy42::kUnitPort;
-        int receiveWaitMs = 2000;
-        int stepDelayMs = 20;
-        int setupDelayMs = 1010;
-        int transmitDelayMs = 100;
-        int ringRetryMs = 20;
-        int unitWaitMs = 10000;  // bounded wait without a hook
-        std::string timeoutLogPath = "DEBUG_TimeOut.txt";
-        // Shows the search dialog with the wait text until done() is true
-        // or the operator gives up; answers false when cancelled. Called on
-        // the constructing thread and on the data thread.
-        std::function<bool(const std::string& text, const std::function<bool()>& done)> waitForUnit;
-        // Samples lost on the link (gap filling, placeholders).
-        std::function<void()> onLostSamples;
-        // The environment: sound velocity (m/s) and the absorption (dB/m)
-        // for a frequency (Hz); empty: 1500 m/s and the channel's own
-        // absorption. Asked when the channel is made and at every ping.
-        std::function<double()> soundVelocity;
-        std::function<double(double frequency)> absorption;
-        // The unit refused to be used (receive thread).
-        std::function<void(unsigned hz, unsigned ms)> beep;
-        // What the unit's channel needs of the program; null: it runs on its own.
-        IChannelLinks* channelLinks = nullptr;
-    };
-
     // Posted when the unit's event input closes.
     static constexpr UINT ID_EVENT_ANNOTATION = app::cmd::EVENT_ANNOTATION;
     static constexpr double kDefaultLoad = 68.0;  // ohms, when the installation gives none
     static constexpr double kReferenceLoad = 1000.0;
 
+    // link: the road to the unit; null (no road could be opened) leaves
+    // the object without threads and channels, as does a unit of another
+    // type.
     CQY42(const InstalledTransceiverInfo& info, const std::optional<TransceiverChannelRecord>& channel, HKEY key,
-          const Options& options);
+          ITransceiverServices& services, const UnitTimings& timings, std::unique_ptr<IDatagramLink> link);
     ~CQY42() override;
 
-    // Builds the object for an installed unit; null when the installation
-    // knows no such unit or it is of another type.
-    static std::unique_ptr<CTransceiver> Create(CTransceiverInstallation& installation, int index, HKEY key,
-                                                const Options& options);
+    // The type table's maker: the object for an installed unit, over UDP to
+    // the unit's address; null when the installation knows no such unit or
+    // it is of another type.
+    static std::unique_ptr<CTransceiver> Create(const TransceiverConstruction& construction);
 
     void Start(std::int64_t& duration) override;
     void PrepareTrigger(int& useSharedTrigger, int* triggerValue) override;
@@ -158,7 +132,9 @@ public:
     std::uint64_t GetAuxiliaryInputs() const { return m_auxiliaryInputs.load(); }
 
 private:
-    bool OpenLink();
+    struct DatagramRow;
+    static const DatagramRow* FindDatagram(const std::string& code);
+
     bool SendCommand(const qy42::Bytes& telegram);
     bool SendData(const qy42::Bytes& telegram);
     bool SendVersionRequest(DWORD token);
@@ -170,8 +146,6 @@ private:
     void CompletePing();
     void ReceiveSamples();
     void DataThreadLoop();
-    struct DatagramRow;
-    static const DatagramRow* FindDatagram(const std::string& code);
     void HandleDatagram(const BYTE* data, std::size_t size);
     void HandleSamples(const BYTE* data, std::size_t size);
     void HandleAuxiliaryInput(const BYTE* data, std::size_t size);
@@ -185,11 +159,9 @@ private:
 
     InstalledTransceiverInfo m_info;
     std::optional<TransceiverChannelRecord> m_capability;
-    Options m_options;
-    SocketAddress m_unit;
-    CSocket m_command;
-    CSocket m_data;
-    std::shared_ptr<CStopEvent> m_stopEvent = std::make_shared<CStopEvent>();
+    ITransceiverServices& m_services;
+    const UnitTimings m_timings;
+    std::unique_ptr<IDatagramLink> m_link;
     std::unique_ptr<CSampleRingBuffer> m_ring;
 
     std::atomic<bool> m_stop{false};

@@ -5,12 +5,16 @@
 #include "engine/ChannelParameters.h"
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
+#include "sensors/TrawlSource.h"
 #include "transceivers/TransceiverOwner.h"
+#include "transceivers/TransceiverServices.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -32,7 +36,13 @@ int PulseTableLength(const double* table)
 
 CTransceiver::CTransceiver() = default;
 
-CTransceiver::CTransceiver(IChannelLinks* channelLinks) : m_channelLinks(channelLinks) {}
+CTransceiver::CTransceiver(IChannelLinks* channelLinks) : CTransceiver(nullptr, channelLinks) {}
+
+CTransceiver::CTransceiver(ITransceiverServices& services) : CTransceiver(&services, services.ChannelLinks()) {}
+
+CTransceiver::CTransceiver(ITransceiverServices* services, IChannelLinks* channelLinks)
+    : m_services(services), m_channelLinks(channelLinks)
+{}
 
 CTransceiver::~CTransceiver() = default;
 
@@ -189,11 +199,25 @@ bool CTransceiver::TakeRequestedPosition(int& position)
     return true;
 }
 
+void CTransceiver::GetTrawlHeader(std::uint32_t words[8]) const
+{
+    TrawlRecord trawl;
+    if (m_services)
+        m_services->Trawl().GetTrawlData(trawl);
+    std::fill_n(words, 8, 0u);
+    CByteWriter w(words, 8 * sizeof(std::uint32_t));
+    w.I32(0, trawl.depthState);
+    w.F64(8, trawl.depth);
+    w.I32(16, trawl.openingState);
+    w.F64(24, trawl.opening);
+}
+
 void CTransceiver::ApplyPingerPulseLength(StructChannelParameters& r) const
 {
-    if (!s_pingerOn)
+    const std::optional<double> pinger = m_services ? m_services->GetPingerPulseLength() : std::nullopt;
+    if (!pinger)
         return;
-    const int i = FindTableIndex(s_pingerPulse / 2000.0, r.pulseLengthTable, 4);
+    const int i = FindTableIndex(*pinger / 2000.0, r.pulseLengthTable, 4);
     r.pulseLength = r.pulseLengthTable[i];
 }
 
@@ -227,7 +251,8 @@ void CTransceiver::ReadChannelSettings(StructChannelParameters& r)
     reg.GetDouble(r.key, "", "TrFixedDraft", r.fixedDraft, TRUE);
     reg.GetDouble(r.key, "", "TrVariableDraft", r.variableDraft, TRUE);
     r.fmPulse = 0;
-    if (s_modelCode == SounderModel::QYNVU) {
+    // Only the wide-band model's channels offer FM pulses.
+    if (m_services && m_services->GetModel() == SounderModel::QYNVU) {
         dw = 0;
         reg.GetDword(r.key, "", "bFMpulse", dw, TRUE);
         r.fmPulse = static_cast<int>(dw);

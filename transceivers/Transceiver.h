@@ -14,6 +14,7 @@
 #include <vector>
 
 class ITransceiverOwner;
+class ITransceiverServices;
 class IChannelLinks;
 class CChannel;
 struct ChannelParameters;
@@ -77,6 +78,9 @@ public:
     // them (not owned; it outlives the transceiver). Null: each channel runs
     // on its own.
     explicit CTransceiver(IChannelLinks* channelLinks);
+    // A unit of the program: its channels' links, the model and pinger mode
+    // come from the program's services (not owned; they outlive the unit).
+    explicit CTransceiver(ITransceiverServices& services);
     virtual ~CTransceiver();
     CTransceiver(const CTransceiver&) = delete;
     CTransceiver& operator=(const CTransceiver&) = delete;
@@ -170,19 +174,19 @@ public:
     double GetSoundVelocity() const { return m_soundVelocity; }
     void SetSoundVelocity(double v) { m_soundVelocity = v; }
 
-    // Model code (0 QY210 ... 5 QYNVU) and pinger-mode pulse length, which
-    // the application provides.
-    static void SetModelCode(SounderModel model) { s_modelCode = model; }
-    static SounderModel GetModelCode() { return s_modelCode; }
-    static void SetPingerPulseLength(bool on, double value)
-    {
-        s_pingerOn = on;
-        s_pingerPulse = value;
-    }
-
 protected:
+    // A unit of the program (services set; its channels' links are theirs)
+    // or a transceiver with its channels' links alone (services null).
+    CTransceiver(ITransceiverServices* services, IChannelLinks* channelLinks);
+
     // Given to every channel the type makes.
     IChannelLinks* ChannelLinks() const { return m_channelLinks; }
+    // The program's services of a unit; null for a transceiver that is not
+    // one (replay, tests).
+    ITransceiverServices* Services() const { return m_services; }
+    // The trawl data of this ping as a channel's input header: depth state,
+    // depth, opening state, opening; zeros without trawl data.
+    void GetTrawlHeader(std::uint32_t words[8]) const;
 
     std::vector<StructChannelParameters*> m_channels;  // records are owned by the type
     // Set where the type ranges its pings (a trigger or replay thread), read
@@ -192,6 +196,7 @@ protected:
 private:
     void ApplyPingerPulseLength(StructChannelParameters& record) const;
 
+    ITransceiverServices* const m_services = nullptr;
     IChannelLinks* const m_channelLinks = nullptr;
 
     // Set by the owner after the type has started its threads.
@@ -202,8 +207,4 @@ private:
     std::atomic<bool> m_positionPending{false};
     const ITemperatureSource* m_temperature = nullptr;
     std::atomic<int> m_pingConsumed{1};
-
-    static inline SounderModel s_modelCode = SounderModel::QY310;
-    static inline bool s_pingerOn = false;
-    static inline double s_pingerPulse = 0.0;
 };

@@ -19,7 +19,10 @@
 #include "serialcom/ISerialCom.h"
 #include "sim/recgen/RecordingGenerator.h"
 #include "sounder/OperationControl.h"
+#include "transceivers/TrList.h"
 #include "transceivers/TransceiverInstallation.h"
+#include "transceivers/TransceiverTypeTable.h"
+#include "transceivers/tests/TestTransceiver.h"
 
 #include "app/Pelmaris.h"
 #include "app/tests/ShellTestSupport.h"
@@ -53,6 +56,8 @@ protected:
         auto options = TestProgramOptions(std::move(arguments));
         options.storeDialog = [this](zv::recording::SStoreDialogValues& v) { return storeDialog && storeDialog(v); };
         program = MakeProgram(std::move(options));
+        if (beforeStart)
+            beforeStart(*program);
         ASSERT_TRUE(program->Start());
         frame = program->Frame();
         ASSERT_NE(frame, nullptr);
@@ -65,6 +70,8 @@ protected:
     ShellEnvironment env;
     AnswerMessageBoxes boxes;
     std::function<bool(zv::recording::SStoreDialogValues&)> storeDialog;
+    // What the test adds to the program before it starts.
+    std::function<void(app::CProgram&)> beforeStart;
     std::unique_ptr<app::CProgram> program;
     app::CMainFrame* frame = nullptr;
 };
@@ -89,6 +96,61 @@ zv::recording::CReplay* RunningReplay(app::CProgram& program)
 {
     CEchoSounder* sounder = program.Operation().GetEchoSounder();
     return sounder ? dynamic_cast<zv::recording::CReplay*>(sounder->GetTransceiver(0)) : nullptr;
+}
+
+// A unit of the test suite made by a type row of the test's.
+std::unique_ptr<CTransceiver> MakeTestUnit(const TransceiverConstruction& c)
+{
+    CTestTransceiver::Options o;
+    o.name = c.info.transceiverId;
+    o.services = &c.services;
+    return std::make_unique<CTestTransceiver>(o);
+}
+
+// One installed channel of the type, as the installation dialog leaves it.
+void InstallUnit(TransceiverType type, const std::string& name)
+{
+    CRegistrySupport reg;
+    ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
+    CTransceiverInstallation installation;
+    CTransceiverInstallation::ResetInitializeFlag();
+    installation.Initialize();
+    HKEY key = installation.OpenChannelsKey();
+    CTrList e;
+    e.transceiverId = name;
+    e.channelNo = 1;
+    e.type = type;
+    const std::string description = name + " 1";
+    e.FormatDescription(&description, type);
+    installation.WriteChannelEntry(e, key);
+    reg.CloseKey(key);
+    reg.CloseRootKeys();
+    CTransceiverInstallation::ResetInitializeFlag();
+}
+
+// A transceiver type the program does not build is one row of the type
+// table away: registered, the unit installed with it is made by its row and
+// the sounder pings it.
+TEST_F(ProgramTest, UnitOfARegisteredTypeRowIsMadeAndPinged)
+{
+    InstallUnit(TransceiverType::GEO, "T38");
+    beforeStart = [](app::CProgram& p) {
+        p.SounderHost().TransceiverTypes().Register({TransceiverType::GEO, {SounderModel::QY310}, &MakeTestUnit});
+    };
+    Start("QY310");
+    CEchoSounder* sounder = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            sounder = Operation().GetEchoSounder();
+            return sounder && sounder->GetPingCount() >= 3;
+        },
+        30000));
+    auto* unit = dynamic_cast<CTestTransceiver*>(sounder->GetTransceiver(0));
+    ASSERT_NE(unit, nullptr);
+    EXPECT_EQ(sounder->GetTransceiverCount(), 1);
+    EXPECT_GE(unit->GetPingsDelivered(), 3);
+    App().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
 }
 
 TEST_F(ProgramTest, FirstCloseStopsAndExitsThroughOperationControl)

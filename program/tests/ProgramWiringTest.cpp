@@ -202,7 +202,7 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
     ASSERT_TRUE(program->Start());
     app::CPelmaris& application = program->Application();
     ASSERT_EQ(application.GetSounderType(), c.model);
-    EXPECT_EQ(CTransceiver::GetModelCode(), c.model);
+    EXPECT_EQ(program->SounderHost().TransceiverServices().GetModel(), c.model);
     HKEY root = CRegistrySupport::UserRootKey();
     CRegistrySupport reg;
 

@@ -49,9 +49,73 @@ bool CQY42Simulator::Start()
 void CQY42Simulator::Stop()
 {
     m_socket.Stop();
+    {
+        std::lock_guard<std::mutex> lock(m_inboxLock);
+        m_stopped = true;
+    }
+    m_inboxReady.notify_all();
     if (m_thread.joinable())
         m_thread.join();
     m_socket.Close();
+}
+
+void CQY42Simulator::StartInProcess(ToProgram toProgram)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_toProgram = std::move(toProgram);
+    }
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { RunInProcess(); });
+}
+
+void CQY42Simulator::Deliver(const std::uint8_t* data, std::size_t size, const SocketAddress& from)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_inboxLock);
+        m_inbox.push_back({Bytes(data, data + size), from});
+    }
+    m_inboxReady.notify_all();
+}
+
+void CQY42Simulator::RunInProcess()
+{
+    for (;;) {
+        Received r;
+        {
+            std::unique_lock<std::mutex> lock(m_inboxLock);
+            m_inboxReady.wait(lock, [this] { return m_stopped || !m_inbox.empty(); });
+            if (m_stopped)
+                return;
+            r = std::move(m_inbox.front());
+            m_inbox.pop_front();
+        }
+        if (r.datagram.size() >= 8 && !m_silent.load())
+            Handle(r.datagram.data(), r.datagram.size(), r.from);
+    }
+}
+
+bool CQY42Simulator::Transmit(const Bytes& d, const SocketAddress& to)
+{
+    ToProgram toProgram;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        toProgram = m_toProgram;
+    }
+    if (toProgram) {
+        toProgram(d);
+        return true;
+    }
+    return m_socket.SendTo(d.data(), d.size(), to, 1000) == static_cast<int>(d.size());
+}
+
+bool CQY42Simulator::SendToProgram(const Bytes& datagram)
+{
+    const SocketAddress program = GetProgramAddress();
+    if (program.port == 0 || !Transmit(datagram, program))
+        return false;
+    ++m_sent;
+    return true;
 }
 
 Bytes CQY42Simulator::MakeInfo(std::uint32_t type, std::uint32_t number, const std::string& text)
@@ -78,6 +142,21 @@ Bytes CQY42Simulator::MakeVersionAnswer(bool refuse, const std::string& version)
 Bytes CQY42Simulator::MakeTriggerStatus()
 {
     return Head(16, "TSS#");
+}
+
+Bytes CQY42Simulator::MakeAuxiliaryInput(std::uint32_t sampleNumber, std::uint8_t flags, const float (&motionVolts)[3],
+                                         float thermistorOhms)
+{
+    // 0 length  4 "ACI\0"  8 sample number  12 flags (bit 1: event input)
+    // 16/20/24 motion sensor volts  28 thermistor ohms
+    Bytes b = Head(32, {'A', 'C', 'I', 0, 0});
+    CByteWriter w(b);
+    w.U32(8, sampleNumber);
+    w.U8(12, flags);
+    for (int i = 0; i < 3; ++i)
+        w.F32(16 + 4 * static_cast<std::size_t>(i), motionVolts[i]);
+    w.F32(28, thermistorOhms);
+    return b;
 }
 
 Bytes CQY42Simulator::MakeSamples(float rate, std::uint32_t pingStart, std::uint32_t first,
@@ -147,7 +226,7 @@ void CQY42Simulator::Send(const Bytes& d, const SocketAddress& to)
 {
     if (m_silent.load() || to.port == 0)
         return;
-    if (m_socket.SendTo(d.data(), d.size(), to, 1000) == static_cast<int>(d.size()))
+    if (Transmit(d, to))
         ++m_sent;
 }
 
@@ -267,7 +346,7 @@ int CQY42Simulator::SendBurst(int count)
     int sent = 0;
     for (int d = 0; d < count; ++d) {
         const Bytes b = MakeSamples(rate, start, start + static_cast<std::uint32_t>(d) * per, iq);
-        if (m_socket.SendTo(b.data(), b.size(), program, 1000) == static_cast<int>(b.size()))
+        if (Transmit(b, program))
             ++sent;
     }
     m_sampleNumber += static_cast<std::uint32_t>(count) * per;

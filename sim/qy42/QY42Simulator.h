@@ -7,12 +7,19 @@
 // datagrams of a synthetic ping: noise, a bottom at a set depth and a few
 // point targets. Faults on demand: drop every Nth sample datagram, fall
 // silent (also in the middle of a ping), refuse the unit, send bursts.
+//
+// It answers on a socket of its own, or in the process: then the program's
+// datagrams come in through Deliver and the unit's go out through a function,
+// so a driver's tests run against the same unit without a network.
 #pragma once
 
 #include "platform/Socket.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -56,6 +63,18 @@ public:
     bool Start();  // binds and starts answering; false when the port is taken
     void Stop();
 
+    // What takes the unit's datagrams in the process.
+    using ToProgram = std::function<void(const std::vector<std::uint8_t>& datagram)>;
+    // Starts answering in the process (the first call) and sends every
+    // datagram of the unit to toProgram from now on, from the unit's thread.
+    void StartInProcess(ToProgram toProgram);
+    // A datagram of the program's, from its socket at from, in the process;
+    // the unit takes it on its own thread, in the order they came.
+    void Deliver(const std::uint8_t* data, std::size_t size, const SocketAddress& from);
+    // Sends a datagram of the caller's making from the unit to the program's
+    // command address, as the unit sends its answers.
+    bool SendToProgram(const std::vector<std::uint8_t>& datagram);
+
     void SetSilent(bool silent) { m_silent = silent; }
     // The next ping sends its trigger status and half its datagrams, then
     // the unit falls silent.
@@ -83,11 +102,21 @@ public:
     static std::vector<std::uint8_t> MakeInfo(std::uint32_t type, std::uint32_t number, const std::string& text);
     static std::vector<std::uint8_t> MakeVersionAnswer(bool refuse, const std::string& version);
     static std::vector<std::uint8_t> MakeTriggerStatus();
+    static std::vector<std::uint8_t> MakeAuxiliaryInput(std::uint32_t sampleNumber, std::uint8_t flags,
+                                                        const float (&motionVolts)[3], float thermistorOhms);
     static std::vector<std::uint8_t> MakeSamples(float rate, std::uint32_t pingStart, std::uint32_t first,
                                                  const std::vector<float>& iq);
 
 private:
+    struct Received
+    {
+        std::vector<std::uint8_t> datagram;
+        SocketAddress from;
+    };
+
     void Run();
+    void RunInProcess();
+    bool Transmit(const std::vector<std::uint8_t>& datagram, const SocketAddress& to);
     void Handle(const std::uint8_t* data, std::size_t size, const SocketAddress& from);
     void Ping(std::uint32_t samples);
     void Send(const std::vector<std::uint8_t>& datagram, const SocketAddress& to);
@@ -97,6 +126,13 @@ private:
     Settings m_settings;
     CSocket m_socket;
     std::thread m_thread;
+    // In the process: the program's datagrams waiting for the unit, and
+    // where the unit's go.
+    std::mutex m_inboxLock;
+    std::condition_variable m_inboxReady;
+    std::deque<Received> m_inbox;
+    bool m_stopped = false;
+    ToProgram m_toProgram;
     std::atomic<bool> m_silent{false};
     std::atomic<bool> m_silenceMidPing{false};
     std::atomic<std::uint64_t> m_triggers{0}, m_sent{0}, m_dropped{0}, m_setups{0};

@@ -9,6 +9,7 @@
 #include "platform/TempHives.h"
 #include "testsupport/Wait.h"
 #include "transceivers/TransceiverInstallation.h"
+#include "transceivers/TransceiverTypeTable.h"
 #include "transceivers/tests/TestTransceiver.h"
 
 #include <gtest/gtest.h>
@@ -334,16 +335,21 @@ TEST_F(EchoSounderRun, StartsNothingWithoutChannelsAndRefusesTypesItCannotRun)
                                  CEchoSounder::kTriggerInternal, 0, "", 0));
         EXPECT_FALSE(empty.AreThreadsRunning());
     }
+    // A program's own table: a type row it registered for another model.
+    CTransceiverTypeTable registered;
+    registered.Register({TransceiverType::GEO, {SounderModel::QY210}, nullptr});
     struct Case
     {
         const char* legend;
         TransceiverType type;
         SounderModel model;
+        const CTransceiverTypeTable* types = nullptr;
     };
     const Case cases[] = {
         {"a type no transceiver class has", static_cast<TransceiverType>(7), SounderModel::QY310},
         {"the wide-band unit outside its model", TransceiverType::NVU, SounderModel::QY310},
         {"the general-purpose unit on the wide-band model", TransceiverType::HXU, SounderModel::QYNVU},
+        {"a registered type outside the models of its row", TransceiverType::GEO, SounderModel::QY310, &registered},
     };
     for (const Case& c : cases) {
         units.clear();
@@ -352,6 +358,7 @@ TEST_F(EchoSounderRun, StartsNothingWithoutChannelsAndRefusesTypesItCannotRun)
         AddUnit(u, c.type);
         auto context = MakeContext();
         context.model = c.model;
+        context.transceiverTypes = c.types;
         const int warningsBefore = events.Count("warning Unsupported Transceiver Type");
         CEchoSounder sounder;
         EXPECT_FALSE(sounder.Create(context, nullptr, CEchoSounder::kNormal, 0, nullptr, CEchoSounder::kTriggerInternal,

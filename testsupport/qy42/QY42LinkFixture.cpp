@@ -32,9 +32,9 @@ TransceiverChannelRecord QY42Capability()
     return c;
 }
 
-CQY42::Options QY42FastOptions()
+UnitTimings QY42FastTimings()
 {
-    CQY42::Options o;
+    UnitTimings o;
     o.receiveWaitMs = 50;
     o.stepDelayMs = 2;
     o.setupDelayMs = 20;

@@ -5,8 +5,9 @@
 // simulated unit set up their unit from here, so both drive the same one.
 #pragma once
 
-#include "transceivers/QY42.h"
 #include "transceivers/TrList.h"
+#include "transceivers/TransceiverRecords.h"
+#include "transceivers/UnitTimings.h"
 
 #include "base/RegistrySupport.h"
 
@@ -21,7 +22,7 @@ TransceiverChannelRecord QY42Capability();
 
 // Waits and delays of a few milliseconds instead of the unit's seconds, and
 // no time-out notes written to the working folder.
-CQY42::Options QY42FastOptions();
+UnitTimings QY42FastTimings();
 
 // The unit's channel as the installation dialog writes it.
 CTrList QY42ChannelEntry(std::uint32_t address);

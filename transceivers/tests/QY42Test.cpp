@@ -11,9 +11,12 @@
 #include "testsupport/NetNamespace.h"
 #include "testsupport/Wait.h"
 #include "testsupport/qy42/QY42LinkFixture.h"
+#include "testsupport/qy42/QY42SimulatorLink.h"
 #include "transceivers/TransceiverInstallation.h"
+#include "transceivers/UdpDatagramLink.h"
 
 #include "sounder/tests/TestEchoSounderHost.h"
+#include "transceivers/tests/TestTransceiverServices.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +25,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -217,15 +221,16 @@ TEST(QY42Decimation, FactorsNeverBelowOneAndNoDivisionByZero)
 }
 
 // ---------------------------------------------------------------------------
-// The program against the simulated unit, inside a network namespace of the
-// test's own, so no datagram leaves the machine.
+// The driver against the simulated unit: in the process, over a link that
+// hands the datagrams across, and end to end over UDP inside a network
+// namespace of the test's own, so no datagram leaves the machine.
 
 constexpr std::uint32_t kSimAddress = 0x7F000002;
 
 using nettest::Checks;
 using nettest::RunNamespaceTest;
 using zv::test::QY42Capability;
-using zv::test::QY42FastOptions;
+using zv::test::QY42FastTimings;
 using zv::test::WaitUntil;
 
 InstalledTransceiverInfo Info()
@@ -233,9 +238,35 @@ InstalledTransceiverInfo Info()
     return zv::test::QY42Info(kSimAddress);
 }
 
-// An engine with one installed QY42 unit, made by the real factory path.
+void RunInProcess(const std::function<int()>& body)
+{
+    EXPECT_EQ(body(), 0);
+}
+
+// The road between the driver and the simulated unit.
+enum class Road { InProcess, Udp };
+
+std::unique_ptr<IDatagramLink> MakeLink(Road road, CQY42Simulator& sim)
+{
+    if (road == Road::InProcess)
+        return std::make_unique<zv::test::CQY42SimulatorLink>(sim);
+    return CUdpDatagramLink::Open(SocketAddress(kSimAddress, qy42::kUnitPort), "QY42");
+}
+
+// The simulator answers on its own socket for the UDP road; in the process
+// the driver's link starts it.
+bool StartSimulator(CQY42Simulator& sim, Road road)
+{
+    return road == Road::InProcess || sim.Start();
+}
+
+// An engine with one installed QY42 unit on the road to the simulator.
 struct Sounder
 {
+    explicit Sounder(CQY42Simulator& unitSim, Road unitRoad = Road::InProcess) : sim(unitSim), road(unitRoad) {}
+
+    CQY42Simulator& sim;
+    Road road;
     CTempHives hives;
     CRegistrySupport reg;
     CTransceiverInstallation installation;
@@ -246,7 +277,8 @@ struct Sounder
     std::atomic<int> linkLost{0};
     std::atomic<int> linkLostStillRaised{0};    // alarms that found the flag not yet cleared
     std::atomic<int> pingsAfterPlaceholder{0};  // pings delivered once a placeholder was written
-    CQY42::Options options = QY42FastOptions();
+    CTestTransceiverServices services;
+    UnitTimings timings = QY42FastTimings();
     std::function<void()> eachPing;  // on the ping-data thread, as the documents are told
 
     bool Begin()
@@ -266,7 +298,8 @@ struct Sounder
         host.createTransceiver = [this](TransceiverType type, int, const InstalledTransceiverInfo&, HKEY) {
             std::unique_ptr<CTransceiver> t;
             if (type == TransceiverType::QY42) {
-                auto q = std::make_unique<CQY42>(Info(), QY42Capability(), nullptr, options);
+                auto q =
+                    std::make_unique<CQY42>(Info(), QY42Capability(), nullptr, services, timings, MakeLink(road, sim));
                 unit = q.get();
                 t = std::move(q);
             }
@@ -293,61 +326,72 @@ struct Sounder
     ~Sounder() { reg.CloseRootKeys(); }
 };
 
+int FiftyPingsWithTheBottomAtTheSimulatedDepth(Road road)
+{
+    Checks check;
+    CQY42Simulator::Settings s;
+    s.bottomDepth = 30.0;
+    s.targets = {{12.0, 0.05f}, {20.0, 0.05f}};
+    CQY42Simulator sim(s);
+    if (!StartSimulator(sim, road))
+        return 2;
+    {
+        Sounder run(sim, road);
+        check(run.Begin(), "sounder created");
+        check(run.unit && run.unit->IsRunning(), "unit running");
+        check(WaitUntil([&] { return run.pings.load() >= 50; }, 60s), "50 pings");
+        // The strongest echo of the ping marks the bottom, and the
+        // channel's bottom detector finds it there.
+        CChannel::ParameterCopy copy;
+        run.unit->GetChannel()->GetChannelParameters(copy);
+        const auto peak = std::max_element(copy.Power.begin(), copy.Power.end());
+        const long at = peak == copy.Power.end() ? -1 : static_cast<long>(peak - copy.Power.begin());
+        check(copy.Power.size() > static_cast<std::size_t>(sim.BottomSample()), "ping reaches the bottom");
+        check(std::abs(at - sim.BottomSample()) <= 2,
+              "echo peak at sample " + std::to_string(at) + ", bottom at " + std::to_string(sim.BottomSample()));
+        const double depth = run.unit->GetChannel()->GetBottomDepth();
+        check(std::abs(depth - 30.0) <= 2 * 0.0001 * 1500.0 * 0.5,
+              "detected bottom at " + std::to_string(depth) + " m, simulated 30 m");
+        check(run.unit->GetPingsCompleted() >= 50, "every ping completed");
+        // Only the ping in flight may be triggered and not yet complete.
+        check(sim.GetTriggers() <= run.unit->GetPingsCompleted() + 1,
+              "no ping lost: " + std::to_string(sim.GetTriggers()) + " triggers, " +
+                  std::to_string(run.unit->GetPingsCompleted()) + " completed");
+        check(run.unit->GetPlaceholders() == 0, "no placeholder");
+        check(run.unit->GetGapEvents() == 0, "no gap");
+        check(run.unit->GetSetupState() == CQY42::kSetupComplete, "set-up state 255");
+        check(run.unit->GetVersion() == "QY42 SIM 1.0", "version text");
+        check(sim.GetTransmitFrequency() == 200000.0f, "transmit set-up reached the unit");
+    }
+    // The unit is halted when the program lets it go.
+    check(WaitUntil([&] {
+              const auto codes = sim.GetReceivedCodes();
+              return !codes.empty() && codes.back() == "HD";
+          }),
+          "halt at the end");
+    return check.failures;
+}
+
 TEST(QY42Link, FiftyPingsWithTheBottomAtTheSimulatedDepth)
 {
-    RunNamespaceTest([] {
-        Checks check;
-        CQY42Simulator::Settings s;
-        s.bottomDepth = 30.0;
-        s.targets = {{12.0, 0.05f}, {20.0, 0.05f}};
-        CQY42Simulator sim(s);
-        if (!sim.Start())
-            return 2;
-        {
-            Sounder run;
-            check(run.Begin(), "sounder created");
-            check(run.unit && run.unit->IsRunning(), "unit running");
-            check(WaitUntil([&] { return run.pings.load() >= 50; }, 60s), "50 pings");
-            // The strongest echo of the ping marks the bottom, and the
-            // channel's bottom detector finds it there.
-            CChannel::ParameterCopy copy;
-            run.unit->GetChannel()->GetChannelParameters(copy);
-            const auto peak = std::max_element(copy.Power.begin(), copy.Power.end());
-            const long at = peak == copy.Power.end() ? -1 : static_cast<long>(peak - copy.Power.begin());
-            check(copy.Power.size() > static_cast<std::size_t>(sim.BottomSample()), "ping reaches the bottom");
-            check(std::abs(at - sim.BottomSample()) <= 2,
-                  "echo peak at sample " + std::to_string(at) + ", bottom at " + std::to_string(sim.BottomSample()));
-            const double depth = run.unit->GetChannel()->GetBottomDepth();
-            check(std::abs(depth - 30.0) <= 2 * 0.0001 * 1500.0 * 0.5,
-                  "detected bottom at " + std::to_string(depth) + " m, simulated 30 m");
-            check(run.unit->GetPingsCompleted() >= 50, "every ping completed");
-            // Only the ping in flight may be triggered and not yet complete.
-            check(sim.GetTriggers() <= run.unit->GetPingsCompleted() + 1,
-                  "no ping lost: " + std::to_string(sim.GetTriggers()) + " triggers, " +
-                      std::to_string(run.unit->GetPingsCompleted()) + " completed");
-            check(run.unit->GetPlaceholders() == 0, "no placeholder");
-            check(run.unit->GetGapEvents() == 0, "no gap");
-            check(run.unit->GetSetupState() == CQY42::kSetupComplete, "set-up state 255");
-            check(run.unit->GetVersion() == "QY42 SIM 1.0", "version text");
-            check(sim.GetTransmitFrequency() == 200000.0f, "transmit set-up reached the unit");
-        }
-        // The unit is halted when the program lets it go.
-        const auto codes = sim.GetReceivedCodes();
-        check(!codes.empty() && codes.back() == "HD", "halt at the end");
-        return check.failures;
-    });
+    RunInProcess([] { return FiftyPingsWithTheBottomAtTheSimulatedDepth(Road::InProcess); });
+}
+
+// The same over UDP: the sockets, the unit's address and port, the parting
+// halt from a socket of its own.
+TEST(QY42Link, FiftyPingsOverUdpEndToEnd)
+{
+    RunNamespaceTest([] { return FiftyPingsWithTheBottomAtTheSimulatedDepth(Road::Udp); });
 }
 
 TEST(QY42Link, DroppedDatagramsAreGapFilledAndCounted)
 {
-    RunNamespaceTest([] {
+    RunInProcess([] {
         Checks check;
         CQY42Simulator::Settings s;
         s.dropEvery = 7;
         CQY42Simulator sim(s);
-        if (!sim.Start())
-            return 2;
-        Sounder run;
+        Sounder run(sim);
         check(run.Begin(), "sounder created");
         check(WaitUntil([&] { return run.pings.load() >= 10; }, 60s), "pings go on");
         check(sim.GetDatagramsDropped() > 0, "datagrams dropped");
@@ -361,15 +405,13 @@ TEST(QY42Link, UnitSendingInRealTimeLosesNoPing)
 {
     // A unit sends each ping's samples as it takes them, so the last ones
     // come close to when the next ping could start.
-    RunNamespaceTest([] {
+    RunInProcess([] {
         Checks check;
         CQY42Simulator::Settings s;
         s.realTime = true;
         CQY42Simulator sim(s);
-        if (!sim.Start())
-            return 2;
         {
-            Sounder run;
+            Sounder run(sim);
             check(run.Begin(), "sounder created");
             check(WaitUntil([&] { return run.pings.load() >= 20; }, 60s), "20 pings");
             check(sim.GetTriggers() <= run.unit->GetPingsCompleted() + 1,
@@ -426,11 +468,9 @@ int RunLagging(std::size_t count, const std::string& lag, const ArmLag& arm)
 {
     Checks check;
     CQY42Simulator sim(CQY42Simulator::Settings{});
-    if (!sim.Start())
-        return 2;
     TakenPings taken;
     std::atomic<bool> lagged{false};
-    Sounder run;
+    Sounder run(sim);
     run.eachPing = [&] { taken.Note(*run.unit->GetChannel()); };
     arm(run, sim, taken, lagged);
     check(run.Begin(), "sounder created");
@@ -447,7 +487,7 @@ int RunLagging(std::size_t count, const std::string& lag, const ArmLag& arm)
 TEST(QY42Link, PingsThatComeBackWhileThePingDataThreadLagsKeepTheirOwnSamples)
 {
     constexpr std::size_t kLagging = 2;
-    RunNamespaceTest([] {
+    RunInProcess([] {
         return RunLagging(kLagging + 4, "two pings came back while the ping-data thread lagged",
                           [](Sounder& run, CQY42Simulator&, TakenPings& taken, std::atomic<bool>& lagged) {
                               run.eachPing = [&] {
@@ -470,7 +510,7 @@ TEST(QY42Link, PingsThatComeBackWhileThePingDataThreadLagsKeepTheirOwnSamples)
 TEST(QY42Link, RelinkWhileACompletedPingWaitsForTheEngineKeepsEachPingsOwnSamples)
 {
     constexpr int kWaiting = 2;
-    RunNamespaceTest([] {
+    RunInProcess([] {
         std::atomic<int> completedPings{0};
         return RunLagging(kWaiting + 4, "set up again while a completed ping waited",
                           [&](Sounder& run, CQY42Simulator& sim, TakenPings&, std::atomic<bool>& lagged) {
@@ -497,13 +537,11 @@ TEST(QY42Link, RelinkWhileACompletedPingWaitsForTheEngineKeepsEachPingsOwnSample
 
 TEST(QY42Link, SilentUnitGivesPlaceholderAndAlarmThenRelinks)
 {
-    RunNamespaceTest([] {
+    RunInProcess([] {
         Checks check;
         CQY42Simulator::Settings s;
         CQY42Simulator sim(s);
-        if (!sim.Start())
-            return 2;
-        Sounder run;
+        Sounder run(sim);
         check(run.Begin(), "sounder created");
         check(WaitUntil([&] { return run.pings.load() >= 3; }), "pings before the silence");
         const auto setups = sim.GetSetups();
@@ -529,23 +567,22 @@ TEST(QY42Link, SilentUnitGivesPlaceholderAndAlarmThenRelinks)
 
 TEST(QY42Link, RefusingUnitIsNeverUsed)
 {
-    RunNamespaceTest([] {
+    RunInProcess([] {
         Checks check;
         CQY42Simulator::Settings s;
         s.refuse = true;
         CQY42Simulator sim(s);
-        if (!sim.Start())
-            return 2;
         {
             std::atomic<int> beeps{0};
             std::atomic<unsigned> beepHz{0}, beepMs{0};
-            CQY42::Options o = QY42FastOptions();
-            o.beep = [&](unsigned hz, unsigned ms) {
+            CTestTransceiverServices services;
+            services.beep = [&](unsigned hz, unsigned ms) {
                 beepHz = hz;
                 beepMs = ms;
                 ++beeps;
             };
-            CQY42 unit(Info(), QY42Capability(), nullptr, o);
+            CQY42 unit(Info(), QY42Capability(), nullptr, services, QY42FastTimings(),
+                       std::make_unique<zv::test::CQY42SimulatorLink>(sim));
             check(unit.IsRefused(), "refusal seen");
             check(beeps.load() == 1 && beepHz.load() == 1000 && beepMs.load() == 2000, "one beep of 1000 Hz, 2 s");
             check(!unit.IsRunning(), "not running");
@@ -565,13 +602,11 @@ TEST(QY42Link, MotionTimeIsPingStartPlusOffset)
 {
     // The sample number of a motion record is an offset from the ping's
     // start: taken as an absolute time it would land near the year 1601.
-    RunNamespaceTest([] {
+    RunInProcess([] {
         Checks check;
         CQY42Simulator::Settings s;
         CQY42Simulator sim(s);
-        if (!sim.Start())
-            return 2;
-        Sounder run;
+        Sounder run(sim);
         check(run.Begin(), "sounder created");
         check(WaitUntil([&] { return run.pings.load() >= 2; }), "pings");
         std::vector<BYTE> aci(32, 0);
@@ -580,10 +615,7 @@ TEST(QY42Link, MotionTimeIsPingStartPlusOffset)
         aci[5] = 'C';
         aci[6] = 'I';
         aci[8] = 100;  // sample 100 after the start
-        CSocket from;
-        check(from.Create(CSocket::Udp) && from.Bind(SocketAddress(kSimAddress, 0)),
-              "second socket on the unit's address");
-        check(from.SendTo(aci.data(), aci.size(), sim.GetProgramAddress(), 1000) == 32, "motion sent");
+        check(sim.SendToProgram(aci), "motion sent");
         check(WaitUntil([&] { return run.unit->GetMotionTime() != 0; }), "motion taken");
         const std::uint64_t t = run.unit->GetMotionTime();
         const std::uint64_t now = CFileTime::Now();
@@ -592,14 +624,77 @@ TEST(QY42Link, MotionTimeIsPingStartPlusOffset)
     });
 }
 
+// What the unit has for the program's sensors and status window reaches
+// them through its services: the motion voltages and the thermistor under
+// the unit's name, the status answers, and the trawl data with each ping.
+TEST(QY42Link, UnitFeedsTheProgramsSensorsAndStatusWindow)
+{
+    RunInProcess([] {
+        Checks check;
+        CQY42Simulator sim(CQY42Simulator::Settings{});
+        Sounder run(sim);
+        TrawlRecord trawl;
+        trawl.depthState = TrawlRecord::kValid;
+        trawl.depth = 12.5;
+        trawl.openingState = TrawlRecord::kTooOld;
+        trawl.opening = 20.25;
+        run.services.trawl = trawl;
+        check(run.Begin(), "sounder created");
+        check(WaitUntil([&] { return run.pings.load() >= 2; }), "pings");
+
+        std::uint32_t header[8] = {};
+        run.unit->GetChannel()->GetStatusWords(header);
+        double depth = 0.0, opening = 0.0;
+        std::memcpy(&depth, &header[2], sizeof depth);
+        std::memcpy(&opening, &header[6], sizeof opening);
+        check(header[0] == 2 && depth == 12.5 && header[4] == 1 && opening == 20.25,
+              "the trawl record is the ping's input header");
+
+        // Volts as the unit sends them and the hundredths the heave input
+        // gets: truncated, cut to 16 bits, 0 for what is not a number.
+        struct Row
+        {
+            float volts[3];
+            std::int16_t hundredths[3];
+        };
+        const Row rows[] = {
+            {{1.239f, -0.5f, 0.0f}, {123, -50, 0}},
+            {{1e9f, -1e9f, std::nanf("")}, {32767, -32768, 0}},
+        };
+        for (const Row& r : rows) {
+            auto aci = CQY42Simulator::MakeAuxiliaryInput(0, 0x00, r.volts, 1500.0f);
+            check(sim.SendToProgram(aci), "auxiliary input sent");
+        }
+        check(WaitUntil([&] { return run.services.GetFed().thermistorOhms.size() == 2; }), "inputs taken");
+        const auto fed = run.services.GetFed();
+        check(fed.analogMotion.size() == 2, "one motion sample per input");
+        for (std::size_t i = 0; i < fed.analogMotion.size() && i < 2; ++i) {
+            const AnalogMotionSample& m = fed.analogMotion[i];
+            check(m.heave == rows[i].hundredths[0] && m.roll == rows[i].hundredths[1] &&
+                      m.pitch == rows[i].hundredths[2],
+                  "motion in hundredths of a volt, row " + std::to_string(i));
+            check(m.time != 0 && fed.analogMotionUnits[i] == "QY42", "stamped, under the unit's name");
+        }
+        check(fed.thermistorOhms == std::vector<double>{1500.0, 1500.0} && fed.thermistorUnits[0] == "QY42",
+              "the thermistor's ohms under the unit's name");
+
+        check(run.services.GetFed().statusShown == 0, "no status shown before it is asked for");
+        check(run.unit->RequestStatus() == 0, "status requested");
+        check(WaitUntil([&] {
+                  const auto f = run.services.GetFed();
+                  return f.statusShown >= 1 && f.statusFormatted >= 1;
+              }),
+              "the status and version answers reach the status window");
+        return check.failures;
+    });
+}
+
 TEST(QY42Link, EventInputClosingPostsOneEventCommandPerPress)
 {
-    RunNamespaceTest([] {
+    RunInProcess([] {
         Checks check;
         CQY42Simulator::Settings s;
         CQY42Simulator sim(s);
-        if (!sim.Start())
-            return 2;
         int events = 0;
         HWND frame = CreateMessageWindow([&](HWND, UINT message, WPARAM w, LPARAM) -> LRESULT {
             if (message == WM_COMMAND && w == CQY42::ID_EVENT_ANNOTATION)
@@ -607,10 +702,9 @@ TEST(QY42Link, EventInputClosingPostsOneEventCommandPerPress)
             return 0;
         });
         SetMainWindow(frame);
-        CQY42 unit(Info(), QY42Capability(), nullptr, QY42FastOptions());
-        CSocket from;
-        check(from.Create(CSocket::Udp) && from.Bind(SocketAddress(kSimAddress, 0)),
-              "second socket on the unit's address");
+        CTestTransceiverServices services;
+        CQY42 unit(Info(), QY42Capability(), nullptr, services, QY42FastTimings(),
+                   std::make_unique<zv::test::CQY42SimulatorLink>(sim));
         // Pressed, held, released, pressed again: two events.
         const BYTE flags[] = {0x02, 0x02, 0x00, 0x02, 0x03};
         for (BYTE f : flags) {
@@ -620,7 +714,7 @@ TEST(QY42Link, EventInputClosingPostsOneEventCommandPerPress)
             aci[5] = 'C';
             aci[6] = 'I';
             aci[12] = f;
-            check(from.SendTo(aci.data(), aci.size(), sim.GetProgramAddress(), 1000) == 32, "auxiliary input sent");
+            check(sim.SendToProgram(aci), "auxiliary input sent");
         }
         check(WaitUntil([&] { return unit.GetAuxiliaryInputs() == 5; }), "all inputs taken");
         PumpUntil([&] { return events >= 3; }, std::chrono::milliseconds(200));
@@ -635,15 +729,15 @@ TEST(QY42Link, EventInputClosingPostsOneEventCommandPerPress)
 // or the next one would start over its slot while its samples still come.
 TEST(QY42Link, LateSetUpAnswerLeavesThePingOnItsWay)
 {
-    RunNamespaceTest([] {
+    RunInProcess([] {
         Checks check;
         CQY42Simulator::Settings s;
         CQY42Simulator sim(s);
-        if (!sim.Start())
-            return 2;
-        CQY42::Options o = QY42FastOptions();
-        o.receiveWaitMs = 1000;  // no silence is counted while the test runs
-        CQY42 unit(Info(), QY42Capability(), nullptr, o);
+        UnitTimings timings = QY42FastTimings();
+        timings.receiveWaitMs = 1000;  // no silence is counted while the test runs
+        CTestTransceiverServices services;
+        CQY42 unit(Info(), QY42Capability(), nullptr, services, timings,
+                   std::make_unique<zv::test::CQY42SimulatorLink>(sim));
         const auto answers = [&] {
             const std::string log = unit.GetInformationLog();
             int n = 0;
@@ -655,11 +749,7 @@ TEST(QY42Link, LateSetUpAnswerLeavesThePingOnItsWay)
         std::int64_t duration = 0;
         unit.Start(duration);  // never triggered: nothing of it comes
         check(!unit.IsReady(), "a started ping is on its way");
-        CSocket from;
-        check(from.Create(CSocket::Udp) && from.Bind(SocketAddress(kSimAddress, 0)),
-              "second socket on the unit's address");
-        const auto tc = CQY42Simulator::MakeInfo(4, 6, "TC");
-        check(from.SendTo(tc.data(), tc.size(), sim.GetProgramAddress(), 1000) == int(tc.size()), "answer sent");
+        check(sim.SendToProgram(CQY42Simulator::MakeInfo(4, 6, "TC")), "answer sent");
         check(WaitUntil([&] { return answers() == 2; }), "answer taken");
         check(!unit.IsReady(), "the ping is still on its way");
         return check.failures;
@@ -668,17 +758,15 @@ TEST(QY42Link, LateSetUpAnswerLeavesThePingOnItsWay)
 
 TEST(QY42Link, EnvironmentReachesTheChannelEveryPing)
 {
-    RunNamespaceTest([] {
+    RunInProcess([] {
         Checks check;
         CQY42Simulator::Settings s;
         CQY42Simulator sim(s);
-        if (!sim.Start())
-            return 2;
-        Sounder run;
+        Sounder run(sim);
         std::atomic<double> velocity{1480.0};
         std::atomic<double> askedFrequency{0.0};
-        run.options.soundVelocity = [&] { return velocity.load(); };
-        run.options.absorption = [&](double f) {
+        run.services.soundVelocity = [&] { return velocity.load(); };
+        run.services.absorption = [&](double f) {
             askedFrequency = f;
             return 0.05;
         };
@@ -738,7 +826,8 @@ TEST(QY42Transmit, SensitivityFactorOfTheLoad)
 
 TEST(QY42Filter, FilterLengthIsCheckedAgainstTheTables)
 {
-    CQY42 unit(InstalledTransceiverInfo{}, std::nullopt, nullptr, QY42FastOptions());
+    CTestTransceiverServices services;
+    CQY42 unit(InstalledTransceiverInfo{}, std::nullopt, nullptr, services, QY42FastTimings(), nullptr);
     CQY42::FilterRecord f;
     f.length = CQY42::kMaxFilterLength + 1;
     EXPECT_FALSE(unit.SetFilter(f));

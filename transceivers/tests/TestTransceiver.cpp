@@ -72,7 +72,10 @@ std::int16_t CTestTransceiver::ExpectedPower(std::uint32_t seed, int ping, int c
     return rawpower::PowerToRaw(static_cast<double>(i) * i + static_cast<double>(q) * q);
 }
 
-CTestTransceiver::CTestTransceiver(const Options& options) : m_options(options), m_ring(options.channels)
+CTestTransceiver::CTestTransceiver(const Options& options)
+    : CTransceiver(options.services, options.services ? options.services->ChannelLinks() : options.links),
+      m_options(options),
+      m_ring(options.channels)
 {
     for (int ch = 0; ch < options.channels; ++ch) {
         auto record = std::make_unique<StructChannelParameters>();
@@ -90,7 +93,7 @@ CTestTransceiver::CTestTransceiver(const Options& options) : m_options(options),
         c.Frequency = record->frequency;
         c.ChannelName = record->channelName;
         c.SourceName = options.name + std::to_string(ch + 1);
-        c.Links = options.links;
+        c.Links = ChannelLinks();
         m_channelObjects.push_back(std::make_unique<CChannel>(c));
         record->channel = m_channelObjects.back().get();
         m_channels.push_back(record.get());

@@ -11,6 +11,7 @@
 #include "platform/Socket.h"
 #include "transceivers/SampleRingBuffer.h"
 #include "transceivers/Transceiver.h"
+#include "transceivers/TransceiverServices.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -51,7 +52,10 @@ public:
         bool sharedTrigger = false;      // wait for the UDP trigger datagram
         WORD triggerPort = 12345;
         CCallLog* log = nullptr;
-        IChannelLinks* links = nullptr;        // given to every channel
+        IChannelLinks* links = nullptr;  // given to every channel
+        // A unit of a program: the model, pinger mode and the channels'
+        // links (in place of links) come from these.
+        ITransceiverServices* services = nullptr;
         std::function<void()> onStart;         // called by Start, on the trigger thread
         std::function<void()> onPingComplete;  // last sample stored, before the hand-off
     };

@@ -3,6 +3,7 @@
 #include "base/RegistrySupport.h"
 #include "platform/TempHives.h"
 #include "transceivers/tests/TestTransceiver.h"
+#include "transceivers/tests/TestTransceiverServices.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 TEST(Transceiver, NearestTableEntry)
 {
@@ -102,6 +104,40 @@ TEST_F(TransceiverSettings, MissingValuesTakeTheirDefaults)
     reg.SetDouble(record->key, "", "TransducerDepth", 1.25);
     unit->ReadChannelSettings(*record);
     EXPECT_DOUBLE_EQ(record->transducerZMinusDepth, 2.25);
+}
+
+// A unit learns the model and pinger mode from the services it was made
+// with: FM pulses are read only under the wide-band model, and pinger mode
+// sets a channel to the pulse length of its first four nearest the pinger's.
+TEST_F(TransceiverSettings, ModelAndPingerModeComeFromTheServices)
+{
+    struct Row
+    {
+        const char* legend;
+        SounderModel model;
+        std::optional<double> pingerPulse;  // ms
+        int fmPulse;
+        double pulseLength;
+    };
+    const Row rows[] = {
+        {"FM pulses under the wide-band model", SounderModel::QYNVU, std::nullopt, 1, 0.001024},
+        {"no FM pulse under another model", SounderModel::QY310, std::nullopt, 0, 0.001024},
+        {"pinger mode's 0.6 ms: 0.3 ms, nearest to 0.256 ms", SounderModel::QY310, 0.6, 0, 0.000256},
+        {"pinger mode's 1.5 ms: 0.75 ms, nearest to 0.512 ms", SounderModel::QY310, 1.5, 0, 0.000512},
+    };
+    for (const Row& r : rows) {
+        reg.SetDword(record->key, "", "bFMpulse", 1);
+        reg.SetDouble(record->key, "", "PulseLength", 0.001024);
+        CTestTransceiverServices services;
+        services.model = r.model;
+        services.pingerPulseLength = r.pingerPulse;
+        CTestTransceiver::Options o;
+        o.services = &services;
+        CTestTransceiver ofProgram(o);
+        ofProgram.ReadChannelSettings(*record);
+        EXPECT_EQ(record->fmPulse, r.fmPulse) << r.legend;
+        EXPECT_DOUBLE_EQ(record->pulseLength, r.pulseLength) << r.legend;
+    }
 }
 
 TEST_F(TransceiverSettings, SaveAndLoadCarryModePowerAndUserValues)

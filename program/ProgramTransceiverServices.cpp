@@ -1,0 +1,80 @@
+#include "program/ProgramTransceiverServices.h"
+
+#include "app/ui/MainFrame.h"
+#include "base/AppIds.h"
+#include "base/Status.h"
+#include "program/Program.h"
+#include "transceivers/UnitSearchWait.h"
+#include "transceivers/ui/SearchNVU.h"
+
+#include <QApplication>
+
+namespace app {
+
+CProgramTransceiverServices::CProgramTransceiverServices(CProgram& program) : m_program(program) {}
+
+CProgramTransceiverServices::~CProgramTransceiverServices() = default;
+
+void CProgramTransceiverServices::Init()
+{
+    m_unitSearch =
+        std::make_unique<CUnitSearchWait>([this](const std::string& text, const std::function<bool()>& done) {
+            return CSearchNVU::RunWait(text, done, m_program.Frame());
+        });
+}
+
+SounderModel CProgramTransceiverServices::GetModel() const
+{
+    return m_program.Application().GetSounderType();
+}
+
+std::optional<double> CProgramTransceiverServices::GetPingerPulseLength() const
+{
+    return std::nullopt;  // pinger mode is not built yet: it is never on
+}
+
+IChannelLinks* CProgramTransceiverServices::ChannelLinks()
+{
+    return &m_program.ChannelLinks();
+}
+
+IMotionSensor& CProgramTransceiverServices::Motion()
+{
+    return m_program.ChannelLinks().MotionSensor();
+}
+
+std::optional<bool> CProgramTransceiverServices::WaitForUnit(const std::string& text, const std::function<bool()>& done)
+{
+    // Called on the user-interface thread while a unit is made and on the
+    // unit's data thread when it must be found again; the dialog runs on
+    // the user-interface thread either way.
+    if (!m_unitSearch)
+        return std::nullopt;
+    return m_unitSearch->Wait(text, done);
+}
+
+void CProgramTransceiverServices::OnLostSamples()
+{
+    // A passing loss: a status message (the ring reports at most one a second).
+    CStatus::PostStatusMessage(ids::LOST_SAMPLES);
+}
+
+void CProgramTransceiverServices::Beep(unsigned, unsigned)
+{
+    // From the unit's receive thread: the bell rings on the user-interface
+    // thread.
+    QMetaObject::invokeMethod(
+        qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
+}
+
+std::optional<double> CProgramTransceiverServices::GetSoundVelocity()
+{
+    return m_program.Environment().GetSoundVelocity();
+}
+
+std::optional<double> CProgramTransceiverServices::GetAbsorption(double frequency)
+{
+    return m_program.Environment().GetAbsorption(frequency);
+}
+
+}  // namespace app

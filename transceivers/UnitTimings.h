@@ -1,0 +1,16 @@
+// The waits of a network unit's driver, in milliseconds; tests shorten them.
+#pragma once
+
+#include <string>
+
+struct UnitTimings
+{
+    int receiveWaitMs = 2000;   // one silent wait for a datagram
+    int stepDelayMs = 20;       // between the set-up telegrams
+    int setupDelayMs = 1010;    // before "set-up complete"
+    int transmitDelayMs = 100;  // between the transmit telegrams
+    int ringRetryMs = 20;       // before a full ring is tried again
+    int unitWaitMs = 10000;     // the unit's own wait when no operator is asked
+    // The note of a lost link; empty: none.
+    std::string timeoutLogPath = "DEBUG_TimeOut.txt";
+};
