@@ -30,4 +30,7 @@ public:
     // The depth documents: true while the pinger synchronises, with its
     // depth (m), which they show instead of the bottom.
     virtual bool GetPingerDepth(double& depth) const = 0;
+    // The transceivers, as they set up a channel: the pinger's pulse length
+    // (ms) while pinger mode is on; false: it is off.
+    virtual bool GetPulseLength(double& milliseconds) const = 0;
 };

@@ -8,12 +8,16 @@
 #include "engine/PingerLink.h"
 #include "outputs/LobeCommands.h"
 #include "recording/StoreInterfaces.h"
+#include "sensors/AnalogMotionInput.h"
 #include "sensors/DepthUser.h"
 #include "sensors/MotionSensor.h"
 #include "sensors/NavigationSteps.h"
 #include "sensors/SpeedSource.h"
+#include "sensors/ThermistorInput.h"
+#include "sensors/TrawlSource.h"
 #include "sensors/WaterTemperature.h"
 #include "serialcom/device/DepthTelegramHub.h"
+#include "transceivers/HardwareStatusSink.h"
 
 namespace app {
 
@@ -29,6 +33,36 @@ class CAbsentMotionSensor final : public IMotionSensor
 {
 public:
     bool GetMotionAtTime(std::uint64_t, const TransducerOffsets&, double[4]) override { return false; }
+};
+
+// The heave sensor's analog input: the units' motion voltages go nowhere.
+class CAbsentAnalogMotionInput final : public IAnalogMotionInput
+{
+public:
+    void AddAnalogSamples(const std::string&, const AnalogMotionSample*, int) override {}
+};
+
+// The water temperature sensor's analog input: the units' thermistor
+// readings go nowhere.
+class CAbsentThermistorInput final : public IThermistorInput
+{
+public:
+    void SetResistance(const std::string&, double) override {}
+};
+
+// The trawl sensor: no trawl data, so each ping's input header stays zero.
+class CAbsentTrawlSource final : public ITrawlSource
+{
+public:
+    bool GetTrawlData(TrawlRecord&) const override { return false; }
+};
+
+// The hardware status window: the units' status answers reach no one.
+class CAbsentHardwareStatus final : public IHardwareStatusSink
+{
+public:
+    void ShowStatus(const BYTE*, std::size_t) override {}
+    void FormatStatus(const BYTE*, std::size_t) override {}
 };
 
 class CAbsentSpeedSource final : public ISpeedSource
@@ -51,6 +85,7 @@ public:
     void SetActive(bool) override {}
     bool GetPingInterval(double&) override { return false; }
     bool GetPingerDepth(double&) const override { return false; }
+    bool GetPulseLength(double&) const override { return false; }
 };
 
 // The navigation object: no forced clock update, no clock pane or measured

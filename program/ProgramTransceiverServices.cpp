@@ -11,7 +11,13 @@
 
 namespace app {
 
-CProgramTransceiverServices::CProgramTransceiverServices(CProgram& program) : m_program(program) {}
+CProgramTransceiverServices::CProgramTransceiverServices(CProgram& program)
+    : m_program(program),
+      m_hardwareStatus(program.Links(), "transceiver services: hardware status window"),
+      m_analogMotion(program.Links(), "transceiver services: heave sensor's analog input"),
+      m_thermistor(program.Links(), "transceiver services: water temperature sensor's analog input"),
+      m_trawl(program.Links(), "transceiver services: trawl sensor", kTrawlModels)
+{}
 
 CProgramTransceiverServices::~CProgramTransceiverServices() = default;
 
@@ -30,7 +36,10 @@ SounderModel CProgramTransceiverServices::GetModel() const
 
 std::optional<double> CProgramTransceiverServices::GetPingerPulseLength() const
 {
-    return std::nullopt;  // pinger mode is not built yet: it is never on
+    double milliseconds = 0.0;
+    if (!m_program.PingerMode()->GetPulseLength(milliseconds))
+        return std::nullopt;
+    return milliseconds;
 }
 
 IChannelLinks* CProgramTransceiverServices::ChannelLinks()
