@@ -2,6 +2,7 @@
 
 #include "base/Archive.h"
 #include "base/SerializeSupport.h"
+#include "engine/DetectionDialogs.h"
 #include "engine/RawPower.h"
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
@@ -21,10 +22,6 @@ using rawpower::Saturate16;
 using rawpower::Trunc;
 
 namespace {
-
-std::mutex g_hookLock;
-CBottomDetector::TrackedDialogRunner g_runner;
-CBottomDetector::ChangeNotifier g_notifier;
 
 constexpr std::int16_t kEndMark = -19999;
 
@@ -73,31 +70,6 @@ std::string StripReplay(std::string name)
 
 }  // namespace
 
-void CBottomDetector::SetDialogRunner(TrackedDialogRunner runner)
-{
-    std::lock_guard lock(g_hookLock);
-    g_runner = std::move(runner);
-}
-
-void CBottomDetector::SetDialogRunner(DialogRunner runner)
-{
-    if (!runner)
-        return SetDialogRunner(nullptr);
-    SetDialogRunner(
-        TrackedDialogRunner([runner = std::move(runner)](DialogValues& v, const DialogOpened&) { return runner(v); }));
-}
-
-void CBottomDetector::SetDialogRunner(std::nullptr_t)
-{
-    SetDialogRunner(TrackedDialogRunner());
-}
-
-void CBottomDetector::SetChangeNotifier(ChangeNotifier notifier)
-{
-    std::lock_guard lock(g_hookLock);
-    g_notifier = std::move(notifier);
-}
-
 CBottomDetector::CBottomDetector(const Construction& c)
     : m_s(kArraySize, kNoEcho),
       m_w(kArraySize, kNoEcho),
@@ -106,7 +78,8 @@ CBottomDetector::CBottomDetector(const Construction& c)
       m_folder(c.UseSettingsFolder
                    ? (c.SettingsFolder.empty() ? CSerializeSupport::GetSettingsFolder() : c.SettingsFolder)
                    : std::string()),
-      m_external(c.ExternalDepth)
+      m_external(c.ExternalDepth),
+      m_dialogs(c.Dialogs)
 {
     const bool deepModel =
         c.Model == SounderModel::QY210 || c.Model == SounderModel::QY310 || c.Model == SounderModel::QYNVU;
@@ -300,14 +273,8 @@ IBottomDetector::Limits CBottomDetector::GetLimits() const
 bool CBottomDetector::RunDialog(bool& bottomLostWarning, bool& minAlarm, bool& maxAlarm, double& minAlarmDepth,
                                 double& maxAlarmDepth)
 {
-    TrackedDialogRunner runner;
-    ChangeNotifier notifier;
-    {
-        std::lock_guard lock(g_hookLock);
-        runner = g_runner;
-        notifier = g_notifier;
-    }
-    if (!runner)
+    IDetectionDialogs* dialogs = m_dialogs;
+    if (!dialogs)
         return false;
 
     DialogValues v;
@@ -342,7 +309,7 @@ bool CBottomDetector::RunDialog(bool& bottomLostWarning, bool& minAlarm, bool& m
     }
 
     CModalSession session(m_dialog);
-    const bool confirmed = runner(v, session.Opened());
+    const bool confirmed = dialogs->RunBottomDetector(v, session.Opened());
     // Destroyed meanwhile: nothing of this detector may be touched now.
     if (session.OwnerGone())
         return true;
@@ -369,8 +336,7 @@ bool CBottomDetector::RunDialog(bool& bottomLostWarning, bool& minAlarm, bool& m
         if (std::isfinite(v.Gain))
             m_gain = std::clamp(v.Gain, 0.0, 5.0);
     }
-    if (notifier)
-        notifier();
+    dialogs->BottomDetectorChanged();
     return true;
 }
 

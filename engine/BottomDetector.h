@@ -22,6 +22,7 @@
 #include <vector>
 
 class CArchive;
+class IDetectionDialogs;
 
 class CBottomDetector : public IBottomDetector
 {
@@ -78,6 +79,8 @@ public:
         std::string SettingsFolder;
         bool UseSettingsFolder = true;
         ExternalDepthSource ExternalDepth;
+        // The settings dialog and its notice; none: no dialog is shown.
+        IDetectionDialogs* Dialogs = nullptr;
     };
 
     // What the settings dialog edits; depths in metres.
@@ -98,18 +101,6 @@ public:
         std::string Reference;
         double Gain = 0.0;
     };
-    using DialogRunner = std::function<bool(DialogValues&)>;
-    // A runner that registers its dialog, so that a detector destroyed while
-    // the dialog runs can end it.
-    using DialogOpened = CModalSession::DialogOpened;
-    using TrackedDialogRunner = std::function<bool(DialogValues&, const DialogOpened&)>;
-    static void SetDialogRunner(DialogRunner runner);
-    static void SetDialogRunner(TrackedDialogRunner runner);
-    static void SetDialogRunner(std::nullptr_t);
-    // Told after the dialog was confirmed (the main frame's channel-status
-    // update).
-    using ChangeNotifier = std::function<void()>;
-    static void SetChangeNotifier(ChangeNotifier notifier);
 
     explicit CBottomDetector(const Construction& c);
     ~CBottomDetector() override;
@@ -227,6 +218,7 @@ private:
     std::string m_secondName;
     std::string m_folder;
     ExternalDepthSource m_external;
+    IDetectionDialogs* m_dialogs;
     CMedianFilter m_median;
     // The settings dialog open on this detector (user-interface thread).
     CModalSession* m_dialog = nullptr;

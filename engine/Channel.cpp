@@ -78,7 +78,8 @@ CChannel::CChannel(const Construction& c)
       m_pending(c.Parameters),
       m_input(kMaxSamples),
       m_ping(kMaxSamples),
-      m_colorScale(c.ChannelName)
+      m_colorScale(c.ChannelName),
+      m_tsDetection(m_links->GetDetectionDialogs())
 {
     for (auto& t : m_tvg)
         t.assign(kMaxSamples, 0);
@@ -102,9 +103,10 @@ void CChannel::AttachStandardParts()
     b.ExternalDepth = [links](int index, std::string& name, double& depth) {
         return links->GetExternalDepthSource(index, name, depth);
     };
+    b.Dialogs = links->GetDetectionDialogs();
     SetBottomDetector(std::make_unique<CBottomDetector>(b));
     SetNoiseEstimator(std::make_unique<CNoise>());
-    SetSlopeTracker(std::make_unique<CSlope>());
+    SetSlopeTracker(std::make_unique<CSlope>(links->GetDetectionDialogs()));
 }
 
 bool CChannel::RunBottomDetectorDialog(bool& bottomLostWarning, bool& minAlarm, bool& maxAlarm, double& minAlarmDepth,

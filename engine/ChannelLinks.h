@@ -16,6 +16,7 @@
 #include <string>
 
 class CEnvironment;
+class IDetectionDialogs;
 struct ChannelParameters;
 
 // The window an external-depth user wants of this channel's ping.
@@ -81,6 +82,10 @@ public:
     virtual bool GetExternalDepthSource(int index, std::string& name, double& depth) const { return false; }
     // Horizontal distance of a side-looking channel's target line, m; 0 when none.
     virtual double GetSlantOffset(const std::string& sourceName) const { return 0.0; }
+
+    // The settings dialogs of the channel's detection parts; none: they
+    // show no dialog.
+    virtual IDetectionDialogs* GetDetectionDialogs() const { return nullptr; }
 
     // A program error that must not occur: the application's fatal report.
     virtual void FatalError(const char* source, int line, const std::string& text);

@@ -1,13 +1,10 @@
 #include "engine/Fish.h"
 
+#include "engine/DetectionDialogs.h"
+
 #include <cmath>
-#include <mutex>
-#include <utility>
 
 namespace {
-
-std::mutex g_runnerLock;
-CFish::DialogRunner g_runner;
 
 constexpr double kConvert[CFish::kSpeciesCount] = {-62.0, -63.0, -71.0, -86.0};
 
@@ -22,18 +19,12 @@ void ReadDouble(CRegistrySupport& reg, HKEY key, const char* name, double& value
 
 }  // namespace
 
-void CFish::SetDialogRunner(DialogRunner runner)
-{
-    std::lock_guard lock(g_runnerLock);
-    g_runner = std::move(runner);
-}
-
 double CFish::ConvertValueOf(int type)
 {
     return (type >= 0 && type < kSpeciesCount) ? kConvert[type] : kDefaultConvert;
 }
 
-CFish::CFish(HKEY userRoot) : m_root(userRoot)
+CFish::CFish(HKEY userRoot, IDetectionDialogs* dialogs) : m_dialogs(dialogs), m_root(userRoot)
 {
     if (m_root != nullptr) {
         HKEY key = m_registry.OpenKey(m_root, kKeyName, TRUE);
@@ -110,17 +101,12 @@ void CFish::SaveSettings(HKEY key)
 
 BOOL CFish::ShowDialog()
 {
-    DialogRunner runner;
-    {
-        std::lock_guard lock(g_runnerLock);
-        runner = g_runner;
-    }
-    if (runner) {
+    if (m_dialogs) {
         DialogValues v;
         v.Type = m_type;
         for (int t = 0; t < kSpeciesCount; ++t)
             v.Offsets[static_cast<std::size_t>(t)] = GetOffset(t);
-        if (runner(v)) {
+        if (m_dialogs->RunFish(v)) {
             m_type = v.Type;
             for (int t = 0; t < kSpeciesCount; ++t)
                 if (std::isfinite(v.Offsets[static_cast<std::size_t>(t)]))

@@ -7,7 +7,8 @@
 #include "platform/WinTypes.h"
 
 #include <array>
-#include <functional>
+
+class IDetectionDialogs;
 
 class CFish
 {
@@ -24,14 +25,13 @@ public:
         int Type = Whitefish;
         std::array<double, kSpeciesCount> Offsets{};
     };
-    using DialogRunner = std::function<bool(DialogValues&)>;
-    static void SetDialogRunner(DialogRunner runner);
 
     // The species constant (dB); -62 for a type outside the table.
     static double ConvertValueOf(int type);
 
     // Opens (creating if needed) "Fish" under the user root and loads it.
-    explicit CFish(HKEY userRoot = CRegistrySupport::UserRootKey());
+    // Without dialogs ShowDialog only saves the settings.
+    explicit CFish(HKEY userRoot = CRegistrySupport::UserRootKey(), IDetectionDialogs* dialogs = nullptr);
     ~CFish();
     CFish(const CFish&) = delete;
     CFish& operator=(const CFish&) = delete;
@@ -55,6 +55,7 @@ public:
 private:
     double* OffsetSlot(int type);
 
+    IDetectionDialogs* m_dialogs;
     CRegistrySupport m_registry;
     HKEY m_root = nullptr;
     HKEY m_key = nullptr;

@@ -1,37 +1,12 @@
 #include "engine/Slope.h"
 
 #include "base/Archive.h"
+#include "engine/DetectionDialogs.h"
 
 #include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <utility>
-
-namespace {
-
-std::mutex g_runnerLock;
-CSlope::TrackedDialogRunner g_runner;
-
-}  // namespace
-
-void CSlope::SetDialogRunner(TrackedDialogRunner runner)
-{
-    std::lock_guard lock(g_runnerLock);
-    g_runner = std::move(runner);
-}
-
-void CSlope::SetDialogRunner(DialogRunner runner)
-{
-    if (!runner)
-        return SetDialogRunner(nullptr);
-    SetDialogRunner(
-        TrackedDialogRunner([runner = std::move(runner)](DialogValues& v, const DialogOpened&) { return runner(v); }));
-}
-
-void CSlope::SetDialogRunner(std::nullptr_t)
-{
-    SetDialogRunner(TrackedDialogRunner());
-}
 
 CSlope::~CSlope()
 {
@@ -201,12 +176,8 @@ void CSlope::ClampPointCapacity(int n)
 
 bool CSlope::EditSettings()
 {
-    TrackedDialogRunner runner;
-    {
-        std::lock_guard lock(g_runnerLock);
-        runner = g_runner;
-    }
-    if (!runner)
+    IDetectionDialogs* dialogs = m_dialogs;
+    if (!dialogs)
         return false;
     DialogValues v;
     {
@@ -215,7 +186,7 @@ bool CSlope::EditSettings()
         v.FilterSize = m_capacity;
     }
     CModalSession session(m_dialog);
-    const bool confirmed = runner(v, session.Opened());
+    const bool confirmed = dialogs->RunSlope(v, session.Opened());
     // Destroyed meanwhile: nothing of this tracker may be touched now.
     if (session.OwnerGone())
         return true;

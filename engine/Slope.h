@@ -9,11 +9,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <vector>
 
 class CArchive;
+class IDetectionDialogs;
 
 class CSlope : public ISlopeTracker
 {
@@ -27,18 +27,9 @@ public:
         bool HistoryOn = false;
         int FilterSize = kDefaultPoints;
     };
-    // The user interface installs the dialog; without one EditSettings
-    // reports that nothing could be shown.
-    using DialogRunner = std::function<bool(DialogValues&)>;
-    // A runner that registers its dialog, so that a tracker destroyed while
-    // the dialog runs can end it.
-    using DialogOpened = CModalSession::DialogOpened;
-    using TrackedDialogRunner = std::function<bool(DialogValues&, const DialogOpened&)>;
-    static void SetDialogRunner(DialogRunner runner);
-    static void SetDialogRunner(TrackedDialogRunner runner);
-    static void SetDialogRunner(std::nullptr_t);
-
-    CSlope() = default;
+    // The settings dialog; without one EditSettings reports that nothing
+    // could be shown.
+    explicit CSlope(IDetectionDialogs* dialogs = nullptr) : m_dialogs(dialogs) {}
     ~CSlope() override;
     CSlope(const CSlope&) = delete;
     CSlope& operator=(const CSlope&) = delete;
@@ -156,5 +147,6 @@ private:
     int m_holdOff = 0;
 
     // The settings dialog open on this tracker (user-interface thread).
+    IDetectionDialogs* m_dialogs;
     CModalSession* m_dialog = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "engine/TSDetection.h"
 
 #include "base/Archive.h"
+#include "engine/DetectionDialogs.h"
 #include "engine/RawPower.h"
 
 #include <algorithm>
@@ -15,9 +16,6 @@ using rawpower::Round;
 using rawpower::Trunc;
 
 namespace {
-
-std::mutex g_runnerLock;
-CTSDetection::DialogRunner g_runner;
 
 constexpr double kPhaseStep = 180.0 / 128.0;  // electrical degrees per phase unit
 constexpr double kFourPiNmiSquared = 43101444.7864224;
@@ -60,12 +58,6 @@ AxisStats Stats(const std::uint16_t* angles, int from, int to, int shift)
 
 }  // namespace
 
-void CTSDetection::SetDialogRunner(DialogRunner runner)
-{
-    std::lock_guard lock(g_runnerLock);
-    g_runner = std::move(runner);
-}
-
 bool CTSDetection::IsValid(const Settings& s)
 {
     auto in = [](double v, double lo, double hi) { return std::isfinite(v) && v >= lo && v <= hi; };
@@ -83,15 +75,10 @@ bool CTSDetection::SetSettings(const Settings& s)
 
 bool CTSDetection::OnSettings()
 {
-    DialogRunner runner;
-    {
-        std::lock_guard lock(g_runnerLock);
-        runner = g_runner;
-    }
-    if (!runner)
+    if (!m_dialogs)
         return false;
     Settings s = m_settings;
-    if (runner(s))
+    if (m_dialogs->RunTSDetection(s))
         SetSettings(s);
     return true;
 }

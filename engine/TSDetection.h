@@ -5,9 +5,9 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 
 class CArchive;
+class IDetectionDialogs;
 
 struct TSTarget
 {
@@ -65,8 +65,8 @@ public:
         double MaxGainCompensation = kDefaultMaxGain;  // dB one way, 0 .. 6
         double MaxPhaseDeviation = kDefaultMaxPhase;   // phase steps, 0 .. 10
     };
-    using DialogRunner = std::function<bool(Settings&)>;
-    static void SetDialogRunner(DialogRunner runner);
+    // The settings dialog; without one OnSettings shows nothing.
+    explicit CTSDetection(IDetectionDialogs* dialogs = nullptr) : m_dialogs(dialogs) {}
 
     // power: count raw words from FirstRange on; angles: count words, high
     // byte along-ship, low byte athwart-ship (null for single beam).
@@ -99,5 +99,6 @@ public:
     static bool HasMultiplePeaks(const std::int16_t* w, int n, int peak);
 
 private:
+    IDetectionDialogs* m_dialogs;
     Settings m_settings;
 };

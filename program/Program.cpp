@@ -13,8 +13,6 @@
 #include "base/DiagRecord.h"
 #include "base/RegistrySupport.h"
 #include "base/Status.h"
-#include "engine/BottomDetector.h"
-#include "engine/ui/DetectionDialogs.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "program/SensorAdapters.h"
@@ -51,16 +49,10 @@ CAnnotation::Links AnnotationLinks(CPelmaris& application)
 CProgram::CDialogServices::CDialogServices()
 {
     InstallQtMessageBoxPresenter();
-    // The settings dialogs behind the channels' and echograms' commands.
-    engineui::InstallDetectionDialogs();
-    // A confirmed bottom detector dialog changes what the channel status
-    // window shows.
-    CBottomDetector::SetChangeNotifier([] { ::PostMessage(::GetMainWindow(), WM_ES_UPDATECHANNELSTATUS, 0, 0); });
 }
 
 CProgram::CDialogServices::~CDialogServices()
 {
-    CBottomDetector::SetChangeNotifier(nullptr);
     SetMessageBoxPresenter({});
 }
 
@@ -78,7 +70,7 @@ CProgram::CProgram(Options options)
     : m_options(std::move(options)),
       m_geographic(std::make_shared<CGeographicInfo>()),
       m_channelLinks(m_application, m_environment, m_externalDepth, m_recorder, m_outputs, m_depthTelegramSources,
-                     m_links, m_pingerMode),
+                     m_links, m_pingerMode, m_detectionDialogs),
       m_decoderHost(*this),
       m_decoder(&m_decoderHost),
       m_annotation(AnnotationLinks(m_application)),
@@ -146,7 +138,10 @@ void CProgram::FillSensorTable()
             row.create = [this](CPelmaris&) { return std::make_unique<CGeographicInfoObject>(m_geographic); };
             break;
         case SensorId::Fish:
-            row.create = [](CPelmaris&) { return std::make_unique<CFishObject>(std::make_shared<CFish>()); };
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CFishObject>(
+                    std::make_shared<CFish>(CRegistrySupport::UserRootKey(), &m_detectionDialogs));
+            };
             break;
         case SensorId::NetworkOutput:
             row.create = [this](CPelmaris&) {

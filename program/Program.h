@@ -21,6 +21,7 @@
 #include "app/ui/QtDispatcherAdapter.h"
 #include "display/HistoryPrinting.h"
 #include "display/PaletteControl.h"
+#include "engine/ui/DetectionDialogs.h"
 #include "outputs/OutputList.h"
 #include "outputs/OutputSlot.h"
 #include "program/AbsentRoles.h"
@@ -151,7 +152,7 @@ private:
     void ListenForOtherStarts();
     bool MessagePaneOn() const;
 
-    // The message boxes and the settings dialogs of the core, installed for
+    // The message boxes, a service of the process by nature, installed for
     // the program's life.
     struct CDialogServices
     {
@@ -172,6 +173,9 @@ private:
     TLink<ILobeCommands, CAbsentLobeCommands> m_lobe{m_links, "program: lobe interface", kLobeModels};
     CQtDispatcherAdapter m_dispatcher;
     CDialogServices m_dialogServices;
+    // The settings dialogs behind the channels' detection parts and the
+    // fish size object, which outlive none of it.
+    engineui::CDetectionDialogs m_detectionDialogs;
     // Outlives the main frame, whose palette broadcasts point into it.
     CPaletteControl m_palettes;
     CEchogramColours m_echogramColours{m_palettes};

@@ -26,7 +26,8 @@ void CRecorderDepthUser::TakeDepth(const DepthReport& r)
 CProgramChannelLinks::CProgramChannelLinks(CPelmaris& application, CEnvironment& environment,
                                            CExternalDepth& externalDepth, CRecorderLink& recorder, IOutput& outputs,
                                            const IDepthTelegramSources& depthTelegramSources, CLinkList& links,
-                                           const TLink<IPingerLink, CAbsentPingerLink>& pinger)
+                                           const TLink<IPingerLink, CAbsentPingerLink>& pinger,
+                                           IDetectionDialogs& detectionDialogs)
     : m_application(application),
       m_externalDepth(externalDepth),
       m_navigationLine(links, "channel links: navigation's depth line"),
@@ -37,7 +38,8 @@ CProgramChannelLinks::CProgramChannelLinks(CPelmaris& application, CEnvironment&
       m_outputs(outputs),
       m_motion(links, "channel links: heave sensor's motion"),
       m_speed(links, "channel links: navigation's speed"),
-      m_pinger(pinger)
+      m_pinger(pinger),
+      m_detectionDialogs(detectionDialogs)
 {
     SetEnvironment(&environment);
 }

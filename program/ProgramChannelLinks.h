@@ -50,7 +50,8 @@ class CProgramChannelLinks final : public IChannelLinks
 public:
     CProgramChannelLinks(CPelmaris& application, CEnvironment& environment, CExternalDepth& externalDepth,
                          CRecorderLink& recorder, IOutput& outputs, const IDepthTelegramSources& depthTelegramSources,
-                         CLinkList& links, const TLink<IPingerLink, CAbsentPingerLink>& pinger);
+                         CLinkList& links, const TLink<IPingerLink, CAbsentPingerLink>& pinger,
+                         IDetectionDialogs& detectionDialogs);
     CProgramChannelLinks(const CProgramChannelLinks&) = delete;
     CProgramChannelLinks& operator=(const CProgramChannelLinks&) = delete;
 
@@ -70,6 +71,7 @@ public:
     IMotionSensor& MotionSensor() { return *m_motion; }
 
     SounderModel GetModel() const override;
+    IDetectionDialogs* GetDetectionDialogs() const override { return &m_detectionDialogs; }
     bool GetFixedRangeTime(double& seconds) const override;
 
     bool IsPingTimingOn() const override;
@@ -109,6 +111,7 @@ private:
     TLink<IMotionSensor, CAbsentMotionSensor> m_motion;
     TLink<ISpeedSource, CAbsentSpeedSource> m_speed;
     const TLink<IPingerLink, CAbsentPingerLink>& m_pinger;
+    IDetectionDialogs& m_detectionDialogs;
 
     // Each channel's depth at its last ping, by channel index; written on the
     // ping-data thread, read from any (the environment asks under a channel's

@@ -7,6 +7,7 @@
 #include "engine/Channel.h"
 #include "engine/ChannelLinks.h"
 #include "engine/Slope.h"
+#include "engine/tests/TestDetectionDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -45,13 +46,9 @@ protected:
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         folder = pattern;
         channel = MakeChannel();
-        CBottomDetector::SetChangeNotifier([this] { ++notified; });
     }
     void TearDown() override
     {
-        CBottomDetector::SetDialogRunner(nullptr);
-        CBottomDetector::SetChangeNotifier(nullptr);
-        CSlope::SetDialogRunner(nullptr);
         channel.reset();
         std::error_code ec;
         fs::remove_all(folder, ec);
@@ -63,6 +60,7 @@ protected:
         b.SourceName = "T38";
         b.SampleDistance = 0.1;
         b.SettingsFolder = folder.string() + "/";
+        b.Dialogs = &dialogs;
         return std::make_unique<CBottomDetector>(b);
     }
     std::unique_ptr<CChannel> MakeChannel()
@@ -77,15 +75,16 @@ protected:
         auto d = MakeDetector();
         detector = d.get();
         c->SetBottomDetector(std::move(d));
-        c->SetSlopeTracker(std::make_unique<CSlope>());
+        c->SetSlopeTracker(std::make_unique<CSlope>(&dialogs));
         return c;
     }
 
     fs::path folder;
+    CTestDetectionDialogs dialogs;
+    const std::atomic<int>& notified = dialogs.bottomDetectorChanges;
     IChannelLinks links;
     std::unique_ptr<CChannel> channel;
     CBottomDetector* detector = nullptr;
-    int notified = 0;
 };
 
 class OwnerGoneWhileDialogRuns : public ChannelDialogs, public ::testing::WithParamInterface<Teardown>
@@ -100,22 +99,21 @@ protected:
         else if (bottomDetector)
             channel->SetBottomDetector(MakeDetector());
         else
-            channel->SetSlopeTracker(std::make_unique<CSlope>());
+            channel->SetSlopeTracker(std::make_unique<CSlope>(&dialogs));
     }
 };
 
 TEST_P(OwnerGoneWhileDialogRuns, BottomDetectorGoneWhileItsDialogRuns)
 {
     FakeDialog dialog;
-    CBottomDetector::SetDialogRunner(
-        CBottomDetector::TrackedDialogRunner([&](CBottomDetector::DialogValues& v, const auto& opened) {
-            opened(&dialog);
-            v.MaximumDepth = 321.0;
-            v.BottomLostWarning = true;
-            TearDownOwner(true);
-            // Confirmed anyway: the harshest case for the launcher.
-            return true;
-        }));
+    dialogs.bottomDetector = [&](CBottomDetector::DialogValues& v, const auto& opened) {
+        opened(&dialog);
+        v.MaximumDepth = 321.0;
+        v.BottomLostWarning = true;
+        TearDownOwner(true);
+        // Confirmed anyway: the harshest case for the launcher.
+        return true;
+    };
     CChannel* c = channel.get();
     bool lost = false, minAlarm = false, maxAlarm = false;
     double a = 1.0, b = 2.0;
@@ -129,13 +127,13 @@ TEST_P(OwnerGoneWhileDialogRuns, BottomDetectorGoneWhileItsDialogRuns)
 TEST_P(OwnerGoneWhileDialogRuns, SlopeTrackerGoneWhileItsDialogRuns)
 {
     FakeDialog dialog;
-    CSlope::SetDialogRunner(CSlope::TrackedDialogRunner([&](CSlope::DialogValues& v, const auto& opened) {
+    dialogs.slope = [&](CSlope::DialogValues& v, const auto& opened) {
         opened(&dialog);
         v.HistoryOn = true;
         v.FilterSize = 40;
         TearDownOwner(false);
         return true;
-    }));
+    };
     CChannel* c = channel.get();
     EXPECT_TRUE(c->EditSlopeSettings());
     EXPECT_EQ(dialog.ended, 1);
@@ -154,19 +152,18 @@ INSTANTIATE_TEST_SUITE_P(Teardowns, OwnerGoneWhileDialogRuns, ::testing::Values(
 TEST_F(ChannelDialogs, FinishedDialogsApplyAndAreForgotten)
 {
     FakeDialog bottom, slope;
-    CBottomDetector::SetDialogRunner(
-        CBottomDetector::TrackedDialogRunner([&](CBottomDetector::DialogValues& v, const auto& opened) {
-            opened(&bottom);
-            v.MaximumDepth = 321.0;
-            v.BottomLostWarning = true;
-            return true;
-        }));
-    CSlope::SetDialogRunner(CSlope::TrackedDialogRunner([&](CSlope::DialogValues& v, const auto& opened) {
+    dialogs.bottomDetector = [&](CBottomDetector::DialogValues& v, const auto& opened) {
+        opened(&bottom);
+        v.MaximumDepth = 321.0;
+        v.BottomLostWarning = true;
+        return true;
+    };
+    dialogs.slope = [&](CSlope::DialogValues& v, const auto& opened) {
         opened(&slope);
         v.HistoryOn = true;
         v.FilterSize = 40;
         return true;
-    }));
+    };
     bool lost = false, minAlarm = false, maxAlarm = false;
     double a = 1.0, b = 2.0;
     EXPECT_TRUE(channel->RunBottomDetectorDialog(lost, minAlarm, maxAlarm, a, b));

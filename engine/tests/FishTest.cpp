@@ -2,6 +2,7 @@
 #include "engine/Fish.h"
 
 #include "base/RegistrySupport.h"
+#include "engine/tests/TestDetectionDialogs.h"
 #include "platform/TempHives.h"
 
 #include <gtest/gtest.h>
@@ -15,11 +16,7 @@ class FishTest : public ::testing::Test
 {
 protected:
     void SetUp() override { ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0")); }
-    void TearDown() override
-    {
-        CFish::SetDialogRunner(nullptr);
-        reg.CloseRootKeys();
-    }
+    void TearDown() override { reg.CloseRootKeys(); }
     std::string Stored(const char* name)
     {
         std::string s = "missing";
@@ -37,6 +34,7 @@ protected:
 
     CTempHives hives;
     CRegistrySupport reg;
+    CTestDetectionDialogs dialogs;
 };
 
 TEST_F(FishTest, FreshRegistryGetsTheDefaults)
@@ -65,32 +63,32 @@ TEST_F(FishTest, LengthsFollowTheSpeciesConstants)
 
 TEST_F(FishTest, DialogChangesSpeciesAndOffsets)
 {
-    CFish fish;
-    CFish::SetDialogRunner([](CFish::DialogValues& v) {
+    CFish fish(CRegistrySupport::UserRootKey(), &dialogs);
+    dialogs.fish = [](CFish::DialogValues& v) {
         v.Type = CFish::Herring;
         v.Offsets[CFish::Herring] = 6.0;
         return true;
-    });
+    };
     EXPECT_TRUE(fish.ShowDialog());
     EXPECT_EQ(fish.GetConstant(), -69.0);
     EXPECT_NEAR(fish.GetLength(-43.0), 19.95, 0.01);
     EXPECT_EQ(Stored("Type"), "1");
     EXPECT_EQ(Stored("HerringOffset"), "6.000000");
 
-    CFish::SetDialogRunner([](CFish::DialogValues& v) {
+    dialogs.fish = [](CFish::DialogValues& v) {
         v.Type = CFish::Mackerel;
         v.Offsets[CFish::Mackerel] = -3.0;
         return true;
-    });
+    };
     fish.ShowDialog();
     EXPECT_EQ(Stored("ConvertValue"), "-86.000000");
     EXPECT_EQ(fish.GetCurrentOffset(), -3.0);
 
     // Cancel changes nothing; the next start reads what was saved.
-    CFish::SetDialogRunner([](CFish::DialogValues& v) {
+    dialogs.fish = [](CFish::DialogValues& v) {
         v.Type = CFish::Anchovy;
         return false;
-    });
+    };
     fish.ShowDialog();
     CFish again;
     EXPECT_EQ(again.GetType(), CFish::Mackerel);

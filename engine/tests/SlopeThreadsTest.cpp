@@ -1,6 +1,7 @@
 // The slope tracker while the ping-data thread feeds it and the user-interface
 // thread switches its history off and on through the settings dialog.
 #include "engine/Slope.h"
+#include "engine/tests/TestDetectionDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -11,15 +12,16 @@ namespace {
 
 TEST(SlopeThreads, SettingsAppliedWhilePingsArriveKeepTheHistoryWhole)
 {
-    CSlope slope;
+    CTestDetectionDialogs dialogs;
+    CSlope slope(&dialogs);
     slope.SetHistoryOn(true);
     slope.SetHistorySize(400);
     std::atomic<bool> historyOn{true};
-    CSlope::SetDialogRunner([&](CSlope::DialogValues& v) {
+    dialogs.slope = [&](CSlope::DialogValues& v, const auto&) {
         v.HistoryOn = historyOn.load();
         v.FilterSize = 20;
         return true;
-    });
+    };
     std::atomic<bool> done{false};
     std::thread pings([&] {
         std::uint64_t time = 0;
@@ -43,7 +45,6 @@ TEST(SlopeThreads, SettingsAppliedWhilePingsArriveKeepTheHistoryWhole)
         slope.EditSettings();
     } while (!done.load());
     pings.join();
-    CSlope::SetDialogRunner(nullptr);
     EXPECT_EQ(slope.GetPointCapacity(), 20);
 }
 

@@ -1,14 +1,12 @@
 #include "engine/ui/DetectionDialogs.h"
 
 #include "app/widgets/OwnedModalDialog.h"
-#include "engine/BottomDetector.h"
-#include "engine/Fish.h"
-#include "engine/Slope.h"
-#include "engine/TSDetection.h"
+#include "base/AppIds.h"
 #include "engine/ui/BottomDetectorDialog.h"
 #include "engine/ui/FishDialog.h"
 #include "engine/ui/SlopeDialog.h"
 #include "engine/ui/TSDetectionDialog.h"
+#include "platform/MessageDispatcher.h"
 
 #include <QApplication>
 
@@ -31,33 +29,37 @@ bool RunTracked(Values& v, const CModalSession::DialogOpened& opened)
 
 }  // namespace
 
-void InstallDetectionDialogs()
+bool CDetectionDialogs::RunBottomDetector(CBottomDetector::DialogValues& values, const DialogOpened& opened)
 {
-    CBottomDetector::SetDialogRunner(
-        CBottomDetector::TrackedDialogRunner(RunTracked<CBottomDetectorDialog, CBottomDetector::DialogValues>));
-    CSlope::SetDialogRunner(CSlope::TrackedDialogRunner(RunTracked<CSlopeDialog, CSlope::DialogValues>));
-    CTSDetection::SetDialogRunner([](CTSDetection::Settings& s) {
-        CTSDetectionDialog dialog(s, QApplication::activeWindow());
-        if (dialog.exec() != QDialog::Accepted)
-            return false;
-        s = dialog.Settings();
-        return true;
-    });
-    CFish::SetDialogRunner([](CFish::DialogValues& v) {
-        CFishDialog dialog(v, QApplication::activeWindow());
-        if (dialog.exec() != QDialog::Accepted)
-            return false;
-        v = dialog.Values();
-        return true;
-    });
+    return RunTracked<CBottomDetectorDialog>(values, opened);
 }
 
-void RemoveDetectionDialogs()
+bool CDetectionDialogs::RunSlope(CSlope::DialogValues& values, const DialogOpened& opened)
 {
-    CBottomDetector::SetDialogRunner(nullptr);
-    CSlope::SetDialogRunner(nullptr);
-    CTSDetection::SetDialogRunner(nullptr);
-    CFish::SetDialogRunner(nullptr);
+    return RunTracked<CSlopeDialog>(values, opened);
+}
+
+bool CDetectionDialogs::RunTSDetection(CTSDetection::Settings& settings)
+{
+    CTSDetectionDialog dialog(settings, QApplication::activeWindow());
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    settings = dialog.Settings();
+    return true;
+}
+
+bool CDetectionDialogs::RunFish(CFish::DialogValues& values)
+{
+    CFishDialog dialog(values, QApplication::activeWindow());
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    values = dialog.Values();
+    return true;
+}
+
+void CDetectionDialogs::BottomDetectorChanged()
+{
+    PostMessage(GetMainWindow(), app::WM_ES_UPDATECHANNELSTATUS, 0, 0);
 }
 
 }  // namespace engineui

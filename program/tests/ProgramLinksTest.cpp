@@ -22,6 +22,10 @@
 #include "sensors/ExternalDepth.h"
 #include "sensors/SvpProfile.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -208,8 +212,8 @@ TEST_F(ProgramLinksTest, SideScanColoursFollowTheViewMenu)
     }
 }
 
-// A confirmed bottom detector dialog tells the main window to refresh the
-// channel status window.
+// A confirmed bottom detector dialog of the program's channels tells the main
+// window to refresh the channel status window.
 TEST_F(ProgramLinksTest, ConfirmedBottomDetectorDialogRefreshesTheChannelStatus)
 {
     Start("QY310");
@@ -218,9 +222,17 @@ TEST_F(ProgramLinksTest, ConfirmedBottomDetectorDialogRefreshesTheChannelStatus)
     c.SampleDistance = 0.1;
     c.Model = SounderModel::QY310;
     c.UseSettingsFolder = false;
+    c.Dialogs = program->ChannelLinks().GetDetectionDialogs();
     CBottomDetector detector(c);
     const auto refreshes = [&](bool confirm) {
-        CBottomDetector::SetDialogRunner(CBottomDetector::DialogRunner([confirm](auto&) { return confirm; }));
+        QTimer::singleShot(0, [confirm] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            if (confirm)
+                dialog->accept();
+            else
+                dialog->reject();
+        });
         bool lost = false, minAlarm = false, maxAlarm = false;
         double minDepth = 0.0, maxDepth = 0.0;
         EXPECT_TRUE(detector.RunDialog(lost, minAlarm, maxAlarm, minDepth, maxDepth));
@@ -234,7 +246,6 @@ TEST_F(ProgramLinksTest, ConfirmedBottomDetectorDialogRefreshesTheChannelStatus)
     };
     EXPECT_EQ(refreshes(false), 0);
     EXPECT_EQ(refreshes(true), 1);
-    CBottomDetector::SetDialogRunner(nullptr);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "engine/BottomDetector.h"
 #include "engine/Channel.h"
 #include "engine/Slope.h"
+#include "engine/tests/TestDetectionDialogs.h"
 #include "platform/MessageBox.h"
 
 #include <QCheckBox>
@@ -482,19 +483,22 @@ TEST_F(DialogsTest, DepthViewCommandsReachTheRightDocument)
     c.Parameters.SampleDistance = 0.1;
     c.Parameters.SampleInterval = 0.1 * 2.0 / 1500.0;
     c.StandardParts = true;
+    CTestDetectionDialogs detection;
+    CTestDialogLinks links(detection);
+    c.Links = &links;
     CChannel channel(c);
     depth.SetChannel(&channel);
-    CBottomDetector::SetDialogRunner([](CBottomDetector::DialogValues& v) {
+    detection.bottomDetector = [](CBottomDetector::DialogValues& v, const auto&) {
         v.BottomLostWarning = true;
         v.MaximumDepthAlarm = true;
         v.MaximumAlarmDepth = 250.0;
         return true;
-    });
+    };
     int slopeRuns = 0;
-    CSlope::SetDialogRunner([&slopeRuns](CSlope::DialogValues&) {
+    detection.slope = [&slopeRuns](CSlope::DialogValues&, const auto&) {
         ++slopeRuns;
         return false;
-    });
+    };
     {
         CDepthView view(&depth);
         view.resize(600, 60);
@@ -521,8 +525,6 @@ TEST_F(DialogsTest, DepthViewCommandsReachTheRightDocument)
     EXPECT_DOUBLE_EQ(depth.m_maximumDepth, 250.0);
     EXPECT_TRUE(CDepthViewCommands::Run(depth, CDepthView::ID_SLOPE_SETTINGS));
     EXPECT_EQ(slopeRuns, 1);
-    CBottomDetector::SetDialogRunner(nullptr);
-    CSlope::SetDialogRunner(nullptr);
 }
 
 TEST_F(DialogsTest, BottomDetectorDialogOutlivingItsDepthDocumentWritesNothingBack)
@@ -531,31 +533,33 @@ TEST_F(DialogsTest, BottomDetectorDialogOutlivingItsDepthDocumentWritesNothingBa
     c.Parameters.SampleDistance = 0.1;
     c.Parameters.SampleInterval = 0.1 * 2.0 / 1500.0;
     c.StandardParts = true;
+    CTestDetectionDialogs detection;
+    CTestDialogLinks links(detection);
+    c.Links = &links;
     CChannel channel(c);
     auto depth = std::make_unique<CDepthDoc>();
     depth->SetChannel(&channel);
     // The layout is torn down while the dialog runs, taking the document.
-    CBottomDetector::SetDialogRunner([&depth](CBottomDetector::DialogValues& v) {
+    detection.bottomDetector = [&depth](CBottomDetector::DialogValues& v, const auto&) {
         depth.reset();
         v.MinimumDepthAlarm = true;
         v.MinimumAlarmDepth = 3.0;
         return true;
-    });
+    };
     EXPECT_TRUE(CDepthViewCommands::Run(*depth, CDepthView::ID_BOTTOM_DETECTOR));
     EXPECT_EQ(depth, nullptr);
 
     // A document that stays takes the values.
     CDepthDoc kept;
     kept.SetChannel(&channel);
-    CBottomDetector::SetDialogRunner([](CBottomDetector::DialogValues& v) {
+    detection.bottomDetector = [](CBottomDetector::DialogValues& v, const auto&) {
         v.MinimumDepthAlarm = true;
         v.MinimumAlarmDepth = 3.0;
         return true;
-    });
+    };
     EXPECT_TRUE(CDepthViewCommands::Run(kept, CDepthView::ID_BOTTOM_DETECTOR));
     EXPECT_TRUE(kept.m_minimumAlarm);
     EXPECT_DOUBLE_EQ(kept.m_minimumDepth, 3.0);
-    CBottomDetector::SetDialogRunner(nullptr);
 }
 
 // Runs act on the modal dialog of type D once one is up (after a menu closes

@@ -35,6 +35,14 @@ QApplication& App()
     return *app;
 }
 
+// The Qt dialogs with the notice of a confirmed bottom detector dialog
+// counted instead of posted to a main window.
+struct CountingDialogs : engineui::CDetectionDialogs
+{
+    int changes = 0;
+    void BottomDetectorChanged() override { ++changes; }
+};
+
 template <typename T>
 T* Find(QWidget& w, const char* name)
 {
@@ -136,11 +144,12 @@ TEST_F(DialogTest, BottomDetectorDialogShowsFeetAndReturnsMetres)
     CDepthUnit::SetUnit(CDepthUnit::kMeter);
 }
 
-TEST_F(DialogTest, InstalledRunnerChangesTheDetector)
+TEST_F(DialogTest, DialogsOfTheDetectorChangeIt)
 {
-    engineui::InstallDetectionDialogs();
+    CountingDialogs dialogs;
     CBottomDetector::Construction c;
     c.UseSettingsFolder = false;
+    c.Dialogs = &dialogs;
     c.ExternalDepth = [](int index, std::string& name, double& depth) {
         static const char* names[] = {"Replay T38", "", "T120", nullptr};
         if (index > 2)
@@ -151,8 +160,6 @@ TEST_F(DialogTest, InstalledRunnerChangesTheDetector)
     };
     c.SourceName = "T38";
     CBottomDetector det(c);
-    bool notified = false;
-    CBottomDetector::SetChangeNotifier([&] { notified = true; });
     QTimer::singleShot(0, [] {
         auto* dialog = qobject_cast<CBottomDetectorDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
@@ -169,10 +176,10 @@ TEST_F(DialogTest, InstalledRunnerChangesTheDetector)
     EXPECT_EQ(det.GetBackstepLevel(), -33.0);
     EXPECT_TRUE(det.IsAlternativeDetectorOn());
     EXPECT_TRUE(maxAlarm);
-    EXPECT_TRUE(notified);
-    CBottomDetector::SetChangeNotifier(nullptr);
-    engineui::RemoveDetectionDialogs();
-    EXPECT_FALSE(det.RunDialog(lost, minAlarm, maxAlarm, minDepth, maxDepth)) << "no dialog to show";
+    EXPECT_EQ(dialogs.changes, 1);
+    c.Dialogs = nullptr;
+    CBottomDetector bare(c);
+    EXPECT_FALSE(bare.RunDialog(lost, minAlarm, maxAlarm, minDepth, maxDepth)) << "no dialog to show";
 }
 
 // The nested loop of a running dialog may tear down the frame and delete
@@ -180,13 +187,12 @@ TEST_F(DialogTest, InstalledRunnerChangesTheDetector)
 // owner's destructor ends it with -1 so that nothing is written back.
 TEST_F(DialogTest, OwnerDeletedWhileItsDialogRunsEndsIt)
 {
-    engineui::InstallDetectionDialogs();
+    CountingDialogs dialogs;
     CBottomDetector::Construction c;
     c.UseSettingsFolder = false;
+    c.Dialogs = &dialogs;
     auto* detector = new CBottomDetector(c);
-    auto* slope = new CSlope;
-    bool notified = false;
-    CBottomDetector::SetChangeNotifier([&] { notified = true; });
+    auto* slope = new CSlope(&dialogs);
     auto check = [](const std::function<void()>& deleteOwner, const std::function<bool()>& run) {
         auto* frame = new QWidget;
         frame->show();
@@ -215,9 +221,7 @@ TEST_F(DialogTest, OwnerDeletedWhileItsDialogRunsEndsIt)
               return detector->RunDialog(lost, minAlarm, maxAlarm, minDepth, maxDepth);
           });
     check([&] { delete slope; }, [&] { return slope->EditSettings(); });
-    EXPECT_FALSE(notified);
-    CBottomDetector::SetChangeNotifier(nullptr);
-    engineui::RemoveDetectionDialogs();
+    EXPECT_EQ(dialogs.changes, 0);
 }
 
 TEST_F(DialogTest, SlopeDialogFilterSizeAndSwitch)
@@ -238,8 +242,8 @@ TEST_F(DialogTest, SlopeDialogFilterSizeAndSwitch)
     EXPECT_TRUE(dialog.Values().HistoryOn);
 
     // Through the slope tracker: "Off" frees the history.
-    engineui::InstallDetectionDialogs();
-    CSlope slope;
+    engineui::CDetectionDialogs dialogs;
+    CSlope slope(&dialogs);
     slope.SetHistoryOn(true);
     slope.SetHistorySize(10);
     slope.AddPoint(20.0, 1.0, 1);
@@ -254,7 +258,6 @@ TEST_F(DialogTest, SlopeDialogFilterSizeAndSwitch)
     EXPECT_FALSE(slope.IsEnabled());
     EXPECT_EQ(slope.GetHistoryCount(), 0);
     EXPECT_EQ(slope.GetPointCapacity(), 20);
-    engineui::RemoveDetectionDialogs();
 }
 
 TEST_F(DialogTest, TSDetectionDialogChecksEachRange)
