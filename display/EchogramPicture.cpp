@@ -85,7 +85,7 @@ void CEchogramPicture::Attach(BYTE* bits, int width, int height, int stride)
     m_height = height;
     m_stride = stride;
     if (resized)
-        m_rowMemory.assign(static_cast<std::size_t>(std::max(width, height)), kLine);
+        m_rowMemory.assign(static_cast<std::size_t>(std::max(width, height)), CPaletteControl::kTextIndex);
 }
 
 void CEchogramPicture::SetRowOrientation(bool rows)
@@ -93,7 +93,7 @@ void CEchogramPicture::SetRowOrientation(bool rows)
     if (rows == m_rows)
         return;
     m_rows = rows;
-    std::fill(m_rowMemory.begin(), m_rowMemory.end(), kLine);
+    std::fill(m_rowMemory.begin(), m_rowMemory.end(), CPaletteControl::kTextIndex);
     ClearEchogram();
 }
 
@@ -132,7 +132,9 @@ int CEchogramPicture::SampleColour(const Column& c, double db, int sampleIndex) 
 BYTE CEchogramPicture::Remember(const Column& c, int i, int colour)
 {
     BYTE& remembered = m_rowMemory[static_cast<std::size_t>(i)];
-    const BYTE shown = (c.keepBackground && remembered == kBackground) ? kBackground : static_cast<BYTE>(colour);
+    const BYTE shown = (c.keepBackground && remembered == CPaletteControl::kBackgroundIndex)
+                           ? CPaletteControl::kBackgroundIndex
+                           : static_cast<BYTE>(colour);
     remembered = static_cast<BYTE>(colour);
     return shown;
 }
@@ -145,7 +147,7 @@ void CEchogramPicture::WriteRow(const Column& c)
     const int split = RowSplit(c.left, c.right, w, c.side);
     BYTE* line = m_bits + static_cast<std::size_t>(NewestRow()) * m_stride;
     for (int i = w - 1; i >= 0; --i) {
-        int colour = kBackground;
+        int colour = CPaletteControl::kBackgroundIndex;
         if (!c.allBackground) {
             if (i <= split) {
                 // This side, sample 0 at the split. Positions the document
@@ -172,7 +174,7 @@ bool CEchogramPicture::WriteSlopeColumn(int q, double start, double range, doubl
     bool cleared = false;
     if (m_slopeStripPending || q != m_lastQ) {
         const int first = std::max(0, NewestColumn() - q + 1);
-        FillRect(kBackground, first, 0, NewestColumn() + 1 - first, m_height);
+        FillRect(CPaletteControl::kBackgroundIndex, first, 0, NewestColumn() + 1 - first, m_height);
         m_slopeStripPending = false;
         m_lastQ = q;
         cleared = true;
@@ -184,9 +186,9 @@ bool CEchogramPicture::WriteSlopeColumn(int q, double start, double range, doubl
         for (int r = row; r >= 0 && r < std::min(m_height, row + count); ++r)
             m_bits[static_cast<std::size_t>(r) * m_stride + x] = colour;
     };
-    paint(kBackground, 0, m_height);
+    paint(CPaletteControl::kBackgroundIndex, 0, m_height);
     // The zero line is where the angle window passes 0 degrees.
-    paint(kLine, SlopeRow(0.0, start, range, m_height), 1);
+    paint(CPaletteControl::kTextIndex, SlopeRow(0.0, start, range, m_height), 1);
     paint(kMarker, SlopeRow(angle, start, range, m_height), 2);
     return cleared;
 }
@@ -202,7 +204,7 @@ int CEchogramPicture::WriteColumn(const Column& c)
     const int g = c.bottomGap ? BottomGap(b, m_height) : 0;
     const int n = SampleCount(m_height, g);
     for (int i = 0; i < n; ++i) {
-        int colour = kBackground;
+        int colour = CPaletteControl::kBackgroundIndex;
         // Positions the document did not deliver stay background.
         if (!c.allBackground && i < c.sampleCount && c.samples != nullptr)
             colour = SampleColour(c, RawToDb(c.samples[i]), i);
@@ -211,13 +213,13 @@ int CEchogramPicture::WriteColumn(const Column& c)
     // The gap rows are not reached by any sample: clear them so nothing of
     // the previous column shows through.
     if (g > 0)
-        PaintColumnRun(kBackground, b + 1, g);
+        PaintColumnRun(CPaletteControl::kBackgroundIndex, b + 1, g);
     const int t = GapThickness(m_height);
     if (c.hasDepth && c.depth > 0.0 && b >= t) {
         if (c.bottomGap)
-            PaintColumnRun(kBackground, b, t);
+            PaintColumnRun(CPaletteControl::kBackgroundIndex, b, t);
         if (c.bottomLine)
-            PaintColumnRun(kLine, b, 2);
+            PaintColumnRun(CPaletteControl::kTextIndex, b, 2);
     }
     return b;
 }
@@ -256,5 +258,5 @@ void CEchogramPicture::FillRect(BYTE colour, int x, int row, int width, int rows
 void CEchogramPicture::ClearEchogram()
 {
     // Turned pings use the whole width.
-    FillRect(kBackground, 0, 0, m_rows ? m_width : m_width - GetScaleMargin(), m_height);
+    FillRect(CPaletteControl::kBackgroundIndex, 0, 0, m_rows ? m_width : m_width - GetScaleMargin(), m_height);
 }

@@ -23,6 +23,7 @@
 // User-interface thread only.
 #pragma once
 
+#include "display/PaletteControl.h"
 #include "platform/WinTypes.h"
 
 #include <algorithm>
@@ -31,11 +32,7 @@
 #include <vector>
 
 namespace EchogramMapping {
-constexpr BYTE kBackground = 78;
-constexpr BYTE kLine = 79;
 constexpr BYTE kMarker = 193;
-constexpr int kFirstLevelIndex = 159;
-constexpr int kMaxLevel = 12;
 // One decibel is 85.0413592 raw units.
 constexpr double kDbPerRaw = 0.011758984;
 // A missing second-side sample.
@@ -97,9 +94,9 @@ int ScaledExtent(int pixels, double scale);
 inline int LevelColour(int level)
 {
     if (level == 0)
-        return kBackground;
-    if (level >= 1 && level <= kMaxLevel)
-        return kFirstLevelIndex + level;
+        return CPaletteControl::kBackgroundIndex;
+    if (level >= 1 && level <= CPaletteControl::kEchoColourCount)
+        return CPaletteControl::kFirstEchoIndex + level - 1;
     return -1;
 }
 }  // namespace EchogramMapping

@@ -65,6 +65,12 @@ public:
     static constexpr int kSystemColourCount = 25;
     static constexpr int kReserved = 20;
     static constexpr int kUsable = 256 - kReserved;
+    // Entries every picture draws with: the background, the text and lines,
+    // and the echo colours of levels 1 to 12 from kFirstEchoIndex on.
+    static constexpr int kBackgroundIndex = 78;
+    static constexpr int kTextIndex = 79;
+    static constexpr int kFirstEchoIndex = 160;
+    static constexpr int kEchoColourCount = 12;
 
     // Window-furniture colours of the desktop: read once at construction,
     // set at every selection and given back at destruction. Either may be

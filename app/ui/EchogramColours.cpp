@@ -34,10 +34,6 @@ constexpr std::array<EchogramColour, 12> kEchogramColours{{
     {"ECHOGRAM BROWN", 0x962A3C},
 }};
 
-constexpr int kFirstEchogramIndex = 160;
-constexpr int kBackgroundIndex = 78;
-constexpr int kTextIndex = 79;
-
 constexpr COLORREF FromRgb(std::uint32_t rgb)
 {
     return RGB(static_cast<BYTE>(rgb >> 16), static_cast<BYTE>(rgb >> 8), static_cast<BYTE>(rgb));
@@ -51,16 +47,16 @@ void CEchogramColours::Apply(EchogramColourSet set, int threshold)
         ApplyGrey();
     } else {
         for (std::size_t k = 0; k < kEchogramColours.size(); ++k)
-            m_palettes.SetEntryAllPalettes(PALETTEINDEX(kFirstEchogramIndex + static_cast<unsigned>(k)),
+            m_palettes.SetEntryAllPalettes(PALETTEINDEX(CPaletteControl::kFirstEchoIndex + static_cast<unsigned>(k)),
                                            FromRgb(kEchogramColours[k].rgb), kEchogramColours[k].name);
     }
     const int current = m_palettes.GetCurrentPalette();
     COLORREF background = 0;
     if (threshold >= 1 && threshold <= 11 &&
-        m_palettes.GetEntryColour(current, PALETTEINDEX(kBackgroundIndex), &background))
+        m_palettes.GetEntryColour(current, PALETTEINDEX(CPaletteControl::kBackgroundIndex), &background))
         for (int k = 0; k < threshold; ++k)
-            m_palettes.SetEntryAllPalettes(PALETTEINDEX(kFirstEchogramIndex + static_cast<unsigned>(k)), background,
-                                           std::string());
+            m_palettes.SetEntryAllPalettes(PALETTEINDEX(CPaletteControl::kFirstEchoIndex + static_cast<unsigned>(k)),
+                                           background, std::string());
     if (current >= 0)
         m_palettes.SelectPalette(current);
 }
@@ -71,8 +67,8 @@ void CEchogramColours::ApplyGrey()
     for (int p = 0; p < CPaletteControl::kPaletteCount; ++p) {
         COLORREF background = 0;
         COLORREF text = 0;
-        if (!m_palettes.GetEntryColour(p, PALETTEINDEX(kBackgroundIndex), &background) ||
-            !m_palettes.GetEntryColour(p, PALETTEINDEX(kTextIndex), &text))
+        if (!m_palettes.GetEntryColour(p, PALETTEINDEX(CPaletteControl::kBackgroundIndex), &background) ||
+            !m_palettes.GetEntryColour(p, PALETTEINDEX(CPaletteControl::kTextIndex), &text))
             continue;
         const auto levels = ComputeGreyLevels(background, text);
         if (!levels) {

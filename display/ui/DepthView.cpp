@@ -171,8 +171,8 @@ void CDepthView::OnDraw(QPainter& painter)
 {
     if (!m_document || !m_document->GetChannel())
         return;
-    const QColor background = GetColourTable()[kBackgroundIndex];
-    const QColor text = GetColourTable()[kTextIndex];
+    const QColor background = GetColourTable()[CPaletteControl::kBackgroundIndex];
+    const QColor text = GetColourTable()[CPaletteControl::kTextIndex];
     painter.fillRect(rect(), background);
     painter.setPen(QPen(text, 1));
     painter.setBrush(background);
@@ -196,7 +196,7 @@ void CDepthView::OnDraw(QPainter& painter)
     painter.drawRect(m_colourBar);
     for (int i = 0; i < kCellCount; ++i)
         painter.fillRect(m_colourBar.left() + 1 + i * m_cellWidth, m_colourBar.top() + 1, m_cellWidth, m_cellHeight,
-                         GetColourTable()[kFirstEchoIndex + i]);
+                         GetColourTable()[CPaletteControl::kFirstEchoIndex + i]);
 
     // Depth and the text beside it.
     painter.setFont(m_font);

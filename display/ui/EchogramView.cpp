@@ -157,7 +157,7 @@ void CEchogramView::resizeEvent(QResizeEvent* event)
     }
     // The base made a new surface of the new size: start it as background.
     if (GetSurface() && GetSurface()->GetBits())
-        GetSurface()->Fill(EchogramMapping::kBackground);
+        GetSurface()->Fill(CPaletteControl::kBackgroundIndex);
     Reattach();
     if (m_enabled && !old.empty())
         CarryOver(old, oldArea, oldHeight);
@@ -205,7 +205,7 @@ int CEchogramView::RealizeViewPalette()
     // take the standard indices.
     CSCView::RealizeViewPalette();
     m_pictureBackground = EchogramMapping::kMarker;
-    m_pictureText = EchogramMapping::kLine;
+    m_pictureText = CPaletteControl::kTextIndex;
     return 0;
 }
 
@@ -395,8 +395,8 @@ void CEchogramView::DrawScale(QPainter& painter)
     std::tie(m_scaleTop, m_scaleBottom) = ScaleValues();
     const std::string unit = reference == CEchogramDoc::SLOPE ? "deg" : CDepthUnit::GetUnitSymbol();
 
-    const QColor text = GetColourTable()[kTextIndex];
-    painter.fillRect(w - margin, 0, margin, h, GetColourTable()[kBackgroundIndex]);
+    const QColor text = GetColourTable()[CPaletteControl::kTextIndex];
+    painter.fillRect(w - margin, 0, margin, h, GetColourTable()[CPaletteControl::kBackgroundIndex]);
     painter.setPen(QPen(text, 1));
     const int textHeight = painter.fontMetrics().height();
     const int ascent = painter.fontMetrics().ascent();
@@ -418,8 +418,8 @@ void CEchogramView::DrawRowScale(QPainter& painter)
         return;
     const int w = GetWidth();
     std::tie(m_scaleTop, m_scaleBottom) = ScaleValues();
-    const QColor text = GetColourTable()[kTextIndex];
-    painter.fillRect(0, 0, w, header, GetColourTable()[kBackgroundIndex]);
+    const QColor text = GetColourTable()[CPaletteControl::kTextIndex];
+    painter.fillRect(0, 0, w, header, GetColourTable()[CPaletteControl::kBackgroundIndex]);
     painter.setPen(QPen(text, 1));
     const QFontMetrics metrics = painter.fontMetrics();
     const QString left = QString::fromStdString(FormatExtentValue(m_scaleTop));

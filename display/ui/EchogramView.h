@@ -113,7 +113,7 @@ private:
     int m_q = 0;
     // The last update drew a slope column: the printer copies from there.
     bool m_slopeReference = false;
-    BYTE m_pictureText = EchogramMapping::kLine;
+    BYTE m_pictureText = CPaletteControl::kTextIndex;
     BYTE m_pictureBackground = EchogramMapping::kMarker;
     std::vector<std::int16_t> m_secondSide;
 };

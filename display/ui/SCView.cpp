@@ -119,8 +119,8 @@ LRESULT CSCView::SetBackgroundColor(WPARAM palette, LPARAM lParam)
         const PALETTEENTRY& e = block->palPalEntry[static_cast<std::size_t>(i)];
         m_table[10 + i] = qRgb(e.peRed, e.peGreen, e.peBlue);
     }
-    const QRgb bg = m_table[kBackgroundIndex];
-    const QRgb text = m_table[kTextIndex];
+    const QRgb bg = m_table[CPaletteControl::kBackgroundIndex];
+    const QRgb text = m_table[CPaletteControl::kTextIndex];
     m_backgroundColour = RGB(static_cast<BYTE>(qRed(bg)), static_cast<BYTE>(qGreen(bg)), static_cast<BYTE>(qBlue(bg)));
     m_textColour = RGB(static_cast<BYTE>(qRed(text)), static_cast<BYTE>(qGreen(text)), static_cast<BYTE>(qBlue(text)));
 
@@ -133,7 +133,7 @@ LRESULT CSCView::SetBackgroundColor(WPARAM palette, LPARAM lParam)
                 const int base = bgRed == 0 ? 3 : 255;
                 // Limited to the grey range: wrapping would turn the
                 // strongest echoes dark.
-                for (int k = 1; k <= kEchoLevels; ++k) {
+                for (int k = 1; k <= CPaletteControl::kEchoColourCount; ++k) {
                     const int g = std::clamp(base + k * step, 0, 255);
                     m_table[159 + k] = qRgb(g, g, g);
                 }
@@ -145,8 +145,8 @@ LRESULT CSCView::SetBackgroundColor(WPARAM palette, LPARAM lParam)
         if (scales.copperOnSidescan == 1) {
             if (bgRed >= 1 && bgRed <= 200)
                 IllegalBackground();
-            for (int k = 0; k < kEchoLevels; ++k)
-                m_table[kFirstEchoIndex + k] = qRgb(kCopper[k][0], kCopper[k][1], kCopper[k][2]);
+            for (int k = 0; k < CPaletteControl::kEchoColourCount; ++k)
+                m_table[CPaletteControl::kFirstEchoIndex + k] = qRgb(kCopper[k][0], kCopper[k][1], kCopper[k][2]);
         }
     }
     update();
@@ -158,8 +158,8 @@ LRESULT CSCView::SetColorTable(WPARAM, LPARAM)
 {
     for (int i = 0; i < 256; ++i)
         m_table[i] = Identity(i);
-    m_textColour = PALETTEINDEX(kTextIndex);
-    m_backgroundColour = PALETTEINDEX(kBackgroundIndex);
+    m_textColour = PALETTEINDEX(CPaletteControl::kTextIndex);
+    m_backgroundColour = PALETTEINDEX(CPaletteControl::kBackgroundIndex);
     update();
     return 0;
 }

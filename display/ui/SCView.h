@@ -26,11 +26,6 @@ class CSCView : public QWidget, public IDocumentView
 {
     Q_OBJECT
 public:
-    static constexpr int kBackgroundIndex = 78;
-    static constexpr int kTextIndex = 79;
-    static constexpr int kFirstEchoIndex = 160;
-    static constexpr int kEchoLevels = 12;
-
     explicit CSCView(const SViewContext& context = {}, QWidget* parent = nullptr);
     ~CSCView() override;
 
@@ -81,7 +76,7 @@ private:
     std::unique_ptr<CDIBSection> m_surface;
     int m_width = 0;
     int m_height = 0;
-    COLORREF m_textColour = PALETTEINDEX(kTextIndex);
-    COLORREF m_backgroundColour = PALETTEINDEX(kBackgroundIndex);
+    COLORREF m_textColour = PALETTEINDEX(CPaletteControl::kTextIndex);
+    COLORREF m_backgroundColour = PALETTEINDEX(CPaletteControl::kBackgroundIndex);
     QVector<QRgb> m_table;
 };

@@ -191,7 +191,7 @@ TEST_F(ProgramLinksTest, SideScanColoursFollowTheViewMenu)
         // Palette 4: black background, white text.
         SendMessage(view.GetSafeHwnd(), app::WM_ES_BACKGROUNDCOLOR, 4,
                     reinterpret_cast<LPARAM>(palettes.GetLogPalette(4)));
-        return view.GetColourTable()[CSCView::kFirstEchoIndex];
+        return view.GetColourTable()[CPaletteControl::kFirstEchoIndex];
     };
     const QRgb plain = firstEchoLevel();
 

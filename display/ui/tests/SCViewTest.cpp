@@ -29,7 +29,7 @@ public:
         OnInitialUpdate();
         CreateMemoryDC();
         CreateDibSection();
-        GetSurface()->Fill(kBackgroundIndex);
+        GetSurface()->Fill(CPaletteControl::kBackgroundIndex);
     }
 };
 
