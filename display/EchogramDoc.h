@@ -70,6 +70,8 @@ public:
     static constexpr double kUnitsPerDb = 85.0413592;
     // A single gain or noise addition never adds more than this.
     static constexpr int kMaxAddition = 10000;
+    // The range scale has at most this many lines.
+    static constexpr unsigned kMaxScaleLines = 50;
 
     enum EchogramType : int { NOTVG = 0, SV_20 = 1, TS_40 = 2, SS_20 = 3, LOG30 = 4 };
     enum RangeReference : int { SURFACE = 0, BOTTOM = 1, TRAWL = 2, SLOPE = 3, SIDESCAN = 4 };
@@ -136,8 +138,8 @@ public:
     {
         int templateId = kGeneralTemplate;
         int gainType = -1;
-        bool trawlLine = false;  // general and RM30: the external depth switch
-        unsigned scaleLineCount = 0;
+        bool trawlLine = false;       // general and RM30: the external depth switch
+        unsigned scaleLineCount = 0;  // at most kMaxScaleLines
         bool scaleLines = false;
         bool pingFilter = false;
         bool minuteMarkers = false;

@@ -1,5 +1,6 @@
 #include "engine/ChannelIntegrator.h"
 
+#include "engine/Channel.h"
 #include "engine/RawPower.h"
 
 #include <algorithm>
@@ -14,7 +15,7 @@ CChannelIntegrator::CChannelIntegrator()
     for (int k = 0; k < kTableSize; ++k)
         m_table[static_cast<std::size_t>(k)] =
             static_cast<std::int16_t>(Trunc(c * std::log10(1.0 + std::pow(10.0, -k / c)) + 0.5));
-    m_work.reserve(kMaxSamples + 1);
+    m_work.reserve(CChannel::kMaxSamples + 1);
 }
 
 std::int16_t CChannelIntegrator::PowerSum(const std::int16_t* words, int n, int threshold)
@@ -47,7 +48,7 @@ void CChannelIntegrator::IntegrateLayers(const std::int16_t* sv, int count, doub
                                          double draught, double pulseTerm)
 {
     ++m_pingCount;
-    const int available = (sv != nullptr) ? std::clamp(count, 0, kMaxSamples) : 0;
+    const int available = (sv != nullptr) ? std::clamp(count, 0, CChannel::kMaxSamples) : 0;
     for (auto& layer : m_layers) {
         double start = 0.0;
         double stop = 0.0;

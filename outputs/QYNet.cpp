@@ -217,7 +217,7 @@ bool CQYNet::IsReady() const
 
 bool CQYNet::SendDatagram(const void* data, std::size_t length)
 {
-    if (length > kMaxDatagram)
+    if (length > CSocket::kMaxUdpPayload)
         return false;
     std::lock_guard lock(m_sendLock);
     if (!m_destinationValid || !OpenSender())
@@ -275,7 +275,7 @@ std::vector<std::uint8_t> CQYNet::BuildEchogramDatagram(int channel, const std::
                                                         const std::vector<std::int16_t>& bottomSamples)
 {
     const std::size_t S = surface.size(), B = bottomSamples.size();
-    if (kQHeader + 2 * (S + B) > kMaxDatagram)
+    if (kQHeader + 2 * (S + B) > CSocket::kMaxUdpPayload)
         return {};
     std::vector<std::uint8_t> b(kQHeader + 2 * (S + B), 0);
     CByteWriter w = Head(b, Tag('Q', channel), time);
@@ -343,7 +343,7 @@ void CQYNet::SendPingDatagrams(IQYNetPingSource& ping)
         if (!s.Echogram[static_cast<std::size_t>(i)] || !c.processed)
             continue;
         const std::size_t S = s.EchogramSurfaceCount, B = s.EchogramBottomCount;
-        if (kQHeader + 2 * (S + B) > kMaxDatagram)
+        if (kQHeader + 2 * (S + B) > CSocket::kMaxUdpPayload)
             continue;  // would not fit one datagram
         std::vector<std::int16_t> surface(S), bottom(B);
         if (S)

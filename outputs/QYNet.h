@@ -62,8 +62,6 @@ class CQYNet final : public IOutput
 public:
     static constexpr const char* kSection = "QYNet";
     static constexpr const char* kDefaultDestAddr = "127.0.0.1";
-    // The largest payload of one IPv4 UDP datagram.
-    static constexpr std::size_t kMaxDatagram = 65507;
     static constexpr std::size_t kQHeader = 44;
 
     struct Settings

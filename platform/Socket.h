@@ -64,6 +64,8 @@ public:
     static constexpr int kError = -1;
     static constexpr int kTimeout = -2;
     static constexpr int kStopped = -3;
+    // The largest payload of one IPv4 UDP datagram.
+    static constexpr std::size_t kMaxUdpPayload = 65507;
 
     CSocket();
     ~CSocket();

@@ -24,7 +24,7 @@ struct SReplayFile
     zv::recording::FileTime start = 0, end = 0;
     std::string path;
 };
-using ReplayTable = std::array<zv::recording::FileTime, zv::recording::CReplayButtons::kPositions>;
+using ReplayTable = std::array<zv::recording::FileTime, zv::recording::CReplayReader::kPositions>;
 
 }  // namespace
 

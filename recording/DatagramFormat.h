@@ -118,7 +118,4 @@ constexpr std::size_t kDepMaxEntries = 8;
 // Power word that marks a sample without echo.
 constexpr std::int16_t kNoPower = -20000;
 
-// The largest body one UDP datagram can carry over IPv4.
-constexpr std::size_t kMaxUdpBody = 65507;
-
 }  // namespace zv::recording

@@ -4,6 +4,7 @@
 #include "platform/FileTime.h"
 #include "platform/NumberText.h"
 #include "platform/Paths.h"
+#include "platform/Socket.h"
 
 #include <cerrno>
 #include <cstring>
@@ -574,7 +575,7 @@ void CStore::SendUdp(std::span<const std::uint8_t> body)
         if (!m_rawData->Send(con.Body()))
             ++m_udpFailed;
     }
-    if (body.size() > kMaxUdpBody) {
+    if (body.size() > CSocket::kMaxUdpPayload) {
         // One datagram cannot carry it; say so once and keep count.
         if (m_udpOversize++ == 0)
             m_events.PostStatusMessage(kTextUdpTooLarge);

@@ -110,7 +110,7 @@ void CEchogramDialog::Build(bool rm30)
     auto* buttons = StandardButtons(this, true);
     layout->addWidget(buttons, 2, 0, 1, 3);
 
-    m_scaleSpin->SetRange(0, static_cast<int>(kMaxScaleLines));
+    m_scaleSpin->SetRange(0, static_cast<int>(CEchogramDoc::kMaxScaleLines));
     connect(m_scaleSpin, &CUpDownCtrl::deltaPos, this, [this](int delta) {
         widgets::StepWholeNumber(m_scaleLines, delta, m_scaleSpin->Lower(), m_scaleSpin->Upper());
     });
@@ -136,7 +136,7 @@ void CEchogramDialog::ShowValues()
 bool CEchogramDialog::TakeValues()
 {
     CEchogramDoc::SettingsDialogValues v = m_values;
-    if (!widgets::TakeUnsigned(m_scaleLines, 0, kMaxScaleLines, v.scaleLineCount))
+    if (!widgets::TakeUnsigned(m_scaleLines, 0, CEchogramDoc::kMaxScaleLines, v.scaleLineCount))
         return false;
     v.gainType = widgets::CheckedIndex(m_gain);
     v.echogramKind = widgets::CheckedIndex(m_kind);

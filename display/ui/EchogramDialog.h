@@ -24,7 +24,6 @@ class CEchogramDialog : public QDialog
 public:
     static constexpr int kTemplate = 131;
     static constexpr int kHelpId = widgets::kDialogHelpId;
-    static constexpr unsigned kMaxScaleLines = 50;
 
     explicit CEchogramDialog(const CEchogramDoc::SettingsDialogValues& values, QWidget* parent = nullptr);
 

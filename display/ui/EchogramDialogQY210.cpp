@@ -68,7 +68,7 @@ CEchogramDialogQY210::CEchogramDialogQY210(const CEchogramDoc::SettingsDialogVal
 
     FillList(m_importSource, m_values.importList, m_values.importSource);
     FillList(m_externalSource, m_values.externalDepthList, m_values.externalDepthSource);
-    m_scaleSpin->SetRange(0, static_cast<int>(kMaxScaleLines));
+    m_scaleSpin->SetRange(0, static_cast<int>(CEchogramDoc::kMaxScaleLines));
     m_gainSpin->SetRange(0, static_cast<int>(kMaxSubBottomGain));
     // In pinger mode the pinger sets the gain: the TVG choice is off, the
     // pinger's gain on, and the other way round.
@@ -242,7 +242,7 @@ bool CEchogramDialogQY210::TakeValues()
 {
     CEchogramDoc::SettingsDialogValues v = m_values;
     double gain = 0.0, pinger = 0.0, noise = 0.0;
-    if (!widgets::TakeUnsigned(m_scaleLines, 0, kMaxScaleLines, v.scaleLineCount) ||
+    if (!widgets::TakeUnsigned(m_scaleLines, 0, CEchogramDoc::kMaxScaleLines, v.scaleLineCount) ||
         !widgets::TakeAnyDouble(m_subBottomGain, gain) || !widgets::TakeAnyDouble(m_pingerGain, pinger))
         return false;
     if (v.noiseCompensation && !widgets::TakeAnyDouble(m_noiseOffset, noise))

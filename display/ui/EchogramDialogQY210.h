@@ -27,7 +27,6 @@ class CEchogramDialogQY210 : public QDialog
     Q_OBJECT
 public:
     static constexpr int kHelpId = widgets::kDialogHelpId;
-    static constexpr unsigned kMaxScaleLines = 50;
     static constexpr float kMaxSubBottomGain = 5.0f;
 
     CEchogramDialogQY210(const CEchogramDoc::SettingsDialogValues& values, int templateId, QWidget* parent = nullptr);

@@ -94,7 +94,7 @@ CReplayButtons::CReplayButtons(QWidget* parent)
     grid->addWidget(m_current, 1, 1, Qt::AlignHCenter);
     grid->addWidget(m_stop, 1, 2, Qt::AlignRight);
     grid->addWidget(m_slider, 2, 0, 1, 3);
-    m_slider->setRange(0, kPositions - 1);
+    m_slider->setRange(0, CReplayReader::kPositions - 1);
     m_slider->setValue(0);
     m_slider->setMinimumWidth(300);
 
@@ -131,7 +131,7 @@ void CReplayButtons::SetFile(FileTime start, FileTime stop, const std::string& p
     m_fileName->setToolTip(file);
 }
 
-void CReplayButtons::CopyReplayTable(const std::array<FileTime, kPositions>& times)
+void CReplayButtons::CopyReplayTable(const std::array<FileTime, CReplayReader::kPositions>& times)
 {
     m_times = times;
 }
@@ -140,7 +140,7 @@ void CReplayButtons::SetCurrentTime(int position, bool fromReplay)
 {
     if (m_dragging && fromReplay)
         return;
-    const int index = std::clamp(position, 0, kPositions - 1);
+    const int index = std::clamp(position, 0, CReplayReader::kPositions - 1);
     m_slider->setValue(index);
     m_current->setText(TimeOfDay(m_times[std::size_t(index)]));
 }

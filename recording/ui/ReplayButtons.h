@@ -6,6 +6,7 @@
 #pragma once
 
 #include "recording/DatagramFormat.h"
+#include "recording/ReplayReader.h"
 
 #include <QDialog>
 
@@ -23,13 +24,12 @@ class CReplayButtons : public QDialog
     Q_OBJECT
 public:
     static constexpr int kTemplate = 259;
-    static constexpr int kPositions = 200;  // slider 0 to 199, and a time each
 
     explicit CReplayButtons(QWidget* parent = nullptr);
 
     // The file's start and stop time (local time of day) and its name.
     void SetFile(FileTime start, FileTime stop, const std::string& path);
-    void CopyReplayTable(const std::array<FileTime, kPositions>& times);
+    void CopyReplayTable(const std::array<FileTime, CReplayReader::kPositions>& times);
     // Moves the slider to a replay position and shows its time. A position
     // from the replay waits while the operator drags the slider; the last
     // one (200, the file's end) shows the last time of the table.
@@ -60,7 +60,7 @@ private:
     bool m_paused = false;
     bool m_dragging = false;
     bool m_rec = false;
-    std::array<FileTime, kPositions> m_times{};
+    std::array<FileTime, CReplayReader::kPositions> m_times{};
     QToolButton* m_play;
     QToolButton* m_pause;
     QToolButton* m_step;

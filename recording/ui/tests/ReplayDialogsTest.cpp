@@ -138,7 +138,7 @@ TEST_F(ReplayDialogsTest, ChangeInstallTakesTheFieldsOnOkOnly)
 TEST_F(ReplayDialogsTest, ReplayBarFollowsTheReplayAndSeeks)
 {
     CReplayButtons bar;
-    std::array<FileTime, CReplayButtons::kPositions> times{};
+    std::array<FileTime, CReplayReader::kPositions> times{};
     const FileTime t0 = CFileTime::kUnixEpoch + 1700000000ULL * 10000000ULL;
     for (std::size_t i = 0; i < times.size(); ++i)
         times[i] = t0 + i * 10000000ULL;  // a second apart
