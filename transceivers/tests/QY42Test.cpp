@@ -271,7 +271,6 @@ struct Sounder
     CRegistrySupport reg;
     CTransceiverInstallation installation;
     CTestEchoSounderHost host;
-    CEchoSounder sounder;
     CQY42* unit = nullptr;
     std::atomic<int> pings{0};
     std::atomic<int> linkLost{0};
@@ -280,6 +279,9 @@ struct Sounder
     CTestTransceiverServices services;
     UnitTimings timings = QY42FastTimings();
     std::function<void()> eachPing;  // on the ping-data thread, as the documents are told
+    // Last, so it goes first: its unit and workers stop before what they
+    // call goes.
+    CEchoSounder sounder;
 
     bool Begin()
     {
