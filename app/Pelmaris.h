@@ -9,6 +9,7 @@
 #include "app/ShellOperation.h"
 #include "base/AppIds.h"
 #include "base/CommandTarget.h"
+#include "base/SettingsFolder.h"
 #include "platform/Registry.h"
 #include "platform/WinTypes.h"
 
@@ -69,6 +70,9 @@ public:
     // Paths (each folder ends with '/') -----------------------------------
     std::string GetSerializePath() const;
     void SetSerializePath(const std::string& path);
+    // The serialize path for the objects that keep their settings in files
+    // of their own (channel frames, bottom detectors).
+    const CSettingsFolder& SettingsFolder() const { return m_settingsFolder; }
     const std::string& GetTrListPath() const { return m_trListPath; }
     // The transceiver list folder for what the program writes below it (the
     // operation settings folders): the program folder is never written on
@@ -242,6 +246,7 @@ private:
     void WriteString(const char* sub, const char* name, const std::string& value);
 
     std::string m_serializePath;
+    CSettingsFolder m_settingsFolder;
     std::string m_trListPath;
     std::string m_hxuSwPath;
     std::string m_druPowerPath;

@@ -5,7 +5,6 @@
 #include "app/Pelmaris.h"
 #include "base/EchosounderError.h"
 #include "base/RegistrySupport.h"
-#include "base/SerializeSupport.h"
 #include "base/Status.h"
 #include "base/StringTable.h"
 #include "platform/ChildProcess.h"
@@ -58,9 +57,7 @@ std::string CPelmaris::GetSerializePath() const
 void CPelmaris::SetSerializePath(const std::string& path)
 {
     m_serializePath = WithSlash(path);
-    // The objects that keep their settings in files of their own (channel
-    // frames, bottom detectors) find the folder there.
-    CSerializeSupport::SetSettingsFolder(m_serializePath);
+    m_settingsFolder.Set(m_serializePath);
 }
 
 std::string CPelmaris::GetMcuMode()

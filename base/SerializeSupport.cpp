@@ -7,15 +7,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-std::mutex g_folderLock;
-std::string g_settingsFolder;
 
 const char* PromptText(UINT id)
 {
@@ -57,21 +53,9 @@ std::string FormatPrompt(UINT id, std::string path)
 
 void CSerializeSupport::Serialize(CArchive&) {}
 
-void CSerializeSupport::SetSettingsFolder(const std::string& folder)
+std::string CSerializeSupport::GetSettingsFolder() const
 {
-    {
-        std::lock_guard<std::mutex> lock(g_folderLock);
-        g_settingsFolder = folder;
-    }
-    // Saves cut off by a crash or a kill leave their temporaries behind.
-    if (!folder.empty())
-        CDurableFile::RemoveStaleTemporaries(folder);
-}
-
-std::string CSerializeSupport::GetSettingsFolder()
-{
-    std::lock_guard<std::mutex> lock(g_folderLock);
-    return g_settingsFolder;
+    return m_settingsFolder ? m_settingsFolder->Get() : std::string();
 }
 
 CFile* CSerializeSupport::OpenSettingsFile(const std::string& path, UINT flags, CFileException* error)

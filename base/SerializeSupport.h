@@ -1,4 +1,5 @@
-// Settings of one object kept in a file of its own in the settings folder.
+// Settings of one object kept in a file of its own in the settings folder
+// it was given.
 //
 // A deriving class overrides Serialize to write or read its fields in a fixed
 // order; this class finds the file, runs the archive and tells the user what
@@ -12,6 +13,7 @@
 
 #include "base/Archive.h"
 #include "base/File.h"
+#include "base/SettingsFolder.h"
 #include "platform/WinTypes.h"
 
 #include <exception>
@@ -30,7 +32,9 @@ constexpr UINT IDP_SETTINGS_ACCESS_WRITE = 0xF124;
 class CSerializeSupport
 {
 public:
-    CSerializeSupport() = default;
+    // File paths are the folder's text followed directly by the file name;
+    // without a folder, the file name alone.
+    explicit CSerializeSupport(const CSettingsFolder* folder = nullptr) : m_settingsFolder(folder) {}
     virtual ~CSerializeSupport() = default;
 
     // Writes or reads the object's fields; the base has none.
@@ -44,11 +48,8 @@ public:
     // (reported, except for an empty name).
     BOOL SaveSettings(const std::string& fileName);
 
-    // The folder of the settings files, set by the application at start-up.
-    // File paths are this text followed directly by the file name, so it
-    // normally ends with '/'.
-    static void SetSettingsFolder(const std::string& folder);
-    static std::string GetSettingsFolder();
+    // The folder's text now; empty without a folder.
+    std::string GetSettingsFolder() const;
 
     // The text a failure is shown with; empty when nothing is to be shown
     // (a user exception has been reported already). Exposed for the
@@ -67,4 +68,7 @@ protected:
     // Shows the failure in a message box with the exclamation icon.
     static void ReportSettingsFileError(const std::string& path, const std::exception* error, BOOL saving,
                                         UINT defaultPromptId);
+
+private:
+    const CSettingsFolder* m_settingsFolder;
 };

@@ -1,7 +1,6 @@
 #include "engine/BottomDetector.h"
 
 #include "base/Archive.h"
-#include "base/SerializeSupport.h"
 #include "engine/DetectionDialogs.h"
 #include "engine/RawPower.h"
 #include "platform/ByteReader.h"
@@ -75,9 +74,7 @@ CBottomDetector::CBottomDetector(const Construction& c)
       m_w(kArraySize, kNoEcho),
       m_sourceName(c.SourceName),
       m_secondName(c.SecondName),
-      m_folder(c.UseSettingsFolder
-                   ? (c.SettingsFolder.empty() ? CSerializeSupport::GetSettingsFolder() : c.SettingsFolder)
-                   : std::string()),
+      m_folder(c.UseSettingsFolder ? c.SettingsFolder : std::string()),
       m_external(c.ExternalDepth),
       m_dialogs(c.Dialogs)
 {

@@ -74,8 +74,8 @@ public:
         std::string SecondName;
         double SampleDistance = 0.1;  // m, for the default maximum depth
         SounderModel Model = SounderModel::QY310;
-        // Folder of the settings file, ending with '/'; empty: the
-        // application's settings folder.
+        // Folder of the settings file, ending with '/'; empty: the detector
+        // keeps no file of its own.
         std::string SettingsFolder;
         bool UseSettingsFolder = true;
         ExternalDepthSource ExternalDepth;

@@ -104,6 +104,7 @@ void CChannel::AttachStandardParts()
         return links->GetExternalDepthSource(index, name, depth);
     };
     b.Dialogs = links->GetDetectionDialogs();
+    b.SettingsFolder = links->GetSettingsFolder();
     SetBottomDetector(std::make_unique<CBottomDetector>(b));
     SetNoiseEstimator(std::make_unique<CNoise>());
     SetSlopeTracker(std::make_unique<CSlope>(links->GetDetectionDialogs()));

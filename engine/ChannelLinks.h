@@ -86,6 +86,9 @@ public:
     // The settings dialogs of the channel's detection parts; none: they
     // show no dialog.
     virtual IDetectionDialogs* GetDetectionDialogs() const { return nullptr; }
+    // The folder (ending with '/') where the channel's parts keep settings
+    // files of their own, read when the channel is made; empty: they keep none.
+    virtual std::string GetSettingsFolder() const { return {}; }
 
     // A program error that must not occur: the application's fatal report.
     virtual void FatalError(const char* source, int line, const std::string& text);

@@ -44,6 +44,11 @@ CProgramChannelLinks::CProgramChannelLinks(CPelmaris& application, CEnvironment&
     SetEnvironment(&environment);
 }
 
+std::string CProgramChannelLinks::GetSettingsFolder() const
+{
+    return m_application.SettingsFolder().Get();
+}
+
 void CProgramChannelLinks::NewSounder()
 {
     std::lock_guard lock(m_depthLock);

@@ -72,6 +72,8 @@ public:
 
     SounderModel GetModel() const override;
     IDetectionDialogs* GetDetectionDialogs() const override { return &m_detectionDialogs; }
+    // The application's settings folder of the running sounder.
+    std::string GetSettingsFolder() const override;
     bool GetFixedRangeTime(double& seconds) const override;
 
     bool IsPingTimingOn() const override;

@@ -38,6 +38,7 @@ SFrameContext CProgramDisplay::FrameContext(SounderModel model)
     context.views.externalDepth = &m_externalDepth;
     // The echogram views size the history by the pings they show.
     context.views.geographicHistory = &m_geographic;
+    context.settingsFolder = &m_application.SettingsFolder();
     return context;
 }
 

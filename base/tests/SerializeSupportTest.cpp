@@ -25,6 +25,7 @@ namespace {
 class CSample : public CSerializeSupport
 {
 public:
+    explicit CSample(const CSettingsFolder& folder) : CSerializeSupport(&folder) {}
     void Serialize(CArchive& ar) override
     {
         if (ar.IsStoring()) {
@@ -55,22 +56,19 @@ protected:
     {
         std::string pattern = (fs::temp_directory_path() / "settings-XXXXXX").string();
         m_dir = mkdtemp(pattern.data());
-        CSerializeSupport::SetSettingsFolder(m_dir.string() + "/");
+        folder.Set(m_dir.string() + "/");
         ClearMessageBoxRecord();
     }
-    void TearDown() override
-    {
-        CSerializeSupport::SetSettingsFolder("");
-        fs::remove_all(m_dir);
-    }
+    void TearDown() override { fs::remove_all(m_dir); }
     size_t FilesInFolder() const { return static_cast<size_t>(std::distance(fs::directory_iterator(m_dir), {})); }
 
     fs::path m_dir;
+    CSettingsFolder folder;
 };
 
 TEST_F(SerializeSupport, SaveAndLoadRoundTripInTheSettingsFolder)
 {
-    CSample saved;
+    CSample saved(folder);
     saved.m_count = 42;
     saved.m_name = "Survey";
     saved.m_depth = 123.5;
@@ -78,7 +76,7 @@ TEST_F(SerializeSupport, SaveAndLoadRoundTripInTheSettingsFolder)
     ASSERT_TRUE(fs::exists(m_dir / "Echogram.sav"));
     EXPECT_EQ(fs::file_size(m_dir / "Echogram.sav"), 4u + 1 + 6 + 8) << "no header, fields only";
 
-    CSample loaded;
+    CSample loaded(folder);
     ASSERT_TRUE(loaded.LoadSettings("Echogram.sav"));
     EXPECT_EQ(loaded.m_count, 42u);
     EXPECT_EQ(loaded.m_name, "Survey");
@@ -98,12 +96,12 @@ TEST_F(SerializeSupport, SaveAndLoadRoundTripInTheSettingsFolder)
 
 TEST_F(SerializeSupport, InterruptedSaveKeepsThePreviousFile)
 {
-    CSample first;
+    CSample first(folder);
     first.m_count = 7;
     ASSERT_TRUE(first.SaveSettings("Layout.sav"));
     const std::string before = ReadAll(m_dir / "Layout.sav");
 
-    CSample second;
+    CSample second(folder);
     second.m_count = 8;
     second.m_failWhileStoring = true;
     EXPECT_FALSE(second.SaveSettings("Layout.sav"));
@@ -120,8 +118,8 @@ TEST_F(SerializeSupport, SavesKilledAtRandomMomentsLeaveAWholeFileAndTheirLeftov
     // times with its count; a kill at a random moment must leave the last
     // whole version, never a mix or a cut, and a temporary that the next
     // start of the settings folder clears away.
-    auto version = [](DWORD n) {
-        CSample s;
+    auto version = [this](DWORD n) {
+        CSample s(folder);
         s.m_count = n;
         s.m_name.assign(300000, char('a' + n % 26));
         return s;
@@ -141,10 +139,10 @@ TEST_F(SerializeSupport, SavesKilledAtRandomMomentsLeaveAWholeFileAndTheirLeftov
         int status = 0;
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
 
-        CSample loaded;
+        CSample loaded(folder);
         ASSERT_TRUE(loaded.LoadSettings("Frame.ser"));
         EXPECT_EQ(loaded.m_name, std::string(300000, char('a' + loaded.m_count % 26)));
-        CSerializeSupport::SetSettingsFolder(m_dir.string() + "/");
+        folder.Set(m_dir.string() + "/");
         EXPECT_EQ(FilesInFolder(), 1u);
     }
     EXPECT_TRUE(MessageBoxRecord().empty());
@@ -152,7 +150,7 @@ TEST_F(SerializeSupport, SavesKilledAtRandomMomentsLeaveAWholeFileAndTheirLeftov
 
 TEST_F(SerializeSupport, TruncatedFileIsRefusedAndTheObjectKeepsItsValues)
 {
-    CSample saved;
+    CSample saved(folder);
     saved.m_count = 99;
     saved.m_name = "Cut";
     saved.m_depth = 1.25;
@@ -162,7 +160,7 @@ TEST_F(SerializeSupport, TruncatedFileIsRefusedAndTheObjectKeepsItsValues)
     for (auto keep : {full - 3, full - 8, std::uintmax_t{6}}) {
         fs::resize_file(m_dir / "Cut.sav", keep);
         ClearMessageBoxRecord();
-        CSample loaded;
+        CSample loaded(folder);
         loaded.m_count = 5;
         loaded.m_name = "Mine";
         loaded.m_depth = 2.0;
@@ -182,7 +180,7 @@ TEST_F(SerializeSupport, TruncatedFileIsRefusedAndTheObjectKeepsItsValues)
 
 TEST_F(SerializeSupport, EmptyMissingAndUnreachableFiles)
 {
-    CSample object;
+    CSample object(folder);
     object.m_count = 3;
 
     // An empty name touches nothing.

@@ -15,7 +15,11 @@
 #include <cmath>
 
 CChannelFrameAbstract::CChannelFrameAbstract(int width, int height, const SFrameContext& context, QWidget* parent)
-    : QMdiSubWindow(parent), m_context(context), m_width(width), m_height(height)
+    : QMdiSubWindow(parent),
+      CSerializeSupport(context.settingsFolder),
+      m_context(context),
+      m_width(width),
+      m_height(height)
 {
     // A thin border and no caption: the layout places the frame, the user
     // neither moves nor closes it.

@@ -11,6 +11,7 @@
 
 class CExternalDepth;
 class CGeographicInfo;
+class CSettingsFolder;
 
 // The application's side-scan colour choices.
 struct SSideScanScales
@@ -51,9 +52,12 @@ struct SViewContext
     IViewHost& Host() const;
 };
 
-// What a channel frame hands on to the documents and views it makes.
+// What a channel frame hands on to the documents and views it makes, and
+// the folder of its settings file.
 struct SFrameContext
 {
     SDisplayContext documents;
     SViewContext views;
+    // None: the settings file is looked for under its name alone.
+    const CSettingsFolder* settingsFolder = nullptr;
 };

@@ -21,17 +21,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     construction.SourceName = "T38 38 kHz";
     construction.StandardParts = true;
     CChannel channel(construction);
-    CChannelLayoutFile layout(&channel);
 
     // The settings folder is where the file is looked for: the memory
-    // file's folder for the load, the private one again afterwards.
+    // file's folder for the load, the private one afterwards.
     const CMemoryFile input(std::string_view(reinterpret_cast<const char*>(data), size));
-    const std::string folder = CSerializeSupport::GetSettingsFolder();
     const std::string& path = input.Path();
     const std::size_t slash = path.rfind('/') + 1;
-    CSerializeSupport::SetSettingsFolder(path.substr(0, slash));
+    CSettingsFolder folder(path.substr(0, slash));
+    CChannelLayoutFile layout(folder, &channel);
     const BOOL loaded = layout.LoadSettings(path.substr(slash));
-    CSerializeSupport::SetSettingsFolder(folder);
+    folder.Set(environment.SettingsFolder().Get());
     if (!loaded)
         return 0;
     if (!layout.SaveSettings("layout.ser") || !layout.LoadSettings("layout.ser"))

@@ -470,9 +470,10 @@ void CSeedWriter::Archive()
     construction.SourceName = "T38 38 kHz";
     construction.StandardParts = true;
     CChannel channel(construction);
-    const std::string folder = CSerializeSupport::GetSettingsFolder();
+    const CSettingsFolder& settings = CFuzzEnvironment::Get().SettingsFolder();
+    const std::string folder = settings.Get();
     for (const char* kind : {CChannelLayoutFile::kFirstKind, CChannelLayoutFile::kSecondKind}) {
-        CChannelLayoutFile layout(&channel, kind);
+        CChannelLayoutFile layout(settings, &channel, kind);
         const bool first = kind == CChannelLayoutFile::kFirstKind;
         layout.m_depth.m_minimumAlarm = first;
         layout.m_depth.m_minimumDepth = 3.5;

@@ -2,7 +2,8 @@
 
 #include "base/Archive.h"
 
-CChannelLayoutFile::CChannelLayoutFile(CChannel* channel, const std::string& version) : m_version(version)
+CChannelLayoutFile::CChannelLayoutFile(const CSettingsFolder& folder, CChannel* channel, const std::string& version)
+    : CSerializeSupport(&folder), m_version(version)
 {
     m_depth.SetChannel(channel);
     for (CEchogramDoc& echogram : m_echograms)

@@ -20,7 +20,8 @@ public:
     static constexpr const char* kFirstKind = "CChannelFrame1 Version 0.25";
     static constexpr const char* kSecondKind = "CChannelFrame2 Version 0.25";
 
-    explicit CChannelLayoutFile(CChannel* channel, const std::string& version = kFirstKind);
+    // Its file in the folder given.
+    CChannelLayoutFile(const CSettingsFolder& folder, CChannel* channel, const std::string& version = kFirstKind);
 
     void Serialize(CArchive& ar) override;
 

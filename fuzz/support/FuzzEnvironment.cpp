@@ -1,6 +1,5 @@
 #include "fuzz/support/FuzzEnvironment.h"
 
-#include "base/SerializeSupport.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 
@@ -38,7 +37,7 @@ CFuzzEnvironment::CFuzzEnvironment()
     fs::create_directories(m_folder + "/settings");
     ::setenv("ZELVAR_DATA_ROOT", (m_folder + "/data").c_str(), 1);
     ::setenv("ZELVAR_EVENTLOG_FILE", "/dev/null", 1);
-    CSerializeSupport::SetSettingsFolder(m_folder + "/settings/");
+    m_settingsFolder.Set(m_folder + "/settings/");
     // A regular file where the hives' folder would be: no hive file can be
     // made there, so a hive kept in memory starts empty.
     std::FILE* blocker = std::fopen((m_folder + "/no-hives").c_str(), "w");

@@ -11,6 +11,8 @@
 //   }
 #pragma once
 
+#include "base/SettingsFolder.h"
+
 #include <string>
 
 class CFuzzEnvironment
@@ -20,6 +22,8 @@ public:
 
     // A private folder that lives as long as the process.
     const std::string& Folder() const { return m_folder; }
+    // The settings folder within it.
+    const CSettingsFolder& SettingsFolder() const { return m_settingsFolder; }
 
     // Every hive starts empty and stays in memory: nothing an input writes
     // reaches the disk or the next input.
@@ -42,4 +46,5 @@ private:
     void PointHivesAt(const std::string& folder);
 
     std::string m_folder;
+    CSettingsFolder m_settingsFolder;
 };

@@ -5,6 +5,7 @@
 #include "app/Workload.h"
 #include "display/ESDocList.h"
 #include "display/EchogramDoc.h"
+#include "engine/BottomDetector.h"
 #include "engine/Channel.h"
 #include "outputs/QYNet.h"
 #include "platform/Component.h"
@@ -223,6 +224,8 @@ TEST_F(ProgramTest, RecordingOnTheCommandLineReplaysUntilTheStopCommand)
     Stop();
 }
 
+// The channel frames, and the bottom detectors of their channels, keep their
+// files in the settings folder of the profile, never in the working folder.
 TEST_F(ProgramTest, ChannelFramesKeepTheirSettingsInTheSettingsFolderUnderTheChannelsNames)
 {
     const Recording recording(env.Root(), 4);
@@ -245,6 +248,10 @@ TEST_F(ProgramTest, ChannelFramesKeepTheirSettingsInTheSettingsFolderUnderTheCha
     Stop();
     EXPECT_TRUE(fs::is_regular_file(settings / "Replay 38 kHz.ser"));
     EXPECT_TRUE(fs::is_regular_file(settings / "Replay 120 kHz.ser"));
+    int detectors = 0;
+    for (const auto& entry : fs::directory_iterator(settings))
+        detectors += entry.path().filename().string().ends_with(CBottomDetector::kFileSuffix) ? 1 : 0;
+    EXPECT_EQ(detectors, 2);
     EXPECT_TRUE(fs::is_empty(workingFolder));
 }
 

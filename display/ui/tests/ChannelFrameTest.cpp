@@ -34,7 +34,7 @@ protected:
     {
         shelltest::QtApp();
         ASSERT_TRUE(folder.Ok());
-        CSerializeSupport::SetSettingsFolder(folder.File(""));
+        settings.Set(folder.File(""));
         program.updateViews = [](CAbstractESDoc& doc) { doc.UpdateAllViews(); };
         CChannel::Construction cc;
         cc.ChannelName = "T38 38/kHz:1";
@@ -45,6 +45,7 @@ protected:
     {
         SFrameContext context;
         context.documents = program.Context();
+        context.settingsFolder = &settings;
         auto frame = std::make_unique<Frame>(w, h, context);
         EXPECT_TRUE(frame->OnCreateClient(w, h));
         frame->show();
@@ -59,6 +60,7 @@ protected:
 
     CTestDisplayContext program;
     TempFolder folder;
+    CSettingsFolder settings;
     std::unique_ptr<CChannel> channel;
 };
 }  // namespace
