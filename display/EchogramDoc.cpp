@@ -731,14 +731,15 @@ void CEchogramDoc::AddSubBottomGain(std::int16_t* column, int length, int bottom
     for (int i = bottomRow; i < length; ++i) {
         if (column[i] == kNoData)
             continue;
-        const std::int64_t add = rawpower::Trunc((i - bottomRow) * metresPerRow * gainDbPerMetre * kUnitsPerDb);
+        const std::int64_t add =
+            rawpower::Trunc((i - bottomRow) * metresPerRow * gainDbPerMetre * rawpower::kUnitsPerDb);
         column[i] = AddLimited(column[i], add);
     }
 }
 
 void CEchogramDoc::AddOffset(std::int16_t* column, int length, double offsetDb)
 {
-    const std::int64_t add = rawpower::Trunc(offsetDb * kUnitsPerDb);
+    const std::int64_t add = rawpower::Trunc(offsetDb * rawpower::kUnitsPerDb);
     for (int i = 0; i < length; ++i)
         if (column[i] != kNoData)
             column[i] = AddLimited(column[i], add);

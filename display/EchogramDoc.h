@@ -14,6 +14,7 @@
 #include "base/ModelCodes.h"
 #include "display/AbstractESDoc.h"
 #include "display/DisplayContext.h"
+#include "engine/RawPower.h"
 
 #include <array>
 #include <cstdint>
@@ -66,8 +67,8 @@ class CEchogramDoc : public CAbstractESDoc
 {
 public:
     static constexpr int kMaxColumn = 2000;
-    static constexpr std::int16_t kNoData = -20000;
-    static constexpr double kUnitsPerDb = 85.0413592;
+    // A sample without data: the channel's word for no echo.
+    static constexpr std::int16_t kNoData = rawpower::kNoEcho;
     // A single gain or noise addition never adds more than this.
     static constexpr int kMaxAddition = 10000;
     // The range scale has at most this many lines.

@@ -24,6 +24,7 @@
 #pragma once
 
 #include "display/PaletteControl.h"
+#include "engine/RawPower.h"
 #include "platform/WinTypes.h"
 
 #include <algorithm>
@@ -33,15 +34,9 @@
 
 namespace EchogramMapping {
 constexpr BYTE kMarker = 193;
-// One decibel is 85.0413592 raw units.
-constexpr double kDbPerRaw = 0.011758984;
-// A missing second-side sample.
-constexpr double kMissingSideDb = -235.17968;
-
-inline double RawToDb(std::int16_t raw)
-{
-    return raw * kDbPerRaw;
-}
+using rawpower::RawToDb;
+// A missing second-side sample shows as no echo.
+constexpr double kMissingSideDb = rawpower::kNoEchoDb;
 // Width of the range-scale strip: none on a narrow window.
 inline int ScaleMargin(int width)
 {

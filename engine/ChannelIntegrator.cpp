@@ -98,7 +98,7 @@ void CChannelIntegrator::ComputeLayerResults()
         if (layer->m_sampleCountSum > 0.0 && layer->m_pingCounter > 0.0) {
             layer->m_meanThickness = layer->m_thicknessSum / layer->m_pingCounter;
             layer->m_meanValue = layer->m_valueSum / layer->m_sampleCountSum;
-            layer->m_areaBackscattering = layer->m_meanThickness * kFourPiNmiSquared * layer->m_meanValue;
+            layer->m_areaBackscattering = layer->m_meanThickness * rawpower::kFourPiNmiSquared * layer->m_meanValue;
         } else {
             layer->m_meanThickness = 0.0;
             layer->m_meanValue = 0.0;

@@ -16,7 +16,6 @@ class CChannelIntegrator : public IEchoIntegrator
 {
 public:
     static constexpr int kTableSize = 2500;
-    static constexpr double kFourPiNmiSquared = 43101444.7864224;  // 4 pi 1852^2
 
     CChannelIntegrator();
     ~CChannelIntegrator() override = default;

@@ -18,6 +18,9 @@ constexpr double kDbPerUnit = 0.011758984;
 constexpr double kUnitsPerDecade = 850.413592;
 constexpr std::int16_t kNoEcho = -20000;
 constexpr double kNoEchoDb = -235.17968;
+// 4 pi 1852^2: from backscattering per square metre to per square nautical
+// mile.
+constexpr double kFourPiNmiSquared = 43101444.7864224;
 
 // Whole number nearest to x with halves away from zero, as a 64-bit value
 // that never overflows (NaN gives 0, infinities saturate).

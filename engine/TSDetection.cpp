@@ -18,7 +18,6 @@ using rawpower::Trunc;
 namespace {
 
 constexpr double kPhaseStep = 180.0 / 128.0;  // electrical degrees per phase unit
-constexpr double kFourPiNmiSquared = 43101444.7864224;
 constexpr int kSplitLevels[] = {87, 172, 257, 342, 427};
 constexpr int kHysteresis = 42;
 constexpr int kOwnMaximumCut = 512;  // 6.02 dB
@@ -271,7 +270,7 @@ int CTSDetection::Detect(const std::int16_t* power, const std::uint16_t* angles,
                 t.TSUncompensated = (peak - correction) * kDbPerUnit;
                 t.AlongAngle = split ? along : 0.0;
                 t.AthwartAngle = split ? athwart : 0.0;
-                t.Backscattering = kFourPiNmiSquared * d * sum;
+                t.Backscattering = rawpower::kFourPiNmiSquared * d * sum;
                 ++table.Count;
                 entered.emplace_back(a, b);
             }

@@ -9,6 +9,8 @@
 //     "RAW0" | u32 time low | u32 time high | ...type-specific fields...
 #pragma once
 
+#include "engine/RawPower.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -115,7 +117,7 @@ constexpr std::size_t kDepEntries = 16;
 constexpr std::size_t kDepEntrySize = 12;
 constexpr std::size_t kDepMaxEntries = 8;
 
-// Power word that marks a sample without echo.
-constexpr std::int16_t kNoPower = -20000;
+// Power word that marks a sample without echo, as the channels mark it.
+constexpr std::int16_t kNoPower = rawpower::kNoEcho;
 
 }  // namespace zv::recording
