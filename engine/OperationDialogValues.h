@@ -12,6 +12,10 @@
 
 struct SOperationDialogValues
 {
+    // The largest ping interval, pinger interval (s) and pulse length (ms)
+    // the dialogs accept; the smallest is 0.
+    static constexpr double kLargestValue = 3600.0;
+
     // What the dialog is given.
     SounderModel model = SounderModel::QY310;
     int installedChannels = 0;              // without any, normal operation cannot be chosen

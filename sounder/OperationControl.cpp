@@ -18,10 +18,9 @@ constexpr std::size_t kDisplays = 40;
 constexpr std::size_t kDisplaySize = 128;
 
 // What the operation dialog itself accepts: a rate it has a button for, and
-// intervals and pulse lengths from 0 to 3600. A stored value outside them
+// intervals and pulse lengths from 0 to its largest value. A stored value outside them
 // (a hand-edited hive, a damaged file) is passed over and the one before it
 // stands, since the sounder turns them into whole 100 ns counts.
-constexpr double kLargestSeconds = 3600.0;
 
 bool IsRate(int rate)
 {
@@ -30,7 +29,7 @@ bool IsRate(int rate)
 
 bool IsSeconds(double value)
 {
-    return value >= 0.0 && value <= kLargestSeconds;  // false for NaN
+    return value >= 0.0 && value <= SOperationDialogValues::kLargestValue;  // false for NaN
 }
 
 void TakeRate(int value, int& field)

@@ -68,7 +68,7 @@ COperationDialog::COperationDialog(const SOperationDialogValues& values, IOperat
     m_interval = WithId(new QLineEdit(widgets::FormatNumber(m_values.interval, 2)), 1119);
     m_spin = WithId(new app::CSpinButtonDoubleCtrl, 1120);
     m_spin->SetBuddy(m_interval);
-    m_spin->SetRangeDouble(2, 0.0, 3600.0);
+    m_spin->SetRangeDouble(2, 0.0, SOperationDialogValues::kLargestValue);
     m_intervalUnit = WithId(new QLabel("s"), 1537);
     for (std::size_t i = 0; i < m_rate.size(); ++i)
         rateLayout->addWidget(m_rate[i], int(i), 0);
@@ -229,7 +229,7 @@ void COperationDialog::OnSettings()
 void COperationDialog::accept()
 {
     double interval = 0.0;
-    if (!widgets::CheckRange(m_interval, 0.0, 3600.0, interval))
+    if (!widgets::CheckRange(m_interval, 0.0, SOperationDialogValues::kLargestValue, interval))
         return;
     m_values.interval = interval;
     m_values.mode = Mode();

@@ -3,6 +3,7 @@
 #include "app/widgets/DialogExchange.h"
 #include "app/widgets/DialogFields.h"
 #include "app/widgets/SpinButtonDoubleCtrl.h"
+#include "engine/OperationDialogValues.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -11,12 +12,6 @@
 #include <QLineEdit>
 
 using widgets::WithId;
-
-namespace {
-
-constexpr double kLargest = 3600.0;
-
-}  // namespace
 
 CSimplePingerSettingsDialog::CSimplePingerSettingsDialog(double interval, double pulseLength, const std::string& source,
                                                          const std::vector<std::string>& channels, QWidget* parent)
@@ -29,7 +24,7 @@ CSimplePingerSettingsDialog::CSimplePingerSettingsDialog(double interval, double
         auto* edit = WithId(new QLineEdit(widgets::FormatNumber(value, 2)), editId);
         auto* spin = WithId(new app::CSpinButtonDoubleCtrl, spinId);
         spin->SetBuddy(edit);
-        spin->SetRangeDouble(2, 0.0, kLargest);
+        spin->SetRangeDouble(2, 0.0, SOperationDialogValues::kLargestValue);
         grid->addWidget(new QLabel(label), r, 0);
         grid->addWidget(edit, r, 1);
         grid->addWidget(spin, r, 2);
@@ -50,8 +45,8 @@ CSimplePingerSettingsDialog::CSimplePingerSettingsDialog(double interval, double
 void CSimplePingerSettingsDialog::accept()
 {
     double interval = 0.0, pulseLength = 0.0;
-    if (!widgets::CheckRange(m_intervalEdit, 0.0, kLargest, interval) ||
-        !widgets::CheckRange(m_pulseEdit, 0.0, kLargest, pulseLength))
+    if (!widgets::CheckRange(m_intervalEdit, 0.0, SOperationDialogValues::kLargestValue, interval) ||
+        !widgets::CheckRange(m_pulseEdit, 0.0, SOperationDialogValues::kLargestValue, pulseLength))
         return;
     m_interval = interval;
     m_pulseLength = pulseLength;
