@@ -73,14 +73,14 @@ public:
     bool GetPowerOff() const { return m_powerOff; }
     void SetSequenceFileFlag(int on) { m_sequenceFileFlag = on; }
 
-    // Posting, from any thread.
-    static void PostCommand(UINT menuCommand);
-    void PostCommand4002();
-    static void PostCommand4003();
-    static void PostStartWithFiles(const CReplayFileList* list);
-    static void PostRestart();
-    static void PostCommand4006();
-    static void PostFactorySettings();
+    // Posting, from any thread; each posts one operation command.
+    static void PostCommand(UINT menuCommand);  // stop, then the menu command (0: none)
+    void PostCommand4002();                     // stop and exit; Shift or the secondary button: no power-off
+    static void PostCommand4003();              // close the sensors
+    static void PostStartWithFiles(const CReplayFileList* list);  // start replay with a copy of the list
+    static void PostRestart();                                    // start normal operation
+    static void PostCommand4006();                                // a new layout
+    static void PostFactorySettings();                            // factory settings, then restart
 
     // The main frame hands these two messages (with their payload) here.
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

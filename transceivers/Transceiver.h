@@ -100,24 +100,25 @@ public:
     virtual void ProcessPing(std::uint64_t pingTime) {}
     virtual int GetChannelDepths(double* depths, int trackerState) { return 0; }
 
-    // Values that replay takes from the recorded file.
-    virtual std::string GetRecordedText1() { return {}; }
-    virtual std::string GetRecordedText2() { return {}; }
-    virtual std::string GetRecordedText3() { return {}; }
-    virtual int GetRecordedInteger1() { return 0; }
-    virtual int GetRecordedInteger2() { return 0; }
-    virtual int GetRecordedInteger3() { return 0; }
-    virtual double GetRecordedDouble1() { return -1.0; }
-    virtual double GetRecordedDouble2() { return -1.0; }
-    virtual double GetRecordedDouble3() { return -1.0; }
-    virtual double GetRecordedDouble4() { return -1.0; }
-    virtual int GetRecordedInteger4() { return 0; }
-    virtual int GetRecordedInteger5() { return 0; }
-    virtual int GetRecordedInteger6() { return 0; }
-    virtual int GetRecordedInteger7() { return 0; }
-    virtual int GetRecordedInteger8() { return 0; }
-    virtual int GetRecordedInteger9() { return 0; }
-    virtual int GetRecordedInteger10() { return 0; }
+    // Values that replay takes from the recorded file and its replay file
+    // list; a live unit has none.
+    virtual std::string GetRecordedText1() { return {}; }  // the path of the file replayed
+    virtual std::string GetRecordedText2() { return {}; }  // the file name its recording gave it
+    virtual std::string GetRecordedText3() { return {}; }  // the survey line text it was recorded under
+    virtual int GetRecordedInteger1() { return 0; }        // "Change Installation" of the replay options
+    virtual int GetRecordedInteger2() { return 0; }        // the list's fourth option word, 0 as built
+    virtual int GetRecordedInteger3() { return 0; }        // "Save Data": the recorder stores replayed pings
+    virtual double GetRecordedDouble1() { return -1.0; }   // the list's first spare double
+    virtual double GetRecordedDouble2() { return -1.0; }   // its second spare double
+    virtual double GetRecordedDouble3() { return -1.0; }   // its third spare double
+    virtual double GetRecordedDouble4() { return -1.0; }   // its fourth spare double
+    virtual int GetRecordedInteger4() { return 0; }        // the list's first further word
+    virtual int GetRecordedInteger5() { return 0; }        // its second further word
+    virtual int GetRecordedInteger6() { return 0; }        // its third further word
+    virtual int GetRecordedInteger7() { return 0; }        // the list's first spare word
+    virtual int GetRecordedInteger8() { return 0; }        // its second spare word
+    virtual int GetRecordedInteger9() { return 0; }        // its third spare word
+    virtual int GetRecordedInteger10() { return 0; }       // its fourth spare word
 
     virtual void Idle() {}
     virtual void SaveChannelSettings();
@@ -137,6 +138,7 @@ public:
     void SetEchoSounder(ITransceiverOwner* owner) { m_echoSounder = owner; }
     ITransceiverOwner* GetEchoSounder() const { return m_echoSounder; }
     int GetChannelCount() const { return static_cast<int>(m_channels.size()); }
+    // The channel object at an index, null outside the channels (not its id).
     CChannel* GetChannelId(int index) const;
     StructChannelParameters* FindRecord(const CChannel* channel) const;
     std::string GetChannelName(const CChannel* channel) const;
