@@ -21,6 +21,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CRegistrySupport;
@@ -199,6 +200,9 @@ public:
     std::string HelpFolder();
 
     // Shutdown -----------------------------------------------------------
+    // The first close of the main frame becomes stop and exit: true for that
+    // one close of this program, false for every later one.
+    bool TakeFirstClose() { return std::exchange(m_firstClose, false); }
     void CloseSensors();
     // Destroys every sensor and output object left (the destructor's step),
     // for a program that must see their threads end before its own objects
@@ -281,6 +285,7 @@ private:
     std::array<std::unique_ptr<CSensorObject>, kSensorCount> m_sensors{};
     std::pair<LONG, LONG> m_timeReference{0, 0};
     std::uintptr_t m_navigationTimer = 0;
+    bool m_firstClose = true;
     bool m_powerOffPending = false;
     bool m_initialised = false;
 };

@@ -34,12 +34,6 @@
 
 namespace app {
 
-bool& FirstCloseFlag()
-{
-    static bool flag = true;
-    return flag;
-}
-
 namespace {
 
 // Palette of each palette command.
@@ -497,8 +491,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     event->ignore();
-    if (FirstCloseFlag()) {
-        FirstCloseFlag() = false;
+    if (m_app.TakeFirstClose()) {
         m_exitPending = true;
         m_app.Operation().PostStopAndExit();
     }

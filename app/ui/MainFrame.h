@@ -28,9 +28,6 @@ namespace app {
 
 class CStatusBarWidget;
 
-// Program-wide flag: the first close of the main frame becomes stop and exit.
-bool& FirstCloseFlag();
-
 class CMainFrame : public QMainWindow, public IMainFrame
 {
     Q_OBJECT

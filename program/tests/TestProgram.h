@@ -30,7 +30,6 @@ inline app::CProgram::Options TestProgramOptions(std::vector<std::string> argume
 inline std::unique_ptr<app::CProgram> MakeProgram(app::CProgram::Options options)
 {
     CTransceiverInstallation::ResetInitializeFlag();  // once per process, each test a program
-    app::FirstCloseFlag() = true;
     return std::make_unique<app::CProgram>(std::move(options));
 }
 

@@ -40,7 +40,6 @@ protected:
             frame = f.get();
             return f;
         };
-        FirstCloseFlag() = true;
         ASSERT_TRUE(pelmaris->InitInstance({model}));
         frame->resize(1024, 700);
         QCoreApplication::processEvents();
