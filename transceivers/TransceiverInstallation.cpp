@@ -10,22 +10,21 @@
 
 namespace {
 
-std::atomic<bool> s_firstInitialize{true};
+// One installation of the process is initialized at a time: the program's.
+// It lets go when it goes, so a program made after it starts afresh.
+std::atomic<bool> s_initializedOne{false};
 
 const char* const kInstallationKey = "TransceiverInstallation";
 const char* const kChannelsKey = "Installed Transceiver Channels";
 
 }  // namespace
 
-void CTransceiverInstallation::ResetInitializeFlag()
-{
-    s_firstInitialize = true;
-}
-
 CTransceiverInstallation::CTransceiverInstallation() = default;
 
 CTransceiverInstallation::~CTransceiverInstallation()
 {
+    if (m_initialized)
+        s_initializedOne = false;
     if (m_installationKey) {
         m_reg.SetString(m_installationKey, "", "DeckUnitIP", m_deckUnitIp);
         m_reg.SetDword(m_installationKey, "", "EnableDeckUnit", m_enableDeckUnit);
@@ -43,7 +42,7 @@ int CTransceiverInstallation::Row::UsedSlots() const
 
 void CTransceiverInstallation::Initialize()
 {
-    if (!s_firstInitialize.exchange(false))
+    if (m_initialized || s_initializedOne.exchange(true))
         ECHOSOUNDER_FATAL_ERROR("Transceiver Installation initialized twice");
     m_initialized = true;
     m_installationKey = m_reg.OpenKey(CRegistrySupport::UserRootKey(), kInstallationKey, TRUE);

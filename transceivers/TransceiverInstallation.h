@@ -73,9 +73,6 @@ public:
     // the start of what remains; once no blank is left the last value repeats.
     static void ParseNumberList(const std::string& text, double* values, int count);
 
-    // Program-wide one-time flag behind Initialize; tests reset it.
-    static void ResetInitializeFlag();
-
 private:
     struct Row
     {

@@ -25,7 +25,6 @@ TEST(EchoSounderDocuments, PingsReachAnAttachedEchogramDocument)
     CTempHives hives;
     CRegistrySupport reg;
     ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
-    CTransceiverInstallation::ResetInitializeFlag();
     CTransceiverInstallation installation;
     installation.Initialize();
     CCallLog log;

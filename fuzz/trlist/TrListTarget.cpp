@@ -23,7 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string description(in.Until('\n'));
     CRegistrySupport reg;
     reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\");
-    CTransceiverInstallation::ResetInitializeFlag();
     CTransceiverInstallation installation;
     installation.Initialize();
     CTrListFile& file = installation.TrListFile();

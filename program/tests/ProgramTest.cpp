@@ -114,7 +114,6 @@ void InstallUnit(TransceiverType type, const std::string& name)
     CRegistrySupport reg;
     ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
     CTransceiverInstallation installation;
-    CTransceiverInstallation::ResetInitializeFlag();
     installation.Initialize();
     HKEY key = installation.OpenChannelsKey();
     CTrList e;
@@ -126,7 +125,6 @@ void InstallUnit(TransceiverType type, const std::string& name)
     installation.WriteChannelEntry(e, key);
     reg.CloseKey(key);
     reg.CloseRootKeys();
-    CTransceiverInstallation::ResetInitializeFlag();
 }
 
 // A transceiver type the program does not build is one row of the type

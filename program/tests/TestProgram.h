@@ -5,7 +5,6 @@
 
 #include "app/ui/MainFrame.h"
 #include "program/Program.h"
-#include "transceivers/TransceiverInstallation.h"
 
 #include <memory>
 #include <string>
@@ -29,7 +28,6 @@ inline app::CProgram::Options TestProgramOptions(std::vector<std::string> argume
 // Builds the program; Start() runs its start-up.
 inline std::unique_ptr<app::CProgram> MakeProgram(app::CProgram::Options options)
 {
-    CTransceiverInstallation::ResetInitializeFlag();  // once per process, each test a program
     return std::make_unique<app::CProgram>(std::move(options));
 }
 

@@ -100,7 +100,6 @@ protected:
     // the only transceiver.
     CEchoSounder::Context LiveContext(int channels)
     {
-        CTransceiverInstallation::ResetInitializeFlag();
         installation = std::make_unique<CTransceiverInstallation>();
         installation->Initialize();
         unit.name = "A";

@@ -72,7 +72,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
-        CTransceiverInstallation::ResetInitializeFlag();
         installation.Initialize();
     }
     void TearDown() override { reg.CloseRootKeys(); }

@@ -32,7 +32,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
-        CTransceiverInstallation::ResetInitializeFlag();
         installation.Initialize();
         folder = std::filesystem::path(hives.Folder()) / "program";
         std::filesystem::create_directories(folder);

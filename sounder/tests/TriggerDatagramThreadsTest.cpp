@@ -70,7 +70,6 @@ void RunScenario(const std::string& adapterAddress, const std::string& destinati
     CTempHives hives;
     CRegistrySupport reg;
     ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
-    CTransceiverInstallation::ResetInitializeFlag();
     CTransceiverInstallation installation;
     installation.Initialize();
     HKEY key = installation.OpenChannelsKey();

@@ -69,7 +69,6 @@ void InstallQY42Unit(std::uint32_t address, const std::function<void(CRegistrySu
     if (!reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"))
         return;
     CTransceiverInstallation installation;
-    CTransceiverInstallation::ResetInitializeFlag();
     installation.Initialize();
     HKEY key = installation.OpenChannelsKey();
     installation.WriteChannelEntry(QY42ChannelEntry(address), key);
@@ -77,7 +76,6 @@ void InstallQY42Unit(std::uint32_t address, const std::function<void(CRegistrySu
     if (more)
         more(reg);
     reg.CloseRootKeys();
-    CTransceiverInstallation::ResetInitializeFlag();
 }
 
 }  // namespace zv::test

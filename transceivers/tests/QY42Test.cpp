@@ -287,7 +287,6 @@ struct Sounder
     {
         if (!reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"))
             return false;
-        CTransceiverInstallation::ResetInitializeFlag();
         installation.Initialize();
         HKEY key = installation.OpenChannelsKey();
         installation.WriteChannelEntry(zv::test::QY42ChannelEntry(kSimAddress), key);

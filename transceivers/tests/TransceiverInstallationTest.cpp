@@ -19,7 +19,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
-        CTransceiverInstallation::ResetInitializeFlag();
         SetFatalErrorHandler([](const std::string& text) { throw FatalReported{text}; });
     }
     void TearDown() override
@@ -159,7 +158,6 @@ TEST_F(Installation, PowerListsAreScaledAndNumberListsRepeat)
         CTempHives fresh;
         CRegistrySupport r;
         ASSERT_TRUE(r.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
-        CTransceiverInstallation::ResetInitializeFlag();
         CTransceiverInstallation inst;
         inst.Initialize();
         Install(inst, "UNIT", 1, "100 500 1000", c.txPower, "21.5");
