@@ -565,8 +565,52 @@ void CMainFrame::UpdateClock()
 // ---------------------------------------------------------------------------
 // Messages
 
+// The frame's window answers these, a row per message; any other gets 0.
+constexpr std::array<CMainFrame::MessageRow, 29> CMainFrame::kMessages{{
+    {WM_CLOSE, &CMainFrame::OnClose},
+    {WM_COMMAND, &CMainFrame::OnCommand},
+    {WM_TIMER, &CMainFrame::OnTimer},
+    {WM_ES_UPDATEALLVIEWS, &CMainFrame::OnUpdateAllViews},          // 0x46E, sent by the documents
+    {WM_ES_STATUSTEXT, &CMainFrame::OnStatusText},                  // 0x46F
+    {WM_ES_STATUSMESSAGE, &CMainFrame::OnStatusMessage},            // 0x470, status message or alarm
+    {WM_ES_EXECUTECOMMAND, &CMainFrame::OnExecuteCommand},          // 0x471
+    {WM_ES_OPERATIONCOMMAND, &CMainFrame::OnOperationCommand},      // 0x472
+    {WM_ES_ANNOTATION, &CMainFrame::OnAnnotation},                  // 0x473
+    {WM_ES_EVENTMESSAGE, &CMainFrame::OnEventMessage},              // 0x474, kind E
+    {WM_ES_NEWDATA, &CMainFrame::OnNewData},                        // 0x475, kind L
+    {WM_ES_BACKGROUNDCOLOR, &CMainFrame::OnBackgroundColour},       // 0x476
+    {WM_ES_COLORTABLE, &CMainFrame::OnColourTable},                 // 0x477
+    {WM_ES_TELEGRAM, &CMainFrame::OnTelegram},                      // 0x478
+    {WM_ES_LOBECOMMAND, &CMainFrame::OnLobeCommand},                // 0x479
+    {WM_ES_HISTORYMESSAGE, &CMainFrame::OnHistoryMessage},          // 0x47A, kind H
+    {WM_ES_ENVIRONMENTCHANGED, &CMainFrame::OnEnvironmentChanged},  // 0x47B
+    {WM_ES_SHOWCHANNELSTATUS, &CMainFrame::OnShowChannelStatus},    // 0x47C
+    {WM_ES_UPDATECHANNELSTATUS, &CMainFrame::OnToolWindow},         // 0x47D
+    {WM_ES_HIDECHANNELSTATUS, &CMainFrame::OnToolWindow},           // 0x47E
+    {WM_ES_SHOWREPLAYBUTTONS, &CMainFrame::OnShowReplayButtons},    // 0x47F
+    {WM_ES_HIDEREPLAYBUTTONS, &CMainFrame::OnToolWindow},           // 0x480
+    {WM_ES_SHOWPINGERREADY, &CMainFrame::OnToolWindow},             // 0x481
+    {WM_ES_SHOWPINGERSYNC, &CMainFrame::OnToolWindow},              // 0x482
+    {WM_ES_HIDEPINGERSYNC, &CMainFrame::OnToolWindow},              // 0x483
+    {WM_ES_PINGERDRIFT, &CMainFrame::OnToolWindow},                 // 0x484
+    {WM_ES_SERIALANNOTATION, &CMainFrame::OnSerialAnnotation},      // 0x485
+    {WM_ES_REPLAYTIME, &CMainFrame::OnToolWindow},                  // 0x486
+    {WM_ES_UPDATETITLE, &CMainFrame::OnUpdateTitle},                // 0x487
+}};
+
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // Every private message has its row, in the order of their numbers.
+    static_assert(
+        [] {
+            constexpr std::size_t first = 3;
+            for (std::size_t i = first; i < kMessages.size(); ++i)
+                if (kMessages[i].message != WM_ES_UPDATEALLVIEWS + (i - first))
+                    return false;
+            return kMessages.back().message == WM_ES_UPDATETITLE;
+        }(),
+        "a private message without its row");
+    // The registered messages have their numbers only at run time.
     if (message == m_exitMessage && m_exitMessage != 0) {
         // From outside: end the program without powering the PC off.
         m_app.SetPowerOffRequest(false);
@@ -577,123 +621,179 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         m_app.GetHelp().ShowHelp(static_cast<unsigned>(wParam), CHelp::HELP_CONTEXT);
         return 1;
     }
-    switch (message) {
-    case WM_CLOSE:
-        if (!m_exitPending) {
-            close();  // the first close: stop and exit
-        } else if (!m_app.GetEchoSounder()) {
-            // Stop and exit has run: the sounder is gone, the frame may go.
-            m_closing = true;
-            close();
-        }
-        return 0;
-    case WM_COMMAND:
-        RunCommand(static_cast<unsigned>(wParam & 0xFFFF));
-        return 0;
-    case WM_TIMER:
-        if (wParam == TIMER_WORKLOAD) {
-            if (sampleWorkload)
-                sampleWorkload();
-            if (historyPrinting)
-                m_status->SetPrintingIndicator(historyPrinting->IsPaperPrinting());
-        } else if (wParam == TIMER_PING) {
-            if (notifyDocuments)
-                notifyDocuments(m_asyncCounter);
-        } else if (wParam == TIMER_STATUSBAR) {
-            UpdateClock();
-        }
-        return 0;
-    case WM_ES_UPDATEALLVIEWS:
-        // Sent: the document's thread waits, so the document is whole.
-        if (CAbstractESDoc* document = CAbstractESDoc::FromMessageParameter(lParam))
-            document->UpdateAllViews();
-        return 1;
-    case WM_ES_STATUSTEXT: {
-        if (wParam == 0)
-            return 0;
-        const std::string* text = CurrentPayload<std::string>();
-        m_status->SetPaneString(static_cast<unsigned>(wParam), text);
-        return 0;
+    for (const MessageRow& row : kMessages)
+        if (row.message == message)
+            return (this->*row.handle)(message, wParam, lParam);
+    return 0;
+}
+
+LRESULT CMainFrame::OnClose(UINT, WPARAM, LPARAM)
+{
+    if (!m_exitPending) {
+        close();  // the first close: stop and exit
+    } else if (!m_app.GetEchoSounder()) {
+        // Stop and exit has run: the sounder is gone, the frame may go.
+        m_closing = true;
+        close();
     }
-    case WM_ES_STATUSMESSAGE:
-        m_status->AddMessage(static_cast<unsigned>(wParam), static_cast<int>(lParam));
-        return 0;
-    case WM_ES_EXECUTECOMMAND:
-        m_app.Operation().ExecuteCommand(static_cast<unsigned>(wParam), lParam);
-        return 0;
-    case WM_ES_OPERATIONCOMMAND:
-        if (toolWindows)
-            toolWindows->DeleteChannelStatus();
-        m_app.Operation().QueueCommand(static_cast<unsigned>(wParam), lParam);
-        return 0;
-    case WM_ES_ANNOTATION:
-        if (const std::string* text = CurrentPayload<std::string>())
-            Broadcast(WM_ES_ANNOTATION, wParam, reinterpret_cast<LPARAM>(text->c_str()));
-        return 0;
-    case WM_ES_EVENTMESSAGE:
-        m_status->SetEventCounter(static_cast<long>(lParam), wParam != 0);
-        return 0;
-    case WM_ES_NEWDATA:
-        m_status->SetLineCounter(static_cast<long>(lParam), wParam != 0);
-        return 0;
-    case WM_ES_HISTORYMESSAGE:
-        m_status->SetHCounter(static_cast<long>(lParam), wParam != 0);
-        return 0;
-    case WM_ES_BACKGROUNDCOLOR:
-        if (!m_paletteLimited)
-            Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), PaletteParam());
-        return 0;
-    case WM_ES_COLORTABLE:
-        Broadcast(WM_ES_COLORTABLE, 0, 0);
-        return 0;
-    case WM_ES_TELEGRAM:
-        if (const TimedText* telegram = CurrentPayload<TimedText>()) {
-            if (!m_app.IsReplaying() && decodeTelegram)
-                decodeTelegram(telegram->text, telegram->fileTime);
-        }
-        return 0;
-    case WM_ES_LOBECOMMAND:
-        if (const TimedText* command = CurrentPayload<TimedText>()) {
-            const SounderModel type = m_app.GetSounderType();
-            if ((type == SounderModel::TQ30 || type == SounderModel::TOTAL) && lobeCommand)
-                lobeCommand(command->text, command->fileTime);
-        }
-        return 1;
-    case WM_ES_ENVIRONMENTCHANGED:
-        if (environmentChanged)
-            environmentChanged();
-        return 0;
-    case WM_ES_SHOWCHANNELSTATUS:
-        if (wParam == 1)
-            m_statusWindowFlag = 1;
-        ToolWindowMessage(message, static_cast<WPARAM>(m_statusWindowFlag), lParam);
-        return 0;
-    case WM_ES_SHOWREPLAYBUTTONS:
-        ToolWindowMessage(message, static_cast<WPARAM>(m_replayControlFlag), lParam);
-        return 0;
-    case WM_ES_UPDATECHANNELSTATUS:
-    case WM_ES_HIDECHANNELSTATUS:
-    case WM_ES_HIDEREPLAYBUTTONS:
-    case WM_ES_SHOWPINGERREADY:
-    case WM_ES_SHOWPINGERSYNC:
-    case WM_ES_HIDEPINGERSYNC:
-    case WM_ES_PINGERDRIFT:
-    case WM_ES_REPLAYTIME:
-        ToolWindowMessage(message, wParam, lParam);
-        return 0;
-    case WM_ES_SERIALANNOTATION: {
-        const std::string* text = CurrentPayload<std::string>();
-        m_app.AddAnnotation(text ? *text : std::string(), CFileTime::Now());
-        return 0;
+    return 0;
+}
+
+LRESULT CMainFrame::OnCommand(UINT, WPARAM wParam, LPARAM)
+{
+    RunCommand(static_cast<unsigned>(wParam & 0xFFFF));
+    return 0;
+}
+
+LRESULT CMainFrame::OnTimer(UINT, WPARAM wParam, LPARAM)
+{
+    if (wParam == TIMER_WORKLOAD) {
+        if (sampleWorkload)
+            sampleWorkload();
+        if (historyPrinting)
+            m_status->SetPrintingIndicator(historyPrinting->IsPaperPrinting());
+    } else if (wParam == TIMER_PING) {
+        if (notifyDocuments)
+            notifyDocuments(m_asyncCounter);
+    } else if (wParam == TIMER_STATUSBAR) {
+        UpdateClock();
     }
-    case WM_ES_UPDATETITLE: {
-        const std::string* user = CurrentPayload<std::string>();
-        SetTitleUser(user ? *user : std::string(), static_cast<int>(lParam));
+    return 0;
+}
+
+LRESULT CMainFrame::OnUpdateAllViews(UINT, WPARAM, LPARAM lParam)
+{
+    // Sent: the document's thread waits, so the document is whole.
+    if (CAbstractESDoc* document = CAbstractESDoc::FromMessageParameter(lParam))
+        document->UpdateAllViews();
+    return 1;
+}
+
+LRESULT CMainFrame::OnStatusText(UINT, WPARAM wParam, LPARAM)
+{
+    if (wParam == 0)
         return 0;
+    const std::string* text = CurrentPayload<std::string>();
+    m_status->SetPaneString(static_cast<unsigned>(wParam), text);
+    return 0;
+}
+
+LRESULT CMainFrame::OnStatusMessage(UINT, WPARAM wParam, LPARAM lParam)
+{
+    m_status->AddMessage(static_cast<unsigned>(wParam), static_cast<int>(lParam));
+    return 0;
+}
+
+LRESULT CMainFrame::OnExecuteCommand(UINT, WPARAM wParam, LPARAM lParam)
+{
+    m_app.Operation().ExecuteCommand(static_cast<unsigned>(wParam), lParam);
+    return 0;
+}
+
+LRESULT CMainFrame::OnOperationCommand(UINT, WPARAM wParam, LPARAM lParam)
+{
+    if (toolWindows)
+        toolWindows->DeleteChannelStatus();
+    m_app.Operation().QueueCommand(static_cast<unsigned>(wParam), lParam);
+    return 0;
+}
+
+LRESULT CMainFrame::OnAnnotation(UINT, WPARAM wParam, LPARAM)
+{
+    if (const std::string* text = CurrentPayload<std::string>())
+        Broadcast(WM_ES_ANNOTATION, wParam, reinterpret_cast<LPARAM>(text->c_str()));
+    return 0;
+}
+
+LRESULT CMainFrame::OnEventMessage(UINT, WPARAM wParam, LPARAM lParam)
+{
+    m_status->SetEventCounter(static_cast<long>(lParam), wParam != 0);
+    return 0;
+}
+
+LRESULT CMainFrame::OnNewData(UINT, WPARAM wParam, LPARAM lParam)
+{
+    m_status->SetLineCounter(static_cast<long>(lParam), wParam != 0);
+    return 0;
+}
+
+LRESULT CMainFrame::OnBackgroundColour(UINT, WPARAM, LPARAM)
+{
+    if (!m_paletteLimited)
+        Broadcast(WM_ES_BACKGROUNDCOLOR, static_cast<WPARAM>(m_paletteValue), PaletteParam());
+    return 0;
+}
+
+LRESULT CMainFrame::OnColourTable(UINT, WPARAM, LPARAM)
+{
+    Broadcast(WM_ES_COLORTABLE, 0, 0);
+    return 0;
+}
+
+LRESULT CMainFrame::OnTelegram(UINT, WPARAM, LPARAM)
+{
+    if (const TimedText* telegram = CurrentPayload<TimedText>()) {
+        if (!m_app.IsReplaying() && decodeTelegram)
+            decodeTelegram(telegram->text, telegram->fileTime);
     }
-    default:
-        return 0;
+    return 0;
+}
+
+LRESULT CMainFrame::OnLobeCommand(UINT, WPARAM, LPARAM)
+{
+    if (const TimedText* command = CurrentPayload<TimedText>()) {
+        const SounderModel type = m_app.GetSounderType();
+        if ((type == SounderModel::TQ30 || type == SounderModel::TOTAL) && lobeCommand)
+            lobeCommand(command->text, command->fileTime);
     }
+    return 1;
+}
+
+LRESULT CMainFrame::OnHistoryMessage(UINT, WPARAM wParam, LPARAM lParam)
+{
+    m_status->SetHCounter(static_cast<long>(lParam), wParam != 0);
+    return 0;
+}
+
+LRESULT CMainFrame::OnEnvironmentChanged(UINT, WPARAM, LPARAM)
+{
+    if (environmentChanged)
+        environmentChanged();
+    return 0;
+}
+
+LRESULT CMainFrame::OnShowChannelStatus(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (wParam == 1)
+        m_statusWindowFlag = 1;
+    ToolWindowMessage(message, static_cast<WPARAM>(m_statusWindowFlag), lParam);
+    return 0;
+}
+
+LRESULT CMainFrame::OnShowReplayButtons(UINT message, WPARAM, LPARAM lParam)
+{
+    ToolWindowMessage(message, static_cast<WPARAM>(m_replayControlFlag), lParam);
+    return 0;
+}
+
+LRESULT CMainFrame::OnToolWindow(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    ToolWindowMessage(message, wParam, lParam);
+    return 0;
+}
+
+LRESULT CMainFrame::OnSerialAnnotation(UINT, WPARAM, LPARAM)
+{
+    const std::string* text = CurrentPayload<std::string>();
+    m_app.AddAnnotation(text ? *text : std::string(), CFileTime::Now());
+    return 0;
+}
+
+LRESULT CMainFrame::OnUpdateTitle(UINT, WPARAM, LPARAM lParam)
+{
+    const std::string* user = CurrentPayload<std::string>();
+    SetTitleUser(user ? *user : std::string(), static_cast<int>(lParam));
+    return 0;
 }
 
 // ---------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 
 #include <QMainWindow>
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -123,6 +124,40 @@ private:
     bool StartPingTimer(unsigned ms);
     EchogramColourSet ColourSet() const;
     void ToolWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The messages of the frame's window, a row each: the standard ones it
+    // handles, then the program's private messages 0x46E-0x487 in order.
+    // Each handler answers what the sender of its message gets back.
+    using MessageHandler = LRESULT (CMainFrame::*)(UINT message, WPARAM wParam, LPARAM lParam);
+    struct MessageRow
+    {
+        UINT message;
+        MessageHandler handle;
+    };
+    static const std::array<MessageRow, 29> kMessages;
+    LRESULT OnClose(UINT, WPARAM, LPARAM);
+    LRESULT OnCommand(UINT, WPARAM wParam, LPARAM);
+    LRESULT OnTimer(UINT, WPARAM wParam, LPARAM);
+    LRESULT OnUpdateAllViews(UINT, WPARAM, LPARAM lParam);
+    LRESULT OnStatusText(UINT, WPARAM wParam, LPARAM);
+    LRESULT OnStatusMessage(UINT, WPARAM wParam, LPARAM lParam);
+    LRESULT OnExecuteCommand(UINT, WPARAM wParam, LPARAM lParam);
+    LRESULT OnOperationCommand(UINT, WPARAM wParam, LPARAM lParam);
+    LRESULT OnAnnotation(UINT, WPARAM wParam, LPARAM);
+    LRESULT OnEventMessage(UINT, WPARAM wParam, LPARAM lParam);
+    LRESULT OnNewData(UINT, WPARAM wParam, LPARAM lParam);
+    LRESULT OnBackgroundColour(UINT, WPARAM, LPARAM);
+    LRESULT OnColourTable(UINT, WPARAM, LPARAM);
+    LRESULT OnTelegram(UINT, WPARAM, LPARAM);
+    LRESULT OnLobeCommand(UINT, WPARAM, LPARAM);
+    LRESULT OnHistoryMessage(UINT, WPARAM wParam, LPARAM lParam);
+    LRESULT OnEnvironmentChanged(UINT, WPARAM, LPARAM);
+    LRESULT OnShowChannelStatus(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnShowReplayButtons(UINT message, WPARAM, LPARAM lParam);
+    // The tool windows' messages that pass as they come.
+    LRESULT OnToolWindow(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnSerialAnnotation(UINT, WPARAM, LPARAM);
+    LRESULT OnUpdateTitle(UINT, WPARAM, LPARAM lParam);
 
     CPelmaris& m_app;
     unsigned m_menuId;
