@@ -5,7 +5,10 @@
 #include "sensors/ExternalDepth.h"
 #include "sensors/GeographicInfo.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
+#include <string_view>
 
 namespace {
 
@@ -26,6 +29,321 @@ std::string TimeLocalText(std::uint64_t fileTime)
     if (!CFileTime::ToLocalSystemTime(fileTime, st))
         return {};
     return CNumberText::Format("%02u:%02u:%02u", st.wHour, st.wMinute, st.wSecond);
+}
+
+// One telegram on its way through the decoders, and what they found of it
+// for the tail: whether it was taken (and is recorded), annotated (and is
+// not), a position, and the text to show and relay.
+struct SSentence
+{
+    SSentence(const std::string& text, const std::string& formatter, std::uint64_t received, SNmeaSource source,
+              INmeaDecoderHost& host, const SNavigationSettings& nav, bool sounder, std::atomic<double>& tide)
+        : text(text),
+          formatter(formatter),
+          received(received),
+          source(source),
+          host(host),
+          nav(nav),
+          sounder(sounder),
+          tide(tide)
+    {}
+
+    const std::string& text;
+    const std::string& formatter;  // characters 3 to 5
+    std::uint64_t received;
+    SNmeaSource source;
+    INmeaDecoderHost& host;
+    const SNavigationSettings& nav;
+    bool sounder;
+    std::atomic<double>& tide;
+
+    bool handled = false;
+    bool annotated = false;
+    bool position = false;
+    std::string relay;
+};
+
+// What a decoder made of a sentence: no telegram at all (nothing of it is
+// stored, relayed or counted), taken (the decoding ends and the tail
+// follows), or passed on to the next step.
+enum class EDecoded { Refused, Taken, Passed };
+
+bool SourceMatches(std::uint32_t setting, int source)
+{
+    return source == 3 || static_cast<int>(setting) == source;
+}
+
+void Annotate(SSentence& s, const std::string& text)
+{
+    s.host.AddAnnotation(text, s.received);
+    s.annotated = true;
+}
+
+// $GPLLK,113616.00,041006,764413.024,M,3221344.112,M,3,08,0.010,1171.631,M
+//        1         2      3          4 5           6
+// 3 easting, 5 northing: an LLK without either is no telegram at all.
+EDecoded RefuseEmptyLlk(SSentence& s)
+{
+    if (GetField(s.text, ",", 3).empty() || GetField(s.text, ",", 5).empty())
+        return EDecoded::Refused;
+    return EDecoded::Passed;
+}
+
+// $GPZDA,123456.50,07,12,2026,00,00
+//        1         2  3  4
+// 1 UTC time hhmmss.ss, 2 day, 3 month, 4 year; from the clock source only.
+EDecoded DecodeZda(SSentence& s)
+{
+    if (!SourceMatches(s.nav.ClockSource, s.source.clock))
+        return EDecoded::Passed;
+    INmeaDecoderHost& H = s.host;
+    s.handled = true;
+    SYSTEMTIME st;
+    // A broken time never reaches the clock, but the sentence is still
+    // recorded as it was received.
+    if (!CNmeaDecoder::DecodeZdaTime(s.text, CFileTime::Now(), st))
+        return EDecoded::Taken;
+    std::uint64_t t = 0;
+    CFileTime::FromSystemTime(st, t);
+    if (H.IsClockRequest() && s.source.clock != 3) {
+        if (!s.sounder) {
+            H.SetComputerClock(t + (CFileTime::Now() - s.received));
+            H.EndForceUpdate();
+        } else if (!H.IsClockRequestPending()) {
+            H.SetPingRecord(s.received, t);
+        }
+    }
+    if (s.nav.UseAutoZda && s.source.clock != 3 && s.sounder) {
+        const std::int64_t expected =
+            static_cast<std::int64_t>(s.received) - static_cast<std::int64_t>(s.nav.Latency * 10000.0);
+        const std::int64_t error = (static_cast<std::int64_t>(t) - expected) / 10000;
+        if ((error > 50 || error < -50) && !H.IsClockRequestPending())
+            H.SetPingRecord(s.received, t);
+    }
+    H.SetClockTime(st, CNumberText::Format("%02d:%02d:%02d.%03d", st.wHour, st.wMinute, st.wSecond, st.wMilliseconds),
+                   CNumberText::Format("%02d.%02d.%4d", st.wDay, st.wMonth, st.wYear));
+    return EDecoded::Taken;
+}
+
+// The operator's position telegram, from the position source, split at the
+// configured separator. With the start sequence "$GPGGA", start field 3 and
+// four fields,
+// $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
+// 0      1      2        3 4         5
+// relays "4807.038,N,01131.000,E" (fields 2 to 5). A fix mark "11....+" in
+// the text or "XYZ" in its head relays the whole telegram; "$PTNL" heads
+// take their second field into the head ("$PTNL,PJK").
+EDecoded DecodeConfiguredPosition(SSentence& s, char separator)
+{
+    if (!SourceMatches(s.nav.PositionSource, s.source.position) || !separator)
+        return EDecoded::Passed;
+    const std::string& telegram = s.text;
+    const bool fixMark = FindFrom(telegram, "11....+", 0) > 0;
+    std::string head = GetFieldByChar(telegram, separator, 0);
+    if (head == "$PTNL") {
+        head += ',';
+        head += GetFieldByChar(telegram, separator, 1);
+    }
+    const bool xyzMark = FindFrom(head, "XYZ", 0) >= 1;
+    if (fixMark || xyzMark) {
+        s.relay = telegram;
+    } else if (CNmeaDecoder::MatchStartSequence(head, s.nav.StartSequence)) {
+        const int first = s.nav.StartField > 0 ? static_cast<int>(s.nav.StartField) - 1 : 0;
+        const int last = first + static_cast<int>(s.nav.NoOfFields) - 1;
+        for (int i = first; i <= last; ++i) {
+            const std::string field = GetFieldByChar(telegram, separator, i);
+            if (field.empty())
+                continue;
+            s.relay += field;
+            if (i < last)
+                s.relay += separator;
+        }
+    } else {
+        return EDecoded::Passed;
+    }
+    if (s.formatter == "ATS" && telegram[0] == '$')
+        Annotate(s, GetField(telegram, ",", 1));
+    s.handled = s.position = true;
+    if (CGeographicInfo* geographic = s.host.GetGeographicInfo())
+        geographic->ParseNavigationTelegram(telegram, s.received);
+    return EDecoded::Taken;
+}
+
+// $GPVTG,054.7,T,034.4,M,005.5,N,010.2,K
+//        1     2 3     4 5     6 7     8
+// 5 speed over ground in knots; from the speed source only, and then
+// always taken.
+EDecoded DecodeVtg(SSentence& s)
+{
+    if (!SourceMatches(s.nav.SpeedType, s.source.speed))
+        return EDecoded::Taken;
+    // A speed of "nan" or "inf" is no speed: refused like any such number.
+    double speed = 0.0;
+    if (CNumberText::ParseFiniteDouble(GetField(s.text, ",", 5), speed))
+        s.host.SetMeasuredSpeed(speed);
+    s.handled = true;
+    if (CGeographicInfo* geographic = s.host.GetGeographicInfo())
+        geographic->ParseCourseTelegram(s.text, s.received);
+    s.relay = s.text;
+    return EDecoded::Taken;
+}
+
+// $HEHDT,274.07,T
+//        1
+// 1 heading in degrees (HDR and HDG alike), which the geographic history
+// reads.
+EDecoded DecodeHeading(SSentence& s)
+{
+    s.handled = true;
+    if (CGeographicInfo* geographic = s.host.GetGeographicInfo())
+        geographic->ParseHeadingTelegram(s.text, s.received);
+    s.relay = s.text;
+    return EDecoded::Taken;
+}
+
+// $SDDBT,25.3,f,7.7,M,4.2,F
+//        1    2 3   4 5   6
+// Recorded and relayed; the NMEA depth input takes the depth itself (DPT
+// and DBS alike).
+EDecoded DecodeDepth(SSentence& s)
+{
+    s.handled = true;
+    s.relay = s.text;
+    return EDecoded::Taken;
+}
+
+// $IIATS,Start of line 12
+//        1
+// 1 an annotation text; without the '$' it is no annotation.
+EDecoded DecodeAts(SSentence& s)
+{
+    if (s.text[0] != '$')
+        return EDecoded::Passed;
+    Annotate(s, GetField(s.text, ",", 1));
+    return EDecoded::Taken;
+}
+
+// When a row's decoder runs: before the operator's position telegram is
+// tried, or only once it has not taken the sentence.
+enum class EStage { First, AfterPosition };
+
+struct SFormatterRow
+{
+    std::string_view tag;  // the formatter, characters 3 to 5
+    int minFields;         // comma-separated fields, the head included
+    EStage stage;
+    EDecoded (*decode)(SSentence&);
+};
+
+// Sentences by their formatter. One with fewer fields than its row asks for
+// is refused before any decoder runs.
+constexpr std::array<SFormatterRow, 10> kFormatters{{
+    {"LLK", 6, EStage::First, RefuseEmptyLlk},
+    {"ZDA", 1, EStage::First, DecodeZda},
+    {"VTG", 1, EStage::AfterPosition, DecodeVtg},
+    {"HDT", 1, EStage::AfterPosition, DecodeHeading},
+    {"HDR", 1, EStage::AfterPosition, DecodeHeading},
+    {"HDG", 1, EStage::AfterPosition, DecodeHeading},
+    {"DPT", 1, EStage::AfterPosition, DecodeDepth},
+    {"DBS", 1, EStage::AfterPosition, DecodeDepth},
+    {"DBT", 1, EStage::AfterPosition, DecodeDepth},
+    {"ATS", 1, EStage::AfterPosition, DecodeAts},
+}};
+
+// CS,Buoy 4 passed
+//    1
+// 1 an annotation text.
+void DecodeCs(SSentence& s)
+{
+    Annotate(s, GetField(s.text, ",", 1));
+}
+
+// PE,SYSTEM STARTPINGINT,2.5CRLF
+// A remote control command, while a sounder runs.
+void DecodePe(SSentence& s)
+{
+    if (s.sounder)
+        s.host.RemoteControl(s.text, s.received);
+}
+
+// Sentences of the program's own peers, by their whole first field.
+struct SHeadRow
+{
+    std::string_view head;
+    void (*decode)(SSentence&);
+};
+constexpr std::array<SHeadRow, 2> kHeads{{{"CS", DecodeCs}, {"PE", DecodePe}}};
+
+// $PTIDE,x,1.25
+//        1 2
+// 2 the tide in metres, kept negated.
+void DecodeTide(SSentence& s)
+{
+    double tide = 0.0;
+    if (CNumberText::ParseFiniteDouble(GetField(s.text, ",", 2), tide)) {
+        s.tide = -tide;
+        s.host.SetTide(s.tide.load());
+    }
+}
+
+// $PGEOA,DEPTH,12.5
+//        1     2
+// A GEO unit's telegram, relayed; with DEPTH, 2 the depth of the external
+// depth source "Geo".
+void DecodeGeoa(SSentence& s)
+{
+    s.handled = true;
+    s.relay = s.text;
+    CExternalDepth* external = s.host.GetExternalDepth();
+    double depth = 0.0;
+    if (s.text.size() >= 12 && s.text.compare(7, 5, "DEPTH") == 0 && external &&
+        CNumberText::ParseFiniteDouble(GetField(s.text, ",", 2), depth))
+        external->SetDepthByName(CExternalDepth::kGeoSource, depth);
+}
+
+const SFormatterRow* FindFormatter(std::string_view formatter)
+{
+    for (const SFormatterRow& row : kFormatters)
+        if (row.tag == formatter)
+            return &row;
+    return nullptr;
+}
+
+int FieldCount(const std::string& text)
+{
+    return 1 + static_cast<int>(std::count(text.begin(), text.end(), ','));
+}
+
+// A telegram of six characters or more through the decoders, in the order
+// the cases are tried: the formatter's own row first, the operator's
+// position telegram, the formatter's row after it, then the own peers'
+// sentences by their head, the tide and the GEO unit's telegrams. False when
+// the telegram was refused.
+bool Decode(SSentence& s, char separator)
+{
+    const SFormatterRow* row = FindFormatter(s.formatter);
+    if (row && FieldCount(s.text) < row->minFields)
+        return false;
+    const auto run = [&](EStage when) { return row && row->stage == when ? row->decode(s) : EDecoded::Passed; };
+    EDecoded decoded = run(EStage::First);
+    if (decoded == EDecoded::Passed)
+        decoded = DecodeConfiguredPosition(s, separator);
+    if (decoded == EDecoded::Passed)
+        decoded = run(EStage::AfterPosition);
+    if (decoded != EDecoded::Passed)
+        return decoded == EDecoded::Taken;
+    const std::string head = GetField(s.text, ",", 0);
+    for (const SHeadRow& own : kHeads) {
+        if (own.head == head) {
+            own.decode(s);
+            return true;
+        }
+    }
+    if (s.text.find("TIDE") != std::string::npos && s.text[0] == '$')
+        DecodeTide(s);
+    else if (s.text.compare(2, 4, "GEOA") == 0)
+        DecodeGeoa(s);
+    return true;
 }
 
 }  // namespace
@@ -130,156 +448,25 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
     const SounderModel model = H.GetModel();
     const bool sounder = H.IsSounderRunning();
     const bool recorder = sounder && H.HasRecorder();
-
-    bool handled = false, annotated = false, position = false;
-    std::string relay;
-    const std::string formatter = telegram.size() >= 6 ? telegram.substr(3, 3) : std::string();
     const char separator = nav.FieldSeparator.empty() ? '\0' : nav.FieldSeparator[0];
 
-    auto body = [&]() {
-        // LLK with an empty northing or easting is no telegram at all.
-        if (formatter == "LLK" && (GetField(telegram, ",", 3).empty() || GetField(telegram, ",", 5).empty()))
-            return false;
-
-        if (Matches(nav.ClockSource, clockSource) && formatter == "ZDA") {
-            SYSTEMTIME st;
-            // A broken time never reaches the clock, but the sentence is
-            // still recorded as it was received.
-            if (!DecodeZdaTime(telegram, CFileTime::Now(), st)) {
-                handled = true;
-                return true;
-            }
-            std::uint64_t t = 0;
-            CFileTime::FromSystemTime(st, t);
-            if (H.IsClockRequest() && clockSource != 3) {
-                if (!sounder) {
-                    H.SetComputerClock(t + (CFileTime::Now() - received));
-                    H.EndForceUpdate();
-                } else if (!H.IsClockRequestPending()) {
-                    H.SetPingRecord(received, t);
-                }
-            }
-            if (nav.UseAutoZda && clockSource != 3 && sounder) {
-                const std::int64_t expected =
-                    static_cast<std::int64_t>(received) - static_cast<std::int64_t>(nav.Latency * 10000.0);
-                const std::int64_t error = (static_cast<std::int64_t>(t) - expected) / 10000;
-                if ((error > 50 || error < -50) && !H.IsClockRequestPending())
-                    H.SetPingRecord(received, t);
-            }
-            H.SetClockTime(
-                st, CNumberText::Format("%02d:%02d:%02d.%03d", st.wHour, st.wMinute, st.wSecond, st.wMilliseconds),
-                CNumberText::Format("%02d.%02d.%4d", st.wDay, st.wMonth, st.wYear));
-            handled = true;
-            return true;
-        }
-
-        if (Matches(nav.PositionSource, positionSource) && separator) {
-            const bool fixMark = FindFrom(telegram, "11....+", 0) > 0;
-            std::string head = GetFieldByChar(telegram, separator, 0);
-            if (head == "$PTNL") {
-                head += ',';
-                head += GetFieldByChar(telegram, separator, 1);
-            }
-            const bool xyzMark = FindFrom(head, "XYZ", 0) >= 1;
-            bool configured = true;
-            if (fixMark || xyzMark) {
-                relay = telegram;
-            } else if (MatchStartSequence(head, nav.StartSequence)) {
-                const int first = nav.StartField > 0 ? static_cast<int>(nav.StartField) - 1 : 0;
-                const int last = first + static_cast<int>(nav.NoOfFields) - 1;
-                for (int i = first; i <= last; ++i) {
-                    const std::string field = GetFieldByChar(telegram, separator, i);
-                    if (field.empty())
-                        continue;
-                    relay += field;
-                    if (i < last)
-                        relay += separator;
-                }
-            } else {
-                configured = false;
-            }
-            if (configured) {
-                if (formatter == "ATS" && telegram[0] == '$') {
-                    Annotate(GetField(telegram, ",", 1), received);
-                    annotated = true;
-                }
-                handled = position = true;
-                if (CGeographicInfo* geographic = H.GetGeographicInfo())
-                    geographic->ParseNavigationTelegram(telegram, received);
-                return true;
-            }
-        }
-
-        if (formatter == "VTG") {
-            // $GPVTG,054.7,T,034.4,M,005.5,N,010.2,K
-            if (!Matches(nav.SpeedType, speedSource))
-                return true;
-            // A speed of "nan" or "inf" is no speed: refused like any such number.
-            double speed = 0.0;
-            if (CNumberText::ParseFiniteDouble(GetField(telegram, ",", 5), speed))
-                H.SetMeasuredSpeed(speed);
-            handled = true;
-            if (CGeographicInfo* geographic = H.GetGeographicInfo())
-                geographic->ParseCourseTelegram(telegram, received);
-            relay = telegram;
-            return true;
-        }
-        if (formatter == "HDT" || formatter == "HDR" || formatter == "HDG") {
-            handled = true;
-            if (CGeographicInfo* geographic = H.GetGeographicInfo())
-                geographic->ParseHeadingTelegram(telegram, received);
-            relay = telegram;
-            return true;
-        }
-        if (formatter == "DPT" || formatter == "DBS" || formatter == "DBT") {
-            handled = true;
-            relay = telegram;
-            return true;
-        }
-        if (formatter == "ATS" && telegram[0] == '$') {
-            Annotate(GetField(telegram, ",", 1), received);
-            annotated = true;
-            return true;
-        }
-
-        const std::string head = GetField(telegram, ",", 0);
-        if (head == "CS") {
-            Annotate(GetField(telegram, ",", 1), received);
-            annotated = true;
-        } else if (head == "PE") {
-            if (sounder)
-                H.RemoteControl(telegram, received);
-        } else if (telegram.find("TIDE") != std::string::npos && telegram[0] == '$') {
-            // $PTIDE,x,1.25
-            double tide = 0.0;
-            if (CNumberText::ParseFiniteDouble(GetField(telegram, ",", 2), tide)) {
-                m_tide = -tide;
-                H.SetTide(m_tide.load());
-            }
-        } else if (telegram.compare(2, 4, "GEOA") == 0) {
-            // $PGEOA,DEPTH,12.5
-            handled = true;
-            relay = telegram;
-            CExternalDepth* external = H.GetExternalDepth();
-            double depth = 0.0;
-            if (telegram.size() >= 12 && telegram.compare(7, 5, "DEPTH") == 0 && external &&
-                CNumberText::ParseFiniteDouble(GetField(telegram, ",", 2), depth))
-                external->SetDepthByName(CExternalDepth::kGeoSource, depth);
-        }
-        return true;
-    };
-
-    if (telegram.size() >= 6 && !body())
+    // A telegram of fewer than six characters has no formatter: only the
+    // tail runs for it.
+    const std::string formatter = telegram.size() >= 6 ? telegram.substr(3, 3) : std::string();
+    SSentence s(telegram, formatter, received, SNmeaSource{positionSource, speedSource, clockSource}, H, nav, sounder,
+                m_tide);
+    if (telegram.size() >= 6 && !Decode(s, separator))
         return;
 
     // Tail.
     if (recorder)
         H.SetHeaderValue(nav.AntennaHeight);
-    if (sounder && position) {
+    if (sounder && s.position) {
         m_lastPositionTime = CFileTime::Now();
         if (formatter == "GGA" && telegram[0] == '$') {
             // $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
             //                                       6 7  8
+            // 6 fix quality, 7 satellites in use, 8 horizontal dilution.
             const long qi = CNumberText::ParseLong(GetField(telegram, ",", 6));
             const long satellites = CNumberText::ParseLong(GetField(telegram, ",", 7));
             const double dilution = CNumberText::ParseDouble(GetField(telegram, ",", 8));
@@ -300,24 +487,24 @@ void CNmeaDecoder::ParseNmeaTelegram(const std::string& telegram, std::uint64_t 
             }
         }
     }
-    if (recorder && handled && !annotated)
+    if (recorder && s.handled && !s.annotated)
         H.WriteNmeaToFiles(telegram, received);
-    if (!relay.empty() && (nav.PositionSource != 0 || positionSource == 3)) {
-        if (position) {
+    if (!s.relay.empty() && (nav.PositionSource != 0 || positionSource == 3)) {
+        if (s.position) {
             {
                 std::lock_guard lock(m_textLock);
-                m_positionText = relay;
+                m_positionText = s.relay;
             }
-            H.ShowPositionText(relay);
-            H.PrintText(relay, received);
+            H.ShowPositionText(s.relay);
+            H.PrintText(s.relay, received);
             if (model == SounderModel::TQ30 || model == SounderModel::TOTAL)
-                H.ForwardToPostProcessing(relay);
+                H.ForwardToPostProcessing(s.relay);
         }
         if (IsQYModel(model)) {
             H.RelayToOutputs(telegram, received);
         }
     }
-    if (!handled && separator) {
+    if (!s.handled && separator) {
         const std::string head = GetFieldByChar(telegram, separator, 0);
         static constexpr const char* kPositionLike[] = {"PTNL", "GGK", "GLL", "GGA", "GXA", "LLQ", "LLK"};
         bool like = false;

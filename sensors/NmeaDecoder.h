@@ -72,7 +72,6 @@ public:
     static bool MatchStartSequence(const std::string& head, const std::string& sequence);
 
 private:
-    bool Matches(std::uint32_t setting, int source) const { return source == 3 || static_cast<int>(setting) == source; }
     void Annotate(const std::string& text, std::uint64_t time);
 
     INmeaDecoderHost* m_host = nullptr;
