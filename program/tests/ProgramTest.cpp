@@ -3,8 +3,10 @@
 // end; replays run through the channels and the recorder; the telegram
 // decoder feeds the history, the network output and the recorder.
 #include "app/Workload.h"
+#include "display/DepthDoc.h"
 #include "display/ESDocList.h"
 #include "display/EchogramDoc.h"
+#include "display/ui/SCView.h"
 #include "engine/BottomDetector.h"
 #include "engine/Channel.h"
 #include "outputs/QYNet.h"
@@ -437,6 +439,67 @@ TEST_F(ProgramTest, UnreadableRecordingStartsNoSounder)
     EXPECT_NE(MessageBoxRecord()[0].text.find(bad.string() + ": the file does not start with a configuration"),
               std::string::npos)
         << MessageBoxRecord()[0].text;
+    Stop();
+}
+
+// Two programs one after the other in one process, as tests run them: the
+// second is made and runs as a first one would, with its own model's
+// documents and views reaching its own objects, and its first close is stop
+// and exit. Under the sanitizers any use of what the first left behind
+// fails here.
+TEST_F(ProgramTest, ASecondProgramGetsNothingOfTheFirst)
+{
+    const Recording recording(env.Root(), 2000);
+    const auto replayRuns = [this] {
+        CEchoSounder* sounder = RunningReplay(*program) ? Operation().GetEchoSounder() : nullptr;
+        return sounder && sounder->GetPingCount() > 3;
+    };
+    Start("RM30", {recording.file.string()});
+    ASSERT_TRUE(WaitFor(replayRuns, 30000));
+    ASSERT_NE(program->Layout(), nullptr);
+    // Ended as the operator ends it: its first close is stop and exit.
+    frame->close();
+    ASSERT_TRUE(WaitFor([&] { return !frame->isVisible(); }, 30000));
+    Stop();
+
+    Start("QY310", {recording.file.string()});
+    ASSERT_TRUE(WaitFor(replayRuns, 30000));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
+    auto* documents = dynamic_cast<CESDocList*>(sounder->GetDocuments());
+    ASSERT_NE(documents, nullptr);
+    int echograms = 0;
+    for (CAbstractESDoc* document : documents->GetDocList()) {
+        if (auto* echogram = dynamic_cast<CEchogramDoc*>(document)) {
+            ++echograms;
+            EXPECT_EQ(echogram->GetContext().model, SounderModel::QY310);
+            EXPECT_EQ(echogram->GetContext().echogramHost, &program->Display());
+            EXPECT_EQ(echogram->GetContext().externalDepth, &program->Display());
+        } else if (auto* depth = dynamic_cast<CDepthDoc*>(document)) {
+            EXPECT_EQ(depth->GetContext().depthHost, &program->Display());
+        }
+        EXPECT_FALSE(document->GetViews().empty());
+    }
+    EXPECT_GT(echograms, 0);
+    for (int i = 0; i < sounder->GetChannelCount(); ++i) {
+        const IChannelLinks& links = sounder->GetChannel(i)->GetLinks();
+        EXPECT_EQ(&links, &program->ChannelLinks());
+        EXPECT_EQ(links.GetSettingsFolder(), App().GetSerializePath());
+    }
+    // The views' updates came through this program's main frame: they sized
+    // its history. They take its colour broadcasts too.
+    EXPECT_TRUE(WaitFor([&] { return program->GeographicInfo().GetHistoryLength() > 2; }));
+    const auto* view = dynamic_cast<const CSCView*>(documents->GetDocList().front()->GetViews().front());
+    ASSERT_NE(view, nullptr);
+    if (!frame->PaletteLimited()) {
+        frame->RunCommand(app::cmd::PALETTE_BRIGHT_DAY);
+        EXPECT_EQ(view->GetColourTable()[CPaletteControl::kBackgroundIndex], qRgb(255, 255, 255));
+        frame->RunCommand(app::cmd::PALETTE_DAY_BLACK);
+        EXPECT_EQ(view->GetColourTable()[CPaletteControl::kBackgroundIndex], qRgb(0, 0, 0));
+    }
+
+    frame->close();
+    ASSERT_TRUE(WaitFor([&] { return !frame->isVisible(); }, 30000)) << "this program's first close";
+    EXPECT_EQ(Operation().GetEchoSounder(), nullptr);
     Stop();
 }
 
