@@ -80,6 +80,8 @@ void CEchogramPicture::Attach(BYTE* bits, int width, int height, int stride)
         return;
     }
     const bool resized = width != m_width || height != m_height;
+    if (bits != m_bits || resized || stride != m_stride)
+        m_origin = 0;
     m_bits = bits;
     m_width = width;
     m_height = height;
@@ -95,34 +97,110 @@ void CEchogramPicture::SetRowOrientation(bool rows)
     m_rows = rows;
     std::fill(m_rowMemory.begin(), m_rowMemory.end(), CPaletteControl::kTextIndex);
     ClearEchogram();
+    m_origin = 0;
+}
+
+int CEchogramPicture::RingSize() const
+{
+    if (!IsAttached())
+        return 0;
+    return m_rows ? m_height - GetTopMargin() : m_width - GetScaleMargin();
+}
+
+int CEchogramPicture::MemoryColumn(int x) const
+{
+    const int ring = m_rows ? 0 : RingSize();
+    if (x >= ring)
+        return x;
+    const int at = x + m_origin;
+    return at < ring ? at : at - ring;
+}
+
+int CEchogramPicture::MemoryRow(int row) const
+{
+    if (!m_rows)
+        return row;
+    const int top = GetTopMargin();
+    if (row < top)
+        return row;
+    const int ring = RingSize();
+    const int at = row - top + m_origin;
+    return top + (at < ring ? at : at - ring);
+}
+
+int CEchogramPicture::Parts(int x, int row, int width, int rows, Part (&parts)[kMaxParts]) const
+{
+    if (!IsAttached() || width <= 0 || rows <= 0)
+        return 0;
+    // Clipped in 64 bits: a caller's far-off rectangle must not wrap.
+    const int x0 = static_cast<int>(std::clamp<long long>(x, 0, m_width));
+    const int x1 = static_cast<int>(std::clamp<long long>(static_cast<long long>(x) + width, 0, m_width));
+    const int r0 = static_cast<int>(std::clamp<long long>(row, 0, m_height));
+    const int r1 = static_cast<int>(std::clamp<long long>(static_cast<long long>(row) + rows, 0, m_height));
+    if (x0 >= x1 || r0 >= r1)
+        return 0;
+    int n = 0;
+    auto add = [&](int px0, int px1, int pr0, int pr1, int dx, int drow) {
+        if (px0 < px1 && pr0 < pr1)
+            parts[n++] = Part{px0 + dx, pr0 + drow, px1 - px0, pr1 - pr0, dx, drow};
+    };
+    const int ring = RingSize();
+    if (!m_rows) {
+        // Shown columns [0, seam) lie origin further on, [seam, ring) wrap
+        // to the ring's start; the scale strip lies as it shows.
+        const int seam = ring - m_origin;
+        add(x0, std::min(x1, seam), r0, r1, m_origin, 0);
+        add(std::max(x0, seam), std::min(x1, ring), r0, r1, m_origin - ring, 0);
+        add(std::max(x0, ring), x1, r0, r1, 0, 0);
+        return n;
+    }
+    const int top = GetTopMargin();
+    const int seam = top + ring - m_origin;
+    add(x0, x1, r0, std::min(r1, top), 0, 0);
+    add(x0, x1, std::max(r0, top), std::min(r1, seam), 0, m_origin);
+    add(x0, x1, std::max(r0, seam), r1, 0, m_origin - ring);
+    return n;
+}
+
+void CEchogramPicture::CopyTo(BYTE* out, int outStride) const
+{
+    if (!IsAttached() || out == nullptr)
+        return;
+    Part parts[kMaxParts];
+    const int n = Parts(0, 0, m_width, m_height, parts);
+    for (int k = 0; k < n; ++k) {
+        const Part& p = parts[k];
+        for (int r = 0; r < p.rows; ++r)
+            std::memcpy(out + static_cast<std::size_t>(p.row - p.drow + r) * outStride + (p.x - p.dx),
+                        m_bits + static_cast<std::size_t>(p.row + r) * m_stride + p.x,
+                        static_cast<std::size_t>(p.width));
+    }
 }
 
 void CEchogramPicture::Shift()
 {
-    if (!IsAttached())
+    const int ring = RingSize();
+    if (ring <= 1)
         return;
     if (m_rows) {
-        // One block copy: the rows below the header move down by one.
+        // The newest row moves to the row before the oldest, and starts as
+        // the row that was newest.
+        m_origin = m_origin == 0 ? ring - 1 : m_origin - 1;
         const int top = GetTopMargin();
-        const int moved = m_height - top - 1;
-        if (moved > 0)
-            std::memmove(m_bits + static_cast<std::size_t>(top + 1) * m_stride,
-                         m_bits + static_cast<std::size_t>(top) * m_stride, static_cast<std::size_t>(moved) * m_stride);
+        std::memcpy(Pixel(0, top), Pixel(0, top + 1), static_cast<std::size_t>(m_width));
         return;
     }
-    const int span = m_width - GetScaleMargin() - 1;
-    if (span <= 0)
-        return;
-    for (int row = 0; row < m_height; ++row) {
-        BYTE* line = m_bits + static_cast<std::size_t>(row) * m_stride;
-        std::memmove(line, line + 1, static_cast<std::size_t>(span));
-    }
+    m_origin = m_origin + 1 == ring ? 0 : m_origin + 1;
+    BYTE* to = Pixel(ring - 1, 0);
+    const BYTE* from = Pixel(ring - 2, 0);
+    for (int row = 0; row < m_height; ++row)
+        to[static_cast<std::size_t>(row) * m_stride] = from[static_cast<std::size_t>(row) * m_stride];
 }
 
 int CEchogramPicture::SampleColour(const Column& c, double db, int sampleIndex) const
 {
     const int selector = (c.secondScale && sampleIndex >= c.secondScaleStart) ? 3 : c.selector;
-    const int level = c.level ? c.level(db, selector) : 0;
+    const int level = c.scale ? c.scale->GetColorIndex(db, selector) : 0;
     const int colour = LevelColour(level);
     if (colour < 0)
         EchosounderFatalError("EchogramView", 1743, "Color out of range:%d", level);
@@ -145,7 +223,7 @@ void CEchogramPicture::WriteRow(const Column& c)
         return;
     const int w = m_width;
     const int split = RowSplit(c.left, c.right, w, c.side);
-    BYTE* line = m_bits + static_cast<std::size_t>(NewestRow()) * m_stride;
+    BYTE* line = Pixel(0, NewestRow());
     for (int i = w - 1; i >= 0; --i) {
         int colour = CPaletteControl::kBackgroundIndex;
         if (!c.allBackground) {
@@ -182,9 +260,10 @@ bool CEchogramPicture::WriteSlopeColumn(int q, double start, double range, doubl
     const int x = SlopeColumn(q);
     if (x < 0)
         return cleared;
+    BYTE* column = Pixel(x, 0);
     auto paint = [&](BYTE colour, int row, int count) {
         for (int r = row; r >= 0 && r < std::min(m_height, row + count); ++r)
-            m_bits[static_cast<std::size_t>(r) * m_stride + x] = colour;
+            column[static_cast<std::size_t>(r) * m_stride] = colour;
     };
     paint(CPaletteControl::kBackgroundIndex, 0, m_height);
     // The zero line is where the angle window passes 0 degrees.
@@ -203,12 +282,13 @@ int CEchogramPicture::WriteColumn(const Column& c)
     const int b = c.hasDepth ? DepthRow(c.depth, c.reference, c.range, m_height) : -1;
     const int g = c.bottomGap ? BottomGap(b, m_height) : 0;
     const int n = SampleCount(m_height, g);
+    BYTE* column = Pixel(x, 0);
     for (int i = 0; i < n; ++i) {
         int colour = CPaletteControl::kBackgroundIndex;
         // Positions the document did not deliver stay background.
         if (!c.allBackground && i < c.sampleCount && c.samples != nullptr)
             colour = SampleColour(c, RawToDb(c.samples[i]), i);
-        m_bits[static_cast<std::size_t>(SampleRow(i, b, g)) * m_stride + x] = Remember(c, i, colour);
+        column[static_cast<std::size_t>(SampleRow(i, b, g)) * m_stride] = Remember(c, i, colour);
     }
     // The gap rows are not reached by any sample: clear them so nothing of
     // the previous column shows through.
@@ -229,34 +309,34 @@ void CEchogramPicture::PaintColumnRun(BYTE colour, int row, int count)
     const int x = NewestColumn();
     if (!IsAttached() || x < 0 || row < 0 || row >= m_height)
         return;
-    const int end = std::min(m_height, row + std::max(0, count));
+    const int end = static_cast<int>(std::min<long long>(m_height, static_cast<long long>(row) + std::max(0, count)));
+    BYTE* column = Pixel(x, 0);
     for (int r = row; r < end; ++r)
-        m_bits[static_cast<std::size_t>(r) * m_stride + x] = colour;
+        column[static_cast<std::size_t>(r) * m_stride] = colour;
 }
 
 void CEchogramPicture::PaintRowRun(BYTE colour, int x, int count)
 {
     if (!IsAttached() || !m_rows || x < 0 || x >= m_width)
         return;
-    const int end = std::min(m_width, x + std::max(0, count));
-    std::memset(m_bits + static_cast<std::size_t>(NewestRow()) * m_stride + x, colour,
-                static_cast<std::size_t>(end - x));
+    const int end = static_cast<int>(std::min<long long>(m_width, static_cast<long long>(x) + std::max(0, count)));
+    std::memset(Pixel(x, NewestRow()), colour, static_cast<std::size_t>(end - x));
 }
 
 void CEchogramPicture::FillRect(BYTE colour, int x, int row, int width, int rows)
 {
-    if (!IsAttached() || width <= 0 || rows <= 0)
-        return;
-    const int x0 = std::max(0, x), x1 = std::min(m_width, x + width);
-    const int r0 = std::max(0, row), r1 = std::min(m_height, row + rows);
-    for (int r = r0; r < r1; ++r)
-        if (x1 > x0)
-            std::memset(m_bits + static_cast<std::size_t>(r) * m_stride + x0, colour,
-                        static_cast<std::size_t>(x1 - x0));
+    Part parts[kMaxParts];
+    const int n = Parts(x, row, width, rows, parts);
+    for (int k = 0; k < n; ++k)
+        for (int r = parts[k].row; r < parts[k].row + parts[k].rows; ++r)
+            std::memset(m_bits + static_cast<std::size_t>(r) * m_stride + parts[k].x, colour,
+                        static_cast<std::size_t>(parts[k].width));
 }
 
 void CEchogramPicture::ClearEchogram()
 {
     // Turned pings use the whole width.
     FillRect(CPaletteControl::kBackgroundIndex, 0, 0, m_rows ? m_width : m_width - GetScaleMargin(), m_height);
+    // All of the ring is background: it may as well begin where it lies.
+    m_origin = 0;
 }

@@ -5,6 +5,13 @@
 // alone. The placement rules are small pure functions so that the pixel a
 // sample lands on can be checked without a window.
 //
+// The echogram area is a ring: its columns (its rows when pings are rows)
+// begin at a moving origin, so a ping moves the origin and one column
+// instead of the whole picture. Everything outside this class sees the
+// picture as it shows (logical coordinates): the primitives take them, At
+// reads them, and Parts tells where a rectangle lies in memory, in at most
+// two pieces across the seam of the ring plus the piece outside the ring.
+//
 // Side-looking echograms turn the picture: each ping is a row across the
 // whole width, both sides of the vessel meet at the split column, and the
 // picture moves down one row per ping below a header of T rows kept for the
@@ -24,12 +31,12 @@
 #pragma once
 
 #include "display/PaletteControl.h"
+#include "engine/ColorScaleSettings.h"
 #include "engine/RawPower.h"
 #include "platform/WinTypes.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 namespace EchogramMapping {
@@ -104,8 +111,9 @@ public:
     {
         const std::int16_t* samples = nullptr;
         int sampleCount = 0;
-        // Colour level of a value in dB on a selector (the channel's scale).
-        std::function<int(double db, int selector)> level;
+        // The channel's colour scale as it was at this ping: levels are
+        // looked up in it without asking the channel for each sample.
+        const CColorScaleSettings* scale = nullptr;
         int selector = 0;
         bool secondScale = false;
         int secondScaleStart = 0;
@@ -127,8 +135,18 @@ public:
         int secondSideCount = 0;
     };
 
+    // A rectangle of the picture as it lies in memory: columns x to
+    // x + width - 1 of rows row to row + rows - 1 there show dx columns and
+    // drow rows further on (shown = in memory - offset).
+    struct Part
+    {
+        int x = 0, row = 0, width = 0, rows = 0;
+        int dx = 0, drow = 0;
+    };
+    static constexpr int kMaxParts = 3;
+
     // Works on bits owned elsewhere (the view's surface); a size change
-    // resets the row memory.
+    // resets the row memory. New bits show as they lie: the origin is 0.
     void Attach(BYTE* bits, int width, int height, int stride);
     void Detach() { Attach(nullptr, 0, 0, 0); }
     bool IsAttached() const { return m_bits != nullptr && m_width > 0 && m_height > 0; }
@@ -153,8 +171,19 @@ public:
     bool IsRowOrientation() const { return m_rows; }
 
     // Moves the echogram area one column to the left, or in row orientation
-    // the picture below the header one row down.
+    // the picture below the header one row down: the newest column (row)
+    // starts as a copy of the one before it, as after a block copy of the
+    // picture onto itself.
     void Shift();
+    // Columns (rows) of the ring: the echogram area, or the rows below the
+    // header when pings are rows.
+    int RingSize() const;
+    // The parts in memory of a rectangle as it shows, clipped to the
+    // picture; returns how many (0 to kMaxParts).
+    int Parts(int x, int row, int width, int rows, Part (&parts)[kMaxParts]) const;
+    // The picture as it shows, row by row into `out` (height rows of
+    // `outStride` bytes).
+    void CopyTo(BYTE* out, int outStride) const;
     // Writes one ping into the newest column; returns the bottom row drawn
     // (-1 when none).
     int WriteColumn(const Column& column);
@@ -174,10 +203,17 @@ public:
     void FillRect(BYTE colour, int x, int row, int width, int rows);
     void ClearEchogram();
 
-    BYTE At(int x, int row) const { return m_bits[static_cast<std::size_t>(row) * m_stride + x]; }
+    BYTE At(int x, int row) const { return *Pixel(x, row); }
     BYTE RowMemory(int i) const { return m_rowMemory.at(static_cast<std::size_t>(i)); }
 
 private:
+    // Column (row) in memory of a column (row) as it shows.
+    int MemoryColumn(int x) const;
+    int MemoryRow(int row) const;
+    BYTE* Pixel(int x, int row) const
+    {
+        return m_bits + static_cast<std::size_t>(MemoryRow(row)) * m_stride + MemoryColumn(x);
+    }
     int SampleColour(const Column& c, double db, int sampleIndex) const;
     // Writes a colour at sample position i, keeping background for one ping
     // where the previous ping had it and the column asks for that.
@@ -191,4 +227,7 @@ private:
     bool m_rows = false;
     bool m_slopeStripPending = true;
     int m_lastQ = -1;
+    // Where the oldest column (the newest row) of the ring lies in memory,
+    // counted from the ring's first column (row).
+    int m_origin = 0;
 };

@@ -1000,6 +1000,12 @@ int CChannel::GetColorIndex(double valueDb, int selector) const
     return m_colorScale.GetColorIndex(valueDb, selector);
 }
 
+void CChannel::GetColorScale(CColorScaleSettings& scale) const
+{
+    Lock lock(m_lock);
+    scale = m_colorScale;
+}
+
 void CChannel::SetLimit40Log(bool on)
 {
     Lock lock(m_lock);

@@ -213,6 +213,9 @@ public:
     double GetValueBySelector(int selector) const;
     void SetValueBySelector(int selector, double levelDb);
     int GetColorIndex(double valueDb, int selector) const;
+    // The whole scale as it is now, taken under one lock: a column's levels
+    // are then looked up without the channel.
+    void GetColorScale(CColorScaleSettings& scale) const;
     void SetLimit40Log(bool on);
 
     // Echogram document's values kept for the assembly.

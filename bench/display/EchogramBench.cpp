@@ -25,10 +25,11 @@ struct Pane
         picture.Attach(bits.data(), w, h, w);
         column.samples = samples.data();
         column.sampleCount = static_cast<int>(samples.size());
-        column.level = [](double db, int) {
-            const int level = static_cast<int>((db + 70.0) / 3.0) + 1;
-            return db < -70.0 ? 0 : (level > 12 ? 12 : level);
-        };
+        // Twelve levels over 36 dB from -70 dB.
+        for (int selector = 0; selector <= 4; ++selector)
+            scale.SetValueBySelector(selector, -70.0);
+        scale.SetInterval(3.0);
+        column.scale = &scale;
         column.hasDepth = true;
         column.range = 100.0;
         column.depth = 60.0;
@@ -42,6 +43,7 @@ struct Pane
     }
     std::vector<BYTE> bits;
     std::vector<std::int16_t> samples;
+    CColorScaleSettings scale;
     CEchogramPicture picture;
     CEchogramPicture::Column column;
 };

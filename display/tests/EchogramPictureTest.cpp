@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <vector>
@@ -27,7 +28,7 @@ struct Picture
         column.samples = samples.data();
         column.sampleCount = static_cast<int>(samples.size());
         column.selector = 3;
-        column.level = [this](double db, int selector) { return scale.GetColorIndex(db, selector); };
+        column.scale = &scale;
     }
     // Bottom at picture row `row` of a 0..H metre window.
     void SetBottomRow(int row)
@@ -212,18 +213,15 @@ TEST(EchogramPicture, RunsAndRectanglesStayInsideThePicture)
     EXPECT_EQ(p.picture.At(46, 10), 1) << "the scale strip is not cleared";
 }
 
-TEST(EchogramPicture, LevelOutsideTheLadderIsFatal)
+TEST(EchogramMapping, LevelsOutsideTheLadderHaveNoColour)
 {
-    SetFatalErrorHandler([](const std::string& text) { throw std::runtime_error(text); });
-    Picture p(100, 20);
-    p.column.level = [](double, int) { return 13; };
-    try {
-        p.picture.WriteColumn(p.column);
-        ADD_FAILURE() << "no fatal report";
-    } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find("Color out of range:13"), std::string::npos) << e.what();
-    }
-    SetFatalErrorHandler({});
+    // The picture stops the program on these ("Color out of range"); the
+    // channel's scale never gives them.
+    EXPECT_EQ(LevelColour(0), 78);
+    EXPECT_EQ(LevelColour(1), 160);
+    EXPECT_EQ(LevelColour(12), 171);
+    EXPECT_EQ(LevelColour(13), -1);
+    EXPECT_EQ(LevelColour(-1), -1);
 }
 
 // ---- Slope echogram ---------------------------------------------------------
@@ -401,21 +399,19 @@ TEST(EchogramPicture, RowPlacesThisSideLeftOfTheSplitAndTheSecondSideRight)
 TEST(EchogramPicture, RowWithoutSecondSideOrExtentsDrawsBackgroundThere)
 {
     // The missing side is -235.17968 dB, below any start level.
-    std::vector<double> asked;
     RowPicture p(100, 30.0, 70.0, 0);
     std::fill(p.samples.begin(), p.samples.end(), static_cast<std::int16_t>(kThresholdRaw));
-    const auto level = p.column.level;
-    p.column.level = [&asked, level](double db, int selector) {
-        asked.push_back(db);
-        return level(db, selector);
-    };
     p.picture.WriteRow(p.column);
     EXPECT_EQ(p.RowAt(30), 160);
     EXPECT_EQ(p.RowAt(0), 160);
     for (int x = 31; x < 100; ++x)
         ASSERT_EQ(p.RowAt(x), 78) << x;
-    ASSERT_EQ(asked.size(), 100u);
-    EXPECT_DOUBLE_EQ(asked.front(), kMissingSideDb) << "column 99 is the other side";
+    // A scale from -300 dB in steps of 10 shows the missing side at level
+    // 7: -235.18 dB and no other value.
+    p.scale.SetValueBySelector(3, -300.0);
+    p.scale.SetInterval(10.0);
+    p.picture.WriteRow(p.column);
+    EXPECT_EQ(p.RowAt(99), 166) << "column 99 is the other side";
 
     // No extent at all: everything is the (missing) other side.
     RowPicture none(100, 0.0, 0.0, 0);
@@ -490,4 +486,138 @@ TEST(EchogramPicture, TurningThePictureClearsItAndColumnsAreNotWrittenAsRows)
     EXPECT_EQ(p.picture.WriteColumn(p.column), -1);
     EXPECT_FALSE(p.picture.WriteSlopeColumn(0, kSlopeStart, kSlopeRange, 0.0));
     EXPECT_EQ(p.picture.At(45, 30), 78);
+}
+
+// ---- The ring ---------------------------------------------------------------
+
+namespace {
+// The shift of the picture as it was done before the ring: the echogram
+// area moved in memory, one block copy a ping. A picture that is never
+// shifted itself lies as it shows, so this keeps it as the oracle of what
+// every ping must show.
+void OldShift(std::vector<BYTE>& bits, int width, int height, bool rows)
+{
+    if (rows) {
+        const int top = TopMargin(height);
+        const int moved = height - top - 1;
+        if (moved > 0)
+            std::memmove(bits.data() + static_cast<std::size_t>(top + 1) * width,
+                         bits.data() + static_cast<std::size_t>(top) * width, static_cast<std::size_t>(moved) * width);
+        return;
+    }
+    const int span = width - ScaleMargin(width) - 1;
+    for (int row = 0; span > 0 && row < height; ++row) {
+        BYTE* line = bits.data() + static_cast<std::size_t>(row) * width;
+        std::memmove(line, line + 1, static_cast<std::size_t>(span));
+    }
+}
+
+// Pings of every kind into a ring and into the oracle; false with the first
+// pixel that differs.
+struct RingAndOracle
+{
+    RingAndOracle(int width, int height, bool rows) : ring(width, height), oracle(width, height), rows(rows)
+    {
+        for (Picture* p : {&ring, &oracle}) {
+            p->picture.SetRowOrientation(rows);
+            // Distinct values everywhere, so that no column can pass for another.
+            for (std::size_t i = 0; i < p->bits.size(); ++i)
+                p->bits[i] = static_cast<BYTE>(i % 251);
+            p->column.left = 40.0;
+            p->column.right = 60.0;
+            p->column.bottomGap = true;
+            p->column.bottomLine = true;
+        }
+    }
+    // Ping i: an echo and a bottom that move with i, then marks over the
+    // newest line and a rectangle over older ones, across the seam by turns.
+    void Ping(int i, bool slope)
+    {
+        const int h = ring.picture.GetHeight();
+        OldShift(oracle.bits, oracle.picture.GetWidth(), h, rows);
+        ring.picture.Shift();
+        for (Picture* p : {&ring, &oracle}) {
+            std::fill(p->samples.begin(), p->samples.end(), kWeak);
+            p->samples[static_cast<std::size_t>(i % 37)] = kThresholdRaw;
+            p->SetBottomRow(5 + i % 23);
+            CEchogramPicture& pic = p->picture;
+            if (rows) {
+                pic.WriteRow(p->column);
+                pic.PaintRowRun(193, i % 50, 7);
+            } else if (slope) {
+                pic.WriteSlopeColumn(3, kSlopeStart, kSlopeRange, (i % 9) - 4.0);
+            } else {
+                pic.RequestSlopeStripClear();
+                pic.WriteColumn(p->column);
+                pic.PaintColumnRun(194, i % h, 3);
+            }
+            pic.FillRect(static_cast<BYTE>(200 + i % 5), (i * 7) % 40, (i * 3) % h, 9, 4);
+        }
+    }
+    ::testing::AssertionResult Same() const
+    {
+        const CEchogramPicture& a = ring.picture;
+        for (int row = 0; row < a.GetHeight(); ++row)
+            for (int x = 0; x < a.GetWidth(); ++x)
+                if (a.At(x, row) != oracle.picture.At(x, row))
+                    return ::testing::AssertionFailure() << "at " << x << "," << row << ": " << int(a.At(x, row))
+                                                         << " shows, " << int(oracle.picture.At(x, row)) << " was due";
+        return ::testing::AssertionSuccess();
+    }
+    Picture ring;
+    Picture oracle;
+    bool rows;
+};
+}  // namespace
+
+TEST(EchogramPicture, RingShowsWhatMovingThePictureShowedAfterAnyNumberOfPings)
+{
+    struct Case
+    {
+        bool rows;
+        bool slope;
+        const char* legend;
+    };
+    const Case cases[] = {
+        {false, false, "columns"},
+        {false, true, "slope columns between sample columns"},
+        {true, false, "rows"},
+    };
+    for (const Case& c : cases) {
+        const int ring = RingAndOracle(100, 60, c.rows).ring.picture.RingSize();
+        ASSERT_EQ(ring, c.rows ? 40 : 46) << c.legend;
+        for (int pings : {1, ring - 1, ring, ring + 1, 3 * ring + 7}) {
+            RingAndOracle p(100, 60, c.rows);
+            for (int i = 1; i <= pings; ++i)
+                p.Ping(i, c.slope && i % 4 != 0);
+            ASSERT_TRUE(p.Same()) << c.legend << " after " << pings << " pings";
+        }
+    }
+}
+
+TEST(EchogramPicture, RectangleAcrossTheSeamLiesInTwoPartsAndShowsWhole)
+{
+    Picture p(100, 30);
+    for (int i = 0; i < 10; ++i)
+        p.picture.Shift();  // shown column 36 lies at column 0 in memory
+    CEchogramPicture::Part parts[CEchogramPicture::kMaxParts];
+    ASSERT_EQ(p.picture.Parts(30, 2, 30, 5, parts), 3) << "ring, wrapped ring and scale strip";
+    EXPECT_EQ(parts[0].x, 40);
+    EXPECT_EQ(parts[0].width, 6);
+    EXPECT_EQ(parts[1].x, 0);
+    EXPECT_EQ(parts[1].width, 10);
+    EXPECT_EQ(parts[1].x - parts[1].dx, 36);
+    EXPECT_EQ(parts[2].x, 46);
+    EXPECT_EQ(parts[2].width, 14);
+    EXPECT_EQ(p.picture.Parts(-5, -5, 2, 2, parts), 0) << "wholly outside";
+
+    p.picture.FillRect(9, 30, 2, 20, 5);
+    for (int x = 28; x <= 51; ++x)
+        EXPECT_EQ(p.picture.At(x, 4), x >= 30 && x < 50 ? 9 : 1) << x;
+    auto memory = [&p](int x) { return p.bits[static_cast<std::size_t>(4 * 100 + x)]; };
+    EXPECT_EQ(memory(45), 9) << "shown 35";
+    EXPECT_EQ(memory(0), 9) << "shown 36, the first after the seam";
+    EXPECT_EQ(memory(9), 9) << "shown 45";
+    EXPECT_EQ(memory(10), 1) << "shown 0";
+    EXPECT_EQ(memory(39), 1) << "shown 29";
 }

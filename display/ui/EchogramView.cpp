@@ -33,10 +33,10 @@ class CChannelAccess final : public IEchogramViewChannel
 {
 public:
     CChannelAccess(const CEchogramDoc* document, const CExternalDepth* table) : m_document(document), m_table(table) {}
-    int GetLevel(double db, int selector) override
+    void GetColorScale(CColorScaleSettings& scale) override
     {
-        CChannel* channel = Channel();
-        return channel ? channel->GetColorIndex(db, selector) : 0;
+        if (CChannel* channel = Channel())
+            channel->GetColorScale(scale);
     }
     bool GetDepth(double& depth) override
     {
@@ -136,15 +136,17 @@ void CEchogramView::OnInitialUpdate()
 
 void CEchogramView::resizeEvent(QResizeEvent* event)
 {
-    // The old picture survives the new surface: kept aside, then stretched
-    // to the new height and aligned at the right edge.
+    // The old picture survives the new surface: kept aside in the order it
+    // shows, then stretched to the new height and aligned at the right edge.
     std::vector<BYTE> old;
+    const int oldWidth = m_picture.GetWidth();
     const int oldHeight = m_picture.GetHeight();
     const int oldArea = m_picture.PictureWidth();
-    if (m_enabled)
-        for (int row = 0; row < oldHeight; ++row)
-            for (int x = 0; x < oldArea; ++x)
-                old.push_back(m_picture.At(x, row));
+    if (m_enabled) {
+        old.resize(static_cast<std::size_t>(oldWidth) * oldHeight);
+        m_picture.CopyTo(old.data(), oldWidth);
+    }
+    m_picture.Detach();
     CSCView::resizeEvent(event);
     // The base only remakes a surface it has; a view whose initial update
     // came before its first size gets its surface here.
@@ -160,11 +162,12 @@ void CEchogramView::resizeEvent(QResizeEvent* event)
         GetSurface()->Fill(CPaletteControl::kBackgroundIndex);
     Reattach();
     if (m_enabled && !old.empty())
-        CarryOver(old, oldArea, oldHeight);
+        CarryOver(old, oldWidth, oldArea, oldHeight);
 }
 
-void CEchogramView::CarryOver(const std::vector<BYTE>& old, int oldArea, int oldHeight)
+void CEchogramView::CarryOver(const std::vector<BYTE>& old, int oldWidth, int oldArea, int oldHeight)
 {
+    // A new surface shows as it lies, so the rows are written straight in.
     BYTE* bits = GetSurface()->GetBits();
     const int stride = static_cast<int>(CDIBSection::RowBytes(GetWidth(), 8));
     const int area = m_picture.PictureWidth();
@@ -174,7 +177,7 @@ void CEchogramView::CarryOver(const std::vector<BYTE>& old, int oldArea, int old
         for (int x = std::max(0, shift); x < area; ++x) {
             const int ox = x - shift;
             if (ox >= 0 && ox < oldArea)
-                bits[static_cast<std::size_t>(row) * stride + x] = old[static_cast<std::size_t>(from) * oldArea + ox];
+                bits[static_cast<std::size_t>(row) * stride + x] = old[static_cast<std::size_t>(from) * oldWidth + ox];
         }
     }
 }
@@ -271,8 +274,8 @@ void CEchogramView::WritePing(CEchogramDoc& doc, CEchogramPicture::Column& colum
 {
     column.samples = doc.GetColumn();
     column.sampleCount = doc.GetColumnLengthDelivered();
-    IEchogramViewChannel* access = m_access;
-    column.level = [access](double db, int selector) { return access->GetLevel(db, selector); };
+    m_access->GetColorScale(m_scale);
+    column.scale = &m_scale;
     column.selector = doc.m_echogramType;
     column.secondScale = doc.IsBottomSubstituted();
     column.secondScaleStart = doc.GetBottomRow();
@@ -315,11 +318,35 @@ std::pair<double, double> CEchogramView::ScaleValues() const
             ToDepthUnit(doc.GetRangeOffset(), doc.m_rangeReference)};
 }
 
+QImage CEchogramView::ShowImage() const
+{
+    const QImage surface = SurfaceImage();
+    if (surface.isNull() || !m_picture.IsAttached())
+        return surface;
+    QImage shown(surface.size(), QImage::Format_Indexed8);
+    shown.setColorTable(surface.colorTable());
+    m_picture.CopyTo(shown.bits(), static_cast<int>(shown.bytesPerLine()));
+    return shown;
+}
+
+int CEchogramView::SurfaceParts(const QRect& shown, SurfacePart (&parts)[kMaxSurfaceParts]) const
+{
+    if (!m_picture.IsAttached())
+        return CSCView::SurfaceParts(shown, parts);
+    CEchogramPicture::Part ring[CEchogramPicture::kMaxParts];
+    const int n = m_picture.Parts(shown.x(), shown.y(), shown.width(), shown.height(), ring);
+    for (int k = 0; k < n; ++k) {
+        const QRect source(ring[k].x, ring[k].row, ring[k].width, ring[k].rows);
+        parts[k] = {source.translated(-ring[k].dx, -ring[k].drow), source};
+    }
+    return n;
+}
+
 void CEchogramView::CopyNewestLine(QPainter& printer, int x, int& y, double scale)
 {
     if (!m_enabled)
         return;
-    const QImage image = ShowImage();
+    const QImage image = SurfaceImage();
     if (image.isNull())
         return;
     // Nearest pixels only: a blended colour would be no colour of the scale.
@@ -330,16 +357,19 @@ void CEchogramView::CopyNewestLine(QPainter& printer, int x, int& y, double scal
         // The row stands up on the paper: pixel i goes to y + i × scale, and
         // a scale above 1 widens each pixel instead of leaving gaps.
         const int row = m_picture.NewestRow();
+        const QVector<QRgb>& colours = GetColourTable();
         for (int i = 1; i < GetWidth() && scale > 0.0; ++i) {
             const int from = EchogramMapping::ScaledExtent(i, scale);
             const int to = std::max(from + 1, EchogramMapping::ScaledExtent(i + 1, scale));
-            printer.fillRect(x, y + from, 1, to - from, QColor::fromRgb(image.pixel(i, row)));
+            printer.fillRect(x, y + from, 1, to - from, QColor::fromRgb(colours[m_picture.At(i, row)]));
         }
     } else {
+        // The newest column as it shows: one column of the ring in memory.
         const int column = m_picture.NewestColumn() - (m_slopeReference ? m_q : 0);
         const int height = EchogramMapping::ScaledExtent(GetHeight(), scale);
-        if (column >= 0 && height > 0)
-            printer.drawImage(QRect(x, y, 1, height), image, QRect(column, 0, 1, GetHeight()));
+        CEchogramPicture::Part part[CEchogramPicture::kMaxParts];
+        if (column >= 0 && height > 0 && m_picture.Parts(column, 0, 1, GetHeight(), part) == 1)
+            printer.drawImage(QRect(x, y, 1, height), image, QRect(part[0].x, part[0].row, 1, part[0].rows));
         y += height;
     }
     printer.restore();

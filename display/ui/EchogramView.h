@@ -30,8 +30,9 @@ class IEchogramViewChannel
 {
 public:
     virtual ~IEchogramViewChannel() = default;
-    // Colour level 0..12 of a value in dB on a selector (the channel's scale).
-    virtual int GetLevel(double db, int selector) = 0;
+    // The channel's colour scale as it is now (one lock for the ping's
+    // column, not one a sample).
+    virtual void GetColorScale(CColorScaleSettings& scale) = 0;
     // The channel's current bottom depth (m); false when none.
     virtual bool GetDepth(double& depth) = 0;
     // True while the channel skips its display.
@@ -79,6 +80,10 @@ public:
     void CopyNewestLine(QPainter& printer, int x, int& y, double scale) override;
     void AddLineExtent(int& y) const override;
 
+    // The picture in the order it shows (the surface holds a ring).
+    QImage ShowImage() const override;
+    int SurfaceParts(const QRect& shown, SurfacePart (&parts)[kMaxSurfaceParts]) const override;
+
     // Colours of texts written into the picture, set by RealizeViewPalette.
     BYTE GetPictureTextIndex() const { return m_pictureText; }
     BYTE GetPictureBackgroundIndex() const { return m_pictureBackground; }
@@ -96,7 +101,8 @@ protected:
 
 private:
     void Reattach();
-    void CarryOver(const std::vector<BYTE>& old, int oldArea, int oldHeight);
+    // The old picture (oldWidth x oldHeight as it showed) into the new one.
+    void CarryOver(const std::vector<BYTE>& old, int oldWidth, int oldArea, int oldHeight);
     void DrawScale(QPainter& painter);
     void DrawRowScale(QPainter& painter);
     // The scale's values as the document has them now, in the depth unit.
@@ -116,4 +122,5 @@ private:
     BYTE m_pictureText = CPaletteControl::kTextIndex;
     BYTE m_pictureBackground = EchogramMapping::kMarker;
     std::vector<std::int16_t> m_secondSide;
+    CColorScaleSettings m_scale;
 };

@@ -3,6 +3,7 @@
 #include "base/AppIds.h"
 #include "platform/MessageBox.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 
@@ -164,7 +165,7 @@ LRESULT CSCView::SetColorTable(WPARAM, LPARAM)
     return 0;
 }
 
-QImage CSCView::ShowImage() const
+QImage CSCView::SurfaceImage() const
 {
     if (!m_surface || !m_surface->GetBits())
         return QImage();
@@ -182,15 +183,32 @@ QImage CSCView::DrawImage()
                   QImage::Format_Grayscale8);
 }
 
-void CSCView::DrawSurface(QPainter& painter) const
+int CSCView::SurfaceParts(const QRect& shown, SurfacePart (&parts)[kMaxSurfaceParts]) const
 {
-    const QImage image = ShowImage();
-    if (!image.isNull())
-        painter.drawImage(0, 0, image);
+    const QRect r = shown & QRect(0, 0, m_width, m_height);
+    if (r.isEmpty())
+        return 0;
+    parts[0] = {r, r};
+    return 1;
 }
 
-void CSCView::paintEvent(QPaintEvent*)
+void CSCView::DrawSurface(QPainter& painter) const
 {
+    const QImage image = SurfaceImage();
+    if (image.isNull())
+        return;
+    SurfacePart parts[kMaxSurfaceParts];
+    for (const QRect& shown : m_paintRegion) {
+        const int n = SurfaceParts(shown, parts);
+        for (int k = 0; k < n; ++k)
+            painter.drawImage(parts[k].target, image, parts[k].source);
+    }
+}
+
+void CSCView::paintEvent(QPaintEvent* event)
+{
+    m_paintRegion = event->region();
     QPainter painter(this);
     OnDraw(painter);
+    m_paintRegion = QRegion();
 }

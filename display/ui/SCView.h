@@ -17,6 +17,7 @@
 #include "platform/MessageDispatcher.h"
 
 #include <QImage>
+#include <QRegion>
 #include <QVector>
 #include <QWidget>
 
@@ -48,8 +49,22 @@ public:
 
     // The surface: indexed for showing, grey for drawing; both over the
     // same bytes, valid until the surface is made again.
-    QImage ShowImage() const;
+    QImage SurfaceImage() const;
     QImage DrawImage();
+    // The picture as the window shows it: the surface itself, unless a view
+    // keeps its picture in another order (then a copy in the shown order).
+    virtual QImage ShowImage() const { return SurfaceImage(); }
+
+    // Where a rectangle of the window lies in the surface: up to
+    // kMaxSurfaceParts pieces, each copied from `source` to `target`.
+    struct SurfacePart
+    {
+        QRect target;
+        QRect source;
+    };
+    static constexpr int kMaxSurfaceParts = 3;
+    // By default the surface lies as it shows.
+    virtual int SurfaceParts(const QRect& shown, SurfacePart (&parts)[kMaxSurfaceParts]) const;
     CDIBSection* GetSurface() { return m_surface.get(); }
     int GetWidth() const { return m_width; }
     int GetHeight() const { return m_height; }
@@ -63,8 +78,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     // Empty in the base; a derived view copies the surface and adds overlays.
     virtual void OnDraw(QPainter& painter) {}
-    // Copies the surface to the window.
+    // Copies to the window the part of the surface that the paint running
+    // now repaints, and only that: each rectangle is converted from palette
+    // indices on its own.
     void DrawSurface(QPainter& painter) const;
+    // What the paint running now repaints (empty outside a paint).
+    const QRegion& PaintRegion() const { return m_paintRegion; }
 
 private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -79,4 +98,5 @@ private:
     COLORREF m_textColour = PALETTEINDEX(CPaletteControl::kTextIndex);
     COLORREF m_backgroundColour = PALETTEINDEX(CPaletteControl::kBackgroundIndex);
     QVector<QRgb> m_table;
+    QRegion m_paintRegion;
 };

@@ -31,8 +31,8 @@ public:
     }
 };
 
-// The channel as the views under test read it: one colour level above
-// -20 dB, the bottom the case sets, a slope tracker that records what it is
+// The channel as the views under test read it: the echo (-10 dB) at level
+// 5 and nothing below -20 dB, the bottom the case sets, a slope tracker that records what it is
 // told, and the second side from the case's external depth table.
 struct FakeViewChannel : IEchogramViewChannel
 {
@@ -44,7 +44,12 @@ struct FakeViewChannel : IEchogramViewChannel
     std::vector<int> historySizes;
     std::vector<bool> validity;
 
-    int GetLevel(double db, int) override { return db > -20.0 ? 5 : 0; }
+    void GetColorScale(CColorScaleSettings& scale) override
+    {
+        for (int selector = 0; selector <= 4; ++selector)
+            scale.SetValueBySelector(selector, -20.0);
+        scale.SetInterval(2.5);
+    }
     bool GetDepth(double& d) override
     {
         d = bottom;
@@ -368,4 +373,41 @@ TEST_F(EchogramViewTest, SideLookingViewShowsItsScaleAsAHeaderAndKeepsItsPicture
     EXPECT_EQ(view->Picture().At(289, t), 164);
     EXPECT_EQ(view->Picture().At(190, t + 1), 164) << "the first ping";
     EXPECT_EQ(view->Picture().At(50, t), 78) << "new columns are background";
+}
+
+// ---- The picture as a ring --------------------------------------------------
+
+TEST_F(EchogramViewTest, OnceTheRingHasWrappedTheWindowThePrinterAndTheResizeSeeTheNewestPingsInOrder)
+{
+    // Echo k rows down for ping k: the picture shows a slope of echoes.
+    const int area = 200 - 54;
+    const int pings = area + 40;
+    for (int k = 1; k <= pings; ++k) {
+        fake.echoIndex = k % 90;
+        Ping();
+    }
+    const CEchogramPicture& p = view->Picture();
+    const QRgb echo = view->GetColourTable()[164];
+    auto echoRow = [&](int x) { return (pings - (area - 1 - x)) % 90 + 1; };
+    const QImage shot = view->grab().toImage();
+    const QImage shown = view->ShowImage();
+    for (int x : {0, 1, 39, 40, 100, area - 1}) {
+        EXPECT_EQ(p.At(x, echoRow(x)), 164) << "column " << x;
+        EXPECT_EQ(shot.pixel(x, echoRow(x)), echo) << "window column " << x;
+        EXPECT_EQ(shown.pixelIndex(x, echoRow(x)), 164) << "shown image column " << x;
+    }
+
+    QImage page(4, 200, QImage::Format_ARGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        int y = 0;
+        view->CopyNewestLine(painter, 1, y, 1.0);
+    }
+    EXPECT_EQ(page.pixel(1, echoRow(area - 1)), echo) << "the printer copies the newest ping";
+    EXPECT_EQ(page.pixel(1, echoRow(area - 2)), view->GetColourTable()[78]);
+
+    Resize(200 + 30, 100);  // 30 new columns on the left, the old ones in order
+    for (int x : {0, 1, 39, 40, 100, area - 1})
+        EXPECT_EQ(view->Picture().At(x + 30, echoRow(x)), 164) << "carried column " << x;
 }
