@@ -68,15 +68,22 @@ bool CTSDetection::SetSettings(const Settings& s)
 {
     if (!IsValid(s))
         return false;
+    std::lock_guard lock(m_lock);
     m_settings = s;
     return true;
+}
+
+CTSDetection::Settings CTSDetection::GetSettings() const
+{
+    std::lock_guard lock(m_lock);
+    return m_settings;
 }
 
 bool CTSDetection::OnSettings()
 {
     if (!m_dialogs)
         return false;
-    Settings s = m_settings;
+    Settings s = GetSettings();
     if (m_dialogs->RunTSDetection(s))
         SetSettings(s);
     return true;
@@ -85,8 +92,8 @@ bool CTSDetection::OnSettings()
 void CTSDetection::Serialize(CArchive& ar)
 {
     if (ar.IsStoring()) {
-        ar << m_settings.MinEchoLength << m_settings.MaxEchoLength << m_settings.MaxGainCompensation
-           << m_settings.MaxPhaseDeviation;
+        const Settings s = GetSettings();
+        ar << s.MinEchoLength << s.MaxEchoLength << s.MaxGainCompensation << s.MaxPhaseDeviation;
         return;
     }
     Settings s;
@@ -97,12 +104,17 @@ void CTSDetection::Serialize(CArchive& ar)
 
 CTSDetection::EchoSizes CTSDetection::ComputeSizes(double pulseDuration, double d) const
 {
+    return ComputeSizes(GetSettings(), pulseDuration, d);
+}
+
+CTSDetection::EchoSizes CTSDetection::ComputeSizes(const Settings& settings, double pulseDuration, double d)
+{
     EchoSizes e;
     if (!(d > 0.0) || !std::isfinite(pulseDuration))
         return e;
     e.Pulse = std::max(ClampInt(Round(1500.0 * pulseDuration / 2.0 / d)), 0);
-    e.MinEcho = std::max(ClampInt(Round(m_settings.MinEchoLength * e.Pulse)), 2);
-    e.MaxEcho = ClampInt(Round(m_settings.MaxEchoLength * e.Pulse));
+    e.MinEcho = std::max(ClampInt(Round(settings.MinEchoLength * e.Pulse)), 2);
+    e.MaxEcho = ClampInt(Round(settings.MaxEchoLength * e.Pulse));
     return e;
 }
 
@@ -170,11 +182,12 @@ int CTSDetection::Detect(const std::int16_t* power, const std::uint16_t* angles,
     if (power == nullptr || count <= 0 || !(d > 0.0))
         return 1;
 
-    const EchoSizes sizes = ComputeSizes(ping.PulseDuration, d);
+    const Settings settings = GetSettings();
+    const EchoSizes sizes = ComputeSizes(settings, ping.PulseDuration, d);
     const int p = sizes.Pulse;
     const int end = static_cast<int>(std::clamp<std::int64_t>(Round((ping.WindowEnd - ping.FirstRange) / d), 0, count));
     const int T = ClampInt(Trunc(ping.MinimumTS * kUnitsPerDb));
-    const int G = ClampInt(Trunc(2.0 * m_settings.MaxGainCompensation * kUnitsPerDb));
+    const int G = ClampInt(Trunc(2.0 * settings.MaxGainCompensation * kUnitsPerDb));
     const int thresholds[3] = {T - G - 512, T - (G + 512) / 2, T};
     const int correction =
         ping.CorrectionRange > 0.0 ? ClampInt(Trunc(20.0 * std::log10(ping.CorrectionRange) * kUnitsPerDb)) : 0;
@@ -239,7 +252,7 @@ int CTSDetection::Detect(const std::int16_t* power, const std::uint16_t* angles,
                 if (split) {
                     const AxisStats al = Stats(angles, a, b, 8);
                     const AxisStats at = Stats(angles, a, b, 0);
-                    if (al.Deviation > m_settings.MaxPhaseDeviation || at.Deviation > m_settings.MaxPhaseDeviation)
+                    if (al.Deviation > settings.MaxPhaseDeviation || at.Deviation > settings.MaxPhaseDeviation)
                         continue;
                     along = al.Mean * kPhaseStep / ping.AlongSensitivity - ping.AlongOffset;
                     athwart = at.Mean * kPhaseStep / ping.AthwartSensitivity - ping.AthwartOffset;

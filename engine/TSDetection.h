@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <mutex>
 
 class CArchive;
 class IDetectionDialogs;
@@ -79,7 +80,9 @@ public:
     bool ShowSettingsDialog() { return OnSettings(); }
     void Serialize(CArchive& ar);
 
-    const Settings& GetSettings() const { return m_settings; }
+    // A copy: the dialog may change them on the user-interface thread while
+    // a ping's detection runs on another.
+    Settings GetSettings() const;
     // False (nothing changed) for values outside the dialog's ranges.
     bool SetSettings(const Settings& s);
     static bool IsValid(const Settings& s);
@@ -92,6 +95,7 @@ public:
         int MaxEcho = 0;
     };
     EchoSizes ComputeSizes(double pulseDuration, double d) const;
+    static EchoSizes ComputeSizes(const Settings& s, double pulseDuration, double d);
     static int BeamCompensation(double along, double athwart, double alongWidth, double athwartWidth);
     static int RefinePeak(const std::int16_t* w, int count, int peak);
     // True when the echo in w[0 .. n) splits into more than one run at
@@ -100,5 +104,6 @@ public:
 
 private:
     IDetectionDialogs* m_dialogs;
+    mutable std::mutex m_lock;
     Settings m_settings;
 };
