@@ -7,6 +7,7 @@
 #include "engine/Noise.h"
 #include "engine/RawPower.h"
 #include "engine/Slope.h"
+#include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 
 #include <algorithm>
@@ -73,6 +74,10 @@ CChannel::CChannel(const Construction& c)
       m_beamWidthAlong(c.BeamWidthAlongship),
       m_beamWidthAthwart(c.BeamWidthAthwartship),
       m_beamAngle(c.BeamAngle),
+      m_sensitivityAlong(c.AngleSensitivityAlongship),
+      m_sensitivityAthwart(c.AngleSensitivityAthwartship),
+      m_offsetAlong(c.AngleOffsetAlongship),
+      m_offsetAthwart(c.AngleOffsetAthwartship),
       m_links(c.Links ? c.Links : &m_defaultLinks),
       m_params(c.Parameters),
       m_pending(c.Parameters),
@@ -428,6 +433,7 @@ void CChannel::AddPing(std::uint64_t pingTime)
     m_recordStart = 0;
     m_firstType = 0;
     m_firstTypeSet = false;
+    m_detected = false;
 
     const double sv = m_soundVelocity.load(std::memory_order_relaxed);
     if (sv > 1400.0 && sv < 2000.0)
@@ -675,6 +681,95 @@ bool CChannel::ProcessPingData()
     if (n > 0 && GetPingSamples(block, n, window.Length, window.Start, window.EchogramType, External))
         Links().SetExternalDepthBlock(name, block, n);
     return true;
+}
+
+// ---- Single targets ---------------------------------------------------------
+
+void CChannel::SetCalibrationHandOver(ICalibrationHandOver* handOver)
+{
+    Lock lock(m_lock);
+    m_handOver = handOver;
+}
+
+int CChannel::GetSingleTargets(SingleTargetRecord& out)
+{
+    std::optional<DepthReport> report;
+    SCalibrationHandOverResult handOver;
+    int result;
+    {
+        Lock lock(m_lock);
+        if (!m_detected && m_hasPing)
+            DetectSingleTargetsLocked(report, handOver);
+        out = m_singleTargets;
+        result = m_detectionResult;
+    }
+    if (report)
+        DeliverDepth(*report);
+    // A failure of the hand-over is told without stopping the pings: the box
+    // is posted once the lock is free and nobody waits for it.
+    if (!handOver.boxCaption.empty())
+        PostMessageBox(0, handOver.boxText, handOver.boxCaption, MB_OK | MB_ICONSTOP);
+    return result;
+}
+
+void CChannel::DetectSingleTargetsLocked(std::optional<DepthReport>& report, SCalibrationHandOverResult& handOver)
+{
+    // The targets' strength comes from the TS samples, whose 40 log R
+    // already holds the range: the detection corrects no further.
+    const std::int16_t* ts = EchogramLocked(TS);
+    const bool found = ProcessPingLocked(report);
+    IChannelLinks& links = Links();
+    const double d = m_params.SampleDistance;
+    const double surface = m_params.Draught() + m_ping.Motion[5] + links.GetDepthOffset() + links.GetTide();
+    const bool split = m_beamType != 0;
+    const int count = split ? std::min(m_ping.PowerCount, m_ping.AngleCount) : m_ping.PowerCount;
+
+    TSPingParameters p;
+    p.FirstRange = surface;
+    p.WindowEnd = surface + count * d;
+    p.SampleDistance = d;
+    p.PulseDuration = m_params.PulseLength;
+    p.MinimumTS = m_colorScale.GetValueBySelector(2);
+    p.SurfaceReference = surface;
+    p.BottomDepth = found ? m_bottomDepth.load(std::memory_order_relaxed) : 0.0;
+    p.SplitBeam = split;
+    p.AlongSensitivity = m_sensitivityAlong;
+    p.AthwartSensitivity = m_sensitivityAthwart;
+    p.AlongOffset = m_offsetAlong;
+    p.AthwartOffset = m_offsetAthwart;
+    p.AlongBeamWidth = m_beamWidthAlong;
+    p.AthwartBeamWidth = m_beamWidthAthwart;
+    m_detectionResult = m_tsDetection.Detect(ts, split ? m_ping.Angles.data() : nullptr, count, p, m_singleTargets);
+    m_detected = true;
+
+    const SounderModel model = links.GetModel();
+    if (model != SounderModel::TQ30 && model != SounderModel::TOTAL)
+        return;
+    links.SendEchoTraceTelegram(GetChannelId(), m_ping.PingTime, m_singleTargets);
+    if (!m_linkFlag.load() || !m_handOver)
+        return;
+    SCalibrationChannelValues v;
+    v.Frequency = m_frequency;
+    v.Power = m_params.TransmitPower;
+    v.BeamWidthAlong = m_beamWidthAlong;
+    v.BeamWidthAthwart = m_beamWidthAthwart;
+    v.BeamType = m_beamType;
+    v.Gain = m_params.Gain;
+    v.TwoWayBeamAngle = m_params.TwoWayBeamAngle;
+    v.SensitivityAlong = m_sensitivityAlong;
+    v.SensitivityAthwart = m_sensitivityAthwart;
+    v.OffsetAlong = m_offsetAlong;
+    v.OffsetAthwart = m_offsetAthwart;
+    v.PulseLength = m_params.PulseLength;
+    v.SampleDistance = d;
+    v.MinimumTS = p.MinimumTS;
+    v.Detection = m_tsDetection.GetSettings();
+    v.Absorption = m_params.Absorption;
+    handOver = m_handOver->HandOver(*this, v, m_parametersPending, m_singleTargets, m_ping.PingTime);
+    if (handOver.parametersSent)
+        m_parametersPending = false;
+    if (handOver.linkOff)
+        m_linkFlag.store(false);
 }
 
 // ---- Ranges ---------------------------------------------------------------

@@ -9,6 +9,7 @@
 // which read other channels, are called only after it has been released.
 #pragma once
 
+#include "engine/CalibrationHandOver.h"
 #include "engine/ChannelComponents.h"
 #include "engine/ChannelInput.h"
 #include "engine/ChannelLinks.h"
@@ -26,6 +27,7 @@
 #include <vector>
 
 class CTransceiver;
+class ICalibrationHandOver;
 
 class CChannel
 {
@@ -53,6 +55,12 @@ public:
         double BeamWidthAlongship = 0.0;
         double BeamWidthAthwartship = 0.0;
         double BeamAngle = 0.0;
+        // Split beam: electrical degrees per degree of each axis and the
+        // angle offsets (degrees) that turn phase into angles.
+        double AngleSensitivityAlongship = 0.0;
+        double AngleSensitivityAthwartship = 0.0;
+        double AngleOffsetAlongship = 0.0;
+        double AngleOffsetAthwartship = 0.0;
         std::string ChannelName;
         std::string SourceName;
         IChannelLinks* Links = nullptr;  // not owned; null: a channel on its own
@@ -91,15 +99,31 @@ public:
     double GetBeamWidthAthwartship() const { return m_beamWidthAthwart; }
     double GetBeamAngle() const { return m_beamAngle; }
     double GetBeamTerm() const { return m_beamTerm; }
+    double GetAngleSensitivityAlongship() const { return m_sensitivityAlong; }
+    double GetAngleSensitivityAthwartship() const { return m_sensitivityAthwart; }
+    double GetAngleOffsetAlongship() const { return m_offsetAlong; }
+    double GetAngleOffsetAthwartship() const { return m_offsetAthwart; }
 
     // Flags the display keeps in the channel: skip echogram updates (1),
-    // noise compensation of the echogram (non-zero), calibration running (1).
+    // noise compensation of the echogram (non-zero).
     void SetSkip(int v) { m_skip.store(v, std::memory_order_relaxed); }
     int GetSkip() const { return m_skip.load(std::memory_order_relaxed); }
     void SetNoiseCompensation(int v) { m_noiseCompensation.store(v, std::memory_order_relaxed); }
     int GetNoiseCompensation() const { return m_noiseCompensation.load(std::memory_order_relaxed); }
-    void SetCalibrating(int v) { m_calibrating.store(v, std::memory_order_relaxed); }
-    int GetCalibrating() const { return m_calibrating.load(std::memory_order_relaxed); }
+
+    // Single targets of the current ping. The first request of a ping runs
+    // the detection (and, on the scientific models, the lobe telegram and
+    // the calibration hand-over); every request copies the same record.
+    // Returns the detection result of the last detected ping: 1 when it ran,
+    // 0 when it could not (the record is then empty) or no ping came yet.
+    int GetSingleTargets(SingleTargetRecord& out);
+    // The calibration link flag: set by the start of the link, cleared when
+    // the link fails or goes off. At most one channel of a sounder has it.
+    void SetLinkFlag(bool on) { m_linkFlag.store(on); }
+    bool GetLinkFlag() const { return m_linkFlag.load(); }
+    // The hand-over of the sounder that owns the link; given once, before
+    // any request (null: the channel hands nothing over).
+    void SetCalibrationHandOver(ICalibrationHandOver* handOver);
 
     // Parts owned by the channel that live in their own files.
     void SetBottomDetector(std::unique_ptr<IBottomDetector> detector);
@@ -295,6 +319,7 @@ private:
     void BuildConstants();
     void BuildTvgTables();
     const std::int16_t* EchogramLocked(int echogramType);
+    void DetectSingleTargetsLocked(std::optional<DepthReport>& report, SCalibrationHandOverResult& handOver);
     bool ProcessPingLocked(std::optional<DepthReport>& report);
     void DeliverDepth(const DepthReport& report);
     void RequestRangeLocked(double range);
@@ -317,9 +342,12 @@ private:
     const double m_beamWidthAlong;
     const double m_beamWidthAthwart;
     const double m_beamAngle;
+    const double m_sensitivityAlong;
+    const double m_sensitivityAthwart;
+    const double m_offsetAlong;
+    const double m_offsetAthwart;
     std::atomic<int> m_skip{0};
     std::atomic<int> m_noiseCompensation{0};
-    std::atomic<int> m_calibrating{0};
     IChannelLinks m_defaultLinks;
     IChannelLinks* m_links;
 
@@ -397,4 +425,15 @@ private:
     std::unique_ptr<ISlopeTracker> m_slope;
     CColorScaleSettings m_colorScale;
     CTSDetection m_tsDetection;
+
+    // Single targets of the ping: detected once (the intake clears the
+    // flag), then copied to every requester.
+    SingleTargetRecord m_singleTargets;
+    bool m_detected = false;
+    int m_detectionResult = 0;
+    // The calibration link: the flag the start sets, and the parameter set
+    // that goes out once per channel object.
+    std::atomic<bool> m_linkFlag{false};
+    bool m_parametersPending = true;
+    ICalibrationHandOver* m_handOver = nullptr;
 };

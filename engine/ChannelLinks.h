@@ -18,6 +18,7 @@
 class CEnvironment;
 class IDetectionDialogs;
 struct ChannelParameters;
+struct SingleTargetRecord;
 
 // The window an external-depth user wants of this channel's ping.
 struct ExternalDepthWindow
@@ -37,6 +38,9 @@ public:
     virtual SounderModel GetModel() const { return SounderModel::QY310; }
     // Depth offset of the data: 0 live, the replayed value in replay.
     virtual double GetDepthOffset() const { return 0.0; }
+    // The application's tide (m), added to the surface reference of
+    // single-target depths.
+    virtual double GetTide() const { return 0.0; }
     // Fixed sampling range: true with a time (s) that sets how deep to sample.
     virtual bool GetFixedRangeTime(double& seconds) const { return false; }
 
@@ -72,6 +76,10 @@ public:
     // External-depth store (always), then heave telegram and serial hub
     // (unless excluded).
     virtual void OnDepthOutputs(const DepthReport& report) {}
+
+    // The lobe link's echo-trace telegram of a ping's single targets
+    // (channel index from 0, ping file time). Called under the channel lock.
+    virtual void SendEchoTraceTelegram(int channelIndex, std::uint64_t pingTime, const SingleTargetRecord& record) {}
 
     // External-depth object.
     virtual bool FindExternalDepthWindow(const std::string& sourceName, ExternalDepthWindow& window) { return false; }

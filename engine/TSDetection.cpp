@@ -168,7 +168,7 @@ bool CTSDetection::HasMultiplePeaks(const std::int16_t* w, int n, int peak)
 }
 
 int CTSDetection::Detect(const std::int16_t* power, const std::uint16_t* angles, int count,
-                         const TSPingParameters& ping, TSTargetTable& table) const
+                         const TSPingParameters& ping, SingleTargetRecord& table) const
 {
     table.Count = 0;
     table.Targets.fill(TSTarget{});
@@ -239,7 +239,7 @@ int CTSDetection::Detect(const std::int16_t* power, const std::uint16_t* angles,
                     clear = isEmpty(a - k) && isEmpty(b - 1 + k);
                 if (!clear)
                     continue;
-                if (table.Count >= TSTargetTable::kMaxTargets)
+                if (table.Count >= SingleTargetRecord::kMaxTargets)
                     return 1;
 
                 const int pk = static_cast<int>(std::max_element(power + a, power + b) - power);

@@ -18,14 +18,22 @@ struct TSTarget
     double AlongAngle = 0.0;       // degrees
     double AthwartAngle = 0.0;     // degrees
     double Backscattering = 0.0;   // m^2/nmi^2
+
+    // The six values in record order.
+    std::array<double, 6> Values() const
+    {
+        return {Range, TS, TSUncompensated, AlongAngle, AthwartAngle, Backscattering};
+    }
 };
 
-// Room for 100 records; at most 99 are filled per ping.
-struct TSTargetTable
+// A channel's single targets of one ping, copied whole to every requester:
+// room for 100 records, at most 99 filled, so the last record and every
+// record at and behind Count stay zero.
+struct SingleTargetRecord
 {
     static constexpr int kCapacity = 100;
     static constexpr int kMaxTargets = 99;
-    std::int16_t Count = 0;
+    std::uint16_t Count = 0;
     std::array<TSTarget, kCapacity> Targets{};
 };
 
@@ -74,7 +82,7 @@ public:
     // Returns 0 without detecting when the bottom lies above the surface
     // reference or a split-beam channel lacks its angle constants.
     int Detect(const std::int16_t* power, const std::uint16_t* angles, int count, const TSPingParameters& ping,
-               TSTargetTable& table) const;
+               SingleTargetRecord& table) const;
 
     bool OnSettings();
     bool ShowSettingsDialog() { return OnSettings(); }

@@ -38,11 +38,22 @@ bool CEchoSounderPingSource::GetSamples(int index, std::int16_t* out, int n, dou
     return ch && ch->GetPingSamples(out, n, length, start, tvg, reference);
 }
 
-int CEchoSounderPingSource::GetSingleTargets(int, std::vector<std::array<float, 5>>& out)
+int CEchoSounderPingSource::GetSingleTargets(int index, std::vector<std::array<float, 5>>& out)
 {
-    // The channels keep no single-target record yet: no echo-trace datagram.
     out.clear();
-    return 0;
+    CChannel* ch = m_sounder.GetChannel(index);
+    if (!ch)
+        return 0;
+    SingleTargetRecord record;
+    // A ping whose detection could not run has no targets to send.
+    if (ch->GetSingleTargets(record) == 0)
+        return 0;
+    for (int t = 0; t < record.Count; ++t) {
+        const auto v = record.Targets[static_cast<std::size_t>(t)].Values();
+        out.push_back({static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2]),
+                       static_cast<float>(v[3]), static_cast<float>(v[4])});
+    }
+    return record.Count;
 }
 
 double CEchoSounderPingSource::GetEnvironmentSoundVelocity()

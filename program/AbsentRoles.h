@@ -4,6 +4,7 @@
 // no value, nothing taken.
 #pragma once
 
+#include "engine/EchoTraceTelegrams.h"
 #include "engine/EngineExtras.h"
 #include "engine/PingerLink.h"
 #include "outputs/LobeCommands.h"
@@ -123,6 +124,14 @@ class CAbsentLobeCommands final : public ILobeCommands
 {
 public:
     void HandleCommand(const std::string&, std::uint64_t) override {}
+};
+
+// The lobe link's echo-trace telegrams: a channel's single targets go
+// nowhere.
+class CAbsentEchoTraceTelegrams final : public IEchoTraceTelegrams
+{
+public:
+    void SendTelegram(int, std::uint64_t, const SingleTargetRecord&) override {}
 };
 
 // The raw-data output: the recorder's stream goes nowhere.

@@ -1,6 +1,7 @@
 #include "program/ProgramChannelLinks.h"
 
 #include "app/Pelmaris.h"
+#include "app/SensorObjects.h"
 #include "engine/ChannelParameters.h"
 #include "outputs/Output.h"
 #include "program/RecorderLink.h"
@@ -36,6 +37,7 @@ CProgramChannelLinks::CProgramChannelLinks(CPelmaris& application, CEnvironment&
       m_recorderDepth(recorder, depthTelegramSources),
       m_heaveLine(links, "channel links: heave sensor's depth line"),
       m_outputs(outputs),
+      m_lobeTelegrams(links, "channel links: lobe link's echo-trace telegrams", kLobeModels),
       m_motion(links, "channel links: heave sensor's motion"),
       m_speed(links, "channel links: navigation's speed"),
       m_pinger(pinger),
@@ -85,6 +87,17 @@ void CProgramChannelLinks::PublishPartnerWindow(const std::string& name, double 
 SounderModel CProgramChannelLinks::GetModel() const
 {
     return m_application.GetSounderType();
+}
+
+double CProgramChannelLinks::GetTide() const
+{
+    return m_application.tide.load();
+}
+
+void CProgramChannelLinks::SendEchoTraceTelegram(int channelIndex, std::uint64_t pingTime,
+                                                 const SingleTargetRecord& record)
+{
+    m_lobeTelegrams->SendTelegram(channelIndex, pingTime, record);
 }
 
 bool CProgramChannelLinks::GetFixedRangeTime(double& seconds) const

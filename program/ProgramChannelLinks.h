@@ -69,8 +69,12 @@ public:
     void PublishPartnerWindow(const std::string& name, double range, int rows, int side, int echogramType);
     // The motion sensor the channels ask, which the units may ask too.
     IMotionSensor& MotionSensor() { return *m_motion; }
+    // The lobe link, which sends the channels' single targets on the
+    // scientific models; null when it goes.
+    void SetLobeTelegrams(IEchoTraceTelegrams* lobe) { m_lobeTelegrams.Set(lobe); }
 
     SounderModel GetModel() const override;
+    double GetTide() const override;
     IDetectionDialogs* GetDetectionDialogs() const override { return &m_detectionDialogs; }
     // The application's settings folder of the running sounder.
     std::string GetSettingsFolder() const override;
@@ -88,6 +92,8 @@ public:
 
     void OnBottomDepth(const DepthReport& report) override;
     void OnDepthOutputs(const DepthReport& report) override;
+
+    void SendEchoTraceTelegram(int channelIndex, std::uint64_t pingTime, const SingleTargetRecord& record) override;
 
     bool FindExternalDepthWindow(const std::string& sourceName, ExternalDepthWindow& window) override;
     void SetExternalDepthBlock(const std::string& sourceName, const std::int16_t* samples, int count) override;
@@ -110,6 +116,7 @@ private:
     TLink<IDepthUser, CAbsentDepthUser> m_heaveLine;
     IOutput& m_outputs;
 
+    TLink<IEchoTraceTelegrams, CAbsentEchoTraceTelegrams> m_lobeTelegrams;
     TLink<IMotionSensor, CAbsentMotionSensor> m_motion;
     TLink<ISpeedSource, CAbsentSpeedSource> m_speed;
     const TLink<IPingerLink, CAbsentPingerLink>& m_pinger;

@@ -231,6 +231,14 @@ bool CReplay::OpenAndBuild(const std::string& fileName)
             k.SourceName = ShortName(c.id);
             k.StandardParts = true;  // bottom detector, noise estimate and slope tracker
             k.Links = ChannelLinks();
+            // The recorded beam: what single targets and their angles need.
+            k.BeamType = r->beamType;
+            k.BeamWidthAlongship = r->beamWidthAlongship;
+            k.BeamWidthAthwartship = r->beamWidthAthwartship;
+            k.AngleSensitivityAlongship = r->angleSensitivityAlongship;
+            k.AngleSensitivityAthwartship = r->angleSensitivityAthwartship;
+            k.AngleOffsetAlongship = r->angleOffsetAlongship;
+            k.AngleOffsetAthwartship = r->angleOffsetAthwartship;
             auto channel = std::make_unique<CChannel>(k);
             r->channel = channel.get();
             m_channels.push_back(r.get());

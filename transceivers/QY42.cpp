@@ -239,11 +239,17 @@ bool CQY42::CreateChannels(HKEY key)
     c.BeamType = r->beamType;
     c.BeamWidthAlongship = r->beamWidthAlongship;
     c.BeamWidthAthwartship = r->beamWidthAthwartship;
+    c.AngleSensitivityAlongship = r->angleSensitivityAlongship;
+    c.AngleSensitivityAthwartship = r->angleSensitivityAthwartship;
+    c.AngleOffsetAlongship = r->angleOffsetAlongship;
+    c.AngleOffsetAthwartship = r->angleOffsetAthwartship;
     c.Parameters.PulseLength = r->pulseLength;
     c.Parameters.TransmitPower = r->txPower;
     c.Parameters.SampleDistance = r->sampleDistance;
     c.Parameters.SampleInterval = r->sampleInterval;
     c.Parameters.Gain = r->gain;
+    c.Parameters.TwoWayBeamAngle = r->twoWayBeamAngle;
+    c.Parameters.Bandwidth = r->bandwidth;
     c.Parameters.Absorption = r->absorption;
     c.Parameters.TransceiverMode = r->transceiverMode;
     c.Parameters.FilterType = r->filterType;

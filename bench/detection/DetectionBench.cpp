@@ -117,7 +117,7 @@ void BM_DetectTargets(benchmark::State& state)
     p.PulseDuration = 0.001;
     p.MinimumTS = -60.0;
     CTSDetection det;
-    TSTargetTable table;
+    SingleTargetRecord table;
     for (auto _ : state)
         benchmark::DoNotOptimize(det.Detect(ping.data(), nullptr, kSamples, p, table));
     state.counters["targets"] = table.Count;

@@ -80,7 +80,7 @@ TEST(TSDetection, SingleBeamTargetsFoundWithTheirStrengthAndRange)
     for (int i = 0; i < 3; ++i)
         ping.Target(centres[i], ts[i]);
     CTSDetection det;
-    TSTargetTable table;
+    SingleTargetRecord table;
     ASSERT_EQ(det.Detect(ping.power.data(), nullptr, 2000, Single(2000), table), 1);
     ASSERT_EQ(table.Count, 3);
     for (int i = 0; i < 3; ++i) {
@@ -113,7 +113,7 @@ TEST(TSDetection, SplitBeamTargetsFoundWithTheirAngles)
     ping.Target(700, -45.0, 0, 0, 20);  // phase too noisy
     ping.Target(1100, -45.0, 63, 63);   // 4.2 degrees both ways: beyond the compensation limit
     CTSDetection det;
-    TSTargetTable table;
+    SingleTargetRecord table;
     ASSERT_EQ(det.Detect(ping.power.data(), ping.angles.data(), 2000, Split(2000), table), 1);
     ASSERT_EQ(table.Count, 1);
     const TSTarget& t = table.Targets[0];
@@ -133,7 +133,7 @@ TEST(TSDetection, TwoPeakedEchoIsNotASingleTarget)
     for (int k = 0; k < 5; ++k)
         ping.power[static_cast<std::size_t>(400 + k)] = static_cast<std::int16_t>(peak + shape[k]);
     CTSDetection det;
-    TSTargetTable table;
+    SingleTargetRecord table;
     det.Detect(ping.power.data(), nullptr, 1000, Single(1000), table);
     EXPECT_EQ(table.Count, 0);
     EXPECT_TRUE(CTSDetection::HasMultiplePeaks(ping.power.data() + 400, 5, peak));
@@ -145,10 +145,10 @@ TEST(TSDetection, TableTakesNinetyNineTargets)
     for (int i = 0; i < 150; ++i)
         ping.Target(20 + 25 * i, -40.0);
     CTSDetection det;
-    TSTargetTable table;
+    SingleTargetRecord table;
     table.Targets[99].Range = 123.0;  // must be cleared, never filled
     ASSERT_EQ(det.Detect(ping.power.data(), nullptr, 4000, Single(4000), table), 1);
-    EXPECT_EQ(table.Count, TSTargetTable::kMaxTargets);
+    EXPECT_EQ(table.Count, SingleTargetRecord::kMaxTargets);
     EXPECT_EQ(table.Targets[99].Range, 0.0);
 }
 
@@ -157,7 +157,7 @@ TEST(TSDetection, RefusedPings)
     PingBuilder ping(1000);
     ping.Target(300, -40.0);
     CTSDetection det;
-    TSTargetTable table;
+    SingleTargetRecord table;
     TSPingParameters above = Single(1000);
     above.SurfaceReference = 10.0;
     above.BottomDepth = 5.0;
