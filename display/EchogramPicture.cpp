@@ -199,8 +199,8 @@ void CEchogramPicture::Shift()
 
 int CEchogramPicture::SampleColour(const Column& c, double db, int sampleIndex) const
 {
-    const int selector = (c.secondScale && sampleIndex >= c.secondScaleStart) ? 3 : c.selector;
-    const int level = c.scale ? c.scale->GetColorIndex(db, selector) : 0;
+    const bool second = c.secondScale && sampleIndex >= c.secondScaleStart;
+    const int level = c.scale ? c.scale->Level(db, second ? m_secondStart : m_start) : 0;
     const int colour = LevelColour(level);
     if (colour < 0)
         EchosounderFatalError("EchogramView", 1743, "Color out of range:%d", level);
@@ -221,6 +221,7 @@ void CEchogramPicture::WriteRow(const Column& c)
 {
     if (!IsAttached() || !m_rows)
         return;
+    TakeStarts(c);
     const int w = m_width;
     const int split = RowSplit(c.left, c.right, w, c.side);
     BYTE* line = Pixel(0, NewestRow());
@@ -272,10 +273,18 @@ bool CEchogramPicture::WriteSlopeColumn(int q, double start, double range, doubl
     return cleared;
 }
 
+void CEchogramPicture::TakeStarts(const Column& c)
+{
+    // The start levels of the column's two selectors, looked up once.
+    m_start = c.scale ? c.scale->GetValueBySelector(c.selector) : 0.0;
+    m_secondStart = c.scale ? c.scale->GetValueBySelector(3) : 0.0;
+}
+
 int CEchogramPicture::WriteColumn(const Column& c)
 {
     if (!IsAttached() || m_rows)
         return -1;
+    TakeStarts(c);
     const int x = NewestColumn();
     if (x < 0)
         return -1;

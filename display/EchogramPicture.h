@@ -214,6 +214,7 @@ private:
     {
         return m_bits + static_cast<std::size_t>(MemoryRow(row)) * m_stride + MemoryColumn(x);
     }
+    void TakeStarts(const Column& c);
     int SampleColour(const Column& c, double db, int sampleIndex) const;
     // Writes a colour at sample position i, keeping background for one ping
     // where the previous ping had it and the column asks for that.
@@ -230,4 +231,8 @@ private:
     // Where the oldest column (the newest row) of the ring lies in memory,
     // counted from the ring's first column (row).
     int m_origin = 0;
+    // Start levels of the column being written: its selector's and the
+    // second scale's.
+    double m_start = 0.0;
+    double m_secondStart = 0.0;
 };

@@ -45,19 +45,6 @@ void CColorScaleSettings::SetValueBySelector(int selector, double levelDb)
     }
 }
 
-int CColorScaleSettings::GetColorIndex(double valueDb, int selector) const
-{
-    const double start = GetValueBySelector(selector);
-    if (std::isnan(valueDb) || valueDb < start)
-        return 0;
-    // A zero or negative interval (a damaged layout) puts everything above
-    // the start into the top colour rather than dividing by it.
-    if (!(m_interval > 0.0))
-        return kColorCount;
-    const std::int64_t steps = rawpower::Trunc((valueDb - start) / m_interval);
-    return static_cast<int>(std::min<std::int64_t>(1 + steps, kColorCount));
-}
-
 void CColorScaleSettings::SetLimit40Log(bool on)
 {
     const std::int32_t v = on ? 1 : 0;

@@ -2,6 +2,10 @@
 // colour ladder and how many dB one colour step spans.
 #pragma once
 
+#include "engine/RawPower.h"
+
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -19,7 +23,20 @@ public:
     void SetValueBySelector(int selector, double levelDb);
     // 0 below the start level (or for a value that is not a number), else
     // 1 + whole colour steps above it, at most 12.
-    int GetColorIndex(double valueDb, int selector) const;
+    int GetColorIndex(double valueDb, int selector) const { return Level(valueDb, GetValueBySelector(selector)); }
+    // The same for a start level already looked up: what a picture uses for
+    // each sample of a column.
+    int Level(double valueDb, double start) const
+    {
+        if (std::isnan(valueDb) || valueDb < start)
+            return 0;
+        // A zero or negative interval (a damaged layout) puts everything
+        // above the start into the top colour rather than dividing by it.
+        if (!(m_interval > 0.0))
+            return kColorCount;
+        const std::int64_t steps = rawpower::Trunc((valueDb - start) / m_interval);
+        return static_cast<int>(std::min<std::int64_t>(1 + steps, kColorCount));
+    }
 
     double GetInterval() const { return m_interval; }
     void SetInterval(double db) { m_interval = db; }

@@ -8,6 +8,7 @@
 
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScreen>
 
 #include <algorithm>
 #include <cmath>
@@ -97,6 +98,10 @@ bool CEchogramView::ReadSecondSide(const CExternalDepth* table, const std::strin
 CEchogramView::CEchogramView(CEchogramDoc* document, const SViewContext& context, QWidget* parent)
     : CSCView(context, parent), m_document(document)
 {
+    m_frameTimer.setSingleShot(true);
+    m_frameTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_frameTimer, &QTimer::timeout, this, &CEchogramView::FlushUpdates);
+    m_sinceFlush.start();
     SetChannelAccess(nullptr);
     if (m_document)
         m_document->AddView(this);
@@ -132,6 +137,7 @@ void CEchogramView::OnInitialUpdate()
             GetSurface()->Fill(EchogramMapping::kMarker);
     }
     Reattach();
+    RebuildColours();
 }
 
 void CEchogramView::resizeEvent(QResizeEvent* event)
@@ -163,6 +169,54 @@ void CEchogramView::resizeEvent(QResizeEvent* event)
     Reattach();
     if (m_enabled && !old.empty())
         CarryOver(old, oldWidth, oldArea, oldHeight);
+    RebuildColours();
+    // Qt repaints a resized window whole; what the pings left is in it.
+    m_pendingAll = true;
+}
+
+void CEchogramView::RebuildColours()
+{
+    CDIBSection* surface = GetSurface();
+    if (!surface || !surface->GetBits() || GetWidth() <= 0 || GetHeight() <= 0) {
+        m_colours = QImage();
+        return;
+    }
+    if (m_colours.size() != QSize(GetWidth(), GetHeight()))
+        m_colours = QImage(GetWidth(), GetHeight(), QImage::Format_RGB32);
+    ConvertSurface(QRect(0, 0, GetWidth(), GetHeight()));
+}
+
+void CEchogramView::ConvertSurface(const QRect& r)
+{
+    // Straight from the bytes: this runs for every line of every ping.
+    const BYTE* from = GetSurface()->GetBits();
+    const std::size_t fromStride = CDIBSection::RowBytes(GetWidth(), 8);
+    uchar* to = m_colours.bits();
+    const std::size_t toStride = static_cast<std::size_t>(m_colours.bytesPerLine());
+    const QRgb* table = GetColourTable().constData();
+    for (int row = r.top(); row <= r.bottom(); ++row) {
+        const BYTE* in = from + row * fromStride;
+        auto* out = reinterpret_cast<QRgb*>(to + row * toStride);
+        for (int x = r.left(); x <= r.right(); ++x)
+            out[x] = table[in[x]];
+    }
+}
+
+void CEchogramView::ConvertColours(const QRect& shown)
+{
+    CDIBSection* surface = GetSurface();
+    if (!surface || !surface->GetBits() || m_colours.size() != QSize(GetWidth(), GetHeight()))
+        return;
+    SurfacePart parts[kMaxSurfaceParts];
+    const int n = SurfaceParts(shown, parts);
+    for (int k = 0; k < n; ++k)
+        ConvertSurface(parts[k].source);
+}
+
+void CEchogramView::PictureChanged(const QRect& rect)
+{
+    ConvertColours(rect);
+    update(rect);
 }
 
 void CEchogramView::CarryOver(const std::vector<BYTE>& old, int oldWidth, int oldArea, int oldHeight)
@@ -219,12 +273,18 @@ void CEchogramView::OnUpdate()
     if (m_access->IsSkipping())
         return;
     CEchogramDoc& doc = *m_document;
+    m_labels = QRegion();
+    // Written all over by this ping: cleared, turned, or the slope strip.
+    bool wholeArea = false;
     if (doc.m_resetRequest) {
         m_picture.ClearEchogram();
         doc.m_resetRequest = false;
+        wholeArea = true;
     }
     const int margin = m_picture.GetScaleMargin();
     m_access->SetSlopeHistorySize(GetWidth() - margin - 1);
+    if (m_picture.IsRowOrientation() != doc.m_sidescan)
+        wholeArea = true;  // turned: cleared
     m_picture.SetRowOrientation(doc.m_sidescan);
     if (CGeographicInfo* history = GetContext().geographicHistory)
         history->EnsureHistoryLength(m_picture.IsRowOrientation() ? GetHeight() - m_picture.GetTopMargin()
@@ -242,8 +302,8 @@ void CEchogramView::OnUpdate()
     if (m_slopeReference) {
         m_access->UpdateSlopeValidity(true);
         double angle = 0.0;
-        if (m_access->GetSlopeAngle(angle))
-            m_picture.WriteSlopeColumn(m_q, doc.m_start, doc.m_range, angle);
+        if (m_access->GetSlopeAngle(angle) && m_picture.WriteSlopeColumn(m_q, doc.m_start, doc.m_range, angle))
+            wholeArea = true;  // the strip right of the slope column was cleared
     } else {
         m_picture.RequestSlopeStripClear();
         m_access->UpdateSlopeValidity(false);
@@ -255,19 +315,102 @@ void CEchogramView::OnUpdate()
         WritePing(doc, column);
     }
 
+    // The colours of what this ping wrote: its line and its labels.
+    if (wholeArea) {
+        RebuildColours();
+        m_pendingAll = true;
+    } else {
+        if (m_picture.IsRowOrientation())
+            ConvertColours(QRect(0, m_picture.NewestRow(), GetWidth(), 1));
+        else
+            ConvertColours(QRect(m_picture.NewestColumn(), 0, 1, GetHeight()));
+        if (m_slopeReference)
+            ConvertColours(QRect(m_picture.SlopeColumn(m_q), 0, 1, GetHeight()));
+        for (const QRect& label : m_labels)
+            ConvertColours(label);
+    }
     // Only the picture moved; the scale changes only with its values.
     const auto [top, bottom] = ScaleValues();
-    const bool scaleChanged = top != m_scaleTop || bottom != m_scaleBottom;
+    NotePing(top != m_scaleTop || bottom != m_scaleBottom);
+}
+
+QRect CEchogramView::AreaRect() const
+{
     if (m_picture.IsRowOrientation()) {
         const int header = m_picture.GetTopMargin();
-        update(0, header, GetWidth(), GetHeight() - header);
-        if (header > 0 && scaleChanged)
-            update(0, 0, GetWidth(), header);
-        return;
+        return QRect(0, header, GetWidth(), GetHeight() - header);
     }
-    update(0, 0, GetWidth() - margin, GetHeight());
-    if (margin > 0 && scaleChanged)
-        update(GetWidth() - margin, 0, margin, GetHeight());
+    return QRect(0, 0, GetWidth() - m_picture.GetScaleMargin(), GetHeight());
+}
+
+QRect CEchogramView::ScrollRect() const
+{
+    // The slope strip right of the newest slope column stays background.
+    const QRect area = AreaRect();
+    if (m_slopeReference)
+        return area.adjusted(0, 0, -std::min(m_q, area.width()), 0);
+    return area;
+}
+
+QRect CEchogramView::ScaleRect() const
+{
+    const int margin = m_picture.GetScaleMargin();
+    if (m_picture.IsRowOrientation())
+        return QRect(0, 0, GetWidth(), m_picture.GetTopMargin());
+    return QRect(GetWidth() - margin, 0, margin, GetHeight());
+}
+
+void CEchogramView::NotePing(bool scaleChanged)
+{
+    const QRect scroll = ScrollRect();
+    if (scroll != m_pendingScroll) {
+        m_pendingAll = m_pendingAll || m_pendingLines > 0;
+        m_pendingScroll = scroll;
+    }
+    // Labels written earlier move on with the picture.
+    if (m_picture.IsRowOrientation())
+        m_pendingLabels.translate(0, 1);
+    else
+        m_pendingLabels.translate(-1, 0);
+    m_pendingLabels = (m_pendingLabels & scroll) + (m_labels & AreaRect());
+    m_labels = QRegion();
+    ++m_pendingLines;
+    m_pendingScale = m_pendingScale || scaleChanged;
+    if (m_frameTimer.isActive())
+        return;
+    // At most one update of the window a screen frame.
+    const double hz = screen() ? screen()->refreshRate() : 0.0;
+    const int frame = hz >= 1.0 ? static_cast<int>(1000.0 / hz) : 16;
+    m_frameTimer.start(static_cast<int>(std::max<qint64>(0, frame - m_sinceFlush.elapsed())));
+}
+
+void CEchogramView::FlushUpdates()
+{
+    m_frameTimer.stop();
+    if (!HasPendingUpdates())
+        return;
+    const QRect moving = m_pendingScroll;
+    const int lines = m_pendingLines;
+    const bool rows = m_picture.IsRowOrientation();
+    const int extent = rows ? moving.height() : moving.width();
+    if (m_pendingAll || !isVisible() || lines >= extent) {
+        update(AreaRect());
+    } else if (lines > 0) {
+        // Qt moves what the window shows and repaints the lines exposed.
+        if (rows)
+            scroll(0, lines, moving);
+        else
+            scroll(-lines, 0, moving);
+        if (!m_pendingLabels.isEmpty())
+            update(m_pendingLabels);
+    }
+    if (m_pendingScale)
+        update(ScaleRect());
+    m_pendingLines = 0;
+    m_pendingLabels = QRegion();
+    m_pendingAll = false;
+    m_pendingScale = false;
+    m_sinceFlush.restart();
 }
 
 void CEchogramView::WritePing(CEchogramDoc& doc, CEchogramPicture::Column& column)
@@ -346,7 +489,8 @@ void CEchogramView::CopyNewestLine(QPainter& printer, int x, int& y, double scal
 {
     if (!m_enabled)
         return;
-    const QImage image = SurfaceImage();
+    // The colours the window shows, pixel for pixel.
+    const QImage& image = m_colours;
     if (image.isNull())
         return;
     // Nearest pixels only: a blended colour would be no colour of the scale.
@@ -403,12 +547,24 @@ int CEchogramView::TickRow(int k, int height)
     return static_cast<int>(y >= 0.0 ? y + 0.5 : y - 0.5);
 }
 
+void CEchogramView::ScaleText::Set(const QString& value, const QFont& font)
+{
+    if (value == text && font == laidFor)
+        return;
+    text = value;
+    laidFor = font;
+    laidOut.setTextFormat(Qt::PlainText);
+    laidOut.setText(value);
+    laidOut.prepare(QTransform(), font);
+}
+
 void CEchogramView::OnDraw(QPainter& painter)
 {
     if (!m_enabled || !m_document || !m_document->GetChannel())
         return;
     DrawSurface(painter);
-    DrawScale(painter);
+    if (PaintRegion().intersects(ScaleRect()))
+        DrawScale(painter);
 }
 
 void CEchogramView::DrawScale(QPainter& painter)
@@ -429,11 +585,11 @@ void CEchogramView::DrawScale(QPainter& painter)
     painter.fillRect(w - margin, 0, margin, h, GetColourTable()[CPaletteControl::kBackgroundIndex]);
     painter.setPen(QPen(text, 1));
     const int textHeight = painter.fontMetrics().height();
-    const int ascent = painter.fontMetrics().ascent();
-    painter.drawText(w - margin + 3, ascent, QString::fromStdString(FormatScaleValue(m_scaleTop, unit)));
+    m_topText.Set(QString::fromStdString(FormatScaleValue(m_scaleTop, unit)), painter.font());
+    m_bottomText.Set(QString::fromStdString(FormatScaleValue(m_scaleBottom, unit)), painter.font());
+    painter.drawStaticText(w - margin + 3, 0, m_topText.laidOut);
     if (2 * textHeight < h)
-        painter.drawText(w - margin + 3, h - textHeight + ascent,
-                         QString::fromStdString(FormatScaleValue(m_scaleBottom, unit)));
+        painter.drawStaticText(w - margin + 3, h - textHeight, m_bottomText.laidOut);
     painter.drawLine(w - margin, 0, w - margin, h);
     for (int k = 1; k <= 9; ++k) {
         const int y = TickRow(k, h);
@@ -451,11 +607,11 @@ void CEchogramView::DrawRowScale(QPainter& painter)
     const QColor text = GetColourTable()[CPaletteControl::kTextIndex];
     painter.fillRect(0, 0, w, header, GetColourTable()[CPaletteControl::kBackgroundIndex]);
     painter.setPen(QPen(text, 1));
-    const QFontMetrics metrics = painter.fontMetrics();
-    const QString left = QString::fromStdString(FormatExtentValue(m_scaleTop));
-    const QString right = QString::fromStdString(FormatExtentValue(m_scaleBottom));
-    painter.drawText(3, 1 + metrics.ascent(), left);
-    painter.drawText(w - metrics.horizontalAdvance(right) - 10, 1 + metrics.ascent(), right);
+    m_topText.Set(QString::fromStdString(FormatExtentValue(m_scaleTop)), painter.font());
+    m_bottomText.Set(QString::fromStdString(FormatExtentValue(m_scaleBottom)), painter.font());
+    painter.drawStaticText(3, 1, m_topText.laidOut);
+    const int rightWidth = static_cast<int>(std::ceil(m_bottomText.laidOut.size().width()));
+    painter.drawStaticText(w - rightWidth - 10, 1, m_bottomText.laidOut);
     painter.drawLine(1, header - 3, w - 1, header - 3);
     for (int k = 1; k <= 9; ++k) {
         const int x = TickRow(k, w - 1) + 1;

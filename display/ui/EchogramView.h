@@ -1,10 +1,16 @@
 // The echogram of one echogram document. Every ping moves the picture one
 // column left and writes the new column into the view's surface (see
 // CEchogramPicture); painting copies the surface and draws the range scale
-// beside it. Only the echogram area and, when its values change, the scale
-// strip are repainted. Side-looking documents turn the picture: pings are
-// rows, the scale is a header across the top. With the slope reference each
-// ping draws the bottom's angle instead of its samples.
+// beside it. Side-looking documents turn the picture: pings are rows, the
+// scale is a header across the top. With the slope reference each ping draws
+// the bottom's angle instead of its samples.
+//
+// A ping only writes the surface and notes what changed: the window is
+// brought up to date at most once a screen frame, by scrolling what it
+// shows by the pings since (the view is opaque, so only the exposed columns
+// are painted) and repainting the labels the pings wrote, and the scale
+// when its values changed. Without a usable scroll (after a resize, a
+// cleared or turned picture, a hidden window) the whole area is repainted.
 //
 // User-interface thread only: OnUpdate runs when the document has its views
 // updated.
@@ -13,6 +19,11 @@
 #include "display/EchogramPicture.h"
 #include "display/ui/PrintedEchogram.h"
 #include "display/ui/SCView.h"
+
+#include <QElapsedTimer>
+#include <QFont>
+#include <QStaticText>
+#include <QTimer>
 
 #include <cstdint>
 #include <memory>
@@ -83,6 +94,9 @@ public:
     // The picture in the order it shows (the surface holds a ring).
     QImage ShowImage() const override;
     int SurfaceParts(const QRect& shown, SurfacePart (&parts)[kMaxSurfaceParts]) const override;
+    // A rectangle of the picture (as it shows) was written outside a ping:
+    // its colours are taken anew and it is repainted.
+    void PictureChanged(const QRect& rect);
 
     // Colours of texts written into the picture, set by RealizeViewPalette.
     BYTE GetPictureTextIndex() const { return m_pictureText; }
@@ -95,9 +109,16 @@ public:
     // Rows of the scale's ticks: k × H / 10 rounded, k = 1..9.
     static int TickRow(int k, int height);
 
+    // Brings the window up to date with the pings since the last time;
+    // what the frame timer runs. Nothing when nothing is pending.
+    void FlushUpdates();
+    bool HasPendingUpdates() const { return m_pendingLines > 0 || m_pendingAll || m_pendingScale; }
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void OnDraw(QPainter& painter) override;
+    QImage PaintImage() const override { return m_colours; }
+    void ColourTableChanged() override { RebuildColours(); }
 
 private:
     void Reattach();
@@ -108,6 +129,20 @@ private:
     // The scale's values as the document has them now, in the depth unit.
     std::pair<double, double> ScaleValues() const;
     void WritePing(CEchogramDoc& doc, CEchogramPicture::Column& column);
+    // The window's echogram area, the part of it that scrolls, and the scale.
+    QRect AreaRect() const;
+    QRect ScrollRect() const;
+    QRect ScaleRect() const;
+    // The colours of the surface, through the colour table: all of it, or
+    // a rectangle of the picture as it shows.
+    void RebuildColours();
+    void ConvertColours(const QRect& shown);
+    // A rectangle of the surface as it lies.
+    void ConvertSurface(const QRect& lies);
+    // Notes one ping's changes for the next frame.
+    void NotePing(bool scaleChanged);
+    // A rectangle of the picture written besides the newest line (a label).
+    void NoteLabel(const QRect& rect) { m_labels += rect; }
 
     CEchogramDoc* m_document;
     std::unique_ptr<IEchogramViewChannel> m_ownAccess;
@@ -123,4 +158,33 @@ private:
     BYTE m_pictureBackground = EchogramMapping::kMarker;
     std::vector<std::int16_t> m_secondSide;
     CColorScaleSettings m_scale;
+    // The surface in 32-bit colour, laid out as the surface (a ring too):
+    // painting copies from it, so no paint converts palette indices. Each
+    // ping converts the lines and labels it wrote; a new colour table or a
+    // new surface converts all of it.
+    QImage m_colours;
+
+    // What the pings since the last frame left to show: lines to scroll in,
+    // label rectangles (where they show now), the whole area, the scale.
+    int m_pendingLines = 0;
+    QRegion m_pendingLabels;
+    bool m_pendingAll = true;
+    bool m_pendingScale = false;
+    // The scroll rectangle the pending lines belong to.
+    QRect m_pendingScroll;
+    // Labels the ping running now writes.
+    QRegion m_labels;
+    QTimer m_frameTimer;
+    QElapsedTimer m_sinceFlush;
+
+    // The scale's texts, laid out when they change.
+    struct ScaleText
+    {
+        QString text;
+        QFont laidFor;
+        QStaticText laidOut;
+        void Set(const QString& value, const QFont& font);
+    };
+    ScaleText m_topText;
+    ScaleText m_bottomText;
 };

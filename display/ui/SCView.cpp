@@ -89,6 +89,7 @@ int CSCView::RealizeViewPalette()
 {
     if (m_surface)
         m_surface->ResetColourTable();
+    ColourTableChanged();
     update();
     return 0;
 }
@@ -150,6 +151,7 @@ LRESULT CSCView::SetBackgroundColor(WPARAM palette, LPARAM lParam)
                 m_table[CPaletteControl::kFirstEchoIndex + k] = qRgb(kCopper[k][0], kCopper[k][1], kCopper[k][2]);
         }
     }
+    ColourTableChanged();
     update();
     OnColorChange(static_cast<int>(palette), block);
     return 0;
@@ -161,6 +163,7 @@ LRESULT CSCView::SetColorTable(WPARAM, LPARAM)
         m_table[i] = Identity(i);
     m_textColour = PALETTEINDEX(CPaletteControl::kTextIndex);
     m_backgroundColour = PALETTEINDEX(CPaletteControl::kBackgroundIndex);
+    ColourTableChanged();
     update();
     return 0;
 }
@@ -194,7 +197,7 @@ int CSCView::SurfaceParts(const QRect& shown, SurfacePart (&parts)[kMaxSurfacePa
 
 void CSCView::DrawSurface(QPainter& painter) const
 {
-    const QImage image = SurfaceImage();
+    const QImage image = PaintImage();
     if (image.isNull())
         return;
     SurfacePart parts[kMaxSurfaceParts];

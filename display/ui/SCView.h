@@ -79,9 +79,13 @@ protected:
     // Empty in the base; a derived view copies the surface and adds overlays.
     virtual void OnDraw(QPainter& painter) {}
     // Copies to the window the part of the surface that the paint running
-    // now repaints, and only that: each rectangle is converted from palette
-    // indices on its own.
+    // now repaints, and only that, from PaintImage.
     void DrawSurface(QPainter& painter) const;
+    // What DrawSurface copies from, laid out as the surface: by default the
+    // surface itself, converted through the colour table as it is drawn.
+    virtual QImage PaintImage() const { return SurfaceImage(); }
+    // The colour table changed (palette, colour table or realised palette).
+    virtual void ColourTableChanged() {}
     // What the paint running now repaints (empty outside a paint).
     const QRegion& PaintRegion() const { return m_paintRegion; }
 

@@ -6,9 +6,11 @@
 #include "display/tests/TestDisplayContext.h"
 #include "engine/Channel.h"
 #include "sensors/ExternalDepth.h"
+#include "testsupport/ui/QtWait.h"
 
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -70,6 +72,21 @@ struct FakeViewChannel : IEchogramViewChannel
     }
 };
 
+// The view as the window system paints it: each paint's region recorded.
+class ProbeView : public CEchogramView
+{
+public:
+    using CEchogramView::CEchogramView;
+    std::vector<QRegion> painted;
+
+protected:
+    void OnDraw(QPainter& painter) override
+    {
+        painted.push_back(PaintRegion());
+        CEchogramView::OnDraw(painter);
+    }
+};
+
 class EchogramViewTest : public ::testing::Test
 {
 protected:
@@ -85,7 +102,7 @@ protected:
         doc.m_start = 0.0;
         doc.m_rangeReference = CEchogramDoc::SURFACE;  // new documents alternate their defaults
         program.updateViews = [](CAbstractESDoc& d) { d.UpdateAllViews(); };
-        view = std::make_unique<CEchogramView>(&doc);
+        view = std::make_unique<ProbeView>(&doc);
         view->SetChannelAccess(&viewChannel);
         Resize(200, 100);
         view->OnInitialUpdate();
@@ -104,7 +121,7 @@ protected:
     FakeViewChannel viewChannel;
     std::unique_ptr<CChannel> channel;
     CEchogramDoc doc{program.Context()};
-    std::unique_ptr<CEchogramView> view;
+    std::unique_ptr<ProbeView> view;
     double& bottom = viewChannel.bottom;
 };
 }  // namespace
@@ -410,4 +427,55 @@ TEST_F(EchogramViewTest, OnceTheRingHasWrappedTheWindowThePrinterAndTheResizeSee
     Resize(200 + 30, 100);  // 30 new columns on the left, the old ones in order
     for (int x : {0, 1, 39, 40, 100, area - 1})
         EXPECT_EQ(view->Picture().At(x + 30, echoRow(x)), 164) << "carried column " << x;
+}
+
+// ---- What a ping repaints ---------------------------------------------------
+
+TEST_F(EchogramViewTest, APingRepaintsOnlyTheNewColumnOnceTheWindowShowsThePicture)
+{
+    using zv::test::QtWaitUntil;
+    view->show();
+    Ping();
+    // The first frame after the window appears shows the whole area.
+    ASSERT_TRUE(QtWaitUntil([&] { return !view->HasPendingUpdates() && !view->painted.empty(); }));
+    QCoreApplication::processEvents();
+    const int newest = view->Picture().NewestColumn();
+
+    view->painted.clear();
+    Ping();
+    ASSERT_TRUE(QtWaitUntil([&] { return !view->painted.empty(); }));
+    EXPECT_EQ(view->painted.front(), QRegion(newest, 0, 1, 100));
+
+    // Pings between two frames scroll in together.
+    view->painted.clear();
+    Ping();
+    Ping();
+    Ping();
+    view->FlushUpdates();
+    ASSERT_TRUE(QtWaitUntil([&] { return !view->painted.empty(); }));
+    EXPECT_EQ(view->painted.front(), QRegion(newest - 2, 0, 3, 100));
+    EXPECT_EQ(view->painted.size(), 1u);
+
+    // What the window shows, scrolled piecewise, is the picture.
+    for (int k = 0; k < 30; ++k) {
+        fake.echoIndex = k;
+        Ping();
+        if (k % 7 == 0)
+            view->FlushUpdates();
+    }
+    view->FlushUpdates();
+    QCoreApplication::processEvents();
+    const QImage shown = view->screen()->grabWindow(view->winId()).toImage();
+    ASSERT_EQ(shown.size(), QSize(200, 100));
+    for (int x = 0; x <= newest; ++x)
+        for (int row = 0; row < 100; ++row)
+            ASSERT_EQ(shown.pixel(x, row), view->GetColourTable()[view->Picture().At(x, row)]) << x << "," << row;
+
+    // After a resize there is nothing to scroll: the whole area is repainted.
+    Resize(220, 100);
+    QCoreApplication::processEvents();
+    view->painted.clear();
+    Ping();
+    ASSERT_TRUE(QtWaitUntil([&] { return !view->painted.empty(); }));
+    EXPECT_TRUE(view->painted.back().contains(QRect(0, 0, 220 - 54, 100)));
 }
