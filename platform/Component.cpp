@@ -1,5 +1,6 @@
 #include "platform/Component.h"
 
+#include "platform/LocalServer.h"
 #include "platform/Registry.h"
 
 #include <dlfcn.h>
@@ -14,6 +15,7 @@
 
 const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const IID IID_IClassFactory = {0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID IID_IStream = {0x0000000C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 bool operator==(const GUID& a, const GUID& b)
 {
@@ -264,6 +266,8 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
     *ppv = nullptr;
     IClassFactory* factory = nullptr;
     HRESULT hr = CoGetClassObject(clsid, context, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    if (hr == REGDB_E_CLASSNOTREG && (context & CLSCTX_LOCAL_SERVER))
+        return outer ? CLASS_E_NOAGGREGATION : CoCreateLocalServerInstance(clsid, riid, ppv);
     if (FAILED(hr))
         return hr;
     if (!factory)
@@ -340,4 +344,78 @@ std::string ModulePathOf(const void* address)
     if (::realpath(info.dli_fname, resolved))
         return resolved;
     return info.dli_fname;
+}
+
+// Streams ------------------------------------------------------------------------
+
+namespace {
+
+class CInterfaceStream final : public IStream
+{
+public:
+    CInterfaceStream(IUnknown* held) : m_held(held) {}
+
+    HRESULT QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (!(riid == IID_IUnknown) && !(riid == IID_IStream))
+            return E_NOINTERFACE;
+        AddRef();
+        *ppv = static_cast<IStream*>(this);
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++m_references; }
+    ULONG Release() override
+    {
+        const ULONG left = --m_references;
+        if (left == 0) {
+            if (IUnknown* held = m_held.exchange(nullptr))
+                held->Release();
+            delete this;
+        }
+        return left;
+    }
+    // The held reference, once.
+    IUnknown* Take() { return m_held.exchange(nullptr); }
+
+private:
+    ~CInterfaceStream() = default;
+    std::atomic<IUnknown*> m_held;
+    std::atomic<ULONG> m_references{1};
+};
+
+}  // namespace
+
+HRESULT CoMarshalInterThreadInterfaceInStream(REFIID riid, IUnknown* unknown, IStream** stream)
+{
+    if (!stream)
+        return E_POINTER;
+    *stream = nullptr;
+    if (!unknown)
+        return E_INVALIDARG;
+    IUnknown* held = nullptr;
+    const HRESULT hr = unknown->QueryInterface(riid, reinterpret_cast<void**>(&held));
+    if (FAILED(hr))
+        return hr;
+    *stream = new CInterfaceStream(held);
+    return S_OK;
+}
+
+HRESULT CoGetInterfaceAndReleaseStream(IStream* stream, REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (!stream)
+        return E_INVALIDARG;
+    IUnknown* held = static_cast<CInterfaceStream*>(stream)->Take();
+    HRESULT hr = E_UNEXPECTED;  // handed over before
+    if (held) {
+        hr = held->QueryInterface(riid, ppv);
+        held->Release();
+    }
+    stream->Release();
+    return hr;
 }

@@ -43,6 +43,11 @@ constexpr HRESULT CO_E_CLASSSTRING = static_cast<HRESULT>(0x800401F3u);
 constexpr HRESULT CO_E_DLLNOTFOUND = static_cast<HRESULT>(0x8004015Fu);
 constexpr HRESULT CO_E_ERRORINDLL = static_cast<HRESULT>(0x800401F9u);
 constexpr HRESULT SELFREG_E_CLASS = static_cast<HRESULT>(0x80040201u);
+constexpr HRESULT E_ACCESSDENIED = static_cast<HRESULT>(0x80070005u);
+constexpr HRESULT CO_E_SERVER_EXEC_FAILURE = static_cast<HRESULT>(0x80080005u);
+constexpr HRESULT RPC_E_INVALID_DATAPACKET = static_cast<HRESULT>(0x80010009u);
+constexpr HRESULT RPC_E_DISCONNECTED = static_cast<HRESULT>(0x80010108u);
+constexpr HRESULT RPC_E_TIMEOUT = static_cast<HRESULT>(0x8001011Fu);
 
 inline bool SUCCEEDED(HRESULT hr)
 {
@@ -54,6 +59,7 @@ inline bool FAILED(HRESULT hr)
 }
 
 constexpr DWORD CLSCTX_INPROC_SERVER = 1;
+constexpr DWORD CLSCTX_LOCAL_SERVER = 4;
 
 struct GUID
 {
@@ -93,8 +99,16 @@ protected:
     ~IClassFactory() = default;
 };
 
+// A marshalled interface on its way to another thread.
+struct IStream : IUnknown
+{
+protected:
+    ~IStream() = default;
+};
+
 extern const IID IID_IUnknown;
 extern const IID IID_IClassFactory;
+extern const IID IID_IStream;
 
 // Strings ------------------------------------------------------------------
 
@@ -124,7 +138,17 @@ HRESULT CLSIDFromProgID(const char* progId, CLSID* clsid);
 // Loads the class's plug-in (once per path) and asks it for the interface,
 // normally IClassFactory. Only CLSCTX_INPROC_SERVER is served.
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* serverInfo, REFIID riid, void** ppv);
+// An in-process class through its plug-in; with CLSCTX_LOCAL_SERVER, a class
+// without one through its server process (platform/LocalServer.h), which
+// takes no aggregation.
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv);
+
+// Marshalling between threads is a hand-over of the pointer: the stream
+// keeps a reference of the interface, and the one unmarshalling takes it out
+// once and releases the stream, also when the interface it asks for is not
+// there (the stream is used up either way).
+HRESULT CoMarshalInterThreadInterfaceInStream(REFIID riid, IUnknown* unknown, IStream** stream);
+HRESULT CoGetInterfaceAndReleaseStream(IStream* stream, REFIID riid, void** ppv);
 // Unloads every plug-in whose DllCanUnloadNow answers S_OK.
 void CoFreeUnusedLibraries();
 // Number of plug-ins loaded now.

@@ -8,6 +8,7 @@
 #include "engine/BottomDetector.h"
 #include "engine/Channel.h"
 #include "platform/Component.h"
+#include "platform/LocalServer.h"
 #include "platform/Registry.h"
 #include "platform/SerialBackendFake.h"
 #include "platform/regtool/RegText.h"
@@ -26,6 +27,8 @@
 #include "sim/recgen/RecordingGenerator.h"
 
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -268,9 +271,10 @@ CSeedWriter::CSeedWriter(std::string fuzz, std::string profiles)
 
 bool CSeedWriter::WriteAll(std::string* error)
 {
-    for (auto step : {&CSeedWriter::Nmea, &CSeedWriter::NetInput, &CSeedWriter::Replay, &CSeedWriter::QY42,
-                      &CSeedWriter::Svp, &CSeedWriter::Bitmap, &CSeedWriter::TrList, &CSeedWriter::Archive,
-                      &CSeedWriter::Detector, &CSeedWriter::Serial, &CSeedWriter::RegText, &CSeedWriter::Hive}) {
+    for (auto step :
+         {&CSeedWriter::Nmea, &CSeedWriter::NetInput, &CSeedWriter::Replay, &CSeedWriter::QY42, &CSeedWriter::Svp,
+          &CSeedWriter::Bitmap, &CSeedWriter::TrList, &CSeedWriter::Archive, &CSeedWriter::Detector,
+          &CSeedWriter::Serial, &CSeedWriter::RegText, &CSeedWriter::Hive, &CSeedWriter::LocalServer}) {
         (this->*step)();
         if (!m_error.empty())
             break;
@@ -621,4 +625,74 @@ void CSeedWriter::Hive()
     sqlite3_close(db);
     Put("hive", "regress-empty-key-name", ReadFile(damaged));
     environment.FreshHivesInMemory();
+}
+
+void CSeedWriter::LocalServer()
+{
+    // The runtime's own server answering a creation and the calls of the
+    // calibration hand-over, its answers recorded as they reach the client.
+    class CRecorded final : public ILocalServerTransport
+    {
+    public:
+        CRecorded(int fd, std::string& answers) : m_fd(fd), m_answers(answers) {}
+        bool Send(const std::uint8_t* data, std::size_t size) override
+        {
+            return ::send(m_fd, data, size, MSG_NOSIGNAL) == static_cast<ssize_t>(size);
+        }
+        long Receive(std::uint8_t* data, std::size_t size, std::chrono::steady_clock::time_point) override
+        {
+            const ssize_t n = ::recv(m_fd, data, size, 0);
+            if (n > 0)
+                m_answers.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(n));
+            return n < 0 ? 0 : long(n);
+        }
+
+    private:
+        int m_fd;
+        std::string& m_answers;
+    };
+    class CObject final : public ILocalServerObject
+    {
+    public:
+        // "Frequency" is refused once, as a component may do.
+        HRESULT Invoke(ULONG slot, VARIANT*, ULONG) override { return slot == 7 && m_calls++ == 0 ? E_FAIL : S_OK; }
+
+    private:
+        int m_calls = 0;
+    };
+    const GUID clsid = {0x52CBDAD9, 0xC338, 0x11D3, {0x95, 0x51, 0x00, 0xA0, 0x24, 0xA7, 0x30, 0x38}};
+    const GUID iid = {0x52CBDAD8, 0xC338, 0x11D3, {0x95, 0x51, 0x00, 0xA0, 0x24, 0xA7, 0x30, 0x38}};
+    const auto run = [&](const GUID& asked) {
+        int ends[2];
+        std::string answers;
+        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0)
+            return answers;
+        SLocalServerClass serverClass{clsid, {iid}, [] { return std::make_unique<CObject>(); }};
+        std::thread server([&] { RunLocalServer(serverClass, ends[1]); });
+        {
+            CLocalServerConnection c(std::make_unique<CRecorded>(ends[0], answers));
+            if (SUCCEEDED(c.Create(asked, iid))) {
+                VARIANT args[4];
+                args[0].vt = VT_BSTR;
+                args[0].bstrVal = SysAllocString("Frequency");
+                args[1].vt = VT_R8;
+                args[1].dblVal = 38000.0;
+                c.Call(7, args, 2);
+                c.Call(7, args, 2);
+                args[2].vt = VT_UI2;
+                args[2].uiVal = 1;
+                args[3].vt = VT_ARRAY | VT_R8;
+                args[3].parray = SafeArrayCreateVector(VT_R8, 0, 6);
+                c.Call(8, args, 4);
+                for (VARIANT& v : args)
+                    VariantClear(&v);
+            }
+        }
+        ::close(ends[0]);
+        server.join();
+        ::close(ends[1]);
+        return answers;
+    };
+    Put("localserver", "seed-calls", run(clsid));
+    Put("localserver", "seed-refused", run(iid));
 }

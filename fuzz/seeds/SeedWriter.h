@@ -35,6 +35,7 @@ private:
     void Serial();
     void RegText();
     void Hive();
+    void LocalServer();
 
     std::string m_fuzz;
     std::string m_profiles;
