@@ -265,6 +265,27 @@ void CChannel::BuildTvgTables()
                   limit40 ? 100.0 : 300.0, range);
 }
 
+CChannel::TvgRecord CChannel::GetTvgRecord(int echogramType) const
+{
+    // As BuildTvgTables makes them: every table runs from the transducer to
+    // its last sample, limited at 300 dB (the 40 log table of an RM30 with
+    // its limit switch at 100 dB).
+    Lock lk(m_lock);
+    const double to = (kMaxSamples - 100) * m_params.SampleDistance;
+    switch (echogramType) {
+    case Sv:
+    case Point20Log:
+    case Point30Log:
+        return {0.0, to, 300.0};
+    case TS: {
+        const bool limit40 = Links().GetModel() == SounderModel::RM30 && m_colorScale.GetLimit40Log();
+        return {0.0, to, limit40 ? 100.0 : 300.0};
+    }
+    default:
+        return {};
+    }
+}
+
 void CChannel::FilterRawSamples(std::int16_t* out, const std::int16_t* in, int size, const std::int16_t* tvg,
                                 int tvgSize, double d, double thresholdDb, double constantDb, double range,
                                 const FilterSwitches& sw, int tvgOffset)

@@ -292,6 +292,15 @@ public:
         int TvgType = 0;                                // the first echogram's type: 3 20 log R, 4 30 log R
     };
     StatusValues GetStatusValues() const;
+    // The TVG an echogram type is drawn with: the depths (m) its table runs
+    // over and the gain (dB) where it is limited; all 0 for a type without.
+    struct TvgRecord
+    {
+        double from = 0.0;
+        double to = 0.0;
+        double limitDb = 0.0;
+    };
+    TvgRecord GetTvgRecord(int echogramType) const;
     void GetPingCounters(std::uint32_t& low, std::uint32_t& high) const;
     std::uint64_t GetPingTime() const;
     int GetPingCount() const { return m_pingCount.load(std::memory_order_relaxed); }
