@@ -27,6 +27,7 @@ constexpr Row kRows[] = {
     {1, cmd::ECHOGRAM_STORAGE, "Echogram Storage Parameters", kMAll},
     {1, cmd::HISTORY, "History...", kMAll},
     {1, cmd::ANNOTATION, "Annotation...", kMAll},
+    {1, cmd::FILE_PRINT, "Print...", kMAll},
     {1, 0, "", kMAll},
     {1, cmd::PRINT_DB_PING, "Print dB Ping to file", kMQY | kMTOT},
     {1, 0, "", kMQY | kMTOT},

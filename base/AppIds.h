@@ -129,6 +129,7 @@ inline constexpr unsigned CLOSE_REPLAY_FILES = 33792;  // replay ended: the reco
 inline constexpr unsigned REPLAY_EXTRACT = 57683;      // the replay bar's "REC": store a part of the replayed file
 inline constexpr unsigned SYSTEM_CLOSE = 32817;
 inline constexpr unsigned APP_EXIT = 57665;
+inline constexpr unsigned FILE_PRINT = 57606;  // "Print...": the printing's settings dialog
 inline constexpr unsigned HELP_FINDER = 57667;
 inline constexpr unsigned ABOUT = 57664;
 }  // namespace cmd

@@ -92,8 +92,14 @@ public:
     bool MessagePaneEnabled() const { return m_messagesEnabled; }
     void EnableMessagePane(bool on) { m_messagesEnabled = on; }
     bool AlarmDialogsEnabled() const { return m_alarmDialogs; }
-    // Whether the printing document has views (paper printing runs).
-    void SetPrintingIndicator(bool on) { m_printing = on; }
+    // Whether paper printing runs: the bar marks it.
+    void SetPrintingIndicator(bool on)
+    {
+        if (on == m_printing)
+            return;
+        m_printing = on;
+        Changed();
+    }
     bool PrintingIndicator() const { return m_printing; }
     void EnableAlarmDialogs(bool on) { m_alarmDialogs = on; }
     void SetBeepFlags(bool onStatus, bool onAlarm)

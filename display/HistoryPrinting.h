@@ -11,6 +11,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+class CESDocList;
+class IPrintedEchogram;
 
 class IHistoryPrinting
 {
@@ -37,10 +41,12 @@ public:
     virtual void PrintAnnotationText(const std::string& text) = 0;
     virtual void PrintNavigationText(const std::string& text) = 0;
 
-    // The screen layout: its echogram views leave before its frames go, and
-    // are taken once it is arranged, when printing starts again.
+    // The screen layout: its echogram views leave, and the printing leaves
+    // the layout's document list, before its frames go; once it is
+    // arranged, the printing takes its echogram views and joins the list
+    // of documents that take the pings.
     virtual void ClearViewList() = 0;
-    virtual void CollectEchogramViews() = 0;
+    virtual void CollectEchogramViews(CESDocList* documents, const std::vector<IPrintedEchogram*>& echograms) = 0;
 };
 
 // The printing the program does not have yet: named, so that the program
@@ -62,7 +68,7 @@ public:
     void PrintAnnotationText(const std::string&) override {}
     void PrintNavigationText(const std::string&) override {}
     void ClearViewList() override {}
-    void CollectEchogramViews() override {}
+    void CollectEchogramViews(CESDocList*, const std::vector<IPrintedEchogram*>&) override {}
 
 private:
     const char* m_name;

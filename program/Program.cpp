@@ -21,6 +21,7 @@
 #include "transceivers/Transceiver.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QSessionManager>
 
 #include <filesystem>
@@ -28,6 +29,13 @@
 namespace app {
 
 namespace {
+
+// A printed page is as large as the screen.
+QSize PrinterScreen()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->size() : QSize(1024, 768);
+}
 
 CAnnotation::Links AnnotationLinks(CPelmaris& application)
 {
@@ -69,12 +77,16 @@ bool CProgram::HandOverToRunning(const std::vector<std::string>& arguments)
 CProgram::CProgram(Options options)
     : m_options(std::move(options)),
       m_geographic(std::make_shared<CGeographicInfo>()),
+      m_paperPrinter(m_options.paperPrinter ? m_options.paperPrinter : std::make_shared<CDefaultPaperPrinter>()),
+      m_printerDevices(*m_paperPrinter, [this]() -> QWidget* { return Frame(); }),
       m_channelLinks(m_application, m_environment, m_externalDepth, m_recorder, m_outputs, m_depthTelegramSources,
                      m_links, m_pingerMode, m_detectionDialogs),
       m_decoderHost(*this),
       m_decoder(&m_decoderHost),
       m_annotation(AnnotationLinks(m_application)),
       m_display(m_application, m_environment, m_externalDepth, *m_geographic, m_channelLinks, m_pingerMode),
+      m_paperView(m_printerDoc, false, PrinterScreen(), m_paperPrinter.get()),
+      m_historyView(m_printerDoc, true, PrinterScreen()),
       m_applicationHost(*this),
       m_sounderHost(*this),
       m_operationLink(*this)
@@ -83,9 +95,13 @@ CProgram::CProgram(Options options)
         m_options.arguments.emplace_back("Ostrival");
     m_application.SetOperation(&m_operationLink);
     m_application.SetHost(&m_applicationHost);
-    // Operation control's commands, and the running sounder's, come before
-    // the application's.
+    // The printing document first, then operation control's commands and
+    // the running sounder's, before the application's.
     m_application.commandTargets.insert(m_application.commandTargets.begin(), &m_commands);
+    m_application.commandTargets.insert(m_application.commandTargets.begin(), &m_printerDoc);
+    m_printerDoc.SetDevices(&m_printerDevices);
+    m_printerDoc.SetHistoryPathSource([this] { return m_application.GetHistoryPath(); });
+    m_printerDoc.refreshMainFrame = [this] { m_application.RefreshMainFrame(); };
     m_application.frameFactory = [this](CPelmaris&, unsigned menuId) { return MakeMainFrame(menuId); };
     FillSensorTable();
 
@@ -110,10 +126,6 @@ CProgram::CProgram(Options options)
     m_externalDepth.channelDepth = [this](int channel, double& depth) {
         return m_channelLinks.GetChannelDepth(channel, depth);
     };
-    // The history printing is a named null of its own until the printing
-    // document is built: listed while the printing link holds it.
-    m_links.Add(&m_historyPrinting, "program: history printing", kAllModels,
-                [this] { return &m_printing.Printing() == &m_historyPrinting; });
 }
 
 CProgram::~CProgram()
@@ -217,6 +229,9 @@ void CProgram::ConnectFrame(CMainFrame& frame)
             m_outputs.TakeText({OutputTextKind::Status, text});
         };
     frame.historyPrinting = &m_printing.Printing();
+    // The printing's views take the frame's palettes like every view.
+    frame.AddDescendant(m_paperView.GetSafeHwnd());
+    frame.AddDescendant(m_historyView.GetSafeHwnd());
 }
 
 bool CProgram::Start()

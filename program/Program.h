@@ -21,6 +21,10 @@
 #include "app/ui/QtDispatcherAdapter.h"
 #include "display/HistoryPrinting.h"
 #include "display/PaletteControl.h"
+#include "display/PrinterDoc.h"
+#include "display/ui/PaperPrinter.h"
+#include "display/ui/PrinterDevices.h"
+#include "display/ui/PrinterView.h"
 #include "engine/ui/DetectionDialogs.h"
 #include "outputs/OutputList.h"
 #include "outputs/OutputSlot.h"
@@ -86,6 +90,8 @@ public:
         // Folder of the serial component and the serial library's dialogs;
         // empty: beside the program.
         std::string componentFolder;
+        // Where paper pages go; none: the system's default printer.
+        std::shared_ptr<IPaperPrinter> paperPrinter;
     };
 
     explicit CProgram(Options options);
@@ -133,6 +139,9 @@ public:
     zv::recording::CStoreStatusEvents& StoreEvents() { return m_storeEvents; }
     COutputList& Outputs() { return m_outputs; }
     CPrintingLink& Printing() { return m_printing; }
+    CPrinterDoc& PrinterDoc() { return m_printerDoc; }
+    CPrinterView& PaperView() { return m_paperView; }
+    CPrinterView& HistoryView() { return m_historyView; }
     CPaletteControl& Palettes() { return m_palettes; }
     CSounderHost& SounderHost() { return m_sounderHost; }
     CProgramToolWindows& ToolWindows() { return m_toolWindows; }
@@ -200,9 +209,12 @@ private:
     // the sensors close never reaches a deleted history.
     std::shared_ptr<CGeographicInfo> m_geographic;
     CTransceiverInstallation m_installation;
-    // The history printing, not built yet.
-    CAbsentHistoryPrinting m_historyPrinting{"history printing"};
-    CPrintingLink m_printing{m_historyPrinting, [this] { return MessagePaneOn(); }};
+    // The history printing: the printing document and the printer it
+    // prints on; its two views come once the display's context is there.
+    std::shared_ptr<IPaperPrinter> m_paperPrinter;
+    CPrinterDevices m_printerDevices;
+    CPrinterDoc m_printerDoc;
+    CPrintingLink m_printing{m_printerDoc, [this] { return MessagePaneOn(); }};
     CProgramStoreEvents m_storeEvents{m_printing};
     CRecorderLink m_recorder;
     CProgramDepthTelegramSources m_depthTelegramSources{m_environment, m_application, m_links};
@@ -212,6 +224,10 @@ private:
     CAnnotation m_annotation;
     // What the frames hand their documents and views; outlives every frame.
     CProgramDisplay m_display;
+    // The printing's paper and history views, never shown; going, they
+    // print and write what their pages hold.
+    CPrinterView m_paperView;
+    CPrinterView m_historyView;
 
     CProgramApplicationHost m_applicationHost;
     CPelmaris m_application;

@@ -5,6 +5,8 @@
 #include "base/ReplayFileList.h"
 #include "display/ESDocList.h"
 #include "display/HistoryPrinting.h"
+#include "display/ui/ChannelFrameAbstract.h"
+#include "display/ui/EchogramView.h"
 #include "engine/Channel.h"
 #include "program/Program.h"
 #include "recording/Store.h"
@@ -160,14 +162,26 @@ bool CProgramOperation::CreateLayout(const Displays& displays, int arrangement)
     const SounderModel model = m_program.Application().GetSounderType();
     source.frameKindOf = [model](int) { return CStandardESLayout::FrameKindFor(model, 0); };
     m_frames.frames = m_program.Display().FrameContext(model);
+    m_layoutFrames.clear();
+    m_frames.frameMade = [this](CChannelFrameAbstract& frame) { m_layoutFrames.emplace_back(&frame); };
     auto layout = std::make_unique<CStandardESLayout>(model, std::move(source), MakeChannelFrameFactory(m_frames));
-    // The history printing lets the echograms go before the frames do, and
-    // takes them once the layout is arranged.
+    // The history printing lets the echograms go, and leaves the sounder's
+    // documents, before the frames go; it takes them and joins once the
+    // layout is arranged.
     IHistoryPrinting& printing = m_program.Printing().Printing();
-    layout->onResetHistory = [&printing] { printing.ClearViewList(); };
-    layout->onDisplayedChannelCount = [&printing](int displayed) {
-        if (displayed > 0)
-            printing.CollectEchogramViews();
+    layout->onResetHistory = [this, &printing] {
+        printing.ClearViewList();
+        m_layoutFrames.clear();
+    };
+    layout->onDisplayedChannelCount = [this, &printing, sounder](int displayed) {
+        if (displayed <= 0)
+            return;
+        std::vector<IPrintedEchogram*> echograms;
+        for (const QPointer<CChannelFrameAbstract>& frame : m_layoutFrames)
+            if (frame)
+                echograms.insert(echograms.end(), frame->EchogramViews().begin(), frame->EchogramViews().end());
+        printing.CollectEchogramViews(sounder ? dynamic_cast<CESDocList*>(sounder->GetDocuments()) : nullptr,
+                                      echograms);
     };
     if (!layout->Arrange())
         return false;

@@ -11,7 +11,12 @@
 #include "engine/ui/OperationDialog.h"
 #include "sounder/OperationHost.h"
 
+#include <QPointer>
+
 #include <memory>
+#include <vector>
+
+class CChannelFrameAbstract;
 
 namespace app {
 
@@ -85,6 +90,8 @@ private:
     // display's context of the model, made into the factory of each layout.
     ChannelFrameContext m_frames;
     std::unique_ptr<CStandardESLayout> m_layout;
+    // The frames of the layout being built, whose echograms are printed.
+    std::vector<QPointer<CChannelFrameAbstract>> m_layoutFrames;
 };
 
 }  // namespace app

@@ -29,6 +29,11 @@ CStatusBarWidget::CStatusBarWidget(CStatus& status, QWidget* parent)
     m_alarm->setObjectName("AlarmText");
     m_alarm->setStyleSheet("QLabel { color: rgb(255,0,0); background: rgb(192,192,192); }");
     m_alarm->hide();
+    // Marked while paper printing runs.
+    m_print = new QLabel("Print", this);
+    m_print->setObjectName("PrintIndicator");
+    m_print->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_print->hide();
     for (const auto& pane : m_status.Panes()) {
         auto* label = new QLabel(this);
         label->setObjectName(QString("pane_%1").arg(pane.id));
@@ -109,8 +114,11 @@ void CStatusBarWidget::Rebuild()
         label->setFrameStyle(pane.style & SBPS_POPOUT ? (QFrame::Panel | QFrame::Raised)
                                                       : (QFrame::Panel | QFrame::Sunken));
     }
-    if (moved)
+    if (moved) {
+        m_mainLayout->addWidget(m_print);
         m_secondLayout->addStretch(1);
+    }
+    m_print->setVisible(m_status.PrintingIndicator());
     m_alarm->setVisible(!m_alarm->text().isEmpty());
     m_secondRow->setVisible(m_status.SecondBarInUse());
 }

@@ -29,6 +29,7 @@ public:
     std::function<void(unsigned paneId)> onPaneClicked;
 
     QLabel* PaneLabel(unsigned id) const;
+    QLabel* PrintIndicator() const { return m_print; }
     bool SecondRowVisible() const;
 
 protected:
@@ -44,6 +45,7 @@ private:
     QHBoxLayout* m_mainLayout;
     QHBoxLayout* m_secondLayout;
     QLabel* m_alarm;
+    QLabel* m_print;
     std::map<unsigned, QLabel*> m_labels;
     std::string m_messageText;
     std::vector<std::pair<unsigned, bool>> m_placement;  // pane and row, as laid out

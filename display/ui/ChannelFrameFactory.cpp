@@ -65,6 +65,8 @@ app::FrameFactory MakeChannelFrameFactory(ChannelFrameContext context)
         if (CESDocList* list = context.documents ? context.documents() : nullptr)
             frame->AttachDocuments(list);
         frame->show();
+        if (context.frameMade)
+            context.frameMade(*frame);
         return holder;
     };
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 class CChannel;
+class CChannelFrameAbstract;
 class CESDocList;
 class QMdiArea;
 
@@ -21,6 +22,8 @@ struct ChannelFrameContext
     std::function<bool()> replaying;
     // What the frames hand their documents and views.
     SFrameContext frames;
+    // Told of each frame once it takes pings.
+    std::function<void(CChannelFrameAbstract& frame)> frameMade;
 };
 
 app::FrameFactory MakeChannelFrameFactory(ChannelFrameContext context);

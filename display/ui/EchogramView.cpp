@@ -485,38 +485,34 @@ int CEchogramView::SurfaceParts(const QRect& shown, SurfacePart (&parts)[kMaxSur
     return n;
 }
 
-void CEchogramView::CopyNewestLine(QPainter& printer, int x, int& y, double scale)
+void CEchogramView::CopyNewestLine(CPrinterPage& page, const CPrinterPage::ColourMap& map, int x, int& y, double scale)
 {
-    if (!m_enabled)
+    CDIBSection* surface = GetSurface();
+    if (!m_enabled || !surface || !surface->GetBits())
         return;
-    // The colours the window shows, pixel for pixel.
-    const QImage& image = m_colours;
-    if (image.isNull())
-        return;
-    // Nearest pixels only: a blended colour would be no colour of the scale.
-    printer.save();
-    printer.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    printer.setRenderHint(QPainter::Antialiasing, false);
+    const BYTE* bits = surface->GetBits();
+    const std::ptrdiff_t stride = CDIBSection::RowBytes(GetWidth(), 8);
     if (m_picture.IsRowOrientation()) {
         // The row stands up on the paper: pixel i goes to y + i × scale, and
         // a scale above 1 widens each pixel instead of leaving gaps.
         const int row = m_picture.NewestRow();
-        const QVector<QRgb>& colours = GetColourTable();
         for (int i = 1; i < GetWidth() && scale > 0.0; ++i) {
             const int from = EchogramMapping::ScaledExtent(i, scale);
             const int to = std::max(from + 1, EchogramMapping::ScaledExtent(i + 1, scale));
-            printer.fillRect(x, y + from, 1, to - from, QColor::fromRgb(colours[m_picture.At(i, row)]));
+            page.FillColumn(x, y + from, to - from, map[m_picture.At(i, row)]);
         }
     } else {
-        // The newest column as it shows: one column of the ring in memory.
+        // The newest column as it shows: one column of the ring in memory,
+        // stretched by the nearest pixel (a blended colour would be no
+        // colour of the scale).
         const int column = m_picture.NewestColumn() - (m_slopeReference ? m_q : 0);
         const int height = EchogramMapping::ScaledExtent(GetHeight(), scale);
         CEchogramPicture::Part part[CEchogramPicture::kMaxParts];
         if (column >= 0 && height > 0 && m_picture.Parts(column, 0, 1, GetHeight(), part) == 1)
-            printer.drawImage(QRect(x, y, 1, height), image, QRect(part[0].x, part[0].row, 1, part[0].rows));
+            page.CopyColumn(x, y, height, bits + static_cast<std::ptrdiff_t>(part[0].row) * stride + part[0].x,
+                            part[0].rows, stride, map);
         y += height;
     }
-    printer.restore();
 }
 
 void CEchogramView::AddLineExtent(int& y) const

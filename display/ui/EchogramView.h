@@ -17,7 +17,7 @@
 #pragma once
 
 #include "display/EchogramPicture.h"
-#include "display/ui/PrintedEchogram.h"
+#include "display/PrintedEchogram.h"
 #include "display/ui/SCView.h"
 
 #include <QElapsedTimer>
@@ -88,8 +88,10 @@ public:
     int GetSlopeLag() const { return m_q; }
 
     // What the history printing copies of it.
-    void CopyNewestLine(QPainter& printer, int x, int& y, double scale) override;
+    void CopyNewestLine(CPrinterPage& page, const CPrinterPage::ColourMap& map, int x, int& y, double scale) override;
     void AddLineExtent(int& y) const override;
+    CEchogramDoc* GetPrintedDocument() const override { return m_document; }
+    bool ShowsScale() const override { return GetScaleMargin() > 0; }
 
     // The picture in the order it shows (the surface holds a ring).
     QImage ShowImage() const override;

@@ -30,7 +30,7 @@ public:
     void PrintAnnotationText(const std::string&) override {}
     void PrintNavigationText(const std::string&) override {}
     void ClearViewList() override {}
-    void CollectEchogramViews() override {}
+    void CollectEchogramViews(CESDocList*, const std::vector<IPrintedEchogram*>&) override {}
 
     bool saving = false;
     std::vector<std::string> log;

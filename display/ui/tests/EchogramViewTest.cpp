@@ -307,32 +307,39 @@ TEST_F(EchogramViewTest, SideLookingDocumentWritesRowsWithTheSecondSideFromTheEx
 
 // ---- Printer copy -----------------------------------------------------------
 
+// The page colours of the copies: echo level 5 prints as 5, the background
+// as 0, anything else as 14; 9 stands for a pixel left as it was.
+CPrinterPage::ColourMap PrintMap()
+{
+    CPrinterPage::ColourMap map;
+    map.fill(14);
+    map[164] = 5;
+    map[78] = 0;
+    return map;
+}
+
 TEST_F(EchogramViewTest, PrinterCopyStretchesTheNewestColumnAndAdvancesY)
 {
     fake.echoIndex = 10;  // picture row 11
     Ping();
-    QImage page(40, 400, QImage::Format_ARGB32);
-    page.fill(Qt::white);
-    const QRgb echo = view->GetColourTable()[164];
-    const QRgb background = view->GetColourTable()[78];
-    {
-        QPainter painter(&page);
-        int y = 10;
-        view->CopyNewestLine(painter, 7, y, 1.5);
-        EXPECT_EQ(y, 10 + 150);
-        y = 200;
-        view->CopyNewestLine(painter, 8, y, 0.0);
-        EXPECT_EQ(y, 200) << "a scale of 0 prints nothing";
-        int extent = 5;
-        view->AddLineExtent(extent);
-        EXPECT_EQ(extent, 105);
-    }
-    EXPECT_EQ(page.pixel(7, 10 + 17), echo) << "row 11 x 1.5";
-    EXPECT_EQ(page.pixel(7, 10 + 15), background);
-    EXPECT_EQ(page.pixel(7, 159), background);
-    EXPECT_EQ(page.pixel(7, 160), qRgb(255, 255, 255)) << "exactly 150 rows";
-    EXPECT_EQ(page.pixel(6, 27), qRgb(255, 255, 255));
-    EXPECT_EQ(page.pixel(8, 27), qRgb(255, 255, 255));
+    CPrinterPage page;
+    ASSERT_TRUE(page.Create(40, 400));
+    page.Clear(9);
+    int y = 10;
+    view->CopyNewestLine(page, PrintMap(), 7, y, 1.5);
+    EXPECT_EQ(y, 10 + 150);
+    y = 200;
+    view->CopyNewestLine(page, PrintMap(), 8, y, 0.0);
+    EXPECT_EQ(y, 200) << "a scale of 0 prints nothing";
+    int extent = 5;
+    view->AddLineExtent(extent);
+    EXPECT_EQ(extent, 105);
+    EXPECT_EQ(page.Pixel(7, 10 + 17), 5) << "row 11 x 1.5";
+    EXPECT_EQ(page.Pixel(7, 10 + 15), 0);
+    EXPECT_EQ(page.Pixel(7, 159), 0);
+    EXPECT_EQ(page.Pixel(7, 160), 9) << "exactly 150 rows";
+    EXPECT_EQ(page.Pixel(6, 27), 9);
+    EXPECT_EQ(page.Pixel(8, 27), 9);
 }
 
 TEST_F(EchogramViewTest, PrinterCopyOfARowStandsItUpWithoutGapsAndKeepsY)
@@ -343,23 +350,20 @@ TEST_F(EchogramViewTest, PrinterCopyOfARowStandsItUpWithoutGapsAndKeepsY)
     doc.m_sidescanRange[1] = 50.0;
     fake.echoIndex = 10;  // column 90
     Ping();
-    QImage page(10, 500, QImage::Format_ARGB32);
-    page.fill(Qt::white);
-    {
-        QPainter painter(&page);
-        int y = 20;
-        view->CopyNewestLine(painter, 3, y, 2.0);
-        EXPECT_EQ(y, 20) << "a row does not advance y";
-        int extent = 0;
-        view->AddLineExtent(extent);
-        EXPECT_EQ(extent, 200);
-    }
-    const QRgb echo = view->GetColourTable()[164];
-    EXPECT_EQ(page.pixel(3, 20 + 180), echo);
-    EXPECT_EQ(page.pixel(3, 20 + 181), echo) << "a scale of 2 widens the pixel";
-    EXPECT_EQ(page.pixel(3, 20 + 182), view->GetColourTable()[78]);
+    CPrinterPage page;
+    ASSERT_TRUE(page.Create(10, 500));
+    page.Clear(9);
+    int y = 20;
+    view->CopyNewestLine(page, PrintMap(), 3, y, 2.0);
+    EXPECT_EQ(y, 20) << "a row does not advance y";
+    int extent = 0;
+    view->AddLineExtent(extent);
+    EXPECT_EQ(extent, 200);
+    EXPECT_EQ(page.Pixel(3, 20 + 180), 5);
+    EXPECT_EQ(page.Pixel(3, 20 + 181), 5) << "a scale of 2 widens the pixel";
+    EXPECT_EQ(page.Pixel(3, 20 + 182), 0);
     for (int yy = 22; yy < 20 + 400; ++yy)
-        ASSERT_NE(page.pixel(3, yy), qRgb(255, 255, 255)) << "gap at " << yy;
+        ASSERT_NE(page.Pixel(3, yy), 9) << "gap at " << yy;
 }
 
 TEST_F(EchogramViewTest, SideLookingViewShowsItsScaleAsAHeaderAndKeepsItsPicturesWidthOnResize)
@@ -414,15 +418,13 @@ TEST_F(EchogramViewTest, OnceTheRingHasWrappedTheWindowThePrinterAndTheResizeSee
         EXPECT_EQ(shown.pixelIndex(x, echoRow(x)), 164) << "shown image column " << x;
     }
 
-    QImage page(4, 200, QImage::Format_ARGB32);
-    page.fill(Qt::white);
-    {
-        QPainter painter(&page);
-        int y = 0;
-        view->CopyNewestLine(painter, 1, y, 1.0);
-    }
-    EXPECT_EQ(page.pixel(1, echoRow(area - 1)), echo) << "the printer copies the newest ping";
-    EXPECT_EQ(page.pixel(1, echoRow(area - 2)), view->GetColourTable()[78]);
+    CPrinterPage page;
+    ASSERT_TRUE(page.Create(4, 200));
+    page.Clear(9);
+    int y = 0;
+    view->CopyNewestLine(page, PrintMap(), 1, y, 1.0);
+    EXPECT_EQ(page.Pixel(1, echoRow(area - 1)), 5) << "the printer copies the newest ping";
+    EXPECT_EQ(page.Pixel(1, echoRow(area - 2)), 0);
 
     Resize(200 + 30, 100);  // 30 new columns on the left, the old ones in order
     for (int x : {0, 1, 39, 40, 100, area - 1})
