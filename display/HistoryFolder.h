@@ -15,6 +15,9 @@
 class CHistoryFolder
 {
 public:
+    // The highest number a name is read with (nine digits).
+    static constexpr int kMaxNumber = 999'999'999;
+
     // A file found in the folder.
     struct SEntry
     {

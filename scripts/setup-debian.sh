@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   socat libmodbus-dev python3 python3-nmea2
   xvfb xauth xclip imagemagick iproute2 util-linux
+  cups-daemon cups-client poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -17,5 +18,20 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=""
   [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
   $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
+  # The print server is for the tests, which run their own: the system's
+  # service is neither started nor enabled by the installation.
+  policy=/usr/sbin/policy-rc.d
+  own_policy=""
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $sudo_cmd tee "$policy" > /dev/null
+    $sudo_cmd chmod 755 "$policy"
+    own_policy=1
+  fi
+  status=0
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" || status=$?
+  [ -z "$own_policy" ] || $sudo_cmd rm -f "$policy"
+  [ "$status" -eq 0 ] || exit "$status"
+  if [ -d /run/systemd/system ] && command -v systemctl > /dev/null; then
+    $sudo_cmd systemctl disable cups.service cups.socket cups.path > /dev/null 2>&1 || true
+  fi
 fi
