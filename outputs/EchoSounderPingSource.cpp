@@ -2,6 +2,7 @@
 
 #include "engine/Channel.h"
 #include "sounder/EchoSounder.h"
+#include "transceivers/Transceiver.h"
 
 int CEchoSounderPingSource::GetChannelCount()
 {
@@ -22,6 +23,8 @@ bool CEchoSounderPingSource::GetChannelPing(int index, SQYNetChannelPing& out)
     out.pulseLength = p.PulseLength;
     out.frequency = ch->GetFrequency();
     out.soundVelocity = ch->GetSoundVelocity();
+    const CTransceiver* transceiver = ch->GetTransceiver();
+    out.transceiverSoundVelocity = transceiver ? transceiver->GetSoundVelocity() : out.soundVelocity;
     out.heave = ch->GetLastPingValue();
     out.transducer = ch->GetChannelName();
     CChannel::ParameterCopy copy;

@@ -1,4 +1,4 @@
-// The running sounder as the network output reads it, one ping at a time.
+// The running sounder as the per-ping outputs read it, one ping at a time.
 #pragma once
 
 #include "outputs/QYNet.h"

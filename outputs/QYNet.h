@@ -34,13 +34,16 @@ struct SQYNetChannelPing
     double transducerDepth = 0.0;  // m
     double frequency = 0.0;        // Hz
     double soundVelocity = 0.0;    // m/s, the channel's
-    double heave = 0.0;            // m
-    double pulseLength = 0.0;      // s
+    // m/s, the one its transceiver hands out with the channel parameters.
+    double transceiverSoundVelocity = 0.0;
+    double heave = 0.0;        // m
+    double pulseLength = 0.0;  // s
     std::string transducer;
     std::array<float, 3> motion{};
 };
 
-// What the output reads of the running sounder for one ping.
+// What the per-ping outputs (network and post-processing) read of the
+// running sounder for one ping.
 class IQYNetPingSource
 {
 public:

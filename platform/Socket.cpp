@@ -164,6 +164,11 @@ bool CSocket::SetReceiveBufferSize(int bytes)
     return setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0 || Fail();
 }
 
+bool CSocket::SetSendBufferSize(int bytes)
+{
+    return setsockopt(m_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes) == 0 || Fail();
+}
+
 SocketAddress CSocket::LocalAddress() const
 {
     sockaddr_in addr{};

@@ -82,6 +82,7 @@ public:
     bool SetBroadcast(bool on);
     bool SetReuseAddress(bool on);
     bool SetReceiveBufferSize(int bytes);
+    bool SetSendBufferSize(int bytes);
     SocketAddress LocalAddress() const;
 
     // UDP. SendTo returns the bytes sent or kError; it waits at most

@@ -7,16 +7,21 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <net/if.h>
+#include <net/route.h>
+#include <netinet/in.h>
 #include <sched.h>
 #include <string>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace nettest {
 
@@ -50,6 +55,84 @@ inline bool BringLoopbackUp()
     close(fd);
     return ok;
 }
+
+// Inside a namespace: datagrams to the broadcast address 255.255.255.255
+// leave through the loopback interface, where a socket bound to any address
+// receives them, so that a test sees a broadcast it must not have made
+// (without the route they fail with "network unreachable" unseen).
+inline bool RouteBroadcastToLoopback()
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    rtentry route{};
+    auto* destination = reinterpret_cast<sockaddr_in*>(&route.rt_dst);
+    destination->sin_family = AF_INET;
+    destination->sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    auto* mask = reinterpret_cast<sockaddr_in*>(&route.rt_genmask);
+    mask->sin_family = AF_INET;
+    mask->sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    reinterpret_cast<sockaddr_in*>(&route.rt_gateway)->sin_family = AF_INET;
+    route.rt_flags = RTF_UP | RTF_HOST;
+    char device[] = "lo";
+    route.rt_dev = device;
+    const bool ok = ioctl(fd, SIOCADDRT, &route) == 0;
+    close(fd);
+    return ok;
+}
+
+// A socket bound to any address on one port that notes, of every datagram
+// it takes, the address it was sent to (host byte order).
+class CDestinationWatch
+{
+public:
+    explicit CDestinationWatch(std::uint16_t port)
+    {
+        m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const int one = 1;
+        setsockopt(m_fd, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
+        const int buffer = 1 << 22;
+        setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(port);
+        local.sin_addr.s_addr = htonl(INADDR_ANY);
+        m_bound = bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+    }
+    ~CDestinationWatch() { close(m_fd); }
+    CDestinationWatch(const CDestinationWatch&) = delete;
+    CDestinationWatch& operator=(const CDestinationWatch&) = delete;
+
+    bool IsBound() const { return m_bound; }
+    // Takes what has arrived, waiting up to timeoutMs for the first.
+    void Take(int timeoutMs)
+    {
+        timeval wait{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+        setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        for (;;) {
+            char data[70000];
+            char control[CMSG_SPACE(sizeof(in_pktinfo))];
+            iovec part{data, sizeof data};
+            msghdr message{};
+            message.msg_iov = &part;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            if (recvmsg(m_fd, &message, 0) < 0)
+                return;
+            for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c))
+                if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO)
+                    destinations.push_back(ntohl(reinterpret_cast<in_pktinfo*>(CMSG_DATA(c))->ipi_addr.s_addr));
+            wait = {0, 20000};
+            setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        }
+    }
+    std::vector<std::uint32_t> destinations;
+
+private:
+    int m_fd = -1;
+    bool m_bound = false;
+};
 
 // Exit code 77 from the child means the namespace could not be made.
 inline NamespaceResult RunInNetworkNamespace(const std::function<int()>& body)

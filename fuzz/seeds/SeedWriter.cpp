@@ -7,11 +7,13 @@
 #include "display/DIBSection.h"
 #include "engine/BottomDetector.h"
 #include "engine/Channel.h"
+#include "outputs/LX750.h"
 #include "platform/Component.h"
 #include "platform/LocalServer.h"
 #include "platform/Registry.h"
 #include "platform/SerialBackendFake.h"
 #include "platform/regtool/RegText.h"
+#include "recording/DatagramWriter.h"
 #include "sensors/SvpProfile.h"
 #include "serialcom/device/DepthTelegram.h"
 #include "seriallib/ASCII.h"
@@ -271,10 +273,10 @@ CSeedWriter::CSeedWriter(std::string fuzz, std::string profiles)
 
 bool CSeedWriter::WriteAll(std::string* error)
 {
-    for (auto step :
-         {&CSeedWriter::Nmea, &CSeedWriter::NetInput, &CSeedWriter::Replay, &CSeedWriter::QY42, &CSeedWriter::Svp,
-          &CSeedWriter::Bitmap, &CSeedWriter::TrList, &CSeedWriter::Archive, &CSeedWriter::Detector,
-          &CSeedWriter::Serial, &CSeedWriter::RegText, &CSeedWriter::Hive, &CSeedWriter::LocalServer}) {
+    for (auto step : {&CSeedWriter::Nmea, &CSeedWriter::NetInput, &CSeedWriter::Replay, &CSeedWriter::QY42,
+                      &CSeedWriter::Svp, &CSeedWriter::Bitmap, &CSeedWriter::TrList, &CSeedWriter::Archive,
+                      &CSeedWriter::Detector, &CSeedWriter::Serial, &CSeedWriter::RegText, &CSeedWriter::Hive,
+                      &CSeedWriter::LocalServer, &CSeedWriter::Sinks}) {
         (this->*step)();
         if (!m_error.empty())
             break;
@@ -695,4 +697,64 @@ void CSeedWriter::LocalServer()
     };
     Put("localserver", "seed-calls", run(clsid));
     Put("localserver", "seed-refused", run(iid));
+}
+
+// What the post-processing output and the raw-data output send, as their
+// peers' sinks receive it: each datagram as it goes, and for the raw sink a
+// recording it compares with as well.
+void CSeedWriter::Sinks()
+{
+    const auto text = [](const std::vector<std::uint8_t>& b) { return std::string(b.begin(), b.end()); };
+    const std::uint64_t time = 134'108'208'000'000'000ULL;
+    const std::string t = CLX750::TimeText(time);
+    CLX750::Settings s;
+    const std::vector<std::int16_t> surface(40, -1200), bottom(10, -3000);
+    Put("lx750sink", "seed-echogram", text(CLX750::BuildEchogramDatagram(2, t, s, 55.5f, surface, bottom)));
+    const std::vector<std::array<float, 5>> targets(3, {31.0f, -45.0f, -46.0f, 1.5f, -2.0f});
+    Put("lx750sink", "seed-echo-trace", text(CLX750::BuildEchoTraceDatagram(1, t, targets)));
+    Put("lx750sink", "seed-vessel-log", text(CLX750::BuildVesselLog(time, 12.345)));
+    const std::string parameter = CLX750::PulseLengthParameter(t, 1, 0.001024);
+    Put("lx750sink", "seed-parameter", std::string_view(parameter.c_str(), parameter.size() + 1));
+    Put("lx750sink", "seed-navigation", text(CLX750::BuildNavigation("$GPVTG,45.0,T,,M,8.0,N,14.8,K*6B")));
+
+    using namespace zv::recording;
+    SConfiguration config;
+    config.fileName = config.lineText = "DUMMY";
+    config.programName = "QY310";
+    for (double kHz : {38.0, 120.0}) {
+        SConfigChannel c;
+        c.id = "T38 " + std::to_string(int(kHz)) + " kHz";
+        c.frequency = kHz * 1000.0;
+        config.channels.push_back(c);
+    }
+    const auto body = [](const CFramedDatagram& d) {
+        return std::string(reinterpret_cast<const char*>(d.Body().data()), d.Body().size());
+    };
+    Put("rawsink", "seed-configuration",
+        body(CDatagramWriter::BuildConfiguration(config, CDatagramWriter::EChannels::All)));
+    const std::vector<std::int16_t> power(60, -4000), angle(60, 257);
+    SSampleData sample;
+    sample.header.channel = 2;
+    sample.header.frequency = 120000.0;
+    sample.header.time = time;
+    sample.power = power;
+    sample.angle = angle;
+    Put("rawsink", "seed-samples", body(CDatagramWriter::BuildSample(sample)));
+    Put("rawsink", "seed-sentence", body(CDatagramWriter::BuildText(kTypeNME0, "$GPGGA,120000.00,6000.0,N", time)));
+    Put("rawsink", "seed-profile",
+        body(CDatagramWriter::BuildProfile("( SoundVelocity 1.00 )\r\n0.0 1495.0", time, 3)));
+    const SDepthEntry depths[] = {{55.5, 0.0}};
+    Put("rawsink", "seed-depth", body(CDatagramWriter::BuildDepth(depths, time)));
+
+    // A recording the sink compares with, as a whole framed file.
+    zv::recgen::SRecGenScene scene;
+    std::string why;
+    for (const char* setting : {"pings=2", "channels=38,120", "samples=30"})
+        if (!zv::recgen::ApplySetting(scene, setting, &why))
+            m_error = "recording generator: " + why;
+    const std::string path = CFuzzEnvironment::Get().Folder() + "/sink.raw";
+    fs::remove(path);
+    if (!zv::recgen::CRecordingGenerator(scene).Write(path, nullptr, &why))
+        m_error = "recording generator: " + why;
+    Put("rawsink", "seed-recording", ReadFile(path));
 }

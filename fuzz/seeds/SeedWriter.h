@@ -36,6 +36,7 @@ private:
     void RegText();
     void Hive();
     void LocalServer();
+    void Sinks();
 
     std::string m_fuzz;
     std::string m_profiles;
