@@ -224,6 +224,12 @@ public:
     // Commands -----------------------------------------------------------
     bool OnCommand(unsigned id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
+    // The settings dialog commands of the sensor and output objects: each
+    // runs its object's dialog, greyed while it has none; false for any
+    // other command. A target that routes an object's command ahead of
+    // others (the outputs before the echo sounder) hands it here.
+    bool OnSensorCommand(unsigned id);
+    bool OnUpdateSensorCommand(CCmdUI& ui);
     // Targets offered a command before the application (printing document,
     // operation control, installation, environment, outputs, echo sounder).
     std::vector<ICommandTarget*> commandTargets;

@@ -41,9 +41,11 @@ constexpr SensorCommand kSensorCommands[] = {
     {cmd::HEADING, SensorId::Heading, false},
     {cmd::NMEA_DEPTH, SensorId::NmeaDepth, false},
     {cmd::LOBE, SensorId::Lobe, false},
+    {cmd::LX750, SensorId::LX750, false},
     {cmd::FISH, SensorId::Fish, false},
     {cmd::SERIAL_INTERFACE, SensorId::SerialOutput, false},
     {cmd::REMOTE_DISPLAY, SensorId::RemoteDisplay, false},
+    {cmd::RAW_DATA, SensorId::RawDataOutput, false},
     {cmd::SVP_DIALOG, SensorId::SvpProbe, true},
     {cmd::HW_STATUS, SensorId::HardwareStatus, false},
 };
@@ -57,6 +59,27 @@ const SensorCommand* FindSensorCommand(unsigned id)
 }
 
 }  // namespace
+
+bool CPelmaris::OnSensorCommand(unsigned id)
+{
+    const SensorCommand* sc = FindSensorCommand(id);
+    if (!sc)
+        return false;
+    // Each object opens its own dialog.
+    if (CSensorObject* object = SensorObject(sc->sensor); object && object->HasSettingsDialog())
+        object->RunSettingsDialog();
+    return true;
+}
+
+bool CPelmaris::OnUpdateSensorCommand(CCmdUI& ui)
+{
+    const SensorCommand* sc = FindSensorCommand(ui.id);
+    if (!sc)
+        return false;
+    const CSensorObject* object = SensorObject(sc->sensor);
+    ui.Enable(object && object->HasSettingsDialog() && !(sc->notWhileReplaying && IsReplaying()));
+    return true;
+}
 
 bool CPelmaris::OnCommand(unsigned id)
 {
@@ -76,12 +99,8 @@ bool CPelmaris::OnCommand(unsigned id)
         WriteDword("Units", "Temperature", static_cast<DWORD>(unit));
         return true;
     }
-    if (const SensorCommand* sc = FindSensorCommand(id)) {
-        // Each object opens its own dialog.
-        if (CSensorObject* object = SensorObject(sc->sensor); object && object->HasSettingsDialog())
-            object->RunSettingsDialog();
+    if (OnSensorCommand(id))
         return true;
-    }
     switch (id) {
     case cmd::SECOND_LAYER:
         if (!m_host->HasEngineExtra(id))
@@ -155,11 +174,8 @@ bool CPelmaris::OnUpdateCommand(CCmdUI& ui)
         ui.SetCheck(CTemperatureUnit::GetUnit() == unit);
         return true;
     }
-    if (const SensorCommand* sc = FindSensorCommand(id)) {
-        const CSensorObject* object = SensorObject(sc->sensor);
-        ui.Enable(object && object->HasSettingsDialog() && !(sc->notWhileReplaying && IsReplaying()));
+    if (OnUpdateSensorCommand(ui))
         return true;
-    }
     switch (id) {
     case cmd::DEBUG_TRACE:
     case cmd::LANGUAGE:

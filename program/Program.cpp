@@ -155,6 +155,20 @@ void CProgram::FillSensorTable()
                     std::make_shared<CFish>(CRegistrySupport::UserRootKey(), &m_detectionDialogs));
             };
             break;
+        case SensorId::LX750:
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CPostProcessingObject>(
+                    *this, m_postProcessingOutput,
+                    std::make_shared<CLX750>(CRegistrySupport::UserRootKey(), m_channelLinks,
+                                             [this] { return m_application.IsReplaying(); }));
+            };
+            break;
+        case SensorId::RawDataOutput:
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CRawDataOutputObject>(
+                    *this, std::make_shared<CQYTriton>(CRegistrySupport::UserRootKey(), m_sounderHost.RawData()));
+            };
+            break;
         case SensorId::NetworkOutput:
             row.create = [this](CPelmaris&) {
                 return std::make_unique<CNetworkOutputObject>(

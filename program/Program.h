@@ -194,7 +194,7 @@ private:
 
     // The outputs, in the order they take a ping; an output object attaches
     // to its slot while it exists, and those not built yet are named nulls.
-    CAbsentOutput m_postProcessingOutput{"post-processing output"};
+    COutputSlot m_postProcessingOutput{"post-processing output"};
     COutputSlot m_networkOutput{"network output"};
     CAbsentOutput m_remoteDisplay{"remote display"};
     CAbsentOutput m_serialOutput{"serial output"};

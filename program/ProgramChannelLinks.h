@@ -14,6 +14,7 @@
 #include "engine/ChannelLinks.h"
 #include "program/AbsentRoles.h"
 #include "program/Link.h"
+#include "sensors/SpeedSource.h"
 
 #include <cstdint>
 #include <map>
@@ -45,7 +46,8 @@ private:
     const IDepthTelegramSources& m_sources;
 };
 
-class CProgramChannelLinks final : public IChannelLinks
+// It is navigation's speed for the post-processing output's vessel log too.
+class CProgramChannelLinks final : public IChannelLinks, public ISpeedSource
 {
 public:
     CProgramChannelLinks(CPelmaris& application, CEnvironment& environment, CExternalDepth& externalDepth,

@@ -13,15 +13,15 @@ namespace app {
 
 bool CProgramCommands::OnCommand(unsigned id)
 {
-    // Of the printing document, the transceiver installation and the
-    // post-processing and raw-data outputs nothing exists yet; the network
-    // output has no menu command; help is the application's.
-    return OperationCommand(id) || EnvironmentCommand(id) || SounderCommand(id);
+    // Of the printing document and the transceiver installation nothing
+    // exists yet; the network output has no menu command; help is the
+    // application's.
+    return OperationCommand(id) || EnvironmentCommand(id) || OutputCommand(id) || SounderCommand(id);
 }
 
 bool CProgramCommands::OnUpdateCommand(CCmdUI& ui)
 {
-    return OperationUpdate(ui) || EnvironmentUpdate(ui) || SounderUpdate(ui);
+    return OperationUpdate(ui) || EnvironmentUpdate(ui) || OutputUpdate(ui) || SounderUpdate(ui);
 }
 
 QWidget* CProgramCommands::DialogParent() const
@@ -126,6 +126,26 @@ bool CProgramCommands::EnvironmentUpdate(CCmdUI& ui)
     ui.Enable(environment.HasDialog() &&
               environment.IsEnvironmentCommandEnabled(m_program.Application().IsReplaying()) != 0);
     return true;
+}
+
+// ---------------------------------------------------------------------------
+// The post-processing and raw-data outputs
+
+namespace {
+bool IsOutputCommand(unsigned id)
+{
+    return id == cmd::LX750 || id == cmd::RAW_DATA;
+}
+}  // namespace
+
+bool CProgramCommands::OutputCommand(unsigned id)
+{
+    return IsOutputCommand(id) && m_program.Application().OnSensorCommand(id);
+}
+
+bool CProgramCommands::OutputUpdate(CCmdUI& ui)
+{
+    return IsOutputCommand(ui.id) && m_program.Application().OnUpdateSensorCommand(ui);
 }
 
 // ---------------------------------------------------------------------------

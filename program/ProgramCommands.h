@@ -34,6 +34,11 @@ private:
     // The environment: "Environment..." while its dialog exists.
     bool EnvironmentCommand(unsigned id);
     bool EnvironmentUpdate(CCmdUI& ui);
+    // The post-processing and raw-data outputs: their dialogs' commands, the
+    // application's commands of those objects, offered here in their place
+    // before the sounder's (the network output has no command).
+    bool OutputCommand(unsigned id);
+    bool OutputUpdate(CCmdUI& ui);
     // The running sounder.
     bool SounderCommand(unsigned id);
     bool SounderUpdate(CCmdUI& ui);

@@ -1,5 +1,8 @@
 #include "program/SensorAdapters.h"
 
+#include "app/ui/MainFrame.h"
+#include "outputs/ui/LX750Dialog.h"
+#include "outputs/ui/QYTritonDialog.h"
 #include "platform/FileTime.h"
 #include "platform/NumberText.h"
 #include "platform/Paths.h"
@@ -42,6 +45,27 @@ bool CNetworkOutputObject::StoreProfile(const CSvpProfile& profile)
     // operator is asked.
     m_program.Environment().AnnounceNewProfile(FALSE, folder, name);
     return true;
+}
+
+void CPostProcessingObject::RunSettingsDialog()
+{
+    outputsui::CLX750Dialog::Run(*Get(), m_program.Frame());
+}
+
+CRawDataOutputObject::CRawDataOutputObject(CProgram& program, std::shared_ptr<CQYTriton> output)
+    : TSensorObject(std::move(output)), m_program(program)
+{
+    m_program.SounderHost().RawData().SetOutput(Get());
+}
+
+CRawDataOutputObject::~CRawDataOutputObject()
+{
+    m_program.SounderHost().RawData().SetOutput(nullptr);
+}
+
+void CRawDataOutputObject::RunSettingsDialog()
+{
+    outputsui::CQYTritonDialog::Run(*Get(), m_program.Frame());
 }
 
 }  // namespace app

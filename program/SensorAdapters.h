@@ -5,8 +5,10 @@
 
 #include "app/SensorObject.h"
 #include "engine/Fish.h"
+#include "outputs/LX750.h"
 #include "outputs/OutputSlot.h"
 #include "outputs/QYNet.h"
+#include "outputs/QYTriton.h"
 #include "sensors/GeographicInfo.h"
 
 namespace app {
@@ -63,6 +65,34 @@ public:
     // running recorder's folder, else the model's profile folder, announced
     // to the environment; false when it could not be written.
     bool StoreProfile(const CSvpProfile& profile);
+
+private:
+    CProgram& m_program;
+};
+
+// The post-processing output, behind "LX750...".
+class CPostProcessingObject final : public TOutputObject<CLX750>
+{
+public:
+    CPostProcessingObject(CProgram& program, COutputSlot& slot, std::shared_ptr<CLX750> output)
+        : TOutputObject(slot, std::move(output)), m_program(program)
+    {}
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override;
+
+private:
+    CProgram& m_program;
+};
+
+// The raw-data output: every recorder's stream reaches it through the
+// sounder host's raw-data link while it exists; behind "Raw Data...".
+class CRawDataOutputObject final : public TSensorObject<CQYTriton>
+{
+public:
+    CRawDataOutputObject(CProgram& program, std::shared_ptr<CQYTriton> output);
+    ~CRawDataOutputObject() override;
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override;
 
 private:
     CProgram& m_program;

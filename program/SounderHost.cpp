@@ -24,10 +24,7 @@ constexpr UINT kRunStore = WM_USER + 1;
 }  // namespace
 
 CSounderHost::CSounderHost(CProgram& program)
-    : m_program(program),
-      m_transceiverServices(program),
-      m_replayHost(program),
-      m_rawDataOutput(program.Links(), "sounder host: raw-data output", kQYModels)
+    : m_program(program), m_transceiverServices(program), m_replayHost(program), m_rawData(program, program.Links())
 {}
 
 CSounderHost::~CSounderHost()
@@ -111,9 +108,9 @@ std::unique_ptr<IPingRecorder> CSounderHost::CreateRecorder(CEchoSounder& sounde
     values.programName = [&application] { return application.GetProgramName(); };
     values.tide = [&application] { return application.tide.load(); };
     // Absent: the heave sensor, whose offsets the configuration would carry.
-    return m_program.Recorder().Attach(std::make_unique<zv::recording::CEngineStore>(
-        sounder, std::move(values), m_program.StoreEvents(), &*m_rawDataOutput, key, sequenceFile,
-        application.GetSounderType()));
+    return m_program.Recorder().Attach(
+        std::make_unique<zv::recording::CEngineStore>(sounder, std::move(values), m_program.StoreEvents(), &m_rawData,
+                                                      key, sequenceFile, application.GetSounderType()));
 }
 
 void CSounderHost::AddPingToHistory(std::uint64_t pingTime)

@@ -4,10 +4,9 @@
 #pragma once
 
 #include "platform/WinTypes.h"
-#include "program/AbsentRoles.h"
-#include "program/Link.h"
 #include "program/ProgramReplayHost.h"
 #include "program/ProgramTransceiverServices.h"
+#include "program/RawDataLink.h"
 #include "sounder/EchoSounderHost.h"
 #include "transceivers/TransceiverTypeTable.h"
 
@@ -33,6 +32,8 @@ public:
     // makes gets of the program.
     CTransceiverTypeTable& TransceiverTypes() { return m_transceiverTypes; }
     CProgramTransceiverServices& TransceiverServices() { return m_transceiverServices; }
+    // Where each recorder made sends its raw data.
+    CRawDataLink& RawData() { return m_rawData; }
     // "Store...": the recorder's settings dialog on the running sounder.
     void OnStore();
 
@@ -60,8 +61,7 @@ private:
     CProgramTransceiverServices m_transceiverServices;
     CProgramReplayHost m_replayHost;
     HWND m_storeRequests = 0;
-    // What each recorder made sends its raw data to.
-    TLink<zv::recording::IRawDataSink, CAbsentRawDataSink> m_rawDataOutput;
+    CRawDataLink m_rawData;
 };
 
 }  // namespace app

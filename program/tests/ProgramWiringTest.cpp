@@ -6,8 +6,9 @@
 // "Change SVP profile" option on; every link that the model's channels,
 // recorder, outputs and sensors use must reach its object: the channels'
 // links, the environment's profile and its sound velocity, the external
-// depth table, the recorder's depth telegram, the geographic history and,
-// on the models with a network output, its datagrams.
+// depth table, the recorder's depth telegram, the geographic history, the
+// datagrams of the network output and the raw-data output on the models
+// that have them, and those of the post-processing output on the others.
 #include "app/SounderModel.h"
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/tests/QtTestSupport.h"
@@ -18,7 +19,9 @@
 #include "display/EchogramDoc.h"
 #include "display/ui/EchogramDialogs.h"
 #include "engine/Channel.h"
+#include "outputs/LX750.h"
 #include "outputs/QYNet.h"
+#include "outputs/QYTriton.h"
 #include "platform/FileTime.h"
 #include "platform/Paths.h"
 #include "platform/Socket.h"
@@ -241,6 +244,27 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
         net->ApplySettings(s);
     }
 
+    // The post-processing output's echograms and parameters, and the
+    // recorder's stream through the raw-data output, each to a listener.
+    CListener postProcessing, rawData;
+    CLX750* lx750 = application.Sensor<CLX750>(app::SensorId::LX750);
+    ASSERT_EQ(lx750 != nullptr, !c.networkOutput);
+    if (lx750) {
+        CLX750::Settings s = lx750->GetSettings();
+        s.DestPort = postProcessing.Port();
+        s.EchogramDatagram = s.ParameterDatagram = 1;
+        lx750->ApplySettings(s);
+    }
+    CQYTriton* triton = application.Sensor<CQYTriton>(app::SensorId::RawDataOutput);
+    ASSERT_EQ(triton != nullptr, c.networkOutput);
+    if (triton) {
+        const CQYTriton::DialogValues opened = triton->GetDialogValues();
+        CQYTriton::DialogValues on = opened;
+        on.port = rawData.Port();
+        on.enabled = true;
+        triton->ApplyDialogValues(opened, on);
+    }
+
     // A heading from before the replay: the history is reset when the
     // layout is built and when the file starts.
     CGeographicInfo& history = program->GeographicInfo();
@@ -259,6 +283,8 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
     ASSERT_TRUE(WaitFor(
         [&] {
             listener.Drain();
+            postProcessing.Drain();
+            rawData.Drain();
             return RunningReplay(*program)->IsStopped() && sounder->GetPingCount() >= std::uint64_t(kPings);
         },
         60000))
@@ -337,6 +363,18 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
         ASSERT_FALSE(profiles.empty());
         EXPECT_NE(profiles.front().find(zv::recgen::ProfileText(scene)), std::string::npos) << profiles.front();
         EXPECT_FALSE(listener.StartingWith("CS,").empty());
+    }
+
+    if (lx750) {
+        postProcessing.Drain();
+        EXPECT_GE(postProcessing.StartingWith("Q1,").size(), std::size_t(kPings));
+        EXPECT_GE(postProcessing.StartingWith("Q2,").size(), std::size_t(kPings));
+        EXPECT_FALSE(postProcessing.StartingWith("PR,").empty());
+    }
+    if (triton) {
+        rawData.Drain();
+        EXPECT_FALSE(rawData.StartingWith("CON0").empty());
+        EXPECT_GE(rawData.StartingWith("RAW0").size(), std::size_t(2 * kPings));
     }
 
     application.Operation().PostStop(0);
