@@ -40,7 +40,12 @@
 #include <vector>
 
 namespace EchogramMapping {
+// Colours of the marks: the marker colour, the second mark colour (second
+// net sensor, multi-pulse depths) and the third (third net sensor, the
+// linked echogram's window).
 constexpr BYTE kMarker = 193;
+constexpr BYTE kSecondMark = 194;
+constexpr BYTE kLinkedWindow = 195;
 using rawpower::RawToDb;
 // A missing second-side sample shows as no echo.
 constexpr double kMissingSideDb = rawpower::kNoEchoDb;

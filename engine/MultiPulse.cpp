@@ -19,14 +19,15 @@ void CMultiPulse::Track(double v)
             m_smoothed = 0.0;
             return;
         }
-        if (m_smoothed == 0.0) {
+        const double smoothed = m_smoothed.load(std::memory_order_relaxed);
+        if (smoothed == 0.0) {
             m_hits = 1;
             m_smoothed = v;
             return;
         }
-        if (std::fabs(m_smoothed - v) < window) {
+        if (std::fabs(smoothed - v) < window) {
             ++m_hits;
-            m_smoothed = m_smoothed * 0.9 + v * 0.1;
+            m_smoothed = smoothed * 0.9 + v * 0.1;
         } else {
             m_hits = 0;
         }
@@ -41,9 +42,10 @@ void CMultiPulse::Track(double v)
         ResetTracking();
         return;
     }
-    if (std::fabs(m_smoothed - v) < window) {
+    const double smoothed = m_smoothed.load(std::memory_order_relaxed);
+    if (std::fabs(smoothed - v) < window) {
         m_misses = 0;
-        m_smoothed = m_smoothed * 0.9 + v * 0.1;
+        m_smoothed = smoothed * 0.9 + v * 0.1;
     } else {
         ++m_misses;
     }

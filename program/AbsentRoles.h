@@ -13,6 +13,7 @@
 #include "sensors/DepthUser.h"
 #include "sensors/MotionSensor.h"
 #include "sensors/NavigationSteps.h"
+#include "sensors/NetSensors.h"
 #include "sensors/SpeedSource.h"
 #include "sensors/ThermistorInput.h"
 #include "sensors/TrawlSource.h"
@@ -64,6 +65,19 @@ class CAbsentHardwareStatus final : public IHardwareStatusSink
 public:
     void ShowStatus(const BYTE*, std::size_t) override {}
     void FormatStatus(const BYTE*, std::size_t) override {}
+};
+
+// The purse seine's net sensors: none has a reading, so no echogram marks one.
+class CAbsentNetSensors final : public INetSensors
+{
+public:
+    void StampSensor(int states[kSensors], double depths[kSensors]) const override
+    {
+        for (int i = 0; i < kSensors; ++i) {
+            states[i] = kNone;
+            depths[i] = 0.0;
+        }
+    }
 };
 
 class CAbsentSpeedSource final : public ISpeedSource

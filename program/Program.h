@@ -122,6 +122,7 @@ public:
     TLink<IPingerLink, CAbsentPingerLink>& PingerMode() { return m_pingerMode; }
     TLink<INavigationSteps, CAbsentNavigationSteps>& Navigation() { return m_navigation; }
     TLink<IWaterTemperature, CAbsentWaterTemperature>& WaterTemperature() { return m_waterTemperature; }
+    TLink<INetSensors, CAbsentNetSensors>& NetSensors() { return m_netSensors; }
 
     // The objects, for the links and for tests.
     CPelmaris& Application() { return m_application; }
@@ -180,6 +181,8 @@ private:
     TLink<INavigationSteps, CAbsentNavigationSteps> m_navigation{m_links, "program: navigation's clock and speed"};
     TLink<IWaterTemperature, CAbsentWaterTemperature> m_waterTemperature{m_links, "program: water temperature sensor"};
     TLink<ILobeCommands, CAbsentLobeCommands> m_lobe{m_links, "program: lobe interface", kLobeModels};
+    // The purse seine's net sensors, which the echograms mark.
+    TLink<INetSensors, CAbsentNetSensors> m_netSensors{m_links, "program: purse seine's net sensors"};
     CQtDispatcherAdapter m_dispatcher;
     CDialogServices m_dialogServices;
     // The settings dialogs behind the channels' detection parts and the

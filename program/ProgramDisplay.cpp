@@ -2,22 +2,25 @@
 
 #include "app/Pelmaris.h"
 #include "app/ui/MainFrame.h"
+#include "engine/MultiPulse.h"
 #include "program/ProgramChannelLinks.h"
 #include "sensors/Environment.h"
 #include "sensors/ExternalDepth.h"
 #include "sensors/GeographicInfo.h"
+#include "sounder/EchoSounder.h"
 
 namespace app {
 
 CProgramDisplay::CProgramDisplay(CPelmaris& application, CEnvironment& environment, CExternalDepth& externalDepth,
                                  CGeographicInfo& geographic, CProgramChannelLinks& channelLinks,
-                                 const PingerLink& pingerMode)
+                                 const PingerLink& pingerMode, const NetSensorsLink& netSensors)
     : m_application(application),
       m_environment(environment),
       m_externalDepth(externalDepth),
       m_geographic(geographic),
       m_channelLinks(channelLinks),
-      m_pingerMode(pingerMode)
+      m_pingerMode(pingerMode),
+      m_netSensors(netSensors)
 {}
 
 void CProgramDisplay::SetMainFrame(CMainFrame* frame)
@@ -38,6 +41,7 @@ SFrameContext CProgramDisplay::FrameContext(SounderModel model)
     context.views.externalDepth = &m_externalDepth;
     // The echogram views size the history by the pings they show.
     context.views.geographicHistory = &m_geographic;
+    context.views.markSources = this;
     context.settingsFolder = &m_application.SettingsFolder();
     return context;
 }
@@ -116,6 +120,24 @@ SSideScanScales CProgramDisplay::GetSideScanScales() const
 {
     // Read at every palette change, so the View menu's choices apply at once.
     return {m_application.GetGreyScaleOnSidescan(), m_application.GetCopperOnSidescan()};
+}
+
+void CProgramDisplay::GetNetSensors(int states[INetSensors::kSensors], double depths[INetSensors::kSensors]) const
+{
+    m_netSensors->StampSensor(states, depths);
+}
+
+bool CProgramDisplay::GetMultiPulseDepths(double& smoothed, double& period) const
+{
+    // The views ask on the user-interface thread, where the sounder is made
+    // and deleted.
+    const CEchoSounder* sounder = m_application.GetEchoSounder();
+    const CMultiPulse* tracker = sounder ? sounder->GetMultiPulse() : nullptr;
+    if (!tracker)
+        return false;
+    smoothed = tracker->GetSmoothedDepth();
+    period = tracker->GetDepth();
+    return true;
 }
 
 }  // namespace app

@@ -1,8 +1,9 @@
 // What the display's documents and views reach of the running program: the
 // application's display modes and side-scan colours, the water model's sound
 // speed, the external depth table and the channels' partner windows, pinger
-// mode's depth, the main frame's colour broadcasts and colour schemes, and
-// the echogram dialogs. The program hands its frames one context of these, made when a
+// mode's depth, the purse seine's net sensors and the running sounder's
+// multi-pulse tracker for the echograms' marks, the main frame's colour
+// broadcasts and colour schemes, and the echogram dialogs. The program hands its frames one context of these, made when a
 // layout is built, once the model is known.
 #pragma once
 
@@ -23,12 +24,18 @@ class CMainFrame;
 class CPelmaris;
 class CProgramChannelLinks;
 
-class CProgramDisplay final : public IEchogramHost, public IExternalDepthExchange, public IDepthHost, public IViewHost
+class CProgramDisplay final : public IEchogramHost,
+                              public IExternalDepthExchange,
+                              public IDepthHost,
+                              public IViewHost,
+                              public IEchogramMarkSources
 {
 public:
     using PingerLink = TLink<IPingerLink, CAbsentPingerLink>;
+    using NetSensorsLink = TLink<INetSensors, CAbsentNetSensors>;
     CProgramDisplay(CPelmaris& application, CEnvironment& environment, CExternalDepth& externalDepth,
-                    CGeographicInfo& geographic, CProgramChannelLinks& channelLinks, const PingerLink& pingerMode);
+                    CGeographicInfo& geographic, CProgramChannelLinks& channelLinks, const PingerLink& pingerMode,
+                    const NetSensorsLink& netSensors);
     CProgramDisplay(const CProgramDisplay&) = delete;
     CProgramDisplay& operator=(const CProgramDisplay&) = delete;
 
@@ -59,6 +66,11 @@ public:
     void ApplyColourScheme(int scheme) override;
     SSideScanScales GetSideScanScales() const override;
 
+    // IEchogramMarkSources
+    void GetNetSensors(int states[INetSensors::kSensors], double depths[INetSensors::kSensors]) const override;
+    // GetPingerDepth is IDepthHost's: the pinger's depth while it synchronises.
+    bool GetMultiPulseDepths(double& smoothed, double& period) const override;
+
 private:
     CPelmaris& m_application;
     CEnvironment& m_environment;
@@ -66,6 +78,7 @@ private:
     CGeographicInfo& m_geographic;
     CProgramChannelLinks& m_channelLinks;
     const PingerLink& m_pingerMode;
+    const NetSensorsLink& m_netSensors;
     QPointer<CMainFrame> m_frame;
     displayui::CEchogramDialogs m_echogramDialogs;
 };

@@ -52,6 +52,35 @@ struct RampViewChannel : IEchogramViewChannel
     void UpdateSlopeValidity(bool) override {}
     bool GetSlopeAngle(double&) override { return false; }
     bool GetSecondSide(const std::string&, std::vector<std::int16_t>&) override { return false; }
+    // A ping every 50 ms from a whole minute on.
+    std::uint64_t GetPingTime() override { return pingTime += 500000; }
+    double GetSoundVelocity() override { return 1500.0; }
+    std::uint64_t pingTime = 133000000000000000ull;
+};
+
+// What the marks read: three fresh net sensors, a synchronising pinger, a
+// multi-pulse tracker, two external depth sources.
+struct AllMarkSources : IEchogramMarkSources, IExternalDepthExchange
+{
+    void GetNetSensors(int states[INetSensors::kSensors], double depths[INetSensors::kSensors]) const override
+    {
+        for (int i = 0; i < INetSensors::kSensors; ++i) {
+            states[i] = INetSensors::kFresh;
+            depths[i] = 20.0 + 10.0 * i;
+        }
+    }
+    bool GetPingerDepth(double& depth) const override
+    {
+        depth = 45.0;
+        return true;
+    }
+    bool GetMultiPulseDepths(double& smoothed, double& period) const override
+    {
+        smoothed = 58.0;
+        period = 0.0;
+        return true;
+    }
+    std::vector<SExternalSource> GetSources() const override { return {{"T38 38 kHz", 61.0}, {"Geo", 59.5}}; }
 };
 
 // Samples of a ramp with a strong band, as a channel would deliver them.
@@ -87,7 +116,9 @@ struct Channel
         doc.m_eventMarker = doc.m_showAnnotation = doc.m_scale = true;
         doc.m_depthLines = 10;
         doc.m_variableDepthValue = 35.0;
-        view = std::make_unique<CEchogramView>(&doc);
+        SViewContext views;
+        views.markSources = &sources;
+        view = std::make_unique<CEchogramView>(&doc, views);
         view->SetChannelAccess(&viewChannel);
         view->resize(w, h);
         QResizeEvent event(QSize(w, h), QSize());
@@ -98,11 +129,13 @@ struct Channel
     {
         SDisplayContext context;
         context.viewUpdates = &updates;
+        context.externalDepth = &sources;
         return context;
     }
     // A document's ping: its column from the channel, then its view.
     void Ping() { doc.OnSourceUpdate(1); }
     DirectViewUpdates updates;
+    AllMarkSources sources;
     RampChannel ramp;
     RampViewChannel viewChannel;
     std::unique_ptr<CChannel> channel;

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <memory>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -27,6 +28,32 @@ double ToDepthUnit(double metres, int reference)
 {
     return reference == CEchogramDoc::SLOPE ? metres : CDepthUnit::FromMeters(metres);
 }
+
+// A font of the picture's texts: `height` pixels a line, characters
+// `width` pixels wide on average, drawn without antialiasing so that only
+// the text's own index is written.
+QFont PictureFont(int height, int width, QFont::Weight weight)
+{
+    QFont font("Arial");
+    font.setStyleStrategy(QFont::NoAntialias);
+    font.setWeight(weight);
+    font.setPixelSize(height);
+    // The height is the whole line, as the layout of the marks assumes.
+    const int line = QFontMetrics(font).height();
+    if (line > height)
+        font.setPixelSize(std::max(1, height * height / line));
+    const int average = QFontMetrics(font).averageCharWidth();
+    if (average > 0)
+        font.setStretch(std::clamp(100 * width / average, 1, 4000));
+    return font;
+}
+
+// Rows of the minute tick and of the dotted line.
+constexpr int kDotEvery = 3;
+// Where the turned texts begin below the top, and the label countdown an
+// annotation adds to the depth grid's.
+constexpr int kTurnedTextTop = 4;
+constexpr int kAnnotationGridDelay = 15;
 
 // The view's reading of its document's channel, whichever channel the
 // document has at the time, and of the external depth table of its context.
@@ -73,6 +100,20 @@ public:
     {
         return CEchogramView::ReadSecondSide(m_table, name, samples);
     }
+    std::uint64_t GetPingTime() override
+    {
+        CChannel* channel = Channel();
+        if (!channel)
+            return 0;
+        std::uint32_t low = 0, high = 0;
+        channel->GetPingCounters(low, high);
+        return static_cast<std::uint64_t>(high) << 32 | low;
+    }
+    double GetSoundVelocity() override
+    {
+        CChannel* channel = Channel();
+        return channel ? channel->GetSoundVelocity() : 0.0;
+    }
 
 private:
     CChannel* Channel() const { return m_document ? m_document->GetChannel() : nullptr; }
@@ -102,6 +143,9 @@ CEchogramView::CEchogramView(CEchogramDoc* document, const SViewContext& context
     m_frameTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_frameTimer, &QTimer::timeout, this, &CEchogramView::FlushUpdates);
     m_sinceFlush.start();
+    m_columnFont = PictureFont(14, 6, QFont::Normal);
+    m_gridFont = PictureFont(10, 6, QFont::DemiBold);
+    m_rowFont = PictureFont(14, 6, QFont::DemiBold);
     SetChannelAccess(nullptr);
     if (m_document)
         m_document->AddView(this);
@@ -296,9 +340,13 @@ void CEchogramView::OnUpdate()
     if (doc.m_publishPartner)
         secondSide = m_access->GetSecondSide(doc.m_partnerName, m_secondSide);
     m_q = std::max(0, m_access->GetSlopeHalfPointCount());
+    const int h = GetHeight();
+    const bool rows = m_picture.IsRowOrientation();
+    m_depth = 0.0;
+    m_hasDepth = m_access->GetDepth(m_depth);
 
     // Slope pings are columns; a side-looking document never has them.
-    m_slopeReference = doc.m_rangeReference == CEchogramDoc::SLOPE && !m_picture.IsRowOrientation();
+    m_slopeReference = doc.m_rangeReference == CEchogramDoc::SLOPE && !rows;
     if (m_slopeReference) {
         m_access->UpdateSlopeValidity(true);
         double angle = 0.0;
@@ -312,7 +360,56 @@ void CEchogramView::OnUpdate()
             column.secondSide = m_secondSide.data();
             column.secondSideCount = static_cast<int>(m_secondSide.size());
         }
-        WritePing(doc, column);
+        WritePing(doc, column, m_hasDepth, m_depth);
+
+        // Marks of the new column.
+        if (doc.m_rangeOtherMarker)
+            MarkLinkedWindow(h);
+        if (doc.m_purseSeineMarker)
+            MarkNetSensors(h);
+        if (doc.m_externalDepth) {
+            if (rows)
+                MarkExternalDepthsRow();
+            else
+                MarkExternalDepths(h);
+        }
+        MarkPingerDepth(h);
+        if (doc.m_multiPulseMarker && !rows) {
+            double smoothed = 0.0, period = 0.0;
+            if (GetContext().MarkSources().GetMultiPulseDepths(smoothed, period))
+                MarkMultiPulseDepths(smoothed, period, h);
+        }
+    }
+
+    // Marks of either kind of ping.
+    const SounderModel model = GetContext().model;
+    if (doc.m_variableDepth &&
+        (model == SounderModel::QY210 || model == SounderModel::QY310 || model == SounderModel::QYNVU))
+        MarkMarkerDepth(doc.m_variableDepthValue, h);
+    if (doc.m_scale && doc.m_depthLines != 0 && !rows)
+        DrawDepthGrid(doc.m_depthLines, h);
+    if (doc.m_minuteMarker)
+        MarkMinute(h / 20);
+    if (doc.m_newRangeMarker) {
+        const double top = doc.GetRangeStart(), bottom = doc.GetRangeOffset();
+        if (rows)
+            MarkRangeChange(bottom, top);
+        else
+            MarkRangeChange(top, bottom);
+    }
+    if (doc.m_newSvpMarker)
+        MarkSoundSpeedChange(m_access->GetSoundVelocity());
+
+    // Annotation.
+    if (std::exchange(m_annotationMark, false) && doc.m_eventMarker)
+        Run(EchogramMapping::kMarker, 0, h);
+    if (std::exchange(m_annotationTextDue, false) && doc.m_eventMarker && !m_annotationText.empty()) {
+        if (rows) {
+            m_picture.PaintRowRun(EchogramMapping::kMarker, 0, GetWidth());
+            DrawAnnotationTextRow(m_annotationText);
+        } else {
+            DrawAnnotationText(m_annotationText);
+        }
     }
 
     // The colours of what this ping wrote: its line and its labels.
@@ -413,7 +510,7 @@ void CEchogramView::FlushUpdates()
     m_sinceFlush.restart();
 }
 
-void CEchogramView::WritePing(CEchogramDoc& doc, CEchogramPicture::Column& column)
+void CEchogramView::WritePing(CEchogramDoc& doc, CEchogramPicture::Column& column, bool hasDepth, double depth)
 {
     column.samples = doc.GetColumn();
     column.sampleCount = doc.GetColumnLengthDelivered();
@@ -434,8 +531,7 @@ void CEchogramView::WritePing(CEchogramDoc& doc, CEchogramPicture::Column& colum
     column.bottomGap = doc.m_whiteLine;
     column.bottomLine = doc.m_bottomShown;
     column.range = doc.m_range;
-    double depth = 0.0;
-    column.hasDepth = m_access->GetDepth(depth);
+    column.hasDepth = hasDepth;
     column.depth = depth;
     switch (doc.m_rangeReference) {
     case CEchogramDoc::SURFACE:
@@ -450,6 +546,319 @@ void CEchogramView::WritePing(CEchogramDoc& doc, CEchogramPicture::Column& colum
         break;
     }
     m_picture.WriteColumn(column);
+}
+
+void CEchogramView::SetAnnotation(const char* text)
+{
+    if (!m_document || m_document->m_frozen)
+        return;
+    m_annotationMark = true;
+    if (text) {
+        m_annotationTextDue = true;
+        m_annotationText = text;
+    }
+}
+
+bool CEchogramView::WindowTop(double& top) const
+{
+    return EchogramMarks::WindowTop(m_document->m_rangeReference, m_document->m_start, m_hasDepth, m_depth, top);
+}
+
+void CEchogramView::Run(BYTE colour, int row, int count)
+{
+    m_picture.PaintColumnRun(colour, row, count);
+    if (m_picture.IsRowOrientation() && row >= 0 && count > 0)
+        NoteLabel(QRect(m_picture.NewestColumn(), row, 1, count));
+}
+
+void CEchogramView::DottedLine()
+{
+    for (int row = 0; row < GetHeight(); row += kDotEvery)
+        Run(CPaletteControl::kTextIndex, row, 1);
+}
+
+int CEchogramView::LabelRight() const
+{
+    return m_picture.NewestColumn() + 1 - (m_slopeReference ? m_q : 0);
+}
+
+void CEchogramView::WriteText(const QString& text, const QFont& font, const QRect& box, bool turned, BYTE colour,
+                              int fill)
+{
+    QImage grey = DrawImage();
+    CEchogramPicture::Part parts[CEchogramPicture::kMaxParts];
+    const int n = m_picture.Parts(box.x(), box.y(), box.width(), box.height(), parts);
+    if (grey.isNull() || n == 0)
+        return;
+    QPainter painter(&grey);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setFont(font);
+    // Grey i writes index i.
+    painter.setPen(QColor(colour, colour, colour));
+    const int ascent = QFontMetrics(font).ascent();
+    // The box in each of its parts in memory, the ring's seam between them.
+    for (int k = 0; k < n; ++k) {
+        const CEchogramPicture::Part& part = parts[k];
+        painter.save();
+        painter.setClipRect(QRect(part.x, part.row, part.width, part.rows));
+        painter.translate(part.dx, part.drow);
+        if (fill >= 0)
+            painter.fillRect(box, QColor(fill, fill, fill));
+        if (turned) {
+            painter.translate(box.left() + ascent, box.bottom() + 1);
+            painter.rotate(-90.0);
+            painter.drawText(0, 0, text);
+        } else {
+            painter.drawText(box.left(), box.top() + ascent, text);
+        }
+        painter.restore();
+    }
+    NoteLabel(box);
+}
+
+void CEchogramView::MarkLinkedWindow(int h)
+{
+    if (!m_linkedDashes.Next())
+        return;
+    const CEchogramDoc* partner = m_document->GetPartner();
+    double top = 0.0;
+    if (!partner || !WindowTop(top))
+        return;
+    const double d = m_hasDepth ? m_depth : 0.0;
+    if (partner->m_rangeReference == CEchogramDoc::BOTTOM && !(d > 0.0))
+        return;
+    double w0 = d;
+    if (partner->m_rangeReference == CEchogramDoc::SURFACE || partner->m_rangeReference == CEchogramDoc::TRAWL)
+        w0 = partner->m_start;
+    else if (partner->m_rangeReference == CEchogramDoc::BOTTOM)
+        w0 = d - partner->m_start;
+    const double range = m_document->m_range;
+    for (double w : {w0, w0 + partner->m_range})
+        if (EchogramMarks::InsideWindow(w, top, range))
+            Run(EchogramMapping::kLinkedWindow, EchogramMarks::MarkRow(w, top, range, h), 2);
+}
+
+void CEchogramView::MarkNetSensors(int h)
+{
+    int states[INetSensors::kSensors];
+    double depths[INetSensors::kSensors];
+    GetContext().MarkSources().GetNetSensors(states, depths);
+    double top = 0.0;
+    if (!WindowTop(top))
+        return;
+    const double range = m_document->m_range;
+    static constexpr BYTE kColours[INetSensors::kSensors] = {EchogramMapping::kMarker, EchogramMapping::kSecondMark,
+                                                             EchogramMapping::kLinkedWindow};
+    for (int i = 0; i < INetSensors::kSensors; ++i)
+        if (states[i] == INetSensors::kFresh && EchogramMarks::InsideWindow(depths[i], top, range))
+            Run(kColours[i], EchogramMarks::MarkRow(depths[i], top, range, h), 1);
+}
+
+void CEchogramView::MarkExternalDepths(int h)
+{
+    double top = 0.0;
+    if (!WindowTop(top))
+        return;
+    const double range = m_document->m_range;
+    const std::string& filter = m_document->m_depthSourceName;
+    for (const SExternalSource& source : m_document->GetContext().ExternalDepth().GetSources())
+        if (!source.name.empty() && source.name.find(filter) != std::string::npos &&
+            EchogramMarks::InsideWindow(source.depth, top, range))
+            Run(EchogramMapping::kMarker, EchogramMarks::MarkRow(source.depth, top, range, h), 2);
+}
+
+void CEchogramView::MarkExternalDepthsRow()
+{
+    const std::string& filter = m_document->m_depthSourceName;
+    bool any = false;
+    double d = 0.0;
+    for (const SExternalSource& source : m_document->GetContext().ExternalDepth().GetSources())
+        if (!source.name.empty() && source.name.find(filter) != std::string::npos) {
+            any = true;
+            d = source.depth;
+        }
+    if (!any)
+        return;
+    // The depth across the track on either side of the vessel.
+    const double left = m_document->m_sidescanRange[0], right = m_document->m_sidescanRange[1];
+    const int w = GetWidth();
+    int x = 0;
+    if (EchogramMarks::AcrossTrackColumn(-d, left, right, w, x))
+        for (int at : {x, x + 1})
+            if (at < w)
+                m_picture.PaintRowRun(EchogramMapping::kMarker, at, 1);
+    if (EchogramMarks::AcrossTrackColumn(d, left, right, w, x))
+        for (int at : {x, x - 1})
+            if (at >= 0)
+                m_picture.PaintRowRun(EchogramMapping::kMarker, at, 1);
+}
+
+void CEchogramView::MarkPingerDepth(int h)
+{
+    double depth = 0.0, top = 0.0;
+    if (!GetContext().MarkSources().GetPingerDepth(depth) || !WindowTop(top))
+        return;
+    const double range = m_document->m_range;
+    if (EchogramMarks::InsideWindow(depth, top, range))
+        Run(EchogramMapping::kMarker, EchogramMarks::MarkRow(depth, top, range, h), 2);
+}
+
+void CEchogramView::MarkMultiPulseDepths(double first, double second, int h)
+{
+    double top = 0.0;
+    if (!WindowTop(top))
+        return;
+    for (double depth : {first, second}) {
+        const int row = EchogramMarks::MarkRow(depth, top, m_document->m_range, h);
+        if (row >= 0)
+            Run(EchogramMapping::kSecondMark, row, 2);
+    }
+}
+
+void CEchogramView::MarkMarkerDepth(double value, int h)
+{
+    const CEchogramDoc& doc = *m_document;
+    if (doc.m_rangeReference == CEchogramDoc::SLOPE) {
+        const int row = EchogramMarks::SlopeMarkerRow(value, doc.m_start, doc.m_range, h);
+        if (row >= 0)
+            Run(CPaletteControl::kTextIndex, row, 1);
+        return;
+    }
+    double top = 0.0;
+    switch (doc.m_rangeReference) {
+    case CEchogramDoc::SURFACE:
+    case CEchogramDoc::TRAWL:
+        top = doc.m_start;
+        break;
+    case CEchogramDoc::BOTTOM:
+        // The marker is a height above the bottom: its row in the window
+        // that ends start below the bottom.
+        if (!m_hasDepth)
+            return;
+        top = -doc.m_start;
+        break;
+    default:
+        return;
+    }
+    int row = EchogramMarks::MarkerRow(value, top, doc.m_range, h);
+    if (row >= 0 && m_picture.IsRowOrientation())
+        row = h - row;
+    if (row >= 0)
+        Run(EchogramMapping::kMarker, row, 1);
+}
+
+void CEchogramView::DrawDepthGrid(int lineCount, int h)
+{
+    const CEchogramDoc& doc = *m_document;
+    // A window without range has no grid.
+    if (!m_grid.IsFor(doc.m_start, doc.m_range, lineCount)) {
+        EchogramMarks::SDepthGrid grid;
+        if (!EchogramMarks::SDepthGrid::Make(doc.m_start, doc.m_range, lineCount, h, grid))
+            return;
+        m_grid = grid;
+        m_gridLabelCountdown = 15;
+    }
+    if (m_gridDashes.Next() && h > 3 * lineCount) {
+        if (--m_gridLabelCountdown <= 0) {
+            m_gridLabelled = false;
+            m_gridLabelCountdown = static_cast<int>((GetWidth() - m_picture.GetScaleMargin()) * 0.25);
+        }
+        const bool labels = !m_gridLabelled && doc.m_rangeReference == CEchogramDoc::SURFACE && doc.m_showAnnotation;
+        const QFontMetrics metrics(m_gridFont);
+        for (int k = 1; k <= m_grid.lines; ++k) {
+            const double t = m_grid.Depth(k);
+            const int row = EchogramMarks::MarkRow(t, m_grid.start, m_grid.range, h);
+            if (row >= h && (m_gridLabelled || row >= h + metrics.height()))
+                break;
+            Run(CPaletteControl::kTextIndex, row, m_grid.LineRows(t));
+            if (labels) {
+                const QString label = QString::fromStdString(m_grid.Label(t));
+                const int width = metrics.horizontalAdvance(label);
+                WriteText(label, m_gridFont,
+                          QRect(LabelRight() - width, row + 5 - metrics.height(), width, metrics.height()), false,
+                          CPaletteControl::kTextIndex, -1);
+            }
+        }
+        if (labels)
+            m_gridLabelled = true;
+    }
+    Run(CPaletteControl::kTextIndex, 0, 1);
+}
+
+void CEchogramView::MarkMinute(int rows)
+{
+    const int minute = EchogramMarks::MinuteOf(m_access->GetPingTime());
+    if (minute < 0)
+        return;
+    if (EchogramMarks::MinuteTickDue(m_lastMinute, minute))
+        Run(CPaletteControl::kTextIndex, 0, rows);
+    m_lastMinute = minute;
+}
+
+void CEchogramView::MarkRangeChange(double top, double bottom)
+{
+    if ((top == m_lastRangeTop && bottom == m_lastRangeBottom) || m_lastRangeTop == m_lastRangeBottom) {
+        if (m_rangeLabelCountdown > 0)
+            --m_rangeLabelCountdown;
+    } else {
+        if (m_rangeLabelCountdown == 0) {
+            const int reference = m_document->m_rangeReference;
+            const QString upper = QString::fromStdString(EchogramMarks::FormatRangeLabel(ToDepthUnit(top, reference)));
+            const QString lower =
+                QString::fromStdString(EchogramMarks::FormatRangeLabel(ToDepthUnit(bottom, reference)));
+            const QFontMetrics metrics(m_rowFont);
+            const int right = LabelRight(), height = metrics.height();
+            const int upperWidth = metrics.horizontalAdvance(upper), lowerWidth = metrics.horizontalAdvance(lower);
+            WriteText(upper, m_rowFont, QRect(right - upperWidth, 0, upperWidth, height), false, m_pictureText,
+                      CPaletteControl::kBackgroundIndex);
+            WriteText(lower, m_rowFont, QRect(right - lowerWidth, GetHeight() - height, lowerWidth, height), false,
+                      m_pictureText, CPaletteControl::kBackgroundIndex);
+            m_rangeLabelCountdown = std::max(upperWidth, lowerWidth);
+        }
+        DottedLine();
+    }
+    m_lastRangeTop = top;
+    m_lastRangeBottom = bottom;
+}
+
+void CEchogramView::MarkSoundSpeedChange(double velocity)
+{
+    if (velocity != m_lastSoundSpeed) {
+        if (m_soundSpeedCountdown == 0) {
+            const QString text = QString::fromStdString(EchogramMarks::FormatSoundSpeed(velocity));
+            const QFontMetrics metrics(m_columnFont);
+            const int length = metrics.horizontalAdvance(text);
+            WriteText(text, m_columnFont,
+                      QRect(LabelRight() - metrics.height(), kTurnedTextTop, metrics.height(), length), true,
+                      m_pictureText, CPaletteControl::kBackgroundIndex);
+            m_soundSpeedCountdown = length;
+        }
+        DottedLine();
+        m_lastSoundSpeed = velocity;
+    }
+    if (m_soundSpeedCountdown > 0)
+        --m_soundSpeedCountdown;
+}
+
+void CEchogramView::DrawAnnotationText(const std::string& text)
+{
+    const QString shown = QString::fromStdString(text);
+    const QFontMetrics metrics(m_columnFont);
+    WriteText(
+        shown, m_columnFont,
+        QRect(LabelRight() - metrics.height(), kTurnedTextTop, metrics.height(), metrics.horizontalAdvance(shown)),
+        true, CPaletteControl::kTextIndex, -1);
+    m_gridLabelCountdown += kAnnotationGridDelay;
+}
+
+void CEchogramView::DrawAnnotationTextRow(const std::string& text)
+{
+    const QString shown = QString::fromStdString(text);
+    const QFontMetrics metrics(m_rowFont);
+    WriteText(shown, m_rowFont,
+              QRect(3, m_picture.GetTopMargin() + 2, metrics.horizontalAdvance(shown), metrics.height()), false,
+              CPaletteControl::kTextIndex, -1);
 }
 
 std::pair<double, double> CEchogramView::ScaleValues() const

@@ -16,6 +16,7 @@
 // updated.
 #pragma once
 
+#include "display/EchogramMarks.h"
 #include "display/EchogramPicture.h"
 #include "display/PrintedEchogram.h"
 #include "display/ui/SCView.h"
@@ -56,6 +57,10 @@ public:
     // Samples of the external source of this name, the other side of a
     // side-looking echogram; false when there is none.
     virtual bool GetSecondSide(const std::string& name, std::vector<std::int16_t>& samples) = 0;
+    // The last ping's time (100 ns units since 1601, UTC); 0 when none.
+    virtual std::uint64_t GetPingTime() = 0;
+    // The channel's sound velocity (m/s).
+    virtual double GetSoundVelocity() = 0;
 };
 
 class CEchogramView : public CSCView, public IPrintedEchogram
@@ -111,6 +116,10 @@ public:
     // Rows of the scale's ticks: k × H / 10 rounded, k = 1..9.
     static int TickRow(int k, int height);
 
+    // The annotation message: the next ping marks its column and, with a
+    // text (null: none), writes it. Nothing while the document is frozen.
+    void SetAnnotation(const char* text);
+
     // Brings the window up to date with the pings since the last time;
     // what the frame timer runs. Nothing when nothing is pending.
     void FlushUpdates();
@@ -130,7 +139,37 @@ private:
     void DrawRowScale(QPainter& painter);
     // The scale's values as the document has them now, in the depth unit.
     std::pair<double, double> ScaleValues() const;
-    void WritePing(CEchogramDoc& doc, CEchogramPicture::Column& column);
+    void WritePing(CEchogramDoc& doc, CEchogramPicture::Column& column, bool hasDepth, double depth);
+
+    // The marks and labels of the newest column (row), in the order the
+    // ping draws them; h is the picture's height.
+    void MarkLinkedWindow(int h);
+    void MarkNetSensors(int h);
+    void MarkExternalDepths(int h);
+    void MarkExternalDepthsRow();
+    void MarkPingerDepth(int h);
+    void MarkMultiPulseDepths(double first, double second, int h);
+    void MarkMarkerDepth(double value, int h);
+    void DrawDepthGrid(int lineCount, int h);
+    void MarkMinute(int rows);
+    void MarkRangeChange(double top, double bottom);
+    void MarkSoundSpeedChange(double velocity);
+    void DrawAnnotationText(const std::string& text);
+    void DrawAnnotationTextRow(const std::string& text);
+    // The document's window: its top for the reference, with the channel's
+    // depth of this ping; false for a reference without one.
+    bool WindowTop(double& top) const;
+    // Column runs of the marks; in row orientation they reach rows of
+    // earlier pings, which are then labels of this ping too.
+    void Run(BYTE colour, int row, int count);
+    // Every third row of the newest column: a range or sound speed changed.
+    void DottedLine();
+    // The right edge of the echogram area, left of the slope strip.
+    int LabelRight() const;
+    // Writes a text into the picture without antialiasing, in colour index
+    // `colour` over a background of `fill` (none when negative); `box` as
+    // the picture shows. A turned text reads upwards from the box's foot.
+    void WriteText(const QString& text, const QFont& font, const QRect& box, bool turned, BYTE colour, int fill);
     // The window's echogram area, the part of it that scrolls, and the scale.
     QRect AreaRect() const;
     QRect ScrollRect() const;
@@ -160,6 +199,31 @@ private:
     BYTE m_pictureBackground = EchogramMapping::kMarker;
     std::vector<std::int16_t> m_secondSide;
     CColorScaleSettings m_scale;
+
+    // The channel's depth this ping.
+    bool m_hasDepth = false;
+    double m_depth = 0.0;
+    // Fonts of the texts in the picture: turned texts along a column, the
+    // depth grid's labels, texts across (the range labels and the texts of
+    // row orientation).
+    QFont m_columnFont;
+    QFont m_gridFont;
+    QFont m_rowFont;
+    // The marks' memory from ping to ping.
+    EchogramMarks::CDashes m_linkedDashes;
+    EchogramMarks::CDashes m_gridDashes;
+    EchogramMarks::SDepthGrid m_grid;
+    int m_gridLabelCountdown = 10;
+    bool m_gridLabelled = true;
+    double m_lastRangeTop = 0.0;
+    double m_lastRangeBottom = 0.0;
+    int m_rangeLabelCountdown = 0;
+    double m_lastSoundSpeed = 0.0;
+    int m_soundSpeedCountdown = 0;
+    int m_lastMinute = 0;
+    bool m_annotationMark = false;
+    bool m_annotationTextDue = false;
+    std::string m_annotationText;
     // The surface in 32-bit colour, laid out as the surface (a ring too):
     // painting copies from it, so no paint converts palette indices. Each
     // ping converts the lines and labels it wrote; a new colour table or a

@@ -15,3 +15,17 @@ IViewHost& SViewContext::Host() const
     static IViewHost defaults;
     return host ? *host : defaults;
 }
+
+void IEchogramMarkSources::GetNetSensors(int states[INetSensors::kSensors], double depths[INetSensors::kSensors]) const
+{
+    for (int i = 0; i < INetSensors::kSensors; ++i) {
+        states[i] = INetSensors::kNone;
+        depths[i] = 0.0;
+    }
+}
+
+const IEchogramMarkSources& SViewContext::MarkSources() const
+{
+    static const IEchogramMarkSources defaults;
+    return markSources ? *markSources : defaults;
+}

@@ -8,6 +8,7 @@
 #include "base/ModelCodes.h"
 #include "display/DisplayContext.h"
 #include "platform/WinTypes.h"
+#include "sensors/NetSensors.h"
 
 class CExternalDepth;
 class CGeographicInfo;
@@ -18,6 +19,22 @@ struct SSideScanScales
 {
     int greyScaleOnSidescan = 0;
     int copperOnSidescan = 0;
+};
+
+// What the marks in an echogram read besides the view's channel and the
+// external depth table. By default none of it is there: no marks.
+class IEchogramMarkSources
+{
+public:
+    virtual ~IEchogramMarkSources() = default;
+    // The purse seine's net sensors: each state (INetSensors::State) and
+    // depth (m).
+    virtual void GetNetSensors(int states[INetSensors::kSensors], double depths[INetSensors::kSensors]) const;
+    // The pinger's depth (m) while pinger mode synchronises.
+    virtual bool GetPingerDepth(double& depth) const { return false; }
+    // The running sounder's multi-pulse tracker: its smoothed depth and its
+    // period (the tracker's third value); false without a tracker.
+    virtual bool GetMultiPulseDepths(double& smoothed, double& period) const { return false; }
 };
 
 // What a view asks of the main window and the application around it.
@@ -47,9 +64,11 @@ struct SViewContext
     // The geographic history, which keeps as many pings as the widest
     // echogram shows; none: there is no history to size.
     CGeographicInfo* geographicHistory = nullptr;
+    const IEchogramMarkSources* markSources = nullptr;
 
     // The host, or its defaults when the context has none.
     IViewHost& Host() const;
+    const IEchogramMarkSources& MarkSources() const;
 };
 
 // What a channel frame hands on to the documents and views it makes, and

@@ -18,7 +18,9 @@
 #include "display/ESDocList.h"
 #include "display/EchogramDoc.h"
 #include "display/ui/EchogramDialogs.h"
+#include "display/ui/EchogramView.h"
 #include "engine/Channel.h"
+#include "engine/MultiPulse.h"
 #include "outputs/LX750.h"
 #include "outputs/QYNet.h"
 #include "outputs/QYTriton.h"
@@ -332,12 +334,28 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
             EXPECT_EQ(echogram->GetContext().model, c.model);
             EXPECT_EQ(echogram->GetContext().externalDepth, &program->Display());
             EXPECT_NE(dynamic_cast<displayui::CEchogramDialogs*>(echogram->GetContext().echogramDialogs), nullptr);
+            // Its views' marks read the program's net sensors, pinger mode
+            // and running sounder.
+            for (IDocumentView* shown : echogram->GetViews()) {
+                const auto* view = dynamic_cast<const CEchogramView*>(shown);
+                ASSERT_NE(view, nullptr);
+                EXPECT_EQ(view->GetContext().markSources, &program->Display());
+            }
         } else if (auto* depth = dynamic_cast<CDepthDoc*>(document)) {
             ++depths;
             EXPECT_EQ(depth->GetContext().depthHost, &program->Display());
         }
     EXPECT_EQ(echograms, 2 * sounder->GetChannelCount());
     EXPECT_EQ(depths, sounder->GetChannelCount());
+    // The running sounder's multi-pulse tracker; no purse seine, so no net
+    // sensor has a reading.
+    double smoothed = -1.0, period = -1.0;
+    EXPECT_TRUE(program->Display().GetMultiPulseDepths(smoothed, period));
+    EXPECT_EQ(smoothed, sounder->GetMultiPulse()->GetSmoothedDepth());
+    int states[INetSensors::kSensors] = {2, 2, 2};
+    double netDepths[INetSensors::kSensors] = {};
+    program->Display().GetNetSensors(states, netDepths);
+    EXPECT_EQ(states[0] + states[1] + states[2], 0);
 
     // The formatter's $PSDF carries the environment's sound velocity.
     const std::string psdf = FormatDepthTelegram(program->DepthTelegramSources(), kDepthTelegramPSDF, 0, 0,
@@ -379,6 +397,7 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
 
     application.Operation().PostStop(0);
     ASSERT_TRUE(WaitFor([&] { return program->Operation().GetEchoSounder() == nullptr; }, 10000));
+    EXPECT_FALSE(program->Display().GetMultiPulseDepths(smoothed, period)) << "no sounder, no tracker";
     program.reset();
 
     // The replayed part was stored with the first channel's depth telegrams.

@@ -1,10 +1,12 @@
 #include "display/ui/EchogramView.h"
 
 #include "app/ui/tests/QtTestSupport.h"
+#include "display/ESDocList.h"
 #include "display/EchogramDoc.h"
 #include "display/tests/StubEchogramChannel.h"
 #include "display/tests/TestDisplayContext.h"
 #include "engine/Channel.h"
+#include "platform/FileTime.h"
 #include "sensors/ExternalDepth.h"
 #include "testsupport/ui/QtWait.h"
 
@@ -14,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <limits>
+#include <set>
 #include <vector>
 
 namespace {
@@ -70,6 +75,39 @@ struct FakeViewChannel : IEchogramViewChannel
     {
         return CEchogramView::ReadSecondSide(table, name, samples);
     }
+    std::uint64_t GetPingTime() override { return pingTime; }
+    double GetSoundVelocity() override { return soundVelocity; }
+    std::uint64_t pingTime = 0;
+    double soundVelocity = 1500.0;
+};
+
+// What the marks read besides the channel, as each case sets it.
+struct FakeMarkSources : IEchogramMarkSources
+{
+    int states[INetSensors::kSensors] = {};
+    double depths[INetSensors::kSensors] = {};
+    double pingerDepth = 0.0;  // synchronising while positive
+    bool multiPulse = false;
+    double smoothed = 0.0, period = 0.0;
+
+    void GetNetSensors(int s[INetSensors::kSensors], double d[INetSensors::kSensors]) const override
+    {
+        for (int i = 0; i < INetSensors::kSensors; ++i) {
+            s[i] = states[i];
+            d[i] = depths[i];
+        }
+    }
+    bool GetPingerDepth(double& depth) const override
+    {
+        depth = pingerDepth;
+        return pingerDepth > 0.0;
+    }
+    bool GetMultiPulseDepths(double& a, double& b) const override
+    {
+        a = smoothed;
+        b = period;
+        return multiPulse;
+    }
 };
 
 // The view as the window system paints it: each paint's region recorded.
@@ -89,7 +127,7 @@ protected:
 
 class EchogramViewTest : public ::testing::Test
 {
-protected:
+public:
     void SetUp() override
     {
         shelltest::QtApp();
@@ -101,8 +139,11 @@ protected:
         doc.m_range = 100.0;
         doc.m_start = 0.0;
         doc.m_rangeReference = CEchogramDoc::SURFACE;  // new documents alternate their defaults
+        doc.m_scale = false;                           // the depth grid: only where a case asks for it
         program.updateViews = [](CAbstractESDoc& d) { d.UpdateAllViews(); };
-        view = std::make_unique<ProbeView>(&doc);
+        SViewContext context;
+        context.markSources = &marks;
+        view = std::make_unique<ProbeView>(&doc, context);
         view->SetChannelAccess(&viewChannel);
         Resize(200, 100);
         view->OnInitialUpdate();
@@ -115,8 +156,10 @@ protected:
         QApplication::sendEvent(view.get(), &event);
     }
     void Ping() { doc.OnSourceUpdate(1); }
+    int Newest(int row) const { return view->Picture().At(view->Picture().NewestColumn(), row); }
 
     CTestDisplayContext program;
+    FakeMarkSources marks;
     OneEchoChannel fake;
     FakeViewChannel viewChannel;
     std::unique_ptr<CChannel> channel;
@@ -473,6 +516,29 @@ TEST_F(EchogramViewTest, APingRepaintsOnlyTheNewColumnOnceTheWindowShowsThePictu
         for (int row = 0; row < 100; ++row)
             ASSERT_EQ(shown.pixel(x, row), view->GetColourTable()[view->Picture().At(x, row)]) << x << "," << row;
 
+    // A range change: its labels are repainted besides the new column.
+    doc.m_newRangeMarker = true;
+    Ping();
+    view->FlushUpdates();
+    QCoreApplication::processEvents();
+    view->painted.clear();
+    doc.m_range = 50.0;
+    Ping();
+    view->FlushUpdates();
+    ASSERT_TRUE(QtWaitUntil([&] { return !view->painted.empty(); }));
+    // The scale strip too: its values changed.
+    const QRect column(newest, 0, 1, 100), scale(newest + 1, 0, 54, 100);
+    const QRegion labels = view->painted.front() - column - scale;
+    EXPECT_TRUE(view->painted.front().contains(column));
+    EXPECT_TRUE(view->painted.front().contains(scale));
+    ASSERT_EQ(labels.rectCount(), 2) << "a top and a bottom label";
+    for (const QRect& label : labels) {
+        EXPECT_EQ(label.right(), newest - 1) << "right-aligned at the area's edge, beside the new column";
+        EXPECT_LT(label.width(), 30);
+        EXPECT_TRUE(label.top() == 0 || label.bottom() == 99) << "at the top or the foot";
+    }
+    QCoreApplication::processEvents();
+
     // After a resize there is nothing to scroll: the whole area is repainted.
     Resize(220, 100);
     QCoreApplication::processEvents();
@@ -480,4 +546,348 @@ TEST_F(EchogramViewTest, APingRepaintsOnlyTheNewColumnOnceTheWindowShowsThePictu
     Ping();
     ASSERT_TRUE(QtWaitUntil([&] { return !view->painted.empty(); }));
     EXPECT_TRUE(view->painted.back().contains(QRect(0, 0, 220 - 54, 100)));
+}
+
+// ---- Marks in the picture ---------------------------------------------------
+
+namespace {
+// Pixels of a colour in a rectangle of the picture as it shows.
+int Count(const CEchogramPicture& p, const QRect& r, int colour)
+{
+    int n = 0;
+    for (int row = std::max(0, r.top()); row <= std::min(p.GetHeight() - 1, r.bottom()); ++row)
+        for (int x = std::max(0, r.left()); x <= std::min(p.GetWidth() - 1, r.right()); ++x)
+            n += p.At(x, row) == colour;
+    return n;
+}
+}  // namespace
+
+TEST_F(EchogramViewTest, MarksOfTheNewColumnLandOnTheirDepthsInTheirColours)
+{
+    struct Case
+    {
+        const char* legend;
+        std::function<void(EchogramViewTest&)> set;
+        std::vector<std::pair<int, int>> marked;  // row, colour
+        std::vector<int> unmarked;
+    };
+    // 100 rows over 100 m: a depth's row is its metre.
+    const Case cases[] = {
+        {"net sensors: only fresh readings",
+         [](EchogramViewTest& t) {
+             t.doc.m_purseSeineMarker = true;
+             t.marks.states[0] = t.marks.states[2] = INetSensors::kFresh;
+             t.marks.states[1] = INetSensors::kOld;
+             t.marks.depths[0] = 20.0;
+             t.marks.depths[1] = 30.0;
+             t.marks.depths[2] = 40.0;
+         },
+         {{20, 193}, {40, 195}},
+         {21, 30, 41}},
+        {"external depths whose source name holds the filter",
+         [](EchogramViewTest& t) {
+             t.doc.m_externalDepth = true;
+             t.doc.m_depthSourceName = "T38";
+             t.program.sources = {{"Geo", 35.0}, {"T38 port", 55.0}, {"", 60.0}, {"T38 aft", 170.0}};
+         },
+         {{55, 193}, {56, 193}},
+         {35, 60, 99}},
+        {"the pinger while it synchronises",
+         [](EchogramViewTest& t) { t.marks.pingerDepth = 42.0; },
+         {{42, 193}, {43, 193}},
+         {41, 44}},
+        {"multi-pulse depths",
+         [](EchogramViewTest& t) {
+             t.doc.m_multiPulseMarker = true;
+             t.marks.multiPulse = true;
+             t.marks.smoothed = 25.0;
+             t.marks.period = 70.0;
+         },
+         {{25, 194}, {26, 194}, {70, 194}, {71, 194}},
+         {27, 72}},
+        {"marker depth, rounded",
+         [](EchogramViewTest& t) {
+             t.doc.m_variableDepth = true;
+             t.doc.m_variableDepthValue = 33.5;
+         },
+         {{34, 193}},
+         {33, 35}},
+        {"marker height above the bottom of a bottom echogram",
+         [](EchogramViewTest& t) {
+             t.doc.m_rangeReference = CEchogramDoc::BOTTOM;
+             t.doc.m_start = 15.0;
+             t.doc.m_range = 25.0;
+             t.bottom = 60.0;
+             t.doc.m_variableDepth = true;
+             t.doc.m_variableDepthValue = 5.0;  // (5 + 15) / 25 of the picture
+         },
+         {{80, 193}},
+         {79, 81}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        TearDown();
+        marks = FakeMarkSources();
+        program.sources.clear();
+        SetUp();
+        fake.echoIndex = -1;
+        c.set(*this);
+        Ping();
+        for (const auto& [row, colour] : c.marked)
+            EXPECT_EQ(Newest(row), colour) << "row " << row;
+        for (int row : c.unmarked)
+            EXPECT_EQ(Newest(row), 78) << "row " << row;
+    }
+}
+
+TEST_F(EchogramViewTest, LinkedEchogramsWindowIsDashed)
+{
+    CESDocList list;
+    CEchogramDoc partner(program.Context());
+    partner.SetChannel(channel.get());
+    partner.SetEchogramChannel(&fake);
+    partner.m_rangeReference = CEchogramDoc::SURFACE;
+    partner.m_start = 20.0;
+    partner.m_range = 30.0;
+    partner.SetSource(&list);
+    partner.AttachToSource();
+    doc.SetSource(&list);
+    doc.AttachToSource();
+    doc.m_rangeOtherMarker = true;
+    fake.echoIndex = -1;
+    const int newest = view->Picture().NewestColumn();
+    for (int ping = 1; ping <= 6; ++ping)
+        Ping();
+    // Pings 1, 2, 5 and 6 mark the partner's window from 20 to 50 m.
+    const std::vector<bool> drawn = {true, true, false, false, true, true};
+    for (int ping = 1; ping <= 6; ++ping)
+        for (int row : {20, 21, 50, 51})
+            EXPECT_EQ(view->Picture().At(newest - (6 - ping), row), drawn[ping - 1] ? 195 : 78)
+                << "ping " << ping << " row " << row;
+    doc.DetachFromSource();
+    partner.DetachFromSource();
+}
+
+TEST_F(EchogramViewTest, DepthGridOfQuarterMetresIsDashedAndLabelledWhenItsCountdownRunsOut)
+{
+    Resize(200, 200);
+    doc.m_range = 10.0;
+    doc.m_scale = true;
+    doc.m_depthLines = 40;
+    doc.m_showAnnotation = true;
+    fake.echoIndex = -1;
+    const CEchogramPicture& p = view->Picture();
+    const int newest = p.NewestColumn();
+    // Rows between the lines at 5 and 10 cm: only the labels, right-aligned
+    // at the area's edge with their foot 5 rows below their line, reach them.
+    const QRect between(newest - 40, 6, 41, 4);
+    for (int ping = 1; ping <= 28; ++ping) {
+        Ping();
+        const bool draws = ping % 4 == 1 || ping % 4 == 2;
+        EXPECT_EQ(Newest(20), draws ? 79 : 78) << "whole metre, ping " << ping;
+        EXPECT_EQ(Newest(21), draws ? 79 : 78) << "whole metres are two rows, ping " << ping;
+        EXPECT_EQ(Newest(5), draws ? 79 : 78) << "quarter metre, ping " << ping;
+        EXPECT_EQ(Newest(6), 78) << "a quarter metre is one row";
+        EXPECT_EQ(Newest(0), 79) << "the top pixel every ping";
+        ASSERT_EQ(Count(p, between, 79), 0) << "no label before ping 29";
+    }
+    Ping();  // the fifteenth ping that draws
+    EXPECT_GT(Count(p, between, 79), 5) << "labels now";
+    for (int ping = 30; ping <= 40; ++ping)
+        Ping();
+    EXPECT_EQ(Count(p, QRect(newest - 10, 6, 11, 4), 79), 0) << "and not again until the countdown runs out";
+    EXPECT_GT(Count(p, between.translated(-11, 0), 79), 5) << "the labels moved on with the picture";
+}
+
+TEST_F(EchogramViewTest, DepthGridOfSixMetresHasSingleRowLines)
+{
+    doc.m_range = 30.0;
+    doc.m_scale = true;
+    doc.m_depthLines = 5;
+    fake.echoIndex = -1;
+    Ping();
+    for (int row : {20, 40, 60, 80})
+        EXPECT_EQ(Newest(row), 79) << row;
+    for (int row : {21, 41, 61, 81})
+        EXPECT_EQ(Newest(row), 78) << row;
+}
+
+TEST_F(EchogramViewTest, RangeChangeWritesItsLabelsOnlyWhenTheirCountdownHasRunOut)
+{
+    doc.m_newRangeMarker = true;
+    fake.echoIndex = 0;  // row 1 shows the echo unless a label covers it
+    Ping();
+    EXPECT_EQ(Newest(1), 164) << "the first ping is no change";
+    EXPECT_EQ(Newest(3), 78) << "and has no dotted line";
+
+    doc.m_range = 50.0;
+    Ping();
+    EXPECT_NE(Newest(1), 164) << "labels over the top rows";
+    EXPECT_GT(Count(view->Picture(), QRect(view->Picture().NewestColumn() - 20, 0, 21, 14), 79), 5) << "top label";
+    EXPECT_GT(Count(view->Picture(), QRect(view->Picture().NewestColumn() - 20, 86, 21, 14), 79), 5) << "bottom label";
+
+    doc.m_range = 80.0;
+    Ping();
+    EXPECT_EQ(Newest(1), 164) << "the countdown still runs: no labels";
+    for (int row : {0, 3, 6, 99})
+        EXPECT_EQ(Newest(row), 79) << "dotted line, row " << row;
+    EXPECT_EQ(Newest(4), 78);
+}
+
+TEST_F(EchogramViewTest, MinuteTickAtTheMinutesChange)
+{
+    doc.m_minuteMarker = true;
+    fake.echoIndex = -1;
+    SYSTEMTIME t{};
+    t.wYear = 2024;
+    t.wMonth = 3;
+    t.wDay = 5;
+    t.wHour = 12;
+    t.wMinute = 0;
+    t.wSecond = 59;
+    std::uint64_t time = 0;
+    ASSERT_TRUE(CFileTime::FromSystemTime(t, time));
+    viewChannel.pingTime = time + 9500000;  // 12:00:59.95
+    Ping();
+    EXPECT_EQ(Newest(4), 78);
+    viewChannel.pingTime += 500000;  // 12:01:00.00
+    Ping();
+    for (int row = 0; row < 100 / 20; ++row)
+        EXPECT_EQ(Newest(row), 79) << "tick of H / 20 rows, row " << row;
+    EXPECT_EQ(Newest(5), 78);
+    viewChannel.pingTime += 500000;
+    Ping();
+    EXPECT_EQ(Newest(4), 78) << "one tick a minute";
+}
+
+TEST_F(EchogramViewTest, SoundSpeedChangeWritesItsTurnedLabelAndADottedLine)
+{
+    doc.m_newSvpMarker = true;
+    fake.echoIndex = -1;
+    viewChannel.soundVelocity = 1493.0;
+    Ping();
+    const CEchogramPicture& p = view->Picture();
+    const int newest = p.NewestColumn();
+    // Turned text, 4 rows below the top, ending at the area's right edge.
+    EXPECT_GT(Count(p, QRect(newest - 14, 4, 15, 60), 79), 20);
+    EXPECT_EQ(Count(p, QRect(newest - 14, 0, 15, 4), 79), 2) << "above it only the dotted line (rows 0 and 3)";
+    Ping();
+    EXPECT_EQ(Newest(3), 78) << "the same speed: no dotted line";
+    viewChannel.soundVelocity = 1495.0;
+    Ping();
+    EXPECT_EQ(Newest(3), 79) << "a new speed: the dotted line";
+    EXPECT_EQ(Count(p, QRect(newest, 4, 1, 60), 79), 20) << "and only the dotted line while the countdown runs";
+}
+
+TEST_F(EchogramViewTest, AnnotationMarksItsColumnAndWritesItsTextAcrossTheRingsSeam)
+{
+    doc.m_eventMarker = true;
+    fake.echoIndex = -1;
+    const CEchogramPicture& p = view->Picture();
+    const int area = 200 - 54, newest = p.NewestColumn();
+    const QRect box(newest - 20, 0, 21, 100);
+    auto annotated = [&] {
+        view->SetAnnotation("T38 event");
+        Ping();
+        std::vector<int> pixels;
+        for (int row = 0; row < 100; ++row)
+            for (int x = box.left(); x <= box.right(); ++x)
+                pixels.push_back(p.At(x, row));
+        return pixels;
+    };
+    for (int ping = 0; ping < 20; ++ping)
+        Ping();
+    // The ring's seam lies left of the text's 14 columns.
+    const std::vector<int> whole = annotated();
+    EXPECT_EQ(Count(p, QRect(newest, 0, 1, 100), 193) + Count(p, QRect(newest, 0, 1, 100), 79), 100)
+        << "the annotation column";
+    EXPECT_GT(Count(p, QRect(newest - 13, 4, 14, 90), 79), 20) << "the turned text";
+    // Pings until the seam lies in the middle of the text's columns.
+    for (int ping = 0; ping < area - 15; ++ping)
+        Ping();
+    EXPECT_EQ(annotated(), whole) << "the same text, drawn in two parts";
+
+    for (int ping = 0; ping < 20; ++ping)
+        Ping();
+    view->SetAnnotation(nullptr);
+    Ping();
+    EXPECT_EQ(Count(p, QRect(newest - 13, 4, 14, 90), 79), 0) << "no text";
+    EXPECT_EQ(Newest(50), 193) << "a mark without text";
+    doc.m_eventMarker = false;
+    view->SetAnnotation("T38 hidden");
+    Ping();
+    EXPECT_EQ(Newest(50), 78) << "annotations off";
+}
+
+TEST_F(EchogramViewTest, MarksOfAWindowWithoutRangeOrExtentDrawNothing)
+{
+    fake.echoIndex = -1;
+    doc.m_purseSeineMarker = doc.m_externalDepth = doc.m_multiPulseMarker = doc.m_variableDepth = true;
+    doc.m_rangeOtherMarker = doc.m_scale = true;
+    doc.m_depthLines = 10;
+    marks.states[0] = INetSensors::kFresh;
+    marks.depths[0] = 0.0;
+    marks.pingerDepth = 1e-9;
+    marks.multiPulse = true;
+    program.sources = {{"T38", 0.0}};
+    doc.m_variableDepthValue = 0.0;
+    for (double range : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN()}) {
+        doc.m_range = range;
+        doc.m_start = 0.0;
+        Ping();
+        for (int row = 0; row < 100; ++row)
+            ASSERT_EQ(Newest(row), row == 0 ? 193 : 78) << "range " << range << ", row " << row;
+    }
+
+    // Row orientation with no extent on either side.
+    doc.m_range = 100.0;
+    doc.m_sidescan = true;
+    doc.m_rangeReference = CEchogramDoc::SIDESCAN;
+    doc.m_sidescanRange[0] = doc.m_sidescanRange[1] = 0.0;
+    program.sources = {{"T38", 30.0}};
+    Ping();
+    const int t = view->GetTopMargin();
+    EXPECT_EQ(Count(view->Picture(), QRect(0, t, 200, 1), 193), 0);
+}
+
+TEST_F(EchogramViewTest, EveryMarkWritesOnlyItsOwnIndices)
+{
+    Resize(300, 200);
+    doc.m_range = 10.0;
+    doc.m_scale = doc.m_showAnnotation = doc.m_minuteMarker = doc.m_newRangeMarker = doc.m_newSvpMarker = true;
+    doc.m_purseSeineMarker = doc.m_externalDepth = doc.m_multiPulseMarker = doc.m_variableDepth = true;
+    doc.m_eventMarker = doc.m_rangeOtherMarker = doc.m_bottomShown = doc.m_whiteLine = true;
+    doc.m_depthLines = 40;
+    doc.m_variableDepthValue = 4.2;
+    bottom = 7.5;
+    for (int i = 0; i < 3; ++i) {
+        marks.states[i] = INetSensors::kFresh;
+        marks.depths[i] = 2.0 + i;
+    }
+    marks.pingerDepth = 5.5;
+    marks.multiPulse = true;
+    marks.smoothed = 6.5;
+    program.sources = {{"T38", 8.5}};
+    viewChannel.pingTime = 133000000000000000ull;
+    for (int ping = 1; ping <= 200; ++ping) {
+        fake.echoIndex = ping % 150;
+        viewChannel.pingTime += 5000000;  // half a second a ping
+        if (ping % 40 == 0) {
+            doc.m_range = doc.m_range == 10.0 ? 12.0 : 10.0;
+            viewChannel.soundVelocity += 1.0;
+        }
+        if (ping % 50 == 7)
+            view->SetAnnotation("T38 mark");
+        Ping();
+    }
+    const std::set<int> own = {78, 79, 160, 161, 162, 163, 164, 165, 166, 167, 168, 169, 170, 171, 193, 194, 195};
+    const CEchogramPicture& p = view->Picture();
+    std::set<int> seen;
+    for (int row = 0; row < p.GetHeight(); ++row)
+        for (int x = 0; x < p.GetWidth(); ++x) {
+            ASSERT_TRUE(own.count(p.At(x, row))) << x << "," << row << " = " << int(p.At(x, row));
+            seen.insert(p.At(x, row));
+        }
+    for (int colour : {79, 193, 194, 195})
+        EXPECT_TRUE(seen.count(colour)) << colour;
 }

@@ -55,6 +55,8 @@ struct LevelChannel : IEchogramViewChannel
     void UpdateSlopeValidity(bool) override {}
     bool GetSlopeAngle(double&) override { return false; }
     bool GetSecondSide(const std::string&, std::vector<std::int16_t>&) override { return false; }
+    std::uint64_t GetPingTime() override { return 0; }
+    double GetSoundVelocity() override { return 1500.0; }
 };
 
 class PrintingFixture
