@@ -318,12 +318,15 @@ public:
         }
     }
 
+    void Abandon() override { m_abandoned = true; }
+
 private:
-    // The server had its time to end after the socket closed; one that
-    // does not is ended, so that nothing of it outlives its client.
+    // A server that was released has its time to end after the socket
+    // closed; one that does not, or was given up on, is ended, so that
+    // nothing of it outlives its client.
     void Reap()
     {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(1000);
+        const auto deadline = Clock::now() + std::chrono::milliseconds(m_abandoned ? 0 : 1000);
         while (Clock::now() < deadline) {
             const pid_t r = ::waitpid(m_child, nullptr, WNOHANG);
             if (r == m_child || (r < 0 && errno != EINTR))
@@ -337,6 +340,7 @@ private:
 
     const int m_fd;
     const pid_t m_child;
+    bool m_abandoned = false;
 };
 
 // ---- Proxies ---------------------------------------------------------------
@@ -485,6 +489,7 @@ HRESULT CLocalServerConnection::Exchange(const std::vector<std::uint8_t>& body, 
     // Whatever comes after a late, broken or missing answer cannot be told
     // apart from the answer to the next call: the connection is over.
     m_connected = false;
+    m_transport->Abandon();
     return result;
 }
 

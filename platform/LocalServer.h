@@ -55,6 +55,9 @@ public:
     // Up to size bytes before the deadline: their count, 0 at the end of
     // the stream or on an error, -1 when the deadline passed first.
     virtual long Receive(std::uint8_t* data, std::size_t size, std::chrono::steady_clock::time_point deadline) = 0;
+    // The other side is given up on (it broke the exchange): it gets no
+    // time to end on its own.
+    virtual void Abandon() {}
 };
 
 // The client's end of one server object. Calls from several threads are

@@ -232,7 +232,9 @@ TEST_F(LocalServer, ASlowServerTimesOutAndIsEndedWithItsProxy)
     EXPECT_EQ(peer->Take(&v, 1), RPC_E_TIMEOUT);
     EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(CLocalServerConnection::kCallTimeoutMs + 1000));
     EXPECT_EQ(peer->Take(&v, 1), RPC_E_DISCONNECTED) << "a late answer would be taken for the next one";
+    const auto released = Clock::now();
     peer->Release();
+    EXPECT_LT(Clock::now() - released, std::chrono::milliseconds(500)) << "a server given up on gets no grace";
     EXPECT_NE(::kill(server, 0), 0) << "the server is gone and reaped";
 }
 
