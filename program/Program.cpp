@@ -167,7 +167,8 @@ void CProgram::FillSensorTable()
         case SensorId::RawDataOutput:
             row.create = [this](CPelmaris&) {
                 return std::make_unique<CRawDataOutputObject>(
-                    *this, std::make_shared<CQYTriton>(CRegistrySupport::UserRootKey(), m_sounderHost.RawData()));
+                    *this, std::make_shared<CQYTriton>(CRegistrySupport::UserRootKey(), m_sounderHost.RawData(),
+                                                       m_options.rawDataConfigurationPeriodMs));
             };
             break;
         case SensorId::NetworkOutput:

@@ -28,6 +28,7 @@
 #include "engine/ui/DetectionDialogs.h"
 #include "outputs/OutputList.h"
 #include "outputs/OutputSlot.h"
+#include "outputs/QYTriton.h"
 #include "program/AbsentRoles.h"
 #include "program/DecoderHost.h"
 #include "program/Link.h"
@@ -90,6 +91,8 @@ public:
         // Folder of the serial component and the serial library's dialogs;
         // empty: beside the program.
         std::string componentFolder;
+        // The raw-data output's period of configuration datagrams.
+        unsigned rawDataConfigurationPeriodMs = CQYTriton::kConfigPeriodMs;
         // Where paper pages go; none: the system's default printer.
         std::shared_ptr<IPaperPrinter> paperPrinter;
     };

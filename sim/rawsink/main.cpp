@@ -1,8 +1,9 @@
 // zvrawsink: the acquisition program's receiving end of the raw-data
 // stream, on loopback. It decodes every datagram and prints one line for
 // each; with --compare it also holds each RAW0 against the recording's
-// sample datagrams of the same channel, in order, and says whether its
-// samples are equal.
+// sample datagrams of the same channel, in order (from the start again once
+// it is through, as a looping replay does), and says whether its samples are
+// equal.
 //
 //   zvrawsink [--port=N] [--address=127.x.x.x] [--count=N] [--seconds=S] [--compare=FILE.raw]
 //
@@ -132,8 +133,11 @@ int main(int argc, char** argv)
         ++counts[d.type];
         std::string line = zv::sim::CRawStreamDecoder::Describe(d);
         if (!compare.empty() && d.type == "RAW0") {
+            // A replay that loops starts the recording over.
             const auto& list = recorded[d.channel];
             std::size_t& at = next[d.channel];
+            if (at >= list.size())
+                at = 0;
             const bool same = at < list.size() && list[at] == d.power;
             ++at;
             ++(same ? equal : differ);
