@@ -60,6 +60,54 @@ int SlopeRow(double angle, double start, double range, int height)
     return row < 0.0 ? -1 : static_cast<int>(std::min(row, static_cast<double>(height)));
 }
 
+void CLevelTable::Take(const CColorScaleSettings* scale, double start)
+{
+    constexpr int kLowest = -32768, kHighest = 32767;
+    m_levels.clear();
+    m_first = 0;
+    if (!scale) {
+        m_below = m_above = 0;
+        return;
+    }
+    auto level = [&](int raw) { return scale->Level(RawToDb(static_cast<std::int16_t>(raw)), start); };
+    m_below = level(kLowest);
+    m_above = level(kHighest);
+    if (m_below == m_above)
+        return;
+    // The first raw value of each level from m_below + 1 to m_above: first
+    // tried where the scale's steps put it, then searched between the two
+    // ends, which bracket it.
+    int begins[CColorScaleSettings::kColorCount + 2] = {};
+    for (int k = m_below + 1; k <= m_above; ++k) {
+        int lo = kLowest, hi = kHighest;  // level(lo) < k <= level(hi)
+        const double guess = std::ceil((start + (k - 1) * scale->GetInterval()) / rawpower::kDbPerUnit);
+        if (guess > lo && guess <= hi) {
+            const int g = static_cast<int>(guess);
+            if (level(g) >= k)
+                hi = g;
+            else
+                lo = g;
+            if (hi == g && level(g - 1) < k)
+                lo = g - 1;
+            else if (lo == g && g + 1 <= hi && level(g + 1) >= k)
+                hi = g + 1;
+        }
+        while (hi - lo > 1) {
+            const int mid = lo + (hi - lo) / 2;
+            if (level(mid) >= k)
+                hi = mid;
+            else
+                lo = mid;
+        }
+        begins[k] = hi;
+    }
+    m_first = begins[m_below + 1];
+    m_levels.assign(static_cast<std::size_t>(begins[m_above] - m_first), static_cast<std::uint8_t>(m_below));
+    for (int k = m_below + 1; k < m_above; ++k)
+        std::fill(m_levels.begin() + (begins[k] - m_first), m_levels.begin() + (begins[k + 1] - m_first),
+                  static_cast<std::uint8_t>(k));
+}
+
 int ScaledExtent(int pixels, double scale)
 {
     constexpr double kMostPixels = 1 << 20;
@@ -77,11 +125,14 @@ void CEchogramPicture::Attach(BYTE* bits, int width, int height, int stride)
         m_bits = nullptr;
         m_width = m_height = m_stride = 0;
         m_rowMemory.clear();
+        m_newestCopyPending = false;
         return;
     }
     const bool resized = width != m_width || height != m_height;
-    if (bits != m_bits || resized || stride != m_stride)
+    if (bits != m_bits || resized || stride != m_stride) {
         m_origin = 0;
+        m_newestCopyPending = false;
+    }
     m_bits = bits;
     m_width = width;
     m_height = height;
@@ -94,6 +145,7 @@ void CEchogramPicture::SetRowOrientation(bool rows)
 {
     if (rows == m_rows)
         return;
+    m_newestCopyPending = false;  // cleared below
     m_rows = rows;
     std::fill(m_rowMemory.begin(), m_rowMemory.end(), CPaletteControl::kTextIndex);
     ClearEchogram();
@@ -130,6 +182,7 @@ int CEchogramPicture::MemoryRow(int row) const
 
 int CEchogramPicture::Parts(int x, int row, int width, int rows, Part (&parts)[kMaxParts]) const
 {
+    Settle();
     if (!IsAttached() || width <= 0 || rows <= 0)
         return 0;
     // Clipped in 64 bits: a caller's far-off rectangle must not wrap.
@@ -190,21 +243,35 @@ void CEchogramPicture::Shift()
         std::memcpy(Pixel(0, top), Pixel(0, top + 1), static_cast<std::size_t>(m_width));
         return;
     }
+    Settle();
     m_origin = m_origin + 1 == ring ? 0 : m_origin + 1;
+    // The copy waits for what comes next: a ping's column writes all of it
+    // but row 0 itself.
+    m_newestCopyPending = true;
+}
+
+void CEchogramPicture::CopyNewestColumn() const
+{
+    m_newestCopyPending = false;
+    const int ring = RingSize();
     BYTE* to = Pixel(ring - 1, 0);
     const BYTE* from = Pixel(ring - 2, 0);
     for (int row = 0; row < m_height; ++row)
         to[static_cast<std::size_t>(row) * m_stride] = from[static_cast<std::size_t>(row) * m_stride];
 }
 
-int CEchogramPicture::SampleColour(const Column& c, double db, int sampleIndex) const
+int CEchogramPicture::LevelColourOrFatal(int level) const
 {
-    const bool second = c.secondScale && sampleIndex >= c.secondScaleStart;
-    const int level = c.scale ? c.scale->Level(db, second ? m_secondStart : m_start) : 0;
     const int colour = LevelColour(level);
     if (colour < 0)
         EchosounderFatalError("EchogramView", 1743, "Color out of range:%d", level);
     return colour;
+}
+
+int CEchogramPicture::SampleColour(const Column& c, std::int16_t raw, int sampleIndex) const
+{
+    const bool second = c.secondScale && sampleIndex >= c.secondScaleStart;
+    return LevelColourOrFatal(second ? m_secondLevels.Level(raw) : m_levels.Level(raw));
 }
 
 BYTE CEchogramPicture::Remember(const Column& c, int i, int colour)
@@ -221,10 +288,13 @@ void CEchogramPicture::WriteRow(const Column& c)
 {
     if (!IsAttached() || !m_rows)
         return;
-    TakeStarts(c);
+    TakeLevels(c);
     const int w = m_width;
     const int split = RowSplit(c.left, c.right, w, c.side);
     BYTE* line = Pixel(0, NewestRow());
+    // A missing second-side sample is no raw value: its level is asked once.
+    const int missing =
+        LevelColourOrFatal(c.scale ? c.scale->Level(kMissingSideDb, c.scale->GetValueBySelector(c.selector)) : 0);
     for (int i = w - 1; i >= 0; --i) {
         int colour = CPaletteControl::kBackgroundIndex;
         if (!c.allBackground) {
@@ -233,11 +303,11 @@ void CEchogramPicture::WriteRow(const Column& c)
                 // did not deliver stay background.
                 const int s = split - i;
                 if (c.samples != nullptr && s < c.sampleCount)
-                    colour = SampleColour(c, RawToDb(c.samples[s]), s);
+                    colour = SampleColour(c, c.samples[s], s);
             } else {
                 const int s = i - split;
                 const bool present = c.secondSide != nullptr && s < c.secondSideCount;
-                colour = SampleColour(c, present ? RawToDb(c.secondSide[s]) : kMissingSideDb, -1);
+                colour = present ? SampleColour(c, c.secondSide[s], -1) : missing;
             }
         }
         const int x = c.side == 0 ? i : w - 1 - i;
@@ -247,6 +317,7 @@ void CEchogramPicture::WriteRow(const Column& c)
 
 bool CEchogramPicture::WriteSlopeColumn(int q, double start, double range, double angle)
 {
+    Settle();
     if (!IsAttached() || m_rows)
         return false;
     q = std::max(0, q);
@@ -273,21 +344,26 @@ bool CEchogramPicture::WriteSlopeColumn(int q, double start, double range, doubl
     return cleared;
 }
 
-void CEchogramPicture::TakeStarts(const Column& c)
+void CEchogramPicture::TakeLevels(const Column& c)
 {
-    // The start levels of the column's two selectors, looked up once.
-    m_start = c.scale ? c.scale->GetValueBySelector(c.selector) : 0.0;
-    m_secondStart = c.scale ? c.scale->GetValueBySelector(3) : 0.0;
+    m_levels.Take(c.scale, c.scale ? c.scale->GetValueBySelector(c.selector) : 0.0);
+    if (c.secondScale)
+        m_secondLevels.Take(c.scale, c.scale ? c.scale->GetValueBySelector(3) : 0.0);
 }
 
 int CEchogramPicture::WriteColumn(const Column& c)
 {
     if (!IsAttached() || m_rows)
         return -1;
-    TakeStarts(c);
+    TakeLevels(c);
     const int x = NewestColumn();
     if (x < 0)
         return -1;
+    // Rows 1 to H - 1 are all written below: only row 0 keeps the copy.
+    if (m_newestCopyPending) {
+        m_newestCopyPending = false;
+        *Pixel(x, 0) = *Pixel(x - 1, 0);
+    }
     const int b = c.hasDepth ? DepthRow(c.depth, c.reference, c.range, m_height) : -1;
     const int g = c.bottomGap ? BottomGap(b, m_height) : 0;
     const int n = SampleCount(m_height, g);
@@ -296,7 +372,7 @@ int CEchogramPicture::WriteColumn(const Column& c)
         int colour = CPaletteControl::kBackgroundIndex;
         // Positions the document did not deliver stay background.
         if (!c.allBackground && i < c.sampleCount && c.samples != nullptr)
-            colour = SampleColour(c, RawToDb(c.samples[i]), i);
+            colour = SampleColour(c, c.samples[i], i);
         column[static_cast<std::size_t>(SampleRow(i, b, g)) * m_stride] = Remember(c, i, colour);
     }
     // The gap rows are not reached by any sample: clear them so nothing of
@@ -315,6 +391,7 @@ int CEchogramPicture::WriteColumn(const Column& c)
 
 void CEchogramPicture::PaintColumnRun(BYTE colour, int row, int count)
 {
+    Settle();
     const int x = NewestColumn();
     if (!IsAttached() || x < 0 || row < 0 || row >= m_height)
         return;

@@ -106,6 +106,32 @@ inline int LevelColour(int level)
         return CPaletteControl::kFirstEchoIndex + level - 1;
     return -1;
 }
+
+// The colour levels of one start level of a colour scale, for every raw
+// sample value. A level never falls as the value rises, so each level
+// begins at one raw value: those are found once a ping with the scale's own
+// arithmetic, and a sample then looks its level up instead of dividing,
+// with exactly the level the scale gives its value.
+class CLevelTable
+{
+public:
+    // The levels of the scale from `start` on; no scale: level 0 throughout.
+    void Take(const CColorScaleSettings* scale, double start);
+    int Level(std::int16_t raw) const
+    {
+        const unsigned at = static_cast<unsigned>(raw - m_first);
+        if (at < m_levels.size())
+            return m_levels[at];
+        return raw < m_first ? m_below : m_above;
+    }
+
+private:
+    int m_first = 0;
+    int m_below = 0;
+    int m_above = 0;
+    // Levels from m_first on, up to where the highest begins.
+    std::vector<std::uint8_t> m_levels;
+};
 }  // namespace EchogramMapping
 
 class CEchogramPicture
@@ -208,10 +234,22 @@ public:
     void FillRect(BYTE colour, int x, int row, int width, int rows);
     void ClearEchogram();
 
-    BYTE At(int x, int row) const { return *Pixel(x, row); }
+    BYTE At(int x, int row) const
+    {
+        Settle();
+        return *Pixel(x, row);
+    }
+    // Writes what a shift left pending; every primitive and reader does so
+    // itself, so only a reader of the bits themselves needs it.
+    void Settle() const
+    {
+        if (m_newestCopyPending)
+            CopyNewestColumn();
+    }
     BYTE RowMemory(int i) const { return m_rowMemory.at(static_cast<std::size_t>(i)); }
 
 private:
+    void CopyNewestColumn() const;
     // Column (row) in memory of a column (row) as it shows.
     int MemoryColumn(int x) const;
     int MemoryRow(int row) const;
@@ -219,8 +257,10 @@ private:
     {
         return m_bits + static_cast<std::size_t>(MemoryRow(row)) * m_stride + MemoryColumn(x);
     }
-    void TakeStarts(const Column& c);
-    int SampleColour(const Column& c, double db, int sampleIndex) const;
+    // The levels of the column's selector and of the second scale.
+    void TakeLevels(const Column& c);
+    int SampleColour(const Column& c, std::int16_t raw, int sampleIndex) const;
+    int LevelColourOrFatal(int level) const;
     // Writes a colour at sample position i, keeping background for one ping
     // where the previous ping had it and the column asks for that.
     BYTE Remember(const Column& c, int i, int colour);
@@ -236,8 +276,10 @@ private:
     // Where the oldest column (the newest row) of the ring lies in memory,
     // counted from the ring's first column (row).
     int m_origin = 0;
-    // Start levels of the column being written: its selector's and the
-    // second scale's.
-    double m_start = 0.0;
-    double m_secondStart = 0.0;
+    // The newest column is still to be made a copy of the one before it.
+    mutable bool m_newestCopyPending = false;
+    // Levels of the column being written: its selector's and the second
+    // scale's (selector 3).
+    EchogramMapping::CLevelTable m_levels;
+    EchogramMapping::CLevelTable m_secondLevels;
 };

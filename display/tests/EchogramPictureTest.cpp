@@ -213,6 +213,42 @@ TEST(EchogramPicture, RunsAndRectanglesStayInsideThePicture)
     EXPECT_EQ(p.picture.At(46, 10), 1) << "the scale strip is not cleared";
 }
 
+TEST(EchogramMapping, LevelTableGivesEveryRawValueTheScalesOwnLevel)
+{
+    struct Case
+    {
+        double start, interval;
+        const char* legend;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Case cases[] = {
+        {-70.0, 3.0, "the usual scale"},
+        {-59.97, 2.998, "steps that fall between raw values"},
+        {-10.0, 0.001, "steps finer than a raw unit"},
+        {-300.0, 1000.0, "one step wider than every value"},
+        {-50.0, 0.0, "no interval: the top colour from the start"},
+        {-50.0, -3.0, "a negative interval"},
+        {500.0, 3.0, "a start above every value"},
+        {-500.0, 3.0, "a start below every value"},
+        {nan, 3.0, "a start that is no number"},
+        {-60.0, nan, "an interval that is no number"},
+    };
+    for (const Case& c : cases) {
+        CColorScaleSettings scale;
+        scale.SetValueBySelector(2, c.start);
+        scale.SetInterval(c.interval);
+        CLevelTable table;
+        table.Take(&scale, c.start);
+        for (int raw = -32768; raw <= 32767; ++raw)
+            ASSERT_EQ(table.Level(static_cast<std::int16_t>(raw)),
+                      scale.GetColorIndex(RawToDb(static_cast<std::int16_t>(raw)), 2))
+                << c.legend << ", raw " << raw;
+    }
+    CLevelTable none;
+    none.Take(nullptr, 0.0);
+    EXPECT_EQ(none.Level(32767), 0) << "no scale, no level";
+}
+
 TEST(EchogramMapping, LevelsOutsideTheLadderHaveNoColour)
 {
     // The picture stops the program on these ("Color out of range"); the
@@ -541,6 +577,8 @@ struct RingAndOracle
             p->samples[static_cast<std::size_t>(i % 37)] = kThresholdRaw;
             p->SetBottomRow(5 + i % 23);
             CEchogramPicture& pic = p->picture;
+            if (i % 11 == 0)
+                continue;  // a ping that writes nothing (a slope ping without an angle)
             if (rows) {
                 pic.WriteRow(p->column);
                 pic.PaintRowRun(193, i % 50, 7);

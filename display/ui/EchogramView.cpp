@@ -227,6 +227,7 @@ void CEchogramView::RebuildColours()
     }
     if (m_colours.size() != QSize(GetWidth(), GetHeight()))
         m_colours = QImage(GetWidth(), GetHeight(), QImage::Format_RGB32);
+    m_picture.Settle();
     ConvertSurface(QRect(0, 0, GetWidth(), GetHeight()));
 }
 
