@@ -925,13 +925,22 @@ ChannelParameters CChannel::GetParameters() const
     return m_params;
 }
 
+ChannelParameters CChannel::GetNextParameters() const
+{
+    Lock lock(m_lock);
+    return m_pendingSet ? m_pending : m_params;
+}
+
 CChannel::StatusValues CChannel::GetStatusValues() const
 {
     Lock lock(m_lock);
     StatusValues v;
-    v.Draught = m_params.Draught();
-    v.Power = m_params.TransmitPower;
-    v.PulseLength = m_params.PulseLength;
+    // The settings in force from the next ping: a change made in a dialog
+    // shows as soon as it is told, not a ping later.
+    const ChannelParameters& p = m_pendingSet ? m_pending : m_params;
+    v.Draught = p.Draught();
+    v.Power = p.TransmitPower;
+    v.PulseLength = p.PulseLength;
     const IBottomDetector::Limits limits =
         m_detector ? m_detector->GetLimits()
                    : IBottomDetector::Limits{m_bottomLayout[1], m_bottomLayout[0], m_bottomLayout[2]};

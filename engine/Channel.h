@@ -279,7 +279,12 @@ public:
     void SetBottomDetectorMode(int, const std::string&, int mode, const std::string& text);
     int GetDisplayMode() const;
     std::string GetDisplayText() const;
+    // The settings of the ping in hand.
     ChannelParameters GetParameters() const;
+    // The settings the next ping takes: a change handed over and not yet
+    // applied, else those of the ping in hand. A change of one value starts
+    // from these, so that it keeps a change that waits for its ping.
+    ChannelParameters GetNextParameters() const;
     // What the channel status window shows, copied under the locks of the
     // channel and its bottom detector.
     struct StatusValues

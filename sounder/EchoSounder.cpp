@@ -676,7 +676,7 @@ void CEchoSounder::TriggerThread()
                 if (CChannel* c = t->GetChannelId(i)) {
                     if (state >= 0 && !c->GetChannelName().empty())
                         t->SetChannelMode(c, state);
-                    t->SetChannelParameters(c, c->GetParameters());
+                    t->SetChannelParameters(c, c->GetNextParameters());
                 }
         std::int64_t largest = 0;
         for (auto& t : m_transceivers) {

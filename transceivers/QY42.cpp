@@ -351,7 +351,7 @@ void CQY42::Start(std::int64_t& duration)
         m_record->absorption = r.absorption;
         // The channel takes the values of this ping with the ping; it is
         // told only of a change, so that it rebuilds its tables only then.
-        ChannelParameters p = m_channel->GetParameters();
+        ChannelParameters p = m_channel->GetNextParameters();
         if (p.Absorption != r.absorption || p.SampleDistance != r.sampleDistance ||
             p.SampleInterval != r.sampleInterval) {
             p.Absorption = r.absorption;

@@ -137,7 +137,7 @@ void CTransceiver::SetChannelMode(CChannel* channel, int mode)
     if (!r)
         return;
     r->transceiverMode = mode;
-    ChannelParameters p = channel->GetParameters();
+    ChannelParameters p = channel->GetNextParameters();
     p.TransceiverMode = mode;
     channel->SetChannelParameters(p);
 }

@@ -350,6 +350,25 @@ TEST_F(ChannelPingTest, PassiveChannelStaysOutOfTheDepthUsers)
     EXPECT_TRUE(links.outputs[0].Excluded);
 }
 
+// A change waits for the next ping, but whoever changes one more value
+// starts from it (a unit's own updates, the transceiver mode), and the
+// status window shows it at once.
+TEST_F(ChannelPingTest, WaitingChangeIsTheNextSettings)
+{
+    ChannelParameters p = Params();
+    p.PulseLength = 0.004;
+    channel->SetChannelParameters(p);
+    EXPECT_DOUBLE_EQ(channel->GetParameters().PulseLength, 0.001) << "the ping in hand keeps its settings";
+    EXPECT_DOUBLE_EQ(channel->GetNextParameters().PulseLength, 0.004);
+    EXPECT_DOUBLE_EQ(channel->GetStatusValues().PulseLength, 0.004);
+    ChannelParameters next = channel->GetNextParameters();
+    next.Absorption = 0.02;
+    channel->SetChannelParameters(next);
+    FeedPing(1000);
+    EXPECT_DOUBLE_EQ(channel->GetParameters().PulseLength, 0.004);
+    EXPECT_DOUBLE_EQ(channel->GetParameters().Absorption, 0.02);
+}
+
 TEST_F(ChannelPingTest, SmoothingBridgesFourMissesAndClearsOnTheFifth)
 {
     detector->smoothing = true;
