@@ -20,6 +20,8 @@ const std::map<unsigned, std::string>& EnglishStrings()
         {45066, "Bottom lost"},
         {45067, "Bottom minimum Depth"},
         {45068, "Bottom maximum Depth"},
+        {45070, "Single"},
+        {45071, "Split"},
         {45077, "Replay top of file"},
         {45083, "Select Directory"},
         {45084, "Celsius"},

@@ -52,6 +52,7 @@
 #include "sounder/OperationControl.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/UnitTimings.h"
+#include "transceivers/ui/TransceiverDialogs.h"
 
 #include <functional>
 #include <memory>
@@ -150,6 +151,7 @@ public:
     CSounderHost& SounderHost() { return m_sounderHost; }
     CProgramToolWindows& ToolWindows() { return m_toolWindows; }
     CProgramDisplay& Display() { return m_display; }
+    ITransceiverDialogs& TransceiverDialogs() { return m_transceiverDialogs; }
     const Options& GetOptions() const { return m_options; }
     // The screen layout of the running sounder; null while none is shown.
     CStandardESLayout* Layout() const;
@@ -191,6 +193,8 @@ private:
     // The settings dialogs behind the channels' detection parts and the
     // fish size object, which outlive none of it.
     engineui::CDetectionDialogs m_detectionDialogs;
+    // The settings dialogs behind the units' channels.
+    transceiversui::CTransceiverDialogs m_transceiverDialogs;
     // Outlives the main frame, whose palette broadcasts point into it.
     CPaletteControl m_palettes;
     CEchogramColours m_echogramColours{m_palettes};

@@ -86,4 +86,14 @@ std::optional<double> CProgramTransceiverServices::GetAbsorption(double frequenc
     return m_program.Environment().GetAbsorption(frequency);
 }
 
+ITransceiverDialogs* CProgramTransceiverServices::Dialogs()
+{
+    return &m_program.TransceiverDialogs();
+}
+
+double CProgramTransceiverServices::GetTide() const
+{
+    return m_program.Application().tide.load();
+}
+
 }  // namespace app

@@ -41,6 +41,8 @@ public:
     void Beep(unsigned hz, unsigned ms) override;
     std::optional<double> GetSoundVelocity() override;
     std::optional<double> GetAbsorption(double frequency) override;
+    ITransceiverDialogs* Dialogs() override;
+    double GetTide() const override;
     IHardwareStatusSink& HardwareStatus() override { return *m_hardwareStatus; }
     IMotionSensor& Motion() override;
     IAnalogMotionInput& AnalogMotion() override { return *m_analogMotion; }

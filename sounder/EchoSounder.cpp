@@ -213,6 +213,9 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
     // a channel by its place among all of them.
     for (int i = 0; i < GetChannelCount(); ++i)
         GetChannel(i)->SetChannelId(i);
+    // A new sounder sets every unit's transmit up afresh with its first ping.
+    for (auto& t : m_transceivers)
+        t->MarkChannelsChanged();
 
     m_recorder = m_host->CreateRecorder(*this, key, sequenceFile);
 

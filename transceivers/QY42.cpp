@@ -280,8 +280,8 @@ CQY42::Decimation CQY42::ComputeDecimation(double pulseLength, int ticks)
 
 void CQY42::LogDecimation()
 {
-    const int ticks = m_record ? m_record->sampleIntervalCount : 0;
-    const Decimation d = ComputeDecimation(m_record ? m_record->pulseLength : 0.0, ticks);
+    const int ticks = m_record ? m_pingRecord.sampleIntervalCount : 0;
+    const Decimation d = ComputeDecimation(m_record ? m_pingRecord.pulseLength : 0.0, ticks);
     m_sampleRateFactor = m_record ? d.factor : 1;
     m_des1 = d.des1;
     m_des2 = d.des2;
@@ -332,23 +332,31 @@ void CQY42::ConfigureTransmit()
 
 void CQY42::Start(std::int64_t& duration)
 {
+    const bool running = m_ready.load() && !m_stop.load() && m_ring;
+    // The channel's values for this ping. Changed ones (a confirmed dialog,
+    // a new sounder) ask for a new transmit set-up, as the unit's "HC" does;
+    // a unit that cannot take it yet keeps the mark for a later ping.
+    if (m_record && CopyRecordForPing(*m_record, m_pingRecord, running))
+        m_setupFlag = true;
     if (m_setupFlag.load())
         LogDecimation();
     duration = 10000000;
-    if (!m_ready.load() || m_stop.load() || !m_ring)
+    if (!running)
         return;
     double period = 1.0;
     DWORD requested = 100;
     m_ring->SetPingHeader(0, static_cast<DWORD>(m_des1.load()), static_cast<DWORD>(m_des2.load()),
                           static_cast<DWORD>(m_des3.load()));
     if (m_record && m_channel) {
-        m_pingRecord = *m_record;
         StructChannelParameters& r = m_pingRecord;
         TakeEnvironment(r);
         const int mode = m_pingMode.load();
         r.sampleInterval = (mode == 5 || mode == 8) ? r.sampleIntervalCount / kClock : SelectSampleInterval(r);
         r.sampleDistance = m_soundVelocity * r.sampleInterval * 0.5;
-        m_record->absorption = r.absorption;
+        {
+            const auto lock = LockRecords();
+            m_record->absorption = r.absorption;
+        }
         // The channel takes the values of this ping with the ping; it is
         // told only of a change, so that it rebuilds its tables only then.
         ChannelParameters p = m_channel->GetNextParameters();

@@ -1,11 +1,17 @@
 #include "transceivers/Transceiver.h"
 
+#include "base/AppIds.h"
+#include "base/ModalSession.h"
 #include "base/RegistrySupport.h"
+#include "base/StringTable.h"
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
+#include "platform/MessageDispatcher.h"
+#include "platform/NumberText.h"
 #include "sensors/TrawlSource.h"
+#include "transceivers/TransceiverDialogs.h"
 #include "transceivers/TransceiverOwner.h"
 #include "transceivers/TransceiverServices.h"
 
@@ -15,6 +21,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -44,7 +51,17 @@ CTransceiver::CTransceiver(ITransceiverServices* services, IChannelLinks* channe
     : m_services(services), m_channelLinks(channelLinks)
 {}
 
-CTransceiver::~CTransceiver() = default;
+CTransceiver::~CTransceiver()
+{
+    // A dialog still open on a channel of this transceiver returns -1 to its
+    // caller, which touches nothing of it after that.
+    CModalSession::EndAll(m_channelDialog);
+    CModalSession::EndAll(m_advancedDialog);
+    if (m_modeless) {
+        m_modeless->EndDialog(4);
+        m_modeless.reset();
+    }
+}
 
 CChannel* CTransceiver::GetChannelId(int index) const
 {
@@ -66,7 +83,10 @@ CTransceiver::StructChannelParameters* CTransceiver::FindRecord(const CChannel* 
 std::string CTransceiver::GetChannelName(const CChannel* channel) const
 {
     const StructChannelParameters* r = FindRecord(channel);
-    return r ? r->transducerLabel : std::string();
+    if (!r)
+        return {};
+    std::lock_guard<std::mutex> lock(m_recordLock);
+    return r->transducerLabel;
 }
 
 int CTransceiver::GetChannelParameters(const CChannel* channel, std::string& description, std::string& channelName,
@@ -79,6 +99,7 @@ int CTransceiver::GetChannelParameters(const CChannel* channel, std::string& des
     const StructChannelParameters* r = FindRecord(channel);
     if (!r)
         return 0;
+    std::lock_guard<std::mutex> lock(m_recordLock);
     description = r->description;
     channelName = r->channelName;
     frequency = r->frequency;
@@ -103,6 +124,7 @@ int CTransceiver::GetChannelValues(const CChannel* channel, double& pulseLength,
     const StructChannelParameters* r = FindRecord(channel);
     if (!r)
         return 0;
+    std::lock_guard<std::mutex> lock(m_recordLock);
     pulseLength = r->pulseLength;
     txPower = r->txPower;
     gain = r->gain;
@@ -115,6 +137,15 @@ void CTransceiver::SetChannelParameters(const CChannel* channel, const ChannelPa
     StructChannelParameters* r = FindRecord(channel);
     if (!r)
         return;
+    std::lock_guard<std::mutex> lock(m_recordLock);
+    // New values reach the unit with a new transmit set-up, by whatever road
+    // they came; also a value handed back that a dialog had changed a moment
+    // before, which the next refresh hands over again.
+    if (r->pulseLength != p.PulseLength || r->txPower != p.TransmitPower || r->fmPulse != p.FmPulse ||
+        r->fmPulseLength != p.FmPulseLength || r->fmResolutionLength != p.FmResolutionLength ||
+        r->resolutionLength != p.ResolutionLength || r->cwResolutionLength != p.CwResolutionLength ||
+        r->doubleSampleRate != p.DoubleSampleRate)
+        r->changed = true;
     r->pulseLength = p.PulseLength;
     r->txPower = p.TransmitPower;
     r->fmPulse = p.FmPulse;
@@ -125,10 +156,20 @@ void CTransceiver::SetChannelParameters(const CChannel* channel, const ChannelPa
     r->doubleSampleRate = p.DoubleSampleRate;
 }
 
+void CTransceiver::MarkChannelsChanged()
+{
+    std::lock_guard<std::mutex> lock(m_recordLock);
+    for (StructChannelParameters* r : m_channels)
+        r->changed = true;
+}
+
 void CTransceiver::SetAllChannelsPassive()
 {
-    for (StructChannelParameters* r : m_channels)
+    std::lock_guard<std::mutex> lock(m_recordLock);
+    for (StructChannelParameters* r : m_channels) {
+        r->changed = r->changed || r->transceiverMode != kPassive;
         r->transceiverMode = kPassive;
+    }
 }
 
 void CTransceiver::SetChannelMode(CChannel* channel, int mode)
@@ -136,7 +177,11 @@ void CTransceiver::SetChannelMode(CChannel* channel, int mode)
     StructChannelParameters* r = FindRecord(channel);
     if (!r)
         return;
-    r->transceiverMode = mode;
+    {
+        std::lock_guard<std::mutex> lock(m_recordLock);
+        r->changed = r->changed || r->transceiverMode != mode;
+        r->transceiverMode = mode;
+    }
     ChannelParameters p = channel->GetNextParameters();
     p.TransceiverMode = mode;
     channel->SetChannelParameters(p);
@@ -144,8 +189,12 @@ void CTransceiver::SetChannelMode(CChannel* channel, int mode)
 
 void CTransceiver::SetChannelPassive(int index)
 {
-    if (index >= 0 && index < GetChannelCount())
-        m_channels[static_cast<std::size_t>(index)]->transceiverMode = kPassive;
+    if (index < 0 || index >= GetChannelCount())
+        return;
+    std::lock_guard<std::mutex> lock(m_recordLock);
+    StructChannelParameters* r = m_channels[static_cast<std::size_t>(index)];
+    r->changed = r->changed || r->transceiverMode != kPassive;
+    r->transceiverMode = kPassive;
 }
 
 double CTransceiver::GetMaxChannelValue() const
@@ -392,4 +441,326 @@ int CTransceiver::LoadChannelSettings()
         }
     }
     return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Settings dialogs
+
+ITransceiverDialogs* CTransceiver::Dialogs() const
+{
+    return m_services ? m_services->Dialogs() : nullptr;
+}
+
+bool CTransceiver::HasChannelDialog(const CChannel* channel) const
+{
+    return FindRecord(channel) != nullptr && Dialogs() != nullptr;
+}
+
+CTransceiver::StructChannelParameters CTransceiver::CopyRecord(const StructChannelParameters& record) const
+{
+    std::lock_guard<std::mutex> lock(m_recordLock);
+    return record;
+}
+
+bool CTransceiver::CopyRecordForPing(StructChannelParameters& record, StructChannelParameters& copy, bool takeMark)
+{
+    std::lock_guard<std::mutex> lock(m_recordLock);
+    copy = record;
+    if (!takeMark)
+        return false;
+    return std::exchange(record.changed, false);
+}
+
+void CTransceiver::WriteChannelValues(const StructChannelParameters& r, bool transmitValues, std::size_t userValues)
+{
+    if (!r.key)
+        return;
+    CRegistrySupport reg;
+    reg.SetDword(r.key, "", "enumTransceiverMode", static_cast<DWORD>(r.transceiverMode));
+    if (transmitValues) {
+        reg.SetDouble(r.key, "", "PulseLength", r.pulseLength);
+        reg.SetDouble(r.key, "", "TxPower", r.txPower);
+    }
+    for (std::size_t i = 0; i < userValues && i < std::size(kUserValues); ++i) {
+        const UserValue& v = kUserValues[i];
+        if (v.kind == UserValue::Double)
+            reg.SetDouble(r.key, "", v.name, r.*(v.d));
+        else if (v.kind == UserValue::Dword)
+            reg.SetDword(r.key, "", v.name, static_cast<DWORD>(r.*(v.i)));
+        else
+            reg.SetString(r.key, "", v.name, r.*(v.s));
+    }
+}
+
+void CTransceiver::ChannelValuesChanged()
+{
+    ::PostMessage(::GetMainWindow(), app::WM_ES_UPDATECHANNELSTATUS, 0, 0);
+}
+
+namespace {
+
+// The transducer values a dialog confirmed, for the channel's next ping.
+void HandToChannel(CChannel& channel, const CTransceiver::StructChannelParameters& r)
+{
+    ChannelParameters p = channel.GetNextParameters();
+    p.PulseLength = r.pulseLength;
+    p.TransmitPower = r.txPower;
+    p.Gain = r.gain;
+    p.TransceiverMode = r.transceiverMode;
+    p.FixedDraft = r.fixedDraft;
+    p.VariableDraft = r.variableDraft;
+    p.TransducerDepth = r.transducerDepth;
+    p.TransducerZ = r.transducerZ;
+    p.TransducerX = r.transducerX;
+    p.TransducerY = r.transducerY;
+    p.TransducerZMinusDepth = r.transducerZMinusDepth;
+    p.TransducerRoll = r.transducerRoll;
+    p.TransducerPitch = r.transducerPitch;
+    p.TransducerAzimuth = r.transducerAzimuth;
+    p.TransducerLabel = r.transducerLabel;
+    p.FmPulse = r.fmPulse;
+    p.FmPulseLength = r.fmPulseLength;
+    p.FmResolutionLength = r.fmResolutionLength;
+    p.ResolutionLength = r.resolutionLength;
+    p.CwResolutionLength = r.cwResolutionLength;
+    p.FilterType = r.filterType;
+    p.DoubleSampleRate = r.doubleSampleRate;
+    if (r.sampleInterval > 0.0)
+        p.SampleInterval = r.sampleInterval;
+    channel.SetChannelParameters(p);
+}
+
+// What the channel dialog confirmed, onto the record; the rest of the record
+// (absorption, sample interval) stays as the unit keeps it meanwhile.
+void TakeChannelDialogFields(CTransceiver::StructChannelParameters& to,
+                             const CTransceiver::StructChannelParameters& from)
+{
+    to.doubleSampleRate = from.doubleSampleRate;
+    to.fmPulse = from.fmPulse;
+    to.filterType = from.filterType;
+    to.fmPulseLength = from.fmPulseLength;
+    to.fmResolutionLength = from.fmResolutionLength;
+    to.resolutionLength = from.resolutionLength;
+    to.cwResolutionLength = from.cwResolutionLength;
+    to.pulseLength = from.pulseLength;
+    to.txPower = from.txPower;
+    to.gain = from.gain;
+    to.gain2 = from.gain2;
+    to.transceiverMode = from.transceiverMode;
+    to.transducerLabel = from.transducerLabel;
+}
+
+// The transducer's place, which both dialogs set.
+void TakeTransducerFields(CTransceiver::StructChannelParameters& to, const CTransceiver::StructChannelParameters& from)
+{
+    to.transducerDepth = from.transducerDepth;
+    to.transducerZ = from.transducerZ;
+    to.transducerX = from.transducerX;
+    to.transducerY = from.transducerY;
+    to.transducerRoll = from.transducerRoll;
+    to.transducerPitch = from.transducerPitch;
+    to.transducerAzimuth = from.transducerAzimuth;
+    to.transducerZMinusDepth = from.transducerZMinusDepth;
+    to.transducerLabel = from.transducerLabel;
+}
+
+}  // namespace
+
+int CTransceiver::RunChannelDialog(CChannel* channel)
+{
+    StructChannelParameters* record = FindRecord(channel);
+    if (!record)
+        return 1;
+    ITransceiverDialogs* dialogs = Dialogs();
+    if (!dialogs)
+        return 0;
+    // The dialog edits a copy: the trigger thread copies the record for
+    // every ping while the dialog is open.
+    StructChannelParameters r = CopyRecord(*record);
+    TransceiverDialogValues v;
+    v.templateId = m_services->GetModel() == SounderModel::QYNVU ? TransceiverDialogValues::kTemplateWideBand
+                                                                 : TransceiverDialogValues::kTemplate;
+    v.testModeAllowed = SupportsTestMode() != 0;
+    std::copy(std::begin(r.powerSteps), std::end(r.powerSteps), v.powerSteps);
+    std::copy(std::begin(r.pulseLengthTable), std::end(r.pulseLengthTable), v.pulseLengths);
+    v.frequency = r.frequency;
+    v.doubleSampleRate = r.doubleSampleRate;
+    v.fmPulse = r.fmPulse;
+    v.filterType = r.filterType;
+    v.fmPulseLength = r.fmPulseLength;
+    v.fmResolutionLength = r.fmResolutionLength;
+    v.resolutionLength = r.resolutionLength;
+    v.cwResolutionLength = r.cwResolutionLength;
+    v.pulseLength = r.pulseLength;
+    v.power = r.txPower;
+    v.channelName = r.channelName;
+    v.description = r.description;
+    v.draught = r.transducerDepth;
+    v.z = r.transducerZ;
+    v.x = r.transducerX;
+    v.y = r.transducerY;
+    v.roll = r.transducerRoll;
+    v.pitch = r.transducerPitch;
+    v.azimuth = r.transducerAzimuth;
+    v.mode = r.transceiverMode;
+    v.label = r.transducerLabel;
+    v.tide = m_services->GetTide();
+    v.advanced = [this, channel] { RunAdvancedDialog(channel); };
+
+    CModalSession session(m_channelDialog);
+    const int result = dialogs->RunChannel(v, session.Opened());
+    if (session.OwnerGone())
+        return -1;
+    if (result < 0)
+        return 0;
+    if (result == 0)
+        return 1;
+
+    // Every confirmed dialog asks for a new transmit set-up, a changed
+    // double sample rate among them.
+    r.doubleSampleRate = v.doubleSampleRate;
+    r.fmPulse = v.fmPulse;
+    r.filterType = v.filterType;
+    r.fmPulseLength = v.fmPulseLength;
+    r.fmResolutionLength = v.fmResolutionLength;
+    r.resolutionLength = v.resolutionLength;
+    r.cwResolutionLength = v.cwResolutionLength;
+    r.pulseLength = v.pulseLength;
+    r.txPower = v.power;
+    r.transducerDepth = v.draught;
+    r.transducerZ = v.z;
+    r.transducerX = v.x;
+    r.transducerY = v.y;
+    r.transducerRoll = v.roll;
+    r.transducerPitch = v.pitch;
+    r.transducerAzimuth = v.azimuth;
+    r.transceiverMode = v.mode;
+    r.transducerLabel = v.label;
+    ApplyPingerPulseLength(r);
+    r.gain = r.gain2 = r.gainTable[FindTableIndex(r.pulseLength, r.pulseLengthTable, 4)];
+    r.transducerZMinusDepth = r.transducerZ - r.transducerDepth;
+    if (r.transceiverMode == kTest && !SupportsTestMode())
+        r.transceiverMode = kActive;
+    {
+        std::lock_guard<std::mutex> lock(m_recordLock);
+        TakeChannelDialogFields(*record, r);
+        TakeTransducerFields(*record, r);
+        record->changed = true;
+        r = *record;
+    }
+    HandToChannel(*channel, r);
+    WriteChannelValues(r, true, std::size(kUserValues));
+    ChannelValuesChanged();
+    return 1;
+}
+
+int CTransceiver::RunGeoChannelDialog(CChannel* channel)
+{
+    StructChannelParameters* record = FindRecord(channel);
+    if (!record)
+        return 1;
+    ITransceiverDialogs* dialogs = Dialogs();
+    if (!dialogs)
+        return 0;
+    StructChannelParameters r = CopyRecord(*record);
+    GeoTransceiverDialogValues v;
+    std::copy(std::begin(r.capability.sampleInterval), std::end(r.capability.sampleInterval), v.sampleIntervals);
+    v.sampleInterval = r.sampleInterval;
+    v.draught = r.transducerDepth;
+    v.x = r.transducerX;
+    v.y = r.transducerY;
+    v.z = r.transducerZ;
+    v.roll = r.transducerRoll;
+    v.pitch = r.transducerPitch;
+    v.azimuth = r.transducerAzimuth;
+    v.tide = m_services->GetTide();
+    v.label = r.transducerLabel;
+    v.advanced = [this, channel] { RunAdvancedDialog(channel); };
+
+    CModalSession session(m_channelDialog);
+    const int result = dialogs->RunGeoChannel(v, session.Opened());
+    if (session.OwnerGone())
+        return -1;
+    if (result < 0)
+        return 0;
+    if (result == 0)
+        return 1;
+
+    r.sampleInterval = v.sampleInterval;
+    r.transducerDepth = v.draught;
+    r.transducerX = v.x;
+    r.transducerY = v.y;
+    r.transducerZ = v.z;
+    r.transducerRoll = v.roll;
+    r.transducerPitch = v.pitch;
+    r.transducerAzimuth = v.azimuth;
+    r.transducerLabel = v.label;
+    r.transducerZMinusDepth = r.transducerZ - r.transducerDepth;
+    if (r.transceiverMode == kTest && !SupportsTestMode())
+        r.transceiverMode = kActive;
+    {
+        std::lock_guard<std::mutex> lock(m_recordLock);
+        TakeTransducerFields(*record, r);
+        record->sampleInterval = r.sampleInterval;
+        record->transceiverMode = r.transceiverMode;
+        record->changed = true;
+        r = *record;
+    }
+    HandToChannel(*channel, r);
+    // The mode, the transducer values, the label and the drafts.
+    WriteChannelValues(r, false, 10);
+    ChannelValuesChanged();
+    return 1;
+}
+
+AdvancedTransceiverDialogValues CTransceiver::AdvancedValues(const StructChannelParameters& r) const
+{
+    using A = AdvancedTransceiverDialogValues;
+    A v;
+    const auto f2 = [](double value) { return CNumberText::Format("%.2f", value); };
+    const auto f0 = [](double value) { return CNumberText::Format("%.0f", value); };
+    v.Text(A::kFrequency) = f0(r.frequency);
+    v.Text(A::kAngleOffsetAlongship) = f2(r.angleOffsetAlongship);
+    v.Text(A::kAngleOffsetAthwartship) = f2(r.angleOffsetAthwartship);
+    v.Text(A::kBeamWidthAlongship) = f2(r.beamWidthAlongship);
+    v.Text(A::kBeamWidthAthwartship) = f2(r.beamWidthAthwartship);
+    v.Text(A::kBeamType) = app::Strings().Load(r.beamType != 0 ? app::ids::BEAM_SPLIT : app::ids::BEAM_SINGLE);
+    v.Text(A::kBandwidth) = f0(r.bandwidth);
+    v.Text(A::kGain) = f2(r.gain);
+    v.Text(A::kSampleInterval) = CNumberText::Format("%.4f", r.sampleDistance);
+    v.Text(A::kSoundVelocity) = f0(m_soundVelocity.load());
+    v.Text(A::kTwoWayBeamAngle) = f2(r.twoWayBeamAngle);
+    v.Text(A::kAngleSensitivityAlongship) = f2(r.angleSensitivityAlongship);
+    v.Text(A::kAngleSensitivityAthwartship) = f2(r.angleSensitivityAthwartship);
+    v.Text(A::kAbsorption) = f2(r.absorption * 1000.0);
+    return v;
+}
+
+int CTransceiver::RunAdvancedDialog(CChannel* channel)
+{
+    const StructChannelParameters* record = FindRecord(channel);
+    if (!record)
+        return 1;
+    ITransceiverDialogs* dialogs = Dialogs();
+    if (!dialogs)
+        return 0;
+    const AdvancedTransceiverDialogValues v = AdvancedValues(CopyRecord(*record));
+    CModalSession session(m_advancedDialog);
+    const int result = dialogs->RunAdvanced(v, session.Opened());
+    if (session.OwnerGone())
+        return -1;
+    return result < 0 ? 0 : 1;
+}
+
+void CTransceiver::SetModelessDialog(std::unique_ptr<IModelessDialog> dialog)
+{
+    if (m_modeless)
+        m_modeless->EndDialog(4);
+    m_modeless = std::move(dialog);
+}
+
+void CTransceiver::ReleaseModelessDialog()
+{
+    // Its window deletes itself as it closes.
+    (void)m_modeless.release();
 }

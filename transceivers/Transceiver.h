@@ -10,13 +10,18 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+class CModalSession;
 class ITransceiverOwner;
 class ITransceiverServices;
+class ITransceiverDialogs;
 class IChannelLinks;
 class CChannel;
+struct AdvancedTransceiverDialogValues;
 struct ChannelParameters;
 
 // Water temperature for the channel parameter look-up.
@@ -27,6 +32,20 @@ public:
     virtual double GetTemperature() const = 0;
 };
 
+// A window a transceiver keeps open beside the program. It is ended with 4
+// and deleted when the transceiver goes, unless it closed itself first and
+// let go of it (CTransceiver::ReleaseModelessDialog).
+class IModelessDialog
+{
+public:
+    virtual ~IModelessDialog() = default;
+    virtual void EndDialog(int result) = 0;
+};
+
+// Threads: the records are read and written by the trigger thread (each
+// ping's refresh and copy), read by the ping-data thread, and changed by the
+// settings dialogs on the user-interface thread while the sounder pings; the
+// values any of them change are taken and given under the records' lock.
 class CTransceiver
 {
 public:
@@ -71,6 +90,8 @@ public:
         double fmPulseLength = 0.0, fmResolutionLength = 0.0, resolutionLength = 0.0, cwResolutionLength = 0.0;
         int filterType = 0;
         int doubleSampleRate = 0;
+        // The unit is to get a new transmit set-up at its next Start.
+        bool changed = false;
     };
 
     CTransceiver();
@@ -99,6 +120,20 @@ public:
     // Driven by the ping-data thread.
     virtual void ProcessPing(std::uint64_t pingTime) {}
     virtual int GetChannelDepths(double* depths, int trackerState) { return 0; }
+
+    // The settings dialogs of a channel, on the user-interface thread. Each
+    // runs its dialog modally on a copy of the channel's values and hands
+    // back what OK confirmed under the records' lock. RunChannelDialog and
+    // RunGeoChannelDialog answer 1 (shown, or no record for the channel), 0
+    // when the dialog could not be shown; RunAdvancedDialog the same. -1:
+    // the transceiver was destroyed while its dialog ran, and nothing of it
+    // may be touched any more.
+    virtual int RunChannelDialog(CChannel* channel);
+    virtual int RunGeoChannelDialog(CChannel* channel);
+    virtual int RunAdvancedDialog(CChannel* channel);
+    // Whether the channel dialog can be shown for the channel: there is a
+    // record for it and someone to show it to.
+    virtual bool HasChannelDialog(const CChannel* channel) const;
 
     // Values that replay takes from the recorded file and its replay file
     // list; a live unit has none.
@@ -151,6 +186,9 @@ public:
     int GetChannelValues(const CChannel* channel, double& pulseLength, double& txPower, double& gain,
                          double& transducerDepth) const;
     void SetChannelParameters(const CChannel* channel, const ChannelParameters& parameters);
+    // Asks the unit for a new transmit set-up of every channel at its next
+    // Start (a new sounder, a paired channel's new parameters).
+    void MarkChannelsChanged();
     void SetAllChannelsPassive();
     // The transceiver mode of the channel's record, and of the channel with
     // its next ping.
@@ -160,6 +198,12 @@ public:
     static int FindTableIndex(double value, const double* table, int count);
     void RequestNextPing();
     void RequestPosition(int position);
+    // The window the transceiver keeps open beside the program; a new one
+    // ends the one before.
+    void SetModelessDialog(std::unique_ptr<IModelessDialog> dialog);
+    IModelessDialog* GetModelessDialog() const { return m_modeless.get(); }
+    // The window closes itself and deletes itself: forgotten, not deleted.
+    void ReleaseModelessDialog();
     bool TakeRequestedPosition(int& position);
     void ClearPingConsumed() { m_pingConsumed = 0; }
     int GetPingConsumed() const { return m_pingConsumed.load(); }
@@ -189,6 +233,17 @@ protected:
     // The trawl data of this ping as a channel's input header: depth state,
     // depth, opening state, opening; zeros without trawl data.
     void GetTrawlHeader(std::uint32_t words[8]) const;
+    // The dialogs of the program that runs the unit; none without one.
+    ITransceiverDialogs* Dialogs() const;
+    // A copy of a record for the ping being started, and whether the unit is
+    // to get a new transmit set-up with it; takeMark clears that mark (a
+    // unit that cannot send the set-up yet leaves it).
+    bool CopyRecordForPing(StructChannelParameters& record, StructChannelParameters& copy, bool takeMark);
+    // Held while a record's values are read or changed outside the
+    // user-interface thread's dialogs.
+    std::unique_lock<std::mutex> LockRecords() const { return std::unique_lock<std::mutex>(m_recordLock); }
+    // The acoustic values of the advanced dialog, from a copy of a record.
+    AdvancedTransceiverDialogValues AdvancedValues(const StructChannelParameters& record) const;
 
     std::vector<StructChannelParameters*> m_channels;  // records are owned by the type
     // Set where the type ranges its pings (a trigger or replay thread), read
@@ -197,6 +252,10 @@ protected:
 
 private:
     void ApplyPingerPulseLength(StructChannelParameters& record) const;
+    StructChannelParameters CopyRecord(const StructChannelParameters& record) const;
+    // Writes the named values of the record under the channel's key.
+    static void WriteChannelValues(const StructChannelParameters& record, bool transmitValues, std::size_t userValues);
+    void ChannelValuesChanged();
 
     ITransceiverServices* const m_services = nullptr;
     IChannelLinks* const m_channelLinks = nullptr;
@@ -209,4 +268,10 @@ private:
     std::atomic<bool> m_positionPending{false};
     const ITemperatureSource* m_temperature = nullptr;
     std::atomic<int> m_pingConsumed{1};
+    mutable std::mutex m_recordLock;
+    // The open channel and advanced dialogs (user-interface thread), ended
+    // with -1 when the transceiver goes.
+    CModalSession* m_channelDialog = nullptr;
+    CModalSession* m_advancedDialog = nullptr;
+    std::unique_ptr<IModelessDialog> m_modeless;
 };

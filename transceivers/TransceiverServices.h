@@ -21,6 +21,7 @@ class IHardwareStatusSink;
 class IMotionSensor;
 class IThermistorInput;
 class ITrawlSource;
+class ITransceiverDialogs;
 
 class ITransceiverServices
 {
@@ -50,6 +51,12 @@ public:
     // keeps what it has.
     virtual std::optional<double> GetSoundVelocity() = 0;
     virtual std::optional<double> GetAbsorption(double frequency) = 0;
+
+    // The settings dialogs of the units' channels; null: there is no one to
+    // show them to, and no channel dialog is offered.
+    virtual ITransceiverDialogs* Dialogs() = 0;
+    // The tide (m) the program applies, which the channel dialogs show.
+    virtual double GetTide() const = 0;
 
     // The hardware status window, fed with the units' status answers.
     virtual IHardwareStatusSink& HardwareStatus() = 0;

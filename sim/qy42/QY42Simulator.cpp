@@ -203,6 +203,18 @@ float CQY42Simulator::GetTransmitAmplitude() const
     return m_amplitude;
 }
 
+float CQY42Simulator::GetTransmitPulseLength() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_pulseLength;
+}
+
+float CQY42Simulator::GetConfiguredPulseLength() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_configuredPulseLength;
+}
+
 SocketAddress CQY42Simulator::GetProgramAddress() const
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -281,7 +293,11 @@ void CQY42Simulator::Handle(const std::uint8_t* data, std::size_t size, const So
     } else if (code == "TSP#" && size == 80) {
         std::lock_guard<std::mutex> lock(m_lock);
         m_amplitude = r.F32(56);
+        m_pulseLength = r.F32(60);
         m_frequency = r.F32(72);
+    } else if (code == "TPC" && size == 28) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_configuredPulseLength = r.F32(16);
     } else if ((code == "TE" || code == "TI") && size == 16) {
         Ping(r.U32(8));
     }

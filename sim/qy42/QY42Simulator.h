@@ -96,6 +96,10 @@ public:
     // amplitude (float at 56).
     float GetTransmitFrequency() const;
     float GetTransmitAmplitude() const;
+    // The effective pulse length of the last "TSP#" (float at 60) and the
+    // pulse length of the last "TPC" (float at 16), s.
+    float GetTransmitPulseLength() const;
+    float GetConfiguredPulseLength() const;
     SocketAddress GetProgramAddress() const;
 
     // The simulator's own telegram writers, exposed for golden-byte checks.
@@ -141,5 +145,5 @@ private:
     mutable std::mutex m_lock;
     std::vector<std::string> m_codes;
     SocketAddress m_program;
-    float m_frequency = 0.0f, m_amplitude = 0.0f;
+    float m_frequency = 0.0f, m_amplitude = 0.0f, m_pulseLength = 0.0f, m_configuredPulseLength = 0.0f;
 };

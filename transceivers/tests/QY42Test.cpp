@@ -12,6 +12,7 @@
 #include "testsupport/Wait.h"
 #include "testsupport/qy42/QY42LinkFixture.h"
 #include "testsupport/qy42/QY42SimulatorLink.h"
+#include "transceivers/TransceiverDialogs.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/UdpDatagramLink.h"
 
@@ -804,6 +805,54 @@ TEST(QY42Link, EnvironmentReachesTheChannelEveryPing)
         check(WaitUntil([&] { return run.pings.load() >= before + 3; }), "pings go on");
         check(distanceIs(1490.0), "no sample distance from a velocity that is not a number");
         check(reportedVelocity() == 1490.0, "nor a reported velocity");
+        return check.failures;
+    });
+}
+
+// The operator confirms "Transceiver Settings" again and again on this
+// thread while the unit pings (the threads label runs it under
+// ThreadSanitizer too): each pulse length chosen reaches the unit with the
+// next transmit set-up, and the pings go on.
+TEST(QY42Link, TransceiverDialogConfirmedWhilePingingReachesTheNextSetUp)
+{
+    class CChoosing final : public ITransceiverDialogs
+    {
+    public:
+        int pulse = 0;
+        int RunChannel(TransceiverDialogValues& v, const DialogOpened&) override
+        {
+            v.pulseLength = v.pulseLengths[pulse];
+            v.power = v.powerSteps[pulse];
+            return 1;
+        }
+        int RunGeoChannel(GeoTransceiverDialogValues&, const DialogOpened&) override { return 0; }
+        int RunAdvanced(const AdvancedTransceiverDialogValues&, const DialogOpened&) override { return 0; }
+    };
+    RunInProcess([] {
+        Checks check;
+        CQY42Simulator sim(CQY42Simulator::Settings{});
+        Sounder run(sim);
+        CChoosing dialogs;
+        run.services.dialogs = &dialogs;
+        check(run.Begin(), "sounder created");
+        CChannel* channel = run.unit ? run.unit->GetChannel() : nullptr;
+        if (!channel)
+            return check.failures + 1;
+        check(WaitUntil([&] { return run.pings.load() >= 2; }), "pings");
+        const double table[5] = {0.0001, 0.0002, 0.0004, 0.0008, 0.0016};
+        for (const int pulse : {3, 0, 4, 1, 2, 3}) {
+            dialogs.pulse = pulse;
+            check(run.unit->RunChannelDialog(channel) == 1, "confirmed");
+            const int before = run.pings.load();
+            const double expected = table[pulse];
+            check(WaitUntil([&] {
+                      return std::abs(sim.GetConfiguredPulseLength() - expected) < 1e-9 &&
+                             std::abs(sim.GetTransmitPulseLength() - expected) < 1e-9 && run.pings.load() > before;
+                  }),
+                  "pulse length " + std::to_string(expected) + " in the next TSP# and TPC, not " +
+                      std::to_string(sim.GetConfiguredPulseLength()));
+        }
+        check(std::abs(channel->GetParameters().PulseLength - 0.0008) < 1e-12, "the channel pings with it");
         return check.failures;
     });
 }

@@ -71,6 +71,15 @@ public:
     void ProcessPing(std::uint64_t pingTime) override;
     int GetChannelDepths(double* depths, int trackerState) override;
 
+    // What the unit answers to SupportsTestMode.
+    int testMode = 0;
+    int SupportsTestMode() override { return testMode; }
+    // The record's copy for a ping and its changed mark, as a unit takes them.
+    bool TakeForPing(StructChannelParameters& record, StructChannelParameters& copy, bool takeMark = true)
+    {
+        return CopyRecordForPing(record, copy, takeMark);
+    }
+
     int GetTriggers() const;
     int GetPingsDelivered() const;
     // The trigger datagrams received in shared-trigger mode.

@@ -28,6 +28,8 @@ public:
     std::function<double()> soundVelocity;
     std::function<double(double frequency)> absorption;
     std::optional<TrawlRecord> trawl;
+    ITransceiverDialogs* dialogs = nullptr;
+    double tide = 0.0;
 
     // What the unit fed the sensors and the status window, in order.
     struct Fed
@@ -70,6 +72,8 @@ public:
     {
         return absorption ? std::optional<double>(absorption(frequency)) : std::nullopt;
     }
+    ITransceiverDialogs* Dialogs() override { return dialogs; }
+    double GetTide() const override { return tide; }
     IHardwareStatusSink& HardwareStatus() override { return m_status; }
     IMotionSensor& Motion() override { return m_motion; }
     IAnalogMotionInput& AnalogMotion() override { return m_analogMotion; }

@@ -1,0 +1,19 @@
+// The transceivers' Qt settings dialogs behind their channels: the program
+// hands one to every unit it makes. Each dialog runs modally on the
+// user-interface thread with no parent window, so that a layout torn down
+// meanwhile never takes it; its transceiver ends it when it goes.
+#pragma once
+
+#include "transceivers/TransceiverDialogs.h"
+
+namespace transceiversui {
+
+class CTransceiverDialogs : public ITransceiverDialogs
+{
+public:
+    int RunChannel(TransceiverDialogValues& values, const DialogOpened& opened) override;
+    int RunGeoChannel(GeoTransceiverDialogValues& values, const DialogOpened& opened) override;
+    int RunAdvanced(const AdvancedTransceiverDialogValues& values, const DialogOpened& opened) override;
+};
+
+}  // namespace transceiversui
