@@ -186,9 +186,11 @@ void CDepthView::OnDraw(QPainter& painter)
     painter.drawRect(m_nameBox);
     painter.drawText(5, 1 + names.ascent(), titleText);
     const std::string second = m_access->GetTransceiverName();
+    m_transceiverBox = QRect();
     if (!second.empty()) {
         const QString secondText = QString::fromStdString(second);
-        painter.drawRect(titleWidth + 10, 0, names.horizontalAdvance(secondText) + 10, names.height() + 2);
+        m_transceiverBox = QRect(titleWidth + 10, 0, names.horizontalAdvance(secondText) + 10, names.height() + 2);
+        painter.drawRect(m_transceiverBox);
         painter.drawText(titleWidth + 15, 1 + names.ascent(), secondText);
     }
 
@@ -302,8 +304,8 @@ void CDepthView::mousePressEvent(QMouseEvent* event)
             RunCommand(ID_COLOUR_SCALE);
         else if (m_sideText.contains(p))
             RunCommand(ID_SLOPE_SETTINGS);
-        else if (m_nameBox.contains(p))
-            RunCommand(ID_TRANSCEIVER_SETTINGS);
+        else if (m_nameBox.contains(p) || m_transceiverBox.contains(p))
+            RunTransceiverDialog(event->modifiers());
         else
             RunCommand(ID_BOTTOM_DETECTOR);
         if (alive)
@@ -328,6 +330,20 @@ void CDepthView::RunCommand(unsigned id)
     }
     if (m_document)
         CDepthViewCommands::Run(*m_document, id);
+}
+
+void CDepthView::RunTransceiverDialog(Qt::KeyboardModifiers modifiers)
+{
+    if (!m_document)
+        return;
+    CChannel* channel = m_document->GetChannel();
+    CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
+    const Qt::KeyboardModifiers both = Qt::ControlModifier | Qt::ShiftModifier;
+    if (transceiver && (modifiers & both) == both) {
+        transceiver->ShowDiagnostics(0);
+        return;
+    }
+    CDepthViewCommands::RunTransceiverDialog(*m_document);
 }
 
 void CDepthView::ChooseFont()

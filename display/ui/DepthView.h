@@ -98,6 +98,9 @@ protected:
 
 private:
     void RunCommand(unsigned id);
+    // A right click on the names: the unit's diagnostics with Control and
+    // Shift held, else its channel dialog.
+    void RunTransceiverDialog(Qt::KeyboardModifiers modifiers);
     void ChooseFont();
     std::string DepthText() const;
 
@@ -106,6 +109,7 @@ private:
     const IDepthViewChannel* m_access = nullptr;
     QRect m_colourBar;
     QRect m_nameBox;
+    QRect m_transceiverBox;  // the transceiver's name for the channel
     QRect m_sideText;
     int m_cellWidth = 16;
     int m_cellHeight = 16;

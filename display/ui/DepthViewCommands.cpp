@@ -4,6 +4,7 @@
 #include "display/EchogramDoc.h"
 #include "display/ui/DepthView.h"
 #include "engine/Channel.h"
+#include "transceivers/Transceiver.h"
 
 #include <memory>
 
@@ -31,6 +32,13 @@ bool CDepthViewCommands::Run(CDepthDoc& doc, unsigned id)
             return false;
         channel->EditSlopeSettings();
         return true;
+    case CDepthView::ID_TRANSCEIVER_SETTINGS: {
+        CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
+        if (!transceiver || !transceiver->HasChannelDialog(channel))
+            return false;
+        transceiver->RunChannelDialog(channel);
+        return true;
+    }
     case CDepthView::ID_UPPER_ECHOGRAM:
     case CDepthView::ID_LOWER_ECHOGRAM: {
         CEchogramDoc* target = id == CDepthView::ID_UPPER_ECHOGRAM ? upper : lower;
@@ -53,8 +61,7 @@ bool CDepthViewCommands::Run(CDepthDoc& doc, unsigned id)
         upper->OnEchogramFilter();
         return true;
     default:
-        // The transceiver's channel dialog and the colour scale dialog are
-        // not reached from here.
+        // The colour scale dialog is not reached from here.
         return false;
     }
 }
@@ -65,6 +72,13 @@ bool CDepthViewCommands::CanRun(const CDepthDoc& doc, unsigned id)
     case CDepthView::ID_BOTTOM_DETECTOR:
     case CDepthView::ID_SLOPE_SETTINGS:
         return doc.GetChannel() != nullptr;
+    case CDepthView::ID_TRANSCEIVER_SETTINGS: {
+        // Not for a channel whose transceiver has no dialog of its own (a
+        // replayed one).
+        const CChannel* channel = doc.GetChannel();
+        const CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
+        return transceiver && transceiver->HasChannelDialog(channel);
+    }
     case CDepthView::ID_UPPER_ECHOGRAM:
     case CDepthView::ID_UPPER_RANGE:
     case CDepthView::ID_ECHOGRAM_FILTER:
@@ -75,4 +89,17 @@ bool CDepthViewCommands::CanRun(const CDepthDoc& doc, unsigned id)
     default:
         return false;
     }
+}
+
+bool CDepthViewCommands::RunTransceiverDialog(CDepthDoc& doc)
+{
+    CChannel* channel = doc.GetChannel();
+    CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
+    if (!transceiver || !transceiver->HasChannelDialog(channel))
+        return false;
+    if (transceiver->GetTypeCode() == TransceiverType::GEO)
+        transceiver->RunGeoChannelDialog(channel);
+    else
+        transceiver->RunChannelDialog(channel);
+    return true;
 }

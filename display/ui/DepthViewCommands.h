@@ -13,4 +13,8 @@ public:
     static bool Run(CDepthDoc& doc, unsigned id);
     // Whether Run would run command id for the document now.
     static bool CanRun(const CDepthDoc& doc, unsigned id);
+    // The channel's transceiver dialog as a click on the channel's names
+    // opens it: the GEO type's own, any other type's channel dialog; false
+    // when the channel has none.
+    static bool RunTransceiverDialog(CDepthDoc& doc);
 };
