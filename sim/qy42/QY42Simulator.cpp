@@ -3,6 +3,7 @@
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <random>
@@ -131,11 +132,45 @@ Bytes CQY42Simulator::MakeInfo(std::uint32_t type, std::uint32_t number, const s
 
 Bytes CQY42Simulator::MakeVersionAnswer(bool refuse, const std::string& version)
 {
-    // 0 length  4 "VA\0\0"  16 flags (bit 1: refused)  44 version text, NUL
+    return MakeVersionAnswer(refuse, version, Addresses{});
+}
+
+Bytes CQY42Simulator::MakeVersionAnswer(bool refuse, const std::string& version, const Addresses& a)
+{
+    // 0 length  4 "VA\0\0"  16 status (bit 1: refused)  20 the unit's IPv4
+    // address (network order)  24 its Ethernet address  30 its UDP port
+    // 32 the program's IPv4 address  36 its Ethernet address  42 its UDP
+    // port  44 version text, NUL
     Bytes b = Head(44 + version.size() + 1, {'V', 'A', 0, 0, 0});
     CByteWriter w(b);
-    w.U8(16, refuse ? 0x02 : 0x00);
+    w.U32(16, refuse ? 0x02 : 0x00);
+    const auto ip = [&w](std::size_t at, std::uint32_t address) {
+        for (std::size_t k = 0; k < 4; ++k)
+            w.U8(at + k, static_cast<std::uint8_t>(address >> (24 - 8 * k)));
+    };
+    ip(20, a.localAddress);
+    w.Bytes(24, a.localEthernet.data(), 6);
+    w.U16(30, a.localPort);
+    ip(32, a.remoteAddress);
+    w.Bytes(36, a.remoteEthernet.data(), 6);
+    w.U16(42, a.remotePort);
     w.Bytes(44, version.data(), version.size());
+    return b;
+}
+
+Bytes CQY42Simulator::MakeStatusAnswer(const std::string& boardType, std::int32_t boardId,
+                                       const std::array<float, 11>& values)
+{
+    // 0 length  4 "DCSA"  8 board type, NUL-terminated in 8 bytes  16 board
+    // position, slot and rack id  20 eleven floats: high voltage, input 12 V,
+    // digital 10, 5, 3.3, 2.5 and 1.5 V, analogue 6 V, transmitter, receiver
+    // and high-voltage temperature
+    Bytes b = Head(64, "DCSA");
+    CByteWriter w(b);
+    w.Bytes(8, boardType.data(), std::min<std::size_t>(boardType.size(), 7));
+    w.I32(16, boardId);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        w.F32(20 + 4 * i, values[i]);
     return b;
 }
 
@@ -273,7 +308,14 @@ void CQY42Simulator::Handle(const std::uint8_t* data, std::size_t size, const So
     }
     const SocketAddress program = GetProgramAddress();
     if (code == "VR" && size == 12) {
-        Send(MakeVersionAnswer(m_settings.refuse, m_settings.version), program);
+        Addresses a;
+        a.localAddress = m_settings.address;
+        a.localEthernet = m_settings.ethernet;
+        a.localPort = m_settings.port;
+        a.remoteAddress = m_settings.remoteAddress != 0 ? m_settings.remoteAddress : program.ip;
+        a.remoteEthernet = m_settings.remoteEthernet;
+        a.remotePort = m_settings.remotePort != 0 ? m_settings.remotePort : program.port;
+        Send(MakeVersionAnswer(m_settings.refuse, m_settings.version, a), program);
     } else if (m_settings.refuse) {
         return;
     } else if (code == "HD" && size == 8) {
@@ -289,7 +331,7 @@ void CQY42Simulator::Handle(const std::uint8_t* data, std::size_t size, const So
         ++m_setups;
         Send(MakeInfo(4, 6, "TC"), program);
     } else if (code == "DCSR" && size == 8) {
-        Send(Head(16, "DCSA"), program);
+        Send(MakeStatusAnswer(m_settings.boardType, m_settings.boardId, m_settings.boardValues), program);
     } else if (code == "TSP#" && size == 80) {
         std::lock_guard<std::mutex> lock(m_lock);
         m_amplitude = r.F32(56);

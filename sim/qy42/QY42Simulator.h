@@ -15,6 +15,7 @@
 
 #include "platform/Socket.h"
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -52,7 +53,32 @@ public:
         // does, instead of all at once.
         bool realTime = false;
         std::uint32_t seed = 1;
+        // The unit's own text: its version, and the text of its version
+        // answer after the addresses.
         std::string version = "QY42 SIM 1.0";
+        // The status answer: the board's type, its position, slot and rack
+        // id, and its eleven supply voltages and temperatures.
+        std::string boardType = "SIMBRD";
+        std::int32_t boardId = 10203;
+        std::array<float, 11> boardValues = {180.0f, 12.1f, 10.0f, 5.0f, 3.3f, 2.5f, 1.5f, 6.0f, 35.5f, 31.0f, 42.0f};
+        // The version answer's addresses: the unit's Ethernet address, and
+        // the program's address, Ethernet address and port as the unit sees
+        // them (address and port 0: those the program sends from).
+        std::array<std::uint8_t, 6> ethernet = {0x02, 0x00, 0x00, 0x00, 0x42, 0x01};
+        std::array<std::uint8_t, 6> remoteEthernet = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+        std::uint32_t remoteAddress = 0;
+        std::uint16_t remotePort = 0;
+    };
+
+    // The addresses of a version answer; addresses in host order.
+    struct Addresses
+    {
+        std::uint32_t localAddress = 0;
+        std::array<std::uint8_t, 6> localEthernet{};
+        std::uint16_t localPort = 0;
+        std::uint32_t remoteAddress = 0;
+        std::array<std::uint8_t, 6> remoteEthernet{};
+        std::uint16_t remotePort = 0;
     };
 
     explicit CQY42Simulator(const Settings& settings);
@@ -105,6 +131,10 @@ public:
     // The simulator's own telegram writers, exposed for golden-byte checks.
     static std::vector<std::uint8_t> MakeInfo(std::uint32_t type, std::uint32_t number, const std::string& text);
     static std::vector<std::uint8_t> MakeVersionAnswer(bool refuse, const std::string& version);
+    static std::vector<std::uint8_t> MakeVersionAnswer(bool refuse, const std::string& version,
+                                                       const Addresses& addresses);
+    static std::vector<std::uint8_t> MakeStatusAnswer(const std::string& boardType, std::int32_t boardId,
+                                                      const std::array<float, 11>& values);
     static std::vector<std::uint8_t> MakeTriggerStatus();
     static std::vector<std::uint8_t> MakeAuxiliaryInput(std::uint32_t sampleNumber, std::uint8_t flags,
                                                         const float (&motionVolts)[3], float thermistorOhms);
