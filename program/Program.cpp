@@ -150,6 +150,9 @@ void CProgram::FillSensorTable()
         case SensorId::GeographicInfo:
             row.create = [this](CPelmaris&) { return std::make_unique<CGeographicInfoObject>(m_geographic); };
             break;
+        case SensorId::HardwareStatus:
+            row.create = [this](CPelmaris&) { return m_hardwareStatus.MakeObject(); };
+            break;
         case SensorId::Fish:
             row.create = [this](CPelmaris&) {
                 return std::make_unique<CFishObject>(

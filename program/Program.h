@@ -31,6 +31,7 @@
 #include "outputs/QYTriton.h"
 #include "program/AbsentRoles.h"
 #include "program/DecoderHost.h"
+#include "program/HardwareStatusLink.h"
 #include "program/Link.h"
 #include "program/LinkList.h"
 #include "program/PrintingLink.h"
@@ -243,6 +244,7 @@ private:
     CPelmaris m_application;
 
     CSounderHost m_sounderHost;
+    CHardwareStatusLink m_hardwareStatus{*this};
     CProgramOperation m_operationLink;
     COperationControl m_operation;
     CProgramCommands m_commands{*this};

@@ -44,6 +44,8 @@ public:
     ITransceiverDialogs* Dialogs() override;
     double GetTide() const override;
     IHardwareStatusSink& HardwareStatus() override { return *m_hardwareStatus; }
+    // The program's hardware status window while it exists.
+    TLink<IHardwareStatusSink, CAbsentHardwareStatus>& HardwareStatusLink() { return m_hardwareStatus; }
     IMotionSensor& Motion() override;
     IAnalogMotionInput& AnalogMotion() override { return *m_analogMotion; }
     IThermistorInput& Thermistor() override { return *m_thermistor; }

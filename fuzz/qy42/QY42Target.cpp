@@ -3,13 +3,16 @@
 // samples into the ring buffer and the rest to their readers. Between
 // datagrams the input may start a ping as a trigger does, stand in a lost
 // datagram as the time-out does, or read the finished pings' samples into
-// power values as the data thread does, with any filter type.
+// power values as the data thread does, with any filter type. The status
+// and version answers also go to the hardware status window, open.
 #include "fuzz/support/FuzzEnvironment.h"
 #include "fuzz/support/FuzzInput.h"
 
+#include "transceivers/HardwareStatus.h"
 #include "transceivers/QY42.h"
 #include "transceivers/QY42Telegrams.h"
 #include "transceivers/SampleRingBuffer.h"
+#include "transceivers/TransceiverInstallation.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -18,7 +21,21 @@
 
 namespace {
 
-void Dispatch(CSampleRingBuffer& ring, std::string_view datagram)
+class CNoUnits final : public CHardwareStatus::IUnits
+{
+public:
+    bool IsSounderRunning() const override { return false; }
+    void ForEachTransceiver(const std::function<void(int, CTransceiver&)>&) override {}
+};
+
+class CNoView final : public CHardwareStatus::IView
+{
+public:
+    void ShowFields(const CHardwareStatus::Fields&) override {}
+    void ShowReport(const std::string&) override {}
+};
+
+void Dispatch(CSampleRingBuffer& ring, CHardwareStatus& status, std::string_view datagram)
 {
     const auto* bytes = reinterpret_cast<const BYTE*>(datagram.data());
     const std::size_t size = std::min(datagram.size(), qy42::kMaxReceived);
@@ -34,6 +51,9 @@ void Dispatch(CSampleRingBuffer& ring, std::string_view datagram)
         qy42::ReadInformation(bytes, size);
     } else if (code == "VA") {
         qy42::ReadVersionAnswer(bytes, size);
+        status.FormatStatus(bytes, size);
+    } else if (code == "DCSA") {
+        status.ShowStatus(bytes, size);
     }
 }
 
@@ -61,6 +81,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CFuzzEnvironment::Get().ForgetMessageBoxes();
     CFuzzInput in(data, size);
     CSampleRingBuffer ring(1);
+    static CTransceiverInstallation installation;
+    static CNoUnits units;
+    CNoView view;
+    CHardwareStatus status(installation, units);
+    status.Open(view);
     CQY42::FilterRecord filter;
     filter.length = 3;
     filter.divisor = 4;
@@ -79,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         case 1:
-            Dispatch(ring, in.Sized());
+            Dispatch(ring, status, in.Sized());
             break;
         case 2: {  // the receive time-out's stand-in for a lost datagram
             const std::vector<BYTE> placeholder(CQY42::kPlaceholderSize, 0);

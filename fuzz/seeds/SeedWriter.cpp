@@ -405,6 +405,21 @@ void CSeedWriter::QY42()
     talk += Bytes({1}) + Sized(Text(CQY42Simulator::MakeVersionAnswer(false, "QY42 SIM 1.0")));
     talk += Bytes({1}) + Sized(AuxiliaryInput(120, 2));
     Put("qy42", "seed-set-up-talk", talk);
+    // The answers to "HW request": the board's values, the addresses with
+    // the unit's text, and a status answer cut short.
+    CQY42Simulator::Addresses addresses;
+    addresses.localAddress = 0x7F000002;
+    addresses.localEthernet = {0x02, 0, 0, 0, 0x42, 1};
+    addresses.localPort = 12346;
+    addresses.remoteAddress = 0x7F000001;
+    addresses.remoteEthernet = {0x02, 0, 0, 0, 0, 1};
+    addresses.remotePort = 12348;
+    const std::string board = Text(CQY42Simulator::MakeStatusAnswer(
+        "SIMBRD", 10203, {180.0f, 12.1f, 10.0f, 5.0f, 3.3f, 2.5f, 1.5f, 6.0f, 35.5f, 31.0f, 42.0f}));
+    Put("qy42", "seed-hardware-status",
+        Bytes({1}) + Sized(board) + Bytes({1}) +
+            Sized(Text(CQY42Simulator::MakeVersionAnswer(false, "QY42 SIM\nboot ok\n", addresses))) + Bytes({1}) +
+            Sized(board.substr(0, 40)));
     // A positive sample rate so small that the ping start lies before 1601.
     Put("qy42", "regress-tiny-sample-rate", trigger480 + Bytes({1}) + Sized(Samples(1e-30f, 1000, 1000, 40)));
 }

@@ -56,7 +56,6 @@ const std::set<unsigned> kNotBuilt = {
     cmd::SERIAL_INTERFACE,
     cmd::REMOTE_DISPLAY,
     cmd::SVP_DIALOG,
-    cmd::HW_STATUS,
     cmd::SECOND_LAYER,
     cmd::FREQ_SWEEP,
     cmd::EXP_CALCULATION,
