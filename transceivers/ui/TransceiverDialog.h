@@ -43,8 +43,10 @@ public:
     // Entries of the pulse-length table before its first repeat.
     static int TableLength(const double* table, int count);
 
-private:
+    // OK: the number fields are checked first.
     void accept() override;
+
+private:
     void UpdateTexts();
     void UpdatePulseType();
     bool IsFm() const;

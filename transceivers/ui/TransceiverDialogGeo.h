@@ -18,8 +18,10 @@ public:
     explicit CTransceiverDialogGeo(const GeoTransceiverDialogValues& values, QWidget* parent = nullptr);
     GeoTransceiverDialogValues Values() const;
 
-private:
+    // OK: the number fields are checked first.
     void accept() override;
+
+private:
     void UpdateText();
 
     GeoTransceiverDialogValues m_values;

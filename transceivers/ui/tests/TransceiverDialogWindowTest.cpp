@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,6 +32,12 @@ W* Find(QWidget& dialog, const char* name)
     W* w = dialog.findChild<W*>(name);
     EXPECT_NE(w, nullptr) << name;
     return w;
+}
+
+// A picture of the dialog under /tmp for a person to look at.
+void Picture(QWidget& dialog, const char* name)
+{
+    dialog.grab().save(QDir::temp().filePath(QString("zv-transceivers-%1.png").arg(name)));
 }
 
 QString Text(QWidget& dialog, const char* name)
@@ -130,6 +137,7 @@ TEST(TransceiverDialogWindow, SlidersShowTheirValuesInTheirFormats)
     power->setValue(9);
     EXPECT_EQ(Text(dialog, "IDC_POWER_TEXT"), "1000.2");
 
+    Picture(dialog, "settings-wide-band");
     const TransceiverDialogValues v = dialog.Values();
     EXPECT_EQ(v.fmPulse, 1);
     EXPECT_DOUBLE_EQ(v.fmPulseLength, 0.004096);
@@ -183,6 +191,7 @@ TEST(TransceiverDialogWindow, GeoAndAdvancedForms)
     interval->setValue(2);
     EXPECT_EQ(Text(geoDialog, "IDC_SAMPLE_INTERVAL_TEXT"), "64");
     Find<QLineEdit>(geoDialog, "IDC_AZIMUTH")->setText("180.5");
+    Picture(geoDialog, "settings-geo");
     const GeoTransceiverDialogValues g = geoDialog.Values();
     EXPECT_DOUBLE_EQ(g.sampleInterval, 0.000064);
     EXPECT_DOUBLE_EQ(g.azimuth, 180.5);
