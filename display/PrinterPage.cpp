@@ -3,21 +3,42 @@
 #include <algorithm>
 #include <cstring>
 
-CPrinterPage::CPrinterPage(const CPrinterPage& other)
+CPrinterPage::CPrinterPage() : m_bitmap(std::make_unique<CDIBSection>()) {}
+
+CPrinterPage::CPrinterPage(const CPrinterPage& other) : CPrinterPage()
 {
     *this = other;
+}
+
+CPrinterPage::CPrinterPage(CPrinterPage&& other) noexcept : CPrinterPage()
+{
+    *this = std::move(other);
+}
+
+CPrinterPage& CPrinterPage::operator=(CPrinterPage&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    std::swap(m_bitmap, other.m_bitmap);
+    m_width = other.m_width;
+    m_height = other.m_height;
+    m_stride = other.m_stride;
+    other.m_bitmap->Destroy();
+    other.m_width = other.m_height = 0;
+    other.m_stride = 0;
+    return *this;
 }
 
 CPrinterPage& CPrinterPage::operator=(const CPrinterPage& other)
 {
     if (this == &other)
         return *this;
-    m_bitmap.Destroy();
+    m_bitmap->Destroy();
     m_width = m_height = 0;
     m_stride = 0;
     if (other.IsValid() && Create(other.m_width, other.m_height)) {
-        std::memcpy(m_bitmap.GetBits(), other.m_bitmap.GetBits(), other.m_bitmap.GetHeader().biSizeImage);
-        m_bitmap.ColourTable() = other.m_bitmap.ColourTable();
+        std::memcpy(m_bitmap->GetBits(), other.m_bitmap->GetBits(), other.m_bitmap->GetHeader().biSizeImage);
+        m_bitmap->ColourTable() = other.m_bitmap->ColourTable();
     }
     return *this;
 }
@@ -26,8 +47,9 @@ bool CPrinterPage::Create(int width, int height)
 {
     m_width = m_height = 0;
     // Positive height: rows bottom-up, as the file has them.
-    if (width <= 0 || height <= 0 || !m_bitmap.Create(width, height, 4, DIB_RGB_COLORS) || !m_bitmap.CreateSection()) {
-        m_bitmap.Destroy();
+    if (width <= 0 || height <= 0 || !m_bitmap->Create(width, height, 4, DIB_RGB_COLORS) ||
+        !m_bitmap->CreateSection()) {
+        m_bitmap->Destroy();
         return false;
     }
     m_width = width;
@@ -38,12 +60,12 @@ bool CPrinterPage::Create(int width, int height)
 
 BYTE* CPrinterPage::Row(int y)
 {
-    return m_bitmap.GetBits() + static_cast<std::size_t>(m_height - 1 - y) * m_stride;
+    return m_bitmap->GetBits() + static_cast<std::size_t>(m_height - 1 - y) * m_stride;
 }
 
 const BYTE* CPrinterPage::Row(int y) const
 {
-    return m_bitmap.GetBits() + static_cast<std::size_t>(m_height - 1 - y) * m_stride;
+    return m_bitmap->GetBits() + static_cast<std::size_t>(m_height - 1 - y) * m_stride;
 }
 
 BYTE CPrinterPage::Pixel(int x, int y) const
@@ -82,7 +104,7 @@ void CPrinterPage::CopyColumn(int x, int y, int height, const BYTE* source, int 
     const int last = static_cast<int>(std::min<long long>(static_cast<long long>(y) + height, m_height));
     const int shift = x % 2 == 0 ? 4 : 0;
     const BYTE keep = x % 2 == 0 ? 0x0F : 0xF0;
-    BYTE* bits = m_bitmap.GetBits();
+    BYTE* bits = m_bitmap->GetBits();
     const std::ptrdiff_t column = x / 2;
     for (int row = first; row < last; ++row) {
         const long long from = static_cast<long long>(row - y) * count / height;
@@ -97,7 +119,7 @@ void CPrinterPage::Clear(BYTE colour)
     if (!IsValid())
         return;
     colour &= 0x0F;
-    m_bitmap.Fill(static_cast<BYTE>(colour << 4 | colour));
+    m_bitmap->Fill(static_cast<BYTE>(colour << 4 | colour));
 }
 
 void CPrinterPage::CarryColumns(const CPrinterPage& older, int columns)

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 class CPrinterPage
 {
@@ -18,9 +19,13 @@ public:
     // A view's palette index to the page colour that prints it.
     using ColourMap = std::array<BYTE, 256>;
 
-    CPrinterPage() = default;
+    CPrinterPage();
     CPrinterPage(const CPrinterPage& other);
     CPrinterPage& operator=(const CPrinterPage& other);
+    // A page handed on keeps its pixels where they are; the one it came
+    // from is left without a page.
+    CPrinterPage(CPrinterPage&& other) noexcept;
+    CPrinterPage& operator=(CPrinterPage&& other) noexcept;
 
     // A page of colour 0; false (and no page) for a size no bitmap can have.
     bool Create(int width, int height);
@@ -45,14 +50,14 @@ public:
 
     // The bitmap as a history file holds it; its colour table is the one
     // the file gets.
-    CDIBSection& Bitmap() { return m_bitmap; }
-    const CDIBSection& Bitmap() const { return m_bitmap; }
+    CDIBSection& Bitmap() { return *m_bitmap; }
+    const CDIBSection& Bitmap() const { return *m_bitmap; }
 
 private:
     BYTE* Row(int y);
     const BYTE* Row(int y) const;
 
-    CDIBSection m_bitmap;
+    std::unique_ptr<CDIBSection> m_bitmap;
     int m_width = 0;
     int m_height = 0;
     DWORD m_stride = 0;

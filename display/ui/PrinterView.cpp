@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -55,7 +56,7 @@ std::string UnitOf(int reference)
     return reference == CEchogramDoc::SLOPE ? std::string("deg") : CDepthUnit::GetUnitSymbol();
 }
 
-void WriteHistoryFile(CPrinterDoc& document, const std::atomic<bool>& saving, CPageRenderer::SPage page,
+void WriteHistoryFile(CPrinterDoc& document, const std::atomic<bool>& saving, CPageRenderer::SPage& page,
                       const std::string& folder)
 {
     const int number = document.GetHistoryFileNumber();
@@ -239,26 +240,27 @@ void CPrinterView::EndPaperJob()
 
 void CPrinterView::FinishPageLocked()
 {
-    CPageRenderer::SPage page;
-    page.page = m_page;
-    page.texts = std::move(m_texts);
-    page.scales = std::move(m_scaleTexts);
-    page.startTime = m_pageStart;
-    page.pageNumber = m_pageNumber;
-    page.transparentTexts = m_document.GetSettings().textBackground == 1;
-    page.printer = m_printerColours;
-    page.history = m_historyColours;
+    // The page itself goes to the worker; a fresh one takes its place.
+    auto page = std::make_shared<CPageRenderer::SPage>();
+    page->page = std::move(m_page);
+    page->texts = std::move(m_texts);
+    page->scales = std::move(m_scaleTexts);
+    page->startTime = m_pageStart;
+    page->pageNumber = m_pageNumber;
+    page->transparentTexts = m_document.GetSettings().textBackground == 1;
+    page->printer = m_printerColours;
+    page->history = m_historyColours;
+    m_page.Create(page->page.Width(), page->page.Height());
     if (m_history) {
-        const std::string folder = m_document.GetHistoryPathLocked();
-        m_document.Worker().Post([this, page = std::move(page), folder]() mutable {
-            WriteHistoryFile(m_document, m_historyJob, std::move(page), folder);
+        m_document.Worker().Post([this, page, folder = m_document.GetHistoryPathLocked()] {
+            WriteHistoryFile(m_document, m_historyJob, *page, folder);
         });
     } else {
         ++m_pageNumber;
         const bool landscape = m_document.GetSettings().orientationLandscape != 0;
-        m_document.Worker().Post([this, page = std::move(page), landscape]() mutable {
+        m_document.Worker().Post([this, page, landscape] {
             std::unique_ptr<QPrinter> printer = m_paper ? m_paper->MakePrinter(landscape, "Echogram") : nullptr;
-            if (!printer || !CPageRenderer::PrintPaper(*printer, page)) {
+            if (!printer || !CPageRenderer::PrintPaper(*printer, *page)) {
                 PostMessageBox(0, kFailedToStartPrint, kCaption, MB_OK | MB_ICONEXCLAMATION);
                 m_paperFailed.store(true);
             }
