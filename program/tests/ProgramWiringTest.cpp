@@ -11,6 +11,7 @@
 // that have them, and those of the post-processing output on the others.
 #include "app/SounderModel.h"
 #include "app/tests/ShellTestSupport.h"
+#include "app/ui/StatusBarWidget.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "base/RegistrySupport.h"
 #include "base/ReplayFileList.h"
@@ -19,6 +20,7 @@
 #include "display/EchogramDoc.h"
 #include "display/ui/EchogramDialogs.h"
 #include "display/ui/EchogramView.h"
+#include "display/ui/PaperPrinter.h"
 #include "engine/Channel.h"
 #include "engine/MultiPulse.h"
 #include "outputs/LX750.h"
@@ -41,6 +43,9 @@
 #include "sim/recgen/RecordingGenerator.h"
 #include "sounder/OperationControl.h"
 #include "transceivers/Transceiver.h"
+
+#include <QLabel>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -462,5 +467,84 @@ INSTANTIATE_TEST_SUITE_P(Models, ProgramWiringTest,
                              return std::string(info.param.executable) +
                                     (info.param.sounderName ? info.param.sounderName : "");
                          });
+
+}  // namespace
+
+namespace {
+
+// The history printing in the running program: the layout hands its
+// echograms to the printing document, which joins the sounder's documents;
+// the H pane switches history saving and shows the page number; the status
+// bar's texts and the annotations are printed beside the echograms; paper
+// printing switched on in the settings runs from start-up, is marked in
+// the status bar, and its last page is printed when the program ends.
+TEST(ProgramWiringPrintingTest, AReplayPrintsItsEchogramsAndTheHPaneSwitchesHistorySaving)
+{
+    QtApp();
+    ShellEnvironment env;
+    zv::recgen::SRecGenScene scene;
+    std::string error;
+    for (const std::string& s : {std::string("pings=400"), std::string("channels=38,120"), std::string("samples=300")})
+        ASSERT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
+    const fs::path recording = env.Root() / "survey.raw";
+    ASSERT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(recording.string(), nullptr, &error)) << error;
+    const fs::path history = env.Root() / "history";
+    const fs::path pdf = env.Root() / "pdf";
+    fs::create_directories(pdf);
+    {
+        CRegistrySupport reg;
+        HKEY root = reg.OpenKey(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder\\QY310\\1.0", TRUE);
+        ASSERT_TRUE(reg.SetString(root, "", "HistoryPath", history.string()));
+        ASSERT_TRUE(reg.SetDword(root, "Printer", "PrinterOn", 1));
+        reg.CloseKey(root);
+    }
+    auto paper = std::make_shared<CPdfPaperPrinter>(QString::fromStdString(pdf.string()));
+    app::CProgram::Options options = TestProgramOptions({"QY310", recording.string()});
+    options.paperPrinter = paper;
+    auto program = MakeProgram(options);
+    ASSERT_TRUE(program->Start());
+    app::CMainFrame* frame = program->Frame();
+    CPrinterDoc& printer = program->PrinterDoc();
+    EXPECT_TRUE(printer.IsPaperPrinting()) << "PrinterOn from the settings";
+    EXPECT_FALSE(frame->StatusBarWidget()->PrintIndicator()->isHidden());
+
+    ASSERT_TRUE(WaitFor([&] { return program->Layout() && printer.IsRegistered(); }, 10000));
+    CEchoSounder* sounder = program->Operation().GetEchoSounder();
+    ASSERT_NE(sounder, nullptr);
+    EXPECT_EQ(printer.GetSource(), dynamic_cast<CESDocList*>(sounder->GetDocuments()));
+    EXPECT_EQ(printer.ViewList().size(), 4u) << "two echograms of each of the two channels";
+
+    QLabel* hPane = frame->StatusBarWidget()->PaneLabel(app::ids::H_COUNTER);
+    ASSERT_NE(hPane, nullptr);
+    QTest::mouseClick(hPane, Qt::LeftButton);
+    EXPECT_TRUE(printer.HasPrintingView()) << "a click starts history saving";
+    ASSERT_TRUE(WaitFor([&] { return program->HistoryView().GetCurrentColumn() > 5; }, 20000));
+    program->Application().AddAnnotation("wiring note", CFileTime::Now());
+    frame->GetStatus()->AddMessage(app::ids::H_COUNTER, app::MESSAGE_TYPE_STATUS);
+    const std::string status = frame->GetStatus()->CurrentStatusText();
+    ASSERT_FALSE(status.empty());
+    std::vector<std::string> texts;
+    for (const SPrintedText& t : program->HistoryView().GetTexts())
+        texts.push_back(t.text);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "wiring note"), texts.end()) << "the annotation";
+    EXPECT_NE(std::find(texts.begin(), texts.end(), status), texts.end()) << "the status bar's text";
+
+    QTest::mouseClick(hPane, Qt::LeftButton);
+    EXPECT_FALSE(printer.HasPrintingView()) << "a second click stops it";
+    printer.Worker().WaitIdle();
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(history))
+        files.push_back(entry.path().filename().string());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].substr(0, 7), "H0000-D");
+    EXPECT_TRUE(WaitFor([&] { return hPane->text() == "H0001"; })) << hPane->text().toStdString();
+
+    program->Application().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return program->Operation().GetEchoSounder() == nullptr; }, 10000));
+    EXPECT_FALSE(printer.IsRegistered()) << "the layout's end detaches the printing";
+    EXPECT_TRUE(printer.ViewList().empty());
+    program.reset();
+    EXPECT_GE(paper->Jobs(), 1) << "the last paper page is printed at the end";
+}
 
 }  // namespace
