@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -296,6 +297,27 @@ TEST(Printing, TheDialogDisablesPrintingWithoutAPrinterAndTakesItsValues)
         EXPECT_TRUE(shelltest::Control<QRadioButton>(dialog, 1013)->isChecked());
         shelltest::Screenshot(dialog, printer ? "print-dialog" : "print-dialog-no-printer");
     }
+    // "Print Setup.." runs the printer's set-up dialog; its OK brings the
+    // orientation back.
+    TempFolder pdf;
+    CPdfPaperPrinter paper(QString::fromStdString(pdf.File("")));
+    QTimer answer;
+    answer.setInterval(10);
+    std::string setupShown;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* setup = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!setup || setup->objectName() != "dialog_print_setup")
+            return;
+        setupShown = setup->windowTitle().toStdString();
+        shelltest::Screenshot(*setup, "print-setup");
+        setup->reject();
+    });
+    answer.start();
+    bool landscape = false;
+    EXPECT_FALSE(paper.RunPageSetup(nullptr, landscape)) << "answered with Cancel";
+    answer.stop();
+    EXPECT_FALSE(setupShown.empty());
+
     CPrintDlg dialog(values, true, [](bool& landscape) {
         landscape = true;
         return true;
