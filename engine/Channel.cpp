@@ -1213,3 +1213,9 @@ void CChannel::SetEchogramMode(int mode)
     Lock lock(m_lock);
     m_echogramMode = mode;
 }
+
+int CChannel::GetEchogramSide() const
+{
+    Lock lock(m_lock);
+    return m_echogramMode;
+}

@@ -252,7 +252,10 @@ public:
     int GetFirstEchogramType() const;
     void SetEchogramStartRange(double r);
     void SetEchogramStopRange(double r);
+    // The echogram document's mode: 2, or in a side-looking display the
+    // side it shows the channel on, 0 or 1. The recorder lists the sides.
     void SetEchogramMode(int mode);
+    int GetEchogramSide() const;
 
     // Outputs.
     struct ParameterCopy
@@ -426,7 +429,8 @@ private:
     int m_statusTvgType = 0;
     double m_echogramStart = 0.0;
     double m_echogramStop = 0.0;
-    int m_echogramMode = 0;
+    // No side until an echogram document shows the channel on one.
+    int m_echogramMode = 2;
     int m_displayMode = 0;
     std::string m_displayText;
 

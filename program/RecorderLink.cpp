@@ -23,6 +23,8 @@ public:
     }
     void WritePing() override { m_recorder->WritePing(); }
     bool IsRecordingPing() const override { return m_recorder->IsRecordingPing(); }
+    bool IsRecordingXtf() const override { return m_recorder->IsRecordingXtf(); }
+    void WriteXtfPing() override { m_recorder->WriteXtfPing(); }
     bool OnCommand(unsigned id) override { return m_recorder->OnCommand(id); }
     int GetMode() const override { return m_recorder->GetMode(); }
 

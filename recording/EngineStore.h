@@ -23,6 +23,8 @@ public:
 
     void WritePing() override { m_store->WritePing(); }
     bool IsRecordingPing() const override { return m_store->IsRecordingPing(); }
+    bool IsRecordingXtf() const override { return m_store->IsRecordingXtf(); }
+    void WriteXtfPing() override { m_store->WriteXtfPing(); }
     bool OnCommand(unsigned id) override { return m_store->OnCommand(id); }
     int GetMode() const override { return m_store->GetMode(); }
 

@@ -154,4 +154,54 @@ bool CEngineStoreSounder::GetChannelDepth(std::size_t index, SDepthEntry& out)
     return true;
 }
 
+bool CEngineStoreSounder::GetProductChannel(std::size_t index, SProductChannel& out) const
+{
+    CChannel* ch = m_sounder.GetChannel(int(index));
+    if (!ch)
+        return false;
+    out = SProductChannel{};
+    out.name = ch->GetChannelName();
+    out.frequency = ch->GetFrequency();
+    const int count = ch->GetSampleCount();
+    out.sampleCount = count > 0 ? std::uint32_t(count) : 0;
+    out.rangePerSample = ch->GetParameters().SampleDistance;
+    out.soundVelocity = ch->GetSoundVelocity();
+    out.firstEchogramType = ch->GetFirstEchogramType();
+    out.lastPingTime = ch->GetPingTime();
+    out.side = ch->GetEchogramSide();
+    return true;
+}
+
+bool CEngineStoreSounder::GetPingSamples(std::size_t index, std::int16_t* out, int n, double range, double start,
+                                         int type, int reference)
+{
+    CChannel* ch = m_sounder.GetChannel(int(index));
+    return ch && ch->GetPingSamples(out, n, range, start, type, reference);
+}
+
+FileTime CEngineStoreSounder::PingTime() const
+{
+    return m_sounder.GetPingTime();
+}
+
+bool CEngineStoreSounder::PositionAtTime(FileTime time, double& first, double& second) const
+{
+    return m_app.positionAtTime && m_app.positionAtTime(time, first, second);
+}
+
+double CEngineStoreSounder::HeadingAtTime(FileTime time) const
+{
+    return m_app.headingAtTime ? m_app.headingAtTime(time) : 0.0;
+}
+
+double CEngineStoreSounder::SoundVelocity() const
+{
+    return m_app.soundVelocity ? m_app.soundVelocity() : 0.0;
+}
+
+std::string CEngineStoreSounder::FileVersionText() const
+{
+    return m_app.fileVersion ? m_app.fileVersion() : std::string();
+}
+
 }  // namespace zv::recording

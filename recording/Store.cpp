@@ -5,7 +5,9 @@
 #include "platform/NumberText.h"
 #include "platform/Paths.h"
 #include "platform/Socket.h"
+#include "recording/XtfRecords.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -76,7 +78,9 @@ void CStore::SaveSettings()
 
 bool CStore::AnyKindOn(const SStoreSettings& s) const
 {
-    return s.saveRawData || s.saveOutData || s.saveEchogramData || s.saveXyzData || s.txt || s.geoRef;
+    // The xtf product counts as a kind of its own: logging with it alone on
+    // records it.
+    return s.saveRawData || s.saveOutData || s.saveEchogramData || s.saveXyzData || s.txt || s.geoRef || s.saveXtfData;
 }
 
 CStore::STargets CStore::CurrentTargets() const
@@ -90,6 +94,15 @@ CStore::STargets CStore::CurrentTargets() const
     t.extract = replay && m_extractSwitch;
     t.out = m_fixedName.empty() && m_settings.saveOutData && (replay ? saveData != 0 : logging);
     t.udp = m_rawData && m_rawData->IsEnabled();
+    // The side products: on while logging, or in a replay that saves data;
+    // xtf in a replay whenever its switch is on. A sequence file records
+    // nothing beside its raw file.
+    const bool products = m_fixedName.empty() && (replay ? saveData != 0 : logging);
+    t.txt = products && m_settings.txt;
+    t.geo = products && m_settings.geoRef;
+    t.dg = products && m_settings.saveEchogramData;
+    t.xyz = products && m_settings.saveXyzData;
+    t.xtf = m_fixedName.empty() && m_settings.saveXtfData && (replay || logging);
     return t;
 }
 
@@ -117,6 +130,11 @@ bool CStore::IsRecordingPing() const
 {
     const STargets t = CurrentTargets();
     return t.raw || t.extract || t.out;
+}
+
+bool CStore::IsRecordingXtf() const
+{
+    return CurrentTargets().xtf;
 }
 
 SStoreSettings CStore::Settings() const
@@ -250,13 +268,10 @@ std::string CStore::MakeFileName(const std::string& extension) const
 {
     SYSTEMTIME st;
     std::uint32_t line, local;
-    bool outSwitch[4];
     {
         std::lock_guard lock(m_stateLock);
         line = m_settings.lineNumber;
         local = m_settings.localTime;
-        for (int i = 0; i < 4; ++i)
-            outSwitch[i] = m_settings.out[i] != 0;
     }
     const std::uint64_t now = CFileTime::Now();
     if (!(local ? CFileTime::ToLocalSystemTime(now, st) : CFileTime::ToSystemTime(now, st)))
@@ -265,14 +280,33 @@ std::string CStore::MakeFileName(const std::string& extension) const
                                            unsigned(st.wMonth), unsigned(st.wDay), unsigned(st.wHour),
                                            unsigned(st.wMinute), unsigned(st.wSecond)) +
                        m_sounder.ProgramName();
-    if (extension == "out") {
-        for (std::size_t i = 0; i < 4 && i < m_sounder.ChannelCount(); ++i) {
-            SConfigChannel ch;
-            if (outSwitch[i] && m_sounder.GetConfigChannel(i, ch))
-                name += CNumberText::Format("-%d", int(ch.frequency / 1000.0));
+    return name + FrequencySuffix(extension);
+}
+
+std::string CStore::FrequencySuffix(const std::string& extension) const
+{
+    bool on[4] = {};
+    {
+        std::lock_guard lock(m_stateLock);
+        const std::uint32_t* switches = extension == "out"   ? m_settings.out
+                                        : extension == "xyz" ? m_settings.xyz
+                                        : extension == "dg"  ? m_settings.echogram
+                                                             : nullptr;
+        if (!switches)
+            return {};
+        for (int i = 0; i < 4; ++i)
+            on[i] = switches[i] != 0;
+    }
+    std::string suffix;
+    for (std::size_t i = 0; i < 4 && i < m_sounder.ChannelCount(); ++i) {
+        SProductChannel ch;
+        if (on[i] && m_sounder.GetProductChannel(i, ch)) {
+            int khz = 0;
+            CNumberText::TruncateToInt(ch.frequency / 1000.0, khz);
+            suffix += CNumberText::Format("-%d", khz);
         }
     }
-    return name;
+    return suffix;
 }
 
 std::string CStore::TimeOfDayText() const
@@ -307,6 +341,25 @@ bool CStore::CreateUnique(CDatagramFile& file, const std::string& folder, const 
             return error == 0;
     }
     return false;
+}
+
+bool CStore::CreateWithFallback(CDatagramFile& file, const std::string& folder, const std::string& stem,
+                                const std::string& extension)
+{
+    int error = 0;
+    std::string why;
+    if (CPaths::CreateFolder(folder, &why) && CreateUnique(file, folder, stem, extension, error))
+        return true;
+    if (!error)
+        error = ENOENT;
+    // The chosen folder cannot take the file: record into the fallback
+    // folder rather than lose the data, and tell the operator.
+    const std::string fallback = CPaths::WithTrailingSeparator(CPaths::Join(CPaths::DataRoot(), "Data2"));
+    const bool ok = CPaths::CreateFolder(fallback) && CreateUnique(file, fallback, stem, extension, error);
+    m_events.Notify(std::string("File write error") + ".\n" + "The path is set to default storage : \n" +
+                    (ok ? file.Path() : fallback + stem + "." + extension) + ".\n" +
+                    "Please go to File - Store... to set your own storage location.\n" + ErrorText(error));
+    return ok;
 }
 
 SConfiguration CStore::BuildConfiguration(const std::string& fileName, const std::string& lineText) const
@@ -350,22 +403,8 @@ bool CStore::OpenTarget(CDatagramFile& file, EKind kind)
         stem = MakeFileName(extension);
     }
 
-    int error = 0;
-    std::string why;
-    bool ok = CPaths::CreateFolder(folder, &why) && CreateUnique(file, folder, stem, extension, error);
-    if (!ok) {
-        if (!error)
-            error = ENOENT;
-        // The chosen folder cannot take the file: record into the fallback
-        // folder rather than lose the data, and tell the operator.
-        const std::string fallback = CPaths::WithTrailingSeparator(CPaths::Join(CPaths::DataRoot(), "Data2"));
-        ok = CPaths::CreateFolder(fallback) && CreateUnique(file, fallback, stem, extension, error);
-        m_events.Notify(std::string("File write error") + ".\n" + "The path is set to default storage : \n" +
-                        (ok ? file.Path() : fallback + stem + "." + extension) + ".\n" +
-                        "Please go to File - Store... to set your own storage location.\n" + ErrorText(error));
-        if (!ok)
-            return false;
-    }
+    if (!CreateWithFallback(file, folder, stem, extension))
+        return false;
 
     std::string lineText;
     if (m_fixedName.empty() || kind != EKind::Raw) {
@@ -414,6 +453,11 @@ bool CStore::Write(CDatagramFile& file, std::span<const std::uint8_t> frame)
     return false;
 }
 
+bool CStore::WriteText(CDatagramFile& file, std::string_view text)
+{
+    return Write(file, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
 void CStore::ReportFailure(int error, const std::string& path)
 {
     // A file-size limit (with SIGXFSZ ignored) or a quota is as full as a disk.
@@ -447,13 +491,21 @@ void CStore::CollectSyncHandles(std::vector<CFileSyncer::SHandle>& due)
         if (handle >= 0)
             due.push_back({handle, file.Path()});
     };
+    const auto under = [&take](std::mutex& lock, CDatagramFile& file) {
+        std::lock_guard guard(lock);
+        take(file);
+    };
     {
         std::lock_guard lock(m_rawLock);
         take(m_raw);
         take(m_extract);
+        take(m_geo);
     }
-    std::lock_guard lock(m_outLock);
-    take(m_out);
+    under(m_outLock, m_out);
+    under(m_xyzLock, m_xyz);
+    under(m_echogramLock, m_dg);
+    under(m_txtLock, m_txt);
+    under(m_xtfLock, m_xtf);
 }
 
 void CStore::Synced(int error, const std::string& path)
@@ -562,6 +614,13 @@ void CStore::WritePing()
             !samplesWritten)
             m_diskFullRaised = false;
     }
+
+    if (t.dg)
+        WriteEchogramStorage();
+    if (t.xyz)
+        WriteXyzLines();
+    if (t.txt)
+        WriteTxtDepthLines();
 }
 
 void CStore::SendUdp(std::span<const std::uint8_t> body)
@@ -617,6 +676,23 @@ void CStore::WriteNmeaToFiles(const std::string& sentence, FileTime received)
     }
     if (t.udp)
         SendUdp(d.Body());
+    if (t.xyz) {
+        std::lock_guard lock(m_xyzLock);
+        if (CurrentTargets().xyz)
+            m_createXyz.ParseSentence(sentence, received);
+    }
+    if (t.txt) {
+        std::lock_guard lock(m_txtLock);
+        if (CurrentTargets().txt && (m_txt.IsOpen() || OpenProduct(m_txt, "txt")))
+            WriteText(m_txt, sentence + "\r\n");
+    }
+    // Only the first ping opens the xtf file.
+    std::array<std::uint8_t, CXtfRecords::kNavigationSize> navigation;
+    if (t.xtf && CXtfRecords::BuildNavigationRecord(sentence, received, navigation)) {
+        std::lock_guard lock(m_xtfLock);
+        if (CurrentTargets().xtf && m_xtf.IsOpen())
+            Write(m_xtf, navigation);
+    }
 }
 
 void CStore::WriteDepthTelegram(std::size_t channel, const std::string& telegram, FileTime time)
@@ -718,10 +794,14 @@ void CStore::CloseAllFiles()
         std::lock_guard lock(m_rawLock);
         CloseTarget(m_raw);
         CloseTarget(m_extract);
+        CloseTarget(m_geo);
         SendStopLine();
     }
-    std::lock_guard lock(m_outLock);
-    CloseTarget(m_out);
+    {
+        std::lock_guard lock(m_outLock);
+        CloseTarget(m_out);
+    }
+    CloseProducts();
 }
 
 void CStore::OnToggleLogging()
@@ -768,12 +848,16 @@ void CStore::OnReplayFileOpened()
 
 void CStore::OnCloseReplayFiles()
 {
+    // The raw file and the geo file stay open.
     {
         std::lock_guard lock(m_outLock);
         CloseTarget(m_out);
     }
-    std::lock_guard lock(m_rawLock);
-    CloseTarget(m_extract);
+    {
+        std::lock_guard lock(m_rawLock);
+        CloseTarget(m_extract);
+    }
+    CloseProducts();
 }
 
 void CStore::OnToggleReplayExtract()

@@ -1,7 +1,10 @@
 // The recorder: raw files of sample datagrams for replay (rolled over at a
 // maximum size), out files of depth datagrams, the replay extract, and the
 // copy of the datagram stream to the raw-data output over UDP; survey line
-// numbering and the START and STOP lines.
+// numbering and the START and STOP lines. Beside them the side products,
+// each in a file of its own opened on first need: xyz lines of positioned
+// depths, the txt file (sentences and depth lines), the geo file (object
+// positions), the dg file (echogram storage) and the xtf sonar file.
 //
 // Threads: pings arrive on the ping-data thread, sentences and profiles on
 // sensor reader threads, annotations and commands on the user-interface
@@ -19,6 +22,7 @@
 #pragma once
 
 #include "base/AppIds.h"
+#include "recording/CreateXyz.h"
 #include "recording/DatagramFile.h"
 #include "recording/DatagramWriter.h"
 #include "recording/FileSyncer.h"
@@ -31,7 +35,9 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zv::recording {
@@ -54,9 +60,19 @@ public:
     CStore& operator=(const CStore&) = delete;
 
     // Per ping on the ping-data thread: sample datagrams to the raw file, the
-    // replay extract and the UDP copy; the depth datagram to the out file.
+    // replay extract and the UDP copy; the depth datagram to the out file;
+    // then the echogram storage records, the xyz lines and the txt depth
+    // lines.
     void WritePing();
+    // After the documents have taken the ping, on the ping-data thread.
+    void WriteXtfPing();
+    // A received sentence: to every open datagram file and the UDP copy, to
+    // the xyz builder, as a txt line and as an xtf navigation record.
     void WriteNmeaToFiles(const std::string& sentence, FileTime received);
+    // An object position line (tag, time text and text) for the geo file.
+    void WriteGeoLine(const std::string& line);
+    // The height the xyz lines are given less (the antenna height, m).
+    void SetHeaderValue(double antennaHeight);
     // A formatted depth telegram of channel index (0-based): stored as a
     // sentence when AddNMEADepth is on and the channel is NMEAChannel.
     void WriteDepthTelegram(std::size_t channel, const std::string& telegram, FileTime time);
@@ -99,6 +115,7 @@ public:
     // Non-zero while a recording kind is on and logging.
     int GetMode() const;
     bool IsRecordingPing() const;
+    bool IsRecordingXtf() const;
     bool IsFixedName() const { return !m_fixedName.empty(); }
 
     std::string GetFilePath() const;  // the current raw file
@@ -117,6 +134,7 @@ private:
     struct STargets
     {
         bool raw = false, extract = false, out = false, udp = false;
+        bool txt = false, geo = false, dg = false, xyz = false, xtf = false;
     };
     enum class EKind { Raw, Extract, Out };
 
@@ -126,7 +144,22 @@ private:
     bool OpenTarget(CDatagramFile& file, EKind kind);
     bool CreateUnique(CDatagramFile& file, const std::string& folder, const std::string& stem,
                       const std::string& extension, int& error);
+    // In the folder, else in the fallback folder with a notice.
+    bool CreateWithFallback(CDatagramFile& file, const std::string& folder, const std::string& stem,
+                            const std::string& extension);
+    // "-38-120": the kHz of the first four channels whose switch of the
+    // product (out, xyz or dg) is on; empty for the others.
+    std::string FrequencySuffix(const std::string& extension) const;
     bool Write(CDatagramFile& file, std::span<const std::uint8_t> frame);
+    bool WriteText(CDatagramFile& file, std::string_view text);
+    // Side products, each under its lock.
+    bool OpenProduct(CDatagramFile& file, const std::string& extension);
+    bool OpenXtf();
+    void WriteEchogramStorage();
+    void WriteXyzLines();
+    void WriteTxtDepthLines();
+    // xyz (and its builder), dg, txt and xtf.
+    void CloseProducts();
     void ReportFailure(int error, const std::string& path);
     void CloseTarget(CDatagramFile& file);
     void CollectSyncHandles(std::vector<CFileSyncer::SHandle>& due);
@@ -158,8 +191,22 @@ private:
     CDatagramFile m_raw;
     CDatagramFile m_extract;
     bool m_startSent = false;
+    CDatagramFile m_geo;  // under the raw lock
     std::mutex m_outLock;
     CDatagramFile m_out;
+
+    std::mutex m_xyzLock;  // the xyz file and the builder
+    CDatagramFile m_xyz;
+    CCreateXyz m_createXyz;
+    double m_heightOffset = 0.0;
+    std::mutex m_echogramLock;
+    CDatagramFile m_dg;
+    std::mutex m_txtLock;
+    CDatagramFile m_txt;
+    std::mutex m_xtfLock;
+    CDatagramFile m_xtf;
+    std::uint32_t m_xtfPingCounter = 0;
+    std::vector<std::size_t> m_xtfChannels;  // the listed channels' indices
 
     // Reported once a file.
     std::atomic<bool> m_diskFullRaised{false};
@@ -170,7 +217,11 @@ private:
     std::atomic<std::uint64_t> m_udpOversize{0};
     std::atomic<std::uint64_t> m_udpFailed{0};
 
-    std::vector<CFramedDatagram> m_pingBuffers;  // ping-data thread only
+    std::vector<CFramedDatagram> m_pingBuffers;           // ping-data thread only
+    std::vector<CFramedDatagram> m_dgRecords;             // ping-data thread only
+    std::vector<std::int16_t> m_productSamples;           // ping-data thread only
+    std::vector<std::uint8_t> m_xtfRecord;                // under the xtf lock
+    std::vector<std::vector<std::int16_t>> m_xtfSamples;  // under the xtf lock
 
     std::atomic<std::uint64_t> m_synced{0};
     // Last: it is stopped before anything it reaches goes.

@@ -8,10 +8,26 @@
 #include "recording/DatagramRecords.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 
 namespace zv::recording {
+
+// What the side products read of a channel at the current ping.
+struct SProductChannel
+{
+    std::string name;
+    double frequency = 0.0;         // Hz
+    std::uint32_t sampleCount = 0;  // of the ping
+    double rangePerSample = 0.0;    // m
+    double soundVelocity = 0.0;     // m/s, the channel's own
+    int firstEchogramType = 0;      // of the channel's first echogram
+    FileTime lastPingTime = 0;      // the channel's last ping
+    int side = kNoEchogramSide;     // 0, 1: a side of a side-looking echogram
+
+    static constexpr int kNoEchogramSide = 2;
+};
 
 class IStoreSounder
 {
@@ -37,6 +53,25 @@ public:
     virtual bool GetPingChannel(std::size_t index, SSampleData& out) = 0;
     // The channel's depth pair of the current ping (0 when no bottom).
     virtual bool GetChannelDepth(std::size_t index, SDepthEntry& out) = 0;
+
+    // What the side products read: a channel's values at the current ping,
+    // and n of its samples over a window (reference 0 from the surface, 1
+    // about the bottom, 4 the ping as the channel's own echogram shows it;
+    // -20000 for no data). False for a channel that is not there.
+    virtual bool GetProductChannel(std::size_t index, SProductChannel& out) const = 0;
+    virtual bool GetPingSamples(std::size_t index, std::int16_t* out, int n, double range, double start, int type,
+                                int reference) = 0;
+    // The ping time the ping-data thread is processing.
+    virtual FileTime PingTime() const = 0;
+    // The geographic history at a time, as it holds positions: false
+    // without a history or a position then. The heading: -9999.0 when the
+    // history has none, 0.0 without a history.
+    virtual bool PositionAtTime(FileTime time, double& first, double& second) const = 0;
+    virtual double HeadingAtTime(FileTime time) const = 0;
+    // The environment's sound velocity (m/s).
+    virtual double SoundVelocity() const = 0;
+    // The program's version as "%u.%u.%u.%u" (empty when unknown).
+    virtual std::string FileVersionText() const = 0;
 };
 
 // The recorder's alarm and status texts; the program shows each by its

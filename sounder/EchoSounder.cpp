@@ -477,7 +477,7 @@ void CEchoSounder::PingDataThread()
         }
         if (m_documents)
             m_documents->Notify(1);
-        if (m_recorder && m_recorder->IsRecordingPing())
+        if (m_recorder && m_recorder->IsRecordingXtf())
             m_recorder->WriteXtfPing();
         if (m_multiPulseOn.load() && m_multiPulse) {
             std::vector<double> depths(static_cast<std::size_t>(std::max(GetChannelCount(), 1)), 0.0);

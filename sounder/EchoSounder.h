@@ -66,9 +66,11 @@ class IPingRecorder
 public:
     virtual ~IPingRecorder() = default;
     virtual void WritePing() = 0;
-    // Whether this ping is recorded (the per-ping record follows then).
+    // Whether this ping is recorded (raw, extract or out).
     virtual bool IsRecordingPing() const = 0;
-    virtual void WriteXtfPing() {}
+    // Whether the xtf product is on: its ping record follows the documents.
+    virtual bool IsRecordingXtf() const = 0;
+    virtual void WriteXtfPing() = 0;
     // The recorder's WM_COMMAND ids; false for any other command.
     virtual bool OnCommand(unsigned id) = 0;
     // Non-zero while it records.

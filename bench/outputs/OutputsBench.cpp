@@ -134,6 +134,14 @@ public:
         out = zv::recording::SDepthEntry{10.0, 0.0};
         return true;
     }
+    // Read by the side products only, which this recording leaves off.
+    bool GetProductChannel(std::size_t, zv::recording::SProductChannel&) const override { return false; }
+    bool GetPingSamples(std::size_t, std::int16_t*, int, double, double, int, int) override { return false; }
+    zv::recording::FileTime PingTime() const override { return time; }
+    bool PositionAtTime(zv::recording::FileTime, double&, double&) const override { return false; }
+    double HeadingAtTime(zv::recording::FileTime) const override { return 0.0; }
+    double SoundVelocity() const override { return 1500.0; }
+    std::string FileVersionText() const override { return {}; }
     zv::recording::FileTime time = 1;
 
 private:

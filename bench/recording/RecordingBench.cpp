@@ -61,6 +61,36 @@ public:
         out = SDepthEntry{10.0, 0.0};
         return true;
     }
+    bool GetProductChannel(std::size_t i, SProductChannel& out) const override
+    {
+        out = SProductChannel{};
+        out.name = "Bench " + std::to_string(i + 1);
+        out.frequency = 38000.0 * double(i + 1);
+        out.sampleCount = std::uint32_t(m_power.size());
+        out.rangePerSample = 0.1;
+        out.soundVelocity = 1480.0;
+        out.firstEchogramType = 3;
+        out.lastPingTime = time;
+        out.side = int(i % 2);
+        return true;
+    }
+    bool GetPingSamples(std::size_t, std::int16_t* out, int n, double, double, int, int) override
+    {
+        // As a channel resamples its echogram into the window.
+        for (int k = 0; k < n; ++k)
+            out[k] = m_power[std::size_t(k) * m_power.size() / std::size_t(n)];
+        return true;
+    }
+    FileTime PingTime() const override { return time; }
+    bool PositionAtTime(FileTime, double& first, double& second) const override
+    {
+        first = 6030.0;
+        second = 515.0;
+        return true;
+    }
+    double HeadingAtTime(FileTime) const override { return 45.0; }
+    double SoundVelocity() const override { return 1480.0; }
+    std::string FileVersionText() const override { return "1.0.0.0"; }
     FileTime time = 1;
 
 private:

@@ -59,8 +59,9 @@ protected:
     {
         host.createRecorder = [this, onMade](CEchoSounder& sounder, HKEY k,
                                              const std::string& sequenceFile) -> std::unique_ptr<IPingRecorder> {
-            CEngineStoreSounder::SApplication application{[] { return std::string("TEST"); }, nullptr,
-                                                          [] { return 0.0; }};
+            CEngineStoreSounder::SApplication application;
+            application.programName = [] { return std::string("TEST"); };
+            application.tide = [] { return 0.0; };
             auto r = std::make_unique<CEngineStore>(sounder, application, events, nullptr, k, sequenceFile,
                                                     SounderModel::QY310);
             if (onMade)

@@ -108,7 +108,10 @@ TEST_F(ReplayThreadsTest, ReplayExtractThroughTheEngineKeepsTheRecordedPings)
     SStoreSettings settings;
     settings.filePath = (dir.path / "extract").string();
     auto sounder = std::make_unique<CEchoSounder>();
-    CEngineStoreSounder view(*sounder, {[] { return std::string("DEMO"); }, nullptr, [] { return 0.25; }});
+    CEngineStoreSounder::SApplication application;
+    application.programName = [] { return std::string("DEMO"); };
+    application.tide = [] { return 0.25; };
+    CEngineStoreSounder view(*sounder, application);
     auto store = std::make_unique<CStore>(view, events, nullptr, settings);
     store->OnCommand(app::cmd::REPLAY_EXTRACT);
     // The recorder goes before the sounder it looks at, and the ping-data

@@ -54,13 +54,19 @@ public:
     {
         return std::int16_t(ping * 100 + channel * 10000 + int(i));
     }
+    // What GetPingSamples gives: told apart by ping, channel, reference and
+    // index, all below 0 (a level in dB as the echogram holds it).
+    static std::int16_t ProductSample(int ping, std::size_t channel, int reference, int i)
+    {
+        return std::int16_t(-(ping * 7 + int(channel) * 1000 + reference * 100 + i % 97));
+    }
 
     bool IsReplaying() const override { return replaying; }
     int ReplaySaveDataOption() const override { return saveDataOption; }
     void GetReplayNames(std::string& f, std::string& n, std::string& t1, std::string& t2) const override
     {
-        f = "/replay/";
-        n = "replayed.raw";
+        f = replayFolder;
+        n = replayName;
         t1 = "one";
         t2 = "two";
     }
@@ -90,16 +96,79 @@ public:
     }
     bool GetChannelDepth(std::size_t i, SDepthEntry& out) override
     {
+        std::lock_guard lock(m_lock);
+        if (i >= m_config.size())
+            return false;
         out.depth = 10.0 * double(i + 1) + m_ping;
         out.second = 0.5;
         return true;
     }
+    bool GetProductChannel(std::size_t i, SProductChannel& out) const override
+    {
+        std::lock_guard lock(m_lock);
+        if (i >= m_config.size())
+            return false;
+        out = SProductChannel{};
+        out.name = m_config[i].id;
+        out.frequency = m_config[i].frequency;
+        out.sampleCount = std::uint32_t(i < productSamples.size() ? productSamples[i] : m_samples);
+        out.rangePerSample = 0.25;
+        out.soundVelocity = 1480.0;
+        out.firstEchogramType = 3;
+        out.lastPingTime = m_time;
+        out.side = i < sides.size() ? sides[i] : SProductChannel::kNoEchogramSide;
+        return true;
+    }
+    bool GetPingSamples(std::size_t i, std::int16_t* out, int n, double range, double start, int type,
+                        int reference) override
+    {
+        std::lock_guard lock(m_lock);
+        if (i >= m_config.size())
+            return false;
+        sampleRequests.push_back({i, n, range, start, type, reference});
+        for (int k = 0; k < n; ++k)
+            out[k] = ProductSample(m_ping, i, reference, k);
+        return true;
+    }
+    FileTime PingTime() const override
+    {
+        std::lock_guard lock(m_lock);
+        return m_time;
+    }
+    bool PositionAtTime(FileTime, double& first, double& second) const override
+    {
+        if (!hasPosition)
+            return false;
+        first = -3356.5;
+        second = 15112.25;
+        return true;
+    }
+    double HeadingAtTime(FileTime) const override { return heading; }
+    double SoundVelocity() const override { return 1490.5; }
+    std::string FileVersionText() const override { return "2.10.3.14"; }
 
     bool replaying = false;
     int saveDataOption = 0;
+    // Where the replayed file lies; empty: the recording folder.
+    std::string replayFolder;
+    std::string replayName = "replayed.raw";
+    // Per channel: the echogram side (none when missing) and the sample
+    // count the products see (the ramp's count when missing).
+    std::vector<int> sides;
+    std::vector<std::size_t> productSamples;
+    bool hasPosition = true;
+    double heading = 274.5;
+    struct SRequest
+    {
+        std::size_t channel;
+        int n;
+        double range, start;
+        int type, reference;
+    };
+    std::vector<SRequest> sampleRequests;
 
 private:
-    std::mutex m_lock;
+    mutable std::mutex m_lock;
     std::size_t m_samples;
     std::vector<SConfigChannel> m_config;
     int m_ping = 0;

@@ -119,7 +119,7 @@ protected:
             log.Add("documents");
             events.Note("ping");
         };
-        h.storeIsRecordingPing = [] { return true; };
+        h.storeIsRecordingXtf = [] { return true; };
         h.storeWriteXtfPing = [this] { log.Add("xtf"); };
         h.statusMessage = [this](unsigned id) {
             events.Note(id == CEchoSounder::IDS_INTERVAL_NOT_MET ? "Cannot meet ping interval requirement"

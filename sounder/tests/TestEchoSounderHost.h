@@ -23,6 +23,7 @@ public:
     // A recorder made of these, when any is set and createRecorder is not.
     std::function<void()> storeWritePing;
     std::function<bool()> storeIsRecordingPing;
+    std::function<bool()> storeIsRecordingXtf;
     std::function<void()> storeWriteXtfPing;
     std::function<void(std::uint64_t)> geographicAddPing;
     std::function<void()> lx750SendPing, networkOutputSendPing, remoteDisplaySendDepth, serialOutputSendPing;
@@ -56,7 +57,7 @@ public:
     {
         if (createRecorder)
             return createRecorder(sounder, key, sequenceFile);
-        if (!storeWritePing && !storeIsRecordingPing && !storeWriteXtfPing)
+        if (!storeWritePing && !storeIsRecordingPing && !storeIsRecordingXtf && !storeWriteXtfPing)
             return nullptr;
         return std::make_unique<CRecorder>(*this);
     }
@@ -103,6 +104,7 @@ private:
         explicit CRecorder(CTestEchoSounderHost& host) : m_host(host) {}
         void WritePing() override { Call(m_host.storeWritePing); }
         bool IsRecordingPing() const override { return m_host.storeIsRecordingPing && m_host.storeIsRecordingPing(); }
+        bool IsRecordingXtf() const override { return m_host.storeIsRecordingXtf && m_host.storeIsRecordingXtf(); }
         void WriteXtfPing() override { Call(m_host.storeWriteXtfPing); }
         bool OnCommand(unsigned) override { return false; }
         int GetMode() const override { return 0; }
