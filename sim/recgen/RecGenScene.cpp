@@ -183,6 +183,17 @@ bool ApplySetting(SRecGenScene& scene, const std::string& setting, std::string* 
         scene.gll = v == 1;
         return true;
     }
+    if (key == "llq") {
+        long long v;
+        if (!integer(v, 0, 1))
+            return false;
+        scene.llq = v == 1;
+        return true;
+    }
+    if (key == "nofix-first")
+        return integer(scene.noFixFirst, -1, 100000000);
+    if (key == "nofix-last")
+        return integer(scene.noFixLast, -1, 100000000);
     if (key == "annotate-every")
         return integer(scene.annotationEvery, 0, 100000000);
     if (key == "svp-kind") {
@@ -269,6 +280,19 @@ void PositionAt(const SRecGenScene& scene, int ping, double& lat, double& lon)
     const double c = scene.courseDeg * kPi / 180.0;
     lat = scene.latitude + metres * std::cos(c) / 111120.0;
     lon = scene.longitude + metres * std::sin(c) / (111120.0 * std::cos(scene.latitude * kPi / 180.0));
+}
+
+void GridAt(const SRecGenScene& scene, int ping, double& easting, double& northing)
+{
+    const double metres = scene.speedKnots * 1852.0 / 3600.0 * ping * scene.pingInterval;
+    const double c = scene.courseDeg * kPi / 180.0;
+    easting = 500000.0 + metres * std::sin(c);
+    northing = 6000000.0 + metres * std::cos(c);
+}
+
+bool HasFix(const SRecGenScene& scene, int ping)
+{
+    return !(ping >= scene.noFixFirst && ping <= scene.noFixLast && scene.noFixFirst >= 0);
 }
 
 std::string ProfileText(const SRecGenScene& scene)

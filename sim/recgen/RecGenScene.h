@@ -57,7 +57,15 @@ struct SRecGenScene
     double longitude = 5.25;
     double speedKnots = 8.0;
     double courseDeg = 45.0;
-    bool gll = false;          // a GLL sentence after each GGA
+    bool gll = false;  // a GLL sentence after each GGA
+    // A grid position sentence (LLQ) after each GGA: easting and northing
+    // in metres from a false origin (GridAt) and the antenna's height.
+    bool llq = false;
+    double gridHeight = 45.0;
+    // Pings whose position sentences carry no fix (empty coordinates), as a
+    // receiver sends them while it has none; -1 for none.
+    int noFixFirst = -1;
+    int noFixLast = -1;
     int annotationEvery = 50;  // pings; 0 for none
 
     std::uint32_t svpKind = 0;
@@ -82,6 +90,10 @@ void CompleteScene(SRecGenScene& scene);
 double BottomDepthAt(const SRecGenScene& scene, int ping);
 std::uint64_t PingTime(const SRecGenScene& scene, int ping);
 void PositionAt(const SRecGenScene& scene, int ping, double& lat, double& lon);
+// The same position on a flat grid: metres east and north of the first
+// ping, from a false origin of 500,000 m east and 6,000,000 m north.
+void GridAt(const SRecGenScene& scene, int ping, double& easting, double& northing);
+bool HasFix(const SRecGenScene& scene, int ping);
 // The one-line profile text: count, then ",depth,velocity" with 2 decimals.
 std::string ProfileText(const SRecGenScene& scene);
 // A number with a fixed count of decimals and a decimal point, in any locale.

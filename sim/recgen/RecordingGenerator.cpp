@@ -194,11 +194,28 @@ std::vector<std::string> CRecordingGenerator::PingSentences(int ping) const
     char ns, ew;
     const std::string la = NmeaAngle(lat, 2, 'N', 'S', ns);
     const std::string lo = NmeaAngle(lon, 3, 'E', 'W', ew);
+    char mmddyy[40];
+    std::snprintf(mmddyy, sizeof mmddyy, "%02d%02d%02d", month, day, year % 100);
     std::vector<std::string> out;
-    out.push_back(Checksummed("GPGGA," + std::string(hms) + "," + la + "," + ns + "," + lo + "," + ew +
-                              ",1,08,1.0,0.0,M,45.0,M,,"));
-    if (m_scene.gll)
-        out.push_back(Checksummed("GPGLL," + la + "," + ns + "," + lo + "," + ew + "," + hms + ",A,A"));
+    if (!HasFix(m_scene, ping)) {
+        // A receiver without a fix: the sentences come, their positions empty.
+        out.push_back(Checksummed("GPGGA," + std::string(hms) + ",,,,,0,00,,,M,,M,,"));
+        if (m_scene.llq)
+            out.push_back(Checksummed("GPLLQ," + std::string(hms) + "," + mmddyy + ",,M,,M,0,00,,,M"));
+        if (m_scene.gll)
+            out.push_back(Checksummed("GPGLL,,,,," + std::string(hms) + ",V,N"));
+    } else {
+        out.push_back(Checksummed("GPGGA," + std::string(hms) + "," + la + "," + ns + "," + lo + "," + ew +
+                                  ",1,08,1.0,0.0,M,45.0,M,,"));
+        if (m_scene.llq) {
+            double easting, northing;
+            GridAt(m_scene, ping, easting, northing);
+            out.push_back(Checksummed("GPLLQ," + std::string(hms) + "," + mmddyy + "," + Fixed(easting, 3) + ",M," +
+                                      Fixed(northing, 3) + ",M,3,08,0.012," + Fixed(m_scene.gridHeight, 2) + ",M"));
+        }
+        if (m_scene.gll)
+            out.push_back(Checksummed("GPGLL," + la + "," + ns + "," + lo + "," + ew + "," + hms + ",A,A"));
+    }
     out.push_back(Checksummed("GPVTG," + Fixed(m_scene.courseDeg, 1) + ",T,,M," + Fixed(m_scene.speedKnots, 1) + ",N," +
                               Fixed(m_scene.speedKnots * 1.852, 1) + ",K"));
     char date[48];

@@ -164,7 +164,7 @@ TEST(RecGenTest, BadSceneSettingsAreRefused)
     const char* bad[] = {
         "pings=0",      "pings=abc",  "pings=1e3", "channels=", "channels=38,-1", "channels=1,2,3,4,5,6,7,8,9",
         "svp=1:9000",   "svp=1",      "unknown=1", "lat=91",    "noise=1,5",      "=5",
-        "interval=nan", "svp-kind=2", "kind=xyz",  "gll=2"};
+        "interval=nan", "svp-kind=2", "kind=xyz",  "gll=2",     "llq=2",          "nofix-first=x"};
     for (const char* s : bad) {
         SRecGenScene scene;
         std::string error;
