@@ -163,57 +163,25 @@ void CDepthView::OnUpdate()
 {
     if (!m_document || !m_document->GetChannel())
         return;
-    // Only the texts change from ping to ping; the boxes and the bar stay.
-    update(0, 0, m_colourBar.isNull() ? width() : m_colourBar.left(), height());
+    // Only the texts change from ping to ping, and mostly not at all; the
+    // names and the bar stay.
+    const QRegion changed = TakeTexts();
+    if (!changed.isEmpty())
+        update(changed);
 }
 
-void CDepthView::OnDraw(QPainter& painter)
+QPoint CDepthView::DepthOrigin() const
 {
-    if (!m_document || !m_document->GetChannel())
-        return;
-    const QColor background = GetColourTable()[CPaletteControl::kBackgroundIndex];
-    const QColor text = GetColourTable()[CPaletteControl::kTextIndex];
-    painter.fillRect(rect(), background);
-    painter.setPen(QPen(text, 1));
-    painter.setBrush(background);
-
-    // Names.
-    const QFontMetrics names(painter.font());
-    const std::string title = m_access->GetTitle();
-    const QString titleText = QString::fromStdString(title);
-    const int titleWidth = names.horizontalAdvance(titleText);
-    m_nameBox = QRect(0, 0, titleWidth + 10, names.height() + 2);
-    painter.drawRect(m_nameBox);
-    painter.drawText(5, 1 + names.ascent(), titleText);
-    const std::string second = m_access->GetTransceiverName();
-    m_transceiverBox = QRect();
-    if (!second.empty()) {
-        const QString secondText = QString::fromStdString(second);
-        m_transceiverBox = QRect(titleWidth + 10, 0, names.horizontalAdvance(secondText) + 10, names.height() + 2);
-        painter.drawRect(m_transceiverBox);
-        painter.drawText(titleWidth + 15, 1 + names.ascent(), secondText);
-    }
-
-    // Colour bar.
-    painter.drawRect(m_colourBar);
-    for (int i = 0; i < kCellCount; ++i)
-        painter.fillRect(m_colourBar.left() + 1 + i * m_cellWidth, m_colourBar.top() + 1, m_cellWidth, m_cellHeight,
-                         GetColourTable()[CPaletteControl::kFirstEchoIndex + i]);
-
-    // Depth and the text beside it.
-    painter.setFont(m_font);
-    const QFontMetrics metrics(m_font);
-    const QString depth = QString::fromStdString(DepthText());
     const int h = height();
-    int x0 = width() / 3 - static_cast<int>(h * 3 / 1.5);
-    int y0 = h < 100 ? 0 : 20;
-    if (!m_oneLine) {
-        x0 = 0;
-        y0 = 20;
-    }
-    painter.drawText(x0, y0 + metrics.ascent(), depth);
-    m_sideText = QRect();
-    const int sideX = x0 + metrics.horizontalAdvance(depth) + 2;
+    if (!m_oneLine)
+        return {0, 20};
+    return {width() / 3 - static_cast<int>(h * 3 / 1.5), h < 100 ? 0 : 20};
+}
+
+QRegion CDepthView::TakeTexts()
+{
+    const QString depth = QString::fromStdString(DepthText());
+    const QColor text = GetColourTable()[CPaletteControl::kTextIndex];
     double angle = 0.0, trawlDepth = 0.0;
     QString side;
     QColor sideColour = text;
@@ -227,11 +195,97 @@ void CDepthView::OnDraw(QPainter& painter)
         std::snprintf(buffer, sizeof buffer, "%5.1fdeg", angle);
         side = buffer;
     }
-    if (!side.isEmpty()) {
-        painter.setPen(sideColour);
-        painter.drawText(sideX, y0 + metrics.ascent(), side);
-        m_sideText = QRect(sideX, 0, metrics.horizontalAdvance(side), h);
+
+    const QPoint origin = DepthOrigin();
+    const bool relayout = m_font != m_laidFont || origin != m_laidOrigin;
+    QRegion changed;
+    const QFontMetrics metrics(m_font);
+    // A box reaches the row's foot and a little beyond the advance, where
+    // a glyph may overhang.
+    auto take = [&](RowText& t, const QString& value, const QColor& colour, int x) {
+        if (!relayout && value == t.text && colour == t.colour && x == t.x)
+            return;
+        changed += t.box;
+        t.text = value;
+        t.colour = colour;
+        t.x = x;
+        t.laidOut.setTextFormat(Qt::PlainText);
+        t.laidOut.setText(value);
+        t.laidOut.prepare(QTransform(), m_font);
+        t.box = value.isEmpty() ? QRect()
+                                : QRect(x, origin.y(), metrics.horizontalAdvance(value) + metrics.maxWidth() / 2,
+                                        height() - origin.y());
+        changed += t.box;
+    };
+    take(m_depthText, depth, text, origin.x());
+    take(m_besideText, side, sideColour, origin.x() + metrics.horizontalAdvance(depth) + 2);
+    m_laidFont = m_font;
+    m_laidOrigin = origin;
+    // The names are drawn when they change too (a transceiver found late).
+    std::string names = m_access->GetTitle() + '\n' + m_access->GetTransceiverName();
+    if (names != m_names) {
+        m_names = std::move(names);
+        // Under the colour bar they are hidden.
+        changed += QRect(0, 0, m_colourBar.isNull() ? width() : m_colourBar.left(), QFontMetrics(font()).height() + 3);
     }
+    // Where a right click opens the slope settings.
+    m_sideText =
+        side.isEmpty() ? QRect() : QRect(m_besideText.box.left(), 0, metrics.horizontalAdvance(side), height());
+    return changed;
+}
+
+void CDepthView::OnDraw(QPainter& painter)
+{
+    if (!m_document || !m_document->GetChannel())
+        return;
+    // A paint that no ping asked for (a new unit, an uncovered window) shows
+    // the texts as they are now; what it does not reach is painted next.
+    const QRegion changed = TakeTexts();
+    if (!(changed - PaintRegion()).isEmpty())
+        update(changed);
+
+    const QColor background = GetColourTable()[CPaletteControl::kBackgroundIndex];
+    const QColor text = GetColourTable()[CPaletteControl::kTextIndex];
+    for (const QRect& r : PaintRegion())
+        painter.fillRect(r, background);
+    painter.setPen(QPen(text, 1));
+    painter.setBrush(background);
+
+    // Names.
+    const QFontMetrics names(painter.font());
+    const int namesHeight = names.height() + 2;
+    if (PaintRegion().intersects(QRect(0, 0, width(), namesHeight + 1))) {
+        const std::string title = m_access->GetTitle();
+        const QString titleText = QString::fromStdString(title);
+        const int titleWidth = names.horizontalAdvance(titleText);
+        m_nameBox = QRect(0, 0, titleWidth + 10, namesHeight);
+        painter.drawRect(m_nameBox);
+        painter.drawText(5, 1 + names.ascent(), titleText);
+        const std::string second = m_access->GetTransceiverName();
+        m_transceiverBox = QRect();
+        if (!second.empty()) {
+            const QString secondText = QString::fromStdString(second);
+            m_transceiverBox = QRect(titleWidth + 10, 0, names.horizontalAdvance(secondText) + 10, namesHeight);
+            painter.drawRect(m_transceiverBox);
+            painter.drawText(titleWidth + 15, 1 + names.ascent(), secondText);
+        }
+    }
+
+    // Colour bar.
+    if (PaintRegion().intersects(m_colourBar.adjusted(0, 0, 1, 1))) {
+        painter.drawRect(m_colourBar);
+        for (int i = 0; i < kCellCount; ++i)
+            painter.fillRect(m_colourBar.left() + 1 + i * m_cellWidth, m_colourBar.top() + 1, m_cellWidth, m_cellHeight,
+                             GetColourTable()[CPaletteControl::kFirstEchoIndex + i]);
+    }
+
+    // Depth and the text beside it.
+    painter.setFont(m_font);
+    for (const RowText* t : {&m_depthText, &m_besideText})
+        if (!t->text.isEmpty() && PaintRegion().intersects(t->box)) {
+            painter.setPen(t->colour);
+            painter.drawStaticText(t->box.topLeft(), t->laidOut);
+        }
 }
 
 QMenu* CDepthView::BuildContextMenu(QWidget* parent) const

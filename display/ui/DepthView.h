@@ -10,8 +10,11 @@
 #include "base/ModelCodes.h"
 #include "display/ui/SCView.h"
 
+#include <QColor>
 #include <QFont>
 #include <QRect>
+#include <QRegion>
+#include <QStaticText>
 
 #include <memory>
 #include <string>
@@ -77,7 +80,8 @@ public:
     // The channel the row reads; null: its document's real channel again.
     void SetChannelAccess(const IDepthViewChannel* channel);
     void OnInitialUpdate();
-    // The per-ping update: only the texts are drawn again.
+    // The per-ping update: only the boxes of the texts that changed are
+    // drawn again.
     void OnUpdate() override;
 
     // The depth text in the depth unit for a model.
@@ -103,6 +107,11 @@ private:
     void RunTransceiverDialog(Qt::KeyboardModifiers modifiers);
     void ChooseFont();
     std::string DepthText() const;
+    // The depth and the text beside it as the document has them now, laid
+    // out where they changed; returns the boxes to repaint (old and new).
+    QRegion TakeTexts();
+    // Where the depth text stands (its top left).
+    QPoint DepthOrigin() const;
 
     CDepthDoc* m_document;
     std::unique_ptr<IDepthViewChannel> m_ownAccess;
@@ -115,4 +124,22 @@ private:
     int m_cellHeight = 16;
     bool m_oneLine = false;
     QFont m_font;
+
+    // A text of the row, laid out when it changes; its box as drawn.
+    struct RowText
+    {
+        QString text;
+        QStaticText laidOut;
+        QColor colour;
+        int x = -1;
+        QRect box;
+    };
+    RowText m_depthText;
+    RowText m_besideText;
+    // The font and origin the texts were laid out for: a change lays them
+    // out again.
+    QFont m_laidFont;
+    QPoint m_laidOrigin;
+    // The names as last drawn.
+    std::string m_names;
 };

@@ -13,9 +13,11 @@
 #include "display/ui/EchogramView.h"
 #include "engine/Channel.h"
 #include "engine/Slope.h"
+#include "testsupport/ui/QtWait.h"
 
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSplitter>
 
 #include <gtest/gtest.h>
@@ -368,5 +370,119 @@ TEST_F(ChannelFrameTest, DraggingTheFirstColumnBarKeepsTheScopeColumnInBothRows)
         const QList<int> expected{before[0] + dx, before[1] - dx, before[2]};
         EXPECT_EQ(upper->sizes(), expected) << c.legend;
         EXPECT_EQ(lower->sizes(), expected) << c.legend << ": the rows share their columns";
+    }
+}
+
+// ---- The depth row's paints ------------------------------------------------
+
+namespace {
+struct FixedDepth : IDepthChannel
+{
+    double depth = 12.34;
+    bool GetBottom(double& d) override
+    {
+        d = depth;
+        return true;
+    }
+    bool GetCorrectedDepth(double&) override { return false; }
+    bool IsDepthFilterOn() const override { return false; }
+};
+
+struct NamedRow : IDepthViewChannel
+{
+    double slope = 0.0;
+    bool slopeValid = false;
+    std::string transceiver = "GPX 1";
+    std::string GetTitle() const override { return "T38 38 kHz"; }
+    std::string GetTransceiverName() const override { return transceiver; }
+    bool GetSlope(double& angle) const override
+    {
+        angle = slope;
+        return slopeValid;
+    }
+    bool GetTrawl(double&) const override { return false; }
+};
+
+class PaintProbeDepthView : public CDepthView
+{
+public:
+    using CDepthView::CDepthView;
+    std::vector<QRegion> painted;
+
+protected:
+    void OnDraw(QPainter& painter) override
+    {
+        painted.push_back(PaintRegion());
+        CDepthView::OnDraw(painter);
+    }
+};
+}  // namespace
+
+TEST(DepthViewPaint, APingRepaintsOnlyTheTextsThatChangedAndTheWindowShowsAFullPaintsPicture)
+{
+    using zv::test::QtWaitUntil;
+    shelltest::QtApp();
+    CTestDisplayContext program;
+    program.updateViews = [](CAbstractESDoc& d) { d.UpdateAllViews(); };
+    CChannel channel{CChannel::Construction{}};
+    FixedDepth bottom;
+    NamedRow row;
+    CDepthDoc doc(program.Context());
+    doc.SetChannel(&channel);
+    doc.SetDepthChannel(&bottom);
+    PaintProbeDepthView view(&doc);
+    view.SetChannelAccess(&row);
+    view.resize(900, 120);
+    view.OnInitialUpdate();
+    view.show();
+    doc.OnSourceUpdate(1);
+    ASSERT_TRUE(QtWaitUntil([&] { return !view.painted.empty(); }));
+    QCoreApplication::processEvents();
+    const QRect names(0, 0, 150, 15);
+    auto windowShowsAFullPaint = [&] {
+        QCoreApplication::processEvents();
+        const QImage shown = view.screen()->grabWindow(view.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage whole = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return shown == whole;
+    };
+    ASSERT_TRUE(windowShowsAFullPaint());
+
+    struct Step
+    {
+        const char* legend;
+        double depth;
+        bool slopeValid;
+        double slope;
+        const char* transceiver;
+        bool repaints;
+    };
+    const Step steps[] = {
+        {"the same depth", 12.34, false, 0.0, "GPX 1", false},
+        {"a deeper bottom, a longer text", 123.45, false, 0.0, "GPX 1", true},
+        {"a shallower one, a shorter text", 7.0, false, 0.0, "GPX 1", true},
+        {"a slope beside it", 7.0, true, 4.5, "GPX 1", true},
+        {"the same slope", 7.0, true, 4.5, "GPX 1", false},
+        {"the slope gone", 7.0, false, 0.0, "GPX 1", true},
+        {"another transceiver's name", 7.0, false, 0.0, "GPX 12", true},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.legend);
+        bottom.depth = s.depth;
+        row.slopeValid = s.slopeValid;
+        row.slope = s.slope;
+        const bool namesStay = row.transceiver == s.transceiver;
+        row.transceiver = s.transceiver;
+        view.painted.clear();
+        doc.OnSourceUpdate(1);
+        if (s.repaints) {
+            ASSERT_TRUE(QtWaitUntil([&] { return !view.painted.empty(); }));
+            const QRegion region = view.painted.front();
+            EXPECT_EQ(region.intersects(names), !namesStay) << "the names are drawn only when they change";
+            EXPECT_FALSE(region.intersects(view.ColourBar())) << "the colour bar stays";
+        } else {
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(view.painted.empty());
+        }
+        EXPECT_TRUE(windowShowsAFullPaint()) << "no text left behind, none cut";
     }
 }
