@@ -364,6 +364,9 @@ const UserValue kUserValues[] = {
     {"CWResolutionLength", UserValue::Double, &R::cwResolutionLength},
     {"FilterType", UserValue::Dword, nullptr, &R::filterType},
 };
+// The leading values above that give the transducer's place, its label and
+// drafts: all the GEO dialog writes besides the mode.
+constexpr std::size_t kTransducerValues = 10;
 
 }  // namespace
 
@@ -707,8 +710,7 @@ int CTransceiver::RunGeoChannelDialog(CChannel* channel)
         r = *record;
     }
     HandToChannel(*channel, r);
-    // The mode, the transducer values, the label and the drafts.
-    WriteChannelValues(r, false, 10);
+    WriteChannelValues(r, false, kTransducerValues);
     ChannelValuesChanged();
     return 1;
 }
