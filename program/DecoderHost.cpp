@@ -141,6 +141,11 @@ bool CDecoderHost::HasRecorder()
     return m_program.Recorder().With([](zv::recording::CStore&) {});
 }
 
+void CDecoderHost::SetHeaderValue(double antennaHeight)
+{
+    m_program.Recorder().With([&](zv::recording::CStore& store) { store.SetHeaderValue(antennaHeight); });
+}
+
 void CDecoderHost::WriteNmeaToFiles(const std::string& sentence, std::uint64_t received)
 {
     m_program.Recorder().With([&](zv::recording::CStore& store) { store.WriteNmeaToFiles(sentence, received); });
@@ -148,9 +153,9 @@ void CDecoderHost::WriteNmeaToFiles(const std::string& sentence, std::uint64_t r
 
 void CDecoderHost::WriteNmeaDatagram(const std::string& sentence, std::uint64_t received)
 {
-    // A position-like sentence the decoder did not handle is kept like a
-    // handled one: one sentence datagram in every open file.
-    WriteNmeaToFiles(sentence, received);
+    // A position-like sentence the decoder did not handle: one sentence
+    // datagram in every open file, and nothing in the side products.
+    m_program.Recorder().With([&](zv::recording::CStore& store) { store.WriteNmeaDatagram(sentence, received); });
 }
 
 CGeographicInfo* CDecoderHost::GetGeographicInfo()

@@ -35,9 +35,8 @@ public:
     void SetPingRecord(std::uint64_t received, std::uint64_t telegram) override;
     bool GetNavigationAnnotation(std::uint32_t& interval) override;
     bool HasRecorder() override;
-    // The recorder's files have no field for the antenna height: nothing
-    // takes it.
-    void SetHeaderValue(double) override {}
+    // The antenna height, which the recorder's xyz lines are given less.
+    void SetHeaderValue(double antennaHeight) override;
     void WriteNmeaToFiles(const std::string& sentence, std::uint64_t received) override;
     void WriteNmeaDatagram(const std::string& sentence, std::uint64_t received) override;
     CGeographicInfo* GetGeographicInfo() override;

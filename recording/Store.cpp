@@ -660,22 +660,7 @@ void CStore::WriteConfigurationToUdp()
 
 void CStore::WriteNmeaToFiles(const std::string& sentence, FileTime received)
 {
-    const CFramedDatagram d = CDatagramWriter::BuildText(kTypeNME0, sentence, received);
-    const STargets t = CurrentTargets();
-    {
-        std::lock_guard lock(m_rawLock);
-        if (t.raw && m_raw.IsOpen())
-            Write(m_raw, d.Framed());
-        if (t.extract && m_extract.IsOpen())
-            Write(m_extract, d.Framed());
-    }
-    {
-        std::lock_guard lock(m_outLock);
-        if (t.out && m_out.IsOpen())
-            Write(m_out, d.Framed());
-    }
-    if (t.udp)
-        SendUdp(d.Body());
+    const STargets t = WriteSentenceDatagram(sentence, received);
     if (t.xyz) {
         std::lock_guard lock(m_xyzLock);
         if (CurrentTargets().xyz)
@@ -693,6 +678,32 @@ void CStore::WriteNmeaToFiles(const std::string& sentence, FileTime received)
         if (CurrentTargets().xtf && m_xtf.IsOpen())
             Write(m_xtf, navigation);
     }
+}
+
+void CStore::WriteNmeaDatagram(const std::string& sentence, FileTime received)
+{
+    WriteSentenceDatagram(sentence, received);
+}
+
+CStore::STargets CStore::WriteSentenceDatagram(const std::string& sentence, FileTime received)
+{
+    const CFramedDatagram d = CDatagramWriter::BuildText(kTypeNME0, sentence, received);
+    const STargets t = CurrentTargets();
+    {
+        std::lock_guard lock(m_rawLock);
+        if (t.raw && m_raw.IsOpen())
+            Write(m_raw, d.Framed());
+        if (t.extract && m_extract.IsOpen())
+            Write(m_extract, d.Framed());
+    }
+    {
+        std::lock_guard lock(m_outLock);
+        if (t.out && m_out.IsOpen())
+            Write(m_out, d.Framed());
+    }
+    if (t.udp)
+        SendUdp(d.Body());
+    return t;
 }
 
 void CStore::WriteDepthTelegram(std::size_t channel, const std::string& telegram, FileTime time)

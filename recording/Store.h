@@ -69,6 +69,9 @@ public:
     // A received sentence: to every open datagram file and the UDP copy, to
     // the xyz builder, as a txt line and as an xtf navigation record.
     void WriteNmeaToFiles(const std::string& sentence, FileTime received);
+    // A sentence the telegram decoder did not take: only the datagram, to
+    // every open file and the UDP copy.
+    void WriteNmeaDatagram(const std::string& sentence, FileTime received);
     // An object position line (tag, time text and text) for the geo file.
     void WriteGeoLine(const std::string& line);
     // The height the xyz lines are given less (the antenna height, m).
@@ -151,6 +154,9 @@ private:
     // product (out, xyz or dg) is on; empty for the others.
     std::string FrequencySuffix(const std::string& extension) const;
     bool Write(CDatagramFile& file, std::span<const std::uint8_t> frame);
+    // The sentence's datagram to every open file and the UDP copy; the
+    // targets that were on.
+    STargets WriteSentenceDatagram(const std::string& sentence, FileTime received);
     bool WriteText(CDatagramFile& file, std::string_view text);
     // Side products, each under its lock.
     bool OpenProduct(CDatagramFile& file, const std::string& extension);

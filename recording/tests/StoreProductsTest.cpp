@@ -117,6 +117,34 @@ TEST_F(StoreProductsTest, TxtHoldsTheSentencesAndADepthLinePerChannelAndPing)
     }
 }
 
+// A position sentence the telegram decoder did not take is kept as a
+// datagram only: no txt line, no xyz position, no xtf navigation record.
+TEST_F(StoreProductsTest, AnUnhandledSentenceReachesOnlyTheDatagramFiles)
+{
+    SStoreSettings s = AllProducts();
+    s.saveRawData = 1;
+    const std::string other = "$GPGLL,4830.0000,N,01131.000,E,230000,A";
+    {
+        CStore store(sounder, events, nullptr, s);
+        store.OnToggleLogging();
+        Ping(store, 0);
+        store.WriteNmeaDatagram(other, kT0 + kSecond / 2);
+        Ping(store, 1);
+    }
+    const auto raws = FilesWith(Folder(), ".raw");
+    ASSERT_EQ(raws.size(), 1u);
+    // The raw file opens with the first ping, after its sentence.
+    EXPECT_EQ(ReadBack(raws[0]).sentences, (std::vector<std::string>{other, Gga(1)}));
+    for (const std::string& line : Lines(".txt"))
+        EXPECT_NE(line, other);
+    EXPECT_EQ(ReadXtf(ReadBytes(FilesWith(Folder(), ".xtf").at(0))).navigation.size(), 1u);
+    for (const std::string& line : Lines(".xyz")) {
+        SXyzLine l;
+        ASSERT_TRUE(ParseXyzLine(line, l)) << line;
+        EXPECT_LT(l.first, 48.2) << "the unhandled position was taken";
+    }
+}
+
 TEST_F(StoreProductsTest, GeoLinesAreWrittenAsHandedInWhileTheProductIsOn)
 {
     SStoreSettings s = Settings();
