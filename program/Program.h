@@ -226,7 +226,7 @@ private:
     CPrinterDevices m_printerDevices;
     CPrinterDoc m_printerDoc;
     CPrintingLink m_printing{m_printerDoc, [this] { return MessagePaneOn(); }};
-    CProgramStoreEvents m_storeEvents{m_printing};
+    CProgramStoreEvents m_storeEvents{m_printing, m_environment};
     CRecorderLink m_recorder;
     CProgramDepthTelegramSources m_depthTelegramSources{m_environment, m_application, m_links};
     CProgramChannelLinks m_channelLinks;

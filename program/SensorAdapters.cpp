@@ -24,6 +24,10 @@ void CNetworkOutputObject::Start()
     };
     links.storeProfile = [this](const CSvpProfile& profile) { return StoreProfile(profile); };
     Get()->Port().SetLinks(std::move(links));
+    // The object positions it sends go into the running recorder's geo file.
+    Get()->writeGeoLine = [this](const std::string& line) {
+        m_program.Recorder().With([&](zv::recording::CStore& store) { store.WriteGeoLine(line); });
+    };
     Get()->CreateSocket();
 }
 

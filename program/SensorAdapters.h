@@ -52,8 +52,8 @@ private:
 };
 
 // The network output: its receiving port feeds the telegram decoder and
-// hands over the profiles it receives. The recorder's geo file, which its
-// annotations would feed, is not built yet.
+// hands over the profiles it receives; the object positions it sends go
+// into the recorder's geo file as well.
 class CNetworkOutputObject final : public TOutputObject<CQYNet>
 {
 public:

@@ -106,7 +106,18 @@ std::unique_ptr<IPingRecorder> CSounderHost::CreateRecorder(CEchoSounder& sounde
     CPelmaris& application = m_program.Application();
     zv::recording::CEngineStoreSounder::SApplication values;
     values.programName = [&application] { return application.GetProgramName(); };
+    values.fileVersion = [&application] { return application.GetFileVersionText(); };
     values.tide = [&application] { return application.tide.load(); };
+    // The geographic history, when its object exists, at a ping's time.
+    values.positionAtTime = [&application](std::uint64_t time, double& first, double& second) {
+        const CGeographicInfo* history = application.Sensor<CGeographicInfo>(SensorId::GeographicInfo);
+        return history && history->GetPositionAtTime(time, first, second);
+    };
+    values.headingAtTime = [&application](std::uint64_t time) {
+        const CGeographicInfo* history = application.Sensor<CGeographicInfo>(SensorId::GeographicInfo);
+        return history ? history->GetHeadingAtTime(time) : 0.0;
+    };
+    values.soundVelocity = [this] { return m_program.Environment().GetSoundVelocity(); };
     // Absent: the heave sensor, whose offsets the configuration would carry.
     return m_program.Recorder().Attach(
         std::make_unique<zv::recording::CEngineStore>(sounder, std::move(values), m_program.StoreEvents(), &m_rawData,

@@ -456,6 +456,19 @@ BOOL CEnvironment::ApplyProfileFile()
     return FALSE;
 }
 
+void CEnvironment::RecordCurrentProfile()
+{
+    DWORD type;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        type = m_settings.svpType;
+    }
+    if (type == SvpTypeProfile)
+        SendProfileToOutputs(m_profile.FormatProfile());
+    else
+        RecordConstant();
+}
+
 void CEnvironment::SendProfileToOutputs(const std::string& text)
 {
     if (!text.empty() && m_sendToOutputs)

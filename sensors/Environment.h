@@ -144,6 +144,10 @@ public:
     // recorder alone ("Constant"); both take the text and a file time.
     void SetProfileSinks(std::function<void(const std::string&, ULONGLONG)> sendToOutputs,
                          std::function<void(const std::string&, ULONGLONG)> recordText);
+    // Logging has started: with the profile type, the applied profile goes
+    // to the outputs and the recorder; with any other, "Constant" is
+    // recorded. User-interface thread.
+    void RecordCurrentProfile();
     // Runs the environment dialog; answers TRUE on OK.
     void SetDialogRunner(std::function<BOOL(SEnvironmentDialogValues&)> runner);
     // Whether a dialog runner is set; "Environment..." is greyed without.

@@ -307,6 +307,26 @@ TEST_F(EnvironmentTest, AppliedProfileAnswersDepthsFromTravelTimes)
         EXPECT_NEAR(env.GetDepthFromTravelTime(c.t, c.z0), c.depth, 1e-9) << c.legend;
 }
 
+// A recording line that starts records what is in force: the applied
+// profile (to the outputs, which record it too), or "Constant" for every
+// other type.
+TEST_F(EnvironmentTest, AStartingLineRecordsTheProfileInForce)
+{
+    UseProfile(WriteProfile("line.asvp", "0.0 1450.0\r\n20.0 1470.0\r\n"));
+    sent.clear();
+    recorded.clear();
+    env.RecordCurrentProfile();
+    EXPECT_EQ(sent, (std::vector<std::string>{"2,0.00,1450.00,20.00,1470.00"}));
+    EXPECT_TRUE(recorded.empty());
+
+    Configure([](SEnvironmentDialogValues& v) { v.svpType = CEnvironment::SvpTypeProbe; });
+    sent.clear();
+    recorded.clear();
+    env.RecordCurrentProfile();
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(recorded, (std::vector<std::string>{"Constant"}));
+}
+
 TEST_F(EnvironmentTest, PointsAboveTheSurfaceGiveNoLayer)
 {
     // Points above the surface drop out: the surface keeps its own velocity,
