@@ -127,6 +127,17 @@ protected:
         return ids;
     }
 
+    bool FileMenuHolds(unsigned id) const
+    {
+        const QList<QAction*> tops = frame->menuBar()->actions();
+        if (tops.isEmpty() || !tops.front()->menu() || tops.front()->text().remove('&') != "File")
+            return false;
+        for (QAction* action : tops.front()->menu()->actions())
+            if (!action->menu() && !action->isSeparator() && action->data().toUInt() == id)
+                return true;
+        return false;
+    }
+
     std::set<unsigned> Greyed(const std::vector<unsigned>& items)
     {
         std::set<unsigned> greyed;
@@ -295,6 +306,7 @@ TEST_P(ProgramCommands, EveryItemWorksOrIsGreyed)
     Start(GetParam());
     const std::vector<unsigned> items = MenuItems();
     ASSERT_GT(items.size(), 40u);
+    EXPECT_TRUE(FileMenuHolds(cmd::FILE_PRINT)) << "\"Print...\" in the File menu";
     EXPECT_EQ(Greyed(items), Expected(items, kNotBuilt, kNeedSounder));
     const auto tried = TryAll(items, "no sounder", pictures);
     EXPECT_TRUE(tried.count(cmd::LAYOUT) && tried.count(cmd::GRAYSCALE) && tried.count(cmd::ABOUT));
