@@ -547,4 +547,90 @@ TEST(ProgramWiringPrintingTest, AReplayPrintsItsEchogramsAndTheHPaneSwitchesHist
     EXPECT_GE(paper->Jobs(), 1) << "the last paper page is printed at the end";
 }
 
+// History saving as operation control has it, the message pane it switches
+// on, and the callers that follow it: each new round of the replayed file
+// and the recorder's line start a new history page, the line's end stops
+// the history; the replayed navigation telegrams are printed; the factory
+// settings restore the printing's settings too.
+TEST(ProgramWiringPrintingTest, HistoryFollowsOperationTheReplayedFilesTheRecorderAndTheResets)
+{
+    QtApp();
+    ShellEnvironment env;
+    zv::recgen::SRecGenScene scene;
+    std::string error;
+    for (const std::string& s : {std::string("pings=30"), std::string("channels=38"), std::string("samples=200")})
+        ASSERT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
+    const fs::path recording = env.Root() / "loop.raw";
+    ASSERT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(recording.string(), nullptr, &error)) << error;
+    const fs::path history = env.Root() / "history";
+    const std::string root = "Software\\Zelvar\\EchoSounder\\QY310\\1.0";
+    CRegistrySupport reg;
+    {
+        HKEY key = reg.OpenKey(HKEY_CURRENT_USER, root, TRUE);
+        ASSERT_TRUE(reg.SetString(key, "", "HistoryPath", history.string()));
+        ASSERT_TRUE(reg.SetDword(key, "Printer", "NavigationTg", 1));
+        // Positions: the GGA sentences' first six fields.
+        ASSERT_TRUE(reg.SetString(key, "Navigation", "StartSequence", "$GPGGA"));
+        ASSERT_TRUE(reg.SetDword(key, "Navigation", "StartField", 1));
+        ASSERT_TRUE(reg.SetDword(key, "Navigation", "NoOfFields", 6));
+        ASSERT_TRUE(reg.SetDword(key, "Printer", "Status", 0));
+        reg.CloseKey(key);
+    }
+    auto program = MakeProgram(TestProgramOptions({"QY310"}));
+    ASSERT_TRUE(program->Start());
+    program->Operation().ReplayBlock().bSaveHistory = 1;
+    program->Operation().ReplayBlock().bSyncHistory = 1;
+    CReplayFileList files;
+    files.AddTail(recording.string());
+    COperationControl::PostStartWithFiles(&files);
+    app::CMainFrame* frame = program->Frame();
+    CPrinterDoc& printer = program->PrinterDoc();
+    auto historyFiles = [&] {
+        std::error_code ec;
+        std::size_t n = 0;
+        for (auto it = fs::directory_iterator(history, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+            ++n;
+        return n;
+    };
+    auto printed = [&](const std::string& part) {
+        for (const SPrintedText& t : program->HistoryView().GetTexts())
+            if (t.text.find(part) != std::string::npos)
+                return true;
+        return false;
+    };
+
+    ASSERT_TRUE(WaitFor([&] { return printer.HasPrintingView(); }, 10000)) << "the replay's history saving";
+    EXPECT_TRUE(frame->IsMessagePaneEnabled());
+    EXPECT_TRUE(WaitFor([&] { return printed("GGA"); }, 20000)) << "a replayed position telegram";
+    // The file of 30 pings comes round again and again; each round ends a
+    // page long before the page is full.
+    int longest = 0;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            longest = std::max(longest, program->HistoryView().GetCurrentColumn());
+            return historyFiles() >= 3;
+        },
+        30000));
+    EXPECT_LT(longest, program->HistoryView().GetPage().Width() / 2) << "columns on one page";
+    EXPECT_TRUE(printer.HasPrintingView());
+
+    program->StoreEvents().LoggingStopped();
+    EXPECT_FALSE(printer.HasPrintingView()) << "the end of a line stops the history";
+    printer.Worker().WaitIdle();
+    const std::size_t written = historyFiles();
+    program->StoreEvents().LoggingStarted();
+    EXPECT_TRUE(printer.HasPrintingView()) << "a new line starts it";
+    EXPECT_TRUE(WaitFor([&] { return historyFiles() > written; }, 30000)) << "and its pages are written";
+
+    EXPECT_EQ(printer.GetSettings().status, 0u);
+    COperationControl::PostFactorySettings();
+    ASSERT_TRUE(WaitFor([&] { return printer.GetSettings().status == 1; }, 10000));
+    HKEY key = reg.OpenKey(HKEY_CURRENT_USER, root, FALSE);
+    DWORD status = 0;
+    EXPECT_TRUE(reg.GetDword(key, "Printer", "Status", status, FALSE));
+    EXPECT_EQ(status, 1u) << "written as well";
+    reg.CloseKey(key);
+    program.reset();
+}
+
 }  // namespace
