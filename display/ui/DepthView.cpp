@@ -178,6 +178,54 @@ QPoint CDepthView::DepthOrigin() const
     return {width() / 3 - static_cast<int>(h * 3 / 1.5), h < 100 ? 0 : 20};
 }
 
+void CDepthView::Glyphs::For(const QFont& f)
+{
+    if (f == font)
+        return;
+    font = f;
+    ready.fill(false);
+}
+
+const QStaticText* CDepthView::Glyphs::Glyph(QChar c)
+{
+    const int i = c.unicode() - kFirst;
+    if (i < 0 || i >= kCount)
+        return nullptr;
+    const auto k = static_cast<std::size_t>(i);
+    if (!ready[k]) {
+        laidOut[k].setTextFormat(Qt::PlainText);
+        laidOut[k].setText(QString(c));
+        laidOut[k].prepare(QTransform(), font);
+        advance[k] = QFontMetricsF(font).horizontalAdvance(c);
+        ready[k] = true;
+    }
+    return &laidOut[k];
+}
+
+qreal CDepthView::Glyphs::Advance(const QString& text)
+{
+    qreal width = 0.0;
+    for (const QChar c : text)
+        width += Glyph(c) ? advance[static_cast<std::size_t>(c.unicode() - kFirst)]
+                          : QFontMetricsF(font).horizontalAdvance(c);
+    return width;
+}
+
+void CDepthView::Glyphs::Draw(QPainter& painter, QPointF at, const QString& text)
+{
+    for (const QChar c : text) {
+        if (const QStaticText* glyph = Glyph(c)) {
+            painter.drawStaticText(at, *glyph);
+            at.rx() += advance[static_cast<std::size_t>(c.unicode() - kFirst)];
+        } else {
+            // Not a character the row's own texts have: drawn as it comes.
+            const QFontMetricsF metrics(font);
+            painter.drawText(at + QPointF(0.0, metrics.ascent()), QString(c));
+            at.rx() += metrics.horizontalAdvance(c);
+        }
+    }
+}
+
 QRegion CDepthView::TakeTexts()
 {
     const QString depth = QString::fromStdString(DepthText());
@@ -198,10 +246,11 @@ QRegion CDepthView::TakeTexts()
 
     const QPoint origin = DepthOrigin();
     const bool relayout = m_font != m_laidFont || origin != m_laidOrigin;
+    m_glyphs.For(m_font);
     QRegion changed;
-    const QFontMetrics metrics(m_font);
     // A box reaches the row's foot and a little beyond the advance, where
     // a glyph may overhang.
+    const int overhang = QFontMetrics(m_font).maxWidth() / 2;
     auto take = [&](RowText& t, const QString& value, const QColor& colour, int x) {
         if (!relayout && value == t.text && colour == t.colour && x == t.x)
             return;
@@ -209,16 +258,14 @@ QRegion CDepthView::TakeTexts()
         t.text = value;
         t.colour = colour;
         t.x = x;
-        t.laidOut.setTextFormat(Qt::PlainText);
-        t.laidOut.setText(value);
-        t.laidOut.prepare(QTransform(), m_font);
         t.box = value.isEmpty() ? QRect()
-                                : QRect(x, origin.y(), metrics.horizontalAdvance(value) + metrics.maxWidth() / 2,
+                                : QRect(x, origin.y(), static_cast<int>(std::ceil(m_glyphs.Advance(value))) + overhang,
                                         height() - origin.y());
         changed += t.box;
     };
     take(m_depthText, depth, text, origin.x());
-    take(m_besideText, side, sideColour, origin.x() + metrics.horizontalAdvance(depth) + 2);
+    const int sideX = origin.x() + static_cast<int>(m_glyphs.Advance(depth)) + 2;
+    take(m_besideText, side, sideColour, sideX);
     m_laidFont = m_font;
     m_laidOrigin = origin;
     // The names are drawn when they change too (a transceiver found late).
@@ -229,8 +276,7 @@ QRegion CDepthView::TakeTexts()
         changed += QRect(0, 0, m_colourBar.isNull() ? width() : m_colourBar.left(), QFontMetrics(font()).height() + 3);
     }
     // Where a right click opens the slope settings.
-    m_sideText =
-        side.isEmpty() ? QRect() : QRect(m_besideText.box.left(), 0, metrics.horizontalAdvance(side), height());
+    m_sideText = side.isEmpty() ? QRect() : QRect(sideX, 0, static_cast<int>(m_glyphs.Advance(side)), height());
     return changed;
 }
 
@@ -254,7 +300,10 @@ void CDepthView::OnDraw(QPainter& painter)
     // Names.
     const QFontMetrics names(painter.font());
     const int namesHeight = names.height() + 2;
-    if (PaintRegion().intersects(QRect(0, 0, width(), namesHeight + 1))) {
+    // Once drawn, the names' boxes are known: a depth beside them leaves them be.
+    const QRect namesArea = m_nameBox.isNull() ? QRect(0, 0, width(), namesHeight + 1)
+                                               : m_nameBox.united(m_transceiverBox).adjusted(0, 0, 1, 1);
+    if (PaintRegion().intersects(namesArea)) {
         const std::string title = m_access->GetTitle();
         const QString titleText = QString::fromStdString(title);
         const int titleWidth = names.horizontalAdvance(titleText);
@@ -284,7 +333,7 @@ void CDepthView::OnDraw(QPainter& painter)
     for (const RowText* t : {&m_depthText, &m_besideText})
         if (!t->text.isEmpty() && PaintRegion().intersects(t->box)) {
             painter.setPen(t->colour);
-            painter.drawStaticText(t->box.topLeft(), t->laidOut);
+            m_glyphs.Draw(painter, t->box.topLeft(), t->text);
         }
 }
 

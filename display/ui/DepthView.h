@@ -16,6 +16,7 @@
 #include <QRegion>
 #include <QStaticText>
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -125,19 +126,38 @@ private:
     bool m_oneLine = false;
     QFont m_font;
 
-    // A text of the row, laid out when it changes; its box as drawn.
+    // The characters of the row's texts, each laid out once per font and
+    // drawn one after the other: the depth changes at nearly every ping,
+    // and shaping it anew each time cost more than all else the row does.
+    struct Glyphs
+    {
+        static constexpr int kFirst = 32, kCount = 95;  // printable ASCII
+        QFont font;
+        std::array<QStaticText, kCount> laidOut;
+        std::array<qreal, kCount> advance{};
+        std::array<bool, kCount> ready{};
+        void For(const QFont& f);
+        qreal Advance(const QString& text);
+        void Draw(QPainter& painter, QPointF at, const QString& text);
+
+    private:
+        // The layout of a character; null for one outside the table.
+        const QStaticText* Glyph(QChar c);
+    };
+    Glyphs m_glyphs;
+
+    // A text of the row; its box as drawn.
     struct RowText
     {
         QString text;
-        QStaticText laidOut;
         QColor colour;
         int x = -1;
         QRect box;
     };
     RowText m_depthText;
     RowText m_besideText;
-    // The font and origin the texts were laid out for: a change lays them
-    // out again.
+    // The font and origin the texts were placed for: a change places them
+    // again.
     QFont m_laidFont;
     QPoint m_laidOrigin;
     // The names as last drawn.
