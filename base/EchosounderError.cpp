@@ -45,7 +45,7 @@ void EchosounderFatalError(const char* sourceFile, int line, const char* format,
     Compose(text, kFatalHeader, sourceFile, line, format, args);
     va_end(args);
 
-    MessageBox(0, text, kEchosounderErrorCaption, kBoxFlags);
+    WaitingMessageBox(0, text, kEchosounderErrorCaption, kBoxFlags);
 
     std::shared_ptr<const FatalErrorHandler> handler;
     {

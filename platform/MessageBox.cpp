@@ -1,10 +1,13 @@
 #include "platform/MessageBox.h"
 
+#include "platform/EventLog.h"
 #include "platform/MessageDispatcher.h"
 
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -28,6 +31,9 @@ struct State
     DWORD presenterThread = 0;
     HWND relay = 0;
     std::vector<MessageBoxEntry> record;
+    // Posted boxes waiting or shown, by caption and text, with the number of
+    // posts of the same box taken in meanwhile.
+    std::map<std::pair<std::string, std::string>, unsigned> posted;
 };
 
 State& S()
@@ -47,6 +53,37 @@ void Record(const std::string& text, const std::string& caption, UINT flags, int
 {
     std::lock_guard lk(S().m);
     S().record.push_back(MessageBoxEntry{caption, text, flags, answer});
+}
+
+// The posts of a box that were not stacked, for whoever looks into the
+// event log later.
+void ReportRepeats(const std::string& text, const std::string& caption, unsigned repeats)
+{
+    if (HEVENTSOURCE log = RegisterEventSource("Ostrival")) {
+        std::string what = caption.empty() ? text : caption + ": " + text;
+        ReportEvent(log, EVENTLOG_WARNING_TYPE, 0, 0,
+                    {"Message box asked for " + std::to_string(repeats) + " more time(s) while shown: " + what});
+        DeregisterEventSource(log);
+    }
+}
+
+int ShowPosted(const BoxRequest& req, const std::shared_ptr<const MessageBoxPresenter>& p)
+{
+    const int answer =
+        p ? (*p)(req.owner, req.text, req.caption, req.flags) : Headless(req.text, req.caption, req.flags);
+    unsigned repeats = 0;
+    {
+        std::lock_guard lk(S().m);
+        auto it = S().posted.find({req.caption, req.text});
+        if (it != S().posted.end()) {
+            repeats = it->second;
+            S().posted.erase(it);
+        }
+    }
+    Record(req.text, req.caption, req.flags, answer);
+    if (repeats)
+        ReportRepeats(req.text, req.caption, repeats);
+    return answer;
 }
 
 }  // namespace
@@ -71,6 +108,24 @@ int MessageBoxDefaultButton(UINT flags)
 }
 
 int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags)
+{
+    std::shared_ptr<const MessageBoxPresenter> presenter;
+    DWORD presenterThread = 0;
+    {
+        std::lock_guard lk(S().m);
+        presenter = S().presenter;
+        presenterThread = S().presenterThread;
+    }
+    if (presenter && presenterThread != GetCurrentThreadId()) {
+        PostMessageBox(owner, text, caption, flags);
+        return MessageBoxDefaultButton(flags);
+    }
+    const int answer = presenter ? (*presenter)(owner, text, caption, flags) : Headless(text, caption, flags);
+    Record(text, caption, flags, answer);
+    return answer;
+}
+
+int WaitingMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags)
 {
     std::shared_ptr<const MessageBoxPresenter> presenter;
     DWORD presenterThread = 0;
@@ -105,10 +160,21 @@ void PostMessageBox(HWND owner, const std::string& text, const std::string& capt
     {
         std::lock_guard lk(S().m);
         relay = S().presenter ? S().relay : 0;
+        if (relay) {
+            auto [it, added] = S().posted.try_emplace({caption, text}, 0u);
+            if (!added) {
+                ++it->second;
+                return;
+            }
+        }
     }
     if (relay &&
         PostMessage(relay, kPostedBoxMessage, 0, 0, MakePayload<BoxRequest>(BoxRequest{owner, text, caption, flags})))
         return;
+    if (relay) {
+        std::lock_guard lk(S().m);
+        S().posted.erase({caption, text});
+    }
     Record(text, caption, flags, Headless(text, caption, flags));
 }
 
@@ -128,12 +194,11 @@ void SetMessageBoxPresenter(MessageBoxPresenter presenter)
             }
             if (!req)
                 return 0;
-            const int answer = p ? (*p)(req->owner, req->text, req->caption, req->flags)
-                                 : Headless(req->text, req->caption, req->flags);
-            // A sent box is recorded by its sender, which gets the answer.
             if (message == kPostedBoxMessage)
-                Record(req->text, req->caption, req->flags, answer);
-            return answer;
+                return ShowPosted(*req, p);
+            // A sent box is recorded by its sender, which gets the answer.
+            return p ? (*p)(req->owner, req->text, req->caption, req->flags)
+                     : Headless(req->text, req->caption, req->flags);
         });
     }
     {
@@ -142,6 +207,8 @@ void SetMessageBoxPresenter(MessageBoxPresenter presenter)
         S().relay = newRelay;
         S().presenter = presenter ? std::make_shared<const MessageBoxPresenter>(std::move(presenter)) : nullptr;
         S().presenterThread = S().presenter ? GetCurrentThreadId() : 0;
+        // Boxes queued at the old relay go with it.
+        S().posted.clear();
     }
     if (oldRelay)
         DestroyWindow(oldRelay);

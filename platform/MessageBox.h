@@ -1,9 +1,12 @@
 // The message-box service. The user interface installs a presenter on its
-// own thread; a box asked for on any other thread is carried to that thread
-// and the asking thread waits for the answer (so never ask while holding a
-// lock the user-interface thread may need). Without a presenter (headless
-// runs, tests) the box answers with its default button and its text goes to
-// standard error. Every box is kept in a record that tests read.
+// own thread. A box asked for on any other thread is posted to that thread
+// and the asking thread goes on at once with the box's default button: a
+// reader or ping thread that waited for the operator would stop reading.
+// A posted box whose text is already waiting or shown is not stacked: it is
+// counted, and the count goes to the event log when the shown one closes.
+// Without a presenter (headless runs, tests) the box answers with its default
+// button and its text goes to standard error. Every box is kept in a record
+// that tests read.
 #pragma once
 
 #include "platform/WinTypes.h"
@@ -51,14 +54,23 @@ constexpr int IDIGNORE = 5;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
 
-// Shows the box and returns the button chosen.
+// On the presenter's thread: shows the box and returns the button chosen.
+// On any other thread: posts it (as PostMessageBox) and returns the default
+// button.
 int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags);
+
+// Shows the box and waits for the button chosen, on any thread. Only for the
+// report of a program that is breaking down, which must be read before the
+// process ends; the answer is the default button when the user interface is
+// gone.
+int WaitingMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags);
 
 // Shows a box that nobody waits for: the request goes to the presenter's
 // thread and the caller goes on at once, so a worker (or a handler deep in
 // the user-interface thread) can tell the user without blocking. Without a
 // presenter it is answered headless at once. The box enters the record when
-// it is shown.
+// it is shown. A box of the same caption and text that is still waiting or
+// shown takes its place: only a count is kept.
 void PostMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags);
 
 // The button a box of these flags answers with when nobody can be asked.

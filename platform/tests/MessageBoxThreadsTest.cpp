@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 namespace {
@@ -44,7 +48,7 @@ TEST(MessageBox, HeadlessAnswerIsTheDefaultButton)
     EXPECT_EQ(record[2].answer, IDCANCEL);
 }
 
-TEST(MessageBoxThreads, WorkerBoxIsShownOnThePresenterThread)
+TEST(MessageBoxThreads, WorkerBoxIsPostedAndTheWorkerGoesOnWithTheDefault)
 {
     ClearMessageBoxRecord();
     DWORD shownOn = 0;
@@ -58,16 +62,69 @@ TEST(MessageBoxThreads, WorkerBoxIsShownOnThePresenterThread)
     EXPECT_EQ(MessageBox(0, "here", "C", MB_YESNO), IDNO);
     EXPECT_EQ(shownOn, GetCurrentThreadId());
 
-    std::atomic<int> workerAnswer{0};
+    // The worker has its answer before this thread has pumped a message.
     shownOn = 0;
-    std::thread worker([&] { workerAnswer = MessageBox(0, "from worker", "C", MB_YESNO); });
+    int workerAnswer = 0;
+    std::thread worker([&] { workerAnswer = MessageBox(0, "from worker", "C", MB_YESNO | MB_DEFBUTTON2); });
+    worker.join();
+    EXPECT_EQ(workerAnswer, IDNO);
+    EXPECT_EQ(shownOn, 0u);
+    EXPECT_TRUE(PumpUntil([&] { return MessageBoxRecord().size() == 2; }, 10s));
+    EXPECT_EQ(shownOn, GetCurrentThreadId());
+    EXPECT_EQ(shownText, "from worker");
+    SetMessageBoxPresenter(nullptr);
+}
+
+TEST(MessageBoxThreads, WaitingBoxFromAWorkerGetsThePresentersAnswer)
+{
+    ClearMessageBoxRecord();
+    SetMessageBoxPresenter([&](HWND, const std::string&, const std::string&, UINT) { return IDNO; });
+    std::atomic<int> workerAnswer{0};
+    std::thread worker([&] { workerAnswer = WaitingMessageBox(0, "breaking down", "C", MB_YESNO); });
     EXPECT_TRUE(PumpUntil([&] { return workerAnswer != 0; }, 10s));
     worker.join();
     EXPECT_EQ(workerAnswer, IDNO);
-    EXPECT_EQ(shownOn, GetCurrentThreadId());
-    EXPECT_EQ(shownText, "from worker");
-    EXPECT_EQ(MessageBoxRecord().size(), 2u);
+    ASSERT_EQ(MessageBoxRecord().size(), 1u);
     SetMessageBoxPresenter(nullptr);
+}
+
+TEST(MessageBoxThreads, BoxesOfTheSameTextAreNotStackedAndTheirCountIsLogged)
+{
+    const std::string log = ::testing::TempDir() + "msgbox_events.log";
+    std::remove(log.c_str());
+    setenv("ZELVAR_EVENTLOG_FILE", log.c_str(), 1);
+    ClearMessageBoxRecord();
+    int shown = 0;
+    SetMessageBoxPresenter([&](HWND, const std::string&, const std::string&, UINT) {
+        ++shown;
+        // More of the same arrive while the box is open.
+        std::thread more([] {
+            for (int i = 0; i < 3; ++i)
+                MessageBox(0, "Error converting", "", MB_OK);
+        });
+        more.join();
+        return IDOK;
+    });
+    std::thread worker([] {
+        for (int i = 0; i < 100; ++i)
+            MessageBox(0, "Error converting", "", MB_OK);
+        MessageBox(0, "another text", "", MB_OK);
+    });
+    worker.join();
+    EXPECT_TRUE(PumpUntil([&] { return MessageBoxRecord().size() == 2; }, 10s));
+    EXPECT_EQ(shown, 2);
+    // Once the box is closed, the same text is shown again.
+    std::thread later([] { MessageBox(0, "Error converting", "", MB_OK); });
+    later.join();
+    EXPECT_TRUE(PumpUntil([&] { return MessageBoxRecord().size() == 3; }, 10s));
+    EXPECT_EQ(shown, 3);
+    SetMessageBoxPresenter(nullptr);
+    unsetenv("ZELVAR_EVENTLOG_FILE");
+
+    std::ifstream in(log);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // 99 waiting behind the first and 3 asked for while it was open.
+    EXPECT_NE(all.find("asked for 102 more time(s) while shown: Error converting"), std::string::npos) << all;
 }
 
 TEST(MessageBoxThreads, PostedBoxIsShownLaterOnThePresenterThreadWithoutHoldingTheWorker)
