@@ -559,6 +559,26 @@ BOOL CEnvironment::IsEnvironmentCommandEnabled(BOOL replaying) const
 
 void CEnvironment::ApplyNewProfile()
 {
+    // The question, the dialog and an error box each run a message loop in
+    // which the next profile's message is handled: it waits as the pending
+    // profile (the newest) instead of opening a question inside this one.
+    if (m_applyingNewProfile) {
+        m_newProfileWhileApplying = true;
+        return;
+    }
+    m_applyingNewProfile = true;
+    m_newProfileWhileApplying = false;
+    ApplyPendingProfile();
+    m_applyingNewProfile = false;
+    // A profile that came after the one applied (in an error box or the
+    // dialog) is announced again.
+    if (m_newProfileWhileApplying)
+        PostMessage(GetMainWindow(), app::WM_ES_ENVIRONMENTCHANGED, 0, 0);
+    m_newProfileWhileApplying = false;
+}
+
+void CEnvironment::ApplyPendingProfile()
+{
     BOOL autoApply;
     std::string folder, name;
     DWORD format;
@@ -587,6 +607,15 @@ void CEnvironment::ApplyNewProfile()
     }
     int answer = MessageBox(GetMainWindow(), "A new Sound Velocity Profile was loaded.  \nApply it now ?\n", "",
                             MB_YESNO | MB_ICONQUESTION);
+    // Yes is for the newest profile that waited while the question was open;
+    // No declines it with the rest.
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        folder = m_pendingFolder;
+        name = m_pendingFileName;
+        m_pendingFormat = NoPendingFormat;
+    }
+    m_newProfileWhileApplying = false;
     if (answer != IDYES)
         return;
     SEnvironmentDialogValues values = MakeDialogValues();

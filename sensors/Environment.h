@@ -161,6 +161,7 @@ public:
     static double ProfileMean(const SAppliedProfile& profile, double depth, double fallback);
 
 private:
+    void ApplyPendingProfile();
     double ComputedVelocityLocked() const;
     void RecomputeLocked();
     bool SensorValidLocked() const;
@@ -211,6 +212,10 @@ private:
     std::string m_pendingFileName;
     static constexpr DWORD NoPendingFormat = 0xFFFFFFFF;
     DWORD m_pendingFormat = NoPendingFormat;
+    // User-interface thread only: ApplyNewProfile is running (its question,
+    // dialog or error box is open), and another profile came meanwhile.
+    bool m_applyingNewProfile = false;
+    bool m_newProfileWhileApplying = false;
 
     SounderModel m_modelCode = SounderModel::QY210;
     std::function<double()> m_depthSource;

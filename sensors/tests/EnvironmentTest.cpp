@@ -428,6 +428,45 @@ TEST_F(EnvironmentTest, AnnouncedProfileReachesTheMainFrame)
     EXPECT_FALSE(env.AnnounceNewProfile(TRUE, dir.string(), "new.asvp"));
 }
 
+TEST_F(EnvironmentTest, ProfilesArrivingWhileTheQuestionIsOpenWaitAsTheNewestAndNeverNestIt)
+{
+    for (const char* name : {"a.asvp", "b.asvp", "c.asvp"})
+        WriteProfile(name, "0.0 1450.0\r\n");
+    env.SetPendingProfile(FALSE, dir.string(), "a.asvp");
+    int questions = 0;
+    int depth = 0;
+    SetMessageBoxPresenter([&](HWND, const std::string&, const std::string&, UINT) {
+        ++questions;
+        ++depth;
+        // The box's loop handles the next profiles' messages.
+        for (const char* name : {"b.asvp", "c.asvp"}) {
+            env.SetPendingProfile(FALSE, dir.string(), name);
+            env.ApplyNewProfile();
+        }
+        --depth;
+        return depth == 0 ? IDYES : IDNO;
+    });
+    dialogAnswer = TRUE;
+    env.ApplyNewProfile();
+    EXPECT_EQ(questions, 1);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].fileName, "c.asvp");
+    // Nothing is announced again: the newest was the one answered.
+    EXPECT_TRUE(Posts().empty());
+
+    // One that comes while the dialog is open is asked about after it.
+    env.SetDialogRunner([this](SEnvironmentDialogValues&) {
+        env.SetPendingProfile(FALSE, dir.string(), "a.asvp");
+        env.ApplyNewProfile();
+        return FALSE;
+    });
+    env.ApplyNewProfile();
+    EXPECT_EQ(questions, 2);
+    auto posts = Posts();
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].message, app::WM_ES_ENVIRONMENTCHANGED);
+}
+
 TEST_F(EnvironmentTest, ManualNewProfileAsksAndOpensTheDialogPreset)
 {
     WriteProfile("new.asvp", "0.0 1450.0\r\n");
