@@ -267,6 +267,13 @@ bool CProgram::Start()
         [this](unsigned context) { m_application.GetHelp().ShowHelp(context, CHelp::HELP_CONTEXT); });
     qApp->installEventFilter(helpKeys.get());
     m_helpKeys = std::move(helpKeys);
+    if (m_options.exitOnSignals) {
+        // The orderly close of the exit message: state saved, recorder
+        // closed, exit code 0.
+        m_signalExit = std::make_unique<CSignalExit>(
+            [this] { ::PostMessage(m_application.GetMainWindow(), ::RegisterWindowMessage(kExitMessageName), 0, 0); });
+    }
+    // Last: a second start that finds this one finds it whole.
     if (m_options.singleInstance)
         ListenForOtherStarts();
 

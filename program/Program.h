@@ -44,6 +44,7 @@
 #include "program/ProgramStoreEvents.h"
 #include "program/ProgramToolWindows.h"
 #include "program/RecorderLink.h"
+#include "program/SignalExit.h"
 #include "program/SounderHost.h"
 #include "sensors/Annotation.h"
 #include "sensors/Environment.h"
@@ -83,6 +84,9 @@ public:
         // Listen for a second start's hand-over and the exit message (off in
         // tests, which run several programs in one process).
         bool singleInstance = true;
+        // SIGTERM, SIGHUP and SIGINT close the program as Exit does (off in
+        // tests that run the program inside their own process).
+        bool exitOnSignals = true;
         // The waits of the network units' drivers.
         UnitTimings unitTimings;
         // The sounder's workers wait this long before the first ping.
@@ -250,6 +254,7 @@ private:
     CProgramCommands m_commands{*this};
 
     std::unique_ptr<CSingleInstance> m_instance;
+    std::unique_ptr<CSignalExit> m_signalExit;
     std::unique_ptr<QObject> m_helpKeys;
 };
 

@@ -17,6 +17,7 @@ inline app::CProgram::Options TestProgramOptions(std::vector<std::string> argume
     app::CProgram::Options options;
     options.arguments = std::move(arguments);
     options.singleInstance = false;
+    options.exitOnSignals = false;
     options.workerStartDelayMs = 0;
 #ifdef ZELVAR_PROGRAM_DIR
     // The serial component and the dialog library lie beside the program.
