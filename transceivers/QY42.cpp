@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <random>
 #include <string_view>
 
@@ -43,6 +44,14 @@ DWORD RandomToken()
 }
 
 // Halves away from zero.
+int SaturatedInt(double x)
+{
+    if (std::isnan(x))
+        return 0;
+    return static_cast<int>(std::clamp(x, static_cast<double>(std::numeric_limits<int>::min()),
+                                       static_cast<double>(std::numeric_limits<int>::max())));
+}
+
 long long RoundHalfAway(double x)
 {
     return static_cast<long long>(std::llround(x));
@@ -271,8 +280,10 @@ CQY42::Decimation CQY42::ComputeDecimation(double pulseLength, int ticks)
     // own rate is then taken as one sample per clock period.
     const int perSecond = ticks > 0 ? static_cast<int>(kClock) / ticks : 0;
     d.factor = std::max(perSecond, 1);
-    d.total = static_cast<int>(pulseLength * 500000.0);
-    d.des1 = std::max(static_cast<int>(0.25 * pulseLength * d.factor), 1);
+    // Stored pulse lengths are checked when read; a value that still comes
+    // here out of range (a unit's record) saturates instead of overflowing.
+    d.total = SaturatedInt(pulseLength * 500000.0);
+    d.des1 = std::max(SaturatedInt(0.25 * pulseLength * d.factor), 1);
     d.des2 = perSecond > 0 ? std::max(d.factor / perSecond, 1) : 1;
     d.des3 = ticks > 0 ? std::max(d.total / ticks, 1) : 1;
     return d;

@@ -8,6 +8,7 @@
 #include "engine/ChannelParameters.h"
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
+#include "platform/EventLog.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/NumberText.h"
 #include "sensors/TrawlSource.h"
@@ -17,13 +18,48 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <utility>
 
 namespace {
+
+// A pulse length beyond this (seconds) is no pulse of any unit, and the
+// sample-count conversions it feeds could not hold it.
+constexpr double kMaxStoredPulseLength = 1.0;
+// Transmit power (W) and the resolution lengths: beyond this no value is
+// meant, and the transmit amplitude's conversion could not hold it.
+constexpr double kMaxStoredNumber = 1e6;
+// Offsets and drafts are taken as typed, whatever their size, when finite.
+constexpr double kAnyFinite = std::numeric_limits<double>::max();
+
+// A stored number that is not finite, or beyond what the code using it can
+// convert, is taken as its default; the event log says which and what.
+double CheckedStored(const char* key, double value, double fallback, double limit)
+{
+    if (std::isfinite(value) && std::fabs(value) <= limit)
+        return value;
+    if (HEVENTSOURCE log = RegisterEventSource("Ostrival")) {
+        ReportEvent(log, EVENTLOG_WARNING_TYPE, 0, 0,
+                    {std::string("Stored channel setting ") + key + " = " + CNumberText::Format("%g", value) +
+                     " is not usable; its default " + CNumberText::Format("%g", fallback) + " is taken"});
+        DeregisterEventSource(log);
+    }
+    return fallback;
+}
+
+// Reads a stored double over its default (kept when the value is absent or
+// not usable).
+void ReadStoredDouble(HKEY key, const char* subkey, const char* name, double& value, double limit = kMaxStoredNumber)
+{
+    const double fallback = value;
+    CRegistrySupport().GetDouble(key, subkey, name, value, TRUE);
+    value = CheckedStored(name, value, fallback, limit);
+}
 
 // A channel's settings file: i32 transceiver mode, f64 pulse length,
 // f64 transmit power.
@@ -278,27 +314,30 @@ void CTransceiver::ReadChannelSettings(StructChannelParameters& r)
     DWORD dw = static_cast<DWORD>(r.transceiverMode);
     reg.GetDword(r.key, "", "enumTransceiverMode", dw, TRUE);
     r.transceiverMode = static_cast<int>(dw);
-    r.pulseLength = r.pulseLengthTable[PulseTableLength(r.pulseLengthTable) / 2];
+    const double defaultPulseLength = r.pulseLengthTable[PulseTableLength(r.pulseLengthTable) / 2];
+    r.pulseLength = defaultPulseLength;
     reg.GetDouble(r.key, "", "PulseLength", r.pulseLength, TRUE);
+    r.pulseLength = CheckedStored("PulseLength", r.pulseLength, defaultPulseLength, kMaxStoredPulseLength);
     ApplyPingerPulseLength(r);
     r.txPower = r.maxPower;
     reg.GetDouble(r.key, "", "TxPower", r.txPower, TRUE);
+    r.txPower = CheckedStored("TxPower", r.txPower, r.maxPower, kMaxStoredNumber);
     r.transducerDepth = r.transducerZ = r.transducerX = r.transducerY = 0.0;
     r.transducerRoll = -180.0;
     r.transducerPitch = r.transducerAzimuth = 0.0;
-    reg.GetDouble(r.key, "", "TransducerDepth", r.transducerDepth, TRUE);
-    reg.GetDouble(r.key, "", "TransducerZ", r.transducerZ, TRUE);
-    reg.GetDouble(r.key, "", "TransducerX", r.transducerX, TRUE);
-    reg.GetDouble(r.key, "", "TransducerY", r.transducerY, TRUE);
-    reg.GetDouble(r.key, "", "TransducerRoll", r.transducerRoll, TRUE);
-    reg.GetDouble(r.key, "", "TransducerPitch", r.transducerPitch, TRUE);
-    reg.GetDouble(r.key, "", "TransducerAzimuth", r.transducerAzimuth, TRUE);
+    ReadStoredDouble(r.key, "", "TransducerDepth", r.transducerDepth, kAnyFinite);
+    ReadStoredDouble(r.key, "", "TransducerZ", r.transducerZ, kAnyFinite);
+    ReadStoredDouble(r.key, "", "TransducerX", r.transducerX, kAnyFinite);
+    ReadStoredDouble(r.key, "", "TransducerY", r.transducerY, kAnyFinite);
+    ReadStoredDouble(r.key, "", "TransducerRoll", r.transducerRoll, kAnyFinite);
+    ReadStoredDouble(r.key, "", "TransducerPitch", r.transducerPitch, kAnyFinite);
+    ReadStoredDouble(r.key, "", "TransducerAzimuth", r.transducerAzimuth, kAnyFinite);
     r.transducerZMinusDepth = r.transducerZ - r.transducerDepth;
     r.transducerLabel.clear();
     reg.GetString(r.key, "", "TransducerLabel", r.transducerLabel, TRUE);
     r.fixedDraft = r.variableDraft = 0.0;
-    reg.GetDouble(r.key, "", "TrFixedDraft", r.fixedDraft, TRUE);
-    reg.GetDouble(r.key, "", "TrVariableDraft", r.variableDraft, TRUE);
+    ReadStoredDouble(r.key, "", "TrFixedDraft", r.fixedDraft, kAnyFinite);
+    ReadStoredDouble(r.key, "", "TrVariableDraft", r.variableDraft, kAnyFinite);
     r.fmPulse = 0;
     // Only the wide-band model's channels offer FM pulses.
     if (m_services && m_services->GetModel() == SounderModel::QYNVU) {
@@ -307,14 +346,14 @@ void CTransceiver::ReadChannelSettings(StructChannelParameters& r)
         r.fmPulse = static_cast<int>(dw);
     }
     r.fmPulseLength = r.fmResolutionLength = 0.0;
-    reg.GetDouble(r.key, "", "FmPulseLength", r.fmPulseLength, TRUE);
-    reg.GetDouble(r.key, "", "FmResolutionLength", r.fmResolutionLength, TRUE);
+    ReadStoredDouble(r.key, "", "FmPulseLength", r.fmPulseLength, kMaxStoredPulseLength);
+    ReadStoredDouble(r.key, "", "FmResolutionLength", r.fmResolutionLength);
     dw = 0;
     reg.GetDword(r.key, "", "DoubleSampleRate", dw, TRUE);
     r.doubleSampleRate = static_cast<int>(dw);
     r.cwResolutionLength = r.resolutionLength = 1.0;
-    reg.GetDouble(r.key, "", "CWResolutionLength", r.cwResolutionLength, TRUE);
-    reg.GetDouble(r.key, "", "ResolutionLength", r.resolutionLength, TRUE);
+    ReadStoredDouble(r.key, "", "CWResolutionLength", r.cwResolutionLength);
+    ReadStoredDouble(r.key, "", "ResolutionLength", r.resolutionLength);
     dw = 0;
     reg.GetDword(r.key, "", "FilterType", dw, TRUE);
     r.filterType = static_cast<int>(dw);
@@ -342,22 +381,23 @@ struct UserValue
     double CTransceiver::StructChannelParameters::*d = nullptr;
     int CTransceiver::StructChannelParameters::*i = nullptr;
     std::string CTransceiver::StructChannelParameters::*s = nullptr;
+    double limit = kMaxStoredNumber;
 };
 
 using R = CTransceiver::StructChannelParameters;
 const UserValue kUserValues[] = {
-    {"TransducerDepth", UserValue::Double, &R::transducerDepth},
-    {"TransducerZ", UserValue::Double, &R::transducerZ},
-    {"TransducerX", UserValue::Double, &R::transducerX},
-    {"TransducerY", UserValue::Double, &R::transducerY},
-    {"TransducerRoll", UserValue::Double, &R::transducerRoll},
-    {"TransducerPitch", UserValue::Double, &R::transducerPitch},
-    {"TransducerAzimuth", UserValue::Double, &R::transducerAzimuth},
+    {"TransducerDepth", UserValue::Double, &R::transducerDepth, nullptr, nullptr, kAnyFinite},
+    {"TransducerZ", UserValue::Double, &R::transducerZ, nullptr, nullptr, kAnyFinite},
+    {"TransducerX", UserValue::Double, &R::transducerX, nullptr, nullptr, kAnyFinite},
+    {"TransducerY", UserValue::Double, &R::transducerY, nullptr, nullptr, kAnyFinite},
+    {"TransducerRoll", UserValue::Double, &R::transducerRoll, nullptr, nullptr, kAnyFinite},
+    {"TransducerPitch", UserValue::Double, &R::transducerPitch, nullptr, nullptr, kAnyFinite},
+    {"TransducerAzimuth", UserValue::Double, &R::transducerAzimuth, nullptr, nullptr, kAnyFinite},
     {"TransducerLabel", UserValue::String, nullptr, nullptr, &R::transducerLabel},
-    {"TrFixedDraft", UserValue::Double, &R::fixedDraft},
-    {"TrVariableDraft", UserValue::Double, &R::variableDraft},
+    {"TrFixedDraft", UserValue::Double, &R::fixedDraft, nullptr, nullptr, kAnyFinite},
+    {"TrVariableDraft", UserValue::Double, &R::variableDraft, nullptr, nullptr, kAnyFinite},
     {"bFMpulse", UserValue::Dword, nullptr, &R::fmPulse},
-    {"FmPulseLength", UserValue::Double, &R::fmPulseLength},
+    {"FmPulseLength", UserValue::Double, &R::fmPulseLength, nullptr, nullptr, kMaxStoredPulseLength},
     {"FmResolutionLength", UserValue::Double, &R::fmResolutionLength},
     {"DoubleSampleRate", UserValue::Dword, nullptr, &R::doubleSampleRate},
     {"ResolutionLength", UserValue::Double, &R::resolutionLength},
@@ -416,8 +456,8 @@ int CTransceiver::LoadChannelSettings()
             if (bytes.size() == kSettingsFileSize) {
                 CByteReader b(bytes.data(), bytes.size());
                 r->transceiverMode = b.I32(0);
-                r->pulseLength = b.F64(4);
-                r->txPower = b.F64(12);
+                r->pulseLength = CheckedStored("PulseLength", b.F64(4), r->pulseLength, kMaxStoredPulseLength);
+                r->txPower = CheckedStored("TxPower", b.F64(12), r->txPower, kMaxStoredNumber);
                 ApplyPingerPulseLength(*r);
                 if (r->key) {
                     reg.SetDword(r->key, "", "enumTransceiverMode", static_cast<DWORD>(r->transceiverMode));
@@ -430,7 +470,9 @@ int CTransceiver::LoadChannelSettings()
             continue;
         for (const UserValue& v : kUserValues) {
             if (v.kind == UserValue::Double) {
-                reg.GetDouble(r->key, "User", v.name, r->*(v.d), FALSE);
+                double value = r->*(v.d);
+                reg.GetDouble(r->key, "User", v.name, value, FALSE);
+                r->*(v.d) = CheckedStored(v.name, value, r->*(v.d), v.limit);
                 reg.SetDouble(r->key, "", v.name, r->*(v.d));
             } else if (v.kind == UserValue::Dword) {
                 DWORD dw = static_cast<DWORD>(r->*(v.i));

@@ -1,16 +1,20 @@
 #include "transceivers/Transceiver.h"
 
 #include "base/RegistrySupport.h"
+#include "platform/Registry.h"
 #include "platform/TempHives.h"
 #include "transceivers/tests/TestTransceiver.h"
 #include "transceivers/tests/TestTransceiverServices.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <optional>
 
 TEST(Transceiver, NearestTableEntry)
@@ -180,6 +184,68 @@ TEST_F(TransceiverSettings, SaveAndLoadCarryModePowerAndUserValues)
     // Loading also makes the values the channel's own registry values.
     EXPECT_DOUBLE_EQ(RegDouble("", "TxPower"), 300.0);
     EXPECT_DOUBLE_EQ(RegDouble("", "TransducerPitch"), -3.0);
+}
+
+// A stored number that is not finite, or too large for the sample-count
+// conversions, is taken as its default and named in the event log; finite
+// offsets stay as typed, however large.
+TEST_F(TransceiverSettings, UnusableStoredNumbersTakeTheirDefaults)
+{
+    const std::string log = (std::filesystem::path(hives.Folder()) / "events.log").string();
+    setenv("ZELVAR_EVENTLOG_FILE", log.c_str(), 1);
+    struct Row
+    {
+        const char* name;
+        const char* stored;
+        double CTransceiver::StructChannelParameters::*field;
+        double expected;
+        const char* logged;  // as the event log prints it; null: not logged
+    };
+    using R = CTransceiver::StructChannelParameters;
+    const Row rows[] = {
+        {"PulseLength", "1e10", &R::pulseLength, 0.000512, "1e+10"},
+        {"PulseLength", "nan", &R::pulseLength, 0.000512, "nan"},
+        {"PulseLength", "-inf", &R::pulseLength, 0.000512, "-inf"},
+        {"TxPower", "1e300", &R::txPower, 2000.0, "1e+300"},
+        {"FmPulseLength", "1e10", &R::fmPulseLength, 0.0, "1e+10"},
+        {"TransducerX", "nan", &R::transducerX, 0.0, "nan"},
+        {"TransducerRoll", "inf", &R::transducerRoll, -180.0, "inf"},
+        {"TransducerX", "5000.5", &R::transducerX, 5000.5, nullptr},
+        {"TrFixedDraft", "-1234.5", &R::fixedDraft, -1234.5, nullptr},
+    };
+    for (const Row& r : rows) {
+        std::filesystem::remove(log);
+        reg.SetString(record->key, "", r.name, r.stored);
+        unit->ReadChannelSettings(*record);
+        EXPECT_EQ(record->*(r.field), r.expected) << r.name << " " << r.stored;
+        std::ifstream in(log);
+        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (r.logged)
+            EXPECT_NE(text.find(std::string(r.name) + " = " + r.logged + " is not usable"), std::string::npos)
+                << r.name << " " << r.stored << ": " << text;
+        else
+            EXPECT_EQ(text, "") << r.name << " " << r.stored;
+        RegDeleteValue(record->key, r.name);
+    }
+
+    // The channel settings file and the User subkey, as loading finds them.
+    unit->ReadChannelSettings(*record);
+    std::array<char, 20> bytes{};
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double huge = 1e10;
+    std::memcpy(&bytes[4], &huge, 8);
+    std::memcpy(&bytes[12], &nan, 8);
+    std::ofstream(folder / "SET 1_T.sav", std::ios::binary).write(bytes.data(), bytes.size());
+    reg.SetString(record->key, "User", "TransducerPitch", "nan");
+    reg.SetString(record->key, "User", "CWResolutionLength", "1e300");
+    EXPECT_EQ(unit->LoadChannelSettings(), 1);
+    EXPECT_DOUBLE_EQ(record->pulseLength, 0.000512);
+    EXPECT_DOUBLE_EQ(record->txPower, 2000.0);
+    EXPECT_DOUBLE_EQ(record->transducerPitch, 0.0);
+    EXPECT_DOUBLE_EQ(record->cwResolutionLength, 1.0);
+    // What the channel's own values became is usable again.
+    EXPECT_DOUBLE_EQ(RegDouble("", "PulseLength"), 0.000512);
+    unsetenv("ZELVAR_EVENTLOG_FILE");
 }
 
 TEST_F(TransceiverSettings, ShortFileChangesNothing)
