@@ -11,11 +11,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <pthread.h>
 #include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -104,6 +106,43 @@ std::string MakeParentDirs(const std::string& path)
             return folder + ": " + std::strerror(ENOTDIR);
     }
     return {};
+}
+
+// Held while a hive file is looked at and, when new, made: a process that
+// finds the file empty then knows no other is still making it.
+class CFolderLock
+{
+public:
+    explicit CFolderLock(const std::string& folder) : m_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        if (m_fd >= 0)
+            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~CFolderLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);  // releases the lock
+    }
+    CFolderLock(const CFolderLock&) = delete;
+    CFolderLock& operator=(const CFolderLock&) = delete;
+
+private:
+    int m_fd;
+};
+
+bool IsEmptyFile(const std::string& path)
+{
+    struct stat st
+    {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+}
+
+bool IsNonEmptyFile(const std::string& path)
+{
+    struct stat st
+    {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
 }
 
 std::string FolderOf(const std::string& path)
@@ -632,6 +671,15 @@ private:
             return;
         }
         const std::string folderProblem = MakeParentDirs(path_);
+        const CFolderLock creating(FolderOf(path_));
+        // An empty file is what is left of a hive a full disk or a power cut
+        // cut short, not a new hive: opening it would silently start every
+        // setting afresh.
+        if (IsEmptyFile(path_) && !IsNonEmptyFile(path_ + "-wal")) {
+            mode_ = Mode::Broken;
+            reason_ = path_ + ": the file is empty";
+            return;
+        }
         if (OpenWith(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, true)) {
             if (PrepareSchema(true) && Reload() && DataVersion(dataVersion_)) {
                 mode_ = Mode::Writable;

@@ -518,6 +518,20 @@ TEST(Registry, AFileThatIsNotAHiveIsLeftAlone)
     EXPECT_EQ(back, content);
 }
 
+TEST(Registry, AnEmptyHiveFileIsDamagedNotNew)
+{
+    CTempHives hives;
+    std::ofstream(hives.UserHive()).flush();
+    const SHiveStatus status = RegistryHiveStatus(HKEY_CURRENT_USER);
+    EXPECT_EQ(status.state, EHiveState::Damaged);
+    EXPECT_EQ(status.reason, hives.UserHive() + ": the file is empty");
+    EXPECT_NE(SetDw(HKEY_CURRENT_USER, "V", 1), ERROR_SUCCESS);
+    std::string movedTo;
+    ASSERT_EQ(RegistrySetHiveAside(HKEY_CURRENT_USER, &movedTo), ERROR_SUCCESS);
+    EXPECT_TRUE(std::filesystem::exists(movedTo));
+    EXPECT_EQ(RegistryHiveStatus(HKEY_CURRENT_USER).state, EHiveState::Writable);
+}
+
 TEST(Registry, ADamagedHiveIsSetAsideKeptAndReplacedByAnEmptyOne)
 {
     CTempHives hives;
