@@ -11,7 +11,7 @@
 // are copied from the echogram views; the ping-data thread only counts.
 // Start, stop and settings are the user-interface thread's; texts come from
 // any thread. One lock (PageLock) guards every view's page and the history
-// file list and number; a finished page is handed, as a copy, to the one
+// file list and number; a finished page is handed over whole to the one
 // worker that writes or spools it.
 #pragma once
 

@@ -1,8 +1,8 @@
 // The printing's cost on the user-interface thread: one printed ping of
 // four 1900 × 500 echograms, a column on the paper page and one on the
 // history page, with the page ends that come every page width included
-// (each hands a copy of its page to the worker, which meanwhile writes a
-// history file or prints a PDF page). Reported: the mean per ping, the
+// (each hands its page to the worker, which meanwhile writes a history
+// file or prints a PDF page). Reported: the mean per ping, the
 // longest single ping in wall time and in the thread's own time, and the
 // longest page end. And the ping thread's wait in the update hand-off, as
 // the program has it: each document's update is sent to the user-interface

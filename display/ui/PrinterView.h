@@ -4,8 +4,8 @@
 // "H<n>-D<date>-T<time>.bmp". Each printed ping adds one pixel column to
 // the page, copied from every echogram view that is not frozen, stacked
 // from the top and scaled together to the page's height, with range texts
-// and scale marks beside them; a full page goes, as a copy, to the
-// document's worker, and the next begins.
+// and scale marks beside them; a full page goes to the document's worker,
+// and a fresh one takes its place.
 //
 // Threads: the user-interface thread, but for the texts, which may come on
 // any thread; the page state is kept under the document's page lock.
