@@ -689,18 +689,21 @@ void CEchoSounder::TriggerThread()
         }
         m_largestMinimumPeriod = largest;
         m_previousTrigger = Monotonic();
+        // Units that ping on the broadcast get it; every other unit is
+        // triggered on its own, or its ping would never come and the
+        // ping-data thread would wait for it for ever.
         bool shared = false;
         int timeout = static_cast<int>(m_triggerTimeout.load());
-        for (auto& t : m_transceivers) {
-            int flag = 0;
-            t->PrepareTrigger(flag, &timeout);
-            shared = shared || flag != 0;
+        m_sharedTrigger.assign(m_transceivers.size(), 0);
+        for (std::size_t i = 0; i < m_transceivers.size(); ++i) {
+            m_transceivers[i]->PrepareTrigger(m_sharedTrigger[i], &timeout);
+            shared = shared || m_sharedTrigger[i] != 0;
         }
         if (shared)
             SendTrigger(external);
-        else
-            for (auto& t : m_transceivers)
-                t->Trigger(external ? 1 : 0);
+        for (std::size_t i = 0; i < m_transceivers.size(); ++i)
+            if (m_sharedTrigger[i] == 0)
+                m_transceivers[i]->Trigger(external ? 1 : 0);
         ++m_triggerCount;
     }
     m_triggerThreadDone = true;

@@ -263,6 +263,8 @@ private:
     std::atomic<std::int64_t> m_largestMinimumPeriod{0};
     std::int64_t m_previousTrigger = 0;
     std::atomic<std::uint64_t> m_triggerCount{0};
+    // The trigger thread's note of the units that ping on the broadcast.
+    std::vector<int> m_sharedTrigger;
     std::atomic<std::uint64_t> m_pingCount{0};
 
     mutable std::mutex m_rateLock;
