@@ -96,4 +96,9 @@ double CProgramTransceiverServices::GetTide() const
     return m_program.Application().tide.load();
 }
 
+void CProgramTransceiverServices::TakeUnitTelegram(const std::string& text, std::uint64_t time)
+{
+    m_program.ParseNmeaTelegram(text, time, kNmeaFromNetwork);
+}
+
 }  // namespace app

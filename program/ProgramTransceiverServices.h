@@ -50,6 +50,7 @@ public:
     IAnalogMotionInput& AnalogMotion() override { return *m_analogMotion; }
     IThermistorInput& Thermistor() override { return *m_thermistor; }
     ITrawlSource& Trawl() override { return *m_trawl; }
+    void TakeUnitTelegram(const std::string& text, std::uint64_t time) override;
 
 private:
     CProgram& m_program;

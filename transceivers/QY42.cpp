@@ -162,28 +162,6 @@ bool CQY42::WaitForUnit()
     return *answered && m_versionAnswered.load() && !m_stop.load();
 }
 
-double CQY42::SelectSampleInterval(const StructChannelParameters& r)
-{
-    int best = 0;
-    double bestDistance = std::min(std::abs(r.pulseLength - r.pulseLengthTable[0]), 1000.0);
-    for (int i = 1; i < 5; ++i) {
-        const double d = std::abs(r.pulseLength - r.pulseLengthTable[i]);
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = i;
-        }
-    }
-    return r.capability.sampleInterval[best];
-}
-
-double CQY42::SensitivityFactor(double a, double b)
-{
-    if (a + b == 0.0)
-        return 0.0;
-    const double share = 2.0 * a / (a + b);
-    return share * share * b;
-}
-
 void CQY42::TakeEnvironment(StructChannelParameters& r)
 {
     // A value the environment cannot give (none yet, or not a number) keeps
@@ -265,6 +243,7 @@ bool CQY42::CreateChannels(HKEY key)
     m_channel = std::make_unique<CChannel>(c);
     m_sensitivityFactor =
         SensitivityFactor(cap.transducerImpedance > 0.0 ? cap.transducerImpedance : kDefaultLoad, kReferenceLoad);
+    r->sensitivityFactor = m_sensitivityFactor;
     r->channel = m_channel.get();
     m_record = std::move(r);
     m_channels.push_back(m_record.get());

@@ -105,10 +105,6 @@ public:
     static Decimation ComputeDecimation(double pulseLength, int ticks);
     static qy42::TransmitSettings ComputeTransmit(double frequency, double pulseLength, double fmPulseLength, bool fm,
                                                   double power, bool passive, float& transmitFrequency);
-    static double SelectSampleInterval(const StructChannelParameters& record);
-    // (2a / (a + b))^2 x b: the part of the unit's output a load of a ohms
-    // takes against the reference b.
-    static double SensitivityFactor(double a, double b);
     // Turns count samples of channel 0 from index on into power values and
     // power words by the filter type; offset is the position of the first of
     // them in the ping, which sets where a decimated output falls. Returns

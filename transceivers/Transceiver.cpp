@@ -258,6 +258,28 @@ int CTransceiver::FindTableIndex(double value, const double* table, int count)
     return d1 < d2 ? i - 1 : i;
 }
 
+double CTransceiver::SelectSampleInterval(const StructChannelParameters& r)
+{
+    int best = 0;
+    double bestDistance = std::min(std::abs(r.pulseLength - r.pulseLengthTable[0]), 1000.0);
+    for (int i = 1; i < 5; ++i) {
+        const double d = std::abs(r.pulseLength - r.pulseLengthTable[i]);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
+        }
+    }
+    return r.capability.sampleInterval[best];
+}
+
+double CTransceiver::SensitivityFactor(double a, double b)
+{
+    if (a + b == 0.0)
+        return 0.0;
+    const double share = 2.0 * a / (a + b);
+    return share * share * b;
+}
+
 void CTransceiver::RequestNextPing()
 {
     ITransceiverOwner* owner = m_echoSounder.load();

@@ -90,6 +90,8 @@ public:
         double fmPulseLength = 0.0, fmResolutionLength = 0.0, resolutionLength = 0.0, cwResolutionLength = 0.0;
         int filterType = 0;
         int doubleSampleRate = 0;
+        // The transducer's share of the unit's output (SensitivityFactor).
+        double sensitivityFactor = 0.0;
         // The unit is to get a new transmit set-up at its next Start.
         bool changed = false;
     };
@@ -196,6 +198,13 @@ public:
     void SetChannelPassive(int index);
     double GetMaxChannelValue() const;
     static int FindTableIndex(double value, const double* table, int count);
+    // The sample interval of the record's pulse length: the capability's
+    // interval at the nearest entry of the pulse-length table (the first
+    // entry's distance counted as at most 1000, ties to the earlier entry).
+    static double SelectSampleInterval(const StructChannelParameters& record);
+    // (2a / (a + b))^2 x b: the part of the unit's output a load of a ohms
+    // takes against the reference b.
+    static double SensitivityFactor(double a, double b);
     void RequestNextPing();
     void RequestPosition(int position);
     // The window the transceiver keeps open beside the program; a new one

@@ -11,6 +11,7 @@
 
 #include "base/ModelCodes.h"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -67,4 +68,8 @@ public:
     virtual IAnalogMotionInput& AnalogMotion() = 0;
     virtual IThermistorInput& Thermistor() = 0;
     virtual ITrawlSource& Trawl() = 0;
+    // A text telegram a unit passes on from its own inputs, received at
+    // time (100 ns units since 1601, UTC), for the telegram decoder as one
+    // from the network.
+    virtual void TakeUnitTelegram(const std::string& text, std::uint64_t time) = 0;
 };

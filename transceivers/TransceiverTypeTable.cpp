@@ -1,5 +1,6 @@
 #include "transceivers/TransceiverTypeTable.h"
 
+#include "transceivers/GEO.h"
 #include "transceivers/QY42.h"
 #include "transceivers/Transceiver.h"
 #include "transceivers/TransceiverRecords.h"
@@ -19,7 +20,7 @@ constexpr std::array kStandardRows = {
     TransceiverTypeRow{TransceiverType::DRU, CModelSet::All(), nullptr},
     TransceiverTypeRow{TransceiverType::NVU, {M::QYNVU}, nullptr},
     TransceiverTypeRow{TransceiverType::QY42, CModelSet::All(), &CQY42::Create},
-    TransceiverTypeRow{TransceiverType::GEO, CModelSet::All(), nullptr},
+    TransceiverTypeRow{TransceiverType::GEO, CModelSet::All(), &CGEO::Create},
 };
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "seriallib/RAW.h"
 #include "seriallib/Sercor32.h"
 #include "seriallib/ZLT2_300.h"
+#include "sim/geo/GeoSimulator.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "sim/recgen/RecordingGenerator.h"
 
@@ -274,9 +275,9 @@ CSeedWriter::CSeedWriter(std::string fuzz, std::string profiles)
 bool CSeedWriter::WriteAll(std::string* error)
 {
     for (auto step : {&CSeedWriter::Nmea, &CSeedWriter::NetInput, &CSeedWriter::Replay, &CSeedWriter::QY42,
-                      &CSeedWriter::Svp, &CSeedWriter::Bitmap, &CSeedWriter::TrList, &CSeedWriter::Archive,
-                      &CSeedWriter::Detector, &CSeedWriter::Serial, &CSeedWriter::RegText, &CSeedWriter::Hive,
-                      &CSeedWriter::LocalServer, &CSeedWriter::Sinks}) {
+                      &CSeedWriter::Geo, &CSeedWriter::Svp, &CSeedWriter::Bitmap, &CSeedWriter::TrList,
+                      &CSeedWriter::Archive, &CSeedWriter::Detector, &CSeedWriter::Serial, &CSeedWriter::RegText,
+                      &CSeedWriter::Hive, &CSeedWriter::LocalServer, &CSeedWriter::Sinks}) {
         (this->*step)();
         if (!m_error.empty())
             break;
@@ -422,6 +423,30 @@ void CSeedWriter::QY42()
             Sized(board.substr(0, 40)));
     // A positive sample rate so small that the ping start lies before 1601.
     Put("qy42", "regress-tiny-sample-rate", trigger480 + Bytes({1}) + Sized(Samples(1e-30f, 1000, 1000, 40)));
+}
+
+void CSeedWriter::Geo()
+{
+    // Each datagram follows a 1 (into the port); a 2 reads the buffers out.
+    CGeoSimulator::Settings settings;
+    settings.samples = 60;
+    settings.datagramBytes = 100;
+    settings.channels = 4;
+    CGeoSimulator sim(settings);
+    auto datagrams = [](const std::vector<std::vector<std::uint8_t>>& list) {
+        std::string out;
+        for (const auto& d : list)
+            out += Bytes({1}) + Sized(std::string(d.begin(), d.end()));
+        return out;
+    };
+    const auto text = CGeoSimulator::EncodeTextHeader("$SDDBT,98.4,f,30.0,M,16.4,F*00");
+    Put("geo", "seed-two-pings-and-a-text",
+        datagrams(sim.EncodePing(1)) + Bytes({1}) + Sized(std::string(text.begin(), text.end())) +
+            datagrams(sim.EncodePing(2)) + Bytes({2}));
+    // A ping whose first channel's data runs past its header's count.
+    auto overlong = sim.EncodePing(3);
+    overlong[1].resize(overlong[1].size() + 40, 0);
+    Put("geo", "seed-overlong-data", datagrams(overlong) + Bytes({2}));
 }
 
 void CSeedWriter::Svp()

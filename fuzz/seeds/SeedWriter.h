@@ -27,6 +27,7 @@ private:
     void NetInput();
     void Replay();
     void QY42();
+    void Geo();
     void Svp();
     void Bitmap();
     void TrList();

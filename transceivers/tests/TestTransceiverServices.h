@@ -38,6 +38,7 @@ public:
         std::vector<AnalogMotionSample> analogMotion;
         std::vector<std::string> thermistorUnits;
         std::vector<double> thermistorOhms;
+        std::vector<std::string> telegrams;
         int statusShown = 0;
         int statusFormatted = 0;
     };
@@ -79,6 +80,10 @@ public:
     IAnalogMotionInput& AnalogMotion() override { return m_analogMotion; }
     IThermistorInput& Thermistor() override { return m_thermistor; }
     ITrawlSource& Trawl() override { return m_trawl; }
+    void TakeUnitTelegram(const std::string& text, std::uint64_t) override
+    {
+        Note([&](Fed& f) { f.telegrams.push_back(text); });
+    }
 
 private:
     class CStatus final : public IHardwareStatusSink

@@ -1,0 +1,466 @@
+#include "transceivers/GEO.h"
+
+#include "engine/Channel.h"
+#include "engine/ChannelParameters.h"
+#include "engine/RawPower.h"
+#include "platform/FileTime.h"
+#include "platform/Socket.h"
+#include "transceivers/TransceiverInstallation.h"
+#include "transceivers/TransceiverOwner.h"
+#include "transceivers/TransceiverServices.h"
+#include "transceivers/TransceiverTypeTable.h"
+#include "transceivers/UdpDatagramLink.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+std::string Format(const char* format, auto... args)
+{
+    char text[512];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
+}  // namespace
+
+CGEO::CGEO(const InstalledTransceiverInfo& info, const std::vector<TransceiverChannelRecord>& channels, HKEY key,
+           ITransceiverServices& services, const UnitTimings& timings, std::unique_ptr<IDatagramLink> link)
+    : CTransceiver(services), m_info(info), m_services(services), m_timings(timings), m_link(std::move(link))
+{
+    const std::uint32_t a = info.unitAddress;
+    m_waitText = Format("%s %d.%d.%d.%d", "Wait for response from", static_cast<int>(a >> 24 & 0xFF),
+                        static_cast<int>(a >> 16 & 0xFF), static_cast<int>(a >> 8 & 0xFF), static_cast<int>(a & 0xFF));
+    if (info.type != TransceiverType::GEO)
+        m_link.reset();  // a unit of another type is never spoken to
+    if (!m_link || !CreateChannels(key, channels))
+        return;
+    m_socketThread = std::thread([this] { SocketThread(); });
+    m_receiveThread = std::thread([this] { ReceiveThread(); });
+    m_port.SendStart();
+    m_running = true;
+}
+
+CGEO::~CGEO()
+{
+    m_stop = true;
+    if (m_link)
+        m_link->Stop();
+    m_waitCv.notify_all();
+    if (m_receiveThread.joinable())
+        m_receiveThread.join();
+    if (m_socketThread.joinable())
+        m_socketThread.join();
+    m_link.reset();
+    m_channels.clear();
+    for (Slot& s : m_slots) {
+        if (s.record && s.record->key)
+            RegCloseKey(s.record->key);
+        s.channel.reset();
+    }
+}
+
+std::string CGEO::SendBegin(std::uint32_t address, std::uint16_t port, int waitMs)
+{
+    CSocket tcp;
+    if (!tcp.Create(CSocket::Tcp))
+        return {};
+    // A unit that does not take the connection may still listen on its
+    // datagram port: the start goes on either way.
+    if (tcp.Connect(SocketAddress(address, port), waitMs) != 0)
+        return {};
+    const geo::Bytes begin = geo::Begin();
+    if (tcp.Send(begin.data(), begin.size(), waitMs) != static_cast<int>(begin.size()))
+        return {};
+    char answer[128];
+    const int n = tcp.Receive(answer, sizeof answer, waitMs);
+    return n > 0 ? std::string(answer, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::unique_ptr<CTransceiver> CGEO::Create(const TransceiverConstruction& c)
+{
+    if (c.index < 0)
+        return nullptr;
+    const auto info = c.installation.GetTransceiverInfo(c.index);
+    if (!info || info->type != TransceiverType::GEO)
+        return nullptr;
+    std::vector<TransceiverChannelRecord> channels;
+    for (int i = 0; i < geo::kMaxChannels; ++i)
+        if (const auto channel = c.installation.GetTransceiverChannel(c.index, i))
+            channels.push_back(*channel);
+    SendBegin(info->unitAddress, geo::kUnitPort, c.timings.geoAnswerWaitMs);
+    // The unit needs its moment between the start exchange and the data.
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.timings.geoStartPauseMs));
+    return std::make_unique<CGEO>(*info, channels, c.key, c.services, c.timings,
+                                  CUdpDatagramLink::Open(SocketAddress(info->unitAddress, geo::kUnitPort), "GEO"));
+}
+
+bool CGEO::CreateChannels(HKEY key, const std::vector<TransceiverChannelRecord>& channels)
+{
+    const int count = std::min<int>(static_cast<int>(channels.size()), geo::kMaxChannels);
+    for (int i = 0; i < count; ++i) {
+        const TransceiverChannelRecord& cap = channels[static_cast<std::size_t>(i)];
+        Slot& s = m_slots[static_cast<std::size_t>(i)];
+        auto r = std::make_unique<StructChannelParameters>();
+        r->capability = cap;
+        r->channelNumber = i + 1;
+        r->description =
+            Format("%d kHz", cap.frequencyKHz > 0 ? cap.frequencyKHz : static_cast<int>(cap.frequency / 1000.0));
+        r->frequency = cap.frequency;
+        r->maxPower = cap.txPowerMax;
+        std::copy(std::begin(cap.pulseLength), std::end(cap.pulseLength), r->pulseLengthTable);
+        std::copy(std::begin(cap.gain), std::end(cap.gain), r->gainTable);
+        r->twoWayBeamAngle = cap.twoWayBeamAngle;
+        r->bandwidth = cap.bandwidth;
+        r->angleSensitivityAlongship = cap.angleSensitivityAlongship;
+        r->angleSensitivityAthwartship = cap.angleSensitivityAthwartship;
+        r->beamWidthAlongship = cap.beamWidthAlongship;
+        r->beamWidthAthwartship = cap.beamWidthAthwartship;
+        r->angleOffsetAlongship = cap.offsetAlongship;
+        r->angleOffsetAthwartship = cap.offsetAthwartship;
+        r->beamType = cap.beamType;
+        for (int k = 0; k < 10; ++k)
+            r->powerSteps[k] = cap.txPowerMax * (k + 1) / 10.0;
+        r->absorption = ChannelParameters{}.Absorption;
+        r->channelName = cap.description.empty() ? r->description : cap.description;
+        if (key != nullptr) {
+            HKEY channelKey = nullptr;
+            if (RegCreateKeyEx(key, r->channelName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &channelKey,
+                               nullptr) == ERROR_SUCCESS)
+                r->key = channelKey;
+        }
+        r->pulseLength = r->pulseLengthTable[0];
+        r->txPower = r->maxPower;
+        ReadChannelSettings(*r);
+        r->gain = r->gain2 = r->gainTable[FindTableIndex(r->pulseLength, r->pulseLengthTable, 4)];
+        r->sampleInterval = SelectSampleInterval(*r);
+        r->sampleDistance = r->sampleInterval * m_soundVelocity * 0.5;
+
+        CChannel::Construction c;
+        c.Transceiver = this;
+        c.ChannelId = i;
+        c.Frequency = r->frequency;
+        c.ChannelName = r->channelName;
+        c.SourceName = r->channelName;
+        c.StandardParts = true;
+        c.Links = ChannelLinks();
+        c.BeamType = r->beamType;
+        c.BeamWidthAlongship = r->beamWidthAlongship;
+        c.BeamWidthAthwartship = r->beamWidthAthwartship;
+        c.AngleSensitivityAlongship = r->angleSensitivityAlongship;
+        c.AngleSensitivityAthwartship = r->angleSensitivityAthwartship;
+        c.AngleOffsetAlongship = r->angleOffsetAlongship;
+        c.AngleOffsetAthwartship = r->angleOffsetAthwartship;
+        c.Parameters.PulseLength = r->pulseLength;
+        c.Parameters.TransmitPower = r->txPower;
+        c.Parameters.SampleDistance = r->sampleDistance;
+        c.Parameters.SampleInterval = r->sampleInterval;
+        c.Parameters.Gain = r->gain;
+        c.Parameters.TwoWayBeamAngle = r->twoWayBeamAngle;
+        c.Parameters.Bandwidth = r->bandwidth;
+        c.Parameters.Absorption = r->absorption;
+        c.Parameters.TransceiverMode = r->transceiverMode;
+        c.Parameters.FilterType = r->filterType;
+        s.channel = std::make_unique<CChannel>(c);
+        s.buffer = std::make_unique<CRawDataBuffer>();
+        s.buffer->SetOwner(this, i);
+        s.setting = static_cast<int>(r->sampleInterval * kSettingClock);
+        r->channel = s.channel.get();
+        s.record = std::move(r);
+        s.present = true;
+        m_channels.push_back(s.record.get());
+        s.pingRecord = *s.record;
+        SetSensitivityFactor(i, cap.transducerImpedance > 0.0 ? cap.transducerImpedance : kDefaultLoad, kReferenceLoad);
+    }
+    return count > 0;
+}
+
+void CGEO::SetSensitivityFactor(int channel, double a, double b)
+{
+    if (channel < 0 || channel >= geo::kMaxChannels || !m_slots[static_cast<std::size_t>(channel)].present)
+        return;
+    const double f = SensitivityFactor(a, b);
+    Slot& s = m_slots[static_cast<std::size_t>(channel)];
+    s.sensitivity = f;
+    const auto lock = LockRecords();
+    s.record->sensitivityFactor = f;
+}
+
+CChannel* CGEO::GetSlotChannel(int slot) const
+{
+    return slot >= 0 && slot < geo::kMaxChannels ? m_slots[static_cast<std::size_t>(slot)].channel.get() : nullptr;
+}
+
+double CGEO::GetSlotSensitivity(int slot) const
+{
+    return slot >= 0 && slot < geo::kMaxChannels ? m_slots[static_cast<std::size_t>(slot)].sensitivity : 0.0;
+}
+
+int CGEO::GetChannelSetting(int channel)
+{
+    if (channel < 0 || channel >= geo::kMaxChannels)
+        return 0;
+    return m_slots[static_cast<std::size_t>(channel)].setting.load();
+}
+
+void CGEO::Start(std::int64_t& duration)
+{
+    duration = 0;
+    if (const std::optional<double> v = m_services.GetSoundVelocity(); v && std::isfinite(*v) && *v > 0.0)
+        m_soundVelocity = *v;
+    if (!m_running || m_stop.load())
+        return;
+    for (Slot& s : m_slots) {
+        if (!s.present)
+            continue;
+        StructChannelParameters& r = s.pingRecord;
+        if (CopyRecordForPing(*s.record, r, true))
+            m_resend = true;
+        if (const std::optional<double> a = m_services.GetAbsorption(r.frequency); a && std::isfinite(*a) && *a >= 0.0)
+            r.absorption = *a;
+        r.sampleInterval = SelectSampleInterval(r);
+        r.sampleDistance = r.sampleInterval * m_soundVelocity * 0.5;
+        {
+            const auto lock = LockRecords();
+            s.record->absorption = r.absorption;
+        }
+        ChannelParameters p = s.channel->GetNextParameters();
+        if (p.Absorption != r.absorption || p.SampleDistance != r.sampleDistance ||
+            p.SampleInterval != r.sampleInterval) {
+            p.Absorption = r.absorption;
+            p.SampleDistance = r.sampleDistance;
+            p.SampleInterval = r.sampleInterval;
+            s.channel->SetChannelParameters(p);
+        }
+        const int count = std::max(s.channel->ComputeSampleCount(r.sampleDistance), kMinSamples);
+        if (s.setting.exchange(count) != count)
+            m_resend = true;
+    }
+}
+
+void CGEO::PrepareTrigger(int& useSharedTrigger, int* triggerValue)
+{
+    if (triggerValue)
+        m_triggerValue = *triggerValue;
+    // The unit pings on the sounder's trigger broadcast.
+    useSharedTrigger = 1;
+}
+
+int CGEO::Trigger(int)
+{
+    return m_stop.load() ? 0 : 1;
+}
+
+void CGEO::SetPingRequest(int flag)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_waitLock);
+        m_pingRequest = flag;
+        if (flag)
+            m_pingStored = false;
+    }
+    m_waitCv.notify_all();
+}
+
+int CGEO::SetPingMode(int mode)
+{
+    const auto lock = LockRecords();
+    for (Slot& s : m_slots)
+        if (s.present)
+            s.record->transceiverMode = mode;
+    return mode;
+}
+
+void CGEO::ProcessPing(std::uint64_t pingTime)
+{
+    if (m_stop.load())
+        return;
+    std::uint32_t header[8];
+    GetTrawlHeader(header);
+    for (Slot& s : m_slots) {
+        if (!s.present)
+            continue;
+        s.channel->SetInputHeader(header);
+        s.channel->AddPing(pingTime);
+    }
+    if (m_testMode.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+int CGEO::GetChannelDepths(double* depths, int)
+{
+    if (m_stop.load())
+        return 1;
+    // The caller's array has a place for each channel the unit has, not for
+    // its absent slots.
+    int at = 0;
+    for (const Slot& s : m_slots)
+        if (s.present)
+            depths[at++] = s.channel->GetBottomDepth();
+    return 1;
+}
+
+int CGEO::RequestStatus()
+{
+    m_statusRequested = true;
+    return 0;
+}
+
+void CGEO::EnterTestMode()
+{
+    m_testMode = true;
+}
+
+void CGEO::ActivateModelessDialog()
+{
+    // The unit keeps no window of its own open beside the program.
+}
+
+void CGEO::SendToUnit(const geo::Bytes& datagram)
+{
+    if (m_link)
+        m_link->Send(IDatagramLink::kCommand, datagram.data(), datagram.size());
+}
+
+void CGEO::OnHeaderText(const std::string& text, std::uint64_t time)
+{
+    m_services.TakeUnitTelegram(text, time);
+}
+
+CRawDataBuffer* CGEO::ChannelBuffer(int channel)
+{
+    if (channel < 0 || channel >= geo::kMaxChannels)
+        return nullptr;
+    Slot& s = m_slots[static_cast<std::size_t>(channel)];
+    return s.present ? s.buffer.get() : nullptr;
+}
+
+bool CGEO::Pause(int ms)
+{
+    std::unique_lock<std::mutex> lock(m_waitLock);
+    return !m_waitCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_stop.load(); });
+}
+
+void CGEO::SocketThread()
+{
+    std::vector<BYTE> buffer(CSocket::kMaxUdpPayload + 1);
+    while (!m_stop.load()) {
+        const int n = m_link->Receive(buffer.data(), buffer.size(), m_timings.receiveWaitMs);
+        if (n == IDatagramLink::kStopped || n == IDatagramLink::kError)
+            break;
+        if (n < 0)
+            continue;
+        m_port.OnReceive(buffer.data(), static_cast<std::size_t>(n), CFileTime::Now());
+        if (CRawDataBuffer* b = ChannelBuffer(0); b && b->GetEntryCount() > 0)
+            m_waitCv.notify_all();
+    }
+}
+
+bool CGEO::AllPresentHaveData() const
+{
+    for (const Slot& s : m_slots)
+        if (s.present && s.buffer->GetEntryCount() == 0)
+            return false;
+    return true;
+}
+
+void CGEO::ReceiveThread()
+{
+    if (!Pause(m_timings.geoStartPauseMs))
+        return;
+    while (!m_stop.load()) {
+        {
+            // The socket thread does not wake this one for every datagram:
+            // a short poll keeps the wait cheap and the stop prompt.
+            std::unique_lock<std::mutex> lock(m_waitLock);
+            m_waitCv.wait_for(lock, std::chrono::milliseconds(2),
+                              [&] { return m_stop.load() || (m_pingRequest.load() != 0 && AllPresentHaveData()); });
+            if (m_stop.load())
+                break;
+            if (m_pingRequest.load() == 0 || !AllPresentHaveData())
+                continue;
+        }
+        // The newest ping any channel holds; older ones are passed over.
+        std::int32_t target = -1;
+        for (const Slot& s : m_slots)
+            if (s.present)
+                target = std::max(target, s.buffer->GetNewestSequence());
+        // A channel's samples are handed over only with those of every
+        // other channel of the same ping: a channel's input adds what it is
+        // given to the ping it holds.
+        bool whole = true;
+        for (Slot& s : m_slots) {
+            if (!s.present)
+                continue;
+            s.readSequence = -1;
+            std::uint32_t length = 0;
+            while (!m_stop.load() && s.buffer->GetEntryCount() > 0) {
+                length = s.buffer->Read(s.bytes, s.readSequence, s.readTime);
+                if (s.readSequence >= target)
+                    break;
+            }
+            whole = whole && length > 0 && s.readSequence == target;
+        }
+        if (m_stop.load())
+            break;
+        if (!whole) {
+            ++m_pingsDropped;
+            continue;
+        }
+        for (int i = 0; i < geo::kMaxChannels; ++i) {
+            Slot& s = m_slots[static_cast<std::size_t>(i)];
+            if (s.present)
+                StoreChannelData(s.bytes.data(), static_cast<std::uint32_t>(s.bytes.size()), i, s.readSequence,
+                                 s.readTime);
+        }
+    }
+}
+
+void CGEO::StoreChannelData(const std::uint8_t* samples, std::uint32_t count, int channel, std::int32_t sequence,
+                            std::uint64_t time)
+{
+    if (channel < 0 || channel >= geo::kMaxChannels)
+        return;
+    Slot& s = m_slots[static_cast<std::size_t>(channel)];
+    if (!s.present)
+        return;
+    const std::size_t n = count / 4;
+    s.power.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        float v = 0.0f;
+        std::memcpy(&v, samples + k * 4, 4);
+        s.power[k] = rawpower::PowerToRaw(static_cast<double>(v) / kSampleScale);
+    }
+    s.time = time;
+    s.sequence = sequence;
+    s.channel->AddPowerSamples(s.power.data(), static_cast<int>(n), s.block++);
+    s.stored = true;
+
+    // The ping is whole once every present channel holds the same one.
+    std::uint64_t newest = 0;
+    for (const Slot& o : m_slots) {
+        if (!o.present)
+            continue;
+        if (!o.stored || o.sequence != sequence)
+            return;
+        newest = std::max(newest, o.time);
+    }
+    for (Slot& o : m_slots) {
+        o.stored = false;
+        o.time = 0;
+        o.sequence = -1;
+        o.block = 0;
+    }
+    ++m_pingsCompleted;
+    {
+        std::lock_guard<std::mutex> lock(m_waitLock);
+        m_pingRequest = 0;
+        m_pingStored = true;
+    }
+    if (ITransceiverOwner* owner = GetEchoSounder())
+        owner->UpdatePingTime(newest);
+}

@@ -1,0 +1,193 @@
+// The GEO unit's datagram road: the raw data buffer's ring and refusals,
+// the port's headers, text telegrams and bad datagrams, against datagrams
+// of the simulated unit's own encoding.
+#include "sim/geo/GeoSimulator.h"
+#include "transceivers/QYNetPortGeo.h"
+#include "transceivers/RawDataBuffer.h"
+#include "transceivers/Transceiver.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <memory>
+#include <numeric>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::vector<std::uint8_t> Bytes(std::size_t n, std::uint8_t first)
+{
+    std::vector<std::uint8_t> b(n);
+    std::iota(b.begin(), b.end(), first);
+    return b;
+}
+
+TEST(GeoRawDataBuffer, StoresWholeDatagramsAndReadsThemInOrder)
+{
+    CRawDataBuffer buffer;
+    const auto a = Bytes(600, 1);
+    ASSERT_EQ(buffer.Write(a.data(), 400, 7, 0, false, 11, 600), CRawDataBuffer::kStored);
+    EXPECT_EQ(buffer.GetEntryCount(), 0) << "an open datagram is not readable";
+    ASSERT_EQ(buffer.Write(a.data() + 400, 200, 7, 1, true, 11, 600), CRawDataBuffer::kStored);
+    const auto b = Bytes(50, 9);
+    ASSERT_EQ(buffer.Write(b.data(), 50, 8, 0, true, 12, 50), CRawDataBuffer::kStored);
+    EXPECT_EQ(buffer.GetNewestSequence(), 8);
+
+    std::vector<std::uint8_t> out;
+    std::int32_t sequence = 0;
+    std::uint64_t time = 0;
+    ASSERT_EQ(buffer.Read(out, sequence, time), 600u);
+    EXPECT_EQ(out, a);
+    EXPECT_EQ(sequence, 7);
+    EXPECT_EQ(time, 11u);
+    ASSERT_EQ(buffer.Read(out, sequence, time), 50u);
+    EXPECT_EQ(out, b);
+    EXPECT_EQ(buffer.Read(out, sequence, time), 0u);
+}
+
+TEST(GeoRawDataBuffer, RefusesForeignFragmentsOverlongDatagramsAndOverrunningTheReader)
+{
+    struct Case
+    {
+        const char* legend;
+        std::int32_t secondSequence;
+        std::uint32_t secondLength;
+        int expected;
+    };
+    const Case cases[] = {
+        {"a second fragment of a foreign sequence", 6, 100, CRawDataBuffer::kForeign},
+        {"fragments that pass the announced total", 5, 101, CRawDataBuffer::kTooLong},
+    };
+    for (const Case& c : cases) {
+        CRawDataBuffer buffer;
+        const auto data = Bytes(300, 0);
+        ASSERT_EQ(buffer.Write(data.data(), 100, 5, 0, false, 1, 200), CRawDataBuffer::kStored) << c.legend;
+        EXPECT_EQ(buffer.Write(data.data(), c.secondLength, c.secondSequence, 1, true, 1, 200), c.expected) << c.legend;
+        EXPECT_EQ(buffer.GetEntryCount(), 0) << c.legend << ": nothing stored";
+    }
+
+    // The ring: a datagram that would pass the wrap position starts over
+    // at 0, unless the reader has not taken what lies there.
+    CRawDataBuffer buffer;
+    const std::uint32_t big = 400000;
+    const auto data = Bytes(big, 0);
+    ASSERT_EQ(buffer.Write(data.data(), big, 1, 0, true, 1, big), CRawDataBuffer::kStored);
+    ASSERT_EQ(buffer.Write(data.data(), big, 2, 0, true, 1, big), CRawDataBuffer::kStored);
+    EXPECT_EQ(buffer.Write(data.data(), big, 3, 0, true, 1, big), CRawDataBuffer::kOverrun)
+        << "the third would overwrite the unread first";
+    std::vector<std::uint8_t> out;
+    std::int32_t sequence = 0;
+    std::uint64_t time = 0;
+    ASSERT_EQ(buffer.Read(out, sequence, time), big);
+    ASSERT_EQ(buffer.Write(data.data(), big, 3, 0, true, 1, big), CRawDataBuffer::kStored) << "stored from 0";
+    ASSERT_EQ(buffer.Read(out, sequence, time), big);
+    EXPECT_EQ(sequence, 2) << "the second survived the wrap";
+    EXPECT_EQ(out, data);
+    ASSERT_EQ(buffer.Read(out, sequence, time), big);
+    EXPECT_EQ(sequence, 3);
+}
+
+TEST(GeoSampleInterval, TiesKeepTheEarlierEntry)
+{
+    CTransceiver::StructChannelParameters r;
+    // Binary fractions, so that the two distances are exactly equal.
+    const double pulses[5] = {0.00048828125, 0.0009765625, 0.001953125, 0.00390625, 0.0078125};
+    std::copy(std::begin(pulses), std::end(pulses), r.pulseLengthTable);
+    for (int i = 0; i < 5; ++i)
+        r.capability.sampleInterval[i] = (i + 1) * 1e-5;
+    r.pulseLength = 0.00146484375;  // as far from the second entry as from the third
+    EXPECT_DOUBLE_EQ(CTransceiver::SelectSampleInterval(r), 2e-5);
+    r.pulseLength = 0.007;
+    EXPECT_DOUBLE_EQ(CTransceiver::SelectSampleInterval(r), 5e-5);
+}
+
+class CPortOwner : public IGeoPortOwner
+{
+public:
+    std::vector<geo::Bytes> sent;
+    std::vector<std::string> texts;
+    std::array<std::unique_ptr<CRawDataBuffer>, 4> buffers;
+    bool resend = false;
+
+    void SendToUnit(const geo::Bytes& d) override { sent.push_back(d); }
+    void OnHeaderText(const std::string& text, std::uint64_t) override { texts.push_back(text); }
+    CRawDataBuffer* ChannelBuffer(int channel) override
+    {
+        return channel >= 0 && channel < 4 ? buffers[static_cast<std::size_t>(channel)].get() : nullptr;
+    }
+    int GetChannelSetting(int channel) override { return 1000 + channel; }
+    bool TakeResendFlag() override { return std::exchange(resend, false); }
+};
+
+TEST(GeoPort, StoresEachChannelsPingAndAcknowledgesEveryHeaderAndDatagram)
+{
+    CPortOwner owner;
+    for (auto& b : owner.buffers)
+        b = std::make_unique<CRawDataBuffer>();
+    CQYNetPortGeo port(owner);
+    CGeoSimulator::Settings settings;
+    settings.samples = 1500;
+    settings.datagramBytes = 4000;  // two datagrams of each channel
+    CGeoSimulator sim(settings);
+    owner.resend = true;
+    for (const auto& d : sim.EncodePing(42))
+        port.OnReceive(d.data(), d.size(), 5);
+    for (int c = 0; c < 4; ++c) {
+        std::vector<std::uint8_t> out;
+        std::int32_t sequence = 0;
+        std::uint64_t time = 0;
+        ASSERT_EQ(owner.buffers[static_cast<std::size_t>(c)]->Read(out, sequence, time), 6000u) << c;
+        EXPECT_EQ(sequence, 42);
+    }
+    EXPECT_EQ(port.GetDropped(), 0u);
+    // Per channel: the header's, the last datagram's; the first of those
+    // carried the resend flag and brought the two set-ups again.
+    ASSERT_EQ(owner.sent.size(), 4u * 2u + 2u);
+    EXPECT_EQ(owner.sent[1], geo::Acknowledge(true));
+    EXPECT_EQ(owner.sent[2], geo::ChannelSetup(0, 1000));
+    EXPECT_EQ(owner.sent[3], geo::ChannelSetup(1, 1001));
+    EXPECT_EQ(owner.sent.back(), geo::Acknowledge(false));
+}
+
+TEST(GeoPort, TextHeadersGoToTheDecoderAndBadDatagramsAreDroppedAndCounted)
+{
+    CPortOwner owner;
+    owner.buffers[0] = std::make_unique<CRawDataBuffer>();
+    CQYNetPortGeo port(owner);
+
+    // A text that fills the header to its end has no zero: it ends there.
+    const std::string full(128 - 34, 'N');
+    auto text = CGeoSimulator::EncodeTextHeader("$SDDBT,1.0,f,0.3,M,0.2,F*00");
+    port.OnReceive(text.data(), text.size(), 1);
+    text = CGeoSimulator::EncodeTextHeader("");
+    std::memcpy(text.data() + 34, full.data(), full.size());
+    text.resize(200, 'X');  // a datagram longer than a header is cut to one
+    port.OnReceive(text.data(), text.size(), 1);
+    ASSERT_EQ(owner.texts.size(), 2u);
+    EXPECT_EQ(owner.texts[0], "$SDDBT,1.0,f,0.3,M,0.2,F*00");
+    EXPECT_EQ(owner.texts[1], full);
+
+    // No header where one is due, and more data than the header announced.
+    const std::uint8_t junk[20] = {};
+    port.OnReceive(junk, sizeof junk, 1);
+    const auto header = CGeoSimulator::EncodeHeader(0, 3, 10);
+    port.OnReceive(header.data(), header.size(), 1);
+    const auto data = Bytes(44, 0);
+    port.OnReceive(data.data(), data.size(), 1);
+    EXPECT_EQ(port.GetDropped(), 2u);
+    // The port is back to headers: the next ping of the channel is stored.
+    port.OnReceive(header.data(), header.size(), 1);
+    port.OnReceive(data.data(), 40, 1);
+    EXPECT_EQ(owner.buffers[0]->GetEntryCount(), 1);
+    // A header of a channel the unit does not have is read past.
+    const auto other = CGeoSimulator::EncodeHeader(3, 4, 10);
+    port.OnReceive(other.data(), other.size(), 1);
+    port.OnReceive(data.data(), 40, 1);
+    EXPECT_EQ(port.GetDropped(), 2u);
+    EXPECT_EQ(owner.buffers[0]->GetEntryCount(), 1);
+}
+
+}  // namespace
