@@ -126,6 +126,18 @@ bool ApplySetting(SRecGenScene& scene, const std::string& setting, std::string* 
         scene.channels = list;
         return true;
     }
+    static const std::map<std::string, double SRecGenChannel::*> beam = {
+        {"beam-along", &SRecGenChannel::beamWidthAlong},   {"beam-athwart", &SRecGenChannel::beamWidthAthwart},
+        {"sens-along", &SRecGenChannel::sensitivityAlong}, {"sens-athwart", &SRecGenChannel::sensitivityAthwart},
+        {"offset-along", &SRecGenChannel::offsetAlong},    {"offset-athwart", &SRecGenChannel::offsetAthwart}};
+    if (const auto it = beam.find(key); it != beam.end()) {
+        CompleteScene(scene);
+        const bool offset = key.rfind("offset", 0) == 0;
+        for (SRecGenChannel& ch : scene.channels)
+            if (!number(ch.*(it->second), offset ? -10.0 : 0.1, offset ? 10.0 : 180.0))
+                return false;
+        return true;
+    }
     if (key == "samples" || key == "sample-interval" || key == "single-beam") {
         CompleteScene(scene);
         for (SRecGenChannel& ch : scene.channels) {
@@ -166,6 +178,14 @@ bool ApplySetting(SRecGenScene& scene, const std::string& setting, std::string* 
         return integer(scene.targetsPerPing, 0, 100);
     if (key == "target-ts")
         return number(scene.targetTs, -120, 0);
+    if (key == "sphere-ts")
+        return number(scene.sphereTs, -120, 0);
+    if (key == "sphere-range")
+        return number(scene.sphereRange, 1, 10000);
+    if (key == "sphere-grid")
+        return integer(scene.sphereGrid, 0, 99);
+    if (key == "sphere-span")
+        return number(scene.sphereSpan, 0, 2);
     if (key == "noise")
         return number(scene.noiseDb, -230, 0);
     if (key == "lat")
@@ -265,6 +285,22 @@ void CompleteScene(SRecGenScene& scene)
 double BottomDepthAt(const SRecGenScene& scene, int ping)
 {
     return scene.bottomDepth + scene.bottomSwing * std::sin(2.0 * kPi * ping / scene.bottomPeriod);
+}
+
+void SphereAnglesAt(const SRecGenScene& scene, int ping, double& along, double& athwart)
+{
+    along = athwart = 0.0;
+    const int n = scene.sphereGrid;
+    if (n <= 0 || scene.channels.empty())
+        return;
+    const SRecGenChannel& ch = scene.channels.front();
+    const int cell = ping % (n * n);
+    // Row by row across the beam, from one edge of the grid to the other.
+    const auto place = [&](int k, double width) {
+        return n == 1 ? 0.0 : scene.sphereSpan * width / 2.0 * (2.0 * k / (n - 1) - 1.0);
+    };
+    along = place(cell % n, ch.beamWidthAlong);
+    athwart = place(cell / n, ch.beamWidthAthwart);
 }
 
 std::uint64_t PingTime(const SRecGenScene& scene, int ping)

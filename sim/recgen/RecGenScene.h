@@ -22,6 +22,11 @@ struct SRecGenChannel
     double draught = 5.0;  // m
     double x = 0.0, y = 0.0, z = 5.0;
     double gain = 25.0;
+    // The split beam: 3 dB beam widths (degrees), angle sensitivities
+    // (electrical degrees per degree) and angle offsets (degrees).
+    double beamWidthAlong = 7.0, beamWidthAthwart = 7.1;
+    double sensitivityAlong = 21.9, sensitivityAthwart = 23.0;
+    double offsetAlong = 0.0, offsetAthwart = 0.0;
 };
 
 struct SRecGenScene
@@ -51,6 +56,15 @@ struct SRecGenScene
 
     int targetsPerPing = 3;
     double targetTs = -45.0;  // dB
+
+    // A calibration sphere: a target of sphereTs (dB) at sphereRange (m from
+    // the transducer) that crosses the beam on a grid of sphereGrid x
+    // sphereGrid angles, one a ping, the outer ones at sphereSpan of each
+    // half beam width. None while sphereGrid is 0.
+    double sphereTs = -40.0;
+    double sphereRange = 20.0;
+    int sphereGrid = 0;
+    double sphereSpan = 0.8;
     double noiseDb = -150.0;  // received noise power
 
     double latitude = 60.5;  // degrees at the first ping, north positive
@@ -88,6 +102,8 @@ void CompleteScene(SRecGenScene& scene);
 
 // What the scene shows at a ping, for tests that read a recording back.
 double BottomDepthAt(const SRecGenScene& scene, int ping);
+// The sphere's angles (degrees) at a ping.
+void SphereAnglesAt(const SRecGenScene& scene, int ping, double& along, double& athwart);
 std::uint64_t PingTime(const SRecGenScene& scene, int ping);
 void PositionAt(const SRecGenScene& scene, int ping, double& lat, double& lon);
 // The same position on a flat grid: metres east and north of the first

@@ -80,6 +80,56 @@ void TimeOfDay(std::uint64_t filetime, int& h, int& m, double& s, int& year, int
     year = int(yoe + era * 400 + (month <= 2 ? 1 : 0));
 }
 
+// The echo a point target makes as the channel will see it: its received
+// level at sample i (range (i + 1) x d, as the channel ranges it) is what
+// the channel's TS samples turn back into the target's strength, with the
+// channel's own sonar equation (TS constant, 40 log R TVG with its range
+// offset and its start at 1 m), less the two-way loss of the beam pattern at
+// the target's angles.
+class CPointEcho
+{
+public:
+    CPointEcho(const SRecGenChannel& ch, double alpha, double d) : m_ch(ch), m_alpha(alpha), m_d(d)
+    {
+        const double waveTerm = 20.0 * std::log10(1470.6 / (4.0 * 3.14159265 * ch.frequencyHz));
+        m_tsConstant = -(10.0 * std::log10(ch.power) + 2.0 * ch.gain + waveTerm);
+        m_r0 = 12.6 / ch.frequencyHz * 1500.0 * 0.5 + 1500.0 * ch.pulseDuration * 0.25;
+    }
+
+    double Level(std::size_t i, double ts, double along, double athwart) const
+    {
+        const double r = double(i + 1) * m_d;
+        double tvg = 0.0;
+        if (r > std::max(m_r0, 1.0))
+            tvg = std::clamp(40.0 * std::log10(r - m_r0) + 2.0 * m_alpha * (r - m_r0), 0.0, 300.0);
+        return ts - BeamLoss(along, athwart) - tvg - m_tsConstant;
+    }
+
+    // Two-way loss (dB) at the angles: 6.0206 dB where both lie at half
+    // their beam width's half, the shape the channel compensates.
+    double BeamLoss(double along, double athwart) const
+    {
+        const double x = along / (m_ch.beamWidthAlong / 2.0);
+        const double y = athwart / (m_ch.beamWidthAthwart / 2.0);
+        return 6.0206 * (x * x + y * y - 0.18 * x * x * y * y);
+    }
+
+    // The phase word of the angles: along-ship in the high byte.
+    std::int16_t Phase(double along, double athwart) const
+    {
+        const double step = 180.0 / 128.0;
+        const int a =
+            std::clamp(int(std::lround((along + m_ch.offsetAlong) * m_ch.sensitivityAlong / step)), -128, 127);
+        const int b =
+            std::clamp(int(std::lround((athwart + m_ch.offsetAthwart) * m_ch.sensitivityAthwart / step)), -128, 127);
+        return std::int16_t(std::uint16_t((std::uint8_t(std::int8_t(a)) << 8) | std::uint8_t(std::int8_t(b))));
+    }
+
+private:
+    const SRecGenChannel& m_ch;
+    double m_alpha, m_d, m_tsConstant = 0.0, m_r0 = 0.0;
+};
+
 }  // namespace
 
 CRecordingGenerator::CRecordingGenerator(SRecGenScene scene) : m_scene(std::move(scene))
@@ -132,13 +182,28 @@ void CRecordingGenerator::PingSamples(int ping, std::size_t channel, std::vector
         double range, along, athwart;
     };
     std::vector<Target> targets;
-    for (int k = 0; k < m_scene.targetsPerPing; ++k) {
+    // Each target in a band of its own between 5 m and the bottom, clear of
+    // the next one, and well inside the beam, so that the detection finds
+    // every one of them.
+    const int count = m_scene.targetsPerPing;
+    for (int k = 0; k < count; ++k) {
         const double lo = 5.0, hi = std::max(lo + 1.0, bottomRange - 3.0);
-        targets.push_back({lo + (hi - lo) * Uniform(seed, 1000 + ping, 7, k),
-                           -3.0 + 6.0 * Uniform(seed, 2000 + ping, 7, k),
-                           -3.0 + 6.0 * Uniform(seed, 3000 + ping, 7, k)});
+        const double band = (hi - lo) / count;
+        targets.push_back({lo + band * (k + 0.1 + 0.8 * Uniform(seed, 1000 + ping, 7, k)),
+                           -2.0 + 4.0 * Uniform(seed, 2000 + ping, 7, k),
+                           -2.0 + 4.0 * Uniform(seed, 3000 + ping, 7, k)});
     }
     const double pulseRange = std::max(ch.pulseDuration * c * 0.5, rangePerSample);
+    const CPointEcho echo(ch, alpha, rangePerSample);
+
+    // The sphere's echo peaks on one sample and falls off in a Gaussian, 6 dB
+    // down half a pulse length (as the detection measures it) plus half a
+    // sample from its peak.
+    double sphereAlong = 0.0, sphereAthwart = 0.0;
+    SphereAnglesAt(m_scene, ping, sphereAlong, sphereAthwart);
+    const long spherePeak = m_scene.sphereGrid > 0 ? std::lround(m_scene.sphereRange / rangePerSample) - 1 : -1;
+    const double pulseSamples = std::max(1.0, std::round(1500.0 * ch.pulseDuration / 2.0 / rangePerSample));
+    const long sphereReach = long(2.0 * pulseSamples);
 
     for (std::size_t i = 0; i < n; ++i) {
         const double r = (double(i) + 0.5) * rangePerSample;
@@ -160,10 +225,17 @@ void CRecordingGenerator::PingSamples(int ping, std::size_t channel, std::vector
         }
         for (const Target& t : targets) {
             if (r >= t.range && r < t.range + pulseRange) {
-                linear += std::pow(10.0, (m_scene.targetTs - 2.0 * spread()) / 10.0);
+                linear += std::pow(10.0, echo.Level(i, m_scene.targetTs, t.along, t.athwart) / 10.0);
                 along = t.along;
                 athwart = t.athwart;
             }
+        }
+        const long k = long(i) - spherePeak;
+        if (spherePeak >= 0 && k >= -sphereReach && k <= sphereReach) {
+            const double shape = 6.0206 * std::pow(2.0 * double(k) / (pulseSamples + 1.0), 2.0);
+            linear += std::pow(10.0, (echo.Level(i, m_scene.sphereTs, sphereAlong, sphereAthwart) - shape) / 10.0);
+            along = sphereAlong;
+            athwart = sphereAthwart;
         }
         double db = noise;
         if (linear > 0.0)
@@ -174,10 +246,7 @@ void CRecordingGenerator::PingSamples(int ping, std::size_t channel, std::vector
                 along = 20.0 * (Uniform(seed, ping, channel + 200, i) - 0.5);
                 athwart = 20.0 * (Uniform(seed, ping, channel + 300, i) - 0.5);
             }
-            // One step is 180/128 degrees; high byte alongship, low athwartship.
-            const int a = std::clamp(int(std::lround(along * 128.0 / 180.0)), -128, 127);
-            const int b = std::clamp(int(std::lround(athwart * 128.0 / 180.0)), -128, 127);
-            angle[i] = std::int16_t(std::uint16_t((std::uint8_t(std::int8_t(a)) << 8) | std::uint8_t(std::int8_t(b))));
+            angle[i] = echo.Phase(along, athwart);
         }
     }
 }
@@ -273,14 +342,14 @@ bool CRecordingGenerator::Write(const std::string& path, SRecGenSummary* summary
         con.U32(ch.splitBeam ? 1 : 0);
         con.F32(float(ch.frequencyHz));
         // The transceiver's channel values 1, 2, 6, 7, 4, 5, 8, 9.
-        con.F32(float(ch.gain));  // 1 gain
-        con.F32(-20.6f);          // 2 two-way beam angle
-        con.F32(7.0f);            // 6, 7 3 dB beam widths
-        con.F32(7.1f);
-        con.F32(ch.splitBeam ? 21.9f : 0.0f);  // 4, 5 angle sensitivities
-        con.F32(ch.splitBeam ? 23.0f : 0.0f);
-        con.F32(0.0f);  // 8, 9 angle offsets
-        con.F32(0.0f);
+        con.F32(float(ch.gain));            // 1 gain
+        con.F32(-20.6f);                    // 2 two-way beam angle
+        con.F32(float(ch.beamWidthAlong));  // 6, 7 3 dB beam widths
+        con.F32(float(ch.beamWidthAthwart));
+        con.F32(ch.splitBeam ? float(ch.sensitivityAlong) : 0.0f);  // 4, 5 angle sensitivities
+        con.F32(ch.splitBeam ? float(ch.sensitivityAthwart) : 0.0f);
+        con.F32(float(ch.offsetAlong));  // 8, 9 angle offsets
+        con.F32(float(ch.offsetAthwart));
         con.F32(float(ch.x));
         con.F32(float(ch.y));
         con.F32(float(ch.z));

@@ -7,10 +7,11 @@
 // interval, seed, channels (kHz list), samples, sample-interval, single-beam,
 // sound-velocity, bottom, bottom-swing, bottom-period, bottom-sv,
 // school-depth, school-height, school-first, school-last, school-sv, targets,
-// target-ts, noise, lat, lon (negative: south, west), speed, course, gll,
-// llq (grid sentences), nofix-first, nofix-last (pings without a fix),
-// annotate-every, svp-kind, svp (depth:velocity;...), heave, roll, pitch,
-// tide.
+// target-ts, sphere-ts, sphere-range, sphere-grid, sphere-span, beam-along,
+// beam-athwart, sens-along, sens-athwart, offset-along, offset-athwart,
+// noise, lat, lon (negative: south, west), speed, course, gll, llq (grid
+// sentences), nofix-first, nofix-last (pings without a fix), annotate-every,
+// svp-kind, svp (depth:velocity;...), heave, roll, pitch, tide.
 #include "sim/recgen/RecordingGenerator.h"
 
 #include <cstdio>
