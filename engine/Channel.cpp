@@ -706,6 +706,14 @@ bool CChannel::ProcessPingData()
 
 // ---- Single targets ---------------------------------------------------------
 
+void CChannel::SetLinkFlag(bool on)
+{
+    Lock lock(m_lock);
+    if (on)
+        m_parametersPending = true;
+    m_linkFlag.store(on);
+}
+
 void CChannel::SetCalibrationHandOver(ICalibrationHandOver* handOver)
 {
     Lock lock(m_lock);

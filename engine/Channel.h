@@ -119,7 +119,9 @@ public:
     int GetSingleTargets(SingleTargetRecord& out);
     // The calibration link flag: set by the start of the link, cleared when
     // the link fails or goes off. At most one channel of a sounder has it.
-    void SetLinkFlag(bool on) { m_linkFlag.store(on); }
+    // Each start's component is new, so a start wants the parameter set sent
+    // again.
+    void SetLinkFlag(bool on);
     bool GetLinkFlag() const { return m_linkFlag.load(); }
     // The hand-over of the sounder that owns the link; given once, before
     // any request (null: the channel hands nothing over).

@@ -61,6 +61,8 @@ void CProgramOperation::Init()
     context.workerStartDelayMs = m_program.GetOptions().workerStartDelayMs;
     if (!application.GetAdapterList().empty())
         context.adapterAddress = application.GetAdapterList().front();
+    context.productVersion = application.GetFileVersionText();
+    context.trListPath = application.GetTrListPath();
     operation.SetEchoSounderContext(context);
     operation.SetModel(model);
     operation.SetTrListPath(application.GetWritableTrListPath());

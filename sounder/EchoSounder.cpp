@@ -103,6 +103,9 @@ CEchoSounder::~CEchoSounder()
     // The list goes after the ping-data thread that notifies it and before
     // the channels its documents read.
     m_documents.reset();
+    // Nothing requests single targets any more: the calibration component
+    // can go.
+    m_calibration.Release();
     // Transceivers (with their channels and threads) go after the workers
     // that call them.
     m_transceivers.clear();
@@ -211,8 +214,11 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
         return true;
     // Each unit numbers its own channels; the depth users and outputs know
     // a channel by its place among all of them.
-    for (int i = 0; i < GetChannelCount(); ++i)
+    m_calibration.SetApplicationTexts(m_context.productVersion, m_context.trListPath);
+    for (int i = 0; i < GetChannelCount(); ++i) {
         GetChannel(i)->SetChannelId(i);
+        GetChannel(i)->SetCalibrationHandOver(&m_calibration);
+    }
     // A new sounder sets every unit's transmit up afresh with its first ping.
     for (auto& t : m_transceivers)
         t->MarkChannelsChanged();
@@ -230,6 +236,14 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
     m_triggerThread = std::thread([this] { TriggerThread(); });
     m_threadsRunning = true;
     return true;
+}
+
+CCalibrationLink::SStartResult CEchoSounder::StartCalibrationLink(CChannel& channel)
+{
+    std::vector<CChannel*> channels;
+    for (int i = 0; i < GetChannelCount(); ++i)
+        channels.push_back(GetChannel(i));
+    return m_calibration.Start(channel, channels);
 }
 
 int CEchoSounder::GetChannelCount() const

@@ -18,6 +18,7 @@
 #include "platform/Registry.h"
 #include "platform/Socket.h"
 #include "platform/WinTypes.h"
+#include "sounder/CalibrationLink.h"
 #include "sounder/EchoSounderHost.h"
 #include "transceivers/TransceiverOwner.h"
 #include "transceivers/TransceiverRecords.h"
@@ -125,6 +126,10 @@ public:
         bool simplePinger = false;
         double simplePingerInterval = 1.0;  // s
         int workerStartDelayMs = 1000;
+        // What the calibration component is told of the program: its product
+        // version and the transceiver list's folder.
+        std::string productVersion;
+        std::string trListPath;
     };
 
     CEchoSounder();
@@ -189,6 +194,10 @@ public:
     // The recorder; null when the context made none. Made before the workers
     // start and dropped after they end, so any thread may use it meanwhile.
     IPingRecorder* GetRecorder() const { return m_recorder.get(); }
+    // "Calibration..." on one of the sounder's channels: starts the link to
+    // the calibration component (nothing while a channel is linked). The
+    // caller tells a failure to the user: the caption names the failed call.
+    CCalibrationLink::SStartResult StartCalibrationLink(CChannel& channel);
     const std::string& GetTriggerDestination() const { return m_destinationText; }
     std::uint64_t GetTriggerCount() const { return m_triggerCount.load(); }
     std::uint64_t GetPingCount() const { return m_pingCount.load(); }
@@ -246,6 +255,9 @@ private:
     std::mutex m_sequenceLock;
     std::unique_ptr<IPingDocuments> m_documents;
     std::unique_ptr<IPingRecorder> m_recorder;
+    // The channels' calibration component: given to every channel once they
+    // exist, let go after every thread that requests single targets.
+    CCalibrationLink m_calibration;
 
     CSocket m_socket;
     std::uint32_t m_destination = 0xFFFFFFFFu;  // host order
