@@ -240,6 +240,16 @@ int CSvpProfile::ConversionError(const char* text)
     return 0;
 }
 
+bool CSvpProfile::RefuseRow(std::size_t row, double depth, double velocity)
+{
+    if (std::isfinite(depth) && std::isfinite(velocity) && depth <= MaxDepth)
+        return false;
+    ConversionError(("Svp row " + std::to_string(row) + " refused: depth " + CNumberText::Format("%g", depth) +
+                     " m, velocity " + CNumberText::Format("%g", velocity) + " m/s\nNo profile taken")
+                        .c_str());
+    return true;
+}
+
 void CSvpProfile::AddIfPlausible(double depth, double velocity)
 {
     if (velocity >= MinVelocity && velocity <= MaxVelocity)
@@ -282,6 +292,8 @@ int CSvpProfile::ReadAsvpLines(const std::string& text)
         double velocity = 0.0;
         if (!ScanFloat(rest, depth) || !ScanFloat(rest, velocity))
             continue;
+        if (RefuseRow(i + 1, depth, velocity))
+            return 0;
         if (velocity >= MinVelocity && velocity <= MaxVelocity) {
             m_points.push_back({depth, velocity});
             ++taken;
@@ -395,6 +407,8 @@ int CSvpProfile::ImportCalc(std::string_view text)
         }
         if (depth == 0.0 && velocity == 0.0)
             break;
+        if (RefuseRow(i + 1, depth, velocity))
+            return 0;
         AddIfPlausible(depth, velocity);
     }
     return GetCount();
@@ -445,6 +459,8 @@ int CSvpProfile::ImportS10(std::string_view text)
             m_points.clear();
             return 0;
         }
+        if (RefuseRow(static_cast<std::size_t>(i) + 1, depth, velocity))
+            return 0;
         AddIfPlausible(depth, velocity);
     }
     if (next + 3 <= tok.size()) {
@@ -484,6 +500,8 @@ int CSvpProfile::ImportZelvarA(std::string_view text)
         if (!ScanDouble(dField, depth) || !ScanDouble(vField, velocity)) {
             return ConversionError("Error converting Zelvar-A format");
         }
+        if (RefuseRow(static_cast<std::size_t>(i) + 1, depth, velocity))
+            return 0;
         AddIfPlausible(depth, velocity);
     }
     return GetCount();
@@ -536,6 +554,8 @@ int CSvpProfile::ImportSbe(std::string_view text)
         }
         if (v[0] == 0 && v[3] == 0)
             break;
+        if (RefuseRow(i + 1, static_cast<double>(v[0]) / 10.0, static_cast<double>(v[3]) / 100.0))
+            return 0;
         AddIfPositive(static_cast<double>(v[0]) / 10.0, static_cast<double>(v[3]) / 100.0);
     }
     return GetCount();
@@ -631,6 +651,8 @@ int CSvpProfile::ImportXbt(std::string_view text)
         if (f.size() < 5 || !ScanDouble(f[2], depth) || !ScanDouble(f[4], velocity)) {
             return ConversionError(Error);
         }
+        if (RefuseRow(dataStart + static_cast<std::size_t>(i) + 1, depth, velocity))
+            return 0;
         AddIfPositive(depth, velocity);
     }
     return GetCount();

@@ -35,6 +35,9 @@ public:
     // The window outside which most readers drop a velocity as implausible.
     static constexpr double MinVelocity = 1400.0;
     static constexpr double MaxVelocity = 1700.0;
+    // Deeper than any sea: a row below it is a damaged row, and the profile
+    // holding it is refused. Rows above the surface are kept as they are.
+    static constexpr double MaxDepth = 12000.0;
 
     CSvpProfile() = default;
 
@@ -99,6 +102,10 @@ private:
     void AddIfPlausible(double depth, double velocity);
     void AddIfPositive(double depth, double velocity);
     int ConversionError(const char* text);
+    // A row that is not finite or deeper than MaxDepth: the whole profile is
+    // refused with a message naming the row (counted from 1). True when
+    // refused.
+    bool RefuseRow(std::size_t row, double depth, double velocity);
 
     std::time_t m_time = 0;
     double m_latitude = 0.0;

@@ -206,6 +206,56 @@ TEST_F(SvpProfileTest, ProfileTextKeepsPointsHeldBefore)
     EXPECT_EQ(p.GetCount(), 2);
 }
 
+// A row that is not finite or deeper than any sea refuses the whole profile
+// with a message naming the row; rows above the surface are kept.
+TEST_F(SvpProfileTest, RowsBeyondTheDeepestSeaOrNotFiniteRefuseTheProfile)
+{
+    struct Row
+    {
+        const char* legend;
+        int format;
+        std::string text;
+        const char* row;  // null: taken
+    };
+    const Row rows[] = {
+        {"SBE depth of 9.22e17 m", CSvpProfile::FormatSbe,
+         "12:00:00 10 0 0 148000 0 0\n12:00:01 9223372036854775807 0 0 148000 0 0\n", "row 2"},
+        {"datagram depth 1e300", CSvpProfile::FormatZelvarA, "SV,120000,2,10,1480,1e300,1490", "row 2"},
+        {"CALC row at 12000.5 m", CSvpProfile::FormatCalc,
+         "CALC\nDEPTH (M)  VELOCITY (M/S)\n0.5 1500.1\n12000.5 1490.0\n0  0  0\n", "row 4"},
+        {"CALC row at 12000 m", CSvpProfile::FormatCalc,
+         "CALC\nDEPTH (M)  VELOCITY (M/S)\n0.5 1500.1\n12000 1490.0\n0  0  0\n", nullptr},
+        {"datagram row above the surface", CSvpProfile::FormatZelvarA, "SV,120000,1,-2,1480", nullptr},
+    };
+    for (const Row& r : rows) {
+        ClearMessageBoxRecord();
+        CSvpProfile p;
+        const int taken = p.Import(r.format, r.text);
+        if (!r.row) {
+            EXPECT_GT(taken, 0) << r.legend;
+            EXPECT_TRUE(MessageBoxRecord().empty()) << r.legend;
+            continue;
+        }
+        EXPECT_EQ(taken, 0) << r.legend;
+        EXPECT_EQ(p.GetCount(), 0) << r.legend;
+        ASSERT_EQ(MessageBoxRecord().size(), 1u) << r.legend;
+        EXPECT_NE(MessageBoxRecord()[0].text.find(std::string("Svp ") + r.row + " refused"), std::string::npos)
+            << r.legend << ": " << MessageBoxRecord()[0].text;
+    }
+
+    // The program's own files with such a row are refused as well.
+    for (const char* row : {"1e18 1490.0", "12000.1 1490.0"}) {
+        const std::string path = (dir / "deep.asvp").string();
+        std::ofstream(path, std::ios::binary) << "( SoundVelocity 1.00 )\r\n0.0 1500.0\r\n" << row << "\r\n";
+        ClearMessageBoxRecord();
+        CSvpProfile p;
+        EXPECT_EQ(p.ParseDatagram(path, CSvpProfile::FormatAsvp), 0) << row;
+        ASSERT_EQ(MessageBoxRecord().size(), 1u) << row;
+        EXPECT_NE(MessageBoxRecord()[0].text.find("Svp row 3 refused"), std::string::npos)
+            << MessageBoxRecord()[0].text;
+    }
+}
+
 TEST_F(SvpProfileTest, CalcFileIsRecognisedAndEndsAtTheZeroLine)
 {
     CSvpProfile p;
