@@ -13,10 +13,17 @@ struct CCmdUI
     unsigned id = 0;
     bool enabled = true;
     bool checked = false;
+    // The item has a check state (a toggle or one of a choice): only such an
+    // item shows a check box.
+    bool checkable = false;
     std::optional<std::string> text;  // set: the item's text changes
 
     void Enable(bool on) { enabled = on; }
-    void SetCheck(bool on) { checked = on; }
+    void SetCheck(bool on)
+    {
+        checked = on;
+        checkable = true;
+    }
     void SetText(std::string t) { text = std::move(t); }
 };
 

@@ -133,8 +133,8 @@ void CMainFrame::AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items)
             QAction* action = menu->addAction(QString::fromStdString(text));
             action->setObjectName(QString("cmd_%1").arg(item.id));
             action->setData(item.id);
-            action->setCheckable(true);
-            action->setChecked(false);
+            // Checkable once its update handler gives it a check state.
+            action->setCheckable(false);
             connect(action, &QAction::triggered, this, [this, id = item.id] { RunCommand(id); });
             m_actions[item.id] = action;
         }
@@ -148,7 +148,8 @@ void CMainFrame::UpdateMenu(QMenu* menu)
             continue;
         const CCmdUI ui = QueryCommand(action->data().toUInt());
         action->setEnabled(ui.enabled);
-        action->setChecked(ui.checked);
+        action->setCheckable(ui.checkable);
+        action->setChecked(ui.checkable && ui.checked);
         if (ui.text)
             action->setText(QString::fromStdString(*ui.text));
     }

@@ -66,6 +66,36 @@ const std::set<unsigned> kNeedSounder = {cmd::STORE, cmd::ANNOTATION,     cmd::S
                                          cmd::STEP,  cmd::REPLAY_CONTROL, cmd::STATUS_WINDOW};
 const std::set<unsigned> kNotWhileReplaying = {cmd::STORE, cmd::ANNOTATION, cmd::STEP};
 
+// Items with a check state, the only ones drawn with a check box: the
+// toggles, and the palette, mode, colour and unit choices.
+bool MayBeChecked(unsigned id)
+{
+    static const std::set<unsigned> toggles = {
+        cmd::PALETTE_NIGHT_FILTERED,
+        cmd::PALETTE_DUSK_DAY,
+        cmd::PALETTE_DAY_WHITE,
+        cmd::PALETTE_BRIGHT_DAY,
+        cmd::PALETTE_DAY_BLACK,
+        cmd::PALETTE_NIGHT_UNFILTERED,
+        cmd::ASYNC_MANUAL,
+        cmd::ASYNC_1SEC,
+        cmd::ASYNC_FAST,
+        cmd::GRAYSCALE,
+        cmd::QY_COLOURS,
+        cmd::TQ_COLOURS,
+        cmd::GREY_ON_SIDESCAN,
+        cmd::COPPER_ON_SIDESCAN,
+        cmd::STATUS_MESSAGES,
+        cmd::ALARM_DIALOGS,
+        cmd::REPLAY_CONTROL,
+        cmd::STATUS_WINDOW,
+        cmd::SECOND_LAYER,
+        cmd::EXP_CALCULATION,
+    };
+    return toggles.count(id) || (id >= cmd::DEPTH_UNIT_FIRST && id <= cmd::DEPTH_UNIT_LAST) ||
+           (id >= cmd::TEMP_UNIT_FIRST && id <= cmd::TEMP_UNIT_LAST);
+}
+
 struct Model
 {
     const char* executable;
@@ -125,6 +155,25 @@ protected:
             if (top->menu())
                 walk(top->menu());
         return ids;
+    }
+
+    // The items drawn with a check box once their menus have dropped down.
+    std::set<unsigned> Checkable()
+    {
+        std::set<unsigned> checkable;
+        std::function<void(QMenu*)> walk = [&](QMenu* menu) {
+            Q_EMIT menu->aboutToShow();
+            for (QAction* action : menu->actions()) {
+                if (action->menu())
+                    walk(action->menu());
+                else if (!action->isSeparator() && action->isCheckable())
+                    checkable.insert(action->data().toUInt());
+            }
+        };
+        for (QAction* top : frame->menuBar()->actions())
+            if (top->menu())
+                walk(top->menu());
+        return checkable;
     }
 
     bool FileMenuHolds(unsigned id) const
@@ -308,6 +357,12 @@ TEST_P(ProgramCommands, EveryItemWorksOrIsGreyed)
     ASSERT_GT(items.size(), 40u);
     EXPECT_TRUE(FileMenuHolds(cmd::FILE_PRINT)) << "\"Print...\" in the File menu";
     EXPECT_EQ(Greyed(items), Expected(items, kNotBuilt, kNeedSounder));
+    const std::set<unsigned> checkable = Checkable();
+    std::set<unsigned> mayBeChecked;
+    for (unsigned id : MenuItems())  // the unit menus as the drop-down filled them
+        if (MayBeChecked(id))
+            mayBeChecked.insert(id);
+    EXPECT_EQ(checkable, mayBeChecked) << "only items with a check state show a check box";
     const auto tried = TryAll(items, "no sounder", pictures);
     EXPECT_TRUE(tried.count(cmd::LAYOUT) && tried.count(cmd::GRAYSCALE) && tried.count(cmd::ABOUT));
     Exit();
