@@ -177,6 +177,8 @@ inline constexpr unsigned DISK_FULL = 45160;
 inline constexpr unsigned FILE_RECORD_FULL = 45161;
 inline constexpr unsigned FILE_MAX_SIZE = 45162;
 inline constexpr unsigned UDP_TOO_LARGE = 45163;
+// A settings file written for the next run could not be written.
+inline constexpr unsigned SETTINGS_NOT_SAVED = 45164;
 // The network transceivers' status message and alarm.
 inline constexpr unsigned LOST_SAMPLES = 57697;           // a network unit's samples went missing
 inline constexpr unsigned TRANSCEIVER_LINK_LOST = 57698;  // a network unit fell silent during a ping

@@ -1,5 +1,7 @@
 #include "sounder/OperationControl.h"
 
+#include "base/StateFileReport.h"
+
 #include "base/EchosounderError.h"
 #include "engine/Channel.h"
 #include "platform/ByteReader.h"
@@ -296,22 +298,31 @@ void COperationControl::WriteState()
     const std::vector<unsigned char> record = BuildRecord(m_normal);
     const std::string name = GetStateFileName();
     const std::string temporary = name + ".new";
+    // What cannot be written is not written, but the operator hears of it:
+    // the settings of this run are lost otherwise without a word.
     {
+        errno = 0;
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
+        if (!out) {
+            CStateFileReport::NotSaved(temporary, errno);
             return;
+        }
         out.write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
         out.close();
         if (!out) {
+            const int error = errno;
             std::error_code ec;
             std::filesystem::remove(temporary, ec);
+            CStateFileReport::NotSaved(temporary, error);
             return;
         }
     }
     std::error_code ec;
     std::filesystem::rename(temporary, name, ec);
-    if (ec)
+    if (ec) {
+        CStateFileReport::NotSaved(name, ec.value());
         return;
+    }
     if (m_echoSounder)
         m_echoSounder->StopTransceivers();
     WriteSettings(m_keyNormal, m_normal);

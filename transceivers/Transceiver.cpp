@@ -3,6 +3,7 @@
 #include "base/AppIds.h"
 #include "base/ModalSession.h"
 #include "base/RegistrySupport.h"
+#include "base/StateFileReport.h"
 #include "base/StringTable.h"
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -443,13 +445,19 @@ void CTransceiver::SaveChannelSettings()
         w.I32(0, r->transceiverMode);
         w.F64(4, r->pulseLength);
         w.F64(12, r->txPower);
-        std::ofstream out(SettingsFileName(m_settingsFolder, r->channelName), std::ios::binary | std::ios::trunc);
-        if (!out)
+        const std::string path = SettingsFileName(m_settingsFolder, r->channelName);
+        errno = 0;
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            CStateFileReport::NotSaved(path, errno);
             return;
+        }
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         out.close();
-        if (!out)
+        if (!out) {
+            CStateFileReport::NotSaved(path, errno);
             return;
+        }
         if (!r->key)
             continue;
         for (const UserValue& v : kUserValues) {

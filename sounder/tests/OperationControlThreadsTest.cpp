@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <thread>
 
@@ -325,6 +326,36 @@ TEST_F(OperationControl, ASounderStartedInIntervalModePingsAtTheIntervalInForce)
     EXPECT_EQ(op.GetEchoSounder()->GetInterval(), 25000000);
     COperationControl::PostCommand(0);
     ASSERT_TRUE(PumpUntil([&] { return op.GetEchoSounder() == nullptr && !op.IsBusy(); }, 10s));
+}
+
+// Settings that cannot be written at the close are reported, never passed
+// off as saved: an alarm, and the event log with the path and the cause.
+TEST_F(OperationControl, StateThatCannotBeWrittenIsReported)
+{
+    const std::string events = (std::filesystem::path(hives.Folder()) / "events.log").string();
+    setenv("ZELVAR_EVENTLOG_FILE", events.c_str(), 1);
+    op.Init();
+    // Where the file is written first stands a folder (a read-only folder
+    // does not stop a test run by root).
+    std::filesystem::create_directories(folder / "OperationControl.sav.new" / "in the way");
+    op.Close();
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            for (const auto& e : log.Entries())
+                if (e == "message " + std::to_string(app::WM_ES_STATUSMESSAGE) + " " +
+                             std::to_string(app::ids::SETTINGS_NOT_SAVED))
+                    return true;
+            return false;
+        },
+        10s))
+        << "an alarm";
+    std::ifstream in(events);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(text.find("Settings not saved: " + (folder / "OperationControl.sav.new").string() + ": Is a directory"),
+              std::string::npos)
+        << text;
+    EXPECT_FALSE(std::filesystem::exists(folder / "OperationControl.sav"));
+    unsetenv("ZELVAR_EVENTLOG_FILE");
 }
 
 TEST_F(OperationControl, FileOfAnotherSizeIsNotRead)

@@ -248,6 +248,23 @@ TEST_F(TransceiverSettings, UnusableStoredNumbersTakeTheirDefaults)
     unsetenv("ZELVAR_EVENTLOG_FILE");
 }
 
+TEST_F(TransceiverSettings, ASettingsFileThatCannotBeWrittenIsReported)
+{
+    const std::string log = (std::filesystem::path(hives.Folder()) / "events.log").string();
+    setenv("ZELVAR_EVENTLOG_FILE", log.c_str(), 1);
+    unit->ReadChannelSettings(*record);
+    std::ofstream(folder / "not a folder").flush();
+    unit->SetSettingsFolder((folder / "not a folder").string());
+    unit->SaveChannelSettings();
+    std::ifstream in(log);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(
+        text.find("Settings not saved: " + (folder / "not a folder" / "SET 1_T.sav").string() + ": Not a directory"),
+        std::string::npos)
+        << text;
+    unsetenv("ZELVAR_EVENTLOG_FILE");
+}
+
 TEST_F(TransceiverSettings, ShortFileChangesNothing)
 {
     unit->ReadChannelSettings(*record);
