@@ -35,6 +35,10 @@ public:
     // The printing document refreshes its settings and answers whether it
     // has views; nullopt when the program has none.
     virtual std::optional<bool> RefreshPrintingDocument() = 0;
+    // "History...": whether there is a printing document to open the
+    // history dialog of, and the dialog run (it returns when closed).
+    virtual bool HasHistoryDialog() = 0;
+    virtual void OpenHistoryDialog() = 0;
 
     // The engine's extras behind "Second Layer", "Exp Calculation" and "Freq
     // Sweep": whether the program has them (their commands are greyed
@@ -58,6 +62,8 @@ public:
     int RecordProfile(const std::string&) override { return 0; }
     bool NavigationExpectsPositions() override { return false; }
     std::optional<bool> RefreshPrintingDocument() override { return std::nullopt; }
+    bool HasHistoryDialog() override { return false; }
+    void OpenHistoryDialog() override {}
     bool HasEngineExtra(unsigned) override { return false; }
     void SetSecondLayer(bool) override {}
     void SetExpCalculation(bool) override {}

@@ -31,6 +31,7 @@ public:
     virtual void StopPingTimer() = 0;
     virtual void EnableMessagePane(bool on) = 0;
     virtual void ApplyColourScheme(int scheme) = 0;
+    virtual int GetColourScheme() const = 0;
 
     // Modal dialogs the application's commands open.
     virtual bool RunDebugTraceDialog(std::array<int, 7>& switches) = 0;

@@ -102,6 +102,14 @@ bool CPelmaris::OnCommand(unsigned id)
     if (OnSensorCommand(id))
         return true;
     switch (id) {
+    case cmd::HISTORY:
+        if (!m_host->HasHistoryDialog())
+            return true;
+        m_host->OpenHistoryDialog();
+        // The dialog's pictures may have changed what the screen shows.
+        if (m_frame)
+            m_frame->ApplyColourScheme(m_frame->GetColourScheme());
+        return true;
     case cmd::SECOND_LAYER:
         if (!m_host->HasEngineExtra(id))
             return true;
@@ -149,6 +157,10 @@ bool CPelmaris::OnUpdateCommand(CCmdUI& ui)
     const unsigned id = ui.id;
     if (id == cmd::STOP_SOUNDER) {
         ui.Enable(GetEchoSounder() != nullptr);
+        return true;
+    }
+    if (id == cmd::HISTORY) {
+        ui.Enable(m_host->HasHistoryDialog());
         return true;
     }
     if (id == cmd::SECOND_LAYER) {

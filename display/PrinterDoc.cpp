@@ -365,6 +365,25 @@ void CPrinterDoc::RefreshHistoryFolder()
     PostHistoryState(false, number);
 }
 
+void CPrinterDoc::OpenHistoryDialog()
+{
+    RefreshHistoryFolder();
+    if (!m_devices)
+        return;
+    std::string folder;
+    {
+        std::lock_guard lk(m_pageLock);
+        folder = m_historyFolder;
+    }
+    m_devices->RunHistoryDialog([this] { return GetHistoryList(); }, folder);
+}
+
+IPrinterDevices::SHistoryFiles CPrinterDoc::GetHistoryList() const
+{
+    std::lock_guard lk(m_pageLock);
+    return {true, m_newestHistoryFile, m_historyFiles};
+}
+
 std::string CPrinterDoc::GetHistoryPath()
 {
     RefreshHistoryFolder();

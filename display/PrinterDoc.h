@@ -79,6 +79,18 @@ public:
     virtual bool GetPrinterDefaults(bool landscape) = 0;
     // Runs the settings dialog; true on OK.
     virtual bool RunPrintDialog(SPrintDialogValues& values) = 0;
+
+    // The history files as one copy: the list and the 1-based position of
+    // its newest file (0: none).
+    struct SHistoryFiles
+    {
+        bool exists = false;
+        int newest = 0;
+        std::vector<std::string> files;
+    };
+    // Runs the history dialog on a folder's files; `files` gives a fresh
+    // copy whenever the dialog asks.
+    virtual void RunHistoryDialog(std::function<SHistoryFiles()> files, const std::string& folder) = 0;
 };
 
 class CPrinterDoc final : public CAbstractESDoc, public IHistoryPrinting, public app::ICommandTarget
@@ -161,6 +173,10 @@ public:
 
     // The history folder, rescanned when the settings name another.
     void RefreshHistoryFolder();
+    // "History...": the folder refreshed, then the history dialog on it.
+    void OpenHistoryDialog();
+    // List and newest position under one lock.
+    IPrinterDevices::SHistoryFiles GetHistoryList() const;
     std::string GetHistoryPath();
     // The folder as last refreshed; the caller holds the page lock.
     const std::string& GetHistoryPathLocked() const { return m_historyFolder; }

@@ -101,6 +101,13 @@ CProgram::CProgram(Options options)
     m_application.commandTargets.insert(m_application.commandTargets.begin(), &m_commands);
     m_application.commandTargets.insert(m_application.commandTargets.begin(), &m_printerDoc);
     m_printerDoc.SetDevices(&m_printerDevices);
+    m_printerDevices.historyContext = [this](CHistoryDialog::SContext& context) {
+        context.rm30 = m_application.GetSounderType() == SounderModel::RM30;
+        if (CMainFrame* frame = Frame()) {
+            context.palette = m_palettes.GetLogPalette(frame->GetCurrentPalette());
+            context.documentName = frame->windowTitle().toStdString();
+        }
+    };
     m_printerDoc.SetHistoryPathSource([this] { return m_application.GetHistoryPath(); });
     m_printerDoc.refreshMainFrame = [this] { m_application.RefreshMainFrame(); };
     m_application.frameFactory = [this](CPelmaris&, unsigned menuId) { return MakeMainFrame(menuId); };

@@ -36,6 +36,11 @@ std::optional<bool> CProgramApplicationHost::RefreshPrintingDocument()
     return m_program.Printing().Refresh();
 }
 
+void CProgramApplicationHost::OpenHistoryDialog()
+{
+    m_program.PrinterDoc().OpenHistoryDialog();
+}
+
 int CProgramApplicationHost::RecordProfile(const std::string& text)
 {
     return m_program.Recorder().With(

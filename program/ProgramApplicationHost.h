@@ -25,6 +25,8 @@ public:
     int RecordProfile(const std::string& text) override;
     bool NavigationExpectsPositions() override;
     std::optional<bool> RefreshPrintingDocument() override;
+    bool HasHistoryDialog() override { return true; }
+    void OpenHistoryDialog() override;
     bool HasEngineExtra(unsigned commandId) override { return m_engineExtras->HasExtra(commandId); }
     void SetSecondLayer(bool on) override { m_engineExtras->SetSecondLayer(on); }
     void SetExpCalculation(bool on) override { m_engineExtras->SetExpCalculation(on); }

@@ -142,6 +142,7 @@ public:
     void StopPingTimer() override {}
     void EnableMessagePane(bool) override {}
     void ApplyColourScheme(int) override {}
+    int GetColourScheme() const override { return 0; }
     bool RunDebugTraceDialog(std::array<int, 7>&) override { return false; }
     bool RunLanguageDialog(unsigned&) override { return false; }
     void RunAboutBox() override {}

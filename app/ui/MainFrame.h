@@ -52,7 +52,7 @@ public:
     void RunAboutBox() override;
 
     bool IsMessagePaneEnabled() const;
-    int GetColourScheme() const { return m_colourScheme; }
+    int GetColourScheme() const override { return m_colourScheme; }
     int GetCurrentPalette() const { return m_palette; }
     // The palette block of the current palette as views take it with
     // WM_ES_BACKGROUNDCOLOR; 0 where no palette control is plugged in.

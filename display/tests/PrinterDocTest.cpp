@@ -76,6 +76,16 @@ public:
             edit(values);
         return ok;
     }
+    void RunHistoryDialog(std::function<SHistoryFiles()> files, const std::string& folder) override
+    {
+        historyFolder = folder;
+        historyFiles = std::move(files);
+        if (whileOpen)
+            whileOpen();
+    }
+    std::string historyFolder;
+    std::function<SHistoryFiles()> historyFiles;
+    std::function<void()> whileOpen;
     bool printer = true;
     bool ok = true;
     std::function<void(SPrintDialogValues&)> edit;
@@ -319,6 +329,31 @@ TEST_F(PrinterDocTest, TheHistoryFolderIsScannedWhenItChangesAndNumbersFollowThe
     EXPECT_EQ(doc.GetHistoryFiles().size(), 5u) << "appended: no entry is overwritten";
     EXPECT_EQ(doc.GetHistoryFileNumber(), 9);
     EXPECT_EQ(doc.GetNewestHistoryFile(), 5);
+}
+
+TEST_F(PrinterDocTest, HistoryDialogOpensOnARefreshedFolderAndCopiesTheListAfresh)
+{
+    TempFolder tmp;
+    ASSERT_TRUE(tmp.Ok());
+    const std::string folder = tmp.File("history");
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/H0001-D20260101-T000000.bmp") << "x";
+    doc.SetHistoryPathSource([&] { return folder; });
+    // A page written while the dialog is open reaches its next copy, and a
+    // copy taken before stays as it was.
+    IPrinterDevices::SHistoryFiles before, after;
+    devices.whileOpen = [&] {
+        before = devices.historyFiles();
+        doc.HistoryFileWritten(folder + "/H0002-D20260101-T000100.bmp", true);
+        after = devices.historyFiles();
+    };
+    doc.OpenHistoryDialog();
+    EXPECT_EQ(devices.historyFolder, folder + "/");
+    EXPECT_TRUE(before.exists);
+    EXPECT_EQ(before.files.size(), 1u);
+    EXPECT_EQ(before.newest, 1);
+    EXPECT_EQ(after.files.size(), 2u);
+    EXPECT_EQ(after.newest, 2);
 }
 
 }  // namespace

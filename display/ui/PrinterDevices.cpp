@@ -26,3 +26,15 @@ bool CPrinterDevices::RunPrintDialog(SPrintDialogValues& values)
         values.landscape = dialog.GetValues().landscape;
     return ok;
 }
+
+void CPrinterDevices::RunHistoryDialog(std::function<SHistoryFiles()> files, const std::string& folder)
+{
+    CHistoryDialog::SContext context;
+    context.list = std::move(files);
+    context.printer = &m_paper;
+    context.historyFolder = folder;
+    if (historyContext)
+        historyContext(context);
+    CHistoryDialog dialog(std::move(context), m_parent ? m_parent() : nullptr);
+    dialog.exec();
+}

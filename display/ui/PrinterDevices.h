@@ -4,6 +4,7 @@
 #pragma once
 
 #include "display/PrinterDoc.h"
+#include "display/ui/HistoryDialog.h"
 
 #include <functional>
 
@@ -18,6 +19,11 @@ public:
 
     bool GetPrinterDefaults(bool landscape) override;
     bool RunPrintDialog(SPrintDialogValues& values) override;
+    void RunHistoryDialog(std::function<SHistoryFiles()> files, const std::string& folder) override;
+
+    // What the history dialog takes from the program at every opening: the
+    // palette, the model, the main frame's caption.
+    std::function<void(CHistoryDialog::SContext&)> historyContext;
 
 private:
     IPaperPrinter& m_paper;

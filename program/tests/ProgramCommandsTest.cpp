@@ -40,25 +40,11 @@ namespace {
 
 // Items whose Parts are not built yet: greyed whatever the program does.
 const std::set<unsigned> kNotBuilt = {
-    cmd::ECHOGRAM_STORAGE,
-    cmd::HISTORY,
-    cmd::PRINT_DB_PING,
-    cmd::TRANSCEIVER,
-    cmd::ENVIRONMENT,
-    cmd::NAVIGATION,
-    cmd::PURSE_SEINE,
-    cmd::TRAWL,
-    cmd::HEAVE,
-    cmd::TEMPERATURE,
-    cmd::HEADING,
-    cmd::NMEA_DEPTH,
-    cmd::LOBE,
-    cmd::SERIAL_INTERFACE,
-    cmd::REMOTE_DISPLAY,
-    cmd::SVP_DIALOG,
-    cmd::SECOND_LAYER,
-    cmd::FREQ_SWEEP,
-    cmd::EXP_CALCULATION,
+    cmd::ECHOGRAM_STORAGE, cmd::PRINT_DB_PING,   cmd::TRANSCEIVER, cmd::ENVIRONMENT,
+    cmd::NAVIGATION,       cmd::PURSE_SEINE,     cmd::TRAWL,       cmd::HEAVE,
+    cmd::TEMPERATURE,      cmd::HEADING,         cmd::NMEA_DEPTH,  cmd::LOBE,
+    cmd::SERIAL_INTERFACE, cmd::REMOTE_DISPLAY,  cmd::SVP_DIALOG,  cmd::SECOND_LAYER,
+    cmd::FREQ_SWEEP,       cmd::EXP_CALCULATION,
 };
 // Items of a running sounder: greyed while none runs. "Store..." and
 // "Annotation..." stay greyed while it replays, "Step!" outside single step.
