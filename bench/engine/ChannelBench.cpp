@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -118,6 +119,82 @@ void BM_ZoomedColumns(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ZoomedColumns)->Unit(benchmark::kMicrosecond);
+
+// Single targets of a split-beam ping of 30,000 samples with more echoes
+// than the record holds (it keeps 99): the first request of a ping prepares
+// the TS samples and detects; a repeat request copies the record.
+constexpr double kTargetD = 0.05;  // m per sample: a 0.27 ms pulse is 4 samples
+
+std::unique_ptr<CChannel> SplitBeamChannel()
+{
+    CChannel::Construction c;
+    c.Parameters.PulseLength = 0.000267;
+    c.Parameters.TransmitPower = 1000.0;
+    c.Parameters.Absorption = 0.01;
+    c.Parameters.Gain = 26.0;
+    c.Parameters.TwoWayBeamAngle = -20.6;
+    c.Parameters.SampleDistance = kTargetD;
+    c.Parameters.SampleInterval = kTargetD * 2.0 / 1500.0;
+    c.Frequency = 38000.0;
+    c.BeamType = 1;
+    c.BeamWidthAlongship = 7.0;
+    c.BeamWidthAthwartship = 7.0;
+    c.AngleSensitivityAlongship = 21.0;
+    c.AngleSensitivityAthwartship = 21.0;
+    return std::make_unique<CChannel>(c);
+}
+
+// 120 echoes of -45 dB, one every 240 samples, over a quiet floor: raw
+// power words that the channel's TS samples turn back into these.
+void FeedTargets(CChannel& ch, std::uint64_t time)
+{
+    static const std::vector<std::int16_t> power = [] {
+        std::vector<std::int16_t> tvg(N);
+        CChannel::BuildTvgTable(tvg.data(), N, 40.0, 0.01, 38000.0, 0.000267, kTargetD, 300.0, (N - 100) * kTargetD);
+        const int constant = rawpower::Saturate16(
+            rawpower::Trunc(CChannel::ComputeTsConstant(1000.0, 26.0, 38000.0) * rawpower::kUnitsPerDb));
+        std::vector<int> ts(N, rawpower::DbToRaw(-150.0));
+        const int shape[5] = {-400, -100, 0, -100, -400};
+        for (int e = 0; e < 120; ++e)
+            for (int k = 0; k < 5; ++k)
+                ts[static_cast<std::size_t>(300 + 240 * e + k)] = rawpower::DbToRaw(-45.0) + shape[k];
+        std::vector<std::int16_t> p(N);
+        for (std::size_t i = 0; i < p.size(); ++i)
+            p[i] = rawpower::Saturate16(ts[i] - tvg[i] - constant);
+        return p;
+    }();
+    static const std::vector<std::uint16_t> angles(N, 0x0A05);
+    ch.AddPowerSamples(power.data(), N, 0);
+    ch.AddAngleSamples(angles.data(), N, 0);
+    ch.AddPing(time);
+}
+
+void BM_SingleTargetsFirstRequest(benchmark::State& state)
+{
+    const auto ch = SplitBeamChannel();
+    std::uint64_t t = 1;
+    SingleTargetRecord record;
+    for (auto _ : state) {
+        state.PauseTiming();
+        FeedTargets(*ch, t++);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(ch->GetSingleTargets(record));
+    }
+    state.counters["targets"] = record.Count;
+}
+BENCHMARK(BM_SingleTargetsFirstRequest)->Unit(benchmark::kMicrosecond);
+
+void BM_SingleTargetsRepeatRequest(benchmark::State& state)
+{
+    const auto ch = SplitBeamChannel();
+    FeedTargets(*ch, 1);
+    SingleTargetRecord record;
+    ch->GetSingleTargets(record);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ch->GetSingleTargets(record));
+    state.counters["targets"] = record.Count;
+}
+BENCHMARK(BM_SingleTargetsRepeatRequest)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

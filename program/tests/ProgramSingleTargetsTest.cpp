@@ -19,6 +19,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/MessageBox.h"
 #include "platform/Socket.h"
+#include "platform/SystemMessage.h"
 #include "program/tests/TestProgram.h"
 #include "recording/Replay.h"
 #include "sim/recgen/RecGenScene.h"
@@ -583,6 +584,28 @@ TEST_F(ProgramSingleTargetsTest, AComponentThatGoesAwayTakesItsLinkAlong)
     ASSERT_TRUE(Step(*sounder));
     EXPECT_TRUE(WaitFor([&] { return LogLines(log, "AddTargets").size() >= 3u; }));
     EXPECT_EQ(LogLines(log, "SetParameter").size(), 54u) << "the new component hears the set";
+}
+
+// A component that stops answering: its call gives up after the time-out,
+// the link goes off with one box that nobody waits for, and the pings go on.
+TEST_F(ProgramSingleTargetsTest, AComponentThatHangsIsGivenUpOn)
+{
+    RegisterSimulator({"--delay-ms", "60000"});
+    SingleStepReplay("TQ30");
+    Start("TQ30");
+    RequestTargetsByPostProcessing();
+    CEchoSounder* sounder = Replay(Write(Scene(ZELVAR_CALIBRATION_SCENE, {"pings=10"}), "calibration.raw"));
+    ASSERT_NE(sounder, nullptr);
+    CChannel& channel = *sounder->GetChannel(0);
+    ASSERT_EQ(sounder->StartCalibrationLink(channel).outcome, CCalibrationLink::SStartResult::Started);
+    ASSERT_TRUE(Step(*sounder));
+    EXPECT_TRUE(WaitFor([&] { return !channel.GetLinkFlag(); }, 10000));
+    for (int k = 0; k < 3; ++k)
+        ASSERT_TRUE(Step(*sounder)) << "the pings go on";
+    EXPECT_TRUE(WaitFor([&] { return !boxes.empty(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(boxes, std::vector<std::string>{"Calibration SetParameters: " + FormatSystemMessage(RPC_E_TIMEOUT)});
+    EXPECT_EQ(LogLines(log, "AddTargets").size(), 0u) << "nothing after the call given up on";
 }
 
 }  // namespace
