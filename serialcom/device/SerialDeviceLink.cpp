@@ -71,11 +71,10 @@ HRESULT CSerialDeviceLink::OpenSerial()
     if (!CreateComInstance(kSerialComProgId, IID_ISerialCom, reinterpret_cast<void**>(&com)) || !com)
         return E_NOINTERFACE;
     SBstr id(m_strSettingId);
-    if (FAILED(com->Create2(reinterpret_cast<LONG_PTR>(static_cast<ISerialComOwner*>(this)), id.b))) {
-        // The release closes what the component set up.
-        com->Release();
-        return 1;
-    }
+    // The component refuses only a port that did not open; it is kept all
+    // the same, with its receive protocol, so that its port dialog can
+    // choose another port and the line starts from there.
+    m_bPortOpen = SUCCEEDED(com->Create2(reinterpret_cast<LONG_PTR>(static_cast<ISerialComOwner*>(this)), id.b));
     if (!m_strRx.empty()) {
         SBstr rx(m_strRx);
         com->put_RxProtocol(rx.b);
@@ -106,11 +105,21 @@ void CSerialDeviceLink::CloseSerial()
         std::lock_guard lock(m_ComLock);
         com = m_pCom;
         m_pCom = nullptr;
+        m_bPortOpen = false;
         m_strRxName.clear();
         m_strTxName.clear();
+        if (com && m_nDialogs > 0) {
+            // One of its dialogs is on the stack: it closes when they end.
+            m_Closing.push_back(com);
+            return;
+        }
     }
-    if (!com)
-        return;
+    if (com)
+        Release(com);
+}
+
+void CSerialDeviceLink::Release(ISerialCom* com)
+{
     // Outside the lock: closing waits for the reader, which may be in our
     // parser.
     com->Close();
@@ -121,6 +130,12 @@ bool CSerialDeviceLink::IsOpen() const
 {
     std::lock_guard lock(m_ComLock);
     return m_pCom != nullptr;
+}
+
+bool CSerialDeviceLink::IsPortOpen() const
+{
+    std::lock_guard lock(m_ComLock);
+    return m_pCom && m_bPortOpen;
 }
 
 BOOL CSerialDeviceLink::SendTelegram(const std::string& text)
@@ -134,18 +149,71 @@ BOOL CSerialDeviceLink::SendTelegram(const std::string& text)
     return SUCCEEDED(m_pCom->Send(b.b)) ? TRUE : FALSE;
 }
 
+void CSerialDeviceLink::RunDialog(HRESULT (ISerialCom::*dialog)())
+{
+    ISerialCom* com = nullptr;
+    {
+        std::lock_guard lock(m_ComLock);
+        if (!m_pCom)
+            return;
+        com = m_pCom;
+        com->AddRef();
+        ++m_nDialogs;
+    }
+    (com->*dialog)();
+    std::vector<ISerialCom*> closing;
+    {
+        std::lock_guard lock(m_ComLock);
+        if (--m_nDialogs == 0)
+            closing.swap(m_Closing);
+    }
+    com->Release();
+    for (ISerialCom* closed : closing)
+        Release(closed);
+}
+
 void CSerialDeviceLink::ConfigurePort()
 {
-    std::lock_guard lock(m_ComLock);
-    if (m_pCom)
-        m_pCom->Configure();
+    RunDialog(&ISerialCom::Configure);
 }
 
 void CSerialDeviceLink::ShowStatistics()
 {
+    RunDialog(&ISerialCom::ShowStatistic);
+}
+
+std::string CSerialDeviceLink::SetRxProtocol(const std::string& name)
+{
     std::lock_guard lock(m_ComLock);
-    if (m_pCom)
-        m_pCom->ShowStatistic();
+    if (!m_pCom)
+        return {};
+    SBstr b(name);
+    m_pCom->put_RxProtocol(b.b);
+    m_strRxName = ReadName(m_pCom, true);
+    return m_strRxName;
+}
+
+std::string CSerialDeviceLink::SetTxProtocol(const std::string& name)
+{
+    std::lock_guard lock(m_ComLock);
+    if (!m_pCom)
+        return {};
+    SBstr b(name);
+    m_pCom->put_TxProtocol(b.b);
+    m_strTxName = ReadName(m_pCom, false);
+    return m_strTxName;
+}
+
+CSerialDeviceLink::RxTimeouts CSerialDeviceLink::SetRxTimeouts(DWORD charMs, DWORD totalMs, DWORD refBaudRate)
+{
+    RxTimeouts back;
+    std::lock_guard lock(m_ComLock);
+    if (!m_pCom)
+        return back;
+    m_pCom->SetRxTimeouts(charMs, totalMs, refBaudRate);
+    m_pCom->GetRxTotalTimeout(&back.total);
+    m_pCom->GetRxRefBaudRate(&back.refBaudRate);
+    return back;
 }
 
 std::string CSerialDeviceLink::GetRxProtocolName() const

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <vector>
 
 // Sets *ppv to null first; TRUE when it then holds the requested interface
 // of a new instance of the class registered under progId.
@@ -29,16 +30,38 @@ public:
     // calls their parser until the device is closed.
     virtual ~CSerialDeviceLink();
 
-    // 0 when open (also when it already was), E_NOINTERFACE when the
-    // component cannot be created, 1 when it refused to open the port.
+    // 0 when the component is there (also when it already was),
+    // E_NOINTERFACE when it cannot be created. A port that does not open
+    // (missing or busy) keeps the component: its port dialog is where the
+    // operator picks another, and until then nothing arrives and every send
+    // is dropped. IsPortOpen: the port opened with the component.
     HRESULT OpenSerial();
     void CloseSerial();
     bool IsOpen() const;
+    bool IsPortOpen() const;
 
     // An empty text is never sent; FALSE when nothing was sent.
     BOOL SendTelegram(const std::string& text);
+    // The component's port settings and statistics dialogs. They run outside
+    // the link's lock, so that a send from another thread never waits for
+    // the operator; a close meanwhile takes effect when the dialog ends.
     void ConfigurePort();
     void ShowStatistics();
+
+    // Puts a protocol by name on the open component and returns the name it
+    // reports back (empty while closed); an empty name leaves the side to
+    // the component's default.
+    std::string SetRxProtocol(const std::string& name);
+    std::string SetTxProtocol(const std::string& name);
+    // The receive time-outs of the port (ms per character, ms in total,
+    // reference baud rate); the total and the reference as the port reports
+    // them back, zero while closed.
+    struct RxTimeouts
+    {
+        DWORD total = 0;
+        DWORD refBaudRate = 0;
+    };
+    RxTimeouts SetRxTimeouts(DWORD charMs, DWORD totalMs, DWORD refBaudRate);
 
     // The protocol names the component reports after opening.
     std::string GetRxProtocolName() const;
@@ -66,6 +89,9 @@ protected:
 
 private:
     static std::string ReadName(ISerialCom* com, bool rx);
+    // Runs one of the component's dialogs on a reference of its own.
+    void RunDialog(HRESULT (ISerialCom::*dialog)());
+    static void Release(ISerialCom* com);
 
     const std::string m_strSettingId;
     const std::string m_strRx;
@@ -74,6 +100,11 @@ private:
 
     mutable std::mutex m_ComLock;  // the interface pointer and the names
     ISerialCom* m_pCom = nullptr;
+    bool m_bPortOpen = false;
     std::string m_strRxName;
     std::string m_strTxName;
+    // Dialogs of the component running now (user-interface thread), and a
+    // component closed meanwhile, whose close waits for them.
+    int m_nDialogs = 0;
+    std::vector<ISerialCom*> m_Closing;
 };

@@ -5,10 +5,13 @@
 
 #include "platform/Registry.h"
 #include "platform/TempHives.h"
+#include "seriallib/SercorHooks.h"
 #include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -115,22 +118,97 @@ TEST(SerialDeviceLink, OpensReceivesSendsAndCloses)
     CoFreeUnusedLibraries();
 }
 
-TEST(SerialDeviceLink, FailingOpenLeavesTheOwnerClosed)
+// Protocols put after opening report back what the component made of them;
+// the receive time-outs report the total and the reference back.
+TEST(SerialDeviceLink, ProtocolsAndTimeoutsAreReadBack)
 {
     CTempHives hives;
+    ASSERT_EQ(RunRegSvr(false), 0);
+    CPtyPair pty;
+    SetPort(pty.Name());
+    CTestOwner owner("", "");
+    ASSERT_EQ(owner.OpenSerial(), 0);
+    EXPECT_TRUE(owner.IsPortOpen());
+    EXPECT_EQ(owner.GetRxProtocolName(), "ASCII");  // the component's default
+    EXPECT_EQ(owner.SetRxProtocol("ASCII_CRLF"), "ASCII");
+    EXPECT_EQ(owner.SetRxProtocol("ASCII_CR"), "ASCII_CR");
+    EXPECT_EQ(owner.GetRxProtocolName(), "ASCII_CR");
+    EXPECT_EQ(owner.SetTxProtocol("ASCII"), "ASCII");
+    EXPECT_EQ(owner.SetTxProtocol(""), "");
+    const auto back = owner.SetRxTimeouts(0, 100, 0);
+    EXPECT_EQ(back.total, 100u);
+    EXPECT_EQ(back.refBaudRate, 0u);
+    owner.CloseSerial();
+    EXPECT_EQ(owner.SetTxProtocol("ASCII"), "");
+    EXPECT_EQ(owner.SetRxTimeouts(0, 100, 0).total, 0u);
+    CoFreeUnusedLibraries();
+}
+
+// The port dialog runs without the link's lock: a telegram sent from a ping
+// thread meanwhile goes out at once, and a close while the dialog is open
+// takes effect when it ends.
+TEST(SerialDeviceLink, PortDialogHoldsNothingASendWaitsFor)
+{
+    CTempHives hives;
+    ASSERT_EQ(RunRegSvr(false), 0);
+    CPtyPair pty;
+    SetPort(pty.Name());
     {
-        // Not registered: the program runs on without the device.
         CTestOwner owner("ASCII", "ASCII");
-        EXPECT_EQ(owner.OpenSerial(), E_NOINTERFACE);
+        ASSERT_EQ(owner.OpenSerial(), 0);
+        bool sentDuringDialog = false;
+        std::string arrived;
+        SercorHooks hooks;
+        hooks.runOptions = [&](CComOptions&) {
+            auto send = std::async(std::launch::async, [&] { return owner.SendTelegram("$SDDBT,1.0,f,0.3,M,0.2,F"); });
+            sentDuringDialog = send.wait_for(std::chrono::seconds(5)) == std::future_status::ready && send.get();
+            // Read before the close: a close drops what the transmitter has
+            // not written yet.
+            arrived = pty.Read(26);
+            owner.CloseSerial();  // the sensors close while the dialog is open
+            EXPECT_FALSE(owner.IsOpen());
+            return false;
+        };
+        SetSercorHooks(hooks);
+        owner.ConfigurePort();
+        SetSercorHooks({});
+        EXPECT_TRUE(sentDuringDialog);
+        EXPECT_EQ(arrived, "$SDDBT,1.0,f,0.3,M,0.2,F\r\n");
         EXPECT_FALSE(owner.IsOpen());
-        EXPECT_FALSE(owner.SendTelegram("X"));
     }
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(CoLoadedLibraryCount(), 0u);  // closed and released after the dialog
+}
+
+TEST(SerialDeviceLink, ComponentThatCannotBeMadeLeavesTheOwnerClosed)
+{
+    CTempHives hives;
+    // Not registered: the program runs on without the device.
+    CTestOwner owner("ASCII", "ASCII");
+    EXPECT_EQ(owner.OpenSerial(), E_NOINTERFACE);
+    EXPECT_FALSE(owner.IsOpen());
+    EXPECT_FALSE(owner.SendTelegram("X"));
+    EXPECT_EQ(owner.SetRxProtocol("ASCII_LF"), "");
+    owner.ConfigurePort();  // nothing to configure: nothing happens
+}
+
+// A port that does not open keeps the component, so that its port dialog
+// can pick another; until then nothing is sent or received.
+TEST(SerialDeviceLink, PortThatDoesNotOpenKeepsTheComponent)
+{
+    CTempHives hives;
     ASSERT_EQ(RunRegSvr(false), 0);
     SetPort("/nonexistent/tty");
-    CTestOwner owner("ASCII", "ASCII");
-    EXPECT_EQ(owner.OpenSerial(), 1);
-    EXPECT_FALSE(owner.IsOpen());
-    EXPECT_EQ(owner.GetRxProtocolName(), "");
+    {
+        CTestOwner owner("ASCII", "ASCII");
+        EXPECT_EQ(owner.OpenSerial(), 0);
+        EXPECT_TRUE(owner.IsOpen());
+        EXPECT_FALSE(owner.IsPortOpen());
+        EXPECT_EQ(owner.GetRxProtocolName(), "ASCII");
+        owner.SendTelegram("$SDDPT,1.0,0.0");  // dropped, not a fault
+        owner.CloseSerial();
+        EXPECT_FALSE(owner.IsOpen());
+    }
     CoFreeUnusedLibraries();
-    EXPECT_EQ(CoLoadedLibraryCount(), 0u);  // the refused instance was released
+    EXPECT_EQ(CoLoadedLibraryCount(), 0u);  // the component was released
 }
