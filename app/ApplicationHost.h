@@ -32,6 +32,10 @@ public:
 
     // The navigation object exists and expects positions.
     virtual bool NavigationExpectsPositions() = 0;
+    // The telegram decoder's file times of the last valid position and of
+    // the last position-like telegram that was not the configured one (0:
+    // none yet).
+    virtual void GetPositionTimes(std::uint64_t& position, std::uint64_t& other) = 0;
     // The printing document refreshes its settings and answers whether it
     // has views; nullopt when the program has none.
     virtual std::optional<bool> RefreshPrintingDocument() = 0;
@@ -61,6 +65,7 @@ public:
     void ProfileToOutputs(const std::string&, std::uint64_t) override {}
     int RecordProfile(const std::string&) override { return 0; }
     bool NavigationExpectsPositions() override { return false; }
+    void GetPositionTimes(std::uint64_t& position, std::uint64_t& other) override { position = other = 0; }
     std::optional<bool> RefreshPrintingDocument() override { return std::nullopt; }
     bool HasHistoryDialog() override { return false; }
     void OpenHistoryDialog() override {}

@@ -145,10 +145,9 @@ public:
     void SetTimeReference(LONG a, LONG b) { m_timeReference = {a, b}; }
     static std::string IntToString(long value) { return std::to_string(value); }
     std::string GetFileVersionText() const;
-    // Last valid position and last "LLK" telegram, stamped by the telegram
-    // decoder (file times).
-    std::atomic<std::uint64_t> lastPositionTime{0};
-    std::atomic<std::uint64_t> lastOtherPositionTime{0};
+    // Every 10 s: an alarm when positions are expected but none came for 9 s
+    // (the decoder's times of the last valid position and of the last other
+    // position-like telegram, through the host).
     void CheckNavigationTimer();
 
     // Sound velocity profile text to the recorder and the outputs, and one

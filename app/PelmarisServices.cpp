@@ -267,14 +267,17 @@ void CPelmaris::CheckNavigationTimer()
         return;
     if (!m_host->NavigationExpectsPositions())
         return;
+    std::uint64_t position = 0, other = 0;
+    m_host->GetPositionTimes(position, other);
     const std::uint64_t now = CFileTime::Now();
     constexpr std::uint64_t kSecond = 10'000'000;
-    if (now - lastPositionTime.load() < 9 * kSecond)
+    if (now - position < 9 * kSecond)
         return;
-    if (now - lastOtherPositionTime.load() >= 3 * kSecond)
-        CStatus::PostStatusMessage(ids::NO_VALID_POSITIONS);
+    // Missing positions are a standing fault of the survey: an alarm.
+    if (now - other >= 3 * kSecond)
+        CStatus::PostAlarm(ids::NO_VALID_POSITIONS);
     else
-        CStatus::PostStatusMessage(ids::NO_VALID_POSITIONS_OTHER);
+        CStatus::PostAlarm(ids::NO_VALID_POSITIONS_OTHER);
 }
 
 // ---------------------------------------------------------------------------

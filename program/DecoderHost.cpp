@@ -32,7 +32,6 @@ void CDecoderHost::ShowPositionText(const std::string& text)
 {
     CPelmaris& application = m_program.Application();
     application.SetPositionText(text);
-    application.lastPositionTime = CFileTime::Now();
     if (HWND frame = application.GetMainWindow())
         ::PostMessage(frame, WM_ES_STATUSTEXT, ids::ES_STATUS_TEXT_PANE, 0, MakePayload<std::string>(text));
 }

@@ -54,6 +54,12 @@ bool CProgramApplicationHost::NavigationExpectsPositions()
     return m_program.Navigation()->ExpectsPositions();
 }
 
+void CProgramApplicationHost::GetPositionTimes(std::uint64_t& position, std::uint64_t& other)
+{
+    position = m_program.Decoder().GetLastPositionTime();
+    other = m_program.Decoder().GetLastOtherPositionTime();
+}
+
 void CProgramApplicationHost::ClockWasSet()
 {
     m_program.Navigation()->EndForceUpdate();

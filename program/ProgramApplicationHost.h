@@ -24,6 +24,7 @@ public:
     void ProfileToOutputs(const std::string& text, std::uint64_t fileTime) override;
     int RecordProfile(const std::string& text) override;
     bool NavigationExpectsPositions() override;
+    void GetPositionTimes(std::uint64_t& position, std::uint64_t& other) override;
     std::optional<bool> RefreshPrintingDocument() override;
     bool HasHistoryDialog() override { return true; }
     void OpenHistoryDialog() override;

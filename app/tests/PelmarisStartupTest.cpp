@@ -541,30 +541,34 @@ TEST_F(PelmarisStartup, NavigationAgeTimerWarnsOnlyWhenPositionsAreExpectedAndOl
     alignas(8) static char sounder[8];
     const std::uint64_t now = CFileTime::Now();
     constexpr std::uint64_t kSecond = 10'000'000;
+    // Missing positions are alarms (type 1), never passing status messages.
     auto warnings = [&] {
         frame->Drain();
         std::vector<WPARAM> ids;
-        for (const auto& m : frame->Of(WM_ES_STATUSMESSAGE))
+        for (const auto& m : frame->Of(WM_ES_STATUSMESSAGE)) {
+            EXPECT_EQ(m.lParam, 1) << m.wParam;
             ids.push_back(m.wParam);
+        }
         frame->messages.clear();
         return ids;
     };
     frame->Drain();
     frame->messages.clear();
 
-    pelmaris->lastPositionTime = now - 20 * kSecond;
+    // The times are the decoder's, read through the host.
+    host.positionTime = now - 20 * kSecond;
     pelmaris->CheckNavigationTimer();  // no sounder: nothing
     EXPECT_TRUE(warnings().empty());
     operation.sounder = reinterpret_cast<CEchoSounder*>(sounder);
     pelmaris->CheckNavigationTimer();
     EXPECT_EQ(warnings(), std::vector<WPARAM>{ids::NO_VALID_POSITIONS});
-    pelmaris->lastOtherPositionTime = CFileTime::Now() - kSecond;  // another telegram is there
+    host.otherPositionTime = CFileTime::Now() - kSecond;  // another telegram is there
     pelmaris->CheckNavigationTimer();
     EXPECT_EQ(warnings(), std::vector<WPARAM>{ids::NO_VALID_POSITIONS_OTHER});
-    pelmaris->lastPositionTime = CFileTime::Now() - 2 * kSecond;  // fresh position
+    host.positionTime = CFileTime::Now() - 2 * kSecond;  // fresh position
     pelmaris->CheckNavigationTimer();
     EXPECT_TRUE(warnings().empty());
-    pelmaris->lastPositionTime = now - 20 * kSecond;
+    host.positionTime = now - 20 * kSecond;
     host.expectsPositions = false;
     pelmaris->CheckNavigationTimer();
     EXPECT_TRUE(warnings().empty());

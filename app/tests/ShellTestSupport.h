@@ -225,6 +225,11 @@ public:
     void ProfileToOutputs(const std::string& text, std::uint64_t) override { profiles.push_back(text); }
     int RecordProfile(const std::string& text) override { return static_cast<int>(text.size()); }
     bool NavigationExpectsPositions() override { return expectsPositions; }
+    void GetPositionTimes(std::uint64_t& position, std::uint64_t& other) override
+    {
+        position = positionTime;
+        other = otherPositionTime;
+    }
     void ClockWasSet() override { clockEnded = true; }
     std::optional<bool> RefreshPrintingDocument() override
     {
@@ -235,6 +240,7 @@ public:
     std::optional<bool> printingViews;  // nullopt: no printing document
     int printingRefreshes = 0;
     bool expectsPositions = false;
+    std::uint64_t positionTime = 0, otherPositionTime = 0;
     bool clockEnded = false;
 };
 
