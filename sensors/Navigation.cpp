@@ -1,0 +1,324 @@
+#include "sensors/Navigation.h"
+
+#include "base/RegistrySupport.h"
+#include "platform/NumberText.h"
+#include "serialcom/device/DepthTelegram.h"
+
+#include <cmath>
+
+CNavigation::Settings CNavigation::DefaultsAction(Settings s)
+{
+    // What the reset of all settings leaves; the rest stays as it is.
+    s.NavigationProtocol = kProtocolNmea;
+    s.NavigationSentence = 2;
+    s.AsciiProtocol = 0;
+    s.FieldSeparator = ",";
+    s.StartField = 3;
+    s.NoOfFields = 4;
+    s.DepthOutput = 0;
+    s.DepthTelegram = 0;
+    s.CheckSum = 0;
+    s.ChannelSource.clear();
+    s.SpeedType = kSpeedManual;
+    s.SpeedManual = 5.0;
+    s.ClockSource = kSourceOff;
+    return s;
+}
+
+CNavigation::Settings CNavigation::ApplySentence(Settings s, DWORD sentence)
+{
+    if (sentence >= std::size(kSentences))
+        return s;
+    const Sentence& row = kSentences[sentence];
+    s.NavigationSentence = sentence;
+    s.StartSequence = row.startSequence;
+    s.FieldSeparator = ",";
+    s.StartField = row.startField;
+    s.NoOfFields = row.fieldCount;
+    return s;
+}
+
+std::string CNavigation::RxProtocolName(const Settings& s)
+{
+    if (s.NavigationProtocol == kProtocolNmea)
+        return "ASCII";
+    switch (s.AsciiProtocol) {
+    case 0:
+        return "ASCII_CRLF";
+    case 1:
+        return "ASCII_CR";
+    case 2:
+        return "ASCII_LF";
+    default:
+        return "ASCII";
+    }
+}
+
+CNavigation::CNavigation(const ISensorHost& host, const IDepthTelegramSources& sources)
+    : CSerialSensor(kSettingId, host, kMonitorCutAbove, kMonitorKeep), m_sources(sources)
+{}
+
+CNavigation::~CNavigation()
+{
+    CloseSerial();
+}
+
+int CNavigation::Load(HKEY key)
+{
+    KeepKey(key);
+    Settings s = GetSettings();
+    ReadSettings(s);
+    {
+        std::lock_guard lock(m_settingsLock);
+        m_settings = s;
+    }
+    ApplyProtocols();
+    return 1;
+}
+
+void CNavigation::ReadSettings(Settings& s)
+{
+    HKEY key = Key();
+    if (!key)
+        return;
+    CRegistrySupport reg;
+    const auto dword = [&](const char* name, DWORD& v) { reg.GetDword(key, "", name, v, TRUE); };
+    const auto text = [&](const char* name, std::string& v) { reg.GetString(key, "", name, v, TRUE); };
+    const auto real = [&](const char* name, double& v) { reg.GetDouble(key, "", name, v, TRUE); };
+    dword("NavigationProtocol", s.NavigationProtocol);
+    dword("NavigationSentence", s.NavigationSentence);
+    dword("AsciiProtocol", s.AsciiProtocol);
+    text("StartSequence", s.StartSequence);
+    text("FieldSeparator", s.FieldSeparator);
+    dword("StartField", s.StartField);
+    dword("NoOfFields", s.NoOfFields);
+    dword("DepthOutput", s.DepthOutput);
+    dword("DepthTelegram", s.DepthTelegram);
+    dword("CheckSum", s.CheckSum);
+    text("ChannelSource", s.ChannelSource);
+    dword("SpeedType", s.SpeedType);
+    real("SpeedManual", s.SpeedManual);
+    dword("PositionSource", s.PositionSource);
+    dword("ClockSource", s.ClockSource);
+    dword("UseAutoZda", s.UseAutoZda);
+    real("Latency", s.Latency);
+    dword("CheckForPos", s.CheckForPos);
+    dword("GGA_QI", s.GGA_QI);
+    dword("GGA_NoOfSat", s.GGA_NoOfSat);
+    real("GGA_HorDil", s.GGA_HorDil);
+    real("AntennaHeight", s.AntennaHeight);
+}
+
+void CNavigation::WriteSettings(const Settings& s)
+{
+    HKEY key = Key();
+    if (!key)
+        return;
+    CRegistrySupport reg;
+    const auto dword = [&](const char* name, DWORD v) { reg.SetDword(key, "", name, v); };
+    const auto text = [&](const char* name, const std::string& v) { reg.SetString(key, "", name, v); };
+    const auto real = [&](const char* name, double v) { reg.SetDouble(key, "", name, v); };
+    dword("NavigationProtocol", s.NavigationProtocol);
+    dword("NavigationSentence", s.NavigationSentence);
+    dword("AsciiProtocol", s.AsciiProtocol);
+    text("StartSequence", s.StartSequence);
+    text("FieldSeparator", s.FieldSeparator);
+    dword("StartField", s.StartField);
+    dword("NoOfFields", s.NoOfFields);
+    dword("DepthOutput", s.DepthOutput);
+    dword("DepthTelegram", s.DepthTelegram);
+    dword("CheckSum", s.CheckSum);
+    text("ChannelSource", s.ChannelSource);
+    dword("SpeedType", s.SpeedType);
+    real("SpeedManual", s.SpeedManual);
+    dword("PositionSource", s.PositionSource);
+    dword("ClockSource", s.ClockSource);
+    dword("UseAutoZda", s.UseAutoZda);
+    real("Latency", s.Latency);
+    dword("CheckForPos", s.CheckForPos);
+    dword("GGA_QI", s.GGA_QI);
+    dword("GGA_NoOfSat", s.GGA_NoOfSat);
+    real("GGA_HorDil", s.GGA_HorDil);
+    real("AntennaHeight", s.AntennaHeight);
+}
+
+CNavigation::Settings CNavigation::GetSettings() const
+{
+    std::lock_guard lock(m_settingsLock);
+    return m_settings;
+}
+
+bool CNavigation::StoreSettings(const Settings& s)
+{
+    {
+        std::lock_guard lock(m_settingsLock);
+        m_settings = s;
+    }
+    ApplyProtocols();
+    if (!HasKey())
+        return false;
+    WriteSettings(s);
+    return true;
+}
+
+void CNavigation::SetDefaults()
+{
+    const Settings s = DefaultsAction(GetSettings());
+    {
+        std::lock_guard lock(m_settingsLock);
+        m_settings = s;
+    }
+    WriteSettings(s);
+    ApplyProtocols();
+}
+
+void CNavigation::ApplyProtocols()
+{
+    if (!IsOpen())
+        return;
+    const Settings s = GetSettings();
+    SetRxProtocol(RxProtocolName(s));
+    if (s.DepthOutput)
+        SetTxProtocol("ASCII");
+}
+
+void CNavigation::StoreDepthOutput(DWORD output, DWORD checksum, const std::string& channel)
+{
+    {
+        std::lock_guard lock(m_settingsLock);
+        m_settings.DepthOutput = output;
+        m_settings.CheckSum = checksum;
+        m_settings.ChannelSource = channel;
+    }
+    if (IsOpen())
+        SetTxProtocol(output ? "ASCII" : "");
+}
+
+void CNavigation::SetSourceList(const std::vector<std::string>& names)
+{
+    std::lock_guard lock(m_settingsLock);
+    m_sourceList = names;
+}
+
+std::vector<std::string> CNavigation::GetSourceList() const
+{
+    std::lock_guard lock(m_settingsLock);
+    return m_sourceList;
+}
+
+double CNavigation::GetSpeed() const
+{
+    {
+        std::lock_guard lock(m_settingsLock);
+        if (m_settings.SpeedType == kSpeedManual)
+            return m_settings.SpeedManual;
+    }
+    return m_measuredSpeed.load();
+}
+
+bool CNavigation::GetSpeedKnots(double& knots) const
+{
+    knots = GetSpeed();
+    return true;
+}
+
+void CNavigation::StartForceUpdate()
+{
+    m_clockRequest = true;
+    Monitor().Notify();
+}
+
+void CNavigation::EndForceUpdate()
+{
+    // Called where the clock was set (the ping-data thread too): the dialog
+    // enables its button again when it is told.
+    m_clockRequest = false;
+    Monitor().Notify();
+}
+
+void CNavigation::SetClockTime(const SYSTEMTIME& time, const std::string& clockText, const std::string& dateText)
+{
+    {
+        std::lock_guard lock(m_settingsLock);
+        m_clockTime = time;
+        m_clockText = clockText;
+        m_dateText = dateText;
+    }
+    Monitor().Notify();
+}
+
+void CNavigation::GetClockTexts(std::string& clock, std::string& date) const
+{
+    std::lock_guard lock(m_settingsLock);
+    clock = m_clockText;
+    date = m_dateText;
+}
+
+void CNavigation::ClearClockTexts()
+{
+    std::lock_guard lock(m_settingsLock);
+    m_clockText.clear();
+    m_dateText.clear();
+}
+
+SYSTEMTIME CNavigation::GetClockTime() const
+{
+    std::lock_guard lock(m_settingsLock);
+    return m_clockTime;
+}
+
+void CNavigation::SetMeasuredSpeed(double knots)
+{
+    m_measuredSpeed = knots;
+    Monitor().Notify();
+}
+
+bool CNavigation::ExpectsPositions()
+{
+    std::lock_guard lock(m_settingsLock);
+    return m_settings.CheckForPos != 0;
+}
+
+int CNavigation::SendDepthTelegram(const std::string& channelName, int channelIndex, std::uint64_t pingTime,
+                                   double depth, double transducerDepth, double second, double heave)
+{
+    DWORD type = 0, checksum = 0;
+    {
+        std::lock_guard lock(m_settingsLock);
+        const Settings& s = m_settings;
+        if (!s.DepthOutput)
+            return 0;
+        if (s.DepthTelegram != kDepthTelegramFixed && s.DepthTelegram != kDepthTelegramByChannel &&
+            channelName != s.ChannelSource)
+            return 0;
+        type = s.DepthTelegram;
+        checksum = s.CheckSum;
+    }
+    // Not a number fails the test as a negative depth does.
+    if (!(depth >= 0.0) || channelIndex < 0)
+        return 1;
+    const std::string telegram = FormatDepthTelegram(m_sources, type, static_cast<std::int32_t>(checksum), channelIndex,
+                                                     pingTime, depth, transducerDepth, second, heave);
+    if (!telegram.empty())
+        SendTelegram(telegram);
+    return 0;
+}
+
+void CNavigation::TakeDepth(const DepthReport& r)
+{
+    SendDepthTelegram(r.SourceName, r.ChannelId, r.PingTime, r.Depth, r.DraughtAndOffset, r.BottomLevel, r.Heave);
+}
+
+void CNavigation::ParseTelegram(const CTarnMessage& message)
+{
+    // Replayed data is neither shown nor decoded, and nothing is made for a
+    // line that goes nowhere.
+    if (m_host.IsReplaying())
+        return;
+    const std::string text = TextOf(message);
+    if (Monitor().IsVisible())
+        Monitor().AppendText(text);
+    // Every line goes to the decoder, which applies the source settings and
+    // the start sequence.
+    PostTelegram(text, TimeOf(message));
+}
