@@ -28,6 +28,7 @@
 #include "sim/geo/GeoSimulator.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "sim/recgen/RecordingGenerator.h"
+#include "sim/sensors/SensorSentences.h"
 
 #include <sqlite3.h>
 #include <sys/socket.h>
@@ -274,10 +275,10 @@ CSeedWriter::CSeedWriter(std::string fuzz, std::string profiles)
 
 bool CSeedWriter::WriteAll(std::string* error)
 {
-    for (auto step : {&CSeedWriter::Nmea, &CSeedWriter::NetInput, &CSeedWriter::Replay, &CSeedWriter::QY42,
-                      &CSeedWriter::Geo, &CSeedWriter::Svp, &CSeedWriter::Bitmap, &CSeedWriter::TrList,
-                      &CSeedWriter::Archive, &CSeedWriter::Detector, &CSeedWriter::Serial, &CSeedWriter::RegText,
-                      &CSeedWriter::Hive, &CSeedWriter::LocalServer, &CSeedWriter::Sinks}) {
+    for (auto step : {&CSeedWriter::Nmea, &CSeedWriter::SensorLines, &CSeedWriter::NetInput, &CSeedWriter::Replay,
+                      &CSeedWriter::QY42, &CSeedWriter::Geo, &CSeedWriter::Svp, &CSeedWriter::Bitmap,
+                      &CSeedWriter::TrList, &CSeedWriter::Archive, &CSeedWriter::Detector, &CSeedWriter::Serial,
+                      &CSeedWriter::RegText, &CSeedWriter::Hive, &CSeedWriter::LocalServer, &CSeedWriter::Sinks}) {
         (this->*step)();
         if (!m_error.empty())
             break;
@@ -303,6 +304,39 @@ std::string CSeedWriter::Profile(const std::string& name) const
 {
     const std::string text = ReadFile(m_profiles + "/" + name);
     return text;
+}
+
+// What the serial sensors' lines bring, as the simulated sensors send it:
+// rounds of every sentence, then the ways a line goes wrong. The first byte
+// is the target's switches: monitors shown (1), trawl in hex (2), heading
+// (4) and depth (8) on, replaying (16), a QY model's trawl ages (32).
+void CSeedWriter::SensorLines()
+{
+    zv::sim::SSensorScene scene;
+    scene.time = 134'000'000'000'000'000ULL;
+    std::string round;
+    for (const std::string& kind : zv::sim::SentenceKinds())
+        round += *zv::sim::EncodeSentence(kind, scene) + "\n";
+    std::string halves;
+    for (const std::string& kind : zv::sim::SentenceKinds()) {
+        const std::string sentence = *zv::sim::EncodeSentence(kind, scene);
+        halves += sentence.substr(0, sentence.size() / 2) + "\n";
+    }
+    scene.depth = 0.0;
+    scene.opening = 300.5;
+    std::string other;
+    for (const char* kind : {"DPT", "DBS", "DBT", "HFB", "HDG"})
+        other += *zv::sim::EncodeSentence(kind, scene) + "\n";
+    Put("sensor_lines", "seed-every-sentence-shown", Bytes({1 | 4 | 8}) + round + other);
+    Put("sensor_lines", "seed-trawl-hex-qy-model", Bytes({1 | 2 | 4 | 8 | 32}) + round);
+    Put("sensor_lines", "seed-replaying-inputs-off", Bytes({1 | 16}) + round);
+    Put("sensor_lines", "seed-half-sentences", Bytes({1 | 4 | 8}) + halves + round);
+    Put("sensor_lines", "seed-nul-garbage-long-line",
+        Bytes({1 | 2 | 4 | 8}) +
+            std::string("$IIDPT,1\0"
+                        "2.5,0.0*00\n") +
+            Bytes({0xFF, 0x00, 0x24, 0x0D, '\n'}) + std::string(5000, 'A') + "\n" +
+            "$IIHFB,,M\n$SDDBT,x,f,y,M,z,F\n$IIHFB,nan,M\n" + round);
 }
 
 void CSeedWriter::Nmea()

@@ -24,6 +24,7 @@ private:
     std::string Profile(const std::string& name) const;
 
     void Nmea();
+    void SensorLines();
     void NetInput();
     void Replay();
     void QY42();

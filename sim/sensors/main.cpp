@@ -1,0 +1,157 @@
+// The simulated serial sensors as a program of their own, for tests over a
+// socat pair of pseudo-terminals and for trying the program by hand:
+//
+//   zvsensorsim --once KIND [VALUE]
+//       prints one sentence of the kind (HDT 123.4, VTG 5.5, DPT 42.0, ...)
+//   zvsensorsim --port PATH [--send KIND,KIND...] [--mode MODE] [--rate HZ]
+//       [--baud N] [--no-read] [--seconds S] [--depth M] [--heading DEG]
+//       [--speed KN] [--opening M] [--lat DDMM.MMMM] [--lon DDDMM.MMMM]
+//       sends rounds of the kinds on the line and prints each depth telegram
+//       read back from it as "<type> <channel> <metres>".
+//
+// Modes: rate, flood, garbage, nul, long, half, silence.
+#include "sim/sensors/SensorSimulator.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+
+using zv::sim::CSensorSimulator;
+using zv::sim::SSensorScene;
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+void OnSignal(int)
+{
+    g_stop = 1;
+}
+
+bool Real(const char* text, double& value)
+{
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && *end == '\0';
+}
+
+// The value a kind of --once takes, into the scene.
+bool SetValue(const std::string& kind, double value, SSensorScene& scene)
+{
+    if (kind == "HDT" || kind == "HDR" || kind == "HDG")
+        scene.heading = value;
+    else if (kind == "VTG")
+        scene.speed = value;
+    else if (kind == "DPT" || kind == "DBS" || kind == "DBT")
+        scene.depth = value;
+    else if (kind == "HFB")
+        scene.opening = value;
+    else
+        return false;
+    return true;
+}
+
+int Usage(const char* what)
+{
+    std::fprintf(stderr, "zvsensorsim: %s\n", what);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CSensorSimulator::Settings s;
+    double seconds = 0.0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--once" && hasValue) {
+            const std::string kind = argv[++i];
+            if (i + 1 < argc) {
+                double value = 0.0;
+                if (!Real(argv[++i], value) || !SetValue(kind, value, s.scene))
+                    return Usage(("--once " + kind + ": bad value: " + argv[i]).c_str());
+            }
+            const auto sentence = zv::sim::EncodeSentence(kind, s.scene);
+            if (!sentence)
+                return Usage(("unknown kind: " + kind).c_str());
+            std::printf("%s\r\n", sentence->c_str());
+            return 0;
+        }
+        if (a == "--port" && hasValue) {
+            s.port = argv[++i];
+        } else if (a == "--send" && hasValue) {
+            std::string list = argv[++i];
+            for (std::size_t start = 0; start <= list.size();) {
+                const std::size_t comma = list.find(',', start);
+                const std::string kind =
+                    list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+                if (!zv::sim::EncodeSentence(kind, s.scene))
+                    return Usage(("unknown kind: " + kind).c_str());
+                s.kinds.push_back(kind);
+                if (comma == std::string::npos)
+                    break;
+                start = comma + 1;
+            }
+        } else if (a == "--mode" && hasValue) {
+            if (!CSensorSimulator::ParseMode(argv[++i], s.mode))
+                return Usage((std::string("unknown mode: ") + argv[i]).c_str());
+        } else if (a == "--no-read") {
+            s.read = false;
+        } else if ((a == "--rate" || a == "--baud" || a == "--seconds" || a == "--depth" || a == "--heading" ||
+                    a == "--speed" || a == "--opening" || a == "--lat" || a == "--lon") &&
+                   hasValue) {
+            double v = 0.0;
+            if (!Real(argv[++i], v) || v < 0)
+                return Usage((a + ": bad value: " + argv[i]).c_str());
+            if (a == "--rate")
+                s.rateHz = v;
+            else if (a == "--baud")
+                s.baud = static_cast<unsigned>(v);
+            else if (a == "--seconds")
+                seconds = v;
+            else if (a == "--depth")
+                s.scene.depth = v;
+            else if (a == "--heading")
+                s.scene.heading = v;
+            else if (a == "--speed")
+                s.scene.speed = v;
+            else if (a == "--lat")
+                s.scene.latitude = v;
+            else if (a == "--lon")
+                s.scene.longitude = v;
+            else
+                s.scene.opening = v;
+        } else {
+            return Usage(("unknown argument: " + a).c_str());
+        }
+    }
+    if (s.port.empty())
+        return Usage("--port or --once is needed");
+    CSensorSimulator sim(s);
+    std::string error;
+    if (!sim.Open(error))
+        return Usage(error.c_str());
+    std::mutex out;
+    sim.onTelegram = [&](const zv::sim::SDepthTelegram& t, const std::string&) {
+        std::lock_guard lock(out);
+        std::printf("%d %d %.2f\n", t.type, t.channel, t.depth + t.offset);
+        std::fflush(stdout);
+    };
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::thread watch([&] {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (!g_stop && (seconds <= 0 || std::chrono::steady_clock::now() < end))
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        sim.Stop();
+    });
+    sim.Run();
+    g_stop = 1;
+    watch.join();
+    return 0;
+}
