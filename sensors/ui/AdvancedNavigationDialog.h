@@ -19,12 +19,11 @@ class QSpinBox;
 class CAdvancedNavigationDialog : public QDialog
 {
 public:
+    // Takes the fields when they hold what they may; else stays open.
+    void accept() override;
     CAdvancedNavigationDialog(const CNavigation::Settings& settings, QWidget* parent = nullptr);
     // The settings as the operator left them (those the dialog edits).
     CNavigation::Settings Result() const;
-
-protected:
-    void accept() override;
 
 private:
     void SelectSentence(int sentence);

@@ -21,6 +21,8 @@ class CSpinButtonDoubleCtrl;
 class CNavigationDialog : public CSensorDialog
 {
 public:
+    // Takes the fields when they hold what they may; else stays open.
+    void accept() override;
     CNavigationDialog(CNavigation& navigation, QWidget* parent = nullptr);
 
     // The settings as the dialog holds them now.
@@ -30,9 +32,6 @@ public:
     static int Run(CNavigation& navigation, QWidget* parent);
 
     void OnSensorChanged() override;
-
-protected:
-    void accept() override;
 
 private:
     void OnSpeedType();

@@ -17,6 +17,8 @@ class CSpinButtonDoubleCtrl;
 class CTrawlDialog : public CSensorDialog
 {
 public:
+    // Takes the fields when they hold what they may; else stays open.
+    void accept() override;
     static constexpr int IDC_PORT = 1272;
     static constexpr int IDC_CLEAR = 1005;
     static constexpr int IDC_MONITOR = 1006;
@@ -32,9 +34,6 @@ public:
     CTrawl::Settings Working() const { return m_working; }
     // Runs it; on OK the settings are taken and written. 1 OK, 0 Cancel.
     static int Run(CTrawl& trawl, QWidget* parent);
-
-protected:
-    void accept() override;
 
 private:
     void OnManual();
