@@ -3,6 +3,7 @@
 #include "base/AppIds.h"
 #include "base/Archive.h"
 #include "engine/BottomDetector.h"
+#include "engine/ColorScaleDialogs.h"
 #include "engine/EchogramColumn.h"
 #include "engine/Noise.h"
 #include "engine/RawPower.h"
@@ -1143,6 +1144,29 @@ void CChannel::SetLimit40Log(bool on)
 {
     Lock lock(m_lock);
     m_colorScale.SetLimit40Log(on);
+}
+
+int CChannel::OnColorScale()
+{
+    IColorScaleDialogs* dialogs = Links().GetColorScaleDialogs();
+    if (!dialogs)
+        return 0;
+    ColorScaleDialogValues v;
+    {
+        Lock lock(m_lock);
+        v = m_colorScale.MakeDialogValues(ColorScaleDialogOf(Links().GetModel()));
+    }
+    // The pings go on while the dialog runs; its nested loop may delete the
+    // sounder and this channel with it, whose record then ends the dialog.
+    CModalSession session(m_colorScale.DialogSlot());
+    const int result = dialogs->RunColorScale(v, session.Opened());
+    if (session.OwnerGone() || result == -1)
+        return 0;
+    if (result == IDOK) {
+        Lock lock(m_lock);
+        m_colorScale.TakeDialogValues(v);
+    }
+    return 1;
 }
 
 void CChannel::SetEchogramInfo(bool sidescan, bool publish, const std::string& partner, bool slantCorrection)

@@ -243,6 +243,11 @@ public:
     // are then looked up without the channel.
     void GetColorScale(CColorScaleSettings& scale) const;
     void SetLimit40Log(bool on);
+    // The colour scale dialog of the running model on the start levels,
+    // which take its values only on OK. 0 when no dialog could be shown or
+    // the channel went while it was open (then nothing of it is touched),
+    // else 1. User-interface thread.
+    int OnColorScale();
 
     // Echogram document's values kept for the assembly.
     void SetEchogramInfo(bool sidescan, bool publish, const std::string& partner, bool slantCorrection);

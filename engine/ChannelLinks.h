@@ -16,6 +16,7 @@
 #include <string>
 
 class CEnvironment;
+class IColorScaleDialogs;
 class IDetectionDialogs;
 struct ChannelParameters;
 struct SingleTargetRecord;
@@ -94,6 +95,8 @@ public:
     // The settings dialogs of the channel's detection parts; none: they
     // show no dialog.
     virtual IDetectionDialogs* GetDetectionDialogs() const { return nullptr; }
+    // The colour scale dialogs of the models; none: no dialog is shown.
+    virtual IColorScaleDialogs* GetColorScaleDialogs() const { return nullptr; }
     // The folder (ending with '/') where the channel's parts keep settings
     // files of their own, read when the channel is made; empty: they keep none.
     virtual std::string GetSettingsFolder() const { return {}; }

@@ -80,7 +80,7 @@ CProgram::CProgram(Options options)
       m_paperPrinter(m_options.paperPrinter ? m_options.paperPrinter : std::make_shared<CDefaultPaperPrinter>()),
       m_printerDevices(*m_paperPrinter, [this]() -> QWidget* { return Frame(); }),
       m_channelLinks(m_application, m_environment, m_externalDepth, m_recorder, m_outputs, m_depthTelegramSources,
-                     m_links, m_pingerMode, m_detectionDialogs),
+                     m_links, m_pingerMode, m_detectionDialogs, m_colorScaleDialogs),
       m_decoderHost(*this),
       m_decoder(&m_decoderHost),
       m_annotation(AnnotationLinks(m_application)),

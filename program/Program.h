@@ -22,6 +22,7 @@
 #include "display/HistoryPrinting.h"
 #include "display/PaletteControl.h"
 #include "display/PrinterDoc.h"
+#include "display/ui/ColorScaleDialogs.h"
 #include "display/ui/PaperPrinter.h"
 #include "display/ui/PrinterDevices.h"
 #include "display/ui/PrinterView.h"
@@ -196,8 +197,10 @@ private:
     CQtDispatcherAdapter m_dispatcher;
     CDialogServices m_dialogServices;
     // The settings dialogs behind the channels' detection parts and the
-    // fish size object, which outlive none of it.
+    // fish size object, and the channels' colour scale dialogs, which
+    // outlive none of it.
     engineui::CDetectionDialogs m_detectionDialogs;
+    displayui::CColorScaleDialogs m_colorScaleDialogs;
     // The settings dialogs behind the units' channels.
     transceiversui::CTransceiverDialogs m_transceiverDialogs;
     // Outlives the main frame, whose palette broadcasts point into it.

@@ -28,7 +28,7 @@ CProgramChannelLinks::CProgramChannelLinks(CPelmaris& application, CEnvironment&
                                            CExternalDepth& externalDepth, CRecorderLink& recorder, IOutput& outputs,
                                            const IDepthTelegramSources& depthTelegramSources, CLinkList& links,
                                            const TLink<IPingerLink, CAbsentPingerLink>& pinger,
-                                           IDetectionDialogs& detectionDialogs)
+                                           IDetectionDialogs& detectionDialogs, IColorScaleDialogs& colorScaleDialogs)
     : m_application(application),
       m_externalDepth(externalDepth),
       m_navigationLine(links, "channel links: navigation's depth line"),
@@ -41,7 +41,8 @@ CProgramChannelLinks::CProgramChannelLinks(CPelmaris& application, CEnvironment&
       m_motion(links, "channel links: heave sensor's motion"),
       m_speed(links, "channel links: navigation's speed"),
       m_pinger(pinger),
-      m_detectionDialogs(detectionDialogs)
+      m_detectionDialogs(detectionDialogs),
+      m_colorScaleDialogs(colorScaleDialogs)
 {
     SetEnvironment(&environment);
 }

@@ -53,7 +53,7 @@ public:
     CProgramChannelLinks(CPelmaris& application, CEnvironment& environment, CExternalDepth& externalDepth,
                          CRecorderLink& recorder, IOutput& outputs, const IDepthTelegramSources& depthTelegramSources,
                          CLinkList& links, const TLink<IPingerLink, CAbsentPingerLink>& pinger,
-                         IDetectionDialogs& detectionDialogs);
+                         IDetectionDialogs& detectionDialogs, IColorScaleDialogs& colorScaleDialogs);
     CProgramChannelLinks(const CProgramChannelLinks&) = delete;
     CProgramChannelLinks& operator=(const CProgramChannelLinks&) = delete;
 
@@ -78,6 +78,7 @@ public:
     SounderModel GetModel() const override;
     double GetTide() const override;
     IDetectionDialogs* GetDetectionDialogs() const override { return &m_detectionDialogs; }
+    IColorScaleDialogs* GetColorScaleDialogs() const override { return &m_colorScaleDialogs; }
     // The application's settings folder of the running sounder.
     std::string GetSettingsFolder() const override;
     bool GetFixedRangeTime(double& seconds) const override;
@@ -123,6 +124,7 @@ private:
     TLink<ISpeedSource, CAbsentSpeedSource> m_speed;
     const TLink<IPingerLink, CAbsentPingerLink>& m_pinger;
     IDetectionDialogs& m_detectionDialogs;
+    IColorScaleDialogs& m_colorScaleDialogs;
 
     // Each channel's depth at its last ping, by channel index; written on the
     // ping-data thread, read from any (the environment asks under a channel's

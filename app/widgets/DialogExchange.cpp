@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 namespace widgets {
 
@@ -77,6 +78,25 @@ bool TakeUnsigned(QLineEdit* field, unsigned lo, unsigned hi, unsigned& value)
     if (!CheckRange(field, lo, hi, v))
         return false;
     value = static_cast<unsigned>(v);
+    return true;
+}
+
+bool TakeInt(QLineEdit* field, int lo, int hi, int& value)
+{
+    auto refuse = [field](const std::string& text) {
+        MessageBox(HWND{}, text, "", MB_OK | MB_ICONEXCLAMATION);
+        field->setFocus();
+        field->selectAll();
+        return false;
+    };
+    // Decimal digits with a sign at most, whatever the locale.
+    bool ok = false;
+    const int v = field->text().trimmed().toInt(&ok, 10);
+    if (!ok)
+        return refuse("Please enter an integer.");
+    if (v < lo || v > hi)
+        return refuse("Please enter an integer between " + std::to_string(lo) + " and " + std::to_string(hi) + ".");
+    value = v;
     return true;
 }
 

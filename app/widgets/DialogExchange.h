@@ -46,6 +46,11 @@ void StepWholeNumber(QLineEdit* field, int delta, int lower, int upper);
 // An unsigned whole number within [lo, hi] from the field; otherwise the
 // message, the focus on the field and false.
 bool TakeUnsigned(QLineEdit* field, unsigned lo, unsigned hi, unsigned& value);
+// A whole number within [lo, hi] from the field, as the dialogs' integer
+// fields take theirs: "Please enter an integer." for anything else than a
+// whole number, "Please enter an integer between lo and hi." for one out of
+// range; then the focus on the field and false.
+bool TakeInt(QLineEdit* field, int lo, int hi, int& value);
 // A number from the field without limits; otherwise as above.
 bool TakeAnyDouble(QLineEdit* field, double& value);
 

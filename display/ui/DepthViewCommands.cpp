@@ -39,6 +39,11 @@ bool CDepthViewCommands::Run(CDepthDoc& doc, unsigned id)
         transceiver->RunChannelDialog(channel);
         return true;
     }
+    case CDepthView::ID_COLOUR_SCALE:
+        if (!channel)
+            return false;
+        channel->OnColorScale();
+        return true;
     case CDepthView::ID_UPPER_ECHOGRAM:
     case CDepthView::ID_LOWER_ECHOGRAM: {
         CEchogramDoc* target = id == CDepthView::ID_UPPER_ECHOGRAM ? upper : lower;
@@ -61,7 +66,6 @@ bool CDepthViewCommands::Run(CDepthDoc& doc, unsigned id)
         upper->OnEchogramFilter();
         return true;
     default:
-        // The colour scale dialog is not reached from here.
         return false;
     }
 }
@@ -71,6 +75,7 @@ bool CDepthViewCommands::CanRun(const CDepthDoc& doc, unsigned id)
     switch (id) {
     case CDepthView::ID_BOTTOM_DETECTOR:
     case CDepthView::ID_SLOPE_SETTINGS:
+    case CDepthView::ID_COLOUR_SCALE:
         return doc.GetChannel() != nullptr;
     case CDepthView::ID_TRANSCEIVER_SETTINGS: {
         // Not for a channel whose transceiver has no dialog of its own (a
