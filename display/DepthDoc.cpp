@@ -9,15 +9,14 @@
 namespace {
 constexpr int kHistoryLength = 3;
 
-// The document's view of a real channel. The channel has no depth-filter
-// switch of its own yet: its depth goes unsmoothed.
+// The document's view of a real channel.
 class CChannelAccess final : public IDepthChannel
 {
 public:
     explicit CChannelAccess(CChannel& channel) : m_channel(channel) {}
     bool GetBottom(double& depth) override { return m_channel.ProcessPing(&depth); }
     bool GetCorrectedDepth(double& depth) override { return m_channel.GetCorrectedBottomDepth(depth); }
-    bool IsDepthFilterOn() const override { return false; }
+    bool IsDepthFilterOn() const override { return m_channel.GetDepthFilter() != 0; }
 
 private:
     CChannel& m_channel;

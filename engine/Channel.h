@@ -249,6 +249,11 @@ public:
     // else 1. User-interface thread.
     int OnColorScale();
 
+    // The depth documents' 3-point median of the depth, while the channel
+    // input's switch is set.
+    int GetDepthFilter() const { return m_input.GetDepthFilter(); }
+    void SetDepthFilter(int on) { m_input.SetDepthFilter(on); }
+
     // Echogram document's values kept for the assembly.
     void SetEchogramInfo(bool sidescan, bool publish, const std::string& partner, bool slantCorrection);
     void SetEchogramValue(double v);

@@ -118,6 +118,11 @@ public:
 
     int GetPowerPosition() const;
     int GetBlockNumber() const;
+    // The depth-filter switch: nonzero has the depth documents smooth the
+    // channel's depth with their median. Off until something sets it.
+    void SetDepthFilter(std::int32_t on) { m_depthFilter.store(on, std::memory_order_relaxed); }
+    std::int32_t GetDepthFilter() const { return m_depthFilter.load(std::memory_order_relaxed); }
+
     // Number of malformed blocks dropped so far.
     int GetErrorCount() const { return m_errors.load(std::memory_order_relaxed); }
 
@@ -144,4 +149,5 @@ private:
     bool m_recording = false;
     std::list<PingInfo> m_pingInfo;
     std::atomic<int> m_errors{0};
+    std::atomic<std::int32_t> m_depthFilter{0};
 };

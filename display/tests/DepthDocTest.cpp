@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -110,6 +112,67 @@ TEST_F(DepthDocTest, PingerDepthReplacesTheBottom)
     Ping(10.0);
     EXPECT_FALSE(doc.IsPingerDepthInUse());
     EXPECT_DOUBLE_EQ(doc.GetDepth(), 10.0);
+}
+
+// A bottom detector that finds the listed depths, one a ping.
+class ListedBottoms final : public IBottomDetector
+{
+public:
+    explicit ListedBottoms(std::vector<double> depths) : m_depths(std::move(depths)) {}
+    bool DetectBottom(const std::int16_t*, int, double, double, double, double, double& depth, double& level,
+                      double& next) override
+    {
+        if (m_next >= m_depths.size())
+            return false;
+        depth = m_depths[m_next++];
+        level = -20.0;
+        next = depth + 20.0;
+        return true;
+    }
+    double GetMaximumDepth() const override { return 500.0; }
+    void SetMaximumDepth(double) override {}
+    bool IsBottomSmoothingOn() const override { return false; }
+    bool IsAlternativeDetectorOn() const override { return false; }
+    void SetTrackedBottom(double, double) override {}
+    int GetBottomIndexPlusOne() const override { return 0; }
+    double GetNegatedFraction() const override { return 0.0; }
+    void Serialize(CArchive&) override {}
+
+private:
+    std::vector<double> m_depths;
+    std::size_t m_next = 0;
+};
+
+// A real channel's depth-filter switch reaches the document: off by
+// default, and while on the first pings take their median with the history's
+// initial 0.0 entries.
+TEST(DepthDocChannel, MedianWhileTheChannelsSwitchIsOn)
+{
+    CChannel::Construction cc;
+    cc.Parameters.SampleDistance = 0.1;
+    cc.Parameters.SampleInterval = 0.2 / 1500.0;
+    CChannel channel(cc);
+    channel.SetBottomDetector(std::make_unique<ListedBottoms>(std::vector<double>{30.0, 10.0, 50.0, 12.0, 11.0, 90.0}));
+    CTestDisplayContext program;
+    CDepthDoc doc(program.Context());
+    doc.SetChannel(&channel);
+    const std::vector<std::int16_t> samples(2000, -3000);
+    std::uint64_t time = 0;
+    auto ping = [&] {
+        channel.AddPowerSamples(samples.data(), static_cast<int>(samples.size()), 0);
+        channel.AddPing(++time);
+        doc.OnSourceUpdate(1);
+        return doc.GetDepth();
+    };
+    EXPECT_EQ(channel.GetDepthFilter(), 0);
+    EXPECT_DOUBLE_EQ(ping(), 30.0) << "unsmoothed while the switch is off";
+    channel.SetDepthFilter(1);
+    // The unsmoothed ping left the history as it was: 0.0 throughout.
+    EXPECT_DOUBLE_EQ(ping(), 0.0) << "10 with two 0.0";
+    EXPECT_DOUBLE_EQ(ping(), 10.0) << "50, 10 and 0.0";
+    EXPECT_DOUBLE_EQ(ping(), 12.0) << "12, 50 and 10";
+    channel.SetDepthFilter(0);
+    EXPECT_DOUBLE_EQ(ping(), 11.0);
 }
 
 TEST(DepthDocSettings, RoundTripWithTheChannelsSettingsAndNoNumbersRefused)
