@@ -316,6 +316,11 @@ void PositionAt(const SRecGenScene& scene, int ping, double& lat, double& lon)
     const double c = scene.courseDeg * kPi / 180.0;
     lat = scene.latitude + metres * std::cos(c) / 111120.0;
     lon = scene.longitude + metres * std::sin(c) / (111120.0 * std::cos(scene.latitude * kPi / 180.0));
+    // A track across the date line goes on at the other side of it.
+    if (lon > 180.0)
+        lon -= 360.0;
+    else if (lon <= -180.0)
+        lon += 360.0;
 }
 
 void GridAt(const SRecGenScene& scene, int ping, double& easting, double& northing)

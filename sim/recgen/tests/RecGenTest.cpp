@@ -236,3 +236,25 @@ TEST(RecGenTest, OutFileHoldsDepthsOfTheFirstFourChannelsAndNoSamples)
     EXPECT_EQ(types[kTypeTAG0], 3);
     EXPECT_EQ(gen.PingSentences(0)[1].substr(0, 42), "$GPGLL,6030.0000,N,00515.0000,E,000000.00,");
 }
+
+namespace {
+
+// Eastward across the date line: the longitude goes on from -180 degrees,
+// in the sentences as in the scene's track.
+TEST(RecGenTest, ATrackAcrossTheDateLineGoesOnAtTheOtherSide)
+{
+    SRecGenScene scene;
+    for (const char* s : {"lat=10.0", "lon=179.9995", "course=90", "speed=30"})
+        ASSERT_TRUE(ApplySetting(scene, s, nullptr)) << s;
+    CompleteScene(scene);
+    double lat, lon;
+    PositionAt(scene, 0, lat, lon);
+    EXPECT_GT(lon, 179.999);
+    PositionAt(scene, 8, lat, lon);
+    EXPECT_LT(lon, -179.999);
+    const std::string gga = CRecordingGenerator(scene).PingSentences(8).at(0);
+    EXPECT_NE(gga.find(",17959."), std::string::npos) << gga;
+    EXPECT_NE(gga.find(",W,"), std::string::npos) << gga;
+}
+
+}  // namespace
