@@ -275,10 +275,11 @@ CSeedWriter::CSeedWriter(std::string fuzz, std::string profiles)
 
 bool CSeedWriter::WriteAll(std::string* error)
 {
-    for (auto step : {&CSeedWriter::Nmea, &CSeedWriter::SensorLines, &CSeedWriter::NetInput, &CSeedWriter::Replay,
-                      &CSeedWriter::QY42, &CSeedWriter::Geo, &CSeedWriter::Svp, &CSeedWriter::Bitmap,
-                      &CSeedWriter::TrList, &CSeedWriter::Archive, &CSeedWriter::Detector, &CSeedWriter::Serial,
-                      &CSeedWriter::RegText, &CSeedWriter::Hive, &CSeedWriter::LocalServer, &CSeedWriter::Sinks}) {
+    for (auto step :
+         {&CSeedWriter::Nmea, &CSeedWriter::SensorLines, &CSeedWriter::NetInput, &CSeedWriter::Replay,
+          &CSeedWriter::QY42, &CSeedWriter::Geo, &CSeedWriter::Svp, &CSeedWriter::Bitmap, &CSeedWriter::TrList,
+          &CSeedWriter::Archive, &CSeedWriter::Detector, &CSeedWriter::Serial, &CSeedWriter::RegText,
+          &CSeedWriter::Hive, &CSeedWriter::LocalServer, &CSeedWriter::Sinks, &CSeedWriter::Xyz}) {
         (this->*step)();
         if (!m_error.empty())
             break;
@@ -831,4 +832,61 @@ void CSeedWriter::Sinks()
     if (!zv::recgen::CRecordingGenerator(scene).Write(path, nullptr, &why))
         m_error = "recording generator: " + why;
     Put("rawsink", "seed-recording", ReadFile(path));
+}
+
+// Records as fuzz/xyz reads them: a choice byte, then a sentence received
+// some 10 ms after the one before, a depth pair about that time, the
+// antenna height, or the lines that can be written.
+void CSeedWriter::Xyz()
+{
+    const auto sentence = [](int hundredths, const std::string& text) {
+        return Bytes({0}) + Word(std::size_t(hundredths)) + text + "\n";
+    };
+    const auto depth = [](double metres, double second, int hundredths) {
+        return Bytes({1}) + Word(std::size_t(std::lround(metres * 100))) +
+               Word(std::size_t(std::lround(second * 100))) + Word(std::size_t(32768 + hundredths));
+    };
+    const std::string lines = Bytes({3});
+    // A generated track: each ping's sentences (the first a ping interval
+    // after the ones before), then each channel's depth 0.2 s later.
+    const auto track = [&](std::initializer_list<const char*> settings) {
+        zv::recgen::SRecGenScene scene;
+        for (const char* setting : settings)
+            zv::recgen::ApplySetting(scene, setting, nullptr);
+        zv::recgen::CompleteScene(scene);
+        const zv::recgen::CRecordingGenerator generator(scene);
+        std::string out = Bytes({2}) + Word(250);
+        for (int ping = 0; ping < 8; ++ping) {
+            int delay = ping ? int(std::lround(scene.pingInterval * 100)) : 0;
+            for (const std::string& s : generator.PingSentences(ping)) {
+                out += sentence(delay, s);
+                delay = 0;
+            }
+            for (std::size_t c = 0; c < generator.RecordedChannels(); ++c) {
+                float d = 0.0f, second = 0.0f;
+                generator.PingDepth(ping, c, d, second);
+                out += depth(d, second, 20);
+            }
+            out += lines;
+        }
+        return out;
+    };
+    Put("xyz", "seed-south-west-without-fix",
+        track({"lat=-33.9", "lon=-151.2", "course=225", "gll=1", "nofix-first=3", "nofix-last=4"}));
+    Put("xyz", "seed-grid-track", track({"llq=1", "course=90"}));
+    Put("xyz", "seed-date-line", track({"lat=10.0", "lon=179.9995", "course=90", "speed=30"}));
+    // The other position types, sentences that are none, and what a
+    // receiver sends that must give no position.
+    std::string others =
+        sentence(0, Sentence("$PTNL,GGK,120000.00,070126,5957.1234,N,01045.6789,E,3,08,1.2,EHT12.3,M")) +
+        sentence(100, Sentence("$PTNL,GGK,120001.00,070126,5957.1300,N,01045.6800,E,3,08,1.2,EHT12.4,M")) +
+        depth(20.5, 0.0, -50) + lines +
+        sentence(100, Sentence("$PTNL,PJK,120002.00,070126,6618643.123,N,500123.456,E,1,08,1.2,EHT45.1,M")) +
+        sentence(100, Sentence("$GPLLK,120003.00,070126,500123.456,M,6618643.123,M,3,08,0.012,45.10,M")) +
+        sentence(100, Sentence("$GPLLQ,120004.00,070126,500124.456,M,6618644.123,M,3,08,0.012,45.20,M")) +
+        depth(21.0, 0.0, -50) + lines + sentence(0, Sentence("$GPGGA,120005,,,,,0,00,,,M,,M,,")) +
+        sentence(100, Sentence("$GPGGA,120006,59x7.1,N,01045.6789,E,1,08,0.9,5.4,M,46.9,M,,")) +
+        sentence(0, Sentence("$HEHDT,274.07,T")) + sentence(0, "$PGEOA,DEPTH,12.5") + sentence(0, "$GPG") +
+        sentence(0, "") + depth(22.0, 0.0, 0) + lines;
+    Put("xyz", "seed-other-types-and-no-positions", others);
 }

@@ -39,6 +39,7 @@ private:
     void Hive();
     void LocalServer();
     void Sinks();
+    void Xyz();
 
     std::string m_fuzz;
     std::string m_profiles;
