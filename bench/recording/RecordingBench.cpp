@@ -3,6 +3,7 @@
 //
 //   bench_recording [--benchmark_filter=...]
 //   ZV_BENCH_REPLAY_MB=1024 bench_recording --benchmark_filter=Replay
+#include "recording/CreateXyz.h"
 #include "recording/ReplayReader.h"
 #include "recording/Store.h"
 #include "sim/recgen/RecordingGenerator.h"
@@ -25,11 +26,11 @@ fs::path MakeTempFolder(const char* tag)
     return fs::path(mkdtemp(t.data()));
 }
 
-// Eight channels of 10,000 power and angle samples each.
+// Eight (or fewer) channels of 10,000 power and angle samples each.
 class CBenchSounder : public IStoreSounder
 {
 public:
-    CBenchSounder() : m_power(10000), m_angle(10000)
+    explicit CBenchSounder(std::size_t channels = 8) : m_channels(channels), m_power(10000), m_angle(10000)
     {
         for (std::size_t i = 0; i < m_power.size(); ++i) {
             m_power[i] = std::int16_t(i * 7);
@@ -41,7 +42,7 @@ public:
     void GetReplayNames(std::string&, std::string&, std::string&, std::string&) const override {}
     std::string ProgramName() const override { return "BENCH"; }
     void MotionOffsets(double& x, double& y, double& z) const override { x = y = z = 0; }
-    std::size_t ChannelCount() const override { return 8; }
+    std::size_t ChannelCount() const override { return m_channels; }
     bool GetConfigChannel(std::size_t i, SConfigChannel& out) const override
     {
         out = SConfigChannel{};
@@ -94,6 +95,7 @@ public:
     FileTime time = 1;
 
 private:
+    std::size_t m_channels;
     std::vector<std::int16_t> m_power, m_angle;
 };
 
@@ -154,6 +156,76 @@ void BM_RecorderPing8x10000(benchmark::State& state)
     fs::remove_all(dir);
 }
 BENCHMARK(BM_RecorderPing8x10000)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(5.0);
+
+// What the side products add to a ping on the ping-data thread: four
+// channels of 10,000 samples recorded raw (range(0) 0), and with every
+// product on (1): txt, geo, xyz and dg of every channel (windows of 250 and
+// 500 samples) and an xtf file listing the four as sides (2000 samples a
+// channel). Each ping's position sentence comes first, as the decoder hands
+// it in between pings; it is counted in the ping.
+void BM_RecorderPingProducts4x10000(benchmark::State& state)
+{
+    const fs::path dir = MakeTempFolder("products");
+    CBenchSounder sounder(4);
+    CQuietEvents events;
+    SStoreSettings s;
+    s.filePath = dir.string();
+    s.saveRawData = 1;
+    if (state.range(0)) {
+        s.txt = s.geoRef = s.saveXyzData = s.saveEchogramData = s.saveXtfData = 1;
+        for (int c = 0; c < 4; ++c)
+            s.xyz[c] = s.echogram[c] = 1;
+    }
+    constexpr FileTime kSecond = 10'000'000;
+    constexpr FileTime kStart = (11644473600ULL + 1782864000ULL) * kSecond;
+    std::int64_t pings = 0;
+    {
+        CStore store(sounder, events, nullptr, s);
+        store.OnToggleLogging();
+        for (auto _ : state) {
+            const FileTime t = kStart + FileTime(pings) * kSecond;
+            char gga[96];
+            std::snprintf(gga, sizeof gga, "$GPGGA,000000,60%07.4f,N,00515.000,E,1,08,0.9,5.4,M,46.9,M,,",
+                          double(pings % 1000) * 0.01);
+            store.WriteNmeaToFiles(gga, t - kSecond / 5);
+            sounder.time = t;
+            store.WritePing();
+            store.WriteXtfPing();
+            ++pings;
+            if (pings % 300 == 0) {
+                state.PauseTiming();
+                for (const auto& e : fs::directory_iterator(dir))
+                    if (e.path().string() != store.GetFilePath())
+                        fs::remove(e.path());
+                state.ResumeTiming();
+            }
+        }
+    }
+    state.SetItemsProcessed(pings);
+    fs::remove_all(dir);
+}
+BENCHMARK(BM_RecorderPingProducts4x10000)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->MinTime(3.0);
+
+// One position sentence parsed and one xyz line out, the depth placed
+// between the sentence before and this one.
+void BM_XyzSentenceAndLine(benchmark::State& state)
+{
+    CCreateXyz xyz;
+    constexpr FileTime kSecond = 10'000'000;
+    FileTime t = (11644473600ULL + 1782864000ULL) * kSecond;
+    std::int64_t lines = 0;
+    const std::string gga = "$GPGGA,000000,6030.1234,N,00515.0000,E,1,08,0.9,5.4,M,46.9,M,,";
+    xyz.ParseSentence(gga, t);
+    for (auto _ : state) {
+        xyz.AddDepth(42.5, 0.0, t + kSecond / 2);
+        t += kSecond;
+        xyz.ParseSentence(gga, t);
+        lines += !xyz.NextLine().empty();
+    }
+    if (lines != state.iterations())
+        state.SkipWithError("a depth was not placed");
+}
+BENCHMARK(BM_XyzSentenceAndLine);
 
 // The sample datagram alone, without the disk: one channel of 10,000 power
 // and angle samples written field by field into a reused buffer.
