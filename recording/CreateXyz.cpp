@@ -5,6 +5,7 @@
 #include "recording/RecordTime.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace zv::recording {
@@ -46,6 +47,33 @@ bool Degrees(double v, double limit, double& degrees)
     const double minutes = v - 100.0 * whole;
     degrees = whole + minutes / 60.0;
     return minutes < 60.0 && degrees <= limit;
+}
+
+// As "%<width>.<decimals>f" would, without printf's cost: a line is
+// written for every depth of every ping.
+void AppendFixed(std::string& out, double value, int width, int decimals)
+{
+    char text[400];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    if (error != std::errc()) {
+        out += CNumberText::Format("%*.*f", width, decimals, value);
+        return;
+    }
+    const std::size_t n = std::size_t(end - text);
+    if (n < std::size_t(width))
+        out.append(std::size_t(width) - n, ' ');
+    out.append(text, n);
+}
+
+// As "%0<digits>u" would.
+void AppendDigits(std::string& out, unsigned value, int digits)
+{
+    char text[16];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    const std::size_t n = std::size_t(end - text);
+    if (n < std::size_t(digits))
+        out.append(std::size_t(digits) - n, '0');
+    out.append(text, n);
 }
 
 }  // namespace
@@ -162,13 +190,29 @@ std::string CCreateXyz::NextLine()
             continue;
         const DepthRec d = *it;
         m_depths.erase(it);
-        const double height = at.height - m_heightOffset;
-        const std::string date = CRecordTime::LocalDate(d.time);
-        const std::string time = CRecordTime::LocalTimeOfDay(d.time);
-        return m_grid ? CNumberText::Format("%6.3f %7.3f %.2f %s %s %.3f", at.first, at.second, d.depth, date.c_str(),
-                                            time.c_str(), height)
-                      : CNumberText::Format("%4.7f %5.7f %.2f %s %s %.2f", at.first, at.second, d.depth, date.c_str(),
-                                            time.c_str(), height);
+        // Grid: "%6.3f %7.3f %.2f ddMMyyyy HHmmss.cc %.3f"; degrees:
+        // "%4.7f %5.7f %.2f ddMMyyyy HHmmss.cc %.2f", in local time.
+        const SYSTEMTIME st = CRecordTime::Local(d.time);
+        std::string line;
+        line.reserve(64);
+        AppendFixed(line, at.first, m_grid ? 6 : 4, m_grid ? 3 : 7);
+        line += ' ';
+        AppendFixed(line, at.second, m_grid ? 7 : 5, m_grid ? 3 : 7);
+        line += ' ';
+        AppendFixed(line, d.depth, 0, 2);
+        line += ' ';
+        AppendDigits(line, st.wDay, 2);
+        AppendDigits(line, st.wMonth, 2);
+        AppendDigits(line, st.wYear, 4);
+        line += ' ';
+        AppendDigits(line, st.wHour, 2);
+        AppendDigits(line, st.wMinute, 2);
+        AppendDigits(line, st.wSecond, 2);
+        line += '.';
+        AppendDigits(line, st.wMilliseconds / 10u, 2);
+        line += ' ';
+        AppendFixed(line, at.height - m_heightOffset, 0, m_grid ? 3 : 2);
+        return line;
     }
     return {};
 }

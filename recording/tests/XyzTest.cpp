@@ -123,6 +123,44 @@ TEST_F(XyzTest, ALineHoldsTheDepthAndTheLocalDateAndTime)
     EXPECT_EQ(lines[0].substr(lines[0].find(' ', lines[0].find(' ') + 1) + 1), "12.35 02012026 010001.12 0.00");
 }
 
+// The numbers of a line are exactly what the line formats print, padding,
+// signs and rounding included, in both formats: the position of two
+// sentences of the same time is the first one's as it stands.
+TEST_F(XyzTest, LineNumbersAreFormattedAsTheLineFormatsSay)
+{
+    struct Row
+    {
+        const char* legend;
+        std::string sentence;
+        double first, second, height;
+        double depth;
+        bool grid;
+    };
+    const auto llq = [](const char* x, const char* y, const char* h) {
+        return std::string("$GPLLQ,230000.00,010126,") + x + ",M," + y + ",M,3,08,0.012," + h + ",M";
+    };
+    const Row rows[] = {
+        {"south and west of zero", Gga("0000.0000", "S", "00000.0000", "W"), -0.0, -0.0, 0.0, 0.125, false},
+        {"seven decimals rounded", Gga("4807.0000003", "N", "17959.9999999", "E"), 48 + 7.0000003 / 60,
+         179 + 59.9999999 / 60, 0.0, 2.675, false},
+        {"grid values narrower than their width", llq("1.5", "-2.25", "0.0005"), 1.5, -2.25, 0.0005, 1e6, true},
+        {"grid values wider than their width", llq("6618643.1235", "-500123.4565", "-12.3456"), 6618643.1235,
+         -500123.4565, -12.3456, 0.005, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.legend);
+        CCreateXyz own;
+        own.ParseSentence(r.sentence, kT0);
+        own.ParseSentence(r.sentence, kT0);
+        own.AddDepth(r.depth, 0, kT0);
+        char expected[512];
+        std::snprintf(expected, sizeof expected,
+                      r.grid ? "%6.3f %7.3f %.2f 02012026 010000.00 %.3f" : "%4.7f %5.7f %.2f 02012026 010000.00 %.2f",
+                      r.first, r.second, r.depth, r.height);
+        EXPECT_EQ(own.NextLine(), expected);
+    }
+}
+
 TEST_F(XyzTest, DepthsWaitForTwoPositionsAndComeOutOldestFirst)
 {
     xyz.AddDepth(1.0, 0, kT0 + kSecond);
