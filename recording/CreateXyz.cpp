@@ -161,9 +161,11 @@ bool CCreateXyz::Place(const DepthRec& d, PosRec& at) const
             else if (older.second - newerSecond > 180.0)
                 newerSecond += 360.0;
         }
-        at.first = older.first + f * (newer.first - older.first);
-        at.second = older.second + f * (newerSecond - older.second);
-        at.height = older.height + f * (newer.height - older.height);
+        // std::lerp: two finite values far apart give a finite value, where
+        // their difference would not be one.
+        at.first = std::lerp(older.first, newer.first, f);
+        at.second = std::lerp(older.second, newerSecond, f);
+        at.height = std::lerp(older.height, newer.height, f);
         if (!older.grid) {
             if (at.second > 180.0)
                 at.second -= 360.0;

@@ -161,6 +161,18 @@ TEST_F(XyzTest, LineNumbersAreFormattedAsTheLineFormatsSay)
     }
 }
 
+// Grid values as large as a number goes, of opposite signs: their
+// difference is no number, the place between them is one.
+TEST_F(XyzTest, FarApartGridValuesStillGiveANumber)
+{
+    xyz.ParseSentence("$GPLLQ,230000.00,010126,1e308,M,-1e308,M,3,08,0.012,1e308,M", kT0);
+    xyz.ParseSentence("$GPLLQ,230002.00,010126,-1e308,M,1e308,M,3,08,0.012,-1e308,M", kT0 + 2 * kSecond);
+    xyz.AddDepth(1.0, 0, kT0 + kSecond / 2);
+    const SXyzLine l = Only();
+    EXPECT_TRUE(std::isfinite(l.first) && std::isfinite(l.second) && std::isfinite(l.height));
+    EXPECT_NEAR(l.first, 0.5e308, 1e293);
+}
+
 TEST_F(XyzTest, DepthsWaitForTwoPositionsAndComeOutOldestFirst)
 {
     xyz.AddDepth(1.0, 0, kT0 + kSecond);
