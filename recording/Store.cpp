@@ -847,6 +847,16 @@ void CStore::OnReplayFileOpened()
 {
     std::string folder, name, t1, t2;
     m_sounder.GetReplayNames(folder, name, t1, t2);
+    // No product may open under the new name before the files of the old
+    // one are closed: the close would cut it off, and the rest of it would
+    // go to a second file. Without a name, the products skip their records
+    // meanwhile.
+    {
+        std::lock_guard lock(m_stateLock);
+        m_replayFolder.clear();
+        m_replayName.clear();
+    }
+    CloseAllFiles();
     {
         std::lock_guard lock(m_stateLock);
         m_replayFolder = folder;
@@ -854,7 +864,6 @@ void CStore::OnReplayFileOpened()
         m_replayText1 = t1;
         m_replayText2 = t2;
     }
-    CloseAllFiles();
 }
 
 void CStore::OnCloseReplayFiles()
