@@ -5,6 +5,7 @@
 
 #include "base/File.h"
 #include "display/DIBSection.h"
+#include "display/PrinterPage.h"
 #include "engine/BottomDetector.h"
 #include "engine/Channel.h"
 #include "outputs/LX750.h"
@@ -529,6 +530,30 @@ void CSeedWriter::Bitmap()
         file.Close();
         Put("bitmap", "seed-" + std::to_string(bits) + "-bits", ReadFile(path));
     }
+
+    // A page as the printing writes it into the history folder, and damaged
+    // history files: cut short, a wrong signature, sizes far beyond the file.
+    CPrinterPage page;
+    if (!page.Create(40, 30)) {
+        m_error = "history page";
+        return;
+    }
+    for (int x = 0; x < page.Width(); ++x)
+        page.FillColumn(x, x % 30, 5, static_cast<BYTE>(x % CPrinterPage::kColours));
+    CFile file;
+    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite) || !page.Bitmap().Save(file)) {
+        m_error = "cannot save a history page";
+        return;
+    }
+    file.Close();
+    const std::string history = ReadFile(path);
+    Put("bitmap", "seed-history-page", history);
+    Put("bitmap", "seed-history-short", history.substr(0, 30));
+    Put("bitmap", "seed-history-signature", "MB" + history.substr(2));
+    std::string huge = history;
+    for (std::size_t at : {18u, 22u})
+        huge.replace(at, 4, std::string("\xff\xff\xff\x7f", 4));
+    Put("bitmap", "seed-history-huge-sizes", huge);
 }
 
 void CSeedWriter::TrList()

@@ -10,7 +10,10 @@
 #include "app/ui/MainFrame.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "app/widgets/FolderDlg.h"
+#include "base/File.h"
+#include "display/DIBSection.h"
 #include "display/PaletteControl.h"
+#include "display/ui/HistoryDialog.h"
 #include "outputs/QYNet.h"
 #include "program/tests/TestProgram.h"
 #include "sensors/Environment.h"
@@ -28,6 +31,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -483,6 +488,55 @@ TEST_F(CommandsTest, GrayscaleShowsTheColoursInForce)
         EXPECT_EQ(grey(0), checked);
         frame->RunCommand(cmd::GRAYSCALE);
     }
+    Exit();
+}
+
+// "History..." opens on the newest pair of the history folder, and the main
+// frame applies its colours again when the dialog closes.
+TEST_F(CommandsTest, HistoryShowsTheNewestPairAndAppliesTheColoursAgain)
+{
+    Start(kQY310);
+    const fs::path folder = env.Root() / "history";
+    fs::create_directories(folder);
+    // Three pages written an hour apart, the newest the middle one by name.
+    const char* names[] = {"H0001-D20260101-T000000.bmp", "H0003-D20260101-T020000.bmp", "H0002-D20260101-T010000.bmp"};
+    for (int i = 0; i < 3; ++i) {
+        CDIBSection dib;
+        ASSERT_TRUE(dib.Create(320, 420, 4, DIB_RGB_COLORS) && dib.CreateSection());
+        // Bands of the echogram colours 1 to 12, one page shifted from the next.
+        for (int row = 0; row < 420; ++row) {
+            const BYTE colour = static_cast<BYTE>(1 + (row / 35 + 4 * i) % 12);
+            std::memset(dib.GetBits() + row * CDIBSection::RowBytes(320, 4), colour << 4 | colour,
+                        CDIBSection::RowBytes(320, 4));
+        }
+        CFile file;
+        ASSERT_TRUE(file.Open((folder / names[i]).string(), CFile::modeCreate | CFile::modeWrite) && dib.Save(file));
+        file.Close();
+        fs::last_write_time(folder / names[i], fs::file_time_type::clock::now() - std::chrono::hours(3 - i));
+    }
+    program->Application().SetHistoryPath(folder.string());
+    ASSERT_TRUE(frame->QueryCommand(cmd::HISTORY).enabled);
+
+    int applied = 0;
+    auto apply = frame->applyEchogramColours;
+    frame->applyEchogramColours = [&](app::EchogramColourSet set, int scheme) {
+        ++applied;
+        if (apply)
+            apply(set, scheme);
+    };
+    std::string left, right;
+    const auto dialogs = Run(cmd::HISTORY, "QY310-history", [&](QDialog& dialog) {
+        auto& history = dynamic_cast<CHistoryDialog&>(dialog);
+        left = fs::path(history.Left().File()).filename().string();
+        right = fs::path(history.Right().File()).filename().string();
+        dialog.accept();
+    });
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_NE(dialogs[0].find(" History"), std::string::npos);
+    EXPECT_EQ(left, names[0]) << "the entry before the newest, in name order";
+    EXPECT_EQ(right, names[2]) << "the newest on the right";
+    EXPECT_EQ(applied, 1) << "the colour scheme applied again on closing";
+    frame->applyEchogramColours = apply;
     Exit();
 }
 
