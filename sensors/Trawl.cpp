@@ -145,6 +145,9 @@ void CTrawl::ParseTelegram(const std::string& telegram, std::uint64_t received)
     if (telegram.size() < 6 || CNmeaDecoder::ChecksumFails(telegram))
         return;
     const std::string text = telegram.substr(0, telegram.find('*'));
+    // A star early in the line leaves no talker and name to read.
+    if (text.size() < 6)
+        return;
     const std::string id = text.substr(3, 3);
     const std::string talker = text.substr(1, 2);
     double value = 0.0;

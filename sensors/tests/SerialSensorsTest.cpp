@@ -318,6 +318,7 @@ TEST_F(SerialSensorsTest, TrawlReadingsAndWhatKeepsThePreviousOne)
         {"$IIDPT,12.0,0.0*00", 42.0, 12.5, "checksum fails"},
         {"$IIDPT,12.0,0.0*73", 12.0, 12.5, "checksum right"},
         {"$IIDP", 12.0, 12.5, "short"},
+        {"$I*DPT,30.0,0.0", 12.0, 12.5, "a star before the sentence's name"},
     };
     for (const Row& r : rows) {
         trawl.ParseTelegram(r.sentence, kStamp);
