@@ -5,6 +5,7 @@
 #include "serialcom/device/DepthTelegram.h"
 
 #include <cmath>
+#include <type_traits>
 
 CNavigation::Settings CNavigation::DefaultsAction(Settings s)
 {
@@ -76,37 +77,53 @@ int CNavigation::Load(HKEY key)
     return 1;
 }
 
+namespace {
+
+// One list of the stored values and their names, for reading and writing alike.
+template <class S, class F>
+void ForEachField(S& s, F&& f)
+{
+    f("NavigationProtocol", s.NavigationProtocol);
+    f("NavigationSentence", s.NavigationSentence);
+    f("AsciiProtocol", s.AsciiProtocol);
+    f("StartSequence", s.StartSequence);
+    f("FieldSeparator", s.FieldSeparator);
+    f("StartField", s.StartField);
+    f("NoOfFields", s.NoOfFields);
+    f("DepthOutput", s.DepthOutput);
+    f("DepthTelegram", s.DepthTelegram);
+    f("CheckSum", s.CheckSum);
+    f("ChannelSource", s.ChannelSource);
+    f("SpeedType", s.SpeedType);
+    f("SpeedManual", s.SpeedManual);
+    f("PositionSource", s.PositionSource);
+    f("ClockSource", s.ClockSource);
+    f("UseAutoZda", s.UseAutoZda);
+    f("Latency", s.Latency);
+    f("CheckForPos", s.CheckForPos);
+    f("GGA_QI", s.GGA_QI);
+    f("GGA_NoOfSat", s.GGA_NoOfSat);
+    f("GGA_HorDil", s.GGA_HorDil);
+    f("AntennaHeight", s.AntennaHeight);
+}
+
+}  // namespace
+
 void CNavigation::ReadSettings(Settings& s)
 {
     HKEY key = Key();
     if (!key)
         return;
     CRegistrySupport reg;
-    const auto dword = [&](const char* name, DWORD& v) { reg.GetDword(key, "", name, v, TRUE); };
-    const auto text = [&](const char* name, std::string& v) { reg.GetString(key, "", name, v, TRUE); };
-    const auto real = [&](const char* name, double& v) { reg.GetDouble(key, "", name, v, TRUE); };
-    dword("NavigationProtocol", s.NavigationProtocol);
-    dword("NavigationSentence", s.NavigationSentence);
-    dword("AsciiProtocol", s.AsciiProtocol);
-    text("StartSequence", s.StartSequence);
-    text("FieldSeparator", s.FieldSeparator);
-    dword("StartField", s.StartField);
-    dword("NoOfFields", s.NoOfFields);
-    dword("DepthOutput", s.DepthOutput);
-    dword("DepthTelegram", s.DepthTelegram);
-    dword("CheckSum", s.CheckSum);
-    text("ChannelSource", s.ChannelSource);
-    dword("SpeedType", s.SpeedType);
-    real("SpeedManual", s.SpeedManual);
-    dword("PositionSource", s.PositionSource);
-    dword("ClockSource", s.ClockSource);
-    dword("UseAutoZda", s.UseAutoZda);
-    real("Latency", s.Latency);
-    dword("CheckForPos", s.CheckForPos);
-    dword("GGA_QI", s.GGA_QI);
-    dword("GGA_NoOfSat", s.GGA_NoOfSat);
-    real("GGA_HorDil", s.GGA_HorDil);
-    real("AntennaHeight", s.AntennaHeight);
+    ForEachField(s, [&](const char* name, auto& v) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, DWORD>)
+            reg.GetDword(key, "", name, v, TRUE);
+        else if constexpr (std::is_same_v<T, std::string>)
+            reg.GetString(key, "", name, v, TRUE);
+        else
+            reg.GetDouble(key, "", name, v, TRUE);
+    });
 }
 
 void CNavigation::WriteSettings(const Settings& s)
@@ -115,31 +132,15 @@ void CNavigation::WriteSettings(const Settings& s)
     if (!key)
         return;
     CRegistrySupport reg;
-    const auto dword = [&](const char* name, DWORD v) { reg.SetDword(key, "", name, v); };
-    const auto text = [&](const char* name, const std::string& v) { reg.SetString(key, "", name, v); };
-    const auto real = [&](const char* name, double v) { reg.SetDouble(key, "", name, v); };
-    dword("NavigationProtocol", s.NavigationProtocol);
-    dword("NavigationSentence", s.NavigationSentence);
-    dword("AsciiProtocol", s.AsciiProtocol);
-    text("StartSequence", s.StartSequence);
-    text("FieldSeparator", s.FieldSeparator);
-    dword("StartField", s.StartField);
-    dword("NoOfFields", s.NoOfFields);
-    dword("DepthOutput", s.DepthOutput);
-    dword("DepthTelegram", s.DepthTelegram);
-    dword("CheckSum", s.CheckSum);
-    text("ChannelSource", s.ChannelSource);
-    dword("SpeedType", s.SpeedType);
-    real("SpeedManual", s.SpeedManual);
-    dword("PositionSource", s.PositionSource);
-    dword("ClockSource", s.ClockSource);
-    dword("UseAutoZda", s.UseAutoZda);
-    real("Latency", s.Latency);
-    dword("CheckForPos", s.CheckForPos);
-    dword("GGA_QI", s.GGA_QI);
-    dword("GGA_NoOfSat", s.GGA_NoOfSat);
-    real("GGA_HorDil", s.GGA_HorDil);
-    real("AntennaHeight", s.AntennaHeight);
+    ForEachField(s, [&](const char* name, const auto& v) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, DWORD>)
+            reg.SetDword(key, "", name, v);
+        else if constexpr (std::is_same_v<T, std::string>)
+            reg.SetString(key, "", name, v);
+        else
+            reg.SetDouble(key, "", name, v);
+    });
 }
 
 CNavigation::Settings CNavigation::GetSettings() const
