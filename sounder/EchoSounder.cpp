@@ -419,6 +419,7 @@ void CEchoSounder::StopThreads()
         m_stop = true;
     }
     m_sleepCv.notify_all();
+    m_pingTakenCv.notify_all();
     m_pingReady.Cancel();
     m_stepGate.Cancel();
     // A worker may be waiting for this thread (a document update sent to
@@ -473,6 +474,7 @@ void CEchoSounder::PingDataThread()
         if (m_skip.load()) {
             for (auto& t : m_transceivers)
                 t->RequestNextPing();
+            NotePingTaken();
             continue;
         }
         const std::uint64_t pingTime = GetPingTime();
@@ -524,6 +526,7 @@ void CEchoSounder::PingDataThread()
         ++m_pingCount;
         for (auto& t : m_transceivers)
             t->RequestNextPing();
+        NotePingTaken();
     }
     m_pingThreadDone = true;
 }
@@ -606,11 +609,27 @@ void CEchoSounder::TakeLinkLost()
         m_host->LinkLost();
 }
 
+void CEchoSounder::NotePingTaken()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_sleepLock);
+        ++m_pingsTaken;
+    }
+    m_pingTakenCv.notify_all();
+}
+
 bool CEchoSounder::WaitForTransceivers()
 {
     for (;;) {
         if (m_stop.load())
             return false;
+        // Noted before the pass, so that a ping taken during it ends the
+        // wait below at once instead of being missed.
+        std::uint64_t taken = 0;
+        {
+            std::lock_guard<std::mutex> lock(m_sleepLock);
+            taken = m_pingsTaken;
+        }
         // A unit that lost its link is not ready until it is set up again:
         // the alarm must not wait for that.
         TakeLinkLost();
@@ -628,7 +647,13 @@ bool CEchoSounder::WaitForTransceivers()
         }
         if (!wait)
             break;
-        WaitFor(kTicksPerMs);
+        // A unit's buffer drains when the ping-data thread takes its ping:
+        // wake then, not at the end of a fixed sleep. The bound stays for
+        // units whose buffer drains on their own threads.
+        std::unique_lock<std::mutex> lock(m_sleepLock);
+        m_pingTakenCv.wait_for(
+            lock, std::chrono::microseconds(std::max<std::int64_t>(m_context.transceiverPassTicks, 1) / 10),
+            [&] { return m_stop.load() || m_pingsTaken != taken; });
     }
     for (auto& t : m_transceivers)
         if (t->IsReady())

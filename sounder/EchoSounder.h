@@ -126,6 +126,9 @@ public:
         bool simplePinger = false;
         double simplePingerInterval = 1.0;  // s
         int workerStartDelayMs = 1000;
+        // Longest wait of the trigger thread between two looks at units that
+        // still hold a ping; the ping-data thread taking a ping ends it early.
+        std::int64_t transceiverPassTicks = 10000;  // 1 ms in 100-ns units
         // What the calibration component is told of the program: its product
         // version and the transceiver list's folder.
         std::string productVersion;
@@ -213,6 +216,7 @@ private:
     void PaceInterval(std::int64_t interval);
     void PaceLoad(double& sleepMs, double& lastLoad, int& equalReadings);
     bool WaitForTransceivers();
+    void NotePingTaken();
     void TakeLinkLost();
     void SendTrigger(bool external);
     void UpdateRate(std::uint64_t previous, std::uint64_t current);
@@ -266,6 +270,10 @@ private:
     std::atomic<bool> m_stop{false};
     std::mutex m_sleepLock;
     std::condition_variable m_sleepCv;
+    // Counts the pings the ping-data thread has taken, under m_sleepLock, so
+    // that the trigger thread's wait for the units ends when one is taken.
+    std::uint64_t m_pingsTaken = 0;
+    std::condition_variable m_pingTakenCv;
     std::thread m_pingThread;
     std::thread m_triggerThread;
     std::atomic<bool> m_pingThreadDone{false};

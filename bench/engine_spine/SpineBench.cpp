@@ -87,6 +87,38 @@ void BM_PingHandOffLatency(benchmark::State& state)
 }
 BENCHMARK(BM_PingHandOffLatency)->Arg(1)->Arg(4)->UseManualTime()->Iterations(500)->Unit(benchmark::kMicrosecond);
 
+// Pings a second through the real threads with no pacing at all (interval
+// mode without an interval): what the hand-offs between the trigger thread,
+// the unit and the ping-data thread cost a ping. Arg: channels.
+void BM_PingsWithoutPacing(benchmark::State& state)
+{
+    Rig rig;
+    CTestTransceiver::Options o;
+    o.channels = static_cast<int>(state.range(0));
+    // Few samples: the test unit makes each one from a seeded generator, a
+    // cost of its own that must not hide the hand-offs.
+    o.samplesPerPing = 20;
+    rig.Start(CEchoSounder::kInterval, 0, o);
+    {
+        std::unique_lock<std::mutex> g(rig.lock);
+        rig.cv.wait(g, [&] { return !rig.latencies.empty(); });
+    }
+    std::size_t seen = 0;
+    {
+        std::lock_guard<std::mutex> g(rig.lock);
+        seen = rig.latencies.size();
+    }
+    for (auto _ : state) {
+        std::unique_lock<std::mutex> g(rig.lock);
+        rig.cv.wait(g, [&] { return rig.latencies.size() > seen; });
+        ++seen;
+    }
+    rig.sounder.reset();
+    state.counters["pings_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PingsWithoutPacing)->Arg(1)->Arg(4)->Iterations(2000)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
 void BM_IntervalTriggerJitter(benchmark::State& state)
 {
     const std::int64_t interval = state.range(0) * 10000;  // ms in 100-ns units

@@ -326,6 +326,25 @@ TEST_F(EchoSounderRun, UnitReportingMinusOneDoesNotHoldTheOthers)
     sounder.reset();
 }
 
+// The trigger thread waits for a unit that still holds a ping; its wait
+// ends when the ping-data thread takes the ping, not when a pass's time
+// runs out, and a stop ends it too. With a pass of ten minutes the pings
+// below only come if the taking of each ping wakes the trigger thread.
+TEST_F(EchoSounderRun, TakingAPingEndsTheTriggerThreadsWait)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    AddUnit(a);
+    auto context = MakeContext();
+    context.transceiverPassTicks = 600LL * 10'000'000;
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kInterval, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0, 0));
+    EXPECT_TRUE(events.WaitFor("ping", 20));
+    sounder.reset();
+    EXPECT_GE(made.at(0)->GetTriggers(), 20);
+}
+
 TEST_F(EchoSounderRun, StartsNothingWithoutChannelsAndRefusesTypesItCannotRun)
 {
     {
