@@ -11,6 +11,38 @@ namespace echogram {
 using rawpower::kNoEcho;
 using rawpower::Round;
 
+namespace {
+
+// k * num / den for k = k0, k0 + 1, ... (num >= 0, den > 0, k0 >= 0), one
+// addition a step instead of a division: the quotient and remainder of
+// num / den are added and the remainder carried.
+class CQuotientStep
+{
+public:
+    CQuotientStep(std::int64_t num, std::int64_t den, std::int64_t k0 = 0)
+        : m_den(den),
+          m_stepQuotient(num / den),
+          m_stepRemainder(num % den),
+          m_quotient(k0 * num / den),
+          m_remainder(k0 * num % den)
+    {}
+    std::int64_t Quotient() const { return m_quotient; }
+    void Next()
+    {
+        m_quotient += m_stepQuotient;
+        m_remainder += m_stepRemainder;
+        if (m_remainder >= m_den) {
+            m_remainder -= m_den;
+            ++m_quotient;
+        }
+    }
+
+private:
+    std::int64_t m_den, m_stepQuotient, m_stepRemainder, m_quotient, m_remainder;
+};
+
+}  // namespace
+
 void ResampleColumn(const std::int16_t* samples, int count, double d, double start, double length, std::int16_t* out,
                     int n)
 {
@@ -40,26 +72,54 @@ void ResampleColumn(const std::int16_t* samples, int count, double d, double sta
 
     if (m < 2 * static_cast<std::int64_t>(n)) {
         // Fewer than two samples a pixel: draw each sample over ceil(n/m)
-        // pixels, stepping towards its successor.
+        // pixels, stepping towards its successor. Sample j starts at pixel
+        // pixel0 + j * n / m and pixel t of its run takes a + (b - a) * t /
+        // width; both are stepped, not divided, for every pixel.
         const std::int64_t width = (n + m - 1) / m;
-        for (std::int64_t j = 0; j < taken; ++j) {
-            const std::int64_t p = pixel0 + j * n / m;
+        const auto w32 = static_cast<std::uint32_t>(width);
+        CQuotientStep pixelOf(n, m);
+        for (std::int64_t j = 0; j < taken; ++j, pixelOf.Next()) {
+            const std::int64_t p = pixel0 + pixelOf.Quotient();
             if (p >= n)
                 break;
             const int a = samples[first + j];
+            if (width == 1) {
+                out[p] = static_cast<std::int16_t>(a);
+                continue;
+            }
             const int b = (first + j + 1 < count) ? samples[first + j + 1] : a;
-            for (std::int64_t t = 0; t < width && p + t < n; ++t)
-                out[p + t] = static_cast<std::int16_t>(a + (b - a) * t / width);
+            const std::int64_t run = std::min(width, n - p);
+            // The division truncates towards zero: step the magnitude. One
+            // 32-bit division a sample gives the step; a pixel costs adds.
+            const int sign = b < a ? -1 : 1;
+            const auto magnitude = static_cast<std::uint32_t>((b - a) * sign);
+            const std::uint32_t stepQuotient = magnitude / w32;
+            const std::uint32_t stepRemainder = magnitude % w32;
+            std::uint32_t quotient = 0;
+            std::uint32_t remainder = 0;
+            for (std::int64_t t = 0; t < run; ++t) {
+                out[p + t] = static_cast<std::int16_t>(a + sign * static_cast<int>(quotient));
+                quotient += stepQuotient;
+                remainder += stepRemainder;
+                if (remainder >= w32) {
+                    remainder -= w32;
+                    ++quotient;
+                }
+            }
         }
         return;
     }
 
     // Several samples a pixel: mean of linear power, back in raw units. A
-    // pixel that only covers no-echo samples stays no echo.
+    // pixel that only covers no-echo samples stays no echo. Pixel k of the
+    // window covers samples first + k * m / n up to first + (k + 1) * m / n.
     const double* lin = rawpower::LinearTable();
-    for (std::int64_t p = std::max<std::int64_t>(pixel0, 0); p < n; ++p) {
-        const std::int64_t lo = first + (p - pixel0) * m / n;
-        const std::int64_t hi = std::min(first + (p - pixel0 + 1) * m / n, last);
+    const std::int64_t p0 = std::max<std::int64_t>(pixel0, 0);
+    CQuotientStep bound(m, n, p0 - pixel0);
+    for (std::int64_t p = p0; p < n; ++p) {
+        const std::int64_t lo = first + bound.Quotient();
+        bound.Next();
+        const std::int64_t hi = std::min(first + bound.Quotient(), last);
         if (lo >= hi)
             break;
         double sum = 0.0;

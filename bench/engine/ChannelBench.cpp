@@ -2,6 +2,7 @@
 // channels of 30,000 samples at 20 pings a second (160 pings/s) in under a
 // quarter of its time, i.e. under about 1.56 ms per ping.
 #include "engine/Channel.h"
+#include "engine/EchogramColumn.h"
 #include "engine/RawPower.h"
 
 #include <benchmark/benchmark.h>
@@ -101,6 +102,52 @@ void BM_PingThroughChannel(benchmark::State& state)
     state.counters["pings_per_core_s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_PingThroughChannel)->Unit(benchmark::kMicrosecond);
+
+// Sv and TS of every sample: a ping of 10,000 samples through the channel
+// and both columns drawn one pixel a sample, as a replay that keeps every
+// value does.
+void BM_SvTsOfEverySample(benchmark::State& state)
+{
+    constexpr int kCount = 10000;
+    CChannel::Construction c;
+    c.Parameters = Params();
+    CChannel ch(c);
+    ch.SetNoiseThresholdSwitch(false);
+    const auto s = SyntheticPing();
+    std::vector<std::int16_t> col(kCount);
+    std::uint64_t t = 1;
+    for (auto _ : state) {
+        ch.AddPowerSamples(s.data(), kCount, 0);
+        ch.AddPing(t++);
+        double depth = 0.0;
+        ch.ProcessPing(&depth);
+        ch.GetPingSamples(col.data(), kCount, kCount * 0.05, 0.0, CChannel::Sv, CChannel::FromTransducer);
+        ch.GetPingSamples(col.data(), kCount, kCount * 0.05, 0.0, CChannel::TS, CChannel::FromTransducer);
+        benchmark::DoNotOptimize(col.data());
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * kCount * 2);
+}
+BENCHMARK(BM_SvTsOfEverySample)->Unit(benchmark::kMicrosecond);
+
+// The column resampling alone. Args: samples in the window, pixels.
+void BM_ResampleColumn(benchmark::State& state)
+{
+    const auto s = SyntheticPing();
+    const int samples = static_cast<int>(state.range(0));
+    const int pixels = static_cast<int>(state.range(1));
+    std::vector<std::int16_t> col(static_cast<std::size_t>(pixels));
+    for (auto _ : state) {
+        echogram::ResampleColumn(s.data(), N, 0.05, 0.0, samples * 0.05, col.data(), pixels);
+        benchmark::DoNotOptimize(col.data());
+    }
+    state.SetItemsProcessed(std::int64_t(state.iterations()) * samples);
+}
+BENCHMARK(BM_ResampleColumn)
+    ->Args({10000, 10000})
+    ->Args({10000, 15000})
+    ->Args({1000, 800})
+    ->Args({10000, 800})
+    ->Unit(benchmark::kMicrosecond);
 
 // The same with zoomed columns: 100 m windows drawn over 800 pixels, where
 // each sample spans several pixels.

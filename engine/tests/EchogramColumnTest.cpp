@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
 #include <vector>
 
 namespace {
@@ -26,6 +29,105 @@ struct Column
     std::vector<std::int16_t> buf;
     int n;
 };
+
+// The column mapping written the plain way, a division for every sample
+// and pixel: the stepped version must give the same words.
+void PlainResampleColumn(const std::int16_t* samples, int count, double d, double start, double length,
+                         std::int16_t* out, int n)
+{
+    std::fill_n(out, n, kNoEcho);
+    if (!(length > 0.0) || !(d > 0.001) || count <= 0)
+        return;
+    const double range = count * d;
+    if (start >= range || start + length <= 0.0)
+        return;
+    const double span = std::max(length, 1.0);
+    std::int64_t m = rawpower::Round(span / d);
+    if (m <= 0)
+        m = 100;
+    m = std::min<std::int64_t>(m, 1'000'000'000);
+    const std::int64_t startSample = rawpower::Round(start / d);
+    const std::int64_t first = std::max<std::int64_t>(startSample, 0);
+    const std::int64_t last = std::min<std::int64_t>(rawpower::Round(std::min(start + span, range) / d), count);
+    if (last <= first)
+        return;
+    const std::int64_t pixel0 = start < 0.0 ? rawpower::Trunc(-start * n / span) : (first - startSample) * n / m;
+    if (m < 2 * std::int64_t{n}) {
+        const std::int64_t width = (n + m - 1) / m;
+        for (std::int64_t j = 0; j < last - first; ++j) {
+            const std::int64_t p = pixel0 + j * n / m;
+            if (p >= n)
+                break;
+            const int a = samples[first + j];
+            const int b = (first + j + 1 < count) ? samples[first + j + 1] : a;
+            for (std::int64_t t = 0; t < width && p + t < n; ++t)
+                out[p + t] = static_cast<std::int16_t>(a + (b - a) * t / width);
+        }
+        return;
+    }
+    for (std::int64_t p = pixel0; p < n; ++p) {
+        const std::int64_t lo = first + (p - pixel0) * m / n;
+        const std::int64_t hi = std::min(first + (p - pixel0 + 1) * m / n, last);
+        if (lo >= hi)
+            break;
+        double sum = 0.0;
+        bool any = false;
+        for (std::int64_t i = lo; i < hi; ++i) {
+            any |= samples[i] != kNoEcho;
+            sum += std::pow(10.0, samples[i] * rawpower::kDbPerUnit / 10.0);
+        }
+        if (any)
+            out[p] = rawpower::Saturate16(
+                rawpower::Trunc(rawpower::kUnitsPerDecade * std::log10(sum / static_cast<double>(hi - lo))));
+    }
+}
+
+TEST(EchogramColumn, SteppedMappingGivesThePlainWordsForEverySizeRelation)
+{
+    // Random pings with the extreme words among them, drawn into windows of
+    // more samples than pixels (two or more a pixel, and between one and
+    // two), fewer, as many, and a single pixel; windows that start before
+    // the transducer, inside the ping and run past its end.
+    struct Case
+    {
+        const char* legend;
+        int count;
+        double start, length;  // m, samples of 0.1 m
+        int n;
+    };
+    const Case cases[] = {
+        {"many samples a pixel", 3000, 0.0, 300.0, 97},
+        {"two samples a pixel exactly", 1000, 0.0, 100.0, 500},
+        {"between one and two a pixel", 1000, 0.0, 100.0, 613},
+        {"as many samples as pixels", 1000, 0.0, 100.0, 1000},
+        {"fewer samples than pixels", 1000, 0.0, 100.0, 1733},
+        {"a few samples over many pixels", 1000, 12.3, 1.7, 800},
+        {"one pixel", 1000, 5.0, 50.0, 1},
+        {"one sample over a pixel", 1, 0.0, 0.1, 1},
+        {"window from before the transducer", 1000, -7.3, 40.0, 311},
+        {"window from before the transducer, zoomed", 1000, -0.35, 2.0, 900},
+        {"window running past the end", 700, 55.2, 30.0, 450},
+        {"window running past the end, zoomed", 700, 69.5, 1.0, 450},
+    };
+    std::mt19937 rng(50);
+    std::uniform_int_distribution<int> word(-32768, 32767);
+    for (const Case& c : cases) {
+        std::vector<std::int16_t> s(static_cast<std::size_t>(c.count));
+        for (auto& v : s)
+            v = static_cast<std::int16_t>(word(rng));
+        for (std::size_t i : {std::size_t{0}, s.size() / 2, s.size() - 1})
+            s[i] = static_cast<std::int16_t>(i % 3 == 0 ? 32767 : (i % 3 == 1 ? -32768 : kNoEcho));
+        if (s.size() > 4)
+            std::fill_n(s.begin() + 1, 3, kNoEcho);
+        std::vector<std::int16_t> expected(static_cast<std::size_t>(c.n));
+        PlainResampleColumn(s.data(), c.count, 0.1, c.start, c.length, expected.data(), c.n);
+        Column out(c.n);
+        echogram::ResampleColumn(s.data(), c.count, 0.1, c.start, c.length, out.data(), c.n);
+        EXPECT_TRUE(out.GuardsIntact()) << c.legend;
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.data())) << c.legend;
+        EXPECT_NE(std::count(expected.begin(), expected.end(), kNoEcho), c.n) << c.legend << ": draws nothing";
+    }
+}
 
 TEST(EchogramColumn, AveragesLinearPowerWhenSeveralSamplesFallOnAPixel)
 {
