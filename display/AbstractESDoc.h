@@ -9,7 +9,14 @@
 
 #include "platform/WinTypes.h"
 
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
+
+class MessagePayload;
 
 class CChannel;
 class CESDocList;
@@ -29,7 +36,7 @@ public:
 class CAbstractESDoc
 {
 public:
-    CAbstractESDoc() = default;
+    CAbstractESDoc();
     virtual ~CAbstractESDoc();
     CAbstractESDoc(const CAbstractESDoc&) = delete;
     CAbstractESDoc& operator=(const CAbstractESDoc&) = delete;
@@ -57,15 +64,58 @@ public:
     void AddView(IDocumentView* view);
     void RemoveView(IDocumentView* view);
     const std::vector<IDocumentView*>& GetViews() const { return m_views; }
+    // The most results a document keeps for its views, and the most of its
+    // posted updates that wait: a user-interface thread this far behind
+    // loses the oldest pings rather than the program its memory.
+    static constexpr std::size_t kMaxWaitingResults = 256;
     // Runs the update of every view; what the main window does with the
-    // document that WM_ES_UPDATEALLVIEWS carries.
-    void UpdateAllViews();
+    // document that WM_ES_UPDATEALLVIEWS names. A document that queues its
+    // pings' results updates its views once for each waiting result up to
+    // number `upTo` (all by default), in order, and not at all when none
+    // waits.
+    static constexpr std::uint64_t kAllResults = ~std::uint64_t{0};
+    void UpdateAllViews(std::uint64_t upTo = kAllResults);
+
+    // The hand-off of an update that nobody waits for: a payload of
+    // WM_ES_UPDATEALLVIEWS naming this document and its newest result, and
+    // what the user-interface thread does with it. Updates run in the order
+    // they were posted; one whose document has gone meanwhile runs nothing.
+    // RunUpdatePayload is false for a payload of another kind.
+    std::unique_ptr<MessagePayload> MakeUpdatePayload();
+    static bool RunUpdatePayload(MessagePayload* payload);
+    // Posted updates not yet run or dropped.
+    std::size_t GetPostedUpdates() const;
+    // Whether one more update may be posted (fewer than kMaxWaitingResults
+    // wait); when not, the last one posted takes this one's result along.
+    bool ReserveUpdate();
 
     // The document a WM_ES_UPDATEALLVIEWS carries in lParam, and back.
     LPARAM AsMessageParameter() { return reinterpret_cast<LPARAM>(this); }
     static CAbstractESDoc* FromMessageParameter(LPARAM lParam) { return reinterpret_cast<CAbstractESDoc*>(lParam); }
 
+protected:
+    // A document that queues its pings' results for the views: the number
+    // of the newest result queued (counted from 1), and the oldest waiting
+    // result numbered up to `upTo` put in place for the views (false when
+    // there is none).
+    virtual bool QueuesResults() const { return false; }
+    virtual std::uint64_t NewestResult() const { return 0; }
+    virtual bool TakeResult(std::uint64_t upTo) { return false; }
+    // Posted updates still to come find the document gone; a derived
+    // document calls it first thing in its destructor, and an update
+    // running on the user-interface thread is waited for.
+    void EndHandOff();
+
 private:
+    struct SHandOff
+    {
+        std::mutex lock;
+        CAbstractESDoc* document = nullptr;
+        std::atomic<std::size_t> posted{0};
+        std::atomic<bool> capped{false};
+    };
+    struct SPostedUpdate;
+    std::shared_ptr<SHandOff> m_handOff = std::make_shared<SHandOff>();
     CChannel* m_channel = nullptr;
     CESDocList* m_source = nullptr;
     bool m_registered = false;

@@ -27,6 +27,7 @@ CDepthDoc::CDepthDoc(const SDisplayContext& context) : m_context(context), m_his
 
 CDepthDoc::~CDepthDoc()
 {
+    EndHandOff();
     // An update running on the ping thread is waited for while this is whole.
     DetachFromSource();
 }
@@ -95,7 +96,29 @@ void CDepthDoc::OnSourceUpdate(int)
         if (alarms.maximumOn && alarms.maximum > 0.0 && alarms.maximum <= m_depth)
             host.Alarm(IDS_BOTTOM_MAXIMUM);
     }
+    {
+        std::lock_guard lk(m_resultLock);
+        if (m_results.size() >= kMaxWaitingResults)
+            m_results.pop_front();
+        m_results.push_back({++m_resultCount, m_depth, m_bottomFound, m_pingerDepthInUse});
+    }
     m_context.ViewUpdates().UpdateViews(*this);
+}
+
+std::uint64_t CDepthDoc::NewestResult() const
+{
+    std::lock_guard lk(m_resultLock);
+    return m_resultCount;
+}
+
+bool CDepthDoc::TakeResult(std::uint64_t upTo)
+{
+    std::lock_guard lk(m_resultLock);
+    if (m_results.empty() || m_results.front().number > upTo)
+        return false;
+    m_shown = m_results.front();
+    m_results.pop_front();
+    return true;
 }
 
 void CDepthDoc::Serialize(CArchive& ar)

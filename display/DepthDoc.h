@@ -11,6 +11,9 @@
 #include "display/DisplayContext.h"
 #include "platform/WinTypes.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -55,6 +58,20 @@ public:
     // Pushes a depth into the history (newest first) and returns the median.
     double Median(double depth);
 
+    // What a ping leaves for the views: taken on the ping thread, put in
+    // place on the user-interface thread just before the views show it.
+    struct SShownDepth
+    {
+        // Counts the document's results from 1; 0: none shown yet.
+        std::uint64_t number = 0;
+        double depth = 0.0;
+        bool bottomFound = false;
+        bool pingerDepthInUse = false;
+    };
+    // The ping the views show now. User-interface thread only.
+    const SShownDepth& Shown() const { return m_shown; }
+
+    // The last ping's values (ping thread).
     double GetDepth() const { return m_depth; }
     bool IsBottomFound() const { return m_bottomFound; }
     bool IsPingerDepthInUse() const { return m_pingerDepthInUse; }
@@ -89,6 +106,11 @@ public:
     CEchogramDoc* m_upperEchogram = nullptr;
     CEchogramDoc* m_lowerEchogram = nullptr;
 
+protected:
+    bool QueuesResults() const override { return true; }
+    std::uint64_t NewestResult() const override;
+    bool TakeResult(std::uint64_t upTo) override;
+
 private:
     const SDisplayContext m_context;
     std::vector<double> m_history;
@@ -103,4 +125,9 @@ private:
     // Guards the alarm settings above.
     mutable std::mutex m_alarmLock;
     std::shared_ptr<const int> m_lifetime = std::make_shared<const int>(0);
+    // Pings' results on their way to the views, and the one shown.
+    mutable std::mutex m_resultLock;
+    std::deque<SShownDepth> m_results;
+    std::uint64_t m_resultCount = 0;
+    SShownDepth m_shown;
 };

@@ -7,7 +7,10 @@
 
 void IViewUpdates::UpdateViews(CAbstractESDoc& document)
 {
-    SendMessage(GetMainWindow(), app::WM_ES_UPDATEALLVIEWS, 0, document.AsMessageParameter());
+    // Posted: the ping-data thread never waits for a busy user-interface
+    // thread, and the queue keeps the documents' updates in ping order.
+    if (document.ReserveUpdate())
+        PostMessage(GetMainWindow(), app::WM_ES_UPDATEALLVIEWS, 0, 0, document.MakeUpdatePayload());
 }
 
 void IEchogramHost::ChannelStatusChanged()

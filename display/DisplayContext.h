@@ -18,8 +18,10 @@ class CAbstractESDoc;
 class IEchogramDialogs;
 
 // The road of a document's result to its views: hands the document to the
-// user-interface thread and returns once its views are updated. By default
-// WM_ES_UPDATEALLVIEWS sent to the main window.
+// user-interface thread, which updates its views. By default
+// WM_ES_UPDATEALLVIEWS posted to the main window: the caller goes on at
+// once, so a document that its views read on that thread hands over its
+// results in a queue of its own (see CAbstractESDoc::UpdateAllViews).
 class IViewUpdates
 {
 public:

@@ -3,8 +3,9 @@
 // timer wakes the list's worker, which runs them with 0 (Notify with 0).
 //
 // Threads: the list lock guards only the list and is never held while a
-// document runs, because a document hands its result to the user-interface
-// thread and waits for it, and that thread takes the list lock to add and
+// document runs, because a document may hand its result to the
+// user-interface thread and wait for it (a test's or tool's hand-off; the
+// program's posts it), and that thread takes the list lock to add and
 // remove documents. A separate dispatch lock keeps the two dispatching
 // threads apart, so a document never runs two updates at once. A document
 // removed while it runs on another thread is waited for (serving the

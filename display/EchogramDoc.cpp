@@ -512,6 +512,7 @@ CEchogramDoc::CEchogramDoc(const SDisplayContext& context) : m_context(context)
 
 CEchogramDoc::~CEchogramDoc()
 {
+    EndHandOff();
     if (IOpenDialog* dialog = m_openDialog) {
         m_openDialog = nullptr;
         dialog->EndDialog(-1);
@@ -871,7 +872,64 @@ void CEchogramDoc::OnSourceUpdate(int flag)
         PostProcess();
     }
     lock.unlock();
+    QueueResult();
     m_context.ViewUpdates().UpdateViews(*this);
+}
+
+void CEchogramDoc::QueueResult()
+{
+    SShownPing ping;
+    {
+        std::lock_guard lock(m_settingsLock);
+        ping.column.assign(m_column.begin(), m_column.begin() + std::clamp(m_delivered, 0, kMaxColumn));
+        ping.bottomRow = m_bottomRow;
+        ping.bottomSubstituted = m_bottomSubstituted != 0;
+        ping.range = m_range;
+        ping.start = m_start;
+        ping.rangeStart = GetRangeStart();
+        ping.rangeOffset = GetRangeOffset();
+        ping.partner = m_partner;
+    }
+    std::lock_guard lock(m_resultLock);
+    ping.number = ++m_resultCount;
+    if (m_results.size() >= kMaxWaitingResults)
+        m_results.pop_front();
+    m_results.push_back(std::move(ping));
+}
+
+std::uint64_t CEchogramDoc::NewestResult() const
+{
+    std::lock_guard lock(m_resultLock);
+    return m_resultCount;
+}
+
+bool CEchogramDoc::TakeResult(std::uint64_t upTo)
+{
+    std::lock_guard lock(m_resultLock);
+    if (m_results.empty() || m_results.front().number > upTo)
+        return false;
+    m_shown = std::move(m_results.front());
+    m_results.pop_front();
+    return true;
+}
+
+const CEchogramDoc* CEchogramDoc::ShownPartner() const
+{
+    // The partner may have gone since the ping: only a document still in
+    // the list is looked at.
+    const CESDocList* list = GetSource();
+    if (!m_shown.partner || !list)
+        return nullptr;
+    for (CAbstractESDoc* d : list->GetDocList())
+        if (d == m_shown.partner)
+            return dynamic_cast<const CEchogramDoc*>(d);
+    return nullptr;
+}
+
+std::size_t CEchogramDoc::GetWaitingPings() const
+{
+    std::lock_guard lock(m_resultLock);
+    return m_results.size();
 }
 
 void CEchogramDoc::PostProcess()

@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -210,6 +211,41 @@ public:
     bool IsBottomSubstituted() const { return m_bottomSubstituted; }
     CEchogramDoc* GetPartner() const { return m_partner; }
 
+    // What a ping leaves for the views to draw: taken on the ping thread
+    // when the ping is done, put in place on the user-interface thread just
+    // before the views draw it, so that a view reads the ping it draws
+    // however far the ping thread has gone on meanwhile.
+    struct SShownPing
+    {
+        // Counts the document's results from 1; 0: none shown yet.
+        std::uint64_t number = 0;
+        std::vector<std::int16_t> column;  // the delivered samples
+        int bottomRow = 0;
+        bool bottomSubstituted = false;
+        double range = 100.0;
+        double start = 0.0;
+        // The scale's ends, as GetRangeStart and GetRangeOffset give them.
+        double rangeStart = 0.0;
+        double rangeOffset = 100.0;
+        // The other echogram of the channel (see GetPartner), only to be
+        // found again: ShownPartner.
+        const CAbstractESDoc* partner = nullptr;
+    };
+    // The ping the views draw now. User-interface thread only.
+    const SShownPing& Shown() const { return m_shown; }
+    // The scale's ends of the ping shown; before the first one, those of
+    // the settings (a partner that shows no ping yet is drawn as set).
+    // User-interface thread only.
+    double ShownRangeStart() const { return m_shown.number ? m_shown.rangeStart : GetRangeStart(); }
+    double ShownRangeOffset() const { return m_shown.number ? m_shown.rangeOffset : GetRangeOffset(); }
+    // The window's start and range likewise.
+    double ShownStart() const { return m_shown.number ? m_shown.start : m_start; }
+    double ShownRange() const { return m_shown.number ? m_shown.range : m_range; }
+    // The shown ping's partner while it is still a document of the list;
+    // null otherwise. User-interface thread only, where documents go.
+    const CEchogramDoc* ShownPartner() const;
+    std::size_t GetWaitingPings() const;
+
     // Post-processing steps, kept apart so that each can be checked alone.
     static void AddSubBottomGain(std::int16_t* column, int length, int bottomRow, double range, float gainDbPerMetre);
     static void AddOffset(std::int16_t* column, int length, double offsetDb);
@@ -273,7 +309,14 @@ public:
     // The layer that matches a range reference; null for slope and side-scan.
     static std::unique_ptr<CLayer> MakeLayer(int rangeReference);
 
+protected:
+    bool QueuesResults() const override { return true; }
+    std::uint64_t NewestResult() const override;
+    bool TakeResult(std::uint64_t upTo) override;
+
 private:
+    // The ping's result, queued for the views (ping thread).
+    void QueueResult();
     void IntegrateLayers();
     void StepRecentLayerValues();
     void StartWithMatchingLayer();
@@ -287,7 +330,8 @@ private:
     // The settings are edited on the user-interface thread (dialogs, the
     // layout file) while a ping reads them and moves the range on the ping
     // thread: both sides hold this while they touch them. Never held while
-    // the views are updated, since that waits for the user-interface thread.
+    // the views are updated, since a hand-off may wait for the
+    // user-interface thread.
     mutable std::mutex m_settingsLock;
     const SDisplayContext m_context;
     IOpenDialog* m_openDialog = nullptr;
@@ -306,6 +350,12 @@ private:
     std::array<std::array<std::int16_t, kMaxColumn>, 3> m_history{};
     std::array<std::int16_t, kMaxColumn> m_secondColumn{};
     CEchogramDoc* m_partner = nullptr;
+    // Pings' results on their way to the views, oldest first, and the one
+    // they draw now.
+    mutable std::mutex m_resultLock;
+    std::deque<SShownPing> m_results;
+    std::uint64_t m_resultCount = 0;
+    SShownPing m_shown;
 };
 
 // The dialogs of the echogram documents, which the user interface provides.

@@ -44,6 +44,7 @@ CPrinterDoc::CPrinterDoc(const SDisplayContext& context) : m_context(context) {}
 
 CPrinterDoc::~CPrinterDoc()
 {
+    EndHandOff();
     DetachFromSource();
     // The pages given to the worker are written while the document is whole.
     m_worker.WaitIdle();

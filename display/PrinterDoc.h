@@ -7,8 +7,9 @@
 // two views, the paper view and the history view.
 //
 // Threads: a printed ping reaches the views like any document's result,
-// through the main window on the user-interface thread, where the columns
-// are copied from the echogram views; the ping-data thread only counts.
+// posted to the main window and run on the user-interface thread after the
+// echogram views drew the same ping, where the columns are copied from
+// them; the ping-data thread only counts.
 // Start, stop and settings are the user-interface thread's; texts come from
 // any thread. One lock (PageLock) guards every view's page and the history
 // file list and number; a finished page is handed over whole to the one

@@ -664,7 +664,11 @@ LRESULT CMainFrame::OnTimer(UINT, WPARAM wParam, LPARAM)
 
 LRESULT CMainFrame::OnUpdateAllViews(UINT, WPARAM, LPARAM lParam)
 {
-    // Sent: the document's thread waits, so the document is whole.
+    // Posted by the documents: the payload finds the document if it is
+    // still there.
+    if (CAbstractESDoc::RunUpdatePayload(CurrentMessagePayload()))
+        return 1;
+    // Sent: the sender waits, so the document is whole.
     if (CAbstractESDoc* document = CAbstractESDoc::FromMessageParameter(lParam))
         document->UpdateAllViews();
     return 1;

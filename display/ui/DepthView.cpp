@@ -130,9 +130,10 @@ int CDepthView::SchemeAt(int x, int left, int right)
 
 std::string CDepthView::DepthText() const
 {
-    const bool shownDepth = m_document->IsBottomFound() || m_document->IsPingerDepthInUse();
-    const double shown = shownDepth ? CDepthUnit::FromMeters(m_document->GetDepth()) : 0.0;
-    return FormatDepth(GetContext().model, m_document->GetDepth(), shown, CDepthUnit::GetUnitSymbol());
+    const CDepthDoc::SShownDepth& ping = m_document->Shown();
+    const bool shownDepth = ping.bottomFound || ping.pingerDepthInUse;
+    const double shown = shownDepth ? CDepthUnit::FromMeters(ping.depth) : 0.0;
+    return FormatDepth(GetContext().model, ping.depth, shown, CDepthUnit::GetUnitSymbol());
 }
 
 void CDepthView::resizeEvent(QResizeEvent* event)

@@ -351,7 +351,8 @@ void CEchogramView::OnUpdate()
     if (m_slopeReference) {
         m_access->UpdateSlopeValidity(true);
         double angle = 0.0;
-        if (m_access->GetSlopeAngle(angle) && m_picture.WriteSlopeColumn(m_q, doc.m_start, doc.m_range, angle))
+        if (m_access->GetSlopeAngle(angle) &&
+            m_picture.WriteSlopeColumn(m_q, doc.Shown().start, doc.Shown().range, angle))
             wholeArea = true;  // the strip right of the slope column was cleared
     } else {
         m_picture.RequestSlopeStripClear();
@@ -392,7 +393,7 @@ void CEchogramView::OnUpdate()
     if (doc.m_minuteMarker)
         MarkMinute(h / 20);
     if (doc.m_newRangeMarker) {
-        const double top = doc.GetRangeStart(), bottom = doc.GetRangeOffset();
+        const double top = doc.Shown().rangeStart, bottom = doc.Shown().rangeOffset;
         if (rows)
             MarkRangeChange(bottom, top);
         else
@@ -513,13 +514,14 @@ void CEchogramView::FlushUpdates()
 
 void CEchogramView::WritePing(CEchogramDoc& doc, CEchogramPicture::Column& column, bool hasDepth, double depth)
 {
-    column.samples = doc.GetColumn();
-    column.sampleCount = doc.GetColumnLengthDelivered();
+    const CEchogramDoc::SShownPing& ping = doc.Shown();
+    column.samples = ping.column.data();
+    column.sampleCount = static_cast<int>(ping.column.size());
     m_access->GetColorScale(m_scale);
     column.scale = &m_scale;
     column.selector = doc.m_echogramType;
-    column.secondScale = doc.IsBottomSubstituted();
-    column.secondScaleStart = doc.GetBottomRow();
+    column.secondScale = ping.bottomSubstituted;
+    column.secondScaleStart = ping.bottomRow;
     column.allBackground = doc.m_contourLine;
     column.keepBackground = doc.m_pingFilter;
     if (m_picture.IsRowOrientation()) {
@@ -531,16 +533,16 @@ void CEchogramView::WritePing(CEchogramDoc& doc, CEchogramPicture::Column& colum
     }
     column.bottomGap = doc.m_whiteLine;
     column.bottomLine = doc.m_bottomShown;
-    column.range = doc.m_range;
+    column.range = doc.Shown().range;
     column.hasDepth = hasDepth;
     column.depth = depth;
     switch (doc.m_rangeReference) {
     case CEchogramDoc::SURFACE:
     case CEchogramDoc::TRAWL:
-        column.reference = doc.m_start;
+        column.reference = doc.Shown().start;
         break;
     case CEchogramDoc::BOTTOM:
-        column.reference = depth - doc.m_start;
+        column.reference = depth - doc.Shown().start;
         break;
     default:
         column.reference = 0.0;
@@ -562,7 +564,7 @@ void CEchogramView::SetAnnotation(const char* text)
 
 bool CEchogramView::WindowTop(double& top) const
 {
-    return EchogramMarks::WindowTop(m_document->m_rangeReference, m_document->m_start, m_hasDepth, m_depth, top);
+    return EchogramMarks::WindowTop(m_document->m_rangeReference, m_document->Shown().start, m_hasDepth, m_depth, top);
 }
 
 void CEchogramView::Run(BYTE colour, int row, int count)
@@ -622,7 +624,7 @@ void CEchogramView::MarkLinkedWindow(int h)
 {
     if (!m_linkedDashes.Next())
         return;
-    const CEchogramDoc* partner = m_document->GetPartner();
+    const CEchogramDoc* partner = m_document->ShownPartner();
     double top = 0.0;
     if (!partner || !WindowTop(top))
         return;
@@ -631,11 +633,11 @@ void CEchogramView::MarkLinkedWindow(int h)
         return;
     double w0 = d;
     if (partner->m_rangeReference == CEchogramDoc::SURFACE || partner->m_rangeReference == CEchogramDoc::TRAWL)
-        w0 = partner->m_start;
+        w0 = partner->ShownStart();
     else if (partner->m_rangeReference == CEchogramDoc::BOTTOM)
-        w0 = d - partner->m_start;
-    const double range = m_document->m_range;
-    for (double w : {w0, w0 + partner->m_range})
+        w0 = d - partner->ShownStart();
+    const double range = m_document->Shown().range;
+    for (double w : {w0, w0 + partner->ShownRange()})
         if (EchogramMarks::InsideWindow(w, top, range))
             Run(EchogramMapping::kLinkedWindow, EchogramMarks::MarkRow(w, top, range, h), 2);
 }
@@ -648,7 +650,7 @@ void CEchogramView::MarkNetSensors(int h)
     double top = 0.0;
     if (!WindowTop(top))
         return;
-    const double range = m_document->m_range;
+    const double range = m_document->Shown().range;
     static constexpr BYTE kColours[INetSensors::kSensors] = {EchogramMapping::kMarker, EchogramMapping::kSecondMark,
                                                              EchogramMapping::kLinkedWindow};
     for (int i = 0; i < INetSensors::kSensors; ++i)
@@ -661,7 +663,7 @@ void CEchogramView::MarkExternalDepths(int h)
     double top = 0.0;
     if (!WindowTop(top))
         return;
-    const double range = m_document->m_range;
+    const double range = m_document->Shown().range;
     const std::string& filter = m_document->m_depthSourceName;
     for (const SExternalSource& source : m_document->GetContext().ExternalDepth().GetSources())
         if (!source.name.empty() && source.name.find(filter) != std::string::npos &&
@@ -700,7 +702,7 @@ void CEchogramView::MarkPingerDepth(int h)
     double depth = 0.0, top = 0.0;
     if (!GetContext().MarkSources().GetPingerDepth(depth) || !WindowTop(top))
         return;
-    const double range = m_document->m_range;
+    const double range = m_document->Shown().range;
     if (EchogramMarks::InsideWindow(depth, top, range))
         Run(EchogramMapping::kMarker, EchogramMarks::MarkRow(depth, top, range, h), 2);
 }
@@ -711,7 +713,7 @@ void CEchogramView::MarkMultiPulseDepths(double first, double second, int h)
     if (!WindowTop(top))
         return;
     for (double depth : {first, second}) {
-        const int row = EchogramMarks::MarkRow(depth, top, m_document->m_range, h);
+        const int row = EchogramMarks::MarkRow(depth, top, m_document->Shown().range, h);
         if (row >= 0)
             Run(EchogramMapping::kSecondMark, row, 2);
     }
@@ -721,7 +723,7 @@ void CEchogramView::MarkMarkerDepth(double value, int h)
 {
     const CEchogramDoc& doc = *m_document;
     if (doc.m_rangeReference == CEchogramDoc::SLOPE) {
-        const int row = EchogramMarks::SlopeMarkerRow(value, doc.m_start, doc.m_range, h);
+        const int row = EchogramMarks::SlopeMarkerRow(value, doc.Shown().start, doc.Shown().range, h);
         if (row >= 0)
             Run(CPaletteControl::kTextIndex, row, 1);
         return;
@@ -730,19 +732,19 @@ void CEchogramView::MarkMarkerDepth(double value, int h)
     switch (doc.m_rangeReference) {
     case CEchogramDoc::SURFACE:
     case CEchogramDoc::TRAWL:
-        top = doc.m_start;
+        top = doc.Shown().start;
         break;
     case CEchogramDoc::BOTTOM:
         // The marker is a height above the bottom: its row in the window
         // that ends start below the bottom.
         if (!m_hasDepth)
             return;
-        top = -doc.m_start;
+        top = -doc.Shown().start;
         break;
     default:
         return;
     }
-    int row = EchogramMarks::MarkerRow(value, top, doc.m_range, h);
+    int row = EchogramMarks::MarkerRow(value, top, doc.Shown().range, h);
     if (row >= 0 && m_picture.IsRowOrientation())
         row = h - row;
     if (row >= 0)
@@ -753,9 +755,9 @@ void CEchogramView::DrawDepthGrid(int lineCount, int h)
 {
     const CEchogramDoc& doc = *m_document;
     // A window without range has no grid.
-    if (!m_grid.IsFor(doc.m_start, doc.m_range, lineCount)) {
+    if (!m_grid.IsFor(doc.Shown().start, doc.Shown().range, lineCount)) {
         EchogramMarks::SDepthGrid grid;
-        if (!EchogramMarks::SDepthGrid::Make(doc.m_start, doc.m_range, lineCount, h, grid))
+        if (!EchogramMarks::SDepthGrid::Make(doc.Shown().start, doc.Shown().range, lineCount, h, grid))
             return;
         m_grid = grid;
         m_gridLabelCountdown = 15;
@@ -867,8 +869,8 @@ std::pair<double, double> CEchogramView::ScaleValues() const
     const CEchogramDoc& doc = *m_document;
     if (m_picture.IsRowOrientation())
         return {CDepthUnit::FromMeters(doc.m_sidescanRange[0]), CDepthUnit::FromMeters(doc.m_sidescanRange[1])};
-    return {ToDepthUnit(doc.GetRangeStart(), doc.m_rangeReference),
-            ToDepthUnit(doc.GetRangeOffset(), doc.m_rangeReference)};
+    return {ToDepthUnit(doc.ShownRangeStart(), doc.m_rangeReference),
+            ToDepthUnit(doc.ShownRangeOffset(), doc.m_rangeReference)};
 }
 
 QImage CEchogramView::ShowImage() const

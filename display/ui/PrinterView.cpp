@@ -399,8 +399,8 @@ void CPrinterView::ColumnLocked()
         }
 
         // The range beside the strip whenever it or the strip changed.
-        const double start = InUnit(doc.GetRangeStart(), reference);
-        const double end = InUnit(doc.GetRangeOffset(), reference);
+        const double start = InUnit(doc.ShownRangeStart(), reference);
+        const double end = InUnit(doc.ShownRangeOffset(), reference);
         const std::string key = CPrinterTexts::RangeKey(start, end, unit);
         std::string& remembered = strip.entry->rangeText[static_cast<std::size_t>(kind)];
         if (key != remembered || heightChanged) {
