@@ -2,6 +2,13 @@
 
 include(GoogleTest)
 
+# Thin archives: a static library names its objects instead of holding a
+# second copy of them, which keeps a build tree's size on disk down.
+foreach(lang C CXX)
+  set(CMAKE_${lang}_ARCHIVE_CREATE "<CMAKE_AR> qcT <TARGET> <LINK_FLAGS> <OBJECTS>")
+  set(CMAKE_${lang}_ARCHIVE_APPEND "<CMAKE_AR> qT <TARGET> <LINK_FLAGS> <OBJECTS>")
+endforeach()
+
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
   # g++ 12 at -O3 reports overlaps inside the standard library's own string
