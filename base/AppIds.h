@@ -98,6 +98,9 @@ inline constexpr unsigned STORE = 32848;
 inline constexpr unsigned RECORD_TOGGLE = 32850;
 inline constexpr unsigned REPLAY_FILE_OPENED = 32851;  // replay opened a file: the recorder takes its names
 inline constexpr unsigned HISTORY = 32852;
+inline constexpr unsigned DEBUG_HXU = 32856;      // "Debug HXU...": the first HXU unit's debug dialog
+inline constexpr unsigned HXU_ALARM_OFF = 32859;  // the first HXU unit's alarm output
+inline constexpr unsigned HXU_ALARM_ON = 32860;
 inline constexpr unsigned RESTART_FROM_INSTALLATION = 32858;  // stop's follow-up: the installation again
 inline constexpr unsigned ANNOTATION = 32865;                 // "Annotation...", the annotations' dialog
 inline constexpr unsigned EVENT_ANNOTATION = 32866;  // a numbered event: the event pane or a unit's event input
@@ -182,6 +185,13 @@ inline constexpr unsigned SETTINGS_NOT_SAVED = 45164;
 // The network transceivers' status message and alarm.
 inline constexpr unsigned LOST_SAMPLES = 57697;           // a network unit's samples went missing
 inline constexpr unsigned TRANSCEIVER_LINK_LOST = 57698;  // a network unit fell silent during a ping
+// The general-purpose HXU unit's status messages, alarm and boxes.
+inline constexpr unsigned HXU_LOST_SAMPLES = 45072;
+inline constexpr unsigned HXU_LOST_CONTACT = 45074;
+inline constexpr unsigned HXU_WRONG_TYPE = 45075;  // an alarm
+inline constexpr unsigned HXU_DOWNLOADED = 45113;
+inline constexpr unsigned HXU_DOWNLOAD_FAILED = 45114;
+inline constexpr unsigned HXU_ERROR_CAPTION = 45119;
 }  // namespace ids
 
 }  // namespace app

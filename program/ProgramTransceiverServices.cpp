@@ -76,6 +76,19 @@ void CProgramTransceiverServices::Beep(unsigned, unsigned)
         qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
 }
 
+void CProgramTransceiverServices::PostUnitStatus(unsigned stringId, bool alarm)
+{
+    if (alarm)
+        CStatus::PostAlarm(stringId);
+    else
+        CStatus::PostStatusMessage(stringId);
+}
+
+std::string CProgramTransceiverServices::GetUnitSoftwareFolder() const
+{
+    return m_program.Application().GetHxuSwPath();
+}
+
 std::optional<double> CProgramTransceiverServices::GetSoundVelocity()
 {
     return m_program.Environment().GetSoundVelocity();

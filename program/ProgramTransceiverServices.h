@@ -39,6 +39,8 @@ public:
     std::optional<bool> WaitForUnit(const std::string& text, const std::function<bool()>& done) override;
     void OnLostSamples() override;
     void Beep(unsigned hz, unsigned ms) override;
+    void PostUnitStatus(unsigned stringId, bool alarm) override;
+    std::string GetUnitSoftwareFolder() const override;
     std::optional<double> GetSoundVelocity() override;
     std::optional<double> GetAbsorption(double frequency) override;
     ITransceiverDialogs* Dialogs() override;

@@ -287,6 +287,20 @@ std::uint64_t CEchoSounder::UpdatePingTime(std::uint64_t time)
     return first;
 }
 
+int CEchoSounder::GetStep(int index) const
+{
+    std::lock_guard<std::mutex> lock(m_sequenceLock);
+    return m_sequence && m_sequence->IsRunning() ? m_sequence->GetStep(index) : 0;
+}
+
+std::optional<double> CEchoSounder::GetMultiPulseScaledDepth() const
+{
+    // The tracker's period is known only while it tracks.
+    if (!m_multiPulseOn.load() || !m_multiPulse || m_multiPulse->GetDepth() <= 0.0)
+        return std::nullopt;
+    return m_multiPulse->GetScaledDepth();
+}
+
 std::uint64_t CEchoSounder::GetPingTime() const
 {
     std::lock_guard<std::mutex> lock(m_pingTimeLock);
@@ -365,6 +379,9 @@ bool CEchoSounder::OnCommand(unsigned id)
 
 bool CEchoSounder::OnUpdateCommand(app::CCmdUI& ui)
 {
+    for (auto& t : m_transceivers)
+        if (t->OnUpdateCommand(ui))
+            return true;
     if (ui.id != app::cmd::STEP)
         return false;
     ui.Enable(IsStepEnabled());
@@ -738,6 +755,10 @@ void CEchoSounder::TriggerThread()
             m_transceivers[i]->PrepareTrigger(m_sharedTrigger[i], &timeout);
             shared = shared || m_sharedTrigger[i] != 0;
         }
+        // The trigger-time step: a unit that pings by itself times its
+        // ping from here.
+        for (auto& t : m_transceivers)
+            t->SetUp(timeout);
         if (shared)
             SendTrigger(external);
         for (std::size_t i = 0; i < m_transceivers.size(); ++i)

@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -166,7 +167,14 @@ public:
     int GetHbx() const { return m_hbx.load(); }
     bool IsMultiPulse() const { return m_multiPulseOn.load(); }
     bool IsPinger() const { return m_pingerOn.load(); }
-    void SetSkip() { m_skip = true; }
+    void SetSkip() override { m_skip = true; }
+    // A release of the ping-ready semaphore without a ping time.
+    void UnlockSemaphore() override { m_pingReady.Release(); }
+    // 0 (the channel pings) while no sequence runs.
+    int GetStep(int index) const override;
+    std::optional<double> GetMultiPulseScaledDepth() const override;
+    // Pinger mode does not range the units yet.
+    std::optional<double> GetPingerScaledParameter() const override { return std::nullopt; }
     // A transceiver's thread reports that its unit fell silent; the trigger
     // thread takes the report and raises the alarm. Reports that come before
     // it looks are one loss.
@@ -256,7 +264,7 @@ private:
     std::vector<std::unique_ptr<CTransceiver>> m_transceivers;
     std::unique_ptr<CSequenceControl> m_sequence;
     std::unique_ptr<CMultiPulse> m_multiPulse;
-    std::mutex m_sequenceLock;
+    mutable std::mutex m_sequenceLock;
     std::unique_ptr<IPingDocuments> m_documents;
     std::unique_ptr<IPingRecorder> m_recorder;
     // The channels' calibration component: given to every channel once they

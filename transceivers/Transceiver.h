@@ -16,6 +16,9 @@
 #include <vector>
 
 class CModalSession;
+namespace app {
+struct CCmdUI;
+}
 class ITransceiverOwner;
 class ITransceiverServices;
 class ITransceiverDialogs;
@@ -171,6 +174,8 @@ public:
     // Menu commands of the type's own (its debug dialogs); false for any
     // other command, which goes on to the next transceiver.
     virtual bool OnCommand(unsigned id) { return false; }
+    // The menu state of such a command; false for any other command.
+    virtual bool OnUpdateCommand(app::CCmdUI& ui) { return false; }
 
     void SetEchoSounder(ITransceiverOwner* owner) { m_echoSounder = owner; }
     ITransceiverOwner* GetEchoSounder() const { return m_echoSounder; }

@@ -95,6 +95,15 @@ struct AdvancedTransceiverDialogValues
     std::string& Text(Control id) { return texts[static_cast<std::size_t>(id - kFirstControl)]; }
 };
 
+// "HXU Debug Dialog": the seven debug flags of the first HXU unit ("Debug
+// Mode", "TRACE 1" to "TRACE 6"), stored and shown again. Its alarm buttons
+// post their commands to the main window, which routes them to that unit.
+struct HxuDebugDialogValues
+{
+    static constexpr int kFlagCount = 7;
+    std::array<int, kFlagCount> flags{};
+};
+
 class ITransceiverDialogs
 {
 public:
@@ -107,4 +116,16 @@ public:
     virtual int RunChannel(TransceiverDialogValues& values, const DialogOpened& opened) = 0;
     virtual int RunGeoChannel(GeoTransceiverDialogValues& values, const DialogOpened& opened) = 0;
     virtual int RunAdvanced(const AdvancedTransceiverDialogValues& values, const DialogOpened& opened) = 0;
+
+    // The HXU unit's questions while it is made, on the user-interface
+    // thread: 1 "Retry" or "Yes", 0 "Cancel" or "No", -1 not shown (the
+    // unit takes it as "Cancel" and "No").
+    virtual int RunHxuNoContact(const std::string& /*transceiverName*/) { return -1; }
+    virtual int RunHxuReprogram(const std::string& /*transceiverName*/, const std::string& /*unitVersion*/,
+                                const std::string& /*fileVersion*/)
+    {
+        return -1;
+    }
+    // The HXU debug dialog: as the settings dialogs above.
+    virtual int RunHxuDebug(HxuDebugDialogValues& /*values*/, const DialogOpened& /*opened*/) { return -1; }
 };

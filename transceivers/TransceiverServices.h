@@ -46,6 +46,10 @@ public:
     virtual void OnLostSamples() = 0;
     // The PC's bell: the unit refused to be used.
     virtual void Beep(unsigned hz, unsigned ms) = 0;
+    // A status message (alarm: an alarm) of a string id, from any thread.
+    virtual void PostUnitStatus(unsigned stringId, bool alarm) = 0;
+    // The folder of the units' software files (HxuSwPath); empty: none.
+    virtual std::string GetUnitSoftwareFolder() const = 0;
 
     // The water: sound velocity (m/s) and the absorption (dB/m) at a
     // frequency (Hz); empty when the program has none to give, and the unit

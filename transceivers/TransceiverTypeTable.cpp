@@ -1,6 +1,7 @@
 #include "transceivers/TransceiverTypeTable.h"
 
 #include "transceivers/GEO.h"
+#include "transceivers/HXU.h"
 #include "transceivers/QY42.h"
 #include "transceivers/Transceiver.h"
 #include "transceivers/TransceiverRecords.h"
@@ -16,7 +17,7 @@ using M = SounderModel;
 // only under the models of its market, the wide-band unit only under its
 // own; the types without a maker are not built yet.
 constexpr std::array kStandardRows = {
-    TransceiverTypeRow{TransceiverType::HXU, {M::QY210, M::QY310}, nullptr},
+    TransceiverTypeRow{TransceiverType::HXU, {M::QY210, M::QY310}, &CHXU::Create},
     TransceiverTypeRow{TransceiverType::DRU, CModelSet::All(), nullptr},
     TransceiverTypeRow{TransceiverType::NVU, {M::QYNVU}, nullptr},
     TransceiverTypeRow{TransceiverType::QY42, CModelSet::All(), &CQY42::Create},

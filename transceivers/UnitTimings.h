@@ -5,14 +5,20 @@
 
 struct UnitTimings
 {
-    int receiveWaitMs = 2000;    // one silent wait for a datagram
-    int stepDelayMs = 20;        // between the set-up telegrams
-    int setupDelayMs = 1010;     // before "set-up complete"
-    int transmitDelayMs = 100;   // between the transmit telegrams
-    int ringRetryMs = 20;        // before a full ring is tried again
-    int unitWaitMs = 10000;      // the unit's own wait when no operator is asked
-    int geoAnswerWaitMs = 5000;  // a GEO unit's answer to "BEGIN"
-    int geoStartPauseMs = 1000;  // between its start exchange and its data
+    int receiveWaitMs = 2000;        // one silent wait for a datagram
+    int stepDelayMs = 20;            // between the set-up telegrams
+    int setupDelayMs = 1010;         // before "set-up complete"
+    int transmitDelayMs = 100;       // between the transmit telegrams
+    int ringRetryMs = 20;            // before a full ring is tried again
+    int unitWaitMs = 10000;          // the unit's own wait when no operator is asked
+    int geoAnswerWaitMs = 5000;      // a GEO unit's answer to "BEGIN"
+    int geoStartPauseMs = 1000;      // between its start exchange and its data
+    int hxuAnswerWaitMs = 5000;      // an HXU unit's version reply
+    int hxuReceiveWaitMs = 1000;     // one silent wait of its receive thread
+    int hxuBlockWaitMs = 10000;      // its answer to a code block
+    int hxuLastBlockWaitMs = 15000;  // and to the last one
+    int hxuDownloadPauseMs = 10000;  // while it takes its new software
+    int hxuStartPauseMs = 300;       // after its receive thread started
     // The note of a lost link; empty: none.
     std::string timeoutLogPath = "DEBUG_TimeOut.txt";
 };

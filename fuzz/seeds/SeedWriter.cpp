@@ -27,6 +27,7 @@
 #include "seriallib/Sercor32.h"
 #include "seriallib/ZLT2_300.h"
 #include "sim/geo/GeoSimulator.h"
+#include "sim/hxu/HxuSimulator.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "sim/recgen/RecordingGenerator.h"
 #include "sim/sensors/SensorSentences.h"
@@ -276,11 +277,11 @@ CSeedWriter::CSeedWriter(std::string fuzz, std::string profiles)
 
 bool CSeedWriter::WriteAll(std::string* error)
 {
-    for (auto step :
-         {&CSeedWriter::Nmea, &CSeedWriter::SensorLines, &CSeedWriter::NetInput, &CSeedWriter::Replay,
-          &CSeedWriter::QY42, &CSeedWriter::Geo, &CSeedWriter::Svp, &CSeedWriter::Bitmap, &CSeedWriter::TrList,
-          &CSeedWriter::Archive, &CSeedWriter::Detector, &CSeedWriter::Serial, &CSeedWriter::RegText,
-          &CSeedWriter::Hive, &CSeedWriter::LocalServer, &CSeedWriter::Sinks, &CSeedWriter::Xyz}) {
+    for (auto step : {&CSeedWriter::Nmea, &CSeedWriter::SensorLines, &CSeedWriter::NetInput, &CSeedWriter::Replay,
+                      &CSeedWriter::QY42, &CSeedWriter::Geo, &CSeedWriter::Hxu, &CSeedWriter::Svp, &CSeedWriter::Bitmap,
+                      &CSeedWriter::TrList, &CSeedWriter::Archive, &CSeedWriter::Detector, &CSeedWriter::Serial,
+                      &CSeedWriter::RegText, &CSeedWriter::Hive, &CSeedWriter::LocalServer, &CSeedWriter::Sinks,
+                      &CSeedWriter::Xyz}) {
         (this->*step)();
         if (!m_error.empty())
             break;
@@ -483,6 +484,39 @@ void CSeedWriter::Geo()
     auto overlong = sim.EncodePing(3);
     overlong[1].resize(overlong[1].size() + 40, 0);
     Put("geo", "seed-overlong-data", datagrams(overlong) + Bytes({2}));
+}
+
+void CSeedWriter::Hxu()
+{
+    // A 2 and a time limit run the trigger steps, each datagram follows a
+    // 1, a 3 and a time hand the ping over, a 4 asks for the depths, a 0
+    // reads a software file's line.
+    CHxuSimulator::Settings settings;
+    settings.fragmentSamples = 50;
+    settings.bottomDepth = 10.0;
+    CHxuSimulator sim(settings);
+    auto datagrams = [](const std::vector<std::vector<std::uint8_t>>& list) {
+        std::string out;
+        for (const auto& d : list)
+            out += Bytes({1}) + Sized(Text(d));
+        return out;
+    };
+    const std::string start = Bytes({2}) + Dword(100000000);
+    const std::string take = Bytes({3}) + Dword(0x1000) + Bytes({4});
+    // One ping of 200 samples for each of the target's two channels (slots
+    // 0 and 2), of which each takes as many as its range asks for.
+    auto gap = sim.EncodePing(0, 200, 0.0001);
+    gap.erase(gap.begin() + 1);
+    Put("hxu", "seed-two-pings-a-gap-and-a-raw-block",
+        start + datagrams(sim.EncodePing(0, 200, 0.0001)) + datagrams(sim.EncodePing(2, 200, 0.0001)) + Bytes({1}) +
+            Sized(Text(CHxuSimulator::EncodeRawBlock(2, 7, 3, std::vector<std::int16_t>(30, -3000)))) + take + start +
+            datagrams(gap) + datagrams(sim.EncodePing(2, 200, 0.0001)) + take);
+    Put("hxu", "seed-start-talk-and-an-error",
+        Bytes({0}) + "VERSION=2.40\n" + Bytes({1}) +
+            Sized(Text(CHxuSimulator::EncodeVersion("U-H", "1.0", true, "halt"))) + Bytes({1}) +
+            Sized(Text(CHxuSimulator::EncodeBlockReply(3))) + start + Bytes({1}) +
+            Sized(Text(CHxuSimulator::EncodeText('W', "warm"))) + Bytes({1}) +
+            Sized(Text(CHxuSimulator::EncodeText('E', "DSP halted"))) + take);
 }
 
 void CSeedWriter::Svp()

@@ -29,6 +29,7 @@ private:
     void Replay();
     void QY42();
     void Geo();
+    void Hxu();
     void Svp();
     void Bitmap();
     void TrList();

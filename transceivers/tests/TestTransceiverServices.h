@@ -30,6 +30,7 @@ public:
     std::optional<TrawlRecord> trawl;
     ITransceiverDialogs* dialogs = nullptr;
     double tide = 0.0;
+    std::string softwareFolder;
 
     // What the unit fed the sensors and the status window, in order.
     struct Fed
@@ -39,6 +40,7 @@ public:
         std::vector<std::string> thermistorUnits;
         std::vector<double> thermistorOhms;
         std::vector<std::string> telegrams;
+        std::vector<unsigned> status;  // string ids, alarms among them
         int statusShown = 0;
         int statusFormatted = 0;
     };
@@ -65,6 +67,11 @@ public:
         if (beep)
             beep(hz, ms);
     }
+    void PostUnitStatus(unsigned id, bool) override
+    {
+        Note([&](Fed& f) { f.status.push_back(id); });
+    }
+    std::string GetUnitSoftwareFolder() const override { return softwareFolder; }
     std::optional<double> GetSoundVelocity() override
     {
         return soundVelocity ? std::optional<double>(soundVelocity()) : std::nullopt;
