@@ -89,6 +89,7 @@ constexpr Row kRows[] = {
     {2, cmd::TEMP_UNIT_FIRST, "Celsius", kMAll},
     {1, cmd::LANGUAGE, "Language", kMAll},
     {1, cmd::DEBUG_TRACE, "Debug Trace...", kMAll},
+    {1, cmd::DEBUG_HXU, "Debug HXU...", kMQY},
     {1, 0, "", kMAll},
     {1, cmd::SECOND_LAYER, "Second &Layer", kMQY | kMTOT},
     {1, cmd::FREQ_SWEEP, "Freq Sweep", kMQY | kMTOT},

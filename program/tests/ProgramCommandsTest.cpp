@@ -53,9 +53,10 @@ const std::set<unsigned> kNotBuilt = {
 };
 // Items of a running sounder: greyed while none runs. "Store..." and
 // "Annotation..." stay greyed while it replays, "Step!" outside single step.
-const std::set<unsigned> kNeedSounder = {cmd::STORE, cmd::ANNOTATION,     cmd::STOP_SOUNDER,
-                                         cmd::STEP,  cmd::REPLAY_CONTROL, cmd::STATUS_WINDOW};
-const std::set<unsigned> kNotWhileReplaying = {cmd::STORE, cmd::ANNOTATION, cmd::STEP};
+// "Debug HXU..." needs a running HXU unit, which a replay has not.
+const std::set<unsigned> kNeedSounder = {cmd::STORE,          cmd::ANNOTATION,    cmd::STOP_SOUNDER, cmd::STEP,
+                                         cmd::REPLAY_CONTROL, cmd::STATUS_WINDOW, cmd::DEBUG_HXU};
+const std::set<unsigned> kNotWhileReplaying = {cmd::STORE, cmd::ANNOTATION, cmd::STEP, cmd::DEBUG_HXU};
 
 // Items with a check state, the only ones drawn with a check box: the
 // toggles, and the palette, mode, colour and unit choices.

@@ -2,8 +2,14 @@
 
 #include "app/widgets/OwnedModalDialog.h"
 #include "transceivers/ui/AdvancedTransceiverDialog.h"
+#include "transceivers/ui/HXUDialog.h"
+#include "transceivers/ui/HXUNoContactDialog.h"
+#include "transceivers/ui/HXUReprogramDialog.h"
 #include "transceivers/ui/TransceiverDialog.h"
 #include "transceivers/ui/TransceiverDialogGeo.h"
+
+#include <QApplication>
+#include <QThread>
 
 namespace transceiversui {
 
@@ -40,6 +46,37 @@ int CTransceiverDialogs::RunAdvanced(const AdvancedTransceiverDialogValues& valu
     CAdvancedTransceiverDialog dialog(values);
     const int result = widgets::RunOwnedModal(dialog, opened);
     return result < 0 ? -1 : (result == QDialog::Accepted ? 1 : 0);
+}
+
+namespace {
+
+bool OnInterfaceThread()
+{
+    return qApp && QThread::currentThread() == qApp->thread();
+}
+
+}  // namespace
+
+int CTransceiverDialogs::RunHxuNoContact(const std::string& transceiverName)
+{
+    if (!OnInterfaceThread())
+        return -1;
+    CHXUNoContactDialog dialog(transceiverName);
+    return dialog.exec() == QDialog::Accepted ? 1 : 0;
+}
+
+int CTransceiverDialogs::RunHxuReprogram(const std::string& transceiverName, const std::string& unitVersion,
+                                         const std::string& fileVersion)
+{
+    if (!OnInterfaceThread())
+        return -1;
+    CHXUReprogramDialog dialog(transceiverName, unitVersion, fileVersion);
+    return dialog.exec() == QDialog::Accepted ? 1 : 0;
+}
+
+int CTransceiverDialogs::RunHxuDebug(HxuDebugDialogValues& values, const DialogOpened& opened)
+{
+    return RunEditing<CHXUDialog>(values, opened);
 }
 
 }  // namespace transceiversui

@@ -14,6 +14,12 @@ public:
     int RunChannel(TransceiverDialogValues& values, const DialogOpened& opened) override;
     int RunGeoChannel(GeoTransceiverDialogValues& values, const DialogOpened& opened) override;
     int RunAdvanced(const AdvancedTransceiverDialogValues& values, const DialogOpened& opened) override;
+    // The HXU unit's questions while it is made: none off the
+    // user-interface thread.
+    int RunHxuNoContact(const std::string& transceiverName) override;
+    int RunHxuReprogram(const std::string& transceiverName, const std::string& unitVersion,
+                        const std::string& fileVersion) override;
+    int RunHxuDebug(HxuDebugDialogValues& values, const DialogOpened& opened) override;
 };
 
 }  // namespace transceiversui
