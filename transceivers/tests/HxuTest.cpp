@@ -4,6 +4,7 @@
 #include "transceivers/HXU.h"
 
 #include "base/AppIds.h"
+#include "base/CommandTarget.h"
 #include "base/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "platform/FileTime.h"
@@ -310,6 +311,25 @@ TEST(HxuStartUp, ContactIdentityAndFatalState)
             << c.legend;
         if (c.state == CHXU::StartState::Running) {
             EXPECT_TRUE(WaitUntil([&] { return sim.GetConnects() == 1; })) << c.legend << ": connected";
+            // The alarm commands reach the unit; the debug dialog is
+            // offered while someone can show it.
+            EXPECT_TRUE(unit.OnCommand(app::cmd::HXU_ALARM_ON));
+            EXPECT_TRUE(WaitUntil([&] { return sim.GetAlarm() == 1; })) << c.legend;
+            EXPECT_TRUE(unit.OnCommand(app::cmd::HXU_ALARM_OFF));
+            EXPECT_TRUE(WaitUntil([&] { return sim.GetAlarm() == 0; })) << c.legend;
+            app::CCmdUI ui;
+            ui.id = app::cmd::DEBUG_HXU;
+            EXPECT_TRUE(unit.OnUpdateCommand(ui) && ui.enabled) << c.legend;
+        } else {
+            // A unit that could not be started gives up each ping at once,
+            // so that the sounder's other units go on pinging.
+            CFakeOwner owner;
+            unit.SetEchoSounder(&owner);
+            std::int64_t duration = 0;
+            unit.Start(duration);
+            EXPECT_EQ(owner.unlocks.load(), 1) << c.legend;
+            EXPECT_EQ(sim.GetModeSets(), 0u) << c.legend;
+            unit.SetEchoSounder(nullptr);
         }
         if (c.silent) {
             EXPECT_EQ(answers.noContactAsked, 2) << c.legend;
