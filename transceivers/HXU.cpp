@@ -205,8 +205,8 @@ bool CHXU::Download(std::FILE* file)
     const std::optional<std::string> version = hxu::SoftwareVersion(line);
     if (!version) {
         // The unit keeps the software it has.
-        MessageBox(0, Format("Keyword 'VERSION=' not found in HXU DSP SW file '%s'", m_softwareFile.c_str()),
-                   kCaption, MB_OK | MB_ICONERROR);
+        MessageBox(0, Format("Keyword 'VERSION=' not found in HXU DSP SW file '%s'", m_softwareFile.c_str()), kCaption,
+                   MB_OK | MB_ICONERROR);
         return false;
     }
     if (*version == m_unitVersion || m_unitVersion == hxu::kSimulatorVersion)
@@ -268,8 +268,8 @@ void CHXU::CreateChannels(HKEY key, const std::vector<TransceiverChannelRecord>&
 {
     for (std::size_t i = 0; i < channels.size(); ++i) {
         const TransceiverChannelRecord& cap = channels[i];
-        const int number = cap.channelNo >= 1 && cap.channelNo <= hxu::kMaxChannels ? cap.channelNo
-                                                                                    : static_cast<int>(i) + 1;
+        const int number =
+            cap.channelNo >= 1 && cap.channelNo <= hxu::kMaxChannels ? cap.channelNo : static_cast<int>(i) + 1;
         if (number > hxu::kMaxChannels)
             break;
         Slot& s = m_slots[static_cast<std::size_t>(number - 1)];

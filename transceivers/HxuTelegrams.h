@@ -36,9 +36,9 @@ Bytes VersionQuery();  // "VR" 4
 Bytes CodeBlock(std::uint32_t block, bool last, const std::string& lines);
 // "C": single-channel flag and one installed word per slot. 24 bytes.
 Bytes Connect(bool singleChannel, const std::array<bool, kMaxChannels>& installed);
-Bytes KeepAlive();         // "CK" 4
-Bytes Alarm(bool on);      // "A" 8
-Bytes Disconnect();        // "D" 4
+Bytes KeepAlive();     // "CK" 4
+Bytes Alarm(bool on);  // "A" 8
+Bytes Disconnect();    // "D" 4
 
 // One channel's record of the mode set; a slot without a channel sends
 // all zeros.
@@ -86,7 +86,7 @@ std::optional<std::string> ReadText(const BYTE* data, std::size_t size);
 // "P": one fragment of a channel's samples.
 struct Fragment
 {
-    int slot = 0;                      // 0-3 from the digit
+    int slot = 0;                     // 0-3 from the digit
     std::uint32_t first = kNoSample;  // index of the first sample
     std::uint16_t thermistor = 0;
     std::array<std::uint16_t, 3> motion{};

@@ -124,8 +124,8 @@ void CHxuSimulator::OnDatagram(const std::uint8_t* d, std::size_t n, const Socke
 {
     if (Is(d, n, "VR")) {
         ++m_versionQueries;
-        const auto reply = EncodeVersion(m_settings.identity, m_settings.version, m_settings.fatal,
-                                         m_settings.fatalText);
+        const auto reply =
+            EncodeVersion(m_settings.identity, m_settings.version, m_settings.fatal, m_settings.fatalText);
         m_socket.SendTo(reply.data(), reply.size(), from, 1000);
     } else if (Is(d, n, "CB") && n >= 13) {
         const std::uint32_t block = Get32(d + 4);
@@ -190,8 +190,8 @@ std::vector<std::uint8_t> CHxuSimulator::EncodeBlockReply(std::uint32_t block)
 std::vector<std::uint8_t> CHxuSimulator::EncodeFragment(int channel, std::uint32_t first,
                                                         const std::vector<std::int16_t>& power,
                                                         std::uint16_t thermistor,
-                                                        const std::array<std::uint16_t, 3>& motion,
-                                                        std::uint8_t status, int adCount)
+                                                        const std::array<std::uint16_t, 3>& motion, std::uint8_t status,
+                                                        int adCount)
 {
     // With an AD count, a diagnostics block of four words per AD follows.
     const std::size_t diagnostics = adCount > 0 ? 4 + static_cast<std::size_t>(adCount) * 16 : 0;
@@ -247,7 +247,8 @@ std::vector<std::vector<std::uint8_t>> CHxuSimulator::EncodePing(int channel, st
     const int bottom = BottomSample(sampleInterval);
     const std::uint8_t status = m_status.load();
     for (std::uint32_t first = 0; first < samples; first += static_cast<std::uint32_t>(m_settings.fragmentSamples)) {
-        const std::uint32_t n = std::min<std::uint32_t>(samples - first, static_cast<std::uint32_t>(m_settings.fragmentSamples));
+        const std::uint32_t n =
+            std::min<std::uint32_t>(samples - first, static_cast<std::uint32_t>(m_settings.fragmentSamples));
         std::vector<std::int16_t> power(n);
         for (std::uint32_t k = 0; k < n; ++k) {
             m_random = m_random * 1664525u + 1013904223u;
@@ -284,8 +285,7 @@ void CHxuSimulator::SendPing()
     Fault fault = m_fault.load();
     if (fault == Fault::SilentPings)
         return;
-    if (fault == Fault::StrayFragment || fault == Fault::OverlongData || fault == Fault::Gap ||
-        fault == Fault::Fatal)
+    if (fault == Fault::StrayFragment || fault == Fault::OverlongData || fault == Fault::Gap || fault == Fault::Fatal)
         m_fault.compare_exchange_strong(fault, Fault::None);
     else
         fault = Fault::None;
@@ -300,8 +300,8 @@ void CHxuSimulator::SendPing()
             continue;
         auto ping = EncodePing(c, samples, GetSampleInterval(c));
         if (fault == Fault::StrayFragment && !any)
-            SendToProgram(EncodeFragment(c, samples + 100, std::vector<std::int16_t>(10, -9000), 0,
-                                         m_settings.motion, 0));
+            SendToProgram(
+                EncodeFragment(c, samples + 100, std::vector<std::int16_t>(10, -9000), 0, m_settings.motion, 0));
         if (fault == Fault::OverlongData && !any && !ping.empty())
             Put32(ping[0], 28, Get32(ping[0].data() + 28) + 50);
         if (fault == Fault::Gap && ping.size() > 2)

@@ -50,13 +50,13 @@ public:
 
     enum class Fault {
         None,
-        Silent,        // answers nothing at all
-        SilentPings,   // answers the handshake, pings nothing
-        WrongBlock,    // the next code block is acknowledged with another number
-        StrayFragment, // the next ping is preceded by a fragment out of any ping
-        OverlongData,  // the next ping's first fragment counts more samples than it holds
-        Gap,           // the next ping leaves out its second fragment
-        Fatal,         // the next mode set is answered "E"
+        Silent,         // answers nothing at all
+        SilentPings,    // answers the handshake, pings nothing
+        WrongBlock,     // the next code block is acknowledged with another number
+        StrayFragment,  // the next ping is preceded by a fragment out of any ping
+        OverlongData,   // the next ping's first fragment counts more samples than it holds
+        Gap,            // the next ping leaves out its second fragment
+        Fatal,          // the next mode set is answered "E"
     };
 
     explicit CHxuSimulator(const Settings& settings);
@@ -90,8 +90,8 @@ public:
 
     // The datagrams of the unit, as it sends them; tests and the fuzz
     // corpus take them from here.
-    static std::vector<std::uint8_t> EncodeVersion(const std::string& identity, const std::string& version,
-                                                   bool fatal, const std::string& error);
+    static std::vector<std::uint8_t> EncodeVersion(const std::string& identity, const std::string& version, bool fatal,
+                                                   const std::string& error);
     static std::vector<std::uint8_t> EncodeBlockReply(std::uint32_t block);
     static std::vector<std::uint8_t> EncodeFragment(int channel, std::uint32_t first,
                                                     const std::vector<std::int16_t>& power, std::uint16_t thermistor,

@@ -278,11 +278,23 @@ TEST(HxuStartUp, ContactIdentityAndFatalState)
         {"the unit answers", SounderModel::QY310, kName, false, false, {}, CHXU::StartState::Running, 1},
         {"no answer: Retry, then Cancel", SounderModel::QY310, kName, false, true, {1}, CHXU::StartState::NoContact, 2},
         {"no segment mark", SounderModel::QY210, "HXU-S 1", false, false, {}, CHXU::StartState::WrongType, 1},
-        {"another unit than installed", SounderModel::QY310, "HXU-H 2", false, false, {}, CHXU::StartState::WrongType,
+        {"another unit than installed",
+         SounderModel::QY310,
+         "HXU-H 2",
+         false,
+         false,
+         {},
+         CHXU::StartState::WrongType,
          1},
         {"a unit in a fatal state", SounderModel::QY310, kName, true, false, {}, CHXU::StartState::UnitFatal, 1},
-        {"any segment for the TOTAL model", SounderModel::TOTAL, "HXU-S 1", false, false, {},
-         CHXU::StartState::Running, 1},
+        {"any segment for the TOTAL model",
+         SounderModel::TOTAL,
+         "HXU-S 1",
+         false,
+         false,
+         {},
+         CHXU::StartState::Running,
+         1},
     };
     for (const Case& c : cases) {
         CHxuSimulator::Settings s = SimSettings();
@@ -366,8 +378,8 @@ TEST(HxuStartUp, SoftwareCheckAndDownload)
         {"whole blocks only", "1.00", "VERSION=2.40", 20, 1, CHxuSimulator::Fault::None, true, true,
          "The new software is now downloaded"},
         {"the operator says no", "1.00", "VERSION=2.40", 23, 0, CHxuSimulator::Fault::None, true, false, ""},
-        {"a block answered with another number", "1.00", "VERSION=2.40", 23, 1, CHxuSimulator::Fault::WrongBlock,
-         true, false, "Unexpected HXU reply!!!"},
+        {"a block answered with another number", "1.00", "VERSION=2.40", 23, 1, CHxuSimulator::Fault::WrongBlock, true,
+         false, "Unexpected HXU reply!!!"},
         {"the same version", "2.40", "VERSION=2.40", 23, 1, CHxuSimulator::Fault::None, false, false, ""},
         {"the simulated unit", "HXUSIM", "VERSION=2.40", 23, 1, CHxuSimulator::Fault::None, false, false, ""},
         {"no version mark", "1.00", ":10000000", 23, 1, CHxuSimulator::Fault::None, false, false,
@@ -495,9 +507,9 @@ int FiftyPingsThroughTheEngine()
                 const double distance = channel->GetNextParameters().SampleDistance;
                 const double expected = sim.BottomSample(0.0001) * distance;
                 const double found = channel->GetBottomDepth();
-                check(std::abs(found - expected) <= 2.0 * distance,
-                      "slot " + std::to_string(slot) + " bottom " + std::to_string(found) + " m, the unit's " +
-                          std::to_string(expected) + " m");
+                check(std::abs(found - expected) <= 2.0 * distance, "slot " + std::to_string(slot) + " bottom " +
+                                                                        std::to_string(found) + " m, the unit's " +
+                                                                        std::to_string(expected) + " m");
             }
             check(unit->GetSlotChannel(1) == nullptr && unit->GetSlotChannel(3) == nullptr, "absent slots stay empty");
             check(sim.GetModeSets() >= 50, "a mode set per ping");

@@ -22,8 +22,7 @@ CHXUDialog::CHXUDialog(const HxuDebugDialogValues& values, QWidget* parent) : QD
     off->setObjectName("alarmOff");
     on->setAutoDefault(false);
     off->setAutoDefault(false);
-    connect(on, &QPushButton::clicked,
-            [] { ::PostMessage(::GetMainWindow(), WM_COMMAND, app::cmd::HXU_ALARM_ON, 0); });
+    connect(on, &QPushButton::clicked, [] { ::PostMessage(::GetMainWindow(), WM_COMMAND, app::cmd::HXU_ALARM_ON, 0); });
     connect(off, &QPushButton::clicked,
             [] { ::PostMessage(::GetMainWindow(), WM_COMMAND, app::cmd::HXU_ALARM_OFF, 0); });
     alarms->addWidget(on);
