@@ -3,6 +3,7 @@
 #include "base/AppIds.h"
 #include "base/Archive.h"
 #include "engine/BottomDetector.h"
+#include "engine/CalibrateRun.h"
 #include "engine/ColorScaleDialogs.h"
 #include "engine/EchogramColumn.h"
 #include "engine/Noise.h"
@@ -48,17 +49,6 @@ std::string StripReplay(const std::string& name)
     if (pos != std::string::npos)
         s.erase(pos, tag.size());
     return s;
-}
-
-// Calibrates a run whose TVG words all lie inside the table. Vectorised
-// explicitly: the build's default optimisation leaves this loop scalar.
-[[gnu::optimize("tree-vectorize")]] void CalibrateRun(std::int16_t* __restrict out, const std::int16_t* __restrict in,
-                                                      const std::int16_t* __restrict tvg, int n, int thr, int c)
-{
-    for (int i = 0; i < n; ++i) {
-        const int sum = std::clamp(tvg[i] + in[i] + c, -32768, 32767);
-        out[i] = static_cast<std::int16_t>(in[i] > thr ? sum : rawpower::kNoEcho);
-    }
 }
 
 }  // namespace
@@ -311,7 +301,8 @@ void CChannel::FilterRawSamples(std::int16_t* out, const std::int16_t* in, int s
         };
         for (int i = 0; i < from; ++i)
             one(i, 0);
-        CalibrateRun(out + from, in + from, tvg + (from + tvgOffset), static_cast<int>(direct) - from, thr, c);
+        calibrate::CalibrateRun(out + from, in + from, tvg + (from + tvgOffset), static_cast<int>(direct) - from, thr,
+                                c);
         for (int i = static_cast<int>(direct); i < n; ++i)
             one(i, lastTvg);
         return;

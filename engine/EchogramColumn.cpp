@@ -75,6 +75,13 @@ void ResampleColumn(const std::int16_t* samples, int count, double d, double sta
         // pixels, stepping towards its successor. Sample j starts at pixel
         // pixel0 + j * n / m and pixel t of its run takes a + (b - a) * t /
         // width; both are stepped, not divided, for every pixel.
+        if (m == n) {
+            // One sample a pixel: the words themselves.
+            const std::int64_t k = std::min(taken, n - pixel0);
+            if (k > 0)
+                std::copy_n(samples + first, k, out + pixel0);
+            return;
+        }
         const std::int64_t width = (n + m - 1) / m;
         const auto w32 = static_cast<std::uint32_t>(width);
         CQuotientStep pixelOf(n, m);
