@@ -887,6 +887,12 @@ void CChannel::GetChannelParameters(ParameterCopy& out) const
     out.Angles.assign(m_ping.Angles.begin(), m_ping.Angles.begin() + m_ping.AngleCount);
 }
 
+void CChannel::GetPingMotion(double (&out)[6]) const
+{
+    Lock lock(m_lock);
+    std::copy_n(m_ping.Motion, 6, out);
+}
+
 void CChannel::GetTraceBuffers(TraceCopy& out) const
 {
     Lock lock(m_lock);

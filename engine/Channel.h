@@ -280,6 +280,9 @@ public:
         std::vector<std::uint16_t> Angles;
     };
     void GetChannelParameters(ParameterCopy& out) const;
+    // The six motion values of the ping in hand, without the sample copy
+    // that GetChannelParameters makes.
+    void GetPingMotion(double (&out)[6]) const;
     struct TraceCopy
     {
         std::vector<double> First;

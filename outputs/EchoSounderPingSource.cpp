@@ -27,10 +27,10 @@ bool CEchoSounderPingSource::GetChannelPing(int index, SQYNetChannelPing& out)
     out.transceiverSoundVelocity = transceiver ? transceiver->GetSoundVelocity() : out.soundVelocity;
     out.heave = ch->GetLastPingValue();
     out.transducer = ch->GetChannelName();
-    CChannel::ParameterCopy copy;
-    ch->GetChannelParameters(copy);
+    double motion[6];
+    ch->GetPingMotion(motion);
     for (std::size_t i = 0; i < 3; ++i)
-        out.motion[i] = static_cast<float>(copy.Motion[i]);
+        out.motion[i] = static_cast<float>(motion[i]);
     return true;
 }
 

@@ -93,7 +93,7 @@ bool CEngineStoreSounder::GetPingChannel(std::size_t index, SSampleData& out)
         m_blocks.resize(index + 1);
     SBlocks& b = m_blocks[index];
 
-    CChannel::ParameterCopy copy;
+    CChannel::ParameterCopy& copy = b.copy;
     ch->GetChannelParameters(copy);
     std::string description, name;
     double frequency = 0, gain = 0, beam = 0, bandwidth = 0, bw1 = 0, bw2 = 0, s1 = 0, s2 = 0, o1 = 0, o2 = 0;
@@ -122,11 +122,12 @@ bool CEngineStoreSounder::GetPingChannel(std::size_t index, SSampleData& out)
     h.temperature = temperature;
     h.tide = m_app.tide ? m_app.tide() : 0.0;
 
-    b.power = std::move(copy.Power);
-    b.angle.assign(copy.Angles.begin(), copy.Angles.end());
-    out.power = b.power;
-    if (!b.angle.empty())
-        out.angle = b.angle;
+    out.power = copy.Power;
+    // The angle words go to the file as they are; a signed view of the
+    // unsigned words reads the same bytes.
+    if (!copy.Angles.empty())
+        out.angle = std::span<const std::int16_t>(reinterpret_cast<const std::int16_t*>(copy.Angles.data()),
+                                                  copy.Angles.size());
     b.trace1.clear();
     b.trace2.clear();
     if (t->GetTypeCode() == TransceiverType::NVU) {

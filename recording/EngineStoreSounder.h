@@ -2,6 +2,7 @@
 // of every channel, read from the channels and their transceivers.
 #pragma once
 
+#include "engine/Channel.h"
 #include "recording/StoreInterfaces.h"
 
 #include <functional>
@@ -56,10 +57,11 @@ private:
     SApplication m_app;
     // The blocks handed out by GetPingChannel, one set per channel, kept
     // until that channel is asked again.
+    // Kept from ping to ping, so that taking a channel's samples reuses
+    // the buffers instead of allocating new ones every ping.
     struct SBlocks
     {
-        std::vector<std::int16_t> power;
-        std::vector<std::int16_t> angle;
+        CChannel::ParameterCopy copy;
         std::vector<float> trace1, trace2;
     };
     std::vector<SBlocks> m_blocks;
