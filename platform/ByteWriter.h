@@ -52,8 +52,14 @@ public:
             m_failed = true;
             return;
         }
-        for (std::size_t i = 0; i < values.size(); ++i)
-            Store(m_data + at + i * sizeof(T), values[i]);
+        if constexpr (std::endian::native == std::endian::little && std::is_arithmetic_v<T>) {
+            // The host's bytes are already the record's: one block copy.
+            if (!values.empty())
+                std::memcpy(m_data + at, values.data(), values.size() * sizeof(T));
+        } else {
+            for (std::size_t i = 0; i < values.size(); ++i)
+                Store(m_data + at + i * sizeof(T), values[i]);
+        }
     }
 
     // A text in a field of `area` bytes: at most area-1 characters, then

@@ -3,7 +3,9 @@
 #include "platform/ByteWriter.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace zv::recording {
@@ -16,6 +18,14 @@ CFramedDatagram::CFramedDatagram(std::size_t bodySize)
 void CFramedDatagram::Reset(std::size_t bodySize)
 {
     m_bytes.assign(bodySize + kFrameWords, 0);
+    CByteWriter w(m_bytes);
+    w.U32(0, std::uint32_t(bodySize));
+    w.U32(4 + bodySize, std::uint32_t(bodySize));
+}
+
+void CFramedDatagram::Resize(std::size_t bodySize)
+{
+    m_bytes.resize(bodySize + kFrameWords);
     CByteWriter w(m_bytes);
     w.U32(0, std::uint32_t(bodySize));
     w.U32(4 + bodySize, std::uint32_t(bodySize));
@@ -109,10 +119,15 @@ std::size_t CDatagramWriter::SampleBodySize(const SSampleData& data)
 
 void CDatagramWriter::BuildSample(const SSampleData& data, CFramedDatagram& out)
 {
+    // The recorder builds one of these for every channel of every ping:
+    // the fixed header is put together in a small block of its own and
+    // every sample block is copied whole, with nothing cleared twice.
     const std::size_t p = data.power.size();
-    out.Reset(SampleBodySize(data));
     const SSampleHeader& h = data.header;
-    CByteWriter w = BodyWriter(out, kTypeRAW0, h.time);
+    std::array<std::uint8_t, kRawData> head{};
+    CByteWriter w(head.data(), head.size());
+    w.U32(0, kTypeRAW0);
+    w.U64(4, h.time);
     std::uint16_t flags = 0;
     if (p)
         flags |= kRawFlagPower;
@@ -139,18 +154,27 @@ void CDatagramWriter::BuildSample(const SSampleData& data, CFramedDatagram& out)
     w.F32(kRawPitch2, Narrow(h.pitch2));
     w.U32(kRawSampleOffset, h.sampleOffset);
     w.U32(kRawCount, std::uint32_t(p));
-    // Blocks shorter than the power block keep the zeros of the fresh body,
-    // so that the layout readers compute from the one count always holds.
+
+    out.Resize(SampleBodySize(data));
+    CByteWriter body(out.BodyData(), out.BodySize());
+    body.Bytes(0, head.data(), head.size());
+    // Blocks shorter than the power block are filled up with zeros, so that
+    // the layout readers compute from the one count always holds.
     std::size_t q = kRawData;
-    w.Array(q, data.power);
-    q += 2 * p;
-    if (flags & kRawFlagAngle) {
-        w.Array(q, data.angle.first(std::min(p, data.angle.size())));
-        q += 2 * p;
-    }
+    const auto block = [&](auto values) {
+        const std::size_t n = std::min(p, values.size());
+        body.Array(q, values.first(n));
+        const std::size_t size = sizeof(typename decltype(values)::element_type);
+        if (n < p)
+            std::memset(out.BodyData() + q + n * size, 0, (p - n) * size);
+        q += p * size;
+    };
+    block(data.power);
+    if (flags & kRawFlagAngle)
+        block(data.angle);
     if (flags & kRawFlagTrace) {
-        w.Array(q, data.trace1.first(std::min(p, data.trace1.size())));
-        w.Array(q + 4 * p, data.trace2.first(std::min(p, data.trace2.size())));
+        block(data.trace1);
+        block(data.trace2);
     }
 }
 

@@ -29,6 +29,9 @@ public:
     std::size_t BodySize() const { return m_bytes.empty() ? 0 : m_bytes.size() - 8; }
     // Sizes the buffer for a body of n bytes, zeroed, with the length words.
     void Reset(std::size_t bodySize);
+    // The same without clearing the body, for a builder that writes every
+    // byte of it: a reused buffer keeps its old bytes until overwritten.
+    void Resize(std::size_t bodySize);
 
 private:
     std::vector<std::uint8_t> m_bytes;

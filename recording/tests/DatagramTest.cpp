@@ -7,11 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace zv::recording;
@@ -188,6 +191,47 @@ TEST(DatagramTest, SampleDatagramRoundTrip)
     EXPECT_EQ(empty.BodySize(), 84u);
     EXPECT_EQ(CByteReader(empty.Body()).U16(kRawFlags), 0);
     EXPECT_EQ(CByteReader(empty.Body()).U32(kRawCount), 0u);
+}
+
+TEST(DatagramTest, SampleDatagramBuiltIntoAUsedBufferKeepsNoOldBytes)
+{
+    // The recorder reuses one buffer per channel. A datagram built into a
+    // buffer that held a longer one full of ones must give the bytes of a
+    // fresh build, with the zeros that fill up short angle and trace blocks.
+    const std::vector<std::int16_t> ones(40, -1);
+    const std::vector<float> nan(40, std::numeric_limits<float>::quiet_NaN());
+    SSampleData big;
+    big.header.time = ~0ULL;
+    big.header.heave = -1.0;
+    big.power = ones;
+    big.angle = ones;
+    big.trace1 = nan;
+    big.trace2 = nan;
+
+    const std::vector<std::int16_t> power = {1, 2, 3, 4, 5, 6}, angle = {7, 8};
+    const std::vector<float> t1 = {1.5f}, t2 = {2.5f, 3.5f, 4.5f};
+    SSampleData small;
+    small.header.time = 5;
+    small.header.channel = 2;
+    small.power = power;
+    small.angle = angle;
+    small.trace1 = t1;
+    small.trace2 = t2;
+
+    CFramedDatagram used;
+    CDatagramWriter::BuildSample(big, used);
+    CDatagramWriter::BuildSample(small, used);
+    const CFramedDatagram fresh = CDatagramWriter::BuildSample(small);
+    EXPECT_TRUE(std::ranges::equal(used.Framed(), fresh.Framed()));
+    ASSERT_EQ(used.BodySize(), 84u + 12 + 12 + 24 + 24);
+    CByteReader r(used.Body());
+    EXPECT_EQ(r.I16(84 + 12 + 2), 8);
+    // After angle 8, trace1 1.5 and trace2 4.5: zeros up to each block's end.
+    const std::pair<std::size_t, std::size_t> zeros[] = {{100, 108}, {112, 132}, {144, 156}};
+    for (const auto& [from, to] : zeros)
+        for (std::size_t at = from; at < to; ++at)
+            EXPECT_EQ(r.U8(at), 0) << "byte " << at;
+    EXPECT_EQ(r.F32(84 + 48 + 8), 4.5f);
 }
 
 TEST(DatagramTest, ConfigurationChannelsByKind)
