@@ -414,6 +414,38 @@ void CBottomDetector::PrepareWorkingArray(const std::int16_t* in, int count, int
         *smallest = lo;
 }
 
+int CBottomDetector::SpikeFloor()
+{
+    // Found with the very comparison it stands for; the product grows with
+    // the word, so every word from here on passes it and none below.
+    static const int floor = [] {
+        int w = -32768;
+        while (w < 32767 && !(w * kDbPerUnit >= -70.0))
+            ++w;
+        return w;
+    }();
+    return floor;
+}
+
+int CBottomDetector::SkipRun(const std::int16_t* words, int i, int end, bool noEcho)
+{
+    // A ping is mostly long runs: a block whose words all continue the run
+    // is passed at once, and the compiler checks a block in a few vector
+    // steps.
+    constexpr int kBlock = 32;
+    while (end - i >= kBlock) {
+        int ends = 0;
+        for (int k = 0; k < kBlock; ++k)
+            ends |= (words[i + k] == kNoEcho) != noEcho;
+        if (ends)
+            break;
+        i += kBlock;
+    }
+    while (i < end && (words[i] == kNoEcho) == noEcho)
+        ++i;
+    return i;
+}
+
 int CBottomDetector::EchoTest(int from, int to, int enter, int stay)
 {
     std::int16_t* W = m_w.data();
@@ -478,8 +510,9 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
     m_spikes.clear();
     m_rejectedSpikes = 0;
     m_heap.clear();
+    const int floor = SpikeFloor();
     for (int i = iStart; i < iEnd; ++i)
-        if (W[i] * kDbPerUnit >= -70.0)
+        if (W[i] >= floor)
             m_heap.push_back((static_cast<std::uint32_t>(W[i] + 32768) << 16) | static_cast<std::uint32_t>(0xFFFF - i));
     std::make_heap(m_heap.begin(), m_heap.end());
     bool accepted = false;
@@ -515,22 +548,16 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
     std::array<Candidate, kCandidateCount> cands{};
     int filled = 0;
     int total = 0;
-    int i = iStart;
-    while (i < iEnd && W[i] != kNoEcho)
-        ++i;
-    while (i < iEnd && W[i] == kNoEcho)
-        ++i;
+    int i = SkipRun(W, SkipRun(W, iStart, iEnd, false), iEnd, true);
     while (i < iEnd) {
         const int start = i;
         int j = i;
         int gapStart = j;
         bool runsIn = false;
         for (;;) {
-            while (j < iEnd && W[j] != kNoEcho)
-                ++j;
+            j = SkipRun(W, j, iEnd, false);
             gapStart = j;
-            while (j < iEnd && W[j] == kNoEcho)
-                ++j;
+            j = SkipRun(W, j, iEnd, true);
             if (j - gapStart >= n)
                 break;
             if (j >= iEnd) {

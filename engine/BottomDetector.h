@@ -30,6 +30,14 @@ public:
     static constexpr int kArraySize = 32000;
     static constexpr int kTrackCount = 6;
     static constexpr int kCandidateCount = 4;
+
+    // The smallest word whose level reaches -70 dB, the spike removal's
+    // floor: w >= SpikeFloor() holds exactly when w in dB is -70 or more.
+    static int SpikeFloor();
+    // The first index from i, below end, that ends a run of no-echo words
+    // (noEcho) or of words with an echo (!noEcho); end when the run lasts.
+    // Long runs are checked a block of words at a time.
+    static int SkipRun(const std::int16_t* words, int i, int end, bool noEcho);
     static constexpr int kFileSize = 104;
     static constexpr int kTextSize = 20;
     static constexpr int kExternalSources = 8;

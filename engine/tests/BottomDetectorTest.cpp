@@ -76,6 +76,36 @@ Result Detect(CBottomDetector& det, const std::vector<std::int16_t>& p, double o
     return r;
 }
 
+TEST(BottomDetector, SpikeFloorAndRunSkipsAgreeWithTheWordByWordTests)
+{
+    // Every word: the integer floor says what the level test in dB says.
+    const int floor = CBottomDetector::SpikeFloor();
+    for (int w = -32768; w <= 32767; ++w)
+        ASSERT_EQ(w >= floor, w * rawpower::kDbPerUnit >= -70.0) << w;
+
+    // Runs of every length around the block size, ended by the other kind
+    // of word or by the end, from starts inside and at the edge of a block.
+    const auto plain = [](const std::vector<std::int16_t>& w, int i, int end, bool noEcho) {
+        while (i < end && (w[static_cast<std::size_t>(i)] == rawpower::kNoEcho) == noEcho)
+            ++i;
+        return i;
+    };
+    for (bool noEcho : {true, false}) {
+        const std::int16_t inRun = noEcho ? rawpower::kNoEcho : std::int16_t{-5000};
+        const std::int16_t other = noEcho ? std::int16_t{-19999} : rawpower::kNoEcho;
+        for (int length : {0, 1, 31, 32, 33, 63, 64, 65, 100}) {
+            for (int from : {0, 1, 31}) {
+                std::vector<std::int16_t> w(200, inRun);
+                const int stop = from + length;
+                w[static_cast<std::size_t>(stop)] = other;
+                for (int end : {stop, stop + 1, 150, 200})
+                    EXPECT_EQ(CBottomDetector::SkipRun(w.data(), from, end, noEcho), plain(w, from, end, noEcho))
+                        << "run of " << length << " from " << from << " to " << end << (noEcho ? ", no echo" : "");
+            }
+        }
+    }
+}
+
 TEST(BottomDetector, KnownBottomIsConfirmedOnTheThirdPing)
 {
     CBottomDetector det(Plain());
