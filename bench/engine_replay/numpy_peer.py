@@ -22,44 +22,52 @@ DB_PER_UNIT = 0.011758984
 RAW0 = int.from_bytes(b"RAW0", "little")
 
 
-def read_pings(data):
-    """Every sample datagram as (channel, header values, power words)."""
-    out = []
-    at = 0
+def read_channels(data):
+    """The power words of every channel as one array of pings x samples,
+    with the header values of its first sample datagram."""
     view = memoryview(data)
+    heads, counts, offsets = {}, {}, {}
+    at = 0
     while at + 8 <= len(data):
         n = int.from_bytes(view[at:at + 4], "little")
         body = at + 4
         if body + n + 4 > len(data):
             break
         if n >= 84 and int.from_bytes(view[body:body + 4], "little") == RAW0:
-            h = np.frombuffer(data, dtype="<f4", count=17, offset=body + 16)
-            count = int.from_bytes(view[body + 80:body + 84], "little")
-            power = np.frombuffer(data, dtype="<i2", count=count, offset=body + 84)
-            out.append((h, power))
+            channel = int.from_bytes(view[body + 12:body + 14], "little")
+            if channel not in heads:
+                heads[channel] = np.frombuffer(data, dtype="<f4", count=17, offset=body + 16)
+                counts[channel] = int.from_bytes(view[body + 80:body + 84], "little")
+                offsets[channel] = []
+            offsets[channel].append(body + 84)
         at = body + n + 4
-    return out
+    for channel, h in heads.items():
+        power = np.stack([np.frombuffer(data, dtype="<i2", count=counts[channel], offset=o)
+                          for o in offsets[channel]])
+        yield h, power
 
 
 def process(data, dtype):
-    """Sv, TS and the bottom of every ping, as a user's script does."""
-    bottoms = []
-    for h, power in read_pings(data):
+    """Sv, TS and the bottom of every ping, a whole channel at a time, as a
+    user's script does; the number of channel pings."""
+    pings = 0
+    for h, power in read_channels(data):
         frequency, transmit, pulse = h[1], h[2], h[3]
         interval, velocity, absorption = h[5], h[6], h[7]
-        d = dtype(interval * velocity * 0.5)
-        r = (np.arange(1, power.size + 1, dtype=dtype)) * d
-        db = power.astype(dtype) * dtype(DB_PER_UNIT)
+        r = np.arange(1, power.shape[1] + 1, dtype=dtype) * dtype(interval * velocity * 0.5)
         wavelength = velocity / frequency
         c_ts = -(10 * np.log10(transmit) + 2 * 26.0 + 20 * np.log10(wavelength / (4 * np.pi)))
         c_sv = c_ts - (-21.0) - 10 * np.log10(pulse * velocity / 2)
         loss = dtype(2) * dtype(absorption) * r
-        log_r = np.log10(r)
-        sv = db + dtype(20) * log_r + loss + dtype(c_sv)
-        ts = db + dtype(40) * log_r + loss + dtype(c_ts)
-        bottoms.append(int(np.argmax(sv[10:])) + 10)
+        tvg_sv = (dtype(20) * np.log10(r) + loss + dtype(c_sv)).astype(dtype)
+        tvg_ts = (dtype(40) * np.log10(r) + loss + dtype(c_ts)).astype(dtype)
+        db = power.astype(dtype) * dtype(DB_PER_UNIT)
+        sv = db + tvg_sv
+        ts = db + tvg_ts
+        bottom = np.argmax(sv[:, 10:], axis=1) + 10
         del ts
-    return len(bottoms)
+        pings += bottom.size
+    return pings
 
 
 def time_peer(path, dtype, rounds=7):
