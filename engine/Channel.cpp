@@ -1175,6 +1175,12 @@ void CChannel::SetEchogramInfo(bool sidescan, bool publish, const std::string& p
     m_slantCorrection = slantCorrection;
 }
 
+std::string CChannel::GetSecondName() const
+{
+    Lock lock(m_lock);
+    return m_sidescan && m_publish ? m_partner : std::string();
+}
+
 void CChannel::SetEchogramValue(double v)
 {
     Lock lock(m_lock);

@@ -256,6 +256,10 @@ public:
 
     // Echogram document's values kept for the assembly.
     void SetEchogramInfo(bool sidescan, bool publish, const std::string& partner, bool slantCorrection);
+    // The name shown after the channel's own in its depth row: the partner
+    // name its side is published under, while the echogram shows a side and
+    // publishes it; empty otherwise.
+    std::string GetSecondName() const;
     void SetEchogramValue(double v);
     double GetEchogramValue() const;
     void AccumulateFlag(int flag);

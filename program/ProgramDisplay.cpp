@@ -1,6 +1,7 @@
 #include "program/ProgramDisplay.h"
 
 #include "app/Pelmaris.h"
+#include "app/SounderModel.h"
 #include "app/ui/MainFrame.h"
 #include "engine/MultiPulse.h"
 #include "program/ProgramChannelLinks.h"
@@ -37,6 +38,7 @@ SFrameContext CProgramDisplay::FrameContext(SounderModel model)
     context.documents.depthHost = this;
     context.documents.echogramDialogs = &m_echogramDialogs;
     context.views.model = model;
+    context.views.channelMenu = app::ModelInfo(model).channelMenu;
     context.views.host = this;
     context.views.externalDepth = &m_externalDepth;
     // The echogram views size the history by the pings they show.

@@ -168,6 +168,9 @@ public:
     virtual void EnterTestMode() {}
     virtual TransceiverType GetTypeCode() { return TransceiverType::HXU; }
     virtual void ShowDiagnostics(int) {}
+    // Clears the unit's pending flag; the depth row's message 0 asks for it.
+    // No type of ours keeps one.
+    virtual void ClearPendingFlag() {}
     virtual int ConfigureInterface(int) { return 0; }
     virtual int SendCommand(const void* command) { return 0; }
     virtual int SupportsTestMode() { return 0; }

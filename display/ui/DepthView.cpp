@@ -9,6 +9,8 @@
 #include "transceivers/Transceiver.h"
 
 #include <QFontDialog>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -43,6 +45,18 @@ std::string CDepthViewChannel::GetTitle() const
 {
     const CChannel* channel = m_document.GetChannel();
     return channel ? channel->GetChannelName() : std::string();
+}
+
+std::string CDepthViewChannel::GetSecondName() const
+{
+    const CChannel* channel = m_document.GetChannel();
+    return channel ? channel->GetSecondName() : std::string();
+}
+
+bool CDepthViewChannel::IsDepthHeld() const
+{
+    const CChannel* channel = m_document.GetChannel();
+    return channel && channel->GetParameters().TransceiverMode == 1;
 }
 
 std::string CDepthViewChannel::GetTransceiverName() const
@@ -128,12 +142,30 @@ int CDepthView::SchemeAt(int x, int left, int right)
     return static_cast<int>((x - left) * 12.0) / (right - left);
 }
 
-std::string CDepthView::DepthText() const
+void CDepthView::TakeShownDepth()
 {
     const CDepthDoc::SShownDepth& ping = m_document->Shown();
-    const bool shownDepth = ping.bottomFound || ping.pingerDepthInUse;
-    const double shown = shownDepth ? CDepthUnit::FromMeters(ping.depth) : 0.0;
-    return FormatDepth(GetContext().model, ping.depth, shown, CDepthUnit::GetUnitSymbol());
+    if (!m_access->IsDepthHeld())
+        m_shownDepth = ping.bottomFound ? CDepthUnit::FromMeters(ping.depth) : 0.0;
+    // The pinger's depth is shown whatever the channel holds.
+    if (ping.pingerDepthInUse)
+        m_shownDepth = CDepthUnit::FromMeters(ping.depth);
+}
+
+std::string CDepthView::DepthText() const
+{
+    return FormatDepth(GetContext().model, m_document->Shown().depth, m_shownDepth, CDepthUnit::GetUnitSymbol());
+}
+
+std::string CDepthView::Title() const
+{
+    if (!m_access)
+        return {};
+    std::string title = m_access->GetTitle();
+    const std::string second = m_access->GetSecondName();
+    if (!second.empty())
+        title += " / " + second;
+    return title;
 }
 
 void CDepthView::resizeEvent(QResizeEvent* event)
@@ -229,6 +261,7 @@ void CDepthView::Glyphs::Draw(QPainter& painter, QPointF at, const QString& text
 
 QRegion CDepthView::TakeTexts()
 {
+    TakeShownDepth();
     const QString depth = QString::fromStdString(DepthText());
     const QColor text = GetColourTable()[CPaletteControl::kTextIndex];
     double angle = 0.0, trawlDepth = 0.0;
@@ -270,7 +303,7 @@ QRegion CDepthView::TakeTexts()
     m_laidFont = m_font;
     m_laidOrigin = origin;
     // The names are drawn when they change too (a transceiver found late).
-    std::string names = m_access->GetTitle() + '\n' + m_access->GetTransceiverName();
+    std::string names = Title() + '\n' + m_access->GetTransceiverName();
     if (names != m_names) {
         m_names = std::move(names);
         // Under the colour bar they are hidden.
@@ -305,8 +338,7 @@ void CDepthView::OnDraw(QPainter& painter)
     const QRect namesArea = m_nameBox.isNull() ? QRect(0, 0, width(), namesHeight + 1)
                                                : m_nameBox.united(m_transceiverBox).adjusted(0, 0, 1, 1);
     if (PaintRegion().intersects(namesArea)) {
-        const std::string title = m_access->GetTitle();
-        const QString titleText = QString::fromStdString(title);
+        const QString titleText = QString::fromStdString(Title());
         const int titleWidth = names.horizontalAdvance(titleText);
         m_nameBox = QRect(0, 0, titleWidth + 10, namesHeight);
         painter.drawRect(m_nameBox);
@@ -340,16 +372,22 @@ void CDepthView::OnDraw(QPainter& painter)
 
 QMenu* CDepthView::BuildContextMenu(QWidget* parent) const
 {
+    const unsigned menuId = GetContext().channelMenu;
+    if (menuId != SViewContext::kChannelMenuWithHeader && menuId != SViewContext::kChannelMenu)
+        return nullptr;
     auto* menu = new QMenu(parent);
     auto add = [this, menu](const QString& text, unsigned id) {
         QAction* action = menu->addAction(text);
         action->setData(id);
         return action;
     };
-    QAction* header =
-        add(QString::fromStdString(m_access ? m_access->GetTitle() : std::string("Channel")), ID_CHANNEL_HEADER);
-    header->setEnabled(false);
-    menu->addSeparator();
+    // Only one of the two menus has the channel's header.
+    if (menuId == SViewContext::kChannelMenuWithHeader) {
+        QAction* header =
+            add(QString::fromStdString(m_access ? m_access->GetTitle() : std::string("Channel")), ID_CHANNEL_HEADER);
+        header->setEnabled(false);
+        menu->addSeparator();
+    }
     add("Transceiver Settings...", ID_TRANSCEIVER_SETTINGS);
     add("Bottom Detector...", ID_BOTTOM_DETECTOR);
     add("Colour Scale...", ID_COLOUR_SCALE);
@@ -390,6 +428,8 @@ void CDepthView::mousePressEvent(QMouseEvent* event)
         // The menu is this view's child: a frame torn down while it is open
         // takes both, and then there is nothing left to run a command on.
         const QPointer<QMenu> menu = BuildContextMenu(this);
+        if (!menu)
+            return;
         QAction* chosen = menu->exec(event->globalPosition().toPoint());
         if (!menu)
             return;
@@ -404,17 +444,51 @@ void CDepthView::mousePressEvent(QMouseEvent* event)
     if (event->button() == Qt::RightButton && m_document) {
         // The dialog may outlast this view (its frame torn down meanwhile).
         const QPointer<CDepthView> alive(this);
+        if (m_nameBox.contains(p) || m_transceiverBox.contains(p)) {
+            RunTransceiverDialog(event->modifiers());
+            // Drawn at once: the dialog may have changed the unit's names.
+            if (alive)
+                repaint();
+            return;
+        }
         if (m_colourBar.contains(p))
             RunCommand(ID_COLOUR_SCALE);
         else if (m_sideText.contains(p))
             RunCommand(ID_SLOPE_SETTINGS);
-        else if (m_nameBox.contains(p) || m_transceiverBox.contains(p))
-            RunTransceiverDialog(event->modifiers());
         else
             RunCommand(ID_BOTTOM_DETECTOR);
         if (alive)
             update();
     }
+}
+
+void CDepthView::mouseMoveEvent(QMouseEvent* event)
+{
+    const Qt::CursorShape shape =
+        m_colourBar.contains(event->position().toPoint()) ? Qt::UpArrowCursor : Qt::ArrowCursor;
+    if (cursor().shape() != shape)
+        setCursor(shape);
+    if (hasFocus())
+        return;
+    // The channel under the mouse becomes the active one, with its depth row
+    // as the frame's view in focus.
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+        if (auto* frame = qobject_cast<QMdiSubWindow*>(w)) {
+            if (QMdiArea* area = frame->mdiArea())
+                area->setActiveSubWindow(frame);
+            break;
+        }
+    setFocus(Qt::MouseFocusReason);
+}
+
+LRESULT CDepthView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_NULL)
+        return CSCView::OnMessage(message, wParam, lParam);
+    CChannel* channel = m_document ? m_document->GetChannel() : nullptr;
+    if (CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr)
+        transceiver->ClearPendingFlag();
+    return 0;
 }
 
 void CDepthView::wheelEvent(QWheelEvent* event)

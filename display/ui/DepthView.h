@@ -1,8 +1,9 @@
 // The depth row of a channel frame: the channel's and the transceiver's
 // names, the bottom depth in the selected unit, the slope angle or trawl
 // depth beside it and the twelve-cell colour bar. It is the channel's
-// control point: its context menu (shown for every model) leads to the
-// channel's settings, a click on the colour bar picks a colour scheme.
+// control point: its context menu (on the models that have one) leads to
+// the channel's settings, a click on the colour bar picks a colour scheme,
+// and the frame under the mouse becomes the active one.
 //
 // User-interface thread only.
 #pragma once
@@ -30,12 +31,16 @@ class IDepthViewChannel
 public:
     virtual ~IDepthViewChannel() = default;
     virtual std::string GetTitle() const = 0;
+    // Shown after the title and " / "; empty when the channel shows none.
+    virtual std::string GetSecondName() const = 0;
     // The transceiver's name for the channel; empty when there is none.
     virtual std::string GetTransceiverName() const = 0;
     // Slope angle (degrees) while the channel's slope is valid.
     virtual bool GetSlope(double& angle) const = 0;
     // Trawl depth (m) while the channel's trawl marker found one this ping.
     virtual bool GetTrawl(double& depth) const = 0;
+    // While the channel is passive the row keeps the depth it showed last.
+    virtual bool IsDepthHeld() const = 0;
 };
 
 // The real channel of a depth document, whichever it has at the time.
@@ -44,10 +49,12 @@ class CDepthViewChannel final : public IDepthViewChannel
 public:
     explicit CDepthViewChannel(const CDepthDoc& document) : m_document(document) {}
     std::string GetTitle() const override;
+    std::string GetSecondName() const override;
     std::string GetTransceiverName() const override;
     // A valid slope without an angle of its own yet shows 0.
     bool GetSlope(double& angle) const override;
     bool GetTrawl(double& depth) const override;
+    bool IsDepthHeld() const override;
 
 private:
     const CDepthDoc& m_document;
@@ -89,9 +96,17 @@ public:
     static std::string FormatDepth(SounderModel model, double metres, double shown, const std::string& unit);
     // Colour scheme of a click at x on a bar from left to right.
     static int SchemeAt(int x, int left, int right);
-    // Builds the context menu; every model gets one.
+    // Builds the context menu of the application's channel menu; null for
+    // a model without one.
     QMenu* BuildContextMenu(QWidget* parent) const;
+    // The channel's name as the name box shows it.
+    std::string Title() const;
+    // The depth last shown, in the depth unit.
+    double GetShownDepth() const { return m_shownDepth; }
     const QRect& ColourBar() const { return m_colourBar; }
+    const QRect& NameBox() const { return m_nameBox; }
+    const QRect& TransceiverBox() const { return m_transceiverBox; }
+    const QRect& SideTextBox() const { return m_sideText; }
     const QFont& TextFont() const { return m_font; }
     void SetTextFont(const QFont& font);
 
@@ -99,7 +114,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void OnDraw(QPainter& painter) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    // Message 0 clears the pending flag of the channel's transceiver.
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     void RunCommand(unsigned id);
@@ -107,6 +125,8 @@ private:
     // Shift held, else its channel dialog.
     void RunTransceiverDialog(Qt::KeyboardModifiers modifiers);
     void ChooseFont();
+    // The depth to show now; kept while the channel holds it.
+    void TakeShownDepth();
     std::string DepthText() const;
     // The depth and the text beside it as the document has them now, laid
     // out where they changed; returns the boxes to repaint (old and new).
@@ -124,6 +144,7 @@ private:
     int m_cellWidth = 16;
     int m_cellHeight = 16;
     bool m_oneLine = false;
+    double m_shownDepth = 0.0;
     QFont m_font;
 
     // The characters of the row's texts, each laid out once per font and

@@ -88,9 +88,11 @@ protected:
     virtual void ColourTableChanged() {}
     // What the paint running now repaints (empty outside a paint).
     const QRegion& PaintRegion() const { return m_paintRegion; }
+    // The messages of the view's message window; a derived view takes its
+    // own and passes the rest on.
+    virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnSize(int cx, int cy);
 
     const SViewContext m_context;

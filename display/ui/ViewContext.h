@@ -57,6 +57,12 @@ public:
 struct SViewContext
 {
     SounderModel model = SounderModel::QY310;
+    // The application's channel context menu, which the depth row opens:
+    // kChannelMenuWithHeader (QY310, QYNVU), kChannelMenu (QY210), or 0 for
+    // the models that have none.
+    static constexpr unsigned kChannelMenuWithHeader = 252;
+    static constexpr unsigned kChannelMenu = 253;
+    unsigned channelMenu = kChannelMenuWithHeader;
     IViewHost* host = nullptr;
     // The external depth table, where a side-looking partner leaves its
     // samples; none: a side-looking echogram has no second side.

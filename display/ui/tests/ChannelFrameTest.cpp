@@ -12,10 +12,8 @@
 #include "display/ui/DepthView.h"
 #include "display/ui/EchogramView.h"
 #include "engine/Channel.h"
-#include "engine/Slope.h"
 #include "testsupport/ui/QtWait.h"
 
-#include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSplitter>
@@ -192,65 +190,6 @@ TEST_F(ChannelFrameTest, ZeroWidthAndNumbersThatAreNoneNeverReachTheFile)
     EXPECT_DOUBLE_EQ(loaded->m_rowRatio, 0.65);
 }
 
-TEST(DepthViewMenu, EveryModelGetsAMenuNamedAfterTheEchograms)
-{
-    shelltest::QtApp();
-    for (int code : {0, 1, 2, 3, 4, 5}) {
-        SViewContext context;
-        context.model = static_cast<SounderModel>(code);
-        CDepthDoc doc;
-        CEchogramDoc upper;
-        upper.m_rangeReference = CEchogramDoc::BOTTOM;
-        doc.m_upperEchogram = &upper;
-        CDepthView view(&doc, context);
-        std::unique_ptr<QMenu> menu(view.BuildContextMenu(nullptr));
-        QStringList texts;
-        for (QAction* a : menu->actions())
-            texts << a->text();
-        EXPECT_TRUE(texts.contains("Bottom Echogram...")) << code;
-        EXPECT_TRUE(texts.contains("Bottom Range...")) << code;
-        EXPECT_TRUE(texts.contains("Lower Echogram...")) << code;
-        EXPECT_TRUE(texts.contains("Font...")) << code;
-    }
-}
-
-// The depth strip's side text: the slope angle while the channel's slope is
-// valid, the trawl depth while an external depth marker matched, which wins.
-TEST(DepthViewText, ChannelsSlopeAndTrawlDepth)
-{
-    CChannel channel{CChannel::Construction{}};
-    auto slope = std::make_unique<CSlope>();
-    CSlope* tracker = slope.get();
-    channel.SetSlopeTracker(std::move(slope));
-    CDepthDoc doc;
-    doc.SetChannel(&channel);
-    const CDepthViewChannel read(doc);
-    double angle = -1.0, trawl = -1.0;
-    EXPECT_FALSE(read.GetSlope(angle));
-    EXPECT_FALSE(read.GetTrawl(trawl));
-
-    // Valid without an angle of its own yet: shown as 0.
-    tracker->UpdateValidity(true);
-    EXPECT_TRUE(read.GetSlope(angle));
-    EXPECT_EQ(angle, 0.0);
-    channel.SetEchogramValue(23.5);
-    channel.AccumulateFlag(1);
-    EXPECT_TRUE(read.GetTrawl(trawl));
-    EXPECT_EQ(trawl, 23.5);
-    doc.SetChannel(nullptr);
-    EXPECT_FALSE(read.GetSlope(angle)) << "no channel, nothing beside the depth";
-}
-
-TEST(DepthViewText, DepthFormatsAndColourSchemes)
-{
-    EXPECT_EQ(CDepthView::FormatDepth(SounderModel::QY310, 12.345, 12.345, "m"), "12.35m ");
-    EXPECT_EQ(CDepthView::FormatDepth(SounderModel::RM30, 999.9, 999.9, "m"), "999.9m");
-    EXPECT_EQ(CDepthView::FormatDepth(SounderModel::RM30, 1000.0, 1000.0, "m"), " 1000m");
-    EXPECT_EQ(CDepthView::SchemeAt(0, 0, 120), 0);
-    EXPECT_EQ(CDepthView::SchemeAt(119, 0, 120), 11);
-    EXPECT_EQ(CDepthView::SchemeAt(10, 10, 10), 0);
-}
-
 // ---- Split bars -------------------------------------------------------------
 
 TEST(ChannelFrameSplitBars, DepthBarIdealsKeepTheLowerRow)
@@ -394,6 +333,7 @@ struct NamedRow : IDepthViewChannel
     bool slopeValid = false;
     std::string transceiver = "GPX 1";
     std::string GetTitle() const override { return "T38 38 kHz"; }
+    std::string GetSecondName() const override { return {}; }
     std::string GetTransceiverName() const override { return transceiver; }
     bool GetSlope(double& angle) const override
     {
@@ -401,6 +341,7 @@ struct NamedRow : IDepthViewChannel
         return slopeValid;
     }
     bool GetTrawl(double&) const override { return false; }
+    bool IsDepthHeld() const override { return false; }
 };
 
 class PaintProbeDepthView : public CDepthView
