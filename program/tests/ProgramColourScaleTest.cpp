@@ -6,18 +6,24 @@
 // into the deleted channel fails the test.
 #include "app/Pelmaris.h"
 #include "app/tests/ShellTestSupport.h"
+#include "app/ui/MainFrame.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "base/RegistrySupport.h"
 #include "base/ReplayFileList.h"
+#include "display/DepthDoc.h"
 #include "display/ui/ColorScaleDialog.h"
 #include "display/ui/ColorScaleDialogs.h"
+#include "display/ui/DepthView.h"
 #include "engine/Channel.h"
 #include "program/tests/TestProgram.h"
 #include "sim/recgen/RecordingGenerator.h"
 #include "sounder/EchoSounder.h"
 #include "sounder/OperationControl.h"
 
+#include <QDialog>
+#include <QMenu>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -90,6 +96,45 @@ TEST_F(ProgramColourScale, ChannelsReachTheDisplaysDialogs)
         EXPECT_NE(
             dynamic_cast<displayui::CColorScaleDialogs*>(Sounder()->GetChannel(i)->GetLinks().GetColorScaleDialogs()),
             nullptr);
+}
+
+// A right click on a channel's colour bar, and the row's menu item, open
+// the dialog of the model.
+TEST_F(ProgramColourScale, TheDepthRowOpensIt)
+{
+    CChannel* channel = Sounder()->GetChannel(0);
+    CDepthView* view = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        for (CDepthView* v : program->Frame()->findChildren<CDepthView*>())
+            if (v->isVisible() && v->GetDocument() && v->GetDocument()->GetChannel() == channel)
+                view = v;
+        return view != nullptr;
+    }));
+    // Whatever dialog comes up is noted and cancelled.
+    std::string opened;
+    QTimer cancel;
+    cancel.setInterval(20);
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            opened = dialog->objectName().toStdString();
+            dialog->reject();
+        }
+    });
+    cancel.start();
+    QTest::mouseClick(view, Qt::RightButton, {}, view->ColourBar().center());
+    EXPECT_EQ(opened, "dialog_206");
+
+    opened.clear();
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* a : menu->actions())
+            if (a->data().toUInt() == CDepthView::ID_COLOUR_SCALE)
+                menu->setActiveAction(a);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(2, view->height() - 2));
+    EXPECT_EQ(opened, "dialog_206");
 }
 
 TEST_F(ProgramColourScale, SounderStoppedWhileTheDialogIsOpen)

@@ -18,6 +18,7 @@
 #include "display/DepthDoc.h"
 #include "display/ESDocList.h"
 #include "display/EchogramDoc.h"
+#include "display/ui/DepthView.h"
 #include "display/ui/EchogramDialogs.h"
 #include "display/ui/EchogramView.h"
 #include "display/ui/PaperPrinter.h"
@@ -45,6 +46,7 @@
 #include "transceivers/Transceiver.h"
 
 #include <QLabel>
+#include <QMenu>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -349,6 +351,15 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
         } else if (auto* depth = dynamic_cast<CDepthDoc*>(document)) {
             ++depths;
             EXPECT_EQ(depth->GetContext().depthHost, &program->Display());
+            // Its row opens the model's channel menu, where the model has one.
+            for (IDocumentView* shown : depth->GetViews()) {
+                const auto* view = dynamic_cast<const CDepthView*>(shown);
+                ASSERT_NE(view, nullptr);
+                const unsigned menuId = c.model == SounderModel::QY210 ? 253u : IsQYModel(c.model) ? 252u : 0u;
+                EXPECT_EQ(view->GetContext().channelMenu, menuId);
+                std::unique_ptr<QMenu> menu(view->BuildContextMenu(nullptr));
+                EXPECT_EQ(menu != nullptr, menuId != 0);
+            }
         }
     EXPECT_EQ(echograms, 2 * sounder->GetChannelCount());
     EXPECT_EQ(depths, sounder->GetChannelCount());
