@@ -59,11 +59,19 @@ void CPrinterDoc::AddPageView(IPrinterPageView* view)
 {
     if (view && std::find(m_views.begin(), m_views.end(), view) == m_views.end())
         m_views.push_back(view);
+    RefreshJobs();
 }
 
 void CPrinterDoc::RemovePageView(IPrinterPageView* view)
 {
     std::erase(m_views, view);
+    RefreshJobs();
+}
+
+void CPrinterDoc::RefreshJobs()
+{
+    m_jobsRunning.store(std::any_of(m_views.begin(), m_views.end(),
+                                    [](const IPrinterPageView* v) { return v->HasPaperJob() || v->HasHistoryJob(); }));
 }
 
 std::vector<IPrinterPageView*> CPrinterDoc::Views() const
@@ -148,6 +156,9 @@ void CPrinterDoc::OnSourceUpdate(int flag)
     if (m_pingCounter.fetch_add(1) + 1 < SpeedDivisor())
         return;
     m_pingCounter.store(0);
+    // Without a job no view copies anything: the ping is not handed over.
+    if (!m_jobsRunning.load())
+        return;
     // The columns are copied where the echogram views live.
     m_context.ViewUpdates().UpdateViews(*this);
 }
@@ -167,6 +178,8 @@ bool CPrinterDoc::HasPrintingView() const
 
 void CPrinterDoc::StartPrinting()
 {
+    // Whatever the jobs end as, the ping thread learns it on the way out.
+    const SJobsRefresh refresh{*this};
     // The pages to come go where the settings now say.
     RefreshHistoryFolder();
     for (IPrinterPageView* view : Views()) {
@@ -180,6 +193,8 @@ void CPrinterDoc::StartPrinting()
 
 void CPrinterDoc::StopPrinting()
 {
+    // Whatever the jobs end as, the ping thread learns it on the way out.
+    const SJobsRefresh refresh{*this};
     for (IPrinterPageView* view : Views()) {
         if (!view->IsHistoryView() || !view->HasHistoryJob())
             continue;
@@ -190,6 +205,8 @@ void CPrinterDoc::StopPrinting()
 
 void CPrinterDoc::ApplyPrinterOn()
 {
+    // Whatever the jobs end as, the ping thread learns it on the way out.
+    const SJobsRefresh refresh{*this};
     for (IPrinterPageView* view : Views()) {
         if (view->IsHistoryView())
             continue;
@@ -208,6 +225,8 @@ void CPrinterDoc::ApplyPrinterOn()
 
 void CPrinterDoc::EndPaperPrinting()
 {
+    // Whatever the jobs end as, the ping thread learns it on the way out.
+    const SJobsRefresh refresh{*this};
     for (IPrinterPageView* view : Views())
         if (!view->IsHistoryView() && view->HasPaperJob())
             view->EndPaperJob();

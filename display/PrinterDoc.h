@@ -155,7 +155,8 @@ public:
     void ClearViewList() override;
     void CollectEchogramViews(CESDocList* documents, const std::vector<IPrintedEchogram*>& echograms) override;
 
-    // The per-ping count: every n-th stored ping has the views draw it.
+    // The per-ping count: every n-th stored ping has the views draw it,
+    // while a paper or history job runs.
     void OnSourceUpdate(int flag) override;
 
     // ICommandTarget: "Print...".
@@ -199,6 +200,15 @@ private:
     // The switches the texts read on any thread, after a settings change.
     void PublishSwitches();
     std::vector<IPrinterPageView*> Views() const;
+    // Whether a view runs a job, for the ping thread: refreshed wherever the
+    // document starts or ends jobs or the views change. A job a view ends on
+    // its own (a refused paper page) costs a few idle hand-offs until then.
+    void RefreshJobs();
+    struct SJobsRefresh
+    {
+        CPrinterDoc& doc;
+        ~SJobsRefresh() { doc.RefreshJobs(); }
+    };
 
     const SDisplayContext m_context;
     HKEY m_root = 0;
@@ -206,6 +216,7 @@ private:
     std::function<std::string()> m_historyPath;
     SSettings m_settings;
     std::atomic<int> m_pingCounter{0};
+    std::atomic<bool> m_jobsRunning{false};
     std::atomic<DWORD> m_speed{0};
     std::atomic<bool> m_statusOn{true}, m_annotationOn{true}, m_navigationOn{true};
     std::atomic<int> m_navigationTg{60};

@@ -161,6 +161,9 @@ TEST_F(PrinterDocTest, EveryNthPingReachesTheViewsByTheSpeed)
         CPrinterDoc fresh(context.Context());
         fresh.SetRootKey(root);
         fresh.SetDefaults();
+        CFakePageView historyView{true};
+        fresh.AddPageView(&historyView);
+        fresh.StartPrinting();
         context.updates = 0;
         fresh.OnSourceUpdate(0);
         for (int i = 0; i < c.pings; ++i)
@@ -169,9 +172,36 @@ TEST_F(PrinterDocTest, EveryNthPingReachesTheViewsByTheSpeed)
     }
 }
 
+TEST_F(PrinterDocTest, PingsReachTheViewsOnlyWhileAJobRuns)
+{
+    doc.SetDefaults();
+    auto pings = [&](int n) {
+        context.updates = 0;
+        for (int i = 0; i < n; ++i)
+            doc.OnSourceUpdate(1);
+        return context.updates;
+    };
+    EXPECT_EQ(pings(3), 0) << "no job";
+    doc.StartPrinting();
+    EXPECT_EQ(pings(3), 3) << "history";
+    doc.StopPrinting();
+    EXPECT_EQ(pings(3), 0) << "history stopped";
+    ASSERT_TRUE(reg.SetDword(root, "Printer", "PrinterOn", 1));
+    doc.SetDefaults();
+    doc.ApplyPrinterOn();
+    ASSERT_TRUE(doc.IsPaperPrinting());
+    EXPECT_EQ(pings(3), 3) << "paper";
+    doc.EndPaperPrinting();
+    EXPECT_EQ(pings(3), 0) << "paper ended";
+    doc.StartPrinting();
+    doc.RemovePageView(&history);
+    EXPECT_EQ(pings(3), 0) << "the view with the job left";
+}
+
 TEST_F(PrinterDocTest, ASpeedChangedInTheDialogRestartsTheCount)
 {
     doc.SetDefaults();
+    doc.StartPrinting();
     devices.edit = [](IPrinterDevices::SPrintDialogValues& v) { v.speed = 1; };
     context.updates = 0;
     doc.OnSourceUpdate(1);  // 1:1 prints it
