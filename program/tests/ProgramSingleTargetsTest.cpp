@@ -132,6 +132,8 @@ protected:
         });
     }
 
+    // A recording for stepping: more pings than any test steps, since the
+    // sounder's own pings around the steps are not pinned here.
     CEchoSounder* Replay(const fs::path& recording)
     {
         CReplayFileList list;
@@ -513,7 +515,7 @@ TEST_F(ProgramSingleTargetsTest, WithoutAComponentTheStartFailsAndPingsGoOn)
     SingleStepReplay("TQ30");
     Start("TQ30");
     RequestTargetsByPostProcessing();
-    CEchoSounder* sounder = Replay(Write(Scene(ZELVAR_CALIBRATION_SCENE, {"pings=10"}), "calibration.raw"));
+    CEchoSounder* sounder = Replay(Write(Scene(ZELVAR_CALIBRATION_SCENE, {"pings=20"}), "calibration.raw"));
     ASSERT_NE(sounder, nullptr);
     CChannel& channel = *sounder->GetChannel(0);
     const CCalibrationLink::SStartResult r = sounder->StartCalibrationLink(channel);
@@ -542,7 +544,7 @@ TEST_F(ProgramSingleTargetsTest, ARefusedParameterSetIsTriedAgainAndToldOnce)
     SingleStepReplay("TQ30");
     Start("TQ30");
     RequestTargetsByPostProcessing();
-    CEchoSounder* sounder = Replay(Write(Scene(ZELVAR_CALIBRATION_SCENE, {"pings=10"}), "calibration.raw"));
+    CEchoSounder* sounder = Replay(Write(Scene(ZELVAR_CALIBRATION_SCENE, {"pings=20"}), "calibration.raw"));
     ASSERT_NE(sounder, nullptr);
     CChannel& channel = *sounder->GetChannel(0);
     ASSERT_EQ(sounder->StartCalibrationLink(channel).outcome, CCalibrationLink::SStartResult::Started);
@@ -568,7 +570,7 @@ TEST_F(ProgramSingleTargetsTest, AComponentThatGoesAwayTakesItsLinkAlong)
     SingleStepReplay("TQ30");
     Start("TQ30");
     RequestTargetsByPostProcessing();
-    CEchoSounder* sounder = Replay(Write(Scene(ZELVAR_CALIBRATION_SCENE, {"pings=10"}), "calibration.raw"));
+    CEchoSounder* sounder = Replay(Write(Scene(ZELVAR_CALIBRATION_SCENE, {"pings=20"}), "calibration.raw"));
     ASSERT_NE(sounder, nullptr);
     CChannel& channel = *sounder->GetChannel(0);
     ASSERT_EQ(sounder->StartCalibrationLink(channel).outcome, CCalibrationLink::SStartResult::Started);
@@ -594,7 +596,7 @@ TEST_F(ProgramSingleTargetsTest, AComponentThatHangsIsGivenUpOn)
     SingleStepReplay("TQ30");
     Start("TQ30");
     RequestTargetsByPostProcessing();
-    CEchoSounder* sounder = Replay(Write(Scene(ZELVAR_CALIBRATION_SCENE, {"pings=10"}), "calibration.raw"));
+    CEchoSounder* sounder = Replay(Write(Scene(ZELVAR_CALIBRATION_SCENE, {"pings=20"}), "calibration.raw"));
     ASSERT_NE(sounder, nullptr);
     CChannel& channel = *sounder->GetChannel(0);
     ASSERT_EQ(sounder->StartCalibrationLink(channel).outcome, CCalibrationLink::SStartResult::Started);
