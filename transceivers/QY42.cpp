@@ -68,13 +68,11 @@ CQY42::CQY42(const InstalledTransceiverInfo& info, const std::optional<Transceiv
       m_timings(timings),
       m_link(std::move(link))
 {
-    m_powerWords.resize(kMaxPingSamples);
-    m_power.resize(kMaxPingSamples);
     if (info.type != TransceiverType::QY42)
         m_link.reset();  // a unit of another type is never spoken to
     if (!m_link)
         return;
-    m_ring = std::make_unique<CSampleRingBuffer>(1, CSampleRingBuffer::kDefaultReaderMargin);
+    m_ring = std::make_unique<CSampleRingBuffer>(1, CSampleRingBuffer::kDefaultReaderMargin, m_timings.ringSamples);
     m_ring->SetLostSamplesHandler([&services] { services.OnLostSamples(); });
     m_receiveThread = std::thread([this] { ReceiveSamples(); });
 
@@ -245,6 +243,9 @@ bool CQY42::CreateChannels(HKEY key)
         SensitivityFactor(cap.transducerImpedance > 0.0 ? cap.transducerImpedance : kDefaultLoad, kReferenceLoad);
     r->sensitivityFactor = m_sensitivityFactor;
     r->channel = m_channel.get();
+    // Only a unit with a channel turns pings into power.
+    m_powerWords.resize(kMaxPingSamples);
+    m_power.resize(kMaxPingSamples);
     m_record = std::move(r);
     m_channels.push_back(m_record.get());
     m_pingRecord = *m_record;
@@ -525,7 +526,7 @@ double PowerAt(const CSampleRingBuffer& ring, int filterType, long long at, int 
         double sr = 0.0, si = 0.0;
         const double div = f.divisor != 0 ? f.divisor : 1;
         for (int c = 0; c < f.length; ++c) {
-            ring.ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(at - static_cast<long long>(c) * des2), 0);
+            ring.ReadSample(&q, &i, nullptr, ring.WrapIndex(at - static_cast<long long>(c) * des2), 0);
             const double cr = f.real[static_cast<std::size_t>(c)] / div;
             const double ci = f.imaginary[static_cast<std::size_t>(c)] / div;
             sr += i * cr - q * ci;
@@ -536,12 +537,12 @@ double PowerAt(const CSampleRingBuffer& ring, int filterType, long long at, int 
     if (filterType == 5) {
         double sum = 0.0;
         for (int k = 0; k < des2; ++k) {
-            ring.ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(at - k), 0);
+            ring.ReadSample(&q, &i, nullptr, ring.WrapIndex(at - k), 0);
             sum += static_cast<double>(i) * i + static_cast<double>(q) * q;
         }
         return sum;
     }
-    ring.ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(at), 0);
+    ring.ReadSample(&q, &i, nullptr, ring.WrapIndex(at), 0);
     return (static_cast<double>(i) * i + static_cast<double>(q) * q) * 0.125;
 }
 
@@ -593,7 +594,7 @@ void CQY42::CompletePing()
     int out = 0;
     for (int k = 0; k < count && m_listed < kMaxListedSamples; ++k) {
         float i = 0.0f, q = 0.0f;
-        m_ring->ReadSample(&q, &i, nullptr, CSampleRingBuffer::WrapIndex(static_cast<long long>(readIndex) + k), 0);
+        m_ring->ReadSample(&q, &i, nullptr, m_ring->WrapIndex(static_cast<long long>(readIndex) + k), 0);
         if (i != 0.0f && q != 0.0f)
             ++m_listed;
     }
@@ -679,20 +680,27 @@ void CQY42::ReceiveSamples()
         if (m_waiting.load())
             SendVersionRequest(RandomToken());
         const int n = m_link->Receive(buffer.data(), buffer.size(), m_timings.receiveWaitMs);
-        if (n == IDatagramLink::kTimeout) {
-            CountTimeout();
-            continue;
-        }
-        // Only the unit speaks on this road; an oversized datagram is cut
-        // and therefore not what it claims to be.
-        if (n == IDatagramLink::kForeign)
-            continue;
-        if (n < 0)
+        if (!TakeReceived(n, buffer.data()))
             break;
-        if (static_cast<std::size_t>(n) > qy42::kMaxReceived)
-            continue;
-        HandleDatagram(buffer.data(), static_cast<std::size_t>(n));
     }
+}
+
+bool CQY42::TakeReceived(int result, const BYTE* data)
+{
+    if (result == IDatagramLink::kTimeout) {
+        CountTimeout();
+        return true;
+    }
+    // Only the unit speaks on this road; an oversized datagram is cut
+    // and therefore not what it claims to be.
+    if (result == IDatagramLink::kForeign)
+        return true;
+    if (result < 0)
+        return false;
+    if (static_cast<std::size_t>(result) > qy42::kMaxReceived)
+        return true;
+    HandleDatagram(data, static_cast<std::size_t>(result));
+    return true;
 }
 
 // The unit's datagrams by their code. Each handler reads its own fields and

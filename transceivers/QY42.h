@@ -112,6 +112,13 @@ public:
     static int ConvertSamples(const CSampleRingBuffer& ring, int index, int count, long long offset, int filterType,
                               int des2, const FilterRecord& filter, double* power, std::int16_t* words);
 
+    // What the receive thread does with one result of the link's Receive:
+    // a datagram of that length is handled by its code, a silent wait
+    // counted; false once the link has ended. Called on the receive thread
+    // only, or (the fuzz target's way in) on a unit whose link never
+    // receives, so that the thread has ended.
+    bool TakeReceived(int result, const BYTE* data);
+
     bool IsRunning() const { return m_running; }
     bool IsRefused() const { return m_refused.load(); }
     int GetSetupState() const { return m_setupState.load(); }

@@ -26,26 +26,27 @@ std::uint64_t SecondsBefore(double seconds, std::uint64_t now)
 
 }  // namespace
 
-CSampleRingBuffer::CSampleRingBuffer(int channelCount, int readerMargin)
+CSampleRingBuffer::CSampleRingBuffer(int channelCount, int readerMargin, int samples)
     : m_channelCount(std::max(channelCount, 1)),
+      m_samples(std::max(samples, 2)),
       m_lastChannelCount(static_cast<DWORD>(std::max(channelCount, 1))),
-      m_readerMargin(std::clamp(readerMargin, 1, kSamples - 1))
+      m_readerMargin(std::clamp(readerMargin, 1, m_samples - 1))
 {
     m_buffers.resize(static_cast<std::size_t>(m_channelCount));
     for (auto& b : m_buffers) {
-        b.first = std::make_unique<float[]>(kSamples);
-        b.second = std::make_unique<float[]>(kSamples);
-        b.sampleNumber = std::make_unique<DWORD[]>(kSamples);
+        b.first = std::make_unique<float[]>(static_cast<std::size_t>(m_samples));
+        b.second = std::make_unique<float[]>(static_cast<std::size_t>(m_samples));
+        b.sampleNumber = std::make_unique<DWORD[]>(static_cast<std::size_t>(m_samples));
     }
 }
 
 CSampleRingBuffer::~CSampleRingBuffer() = default;
 
-int CSampleRingBuffer::WrapIndex(long long index)
+int CSampleRingBuffer::WrapIndex(long long index) const
 {
-    long long r = index % kSamples;
+    long long r = index % m_samples;
     if (r < 0)
-        r += kSamples;
+        r += m_samples;
     return static_cast<int>(r);
 }
 
@@ -193,7 +194,7 @@ int CSampleRingBuffer::WriteSamples(const BYTE* datagram, std::size_t size)
             b.second[static_cast<std::size_t>(w)] = 0.0f;
             b.sampleNumber[static_cast<std::size_t>(w)] = kNoSample;
         }
-        w = w + 1 == kSamples ? 0 : w + 1;
+        w = w + 1 == m_samples ? 0 : w + 1;
     }
     if (slot.startSeen) {
         slot.samplesReceived += fill;
@@ -219,7 +220,7 @@ int CSampleRingBuffer::WriteSamples(const BYTE* datagram, std::size_t size)
             recordStart(pingStart, static_cast<double>(n - i));
         if (slot.startSeen)
             ++received;
-        w = w + 1 == kSamples ? 0 : w + 1;
+        w = w + 1 == m_samples ? 0 : w + 1;
     }
     slot.samplesReceived += received;
     slot.samplesWritten += received;

@@ -63,7 +63,9 @@ public:
         BYTE firstBlockPending = 0;
     };
 
-    CSampleRingBuffer(int channelCount, int readerMargin = kDefaultReaderMargin);
+    // samples: the ring's length per channel; the unit's drivers take the
+    // full length, a fuzz run a short ring that is cheap to make.
+    CSampleRingBuffer(int channelCount, int readerMargin = kDefaultReaderMargin, int samples = kSamples);
     ~CSampleRingBuffer();
     CSampleRingBuffer(const CSampleRingBuffer&) = delete;
     CSampleRingBuffer& operator=(const CSampleRingBuffer&) = delete;
@@ -103,7 +105,8 @@ public:
     std::uint64_t GetLostSampleEvents() const { return m_lostEvents.load(); }
     std::uint64_t GetMalformedDatagrams() const { return m_malformed.load(); }
 
-    static int WrapIndex(long long index);
+    int GetSampleCount() const { return m_samples; }
+    int WrapIndex(long long index) const;
     static int WrapSlot(int slot) { return ((slot % kSlots) + kSlots) % kSlots; }
 
 private:
@@ -112,6 +115,7 @@ private:
     int DistanceToReader() const;
 
     int m_channelCount;
+    int m_samples;
     DWORD m_lastFirstSample = 0;
     DWORD m_lastSampleCount = 45;
     DWORD m_lastChannelCount;

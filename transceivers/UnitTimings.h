@@ -1,4 +1,5 @@
-// The waits of a network unit's driver, in milliseconds; tests shorten them.
+// The waits of a network unit's driver, in milliseconds, and the length of
+// its sample ring; tests shorten them.
 #pragma once
 
 #include <string>
@@ -19,6 +20,10 @@ struct UnitTimings
     int hxuLastBlockWaitMs = 15000;  // and to the last one
     int hxuDownloadPauseMs = 10000;  // while it takes its new software
     int hxuStartPauseMs = 300;       // after its receive thread started
+    // Samples per channel in the ring between the receive and data threads
+    // (CSampleRingBuffer); a fuzz run makes one unit an input and takes a
+    // short ring that is cheap to make.
+    int ringSamples = 1000000;
     // The note of a lost link; empty: none.
     std::string timeoutLogPath = "DEBUG_TimeOut.txt";
 };

@@ -21,6 +21,9 @@
 
 namespace {
 
+constexpr int kRingSamples = 16384;
+constexpr int kRingMargin = 256;
+
 class CNoUnits final : public CHardwareStatus::IUnits
 {
 public:
@@ -80,7 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     CFuzzEnvironment::Get().ForgetMessageBoxes();
     CFuzzInput in(data, size);
-    CSampleRingBuffer ring(1);
+    // A short ring with a short reader margin wraps and overruns as the
+    // unit's full one does, at a cost per input small enough to explore.
+    CSampleRingBuffer ring(1, kRingMargin, kRingSamples);
     static CTransceiverInstallation installation;
     static CNoUnits units;
     CNoView view;

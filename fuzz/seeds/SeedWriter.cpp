@@ -11,6 +11,7 @@
 #include "outputs/LX750.h"
 #include "platform/Component.h"
 #include "platform/LocalServer.h"
+#include "platform/NumberText.h"
 #include "platform/Registry.h"
 #include "platform/SerialBackendFake.h"
 #include "platform/regtool/RegText.h"
@@ -277,11 +278,12 @@ CSeedWriter::CSeedWriter(std::string fuzz, std::string profiles)
 
 bool CSeedWriter::WriteAll(std::string* error)
 {
-    for (auto step : {&CSeedWriter::Nmea, &CSeedWriter::SensorLines, &CSeedWriter::NetInput, &CSeedWriter::Replay,
-                      &CSeedWriter::QY42, &CSeedWriter::Geo, &CSeedWriter::Hxu, &CSeedWriter::Svp, &CSeedWriter::Bitmap,
-                      &CSeedWriter::TrList, &CSeedWriter::Archive, &CSeedWriter::Detector, &CSeedWriter::Serial,
-                      &CSeedWriter::RegText, &CSeedWriter::Hive, &CSeedWriter::LocalServer, &CSeedWriter::Sinks,
-                      &CSeedWriter::Xyz}) {
+    for (auto step :
+         {&CSeedWriter::Nmea,    &CSeedWriter::SensorLines, &CSeedWriter::NetInput,        &CSeedWriter::Replay,
+          &CSeedWriter::QY42,    &CSeedWriter::QY42Unit,    &CSeedWriter::ChannelSettings, &CSeedWriter::Geo,
+          &CSeedWriter::Hxu,     &CSeedWriter::Svp,         &CSeedWriter::Bitmap,          &CSeedWriter::TrList,
+          &CSeedWriter::Archive, &CSeedWriter::Detector,    &CSeedWriter::Serial,          &CSeedWriter::RegText,
+          &CSeedWriter::Hive,    &CSeedWriter::LocalServer, &CSeedWriter::Sinks,           &CSeedWriter::Xyz}) {
         (this->*step)();
         if (!m_error.empty())
             break;
@@ -460,6 +462,98 @@ void CSeedWriter::QY42()
             Sized(board.substr(0, 40)));
     // A positive sample rate so small that the ping start lies before 1601.
     Put("qy42", "regress-tiny-sample-rate", trigger480 + Bytes({1}) + Sized(Samples(1e-30f, 1000, 1000, 40)));
+}
+
+// The unit's set-up talk, one datagram after a 1 each, that leaves the
+// driver ready to ping.
+std::string QY42SetUpTalk()
+{
+    std::string talk;
+    for (const auto& [type, text] : std::vector<std::pair<int, std::string>>{{4, "HC"},
+                                                                             {4, "RC#"},
+                                                                             {3, "rx0filter.txt"},
+                                                                             {3, "rx1filter.txt"},
+                                                                             {3, "rx2filter.txt"},
+                                                                             {3, "rx3filter.txt"},
+                                                                             {4, "SYNC"},
+                                                                             {4, "TC"},
+                                                                             {1, "Programming succeeded."}})
+        talk += Bytes({1}) + Sized(Text(CQY42Simulator::MakeInfo(static_cast<std::uint32_t>(type), 7, text)));
+    return talk;
+}
+
+void CSeedWriter::QY42Unit()
+{
+    // Ready, a ping started (0), its trigger status, its samples and the
+    // unit's motion and event input on the way.
+    Put("qy42unit", "seed-set-up-and-one-ping",
+        QY42SetUpTalk() + Bytes({0, 1}) + Sized(Text(CQY42Simulator::MakeTriggerStatus())) + Bytes({1}) +
+            Sized(Samples(10000.0f, 1000, 1000, 240)) + Bytes({1}) + Sized(AuxiliaryInput(120, 2)) + Bytes({1}) +
+            Sized(Samples(10000.0f, 1000, 1240, 240)) + Bytes({1}) + Sized(AuxiliaryInput(360, 0)));
+    // A ping whose unit falls silent (2): the ninth wait stands in a
+    // placeholder, the eleventh gives the link up; a foreign datagram (3)
+    // and a halt seen in the log between.
+    Put("qy42unit", "seed-silence-gives-the-link-up",
+        QY42SetUpTalk() + Bytes({0, 2, 2, 2, 2, 3, 2, 2, 2, 2, 2, 2, 2}) + Bytes({1}) +
+            Sized(Text(CQY42Simulator::MakeInfo(4, 8, "HD"))));
+    CQY42Simulator::Addresses addresses;
+    addresses.localAddress = 0x7F000002;
+    addresses.remoteAddress = 0x7F000001;
+    Put("qy42unit", "seed-status-then-refusal",
+        Bytes({1}) +
+            Sized(Text(CQY42Simulator::MakeStatusAnswer(
+                "SIMBRD", 10203, {180.0f, 12.1f, 10.0f, 5.0f, 3.3f, 2.5f, 1.5f, 6.0f, 35.5f, 31.0f, 42.0f}))) +
+            Bytes({1}) + Sized(Text(CQY42Simulator::MakeVersionAnswer(false, "QY42 SIM 1.0", addresses))) + Bytes({1}) +
+            Sized(Text(CQY42Simulator::MakeVersionAnswer(true, "QY42 SIM 1.0"))));
+}
+
+namespace {
+
+std::string StoredText(const std::string& text)
+{
+    return text + std::string(1, '\0');
+}
+
+// A value as the channelsettings target writes it: the name's place in its
+// table, the type's (0 text, 1 bytes, 2 and 3 numbers of 32 and 64 bits)
+// with 0x80 for "User", the bytes.
+std::string StoredValue(int name, int how, const std::string& bytes)
+{
+    return Bytes({name, how}) + Sized(bytes);
+}
+
+std::string ChannelFile(int mode, double pulseLength, double power)
+{
+    std::string bytes = Dword(static_cast<std::uint32_t>(mode));
+    for (double v : {pulseLength, power}) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        bytes += Dword(static_cast<std::uint32_t>(bits)) + Dword(static_cast<std::uint32_t>(bits >> 32));
+    }
+    return bytes;
+}
+
+}  // namespace
+
+void CSeedWriter::ChannelSettings()
+{
+    // The first byte: 1 a settings file follows, 2 the wide-band model.
+    Put("channelsettings", "seed-file-key-and-user-values",
+        Bytes({1}) + Sized(ChannelFile(0, 0.000512, 800.0)) +
+            StoredValue(1, 0, StoredText(CNumberText::Fixed(0.000256))) +
+            StoredValue(2, 0, StoredText(CNumberText::Fixed(500.0))) + StoredValue(0, 2, Dword(1)) +
+            StoredValue(3, 0x80, StoredText(CNumberText::Fixed(5.5))) +
+            StoredValue(10, 0x80, StoredText("T200 label")) + StoredValue(19, 0x82, Dword(3)));
+    Put("channelsettings", "seed-wide-band-fm-pulse",
+        Bytes({2}) + StoredValue(13, 2, Dword(1)) + StoredValue(14, 0, StoredText(CNumberText::Fixed(0.002))) +
+            StoredValue(13, 0x82, Dword(1)) + StoredValue(14, 0x80, StoredText(CNumberText::Fixed(0.004))));
+    // Stored numbers that once reached the sample-count conversions.
+    Put("channelsettings", "regress-pulse-length-1e10-in-the-key", Bytes({0}) + StoredValue(1, 0, StoredText("1e10")));
+    Put("channelsettings", "regress-pulse-length-nan-in-the-file",
+        Bytes({1}) + Sized(ChannelFile(0, std::nan(""), 800.0)));
+    Put("channelsettings", "regress-fm-pulse-length-infinite-under-user",
+        Bytes({2}) + StoredValue(13, 2, Dword(1)) + StoredValue(14, 0x80, StoredText("inf")));
+    Put("channelsettings", "regress-short-file", Bytes({1}) + Sized(ChannelFile(0, 0.000512, 800.0).substr(0, 12)));
 }
 
 void CSeedWriter::Geo()

@@ -28,6 +28,8 @@ private:
     void NetInput();
     void Replay();
     void QY42();
+    void QY42Unit();
+    void ChannelSettings();
     void Geo();
     void Hxu();
     void Svp();

@@ -146,8 +146,8 @@ TEST(SampleRingBuffer, IndexWrapsBothWays)
     }
     EXPECT_EQ(rb.GetWriteIndex(), 0);
     EXPECT_EQ(FirstAt(rb, -1), 999999.0f);
-    EXPECT_EQ(CSampleRingBuffer::WrapIndex(-1), 999999);
-    EXPECT_EQ(CSampleRingBuffer::WrapIndex(1000000), 0);
+    EXPECT_EQ(rb.WrapIndex(-1), 999999);
+    EXPECT_EQ(rb.WrapIndex(1000000), 0);
 }
 
 TEST(SampleRingBuffer, OverrunStoresNothingAndMovesNoState)
