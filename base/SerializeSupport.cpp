@@ -1,5 +1,6 @@
 #include "base/SerializeSupport.h"
 
+#include "base/StateFileReport.h"
 #include "platform/DurableFile.h"
 #include "platform/MessageBox.h"
 
@@ -125,6 +126,12 @@ std::string CSerializeSupport::SettingsFileErrorText(const std::string& path, co
 void CSerializeSupport::ReportSettingsFileError(const std::string& path, const std::exception* error, BOOL saving,
                                                 UINT defaultPromptId)
 {
+    // Layouts are saved at exit too, where a box may go unseen: a lost save
+    // also raises the alarm and leaves the path and the cause in the log.
+    if (saving) {
+        const auto* fileError = dynamic_cast<const CFileException*>(error);
+        CStateFileReport::NotSaved(path, fileError ? fileError->m_lOsError : 0);
+    }
     const std::string text = SettingsFileErrorText(path, error, saving, defaultPromptId);
     if (!text.empty())
         MessageBox(0, text, "Settings", MB_OK | MB_ICONEXCLAMATION);

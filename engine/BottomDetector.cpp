@@ -1,6 +1,7 @@
 #include "engine/BottomDetector.h"
 
 #include "base/Archive.h"
+#include "base/StateFileReport.h"
 #include "engine/DetectionDialogs.h"
 #include "engine/RawPower.h"
 #include "platform/ByteReader.h"
@@ -195,8 +196,12 @@ bool CBottomDetector::SaveSettingsFile() const
     if (path.empty())
         return false;
     const auto bytes = EncodeSettings();
-    return CDurableFile::Replace(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())) ==
-           0;
+    const int error =
+        CDurableFile::Replace(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    // Saved at exit, where no one would otherwise hear of a lost file.
+    if (error != 0)
+        CStateFileReport::NotSaved(path, error);
+    return error == 0;
 }
 
 void CBottomDetector::Serialize(CArchive& ar)

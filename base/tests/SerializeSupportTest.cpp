@@ -239,3 +239,22 @@ TEST_F(SerializeSupport, PromptsFollowTheCause)
 }
 
 }  // namespace
+
+// A save that fails (at exit, say, where a box may go unseen) also leaves
+// the path and the cause in the event log.
+TEST_F(SerializeSupport, AFailedSaveIsLoggedWithItsPathAndCause)
+{
+    const std::string events = (m_dir / "events.log").string();
+    setenv("ZELVAR_EVENTLOG_FILE", events.c_str(), 1);
+    CSample unreachable(folder);
+    EXPECT_FALSE(unreachable.SaveSettings("NoSuchFolder/Layout.sav"));
+    CSample interrupted(folder);
+    interrupted.m_failWhileStoring = true;
+    EXPECT_FALSE(interrupted.SaveSettings("Layout.sav"));
+    unsetenv("ZELVAR_EVENTLOG_FILE");
+    const std::string text = ReadAll(events);
+    for (const std::string& line :
+         {"Settings not saved: " + (m_dir / "NoSuchFolder/Layout.sav").string() + ": No such file or directory",
+          "Settings not saved: " + (m_dir / "Layout.sav").string() + ": write failed"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\nin\n" << text;
+}

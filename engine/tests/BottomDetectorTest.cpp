@@ -330,6 +330,29 @@ TEST(BottomDetectorFile, WrittenAtTheEndAndReadBackByteForByte)
     EXPECT_EQ(ReadAll(path), first);
 }
 
+// The file is written when the detector goes, at exit: one that cannot be
+// written leaves its path and cause in the event log.
+TEST(BottomDetectorFile, AFileThatCannotBeWrittenAtTheEndIsLogged)
+{
+    TempFolder tmp;
+    const std::string events = tmp.path + "events.log";
+    setenv("ZELVAR_EVENTLOG_FILE", events.c_str(), 1);
+    CBottomDetector::Construction c = Plain();
+    c.UseSettingsFolder = true;
+    c.SettingsFolder = tmp.path + "gone/";
+    fs::create_directory(c.SettingsFolder);
+    {
+        CBottomDetector det(c);
+        fs::remove(c.SettingsFolder);
+    }
+    unsetenv("ZELVAR_EVENTLOG_FILE");
+    std::ifstream in(events);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(text.find("Settings not saved: " + c.SettingsFolder + "T38_ChannelBottom.sav: No such file or directory"),
+              std::string::npos)
+        << text;
+}
+
 TEST(BottomDetectorFile, ShortOrDamagedFileLeavesTheDefaults)
 {
     TempFolder tmp;
