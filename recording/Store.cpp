@@ -424,6 +424,12 @@ bool CStore::OpenTarget(CDatagramFile& file, EKind kind)
     m_diskFullRaised = false;
     m_writeErrorNotified = false;
     Write(file, con.Framed());
+    if (kind != EKind::Raw) {
+        auto& held = kind == EKind::Out ? m_outHeld : m_extractHeld;
+        for (const auto& frame : held)
+            Write(file, frame);
+        held.clear();
+    }
 
     if (kind == EKind::Raw) {
         {
@@ -469,6 +475,20 @@ void CStore::ReportFailure(int error, const std::string& path)
     // Once a file: a failing disk would otherwise report every datagram.
     if (!m_writeErrorNotified.exchange(true))
         m_events.Notify("File write error\n" + path + "\n" + ErrorText(error));
+}
+
+void CStore::WriteOrHold(CDatagramFile& file, std::vector<std::vector<std::uint8_t>>& held, bool on,
+                         std::span<const std::uint8_t> frame)
+{
+    // Enough for a file's leading profiles, sentences and annotations; a
+    // target that never sees a ping does not grow without end.
+    constexpr std::size_t kMaxHeld = 4096;
+    if (!on)
+        return;
+    if (file.IsOpen())
+        Write(file, frame);
+    else if (held.size() < kMaxHeld)
+        held.emplace_back(frame.begin(), frame.end());
 }
 
 void CStore::CloseTarget(CDatagramFile& file)
@@ -693,13 +713,11 @@ CStore::STargets CStore::WriteSentenceDatagram(const std::string& sentence, File
         std::lock_guard lock(m_rawLock);
         if (t.raw && m_raw.IsOpen())
             Write(m_raw, d.Framed());
-        if (t.extract && m_extract.IsOpen())
-            Write(m_extract, d.Framed());
+        WriteOrHold(m_extract, m_extractHeld, t.extract, d.Framed());
     }
     {
         std::lock_guard lock(m_outLock);
-        if (t.out && m_out.IsOpen())
-            Write(m_out, d.Framed());
+        WriteOrHold(m_out, m_outHeld, t.out, d.Framed());
     }
     if (t.udp)
         SendUdp(d.Body());
@@ -719,8 +737,7 @@ void CStore::WriteDepthTelegram(std::size_t channel, const std::string& telegram
     const CFramedDatagram d = CDatagramWriter::BuildText(kTypeNME0, telegram, time);
     {
         std::lock_guard lock(m_rawLock);
-        if (t.extract && m_extract.IsOpen())
-            Write(m_extract, d.Framed());
+        WriteOrHold(m_extract, m_extractHeld, t.extract, d.Framed());
         if (t.raw && m_raw.IsOpen())
             Write(m_raw, d.Framed());
     }
@@ -736,13 +753,11 @@ void CStore::WriteAnnotationDatagram(const std::string& text, FileTime time)
         std::lock_guard lock(m_rawLock);
         if (t.raw && m_raw.IsOpen())
             Write(m_raw, d.Framed());
-        if (t.extract && m_extract.IsOpen())
-            Write(m_extract, d.Framed());
+        WriteOrHold(m_extract, m_extractHeld, t.extract, d.Framed());
     }
     {
         std::lock_guard lock(m_outLock);
-        if (t.out && m_out.IsOpen())
-            Write(m_out, d.Framed());
+        WriteOrHold(m_out, m_outHeld, t.out, d.Framed());
     }
     if (t.udp)
         SendUdp(d.Body());
@@ -756,13 +771,11 @@ void CStore::WriteSvpToFiles(const std::string& text, FileTime time, std::uint32
         std::lock_guard lock(m_rawLock);
         if (t.raw && m_raw.IsOpen())
             Write(m_raw, d.Framed());
-        if (t.extract && m_extract.IsOpen())
-            Write(m_extract, d.Framed());
+        WriteOrHold(m_extract, m_extractHeld, t.extract, d.Framed());
     }
     {
         std::lock_guard lock(m_outLock);
-        if (t.out && m_out.IsOpen())
-            Write(m_out, d.Framed());
+        WriteOrHold(m_out, m_outHeld, t.out, d.Framed());
     }
     if (t.udp)
         SendUdp(d.Body());
@@ -837,6 +850,15 @@ void CStore::OnToggleLogging()
         m_events.LoggingStarted();
     } else {
         CloseAllFiles();
+        // What was held for a line that saw no ping is not the next line's.
+        {
+            std::lock_guard lock(m_rawLock);
+            m_extractHeld.clear();
+        }
+        {
+            std::lock_guard lock(m_outLock);
+            m_outHeld.clear();
+        }
         m_events.LoggingStopped();
     }
     SaveSettings();
@@ -890,6 +912,7 @@ void CStore::OnToggleReplayExtract()
     if (!on) {
         std::lock_guard lock(m_rawLock);
         CloseTarget(m_extract);
+        m_extractHeld.clear();
     }
 }
 

@@ -154,6 +154,13 @@ private:
     // product (out, xyz or dg) is on; empty for the others.
     std::string FrequencySuffix(const std::string& extension) const;
     bool Write(CDatagramFile& file, std::span<const std::uint8_t> frame);
+    // A datagram for the replay extract or the out file: written when the
+    // file is open, else held for it while its target is on (both open only
+    // at the first ping), so that what came before, a replayed file's
+    // profile and annotations among them, follows the file's configuration
+    // in order. Under the file's lock.
+    void WriteOrHold(CDatagramFile& file, std::vector<std::vector<std::uint8_t>>& held, bool on,
+                     std::span<const std::uint8_t> frame);
     // The sentence's datagram to every open file and the UDP copy; the
     // targets that were on.
     STargets WriteSentenceDatagram(const std::string& sentence, FileTime received);
@@ -196,10 +203,12 @@ private:
     std::mutex m_rawLock;  // raw file and replay extract
     CDatagramFile m_raw;
     CDatagramFile m_extract;
+    std::vector<std::vector<std::uint8_t>> m_extractHeld;  // under the raw lock
     bool m_startSent = false;
     CDatagramFile m_geo;  // under the raw lock
     std::mutex m_outLock;
     CDatagramFile m_out;
+    std::vector<std::vector<std::uint8_t>> m_outHeld;  // under the out lock
 
     std::mutex m_xyzLock;  // the xyz file and the builder
     CDatagramFile m_xyz;

@@ -300,6 +300,55 @@ TEST_F(StoreTest, ReplayWritesOnlyTheExtractAndOutWithSaveData)
     EXPECT_EQ(FilesWith(dir.path / "data", ".out").size(), 2u);
 }
 
+// A replayed file starts with its profile and texts before its first ping,
+// which opens the extract and the out file: what came before follows each
+// file's configuration, in order, instead of being lost.
+TEST_F(StoreTest, WhatComesBeforeTheFirstPingOfAReplayFollowsTheConfiguration)
+{
+    sounder.replaying = true;
+    sounder.saveDataOption = 1;
+    SStoreSettings s = Settings();
+    s.saveOutData = 1;
+    s.out[0] = 1;
+    CStore store(sounder, events, nullptr, s);
+    store.OnCommand(app::cmd::REPLAY_EXTRACT);
+    store.WriteSvpToFiles("0 1495\r\n100 1485\r\n", kNow, 0);
+    for (int k = 1; k <= 4; ++k)
+        store.WriteAnnotationDatagram("Note " + std::to_string(k), kNow);
+    store.WriteNmeaToFiles("$GPZDA,050607.00,04,03,2026,,*4F", kNow);
+    Ping(store, 0);
+    store.WriteAnnotationDatagram("Note 5", kNow);
+
+    const auto raws = FilesWith(dir.path / "data", ".raw");
+    const auto outs = FilesWith(dir.path / "data", ".out");
+    ASSERT_EQ(raws.size(), 1u);
+    ASSERT_EQ(outs.size(), 1u);
+    const std::vector<std::uint32_t> leading = {kTypeCON0, kTypeSVP0, kTypeTAG0, kTypeTAG0,
+                                                kTypeTAG0, kTypeTAG0, kTypeNME0};
+    const std::vector<std::string> notes = {"Note 1", "Note 2", "Note 3", "Note 4", "Note 5"};
+    for (const fs::path& file : {raws[0], outs[0]}) {
+        SCOPED_TRACE(file.string());
+        const SReadBack back = ReadBack(file);
+        ASSERT_GT(back.types.size(), leading.size());
+        EXPECT_EQ(std::vector<std::uint32_t>(back.types.begin(), back.types.begin() + leading.size()), leading);
+        EXPECT_EQ(back.types.back(), kTypeTAG0);
+        EXPECT_EQ(back.profiles, std::vector<std::string>{"0:0 1495\r\n100 1485\r\n"});
+        EXPECT_EQ(back.annotations, notes);
+        EXPECT_EQ(back.sentences.size(), 1u);
+    }
+
+    // With the extract switched off nothing is held for it any more.
+    store.OnCommand(app::cmd::REPLAY_EXTRACT);
+    store.WriteAnnotationDatagram("Note 6", kNow);
+    store.OnCommand(app::cmd::REPLAY_EXTRACT);
+    Ping(store, 1);
+    const auto extracts = FilesWith(dir.path / "data", ".raw");
+    ASSERT_EQ(extracts.size(), 2u);
+    for (const fs::path& file : extracts)
+        for (const std::string& a : ReadBack(file).annotations)
+            EXPECT_NE(a, "Note 6") << file;
+}
+
 TEST_F(StoreTest, DiskFullRaisesTheAlarmAndKeepsWholeDatagrams)
 {
     // The child records into a file-size limit; the parent reads the result.
