@@ -113,6 +113,7 @@ public:
     void SetClockTime(const SYSTEMTIME&, const std::string&, const std::string&) override {}
     void SetMeasuredSpeed(double) override {}
     bool ExpectsPositions() override { return false; }
+    bool GetNavigationSettings(SNavigationSettings&) override { return false; }
 };
 
 // The engine's extras: their commands stay greyed.

@@ -1,7 +1,6 @@
 #include "program/DecoderHost.h"
 
 #include "base/AppIds.h"
-#include "base/RegistrySupport.h"
 #include "base/Status.h"
 #include "display/HistoryPrinting.h"
 #include "platform/ClockSetter.h"
@@ -61,31 +60,8 @@ void CDecoderHost::SetComputerClock(std::uint64_t utc)
 
 bool CDecoderHost::GetNavigationSettings(SNavigationSettings& s)
 {
-    // The navigation object's settings, from its registry section until the
-    // object itself exists.
-    HKEY root = CRegistrySupport::UserRootKey();
-    if (!root)
-        return true;
-    CRegistrySupport reg;
-    auto dword = [&](const char* name, std::uint32_t& v) {
-        DWORD d = v;
-        if (reg.GetDword(root, "Navigation", name, d, FALSE))
-            v = d;
-    };
-    dword("PositionSource", s.PositionSource);
-    dword("ClockSource", s.ClockSource);
-    dword("SpeedType", s.SpeedType);
-    dword("StartField", s.StartField);
-    dword("NoOfFields", s.NoOfFields);
-    dword("UseAutoZda", s.UseAutoZda);
-    dword("GGA_QI", s.GGA_QI);
-    dword("GGA_NoOfSat", s.GGA_NoOfSat);
-    reg.GetString(root, "Navigation", "FieldSeparator", s.FieldSeparator, FALSE);
-    reg.GetString(root, "Navigation", "StartSequence", s.StartSequence, FALSE);
-    reg.GetDouble(root, "Navigation", "Latency", s.Latency, FALSE);
-    reg.GetDouble(root, "Navigation", "GGA_HorDil", s.GGA_HorDil, FALSE);
-    reg.GetDouble(root, "Navigation", "AntennaHeight", s.AntennaHeight, FALSE);
-    return true;
+    // Without a navigation object nothing is decoded.
+    return m_program.Navigation()->GetNavigationSettings(s);
 }
 
 bool CDecoderHost::IsClockRequest()

@@ -1,10 +1,8 @@
 // What the telegram decoder reaches in the running program: the application
 // object, the running sounder with its recorder and annotations, the
 // geographic history, the external depth sources, the history printing and
-// the output list. The navigation object's steps (forced clock update,
-// measured speed, clock pane) go through the program's link to it; its
-// settings are read from its registry section until the object itself
-// exists.
+// the output list. The navigation object's settings and steps (forced clock
+// update, measured speed, clock pane) go through the program's link to it.
 #pragma once
 
 #include "sensors/NmeaDecoderHost.h"

@@ -154,6 +154,28 @@ void CProgram::FillSensorTable()
 {
     for (SensorObjectRow& row : m_application.sensorTable) {
         switch (row.id) {
+        case SensorId::Navigation:
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CNavigationObject>(
+                    *this, std::make_shared<CNavigation>(m_sensorHost, m_depthTelegramSources));
+            };
+            break;
+        case SensorId::Trawl:
+            row.create = [this](CPelmaris& application) {
+                return std::make_unique<CTrawlObject>(
+                    *this, std::make_shared<CTrawl>(application.GetSounderType(), m_depthTelegramSources));
+            };
+            break;
+        case SensorId::Heading:
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CHeadingObject>(*this, std::make_shared<CGyroCompass>(m_sensorHost));
+            };
+            break;
+        case SensorId::NmeaDepth:
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CNmeaDepthObject>(*this, std::make_shared<CNmeaDepth>(m_sensorHost));
+            };
+            break;
         case SensorId::GeographicInfo:
             row.create = [this](CPelmaris&) { return std::make_unique<CGeographicInfoObject>(m_geographic); };
             break;

@@ -45,6 +45,7 @@
 #include "program/ProgramStoreEvents.h"
 #include "program/ProgramToolWindows.h"
 #include "program/RecorderLink.h"
+#include "program/SensorAdapters.h"
 #include "program/SignalExit.h"
 #include "program/SounderHost.h"
 #include "sensors/Annotation.h"
@@ -130,7 +131,7 @@ public:
 
     // The links the program's objects share.
     TLink<IPingerLink, CAbsentPingerLink>& PingerMode() { return m_pingerMode; }
-    TLink<INavigationSteps, CAbsentNavigationSteps>& Navigation() { return m_navigation; }
+    TSharedLink<INavigationSteps, CAbsentNavigationSteps>& Navigation() { return m_navigation; }
     TLink<IWaterTemperature, CAbsentWaterTemperature>& WaterTemperature() { return m_waterTemperature; }
     TLink<INetSensors, CAbsentNetSensors>& NetSensors() { return m_netSensors; }
 
@@ -189,7 +190,8 @@ private:
     // and the application), the water temperature sensor (replay and the
     // status bar) and the lobe interface (the main frame).
     TLink<IPingerLink, CAbsentPingerLink> m_pingerMode{m_links, "program: pinger mode"};
-    TLink<INavigationSteps, CAbsentNavigationSteps> m_navigation{m_links, "program: navigation's clock and speed"};
+    TSharedLink<INavigationSteps, CAbsentNavigationSteps> m_navigation{m_links,
+                                                                       "program: navigation's clock and speed"};
     TLink<IWaterTemperature, CAbsentWaterTemperature> m_waterTemperature{m_links, "program: water temperature sensor"};
     TLink<ILobeCommands, CAbsentLobeCommands> m_lobe{m_links, "program: lobe interface", kLobeModels};
     // The purse seine's net sensors, which the echograms mark.
@@ -249,6 +251,8 @@ private:
 
     CProgramApplicationHost m_applicationHost;
     CPelmaris m_application;
+    // What the serial sensors ask of the program while their lines arrive.
+    CProgramSensorHost m_sensorHost{m_application};
 
     CSounderHost m_sounderHost;
     CHardwareStatusLink m_hardwareStatus{*this};

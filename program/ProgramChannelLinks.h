@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -74,6 +75,15 @@ public:
     // The lobe link, which sends the channels' single targets on the
     // scientific models; null when it goes.
     void SetLobeTelegrams(IEchoTraceTelegrams* lobe) { m_lobeTelegrams.Set(lobe); }
+    // The serial sensors' depth lines and navigation's speed, while their
+    // objects exist (null when they go). A ping holds a share of the object
+    // for its call, so a sensor closing meanwhile is deleted after it.
+    void SetNavigation(const std::shared_ptr<IDepthUser>& line, const std::shared_ptr<ISpeedSource>& speed)
+    {
+        m_navigationLine.Set(line);
+        m_speed.Set(speed);
+    }
+    void SetTrawlLine(const std::shared_ptr<IDepthUser>& line) { m_trawlLine.Set(line); }
 
     SounderModel GetModel() const override;
     double GetTide() const override;
@@ -110,9 +120,9 @@ private:
     // The depth users, in the order they take a ping's depth: the lines of
     // navigation, purse seine and trawl, then the recorder (not for a channel
     // kept out of the depth outputs) ...
-    TLink<IDepthUser, CAbsentDepthUser> m_navigationLine;
+    TSharedLink<IDepthUser, CAbsentDepthUser> m_navigationLine;
     TLink<IDepthUser, CAbsentDepthUser> m_purseSeineLine;
-    TLink<IDepthUser, CAbsentDepthUser> m_trawlLine;
+    TSharedLink<IDepthUser, CAbsentDepthUser> m_trawlLine;
     CRecorderDepthUser m_recorderDepth;
     // ... after the external-depth store (always), the heave sensor's line
     // and the outputs (again not for an excluded channel).
@@ -121,7 +131,7 @@ private:
 
     TLink<IEchoTraceTelegrams, CAbsentEchoTraceTelegrams> m_lobeTelegrams;
     TLink<IMotionSensor, CAbsentMotionSensor> m_motion;
-    TLink<ISpeedSource, CAbsentSpeedSource> m_speed;
+    TSharedLink<ISpeedSource, CAbsentSpeedSource> m_speed;
     const TLink<IPingerLink, CAbsentPingerLink>& m_pinger;
     IDetectionDialogs& m_detectionDialogs;
     IColorScaleDialogs& m_colorScaleDialogs;

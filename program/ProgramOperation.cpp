@@ -261,10 +261,13 @@ void CProgramOperation::PowerOff()
 
 void CProgramOperation::FactoryDefaults()
 {
-    // Of the settings owners a reset restores, the environment, the history
-    // printing and the outputs exist; navigation, purse seine, trawl and
-    // heave are not built yet.
+    // Of the settings owners a reset restores, purse seine and heave are
+    // not built yet.
     m_program.Environment().SetDefaults();
+    if (CNavigation* navigation = m_program.Application().Sensor<CNavigation>(SensorId::Navigation))
+        navigation->SetDefaults();
+    if (CTrawl* trawl = m_program.Application().Sensor<CTrawl>(SensorId::Trawl))
+        trawl->ResetData();
     m_program.Printing().Printing().ResetSettings();
     m_program.Outputs().RestoreDefaults();
 }

@@ -51,7 +51,9 @@ public:
     IMotionSensor& Motion() override;
     IAnalogMotionInput& AnalogMotion() override { return *m_analogMotion; }
     IThermistorInput& Thermistor() override { return *m_thermistor; }
-    ITrawlSource& Trawl() override { return *m_trawl; }
+    ITrawlSource& Trawl() override { return m_trawlCalls; }
+    // The trawl object while it exists: the units' threads ask it each ping.
+    TSharedLink<ITrawlSource, CAbsentTrawlSource>& TrawlLink() { return m_trawl; }
     void TakeUnitTelegram(const std::string& text, std::uint64_t time) override;
 
 private:
@@ -60,7 +62,17 @@ private:
     TLink<IHardwareStatusSink, CAbsentHardwareStatus> m_hardwareStatus;
     TLink<IAnalogMotionInput, CAbsentAnalogMotionInput> m_analogMotion;
     TLink<IThermistorInput, CAbsentThermistorInput> m_thermistor;
-    TLink<ITrawlSource, CAbsentTrawlSource> m_trawl;
+    TSharedLink<ITrawlSource, CAbsentTrawlSource> m_trawl;
+    // Each call holds a share of the trawl object for its length.
+    class CTrawlCalls final : public ITrawlSource
+    {
+    public:
+        explicit CTrawlCalls(const TSharedLink<ITrawlSource, CAbsentTrawlSource>& link) : m_link(link) {}
+        bool GetTrawlData(TrawlRecord& record) const override { return m_link->GetTrawlData(record); }
+
+    private:
+        const TSharedLink<ITrawlSource, CAbsentTrawlSource>& m_link;
+    } m_trawlCalls{m_trawl};
 };
 
 }  // namespace app

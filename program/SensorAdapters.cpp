@@ -8,8 +8,75 @@
 #include "platform/Paths.h"
 #include "program/Program.h"
 #include "recording/Store.h"
+#include "sensors/ui/GyroCompassDialog.h"
+#include "sensors/ui/NavigationDialog.h"
+#include "sensors/ui/NmeaDepthDialog.h"
+#include "sensors/ui/TrawlDialog.h"
 
 namespace app {
+
+bool CProgramSensorHost::IsReplaying() const
+{
+    return m_application.IsReplaying();
+}
+
+void CNavigationObject::Start()
+{
+    const std::shared_ptr<CNavigation>& navigation = Shared();
+    m_program.Navigation().Set(navigation);
+    m_program.ChannelLinks().SetNavigation(navigation, navigation);
+}
+
+void CNavigationObject::Unlink()
+{
+    m_program.ChannelLinks().SetNavigation(nullptr, nullptr);
+    m_program.Navigation().Set(nullptr);
+}
+
+void CNavigationObject::Close()
+{
+    // Nobody new reaches it; a call under way holds its own share.
+    Unlink();
+    Get()->ClosePort();
+}
+
+void CNavigationObject::RunSettingsDialog()
+{
+    CNavigationDialog::Run(*Get(), m_program.Frame());
+}
+
+void CTrawlObject::Start()
+{
+    m_program.ChannelLinks().SetTrawlLine(Shared());
+    m_program.SounderHost().TransceiverServices().TrawlLink().Set(Shared());
+}
+
+void CTrawlObject::Unlink()
+{
+    m_program.SounderHost().TransceiverServices().TrawlLink().Set(nullptr);
+    m_program.ChannelLinks().SetTrawlLine(nullptr);
+}
+
+void CTrawlObject::Close()
+{
+    Unlink();
+    Get()->ClosePort();
+}
+
+void CTrawlObject::RunSettingsDialog()
+{
+    CTrawlDialog::Run(*Get(), m_program.Frame());
+}
+
+void CHeadingObject::RunSettingsDialog()
+{
+    CGyroCompassDialog::Run(*Get(), m_program.Frame());
+}
+
+void CNmeaDepthObject::RunSettingsDialog()
+{
+    CNmeaDepthDialog::Run(*Get(), m_program.Frame());
+}
 
 CNetworkOutputObject::CNetworkOutputObject(CProgram& program, COutputSlot& slot, std::shared_ptr<CQYNet> net)
     : TOutputObject(slot, std::move(net)), m_program(program)

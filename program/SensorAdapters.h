@@ -10,10 +10,110 @@
 #include "outputs/QYNet.h"
 #include "outputs/QYTriton.h"
 #include "sensors/GeographicInfo.h"
+#include "sensors/GyroCompass.h"
+#include "sensors/Navigation.h"
+#include "sensors/NmeaDepth.h"
+#include "sensors/SensorHost.h"
+#include "sensors/Trawl.h"
 
 namespace app {
 
+class CPelmaris;
 class CProgram;
+
+// What the serial sensors ask of the program: whether it replays, when what
+// their lines bring is neither shown nor decoded.
+class CProgramSensorHost final : public ISensorHost
+{
+public:
+    explicit CProgramSensorHost(CPelmaris& application) : m_application(application) {}
+    bool IsReplaying() const override;
+
+private:
+    CPelmaris& m_application;
+};
+
+// The navigation input: the checked open of its serial component, then its
+// settings, and from its start the decoder's settings and clock, the
+// channels' depth line and navigation's speed, until it closes. Behind
+// "Navigation...".
+class CNavigationObject final : public TSensorObject<CNavigation>
+{
+public:
+    CNavigationObject(CProgram& program, std::shared_ptr<CNavigation> navigation)
+        : TSensorObject(std::move(navigation)), m_program(program)
+    {}
+    ~CNavigationObject() override { Unlink(); }
+    long Setup() override { return Get()->OpenPort(); }
+    void TakeKey(HKEY key) override { Get()->Load(key); }
+    void Start() override;
+    void SetSourceList(const std::vector<std::string>& names) override { Get()->SetSourceList(names); }
+    void Close() override;
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override;
+
+private:
+    void Unlink();
+    CProgram& m_program;
+};
+
+// The trawl system's line: the checked open, its settings, and from its
+// start the units' trawl data and the channels' depth line, until it
+// closes. Behind "Trawl...".
+class CTrawlObject final : public TSensorObject<CTrawl>
+{
+public:
+    CTrawlObject(CProgram& program, std::shared_ptr<CTrawl> trawl) : TSensorObject(std::move(trawl)), m_program(program)
+    {}
+    ~CTrawlObject() override { Unlink(); }
+    long Setup() override { return Get()->OpenSerialPort(); }
+    void TakeKey(HKEY key) override { Get()->SetSettingsKey(key); }
+    void Start() override;
+    void SetSourceList(const std::vector<std::string>& names) override { Get()->SetChannelList(names); }
+    void Close() override;
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override;
+
+private:
+    void Unlink();
+    CProgram& m_program;
+};
+
+// The heading input: no checked set-up; its settings, then its port opened
+// at start whatever its switch says. Its lines go to the decoder. Behind
+// "Heading...".
+class CHeadingObject final : public TSensorObject<CGyroCompass>
+{
+public:
+    CHeadingObject(CProgram& program, std::shared_ptr<CGyroCompass> heading)
+        : TSensorObject(std::move(heading)), m_program(program)
+    {}
+    void TakeKey(HKEY key) override { Get()->LoadSettings(key); }
+    void Start() override { Get()->OpenPort(); }
+    void Close() override { Get()->ClosePort(); }
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override;
+
+private:
+    CProgram& m_program;
+};
+
+// The outside depth input, as the heading input. Behind "NMEA Depth...".
+class CNmeaDepthObject final : public TSensorObject<CNmeaDepth>
+{
+public:
+    CNmeaDepthObject(CProgram& program, std::shared_ptr<CNmeaDepth> depth)
+        : TSensorObject(std::move(depth)), m_program(program)
+    {}
+    void TakeKey(HKEY key) override { Get()->LoadSettings(key); }
+    void Start() override { Get()->OpenPort(); }
+    void Close() override { Get()->ClosePort(); }
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override;
+
+private:
+    CProgram& m_program;
+};
 
 // The geographic history: shared with the program, so that a telegram
 // decoded or a ping added while the sensors close never reaches a deleted

@@ -6,6 +6,8 @@
 #include "base/ReplayFileList.h"
 #include "base/Status.h"
 #include "display/ESDocList.h"
+#include "platform/ClockSetter.h"
+#include "platform/FileTime.h"
 #include "platform/MessageBox.h"
 #include "program/Program.h"
 #include "recording/EngineStore.h"
@@ -169,6 +171,21 @@ void CSounderHost::LinkLost()
 void CSounderHost::RequestReplayStore()
 {
     PostMessage(m_storeRequests, kRunStore, 0, 0);
+}
+
+void CSounderHost::SetClockFromTelegram(std::uint64_t received, std::uint64_t telegram)
+{
+    SNavigationSettings navigation;
+    m_program.Navigation()->GetNavigationSettings(navigation);
+    const std::int64_t latency = static_cast<std::int64_t>(navigation.Latency * 10000.0);
+    const std::int64_t now = static_cast<std::int64_t>(CFileTime::Now());
+    const std::int64_t target =
+        now + static_cast<std::int64_t>(telegram) + latency - static_cast<std::int64_t>(received);
+    if (target > 0)
+        CClockSetter::SetUtc(static_cast<std::uint64_t>(target));
+    m_program.Navigation()->EndForceUpdate();
+    if (resetHeave)
+        resetHeave();
 }
 
 }  // namespace app

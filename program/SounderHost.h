@@ -10,6 +10,8 @@
 #include "sounder/EchoSounderHost.h"
 #include "transceivers/TransceiverTypeTable.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -52,6 +54,16 @@ public:
     void Warning(const std::string& text) override;
     void LinkLost() override;
     void RequestReplayStore() override;
+    // The computer's clock to now plus the telegram's time less its
+    // reception time, the line's latency added (the telegram's time is
+    // that much older than its reception); navigation's forced update ends
+    // and the heave sensor resets.
+    void SetClockFromTelegram(std::uint64_t received, std::uint64_t telegram) override;
+
+    // What follows a clock set from a telegram: the heave sensor restarts
+    // its filters over the jump. Set before any sounder runs; empty while
+    // the program has no heave sensor.
+    std::function<void()> resetHeave;
 
 private:
     CProgram& m_program;

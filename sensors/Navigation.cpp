@@ -280,6 +280,25 @@ bool CNavigation::ExpectsPositions()
     return m_settings.CheckForPos != 0;
 }
 
+bool CNavigation::GetNavigationSettings(SNavigationSettings& out)
+{
+    const Settings s = GetSettings();
+    out.PositionSource = s.PositionSource;
+    out.ClockSource = s.ClockSource;
+    out.SpeedType = s.SpeedType;
+    out.FieldSeparator = s.FieldSeparator;
+    out.StartSequence = s.StartSequence;
+    out.StartField = s.StartField;
+    out.NoOfFields = s.NoOfFields;
+    out.UseAutoZda = s.UseAutoZda;
+    out.Latency = s.Latency;
+    out.GGA_QI = s.GGA_QI;
+    out.GGA_NoOfSat = s.GGA_NoOfSat;
+    out.GGA_HorDil = s.GGA_HorDil;
+    out.AntennaHeight = s.AntennaHeight;
+    return true;
+}
+
 int CNavigation::SendDepthTelegram(const std::string& channelName, int channelIndex, std::uint64_t pingTime,
                                    double depth, double transducerDepth, double second, double heave)
 {

@@ -134,6 +134,7 @@ public:
     void SetClockTime(const SYSTEMTIME& time, const std::string& clockText, const std::string& dateText) override;
     void SetMeasuredSpeed(double knots) override;
     bool ExpectsPositions() override;
+    bool GetNavigationSettings(SNavigationSettings& settings) override;
     // The clock and date texts of the last clock telegram; empty after
     // ClearClockTexts.
     void GetClockTexts(std::string& clock, std::string& date) const;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/FileTime.h"
+#include "sensors/NmeaDecoderHost.h"
 
 #include <string>
 
@@ -23,4 +24,7 @@ public:
     virtual void SetMeasuredSpeed(double knots) = 0;
     // Positions are its input: the application warns when they stop.
     virtual bool ExpectsPositions() = 0;
+    // The settings the decoder reads; false: no navigation object, and
+    // nothing is decoded.
+    virtual bool GetNavigationSettings(SNavigationSettings& settings) = 0;
 };

@@ -470,9 +470,16 @@ void CEchoSounder::PingDataThread()
 
     while (!m_stop.load()) {
         if (m_pcClockPending.load()) {
-            // Setting the computer's clock is the time reference's business;
-            // the request is taken so that the decoder may post the next.
-            std::lock_guard<std::mutex> lock(m_clockLock);
+            // The clock is set here, between pings, never from the thread
+            // that decoded the telegram. The request stays pending until it
+            // is done, so the decoder posts no second one meanwhile.
+            std::uint64_t received = 0, telegram = 0;
+            {
+                std::lock_guard<std::mutex> lock(m_clockLock);
+                received = m_referenceTime;
+                telegram = m_telegramTime;
+            }
+            m_host->SetClockFromTelegram(received, telegram);
             m_pcClockPending = false;
         }
         if (m_simplePinger) {

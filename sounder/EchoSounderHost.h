@@ -11,6 +11,7 @@
 #include "base/ModelCodes.h"
 #include "platform/Registry.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -62,6 +63,10 @@ public:
     // A replay started to save data asks for the recorder's "Store..." once,
     // from the ping-data thread.
     virtual void RequestReplayStore() = 0;
+    // A clock telegram asked for the computer's clock (its reception time
+    // and the time it carries, file times); on the ping-data thread, once
+    // per request.
+    virtual void SetClockFromTelegram(std::uint64_t received, std::uint64_t telegram) = 0;
 };
 
 // A sounder with nothing around it: no parts, no participants, a load that
@@ -83,4 +88,5 @@ public:
     void Warning(const std::string&) override {}
     void LinkLost() override {}
     void RequestReplayStore() override {}
+    void SetClockFromTelegram(std::uint64_t, std::uint64_t) override {}
 };

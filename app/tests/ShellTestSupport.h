@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,6 +68,12 @@ public:
     {
         ClearMessageBoxRecord();
         SetFatalErrorHandler([](const std::string& text) { throw FatalReported{text}; });
+        // The serial sensors a program makes open their ports: none of this
+        // machine's serial devices is probed.
+        for (int n = 1; n <= 16; ++n) {
+            const std::string port = (m_root / ("no-COM" + std::to_string(n))).string();
+            m_ports.push_back(std::make_unique<ScopedEnv>(("ZELVAR_COM" + std::to_string(n)).c_str(), port.c_str()));
+        }
     }
     ~ShellEnvironment()
     {
@@ -88,6 +95,7 @@ private:
     CTempHives m_hives;
     std::filesystem::path m_root;
     ScopedEnv m_data, m_xdg, m_xdgConfig, m_adapters, m_log, m_poweroff;
+    std::vector<std::unique_ptr<ScopedEnv>> m_ports;
 };
 
 inline std::string ShellEnvironment::EventLog() const

@@ -18,6 +18,7 @@
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
 #include "program/tests/TestProgram.h"
+#include "sensors/Navigation.h"
 #include "testsupport/NetNamespace.h"
 #include "testsupport/qy42/QY42LinkFixture.h"
 
@@ -104,6 +105,14 @@ int RunGeo(bool withQY42)
     COperationControl& operation = program->Operation();
     if (!check(program->Start(), "program started"))
         return check.failures;
+    // The operator takes GGA positions from the network, where the unit's
+    // text telegrams arrive.
+    CNavigation* navigation = program->Application().Sensor<CNavigation>(app::SensorId::Navigation);
+    if (!check(navigation != nullptr, "a navigation input"))
+        return check.failures;
+    CNavigation::Settings navigationSettings = CNavigation::ApplySentence(navigation->GetSettings(), 1);
+    navigationSettings.PositionSource = CNavigation::kSourceNetwork;
+    navigation->StoreSettings(navigationSettings);
 
     CEchoSounder* sounder = nullptr;
     check(WaitFor(

@@ -7,12 +7,12 @@
 
 #include "app/Pelmaris.h"
 #include "app/tests/ShellTestSupport.h"
-#include "base/RegistrySupport.h"
 #include "base/ReplayFileList.h"
 #include "outputs/LX750.h"
 #include "outputs/QYTriton.h"
 #include "program/tests/TestProgram.h"
 #include "recording/Replay.h"
+#include "sensors/Navigation.h"
 #include "sim/lx750/LX750Decoder.h"
 #include "sim/rawsink/RawStreamDecoder.h"
 #include "sim/recgen/RecGenScene.h"
@@ -123,12 +123,14 @@ TEST_F(ProgramOutputsTest, PostProcessingOfAReplayedDemo)
     lx750->ApplySettings(s);
     // The replayed GGA is the operator's position telegram: its first three
     // fields are the position text the decoder forwards.
-    CRegistrySupport reg;
-    const HKEY root = CRegistrySupport::UserRootKey();
-    reg.SetString(root, "Navigation", "FieldSeparator", ",");
-    reg.SetString(root, "Navigation", "StartSequence", "$GPGGA");
-    reg.SetDword(root, "Navigation", "StartField", 1);
-    reg.SetDword(root, "Navigation", "NoOfFields", 3);
+    CNavigation* navigationInput = program->Application().Sensor<CNavigation>(app::SensorId::Navigation);
+    ASSERT_NE(navigationInput, nullptr);
+    CNavigation::Settings positions = navigationInput->GetSettings();
+    positions.FieldSeparator = ",";
+    positions.StartSequence = "$GPGGA";
+    positions.StartField = 1;
+    positions.NoOfFields = 3;
+    navigationInput->StoreSettings(positions);
 
     std::vector<zv::sim::SLX750Datagram> got;
     const auto take = [&] {

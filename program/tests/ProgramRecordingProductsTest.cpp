@@ -108,8 +108,10 @@ protected:
         for (const char* name : {"Txt", "GeoRef", "SaveEchogramData", "Echogram1", "Echogram2", "SaveXyzData", "Xyz1",
                                  "Xyz2", "SaveXTFData"})
             ASSERT_TRUE(reg.SetDword(root, store, name, 1));
-        ASSERT_TRUE(reg.SetString(root, "Navigation", "StartSequence", "$GPGGA"));
-        ASSERT_TRUE(reg.SetDouble(root, "Navigation", "AntennaHeight", kAntennaHeight));
+        const std::string navigation = "Sensors\\Installed\\Navigation";
+        ASSERT_TRUE(reg.SetString(root, navigation, "StartSequence", "$GPGGA"));
+        ASSERT_TRUE(reg.SetString(root, navigation, "FieldSeparator", ","));
+        ASSERT_TRUE(reg.SetDouble(root, navigation, "AntennaHeight", kAntennaHeight));
         reg.CloseRootKeys();
     }
     void Start()

@@ -19,6 +19,10 @@
 #include "recording/tests/StoreFixture.h"
 #include "sensors/Environment.h"
 #include "sensors/GeographicInfo.h"
+#include "sensors/GyroCompass.h"
+#include "sensors/Navigation.h"
+#include "sensors/NmeaDepth.h"
+#include "sensors/Trawl.h"
 #include "serialcom/ISerialCom.h"
 #include "sim/recgen/RecordingGenerator.h"
 #include "sounder/OperationControl.h"
@@ -510,6 +514,12 @@ TEST_F(ProgramTest, ObjectsByModel)
         Start(model);
         EXPECT_NE(App().Sensor<CGeographicInfo>(app::SensorId::GeographicInfo), nullptr);
         EXPECT_EQ(App().Sensor<CQYNet>(app::SensorId::NetworkOutput) != nullptr, std::string(model) == "QY310");
+        // The serial sensors, kept though their ports do not open; the
+        // trawl's line on the trawl models only.
+        EXPECT_NE(App().Sensor<CNavigation>(app::SensorId::Navigation), nullptr);
+        EXPECT_NE(App().Sensor<CGyroCompass>(app::SensorId::Heading), nullptr);
+        EXPECT_NE(App().Sensor<CNmeaDepth>(app::SensorId::NmeaDepth), nullptr);
+        EXPECT_EQ(App().Sensor<CTrawl>(app::SensorId::Trawl) != nullptr, std::string(model) == "RM30");
         // The event command needs a running sounder.
         EXPECT_FALSE(App().RouteCommand(app::cmd::EVENT_ANNOTATION));
         Stop();
@@ -522,7 +532,11 @@ TEST_F(ProgramTest, NetworkTelegramReachesHistoryAndIsRelayed)
     ASSERT_TRUE(listener.Create(CSocket::Udp));
     ASSERT_TRUE(listener.Bind(SocketAddress(SocketAddress::kLoopback, 0)));
     Start("QY310");
-    CRegistrySupport().SetDword(CRegistrySupport::UserRootKey(), "Navigation", "PositionSource", 2);
+    CNavigation* navigation = App().Sensor<CNavigation>(app::SensorId::Navigation);
+    ASSERT_NE(navigation, nullptr);
+    CNavigation::Settings positions = navigation->GetSettings();
+    positions.PositionSource = CNavigation::kSourceNetwork;
+    navigation->StoreSettings(positions);
     CQYNet* net = App().Sensor<CQYNet>(app::SensorId::NetworkOutput);
     ASSERT_NE(net, nullptr);
     CQYNet::Settings s = net->GetSettings();

@@ -588,10 +588,13 @@ TEST(ProgramWiringPrintingTest, HistoryFollowsOperationTheReplayedFilesTheRecord
         HKEY key = reg.OpenKey(HKEY_CURRENT_USER, root, TRUE);
         ASSERT_TRUE(reg.SetString(key, "", "HistoryPath", history.string()));
         ASSERT_TRUE(reg.SetDword(key, "Printer", "NavigationTg", 1));
-        // Positions: the GGA sentences' first six fields.
-        ASSERT_TRUE(reg.SetString(key, "Navigation", "StartSequence", "$GPGGA"));
-        ASSERT_TRUE(reg.SetDword(key, "Navigation", "StartField", 1));
-        ASSERT_TRUE(reg.SetDword(key, "Navigation", "NoOfFields", 6));
+        // Positions: the GGA sentences' first six fields, in the navigation
+        // input's settings.
+        const char* navigation = "Sensors\\Installed\\Navigation";
+        ASSERT_TRUE(reg.SetString(key, navigation, "StartSequence", "$GPGGA"));
+        ASSERT_TRUE(reg.SetString(key, navigation, "FieldSeparator", ","));
+        ASSERT_TRUE(reg.SetDword(key, navigation, "StartField", 1));
+        ASSERT_TRUE(reg.SetDword(key, navigation, "NoOfFields", 6));
         ASSERT_TRUE(reg.SetDword(key, "Printer", "Status", 0));
         reg.CloseKey(key);
     }

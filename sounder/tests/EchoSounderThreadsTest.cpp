@@ -15,11 +15,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <set>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -253,6 +255,57 @@ TEST_F(EchoSounderRun, EveryPingTakesTheFixedRoad)
     ASSERT_EQ(firstPing.size(), 500u);
     for (int i : {0, 299, 300, 301, 499})
         EXPECT_EQ(firstPing[static_cast<std::size_t>(i)], CTestTransceiver::ExpectedPower(11, 0, 1, i, 300)) << i;
+}
+
+// A clock telegram's request is taken by the ping-data thread between pings:
+// the clock is set there once, with the times the decoder handed over, and
+// the request stays pending until it is done.
+TEST_F(EchoSounderRun, AClockRequestIsSetOnceFromThePingDataThread)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    AddUnit(a);
+    auto context = MakeContext();
+    std::mutex lock;
+    std::thread::id pingThread;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> sets;
+    std::vector<std::thread::id> setThreads;
+    std::atomic<bool> pendingWhileSetting{false};
+    auto sounder = std::make_unique<CEchoSounder>();
+    host.documentsNotify = [&] {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            pingThread = std::this_thread::get_id();
+        }
+        events.Note("ping");
+    };
+    host.clockFromTelegram = [&](std::uint64_t received, std::uint64_t telegram) {
+        pendingWhileSetting = sounder->IsPcClockRequestPending();
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            sets.emplace_back(received, telegram);
+            setThreads.push_back(std::this_thread::get_id());
+        }
+        events.Note("clock");
+    };
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    ASSERT_TRUE(events.WaitFor("ping", 1));
+    EXPECT_EQ(events.Count("clock"), 0) << "nothing is set unasked";
+    sounder->SetPingRecord(130'000'000'000'000'000ULL, 130'000'000'050'000'000ULL);
+    ASSERT_TRUE(events.WaitFor("clock", 1));
+    const int pings = events.Count("ping");
+    ASSERT_TRUE(events.WaitFor("ping", pings + 3));
+    EXPECT_FALSE(sounder->IsPcClockRequestPending());
+    sounder.reset();
+
+    std::lock_guard<std::mutex> guard(lock);
+    ASSERT_EQ(sets.size(), 1u) << "one request, one setting";
+    EXPECT_EQ(sets[0].first, 130'000'000'000'000'000ULL);
+    EXPECT_EQ(sets[0].second, 130'000'000'050'000'000ULL);
+    EXPECT_EQ(setThreads[0], pingThread);
+    EXPECT_NE(setThreads[0], std::this_thread::get_id());
+    EXPECT_TRUE(pendingWhileSetting.load());
 }
 
 TEST_F(EchoSounderRun, OneStepGivesExactlyOnePing)

@@ -34,6 +34,7 @@ public:
     std::function<void(const std::string&)> warning;
     std::function<void()> linkLost;
     std::function<void()> replayStore;
+    std::function<void(std::uint64_t received, std::uint64_t telegram)> clockFromTelegram;
 
     std::unique_ptr<CTransceiver> CreateTransceiver(TransceiverType type, int index,
                                                     const InstalledTransceiverInfo& info, HKEY key) override
@@ -76,6 +77,10 @@ public:
     void Warning(const std::string& text) override { Call(warning, text); }
     void LinkLost() override { Call(linkLost); }
     void RequestReplayStore() override { Call(replayStore); }
+    void SetClockFromTelegram(std::uint64_t received, std::uint64_t telegram) override
+    {
+        Call(clockFromTelegram, received, telegram);
+    }
 
 private:
     template <class F, class... A>

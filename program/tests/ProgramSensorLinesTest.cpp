@@ -1,0 +1,203 @@
+// The serial sensors inside the running program: each is made by its row of
+// the creation table and opens its port (a pseudo-terminal the program
+// finds under a COM name), so that the sentences the simulated sensors
+// encode reach the position pane, navigation's speed and clock, the heading
+// history, the units' trawl data and the channels' depth lines; a clock
+// telegram's request sets the clock once and ends "Force Update".
+#include "app/tests/ShellTestSupport.h"
+#include "app/ui/tests/QtTestSupport.h"
+#include "engine/Channel.h"
+#include "platform/FileTime.h"
+#include "program/tests/TestProgram.h"
+#include "sensors/GeographicInfo.h"
+#include "sensors/GyroCompass.h"
+#include "sensors/Navigation.h"
+#include "sensors/NmeaDepth.h"
+#include "sensors/Trawl.h"
+#include "serialcom/tests/TovrelixTestSupport.h"
+#include "sim/sensors/SensorSentences.h"
+
+#include <gtest/gtest.h>
+
+using namespace shelltest;
+
+namespace {
+
+// The sentence of a kind as the simulated sensor sends it, line end and all.
+std::string Line(const std::string& kind, const zv::sim::SSensorScene& scene = {})
+{
+    const auto sentence = zv::sim::EncodeSentence(kind, scene);
+    EXPECT_TRUE(sentence.has_value()) << kind;
+    return sentence.value_or("") + "\r\n";
+}
+
+// The serial settings of a sensor: its port by COM name.
+void SetPort(const std::string& settingId, const std::string& port)
+{
+    HKEY key = nullptr;
+    const std::string section = "Software\\Zelvar\\Tovrelix\\" + settingId + "COM settings";
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, section.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueEx(key, "Port", 0, REG_SZ, reinterpret_cast<const BYTE*>(port.c_str()),
+                            static_cast<DWORD>(port.size() + 1)),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+// One sensor's line: a pseudo-terminal the program finds as COM<n>.
+struct SensorLine
+{
+    SensorLine(const std::string& settingId, int com)
+        : env(("ZELVAR_COM" + std::to_string(com)).c_str(), pty.Name().c_str())
+    {
+        SetPort(settingId, "COM" + std::to_string(com));
+    }
+    CPtyPair pty;
+    ScopedEnv env;
+};
+
+class ProgramSensorLines : public ::testing::Test
+{
+protected:
+    ProgramSensorLines() { QtApp(); }
+    void Start(const char* model)
+    {
+        program = MakeProgram(TestProgramOptions({model}));
+        ASSERT_TRUE(program->Start());
+    }
+    template <class T>
+    T* Sensor(app::SensorId id)
+    {
+        return program->Application().Sensor<T>(id);
+    }
+
+    ShellEnvironment env;
+    AnswerMessageBoxes boxes;
+    std::unique_ptr<app::CProgram> program;
+};
+
+TEST_F(ProgramSensorLines, PositionSpeedClockAndHeadingReachTheProgram)
+{
+    SensorLine navigationLine("Navigation", 5);
+    SensorLine headingLine("GyroCompass", 6);
+    Start("QY310");
+
+    CNavigation* navigation = Sensor<CNavigation>(app::SensorId::Navigation);
+    ASSERT_NE(navigation, nullptr);
+    EXPECT_TRUE(navigation->IsPortOpen());
+    EXPECT_FALSE(program->Navigation().IsAbsent());
+    // The operator's choice: GGA positions, speed and clock from the line.
+    CNavigation::Settings s = CNavigation::ApplySentence(navigation->GetSettings(), 1);
+    s.PositionSource = CNavigation::kSourceSerial;
+    s.ClockSource = CNavigation::kSourceSerial;
+    s.SpeedType = CNavigation::kSpeedSerial;
+    ASSERT_TRUE(navigation->StoreSettings(s));
+
+    zv::sim::SSensorScene scene;
+    scene.speed = 7.25;
+    // 7 December 2026, 12:34:56 UTC.
+    SYSTEMTIME st{};
+    st.wYear = 2026;
+    st.wMonth = 12;
+    st.wDay = 7;
+    st.wHour = 12;
+    st.wMinute = 34;
+    st.wSecond = 56;
+    std::uint64_t clock = 0;
+    ASSERT_TRUE(CFileTime::FromSystemTime(st, clock));
+    scene.time = clock;
+    navigationLine.pty.Write(Line("GGA", scene) + Line("VTG", scene) + Line("ZDA", scene));
+    std::string clockText, dateText;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            navigation->GetClockTexts(clockText, dateText);
+            return !program->Application().GetPositionText().empty() && navigation->GetMeasuredSpeed() == 7.25 &&
+                   !dateText.empty();
+        },
+        10000));
+    EXPECT_EQ(program->Application().GetPositionText(), "5957.1234,N,01043.5678,E");
+    EXPECT_EQ(clockText, "12:34:56.000");
+    EXPECT_EQ(dateText, "07.12.2026");
+    // The channels' speed is navigation's.
+    double knots = 0.0;
+    EXPECT_TRUE(program->ChannelLinks().GetSpeedKnots(knots));
+    EXPECT_EQ(knots, 7.25);
+
+    CGyroCompass* heading = Sensor<CGyroCompass>(app::SensorId::Heading);
+    ASSERT_NE(heading, nullptr);
+    EXPECT_TRUE(heading->IsPortOpen());
+    heading->SetEnabled(true);
+    // The history keeps what an echogram shows; without a sounder none has
+    // asked for any yet.
+    program->GeographicInfo().EnsureHistoryLength(100);
+    scene.heading = 211.5;
+    const std::size_t headings = program->GeographicInfo().HeadingCount();
+    headingLine.pty.Write(Line("HDT", scene));
+    EXPECT_TRUE(WaitFor([&] { return program->GeographicInfo().HeadingCount() > headings; }, 10000));
+    EXPECT_DOUBLE_EQ(program->GeographicInfo().GetHeadingAtTime(CFileTime::Now()), 211.5);
+
+    // Closing takes navigation out of every link before it goes.
+    program->Application().CloseSensors();
+    EXPECT_TRUE(program->Navigation().IsAbsent());
+    EXPECT_FALSE(program->ChannelLinks().GetSpeedKnots(knots));
+}
+
+// "Force Update": the clock telegram's request, taken between pings, sets
+// the clock once to now plus the telegram's lead over its reception and the
+// line's latency, and ends the forced update so the button is enabled again.
+TEST_F(ProgramSensorLines, ForcedClockUpdateSetsTheClockOnceAndEnds)
+{
+    Start("QY310");
+    CNavigation* navigation = Sensor<CNavigation>(app::SensorId::Navigation);
+    ASSERT_NE(navigation, nullptr);
+    CNavigation::Settings s = navigation->GetSettings();
+    s.Latency = 250.0;
+    ASSERT_TRUE(navigation->StoreSettings(s));
+    navigation->StartForceUpdate();
+    ASSERT_TRUE(navigation->IsClockRequest());
+
+    RecordingClock clock;
+    constexpr std::uint64_t kReceived = 134'000'000'000'000'000ULL;
+    constexpr std::uint64_t kLead = 30'000'000;  // the telegram's time 3 s after its reception
+    const std::uint64_t before = CFileTime::Now();
+    program->SounderHost().SetClockFromTelegram(kReceived, kReceived + kLead);
+    const std::uint64_t after = CFileTime::Now();
+    ASSERT_EQ(clock.setTo.size(), 1u);
+    EXPECT_GE(clock.setTo[0], before + kLead + 2'500'000);
+    EXPECT_LE(clock.setTo[0], after + kLead + 2'500'000);
+    EXPECT_FALSE(navigation->IsClockRequest());
+}
+
+// The trawl system's line on a trawl model: its readings reach the units'
+// trawl data with their states, and reset data brings back manual opening.
+TEST_F(ProgramSensorLines, TrawlReadingsReachTheUnits)
+{
+    SensorLine trawlLine("Trawl", 7);
+    Start("RM30");
+    CTrawl* trawl = Sensor<CTrawl>(app::SensorId::Trawl);
+    ASSERT_NE(trawl, nullptr);
+    EXPECT_TRUE(trawl->IsPortOpen());
+
+    zv::sim::SSensorScene scene;
+    scene.depth = 81.5;
+    scene.opening = 23.25;
+    trawlLine.pty.Write(Line("DBT", scene) + Line("HFB", scene));
+    ITrawlSource& units = program->SounderHost().TransceiverServices().Trawl();
+    TrawlRecord record;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            record = TrawlRecord{};
+            units.GetTrawlData(record);
+            return record.depthState == TrawlRecord::kValid && record.openingState == TrawlRecord::kValid;
+        },
+        10000));
+    EXPECT_DOUBLE_EQ(record.depth, 81.5);
+    EXPECT_DOUBLE_EQ(record.opening, 23.25);
+
+    program->Application().CloseSensors();
+    record = TrawlRecord{};
+    EXPECT_FALSE(units.GetTrawlData(record));
+    EXPECT_EQ(record.depthState, TrawlRecord::kNone);
+}
+
+}  // namespace
