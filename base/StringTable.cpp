@@ -45,6 +45,8 @@ const std::map<unsigned, std::string>& EnglishStrings()
         {45141, "I"},
         {45142, "File not found"},
         {45143, "QY310"},
+        {45144, "Echogram Parameters - Replay"},
+        {45145, "Echogram Parameters - Normal"},
         {45153, "Create Folder"},
         {45154, "New Folder"},
         {45155, "m/s"},

@@ -180,6 +180,35 @@ void CStore::OnStore(const std::function<CStore*()>& recorder, const std::array<
     }
 }
 
+void CStore::OnEchogramStorage(const std::function<CStore*()>& recorder,
+                               const std::array<SStoreDialogValues::SSlot, 4>& channels,
+                               const std::function<bool(SStoreEchogramValues&)>& runDialog)
+{
+    CStore* store = recorder();
+    if (!store)
+        return;
+    SStoreEchogramValues values = store->EchogramValues(channels);
+    if (!runDialog(values) || !(store = recorder()))
+        return;
+    store->EditEchogramSettings(values);
+}
+
+SStoreEchogramValues CStore::EchogramValues(const std::array<SStoreDialogValues::SSlot, 4>& channels) const
+{
+    return SStoreEchogramValues::From(Settings(), m_sounder.IsReplaying(), channels);
+}
+
+void CStore::EditEchogramSettings(const SStoreEchogramValues& values)
+{
+    {
+        std::lock_guard lock(m_stateLock);
+        m_settings = values.Apply(m_settings);
+    }
+    // A replay's settings are the recording's business, not the operator's.
+    if (!m_sounder.IsReplaying())
+        SaveSettings();
+}
+
 SStoreDialogValues CStore::StoreDialogValues(const std::array<SStoreDialogValues::SSlot, 4>& channels)
 {
     double rawMb = 0.0;

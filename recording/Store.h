@@ -27,6 +27,7 @@
 #include "recording/DatagramWriter.h"
 #include "recording/FileSyncer.h"
 #include "recording/StoreDialogValues.h"
+#include "recording/StoreEchogramValues.h"
 #include "recording/StoreInterfaces.h"
 #include "recording/StoreSettings.h"
 
@@ -108,6 +109,17 @@ public:
     // (nothing is taken over then); keepFolder takes all but the folder.
     SStoreDialogValues StoreDialogValues(const std::array<SStoreDialogValues::SSlot, 4>& channels);
     bool ApplyStoreDialog(const SStoreDialogValues& values, bool keepFolder, std::string& why);
+    // "Echogram Storage Parameters": runDialog edits the values and answers
+    // true on OK. The dialog runs a message loop in which the sounder, and
+    // its recorder, may go: the recorder is asked for anew after it (null:
+    // nothing is applied).
+    static void OnEchogramStorage(const std::function<CStore*()>& recorder,
+                                  const std::array<SStoreDialogValues::SSlot, 4>& channels,
+                                  const std::function<bool(SStoreEchogramValues&)>& runDialog);
+    SStoreEchogramValues EchogramValues(const std::array<SStoreDialogValues::SSlot, 4>& channels) const;
+    // Takes over the dialog's echogram storage settings; saved unless the
+    // sounder replays.
+    void EditEchogramSettings(const SStoreEchogramValues& values);
     // The recording settings dialog's result; open files are not touched.
     void ApplySettings(const SStoreSettings& settings);
     SStoreSettings Settings() const;

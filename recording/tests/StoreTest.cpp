@@ -783,3 +783,125 @@ TEST_F(StoreTest, LoggingSwitchedWhileTheDialogIsOpenKeepsTheFileSettings)
     EXPECT_EQ(got.lineNumber, 6u);
     EXPECT_EQ(got.saveRawData, 1u);
 }
+
+// The echogram storage dialog's values: which radio a TVG type selects (none
+// for the types it has no radio for), what OK makes of them, and that a
+// channel slot without a channel loses its echogram box.
+TEST(StoreEchogramValuesTest, TvgRadioAndChannelRules)
+{
+    const std::array<SStoreDialogValues::SSlot, 4> slots = {
+        {{true, "T38 38 kHz"}, {false, ""}, {true, "T200 200 kHz"}, {false, ""}}};
+    struct
+    {
+        std::uint32_t type;
+        int index;          // radio the dialog opens with
+        int chosen;         // radio at OK
+        std::uint32_t got;  // TVGType after OK
+    } const cases[] = {
+        {0, 0, 0, 0},   {3, 1, 1, 3},  {4, 2, 2, 4},
+        {3, 1, 2, 4},   {4, 2, 0, 0},  {2, -1, -1, 2},  // 40 log R has no radio and survives OK
+        {1, -1, -1, 1}, {2, -1, 1, 3},
+    };
+    for (const auto& c : cases) {
+        SStoreSettings s;
+        s.tvgType = c.type;
+        s.echogram[0] = s.echogram[1] = 1;
+        s.saveEchogramData = 1;
+        SStoreEchogramValues v = SStoreEchogramValues::From(s, false, slots);
+        EXPECT_EQ(v.tvgIndex, c.index) << c.type;
+        v.tvgIndex = c.chosen;
+        const SStoreSettings after = v.Apply(s);
+        EXPECT_EQ(after.tvgType, c.got) << c.type << " radio " << c.chosen;
+        // The second channel is missing: its box is cleared, so OK stops it.
+        EXPECT_EQ(std::vector<std::uint32_t>(after.echogram, after.echogram + 4),
+                  (std::vector<std::uint32_t>{1, 0, 0, 0}));
+        EXPECT_EQ(after.saveEchogramData, 1u);
+    }
+
+    SStoreSettings s;
+    s.echogram[2] = 1;
+    s.saveEchogramData = 1;
+    s.echogramSurfaceCount = 123;
+    s.echogramBottomCount = 4000;  // more than the dialog allows
+    SStoreEchogramValues v = SStoreEchogramValues::From(s, true, slots);
+    EXPECT_EQ(v.surfaceCount, 123u);
+    EXPECT_EQ(v.bottomCount, SStoreEchogramValues::kMaxBottomCount);
+    EXPECT_EQ(v.Title(), "Echogram Parameters - Replay");
+    EXPECT_EQ(SStoreEchogramValues::From(s, false, slots).Title(), "Echogram Parameters - Normal");
+    v.echogram = {};
+    v.rangeBottom = 40.0;
+    v.rangeBottomStart = 30.0;
+    const SStoreSettings after = v.Apply(s);
+    EXPECT_EQ(after.saveEchogramData, 0u);  // no channel left
+    EXPECT_EQ(after.echogramRangeBottom, 40.0);
+    EXPECT_EQ(after.echogramRangeBottomStart, 30.0);
+    EXPECT_EQ(after.echogramBottomCount, SStoreEchogramValues::kMaxBottomCount);
+}
+
+// "Echogram Storage Parameters" on the recorder: OK takes the values and
+// saves them, except while replaying; Cancel changes nothing; a recorder gone
+// while the dialog was open gets nothing.
+TEST_F(StoreTest, EchogramStorageAppliesAndSavesUnlessReplaying)
+{
+    CTempHives hives;
+    CRegistrySupport reg;
+    HKEY parent = reg.OpenKey(HKEY_CURRENT_USER, "Zelvar\\EchoSounder\\QY310\\1.0", TRUE);
+    ASSERT_NE(parent, nullptr);
+    ASSERT_TRUE(reg.SetString(parent, "Store", "FilePath", (dir.path / "data").string()));
+    const std::array<SStoreDialogValues::SSlot, 4> slots = {
+        {{true, "T38 38 kHz"}, {true, "T88 88 kHz"}, {false, ""}, {false, ""}}};
+    const auto saved = [&](const char* name) {
+        DWORD value = 99;
+        EXPECT_TRUE(reg.GetDword(parent, "Store", name, value, FALSE)) << name;
+        return value;
+    };
+    {
+        CStore store(sounder, events, nullptr, parent, {}, SounderModel::QY310);
+        const auto self = [&] { return &store; };
+        CStore::OnEchogramStorage(self, slots, [](SStoreEchogramValues& v) {
+            EXPECT_FALSE(v.replaying);
+            v.echogram[1] = true;
+            v.surfaceCount = 700;
+            v.tvgIndex = 2;
+            return true;
+        });
+        EXPECT_EQ(store.Settings().echogram[1], 1u);
+        EXPECT_EQ(saved("Echogram2"), 1u);
+        EXPECT_EQ(saved("SaveEchogramData"), 1u);
+        EXPECT_EQ(saved("EchogramSurfaceCount"), 700u);
+        EXPECT_EQ(saved("TVGType"), 4u);
+
+        CStore::OnEchogramStorage(self, slots, [](SStoreEchogramValues& v) {
+            v.echogram[1] = false;
+            return false;
+        });
+        EXPECT_EQ(store.Settings().echogram[1], 1u);
+
+        bool gone = false;
+        CStore::OnEchogramStorage([&]() -> CStore* { return gone ? nullptr : &store; }, slots,
+                                  [&](SStoreEchogramValues& v) {
+                                      v.echogram[1] = false;
+                                      gone = true;
+                                      return true;
+                                  });
+        EXPECT_EQ(store.Settings().echogram[1], 1u);
+    }
+    {
+        sounder.replaying = true;
+        CStore store(sounder, events, nullptr, parent, {}, SounderModel::QY310);
+        CStore::OnEchogramStorage([&] { return &store; }, slots,
+                                  [](SStoreEchogramValues& v) {
+                                      EXPECT_TRUE(v.replaying);
+                                      v.echogram[0] = true;
+                                      v.surfaceCount = 50;
+                                      return true;
+                                  });
+        // The replay records with them, but the operator's settings stay.
+        EXPECT_EQ(store.Settings().echogram[0], 1u);
+        EXPECT_EQ(store.Settings().echogramSurfaceCount, 50u);
+        EXPECT_EQ(saved("Echogram1"), 0u);
+        EXPECT_EQ(saved("EchogramSurfaceCount"), 700u);
+        sounder.replaying = false;
+    }
+    reg.CloseKey(parent);
+}

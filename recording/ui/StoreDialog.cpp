@@ -2,11 +2,9 @@
 
 #include "app/widgets/DialogExchange.h"
 #include "base/AppIds.h"
-#include "base/DepthUnit.h"
 #include "base/StringTable.h"
-#include "display/ui/RangeBottomDialog.h"
-#include "display/ui/RangeSurfaceDialog.h"
 #include "platform/NumberText.h"
+#include "recording/ui/StoreRanges.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -206,23 +204,13 @@ void CStoreDialog::OnBrowse()
 void CStoreDialog::OnSurfaceRange()
 {
     SStoreSettings& s = m_values.settings;
-    CRangeSurfaceDialog dialog(CDepthUnit::FromMeters(s.echogramRangeSurface),
-                               CDepthUnit::FromMeters(s.echogramRangeSurfaceStart), false, false, this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    s.echogramRangeSurface = CDepthUnit::ToMeters(dialog.Range());
-    s.echogramRangeSurfaceStart = CDepthUnit::ToMeters(dialog.Start());
+    EditStoreSurfaceRange(this, s.echogramRangeSurface, s.echogramRangeSurfaceStart);
 }
 
 void CStoreDialog::OnBottomRange()
 {
     SStoreSettings& s = m_values.settings;
-    CRangeBottomDialog dialog(CDepthUnit::FromMeters(s.echogramRangeBottom),
-                              CDepthUnit::FromMeters(s.echogramRangeBottom - s.echogramRangeBottomStart), this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    s.echogramRangeBottom = CDepthUnit::ToMeters(dialog.Range());
-    s.echogramRangeBottomStart = s.echogramRangeBottom - CDepthUnit::ToMeters(dialog.Offset());
+    EditStoreBottomRange(this, s.echogramRangeBottom, s.echogramRangeBottomStart);
 }
 
 void CStoreDialog::accept()
