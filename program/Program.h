@@ -68,7 +68,8 @@ class QObject;
 
 namespace zv::recording {
 struct SStoreDialogValues;
-}
+struct SStoreEchogramValues;
+}  // namespace zv::recording
 
 namespace app {
 
@@ -96,6 +97,8 @@ public:
         // The recorder's settings dialog ("Store..."): edits the values,
         // true on OK. Empty: the real dialog.
         std::function<bool(zv::recording::SStoreDialogValues&)> storeDialog;
+        // "Echogram Storage Parameters": as storeDialog.
+        std::function<bool(zv::recording::SStoreEchogramValues&)> echogramDialog;
         // Folder of the serial component and the serial library's dialogs;
         // empty: beside the program.
         std::string componentFolder;

@@ -163,6 +163,9 @@ bool CProgramCommands::SounderCommand(unsigned id)
         if (!m_program.Application().IsReplaying())
             m_program.SounderHost().OnStore();
         return true;
+    case cmd::ECHOGRAM_STORAGE:
+        m_program.SounderHost().OnEchogramStorage();
+        return true;
     case cmd::EVENT_ANNOTATION:
         m_program.Annotation().OnEvent();
         return true;
@@ -182,6 +185,9 @@ bool CProgramCommands::SounderUpdate(CCmdUI& ui)
     case cmd::STORE:
     case cmd::ANNOTATION:
         ui.Enable(sounder && !m_program.Application().IsReplaying());
+        return true;
+    case cmd::ECHOGRAM_STORAGE:
+        ui.Enable(sounder && sounder->GetRecorder());
         return true;
     default:
         return sounder && sounder->OnUpdateCommand(ui);

@@ -14,6 +14,7 @@
 #include "recording/Replay.h"
 #include "recording/Store.h"
 #include "recording/ui/StoreDialog.h"
+#include "recording/ui/StoreEchogram.h"
 #include "transceivers/UnitTimings.h"
 
 #include <array>
@@ -53,12 +54,7 @@ void CSounderHost::OnStore()
     CEchoSounder* sounder = operation.GetEchoSounder();
     if (!sounder || !sounder->GetRecorder())
         return;
-    std::array<COperationControl::ChannelDisplay, 8> displays;
-    int arrangement = 0, extra = 0;
-    operation.GetChannelDisplays(displays, arrangement, extra);
-    std::array<zv::recording::SStoreDialogValues::SSlot, 4> channelSlots;
-    for (std::size_t i = 0; i < channelSlots.size(); ++i)
-        channelSlots[i] = {displays[i].bExists != 0, displays[i].sLongChannelID};
+    const auto channelSlots = ChannelSlots();
     const auto dialog = [this](zv::recording::SStoreDialogValues& values) {
         if (const auto& seam = m_program.GetOptions().storeDialog)
             return seam(values);
@@ -75,6 +71,36 @@ void CSounderHost::OnStore()
                                        return MessageBox(GetMainWindow(), text, "Store",
                                                          MB_RETRYCANCEL | MB_ICONSTOP) == IDRETRY;
                                    });
+}
+
+void CSounderHost::OnEchogramStorage()
+{
+    CEchoSounder* sounder = m_program.Operation().GetEchoSounder();
+    if (!sounder || !sounder->GetRecorder())
+        return;
+    const auto dialog = [this](zv::recording::SStoreEchogramValues& values) {
+        if (const auto& seam = m_program.GetOptions().echogramDialog)
+            return seam(values);
+        zv::recording::CStoreEchogram dialog(values, m_program.Frame());
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        values = dialog.Values();
+        return true;
+    };
+    // As with "Store...": an operation command in the dialog's message loop
+    // may delete the sounder, so the recorder is looked up again after it.
+    zv::recording::CStore::OnEchogramStorage([this] { return m_program.Recorder().Current(); }, ChannelSlots(), dialog);
+}
+
+std::array<zv::recording::SStoreDialogValues::SSlot, 4> CSounderHost::ChannelSlots()
+{
+    std::array<COperationControl::ChannelDisplay, 8> displays;
+    int arrangement = 0, extra = 0;
+    m_program.Operation().GetChannelDisplays(displays, arrangement, extra);
+    std::array<zv::recording::SStoreDialogValues::SSlot, 4> slots;
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        slots[i] = {displays[i].bExists != 0, displays[i].sLongChannelID};
+    return slots;
 }
 
 std::unique_ptr<CTransceiver> CSounderHost::CreateTransceiver(TransceiverType, int index,

@@ -7,9 +7,11 @@
 #include "program/ProgramReplayHost.h"
 #include "program/ProgramTransceiverServices.h"
 #include "program/RawDataLink.h"
+#include "recording/StoreDialogValues.h"
 #include "sounder/EchoSounderHost.h"
 #include "transceivers/TransceiverTypeTable.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -38,6 +40,8 @@ public:
     CRawDataLink& RawData() { return m_rawData; }
     // "Store...": the recorder's settings dialog on the running sounder.
     void OnStore();
+    // "Echogram Storage Parameters": the recorder's echogram storage dialog.
+    void OnEchogramStorage();
 
     std::unique_ptr<CTransceiver> CreateTransceiver(TransceiverType type, int index,
                                                     const InstalledTransceiverInfo& info, HKEY key) override;
@@ -67,6 +71,7 @@ public:
 
 private:
     CProgram& m_program;
+    std::array<zv::recording::SStoreDialogValues::SSlot, 4> ChannelSlots();
     // Outlive every transceiver that uses them: operation control deletes
     // the sounder before the program lets these go.
     CTransceiverTypeTable m_transceiverTypes;

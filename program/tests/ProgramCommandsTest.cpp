@@ -45,17 +45,16 @@ namespace {
 
 // Items whose Parts are not built yet: greyed whatever the program does.
 const std::set<unsigned> kNotBuilt = {
-    cmd::ECHOGRAM_STORAGE, cmd::PRINT_DB_PING,   cmd::TRANSCEIVER, cmd::ENVIRONMENT,
-    cmd::PURSE_SEINE,      cmd::HEAVE,           cmd::TEMPERATURE, cmd::LOBE,
-    cmd::SERIAL_INTERFACE, cmd::REMOTE_DISPLAY,  cmd::SVP_DIALOG,  cmd::SECOND_LAYER,
-    cmd::FREQ_SWEEP,       cmd::EXP_CALCULATION,
+    cmd::PRINT_DB_PING, cmd::TRANSCEIVER, cmd::ENVIRONMENT,      cmd::PURSE_SEINE,    cmd::HEAVE,
+    cmd::TEMPERATURE,   cmd::LOBE,        cmd::SERIAL_INTERFACE, cmd::REMOTE_DISPLAY, cmd::SVP_DIALOG,
+    cmd::SECOND_LAYER,  cmd::FREQ_SWEEP,  cmd::EXP_CALCULATION,
 };
 // Items of a running sounder: greyed while none runs. "Store...",
 // "Annotation..." and "Trawl..." stay greyed while it replays, "Step!"
 // outside single step. "Debug HXU..." needs a running HXU unit, which a
 // replay has not.
-const std::set<unsigned> kNeedSounder = {cmd::STORE,          cmd::ANNOTATION,    cmd::STOP_SOUNDER, cmd::STEP,
-                                         cmd::REPLAY_CONTROL, cmd::STATUS_WINDOW, cmd::DEBUG_HXU};
+const std::set<unsigned> kNeedSounder = {cmd::STORE, cmd::ECHOGRAM_STORAGE, cmd::ANNOTATION,    cmd::STOP_SOUNDER,
+                                         cmd::STEP,  cmd::REPLAY_CONTROL,   cmd::STATUS_WINDOW, cmd::DEBUG_HXU};
 const std::set<unsigned> kNotWhileReplaying = {cmd::STORE, cmd::ANNOTATION, cmd::STEP, cmd::DEBUG_HXU, cmd::TRAWL};
 
 // Items with a check state, the only ones drawn with a check box: the

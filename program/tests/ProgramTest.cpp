@@ -17,6 +17,7 @@
 #include "recording/Replay.h"
 #include "recording/Store.h"
 #include "recording/tests/StoreFixture.h"
+#include "recording/ui/StoreEchogram.h"
 #include "sensors/Environment.h"
 #include "sensors/GeographicInfo.h"
 #include "sensors/GyroCompass.h"
@@ -39,7 +40,11 @@
 #include "platform/MessageBox.h"
 #include "program/tests/TestProgram.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -400,6 +405,68 @@ TEST_F(ProgramTest, RecordCommandStoresPartOfTheReplayedFile)
         EXPECT_EQ(rb.channels[d + 1], 2u) << d;
         EXPECT_EQ(rb.sampleTimes[d], rb.sampleTimes[d + 1]) << d;
     }
+}
+
+// "Echogram Storage Parameters" on a replay: the dialog shows the replay
+// title, OK gives the recorder the values without saving them, and a stop
+// posted while the dialog is open deletes the recorder under it, which then
+// gets nothing.
+TEST_F(ProgramTest, EchogramStorageEditsTheReplaysRecorder)
+{
+    const Recording recording(env.Root(), 2000);
+    Start("QY310");
+    EXPECT_FALSE(frame->QueryCommand(app::cmd::ECHOGRAM_STORAGE).enabled);
+    CReplayFileList list;
+    list.AddTail(recording.file.string());
+    list.m_loop = 0;
+    COperationControl::PostStartWithFiles(&list);
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    EXPECT_TRUE(frame->QueryCommand(app::cmd::ECHOGRAM_STORAGE).enabled);
+
+    const auto openDialog = [] {
+        return qobject_cast<zv::recording::CStoreEchogram*>(QApplication::activeModalWidget());
+    };
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = openDialog();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->objectName(), "239");
+        EXPECT_EQ(dialog->windowTitle(), "Echogram Parameters - Replay");
+        // The recording has two channels.
+        EXPECT_TRUE(Control<QCheckBox>(*dialog, 1355)->isEnabled());
+        EXPECT_FALSE(Control<QCheckBox>(*dialog, 1356)->isEnabled());
+        Control<QCheckBox>(*dialog, 1355)->setChecked(true);
+        Control<QLineEdit>(*dialog, 1301)->setText("321");
+        seen = true;
+        Control<QPushButton>(*dialog, 1)->click();
+    });
+    frame->RunCommand(app::cmd::ECHOGRAM_STORAGE);
+    ASSERT_TRUE(seen);
+    zv::recording::SStoreSettings got;
+    ASSERT_TRUE(program->Recorder().With([&](zv::recording::CStore& store) { got = store.Settings(); }));
+    EXPECT_EQ(got.echogramSurfaceCount, 321u);
+    EXPECT_EQ(got.echogram[1], 1u);
+    EXPECT_EQ(got.saveEchogramData, 1u);
+    DWORD saved = 0;
+    CRegistrySupport reg;
+    ASSERT_TRUE(reg.GetDword(CRegistrySupport::UserRootKey(), "OperationControl\\Operation\\Replay\\Store",
+                             "EchogramSurfaceCount", saved, FALSE));
+    EXPECT_NE(saved, 321u) << "a replay's echogram settings are not saved";
+
+    seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = openDialog();
+        ASSERT_NE(dialog, nullptr);
+        App().Operation().PostStop(0);
+        ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
+        Control<QLineEdit>(*dialog, 1301)->setText("654");
+        seen = true;
+        Control<QPushButton>(*dialog, 1)->click();
+    });
+    frame->RunCommand(app::cmd::ECHOGRAM_STORAGE);
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(program->Recorder().With([](zv::recording::CStore&) {}));
+    EXPECT_FALSE(frame->QueryCommand(app::cmd::ECHOGRAM_STORAGE).enabled);
 }
 
 // A replay started to save data opens "Store..." once, shortly after its

@@ -43,8 +43,7 @@ QLineEdit* EditWithSpin(int editId, int spinId, int hi, unsigned value, QGridLay
 
 }  // namespace
 
-CStoreEchogram::CStoreEchogram(const SStoreEchogramValues& values, QWidget* parent)
-    : QDialog(parent), m_values(values)
+CStoreEchogram::CStoreEchogram(const SStoreEchogramValues& values, QWidget* parent) : QDialog(parent), m_values(values)
 {
     setWindowTitle(QString::fromStdString(m_values.Title()));
     setObjectName(QString::number(kTemplate));
@@ -60,16 +59,15 @@ CStoreEchogram::CStoreEchogram(const SStoreEchogramValues& values, QWidget* pare
     }
 
     grid->addWidget(new QLabel("Surface samples"), 4, 0);
-    m_surfaceCount = EditWithSpin(1301, 1302, int(SStoreEchogramValues::kMaxSurfaceCount), m_values.surfaceCount,
-                                  grid, 4);
+    m_surfaceCount =
+        EditWithSpin(1301, 1302, int(SStoreEchogramValues::kMaxSurfaceCount), m_values.surfaceCount, grid, 4);
     auto* surfaceRange = WithId(new QPushButton("Surface Range..."), 1296);
     connect(surfaceRange, &QPushButton::clicked, this,
             [this] { EditStoreSurfaceRange(this, m_values.rangeSurface, m_values.rangeSurfaceStart); });
     grid->addWidget(surfaceRange, 4, 2);
 
     grid->addWidget(new QLabel("Bottom samples"), 5, 0);
-    m_bottomCount =
-        EditWithSpin(1303, 1304, int(SStoreEchogramValues::kMaxBottomCount), m_values.bottomCount, grid, 5);
+    m_bottomCount = EditWithSpin(1303, 1304, int(SStoreEchogramValues::kMaxBottomCount), m_values.bottomCount, grid, 5);
     auto* bottomRange = WithId(new QPushButton("Bottom Range..."), 1299);
     connect(bottomRange, &QPushButton::clicked, this,
             [this] { EditStoreBottomRange(this, m_values.rangeBottom, m_values.rangeBottomStart); });

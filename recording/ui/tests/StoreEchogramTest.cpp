@@ -106,7 +106,7 @@ TEST_F(StoreEchogramTest, RangeButtonsConvertTheDisplayUnit)
 {
     CDepthUnit::SetUnit(CDepthUnit::kFeet);
     SStoreEchogramValues values = Values(3, false);
-    values.rangeBottom = 30.48;  // 100 ft
+    values.rangeBottom = 30.48;        // 100 ft
     values.rangeBottomStart = 27.432;  // 10 ft from the range
     CStoreEchogram dialog(values);
     bool seen = false;
