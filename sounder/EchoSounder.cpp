@@ -9,6 +9,8 @@
 #include "platform/MessageDispatcher.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/NumberText.h"
+#include "platform/Paths.h"
+#include "sounder/DbPingText.h"
 #include "transceivers/Transceiver.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/TransceiverTypeTable.h"
@@ -16,6 +18,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -371,10 +375,35 @@ bool CEchoSounder::OnCommand(unsigned id)
     for (auto& t : m_transceivers)
         if (t->OnCommand(id))
             return true;
+    if (id == app::cmd::PRINT_DB_PING) {
+        if (!DebugPrintPing(DebugPingFile()))
+            m_host->Warning("The ping could not be written to " + DebugPingFile());
+        return true;
+    }
     if (id != app::cmd::STEP)
         return false;
     OnStep();
     return true;
+}
+
+std::string CEchoSounder::DebugPingFile()
+{
+    return (std::filesystem::path(CPaths::DataRoot()) / "DEBUG_Print_dB_PING2.txt").string();
+}
+
+bool CEchoSounder::DebugPrintPing(const std::string& path) const
+{
+    std::string text;
+    for (int i = 0; i < GetChannelCount(); ++i) {
+        CChannel::ParameterCopy copy;
+        GetChannel(i)->GetChannelParameters(copy);
+        text += DbPingText(i + 1, copy);
+    }
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+    std::ofstream out(path, std::ios::app | std::ios::binary);
+    out << text;
+    return bool(out.flush());
 }
 
 bool CEchoSounder::OnUpdateCommand(app::CCmdUI& ui)
@@ -382,6 +411,10 @@ bool CEchoSounder::OnUpdateCommand(app::CCmdUI& ui)
     for (auto& t : m_transceivers)
         if (t->OnUpdateCommand(ui))
             return true;
+    if (ui.id == app::cmd::PRINT_DB_PING) {
+        ui.Enable(true);
+        return true;
+    }
     if (ui.id != app::cmd::STEP)
         return false;
     ui.Enable(IsStepEnabled());

@@ -197,6 +197,13 @@ public:
     // annotations: each transceiver in array order, then the sounder's own.
     bool OnCommand(unsigned id);
     bool OnUpdateCommand(app::CCmdUI& ui);
+    // "Print dB Ping to file": appends each channel's dB samples of the ping
+    // in hand to the file, taken from the channel's locked copy since the
+    // ping-data thread replaces its buffers meanwhile. False when the file
+    // cannot be written.
+    bool DebugPrintPing(const std::string& path) const;
+    // "DEBUG_Print_dB_PING2.txt" in the data root, beside the settings.
+    static std::string DebugPingFile();
     std::string GetPingRateText() const;
     CSequenceControl* GetSequenceControl() const { return m_sequence.get(); }
     CMultiPulse* GetMultiPulse() const { return m_multiPulse.get(); }

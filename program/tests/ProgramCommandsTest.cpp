@@ -45,16 +45,17 @@ namespace {
 
 // Items whose Parts are not built yet: greyed whatever the program does.
 const std::set<unsigned> kNotBuilt = {
-    cmd::PRINT_DB_PING, cmd::TRANSCEIVER, cmd::ENVIRONMENT,      cmd::PURSE_SEINE,    cmd::HEAVE,
-    cmd::TEMPERATURE,   cmd::LOBE,        cmd::SERIAL_INTERFACE, cmd::REMOTE_DISPLAY, cmd::SVP_DIALOG,
-    cmd::SECOND_LAYER,  cmd::FREQ_SWEEP,  cmd::EXP_CALCULATION,
+    cmd::TRANSCEIVER, cmd::ENVIRONMENT,  cmd::PURSE_SEINE,      cmd::HEAVE,
+    cmd::TEMPERATURE, cmd::LOBE,         cmd::SERIAL_INTERFACE, cmd::REMOTE_DISPLAY,
+    cmd::SVP_DIALOG,  cmd::SECOND_LAYER, cmd::FREQ_SWEEP,       cmd::EXP_CALCULATION,
 };
 // Items of a running sounder: greyed while none runs. "Store...",
 // "Annotation..." and "Trawl..." stay greyed while it replays, "Step!"
 // outside single step. "Debug HXU..." needs a running HXU unit, which a
 // replay has not.
-const std::set<unsigned> kNeedSounder = {cmd::STORE, cmd::ECHOGRAM_STORAGE, cmd::ANNOTATION,    cmd::STOP_SOUNDER,
-                                         cmd::STEP,  cmd::REPLAY_CONTROL,   cmd::STATUS_WINDOW, cmd::DEBUG_HXU};
+const std::set<unsigned> kNeedSounder = {cmd::STORE,          cmd::ECHOGRAM_STORAGE, cmd::PRINT_DB_PING,
+                                         cmd::ANNOTATION,     cmd::STOP_SOUNDER,     cmd::STEP,
+                                         cmd::REPLAY_CONTROL, cmd::STATUS_WINDOW,    cmd::DEBUG_HXU};
 const std::set<unsigned> kNotWhileReplaying = {cmd::STORE, cmd::ANNOTATION, cmd::STEP, cmd::DEBUG_HXU, cmd::TRAWL};
 
 // Items with a check state, the only ones drawn with a check box: the
@@ -275,9 +276,19 @@ protected:
             const std::size_t pages = helpPages.size();
             const CEchoSounder* sounder = program->Operation().GetEchoSounder();
             const std::uint64_t pings = sounder ? sounder->GetPingCount() : 0;
+            const auto printedSize = [] {
+                std::error_code error;
+                const auto size = fs::file_size(CEchoSounder::DebugPingFile(), error);
+                return error ? std::uintmax_t(0) : size;
+            };
+            const std::uintmax_t printed = printedSize();
             const auto dialogs = Run(id, pictures.empty() ? std::string() : pictures + "-" + std::to_string(id));
             if (id == cmd::STEP) {
                 EXPECT_TRUE(WaitFor([&] { return sounder->GetPingCount() > pings; }, 10000)) << "one more ping";
+                continue;
+            }
+            if (id == cmd::PRINT_DB_PING) {
+                EXPECT_GT(printedSize(), printed) << "the ping appended to its file";
                 continue;
             }
             EXPECT_TRUE(!dialogs.empty() || helpPages.size() > pages || Snapshot(items) != before)

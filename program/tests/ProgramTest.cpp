@@ -52,6 +52,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 using namespace shelltest;
 namespace fs = std::filesystem;
@@ -467,6 +468,44 @@ TEST_F(ProgramTest, EchogramStorageEditsTheReplaysRecorder)
     EXPECT_TRUE(seen);
     EXPECT_FALSE(program->Recorder().With([](zv::recording::CStore&) {}));
     EXPECT_FALSE(frame->QueryCommand(app::cmd::ECHOGRAM_STORAGE).enabled);
+}
+
+// "Print dB Ping to file" on a replay: one block a channel, in the data root,
+// with a sample line for each of the channel's samples.
+TEST_F(ProgramTest, PrintDbPingWritesABlockForEachChannel)
+{
+    const Recording recording(env.Root(), 2000);
+    Start("QY310");
+    EXPECT_FALSE(frame->QueryCommand(app::cmd::PRINT_DB_PING).enabled);
+    CReplayFileList list;
+    list.AddTail(recording.file.string());
+    list.m_loop = 0;
+    COperationControl::PostStartWithFiles(&list);
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > 2; }, 30000));
+    ASSERT_TRUE(frame->QueryCommand(app::cmd::PRINT_DB_PING).enabled);
+    frame->RunCommand(app::cmd::PRINT_DB_PING);
+    CChannel::ParameterCopy copy;
+    sounder->GetChannel(0)->GetChannelParameters(copy);
+    ASSERT_FALSE(copy.Power.empty());
+
+    std::ifstream in(fs::path(CPaths::DataRoot()) / "DEBUG_Print_dB_PING2.txt");
+    ASSERT_TRUE(in.is_open());
+    std::map<std::string, int> starts, ends, samples;
+    for (std::string line; std::getline(in, line);) {
+        const std::string channel = line.substr(0, line.find('\t'));
+        if (line.find("\tSAmplerate:\t") != std::string::npos)
+            ++starts[channel];
+        else if (line == channel + "\t\t\t\t")
+            ++ends[channel];
+        else
+            ++samples[channel];
+    }
+    EXPECT_EQ(starts, (std::map<std::string, int>{{"CH1", 1}, {"CH2", 1}}));
+    EXPECT_EQ(ends, starts);
+    EXPECT_EQ(samples["CH1"], int(copy.Power.size()));
+    EXPECT_GT(samples["CH2"], 0);
 }
 
 // A replay started to save data opens "Store..." once, shortly after its
