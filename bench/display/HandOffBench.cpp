@@ -8,6 +8,7 @@
 // ping reaches every view in both (checked).
 #include "base/AppIds.h"
 #include "bench/OffscreenApp.h"
+#include "bench/display/RampChannels.h"
 #include "display/EchogramDoc.h"
 #include "display/tests/StubEchogramChannel.h"
 #include "display/ui/EchogramView.h"
@@ -27,40 +28,8 @@
 
 namespace {
 
-struct RampViewChannel : IEchogramViewChannel
-{
-    void GetColorScale(CColorScaleSettings& scale) override
-    {
-        for (int selector = 0; selector <= 4; ++selector)
-            scale.SetValueBySelector(selector, -70.0);
-        scale.SetInterval(3.0);
-    }
-    bool GetDepth(double& d) override
-    {
-        d = 60.0;
-        return true;
-    }
-    bool IsSkipping() override { return false; }
-    void SetSlopeHistorySize(int) override {}
-    int GetSlopeHalfPointCount() override { return 0; }
-    void UpdateSlopeValidity(bool) override {}
-    bool GetSlopeAngle(double&) override { return false; }
-    bool GetSecondSide(const std::string&, std::vector<std::int16_t>&) override { return false; }
-    std::uint64_t GetPingTime() override { return pingTime += 500000; }
-    double GetSoundVelocity() override { return 1500.0; }
-    std::uint64_t pingTime = 0;
-};
-
-class RampChannel : public CStubEchogramChannel
-{
-public:
-    bool GetPingSamples(std::int16_t* out, int n, double, double, int, int) override
-    {
-        for (int i = 0; i < n; ++i)
-            out[i] = static_cast<std::int16_t>(-6000 + (i % 400) * 10);
-        return true;
-    }
-};
+using bench::RampChannel;
+using bench::RampViewChannel;
 
 // The hand-off as it was: sent, the ping thread waits for the drawing.
 struct SentViewUpdates : IViewUpdates

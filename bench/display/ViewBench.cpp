@@ -5,6 +5,7 @@
 // ping of four channels' views with the paint of all four, the figure that
 // bounds the ping rate the display keeps up with.
 #include "bench/OffscreenApp.h"
+#include "bench/display/RampChannels.h"
 #include "display/EchogramDoc.h"
 #include "display/tests/StubEchogramChannel.h"
 #include "display/ui/EchogramView.h"
@@ -21,42 +22,12 @@
 #include <vector>
 
 namespace {
+
+using bench::DirectViewUpdates;
 QApplication& App()
 {
     return OffscreenApp();
 }
-
-// Each document hands its ping to its own views, as the main window does.
-struct DirectViewUpdates : IViewUpdates
-{
-    void UpdateViews(CAbstractESDoc& document) override { document.UpdateAllViews(); }
-};
-
-// The channel as the view reads it: twelve levels over 36 dB and a bottom at 60 m.
-struct RampViewChannel : IEchogramViewChannel
-{
-    void GetColorScale(CColorScaleSettings& scale) override
-    {
-        for (int selector = 0; selector <= 4; ++selector)
-            scale.SetValueBySelector(selector, -70.0);
-        scale.SetInterval(3.0);
-    }
-    bool GetDepth(double& d) override
-    {
-        d = 60.0;
-        return true;
-    }
-    bool IsSkipping() override { return false; }
-    void SetSlopeHistorySize(int) override {}
-    int GetSlopeHalfPointCount() override { return 0; }
-    void UpdateSlopeValidity(bool) override {}
-    bool GetSlopeAngle(double&) override { return false; }
-    bool GetSecondSide(const std::string&, std::vector<std::int16_t>&) override { return false; }
-    // A ping every 50 ms from a whole minute on.
-    std::uint64_t GetPingTime() override { return pingTime += 500000; }
-    double GetSoundVelocity() override { return 1500.0; }
-    std::uint64_t pingTime = 133000000000000000ull;
-};
 
 // What the marks read: three fresh net sensors, a synchronising pinger, a
 // multi-pulse tracker, two external depth sources.
@@ -83,16 +54,10 @@ struct AllMarkSources : IEchogramMarkSources, IExternalDepthExchange
     std::vector<SExternalSource> GetSources() const override { return {{"T38 38 kHz", 61.0}, {"Geo", 59.5}}; }
 };
 
-// Samples of a ramp with a strong band, as a channel would deliver them.
-class RampChannel : public CStubEchogramChannel
+// The ramp with its bottom, for the bottom line of the marks.
+class BottomRampChannel : public bench::RampChannel
 {
 public:
-    bool GetPingSamples(std::int16_t* out, int n, double, double, int, int) override
-    {
-        for (int i = 0; i < n; ++i)
-            out[i] = static_cast<std::int16_t>(-6000 + (i % 400) * 10);
-        return true;
-    }
     bool GetBottomDepth(double& d) override
     {
         d = 60.0;
@@ -136,8 +101,9 @@ struct Channel
     void Ping() { doc.OnSourceUpdate(1); }
     DirectViewUpdates updates;
     AllMarkSources sources;
-    RampChannel ramp;
-    RampViewChannel viewChannel;
+    BottomRampChannel ramp;
+    // A ping every 50 ms from a whole minute on.
+    bench::RampViewChannel viewChannel{133000000000000000ull};
     std::unique_ptr<CChannel> channel;
     CEchogramDoc doc;
     std::unique_ptr<CEchogramView> view;
