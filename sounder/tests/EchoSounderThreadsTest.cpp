@@ -394,8 +394,9 @@ TEST_F(EchoSounderRun, TakingAPingEndsTheTriggerThreadsWait)
     ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kInterval, nullptr,
                                 CEchoSounder::kTriggerInternal, 0, "", 0, 0));
     EXPECT_TRUE(events.WaitFor("ping", 20));
-    sounder.reset();
+    // The sounder deletes its units with it.
     EXPECT_GE(made.at(0)->GetTriggers(), 20);
+    sounder.reset();
 }
 
 TEST_F(EchoSounderRun, StartsNothingWithoutChannelsAndRefusesTypesItCannotRun)

@@ -435,9 +435,10 @@ TEST_F(DepthViewOfAUnit, MessageZeroClearsTheUnitsPendingFlag)
 TEST(DepthViewMouse, TheFrameUnderTheMouseBecomesActive)
 {
     shelltest::QtApp();
+    // The documents outlive the area, whose frames delete the views.
+    CDepthDoc docs[2];
     QMdiArea area;
     area.resize(800, 400);
-    CDepthDoc docs[2];
     CDepthView* views[2] = {};
     QMdiSubWindow* frames[2] = {};
     for (int i = 0; i < 2; ++i) {
