@@ -98,11 +98,13 @@ CReplay::CReplay() = default;
 CReplay::CReplay(const CReplayFileList& files, IReplayHost* host, IChannelLinks* channelLinks)
     : CTransceiver(channelLinks), m_host(host ? host : &m_noHost), m_list(std::make_unique<CReplayFileList>(files))
 {
+    bool opened = false;
     if (m_list->GetCount() > 0) {
         m_list->m_currentIndex = std::clamp(m_list->m_currentIndex, 0, m_list->GetCount() - 1);
         // A file that does not open is what every restart of a replay meets
         // first, so the user hears of it here, once a start, with the reason.
-        if (!OpenAndBuild(m_list->GetFileName(m_list->m_currentIndex))) {
+        opened = OpenAndBuild(m_list->GetFileName(m_list->m_currentIndex));
+        if (!opened) {
             const std::string why = OpenError();
             if (!why.empty())
                 ::PostMessageBox(::GetMainWindow(), app::Strings().Load(IDS_REPLAY_INVALID_FILE) + "\n\n" + why,
@@ -112,7 +114,11 @@ CReplay::CReplay(const CReplayFileList& files, IReplayHost* host, IChannelLinks*
     m_reprocess = m_list->m_changeInstallation;
     if (m_reprocess && IsOpen())
         RunInstallationDialog();
-    PostCommand(app::cmd::REPLAY_FILE_OPENED);
+    // A file that opened has told the recorder so; told twice, the recorder
+    // closed the products its first pings had opened already and went on in
+    // second files. Without a file, the old one's products still close.
+    if (!opened)
+        PostCommand(app::cmd::REPLAY_FILE_OPENED);
     m_lastPosition = 0;
 }
 
