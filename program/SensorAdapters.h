@@ -79,40 +79,38 @@ private:
     CProgram& m_program;
 };
 
-// The heading input: no checked set-up; its settings, then its port opened
-// at start whatever its switch says. Its lines go to the decoder. Behind
-// "Heading...".
-class CHeadingObject final : public TSensorObject<CGyroCompass>
+// A serial input with no checked set-up: its settings, then its port opened
+// at start whatever its switch says. Its lines go to the decoder.
+template <class Sensor>
+class TPortSensorObject : public TSensorObject<Sensor>
 {
 public:
-    CHeadingObject(CProgram& program, std::shared_ptr<CGyroCompass> heading)
-        : TSensorObject(std::move(heading)), m_program(program)
+    TPortSensorObject(CProgram& program, std::shared_ptr<Sensor> sensor)
+        : TSensorObject<Sensor>(std::move(sensor)), m_program(program)
     {}
-    void TakeKey(HKEY key) override { Get()->LoadSettings(key); }
-    void Start() override { Get()->OpenPort(); }
-    void Close() override { Get()->ClosePort(); }
+    void TakeKey(HKEY key) override { this->Get()->LoadSettings(key); }
+    void Start() override { this->Get()->OpenPort(); }
+    void Close() override { this->Get()->ClosePort(); }
     bool HasSettingsDialog() const override { return true; }
-    void RunSettingsDialog() override;
 
-private:
+protected:
     CProgram& m_program;
 };
 
-// The outside depth input, as the heading input. Behind "NMEA Depth...".
-class CNmeaDepthObject final : public TSensorObject<CNmeaDepth>
+// The heading input, behind "Heading...".
+class CHeadingObject final : public TPortSensorObject<CGyroCompass>
 {
 public:
-    CNmeaDepthObject(CProgram& program, std::shared_ptr<CNmeaDepth> depth)
-        : TSensorObject(std::move(depth)), m_program(program)
-    {}
-    void TakeKey(HKEY key) override { Get()->LoadSettings(key); }
-    void Start() override { Get()->OpenPort(); }
-    void Close() override { Get()->ClosePort(); }
-    bool HasSettingsDialog() const override { return true; }
+    using TPortSensorObject::TPortSensorObject;
     void RunSettingsDialog() override;
+};
 
-private:
-    CProgram& m_program;
+// The outside depth input, behind "NMEA Depth...".
+class CNmeaDepthObject final : public TPortSensorObject<CNmeaDepth>
+{
+public:
+    using TPortSensorObject::TPortSensorObject;
+    void RunSettingsDialog() override;
 };
 
 // The geographic history: shared with the program, so that a telegram
