@@ -16,13 +16,17 @@
 #include "base/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
+#include "platform/MessageBox.h"
 #include "program/tests/TestProgram.h"
 #include "testsupport/NetNamespace.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 using namespace shelltest;
 
@@ -121,6 +125,75 @@ int RunHxu(const std::string& model)
     return check.failures;
 }
 
+// The unit reports a fatal error while the sounder pings: the sounder
+// stops, even while the operator has not closed the box yet, the unit's
+// text is shown once, on the user-interface thread, and the unit is told
+// goodbye.
+int RunHxuFatal()
+{
+    Checks check;
+    QtApp();
+    ShellEnvironment env;
+    check(nettest::RouteBroadcastToLoopback(), "broadcasts stay on loopback");
+
+    CHxuSimulator::Settings settings;
+    settings.address = kHxuAddress;
+    settings.identity = kName;
+    settings.fatalText = "DSP watchdog 7";
+    CHxuSimulator sim(settings);
+    if (!check(sim.Start(), "HXU simulator on 127.0.0.2"))
+        return check.failures;
+    InstallHxuUnit("QY310");
+
+    auto options = TestProgramOptions({"QY310"});
+    options.unitTimings.hxuStartPauseMs = 0;
+    auto program = MakeProgram(std::move(options));
+    const std::thread::id ui = std::this_thread::get_id();
+    std::mutex lock;
+    std::vector<MessageBoxEntry> shown;
+    bool offUi = false;
+    bool stoppedBehindBox = false;
+    COperationControl& operation = program->Operation();
+    // The operator leaves the unit's box open: the sounder stops behind it.
+    SetMessageBoxPresenter([&](HWND, const std::string& text, const std::string& caption, UINT flags) {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            shown.push_back({caption, text, flags, IDOK});
+            offUi = offUi || std::this_thread::get_id() != ui;
+        }
+        if (text.find("DSP watchdog 7") != std::string::npos)
+            stoppedBehindBox =
+                WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000);
+        return IDOK;
+    });
+    if (!check(program->Start(), "program started"))
+        return check.failures;
+    CEchoSounder* sounder = nullptr;
+    if (!check(WaitFor(
+                   [&] {
+                       sounder = operation.GetEchoSounder();
+                       return sounder && sounder->GetPingCount() >= 5;
+                   },
+                   60000),
+               "pinging before the fault"))
+        return check.failures;
+
+    sim.SetFault(CHxuSimulator::Fault::Fatal);
+    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000),
+          "the sounder stopped on the unit's error");
+    check(WaitFor([&] { return sim.GetDisconnects() == 1; }, 5000), "the unit was told goodbye");
+    std::lock_guard<std::mutex> guard(lock);
+    check(stoppedBehindBox, "the sounder stopped while the box was open");
+    check(!offUi, "every box on the user-interface thread");
+    int fatalBoxes = 0;
+    for (const MessageBoxEntry& e : shown)
+        if (e.caption == "Error from HXU Transceiver" && e.text.find("DSP watchdog 7") != std::string::npos)
+            ++fatalBoxes;
+    check(fatalBoxes == 1, "the unit's error shown once, not " + std::to_string(fatalBoxes) + " times");
+    SetMessageBoxPresenter({});
+    return check.failures;
+}
+
 TEST(ProgramHxuUnit, PingsAsQY310AndFindsTheBottomOnEveryChannel)
 {
     nettest::RunNamespaceTest([] { return RunHxu("QY310"); });
@@ -129,6 +202,11 @@ TEST(ProgramHxuUnit, PingsAsQY310AndFindsTheBottomOnEveryChannel)
 TEST(ProgramHxuUnit, PingsAsQY210)
 {
     nettest::RunNamespaceTest([] { return RunHxu("QY210"); });
+}
+
+TEST(ProgramHxuUnit, AFatalErrorFromTheUnitStopsTheSounderWithItsBox)
+{
+    nettest::RunNamespaceTest([] { return RunHxuFatal(); });
 }
 
 }  // namespace
