@@ -53,7 +53,8 @@ namespace app {
 // (a sensor the ping-data, reader and decoding threads reach): each call
 // holds a share of the object for its length, so the object outlives every
 // call begun before Set(nullptr) returned. A call after that reaches the
-// named null.
+// named null. A call's share may be the last: an object that must end on
+// the user-interface thread is made through COwnerThreadRelease.
 template <class Role, class Null>
 class TSharedLink
 {

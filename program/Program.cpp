@@ -157,23 +157,23 @@ void CProgram::FillSensorTable()
         case SensorId::Navigation:
             row.create = [this](CPelmaris&) {
                 return std::make_unique<CNavigationObject>(
-                    *this, std::make_shared<CNavigation>(m_sensorHost, m_depthTelegramSources));
+                    *this, m_sensorRelease.MakeShared<CNavigation>(m_sensorHost, m_depthTelegramSources));
             };
             break;
         case SensorId::Trawl:
             row.create = [this](CPelmaris& application) {
                 return std::make_unique<CTrawlObject>(
-                    *this, std::make_shared<CTrawl>(application.GetSounderType(), m_depthTelegramSources));
+                    *this, m_sensorRelease.MakeShared<CTrawl>(application.GetSounderType(), m_depthTelegramSources));
             };
             break;
         case SensorId::Heading:
             row.create = [this](CPelmaris&) {
-                return std::make_unique<CHeadingObject>(*this, std::make_shared<CGyroCompass>(m_sensorHost));
+                return std::make_unique<CHeadingObject>(*this, m_sensorRelease.MakeShared<CGyroCompass>(m_sensorHost));
             };
             break;
         case SensorId::NmeaDepth:
             row.create = [this](CPelmaris&) {
-                return std::make_unique<CNmeaDepthObject>(*this, std::make_shared<CNmeaDepth>(m_sensorHost));
+                return std::make_unique<CNmeaDepthObject>(*this, m_sensorRelease.MakeShared<CNmeaDepth>(m_sensorHost));
             };
             break;
         case SensorId::GeographicInfo:

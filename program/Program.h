@@ -30,6 +30,7 @@
 #include "outputs/OutputList.h"
 #include "outputs/OutputSlot.h"
 #include "outputs/QYTriton.h"
+#include "platform/OwnerThreadRelease.h"
 #include "program/AbsentRoles.h"
 #include "program/DecoderHost.h"
 #include "program/HardwareStatusLink.h"
@@ -256,6 +257,10 @@ private:
     CPelmaris m_application;
     // What the serial sensors ask of the program while their lines arrive.
     CProgramSensorHost m_sensorHost{m_application};
+    // The serial sensors end on this thread, the user-interface thread, with
+    // their monitors' windows, though a ping or a telegram holds the last
+    // share; after what they point into, so none outlives it.
+    COwnerThreadRelease m_sensorRelease;
 
     CSounderHost m_sounderHost;
     CHardwareStatusLink m_hardwareStatus{*this};

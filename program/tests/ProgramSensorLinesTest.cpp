@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace shelltest;
 
 namespace {
@@ -136,10 +138,17 @@ TEST_F(ProgramSensorLines, PositionSpeedClockAndHeadingReachTheProgram)
     EXPECT_TRUE(WaitFor([&] { return program->GeographicInfo().HeadingCount() > headings; }, 10000));
     EXPECT_DOUBLE_EQ(program->GeographicInfo().GetHeadingAtTime(CFileTime::Now()), 211.5);
 
-    // Closing takes navigation out of every link before it goes.
+    // Closing takes navigation out of every link before it goes. A call
+    // under way on another thread that holds the last share hands it back:
+    // it ends here, with its monitor's window.
+    const HWND monitor = navigation->Monitor().Window();
+    std::shared_ptr<INavigationSteps> held = program->Navigation().Get();
     program->Application().CloseSensors();
     EXPECT_TRUE(program->Navigation().IsAbsent());
     EXPECT_FALSE(program->ChannelLinks().GetSpeedKnots(knots));
+    std::thread([held = std::move(held)]() mutable { held.reset(); }).join();
+    EXPECT_TRUE(IsWindow(monitor));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(monitor); }, 10000));
 }
 
 // "Force Update": the clock telegram's request, taken between pings, sets

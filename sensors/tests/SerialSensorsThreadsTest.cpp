@@ -4,6 +4,7 @@
 #include "base/AppIds.h"
 #include "base/FramePayloads.h"
 #include "platform/MessageDispatcher.h"
+#include "platform/OwnerThreadRelease.h"
 #include "platform/Registry.h"
 #include "platform/TempHives.h"
 #include "sensors/GyroCompass.h"
@@ -17,6 +18,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -134,6 +136,99 @@ TEST_F(LineTest, HeadingTakesItsTransmitProtocolLater)
     ASSERT_EQ(off.OpenPort(), 0);
     PumpUntil([] { return false; }, std::chrono::milliseconds(1300));
     EXPECT_EQ(off.GetTxProtocolName(), "");
+}
+
+// Sensors closed while pings reach them through shares, their lines busy: a
+// ping that holds the last share hands the sensor back, and it ends with its
+// monitor's window on this thread (the user-interface thread), not on the
+// ping's.
+TEST_F(LineTest, SensorsClosedWhilePingingEndOnTheMakingThread)
+{
+    CPtyPair trawlPty;
+    SetPort("Navigation", pty.Name());
+    SetPort("Trawl", trawlPty.Name());
+    COwnerThreadRelease release;
+    auto navigation = release.MakeShared<CNavigation>(host, sources);
+    auto trawl = release.MakeShared<CTrawl>(SounderModel::RM30, sources);
+    ASSERT_EQ(navigation->OpenPort(), 0);
+    ASSERT_EQ(trawl->OpenSerialPort(), 0);
+    CNavigation::Settings n = navigation->GetSettings();
+    n.DepthOutput = 1;
+    n.ChannelSource = "T38 38 kHz";
+    navigation->StoreSettings(n);
+    CTrawl::Settings t = trawl->GetSettings();
+    t.DepthOutput = 1;
+    t.ChannelSource = "T38 38 kHz";
+    trawl->StoreSettings(t);
+    // Shown monitors: every line posts to its window.
+    navigation->Monitor().SetVisible(true);
+    trawl->Monitor().SetVisible(true);
+    const HWND navigationMonitor = navigation->Monitor().Window();
+    const HWND trawlMonitor = trawl->Monitor().Window();
+
+    // The far ends: lines in, depth telegrams drained.
+    std::atomic<bool> linesStop{false};
+    std::thread lines([&] {
+        while (!linesStop.load()) {
+            pty.Write("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+            trawlPty.Write("$IIDPT,25.0,0.0\r\n$IIHFB,12.5,M\r\n");
+            pty.Read(4096, 1);
+            trawlPty.Read(4096, 1);
+        }
+    });
+
+    // The links the pings take their shares from.
+    std::mutex linkLock;
+    std::shared_ptr<CNavigation> navigationLink = navigation;
+    std::shared_ptr<CTrawl> trawlLink = trawl;
+    std::atomic<int> pings{0};
+    std::atomic<bool> pause{false}, paused{false}, resume{false};
+    std::thread pinger([&] {
+        for (std::uint64_t time = 134'000'000'000'000'000ULL;; time += 1'000'000) {
+            std::shared_ptr<CNavigation> pingNavigation;
+            std::shared_ptr<CTrawl> pingTrawl;
+            {
+                std::lock_guard lock(linkLock);
+                pingNavigation = navigationLink;
+                pingTrawl = trawlLink;
+            }
+            if (!pingNavigation)
+                return;
+            if (pause.load() && !paused.load()) {
+                paused = true;
+                while (!resume.load())
+                    std::this_thread::yield();
+            }
+            pingNavigation->SendDepthTelegram("T38 38 kHz", 0, time, 40.0, -20.0, 0.0, 0.0);
+            pingTrawl->SendDepthTelegram("T38 38 kHz", 0, time, 40.0, -20.0, 0.0, 0.0);
+            TrawlRecord record;
+            pingTrawl->GetTrawlData(record);
+            ++pings;
+        }
+    });
+    ASSERT_TRUE(PumpFor([&] { return pings.load() >= 200; }));
+
+    // A ping holds its shares while the sensors are unlinked, closed and let
+    // go here.
+    pause = true;
+    ASSERT_TRUE(PumpFor([&] { return paused.load(); }));
+    {
+        std::lock_guard lock(linkLock);
+        navigationLink.reset();
+        trawlLink.reset();
+    }
+    navigation->ClosePort();
+    trawl->ClosePort();
+    navigation.reset();
+    trawl.reset();
+    resume = true;
+    pinger.join();
+    linesStop = true;
+    lines.join();
+
+    EXPECT_TRUE(IsWindow(navigationMonitor));
+    EXPECT_TRUE(IsWindow(trawlMonitor));
+    EXPECT_TRUE(PumpFor([&] { return !IsWindow(navigationMonitor) && !IsWindow(trawlMonitor); }));
 }
 
 // The reader thread writes a reading with its time while the ping threads
