@@ -2,8 +2,8 @@
 // installed one, the simulated unit, inside a network namespace of the
 // test's own (the sounder's trigger broadcast stays there): the unit answers
 // the start-up talk, pings through the engine on every mode set, and its
-// two channels find the bottom the unit put in the samples; its thermistor
-// and motion readings reach the program's sensors.
+// two channels find the bottom the unit put in the samples; its debug
+// dialog and alarm commands reach it through the menus.
 #include "sim/hxu/HxuSimulator.h"
 #include "sounder/EchoSounder.h"
 #include "sounder/OperationControl.h"
@@ -12,7 +12,9 @@
 
 #include "app/Pelmaris.h"
 #include "app/tests/ShellTestSupport.h"
+#include "app/ui/MainFrame.h"
 #include "app/ui/tests/QtTestSupport.h"
+#include "base/AppIds.h"
 #include "base/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
@@ -20,6 +22,10 @@
 #include "program/tests/TestProgram.h"
 #include "testsupport/NetNamespace.h"
 
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -119,6 +125,32 @@ int RunHxu(const std::string& model)
                                                                 std::to_string(found) + " m, the unit's " +
                                                                 std::to_string(expected) + " m");
     }
+    // "Debug HXU..." reaches the unit through the menu, and its "Alarm On"
+    // button, posted to the main window, reaches the unit itself.
+    app::CMainFrame* frame = program->Frame();
+    check(frame->QueryCommand(app::cmd::DEBUG_HXU).enabled, "Debug HXU... offered while the unit runs");
+    bool dialogShown = false;
+    QTimer operatorHand;
+    operatorHand.setInterval(20);
+    QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(w);
+            if (!dialog || !dialog->isVisible() || dialog->objectName() != "CHXUDialog")
+                continue;
+            dialogShown = true;
+            if (auto* on = dialog->findChild<QPushButton*>("alarmOn"))
+                on->click();
+            dialog->reject();
+        }
+    });
+    operatorHand.start();
+    frame->RunCommand(app::cmd::DEBUG_HXU);
+    operatorHand.stop();
+    check(dialogShown, "the debug dialog was shown");
+    check(WaitFor([&] { return sim.GetAlarm() == 1; }, 5000), "Alarm On reached the unit");
+    frame->RunCommand(app::cmd::HXU_ALARM_OFF);
+    check(WaitFor([&] { return sim.GetAlarm() == 0; }, 5000), "alarm off reached the unit");
+
     program->Application().Operation().PostStop(0);
     check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
     check(WaitFor([&] { return sim.GetDisconnects() == 1; }, 5000), "the unit was told goodbye");
@@ -194,6 +226,70 @@ int RunHxuFatal()
     return check.failures;
 }
 
+// The unit does not answer the start-up talk: the operator is asked on the
+// user-interface thread, "Retry" asks the unit again and "Cancel" leaves
+// the program without a sounder; once the unit answers, a restart pings.
+int RunHxuNoContact()
+{
+    Checks check;
+    QtApp();
+    ShellEnvironment env;
+    check(nettest::RouteBroadcastToLoopback(), "broadcasts stay on loopback");
+
+    CHxuSimulator::Settings settings;
+    settings.address = kHxuAddress;
+    settings.identity = kName;
+    CHxuSimulator sim(settings);
+    if (!check(sim.Start(), "HXU simulator on 127.0.0.2"))
+        return check.failures;
+    sim.SetFault(CHxuSimulator::Fault::Silent);
+    InstallHxuUnit("QY310");
+
+    auto options = TestProgramOptions({"QY310"});
+    options.unitTimings.hxuStartPauseMs = 0;
+    options.unitTimings.hxuAnswerWaitMs = 200;
+    auto program = MakeProgram(std::move(options));
+    COperationControl& operation = program->Operation();
+    // Retry first, then Cancel.
+    int asked = 0;
+    std::string shownName;
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(w);
+            if (!dialog || !dialog->isVisible() || dialog->objectName() != "CHXUNoContactDialog")
+                continue;
+            if (auto* name = dialog->findChild<QLabel*>("transceiverName"))
+                shownName = name->text().toStdString();
+            if (auto* button = dialog->findChild<QPushButton*>(++asked == 1 ? "retry" : "cancel"))
+                button->click();
+        }
+    });
+    answer.start();
+    if (!check(program->Start(), "program started"))
+        return check.failures;
+    check(WaitFor([&] { return asked == 2 && !operation.IsBusy(); }, 20000),
+          "asked twice, not " + std::to_string(asked));
+    check(shownName == kName, "the dialog names the unit: " + shownName);
+    check(sim.GetVersionQueries() == 2, "asked the unit again on Retry");
+    check(operation.GetEchoSounder() == nullptr, "no sounder without the unit");
+
+    sim.SetFault(CHxuSimulator::Fault::None);
+    program->Application().Operation().PostRestart();
+    CEchoSounder* sounder = nullptr;
+    check(WaitFor(
+              [&] {
+                  sounder = operation.GetEchoSounder();
+                  return sounder && sounder->GetPingCount() >= 5;
+              },
+              60000),
+          "pinging once the unit answers");
+    check(asked == 2, "no question when the unit answers");
+    answer.stop();
+    return check.failures;
+}
+
 TEST(ProgramHxuUnit, PingsAsQY310AndFindsTheBottomOnEveryChannel)
 {
     nettest::RunNamespaceTest([] { return RunHxu("QY310"); });
@@ -202,6 +298,11 @@ TEST(ProgramHxuUnit, PingsAsQY310AndFindsTheBottomOnEveryChannel)
 TEST(ProgramHxuUnit, PingsAsQY210)
 {
     nettest::RunNamespaceTest([] { return RunHxu("QY210"); });
+}
+
+TEST(ProgramHxuUnit, NoContactAsksRetryOrCancel)
+{
+    nettest::RunNamespaceTest([] { return RunHxuNoContact(); });
 }
 
 TEST(ProgramHxuUnit, AFatalErrorFromTheUnitStopsTheSounderWithItsBox)
