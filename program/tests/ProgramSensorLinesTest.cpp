@@ -203,6 +203,42 @@ TEST_F(ProgramSensorLines, TrawlReadingsReachTheUnits)
     EXPECT_DOUBLE_EQ(record.depth, 81.5);
     EXPECT_DOUBLE_EQ(record.opening, 23.25);
 
+    // A broken line keeps the last reading, and the next whole sentence
+    // after it is read.
+    const std::string hfb = Line("HFB", scene);
+    const struct
+    {
+        const char* name;
+        std::string bytes;
+    } faults[] = {
+        {"garbage", std::string("\x8f\x01\xfe$II?*,,\xff") + "\r\n"},
+        {"NUL bytes", hfb.substr(0, 6) + std::string(3, '\0') + hfb.substr(6)},
+        {"a 5,000-byte line", std::string(5000, 'A') + "\r\n"},
+        {"half sentences", hfb.substr(0, hfb.size() / 2) + "\r\n" + Line("DBT", scene).substr(0, 9) + "\r\n"},
+    };
+    for (const auto& fault : faults) {
+        scene.opening += 1.0;
+        trawlLine.pty.Write(fault.bytes);
+        trawlLine.pty.Write(Line("HFB", scene));
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                units.GetTrawlData(record);
+                return record.opening == scene.opening;
+            },
+            10000))
+            << fault.name;
+        EXPECT_DOUBLE_EQ(record.depth, 81.5) << fault.name;
+    }
+
+    // Silent for the model's limit: the readings are too old (state 1).
+    ASSERT_EQ(trawl->AgeLimit(), 30 * 10'000'000ULL);
+    const std::uint64_t now = CFileTime::Now();
+    ASSERT_TRUE(trawl->GetTrawlDataAt(record, now + trawl->AgeLimit() - 10'000'000));
+    EXPECT_EQ(record.depthState, TrawlRecord::kValid);
+    EXPECT_FALSE(trawl->GetTrawlDataAt(record, now + trawl->AgeLimit()));
+    EXPECT_EQ(record.depthState, TrawlRecord::kTooOld);
+    EXPECT_EQ(record.openingState, TrawlRecord::kTooOld);
+
     program->Application().CloseSensors();
     record = TrawlRecord{};
     EXPECT_FALSE(units.GetTrawlData(record));

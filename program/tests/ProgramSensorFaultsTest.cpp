@@ -1,0 +1,368 @@
+// The serial sensors of a live sounder as lines at sea treat them: each line
+// a socat pair of pseudo-terminals with a simulated sensor at its far end.
+// Heading and outside depth sentences go into the raw file while recording;
+// the depth telegrams navigation sends back read, in the simulator's own
+// decoder, as the channel's depth, whatever their type; a silent position
+// line raises "No valid positions"; garbage, NUL bytes, an over-long line,
+// half sentences and a flood neither stop the pings nor keep the next whole
+// sentence from being decoded; and an open port dialog holds no ping up.
+// The simulated unit answers in a network namespace of the test's own.
+#include "recording/tests/StoreFixture.h"
+#include "sim/qy42/QY42Simulator.h"
+#include "sim/sensors/SensorSimulator.h"
+#include "sounder/OperationControl.h"
+
+#include "app/Pelmaris.h"
+#include "app/tests/ShellTestSupport.h"
+#include "app/ui/MainFrame.h"
+#include "app/ui/tests/QtTestSupport.h"
+#include "base/AppIds.h"
+#include "base/RegistrySupport.h"
+#include "engine/Channel.h"
+#include "platform/NumberText.h"
+#include "program/tests/TestProgram.h"
+#include "sensors/GeographicInfo.h"
+#include "sensors/GyroCompass.h"
+#include "sensors/Navigation.h"
+#include "sensors/NmeaDepth.h"
+#include "serialcom/device/DepthTelegram.h"
+#include "testsupport/NetNamespace.h"
+#include "testsupport/Wait.h"
+#include "testsupport/qy42/QY42LinkFixture.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace shelltest;
+namespace fs = std::filesystem;
+
+namespace {
+
+using nettest::Checks;
+using zv::sim::CSensorSimulator;
+
+// One unit channel at the simulator's address; raw files into the folder.
+void Install(std::uint32_t address, const fs::path& folder)
+{
+    zv::test::InstallQY42Unit(address, [&](CRegistrySupport& reg) {
+        const HKEY user = CRegistrySupport::UserRootKey();
+        reg.SetDword(user, "OperationControl\\Operation\\Normal\\Store", "SaveRawData", 1);
+        reg.SetString(user, "OperationControl\\Operation\\Normal\\Store", "FilePath", folder.string());
+    });
+}
+
+// A sensor's line: socat joins two pseudo-terminals, the simulator's end and
+// the program's, which the program finds as COM<n>. The test holds both
+// ends open as well, so that a simulator closing its end for the next one
+// does not end socat.
+class CSocatLine
+{
+public:
+    CSocatLine(const fs::path& folder, const std::string& settingId, int com)
+        : m_simEnd((folder / (settingId + "-sim")).string()),
+          m_comEnd((folder / (settingId + "-com")).string()),
+          m_env(("ZELVAR_COM" + std::to_string(com)).c_str(), m_comEnd.c_str())
+    {
+        const std::string a = "pty,raw,echo=0,link=" + m_simEnd;
+        const std::string b = "pty,raw,echo=0,link=" + m_comEnd;
+        m_pid = fork();
+        if (m_pid == 0) {
+            execl("/usr/bin/socat", "socat", a.c_str(), b.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        zv::test::WaitUntil([&] { return fs::exists(m_simEnd) && fs::exists(m_comEnd); });
+        m_holdSim = open(m_simEnd.c_str(), O_RDWR | O_NOCTTY);
+        m_holdCom = open(m_comEnd.c_str(), O_RDWR | O_NOCTTY);
+
+        HKEY key = nullptr;
+        const std::string section = "Software\\Zelvar\\Tovrelix\\" + settingId + "COM settings";
+        const std::string port = "COM" + std::to_string(com);
+        RegCreateKeyEx(HKEY_CURRENT_USER, section.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        RegSetValueEx(key, "Port", 0, REG_SZ, reinterpret_cast<const BYTE*>(port.c_str()),
+                      static_cast<DWORD>(port.size() + 1));
+        RegCloseKey(key);
+    }
+    ~CSocatLine()
+    {
+        if (m_holdSim >= 0)
+            close(m_holdSim);
+        if (m_holdCom >= 0)
+            close(m_holdCom);
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    bool IsUp() const { return m_pid > 0 && m_holdSim >= 0 && m_holdCom >= 0; }
+    const std::string& SimEnd() const { return m_simEnd; }
+
+private:
+    std::string m_simEnd, m_comEnd;
+    ScopedEnv m_env;
+    pid_t m_pid = -1;
+    int m_holdSim = -1, m_holdCom = -1;
+};
+
+// A simulated sensor running on its end of a line until it goes, keeping
+// the depth telegrams it reads back.
+class CSimRun
+{
+public:
+    CSimRun(const CSocatLine& line, std::vector<std::string> kinds, CSensorSimulator::Mode mode,
+            const zv::sim::SSensorScene& scene = {}, unsigned baud = 9600)
+        : m_sim(Settings(line, std::move(kinds), mode, scene, baud))
+    {
+        m_sim.onTelegram = [this](const zv::sim::SDepthTelegram& t, const std::string&) {
+            std::lock_guard lock(m_lock);
+            m_telegrams.push_back(t);
+        };
+        std::string error;
+        m_open = m_sim.Open(error);
+        if (m_open)
+            m_thread = std::thread([this] { m_sim.Run(); });
+    }
+    ~CSimRun()
+    {
+        m_sim.Stop();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    bool IsOpen() const { return m_open; }
+    std::vector<zv::sim::SDepthTelegram> Telegrams() const
+    {
+        std::lock_guard lock(m_lock);
+        return m_telegrams;
+    }
+
+private:
+    static CSensorSimulator::Settings Settings(const CSocatLine& line, std::vector<std::string> kinds,
+                                               CSensorSimulator::Mode mode, const zv::sim::SSensorScene& scene,
+                                               unsigned baud)
+    {
+        CSensorSimulator::Settings s;
+        s.port = line.SimEnd();
+        s.kinds = std::move(kinds);
+        s.mode = mode;
+        s.rateHz = 5.0;
+        s.baud = baud;
+        s.scene = scene;
+        return s;
+    }
+
+    CSensorSimulator m_sim;
+    bool m_open = false;
+    std::thread m_thread;
+    mutable std::mutex m_lock;
+    std::vector<zv::sim::SDepthTelegram> m_telegrams;
+};
+
+int RunProgram()
+{
+    Checks check;
+    QtApp();
+    ShellEnvironment env;
+    AnswerMessageBoxes boxes;
+
+    CQY42Simulator::Settings unit;
+    CQY42Simulator qy(unit);
+    if (!check(qy.Start(), "unit simulator on 127.0.0.2"))
+        return check.failures;
+    const fs::path folder = env.Root() / "survey";
+    Install(unit.address, folder);
+    CSocatLine navigationLine(env.Root(), CNavigation::kSettingId, 5);
+    CSocatLine headingLine(env.Root(), CGyroCompass::kSettingId, 6);
+    CSocatLine depthLine(env.Root(), CNmeaDepth::kSettingId, 7);
+    if (!check(navigationLine.IsUp() && headingLine.IsUp() && depthLine.IsUp(), "socat lines"))
+        return check.failures;
+
+    auto program = MakeProgram(TestProgramOptions({"QY310"}));
+    if (!check(program->Start(), "program started"))
+        return check.failures;
+    app::CPelmaris& pelmaris = program->Application();
+    COperationControl& operation = program->Operation();
+    app::CMainFrame* frame = program->Frame();
+    CEchoSounder* sounder = nullptr;
+    check(WaitFor(
+              [&] {
+                  sounder = operation.GetEchoSounder();
+                  return sounder && sounder->GetPingCount() >= 3 && sounder->GetChannelCount() > 0;
+              },
+              30000),
+          "pings from the unit");
+    auto* navigation = pelmaris.Sensor<CNavigation>(app::SensorId::Navigation);
+    auto* heading = pelmaris.Sensor<CGyroCompass>(app::SensorId::Heading);
+    auto* outsideDepth = pelmaris.Sensor<CNmeaDepth>(app::SensorId::NmeaDepth);
+    app::CStatus* status = frame ? frame->GetStatus() : nullptr;
+    if (!check(sounder && navigation && heading && outsideDepth && status, "a sounder, its sensors and status bar"))
+        return check.failures;
+    check(navigation->IsPortOpen() && heading->IsPortOpen() && outsideDepth->IsPortOpen(), "the lines open");
+    const auto pings = [&] { return sounder->GetPingCount(); };
+    // Pings go on: a few more than when asked.
+    const auto pingsGoOn = [&](const std::string& what) {
+        const auto from = pings();
+        check(WaitFor([&] { return pings() >= from + 3; }, 20000), "pings go on " + what);
+    };
+
+    // GGA positions from the line, each channel's depth back on it.
+    CNavigation::Settings n = CNavigation::ApplySentence(navigation->GetSettings(), 1);
+    n.PositionSource = CNavigation::kSourceSerial;
+    n.CheckForPos = 1;
+    n.DepthOutput = 1;
+    n.ChannelSource = sounder->GetChannel(0)->GetChannelName();
+    check(navigation->StoreSettings(n), "navigation's settings");
+    heading->SetEnabled(true);
+    outsideDepth->SetEnabled(true);
+
+    // The position line is silent at first; it still reads the telegrams.
+    auto navigationSim =
+        std::make_unique<CSimRun>(navigationLine, std::vector<std::string>{"GGA"}, CSensorSimulator::Mode::Silence);
+    check(navigationSim->IsOpen(), "navigation's simulator");
+
+    // Each depth telegram type, read by the simulator, is the channel's depth
+    // (by channel, the first channel's is a "DB" telegram).
+    for (int type = 0; type <= static_cast<int>(kDepthTelegramPSDF); ++type) {
+        n.DepthTelegram = static_cast<DWORD>(type);
+        navigation->StoreSettings(n);
+        const int reads = type == kDepthTelegramByChannel ? static_cast<int>(kDepthTelegramDB) : type;
+        zv::sim::SDepthTelegram got;
+        check(WaitFor(
+                  [&] {
+                      const auto telegrams = navigationSim->Telegrams();
+                      const auto it = std::find_if(telegrams.rbegin(), telegrams.rend(),
+                                                   [&](const auto& t) { return t.type == reads; });
+                      if (it == telegrams.rend())
+                          return false;
+                      got = *it;
+                      return true;
+                  },
+                  20000),
+              "a telegram of type " + std::to_string(type));
+        double depth = 0.0;
+        check(program->ChannelLinks().GetChannelDepth(0, depth) && depth > 1.0, "the channel has a depth");
+        const double read = type == kDepthTelegramDPT ? got.depth + got.offset : got.depth;
+        check(std::abs(read - depth) < 0.1, "type " + std::to_string(type) + " reads " + std::to_string(read) +
+                                                " m, the channel's depth is " + std::to_string(depth) + " m");
+    }
+
+    // Recording: heading and outside depth sentences go into the raw file.
+    const auto lineCounter = [&] {
+        const app::StatusPane* pane = status->FindPane(app::ids::LINE_COUNTER);
+        return pane ? pane->text + (pane->active ? " on" : " off") : std::string("none");
+    };
+    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, app::cmd::RECORD_TOGGLE, 0);
+    check(WaitFor([&] { return lineCounter() == "L0000 on"; }), "recording: " + lineCounter());
+    zv::sim::SSensorScene scene;
+    scene.heading = 211.5;
+    scene.depth = 63.25;
+    {
+        CSimRun headingSim(headingLine, {"HDT"}, CSensorSimulator::Mode::Rate, scene);
+        CSimRun depthSim(depthLine, {"DPT"}, CSensorSimulator::Mode::Rate, scene);
+        const std::size_t headings = program->GeographicInfo().HeadingCount();
+        check(WaitFor([&] { return program->GeographicInfo().HeadingCount() >= headings + 3; }, 20000),
+              "headings in the history");
+        pingsGoOn("while recording");
+    }
+    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, app::cmd::RECORD_TOGGLE, 0);
+    check(WaitFor([&] { return lineCounter() == "L0001 off"; }), "recording stopped: " + lineCounter());
+    const auto files = zv::recording::test::FilesWith(folder, ".raw");
+    if (check(files.size() == 1, "one raw file")) {
+        const auto rb = zv::recording::test::ReadBack(files[0]);
+        const auto has = [&](const std::string& sentence) {
+            return std::any_of(rb.sentences.begin(), rb.sentences.end(),
+                               [&](const std::string& s) { return s.rfind(sentence, 0) == 0; });
+        };
+        check(has(*zv::sim::EncodeSentence("HDT", scene)), "the heading sentence recorded");
+        check(has(*zv::sim::EncodeSentence("DPT", scene)), "the outside depth sentence recorded");
+    }
+
+    // No position for long: the alarm, since navigation expects them.
+    check(WaitFor(
+              [&] {
+                  const auto& q = status->AlarmQueue();
+                  return status->CurrentAlarmText() == "No valid positions" ||
+                         std::find(q.begin(), q.end(), app::ids::NO_VALID_POSITIONS) != q.end();
+              },
+              30000),
+          "\"No valid positions\" after silence: " + status->CurrentAlarmText());
+
+    // A broken line: the next whole sentence gives the position, and the
+    // pings go on meanwhile.
+    struct Fault
+    {
+        CSensorSimulator::Mode mode;
+        const char* name;
+        unsigned baud;
+    };
+    const Fault faults[] = {
+        {CSensorSimulator::Mode::Garbage, "garbage", 9600},      {CSensorSimulator::Mode::Nul, "NUL bytes", 9600},
+        {CSensorSimulator::Mode::LongLine, "a long line", 9600}, {CSensorSimulator::Mode::Half, "half sentences", 9600},
+        {CSensorSimulator::Mode::Flood, "a flood", 115200},
+    };
+    double latitude = 5910.25;
+    for (const Fault& fault : faults) {
+        navigationSim.reset();
+        scene.latitude = latitude += 1.0;
+        const std::string text = CNumberText::Format("%.4f,N", latitude);
+        navigationSim = std::make_unique<CSimRun>(navigationLine, std::vector<std::string>{"GGA", "VTG"}, fault.mode,
+                                                  scene, fault.baud);
+        // The monitor shown, as with the dialog open: its refreshes too.
+        navigation->Monitor().SetVisible(true);
+        check(WaitFor([&] { return pelmaris.GetPositionText().rfind(text, 0) == 0; }, 20000),
+              std::string("the position after ") + fault.name + ": " + pelmaris.GetPositionText());
+        pingsGoOn(std::string("through ") + fault.name);
+        navigation->Monitor().SetVisible(false);
+    }
+    navigationSim.reset();
+
+    // The port dialog open: pings and their depth telegrams go on.
+    navigationSim =
+        std::make_unique<CSimRun>(navigationLine, std::vector<std::string>{"GGA"}, CSensorSimulator::Mode::Silence);
+    bool shown = false, wentOn = false;
+    std::uint64_t openedAt = 0;
+    std::size_t telegramsAt = 0;
+    const auto started = std::chrono::steady_clock::now();
+    QTimer watcher;
+    watcher.setInterval(10);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        if (!shown) {
+            shown = true;
+            openedAt = pings();
+            telegramsAt = navigationSim->Telegrams().size();
+        }
+        wentOn = pings() >= openedAt + 3 && navigationSim->Telegrams().size() >= telegramsAt + 3;
+        if (wentOn || std::chrono::steady_clock::now() - started > std::chrono::seconds(20))
+            dialog->reject();
+    });
+    watcher.start();
+    navigation->ConfigurePort();
+    watcher.stop();
+    check(shown, "the port dialog ran");
+    check(wentOn, "pings and depth telegrams while the port dialog was open");
+    navigationSim.reset();
+
+    pelmaris.Operation().PostStop(0);
+    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
+    return check.failures;
+}
+
+TEST(ProgramSensorFaults, ALiveSounderThroughBrokenSensorLines)
+{
+    nettest::RunNamespaceTest(RunProgram);
+}
+
+}  // namespace
