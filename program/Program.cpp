@@ -79,6 +79,13 @@ CProgram::CProgram(Options options)
       m_geographic(std::make_shared<CGeographicInfo>()),
       m_paperPrinter(m_options.paperPrinter ? m_options.paperPrinter : std::make_shared<CDefaultPaperPrinter>()),
       m_printerDevices(*m_paperPrinter, [this]() -> QWidget* { return Frame(); }),
+      m_profileStore(
+          [this] {
+              std::string folder;
+              m_recorder.With([&](zv::recording::CStore& store) { folder = store.RecordingFolder(); });
+              return folder;
+          },
+          [this] { return m_application.GetSounderType(); }),
       m_channelLinks(m_application, m_environment, m_externalDepth, m_recorder, m_outputs, m_depthTelegramSources,
                      m_links, m_pingerMode, m_detectionDialogs, m_colorScaleDialogs),
       m_decoderHost(*this),
@@ -207,6 +214,12 @@ void CProgram::FillSensorTable()
             row.create = [this](CPelmaris&) {
                 return std::make_unique<CNetworkOutputObject>(
                     *this, m_networkOutput, std::make_shared<CQYNet>(CRegistrySupport::UserRootKey()));
+            };
+            break;
+        case SensorId::SvpProbe:
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CSvpProbeObject>(
+                    *this, m_sensorRelease.MakeShared<CSvpProbe>(m_environment, m_profileStore, m_sensorHost));
             };
             break;
         default:

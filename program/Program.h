@@ -54,6 +54,7 @@
 #include "sensors/ExternalDepth.h"
 #include "sensors/GeographicInfo.h"
 #include "sensors/NmeaDecoder.h"
+#include "sensors/SvpProfileStore.h"
 #include "sounder/OperationControl.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/UnitTimings.h"
@@ -150,6 +151,7 @@ public:
     CNmeaDecoder& Decoder() { return m_decoder; }
     CAnnotation& Annotation() { return m_annotation; }
     CRecorderLink& Recorder() { return m_recorder; }
+    CSvpProfileStore& ProfileStore() { return m_profileStore; }
     CProgramChannelLinks& ChannelLinks() { return m_channelLinks; }
     const IDepthTelegramSources& DepthTelegramSources() const { return m_depthTelegramSources; }
     zv::recording::CStoreStatusEvents& StoreEvents() { return m_storeEvents; }
@@ -241,6 +243,8 @@ private:
     CPrintingLink m_printing{m_printerDoc, [this] { return MessagePaneOn(); }};
     CProgramStoreEvents m_storeEvents{m_printing, m_environment};
     CRecorderLink m_recorder;
+    // Where every newly delivered profile is written before it is offered.
+    CSvpProfileStore m_profileStore;
     CProgramDepthTelegramSources m_depthTelegramSources{m_environment, m_application, m_links};
     CProgramChannelLinks m_channelLinks;
     CDecoderHost m_decoderHost;

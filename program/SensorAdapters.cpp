@@ -11,6 +11,7 @@
 #include "sensors/ui/GyroCompassDialog.h"
 #include "sensors/ui/NavigationDialog.h"
 #include "sensors/ui/NmeaDepthDialog.h"
+#include "sensors/ui/SvpProbeDialog.h"
 #include "sensors/ui/TrawlDialog.h"
 
 namespace app {
@@ -73,6 +74,11 @@ void CHeadingObject::RunSettingsDialog()
     CGyroCompassDialog::Run(*Get(), m_program.Frame());
 }
 
+void CSvpProbeObject::RunSettingsDialog()
+{
+    CSvpProbeDialog::Run(*Get(), m_program.Frame());
+}
+
 void CNmeaDepthObject::RunSettingsDialog()
 {
     CNmeaDepthDialog::Run(*Get(), m_program.Frame());
@@ -100,22 +106,7 @@ void CNetworkOutputObject::Start()
 
 bool CNetworkOutputObject::StoreProfile(const CSvpProfile& profile)
 {
-    std::string folder;
-    m_program.Recorder().With([&](zv::recording::CStore& store) { folder = store.RecordingFolder(); });
-    if (folder.empty())
-        folder = CPaths::MapWindowsPath(CSvpProfile::GetFolder(m_program.Application().GetSounderType()));
-    folder = CPaths::WithTrailingSeparator(folder);
-    SYSTEMTIME t{};
-    if (!CPaths::CreateFolder(folder) || !CFileTime::ToLocalSystemTime(CFileTime::Now(), t))
-        return false;
-    const std::string name =
-        CNumberText::Format("%04d%02d%02d_%02d%02d%02d.asvp", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
-    if (profile.WriteAsvp(folder + name) <= 0)
-        return false;
-    // The network input has no setting to apply a profile at once: the
-    // operator is asked.
-    m_program.Environment().AnnounceNewProfile(FALSE, folder, name);
-    return true;
+    return m_program.ProfileStore().StoreAndAnnounce(profile, m_program.Environment());
 }
 
 void CPostProcessingObject::RunSettingsDialog()

@@ -14,6 +14,7 @@
 #include "sensors/Navigation.h"
 #include "sensors/NmeaDepth.h"
 #include "sensors/SensorHost.h"
+#include "sensors/SvpProbe.h"
 #include "sensors/Trawl.h"
 
 namespace app {
@@ -113,6 +114,24 @@ public:
     void RunSettingsDialog() override;
 };
 
+// The sound velocity probe: its settings, then its worker and line from
+// start until close. Behind "SVP...".
+class CSvpProbeObject final : public TSensorObject<CSvpProbe>
+{
+public:
+    CSvpProbeObject(CProgram& program, std::shared_ptr<CSvpProbe> probe)
+        : TSensorObject(std::move(probe)), m_program(program)
+    {}
+    void TakeKey(HKEY key) override { Get()->LoadEnabled(key); }
+    void Start() override { Get()->StartReader(); }
+    void Close() override { Get()->StopReader(); }
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override;
+
+private:
+    CProgram& m_program;
+};
+
 // The geographic history: shared with the program, so that a telegram
 // decoded or a ping added while the sensors close never reaches a deleted
 // one. Deleting it at close empties it.
@@ -159,9 +178,8 @@ public:
     // Its reader calls into the program: it ends before the object goes.
     ~CNetworkOutputObject() override { Get()->Port().Close(); }
     void Start() override;
-    // A received profile as "YYYYMMDD_hhmmss.asvp" (local time now) in the
-    // running recorder's folder, else the model's profile folder, announced
-    // to the environment; false when it could not be written.
+    // A received profile, stored and announced as every road does; false
+    // when it could not be written.
     bool StoreProfile(const CSvpProfile& profile);
 
 private:

@@ -8,17 +8,21 @@
 #include "app/ui/tests/QtTestSupport.h"
 #include "engine/Channel.h"
 #include "platform/FileTime.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
 #include "program/tests/TestProgram.h"
 #include "sensors/GeographicInfo.h"
 #include "sensors/GyroCompass.h"
 #include "sensors/Navigation.h"
 #include "sensors/NmeaDepth.h"
+#include "sensors/SvpProbe.h"
 #include "sensors/Trawl.h"
 #include "serialcom/tests/TovrelixTestSupport.h"
 #include "sim/sensors/SensorSentences.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 using namespace shelltest;
@@ -243,6 +247,61 @@ TEST_F(ProgramSensorLines, TrawlReadingsReachTheUnits)
     record = TrawlRecord{};
     EXPECT_FALSE(units.GetTrawlData(record));
     EXPECT_EQ(record.depthState, TrawlRecord::kNone);
+}
+
+// The probe's real-time velocity: the program polls the probe on its line,
+// and the velocity answered becomes the environment's with the real-time
+// type; a cast recorded from the probe's lines is stored and offered on
+// the dialog's OK.
+TEST_F(ProgramSensorLines, ProbeVelocityAndCastReachTheEnvironment)
+{
+    SensorLine probeLine("SvpProbe", 7);
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder\\QY310\\1.0\\Environment", 0,
+                                 nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        const DWORD probeType = CEnvironment::SvpTypeProbe;
+        RegSetValueEx(key, "dwSvpType", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&probeType), sizeof probeType);
+        RegCloseKey(key);
+    }
+    Start("QY310");
+    CSvpProbe* probe = Sensor<CSvpProbe>(app::SensorId::SvpProbe);
+    ASSERT_NE(probe, nullptr);
+    EXPECT_TRUE(probe->IsPortOpen());
+    probe->SetRealTime(true);
+    std::string polled;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            polled += probeLine.pty.Read(1, 10);
+            return polled.find('S') != std::string::npos;
+        },
+        10000))
+        << "the worker polls the probe";
+    probeLine.pty.Write("0001 10.08 x 1487.5\r\n");
+    EXPECT_TRUE(WaitFor([&] { return program->Environment().GetSoundVelocity() == 1487.5; }, 10000));
+
+    probe->SetRealTime(false);
+    probe->StartRecording();
+    probeLine.pty.Write("0002 1.008 x 1490.0\r\n0003 5.04 x 1492.0\r\n");
+    EXPECT_TRUE(WaitFor([&] { return probe->RecordedCast().GetCount() == 2; }, 10000));
+    ASSERT_TRUE(probe->StoreCast());
+    ClearMessageBoxRecord();
+    probe->AnnounceStored();
+    const auto asked = [] {
+        for (const MessageBoxEntry& box : MessageBoxRecord())
+            if (box.text.find("Apply it now ?") != std::string::npos)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(WaitFor(asked, 10000)) << "the stored cast is offered";
+    // No recorder runs: the model's profile folder holds the cast.
+    std::vector<std::filesystem::path> casts;
+    for (const auto& entry : std::filesystem::directory_iterator(CPaths::MapWindowsPath("C:\\QY310\\svp\\")))
+        casts.push_back(entry.path());
+    ASSERT_EQ(casts.size(), 1u);
+    CSvpProfile cast;
+    EXPECT_EQ(cast.ParseDatagram(casts[0].string(), CSvpProfile::FormatAsvp), 2);
 }
 
 }  // namespace
