@@ -5,76 +5,31 @@
 //   zvhxusim [--address a.b.c.d] [--port n] [--identity TEXT]
 //            [--version TEXT] [--depth m] [--fragment n]
 #include "sim/hxu/HxuSimulator.h"
+#include "sim/support/SimCommandLine.h"
 
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>
-
-namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-void OnSignal(int)
-{
-    g_stop = 1;
-}
-
-bool Number(const std::string& text, double low, double high, double& value)
-{
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end != text.c_str() && *end == '\0' && value >= low && value <= high;
-}
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
     CHxuSimulator::Settings s;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (i + 1 >= argc) {
-            std::fprintf(stderr, "zvhxusim: unknown argument or missing value: %s\n", a.c_str());
-            return 2;
-        }
-        const std::string value = argv[++i];
-        double v = 0.0;
-        bool ok = true;
-        if (a == "--address") {
-            ok = SocketAddress::ParseIp(value, s.address);
-        } else if (a == "--port") {
-            ok = Number(value, 1, 65535, v);
-            s.port = static_cast<std::uint16_t>(v);
-        } else if (a == "--identity") {
-            ok = !value.empty() && value.size() < 255;
-            s.identity = value;
-        } else if (a == "--version") {
-            ok = value.size() < 8;
-            s.version = value;
-        } else if (a == "--depth") {
-            ok = Number(value, 0, 1e5, v);
-            s.bottomDepth = v;
-        } else if (a == "--fragment") {
-            ok = Number(value, 1, 8000, v);
-            s.fragmentSamples = static_cast<int>(v);
-        } else {
-            std::fprintf(stderr, "zvhxusim: unknown argument: %s\n", a.c_str());
-            return 2;
-        }
-        if (!ok) {
-            std::fprintf(stderr, "zvhxusim: %s: bad value: %s\n", a.c_str(), value.c_str());
-            return 2;
-        }
-    }
+    CSimCommandLine line("zvhxusim");
+    line.Address("--address", s.address);
+    line.Number("--port", 1, 65535, s.port);
+    line.Option("--identity", [&s](const std::string& value) {
+        s.identity = value;
+        return !value.empty() && value.size() < 255;
+    });
+    line.Option("--version", [&s](const std::string& value) {
+        s.version = value;
+        return value.size() < 8;
+    });
+    line.Number("--depth", 0, 1e5, s.bottomDepth);
+    line.Number("--fragment", 1, 8000, s.fragmentSamples);
+    if (!line.Parse(argc, argv))
+        return 2;
     CHxuSimulator sim(s);
-    if (!sim.Start()) {
-        std::fprintf(stderr, "zvhxusim: cannot bind %s\n", SocketAddress(s.address, s.port).Text().c_str());
-        return 1;
-    }
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    while (!g_stop)
-        pause();
+    if (!sim.Start())
+        return line.CannotBind(SocketAddress(s.address, s.port).Text());
+    CSimCommandLine::RunUntilInterrupted();
     return 0;
 }
