@@ -83,15 +83,10 @@ std::string CGEO::SendBegin(std::uint32_t address, std::uint16_t port, int waitM
 
 std::unique_ptr<CTransceiver> CGEO::Create(const TransceiverConstruction& c)
 {
-    if (c.index < 0)
+    const auto info = c.UnitOfType(TransceiverType::GEO);
+    if (!info)
         return nullptr;
-    const auto info = c.installation.GetTransceiverInfo(c.index);
-    if (!info || info->type != TransceiverType::GEO)
-        return nullptr;
-    std::vector<TransceiverChannelRecord> channels;
-    for (int i = 0; i < geo::kMaxChannels; ++i)
-        if (const auto channel = c.installation.GetTransceiverChannel(c.index, i))
-            channels.push_back(*channel);
+    const std::vector<TransceiverChannelRecord> channels = c.Channels(geo::kMaxChannels);
     SendBegin(info->unitAddress, geo::kUnitPort, c.timings.geoAnswerWaitMs);
     // The unit needs its moment between the start exchange and the data.
     std::this_thread::sleep_for(std::chrono::milliseconds(c.timings.geoStartPauseMs));
@@ -105,67 +100,8 @@ bool CGEO::CreateChannels(HKEY key, const std::vector<TransceiverChannelRecord>&
     for (int i = 0; i < count; ++i) {
         const TransceiverChannelRecord& cap = channels[static_cast<std::size_t>(i)];
         Slot& s = m_slots[static_cast<std::size_t>(i)];
-        auto r = std::make_unique<StructChannelParameters>();
-        r->capability = cap;
-        r->channelNumber = i + 1;
-        r->description =
-            Format("%d kHz", cap.frequencyKHz > 0 ? cap.frequencyKHz : static_cast<int>(cap.frequency / 1000.0));
-        r->frequency = cap.frequency;
-        r->maxPower = cap.txPowerMax;
-        std::copy(std::begin(cap.pulseLength), std::end(cap.pulseLength), r->pulseLengthTable);
-        std::copy(std::begin(cap.gain), std::end(cap.gain), r->gainTable);
-        r->twoWayBeamAngle = cap.twoWayBeamAngle;
-        r->bandwidth = cap.bandwidth;
-        r->angleSensitivityAlongship = cap.angleSensitivityAlongship;
-        r->angleSensitivityAthwartship = cap.angleSensitivityAthwartship;
-        r->beamWidthAlongship = cap.beamWidthAlongship;
-        r->beamWidthAthwartship = cap.beamWidthAthwartship;
-        r->angleOffsetAlongship = cap.offsetAlongship;
-        r->angleOffsetAthwartship = cap.offsetAthwartship;
-        r->beamType = cap.beamType;
-        for (int k = 0; k < 10; ++k)
-            r->powerSteps[k] = cap.txPowerMax * (k + 1) / 10.0;
-        r->absorption = ChannelParameters{}.Absorption;
-        r->channelName = cap.description.empty() ? r->description : cap.description;
-        if (key != nullptr) {
-            HKEY channelKey = nullptr;
-            if (RegCreateKeyEx(key, r->channelName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &channelKey,
-                               nullptr) == ERROR_SUCCESS)
-                r->key = channelKey;
-        }
-        r->pulseLength = r->pulseLengthTable[0];
-        r->txPower = r->maxPower;
-        ReadChannelSettings(*r);
-        r->gain = r->gain2 = r->gainTable[FindTableIndex(r->pulseLength, r->pulseLengthTable, 4)];
-        r->sampleInterval = SelectSampleInterval(*r);
-        r->sampleDistance = r->sampleInterval * m_soundVelocity * 0.5;
-
-        CChannel::Construction c;
-        c.Transceiver = this;
-        c.ChannelId = i;
-        c.Frequency = r->frequency;
-        c.ChannelName = r->channelName;
-        c.SourceName = r->channelName;
-        c.StandardParts = true;
-        c.Links = ChannelLinks();
-        c.BeamType = r->beamType;
-        c.BeamWidthAlongship = r->beamWidthAlongship;
-        c.BeamWidthAthwartship = r->beamWidthAthwartship;
-        c.AngleSensitivityAlongship = r->angleSensitivityAlongship;
-        c.AngleSensitivityAthwartship = r->angleSensitivityAthwartship;
-        c.AngleOffsetAlongship = r->angleOffsetAlongship;
-        c.AngleOffsetAthwartship = r->angleOffsetAthwartship;
-        c.Parameters.PulseLength = r->pulseLength;
-        c.Parameters.TransmitPower = r->txPower;
-        c.Parameters.SampleDistance = r->sampleDistance;
-        c.Parameters.SampleInterval = r->sampleInterval;
-        c.Parameters.Gain = r->gain;
-        c.Parameters.TwoWayBeamAngle = r->twoWayBeamAngle;
-        c.Parameters.Bandwidth = r->bandwidth;
-        c.Parameters.Absorption = r->absorption;
-        c.Parameters.TransceiverMode = r->transceiverMode;
-        c.Parameters.FilterType = r->filterType;
-        s.channel = std::make_unique<CChannel>(c);
+        auto r = MakeChannelRecord(cap, i + 1, KiloHertzName(cap), ChannelParameters{}.Absorption, key);
+        s.channel = MakeChannel(*r, i);
         s.buffer = std::make_unique<CRawDataBuffer>();
         s.buffer->SetOwner(this, i);
         s.setting = static_cast<int>(r->sampleInterval * kSettingClock);
@@ -210,8 +146,7 @@ int CGEO::GetChannelSetting(int channel)
 void CGEO::Start(std::int64_t& duration)
 {
     duration = 0;
-    if (const std::optional<double> v = m_services.GetSoundVelocity(); v && std::isfinite(*v) && *v > 0.0)
-        m_soundVelocity = *v;
+    TakeSoundVelocity();
     if (!m_running || m_stop.load())
         return;
     for (Slot& s : m_slots) {
@@ -220,22 +155,10 @@ void CGEO::Start(std::int64_t& duration)
         StructChannelParameters& r = s.pingRecord;
         if (CopyRecordForPing(*s.record, r, true))
             m_resend = true;
-        if (const std::optional<double> a = m_services.GetAbsorption(r.frequency); a && std::isfinite(*a) && *a >= 0.0)
-            r.absorption = *a;
+        r.absorption = EnvironmentAbsorption(r.frequency).value_or(r.absorption);
         r.sampleInterval = SelectSampleInterval(r);
         r.sampleDistance = r.sampleInterval * m_soundVelocity * 0.5;
-        {
-            const auto lock = LockRecords();
-            s.record->absorption = r.absorption;
-        }
-        ChannelParameters p = s.channel->GetNextParameters();
-        if (p.Absorption != r.absorption || p.SampleDistance != r.sampleDistance ||
-            p.SampleInterval != r.sampleInterval) {
-            p.Absorption = r.absorption;
-            p.SampleDistance = r.sampleDistance;
-            p.SampleInterval = r.sampleInterval;
-            s.channel->SetChannelParameters(p);
-        }
+        HandPingValues(*s.record, r, *s.channel);
         const int count = std::max(s.channel->ComputeSampleCount(r.sampleDistance), kMinSamples);
         if (s.setting.exchange(count) != count)
             m_resend = true;

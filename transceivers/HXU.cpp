@@ -72,8 +72,7 @@ CHXU::CHXU(const InstalledTransceiverInfo& info, const std::vector<TransceiverCh
         m_link.reset();  // a unit of another type is never spoken to
     if (!m_link || !Handshake(true))
         return;
-    if (const std::optional<double> v = m_services.GetSoundVelocity(); v && std::isfinite(*v) && *v > 0.0)
-        m_soundVelocity = *v;
+    TakeSoundVelocity();
     CreateChannels(key, channels);
     m_receiveThread = std::thread([this] { ReceiveThread(); });
     m_startState = StartState::Running;
@@ -104,15 +103,10 @@ CHXU::~CHXU()
 
 std::unique_ptr<CTransceiver> CHXU::Create(const TransceiverConstruction& c)
 {
-    if (c.index < 0)
+    const auto info = c.UnitOfType(TransceiverType::HXU);
+    if (!info)
         return nullptr;
-    const auto info = c.installation.GetTransceiverInfo(c.index);
-    if (!info || info->type != TransceiverType::HXU)
-        return nullptr;
-    std::vector<TransceiverChannelRecord> channels;
-    for (int i = 0; i < hxu::kMaxChannels; ++i)
-        if (const auto channel = c.installation.GetTransceiverChannel(c.index, i))
-            channels.push_back(*channel);
+    const std::vector<TransceiverChannelRecord> channels = c.Channels(hxu::kMaxChannels);
     std::string software;
     if (const std::string folder = c.services.GetUnitSoftwareFolder(); !folder.empty())
         software = folder + (folder.back() == '/' ? "" : "/") + kSoftwareFile;
@@ -275,69 +269,11 @@ void CHXU::CreateChannels(HKEY key, const std::vector<TransceiverChannelRecord>&
         Slot& s = m_slots[static_cast<std::size_t>(number - 1)];
         if (s.installed)
             continue;  // a channel number given twice: the first one holds
-        auto r = std::make_unique<StructChannelParameters>();
-        r->capability = cap;
-        r->channelNumber = number;
-        r->frequency = cap.frequency;
-        r->description = Format("%d kHz", static_cast<int>(std::lround(cap.frequency / 1000.0)));
-        r->maxPower = cap.txPowerMax;
-        std::copy(std::begin(cap.pulseLength), std::end(cap.pulseLength), r->pulseLengthTable);
-        std::copy(std::begin(cap.gain), std::end(cap.gain), r->gainTable);
-        r->twoWayBeamAngle = cap.twoWayBeamAngle;
-        r->bandwidth = cap.bandwidth;
-        r->angleSensitivityAlongship = cap.angleSensitivityAlongship;
-        r->angleSensitivityAthwartship = cap.angleSensitivityAthwartship;
-        r->beamWidthAlongship = cap.beamWidthAlongship;
-        r->beamWidthAthwartship = cap.beamWidthAthwartship;
-        r->angleOffsetAlongship = cap.offsetAlongship;
-        r->angleOffsetAthwartship = cap.offsetAthwartship;
-        r->beamType = cap.beamType;
-        for (int k = 0; k < 10; ++k)
-            r->powerSteps[k] = cap.txPowerMax * (k + 1) / 10.0;
-        r->absorption = ChannelParameters{}.Absorption;
-        if (const std::optional<double> a = m_services.GetAbsorption(r->frequency); a && std::isfinite(*a) && *a >= 0.0)
-            r->absorption = *a;
-        r->channelName = cap.description.empty() ? r->description : cap.description;
-        if (key != nullptr) {
-            HKEY channelKey = nullptr;
-            if (RegCreateKeyEx(key, r->channelName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &channelKey,
-                               nullptr) == ERROR_SUCCESS)
-                r->key = channelKey;
-        }
-        r->pulseLength = r->pulseLengthTable[0];
-        r->txPower = r->maxPower;
-        ReadChannelSettings(*r);
-        r->gain = r->gain2 = r->gainTable[FindTableIndex(r->pulseLength, r->pulseLengthTable, 4)];
-        r->sampleInterval = SelectSampleInterval(*r);
-        r->sampleDistance = r->sampleInterval * m_soundVelocity * 0.5;
+        auto r = MakeChannelRecord(cap, number, Format("%d kHz", static_cast<int>(std::lround(cap.frequency / 1000.0))),
+                                   EnvironmentAbsorption(cap.frequency).value_or(ChannelParameters{}.Absorption), key);
         r->sensitivityFactor = SensitivityFactor(60.0, 50.0);
 
-        CChannel::Construction c;
-        c.Transceiver = this;
-        c.ChannelId = static_cast<int>(m_channels.size());
-        c.Frequency = r->frequency;
-        c.ChannelName = r->channelName;
-        c.SourceName = r->channelName;
-        c.StandardParts = true;
-        c.Links = ChannelLinks();
-        c.BeamType = r->beamType;
-        c.BeamWidthAlongship = r->beamWidthAlongship;
-        c.BeamWidthAthwartship = r->beamWidthAthwartship;
-        c.AngleSensitivityAlongship = r->angleSensitivityAlongship;
-        c.AngleSensitivityAthwartship = r->angleSensitivityAthwartship;
-        c.AngleOffsetAlongship = r->angleOffsetAlongship;
-        c.AngleOffsetAthwartship = r->angleOffsetAthwartship;
-        c.Parameters.PulseLength = r->pulseLength;
-        c.Parameters.TransmitPower = r->txPower;
-        c.Parameters.SampleDistance = r->sampleDistance;
-        c.Parameters.SampleInterval = r->sampleInterval;
-        c.Parameters.Gain = r->gain;
-        c.Parameters.TwoWayBeamAngle = r->twoWayBeamAngle;
-        c.Parameters.Bandwidth = r->bandwidth;
-        c.Parameters.Absorption = r->absorption;
-        c.Parameters.TransceiverMode = r->transceiverMode;
-        c.Parameters.FilterType = r->filterType;
-        s.channel = std::make_unique<CChannel>(c);
+        s.channel = MakeChannel(*r, static_cast<int>(m_channels.size()));
         r->channel = s.channel.get();
         s.record = std::move(r);
         s.installed = true;
@@ -352,8 +288,7 @@ void CHXU::CreateChannels(HKEY key, const std::vector<TransceiverChannelRecord>&
 void CHXU::Start(std::int64_t& duration)
 {
     duration = kDefaultInterval;
-    if (const std::optional<double> v = m_services.GetSoundVelocity(); v && std::isfinite(*v) && *v > 0.0)
-        m_soundVelocity = *v;
+    TakeSoundVelocity();
     if (m_fatal.load() || !IsRunning() || m_stop.load()) {
         // A unit that cannot ping gives up each ping at once, or the
         // sounder's other units would wait for it for ever.
@@ -370,22 +305,10 @@ void CHXU::Start(std::int64_t& duration)
             continue;
         StructChannelParameters& r = s.pingRecord;
         CopyRecordForPing(*s.record, r, true);
-        if (const std::optional<double> a = m_services.GetAbsorption(r.frequency); a && std::isfinite(*a) && *a >= 0.0)
-            r.absorption = *a;
+        r.absorption = EnvironmentAbsorption(r.frequency).value_or(r.absorption);
         r.sampleInterval = SelectSampleInterval(r);
         r.sampleDistance = r.sampleInterval * soundVelocity * 0.5;
-        {
-            const auto lock = LockRecords();
-            s.record->absorption = r.absorption;
-        }
-        ChannelParameters p = s.channel->GetNextParameters();
-        if (p.Absorption != r.absorption || p.SampleDistance != r.sampleDistance ||
-            p.SampleInterval != r.sampleInterval) {
-            p.Absorption = r.absorption;
-            p.SampleDistance = r.sampleDistance;
-            p.SampleInterval = r.sampleInterval;
-            s.channel->SetChannelParameters(p);
-        }
+        HandPingValues(*s.record, r, *s.channel);
         const int step = owner ? owner->GetStep(static_cast<int>(i) + 2 * m_index) : 0;
 
         // How many samples the unit sends: one for a silent channel, else

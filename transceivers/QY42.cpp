@@ -112,10 +112,8 @@ CQY42::~CQY42()
 
 std::unique_ptr<CTransceiver> CQY42::Create(const TransceiverConstruction& c)
 {
-    if (c.index < 0)
-        return nullptr;
-    const auto info = c.installation.GetTransceiverInfo(c.index);
-    if (!info || info->type != TransceiverType::QY42)
+    const auto info = c.UnitOfType(TransceiverType::QY42);
+    if (!info)
         return nullptr;
     return std::make_unique<CQY42>(*info, c.installation.GetTransceiverChannel(c.index, 0), c.key, c.services,
                                    c.timings,
@@ -164,10 +162,8 @@ void CQY42::TakeEnvironment(StructChannelParameters& r)
 {
     // A value the environment cannot give (none yet, or not a number) keeps
     // the last good one: a sample distance of 0 would stall the channel.
-    if (const std::optional<double> v = m_services.GetSoundVelocity(); v && std::isfinite(*v) && *v > 0.0)
-        m_soundVelocity = *v;
-    if (const std::optional<double> a = m_services.GetAbsorption(r.frequency); a && std::isfinite(*a) && *a >= 0.0)
-        r.absorption = *a;
+    TakeSoundVelocity();
+    r.absorption = EnvironmentAbsorption(r.frequency).value_or(r.absorption);
 }
 
 bool CQY42::CreateChannels(HKEY key)
@@ -175,70 +171,11 @@ bool CQY42::CreateChannels(HKEY key)
     if (!m_capability)
         return false;
     const TransceiverChannelRecord& cap = *m_capability;
-    auto r = std::make_unique<StructChannelParameters>();
-    r->capability = cap;
-    r->channelNumber = 1;
-    r->description =
-        Format("%d kHz", cap.frequencyKHz > 0 ? cap.frequencyKHz : static_cast<int>(cap.frequency / 1000.0));
-    r->frequency = cap.frequency;
-    r->maxPower = cap.txPowerMax;
-    std::copy(std::begin(cap.pulseLength), std::end(cap.pulseLength), r->pulseLengthTable);
-    std::copy(std::begin(cap.gain), std::end(cap.gain), r->gainTable);
-    r->twoWayBeamAngle = cap.twoWayBeamAngle;
-    r->bandwidth = cap.bandwidth;
-    r->angleSensitivityAlongship = cap.angleSensitivityAlongship;
-    r->angleSensitivityAthwartship = cap.angleSensitivityAthwartship;
-    r->beamWidthAlongship = cap.beamWidthAlongship;
-    r->beamWidthAthwartship = cap.beamWidthAthwartship;
-    r->angleOffsetAlongship = cap.offsetAlongship;
-    r->angleOffsetAthwartship = cap.offsetAthwartship;
-    r->beamType = cap.beamType;
-    for (int i = 0; i < 10; ++i)
-        r->powerSteps[i] = cap.txPowerMax * (i + 1) / 10.0;
-    r->absorption = ChannelParameters{}.Absorption;
-    TakeEnvironment(*r);
-    r->channelName = cap.description.empty() ? r->description : cap.description;
-    if (key != nullptr) {
-        HKEY channelKey = nullptr;
-        if (RegCreateKeyEx(key, r->channelName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &channelKey, nullptr) ==
-            ERROR_SUCCESS)
-            r->key = channelKey;
-    }
-    // Values for a channel that has none stored yet.
-    r->pulseLength = r->pulseLengthTable[0];
-    r->txPower = r->maxPower;
-    ReadChannelSettings(*r);
-    r->gain = r->gain2 = r->gainTable[FindTableIndex(r->pulseLength, r->pulseLengthTable, 4)];
-    r->sampleInterval = SelectSampleInterval(*r);
+    TakeSoundVelocity();
+    auto r = MakeChannelRecord(cap, 1, KiloHertzName(cap),
+                               EnvironmentAbsorption(cap.frequency).value_or(ChannelParameters{}.Absorption), key);
     r->sampleIntervalCount = static_cast<int>(RoundHalfAway(r->sampleInterval * kClock));
-    r->sampleDistance = r->sampleInterval * m_soundVelocity * 0.5;
-
-    CChannel::Construction c;
-    c.Transceiver = this;
-    c.ChannelId = 0;
-    c.Frequency = r->frequency;
-    c.ChannelName = r->channelName;
-    c.SourceName = r->channelName;
-    c.StandardParts = true;  // bottom detector, noise estimate and slope tracker
-    c.Links = ChannelLinks();
-    c.BeamType = r->beamType;
-    c.BeamWidthAlongship = r->beamWidthAlongship;
-    c.BeamWidthAthwartship = r->beamWidthAthwartship;
-    c.AngleSensitivityAlongship = r->angleSensitivityAlongship;
-    c.AngleSensitivityAthwartship = r->angleSensitivityAthwartship;
-    c.AngleOffsetAlongship = r->angleOffsetAlongship;
-    c.AngleOffsetAthwartship = r->angleOffsetAthwartship;
-    c.Parameters.PulseLength = r->pulseLength;
-    c.Parameters.TransmitPower = r->txPower;
-    c.Parameters.SampleDistance = r->sampleDistance;
-    c.Parameters.SampleInterval = r->sampleInterval;
-    c.Parameters.Gain = r->gain;
-    c.Parameters.TwoWayBeamAngle = r->twoWayBeamAngle;
-    c.Parameters.Bandwidth = r->bandwidth;
-    c.Parameters.Absorption = r->absorption;
-    c.Parameters.TransceiverMode = r->transceiverMode;
-    c.Parameters.FilterType = r->filterType;
-    m_channel = std::make_unique<CChannel>(c);
+    m_channel = MakeChannel(*r, 0);
     m_sensitivityFactor =
         SensitivityFactor(cap.transducerImpedance > 0.0 ? cap.transducerImpedance : kDefaultLoad, kReferenceLoad);
     r->sensitivityFactor = m_sensitivityFactor;
@@ -344,20 +281,8 @@ void CQY42::Start(std::int64_t& duration)
         const int mode = m_pingMode.load();
         r.sampleInterval = (mode == 5 || mode == 8) ? r.sampleIntervalCount / kClock : SelectSampleInterval(r);
         r.sampleDistance = m_soundVelocity * r.sampleInterval * 0.5;
-        {
-            const auto lock = LockRecords();
-            m_record->absorption = r.absorption;
-        }
-        // The channel takes the values of this ping with the ping; it is
-        // told only of a change, so that it rebuilds its tables only then.
-        ChannelParameters p = m_channel->GetNextParameters();
-        if (p.Absorption != r.absorption || p.SampleDistance != r.sampleDistance ||
-            p.SampleInterval != r.sampleInterval) {
-            p.Absorption = r.absorption;
-            p.SampleDistance = r.sampleDistance;
-            p.SampleInterval = r.sampleInterval;
-            m_channel->SetChannelParameters(p);
-        }
+        // The channel takes the values of this ping with the ping.
+        HandPingValues(*m_record, r, *m_channel);
         // The period starts at a second and comes down to the channel's
         // sample interval, never up.
         if (r.sampleInterval > 0.0 && period > r.sampleInterval)

@@ -321,6 +321,117 @@ void CTransceiver::GetTrawlHeader(std::uint32_t words[8]) const
     w.F64(24, trawl.opening);
 }
 
+std::unique_ptr<CTransceiver::StructChannelParameters>
+CTransceiver::MakeChannelRecord(const TransceiverChannelRecord& cap, int channelNumber, const std::string& description,
+                                double absorption, HKEY unitKey)
+{
+    auto r = std::make_unique<StructChannelParameters>();
+    r->capability = cap;
+    r->channelNumber = channelNumber;
+    r->description = description;
+    r->frequency = cap.frequency;
+    r->maxPower = cap.txPowerMax;
+    std::copy(std::begin(cap.pulseLength), std::end(cap.pulseLength), r->pulseLengthTable);
+    std::copy(std::begin(cap.gain), std::end(cap.gain), r->gainTable);
+    r->twoWayBeamAngle = cap.twoWayBeamAngle;
+    r->bandwidth = cap.bandwidth;
+    r->angleSensitivityAlongship = cap.angleSensitivityAlongship;
+    r->angleSensitivityAthwartship = cap.angleSensitivityAthwartship;
+    r->beamWidthAlongship = cap.beamWidthAlongship;
+    r->beamWidthAthwartship = cap.beamWidthAthwartship;
+    r->angleOffsetAlongship = cap.offsetAlongship;
+    r->angleOffsetAthwartship = cap.offsetAthwartship;
+    r->beamType = cap.beamType;
+    for (int k = 0; k < 10; ++k)
+        r->powerSteps[k] = cap.txPowerMax * (k + 1) / 10.0;
+    r->absorption = absorption;
+    r->channelName = cap.description.empty() ? r->description : cap.description;
+    if (unitKey != nullptr) {
+        HKEY channelKey = nullptr;
+        if (RegCreateKeyEx(unitKey, r->channelName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &channelKey,
+                           nullptr) == ERROR_SUCCESS)
+            r->key = channelKey;
+    }
+    // Values for a channel that has none stored yet.
+    r->pulseLength = r->pulseLengthTable[0];
+    r->txPower = r->maxPower;
+    ReadChannelSettings(*r);
+    r->gain = r->gain2 = r->gainTable[FindTableIndex(r->pulseLength, r->pulseLengthTable, 4)];
+    r->sampleInterval = SelectSampleInterval(*r);
+    r->sampleDistance = r->sampleInterval * m_soundVelocity * 0.5;
+    return r;
+}
+
+std::string CTransceiver::KiloHertzName(const TransceiverChannelRecord& cap)
+{
+    const int kHz = cap.frequencyKHz > 0 ? cap.frequencyKHz : static_cast<int>(cap.frequency / 1000.0);
+    return std::to_string(kHz) + " kHz";
+}
+
+std::unique_ptr<CChannel> CTransceiver::MakeChannel(const StructChannelParameters& r, int channelId)
+{
+    CChannel::Construction c;
+    c.Transceiver = this;
+    c.ChannelId = channelId;
+    c.Frequency = r.frequency;
+    c.ChannelName = r.channelName;
+    c.SourceName = r.channelName;
+    c.StandardParts = true;
+    c.Links = ChannelLinks();
+    c.BeamType = r.beamType;
+    c.BeamWidthAlongship = r.beamWidthAlongship;
+    c.BeamWidthAthwartship = r.beamWidthAthwartship;
+    c.AngleSensitivityAlongship = r.angleSensitivityAlongship;
+    c.AngleSensitivityAthwartship = r.angleSensitivityAthwartship;
+    c.AngleOffsetAlongship = r.angleOffsetAlongship;
+    c.AngleOffsetAthwartship = r.angleOffsetAthwartship;
+    c.Parameters.PulseLength = r.pulseLength;
+    c.Parameters.TransmitPower = r.txPower;
+    c.Parameters.SampleDistance = r.sampleDistance;
+    c.Parameters.SampleInterval = r.sampleInterval;
+    c.Parameters.Gain = r.gain;
+    c.Parameters.TwoWayBeamAngle = r.twoWayBeamAngle;
+    c.Parameters.Bandwidth = r.bandwidth;
+    c.Parameters.Absorption = r.absorption;
+    c.Parameters.TransceiverMode = r.transceiverMode;
+    c.Parameters.FilterType = r.filterType;
+    return std::make_unique<CChannel>(c);
+}
+
+void CTransceiver::TakeSoundVelocity()
+{
+    if (!m_services)
+        return;
+    if (const std::optional<double> v = m_services->GetSoundVelocity(); v && std::isfinite(*v) && *v > 0.0)
+        m_soundVelocity = *v;
+}
+
+std::optional<double> CTransceiver::EnvironmentAbsorption(double frequency) const
+{
+    if (!m_services)
+        return std::nullopt;
+    if (const std::optional<double> a = m_services->GetAbsorption(frequency); a && std::isfinite(*a) && *a >= 0.0)
+        return a;
+    return std::nullopt;
+}
+
+void CTransceiver::HandPingValues(StructChannelParameters& stored, const StructChannelParameters& ping,
+                                  CChannel& channel)
+{
+    {
+        const auto lock = LockRecords();
+        stored.absorption = ping.absorption;
+    }
+    ChannelParameters p = channel.GetNextParameters();
+    if (p.Absorption != ping.absorption || p.SampleDistance != ping.sampleDistance ||
+        p.SampleInterval != ping.sampleInterval) {
+        p.Absorption = ping.absorption;
+        p.SampleDistance = ping.sampleDistance;
+        p.SampleInterval = ping.sampleInterval;
+        channel.SetChannelParameters(p);
+    }
+}
+
 void CTransceiver::ApplyPingerPulseLength(StructChannelParameters& r) const
 {
     const std::optional<double> pinger = m_services ? m_services->GetPingerPulseLength() : std::nullopt;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -252,6 +253,34 @@ protected:
     void GetTrawlHeader(std::uint32_t words[8]) const;
     // The dialogs of the program that runs the unit; none without one.
     ITransceiverDialogs* Dialogs() const;
+
+    // What a unit type does with each of its channels when it is made: a
+    // record from the installation's record of the channel (its number and
+    // description, the tables, beam values and ten power steps of the
+    // installation, the absorption given), with its registry key below the
+    // unit's key, the settings stored there (the first pulse length and
+    // full power where none are), the gain of its pulse length, and its
+    // sample interval and distance at the unit's sound velocity.
+    std::unique_ptr<StructChannelParameters> MakeChannelRecord(const TransceiverChannelRecord& capability,
+                                                               int channelNumber, const std::string& description,
+                                                               double absorption, HKEY unitKey);
+    // "<kHz> kHz", the installation's nominal frequency where it has one.
+    static std::string KiloHertzName(const TransceiverChannelRecord& capability);
+    // The channel of a record, with the standard parts (bottom detector,
+    // noise estimate and slope tracker) and the record's values.
+    std::unique_ptr<CChannel> MakeChannel(const StructChannelParameters& record, int channelId);
+
+    // The environment's sound velocity, kept as the unit's when it is a
+    // good one; the last good one stays otherwise (a sample distance of 0
+    // would stall the channels).
+    void TakeSoundVelocity();
+    // The environment's absorption at a frequency; none when it has no good
+    // one.
+    std::optional<double> EnvironmentAbsorption(double frequency) const;
+    // A ping's absorption to the stored record, and its absorption, sample
+    // distance and interval to the channel when any changed, so that the
+    // channel rebuilds its tables only then.
+    void HandPingValues(StructChannelParameters& stored, const StructChannelParameters& ping, CChannel& channel);
     // A copy of a record for the ping being started, and whether the unit is
     // to get a new transmit set-up with it; takeMark clears that mark (a
     // unit that cannot send the set-up yet leaves it).

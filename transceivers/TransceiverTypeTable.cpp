@@ -4,6 +4,7 @@
 #include "transceivers/HXU.h"
 #include "transceivers/QY42.h"
 #include "transceivers/Transceiver.h"
+#include "transceivers/TransceiverInstallation.h"
 #include "transceivers/TransceiverRecords.h"
 
 #include <algorithm>
@@ -38,6 +39,25 @@ bool CTransceiverTypeTable::Allows(TransceiverType type, SounderModel model) con
 {
     const TransceiverTypeRow* row = Find(type);
     return row && row->models.Has(model);
+}
+
+std::optional<InstalledTransceiverInfo> TransceiverConstruction::UnitOfType(TransceiverType type) const
+{
+    if (index < 0)
+        return std::nullopt;
+    std::optional<InstalledTransceiverInfo> unit = installation.GetTransceiverInfo(index);
+    if (!unit || unit->type != type)
+        return std::nullopt;
+    return unit;
+}
+
+std::vector<TransceiverChannelRecord> TransceiverConstruction::Channels(int count) const
+{
+    std::vector<TransceiverChannelRecord> channels;
+    for (int i = 0; i < count; ++i)
+        if (const auto channel = installation.GetTransceiverChannel(index, i))
+            channels.push_back(*channel);
+    return channels;
 }
 
 std::unique_ptr<CTransceiver> CTransceiverTypeTable::Create(const TransceiverConstruction& c) const

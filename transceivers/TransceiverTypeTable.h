@@ -7,15 +7,16 @@
 
 #include "base/ModelCodes.h"
 #include "platform/Registry.h"
+#include "transceivers/TransceiverRecords.h"
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CTransceiver;
 class CTransceiverInstallation;
 class ITransceiverServices;
-struct InstalledTransceiverInfo;
 struct UnitTimings;
 
 // What a unit is made from: its place in the installation and the
@@ -29,6 +30,14 @@ struct TransceiverConstruction
     HKEY key;
     ITransceiverServices& services;
     const UnitTimings& timings;
+
+    // The installation's record of the unit when it is of the type the
+    // maker makes; none for a place outside the installation or a unit of
+    // another type.
+    std::optional<InstalledTransceiverInfo> UnitOfType(TransceiverType type) const;
+    // The installation's records of the unit's channels, in order, at most
+    // count of them.
+    std::vector<TransceiverChannelRecord> Channels(int count) const;
 };
 
 // The models a type may run under, one bit per model code.
