@@ -1,4 +1,5 @@
 #include "sim/geo/GeoSimulator.h"
+#include "sim/support/SimBytes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,30 +7,13 @@
 
 namespace {
 
+using simbytes::Get16;
+using simbytes::Get32;
+using simbytes::Put16;
+using simbytes::Put32;
+
 constexpr int kHeaderSize = 128;
 constexpr int kPollMs = 100;
-
-void Put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
-{
-    b[at] = static_cast<std::uint8_t>(v & 0xFF);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8 & 0xFF);
-}
-
-void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
-{
-    Put16(b, at, v & 0xFFFF);
-    Put16(b, at + 2, v >> 16);
-}
-
-std::uint32_t Get16(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8;
-}
-
-std::uint32_t Get32(const std::uint8_t* p)
-{
-    return Get16(p) | Get16(p + 2) << 16;
-}
 
 }  // namespace
 

@@ -1,4 +1,5 @@
 #include "sim/hxu/HxuSimulator.h"
+#include "sim/support/SimBytes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,35 +7,14 @@
 
 namespace {
 
+using simbytes::Get32;
+using simbytes::GetFloat;
+using simbytes::Put16;
+using simbytes::Put32;
+
 constexpr int kPollMs = 100;
 // The engine's power words: 256 units per doubling of power.
 constexpr double kUnitsPerDb = 85.0413592;
-
-void Put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
-{
-    b[at] = static_cast<std::uint8_t>(v & 0xFF);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8 & 0xFF);
-}
-
-void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
-{
-    Put16(b, at, v & 0xFFFF);
-    Put16(b, at + 2, v >> 16);
-}
-
-std::uint32_t Get32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-float GetFloat(const std::uint8_t* p)
-{
-    const std::uint32_t w = Get32(p);
-    float f = 0.0f;
-    std::memcpy(&f, &w, 4);
-    return f;
-}
 
 bool Is(const std::uint8_t* d, std::size_t n, const char* code)
 {
