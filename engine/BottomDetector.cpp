@@ -266,6 +266,16 @@ void CBottomDetector::GetBottomSamplesDb(double* out, int n, int first) const
 
 // ---- Dialog -----------------------------------------------------------------
 
+void CBottomDetector::GetCandidates(SBottomCandidate (&out)[kMaxCandidates]) const
+{
+    std::lock_guard lock(m_lock);
+    for (int k = 0; k < kCandidateCount; ++k) {
+        const Candidate& c = m_candidateSnapshot[static_cast<std::size_t>(k)];
+        // Confirmed candidates are the ones with an age; only they are scored.
+        out[k] = {c.Age != 0, c.Total, c.Start, {c.LevelScore, c.DepthScore, c.DistanceScore, c.Age}};
+    }
+}
+
 IBottomDetector::Limits CBottomDetector::GetLimits() const
 {
     std::lock_guard lock(m_lock);

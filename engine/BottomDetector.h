@@ -30,6 +30,7 @@ public:
     static constexpr int kArraySize = 32000;
     static constexpr int kTrackCount = 6;
     static constexpr int kCandidateCount = 4;
+    static_assert(kCandidateCount == kMaxCandidates);
 
     // The smallest word whose level reaches -70 dB, the spike removal's
     // floor: w >= SpikeFloor() holds exactly when w in dB is -70 or more.
@@ -147,6 +148,9 @@ public:
     // n words of the working array from index first as dB.
     void GetBottomSamplesDb(double* out, int n, int first) const override;
     const std::array<Candidate, kCandidateCount>& GetCandidateSnapshot() const { return m_candidateSnapshot; }
+    // A copy of the snapshot, taken under the detector's lock, for readers
+    // on other threads than the detection's.
+    void GetCandidates(SBottomCandidate (&out)[kMaxCandidates]) const override;
     const std::array<Track, kTrackCount>& GetTrackSnapshot() const { return m_trackSnapshot; }
     const std::array<Track, kTrackCount>& GetTracks() const { return m_tracks; }
     const std::vector<SpikeRecord>& GetSpikeRecords() const { return m_spikes; }

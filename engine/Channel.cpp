@@ -131,6 +131,23 @@ void CChannel::GetBottomSamplesDb(double* out, int n, int first) const
         out[i] = rawpower::kNoEchoDb;
 }
 
+void CChannel::GetBottomCandidates(SBottomCandidate (&out)[IBottomDetector::kMaxCandidates]) const
+{
+    Lock lock(m_lock);
+    if (m_detector) {
+        m_detector->GetCandidates(out);
+        return;
+    }
+    for (SBottomCandidate& c : out)
+        c = {};
+}
+
+IBottomDetector::Limits CChannel::GetBottomLimits() const
+{
+    Lock lock(m_lock);
+    return m_detector ? m_detector->GetLimits() : IBottomDetector::Limits{};
+}
+
 CChannel::~CChannel() = default;
 
 void CChannel::SetBottomDetector(std::unique_ptr<IBottomDetector> detector)

@@ -139,6 +139,11 @@ public:
     bool RunBottomDetectorDialog(bool& bottomLostWarning, bool& minAlarm, bool& maxAlarm, double& minAlarmDepth,
                                  double& maxAlarmDepth);
     void GetBottomSamplesDb(double* out, int n, int first) const;
+    // The bottom detector's candidates of the last ping and its limits
+    // (minimum depth, backstep level), copied under the channel's lock; all
+    // invalid and zero without a detector.
+    void GetBottomCandidates(SBottomCandidate (&out)[IBottomDetector::kMaxCandidates]) const;
+    IBottomDetector::Limits GetBottomLimits() const;
     // Single-target detection settings of this channel.
     CTSDetection& GetTSDetection() { return m_tsDetection; }
 

@@ -9,9 +9,22 @@
 
 class CArchive;
 
+// A bottom candidate of the last detection as a display shows it: valid
+// once confirmed, its total and partial scores (level, depth, distance,
+// age) and its first sample, counted from the ping's first sample.
+struct SBottomCandidate
+{
+    bool valid = false;
+    int total = 0;
+    int start = 0;
+    int scores[4] = {};
+};
+
 class IBottomDetector
 {
 public:
+    static constexpr int kMaxCandidates = 4;
+
     virtual ~IBottomDetector() = default;
     // Finds the bottom in the bottom echogram w (count words, sample i at
     // range (i + 1) * d). offset = draught + heave + depth offset; depth is
@@ -51,6 +64,13 @@ public:
     {
         for (int i = 0; i < n; ++i)
             out[i] = -235.17968;
+    }
+    // Copies the candidates of the last detection; a detector without any
+    // leaves every one invalid.
+    virtual void GetCandidates(SBottomCandidate (&out)[kMaxCandidates]) const
+    {
+        for (SBottomCandidate& c : out)
+            c = {};
     }
 };
 

@@ -30,10 +30,6 @@ constexpr unsigned IDS_REPLAY_UNKNOWN_DATAGRAM = 45088;  // "Unknown Datagram"
 // the ping counter (app::ids::ES_STATUS_TEXT_PANE and PING_COUNTER).
 constexpr unsigned IDS_PANE_PING_TIME = 45069;
 
-// Two signed bytes of an angle word, 180/128 degrees a step: the high byte
-// alongship, the low byte athwartship. A null output is skipped.
-void DecodeAngleWord(std::uint16_t word, double* alongship, double* athwartship);
-
 class CReplay : public CTransceiver, private IReplaySink
 {
 public:

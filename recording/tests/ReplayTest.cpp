@@ -9,6 +9,7 @@
 #include "sensors/Environment.h"
 
 #include "base/AppIds.h"
+#include "engine/AngleWord.h"
 #include "engine/Channel.h"
 #include "platform/ByteWriter.h"
 #include "platform/MessageBox.h"
