@@ -48,6 +48,11 @@ SFrameContext CProgramDisplay::FrameContext(SounderModel model)
     return context;
 }
 
+double CProgramDisplay::GetTideCorrection() const
+{
+    return m_application.tide.load();
+}
+
 bool CProgramDisplay::GetFixedInterval(double& seconds) const
 {
     if (!m_application.fixedInterval)

@@ -65,6 +65,7 @@ public:
     void RegisterView(HWND view, bool add) override;
     void ApplyColourScheme(int scheme) override;
     SSideScanScales GetSideScanScales() const override;
+    double GetTideCorrection() const override;
 
     // IEchogramMarkSources
     void GetNetSensors(int states[INetSensors::kSensors], double depths[INetSensors::kSensors]) const override;

@@ -44,7 +44,7 @@ bool CChannelFrame1::OnCreateClient(int cx, int cy)
         m_inner->addWidget(m_rows[r]);
         CEchogramDoc* doc = AddEchogram(m_rows[r], g.col0, rowHeights[r]);
         (r == 0 ? m_upperEchogram : m_lowerEchogram) = doc;
-        AddPlaceholder(m_rows[r], g.col1, rowHeights[r]);
+        AddScope(m_rows[r], doc, g.col1, rowHeights[r]);
     }
     // The two rows share their columns.
     QObject::connect(m_rows[0], &QSplitter::splitterMoved, m_rows[1],

@@ -43,8 +43,8 @@ bool CChannelFrame2::OnCreateClient(int cx, int cy)
         m_rows[r] = new QSplitter(Qt::Horizontal, m_inner);
         m_inner->addWidget(m_rows[r]);
         AddPlaceholder(m_rows[r], g.col0, rowHeights[r]);  // echo trace
-        AddEchogram(m_rows[r], g.col1, rowHeights[r]);
-        AddPlaceholder(m_rows[r], g.col2, rowHeights[r]);  // scope
+        CEchogramDoc* doc = AddEchogram(m_rows[r], g.col1, rowHeights[r]);
+        AddScope(m_rows[r], doc, g.col2, rowHeights[r]);
     }
     QObject::connect(m_rows[0], &QSplitter::splitterMoved, m_rows[1],
                      [this] { m_rows[1]->setSizes(m_rows[0]->sizes()); });

@@ -5,6 +5,7 @@
 #include "display/EchogramDoc.h"
 #include "display/ui/DepthView.h"
 #include "display/ui/EchogramView.h"
+#include "display/ui/ScopeView.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -35,12 +36,15 @@ CChannelFrameAbstract::~CChannelFrameAbstract()
         host.RegisterView(m_depthView->GetSafeHwnd(), false);
     for (CEchogramView* view : m_echogramViews)
         host.RegisterView(view->GetSafeHwnd(), false);
+    for (CScopeView* view : m_scopeViews)
+        host.RegisterView(view->GetSafeHwnd(), false);
     // A ping update running on another thread is waited for before the
     // documents go; the views go before the documents they show.
     DetachDocuments();
     delete m_outer;
     m_outer = nullptr;
     m_echogramViews.clear();
+    m_scopeViews.clear();
     m_docList.clear();
     m_ownedDocs.clear();
 }
@@ -156,6 +160,15 @@ void CChannelFrameAbstract::AddPlaceholder(QSplitter* row, int width, int height
     row->addWidget(pane);
 }
 
+void CChannelFrameAbstract::AddScope(QSplitter* row, CEchogramDoc* document, int width, int height)
+{
+    // Large (its trace buffers), so on the heap like every pane.
+    auto* view = new CScopeView(document, m_context.views, row);
+    view->resize(width, height);
+    row->addWidget(view);
+    m_scopeViews.push_back(view);
+}
+
 void CChannelFrameAbstract::SendInitialUpdates()
 {
     // Registered first: the initial update asks the main window for the palette.
@@ -164,9 +177,13 @@ void CChannelFrameAbstract::SendInitialUpdates()
         host.RegisterView(m_depthView->GetSafeHwnd(), true);
     for (CEchogramView* view : m_echogramViews)
         host.RegisterView(view->GetSafeHwnd(), true);
+    for (CScopeView* view : m_scopeViews)
+        host.RegisterView(view->GetSafeHwnd(), true);
     if (m_depthView)
         m_depthView->OnInitialUpdate();
     for (CEchogramView* view : m_echogramViews)
+        view->OnInitialUpdate();
+    for (CScopeView* view : m_scopeViews)
         view->OnInitialUpdate();
 }
 

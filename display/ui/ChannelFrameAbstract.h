@@ -29,6 +29,7 @@ class CDepthView;
 class CEchogramDoc;
 class CEchogramView;
 class CESDocList;
+class CScopeView;
 class QSplitter;
 
 class CChannelFrameAbstract : public QMdiSubWindow, public CSerializeSupport, public app::ILayoutFrame
@@ -83,6 +84,7 @@ public:
     QSplitter* OuterSplitter() const { return m_outer; }
     CDepthDoc* GetDepthDoc() const { return m_depthDoc; }
     const std::vector<CEchogramView*>& EchogramViews() const { return m_echogramViews; }
+    const std::vector<CScopeView*>& ScopeViews() const { return m_scopeViews; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -95,6 +97,8 @@ protected:
     bool CreateOuter(int cx, int topHeight);
     CEchogramDoc* AddEchogram(QSplitter* row, int width, int height);
     void AddPlaceholder(QSplitter* row, int width, int height);
+    // The scope pane of an echogram row, on the row's echogram document.
+    void AddScope(QSplitter* row, CEchogramDoc* document, int width, int height);
     void SendInitialUpdates();
     // Width that the ratios refer to: the creation width, else the current one.
     int ReferenceWidth() const;
@@ -126,6 +130,7 @@ protected:
     std::vector<CAbstractESDoc*> m_docList;
     std::vector<std::unique_ptr<CAbstractESDoc>> m_ownedDocs;
     std::vector<CEchogramView*> m_echogramViews;
+    std::vector<CScopeView*> m_scopeViews;
     unsigned m_sharedMenu = 0;
 
 private:

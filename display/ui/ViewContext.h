@@ -52,6 +52,9 @@ public:
     // Colour depth of the display in bits; above 8 the main window hands
     // palettes. By default the primary screen's.
     virtual int GetDisplayDepth() const;
+    // The tide correction (m, the last tide telegram's value negated) that
+    // the scope pane adds to the transducer depth; none by default.
+    virtual double GetTideCorrection() const { return 0.0; }
 };
 
 struct SViewContext

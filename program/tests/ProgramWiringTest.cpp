@@ -22,6 +22,7 @@
 #include "display/ui/EchogramDialogs.h"
 #include "display/ui/EchogramView.h"
 #include "display/ui/PaperPrinter.h"
+#include "display/ui/ScopeView.h"
 #include "engine/Channel.h"
 #include "engine/MultiPulse.h"
 #include "outputs/LX750.h"
@@ -341,13 +342,25 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
             EXPECT_EQ(echogram->GetContext().model, c.model);
             EXPECT_EQ(echogram->GetContext().externalDepth, &program->Display());
             EXPECT_NE(dynamic_cast<displayui::CEchogramDialogs*>(echogram->GetContext().echogramDialogs), nullptr);
-            // Its views' marks read the program's net sensors, pinger mode
-            // and running sounder.
+            // Its views: the echogram, whose marks read the program's net
+            // sensors, pinger mode and running sounder, and the scope pane
+            // beside it, which reads the program's tide and model.
+            int echogramViews = 0, scopeViews = 0;
             for (IDocumentView* shown : echogram->GetViews()) {
-                const auto* view = dynamic_cast<const CEchogramView*>(shown);
-                ASSERT_NE(view, nullptr);
-                EXPECT_EQ(view->GetContext().markSources, &program->Display());
+                if (const auto* view = dynamic_cast<const CEchogramView*>(shown)) {
+                    ++echogramViews;
+                    EXPECT_EQ(view->GetContext().markSources, &program->Display());
+                } else if (const auto* scope = dynamic_cast<const CScopeView*>(shown)) {
+                    ++scopeViews;
+                    EXPECT_EQ(scope->GetContext().host, &program->Display());
+                    EXPECT_EQ(scope->GetContext().model, c.model);
+                    EXPECT_GT(scope->GetCopiedPings(), 0u) << "the pings reach the pane";
+                } else {
+                    ADD_FAILURE() << "a view of another kind";
+                }
             }
+            EXPECT_EQ(echogramViews, 1);
+            EXPECT_EQ(scopeViews, 1);
         } else if (auto* depth = dynamic_cast<CDepthDoc*>(document)) {
             ++depths;
             EXPECT_EQ(depth->GetContext().depthHost, &program->Display());

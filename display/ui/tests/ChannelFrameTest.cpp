@@ -11,6 +11,7 @@
 #include "display/tests/TestDisplayContext.h"
 #include "display/ui/DepthView.h"
 #include "display/ui/EchogramView.h"
+#include "display/ui/ScopeView.h"
 #include "engine/Channel.h"
 #include "testsupport/ui/QtWait.h"
 
@@ -113,13 +114,24 @@ TEST_F(ChannelFrameTest, DocumentsInOrderWithTheirLinksAndEachWithItsOwnView)
     EXPECT_EQ(frame->GetDepthDoc()->m_lowerEchogram, frame->m_lowerEchogram);
     ASSERT_EQ(frame->EchogramViews().size(), 2u);
     using Views = std::vector<IDocumentView*>;
-    EXPECT_EQ(frame->m_upperEchogram->GetViews(), Views{frame->EchogramViews()[0]});
-    EXPECT_EQ(frame->m_lowerEchogram->GetViews(), Views{frame->EchogramViews()[1]});
+    ASSERT_EQ(frame->ScopeViews().size(), 2u);
+    // Each row's scope pane shows the row's echogram, beside it.
+    EXPECT_EQ(frame->m_upperEchogram->GetViews(), (Views{frame->EchogramViews()[0], frame->ScopeViews()[0]}));
+    EXPECT_EQ(frame->m_lowerEchogram->GetViews(), (Views{frame->EchogramViews()[1], frame->ScopeViews()[1]}));
+    EXPECT_EQ(frame->ScopeViews()[0]->parentWidget(), frame->EchogramViews()[0]->parentWidget());
     ASSERT_EQ(frame->GetDepthDoc()->GetViews().size(), 1u);
     EXPECT_NE(dynamic_cast<CDepthView*>(frame->GetDepthDoc()->GetViews()[0]), nullptr);
 
     auto second = Make<CChannelFrame2>(600, 400);
     EXPECT_EQ(second->GetDocList().size(), 3u);
+    ASSERT_EQ(second->ScopeViews().size(), 2u);
+    for (int r = 0; r < 2; ++r) {
+        // The second kind's scope pane is the row's last column.
+        auto* row = qobject_cast<QSplitter*>(second->ScopeViews()[r]->parentWidget());
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->indexOf(second->ScopeViews()[r]), 2);
+        EXPECT_EQ(second->ScopeViews()[r]->GetDocument(), second->EchogramViews()[r]->GetDocument());
+    }
     EXPECT_EQ(second->GetDepthDoc()->m_upperEchogram, nullptr) << "the second kind links no echogram to the depth";
 }
 
