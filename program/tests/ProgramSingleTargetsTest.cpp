@@ -106,19 +106,8 @@ protected:
         return path;
     }
 
-    // The model's replay paces one ping a step.
-    void SingleStepReplay(const char* model)
-    {
-        HKEY key = nullptr;
-        const std::string path =
-            std::string("Software\\Zelvar\\EchoSounder\\") + model + "\\1.0\\OperationControl\\Replay";
-        ASSERT_EQ(
-            RegCreateKeyEx(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-        const DWORD single = CEchoSounder::kSingleStep;
-        RegSetValueEx(key, "enumSpeed", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&single), sizeof single);
-        RegCloseKey(key);
-    }
+    // The replays that follow go one ping a step.
+    void SingleStepReplay() { replayRate = CEchoSounder::kSingleStep; }
 
     void Start(const char* model)
     {
@@ -132,16 +121,26 @@ protected:
         });
     }
 
-    // A recording for stepping: more pings than any test steps, since the
-    // sounder's own pings around the steps are not pinned here.
+    // Started as the operator does it, from "Operation..." with the file
+    // and the rate chosen there: a rate stored before the program ever saved
+    // its state is not read, so the registry cannot carry it in.
     CEchoSounder* Replay(const fs::path& recording)
     {
+        SOperationDialogValues values = program->Operation().OperationDialogValues();
+        values.mode = CEchoSounder::kReplay;
+        values.rate = replayRate;
         CReplayFileList list;
         list.AddTail(recording.string());
         list.m_loop = 0;
-        COperationControl::PostStartWithFiles(&list);
+        values.files = list;
+        values.newFiles = true;
+        program->Operation().ApplyOperationDialog(values);
         EXPECT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }, 10000));
-        return program->Operation().GetEchoSounder();
+        CEchoSounder* sounder = program->Operation().GetEchoSounder();
+        if (sounder) {
+            EXPECT_EQ(sounder->GetRateMode(), replayRate);
+        }
+        return sounder;
     }
 
     // One ping more; false when none came.
@@ -201,6 +200,7 @@ protected:
     CSocket listener;
     std::unique_ptr<app::CProgram> program;
     std::vector<std::string> boxes;
+    int replayRate = CEchoSounder::kMaximumRate;
     const fs::path log = env.Root() / "calibration.log";
 };
 
@@ -351,7 +351,7 @@ TEST_F(ProgramSingleTargetsTest, CalibrationSphereReachesTheComponentAsTheDetect
     const zv::recgen::SRecGenScene scene = Scene(ZELVAR_CALIBRATION_SCENE, {"pings=60"});
     const fs::path recording = Write(scene, "calibration.raw");
     RegisterSimulator();
-    SingleStepReplay("TQ30");
+    SingleStepReplay();
     Start("TQ30");
     RequestTargetsByPostProcessing();
     CEchoSounder* sounder = Replay(recording);
@@ -512,7 +512,7 @@ TEST_F(ProgramSingleTargetsTest, CalibrationSphereReachesTheComponentAsTheDetect
 
 TEST_F(ProgramSingleTargetsTest, WithoutAComponentTheStartFailsAndPingsGoOn)
 {
-    SingleStepReplay("TQ30");
+    SingleStepReplay();
     Start("TQ30");
     RequestTargetsByPostProcessing();
     CEchoSounder* sounder = Replay(Write(Scene(ZELVAR_CALIBRATION_SCENE, {"pings=20"}), "calibration.raw"));
@@ -541,7 +541,7 @@ TEST_F(ProgramSingleTargetsTest, WithoutAComponentTheStartFailsAndPingsGoOn)
 TEST_F(ProgramSingleTargetsTest, ARefusedParameterSetIsTriedAgainAndToldOnce)
 {
     RegisterSimulator({"--fail-frequency", "3"});
-    SingleStepReplay("TQ30");
+    SingleStepReplay();
     Start("TQ30");
     RequestTargetsByPostProcessing();
     CEchoSounder* sounder = Replay(Write(Scene(ZELVAR_CALIBRATION_SCENE, {"pings=20"}), "calibration.raw"));
@@ -567,7 +567,7 @@ TEST_F(ProgramSingleTargetsTest, ARefusedParameterSetIsTriedAgainAndToldOnce)
 TEST_F(ProgramSingleTargetsTest, AComponentThatGoesAwayTakesItsLinkAlong)
 {
     RegisterSimulator({"--exit-after", "30"});  // the set, two pings' targets
-    SingleStepReplay("TQ30");
+    SingleStepReplay();
     Start("TQ30");
     RequestTargetsByPostProcessing();
     CEchoSounder* sounder = Replay(Write(Scene(ZELVAR_CALIBRATION_SCENE, {"pings=20"}), "calibration.raw"));
@@ -593,7 +593,7 @@ TEST_F(ProgramSingleTargetsTest, AComponentThatGoesAwayTakesItsLinkAlong)
 TEST_F(ProgramSingleTargetsTest, AComponentThatHangsIsGivenUpOn)
 {
     RegisterSimulator({"--delay-ms", "60000"});
-    SingleStepReplay("TQ30");
+    SingleStepReplay();
     Start("TQ30");
     RequestTargetsByPostProcessing();
     CEchoSounder* sounder = Replay(Write(Scene(ZELVAR_CALIBRATION_SCENE, {"pings=20"}), "calibration.raw"));
