@@ -64,7 +64,10 @@ double CEchoSounderPingSource::GetEnvironmentSoundVelocity()
     return m_soundVelocity;
 }
 
-bool CEchoSounderPingSource::GetWaterTemperature(double&)
+bool CEchoSounderPingSource::GetWaterTemperature(double& celsius)
 {
-    return false;
+    if (!m_waterTemperature)
+        return false;
+    celsius = *m_waterTemperature;
+    return true;
 }

@@ -4,6 +4,7 @@
 #include "outputs/QYNet.h"
 
 #include <array>
+#include <optional>
 #include <vector>
 
 class CEchoSounder;
@@ -11,9 +12,11 @@ class CEchoSounder;
 class CEchoSounderPingSource : public IQYNetPingSource
 {
 public:
-    // environmentSoundVelocity: the environment's sound velocity at this ping.
-    CEchoSounderPingSource(CEchoSounder& sounder, double environmentSoundVelocity)
-        : m_sounder(sounder), m_soundVelocity(environmentSoundVelocity)
+    // environmentSoundVelocity: the environment's sound velocity at this ping;
+    // waterTemperature: the temperature sensor's valid reading.
+    CEchoSounderPingSource(CEchoSounder& sounder, double environmentSoundVelocity,
+                           std::optional<double> waterTemperature = std::nullopt)
+        : m_sounder(sounder), m_soundVelocity(environmentSoundVelocity), m_waterTemperature(waterTemperature)
     {}
     int GetChannelCount() override;
     bool GetChannelPing(int index, SQYNetChannelPing& out) override;
@@ -25,4 +28,5 @@ public:
 private:
     CEchoSounder& m_sounder;
     double m_soundVelocity;
+    std::optional<double> m_waterTemperature;
 };

@@ -13,6 +13,7 @@
 #include "sensors/DepthReport.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,8 @@ struct OutputPing
     CEchoSounder& sounder;
     // The environment's sound velocity at this ping, m/s.
     double soundVelocity = 0.0;
+    // The water temperature sensor's valid reading, degrees C; none without.
+    std::optional<double> waterTemperature;
 };
 
 // The kinds of single text an output may take beside the pings.

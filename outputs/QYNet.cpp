@@ -455,7 +455,7 @@ void CQYNet::SendAnnotation(const std::string& prefix, const std::string& text)
 
 void CQYNet::TakePing(const OutputPing& ping)
 {
-    CEchoSounderPingSource source(ping.sounder, ping.soundVelocity);
+    CEchoSounderPingSource source(ping.sounder, ping.soundVelocity, ping.waterTemperature);
     SendPingDatagrams(source);
     SendPingTelegram(source);
 }

@@ -216,6 +216,12 @@ void CProgram::FillSensorTable()
                     *this, m_networkOutput, std::make_shared<CQYNet>(CRegistrySupport::UserRootKey()));
             };
             break;
+        case SensorId::Temperature:
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CTemperatureObject>(
+                    *this, m_sensorRelease.MakeShared<CTemperature>(m_environment, m_sensorHost));
+            };
+            break;
         case SensorId::SvpProbe:
             row.create = [this](CPelmaris&) {
                 return std::make_unique<CSvpProbeObject>(

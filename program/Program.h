@@ -137,7 +137,7 @@ public:
     // The links the program's objects share.
     TLink<IPingerLink, CAbsentPingerLink>& PingerMode() { return m_pingerMode; }
     TSharedLink<INavigationSteps, CAbsentNavigationSteps>& Navigation() { return m_navigation; }
-    TLink<IWaterTemperature, CAbsentWaterTemperature>& WaterTemperature() { return m_waterTemperature; }
+    TSharedLink<IWaterTemperature, CAbsentWaterTemperature>& WaterTemperature() { return m_waterTemperature; }
     TLink<INetSensors, CAbsentNetSensors>& NetSensors() { return m_netSensors; }
 
     // The objects, for the links and for tests.
@@ -198,7 +198,8 @@ private:
     TLink<IPingerLink, CAbsentPingerLink> m_pingerMode{m_links, "program: pinger mode"};
     TSharedLink<INavigationSteps, CAbsentNavigationSteps> m_navigation{m_links,
                                                                        "program: navigation's clock and speed"};
-    TLink<IWaterTemperature, CAbsentWaterTemperature> m_waterTemperature{m_links, "program: water temperature sensor"};
+    TSharedLink<IWaterTemperature, CAbsentWaterTemperature> m_waterTemperature{m_links,
+                                                                               "program: water temperature sensor"};
     TLink<ILobeCommands, CAbsentLobeCommands> m_lobe{m_links, "program: lobe interface", kLobeModels};
     // The purse seine's net sensors, which the echograms mark.
     TLink<INetSensors, CAbsentNetSensors> m_netSensors{m_links, "program: purse seine's net sensors"};

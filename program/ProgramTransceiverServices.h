@@ -50,7 +50,10 @@ public:
     TLink<IHardwareStatusSink, CAbsentHardwareStatus>& HardwareStatusLink() { return m_hardwareStatus; }
     IMotionSensor& Motion() override;
     IAnalogMotionInput& AnalogMotion() override { return *m_analogMotion; }
-    IThermistorInput& Thermistor() override { return *m_thermistor; }
+    IThermistorInput& Thermistor() override { return m_thermistorCalls; }
+    // The water temperature sensor while it exists: the units' receive
+    // threads hand it their thermistor readings.
+    TSharedLink<IThermistorInput, CAbsentThermistorInput>& ThermistorLink() { return m_thermistor; }
     ITrawlSource& Trawl() override { return m_trawlCalls; }
     // The trawl object while it exists: the units' threads ask it each ping.
     TSharedLink<ITrawlSource, CAbsentTrawlSource>& TrawlLink() { return m_trawl; }
@@ -61,7 +64,7 @@ private:
     std::unique_ptr<CUnitSearchWait> m_unitSearch;
     TLink<IHardwareStatusSink, CAbsentHardwareStatus> m_hardwareStatus;
     TLink<IAnalogMotionInput, CAbsentAnalogMotionInput> m_analogMotion;
-    TLink<IThermistorInput, CAbsentThermistorInput> m_thermistor;
+    TSharedLink<IThermistorInput, CAbsentThermistorInput> m_thermistor;
     TSharedLink<ITrawlSource, CAbsentTrawlSource> m_trawl;
     // Each call holds a share of the trawl object for its length.
     class CTrawlCalls final : public ITrawlSource
@@ -73,6 +76,16 @@ private:
     private:
         const TSharedLink<ITrawlSource, CAbsentTrawlSource>& m_link;
     } m_trawlCalls{m_trawl};
+    // Each reading holds a share of the temperature sensor for its length.
+    class CThermistorCalls final : public IThermistorInput
+    {
+    public:
+        explicit CThermistorCalls(const TSharedLink<IThermistorInput, CAbsentThermistorInput>& link) : m_link(link) {}
+        void SetResistance(const std::string& name, double ohms) override { m_link->SetResistance(name, ohms); }
+
+    private:
+        const TSharedLink<IThermistorInput, CAbsentThermistorInput>& m_link;
+    } m_thermistorCalls{m_thermistor};
 };
 
 }  // namespace app

@@ -12,6 +12,7 @@
 #include "sensors/ui/NavigationDialog.h"
 #include "sensors/ui/NmeaDepthDialog.h"
 #include "sensors/ui/SvpProbeDialog.h"
+#include "sensors/ui/TemperatureDialog.h"
 #include "sensors/ui/TrawlDialog.h"
 
 namespace app {
@@ -72,6 +73,29 @@ void CTrawlObject::RunSettingsDialog()
 void CHeadingObject::RunSettingsDialog()
 {
     CGyroCompassDialog::Run(*Get(), m_program.Frame());
+}
+
+void CTemperatureObject::Start()
+{
+    m_program.WaterTemperature().Set(Shared());
+    m_program.SounderHost().TransceiverServices().ThermistorLink().Set(Shared());
+}
+
+void CTemperatureObject::Unlink()
+{
+    m_program.SounderHost().TransceiverServices().ThermistorLink().Set(nullptr);
+    m_program.WaterTemperature().Set(nullptr);
+}
+
+void CTemperatureObject::Close()
+{
+    Unlink();
+    Get()->ClosePort();
+}
+
+void CTemperatureObject::RunSettingsDialog()
+{
+    CTemperatureDialog::Run(*Get(), m_program.Frame());
 }
 
 void CSvpProbeObject::RunSettingsDialog()

@@ -15,6 +15,7 @@
 #include "sensors/NmeaDepth.h"
 #include "sensors/SensorHost.h"
 #include "sensors/SvpProbe.h"
+#include "sensors/Temperature.h"
 #include "sensors/Trawl.h"
 
 namespace app {
@@ -112,6 +113,30 @@ class CNmeaDepthObject final : public TPortSensorObject<CNmeaDepth>
 public:
     using TPortSensorObject::TPortSensorObject;
     void RunSettingsDialog() override;
+};
+
+// The water temperature: its line opened (kept when it does not open), its
+// settings and the transceivers to choose from, and from its start the
+// temperature the status bar, replay and the outputs read and the units'
+// thermistor readings, until it closes. Behind "Temperature...".
+class CTemperatureObject final : public TSensorObject<CTemperature>
+{
+public:
+    CTemperatureObject(CProgram& program, std::shared_ptr<CTemperature> temperature)
+        : TSensorObject(std::move(temperature)), m_program(program)
+    {}
+    ~CTemperatureObject() override { Unlink(); }
+    long Setup() override { return Get()->OpenPort(); }
+    void TakeKey(HKEY key) override { Get()->LoadSettings(key); }
+    void Start() override;
+    void SetSourceList(const std::vector<std::string>& names) override { Get()->SetSourceList(names); }
+    void Close() override;
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override;
+
+private:
+    void Unlink();
+    CProgram& m_program;
 };
 
 // The sound velocity probe: its settings, then its worker and line from

@@ -107,8 +107,16 @@ std::unique_ptr<CTransceiver> CSounderHost::CreateTransceiver(TransceiverType, i
                                                               const InstalledTransceiverInfo& info, HKEY key)
 {
     m_program.ChannelLinks().NewSounder();
-    return m_transceiverTypes.Create(
+    std::unique_ptr<CTransceiver> transceiver = m_transceiverTypes.Create(
         {m_program.Installation(), index, info, key, m_transceiverServices, m_program.GetOptions().unitTimings});
+    if (transceiver)
+        transceiver->SetTemperatureSource(&m_temperatureSource);
+    return transceiver;
+}
+
+double CSounderHost::CWaterTemperatureSource::GetTemperature() const
+{
+    return m_program.WaterTemperature()->GetTemperature().value_or(0.0);
 }
 
 std::unique_ptr<CTransceiver> CSounderHost::CreateReplay(const CReplayFileList* files, HKEY)
@@ -160,7 +168,8 @@ void CSounderHost::AddPingToHistory(std::uint64_t pingTime)
 
 void CSounderHost::SendPingToOutputs(CEchoSounder& sounder)
 {
-    m_program.Outputs().TakePing({sounder, m_program.Environment().GetSoundVelocity()});
+    m_program.Outputs().TakePing(
+        {sounder, m_program.Environment().GetSoundVelocity(), m_program.WaterTemperature()->GetTemperature()});
 }
 
 bool CSounderHost::GetPingerInterval(double& seconds)

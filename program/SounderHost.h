@@ -9,6 +9,7 @@
 #include "program/RawDataLink.h"
 #include "recording/StoreDialogValues.h"
 #include "sounder/EchoSounderHost.h"
+#include "transceivers/Transceiver.h"
 #include "transceivers/TransceiverTypeTable.h"
 
 #include <array>
@@ -79,6 +80,17 @@ private:
     CProgramReplayHost m_replayHost;
     HWND m_storeRequests = 0;
     CRawDataLink m_rawData;
+    // What each unit records as the water temperature of its pings: the
+    // sensor's valid temperature, 0.0 without one.
+    class CWaterTemperatureSource final : public ITemperatureSource
+    {
+    public:
+        explicit CWaterTemperatureSource(CProgram& program) : m_program(program) {}
+        double GetTemperature() const override;
+
+    private:
+        CProgram& m_program;
+    } m_temperatureSource{m_program};
 };
 
 }  // namespace app

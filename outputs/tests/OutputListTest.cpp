@@ -53,7 +53,7 @@ TEST(OutputList, EveryHandOverReachesTheEntriesInTheirOrder)
     COutputList list{&postProcessing, &first, &network, &serial, &remoteControl};
 
     CEchoSounder sounder;
-    list.TakePing({sounder, 1493.5});
+    list.TakePing({sounder, 1493.5, std::nullopt});
     DepthReport report;
     report.SourceName = "T38 38 kHz";
     list.TakeDepth(report);

@@ -347,9 +347,18 @@ TEST_F(QYNetTest, WhatTheOutputListHandsOnGoesOutByKind)
     }
     net.TakeProfile("3,0,1500", time);
     CEchoSounder sounder;
-    net.TakePing({sounder, 1493.26});
+    net.TakePing({sounder, 1493.26, std::nullopt});
     EXPECT_EQ(Drain(), (std::vector<std::string>{"SV,01020345,3,0,1500",
                                                  "$,01020345,99999,99999,99999,99999,99999,99999,99999,99999,1493.3"}));
+    // The water temperature of the ping goes out as MTW; none without one.
+    settings.TemperatureSensorDatagram = 1;
+    Apply();
+    net.TakePing({sounder, 1493.26, 12.5});
+    const std::vector<std::string> sent = Drain();
+    EXPECT_NE(std::find(sent.begin(), sent.end(), "$SDMTW,12.50,C*32"), sent.end());
+    net.TakePing({sounder, 1493.26, std::nullopt});
+    for (const std::string& telegram : Drain())
+        EXPECT_EQ(telegram.find("MTW"), std::string::npos);
 
     net.RestoreDefaults();
     const CQYNet::Settings restored = net.GetSettings();

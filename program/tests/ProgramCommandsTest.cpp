@@ -45,7 +45,7 @@ namespace {
 
 // Items whose Parts are not built yet: greyed whatever the program does.
 const std::set<unsigned> kNotBuilt = {
-    cmd::TRANSCEIVER,      cmd::ENVIRONMENT,    cmd::PURSE_SEINE,  cmd::HEAVE,      cmd::TEMPERATURE,     cmd::LOBE,
+    cmd::TRANSCEIVER,      cmd::ENVIRONMENT,    cmd::PURSE_SEINE,  cmd::HEAVE,      cmd::LOBE,
     cmd::SERIAL_INTERFACE, cmd::REMOTE_DISPLAY, cmd::SECOND_LAYER, cmd::FREQ_SWEEP, cmd::EXP_CALCULATION,
 };
 // Items of a running sounder: greyed while none runs. "Store...",

@@ -16,6 +16,7 @@
 #include "sensors/Navigation.h"
 #include "sensors/NmeaDepth.h"
 #include "sensors/SvpProbe.h"
+#include "sensors/Temperature.h"
 #include "sensors/Trawl.h"
 #include "serialcom/tests/TovrelixTestSupport.h"
 #include "sim/sensors/SensorSentences.h"
@@ -302,6 +303,37 @@ TEST_F(ProgramSensorLines, ProbeVelocityAndCastReachTheEnvironment)
     ASSERT_EQ(casts.size(), 1u);
     CSvpProfile cast;
     EXPECT_EQ(cast.ParseDatagram(casts[0].string(), CSvpProfile::FormatAsvp), 2);
+}
+
+// The water temperature: a sentence on its line reaches the temperature
+// the status bar, replay and the outputs read; a unit's thermistor reading
+// reaches it through the transceiver services once the analog input is
+// chosen; after close both roads end at the null again.
+TEST_F(ProgramSensorLines, WaterTemperatureFromTheLineAndTheUnits)
+{
+    SensorLine temperatureLine("Temperature", 8);
+    Start("QY310");
+    CTemperature* temperature = Sensor<CTemperature>(app::SensorId::Temperature);
+    ASSERT_NE(temperature, nullptr);
+    EXPECT_TRUE(temperature->IsPortOpen());
+    EXPECT_FALSE(program->WaterTemperature().IsAbsent());
+    ASSERT_TRUE(temperature->StoreSettings(CTemperature::kSerial, ""));
+    zv::sim::SSensorScene scene;
+    scene.temperature = 12.5;
+    temperatureLine.pty.Write(Line("MTW", scene));
+    EXPECT_TRUE(WaitFor([&] { return program->WaterTemperature()->GetTemperature() == 12.5; }, 10000));
+    ASSERT_NE(program->Frame(), nullptr);
+    EXPECT_EQ(program->Frame()->waterTemperature(), 12.5) << "the status pane's value";
+
+    ASSERT_TRUE(temperature->StoreSettings(CTemperature::kAnalog, "T38 38 kHz"));
+    IThermistorInput& units = program->SounderHost().TransceiverServices().Thermistor();
+    units.SetResistance("T38 38 kHz", 10000.0);
+    EXPECT_NEAR(program->WaterTemperature()->GetTemperature().value_or(0), 25.0, 1e-9);
+
+    program->Application().CloseSensors();
+    EXPECT_TRUE(program->WaterTemperature().IsAbsent());
+    EXPECT_TRUE(program->SounderHost().TransceiverServices().ThermistorLink().IsAbsent());
+    units.SetResistance("T38 38 kHz", 20000.0);  // reaches nothing
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "sensors/Navigation.h"
 #include "sensors/NmeaDepth.h"
 #include "sensors/SvpProbe.h"
+#include "sensors/Temperature.h"
 #include "sensors/Trawl.h"
 #include "serialcom/ISerialCom.h"
 #include "sim/recgen/RecordingGenerator.h"
@@ -627,7 +628,9 @@ TEST_F(ProgramTest, ObjectsByModel)
         EXPECT_NE(App().Sensor<CGyroCompass>(app::SensorId::Heading), nullptr);
         EXPECT_NE(App().Sensor<CNmeaDepth>(app::SensorId::NmeaDepth), nullptr);
         EXPECT_EQ(App().Sensor<CTrawl>(app::SensorId::Trawl) != nullptr, std::string(model) == "RM30");
-        // The probe on the QY models only, whether its line opens or not.
+        // The water temperature on every model, kept though its line does
+        // not open; the probe on the QY models only.
+        EXPECT_NE(App().Sensor<CTemperature>(app::SensorId::Temperature), nullptr);
         EXPECT_EQ(App().Sensor<CSvpProbe>(app::SensorId::SvpProbe) != nullptr, std::string(model) == "QY310");
         // The event command needs a running sounder.
         EXPECT_FALSE(App().RouteCommand(app::cmd::EVENT_ANNOTATION));

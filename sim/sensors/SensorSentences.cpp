@@ -84,9 +84,9 @@ std::string WithChecksum(const std::string& body)
 
 const std::vector<std::string>& SentenceKinds()
 {
-    static const std::vector<std::string> kinds = {"GLL", "GGA", "GXA", "GGK", "PTNLGGK", "PTNLPJK",
-                                                   "LLQ", "LLK", "VTG", "ZDA", "HDT",     "HDR",
-                                                   "HDG", "DPT", "DBS", "DBT", "HFB",     "ASCII"};
+    static const std::vector<std::string> kinds = {"GLL", "GGA", "GXA", "GGK", "PTNLGGK", "PTNLPJK", "LLQ",
+                                                   "LLK", "VTG", "ZDA", "HDT", "HDR",     "HDG",     "DPT",
+                                                   "DBS", "DBT", "HFB", "MTW", "ASCII"};
     return kinds;
 }
 
@@ -140,6 +140,9 @@ std::optional<std::string> EncodeSentence(const std::string& kind, const SSensor
     } else if (kind == "HFB") {
         // $IIHFB,opening,M
         body = "$IIHFB," + Number(s.opening, 2) + ",M";
+    } else if (kind == "MTW") {
+        // $YXMTW,temperature,C
+        body = "$YXMTW," + Number(s.temperature, 2) + ",C";
     } else if (kind == "ASCII") {
         // A plain position line: POS,lat,N,lon,E (no checksum).
         return "POS," + Lat(s) + "," + Lon(s);

@@ -2,7 +2,8 @@
 // socat pair of pseudo-terminals and for trying the program by hand:
 //
 //   zvsensorsim --once KIND [VALUE]
-//       prints one sentence of the kind (HDT 123.4, VTG 5.5, DPT 42.0, ...)
+//       prints one sentence of the kind (HDT 123.4, VTG 5.5, DPT 42.0,
+//       MTW 12.5, ...)
 //   zvsensorsim --port PATH [--send KIND,KIND...] [--mode MODE] [--rate HZ]
 //       [--baud N] [--no-read] [--seconds S] [--depth M] [--heading DEG]
 //       [--speed KN] [--opening M] [--lat DDMM.MMMM] [--lon DDDMM.MMMM]
@@ -49,6 +50,8 @@ bool SetValue(const std::string& kind, double value, SSensorScene& scene)
         scene.depth = value;
     else if (kind == "HFB")
         scene.opening = value;
+    else if (kind == "MTW")
+        scene.temperature = value;
     else
         return false;
     return true;

@@ -75,10 +75,11 @@ TEST(SensorSentences, ChecksumsAndAnIndependentReading)
                                "    if t == 'ZDA': print('ZDA', m.day, m.month, m.year)\n"
                                "    if t in ('HDT', 'HDG'): print(t, float(m.heading))\n"
                                "    if t == 'DPT': print('DPT', float(m.depth))\n"
-                               "    if t == 'DBT': print('DBT', float(m.depth_meters))\n";
+                               "    if t == 'DBT': print('DBT', float(m.depth_meters))\n"
+                               "    if t == 'MTW': print('MTW', float(m.temperature), m.units)\n";
     const std::string out = RunPython(script, all);
     for (const char* line : {"GGA 5957.1234 01043.5678", "GLL 5957.1234 01043.5678", "VTG 5.5", "HDT 123.4",
-                             "HDG 123.4", "DPT 42.0", "DBT 42.0"})
+                             "HDG 123.4", "DPT 42.0", "DBT 42.0", "MTW 10.0 C"})
         EXPECT_NE(out.find(line), std::string::npos) << line << " in\n" << out;
     EXPECT_NE(out.find("ZDA "), std::string::npos) << out;
 }
