@@ -6,7 +6,9 @@
 // line raises "No valid positions"; garbage, NUL bytes, an over-long line,
 // half sentences and a flood neither stop the pings nor keep the next whole
 // sentence from being decoded; and an open port dialog holds no ping up.
-// The simulated unit answers in a network namespace of the test's own.
+// On a trawl model the trawl system's readings travel with each ping of the
+// unit, in its status words. The simulated unit answers in a network
+// namespace of the test's own.
 #include "recording/tests/StoreFixture.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "sim/sensors/SensorSimulator.h"
@@ -25,6 +27,7 @@
 #include "sensors/GyroCompass.h"
 #include "sensors/Navigation.h"
 #include "sensors/NmeaDepth.h"
+#include "sensors/Trawl.h"
 #include "serialcom/device/DepthTelegram.h"
 #include "testsupport/NetNamespace.h"
 #include "testsupport/Wait.h"
@@ -39,6 +42,7 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/wait.h>
@@ -363,6 +367,96 @@ int RunProgram()
 TEST(ProgramSensorFaults, ALiveSounderThroughBrokenSensorLines)
 {
     nettest::RunNamespaceTest(RunProgram);
+}
+
+// The trawl system's line of a live trawl model: what the line says reaches
+// the ping the unit makes next, as the states (words 0 and 4) and readings
+// (doubles in words 2-3 and 6-7) of the channel's status words.
+int RunTrawlProgram()
+{
+    Checks check;
+    QtApp();
+    ShellEnvironment env;
+    AnswerMessageBoxes boxes;
+
+    CQY42Simulator::Settings unit;
+    CQY42Simulator qy(unit);
+    if (!check(qy.Start(), "unit simulator on 127.0.0.2"))
+        return check.failures;
+    zv::test::InstallQY42Unit(unit.address, {}, "RM30");
+    CSocatLine trawlLine(env.Root(), CTrawl::kSettingId, 7);
+    if (!check(trawlLine.IsUp(), "socat line"))
+        return check.failures;
+
+    auto program = MakeProgram(TestProgramOptions({"RM30"}));
+    if (!check(program->Start(), "program started"))
+        return check.failures;
+    COperationControl& operation = program->Operation();
+    CEchoSounder* sounder = nullptr;
+    check(WaitFor(
+              [&] {
+                  sounder = operation.GetEchoSounder();
+                  return sounder && sounder->GetPingCount() >= 3 && sounder->GetChannelCount() > 0;
+              },
+              30000),
+          "pings from the unit");
+    auto* trawl = program->Application().Sensor<CTrawl>(app::SensorId::Trawl);
+    if (!check(sounder && trawl, "a sounder and its trawl object"))
+        return check.failures;
+    check(trawl->IsPortOpen(), "the trawl line open");
+    CChannel* channel = sounder->GetChannel(0);
+
+    struct Words
+    {
+        std::int32_t depthState = -1, openingState = -1;
+        double depth = 0.0, opening = 0.0;
+    };
+    const auto read = [&] {
+        std::uint32_t words[8];
+        channel->GetStatusWords(words);
+        Words w;
+        std::memcpy(&w.depthState, &words[0], 4);
+        std::memcpy(&w.depth, &words[2], 8);
+        std::memcpy(&w.openingState, &words[4], 4);
+        std::memcpy(&w.opening, &words[6], 8);
+        return w;
+    };
+    const auto text = [](const Words& w) {
+        return "states " + std::to_string(w.depthState) + "/" + std::to_string(w.openingState) + ", " +
+               std::to_string(w.depth) + " m deep, " + std::to_string(w.opening) + " m open";
+    };
+    // Nothing on the line yet: the pings say so.
+    const Words none = read();
+    check(none.depthState == TrawlRecord::kNone && none.openingState == TrawlRecord::kNone,
+          "no trawl reading before the line speaks: " + text(none));
+
+    zv::sim::SSensorScene scene;
+    scene.depth = 81.5;
+    scene.opening = 23.25;
+    for (int reading = 0; reading < 2; ++reading) {
+        CSimRun trawlSim(trawlLine, {"DBT", "HFB"}, CSensorSimulator::Mode::Rate, scene);
+        check(trawlSim.IsOpen(), "the trawl simulator");
+        Words got;
+        check(WaitFor(
+                  [&] {
+                      got = read();
+                      return got.depthState == TrawlRecord::kValid && got.openingState == TrawlRecord::kValid &&
+                             got.depth == scene.depth && got.opening == scene.opening;
+                  },
+                  20000),
+              "reading " + std::to_string(reading) + " in a ping: " + text(got));
+        scene.depth += 12.0;
+        scene.opening -= 4.5;
+    }
+
+    program->Application().Operation().PostStop(0);
+    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
+    return check.failures;
+}
+
+TEST(ProgramSensorFaults, TrawlReadingsTravelWithTheLiveUnitsPings)
+{
+    nettest::RunNamespaceTest(RunTrawlProgram);
 }
 
 }  // namespace

@@ -63,10 +63,11 @@ CTrList QY42ChannelEntry(std::uint32_t address)
     return e;
 }
 
-void InstallQY42Unit(std::uint32_t address, const std::function<void(CRegistrySupport&)>& more)
+void InstallQY42Unit(std::uint32_t address, const std::function<void(CRegistrySupport&)>& more,
+                     const std::string& model)
 {
     CRegistrySupport reg;
-    if (!reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"))
+    if (!reg.OpenRootKeys("Zelvar\\EchoSounder\\" + model + "\\1.0\\"))
         return;
     CTransceiverInstallation installation;
     installation.Initialize();

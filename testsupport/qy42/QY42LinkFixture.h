@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace zv::test {
 
@@ -27,9 +28,10 @@ UnitTimings QY42FastTimings();
 // The unit's channel as the installation dialog writes it.
 CTrList QY42ChannelEntry(std::uint32_t address);
 
-// Installs the unit's channel in the registry of model QY310 as the
-// installation dialog would leave it; `more` writes further settings while
-// the program's root keys are open.
-void InstallQY42Unit(std::uint32_t address, const std::function<void(CRegistrySupport&)>& more = {});
+// Installs the unit's channel in the registry of the model (QY310 unless
+// named) as the installation dialog would leave it; `more` writes further
+// settings while the program's root keys are open.
+void InstallQY42Unit(std::uint32_t address, const std::function<void(CRegistrySupport&)>& more = {},
+                     const std::string& model = "QY310");
 
 }  // namespace zv::test
