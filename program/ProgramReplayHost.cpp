@@ -29,6 +29,11 @@ void CProgramReplayHost::SetReplayTemperature(double celsius)
     m_program.WaterTemperature()->SetReplayTemperature(celsius);
 }
 
+ITransceiverDialogs* CProgramReplayHost::TransceiverDialogs()
+{
+    return &m_program.TransceiverDialogs();
+}
+
 void CProgramReplayHost::ParseNmea(const std::string& text, zv::recording::FileTime time)
 {
     m_program.ParseNmeaTelegram(text, time, kNmeaFromReplay);

@@ -1,8 +1,8 @@
 // What a replay reaches of the program: the environment (its base), the
 // application's tide, the telegram decoder, annotations, the outputs'
 // profiles, a restart through operation control, the geographic history,
-// the replay bar, the "Reprocess Heave" dialog, the history printing and the
-// water temperature sensor's link.
+// the replay bar, the "Reprocess Heave" dialog, the history printing, the
+// water temperature sensor's link and the replayed channels' settings dialog.
 #pragma once
 
 #include "recording/ReplayEnvironmentHost.h"
@@ -34,6 +34,8 @@ public:
                                int& applyAll, const std::function<bool()>& ended) override;
 
     void SetReplayTemperature(double celsius) override;
+    // The program's transceiver dialogs, which its units show too.
+    ITransceiverDialogs* TransceiverDialogs() override;
     // From the trigger thread, carried to the printing on the
     // user-interface thread.
     void RestartPrinting() override;

@@ -9,6 +9,7 @@
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/NumberText.h"
+#include "transceivers/TransceiverDialogs.h"
 #include "transceivers/TransceiverOwner.h"
 
 #include <algorithm>
@@ -256,6 +257,7 @@ bool CReplay::OpenAndBuild(const std::string& fileName)
         m_installationInitialised = true;
         m_installation.channelCount = int(count);
     } else if (m_reprocess) {
+        const auto lock = LockRecords();
         for (std::size_t i = 0; i < count && i < std::size_t(SReplayInstallation::kChannels); ++i) {
             m_records[i]->transducerX = m_installation.channels[i].x;
             m_records[i]->transducerY = m_installation.channels[i].y;
@@ -293,6 +295,7 @@ void CReplay::RunInstallationDialog()
         m_reprocess = answer->reprocess;
         m_applyAll = answer->applyAll;
         m_installation = answer->block;
+        const auto lock = LockRecords();
         for (std::size_t i = 0; i < m_records.size() && i < std::size_t(SReplayInstallation::kChannels); ++i) {
             m_records[i]->transducerX = m_installation.channels[i].x;
             m_records[i]->transducerY = m_installation.channels[i].y;
@@ -383,6 +386,7 @@ void CReplay::OnPingStart(const SSampleView& first)
         m_roll2 = first.header.roll2;
         m_pitch2 = first.header.pitch2;
     }
+    m_tide = first.header.tide;
     m_host->SetTide(first.header.tide);
 }
 
@@ -401,6 +405,8 @@ void CReplay::OnSample(const SSampleView& s)
     const double draught = m_reprocess && index < std::size_t(SReplayInstallation::kChannels)
                                ? m_installation.channels[index].draught
                                : s.header.draught;
+    // The channel's dialog reads the record on the user-interface thread.
+    std::unique_lock lock = LockRecords();
     r.transducerDepth = draught;
     r.transducerZMinusDepth = r.transducerZ - draught;
     r.sampleInterval = s.header.sampleInterval;
@@ -415,6 +421,7 @@ void CReplay::OnSample(const SSampleView& s)
     std::fill(r.pulseLengthTable, r.pulseLengthTable + 3, s.header.pulseDuration);
     r.txPower = s.header.power;
     std::fill(std::begin(r.powerSteps), std::end(r.powerSteps), s.header.power);
+    lock.unlock();
 
     // Counts beyond what a channel can hold are cut here, before they
     // become int arguments.
@@ -493,7 +500,12 @@ void CReplay::ProcessPing(std::uint64_t pingTime)
     const std::uint32_t header[8] = {};
     for (std::size_t i = 0; i < m_records.size(); ++i) {
         CChannel* channel = m_channelObjects[i].get();
-        channel->SetChannelParameters(ParametersOf(*m_records[i]));
+        ChannelParameters parameters;
+        {
+            const auto lock = LockRecords();
+            parameters = ParametersOf(*m_records[i]);
+        }
+        channel->SetChannelParameters(parameters);
         channel->SetInputHeader(header);
         double motion[6];
         {
@@ -518,6 +530,50 @@ void CReplay::ProcessPing(std::uint64_t pingTime)
     PostPaneText(IDS_PANE_PING_TIME, &time);
     const std::string counter = CNumberText::Format("%d", m_reader.PingCounter());
     PostPaneText(app::ids::PING_COUNTER, &counter);
+}
+
+ITransceiverDialogs* CReplay::Dialogs() const
+{
+    return m_host->TransceiverDialogs();
+}
+
+int CReplay::RunChannelDialog(CChannel* channel)
+{
+    StructChannelParameters* record = FindRecord(channel);
+    if (!record)
+        return 1;
+    ITransceiverDialogs* dialogs = Dialogs();
+    if (!dialogs)
+        return 0;
+    TransceiverDialogValues v;
+    {
+        // The trigger thread writes the record with every ping.
+        const auto lock = LockRecords();
+        v.channelName = record->channelName;
+        v.description = record->description;
+        v.pulseLength = record->pulseLength;
+        v.power = record->txPower;
+        v.draught = record->transducerDepth;
+        v.x = record->transducerX;
+        v.y = record->transducerY;
+        v.z = record->transducerZ;
+        v.frequency = record->frequency;
+        std::copy(std::begin(record->powerSteps), std::end(record->powerSteps), v.powerSteps);
+        std::copy(std::begin(record->pulseLengthTable), std::end(record->pulseLengthTable), v.pulseLengths);
+    }
+    v.tide = m_tide.load();
+    v.remark = GetRecordedText1();
+    v.advanced = [this, channel] { RunAdvancedDialog(channel); };
+
+    CModalSession session(ChannelDialogSlot());
+    const int result = dialogs->RunChannel(v, session.Opened());
+    if (session.OwnerGone())
+        return -1;
+    if (result < 0)
+        return 0;
+    const auto lock = LockRecords();
+    record->remark = v.remark.value_or(std::string());
+    return 1;
 }
 
 int CReplay::GetChannelDepths(double* depths, int)

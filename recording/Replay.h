@@ -51,6 +51,13 @@ public:
     int GetChannelDepths(double* depths, int trackerState) override;
     TransceiverType GetTypeCode() override { return TransceiverType::HXU; }
     bool IsReady() override { return true; }
+    // The settings dialog of a replayed channel: its recorded name, pulse
+    // duration, power, draught and offsets and the ping's tide, with the
+    // replayed file as the remark to edit. The remark the dialog hands back (also on Cancel,
+    // which hands back what it showed) is the channel's; nothing else of
+    // the dialog is taken. 1 also for an unknown channel, 0 when the dialog
+    // could not be shown, -1 when the replay went while it ran.
+    int RunChannelDialog(CChannel* channel) override;
 
     std::string GetRecordedText1() override;
     std::string GetRecordedText2() override;
@@ -76,6 +83,9 @@ public:
     const CReplayReader& Reader() const { return m_reader; }
     // Heave of the current ping corrected for the channel's offsets.
     double CorrectedHeave(std::size_t channel) const;
+
+protected:
+    ITransceiverDialogs* Dialogs() const override;
 
 private:
     bool OpenAndBuild(const std::string& fileName);
@@ -115,6 +125,9 @@ private:
     mutable std::mutex m_pingLock;
     double m_heave = 0.0, m_roll1 = 0.0, m_pitch1 = 0.0, m_roll2 = 0.0, m_pitch2 = 0.0;
     std::atomic<FileTime> m_pingTime{0};
+    // The current ping's recorded tide (m), which the application applies
+    // and the channel dialog shows.
+    std::atomic<double> m_tide{0.0};
 
     // The file being replayed and its recorded configuration texts: set on
     // the trigger thread when a file opens, read by the recorder on the

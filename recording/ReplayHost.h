@@ -9,6 +9,7 @@
 #include <string>
 
 class CReplayFileList;
+class ITransceiverDialogs;
 
 namespace zv::recording {
 
@@ -68,6 +69,10 @@ public:
     {
         return false;
     }
+    // The settings dialogs of the replayed channels, on the user-interface
+    // thread; null: there is no one to show them to, and no channel dialog
+    // is offered.
+    virtual ITransceiverDialogs* TransceiverDialogs() { return nullptr; }
 };
 
 }  // namespace zv::recording

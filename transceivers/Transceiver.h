@@ -98,6 +98,8 @@ public:
         double sensitivityFactor = 0.0;
         // The unit is to get a new transmit set-up at its next Start.
         bool changed = false;
+        // A replayed channel's remark, which its settings dialog hands back.
+        std::string remark;
     };
 
     CTransceiver();
@@ -251,8 +253,13 @@ protected:
     // The trawl data of this ping as a channel's input header: depth state,
     // depth, opening state, opening; zeros without trawl data.
     void GetTrawlHeader(std::uint32_t words[8]) const;
-    // The dialogs of the program that runs the unit; none without one.
-    ITransceiverDialogs* Dialogs() const;
+    // The dialogs of the program that runs the unit; none without one. A
+    // transceiver that is no unit of the program (replay) gets them where it
+    // gets the rest of what it needs.
+    virtual ITransceiverDialogs* Dialogs() const;
+    // Where the channel dialog that runs is kept, so that it is ended with -1
+    // when the transceiver goes.
+    CModalSession*& ChannelDialogSlot() { return m_channelDialog; }
 
     // What a unit type does with each of its channels when it is made: a
     // record from the installation's record of the channel (its number and

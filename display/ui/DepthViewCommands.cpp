@@ -78,8 +78,8 @@ bool CDepthViewCommands::CanRun(const CDepthDoc& doc, unsigned id)
     case CDepthView::ID_COLOUR_SCALE:
         return doc.GetChannel() != nullptr;
     case CDepthView::ID_TRANSCEIVER_SETTINGS: {
-        // Not for a channel whose transceiver has no dialog of its own (a
-        // replayed one).
+        // Live and replayed channels alike, where the program gave their
+        // transceiver the dialogs to show.
         const CChannel* channel = doc.GetChannel();
         const CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
         return transceiver && transceiver->HasChannelDialog(channel);

@@ -6,6 +6,8 @@
 #include "display/DepthDoc.h"
 #include "display/ESDocList.h"
 #include "display/EchogramDoc.h"
+#include "display/ui/DepthView.h"
+#include "display/ui/DepthViewCommands.h"
 #include "display/ui/SCView.h"
 #include "engine/BottomDetector.h"
 #include "engine/Channel.h"
@@ -33,6 +35,7 @@
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/TransceiverTypeTable.h"
 #include "transceivers/tests/TestTransceiver.h"
+#include "transceivers/ui/TransceiverDialog.h"
 
 #include "app/Pelmaris.h"
 #include "app/tests/ShellTestSupport.h"
@@ -45,8 +48,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -508,6 +514,90 @@ TEST_F(ProgramTest, PrintDbPingWritesABlockForEachChannel)
     EXPECT_EQ(ends, starts);
     EXPECT_EQ(samples["CH1"], int(copy.Power.size()));
     EXPECT_GT(samples["CH2"], 0);
+}
+
+// A replayed channel's "Transceiver Settings": offered in its depth row's
+// menu, opened by a right click on its name with what the recording says of
+// the channel and the replayed file as the remark; OK keeps the remark typed,
+// and the menu's command with Cancel keeps the remark it showed.
+TEST_F(ProgramTest, ReplayedChannelsSettingsShowTheRecordingAndKeepTheRemark)
+{
+    const Recording recording(env.Root(), 2000);
+    Start("QY310");
+    CReplayFileList list;
+    list.AddTail(recording.file.string());
+    list.m_loop = 0;
+    COperationControl::PostStartWithFiles(&list);
+    ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }));
+    CEchoSounder* sounder = Operation().GetEchoSounder();
+    ASSERT_TRUE(WaitFor([&] { return sounder->GetPingCount() > 2 && program->Layout() != nullptr; }, 30000));
+    CTransceiver* replay = RunningReplay(*program);
+    CChannel* channel = sounder->GetChannel(0);
+    CDepthView* view = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        for (CDepthView* v : frame->findChildren<CDepthView*>())
+            if (v->isVisible() && v->GetDocument() && v->GetDocument()->GetChannel() == channel)
+                view = v;
+        return view != nullptr;
+    }));
+    std::unique_ptr<QMenu> menu(view->BuildContextMenu(nullptr));
+    ASSERT_NE(menu, nullptr);
+    bool offered = false;
+    for (QAction* a : menu->actions())
+        offered = offered || (a->data().toUInt() == CDepthView::ID_TRANSCEIVER_SETTINGS && a->isEnabled());
+    EXPECT_TRUE(offered) << "\"Transceiver Settings...\" enabled for a replayed channel";
+
+    std::map<std::string, std::string> shown;
+    int answered = 0;
+    QTimer hand;
+    hand.setInterval(20);
+    QObject::connect(&hand, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<CTransceiverDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        for (const char* name : {"IDC_CHANNEL", "IDC_TRANSDUCER_TYPE", "IDC_REMARK", "IDC_DRAUGHT"})
+            shown[name] = dialog->findChild<QLineEdit*>(name)->text().toStdString();
+        for (const char* name : {"IDC_POWER_TEXT", "IDC_PULSE_LENGTH_TEXT"})
+            shown[name] = dialog->findChild<QLabel*>(name)->text().toStdString();
+        ++answered;
+        if (answered == 1) {
+            Screenshot(*dialog, "replay-transceiver-settings");
+            dialog->findChild<QLineEdit*>("IDC_REMARK")->setText("Buoy line 7");
+            dialog->findChild<QLineEdit*>("IDC_DRAUGHT")->setText("9.5");
+            dialog->accept();
+        } else {
+            dialog->findChild<QLineEdit*>("IDC_REMARK")->setText("not kept");
+            dialog->reject();
+        }
+    });
+    hand.start();
+    view->repaint();
+    QTest::mouseClick(view, Qt::RightButton, {}, QPoint(3, 3));
+    ASSERT_EQ(answered, 1) << "the right click on the name opened it";
+    double pulse = 0.0, power = 0.0, gain = 0.0, draught = 0.0;
+    ASSERT_EQ(replay->GetChannelValues(channel, pulse, power, gain, draught), 1);
+    EXPECT_EQ(shown["IDC_CHANNEL"], replay->GetChannelName(channel));
+    EXPECT_EQ(shown["IDC_TRANSDUCER_TYPE"], "Replay 38 kHz");
+    EXPECT_EQ(shown["IDC_REMARK"], recording.file.string());
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", power);
+    EXPECT_EQ(shown["IDC_POWER_TEXT"], text);
+    std::snprintf(text, sizeof text, "%.3f", pulse * 1000.0);
+    EXPECT_EQ(shown["IDC_PULSE_LENGTH_TEXT"], text);
+    std::snprintf(text, sizeof text, "%.2f", draught);
+    EXPECT_EQ(shown["IDC_DRAUGHT"], text);
+    EXPECT_EQ(replay->FindRecord(channel)->remark, "Buoy line 7");
+    EXPECT_EQ(draught, zv::recgen::CRecordingGenerator(recording.scene).Scene().channels[0].draught)
+        << "the recorded draught stays";
+
+    EXPECT_TRUE(CDepthViewCommands::Run(*view->GetDocument(), CDepthView::ID_TRANSCEIVER_SETTINGS));
+    hand.stop();
+    EXPECT_EQ(answered, 2) << "the menu's command opened it";
+    EXPECT_EQ(replay->FindRecord(channel)->remark, recording.file.string()) << "Cancel hands back what it showed";
+
+    App().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
+    Stop();
 }
 
 // A replay started to save data opens "Store..." once, shortly after its

@@ -19,6 +19,7 @@
 #include "display/ESDocList.h"
 #include "display/EchogramDoc.h"
 #include "display/ui/DepthView.h"
+#include "display/ui/DepthViewCommands.h"
 #include "display/ui/EchogramDialogs.h"
 #include "display/ui/EchogramView.h"
 #include "display/ui/PaperPrinter.h"
@@ -373,6 +374,8 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
                 std::unique_ptr<QMenu> menu(view->BuildContextMenu(nullptr));
                 EXPECT_EQ(menu != nullptr, menuId != 0);
             }
+            // The replayed channel's settings dialog is the program's.
+            EXPECT_TRUE(CDepthViewCommands::CanRun(*depth, CDepthView::ID_TRANSCEIVER_SETTINGS));
         }
     EXPECT_EQ(echograms, 2 * sounder->GetChannelCount());
     EXPECT_EQ(depths, sounder->GetChannelCount());

@@ -16,6 +16,7 @@
 #include "platform/MessageDispatcher.h"
 #include "recording/tests/StoreFixture.h"
 #include "sim/recgen/RecordingGenerator.h"
+#include "transceivers/tests/TestTransceiverDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,8 @@ struct Host : IReplayHost
         start = s;
         end = e;
     }
+    ITransceiverDialogs* TransceiverDialogs() override { return dialogs; }
+    ITransceiverDialogs* dialogs = nullptr;
     std::vector<FileTime> pings;
     std::vector<std::string> sentences, annotations, outputs, applied, buttons;
     std::vector<int> restarts;
@@ -702,4 +705,107 @@ TEST_F(ReplayTest, RecordedRealTimeProfileBecomesTheEnvironmentsProfile)
         }
     }
     registry.CloseRootKeys();
+}
+
+// A replayed channel's settings dialog shows what the recording says of the
+// channel, with the replayed file as its remark; the remark it hands back is
+// kept on OK and on Cancel (which hands back what it showed), and nothing is
+// kept when the dialog could not be shown.
+TEST_F(ReplayTest, ChannelDialogShowsTheRecordingAndKeepsTheRemark)
+{
+    CReplayFileList list;
+    list.AddTail(Generate("a.raw", {}).string());
+    const SRecGenChannel& recorded = gen->Scene().channels[1];
+    CTestTransceiverDialogs dialogs;
+    host.dialogs = &dialogs;
+    struct Row
+    {
+        const char* legend;
+        int answer;  // 1 OK, 0 Cancel, -1 not shown
+        int result;
+        bool keepsShown;  // the remark kept is the one shown, not the one typed
+        bool kept;
+    };
+    const Row rows[] = {
+        {"OK", 1, 1, false, true},
+        {"Cancel", 0, 1, true, true},
+        {"not shown", -1, 0, false, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.legend);
+        CReplay replay(list, &host);
+        replay.Trigger(0);  // the record holds the first ping's values
+        CChannel* channel = replay.GetChannelId(1);
+        ASSERT_TRUE(replay.HasChannelDialog(channel));
+        TransceiverDialogValues shown;
+        int advancedRuns = 0;
+        dialogs.advanced = [&](const AdvancedTransceiverDialogValues& a) {
+            ++advancedRuns;
+            EXPECT_EQ(a.Text(AdvancedTransceiverDialogValues::kFrequency), "120000");
+            return 1;
+        };
+        dialogs.channel = [&](TransceiverDialogValues& v) {
+            shown = v;
+            v.advanced();
+            // Only the remark is the replay's to take.
+            if (r.answer == 1) {
+                v.remark = "Buoy line 7";
+                v.draught = 99.0;
+                v.power = 1.0;
+            }
+            return r.answer;
+        };
+        EXPECT_EQ(replay.RunChannelDialog(channel), r.result);
+        EXPECT_EQ(shown.remark, list.GetFileName(0));
+        EXPECT_EQ(shown.channelName, gen->ChannelId(1));
+        EXPECT_EQ(shown.description, "Replay 120 kHz");
+        EXPECT_EQ(shown.templateId, TransceiverDialogValues::kTemplate);
+        EXPECT_DOUBLE_EQ(shown.tide, 0.35) << "the ping's recorded tide";
+        EXPECT_FLOAT_EQ(float(shown.pulseLength), float(recorded.pulseDuration));
+        EXPECT_FLOAT_EQ(float(shown.power), float(recorded.power));
+        EXPECT_FLOAT_EQ(float(shown.draught), float(recorded.draught));
+        EXPECT_FLOAT_EQ(float(shown.x), float(recorded.x));
+        EXPECT_FLOAT_EQ(float(shown.y), float(recorded.y));
+        EXPECT_FLOAT_EQ(float(shown.z), float(recorded.z));
+        for (double p : shown.powerSteps)
+            EXPECT_FLOAT_EQ(float(p), float(recorded.power));
+        EXPECT_FLOAT_EQ(float(shown.pulseLengths[2]), float(recorded.pulseDuration));
+        EXPECT_EQ(advancedRuns, 1);
+
+        const CTransceiver::StructChannelParameters* record = replay.FindRecord(channel);
+        const std::string expected = !r.kept ? std::string() : r.keepsShown ? list.GetFileName(0) : "Buoy line 7";
+        EXPECT_EQ(record->remark, expected);
+        EXPECT_FLOAT_EQ(float(record->transducerDepth), float(recorded.draught));
+        EXPECT_FLOAT_EQ(float(record->txPower), float(recorded.power));
+        EXPECT_EQ(replay.FindRecord(replay.GetChannelId(0))->remark, "") << "the other channel's";
+    }
+}
+
+// No dialog without someone to show it to, none for a channel that is not
+// the replay's, and a replay deleted while its dialog runs (a stop in the
+// dialog's message loop) is not touched again.
+TEST_F(ReplayTest, ChannelDialogOnlyWhereItCanRunAndNeverAfterTheReplayWent)
+{
+    CReplayFileList list;
+    list.AddTail(Generate("a.raw", {}).string());
+    auto replay = std::make_unique<CReplay>(list, &host);
+    CChannel* channel = replay->GetChannelId(0);
+    EXPECT_FALSE(replay->HasChannelDialog(channel));
+    EXPECT_EQ(replay->RunChannelDialog(channel), 0);
+
+    CTestTransceiverDialogs dialogs;
+    host.dialogs = &dialogs;
+    CReplay other(list, &host);
+    EXPECT_FALSE(replay->HasChannelDialog(other.GetChannelId(0)));
+    EXPECT_EQ(replay->RunChannelDialog(other.GetChannelId(0)), 1);
+    EXPECT_EQ(dialogs.runs, 0);
+
+    dialogs.channel = [&](TransceiverDialogValues& v) {
+        v.remark = "gone";
+        replay.reset();
+        return 1;
+    };
+    CReplay* running = replay.get();
+    EXPECT_EQ(running->RunChannelDialog(channel), -1);
+    EXPECT_EQ(replay, nullptr);
 }

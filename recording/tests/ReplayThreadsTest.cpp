@@ -11,6 +11,7 @@
 #include "sim/recgen/RecordingGenerator.h"
 #include "sounder/EchoSounder.h"
 #include "sounder/tests/TestEchoSounderHost.h"
+#include "transceivers/tests/TestTransceiverDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -344,4 +345,42 @@ TEST_F(ReplayThreadsTest, StoppingTheSounderUnderALaterFilesDialogEndsTheWait)
     ASSERT_TRUE(PumpUntil([&] { return sounder == nullptr; }, 30s));
     EXPECT_TRUE(toldToClose);
     EXPECT_EQ(install.threads.size(), 2u);
+}
+
+// A replayed channel's settings dialog reads the record and keeps its remark
+// on the user-interface thread while the trigger thread writes the record
+// with every ping and the ping-data thread copies it (ThreadSanitizer sees
+// to the locks).
+TEST_F(ReplayThreadsTest, ChannelDialogRunsWhilePingsChangeTheRecord)
+{
+    ASSERT_NO_FATAL_FAILURE(Record({"pings=5", "channels=38,120", "samples=200"}, "a.raw"));
+    list.m_loop = 1;
+    struct SDialogHost : IReplayHost
+    {
+        ITransceiverDialogs* TransceiverDialogs() override { return &dialogs; }
+        CTestTransceiverDialogs dialogs;
+    } dialogHost;
+    std::atomic<int> pings{0};
+    CEchoSounder::Context context = ReplayContext();
+    host.createReplay = [&](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
+        return std::make_unique<CReplay>(*files, &dialogHost);
+    };
+    host.documentsNotify = [&] { ++pings; };
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kReplay, CEchoSounder::kMaximumRate, &list,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    CTransceiver* replay = sounder->GetTransceiver(0);
+    CChannel* channel = sounder->GetChannel(1);
+    ASSERT_TRUE(replay && channel);
+    ASSERT_TRUE(PumpUntil([&] { return pings.load() > 0; }, 30s));
+    int runs = 0;
+    dialogHost.dialogs.channel = [&](TransceiverDialogValues& v) {
+        EXPECT_FLOAT_EQ(float(v.power), float(scene.channels[1].power));
+        v.remark = "remark " + std::to_string(++runs);
+        return 1;
+    };
+    while (pings.load() < 20)
+        ASSERT_EQ(replay->RunChannelDialog(channel), 1);
+    EXPECT_EQ(replay->FindRecord(channel)->remark, "remark " + std::to_string(runs));
+    sounder.reset();
 }

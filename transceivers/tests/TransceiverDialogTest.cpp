@@ -12,6 +12,7 @@
 #include "platform/TempHives.h"
 #include "transceivers/TransceiverDialogs.h"
 #include "transceivers/tests/TestTransceiver.h"
+#include "transceivers/tests/TestTransceiverDialogs.h"
 #include "transceivers/tests/TestTransceiverServices.h"
 
 #include <gtest/gtest.h>
@@ -20,47 +21,6 @@
 #include <memory>
 
 namespace {
-
-// Shows nothing: each run hands the values to the test's hook, which edits
-// them and answers as the operator would.
-class CTestDialogs final : public ITransceiverDialogs
-{
-public:
-    struct Handle final : CModalSession::IOpenDialog
-    {
-        void EndDialog(int result) override { ended = result; }
-        int ended = 0;
-    };
-
-    std::function<int(TransceiverDialogValues&)> channel;
-    std::function<int(GeoTransceiverDialogValues&)> geo;
-    std::function<int(const AdvancedTransceiverDialogValues&)> advanced;
-    int runs = 0;
-
-    int RunChannel(TransceiverDialogValues& v, const DialogOpened& opened) override
-    {
-        return Run([&] { return channel ? channel(v) : 0; }, opened);
-    }
-    int RunGeoChannel(GeoTransceiverDialogValues& v, const DialogOpened& opened) override
-    {
-        return Run([&] { return geo ? geo(v) : 0; }, opened);
-    }
-    int RunAdvanced(const AdvancedTransceiverDialogValues& v, const DialogOpened& opened) override
-    {
-        return Run([&] { return advanced ? advanced(v) : 1; }, opened);
-    }
-
-private:
-    int Run(const std::function<int()>& answer, const DialogOpened& opened)
-    {
-        ++runs;
-        Handle handle;
-        if (opened)
-            opened(&handle);
-        const int result = answer();
-        return handle.ended != 0 ? handle.ended : result;
-    }
-};
 
 class TransceiverDialog : public ::testing::Test
 {
@@ -118,7 +78,7 @@ protected:
 
     CTempHives hives;
     CRegistrySupport reg;
-    CTestDialogs dialogs;
+    CTestTransceiverDialogs dialogs;
     CTestTransceiverServices services;
     std::unique_ptr<CTestTransceiver> unit;
     CChannel* channel = nullptr;

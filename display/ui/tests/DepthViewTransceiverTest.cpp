@@ -1,7 +1,7 @@
 // The depth row leads to its channel's transceiver dialogs: "Transceiver
 // Settings..." of the context menu and a right click on the names, the GEO
-// type's own dialog for its channels; greyed where the transceiver has none
-// to show (a replayed channel).
+// type's own dialog for its channels; greyed where the transceiver was given
+// no dialogs to show.
 #include "display/DepthDoc.h"
 #include "display/ui/DepthView.h"
 #include "display/ui/DepthViewCommands.h"
@@ -84,7 +84,7 @@ TEST(TransceiverDialogFromDepthView, MenuAndRightClickOnTheNamesOpenTheUnitsDial
     const Row rows[] = {
         {"network unit", TransceiverType::QY42, true, "channel"},
         {"GEO unit", TransceiverType::GEO, true, "geo"},
-        {"a transceiver without dialogs (replay)", TransceiverType::HXU, false, ""},
+        {"a transceiver given no dialogs", TransceiverType::HXU, false, ""},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.legend);
