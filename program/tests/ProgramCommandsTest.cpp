@@ -364,6 +364,8 @@ TEST_P(ProgramCommands, EveryItemWorksOrIsGreyed)
     const std::vector<unsigned> items = MenuItems();
     ASSERT_GT(items.size(), 40u);
     EXPECT_TRUE(FileMenuHolds(cmd::FILE_PRINT)) << "\"Print...\" in the File menu";
+    EXPECT_EQ(FileMenuHolds(cmd::PRINT_DB_PING), model != "RM30" && model != "TQ30")
+        << "\"Print dB Ping to file\" on the QY models and TOTAL only";
     std::set<unsigned> notBuilt = kNotBuilt;
     notBuilt.merge(NoObject(model));
     EXPECT_EQ(Greyed(items), Expected(items, notBuilt, kNeedSounder));

@@ -2,7 +2,8 @@
 // network namespace of the test's own), the recorder's command starts and
 // stops a survey line, the line counter follows, the raw file holds whole
 // pings with the tide of a live tide telegram, and "Store..." changes the
-// recorder's settings in between.
+// recorder's settings in between; "Echogram Storage Parameters" saves its
+// values under the operation's "Store" key.
 #include "recording/Store.h"
 #include "recording/tests/StoreFixture.h"
 #include "sim/qy42/QY42Simulator.h"
@@ -67,6 +68,14 @@ int RunProgram()
         v.settings.lineNumber = 5;
         return true;
     };
+    std::vector<std::string> echogramTitles;
+    options.echogramDialog = [&](zv::recording::SStoreEchogramValues& v) {
+        echogramTitles.push_back(v.Title());
+        v.echogram[0] = true;
+        v.surfaceCount = 321;
+        v.rangeBottom = 42.5;
+        return true;
+    };
     auto program = MakeProgram(std::move(options));
     app::CPelmaris& pelmaris = program->Application();
     COperationControl& operation = program->Operation();
@@ -127,6 +136,25 @@ int RunProgram()
     frame->RunCommand(app::cmd::STORE);
     check(dialogs == 1, "the dialog ran");
     check(WaitFor([&] { return lineCounter() == "L0005 off"; }), "line counter after Store...: " + lineCounter());
+
+    // "Echogram Storage Parameters" on a live sounder: the recorder takes
+    // the values and saves them under the operation's "Store" at once.
+    check(frame->QueryCommand(app::cmd::ECHOGRAM_STORAGE).enabled, "Echogram Storage Parameters enabled");
+    frame->RunCommand(app::cmd::ECHOGRAM_STORAGE);
+    check(echogramTitles == std::vector<std::string>{"Echogram Parameters - Normal"}, "the dialog ran, titled Normal");
+    {
+        CRegistrySupport reg;
+        const HKEY user = CRegistrySupport::UserRootKey();
+        const char* key = "OperationControl\\Operation\\Normal\\Store";
+        DWORD surface = 0, echogram = 0, save = 0;
+        double bottom = 0.0;
+        check(reg.GetDword(user, key, "EchogramSurfaceCount", surface, FALSE) && surface == 321,
+              "EchogramSurfaceCount saved: " + std::to_string(surface));
+        check(reg.GetDword(user, key, "Echogram1", echogram, FALSE) && echogram == 1, "Echogram1 saved");
+        check(reg.GetDword(user, key, "SaveEchogramData", save, FALSE) && save == 1, "SaveEchogramData saved");
+        check(reg.GetDouble(user, key, "EchogramRangeBottom", bottom, FALSE) && bottom == 42.5,
+              "EchogramRangeBottom saved");
+    }
 
     pelmaris.Operation().PostStop(0);
     check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
