@@ -96,6 +96,34 @@ void CScopePicture::DrawAScope(BYTE* bits, int stride, int width, int height, co
     }
 }
 
+void CScopePicture::Line(BYTE* bits, int stride, int width, int height, int x0, int y0, int x1, int y1, BYTE colour)
+{
+    if (!bits)
+        return;
+    // Far-off ends are brought near first, so the steps stay few.
+    constexpr int kFar = 1 << 20;
+    x0 = std::clamp(x0, -kFar, kFar);
+    x1 = std::clamp(x1, -kFar, kFar);
+    y0 = std::clamp(y0, -kFar, kFar);
+    y1 = std::clamp(y1, -kFar, kFar);
+    const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+    const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+    int error = dx + dy;
+    while (x0 != x1 || y0 != y1) {
+        if (x0 >= 0 && x0 < width && y0 >= 0 && y0 < height)
+            bits[static_cast<std::size_t>(y0) * stride + x0] = colour;
+        const int e2 = 2 * error;
+        if (e2 >= dy) {
+            error += dy;
+            x0 += sx;
+        }
+        if (e2 <= dx) {
+            error += dx;
+            y0 += sy;
+        }
+    }
+}
+
 std::string CScopePicture::FormatAxisLabel(double value, bool isMinimum)
 {
     const double m = std::fabs(value);

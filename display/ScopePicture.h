@@ -52,6 +52,12 @@ public:
     // length (nothing is drawn then).
     static int HalfBar(double v, double m, int width);
 
+    // A 1-pixel line in colour index `colour` from (x0, y0) to (x1, y1),
+    // the end point excluded as the window system draws lines; pixels
+    // outside the surface are skipped. The debug curves draw thousands of
+    // these a paint, straight into the surface.
+    static void Line(BYTE* bits, int stride, int width, int height, int x0, int y0, int x1, int y1, BYTE colour);
+
     // The axis of a curve: its limits, mean and labels.
     struct SAxis
     {

@@ -166,6 +166,19 @@ TEST(ScopeAScope, ZeroStepAndOversizedPanesDrawNoBarAndNoFault)
     EXPECT_EQ(tall.GetRowColour(2499), 1);
 }
 
+TEST(ScopeLines, EndPointExcludedAndClippedToTheSurface)
+{
+    Pane pane;
+    CScopePicture::Line(pane.bits.data(), Pane::kStride, Pane::kWidth, Pane::kHeight, 2, 3, 2, 8, 200);
+    for (int y = 0; y < Pane::kHeight; ++y)
+        EXPECT_EQ(pane.At(2, y), y >= 3 && y < 8 ? 200 : CScopePicture::kBackground) << y;
+    // From far off the surface across it: only the pixels inside are written.
+    CScopePicture::Line(pane.bits.data(), Pane::kStride, Pane::kWidth, Pane::kHeight, -1000000, 10, 1000000, 10, 201);
+    for (int x = 0; x < Pane::kWidth; ++x)
+        EXPECT_EQ(pane.At(x, 10), 201) << x;
+    EXPECT_EQ(pane.bits[10 * Pane::kStride + Pane::kWidth], CScopePicture::kBackground) << "the row's padding";
+}
+
 TEST(ScopeAxis, LimitsMeanAndLabelsByMagnitude)
 {
     const double values[] = {1.0, 2.0, 6.0};

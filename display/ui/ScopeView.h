@@ -52,6 +52,8 @@ public:
     virtual IBottomDetector::Limits GetBottomLimits() = 0;
     virtual void GetBottomSamplesDb(double* out, int n, int first) = 0;
     virtual int RangeToSample(double range, double distance) = 0;
+    // Seconds per sample of the scope traces; 0 when there are none.
+    virtual double GetScopeSampleTime() = 0;
 };
 
 class CScopeView : public CSCView
@@ -90,6 +92,8 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void OnDraw(QPainter& painter) override;
+    // The surface in colours, converted by the paint that copies it.
+    QImage PaintImage() const override { return m_colours; }
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -123,8 +127,41 @@ private:
         double slopeAngle = 0.0;
         std::int16_t amplitudeAt100 = 0;
         std::uint16_t angleAt100 = 0;
+        // The engineering displays' copies: the raw A/D record (taken only
+        // while an A/D output is shown) and the bottom detector's candidates.
+        bool recordTaken = false;
+        ChannelPingRecord record;
+        SBottomCandidate candidates[IBottomDetector::kMaxCandidates] = {};
+        IBottomDetector::Limits limits;
     };
+    // The reference the channel's sample reads take: the document's, or the
+    // surface for a slope or side-scan echogram, which those reads refuse.
+    int SampleReference() const;
+    void DrawNumeric(QPainter& p);
+    void DrawAnalog(QPainter& p);
+    void DrawAdOutputs(QPainter& p);
+    void DrawAmplitude(QPainter& p);
+    void DrawCandidates(QPainter& p, const CScopeDebugSettings::Rect& r, int n, double maximum, double minimum,
+                        const std::string& maxLabel, const std::string& minLabel);
+    void DrawAngles(QPainter& p);
+    void DrawWideBand(QPainter& p);
+    // One curve of values between the limits; values beyond them are
+    // clamped in the buffer itself. No curve for no values or flat limits.
+    void DrawTrace(QPainter& p, double* values, int n, const CScopeDebugSettings::Rect& r, double maximum,
+                   double minimum, const std::string& leftLabel, const std::string& rightLabel, int pen,
+                   double reference);
+    // Signed 12-bit samples about the column's centre, each segment in its
+    // gain's pen when gains are given.
+    void DrawAdTrace(QPainter& p, const int* values, const int* gains, int n, const CScopeDebugSettings::Rect& r,
+                     const char* leftLabel, const char* rightLabel);
+    void DrawVerticalText(QPainter& p, int x, int y, const std::string& text);
+    void DrawText(QPainter& p, int x, int y, const std::string& text);
+    // A line straight into the surface, as the curves draw theirs.
+    void Segment(int x0, int y0, int x1, int y1, BYTE colour);
     void CopyPing();
+    // The surface through the colour table into the colour picture, in one
+    // pass on this thread.
+    void ConvertSurface();
     // The surface as a grey image to draw palette indices on.
     void DrawAScope();
     void DrawSlope(QPainter& p);
@@ -143,4 +180,14 @@ private:
     std::string m_labels[7];
     SPing m_ping;
     std::uint64_t m_copiedPings = 0;
+    // Buffers of the debug curves, kept so that no drawing allocates.
+    std::array<double, kTraceLength> m_traceA{};
+    std::array<double, kTraceLength> m_traceB{};
+    std::array<double, kTraceLength> m_traceC{};
+    std::array<std::int16_t, kTraceLength> m_samples{};
+    std::array<std::uint16_t, CChannel::kMaxSamples> m_angles{};
+    std::array<int, CChannel::kMaxSamples> m_values{};
+    std::array<int, ChannelPingRecord::kMaxWords> m_gains{};
+    QVector<QPoint> m_points;
+    QImage m_colours;
 };

@@ -1,6 +1,7 @@
 // Readers of a channel run while the ping-data thread closes and processes
 // pings; depth users of two channels read each other. Run under
 // ThreadSanitizer in CI.
+#include "engine/BottomDetector.h"
 #include "engine/Channel.h"
 #include "engine/RawPower.h"
 #include "testsupport/Wait.h"
@@ -9,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -162,6 +164,58 @@ TEST(ChannelThreads, IntakeOnReceiveThreadWhileChannelIsRead)
     receiver.join();
     EXPECT_EQ(closed.load(), kPings);
     EXPECT_LE(ch.GetSampleCount(), CChannel::kMaxSamples);
+}
+
+// A display copies the bottom detector's candidates while the ping-data
+// thread detects the next bottom into them.
+TEST(ChannelThreads, CandidatesAreCopiedWhileTheDetectorWritesThem)
+{
+    CChannel::Construction c;
+    c.Parameters = Params();
+    CChannel ch(c);
+    CBottomDetector::Construction dc;
+    dc.SourceName = "T38";
+    dc.SampleDistance = 0.1;
+    dc.UseSettingsFolder = false;
+    auto owned = std::make_unique<CBottomDetector>(dc);
+    const CBottomDetector* detector = owned.get();
+    ch.SetBottomDetector(std::move(owned));
+
+    std::atomic<bool> done{false};
+    std::atomic<int> reads{0};
+    std::thread reader([&] {
+        SBottomCandidate copy[IBottomDetector::kMaxCandidates];
+        while (!done.load()) {
+            ch.GetBottomCandidates(copy);
+            ch.GetBottomLimits();
+            reads.fetch_add(1);
+        }
+    });
+    std::vector<std::int16_t> s(kCount, -7653);  // -90 dB
+    for (int p = 0; p < kPings; ++p) {
+        // A bottom that moves a little from ping to ping.
+        std::fill(s.begin(), s.end(), std::int16_t{-7653});
+        std::fill_n(s.begin() + 500 + p % 7, 40, std::int16_t{-1700});
+        ch.AddPowerSamples(s.data(), kCount, 0);
+        ch.AddPing(static_cast<std::uint64_t>(p) + 1);
+        ch.ProcessPing();
+        if (p == kPings / 2) {
+            const int before = reads.load();
+            EXPECT_TRUE(zv::test::WaitUntil([&] { return reads.load() != before; }, std::chrono::seconds(10)));
+        }
+    }
+    done.store(true);
+    reader.join();
+
+    SBottomCandidate copy[IBottomDetector::kMaxCandidates];
+    ch.GetBottomCandidates(copy);
+    for (int k = 0; k < IBottomDetector::kMaxCandidates; ++k) {
+        const CBottomDetector::Candidate& own = detector->GetCandidateSnapshot()[static_cast<std::size_t>(k)];
+        EXPECT_EQ(copy[k].valid, own.Age != 0) << k;
+        EXPECT_EQ(copy[k].start, own.Start) << k;
+        EXPECT_EQ(copy[k].total, own.Total) << k;
+        EXPECT_EQ(copy[k].scores[3], own.Age) << k;
+    }
 }
 
 }  // namespace

@@ -337,6 +337,7 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
     auto* documents = dynamic_cast<CESDocList*>(sounder->GetDocuments());
     ASSERT_NE(documents, nullptr);
     int echograms = 0, depths = 0;
+    std::vector<CScopeView*> scopes;
     for (CAbstractESDoc* document : documents->GetDocList())
         if (auto* echogram = dynamic_cast<CEchogramDoc*>(document)) {
             ++echograms;
@@ -356,6 +357,7 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
                     EXPECT_EQ(scope->GetContext().host, &program->Display());
                     EXPECT_EQ(scope->GetContext().model, c.model);
                     EXPECT_GT(scope->GetCopiedPings(), 0u) << "the pings reach the pane";
+                    scopes.push_back(const_cast<CScopeView*>(scope));
                 } else {
                     ADD_FAILURE() << "a view of another kind";
                 }
@@ -433,6 +435,18 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
         })) << rawData.StartingWith("RAW0").size()
             << " RAW0";
         EXPECT_FALSE(rawData.StartingWith("CON0").empty());
+    }
+
+    // Each A-scope shows the echoes of the last ping as bars (painted after
+    // the outputs were read, which a slow paint would let overflow).
+    for (CScopeView* pane : scopes) {
+        pane->grab();
+        const QImage surface = pane->SurfaceImage();
+        int bars = 0;
+        for (int y = 0; y < surface.height(); ++y)
+            for (int x = 0; x < surface.width(); ++x)
+                bars += surface.pixelIndex(x, y) >= 160 && surface.pixelIndex(x, y) <= 171 ? 1 : 0;
+        EXPECT_GT(bars, 0);
     }
 
     application.Operation().PostStop(0);

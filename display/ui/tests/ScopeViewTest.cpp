@@ -5,6 +5,7 @@
 #include "display/ui/ScopeView.h"
 
 #include "app/ui/tests/QtTestSupport.h"
+#include "base/EchosounderError.h"
 #include "display/EchogramDoc.h"
 #include "display/tests/StubEchogramChannel.h"
 #include "display/tests/TestDisplayContext.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -44,6 +46,10 @@ struct FakeScopeChannel : IScopeViewChannel
     bool bottom = false;
     int beamType = 0;
     int infoReads = 0;
+    ChannelPingRecord record;
+    SBottomCandidate candidate;
+    // Samples from this one on are at -20 dB, those before at -100 dB.
+    int edge = 1 << 30;
     void GetColorScale(CColorScaleSettings& scale) override
     {
         for (int place = 1; place <= 6; ++place)
@@ -70,26 +76,33 @@ struct FakeScopeChannel : IScopeViewChannel
         degrees = angle;
         return haveAngle;
     }
-    void GetPingRecord(ChannelPingRecord& record, double, int) override { record = {}; }
+    void GetPingRecord(ChannelPingRecord& out, double, int) override { out = record; }
     void AddEchogramSamples(std::int16_t* out, int n, double, int, int) override
     {
         ++infoReads;
-        std::fill_n(out, n, std::int16_t{-8504});
+        for (int i = 0; i < n; ++i)
+            out[i] = i < edge ? std::int16_t{-8504} : std::int16_t{-1700};
     }
     void AddEchogramAngles(std::uint16_t* out, int n, double, int) override { std::fill_n(out, n, 0x1020); }
-    int GetScopeTrace(CChannel::TraceKind, int, double*, int, double, double, double& d) override
+    // A wide-band unit's traces: the first at -60 dB, the second at -20 dB.
+    int traceLength = 0;
+    int GetScopeTrace(CChannel::TraceKind, int which, double* out, int maxCount, double, double, double& d) override
     {
-        d = 0.0;
-        return 0;
+        d = 0.05;
+        const int n = std::min(traceLength, maxCount);
+        std::fill_n(out, n, which == 1 ? -60.0 : -20.0);
+        return n;
     }
     void GetBottomCandidates(SBottomCandidate (&out)[IBottomDetector::kMaxCandidates]) override
     {
         for (auto& c : out)
             c = {};
+        out[0] = candidate;
     }
-    IBottomDetector::Limits GetBottomLimits() override { return {}; }
+    IBottomDetector::Limits GetBottomLimits() override { return {0.0, 500.0, -50.0}; }
     void GetBottomSamplesDb(double* out, int n, int) override { std::fill_n(out, n, -100.0); }
     int RangeToSample(double, double) override { return 0; }
+    double GetScopeSampleTime() override { return 0.0; }
 };
 
 // The pane with its paints' copies counted and its dialog not shown.
@@ -305,18 +318,156 @@ TEST_F(ScopeViewTest, DialogGesturesAndMotionLeavesTheScreenAlone)
     view->grab();
     const int copies = view->copies;
     EXPECT_GT(copies, 0);
-    const std::size_t size = CDIBSection::RowBytes(kWidth, 8) * kHeight;
-    const std::vector<BYTE> before(view->GetSurface()->GetBits(), view->GetSurface()->GetBits() + size);
+    const std::size_t stride = CDIBSection::RowBytes(kWidth, 8);
+    ASSERT_EQ(view->GetSurface()->GetBits()[20 * stride + 100], 171);
     view->GetDebugDialog().SelectMotion();
     fake.echoes = {{30, 0}};
     Ping();
     view->grab();
     EXPECT_EQ(view->copies, copies) << "nothing copied to the screen";
-    const std::vector<BYTE> after(view->GetSurface()->GetBits(), view->GetSurface()->GetBits() + size);
-    std::size_t diff = 0;
-    while (diff < size && after[diff] == before[diff])
-        ++diff;
-    EXPECT_EQ(diff, size) << "nothing cleared; first change at row " << diff / CDIBSection::RowBytes(kWidth, 8) << " x "
-                          << diff % CDIBSection::RowBytes(kWidth, 8) << ": " << int(before[diff]) << " -> "
-                          << int(after[diff]);
+    // The numeric display drew into the surface without clearing it.
+    EXPECT_EQ(view->GetSurface()->GetBits()[20 * stride + 100], 171);
+}
+
+// The engineering displays, drawn from what each ping copied.
+TEST_F(ScopeViewTest, AmplitudeSpansTheDialogLimitsAndCandidatesMarkTheBottomEdge)
+{
+    CScopeDebugDlg& d = view->GetDebugDialog();
+    d.SelectAnalog();
+    d.ApplySettings();
+    const CScopeDebugSettings::Rect r = d.columns[CScopeDebugSettings::kAmplitude];
+    ASSERT_EQ(r.left, 5);
+    ASSERT_EQ(r.right, 97);
+    Ping();
+    // -100 dB on -170 .. 30: 70/200 of the column's width from its left.
+    const int x = r.left + 70 * r.Width() / 200;
+    QImage shot = Shot();
+    EXPECT_EQ(At(shot, x, 60), 193) << "the curve in pen 2";
+    EXPECT_EQ(At(shot, r.left, 60), 79) << "the column's edge";
+
+    // Unticked, the column follows its data: flat data has no axis, no curve.
+    d.useMaximum = d.useMinimum = 0;
+    Ping();
+    shot = Shot();
+    for (int y = 0; y < kHeight; ++y)
+        for (int xx = r.left + 1; xx < r.right; ++xx)
+            ASSERT_NE(At(shot, xx, y), 193) << xx << "," << y;
+
+    // A candidate 20 samples below the echo's rising edge is stepped back to
+    // it: 1000 samples over 120 rows, so the edge at sample 600 is row 71.
+    d.useMaximum = d.useMinimum = 1;
+    d.bottomCandidates = 1;
+    scope.edge = 600;
+    scope.candidate.valid = true;
+    scope.candidate.total = 12;
+    scope.candidate.start = 620;
+    Ping();
+    shot = Shot();
+    EXPECT_EQ(At(shot, 20, 71), CScopeView::PenIndex(0));
+    EXPECT_EQ(At(shot, 90, 71), CScopeView::PenIndex(0));
+    // Beyond the samples: no line, and nothing read past them.
+    scope.candidate.start = 5000;
+    Ping();
+    shot = Shot();
+    for (int y = 0; y < kHeight; ++y)
+        EXPECT_NE(At(shot, 20, y), CScopeView::PenIndex(0)) << y;
+}
+
+TEST_F(ScopeViewTest, NumericColumnsShowOnlyTheOutputsTheRecordHolds)
+{
+    CScopeDebugDlg& d = view->GetDebugDialog();
+    d.SelectNumeric();
+    d.amplitude = 0;
+    d.adOutput[0] = d.adOutput[1] = 1;
+    d.ApplySettings();
+    const CScopeDebugSettings::Rect ad1 = d.columns[CScopeDebugSettings::kAd1];
+    const CScopeDebugSettings::Rect ad2 = d.columns[CScopeDebugSettings::kAd1 + 1];
+    ASSERT_LT(ad1.right, ad2.left);
+    scope.record.Stride = 1;
+    scope.record.Count = 5;
+    for (int k = 0; k < 10; ++k)
+        scope.record.Words[k] = static_cast<std::int16_t>(0x1230 + k);
+    Ping();
+    QImage shot = Shot();
+    EXPECT_GT(RowsWith(shot, 79, ad1.left, ad1.right), 0);
+    EXPECT_EQ(RowsWith(shot, 79, ad2.left, ad2.right), 0) << "one word per sample: AD1 only";
+    scope.record.Stride = 2;
+    Ping();
+    shot = Shot();
+    EXPECT_GT(RowsWith(shot, 79, ad2.left, ad2.right), 0);
+    // A record that claims more samples than it has words is read no
+    // further than its words.
+    scope.record.Count = 60000;
+    Ping();
+    EXPECT_GT(RowsWith(Shot(), 79, ad2.left, ad2.right), 0);
+
+    // A pane too low for one line draws no column at all.
+    d.amplitude = 1;
+    d.ApplySettings();
+    Resize(*view, kWidth, 30);
+    Ping();
+    shot = Shot();
+    EXPECT_EQ(RowsWith(shot, 79, 0, kWidth), 0);
+}
+
+// The channel refuses sample reads for a slope or side-scan window; the
+// displays read those echograms' channel from the surface.
+TEST_F(ScopeViewTest, DebugDisplaysOfSlopeAndSidescanEchogramsReadTheSurface)
+{
+    SetFatalErrorHandler([](const std::string& text) { throw std::runtime_error(text); });
+    view->SetChannelAccess(nullptr);  // the real channel
+    CScopeDebugDlg& d = view->GetDebugDialog();
+    d.adOutput[0] = 1;
+    d.alongship = 1;
+    d.bottomCandidates = 1;
+    d.ApplySettings();
+    for (int reference : {int(CEchogramDoc::SLOPE), int(CEchogramDoc::SIDESCAN)}) {
+        for (bool analog : {true, false}) {
+            SCOPED_TRACE(reference);
+            doc.m_rangeReference = reference;
+            if (analog)
+                d.SelectAnalog();
+            else
+                d.SelectNumeric();
+            EXPECT_NO_THROW({
+                Ping();
+                view->grab();
+            });
+        }
+    }
+    SetFatalErrorHandler({});
+}
+
+// The wide-band columns of a stub unit's traces: each curve in its pen on
+// the dialog's limits, the two of a column on their common range.
+TEST_F(ScopeViewTest, WideBandColumnsDrawTheirCurves)
+{
+    Resize(*view, 400, kHeight);
+    CScopeDebugDlg& d = view->GetDebugDialog();
+    d.SelectAnalog();
+    d.amplitude = 0;
+    d.nvuReal = 1;
+    d.nvuCurrent = 1;
+    d.ApplySettings();
+    scope.traceLength = 500;
+    Ping();
+    const QImage shot = Shot();
+    const CScopeDebugSettings::Rect real = d.columns[CScopeDebugSettings::kNvuReal];
+    // -20 and -60 dB on -170 .. 30.
+    EXPECT_EQ(At(shot, real.left + 150 * real.Width() / 200, 60), CScopeView::PenIndex(2)) << "second trace";
+    EXPECT_EQ(At(shot, real.left + 110 * real.Width() / 200, 60), CScopeView::PenIndex(3)) << "first trace";
+    const CScopeDebugSettings::Rect current = d.columns[CScopeDebugSettings::kNvuCurrent];
+    EXPECT_GT(current.left, real.right);
+    int curve = 0;
+    for (int x = current.left + 1; x < current.right; ++x)
+        curve += At(shot, x, 60) == CScopeView::PenIndex(2) ? 1 : 0;
+    EXPECT_GT(curve, 0);
+
+    // No samples: the columns keep their edges and draw no curve.
+    scope.traceLength = 0;
+    Ping();
+    const QImage empty = Shot();
+    EXPECT_EQ(At(empty, real.left, 60), 79);
+    for (int x = real.left + 1; x < real.right; ++x)
+        ASSERT_NE(At(empty, x, 60), CScopeView::PenIndex(2)) << x;
 }
