@@ -109,8 +109,14 @@ std::unique_ptr<CTransceiver> CSounderHost::CreateTransceiver(TransceiverType, i
     m_program.ChannelLinks().NewSounder();
     std::unique_ptr<CTransceiver> transceiver = m_transceiverTypes.Create(
         {m_program.Installation(), index, info, key, m_transceiverServices, m_program.GetOptions().unitTimings});
-    if (transceiver)
+    // The unit's channels keep their keys below the sounder's, and each
+    // channel's mode, pulse length and power also in a file of the current
+    // profile's folder: without both the unit neither saves nor loads them.
+    if (transceiver) {
         transceiver->SetTemperatureSource(&m_temperatureSource);
+        transceiver->SetRegistryKey(key);
+        transceiver->SetSettingsFolder(m_program.Application().GetSerializePath());
+    }
     return transceiver;
 }
 

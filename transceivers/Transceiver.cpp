@@ -539,6 +539,38 @@ const UserValue kUserValues[] = {
     {"CWResolutionLength", UserValue::Double, &R::cwResolutionLength},
     {"FilterType", UserValue::Dword, nullptr, &R::filterType},
 };
+// The record's values for the channel's next ping, once a dialog confirmed
+// them or the saved settings were loaded.
+void HandToChannel(CChannel& channel, const CTransceiver::StructChannelParameters& r)
+{
+    ChannelParameters p = channel.GetNextParameters();
+    p.PulseLength = r.pulseLength;
+    p.TransmitPower = r.txPower;
+    p.Gain = r.gain;
+    p.TransceiverMode = r.transceiverMode;
+    p.FixedDraft = r.fixedDraft;
+    p.VariableDraft = r.variableDraft;
+    p.TransducerDepth = r.transducerDepth;
+    p.TransducerZ = r.transducerZ;
+    p.TransducerX = r.transducerX;
+    p.TransducerY = r.transducerY;
+    p.TransducerZMinusDepth = r.transducerZMinusDepth;
+    p.TransducerRoll = r.transducerRoll;
+    p.TransducerPitch = r.transducerPitch;
+    p.TransducerAzimuth = r.transducerAzimuth;
+    p.TransducerLabel = r.transducerLabel;
+    p.FmPulse = r.fmPulse;
+    p.FmPulseLength = r.fmPulseLength;
+    p.FmResolutionLength = r.fmResolutionLength;
+    p.ResolutionLength = r.resolutionLength;
+    p.CwResolutionLength = r.cwResolutionLength;
+    p.FilterType = r.filterType;
+    p.DoubleSampleRate = r.doubleSampleRate;
+    if (r.sampleInterval > 0.0)
+        p.SampleInterval = r.sampleInterval;
+    channel.SetChannelParameters(p);
+}
+
 // The leading values above that give the transducer's place, its label and
 // drafts: all the GEO dialog writes besides the mode.
 constexpr std::size_t kTransducerValues = 10;
@@ -626,6 +658,16 @@ int CTransceiver::LoadChannelSettings()
             }
         }
     }
+    // What was loaded is what the channels ping with, as after a dialog's
+    // OK: the channels were given the records' values before the files were
+    // read.
+    for (StructChannelParameters* r : m_channels) {
+        r->gain = r->gain2 = r->gainTable[FindTableIndex(r->pulseLength, r->pulseLengthTable, 4)];
+        r->transducerZMinusDepth = r->transducerZ - r->transducerDepth;
+        r->changed = true;
+        if (r->channel)
+            HandToChannel(*r->channel, *r);
+    }
     return 1;
 }
 
@@ -684,37 +726,6 @@ void CTransceiver::ChannelValuesChanged()
 }
 
 namespace {
-
-// The transducer values a dialog confirmed, for the channel's next ping.
-void HandToChannel(CChannel& channel, const CTransceiver::StructChannelParameters& r)
-{
-    ChannelParameters p = channel.GetNextParameters();
-    p.PulseLength = r.pulseLength;
-    p.TransmitPower = r.txPower;
-    p.Gain = r.gain;
-    p.TransceiverMode = r.transceiverMode;
-    p.FixedDraft = r.fixedDraft;
-    p.VariableDraft = r.variableDraft;
-    p.TransducerDepth = r.transducerDepth;
-    p.TransducerZ = r.transducerZ;
-    p.TransducerX = r.transducerX;
-    p.TransducerY = r.transducerY;
-    p.TransducerZMinusDepth = r.transducerZMinusDepth;
-    p.TransducerRoll = r.transducerRoll;
-    p.TransducerPitch = r.transducerPitch;
-    p.TransducerAzimuth = r.transducerAzimuth;
-    p.TransducerLabel = r.transducerLabel;
-    p.FmPulse = r.fmPulse;
-    p.FmPulseLength = r.fmPulseLength;
-    p.FmResolutionLength = r.fmResolutionLength;
-    p.ResolutionLength = r.resolutionLength;
-    p.CwResolutionLength = r.cwResolutionLength;
-    p.FilterType = r.filterType;
-    p.DoubleSampleRate = r.doubleSampleRate;
-    if (r.sampleInterval > 0.0)
-        p.SampleInterval = r.sampleInterval;
-    channel.SetChannelParameters(p);
-}
 
 // What the channel dialog confirmed, onto the record; the rest of the record
 // (absorption, sample interval) stays as the unit keeps it meanwhile.

@@ -41,6 +41,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 
 using namespace shelltest;
 
@@ -273,8 +276,43 @@ int RunSettingsDialogs()
     check(afterCancel == 0.0008 && std::abs(sim.GetConfiguredPulseLength() - 0.0008) < 1e-9, "Cancel changes nothing");
     check(run.channel->GetParameters().TransceiverMode == 0, "the channel stays active");
 
+    // The stop keeps the channel's mode, pulse length and power in the
+    // profile's file as well, and the next start takes them from there over
+    // what the channel's key says.
+    const std::string channelName = record->channelName;
+    const double firstPulse = record->pulseLengthTable[0];
     run.program->Application().Operation().PostStop(0);
     check(WaitFor([&] { return !run.program->Operation().GetEchoSounder(); }, 20000), "stopped");
+    const std::string saved =
+        CTransceiver::SettingsFileName(run.program->Application().GetSerializePath(), channelName);
+    std::ifstream file(saved, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::int32_t savedMode = -1;
+    double savedPulse = 0.0;
+    if (check(bytes.size() == 20u, saved + " holds one record, not " + std::to_string(bytes.size()))) {
+        std::memcpy(&savedMode, bytes.data(), 4);
+        std::memcpy(&savedPulse, bytes.data() + 4, 8);
+    }
+    check(savedMode == 0 && savedPulse == 0.0008, "the file holds the active mode and 0.8 ms");
+    check(firstPulse != 0.0008, "another pulse length to put in the key");
+    HKEY channelKey = nullptr;
+    check(RegOpenKeyEx(CRegistrySupport::UserRootKey(), ("OperationControl\\Operation\\Normal\\" + channelName).c_str(),
+                       0, KEY_ALL_ACCESS, &channelKey) == ERROR_SUCCESS,
+          "the channel's key below the sounder's");
+    reg.SetDouble(channelKey, "", "PulseLength", firstPulse);
+    RegCloseKey(channelKey);
+    run.program->Application().Operation().PostRestart();
+    check(WaitFor(
+              [&] {
+                  CEchoSounder* again = run.program->Operation().GetEchoSounder();
+                  return again && again->GetPingCount() >= 3;
+              },
+              30000),
+          "started again");
+    check(std::abs(sim.GetConfiguredPulseLength() - 0.0008) < 1e-9,
+          "the file's 0.8 ms is set up again, not " + std::to_string(sim.GetConfiguredPulseLength()));
+    run.program->Application().Operation().PostStop(0);
+    check(WaitFor([&] { return !run.program->Operation().GetEchoSounder(); }, 20000), "stopped again");
     return check.failures;
 }
 
