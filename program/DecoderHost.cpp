@@ -61,7 +61,8 @@ void CDecoderHost::SetComputerClock(std::uint64_t utc)
 bool CDecoderHost::GetNavigationSettings(SNavigationSettings& s)
 {
     // Without a navigation object nothing is decoded.
-    return m_program.Navigation()->GetNavigationSettings(s);
+    return m_navigationSettings.Get(
+        s, [this](SNavigationSettings& fresh) { return m_program.Navigation()->GetNavigationSettings(fresh); });
 }
 
 bool CDecoderHost::IsClockRequest()

@@ -5,6 +5,7 @@
 // update, measured speed, clock pane) go through the program's link to it.
 #pragma once
 
+#include "sensors/NavigationSettingsCache.h"
 #include "sensors/NmeaDecoderHost.h"
 
 namespace app {
@@ -23,7 +24,11 @@ public:
     void SetTide(double metres) override;
     void PostStatusMessage(const std::string& text) override;
     void SetComputerClock(std::uint64_t utc) override;
+    // Navigation's settings as last read from it: asked again only after
+    // NavigationSettingsChanged.
     bool GetNavigationSettings(SNavigationSettings& settings) override;
+    // Navigation's settings changed, or the object came or went.
+    void NavigationSettingsChanged() { m_navigationSettings.Invalidate(); }
     bool IsClockRequest() override;
     void EndForceUpdate() override;
     void SetClockTime(const SYSTEMTIME& time, const std::string& clockText, const std::string& dateText) override;
@@ -46,6 +51,7 @@ public:
 
 private:
     CProgram& m_program;
+    CNavigationSettingsCache m_navigationSettings;
 };
 
 }  // namespace app

@@ -149,6 +149,7 @@ public:
     CGeographicInfo& GeographicInfo() { return *m_geographic; }
     CTransceiverInstallation& Installation() { return m_installation; }
     CNmeaDecoder& Decoder() { return m_decoder; }
+    CDecoderHost& DecoderHost() { return m_decoderHost; }
     CAnnotation& Annotation() { return m_annotation; }
     CRecorderLink& Recorder() { return m_recorder; }
     CSvpProfileStore& ProfileStore() { return m_profileStore; }

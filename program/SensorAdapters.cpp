@@ -25,7 +25,12 @@ bool CProgramSensorHost::IsReplaying() const
 void CNavigationObject::Start()
 {
     const std::shared_ptr<CNavigation>& navigation = Shared();
+    // The decoder keeps the settings it reads until navigation says they
+    // changed.
+    CDecoderHost& decoder = m_program.DecoderHost();
+    navigation->SetSettingsChanged([&decoder] { decoder.NavigationSettingsChanged(); });
     m_program.Navigation().Set(navigation);
+    decoder.NavigationSettingsChanged();
     m_program.ChannelLinks().SetNavigation(navigation, navigation);
 }
 
@@ -33,6 +38,8 @@ void CNavigationObject::Unlink()
 {
     m_program.ChannelLinks().SetNavigation(nullptr, nullptr);
     m_program.Navigation().Set(nullptr);
+    m_program.DecoderHost().NavigationSettingsChanged();
+    Get()->SetSettingsChanged({});
 }
 
 void CNavigationObject::Close()

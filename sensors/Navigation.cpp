@@ -73,6 +73,7 @@ int CNavigation::Load(HKEY key)
         std::lock_guard lock(m_settingsLock);
         m_settings = s;
     }
+    TellSettingsChanged();
     ApplyProtocols();
     return 1;
 }
@@ -155,6 +156,7 @@ bool CNavigation::StoreSettings(const Settings& s)
         std::lock_guard lock(m_settingsLock);
         m_settings = s;
     }
+    TellSettingsChanged();
     ApplyProtocols();
     if (!HasKey())
         return false;
@@ -169,8 +171,26 @@ void CNavigation::SetDefaults()
         std::lock_guard lock(m_settingsLock);
         m_settings = s;
     }
+    TellSettingsChanged();
     WriteSettings(s);
     ApplyProtocols();
+}
+
+void CNavigation::SetSettingsChanged(std::function<void()> changed)
+{
+    std::lock_guard lock(m_settingsLock);
+    m_settingsChanged = std::move(changed);
+}
+
+void CNavigation::TellSettingsChanged()
+{
+    std::function<void()> changed;
+    {
+        std::lock_guard lock(m_settingsLock);
+        changed = m_settingsChanged;
+    }
+    if (changed)
+        changed();
 }
 
 void CNavigation::ApplyProtocols()
@@ -191,6 +211,7 @@ void CNavigation::StoreDepthOutput(DWORD output, DWORD checksum, const std::stri
         m_settings.CheckSum = checksum;
         m_settings.ChannelSource = channel;
     }
+    TellSettingsChanged();
     if (IsOpen())
         SetTxProtocol(output ? "ASCII" : "");
 }

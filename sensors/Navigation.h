@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -114,6 +115,9 @@ public:
     // Takes the settings, writes them when a key is known (false without
     // one) and applies the protocols.
     bool StoreSettings(const Settings& settings);
+    // Called after every change of the settings, on the changing thread and
+    // outside the object's locks; empty: nobody is told.
+    void SetSettingsChanged(std::function<void()> changed);
     // The receive and transmit protocols of the settings on the component.
     void ApplyProtocols();
     // The depth output dialog's OK: the switch, checksum and channel hold at
@@ -153,10 +157,12 @@ protected:
 private:
     void ReadSettings(Settings& s);
     void WriteSettings(const Settings& s);
+    void TellSettingsChanged();
 
     const IDepthTelegramSources& m_sources;
     mutable std::mutex m_settingsLock;
     Settings m_settings;
+    std::function<void()> m_settingsChanged;
     std::vector<std::string> m_sourceList;
     std::atomic<double> m_measuredSpeed{0.0};
     std::atomic<bool> m_clockRequest{false};

@@ -2,10 +2,17 @@
 // ping of four channels with every telegram on, to a loopback sink.
 #include "outputs/QYNet.h"
 #include "sensors/GeographicInfo.h"
+#include "sensors/Navigation.h"
+#include "sensors/NavigationSettingsCache.h"
 #include "sensors/NmeaDecoder.h"
+#include "sensors/SensorHost.h"
 #include "serialcom/device/DepthTelegram.h"
+#include "serialcom/device/DepthTelegramSources.h"
 
 #include <benchmark/benchmark.h>
+
+#include <memory>
+#include <mutex>
 
 namespace {
 
@@ -45,6 +52,91 @@ void BM_DecodeSentence(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_DecodeSentence)->Unit(benchmark::kMicrosecond);
+
+// The decoder's host as the program's: navigation's settings of each
+// sentence asked of the navigation object behind its shared link (/0), or
+// from the copy kept until navigation tells a change (/1).
+class CNavigationDecoderHost : public CNoNmeaDecoderHost
+{
+public:
+    CNavigationDecoderHost(std::shared_ptr<CNavigation> navigation, CGeographicInfo& geo, bool keepCopy)
+        : m_navigation(std::move(navigation)), m_geo(geo), m_keepCopy(keepCopy)
+    {
+        m_navigation->SetSettingsChanged([this] { m_cache.Invalidate(); });
+    }
+    ~CNavigationDecoderHost() override { m_navigation->SetSettingsChanged({}); }
+    bool GetNavigationSettings(SNavigationSettings& s) override
+    {
+        const auto read = [this](SNavigationSettings& fresh) { return Navigation()->GetNavigationSettings(fresh); };
+        return m_keepCopy ? m_cache.Get(s, read) : read(s);
+    }
+    bool IsSounderRunning() override { return true; }
+    CGeographicInfo* GetGeographicInfo() override { return &m_geo; }
+
+private:
+    std::shared_ptr<INavigationSteps> Navigation()
+    {
+        std::lock_guard lock(m_linkLock);
+        return m_navigation;
+    }
+    std::mutex m_linkLock;
+    std::shared_ptr<CNavigation> m_navigation;
+    CGeographicInfo& m_geo;
+    bool m_keepCopy;
+    CNavigationSettingsCache m_cache;
+};
+
+std::shared_ptr<CNavigation> GgaNavigation(const ISensorHost& host, const IDepthTelegramSources& sources)
+{
+    auto navigation = std::make_shared<CNavigation>(host, sources);
+    CNavigation::Settings s = CNavigation::ApplySentence(navigation->GetSettings(), 1);
+    s.PositionSource = CNavigation::kSourceSerial;
+    s.SpeedType = CNavigation::kSpeedSerial;
+    s.DepthOutput = 1;
+    s.ChannelSource = "T38 38 kHz hull port forward";
+    navigation->StoreSettings(s);
+    return navigation;
+}
+
+void BM_DecodeWithNavigation(benchmark::State& state)
+{
+    CGeographicInfo geo;
+    geo.EnsureHistoryLength(2000);
+    const CLiveSensorHost sensorHost;
+    const CNoDepthTelegramSources sources;
+    CNavigationDecoderHost host(GgaNavigation(sensorHost, sources), geo, state.range(0) != 0);
+    CNmeaDecoder decoder(&host);
+    const std::string sentences[] = {
+        "$GPGGA,123519,5957.1234,N,01043.5678,E,1,08,0.9,545.4,M,46.9,M,,*45",
+        "$HEHDT,274.07,T*19",
+        "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K,A*25",
+        "$SDDPT,63.25,0.5*50",
+    };
+    std::uint64_t t = 134'000'000'000'000'000ULL;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        decoder.ParseNmeaTelegram(sentences[i++ & 3], t += 1000, kNmeaFromSerial);
+        if ((i & 63) == 0)
+            geo.AddPing(t);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DecodeWithNavigation)->Arg(0)->Arg(1)->Unit(benchmark::kNanosecond);
+
+// The settings read alone, as each sentence did it (/0) and does it (/1).
+void BM_NavigationSettingsRead(benchmark::State& state)
+{
+    CGeographicInfo geo;
+    const CLiveSensorHost sensorHost;
+    const CNoDepthTelegramSources sources;
+    CNavigationDecoderHost host(GgaNavigation(sensorHost, sources), geo, state.range(0) != 0);
+    SNavigationSettings s;
+    for (auto _ : state) {
+        host.GetNavigationSettings(s);
+        benchmark::DoNotOptimize(s);
+    }
+}
+BENCHMARK(BM_NavigationSettingsRead)->Arg(0)->Arg(1)->Unit(benchmark::kNanosecond);
 
 void BM_DepthTelegram(benchmark::State& state)
 {

@@ -123,6 +123,16 @@ TEST_F(ProgramSensorLines, PositionSpeedClockAndHeadingReachTheProgram)
         },
         10000));
     EXPECT_EQ(program->Application().GetPositionText(), "5957.1234,N,01043.5678,E");
+    // The decoder keeps the settings it read until they change: GLL
+    // positions from now on, and GGA no longer.
+    ASSERT_TRUE(navigation->StoreSettings(CNavigation::ApplySentence(s, 0)));
+    zv::sim::SSensorScene moved = scene;
+    moved.latitude = 5958.5;
+    zv::sim::SSensorScene movedAgain = scene;
+    movedAgain.latitude = 5959.75;
+    navigationLine.pty.Write(Line("GGA", moved) + Line("GLL", movedAgain));
+    EXPECT_TRUE(WaitFor([&] { return program->Application().GetPositionText().rfind("5959.7500,N", 0) == 0; }, 10000))
+        << program->Application().GetPositionText();
     EXPECT_EQ(clockText, "12:34:56.000");
     EXPECT_EQ(dateText, "07.12.2026");
     // The channels' speed is navigation's.

@@ -2,6 +2,7 @@
 #include "sensors/NmeaDecoder.h"
 #include "sensors/ExternalDepth.h"
 #include "sensors/GeographicInfo.h"
+#include "sensors/NavigationSettingsCache.h"
 
 #include <gtest/gtest.h>
 
@@ -347,3 +348,57 @@ TEST_F(NmeaDecoderTest, NavigationAnnotationEveryIntervalPositions)
 }
 
 }  // namespace
+
+// The decoder's copy of navigation's settings: read once, read again only
+// after a change was told, a missing object kept as missing just as long,
+// and a change told while the settings are being read not lost.
+TEST(NavigationSettingsCache, ReadsAgainOnlyAfterAChange)
+{
+    CNavigationSettingsCache cache;
+    int reads = 0;
+    bool present = true;
+    double latency = 10.0;
+    const auto read = [&](SNavigationSettings& s) {
+        ++reads;
+        s.Latency = latency;
+        return present;
+    };
+    SNavigationSettings got;
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(cache.Get(got, read));
+    EXPECT_EQ(reads, 1);
+    EXPECT_EQ(got.Latency, 10.0);
+
+    latency = 20.0;
+    ASSERT_TRUE(cache.Get(got, read));
+    EXPECT_EQ(got.Latency, 10.0) << "no change told, none read";
+    cache.Invalidate();
+    ASSERT_TRUE(cache.Get(got, read));
+    EXPECT_EQ(reads, 2);
+    EXPECT_EQ(got.Latency, 20.0);
+
+    // The object went: nothing, until the next one comes.
+    present = false;
+    cache.Invalidate();
+    got.Latency = -1.0;
+    EXPECT_FALSE(cache.Get(got, read));
+    EXPECT_FALSE(cache.Get(got, read));
+    EXPECT_EQ(reads, 3);
+    EXPECT_EQ(got.Latency, -1.0) << "left untouched";
+    present = true;
+    cache.Invalidate();
+    EXPECT_TRUE(cache.Get(got, read));
+
+    // A change told while the old settings were read: the next call reads.
+    latency = 30.0;
+    cache.Invalidate();
+    ASSERT_TRUE(cache.Get(got, [&](SNavigationSettings& s) {
+        read(s);
+        latency = 40.0;
+        cache.Invalidate();
+        return true;
+    }));
+    EXPECT_EQ(got.Latency, 30.0);
+    ASSERT_TRUE(cache.Get(got, read));
+    EXPECT_EQ(got.Latency, 40.0);
+}

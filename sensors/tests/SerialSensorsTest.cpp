@@ -159,7 +159,11 @@ TEST_F(SerialSensorsTest, NavigationSettingsHaveTheirTwoKindsOfDefaults)
 {
     HKEY key = MakeKey("Navigation");
     CNavigation navigation(host, sources);
+    // Whoever keeps a copy of the settings is told of every change.
+    int told = 0;
+    navigation.SetSettingsChanged([&] { ++told; });
     EXPECT_EQ(navigation.Load(key), 1);
+    EXPECT_EQ(told, 1);
     const CNavigation::Settings read = navigation.GetSettings();
     EXPECT_EQ(read, CNavigation::Settings{});
     EXPECT_EQ(ReadDword(key, "StartField"), 1u);
@@ -174,7 +178,9 @@ TEST_F(SerialSensorsTest, NavigationSettingsHaveTheirTwoKindsOfDefaults)
     changed.ClockSource = CNavigation::kSourceNetwork;
     changed.SpeedManual = 7.5;
     EXPECT_TRUE(navigation.StoreSettings(changed));
+    EXPECT_EQ(told, 2);
     navigation.SetDefaults();
+    EXPECT_EQ(told, 3);
     const CNavigation::Settings reset = navigation.GetSettings();
     EXPECT_EQ(reset.StartField, 3u);
     EXPECT_EQ(reset.NoOfFields, 4u);
@@ -199,6 +205,12 @@ TEST_F(SerialSensorsTest, NavigationSettingsHaveTheirTwoKindsOfDefaults)
     // Without a key the settings hold, but nothing is written.
     CNavigation keyless(host, sources);
     EXPECT_FALSE(keyless.StoreSettings(changed));
+
+    navigation.StoreDepthOutput(1, 1, "T38 38 kHz");
+    EXPECT_EQ(told, 4);
+    navigation.SetSettingsChanged({});
+    navigation.StoreSettings(changed);
+    EXPECT_EQ(told, 4);
 }
 
 TEST_F(SerialSensorsTest, NavigationSentencesAndLineProtocols)
