@@ -119,6 +119,8 @@ protected:
     void Start()
     {
         auto options = TestProgramOptions({"QY310"});
+        if (echogramDialog)
+            options.echogramDialog = echogramDialog;
         // "Store..." of a replay that saves data: cancelled, the settings stay.
         options.storeDialog = [](zv::recording::SStoreDialogValues&) { return false; };
         program = MakeProgram(std::move(options));
@@ -149,6 +151,8 @@ protected:
     ShellEnvironment env;
     AnswerMessageBoxes boxes;
     std::unique_ptr<app::CProgram> program;
+    // What "Echogram Storage Parameters" is answered with, when set.
+    std::function<bool(zv::recording::SStoreEchogramValues&)> echogramDialog;
 };
 
 // Replayed to save data: every product of every ping, placed on the
@@ -344,6 +348,63 @@ TEST_F(ProgramRecordingProductsTest, AReplaySavingDataWritesEveryProductOfTheSce
     EXPECT_EQ(lines[0].rfind("VGR,", 0), 0u) << lines[0];
     EXPECT_EQ(lines[1].rfind("SSG,", 0), 0u) << lines[1];
     EXPECT_NE(lines[1].find(",VTG "), std::string::npos) << lines[1];
+}
+
+// "Echogram Storage Parameters" while a replay saves data: OK changes what
+// the next dg records hold (the windows' sample counts and the TVG), and the
+// records before keep the settings they were written with.
+TEST_F(ProgramRecordingProductsTest, EchogramStorageParametersChangeTheNextDgRecords)
+{
+    zv::recgen::SRecGenScene scene;
+    std::string error;
+    for (const char* s : {"pings=2000", "channels=38,120", "samples=400", "annotate-every=0"})
+        ASSERT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
+    const fs::path folder = env.Root() / "replayed";
+    fs::create_directories(folder);
+    const fs::path recording = folder / "survey.raw";
+    ASSERT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(recording.string(), nullptr, &error)) << error;
+    SwitchProductsOn();
+    int dialogs = 0;
+    echogramDialog = [&](zv::recording::SStoreEchogramValues& v) {
+        ++dialogs;
+        v.surfaceCount = 100;
+        v.bottomCount = 200;
+        v.tvgIndex = 2;  // 30 log R
+        return true;
+    };
+    Start();
+    Replay(recording, true);
+    const auto dgRecords = [&] {
+        const auto files = FilesWith(folder, ".dg");
+        return files.empty() ? SDgFile{} : ReadDg(ReadBytes(files[0]));
+    };
+    ASSERT_TRUE(WaitFor([&] { return dgRecords().records.size() >= 4; }, 30000));
+    program->Frame()->RunCommand(app::cmd::ECHOGRAM_STORAGE);
+    EXPECT_EQ(dialogs, 1);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const SDgFile dg = dgRecords();
+            return !dg.records.empty() && dg.records.back().ns == 100u;
+        },
+        30000));
+    StopSounder();
+    program.reset();
+
+    const SDgFile dg = dgRecords();
+    EXPECT_EQ(dg.unread, 0u);
+    std::size_t before = 0, after = 0;
+    for (const SDgRead& d : dg.records) {
+        const auto kind = std::tuple(d.ns, d.nb, d.tvg);
+        if (kind == std::tuple(250u, 500u, 3u)) {
+            EXPECT_EQ(after, 0u) << "the old settings after the new ones";
+            ++before;
+        } else {
+            EXPECT_EQ(kind, std::tuple(100u, 200u, 4u));
+            ++after;
+        }
+    }
+    EXPECT_GE(before, 4u);
+    EXPECT_GT(after, 0u);
 }
 
 // Side-looking echograms: once both channels are shown on a side each, the
