@@ -18,6 +18,8 @@
 #include "program/SensorAdapters.h"
 #include "program/SerialComponent.h"
 #include "recording/Store.h"
+#include "sensors/ui/EnvironmentDialog.h"
+#include "sensors/ui/SvpGraph.h"
 #include "transceivers/Transceiver.h"
 
 #include <QApplication>
@@ -119,6 +121,7 @@ CProgram::CProgram(Options options)
     m_printerDoc.refreshMainFrame = [this] { m_application.RefreshMainFrame(); };
     m_application.frameFactory = [this](CPelmaris&, unsigned menuId) { return MakeMainFrame(menuId); };
     FillSensorTable();
+    m_environment.SetDialogRunner([this](SEnvironmentDialogValues& values) { return RunEnvironmentDialog(values); });
 
     // The recorder's START and STOP lines go to the outputs.
     m_storeEvents.sendLine = [this](const std::string& line) {
@@ -154,6 +157,7 @@ CProgram::~CProgram()
     m_operation.SetHost(nullptr);
     m_geographic->sendAnnotation = nullptr;
     m_environment.SetChannelDepthSource({});
+    m_environment.SetDialogRunner({});
     m_externalDepth.channelDepth = nullptr;
 }
 
@@ -379,6 +383,19 @@ bool CProgram::MessagePaneOn() const
 {
     const CMainFrame* frame = Frame();
     return frame && frame->IsMessagePaneEnabled();
+}
+
+BOOL CProgram::RunEnvironmentDialog(SEnvironmentDialogValues& values)
+{
+    // The live values of the temperature sensor and the probe, and the
+    // profile editor behind "Edit...".
+    CEnvironmentDialog::Live live;
+    live.sensorTemperature = [this] { return m_waterTemperature->GetTemperature(); };
+    live.probeVelocity = [this] { return m_environment.GetProbeVelocity(); };
+    live.editProfile = [this](SSvpEditRequest& request) {
+        CSvpGraph::Run(request, m_application.GetSounderType(), Frame());
+    };
+    return CEnvironmentDialog::Run(values, std::move(live), Frame());
 }
 
 CStandardESLayout* CProgram::Layout() const

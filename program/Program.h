@@ -180,6 +180,7 @@ private:
     void ConnectFrame(CMainFrame& frame);
     void ListenForOtherStarts();
     bool MessagePaneOn() const;
+    BOOL RunEnvironmentDialog(SEnvironmentDialogValues& values);
 
     // The message boxes, a service of the process by nature, installed for
     // the program's life.

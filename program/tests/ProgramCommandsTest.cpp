@@ -45,18 +45,19 @@ namespace {
 
 // Items whose Parts are not built yet: greyed whatever the program does.
 const std::set<unsigned> kNotBuilt = {
-    cmd::TRANSCEIVER,      cmd::ENVIRONMENT,    cmd::PURSE_SEINE,  cmd::HEAVE,      cmd::LOBE,
-    cmd::SERIAL_INTERFACE, cmd::REMOTE_DISPLAY, cmd::SECOND_LAYER, cmd::FREQ_SWEEP, cmd::EXP_CALCULATION,
+    cmd::TRANSCEIVER,  cmd::PURSE_SEINE, cmd::HEAVE,           cmd::LOBE, cmd::SERIAL_INTERFACE, cmd::REMOTE_DISPLAY,
+    cmd::SECOND_LAYER, cmd::FREQ_SWEEP,  cmd::EXP_CALCULATION,
 };
 // Items of a running sounder: greyed while none runs. "Store...",
 // "Annotation..." and "Trawl..." stay greyed while it replays, "Step!"
 // outside single step. "Debug HXU..." needs a running HXU unit, which a
-// replay has not.
+// replay has not. "Environment..." is greyed while replaying unless the
+// replay was started to change the profile.
 const std::set<unsigned> kNeedSounder = {cmd::STORE,          cmd::ECHOGRAM_STORAGE, cmd::PRINT_DB_PING,
                                          cmd::ANNOTATION,     cmd::STOP_SOUNDER,     cmd::STEP,
                                          cmd::REPLAY_CONTROL, cmd::STATUS_WINDOW,    cmd::DEBUG_HXU};
-const std::set<unsigned> kNotWhileReplaying = {cmd::STORE,     cmd::ANNOTATION, cmd::STEP,
-                                               cmd::DEBUG_HXU, cmd::TRAWL,      cmd::SVP_DIALOG};
+const std::set<unsigned> kNotWhileReplaying = {cmd::STORE, cmd::ANNOTATION, cmd::STEP,       cmd::DEBUG_HXU,
+                                               cmd::TRAWL, cmd::SVP_DIALOG, cmd::ENVIRONMENT};
 // Items whose object the model does not make although its menu shows them:
 // the TOTAL menus offer "Svp Dialog...", whose probe only the QY models have.
 std::set<unsigned> NoObject(const std::string& executable)
@@ -398,6 +399,21 @@ INSTANTIATE_TEST_SUITE_P(Models, ProgramCommands,
                          [](const auto& info) { return std::string(info.param.executable); });
 
 const Model kQY310{"QY310", nullptr};
+
+// "Environment...": OK with a constant velocity makes it the program's;
+// during replay the change flag opens the dialog at once.
+TEST_F(CommandsTest, EnvironmentDialogSetsTheVelocity)
+{
+    Start(kQY310);
+    const auto dialogs = Run(cmd::ENVIRONMENT, {}, [](QDialog& dialog) {
+        dialog.findChild<QRadioButton*>("1329")->setChecked(true);
+        dialog.findChild<QLineEdit*>("1273")->setText("1480.5");
+        dialog.accept();
+    });
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0], "dialog_Environment Environment");
+    EXPECT_DOUBLE_EQ(program->Environment().GetSoundVelocity(), 1480.5);
+}
 
 // "Layout..." offers the channels in force; OK puts the arrangement and the
 // shown channels into the block of the mode and makes the new layout.

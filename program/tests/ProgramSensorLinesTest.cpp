@@ -21,6 +21,10 @@
 #include "serialcom/tests/TovrelixTestSupport.h"
 #include "sim/sensors/SensorSentences.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -298,6 +302,19 @@ TEST_F(ProgramSensorLines, ProbeVelocityAndCastReachTheEnvironment)
     EXPECT_TRUE(WaitFor([&] { return probe->RecordedCast().GetCount() == 2; }, 10000));
     ASSERT_TRUE(probe->StoreCast());
     ClearMessageBoxRecord();
+    // Yes to the question opens the environment dialog on the cast; its OK
+    // applies it.
+    bool environmentShown = false;
+    QTimer accept;
+    accept.setInterval(10);
+    QObject::connect(&accept, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog && dialog->objectName() == "dialog_Environment") {
+            environmentShown = true;
+            dialog->accept();
+        }
+    });
+    accept.start();
     probe->AnnounceStored();
     const auto asked = [] {
         for (const MessageBoxEntry& box : MessageBoxRecord())
@@ -306,6 +323,8 @@ TEST_F(ProgramSensorLines, ProbeVelocityAndCastReachTheEnvironment)
         return false;
     };
     EXPECT_TRUE(WaitFor(asked, 10000)) << "the stored cast is offered";
+    EXPECT_TRUE(WaitFor([&] { return environmentShown; }, 10000));
+    accept.stop();
     // No recorder runs: the model's profile folder holds the cast.
     std::vector<std::filesystem::path> casts;
     for (const auto& entry : std::filesystem::directory_iterator(CPaths::MapWindowsPath("C:\\QY310\\svp\\")))
@@ -313,6 +332,9 @@ TEST_F(ProgramSensorLines, ProbeVelocityAndCastReachTheEnvironment)
     ASSERT_EQ(casts.size(), 1u);
     CSvpProfile cast;
     EXPECT_EQ(cast.ParseDatagram(casts[0].string(), CSvpProfile::FormatAsvp), 2);
+    const CEnvironment::Settings applied = program->Environment().GetSettings();
+    EXPECT_EQ(applied.svpType, CEnvironment::SvpTypeProfile);
+    EXPECT_EQ(applied.svpFileName, casts[0].filename().string());
 }
 
 // The water temperature: a sentence on its line reaches the temperature

@@ -391,6 +391,10 @@ void CQY42Simulator::Ping(std::uint32_t samples)
             Sample(ping, first + k, iq[2 * k], iq[2 * k + 1]);
         SendSamples(MakeSamples(rate, start, start + first, iq), program);
     }
+    if (m_settings.thermistorOhms > 0.0) {
+        const float volts[3] = {0.0f, 0.0f, 0.0f};
+        Send(MakeAuxiliaryInput(samples, 0, volts, static_cast<float>(m_settings.thermistorOhms)), program);
+    }
     m_sampleNumber += samples + 100;
 }
 

@@ -49,6 +49,9 @@ public:
         int samplesPerDatagram = 240;  // float pairs; 32 + 240 * 8 = 1952 bytes
         int dropEvery = 0;             // drop every Nth sample datagram; 0 never
         bool refuse = false;           // the version answer refuses the unit
+        // Each ping ends with an auxiliary input carrying this thermistor
+        // resistance (ohms); 0: none is sent.
+        double thermistorOhms = 0.0;
         // Send each datagram when its last sample has been taken, as a unit
         // does, instead of all at once.
         bool realTime = false;

@@ -2,6 +2,7 @@
 // hand tests. It runs until interrupted.
 //
 //   zvqy42sim [--address a.b.c.d] [--port n] [--depth m] [--drop n] [--refuse]
+//             [--thermistor ohms]
 //             [--text TEXT] [--board-type TEXT] [--board-id n]
 //             [--values v1,...,v11] [--mac XX-XX-XX-XX-XX-XX]
 //             [--remote-address a.b.c.d] [--remote-port n]
@@ -66,6 +67,7 @@ int main(int argc, char** argv)
     line.Number("--remote-port", 0, 65535, s.remotePort);
     line.Number("--depth", 0, 1e5, s.bottomDepth);
     line.Number("--drop", 0, 1e9, s.dropEvery);
+    line.Number("--thermistor", 0, 1e9, s.thermistorOhms);
     line.Option("--text", [&s](const std::string& value) {
         s.version = value;
         return true;
