@@ -220,6 +220,12 @@ void CProgram::FillSensorTable()
                     *this, m_networkOutput, std::make_shared<CQYNet>(CRegistrySupport::UserRootKey()));
             };
             break;
+        case SensorId::RemoteControl:
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CRemoteControlObject>(m_remoteControl,
+                                                              std::make_shared<CRemoteControl>(m_remoteControlHost));
+            };
+            break;
         case SensorId::Temperature:
             row.create = [this](CPelmaris&) {
                 return std::make_unique<CTemperatureObject>(

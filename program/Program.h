@@ -46,6 +46,7 @@
 #include "program/ProgramStoreEvents.h"
 #include "program/ProgramToolWindows.h"
 #include "program/RecorderLink.h"
+#include "program/RemoteControlHost.h"
 #include "program/SensorAdapters.h"
 #include "program/SignalExit.h"
 #include "program/SounderHost.h"
@@ -227,7 +228,7 @@ private:
     COutputSlot m_networkOutput{"network output"};
     CAbsentOutput m_remoteDisplay{"remote display"};
     CAbsentOutput m_serialOutput{"serial output"};
-    CAbsentOutput m_remoteControl{"remote control"};
+    COutputSlot m_remoteControl{"remote control"};
     COutputList m_outputs{&m_postProcessingOutput, &m_networkOutput, &m_remoteDisplay, &m_serialOutput,
                           &m_remoteControl};
 
@@ -274,6 +275,9 @@ private:
     CProgramOperation m_operationLink;
     COperationControl m_operation;
     CProgramCommands m_commands{*this};
+    // What the remote control reaches; last, so that the requests still
+    // queued for the user-interface thread go before what they act on.
+    CRemoteControlHost m_remoteControlHost{*this};
 
     std::unique_ptr<CSingleInstance> m_instance;
     std::unique_ptr<CSignalExit> m_signalExit;

@@ -9,6 +9,7 @@
 #include "outputs/OutputSlot.h"
 #include "outputs/QYNet.h"
 #include "outputs/QYTriton.h"
+#include "outputs/RemoteControl.h"
 #include "sensors/GeographicInfo.h"
 #include "sensors/GyroCompass.h"
 #include "sensors/Navigation.h"
@@ -210,6 +211,10 @@ public:
 private:
     CProgram& m_program;
 };
+
+// The remote control: from its slot of the output list it takes the
+// remote-control telegrams the decoder hands on.
+using CRemoteControlObject = TOutputObject<CRemoteControl>;
 
 // The post-processing output, behind "LX750...".
 class CPostProcessingObject final : public TOutputObject<CLX750>
