@@ -18,8 +18,8 @@ public:
     void PostRecordToggle() override {}
     void RequestPingMode(int mode, double interval, DWORD trigger) override
     {
-        if (mode < 0 || mode > 2 || trigger != CRemoteControl::kTrigger || !std::isfinite(interval) ||
-            interval < 0.0 || interval > CRemoteControl::kMaxIntervalSeconds)
+        if (mode < 0 || mode > 2 || trigger != CRemoteControl::kTrigger || !std::isfinite(interval) || interval < 0.0 ||
+            interval > CRemoteControl::kMaxIntervalSeconds)
             std::abort();
     }
     void RequestHistory(bool) override {}
