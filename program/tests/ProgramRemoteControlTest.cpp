@@ -78,9 +78,9 @@ int RunProgram()
     // None of these is a command. The history request behind them takes
     // the same road to the user-interface thread: once it is done, they
     // would have been too.
-    for (const char* hostile : {"PE,SYSTEM STARTPINGINT,-2CRLF", "PE,SYSTEM STARTPINGINT,nanCRLF",
-                                "PE,SYSTEM STARTPINGINT,infCRLF", "PE,SYSTEM STARTPINGINT,1e300CRLF",
-                                "STARTPINGING,SYSTEM", "PE,STARTPINGING"})
+    for (const char* hostile :
+         {"PE,SYSTEM STARTPINGINT,-2CRLF", "PE,SYSTEM STARTPINGINT,nanCRLF", "PE,SYSTEM STARTPINGINT,infCRLF",
+          "PE,SYSTEM STARTPINGINT,1e300CRLF", "STARTPINGING,SYSTEM", "PE,STARTPINGING"})
         send(hostile);
     IHistoryPrinting& history = program->Printing().Printing();
     send("PE,SYSTEM STARTHIST");
