@@ -8,8 +8,13 @@
 CSensorMonitor::CSensorMonitor(std::size_t cutAbove, std::size_t keep) : m_cutAbove(cutAbove), m_keep(keep)
 {
     m_window = CreateMessageWindow([this](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
-        if (message == app::WM_ES_NEWDATA)
+        if (message == app::WM_ES_NEWDATA) {
             Refresh();
+        } else if (message == kValuesMessage) {
+            m_valuesPending = false;
+            if (m_view)
+                m_view->OnSensorValues();
+        }
         return 0;
     });
 }
@@ -69,6 +74,14 @@ void CSensorMonitor::Notify()
         return;
     if (!m_window || !PostMessage(m_window, app::WM_ES_NEWDATA, 0, 0))
         m_pending = false;
+}
+
+void CSensorMonitor::NotifyValues()
+{
+    if (m_valuesPending.exchange(true))
+        return;
+    if (!m_window || !PostMessage(m_window, kValuesMessage, 0, 0))
+        m_valuesPending = false;
 }
 
 void CSensorMonitor::Refresh()

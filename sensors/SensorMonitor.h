@@ -21,6 +21,8 @@ class ISensorView
 public:
     virtual ~ISensorView() = default;
     virtual void OnSensorChanged() = 0;
+    // The sensor's latest values changed (message 0x476).
+    virtual void OnSensorValues() {}
 };
 
 class CSensorMonitor
@@ -49,6 +51,11 @@ public:
 
     // Something the dialog shows changed: one 0x475 until it is handled.
     void Notify();
+    // The latest values changed: one 0x476 until it is handled; the view
+    // reads them from the sensor.
+    void NotifyValues();
+    static constexpr unsigned kValuesMessage = 0x476;
+
     // What the 0x475 handler does, on the user-interface thread: cuts the
     // text and tells the view.
     void Refresh();
@@ -62,6 +69,7 @@ private:
     const std::size_t m_keep;
     std::atomic<bool> m_visible{false};
     std::atomic<bool> m_pending{false};
+    std::atomic<bool> m_valuesPending{false};
     ISensorView* m_view = nullptr;
     mutable std::mutex m_lock;
     std::string m_text;

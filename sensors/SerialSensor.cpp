@@ -56,18 +56,27 @@ void CSerialSensor::PostTelegram(const std::string& text, std::uint64_t received
 
 HRESULT CSerialSensor::OpenAsciiPort(unsigned delayMs, const std::atomic<bool>& enabled)
 {
+    return OpenPortThen("ASCII", delayMs, [this, &enabled] {
+        if (enabled.load())
+            SetTxProtocol("ASCII");
+    });
+}
+
+HRESULT CSerialSensor::OpenPortThen(const std::string& rxProtocol, unsigned delayMs, std::function<void()> later)
+{
     if (IsOpen())
         return 0;
     const HRESULT hr = OpenSerial();
     if (hr != 0)
         return hr;
-    SetRxProtocol("ASCII");
+    SetRxProtocol(rxProtocol);
     SetRxTimeouts(0, 100, 0);
     if (HWND window = m_monitor.Window())
-        SetTimer(window, kTransmitTimer, delayMs, [this, &enabled](HWND hwnd, UINT, UINT_PTR id, DWORD) {
+        SetTimer(window, kTransmitTimer, delayMs, [later = std::move(later)](HWND hwnd, UINT, UINT_PTR id, DWORD) {
+            // The timer's own copy goes with it.
+            const std::function<void()> run = later;
             KillTimer(hwnd, id);
-            if (enabled.load())
-                SetTxProtocol("ASCII");
+            run();
         });
     return 0;
 }

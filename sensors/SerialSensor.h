@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class CSerialSensor : public CSerialDeviceLink
@@ -47,6 +48,9 @@ protected:
     // all, and after delayMs on this thread the transmit protocol "ASCII"
     // when `enabled` holds then (without holding this thread meanwhile).
     HRESULT OpenAsciiPort(unsigned delayMs, const std::atomic<bool>& enabled);
+    // The same with a receive protocol of the caller's, and what follows the
+    // delay its own (on this thread).
+    HRESULT OpenPortThen(const std::string& rxProtocol, unsigned delayMs, std::function<void()> later);
     // Closes the component, and with it a transmit protocol still to come.
     void CloseAsciiPort();
 

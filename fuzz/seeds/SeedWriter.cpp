@@ -278,12 +278,27 @@ CSeedWriter::CSeedWriter(std::string fuzz, std::string profiles)
 
 bool CSeedWriter::WriteAll(std::string* error)
 {
-    for (auto step :
-         {&CSeedWriter::Nmea,    &CSeedWriter::SensorLines, &CSeedWriter::NetInput,        &CSeedWriter::Replay,
-          &CSeedWriter::QY42,    &CSeedWriter::QY42Unit,    &CSeedWriter::ChannelSettings, &CSeedWriter::Geo,
-          &CSeedWriter::Hxu,     &CSeedWriter::Svp,         &CSeedWriter::Bitmap,          &CSeedWriter::TrList,
-          &CSeedWriter::Archive, &CSeedWriter::Detector,    &CSeedWriter::Serial,          &CSeedWriter::RegText,
-          &CSeedWriter::Hive,    &CSeedWriter::LocalServer, &CSeedWriter::Sinks,           &CSeedWriter::Xyz}) {
+    for (auto step : {&CSeedWriter::Nmea,
+                      &CSeedWriter::SensorLines,
+                      &CSeedWriter::NetInput,
+                      &CSeedWriter::Replay,
+                      &CSeedWriter::QY42,
+                      &CSeedWriter::QY42Unit,
+                      &CSeedWriter::ChannelSettings,
+                      &CSeedWriter::Geo,
+                      &CSeedWriter::Hxu,
+                      &CSeedWriter::Svp,
+                      &CSeedWriter::Bitmap,
+                      &CSeedWriter::TrList,
+                      &CSeedWriter::Archive,
+                      &CSeedWriter::Detector,
+                      &CSeedWriter::Serial,
+                      &CSeedWriter::RegText,
+                      &CSeedWriter::Hive,
+                      &CSeedWriter::LocalServer,
+                      &CSeedWriter::Sinks,
+                      &CSeedWriter::Xyz,
+                      &CSeedWriter::HeavePurseSeine}) {
         (this->*step)();
         if (!m_error.empty())
             break;
@@ -315,6 +330,64 @@ std::string CSeedWriter::Profile(const std::string& name) const
 // rounds of every sentence, then the ways a line goes wrong. The first byte
 // is the target's switches: monitors shown (1), trawl in hex (2), heading
 // (4) and depth (8) on, replaying (16), a QY model's trawl ages (32).
+// The motion sensor's telegrams in each protocol and a unit's analog samples
+// of the simulator's motion scene, with look-ups between them, and the net
+// sensors' sentences (see fuzz/heave_purseseine for the switches and steps).
+void CSeedWriter::HeavePurseSeine()
+{
+    const zv::sim::SMotionScene motion;
+    zv::sim::SSensorScene scene;
+    const auto telegrams = [&](const char* kind, int count) {
+        std::string steps;
+        for (int i = 0; i < count; ++i) {
+            // 40 ms apart (four steps of 10 ms).
+            zv::sim::MoveScene(motion, 134'000'000'000'000'000ULL + static_cast<std::uint64_t>(i) * 400'000, scene);
+            steps += Bytes({4 << 2 | 0}) + Sized(*zv::sim::EncodeSentence(kind, scene));
+            if (i % 5 == 4)
+                steps += Bytes({0 << 2 | 3}) + Word(25) + Word(0);
+        }
+        return steps;
+    };
+    const std::string lookAhead = Bytes({63 << 2 | 3}) + Word(0) + Word(0) + Bytes({63 << 2 | 3}) + Word(0) + Word(0);
+    Put("heave_purseseine", "seed-ascii-shown", Bytes({1 | 0 << 1}) + telegrams("MOTION-ASCII", 30) + lookAhead);
+    scene.motionValid = false;
+    Put("heave_purseseine", "seed-ascii-invalid-mark", Bytes({0 << 1}) + telegrams("MOTION-ASCII", 5));
+    scene.motionValid = true;
+    // A stray 0x90, a cut telegram, then whole ones.
+    const std::string broken = Bytes({1 << 2}) + Sized(Bytes({0x90})) + Bytes({1 << 2}) +
+                               Sized(zv::sim::EncodeSentence("MOTION-VN3500", scene)->substr(0, 6));
+    Put("heave_purseseine", "seed-vn3500-broken-then-whole",
+        Bytes({1 | 2 << 1}) + broken + telegrams("MOTION-VN3500", 30) + lookAhead);
+    Put("heave_purseseine", "seed-vn1500-remote-heave", Bytes({1 << 1 | 64}) + telegrams("MOTION-VN1500", 30));
+    Put("heave_purseseine", "seed-raw-stores-nothing", Bytes({3 << 1}) + telegrams("MOTION-VN3500", 5));
+    std::string analog;
+    for (int i = 0; i < 40; ++i) {
+        zv::sim::MoveScene(motion, 134'000'000'000'000'000ULL + static_cast<std::uint64_t>(i) * 400'000, scene);
+        // Volts x 100: heave 1 V a metre, angles as 10 sin(angle).
+        const auto volts = [](double v) {
+            return Word(
+                static_cast<std::size_t>(static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(v)))));
+        };
+        analog += Bytes({4 << 2 | 1}) + volts(scene.heave * 100) + volts(1000 * std::sin(scene.roll * M_PI / 180)) +
+                  volts(1000 * std::sin(scene.pitch * M_PI / 180));
+        if (i % 4 == 3)
+            analog += Bytes({0 << 2 | 3}) + Word(15) + Word(0);
+    }
+    Put("heave_purseseine", "seed-analog-ten-sine-latency", Bytes({1 | 8 | 16 | 32 | 64 | 128}) + analog);
+    Put("heave_purseseine", "seed-analog-other-unit", Bytes({8}) + analog);
+    std::string net;
+    for (const char* kind : {"PKVR", "PKVR-F"}) {
+        std::string lines = *zv::sim::EncodeSentence(kind, scene) + "\r\n";
+        for (std::size_t at = 0; (at = lines.find("\r\n")) != std::string::npos;) {
+            net += Bytes({1 << 2 | 2}) + lines.substr(0, at) + "\n";
+            lines.erase(0, at + 2);
+        }
+    }
+    net += Bytes({2}) + "$PKVRP,0,0,0,D,M,1,0,,0,2\n" + Bytes({2}) + "$PKVRP,0,0,0,D,M,4,0,9,0,2\n" + Bytes({2}) +
+           "$PKVR\n";
+    Put("heave_purseseine", "seed-net-sensors", Bytes({1}) + net);
+}
+
 void CSeedWriter::SensorLines()
 {
     zv::sim::SSensorScene scene;

@@ -25,6 +25,7 @@ private:
 
     void Nmea();
     void SensorLines();
+    void HeavePurseSeine();
     void NetInput();
     void Replay();
     void QY42();

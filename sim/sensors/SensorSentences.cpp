@@ -2,6 +2,8 @@
 
 #include "platform/FileTime.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 
@@ -57,7 +59,75 @@ std::string DepthUnits(double metres)
     return Number(metres / 0.3048, 2) + ",f," + Number(metres, 2) + ",M," + Number(metres / 1.8288, 2) + ",F";
 }
 
+// A whole number in a signed 16-bit word, cut to it.
+int Word(double value)
+{
+    return static_cast<int>(std::lround(std::clamp(value, -32768.0, 32767.0)));
+}
+
+// The ASCII motion line:
+//   :XXAAAA MHHHHQMRRRR MPPPP
+// 1-2 and 3-6 horizontal and vertical acceleration (hex), 8-12 heave (cm),
+// 13 status ('F', or '?' when the sensor does not trust its values), 14-18
+// roll, 20-24 pitch (0.01 degree).
+std::string MotionAscii(const SSensorScene& s)
+{
+    char text[64];
+    const auto field = [](double v) {
+        char f[8];
+        const int w = std::clamp(Word(v), -9999, 9999);
+        std::snprintf(f, sizeof f, "%c%04d", w < 0 ? '-' : ' ', std::abs(w));
+        return std::string(f);
+    };
+    std::snprintf(text, sizeof text, ":%02X%04X %s%c%s %s", 0, 0, field(s.heave * 100).c_str(),
+                  s.motionValid ? 'F' : '?', field(s.roll * 100).c_str(), field(s.pitch * 100).c_str());
+    return text;
+}
+
+// The binary telegrams: two leading bytes, then roll, pitch (0.01 degree),
+// heave (cm) and heading (0.01 degree) as 16-bit little-endian words.
+std::string MotionBinary(unsigned char first, const SSensorScene& s)
+{
+    std::string b{static_cast<char>(first), static_cast<char>(0x90)};
+    for (int v : {Word(s.roll * 100), Word(s.pitch * 100), Word(s.heave * 100), Word(s.heading * 100)}) {
+        b += static_cast<char>(v & 0xFF);
+        b += static_cast<char>((v >> 8) & 0xFF);
+    }
+    return b;
+}
+
+// $PKVRP,0,0,0,D,unit,sensor,0,depth,0,2 for each net sensor.
+std::string NetSensors(const SSensorScene& s, bool fathoms)
+{
+    std::string lines;
+    for (int i = 0; i < 3; ++i) {
+        const double depth = fathoms ? s.netDepth[i] / 1.8288 : s.netDepth[i];
+        if (i > 0)
+            lines += "\r\n";
+        lines += std::string("$PKVRP,0,0,0,D,") + (fathoms ? "F" : "M") + "," + std::to_string(i + 1) + ",0," +
+                 Number(depth, 3) + ",0,2";
+    }
+    return lines;
+}
+
 }  // namespace
+
+void MoveScene(const SMotionScene& m, std::uint64_t time, SSensorScene& scene)
+{
+    // Seconds within a day keep the phase exact in a double.
+    const double t = static_cast<double>(time % (864'000'000'000ULL)) / 1e7;
+    const auto sine = [t](double amplitude, double period) {
+        return period > 0 ? amplitude * std::sin(2.0 * M_PI * t / period) : 0.0;
+    };
+    scene.heave = sine(m.heaveAmplitude, m.heavePeriod);
+    scene.roll = sine(m.rollAmplitude, m.rollPeriod);
+    scene.pitch = sine(m.pitchAmplitude, m.pitchPeriod);
+}
+
+bool IsBinaryKind(const std::string& kind)
+{
+    return kind == "MOTION-VN3500" || kind == "MOTION-VN1500";
+}
 
 std::string Number(double value, int decimals)
 {
@@ -84,9 +154,10 @@ std::string WithChecksum(const std::string& body)
 
 const std::vector<std::string>& SentenceKinds()
 {
-    static const std::vector<std::string> kinds = {"GLL", "GGA", "GXA", "GGK", "PTNLGGK", "PTNLPJK", "LLQ",
-                                                   "LLK", "VTG", "ZDA", "HDT", "HDR",     "HDG",     "DPT",
-                                                   "DBS", "DBT", "HFB", "MTW", "ASCII"};
+    static const std::vector<std::string> kinds = {
+        "GLL", "GGA",   "GXA",          "GGK",           "PTNLGGK",       "PTNLPJK", "LLQ",   "LLK",
+        "VTG", "ZDA",   "HDT",          "HDR",           "HDG",           "DPT",     "DBS",   "DBT",
+        "HFB", "MTW", "ASCII", "MOTION-ASCII", "MOTION-VN3500", "MOTION-VN1500", "PKVR",    "PKVR-F"};
     return kinds;
 }
 
@@ -146,6 +217,14 @@ std::optional<std::string> EncodeSentence(const std::string& kind, const SSensor
     } else if (kind == "ASCII") {
         // A plain position line: POS,lat,N,lon,E (no checksum).
         return "POS," + Lat(s) + "," + Lon(s);
+    } else if (kind == "MOTION-ASCII") {
+        return MotionAscii(s);
+    } else if (kind == "MOTION-VN3500") {
+        return MotionBinary(0x90, s);
+    } else if (kind == "MOTION-VN1500") {
+        return MotionBinary(0x00, s);
+    } else if (kind == "PKVR" || kind == "PKVR-F") {
+        return NetSensors(s, kind == "PKVR-F");
     } else {
         return std::nullopt;
     }

@@ -1,5 +1,7 @@
 #include "sim/sensors/SensorSimulator.h"
 
+#include "platform/FileTime.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -110,10 +112,12 @@ void CSensorSimulator::Write(const std::string& bytes)
 
 std::string CSensorSimulator::Round()
 {
+    if (m_settings.motion)
+        MoveScene(*m_settings.motion, CFileTime::Now(), m_settings.scene);
     std::string round;
     for (const std::string& kind : m_settings.kinds)
         if (auto sentence = EncodeSentence(kind, m_settings.scene))
-            round += *sentence + "\r\n";
+            round += *sentence + (IsBinaryKind(kind) ? "" : "\r\n");
     return round;
 }
 

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,6 +31,9 @@ public:
         unsigned baud = 9600;  // the pace of the bytes on the line
         bool read = true;      // false: the program's telegrams pile up
         SSensorScene scene;
+        // With a motion scene, each round's heave, roll and pitch are its
+        // sines at the time the round goes out.
+        std::optional<SMotionScene> motion;
     };
 
     explicit CSensorSimulator(Settings settings);

@@ -1,12 +1,14 @@
 // The simulated serial sensors as a program of their own, for tests over a
 // socat pair of pseudo-terminals and for trying the program by hand:
 //
-//   zvsensorsim --once KIND [VALUE]
+//   zvsensorsim --once KIND [VALUE...]
 //       prints one sentence of the kind (HDT 123.4, VTG 5.5, DPT 42.0,
-//       MTW 12.5, ...)
+//       MTW 12.5, MOTION-ASCII heave roll pitch [invalid], PKVR d1 d2 d3,
+//       ...); binary telegrams as they go on the line
 //   zvsensorsim --port PATH [--send KIND,KIND...] [--mode MODE] [--rate HZ]
 //       [--baud N] [--no-read] [--seconds S] [--depth M] [--heading DEG]
 //       [--speed KN] [--opening M] [--lat DDMM.MMMM] [--lon DDDMM.MMMM]
+//       [--motion HEAVE_M,PERIOD_S,ROLL_DEG,PITCH_DEG]
 //       sends rounds of the kinds on the line and prints each depth telegram
 //       read back from it as "<type> <channel> <metres>".
 //
@@ -20,6 +22,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 using zv::sim::CSensorSimulator;
 using zv::sim::SSensorScene;
@@ -39,9 +42,29 @@ bool Real(const char* text, double& value)
     return end != text && *end == '\0';
 }
 
-// The value a kind of --once takes, into the scene.
-bool SetValue(const std::string& kind, double value, SSensorScene& scene)
+// The values a kind of --once takes, into the scene.
+bool SetValues(const std::string& kind, const std::vector<double>& v, SSensorScene& scene)
 {
+    if (v.empty())
+        return true;
+    if (kind.rfind("MOTION-", 0) == 0) {
+        if (v.size() > 4)
+            return false;
+        double* places[] = {&scene.heave, &scene.roll, &scene.pitch};
+        for (std::size_t i = 0; i < v.size() && i < 3; ++i)
+            *places[i] = v[i];
+        // A fourth value of 0 marks the sample invalid.
+        scene.motionValid = v.size() < 4 || v[3] != 0.0;
+        return true;
+    }
+    if (kind == "PKVR" || kind == "PKVR-F") {
+        for (std::size_t i = 0; i < v.size() && i < 3; ++i)
+            scene.netDepth[i] = v[i];
+        return v.size() <= 3;
+    }
+    if (v.size() != 1)
+        return false;
+    const double value = v[0];
     if (kind == "HDT" || kind == "HDR" || kind == "HDG")
         scene.heading = value;
     else if (kind == "VTG")
@@ -54,6 +77,20 @@ bool SetValue(const std::string& kind, double value, SSensorScene& scene)
         scene.temperature = value;
     else
         return false;
+    return true;
+}
+
+// "a,b,c,d" into the motion scene's heave amplitude and period, roll and
+// pitch amplitudes.
+bool ParseMotion(const std::string& text, zv::sim::SMotionScene& motion)
+{
+    double v[4] = {};
+    if (std::sscanf(text.c_str(), "%lf,%lf,%lf,%lf", &v[0], &v[1], &v[2], &v[3]) != 4 || v[1] <= 0)
+        return false;
+    motion.heaveAmplitude = v[0];
+    motion.heavePeriod = v[1];
+    motion.rollAmplitude = v[2];
+    motion.pitchAmplitude = v[3];
     return true;
 }
 
@@ -74,15 +111,22 @@ int main(int argc, char** argv)
         const bool hasValue = i + 1 < argc;
         if (a == "--once" && hasValue) {
             const std::string kind = argv[++i];
-            if (i + 1 < argc) {
+            std::vector<double> values;
+            while (i + 1 < argc) {
                 double value = 0.0;
-                if (!Real(argv[++i], value) || !SetValue(kind, value, s.scene))
+                if (!Real(argv[++i], value))
                     return Usage(("--once " + kind + ": bad value: " + argv[i]).c_str());
+                values.push_back(value);
             }
+            if (!SetValues(kind, values, s.scene))
+                return Usage(("--once " + kind + ": bad values").c_str());
             const auto sentence = zv::sim::EncodeSentence(kind, s.scene);
             if (!sentence)
                 return Usage(("unknown kind: " + kind).c_str());
-            std::printf("%s\r\n", sentence->c_str());
+            if (zv::sim::IsBinaryKind(kind))
+                std::fwrite(sentence->data(), 1, sentence->size(), stdout);
+            else
+                std::printf("%s\r\n", sentence->c_str());
             return 0;
         }
         if (a == "--port" && hasValue) {
@@ -103,6 +147,11 @@ int main(int argc, char** argv)
         } else if (a == "--mode" && hasValue) {
             if (!CSensorSimulator::ParseMode(argv[++i], s.mode))
                 return Usage((std::string("unknown mode: ") + argv[i]).c_str());
+        } else if (a == "--motion" && hasValue) {
+            zv::sim::SMotionScene motion;
+            if (!ParseMotion(argv[++i], motion))
+                return Usage((std::string("--motion: bad value: ") + argv[i]).c_str());
+            s.motion = motion;
         } else if (a == "--no-read") {
             s.read = false;
         } else if ((a == "--rate" || a == "--baud" || a == "--seconds" || a == "--depth" || a == "--heading" ||

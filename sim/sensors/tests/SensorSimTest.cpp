@@ -3,7 +3,9 @@
 #include "sim/sensors/DepthTelegramDecoder.h"
 #include "sim/sensors/SensorSentences.h"
 
+#include "sensors/Heave.h"
 #include "sensors/NmeaDecoder.h"
+#include "sensors/PurseSeine.h"
 #include "serialcom/device/DepthTelegram.h"
 #include "serialcom/device/DepthTelegramSources.h"
 
@@ -40,6 +42,46 @@ std::string RunPython(const std::string& script, const std::string& input)
     return out;
 }
 
+// The motion telegrams of a moving scene read back in the program's motion
+// sensor as the scene was (its heave with the program's sign), the net
+// sensors' lines in metres and fathoms alike.
+TEST(SensorSentences, MotionAndNetSensorsReadBack)
+{
+    CSources sources;
+    CLiveSensorHost host;
+    const SMotionScene motion;
+    const std::pair<const char*, DWORD> kinds[] = {{"MOTION-ASCII", CHeave::kProtocolAscii},
+                                                   {"MOTION-VN1500", CHeave::kProtocolVN1500},
+                                                   {"MOTION-VN3500", CHeave::kProtocolZelvar}};
+    for (const auto& [kind, protocol] : kinds) {
+        SCOPED_TRACE(kind);
+        CHeave heave(host, sources);
+        heave.SetMode(CHeave::kModeSerial);
+        heave.SetProtocol(protocol);
+        SSensorScene scene;
+        for (std::uint64_t t = 134'000'000'000'000'000ULL, i = 0; i < 50; ++i, t += 400'000) {
+            MoveScene(motion, t, scene);
+            const std::string bytes = *EncodeSentence(kind, scene);
+            heave.ParseTelegram(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(), t);
+            double out[4];
+            ASSERT_TRUE(heave.GetMotionAtTime(t, TransducerOffsets{}, out));
+            EXPECT_NEAR(out[0], -scene.heave, 0.005);
+            EXPECT_NEAR(out[1], scene.roll, 0.005);
+            EXPECT_NEAR(out[2], scene.pitch, 0.005);
+        }
+    }
+    CPurseSeine seine(sources);
+    SSensorScene scene;
+    for (const char* kind : {"PKVR", "PKVR-F"}) {
+        seine.ParseTelegram("$PKVRP,0,0,0,D,M,1,0,0,0,2", 1);
+        std::string lines = *EncodeSentence(kind, scene) + "\r\n";
+        for (std::size_t at; (at = lines.find("\r\n")) != std::string::npos; lines.erase(0, at + 2))
+            seine.ParseTelegram(lines.substr(0, at), 1);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(seine.GetReadings().depth[static_cast<std::size_t>(i)], scene.netDepth[i], 0.002) << kind;
+    }
+}
+
 // Every sentence carries its right checksum, and those python3-nmea2 knows
 // read there as we meant them.
 TEST(SensorSentences, ChecksumsAndAnIndependentReading)
@@ -50,7 +92,11 @@ TEST(SensorSentences, ChecksumsAndAnIndependentReading)
     for (const std::string& kind : SentenceKinds()) {
         const auto sentence = EncodeSentence(kind, scene);
         ASSERT_TRUE(sentence) << kind;
-        if (kind != "ASCII") {
+        // The plain lines, the motion sensor's and the net sensors' carry no
+        // checksum; the binary telegrams are no text.
+        if (IsBinaryKind(kind))
+            continue;
+        if (kind != "ASCII" && kind.rfind("MOTION-", 0) != 0 && kind.rfind("PKVR", 0) != 0) {
             EXPECT_EQ(sentence->substr(sentence->size() - 3, 1), "*") << *sentence;
             EXPECT_FALSE(CNmeaDecoder::ChecksumFails(*sentence)) << *sentence;
         }
