@@ -56,8 +56,8 @@ public:
         DWORD CheckSum = 0;
         DWORD CalcRemoteHeave = 0;
         std::string ChannelSource;
-        double SensorDepth = 0.0;  // m down
-        double SensorAlong = 0.0;  // m forward
+        double SensorDepth = 0.0;    // m down
+        double SensorAlong = 0.0;    // m forward
         double SensorAthwart = 0.0;  // m to starboard
         DWORD UseLatency = 0;
         DWORD Latency = 0;  // ms

@@ -2,10 +2,10 @@
 // at a time, what each telegram protocol and the analog input store, the
 // heave at the transducer, the dialog's display of the line, its settings;
 // and the purse seine's net sensor sentences and their ages.
+#include "sensors/Heave.h"
 #include "base/RegistrySupport.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/TempHives.h"
-#include "sensors/Heave.h"
 #include "sensors/PurseSeine.h"
 #include "serialcom/device/DepthTelegramSources.h"
 
@@ -140,11 +140,9 @@ TEST_F(HeaveTest, TelegramsByProtocol)
         {"first binary telegram, 0x90", CHeave::kProtocolZelvar, Binary(0x90, 0x90, -250, 120, 33, 9000), true, 33,
          -250, 120},
         {"first binary telegram, 0x91", CHeave::kProtocolZelvar, Binary(0x91, 0x90, 1, 2, -3, 0), true, -3, 1, 2},
-        {"first binary telegram, 0xA0 start", CHeave::kProtocolZelvar, Binary(0xA0, 0x90, 1, 2, 3, 0), false, 0, 0,
-         0},
+        {"first binary telegram, 0xA0 start", CHeave::kProtocolZelvar, Binary(0xA0, 0x90, 1, 2, 3, 0), false, 0, 0, 0},
         {"first binary telegram, no 0x90", CHeave::kProtocolZelvar, Binary(0x90, 0x91, 1, 2, 3, 0), false, 0, 0, 0},
-        {"first binary, 9 bytes", CHeave::kProtocolZelvar, Binary(0x90, 0x90, 1, 2, 3, 0).substr(0, 9), false, 0, 0,
-         0},
+        {"first binary, 9 bytes", CHeave::kProtocolZelvar, Binary(0x90, 0x90, 1, 2, 3, 0).substr(0, 9), false, 0, 0, 0},
         {"first binary, heave beyond 999", CHeave::kProtocolZelvar, Binary(0x90, 0x90, 1, 2, 1000, 0), false, 0, 0, 0},
         {"second binary telegram", CHeave::kProtocolVN1500, Binary(0x00, 0x90, 500, -600, 70, 35999), true, 70, 500,
          -600},
@@ -152,8 +150,8 @@ TEST_F(HeaveTest, TelegramsByProtocol)
         // A roll whose low byte is 0x90 must pass the range checks.
         {"second binary, 0x90 roll in range", CHeave::kProtocolVN1500, Binary(0x00, 0x90, 0x190, 6, 7, 100), true, 7,
          0x190, 6},
-        {"second binary, 0x90 roll too large", CHeave::kProtocolVN1500, Binary(0x00, 0x90, 0x490, 6, 7, 100), false,
-         0, 0, 0},
+        {"second binary, 0x90 roll too large", CHeave::kProtocolVN1500, Binary(0x00, 0x90, 0x490, 6, 7, 100), false, 0,
+         0, 0},
         {"second binary, 0x90 heading too large", CHeave::kProtocolVN1500, Binary(0x00, 0x90, 0x190, 6, 7, 36000),
          false, 0, 0, 0},
         {"raw decodes nothing", CHeave::kProtocolRaw, ":00A0F0 -0012F 0150  0200", false, 0, 0, 0},
@@ -308,8 +306,8 @@ TEST_F(HeaveTest, DisplayOfTheLine)
 TEST_F(HeaveTest, SettingsAndTheirDefaults)
 {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zelvar\\Test\\Heave", 0, nullptr, 0, KEY_ALL_ACCESS,
-                             nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zelvar\\Test\\Heave", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                             &key, nullptr),
               ERROR_SUCCESS);
     CHeave heave(host, sources);
     heave.Initialise(key);
