@@ -28,6 +28,9 @@ public:
     ~CSerialSensor() override;
 
     CSensorMonitor& Monitor() { return m_monitor; }
+    // Whether the program replays recorded data (its dialogs lock what the
+    // recording fixed).
+    bool IsReplaying() const { return m_host.IsReplaying(); }
     // Whether the application gave a settings key.
     bool HasKey() const { return m_key != nullptr; }
 
