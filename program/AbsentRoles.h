@@ -35,6 +35,12 @@ class CAbsentMotionSensor final : public IMotionSensor
 {
 public:
     bool GetMotionAtTime(std::uint64_t, const TransducerOffsets&, double[4]) override { return false; }
+    bool GetSensorOffsets(double& along, double& athwart, double& depth) const override
+    {
+        along = athwart = depth = 0.0;
+        return false;
+    }
+    void ResetHistory() override {}
 };
 
 // The heave sensor's analog input: the units' motion voltages go nowhere.

@@ -177,6 +177,18 @@ void CProgram::FillSensorTable()
                     *this, m_sensorRelease.MakeShared<CTrawl>(application.GetSounderType(), m_depthTelegramSources));
             };
             break;
+        case SensorId::PurseSeine:
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CPurseSeineObject>(
+                    *this, m_sensorRelease.MakeShared<CPurseSeine>(m_depthTelegramSources));
+            };
+            break;
+        case SensorId::Heave:
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CHeaveObject>(
+                    *this, m_sensorRelease.MakeShared<CHeave>(m_sensorHost, m_depthTelegramSources));
+            };
+            break;
         case SensorId::Heading:
             row.create = [this](CPelmaris&) {
                 return std::make_unique<CHeadingObject>(*this, m_sensorRelease.MakeShared<CGyroCompass>(m_sensorHost));

@@ -70,8 +70,9 @@ public:
     // partner's channel fetches that many samples over that range and hands
     // them back under its name.
     void PublishPartnerWindow(const std::string& name, double range, int rows, int side, int echogramType);
-    // The motion sensor the channels ask, which the units may ask too.
-    IMotionSensor& MotionSensor() { return *m_motion; }
+    // The motion sensor the channels ask, which the units and the recorder
+    // ask too: each call holds a share of the sensor for its length.
+    IMotionSensor& MotionSensor() { return m_motionCalls; }
     // The lobe link, which sends the channels' single targets on the
     // scientific models; null when it goes.
     void SetLobeTelegrams(IEchoTraceTelegrams* lobe) { m_lobeTelegrams.Set(lobe); }
@@ -84,6 +85,13 @@ public:
         m_speed.Set(speed);
     }
     void SetTrawlLine(const std::shared_ptr<IDepthUser>& line) { m_trawlLine.Set(line); }
+    void SetPurseSeineLine(const std::shared_ptr<IDepthUser>& line) { m_purseSeineLine.Set(line); }
+    // The heave sensor: its motion and its depth line.
+    void SetHeave(const std::shared_ptr<IMotionSensor>& motion, const std::shared_ptr<IDepthUser>& line)
+    {
+        m_motion.Set(motion);
+        m_heaveLine.Set(line);
+    }
 
     SounderModel GetModel() const override;
     double GetTide() const override;
@@ -121,16 +129,33 @@ private:
     // navigation, purse seine and trawl, then the recorder (not for a channel
     // kept out of the depth outputs) ...
     TSharedLink<IDepthUser, CAbsentDepthUser> m_navigationLine;
-    TLink<IDepthUser, CAbsentDepthUser> m_purseSeineLine;
+    TSharedLink<IDepthUser, CAbsentDepthUser> m_purseSeineLine;
     TSharedLink<IDepthUser, CAbsentDepthUser> m_trawlLine;
     CRecorderDepthUser m_recorderDepth;
     // ... after the external-depth store (always), the heave sensor's line
     // and the outputs (again not for an excluded channel).
-    TLink<IDepthUser, CAbsentDepthUser> m_heaveLine;
+    TSharedLink<IDepthUser, CAbsentDepthUser> m_heaveLine;
     IOutput& m_outputs;
 
     TLink<IEchoTraceTelegrams, CAbsentEchoTraceTelegrams> m_lobeTelegrams;
-    TLink<IMotionSensor, CAbsentMotionSensor> m_motion;
+    TSharedLink<IMotionSensor, CAbsentMotionSensor> m_motion;
+    class CMotionCalls final : public IMotionSensor
+    {
+    public:
+        explicit CMotionCalls(const TSharedLink<IMotionSensor, CAbsentMotionSensor>& link) : m_link(link) {}
+        bool GetMotionAtTime(std::uint64_t time, const TransducerOffsets& transducer, double out[4]) override
+        {
+            return m_link->GetMotionAtTime(time, transducer, out);
+        }
+        bool GetSensorOffsets(double& along, double& athwart, double& depth) const override
+        {
+            return m_link->GetSensorOffsets(along, athwart, depth);
+        }
+        void ResetHistory() override { m_link->ResetHistory(); }
+
+    private:
+        const TSharedLink<IMotionSensor, CAbsentMotionSensor>& m_link;
+    } m_motionCalls{m_motion};
     TSharedLink<ISpeedSource, CAbsentSpeedSource> m_speed;
     const TLink<IPingerLink, CAbsentPingerLink>& m_pinger;
     IDetectionDialogs& m_detectionDialogs;

@@ -261,11 +261,13 @@ void CProgramOperation::PowerOff()
 
 void CProgramOperation::FactoryDefaults()
 {
-    // Of the settings owners a reset restores, purse seine and heave are
-    // not built yet.
     m_program.Environment().SetDefaults();
     if (CNavigation* navigation = m_program.Application().Sensor<CNavigation>(SensorId::Navigation))
         navigation->SetDefaults();
+    if (CPurseSeine* seine = m_program.Application().Sensor<CPurseSeine>(SensorId::PurseSeine))
+        seine->ResetOutput();
+    if (CHeave* heave = m_program.Application().Sensor<CHeave>(SensorId::Heave))
+        heave->SetDefaults();
     if (CTrawl* trawl = m_program.Application().Sensor<CTrawl>(SensorId::Trawl))
         trawl->ResetData();
     m_program.Printing().Printing().ResetSettings();

@@ -49,7 +49,10 @@ public:
     // The program's hardware status window while it exists.
     TLink<IHardwareStatusSink, CAbsentHardwareStatus>& HardwareStatusLink() { return m_hardwareStatus; }
     IMotionSensor& Motion() override;
-    IAnalogMotionInput& AnalogMotion() override { return *m_analogMotion; }
+    IAnalogMotionInput& AnalogMotion() override { return m_analogMotionCalls; }
+    // The heave sensor while it exists: the units hand it their motion
+    // voltages.
+    TSharedLink<IAnalogMotionInput, CAbsentAnalogMotionInput>& AnalogMotionLink() { return m_analogMotion; }
     IThermistorInput& Thermistor() override { return m_thermistorCalls; }
     // The water temperature sensor while it exists: the units' receive
     // threads hand it their thermistor readings.
@@ -63,7 +66,7 @@ private:
     CProgram& m_program;
     std::unique_ptr<CUnitSearchWait> m_unitSearch;
     TLink<IHardwareStatusSink, CAbsentHardwareStatus> m_hardwareStatus;
-    TLink<IAnalogMotionInput, CAbsentAnalogMotionInput> m_analogMotion;
+    TSharedLink<IAnalogMotionInput, CAbsentAnalogMotionInput> m_analogMotion;
     TSharedLink<IThermistorInput, CAbsentThermistorInput> m_thermistor;
     TSharedLink<ITrawlSource, CAbsentTrawlSource> m_trawl;
     // Each call holds a share of the trawl object for its length.
@@ -86,6 +89,20 @@ private:
     private:
         const TSharedLink<IThermistorInput, CAbsentThermistorInput>& m_link;
     } m_thermistorCalls{m_thermistor};
+    class CAnalogMotionCalls final : public IAnalogMotionInput
+    {
+    public:
+        explicit CAnalogMotionCalls(const TSharedLink<IAnalogMotionInput, CAbsentAnalogMotionInput>& link)
+            : m_link(link)
+        {}
+        void AddAnalogSamples(const std::string& unit, const AnalogMotionSample* samples, int count) override
+        {
+            m_link->AddAnalogSamples(unit, samples, count);
+        }
+
+    private:
+        const TSharedLink<IAnalogMotionInput, CAbsentAnalogMotionInput>& m_link;
+    } m_analogMotionCalls{m_analogMotion};
 };
 
 }  // namespace app

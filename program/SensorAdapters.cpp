@@ -9,8 +9,10 @@
 #include "program/Program.h"
 #include "recording/Store.h"
 #include "sensors/ui/GyroCompassDialog.h"
+#include "sensors/ui/HeaveDialog.h"
 #include "sensors/ui/NavigationDialog.h"
 #include "sensors/ui/NmeaDepthDialog.h"
+#include "sensors/ui/PurseSeineDialog.h"
 #include "sensors/ui/SvpProbeDialog.h"
 #include "sensors/ui/TemperatureDialog.h"
 #include "sensors/ui/TrawlDialog.h"
@@ -75,6 +77,57 @@ void CTrawlObject::Close()
 void CTrawlObject::RunSettingsDialog()
 {
     CTrawlDialog::Run(*Get(), m_program.Frame());
+}
+
+void CPurseSeineObject::Start()
+{
+    m_program.ChannelLinks().SetPurseSeineLine(Shared());
+    // The echograms read the marks on the user-interface thread, where the
+    // object also goes.
+    m_program.NetSensors().Set(Get());
+}
+
+void CPurseSeineObject::Unlink()
+{
+    m_program.NetSensors().Set(nullptr);
+    m_program.ChannelLinks().SetPurseSeineLine(nullptr);
+}
+
+void CPurseSeineObject::Close()
+{
+    Unlink();
+    Get()->ClosePort();
+}
+
+void CPurseSeineObject::RunSettingsDialog()
+{
+    CPurseSeineDialog::Run(*Get(), m_program.Frame());
+}
+
+void CHeaveObject::Start()
+{
+    // The result is not looked at: a line that did not open is chosen
+    // again in the dialog.
+    Get()->OpenPort();
+    m_program.ChannelLinks().SetHeave(Shared(), Shared());
+    m_program.SounderHost().TransceiverServices().AnalogMotionLink().Set(Shared());
+}
+
+void CHeaveObject::Unlink()
+{
+    m_program.SounderHost().TransceiverServices().AnalogMotionLink().Set(nullptr);
+    m_program.ChannelLinks().SetHeave(nullptr, nullptr);
+}
+
+void CHeaveObject::Close()
+{
+    Unlink();
+    Get()->ClosePort();
+}
+
+void CHeaveObject::RunSettingsDialog()
+{
+    CHeaveDialog::Run(*Get(), m_program.Frame());
 }
 
 void CHeadingObject::RunSettingsDialog()

@@ -12,8 +12,10 @@
 #include "outputs/RemoteControl.h"
 #include "sensors/GeographicInfo.h"
 #include "sensors/GyroCompass.h"
+#include "sensors/Heave.h"
 #include "sensors/Navigation.h"
 #include "sensors/NmeaDepth.h"
+#include "sensors/PurseSeine.h"
 #include "sensors/SensorHost.h"
 #include "sensors/SvpProbe.h"
 #include "sensors/Temperature.h"
@@ -73,6 +75,52 @@ public:
     void TakeKey(HKEY key) override { Get()->SetSettingsKey(key); }
     void Start() override;
     void SetSourceList(const std::vector<std::string>& names) override { Get()->SetChannelList(names); }
+    void Close() override;
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override;
+
+private:
+    void Unlink();
+    CProgram& m_program;
+};
+
+// The purse seine's net sensors: the checked open of its serial component,
+// its settings, and from its start the echograms' net sensor marks and the
+// channels' depth line, until it closes. Behind "Purse Seine...".
+class CPurseSeineObject final : public TSensorObject<CPurseSeine>
+{
+public:
+    CPurseSeineObject(CProgram& program, std::shared_ptr<CPurseSeine> seine)
+        : TSensorObject(std::move(seine)), m_program(program)
+    {}
+    ~CPurseSeineObject() override { Unlink(); }
+    long Setup() override { return Get()->OpenSerialComponent(); }
+    void TakeKey(HKEY key) override { Get()->OpenPort(key); }
+    void Start() override;
+    void SetSourceList(const std::vector<std::string>& names) override { Get()->SetChannelList(names); }
+    void Close() override;
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override;
+
+private:
+    void Unlink();
+    CProgram& m_program;
+};
+
+// The motion sensor: no checked set-up; its settings, then its port opened
+// whatever its mode says, and from then on the channels' and units' motion,
+// the units' motion voltages and its depth line, until it closes. Behind
+// "Heave...".
+class CHeaveObject final : public TSensorObject<CHeave>
+{
+public:
+    CHeaveObject(CProgram& program, std::shared_ptr<CHeave> heave) : TSensorObject(std::move(heave)), m_program(program)
+    {}
+    ~CHeaveObject() override { Unlink(); }
+    void TakeKey(HKEY key) override { Get()->Initialise(key); }
+    void Start() override;
+    void SetTransceiverList(const std::vector<std::string>& names) override { Get()->SetTransceiverList(names); }
+    void SetSourceList(const std::vector<std::string>& names) override { Get()->SetSourceList(names); }
     void Close() override;
     bool HasSettingsDialog() const override { return true; }
     void RunSettingsDialog() override;

@@ -160,6 +160,11 @@ std::unique_ptr<IPingRecorder> CSounderHost::CreateRecorder(CEchoSounder& sounde
         return history ? history->GetHeadingAtTime(time) : 0.0;
     };
     values.soundVelocity = [this] { return m_program.Environment().GetSoundVelocity(); };
+    // Where the motion sensor sits, into every configuration the recorder
+    // writes (also while replaying with "Save Data": the sensor's own).
+    values.motionOffsets = [this](double& x, double& y, double& z) {
+        m_program.ChannelLinks().MotionSensor().GetSensorOffsets(x, y, z);
+    };
     // Absent: the heave sensor, whose offsets the configuration would carry.
     return m_program.Recorder().Attach(
         std::make_unique<zv::recording::CEngineStore>(sounder, std::move(values), m_program.StoreEvents(), &m_rawData,
@@ -225,8 +230,8 @@ void CSounderHost::SetClockFromTelegram(std::uint64_t received, std::uint64_t te
     if (target > 0)
         CClockSetter::SetUtc(static_cast<std::uint64_t>(target));
     m_program.Navigation()->EndForceUpdate();
-    if (resetHeave)
-        resetHeave();
+    // Samples stamped by the old clock would be looked up by the new one.
+    m_program.ChannelLinks().MotionSensor().ResetHistory();
 }
 
 }  // namespace app

@@ -62,13 +62,8 @@ public:
     // The computer's clock to now plus the telegram's time less its
     // reception time, the line's latency added (the telegram's time is
     // that much older than its reception); navigation's forced update ends
-    // and the heave sensor resets.
+    // and the heave sensor forgets the motion it had.
     void SetClockFromTelegram(std::uint64_t received, std::uint64_t telegram) override;
-
-    // What follows a clock set from a telegram: the heave sensor restarts
-    // its filters over the jump. Set before any sounder runs; empty while
-    // the program has no heave sensor.
-    std::function<void()> resetHeave;
 
 private:
     CProgram& m_program;

@@ -277,12 +277,13 @@ void CHeave::StoreDepthOutput(DWORD output, DWORD telegram, DWORD checksum, cons
         SetTxProtocol(output ? "ASCII" : "");
 }
 
-void CHeave::GetSensorOffsets(double& along, double& athwart, double& depth) const
+bool CHeave::GetSensorOffsets(double& along, double& athwart, double& depth) const
 {
     std::lock_guard lock(m_settingsLock);
     along = m_settings.SensorAlong;
     athwart = m_settings.SensorAthwart;
     depth = m_settings.SensorDepth;
+    return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -101,9 +101,10 @@ public:
     void StoreDepthOutput(DWORD output, DWORD telegram, DWORD checksum, const std::string& channel);
 
     // Where the sensor sits (m): forward, starboard, down.
-    void GetSensorOffsets(double& along, double& athwart, double& depth) const;
+    bool GetSensorOffsets(double& along, double& athwart, double& depth) const override;
     // Empties the ring (after the computer's clock was set).
     void ResetRingBuffer() { m_ring.Clear(); }
+    void ResetHistory() override { ResetRingBuffer(); }
     CHeaveRingBuffer::Sample GetNewestSample() const { return m_ring.Newest(); }
 
     // A received telegram (bytes as they came, the reception time).

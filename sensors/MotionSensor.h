@@ -21,4 +21,8 @@ public:
     // Heave (m), roll and pitch (degrees) and the heave at the transducer
     // (m) at a file time; false without a sensor.
     virtual bool GetMotionAtTime(std::uint64_t time, const TransducerOffsets& transducer, double out[4]) = 0;
+    // Where the sensor sits (m): along, athwart, down; false without one.
+    virtual bool GetSensorOffsets(double& along, double& athwart, double& depth) const = 0;
+    // Forgets the motion it has (the computer's clock was set).
+    virtual void ResetHistory() = 0;
 };

@@ -12,6 +12,7 @@
 #include "sensors/AnalogMotionInput.h"
 #include "sensors/MotionSensor.h"
 #include "sensors/ThermistorInput.h"
+#include "transceivers/PingMotion.h"
 #include "transceivers/TransceiverDialogs.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/TransceiverOwner.h"
@@ -395,25 +396,10 @@ void CHXU::ProcessPing(std::uint64_t pingTime)
     for (Slot& s : m_slots) {
         if (!s.installed)
             continue;
-        double motion[6] = {};
-        if (pingTime != 0) {
-            const StructChannelParameters& r = s.pingRecord;
-            const TransducerOffsets offsets{r.transducerDepth, r.transducerX, r.transducerY};
-            const double echo = 2.0 * s.channel->GetBottomDepth() / soundVelocity;
-            const double later = std::isfinite(echo) && echo > 0.0 ? echo * 1e7 : 0.0;
-            double a[4] = {}, b[4] = {};
-            if (m_services.Motion().GetMotionAtTime(pingTime, offsets, a) &&
-                m_services.Motion().GetMotionAtTime(pingTime + static_cast<std::uint64_t>(later), offsets, b)) {
-                motion[0] = (a[0] + b[0]) * 0.5;
-                motion[1] = a[1];
-                motion[2] = a[2];
-                motion[3] = b[1];
-                motion[4] = b[2];
-                motion[5] = (a[3] + b[3]) * 0.5;
-            }
-        }
+        const StructChannelParameters& r = s.pingRecord;
         std::uint32_t words[12];
-        std::memcpy(words, motion, sizeof words);
+        GetPingMotion(m_services.Motion(), pingTime, s.channel->GetBottomDepth(), soundVelocity,
+                      TransducerOffsets{r.transducerDepth, r.transducerX, r.transducerY}, words);
         s.channel->SetInputHeader(header);
         s.channel->SetInputParameters(words);
         s.channel->AddPing(pingTime);

@@ -9,6 +9,7 @@
 #include "sensors/ThermistorInput.h"
 #include "sensors/TrawlSource.h"
 #include "transceivers/HardwareStatusSink.h"
+#include "transceivers/PingMotion.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/TransceiverOwner.h"
 #include "transceivers/TransceiverServices.h"
@@ -555,7 +556,17 @@ void CQY42::ProcessPing(std::uint64_t pingTime)
         return;
     std::uint32_t header[8];
     GetTrawlHeader(header);
+    TransducerOffsets transducer;
+    if (m_record) {
+        const auto lock = LockRecords();
+        transducer = {m_record->transducerDepth, m_record->transducerX, m_record->transducerY};
+    }
+    // The motion at the ping and when its echo comes back, as far as the
+    // channel's last bottom tells.
+    std::uint32_t motion[12];
+    GetPingMotion(m_services.Motion(), pingTime, m_channel->GetBottomDepth(), GetSoundVelocity(), transducer, motion);
     m_channel->SetInputHeader(header);
+    m_channel->SetInputParameters(motion);
     m_channel->AddPing(pingTime);
 }
 

@@ -13,8 +13,10 @@
 #include "program/tests/TestProgram.h"
 #include "sensors/GeographicInfo.h"
 #include "sensors/GyroCompass.h"
+#include "sensors/Heave.h"
 #include "sensors/Navigation.h"
 #include "sensors/NmeaDepth.h"
+#include "sensors/PurseSeine.h"
 #include "sensors/SvpProbe.h"
 #include "sensors/Temperature.h"
 #include "sensors/Trawl.h"
@@ -335,6 +337,88 @@ TEST_F(ProgramSensorLines, ProbeVelocityAndCastReachTheEnvironment)
     const CEnvironment::Settings applied = program->Environment().GetSettings();
     EXPECT_EQ(applied.svpType, CEnvironment::SvpTypeProfile);
     EXPECT_EQ(applied.svpFileName, casts[0].filename().string());
+}
+
+// The motion sensor's line: what it brings is the motion the channels and
+// units ask for, with its sign and units as the pings take them, until a
+// clock set from a telegram empties the history; closing takes the sensor
+// out of every link.
+TEST_F(ProgramSensorLines, MotionLineReachesThePingsUntilTheClockIsSet)
+{
+    SensorLine heaveLine("Heave", 8);
+    Start("QY310");
+    CHeave* heave = Sensor<CHeave>(app::SensorId::Heave);
+    ASSERT_NE(heave, nullptr);
+    EXPECT_TRUE(heave->IsPortOpen());
+    heave->SetMode(CHeave::kModeSerial);
+    heave->SetProtocol(CHeave::kProtocolAscii);
+    EXPECT_EQ(heave->GetRxProtocolName(), "ASCII");
+
+    zv::sim::SSensorScene scene;
+    scene.heave = 0.12;
+    scene.roll = 1.5;
+    scene.pitch = -2.0;
+    IMotionSensor& motion = program->ChannelLinks().MotionSensor();
+    double out[4] = {};
+    // The ring starts afresh a second after the port opened: lines until
+    // one has stayed.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            heaveLine.pty.Write(Line("MOTION-ASCII", scene));
+            return motion.GetMotionAtTime(CFileTime::Now(), TransducerOffsets{}, out) && out[2] != 0.0;
+        },
+        10000));
+    EXPECT_DOUBLE_EQ(out[0], -0.12);
+    EXPECT_DOUBLE_EQ(out[1], 1.5);
+    EXPECT_DOUBLE_EQ(out[2], -2.0);
+    EXPECT_DOUBLE_EQ(out[3], -0.12);
+
+    RecordingClock clock;
+    program->SounderHost().SetClockFromTelegram(CFileTime::Now(), CFileTime::Now());
+    ASSERT_EQ(clock.setTo.size(), 1u);
+    ASSERT_TRUE(motion.GetMotionAtTime(CFileTime::Now(), TransducerOffsets{}, out));
+    EXPECT_EQ(out[2], 0.0);
+
+    program->Application().CloseSensors();
+    EXPECT_FALSE(motion.GetMotionAtTime(CFileTime::Now(), TransducerOffsets{}, out));
+    double along = 1.0, athwart = 1.0, depth = 1.0;
+    EXPECT_FALSE(motion.GetSensorOffsets(along, athwart, depth));
+}
+
+// The net sensors' line: fresh depths in metres and fathoms reach the
+// echograms' marks, and the chosen channel's depth goes back out.
+TEST_F(ProgramSensorLines, NetSensorsReachTheEchogramsAndTheDepthGoesOut)
+{
+    SensorLine seineLine("PurseSeine", 9);
+    Start("QY310");
+    CPurseSeine* seine = Sensor<CPurseSeine>(app::SensorId::PurseSeine);
+    ASSERT_NE(seine, nullptr);
+    EXPECT_TRUE(seine->IsPortOpen());
+    zv::sim::SSensorScene scene;
+    seineLine.pty.Write(Line("PKVR", scene));
+    scene.netDepth[2] = 9.144;  // 5 fathoms
+    seineLine.pty.Write(Line("PKVR-F", scene));
+    int states[3] = {};
+    double depths[3] = {};
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            program->Display().GetNetSensors(states, depths);
+            return states[0] == 2 && states[1] == 2 && states[2] == 2 && std::abs(depths[2] - 9.144) < 1e-6;
+        },
+        10000));
+    EXPECT_NEAR(depths[0], 25.0, 0.002);
+    EXPECT_NEAR(depths[1], 40.5, 0.002);
+
+    seine->StoreSettings({1, 0, 0, "T38 38 kHz"});
+    DepthReport report;
+    report.SourceName = "T38 38 kHz";
+    report.Depth = 10.0;
+    program->ChannelLinks().OnBottomDepth(report);
+    EXPECT_EQ(seineLine.pty.Read(31), "$SDDBS,32.81,f,10.00,M,5.47,F\r\n");
+
+    program->Application().CloseSensors();
+    program->Display().GetNetSensors(states, depths);
+    EXPECT_EQ(states[0], 0);
 }
 
 // The water temperature: a sentence on its line reaches the temperature

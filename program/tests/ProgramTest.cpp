@@ -23,8 +23,10 @@
 #include "sensors/Environment.h"
 #include "sensors/GeographicInfo.h"
 #include "sensors/GyroCompass.h"
+#include "sensors/Heave.h"
 #include "sensors/Navigation.h"
 #include "sensors/NmeaDepth.h"
+#include "sensors/PurseSeine.h"
 #include "sensors/SvpProbe.h"
 #include "sensors/Temperature.h"
 #include "sensors/Trawl.h"
@@ -722,6 +724,10 @@ TEST_F(ProgramTest, ObjectsByModel)
         // not open; the probe on the QY models only.
         EXPECT_NE(App().Sensor<CTemperature>(app::SensorId::Temperature), nullptr);
         EXPECT_EQ(App().Sensor<CSvpProbe>(app::SensorId::SvpProbe) != nullptr, std::string(model) == "QY310");
+        // The net sensors kept without a port; the motion sensor, whose
+        // open is not checked, all the same.
+        EXPECT_NE(App().Sensor<CPurseSeine>(app::SensorId::PurseSeine), nullptr);
+        EXPECT_NE(App().Sensor<CHeave>(app::SensorId::Heave), nullptr);
         // The event command needs a running sounder.
         EXPECT_FALSE(App().RouteCommand(app::cmd::EVENT_ANNOTATION));
         Stop();

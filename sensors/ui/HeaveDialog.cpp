@@ -83,7 +83,8 @@ CHeaveDialog::CHeaveDialog(CHeave& heave, QWidget* parent)
 
     layout->addWidget(MakeMonitor(IDC_TELEGRAM));
     auto* values = new QHBoxLayout;
-    const std::pair<const char*, int> valueFields[] = {{"Heave:", IDC_HEAVE}, {"Roll:", IDC_ROLL}, {"Pitch:", IDC_PITCH}};
+    const std::pair<const char*, int> valueFields[] = {
+        {"Heave:", IDC_HEAVE}, {"Roll:", IDC_ROLL}, {"Pitch:", IDC_PITCH}};
     for (int i = 0; i < 3; ++i) {
         values->addWidget(new QLabel(valueFields[i].first, this));
         m_values[i] = widgets::WithId(new QLineEdit(this), valueFields[i].second);

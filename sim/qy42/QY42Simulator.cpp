@@ -1,5 +1,7 @@
 #include "sim/qy42/QY42Simulator.h"
 
+#include "platform/FileTime.h"
+
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 
@@ -374,6 +376,11 @@ void CQY42Simulator::Ping(std::uint32_t samples)
     const float rate = static_cast<float>(1.0 / m_settings.sampleInterval);
     const bool silenceMid = m_silenceMidPing.exchange(false);
     Send(MakeTriggerStatus(), program);
+    if (m_settings.motionVolts) {
+        const std::array<float, 3> v = m_settings.motionVolts(CFileTime::Now());
+        const float volts[3] = {v[0], v[1], v[2]};
+        Send(MakeAuxiliaryInput(0, 0, volts, m_settings.thermistorOhms), program);
+    }
     const std::uint32_t per = static_cast<std::uint32_t>(m_settings.samplesPerDatagram);
     std::vector<float> iq;
     const auto sampling = std::chrono::steady_clock::now();

@@ -71,6 +71,11 @@ public:
         std::array<std::uint8_t, 6> remoteEthernet = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
         std::uint32_t remoteAddress = 0;
         std::uint16_t remotePort = 0;
+        // A motion sensor on the unit's analog inputs: its heave, roll and
+        // pitch voltages at a file time, sent in an "ACI" at each ping's
+        // start (sample 0); none when unset.
+        std::function<std::array<float, 3>(std::uint64_t time)> motionVolts;
+        float thermistorOhms = 10000.0f;
     };
 
     // The addresses of a version answer; addresses in host order.

@@ -155,9 +155,9 @@ std::string WithChecksum(const std::string& body)
 const std::vector<std::string>& SentenceKinds()
 {
     static const std::vector<std::string> kinds = {
-        "GLL", "GGA",   "GXA",          "GGK",           "PTNLGGK",       "PTNLPJK", "LLQ",   "LLK",
-        "VTG", "ZDA",   "HDT",          "HDR",           "HDG",           "DPT",     "DBS",   "DBT",
-        "HFB", "MTW", "ASCII", "MOTION-ASCII", "MOTION-VN3500", "MOTION-VN1500", "PKVR",    "PKVR-F"};
+        "GLL", "GGA", "GXA",   "GGK",          "PTNLGGK",       "PTNLPJK",       "LLQ",  "LLK",
+        "VTG", "ZDA", "HDT",   "HDR",          "HDG",           "DPT",           "DBS",  "DBT",
+        "HFB", "MTW", "ASCII", "MOTION-ASCII", "MOTION-VN3500", "MOTION-VN1500", "PKVR", "PKVR-F"};
     return kinds;
 }
 

@@ -626,6 +626,79 @@ TEST(QY42Link, MotionTimeIsPingStartPlusOffset)
     });
 }
 
+// Each live ping asks the motion sensor at its time and when the echo of the
+// channel's last bottom comes back; the channel's heave is the mean of the
+// two heaves at the transducer, roll and pitch are taken at both times.
+TEST(QY42Link, EveryPingAsksTheMotionAtItsTimeAndAtItsEcho)
+{
+    RunInProcess([] {
+        Checks check;
+        // A heave that grows 1 cm a second (up to 10 cm), roll and pitch by
+        // the time too.
+        class CSlopes final : public IMotionSensor
+        {
+        public:
+            static double Heave(std::uint64_t t) { return static_cast<double>(t % 100'000'000) / 1e9; }
+            bool GetMotionAtTime(std::uint64_t t, const TransducerOffsets&, double out[4]) override
+            {
+                out[0] = Heave(t);
+                out[1] = 1.0 + out[0];
+                out[2] = 2.0 + out[0];
+                out[3] = 2.0 * out[0];
+                std::lock_guard lock(m_lock);
+                asked.push_back(t);
+                return true;
+            }
+            bool GetSensorOffsets(double&, double&, double&) const override { return false; }
+            void ResetHistory() override {}
+            std::vector<std::uint64_t> Asked()
+            {
+                std::lock_guard lock(m_lock);
+                return asked;
+            }
+
+        private:
+            std::mutex m_lock;
+            std::vector<std::uint64_t> asked;
+        } motion;
+        CQY42Simulator::Settings s;
+        s.bottomDepth = 30.0;
+        // The same unit's analog inputs carry a motion sensor's voltages.
+        s.motionVolts = [](std::uint64_t) { return std::array<float, 3>{1.237f, -4.5f, 6.0f}; };
+        CQY42Simulator sim(s);
+        Sounder run(sim);
+        run.services.motion = &motion;
+        std::atomic<int> checked{0};
+        std::atomic<int> wrong{0};
+        int bottoms = 0;
+        run.eachPing = [&] {
+            // The ping just processed asked twice: at its time, then later.
+            const auto asked = motion.Asked();
+            CChannel* channel = run.unit->GetChannel();
+            // The first ping with a bottom looked up with none before it.
+            if (asked.size() < 2 || !channel || channel->GetBottomDepth() <= 0.0 || ++bottoms < 2)
+                return;
+            const std::uint64_t t0 = asked[asked.size() - 2], t1 = asked.back();
+            const double echo = static_cast<double>(t1 - t0) / 1e7;
+            const double heave = CSlopes::Heave(t0) + CSlopes::Heave(t1);
+            // About the two-way time of 30 m.
+            if (std::abs(echo - 60.0 / run.unit->GetSoundVelocity()) > 0.002 ||
+                std::abs(channel->GetLastPingValue() - heave) > 1e-9) {
+                ++wrong;
+            }
+            ++checked;
+        };
+        check(run.Begin(), "sounder created");
+        check(WaitUntil([&] { return checked.load() >= 5; }), "pings with a bottom");
+        check(wrong.load() == 0, std::to_string(wrong.load()) + " pings with other motion");
+        const auto fed = run.services.GetFed();
+        check(!fed.analogMotion.empty() && fed.analogMotion[0].heave == 123 && fed.analogMotion[0].roll == -450 &&
+                  fed.analogMotion[0].pitch == 600,
+              "the motion voltages in hundredths, truncated");
+        return check.failures;
+    });
+}
+
 // What the unit has for the program's sensors and status window reaches
 // them through its services: the motion voltages and the thermistor under
 // the unit's name, the status answers, and the trawl data with each ping.

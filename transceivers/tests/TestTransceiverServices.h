@@ -31,6 +31,8 @@ public:
     ITransceiverDialogs* dialogs = nullptr;
     double tide = 0.0;
     std::string softwareFolder;
+    // The motion sensor the unit asks; none when null.
+    IMotionSensor* motion = nullptr;
 
     // What the unit fed the sensors and the status window, in order.
     struct Fed
@@ -83,7 +85,7 @@ public:
     ITransceiverDialogs* Dialogs() override { return dialogs; }
     double GetTide() const override { return tide; }
     IHardwareStatusSink& HardwareStatus() override { return m_status; }
-    IMotionSensor& Motion() override { return m_motion; }
+    IMotionSensor& Motion() override { return motion ? *motion : m_motion; }
     IAnalogMotionInput& AnalogMotion() override { return m_analogMotion; }
     IThermistorInput& Thermistor() override { return m_thermistor; }
     ITrawlSource& Trawl() override { return m_trawl; }
@@ -113,6 +115,8 @@ private:
     {
     public:
         bool GetMotionAtTime(std::uint64_t, const TransducerOffsets&, double[4]) override { return false; }
+        bool GetSensorOffsets(double&, double&, double&) const override { return false; }
+        void ResetHistory() override {}
     };
     class CAnalogMotion final : public IAnalogMotionInput
     {
