@@ -7,6 +7,7 @@
 // tells the dialog that shows it, which then reads the sensor's state.
 #pragma once
 
+#include "base/AppIds.h"
 #include "platform/WinTypes.h"
 
 #include <atomic>
@@ -54,7 +55,8 @@ public:
     // The latest values changed: one 0x476 until it is handled; the view
     // reads them from the sensor.
     void NotifyValues();
-    static constexpr unsigned kValuesMessage = 0x476;
+    // 0x476, which the main frame takes for its background colour.
+    static constexpr unsigned kValuesMessage = app::WM_ES_BACKGROUNDCOLOR;
 
     // What the 0x475 handler does, on the user-interface thread: cuts the
     // text and tells the view.
