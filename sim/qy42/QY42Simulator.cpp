@@ -379,7 +379,7 @@ void CQY42Simulator::Ping(std::uint32_t samples)
     if (m_settings.motionVolts) {
         const std::array<float, 3> v = m_settings.motionVolts(CFileTime::Now());
         const float volts[3] = {v[0], v[1], v[2]};
-        Send(MakeAuxiliaryInput(0, 0, volts, m_settings.thermistorOhms), program);
+        Send(MakeAuxiliaryInput(0, 0, volts, static_cast<float>(m_settings.thermistorOhms)), program);
     }
     const std::uint32_t per = static_cast<std::uint32_t>(m_settings.samplesPerDatagram);
     std::vector<float> iq;
@@ -399,7 +399,10 @@ void CQY42Simulator::Ping(std::uint32_t samples)
         SendSamples(MakeSamples(rate, start, start + first, iq), program);
     }
     if (m_settings.thermistorOhms > 0.0) {
-        const float volts[3] = {0.0f, 0.0f, 0.0f};
+        std::array<float, 3> v{};
+        if (m_settings.motionVolts)
+            v = m_settings.motionVolts(CFileTime::Now());
+        const float volts[3] = {v[0], v[1], v[2]};
         Send(MakeAuxiliaryInput(samples, 0, volts, static_cast<float>(m_settings.thermistorOhms)), program);
     }
     m_sampleNumber += samples + 100;

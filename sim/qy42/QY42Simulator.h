@@ -73,9 +73,9 @@ public:
         std::uint16_t remotePort = 0;
         // A motion sensor on the unit's analog inputs: its heave, roll and
         // pitch voltages at a file time, sent in an "ACI" at each ping's
-        // start (sample 0); none when unset.
+        // start (sample 0), and in the thermistor's at its end; none when
+        // unset.
         std::function<std::array<float, 3>(std::uint64_t time)> motionVolts;
-        float thermistorOhms = 10000.0f;
     };
 
     // The addresses of a version answer; addresses in host order.
