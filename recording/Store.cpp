@@ -898,6 +898,15 @@ void CStore::OnReplayFileOpened()
 {
     std::string folder, name, t1, t2;
     m_sounder.GetReplayNames(folder, name, t1, t2);
+    // The sounder hands the first file's names over before its first ping;
+    // the replay's own notice of that file comes after, and must not cut
+    // the products its first pings have opened.
+    {
+        std::lock_guard lock(m_stateLock);
+        if (!name.empty() && folder == m_replayFolder && name == m_replayName && t1 == m_replayText1 &&
+            t2 == m_replayText2)
+            return;
+    }
     // No product may open under the new name before the files of the old
     // one are closed: the close would cut it off, and the rest of it would
     // go to a second file. Without a name, the products skip their records

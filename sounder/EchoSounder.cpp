@@ -228,6 +228,11 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
         t->MarkChannelsChanged();
 
     m_recorder = m_host->CreateRecorder(*this, key, sequenceFile);
+    // The replay opened its first file before the recorder was made: the
+    // recorder takes its names now, or the first pings would go unrecorded
+    // until the replay's notice came round through the user-interface thread.
+    if (m_recorder && mode == kReplay)
+        m_recorder->OnCommand(app::cmd::REPLAY_FILE_OPENED);
 
     // The saved settings go into the channel records before any worker
     // copies them for a ping.
