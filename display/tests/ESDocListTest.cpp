@@ -105,11 +105,13 @@ TEST(ESDocList, HoldStopsTheDispatchBeforeTheNextDocument)
 
 TEST(ESDocList, FourthTickWhileTheWorkerIsBusyIsDropped)
 {
-    CESDocList list;
-    RecordingDoc doc;
+    // Declared before the list: its worker may still be notifying when the
+    // test has seen the fourth tick, and the list's end joins that worker.
     Gate entered, release;
     std::mutex doneLock;
     std::condition_variable doneCv;
+    CESDocList list;
+    RecordingDoc doc;
     doc.onUpdate = [&](int flag) {
         if (flag == 0 && doc.calls0.load() == 1) {
             entered.Open();
