@@ -60,8 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             CTarnMessage message(line, 16);
             probe.OnCmdMsg(ID_SERIALCOM_RECEIVED, 0, &message, nullptr);
             temperature.OnCmdMsg(ID_SERIALCOM_RECEIVED, 0, &message, nullptr);
-            reading = CTemperature::ParseSentence(line).has_value();
-            if (!CSvpProbe::ParseLine(line) && environment.GetProbeVelocity() != velocity)
+            // The sensors read a message as text: a NUL ends it.
+            const std::string text = line.substr(0, line.find('\0'));
+            reading = CTemperature::ParseSentence(text).has_value();
+            if (!CSvpProbe::ParseLine(text) && environment.GetProbeVelocity() != velocity)
                 std::abort();
         }
         const double now = environment.GetSettings().tempSensor;
