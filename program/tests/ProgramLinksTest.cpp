@@ -21,6 +21,7 @@
 #include "sensors/Environment.h"
 #include "sensors/ExternalDepth.h"
 #include "sensors/SvpProfile.h"
+#include "sim/sensors/ProfileTexts.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -49,9 +50,10 @@ protected:
     std::unique_ptr<app::CProgram> program;
 };
 
-// A profile sent to the network output's port is stored as an .asvp file in
-// the model's profile folder (no sounder runs) and offered to the operator,
-// whose answer applies it.
+// A profile sent to the network output's port in pieces, as a profiling
+// instrument sends it, is stored once as an .asvp file in the model's
+// profile folder (no sounder runs) and offered to the operator, whose answer
+// applies it.
 TEST_F(ProgramLinksTest, ProfileReceivedOnTheNetworkIsStoredAndOffered)
 {
     Start("QY310");
@@ -75,12 +77,13 @@ TEST_F(ProgramLinksTest, ProfileReceivedOnTheNetworkIsStoredAndOffered)
         return TRUE;
     });
 
-    CSocket sender;
-    ASSERT_TRUE(sender.Create(CSocket::Udp));
-    const std::string profile = "SV,120000,2,0.00,1480.00,50.00,1470.00";
-    ASSERT_GT(
-        sender.SendTo(profile.data(), profile.size(), SocketAddress(SocketAddress::kLoopback, net->Port().LocalPort())),
-        0);
+    // 1480 m/s at the surface falling to 1470 at 50 m, a point every 10 m.
+    const auto text = zv::sim::EncodeProfileText("S10", zv::sim::ProfilePoints({1480.0, -0.2, 10.0, 50.0}, 10.0));
+    ASSERT_TRUE(text);
+    const auto pieces = zv::sim::ProfileDatagrams("S10", *text, 3);
+    ASSERT_EQ(pieces.size(), 3u);
+    std::string error;
+    ASSERT_TRUE(zv::sim::SendToLoopback(net->Port().LocalPort(), pieces, error)) << error;
     ASSERT_TRUE(WaitFor([&] { return program->Environment().IsRealSvp(); }));
 
     const fs::path folder = CPaths::MapWindowsPath(CSvpProfile::GetFolder(SounderModel::QY310));
@@ -92,6 +95,7 @@ TEST_F(ProgramLinksTest, ProfileReceivedOnTheNetworkIsStoredAndOffered)
     EXPECT_EQ(offered.svpType, CEnvironment::SvpTypeProfile);
     const auto applied = program->Environment().GetAppliedProfile();
     ASSERT_TRUE(applied);
+    ASSERT_EQ(applied->velocity.size(), 6u);
     EXPECT_EQ(applied->velocity.front(), 1480.0);
     EXPECT_EQ(applied->velocity.back(), 1470.0);
     program.reset();

@@ -3,7 +3,8 @@
 // finds under a COM name), so that the sentences the simulated sensors
 // encode reach the position pane, navigation's speed and clock, the heading
 // history, the units' trawl data and the channels' depth lines; a clock
-// telegram's request sets the clock once and ends "Force Update".
+// telegram's request sets the clock once and ends "Force Update"; the
+// simulated sound velocity probe answers the program's polls and casts.
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "engine/Channel.h"
@@ -22,6 +23,7 @@
 #include "sensors/Trawl.h"
 #include "serialcom/tests/TovrelixTestSupport.h"
 #include "sim/sensors/SensorSentences.h"
+#include "sim/sensors/SensorSimulator.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -266,10 +268,10 @@ TEST_F(ProgramSensorLines, TrawlReadingsReachTheUnits)
     EXPECT_EQ(record.depthState, TrawlRecord::kNone);
 }
 
-// The probe's real-time velocity: the program polls the probe on its line,
-// and the velocity answered becomes the environment's with the real-time
-// type; a cast recorded from the probe's lines is stored and offered on
-// the dialog's OK.
+// The probe's real-time velocity: the program polls the simulated probe on
+// its line, and the velocity answered becomes the environment's with the
+// real-time type. "Start" lowers the probe; the cast recorded from its lines
+// is thinned, stored and offered on the dialog's OK.
 TEST_F(ProgramSensorLines, ProbeVelocityAndCastReachTheEnvironment)
 {
     SensorLine probeLine("SvpProbe", 7);
@@ -282,26 +284,46 @@ TEST_F(ProgramSensorLines, ProbeVelocityAndCastReachTheEnvironment)
         RegSetValueEx(key, "dwSvpType", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&probeType), sizeof probeType);
         RegCloseKey(key);
     }
+    // Velocity 1487.5 m/s at the surface, 0.12 m/s more each metre, lowered
+    // a metre a round to 30 m.
+    zv::sim::CSensorSimulator::Settings simulated;
+    simulated.fd = probeLine.pty.Master();
+    simulated.rateHz = 20.0;
+    simulated.baud = 115200;
+    simulated.probe = zv::sim::SProbeScene{1487.5, 0.12, 10.0, 30.0, 1.0};
+    zv::sim::CSensorSimulator sim(simulated);
+    std::string error;
+    ASSERT_TRUE(sim.Open(error)) << error;
+    std::thread simThread([&] { sim.Run(); });
+    struct SStop
+    {
+        zv::sim::CSensorSimulator& sim;
+        std::thread& thread;
+        ~SStop()
+        {
+            sim.Stop();
+            thread.join();
+        }
+    } stop{sim, simThread};
+
     Start("QY310");
     CSvpProbe* probe = Sensor<CSvpProbe>(app::SensorId::SvpProbe);
     ASSERT_NE(probe, nullptr);
     EXPECT_TRUE(probe->IsPortOpen());
+    EXPECT_EQ(program->Environment().GetSoundVelocity(), 1500.0) << "nothing polled yet";
     probe->SetRealTime(true);
-    std::string polled;
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            polled += probeLine.pty.Read(1, 10);
-            return polled.find('S') != std::string::npos;
-        },
-        10000))
-        << "the worker polls the probe";
-    probeLine.pty.Write("0001 10.08 x 1487.5\r\n");
-    EXPECT_TRUE(WaitFor([&] { return program->Environment().GetSoundVelocity() == 1487.5; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return program->Environment().GetSoundVelocity() == 1487.5; }, 10000))
+        << "the poll answered with the velocity at the surface";
+    EXPECT_EQ(probe->RecordedCast().GetCount(), 0);
 
     probe->SetRealTime(false);
     probe->StartRecording();
-    probeLine.pty.Write("0002 1.008 x 1490.0\r\n0003 5.04 x 1492.0\r\n");
-    EXPECT_TRUE(WaitFor([&] { return probe->RecordedCast().GetCount() == 2; }, 10000));
+    probe->StartCast();
+    // Kept from the first point below the surface on, only where both the
+    // velocity (more than 0.5 m/s) and the depth (more than 0.2 m) moved.
+    const double kept[] = {1, 6, 11, 16, 21, 26};
+    EXPECT_TRUE(WaitFor([&] { return probe->RecordedCast().GetCount() == 6; }, 20000))
+        << probe->RecordedCast().GetCount();
     ASSERT_TRUE(probe->StoreCast());
     ClearMessageBoxRecord();
     // Yes to the question opens the environment dialog on the cast; its OK
@@ -333,7 +355,11 @@ TEST_F(ProgramSensorLines, ProbeVelocityAndCastReachTheEnvironment)
         casts.push_back(entry.path());
     ASSERT_EQ(casts.size(), 1u);
     CSvpProfile cast;
-    EXPECT_EQ(cast.ParseDatagram(casts[0].string(), CSvpProfile::FormatAsvp), 2);
+    ASSERT_EQ(cast.ParseDatagram(casts[0].string(), CSvpProfile::FormatAsvp), 6);
+    for (std::size_t i = 0; i < std::size(kept); ++i) {
+        EXPECT_NEAR(cast.Points()[i].depth, kept[i], 0.01) << i;
+        EXPECT_NEAR(cast.Points()[i].velocity, 1487.5 + 0.12 * kept[i], 0.01) << i;
+    }
     const CEnvironment::Settings applied = program->Environment().GetSettings();
     EXPECT_EQ(applied.svpType, CEnvironment::SvpTypeProfile);
     EXPECT_EQ(applied.svpFileName, casts[0].filename().string());

@@ -45,6 +45,8 @@ public:
     CPtyPair& operator=(const CPtyPair&) = delete;
 
     const std::string& Name() const { return m_Name; }
+    // The far end, for a simulated device that reads and writes it itself.
+    int Master() const { return m_Master; }
     void Write(const std::string& bytes)
     {
         if (::write(m_Master, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))

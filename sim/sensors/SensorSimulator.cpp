@@ -36,14 +36,18 @@ speed_t Speed(unsigned baud)
 
 }  // namespace
 
-CSensorSimulator::CSensorSimulator(Settings settings) : m_settings(std::move(settings)) {}
+CSensorSimulator::CSensorSimulator(Settings settings) : m_settings(std::move(settings))
+{
+    if (m_settings.probe)
+        m_probe.emplace(*m_settings.probe);
+}
 
 CSensorSimulator::~CSensorSimulator()
 {
     m_stop = true;
     if (m_reader.joinable())
         m_reader.join();
-    if (m_fd >= 0)
+    if (m_fd >= 0 && m_ownsFd)
         ::close(m_fd);
 }
 
@@ -63,6 +67,11 @@ bool CSensorSimulator::ParseMode(const std::string& name, Mode& mode)
 
 bool CSensorSimulator::Open(std::string& error)
 {
+    if (m_settings.fd >= 0) {
+        m_fd = m_settings.fd;
+        return true;
+    }
+    m_ownsFd = true;
     m_fd = ::open(m_settings.port.c_str(), O_RDWR | O_NOCTTY);
     if (m_fd < 0) {
         error = m_settings.port + ": " + std::strerror(errno);
@@ -95,6 +104,9 @@ void CSensorSimulator::Pace(std::size_t bytes)
 
 void CSensorSimulator::Write(const std::string& bytes)
 {
+    if (bytes.empty())
+        return;
+    std::unique_lock lock(m_writeLock);
     std::size_t done = 0;
     while (done < bytes.size() && !m_stop.load()) {
         const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
@@ -107,6 +119,7 @@ void CSensorSimulator::Write(const std::string& bytes)
         }
         done += static_cast<std::size_t>(n);
     }
+    lock.unlock();
     Pace(bytes.size());
 }
 
@@ -127,6 +140,12 @@ void CSensorSimulator::Run()
         m_reader = std::thread([this] { ReadLoop(); });
     const double period = m_settings.rateHz > 0 ? 1.0 / m_settings.rateHz : 1.0;
     while (!m_stop.load()) {
+        if (m_probe) {
+            std::unique_lock lock(m_probeLock);
+            const std::string line = m_probe->Round();
+            lock.unlock();
+            Write(line);
+        }
         const std::string round = Round();
         switch (m_settings.mode) {
         case Mode::Rate:
@@ -189,6 +208,7 @@ void CSensorSimulator::ReadLoop()
             Sleep(0.05);
             continue;
         }
+        Answer(buffer, static_cast<std::size_t>(n));
         for (ssize_t i = 0; i < n; ++i) {
             const char c = buffer[i];
             if (c != '\r' && c != '\n') {
@@ -202,6 +222,16 @@ void CSensorSimulator::ReadLoop()
             }
         }
     }
+}
+
+void CSensorSimulator::Answer(const char* bytes, std::size_t length)
+{
+    if (!m_probe)
+        return;
+    std::unique_lock lock(m_probeLock);
+    const std::string answer = m_probe->Receive(std::string_view(bytes, length));
+    lock.unlock();
+    Write(answer);
 }
 
 }  // namespace zv::sim

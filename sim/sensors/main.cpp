@@ -9,13 +9,24 @@
 //       [--baud N] [--no-read] [--seconds S] [--depth M] [--heading DEG]
 //       [--speed KN] [--opening M] [--lat DDMM.MMMM] [--lon DDDMM.MMMM]
 //       [--motion HEAVE_M,PERIOD_S,ROLL_DEG,PITCH_DEG]
+//       [--probe] [--velocity M_S] [--gradient M_S_PER_M] [--cast-depth M]
+//       [--step M] [--temperature C]
 //       sends rounds of the kinds on the line and prints each depth telegram
-//       read back from it as "<type> <channel> <metres>".
+//       read back from it as "<type> <channel> <metres>". With --probe it is
+//       also a sound velocity probe: it answers each poll ("S") with a line
+//       at its depth, and "M" starts a cast lowered a step a round.
+//   zvsensorsim --profile KIND [--udp PORT] [--pieces N] [--spacing M]
+//       [--velocity M_S] [--gradient M_S_PER_M] [--cast-depth M]
+//       a sound velocity profile as the text of its kind (S10, CALC, SvPlus,
+//       PROFILE_HEADER, SV): printed, or sent to PORT on 127.0.0.1 in up to
+//       N datagrams (only S10 and CALC, which end with a mark, are cut).
 //
 // Modes: rate, flood, garbage, nul, long, half, silence.
+#include "sim/sensors/ProfileTexts.h"
 #include "sim/sensors/SensorSimulator.h"
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -106,6 +117,12 @@ int main(int argc, char** argv)
 {
     CSensorSimulator::Settings s;
     double seconds = 0.0;
+    zv::sim::SProbeScene water;
+    bool probe = false;
+    std::string profileKind;
+    double udpPort = 0.0;
+    double pieces = 1.0;
+    double spacing = 5.0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -152,6 +169,32 @@ int main(int argc, char** argv)
             if (!ParseMotion(argv[++i], motion))
                 return Usage((std::string("--motion: bad value: ") + argv[i]).c_str());
             s.motion = motion;
+        } else if (a == "--profile" && hasValue) {
+            profileKind = argv[++i];
+            if (!zv::sim::EncodeProfileText(profileKind, {}))
+                return Usage(("unknown profile kind: " + profileKind).c_str());
+        } else if (a == "--probe") {
+            probe = true;
+        } else if ((a == "--velocity" || a == "--gradient" || a == "--temperature") && hasValue) {
+            double v = 0.0;
+            if (!Real(argv[++i], v) || !std::isfinite(v))
+                return Usage((a + ": bad value: " + argv[i]).c_str());
+            (a == "--velocity" ? water.surfaceVelocity : a == "--gradient" ? water.gradient : water.temperature) = v;
+        } else if ((a == "--cast-depth" || a == "--step" || a == "--spacing" || a == "--udp" || a == "--pieces") &&
+                   hasValue) {
+            double v = 0.0;
+            if (!Real(argv[++i], v) || !(v > 0) || v > 65535)
+                return Usage((a + ": bad value: " + argv[i]).c_str());
+            if (a == "--cast-depth")
+                water.castDepth = v;
+            else if (a == "--step")
+                water.step = v;
+            else if (a == "--spacing")
+                spacing = v;
+            else if (a == "--udp")
+                udpPort = v;
+            else
+                pieces = v;
         } else if (a == "--no-read") {
             s.read = false;
         } else if ((a == "--rate" || a == "--baud" || a == "--seconds" || a == "--depth" || a == "--heading" ||
@@ -182,8 +225,25 @@ int main(int argc, char** argv)
             return Usage(("unknown argument: " + a).c_str());
         }
     }
+    if (!profileKind.empty()) {
+        const std::string text = *zv::sim::EncodeProfileText(profileKind, zv::sim::ProfilePoints(water, spacing));
+        if (udpPort <= 0) {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            return 0;
+        }
+        std::string error;
+        if (!zv::sim::SendToLoopback(static_cast<std::uint16_t>(udpPort),
+                                     zv::sim::ProfileDatagrams(profileKind, text, static_cast<unsigned>(pieces)),
+                                     error))
+            return Usage(error.c_str());
+        return 0;
+    }
+    if (probe) {
+        s.probe = water;
+        s.read = true;
+    }
     if (s.port.empty())
-        return Usage("--port or --once is needed");
+        return Usage("--port, --profile or --once is needed");
     CSensorSimulator sim(s);
     std::string error;
     if (!sim.Open(error))
