@@ -25,8 +25,7 @@ std::tm LocalNow()
     return tm;
 }
 
-const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                               "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 
 std::string S10(const std::vector<std::pair<double, double>>& points, const std::tm& t)
 {
@@ -53,9 +52,9 @@ std::string SvPlus(const std::vector<std::pair<double, double>>& points, const s
     // Depth in decimetres and velocity in cm/s, as whole numbers.
     std::string text = "* SvPlus cast\r\n* instrument 0001\r\n* date time depth temp sal Sound pres flag\r\n";
     for (const auto& [depth, velocity] : points)
-        text += Format("%02d/%02d/%04d %02d:%02d:%02d %ld 100 350 %ld 0 0\r\n", t.tm_mday, t.tm_mon + 1,
-                       t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec, std::lround(depth * 10.0),
-                       std::lround(velocity * 100.0));
+        text +=
+            Format("%02d/%02d/%04d %02d:%02d:%02d %ld 100 350 %ld 0 0\r\n", t.tm_mday, t.tm_mon + 1, t.tm_year + 1900,
+                   t.tm_hour, t.tm_min, t.tm_sec, std::lround(depth * 10.0), std::lround(velocity * 100.0));
     return text;
 }
 

@@ -13,8 +13,8 @@
 
 #include <chrono>
 #include <csignal>
-#include <pty.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
