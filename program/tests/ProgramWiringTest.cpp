@@ -332,6 +332,12 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
         EXPECT_EQ(channel->GetChannelId(), i);
     }
 
+    // The recording's water temperature (8.5 degrees C in every ping) is the
+    // program's and its status pane's.
+    EXPECT_EQ(program->WaterTemperature()->GetTemperature(), std::optional(8.5));
+    ASSERT_TRUE(program->Frame()->waterTemperature);
+    EXPECT_EQ(program->Frame()->waterTemperature(), std::optional(8.5));
+
     // The external depth table: named after the channel displays, each
     // source holds its channel's depth of the last ping.
     for (int n = 0; n < 2; ++n) {

@@ -261,7 +261,8 @@ struct SReadBack
     std::vector<SConfiguration> configs;
     std::vector<std::vector<std::int16_t>> power;
     std::vector<std::uint16_t> channels;
-    std::vector<double> tides;  // metres, per sample datagram
+    std::vector<double> tides;                          // metres, per sample datagram
+    std::vector<double> soundVelocities, temperatures;  // m/s, degrees C, per sample datagram
     std::vector<FileTime> sampleTimes;
     std::vector<std::string> sentences, annotations, profiles;
     std::vector<std::vector<SDepthEntry>> depths;
@@ -288,6 +289,8 @@ inline SReadBack ReadBack(const fs::path& file)
             out.power.push_back(s.PowerSamples());
             out.channels.push_back(s.header.channel);
             out.tides.push_back(s.header.tide);
+            out.soundVelocities.push_back(s.header.soundVelocity);
+            out.temperatures.push_back(s.header.temperature);
             out.sampleTimes.push_back(v.time);
         } else if (v.type == kTypeNME0 && CDatagramReader::ParseText(v, text)) {
             out.sentences.push_back(text);

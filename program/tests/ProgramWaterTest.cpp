@@ -1,0 +1,181 @@
+// The water model of a live sounder: the simulated network unit (in a
+// network namespace of the test's own) ends each ping with its thermistor's
+// resistance, which the temperature sensor reads once the unit's input is
+// chosen, and which every recorded ping carries; "Environment..." with a
+// constant velocity changes the velocity the running unit pings with, the
+// network output's ping telegram and the recorded pings.
+#include "recording/tests/StoreFixture.h"
+#include "sim/qy42/QY42Simulator.h"
+#include "sounder/OperationControl.h"
+
+#include "app/Pelmaris.h"
+#include "app/tests/ShellTestSupport.h"
+#include "app/ui/MainFrame.h"
+#include "app/ui/tests/QtTestSupport.h"
+#include "base/AppIds.h"
+#include "base/RegistrySupport.h"
+#include "engine/Channel.h"
+#include "outputs/QYNet.h"
+#include "platform/Socket.h"
+#include "program/tests/TestProgram.h"
+#include "sensors/Temperature.h"
+#include "testsupport/NetNamespace.h"
+#include "testsupport/qy42/QY42LinkFixture.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace shelltest;
+namespace fs = std::filesystem;
+
+namespace {
+
+using nettest::Checks;
+
+// The network output's ping telegrams ("$,...") heard on a loopback port.
+class CTelegramListener
+{
+public:
+    CTelegramListener()
+    {
+        m_socket.Create(CSocket::Udp);
+        m_socket.Bind(SocketAddress(SocketAddress::kLoopback, 0));
+    }
+    std::uint16_t Port() const { return m_socket.LocalAddress().port; }
+    // The last ping telegram's sound velocity field among what arrived.
+    std::string LastVelocity()
+    {
+        char b[2048];
+        for (int n; (n = m_socket.ReceiveFrom(b, sizeof b - 1, nullptr, 0)) > 0;) {
+            const std::string text(b, static_cast<std::size_t>(n));
+            if (text.rfind("$,", 0) == 0)
+                m_velocity = text.substr(text.rfind(',') + 1);
+        }
+        return m_velocity;
+    }
+
+private:
+    CSocket m_socket;
+    std::string m_velocity;
+};
+
+int RunWater()
+{
+    Checks check;
+    QtApp();
+    ShellEnvironment env;
+    AnswerMessageBoxes boxes;
+
+    CQY42Simulator::Settings unit;
+    unit.thermistorOhms = 10000.0;
+    CQY42Simulator qy(unit);
+    if (!check(qy.Start(), "unit simulator on 127.0.0.2"))
+        return check.failures;
+    const fs::path folder = env.Root() / "survey";
+    zv::test::InstallQY42Unit(unit.address, [&](CRegistrySupport& reg) {
+        const HKEY user = CRegistrySupport::UserRootKey();
+        reg.SetDword(user, "OperationControl\\Operation\\Normal\\Store", "SaveRawData", 1);
+        reg.SetString(user, "OperationControl\\Operation\\Normal\\Store", "FilePath", folder.string());
+    });
+
+    auto program = MakeProgram(TestProgramOptions({"QY310"}));
+    if (!check(program->Start(), "program started"))
+        return check.failures;
+    app::CPelmaris& pelmaris = program->Application();
+    COperationControl& operation = program->Operation();
+    app::CMainFrame* frame = program->Frame();
+    CEchoSounder* sounder = nullptr;
+    check(WaitFor(
+              [&] {
+                  sounder = operation.GetEchoSounder();
+                  return sounder && sounder->GetPingCount() >= 3 && sounder->GetChannelCount() > 0;
+              },
+              30000),
+          "pings from the unit");
+    auto* temperature = pelmaris.Sensor<CTemperature>(app::SensorId::Temperature);
+    auto* net = pelmaris.Sensor<CQYNet>(app::SensorId::NetworkOutput);
+    if (!check(sounder && frame && temperature && net, "a running sounder, its temperature sensor and network output"))
+        return check.failures;
+    CTelegramListener listener;
+    {
+        CQYNet::Settings s = net->GetSettings();
+        s.DestAddr = "127.0.0.1";
+        s.DestPort = listener.Port();
+        s.DepthHymas = 1;
+        net->ApplySettings(s);
+    }
+    check(WaitFor([&] { return !listener.LastVelocity().empty(); }, 20000), "the ping telegrams");
+    const std::string firstVelocity = listener.LastVelocity();
+    check(firstVelocity != "1470.5", "a first velocity of another figure");
+
+    // The unit's thermistor: 10000 ohms is 25.0 degrees C.
+    check(!program->WaterTemperature()->GetTemperature(), "no temperature before a source is chosen");
+    const std::vector<std::string> sources = temperature->GetSourceList();
+    if (!check(sources.size() == 1, "the unit is the one source offered, of " + std::to_string(sources.size())))
+        return check.failures;
+    check(temperature->StoreSettings(CTemperature::kAnalog, sources[0]), "the unit's input chosen");
+    check(WaitFor([&] { return program->WaterTemperature()->GetTemperature() == 25.0; }, 20000),
+          "25.0 degrees C from the unit's ACI");
+
+    PostMessage(frame->GetSafeHwnd(), WM_COMMAND, app::cmd::RECORD_TOGGLE, 0);
+    check(WaitFor([&] { return !zv::recording::test::FilesWith(folder, ".raw").empty(); }, 20000),
+          "a raw file in the survey folder");
+    std::uint64_t pings = sounder->GetPingCount();
+    check(WaitFor([&] { return sounder->GetPingCount() >= pings + 3; }, 20000), "pings while recording");
+
+    // "Environment..." with a constant 1470.5 m/s, OK.
+    bool accepted = false;
+    QTimer operator_;
+    operator_.setInterval(10);
+    QObject::connect(&operator_, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != "dialog_Environment")
+            return;
+        auto* constant = dialog->findChild<QRadioButton*>("1329");
+        auto* velocity = dialog->findChild<QLineEdit*>("1273");
+        if (!constant || !velocity)
+            return;
+        constant->setChecked(true);
+        velocity->setText("1470.5");
+        dialog->accept();
+        accepted = true;
+    });
+    operator_.start();
+    check(frame->QueryCommand(app::cmd::ENVIRONMENT).enabled, "Environment... enabled while a live sounder runs");
+    frame->RunCommand(app::cmd::ENVIRONMENT);
+    operator_.stop();
+    check(accepted, "the dialog ran and was accepted");
+    check(WaitFor([&] { return sounder->GetChannel(0)->GetSoundVelocity() == 1470.5; }, 20000),
+          "the running channel at the new velocity");
+    check(WaitFor([&] { return listener.LastVelocity() == "1470.5"; }, 20000),
+          "the ping telegram at the new velocity, not " + listener.LastVelocity());
+    pings = sounder->GetPingCount();
+    check(WaitFor([&] { return sounder->GetPingCount() >= pings + 2; }, 20000), "pings at the new velocity");
+
+    pelmaris.Operation().PostStop(0);
+    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
+    const auto files = zv::recording::test::FilesWith(folder, ".raw");
+    if (!check(files.size() == 1, "one raw file, not " + std::to_string(files.size())))
+        return check.failures;
+    const auto rb = zv::recording::test::ReadBack(files[0]);
+    if (!check(rb.temperatures.size() >= 5, "at least five pings, not " + std::to_string(rb.temperatures.size())))
+        return check.failures;
+    for (std::size_t d = 0; d < rb.temperatures.size(); ++d)
+        check(rb.temperatures[d] == 25.0,
+              "ping " + std::to_string(d) + " at 25.0 degrees C, not " + std::to_string(rb.temperatures[d]));
+    check(rb.soundVelocities.front() != 1470.5, "the first recorded ping at the first velocity");
+    check(rb.soundVelocities.back() == 1470.5, "the last recorded ping at 1470.5 m/s");
+    return check.failures;
+}
+
+TEST(ProgramWater, ThermistorAndEnvironmentReachTheLiveSounderItsTelegramAndRecording)
+{
+    nettest::RunNamespaceTest(RunWater);
+}
+
+}  // namespace
