@@ -2,8 +2,9 @@
 // network namespace of the test's own) ends each ping with its thermistor's
 // resistance, which the temperature sensor reads once the unit's input is
 // chosen, and which every recorded ping carries; "Environment..." with a
-// constant velocity changes the velocity the running unit pings with, the
-// network output's ping telegram and the recorded pings.
+// constant velocity, and then with the real-time velocity the simulated
+// probe answers on its line, changes the velocity the running unit pings
+// with, the network output's ping telegram and the recorded pings.
 #include "recording/tests/StoreFixture.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "sounder/OperationControl.h"
@@ -18,7 +19,9 @@
 #include "outputs/QYNet.h"
 #include "platform/Socket.h"
 #include "program/tests/TestProgram.h"
+#include "sensors/SvpProbe.h"
 #include "sensors/Temperature.h"
+#include "sim/sensors/SensorSimulator.h"
 #include "testsupport/NetNamespace.h"
 #include "testsupport/qy42/QY42LinkFixture.h"
 
@@ -29,6 +32,13 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <pty.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace shelltest;
 namespace fs = std::filesystem;
@@ -64,6 +74,63 @@ private:
     std::string m_velocity;
 };
 
+// A pseudo-terminal: the program opens its named end, a simulated device
+// reads and writes the other.
+class CPty
+{
+public:
+    CPty()
+    {
+        char name[256] = {};
+        termios raw{};
+        cfmakeraw(&raw);
+        if (openpty(&m_master, &m_slave, name, &raw, nullptr) == 0)
+            m_name = name;
+    }
+    ~CPty()
+    {
+        if (m_master >= 0)
+            close(m_master);
+        if (m_slave >= 0)
+            close(m_slave);
+    }
+    CPty(const CPty&) = delete;
+    CPty& operator=(const CPty&) = delete;
+    const std::string& Name() const { return m_name; }
+    int Master() const { return m_master; }
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    std::string m_name;
+};
+
+// "Environment..." with a velocity type chosen by its button, and a
+// constant velocity when one is given; false when the dialog did not run.
+bool ChooseVelocity(app::CMainFrame& frame, const char* type, const char* constant = nullptr)
+{
+    bool accepted = false;
+    QTimer operator_;
+    operator_.setInterval(10);
+    QObject::connect(&operator_, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != "dialog_Environment")
+            return;
+        auto* button = dialog->findChild<QRadioButton*>(type);
+        auto* velocity = dialog->findChild<QLineEdit*>("1273");
+        if (!button || !velocity)
+            return;
+        button->setChecked(true);
+        if (constant)
+            velocity->setText(constant);
+        dialog->accept();
+        accepted = true;
+    });
+    operator_.start();
+    frame.RunCommand(app::cmd::ENVIRONMENT);
+    return accepted;
+}
+
 int RunWater()
 {
     Checks check;
@@ -82,6 +149,33 @@ int RunWater()
         reg.SetDword(user, "OperationControl\\Operation\\Normal\\Store", "SaveRawData", 1);
         reg.SetString(user, "OperationControl\\Operation\\Normal\\Store", "FilePath", folder.string());
     });
+    // The probe's line: a pseudo-terminal the program finds as COM7, the
+    // simulated probe at its far end, 1487.5 m/s at the surface.
+    CPty probeLine;
+    ScopedEnv probePort("ZELVAR_COM7", probeLine.Name().c_str());
+    {
+        CRegistrySupport reg;
+        reg.SetString(HKEY_CURRENT_USER, "Software\\Zelvar\\Tovrelix\\SvpProbeCOM settings", "Port", "COM7");
+    }
+    zv::sim::CSensorSimulator::Settings probeSettings;
+    probeSettings.fd = probeLine.Master();
+    probeSettings.baud = 115200;
+    probeSettings.probe = zv::sim::SProbeScene{1487.5, 0.1, 10.0, 30.0, 1.0};
+    zv::sim::CSensorSimulator probeSim(probeSettings);
+    std::string error;
+    if (!check(probeSim.Open(error), "the probe's line"))
+        return check.failures;
+    std::thread probeThread([&] { probeSim.Run(); });
+    struct SStop
+    {
+        zv::sim::CSensorSimulator& sim;
+        std::thread& thread;
+        ~SStop()
+        {
+            sim.Stop();
+            thread.join();
+        }
+    } stopProbe{probeSim, probeThread};
 
     auto program = MakeProgram(TestProgramOptions({"QY310"}));
     if (!check(program->Start(), "program started"))
@@ -129,33 +223,31 @@ int RunWater()
     check(WaitFor([&] { return sounder->GetPingCount() >= pings + 3; }, 20000), "pings while recording");
 
     // "Environment..." with a constant 1470.5 m/s, OK.
-    bool accepted = false;
-    QTimer operator_;
-    operator_.setInterval(10);
-    QObject::connect(&operator_, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog || dialog->objectName() != "dialog_Environment")
-            return;
-        auto* constant = dialog->findChild<QRadioButton*>("1329");
-        auto* velocity = dialog->findChild<QLineEdit*>("1273");
-        if (!constant || !velocity)
-            return;
-        constant->setChecked(true);
-        velocity->setText("1470.5");
-        dialog->accept();
-        accepted = true;
-    });
-    operator_.start();
     check(frame->QueryCommand(app::cmd::ENVIRONMENT).enabled, "Environment... enabled while a live sounder runs");
-    frame->RunCommand(app::cmd::ENVIRONMENT);
-    operator_.stop();
-    check(accepted, "the dialog ran and was accepted");
-    check(WaitFor([&] { return sounder->GetChannel(0)->GetSoundVelocity() == 1470.5; }, 20000),
-          "the running channel at the new velocity");
+    check(ChooseVelocity(*frame, "1329", "1470.5"), "the dialog ran with a constant velocity");
+    // The channel's velocity is that of its sample distance and interval.
+    const auto channelAt = [&](double velocity) {
+        return std::abs(sounder->GetChannel(0)->GetSoundVelocity() - velocity) < 1e-6;
+    };
+    check(WaitFor([&] { return channelAt(1470.5); }, 20000), "the running channel at the new velocity");
     check(WaitFor([&] { return listener.LastVelocity() == "1470.5"; }, 20000),
           "the ping telegram at the new velocity, not " + listener.LastVelocity());
     pings = sounder->GetPingCount();
-    check(WaitFor([&] { return sounder->GetPingCount() >= pings + 2; }, 20000), "pings at the new velocity");
+    check(WaitFor([&] { return sounder->GetPingCount() >= pings + 2; }, 20000), "pings at the constant velocity");
+
+    // The real-time velocity: the probe polled, its answer the unit's.
+    auto* probe = pelmaris.Sensor<CSvpProbe>(app::SensorId::SvpProbe);
+    if (!check(probe && probe->IsPortOpen(), "the probe on its line"))
+        return check.failures;
+    check(ChooseVelocity(*frame, "1538"), "the dialog ran with the real-time velocity");
+    probe->SetRealTime(true);
+    check(WaitFor([&] { return channelAt(1487.5); }, 20000),
+          "the running channel at the probe's velocity, not " +
+              std::to_string(sounder->GetChannel(0)->GetSoundVelocity()));
+    check(WaitFor([&] { return listener.LastVelocity() == "1487.5"; }, 20000),
+          "the ping telegram at the probe's velocity, not " + listener.LastVelocity());
+    pings = sounder->GetPingCount();
+    check(WaitFor([&] { return sounder->GetPingCount() >= pings + 2; }, 20000), "pings at the probe's velocity");
 
     pelmaris.Operation().PostStop(0);
     check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
@@ -169,7 +261,9 @@ int RunWater()
         check(rb.temperatures[d] == 25.0,
               "ping " + std::to_string(d) + " at 25.0 degrees C, not " + std::to_string(rb.temperatures[d]));
     check(rb.soundVelocities.front() != 1470.5, "the first recorded ping at the first velocity");
-    check(rb.soundVelocities.back() == 1470.5, "the last recorded ping at 1470.5 m/s");
+    check(std::count(rb.soundVelocities.begin(), rb.soundVelocities.end(), 1470.5) >= 2,
+          "pings recorded at the constant 1470.5 m/s");
+    check(rb.soundVelocities.back() == 1487.5, "the last recorded ping at the probe's 1487.5 m/s");
     return check.failures;
 }
 
