@@ -1,10 +1,12 @@
 // The water model of a live sounder: the simulated network unit (in a
 // network namespace of the test's own) ends each ping with its thermistor's
 // resistance, which the temperature sensor reads once the unit's input is
-// chosen, and which every recorded ping carries; "Environment..." with a
-// constant velocity, and then with the real-time velocity the simulated
-// probe answers on its line, changes the velocity the running unit pings
-// with, the network output's ping telegram and the recorded pings.
+// chosen, and which every recorded ping carries; a profile received on the
+// network input in pieces is stored in the recorder's folder and offered;
+// "Environment..." with a constant velocity, and then with the real-time
+// velocity the simulated probe answers on its line, changes the velocity
+// the running unit pings with, the network output's ping telegram and the
+// recorded pings.
 #include "recording/tests/StoreFixture.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "sounder/OperationControl.h"
@@ -17,10 +19,12 @@
 #include "base/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "outputs/QYNet.h"
+#include "platform/MessageBox.h"
 #include "platform/Socket.h"
 #include "program/tests/TestProgram.h"
 #include "sensors/SvpProbe.h"
 #include "sensors/Temperature.h"
+#include "sim/sensors/ProfileTexts.h"
 #include "sim/sensors/SensorSimulator.h"
 #include "testsupport/NetNamespace.h"
 #include "testsupport/qy42/QY42LinkFixture.h"
@@ -201,6 +205,7 @@ int RunWater()
         s.DestAddr = "127.0.0.1";
         s.DestPort = listener.Port();
         s.DepthHymas = 1;
+        s.LocalPort = 0;  // the network input on any free port
         net->ApplySettings(s);
     }
     check(WaitFor([&] { return !listener.LastVelocity().empty(); }, 20000), "the ping telegrams");
@@ -221,6 +226,37 @@ int RunWater()
           "a raw file in the survey folder");
     std::uint64_t pings = sounder->GetPingCount();
     check(WaitFor([&] { return sounder->GetPingCount() >= pings + 3; }, 20000), "pings while recording");
+
+    // A profile sent to the network input in pieces while the unit records
+    // is stored once, in the recorder's folder, and offered; Yes and the
+    // dialog's OK apply it.
+    if (!net->Port().IsOpen())
+        check(net->CreateSocket(), "the network input open");
+    ClearMessageBoxRecord();
+    bool profileAccepted = false;
+    QTimer acceptProfile;
+    acceptProfile.setInterval(10);
+    QObject::connect(&acceptProfile, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog && dialog->objectName() == "dialog_Environment") {
+            dialog->accept();
+            profileAccepted = true;
+        }
+    });
+    acceptProfile.start();
+    const auto profile = zv::sim::EncodeProfileText("S10", zv::sim::ProfilePoints({1480.0, -0.2, 10.0, 50.0}, 10.0));
+    check(profile &&
+              zv::sim::SendToLoopback(net->Port().LocalPort(), zv::sim::ProfileDatagrams("S10", *profile, 3), error),
+          "the profile sent in three pieces");
+    check(WaitFor([&] { return program->Environment().IsRealSvp(); }, 20000), "the profile applied");
+    acceptProfile.stop();
+    check(profileAccepted, "Yes opened the environment dialog");
+    check(zv::recording::test::FilesWith(folder, ".asvp").size() == 1, "one profile in the recorder's folder");
+    const std::vector<MessageBoxEntry> boxesShown = MessageBoxRecord();
+    const auto asked = std::count_if(boxesShown.begin(), boxesShown.end(), [](const MessageBoxEntry& box) {
+        return box.text.find("Apply it now ?") != std::string::npos;
+    });
+    check(asked == 1, "offered once, not " + std::to_string(asked) + " times");
 
     // "Environment..." with a constant 1470.5 m/s, OK.
     check(frame->QueryCommand(app::cmd::ENVIRONMENT).enabled, "Environment... enabled while a live sounder runs");
@@ -260,6 +296,9 @@ int RunWater()
     for (std::size_t d = 0; d < rb.temperatures.size(); ++d)
         check(rb.temperatures[d] == 25.0,
               "ping " + std::to_string(d) + " at 25.0 degrees C, not " + std::to_string(rb.temperatures[d]));
+    check(std::any_of(rb.profiles.begin(), rb.profiles.end(),
+                      [](const std::string& p) { return p.find("1480.00") != std::string::npos; }),
+          "the received profile recorded");
     check(rb.soundVelocities.front() != 1470.5, "the first recorded ping at the first velocity");
     check(std::count(rb.soundVelocities.begin(), rb.soundVelocities.end(), 1470.5) >= 2,
           "pings recorded at the constant 1470.5 m/s");
