@@ -25,6 +25,7 @@
 #include "sim/sensors/ProfileTexts.h"
 #include "sim/sensors/SensorSimulator.h"
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -40,10 +41,13 @@ using zv::sim::SSensorScene;
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
+// Set by the signal handler and read by the watching thread: a lock-free
+// atomic serves both (a volatile flag is no synchronisation between threads).
+std::atomic<bool> g_stop{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 void OnSignal(int)
 {
-    g_stop = 1;
+    g_stop = true;
 }
 
 bool Real(const char* text, double& value)
@@ -263,7 +267,7 @@ int main(int argc, char** argv)
         sim.Stop();
     });
     sim.Run();
-    g_stop = 1;
+    g_stop = true;
     watch.join();
     return 0;
 }
