@@ -5,6 +5,7 @@
 #include "engine/RawPower.h"
 #include "platform/FileTime.h"
 #include "platform/Socket.h"
+#include "transceivers/PingMotion.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/TransceiverOwner.h"
 #include "transceivers/TransceiverServices.h"
@@ -204,10 +205,21 @@ void CGEO::ProcessPing(std::uint64_t pingTime)
         return;
     std::uint32_t header[8];
     GetTrawlHeader(header);
+    const double soundVelocity = GetSoundVelocity();
     for (Slot& s : m_slots) {
         if (!s.present)
             continue;
+        TransducerOffsets transducer;
+        {
+            const auto lock = LockRecords();
+            transducer = {s.record->transducerDepth, s.record->transducerX, s.record->transducerY};
+        }
+        // Each channel's motion at the ping and when the echo of its own
+        // last bottom comes back.
+        std::uint32_t motion[12];
+        GetPingMotion(m_services.Motion(), pingTime, s.channel->GetBottomDepth(), soundVelocity, transducer, motion);
         s.channel->SetInputHeader(header);
+        s.channel->SetInputParameters(motion);
         s.channel->AddPing(pingTime);
     }
     if (m_testMode.load())

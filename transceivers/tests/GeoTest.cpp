@@ -1,16 +1,23 @@
 // The GEO unit's datagram road: the raw data buffer's ring and refusals,
 // the port's headers, text telegrams and bad datagrams, against datagrams
-// of the simulated unit's own encoding.
+// of the simulated unit's own encoding; and the motion each channel's ping
+// takes.
+#include "transceivers/GEO.h"
+#include "engine/Channel.h"
 #include "sim/geo/GeoSimulator.h"
 #include "transceivers/QYNetPortGeo.h"
 #include "transceivers/RawDataBuffer.h"
 #include "transceivers/Transceiver.h"
+#include "transceivers/tests/TestTransceiverServices.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <numeric>
 #include <string>
 #include <utility>
@@ -188,6 +195,92 @@ TEST(GeoPort, TextHeadersGoToTheDecoderAndBadDatagramsAreDroppedAndCounted)
     port.OnReceive(data.data(), 40, 1);
     EXPECT_EQ(port.GetDropped(), 2u);
     EXPECT_EQ(owner.buffers[0]->GetEntryCount(), 1);
+}
+
+// A road on which the unit never answers.
+class CQuietRoad final : public IDatagramLink
+{
+public:
+    bool Send(Path, const BYTE*, std::size_t) override { return true; }
+    int Receive(BYTE*, std::size_t, int) override
+    {
+        std::unique_lock lock(m_lock);
+        m_stopCv.wait(lock, [this] { return m_stopped; });
+        return kStopped;
+    }
+    void Stop() override
+    {
+        {
+            std::lock_guard lock(m_lock);
+            m_stopped = true;
+        }
+        m_stopCv.notify_all();
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_stopCv;
+    bool m_stopped = false;
+};
+
+// Every present channel's ping takes the motion sensor's answer at the ping
+// time: the channel's heave, roll and pitch, as a QY42 unit's do.
+TEST(GeoPing, EveryChannelTakesTheMotionAtItsPing)
+{
+    class CByTime final : public IMotionSensor
+    {
+    public:
+        bool GetMotionAtTime(std::uint64_t t, const TransducerOffsets&, double out[4]) override
+        {
+            const double seconds = static_cast<double>(t) / 1e7;
+            out[0] = -0.01 * seconds;
+            out[1] = 1.5;
+            out[2] = -2.25;
+            out[3] = -0.02 * seconds;
+            ++asked;
+            return true;
+        }
+        bool GetSensorOffsets(double&, double&, double&) const override { return false; }
+        void ResetHistory() override {}
+        std::atomic<int> asked{0};
+    } motion;
+    CTestTransceiverServices services;
+    services.motion = &motion;
+    InstalledTransceiverInfo info;
+    info.type = TransceiverType::GEO;
+    info.transceiverId = "TEST-G";
+    std::vector<TransceiverChannelRecord> channels(3);
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        channels[i].channelNo = static_cast<int>(i) + 1;
+        channels[i].frequency = 38000.0 * static_cast<double>(i + 1);
+        for (int k = 0; k < 5; ++k) {
+            channels[i].pulseLength[k] = 0.000256 * (k + 1);
+            channels[i].sampleInterval[k] = 0.0001;
+        }
+    }
+    UnitTimings timings;
+    CGEO unit(info, channels, nullptr, services, timings, std::make_unique<CQuietRoad>());
+    ASSERT_TRUE(unit.IsRunning());
+
+    unit.ProcessPing(100'000'000);  // 10 s
+    // No bottom yet: both look-ups at the ping time, for each channel.
+    EXPECT_EQ(motion.asked.load(), 6);
+    for (int c = 0; c < 3; ++c) {
+        CChannel* channel = unit.GetSlotChannel(c);
+        ASSERT_NE(channel, nullptr);
+        double m[6] = {};
+        channel->GetPingMotion(m);
+        EXPECT_DOUBLE_EQ(m[0], -0.1) << c;
+        EXPECT_DOUBLE_EQ(m[1], 1.5) << c;
+        EXPECT_DOUBLE_EQ(m[2], -2.25) << c;
+        EXPECT_DOUBLE_EQ(m[3], 1.5) << c;
+        EXPECT_DOUBLE_EQ(m[4], -2.25) << c;
+        EXPECT_DOUBLE_EQ(channel->GetLastPingValue(), -0.2) << c;
+    }
+    // A ping without a time asks nothing and carries no motion.
+    unit.ProcessPing(0);
+    EXPECT_EQ(motion.asked.load(), 6);
+    EXPECT_DOUBLE_EQ(unit.GetSlotChannel(0)->GetLastPingValue(), 0.0);
 }
 
 }  // namespace
