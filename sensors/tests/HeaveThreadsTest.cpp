@@ -25,7 +25,12 @@ TEST(HeaveThreads, LookUpsSeeWholeSamplesWhileTheLineArrives)
     heave.SetProtocol(CHeave::kProtocolZelvar);
     std::atomic<bool> stop{false};
     std::atomic<std::uint64_t> latest{0};
+    // The line starts once the look-ups have, so that the two overlap
+    // however the threads are scheduled.
+    std::atomic<bool> lookingUp{false};
     std::thread reader([&] {
+        while (!lookingUp.load())
+            std::this_thread::yield();
         // Heave, roll and pitch of each sample are one value n: a look-up
         // between two samples is the same mix of all three.
         for (int n = 1; n < 20000; ++n) {
@@ -64,6 +69,7 @@ TEST(HeaveThreads, LookUpsSeeWholeSamplesWhileTheLineArrives)
         EXPECT_NEAR(out[2], -out[0], 1e-9);
         if (++lookUps % 500 == 0)
             heave.ResetRingBuffer();
+        lookingUp = true;
     }
     reader.join();
     dialog.join();
