@@ -376,11 +376,14 @@ void CQY42Simulator::Ping(std::uint32_t samples)
     const float rate = static_cast<float>(1.0 / m_settings.sampleInterval);
     const bool silenceMid = m_silenceMidPing.exchange(false);
     Send(MakeTriggerStatus(), program);
-    if (m_settings.motionVolts) {
-        const std::array<float, 3> v = m_settings.motionVolts(CFileTime::Now());
-        const float volts[3] = {v[0], v[1], v[2]};
-        Send(MakeAuxiliaryInput(0, 0, volts, static_cast<float>(m_settings.thermistorOhms)), program);
-    }
+    // The motion voltages of a sample are those at the transmit instant plus
+    // the sample's offset, as the program stamps them.
+    const std::uint64_t transmit = CFileTime::Now();
+    const auto motionAt = [&](std::uint32_t sample) {
+        const auto offset = static_cast<std::uint64_t>(sample * m_settings.sampleInterval * 1e7);
+        const std::array<float, 3> v = m_settings.motionVolts(transmit + offset);
+        return std::array<float, 3>{v[0], v[1], v[2]};
+    };
     const std::uint32_t per = static_cast<std::uint32_t>(m_settings.samplesPerDatagram);
     std::vector<float> iq;
     const auto sampling = std::chrono::steady_clock::now();
@@ -393,6 +396,14 @@ void CQY42Simulator::Ping(std::uint32_t samples)
         if (m_settings.realTime)
             std::this_thread::sleep_until(sampling +
                                           std::chrono::duration<double>((first + n) * m_settings.sampleInterval));
+        if (m_settings.motionVolts) {
+            // The motion sensor's voltages at the first sample of each
+            // datagram, ahead of it, so that they are in before the ping
+            // is whole.
+            const std::array<float, 3> v = motionAt(first);
+            const float volts[3] = {v[0], v[1], v[2]};
+            Send(MakeAuxiliaryInput(first, 0, volts, static_cast<float>(m_settings.thermistorOhms)), program);
+        }
         iq.assign(static_cast<std::size_t>(n) * 2, 0.0f);
         for (std::uint32_t k = 0; k < n; ++k)
             Sample(ping, first + k, iq[2 * k], iq[2 * k + 1]);
@@ -401,7 +412,7 @@ void CQY42Simulator::Ping(std::uint32_t samples)
     if (m_settings.thermistorOhms > 0.0) {
         std::array<float, 3> v{};
         if (m_settings.motionVolts)
-            v = m_settings.motionVolts(CFileTime::Now());
+            v = motionAt(samples);
         const float volts[3] = {v[0], v[1], v[2]};
         Send(MakeAuxiliaryInput(samples, 0, volts, static_cast<float>(m_settings.thermistorOhms)), program);
     }

@@ -72,9 +72,10 @@ public:
         std::uint32_t remoteAddress = 0;
         std::uint16_t remotePort = 0;
         // A motion sensor on the unit's analog inputs: its heave, roll and
-        // pitch voltages at a file time, sent in an "ACI" at each ping's
-        // start (sample 0), and in the thermistor's at its end; none when
-        // unset.
+        // pitch voltages at a file time, sent in an "ACI" ahead of each
+        // sample datagram (stamped with its first sample), and in the
+        // thermistor's at the ping's end; the time is the transmit instant
+        // plus the sample's offset. None when unset.
         std::function<std::array<float, 3>(std::uint64_t time)> motionVolts;
     };
 
