@@ -4,11 +4,12 @@
 // sensor reads; then the unit's analog inputs carry the same motion as
 // volts. Each ping, live and as recorded, carries the heave of the sine at
 // its time and when the echo of the channel's last bottom came back (sign
-// inverted, the mean of both) within a centimetre, and roll and pitch at
-// both times; the channel's depth moves with that heave; with the heave at
-// the transducer asked for, the ping's heave follows the lever arm of the
-// sensor's offsets, which the file's configuration carries. The simulated
-// unit answers in a network namespace of the test's own.
+// inverted, the mean of both; half of the pings within 5 mm), and roll and
+// pitch at both times; the channel's depth moves with that heave; with the
+// heave at the transducer asked for, the ping's heave follows the lever arm
+// of the sensor's offsets, which the file's configuration carries. A line
+// broken in the ways lines at sea break keeps its whole telegrams coming.
+// The simulated unit answers in a network namespace of the test's own.
 #include "recording/DatagramFormat.h"
 #include "recording/DatagramReader.h"
 #include "recording/tests/StoreFixture.h"
@@ -164,12 +165,14 @@ private:
 class CSensorProgram
 {
 public:
-    CSensorProgram(const CSocatLine& line, const std::string& kind)
+    // mode: the sensor program's, "rate" or a way of breaking the line.
+    CSensorProgram(const CSocatLine& line, const std::string& kind, const std::string& mode = "rate")
     {
         m_pid = fork();
         if (m_pid == 0) {
-            execl(ZVSENSORSIM, "zvsensorsim", "--port", line.SimEnd().c_str(), "--send", kind.c_str(), "--rate", "25",
-                  "--baud", kBaudArgument, "--no-read", "--motion", kSeaArgument, static_cast<char*>(nullptr));
+            execl(ZVSENSORSIM, "zvsensorsim", "--port", line.SimEnd().c_str(), "--send", kind.c_str(), "--mode",
+                  mode.c_str(), "--rate", "25", "--baud", kBaudArgument, "--no-read", "--motion", kSeaArgument,
+                  static_cast<char*>(nullptr));
             _exit(127);
         }
     }
@@ -242,30 +245,31 @@ Recording Read(const fs::path& raw, const fs::path& depthFile)
     return out;
 }
 
-// The errors of a phase's pings: how many, how many within the tolerance,
-// the worst.
+// The errors of a phase's pings: how many, the median, the worst.
 class Errors
 {
 public:
     void Add(double error) { m_errors.push_back(std::abs(error)); }
     std::size_t Count() const { return m_errors.size(); }
-    // At least 80 % within `within`, none beyond `never`.
-    bool Holds(double within, double never) const
+    // Half of them within `median`, none beyond `never`.
+    bool Holds(double median, double never) const
     {
-        const auto in = std::count_if(m_errors.begin(), m_errors.end(), [&](double e) { return e <= within; });
-        return !m_errors.empty() && in * 5 >= static_cast<std::ptrdiff_t>(m_errors.size()) * 4 && Worst() <= never;
+        return !m_errors.empty() && Median() <= median && Worst() <= never;
     }
     std::string Text() const
     {
-        std::vector<double> sorted = m_errors;
-        std::sort(sorted.begin(), sorted.end());
         char text[96];
-        std::snprintf(text, sizeof text, "%zu pings, median %.4f, worst %.4f", sorted.size(),
-                      sorted.empty() ? 0.0 : sorted[sorted.size() / 2], Worst());
+        std::snprintf(text, sizeof text, "%zu pings, median %.4f, worst %.4f", m_errors.size(), Median(), Worst());
         return text;
     }
 
 private:
+    double Median() const
+    {
+        std::vector<double> sorted = m_errors;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted.empty() ? 0.0 : sorted[sorted.size() / 2];
+    }
     double Worst() const { return m_errors.empty() ? 0.0 : *std::max_element(m_errors.begin(), m_errors.end()); }
     std::vector<double> m_errors;
 };
@@ -413,13 +417,15 @@ int RunProgram()
             check(rec.config.motionX == 0.0 && rec.config.motionY == 0.0 && rec.config.motionZ == 0.0,
                   name + ": no offsets in the configuration");
 
-        // Pings from before the samples flowed are not the phase's. A ping
-        // handled before the sensor's sample after its echo is in gets the
-        // newest sample for the echo, as the ring answers a later time:
-        // the line's and the threads' hiccups under load make a few, so
-        // most pings, not all, are within the centimetre, and none is far
-        // off (a heave of the wrong sign is metres off). Heave taken at the
-        // sensor, or at one time only, would put most of them beyond.
+        // Pings from before the samples flowed are not the phase's. The
+        // sensor's samples are dated when they are read, and a ping handled
+        // before the sample after its echo is in gets the newest one for
+        // the echo, as the ring answers a later time: on a loaded machine
+        // the line's and the threads' delays put some pings beyond the
+        // centimetre. So half of them are within 5 mm (0.05 degree), and
+        // none is far off (a heave of the wrong sign is metres off); heave
+        // taken at the sensor, at one time only or without the lever arm
+        // would put the median beyond.
         Errors heaveErrors, liveErrors, angleErrors;
         for (const RecordedPing& p : rec.pings) {
             if (p.time < from + 5'000'000 || p.soundVelocity <= 0.0)
@@ -441,11 +447,54 @@ int RunProgram()
                     heaveErrors.Text().c_str(), liveErrors.Text().c_str(), angleErrors.Text().c_str());
         check(heaveErrors.Count() >= 10, name + ": pings recorded, " + heaveErrors.Text());
         check(liveErrors.Count() >= 5, name + ": live pings among them, " + liveErrors.Text());
-        check(heaveErrors.Holds(0.01, 0.2), name + ": recorded heave within 1 cm of the sea's: " + heaveErrors.Text());
-        check(liveErrors.Holds(0.01, 0.2),
-              name + ": the ping's heave at the transducer within 1 cm: " + liveErrors.Text());
-        check(angleErrors.Holds(0.1, 2.0), name + ": roll and pitch within 0.1 degree: " + angleErrors.Text());
+        check(heaveErrors.Holds(0.005, 0.2), name + ": recorded heave near the sea's: " + heaveErrors.Text());
+        check(liveErrors.Holds(0.005, 0.2),
+              name + ": the ping's heave at the transducer near the sea's: " + liveErrors.Text());
+        check(angleErrors.Holds(0.05, 2.0), name + ": roll and pitch near the sea's: " + angleErrors.Text());
     }
+    // A broken line: garbage (stray 0x90 bytes among it), NUL bytes, an
+    // over-long line, lines cut short and a flood, each before whole
+    // telegrams: the next whole telegram is stored, and the pings go on.
+    // (Binary telegrams have no line end: one cut in every round would
+    // take the start of the whole one after it each time.)
+    struct Fault
+    {
+        const char* mode;
+        DWORD protocol;
+        const char* kind;
+    };
+    const Fault faults[] = {
+        {"garbage", CHeave::kProtocolZelvar, "MOTION-VN3500"}, {"garbage", CHeave::kProtocolVN1500, "MOTION-VN1500"},
+        {"garbage", CHeave::kProtocolAscii, "MOTION-ASCII"},   {"nul", CHeave::kProtocolAscii, "MOTION-ASCII"},
+        {"long", CHeave::kProtocolAscii, "MOTION-ASCII"},      {"half", CHeave::kProtocolAscii, "MOTION-ASCII"},
+        {"flood", CHeave::kProtocolZelvar, "MOTION-VN3500"},
+    };
+    heave->SetMode(CHeave::kModeSerial);
+    for (const Fault& fault : faults) {
+        const std::string name = std::string(fault.kind) + " after " + fault.mode;
+        if (heave->GetSettings().SerialProtocol != fault.protocol)
+            heave->SetProtocol(fault.protocol);
+        const CSensorProgram sensor(line, fault.kind, fault.mode);
+        const std::uint64_t from = CFileTime::Now();
+        const auto pings = sounder->GetPingCount();
+        // A sample of the sea: its values are the sea's at its time (a
+        // telegram takes a few ms on the line, a round with its garbage a
+        // few more).
+        check(WaitFor(
+                  [&] {
+                      const CHeaveRingBuffer::Sample n = heave->GetNewestSample();
+                      if (n.stamp <= from)
+                          return false;
+                      const Motion sea = SeaAt(n.stamp);
+                      return std::abs(n.heave - sea.heave * 100.0) <= 2.0 &&
+                             std::abs(n.roll - sea.roll * 100.0) <= 20.0 &&
+                             std::abs(n.pitch - sea.pitch * 100.0) <= 20.0;
+                  },
+                  20000),
+              name + ": the next whole telegram is stored");
+        check(WaitFor([&] { return sounder->GetPingCount() >= pings + 3; }, 20000), name + ": the pings go on");
+    }
+
     // The bottom the unit puts at a fixed range moves with the heave, and
     // the depth less the heave stays within a few samples.
     check(deepest - shallowest > 0.5, "the depth moves with the heave: " + std::to_string(deepest - shallowest));
