@@ -38,114 +38,108 @@ private:
     CPelmaris& m_application;
 };
 
+// A sensor with a settings dialog, made by the program it links into.
+template <class Sensor>
+class TProgramSensorObject : public TSensorObject<Sensor>
+{
+public:
+    TProgramSensorObject(CProgram& program, std::shared_ptr<Sensor> sensor)
+        : TSensorObject<Sensor>(std::move(sensor)), m_program(program)
+    {}
+    bool HasSettingsDialog() const override { return true; }
+
+protected:
+    CProgram& m_program;
+};
+
 // The navigation input: the checked open of its serial component, then its
 // settings, and from its start the decoder's settings and clock, the
 // channels' depth line and navigation's speed, until it closes. Behind
 // "Navigation...".
-class CNavigationObject final : public TSensorObject<CNavigation>
+class CNavigationObject final : public TProgramSensorObject<CNavigation>
 {
 public:
-    CNavigationObject(CProgram& program, std::shared_ptr<CNavigation> navigation)
-        : TSensorObject(std::move(navigation)), m_program(program)
-    {}
+    using TProgramSensorObject::TProgramSensorObject;
     ~CNavigationObject() override { Unlink(); }
     long Setup() override { return Get()->OpenPort(); }
     void TakeKey(HKEY key) override { Get()->Load(key); }
     void Start() override;
     void SetSourceList(const std::vector<std::string>& names) override { Get()->SetSourceList(names); }
     void Close() override;
-    bool HasSettingsDialog() const override { return true; }
     void RunSettingsDialog() override;
 
 private:
     void Unlink();
-    CProgram& m_program;
 };
 
 // The trawl system's line: the checked open, its settings, and from its
 // start the units' trawl data and the channels' depth line, until it
 // closes. Behind "Trawl...".
-class CTrawlObject final : public TSensorObject<CTrawl>
+class CTrawlObject final : public TProgramSensorObject<CTrawl>
 {
 public:
-    CTrawlObject(CProgram& program, std::shared_ptr<CTrawl> trawl) : TSensorObject(std::move(trawl)), m_program(program)
-    {}
+    using TProgramSensorObject::TProgramSensorObject;
     ~CTrawlObject() override { Unlink(); }
     long Setup() override { return Get()->OpenSerialPort(); }
     void TakeKey(HKEY key) override { Get()->SetSettingsKey(key); }
     void Start() override;
     void SetSourceList(const std::vector<std::string>& names) override { Get()->SetChannelList(names); }
     void Close() override;
-    bool HasSettingsDialog() const override { return true; }
     void RunSettingsDialog() override;
 
 private:
     void Unlink();
-    CProgram& m_program;
 };
 
 // The purse seine's net sensors: the checked open of its serial component,
 // its settings, and from its start the echograms' net sensor marks and the
 // channels' depth line, until it closes. Behind "Purse Seine...".
-class CPurseSeineObject final : public TSensorObject<CPurseSeine>
+class CPurseSeineObject final : public TProgramSensorObject<CPurseSeine>
 {
 public:
-    CPurseSeineObject(CProgram& program, std::shared_ptr<CPurseSeine> seine)
-        : TSensorObject(std::move(seine)), m_program(program)
-    {}
+    using TProgramSensorObject::TProgramSensorObject;
     ~CPurseSeineObject() override { Unlink(); }
     long Setup() override { return Get()->OpenSerialComponent(); }
     void TakeKey(HKEY key) override { Get()->OpenPort(key); }
     void Start() override;
     void SetSourceList(const std::vector<std::string>& names) override { Get()->SetChannelList(names); }
     void Close() override;
-    bool HasSettingsDialog() const override { return true; }
     void RunSettingsDialog() override;
 
 private:
     void Unlink();
-    CProgram& m_program;
 };
 
 // The motion sensor: no checked set-up; its settings, then its port opened
 // whatever its mode says, and from then on the channels' and units' motion,
 // the units' motion voltages and its depth line, until it closes. Behind
 // "Heave...".
-class CHeaveObject final : public TSensorObject<CHeave>
+class CHeaveObject final : public TProgramSensorObject<CHeave>
 {
 public:
-    CHeaveObject(CProgram& program, std::shared_ptr<CHeave> heave) : TSensorObject(std::move(heave)), m_program(program)
-    {}
+    using TProgramSensorObject::TProgramSensorObject;
     ~CHeaveObject() override { Unlink(); }
     void TakeKey(HKEY key) override { Get()->Initialise(key); }
     void Start() override;
     void SetTransceiverList(const std::vector<std::string>& names) override { Get()->SetTransceiverList(names); }
     void SetSourceList(const std::vector<std::string>& names) override { Get()->SetSourceList(names); }
     void Close() override;
-    bool HasSettingsDialog() const override { return true; }
     void RunSettingsDialog() override;
 
 private:
     void Unlink();
-    CProgram& m_program;
 };
 
 // A serial input with no checked set-up: its settings, then its port opened
 // at start whatever its switch says. Its lines go to the decoder.
 template <class Sensor>
-class TPortSensorObject : public TSensorObject<Sensor>
+class TPortSensorObject : public TProgramSensorObject<Sensor>
 {
 public:
-    TPortSensorObject(CProgram& program, std::shared_ptr<Sensor> sensor)
-        : TSensorObject<Sensor>(std::move(sensor)), m_program(program)
-    {}
+    using TProgramSensorObject<Sensor>::TProgramSensorObject;
     void TakeKey(HKEY key) override { this->Get()->LoadSettings(key); }
     void Start() override { this->Get()->OpenPort(); }
     void Close() override { this->Get()->ClosePort(); }
-    bool HasSettingsDialog() const override { return true; }
-
-protected:
-    CProgram& m_program;
 };
 
 // The heading input, behind "Heading...".
@@ -168,42 +162,32 @@ public:
 // settings and the transceivers to choose from, and from its start the
 // temperature the status bar, replay and the outputs read and the units'
 // thermistor readings, until it closes. Behind "Temperature...".
-class CTemperatureObject final : public TSensorObject<CTemperature>
+class CTemperatureObject final : public TProgramSensorObject<CTemperature>
 {
 public:
-    CTemperatureObject(CProgram& program, std::shared_ptr<CTemperature> temperature)
-        : TSensorObject(std::move(temperature)), m_program(program)
-    {}
+    using TProgramSensorObject::TProgramSensorObject;
     ~CTemperatureObject() override { Unlink(); }
     long Setup() override { return Get()->OpenPort(); }
     void TakeKey(HKEY key) override { Get()->LoadSettings(key); }
     void Start() override;
     void SetSourceList(const std::vector<std::string>& names) override { Get()->SetSourceList(names); }
     void Close() override;
-    bool HasSettingsDialog() const override { return true; }
     void RunSettingsDialog() override;
 
 private:
     void Unlink();
-    CProgram& m_program;
 };
 
 // The sound velocity probe: its settings, then its worker and line from
 // start until close. Behind "SVP...".
-class CSvpProbeObject final : public TSensorObject<CSvpProbe>
+class CSvpProbeObject final : public TProgramSensorObject<CSvpProbe>
 {
 public:
-    CSvpProbeObject(CProgram& program, std::shared_ptr<CSvpProbe> probe)
-        : TSensorObject(std::move(probe)), m_program(program)
-    {}
+    using TProgramSensorObject::TProgramSensorObject;
     void TakeKey(HKEY key) override { Get()->LoadEnabled(key); }
     void Start() override { Get()->StartReader(); }
     void Close() override { Get()->StopReader(); }
-    bool HasSettingsDialog() const override { return true; }
     void RunSettingsDialog() override;
-
-private:
-    CProgram& m_program;
 };
 
 // The geographic history: shared with the program, so that a telegram
