@@ -358,7 +358,8 @@ TEST_F(ProgramSensorLines, ProbeVelocityAndCastReachTheEnvironment)
     ASSERT_EQ(cast.ParseDatagram(casts[0].string(), CSvpProfile::FormatAsvp), 6);
     for (std::size_t i = 0; i < std::size(kept); ++i) {
         EXPECT_NEAR(cast.Points()[i].depth, kept[i], 0.01) << i;
-        EXPECT_NEAR(cast.Points()[i].velocity, 1487.5 + 0.12 * kept[i], 0.01) << i;
+        // The stored file holds velocities to 0.1 m/s.
+        EXPECT_NEAR(cast.Points()[i].velocity, 1487.5 + 0.12 * kept[i], 0.05) << i;
     }
     const CEnvironment::Settings applied = program->Environment().GetSettings();
     EXPECT_EQ(applied.svpType, CEnvironment::SvpTypeProfile);
