@@ -49,6 +49,8 @@ const std::map<unsigned, std::string>& EnglishStrings()
         {45120, "Data not available"},
         {45123, "Program version"},
         {45124, "About"},
+        {45136, "Biomass"},
+        {45139, "sA"},
         {45141, "I"},
         {45142, "File not found"},
         {45143, "QY310"},

@@ -15,6 +15,7 @@
 #include <vector>
 
 class CAbstractESDoc;
+class IEchoTraceDialogs;
 class IEchogramDialogs;
 
 // The road of a document's result to its views: hands the document to the
@@ -92,6 +93,8 @@ struct SDisplayContext
     IDepthHost* depthHost = nullptr;
     // The echogram document's dialogs; none: its dialog commands run nothing.
     IEchogramDialogs* echogramDialogs = nullptr;
+    // The echo trace document's settings dialog; none: it shows nothing.
+    IEchoTraceDialogs* echoTraceDialogs = nullptr;
 
     // Each role, or its defaults when the context has none.
     IViewUpdates& ViewUpdates() const;

@@ -660,6 +660,18 @@ void CEchogramDoc::SetDefaults()
     m_pingToPingMedian = false;
 }
 
+void CEchogramDoc::SetViewCount(int n)
+{
+    std::lock_guard lock(m_settingsLock);
+    m_viewCount = n < 0 ? 0 : n;
+}
+
+CEchogramDoc::STraceWindow CEchogramDoc::GetTraceWindow() const
+{
+    std::lock_guard lock(m_settingsLock);
+    return {m_rangeReference, m_start, m_range, m_viewCount, m_frozen};
+}
+
 void CEchogramDoc::SetColumnLength(int n)
 {
     m_columnLength = std::clamp(n, 0, kMaxColumn);

@@ -197,12 +197,26 @@ public:
     double GetRangeStart() const;
     double GetRangeOffset() const;
     double GetMeanLayerValue() const;
+    // What an echo trace beside the echogram reads of it on the ping
+    // thread, taken together under the settings lock: the window (range
+    // reference, start, range), the number of echogram columns and the
+    // freeze flag.
+    struct STraceWindow
+    {
+        int reference = SURFACE;
+        double start = 0.0;
+        double range = 100.0;
+        int columns = 0;
+        bool frozen = false;
+    };
+    STraceWindow GetTraceWindow() const;
     static double RoundHalfAway(double x) { return x > 0.0 ? x + 0.5 : x - 0.5; }
 
     // Set by the view; both are limited to the column memory.
     void SetColumnLength(int n);
     void SetTotalRows(int n);
-    void SetViewCount(int n) { m_viewCount = n < 0 ? 0 : n; }
+    // Under the settings lock: a ping reads the count on the ping thread.
+    void SetViewCount(int n);
     int GetColumnLength() const { return m_columnLength; }
     int GetTotalRows() const { return m_totalRows; }
     int GetColumnLengthDelivered() const { return m_delivered; }

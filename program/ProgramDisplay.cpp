@@ -3,6 +3,7 @@
 #include "app/Pelmaris.h"
 #include "app/SounderModel.h"
 #include "app/ui/MainFrame.h"
+#include "engine/Fish.h"
 #include "engine/MultiPulse.h"
 #include "program/ProgramChannelLinks.h"
 #include "sensors/Environment.h"
@@ -37,6 +38,7 @@ SFrameContext CProgramDisplay::FrameContext(SounderModel model)
     context.documents.externalDepth = this;
     context.documents.depthHost = this;
     context.documents.echogramDialogs = &m_echogramDialogs;
+    context.documents.echoTraceDialogs = &m_echoTraceDialogs;
     context.views.model = model;
     context.views.channelMenu = app::ModelInfo(model).channelMenu;
     context.views.host = this;
@@ -51,6 +53,40 @@ SFrameContext CProgramDisplay::FrameContext(SounderModel model)
 double CProgramDisplay::GetTideCorrection() const
 {
     return m_application.tide.load();
+}
+
+int CProgramDisplay::GetColourThreshold() const
+{
+    return m_frame ? m_frame->GetColourScheme() : 0;
+}
+
+double CProgramDisplay::GetFishConstant() const
+{
+    const CFish* fish = m_application.Sensor<CFish>(SensorId::Fish);
+    return fish ? fish->GetConstant() : CFish::kDefaultConvert;
+}
+
+bool CProgramDisplay::IsTrackingShown() const
+{
+    // The seventh switch of "Debug Trace...".
+    return m_application.debugTrace[6] != 0;
+}
+
+std::vector<CChannel*> CProgramDisplay::GetChannels() const
+{
+    std::vector<CChannel*> channels;
+    if (const CEchoSounder* sounder = m_application.GetEchoSounder())
+        for (int i = 0; i < sounder->GetChannelCount(); ++i)
+            channels.push_back(sounder->GetChannel(i));
+    return channels;
+}
+
+CCalibrationLink::SStartResult CProgramDisplay::StartCalibration(CChannel& channel)
+{
+    CEchoSounder* sounder = m_application.GetEchoSounder();
+    if (!sounder)
+        return {};
+    return sounder->StartCalibrationLink(channel);
 }
 
 bool CProgramDisplay::GetFixedInterval(double& seconds) const

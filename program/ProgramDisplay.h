@@ -3,10 +3,13 @@
 // speed, the external depth table and the channels' partner windows, pinger
 // mode's depth, the purse seine's net sensors and the running sounder's
 // multi-pulse tracker for the echograms' marks, the main frame's colour
-// broadcasts and colour schemes, and the echogram dialogs. The program hands its frames one context of these, made when a
+// broadcasts, colour schemes and colour threshold, the fish settings and the
+// tracking switch of the echo traces, and the echogram and echo trace
+// dialogs with the sounder's calibration link. The program hands its frames one context of these, made when a
 // layout is built, once the model is known.
 #pragma once
 
+#include "display/ui/EchoTraceDialogs.h"
 #include "display/ui/EchogramDialogs.h"
 #include "display/ui/ViewContext.h"
 #include "program/AbsentRoles.h"
@@ -28,7 +31,8 @@ class CProgramDisplay final : public IEchogramHost,
                               public IExternalDepthExchange,
                               public IDepthHost,
                               public IViewHost,
-                              public IEchogramMarkSources
+                              public IEchogramMarkSources,
+                              public displayui::IEchoTraceCalibration
 {
 public:
     using PingerLink = TLink<IPingerLink, CAbsentPingerLink>;
@@ -66,6 +70,15 @@ public:
     void ApplyColourScheme(int scheme) override;
     SSideScanScales GetSideScanScales() const override;
     double GetTideCorrection() const override;
+    // The main window's colour scheme value, which is the threshold.
+    int GetColourThreshold() const override;
+    // The program's fish settings; their default without them.
+    double GetFishConstant() const override;
+    bool IsTrackingShown() const override;
+
+    // IEchoTraceCalibration: the running sounder's.
+    std::vector<CChannel*> GetChannels() const override;
+    CCalibrationLink::SStartResult StartCalibration(CChannel& channel) override;
 
     // IEchogramMarkSources
     void GetNetSensors(int states[INetSensors::kSensors], double depths[INetSensors::kSensors]) const override;
@@ -82,6 +95,7 @@ private:
     const NetSensorsLink& m_netSensors;
     QPointer<CMainFrame> m_frame;
     displayui::CEchogramDialogs m_echogramDialogs;
+    displayui::CEchoTraceDialogs m_echoTraceDialogs{this};
 };
 
 }  // namespace app

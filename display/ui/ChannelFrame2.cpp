@@ -2,6 +2,7 @@
 
 #include "base/Archive.h"
 #include "display/DepthDoc.h"
+#include "display/EchoTraceDoc.h"
 #include "display/EchogramDoc.h"
 
 #include <QSplitter>
@@ -42,8 +43,9 @@ bool CChannelFrame2::OnCreateClient(int cx, int cy)
     for (int r = 0; r < 2; ++r) {
         m_rows[r] = new QSplitter(Qt::Horizontal, m_inner);
         m_inner->addWidget(m_rows[r]);
-        AddPlaceholder(m_rows[r], g.col0, rowHeights[r]);  // echo trace
+        CEchoTraceDoc* trace = AddEchoTrace(m_rows[r], g.col0, rowHeights[r]);
         CEchogramDoc* doc = AddEchogram(m_rows[r], g.col1, rowHeights[r]);
+        trace->SetCompanion(doc);
         AddScope(m_rows[r], doc, g.col2, rowHeights[r]);
     }
     QObject::connect(m_rows[0], &QSplitter::splitterMoved, m_rows[1],

@@ -2,8 +2,11 @@
 
 #include "display/DepthDoc.h"
 #include "display/ESDocList.h"
+#include "display/EchoTraceDoc.h"
 #include "display/EchogramDoc.h"
+#include "display/FrameDocuments.h"
 #include "display/ui/DepthView.h"
+#include "display/ui/EchoTraceView.h"
 #include "display/ui/EchogramView.h"
 #include "display/ui/ScopeView.h"
 
@@ -38,6 +41,8 @@ CChannelFrameAbstract::~CChannelFrameAbstract()
         host.RegisterView(view->GetSafeHwnd(), false);
     for (CScopeView* view : m_scopeViews)
         host.RegisterView(view->GetSafeHwnd(), false);
+    for (CEchoTraceView* view : m_echoTraceViews)
+        host.RegisterView(view->GetSafeHwnd(), false);
     // A ping update running on another thread is waited for before the
     // documents go; the views go before the documents they show.
     DetachDocuments();
@@ -45,6 +50,7 @@ CChannelFrameAbstract::~CChannelFrameAbstract()
     m_outer = nullptr;
     m_echogramViews.clear();
     m_scopeViews.clear();
+    m_echoTraceViews.clear();
     m_docList.clear();
     m_ownedDocs.clear();
 }
@@ -119,6 +125,8 @@ void CChannelFrameAbstract::RealizeViewPalettes()
         doc->RealizeViewPalettes();
     for (CEchogramView* view : m_echogramViews)
         view->RealizeViewPalette();
+    for (CEchoTraceView* view : m_echoTraceViews)
+        view->RealizeViewPalette();
 }
 
 bool CChannelFrameAbstract::CreateOuter(int cx, int topHeight)
@@ -149,15 +157,17 @@ CEchogramDoc* CChannelFrameAbstract::AddEchogram(QSplitter* row, int width, int 
     return raw;
 }
 
-void CChannelFrameAbstract::AddPlaceholder(QSplitter* row, int width, int height)
+CEchoTraceDoc* CChannelFrameAbstract::AddEchoTrace(QSplitter* row, int width, int height)
 {
-    auto* pane = new QWidget(row);
-    pane->setAutoFillBackground(true);
-    QPalette palette = pane->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    pane->setPalette(palette);
-    pane->resize(width, height);
-    row->addWidget(pane);
+    auto doc = std::make_unique<CEchoTraceDoc>(m_context.documents);
+    CEchoTraceDoc* raw = doc.get();
+    m_docList.push_back(raw);
+    m_ownedDocs.push_back(std::move(doc));
+    auto* view = new CEchoTraceView(raw, m_context.views, row);
+    view->resize(width, height);
+    row->addWidget(view);
+    m_echoTraceViews.push_back(view);
+    return raw;
 }
 
 void CChannelFrameAbstract::AddScope(QSplitter* row, CEchogramDoc* document, int width, int height)
@@ -179,11 +189,15 @@ void CChannelFrameAbstract::SendInitialUpdates()
         host.RegisterView(view->GetSafeHwnd(), true);
     for (CScopeView* view : m_scopeViews)
         host.RegisterView(view->GetSafeHwnd(), true);
+    for (CEchoTraceView* view : m_echoTraceViews)
+        host.RegisterView(view->GetSafeHwnd(), true);
     if (m_depthView)
         m_depthView->OnInitialUpdate();
     for (CEchogramView* view : m_echogramViews)
         view->OnInitialUpdate();
     for (CScopeView* view : m_scopeViews)
+        view->OnInitialUpdate();
+    for (CEchoTraceView* view : m_echoTraceViews)
         view->OnInitialUpdate();
 }
 
@@ -221,12 +235,7 @@ void CChannelFrameAbstract::ApplyRowProportions(int h)
 
 void CChannelFrameAbstract::SerializeDocuments(CArchive& ar)
 {
-    for (CAbstractESDoc* doc : m_docList) {
-        if (auto* depth = dynamic_cast<CDepthDoc*>(doc))
-            depth->Serialize(ar);
-        else if (auto* echogram = dynamic_cast<CEchogramDoc*>(doc))
-            echogram->Serialize(ar);
-    }
+    CFrameDocuments::Serialize(ar, m_docList);
 }
 
 void CChannelFrameAbstract::SetDocumentDefaults()

@@ -26,6 +26,8 @@ class CAbstractESDoc;
 class CChannel;
 class CDepthDoc;
 class CDepthView;
+class CEchoTraceDoc;
+class CEchoTraceView;
 class CEchogramDoc;
 class CEchogramView;
 class CESDocList;
@@ -85,6 +87,7 @@ public:
     CDepthDoc* GetDepthDoc() const { return m_depthDoc; }
     const std::vector<CEchogramView*>& EchogramViews() const { return m_echogramViews; }
     const std::vector<CScopeView*>& ScopeViews() const { return m_scopeViews; }
+    const std::vector<CEchoTraceView*>& EchoTraceViews() const { return m_echoTraceViews; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -96,7 +99,9 @@ protected:
     // Helpers of the frame kinds.
     bool CreateOuter(int cx, int topHeight);
     CEchogramDoc* AddEchogram(QSplitter* row, int width, int height);
-    void AddPlaceholder(QSplitter* row, int width, int height);
+    // The echo trace pane of an echogram row, on a document of its own,
+    // which the row's echogram document is then given to as companion.
+    CEchoTraceDoc* AddEchoTrace(QSplitter* row, int width, int height);
     // The scope pane of an echogram row, on the row's echogram document.
     void AddScope(QSplitter* row, CEchogramDoc* document, int width, int height);
     void SendInitialUpdates();
@@ -131,6 +136,7 @@ protected:
     std::vector<std::unique_ptr<CAbstractESDoc>> m_ownedDocs;
     std::vector<CEchogramView*> m_echogramViews;
     std::vector<CScopeView*> m_scopeViews;
+    std::vector<CEchoTraceView*> m_echoTraceViews;
     unsigned m_sharedMenu = 0;
 
 private:

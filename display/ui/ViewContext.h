@@ -55,6 +55,14 @@ public:
     // The tide correction (m, the last tide telegram's value negated) that
     // the scope pane adds to the transducer depth; none by default.
     virtual double GetTideCorrection() const { return 0.0; }
+    // The main window's colour threshold: echo colours below it are not
+    // shown in the echo trace panes. None by default.
+    virtual int GetColourThreshold() const { return 0; }
+    // The fish size constant b (dB) of the fish settings, -62 without them.
+    virtual double GetFishConstant() const { return -62.0; }
+    // The debug trace switch "Tracking": the echo trace panes draw the links
+    // of their echoes from ping to ping.
+    virtual bool IsTrackingShown() const { return false; }
 };
 
 struct SViewContext

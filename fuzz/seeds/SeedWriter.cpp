@@ -3,6 +3,7 @@
 #include "fuzz/support/ChannelLayoutFile.h"
 #include "fuzz/support/FuzzEnvironment.h"
 
+#include "base/Archive.h"
 #include "base/File.h"
 #include "display/DIBSection.h"
 #include "display/PrinterPage.h"
@@ -792,6 +793,43 @@ void CSeedWriter::Archive()
             return;
         }
         Put("archive", first ? "seed-first-frame-kind" : "seed-second-frame-kind", ReadFile(folder + "seed.ser"));
+    }
+    {
+        // The second kind with its echo traces set, as written before it had
+        // them (the three documents alone), and damaged: an echo trace's
+        // presentation out of range, and the file cut inside the last
+        // document. A damaged file loads nothing.
+        CChannelLayoutFile layout(settings, &channel, CChannelLayoutFile::kSecondKind);
+        layout.m_traces[0].m_presentation = CEchoTraceDoc::kHistogram;
+        layout.m_traces[1].m_sizeScale = CEchoTraceDoc::kWeight;
+        if (!layout.SaveSettings("seed.ser")) {
+            m_error = "cannot save a channel layout";
+            return;
+        }
+        const std::string five = ReadFile(folder + "seed.ser");
+        Put("archive", "seed-second-frame-kind-echo-traces", five);
+        CChannelLayoutFile old(settings, &channel, CChannelLayoutFile::kFirstKind);
+        std::vector<BYTE> proportions;
+        {
+            CArchive ar(proportions, CArchive::store);
+            ar << std::string(CChannelLayoutFile::kSecondKind) << 0.2 << 0.15 << 20.0 << 0.65;
+            old.m_depth.Serialize(ar);
+            old.m_echograms[0].Serialize(ar);
+            old.m_echograms[1].Serialize(ar);
+        }
+        Put("archive", "seed-second-frame-kind-before-echo-traces",
+            std::string(proportions.begin(), proportions.end()));
+        // The first echo trace follows the version text (1 + 27 bytes), four
+        // doubles and the depth document.
+        std::vector<BYTE> depth;
+        {
+            CArchive ar(depth, CArchive::store);
+            layout.m_depth.Serialize(ar);
+        }
+        std::string bad = five;
+        bad[28 + 32 + depth.size()] = 7;
+        Put("archive", "seed-second-frame-kind-bad-presentation", bad);
+        Put("archive", "seed-second-frame-kind-cut", five.substr(0, five.size() - 3));
     }
     // Nothing but UTF-16 markers: once one nested read per marker.
     std::string markers;

@@ -1,6 +1,7 @@
 #include "fuzz/support/ChannelLayoutFile.h"
 
 #include "base/Archive.h"
+#include "display/FrameDocuments.h"
 
 CChannelLayoutFile::CChannelLayoutFile(const CSettingsFolder& folder, CChannel* channel, const std::string& version)
     : CSerializeSupport(&folder), m_version(version)
@@ -8,6 +9,8 @@ CChannelLayoutFile::CChannelLayoutFile(const CSettingsFolder& folder, CChannel* 
     m_depth.SetChannel(channel);
     for (CEchogramDoc& echogram : m_echograms)
         echogram.SetChannel(channel);
+    for (CEchoTraceDoc& trace : m_traces)
+        trace.SetChannel(channel);
 }
 
 void CChannelLayoutFile::Serialize(CArchive& ar)
@@ -27,7 +30,11 @@ void CChannelLayoutFile::Serialize(CArchive& ar)
         else
             ar >> m_proportions[i];
     }
-    m_depth.Serialize(ar);
-    for (CEchogramDoc& echogram : m_echograms)
-        echogram.Serialize(ar);
+    std::vector<CAbstractESDoc*> documents = {&m_depth};
+    for (int row = 0; row < 2; ++row) {
+        if (m_version == kSecondKind)
+            documents.push_back(&m_traces[row]);
+        documents.push_back(&m_echograms[row]);
+    }
+    CFrameDocuments::Serialize(ar, documents);
 }

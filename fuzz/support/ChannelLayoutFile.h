@@ -1,13 +1,16 @@
 // What a channel frame keeps in its settings file, in the order the frames
 // write it: the frame's version text and pane proportions (three for the
 // first frame kind, four for the second), then its depth document (which
-// carries the channel's bottom detector, slope and colour scale) and its two
-// echogram documents. The frames are windows; this reads and writes their
-// files where no window can be made, with the documents themselves.
+// carries the channel's bottom detector, slope and colour scale), and its two
+// echogram documents, each after its echo trace document (which carries the
+// channel's single-target detection) in the second kind. The frames are
+// windows; this reads and writes their files where no window can be made,
+// with the documents themselves, in the frames' own order and check.
 #pragma once
 
 #include "base/SerializeSupport.h"
 #include "display/DepthDoc.h"
+#include "display/EchoTraceDoc.h"
 #include "display/EchogramDoc.h"
 
 #include <string>
@@ -29,4 +32,5 @@ public:
     double m_proportions[4] = {0.15, 0.2, 20.0, 0.65};
     CDepthDoc m_depth;
     CEchogramDoc m_echograms[2];
+    CEchoTraceDoc m_traces[2];
 };

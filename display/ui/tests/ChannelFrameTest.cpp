@@ -6,13 +6,16 @@
 #include "base/AppIds.h"
 #include "base/Archive.h"
 #include "display/DepthDoc.h"
+#include "display/EchoTraceDoc.h"
 #include "display/EchogramDoc.h"
 #include "display/tests/TempFolder.h"
 #include "display/tests/TestDisplayContext.h"
 #include "display/ui/DepthView.h"
+#include "display/ui/EchoTraceView.h"
 #include "display/ui/EchogramView.h"
 #include "display/ui/ScopeView.h"
 #include "engine/Channel.h"
+#include "platform/MessageBox.h"
 #include "testsupport/ui/QtWait.h"
 
 #include <QMouseEvent>
@@ -123,7 +126,23 @@ TEST_F(ChannelFrameTest, DocumentsInOrderWithTheirLinksAndEachWithItsOwnView)
     EXPECT_NE(dynamic_cast<CDepthView*>(frame->GetDepthDoc()->GetViews()[0]), nullptr);
 
     auto second = Make<CChannelFrame2>(600, 400);
-    EXPECT_EQ(second->GetDocList().size(), 3u);
+    // Depth, then each row's echo trace before its echogram, the echo trace
+    // reading the window of the echogram of its row and shown in the row's
+    // first column.
+    const auto& list = second->GetDocList();
+    ASSERT_EQ(list.size(), 5u);
+    EXPECT_NE(dynamic_cast<CDepthDoc*>(list[0]), nullptr);
+    ASSERT_EQ(second->EchoTraceViews().size(), 2u);
+    for (int r = 0; r < 2; ++r) {
+        auto* trace = dynamic_cast<CEchoTraceDoc*>(list[1 + 2 * r]);
+        ASSERT_NE(trace, nullptr);
+        EXPECT_EQ(trace->GetCompanion(), list[2 + 2 * r]);
+        EXPECT_EQ(second->EchogramViews()[r]->GetDocument(), list[2 + 2 * r]);
+        EXPECT_EQ(trace->GetViews(), (Views{second->EchoTraceViews()[r]}));
+        auto* row = qobject_cast<QSplitter*>(second->EchoTraceViews()[r]->parentWidget());
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->indexOf(second->EchoTraceViews()[r]), 0);
+    }
     ASSERT_EQ(second->ScopeViews().size(), 2u);
     for (int r = 0; r < 2; ++r) {
         // The second kind's scope pane is the row's last column.
@@ -172,6 +191,138 @@ TEST_F(ChannelFrameTest, SavedFrameLoadsItsProportionsAndDocumentSettings)
     EXPECT_DOUBLE_EQ(other->m_firstColumnRatio, first);
     EXPECT_EQ(other->OuterSplitter()->sizes(), outer);
     EXPECT_DOUBLE_EQ(other->GetDepthDoc()->m_minimumDepth, 1.0);
+}
+
+namespace {
+CEchoTraceDoc* Trace(CChannelFrameAbstract& frame, int row)
+{
+    return dynamic_cast<CEchoTraceDoc*>(frame.GetDocList()[static_cast<std::size_t>(1 + 2 * row)]);
+}
+CEchogramDoc* Echogram(CChannelFrameAbstract& frame, int row)
+{
+    return dynamic_cast<CEchogramDoc*>(frame.GetDocList()[static_cast<std::size_t>(2 + 2 * row)]);
+}
+}  // namespace
+
+TEST_F(ChannelFrameTest, SecondKindFilesHoldFiveDocumentsAndOlderOnesTheirThree)
+{
+    const std::string file = "Normal T38 38_kHz_1.ser";
+    {
+        auto frame = Make<CChannelFrame2>(613, 400);
+        frame->SetChannel(channel.get(), "T38", "T38 38/kHz:1", false);
+        Trace(*frame, 0)->m_presentation = CEchoTraceDoc::kHistogram;
+        Trace(*frame, 1)->m_sizeScale = CEchoTraceDoc::kWeight;
+        Echogram(*frame, 1)->m_range = 250.0;
+        channel->GetTSDetection().SetSettings({1.0, 2.0, 3.0, 4.0});
+        ASSERT_TRUE(frame->SaveSettings());
+    }
+    const std::vector<char> five = FileBytes(file);
+    channel->GetTSDetection().SetSettings({});
+    {
+        auto loaded = Make<CChannelFrame2>(613, 400);
+        loaded->SetChannel(channel.get(), "T38", "T38 38/kHz:1", false);
+        EXPECT_EQ(Trace(*loaded, 0)->m_presentation, CEchoTraceDoc::kHistogram);
+        EXPECT_EQ(Trace(*loaded, 1)->m_sizeScale, CEchoTraceDoc::kWeight);
+        EXPECT_DOUBLE_EQ(Echogram(*loaded, 1)->m_range, 250.0);
+        EXPECT_DOUBLE_EQ(channel->GetTSDetection().GetSettings().MaxPhaseDeviation, 4.0);
+    }
+
+    // A file of before the echo traces: the frame's values and the depth
+    // and echogram documents, under the same version text.
+    auto write = [&](const std::vector<BYTE>& bytes) {
+        std::ofstream out(folder.File(file), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    };
+    std::vector<BYTE> three;
+    {
+        CDepthDoc depth;
+        CEchogramDoc upper, lower;
+        upper.m_range = 75.0;
+        lower.m_echogramType = CEchogramDoc::TS_40;
+        CArchive ar(three, CArchive::store);
+        ar << std::string(CChannelFrame2::kVersion) << 0.3 << 0.15 << 20.0 << 0.65;
+        depth.m_maximumDepth = 321.0;
+        depth.Serialize(ar);
+        upper.Serialize(ar);
+        lower.Serialize(ar);
+        ar.Close();
+    }
+    write(three);
+    {
+        auto old = Make<CChannelFrame2>(613, 400);
+        Trace(*old, 0)->m_presentation = CEchoTraceDoc::kEchoTrace;
+        old->SetChannel(nullptr, "T38", "T38 38/kHz:1", false);
+        EXPECT_DOUBLE_EQ(old->m_firstColumnRatio, 0.3);
+        EXPECT_DOUBLE_EQ(old->GetDepthDoc()->m_maximumDepth, 321.0);
+        EXPECT_DOUBLE_EQ(Echogram(*old, 0)->m_range, 75.0);
+        EXPECT_EQ(Echogram(*old, 1)->m_echogramType, CEchogramDoc::TS_40);
+        EXPECT_EQ(Trace(*old, 0)->m_presentation, CEchoTraceDoc::kEchoTrace) << "kept";
+    }
+
+    // Damaged: cut short, or an echo trace's value out of range. Nothing of
+    // it is taken (the user is told).
+    std::vector<BYTE> cut(five.begin(), five.end() - 3);
+    std::vector<BYTE> bad(five.begin(), five.end());
+    std::vector<BYTE> depthBytes;
+    {
+        CDepthDoc depth;
+        CArchive ar(depthBytes, CArchive::store);
+        depth.Serialize(ar);
+        ar.Close();
+    }
+    bad[28 + 32 + depthBytes.size()] = 9;  // the first presentation
+    for (const auto& damaged : {cut, bad}) {
+        write(damaged);
+        auto frame = Make<CChannelFrame2>(613, 400);
+        frame->GetDepthDoc()->m_maximumDepth = 5.0;
+        Echogram(*frame, 1)->m_range = 60.0;
+        frame->SetChannel(nullptr, "T38", "T38 38/kHz:1", false);
+        EXPECT_DOUBLE_EQ(frame->GetDepthDoc()->m_maximumDepth, 5.0);
+        EXPECT_DOUBLE_EQ(Echogram(*frame, 1)->m_range, 60.0);
+        EXPECT_EQ(Trace(*frame, 0)->m_presentation, CEchoTraceDoc::kBoth);
+    }
+}
+
+namespace {
+// The echo trace dialog as the program shows it, held open by the case.
+struct OpenDialogs : IEchoTraceDialogs
+{
+    std::function<void()> whileOpen;
+    int RunEchoTraceDialog(CEchoTraceDoc&, int&, int&, const CModalSession::DialogOpened& opened) override
+    {
+        struct Holder : CModalSession::IOpenDialog
+        {
+            void EndDialog(int r) override { ended = r; }
+            int ended = 0;
+        } holder;
+        opened(&holder);
+        whileOpen();
+        return holder.ended == -1 ? -1 : IDOK;
+    }
+};
+}  // namespace
+
+TEST_F(ChannelFrameTest, TheFrameGoesWhileAnEchoTraceDialogIsOpen)
+{
+    OpenDialogs dialogs;
+    SFrameContext context;
+    context.documents = program.Context();
+    context.documents.echoTraceDialogs = &dialogs;
+    context.settingsFolder = &settings;
+    auto frame = std::make_unique<CChannelFrame2>(600, 400, context);
+    ASSERT_TRUE(frame->OnCreateClient(600, 400));
+    frame->show();
+    CEchoTraceView* view = frame->EchoTraceViews()[0];
+    bool gone = false;
+    dialogs.whileOpen = [&] {
+        frame.reset();  // a new layout
+        gone = true;
+    };
+    const QPointF at(20, 40);
+    QMouseEvent press(QEvent::MouseButtonPress, at, view->mapToGlobal(at), Qt::RightButton, Qt::RightButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(view, &press);
+    EXPECT_TRUE(gone);
 }
 
 TEST_F(ChannelFrameTest, ZeroWidthAndNumbersThatAreNoneNeverReachTheFile)
