@@ -7,6 +7,7 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
   socat libmodbus-dev python3 python3-nmea2
+  tftp-hpa atftp curl
   xvfb xauth xclip imagemagick iproute2 util-linux
   cups-daemon cups-client poppler-utils
 )

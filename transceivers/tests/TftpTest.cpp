@@ -1,0 +1,317 @@
+// The TFTP object: our server and client against each other on loopback, the
+// server's refusals of names and packets outside what it serves, and both
+// against Debian's TFTP clients in a network namespace of the test's own
+// (port 69 is privileged).
+#include "transceivers/Tftp.h"
+
+#include "platform/ChildProcess.h"
+#include "testsupport/NetNamespace.h"
+#include "testsupport/Wait.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <atomic>
+#include <memory>
+#include <random>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TempFolder
+{
+    fs::path path;
+    TempFolder()
+    {
+        std::string pattern = (fs::temp_directory_path() / "zvtftpXXXXXX").string();
+        path = mkdtemp(pattern.data());
+    }
+    ~TempFolder() { fs::remove_all(path); }
+};
+
+std::string Bytes(std::size_t size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string out(size, '\0');
+    for (char& c : out)
+        c = static_cast<char>(random());
+    return out;
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A server polling on a thread of its own for the life of the object.
+struct RunningServer
+{
+    CTftp tftp;
+    std::thread thread;
+    RunningServer(const fs::path& root, std::uint16_t port, const CTftp::Timing& timing = {}) : tftp(timing)
+    {
+        started = tftp.TftpStartServer(root.string(), port);
+        if (started == 0)
+            thread = std::thread([this] {
+                tftp.TftpPoll();
+                polled = true;
+            });
+    }
+    ~RunningServer()
+    {
+        tftp.TftpStopServer();
+        if (thread.joinable())
+            thread.join();
+    }
+    int started = -1;
+    std::atomic<bool> polled{false};
+};
+
+// Packets sent by hand, and the server's answer to them.
+struct RawPeer
+{
+    CSocket socket;
+    SocketAddress server;
+    explicit RawPeer(std::uint16_t port) : server(SocketAddress::kLoopback, port)
+    {
+        socket.Create(CSocket::Udp);
+        socket.Bind(SocketAddress(SocketAddress::kLoopback, 0));
+    }
+    void Send(const std::string& bytes) { socket.SendTo(bytes.data(), bytes.size(), server); }
+    std::string Answer(int timeoutMs = 20000)
+    {
+        char buffer[600];
+        const int n = socket.ReceiveFrom(buffer, sizeof buffer, nullptr, timeoutMs);
+        return n < 0 ? std::string() : std::string(buffer, static_cast<std::size_t>(n));
+    }
+};
+
+std::string Request(int opcode, const std::string& name)
+{
+    return std::string{'\0', static_cast<char>(opcode)} + name + std::string(1, '\0') + "octet" + std::string(1, '\0');
+}
+
+int ErrorCode(const std::string& packet)
+{
+    if (packet.size() < 4 || packet[1] != CTftp::Error)
+        return -1;
+    return (static_cast<unsigned char>(packet[2]) << 8) | static_cast<unsigned char>(packet[3]);
+}
+
+const std::vector<std::size_t> kSizes{0, 511, 512, 513, 3 * 1024 * 1024};
+
+TEST(Tftp, OurClientPutsAndFetchesWholeFilesOfEveryEdgeSize)
+{
+    TempFolder served;
+    TempFolder local;
+    RunningServer server(served.path, 0);
+    ASSERT_EQ(server.started, 0);
+    CTftp client;
+    for (std::size_t size : kSizes) {
+        SCOPED_TRACE(size);
+        const std::string bytes = Bytes(size, static_cast<unsigned>(size));
+        const fs::path out = local.path / ("put" + std::to_string(size) + ".bin");
+        WriteFile(out, bytes);
+        std::string why;
+        ASSERT_TRUE(client.TftpPutFile(out.string(), "127.0.0.1", 1, server.tftp.ServerPort(), &why)) << why;
+        EXPECT_TRUE(ReadFile(served.path / out.filename()) == bytes);
+
+        const fs::path back = local.path / out.filename();
+        fs::remove(back);
+        ASSERT_TRUE(client.TftpPutFile(back.string(), "127.0.0.1", 0, server.tftp.ServerPort(), &why)) << why;
+        EXPECT_TRUE(ReadFile(back) == bytes);
+    }
+    // No temporary file is left beside the ones received.
+    EXPECT_EQ(std::distance(fs::directory_iterator(served.path), fs::directory_iterator()),
+              static_cast<long>(kSizes.size()));
+}
+
+TEST(Tftp, ClientFailsOnAnErrorAndOnASilentPeer)
+{
+    TempFolder served;
+    TempFolder local;
+    RunningServer server(served.path, 0);
+    ASSERT_EQ(server.started, 0);
+    CTftp client;
+    std::string why;
+    EXPECT_FALSE(client.TftpPutFile((local.path / "absent.bin").string(), "127.0.0.1", 0, server.tftp.ServerPort(),
+                                    &why));
+    EXPECT_NE(why.find("<file not found>"), std::string::npos) << why;
+
+    // A file of that name exists already: the server refuses to replace it.
+    WriteFile(served.path / "kept.bin", "old");
+    WriteFile(local.path / "kept.bin", "new");
+    EXPECT_FALSE(client.TftpPutFile((local.path / "kept.bin").string(), "127.0.0.1", 1, server.tftp.ServerPort()));
+    EXPECT_EQ(ReadFile(served.path / "kept.bin"), "old");
+
+    // Nobody listens: the retries run out.
+    CSocket closed;
+    closed.Create(CSocket::Udp);
+    closed.Bind(SocketAddress(SocketAddress::kLoopback, 0));
+    const std::uint16_t silentPort = closed.LocalAddress().port;
+    CTftp::Timing quick;
+    quick.second = std::chrono::milliseconds(20);
+    CTftp impatient(quick);
+    EXPECT_FALSE(impatient.TftpPutFile((local.path / "kept.bin").string(), "127.0.0.1", 1, silentPort, &why));
+    EXPECT_NE(why.find("no answer"), std::string::npos) << why;
+}
+
+TEST(Tftp, ServerRefusesNamesOutsideItsFolderAndMalformedPackets)
+{
+    TempFolder outside;
+    WriteFile(outside.path / "secret.txt", "secret");
+    TempFolder served;
+    fs::create_directory(served.path / "sub");
+    WriteFile(served.path / "sub" / "file.bin", "inside");
+    fs::create_symlink(outside.path / "secret.txt", served.path / "link.txt");
+    fs::create_directory_symlink(outside.path, served.path / "away");
+    RunningServer server(served.path, 0);
+    ASSERT_EQ(server.started, 0);
+
+    struct Row
+    {
+        const char* legend;
+        std::string packet;
+        int code;
+    };
+    const std::string secret = (outside.path / "secret.txt").string();
+    const std::vector<Row> rows{
+        {"parent folder", Request(1, "../" + outside.path.filename().string() + "/secret.txt"), 2},
+        {"parent folder, backslashes", Request(1, "sub\\..\\..\\secret.txt"), 2},
+        {"link to a file outside", Request(1, "link.txt"), 2},
+        {"through a linked folder", Request(1, "away/secret.txt"), 2},
+        {"a folder", Request(1, "sub"), 2},
+        {"write through a linked folder", Request(2, "away/new.txt"), 2},
+        {"write over a link", Request(2, "link.txt"), 6},
+        {"unknown opcode 6", std::string{'\0', '\6', '\0', '\1'}, 4},
+        {"one byte", std::string(1, '\1'), 4},
+        {"name without terminator", std::string{'\0', '\1', 'a', 'b'}, 4},
+        {"mode without terminator", std::string{'\0', '\1', 'a', '\0', 'o'}, 4},
+        {"data for no transfer", std::string{'\0', '\3', '\0', '\1', 'x'}, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.legend);
+        RawPeer peer(server.tftp.ServerPort());
+        peer.Send(row.packet);
+        const std::string answer = peer.Answer();
+        EXPECT_EQ(ErrorCode(answer), row.code);
+    }
+    RawPeer illegal(server.tftp.ServerPort());
+    illegal.Send(std::string{'\0', '\6'});
+    const std::string answer = illegal.Answer();
+    EXPECT_EQ(answer, std::string("\0\5\0\4<illegal TFTP operation>\0\0\0", 32));
+    EXPECT_EQ(ReadFile(outside.path / "secret.txt"), "secret");
+    EXPECT_FALSE(fs::exists(outside.path / "new.txt"));
+
+    // A full path of the served folder itself, as a boot reply names it.
+    RawPeer full(server.tftp.ServerPort());
+    full.Send(Request(1, "C:\\" + served.path.filename().string() + "\\sub\\file.bin"));
+    EXPECT_EQ(full.Answer(), std::string("\0\3\0\1inside", 10));
+}
+
+TEST(Tftp, NinthSimultaneousRequestGetsNoAnswer)
+{
+    TempFolder served;
+    RunningServer server(served.path, 0);
+    ASSERT_EQ(server.started, 0);
+    std::vector<std::unique_ptr<RawPeer>> peers;
+    for (int i = 0; i < CTftp::kSlots; ++i) {
+        peers.push_back(std::make_unique<RawPeer>(server.tftp.ServerPort()));
+        peers.back()->Send(Request(2, "upload" + std::to_string(i)));
+        EXPECT_EQ(peers.back()->Answer(), std::string("\0\4\0\0", 4));
+    }
+    RawPeer ninth(server.tftp.ServerPort());
+    ninth.Send(Request(2, "upload8"));
+    // An illegal packet after it: its answer comes only once the server has
+    // handled the request before it, so what arrives first tells.
+    ninth.Send(std::string{'\0', '\6'});
+    EXPECT_EQ(ErrorCode(ninth.Answer()), 4);
+    EXPECT_EQ(server.tftp.GetCounters().ignored.load(), 1);
+
+    // A repeated data block is acknowledged again and written once.
+    RawPeer& first = *peers.front();
+    const std::string block = std::string{'\0', '\3', '\0', '\1'} + "abc";
+    first.Send(block);
+    EXPECT_EQ(first.Answer(), std::string("\0\4\0\1", 4));
+    first.Send(block);
+    EXPECT_EQ(first.Answer(), std::string("\0\4\0\1", 4));
+    EXPECT_TRUE(zv::test::WaitUntil([&] { return ReadFile(served.path / "upload0") == "abc"; }));
+}
+
+TEST(Tftp, StopWakesAPollWithNoTransfer)
+{
+    TempFolder served;
+    RunningServer server(served.path, 0);
+    ASSERT_EQ(server.started, 0);
+    server.tftp.TftpStopServer();
+    EXPECT_TRUE(zv::test::WaitUntil([&] { return server.polled.load(); }));
+}
+
+// Runs a program, its output discarded; its exit code.
+int RunQuiet(const std::vector<std::string>& argv)
+{
+    return CChildProcess::Run(argv, true);
+}
+
+bool Installed(const char* program)
+{
+    return RunQuiet({"sh", "-c", std::string("command -v ") + program}) == 0;
+}
+
+TEST(Tftp, OurServerServesDebiansClients)
+{
+    for (const char* program : {"tftp", "atftp", "curl"})
+        if (!Installed(program))
+            GTEST_SKIP() << program << " is not installed (scripts/setup-debian.sh)";
+    TempFolder served;
+    TempFolder local;
+    for (std::size_t size : kSizes)
+        WriteFile(served.path / ("f" + std::to_string(size)), Bytes(size, static_cast<unsigned>(size) + 7));
+    WriteFile(local.path / "upload.bin", Bytes(70000, 3));
+    nettest::RunNamespaceTest([&] {
+        nettest::Checks check;
+        RunningServer server(served.path, CTftp::kPort);
+        if (!check(server.started == 0, "server started on port 69"))
+            return 1;
+        for (std::size_t size : kSizes) {
+            const std::string name = "f" + std::to_string(size);
+            const std::string expected = ReadFile(served.path / name);
+            const std::string out = (local.path / name).string();
+            const std::vector<std::vector<std::string>> clients{
+                {"tftp", "127.0.0.1", "-m", "binary", "-c", "get", name, out},
+                {"atftp", "--get", "-r", name, "-l", out, "127.0.0.1"},
+                {"curl", "-s", "-o", out, "tftp://127.0.0.1/" + name},
+            };
+            for (const auto& argv : clients) {
+                fs::remove(out);
+                check(RunQuiet(argv) == 0, argv[0] + " get " + name + " succeeds");
+                check(ReadFile(out) == expected, argv[0] + " received " + name + " whole");
+            }
+        }
+        // Puts: each client a name of its own, since nothing is replaced.
+        const std::string upload = (local.path / "upload.bin").string();
+        check(RunQuiet({"tftp", "127.0.0.1", "-m", "binary", "-c", "put", upload, "by-tftp"}) == 0, "tftp put");
+        check(RunQuiet({"atftp", "--put", "-l", upload, "-r", "by-atftp", "127.0.0.1"}) == 0, "atftp put");
+        check(RunQuiet({"curl", "-s", "-T", upload, "tftp://127.0.0.1/by-curl"}) == 0, "curl put");
+        for (const char* name : {"by-tftp", "by-atftp", "by-curl"})
+            check(zv::test::WaitUntil([&] { return ReadFile(served.path / name) == ReadFile(upload); }),
+                  std::string(name) + " arrived whole");
+        // The refusals a real client reports as failures.
+        fs::remove(local.path / "x");
+        check(RunQuiet({"curl", "-s", "-o", (local.path / "x").string(), "tftp://127.0.0.1/../etc/passwd"}) != 0,
+              "curl refused a parent folder");
+        return check.failures;
+    });
+}
+
+}  // namespace
