@@ -223,8 +223,8 @@ int CTftp::TftpStartServer(const std::string& rootFolder, std::uint16_t port)
         m_root = rootFolder;
     m_socket.Close();
     m_socket.ResetStop();
-    if (!m_socket.Create(CSocket::Udp) || !m_socket.SetReuseAddress(true) ||
-        !m_socket.Bind(SocketAddress(0, port)) || !m_socket.SetReceiveBufferSize(32768)) {
+    if (!m_socket.Create(CSocket::Udp) || !m_socket.SetReuseAddress(true) || !m_socket.Bind(SocketAddress(0, port)) ||
+        !m_socket.SetReceiveBufferSize(32768)) {
         m_socket.Close();
         return -1;
     }
@@ -359,7 +359,8 @@ int CTftp::OpenBeneath(const std::vector<std::string>& components, bool forWrite
         return -1;  // the caller creates the file under a temporary name
     }
     const int fd = openat(directory, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    struct stat info{};
+    struct stat info
+    {};
     if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
         fcntl(fd, F_SETFL, 0);
         return fd;
@@ -424,7 +425,8 @@ void CTftp::HandleRequest(const std::uint8_t* packet, std::size_t length, const 
         return;
     }
     const std::string& target = components.back();
-    struct stat info{};
+    struct stat info
+    {};
     if (fstatat(directory, target.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
         close(directory);
         ++m_counters.refused;

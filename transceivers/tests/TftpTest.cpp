@@ -10,10 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <atomic>
 #include <memory>
 #include <random>
 #include <thread>
@@ -144,8 +144,8 @@ TEST(Tftp, ClientFailsOnAnErrorAndOnASilentPeer)
     ASSERT_EQ(server.started, 0);
     CTftp client;
     std::string why;
-    EXPECT_FALSE(client.TftpPutFile((local.path / "absent.bin").string(), "127.0.0.1", 0, server.tftp.ServerPort(),
-                                    &why));
+    EXPECT_FALSE(
+        client.TftpPutFile((local.path / "absent.bin").string(), "127.0.0.1", 0, server.tftp.ServerPort(), &why));
     EXPECT_NE(why.find("<file not found>"), std::string::npos) << why;
 
     // A file of that name exists already: the server refuses to replace it.

@@ -1,0 +1,395 @@
+#include "sim/nvu/NvuSimulator.h"
+
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <random>
+
+namespace {
+
+using Bytes = CNvuSimulator::Bytes;
+
+// Length, then the four code bytes (a shorter code padded with zeros).
+Bytes Head(std::size_t length, const char* code)
+{
+    Bytes b(length, 0);
+    CByteWriter w(b);
+    w.U32(0, static_cast<std::uint32_t>(length));
+    w.Bytes(4, code, std::min<std::size_t>(std::strlen(code), 4));
+    return b;
+}
+
+constexpr std::size_t kMaxDatagram = 2008;  // what the program reads of one
+constexpr std::size_t kBlock = 512;
+
+Bytes TftpPacket(std::uint16_t opcode, std::uint16_t word, const std::uint8_t* data = nullptr, std::size_t size = 0)
+{
+    Bytes b{static_cast<std::uint8_t>(opcode >> 8), static_cast<std::uint8_t>(opcode),
+            static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word)};
+    if (data)
+        b.insert(b.end(), data, data + size);
+    return b;
+}
+
+Bytes TftpError(std::uint16_t code, const std::string& text)
+{
+    Bytes b = TftpPacket(5, code, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    b.push_back(0);
+    return b;
+}
+
+}  // namespace
+
+CNvuSimulator::CNvuSimulator(const Settings& settings) : m_settings(settings)
+{
+    m_settings.channels = std::clamp(m_settings.channels, 1, 4);
+}
+
+CNvuSimulator::~CNvuSimulator()
+{
+    Stop();
+}
+
+bool CNvuSimulator::Start()
+{
+    if (!m_socket.Create(CSocket::Udp) || !m_socket.Bind(SocketAddress(m_settings.address, m_settings.port)))
+        return false;
+    if (!m_tftp.Create(CSocket::Udp) || !m_tftp.Bind(SocketAddress(m_settings.address, m_settings.tftpPort))) {
+        m_socket.Close();
+        return false;
+    }
+    m_thread = std::thread([this] { Run(); });
+    m_tftpThread = std::thread([this] { RunTftp(); });
+    return true;
+}
+
+void CNvuSimulator::Stop()
+{
+    m_socket.Stop();
+    m_tftp.Stop();
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_tftpThread.joinable())
+        m_tftpThread.join();
+    m_socket.Close();
+    m_tftp.Close();
+}
+
+std::uint16_t CNvuSimulator::GetPort() const
+{
+    return m_socket.LocalAddress().port;
+}
+
+std::uint16_t CNvuSimulator::GetTftpPort() const
+{
+    return m_tftp.LocalAddress().port;
+}
+
+Bytes CNvuSimulator::MakeInfo(std::uint32_t type, std::uint32_t number, const std::string& text)
+{
+    // 0 length  4 "INFO"  8 type  12 number  16 text, NUL
+    Bytes b = Head(16 + text.size() + 1, "INFO");
+    CByteWriter w(b);
+    w.U32(8, type);
+    w.U32(12, number);
+    w.Bytes(16, text.data(), text.size());
+    return b;
+}
+
+Bytes CNvuSimulator::MakeVersionAnswer(bool refuse, const std::string& text)
+{
+    // 0 length  4 "VA\0\0"  16 flags (bit 1: refused)  20..43 addresses
+    // 44 text, NUL
+    Bytes b = Head(44 + text.size() + 1, "VA");
+    CByteWriter w(b);
+    w.U32(16, refuse ? 0x02 : 0x00);
+    w.Bytes(44, text.data(), text.size());
+    return b;
+}
+
+Bytes CNvuSimulator::MakeConfigurationAnswer()
+{
+    // 0 length  4 "DCSA"  8 board type  16 board id  20 eleven values
+    Bytes b = Head(64, "DCSA");
+    CByteWriter w(b);
+    w.Bytes(8, "NVUSIM", 6);
+    w.I32(16, 1);
+    for (std::size_t i = 0; i < 11; ++i)
+        w.F32(20 + 4 * i, 1.0f + static_cast<float>(i));
+    return b;
+}
+
+Bytes CNvuSimulator::MakeTransmitStarted()
+{
+    return Head(16, "TSS#");
+}
+
+Bytes CNvuSimulator::MakeAnalogInputs(std::uint32_t sample, std::uint8_t state, const float (&volts)[3], float ohms)
+{
+    // 0 length  4 "ACI\0"  8 sample index  12 state (bit 1 event input)
+    // 16/20/24 motion volts  28 thermistor ohms
+    Bytes b = Head(32, "ACI");
+    CByteWriter w(b);
+    w.U32(8, sample);
+    w.U8(12, state);
+    for (std::size_t i = 0; i < 3; ++i)
+        w.F32(16 + 4 * i, volts[i]);
+    w.F32(28, ohms);
+    return b;
+}
+
+Bytes CNvuSimulator::MakeSamples(float rate, int channels, bool floats, std::uint32_t total, std::uint32_t first,
+                                 const std::vector<float>& samples)
+{
+    // 0 length  4 "RSD#"  12 rate  16 instants (u16)  18 channels (u8)
+    // 19 format (u8: 1 float pairs, 0 16-bit upper halves)  24 total
+    // samples of the ping  28 first instant  32 samples, instant by
+    // instant, channel by channel, real then imaginary
+    const std::size_t values = samples.size();
+    const std::size_t instants = values / (2 * static_cast<std::size_t>(channels));
+    const std::size_t width = floats ? 4 : 2;
+    Bytes b = Head(32 + values * width, "RSD#");
+    CByteWriter w(b);
+    w.F32(12, rate);
+    w.U16(16, static_cast<std::uint16_t>(instants));
+    w.U8(18, static_cast<std::uint8_t>(channels));
+    w.U8(19, floats ? 1 : 0);
+    w.U32(24, total);
+    w.U32(28, first);
+    for (std::size_t i = 0; i < values; ++i) {
+        if (floats)
+            w.F32(32 + 4 * i, samples[i]);
+        else
+            w.U16(32 + 2 * i, static_cast<std::uint16_t>(std::bit_cast<std::uint32_t>(samples[i]) >> 16));
+    }
+    return b;
+}
+
+int CNvuSimulator::BottomSample(int channel) const
+{
+    const double depth = m_settings.bottomDepth + 2.0 * channel;
+    return static_cast<int>(std::lround(depth * 2.0 / m_settings.soundVelocity * m_settings.sampleRate));
+}
+
+std::vector<std::string> CNvuSimulator::GetReceivedCodes() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_codes;
+}
+
+std::map<std::string, Bytes> CNvuSimulator::GetFiles() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_files;
+}
+
+std::string CNvuSimulator::VersionText() const
+{
+    return "NVU SIM\r\nSerial no." + std::to_string(m_settings.serial) + "\r\nFirmware Filename: " +
+           m_settings.firmware + "\r\n";
+}
+
+void CNvuSimulator::Send(const Bytes& d)
+{
+    SocketAddress program;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        program = m_program;
+    }
+    if (!m_silent.load() && program.port != 0)
+        m_socket.SendTo(d.data(), d.size(), program, 1000);
+}
+
+void CNvuSimulator::Run()
+{
+    std::vector<std::uint8_t> buffer(65536);
+    for (;;) {
+        SocketAddress from;
+        const int n = m_socket.ReceiveFrom(buffer.data(), buffer.size(), &from, -1);
+        if (n == CSocket::kStopped || n == CSocket::kError)
+            return;
+        if (n >= 8 && !m_silent.load())
+            Handle(buffer.data(), static_cast<std::size_t>(n), from);
+    }
+}
+
+void CNvuSimulator::Handle(const std::uint8_t* data, std::size_t size, const SocketAddress& from)
+{
+    CByteReader r(data, size);
+    if (r.U32(0) != size)
+        return;  // a datagram always states its own length
+    std::string code(reinterpret_cast<const char*>(data + 4), 4);
+    code.erase(code.find_last_not_of('\0') + 1);
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_codes.size() < 100000)
+            m_codes.push_back(code);
+        m_program = from;
+    }
+    if (code == "VR" && size == 12) {
+        Send(MakeVersionAnswer(m_settings.refuse, VersionText()));
+    } else if (m_settings.refuse) {
+        return;
+    } else if (code == "HD" && size == 8) {
+        Send(MakeInfo(4, 1, "HD"));
+    } else if (code == "HC" && size == 16) {
+        Send(MakeInfo(4, 2, "HC"));
+    } else if (code == "RC#" && size == 52) {
+        Send(MakeInfo(4, 3, "RC#"));
+    } else if (code == "SYNC" && size == 8) {
+        Send(MakeInfo(4, 4, "SYNC"));
+    } else if (code == "OM" && size == 36) {
+        Send(MakeInfo(4, 5, "OM"));
+    } else if (code == "TC" && size == 28) {
+        Send(MakeInfo(4, 6, "TC"));
+    } else if (code == "DCSR" && size == 8) {
+        Send(MakeConfigurationAnswer());
+    } else if (code == "RI" && size == 12) {
+        m_requested = r.U32(8);
+    } else if ((code == "TE" || code == "TI") && size == 16) {
+        Ping(r.U32(8));
+    } else if (code == "RES" && size == 12) {
+        ++m_restarts;
+        if (!m_settings.noProgrammingSucceeded)
+            Send(MakeInfo(1, 7, "Programming succeeded."));
+    }
+}
+
+void CNvuSimulator::Ping(std::uint32_t samples)
+{
+    const auto ping = static_cast<std::uint32_t>(++m_triggers);
+    if (m_settings.retriggerEvery > 0 && ping % static_cast<std::uint32_t>(m_settings.retriggerEvery) == 0) {
+        Send(MakeInfo(1, 2111, "Trigger again"));
+        return;
+    }
+    if (samples == 0)
+        samples = m_requested;
+    samples = std::min<std::uint32_t>(samples, 1000000);
+    const int channels = m_settings.channels;
+    const bool silenceMid = m_silenceMidPing.exchange(false);
+    Send(MakeTransmitStarted());
+    const float volts[3] = {0.1f, 0.2f, 0.3f};
+    Send(MakeAnalogInputs(0, ping % 2 ? 0 : 2, volts, 10000.0f));
+    const std::size_t width = m_settings.floatSamples ? 4 : 2;
+    const auto per = static_cast<std::uint32_t>((kMaxDatagram - 32) / (2 * width * static_cast<std::size_t>(channels)));
+    std::vector<float> values;
+    std::mt19937 gen(m_settings.seed * 2654435761u + ping);
+    std::uniform_real_distribution<float> noise(-1e-4f, 1e-4f);
+    for (std::uint32_t first = 0; first < samples; first += per) {
+        if (silenceMid && first >= samples / 2) {
+            m_silent = true;
+            return;
+        }
+        const std::uint32_t n = std::min(per, samples - first);
+        values.assign(static_cast<std::size_t>(n) * 2 * static_cast<std::size_t>(channels), 0.0f);
+        for (std::uint32_t k = 0; k < n; ++k)
+            for (int c = 0; c < channels; ++c) {
+                const int bottom = BottomSample(c);
+                const int at = static_cast<int>(first + k);
+                float re = noise(gen);
+                float im = noise(gen);
+                if (at >= bottom && at < bottom + 30) {
+                    const float a = 0.5f * std::exp(-0.15f * static_cast<float>(at - bottom));
+                    re += a;
+                    im += 0.5f * a;
+                }
+                const std::size_t i = (static_cast<std::size_t>(k) * static_cast<std::size_t>(channels) +
+                                       static_cast<std::size_t>(c)) * 2;
+                values[i] = re;
+                values[i + 1] = im;
+            }
+        ++m_sampleDatagrams;
+        if (m_settings.dropEvery > 0 && m_sampleDatagrams % static_cast<std::uint64_t>(m_settings.dropEvery) == 0)
+            continue;
+        Send(MakeSamples(static_cast<float>(m_settings.sampleRate), channels, m_settings.floatSamples, samples, first,
+                         values));
+    }
+}
+
+void CNvuSimulator::RunTftp()
+{
+    std::vector<std::uint8_t> buffer(600);
+    for (;;) {
+        SocketAddress from;
+        const int n = m_tftp.ReceiveFrom(buffer.data(), buffer.size(), &from, -1);
+        if (n == CSocket::kStopped || n == CSocket::kError)
+            return;
+        if (n >= 4 && !m_silent.load())
+            HandleTftp(buffer.data(), static_cast<std::size_t>(n), from);
+    }
+}
+
+void CNvuSimulator::HandleTftp(const std::uint8_t* data, std::size_t size, const SocketAddress& from)
+{
+    const auto word = [data](std::size_t at) { return static_cast<std::uint16_t>(data[at] << 8 | data[at + 1]); };
+    const auto reply = [this, &from](const Bytes& b) { m_tftp.SendTo(b.data(), b.size(), from, 1000); };
+    const std::uint16_t opcode = word(0);
+    Transfer& t = m_transfer;
+    if (opcode == 1 || opcode == 2) {
+        const void* end = std::memchr(data + 2, 0, size - 2);
+        if (end == nullptr)
+            return reply(TftpError(4, "bad request"));
+        const std::string name(reinterpret_cast<const char*>(data + 2),
+                               static_cast<const std::uint8_t*>(end) - (data + 2));
+        t = Transfer{};
+        t.peer = from;
+        t.name = name;
+        t.writing = opcode == 2;
+        if (t.writing)
+            return reply(TftpPacket(4, 0));
+        // Reading: the firmware read back, as the unit holds it.
+        Bytes content;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            for (const auto& [file, bytes] : m_files)
+                if (file.rfind("nvu4_", 0) == 0 && file != "nvu4_ReadBack.xsvf")
+                    content = bytes;
+        }
+        if (name != "nvu4_ReadBack.xsvf" || content.empty())
+            return reply(TftpError(1, "File not found"));
+        if (m_settings.badReadBack)
+            content[content.size() / 2] ^= 0x5A;
+        t.data = std::move(content);
+        t.block = 1;
+        t.sent = std::min(kBlock, t.data.size());
+        return reply(TftpPacket(3, 1, t.data.data(), t.sent));
+    }
+    if (!(from == t.peer))
+        return reply(TftpError(5, "Unknown transfer ID"));
+    if (opcode == 3 && t.writing) {
+        const std::uint16_t block = word(2);
+        if (m_settings.breakTransfer && block > 2)
+            return;  // the unit stops answering in the middle
+        if (block == static_cast<std::uint16_t>(t.block + 1) && !t.done) {
+            t.data.insert(t.data.end(), data + 4, data + size);
+            t.block = block;
+            if (size < 4 + kBlock) {
+                t.done = true;
+                std::string info;
+                {
+                    std::lock_guard<std::mutex> lock(m_lock);
+                    m_files[t.name] = t.data;
+                }
+                if (t.name.size() == 13 && t.name.rfind("rx", 0) == 0 && t.name.substr(3) == "filter.txt")
+                    Send(MakeInfo(3, 8, t.name));
+            }
+        }
+        return reply(TftpPacket(4, t.block));
+    }
+    if (opcode == 4 && !t.writing) {
+        if (word(2) != t.block || t.done)
+            return;
+        if (t.sent == t.data.size() && (t.sent % kBlock != 0 || t.block > t.data.size() / kBlock)) {
+            t.done = true;
+            return;
+        }
+        const std::size_t n = std::min(kBlock, t.data.size() - t.sent);
+        ++t.block;
+        reply(TftpPacket(3, t.block, t.data.data() + t.sent, n));
+        t.sent += n;
+    }
+}

@@ -1,0 +1,129 @@
+// A simulated wide-band unit of up to four channels on loopback. Its reading
+// and writing of the unit's datagrams are its own, made from the unit's
+// tables and not shared with the program, so that each side checks the
+// other; its TFTP server is its own too.
+//
+// It answers "VR" with "VA" (serial number and firmware file name in the
+// text), acknowledges the connect sequence with "INFO" messages ("HD", "HC",
+// "RC#", "SYNC", "TC"), takes the receive filters by TFTP and acknowledges
+// each ("rx0filter.txt" ...), answers "DCSR" with "DCSA" and "VR" again, and
+// answers each trigger with "TSS#", the "RSD#" sample datagrams of a ping on
+// every channel (float or 16-bit samples) and an "ACI". Firmware comes by
+// TFTP as "nvu4_*.xsvf" and is read back as "nvu4_ReadBack.xsvf"; "RES"
+// restarts the unit, which then reports "Programming succeeded.".
+//
+// Faults on demand: the version answer refuses the unit; the unit falls
+// silent in the middle of a ping; every Nth sample datagram is dropped;
+// the read-back differs from what was written; a transfer breaks off after
+// its second block; no "Programming succeeded." after a restart; every
+// Nth trigger is asked for again with INFO 1/2111.
+#pragma once
+
+#include "platform/Socket.h"
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CNvuSimulator
+{
+public:
+    using Bytes = std::vector<std::uint8_t>;
+
+    struct Settings
+    {
+        std::uint32_t address = 0x7F000002;  // 127.0.0.2, host order
+        std::uint16_t port = 12346;          // 0: any (tests)
+        std::uint16_t tftpPort = 69;         // 0: any (tests)
+        int channels = 4;
+        bool floatSamples = true;  // RSD# format: float pairs, else 16-bit halves
+        double sampleRate = 10000.0;  // Hz, of every channel's output
+        double soundVelocity = 1500.0;
+        // The bottom of channel c lies at bottomDepth + c * 2 m.
+        double bottomDepth = 25.0;
+        std::uint32_t serial = 0x1A2B;
+        std::string firmware = "nvu4_main_05032024_v1010.xsvf";
+        // Faults.
+        bool refuse = false;
+        int dropEvery = 0;
+        int retriggerEvery = 0;
+        bool badReadBack = false;
+        bool breakTransfer = false;
+        bool noProgrammingSucceeded = false;
+        std::uint32_t seed = 1;
+    };
+
+    explicit CNvuSimulator(const Settings& settings);
+    ~CNvuSimulator();
+    CNvuSimulator(const CNvuSimulator&) = delete;
+    CNvuSimulator& operator=(const CNvuSimulator&) = delete;
+
+    // Binds both sockets and starts answering; false when a port is taken.
+    bool Start();
+    void Stop();
+    std::uint16_t GetPort() const;
+    std::uint16_t GetTftpPort() const;
+
+    void SetSilent(bool silent) { m_silent = silent; }
+    bool IsSilent() const { return m_silent.load(); }
+    // The next ping sends its first half, then the unit falls silent.
+    void SilenceDuringNextPing() { m_silenceMidPing = true; }
+
+    int BottomSample(int channel) const;
+    std::uint64_t GetTriggers() const { return m_triggers.load(); }
+    std::uint64_t GetRestarts() const { return m_restarts.load(); }
+    std::vector<std::string> GetReceivedCodes() const;
+    // The files the unit took by TFTP, by name.
+    std::map<std::string, Bytes> GetFiles() const;
+
+    // The simulator's writers, exposed for golden-byte checks.
+    static Bytes MakeInfo(std::uint32_t type, std::uint32_t number, const std::string& text);
+    static Bytes MakeVersionAnswer(bool refuse, const std::string& text);
+    static Bytes MakeConfigurationAnswer();
+    static Bytes MakeTransmitStarted();
+    static Bytes MakeAnalogInputs(std::uint32_t sample, std::uint8_t state, const float (&volts)[3], float ohms);
+    // One sample datagram: count instants of channels channels, samples
+    // (re, im per channel per instant) as floats or as 16-bit upper halves.
+    static Bytes MakeSamples(float rate, int channels, bool floats, std::uint32_t total, std::uint32_t first,
+                             const std::vector<float>& samples);
+
+private:
+    void Run();
+    void RunTftp();
+    void Handle(const std::uint8_t* data, std::size_t size, const SocketAddress& from);
+    void HandleTftp(const std::uint8_t* data, std::size_t size, const SocketAddress& from);
+    void Ping(std::uint32_t samples);
+    void Send(const Bytes& d);
+    std::string VersionText() const;
+
+    Settings m_settings;
+    CSocket m_socket;
+    CSocket m_tftp;
+    std::thread m_thread;
+    std::thread m_tftpThread;
+    std::atomic<bool> m_silent{false};
+    std::atomic<bool> m_silenceMidPing{false};
+    std::atomic<std::uint64_t> m_triggers{0}, m_restarts{0};
+    std::uint32_t m_requested = 0;
+    std::uint64_t m_sampleDatagrams = 0;
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_codes;
+    SocketAddress m_program;
+    std::map<std::string, Bytes> m_files;
+
+    // The one TFTP transfer the unit runs at a time.
+    struct Transfer
+    {
+        SocketAddress peer;
+        bool writing = false;
+        std::string name;
+        Bytes data;
+        std::uint16_t block = 0;
+        std::size_t sent = 0;
+        bool done = false;
+    } m_transfer;
+};

@@ -1,0 +1,44 @@
+// The simulated wide-band unit as a program of its own, for demonstrations
+// and hand tests. It runs until interrupted, on the unit's port 12346 and a
+// TFTP port (69 unless told otherwise) of the address given.
+//
+//   zvnvusim [--address a.b.c.d] [--port n] [--tftp-port n] [--channels 1-4]
+//            [--int16] [--depth m] [--serial n] [--firmware NAME]
+//            [--refuse] [--drop n] [--retrigger n] [--bad-readback]
+//            [--break-transfer] [--no-success]
+#include "sim/nvu/NvuSimulator.h"
+#include "sim/support/SimCommandLine.h"
+
+#include <string>
+
+int main(int argc, char** argv)
+{
+    CNvuSimulator::Settings s;
+    bool int16 = false;
+    CSimCommandLine line("zvnvusim");
+    line.Address("--address", s.address);
+    line.Number("--port", 1, 65535, s.port);
+    line.Number("--tftp-port", 1, 65535, s.tftpPort);
+    line.Number("--channels", 1, 4, s.channels);
+    line.Flag("--int16", int16);
+    line.Number("--depth", 0, 1e4, s.bottomDepth);
+    line.Number("--serial", 0, 4294967295.0, s.serial);
+    line.Option("--firmware", [&s](const std::string& value) {
+        s.firmware = value;
+        return !value.empty() && value.size() < 200;
+    });
+    line.Flag("--refuse", s.refuse);
+    line.Number("--drop", 0, 1e9, s.dropEvery);
+    line.Number("--retrigger", 0, 1e9, s.retriggerEvery);
+    line.Flag("--bad-readback", s.badReadBack);
+    line.Flag("--break-transfer", s.breakTransfer);
+    line.Flag("--no-success", s.noProgrammingSucceeded);
+    if (!line.Parse(argc, argv))
+        return 2;
+    s.floatSamples = !int16;
+    CNvuSimulator sim(s);
+    if (!sim.Start())
+        return line.CannotBind(SocketAddress(s.address, s.port).Text());
+    CSimCommandLine::RunUntilInterrupted();
+    return 0;
+}
