@@ -142,12 +142,13 @@ Bytes CNvuSimulator::MakeAnalogInputs(std::uint32_t sample, std::uint8_t state, 
     return b;
 }
 
-Bytes CNvuSimulator::MakeSamples(float rate, int channels, bool floats, std::uint32_t total, std::uint32_t first,
+Bytes CNvuSimulator::MakeSamples(float rate, int channels, bool floats, std::uint32_t pingStart, std::uint32_t first,
                                  const std::vector<float>& samples)
 {
     // 0 length  4 "RSD#"  12 rate  16 instants (u16)  18 channels (u8)
-    // 19 format (u8: 1 float pairs, 0 16-bit upper halves)  24 total
-    // samples of the ping  28 first instant  32 samples, instant by
+    // 19 format (u8: 1 float pairs, 0 16-bit upper halves)  24 the ping's
+    // first sample number  28 this datagram's first sample number (the
+    // unit counts samples on from ping to ping)  32 samples, instant by
     // instant, channel by channel, real then imaginary
     const std::size_t values = samples.size();
     const std::size_t instants = values / (2 * static_cast<std::size_t>(channels));
@@ -158,7 +159,7 @@ Bytes CNvuSimulator::MakeSamples(float rate, int channels, bool floats, std::uin
     w.U16(16, static_cast<std::uint16_t>(instants));
     w.U8(18, static_cast<std::uint8_t>(channels));
     w.U8(19, floats ? 1 : 0);
-    w.U32(24, total);
+    w.U32(24, pingStart);
     w.U32(28, first);
     for (std::size_t i = 0; i < values; ++i) {
         if (floats)
@@ -189,8 +190,8 @@ std::map<std::string, Bytes> CNvuSimulator::GetFiles() const
 
 std::string CNvuSimulator::VersionText() const
 {
-    return "NVU SIM\r\nSerial no." + std::to_string(m_settings.serial) + "\r\nFirmware Filename: " +
-           m_settings.firmware + "\r\n";
+    return "NVU SIM\r\nSerial no." + std::to_string(m_settings.serial) +
+           "\r\nFirmware Filename: " + m_settings.firmware + "\r\n";
 }
 
 void CNvuSimulator::Send(const Bytes& d)
@@ -282,6 +283,7 @@ void CNvuSimulator::Ping(std::uint32_t samples)
     for (std::uint32_t first = 0; first < samples; first += per) {
         if (silenceMid && first >= samples / 2) {
             m_silent = true;
+            m_sampleNumber += samples + 100;
             return;
         }
         const std::uint32_t n = std::min(per, samples - first);
@@ -297,17 +299,19 @@ void CNvuSimulator::Ping(std::uint32_t samples)
                     re += a;
                     im += 0.5f * a;
                 }
-                const std::size_t i = (static_cast<std::size_t>(k) * static_cast<std::size_t>(channels) +
-                                       static_cast<std::size_t>(c)) * 2;
+                const std::size_t i =
+                    (static_cast<std::size_t>(k) * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)) *
+                    2;
                 values[i] = re;
                 values[i + 1] = im;
             }
         ++m_sampleDatagrams;
         if (m_settings.dropEvery > 0 && m_sampleDatagrams % static_cast<std::uint64_t>(m_settings.dropEvery) == 0)
             continue;
-        Send(MakeSamples(static_cast<float>(m_settings.sampleRate), channels, m_settings.floatSamples, samples, first,
-                         values));
+        Send(MakeSamples(static_cast<float>(m_settings.sampleRate), channels, m_settings.floatSamples, m_sampleNumber,
+                         m_sampleNumber + first, values));
     }
+    m_sampleNumber += samples + 100;
 }
 
 void CNvuSimulator::RunTftp()

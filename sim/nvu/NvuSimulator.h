@@ -40,7 +40,7 @@ public:
         std::uint16_t port = 12346;          // 0: any (tests)
         std::uint16_t tftpPort = 69;         // 0: any (tests)
         int channels = 4;
-        bool floatSamples = true;  // RSD# format: float pairs, else 16-bit halves
+        bool floatSamples = true;     // RSD# format: float pairs, else 16-bit halves
         double sampleRate = 10000.0;  // Hz, of every channel's output
         double soundVelocity = 1500.0;
         // The bottom of channel c lies at bottomDepth + c * 2 m.
@@ -86,9 +86,10 @@ public:
     static Bytes MakeConfigurationAnswer();
     static Bytes MakeTransmitStarted();
     static Bytes MakeAnalogInputs(std::uint32_t sample, std::uint8_t state, const float (&volts)[3], float ohms);
-    // One sample datagram: count instants of channels channels, samples
-    // (re, im per channel per instant) as floats or as 16-bit upper halves.
-    static Bytes MakeSamples(float rate, int channels, bool floats, std::uint32_t total, std::uint32_t first,
+    // One sample datagram of channels channels, samples (re, im per channel
+    // per instant) as floats or as 16-bit upper halves; pingStart and first
+    // are sample numbers, which run on from ping to ping.
+    static Bytes MakeSamples(float rate, int channels, bool floats, std::uint32_t pingStart, std::uint32_t first,
                              const std::vector<float>& samples);
 
 private:
@@ -109,6 +110,7 @@ private:
     std::atomic<bool> m_silenceMidPing{false};
     std::atomic<std::uint64_t> m_triggers{0}, m_restarts{0};
     std::uint32_t m_requested = 0;
+    std::uint32_t m_sampleNumber = 1000;
     std::uint64_t m_sampleDatagrams = 0;
     mutable std::mutex m_lock;
     std::vector<std::string> m_codes;
