@@ -603,6 +603,7 @@ bool CTftp::TftpPutFile(const std::string& path, const std::string& peerIp, int 
     } closer{fd};
 
     CSocket socket;
+    socket.SetStopEvent(m_clientStop);
     if (!socket.Create(CSocket::Udp) || !socket.SetReuseAddress(true) || !socket.Bind(SocketAddress(0, 0)) ||
         !socket.SetReceiveBufferSize(32768))
         return fail("cannot open a socket");

@@ -26,6 +26,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,10 @@ public:
     bool TftpPutFile(const std::string& path, const std::string& peerIp, int send, std::uint16_t port = kPort,
                      std::string* why = nullptr);
 
+    // Ends a client transfer in progress and every later one (from any
+    // thread): they fail at once.
+    void CancelTransfers() { m_clientStop->Set(); }
+
     // The wire form of one error packet (code, message, zero padding).
     static std::vector<std::uint8_t> ErrorPacket(ErrorKind kind);
     // The file a request names, as components beneath the served folder,
@@ -131,4 +136,5 @@ private:
     std::atomic<int> m_active{0};
     Counters m_counters;
     std::vector<Slot> m_slots;
+    std::shared_ptr<CStopEvent> m_clientStop = std::make_shared<CStopEvent>();
 };

@@ -2,6 +2,7 @@
 
 #include "transceivers/GEO.h"
 #include "transceivers/HXU.h"
+#include "transceivers/NVU.h"
 #include "transceivers/QY42.h"
 #include "transceivers/Transceiver.h"
 #include "transceivers/TransceiverInstallation.h"
@@ -16,11 +17,11 @@ using M = SounderModel;
 
 // Every type code the installation knows. The general-purpose unit runs
 // only under the models of its market, the wide-band unit only under its
-// own; the types without a maker are not built yet.
+// own; the type without a maker is not built yet.
 constexpr std::array kStandardRows = {
     TransceiverTypeRow{TransceiverType::HXU, {M::QY210, M::QY310}, &CHXU::Create},
     TransceiverTypeRow{TransceiverType::DRU, CModelSet::All(), nullptr},
-    TransceiverTypeRow{TransceiverType::NVU, {M::QYNVU}, nullptr},
+    TransceiverTypeRow{TransceiverType::NVU, {M::QYNVU}, &CNVU::Create},
     TransceiverTypeRow{TransceiverType::QY42, CModelSet::All(), &CQY42::Create},
     TransceiverTypeRow{TransceiverType::GEO, CModelSet::All(), &CGEO::Create},
 };

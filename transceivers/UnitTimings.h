@@ -26,4 +26,6 @@ struct UnitTimings
     int ringSamples = 1000000;
     // The note of a lost link; empty: none.
     std::string timeoutLogPath = "DEBUG_TimeOut.txt";
+    // The TFTP port of a wide-band unit, for its filters and firmware.
+    int tftpPort = 69;
 };

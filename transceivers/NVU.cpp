@@ -1,0 +1,939 @@
+#include "transceivers/NVU.h"
+
+#include "base/AppIds.h"
+#include "engine/Channel.h"
+#include "engine/ChannelParameters.h"
+#include "platform/FileTime.h"
+#include "platform/MessageDispatcher.h"
+#include "sensors/AnalogMotionInput.h"
+#include "sensors/ThermistorInput.h"
+#include "transceivers/HardwareStatusSink.h"
+#include "transceivers/PingMotion.h"
+#include "transceivers/QY42Telegrams.h"
+#include "transceivers/Tftp.h"
+#include "transceivers/TransceiverInstallation.h"
+#include "transceivers/TransceiverOwner.h"
+#include "transceivers/TransceiverServices.h"
+#include "transceivers/TransceiverTypeTable.h"
+#include "transceivers/UdpDatagramLink.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kClock = 2000000.0;  // the unit's front-end clock, Hz
+constexpr UINT kEventAnnotation = app::cmd::EVENT_ANNOTATION;
+
+std::string Format(const char* format, auto... args)
+{
+    char text[512];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
+DWORD RandomToken()
+{
+    static std::mt19937 gen(static_cast<std::uint32_t>(CFileTime::Now()));
+    static std::mutex lock;
+    std::lock_guard<std::mutex> guard(lock);
+    return static_cast<DWORD>(gen());
+}
+
+int Trunc(double x)
+{
+    if (!std::isfinite(x))
+        return 0;
+    return static_cast<int>(std::clamp(x, -2147483648.0, 2147483647.0));
+}
+
+std::int16_t Hundredths(float volts)
+{
+    const double v = std::isfinite(volts) ? static_cast<double>(volts) * 100.0 : 0.0;
+    return static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0));
+}
+
+// The frequency a folder or file name is written with: the unit samples a
+// 500 kHz channel at a rate of its own.
+int NameFrequency(double frequency, bool fm)
+{
+    const int f = Trunc(frequency);
+    return f == 500000 ? (fm ? 482000 : 497000) : f;
+}
+
+}  // namespace
+
+CNVU::CNVU(const InstalledTransceiverInfo& info, const std::vector<TransceiverChannelRecord>& channels, HKEY key,
+           ITransceiverServices& services, const UnitTimings& timings, std::unique_ptr<IDatagramLink> link)
+    : CTransceiver(services), m_info(info), m_services(services), m_timings(timings), m_link(std::move(link))
+{
+    if (info.type != TransceiverType::NVU)
+        m_link.reset();  // a unit of another type is never spoken to
+    if (!m_link)
+        return;
+    m_ring = std::make_unique<CSampleRingBuffer>(kMaxChannels, CSampleRingBuffer::kDefaultReaderMargin,
+                                                 m_timings.ringSamples);
+    m_ring->SetLostSamplesHandler([&services] { services.OnLostSamples(); });
+    m_receiveThread = std::thread([this] { ReceiveThread(); });
+
+    const std::uint32_t a = info.unitAddress;
+    m_waitText = Format("%s %d.%d.%d.%d", "Wait for response from", static_cast<int>(a >> 24 & 0xFF),
+                        static_cast<int>(a >> 16 & 0xFF), static_cast<int>(a >> 8 & 0xFF), static_cast<int>(a & 0xFF));
+    if (!Send(nvu::VersionRequest(RandomToken())))
+        return;
+    if (!m_answered.load() && !WaitForUnit())
+        return;
+    if (m_refused.load())
+        return;
+    CreateChannels(key, channels);
+    if (m_channels.empty())
+        return;
+    m_processThread = std::thread([this] { ProcessThread(); });
+    m_running = true;
+}
+
+CNVU::~CNVU()
+{
+    m_stop = true;
+    if (m_link)
+        m_link->Stop();
+    m_tftp.CancelTransfers();
+    m_waitCv.notify_all();
+    if (m_processThread.joinable())
+        m_processThread.join();
+    if (m_receiveThread.joinable())
+        m_receiveThread.join();
+    if (m_link && m_configured.load() && !m_refused.load())
+        m_link->Send(IDatagramLink::kParting, nvu::Halt().data(), nvu::Halt().size());
+    m_link.reset();
+    m_channels.clear();
+    for (Block& b : m_blocks) {
+        b.channel.reset();
+        b.record.reset();
+    }
+}
+
+std::unique_ptr<CTransceiver> CNVU::Create(const TransceiverConstruction& c)
+{
+    const auto info = c.UnitOfType(TransceiverType::NVU);
+    if (!info)
+        return nullptr;
+    return std::make_unique<CNVU>(*info, c.Channels(std::min(info->channelCount, kMaxChannels)), c.key, c.services,
+                                  c.timings,
+                                  CUdpDatagramLink::Open(SocketAddress(info->unitAddress, nvu::kUnitPort), "NVU"));
+}
+
+bool CNVU::Send(const nvu::Bytes& d)
+{
+    if (m_refused.load() || !m_link)
+        return false;
+    return m_link->Send(IDatagramLink::kCommand, d.data(), d.size());
+}
+
+bool CNVU::Pause(int ms)
+{
+    std::unique_lock<std::mutex> lock(m_waitLock);
+    return !m_waitCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_stop.load(); });
+}
+
+bool CNVU::WaitForUnit()
+{
+    auto done = [this] { return m_answered.load() || m_refused.load() || m_stop.load(); };
+    m_waiting = true;
+    std::optional<bool> answered = m_services.WaitForUnit(m_waitText, done);
+    if (!answered) {
+        std::unique_lock<std::mutex> lock(m_waitLock);
+        answered = m_waitCv.wait_for(lock, std::chrono::milliseconds(m_timings.unitWaitMs), done);
+    }
+    m_waiting = false;
+    return *answered && m_answered.load() && !m_stop.load();
+}
+
+double CNVU::SystemImpedance(double z)
+{
+    if (!(z > 0.0))
+        z = kDefaultImpedance;
+    const double share = 2.0 * 1000.0 / (1000.0 + z);
+    return z * share * share;
+}
+
+std::int16_t CNVU::PowerToWord(double power)
+{
+    if (!(power > 0.0))
+        return -20000;
+    const double v = std::round(10.0 * std::log10(power) * 85.0413592);
+    return static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0));
+}
+
+std::string CNVU::UploadFile(const std::string& folder, double frequency, bool fm, int channel)
+{
+    const int f = NameFrequency(frequency, fm);
+    const std::string sub = fm ? Format("filter/FM/NVU_%i/", f) : Format("filter/NVU_%i/", f);
+    return (fs::path(folder) / sub / Format("rx%xfilter.txt", channel & 0xF)).string();
+}
+
+void CNVU::CreateChannels(HKEY key, const std::vector<TransceiverChannelRecord>& channels)
+{
+    TakeSoundVelocity();
+    const std::size_t count = std::min<std::size_t>(channels.size(), kMaxChannels);
+    for (std::size_t i = 0; i < count; ++i) {
+        const TransceiverChannelRecord& cap = channels[i];
+        Block& b = m_blocks[i];
+        auto r = MakeChannelRecord(cap, static_cast<int>(i) + 1, KiloHertzName(cap),
+                                   EnvironmentAbsorption(cap.frequency).value_or(ChannelParameters{}.Absorption), key);
+        b.fpaDecimation = std::max(1, Trunc(cap.fpaDecimation));
+        r->sampleIntervalCount = b.fpaDecimation;
+        b.channel = MakeChannel(*r, static_cast<int>(i));
+        b.impedance = SystemImpedance(cap.transducerImpedance);
+        r->channel = b.channel.get();
+        b.words.resize(kMaxPingSamples);
+        b.pingRecord = *r;
+        b.filterType = r->filterType;
+        b.valid = true;
+        m_channels.push_back(r.get());
+        b.record = std::move(r);
+    }
+}
+
+CChannel* CNVU::GetUnitChannel(int index) const
+{
+    if (index < 0 || index >= kMaxChannels)
+        return nullptr;
+    return m_blocks[static_cast<std::size_t>(index)].channel.get();
+}
+
+void CNVU::ComputeDecimation()
+{
+    // Reference rate: the fastest front-end output of the present channels.
+    double reference = 1.0;
+    for (const Block& b : m_blocks)
+        if (b.valid)
+            reference = std::max(reference, static_cast<double>(static_cast<int>(kClock) / b.fpaDecimation));
+    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+        Block& b = m_blocks[i];
+        if (!b.valid)
+            continue;
+        const int d = b.fpaDecimation;
+        const double k = 4.0;
+        const double wanted = b.pingRecord.sampleInterval;
+        b.total = Trunc(wanted * kClock / k);
+        b.des1 = std::max(1, Trunc(wanted / k * reference));
+        b.des2 = std::max(1, Trunc(reference / static_cast<double>(static_cast<int>(kClock) / d)));
+        b.des3 = std::max(1, b.total / d);
+        std::lock_guard<std::mutex> lock(m_textLock);
+        m_decimationLines[i] = Format("Decimation  ch %i: Total %i Des1 %i Des2 %i Des3 %i Fpa %i",
+                                      static_cast<int>(i) + 1, b.total, b.des1, b.des2, b.des3, d);
+    }
+}
+
+void CNVU::Start(std::int64_t& duration)
+{
+    duration = 10000000;
+    const bool running = m_configured.load() && m_processing.load() && !m_stop.load() && m_ring;
+    for (Block& b : m_blocks)
+        if (b.valid && CopyRecordForPing(*b.record, b.pingRecord, running))
+            m_hardwareChanged = true;
+    TakeSoundVelocity();
+    if (!running)
+        return;
+    const bool changed = m_hardwareChanged.load();
+    DWORD enables = 0xFFFFFFFFu;
+    double wanted = 1.0;
+    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+        Block& b = m_blocks[i];
+        if (!b.valid)
+            continue;
+        StructChannelParameters& r = b.pingRecord;
+        r.absorption = EnvironmentAbsorption(r.frequency).value_or(r.absorption);
+        b.filterType = r.filterType;
+        r.sampleInterval = (b.filterType == 5 || b.filterType == 8) ? b.fpaDecimation / kClock
+                                                                     : SelectSampleInterval(r);
+        r.sampleDistance = m_soundVelocity * r.sampleInterval * 0.5;
+        HandPingValues(*b.record, r, *b.channel);
+        const double x = r.sampleInterval;
+        if (x > 0.0 && x < wanted)
+            wanted = x < 0.000064 ? x : 0.000128;
+        if (r.transceiverMode == kPassive)
+            enables &= ~(1u << i);
+    }
+    if (changed) {
+        Send(nvu::ChannelEnables(enables));
+        ComputeDecimation();
+        SendPingTiming(wanted);
+        m_hardwareChanged = false;
+        m_filtersDue = true;
+    }
+    m_wantedInterval = wanted;
+    DWORD requested = 100;
+    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+        Block& b = m_blocks[i];
+        m_ring->SetPingHeader(static_cast<int>(i), static_cast<DWORD>(b.des1), static_cast<DWORD>(b.des2),
+                              static_cast<DWORD>(b.des3));
+        if (!b.valid)
+            continue;
+        const int count = b.channel->ComputeSampleCount(b.pingRecord.sampleDistance);
+        requested = std::max<DWORD>(requested, static_cast<DWORD>(std::max(count, 0)) * static_cast<DWORD>(b.des1));
+    }
+    requested = std::min<DWORD>(requested, kMaxPingSamples / 2);
+    m_lastRequested = requested;
+    Send(nvu::RecordSamples(requested));
+    m_ring->ModifyPingRecord(m_ring->GetWriteSlot(), [&](CSampleRingBuffer::PingRecord& p) {
+        p.receiving = 0;
+        p.blocksProcessed = p.samplesReceived = p.samplesProcessed = 0;
+        p.startSeen = p.triggerStatusSeen = 0;
+        p.samplesRequested = requested;
+        p.requested = 1;
+    });
+    ++m_pingsStarted;
+    duration = static_cast<std::int64_t>(static_cast<double>(requested) * wanted * 1e7);
+}
+
+void CNVU::SendPingTiming(double wanted)
+{
+    // The longest pulse, rounded to its channel's transmit rate.
+    double longest = 0.0;
+    std::array<nvu::TransmitPulse, kMaxChannels> pulses{};
+    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+        nvu::TransmitPulse& p = pulses[i];
+        p.channel = static_cast<BYTE>(i);
+        const Block& b = m_blocks[i];
+        if (!b.valid)
+            continue;
+        const StructChannelParameters& r = b.pingRecord;
+        const bool fm = r.fmPulse != 0;
+        const double n = r.frequency > 0.0 ? std::max(std::round(4000000.0 / r.frequency), 1.0) : 1.0;
+        double rate = 4000000.0 / n;
+        if (rate == 500000.0)
+            rate = fm ? 482000.0 : 497000.0;
+        const double pulse = std::round((fm ? r.fmPulseLength : r.pulseLength) * rate) / rate;
+        longest = std::max(longest, pulse);
+        const double ramp = std::round(5.0 / rate * rate) / rate;
+        const double net = pulse - ramp;
+        p.duration = static_cast<float>((net > 0.000016 ? net : 0.0) + 0.0000001);
+        p.amplitude =
+            r.transceiverMode == kPassive ? 0.0f : static_cast<float>(std::sqrt(std::max(r.txPower, 0.0) / 1000.0));
+        p.ramp = static_cast<float>(ramp);
+        p.rampStep = static_cast<float>(5.0 / rate);
+        p.rate = static_cast<float>(rate);
+    }
+    const double d = wanted > 0.0 ? wanted : 1.0;
+    std::array<DWORD, 6> t{};
+    t[0] = static_cast<DWORD>(Trunc((longest + 1.0 / 1500.0) / d + 45.0));
+    t[1] = static_cast<DWORD>(Trunc(t[0] + 0.0053333 / d));
+    t[2] = static_cast<DWORD>(Trunc(t[1] + 0.0026667 / d));
+    t[3] = static_cast<DWORD>(Trunc(t[2] + 0.0026667 / d));
+    t[4] = static_cast<DWORD>(Trunc(t[3] + 0.0026667 / d));
+    t[5] = static_cast<DWORD>(Trunc(t[4] + (1.0 / 1500.0) / d));
+    Send(nvu::PingTiming(t));
+    for (std::size_t i = 0; i < m_blocks.size(); ++i)
+        if (m_blocks[i].valid)
+            Send(nvu::TransmitPulseTelegram(pulses[i]));
+    for (std::size_t i = 0; i < m_blocks.size(); ++i)
+        if (!m_blocks[i].valid) {
+            nvu::TransmitPulse off;
+            off.channel = static_cast<BYTE>(i);
+            Send(nvu::TransmitPulseTelegram(off));
+        }
+    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+        nvu::TransmitPulse off;
+        off.channel = static_cast<BYTE>(i);
+        off.last = true;
+        Send(nvu::TransmitPulseTelegram(off));
+    }
+}
+
+int CNVU::Trigger(int kind)
+{
+    if (m_stop.load() || !m_configured.load() || !m_ring)
+        return 0;
+    const auto slot = m_ring->GetPingRecord(m_ring->GetWriteSlot());
+    m_lastExternal = kind != 0;
+    if (Send(nvu::Trigger(kind != 0, slot.samplesRequested)))
+        return 1;
+    AbandonPingInFlight();
+    return 0;
+}
+
+int CNVU::GetBufferedPings()
+{
+    if (!m_ring)
+        return 0;
+    const int n = m_ring->GetWriteSlot() - m_ring->GetReadSlot();
+    return n < 0 ? n + CSampleRingBuffer::kSlots : n;
+}
+
+bool CNVU::HasPingData()
+{
+    if (!m_ring)
+        return false;
+    const auto r = m_ring->GetPingRecord(m_ring->GetReadSlot());
+    return r.requested != 0 || r.receiving != 0;
+}
+
+int CNVU::GetChannelDepths(double* depths, int)
+{
+    // The caller has a place for each channel the unit has.
+    int at = 0;
+    for (Block& b : m_blocks) {
+        if (!b.valid)
+            continue;
+        double depth = 0.0;
+        b.channel->ProcessPing(&depth);
+        depths[at++] = depth;
+    }
+    return 1;
+}
+
+int CNVU::RequestStatus()
+{
+    if (!Send(nvu::StatusRequest()))
+        return 1;
+    return Send(nvu::VersionRequest(0)) ? 0 : 1;
+}
+
+int CNVU::ConfigureInterface(int argument)
+{
+    for (std::size_t i = 0; i < m_blocks.size(); ++i)
+        if (!Send(nvu::FrontEndConfigure(static_cast<int>(i), m_blocks[i].valid, m_blocks[i].fpaDecimation, argument)))
+            return 1;
+    return 0;
+}
+
+std::string CNVU::GetVersionText() const
+{
+    std::lock_guard<std::mutex> lock(m_textLock);
+    return m_versionText;
+}
+
+std::string CNVU::GetInformationLog() const
+{
+    std::lock_guard<std::mutex> lock(m_textLock);
+    return m_informationLog;
+}
+
+std::string CNVU::GetDecimationLine(int channel) const
+{
+    std::lock_guard<std::mutex> lock(m_textLock);
+    return channel >= 0 && channel < kMaxChannels ? m_decimationLines[static_cast<std::size_t>(channel)] : "";
+}
+
+// ---------------------------------------------------------------------------
+// Connect sequence and filters (process thread)
+
+bool CNVU::Connect()
+{
+    if (m_reprogramming.load()) {
+        Pause(m_timings.stepDelayMs);
+        return true;
+    }
+    m_ring->Reset();
+    m_answered = false;
+    if (!Send(nvu::VersionRequest(RandomToken())) && !m_configuredBefore.load())
+        return false;
+    Send(nvu::Halt());
+    m_configured = false;
+    m_mask = 0;
+    if (!Pause(m_timings.stepDelayMs))
+        return false;
+    if (!Send(nvu::HaltClear()) || !Pause(m_timings.stepDelayMs))
+        return false;
+    if (!SendReceiveConfiguration() || !Pause(m_timings.stepDelayMs))
+        return false;
+    if (!Send(nvu::Synchronise()))
+        return false;
+    DWORD enables = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < m_blocks.size(); ++i)
+        if (m_blocks[i].valid && m_blocks[i].pingRecord.transceiverMode == kPassive)
+            enables &= ~(1u << i);
+    // No channel shares another's transducer here: the pairing mask is 0.
+    if (!Send(nvu::OperatingMode(0)) || !Send(nvu::ChannelEnables(enables)))
+        return false;
+    // Nothing of a ping from before the connect will come any more.
+    AbandonPingInFlight();
+    m_hardwareChanged = true;
+    m_configured = true;
+    Pause(m_timings.setupDelayMs);
+    return true;
+}
+
+bool CNVU::SendReceiveConfiguration()
+{
+    if (!Send(nvu::ReceiveConfigure()))
+        return false;
+    if (!Pause(m_timings.stepDelayMs))
+        return false;
+    for (int c = 0; c < kMaxChannels; ++c) {
+        if (!Upload(c)) {
+            ++m_uploadFailures;
+            return false;
+        }
+        if (!Pause(m_timings.stepDelayMs))
+            return false;
+    }
+    return true;
+}
+
+bool CNVU::Upload(int channel)
+{
+    const std::string unit = SocketAddress::IpText(m_info.unitAddress);
+    if (unit == "127.0.0.1")
+        return true;
+    // An absent channel takes the folder of the first present one.
+    const Block* source = &m_blocks[static_cast<std::size_t>(channel)];
+    if (!source->valid)
+        for (const Block& b : m_blocks)
+            if (b.valid) {
+                source = &b;
+                break;
+            }
+    const bool fm = source->pingRecord.fmPulse != 0;
+    const std::string path = UploadFile(m_services.GetUnitSoftwareFolder(), source->pingRecord.frequency, fm, channel);
+    CTftp& tftp = m_tftp;
+    const auto port = static_cast<std::uint16_t>(m_timings.tftpPort);
+    if (fs::is_regular_file(path) && tftp.TftpPutFile(path, unit, 1, port))
+        return true;
+    // The folder's default goes out under the channel's name, from a copy of
+    // its own: the channel's file is never overwritten.
+    const fs::path fallback = fs::path(path).parent_path() / "rxfilter.txt";
+    std::error_code error;
+    const fs::path temp = fs::temp_directory_path(error) /
+                          Format("zvnvu-%d-%p", static_cast<int>(getpid()), static_cast<const void*>(this));
+    fs::create_directories(temp, error);
+    const fs::path copy = temp / fs::path(path).filename();
+    bool sent = false;
+    if (fs::copy_file(fallback, copy, fs::copy_options::overwrite_existing, error))
+        sent = tftp.TftpPutFile(copy.string(), unit, 1, port);
+    fs::remove_all(temp, error);
+    return sent;
+}
+
+bool CNVU::ReadFilter(const std::string& path, FilterRecord& f, std::string* why)
+{
+    auto fail = [why](const std::string& text) {
+        if (why)
+            *why = text;
+        return false;
+    };
+    std::ifstream in(path);
+    if (!in)
+        return fail("Read filter file failed");
+    std::string line;
+    if (!std::getline(in, line))
+        return fail("empty filter file");
+    FilterRecord r;
+    std::istringstream head(line);
+    head.imbue(std::locale::classic());
+    if (!(head >> r.length >> r.second >> r.divisor >> r.gain))
+        return fail("bad first line");
+    if (r.length < 0 || r.length > kMaxFilterLength)
+        return fail("filter length out of range");
+    r.inverse = r.divisor != 0 ? 1.0f / static_cast<float>(r.divisor) : 0.0f;
+    while (static_cast<int>(r.real.size()) < kMaxFilterLength && std::getline(in, line)) {
+        std::istringstream pair(line);
+        pair.imbue(std::locale::classic());
+        float re = 0.0f, im = 0.0f;
+        if (!(pair >> re >> im))
+            break;
+        r.real.push_back(re);
+        r.imaginary.push_back(im);
+    }
+    if (r.length > static_cast<int>(r.real.size()))
+        return fail("fewer coefficients than the filter length");
+    f = std::move(r);
+    return true;
+}
+
+void CNVU::LoadFilters()
+{
+    const std::string folder = m_services.GetUnitSoftwareFolder();
+    for (Block& b : m_blocks) {
+        if (!b.valid)
+            continue;
+        b.filter = FilterRecord{};
+        if (b.filterType != 2 && b.filterType != 3 && b.filterType != 8)
+            continue;
+        const StructChannelParameters& r = b.pingRecord;
+        const bool fm = r.fmPulse != 0;
+        const int f = NameFrequency(r.frequency, fm);
+        const std::string name =
+            fm ? Format("filter/FM/NVU_%i/NVU_%i_DecPC_%i_BT_%i.txt", f, f, b.des3, Trunc(r.fmPulseLength / std::max(r.sampleInterval, 1e-9)))
+               : Format("filter/NVU_%i/NVU_%i_PC_%i.txt", f, f, b.des3);
+        // A filter that cannot be read leaves the channel's plain power.
+        ReadFilter((fs::path(folder) / name).string(), b.filter);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Sample processing (process thread)
+
+void CNVU::ProcessThread()
+{
+    std::uint64_t connected = 0;
+    while (!m_stop.load()) {
+        if (!m_configured.load()) {
+            if (!Connect()) {
+                // A connect that fails at once is tried again a second later.
+                Pause(1000);
+                continue;
+            }
+            connected = CFileTime::MonotonicMs();
+        }
+        // A unit that missed part of the sequence (it was silent while it
+        // went out) never completes its acknowledgements: connect again.
+        if (!m_processing.load() && !m_reprogramming.load() &&
+            CFileTime::MonotonicMs() - connected > static_cast<std::uint64_t>(m_timings.unitWaitMs)) {
+            m_configured = false;
+            continue;
+        }
+        if (m_processing.load() && m_dataPending.load())
+            ProcessSamples();
+        Pause(1);
+    }
+}
+
+void CNVU::ProcessSamples()
+{
+    const int slot = m_ring->GetReadSlot();
+    const auto rec = m_ring->GetPingRecord(slot);
+    const DWORD arrived = std::min(rec.samplesReceived, rec.samplesRequested);
+    if (arrived < rec.samplesProcessed + 1)
+        return;
+    if (rec.receiving == 0) {
+        m_ring->SetReadIndex(static_cast<int>(rec.startIndex));
+        if (m_filtersDue.exchange(false))
+            LoadFilters();
+        for (Block& b : m_blocks) {
+            b.counter = 0;
+            b.accumulated = 0.0;
+            b.blockNumber = 0;
+        }
+        m_ring->ModifyPingRecord(slot, [](CSampleRingBuffer::PingRecord& p) {
+            p.receiving = 1;
+            p.requested = 0;
+        });
+        if (rec.startTime > m_lastStartTime) {
+            m_lastStartTime = rec.startTime;
+            m_pingStartTime = rec.startTime;
+        }
+    }
+    const int count = static_cast<int>(std::min<DWORD>(arrived - rec.samplesProcessed, kMaxPingSamples));
+    const int readIndex = m_ring->GetReadIndex();
+    for (std::size_t c = 0; c < m_blocks.size(); ++c) {
+        Block& b = m_blocks[c];
+        if (!b.valid)
+            continue;
+        const double twoZ = 2.0 * b.impedance;
+        const FilterRecord& f = b.filter;
+        const bool correlate = (b.filterType == 2 || b.filterType == 3 || b.filterType == 8) && f.length > 0;
+        int out = 0;
+        for (int k = 0; k < count; ++k) {
+            const int at = m_ring->WrapIndex(static_cast<long long>(readIndex) + k);
+            float im = 0.0f, re = 0.0f;
+            m_ring->ReadSample(&im, &re, nullptr, at, static_cast<int>(c));
+            double power = 0.0;
+            if (correlate) {
+                // The newest sample meets the first coefficient; a missing
+                // (zero) sample is passed over.
+                double sr = 0.0, si = 0.0;
+                int taken = 0;
+                for (int back = 0; taken < f.length && back < f.length * std::max(1, b.fpaDecimation); ++back) {
+                    float qi = 0.0f, qr = 0.0f;
+                    m_ring->ReadSample(&qi, &qr, nullptr, m_ring->WrapIndex(static_cast<long long>(at) - back),
+                                       static_cast<int>(c));
+                    if (qr == 0.0f && qi == 0.0f)
+                        continue;
+                    const double cr = f.real[static_cast<std::size_t>(taken)] * f.inverse;
+                    const double ci = f.imaginary[static_cast<std::size_t>(taken)] * f.inverse;
+                    sr += qr * cr - qi * ci;
+                    si += qr * ci + qi * cr;
+                    ++taken;
+                }
+                power = (sr * sr + si * si) / twoZ;
+            } else if (b.filterType == 1) {
+                power = (static_cast<double>(re) * re + static_cast<double>(im) * im) * 0.125;
+            } else {
+                power = (static_cast<double>(re) * re + static_cast<double>(im) * im) / twoZ;
+            }
+            if (b.filterType == 5 || b.filterType == 8) {
+                b.words[static_cast<std::size_t>(out++)] = PowerToWord(power);
+                continue;
+            }
+            // One output sample every Des1 input samples.
+            b.accumulated += power;
+            if (++b.counter >= b.des1) {
+                b.words[static_cast<std::size_t>(out++)] = PowerToWord(b.accumulated);
+                b.accumulated = 0.0;
+                b.counter = 0;
+            }
+        }
+        b.channel->AddPowerSamples(b.words.data(), out, b.blockNumber++);
+    }
+    m_ring->SetReadIndex(readIndex + count);
+    bool complete = false;
+    m_ring->ModifyPingRecord(slot, [&](CSampleRingBuffer::PingRecord& p) {
+        ++p.blocksProcessed;
+        p.samplesProcessed += static_cast<DWORD>(count);
+        complete = p.samplesProcessed >= p.samplesRequested;
+        if (complete)
+            p.receiving = 0;
+    });
+    if (!complete)
+        return;
+    m_ring->SetReadSlot(slot + 1);
+    m_dataPending = 0;
+    ++m_pingsCompleted;
+    // The ping's start time, handed over once the ping is whole.
+    if (ITransceiverOwner* owner = GetEchoSounder()) {
+        const std::uint64_t start = m_pingStartTime.load();
+        owner->UpdatePingTime(start != 0 ? start : CFileTime::Now());
+    }
+}
+
+void CNVU::ProcessPing(std::uint64_t pingTime)
+{
+    if (m_stop.load())
+        return;
+    std::uint32_t header[8];
+    GetTrawlHeader(header);
+    for (Block& b : m_blocks) {
+        if (!b.valid)
+            continue;
+        TransducerOffsets transducer;
+        {
+            const auto lock = LockRecords();
+            transducer = {b.record->transducerDepth, b.record->transducerX, b.record->transducerY};
+        }
+        std::uint32_t motion[12];
+        GetPingMotion(m_services.Motion(), pingTime, b.channel->GetBottomDepth(), GetSoundVelocity(), transducer,
+                      motion);
+        b.channel->SetInputHeader(header);
+        b.channel->SetInputParameters(motion);
+        b.channel->AddPing(pingTime);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Receive thread
+
+void CNVU::ReceiveThread()
+{
+    std::vector<BYTE> buffer(qy42::kMaxReceived + 1);
+    m_lastSampleTick = CFileTime::MonotonicMs();
+    while (!m_stop.load() && !m_refused.load()) {
+        if (m_waiting.load())
+            Send(nvu::VersionRequest(RandomToken()));
+        const int n = m_link->Receive(buffer.data(), buffer.size(), m_timings.receiveWaitMs);
+        if (!TakeReceived(n, buffer.data()))
+            break;
+    }
+}
+
+bool CNVU::TakeReceived(int result, const BYTE* data)
+{
+    if (result == IDatagramLink::kTimeout) {
+        CountSilence();
+        return true;
+    }
+    if (result == IDatagramLink::kForeign)
+        return true;
+    if (result < 0)
+        return false;
+    if (static_cast<std::size_t>(result) > qy42::kMaxReceived || result < 4)
+        return true;
+    HandleDatagram(data, static_cast<std::size_t>(result));
+    return true;
+}
+
+void CNVU::HandleDatagram(const BYTE* data, std::size_t size)
+{
+    const std::string code = qy42::CodeOf(data, size);
+    if (code == "RSD#") {
+        HandleSamples(data, size);
+        return;
+    }
+    if (CFileTime::MonotonicMs() - m_lastSampleTick > 1000) {
+        CountSilence();
+        m_lastSampleTick = CFileTime::MonotonicMs();
+    }
+    if (code == "INFO")
+        HandleInformation(data, size);
+    else if (code == "VA")
+        HandleVersionAnswer(data, size);
+    else if (code == "ACI")
+        HandleAnalogInputs(data, size);
+    else if (code == "DCSA")
+        m_services.HardwareStatus().ShowStatus(data, size);
+    else if (code == "TSS#")
+        HandleTransmitStarted();
+}
+
+void CNVU::HandleSamples(const BYTE* data, std::size_t size)
+{
+    int result = m_ring->WriteSamples(data, size);
+    for (int tries = 1; result == CSampleRingBuffer::kOverrun && tries < 11 && !m_stop.load(); ++tries) {
+        Pause(m_timings.ringRetryMs);
+        result = m_ring->WriteSamples(data, size);
+    }
+    if (result == CSampleRingBuffer::kPingComplete)
+        ++m_pingsInRing;
+    m_lastSampleTick = CFileTime::MonotonicMs();
+    m_silence = 0;
+}
+
+void CNVU::HandleTransmitStarted()
+{
+    m_ring->ModifyPingRecord(m_ring->GetWriteSlot(), [](CSampleRingBuffer::PingRecord& p) { p.triggerStatusSeen = 1; });
+    m_ring->NextPing();
+}
+
+void CNVU::CountSilence()
+{
+    // Silence counts only while a ping is on its way.
+    if (!PingInFlight() || !m_ring)
+        return;
+    const auto slot = m_ring->GetPingRecord(m_ring->GetWriteSlot());
+    ++m_silence;
+    if (m_silence == 9) {
+        // Stands in for what never came, so that a partly received ping ends.
+        std::vector<BYTE> placeholder(kPlaceholderSize, 0);
+        if (m_ring->WriteSamples(placeholder.data(), placeholder.size()) == CSampleRingBuffer::kPingComplete)
+            ++m_pingsInRing;
+        ++m_placeholders;
+    }
+    if (m_silence > 10) {
+        if (!m_timings.timeoutLogPath.empty()) {
+            if (FILE* f = std::fopen(m_timings.timeoutLogPath.c_str(), "a")) {
+                std::fprintf(f, "Sample requsted %i recived %i\n", static_cast<int>(slot.samplesRequested),
+                             static_cast<int>(slot.samplesReceived));
+                std::fclose(f);
+            }
+        }
+        m_configured = false;
+        m_processing = false;
+        AbandonPingInFlight();
+        ++m_linkLosses;
+        if (ITransceiverOwner* owner = GetEchoSounder())
+            owner->SetLinkLost();
+        m_silence = 0;
+    }
+}
+
+void CNVU::AppendLog(const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(m_textLock);
+    m_informationLog += text;
+    // The log is for the operator; it must not grow without end.
+    if (m_informationLog.size() > kMaxLog)
+        m_informationLog.erase(0, m_informationLog.size() - kMaxLog);
+}
+
+void CNVU::HandleInformation(const BYTE* data, std::size_t size)
+{
+    const auto read = qy42::ReadInformation(data, size);
+    if (!read)
+        return;
+    const qy42::Information& info = *read;
+    if (!m_configured.load() && (info.type == 3 || info.type == 4))
+        m_silence = 0;
+    AppendLog(Format("NVU INFORMATION MESSAGES: \r\n\tLength: %i \r\n\tID: %s \r\n\tType: %u \r\n\tNumber: %u "
+                     "\r\n\tText: %.300s  \r\n\r\n",
+                     static_cast<int>(size), "INFO", info.type, info.number, info.text.c_str()));
+    if (info.type == 1 && info.number == 2111)
+        Send(nvu::Trigger(false, m_lastRequested.load()));
+    const std::string& t = info.text;
+    if (t == "Programming succeeded.")
+        m_reprogramming = false;
+    if (t == "HC") {
+        m_hardwareChanged = true;
+        m_mask = 1;
+    } else if (t == "HD") {
+        m_configured = false;
+        m_processing = false;
+        m_mask = 0;
+        std::lock_guard<std::mutex> lock(m_textLock);
+        m_informationLog.clear();
+    } else if (t == "RC#" && info.type == 4) {
+        if (m_mask.load() == 1)
+            m_mask = 3;
+    } else if (info.type == 3 && t.size() == 13 && t.compare(0, 2, "rx") == 0 && t.compare(3, 10, "filter.txt") == 0 &&
+               t[2] >= '0' && t[2] <= '3') {
+        m_mask = m_mask.load() | (4 << (t[2] - '0'));
+    } else if (t == "SYNC" && info.type == 4) {
+        if (m_mask.load() == 63)
+            m_mask = 127;
+    } else if (t == "TC" && info.type == 4) {
+        if (m_mask.load() == 127)
+            m_mask = kSetupComplete;
+        if (m_mask.load() == kSetupComplete) {
+            if (!m_configured.load())
+                AbandonPingInFlight();
+            m_processing = true;
+            m_configured = true;
+            m_configuredBefore = true;
+        }
+    }
+    m_waitCv.notify_all();
+}
+
+void CNVU::HandleVersionAnswer(const BYTE* data, std::size_t size)
+{
+    const auto a = qy42::ReadVersionAnswer(data, size);
+    if (!a)
+        return;
+    const std::string text = a->version.substr(0, 1000);
+    {
+        std::lock_guard<std::mutex> lock(m_textLock);
+        m_versionText = text;
+    }
+    if (a->refused) {
+        if (!m_refused.load())
+            m_services.Beep(1000, 2000);
+        m_refused = true;
+        m_configured = false;
+        m_waitCv.notify_all();
+        return;
+    }
+    const std::size_t at = text.find("Serial no.");
+    if (at != std::string::npos) {
+        const std::string rest = text.substr(at + 10, text.find_first_of("\r\n", at) - (at + 10));
+        m_serial = static_cast<std::uint32_t>(std::strtoul(rest.c_str(), nullptr, 10));
+    }
+    m_answered = true;
+    m_waitCv.notify_all();
+    m_services.HardwareStatus().FormatStatus(data, size);
+}
+
+void CNVU::HandleAnalogInputs(const BYTE* data, std::size_t size)
+{
+    const auto a = qy42::ReadAuxiliaryInput(data, size);
+    if (!a)
+        return;
+    // The sample index counts from the ping's start at the wanted interval.
+    const double offset = static_cast<double>(a->sampleNumber) * m_wantedInterval.load() * 1e7;
+    const int slot = m_ring->GetWriteSlot();
+    std::uint64_t start = m_ring->GetPingRecord(slot).startTime;
+    if (start == 0)
+        start = m_ring->GetPingRecord(slot - 1).startTime;
+    if (start != 0 && std::isfinite(offset) && offset >= 0.0) {
+        const AnalogMotionSample sample{start + static_cast<std::uint64_t>(offset), Hundredths(a->motion[2]),
+                                        Hundredths(a->motion[1]), Hundredths(a->motion[0])};
+        m_services.AnalogMotion().AddAnalogSamples(m_info.transceiverId, &sample, 1);
+    }
+    m_services.Thermistor().SetResistance(m_info.transceiverId, a->thermistorOhms);
+    // The event key: the first datagram only tells its state; a press after
+    // that posts one event.
+    const bool closed = (a->flags & 0x02) != 0;
+    const bool was = m_eventInput.exchange(closed);
+    if (m_eventSeen && closed && !was)
+        ::PostMessage(::GetMainWindow(), WM_COMMAND, kEventAnnotation, 0);
+    m_eventSeen = true;
+}

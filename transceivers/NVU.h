@@ -1,0 +1,212 @@
+// The wide-band unit of installed type 2: up to four channels of one unit
+// over UDP. A receive thread stores the unit's sample datagrams in the
+// sample ring and handles its other datagrams (information messages, the
+// version answer, analog inputs, transmit started); a process thread brings
+// the unit through its connect sequence (halt, hardware configuration,
+// receive configuration with the filters sent by TFTP, synchronisation,
+// operating mode, channel enables) and turns each ping in the ring into
+// power samples for the channels.
+//
+// Threads: the trigger thread runs Start and Trigger; the receive and
+// process threads as above; the ping-data thread runs ProcessPing. Flags
+// shared between them are atomics; the texts are kept under one lock. Every
+// wait ends when the object stops, so the destructor wakes, joins and only
+// then lets the link go.
+#pragma once
+
+#include "transceivers/DatagramLink.h"
+#include "transceivers/NvuTelegrams.h"
+#include "transceivers/SampleRingBuffer.h"
+#include "transceivers/Tftp.h"
+#include "transceivers/Transceiver.h"
+#include "transceivers/TransceiverRecords.h"
+#include "transceivers/UnitTimings.h"
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CChannel;
+struct TransceiverConstruction;
+
+class CNVU : public CTransceiver
+{
+public:
+    static constexpr int kMaxChannels = nvu::kMaxChannels;
+    static constexpr int kSetupComplete = 255;
+    static constexpr int kMaxFilterLength = 10000;
+    static constexpr int kMaxPingSamples = 1000000;
+    static constexpr int kPlaceholderSize = 8224;
+    static constexpr double kDefaultImpedance = 68.0;  // ohms, when the installation gives none
+    static constexpr std::size_t kMaxLog = 65536;
+
+    // A receive filter of one channel.
+    struct FilterRecord
+    {
+        int length = 0;
+        int second = 0;
+        int divisor = 0;
+        float inverse = 0.0f;  // 1/divisor, 0 for a divisor of 0
+        float gain = 0.0f;
+        std::vector<float> real, imaginary;
+    };
+
+    CNVU(const InstalledTransceiverInfo& info, const std::vector<TransceiverChannelRecord>& channels, HKEY key,
+         ITransceiverServices& services, const UnitTimings& timings, std::unique_ptr<IDatagramLink> link);
+    ~CNVU() override;
+
+    // The type table's maker: the road to the unit's port of its installed
+    // address; null when the installation knows no such unit.
+    static std::unique_ptr<CTransceiver> Create(const TransceiverConstruction& construction);
+
+    void Start(std::int64_t& duration) override;
+    void PrepareTrigger(int& useSharedTrigger, int* triggerValue) override { useSharedTrigger = 0; }
+    int Trigger(int kind) override;
+    bool IsReady() override { return m_configured.load() && m_processing.load() && !PingInFlight(); }
+    int GetBufferedPings() override;
+    void SetPingRequest(int flag) override { m_dataPending = flag; }
+    int SetPingMode(int mode) override
+    {
+        m_pingMode = mode;
+        return mode;
+    }
+    bool HasPingData() override;
+    void ProcessPing(std::uint64_t pingTime) override;
+    int GetChannelDepths(double* depths, int trackerState) override;
+    int RequestStatus() override;
+    TransceiverType GetTypeCode() override { return TransceiverType::NVU; }
+    int ConfigureInterface(int argument) override;
+
+    // The unit's datagram of that result of the link's Receive, as the
+    // receive thread takes it; false once the link has ended.
+    bool TakeReceived(int result, const BYTE* data);
+
+    // Reads a filter file ("%i%i%i%f" then up to 10,000 lines "%f%f"); a
+    // length above 10,000 or above the lines read is refused.
+    static bool ReadFilter(const std::string& path, FilterRecord& filter, std::string* why = nullptr);
+    // Power to the channels' 16-bit logarithmic value.
+    static std::int16_t PowerToWord(double power);
+    // The system impedance of a transducer of z ohms against the unit.
+    static double SystemImpedance(double z);
+    // The file sent to the unit for a channel: "rx<c>filter.txt" of the
+    // channel's frequency folder beneath the unit software folder.
+    static std::string UploadFile(const std::string& folder, double frequency, bool fm, int channel);
+
+    bool IsRunning() const { return m_running; }
+    bool IsRefused() const { return m_refused.load(); }
+    bool IsConfigured() const { return m_configured.load(); }
+    int GetSetupMask() const { return m_mask.load(); }
+    CChannel* GetUnitChannel(int index) const;
+    std::uint64_t GetPingsCompleted() const { return m_pingsCompleted.load(); }
+    std::uint64_t GetPlaceholders() const { return m_placeholders.load(); }
+    std::uint64_t GetLinkLosses() const { return m_linkLosses.load(); }
+    std::uint64_t GetUploadFailures() const { return m_uploadFailures.load(); }
+    std::uint32_t GetSerialNumber() const { return m_serial.load(); }
+    std::string GetVersionText() const;
+    std::string GetInformationLog() const;
+    std::string GetDecimationLine(int channel) const;
+
+private:
+    struct Block
+    {
+        bool valid = false;
+        std::unique_ptr<StructChannelParameters> record;
+        std::unique_ptr<CChannel> channel;
+        StructChannelParameters pingRecord;
+        double impedance = 0.0;  // the system impedance Z
+        int filterType = 5;
+        int fpaDecimation = 1;
+        int des1 = 1, des2 = 1, des3 = 1, total = 0;
+        FilterRecord filter;
+        // Per ping (process thread).
+        int counter = 0;
+        double accumulated = 0.0;
+        std::vector<std::int16_t> words;
+        int blockNumber = 0;
+    };
+
+    bool Send(const nvu::Bytes& d);
+    bool Pause(int ms);
+    bool WaitForUnit();
+    void CreateChannels(HKEY key, const std::vector<TransceiverChannelRecord>& channels);
+    void ComputeDecimation();
+    bool Connect();
+    bool SendReceiveConfiguration();
+    bool Upload(int channel);
+    void LoadFilters();
+    void SendPingTiming(double wanted);
+    void ProcessThread();
+    void ProcessSamples();
+    void ReceiveThread();
+    void HandleDatagram(const BYTE* data, std::size_t size);
+    void HandleSamples(const BYTE* data, std::size_t size);
+    void HandleInformation(const BYTE* data, std::size_t size);
+    void HandleVersionAnswer(const BYTE* data, std::size_t size);
+    void HandleAnalogInputs(const BYTE* data, std::size_t size);
+    void HandleTransmitStarted();
+    void CountSilence();
+    void AppendLog(const std::string& text);
+    bool PingInFlight() const { return m_pingsStarted.load() != m_pingsInRing.load(); }
+    void AbandonPingInFlight() { m_pingsInRing.store(m_pingsStarted.load()); }
+
+    InstalledTransceiverInfo m_info;
+    ITransceiverServices& m_services;
+    const UnitTimings m_timings;
+    std::unique_ptr<IDatagramLink> m_link;
+    std::unique_ptr<CSampleRingBuffer> m_ring;
+    std::array<Block, kMaxChannels> m_blocks;
+    // The filter uploads' client (process thread); the destructor cancels
+    // a transfer that waits on a silent unit.
+    CTftp m_tftp;
+
+    std::atomic<bool> m_stop{false};
+    std::thread m_receiveThread;
+    std::thread m_processThread;
+    bool m_running = false;
+    std::mutex m_waitLock;
+    std::condition_variable m_waitCv;
+
+    std::atomic<bool> m_configured{false};
+    std::atomic<bool> m_configuredBefore{false};
+    std::atomic<bool> m_processing{false};
+    std::atomic<bool> m_answered{false};
+    std::atomic<bool> m_refused{false};
+    std::atomic<bool> m_waiting{false};
+    std::atomic<bool> m_reprogramming{false};
+    std::atomic<bool> m_hardwareChanged{true};
+    std::atomic<bool> m_filtersDue{true};
+    std::atomic<int> m_mask{0};
+    std::atomic<int> m_pingMode{0};
+    std::atomic<int> m_dataPending{1};
+    std::atomic<bool> m_eventInput{false};
+    bool m_eventSeen = false;
+    std::atomic<std::uint32_t> m_serial{0};
+    std::atomic<DWORD> m_lastRequested{100};
+    std::atomic<bool> m_lastExternal{false};
+    std::atomic<double> m_wantedInterval{1.0};
+
+    mutable std::mutex m_textLock;
+    std::string m_informationLog;
+    std::string m_versionText;
+    std::array<std::string, kMaxChannels> m_decimationLines;
+    std::string m_waitText;
+
+    // Receive thread only.
+    int m_silence = 0;
+    std::uint64_t m_lastSampleTick = 0;
+
+    std::uint64_t m_lastStartTime = 0;
+    std::atomic<std::uint64_t> m_pingStartTime{0};
+    std::atomic<std::uint64_t> m_pingsStarted{0};
+    std::atomic<std::uint64_t> m_pingsInRing{0};
+    std::atomic<std::uint64_t> m_pingsCompleted{0};
+    std::atomic<std::uint64_t> m_placeholders{0};
+    std::atomic<std::uint64_t> m_linkLosses{0};
+    std::atomic<std::uint64_t> m_uploadFailures{0};
+};
