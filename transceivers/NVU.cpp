@@ -255,8 +255,8 @@ void CNVU::Start(std::int64_t& duration)
         StructChannelParameters& r = b.pingRecord;
         r.absorption = EnvironmentAbsorption(r.frequency).value_or(r.absorption);
         b.filterType = r.filterType;
-        r.sampleInterval = (b.filterType == 5 || b.filterType == 8) ? b.fpaDecimation / kClock
-                                                                     : SelectSampleInterval(r);
+        r.sampleInterval =
+            (b.filterType == 5 || b.filterType == 8) ? b.fpaDecimation / kClock : SelectSampleInterval(r);
         r.sampleDistance = m_soundVelocity * r.sampleInterval * 0.5;
         HandPingValues(*b.record, r, *b.channel);
         const double x = r.sampleInterval;
@@ -564,9 +564,9 @@ void CNVU::LoadFilters()
         const StructChannelParameters& r = b.pingRecord;
         const bool fm = r.fmPulse != 0;
         const int f = NameFrequency(r.frequency, fm);
-        const std::string name =
-            fm ? Format("filter/FM/NVU_%i/NVU_%i_DecPC_%i_BT_%i.txt", f, f, b.des3, Trunc(r.fmPulseLength / std::max(r.sampleInterval, 1e-9)))
-               : Format("filter/NVU_%i/NVU_%i_PC_%i.txt", f, f, b.des3);
+        const std::string name = fm ? Format("filter/FM/NVU_%i/NVU_%i_DecPC_%i_BT_%i.txt", f, f, b.des3,
+                                             Trunc(r.fmPulseLength / std::max(r.sampleInterval, 1e-9)))
+                                    : Format("filter/NVU_%i/NVU_%i_PC_%i.txt", f, f, b.des3);
         // A filter that cannot be read leaves the channel's plain power.
         ReadFilter((fs::path(folder) / name).string(), b.filter);
     }

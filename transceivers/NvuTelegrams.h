@@ -32,9 +32,9 @@ Bytes ChannelEnables(DWORD mask);
 Bytes StatusRequest();  // "DCSR" 8
 // "FPA#" with the channel digit: 8 control word, 10 FF 43 FF FF, 14 mode.
 Bytes FrontEndConfigure(int channel, bool present, int decimation, int argument);
-Bytes RecordSamples(DWORD samples);                   // "RI" 12
+Bytes RecordSamples(DWORD samples);                    // "RI" 12
 Bytes Trigger(bool external, DWORD samplesRequested);  // "TE"/"TI" 16
-Bytes Restart();                                      // "RES" 12
+Bytes Restart();                                       // "RES" 12
 
 struct TransmitPulse
 {

@@ -11,8 +11,8 @@
 #include "sim/nvu/NvuSimulator.h"
 #include "sounder/EchoSounder.h"
 #include "testsupport/Wait.h"
-#include "transceivers/TransceiverInstallation.h"
 #include "transceivers/TrList.h"
+#include "transceivers/TransceiverInstallation.h"
 #include "transceivers/UdpDatagramLink.h"
 
 #include "sounder/tests/TestEchoSounderHost.h"
@@ -59,7 +59,8 @@ TEST(NvuTelegrams, ProgramDatagramsMatchTheirGoldenBytes)
         {"version request with its token", nvu::VersionRequest(0x01020304), "0c0000005652000004030201"},
         {"receive configuration: 0..31, two words, four zero bytes to the stated 52", nvu::ReceiveConfigure(),
          "3400000052432300000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"
-         "040101000300" "0a0000000000"},
+         "040101000300"
+         "0a0000000000"},
         {"operating mode with its pairing mask", nvu::OperatingMode(5),
          "240000004f4d0000"
          "0000000000000000"
@@ -257,9 +258,9 @@ struct Sounder
                     caps.push_back(Capability(k));
                 InstalledTransceiverInfo unitInfo = info;
                 unitInfo.unitAddress = kUnitAddress;
-                auto u = std::make_unique<CNVU>(
-                    unitInfo, caps, nullptr, services, FastTimings(sim.GetTftpPort()),
-                    CUdpDatagramLink::Open(SocketAddress(kUnitAddress, sim.GetPort()), "NVU"));
+                auto u =
+                    std::make_unique<CNVU>(unitInfo, caps, nullptr, services, FastTimings(sim.GetTftpPort()),
+                                           CUdpDatagramLink::Open(SocketAddress(kUnitAddress, sim.GetPort()), "NVU"));
                 unit = u.get();
                 t = std::move(u);
             }
@@ -289,8 +290,7 @@ CNvuSimulator::Settings SimSettings(int channels)
 }
 
 class NvuLink : public testing::TestWithParam<int>
-{
-};
+{};
 
 TEST_P(NvuLink, FiftyPingsWithEachBottomAtTheSimulatedDepth)
 {
