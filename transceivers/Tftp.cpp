@@ -232,12 +232,13 @@ int CTftp::TftpStartServer(const std::string& rootFolder, std::uint16_t port)
         m_socket.Close();
         return 1;
     }
+    m_port = m_socket.LocalAddress().port;
     return 0;
 }
 
 std::uint16_t CTftp::ServerPort() const
 {
-    return m_socket.LocalAddress().port;
+    return m_port.load();
 }
 
 void CTftp::TftpStopServer()

@@ -134,6 +134,8 @@ private:
     std::string m_root;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_active{0};
+    // Kept when bound: the poll closes its socket when it ends.
+    std::atomic<std::uint16_t> m_port{0};
     Counters m_counters;
     std::vector<Slot> m_slots;
     std::shared_ptr<CStopEvent> m_clientStop = std::make_shared<CStopEvent>();
