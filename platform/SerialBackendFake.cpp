@@ -75,10 +75,16 @@ public:
         return static_cast<long>(n);
     }
 
-    long Write(const BYTE* bytes, std::size_t n, DWORD) override
+    long Write(const BYTE* bytes, std::size_t n, DWORD timeoutMs) override
     {
-        std::lock_guard lock(m_Line->m_Mutex);
+        std::unique_lock lock(m_Line->m_Mutex);
         ++m_Line->m_WriteCalls;
+        // A line that takes no bytes: the write waits its time, then gives
+        // up having written nothing.
+        m_Line->m_Changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                   [&] { return !m_Line->m_HoldWrites || m_Cancelled || m_Line->m_Hungup; });
+        if (m_Line->m_HoldWrites && !m_Cancelled && !m_Line->m_Hungup)
+            return 0;
         if (m_Line->m_FailWrites || m_Line->m_Hungup || m_Cancelled)
             return -1;
         m_Line->m_Written.insert(m_Line->m_Written.end(), bytes, bytes + n);
@@ -188,6 +194,13 @@ void CFakeSerialLine::InjectModemEvent(DWORD events, DWORD modemStatus)
     std::lock_guard lock(m_Mutex);
     m_Events |= events;
     m_Modem = modemStatus;
+    m_Changed.notify_all();
+}
+
+void CFakeSerialLine::HoldWrites(bool hold)
+{
+    std::lock_guard lock(m_Mutex);
+    m_HoldWrites = hold;
     m_Changed.notify_all();
 }
 

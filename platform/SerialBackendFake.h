@@ -31,6 +31,9 @@ public:
     void InjectModemEvent(DWORD events, DWORD modemStatus);
     // Makes every later write fail (true) or succeed again.
     void FailWrites(bool fail);
+    // The line takes no bytes (flow control held, a peer not reading): each
+    // write waits its time and writes nothing, until released.
+    void HoldWrites(bool hold);
     // The line goes away: reads fail, writes fail.
     void Hangup();
     // The port's next waits end at once as if their time ran out.
@@ -65,6 +68,7 @@ private:
     DWORD m_Modem = 0;
     DWORD m_Escape = 0;
     bool m_FailWrites = false;
+    bool m_HoldWrites = false;
     bool m_Hungup = false;
     bool m_Open = false;
     SerialLineSettings m_Settings;

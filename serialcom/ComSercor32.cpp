@@ -1,6 +1,7 @@
 #include "serialcom/ComSercor32.h"
 
 #include "serialcom/RegSection.h"
+#include "serialcom/TovrelixApp.h"
 
 namespace {
 
@@ -11,6 +12,12 @@ struct SNumber
 };
 
 }  // namespace
+
+CComSercor32::CComSercor32()
+{
+    // The port lives in the component, so its help goes with it.
+    SetOptionsHelp([] { CTovrelixApp::OnHelp(); });
+}
 
 BOOL CComSercor32::UpdateIniSection(IniOp op)
 {

@@ -7,5 +7,7 @@
 class CComSercor32 : public CSercor32
 {
 public:
+    // Its options dialog is the component's copy, with Help.
+    CComSercor32();
     BOOL UpdateIniSection(IniOp op) override;
 };

@@ -184,6 +184,9 @@ void CProtocol::CloseTransmit()
         m_bWake = true;
     }
     m_WakeCv.notify_all();
+    // A write waiting for a line that takes no bytes does not hold the stop.
+    if (m_pPort)
+        m_pPort->WakeTransmitter();
     if (m_Transmit.joinable()) {
         if (m_Transmit.get_id() == std::this_thread::get_id())
             m_Transmit.detach();

@@ -22,6 +22,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -60,6 +61,11 @@ public:
     // The message under assembly (for tests and the receivers of this file).
     const CTarnMessage* GetRxMessage() const { return m_pRxMsg.get(); }
     std::size_t GetQueueCount() const { return m_Queue.GetCount(); }
+    // Telegrams the transmit queue dropped: for room, and for their age.
+    DWORD GetQueueDroppedFull() const { return m_Queue.GetDroppedFull(); }
+    DWORD GetQueueDroppedStale() const { return m_Queue.GetDroppedStale(); }
+    // The clock of the queue's ages (tests).
+    void SetQueueClock(std::function<CMsgQueue::Clock::time_point()> now) { m_Queue.SetClock(std::move(now)); }
 
     // Largest line, sentence or telegram body a text or end-marked protocol
     // assembles; longer input is dropped and counted as a length error.

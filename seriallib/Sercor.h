@@ -48,6 +48,9 @@ public:
     virtual BOOL SetBreak(BOOL on) = 0;
     virtual BOOL AutoDetect(BOOL silent) = 0;
     virtual BOOL GetStatistics(tag_COM_STATISTICS* out) = 0;
+    // A transmit protocol stops: a Send waiting for the transmitter gives
+    // up at once instead of holding the stop.
+    virtual void WakeTransmitter() {}
 
     void SetRxProtocol(CProtocol* protocol) { m_pRxProtocol.store(protocol); }
     void SetTxProtocol(CProtocol* protocol) { m_pTxProtocol.store(protocol); }

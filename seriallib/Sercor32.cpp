@@ -246,6 +246,7 @@ BOOL CSercor32::Configure(BOOL allowNone)
     options.dtrDsr = m_bDTRDSR;
     options.rtsCts = m_bRTSCTS;
     options.xonXoff = m_bXonXoff;
+    options.help = m_OptionsHelp;
 
     const auto& run = GetSercorHooks().runOptions;
     if (!run || !run(options))
@@ -289,7 +290,11 @@ BOOL CSercor32::Send(CTarnMessage* message)
     auto line = Backend();
     if (!line || m_bTickerStop.load() || !message)
         return FALSE;
-    WaitTransmitterFree(kTransmitWaitMs);
+    if (!WaitTransmitterFree(kTransmitWaitMs)) {
+        // Stopping: the telegram is dropped rather than the stop held.
+        delete message;
+        return TRUE;
+    }
     const DWORD size = message->GetSize();
     DWORD done = 0;
     // A write the line refuses is not retried for ever: the rest of the
@@ -338,10 +343,21 @@ void CSercor32::SetTransmitterFree()
 bool CSercor32::WaitTransmitterFree(DWORD ms)
 {
     std::unique_lock lock(m_TxFreeMutex);
-    const bool freed =
-        m_TxFreeCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_bTxFree || m_bTickerStop.load(); });
+    const unsigned wakeups = m_nTxWakeups;
+    m_TxFreeCv.wait_for(lock, std::chrono::milliseconds(ms),
+                        [&] { return m_bTxFree || m_bTickerStop.load() || m_nTxWakeups != wakeups; });
+    const bool stopped = m_bTickerStop.load() || m_nTxWakeups != wakeups;
     m_bTxFree = false;  // auto-reset
-    return freed;
+    return !stopped;
+}
+
+void CSercor32::WakeTransmitter()
+{
+    {
+        std::lock_guard lock(m_TxFreeMutex);
+        ++m_nTxWakeups;
+    }
+    m_TxFreeCv.notify_all();
 }
 
 BOOL CSercor32::ShowStatistics(BOOL show)

@@ -9,6 +9,7 @@
 #include "platform/SerialBackend.h"
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -24,6 +25,9 @@ public:
     BOOL Close() override;
     BOOL Configure(BOOL allowNone) override;
     BOOL Send(CTarnMessage* message) override;
+    void WakeTransmitter() override;
+    // What the options dialog's Help button does; empty: it has none.
+    void SetOptionsHelp(std::function<void()> help) { m_OptionsHelp = std::move(help); }
     BOOL ShowStatistics(BOOL show) override;
     BOOL SetTimeouts(DWORD charTimeout, DWORD txDelay, DWORD refBaud) override;
     BOOL UpdateIniSection(IniOp op) override;
@@ -97,6 +101,8 @@ private:
     void TickerThread();
     void ReaderThread();
     void SetTransmitterFree();
+    // False when a protocol's stop or the port's close woke it; true when
+    // the transmitter is free or the time ran out.
     bool WaitTransmitterFree(DWORD ms);
     void ApplyTimeouts();
 
@@ -132,8 +138,14 @@ private:
     std::mutex m_TxFreeMutex;
     std::condition_variable m_TxFreeCv;
     bool m_bTxFree = true;
+    std::function<void()> m_OptionsHelp;
+    // Counts the stops that woke a wait for the transmitter.
+    unsigned m_nTxWakeups = 0;
 
-    static constexpr DWORD kTransmitWaitMs = 10000;
+    // A line that takes no bytes costs a telegram at most this long, for the
+    // transmitter and again for the write: per-ping telegrams do not wait
+    // behind it for long (the queue drops what grows too old).
+    static constexpr DWORD kTransmitWaitMs = 1000;
     static constexpr DWORD kReadBlock = 1024;
     static constexpr DWORD kReaderWaitMs = 1000;
 };

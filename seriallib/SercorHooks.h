@@ -33,6 +33,9 @@ struct CComOptions
     BOOL dtrDsr = FALSE;
     BOOL rtsCts = FALSE;
     BOOL xonXoff = FALSE;
+    // The component's copy of the dialog has a Help button (57670) that asks
+    // the running program for its help; empty: no Help button.
+    std::function<void()> help;
 };
 
 struct SercorHooks

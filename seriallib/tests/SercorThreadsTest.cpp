@@ -24,6 +24,7 @@
 #include <pty.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -502,3 +503,49 @@ TEST(SerialBackendNames, ComNamesMapToDevicePaths)
 }
 
 }  // namespace
+
+// A line that takes no bytes: a minute of per-ping telegrams at 20 a second
+// (on the queue's own clock) keeps the queue within its bound, never makes
+// the sender wait, and counts what it drops; once the line takes bytes
+// again the newest telegram is the next to go out.
+TEST(SercorFake, AStuckLineBoundsTheQueueAndDropsTheOldest)
+{
+    auto line = CFakeSerialLine::Create(UniqueName("stuck"));
+    CSercor32 port;
+    ASSERT_TRUE(port.CreateEx(line->Name().c_str(), 9600, 8, NOPARITY, ONESTOPBIT, TRUE));
+    port.SetTxDelay(0);
+    auto raw = std::make_unique<CRAW>(&port, PROT_TRANSMIT, HWND{0});
+    std::atomic<long long> nowMs{0};
+    raw->SetQueueClock([&] { return CMsgQueue::Clock::time_point(std::chrono::milliseconds(nowMs.load())); });
+    line->HoldWrites(true);
+    std::size_t most = 0;
+    for (int ping = 0; ping < 20 * 60; ++ping) {
+        nowMs += 50;
+        ASSERT_TRUE(raw->Send("PING " + std::to_string(ping) + "\r\n"));
+        most = std::max(most, raw->GetQueueCount());
+    }
+    EXPECT_LE(most, CMsgQueue::kMaxMessages);
+    EXPECT_GE(raw->GetQueueDroppedFull(), 20u * 60u - CMsgQueue::kMaxMessages - 2u);
+
+    // The line was stuck long enough that every waiting telegram is stale.
+    nowMs += 3000;
+    ASSERT_TRUE(raw->Send("CURRENT\r\n"));
+    line->HoldWrites(false);
+    ASSERT_TRUE(zv::test::WaitUntil(
+        [&] {
+            const std::string written = AsText(line->Written());
+            return written.find("CURRENT\r\n") != std::string::npos;
+        },
+        10s));
+    const std::string written = AsText(line->Written());
+    // At most the telegram whose write was under way when the line freed.
+    EXPECT_LE(std::count(written.begin(), written.end(), '\n'), 2) << written;
+    EXPECT_GT(raw->GetQueueDroppedStale(), 0u);
+
+    // Stopping the protocol while a write waits for the held line ends.
+    line->HoldWrites(true);
+    ASSERT_TRUE(raw->Send("HELD\r\n"));
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return raw->GetQueueCount() == 0; }, 10s));
+    raw.reset();
+    EXPECT_EQ(AsText(line->Written()).find("HELD"), std::string::npos);
+}

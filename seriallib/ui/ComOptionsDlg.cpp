@@ -61,6 +61,7 @@ CComOptionsDlg::CComOptionsDlg(QWidget* parent) : QDialog(parent)
     layout->addWidget(flow);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    m_pButtons = buttons;
     buttons->button(QDialogButtonBox::Ok)->setObjectName("ctl_1");
     buttons->button(QDialogButtonBox::Cancel)->setObjectName("ctl_2");
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { OnOK(); });
@@ -109,6 +110,12 @@ bool CComOptionsDlg::Run(CComOptions& options, QWidget* parent)
     dialog.m_bDTRDSR = options.dtrDsr;
     dialog.m_bRTSCTS = options.rtsCts;
     dialog.m_bXonXoff = options.xonXoff;
+    if (options.help) {
+        auto* help = dialog.m_pButtons->addButton(QDialogButtonBox::Help);
+        help->setObjectName("ctl_57670");
+        help->setText("Help");
+        connect(help, &QPushButton::clicked, &dialog, [&options] { options.help(); });
+    }
     dialog.OnInitDialog();
     if (dialog.exec() != QDialog::Accepted)
         return false;

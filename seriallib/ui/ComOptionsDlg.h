@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QDialogButtonBox;
 
 class CComOptionsDlg : public QDialog
 {
@@ -37,6 +38,7 @@ public:
     static bool Run(CComOptions& options, QWidget* parent = nullptr);
 
     QComboBox* m_pPortList = nullptr;
+    QDialogButtonBox* m_pButtons = nullptr;
 
 private:
     QComboBox* m_pBaud = nullptr;

@@ -108,6 +108,39 @@ TEST_F(SercorDialogs, ConfigureRunsTheDialogAndChoosingNoneStoresNone)
     EXPECT_EQ(port.GetBaud(), 38400);
 }
 
+// The component's port carries Help (57670): each press asks once; the
+// library's own port has no Help.
+TEST_F(SercorDialogs, OptionsDialogHelpOnlyWhereThePortHasOne)
+{
+    CTempHives hives;
+    for (int n = 1; n <= 16; ++n)
+        SetComPortPath(n, "/nonexistent/ttyS" + std::to_string(n - 1));
+    CSercor32 port;
+    port.CreateEx(CSercor::s_szPortNone, 9600, 8, 0, 0, TRUE);
+    int asked = 0;
+    bool hadHelp = true;
+    const auto press = [&] {
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<CComOptionsDlg*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(dialog);
+            auto* help = dialog->findChild<QPushButton*>("ctl_57670");
+            hadHelp = help != nullptr;
+            if (help)
+                help->click();
+            dialog->reject();
+        });
+        port.Configure(TRUE);
+    };
+    press();
+    EXPECT_FALSE(hadHelp);
+    port.SetOptionsHelp([&] { ++asked; });
+    press();
+    for (int n = 1; n <= 16; ++n)
+        SetComPortPath(n, "");
+    EXPECT_TRUE(hadHelp);
+    EXPECT_EQ(asked, 1);
+}
+
 TEST_F(SercorDialogs, PortStatisticsCountFromZeroValuesAndRemoveHidesThem)
 {
     auto line = CFakeSerialLine::Create("FAKE_UI_PORT");
