@@ -687,6 +687,9 @@ bool CChannel::ProcessPingLocked(std::optional<DepthReport>& report)
     r.BottomLevel = found ? level : 0.0;
     r.DraughtAndOffset = m_params.Draught() + links.GetDepthOffset();
     r.Heave = heave;
+    r.Frequency = m_frequency;
+    r.TransducerDepth = m_params.TransducerDepth;
+    r.FurtherValue = GetSoundVelocity();
     r.Excluded = m_params.IsExcludedFromDepthOutputs();
     report = std::move(r);
     return m_found;
@@ -992,6 +995,12 @@ bool CChannel::GetCorrectedBottomDepth(double& depth) const
     Lock lock(m_lock);
     depth = m_correctedDepth;
     return m_realSvp;
+}
+
+double CChannel::GetBottomLevelValue() const
+{
+    Lock lock(m_lock);
+    return m_found ? m_bottomLevel : 0.0;
 }
 
 double CChannel::GetLastPingValue() const

@@ -339,6 +339,9 @@ public:
     double GetBottomDepth() const { return m_bottomDepth.load(std::memory_order_relaxed); }
     bool GetCorrectedBottomDepth(double& depth) const;
     double GetLastPingValue() const;  // heave of the last ping
+    // The bottom detection's echo level of the last ping (dB), 0 when it
+    // found no bottom.
+    double GetBottomLevelValue() const;
     void GetStatusWords(std::uint32_t out[8]) const;
     void GetStatusWords12(std::uint32_t out[12]) const;
     void GetStatusRecord17(AdDiagnostics& out) const;

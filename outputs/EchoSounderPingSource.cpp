@@ -17,7 +17,7 @@ bool CEchoSounderPingSource::GetChannelPing(int index, SQYNetChannelPing& out)
     out.processed = ch->GetPingCount() > 0;
     out.pingTime = ch->GetPingTime();
     out.depth = ch->GetBottomDepth();
-    out.second = 0.0;
+    out.second = ch->GetBottomLevelValue();
     const ChannelParameters p = ch->GetParameters();
     out.transducerDepth = p.TransducerDepth;
     out.pulseLength = p.PulseLength;
@@ -26,7 +26,17 @@ bool CEchoSounderPingSource::GetChannelPing(int index, SQYNetChannelPing& out)
     const CTransceiver* transceiver = ch->GetTransceiver();
     out.transceiverSoundVelocity = transceiver ? transceiver->GetSoundVelocity() : out.soundVelocity;
     out.heave = ch->GetLastPingValue();
-    out.transducer = ch->GetChannelName();
+    // The transducer's name as the transceiver describes the channel.
+    out.transducer.clear();
+    if (transceiver) {
+        std::string channelName;
+        double frequency = 0, gain = 0, beam = 0, bandwidth = 0, wAlong = 0, wAthwart = 0, sAlong = 0, sAthwart = 0,
+               oAlong = 0, oAthwart = 0, velocity = 0, temperature = 0;
+        int beamType = 0;
+        transceiver->GetChannelParameters(ch, out.transducer, channelName, frequency, gain, beam, bandwidth, wAlong,
+                                          wAthwart, sAlong, sAthwart, oAlong, oAthwart, beamType, velocity,
+                                          temperature);
+    }
     double motion[6];
     ch->GetPingMotion(motion);
     for (std::size_t i = 0; i < 3; ++i)

@@ -390,9 +390,12 @@ void CQYNet::SendPingDatagrams(IQYNetPingSource& ping)
 
 void CQYNet::SendPingTelegram(IQYNetPingSource& ping)
 {
-    const Settings s = GetSettings();
-    if (!s.DepthHymas)
-        return;
+    if (GetSettings().DepthHymas)
+        SendText(PingTelegram(ping));
+}
+
+std::string CQYNet::PingTelegram(IQYNetPingSource& ping)
+{
     const int count = ping.GetChannelCount();
     SQYNetChannelPing first;
     const bool haveFirst = count > 0 && ping.GetChannelPing(0, first);
@@ -405,7 +408,7 @@ void CQYNet::SendPingTelegram(IQYNetPingSource& ping)
             text += "99999,99999,";
     }
     text += CNumberText::Format("%.1f", ping.GetEnvironmentSoundVelocity());
-    SendText(text);
+    return text;
 }
 
 void CQYNet::SendNavigation(const std::string& text, std::uint64_t time)
@@ -413,17 +416,11 @@ void CQYNet::SendNavigation(const std::string& text, std::uint64_t time)
     const Settings s = GetSettings();
     if (s.RelayNavigation)
         SendText(text);
-    // GL carries positions only: course, heading and depth sentences and
-    // anything else that comes this way are not positions.
-    if (s.NavigationDatagram) {
-        const std::string f = text.size() >= 6 ? text.substr(3, 3) : std::string();
-        static constexpr const char* kPositions[] = {"GGA", "GLL", "GGK", "NL,", "LLQ", "LLK", "GXA"};
-        bool position = false;
-        for (const char* p : kPositions)
-            position = position || f == p;
-        if (position)
-            SendText("GL," + TimeText(time) + "," + text);
-    }
+    // Headings and courses are no positions; every other text relayed is
+    // sent on as a position.
+    if (s.NavigationDatagram && text.find("HDT") == std::string::npos && text.find("HDR") == std::string::npos &&
+        text.find("VTG") == std::string::npos)
+        SendText("GL," + TimeText(time) + "," + text);
 }
 
 void CQYNet::SendCS(const std::string& text, std::uint64_t time)

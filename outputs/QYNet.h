@@ -128,6 +128,9 @@ public:
     // The recorder's geo file, fed by SendAnnotation.
     std::function<void(const std::string& line)> writeGeoLine;
 
+    // The per-ping "$," telegram: the first channel's ping time, each slot's
+    // bottom and transducer depth in cm, the environment's sound velocity.
+    static std::string PingTelegram(IQYNetPingSource& ping);
     // HHMMSShh of a file time, UTC.
     static std::string TimeText(std::uint64_t fileTime);
     // The network's Q datagram; empty when it would not fit one datagram.

@@ -15,5 +15,10 @@ struct DepthReport
     double BottomLevel = 0.0;  // dB, 0 when no bottom
     double DraughtAndOffset = 0.0;
     double Heave = 0.0;
+    // What the serial I/O hub's fixed-width record adds: the channel's
+    // frequency (Hz), its transducer depth (m) and its sound velocity (m/s).
+    double Frequency = 0.0;
+    double TransducerDepth = 0.0;
+    double FurtherValue = 0.0;
     bool Excluded = false;  // the channel is out of the depth outputs
 };
