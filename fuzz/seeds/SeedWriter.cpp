@@ -279,27 +279,17 @@ CSeedWriter::CSeedWriter(std::string fuzz, std::string profiles)
 
 bool CSeedWriter::WriteAll(std::string* error)
 {
-    for (auto step : {&CSeedWriter::Nmea,
-                      &CSeedWriter::SensorLines,
-                      &CSeedWriter::NetInput,
-                      &CSeedWriter::Replay,
-                      &CSeedWriter::QY42,
-                      &CSeedWriter::QY42Unit,
-                      &CSeedWriter::ChannelSettings,
-                      &CSeedWriter::Geo,
-                      &CSeedWriter::Hxu,
-                      &CSeedWriter::Svp,
-                      &CSeedWriter::Bitmap,
-                      &CSeedWriter::TrList,
-                      &CSeedWriter::Archive,
-                      &CSeedWriter::Detector,
-                      &CSeedWriter::Serial,
-                      &CSeedWriter::RegText,
-                      &CSeedWriter::Hive,
-                      &CSeedWriter::LocalServer,
-                      &CSeedWriter::Sinks,
-                      &CSeedWriter::Xyz,
-                      &CSeedWriter::HeavePurseSeine}) {
+    for (auto step : {&CSeedWriter::Nmea,        &CSeedWriter::SensorLines,
+                      &CSeedWriter::NetInput,    &CSeedWriter::SerialHub,
+                      &CSeedWriter::Replay,      &CSeedWriter::QY42,
+                      &CSeedWriter::QY42Unit,    &CSeedWriter::ChannelSettings,
+                      &CSeedWriter::Geo,         &CSeedWriter::Hxu,
+                      &CSeedWriter::Svp,         &CSeedWriter::Bitmap,
+                      &CSeedWriter::TrList,      &CSeedWriter::Archive,
+                      &CSeedWriter::Detector,    &CSeedWriter::Serial,
+                      &CSeedWriter::RegText,     &CSeedWriter::Hive,
+                      &CSeedWriter::LocalServer, &CSeedWriter::Sinks,
+                      &CSeedWriter::Xyz,         &CSeedWriter::HeavePurseSeine}) {
         (this->*step)();
         if (!m_error.empty())
             break;
@@ -473,6 +463,20 @@ void CSeedWriter::NetInput()
     // An S10 date of ten digits a field: read into an int, 17 May 2024.
     Put("netinput", "regress-s10-ten-digit-date",
         settings + "$ABS10,1,1,134502,4294967313,4294967301,4294969320,0,1500,0,0,0\\");
+}
+
+void CSeedWriter::SerialHub()
+{
+    // Every input switch on; lines end in CR LF as the line brings them,
+    // and a NUL is a tick of the profile timer.
+    const std::string on(1, '\x07');
+    std::string lines = Profile("calc_cast.txt") + '\0' + Profile("svplus.txt") + '\0' + '\0' +
+                        Profile("s10_datagram.txt") + "PE,SYSTEM STARTPINGING\r\n$PTIDE,x,1.25\r\nCS,net in\r\n" +
+                        "$PZATS,buoy\r\n" + Profile("zelvar_a.txt") + '\0' + '\0' + Profile("xbt_sonar2090.txt");
+    Put("serialhub", "seed-casts-and-lines", on + lines);
+    // A cast that imports nothing, then a good one.
+    Put("serialhub", "seed-bad-cast-then-good-cast",
+        on + "CALC\r\nno numbers\r\n0  0  0\r\n" + Profile("calc_cast.txt"));
 }
 
 void CSeedWriter::Replay()

@@ -27,6 +27,7 @@ private:
     void SensorLines();
     void HeavePurseSeine();
     void NetInput();
+    void SerialHub();
     void Replay();
     void QY42();
     void QY42Unit();
