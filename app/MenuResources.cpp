@@ -55,6 +55,7 @@ constexpr Row kRows[] = {
     {1, cmd::LOBE, "Lobe...", kMTQ | kMTOT},
     {1, cmd::FISH, "Fish...", kMRM | kMTOT},
     {1, cmd::SERIAL_INTERFACE, "Serial Interface...", kMQY | kMTOT},
+    {1, cmd::NETWORK_INTERFACE, "Network Interface...", kMQY},
     {1, cmd::RAW_DATA, "Raw Data...", kMQY},
     {1, cmd::REMOTE_DISPLAY, "Remote Display...", kMQY | kMTOT},
     {1, cmd::SVP_DIALOG, "Svp Dialog...", kMQY | kMTOT},

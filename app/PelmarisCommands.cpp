@@ -44,6 +44,7 @@ constexpr SensorCommand kSensorCommands[] = {
     {cmd::LX750, SensorId::LX750, false},
     {cmd::FISH, SensorId::Fish, false},
     {cmd::SERIAL_INTERFACE, SensorId::SerialOutput, false},
+    {cmd::NETWORK_INTERFACE, SensorId::NetworkOutput, false},
     {cmd::REMOTE_DISPLAY, SensorId::RemoteDisplay, false},
     {cmd::RAW_DATA, SensorId::RawDataOutput, false},
     {cmd::SVP_DIALOG, SensorId::SvpProbe, true},

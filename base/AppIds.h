@@ -112,6 +112,7 @@ inline constexpr unsigned LX750 = 32878;  // "LX750...", the post-processing out
 inline constexpr unsigned FISH = 32879;
 inline constexpr unsigned PURSE_SEINE = 32880;
 inline constexpr unsigned LANGUAGE = 32881;
+inline constexpr unsigned NETWORK_INTERFACE = 32884;  // "Network Interface...", the network output's dialog
 inline constexpr unsigned SERIAL_INTERFACE = 32885;
 inline constexpr unsigned REMOTE_DISPLAY = 32886;
 inline constexpr unsigned ECHOGRAM_STORAGE = 32924;

@@ -232,6 +232,16 @@ void CProgram::FillSensorTable()
                     *this, m_networkOutput, std::make_shared<CQYNet>(CRegistrySupport::UserRootKey()));
             };
             break;
+        case SensorId::SerialOutput:
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CSerialOutputObject>(
+                    *this, m_serialOutput,
+                    m_sensorRelease.MakeShared<CQYSerial>(
+                        m_sensorHost, m_depthTelegramSources, [this](const CSvpProfile& profile) {
+                            return m_profileStore.StoreAndAnnounce(profile, m_environment);
+                        }));
+            };
+            break;
         case SensorId::RemoteControl:
             row.create = [this](CPelmaris&) {
                 return std::make_unique<CRemoteControlObject>(m_remoteControl,

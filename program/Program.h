@@ -156,6 +156,7 @@ public:
     CSvpProfileStore& ProfileStore() { return m_profileStore; }
     CProgramChannelLinks& ChannelLinks() { return m_channelLinks; }
     const IDepthTelegramSources& DepthTelegramSources() const { return m_depthTelegramSources; }
+    CProgramDepthTelegramSources& DepthTelegramLinks() { return m_depthTelegramSources; }
     zv::recording::CStoreStatusEvents& StoreEvents() { return m_storeEvents; }
     COutputList& Outputs() { return m_outputs; }
     CPrintingLink& Printing() { return m_printing; }
@@ -227,7 +228,7 @@ private:
     COutputSlot m_postProcessingOutput{"post-processing output"};
     COutputSlot m_networkOutput{"network output"};
     CAbsentOutput m_remoteDisplay{"remote display"};
-    CAbsentOutput m_serialOutput{"serial output"};
+    COutputSlot m_serialOutput{"serial output"};
     COutputSlot m_remoteControl{"remote control"};
     COutputList m_outputs{&m_postProcessingOutput, &m_networkOutput, &m_remoteDisplay, &m_serialOutput,
                           &m_remoteControl};

@@ -26,6 +26,8 @@ public:
     double GetSoundVelocity() const override;
     bool IsReplaying() const override;
     bool IsHubWithoutHeave() const override { return m_hub->IsWithoutHeave(); }
+    // The serial I/O hub while it exists; null before it goes.
+    void SetHub(IDepthTelegramHub* hub) { m_hub.Set(hub); }
 
 private:
     CEnvironment& m_environment;

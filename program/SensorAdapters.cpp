@@ -2,6 +2,8 @@
 
 #include "app/ui/MainFrame.h"
 #include "outputs/ui/LX750Dialog.h"
+#include "outputs/ui/QYNetDialog.h"
+#include "outputs/ui/QYSerialDialog.h"
 #include "outputs/ui/QYTritonDialog.h"
 #include "platform/FileTime.h"
 #include "platform/NumberText.h"
@@ -18,6 +20,20 @@
 #include "sensors/ui/TrawlDialog.h"
 
 namespace app {
+
+namespace {
+
+// The installed channels' names, in channel order, as the output dialogs
+// label their channels.
+std::vector<std::string> InstalledChannels(CProgram& program)
+{
+    std::vector<std::string> channels;
+    for (const auto& transceiver : program.Application().Operation().GetInstalledTransceivers())
+        channels.insert(channels.end(), transceiver.channels.begin(), transceiver.channels.end());
+    return channels;
+}
+
+}  // namespace
 
 bool CProgramSensorHost::IsReplaying() const
 {
@@ -188,9 +204,36 @@ void CNetworkOutputObject::Start()
     Get()->CreateSocket();
 }
 
+void CNetworkOutputObject::RunSettingsDialog()
+{
+    outputsui::CQYNetDialog::OnNetworkInterface(*Get(), InstalledChannels(m_program), m_program.Frame());
+}
+
 bool CNetworkOutputObject::StoreProfile(const CSvpProfile& profile)
 {
     return m_program.ProfileStore().StoreAndAnnounce(profile, m_program.Environment());
+}
+
+CSerialOutputObject::CSerialOutputObject(CProgram& program, COutputSlot& slot, std::shared_ptr<CQYSerial> hub)
+    : TOutputObject(slot, std::move(hub)), m_program(program)
+{
+    m_program.DepthTelegramLinks().SetHub(Get());
+}
+
+CSerialOutputObject::~CSerialOutputObject()
+{
+    m_program.DepthTelegramLinks().SetHub(nullptr);
+}
+
+void CSerialOutputObject::Close()
+{
+    m_program.DepthTelegramLinks().SetHub(nullptr);
+    Get()->Close();
+}
+
+void CSerialOutputObject::RunSettingsDialog()
+{
+    outputsui::CQYSerialDialog::Run(*Get(), InstalledChannels(m_program), m_program.Frame());
 }
 
 void CPostProcessingObject::RunSettingsDialog()

@@ -8,6 +8,7 @@
 #include "outputs/LX750.h"
 #include "outputs/OutputSlot.h"
 #include "outputs/QYNet.h"
+#include "outputs/QYSerial.h"
 #include "outputs/QYTriton.h"
 #include "outputs/RemoteControl.h"
 #include "sensors/GeographicInfo.h"
@@ -226,7 +227,7 @@ private:
     COutputSlot& m_slot;
 };
 
-// The network output: its receiving port feeds the telegram decoder and
+// The network output, behind "Network Interface...": its receiving port feeds the telegram decoder and
 // hands over the profiles it receives; the object positions it sends go
 // into the recorder's geo file as well.
 class CNetworkOutputObject final : public TOutputObject<CQYNet>
@@ -236,9 +237,29 @@ public:
     // Its reader calls into the program: it ends before the object goes.
     ~CNetworkOutputObject() override { Get()->Port().Close(); }
     void Start() override;
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override;
     // A received profile, stored and announced as every road does; false
     // when it could not be written.
     bool StoreProfile(const CSvpProfile& profile);
+
+private:
+    CProgram& m_program;
+};
+
+// The serial I/O hub: the depth telegrams' heave rule reads it from its
+// making on; its line opens after the whole table (its set-up is deferred),
+// then it takes its key. Behind "Serial Interface...".
+class CSerialOutputObject final : public TOutputObject<CQYSerial>
+{
+public:
+    CSerialOutputObject(CProgram& program, COutputSlot& slot, std::shared_ptr<CQYSerial> hub);
+    ~CSerialOutputObject() override;
+    long Setup() override { return Get()->OpenSerialComponent(); }
+    void TakeKey(HKEY key) override { Get()->ApplySettings(key); }
+    void Close() override;
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override;
 
 private:
     CProgram& m_program;

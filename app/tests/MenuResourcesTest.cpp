@@ -33,6 +33,8 @@ TEST(MenuResourcesTest, EachModelMenuCarriesItsOwnCommands)
     EXPECT_TRUE(Has(tq, cmd::LOBE));
     EXPECT_FALSE(Has(tq, cmd::SERIAL_INTERFACE));
     EXPECT_TRUE(Has(qy, cmd::SERIAL_INTERFACE));
+    EXPECT_TRUE(Has(qy, cmd::NETWORK_INTERFACE));
+    EXPECT_FALSE(Has(total, cmd::NETWORK_INTERFACE));
     EXPECT_TRUE(Has(total, cmd::QY_COLOURS));
     EXPECT_FALSE(Has(qy, cmd::QY_COLOURS));
     EXPECT_TRUE(LoadMenuResource(999).empty());
