@@ -271,9 +271,9 @@ bool CQYSerial::DecimationLets(std::uint64_t pingTime, const Settings& s)
 
 std::string CQYSerial::ZelvarRecord(const DepthReport& r, const Settings& s) const
 {
-    std::string text = FormatDepthTelegram(m_sources, kDepthTelegramFixed, static_cast<std::int32_t>(m_checksum),
-                                           r.ChannelId, r.PingTime, r.Depth, r.DraughtAndOffset, r.BottomLevel,
-                                           r.Heave);
+    std::string text =
+        FormatDepthTelegram(m_sources, kDepthTelegramFixed, static_cast<std::int32_t>(m_checksum), r.ChannelId,
+                            r.PingTime, r.Depth, r.DraughtAndOffset, r.BottomLevel, r.Heave);
     if (!s.AddFrequency || text.empty())
         return text;
     if (m_checksum && text.size() >= 3)

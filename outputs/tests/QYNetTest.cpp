@@ -268,18 +268,20 @@ TEST_F(QYNetTest, EchogramDatagramStaysWithinOneUdpDatagram)
     }
 }
 
-TEST_F(QYNetTest, SingleTelegramsAndGlForPositionsOnly)
+TEST_F(QYNetTest, SingleTelegramsAndGlForAllButHeadingsAndCourses)
 {
     settings.NavigationDatagram = settings.RelayNavigation = settings.AnnotationDatagram = 1;
     settings.StatusDatagram = settings.SoundVelDatagram = 1;
     Apply();
     net.SendNavigation("$GPGGA,1,2,N,3,E", ping.pingTime);
     net.SendNavigation("$HEHDT,10.0,T", ping.pingTime);
-    net.SendNavigation("$SDDBT,1,f,2,M,3,F", ping.pingTime);
+    net.SendNavigation("$GPVTG,054.7,T", ping.pingTime);
+    net.SendNavigation("$GPRMC,1,2", ping.pingTime);
     net.SendCS("mark", ping.pingTime);
     const auto got = Drain();
-    EXPECT_EQ(got, (std::vector<std::string>{"$GPGGA,1,2,N,3,E", "GL,01020345,$GPGGA,1,2,N,3,E", "$HEHDT,10.0,T",
-                                             "$SDDBT,1,f,2,M,3,F", "CS,01020345,mark"}));
+    EXPECT_EQ(got,
+              (std::vector<std::string>{"$GPGGA,1,2,N,3,E", "GL,01020345,$GPGGA,1,2,N,3,E", "$HEHDT,10.0,T",
+                                        "$GPVTG,054.7,T", "$GPRMC,1,2", "GL,01020345,$GPRMC,1,2", "CS,01020345,mark"}));
     std::vector<std::string> geo;
     net.writeGeoLine = [&](const std::string& l) { geo.push_back(l); };
     net.SendST("ok");

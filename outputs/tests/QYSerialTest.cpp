@@ -1,8 +1,8 @@
 // The serial I/O hub without a line: the telegrams it hands to its line per
 // channel and ping, its single telegrams, its settings, and what it makes of
 // received lines (profiles, annotations, remote commands).
-#include "outputs/QYNet.h"
 #include "outputs/QYSerial.h"
+#include "outputs/QYNet.h"
 
 #include "base/AppIds.h"
 #include "base/FramePayloads.h"
@@ -63,7 +63,10 @@ public:
         SetMainWindow(0);
         DestroyWindow(m_window);
     }
-    void Pump() { PumpUntil([] { return false; }, std::chrono::milliseconds(20)); }
+    void Pump()
+    {
+        PumpUntil([] { return false; }, std::chrono::milliseconds(20));
+    }
     std::vector<std::string> telegrams;
     std::vector<std::string> annotations;
 
@@ -227,12 +230,8 @@ TEST_F(QYSerialTest, AtlasLettersAndNmeaOrder)
         std::array<std::uint32_t, 4> on;
         const char* letters;  // per channel sent, in channel order
     } cases[] = {
-        {{1, 1, 0, 0}, "DB DA"},
-        {{1, 0, 1, 0}, "DB DA"},
-        {{0, 0, 1, 1}, "DB DA"},
-        {{0, 1, 1, 0}, "DA DB"},
-        {{1, 0, 0, 1}, "DB DA"},
-        {{0, 1, 0, 1}, "DA DB"},
+        {{1, 1, 0, 0}, "DB DA"}, {{1, 0, 1, 0}, "DB DA"}, {{0, 0, 1, 1}, "DB DA"},
+        {{0, 1, 1, 0}, "DA DB"}, {{1, 0, 0, 1}, "DB DA"}, {{0, 1, 0, 1}, "DA DB"},
     };
     for (const Case& c : cases) {
         CQYSerial::Settings s;
@@ -304,9 +303,9 @@ TEST_F(QYSerialTest, SingleTelegrams)
     hub.SendNavigation("$HEHDT,274.0,T", kStamp);
     hub.SendNavigation("$GPRMC,3,4", kStamp);  // a position outside any fixed list
     auto sent = hub.Take();
-    const std::vector<std::string> expect = {"CS," + time + ",mark\r\n", "$GPGGA,1,2",
-                                             "GL," + time + ",$GPGGA,1,2\r\n", "$HEHDT,274.0,T",
-                                             "$GPRMC,3,4", "GL," + time + ",$GPRMC,3,4\r\n"};
+    const std::vector<std::string> expect = {
+        "CS," + time + ",mark\r\n", "$GPGGA,1,2", "GL," + time + ",$GPGGA,1,2\r\n",
+        "$HEHDT,274.0,T",           "$GPRMC,3,4", "GL," + time + ",$GPRMC,3,4\r\n"};
     EXPECT_EQ(sent, expect);
     hub.SendST("alarm");
     hub.SendSV("profile");

@@ -187,12 +187,11 @@ CQYNetDialog::CQYNetDialog(const CQYNet::Settings& settings, std::vector<std::st
 
     auto* datagrams = new QGroupBox("Datagram Output");
     auto* dgLayout = new QGridLayout(datagrams);
-    const std::pair<const char*, int> kinds[] = {{"Navigation", 1295},     {"Relay Navigation", 1350},
-                                                 {"Annotation", 1298},     {"Status", 1294},
-                                                 {"Sound Velocity", 1297}, {"Motion Sensor", 1300},
-                                                 {"Temperature Sensor", 1377}};
-    const std::uint32_t on[] = {s.NavigationDatagram,   s.RelayNavigation,      s.AnnotationDatagram,
-                                s.StatusDatagram,       s.SoundVelDatagram,     s.MotionSensorDatagram,
+    const std::pair<const char*, int> kinds[] = {
+        {"Navigation", 1295},     {"Relay Navigation", 1350}, {"Annotation", 1298},        {"Status", 1294},
+        {"Sound Velocity", 1297}, {"Motion Sensor", 1300},    {"Temperature Sensor", 1377}};
+    const std::uint32_t on[] = {s.NavigationDatagram,       s.RelayNavigation,  s.AnnotationDatagram,
+                                s.StatusDatagram,           s.SoundVelDatagram, s.MotionSensorDatagram,
                                 s.TemperatureSensorDatagram};
     for (std::size_t i = 0; i < m_datagrams.size(); ++i) {
         m_datagrams[i] = Check(kinds[i].second, kinds[i].first, on[i]);
@@ -267,7 +266,8 @@ void CQYNetDialog::accept()
     std::array<int, 4> address{};
     unsigned local = 0, surface = 0, bottom = 0;
     if (!m_destination->Take(address, v.DestPort) || !widgets::TakeUnsigned(m_localPort, 2000, 32767, local) ||
-        !widgets::TakeUnsigned(m_surfaceCount, 0, 500, surface) || !widgets::TakeUnsigned(m_bottomCount, 0, 200, bottom))
+        !widgets::TakeUnsigned(m_surfaceCount, 0, 500, surface) ||
+        !widgets::TakeUnsigned(m_bottomCount, 0, 200, bottom))
         return;
     char dotted[64];
     std::snprintf(dotted, sizeof dotted, "%d.%d.%d.%d", address[0], address[1], address[2], address[3]);
@@ -291,8 +291,8 @@ void CQYNetDialog::accept()
     for (std::size_t i = 0; i < m_tvg.size(); ++i)
         if (m_tvg[i]->isChecked())
             v.TVGType = TvgValue(static_cast<int>(i));
-    std::uint32_t* datagrams[] = {&v.NavigationDatagram, &v.RelayNavigation,      &v.AnnotationDatagram,
-                                  &v.StatusDatagram,     &v.SoundVelDatagram,     &v.MotionSensorDatagram,
+    std::uint32_t* datagrams[] = {&v.NavigationDatagram,       &v.RelayNavigation,  &v.AnnotationDatagram,
+                                  &v.StatusDatagram,           &v.SoundVelDatagram, &v.MotionSensorDatagram,
                                   &v.TemperatureSensorDatagram};
     for (std::size_t i = 0; i < m_datagrams.size(); ++i)
         *datagrams[i] = m_datagrams[i]->isChecked();

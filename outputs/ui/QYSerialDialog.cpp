@@ -104,8 +104,8 @@ CQYSerialDialog::CQYSerialDialog(CQYSerial& hub, std::vector<std::string> channe
     grid->addWidget(new QLabel("Zelvar", perChannel), 0, 2);
     for (int i = 0; i < 4; ++i) {
         const QString label = QString("Channel%1").arg(i + 1);
-        grid->addWidget(Named(new QCheckBox(label, perChannel), kAtlasIds[i], QString("IDC_ATLAS_CHANNEL%1").arg(i + 1)),
-                        i + 1, 0);
+        grid->addWidget(
+            Named(new QCheckBox(label, perChannel), kAtlasIds[i], QString("IDC_ATLAS_CHANNEL%1").arg(i + 1)), i + 1, 0);
         grid->addWidget(Named(new QCheckBox(label, perChannel), kFzIds[i], QString("IDC_FZ_CHANNEL%1").arg(i + 1)),
                         i + 1, 1);
         grid->addWidget(Named(new QCheckBox(label, perChannel), kZelvarIds[i], QString("IDC_CHANNEL%1").arg(i + 1)),
@@ -126,10 +126,9 @@ CQYSerialDialog::CQYSerialDialog(CQYSerial& hub, std::vector<std::string> channe
     auto* bottom = new QHBoxLayout;
     auto* out = new QGroupBox("Datagram Output", this);
     auto* outLayout = new QVBoxLayout(out);
-    const std::pair<const char*, int> outputs[] = {{"Motion Sensor", 1340}, {"Navigation", 1341},
-                                                   {"Annotation", 1342},    {"Status", 1343},
-                                                   {"Sound Velocity", 1344}, {"Relay Navigation", 1351},
-                                                   {"Temperature Sensor", 1377}};
+    const std::pair<const char*, int> outputs[] = {
+        {"Motion Sensor", 1340},  {"Navigation", 1341},       {"Annotation", 1342},        {"Status", 1343},
+        {"Sound Velocity", 1344}, {"Relay Navigation", 1351}, {"Temperature Sensor", 1377}};
     const std::uint32_t outputValues[] = {s.MotionSensor, s.Navigation,      s.Annotation,       s.Status,
                                           s.SVP,          s.RelayNavigation, s.TemperatureSensor};
     for (std::size_t i = 0; i < m_outputs.size(); ++i) {
@@ -141,7 +140,8 @@ CQYSerialDialog::CQYSerialDialog(CQYSerial& hub, std::vector<std::string> channe
 
     auto* in = new QGroupBox("Datagram Input", this);
     auto* inLayout = new QVBoxLayout(in);
-    const std::pair<const char*, int> inputs[] = {{"Annotation", 1348}, {"Sound Velocity", 1349}, {"Remote Control", 1350}};
+    const std::pair<const char*, int> inputs[] = {
+        {"Annotation", 1348}, {"Sound Velocity", 1349}, {"Remote Control", 1350}};
     const std::uint32_t inputValues[] = {s.AnnotationInput, s.SVPInput, s.RemoteIn};
     for (std::size_t i = 0; i < m_inputs.size(); ++i) {
         m_inputs[i] = widgets::WithId(new QCheckBox(inputs[i].first, in), inputs[i].second);
@@ -155,8 +155,8 @@ CQYSerialDialog::CQYSerialDialog(CQYSerial& hub, std::vector<std::string> channe
     m_decimate->setChecked(s.Decimate);
     rate->addWidget(m_decimate);
     auto* hzRow = new QHBoxLayout;
-    m_decimateHz = widgets::WithId(new QLineEdit(QString::number(std::clamp<std::uint32_t>(s.DecimateHz, 1, 40)), this),
-                                   1512);
+    m_decimateHz =
+        widgets::WithId(new QLineEdit(QString::number(std::clamp<std::uint32_t>(s.DecimateHz, 1, 40)), this), 1512);
     m_decimateHz->setMaximumWidth(50);
     auto* spin = widgets::WithId(new QSpinBox(this), kDecimateSpin);
     // Each press steps the field by one within 1 to 40; the spin box only
@@ -195,8 +195,8 @@ CQYSerialDialog::CQYSerialDialog(CQYSerial& hub, std::vector<std::string> channe
         const bool installed = Installed(i);
         if (installed) {
             const QString name = QString::fromStdString(m_channels[i]);
-            for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{m_nmeaChannel[i], m_atlas[i], m_fz[i],
-                                                                              m_zelvar[i]})
+            for (QAbstractButton* b :
+                 std::initializer_list<QAbstractButton*>{m_nmeaChannel[i], m_atlas[i], m_fz[i], m_zelvar[i]})
                 b->setText(name);
         }
         m_atlas[i]->setChecked(installed && s.AtlasChannel[i]);

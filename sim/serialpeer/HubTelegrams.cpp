@@ -191,8 +191,8 @@ std::string Describe(const SHubTelegram& t)
 
 const std::vector<std::string>& HubInputKinds()
 {
-    static const std::vector<std::string> kinds = {"CALC", "S10",  "SVPLUS", "PROFILE_HEADER", "SV",
-                                                   "ATS",  "CS",   "PE",     "TIDE"};
+    static const std::vector<std::string> kinds = {"CALC", "S10", "SVPLUS", "PROFILE_HEADER", "SV", "ATS",
+                                                   "CS",   "PE",  "TIDE"};
     return kinds;
 }
 

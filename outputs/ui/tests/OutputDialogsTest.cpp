@@ -214,8 +214,8 @@ TEST_F(NetworkDialogTest, OkAppliesDestinationAndPorts)
 {
     CTempHives hives;
     HKEY root = nullptr;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zelvar\\Test", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                             &root, nullptr),
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zelvar\\Test", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
+                             nullptr),
               ERROR_SUCCESS);
     {
         CQYNet net(root);
