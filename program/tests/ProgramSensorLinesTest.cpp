@@ -8,6 +8,7 @@
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "engine/Channel.h"
+#include "outputs/QYSerial.h"
 #include "platform/FileTime.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
@@ -24,6 +25,7 @@
 #include "serialcom/tests/TovrelixTestSupport.h"
 #include "sim/sensors/SensorSentences.h"
 #include "sim/sensors/SensorSimulator.h"
+#include "sim/serialpeer/HubTelegrams.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -31,7 +33,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <sstream>
 #include <thread>
 
 using namespace shelltest;
@@ -480,3 +484,60 @@ TEST_F(ProgramSensorLines, WaterTemperatureFromTheLineAndTheUnits)
 }
 
 }  // namespace
+
+// The serial I/O hub on its line: a channel's depth through the channels'
+// depth road goes out in the chosen telegrams, as the peer reads them; a
+// CALC cast from the line is stored in the model's profile folder.
+TEST_F(ProgramSensorLines, SerialHubSendsDepthsAndStoresCasts)
+{
+    SensorLine hubLine("SerialIO", 11);
+    Start("QY310");
+    CQYSerial* hub = Sensor<CQYSerial>(app::SensorId::SerialOutput);
+    ASSERT_NE(hub, nullptr);
+    EXPECT_TRUE(hub->IsPortOpen());
+    CQYSerial::Settings s = hub->GetSettings();
+    s.DPTFormat = 1;
+    s.AtlasChannel[0] = 1;
+    s.ZelvarChannel[0] = 1;
+    s.SVPInput = 1;
+    hub->StoreSettings(s);
+
+    DepthReport report;
+    report.SourceName = "T38 38 kHz";
+    report.PingTime = CFileTime::Now();
+    report.Depth = 42.5;
+    report.DraughtAndOffset = 5.0;
+    program->ChannelLinks().OnDepthOutputs(report);
+    std::string received;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            received += hubLine.pty.Read(1, 10);
+            return std::count(received.begin(), received.end(), '\n') >= 3;
+        },
+        10000))
+        << received;
+    std::vector<std::string> kinds;
+    std::istringstream lines(received);
+    for (std::string line; std::getline(lines, line);) {
+        const auto t = zv::sim::DecodeHubTelegram(line);
+        ASSERT_TRUE(t) << line;
+        kinds.push_back(t->kind);
+        if (t->kind == "D") {
+            EXPECT_DOUBLE_EQ(t->values.at(1), 42.5);
+        }
+    }
+    EXPECT_EQ(kinds, (std::vector<std::string>{"DPT", "DB", "D"}));
+
+    hubLine.pty.Write(zv::sim::HubInput("CALC"));
+    const auto folder = CPaths::MapWindowsPath("C:\\QY310\\svp\\");
+    const auto casts = [&] {
+        std::size_t n = 0;
+        std::error_code ec;
+        for (auto it = std::filesystem::directory_iterator(folder, ec);
+             !ec && it != std::filesystem::directory_iterator(); ++it)
+            ++n;
+        return n;
+    };
+    EXPECT_TRUE(WaitFor([&] { return casts() == 1; }, 10000));
+    EXPECT_FALSE(hub->IsGathering());
+}
