@@ -271,6 +271,7 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
         s.DestAddr = "127.0.0.1";
         s.DestPort = listener.Port();
         s.DepthHymas = s.SoundVelDatagram = s.StatusDatagram = s.AnnotationDatagram = 1;
+        s.ParameterDatagram = s.ZelvarFormat = s.DepthDatagram[0] = 1;
         net->ApplySettings(s);
     }
 
@@ -432,6 +433,33 @@ TEST_P(ProgramWiringTest, DemoReplayReachesEveryLinkOfTheModel)
         ASSERT_FALSE(profiles.empty());
         EXPECT_NE(profiles.front().find(zv::recgen::ProfileText(scene)), std::string::npos) << profiles.front();
         EXPECT_FALSE(listener.StartingWith("CS,").empty());
+        // The depth datagram's second result is the bottom detection's
+        // level of a ping that found the bottom, and PR names the
+        // transducer as the transceiver describes it.
+        const std::vector<std::string> depthTexts = listener.StartingWith("D1,");
+        ASSERT_FALSE(depthTexts.empty());
+        const bool levelSent = std::any_of(depthTexts.begin(), depthTexts.end(), [](const std::string& d) {
+            // D1,time,depth,second,1,0.0
+            std::vector<std::string> f;
+            std::stringstream in(d);
+            for (std::string field; std::getline(in, field, ',');)
+                f.push_back(field);
+            return f.size() == 6 && std::stod(f[2]) > 0.0 && f[3] != "0";
+        });
+        EXPECT_TRUE(levelSent) << depthTexts.back();
+        std::string description, channelName;
+        double v[12] = {};
+        int beamType = 0;
+        CChannel* first = sounder->GetChannel(0);
+        ASSERT_NE(first, nullptr);
+        ASSERT_NE(first->GetTransceiver(), nullptr);
+        first->GetTransceiver()->GetChannelParameters(first, description, channelName, v[0], v[1], v[2], v[3], v[4],
+                                                      v[5], v[6], v[7], v[8], v[9], beamType, v[10], v[11]);
+        const std::vector<std::string> parameters = listener.StartingWith("PR,");
+        const std::string transducer = "Transducer Type=" + description;
+        EXPECT_TRUE(std::any_of(parameters.begin(), parameters.end(), [&](const std::string& p) {
+            return p.find(transducer) != std::string::npos;
+        })) << transducer;
     }
 
     // The outputs send from threads of their own, which may still be behind
