@@ -248,6 +248,12 @@ void CBottomDetector::SetSecondLayer(bool on, const std::string& reference, doub
     m_gain = std::clamp(gain, 0.0, 5.0);
 }
 
+void CBottomDetector::SetSecondLayerOn(bool on)
+{
+    std::lock_guard lock(m_lock);
+    m_secondLayer = on;
+}
+
 void CBottomDetector::SetTrackedBottom(double range, double levelDb)
 {
     std::lock_guard lock(m_lock);

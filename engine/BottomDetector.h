@@ -137,8 +137,9 @@ public:
 
     double GetBackstepLevel() const { return m_backstep; }
     void SetBackstepLevel(double db) { m_backstep = db; }
-    bool IsSecondLayerOn() const { return m_secondLayer; }
+    bool IsSecondLayerOn() const override { return m_secondLayer; }
     void SetSecondLayer(bool on, const std::string& reference, double gain);
+    void SetSecondLayerOn(bool on) override;
     const std::string& GetReferenceName() const { return m_reference; }
     double GetSecondLayerGain() const { return m_gain; }
     double GetReferenceDepth() const { return m_referenceDepth; }

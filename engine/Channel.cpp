@@ -441,6 +441,26 @@ bool CChannel::SetAdDiagnostics(int adCount, const std::uint32_t* w)
     return m_input.SetAdDiagnostics(adCount, w);
 }
 
+void CChannel::SetSecondLayer(bool on)
+{
+    Lock lock(m_lock);
+    if (m_detector)
+        m_detector->SetSecondLayerOn(on);
+}
+
+bool CChannel::IsSecondLayerOn() const
+{
+    Lock lock(m_lock);
+    return m_detector && m_detector->IsSecondLayerOn();
+}
+
+void CChannel::MakeSimplePingerChannel()
+{
+    if (m_simplePinger.exchange(true))
+        return;
+    m_channelName += " Pinger";
+}
+
 void CChannel::SetChannelParameters(const ChannelParameters& params)
 {
     Lock lock(m_lock);
@@ -479,13 +499,20 @@ void CChannel::AddPing(std::uint64_t pingTime)
         m_input.AddPingInfo(pingTime, 0.0);
 
     // Pinger processing goes through the links; adapt it to the input's hook.
+    // The pinger listens on the first channel of the first unit only; the
+    // others keep their samples (and take the pinger's TVG offset).
     struct PingerAdapter final : IPingerSamples
     {
         IChannelLinks& l;
-        explicit PingerAdapter(IChannelLinks& links) : l(links) {}
-        int ProcessSamples(std::int16_t* s, int n) override { return l.ProcessPingerSamples(s, n); }
-    } pinger(links);
-    m_input.TakePing(m_ping, m_params.SampleInterval, links.IsPingerActive() ? &pinger : nullptr);
+        double interval;
+        std::uint64_t time;
+        PingerAdapter(IChannelLinks& links, double sampleInterval, std::uint64_t pingTime)
+            : l(links), interval(sampleInterval), time(pingTime)
+        {}
+        int ProcessSamples(std::int16_t* s, int n) override { return l.ProcessPingerSamples(s, n, interval, time); }
+    } pinger(links, m_params.SampleInterval, pingTime);
+    const bool pingerChannel = GetChannelId() == 0 && links.IsPingerActive();
+    m_input.TakePing(m_ping, m_params.SampleInterval, pingerChannel ? &pinger : nullptr);
     m_traceCounterAtPing = m_ping.Trace3.empty() ? 0u : m_ping.Trace3[0];
 
     if (timing)

@@ -92,6 +92,11 @@ public:
     std::int32_t GetChannelId() const { return m_channelId.load(std::memory_order_relaxed); }
     void SetChannelId(std::int32_t id) { m_channelId.store(id, std::memory_order_relaxed); }
     const std::string& GetChannelName() const { return m_channelName; }
+    // The simple pinger transmits on this channel: its name carries
+    // " Pinger". Set by the sounder as it is made, before any ping and
+    // before anything reads the name on another thread.
+    void MakeSimplePingerChannel();
+    bool IsSimplePingerChannel() const { return m_simplePinger.load(std::memory_order_relaxed); }
     const std::string& GetSourceName() const { return m_sourceName; }
     double GetFrequency() const { return m_frequency; }
     std::int32_t GetBeamType() const { return m_beamType; }
@@ -129,6 +134,10 @@ public:
 
     // Parts owned by the channel that live in their own files.
     void SetBottomDetector(std::unique_ptr<IBottomDetector> detector);
+    // "Second Layer": the detector's second-layer switch, its reference and
+    // gain kept.
+    void SetSecondLayer(bool on);
+    bool IsSecondLayerOn() const;
     void SetNoiseEstimator(std::unique_ptr<INoiseEstimator> noise);
     void SetSlopeTracker(std::unique_ptr<ISlopeTracker> slope);
     // The bottom detector, noise estimate and slope tracker of the system.
@@ -377,7 +386,8 @@ private:
     // Identity.
     CTransceiver* const m_transceiver;
     std::atomic<std::int32_t> m_channelId;
-    const std::string m_channelName;
+    std::string m_channelName;
+    std::atomic<bool> m_simplePinger{false};
     const std::string m_sourceName;
     const double m_frequency;
     const double m_beamTerm;

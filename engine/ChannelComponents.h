@@ -51,6 +51,10 @@ public:
     virtual void Serialize(CArchive& ar) = 0;
     // The display mode the echogram document set for the channel.
     virtual void SetDisplayMode(int mode, const std::string& text) {}
+    // "Detect Second Layer Bottom" on or off; the reference and its gain
+    // stay as they are.
+    virtual void SetSecondLayerOn(bool on) {}
+    virtual bool IsSecondLayerOn() const { return false; }
     // The settings dialog with the depth view's alarm settings as in/out
     // values; true when it was shown.
     virtual bool RunDialog(bool& bottomLostWarning, bool& minAlarm, bool& maxAlarm, double& minAlarmDepth,

@@ -60,8 +60,13 @@ public:
     virtual void OnPingTime(std::uint64_t pingTime) {}
     virtual bool IsPingerActive() const { return false; }
     virtual double GetPingerRange() const { return 0.0; }
-    // May shorten the power samples; returns the count to keep.
-    virtual int ProcessPingerSamples(std::int16_t* samples, int count) { return count; }
+    // The pinger's channel only (the first channel of the first unit): may
+    // move its power samples to start at the pinger; returns the count to
+    // keep.
+    virtual int ProcessPingerSamples(std::int16_t* samples, int count, double sampleInterval, std::uint64_t pingTime)
+    {
+        return count;
+    }
 
     // Motion sensor: four values at a time (the fourth is heave); false when
     // there is no sensor.

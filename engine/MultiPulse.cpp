@@ -5,12 +5,21 @@
 void CMultiPulse::ResetTracking()
 {
     m_smoothed = 0.0;
+    m_period = 0.0;
     m_state = 0;
     m_hits = 0;
     m_tracking = 0;
 }
 
-void CMultiPulse::Track(double v)
+void CMultiPulse::UpdatePeriod(double soundVelocity)
+{
+    // A velocity no water has gives no period rather than an interval of
+    // nothing or of ever.
+    const double sv = soundVelocity > 1000.0 && soundVelocity < 2500.0 ? soundVelocity : 1500.0;
+    m_period = m_tracking ? 2.0 * m_smoothed.load(std::memory_order_relaxed) / sv : 0.0;
+}
+
+void CMultiPulse::Track(double v, double soundVelocity)
 {
     const double window = 0.05 * m_limit;
     if (!m_tracking) {
@@ -36,6 +45,7 @@ void CMultiPulse::Track(double v)
             m_misses = 0;
             m_tracking = 1;
         }
+        UpdatePeriod(soundVelocity);
         return;
     }
     if (!(v < m_limit)) {
@@ -51,4 +61,5 @@ void CMultiPulse::Track(double v)
     }
     if (m_misses >= 5)
         ResetTracking();
+    UpdatePeriod(soundVelocity);
 }

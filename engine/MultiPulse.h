@@ -13,7 +13,10 @@ public:
     CMultiPulse() = default;
     virtual ~CMultiPulse() = default;
 
-    void Track(double value);
+    // One step with the first channel's depth (m); while tracking, the
+    // period becomes the two-way travel time of the smoothed depth at the
+    // water's mean sound velocity (m/s).
+    void Track(double value, double soundVelocity = 1500.0);
     int GetState() const { return m_state; }
     double GetSmoothedDepth() const { return m_smoothed.load(std::memory_order_relaxed); }
     // Tracked period in seconds; 0.0 while no period is known.
@@ -22,6 +25,7 @@ public:
 
 private:
     void ResetTracking();
+    void UpdatePeriod(double soundVelocity);
 
     std::atomic<double> m_smoothed{0.0};
     int m_state = 0;

@@ -17,8 +17,11 @@ public:
     virtual double GetPingTimingRange() const = 0;
     virtual bool IsPingerActive() const = 0;
     virtual double GetPingerRange() const = 0;
-    // May shorten the power samples; returns the count to keep.
-    virtual int ProcessPingerSamples(std::int16_t* samples, int count) = 0;
+    // The pinger's channel's power samples of a ping, at the channel's
+    // sample interval (s); may move them so that they start at the pinger.
+    // Returns the count to keep.
+    virtual int ProcessPingerSamples(std::int16_t* samples, int count, double sampleInterval,
+                                     std::uint64_t pingTime) = 0;
 
     // Operation control: synchronise the pinger (false: it did not), and
     // switch pinger mode on or off.
@@ -27,6 +30,9 @@ public:
     // The sounder's ping interval while pinger mode sets it (s); false: the
     // interval stays.
     virtual bool GetPingInterval(double& seconds) = 0;
+    // The units: how long to sample a ping while pinger mode sets the
+    // interval (s); false: it does not.
+    virtual bool GetPingerScaledInterval(double& seconds) = 0;
     // The depth documents: true while the pinger synchronises, with its
     // depth (m), which they show instead of the bottom.
     virtual bool GetPingerDepth(double& depth) const = 0;

@@ -101,10 +101,11 @@ public:
     double GetPingTimingRange() const override { return 0.0; }
     bool IsPingerActive() const override { return false; }
     double GetPingerRange() const override { return 0.0; }
-    int ProcessPingerSamples(std::int16_t*, int count) override { return count; }
+    int ProcessPingerSamples(std::int16_t*, int count, double, std::uint64_t) override { return count; }
     bool Synchronise() override { return false; }
     void SetActive(bool) override {}
     bool GetPingInterval(double&) override { return false; }
+    bool GetPingerScaledInterval(double&) override { return false; }
     bool GetPingerDepth(double&) const override { return false; }
     bool GetPulseLength(double&) const override { return false; }
 };

@@ -103,6 +103,8 @@ CProgram::CProgram(Options options)
 {
     if (m_options.arguments.empty())
         m_options.arguments.emplace_back("Ostrival");
+    m_pingerMode.Set(&m_pinger);
+    m_applicationHost.EngineExtras().Set(&m_engineExtras);
     m_application.SetOperation(&m_operationLink);
     m_application.SetHost(&m_applicationHost);
     // The printing document first, then operation control's commands and
@@ -153,6 +155,7 @@ CProgram::~CProgram()
     // their threads call is here; then the sensor and output objects, whose
     // readers call back into operation control and the application.
     m_operation.Close();
+    m_pingerMode.Set(nullptr);
     m_application.DestroySensors();
     m_operation.SetHost(nullptr);
     m_geographic->sendAnnotation = nullptr;

@@ -42,7 +42,9 @@
 #include "program/ProgramCommands.h"
 #include "program/ProgramDepthTelegramSources.h"
 #include "program/ProgramDisplay.h"
+#include "program/ProgramEngineExtras.h"
 #include "program/ProgramOperation.h"
+#include "program/ProgramPingerHost.h"
 #include "program/ProgramStoreEvents.h"
 #include "program/ProgramToolWindows.h"
 #include "program/RecorderLink.h"
@@ -102,6 +104,8 @@ public:
         std::function<bool(zv::recording::SStoreDialogValues&)> storeDialog;
         // "Echogram Storage Parameters": as storeDialog.
         std::function<bool(zv::recording::SStoreEchogramValues&)> echogramDialog;
+        // "Pinger Mode": edits the values, true on OK. Empty: the real dialog.
+        std::function<bool(SPingerDialogValues&)> pingerDialog;
         // Folder of the serial component and the serial library's dialogs;
         // empty: beside the program.
         std::string componentFolder;
@@ -166,6 +170,7 @@ public:
     CPaletteControl& Palettes() { return m_palettes; }
     CSounderHost& SounderHost() { return m_sounderHost; }
     CProgramToolWindows& ToolWindows() { return m_toolWindows; }
+    CPingerMode& Pinger() { return m_pinger; }
     CProgramDisplay& Display() { return m_display; }
     ITransceiverDialogs& TransceiverDialogs() { return m_transceiverDialogs; }
     const Options& GetOptions() const { return m_options; }
@@ -236,6 +241,10 @@ private:
     // Called into from any thread.
     CEnvironment m_environment;
     CExternalDepth m_externalDepth;
+    // Pinger mode, which the channels, operation control, the sounder, the
+    // units and the displays reach through m_pingerMode.
+    CProgramPingerHost m_pingerHost{*this};
+    CPingerMode m_pinger{m_pingerHost};
     // Shared with the application's row, so that a telegram decoded while
     // the sensors close never reaches a deleted history.
     std::shared_ptr<CGeographicInfo> m_geographic;
@@ -262,6 +271,7 @@ private:
     CPrinterView m_paperView;
     CPrinterView m_historyView;
 
+    CProgramEngineExtras m_engineExtras{*this};
     CProgramApplicationHost m_applicationHost;
     CPelmaris m_application;
     // What the serial sensors ask of the program while their lines arrive.

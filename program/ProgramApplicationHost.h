@@ -33,6 +33,7 @@ public:
     void SetExpCalculation(bool on) override { m_engineExtras->SetExpCalculation(on); }
     void FrequencySweep() override { m_engineExtras->FrequencySweep(); }
     void ClockWasSet() override;
+    TLink<IEngineExtras, CAbsentEngineExtras>& EngineExtras() { return m_engineExtras; }
 
 private:
     CProgram& m_program;

@@ -134,9 +134,10 @@ double CProgramChannelLinks::GetPingerRange() const
     return m_pinger->GetPingerRange();
 }
 
-int CProgramChannelLinks::ProcessPingerSamples(std::int16_t* samples, int count)
+int CProgramChannelLinks::ProcessPingerSamples(std::int16_t* samples, int count, double sampleInterval,
+                                               std::uint64_t pingTime)
 {
-    return m_pinger->ProcessPingerSamples(samples, count);
+    return m_pinger->ProcessPingerSamples(samples, count, sampleInterval, pingTime);
 }
 
 bool CProgramChannelLinks::GetMotionAtTime(std::uint64_t time, const ChannelParameters& params, double out[4])

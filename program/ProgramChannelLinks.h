@@ -106,7 +106,7 @@ public:
     void OnPingTime(std::uint64_t pingTime) override;
     bool IsPingerActive() const override;
     double GetPingerRange() const override;
-    int ProcessPingerSamples(std::int16_t* samples, int count) override;
+    int ProcessPingerSamples(std::int16_t* samples, int count, double sampleInterval, std::uint64_t pingTime) override;
 
     bool GetMotionAtTime(std::uint64_t time, const ChannelParameters& params, double out[4]) override;
     bool GetSpeedKnots(double& knots) const override;

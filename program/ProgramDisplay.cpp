@@ -138,6 +138,11 @@ void CProgramDisplay::PublishPartner(const std::string& name, double range, int 
     m_channelLinks.PublishPartnerWindow(name, range, rows, side, type);
 }
 
+bool CProgramDisplay::IsPingerMode() const
+{
+    return m_pingerMode->IsPingerActive();
+}
+
 bool CProgramDisplay::GetPingerDepth(double& depth) const
 {
     return m_pingerMode->GetPingerDepth(depth);

@@ -54,7 +54,8 @@ public:
     double GetSoundVelocity() const override;
     double GetLevelTime() const override;
     void SetApplicationEchogramValue(int type) override;
-    // The pinger mode is not built yet: IsPingerMode keeps its default.
+    // While pinger mode runs, the echograms' dialogs offer the pinger gain.
+    bool IsPingerMode() const override;
 
     // IExternalDepthExchange
     bool GetSourceDepth(const std::string& name, double& depth) const override;

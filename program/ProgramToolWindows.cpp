@@ -3,6 +3,8 @@
 #include "app/ui/MainFrame.h"
 #include "engine/Channel.h"
 #include "engine/ui/ChannelStatusDialog.h"
+#include "engine/ui/PingerReadyDialog.h"
+#include "engine/ui/PingerSyncDialog.h"
 #include "program/Program.h"
 #include "recording/Store.h"
 #include "recording/ui/ReplayButtons.h"
@@ -39,6 +41,42 @@ CProgramToolWindows::~CProgramToolWindows()
         DestroyWindow(m_window);
     delete m_status.data();
     delete m_bar.data();
+    delete m_pingerReady.data();
+    delete m_pingerSync.data();
+}
+
+CPingerReadyDialog* CProgramToolWindows::PingerReady() const
+{
+    return m_pingerReady.data();
+}
+
+CPingerSyncDialog* CProgramToolWindows::PingerSync() const
+{
+    return m_pingerSync.data();
+}
+
+void CProgramToolWindows::ShowPingerReady()
+{
+    if (!m_pingerReady) {
+        m_pingerReady = new CPingerReadyDialog(m_program.Frame());
+        m_pingerReady->setWindowFlag(Qt::Tool);
+        // Closed, it goes; the next "ready" makes it again.
+        QObject::connect(m_pingerReady, &CPingerReadyDialog::closed, m_pingerReady, [this] {
+            CPingerReadyDialog* closed = m_pingerReady.data();
+            m_pingerReady.clear();
+            closed->deleteLater();
+        });
+    }
+    m_pingerReady->show();
+}
+
+CPingerSyncDialog& CProgramToolWindows::MakePingerSync()
+{
+    if (!m_pingerSync) {
+        m_pingerSync = new CPingerSyncDialog(m_program.Frame());
+        m_pingerSync->setWindowFlag(Qt::Tool);
+    }
+    return *m_pingerSync;
 }
 
 CChannelStatusDialog* CProgramToolWindows::ChannelStatus() const
@@ -80,7 +118,7 @@ LRESULT CProgramToolWindows::OnOwnMessage(UINT message)
     return 0;
 }
 
-void CProgramToolWindows::OnMessage(UINT message, WPARAM wParam, LPARAM)
+void CProgramToolWindows::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_ES_SHOWCHANNELSTATUS:
@@ -105,8 +143,21 @@ void CProgramToolWindows::OnMessage(UINT message, WPARAM wParam, LPARAM)
         if (m_bar)
             m_bar->SetCurrentTime(static_cast<int>(wParam), true);
         break;
+    case WM_ES_SHOWPINGERREADY:
+        ShowPingerReady();
+        break;
+    case WM_ES_SHOWPINGERSYNC:
+        MakePingerSync().show();
+        break;
+    case WM_ES_HIDEPINGERSYNC:
+        if (m_pingerSync)
+            m_pingerSync->hide();
+        break;
+    case WM_ES_PINGERDRIFT:
+        MakePingerSync().SetProgress(static_cast<int>(wParam), static_cast<int>(lParam));
+        break;
     default:
-        break;  // the pinger dialogs are not built yet
+        break;
     }
 }
 

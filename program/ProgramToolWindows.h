@@ -2,8 +2,9 @@
 // dialog, filled from the running sounder's channels, and the replay bar,
 // which seeks in the replay that runs when its slider is let go. The
 // replay's file times and slider table come from the trigger thread and are
-// carried here, to the user-interface thread, as owned payloads. The pinger
-// dialogs are not built yet: their messages pass.
+// carried here, to the user-interface thread, as owned payloads. Pinger
+// mode's "Pinger Ready" and synchronisation windows are made when pinger
+// mode first asks for them.
 #pragma once
 
 #include "app/ui/ToolWindows.h"
@@ -14,6 +15,8 @@
 #include <string>
 
 class CChannelStatusDialog;
+class CPingerReadyDialog;
+class CPingerSyncDialog;
 
 namespace zv::recording {
 class CReplayButtons;
@@ -44,6 +47,8 @@ public:
     // The windows while they exist.
     CChannelStatusDialog* ChannelStatus() const;
     zv::recording::CReplayButtons* ReplayButtons() const;
+    CPingerReadyDialog* PingerReady() const;
+    CPingerSyncDialog* PingerSync() const;
 
 private:
     LRESULT OnOwnMessage(UINT message);
@@ -53,11 +58,15 @@ private:
     // The REC button shows what the recorder does.
     void TakeRecState();
     void RequestPosition(int position);
+    void ShowPingerReady();
+    CPingerSyncDialog& MakePingerSync();
 
     CProgram& m_program;
     HWND m_window = 0;
     QPointer<CChannelStatusDialog> m_status;
     QPointer<zv::recording::CReplayButtons> m_bar;
+    QPointer<CPingerReadyDialog> m_pingerReady;
+    QPointer<CPingerSyncDialog> m_pingerSync;
     int m_statusHeight = 0;
 };
 

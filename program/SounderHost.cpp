@@ -188,6 +188,16 @@ bool CSounderHost::GetPingerInterval(double& seconds)
     return m_program.PingerMode()->GetPingInterval(seconds);
 }
 
+double CSounderHost::GetMeanSoundVelocity(double depth)
+{
+    return m_program.Environment().GetMeanSoundVelocity(0.0, depth);
+}
+
+bool CSounderHost::GetPingerScaledInterval(double& seconds)
+{
+    return m_program.PingerMode()->GetPingerScaledInterval(seconds);
+}
+
 double CSounderHost::ReadWorkload()
 {
     return m_program.Application().GetWorkload().GetLoad();

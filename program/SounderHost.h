@@ -53,6 +53,8 @@ public:
     void AddPingToHistory(std::uint64_t pingTime) override;
     void SendPingToOutputs(CEchoSounder& sounder) override;
     bool GetPingerInterval(double& seconds) override;
+    bool GetPingerScaledInterval(double& seconds) override;
+    double GetMeanSoundVelocity(double depth) override;
     double ReadWorkload() override;
     void SampleWorkload() override;
     void StatusMessage(unsigned stringId) override;

@@ -223,9 +223,19 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
         GetChannel(i)->SetChannelId(i);
         GetChannel(i)->SetCalibrationHandOver(&m_calibration);
     }
-    // A new sounder sets every unit's transmit up afresh with its first ping.
+    // A new sounder sets every unit's transmit up afresh with its first ping
+    // (pinger mode's pulse length among it).
     for (auto& t : m_transceivers)
         t->MarkChannelsChanged();
+    // The simple pinger transmits on the first channel of the first unit
+    // that has channels.
+    if (m_simplePinger)
+        for (auto& t : m_transceivers)
+            if (CChannel* c = t->GetChannelId(0)) {
+                c->MakeSimplePingerChannel();
+                t->MarkChannelsChanged();
+                break;
+            }
 
     m_recorder = m_host->CreateRecorder(*this, key, sequenceFile);
     // The replay opened its first file before the recorder was made: the
@@ -310,6 +320,14 @@ std::optional<double> CEchoSounder::GetMultiPulseScaledDepth() const
     return m_multiPulse->GetScaledDepth();
 }
 
+std::optional<double> CEchoSounder::GetPingerScaledParameter() const
+{
+    double seconds = 0.0;
+    if (!m_pingerOn.load() || !m_host || !m_host->GetPingerScaledInterval(seconds))
+        return std::nullopt;
+    return seconds;
+}
+
 std::uint64_t CEchoSounder::GetPingTime() const
 {
     std::lock_guard<std::mutex> lock(m_pingTimeLock);
@@ -337,6 +355,9 @@ void CEchoSounder::SetMode(int rateMode, DWORD trigger, int sequence, std::int64
         m_multiPulseOn = false;
         rate = kInterval;
         interval = kTicksPerSecond;
+        // Pinger mode sets its own pulse length: every unit transmits anew.
+        for (auto& t : m_transceivers)
+            t->MarkChannelsChanged();
     } else {
         m_multiPulseOn = false;
         m_pingerOn = false;
@@ -367,6 +388,42 @@ void CEchoSounder::SetMode(int rateMode, DWORD trigger, int sequence, std::int64
     const int previous = m_rateMode.exchange(rate);
     if (previous == kSingleStep && rate != kSingleStep)
         m_stepGate.Release();
+}
+
+void CEchoSounder::RefreshChannelRecords()
+{
+    const int count = GetChannelCount();
+    for (int i = 0; i < std::min(count, kPairedChannels); ++i) {
+        CChannel* c = GetChannel(i);
+        // Set only while the echogram shows a side and publishes it.
+        const std::string partnerName = c ? c->GetSecondName() : std::string();
+        if (partnerName.empty())
+            continue;
+        CChannel* partner = nullptr;
+        for (int j = 0; j < count && !partner; ++j) {
+            CChannel* p = GetChannel(j);
+            if (p && p != c && p->GetChannelName() == partnerName)
+                partner = p;
+        }
+        if (!partner || !partner->GetTransceiver())
+            continue;
+        const ChannelParameters own = c->GetNextParameters();
+        ChannelParameters other = partner->GetNextParameters();
+        if (own.PulseLength == other.PulseLength && own.TransmitPower == other.TransmitPower &&
+            own.TransceiverMode == other.TransceiverMode)
+            continue;
+        other.PulseLength = own.PulseLength;
+        other.TransmitPower = own.TransmitPower;
+        other.TransceiverMode = own.TransceiverMode;
+        // The partner's channel keeps them, or its own values would come
+        // back with the next refresh; its unit transmits them from the
+        // next ping on.
+        partner->SetChannelParameters(other);
+        CTransceiver* unit = partner->GetTransceiver();
+        unit->SetChannelParameters(partner, other);
+        // Each marks the record changed where its values differ.
+        unit->SetChannelMode(partner, other.TransceiverMode);
+    }
 }
 
 void CEchoSounder::OnStep()
@@ -564,7 +621,7 @@ void CEchoSounder::PingDataThread()
                 t->GetChannelDepths(depths.data() + at, m_multiPulse->GetState());
                 at += static_cast<std::size_t>(t->GetChannelCount());
             }
-            m_multiPulse->Track(depths[0]);
+            m_multiPulse->Track(depths[0], m_host->GetMeanSoundVelocity(depths[0]));
             // Until the tracker knows a period, interval mode would only
             // miss every deadline: run at the maximum rate instead.
             const double period = m_multiPulse->GetDepth();
@@ -782,6 +839,7 @@ void CEchoSounder::TriggerThread()
                         t->SetChannelMode(c, state);
                     t->SetChannelParameters(c, c->GetNextParameters());
                 }
+        RefreshChannelRecords();
         std::int64_t largest = 0;
         for (auto& t : m_transceivers) {
             std::int64_t d = 0;

@@ -173,8 +173,8 @@ public:
     // 0 (the channel pings) while no sequence runs.
     int GetStep(int index) const override;
     std::optional<double> GetMultiPulseScaledDepth() const override;
-    // Pinger mode does not range the units yet.
-    std::optional<double> GetPingerScaledParameter() const override { return std::nullopt; }
+    // While pinger mode paces the pings: how long the units sample (s).
+    std::optional<double> GetPingerScaledParameter() const override;
     // A transceiver's thread reports that its unit fell silent; the trigger
     // thread takes the report and raises the alarm. Reports that come before
     // it looks are one loss.
@@ -190,6 +190,12 @@ public:
     // channel records before each trigger, applies it there, so the records
     // it copies for a ping never change under it.
     void SetChannelsState(int state);
+    // Side-scan pairs: each of the first 8 channels whose echogram shows a
+    // side and publishes it hands its pulse length, transmit power and
+    // transceiver mode to the channel it names as partner, so that both
+    // sides transmit alike. Trigger thread, before the units start.
+    void RefreshChannelRecords();
+    static constexpr int kPairedChannels = 8;
     // The "Step!" command: one ping in single-step mode.
     void OnStep();
     bool IsStepEnabled() const { return m_rateMode.load() == kSingleStep; }

@@ -49,6 +49,12 @@ public:
     virtual void SendPingToOutputs(CEchoSounder& sounder) = 0;
     // The pinger's ping interval in seconds; false: the interval stays.
     virtual bool GetPingerInterval(double& seconds) = 0;
+    // How long a unit samples a ping while pinger mode sets the interval
+    // (s); false: pinger mode does not.
+    virtual bool GetPingerScaledInterval(double& seconds) = 0;
+    // The water's mean sound velocity (m/s) from the surface to a depth
+    // (m), which times multipulse's pings.
+    virtual double GetMeanSoundVelocity(double depth) = 0;
 
     // The shell's services. The program's CPU load (0..1) and a request to
     // sample it again (trigger thread).
@@ -82,6 +88,8 @@ public:
     void AddPingToHistory(std::uint64_t) override {}
     void SendPingToOutputs(CEchoSounder&) override {}
     bool GetPingerInterval(double&) override { return false; }
+    bool GetPingerScaledInterval(double&) override { return false; }
+    double GetMeanSoundVelocity(double) override { return 1500.0; }
     double ReadWorkload() override { return 0.6; }
     void SampleWorkload() override {}
     void StatusMessage(unsigned) override {}

@@ -326,6 +326,13 @@ int CQY42::Trigger(int kind)
     return 0;
 }
 
+int CQY42::GetChannelDepths(double* depths, int)
+{
+    for (int i = 0; i < GetChannelCount(); ++i)
+        depths[i] = GetChannelId(i) ? GetChannelId(i)->GetBottomDepth() : 0.0;
+    return 1;
+}
+
 int CQY42::RequestStatus()
 {
     m_statusRequested = true;

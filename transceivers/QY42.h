@@ -75,6 +75,8 @@ public:
     int Trigger(int kind) override;
     void ProcessPing(std::uint64_t pingTime) override;
     int RequestStatus() override;
+    // The multipulse tracker's depth: each channel's last bottom depth.
+    int GetChannelDepths(double* depths, int trackerState) override;
     TransceiverType GetTypeCode() override { return TransceiverType::QY42; }
     int GetBufferedPings() override;
     // Ready for the next ping: set up, and the last ping triggered is all

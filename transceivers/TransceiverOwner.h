@@ -29,7 +29,8 @@ public:
     // The range (m) multipulse tracking asks for while it tracks; empty
     // otherwise.
     virtual std::optional<double> GetMultiPulseScaledDepth() const = 0;
-    // The range (m) pinger mode asks for while it is on; empty otherwise.
+    // The time (s) a unit samples a ping while pinger mode paces the pings;
+    // empty otherwise.
     virtual std::optional<double> GetPingerScaledParameter() const = 0;
     // The unit fell silent during a ping.
     virtual void SetLinkLost() = 0;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 TEST(SequenceControl, StepsOverEveryChannelUpToEight)
 {
     CSequenceControl seq(1, 8);
@@ -53,8 +55,13 @@ TEST(MultiPulse, LocksOnAfterFiveHitsAndLetsGoAfterFiveMisses)
     }
     EXPECT_EQ(mp.GetState(), 1);
     EXPECT_NEAR(mp.GetSmoothedDepth(), 100.0, 5.0);
-    // No period is derived from the depth: callers must treat 0 as unknown.
-    EXPECT_EQ(mp.GetDepth(), 0.0);
+    // The period is the two-way travel time of the smoothed depth.
+    EXPECT_DOUBLE_EQ(mp.GetDepth(), 2.0 * mp.GetSmoothedDepth() / 1500.0);
+    EXPECT_DOUBLE_EQ(mp.GetScaledDepth(), mp.GetDepth() * 0.75 * 1500.0);
+    mp.Track(100, 1480.0);
+    EXPECT_DOUBLE_EQ(mp.GetDepth(), 2.0 * mp.GetSmoothedDepth() / 1480.0);
+    mp.Track(100, std::numeric_limits<double>::quiet_NaN());
+    EXPECT_DOUBLE_EQ(mp.GetDepth(), 2.0 * mp.GetSmoothedDepth() / 1500.0) << "no water has that velocity";
 
     // Four misses, a hit, four misses: still tracking.
     for (int i = 0; i < 4; ++i)
@@ -66,6 +73,7 @@ TEST(MultiPulse, LocksOnAfterFiveHitsAndLetsGoAfterFiveMisses)
     mp.Track(300);
     EXPECT_EQ(mp.GetState(), 0);
     EXPECT_EQ(mp.GetSmoothedDepth(), 0.0);
+    EXPECT_EQ(mp.GetDepth(), 0.0) << "no period while searching";
 }
 
 TEST(MultiPulse, LimitAndWindowEdges)

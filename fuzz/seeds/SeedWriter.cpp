@@ -9,6 +9,7 @@
 #include "display/PrinterPage.h"
 #include "engine/BottomDetector.h"
 #include "engine/Channel.h"
+#include "engine/PingerMode.h"
 #include "outputs/LX750.h"
 #include "platform/Component.h"
 #include "platform/LocalServer.h"
@@ -279,17 +280,29 @@ CSeedWriter::CSeedWriter(std::string fuzz, std::string profiles)
 
 bool CSeedWriter::WriteAll(std::string* error)
 {
-    for (auto step : {&CSeedWriter::Nmea,        &CSeedWriter::SensorLines,
-                      &CSeedWriter::NetInput,    &CSeedWriter::SerialHub,
-                      &CSeedWriter::Replay,      &CSeedWriter::QY42,
-                      &CSeedWriter::QY42Unit,    &CSeedWriter::ChannelSettings,
-                      &CSeedWriter::Geo,         &CSeedWriter::Hxu,
-                      &CSeedWriter::Svp,         &CSeedWriter::Bitmap,
-                      &CSeedWriter::TrList,      &CSeedWriter::Archive,
-                      &CSeedWriter::Detector,    &CSeedWriter::Serial,
-                      &CSeedWriter::RegText,     &CSeedWriter::Hive,
-                      &CSeedWriter::LocalServer, &CSeedWriter::Sinks,
-                      &CSeedWriter::Xyz,         &CSeedWriter::HeavePurseSeine}) {
+    for (auto step : {&CSeedWriter::Nmea,
+                      &CSeedWriter::SensorLines,
+                      &CSeedWriter::NetInput,
+                      &CSeedWriter::SerialHub,
+                      &CSeedWriter::Replay,
+                      &CSeedWriter::QY42,
+                      &CSeedWriter::QY42Unit,
+                      &CSeedWriter::ChannelSettings,
+                      &CSeedWriter::Geo,
+                      &CSeedWriter::Hxu,
+                      &CSeedWriter::Svp,
+                      &CSeedWriter::Bitmap,
+                      &CSeedWriter::TrList,
+                      &CSeedWriter::Archive,
+                      &CSeedWriter::Detector,
+                      &CSeedWriter::PingerFile,
+                      &CSeedWriter::Serial,
+                      &CSeedWriter::RegText,
+                      &CSeedWriter::Hive,
+                      &CSeedWriter::LocalServer,
+                      &CSeedWriter::Sinks,
+                      &CSeedWriter::Xyz,
+                      &CSeedWriter::HeavePurseSeine}) {
         (this->*step)();
         if (!m_error.empty())
             break;
@@ -857,6 +870,46 @@ void CSeedWriter::Detector()
     layered.SetSecondLayer(true, "T120 120 kHz", 2.5);
     const auto b = layered.EncodeSettings();
     Put("detector", "seed-second-layer", std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
+}
+
+void CSeedWriter::PingerFile()
+{
+    // "Pinger.dta" as the pinger writes it, then its settings archive.
+    struct CSeedPingerHost : IPingerModeHost
+    {
+        std::string GetSerializePath() override { return CFuzzEnvironment::Get().Folder() + "/"; }
+        bool IsReplaying() override { return false; }
+        bool RunPingerDialog(SPingerDialogValues& v) override
+        {
+            v = values;
+            return true;
+        }
+        void PostToFrame(unsigned, std::intptr_t, std::intptr_t) override {}
+        SPingerDialogValues values;
+    } host;
+    const struct
+    {
+        const char* name;
+        double period, pulse;
+    } rows[] = {{"seed-period-and-pulse", 0.5, 2.0}, {"seed-slow-pinger", 2.0, 10.0}};
+    for (const auto& r : rows) {
+        host.values = {120.0, 400.0, r.pulse, r.period, false};
+        CPingerMode pinger(host);
+        if (!pinger.Synchronise()) {
+            m_error = "cannot set a pinger up";
+            return;
+        }
+        std::vector<BYTE> archive;
+        {
+            CArchive ar(archive, CArchive::store);
+            pinger.Serialize(ar);
+        }
+        Put("pingerfile", r.name,
+            ReadFile(pinger.DataFilePath()) +
+                std::string(reinterpret_cast<const char*>(archive.data()), archive.size()));
+    }
+    // A file cut short.
+    Put("pingerfile", "seed-short-file", Bytes({0, 0, 0, 0, 0, 0, 0xE0, 0x3F, 1, 2}));
 }
 
 void CSeedWriter::Serial()

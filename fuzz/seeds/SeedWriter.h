@@ -39,6 +39,7 @@ private:
     void TrList();
     void Archive();
     void Detector();
+    void PingerFile();
     void Serial();
     void RegText();
     void Hive();

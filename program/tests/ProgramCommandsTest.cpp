@@ -45,16 +45,16 @@ namespace {
 
 // Items whose Parts are not built yet: greyed whatever the program does.
 const std::set<unsigned> kNotBuilt = {
-    cmd::TRANSCEIVER, cmd::LOBE, cmd::REMOTE_DISPLAY, cmd::SECOND_LAYER, cmd::FREQ_SWEEP, cmd::EXP_CALCULATION,
+    cmd::TRANSCEIVER, cmd::LOBE, cmd::REMOTE_DISPLAY, cmd::FREQ_SWEEP, cmd::EXP_CALCULATION,
 };
 // Items of a running sounder: greyed while none runs. "Store...",
 // "Annotation...", "Trawl..." and "Purse Seine..." stay greyed while it replays, "Step!"
 // outside single step. "Debug HXU..." needs a running HXU unit, which a
 // replay has not. "Environment..." is greyed while replaying unless the
 // replay was started to change the profile.
-const std::set<unsigned> kNeedSounder = {cmd::STORE,          cmd::ECHOGRAM_STORAGE, cmd::PRINT_DB_PING,
-                                         cmd::ANNOTATION,     cmd::STOP_SOUNDER,     cmd::STEP,
-                                         cmd::REPLAY_CONTROL, cmd::STATUS_WINDOW,    cmd::DEBUG_HXU};
+const std::set<unsigned> kNeedSounder = {
+    cmd::STORE, cmd::ECHOGRAM_STORAGE, cmd::PRINT_DB_PING, cmd::ANNOTATION, cmd::STOP_SOUNDER,
+    cmd::STEP,  cmd::REPLAY_CONTROL,   cmd::STATUS_WINDOW, cmd::DEBUG_HXU,  cmd::SECOND_LAYER};
 const std::set<unsigned> kNotWhileReplaying = {cmd::STORE, cmd::ANNOTATION, cmd::STEP,        cmd::DEBUG_HXU,
                                                cmd::TRAWL, cmd::SVP_DIALOG, cmd::ENVIRONMENT, cmd::PURSE_SEINE};
 // Items whose object the model does not make although its menu shows them:

@@ -188,6 +188,16 @@ bool ApplySetting(SRecGenScene& scene, const std::string& setting, std::string* 
         return number(scene.sphereSpan, 0, 2);
     if (key == "noise")
         return number(scene.noiseDb, -230, 0);
+    if (key == "pinger-period")
+        return number(scene.pingerPeriod, 0, 100);
+    if (key == "pinger-depth")
+        return number(scene.pingerDepth, 0, 12000);
+    if (key == "pinger-drift")
+        return number(scene.pingerDrift, -100, 100);
+    if (key == "pinger-pulse")
+        return number(scene.pingerPulse, 1e-5, 0.1);
+    if (key == "pinger-level")
+        return number(scene.pingerLevel, -200, 0);
     if (key == "lat")
         return number(scene.latitude, -89.9, 89.9);
     if (key == "lon")
@@ -301,6 +311,29 @@ void SphereAnglesAt(const SRecGenScene& scene, int ping, double& along, double& 
     };
     along = place(cell % n, ch.beamWidthAlong);
     athwart = place(cell / n, ch.beamWidthAthwart);
+}
+
+double PingerDepthAt(const SRecGenScene& scene, int ping)
+{
+    return scene.pingerDepth + scene.pingerDrift * ping;
+}
+
+long PingerSampleAt(const SRecGenScene& scene, int ping)
+{
+    if (scene.pingerPeriod <= 0.0 || scene.channels.empty())
+        return -1;
+    const SRecGenChannel& ch = scene.channels.front();
+    constexpr double kTransmitDelay = 0.0008;
+    // Times in seconds from the first ping; the pulse reaches the
+    // transducer one way after it was sent.
+    const double start = ping * scene.pingInterval + kTransmitDelay;
+    const double travel = PingerDepthAt(scene, ping) / scene.soundVelocity;
+    const double sent = std::ceil((start - travel) / scene.pingerPeriod) * scene.pingerPeriod;
+    const double at = (sent + travel - start) / ch.sampleInterval;
+    const double width = scene.pingerPulse / ch.sampleInterval;
+    if (!(at >= 0.0) || at + width >= double(ch.samples))
+        return -1;
+    return long(std::llround(at));
 }
 
 std::uint64_t PingTime(const SRecGenScene& scene, int ping)

@@ -90,6 +90,17 @@ struct SRecGenScene
     double rollAmplitude = 3.0;
     double pitchAmplitude = 1.5;
     double tide = 0.35;  // m
+
+    // An outside pinger on a cable, heard on the first channel: a pulse of
+    // pingerPulse (s) at pingerLevel (dB, received) every pingerPeriod (s),
+    // its first at the first ping's time, from pingerDepth (m) below the
+    // transducer, which drifts by pingerDrift (m) a ping. None while
+    // pingerPeriod is 0.
+    double pingerPeriod = 0.0;
+    double pingerDepth = 150.0;
+    double pingerDrift = 0.0;
+    double pingerPulse = 0.002;
+    double pingerLevel = -40.0;
 };
 
 // Reads "key=value" settings into the scene; unknown keys, malformed
@@ -110,6 +121,12 @@ void PositionAt(const SRecGenScene& scene, int ping, double& lat, double& lon);
 // ping, from a false origin of 500,000 m east and 6,000,000 m north.
 void GridAt(const SRecGenScene& scene, int ping, double& easting, double& northing);
 bool HasFix(const SRecGenScene& scene, int ping);
+// The first sample of the pinger's pulse in a ping of the first channel, as
+// the pulse's time counts from the ping's time plus the pinger mode's
+// transmit delay (0.8 ms); -1 when no pulse falls into the ping.
+long PingerSampleAt(const SRecGenScene& scene, int ping);
+// The pinger's distance (m) at a ping.
+double PingerDepthAt(const SRecGenScene& scene, int ping);
 // The one-line profile text: count, then ",depth,velocity" with 2 decimals.
 std::string ProfileText(const SRecGenScene& scene);
 // A number with a fixed count of decimals and a decimal point, in any locale.

@@ -205,6 +205,9 @@ void CRecordingGenerator::PingSamples(int ping, std::size_t channel, std::vector
     const double pulseSamples = std::max(1.0, std::round(1500.0 * ch.pulseDuration / 2.0 / rangePerSample));
     const long sphereReach = long(2.0 * pulseSamples);
 
+    const long pingerAt = channel == 0 ? PingerSampleAt(m_scene, ping) : -1;
+    const long pingerWidth = std::max(1L, long(std::lround(m_scene.pingerPulse / ch.sampleInterval)));
+
     for (std::size_t i = 0; i < n; ++i) {
         const double r = (double(i) + 0.5) * rangePerSample;
         const double noise = m_scene.noiseDb + 6.0 * (Uniform(seed, ping, channel, i) - 0.5);
@@ -240,6 +243,10 @@ void CRecordingGenerator::PingSamples(int ping, std::size_t channel, std::vector
         double db = noise;
         if (linear > 0.0)
             db = 10.0 * std::log10(linear + std::pow(10.0, noise / 10.0));
+        // The pinger's pulse is heard as it arrives, without the spreading
+        // of an echo.
+        if (pingerAt >= 0 && long(i) >= pingerAt && long(i) < pingerAt + pingerWidth)
+            db = std::max(db, m_scene.pingerLevel);
         power[i] = PowerWord(db);
         if (ch.splitBeam) {
             if (linear == 0.0) {

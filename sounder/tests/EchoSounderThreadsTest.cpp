@@ -532,25 +532,37 @@ TEST_F(EchoSounderRun, IntervalScheduleHoldsAndSkipsMissedSlots)
     EXPECT_EQ(events.Count("Cannot meet ping interval requirement"), 1);
 }
 
-TEST_F(EchoSounderRun, MultipulseWithoutAPeriodKeepsTheMaximumRate)
+// Multipulse over a flat bottom locks on after five pings and paces the
+// pings at the bottom's two-way travel time; a jump beyond the window lets
+// go after five misses, and the pings run at the maximum rate again.
+TEST_F(EchoSounderRun, MultipulsePacesAtTheTravelTimeAndLetsGoOfAJump)
 {
+    std::atomic<bool> jumped{false};
+    int step = 0;  // ping-data thread only
     CTestTransceiver::Options a;
     a.name = "A";
+    // After the jump the depth keeps moving by more than the window, so
+    // that the tracker neither holds it nor finds it again.
+    a.channelDepth = [&] { return jumped.load() ? 80.0 + 25.0 * (step++ % 12) : 30.0; };
     AddUnit(a);
     auto sounder = std::make_unique<CEchoSounder>();
-    std::atomic<int> trackerState{-1};
     auto context = MakeContext();
-    host.documentsNotify = [&]() {
-        trackerState = sounder->GetMultiPulse()->GetState();
-        events.Note("ping");
-    };
     ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMultiPulse, nullptr,
                                 CEchoSounder::kTriggerInternal, 0, "", 0));
     EXPECT_TRUE(sounder->IsMultiPulse());
-    // Five steady depths lock the tracker on; the pings go on at full rate.
-    ASSERT_TRUE(events.WaitFor("ping", 8));
-    EXPECT_EQ(trackerState.load(), 1);
+    EXPECT_EQ(sounder->GetRateMode(), CEchoSounder::kMaximumRate) << "searching: full rate";
+    ASSERT_TRUE(events.WaitFor("ping", 7));
+    EXPECT_EQ(sounder->GetMultiPulse()->GetState(), 1);
+    EXPECT_EQ(sounder->GetRateMode(), CEchoSounder::kInterval);
+    EXPECT_EQ(sounder->GetInterval(), static_cast<std::int64_t>(2.0 * 30.0 / 1500.0 * 1e7));
+    ASSERT_TRUE(sounder->GetMultiPulseScaledDepth());
+    EXPECT_DOUBLE_EQ(*sounder->GetMultiPulseScaledDepth(), 2.0 * 30.0 / 1500.0 * 0.75 * 1500.0);
+
+    jumped = true;
+    const int seen = events.Count("ping");
+    ASSERT_TRUE(events.WaitFor("ping", seen + 7));
+    EXPECT_EQ(sounder->GetMultiPulse()->GetState(), 0) << "five misses let go";
     EXPECT_EQ(sounder->GetRateMode(), CEchoSounder::kMaximumRate);
+    EXPECT_FALSE(sounder->GetMultiPulseScaledDepth());
     sounder.reset();
-    EXPECT_EQ(events.Count("Cannot meet ping interval requirement"), 0);
 }

@@ -177,7 +177,7 @@ void CTestTransceiver::ProcessPing(std::uint64_t pingTime)
 int CTestTransceiver::GetChannelDepths(double* depths, int)
 {
     for (int ch = 0; ch < GetChannelCount(); ++ch)
-        depths[ch] = m_options.bottomSample * 0.1;
+        depths[ch] = m_options.channelDepth ? m_options.channelDepth() : m_options.bottomSample * 0.1;
     return 1;
 }
 

@@ -58,6 +58,9 @@ public:
         ITransceiverServices* services = nullptr;
         std::function<void()> onStart;         // called by Start, on the trigger thread
         std::function<void()> onPingComplete;  // last sample stored, before the hand-off
+        // The depth (m) each channel reports to the multipulse tracker;
+        // empty: the bottom sample's.
+        std::function<double()> channelDepth;
     };
 
     explicit CTestTransceiver(const Options& options);
