@@ -240,32 +240,41 @@ bool CPingerMode::FindPulseLocked(const std::int16_t* samples, int count)
     const int w = std::max(m_width, 1);
     if (samples == nullptr || count < w || !(m_sampleInterval > 0.0) || !std::isfinite(m_sampleInterval))
         return false;
-    m_work.assign(samples, samples + count);
-    m_median.Apply(m_work.data(), count);
-    const std::int16_t* x = m_work.data();
-
     int lo = 0, hi = count - w;
     if (m_state != kAcquiring) {
         const int window = SamplesOf(kSearchWindow, m_sampleInterval);
         lo = std::clamp(m_position - window, 0, count - w);
         hi = std::clamp(m_position + window, 0, count - w);
     }
+    const int end = hi + w;
+    // Only what the search and the width estimate read is filtered: the
+    // scanned samples, 2w beyond them for the width, and the two more each
+    // side the five-sample median needs to treat them as in the whole ping.
+    const int base = std::max(lo - 2 * w - 2, 0);
+    const int limit = std::min(end + 2 * w + 2, count);
+    m_work.assign(samples + base, samples + limit);
+    m_median.Apply(m_work.data(), limit - base);
+    // Indices into the filtered samples run from base.
+    const std::int16_t* y = m_work.data();
+    const int first = lo - base, last = hi - base;
+
     // Sliding sum of w samples: the level at each position is its mean.
     std::int64_t sum = 0;
-    for (int i = lo; i < lo + w; ++i)
-        sum += x[i];
+    for (int i = first; i < first + w; ++i)
+        sum += y[i];
     std::int64_t bestSum = sum;
-    int best = lo;
-    for (int p = lo + 1; p <= hi; ++p) {
-        sum += x[p + w - 1] - x[p - 1];
+    int best = first;
+    for (int p = first + 1; p <= last; ++p) {
+        sum += y[p + w - 1] - y[p - 1];
         if (sum > bestSum) {
             bestSum = sum;
             best = p;
         }
     }
-    const int end = hi + w;
-    const std::int16_t* peak = std::max_element(x + lo, x + end);
-    const int peakAt = static_cast<int>(peak - x);
+    best += base;
+    const std::int16_t* peakSample = std::max_element(y + first, y + (end - base));
+    const std::int16_t peak = *peakSample;
+    const int peakAt = static_cast<int>(peakSample - y) + base;
     const double bestMean = static_cast<double>(bestSum) / w;
 
     m_level = m_level == 0.0 ? bestMean : 0.95 * m_level + 0.05 * bestMean;
@@ -277,10 +286,12 @@ bool CPingerMode::FindPulseLocked(const std::int16_t* samples, int count)
         return false;
     m_position = best;
     if (peakAt > best - w && peakAt < best + 2 * w) {
-        const int from = std::max(peakAt - 2 * w, 0);
-        const int to = std::min(peakAt + 2 * w, count);
-        const int floor = *peak - 512;
-        const auto n = std::count_if(x + from, x + to, [&](std::int16_t s) { return s >= floor; });
+        const int from = std::max(peakAt - 2 * w, base);
+        const int to = std::min(peakAt + 2 * w, limit);
+        const int floor = peak - 512;
+        int n = 0;
+        for (int i = from - base; i < to - base; ++i)
+            n += y[i] >= floor;
         m_smoothedWidth = 0.9 * m_smoothedWidth + 0.1 * static_cast<double>(n);
         m_width = std::max(static_cast<int>(m_smoothedWidth), 1);
     }

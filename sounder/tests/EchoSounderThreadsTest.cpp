@@ -566,3 +566,70 @@ TEST_F(EchoSounderRun, MultipulsePacesAtTheTravelTimeAndLetsGoOfAJump)
     EXPECT_FALSE(sounder->GetMultiPulseScaledDepth());
     sounder.reset();
 }
+
+// A side-scan channel that publishes its side hands its pulse length, power
+// and transceiver mode to its partner before the first trigger: both sides
+// transmit alike. A channel without both flags hands nothing on.
+TEST_F(EchoSounderRun, PairedSideScanChannelsTransmitAlike)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    a.channels = 3;
+    AddUnit(a);
+    auto sounder = std::make_unique<CEchoSounder>();
+    auto context = MakeContext();
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kSingleStep, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    CChannel* port = sounder->GetChannel(0);
+    CChannel* starboard = sounder->GetChannel(1);
+    CChannel* other = sounder->GetChannel(2);
+    ASSERT_EQ(starboard->GetChannelName(), "A 2");
+    ChannelParameters p = port->GetNextParameters();
+    p.PulseLength = 0.000512;
+    p.TransmitPower = 500.0;
+    port->SetChannelParameters(p);
+    port->SetEchogramInfo(true, true, "A 2", false);
+    // Single step: nothing is triggered before the step below.
+    // Only one of the two flags: no pairing, or its 2 ms would follow.
+    ChannelParameters q = p;
+    q.PulseLength = 0.002;
+    other->SetChannelParameters(q);
+    other->SetEchogramInfo(true, false, "A 2", false);
+    sounder->OnStep();
+    ASSERT_TRUE(events.WaitFor("ping", 1));
+    const ChannelParameters s = starboard->GetNextParameters();
+    EXPECT_EQ(s.PulseLength, 0.000512);
+    EXPECT_EQ(s.TransmitPower, 500.0);
+    double pulse = 0.0, power = 0.0, gain = 0.0, depth = 0.0;
+    sounder->GetTransceiver(0)->GetChannelValues(starboard, pulse, power, gain, depth);
+    EXPECT_EQ(pulse, 0.000512) << "the partner's record transmits it";
+    EXPECT_EQ(power, 500.0);
+    sounder->GetTransceiver(0)->GetChannelValues(port, pulse, power, gain, depth);
+    EXPECT_EQ(pulse, 0.000512);
+    EXPECT_EQ(sounder->GetChannel(0)->GetNextParameters().PulseLength, 0.000512);
+    sounder.reset();
+}
+
+// With the simple pinger on, the first channel of the first unit that has
+// channels is the pinger's: its name reads "... Pinger"; no other changes.
+TEST_F(EchoSounderRun, SimplePingerChannelCarriesItsName)
+{
+    CTestTransceiver::Options a, b;
+    a.name = "A";
+    a.channels = 2;
+    b.name = "B";
+    AddUnit(a);
+    AddUnit(b);
+    auto context = MakeContext();
+    context.simplePinger = true;
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    EXPECT_EQ(sounder->GetChannel(0)->GetChannelName(), "A 1 Pinger");
+    EXPECT_TRUE(sounder->GetChannel(0)->IsSimplePingerChannel());
+    for (int i = 1; i < 3; ++i) {
+        EXPECT_EQ(sounder->GetChannel(i)->GetChannelName().find("Pinger"), std::string::npos) << i;
+        EXPECT_FALSE(sounder->GetChannel(i)->IsSimplePingerChannel()) << i;
+    }
+    sounder.reset();
+}
