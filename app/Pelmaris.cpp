@@ -16,6 +16,7 @@
 #include "platform/NumberText.h"
 #include "platform/Paths.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -183,6 +184,7 @@ BOOL CPelmaris::InitInstance(const std::vector<std::string>& argv)
     CreateSettingsFolders();
     ReadPaths();
     ReadUnits();
+    ReadFixedInterval();
 
     m_language = ReadDword("", "Language", 1033);
     if (!LoadResourceDll(m_language))
@@ -256,6 +258,27 @@ void CPelmaris::ReadUnits()
     m_greyScale = static_cast<int>(ReadDword("Units", "GreyScale", 1));
     m_greyScaleOnSidescan = static_cast<int>(ReadDword("Units", "GreyScaleOnSidescan", 0));
     m_copperOnSidescan = static_cast<int>(ReadDword("Units", "CopperOnSidescan", 0));
+}
+
+void CPelmaris::ReadFixedInterval()
+{
+    const bool on = ReadDword("Echogram", "FixedInterval", 0) == 1;
+    double seconds = 1.0;
+    const std::string text = ReadString("Echogram", "FixedIntervalTime", "1.0");
+    // A damaged value leaves the mode off: no range follows nonsense.
+    const bool usable = CNumberText::ParseFiniteDouble(text, seconds) && seconds > 0.0;
+    fixedIntervalTime = usable ? seconds : 1.0;
+    fixedInterval = on && usable;
+}
+
+void CPelmaris::SetFixedInterval(bool on, double seconds)
+{
+    if (!(seconds > 0.0) || !std::isfinite(seconds))
+        return;
+    fixedIntervalTime = seconds;
+    fixedInterval = on;
+    WriteDword("Echogram", "FixedInterval", on ? 1 : 0);
+    WriteString("Echogram", "FixedIntervalTime", CNumberText::Format("%.6f", seconds));
 }
 
 void CPelmaris::StartRequest(const std::vector<std::string>& args)

@@ -182,8 +182,12 @@ public:
     std::atomic<int> storedPingMode{0};  // 0 maximum, 1 single step, 2 interval
     std::atomic<int> echogramValue{0};
     void SetEchogramValue(int value) { echogramValue = value; }
+    // Fixed-interval mode: every echogram's range follows the interval.
+    // Kept as "FixedInterval" (1 on) and "FixedIntervalTime" (seconds, as
+    // text) under the key "Echogram"; off unless the settings turn it on.
     std::atomic<bool> fixedInterval{false};
     std::atomic<double> fixedIntervalTime{0.0};  // seconds
+    void SetFixedInterval(bool on, double seconds);
     std::atomic<double> levelTime{0.0};
 
     // File type and open command -----------------------------------------
@@ -243,6 +247,7 @@ private:
     bool SelectModel(const std::string& argv0);
     void ReadPaths();
     void ReadUnits();
+    void ReadFixedInterval();
     void StartRequest(const std::vector<std::string>& args);
     void CreateSensorObjects();
     void DestroySensor(SensorId id, bool close);

@@ -185,6 +185,8 @@ inline constexpr unsigned FILE_MAX_SIZE = 45162;
 inline constexpr unsigned UDP_TOO_LARGE = 45163;
 // A settings file written for the next run could not be written.
 inline constexpr unsigned SETTINGS_NOT_SAVED = 45164;
+// A position mark's object information went out on the network.
+inline constexpr unsigned OBJECT_INFORMATION_SENT = 45165;
 // The network transceivers' status message and alarm.
 inline constexpr unsigned LOST_SAMPLES = 57697;           // a network unit's samples went missing
 inline constexpr unsigned TRANSCEIVER_LINK_LOST = 57698;  // a network unit fell silent during a ping

@@ -65,6 +65,7 @@ const std::map<unsigned, std::string>& EnglishStrings()
         {45162, "File Max. Size"},
         {45163, "Raw data output: a sample datagram is larger than one UDP datagram and is not sent"},
         {45164, "Settings could not be saved (see the event log)"},
+        {45165, "Object information sent on network "},
         {57668, "H0000"},
         {57679, "No temperature sensor available"},
         {57680, "Ping %d"},

@@ -672,6 +672,18 @@ CEchogramDoc::STraceWindow CEchogramDoc::GetTraceWindow() const
     return {m_rangeReference, m_start, m_range, m_viewCount, m_frozen};
 }
 
+void CEchogramDoc::SetViewSize(int columnLength, int totalRows, bool frozen)
+{
+    std::lock_guard lock(m_settingsLock);
+    SetColumnLength(columnLength);
+    SetTotalRows(totalRows);
+    m_frozen = frozen;
+    if (frozen) {
+        m_recentLayerValues.fill(0.0);
+        m_layerCounter = 0;
+    }
+}
+
 void CEchogramDoc::SetColumnLength(int n)
 {
     m_columnLength = std::clamp(n, 0, kMaxColumn);

@@ -212,6 +212,24 @@ public:
     STraceWindow GetTraceWindow() const;
     static double RoundHalfAway(double x) { return x > 0.0 ? x + 0.5 : x - 0.5; }
 
+    // The view's size as a resize leaves it: column length (height), total
+    // rows (width) and the frozen flag of a pane too low to show pings,
+    // written together under the settings lock, which the ping reads them
+    // under. Freezing forgets the recent layer values.
+    void SetViewSize(int columnLength, int totalRows, bool frozen);
+    // Runs `edit` on the settings under the settings lock: what the user
+    // interface changes outside a dialog (the wheel, the automatic range,
+    // the marker) while a ping may read them.
+    template <typename Edit>
+    void EditSettings(Edit&& edit)
+    {
+        std::lock_guard lock(m_settingsLock);
+        edit(*this);
+    }
+    // The ten recent layer values and their counter, for tests.
+    const std::array<double, 10>& GetRecentLayerValues() const { return m_recentLayerValues; }
+    int GetLayerCounter() const { return m_layerCounter; }
+
     // Set by the view; both are limited to the column memory.
     void SetColumnLength(int n);
     void SetTotalRows(int n);

@@ -139,6 +139,8 @@ CProgram::CProgram(Options options)
     m_geographic->sendAnnotation = [this](const std::string& prefix, const std::string& text) {
         m_outputs.TakeText({OutputTextKind::ObjectInformation, text, 0, prefix});
     };
+    // The status bar says that a position mark's object information went out.
+    m_geographic->postStatus = [](const std::string&) { CStatus::PostStatusMessage(ids::OBJECT_INFORMATION_SENT); };
     // The profile's mean velocity goes down to the deepest channel, and a
     // source of the external-depth table is its channel's last depth; both
     // come from what the channels told their links.
@@ -159,6 +161,7 @@ CProgram::~CProgram()
     m_application.DestroySensors();
     m_operation.SetHost(nullptr);
     m_geographic->sendAnnotation = nullptr;
+    m_geographic->postStatus = nullptr;
     m_environment.SetChannelDepthSource({});
     m_environment.SetDialogRunner({});
     m_externalDepth.channelDepth = nullptr;

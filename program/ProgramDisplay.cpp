@@ -11,6 +11,9 @@
 #include "sensors/GeographicInfo.h"
 #include "sounder/EchoSounder.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace app {
 
 CProgramDisplay::CProgramDisplay(CPelmaris& application, CEnvironment& environment, CExternalDepth& externalDepth,
@@ -46,6 +49,7 @@ SFrameContext CProgramDisplay::FrameContext(SounderModel model)
     // The echogram views size the history by the pings they show.
     context.views.geographicHistory = &m_geographic;
     context.views.markSources = this;
+    context.views.echogramEnvironment = this;
     context.settingsFolder = &m_application.SettingsFolder();
     return context;
 }
@@ -94,6 +98,22 @@ bool CProgramDisplay::GetFixedInterval(double& seconds) const
     if (!m_application.fixedInterval)
         return false;
     seconds = m_application.fixedIntervalTime;
+    return true;
+}
+
+void CProgramDisplay::SetFixedInterval(double seconds)
+{
+    m_application.SetFixedInterval(m_application.fixedInterval.load(), seconds);
+}
+
+bool CProgramDisplay::AddTimingCorrection(int delta)
+{
+    // The views ask on the user-interface thread, where the sounder is made
+    // and deleted.
+    CEchoSounder* sounder = m_application.GetEchoSounder();
+    if (!sounder || !sounder->IsSimplePinger())
+        return false;
+    sounder->AddTimingCorrection(static_cast<std::int16_t>(std::clamp(delta, -32768, 32767)));
     return true;
 }
 

@@ -32,7 +32,8 @@ class CProgramDisplay final : public IEchogramHost,
                               public IDepthHost,
                               public IViewHost,
                               public IEchogramMarkSources,
-                              public displayui::IEchoTraceCalibration
+                              public displayui::IEchoTraceCalibration,
+                              public IEchogramViewEnvironment
 {
 public:
     using PingerLink = TLink<IPingerLink, CAbsentPingerLink>;
@@ -85,6 +86,12 @@ public:
     void GetNetSensors(int states[INetSensors::kSensors], double depths[INetSensors::kSensors]) const override;
     // GetPingerDepth is IDepthHost's: the pinger's depth while it synchronises.
     bool GetMultiPulseDepths(double& smoothed, double& period) const override;
+
+    // IEchogramViewEnvironment: the application's fixed interval, and the
+    // running sounder's simple pinger that the wheel shifts.
+    // (GetFixedInterval is IEchogramHost's, the same value.)
+    void SetFixedInterval(double seconds) override;
+    bool AddTimingCorrection(int delta) override;
 
 private:
     CPelmaris& m_application;

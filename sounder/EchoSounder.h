@@ -167,6 +167,9 @@ public:
     int GetHbx() const { return m_hbx.load(); }
     bool IsMultiPulse() const { return m_multiPulseOn.load(); }
     bool IsPinger() const { return m_pingerOn.load(); }
+    // Set at creation: the sounder paces its own pings, and the echogram
+    // wheel may shift them (AddTimingCorrection).
+    bool IsSimplePinger() const { return m_simplePinger; }
     void SetSkip() override { m_skip = true; }
     // A release of the ping-ready semaphore without a ping time.
     void UnlockSemaphore() override { m_pingReady.Release(); }

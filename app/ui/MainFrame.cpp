@@ -705,8 +705,9 @@ LRESULT CMainFrame::OnOperationCommand(UINT, WPARAM wParam, LPARAM lParam)
 
 LRESULT CMainFrame::OnAnnotation(UINT, WPARAM wParam, LPARAM)
 {
-    if (const std::string* text = CurrentPayload<std::string>())
-        Broadcast(WM_ES_ANNOTATION, wParam, reinterpret_cast<LPARAM>(text->c_str()));
+    // Without a text the views still mark the column of the next ping.
+    const std::string* text = CurrentPayload<std::string>();
+    Broadcast(WM_ES_ANNOTATION, wParam, text ? reinterpret_cast<LPARAM>(text->c_str()) : 0);
     return 0;
 }
 

@@ -544,6 +544,27 @@ TEST_F(EchogramDocTest, FewViewColumnsKeepTheRingCleared)
     EXPECT_EQ(q.GetIntegrator(), nullptr);
 }
 
+TEST_F(EchogramDocTest, ViewTooLowToShowPingsFreezesAndForgetsTheRecentLayerValues)
+{
+    CEchogramDoc& d = Doc(100);
+    d.m_rangeReference = CEchogramDoc::SURFACE;
+    d.SetViewCount(20);
+    channel.bottom = 50.0;
+    for (int i = 0; i < 4; ++i)
+        d.OnSourceUpdate(1);
+    ASSERT_GT(d.GetLayerCounter(), 0);
+    ASSERT_GT(d.GetMeanLayerValue(), 0.0);
+
+    d.SetViewSize(14, 300, true);
+    EXPECT_TRUE(d.m_frozen);
+    EXPECT_EQ(d.GetColumnLength(), 14);
+    EXPECT_EQ(d.GetTotalRows(), 300);
+    EXPECT_EQ(d.GetLayerCounter(), 0);
+    EXPECT_DOUBLE_EQ(d.GetMeanLayerValue(), 0.0);
+    d.SetViewSize(100, 300, false);
+    EXPECT_FALSE(d.m_frozen);
+}
+
 TEST_F(EchogramDocTest, RangeAndFilterDialogsApplyOnlyOnOk)
 {
     CEchogramDoc& d = Doc();

@@ -1,18 +1,28 @@
 #include "display/ui/EchogramView.h"
 
+#include "base/AppIds.h"
 #include "base/DepthUnit.h"
+#include "base/DiagRecord.h"
 #include "display/EchogramDoc.h"
 #include "engine/Channel.h"
+#include "platform/NumberText.h"
 #include "sensors/ExternalDepth.h"
 #include "sensors/GeographicInfo.h"
 
+#include <QHelpEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPainter>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QToolTip>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <tuple>
 #include <utility>
@@ -114,6 +124,55 @@ public:
         CChannel* channel = Channel();
         return channel ? channel->GetSoundVelocity() : 0.0;
     }
+    double GetThreshold(int selector) override
+    {
+        CChannel* channel = Channel();
+        return channel ? channel->GetValueBySelector(selector) : 0.0;
+    }
+    void SetThreshold(int selector, double level) override
+    {
+        if (CChannel* channel = Channel())
+            channel->SetValueBySelector(selector, level);
+    }
+    double GetBeamAngle() override
+    {
+        CChannel* channel = Channel();
+        return channel ? channel->GetBeamAngle() : 0.0;
+    }
+    bool IsSlopeEnabled() override
+    {
+        CChannel* channel = Channel();
+        return channel && channel->IsSlopeEnabled();
+    }
+    bool GetSlopeHistoryValue(int placesBack, double& value) override
+    {
+        CChannel* channel = Channel();
+        return channel && channel->GetSlopeHistoryValue(placesBack, value);
+    }
+    double GetSlopeDistance(int a, int b) override
+    {
+        CChannel* channel = Channel();
+        return channel ? channel->GetSlopeDistance(a, b) : 0.0;
+    }
+    void GetTrawl(bool& depthValid, double& depth, bool& openingValid, double& opening) override
+    {
+        depthValid = openingValid = false;
+        CChannel* channel = Channel();
+        if (!channel)
+            return;
+        std::uint32_t words[8] = {};
+        channel->GetStatusWords(words);
+        auto value = [&words](int at) {
+            const std::uint64_t bits = static_cast<std::uint64_t>(words[at + 1]) << 32 | words[at];
+            double d = 0.0;
+            std::memcpy(&d, &bits, sizeof d);
+            return d;
+        };
+        depthValid = words[0] != 0;
+        depth = depthValid ? value(2) : 0.0;
+        openingValid = words[4] != 0;
+        opening = openingValid ? value(6) : 0.0;
+    }
 
 private:
     CChannel* Channel() const { return m_document ? m_document->GetChannel() : nullptr; }
@@ -146,6 +205,9 @@ CEchogramView::CEchogramView(CEchogramDoc* document, const SViewContext& context
     m_columnFont = PictureFont(14, 6, QFont::Normal);
     m_gridFont = PictureFont(10, 6, QFont::DemiBold);
     m_rowFont = PictureFont(14, 6, QFont::DemiBold);
+    m_markFont = PictureFont(14, 10, QFont::DemiBold);
+    // Moves without a button reach the view too: focus follows the mouse.
+    setMouseTracking(true);
     SetChannelAccess(nullptr);
     if (m_document)
         m_document->AddView(this);
@@ -202,11 +264,8 @@ void CEchogramView::resizeEvent(QResizeEvent* event)
     // came before its first size gets its surface here.
     if (HasMemoryDC() && !GetSurface())
         CreateDibSection();
-    if (m_document) {
-        m_document->SetColumnLength(GetHeight());
-        m_document->SetTotalRows(GetWidth());
-        m_document->m_frozen = GetHeight() < kFreezeHeight;
-    }
+    if (m_document)
+        m_document->SetViewSize(GetHeight(), GetWidth(), GetHeight() < kFreezeHeight);
     // The base made a new surface of the new size: start it as background.
     if (GetSurface() && GetSurface()->GetBits())
         GetSurface()->Fill(CPaletteControl::kBackgroundIndex);
@@ -216,6 +275,16 @@ void CEchogramView::resizeEvent(QResizeEvent* event)
     RebuildColours();
     // Qt repaints a resized window whole; what the pings left is in it.
     m_pendingAll = true;
+    // The splitter around shows what the view no longer covers.
+    if (QWidget* parent = parentWidget())
+        parent->update();
+}
+
+void CEchogramView::moveEvent(QMoveEvent* event)
+{
+    CSCView::moveEvent(event);
+    if (QWidget* parent = parentWidget())
+        parent->update();
 }
 
 void CEchogramView::RebuildColours()
@@ -431,6 +500,47 @@ void CEchogramView::OnUpdate()
     // Only the picture moved; the scale changes only with its values.
     const auto [top, bottom] = ScaleValues();
     NotePing(top != m_scaleTop || bottom != m_scaleBottom);
+
+    // The measuring line's start moves on with the picture.
+    if (m_measuring)
+        m_measureStart.rx() -= 1;
+    if (rows) {
+        // The row's external depth, which a click on the row sends.
+        double external = 0.0;
+        if (doc.m_externalDepth)
+            for (const SExternalSource& source : doc.GetContext().ExternalDepth().GetSources())
+                if (!source.name.empty() && source.name.find(doc.m_depthSourceName) != std::string::npos)
+                    external = source.depth;
+        m_externalHistory.push_front(external);
+        const std::size_t keep = static_cast<std::size_t>(std::max(GetWidth(), GetHeight()));
+        while (m_externalHistory.size() > keep)
+            m_externalHistory.pop_back();
+    }
+    if (doc.m_rangeReference == CEchogramDoc::SURFACE && m_hasDepth)
+        FollowBottom(m_depth);
+}
+
+void CEchogramView::FollowBottom(double depth)
+{
+    CEchogramDoc& doc = *m_document;
+    bool refused = false;
+    doc.EditSettings([&](CEchogramDoc& d) {
+        if (d.m_surfaceAutoRange)
+            d.m_range = CEchogramInteraction::AutoRange(depth, d.m_range);
+        if (d.m_surfaceAutoStart) {
+            double start = d.m_start;
+            refused = !CEchogramInteraction::AutoStart(depth, d.m_start, d.m_range, start);
+            d.m_start = start;
+        }
+    });
+    // A damaged or replayed ping keeps the start; told once until the
+    // depths are usable again.
+    if (refused && !m_autoStartRefused) {
+        CDiagRecord("Ostrival", "Ostrival", std::string(), "EchogramView", __LINE__)
+            .ReportText(
+                0, CNumberText::Format("Automatic start kept: depth = %.2f, range = %.2f", depth, doc.Shown().range));
+    }
+    m_autoStartRefused = refused;
 }
 
 QRect CEchogramView::AreaRect() const
@@ -505,6 +615,16 @@ void CEchogramView::FlushUpdates()
     }
     if (m_pendingScale)
         update(ScaleRect());
+    // The overlays stay where they are while the picture moves under them.
+    if (m_measuring) {
+        update(AreaRect());
+    } else if (m_document && m_document->m_variableDepth) {
+        const int row = MarkerLineRow();
+        if (row != m_markerDrawnRow && m_markerDrawnRow >= 0)
+            update(MarkerBand(m_markerDrawnRow));
+        if (row >= 0)
+            update(MarkerBand(row));
+    }
     m_pendingLines = 0;
     m_pendingLabels = QRegion();
     m_pendingAll = false;
@@ -971,6 +1091,10 @@ void CEchogramView::OnDraw(QPainter& painter)
     if (!m_enabled || !m_document || !m_document->GetChannel())
         return;
     DrawSurface(painter);
+    if (m_measuring)
+        DrawMeasuringLine(painter);
+    if (m_document->m_variableDepth)
+        DrawMarkerLine(painter);
     if (PaintRegion().intersects(ScaleRect()))
         DrawScale(painter);
 }
@@ -1025,4 +1149,362 @@ void CEchogramView::DrawRowScale(QPainter& painter)
         const int x = TickRow(k, w - 1) + 1;
         painter.drawLine(x, header - 3, x, header - 8);
     }
+}
+
+unsigned& CEchogramView::ToolHitCounter()
+{
+    // Shared by every echogram view; only the user-interface thread counts.
+    static unsigned counter = 0;
+    return counter;
+}
+
+CEchogramInteraction::SPointerView CEchogramView::PointerView() const
+{
+    CEchogramInteraction::SPointerView v;
+    if (!m_document)
+        return v;
+    const CEchogramDoc& doc = *m_document;
+    v.reference = doc.m_rangeReference;
+    v.start = doc.ShownStart();
+    v.range = doc.ShownRange();
+    v.width = GetWidth();
+    v.height = GetHeight();
+    v.margin = m_picture.GetScaleMargin();
+    v.rowBytes = static_cast<int>(CDIBSection::RowBytes(GetWidth(), 8));
+    v.rows = m_picture.IsRowOrientation();
+    v.left = doc.m_sidescanRange[0];
+    v.right = doc.m_sidescanRange[1];
+    v.beamAngle = m_access->GetBeamAngle();
+    v.hasDepth = m_access->GetDepth(v.depth);
+    v.threshold = m_access->GetThreshold(doc.m_echogramType);
+    return v;
+}
+
+int CEchogramView::OnToolHitTest(const QPoint& point, CEchogramInteraction::SToolHit* tool)
+{
+    return CEchogramInteraction::ToolHitTest(PointerView(), point.x(), point.y(), ToolHitCounter(), tool);
+}
+
+bool CEchogramView::event(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return CSCView::event(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    CEchogramInteraction::SToolHit tool;
+    if (!m_enabled || !m_document || OnToolHitTest(help->pos(), &tool) < 0) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    QToolTip::showText(help->globalPos(), QString::fromStdString(tool.text), this,
+                       QRect(QPoint(tool.left, tool.top), QPoint(tool.right, tool.bottom)));
+    return true;
+}
+
+LRESULT CEchogramView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == app::WM_ES_ANNOTATION) {
+        SetAnnotation(reinterpret_cast<const char*>(lParam));
+        return 0;
+    }
+    return CSCView::OnMessage(message, wParam, lParam);
+}
+
+void CEchogramView::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+    const int delta = event->angleDelta().y();
+    if (!m_enabled || !m_document || delta == 0)
+        return;
+    const QPoint p = event->position().toPoint();
+    if (m_picture.IsRowOrientation() || p.x() < GetWidth() - m_picture.GetScaleMargin()) {
+        // The threshold of the picture's colour scale; the next pings show it.
+        const int selector = m_document->m_echogramType;
+        const double level = m_access->GetThreshold(selector);
+        const double next = CEchogramInteraction::WheelThreshold(level, delta);
+        if (next != level)
+            m_access->SetThreshold(selector, next);
+        // The tool tip shows the new value: the pointer nudged one pixel,
+        // the other way each step.
+        static bool toggle = false;
+        toggle = !toggle;
+        QCursor::setPos(event->globalPosition().toPoint() + QPoint(toggle ? -1 : 1, 0));
+        return;
+    }
+    if (StripWheel(delta, event->modifiers(), event->buttons()))
+        update(0, 0, GetWidth(), GetHeight());
+}
+
+bool CEchogramView::StripWheel(int delta, Qt::KeyboardModifiers keys, Qt::MouseButtons buttons)
+{
+    Environment& environment = GetContext().EchogramEnvironment();
+    // Ctrl shifts the pings of a sounder that paces its own (one notch,
+    // 120, is 12 ms), and nothing else.
+    if (keys & Qt::ControlModifier) {
+        if (environment.AddTimingCorrection(delta))
+            return false;
+    }
+    double interval = 0.0;
+    if ((buttons & Qt::LeftButton) && environment.GetFixedInterval(interval)) {
+        if (CEchogramInteraction::StepInterval(interval, delta))
+            environment.SetFixedInterval(interval);
+        return false;
+    }
+    const bool shift = (keys & Qt::ShiftModifier) || (buttons & Qt::LeftButton);
+    CEchogramInteraction::SWindow w;
+    m_access->GetTrawl(w.trawlDepthValid, w.trawlDepth, w.trawlOpeningValid, w.trawlOpening);
+    bool changed = false;
+    m_document->EditSettings([&](CEchogramDoc& d) {
+        w.reference = d.m_rangeReference;
+        w.range = d.m_range;
+        w.start = d.m_start;
+        w.autoRange = d.m_surfaceAutoRange;
+        w.autoStart = d.m_surfaceAutoStart;
+        w.surfaceRange = d.m_surfaceRange;
+        w.surfaceStart = d.m_surfaceStart;
+        w.bottomRange = d.m_bottomRange;
+        w.bottomOffset = d.m_bottomOffset;
+        w.slopeRange = d.m_slopeRange;
+        w.slopeOffset = d.m_slopeOffset;
+        w.trawlMargin = d.m_trawlMargin;
+        changed = CEchogramInteraction::StripWheel(w, delta, shift);
+        if (!changed)
+            return;
+        d.m_range = w.range;
+        d.m_start = w.start;
+        d.m_surfaceRange = w.surfaceRange;
+        d.m_surfaceStart = w.surfaceStart;
+        d.m_bottomRange = w.bottomRange;
+        d.m_bottomOffset = w.bottomOffset;
+        d.m_slopeRange = w.slopeRange;
+        d.m_slopeOffset = w.slopeOffset;
+        d.m_trawlMargin = w.trawlMargin;
+    });
+    return changed;
+}
+
+void CEchogramView::mousePressEvent(QMouseEvent* event)
+{
+    if (!m_enabled || !m_document)
+        return;
+    const QPoint p = event->position().toPoint();
+    const Qt::KeyboardModifiers keys = event->modifiers();
+    if (event->button() == Qt::RightButton) {
+        if (!(event->buttons() & Qt::LeftButton))
+            RunDialog(keys, p);
+        return;
+    }
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (m_picture.IsRowOrientation()) {
+        PositionMark(p);
+    } else if (p.x() < GetWidth() - m_picture.GetScaleMargin()) {
+        const CEchogramDoc& doc = *m_document;
+        if (doc.m_rangeReference == CEchogramDoc::SURFACE)
+            PositionMark(p);
+        if (doc.m_variableDepth && (keys & Qt::ControlModifier)) {
+            TakeMarker(p.y());
+            m_markerDrag = true;
+        }
+        if ((keys & Qt::ShiftModifier) && doc.m_rangeReference == CEchogramDoc::SURFACE && m_access->IsSlopeEnabled())
+            StartMeasuring(p);
+    }
+    update();
+}
+
+void CEchogramView::TakeMarker(int y)
+{
+    const double value =
+        CEchogramInteraction::MarkerValueAt(m_document->m_rangeReference, m_document->ShownStart(),
+                                            m_document->ShownRange(), GetHeight(), m_picture.IsRowOrientation(), y);
+    m_document->EditSettings([value](CEchogramDoc& d) { d.m_variableDepthValue = value; });
+}
+
+void CEchogramView::StartMeasuring(const QPoint& p)
+{
+    const int area = GetWidth() - m_picture.GetScaleMargin();
+    double depth = 0.0;
+    if (!m_access->GetSlopeHistoryValue(area - p.x() - 1, depth)) {
+        m_measuring = false;
+        return;
+    }
+    const double start = m_document->ShownStart(), range = m_document->ShownRange();
+    int row = -1;
+    if (range > 0.0 && depth > start && depth < start + range)
+        row = static_cast<int>((depth - start) / range * GetHeight());
+    m_measureStart = QPoint(p.x(), row);
+    m_measureEnd = p;
+    m_measuring = true;
+    update(AreaRect());
+}
+
+void CEchogramView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (cursor().shape() != Qt::ArrowCursor)
+        setCursor(Qt::ArrowCursor);
+    FocusFrame();
+    if (!m_enabled || !m_document)
+        return;
+    const QPoint p = event->position().toPoint();
+    const bool inArea = p.x() < GetWidth() - m_picture.GetScaleMargin();
+    const Qt::KeyboardModifiers keys = event->modifiers();
+    if (m_markerDrag && inArea && (event->buttons() & Qt::LeftButton) && !(keys & Qt::ShiftModifier)) {
+        TakeMarker(p.y());
+        update(AreaRect());
+    }
+    if (m_measuring && inArea && (keys & Qt::ShiftModifier)) {
+        m_measureEnd = p;
+        update(AreaRect());
+    }
+}
+
+void CEchogramView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_markerDrag = false;
+    if (m_measuring) {
+        m_measuring = false;
+        update(AreaRect());
+    }
+}
+
+void CEchogramView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && m_enabled && m_document)
+        PositionMark(event->position().toPoint());
+}
+
+void CEchogramView::FocusFrame()
+{
+    if (hasFocus())
+        return;
+    // The channel under the mouse becomes the active one, with this view
+    // in focus.
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+        if (auto* frame = qobject_cast<QMdiSubWindow*>(w)) {
+            if (QMdiArea* area = frame->mdiArea())
+                area->setActiveSubWindow(frame);
+            break;
+        }
+    setFocus(Qt::MouseFocusReason);
+}
+
+void CEchogramView::RunDialog(Qt::KeyboardModifiers keys, const QPoint& p)
+{
+    // A stop, or a replay's next file, may take the frame and this view
+    // while the dialog runs: only a view still there is repainted.
+    const QPointer<CEchogramView> alive(this);
+    CEchogramDoc* doc = m_document;
+    const Qt::KeyboardModifiers both = Qt::ControlModifier | Qt::ShiftModifier;
+    if ((keys & both) == both) {
+        doc->OnEchogramFilter();
+    } else {
+        const bool settings =
+            m_picture.IsRowOrientation() ? p.y() > GetTopMargin() : p.x() < GetWidth() - m_picture.GetScaleMargin();
+        if (settings)
+            doc->OnEchogramSettings();
+        else
+            doc->OnRangeSettings();
+    }
+    if (alive)
+        alive->update();
+}
+
+void CEchogramView::PositionMark(const QPoint& p)
+{
+    CGeographicInfo* history = GetContext().geographicHistory;
+    if (p.y() < GetTopMargin() + 10 || !history)
+        return;
+    const CEchogramDoc& doc = *m_document;
+    int sent = 0;
+    if (!m_picture.IsRowOrientation()) {
+        const int back = GetWidth() - m_picture.GetScaleMargin() - p.x();
+        const double depth = CEchogramInteraction::DepthAt(doc.ShownStart(), doc.ShownRange(), GetHeight(), p.y());
+        sent = history->FormatPingPosition(back, false, depth, depth, false, 0);
+    } else {
+        const int back = p.y() - GetTopMargin();
+        if (back < 0 || static_cast<std::size_t>(back) >= m_externalHistory.size())
+            return;
+        const double l = -doc.m_sidescanRange[0], e = doc.m_sidescanRange[1];
+        const double across = l + (e - l) * p.x() / std::max(1, GetWidth());
+        const int side = doc.m_sidescanSide == 0 ? 1 : 0;
+        sent = history->FormatPingPosition(back, true, across, m_externalHistory[static_cast<std::size_t>(back)], true,
+                                           side);
+    }
+    if (!sent)
+        return;
+    // Into the picture, so that it moves on with it; 0xFF is the plain
+    // colour value the mark is written with, index 255.
+    const QString x = QStringLiteral("X");
+    const QFontMetrics metrics(m_markFont);
+    const QRect box(p.x() - metrics.horizontalAdvance(x) / 2, p.y() - metrics.height() / 2,
+                    metrics.horizontalAdvance(x), metrics.height());
+    m_labels = QRegion();
+    WriteText(x, m_markFont, box, false, 0xFF, -1);
+    m_labels = QRegion();
+    PictureChanged(box);
+}
+
+int CEchogramView::MarkerLineRow() const
+{
+    const CEchogramDoc& doc = *m_document;
+    const double value = doc.m_variableDepthValue;
+    const int h = GetHeight();
+    switch (doc.m_rangeReference) {
+    case CEchogramDoc::SLOPE:
+        return EchogramMarks::SlopeMarkerRow(value, doc.ShownStart(), doc.ShownRange(), h);
+    case CEchogramDoc::SURFACE:
+    case CEchogramDoc::TRAWL: {
+        int row = EchogramMarks::MarkerRow(value, doc.ShownStart(), doc.ShownRange(), h);
+        if (row >= 0 && m_picture.IsRowOrientation())
+            row = h - row;
+        return row;
+    }
+    case CEchogramDoc::BOTTOM:
+        return EchogramMarks::MarkerRow(value, -doc.ShownStart(), doc.ShownRange(), h);
+    default:
+        return -1;
+    }
+}
+
+QRect CEchogramView::MarkerBand(int row) const
+{
+    const int text = QFontMetrics(font()).height();
+    return QRect(0, row, GetWidth() - m_picture.GetScaleMargin(), text + 2);
+}
+
+void CEchogramView::DrawMarkerLine(QPainter& painter)
+{
+    const int row = MarkerLineRow();
+    if (row < 0 || row >= GetHeight())
+        return;
+    m_markerDrawnRow = row;
+    const int area = GetWidth() - m_picture.GetScaleMargin();
+    painter.setPen(QPen(QColor(GetColourTable()[EchogramMapping::kMarker]), 1));
+    painter.drawLine(0, row, area, row);
+    const QString label = QString::fromStdString(
+        CEchogramInteraction::MarkerLabel(m_document->m_rangeReference, m_document->m_variableDepthValue));
+    const QFontMetrics metrics = painter.fontMetrics();
+    if (metrics.horizontalAdvance(label) < area)
+        painter.drawText(0, row + 1 + metrics.ascent(), label);
+}
+
+void CEchogramView::DrawMeasuringLine(QPainter& painter)
+{
+    const int area = GetWidth() - m_picture.GetScaleMargin();
+    painter.setPen(QPen(QColor(GetColourTable()[CPaletteControl::kTextIndex]), 1));
+    painter.drawLine(m_measureStart, m_measureEnd);
+    const int c1 = area - m_measureStart.x() - 1, c2 = area - m_measureEnd.x() - 1;
+    double stored = 0.0;
+    m_access->GetSlopeHistoryValue(c1, stored);
+    const double distance = m_access->GetSlopeDistance(c1, c2);
+    const double height = stored - CEchogramInteraction::DepthAt(m_document->ShownStart(), m_document->ShownRange(),
+                                                                 GetHeight(), m_measureEnd.y());
+    const QString text = QString::fromStdString(CEchogramInteraction::MeasuringText(distance, height));
+    const QFontMetrics metrics = painter.fontMetrics();
+    int x = m_measureEnd.x();
+    if (x + metrics.horizontalAdvance(text) > area)
+        x -= metrics.horizontalAdvance(text);
+    painter.drawText(x, m_measureEnd.y() - metrics.descent(), text);
 }

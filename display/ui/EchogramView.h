@@ -16,6 +16,7 @@
 // updated.
 #pragma once
 
+#include "display/EchogramInteraction.h"
 #include "display/EchogramMarks.h"
 #include "display/EchogramPicture.h"
 #include "display/PrintedEchogram.h"
@@ -27,6 +28,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <utility>
@@ -61,6 +63,22 @@ public:
     virtual std::uint64_t GetPingTime() = 0;
     // The channel's sound velocity (m/s).
     virtual double GetSoundVelocity() = 0;
+
+    // What the mouse and the wheel read and change; none by default.
+    // The colour scale's start level of a selector (dB), read and set under
+    // the channel's lock.
+    virtual double GetThreshold(int selector) { return 0.0; }
+    virtual void SetThreshold(int selector, double level) {}
+    // The channel's beam angle (degrees).
+    virtual double GetBeamAngle() { return 0.0; }
+    virtual bool IsSlopeEnabled() { return false; }
+    virtual bool GetSlopeHistoryValue(int placesBack, double& value) { return false; }
+    virtual double GetSlopeDistance(int a, int b) { return 0.0; }
+    // The trawl's depth and opening (m) with their valid flags.
+    virtual void GetTrawl(bool& depthValid, double& depth, bool& openingValid, double& opening)
+    {
+        depthValid = openingValid = false;
+    }
 };
 
 class CEchogramView : public CSCView, public IPrintedEchogram
@@ -71,6 +89,9 @@ public:
     // false without a table or an entry of that name.
     static bool ReadSecondSide(const CExternalDepth* table, const std::string& name,
                                std::vector<std::int16_t>& samples);
+
+    // The application and sounder the view reaches through its context.
+    using Environment = IEchogramViewEnvironment;
 
     explicit CEchogramView(CEchogramDoc* document, const SViewContext& context = {}, QWidget* parent = nullptr);
     ~CEchogramView() override;
@@ -120,6 +141,21 @@ public:
     // text (null: none), writes it. Nothing while the document is frozen.
     void SetAnnotation(const char* text);
 
+    // The tool at a point of the window (see CEchogramInteraction::
+    // ToolHitTest); the call counter is shared by all echogram views.
+    int OnToolHitTest(const QPoint& point, CEchogramInteraction::SToolHit* tool);
+    static unsigned& ToolHitCounter();
+    // What the tool tip and the clicks read of the view now.
+    CEchogramInteraction::SPointerView PointerView() const;
+
+    // The measuring line while the left button draws it.
+    bool IsMeasuring() const { return m_measuring; }
+    QPoint MeasuringStart() const { return m_measureStart; }
+    QPoint MeasuringEnd() const { return m_measureEnd; }
+    // The depths of the external sources of the last rows (newest first),
+    // which a click on a row sends with its position.
+    const std::deque<double>& ExternalDepthHistory() const { return m_externalHistory; }
+
     // Brings the window up to date with the pings since the last time;
     // what the frame timer runs. Nothing when nothing is pending.
     void FlushUpdates();
@@ -127,11 +163,35 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    bool event(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnDraw(QPainter& painter) override;
     QImage PaintImage() const override { return m_colours; }
     void ColourTableChanged() override { RebuildColours(); }
 
 private:
+    // The wheel over the scale strip; true when the window changed.
+    bool StripWheel(int delta, Qt::KeyboardModifiers keys, Qt::MouseButtons buttons);
+    void RunDialog(Qt::KeyboardModifiers keys, const QPoint& p);
+    // A position mark at a point: the ping's position sent, an "X" drawn.
+    void PositionMark(const QPoint& p);
+    // The marker value and the measuring line from the pointer.
+    void TakeMarker(int y);
+    void StartMeasuring(const QPoint& p);
+    void DrawMeasuringLine(QPainter& painter);
+    void DrawMarkerLine(QPainter& painter);
+    // Row of the marker value in the shown window; -1 when outside.
+    int MarkerLineRow() const;
+    QRect MarkerBand(int row) const;
+    // The automatic range and start of a surface window after a ping.
+    void FollowBottom(double depth);
+    void FocusFrame();
     void Reattach();
     // The old picture (oldWidth x oldHeight as it showed) into the new one.
     void CarryOver(const std::vector<BYTE>& old, int oldWidth, int oldArea, int oldHeight);
@@ -221,6 +281,18 @@ private:
     double m_lastSoundSpeed = 0.0;
     int m_soundSpeedCountdown = 0;
     int m_lastMinute = 0;
+    // The marker: dragged with Ctrl and the left button; the row last drawn.
+    bool m_markerDrag = false;
+    int m_markerDrawnRow = -1;
+    // The measuring line, from a stored depth to the pointer.
+    bool m_measuring = false;
+    QPoint m_measureStart;
+    QPoint m_measureEnd;
+    // External depths of the rows, newest first, at most max(W, H).
+    std::deque<double> m_externalHistory;
+    QFont m_markFont;
+    // An automatic start refused a ping's depth or range; told once a run.
+    bool m_autoStartRefused = false;
     bool m_annotationMark = false;
     bool m_annotationTextDue = false;
     std::string m_annotationText;

@@ -29,3 +29,9 @@ const IEchogramMarkSources& SViewContext::MarkSources() const
     static const IEchogramMarkSources defaults;
     return markSources ? *markSources : defaults;
 }
+
+IEchogramViewEnvironment& SViewContext::EchogramEnvironment() const
+{
+    static IEchogramViewEnvironment defaults;
+    return echogramEnvironment ? *echogramEnvironment : defaults;
+}

@@ -65,6 +65,22 @@ public:
     virtual bool IsTrackingShown() const { return false; }
 };
 
+// What an echogram view reaches of the application and the running sounder
+// beyond its document: the fixed-interval mode that the wheel over its scale
+// strip steps, and the simple pinger's timing, which Ctrl and the wheel
+// shift. By default neither is there.
+class IEchogramViewEnvironment
+{
+public:
+    virtual ~IEchogramViewEnvironment() = default;
+    // Fixed-interval mode: true with the interval (s).
+    virtual bool GetFixedInterval(double& seconds) const { return false; }
+    virtual void SetFixedInterval(double seconds) {}
+    // Adds a wheel delta (0.1 ms a unit) to the next ping's time of the
+    // running sounder when it paces its own pings; false when none does.
+    virtual bool AddTimingCorrection(int delta) { return false; }
+};
+
 struct SViewContext
 {
     SounderModel model = SounderModel::QY310;
@@ -82,10 +98,12 @@ struct SViewContext
     // echogram shows; none: there is no history to size.
     CGeographicInfo* geographicHistory = nullptr;
     const IEchogramMarkSources* markSources = nullptr;
+    IEchogramViewEnvironment* echogramEnvironment = nullptr;
 
     // The host, or its defaults when the context has none.
     IViewHost& Host() const;
     const IEchogramMarkSources& MarkSources() const;
+    IEchogramViewEnvironment& EchogramEnvironment() const;
 };
 
 // What a channel frame hands on to the documents and views it makes, and

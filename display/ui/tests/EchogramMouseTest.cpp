@@ -1,0 +1,446 @@
+// The echogram view under the mouse: the wheel, tool tips, clicks, the right
+// button's dialogs and the annotation message, on real views with Qt's
+// events.
+#include "display/ui/EchogramView.h"
+
+#include "app/ui/tests/QtTestSupport.h"
+#include "base/AppIds.h"
+#include "base/DepthUnit.h"
+#include "display/EchogramDoc.h"
+#include "display/tests/StubEchogramChannel.h"
+#include "display/tests/TempFolder.h"
+#include "display/tests/TestDisplayContext.h"
+#include "engine/Channel.h"
+#include "platform/MessageBox.h"
+#include "sensors/GeographicInfo.h"
+
+#include <QHelpEvent>
+#include <QResizeEvent>
+#include <QTest>
+#include <QToolTip>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+constexpr std::int16_t kWeak = -9000;
+constexpr std::uint64_t kT0 = 133000000000000000ULL;
+constexpr std::uint64_t kSecond = 10000000ULL;
+
+class WeakChannel : public CStubEchogramChannel
+{
+public:
+    bool GetPingSamples(std::int16_t* out, int n, double, double, int, int) override
+    {
+        for (int i = 0; i < n; ++i)
+            out[i] = kWeak;
+        return true;
+    }
+};
+
+// What the view reads of its channel, and what the wheel sets there.
+struct MouseChannel : IEchogramViewChannel
+{
+    double bottom = 0.0;  // none while not positive
+    std::map<int, double> thresholds;
+    bool slopeOn = false;
+    std::map<int, double> slopeHistory;  // places back -> depth
+    double slopeDistance = 0.0;
+
+    void GetColorScale(CColorScaleSettings& scale) override
+    {
+        for (int selector = 0; selector <= 4; ++selector)
+            scale.SetValueBySelector(selector, -20.0);
+        scale.SetInterval(2.5);
+    }
+    bool GetDepth(double& d) override
+    {
+        d = bottom;
+        return bottom > 0.0;
+    }
+    bool IsSkipping() override { return false; }
+    void SetSlopeHistorySize(int) override {}
+    int GetSlopeHalfPointCount() override { return 0; }
+    void UpdateSlopeValidity(bool) override {}
+    bool GetSlopeAngle(double&) override { return false; }
+    bool GetSecondSide(const std::string&, std::vector<std::int16_t>&) override { return false; }
+    std::uint64_t GetPingTime() override { return 0; }
+    double GetSoundVelocity() override { return 1500.0; }
+    double GetThreshold(int selector) override { return thresholds[selector]; }
+    void SetThreshold(int selector, double level) override { thresholds[selector] = level; }
+    double GetBeamAngle() override { return 7.0; }
+    bool IsSlopeEnabled() override { return slopeOn; }
+    bool GetSlopeHistoryValue(int back, double& value) override
+    {
+        const auto found = slopeHistory.find(back);
+        if (found == slopeHistory.end())
+            return false;
+        value = found->second;
+        return true;
+    }
+    double GetSlopeDistance(int, int) override { return slopeDistance; }
+};
+
+struct FakeEnvironment : IEchogramViewEnvironment
+{
+    bool fixed = false;
+    double interval = 1.0;
+    bool simplePinger = false;
+    std::vector<int> corrections;
+    bool GetFixedInterval(double& seconds) const override
+    {
+        seconds = interval;
+        return fixed;
+    }
+    void SetFixedInterval(double seconds) override { interval = seconds; }
+    bool AddTimingCorrection(int delta) override
+    {
+        if (!simplePinger)
+            return false;
+        corrections.push_back(delta);
+        return true;
+    }
+};
+
+class EchogramMouseTest : public ::testing::Test
+{
+public:
+    void SetUp() override
+    {
+        shelltest::QtApp();
+        CDepthUnit::SetUnit(CDepthUnit::kMeter);
+        CChannel::Construction cc;
+        cc.SourceName = "T38";
+        channel = std::make_unique<CChannel>(cc);
+        doc.SetChannel(channel.get());
+        doc.SetEchogramChannel(&samples);
+        doc.m_rangeReference = CEchogramDoc::SURFACE;
+        doc.m_range = doc.m_surfaceRange = 100.0;
+        doc.m_start = doc.m_surfaceStart = 0.0;
+        doc.m_scale = false;
+        program.updateViews = [](CAbstractESDoc& d) { d.UpdateAllViews(); };
+        history.sendAnnotation = [this](const std::string& prefix, const std::string& text) {
+            sent.push_back(prefix + " " + text);
+        };
+        context.geographicHistory = &history;
+        context.echogramEnvironment = &environment;
+        MakeView();
+    }
+    void MakeView()
+    {
+        view = std::make_unique<CEchogramView>(&doc, context);
+        view->SetChannelAccess(&access);
+        view->resize(200, 100);
+        QResizeEvent event(QSize(200, 100), QSize());
+        QApplication::sendEvent(view.get(), &event);
+        view->OnInitialUpdate();
+    }
+    void Ping() { doc.OnSourceUpdate(1); }
+    void Wheel(QPoint at, int delta, Qt::KeyboardModifiers keys = {}, Qt::MouseButtons buttons = {})
+    {
+        QWheelEvent event(at, view->mapToGlobal(at), QPoint(), QPoint(0, delta), buttons, keys, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(view.get(), &event);
+    }
+    // The picture's pixels of index 255 (the position mark's) in a box.
+    int MarkPixels(QRect box) const
+    {
+        int n = 0;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x)
+                n += view->Picture().At(x, y) == 0xFF;
+        return n;
+    }
+
+    CTestDisplayContext program;
+    WeakChannel samples;
+    MouseChannel access;
+    FakeEnvironment environment;
+    CGeographicInfo history;
+    std::vector<std::string> sent;
+    SViewContext context;
+    std::unique_ptr<CChannel> channel;
+    CEchogramDoc doc{program.Context()};
+    std::unique_ptr<CEchogramView> view;
+};
+}  // namespace
+
+TEST_F(EchogramMouseTest, RightButtonOpensTheSettingsLeftOfTheStripTheRangeOnItAndTheFilterWithCtrlShift)
+{
+    std::string ran;
+    program.settingsDialog = [&](auto&, const CEchogramDoc::DialogOpened&) {
+        ran = "settings";
+        return IDCANCEL;
+    };
+    program.rangeDialog = [&](auto&, const CEchogramDoc::DialogOpened&) {
+        ran = "range";
+        return IDCANCEL;
+    };
+    program.filterDialog = [&](auto&, const CEchogramDoc::DialogOpened&) {
+        ran = "filter";
+        return IDCANCEL;
+    };
+    const Qt::KeyboardModifiers both = Qt::ControlModifier | Qt::ShiftModifier;
+    struct Case
+    {
+        bool rows;
+        QPoint at;
+        Qt::KeyboardModifiers keys;
+        const char* dialog;
+    } cases[] = {
+        {false, {145, 50}, {}, "settings"}, {false, {146, 50}, {}, "range"},  {false, {180, 50}, {}, "range"},
+        {false, {20, 50}, both, "filter"},  {false, {180, 50}, both, "filter"}, {true, {20, 21}, {}, "settings"},
+        {true, {20, 20}, {}, "range"},      {true, {20, 21}, both, "filter"},
+    };
+    for (const Case& c : cases) {
+        doc.m_sidescan = c.rows;
+        doc.m_rangeReference = c.rows ? CEchogramDoc::SIDESCAN : CEchogramDoc::SURFACE;
+        Ping();  // turns the picture
+        ran.clear();
+        QTest::mouseClick(view.get(), Qt::RightButton, c.keys, c.at);
+        EXPECT_EQ(ran, c.dialog) << c.rows << " " << c.at.x() << "," << c.at.y();
+    }
+}
+
+TEST_F(EchogramMouseTest, AViewDestroyedWhileItsDialogRunsIsNotTouched)
+{
+    program.settingsDialog = [&](auto&, const CEchogramDoc::DialogOpened&) {
+        view.reset();  // the frame torn down by a stop meanwhile
+        return IDCANCEL;
+    };
+    QTest::mousePress(view.get(), Qt::RightButton, {}, QPoint(20, 50));
+    EXPECT_EQ(view, nullptr);
+    Ping();  // the document goes on without it
+}
+
+TEST_F(EchogramMouseTest, WheelOverThePictureMovesTheThresholdOfTheDocumentsSelector)
+{
+    doc.m_echogramType = CEchogramDoc::SV_20;
+    access.thresholds[CEchogramDoc::SV_20] = -99.0;
+    Wheel({20, 50}, -120);
+    EXPECT_EQ(access.thresholds[CEchogramDoc::SV_20], -99.0);
+    Wheel({20, 50}, 120);
+    Wheel({20, 50}, 240);  // only the sign counts
+    EXPECT_EQ(access.thresholds[CEchogramDoc::SV_20], -97.0);
+    EXPECT_EQ(access.thresholds[CEchogramDoc::SS_20], 0.0) << "the other selectors stay";
+    EXPECT_EQ(doc.m_range, 100.0);
+}
+
+TEST_F(EchogramMouseTest, WheelOverTheStripMovesTheWindowUnderTheDocumentsLock)
+{
+    const QPoint strip(180, 50);
+    Wheel(strip, -120);
+    EXPECT_EQ(doc.m_range, 150.0);
+    EXPECT_EQ(doc.m_surfaceRange, 150.0);
+    doc.m_surfaceAutoRange = true;
+    Wheel(strip, -120);
+    EXPECT_EQ(doc.m_range, 150.0) << "with automatic range the start moves";
+    EXPECT_EQ(doc.m_start, 2.0);
+    EXPECT_EQ(doc.m_surfaceStart, 2.0);
+
+    doc.m_rangeReference = CEchogramDoc::BOTTOM;
+    doc.m_range = 25.0;
+    doc.m_start = 15.0;
+    Wheel(strip, -120, Qt::ShiftModifier);
+    EXPECT_EQ(doc.m_range, 15.0);
+    EXPECT_EQ(doc.m_bottomRange, 15.0);
+    EXPECT_EQ(doc.m_start, 5.0);
+}
+
+TEST_F(EchogramMouseTest, CtrlWheelOverTheStripShiftsASimplePingersPingsAndNothingElse)
+{
+    const QPoint strip(180, 50);
+    environment.simplePinger = true;
+    Wheel(strip, 120, Qt::ControlModifier);
+    Wheel(strip, -240, Qt::ControlModifier);
+    EXPECT_EQ(environment.corrections, (std::vector<int>{120, -240}));
+    EXPECT_EQ(doc.m_range, 100.0);
+    environment.simplePinger = false;
+    Wheel(strip, -120, Qt::ControlModifier);
+    EXPECT_EQ(doc.m_range, 150.0) << "without one the wheel moves the window";
+}
+
+TEST_F(EchogramMouseTest, LeftButtonWheelStepsTheFixedIntervalButNeverToNothing)
+{
+    const QPoint strip(180, 50);
+    environment.fixed = true;
+    environment.interval = 0.0002;
+    Wheel(strip, 120, {}, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(environment.interval, 0.00032);
+    Wheel(strip, -120, {}, Qt::LeftButton);
+    Wheel(strip, -120, {}, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(environment.interval, 0.00008);
+    Wheel(strip, -120, {}, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(environment.interval, 0.00008) << "a step to no interval is refused";
+    EXPECT_EQ(doc.m_range, 100.0);
+    EXPECT_EQ(doc.m_start, 0.0);
+}
+
+TEST_F(EchogramMouseTest, ToolTipShowsDepthFootprintAndThreshold)
+{
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    access.thresholds[doc.m_echogramType] = -70.0;
+    Ping();
+    // The counter is shared: start this case right after a tenth call.
+    while (CEchogramView::ToolHitCounter() % 10 != 0)
+        ++CEchogramView::ToolHitCounter();
+    const QPoint at(10, 25);
+    QHelpEvent help(QEvent::ToolTip, at, view->mapToGlobal(at));
+    QApplication::sendEvent(view.get(), &help);
+    EXPECT_EQ(QToolTip::text(), "25.00 m   3.06 m  -70.0 dB");
+    QToolTip::hideText();
+    CEchogramInteraction::SToolHit tool;
+    EXPECT_EQ(view->OnToolHitTest(QPoint(160, 25), &tool), -1) << "no tool on the strip";
+}
+
+TEST_F(EchogramMouseTest, CtrlClickSetsTheMarkerAndTheDragMovesIt)
+{
+    doc.m_variableDepth = true;
+    doc.m_resetRequest = true;  // a picture of background
+    Ping();
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    QTest::mousePress(view.get(), Qt::LeftButton, Qt::ControlModifier, QPoint(20, 25));
+    EXPECT_EQ(doc.m_variableDepthValue, 25.0);
+    QMouseEvent move(QEvent::MouseMove, QPointF(30, 40), view->mapToGlobal(QPointF(30, 40)), Qt::NoButton,
+                     Qt::LeftButton, Qt::ControlModifier);
+    QApplication::sendEvent(view.get(), &move);
+    EXPECT_EQ(doc.m_variableDepthValue, 40.0);
+    QTest::mouseRelease(view.get(), Qt::LeftButton, {}, QPoint(30, 40));
+    QMouseEvent after(QEvent::MouseMove, QPointF(30, 60), view->mapToGlobal(QPointF(30, 60)), Qt::NoButton,
+                      Qt::LeftButton, {});
+    QApplication::sendEvent(view.get(), &after);
+    EXPECT_EQ(doc.m_variableDepthValue, 40.0) << "the release ended the drag";
+
+    const QImage shot = view->grab().toImage();
+    const QRgb marker = view->GetColourTable()[193];
+    EXPECT_EQ(shot.pixel(100, 40), marker) << "the marker line";
+    EXPECT_NE(shot.pixel(100, 39), marker);
+}
+
+TEST_F(EchogramMouseTest, ShiftClickDrawsTheMeasuringLineFromTheStoredDepthUntilTheRelease)
+{
+    access.slopeOn = true;
+    access.slopeHistory[145 - 100] = 50.0;  // the column clicked, counted back from the newest
+    access.slopeDistance = 40.7;
+    doc.m_resetRequest = true;
+    Ping();
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    QTest::mousePress(view.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(100, 30));
+    ASSERT_TRUE(view->IsMeasuring());
+    EXPECT_EQ(view->MeasuringStart(), QPoint(100, 50)) << "the row of the stored depth";
+    QMouseEvent move(QEvent::MouseMove, QPointF(120, 60), view->mapToGlobal(QPointF(120, 60)), Qt::NoButton,
+                     Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(view.get(), &move);
+    EXPECT_EQ(view->MeasuringEnd(), QPoint(120, 60));
+    Ping();
+    EXPECT_EQ(view->MeasuringStart(), QPoint(99, 50)) << "the start moves on with the picture";
+    const QImage shot = view->grab().toImage();
+    const QRgb line = view->GetColourTable()[79];
+    EXPECT_EQ(shot.pixel(99, 50), line);
+    int text = 0;  // "40m -10.0m -13.8deg" left of the end point, which is near the strip
+    for (int x = 40; x < 95; ++x)
+        for (int y = 44; y < 60; ++y)
+            text += shot.pixel(x, y) == line;
+    EXPECT_GT(text, 30);
+    QTest::mouseRelease(view.get(), Qt::LeftButton, {}, QPoint(120, 60));
+    EXPECT_FALSE(view->IsMeasuring());
+
+    access.slopeHistory.clear();
+    QTest::mousePress(view.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(100, 30));
+    EXPECT_FALSE(view->IsMeasuring()) << "no stored depth, no line";
+    QTest::mouseRelease(view.get(), Qt::LeftButton, {}, QPoint(100, 30));
+}
+
+TEST_F(EchogramMouseTest, ClickSendsThePingsPositionAndMarksItWithAnXButNotNearTheTop)
+{
+    history.EnsureHistoryLength(200);
+    history.ParseNavigationTelegram("$GPGGA,1,5900.0000,N,01000.0000,E", kT0);
+    history.ParseNavigationTelegram("$GPGGA,1,5902.0000,N,01002.0000,E", kT0 + 4 * kSecond);
+    for (int i = 1; i <= 3; ++i) {
+        history.AddPing(kT0 + i * kSecond);
+        Ping();
+    }
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(140, 29));  // T + 10 is 30
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(MarkPixels(QRect(130, 15, 20, 30)), 0);
+
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(144, 60));  // two pings back
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], "VGR 5900.5000000,1000.5000000,60.00,0") << "the first ping's position";
+    EXPECT_GT(MarkPixels(QRect(136, 52, 17, 17)), 5) << "the X at the point";
+    Ping();
+    EXPECT_GT(MarkPixels(QRect(135, 52, 17, 17)), 5) << "and it moves on with the picture";
+
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(10, 60));
+    EXPECT_EQ(sent.size(), 1u) << "a ping the history no longer has";
+}
+
+TEST_F(EchogramMouseTest, AnnotationMessageMarksTheNextColumnAndWritesAnyText)
+{
+    doc.m_eventMarker = true;
+    const int newest = view->Picture().NewestColumn();
+    const std::string texts[] = {"Trawl out", std::string(100 * 1024, 'W'), "bad \xC3\x28 \xFF\xFE utf-8"};
+    for (const std::string& text : texts) {
+        SendMessage(view->GetSafeHwnd(), app::WM_ES_ANNOTATION, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        Ping();
+        for (int row = 0; row < 4; ++row)  // the text begins below
+            EXPECT_EQ(view->Picture().At(newest, row), 193) << text.size();
+    }
+    SendMessage(view->GetSafeHwnd(), app::WM_ES_ANNOTATION, 0, 0);
+    Ping();
+    EXPECT_EQ(view->Picture().At(newest, 50), 193) << "without a text the column is marked";
+    Ping();
+    EXPECT_EQ(view->Picture().At(newest, 50), 78) << "once";
+
+    doc.m_frozen = true;
+    SendMessage(view->GetSafeHwnd(), app::WM_ES_ANNOTATION, 0, 0);
+    doc.m_frozen = false;
+    Ping();
+    EXPECT_EQ(view->Picture().At(newest, 50), 78) << "a frozen document takes none";
+}
+
+TEST_F(EchogramMouseTest, AutomaticStartFollowsTheBottomAndKeepsItForADamagedDepth)
+{
+    const TempFolder folder;
+    const std::string log = folder.File("events.log");
+    setenv("ZELVAR_EVENTLOG_FILE", log.c_str(), 1);
+    doc.m_range = 30.0;
+    doc.m_surfaceAutoStart = true;
+    access.bottom = 28.0;
+    Ping();
+    EXPECT_EQ(doc.m_start, 12.0);
+    access.bottom = 20000.0;
+    Ping();
+    Ping();
+    EXPECT_EQ(doc.m_start, 12.0) << "kept";
+    doc.m_surfaceAutoRange = true;
+    access.bottom = 90.0;
+    Ping();
+    EXPECT_EQ(doc.m_range, 200.0) << "the range follows too: two presets above 100 m";
+    unsetenv("ZELVAR_EVENTLOG_FILE");
+    std::ifstream in(log);
+    std::string line;
+    int records = 0;
+    while (std::getline(in, line))
+        records += line.find("Automatic start kept") != std::string::npos;
+    EXPECT_EQ(records, 1) << "one record for the run of damaged pings";
+}
+
+TEST_F(EchogramMouseTest, ResizeTellsTheDocumentItsSizeAndFreezesItWhenTooLow)
+{
+    view->resize(200, 14);
+    QResizeEvent event(QSize(200, 14), QSize(200, 100));
+    QApplication::sendEvent(view.get(), &event);
+    EXPECT_TRUE(doc.m_frozen);
+    EXPECT_EQ(doc.GetColumnLength(), 14);
+    EXPECT_EQ(doc.GetTotalRows(), 200);
+}
