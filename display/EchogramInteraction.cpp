@@ -29,8 +29,8 @@ double StepRangeStart(double metres, int mode, int steps)
 
 double StepFine(double metres, int steps)
 {
-    const int index = std::clamp(CDepthUnit::FindFineStep(CDepthUnit::FromMeters(metres)) + steps, 0,
-                                 CDepthUnit::GetFineStepCount());
+    const int index =
+        std::clamp(CDepthUnit::FindFineStep(CDepthUnit::FromMeters(metres)) + steps, 0, CDepthUnit::GetFineStepCount());
     return CDepthUnit::ToMeters(CDepthUnit::GetFineStep(index));
 }
 

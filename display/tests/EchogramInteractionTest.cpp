@@ -19,9 +19,8 @@ TEST(EchogramInputWheel, ThresholdStaysAboveMinus100AndAtOrBelowZero)
         int delta;
         double expected;
     } cases[] = {
-        {-99.0, kDown, -99.0},  // -100 is never set
-        {-50.0, kDown, -51.0}, {-50.0, kUp, -49.0}, {-1.0, kUp, 0.0},
-        {0.0, kUp, 0.0},  // stays 0
+        {-99.0, kDown, -99.0},                                                          // -100 is never set
+        {-50.0, kDown, -51.0}, {-50.0, kUp, -49.0}, {-1.0, kUp, 0.0}, {0.0, kUp, 0.0},  // stays 0
         {-20.0, 0, -20.0},
     };
     for (const Case& c : cases)
@@ -153,12 +152,11 @@ TEST_F(EchogramInputStrip, AutomaticStartStepsByAFifthOfTheRange)
     } cases[] = {
         {0.0, 7.0, 30.0, 7.0},    // no depth: the start stays
         {28.0, 0.0, 30.0, 12.0},  // below four fifths: trunc(28 - 15) = 13, down to a multiple of 6
-        {40.0, 12.0, 30.0, 24.0},
-        {20.0, 12.0, 30.0, 12.0},  // in the middle on a step: stays
-        {20.0, 13.0, 30.0, 0.0},   // in the middle off a step: trunc(20 - 15) = 5 -> 0
-        {5.0, 12.0, 30.0, 0.0},    // top fifth, half the range reaches the surface
-        {50.0, 0.0, 4.0, 48.0},    // a step of at least 1
-        {20.0, -3.0, 30.0, 0.0},   // a negative start counts as 0
+        {40.0, 12.0, 30.0, 24.0}, {20.0, 12.0, 30.0, 12.0},  // in the middle on a step: stays
+        {20.0, 13.0, 30.0, 0.0},                             // in the middle off a step: trunc(20 - 15) = 5 -> 0
+        {5.0, 12.0, 30.0, 0.0},                              // top fifth, half the range reaches the surface
+        {50.0, 0.0, 4.0, 48.0},                              // a step of at least 1
+        {20.0, -3.0, 30.0, 0.0},                             // a negative start counts as 0
     };
     for (const Case& c : cases) {
         double start = -1.0;

@@ -194,7 +194,7 @@ TEST_F(EchogramMouseTest, RightButtonOpensTheSettingsLeftOfTheStripTheRangeOnItA
         Qt::KeyboardModifiers keys;
         const char* dialog;
     } cases[] = {
-        {false, {145, 50}, {}, "settings"}, {false, {146, 50}, {}, "range"},  {false, {180, 50}, {}, "range"},
+        {false, {145, 50}, {}, "settings"}, {false, {146, 50}, {}, "range"},    {false, {180, 50}, {}, "range"},
         {false, {20, 50}, both, "filter"},  {false, {180, 50}, both, "filter"}, {true, {20, 21}, {}, "settings"},
         {true, {20, 20}, {}, "range"},      {true, {20, 21}, both, "filter"},
     };
