@@ -7,6 +7,7 @@
 #include "bench/OffscreenApp.h"
 #include "bench/display/RampChannels.h"
 #include "display/EchogramDoc.h"
+#include "display/EchogramInteraction.h"
 #include "display/tests/StubEchogramChannel.h"
 #include "display/ui/EchogramView.h"
 #include "engine/Channel.h"
@@ -177,6 +178,21 @@ void BM_ViewPaint(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ViewPaint)->Unit(benchmark::kMicrosecond);
+
+// The tool tip's hit test as the mouse moves over the picture.
+void BM_ToolHitTest(benchmark::State& state)
+{
+    App();
+    Channel c(1900, 500);
+    c.Ping();
+    CEchogramInteraction::SToolHit tool;
+    int x = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(c.view->OnToolHitTest(QPoint(x, 250), &tool));
+        x = (x + 7) % 1800;
+    }
+}
+BENCHMARK(BM_ToolHitTest);
 
 // Four channels in a 1900 × 1000 screen (four panes of 1900 × 250, as a
 // layout stacks them): a ping updates all four and each is painted once.

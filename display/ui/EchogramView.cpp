@@ -472,9 +472,12 @@ void CEchogramView::OnUpdate()
         MarkSoundSpeedChange(m_access->GetSoundVelocity());
 
     // Annotation.
-    if (std::exchange(m_annotationMark, false) && doc.m_eventMarker)
+    if (std::exchange(m_annotationMark, false) && doc.m_eventMarker) {
         Run(EchogramMapping::kMarker, 0, h);
+        ++m_annotationsShown;
+    }
     if (std::exchange(m_annotationTextDue, false) && doc.m_eventMarker && !m_annotationText.empty()) {
+        ++m_annotationTextsShown;
         if (rows) {
             m_picture.PaintRowRun(EchogramMapping::kMarker, 0, GetWidth());
             DrawAnnotationTextRow(m_annotationText);

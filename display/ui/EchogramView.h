@@ -140,6 +140,9 @@ public:
     // The annotation message: the next ping marks its column and, with a
     // text (null: none), writes it. Nothing while the document is frozen.
     void SetAnnotation(const char* text);
+    // Annotation columns and texts drawn so far.
+    int GetAnnotationsShown() const { return m_annotationsShown; }
+    int GetAnnotationTextsShown() const { return m_annotationTextsShown; }
 
     // The tool at a point of the window (see CEchogramInteraction::
     // ToolHitTest); the call counter is shared by all echogram views.
@@ -293,6 +296,8 @@ private:
     QFont m_markFont;
     // An automatic start refused a ping's depth or range; told once a run.
     bool m_autoStartRefused = false;
+    int m_annotationsShown = 0;
+    int m_annotationTextsShown = 0;
     bool m_annotationMark = false;
     bool m_annotationTextDue = false;
     std::string m_annotationText;

@@ -727,3 +727,53 @@ TEST(ProgramWiringPrintingTest, HistoryFollowsOperationTheReplayedFilesTheRecord
 }
 
 }  // namespace
+
+// Annotations of a replayed recording reach every echogram view of the
+// layout through the main frame's broadcast: each marks the column of its
+// next ping and writes the text, however long or malformed the text is.
+TEST(ProgramWiringAnnotationTest, EveryEchogramViewShowsTheReplaysAnnotationsAtItsNextPing)
+{
+    QtApp();
+    ShellEnvironment env;
+    zv::recgen::SRecGenScene scene;
+    std::string error;
+    for (const std::string& s : {std::string("pings=2000"), std::string("channels=38,120"), std::string("samples=300"),
+                                 std::string("annotate-every=20")})
+        ASSERT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
+    const fs::path recording = env.Root() / "annotated.raw";
+    ASSERT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(recording.string(), nullptr, &error)) << error;
+    auto program = MakeProgram(TestProgramOptions({"QY310", recording.string()}));
+    ASSERT_TRUE(program->Start());
+    ASSERT_TRUE(WaitFor([&] { return program->Layout() && program->Operation().GetEchoSounder(); }, 10000));
+    std::vector<CEchogramView*> views;
+    for (CEchogramView* view : program->Frame()->findChildren<CEchogramView*>()) {
+        view->GetDocument()->m_eventMarker = true;
+        views.push_back(view);
+    }
+    ASSERT_EQ(views.size(), 4u) << "two echograms of each of the two channels";
+    auto allShow = [&views](int marks, int texts) {
+        return std::all_of(views.begin(), views.end(), [&](const CEchogramView* v) {
+            return v->GetAnnotationsShown() >= marks && v->GetAnnotationTextsShown() >= texts;
+        });
+    };
+    EXPECT_TRUE(WaitFor([&] { return allShow(1, 1); }, 20000)) << "the recording's annotations";
+
+    // Long and malformed texts are drawn as far as they fit.
+    for (const std::string& text : {std::string(100 * 1024, 'W'), std::string("bad \xC3\x28 \xFF\xFE text")}) {
+        int texts[4] = {};
+        for (std::size_t i = 0; i < views.size(); ++i)
+            texts[i] = views[i]->GetAnnotationTextsShown();
+        program->Application().AddAnnotation(text, CFileTime::Now());
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                for (std::size_t i = 0; i < views.size(); ++i)
+                    if (views[i]->GetAnnotationTextsShown() <= texts[i])
+                        return false;
+                return true;
+            },
+            20000))
+            << text.size();
+    }
+    program->Application().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return program->Operation().GetEchoSounder() == nullptr; }, 10000));
+}
