@@ -525,7 +525,10 @@ TEST(SercorFake, AStuckLineBoundsTheQueueAndDropsTheOldest)
         most = std::max(most, raw->GetQueueCount());
     }
     EXPECT_LE(most, CMsgQueue::kMaxMessages);
-    EXPECT_GE(raw->GetQueueDroppedFull(), 20u * 60u - CMsgQueue::kMaxMessages - 2u);
+    // Whether a telegram goes as the oldest of a full queue or as stale when
+    // the transmitter gives up a write depends on how the threads ran; each
+    // one dropped is counted once, under one of the two.
+    EXPECT_GE(raw->GetQueueDroppedFull() + raw->GetQueueDroppedStale(), 20u * 60u - CMsgQueue::kMaxMessages - 2u);
 
     // The line was stuck long enough that every waiting telegram is stale.
     nowMs += 3000;
