@@ -34,6 +34,7 @@
 #include "program/AbsentRoles.h"
 #include "program/DecoderHost.h"
 #include "program/HardwareStatusLink.h"
+#include "program/HbxHost.h"
 #include "program/Link.h"
 #include "program/LinkList.h"
 #include "program/PrintingLink.h"
@@ -111,6 +112,9 @@ public:
         std::string componentFolder;
         // The raw-data output's period of configuration datagrams.
         unsigned rawDataConfigurationPeriodMs = CQYTriton::kConfigPeriodMs;
+        // The survey control exchange's ports, announcement destination and
+        // cycle.
+        CHBX::Options hbx;
         // Where paper pages go; none: the system's default printer.
         std::shared_ptr<IPaperPrinter> paperPrinter;
     };
@@ -169,6 +173,7 @@ public:
     CPrinterView& HistoryView() { return m_historyView; }
     CPaletteControl& Palettes() { return m_palettes; }
     CSounderHost& SounderHost() { return m_sounderHost; }
+    CHbxHost& HbxHost() { return m_hbxHost; }
     CProgramToolWindows& ToolWindows() { return m_toolWindows; }
     CPingerMode& Pinger() { return m_pinger; }
     CProgramDisplay& Display() { return m_display; }
@@ -289,6 +294,8 @@ private:
     // What the remote control reaches; last, so that the requests still
     // queued for the user-interface thread go before what they act on.
     CRemoteControlHost m_remoteControlHost{*this};
+    // What the survey control exchange reaches, last for the same reason.
+    CHbxHost m_hbxHost{*this};
 
     std::unique_ptr<CSingleInstance> m_instance;
     std::unique_ptr<CSignalExit> m_signalExit;

@@ -142,6 +142,12 @@ std::unique_ptr<IPingDocuments> CSounderHost::CreateDocuments()
     return std::make_unique<CESDocList>();
 }
 
+std::unique_ptr<ISurveyControl> CSounderHost::CreateSurveyControl(CEchoSounder& sounder)
+{
+    return std::make_unique<CHBX>(m_program.HbxHost(), sounder, m_program.Application().GetSounderType(),
+                                  m_program.GetOptions().hbx);
+}
+
 std::unique_ptr<IPingRecorder> CSounderHost::CreateRecorder(CEchoSounder& sounder, HKEY key,
                                                             const std::string& sequenceFile)
 {

@@ -50,6 +50,7 @@ public:
     std::unique_ptr<IPingDocuments> CreateDocuments() override;
     std::unique_ptr<IPingRecorder> CreateRecorder(CEchoSounder& sounder, HKEY key,
                                                   const std::string& sequenceFile) override;
+    std::unique_ptr<ISurveyControl> CreateSurveyControl(CEchoSounder& sounder) override;
     void AddPingToHistory(std::uint64_t pingTime) override;
     void SendPingToOutputs(CEchoSounder& sounder) override;
     bool GetPingerInterval(double& seconds) override;

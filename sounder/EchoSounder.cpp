@@ -92,6 +92,11 @@ std::unique_ptr<IPingRecorder> CNoEchoSounderHost::CreateRecorder(CEchoSounder&,
     return nullptr;
 }
 
+std::unique_ptr<ISurveyControl> CNoEchoSounderHost::CreateSurveyControl(CEchoSounder&)
+{
+    return nullptr;
+}
+
 // ---------------------------------------------------------------------------
 
 CEchoSounder::CEchoSounder() = default;
@@ -101,6 +106,9 @@ CEchoSounder::~CEchoSounder()
     // The workers change the channel records before every ping: save them
     // once the workers have ended.
     StopThreads();
+    // The survey control exchange reads the sounder's mode and recorder:
+    // its worker ends before either goes.
+    m_surveyControl.reset();
     // The recorder closes its files while the channels it reads still exist.
     m_recorder.reset();
     StopTransceivers();
@@ -238,6 +246,7 @@ bool CEchoSounder::Create(const Context& context, HKEY key, int mode, int rateMo
             }
 
     m_recorder = m_host->CreateRecorder(*this, key, sequenceFile);
+    m_surveyControl = m_host->CreateSurveyControl(*this);
     // The replay opened its first file before the recorder was made: the
     // recorder takes its names now, or the first pings would go unrecorded
     // until the replay's notice came round through the user-interface thread.

@@ -20,6 +20,7 @@
 #include "platform/WinTypes.h"
 #include "sounder/CalibrationLink.h"
 #include "sounder/EchoSounderHost.h"
+#include "sounder/SurveyControl.h"
 #include "transceivers/TransceiverOwner.h"
 #include "transceivers/TransceiverRecords.h"
 
@@ -165,6 +166,8 @@ public:
     std::int64_t GetInterval() const { return m_interval.load(); }
     DWORD GetTrigger() const { return m_trigger.load(); }
     int GetHbx() const { return m_hbx.load(); }
+    // The sequence flag in force, the companion of the trigger code.
+    int GetSequenceFlag() const { return m_sequenceFlag.load(); }
     bool IsMultiPulse() const { return m_multiPulseOn.load(); }
     bool IsPinger() const { return m_pingerOn.load(); }
     // Set at creation: the sounder paces its own pings, and the echogram
@@ -283,6 +286,7 @@ private:
     mutable std::mutex m_sequenceLock;
     std::unique_ptr<IPingDocuments> m_documents;
     std::unique_ptr<IPingRecorder> m_recorder;
+    std::unique_ptr<ISurveyControl> m_surveyControl;
     // The channels' calibration component: given to every channel once they
     // exist, let go after every thread that requests single targets.
     CCalibrationLink m_calibration;

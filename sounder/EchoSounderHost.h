@@ -20,6 +20,7 @@ class CTransceiver;
 class CReplayFileList;
 class IPingDocuments;
 class IPingRecorder;
+class ISurveyControl;
 struct InstalledTransceiverInfo;
 
 class IEchoSounderHost
@@ -40,6 +41,9 @@ public:
     // start; null: nothing is recorded.
     virtual std::unique_ptr<IPingRecorder> CreateRecorder(CEchoSounder& sounder, HKEY key,
                                                           const std::string& sequenceFile) = 0;
+    // The exchange with the survey control program, made once the sounder
+    // has channels and deleted after its workers end; null: none.
+    virtual std::unique_ptr<ISurveyControl> CreateSurveyControl(CEchoSounder& sounder) = 0;
 
     // Per-ping participants, on the ping-data thread. The ping goes into the
     // geographic history before the transceivers process it, and to the
@@ -85,6 +89,7 @@ public:
     std::unique_ptr<CTransceiver> CreateReplay(const CReplayFileList*, HKEY) override;
     std::unique_ptr<IPingDocuments> CreateDocuments() override;
     std::unique_ptr<IPingRecorder> CreateRecorder(CEchoSounder&, HKEY, const std::string&) override;
+    std::unique_ptr<ISurveyControl> CreateSurveyControl(CEchoSounder&) override;
     void AddPingToHistory(std::uint64_t) override {}
     void SendPingToOutputs(CEchoSounder&) override {}
     bool GetPingerInterval(double&) override { return false; }
