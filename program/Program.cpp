@@ -248,6 +248,21 @@ void CProgram::FillSensorTable()
                         }));
             };
             break;
+        case SensorId::RemoteDisplay:
+            row.create = [this](CPelmaris&) {
+                return std::make_unique<CRemoteDisplayObject>(
+                    *this, m_remoteDisplay,
+                    std::make_shared<CRDDialog>([this] { return m_application.IsReplaying(); }));
+            };
+            break;
+        case SensorId::Lobe:
+            row.create = [this](CPelmaris&) {
+                CLobe::Links links;
+                links.fileVersion = [this] { return m_application.GetFileVersionText(); };
+                links.channelItems = [this](int channel) { return CLobeObject::ChannelItems(*this, channel); };
+                return std::make_unique<CLobeObject>(*this, std::make_shared<CLobe>(std::move(links)));
+            };
+            break;
         case SensorId::RemoteControl:
             row.create = [this](CPelmaris&) {
                 return std::make_unique<CRemoteControlObject>(m_remoteControl,

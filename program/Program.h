@@ -148,6 +148,7 @@ public:
     TSharedLink<INavigationSteps, CAbsentNavigationSteps>& Navigation() { return m_navigation; }
     TSharedLink<IWaterTemperature, CAbsentWaterTemperature>& WaterTemperature() { return m_waterTemperature; }
     TLink<INetSensors, CAbsentNetSensors>& NetSensors() { return m_netSensors; }
+    TLink<ILobeCommands, CAbsentLobeCommands>& LobeLink() { return m_lobe; }
 
     // The objects, for the links and for tests.
     CPelmaris& Application() { return m_application; }
@@ -237,7 +238,7 @@ private:
     // to its slot while it exists, and those not built yet are named nulls.
     COutputSlot m_postProcessingOutput{"post-processing output"};
     COutputSlot m_networkOutput{"network output"};
-    CAbsentOutput m_remoteDisplay{"remote display"};
+    COutputSlot m_remoteDisplay{"remote display"};
     COutputSlot m_serialOutput{"serial output"};
     COutputSlot m_remoteControl{"remote control"};
     COutputList m_outputs{&m_postProcessingOutput, &m_networkOutput, &m_remoteDisplay, &m_serialOutput,

@@ -1,10 +1,13 @@
 #include "program/SensorAdapters.h"
 
 #include "app/ui/MainFrame.h"
+#include "engine/Channel.h"
 #include "outputs/ui/LX750Dialog.h"
+#include "outputs/ui/LobeDialog.h"
 #include "outputs/ui/QYNetDialog.h"
 #include "outputs/ui/QYSerialDialog.h"
 #include "outputs/ui/QYTritonDialog.h"
+#include "outputs/ui/RemoteDisplayDialog.h"
 #include "platform/FileTime.h"
 #include "platform/NumberText.h"
 #include "platform/Paths.h"
@@ -234,6 +237,62 @@ void CSerialOutputObject::Close()
 void CSerialOutputObject::RunSettingsDialog()
 {
     outputsui::CQYSerialDialog::Run(*Get(), InstalledChannels(m_program), m_program.Frame());
+}
+
+void CRemoteDisplayObject::RunSettingsDialog()
+{
+    std::array<COperationControl::ChannelDisplay, 8> displays;
+    int arrangement = 0, extra = 0;
+    m_program.Operation().GetChannelDisplays(displays, arrangement, extra);
+    outputsui::CRemoteDisplayDialog::Channels channels;
+    for (std::size_t i = 0; i < channels.size(); ++i)
+        channels[i] = {displays[i].sLongChannelID, displays[i].bExists != 0};
+    outputsui::CRemoteDisplayDialog::Run(*Get(), channels, m_program.Frame());
+}
+
+void CLobeObject::Start()
+{
+    m_program.LobeLink().Set(Get());
+    m_program.ChannelLinks().SetLobeTelegrams(Get());
+}
+
+void CLobeObject::Unlink()
+{
+    m_program.ChannelLinks().SetLobeTelegrams(nullptr);
+    m_program.LobeLink().Set(nullptr);
+}
+
+void CLobeObject::Close()
+{
+    Unlink();
+    Get()->ClosePort();
+}
+
+void CLobeObject::RunSettingsDialog()
+{
+    outputsui::CLobeDialog::Run(*Get(), m_program.Frame());
+}
+
+std::optional<CLobe::SChannelItems> CLobeObject::ChannelItems(CProgram& program, int index)
+{
+    const CEchoSounder* sounder = program.Operation().GetEchoSounder();
+    const CChannel* channel = sounder ? sounder->GetChannel(index) : nullptr;
+    const CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
+    if (!transceiver)
+        return std::nullopt;
+    std::string description, name;
+    double frequency = 0.0, twoWayBeamAngle = 0.0, bandwidth = 0.0, soundVelocity = 0.0, temperature = 0.0;
+    int beamType = 0;
+    CLobe::SChannelItems items;
+    if (!transceiver->GetChannelParameters(
+            channel, description, name, frequency, items.gain, twoWayBeamAngle, bandwidth, items.beamWidthAlongship,
+            items.beamWidthAthwartship, items.angleSensitivityAlongship, items.angleSensitivityAthwartship,
+            items.offsetAlongship, items.offsetAthwartship, beamType, soundVelocity, temperature))
+        return std::nullopt;
+    double txPower = 0.0, gain = 0.0, transducerDepth = 0.0;
+    transceiver->GetChannelValues(channel, items.pulseLength, txPower, gain, transducerDepth);
+    items.maxPower = transceiver->GetMaxPower(channel);
+    return items;
 }
 
 void CPostProcessingObject::RunSettingsDialog()

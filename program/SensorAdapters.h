@@ -6,10 +6,12 @@
 #include "app/SensorObject.h"
 #include "engine/Fish.h"
 #include "outputs/LX750.h"
+#include "outputs/Lobe.h"
 #include "outputs/OutputSlot.h"
 #include "outputs/QYNet.h"
 #include "outputs/QYSerial.h"
 #include "outputs/QYTriton.h"
+#include "outputs/RDDialog.h"
 #include "outputs/RemoteControl.h"
 #include "sensors/GeographicInfo.h"
 #include "sensors/GyroCompass.h"
@@ -268,6 +270,48 @@ private:
 // The remote control: from its slot of the output list it takes the
 // remote-control telegrams the decoder hands on.
 using CRemoteControlObject = TOutputObject<CRemoteControl>;
+
+// The remote display: its device opened at start-up (the object dropped
+// without the serial component), then its settings; it takes the pings from
+// its slot of the output list until it goes. Behind "Remote Display...".
+class CRemoteDisplayObject final : public TOutputObject<CRDDialog>
+{
+public:
+    CRemoteDisplayObject(CProgram& program, COutputSlot& slot, std::shared_ptr<CRDDialog> display)
+        : TOutputObject(slot, std::move(display)), m_program(program)
+    {}
+    long Setup() override { return Get()->OpenPort(); }
+    void TakeKey(HKEY key) override { Get()->SetSettingsKey(key); }
+    void Close() override { Get()->ClosePort(); }
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override;
+
+private:
+    CProgram& m_program;
+};
+
+// The lobe link: its component opened at start-up (the object dropped
+// without it); from its start the main frame hands it the commands its line
+// received and the channels their echo-trace telegrams, until it closes.
+// Behind "Lobe...".
+class CLobeObject final : public TSensorObject<CLobe>
+{
+public:
+    CLobeObject(CProgram& program, std::shared_ptr<CLobe> lobe) : TSensorObject(std::move(lobe)), m_program(program) {}
+    ~CLobeObject() override { Unlink(); }
+    long Setup() override { return Get()->OpenPort(); }
+    void Start() override;
+    void Close() override;
+    bool HasSettingsDialog() const override { return true; }
+    void RunSettingsDialog() override;
+    // What a "/TRANSCEIVER" command reads of a channel of the running
+    // sounder (user-interface thread).
+    static std::optional<CLobe::SChannelItems> ChannelItems(CProgram& program, int channel);
+
+private:
+    void Unlink();
+    CProgram& m_program;
+};
 
 // The post-processing output, behind "LX750...".
 class CPostProcessingObject final : public TOutputObject<CLX750>

@@ -156,6 +156,18 @@ int CTransceiver::GetChannelParameters(const CChannel* channel, std::string& des
     return 1;
 }
 
+double CTransceiver::GetMaxPower(const CChannel* channel) const
+{
+    const StructChannelParameters* r = FindRecord(channel);
+    if (!r)
+        return 0.0;
+    std::lock_guard<std::mutex> lock(m_recordLock);
+    double largest = 0.0;
+    for (double step : r->powerSteps)
+        largest = std::max(largest, step);
+    return largest > 0.0 ? largest : r->maxPower;
+}
+
 int CTransceiver::GetChannelValues(const CChannel* channel, double& pulseLength, double& txPower, double& gain,
                                    double& transducerDepth) const
 {

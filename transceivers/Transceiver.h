@@ -198,6 +198,9 @@ public:
                              double& soundVelocity, double& temperature) const;
     int GetChannelValues(const CChannel* channel, double& pulseLength, double& txPower, double& gain,
                          double& transducerDepth) const;
+    // The largest entry of a channel's power table (its maximum power while
+    // the table is empty), W; 0 for a channel it does not have.
+    double GetMaxPower(const CChannel* channel) const;
     void SetChannelParameters(const CChannel* channel, const ChannelParameters& parameters);
     // Asks the unit for a new transmit set-up of every channel at its next
     // Start (a new sounder, a paired channel's new parameters).

@@ -45,7 +45,9 @@ namespace {
 
 // Items whose Parts are not built yet: greyed whatever the program does.
 const std::set<unsigned> kNotBuilt = {
-    cmd::TRANSCEIVER, cmd::LOBE, cmd::REMOTE_DISPLAY, cmd::FREQ_SWEEP, cmd::EXP_CALCULATION,
+    cmd::TRANSCEIVER,
+    cmd::FREQ_SWEEP,
+    cmd::EXP_CALCULATION,
 };
 // Items of a running sounder: greyed while none runs. "Store...",
 // "Annotation...", "Trawl..." and "Purse Seine..." stay greyed while it replays, "Step!"
@@ -58,11 +60,12 @@ const std::set<unsigned> kNeedSounder = {
 const std::set<unsigned> kNotWhileReplaying = {cmd::STORE, cmd::ANNOTATION, cmd::STEP,        cmd::DEBUG_HXU,
                                                cmd::TRAWL, cmd::SVP_DIALOG, cmd::ENVIRONMENT, cmd::PURSE_SEINE};
 // Items whose object the model does not make although its menu shows them:
-// the TOTAL menus offer "Svp Dialog..." and "Serial Interface...", whose
-// probe and serial I/O hub only the QY models have.
+// the TOTAL menus offer "Svp Dialog...", "Serial Interface..." and "Remote
+// Display...", whose probe, serial I/O hub and display only the QY models have.
 std::set<unsigned> NoObject(const std::string& executable)
 {
-    return executable == "PELMARIS" ? std::set<unsigned>{cmd::SVP_DIALOG, cmd::SERIAL_INTERFACE} : std::set<unsigned>{};
+    return executable == "PELMARIS" ? std::set<unsigned>{cmd::SVP_DIALOG, cmd::SERIAL_INTERFACE, cmd::REMOTE_DISPLAY}
+                                    : std::set<unsigned>{};
 }
 
 // Items with a check state, the only ones drawn with a check box: the

@@ -1,0 +1,127 @@
+// zvlinepeer: the far end of a serial line for the remote display and the
+// lobe link, on a pseudo-terminal (one end of a socat pty pair, or any tty
+// path): it sends the lines given and prints every line it receives.
+//
+//   zvlinepeer --line=PATH [--send=TEXT]... [--gap=MS] [--seconds=S]
+//
+// TEXT takes the escapes \r, \n, \0 and \xNN and is sent as it stands
+// (a lobe command ends with \r). Each line received is printed as
+//   LINE <text>      (CR and LF shown as \r and \n)
+#include "sim/remotectl/RemoteTelegram.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+void Usage(std::FILE* to)
+{
+    std::fprintf(to, "usage: zvlinepeer --line=PATH [--send=TEXT]... [--gap=MS] [--seconds=S]\n"
+                     "Sends the texts (escapes \\r \\n \\0 \\xNN) on the line, one per gap, and prints\n"
+                     "every line received as: LINE <text>\n");
+}
+
+std::string Shown(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126)
+            out += '.';
+        else
+            out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string line;
+    std::vector<std::string> texts;
+    long gap = 200, seconds = 5;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto eq = arg.find('=');
+        const std::string key = arg.substr(0, eq), value = eq == std::string::npos ? "" : arg.substr(eq + 1);
+        char* end = nullptr;
+        bool ok = true;
+        if (arg == "--help" || arg == "-h") {
+            Usage(stdout);
+            return 0;
+        } else if (key == "--line") {
+            line = value;
+        } else if (key == "--send") {
+            texts.push_back(remotectl::Unescape(value));
+        } else if (key == "--gap") {
+            gap = std::strtol(value.c_str(), &end, 10);
+            ok = !value.empty() && *end == 0 && gap >= 0 && gap <= 600000;
+        } else if (key == "--seconds") {
+            seconds = std::strtol(value.c_str(), &end, 10);
+            ok = !value.empty() && *end == 0 && seconds >= 0 && seconds <= 86400;
+        } else {
+            std::fprintf(stderr, "zvlinepeer: unknown argument: %s\n", arg.c_str());
+            Usage(stderr);
+            return 2;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "zvlinepeer: %s: bad value: %s\n", key.c_str(), value.c_str());
+            return 2;
+        }
+    }
+    if (line.empty()) {
+        Usage(stderr);
+        return 2;
+    }
+    const int fd = ::open(line.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        std::fprintf(stderr, "zvlinepeer: cannot open %s\n", line.c_str());
+        return 1;
+    }
+    termios raw{};
+    if (::tcgetattr(fd, &raw) == 0) {
+        ::cfmakeraw(&raw);
+        ::tcsetattr(fd, TCSANOW, &raw);
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto stop = Clock::now() + std::chrono::seconds(seconds);
+    auto next = Clock::now();
+    std::size_t sent = 0;
+    std::string pending;
+    while (Clock::now() < stop) {
+        if (sent < texts.size() && Clock::now() >= next) {
+            const std::string& t = texts[sent++];
+            if (::write(fd, t.data(), t.size()) != static_cast<ssize_t>(t.size()))
+                std::fprintf(stderr, "zvlinepeer: write failed\n");
+            next = Clock::now() + std::chrono::milliseconds(gap);
+        }
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0)
+            continue;
+        char buffer[512];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        pending.append(buffer, static_cast<std::size_t>(n));
+        for (auto at = pending.find('\n'); at != std::string::npos; at = pending.find('\n')) {
+            std::printf("LINE %s\n", Shown(pending.substr(0, at + 1)).c_str());
+            std::fflush(stdout);
+            pending.erase(0, at + 1);
+        }
+    }
+    if (!pending.empty())
+        std::printf("LINE %s\n", Shown(pending).c_str());
+    ::close(fd);
+    return 0;
+}
