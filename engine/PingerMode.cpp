@@ -341,7 +341,11 @@ int CPingerMode::ProcessPingLocked(std::int16_t* samples, int count, std::uint64
     double distance = m_position * m_sampleInterval * 750.0 - 100.0;
     // Outside replay the next ping comes a little later the farther the
     // pinger is, so that its pulse drifts through the sounder's ping.
-    m_time = replaying ? 0.1 : distance * 0.05 / kSoundSpeed + m_period;
+    // A pinger nearer than the sounder's 100 m takes time off the period; a
+    // period shorter than that would leave no interval to ping at, so the
+    // period itself is kept then.
+    const double next = replaying ? 0.1 : distance * 0.05 / kSoundSpeed + m_period;
+    m_time = IsUsable(next) ? next : m_period;
 
     if (m_state == kAcquiring) {
         if (m_searches < kSearchesBeforeReady)
@@ -382,7 +386,9 @@ int CPingerMode::ProcessPingLocked(std::int16_t* samples, int count, std::uint64
                          static_cast<std::intptr_t>(std::lround(drift * 100.0))});
         ShiftHistory(distance);
         if (m_periodSum >= kSynchronisePeriods) {
-            m_period += (m_offsetSum / kSoundSpeed) / static_cast<double>(m_periodSum);
+            const double measured = m_period + (m_offsetSum / kSoundSpeed) / static_cast<double>(m_periodSum);
+            if (IsUsable(measured))
+                m_period = measured;
             m_state = kTrackingState;
             writeFile = true;
             posts.push_back({app::WM_ES_HIDEPINGERSYNC, 0, 0});

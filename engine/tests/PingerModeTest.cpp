@@ -409,6 +409,16 @@ TEST(PingerMode, IntervalFollowsTheDistance)
         EXPECT_DOUBLE_EQ(pinger.GetParameter(), replay ? 0.1 : distance * 0.05 / 1500.0 + 1.0);
         EXPECT_DOUBLE_EQ(pinger.GetParameterScaled(), pinger.GetParameter() * 0.8);
     }
+    // A pinger nearer than 100 m with a period shorter than the time that
+    // takes off: the interval stays the period instead of going negative.
+    Host host;
+    CPingerMode pinger(host);
+    SetUpPinger(pinger, host, 150.0, 500.0, 2.0, 1e-6, false);
+    std::vector<std::int16_t> ping = Ping(3000, 900, 20);
+    pinger.ProcessPingerSamples(ping.data(), 3000, kInterval, 130000000000000000ull);
+    double seconds = 0.0;
+    ASSERT_TRUE(pinger.GetPingInterval(seconds));
+    EXPECT_DOUBLE_EQ(seconds, 1e-6);
 }
 
 // The ping-data thread's pings and the user-interface thread's set-up and
