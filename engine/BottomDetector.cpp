@@ -9,10 +9,15 @@
 #include "platform/DurableFile.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 using rawpower::kDbPerUnit;
 using rawpower::kNoEcho;
@@ -37,6 +42,41 @@ double Lower(double depth, double limit)
 {
     return std::max(limit, depth - Window(depth));
 }
+
+#if defined(__SSE2__)
+constexpr int kMaskWords = 64;
+
+// Bit k set where words[k] >= t, over 64 words.
+[[gnu::always_inline]] inline std::uint64_t AtLeastMask(const std::int16_t* words, int t)
+{
+    if (t <= -32768)
+        return ~std::uint64_t{0};
+    if (t > 32767)
+        return 0;
+    const __m128i below = _mm_set1_epi16(static_cast<short>(t - 1));
+    std::uint64_t mask = 0;
+    for (int k = 0; k < kMaskWords; k += 16) {
+        const __m128i a = _mm_cmpgt_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(words + k)), below);
+        const __m128i b = _mm_cmpgt_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(words + k + 8)), below);
+        mask |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(a, b)))} << k;
+    }
+    return mask;
+}
+
+// Words whose bit in keep is clear become no echo, over 64 words.
+[[gnu::always_inline]] inline void KeepMasked(std::int16_t* words, std::uint64_t keep)
+{
+    const __m128i bits = _mm_setr_epi16(1, 2, 4, 8, 16, 32, 64, 128);
+    const __m128i none = _mm_set1_epi16(kNoEcho);
+    for (int k = 0; k < kMaskWords; k += 8) {
+        const __m128i m = _mm_set1_epi16(static_cast<short>((keep >> k) & 0xFF));
+        const __m128i sel = _mm_cmpeq_epi16(_mm_and_si128(m, bits), bits);
+        auto* p = reinterpret_cast<__m128i*>(words + k);
+        const __m128i w = _mm_loadu_si128(p);
+        _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(sel, w), _mm_andnot_si128(sel, none)));
+    }
+}
+#endif
 
 int ToIndex(std::int64_t v)
 {
@@ -402,9 +442,14 @@ void CBottomDetector::PrepareWorkingArray(const std::int16_t* in, int count, int
     if (copied <= iEnd)
         std::fill(W + copied, W + iEnd + 1, kNoEcho);
 
+    const bool gain = m_secondLayer && !m_reference.empty();
+    if (!smooth && !gain && !largest && !smallest) {
+        // Nothing changes the words: the smoothed copy is the copy.
+        std::copy(W + iStart, W + iEnd + 1, S + iStart);
+        return;
+    }
     S[iStart] = W[iStart];
     S[iEnd] = W[iEnd];
-    const bool gain = m_secondLayer && !m_reference.empty();
     const std::int64_t fullGain = 10 * Trunc(m_gain * kUnitsPerDb);
     int hi = -32768;
     int lo = 32767;
@@ -451,8 +496,28 @@ int CBottomDetector::SpikeFloor()
 int CBottomDetector::SkipRun(const std::int16_t* words, int i, int end, bool noEcho)
 {
     // A ping is mostly long runs: a block whose words all continue the run
-    // is passed at once, and the compiler checks a block in a few vector
-    // steps.
+    // is passed at once.
+#if defined(__SSE2__)
+    const __m128i none = _mm_set1_epi16(kNoEcho);
+    const auto at = [&](int k) {
+        return _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(words + k)), none);
+    };
+    if (noEcho) {
+        while (end - i >= 32) {
+            const __m128i all = _mm_and_si128(_mm_and_si128(at(i), at(i + 8)), _mm_and_si128(at(i + 16), at(i + 24)));
+            if (_mm_movemask_epi8(all) != 0xFFFF)
+                break;
+            i += 32;
+        }
+    } else {
+        while (end - i >= 32) {
+            const __m128i any = _mm_or_si128(_mm_or_si128(at(i), at(i + 8)), _mm_or_si128(at(i + 16), at(i + 24)));
+            if (_mm_movemask_epi8(any) != 0)
+                break;
+            i += 32;
+        }
+    }
+#else
     constexpr int kBlock = 32;
     while (end - i >= kBlock) {
         int ends = 0;
@@ -462,26 +527,99 @@ int CBottomDetector::SkipRun(const std::int16_t* words, int i, int end, bool noE
             break;
         i += kBlock;
     }
+#endif
     while (i < end && (words[i] == kNoEcho) == noEcho)
         ++i;
     return i;
 }
 
-int CBottomDetector::EchoTest(int from, int to, int enter, int stay)
+int CBottomDetector::EchoTest(std::int16_t* words, int from, int to, int enter, int stay)
 {
-    std::int16_t* W = m_w.data();
-    int level = enter;
     int kept = 0;
-    for (int i = from; i < to; ++i) {
-        if (W[i] >= level) {
+    bool stayed = false;  // the word before stayed: the next needs only stay
+    int i = from;
+#if defined(__SSE2__)
+    // A block of 64 words at a time, without a branch per word: a word
+    // stays when it reaches enter (every such word reaches stay too), or
+    // reaches stay after a word that stayed. That is the carry out of each
+    // bit of atLeastStay + atLeastEnter: words at enter start a carry, those
+    // only at stay pass it on, the others stop it.
+    if (stay <= enter) {
+        while (to - i >= kMaskWords) {
+            const std::uint64_t atEnter = AtLeastMask(words + i, enter);
+            const std::uint64_t atStay = AtLeastMask(words + i, stay);
+            std::uint64_t sum = 0;
+            const bool out1 = __builtin_add_overflow(atStay, atEnter, &sum);
+            const bool out2 = __builtin_add_overflow(sum, std::uint64_t{stayed}, &sum);
+            const bool carryOut = out1 || out2;
+            // Bit k of sum ^ (atStay ^ atEnter) is the carry into bit k: whether
+            // word k - 1 stayed.
+            const std::uint64_t carriesIn = sum ^ (atStay ^ atEnter);
+            const std::uint64_t keep = (carriesIn >> 1) | (std::uint64_t{carryOut} << 63);
+            // Most blocks of a ping are wholly cut or wholly kept.
+            if (keep == 0) {
+                std::fill_n(words + i, kMaskWords, kNoEcho);
+            } else if (keep == ~std::uint64_t{0}) {
+                kept += kMaskWords;
+            } else {
+                kept += std::popcount(keep);
+                KeepMasked(words + i, keep);
+            }
+            stayed = carryOut;
+            i += kMaskWords;
+        }
+    }
+#endif
+    int level = stayed ? stay : enter;
+    for (; i < to; ++i) {
+        if (words[i] >= level) {
             ++kept;
             level = stay;
         } else {
-            W[i] = kNoEcho;
+            words[i] = kNoEcho;
             level = enter;
         }
     }
     return kept;
+}
+
+int CBottomDetector::Strongest(const std::int16_t* words, int from, int to, int& index)
+{
+    index = from;
+    int best = -32768;
+    int i = from;
+#if defined(__SSE2__)
+    if (to - i >= 8) {
+        __m128i m = _mm_set1_epi16(-32768);
+        for (; to - i >= 8; i += 8)
+            m = _mm_max_epi16(m, _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i)));
+        m = _mm_max_epi16(m, _mm_shuffle_epi32(m, 0x4E));
+        m = _mm_max_epi16(m, _mm_shuffle_epi32(m, 0xB1));
+        m = _mm_max_epi16(m, _mm_shufflelo_epi16(m, 0xB1));
+        best = static_cast<std::int16_t>(_mm_cvtsi128_si32(m));
+    }
+#endif
+    for (; i < to; ++i)
+        best = std::max<int>(best, words[i]);
+    i = from;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi16(static_cast<short>(best));
+    for (; to - i >= 8; i += 8) {
+        const __m128i eq = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i)), wanted);
+        const int bits = _mm_movemask_epi8(eq);
+        if (bits != 0) {
+            index = i + std::countr_zero(static_cast<unsigned>(bits)) / 2;
+            return best;
+        }
+    }
+#endif
+    for (; i < to; ++i) {
+        if (words[i] == best) {
+            index = i;
+            break;
+        }
+    }
+    return best;
 }
 
 void CBottomDetector::SearchWindow(double o, double& hi, double& lo, double& nextRange) const
@@ -526,43 +664,59 @@ bool CBottomDetector::DetectMain(const std::int16_t* in, int count, double o, do
 
     // Spike removal: the strongest word not yet erased must head an echo of
     // at least n words, else its window is erased and the next strongest is
-    // tried. A heap of (word, first index) visits the words in that order,
-    // so a ping full of spikes costs n log n instead of a scan per spike.
+    // tried. Mostly the strongest word is the bottom's and one scan finds
+    // it; after a spike, a heap of (word, first index) visits the words in
+    // that order, so a ping full of spikes costs n log n instead of a scan
+    // per spike.
     m_spikes.clear();
     m_rejectedSpikes = 0;
-    m_heap.clear();
     const int floor = SpikeFloor();
-    for (int i = iStart; i < iEnd; ++i)
-        if (W[i] >= floor)
-            m_heap.push_back((static_cast<std::uint32_t>(W[i] + 32768) << 16) | static_cast<std::uint32_t>(0xFFFF - i));
-    std::make_heap(m_heap.begin(), m_heap.end());
     bool accepted = false;
     int P = 0;
-    while (!m_heap.empty()) {
-        std::pop_heap(m_heap.begin(), m_heap.end());
-        const std::uint32_t key = m_heap.back();
-        m_heap.pop_back();
-        const int v = static_cast<int>(key >> 16) - 32768;
-        const int k = 0xFFFF - static_cast<int>(key & 0xFFFF);
-        if (W[k] != v)
-            continue;  // erased with an earlier spike's window
+    // The strongest word left, v at k: true when it heads an echo.
+    const auto heads = [&](int v, int k) {
         const int s = k < n ? 0 : k - n;
         const int e = std::min(s + 2 * n, iEnd);
-        const int kept = EchoTest(s, e, v - 1024, v - 2048);
+        const int kept = EchoTest(W, s, e, v - 1024, v - 2048);
         if (static_cast<int>(m_spikes.size()) < kMaxSpikeRecords)
             m_spikes.push_back({static_cast<std::int16_t>(v), s, kept});
-        if (kept >= n) {
-            accepted = true;
-            P = v;
-            break;
-        }
+        if (kept >= n)
+            return true;
         std::fill(W + s, W + e, kNoEcho);
         ++m_rejectedSpikes;
+        return false;
+    };
+    int first = iStart;
+    const int strongest = Strongest(W, iStart, iEnd, first);
+    if (strongest >= floor && heads(strongest, first)) {
+        accepted = true;
+        P = strongest;
+    } else if (strongest >= floor) {
+        m_heap.clear();
+        for (int i = iStart; i < iEnd; ++i)
+            if (W[i] >= floor)
+                m_heap.push_back((static_cast<std::uint32_t>(W[i] + 32768) << 16) |
+                                 static_cast<std::uint32_t>(0xFFFF - i));
+        std::make_heap(m_heap.begin(), m_heap.end());
+        while (!m_heap.empty()) {
+            std::pop_heap(m_heap.begin(), m_heap.end());
+            const std::uint32_t key = m_heap.back();
+            m_heap.pop_back();
+            const int v = static_cast<int>(key >> 16) - 32768;
+            const int k = 0xFFFF - static_cast<int>(key & 0xFFFF);
+            if (W[k] != v)
+                continue;  // erased with an earlier spike's window
+            if (heads(v, k)) {
+                accepted = true;
+                P = v;
+                break;
+            }
+        }
     }
     if (!accepted)
         return lost();
 
-    EchoTest(iStart, iEnd, P - 1024, P - 2048);
+    EchoTest(W, iStart, iEnd, P - 1024, P - 2048);
     W[iEnd - 1] = kEndMark;
 
     // Echo segmentation.
@@ -784,7 +938,7 @@ bool CBottomDetector::DetectAlternative(const std::int16_t* in, int count, doubl
 
     const double L = std::max(-70.0, (largest + smallest) / 2.0 * kDbPerUnit);
     const int Lraw = static_cast<int>(Trunc(L * kUnitsPerDb));
-    EchoTest(iStart, iEnd, Lraw, Lraw - 512);
+    EchoTest(W, iStart, iEnd, Lraw, Lraw - 512);
     W[iEnd - 1] = kEndMark;
     int i = iStart;
     while (i < iEnd && W[i] != kNoEcho)

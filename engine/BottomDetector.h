@@ -39,6 +39,13 @@ public:
     // (noEcho) or of words with an echo (!noEcho); end when the run lasts.
     // Long runs are checked a block of words at a time.
     static int SkipRun(const std::int16_t* words, int i, int end, bool noEcho);
+    // The echo test over words [from, to): a word stays when it reaches
+    // enter, or stay right after a word that stayed; the others become no
+    // echo. The count of words kept.
+    static int EchoTest(std::int16_t* words, int from, int to, int enter, int stay);
+    // The strongest word over [from, to) and, in index, the first place it
+    // holds; -32768 and from when the range is empty.
+    static int Strongest(const std::int16_t* words, int from, int to, int& index);
     static constexpr int kFileSize = 104;
     static constexpr int kTextSize = 20;
     static constexpr int kExternalSources = 8;
@@ -185,7 +192,6 @@ private:
     // the second-layer gain over iStart+1 .. iEnd-2.
     void PrepareWorkingArray(const std::int16_t* in, int count, int iStart, int iEnd, double o, double d, bool smooth,
                              int* largest, int* smallest);
-    int EchoTest(int from, int to, int enter, int stay);
     void SetDefaults(double d);
 
     // Guards everything below against the dialog on the user-interface

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -101,6 +102,60 @@ TEST(BottomDetector, SpikeFloorAndRunSkipsAgreeWithTheWordByWordTests)
                 for (int end : {stop, stop + 1, 150, 200})
                     EXPECT_EQ(CBottomDetector::SkipRun(w.data(), from, end, noEcho), plain(w, from, end, noEcho))
                         << "run of " << length << " from " << from << " to " << end << (noEcho ? ", no echo" : "");
+            }
+        }
+    }
+}
+
+TEST(BottomDetector, BlockEchoTestAndStrongestAgreeWithTheWordByWordForms)
+{
+    const auto plainEcho = [](std::vector<std::int16_t>& w, int from, int to, int enter, int stay) {
+        int level = enter;
+        int kept = 0;
+        for (int i = from; i < to; ++i) {
+            if (w[static_cast<std::size_t>(i)] >= level) {
+                ++kept;
+                level = stay;
+            } else {
+                w[static_cast<std::size_t>(i)] = kNoEcho;
+                level = enter;
+            }
+        }
+        return kept;
+    };
+    // Words around both levels, so that runs start, carry on and break
+    // across the blocks; levels beyond the words' range at both ends.
+    std::srand(7);
+    const struct
+    {
+        int enter, stay;
+    } levels[] = {{-3000, -4024}, {-3000, -3000}, {-32000, -33024}, {-32768, -34816},
+                  {32767, 31743}, {33000, 32000}, {40000, -40000}};
+    for (const auto& l : levels) {
+        for (int spread : {1, 300, 2500, 65535}) {
+            for (int length : {0, 1, 63, 64, 65, 127, 128, 129, 1000}) {
+                for (int from : {0, 1, 37}) {
+                    std::vector<std::int16_t> w(static_cast<std::size_t>(from + length + 3));
+                    const int centre = std::clamp((l.enter + l.stay) / 2, -32768, 32767);
+                    for (auto& x : w)
+                        x = static_cast<std::int16_t>(
+                            std::clamp(centre + std::rand() % (2 * spread + 1) - spread, -32768, 32767));
+                    if (length > 2) {
+                        w[static_cast<std::size_t>(from)] = 32767;
+                        w[static_cast<std::size_t>(from + length - 1)] = -32768;
+                    }
+                    std::vector<std::int16_t> block = w, plain = w;
+                    const int kept = CBottomDetector::EchoTest(block.data(), from, from + length, l.enter, l.stay);
+                    ASSERT_EQ(kept, plainEcho(plain, from, from + length, l.enter, l.stay))
+                        << l.enter << "/" << l.stay << " spread " << spread << " length " << length;
+                    ASSERT_EQ(block, plain) << l.enter << "/" << l.stay << " spread " << spread << " length " << length;
+
+                    int index = -1;
+                    const int strongest = CBottomDetector::Strongest(w.data(), from, from + length, index);
+                    const auto at = std::max_element(w.begin() + from, w.begin() + from + length);
+                    ASSERT_EQ(strongest, length == 0 ? -32768 : *at) << "length " << length;
+                    ASSERT_EQ(index, length == 0 ? from : static_cast<int>(at - w.begin())) << "length " << length;
+                }
             }
         }
     }
