@@ -88,11 +88,15 @@ BOOL CASCII::Receive(CTarnMessage* message)
 
 bool CASCII::Append(BYTE byte)
 {
-    if (m_bOverlong)
+    if (m_bOverlong) {
+        ++m_nOverlongExtra;
         return false;
+    }
     if (m_pRxMsg->GetSize() >= kMaxAssembly) {
-        m_pRxMsg->Empty();
+        // Not emptied: an empty message would be stamped again at the next
+        // block, which starts inside this line.
         m_bOverlong = true;
+        m_nOverlongExtra = 1;
         ++m_Counters.LengthErrors;
         return false;
     }
@@ -102,14 +106,14 @@ bool CASCII::Append(BYTE byte)
 void CASCII::CompleteLine(BOOL last)
 {
     m_bCRSeen = FALSE;
+    // The successor starts after the line and its terminator.
+    const UINT characters = m_pRxMsg->GetSize() + m_nOverlongExtra + ((m_bCR && m_bLF) ? 2 : 1);
+    auto finished = Advance(std::make_unique<CTarnMessage>(80, 16), last, characters);
     if (m_bOverlong) {
         m_bOverlong = false;
-        m_pRxMsg->Empty();
+        m_nOverlongExtra = 0;
         return;
     }
-    // The successor starts after the line and its terminator.
-    const UINT characters = m_pRxMsg->GetSize() + ((m_bCR && m_bLF) ? 2 : 1);
-    auto finished = Advance(std::make_unique<CTarnMessage>(80, 16), last, characters);
     Receive(finished.release());
 }
 
@@ -149,6 +153,7 @@ BOOL CASCII::ErrorCallback(COM_ERROR error)
     m_pRxMsg->Empty();
     m_bCRSeen = FALSE;
     m_bOverlong = false;
+    m_nOverlongExtra = 0;
     ++m_Counters.LineErrors;
     return TRUE;
 }

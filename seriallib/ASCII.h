@@ -29,6 +29,9 @@ private:
     std::atomic<BOOL> m_bLF{FALSE};
     std::atomic<BOOL> m_bCR{TRUE};
     BOOL m_bCRSeen = FALSE;
-    // The line grew past the limit: dropped up to its terminator.
+    // The line grew past the limit: dropped up to its terminator. Its start
+    // stays in the message (which keeps the line's stamp) and the bytes past
+    // the limit are counted, so the line after it is dated where it starts.
     bool m_bOverlong = false;
+    UINT m_nOverlongExtra = 0;
 };

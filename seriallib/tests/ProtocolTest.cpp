@@ -295,6 +295,29 @@ TEST_F(ManualClockTest, BackToBackMessagesAreStampedByTheirPredecessorsDuration)
     }
 }
 
+TEST_F(ManualClockTest, TheLineAfterAnOverlongOneIsStampedWhereItStarts)
+{
+    // The blocks arrive as the line delivers them, 1000 units a character:
+    // the block that ends the overlong line starts inside it.
+    CReceiverWindow window;
+    CSercor32 port;
+    auto protocol = Make(Kind::AsciiCrLf, &port, window.Hwnd());
+    const std::string input = "a\r\n" + std::string(5000, 'x') + "\r\nde\r\n";
+    const std::uint64_t start = CFileTime::Now();
+    for (std::size_t at = 0; at < input.size(); at += 1024) {
+        const std::size_t n = std::min<std::size_t>(1024, input.size() - at);
+        m_Clock.Advance(1000 * n);
+        protocol->ReportIncoming(static_cast<DWORD>(n), 0);
+        for (std::size_t i = 0; i < n; ++i)
+            protocol->ReceiveCallback(static_cast<BYTE>(input[at + i]), i + 1 == n);
+    }
+    window.Pump();
+    ASSERT_EQ(window.Texts(), (std::vector<std::string>{"a", "de"}));
+    EXPECT_EQ(window.m_Received[0].time, start);
+    EXPECT_EQ(window.m_Received[1].time, start + 1000 * (3 + 5002));
+    EXPECT_EQ(StatsOf(*protocol).LengthErrors, 1u);
+}
+
 TEST_F(ManualClockTest, AMessageEndingItsBlockLeavesTheNextForTheNextBlock)
 {
     CReceiverWindow window;
