@@ -96,31 +96,36 @@ bool CSensorSimulator::Sleep(double seconds)
     return !m_stop.load();
 }
 
-void CSensorSimulator::Pace(std::size_t bytes)
-{
-    // Ten bits a character (8N1) at the line's rate.
-    Sleep(static_cast<double>(bytes) * 10.0 / m_settings.baud);
-}
-
 void CSensorSimulator::Write(const std::string& bytes)
 {
     if (bytes.empty())
         return;
+    // The bytes leave at the line's rate (ten bits a character, 8N1), a few
+    // at a time: a pseudo-terminal would otherwise deliver a long burst at
+    // once, and the port dates what it reads by the line's rate.
+    using Clock = std::chrono::steady_clock;
+    constexpr std::size_t kPiece = 32;
+    const double characterTime = 10.0 / m_settings.baud;
     std::unique_lock lock(m_writeLock);
+    const Clock::time_point start = Clock::now();
     std::size_t done = 0;
     while (done < bytes.size() && !m_stop.load()) {
-        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN) {
-                Sleep(0.01);
-                continue;
+        const std::size_t end = std::min(bytes.size(), done + kPiece);
+        while (done < end && !m_stop.load()) {
+            const ssize_t n = ::write(m_fd, bytes.data() + done, end - done);
+            if (n < 0) {
+                if (errno == EINTR || errno == EAGAIN) {
+                    Sleep(0.01);
+                    continue;
+                }
+                return;
             }
-            return;
+            done += static_cast<std::size_t>(n);
         }
-        done += static_cast<std::size_t>(n);
+        const auto carried = start + std::chrono::duration_cast<Clock::duration>(
+                                         std::chrono::duration<double>(static_cast<double>(done) * characterTime));
+        Sleep(std::chrono::duration<double>(carried - Clock::now()).count());
     }
-    lock.unlock();
-    Pace(bytes.size());
 }
 
 std::string CSensorSimulator::Round()
@@ -160,18 +165,21 @@ void CSensorSimulator::Run()
             for (int i = 0; i < 64; ++i)
                 garbage += static_cast<char>((m_counter * 73 + static_cast<unsigned>(i) * 151) & 0xFF);
             ++m_counter;
-            Write(garbage + "\r\n" + round);
+            Write(garbage + "\r\n");
+            Write(Round());
             break;
         }
         case Mode::Nul: {
             // A NUL in the middle of a sentence, a whole round after it.
             std::string broken = round.substr(0, round.size() / 2);
             broken.insert(broken.size() / 2, 1, '\0');
-            Write(broken + "\r\n" + round);
+            Write(broken + "\r\n");
+            Write(Round());
             break;
         }
         case Mode::LongLine:
-            Write(std::string(kLongLine, 'A') + "\r\n" + round);
+            Write(std::string(kLongLine, 'A') + "\r\n");
+            Write(Round());
             break;
         case Mode::Half: {
             // Each sentence cut in half and ended, then the whole round.
@@ -179,7 +187,8 @@ void CSensorSimulator::Run()
             for (const std::string& kind : m_settings.kinds)
                 if (auto sentence = EncodeSentence(kind, m_settings.scene))
                     halves += sentence->substr(0, sentence->size() / 2) + "\r\n";
-            Write(halves + round);
+            Write(halves);
+            Write(Round());
             break;
         }
         case Mode::Silence:

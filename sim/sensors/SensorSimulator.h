@@ -60,7 +60,6 @@ public:
 
 private:
     void Write(const std::string& bytes);
-    void Pace(std::size_t bytes);
     std::string Round();
     void ReadLoop();
     void Answer(const char* bytes, std::size_t length);
