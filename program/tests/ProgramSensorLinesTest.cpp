@@ -528,6 +528,21 @@ TEST_F(ProgramSensorLines, SerialHubSendsDepthsAndStoresCasts)
     }
     EXPECT_EQ(kinds, (std::vector<std::string>{"DPT", "DB", "D"}));
 
+    // The stored cast is offered: Yes (the boxes' default) opens the
+    // environment dialog on it, which is cancelled here; a dialog left open
+    // would hold the test.
+    ClearMessageBoxRecord();
+    bool environmentShown = false;
+    QTimer cancel;
+    cancel.setInterval(10);
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog && dialog->objectName() == "dialog_Environment") {
+            environmentShown = true;
+            dialog->reject();
+        }
+    });
+    cancel.start();
     hubLine.pty.Write(zv::sim::HubInput("CALC"));
     const auto folder = CPaths::MapWindowsPath("C:\\QY310\\svp\\");
     const auto casts = [&] {
@@ -540,4 +555,13 @@ TEST_F(ProgramSensorLines, SerialHubSendsDepthsAndStoresCasts)
     };
     EXPECT_TRUE(WaitFor([&] { return casts() == 1; }, 10000));
     EXPECT_FALSE(hub->IsGathering());
+    const auto asked = [] {
+        for (const MessageBoxEntry& box : MessageBoxRecord())
+            if (box.text.find("Apply it now ?") != std::string::npos)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(WaitFor(asked, 10000)) << "the stored cast is offered";
+    EXPECT_TRUE(WaitFor([&] { return environmentShown; }, 10000));
+    cancel.stop();
 }
