@@ -187,6 +187,10 @@ inline constexpr unsigned UDP_TOO_LARGE = 45163;
 inline constexpr unsigned SETTINGS_NOT_SAVED = 45164;
 // A position mark's object information went out on the network.
 inline constexpr unsigned OBJECT_INFORMATION_SENT = 45165;
+// The wide-band unit's firmware upgrade failed (an alarm); a report file
+// could not be written.
+inline constexpr unsigned NVU_UPGRADE_FAILED = 45166;
+inline constexpr unsigned FILE_WRITE_ERROR = 45167;
 // The network transceivers' status message and alarm.
 inline constexpr unsigned LOST_SAMPLES = 57697;           // a network unit's samples went missing
 inline constexpr unsigned TRANSCEIVER_LINK_LOST = 57698;  // a network unit fell silent during a ping

@@ -66,6 +66,8 @@ const std::map<unsigned, std::string>& EnglishStrings()
         {45163, "Raw data output: a sample datagram is larger than one UDP datagram and is not sent"},
         {45164, "Settings could not be saved (see the event log)"},
         {45165, "Object information sent on network "},
+        {45166, "Firmware upgrade of the NVU transceiver failed"},
+        {45167, "File write error"},
         {57668, "H0000"},
         {57679, "No temperature sensor available"},
         {57680, "Ping %d"},

@@ -3,6 +3,7 @@
 #include "app/ui/MainFrame.h"
 #include "base/AppIds.h"
 #include "base/Status.h"
+#include "platform/ThreadCall.h"
 #include "program/Program.h"
 #include "transceivers/UnitSearchWait.h"
 #include "transceivers/ui/SearchNVU.h"
@@ -23,10 +24,32 @@ CProgramTransceiverServices::~CProgramTransceiverServices() = default;
 
 void CProgramTransceiverServices::Init()
 {
+    m_questions = std::make_unique<CThreadCall>();
     m_unitSearch =
         std::make_unique<CUnitSearchWait>([this](const std::string& text, const std::function<bool()>& done) {
             return CSearchNVU::RunWait(text, done, m_program.Frame());
         });
+}
+
+std::string CProgramTransceiverServices::GetTransceiverListFolder() const
+{
+    return m_program.Application().GetTrListPath();
+}
+
+bool CProgramTransceiverServices::AskFirmwareUpgrade(const std::string& unitFirmware, const std::string& newFile,
+                                                     const std::function<bool()>& ended)
+{
+    if (!m_questions)
+        return false;
+    // The dialog keeps its own copies: the unit that asked may leave while
+    // it is up.
+    ITransceiverDialogs* dialogs = &m_program.TransceiverDialogs();
+    const CThreadCall::EResult result = m_questions->Call(
+        [dialogs, unitFirmware, newFile](const std::function<bool()>& left) {
+            return dialogs->RunNvuUpgrade(unitFirmware, newFile, left) == 1;
+        },
+        ended);
+    return result == CThreadCall::EResult::Yes;
 }
 
 SounderModel CProgramTransceiverServices::GetModel() const

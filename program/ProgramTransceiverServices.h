@@ -15,6 +15,7 @@
 
 #include <memory>
 
+class CThreadCall;
 class CUnitSearchWait;
 
 namespace app {
@@ -41,6 +42,9 @@ public:
     void Beep(unsigned hz, unsigned ms) override;
     void PostUnitStatus(unsigned stringId, bool alarm) override;
     std::string GetUnitSoftwareFolder() const override;
+    std::string GetTransceiverListFolder() const override;
+    bool AskFirmwareUpgrade(const std::string& unitFirmware, const std::string& newFile,
+                            const std::function<bool()>& ended) override;
     std::optional<double> GetSoundVelocity() override;
     std::optional<double> GetAbsorption(double frequency) override;
     ITransceiverDialogs* Dialogs() override;
@@ -65,6 +69,9 @@ public:
 private:
     CProgram& m_program;
     std::unique_ptr<CUnitSearchWait> m_unitSearch;
+    // The units' questions to the operator, carried to the user-interface
+    // thread.
+    std::unique_ptr<CThreadCall> m_questions;
     TLink<IHardwareStatusSink, CAbsentHardwareStatus> m_hardwareStatus;
     TSharedLink<IAnalogMotionInput, CAbsentAnalogMotionInput> m_analogMotion;
     TSharedLink<IThermistorInput, CAbsentThermistorInput> m_thermistor;

@@ -880,3 +880,9 @@ void CEchoSounder::TriggerThread()
     }
     m_triggerThreadDone = true;
 }
+
+void CEchoSounder::SendTestCommandToAll(int mode)
+{
+    for (const auto& t : m_transceivers)
+        t->SendTestCommand(mode);
+}

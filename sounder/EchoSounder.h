@@ -187,6 +187,7 @@ public:
     void SetLinkLost() override { m_linkLost = true; }
     bool IsLinkLost() const { return m_linkLost.load(); }
     bool IsStopping() const override { return m_stop.load(); }
+    void SendTestCommandToAll(int mode) override;
 
     void StopTransceivers();
     bool TransceiversReady();

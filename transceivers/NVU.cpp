@@ -8,6 +8,7 @@
 #include "sensors/AnalogMotionInput.h"
 #include "sensors/ThermistorInput.h"
 #include "transceivers/HardwareStatusSink.h"
+#include "transceivers/NvuDiagnosticReport.h"
 #include "transceivers/PingMotion.h"
 #include "transceivers/QY42Telegrams.h"
 #include "transceivers/Tftp.h"
@@ -103,6 +104,9 @@ CNVU::CNVU(const InstalledTransceiverInfo& info, const std::vector<TransceiverCh
 
 CNVU::~CNVU()
 {
+    // The diagnostic window first: it reads nothing of ours from here on.
+    if (m_diagnosticLink)
+        m_diagnosticLink->Detach();
     m_stop = true;
     if (m_link)
         m_link->Stop();
@@ -112,6 +116,9 @@ CNVU::~CNVU()
         m_processThread.join();
     if (m_receiveThread.joinable())
         m_receiveThread.join();
+    // After the receive thread, the only one that starts an upgrade.
+    if (m_upgradeThread.joinable())
+        m_upgradeThread.join();
     if (m_link && m_configured.load() && !m_refused.load())
         m_link->Send(IDatagramLink::kParting, nvu::Halt().data(), nvu::Halt().size());
     m_link.reset();
@@ -395,6 +402,8 @@ int CNVU::GetChannelDepths(double* depths, int)
 
 int CNVU::RequestStatus()
 {
+    // The version answer to this request is checked for newer firmware.
+    m_configureRequest = true;
     if (!Send(nvu::StatusRequest()))
         return 1;
     return Send(nvu::VersionRequest(0)) ? 0 : 1;
@@ -435,6 +444,10 @@ bool CNVU::Connect()
         Pause(m_timings.stepDelayMs);
         return true;
     }
+    // Never while new firmware goes to the unit.
+    std::lock_guard<std::mutex> connecting(m_connectLock);
+    if (m_reprogramming.load())
+        return true;
     m_ring->Reset();
     m_answered = false;
     if (!Send(nvu::VersionRequest(RandomToken())) && !m_configuredBefore.load())
@@ -761,7 +774,7 @@ void CNVU::HandleDatagram(const BYTE* data, std::size_t size)
         return;
     }
     if (CFileTime::MonotonicMs() - m_lastSampleTick > 1000) {
-        CountSilence();
+        CountSilence(false);
         m_lastSampleTick = CFileTime::MonotonicMs();
     }
     if (code == "INFO")
@@ -795,7 +808,7 @@ void CNVU::HandleTransmitStarted()
     m_ring->NextPing();
 }
 
-void CNVU::CountSilence()
+void CNVU::CountSilence(bool timeout)
 {
     // Silence counts only while a ping is on its way.
     if (!PingInFlight() || !m_ring)
@@ -810,13 +823,16 @@ void CNVU::CountSilence()
         ++m_placeholders;
     }
     if (m_silence > 10) {
-        if (!m_timings.timeoutLogPath.empty()) {
+        if (timeout && !m_timings.timeoutLogPath.empty()) {
             if (FILE* f = std::fopen(m_timings.timeoutLogPath.c_str(), "a")) {
                 std::fprintf(f, "Sample requsted %i recived %i\n", static_cast<int>(slot.samplesRequested),
                              static_cast<int>(slot.samplesReceived));
                 std::fclose(f);
             }
         }
+        WriteDiagnosticReport(timeout                     ? CNvuDiagnosticReport::kTimeout
+                              : slot.samplesReceived == 0 ? CNvuDiagnosticReport::kRequestedNoneCame
+                                                          : CNvuDiagnosticReport::kStoppedArriving);
         m_configured = false;
         m_processing = false;
         AbandonPingInFlight();
@@ -850,8 +866,11 @@ void CNVU::HandleInformation(const BYTE* data, std::size_t size)
     if (info.type == 1 && info.number == 2111)
         Send(nvu::Trigger(false, m_lastRequested.load()));
     const std::string& t = info.text;
-    if (t == "Programming succeeded.")
+    if (t == "Programming succeeded.") {
+        // Under the wait's lock: the upgrade worker waits for this.
+        std::lock_guard<std::mutex> lock(m_waitLock);
         m_reprogramming = false;
+    }
     if (t == "HC") {
         m_hardwareChanged = true;
         m_mask = 1;
@@ -910,6 +929,8 @@ void CNVU::HandleVersionAnswer(const BYTE* data, std::size_t size)
     m_answered = true;
     m_waitCv.notify_all();
     m_services.HardwareStatus().FormatStatus(data, size);
+    if (m_configureRequest.exchange(false))
+        UpgradeFirmware(text);
 }
 
 void CNVU::HandleAnalogInputs(const BYTE* data, std::size_t size)

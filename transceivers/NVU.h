@@ -15,6 +15,8 @@
 #pragma once
 
 #include "transceivers/DatagramLink.h"
+#include "transceivers/NvuDiagnosticLink.h"
+#include "transceivers/NvuFirmware.h"
 #include "transceivers/NvuTelegrams.h"
 #include "transceivers/SampleRingBuffer.h"
 #include "transceivers/Tftp.h"
@@ -82,6 +84,16 @@ public:
     int RequestStatus() override;
     TransceiverType GetTypeCode() override { return TransceiverType::NVU; }
     int ConfigureInterface(int argument) override;
+    int SendTestCommand(int mode) override;
+    // The diagnostic window (user-interface thread): opened, or brought to
+    // the front when it is open; ClearPendingFlag forgets one that has gone.
+    void ShowDiagnostics(int parent) override;
+    void ClearPendingFlag() override;
+    // The report of stopped sample data (CNvuDiagnosticReport::Reason) in
+    // the "Diag" folder of the data root.
+    void WriteDiagnosticReport(int reason);
+    // The diagnostic window's texts, the status lines refreshed.
+    void ReadStatusTexts(NvuStatusTexts& texts);
 
     // The unit's datagram of that result of the link's Receive, as the
     // receive thread takes it; false once the link has ended.
@@ -111,6 +123,12 @@ public:
     std::string GetVersionText() const;
     std::string GetInformationLog() const;
     std::string GetDecimationLine(int channel) const;
+    bool IsReprogramming() const { return m_reprogramming.load(); }
+    bool IsUpgrading() const { return m_upgrading.load(); }
+    std::uint64_t GetUpgradeFailures() const { return m_upgradeFailures.load(); }
+    std::uint64_t GetReportsWritten() const { return m_reportsWritten.load(); }
+    // The folder the reports and the read-back file go to.
+    static std::string DataFolder();
 
 private:
     struct Block
@@ -150,7 +168,15 @@ private:
     void HandleVersionAnswer(const BYTE* data, std::size_t size);
     void HandleAnalogInputs(const BYTE* data, std::size_t size);
     void HandleTransmitStarted();
-    void CountSilence();
+    void CountSilence(bool timeout = true);
+    // Firmware upgrade: the check of a version answer (receive thread), the
+    // operator's question and the programming (upgrade worker).
+    void UpgradeFirmware(const std::string& versionText);
+    void RunUpgrade(const CNvuFirmware::Newest& file, const std::string& unitFirmware);
+    bool ProgramFirmware(const CNvuFirmware::Newest& file, std::string& why);
+    void ReportUpgradeFailure(const std::string& why);
+    void RefreshStatusTexts();
+    std::string UnitName() const;
     void AppendLog(const std::string& text);
     bool PingInFlight() const { return m_pingsStarted.load() != m_pingsInRing.load(); }
     void AbandonPingInFlight() { m_pingsInRing.store(m_pingsStarted.load()); }
@@ -163,7 +189,7 @@ private:
     std::array<Block, kMaxChannels> m_blocks;
     // The filter uploads' client (process thread); the destructor cancels
     // a transfer that waits on a silent unit.
-    CTftp m_tftp;
+    CTftp m_tftp{CTftp::Timing{std::chrono::milliseconds(m_timings.tftpSecondMs)}};
 
     std::atomic<bool> m_stop{false};
     std::thread m_receiveThread;
@@ -209,4 +235,18 @@ private:
     std::atomic<std::uint64_t> m_placeholders{0};
     std::atomic<std::uint64_t> m_linkLosses{0};
     std::atomic<std::uint64_t> m_uploadFailures{0};
+
+    // Firmware upgrade: a status request's version answer is checked; the
+    // worker asks the operator and programs while the unit is held.
+    std::atomic<bool> m_configureRequest{false};
+    std::atomic<bool> m_upgrading{false};
+    std::thread m_upgradeThread;
+    std::mutex m_connectLock;  // one connect sequence or one programming at a time
+    std::atomic<std::uint64_t> m_upgradeFailures{0};
+    std::atomic<std::uint64_t> m_reportsWritten{0};
+    // The diagnostic window (user-interface thread) and its hold on us.
+    std::shared_ptr<CNvuDiagnosticLink> m_diagnosticLink;
+    std::unique_ptr<INvuDiagnosticWindow> m_diagnosticWindow;
+    std::array<std::string, 10> m_pingLines;
+    std::string m_bufferLine, m_headerLine;
 };

@@ -170,12 +170,16 @@ public:
     virtual int RequestStatus() { return 1; }
     virtual void EnterTestMode() {}
     virtual TransceiverType GetTypeCode() { return TransceiverType::HXU; }
-    virtual void ShowDiagnostics(int) {}
-    // Clears the unit's pending flag; the depth row's message 0 asks for it.
-    // No type of ours keeps one.
+    // Opens the unit's diagnostic window, or brings it to the front; parent
+    // is the window told (its empty message) when it has gone.
+    virtual void ShowDiagnostics(int parent) {}
+    // The depth row's message 0: the diagnostic window it opened has gone,
+    // and the unit forgets it.
     virtual void ClearPendingFlag() {}
     virtual int ConfigureInterface(int) { return 0; }
     virtual int SendCommand(const void* command) { return 0; }
+    // The diagnostic window's test selection; types without one ignore it.
+    virtual int SendTestCommand(int mode) { return 0; }
     virtual int SupportsTestMode() { return 0; }
     // Menu commands of the type's own (its debug dialogs); false for any
     // other command, which goes on to the next transceiver.

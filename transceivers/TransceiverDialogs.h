@@ -5,9 +5,12 @@
 #pragma once
 
 #include "base/ModalSession.h"
+#include "platform/WinTypes.h"
+#include "transceivers/NvuDiagnosticLink.h"
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -128,4 +131,21 @@ public:
     }
     // The HXU debug dialog: as the settings dialogs above.
     virtual int RunHxuDebug(HxuDebugDialogValues& /*values*/, const DialogOpened& /*opened*/) { return -1; }
+
+    // "NVU firmware upgrade", on the user-interface thread: 1 "Yes" (the
+    // file replaces the unit's firmware), 0 "No", -1 not shown; ended()
+    // holds once the unit that asked no longer waits, and the dialog closes.
+    virtual int RunNvuUpgrade(const std::string& /*unitFirmware*/, const std::string& /*newFile*/,
+                              const std::function<bool()>& /*ended*/)
+    {
+        return -1;
+    }
+    // "NVU Diagnostic", modeless, on the user-interface thread: opened over
+    // the link to its unit, with the window told when it has gone (its
+    // empty message); null when none can be shown.
+    virtual std::unique_ptr<INvuDiagnosticWindow> OpenNvuDiagnostic(std::shared_ptr<CNvuDiagnosticLink> /*link*/,
+                                                                    HWND /*parent*/)
+    {
+        return nullptr;
+    }
 };

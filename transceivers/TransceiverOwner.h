@@ -37,4 +37,7 @@ public:
     // The owner is stopping: a worker of the owner that waits for anything
     // (the operator, a unit) gives up.
     virtual bool IsStopping() const = 0;
+    // The diagnostic window's test selection goes to every unit of the
+    // owner (CTransceiver::SendTestCommand).
+    virtual void SendTestCommandToAll(int mode) {}
 };

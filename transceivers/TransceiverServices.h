@@ -50,6 +50,14 @@ public:
     virtual void PostUnitStatus(unsigned stringId, bool alarm) = 0;
     // The folder of the units' software files (HxuSwPath); empty: none.
     virtual std::string GetUnitSoftwareFolder() const = 0;
+    // The transceiver list folder (TrListPath), where the wide-band unit's
+    // firmware files lie; empty: none.
+    virtual std::string GetTransceiverListFolder() const = 0;
+    // Asks the operator, from any thread, whether the unit's firmware is to
+    // be replaced by the file: true "Yes", false "No" or the operator could
+    // not be asked; ended() holds once the asking unit gives up waiting.
+    virtual bool AskFirmwareUpgrade(const std::string& unitFirmware, const std::string& newFile,
+                                    const std::function<bool()>& ended) = 0;
 
     // The water: sound velocity (m/s) and the absorption (dB/m) at a
     // frequency (Hz); empty when the program has none to give, and the unit

@@ -28,4 +28,10 @@ struct UnitTimings
     std::string timeoutLogPath = "DEBUG_TimeOut.txt";
     // The TFTP port of a wide-band unit, for its filters and firmware.
     int tftpPort = 69;
+    // The TFTP client's "second", which its resends and time-outs count.
+    int tftpSecondMs = 1000;
+    // A wide-band unit's restart after new firmware was verified, and the
+    // longest wait for its "Programming succeeded." before the alarm.
+    int firmwareRestartDelayMs = 1000;
+    int firmwareSuccessWaitMs = 300000;
 };

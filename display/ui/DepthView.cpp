@@ -518,7 +518,8 @@ void CDepthView::RunTransceiverDialog(Qt::KeyboardModifiers modifiers)
     CTransceiver* transceiver = channel ? channel->GetTransceiver() : nullptr;
     const Qt::KeyboardModifiers both = Qt::ControlModifier | Qt::ShiftModifier;
     if (transceiver && (modifiers & both) == both) {
-        transceiver->ShowDiagnostics(0);
+        // The window is told (message 0) when the diagnostic window goes.
+        transceiver->ShowDiagnostics(static_cast<int>(GetSafeHwnd()));
         return;
     }
     CDepthViewCommands::RunTransceiverDialog(*m_document);

@@ -190,8 +190,12 @@ std::map<std::string, Bytes> CNvuSimulator::GetFiles() const
 
 std::string CNvuSimulator::VersionText() const
 {
-    return "NVU SIM\r\nSerial no." + std::to_string(m_settings.serial) +
-           "\r\nFirmware Filename: " + m_settings.firmware + "\r\n";
+    std::string firmware;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        firmware = m_firmware.empty() ? m_settings.firmware : m_firmware;
+    }
+    return "NVU SIM\r\nSerial no." + std::to_string(m_settings.serial) + "\r\nFirmware Filename: " + firmware + "\r\n";
 }
 
 void CNvuSimulator::Send(const Bytes& d)
@@ -255,6 +259,13 @@ void CNvuSimulator::Handle(const std::uint8_t* data, std::size_t size, const Soc
         Ping(r.U32(8));
     } else if (code == "RES" && size == 12) {
         ++m_restarts;
+        // The unit runs the firmware it was given from now on.
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            for (const auto& [file, bytes] : m_files)
+                if (file.rfind("nvu4_", 0) == 0 && file != "nvu4_ReadBack.xsvf")
+                    m_firmware = file;
+        }
         if (!m_settings.noProgrammingSucceeded)
             Send(MakeInfo(1, 7, "Programming succeeded."));
     }

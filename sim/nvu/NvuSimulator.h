@@ -10,7 +10,8 @@
 // answers each trigger with "TSS#", the "RSD#" sample datagrams of a ping on
 // every channel (float or 16-bit samples) and an "ACI". Firmware comes by
 // TFTP as "nvu4_*.xsvf" and is read back as "nvu4_ReadBack.xsvf"; "RES"
-// restarts the unit, which then reports "Programming succeeded.".
+// restarts the unit, which then reports "Programming succeeded." and names
+// the file it was given as its firmware.
 //
 // Faults on demand: the version answer refuses the unit; the unit falls
 // silent in the middle of a ping; every Nth sample datagram is dropped;
@@ -46,7 +47,7 @@ public:
         // The bottom of channel c lies at bottomDepth + c * 2 m.
         double bottomDepth = 25.0;
         std::uint32_t serial = 0x1A2B;
-        std::string firmware = "nvu4_main_05032024_v1010.xsvf";
+        std::string firmware = "nvu4_main_05032024_v101.xsvf";
         // Faults.
         bool refuse = false;
         int dropEvery = 0;
@@ -116,6 +117,7 @@ private:
     std::vector<std::string> m_codes;
     SocketAddress m_program;
     std::map<std::string, Bytes> m_files;
+    std::string m_firmware;  // the firmware given by the last restart
 
     // The one TFTP transfer the unit runs at a time.
     struct Transfer

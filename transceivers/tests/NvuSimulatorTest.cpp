@@ -86,7 +86,7 @@ TEST(NvuSimulator, AnswersTheConnectSequenceAndAcknowledgesFiltersByTftp)
     ASSERT_EQ(Code(va), "VA");
     const std::string text(reinterpret_cast<const char*>(va.data() + 44));
     EXPECT_NE(text.find("Serial no.6699\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("Firmware Filename: nvu4_main_05032024_v1010.xsvf"), std::string::npos) << text;
+    EXPECT_NE(text.find("Firmware Filename: nvu4_main_05032024_v101.xsvf"), std::string::npos) << text;
 
     unit.Send(Command("HD", 8));
     EXPECT_EQ(unit.NextInfo(), "HD");

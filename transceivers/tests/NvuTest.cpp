@@ -5,8 +5,10 @@
 // pinned to their bytes.
 #include "transceivers/NVU.h"
 
+#include "base/AppIds.h"
 #include "base/RegistrySupport.h"
 #include "engine/Channel.h"
+#include "platform/MessageBox.h"
 #include "platform/TempHives.h"
 #include "sim/nvu/NvuSimulator.h"
 #include "sounder/EchoSounder.h"
@@ -20,12 +22,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <mutex>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -214,14 +219,45 @@ UnitTimings FastTimings(std::uint16_t tftpPort)
     return o;
 }
 
+// The data root (reports, the read-back file) and the transceiver list
+// folder (firmware files) of one test.
+struct DataFolders
+{
+    fs::path root = fs::temp_directory_path() / ("zvnvudata" + std::to_string(getpid()));
+    fs::path trList = root / "trlist";
+    DataFolders()
+    {
+        fs::create_directories(trList);
+        ::setenv("ZELVAR_DATA_ROOT", root.c_str(), 1);
+    }
+    ~DataFolders()
+    {
+        ::unsetenv("ZELVAR_DATA_ROOT");
+        fs::remove_all(root);
+    }
+    std::vector<fs::path> Reports() const
+    {
+        std::vector<fs::path> found;
+        std::error_code error;
+        for (fs::directory_iterator it(root / "Diag", error), end; !error && it != end; it.increment(error))
+            found.push_back(it->path());
+        return found;
+    }
+};
+
 // An engine with one installed wide-band unit of some channels, on UDP to
 // the simulated unit.
 struct Sounder
 {
-    Sounder(CNvuSimulator& unitSim, int unitChannels) : sim(unitSim), channels(unitChannels) {}
+    Sounder(CNvuSimulator& unitSim, int unitChannels, std::uint32_t address = kUnitAddress)
+        : sim(unitSim), channels(unitChannels), unitAddress(address)
+    {}
 
     CNvuSimulator& sim;
     int channels;
+    std::uint32_t unitAddress;
+    UnitTimings timings = FastTimings(sim.GetTftpPort());
+    DataFolders data;
     SoftwareFolder software;
     CTempHives hives;
     CRegistrySupport reg;
@@ -244,6 +280,7 @@ struct Sounder
         reg.CloseKey(key);
         services.model = SounderModel::QYNVU;
         services.softwareFolder = software.path.string();
+        services.transceiverListFolder = data.trList.string();
 
         CEchoSounder::Context c;
         c.host = &host;
@@ -257,10 +294,10 @@ struct Sounder
                 for (int k = 0; k < channels; ++k)
                     caps.push_back(Capability(k));
                 InstalledTransceiverInfo unitInfo = info;
-                unitInfo.unitAddress = kUnitAddress;
+                unitInfo.unitAddress = unitAddress;
                 auto u =
-                    std::make_unique<CNVU>(unitInfo, caps, nullptr, services, FastTimings(sim.GetTftpPort()),
-                                           CUdpDatagramLink::Open(SocketAddress(kUnitAddress, sim.GetPort()), "NVU"));
+                    std::make_unique<CNVU>(unitInfo, caps, nullptr, services, timings,
+                                           CUdpDatagramLink::Open(SocketAddress(unitAddress, sim.GetPort()), "NVU"));
                 unit = u.get();
                 t = std::move(u);
             }
@@ -279,10 +316,10 @@ struct Sounder
     ~Sounder() { reg.CloseRootKeys(); }
 };
 
-CNvuSimulator::Settings SimSettings(int channels)
+CNvuSimulator::Settings SimSettings(int channels, std::uint32_t address = kUnitAddress)
 {
     CNvuSimulator::Settings s;
-    s.address = kUnitAddress;
+    s.address = address;
     s.port = 0;
     s.tftpPort = 0;
     s.channels = channels;
@@ -337,6 +374,17 @@ TEST(NvuLinkFaults, SilentUnitGivesPlaceholderAndLostLinkThenReconnects)
     sim.SilenceDuringNextPing();
     ASSERT_TRUE(zv::test::WaitUntil([&] { return run.unit->GetLinkLosses() >= 1; }, 60s));
     EXPECT_GE(run.unit->GetPlaceholders(), 1u);
+    // One report of the time-out, named after the unit's serial number.
+    const auto reports = run.data.Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    const std::string name = reports[0].filename().string();
+    EXPECT_EQ(name.rfind("Diagnostic-1-1A2B-D", 0), 0u) << name;
+    std::ifstream in(reports[0]);
+    const std::string report((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const char* part : {"SYSTEM INFO: \r\n", "NVU CHANNEL INFO 0: \r\n", "NVU CHANNEL INFO 1: \r\n",
+                             " Frequency\t\t\t200000.000000 \r\n", "DECIMATION VALUES: \r\nDecimation  ch 1:",
+                             "BUFFER STATUS: \r\nStartp ", "NVU INFORMATION MESSAGES: "})
+        EXPECT_NE(report.find(part), std::string::npos) << part;
     // The trigger thread raises the alarm when it next looks.
     EXPECT_TRUE(zv::test::WaitUntil([&] { return run.linkLost.load() >= 1; }));
     const int before = run.pings.load();
@@ -359,6 +407,214 @@ TEST(NvuLinkFaults, MissingChannelFileSendsTheDefaultAndKeepsTheChannelsFile)
     const std::string sent(files.at("rx0filter.txt").begin(), files.at("rx0filter.txt").end());
     EXPECT_EQ(sent, "1 0 1 1.0\n1 0\n");
     EXPECT_FALSE(fs::exists(run.software.path / "filter" / "NVU_200000" / "rx0filter.txt"));
+}
+
+// Firmware upgrade: a status request's version answer is checked against
+// the transceiver list folder; the operator's "Yes" sends the newer file.
+class NvuUpgrade : public testing::Test
+{
+protected:
+    // The event log goes to a file of the test's own.
+    void SetUp() override
+    {
+        ::setenv("ZELVAR_EVENTLOG_FILE", m_eventLog.c_str(), 1);
+        fs::remove(m_eventLog);
+    }
+    void TearDown() override
+    {
+        ::unsetenv("ZELVAR_EVENTLOG_FILE");
+        fs::remove(m_eventLog);
+    }
+    std::vector<std::string> Lines() const
+    {
+        std::ifstream in(m_eventLog);
+        std::vector<std::string> lines;
+        for (std::string l; std::getline(in, l);)
+            lines.push_back(l);
+        return lines;
+    }
+    const fs::path m_eventLog = fs::temp_directory_path() / ("zvnvueventlog" + std::to_string(getpid()));
+
+    static constexpr const char* kNewer = "nvu4_main_06032024_v102.xsvf";
+    static constexpr std::uint32_t kPcAddress = 0x7F000001;
+
+    struct Outcome
+    {
+        std::atomic<int> asked{0};
+        std::mutex lock;
+        std::string unitFirmware, newFile;
+    };
+
+    // A 3 kB firmware file (several TFTP blocks) in the list folder.
+    static std::string Firmware()
+    {
+        std::string bytes;
+        for (int i = 0; i < 3000; ++i)
+            bytes += static_cast<char>('A' + i % 23);
+        return bytes;
+    }
+
+    // Runs the unit to its pings, adds the file, asks for the status and
+    // answers the question with yes.
+    static void Offer(Sounder& run, const std::string& file, bool yes, std::shared_ptr<Outcome> outcome)
+    {
+        run.services.askFirmwareUpgrade = [yes, outcome](const std::string& unit, const std::string& newFile) {
+            std::lock_guard<std::mutex> hold(outcome->lock);
+            outcome->unitFirmware = unit;
+            outcome->newFile = newFile;
+            ++outcome->asked;
+            return yes;
+        };
+        ASSERT_TRUE(run.Begin());
+        ASSERT_TRUE(run.unit && run.unit->IsRunning());
+        // A unit at 127.0.0.1 is sent no filters and never pings.
+        if (run.unitAddress != kPcAddress) {
+            ASSERT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= 3; }, 60s));
+        }
+        std::ofstream(run.data.trList / file, std::ios::binary) << Firmware();
+        ClearMessageBoxRecord();
+        run.unit->RequestStatus();
+    }
+};
+
+TEST_F(NvuUpgrade, NewerFileIsSentVerifiedAndTheUnitRestarted)
+{
+    CNvuSimulator sim(SimSettings(2));
+    ASSERT_TRUE(sim.Start());
+    Sounder run(sim, 2);
+    auto outcome = std::make_shared<Outcome>();
+    Offer(run, kNewer, true, outcome);
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return sim.GetRestarts() >= 1; }, 60s));
+    {
+        std::lock_guard<std::mutex> hold(outcome->lock);
+        EXPECT_EQ(outcome->unitFirmware, "nvu4_main_05032024_v101");
+        EXPECT_EQ(outcome->newFile, kNewer);
+    }
+    const auto files = sim.GetFiles();
+    ASSERT_EQ(files.count(kNewer), 1u);
+    EXPECT_EQ(std::string(files.at(kNewer).begin(), files.at(kNewer).end()), Firmware());
+    // Pings resume once the unit runs its new firmware; its next status
+    // names that firmware, and nothing more is offered.
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return !run.unit->IsReprogramming(); }, 30s));
+    const int before = run.pings.load();
+    EXPECT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= before + 5; }, 60s));
+    run.unit->RequestStatus();
+    const int afterSecond = run.pings.load();
+    EXPECT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= afterSecond + 3; }, 60s));
+    EXPECT_EQ(outcome->asked.load(), 1);
+    EXPECT_EQ(sim.GetRestarts(), 1u);
+    EXPECT_EQ(run.unit->GetUpgradeFailures(), 0u);
+    EXPECT_TRUE(MessageBoxRecord().empty());
+    // The unit was halted before the transfer.
+    const auto codes = sim.GetReceivedCodes();
+    const auto res = std::find(codes.begin(), codes.end(), "RES");
+    ASSERT_NE(res, codes.end());
+    EXPECT_NE(std::find(std::make_reverse_iterator(res), codes.rend(), "HD"), codes.rend());
+}
+
+// A unit that cannot be programmed: an alarm, a box naming the unit and an
+// event-log record; no restart, and the unit pings on with its old firmware
+// (or stays held while it never reports success).
+struct FaultRow
+{
+    const char* legend;
+    void (*fault)(CNvuSimulator::Settings&);
+    const char* why;
+    bool restarted;
+};
+
+class NvuUpgradeFaults : public NvuUpgrade, public testing::WithParamInterface<FaultRow>
+{};
+
+TEST_P(NvuUpgradeFaults, FailureIsReportedAndNoUnverifiedRestart)
+{
+    const FaultRow& row = GetParam();
+    CNvuSimulator::Settings settings = SimSettings(1);
+    row.fault(settings);
+    CNvuSimulator sim(settings);
+    ASSERT_TRUE(sim.Start());
+    Sounder run(sim, 1);
+    run.timings.tftpSecondMs = 50;
+    run.timings.firmwareSuccessWaitMs = 1000;
+    auto outcome = std::make_shared<Outcome>();
+    Offer(run, kNewer, true, outcome);
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return run.unit->GetUpgradeFailures() >= 1; }, 60s));
+    EXPECT_EQ(sim.GetRestarts(), row.restarted ? 1u : 0u);
+    const auto status = run.services.GetFed().status;
+    EXPECT_NE(std::find(status.begin(), status.end(), app::ids::NVU_UPGRADE_FAILED), status.end());
+    ASSERT_TRUE(zv::test::WaitUntil([] { return !MessageBoxRecord().empty(); }));
+    const std::string box = MessageBoxRecord().front().text;
+    EXPECT_NE(box.find("NVU1 (127.0.0.2)"), std::string::npos) << box;
+    EXPECT_NE(box.find(row.why), std::string::npos) << box;
+    const auto lines = Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(row.why), std::string::npos) << lines[0];
+    if (row.restarted) {
+        EXPECT_TRUE(run.unit->IsReprogramming()) << "held while the unit may still be taking its firmware";
+        return;
+    }
+    EXPECT_FALSE(run.unit->IsReprogramming());
+    const int before = run.pings.load();
+    EXPECT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= before + 3; }, 60s));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, NvuUpgradeFaults,
+    testing::Values(FaultRow{"bad read-back", [](CNvuSimulator::Settings& s) { s.badReadBack = true; },
+                             "read back differs", false},
+                    FaultRow{"broken transfer", [](CNvuSimulator::Settings& s) { s.breakTransfer = true; },
+                             "sending nvu4_main_06032024_v102.xsvf failed", false},
+                    FaultRow{"no success", [](CNvuSimulator::Settings& s) { s.noProgrammingSucceeded = true; },
+                             "Programming succeeded.", true}),
+    [](const testing::TestParamInfo<FaultRow>& info) {
+        std::string name = info.param.legend;
+        std::replace_if(
+            name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+        return name;
+    });
+
+TEST_F(NvuUpgrade, NothingIsOfferedOrProgrammedWithoutCause)
+{
+    struct Row
+    {
+        const char* legend;
+        std::uint32_t address;
+        const char* file;
+        bool yes;
+        int asked;
+    };
+    const Row rows[] = {
+        {"a file of the unit's own date", kUnitAddress, "nvu4_main_05032024_v999.xsvf", true, 0},
+        {"an older file", kUnitAddress, "nvu4_main_04032024_v100.xsvf", true, 0},
+        {"the operator says no", kUnitAddress, kNewer, false, 1},
+        {"a unit at 127.0.0.1 is never programmed", kPcAddress, kNewer, true, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.legend);
+        CNvuSimulator sim(SimSettings(1, row.address));
+        ASSERT_TRUE(sim.Start());
+        Sounder run(sim, 1, row.address);
+        auto outcome = std::make_shared<Outcome>();
+        Offer(run, row.file, row.yes, outcome);
+        // The status answer has come and gone once the unit pings on.
+        const auto dcsr = [&] {
+            const auto codes = sim.GetReceivedCodes();
+            return std::count(codes.begin(), codes.end(), "DCSR");
+        };
+        ASSERT_TRUE(zv::test::WaitUntil([&] { return dcsr() == 1; }));
+        if (row.address == kPcAddress) {
+            ASSERT_TRUE(zv::test::WaitUntil([&] { return outcome->asked == row.asked && !run.unit->IsUpgrading(); }));
+        } else {
+            const int before = run.pings.load();
+            ASSERT_TRUE(zv::test::WaitUntil(
+                [&] { return run.pings.load() >= before + 5 && outcome->asked == row.asked; }, 60s));
+        }
+        EXPECT_EQ(outcome->asked.load(), row.asked);
+        for (const auto& [name, bytes] : sim.GetFiles())
+            EXPECT_EQ(name.rfind("nvu4_", 0), std::string::npos) << name;
+        EXPECT_EQ(sim.GetRestarts(), 0u);
+        EXPECT_EQ(run.unit->GetUpgradeFailures(), 0u);
+    }
 }
 
 }  // namespace

@@ -31,6 +31,9 @@ public:
     ITransceiverDialogs* dialogs = nullptr;
     double tide = 0.0;
     std::string softwareFolder;
+    std::string transceiverListFolder;
+    // The operator's answer to a firmware upgrade; unset: "No".
+    std::function<bool(const std::string& unitFirmware, const std::string& newFile)> askFirmwareUpgrade;
     // The motion sensor the unit asks; none when null.
     IMotionSensor* motion = nullptr;
 
@@ -74,6 +77,12 @@ public:
         Note([&](Fed& f) { f.status.push_back(id); });
     }
     std::string GetUnitSoftwareFolder() const override { return softwareFolder; }
+    std::string GetTransceiverListFolder() const override { return transceiverListFolder; }
+    bool AskFirmwareUpgrade(const std::string& unitFirmware, const std::string& newFile,
+                            const std::function<bool()>&) override
+    {
+        return askFirmwareUpgrade && askFirmwareUpgrade(unitFirmware, newFile);
+    }
     std::optional<double> GetSoundVelocity() override
     {
         return soundVelocity ? std::optional<double>(soundVelocity()) : std::nullopt;

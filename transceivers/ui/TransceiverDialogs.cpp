@@ -5,11 +5,14 @@
 #include "transceivers/ui/HXUDialog.h"
 #include "transceivers/ui/HXUNoContactDialog.h"
 #include "transceivers/ui/HXUReprogramDialog.h"
+#include "transceivers/ui/NVUDiagnostic.h"
+#include "transceivers/ui/NvuUpgradeFirmware.h"
 #include "transceivers/ui/TransceiverDialog.h"
 #include "transceivers/ui/TransceiverDialogGeo.h"
 
 #include <QApplication>
 #include <QThread>
+#include <QTimer>
 
 namespace transceiversui {
 
@@ -77,6 +80,31 @@ int CTransceiverDialogs::RunHxuReprogram(const std::string& transceiverName, con
 int CTransceiverDialogs::RunHxuDebug(HxuDebugDialogValues& values, const DialogOpened& opened)
 {
     return RunEditing<CHXUDialog>(values, opened);
+}
+
+int CTransceiverDialogs::RunNvuUpgrade(const std::string& unitFirmware, const std::string& newFile,
+                                       const std::function<bool()>& ended)
+{
+    if (!OnInterfaceThread())
+        return -1;
+    CNvuUpgradeFirmware dialog(unitFirmware, newFile);
+    // The unit that asked may stop while the question is up: it closes then.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &dialog, [&dialog, &ended] {
+        if (ended && ended())
+            dialog.done(-1);
+    });
+    watch.start(50);
+    const int result = dialog.exec();
+    return result < 0 ? -1 : (result == QDialog::Accepted ? 1 : 0);
+}
+
+std::unique_ptr<INvuDiagnosticWindow> CTransceiverDialogs::OpenNvuDiagnostic(std::shared_ptr<CNvuDiagnosticLink> link,
+                                                                             HWND parent)
+{
+    if (!OnInterfaceThread())
+        return nullptr;
+    return CNVUDiagnostic::Open(std::move(link), parent);
 }
 
 }  // namespace transceiversui

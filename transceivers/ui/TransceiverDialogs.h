@@ -20,6 +20,10 @@ public:
     int RunHxuReprogram(const std::string& transceiverName, const std::string& unitVersion,
                         const std::string& fileVersion) override;
     int RunHxuDebug(HxuDebugDialogValues& values, const DialogOpened& opened) override;
+    int RunNvuUpgrade(const std::string& unitFirmware, const std::string& newFile,
+                      const std::function<bool()>& ended) override;
+    std::unique_ptr<INvuDiagnosticWindow> OpenNvuDiagnostic(std::shared_ptr<CNvuDiagnosticLink> link,
+                                                            HWND parent) override;
 };
 
 }  // namespace transceiversui
