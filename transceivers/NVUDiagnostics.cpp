@@ -118,24 +118,22 @@ void CNVU::RefreshStatusTexts()
         const auto r = m_ring->GetPingRecord(slot);
         const std::string time = r.startTime != 0 ? FormatTimeLocal(r.startTime, 2) : "";
         // The tenth line keeps its second blank before "SLost".
-        lines[static_cast<std::size_t>(slot)] =
-            Format(slot == 9 ? "Startp %6i  Rec %6i /%i  Calc %6i ExpNew %1i Pending %1i New %1i SRate %.1f  SLost "
-                               "%i  NotCalc %6i/%6i/%6i/%6i  PT %s "
-                             : "Startp %6i  Rec %6i /%i  Calc %6i ExpNew %1i Pending %1i New %1i SRate %.1f SLost "
-                               "%i  NotCalc %6i/%6i/%6i/%6i  PT %s ",
-                   static_cast<int>(r.startSampleNumber), static_cast<int>(r.samplesReceived),
-                   static_cast<int>(r.samplesRequested), static_cast<int>(r.samplesProcessed),
-                   static_cast<int>(r.requested), static_cast<int>(r.receiving), static_cast<int>(r.startSeen),
-                   static_cast<double>(r.sampleRate), static_cast<int>(r.gapBefore), static_cast<int>(r.gapAtStart),
-                   static_cast<int>(r.gapAtCompletion),
-                   static_cast<int>(r.samplesRequested > r.samplesProcessed ? r.samplesRequested - r.samplesProcessed
-                                                                            : 0),
-                   static_cast<int>(r.blocksProcessed), time.c_str());
+        lines[static_cast<std::size_t>(slot)] = Format(
+            slot == 9 ? "Startp %6i  Rec %6i /%i  Calc %6i ExpNew %1i Pending %1i New %1i SRate %.1f  SLost "
+                        "%i  NotCalc %6i/%6i/%6i/%6i  PT %s "
+                      : "Startp %6i  Rec %6i /%i  Calc %6i ExpNew %1i Pending %1i New %1i SRate %.1f SLost "
+                        "%i  NotCalc %6i/%6i/%6i/%6i  PT %s ",
+            static_cast<int>(r.startSampleNumber), static_cast<int>(r.samplesReceived),
+            static_cast<int>(r.samplesRequested), static_cast<int>(r.samplesProcessed), static_cast<int>(r.requested),
+            static_cast<int>(r.receiving), static_cast<int>(r.startSeen), static_cast<double>(r.sampleRate),
+            static_cast<int>(r.gapBefore), static_cast<int>(r.gapAtStart), static_cast<int>(r.gapAtCompletion),
+            static_cast<int>(r.samplesRequested > r.samplesProcessed ? r.samplesRequested - r.samplesProcessed : 0),
+            static_cast<int>(r.blocksProcessed), time.c_str());
     }
     const std::string buffer = Format("Write %8i  Read %8i  Calculated %8i", m_ring->GetWriteIndex(),
                                       m_ring->GetReadIndex(), static_cast<int>(m_pingsCompleted.load()));
-    const std::string header =
-        Format("HeaderRead %8i  HeaderWrite %8i \t%i", m_ring->GetReadSlot(), m_ring->GetWriteSlot(), m_pingMode.load());
+    const std::string header = Format("HeaderRead %8i  HeaderWrite %8i \t%i", m_ring->GetReadSlot(),
+                                      m_ring->GetWriteSlot(), m_pingMode.load());
     std::lock_guard<std::mutex> lock(m_textLock);
     m_pingLines = std::move(lines);
     m_bufferLine = buffer;
@@ -182,40 +180,41 @@ void CNVU::WriteDiagnosticReport(int reason)
                                                 {"PingLength", Number(static_cast<int>(m_lastRequested.load()))},
                                                 {"dSystemImpedance", Number(b.impedance)},
                                             });
-        text += CNvuDiagnosticReport::Block(
-            "pCPar", {
-                         {"Frequency", Number(r.frequency)},
-                         {"SampleIntervalInSeconds", Number(r.sampleInterval)},
-                         {"Gain", Number(r.gain)},
-                         {"TwoWayBeamAngle", Number(r.twoWayBeamAngle)},
-                         {"BandWidth", Number(r.bandwidth)},
-                         {"AngleSensitivityAlongship", Number(r.angleSensitivityAlongship)},
-                         {"AngleSensitivityAthwartship", Number(r.angleSensitivityAthwartship)},
-                         {"BeamWidthAlongship", Number(r.beamWidthAlongship)},
-                         {"BeamWidthAthwartship", Number(r.beamWidthAthwartship)},
-                         {"OffsetAlongship", Number(r.angleOffsetAlongship)},
-                         {"OffsetAthwartship", Number(r.angleOffsetAthwartship)},
-                         {"dTranducerImpedance", Number(r.capability.transducerImpedance)},
-                         {"iFpaDec", Number(b.fpaDecimation)},
-                         {"BeamType", Number(r.beamType)},
-                         {"sLongChannelId", r.channelName},
-                         {"enumTransceiverMode", Number(r.transceiverMode)},
-                         {"TransducerAzimuth", Number(r.transducerAzimuth)},
-                         {"SampleInterval", Number(r.sampleIntervalCount)},
-                         {"SampleIntervalInSeconds", Number(r.sampleInterval)},
-                         {"Gain", Number(r.gain)},
-                         {"SystemImpedance", Number(b.impedance)},
-                         {"BandWidth", Number(r.bandwidth)},
-                         {"SequenceMode", Number(m_pingMode.load())},
-                         {"UserLabel", r.transducerLabel},
-                         {"bFMpulse", Number(r.fmPulse)},
-                         {"dFmPulseLength", Number(r.fmPulseLength)},
-                         {"dResolutionLength", Number(r.resolutionLength)},
-                     });
+        text += CNvuDiagnosticReport::Block("pCPar",
+                                            {
+                                                {"Frequency", Number(r.frequency)},
+                                                {"SampleIntervalInSeconds", Number(r.sampleInterval)},
+                                                {"Gain", Number(r.gain)},
+                                                {"TwoWayBeamAngle", Number(r.twoWayBeamAngle)},
+                                                {"BandWidth", Number(r.bandwidth)},
+                                                {"AngleSensitivityAlongship", Number(r.angleSensitivityAlongship)},
+                                                {"AngleSensitivityAthwartship", Number(r.angleSensitivityAthwartship)},
+                                                {"BeamWidthAlongship", Number(r.beamWidthAlongship)},
+                                                {"BeamWidthAthwartship", Number(r.beamWidthAthwartship)},
+                                                {"OffsetAlongship", Number(r.angleOffsetAlongship)},
+                                                {"OffsetAthwartship", Number(r.angleOffsetAthwartship)},
+                                                {"dTranducerImpedance", Number(r.capability.transducerImpedance)},
+                                                {"iFpaDec", Number(b.fpaDecimation)},
+                                                {"BeamType", Number(r.beamType)},
+                                                {"sLongChannelId", r.channelName},
+                                                {"enumTransceiverMode", Number(r.transceiverMode)},
+                                                {"TransducerAzimuth", Number(r.transducerAzimuth)},
+                                                {"SampleInterval", Number(r.sampleIntervalCount)},
+                                                {"SampleIntervalInSeconds", Number(r.sampleInterval)},
+                                                {"Gain", Number(r.gain)},
+                                                {"SystemImpedance", Number(b.impedance)},
+                                                {"BandWidth", Number(r.bandwidth)},
+                                                {"SequenceMode", Number(m_pingMode.load())},
+                                                {"UserLabel", r.transducerLabel},
+                                                {"bFMpulse", Number(r.fmPulse)},
+                                                {"dFmPulseLength", Number(r.fmPulseLength)},
+                                                {"dResolutionLength", Number(r.resolutionLength)},
+                                            });
     }
     {
         std::lock_guard<std::mutex> lock(m_textLock);
-        text += CNvuDiagnosticReport::Lines("DECIMATION VALUES: ", {m_decimationLines.begin(), m_decimationLines.end()});
+        text +=
+            CNvuDiagnosticReport::Lines("DECIMATION VALUES: ", {m_decimationLines.begin(), m_decimationLines.end()});
         std::vector<std::string> status(m_pingLines.begin(), m_pingLines.end());
         status.push_back(m_bufferLine);
         status.push_back(m_headerLine);
@@ -241,8 +240,8 @@ void CNVU::WriteDiagnosticReport(int reason)
         break;
     case CNvuDiagnosticReport::EResult::WriteError:
         m_services.PostUnitStatus(app::ids::FILE_WRITE_ERROR, false);
-        PostMessageBox(GetMainWindow(), std::string("File write error") + ".\n" + std::strerror(cause), "NVU Diagnostic",
-                       MB_OK | MB_ICONERROR);
+        PostMessageBox(GetMainWindow(), std::string("File write error") + ".\n" + std::strerror(cause),
+                       "NVU Diagnostic", MB_OK | MB_ICONERROR);
         break;
     }
 }

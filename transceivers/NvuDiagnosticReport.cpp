@@ -66,8 +66,7 @@ std::string CNvuDiagnosticReport::Lines(const std::string& heading, const std::v
     return text + "\r\n";
 }
 
-CNvuDiagnosticReport::EResult CNvuDiagnosticReport::Write(const std::string& path, const std::string& text,
-                                                          int* error)
+CNvuDiagnosticReport::EResult CNvuDiagnosticReport::Write(const std::string& path, const std::string& text, int* error)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {

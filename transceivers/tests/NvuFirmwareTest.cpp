@@ -1,8 +1,8 @@
 // The wide-band unit's firmware files and its diagnostic report: dates read
 // from titles, the newest file of a folder, the unit's own firmware name,
 // the report's name and layout, and a report never written over another.
-#include "transceivers/NvuDiagnosticReport.h"
 #include "transceivers/NvuFirmware.h"
+#include "transceivers/NvuDiagnosticReport.h"
 
 #include <gtest/gtest.h>
 
@@ -26,9 +26,8 @@ std::time_t LocalMidnight(int year, int month, int day)
 
 struct TempFolder
 {
-    fs::path path = fs::temp_directory_path() /
-                    ("zvnvufw-" + std::to_string(getpid()) + "-" +
-                     testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::path path = fs::temp_directory_path() / ("zvnvufw-" + std::to_string(getpid()) + "-" +
+                                                 testing::UnitTest::GetInstance()->current_test_info()->name());
     TempFolder() { fs::create_directories(path); }
     ~TempFolder() { fs::remove_all(path); }
     void File(const std::string& name, const std::string& text = "x") const { std::ofstream(path / name) << text; }
