@@ -83,7 +83,10 @@ public:
         std::size_t CopyTo(std::span<U> out) const
         {
             const std::size_t n = out.size() < m_count ? out.size() : m_count;
-            if constexpr (std::is_same_v<T, U> && std::endian::native == std::endian::little) {
+            // Integers of the same width keep their bits either way.
+            constexpr bool sameBits =
+                std::is_same_v<T, U> || (std::is_integral_v<T> && std::is_integral_v<U> && sizeof(T) == sizeof(U));
+            if constexpr (sameBits && std::endian::native == std::endian::little) {
                 if (n > 0)
                     std::memcpy(out.data(), m_data, n * sizeof(T));
                 return n;

@@ -113,6 +113,14 @@ TEST(ByteReader, ArrayIsCheckedOnceAndReadsZeroPastItsCount)
     std::int16_t narrow[2] = {};
     EXPECT_EQ(a.CopyTo(std::span<std::int16_t>(narrow)), 2u);
     EXPECT_EQ(narrow[1], -1);
+    // Unsigned words of the same width, taken as a block, hold what a
+    // conversion of each value gives.
+    std::uint16_t unsignedWords[4] = {7, 7, 7, 7};
+    EXPECT_EQ(a.CopyTo(std::span<std::uint16_t>(unsignedWords)), 3u);
+    EXPECT_EQ(unsignedWords[0], 0x8001u);
+    EXPECT_EQ(unsignedWords[1], 0xFFFFu);
+    EXPECT_EQ(unsignedWords[2], 0x1234u);
+    EXPECT_EQ(unsignedWords[3], 7u) << "nothing written past the count";
 
     struct Case
     {
