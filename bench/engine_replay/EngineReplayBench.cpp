@@ -2,22 +2,38 @@
 // replayed through the engine in one thread: the file read, each channel's
 // intake, AddPing and ProcessPing (the bottom echogram and the detector),
 // and with Sv and TS columns of every sample. Beside it, a block copy of
-// the same bytes as the yardstick of what the memory allows.
+// the same bytes as the yardstick of what the memory allows; the same file
+// replayed by the replay unit through the sounder's own threads without
+// pacing; and the demo recording replayed at the maximum rate, for the
+// share of a core its trigger thread takes.
 //
 //   bench_engine_replay
 //   ZV_BENCH_ENGINE_FILE=/tmp/engine.raw bench_engine_replay   (kept, reused)
 //   python3 bench/engine_replay/numpy_peer.py build/bench/engine_replay/bench_engine_replay
+#include "base/RegistrySupport.h"
+#include "base/ReplayFileList.h"
 #include "engine/Channel.h"
 #include "engine/ChannelLinks.h"
+#include "platform/TempHives.h"
+#include "recording/Replay.h"
 #include "recording/ReplayReader.h"
 #include "sim/recgen/RecordingGenerator.h"
+#include "sounder/EchoSounder.h"
+#include "sounder/tests/TestEchoSounderHost.h"
 
 #include <benchmark/benchmark.h>
 
+#include <pthread.h>
+#include <time.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -217,6 +233,178 @@ void BM_MemcpyPing(benchmark::State& state)
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(kPing));
 }
 BENCHMARK(BM_MemcpyPing)->Unit(benchmark::kMicrosecond);
+
+// CPU seconds a thread of this process has run so far.
+double ThreadCpuSeconds(pthread_t thread)
+{
+    clockid_t clock;
+    timespec t{};
+    if (pthread_getcpuclockid(thread, &clock) != 0 || clock_gettime(clock, &t) != 0)
+        return 0.0;
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// The replay unit, noting the thread that triggers it: the trigger thread,
+// which also reads the file.
+class CNotedReplay : public CReplay
+{
+public:
+    using CReplay::CReplay;
+    int Trigger(int kind) override
+    {
+        if (!m_known.load(std::memory_order_acquire)) {
+            m_thread = pthread_self();
+            m_known.store(true, std::memory_order_release);
+        }
+        return CReplay::Trigger(kind);
+    }
+    bool Known() const { return m_known.load(std::memory_order_acquire); }
+    pthread_t Thread() const { return m_thread; }
+
+private:
+    std::atomic<bool> m_known{false};
+    pthread_t m_thread{};
+};
+
+// A recording replayed in a loop by the replay unit through CEchoSounder's
+// trigger and ping-data threads, with settings in temporary hives; counts
+// the pings the ping-data thread hands to the documents.
+class CThreadedReplay
+{
+public:
+    ~CThreadedReplay()
+    {
+        m_sounder.reset();  // joins both threads
+        m_registry.CloseRootKeys();
+    }
+
+    bool Start(const std::string& path, int rateMode, std::string& error)
+    {
+        if (!m_registry.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\")) {
+            error = "the settings hives could not be opened";
+            return false;
+        }
+        m_files.AddTail(path);
+        m_files.m_loop = 1;
+        CEchoSounder::Context context;
+        context.host = &m_host;
+        context.workerStartDelayMs = 0;
+        context.model = SounderModel::QY310;
+        m_host.createReplay = [this](const CReplayFileList* files, HKEY) -> std::unique_ptr<CTransceiver> {
+            if (!files)
+                return nullptr;
+            auto r = std::make_unique<CNotedReplay>(*files, nullptr);
+            if (!r->IsOpen())
+                return nullptr;
+            m_replay = r.get();
+            return r;
+        };
+        m_host.documentsNotify = [this] {
+            {
+                std::lock_guard lock(m_lock);
+                if (m_pings == 0)
+                    m_pingThread = pthread_self();
+                ++m_pings;
+            }
+            m_changed.notify_all();
+        };
+        m_sounder = std::make_unique<CEchoSounder>();
+        if (!m_sounder->Create(context, nullptr, CEchoSounder::kReplay, rateMode, &m_files,
+                               CEchoSounder::kTriggerInternal, 0, "", 0)) {
+            error = "the sounder could not be created";
+            return false;
+        }
+        return true;
+    }
+
+    // Waits until more than `seen` pings have been handed on; their count.
+    std::uint64_t WaitBeyond(std::uint64_t seen)
+    {
+        std::unique_lock lock(m_lock);
+        m_changed.wait(lock, [&] { return m_pings > seen; });
+        return m_pings;
+    }
+    double TriggerCpu() const { return m_replay && m_replay->Known() ? ThreadCpuSeconds(m_replay->Thread()) : 0.0; }
+    double PingDataCpu()
+    {
+        std::lock_guard lock(m_lock);
+        return m_pings > 0 ? ThreadCpuSeconds(m_pingThread) : 0.0;
+    }
+
+private:
+    CTempHives m_hives;
+    CRegistrySupport m_registry;
+    CTestEchoSounderHost m_host;
+    CReplayFileList m_files;
+    CNotedReplay* m_replay = nullptr;  // owned by the sounder
+    std::unique_ptr<CEchoSounder> m_sounder;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::uint64_t m_pings = 0;
+    pthread_t m_pingThread{};
+};
+
+// The generated recording through the real threads without pacing
+// (interval mode without an interval): the time a ping of all four
+// channels takes, to set beside BM_EngineReplay/0's one thread, and the
+// CPU each thread spends on it.
+void BM_ThreadedReplay(benchmark::State& state)
+{
+    const CRecording& rec = CRecording::Get();
+    if (!rec.Error().empty()) {
+        state.SkipWithError(rec.Error().c_str());
+        return;
+    }
+    CThreadedReplay replay;
+    std::string error;
+    if (!replay.Start(rec.Path(), CEchoSounder::kInterval, error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    // From the first ping on: the start-up is not the replay's pace.
+    std::uint64_t seen = replay.WaitBeyond(0);
+    const double trigger0 = replay.TriggerCpu();
+    const double ping0 = replay.PingDataCpu();
+    const std::uint64_t first = seen;
+    for (auto _ : state)
+        seen = replay.WaitBeyond(seen);
+    const double pings = static_cast<double>(seen - first);
+    state.counters["trigger_cpu_us"] = (replay.TriggerCpu() - trigger0) * 1e6 / pings;
+    state.counters["ping_data_cpu_us"] = (replay.PingDataCpu() - ping0) * 1e6 / pings;
+    state.SetItemsProcessed(static_cast<std::int64_t>(pings));
+}
+BENCHMARK(BM_ThreadedReplay)->UseRealTime()->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+
+// The demo recording the build makes, replayed as the program starts it:
+// at the maximum rate, which paces pings by the machine's load (the test
+// host reports a load below the threshold, so pings follow as fast as the
+// pacing allows). The trigger thread's CPU as a share of one core.
+void BM_DemoTriggerShare(benchmark::State& state)
+{
+    if (!fs::exists(ZV_DEMO_RECORDING)) {
+        state.SkipWithError("the demo recording is not built");
+        return;
+    }
+    CThreadedReplay replay;
+    std::string error;
+    if (!replay.Start(ZV_DEMO_RECORDING, CEchoSounder::kMaximumRate, error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    std::uint64_t seen = replay.WaitBeyond(0);
+    const double trigger0 = replay.TriggerCpu();
+    const auto wall0 = std::chrono::steady_clock::now();
+    const std::uint64_t first = seen;
+    for (auto _ : state)
+        seen = replay.WaitBeyond(seen);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+    const double trigger = replay.TriggerCpu() - trigger0;
+    const double pings = static_cast<double>(seen - first);
+    state.counters["trigger_share_pct"] = wall > 0.0 ? 100.0 * trigger / wall : 0.0;
+    state.counters["trigger_cpu_us"] = trigger * 1e6 / pings;
+    state.counters["pings_per_s"] = wall > 0.0 ? pings / wall : 0.0;
+}
+BENCHMARK(BM_DemoTriggerShare)->UseRealTime()->Iterations(400)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
