@@ -333,9 +333,10 @@ bool CNVU::ProgramFirmware(const CNvuFirmware::Newest& file, std::string& why)
 
 void CNVU::ReportUpgradeFailure(const std::string& why)
 {
-    ++m_upgradeFailures;
     const std::string text = "The firmware of the NVU transceiver " + UnitName() + " was not upgraded: " + why + ".";
     m_services.PostUnitStatus(app::ids::NVU_UPGRADE_FAILED, true);
     LogEvent(EVENTLOG_ERROR_TYPE, text);
     PostMessageBox(GetMainWindow(), text, "NVU firmware upgrade", MB_OK | MB_ICONERROR);
+    // Counted once everything is told.
+    ++m_upgradeFailures;
 }

@@ -137,13 +137,21 @@ void CNVUDiagnostic::Update()
         close();
         return;
     }
-    m_processing->setText(texts.processing ? "TRUE" : "FALSE");
+    // Each line shown from its start, where a changing line changes.
+    const auto show = [](QLineEdit* edit, const std::string& text) {
+        const QString shown = QString::fromStdString(text);
+        if (edit->text() == shown)
+            return;
+        edit->setText(shown);
+        edit->setCursorPosition(0);
+    };
+    show(m_processing, texts.processing ? "TRUE" : "FALSE");
     for (std::size_t i = 0; i < m_pingLines.size(); ++i)
-        m_pingLines[i]->setText(QString::fromStdString(texts.pingLines[i]));
-    m_buffer->setText(QString::fromStdString(texts.bufferLine));
-    m_header->setText(QString::fromStdString(texts.headerLine));
+        show(m_pingLines[i], texts.pingLines[i]);
+    show(m_buffer, texts.bufferLine);
+    show(m_header, texts.headerLine);
     for (std::size_t i = 0; i < m_decimation.size(); ++i)
-        m_decimation[i]->setText(QString::fromStdString(texts.decimationLines[i]));
+        show(m_decimation[i], texts.decimationLines[i]);
     if (texts.log == m_ownerLog)
         return;
     m_ownerLog = std::move(texts.log);

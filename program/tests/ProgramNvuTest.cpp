@@ -1,0 +1,210 @@
+// The program as model QYNVU with an installed wide-band unit, the
+// simulated one, inside a network namespace of the test's own: a status
+// request whose answer names older firmware than the transceiver list
+// folder holds asks the operator on the user-interface thread, and "Yes"
+// sends the file, reads it back and restarts the unit; the depth row's
+// Control+Shift right click on the channel's name opens the unit's
+// diagnostic window, once, and stopping the sounder with it open closes it.
+#include "sim/nvu/NvuSimulator.h"
+#include "sounder/OperationControl.h"
+#include "transceivers/NVU.h"
+#include "transceivers/TransceiverInstallation.h"
+
+#include "app/Pelmaris.h"
+#include "app/tests/ShellTestSupport.h"
+#include "app/ui/MainFrame.h"
+#include "app/ui/tests/QtTestSupport.h"
+#include "base/RegistrySupport.h"
+#include "display/DepthDoc.h"
+#include "display/ui/DepthView.h"
+#include "engine/Channel.h"
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+#include "program/tests/TestProgram.h"
+#include "testsupport/NetNamespace.h"
+#include "transceivers/ui/NVUDiagnostic.h"
+#include "transceivers/ui/NvuUpgradeFirmware.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+using namespace shelltest;
+namespace fs = std::filesystem;
+
+namespace {
+
+using nettest::Checks;
+
+constexpr std::uint32_t kUnit = 0x7F000002;
+constexpr const char* kNewer = "nvu4_main_06032024_v102.xsvf";
+
+void InstallUnit(const fs::path& trList)
+{
+    CRegistrySupport reg;
+    if (!reg.OpenRootKeys("Zelvar\\EchoSounder\\QYNVU\\1.0\\"))
+        return;
+    CTransceiverInstallation installation;
+    installation.Initialize();
+    HKEY key = installation.OpenChannelsKey();
+    CTrList e;
+    e.transceiverId = "NVU1";
+    e.channelNo = 1;
+    e.type = TransceiverType::NVU;
+    e.unitAddress = kUnit;
+    e.frequency = 200000.0;
+    e.frequencyKHz = 200.0;
+    e.txPower = 1000.0;
+    e.minMedMaxTxPower = "100 500 1000";
+    e.sampleInterval = "0.0001";
+    e.minMedMaxPulseLength = "0.0001 0.0002 0.0004 0.0008 0.0016";
+    e.gain = "26";
+    const std::string description = "T200 200 kHz 1";
+    e.FormatDescription(&description, TransceiverType::NVU);
+    installation.WriteChannelEntry(e, key);
+    reg.CloseKey(key);
+    reg.CloseRootKeys();
+    HKEY root = nullptr;
+    if (RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder\\QYNVU\\1.0", 0, nullptr, 0, KEY_ALL_ACCESS,
+                       nullptr, &root, nullptr) != ERROR_SUCCESS)
+        return;
+    const std::string folder = trList.string();
+    RegSetValueEx(root, "TrListPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                  static_cast<DWORD>(folder.size() + 1));
+    RegCloseKey(root);
+}
+
+std::vector<CNVUDiagnostic*> DiagnosticWindows()
+{
+    std::vector<CNVUDiagnostic*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<CNVUDiagnostic*>(w); d && d->isVisible())
+            found.push_back(d);
+    return found;
+}
+
+int RunProgram()
+{
+    Checks check;
+    QtApp();
+    ShellEnvironment env;
+    CNvuSimulator::Settings settings;
+    settings.address = kUnit;
+    settings.tftpPort = 0;
+    settings.channels = 1;
+    CNvuSimulator sim(settings);
+    if (!check(sim.Start(), "simulator on 127.0.0.2"))
+        return check.failures;
+    const fs::path trList = env.Root() / "trlist";
+    fs::create_directories(trList);
+    InstallUnit(trList);
+
+    auto options = TestProgramOptions({"QYNVU"});
+    options.unitTimings.receiveWaitMs = 300;
+    options.unitTimings.stepDelayMs = 2;
+    options.unitTimings.setupDelayMs = 20;
+    options.unitTimings.tftpPort = sim.GetTftpPort();
+    options.unitTimings.timeoutLogPath.clear();
+    auto program = MakeProgram(std::move(options));
+    if (!check(program->Start(), "program started"))
+        return check.failures;
+    COperationControl& operation = program->Operation();
+    CEchoSounder* sounder = nullptr;
+    CChannel* channel = nullptr;
+    CNVU* unit = nullptr;
+    check(WaitFor(
+              [&] {
+                  sounder = operation.GetEchoSounder();
+                  channel = sounder ? sounder->GetChannel(0) : nullptr;
+                  unit = channel ? dynamic_cast<CNVU*>(channel->GetTransceiver()) : nullptr;
+                  return unit && unit->IsRunning() && !QApplication::activeModalWidget();
+              },
+              30000),
+          "the sounder runs the wide-band unit");
+    if (!unit)
+        return check.failures + 1;
+
+    // The operator agrees to the newer file.
+    std::string shownUnit, shownFile;
+    std::thread::id shownOn;
+    QTimer operatorHand;
+    operatorHand.setInterval(20);
+    QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<CNvuUpgradeFirmware*>(QApplication::activeModalWidget());
+        if (!dialog || !shownFile.empty())
+            return;
+        shownOn = std::this_thread::get_id();
+        shownUnit = dialog->findChild<QLabel*>("1568")->text().toStdString();
+        shownFile = dialog->findChild<QLabel*>("1569")->text().toStdString();
+        Screenshot(*dialog, "nvu-firmware-upgrade");
+        QMetaObject::invokeMethod(dialog->findChild<QPushButton*>("yes"), &QPushButton::click, Qt::QueuedConnection);
+    });
+    operatorHand.start();
+    std::string firmware(3000, 'F');
+    std::ofstream(trList / kNewer, std::ios::binary) << firmware;
+    unit->RequestStatus();
+    check(WaitFor([&] { return sim.GetRestarts() == 1 && !unit->IsReprogramming(); }, 30000),
+          "the unit restarted with its new firmware");
+    operatorHand.stop();
+    check(shownOn == std::this_thread::get_id(), "the question came on the user-interface thread");
+    check(shownUnit == "nvu4_main_05032024_v101", "the unit's firmware shown: " + shownUnit);
+    check(shownFile == kNewer, "the new file shown: " + shownFile);
+    const auto files = sim.GetFiles();
+    check(files.count(kNewer) == 1 && std::string(files.at(kNewer).begin(), files.at(kNewer).end()) == firmware,
+          "the file reached the unit whole");
+    check(unit->GetUpgradeFailures() == 0 && MessageBoxRecord().empty(), "no failure reported");
+
+    // Control+Shift right click on the channel's name: the diagnostic window.
+    CDepthView* view = nullptr;
+    check(WaitFor([&] {
+              for (CDepthView* v : program->Frame()->findChildren<CDepthView*>())
+                  if (v->isVisible() && v->GetDocument() && v->GetDocument()->GetChannel() == channel)
+                      view = v;
+              return view != nullptr;
+          }),
+          "the channel's depth row");
+    if (!view)
+        return check.failures + 1;
+    const Qt::KeyboardModifiers both = Qt::ControlModifier | Qt::ShiftModifier;
+    QTest::mouseClick(view, Qt::RightButton, both, view->NameBox().center());
+    check(WaitFor([&] { return DiagnosticWindows().size() == 1; }), "the diagnostic window opens");
+    QPointer<CNVUDiagnostic> window = DiagnosticWindows().empty() ? nullptr : DiagnosticWindows().front();
+    if (!window)
+        return check.failures + 1;
+    check(WaitFor([&] {
+              auto* line = window->findChild<QLineEdit*>("1601");
+              return line && line->text().startsWith("HeaderRead ");
+          }),
+          "it shows the unit's ring");
+    Screenshot(*window, "nvu-diagnostic");
+    QTest::mouseClick(view, Qt::RightButton, both, view->NameBox().center());
+    QApplication::processEvents();
+    check(DiagnosticWindows().size() == 1, "a second click brings the same window to the front");
+    window->reject();
+    check(WaitFor([&] { return window.isNull(); }), "Cancel closes it");
+    QTest::mouseClick(view, Qt::RightButton, both, view->NameBox().center());
+    check(WaitFor([&] { return DiagnosticWindows().size() == 1; }), "it opens again once it has gone");
+    window = DiagnosticWindows().empty() ? nullptr : DiagnosticWindows().front();
+
+    // Stopping the sounder with the window open: the window goes with it.
+    program->Application().Operation().PostStop(0);
+    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
+    check(WaitFor([&] { return window.isNull(); }), "the diagnostic window closed with its unit");
+    return check.failures;
+}
+
+TEST(ProgramNvu, FirmwareUpgradeAndDiagnosticWindowReachTheOperator)
+{
+    nettest::RunNamespaceTest(RunProgram);
+}
+
+}  // namespace
