@@ -14,6 +14,7 @@
 #include "sounder/EchoSounder.h"
 #include "testsupport/Wait.h"
 #include "transceivers/TrList.h"
+#include "transceivers/TransceiverDialogs.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/UdpDatagramLink.h"
 
@@ -32,6 +33,7 @@
 #include <iterator>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -615,6 +617,81 @@ TEST_F(NvuUpgrade, NothingIsOfferedOrProgrammedWithoutCause)
         EXPECT_EQ(sim.GetRestarts(), 0u);
         EXPECT_EQ(run.unit->GetUpgradeFailures(), 0u);
     }
+}
+
+// The diagnostic window's side: a reader on a thread of its own takes the
+// unit's texts while the unit pings, as the window's timer does, until the
+// unit goes; the unit detaches before anything of it is freed.
+class CReadingWindows final : public ITransceiverDialogs
+{
+public:
+    int RunChannel(TransceiverDialogValues&, const DialogOpened&) override { return -1; }
+    int RunGeoChannel(GeoTransceiverDialogValues&, const DialogOpened&) override { return -1; }
+    int RunAdvanced(const AdvancedTransceiverDialogValues&, const DialogOpened&) override { return -1; }
+
+    struct Window final : INvuDiagnosticWindow
+    {
+        explicit Window(std::atomic<int>& raised) : m_raised(raised) {}
+        void Raise() override { ++m_raised; }
+        std::atomic<int>& m_raised;
+    };
+
+    std::unique_ptr<INvuDiagnosticWindow> OpenNvuDiagnostic(std::shared_ptr<CNvuDiagnosticLink> link, HWND) override
+    {
+        link->SetWindowOpen(true);
+        links.push_back(link);
+        readers.emplace_back([this, link] {
+            NvuStatusTexts texts;
+            while (link->Read(texts)) {
+                if (texts.decimationLines[0].rfind("Decimation  ch 1:", 0) == 0 &&
+                    texts.pingLines[0].rfind("Startp ", 0) == 0)
+                    ++goodReads;
+                std::this_thread::sleep_for(1ms);
+            }
+        });
+        return std::make_unique<Window>(raised);
+    }
+    ~CReadingWindows() override
+    {
+        for (std::thread& t : readers)
+            t.join();
+    }
+
+    std::vector<std::shared_ptr<CNvuDiagnosticLink>> links;
+    std::vector<std::thread> readers;
+    std::atomic<int> goodReads{0};
+    std::atomic<int> raised{0};
+};
+
+TEST(NvuDiagnostics, WindowReadsWhileTheUnitPingsAndLetsGoWhenItGoes)
+{
+    CReadingWindows windows;
+    CNvuSimulator sim(SimSettings(2));
+    ASSERT_TRUE(sim.Start());
+    {
+        Sounder run(sim, 2);
+        run.services.dialogs = &windows;
+        ASSERT_TRUE(run.Begin());
+        ASSERT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= 3; }, 60s));
+        run.unit->ShowDiagnostics(0);
+        run.unit->ShowDiagnostics(0);
+        EXPECT_EQ(windows.links.size(), 1u) << "one window at a time";
+        EXPECT_EQ(windows.raised.load(), 1) << "the open one comes to the front";
+        // The window has gone: its unit forgets it and opens a new one.
+        windows.links[0]->SetWindowOpen(false);
+        run.unit->ClearPendingFlag();
+        EXPECT_FALSE(windows.links[0]->IsAttached());
+        run.unit->ShowDiagnostics(0);
+        ASSERT_EQ(windows.links.size(), 2u);
+        EXPECT_TRUE(zv::test::WaitUntil([&] { return windows.goodReads.load() >= 20; }, 30s));
+        // The test selection goes to every unit of the sounder as "RG".
+        EXPECT_TRUE(windows.links[1]->SendTestCommand(2));
+        EXPECT_TRUE(zv::test::WaitUntil([&] {
+            const auto codes = sim.GetReceivedCodes();
+            return std::find(codes.begin(), codes.end(), "RG") != codes.end();
+        }));
+    }
+    EXPECT_FALSE(windows.links[1]->IsAttached()) << "the unit let go as it went";
 }
 
 }  // namespace
