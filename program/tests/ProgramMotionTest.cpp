@@ -25,24 +25,21 @@
 #include "base/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "platform/FileTime.h"
+#include "program/tests/TestLiveSounder.h"
 #include "program/tests/TestProgram.h"
 #include "sensors/Heave.h"
 #include "testsupport/NetNamespace.h"
-#include "testsupport/Wait.h"
-#include "testsupport/qy42/QY42LinkFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <map>
 #include <memory>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <string>
+#include <vector>
 
 using namespace shelltest;
 namespace fs = std::filesystem;
@@ -106,88 +103,16 @@ std::array<double, 6> Expected(std::uint64_t time, double soundVelocity, const T
             (AtTransducer(a, t, remote) + AtTransducer(b, t, remote)) / 2.0};
 }
 
-// The sensor line: socat joins the sensor program's pseudo-terminal and the
-// one the program finds as COM<n>; the test holds both ends open, so that
-// one sensor program after the other can use its end.
-class CSocatLine
-{
-public:
-    CSocatLine(const fs::path& folder, const std::string& settingId, int com)
-        : m_simEnd((folder / (settingId + "-sim")).string()),
-          m_comEnd((folder / (settingId + "-com")).string()),
-          m_env(("ZELVAR_COM" + std::to_string(com)).c_str(), m_comEnd.c_str())
-    {
-        const std::string a = "pty,raw,echo=0,link=" + m_simEnd;
-        const std::string b = "pty,raw,echo=0,link=" + m_comEnd;
-        m_pid = fork();
-        if (m_pid == 0) {
-            execl("/usr/bin/socat", "socat", a.c_str(), b.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        zv::test::WaitUntil([&] { return fs::exists(m_simEnd) && fs::exists(m_comEnd); });
-        m_holdSim = open(m_simEnd.c_str(), O_RDWR | O_NOCTTY);
-        m_holdCom = open(m_comEnd.c_str(), O_RDWR | O_NOCTTY);
-        HKEY key = nullptr;
-        const std::string section = "Software\\Zelvar\\Tovrelix\\" + settingId + "COM settings";
-        const std::string port = "COM" + std::to_string(com);
-        RegCreateKeyEx(HKEY_CURRENT_USER, section.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        RegSetValueEx(key, "Port", 0, REG_SZ, reinterpret_cast<const BYTE*>(port.c_str()),
-                      static_cast<DWORD>(port.size() + 1));
-        // The line's rate, by which the port dates a telegram back to its
-        // first character: the sensor program's.
-        const DWORD baud = kBaud;
-        RegSetValueEx(key, "Baud", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&baud), sizeof baud);
-        RegCloseKey(key);
-    }
-    ~CSocatLine()
-    {
-        if (m_holdSim >= 0)
-            close(m_holdSim);
-        if (m_holdCom >= 0)
-            close(m_holdCom);
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    bool IsUp() const { return m_pid > 0 && m_holdSim >= 0 && m_holdCom >= 0; }
-    const std::string& SimEnd() const { return m_simEnd; }
-
-private:
-    std::string m_simEnd, m_comEnd;
-    ScopedEnv m_env;
-    pid_t m_pid = -1;
-    int m_holdSim = -1, m_holdCom = -1;
-};
-
 // The sensor program sending one telegram kind of the sea on the line until
-// it goes.
-class CSensorProgram
+// it goes; mode: the sensor program's, "rate" or a way of breaking the line.
+std::unique_ptr<CChildProcess> StartSensorProgram(const CSocatLine& line, const std::string& kind,
+                                                  const std::string& mode = "rate")
 {
-public:
-    // mode: the sensor program's, "rate" or a way of breaking the line.
-    CSensorProgram(const CSocatLine& line, const std::string& kind, const std::string& mode = "rate")
-    {
-        m_pid = fork();
-        if (m_pid == 0) {
-            execl(ZVSENSORSIM, "zvsensorsim", "--port", line.SimEnd().c_str(), "--send", kind.c_str(), "--mode",
-                  mode.c_str(), "--rate", "25", "--baud", kBaudArgument, "--no-read", "--motion", kSeaArgument,
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~CSensorProgram()
-    {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    bool IsRunning() const { return m_pid > 0; }
-
-private:
-    pid_t m_pid = -1;
-};
+    return std::make_unique<CChildProcess>(
+        ZVSENSORSIM,
+        std::vector<std::string>{"zvsensorsim", "--port", line.SimEnd(), "--send", kind, "--mode", mode, "--rate", "25",
+                                 "--baud", kBaudArgument, "--no-read", "--motion", kSeaArgument});
+}
 
 struct Phase
 {
@@ -298,15 +223,15 @@ int RunProgram()
     if (!check(qy.Start(), "unit simulator on 127.0.0.2"))
         return check.failures;
     const fs::path folder = env.Root() / "survey";
-    zv::test::InstallQY42Unit(unit.address, [&](CRegistrySupport& reg) {
+    InstallRecordingUnit(unit.address, folder, [&](CRegistrySupport& reg) {
         const HKEY user = CRegistrySupport::UserRootKey();
-        reg.SetDword(user, "OperationControl\\Operation\\Normal\\Store", "SaveRawData", 1);
-        reg.SetString(user, "OperationControl\\Operation\\Normal\\Store", "FilePath", folder.string());
         // Each ping's depth into the file of depths beside the raw file.
         reg.SetDword(user, "OperationControl\\Operation\\Normal\\Store", "SaveOutData", 1);
         reg.SetDword(user, "OperationControl\\Operation\\Normal\\Store", "Out1", 1);
     });
-    CSocatLine line(env.Root(), CHeave::kSettingId, 8);
+    // The line's rate, by which the port dates a telegram back to its first
+    // character: the sensor program's.
+    CSocatLine line(env.Root(), CHeave::kSettingId, 8, kBaud);
     if (!check(line.IsUp(), "the motion sensor's socat line"))
         return check.failures;
 
@@ -314,16 +239,9 @@ int RunProgram()
     if (!check(program->Start(), "program started"))
         return check.failures;
     app::CPelmaris& pelmaris = program->Application();
-    COperationControl& operation = program->Operation();
     app::CMainFrame* frame = program->Frame();
     CEchoSounder* sounder = nullptr;
-    check(WaitFor(
-              [&] {
-                  sounder = operation.GetEchoSounder();
-                  return sounder && sounder->GetPingCount() >= 3 && sounder->GetChannelCount() > 0;
-              },
-              30000),
-          "pings from the unit");
+    check(WaitForUnitPings(*program, sounder), "pings from the unit");
     auto* heave = pelmaris.Sensor<CHeave>(app::SensorId::Heave);
     app::CStatus* status = frame ? frame->GetStatus() : nullptr;
     if (!check(sounder && heave && status, "a sounder, the motion sensor and the status bar"))
@@ -333,10 +251,7 @@ int RunProgram()
     const std::vector<std::string> units = heave->GetTransceiverList();
     if (!check(channel && !units.empty(), "a channel and the unit among the motion sources"))
         return check.failures;
-    const auto lineCounter = [&] {
-        const app::StatusPane* pane = status->FindPane(app::ids::LINE_COUNTER);
-        return pane ? pane->text + (pane->active ? " on" : " off") : std::string("none");
-    };
+    const auto lineCounter = [&] { return LineCounter(*status); };
 
     const Phase phases[] = {
         {"ASCII", CHeave::kModeSerial, CHeave::kProtocolAscii, "MOTION-ASCII", false},
@@ -366,9 +281,9 @@ int RunProgram()
             heave->SetProtocol(phase.protocol);
         s.SerialProtocol = phase.protocol;
         check(heave->StoreSettings(s), name + ": settings stored");
-        std::unique_ptr<CSensorProgram> sensor;
+        std::unique_ptr<CChildProcess> sensor;
         if (phase.kind)
-            sensor = std::make_unique<CSensorProgram>(line, phase.kind);
+            sensor = StartSensorProgram(line, phase.kind);
         // The motion flows when the newest sample is the sea's of a moment
         // ago.
         const std::uint64_t from = CFileTime::Now();
@@ -474,7 +389,7 @@ int RunProgram()
         const std::string name = std::string(fault.kind) + " after " + fault.mode;
         if (heave->GetSettings().SerialProtocol != fault.protocol)
             heave->SetProtocol(fault.protocol);
-        const CSensorProgram sensor(line, fault.kind, fault.mode);
+        const auto sensor = StartSensorProgram(line, fault.kind, fault.mode);
         const std::uint64_t from = CFileTime::Now();
         const auto pings = sounder->GetPingCount();
         // A sample of the sea: its values are the sea's at its time (a
@@ -500,8 +415,7 @@ int RunProgram()
     check(deepest - shallowest > 0.5, "the depth moves with the heave: " + std::to_string(deepest - shallowest));
     check(highest - lowest < 0.2, "the depth less the heave stays: " + std::to_string(highest - lowest));
 
-    pelmaris.Operation().PostStop(0);
-    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
+    check(StopRun(*program), "stopped");
     return check.failures;
 }
 

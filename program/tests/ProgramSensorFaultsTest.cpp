@@ -19,9 +19,9 @@
 #include "app/ui/MainFrame.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "base/AppIds.h"
-#include "base/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "platform/NumberText.h"
+#include "program/tests/TestLiveSounder.h"
 #include "program/tests/TestProgram.h"
 #include "sensors/GeographicInfo.h"
 #include "sensors/GyroCompass.h"
@@ -30,7 +30,6 @@
 #include "sensors/Trawl.h"
 #include "serialcom/device/DepthTelegram.h"
 #include "testsupport/NetNamespace.h"
-#include "testsupport/Wait.h"
 #include "testsupport/qy42/QY42LinkFixture.h"
 
 #include <QApplication>
@@ -41,13 +40,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <mutex>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
+#include <memory>
+#include <string>
+#include <vector>
 
 using namespace shelltest;
 namespace fs = std::filesystem;
@@ -57,98 +53,15 @@ namespace {
 using nettest::Checks;
 using zv::sim::CSensorSimulator;
 
-// One unit channel at the simulator's address; raw files into the folder.
-void Install(std::uint32_t address, const fs::path& folder)
-{
-    zv::test::InstallQY42Unit(address, [&](CRegistrySupport& reg) {
-        const HKEY user = CRegistrySupport::UserRootKey();
-        reg.SetDword(user, "OperationControl\\Operation\\Normal\\Store", "SaveRawData", 1);
-        reg.SetString(user, "OperationControl\\Operation\\Normal\\Store", "FilePath", folder.string());
-    });
-}
-
-// A sensor's line: socat joins two pseudo-terminals, the simulator's end and
-// the program's, which the program finds as COM<n>. The test holds both
-// ends open as well, so that a simulator closing its end for the next one
-// does not end socat.
-class CSocatLine
-{
-public:
-    CSocatLine(const fs::path& folder, const std::string& settingId, int com)
-        : m_simEnd((folder / (settingId + "-sim")).string()),
-          m_comEnd((folder / (settingId + "-com")).string()),
-          m_env(("ZELVAR_COM" + std::to_string(com)).c_str(), m_comEnd.c_str())
-    {
-        const std::string a = "pty,raw,echo=0,link=" + m_simEnd;
-        const std::string b = "pty,raw,echo=0,link=" + m_comEnd;
-        m_pid = fork();
-        if (m_pid == 0) {
-            execl("/usr/bin/socat", "socat", a.c_str(), b.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        zv::test::WaitUntil([&] { return fs::exists(m_simEnd) && fs::exists(m_comEnd); });
-        m_holdSim = open(m_simEnd.c_str(), O_RDWR | O_NOCTTY);
-        m_holdCom = open(m_comEnd.c_str(), O_RDWR | O_NOCTTY);
-
-        HKEY key = nullptr;
-        const std::string section = "Software\\Zelvar\\Tovrelix\\" + settingId + "COM settings";
-        const std::string port = "COM" + std::to_string(com);
-        RegCreateKeyEx(HKEY_CURRENT_USER, section.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        RegSetValueEx(key, "Port", 0, REG_SZ, reinterpret_cast<const BYTE*>(port.c_str()),
-                      static_cast<DWORD>(port.size() + 1));
-        RegCloseKey(key);
-    }
-    ~CSocatLine()
-    {
-        if (m_holdSim >= 0)
-            close(m_holdSim);
-        if (m_holdCom >= 0)
-            close(m_holdCom);
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    bool IsUp() const { return m_pid > 0 && m_holdSim >= 0 && m_holdCom >= 0; }
-    const std::string& SimEnd() const { return m_simEnd; }
-
-private:
-    std::string m_simEnd, m_comEnd;
-    ScopedEnv m_env;
-    pid_t m_pid = -1;
-    int m_holdSim = -1, m_holdCom = -1;
-};
-
-// A simulated sensor running on its end of a line until it goes, keeping
-// the depth telegrams it reads back.
-class CSimRun
+// A simulated sensor on its end of a line until it goes, five rounds of its
+// sentences a second.
+class CSimRun : public CSimulatedSensor
 {
 public:
     CSimRun(const CSocatLine& line, std::vector<std::string> kinds, CSensorSimulator::Mode mode,
             const zv::sim::SSensorScene& scene = {}, unsigned baud = 9600)
-        : m_sim(Settings(line, std::move(kinds), mode, scene, baud))
-    {
-        m_sim.onTelegram = [this](const zv::sim::SDepthTelegram& t, const std::string&) {
-            std::lock_guard lock(m_lock);
-            m_telegrams.push_back(t);
-        };
-        std::string error;
-        m_open = m_sim.Open(error);
-        if (m_open)
-            m_thread = std::thread([this] { m_sim.Run(); });
-    }
-    ~CSimRun()
-    {
-        m_sim.Stop();
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-    bool IsOpen() const { return m_open; }
-    std::vector<zv::sim::SDepthTelegram> Telegrams() const
-    {
-        std::lock_guard lock(m_lock);
-        return m_telegrams;
-    }
+        : CSimulatedSensor(Settings(line, std::move(kinds), mode, scene, baud))
+    {}
 
 private:
     static CSensorSimulator::Settings Settings(const CSocatLine& line, std::vector<std::string> kinds,
@@ -164,12 +77,6 @@ private:
         s.scene = scene;
         return s;
     }
-
-    CSensorSimulator m_sim;
-    bool m_open = false;
-    std::thread m_thread;
-    mutable std::mutex m_lock;
-    std::vector<zv::sim::SDepthTelegram> m_telegrams;
 };
 
 int RunProgram()
@@ -184,7 +91,7 @@ int RunProgram()
     if (!check(qy.Start(), "unit simulator on 127.0.0.2"))
         return check.failures;
     const fs::path folder = env.Root() / "survey";
-    Install(unit.address, folder);
+    InstallRecordingUnit(unit.address, folder);
     CSocatLine navigationLine(env.Root(), CNavigation::kSettingId, 5);
     CSocatLine headingLine(env.Root(), CGyroCompass::kSettingId, 6);
     CSocatLine depthLine(env.Root(), CNmeaDepth::kSettingId, 7);
@@ -195,16 +102,9 @@ int RunProgram()
     if (!check(program->Start(), "program started"))
         return check.failures;
     app::CPelmaris& pelmaris = program->Application();
-    COperationControl& operation = program->Operation();
     app::CMainFrame* frame = program->Frame();
     CEchoSounder* sounder = nullptr;
-    check(WaitFor(
-              [&] {
-                  sounder = operation.GetEchoSounder();
-                  return sounder && sounder->GetPingCount() >= 3 && sounder->GetChannelCount() > 0;
-              },
-              30000),
-          "pings from the unit");
+    check(WaitForUnitPings(*program, sounder), "pings from the unit");
     auto* navigation = pelmaris.Sensor<CNavigation>(app::SensorId::Navigation);
     auto* heading = pelmaris.Sensor<CGyroCompass>(app::SensorId::Heading);
     auto* outsideDepth = pelmaris.Sensor<CNmeaDepth>(app::SensorId::NmeaDepth);
@@ -261,10 +161,7 @@ int RunProgram()
     }
 
     // Recording: heading and outside depth sentences go into the raw file.
-    const auto lineCounter = [&] {
-        const app::StatusPane* pane = status->FindPane(app::ids::LINE_COUNTER);
-        return pane ? pane->text + (pane->active ? " on" : " off") : std::string("none");
-    };
+    const auto lineCounter = [&] { return LineCounter(*status); };
     PostMessage(frame->GetSafeHwnd(), WM_COMMAND, app::cmd::RECORD_TOGGLE, 0);
     check(WaitFor([&] { return lineCounter() == "L0000 on"; }), "recording: " + lineCounter());
     zv::sim::SSensorScene scene;
@@ -359,8 +256,7 @@ int RunProgram()
     check(wentOn, "pings and depth telegrams while the port dialog was open");
     navigationSim.reset();
 
-    pelmaris.Operation().PostStop(0);
-    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
+    check(StopRun(*program), "stopped");
     return check.failures;
 }
 
@@ -391,15 +287,8 @@ int RunTrawlProgram()
     auto program = MakeProgram(TestProgramOptions({"RM30"}));
     if (!check(program->Start(), "program started"))
         return check.failures;
-    COperationControl& operation = program->Operation();
     CEchoSounder* sounder = nullptr;
-    check(WaitFor(
-              [&] {
-                  sounder = operation.GetEchoSounder();
-                  return sounder && sounder->GetPingCount() >= 3 && sounder->GetChannelCount() > 0;
-              },
-              30000),
-          "pings from the unit");
+    check(WaitForUnitPings(*program, sounder), "pings from the unit");
     auto* trawl = program->Application().Sensor<CTrawl>(app::SensorId::Trawl);
     if (!check(sounder && trawl, "a sounder and its trawl object"))
         return check.failures;
@@ -449,8 +338,7 @@ int RunTrawlProgram()
         scene.opening -= 4.5;
     }
 
-    program->Application().Operation().PostStop(0);
-    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
+    check(StopRun(*program), "stopped");
     return check.failures;
 }
 

@@ -21,13 +21,13 @@
 #include "outputs/QYNet.h"
 #include "platform/MessageBox.h"
 #include "platform/Socket.h"
+#include "program/tests/TestLiveSounder.h"
 #include "program/tests/TestProgram.h"
 #include "sensors/SvpProbe.h"
 #include "sensors/Temperature.h"
 #include "sim/sensors/ProfileTexts.h"
 #include "sim/sensors/SensorSimulator.h"
 #include "testsupport/NetNamespace.h"
-#include "testsupport/qy42/QY42LinkFixture.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -41,7 +41,6 @@
 #include <cmath>
 #include <pty.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace shelltest;
@@ -148,11 +147,7 @@ int RunWater()
     if (!check(qy.Start(), "unit simulator on 127.0.0.2"))
         return check.failures;
     const fs::path folder = env.Root() / "survey";
-    zv::test::InstallQY42Unit(unit.address, [&](CRegistrySupport& reg) {
-        const HKEY user = CRegistrySupport::UserRootKey();
-        reg.SetDword(user, "OperationControl\\Operation\\Normal\\Store", "SaveRawData", 1);
-        reg.SetString(user, "OperationControl\\Operation\\Normal\\Store", "FilePath", folder.string());
-    });
+    InstallRecordingUnit(unit.address, folder);
     // The probe's line: a pseudo-terminal the program finds as COM7, the
     // simulated probe at its far end, 1487.5 m/s at the surface.
     CPty probeLine;
@@ -165,36 +160,17 @@ int RunWater()
     probeSettings.fd = probeLine.Master();
     probeSettings.baud = 115200;
     probeSettings.probe = zv::sim::SProbeScene{1487.5, 0.1, 10.0, 30.0, 1.0};
-    zv::sim::CSensorSimulator probeSim(probeSettings);
-    std::string error;
-    if (!check(probeSim.Open(error), "the probe's line"))
+    CSimulatedSensor probeSim(probeSettings);
+    if (!check(probeSim.IsOpen(), "the probe's line"))
         return check.failures;
-    std::thread probeThread([&] { probeSim.Run(); });
-    struct SStop
-    {
-        zv::sim::CSensorSimulator& sim;
-        std::thread& thread;
-        ~SStop()
-        {
-            sim.Stop();
-            thread.join();
-        }
-    } stopProbe{probeSim, probeThread};
 
     auto program = MakeProgram(TestProgramOptions({"QY310"}));
     if (!check(program->Start(), "program started"))
         return check.failures;
     app::CPelmaris& pelmaris = program->Application();
-    COperationControl& operation = program->Operation();
     app::CMainFrame* frame = program->Frame();
     CEchoSounder* sounder = nullptr;
-    check(WaitFor(
-              [&] {
-                  sounder = operation.GetEchoSounder();
-                  return sounder && sounder->GetPingCount() >= 3 && sounder->GetChannelCount() > 0;
-              },
-              30000),
-          "pings from the unit");
+    check(WaitForUnitPings(*program, sounder), "pings from the unit");
     auto* temperature = pelmaris.Sensor<CTemperature>(app::SensorId::Temperature);
     auto* net = pelmaris.Sensor<CQYNet>(app::SensorId::NetworkOutput);
     if (!check(sounder && frame && temperature && net, "a running sounder, its temperature sensor and network output"))
@@ -244,6 +220,7 @@ int RunWater()
         }
     });
     acceptProfile.start();
+    std::string error;
     const auto profile = zv::sim::EncodeProfileText("S10", zv::sim::ProfilePoints({1480.0, -0.2, 10.0, 50.0}, 10.0));
     check(profile &&
               zv::sim::SendToLoopback(net->Port().LocalPort(), zv::sim::ProfileDatagrams("S10", *profile, 3), error),
@@ -285,8 +262,7 @@ int RunWater()
     pings = sounder->GetPingCount();
     check(WaitFor([&] { return sounder->GetPingCount() >= pings + 2; }, 20000), "pings at the probe's velocity");
 
-    pelmaris.Operation().PostStop(0);
-    check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
+    check(StopRun(*program), "stopped");
     const auto files = zv::recording::test::FilesWith(folder, ".raw");
     if (!check(files.size() == 1, "one raw file, not " + std::to_string(files.size())))
         return check.failures;
