@@ -667,11 +667,34 @@ void CEchoSounder::UpdateRate(std::uint64_t previous, std::uint64_t current)
     // Equal or reversed times (a clock set back) give no rate.
     if (current > previous) {
         const std::uint64_t ms = (current - previous) / kTicksPerMs;
-        if (ms > 0) {
-            m_rateIndex = (m_rateIndex + 1) % 5;
-            m_rateRing[static_cast<std::size_t>(m_rateIndex)] = 1000.0 / static_cast<double>(ms);
-        }
+        if (ms > 0)
+            PushRate(1000.0 / static_cast<double>(ms));
     }
+    SetRateText();
+}
+
+void CEchoSounder::UpdateTraceRate()
+{
+    // The wide-band unit's rate is what its first channel's traces show.
+    if (m_context.model != SounderModel::QYNVU)
+        return;
+    CChannel* first = GetChannel(0);
+    if (!first)
+        return;
+    const double rate = first->GetTraceRate();
+    std::lock_guard<std::mutex> lock(m_rateLock);
+    PushRate(rate);
+    SetRateText();
+}
+
+void CEchoSounder::PushRate(double rate)
+{
+    m_rateIndex = (m_rateIndex + 1) % 5;
+    m_rateRing[static_cast<std::size_t>(m_rateIndex)] = rate;
+}
+
+void CEchoSounder::SetRateText()
+{
     if (m_rateMode.load() == kSingleStep) {
         m_rateText = "Single";
     } else if (m_multiPulseOn.load() || m_pingerOn.load()) {
@@ -876,6 +899,7 @@ void CEchoSounder::TriggerThread()
         for (std::size_t i = 0; i < m_transceivers.size(); ++i)
             if (m_sharedTrigger[i] == 0)
                 m_transceivers[i]->Trigger(external ? 1 : 0);
+        UpdateTraceRate();
         ++m_triggerCount;
     }
     m_triggerThreadDone = true;

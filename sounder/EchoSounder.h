@@ -248,6 +248,12 @@ private:
     void TakeLinkLost();
     void SendTrigger(bool external);
     void UpdateRate(std::uint64_t previous, std::uint64_t current);
+    // Each trigger round of the wide-band model: the first channel's rate
+    // into the ring.
+    void UpdateTraceRate();
+    // Under m_rateLock.
+    void PushRate(double rate);
+    void SetRateText();
     void ResolveDestination();
     void StopThreads();
 

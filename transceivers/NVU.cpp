@@ -1,10 +1,13 @@
 #include "transceivers/NVU.h"
 
 #include "base/AppIds.h"
+#include "base/EchosounderError.h"
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
 #include "platform/FileTime.h"
+#include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
+#include "platform/NetworkAdapters.h"
 #include "sensors/AnalogMotionInput.h"
 #include "sensors/ThermistorInput.h"
 #include "transceivers/HardwareStatusSink.h"
@@ -21,11 +24,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <random>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -134,9 +139,70 @@ std::unique_ptr<CTransceiver> CNVU::Create(const TransceiverConstruction& c)
     const auto info = c.UnitOfType(TransceiverType::NVU);
     if (!info)
         return nullptr;
+    const SocketAddress unit(info->unitAddress, static_cast<std::uint16_t>(c.timings.unitPort));
+    // No adapter kept: the system's routing picks the way to the unit.
+    bool bindFailed = false;
+    std::unique_ptr<IDatagramLink> link = CUdpDatagramLink::Open(unit, "NVU", info->localPcIp, &bindFailed);
+    if (bindFailed) {
+        // The adapter the unit was found on is gone: find the one it
+        // answers on now, and keep that for the next start.
+        std::vector<std::string> adapters;
+        for (const NetworkAdapter& a : CNetworkAdapters::List())
+            if (a.address != 0)
+                adapters.push_back(a.AddressText());
+        const std::string found = ReceiveReply(adapters, unit, c.timings.adapterWaitMs);
+        if (!found.empty()) {
+            link = CUdpDatagramLink::Open(unit, "NVU", found);
+            if (link)
+                c.installation.SetLocalPcIp(c.index, found);
+        }
+    }
+    // Without a road the unit stays an idle transceiver that never pings.
     return std::make_unique<CNVU>(*info, c.Channels(std::min(info->channelCount, kMaxChannels)), c.key, c.services,
-                                  c.timings,
-                                  CUdpDatagramLink::Open(SocketAddress(info->unitAddress, nvu::kUnitPort), "NVU"));
+                                  c.timings, std::move(link));
+}
+
+std::string CNVU::ReceiveReply(const std::vector<std::string>& adapters, const SocketAddress& unit, int waitMs)
+{
+    std::string result;
+    std::vector<BYTE> buffer(qy42::kMaxReceived + 1);
+    for (const std::string& adapter : adapters) {
+        SocketAddress local;
+        if (!SocketAddress::ParseIp(adapter, local.ip))
+            continue;
+        CSocket socket;
+        if (!socket.Create(CSocket::Udp)) {
+            MessageBox(0, Format("NVU UDP/IP socket failed (%d)", socket.LastError()), "NVU", MB_OK | MB_ICONERROR);
+            continue;
+        }
+        if (!socket.SetReceiveBufferSize(32000000)) {
+            MessageBox(0, Format("NVU UDP/IP socket option setting failed (%d)", socket.LastError()), "NVU",
+                       MB_OK | MB_ICONERROR);
+            continue;
+        }
+        // An adapter that cannot be bound cannot reach the unit either.
+        if (!socket.Bind(local))
+            continue;
+        const nvu::Bytes request = nvu::VersionRequest(RandomToken());
+        if (socket.SendTo(request.data(), request.size(), unit) != static_cast<int>(request.size())) {
+            MessageBox(0, std::strerror(socket.LastError()), "NVU", MB_OK | MB_ICONERROR);
+            continue;
+        }
+        for (;;) {
+            SocketAddress from;
+            const int n = socket.ReceiveFrom(buffer.data(), buffer.size(), &from, waitMs);
+            if (n == CSocket::kTimeout)
+                break;
+            if (n < 0)
+                ECHOSOUNDER_FATAL_ERROR("recvfrom() failed");
+            // Only the unit's own answer tells that it is reached this way.
+            if (from.ip == unit.ip && qy42::CodeOf(buffer.data(), static_cast<std::size_t>(n)) == "VA") {
+                result = adapter;
+                break;
+            }
+        }
+    }
+    return result;
 }
 
 bool CNVU::Send(const nvu::Bytes& d)
@@ -188,6 +254,70 @@ std::string CNVU::UploadFile(const std::string& folder, double frequency, bool f
     return (fs::path(folder) / sub / Format("rx%xfilter.txt", channel & 0xF)).string();
 }
 
+int CNVU::DecimationFactor(double frequency, bool fm, const ReceiveChain& chain)
+{
+    // A ratio of chain values that is not a whole number of at least one
+    // (a chain not given) leaves the factor as it is.
+    auto ratio = [](double a, double b) { return b > 0.0 ? std::max(1, Trunc(a / b)) : 1; };
+    const int f = Trunc(frequency);
+    int k = 4;
+    if (!fm && (f == 38000 || f == 15000))
+        k = ratio(chain.value[2], chain.value[3]) * 4;
+    if (fm)
+        k *= ratio(chain.value[2], chain.value[1]);
+    return k;
+}
+
+int CNVU::FrontEndDecimation(double frequency, bool fm, const ReceiveChain& chain)
+{
+    const int f = Trunc(frequency);
+    return std::max(1, fm && (f == 38000 || f == 15000) ? chain.decimation2 : chain.decimation);
+}
+
+std::vector<int> CNVU::ParseSlaves(const std::string& text)
+{
+    std::vector<int> slaves;
+    std::string word;
+    auto take = [&] {
+        if (word.size() == 1 && word[0] >= '1' && word[0] <= '4') {
+            const int c = word[0] - '1';
+            if (std::find(slaves.begin(), slaves.end(), c) == slaves.end())
+                slaves.push_back(c);
+        }
+        word.clear();
+    };
+    for (char ch : text) {
+        if (ch == ' ' || ch == ',' || ch == '\t' || ch == ';')
+            take();
+        else
+            word += ch;
+    }
+    take();
+    return slaves;
+}
+
+DWORD CNVU::PairingMask(const std::array<int, nvu::kMaxChannels>& masterOf)
+{
+    std::array<int, nvu::kMaxChannels> count{1, 1, 1, 1};
+    for (int j = 0; j < nvu::kMaxChannels; ++j) {
+        const int m = masterOf[static_cast<std::size_t>(j)];
+        if (m >= 0 && m < nvu::kMaxChannels && m != j) {
+            ++count[static_cast<std::size_t>(m)];
+            ++count[static_cast<std::size_t>(j)];
+        }
+    }
+    DWORD mask = 0;
+    for (int i = 0; i < nvu::kMaxChannels; ++i)
+        if (count[static_cast<std::size_t>(i)] == 2)
+            mask |= 1u << i;
+    return mask;
+}
+
+int CNVU::ProcessingType(int recordFilterType)
+{
+    return recordFilterType == 0 || recordFilterType == 1 ? 3 : recordFilterType;
+}
+
 void CNVU::CreateChannels(HKEY key, const std::vector<TransceiverChannelRecord>& channels)
 {
     TakeSoundVelocity();
@@ -197,18 +327,59 @@ void CNVU::CreateChannels(HKEY key, const std::vector<TransceiverChannelRecord>&
         Block& b = m_blocks[i];
         auto r = MakeChannelRecord(cap, static_cast<int>(i) + 1, KiloHertzName(cap),
                                    EnvironmentAbsorption(cap.frequency).value_or(ChannelParameters{}.Absorption), key);
-        b.fpaDecimation = std::max(1, Trunc(cap.fpaDecimation));
+        // The installation keeps one front-end decimation word per channel
+        // and the channel's sample-interval list as its receive chain.
+        b.chain.decimation = b.chain.decimation2 = std::max(1, Trunc(cap.fpaDecimation));
+        for (int v = 0; v < 4; ++v)
+            b.chain.value[v] = cap.sampleInterval[v];
+        b.fpaDecimation = b.chain.decimation;
         r->sampleIntervalCount = b.fpaDecimation;
         b.channel = MakeChannel(*r, static_cast<int>(i));
         b.impedance = SystemImpedance(cap.transducerImpedance);
         r->channel = b.channel.get();
         b.words.resize(kMaxPingSamples);
+        b.power.resize(kMaxPingSamples);
         b.pingRecord = *r;
-        b.filterType = r->filterType;
+        b.filterType = ProcessingType(r->filterType);
         b.valid = true;
+        b.master = static_cast<int>(i);
         m_channels.push_back(r.get());
         b.record = std::move(r);
     }
+    // Unit channels that are not installed may receive through an installed
+    // channel's transducer: the installed channel's "Slave" value names them.
+    for (std::size_t i = 0; i < count; ++i)
+        for (int j : ParseSlaves(channels[i].slave)) {
+            Block& s = m_blocks[static_cast<std::size_t>(j)];
+            if (s.valid || s.slave)
+                continue;  // a channel of its own, or already another's
+            s.slave = true;
+            s.master = static_cast<int>(i);
+            ++m_blocks[i].slaves;
+        }
+    ResolveSlaves();
+}
+
+void CNVU::ResolveSlaves()
+{
+    // A sharing channel takes its master's chain, transducer and processing.
+    for (Block& s : m_blocks) {
+        if (!s.slave)
+            continue;
+        const Block& m = m_blocks[static_cast<std::size_t>(s.master)];
+        s.chain = m.chain;
+        s.fpaDecimation = m.fpaDecimation;
+        s.impedance = m.impedance;
+        s.filterType = m.filterType;
+        s.pingRecord = m.pingRecord;
+    }
+}
+
+int CNVU::GetMaster(int channel) const
+{
+    if (channel < 0 || channel >= kMaxChannels)
+        return -1;
+    return m_blocks[static_cast<std::size_t>(channel)].master;
 }
 
 CChannel* CNVU::GetUnitChannel(int index) const
@@ -227,11 +398,13 @@ void CNVU::ComputeDecimation()
             reference = std::max(reference, static_cast<double>(static_cast<int>(kClock) / b.fpaDecimation));
     for (std::size_t i = 0; i < m_blocks.size(); ++i) {
         Block& b = m_blocks[i];
-        if (!b.valid)
+        if (!b.valid && !b.slave)
             continue;
+        const StructChannelParameters& r = b.pingRecord;
+        const bool fm = r.fmPulse != 0;
         const int d = b.fpaDecimation;
-        const double k = 4.0;
-        const double wanted = b.pingRecord.sampleInterval;
+        const double k = DecimationFactor(r.frequency, fm, b.chain);
+        const double wanted = fm ? b.chain.value[0] : r.sampleInterval;
         b.total = Trunc(wanted * kClock / k);
         b.des1 = std::max(1, Trunc(wanted / k * reference));
         b.des2 = std::max(1, Trunc(reference / static_cast<double>(static_cast<int>(kClock) / d)));
@@ -261,9 +434,15 @@ void CNVU::Start(std::int64_t& duration)
             continue;
         StructChannelParameters& r = b.pingRecord;
         r.absorption = EnvironmentAbsorption(r.frequency).value_or(r.absorption);
-        b.filterType = r.filterType;
-        r.sampleInterval =
-            (b.filterType == 5 || b.filterType == 8) ? b.fpaDecimation / kClock : SelectSampleInterval(r);
+        b.filterType = ProcessingType(r.filterType);
+        const bool fm = r.fmPulse != 0;
+        r.sampleInterval = (b.filterType == 5 || b.filterType == 8)
+                               ? FrontEndDecimation(r.frequency, fm, b.chain) / kClock
+                               : SelectSampleInterval(r);
+        // 38 and 15 kHz CW and FM channels run a longer receive chain.
+        const int f = Trunc(r.frequency);
+        if (fm || f == 38000 || f == 15000)
+            r.sampleInterval /= std::max(1, DecimationFactor(r.frequency, fm, b.chain) / 4);
         r.sampleDistance = m_soundVelocity * r.sampleInterval * 0.5;
         HandPingValues(*b.record, r, *b.channel);
         const double x = r.sampleInterval;
@@ -272,10 +451,13 @@ void CNVU::Start(std::int64_t& duration)
         if (r.transceiverMode == kPassive)
             enables &= ~(1u << i);
     }
+    ResolveSlaves();
     if (changed) {
         Send(nvu::ChannelEnables(enables));
         ComputeDecimation();
-        SendPingTiming(wanted);
+        // Fixed-parameter mode keeps the unit's own transmit set-up.
+        if (!m_fixed.load())
+            SendPingTiming(wanted);
         m_hardwareChanged = false;
         m_filtersDue = true;
     }
@@ -313,11 +495,15 @@ void CNVU::SendPingTiming(double wanted)
         nvu::TransmitPulse& p = pulses[i];
         p.channel = static_cast<BYTE>(i);
         const Block& b = m_blocks[i];
-        if (!b.valid)
+        if (!b.valid && !b.slave)
             continue;
-        const StructChannelParameters& r = b.pingRecord;
+        // A sharing channel sends its master's pulse, the power divided
+        // among all channels on the transducer.
+        const Block& m = b.slave ? m_blocks[static_cast<std::size_t>(b.master)] : b;
+        const StructChannelParameters& r = m.pingRecord;
         const bool fm = r.fmPulse != 0;
-        const double n = r.frequency > 0.0 ? std::max(std::round(4000000.0 / r.frequency), 1.0) : 1.0;
+        const double frequency = m_fixed.load() ? m_presets[2] : r.frequency;
+        const double n = frequency > 0.0 ? std::max(std::round(4000000.0 / frequency), 1.0) : 1.0;
         double rate = 4000000.0 / n;
         if (rate == 500000.0)
             rate = fm ? 482000.0 : 497000.0;
@@ -326,8 +512,8 @@ void CNVU::SendPingTiming(double wanted)
         const double ramp = std::round(5.0 / rate * rate) / rate;
         const double net = pulse - ramp;
         p.duration = static_cast<float>((net > 0.000016 ? net : 0.0) + 0.0000001);
-        p.amplitude =
-            r.transceiverMode == kPassive ? 0.0f : static_cast<float>(std::sqrt(std::max(r.txPower, 0.0) / 1000.0));
+        const double power = std::max(r.txPower, 0.0) / (1.0 + m.slaves);
+        p.amplitude = r.transceiverMode == kPassive ? 0.0f : static_cast<float>(std::sqrt(power / 1000.0));
         p.ramp = static_cast<float>(ramp);
         p.rampStep = static_cast<float>(5.0 / rate);
         p.rate = static_cast<float>(rate);
@@ -345,7 +531,10 @@ void CNVU::SendPingTiming(double wanted)
         if (m_blocks[i].valid)
             Send(nvu::TransmitPulseTelegram(pulses[i]));
     for (std::size_t i = 0; i < m_blocks.size(); ++i)
-        if (!m_blocks[i].valid) {
+        if (m_blocks[i].slave)
+            Send(nvu::TransmitPulseTelegram(pulses[i]));
+    for (std::size_t i = 0; i < m_blocks.size(); ++i)
+        if (!m_blocks[i].valid && !m_blocks[i].slave) {
             nvu::TransmitPulse off;
             off.channel = static_cast<BYTE>(i);
             Send(nvu::TransmitPulseTelegram(off));
@@ -417,6 +606,16 @@ int CNVU::ConfigureInterface(int argument)
     return 0;
 }
 
+void CNVU::EnterTestMode()
+{
+    m_presets[0] = kPresetInterval;
+    m_presets[1] = kPresetInterval;
+    m_presets[2] = kPresetFrequency;
+    m_presets[3] = kPresetGain;
+    m_presets[4] = kPresetMode;
+    m_fixed = true;
+}
+
 std::string CNVU::GetVersionText() const
 {
     std::lock_guard<std::mutex> lock(m_textLock);
@@ -467,8 +666,11 @@ bool CNVU::Connect()
     for (std::size_t i = 0; i < m_blocks.size(); ++i)
         if (m_blocks[i].valid && m_blocks[i].pingRecord.transceiverMode == kPassive)
             enables &= ~(1u << i);
-    // No channel shares another's transducer here: the pairing mask is 0.
-    if (!Send(nvu::OperatingMode(0)) || !Send(nvu::ChannelEnables(enables)))
+    std::array<int, kMaxChannels> masterOf{-1, -1, -1, -1};
+    for (std::size_t i = 0; i < m_blocks.size(); ++i)
+        if (m_blocks[i].slave)
+            masterOf[i] = m_blocks[i].master;
+    if (!Send(nvu::OperatingMode(PairingMask(masterOf))) || !Send(nvu::ChannelEnables(enables)))
         return false;
     // Nothing of a ping from before the connect will come any more.
     AbandonPingInFlight();
@@ -502,6 +704,8 @@ bool CNVU::Upload(int channel)
         return true;
     // An absent channel takes the folder of the first present one.
     const Block* source = &m_blocks[static_cast<std::size_t>(channel)];
+    if (source->slave)
+        source = &m_blocks[static_cast<std::size_t>(source->master)];
     if (!source->valid)
         for (const Block& b : m_blocks)
             if (b.valid) {
@@ -565,24 +769,46 @@ bool CNVU::ReadFilter(const std::string& path, FilterRecord& f, std::string* why
     return true;
 }
 
+std::string CNVU::FilterFile(const std::string& folder, const StructChannelParameters& r, int des3, double chainFirst,
+                             double wanted, double fixedFrequency)
+{
+    const bool fm = r.fmPulse != 0;
+    const int f = NameFrequency(fixedFrequency > 0.0 && !fm ? fixedFrequency : r.frequency, fm);
+    std::string name;
+    if (fm) {
+        name = Format("filter/FM/NVU_%i/NVU_%i_DecPC_%i_BT_%i.txt", f, f, des3,
+                      Trunc(chainFirst / (wanted > 0.0 ? wanted : 1.0)));
+    } else if ((Trunc(r.frequency) == 38000 || Trunc(r.frequency) == 15000) &&
+               (r.filterType == 0 || r.filterType == 1)) {
+        // The low frequencies have filters of their own for round and flat
+        // transducers, by the channel's front-end filter length.
+        const char* shape = r.filterType == 0 ? "ROUND" : "FLAT";
+        name =
+            Format("filter/NVU_%i/%s_%i_%i/%s_%i_PC_%i.txt", f, shape, f, r.capability.fpaFilterLength, shape, f, des3);
+    } else {
+        name = Format("filter/NVU_%i/NVU_%i_PC_%i.txt", f, f, des3);
+    }
+    return (fs::path(folder) / name).string();
+}
+
 void CNVU::LoadFilters()
 {
     const std::string folder = m_services.GetUnitSoftwareFolder();
-    for (Block& b : m_blocks) {
+    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+        Block& b = m_blocks[i];
         if (!b.valid)
             continue;
         b.filter = FilterRecord{};
         if (b.filterType != 2 && b.filterType != 3 && b.filterType != 8)
             continue;
-        const StructChannelParameters& r = b.pingRecord;
-        const bool fm = r.fmPulse != 0;
-        const int f = NameFrequency(r.frequency, fm);
-        const std::string name = fm ? Format("filter/FM/NVU_%i/NVU_%i_DecPC_%i_BT_%i.txt", f, f, b.des3,
-                                             Trunc(r.fmPulseLength / std::max(r.sampleInterval, 1e-9)))
-                                    : Format("filter/NVU_%i/NVU_%i_PC_%i.txt", f, f, b.des3);
         // A filter that cannot be read leaves the channel's plain power.
-        ReadFilter((fs::path(folder) / name).string(), b.filter);
+        ReadFilter(FilterFile(folder, b.pingRecord, b.des3, b.chain.value[0], m_wantedInterval.load(),
+                              m_fixed.load() ? m_presets[2] : 0.0),
+                   b.filter);
     }
+    for (Block& s : m_blocks)
+        if (s.slave)
+            s.filter = m_blocks[static_cast<std::size_t>(s.master)].filter;
 }
 
 // ---------------------------------------------------------------------------
@@ -640,55 +866,20 @@ void CNVU::ProcessSamples()
     }
     const int count = static_cast<int>(std::min<DWORD>(arrived - rec.samplesProcessed, kMaxPingSamples));
     const int readIndex = m_ring->GetReadIndex();
-    for (std::size_t c = 0; c < m_blocks.size(); ++c) {
-        Block& b = m_blocks[c];
+    for (Block& b : m_blocks)
+        if (b.valid) {
+            std::fill_n(b.power.begin(), count, 0.0);
+            b.produced = 0;
+        }
+    for (int c = 0; c < kMaxChannels; ++c)
+        if (m_blocks[static_cast<std::size_t>(c)].valid || m_blocks[static_cast<std::size_t>(c)].slave)
+            ProcessChannel(c, readIndex, count);
+    for (Block& b : m_blocks) {
         if (!b.valid)
             continue;
-        const double twoZ = 2.0 * b.impedance;
-        const FilterRecord& f = b.filter;
-        const bool correlate = (b.filterType == 2 || b.filterType == 3 || b.filterType == 8) && f.length > 0;
-        int out = 0;
-        for (int k = 0; k < count; ++k) {
-            const int at = m_ring->WrapIndex(static_cast<long long>(readIndex) + k);
-            float im = 0.0f, re = 0.0f;
-            m_ring->ReadSample(&im, &re, nullptr, at, static_cast<int>(c));
-            double power = 0.0;
-            if (correlate) {
-                // The newest sample meets the first coefficient; a missing
-                // (zero) sample is passed over.
-                double sr = 0.0, si = 0.0;
-                int taken = 0;
-                for (int back = 0; taken < f.length && back < f.length * std::max(1, b.fpaDecimation); ++back) {
-                    float qi = 0.0f, qr = 0.0f;
-                    m_ring->ReadSample(&qi, &qr, nullptr, m_ring->WrapIndex(static_cast<long long>(at) - back),
-                                       static_cast<int>(c));
-                    if (qr == 0.0f && qi == 0.0f)
-                        continue;
-                    const double cr = f.real[static_cast<std::size_t>(taken)] * f.inverse;
-                    const double ci = f.imaginary[static_cast<std::size_t>(taken)] * f.inverse;
-                    sr += qr * cr - qi * ci;
-                    si += qr * ci + qi * cr;
-                    ++taken;
-                }
-                power = (sr * sr + si * si) / twoZ;
-            } else if (b.filterType == 1) {
-                power = (static_cast<double>(re) * re + static_cast<double>(im) * im) * 0.125;
-            } else {
-                power = (static_cast<double>(re) * re + static_cast<double>(im) * im) / twoZ;
-            }
-            if (b.filterType == 5 || b.filterType == 8) {
-                b.words[static_cast<std::size_t>(out++)] = PowerToWord(power);
-                continue;
-            }
-            // One output sample every Des1 input samples.
-            b.accumulated += power;
-            if (++b.counter >= b.des1) {
-                b.words[static_cast<std::size_t>(out++)] = PowerToWord(b.accumulated);
-                b.accumulated = 0.0;
-                b.counter = 0;
-            }
-        }
-        b.channel->AddPowerSamples(b.words.data(), out, b.blockNumber++);
+        for (int k = 0; k < b.produced; ++k)
+            b.words[static_cast<std::size_t>(k)] = PowerToWord(b.power[static_cast<std::size_t>(k)]);
+        b.channel->AddPowerSamples(b.words.data(), b.produced, b.blockNumber++);
     }
     m_ring->SetReadIndex(readIndex + count);
     bool complete = false;
@@ -701,6 +892,10 @@ void CNVU::ProcessSamples()
     });
     if (!complete)
         return;
+    if (m_dumpCount.load() > 0) {
+        --m_dumpCount;
+        DumpLastPing(m_ring->GetPingRecord(slot));
+    }
     m_ring->SetReadSlot(slot + 1);
     m_dataPending = 0;
     ++m_pingsCompleted;
@@ -709,6 +904,55 @@ void CNVU::ProcessSamples()
         const std::uint64_t start = m_pingStartTime.load();
         owner->UpdatePingTime(start != 0 ? start : CFileTime::Now());
     }
+}
+
+void CNVU::ProcessChannel(int channel, int readIndex, int count)
+{
+    Block& b = m_blocks[static_cast<std::size_t>(channel)];
+    // A sharing channel's power goes to its master's samples.
+    Block& target = b.slave ? m_blocks[static_cast<std::size_t>(b.master)] : b;
+    const double twoZ = 2.0 * target.impedance;
+    const FilterRecord& f = b.filter;
+    const bool filtered = f.length > 0;
+    const int type = b.filterType;
+    auto sampleAt = [&](int index) {
+        float im = 0.0f, re = 0.0f;
+        m_ring->ReadSample(&im, &re, nullptr, m_ring->WrapIndex(index), channel);
+        return std::complex<float>(re, im);
+    };
+    const int lookBack = f.length * std::max(1, b.fpaDecimation);
+    int out = 0;
+    for (int k = 0; k < count; ++k) {
+        const int at = m_ring->WrapIndex(static_cast<long long>(readIndex) + k);
+        const auto back = [&](int n) { return sampleAt(at - n); };
+        const std::complex<float> x = sampleAt(at);
+        const double plain = std::norm(std::complex<double>(x));
+        if (type == 5 || type == 8) {
+            const double y = type == 8 && filtered ? CorrelateLast(f, back, lookBack) : plain;
+            target.power[static_cast<std::size_t>(out++)] += y / twoZ;
+            continue;
+        }
+        // Types 1 to 4: one output sample every Des1 input samples.
+        if (type == 1)
+            b.accumulated += plain * 0.125;
+        else if ((type == 2 || type == 3) && !filtered)
+            b.accumulated += plain / twoZ;
+        if (++b.counter < b.des1)
+            continue;
+        double y = 0.0;
+        if (type == 1 || ((type == 2 || type == 3) && !filtered))
+            y = b.accumulated;
+        else if (type == 2)
+            y = CorrelateGroups(f, back, f.length * b.des2, b.des2) / twoZ;
+        else if (type == 3)
+            y = CorrelateLast(f, back, lookBack) / twoZ;
+        else
+            y = std::norm(std::complex<double>(FirstPresent(back, b.des2, b.des2))) / twoZ;
+        target.power[static_cast<std::size_t>(out++)] += y;
+        b.accumulated = 0.0;
+        b.counter = 0;
+    }
+    target.produced = std::max(target.produced, out);
 }
 
 void CNVU::ProcessPing(std::uint64_t pingTime)
@@ -731,6 +975,43 @@ void CNVU::ProcessPing(std::uint64_t pingTime)
         b.channel->SetInputHeader(header);
         b.channel->SetInputParameters(motion);
         b.channel->AddPing(pingTime);
+    }
+    if (m_fixed.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+void CNVU::DumpLastPing(const CSampleRingBuffer::PingRecord& rec)
+{
+    const std::string& path = m_timings.lastPingDumpPath;
+    if (path.empty())
+        return;
+    std::string text;
+    text += Format("WantedSampleInterval \t%g\nSamplesReceived \t%u\nSamplesRequested \t%u\n", m_wantedInterval.load(),
+                   static_cast<unsigned>(rec.samplesReceived), static_cast<unsigned>(rec.samplesRequested));
+    text += Format("SampleRate \t%f\nStartSample \t%u\n", static_cast<double>(rec.sampleRate),
+                   static_cast<unsigned>(rec.startSampleNumber));
+    for (std::size_t c = 0; c < m_blocks.size(); ++c) {
+        const Block& b = m_blocks[c];
+        if (!b.valid)
+            continue;
+        const StructChannelParameters& r = b.pingRecord;
+        text += Format("Channel %i\tPingLength \t%i\tFrequency \t%f\tTxPower \t%f\tiFpaDec \t%i\n",
+                       static_cast<int>(c) + 1, b.produced, r.frequency, r.txPower, b.fpaDecimation);
+    }
+    for (int i = 0; i < 500; ++i) {
+        const int at = m_ring->WrapIndex(static_cast<long long>(rec.startIndex) + 200 + i);
+        float v[kMaxChannels][2] = {};
+        DWORD number = 0;
+        for (int c = 0; c < kMaxChannels; ++c)
+            m_ring->ReadSample(&v[c][0], &v[c][1], &number, at, c);
+        text +=
+            Format("NVUTime \t%i\tImg_0   \t%f\tReal_0  \t%f\tImg_1   \t%f\tReal_1  \t%f\tImg_2   \t%f\tReal_2  "
+                   "\t%f\tImg_3   \t%f\tReal_3  \t%f\n",
+                   static_cast<int>(number), v[0][0], v[0][1], v[1][0], v[1][1], v[2][0], v[2][1], v[3][0], v[3][1]);
+    }
+    if (FILE* f = std::fopen(path.c_str(), "a")) {
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
     }
 }
 

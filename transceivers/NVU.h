@@ -14,6 +14,7 @@
 // then lets the link go.
 #pragma once
 
+#include "platform/Socket.h"
 #include "transceivers/DatagramLink.h"
 #include "transceivers/NvuDiagnosticLink.h"
 #include "transceivers/NvuFirmware.h"
@@ -24,8 +25,10 @@
 #include "transceivers/TransceiverRecords.h"
 #include "transceivers/UnitTimings.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <complex>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -47,6 +50,37 @@ public:
     static constexpr int kPlaceholderSize = 8224;
     static constexpr double kDefaultImpedance = 68.0;  // ohms, when the installation gives none
     static constexpr std::size_t kMaxLog = 65536;
+    // The values fixed-parameter mode runs with in place of the channels'.
+    static constexpr double kPresetInterval = 10000.0;
+    static constexpr double kPresetFrequency = 500000.0;
+    static constexpr int kPresetGain = 25;
+    static constexpr int kPresetMode = -1;
+
+    // The unit's receive chain of a channel, from its installation record:
+    // the four chain values and the front-end decimation words (the second
+    // one serves FM at 38 and 15 kHz).
+    struct ReceiveChain
+    {
+        double value[4] = {0.0, 0.0, 0.0, 0.0};
+        int decimation = 1;
+        int decimation2 = 1;
+    };
+    // The whole-number factor by which a channel's sample interval is
+    // divided: 4, for CW at 38 or 15 kHz the third over the fourth chain
+    // value times 4, and for FM times the third over the second.
+    static int DecimationFactor(double frequency, bool fm, const ReceiveChain& chain);
+    // The front-end decimation D of a channel.
+    static int FrontEndDecimation(double frequency, bool fm, const ReceiveChain& chain);
+    // The unit channels (0 to 3) that receive through a channel's transducer,
+    // from the channel's "Slave" value: unit channel numbers from 1,
+    // separated by blanks or commas. Anything else in it is passed over.
+    static std::vector<int> ParseSlaves(const std::string& text);
+    // The "OM" pairing mask of masters and the channels sharing theirs.
+    static DWORD PairingMask(const std::array<int, nvu::kMaxChannels>& masterOf);
+    // The processing a channel runs (types 1 to 5, 8) for its record's
+    // filter type: Round (0) and Flat (1) are the CW filters' pulse
+    // compression; any other value is a unit's own type, kept.
+    static int ProcessingType(int recordFilterType);
 
     // A receive filter of one channel.
     struct FilterRecord
@@ -59,13 +93,78 @@ public:
         std::vector<float> real, imaginary;
     };
 
+    // Pulse compression and group picks over a channel's history:
+    // sample(k) is the input sample k samples back from the newest (0); a
+    // zero sample is missing. Correlation pairs the newest sample with the
+    // first coefficient and gives |y|^2.
+    // The last L present samples, looking back at most available samples.
+    template <class Sample>
+    static double CorrelateLast(const FilterRecord& f, const Sample& sample, int available)
+    {
+        std::complex<double> y;
+        int taken = 0;
+        for (int back = 0; taken < f.length && back < available; ++back) {
+            const std::complex<float> x = sample(back);
+            if (x == std::complex<float>())
+                continue;
+            y += std::complex<double>(x) * Coefficient(f, taken++);
+        }
+        return std::norm(y);
+    }
+    // The first present sample of each of L groups of groupSize samples; a
+    // sample with a part beyond +-1000 is replaced by the previous good one
+    // (zero when that one was bad too).
+    template <class Sample>
+    static double CorrelateGroups(const FilterRecord& f, const Sample& sample, int available, int groupSize)
+    {
+        const int size = std::max(1, groupSize);
+        const int groups = std::min(f.length, available / size);
+        // Oldest group first, so that a bad sample takes the one before it.
+        std::complex<float> previous;
+        bool previousGood = false;
+        std::complex<double> y;
+        for (int g = groups - 1; g >= 0; --g) {
+            const std::complex<float> x = FirstPresent([&](int k) { return sample(g * size + k); }, size, size);
+            const bool good = std::abs(x.real()) <= 1000.0f && std::abs(x.imag()) <= 1000.0f;
+            const std::complex<float> use = good ? x : previousGood ? previous : std::complex<float>();
+            previous = use;
+            previousGood = good;
+            y += std::complex<double>(use) * Coefficient(f, g);
+        }
+        return std::norm(y);
+    }
+    // The first (oldest) present sample of the last groupSize samples; 0 if none.
+    template <class Sample>
+    static std::complex<float> FirstPresent(const Sample& sample, int available, int groupSize)
+    {
+        for (int back = std::min(groupSize, available) - 1; back >= 0; --back) {
+            const std::complex<float> x = sample(back);
+            if (x != std::complex<float>())
+                return x;
+        }
+        return {};
+    }
+    static std::complex<double> Coefficient(const FilterRecord& f, int k)
+    {
+        const auto i = static_cast<std::size_t>(k);
+        return {static_cast<double>(f.real[i] * f.inverse), static_cast<double>(f.imaginary[i] * f.inverse)};
+    }
+
     CNVU(const InstalledTransceiverInfo& info, const std::vector<TransceiverChannelRecord>& channels, HKEY key,
          ITransceiverServices& services, const UnitTimings& timings, std::unique_ptr<IDatagramLink> link);
     ~CNVU() override;
 
     // The type table's maker: the road to the unit's port of its installed
-    // address; null when the installation knows no such unit.
+    // address, from the PC adapter the installation names; when that one is
+    // gone, the adapter search finds the adapter the unit answers on and the
+    // installation keeps it. Null when the installation knows no such unit.
     static std::unique_ptr<CTransceiver> Create(const TransceiverConstruction& construction);
+
+    // The adapter search: asks the unit through each adapter address in
+    // turn ("VR") and listens waitMs for its version answer; the last
+    // adapter through which the unit answered, or "" when none did.
+    static std::string ReceiveReply(const std::vector<std::string>& adapters, const SocketAddress& unit,
+                                    int waitMs = 1000);
 
     void Start(std::int64_t& duration) override;
     void PrepareTrigger(int& useSharedTrigger, int* triggerValue) override { useSharedTrigger = 0; }
@@ -94,6 +193,11 @@ public:
     void WriteDiagnosticReport(int reason);
     // The diagnostic window's texts, the status lines refreshed.
     void ReadStatusTexts(NvuStatusTexts& texts);
+    // Fixed-parameter mode: every channel pings with the preset values.
+    void EnterTestMode() override;
+    bool IsFixedParameterMode() const { return m_fixed.load(); }
+    // The next count pings' samples are appended to the last-ping dump.
+    void SaveLastPings(int count) { m_dumpCount = count; }
 
     // The unit's datagram of that result of the link's Receive, as the
     // receive thread takes it; false once the link has ended.
@@ -102,6 +206,12 @@ public:
     // Reads a filter file ("%i%i%i%f" then up to 10,000 lines "%f%f"); a
     // length above 10,000 or above the lines read is refused.
     static bool ReadFilter(const std::string& path, FilterRecord& filter, std::string* why = nullptr);
+    // The file a channel's pulse compression reads, beneath the folder, for
+    // its record, its Des3, the first value of its receive chain and the
+    // wanted interval (FM), and the preset frequency of fixed-parameter
+    // mode (0: none).
+    static std::string FilterFile(const std::string& folder, const StructChannelParameters& record, int des3,
+                                  double chainFirst, double wanted, double fixedFrequency);
     // Power to the channels' 16-bit logarithmic value.
     static std::int16_t PowerToWord(double power);
     // The system impedance of a transducer of z ohms against the unit.
@@ -129,11 +239,18 @@ public:
     std::uint64_t GetReportsWritten() const { return m_reportsWritten.load(); }
     // The folder the reports and the read-back file go to.
     static std::string DataFolder();
+    // The unit channel whose transducer a channel uses (its own index when
+    // it has its own; -1 for a channel that takes no part).
+    int GetMaster(int channel) const;
 
 private:
     struct Block
     {
         bool valid = false;
+        bool slave = false;  // receives through another channel's transducer
+        int master = -1;     // that channel; a present channel's own index
+        int slaves = 0;      // channels receiving through this one's transducer
+        ReceiveChain chain;
         std::unique_ptr<StructChannelParameters> record;
         std::unique_ptr<CChannel> channel;
         StructChannelParameters pingRecord;
@@ -146,6 +263,8 @@ private:
         int counter = 0;
         double accumulated = 0.0;
         std::vector<std::int16_t> words;
+        std::vector<double> power;  // this pass's output power (a master's)
+        int produced = 0;           // output samples of this pass
         int blockNumber = 0;
     };
 
@@ -159,6 +278,10 @@ private:
     bool Upload(int channel);
     void LoadFilters();
     void SendPingTiming(double wanted);
+    void ResolveSlaves();
+    void ProcessChannel(int channel, int readIndex, int count);
+    double Correlate(const Block& b, int channel, int at, int groupSize) const;
+    void DumpLastPing(const CSampleRingBuffer::PingRecord& rec);
     void ProcessThread();
     void ProcessSamples();
     void ReceiveThread();
@@ -216,6 +339,9 @@ private:
     std::atomic<DWORD> m_lastRequested{100};
     std::atomic<bool> m_lastExternal{false};
     std::atomic<double> m_wantedInterval{1.0};
+    std::atomic<bool> m_fixed{false};
+    std::atomic<int> m_dumpCount{0};
+    double m_presets[5] = {0.0, 0.0, 0.0, 0.0, 0.0};
 
     mutable std::mutex m_textLock;
     std::string m_informationLog;

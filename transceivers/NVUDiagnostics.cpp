@@ -172,9 +172,9 @@ void CNVU::WriteDiagnosticReport(int reason)
         text += CNvuDiagnosticReport::Block(Format("NVU CHANNEL INFO %i: ", static_cast<int>(i)),
                                             {
                                                 {"bValid", Number(1)},
-                                                {"bSlave", Number(0)},
-                                                {"iMaster", Number(-1)},
-                                                {"nSlaves", Number(0)},
+                                                {"bSlave", Number(b.slave ? 1 : 0)},
+                                                {"iMaster", Number(b.master)},
+                                                {"nSlaves", Number(b.slaves)},
                                                 {"iFilterType", Number(b.filterType)},
                                                 {"iHardWareCh", Number(static_cast<int>(i))},
                                                 {"PingLength", Number(static_cast<int>(m_lastRequested.load()))},

@@ -9,8 +9,11 @@ constexpr int kSendWaitMs = 100;
 
 }  // namespace
 
-std::unique_ptr<CUdpDatagramLink> CUdpDatagramLink::Open(const SocketAddress& unit, const std::string& typeName)
+std::unique_ptr<CUdpDatagramLink> CUdpDatagramLink::Open(const SocketAddress& unit, const std::string& typeName,
+                                                         const std::string& localAddress, bool* bindFailed)
 {
+    if (bindFailed)
+        *bindFailed = false;
     std::unique_ptr<CUdpDatagramLink> link(new CUdpDatagramLink(unit));
     auto fail = [&typeName](const std::string& what) {
         MessageBox(0, typeName + " UDP/IP " + what, typeName, MB_OK | MB_ICONERROR);
@@ -20,6 +23,14 @@ std::unique_ptr<CUdpDatagramLink> CUdpDatagramLink::Open(const SocketAddress& un
         return fail("socket failed (" + std::to_string(link->m_command.LastError()) + ")");
     if (!link->m_command.SetReceiveBufferSize(32000000))
         return fail("socket option setting failed (" + std::to_string(link->m_command.LastError()) + ")");
+    if (!localAddress.empty()) {
+        SocketAddress local;
+        if (!SocketAddress::ParseIp(localAddress, local.ip) || !link->m_command.Bind(local)) {
+            if (bindFailed)
+                *bindFailed = true;
+            return nullptr;
+        }
+    }
     if (!link->m_data.Create(CSocket::Udp))
         return fail("socket creation failed");
     link->m_command.SetStopEvent(link->m_stopEvent);

@@ -34,4 +34,10 @@ struct UnitTimings
     // longest wait for its "Programming succeeded." before the alarm.
     int firmwareRestartDelayMs = 1000;
     int firmwareSuccessWaitMs = 300000;
+    // A wide-band unit's UDP port, and how long its adapter search listens
+    // on each adapter for the unit's answer.
+    int unitPort = 12346;
+    int adapterWaitMs = 1000;
+    // The dump of the last pings' samples a wide-band unit writes on demand.
+    std::string lastPingDumpPath = "DEBUG_SaveLastPingToFile.txt";
 };

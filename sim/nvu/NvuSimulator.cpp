@@ -172,8 +172,15 @@ Bytes CNvuSimulator::MakeSamples(float rate, int channels, bool floats, std::uin
 
 int CNvuSimulator::BottomSample(int channel) const
 {
-    const double depth = m_settings.bottomDepth + 2.0 * channel;
+    const int transducer = channel >= 0 && channel < 4 ? m_settings.transducerOf[channel] : channel;
+    const double depth = m_settings.bottomDepth + 2.0 * transducer;
     return static_cast<int>(std::lround(depth * 2.0 / m_settings.soundVelocity * m_settings.sampleRate));
+}
+
+float CNvuSimulator::GetPulseAmplitude(int channel) const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return channel >= 0 && channel < 4 ? m_amplitude[channel] : 0.0f;
 }
 
 std::vector<std::string> CNvuSimulator::GetReceivedCodes() const
@@ -224,6 +231,8 @@ void CNvuSimulator::Run()
 
 void CNvuSimulator::Handle(const std::uint8_t* data, std::size_t size, const SocketAddress& from)
 {
+    if (m_settings.answerOnlyFrom != 0 && from.ip != m_settings.answerOnlyFrom)
+        return;
     CByteReader r(data, size);
     if (r.U32(0) != size)
         return;  // a datagram always states its own length
@@ -248,7 +257,14 @@ void CNvuSimulator::Handle(const std::uint8_t* data, std::size_t size, const Soc
     } else if (code == "SYNC" && size == 8) {
         Send(MakeInfo(4, 4, "SYNC"));
     } else if (code == "OM" && size == 36) {
+        m_pairingMask = r.U32(32);
         Send(MakeInfo(4, 5, "OM"));
+    } else if (code == "TSP#" && size == 80) {
+        const int c = r.U8(8);
+        if (c < 4 && r.U16(10) == 0) {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_amplitude[c] = r.F32(52);
+        }
     } else if (code == "TC" && size == 28) {
         Send(MakeInfo(4, 6, "TC"));
     } else if (code == "DCSR" && size == 8) {

@@ -56,6 +56,12 @@ public:
         bool breakTransfer = false;
         bool noProgrammingSucceeded = false;
         std::uint32_t seed = 1;
+        // Only datagrams from this sender reach the unit (0: any), as when
+        // the unit hangs on one of the PC's adapters only.
+        std::uint32_t answerOnlyFrom = 0;
+        // The transducer each channel receives through: a channel sharing
+        // another's transducer hears that one's bottom.
+        int transducerOf[4] = {0, 1, 2, 3};
     };
 
     explicit CNvuSimulator(const Settings& settings);
@@ -78,6 +84,10 @@ public:
     std::uint64_t GetTriggers() const { return m_triggers.load(); }
     std::uint64_t GetRestarts() const { return m_restarts.load(); }
     std::vector<std::string> GetReceivedCodes() const;
+    // The pairing mask of the last "OM", and the amplitude of each
+    // channel's last enabled transmit pulse ("TSP#" outside the final series).
+    std::uint32_t GetPairingMask() const { return m_pairingMask.load(); }
+    float GetPulseAmplitude(int channel) const;
     // The files the unit took by TFTP, by name.
     std::map<std::string, Bytes> GetFiles() const;
 
@@ -118,6 +128,8 @@ private:
     SocketAddress m_program;
     std::map<std::string, Bytes> m_files;
     std::string m_firmware;  // the firmware given by the last restart
+    std::atomic<std::uint32_t> m_pairingMask{0};
+    float m_amplitude[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 
     // The one TFTP transfer the unit runs at a time.
     struct Transfer

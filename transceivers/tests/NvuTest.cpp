@@ -9,6 +9,7 @@
 #include "base/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "platform/MessageBox.h"
+#include "platform/NetworkAdapters.h"
 #include "platform/TempHives.h"
 #include "sim/nvu/NvuSimulator.h"
 #include "sounder/EchoSounder.h"
@@ -16,6 +17,7 @@
 #include "transceivers/TrList.h"
 #include "transceivers/TransceiverDialogs.h"
 #include "transceivers/TransceiverInstallation.h"
+#include "transceivers/TransceiverTypeTable.h"
 #include "transceivers/UdpDatagramLink.h"
 
 #include "sounder/tests/TestEchoSounderHost.h"
@@ -27,6 +29,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <complex>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -156,6 +159,112 @@ TEST(NvuFilters, UploadFileNamesAndPowerWords)
     EXPECT_NEAR(CNVU::SystemImpedance(0.0), CNVU::SystemImpedance(68.0), 1e-9);
 }
 
+TEST(NvuFilters, PulseCompressionFileNames)
+{
+    struct Row
+    {
+        const char* legend;
+        double frequency;
+        int fm;
+        int filterType;
+        double fixedFrequency;
+        const char* file;
+    };
+    const Row rows[] = {
+        {"CW at 200 kHz", 200000.0, 0, 0, 0.0, "/sw/filter/NVU_200000/NVU_200000_PC_5.txt"},
+        {"round transducer at 38 kHz", 38000.0, 0, 0, 0.0, "/sw/filter/NVU_38000/ROUND_38000_7/ROUND_38000_PC_5.txt"},
+        {"flat transducer at 15 kHz", 15000.0, 0, 1, 0.0, "/sw/filter/NVU_15000/FLAT_15000_7/FLAT_15000_PC_5.txt"},
+        {"a unit's own type at 38 kHz", 38000.0, 0, 8, 0.0, "/sw/filter/NVU_38000/NVU_38000_PC_5.txt"},
+        {"CW at 500 kHz", 500000.0, 0, 0, 0.0, "/sw/filter/NVU_497000/NVU_497000_PC_5.txt"},
+        {"fixed parameters: the preset", 200000.0, 0, 0, 500000.0, "/sw/filter/NVU_497000/NVU_497000_PC_5.txt"},
+        {"FM at 500 kHz, chain over interval", 500000.0, 1, 0, 500000.0,
+         "/sw/filter/FM/NVU_482000/NVU_482000_DecPC_5_BT_4.txt"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.legend);
+        CTransceiver::StructChannelParameters r;
+        r.frequency = row.frequency;
+        r.fmPulse = row.fm;
+        r.filterType = row.filterType;
+        r.capability.fpaFilterLength = 7;
+        EXPECT_EQ(CNVU::FilterFile("/sw", r, 5, 0.0004, 0.0001, row.fixedFrequency), row.file);
+    }
+}
+
+TEST(NvuReceiveChain, FactorsDecimationSlavesAndPairing)
+{
+    CNVU::ReceiveChain chain;
+    chain.value[0] = 0.0001;
+    chain.value[1] = 0.0002;
+    chain.value[2] = 0.0008;
+    chain.value[3] = 0.0002;
+    chain.decimation = 200;
+    chain.decimation2 = 50;
+    EXPECT_EQ(CNVU::DecimationFactor(200000.0, false, chain), 4);
+    EXPECT_EQ(CNVU::DecimationFactor(38000.0, false, chain), 16);  // 4 x 0.0008/0.0002
+    EXPECT_EQ(CNVU::DecimationFactor(15000.0, false, chain), 16);
+    EXPECT_EQ(CNVU::DecimationFactor(200000.0, true, chain), 16);  // 4 x 0.0008/0.0002 (third over second)
+    EXPECT_EQ(CNVU::DecimationFactor(38000.0, false, CNVU::ReceiveChain{}), 4) << "no chain given";
+    EXPECT_EQ(CNVU::FrontEndDecimation(38000.0, true, chain), 50);
+    EXPECT_EQ(CNVU::FrontEndDecimation(38000.0, false, chain), 200);
+    EXPECT_EQ(CNVU::FrontEndDecimation(120000.0, true, chain), 200);
+
+    EXPECT_EQ(CNVU::ParseSlaves("3"), (std::vector<int>{2}));
+    EXPECT_EQ(CNVU::ParseSlaves("2, 4"), (std::vector<int>{1, 3}));
+    EXPECT_EQ(CNVU::ParseSlaves("0 5 x 22 2 2"), (std::vector<int>{1}));
+    EXPECT_TRUE(CNVU::ParseSlaves("").empty());
+
+    // Channel 0 with one sharer: both bits; with two: only the sharers'.
+    EXPECT_EQ(CNVU::PairingMask({-1, -1, 0, -1}), 0x5u);
+    EXPECT_EQ(CNVU::PairingMask({-1, 0, 0, -1}), 0x6u);
+    EXPECT_EQ(CNVU::PairingMask({-1, -1, -1, -1}), 0x0u);
+    EXPECT_EQ(CNVU::PairingMask({-1, 0, -1, 2}), 0xFu);
+
+    EXPECT_EQ(CNVU::ProcessingType(0), 3);
+    EXPECT_EQ(CNVU::ProcessingType(1), 3);
+    EXPECT_EQ(CNVU::ProcessingType(5), 5);
+    EXPECT_EQ(CNVU::ProcessingType(8), 8);
+}
+
+TEST(NvuProcessing, GroupRulesAndPulseCompression)
+{
+    using C = std::complex<float>;
+    // Newest first; zero samples are missing.
+    const std::vector<C> history = {C(1, 0), C(0, 0), C(2, 0), C(3, 0), C(0, 0), C(0, 0), C(5000, 0), C(4, 0)};
+    auto sample = [&](int k) {
+        return k < static_cast<int>(history.size()) ? history[static_cast<std::size_t>(k)] : C();
+    };
+    CNVU::FilterRecord f;
+    f.length = 3;
+    f.divisor = 2;
+    f.inverse = 0.5f;
+    f.real = {2.0f, 4.0f, 6.0f};
+    f.imaginary = {0.0f, 0.0f, 0.0f};
+
+    // Type 4: the oldest present sample of the last group.
+    EXPECT_EQ(CNVU::FirstPresent(sample, 8, 2), C(1, 0));
+    EXPECT_EQ(CNVU::FirstPresent(sample, 8, 4), C(3, 0));
+    EXPECT_EQ(CNVU::FirstPresent([](int) { return C(); }, 8, 4), C()) << "nothing present";
+
+    // Type 3: the last three present samples 1, 2, 3 with coefficients 1, 2, 3.
+    EXPECT_DOUBLE_EQ(CNVU::CorrelateLast(f, sample, 8), 14.0 * 14.0);
+    // Looking back at most two samples finds only one.
+    EXPECT_DOUBLE_EQ(CNVU::CorrelateLast(f, sample, 2), 1.0);
+
+    // Type 2 over three groups of two (six samples back), each giving its
+    // oldest present sample: {1, -} -> 1, {2, 3} -> 3, {-, -} -> 0.
+    EXPECT_DOUBLE_EQ(CNVU::CorrelateGroups(f, sample, 6, 2), (1.0 * 1 + 3.0 * 2 + 0.0) * (1.0 * 1 + 3.0 * 2));
+    // A bad sample takes the good one before it; after a bad one, zero.
+    f.length = 4;
+    f.real.push_back(8.0f);
+    f.imaginary.push_back(0.0f);
+    const std::vector<C> bad = {C(1, 0), C(0, 0), C(0, 2000), C(0, 0), C(-3000, 0), C(0, 0), C(7, 0), C(0, 0)};
+    auto badSample = [&](int k) { return bad[static_cast<std::size_t>(k)]; };
+    // Oldest first: 7 (good), -3000 -> 7, 2000i -> 0 (previous was bad), 1.
+    const double y = 1.0 * 1 + 0.0 * 2 + 7.0 * 3 + 7.0 * 4;
+    EXPECT_DOUBLE_EQ(CNVU::CorrelateGroups(f, badSample, 8, 2), y * y);
+}
+
 // The unit's software folder with every channel's filter upload file.
 struct SoftwareFolder
 {
@@ -217,6 +326,7 @@ UnitTimings FastTimings(std::uint16_t tftpPort)
     o.transmitDelayMs = 2;
     o.unitWaitMs = 5000;
     o.timeoutLogPath.clear();
+    o.lastPingDumpPath.clear();
     o.tftpPort = tftpPort;
     return o;
 }
@@ -269,6 +379,10 @@ struct Sounder
     std::atomic<int> pings{0};
     std::atomic<int> linkLost{0};
     CTestTransceiverServices services;
+    // Set before Begin: the first channel's "Slave" value and
+    // fixed-parameter mode from the start.
+    std::string slave0;
+    bool fixed = false;
     CEchoSounder sounder;
 
     bool Begin()
@@ -295,11 +409,14 @@ struct Sounder
                 std::vector<TransceiverChannelRecord> caps;
                 for (int k = 0; k < channels; ++k)
                     caps.push_back(Capability(k));
+                caps[0].slave = slave0;
                 InstalledTransceiverInfo unitInfo = info;
                 unitInfo.unitAddress = unitAddress;
                 auto u =
                     std::make_unique<CNVU>(unitInfo, caps, nullptr, services, timings,
                                            CUdpDatagramLink::Open(SocketAddress(unitAddress, sim.GetPort()), "NVU"));
+                if (fixed)
+                    u->EnterTestMode();
                 unit = u.get();
                 t = std::move(u);
             }
@@ -692,6 +809,138 @@ TEST(NvuDiagnostics, WindowReadsWhileTheUnitPingsAndLetsGoWhenItGoes)
         }));
     }
     EXPECT_FALSE(windows.links[1]->IsAttached()) << "the unit let go as it went";
+}
+
+TEST(NvuLink, SharedTransducerPairsTheChannelsAndDividesThePower)
+{
+    // Unit channel 2 receives through channel 1's transducer.
+    CNvuSimulator::Settings settings = SimSettings(2);
+    settings.transducerOf[1] = 0;
+    CNvuSimulator sim(settings);
+    ASSERT_TRUE(sim.Start());
+    Sounder run(sim, 1);
+    run.slave0 = "2";
+    ASSERT_TRUE(run.Begin());
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= 5; }, 60s));
+    EXPECT_EQ(run.unit->GetMaster(1), 0);
+    EXPECT_EQ(run.unit->GetMaster(2), -1);
+    EXPECT_EQ(sim.GetPairingMask(), 0x3u);
+    // 1000 W shared by two channels: 500 W each.
+    EXPECT_NEAR(sim.GetPulseAmplitude(0), std::sqrt(0.5), 1e-6);
+    EXPECT_NEAR(sim.GetPulseAmplitude(1), std::sqrt(0.5), 1e-6);
+    EXPECT_EQ(sim.GetPulseAmplitude(2), 0.0f);
+    CChannel::ParameterCopy copy;
+    run.unit->GetUnitChannel(0)->GetChannelParameters(copy);
+    const auto peak = std::max_element(copy.Power.begin(), copy.Power.end());
+    EXPECT_LE(std::abs(static_cast<long>(peak - copy.Power.begin()) - sim.BottomSample(0)), 2);
+}
+
+TEST(NvuLink, FixedParameterModeKeepsTheUnitsTransmitSetUp)
+{
+    CNvuSimulator sim(SimSettings(1));
+    ASSERT_TRUE(sim.Start());
+    Sounder run(sim, 1);
+    run.fixed = true;
+    ASSERT_TRUE(run.Begin());
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= 3; }, 60s));
+    EXPECT_TRUE(run.unit->IsFixedParameterMode());
+    const auto codes = sim.GetReceivedCodes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), "TSP#"), 0);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), "RG"), 0);
+    EXPECT_GE(std::count(codes.begin(), codes.end(), "RI"), 3);
+}
+
+TEST(NvuLink, LastPingDumpAndDecimationLines)
+{
+    const fs::path dump = fs::temp_directory_path() / ("zvnvudump" + std::to_string(getpid()) + ".txt");
+    fs::remove(dump);
+    CNvuSimulator sim(SimSettings(2));
+    ASSERT_TRUE(sim.Start());
+    Sounder run(sim, 2);
+    run.timings.lastPingDumpPath = dump.string();
+    ASSERT_TRUE(run.Begin());
+    run.unit->SaveLastPings(1);
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= 3; }, 60s));
+
+    NvuStatusTexts t;
+    run.unit->ReadStatusTexts(t);
+    EXPECT_EQ(t.decimationLines[0].rfind("Decimation  ch 1: Total ", 0), 0u) << t.decimationLines[0];
+    EXPECT_EQ(t.decimationLines[1].rfind("Decimation  ch 2: ", 0), 0u);
+    EXPECT_TRUE(t.decimationLines[2].empty());
+
+    // One ping was dumped: its header, a line per channel and 500 sample lines.
+    std::ifstream in(dump);
+    std::string line;
+    int sampleLines = 0, channelLines = 0;
+    while (std::getline(in, line)) {
+        sampleLines += line.rfind("NVUTime \t", 0) == 0;
+        channelLines += line.rfind("Channel ", 0) == 0;
+    }
+    EXPECT_EQ(sampleLines, 500);
+    EXPECT_EQ(channelLines, 2);
+    fs::remove(dump);
+}
+
+TEST(NvuAdapterSearch, FindsTheAdapterTheUnitAnswersOnAndKeepsIt)
+{
+    CNvuSimulator::Settings settings = SimSettings(1);
+    settings.answerOnlyFrom = 0x7F000004;  // 127.0.0.4
+    CNvuSimulator sim(settings);
+    ASSERT_TRUE(sim.Start());
+    const SocketAddress unit(kUnitAddress, sim.GetPort());
+    EXPECT_EQ(CNVU::ReceiveReply({"127.0.0.3", "not an address", "127.0.0.4", "127.0.0.5"}, unit, 200), "127.0.0.4");
+    EXPECT_EQ(CNVU::ReceiveReply({"127.0.0.3", "127.0.0.5"}, unit, 200), "");
+    EXPECT_EQ(CNVU::ReceiveReply({}, unit, 200), "");
+
+    // The installation's adapter is gone: the unit is searched for through
+    // the PC's adapters and the one it answers on is kept.
+    ASSERT_EQ(setenv(CNetworkAdapters::kOverrideVariable, "a=127.0.0.3/8;b=127.0.0.4/8", 1), 0);
+    SoftwareFolder software;
+    CTempHives hives;
+    CRegistrySupport reg;
+    ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QYNVU\\1.0\\"));
+    CTransceiverInstallation installation;
+    installation.Initialize();
+    HKEY key = installation.OpenChannelsKey();
+    CTrList entry = ChannelEntry(0);
+    entry.localPcIp = "192.0.2.77";  // no adapter of this PC
+    installation.WriteChannelEntry(entry, key);
+    reg.CloseKey(key);
+    CTestTransceiverServices services;
+    services.model = SounderModel::QYNVU;
+    services.softwareFolder = software.path.string();
+    UnitTimings timings = FastTimings(sim.GetTftpPort());
+    timings.unitPort = sim.GetPort();
+    timings.adapterWaitMs = 200;
+    const auto info = installation.GetTransceiverInfo(0);
+    ASSERT_TRUE(info);
+    {
+        auto made = CNVU::Create({installation, 0, *info, nullptr, services, timings});
+        ASSERT_TRUE(made);
+        auto* nvu = dynamic_cast<CNVU*>(made.get());
+        ASSERT_TRUE(nvu && nvu->IsRunning());
+        EXPECT_EQ(installation.GetTransceiverInfo(0)->localPcIp, "127.0.0.4");
+        EXPECT_TRUE(zv::test::WaitUntil([&] { return nvu->GetSetupMask() == CNVU::kSetupComplete; }, 60s));
+    }
+    // Nowhere to be found: an idle unit that never pings.
+    settings.answerOnlyFrom = 0x7F000009;
+    CNvuSimulator deaf(settings);
+    ASSERT_TRUE(deaf.Start());
+    timings.unitPort = deaf.GetPort();
+    key = installation.OpenChannelsKey();
+    installation.WriteChannelEntry(entry, key);
+    reg.CloseKey(key);
+    {
+        const auto again = installation.GetTransceiverInfo(0);
+        ASSERT_TRUE(again);
+        auto made = CNVU::Create({installation, 0, *again, nullptr, services, timings});
+        ASSERT_TRUE(made);
+        EXPECT_FALSE(dynamic_cast<CNVU*>(made.get())->IsRunning());
+        EXPECT_FALSE(made->IsReady());
+        EXPECT_EQ(installation.GetTransceiverInfo(0)->localPcIp, "192.0.2.77");
+    }
+    reg.CloseRootKeys();
+    unsetenv(CNetworkAdapters::kOverrideVariable);
 }
 
 }  // namespace
