@@ -851,8 +851,7 @@ void CNVU::ProcessSamples()
         if (m_filtersDue.exchange(false))
             LoadFilters();
         for (Block& b : m_blocks) {
-            b.counter = 0;
-            b.accumulated = 0.0;
+            b.chainState = ChainState{};
             b.blockNumber = 0;
         }
         m_ring->ModifyPingRecord(slot, [](CSampleRingBuffer::PingRecord& p) {
@@ -911,48 +910,54 @@ void CNVU::ProcessChannel(int channel, int readIndex, int count)
     Block& b = m_blocks[static_cast<std::size_t>(channel)];
     // A sharing channel's power goes to its master's samples.
     Block& target = b.slave ? m_blocks[static_cast<std::size_t>(b.master)] : b;
-    const double twoZ = 2.0 * target.impedance;
-    const FilterRecord& f = b.filter;
+    const int out = ConvertSamples(*m_ring, channel, readIndex, count, b.filterType, b.des1, b.des2, b.fpaDecimation,
+                                   b.filter, 2.0 * target.impedance, b.chainState, target.power.data());
+    target.produced = std::max(target.produced, out);
+}
+
+int CNVU::ConvertSamples(const CSampleRingBuffer& ring, int channel, int readIndex, int count, int type, int des1,
+                         int des2, int fpaDecimation, const FilterRecord& f, double twoZ, ChainState& state,
+                         double* power)
+{
     const bool filtered = f.length > 0;
-    const int type = b.filterType;
     auto sampleAt = [&](int index) {
         float im = 0.0f, re = 0.0f;
-        m_ring->ReadSample(&im, &re, nullptr, m_ring->WrapIndex(index), channel);
+        ring.ReadSample(&im, &re, nullptr, ring.WrapIndex(index), channel);
         return std::complex<float>(re, im);
     };
-    const int lookBack = f.length * std::max(1, b.fpaDecimation);
+    const int lookBack = f.length * std::max(1, fpaDecimation);
     int out = 0;
     for (int k = 0; k < count; ++k) {
-        const int at = m_ring->WrapIndex(static_cast<long long>(readIndex) + k);
+        const int at = ring.WrapIndex(static_cast<long long>(readIndex) + k);
         const auto back = [&](int n) { return sampleAt(at - n); };
-        const std::complex<float> x = sampleAt(at);
-        const double plain = std::norm(std::complex<double>(x));
         if (type == 5 || type == 8) {
-            const double y = type == 8 && filtered ? CorrelateLast(f, back, lookBack) : plain;
-            target.power[static_cast<std::size_t>(out++)] += y / twoZ;
+            const double y =
+                type == 8 && filtered ? CorrelateLast(f, back, lookBack) : std::norm(std::complex<double>(back(0)));
+            power[out++] += y / twoZ;
             continue;
         }
         // Types 1 to 4: one output sample every Des1 input samples.
+        const bool plain = (type == 2 || type == 3) && !filtered;
         if (type == 1)
-            b.accumulated += plain * 0.125;
-        else if ((type == 2 || type == 3) && !filtered)
-            b.accumulated += plain / twoZ;
-        if (++b.counter < b.des1)
+            state.accumulated += std::norm(std::complex<double>(back(0))) * 0.125;
+        else if (plain)
+            state.accumulated += std::norm(std::complex<double>(back(0))) / twoZ;
+        if (++state.counter < des1)
             continue;
         double y = 0.0;
-        if (type == 1 || ((type == 2 || type == 3) && !filtered))
-            y = b.accumulated;
+        if (type == 1 || plain)
+            y = state.accumulated;
         else if (type == 2)
-            y = CorrelateGroups(f, back, f.length * b.des2, b.des2) / twoZ;
+            y = CorrelateGroups(f, back, f.length * des2, des2) / twoZ;
         else if (type == 3)
             y = CorrelateLast(f, back, lookBack) / twoZ;
         else
-            y = std::norm(std::complex<double>(FirstPresent(back, b.des2, b.des2))) / twoZ;
-        target.power[static_cast<std::size_t>(out++)] += y;
-        b.accumulated = 0.0;
-        b.counter = 0;
+            y = std::norm(std::complex<double>(FirstPresent(back, des2, des2))) / twoZ;
+        power[out++] += y;
+        state.accumulated = 0.0;
+        state.counter = 0;
     }
-    target.produced = std::max(target.produced, out);
+    return out;
 }
 
 void CNVU::ProcessPing(std::uint64_t pingTime)

@@ -149,6 +149,20 @@ public:
         const auto i = static_cast<std::size_t>(k);
         return {static_cast<double>(f.real[i] * f.inverse), static_cast<double>(f.imaginary[i] * f.inverse)};
     }
+    // What a channel's conversion carries from one pass to the next: the
+    // input samples counted towards the next output and their summed power.
+    struct ChainState
+    {
+        int counter = 0;
+        double accumulated = 0.0;
+    };
+    // Converts count ring samples of a channel from readIndex by its filter
+    // type (1 to 5, 8): types 5 and 8 give an output per input sample, the
+    // others one per des1 inputs. The output power (over twoZ) is added to
+    // power[0], power[1], ...; the number of outputs is returned.
+    static int ConvertSamples(const CSampleRingBuffer& ring, int channel, int readIndex, int count, int type, int des1,
+                              int des2, int fpaDecimation, const FilterRecord& f, double twoZ, ChainState& state,
+                              double* power);
 
     CNVU(const InstalledTransceiverInfo& info, const std::vector<TransceiverChannelRecord>& channels, HKEY key,
          ITransceiverServices& services, const UnitTimings& timings, std::unique_ptr<IDatagramLink> link);
@@ -260,8 +274,7 @@ private:
         int des1 = 1, des2 = 1, des3 = 1, total = 0;
         FilterRecord filter;
         // Per ping (process thread).
-        int counter = 0;
-        double accumulated = 0.0;
+        ChainState chainState;
         std::vector<std::int16_t> words;
         std::vector<double> power;  // this pass's output power (a master's)
         int produced = 0;           // output samples of this pass

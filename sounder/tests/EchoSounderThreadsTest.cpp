@@ -186,6 +186,43 @@ TEST_F(EchoSounderRun, SavedChannelSettingsAreLoadedBeforeTheFirstPingStarts)
     sounder.reset();
 }
 
+TEST_F(EchoSounderRun, WideBandRateRingTakesTheFirstChannelsTraceRateEachTriggerRound)
+{
+    // The unit's first channel counts 8 trace steps per ping for a trace
+    // value of 40: a rate of 5 per step, which the trigger thread averages.
+    class CTracingTransceiver : public CTestTransceiver
+    {
+    public:
+        using CTestTransceiver::CTestTransceiver;
+        void ProcessPing(std::uint64_t pingTime) override
+        {
+            CChannel* first = GetChannelId(0);
+            const float traces[3] = {1.0f, 2.0f, 3.0f};
+            std::uint32_t counter[3] = {m_counter, 0, 0};
+            first->AddFloatSamples(traces, traces, counter, 40.0f, 3, 0.0);
+            CTestTransceiver::ProcessPing(pingTime);
+            m_counter += 8;
+            counter[0] = m_counter;
+            first->AddFloatSamples(traces, traces, counter, 40.0f, 3, 0.0);
+        }
+        std::uint32_t m_counter = 100;
+    };
+    CTestTransceiver::Options a;
+    a.name = "A";
+    AddUnit(a, TransceiverType::NVU);
+    auto context = MakeContext();
+    context.model = SounderModel::QYNVU;
+    host.createTransceiver = [&](TransceiverType, int, const InstalledTransceiverInfo&, HKEY) {
+        return std::unique_ptr<CTransceiver>(std::make_unique<CTracingTransceiver>(units[0]));
+    };
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    EXPECT_TRUE(zv::test::WaitUntil([&] { return sounder->GetPingRateText() == " 5.0 Hz"; }))
+        << sounder->GetPingRateText();
+    sounder.reset();
+}
+
 TEST_F(EchoSounderRun, EveryPingTakesTheFixedRoad)
 {
     CTestTransceiver::Options a;
