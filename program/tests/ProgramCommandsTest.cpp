@@ -43,7 +43,7 @@ namespace cmd = app::cmd;
 
 namespace {
 
-// Items whose Parts are not built yet: greyed whatever the program does.
+// Items the program does not build yet: greyed whatever it does.
 const std::set<unsigned> kNotBuilt = {
     cmd::TRANSCEIVER,
     cmd::FREQ_SWEEP,
