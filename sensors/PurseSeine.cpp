@@ -108,9 +108,10 @@ void CPurseSeine::ParseTelegram(const std::string& text, std::uint64_t received)
         factor = kFathom;
     else
         return;
-    // An empty or unreadable depth keeps the previous reading.
+    // An empty or unreadable depth keeps the previous reading; so does one
+    // that only the fathoms' factor carries past the largest double.
     double value = 0.0;
-    if (!CNumberText::TryParseDouble(GetField(text, ",", 8), value) || !std::isfinite(value))
+    if (!CNumberText::TryParseDouble(GetField(text, ",", 8), value) || !std::isfinite(value * factor))
         return;
     const std::size_t sensor = static_cast<std::size_t>(number[0] - '1');
     std::lock_guard lock(m_readingsLock);

@@ -390,6 +390,11 @@ void CSeedWriter::HeavePurseSeine()
     net += Bytes({2}) + "$PKVRP,0,0,0,D,M,1,0,,0,2\n" + Bytes({2}) + "$PKVRP,0,0,0,D,M,4,0,9,0,2\n" + Bytes({2}) +
            "$PKVR\n";
     Put("heave_purseseine", "seed-net-sensors", Bytes({1}) + net);
+    // Depths finite as read that fathoms carry past the largest double,
+    // between readings, and the largest that metres keep.
+    Put("heave_purseseine", "seed-net-fathoms-past-double",
+        Bytes({1, 2}) + "$PKVRP,0,0,0,D,F,1,0,12.5,0,2\n" + Bytes({2}) + "$PKVRP,0,0,0,D,F,1,0,1e308,0,2\n" +
+            Bytes({2}) + "$PKVRP,0,0,0,D,f,2,0,-1.7e308,0,2\n" + Bytes({2}) + "$PKVRP,0,0,0,D,M,3,0,1e308,0,2\n");
 }
 
 void CSeedWriter::SensorLines()

@@ -407,6 +407,9 @@ TEST(PurseSeineTest, SentencesAndWhatKeepsThePreviousReading)
         {"other unit", "$PKVRP,0,0,0,D,K,1,0,99,0,2", 1, 42.5},
         {"empty depth", "$PKVRP,0,0,0,D,M,1,0,,0,2", 1, 42.5},
         {"no number", "$PKVRP,0,0,0,D,M,1,0,4x,0,2", 1, 42.5},
+        {"infinite", "$PKVRP,0,0,0,D,M,1,0,inf,0,2", 1, 42.5},
+        // Finite as read, infinite in metres.
+        {"fathoms past the largest double", "$PKVRP,0,0,0,D,F,1,0,1e308,0,2", 1, 42.5},
         {"not D", "$PKVRP,0,0,0,E,M,1,0,99,0,2", 1, 42.5},
         {"field 10 not 2", "$PKVRP,0,0,0,D,M,1,0,99,0,1", 1, 42.5},
         {"other sentence", "$PKVRQ,0,0,0,D,M,1,0,99,0,2", 1, 42.5},
