@@ -13,11 +13,15 @@ namespace {
 constexpr double kDegree = 0.0174532925199;
 constexpr double kRadianInDegrees = 57.29577957855229;
 constexpr int kMaxHeave = 999;  // cm
+// The text telegram's angle fields hold a sign and four digits of 0.01
+// degree: anything larger is no angle the sensor sent.
+constexpr int kMaxTextAngle = 9999;
 
 // A whole number as the sensor writes it in a field of its own width:
 // blanks, a sign, then digits up to the first other character. Nothing is
-// read past the field; false without a digit.
-bool FieldNumber(const BYTE* bytes, std::size_t from, std::size_t width, int& value)
+// read past the field; false without a digit or beyond the limit, which is
+// asked before the ring's 16 bits can wrap the number into range.
+bool FieldNumber(const BYTE* bytes, std::size_t from, std::size_t width, int limit, std::int16_t& value)
 {
     std::size_t i = from;
     const std::size_t end = from + width;
@@ -30,9 +34,9 @@ bool FieldNumber(const BYTE* bytes, std::size_t from, std::size_t width, int& va
     const std::size_t digits = i;
     for (; i < end && bytes[i] >= '0' && bytes[i] <= '9'; ++i)
         v = v * 10 + (bytes[i] - '0');
-    if (i == digits)
+    if (i == digits || v > limit)
         return false;
-    value = negative ? -v : v;
+    value = static_cast<std::int16_t>(negative ? -v : v);
     return true;
 }
 
@@ -355,12 +359,9 @@ bool CHeave::Decode(const BYTE* b, std::size_t size, DWORD protocol, CHeaveRingB
             s = {};
             return true;
         }
-        int heave = 0, roll = 0, pitch = 0;
-        if (!FieldNumber(b, 8, 5, heave) || !FieldNumber(b, 14, 5, roll) || !FieldNumber(b, 20, 5, pitch))
+        if (!FieldNumber(b, 8, 5, kMaxHeave, s.heave) || !FieldNumber(b, 14, 5, kMaxTextAngle, s.roll) ||
+            !FieldNumber(b, 20, 5, kMaxTextAngle, s.pitch))
             return false;
-        s.heave = static_cast<std::int16_t>(heave);
-        s.roll = static_cast<std::int16_t>(roll);
-        s.pitch = static_cast<std::int16_t>(pitch);
         s.heading = 0;
         return true;
     }

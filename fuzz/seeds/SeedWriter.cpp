@@ -357,6 +357,12 @@ void CSeedWriter::HeavePurseSeine()
     scene.motionValid = false;
     Put("heave_purseseine", "seed-ascii-invalid-mark", Bytes({0 << 1}) + telegrams("MOTION-ASCII", 5));
     scene.motionValid = true;
+    // Fields of five digits, which 16 bits would wrap into range, between
+    // whole telegrams, and a look-up over them.
+    std::string wide = telegrams("MOTION-ASCII", 5);
+    for (const char* line : {":00A0F0 65000F 0150  0200", ":00A0F0 -0012F65000  0200", ":00A0F0 -0012F 0150 70000"})
+        wide += Bytes({4 << 2 | 0}) + Sized(line) + Bytes({0 << 2 | 3}) + Word(10) + Word(0);
+    Put("heave_purseseine", "seed-ascii-five-digits", Bytes({0 << 1}) + wide + telegrams("MOTION-ASCII", 5));
     // A stray 0x90, a cut telegram, then whole ones.
     const std::string broken = Bytes({1 << 2}) + Sized(Bytes({0x90})) + Bytes({1 << 2}) +
                                Sized(zv::sim::EncodeSentence("MOTION-VN3500", scene)->substr(0, 6));

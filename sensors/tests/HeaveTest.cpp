@@ -137,6 +137,13 @@ TEST_F(HeaveTest, TelegramsByProtocol)
         {"ASCII without its blank at 19", CHeave::kProtocolAscii, ":00A0F0 -0012F 0150x 0200", false, 0, 0, 0},
         {"ASCII without a digit", CHeave::kProtocolAscii, ":00A0F0 -    F 0150  0200", false, 0, 0, 0},
         {"ASCII heave beyond 999 cm", CHeave::kProtocolAscii, ":00A0F0 -1000F 0150  0200", false, 0, 0, 0},
+        {"ASCII at the limits", CHeave::kProtocolAscii, ":00A0F0  0999F-9999  9999", true, 999, -9999, 9999},
+        // Five digits that 16 bits would wrap into range (65000 to -536).
+        {"ASCII heave of five digits", CHeave::kProtocolAscii, ":00A0F0 65000F 0150  0200", false, 0, 0, 0},
+        {"ASCII roll of five digits", CHeave::kProtocolAscii, ":00A0F0 -0012F65000  0200", false, 0, 0, 0},
+        {"ASCII pitch of five digits", CHeave::kProtocolAscii, ":00A0F0 -0012F 0150 70000", false, 0, 0, 0},
+        {"ASCII roll of 100 degrees", CHeave::kProtocolAscii, ":00A0F0 -0012F10000  0200", false, 0, 0, 0},
+        {"ASCII pitch of 100 degrees", CHeave::kProtocolAscii, ":00A0F0 -0012F 0150 10000", false, 0, 0, 0},
         {"first binary telegram, 0x90", CHeave::kProtocolZelvar, Binary(0x90, 0x90, -250, 120, 33, 9000), true, 33,
          -250, 120},
         {"first binary telegram, 0x91", CHeave::kProtocolZelvar, Binary(0x91, 0x90, 1, 2, -3, 0), true, -3, 1, 2},
