@@ -360,9 +360,10 @@ TEST_F(HeaveTest, SettingsAndTheirDefaults)
     RegCloseKey(key);
 }
 
-// The depth telegram's rules (the line itself is tested over a
-// pseudo-terminal): the chosen channel, or any with types 3 and 4; a depth
-// that is negative or no number refused.
+// The depth telegram's rules (the lines themselves are tested over
+// pseudo-terminals, the heave's in SerialSensorsThreadsTest): the chosen
+// channel, or any with types 3 and 4; a depth that is negative or no number
+// refused.
 TEST_F(HeaveTest, DepthTelegramRules)
 {
     CHeave heave(host, sources);

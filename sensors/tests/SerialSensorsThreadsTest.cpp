@@ -8,6 +8,7 @@
 #include "platform/Registry.h"
 #include "platform/TempHives.h"
 #include "sensors/GyroCompass.h"
+#include "sensors/Heave.h"
 #include "sensors/Navigation.h"
 #include "sensors/Trawl.h"
 #include "serialcom/device/DepthTelegramSources.h"
@@ -136,6 +137,33 @@ TEST_F(LineTest, HeadingTakesItsTransmitProtocolLater)
     ASSERT_EQ(off.OpenPort(), 0);
     PumpUntil([] { return false; }, std::chrono::milliseconds(1300));
     EXPECT_EQ(off.GetTxProtocolName(), "");
+}
+
+// The motion sensor's line: its text telegram is stored from the reader
+// thread, and with depth output on, once the line has settled, the chosen
+// channel's depth goes out on the same line.
+TEST_F(LineTest, HeaveReadsItsLineAndSendsTheDepth)
+{
+    SetPort("Heave", pty.Name());
+    CHeave heave(host, sources);
+    CHeave::Settings s = heave.GetSettings();
+    s.Mode = CHeave::kModeSerial;
+    s.SerialProtocol = CHeave::kProtocolAscii;
+    s.DepthOutput = 1;
+    s.ChannelSource = "T38 38 kHz";
+    heave.StoreSettings(s);
+    ASSERT_EQ(heave.OpenPort(), 0);
+    EXPECT_EQ(heave.GetRxProtocolName(), "ASCII");
+    ASSERT_TRUE(PumpFor([&] { return heave.GetTxProtocolName() == "ASCII"; }));
+
+    pty.Write(":00A0F0 -0012F 0150  0200\r\n");
+    ASSERT_TRUE(PumpFor([&] { return heave.GetNewestSample().stamp != 0; }));
+    EXPECT_EQ(heave.GetNewestSample().heave, -12);
+    EXPECT_EQ(heave.GetNewestSample().pitch, 200);
+
+    EXPECT_EQ(heave.SendDepthTelegram("T38 38 kHz", 0, 0, 10.0, 0.0, 0.0, 0.0), 0);
+    EXPECT_EQ(pty.Read(31), "$SDDBS,32.81,f,10.00,M,5.47,F\r\n");
+    heave.ClosePort();
 }
 
 // Sensors closed while pings reach them through shares, their lines busy: a
