@@ -167,11 +167,12 @@ std::unique_ptr<IPingRecorder> CSounderHost::CreateRecorder(CEchoSounder& sounde
     };
     values.soundVelocity = [this] { return m_program.Environment().GetSoundVelocity(); };
     // Where the motion sensor sits, into every configuration the recorder
-    // writes (also while replaying with "Save Data": the sensor's own).
+    // writes (also while replaying with "Save Data": the sensor's own). A
+    // program without one writes zeros, which the link's null gives, so the
+    // answer is not asked.
     values.motionOffsets = [this](double& x, double& y, double& z) {
         m_program.ChannelLinks().MotionSensor().GetSensorOffsets(x, y, z);
     };
-    // Absent: the heave sensor, whose offsets the configuration would carry.
     return m_program.Recorder().Attach(
         std::make_unique<zv::recording::CEngineStore>(sounder, std::move(values), m_program.StoreEvents(), &m_rawData,
                                                       key, sequenceFile, application.GetSounderType()));
