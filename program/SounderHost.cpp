@@ -205,6 +205,11 @@ bool CSounderHost::GetPingerScaledInterval(double& seconds)
     return m_program.PingerMode()->GetPingerScaledInterval(seconds);
 }
 
+void CSounderHost::StopPinger()
+{
+    m_program.PingerMode()->SetActive(false);
+}
+
 double CSounderHost::ReadWorkload()
 {
     return m_program.Application().GetWorkload().GetLoad();

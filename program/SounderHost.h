@@ -55,6 +55,7 @@ public:
     void SendPingToOutputs(CEchoSounder& sounder) override;
     bool GetPingerInterval(double& seconds) override;
     bool GetPingerScaledInterval(double& seconds) override;
+    void StopPinger() override;
     double GetMeanSoundVelocity(double depth) override;
     double ReadWorkload() override;
     void SampleWorkload() override;

@@ -370,6 +370,10 @@ void CEchoSounder::SetMode(int rateMode, DWORD trigger, int sequence, std::int64
     } else {
         m_multiPulseOn = false;
         m_pingerOn = false;
+        // A pause or another rate ends pinger mode as the operation dialog
+        // does: the pinger channel's samples and offset go back to normal.
+        if (m_host)
+            m_host->StopPinger();
     }
     if (m_mode == kNormal) {
         if (m_trigger.load() == kTriggerExternal && trigger == kTriggerInternal)

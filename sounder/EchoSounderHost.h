@@ -56,6 +56,9 @@ public:
     // How long a unit samples a ping while pinger mode sets the interval
     // (s); false: pinger mode does not.
     virtual bool GetPingerScaledInterval(double& seconds) = 0;
+    // Pinger mode was left: the pinger stops tracking, so that no channel
+    // goes on ranging from it.
+    virtual void StopPinger() = 0;
     // The water's mean sound velocity (m/s) from the surface to a depth
     // (m), which times multipulse's pings.
     virtual double GetMeanSoundVelocity(double depth) = 0;
@@ -94,6 +97,7 @@ public:
     void SendPingToOutputs(CEchoSounder&) override {}
     bool GetPingerInterval(double&) override { return false; }
     bool GetPingerScaledInterval(double&) override { return false; }
+    void StopPinger() override {}
     double GetMeanSoundVelocity(double) override { return 1500.0; }
     double ReadWorkload() override { return 0.6; }
     void SampleWorkload() override {}

@@ -24,7 +24,8 @@ struct UnitTimings
     // (CSampleRingBuffer); a fuzz run makes one unit an input and takes a
     // short ring that is cheap to make.
     int ringSamples = 1000000;
-    // The note of a lost link; empty: none.
+    // The note of a lost link; empty: none. A wide-band unit keeps a
+    // relative path within the data root.
     std::string timeoutLogPath = "DEBUG_TimeOut.txt";
     // The TFTP port of a wide-band unit, for its filters and firmware.
     int tftpPort = 69;
@@ -38,6 +39,7 @@ struct UnitTimings
     // on each adapter for the unit's answer.
     int unitPort = 12346;
     int adapterWaitMs = 1000;
-    // The dump of the last pings' samples a wide-band unit writes on demand.
+    // The dump of the last pings' samples a wide-band unit writes on demand;
+    // a relative path is within the data root.
     std::string lastPingDumpPath = "DEBUG_SaveLastPingToFile.txt";
 };

@@ -185,7 +185,7 @@ TEST_F(ProgramPingerRun, ReplayedSceneReadiesThePinger)
     ASSERT_TRUE(WaitFor([&] { return program->ToolWindows().PingerReady() == nullptr; }));
 
     Sounder()->SetMode(CEchoSounder::kMaximumRate, CEchoSounder::kTriggerInternal, 0, 0, 0);
-    program->Pinger().SetActive(false);
+    EXPECT_FALSE(program->Pinger().IsActive());
     EXPECT_FALSE(Sounder()->GetPingerScaledParameter());
 }
 

@@ -670,3 +670,63 @@ TEST_F(EchoSounderRun, SimplePingerChannelCarriesItsName)
     }
     sounder.reset();
 }
+
+// Any rate but pinger mode and multipulse ends pinger mode: a pause or a
+// change of rate stops the pinger, or its channel would go on starting its
+// samples at the pinger. Entering pinger mode leaves the pinger to its
+// synchronisation.
+TEST_F(EchoSounderRun, LeavingPingerModeStopsThePinger)
+{
+    CTestTransceiver::Options a;
+    a.name = "A";
+    AddUnit(a);
+    auto context = MakeContext();
+    std::atomic<bool> pingerActive{true};
+    host.stopPinger = [&] { pingerActive = false; };
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kPinger, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    EXPECT_TRUE(pingerActive.load()) << "starting in pinger mode";
+    for (const int rate : {CEchoSounder::kSingleStep, CEchoSounder::kMaximumRate, CEchoSounder::kInterval}) {
+        sounder->SetMode(CEchoSounder::kPinger, CEchoSounder::kTriggerInternal, 0, 0, 0);
+        EXPECT_TRUE(pingerActive.load()) << "entering pinger mode, before rate " << rate;
+        sounder->SetMode(rate, CEchoSounder::kTriggerInternal, 0, 10'000'000, 0);
+        EXPECT_FALSE(pingerActive.load()) << "rate " << rate;
+        EXPECT_FALSE(sounder->IsPinger()) << "rate " << rate;
+        pingerActive = true;
+    }
+    sounder.reset();
+}
+
+// Pinger mode sets its own pulse length: started in it, and each time it is
+// entered, every channel record of every unit asks for a new transmit
+// set-up; another rate asks for none.
+TEST_F(EchoSounderRun, PingerModeSetsEveryUnitsChannelsUpAfresh)
+{
+    CTestTransceiver::Options a, b;
+    a.name = "A";
+    a.channels = 2;
+    b.name = "B";
+    AddUnit(a);
+    AddUnit(b);
+    auto sounder = std::make_unique<CEchoSounder>();
+    ASSERT_TRUE(sounder->Create(MakeContext(), nullptr, CEchoSounder::kNormal, CEchoSounder::kPinger, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    ASSERT_EQ(made.size(), 2u);
+    // The changed mark of each record, taken.
+    const auto takeMarks = [&] {
+        std::vector<bool> marks;
+        for (CTestTransceiver* unit : made)
+            for (int c = 0; c < unit->GetChannelCount(); ++c) {
+                CTransceiver::StructChannelParameters copy;
+                marks.push_back(unit->TakeForPing(*unit->FindRecord(unit->GetChannelId(c)), copy));
+            }
+        return marks;
+    };
+    EXPECT_EQ(takeMarks(), std::vector<bool>(3, true)) << "created in pinger mode";
+    sounder->SetMode(CEchoSounder::kMaximumRate, CEchoSounder::kTriggerInternal, 0, 0, 0);
+    EXPECT_EQ(takeMarks(), std::vector<bool>(3, false)) << "maximum rate";
+    sounder->SetMode(CEchoSounder::kPinger, CEchoSounder::kTriggerInternal, 0, 0, 0);
+    EXPECT_EQ(takeMarks(), std::vector<bool>(3, true)) << "pinger mode entered";
+    sounder.reset();
+}

@@ -28,6 +28,7 @@ public:
     std::function<void(std::uint64_t)> geographicAddPing;
     std::function<void()> lx750SendPing, networkOutputSendPing, remoteDisplaySendDepth, serialOutputSendPing;
     std::function<bool(double&)> pingerInterval;
+    std::function<void()> stopPinger;
     std::function<double()> workloadRead;
     std::function<void()> workloadSample;
     std::function<void(unsigned)> statusMessage;
@@ -71,6 +72,7 @@ public:
         Call(serialOutputSendPing);
     }
     bool GetPingerInterval(double& seconds) override { return pingerInterval && pingerInterval(seconds); }
+    void StopPinger() override { Call(stopPinger); }
     double ReadWorkload() override { return workloadRead ? workloadRead() : CNoEchoSounderHost::ReadWorkload(); }
     void SampleWorkload() override { Call(workloadSample); }
     void StatusMessage(unsigned id) override { Call(statusMessage, id); }

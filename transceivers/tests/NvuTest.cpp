@@ -852,12 +852,14 @@ TEST(NvuLink, FixedParameterModeKeepsTheUnitsTransmitSetUp)
 
 TEST(NvuLink, LastPingDumpAndDecimationLines)
 {
-    const fs::path dump = fs::temp_directory_path() / ("zvnvudump" + std::to_string(getpid()) + ".txt");
-    fs::remove(dump);
     CNvuSimulator sim(SimSettings(2));
     ASSERT_TRUE(sim.Start());
     Sounder run(sim, 2);
-    run.timings.lastPingDumpPath = dump.string();
+    // The file's own name, as the program has it: the dump goes into the
+    // data root, not the working folder.
+    run.timings.lastPingDumpPath = UnitTimings{}.lastPingDumpPath;
+    const fs::path dump = run.data.root / run.timings.lastPingDumpPath;
+    ASSERT_TRUE(fs::path(run.timings.lastPingDumpPath).is_relative());
     ASSERT_TRUE(run.Begin());
     run.unit->SaveLastPings(1);
     ASSERT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= 3; }, 60s));
