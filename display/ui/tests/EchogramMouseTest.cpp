@@ -384,6 +384,58 @@ TEST_F(EchogramMouseTest, ClickSendsThePingsPositionAndMarksItWithAnXButNotNearT
     EXPECT_EQ(sent.size(), 1u) << "a ping the history no longer has";
 }
 
+TEST_F(EchogramMouseTest, ClickOnARowSendsItsPositionWithHeadingAcrossTrackAndTheRowsOwnExternalDepth)
+{
+    doc.m_sidescan = true;
+    doc.m_rangeReference = CEchogramDoc::SIDESCAN;
+    doc.m_externalDepth = true;
+    doc.m_depthSourceName = "T38";
+    doc.m_sidescanRange[0] = doc.m_sidescanRange[1] = 200.0;  // x = 150 is 100 m to starboard, x = 20 160 m to port
+    history.EnsureHistoryLength(300);
+    history.ParseNavigationTelegram("$GPGGA,1,5900.0000,N,01000.0000,E", kT0);
+    history.ParseNavigationTelegram("$GPGGA,1,5902.0000,N,01002.0000,E", kT0 + 4 * kSecond);
+    history.ParseHeadingTelegram("$HEHDT,90.0,T", kT0);
+    history.ParseHeadingTelegram("$HEHDT,100.0,T", kT0 + 4 * kSecond);
+    // Two pings the history has and the view never drew.
+    history.AddPing(kT0 + kSecond / 10);
+    history.AddPing(kT0 + kSecond / 10);
+    for (int i = 1; i <= 14; ++i) {
+        program.sources = {{"Geo", 5.0}, {"T38 38 kHz", i == 2 ? 60.0 : 28.0}};
+        history.AddPing(kT0 + i * kSecond / 4);
+        Ping();
+    }
+    ASSERT_TRUE(view->Picture().IsRowOrientation());
+    ASSERT_EQ(view->GetTopMargin(), 20);
+    ASSERT_EQ(view->ExternalDepthHistory().size(), 14u);
+
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(150, 29));  // T + 10 is 30
+    EXPECT_TRUE(sent.empty());
+
+    // Rows count back from the newest, T; twelve back is the second ping,
+    // at kT0 + 0.5 s, which had the external depth of 60 m.
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(150, 32));
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], "SSG 5900.2500000,1000.2500000,HDT 91.25,80.00,60.00");
+    EXPECT_GT(MarkPixels(QRect(142, 24, 17, 17)), 5) << "the X at the point";
+    history.AddPing(kT0 + 15 * kSecond / 4);
+    Ping();
+    EXPECT_GT(MarkPixels(QRect(142, 25, 17, 17)), 5) << "and it moves down with the picture";
+
+    // Eleven back (now twelve) is the third ping, 28 m below, to port.
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(20, 32));
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[1], "SSG 5900.3750000,1000.3750000,HDT 91.88,-157.53,28.00");
+
+    // Fifteen back the history still has a ping, but the view has no row.
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(150, 36));
+    EXPECT_EQ(sent.size(), 2u);
+
+    for (int i = 0; i < 250; ++i)
+        Ping();
+    EXPECT_EQ(view->ExternalDepthHistory().size(), 200u) << "at most max(W, H) rows";
+    EXPECT_EQ(view->ExternalDepthHistory().front(), 28.0);
+}
+
 TEST_F(EchogramMouseTest, AnnotationMessageMarksTheNextColumnAndWritesAnyText)
 {
     doc.m_eventMarker = true;
