@@ -14,6 +14,7 @@
 #include "platform/MessageBox.h"
 #include "sensors/GeographicInfo.h"
 
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QResizeEvent>
 #include <QTest>
@@ -108,6 +109,21 @@ struct FakeEnvironment : IEchogramViewEnvironment
     }
 };
 
+// The view as the window system paints it: each paint's region recorded.
+class ProbeView : public CEchogramView
+{
+public:
+    using CEchogramView::CEchogramView;
+    QRegion painted;
+
+protected:
+    void OnDraw(QPainter& painter) override
+    {
+        painted += PaintRegion();
+        CEchogramView::OnDraw(painter);
+    }
+};
+
 class EchogramMouseTest : public ::testing::Test
 {
 public:
@@ -134,7 +150,9 @@ public:
     }
     void MakeView()
     {
-        view = std::make_unique<CEchogramView>(&doc, context);
+        auto made = std::make_unique<ProbeView>(&doc, context);
+        probe = made.get();
+        view = std::move(made);
         view->SetChannelAccess(&access);
         view->resize(200, 100);
         QResizeEvent event(QSize(200, 100), QSize());
@@ -168,6 +186,7 @@ public:
     std::unique_ptr<CChannel> channel;
     CEchogramDoc doc{program.Context()};
     std::unique_ptr<CEchogramView> view;
+    ProbeView* probe = nullptr;
 };
 }  // namespace
 
@@ -357,6 +376,47 @@ TEST_F(EchogramMouseTest, ShiftClickDrawsTheMeasuringLineFromTheStoredDepthUntil
     access.slopeHistory.clear();
     QTest::mousePress(view.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(100, 30));
     EXPECT_FALSE(view->IsMeasuring()) << "no stored depth, no line";
+    QTest::mouseRelease(view.get(), Qt::LeftButton, {}, QPoint(100, 30));
+}
+
+TEST_F(EchogramMouseTest, APingRepaintsTheMarkerLinesBandsAndTheWholeAreaWhileAMeasuringLineShows)
+{
+    doc.m_variableDepth = true;
+    doc.m_variableDepthValue = 25.0;
+    access.slopeOn = true;
+    access.slopeHistory[145 - 100] = 50.0;
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    Ping();
+    ASSERT_TRUE(shelltest::WaitFor([&] { return !view->HasPendingUpdates() && !probe->painted.isEmpty(); }));
+    QCoreApplication::processEvents();
+    const int area = 200 - view->GetScaleMargin();
+    const int band = QFontMetrics(view->font()).height() + 2;
+    const auto covered = [&](const QRect& r) { return (QRegion(r) - probe->painted).isEmpty(); };
+    const auto pingAndPaint = [&] {
+        probe->painted = QRegion();
+        Ping();
+        view->FlushUpdates();
+        return shelltest::WaitFor([&] { return !probe->painted.isEmpty(); });
+    };
+
+    ASSERT_TRUE(pingAndPaint());
+    EXPECT_TRUE(covered(QRect(0, 25, area, band))) << "the line and its label stay where they are";
+    EXPECT_FALSE(covered(QRect(0, 60, area - 1, 1))) << "not the whole area";
+
+    // A value set elsewhere (its dialog): the next ping repaints the old
+    // band and the new one.
+    doc.m_variableDepthValue = 60.0;
+    ASSERT_TRUE(pingAndPaint());
+    EXPECT_TRUE(covered(QRect(0, 25, area, band)));
+    EXPECT_TRUE(covered(QRect(0, 60, area, band)));
+    EXPECT_FALSE(covered(QRect(0, 90, area - 1, 1)));
+
+    QTest::mousePress(view.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(100, 30));
+    ASSERT_TRUE(view->IsMeasuring());
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(pingAndPaint());
+    EXPECT_TRUE(covered(QRect(0, 0, area, 100))) << "the line's start moved with the picture";
     QTest::mouseRelease(view.get(), Qt::LeftButton, {}, QPoint(100, 30));
 }
 
