@@ -314,6 +314,9 @@ TEST_F(EchogramMouseTest, ToolTipShowsDepthFootprintAndThreshold)
     QHelpEvent help(QEvent::ToolTip, at, view->mapToGlobal(at));
     QApplication::sendEvent(view.get(), &help);
     EXPECT_EQ(QToolTip::text(), "25.00 m   3.06 m  -70.0 dB");
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel") && w->isVisible())
+            shelltest::Screenshot(*w, "echogram-tooltip");
     QToolTip::hideText();
     CEchogramInteraction::SToolHit tool;
     EXPECT_EQ(view->OnToolHitTest(QPoint(160, 25), &tool), -1) << "no tool on the strip";
@@ -362,6 +365,7 @@ TEST_F(EchogramMouseTest, ShiftClickDrawsTheMeasuringLineFromTheStoredDepthUntil
     EXPECT_EQ(view->MeasuringEnd(), QPoint(120, 60));
     Ping();
     EXPECT_EQ(view->MeasuringStart(), QPoint(99, 50)) << "the start moves on with the picture";
+    shelltest::Screenshot(*view, "echogram-measuring-line");
     const QImage shot = view->grab().toImage();
     const QRgb line = view->GetColourTable()[79];
     EXPECT_EQ(shot.pixel(99, 50), line);
@@ -437,6 +441,7 @@ TEST_F(EchogramMouseTest, ClickSendsThePingsPositionAndMarksItWithAnXButNotNearT
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0], "VGR 5900.5000000,1000.5000000,60.00,0") << "the first ping's position";
     EXPECT_GT(MarkPixels(QRect(136, 52, 17, 17)), 5) << "the X at the point";
+    shelltest::Screenshot(*view, "echogram-position-mark");
     Ping();
     EXPECT_GT(MarkPixels(QRect(135, 52, 17, 17)), 5) << "and it moves on with the picture";
 
