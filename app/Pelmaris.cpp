@@ -266,7 +266,7 @@ void CPelmaris::ReadFixedInterval()
     double seconds = 1.0;
     const std::string text = ReadString("Echogram", "FixedIntervalTime", "1.0");
     // A damaged value leaves the mode off: no range follows nonsense.
-    const bool usable = CNumberText::ParseFiniteDouble(text, seconds) && seconds > 0.0;
+    const bool usable = CNumberText::TryParseDouble(text, seconds) && std::isfinite(seconds) && seconds > 0.0;
     fixedIntervalTime = usable ? seconds : 1.0;
     fixedInterval = on && usable;
 }

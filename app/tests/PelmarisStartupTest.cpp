@@ -718,4 +718,56 @@ TEST_F(PelmarisStartup, RefreshMainFrameTellsTheStatusBarWhetherThePrintingDocum
     EXPECT_EQ(host.printingRefreshes, 3);
 }
 
+TEST_F(PelmarisStartup, FixedIntervalIsOffUnlessTheUserSettingsTurnItOnWithAUsableTime)
+{
+    const std::string key = "Software\\Zelvar\\EchoSounder\\QY310\\1.0\\Echogram";
+    {
+        auto pelmaris = Make();
+        ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+        EXPECT_FALSE(pelmaris->fixedInterval) << "off by default";
+        EXPECT_EQ(pelmaris->fixedIntervalTime, 1.0);
+    }
+    struct Case
+    {
+        const char* legend;
+        DWORD on;
+        const char* time;
+        bool fixed;
+        double seconds;
+    };
+    const Case cases[] = {
+        {"switched on", 1, "0.25", true, 0.25},
+        {"switched off, the time kept", 0, "0.25", false, 0.25},
+        {"only 1 switches it on", 2, "0.25", false, 0.25},
+        {"not a number", 1, "fast", false, 1.0},
+        {"trailing text", 1, "0.25s", false, 1.0},
+        {"no interval", 1, "0", false, 1.0},
+        {"negative", 1, "-0.5", false, 1.0},
+        {"not finite", 1, "inf", false, 1.0},
+        {"not a number either", 1, "nan", false, 1.0},
+    };
+    for (const Case& c : cases) {
+        SetUserDword("QY310", "Echogram", "FixedInterval", c.on);
+        SetString(HKEY_CURRENT_USER, key, "FixedIntervalTime", c.time);
+        auto pelmaris = Make();
+        ASSERT_TRUE(pelmaris->InitInstance({"QY310"})) << c.legend;
+        EXPECT_EQ(pelmaris->fixedInterval, c.fixed) << c.legend;
+        EXPECT_EQ(pelmaris->fixedIntervalTime, c.seconds) << c.legend;
+    }
+
+    // What the wheel sets is there at the next start; an unusable time is
+    // refused and the kept one stays.
+    {
+        auto pelmaris = Make();
+        ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+        pelmaris->SetFixedInterval(true, 0.004);
+        pelmaris->SetFixedInterval(true, 0.0);
+        pelmaris->SetFixedInterval(true, -1.0);
+    }
+    auto pelmaris = Make();
+    ASSERT_TRUE(pelmaris->InitInstance({"QY310"}));
+    EXPECT_TRUE(pelmaris->fixedInterval);
+    EXPECT_EQ(pelmaris->fixedIntervalTime, 0.004);
+}
+
 }  // namespace

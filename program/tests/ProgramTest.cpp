@@ -320,6 +320,31 @@ TEST_F(ProgramTest, ReplayedEchogramTakesTheWindowPublishedUnderItsSourceName)
     Stop();
 }
 
+// The operation's interval ping rate is not the fixed interval: only the
+// user's setting makes every echogram's range follow the interval.
+TEST_F(ProgramTest, IntervalPingRateLeavesTheEchogramsRangeAndTheFixedIntervalSetsIt)
+{
+    Start("QY310");
+    App().storedPingMode = 2;  // what the operation dialog's interval rate leaves
+    const SFrameContext context = program->Display().FrameContext(SounderModel::QY310);
+    CEchogramDoc doc(context.documents);
+    doc.m_range = 100.0;
+    doc.OnSourceUpdate(0);
+    EXPECT_EQ(doc.m_range, 100.0);
+
+    const double c = program->Display().GetSoundVelocity();
+    ASSERT_GT(c, 0.0);
+    App().SetFixedInterval(true, 0.2);
+    doc.OnSourceUpdate(0);
+    EXPECT_DOUBLE_EQ(doc.m_range, 0.2 * c * 0.5);
+    // The interval the views' wheel steps is the same one.
+    ASSERT_NE(context.views.echogramEnvironment, nullptr);
+    context.views.echogramEnvironment->SetFixedInterval(0.1);
+    doc.OnSourceUpdate(0);
+    EXPECT_DOUBLE_EQ(doc.m_range, 0.1 * c * 0.5);
+    Stop();
+}
+
 TEST_F(ProgramTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
 {
     constexpr int kPings = 9;

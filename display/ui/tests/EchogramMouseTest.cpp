@@ -14,6 +14,7 @@
 #include "platform/MessageBox.h"
 #include "sensors/GeographicInfo.h"
 
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QResizeEvent>
 #include <QTest>
@@ -108,6 +109,21 @@ struct FakeEnvironment : IEchogramViewEnvironment
     }
 };
 
+// The view as the window system paints it: each paint's region recorded.
+class ProbeView : public CEchogramView
+{
+public:
+    using CEchogramView::CEchogramView;
+    QRegion painted;
+
+protected:
+    void OnDraw(QPainter& painter) override
+    {
+        painted += PaintRegion();
+        CEchogramView::OnDraw(painter);
+    }
+};
+
 class EchogramMouseTest : public ::testing::Test
 {
 public:
@@ -134,7 +150,9 @@ public:
     }
     void MakeView()
     {
-        view = std::make_unique<CEchogramView>(&doc, context);
+        auto made = std::make_unique<ProbeView>(&doc, context);
+        probe = made.get();
+        view = std::move(made);
         view->SetChannelAccess(&access);
         view->resize(200, 100);
         QResizeEvent event(QSize(200, 100), QSize());
@@ -168,6 +186,7 @@ public:
     std::unique_ptr<CChannel> channel;
     CEchogramDoc doc{program.Context()};
     std::unique_ptr<CEchogramView> view;
+    ProbeView* probe = nullptr;
 };
 }  // namespace
 
@@ -295,6 +314,9 @@ TEST_F(EchogramMouseTest, ToolTipShowsDepthFootprintAndThreshold)
     QHelpEvent help(QEvent::ToolTip, at, view->mapToGlobal(at));
     QApplication::sendEvent(view.get(), &help);
     EXPECT_EQ(QToolTip::text(), "25.00 m   3.06 m  -70.0 dB");
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel") && w->isVisible())
+            shelltest::Screenshot(*w, "echogram-tooltip");
     QToolTip::hideText();
     CEchogramInteraction::SToolHit tool;
     EXPECT_EQ(view->OnToolHitTest(QPoint(160, 25), &tool), -1) << "no tool on the strip";
@@ -343,6 +365,7 @@ TEST_F(EchogramMouseTest, ShiftClickDrawsTheMeasuringLineFromTheStoredDepthUntil
     EXPECT_EQ(view->MeasuringEnd(), QPoint(120, 60));
     Ping();
     EXPECT_EQ(view->MeasuringStart(), QPoint(99, 50)) << "the start moves on with the picture";
+    shelltest::Screenshot(*view, "echogram-measuring-line");
     const QImage shot = view->grab().toImage();
     const QRgb line = view->GetColourTable()[79];
     EXPECT_EQ(shot.pixel(99, 50), line);
@@ -357,6 +380,47 @@ TEST_F(EchogramMouseTest, ShiftClickDrawsTheMeasuringLineFromTheStoredDepthUntil
     access.slopeHistory.clear();
     QTest::mousePress(view.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(100, 30));
     EXPECT_FALSE(view->IsMeasuring()) << "no stored depth, no line";
+    QTest::mouseRelease(view.get(), Qt::LeftButton, {}, QPoint(100, 30));
+}
+
+TEST_F(EchogramMouseTest, APingRepaintsTheMarkerLinesBandsAndTheWholeAreaWhileAMeasuringLineShows)
+{
+    doc.m_variableDepth = true;
+    doc.m_variableDepthValue = 25.0;
+    access.slopeOn = true;
+    access.slopeHistory[145 - 100] = 50.0;
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    Ping();
+    ASSERT_TRUE(shelltest::WaitFor([&] { return !view->HasPendingUpdates() && !probe->painted.isEmpty(); }));
+    QCoreApplication::processEvents();
+    const int area = 200 - view->GetScaleMargin();
+    const int band = QFontMetrics(view->font()).height() + 2;
+    const auto covered = [&](const QRect& r) { return (QRegion(r) - probe->painted).isEmpty(); };
+    const auto pingAndPaint = [&] {
+        probe->painted = QRegion();
+        Ping();
+        view->FlushUpdates();
+        return shelltest::WaitFor([&] { return !probe->painted.isEmpty(); });
+    };
+
+    ASSERT_TRUE(pingAndPaint());
+    EXPECT_TRUE(covered(QRect(0, 25, area, band))) << "the line and its label stay where they are";
+    EXPECT_FALSE(covered(QRect(0, 60, area - 1, 1))) << "not the whole area";
+
+    // A value set elsewhere (its dialog): the next ping repaints the old
+    // band and the new one.
+    doc.m_variableDepthValue = 60.0;
+    ASSERT_TRUE(pingAndPaint());
+    EXPECT_TRUE(covered(QRect(0, 25, area, band)));
+    EXPECT_TRUE(covered(QRect(0, 60, area, band)));
+    EXPECT_FALSE(covered(QRect(0, 90, area - 1, 1)));
+
+    QTest::mousePress(view.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(100, 30));
+    ASSERT_TRUE(view->IsMeasuring());
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(pingAndPaint());
+    EXPECT_TRUE(covered(QRect(0, 0, area, 100))) << "the line's start moved with the picture";
     QTest::mouseRelease(view.get(), Qt::LeftButton, {}, QPoint(100, 30));
 }
 
@@ -377,11 +441,64 @@ TEST_F(EchogramMouseTest, ClickSendsThePingsPositionAndMarksItWithAnXButNotNearT
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0], "VGR 5900.5000000,1000.5000000,60.00,0") << "the first ping's position";
     EXPECT_GT(MarkPixels(QRect(136, 52, 17, 17)), 5) << "the X at the point";
+    shelltest::Screenshot(*view, "echogram-position-mark");
     Ping();
     EXPECT_GT(MarkPixels(QRect(135, 52, 17, 17)), 5) << "and it moves on with the picture";
 
     QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(10, 60));
     EXPECT_EQ(sent.size(), 1u) << "a ping the history no longer has";
+}
+
+TEST_F(EchogramMouseTest, ClickOnARowSendsItsPositionWithHeadingAcrossTrackAndTheRowsOwnExternalDepth)
+{
+    doc.m_sidescan = true;
+    doc.m_rangeReference = CEchogramDoc::SIDESCAN;
+    doc.m_externalDepth = true;
+    doc.m_depthSourceName = "T38";
+    doc.m_sidescanRange[0] = doc.m_sidescanRange[1] = 200.0;  // x = 150 is 100 m to starboard, x = 20 160 m to port
+    history.EnsureHistoryLength(300);
+    history.ParseNavigationTelegram("$GPGGA,1,5900.0000,N,01000.0000,E", kT0);
+    history.ParseNavigationTelegram("$GPGGA,1,5902.0000,N,01002.0000,E", kT0 + 4 * kSecond);
+    history.ParseHeadingTelegram("$HEHDT,90.0,T", kT0);
+    history.ParseHeadingTelegram("$HEHDT,100.0,T", kT0 + 4 * kSecond);
+    // Two pings the history has and the view never drew.
+    history.AddPing(kT0 + kSecond / 10);
+    history.AddPing(kT0 + kSecond / 10);
+    for (int i = 1; i <= 14; ++i) {
+        program.sources = {{"Geo", 5.0}, {"T38 38 kHz", i == 2 ? 60.0 : 28.0}};
+        history.AddPing(kT0 + i * kSecond / 4);
+        Ping();
+    }
+    ASSERT_TRUE(view->Picture().IsRowOrientation());
+    ASSERT_EQ(view->GetTopMargin(), 20);
+    ASSERT_EQ(view->ExternalDepthHistory().size(), 14u);
+
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(150, 29));  // T + 10 is 30
+    EXPECT_TRUE(sent.empty());
+
+    // Rows count back from the newest, T; twelve back is the second ping,
+    // at kT0 + 0.5 s, which had the external depth of 60 m.
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(150, 32));
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], "SSG 5900.2500000,1000.2500000,HDT 91.25,80.00,60.00");
+    EXPECT_GT(MarkPixels(QRect(142, 24, 17, 17)), 5) << "the X at the point";
+    history.AddPing(kT0 + 15 * kSecond / 4);
+    Ping();
+    EXPECT_GT(MarkPixels(QRect(142, 25, 17, 17)), 5) << "and it moves down with the picture";
+
+    // Eleven back (now twelve) is the third ping, 28 m below, to port.
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(20, 32));
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[1], "SSG 5900.3750000,1000.3750000,HDT 91.88,-157.53,28.00");
+
+    // Fifteen back the history still has a ping, but the view has no row.
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(150, 36));
+    EXPECT_EQ(sent.size(), 2u);
+
+    for (int i = 0; i < 250; ++i)
+        Ping();
+    EXPECT_EQ(view->ExternalDepthHistory().size(), 200u) << "at most max(W, H) rows";
+    EXPECT_EQ(view->ExternalDepthHistory().front(), 28.0);
 }
 
 TEST_F(EchogramMouseTest, AnnotationMessageMarksTheNextColumnAndWritesAnyText)
