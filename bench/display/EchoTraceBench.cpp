@@ -68,6 +68,7 @@ void BM_EchoTraceDocPing99Targets(benchmark::State& state)
     SDisplayContext context;
     context.viewUpdates = &views;
     CEchogramDoc echogram(context);
+    echogram.m_rangeReference = CEchogramDoc::SURFACE;
     echogram.m_start = 10.0;
     echogram.m_range = 30.0;
     echogram.SetViewCount(1000);
@@ -93,6 +94,7 @@ void BM_EchoTraceViewUpdate400x500Both(benchmark::State& state)
     SDisplayContext context;
     context.viewUpdates = &views;
     CEchogramDoc echogram(context);
+    echogram.m_rangeReference = CEchogramDoc::SURFACE;
     echogram.m_start = 10.0;
     echogram.m_range = 30.0;
     echogram.SetViewCount(1000);

@@ -76,8 +76,9 @@ protected:
         SetMessageBoxPresenter({});
     }
 
-    // The calibration sphere, replayed one ping a step by TQ30.
-    CEchoSounder* StartReplay()
+    // The calibration sphere, replayed one ping a step by the program of
+    // that name.
+    CEchoSounder* StartReplay(const char* executable = "TQ30")
     {
         zv::recgen::SRecGenScene scene;
         std::string error;
@@ -85,7 +86,7 @@ protected:
         EXPECT_TRUE(zv::recgen::ApplySetting(scene, "pings=40", &error)) << error;
         const fs::path recording = env.Root() / "calibration.raw";
         EXPECT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(recording.string(), nullptr, &error)) << error;
-        program = MakeProgram(TestProgramOptions({"TQ30"}));
+        program = MakeProgram(TestProgramOptions({executable}));
         EXPECT_TRUE(program->Start());
         SetMessageBoxPresenter([this](HWND, const std::string& text, const std::string& caption, UINT) {
             boxes.push_back(caption + ": " + text);
@@ -210,3 +211,52 @@ TEST_F(ProgramEchoTraceTest, CalibrationFromThePanesDialog)
         EXPECT_TRUE(WaitFor([&] { return LogLines(log, "AddTargets") > k; }, 10000)) << k;
     }
 }
+
+// Pictures of the second frame kind with its echo trace panes after a few
+// pings, for a person to look at.
+class ProgramEchoTraceScreenshots : public ProgramEchoTraceTest, public ::testing::WithParamInterface<const char*>
+{};
+
+TEST_P(ProgramEchoTraceScreenshots, SecondFrameKind)
+{
+    const std::string model = GetParam();
+    std::string executable = model;
+    // TOTAL has no program name of its own: the generic one reads the model
+    // from the machine's settings.
+    if (model == "TOTAL") {
+        executable = "PELMARIS";
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Zelvar\\EchoSounder", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                 nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueEx(key, "SounderName", 0, REG_SZ, reinterpret_cast<const BYTE*>(model.c_str()),
+                      static_cast<DWORD>(model.size() + 1));
+        RegCloseKey(key);
+    }
+    CEchoSounder* sounder = StartReplay(executable.c_str());
+    ASSERT_NE(sounder, nullptr);
+    program->Frame()->resize(1200, 800);
+    ASSERT_TRUE(WaitFor([&] { return Panes().size() == 2 && Panes().front()->width() > 100; }));
+    for (CEchoTraceView* pane : Panes()) {
+        CEchogramDoc& echogram = *pane->GetDocument()->GetCompanion();
+        echogram.m_rangeReference = CEchogramDoc::SURFACE;
+        echogram.m_start = 10.0;
+        echogram.m_range = 30.0;
+    }
+    const int pings = 12;
+    for (int k = 0; k < pings; ++k)
+        ASSERT_TRUE(Step(*sounder));
+    // Most of the pings shown: the first may go by while the frame settles.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (CEchoTraceView* pane : Panes())
+                if (pane->GetDocument()->Shown().number < std::uint64_t(pings / 2))
+                    return false;
+            return true;
+        },
+        10000));
+    EXPECT_TRUE(Screenshot(*program->Frame(), "echotrace-frame-" + model));
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, ProgramEchoTraceScreenshots, ::testing::Values("TQ30", "TOTAL", "RM30"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });

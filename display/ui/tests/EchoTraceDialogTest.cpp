@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -55,21 +56,28 @@ TEST_F(EchoTraceDialogTest, ControlsByModel)
     struct Case
     {
         SounderModel model;
+        const char* name;
         bool commands, scale;
     };
     const Case cases[] = {
-        {SounderModel::QY210, false, true}, {SounderModel::QY310, false, true}, {SounderModel::RM30, false, true},
-        {SounderModel::TQ30, true, false},  {SounderModel::TOTAL, true, true},  {SounderModel::QYNVU, false, true},
+        {SounderModel::QY210, "QY210", false, true}, {SounderModel::QY310, "QY310", false, true},
+        {SounderModel::RM30, "RM30", false, true},   {SounderModel::TQ30, "TQ30", true, false},
+        {SounderModel::TOTAL, "TOTAL", true, true},  {SounderModel::QYNVU, "QYNVU", false, true},
     };
     for (const Case& c : cases) {
         CEchoTraceDialog dialog(c.model, channels[0].get(), &calibration);
-        SCOPED_TRACE(static_cast<int>(c.model));
+        SCOPED_TRACE(c.name);
         EXPECT_EQ(dialog.windowTitle(), "Echo Trace");
         EXPECT_EQ(!dialog.TsDetectionButton()->isHidden(), c.commands);
         EXPECT_EQ(!dialog.CalibrationButton()->isHidden(), c.commands);
         EXPECT_EQ(!dialog.ScaleGroup()->isHidden(), c.scale);
         for (int id : {1041, 1036, 1042, 1196})
             ASSERT_NE(dialog.findChild<QRadioButton*>(QString::number(id)), nullptr) << id;
+        // Pictured with the defaults' choices.
+        dialog.m_presentation = 2;
+        dialog.m_sizeScale = c.model == SounderModel::RM30 ? 0 : 3;
+        dialog.ShowValues();
+        EXPECT_TRUE(shelltest::Screenshot(dialog, std::string("echotrace-dialog-") + c.name));
     }
 }
 

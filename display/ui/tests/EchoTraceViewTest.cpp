@@ -7,15 +7,23 @@
 
 #include "app/ui/tests/QtTestSupport.h"
 #include "display/EchogramDoc.h"
+#include "display/tests/StubEchogramChannel.h"
 #include "display/tests/TestDisplayContext.h"
+#include "engine/ChannelComponents.h"
+#include "platform/MessageDispatcher.h"
 
 #include <QApplication>
+#include <QHelpEvent>
+#include <QPainter>
 #include <QResizeEvent>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -73,12 +81,13 @@ protected:
         program.updateViews = [](CAbstractESDoc& d) { d.UpdateAllViews(); };
         doc.SetEchoTraceChannel(&channel);
         doc.SetCompanion(&echogram);
+        // Set, not left to the defaults: they alternate from one document
+        // to the next.
+        echogram.m_rangeReference = CEchogramDoc::SURFACE;
         echogram.m_start = 10.0;
         echogram.m_range = 10.0;
         echogram.SetViewCount(100);
-        SViewContext context;
-        context.host = &host;
-        view = std::make_unique<CEchoTraceView>(&doc, context);
+        MakeView(SounderModel::QY310);
     }
     void Size(int w, int h)
     {
@@ -92,6 +101,13 @@ protected:
     {
         channel.Set(targets);
         doc.OnSourceUpdate(1);
+    }
+    void MakeView(SounderModel model)
+    {
+        SViewContext context;
+        context.host = &host;
+        context.model = model;
+        view = std::make_unique<CEchoTraceView>(&doc, context);
     }
     int At(int x, int y) const { return view->SurfaceImage().pixelIndex(x, y); }
     // Columns (or rows) of the surface that hold an index.
@@ -288,11 +304,184 @@ TEST_F(EchoTraceViewTest, TrackingDrawsTheLinksBetweenPings)
 TEST_F(EchoTraceViewTest, TooSmallPanesDrawNothing)
 {
     doc.m_presentation = CEchoTraceDoc::kBoth;
-    Size(9, 40);
-    EXPECT_TRUE(view->IsTooSmall());
-    Ping({Echo(15.0, -50.0, 0.0, 0.0)});
+    // An index the view never draws with marks what was left untouched.
+    const int untouched = 1;
+    auto drawn = [&](int w, int h) {
+        view->GetSurface()->Fill(untouched);
+        Ping({Echo(15.0, -50.0, 0.0, 0.0)});
+        return w * h - CountIn(untouched, 0, 0, w, h);
+    };
+    for (const QSize size : {QSize(9, 40), QSize(40, 9)}) {
+        Size(size.width(), size.height());
+        SCOPED_TRACE(size.width());
+        EXPECT_TRUE(view->IsTooSmall());
+        ASSERT_NE(view->GetSurface(), nullptr);
+        EXPECT_EQ(drawn(size.width(), size.height()), 0);
+        // Nor does the window show the surface.
+        view->GetSurface()->Fill(CEchoTraceView::kForeground);
+        const QImage shown = view->grab().toImage();
+        EXPECT_NE(shown.pixel(2, 2), view->GetColourTable()[CEchoTraceView::kForeground]);
+    }
     Size(10, 40);
     EXPECT_FALSE(view->IsTooSmall());
+    EXPECT_GT(drawn(10, 40), 0);
+}
+
+TEST_F(EchoTraceViewTest, TitleShowsTheCompanionsMeanLayerValueBySounderModel)
+{
+    // An echogram that integrates a uniform layer, so that its mean layer
+    // value is not the 0 of no value.
+    struct LayerChannel : CStubEchogramChannel
+    {
+        bool GetBottomDepth(double& depth) override
+        {
+            depth = 50.0;
+            return true;
+        }
+        void UpdateDocument(IEchoIntegrator& integrator) override
+        {
+            std::vector<std::int16_t> sv(1000, static_cast<std::int16_t>(-60.0 * 85.0413592));
+            integrator.IntegrateLayers(sv.data(), 1000, 50.0, 0.1, 0.0, 3.0);
+        }
+    } layerChannel;
+    CTestDisplayContext integrating;
+    integrating.model = SounderModel::TQ30;
+    CEchogramDoc layered(integrating.Context());
+    layered.SetEchogramChannel(&layerChannel);
+    layered.SetColumnLength(100);
+    layered.SetTotalRows(100);
+    layered.m_rangeReference = CEchogramDoc::SURFACE;
+    layered.m_start = 2.0;
+    layered.m_range = 30.0;
+    layered.SetViewCount(20);
+    for (int i = 0; i < 4; ++i)
+        layered.OnSourceUpdate(1);
+    const double mean = layered.GetMeanLayerValue();
+    ASSERT_GT(mean, 0.0);
+    doc.SetCompanion(&layered);
+
+    struct Case
+    {
+        SounderModel model;
+        const char* label;
+    };
+    for (const Case& c :
+         {Case{SounderModel::TQ30, "sA"}, Case{SounderModel::TOTAL, "sA"}, Case{SounderModel::RM30, "Biomass"}}) {
+        SCOPED_TRACE(c.label);
+        MakeView(c.model);
+        Size(300, 200);
+        Ping({});
+        const int H = Title();
+        // The strip as the text would look right-aligned in it.
+        QFont font("Arial");
+        font.setPixelSize(13);
+        font.setStyleStrategy(QFont::NoAntialias);
+        char value[32];
+        std::snprintf(value, sizeof value, " : %8.1f ", mean);
+        const QString text = QString(c.label) + value;
+        QImage expected(300, H, QImage::Format_Grayscale8);
+        expected.fill(QColor(CEchoTraceView::kBackground, CEchoTraceView::kBackground, CEchoTraceView::kBackground));
+        {
+            QPainter p(&expected);
+            p.setFont(font);
+            p.setPen(QColor(CEchoTraceView::kForeground, CEchoTraceView::kForeground, CEchoTraceView::kForeground));
+            const QFontMetrics metrics(font);
+            p.drawText(300 - metrics.horizontalAdvance(text), metrics.ascent(), text);
+        }
+        int differ = 0, ink = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < 300; ++x) {
+                differ += At(x, y) != qGray(expected.pixel(x, y)) ? 1 : 0;
+                ink += At(x, y) == CEchoTraceView::kForeground ? 1 : 0;
+            }
+        EXPECT_GT(ink, 0);
+        EXPECT_EQ(differ, 0);
+    }
+}
+
+TEST_F(EchoTraceViewTest, ToolTipOfTheBinUnderTheMouse)
+{
+    doc.m_presentation = CEchoTraceDoc::kHistogram;
+    view->show();
+    struct Case
+    {
+        int w, h;
+        int sizeScale;
+        // Where over the plot area: 0 its left edge, 1 its last column, -1
+        // above it (the title strip).
+        int where;
+        const char* tip;
+    };
+    const Case cases[] = {
+        {400, 300, CEchoTraceDoc::kTs, 0, "-60.0dB"},
+        {400, 300, CEchoTraceDoc::kTs, 1, "-24.0dB"},  // bin 24, the top of the scale
+        {400, 300, CEchoTraceDoc::kLengthCm, 0, "10  cm"},
+        {400, 300, CEchoTraceDoc::kTs, -1, ""},
+        {20, 300, CEchoTraceDoc::kTs, 0, ""},  // narrower than its 24 bins
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + " " + std::to_string(c.where));
+        doc.m_sizeScale = c.sizeScale;
+        // -42 dB, 10 cm at b = -62, at the left edge for the length case.
+        channel.scale.SetValueBySelector(2, c.sizeScale == CEchoTraceDoc::kLengthCm ? -42.0 : -60.0);
+        Size(c.w, c.h);
+        Ping({});
+        const CEchoTraceView::Box& P = view->HistogramArea();
+        ASSERT_GT(P.Height(), 0);
+        const QPoint at(c.where == 1 ? P.right - 1 : P.left, c.where < 0 ? P.top - 1 : (P.top + P.bottom) / 2);
+        QToolTip::hideText();
+        ASSERT_TRUE(shelltest::WaitFor([] { return !QToolTip::isVisible(); }));
+        QHelpEvent help(QEvent::ToolTip, at, view->mapToGlobal(at));
+        QApplication::sendEvent(view.get(), &help);
+        if (*c.tip) {
+            EXPECT_TRUE(QToolTip::isVisible());
+            EXPECT_EQ(QToolTip::text().toStdString(), c.tip);
+        } else {
+            EXPECT_FALSE(QToolTip::isVisible()) << QToolTip::text().toStdString();
+            EXPECT_FALSE(help.isAccepted());
+        }
+    }
+    QToolTip::hideText();
+}
+
+TEST_F(EchoTraceViewTest, PaletteQueryRefillsTheSurface)
+{
+    doc.m_presentation = CEchoTraceDoc::kBoth;
+    Size(300, 300);
+    Ping({Echo(15.0, -50.0, 0.0, 0.0)});
+    ASSERT_LT(CountIn(CEchoTraceView::kBackground, 0, 0, 300, 300), 300 * 300);
+    EXPECT_EQ(SendMessage(view->GetSafeHwnd(), CEchoTraceView::WM_QUERYNEWPALETTE, 0, 0), 0);
+    EXPECT_EQ(CountIn(CEchoTraceView::kBackground, 0, 0, 300, 300), 300 * 300);
+}
+
+TEST_F(EchoTraceViewTest, ACircleThatTouchesTheBeamsEdgeIsNotDrawn)
+{
+    doc.m_presentation = CEchoTraceDoc::kEchoTrace;
+    // A beam box of 100 pixels below the title, 5 pixels in: half axes of
+    // 50, circles of radius 6 for the newest ping. A circle touches the
+    // ellipse where (|dy| + 6, |dx| + 6) is (30, 40) or (40, 30).
+    const int b = 50;
+    Size(300, Title() + 10 + 2 * b);
+    // The angle of an offset in pixels: a round 8-degree beam is drawn to 6.
+    auto angle = [&](int pixels) { return (std::abs(pixels) + 0.5) * 6.0 / b * (pixels < 0 ? -1 : 1); };
+    struct Case
+    {
+        int reach;  // how far beyond touching (pixels, along-ship)
+        bool drawn;
+    };
+    for (const Case& c : {Case{0, false}, Case{1, false}, Case{-1, true}}) {
+        SCOPED_TRACE(c.reach);
+        // Pings without echoes push the case before out of the pings drawn.
+        for (int k = 1; k < CEchoTraceView::kPingsDrawn; ++k)
+            Ping({});
+        view->GetSurface()->Fill(CEchoTraceView::kBackground);
+        // In three quadrants, each of its own colour.
+        const int along = 24 + c.reach, across = 34;
+        Ping({Echo(12.0, -50.0, angle(along), angle(across)), Echo(13.0, -44.0, angle(-along), angle(-across)),
+              Echo(14.0, -38.0, angle(across + c.reach), angle(-24))});
+        for (int k : {4, 6, 8})
+            EXPECT_EQ(CountIn(CEchoTraceView::kFirstEcho + k, 0, Title(), 300, view->GetHeight()) > 0, c.drawn) << k;
+    }
 }
 
 TEST(EchoTraceViewTextTest, ToolTipsAndLabelsBySizeScale)
