@@ -32,6 +32,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <map>
 
@@ -453,6 +454,50 @@ TEST_F(ProgramOperationQY310, OperationStartsAgainAfterAStopOrABadFile)
     driver.Then("261", AcceptWhenReady);
     Run(cmd::OPERATION);
     EXPECT_TRUE(WaitFor([&] { return Replay() != nullptr; }, 10000)) << "the same list again";
+    Run(cmd::STOP_SOUNDER);
+    program.reset();
+}
+
+// "Change SVP Profile" in the file dialog: OK of "Operation..." opens the
+// environment dialog itself, whose constant velocity the replayed channels
+// then take instead of the recorded one, and "Environment..." stays open
+// to the operator while the replay runs. Without it the recorded velocity
+// stands and "Environment..." is greyed.
+TEST_F(ProgramOperationQY310, ChangeSvpProfileOpensTheEnvironmentDialog)
+{
+    const fs::path recording = Record("survey.raw", 2000);
+    Start("QY310");
+    for (const bool change : {true, false}) {
+        SCOPED_TRACE(change ? "Change SVP Profile" : "the recorded velocity");
+        CModalDriver driver;
+        driver.Then("261", [&](QWidget& dialog) {
+            CModalDriver::Click(Control<QPushButton>(dialog, 1125));
+            return true;
+        });
+        ChooseFiles(driver, {recording}, {{1130, false}, {1350, change}});
+        driver.Then("261", AcceptWhenReady);
+        bool environmentShown = false;
+        driver.Then("dialog_Environment", [&](QWidget& dialog) {
+            environmentShown = true;
+            Control<QRadioButton>(dialog, 1329)->setChecked(true);
+            Control<QLineEdit>(dialog, 1273)->setText("1470.5");
+            Screenshot(dialog, "QY310-replay-environment");
+            CModalDriver::Accept(dialog);
+            return true;
+        });
+        Run(cmd::OPERATION);
+        ASSERT_TRUE(WaitFor([&] { return Replay() != nullptr && Sounder()->GetPingCount() >= 3; }, 20000))
+            << testing::PrintToString(driver.seen);
+        EXPECT_EQ(environmentShown, change);
+        EXPECT_EQ(frame->QueryCommand(cmd::ENVIRONMENT).enabled, change);
+        // The channel's velocity is that of its sample distance, which a
+        // replayed channel keeps as a float.
+        const double velocity = Sounder()->GetChannel(0)->GetSoundVelocity();
+        if (change)
+            EXPECT_NEAR(velocity, 1470.5, 1e-3);
+        else
+            EXPECT_GT(std::abs(velocity - 1470.5), 1.0) << "the recorded " << velocity;
+    }
     Run(cmd::STOP_SOUNDER);
     program.reset();
 }

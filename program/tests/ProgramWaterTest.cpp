@@ -6,7 +6,9 @@
 // "Environment..." with a constant velocity, and then with the real-time
 // velocity the simulated probe answers on its line, changes the velocity
 // the running unit pings with, the network output's ping telegram and the
-// recorded pings.
+// recorded pings. A water temperature sentence on the sensor's line shows
+// in the status bar in the unit the operator chose, moves the computed
+// velocity the unit pings with, and goes out again as $SDMTW.
 #include "recording/tests/StoreFixture.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "sounder/OperationControl.h"
@@ -17,6 +19,7 @@
 #include "app/ui/tests/QtTestSupport.h"
 #include "base/AppIds.h"
 #include "base/RegistrySupport.h"
+#include "base/TemperatureUnit.h"
 #include "engine/Channel.h"
 #include "outputs/QYNet.h"
 #include "platform/MessageBox.h"
@@ -25,7 +28,9 @@
 #include "program/tests/TestProgram.h"
 #include "sensors/SvpProbe.h"
 #include "sensors/Temperature.h"
+#include "serialcom/device/DepthTelegram.h"
 #include "sim/sensors/ProfileTexts.h"
+#include "sim/sensors/SensorSentences.h"
 #include "sim/sensors/SensorSimulator.h"
 #include "testsupport/NetNamespace.h"
 
@@ -63,18 +68,32 @@ public:
     // The last ping telegram's sound velocity field among what arrived.
     std::string LastVelocity()
     {
+        Take();
+        return m_velocity;
+    }
+    // The last water temperature sentence among what arrived.
+    std::string LastTemperature()
+    {
+        Take();
+        return m_temperature;
+    }
+
+private:
+    void Take()
+    {
         char b[2048];
         for (int n; (n = m_socket.ReceiveFrom(b, sizeof b - 1, nullptr, 0)) > 0;) {
             const std::string text(b, static_cast<std::size_t>(n));
             if (text.rfind("$,", 0) == 0)
                 m_velocity = text.substr(text.rfind(',') + 1);
+            else if (text.rfind("$SDMTW,", 0) == 0)
+                m_temperature = text.substr(0, text.find_last_not_of("\r\n") + 1);
         }
-        return m_velocity;
     }
 
-private:
     CSocket m_socket;
     std::string m_velocity;
+    std::string m_temperature;
 };
 
 // A pseudo-terminal: the program opens its named end, a simulated device
@@ -108,9 +127,11 @@ private:
     std::string m_name;
 };
 
-// "Environment..." with a velocity type chosen by its button, and a
-// constant velocity when one is given; false when the dialog did not run.
-bool ChooseVelocity(app::CMainFrame& frame, const char* type, const char* constant = nullptr)
+// "Environment..." with a velocity type chosen by its button (and any
+// further buttons), and a constant velocity when one is given; false when
+// the dialog did not run.
+bool ChooseVelocity(app::CMainFrame& frame, const char* type, const char* constant = nullptr,
+                    std::vector<const char*> more = {})
 {
     bool accepted = false;
     QTimer operator_;
@@ -124,6 +145,9 @@ bool ChooseVelocity(app::CMainFrame& frame, const char* type, const char* consta
         if (!button || !velocity)
             return;
         button->setChecked(true);
+        for (const char* id : more)
+            if (auto* also = dialog->findChild<QRadioButton*>(id))
+                also->setChecked(true);
         if (constant)
             velocity->setText(constant);
         dialog->accept();
@@ -282,9 +306,109 @@ int RunWater()
     return check.failures;
 }
 
+int RunMtw()
+{
+    Checks check;
+    QtApp();
+    ShellEnvironment env;
+    AnswerMessageBoxes boxes;
+
+    CQY42Simulator::Settings unit;
+    CQY42Simulator qy(unit);
+    if (!check(qy.Start(), "unit simulator on 127.0.0.2"))
+        return check.failures;
+    zv::test::InstallQY42Unit(unit.address);
+    // The temperature sensor's line: a pseudo-terminal the program finds as
+    // COM8, written by the test.
+    CPty line;
+    ScopedEnv port("ZELVAR_COM8", line.Name().c_str());
+    {
+        CRegistrySupport reg;
+        reg.SetString(HKEY_CURRENT_USER, "Software\\Zelvar\\Tovrelix\\TemperatureCOM settings", "Port", "COM8");
+    }
+    const auto send = [&](double celsius) {
+        zv::sim::SSensorScene scene;
+        scene.temperature = celsius;
+        const std::string text = zv::sim::EncodeSentence("MTW", scene).value_or("") + "\r\n";
+        return ::write(line.Master(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    };
+
+    auto program = MakeProgram(TestProgramOptions({"QY310"}));
+    if (!check(program->Start(), "program started"))
+        return check.failures;
+    app::CPelmaris& pelmaris = program->Application();
+    app::CMainFrame* frame = program->Frame();
+    CEchoSounder* sounder = nullptr;
+    check(WaitForUnitPings(*program, sounder), "pings from the unit");
+    auto* temperature = pelmaris.Sensor<CTemperature>(app::SensorId::Temperature);
+    auto* net = pelmaris.Sensor<CQYNet>(app::SensorId::NetworkOutput);
+    app::CStatus* status = frame ? frame->GetStatus() : nullptr;
+    if (!check(sounder && status && temperature && temperature->IsPortOpen() && net,
+               "a running sounder, the status bar, the temperature sensor on its line and the network output"))
+        return check.failures;
+    CTelegramListener listener;
+    {
+        CQYNet::Settings s = net->GetSettings();
+        s.DestAddr = "127.0.0.1";
+        s.DestPort = listener.Port();
+        s.DepthHymas = 1;
+        s.TemperatureSensorDatagram = 1;
+        s.LocalPort = 0;
+        net->ApplySettings(s);
+    }
+    check(WaitFor([&] { return !listener.LastVelocity().empty(); }, 20000), "the ping telegrams");
+    check(listener.LastTemperature().empty(), "no temperature goes out before there is one");
+    check(temperature->StoreSettings(CTemperature::kSerial, ""), "the serial line chosen");
+
+    const auto pane = [&] {
+        const app::StatusPane* p = status->FindPane(app::ids::WATER_TEMPERATURE);
+        return p ? p->text : std::string("none");
+    };
+    check(send(12.5), "$YXMTW,12.5,C on the line");
+    check(WaitFor([&] { return program->WaterTemperature()->GetTemperature() == 12.5; }, 20000),
+          "12.5 degrees C from the line");
+    check(WaitFor([&] { return pane() == "12.5 \u00B0C"; }, 20000), "the status pane in Celsius, not " + pane());
+    frame->RunCommand(app::cmd::TEMP_UNIT_FIRST + CTemperatureUnit::kFahrenheit);
+    check(WaitFor([&] { return pane() == "54.5 \u00B0F"; }, 20000), "the status pane in Fahrenheit, not " + pane());
+    check(WaitFor([&] { return listener.LastTemperature() == "$SDMTW,12.50,C*32"; }, 20000),
+          "the ping's MTW out, not " + listener.LastTemperature());
+
+    // The velocity computed from the sensor's temperature, which follows
+    // the next sentence.
+    check(ChooseVelocity(*frame, "1494", nullptr, {"1497"}), "the dialog ran with the computed velocity");
+    const CEnvironment::Settings water = program->Environment().GetSettings();
+    check(water.svpType == CEnvironment::SvpTypeComputed && water.temperatureType == 1,
+          "computed from the sensor's temperature");
+    const auto computed = [&](double celsius) {
+        return CEnvironment::ComputeVelocity(celsius, water.waterType ? water.salinity : 0.0);
+    };
+    const auto channelAt = [&](double velocity) {
+        return std::abs(sounder->GetChannel(0)->GetSoundVelocity() - velocity) < 1e-6;
+    };
+    check(WaitFor([&] { return channelAt(computed(12.5)); }, 20000),
+          "the running channel at the velocity of 12.5 degrees C, not " +
+              std::to_string(sounder->GetChannel(0)->GetSoundVelocity()));
+    check(send(4.5), "$YXMTW,4.5,C on the line");
+    check(WaitFor([&] { return channelAt(computed(4.5)); }, 20000),
+          "the running channel at the velocity of 4.5 degrees C, not " +
+              std::to_string(sounder->GetChannel(0)->GetSoundVelocity()));
+    check(WaitFor([&] { return pane() == "40.1 \u00B0F"; }, 20000), "the status pane at 4.5 degrees C, not " + pane());
+    check(WaitFor([&] { return listener.LastTemperature() == "$SDMTW,4.50,C" + NmeaChecksumSuffix("$SDMTW,4.50,C"); },
+                  20000),
+          "the next ping's MTW, not " + listener.LastTemperature());
+    frame->RunCommand(app::cmd::TEMP_UNIT_FIRST + CTemperatureUnit::kCelsius);
+    check(StopRun(*program), "stopped");
+    return check.failures;
+}
+
 TEST(ProgramWater, ThermistorAndEnvironmentReachTheLiveSounderItsTelegramAndRecording)
 {
     nettest::RunNamespaceTest(RunWater);
+}
+
+TEST(ProgramWater, WaterTemperatureSentenceShowsMovesTheVelocityAndGoesOut)
+{
+    nettest::RunNamespaceTest(RunMtw);
 }
 
 }  // namespace

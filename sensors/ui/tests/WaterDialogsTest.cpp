@@ -8,14 +8,20 @@
 #include "platform/Paths.h"
 #include "platform/TempHives.h"
 #include "plot/GraphProp.h"
+#include "plot/PlotIds.h"
+#include "plot/ui/GraphSplitter.h"
 #include "plot/ui/GraphView.h"
+#include "plot/ui/PointList.h"
+#include "plot/ui/PointsView.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -42,6 +48,12 @@ W* Control(QWidget& dialog, int id)
     W* w = dialog.findChild<W*>(QString::number(id));
     EXPECT_NE(w, nullptr) << id;
     return w;
+}
+
+// Saves a picture of the dialog under /tmp for a person to look at.
+bool Screenshot(QWidget& widget, const std::string& name)
+{
+    return widget.grab().save(QDir::temp().filePath(QString::fromStdString("zv-water-" + name + ".png")));
 }
 
 class WaterDialogsTest : public ::testing::Test
@@ -120,6 +132,9 @@ TEST_F(WaterDialogsTest, EnvironmentControlsAndComputedVelocity)
     EXPECT_FALSE(Control<QLineEdit>(dialog, 1056)->isEnabled());
     EXPECT_EQ(Control<QLabel>(dialog, 1495)->text(), QString::number(CEnvironment::ComputeVelocity(4.5, 0), 'f', 1));
 
+    Control<QRadioButton>(dialog, 1274)->setChecked(true);
+    EXPECT_TRUE(Screenshot(dialog, "environment-dialog"));
+    Control<QRadioButton>(dialog, 1137)->setChecked(true);
     dialog.accept();
     EXPECT_EQ(values.waterType, 0u);
     EXPECT_EQ(values.temperatureType, 1u);
@@ -227,16 +242,60 @@ TEST_F(WaterDialogsTest, EditorOnAConstantVelocity)
     graph.RunCommand(CSvpGraph::IdAddMode);
     EXPECT_TRUE(graph.Action(CSvpGraph::IdAddMode)->isChecked());
     EXPECT_FALSE(graph.Action(CSvpGraph::IdPickMode)->isChecked());
+    for (int id : {CSvpGraph::IdDeleteMode, CSvpGraph::IdZoomMode, CSvpGraph::IdPanMode, CSvpGraph::IdPickMode}) {
+        graph.RunCommand(id);
+        for (int other : {CSvpGraph::IdDeleteMode, CSvpGraph::IdPickMode, CSvpGraph::IdAddMode, CSvpGraph::IdZoomMode,
+                          CSvpGraph::IdPanMode})
+            EXPECT_EQ(graph.Action(other)->isChecked(), other == id) << id << " " << other;
+    }
+
+    // Beside the plot, the splitter's points view lists the curve as depth
+    // and velocity, and a point added there is the curve's and the file's.
+    graph.resize(800, 560);
+    graph.show();
+    auto* points = dynamic_cast<CPointsView*>(graph.View().GetSplitter()->widget(1));
+    ASSERT_NE(points, nullptr);
+    EXPECT_TRUE(points->isVisible());
+    EXPECT_GT(points->width(), 0);
+    CPointList& list = *points->GetList();
+    const auto row = [&](int i) { return (list.GetItemText(i, 0) + "|" + list.GetItemText(i, 1)).toStdString(); };
+    ASSERT_EQ(list.GetItemCount(), 7);
+    EXPECT_EQ(row(0), "0.0 m|1490.0 m/s");
+    EXPECT_EQ(row(6), "300.0 m|1490.0 m/s");
+    EXPECT_TRUE(Screenshot(graph, "svp-editor"));
+    QTimer operator_;
+    operator_.setInterval(10);
+    QObject::connect(&operator_, &QTimer::timeout, [&] {
+        auto* edit = dynamic_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!edit)
+            return;
+        operator_.stop();
+        edit->findChild<QLineEdit*>("1007")->setText("325");
+        edit->findChild<QLineEdit*>("1008")->setText("1488.5");
+        edit->accept();
+    });
+    operator_.start();
+    EXPECT_TRUE(points->OnCommand(plot::ID_POINT_INSERT_AFTER));
+    ASSERT_EQ(list.GetItemCount(), 8);
+    EXPECT_EQ(row(7), "325.0 m|1488.5 m/s");
+    ASSERT_EQ(curve->GetCount(), 8);
+
+    // Undo takes the last change back.
+    graph.View().MovePoint(0, 0, 1480.0, -1.0, 0, 0, 1);
+    graph.RunCommand(CSvpGraph::IdUndo);
+    EXPECT_EQ(row(0), "0.0 m|1490.0 m/s");
     graph.View().MovePoint(0, 0, 1491.0, 5.0, 0, 0, 1);
+    EXPECT_EQ(row(0), "-5.0 m|1491.0 m/s");
     graph.accept();
     ASSERT_TRUE(request.stored);
     EXPECT_EQ(request.fileName, "Constant.asvp");
-    CSvpProfile stored;
     std::ifstream in(request.folder + request.fileName);
-    std::string header, first;
-    std::getline(in, header);
-    std::getline(in, first);
-    EXPECT_EQ(first, "-5.0 1491.0\r");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[1], "-5.0 1491.0\r");
+    EXPECT_EQ(lines[8], "325.0 1488.5\r");
 }
 
 // A file that cannot be read falls back to "1500.asvp" in the model's
