@@ -39,6 +39,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -46,6 +47,7 @@
 #include <map>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 using namespace shelltest;
 namespace fs = std::filesystem;
@@ -528,7 +530,8 @@ QWidget* ShownWindow(const QString& name)
 // secondary button while the primary is held shows the line's statistics
 // (the port's, the transmit protocol's with what its queue dropped, the
 // receive protocol's); "RS232..." opens the component's port settings, whose
-// Help asks the running program for the port dialog's help page.
+// Help asks the running program for the port dialog's help page. While the
+// port dialog is open, a channel's depth still goes out from another thread.
 TEST_F(ProgramSerialOutputs, SerialInterfaceDialogReachesThePortItsHelpAndStatistics)
 {
     SLine line(CQYSerial::kSettingId, 11);
@@ -536,6 +539,14 @@ TEST_F(ProgramSerialOutputs, SerialInterfaceDialogReachesThePortItsHelpAndStatis
     CQYSerial* hub = program->Application().Sensor<CQYSerial>(app::SensorId::SerialOutput);
     ASSERT_NE(hub, nullptr);
     ASSERT_TRUE(hub->IsPortOpen());
+    CQYSerial::Settings s = hub->GetSettings();
+    s.ZelvarChannel[0] = 1;
+    hub->StoreSettings(s);
+    DepthReport report;
+    report.SourceName = "T38 38 kHz";
+    report.PingTime = CFileTime::Now();
+    report.Depth = 42.5;
+    std::atomic<bool> sentWhileOpen{false};
     std::vector<std::string> pages;
     program->Application().GetHelp().viewer = [&](const std::string& address) { pages.push_back(address); };
 
@@ -578,6 +589,14 @@ TEST_F(ProgramSerialOutputs, SerialInterfaceDialogReachesThePortItsHelpAndStatis
         if (name == "dialog_10130") {
             auto* help = dialog->findChild<QPushButton*>("ctl_57670");
             if (help && !helpPressed) {
+                Screenshot(*dialog, "serial-hub-port-dialog");
+                // The ping-data thread does not wait for the dialog.
+                std::thread ping([&] {
+                    program->ChannelLinks().OnDepthOutputs(report);
+                    sentWhileOpen = true;
+                });
+                WaitFor([&] { return sentWhileOpen.load(); }, 10000);
+                ping.join();
                 helpPressed = true;
                 help->click();
             } else if (!pages.empty() || !help) {
@@ -600,6 +619,10 @@ TEST_F(ProgramSerialOutputs, SerialInterfaceDialogReachesThePortItsHelpAndStatis
     ASSERT_EQ(pages.size(), 1u);
     const std::string page = app::CHelp::PageForContext(0x200C9);
     EXPECT_EQ(pages[0], app::CHelp::Address(program->Application().GetHelp().HelpFolder(), page));
+    EXPECT_TRUE(sentWhileOpen);
+    const std::string sent = line.ReadUntil([](const std::string& got) { return got.find('\n') != std::string::npos; });
+    EXPECT_EQ(sent.rfind("D1,", 0), 0u) << sent;
+    EXPECT_NE(sent.find(", 42.50,"), std::string::npos) << sent;
 }
 
 }  // namespace
