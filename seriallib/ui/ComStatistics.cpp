@@ -10,7 +10,7 @@ CComStatistics::CComStatistics(CSercor* port, QWidget* parent)
            {11021, "Framing Errors", true},
            {11022, "Overrun Errors", true},
            {11020, "Parity Errors", true}},
-          [port](std::array<DWORD, 5>& out) {
+          [port](std::vector<DWORD>& out) {
               tag_COM_STATISTICS s;
               port->GetStatistics(&s);
               out = {s.BytesReceived, s.BytesSent, s.FramingErrors, s.OverrunErrors, s.ParityErrors};

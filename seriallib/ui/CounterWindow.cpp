@@ -11,9 +11,13 @@
 #include <QTimer>
 
 CCounterWindow::CCounterWindow(int dialogId, const char* title, std::vector<Row> rows,
-                               std::function<void(std::array<DWORD, 5>&)> read, std::function<void()> remove,
+                               std::function<void(std::vector<DWORD>&)> read, std::function<void()> remove,
                                QWidget* parent)
-    : QDialog(parent), m_Rows(std::move(rows)), m_Read(std::move(read)), m_Remove(std::move(remove))
+    : QDialog(parent),
+      m_Rows(std::move(rows)),
+      m_Zero(m_Rows.size(), 0),
+      m_Read(std::move(read)),
+      m_Remove(std::move(remove))
 {
     setObjectName(QString("dialog_%1").arg(dialogId));
     setProperty("controlId", dialogId);
@@ -49,19 +53,24 @@ CCounterWindow::CCounterWindow(int dialogId, const char* title, std::vector<Row>
     Refresh();
 }
 
+std::vector<DWORD> CCounterWindow::ReadCounters() const
+{
+    std::vector<DWORD> now(m_Rows.size(), 0);
+    m_Read(now);
+    now.resize(m_Rows.size(), 0);
+    return now;
+}
+
 void CCounterWindow::Refresh()
 {
-    std::array<DWORD, 5> now{};
-    m_Read(now);
-    for (std::size_t i = 0; i < m_Rows.size() && i < now.size(); ++i) {
-        m_Shown[i] = now[i] - m_Zero[i];
-        m_Values[i]->setText(m_Rows[i].shown ? QString::number(m_Shown[i]) : QString());
-    }
+    const std::vector<DWORD> now = ReadCounters();
+    for (std::size_t i = 0; i < m_Rows.size(); ++i)
+        m_Values[i]->setText(m_Rows[i].shown ? QString::number(now[i] - m_Zero[i]) : QString());
 }
 
 void CCounterWindow::ZeroValues()
 {
-    m_Read(m_Zero);
+    m_Zero = ReadCounters();
     Refresh();
 }
 

@@ -7,7 +7,6 @@
 
 #include <QDialog>
 
-#include <array>
 #include <functional>
 #include <vector>
 
@@ -24,9 +23,10 @@ public:
         const char* label;
         bool shown;
     };
-    // read fills the current counters in the order of the rows.
+    // read fills the current counters in the order of the rows (the vector
+    // comes sized to them).
     CCounterWindow(int dialogId, const char* title, std::vector<Row> rows,
-                   std::function<void(std::array<DWORD, 5>&)> read, std::function<void()> remove, QWidget* parent);
+                   std::function<void(std::vector<DWORD>&)> read, std::function<void()> remove, QWidget* parent);
 
     // Reads the counters and shows each minus its zero point.
     void Refresh();
@@ -41,11 +41,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The counters now, one per row.
+    std::vector<DWORD> ReadCounters() const;
+
     std::vector<Row> m_Rows;
     std::vector<QLabel*> m_Values;
-    std::array<DWORD, 5> m_Zero{};
-    std::array<DWORD, 5> m_Shown{};
-    std::function<void(std::array<DWORD, 5>&)> m_Read;
+    std::vector<DWORD> m_Zero;
+    std::function<void(std::vector<DWORD>&)> m_Read;
     std::function<void()> m_Remove;
     QTimer* m_Timer = nullptr;
 };

@@ -3,11 +3,13 @@
 // names it):
 //
 //   zvserialpeer --port PATH [--send KIND,KIND...] [--every S] [--no-read]
-//       [--seconds S] [--baud N]
+//       [--raw] [--seconds S] [--baud N]
 //       sends the inputs of the kinds once (or every S seconds) and prints
 //       each telegram read from the line, decoded, one a line; a line it
-//       cannot read is printed as "? <line>". With --no-read it never reads,
-//       so that the line backs up as a peer that stopped reading does.
+//       cannot read is printed as "? <line>". With --raw each decoded line
+//       is followed by a tab and the line as it came, for another reader of
+//       the same telegrams. With --no-read it never reads, so that the line
+//       backs up as a peer that stopped reading does.
 //   zvserialpeer --decode      decodes the lines of its standard input
 //   zvserialpeer --help
 //
@@ -43,8 +45,8 @@ void OnSignal(int)
 
 void Usage(std::FILE* out)
 {
-    std::fputs("usage: zvserialpeer --port PATH [--send KIND,KIND...] [--every S] [--no-read] [--seconds S] "
-               "[--baud N]\n"
+    std::fputs("usage: zvserialpeer --port PATH [--send KIND,KIND...] [--every S] [--no-read] [--raw] "
+               "[--seconds S] [--baud N]\n"
                "       zvserialpeer --decode\n"
                "kinds:",
                out);
@@ -53,12 +55,19 @@ void Usage(std::FILE* out)
     std::fputs("\n", out);
 }
 
-void PrintLine(const std::string& line)
+void PrintLine(const std::string& input, bool raw)
 {
+    std::string line = input;
+    while (!line.empty() && line.back() == '\r')
+        line.pop_back();
     if (line.empty())
         return;
     const auto t = DecodeHubTelegram(line);
-    std::printf("%s\n", t ? Describe(*t).c_str() : ("? " + line).c_str());
+    const std::string decoded = t ? Describe(*t) : "? " + line;
+    if (raw)
+        std::printf("%s\t%s\n", decoded.c_str(), line.c_str());
+    else
+        std::printf("%s\n", decoded.c_str());
     std::fflush(stdout);
 }
 
@@ -87,7 +96,7 @@ int main(int argc, char** argv)
     std::string port;
     std::vector<std::string> kinds;
     double every = 0.0, seconds = -1.0;
-    bool read = true, decode = false;
+    bool read = true, decode = false, raw = false;
     long baud = 9600;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -99,6 +108,8 @@ int main(int argc, char** argv)
             decode = true;
         } else if (a == "--no-read") {
             read = false;
+        } else if (a == "--raw") {
+            raw = true;
         } else if (a == "--port" && hasValue) {
             port = argv[++i];
         } else if (a == "--send" && hasValue) {
@@ -126,7 +137,7 @@ int main(int argc, char** argv)
     if (decode) {
         std::string line;
         while (std::getline(std::cin, line))
-            PrintLine(line);
+            PrintLine(line, raw);
         return 0;
     }
     if (port.empty()) {
@@ -138,11 +149,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "zvserialpeer: %s: %s\n", port.c_str(), std::strerror(errno));
         return 1;
     }
-    termios raw{};
-    if (::tcgetattr(fd, &raw) == 0) {
-        ::cfmakeraw(&raw);
-        ::cfsetspeed(&raw, Speed(baud));
-        ::tcsetattr(fd, TCSANOW, &raw);
+    termios mode{};
+    if (::tcgetattr(fd, &mode) == 0) {
+        ::cfmakeraw(&mode);
+        ::cfsetspeed(&mode, Speed(baud));
+        ::tcsetattr(fd, TCSANOW, &mode);
     }
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
@@ -178,7 +189,7 @@ int main(int argc, char** argv)
         // A telegram ends at CR LF, CR CR LF or a lone line feed.
         std::size_t end;
         while ((end = pending.find('\n')) != std::string::npos) {
-            PrintLine(pending.substr(0, end));
+            PrintLine(pending.substr(0, end), raw);
             pending.erase(0, end + 1);
         }
     }

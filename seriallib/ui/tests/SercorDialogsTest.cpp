@@ -1,6 +1,7 @@
 // The dialogs of the serial library, offscreen.
 #include "seriallib/ui/SercorDialogs.h"
 #include "seriallib/ASCII.h"
+#include "seriallib/MsgQueue.h"
 #include "seriallib/RAW.h"
 #include "seriallib/Sercor32.h"
 #include "seriallib/ui/ComOptionsDlg.h"
@@ -19,6 +20,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <atomic>
+#include <chrono>
 
 namespace {
 
@@ -205,6 +209,8 @@ TEST_F(SercorDialogs, ProtocolStatisticsShowWhatTheProtocolTypeHas)
         EXPECT_EQ(window->ValueText(11023).isEmpty(), !row.sent);
         EXPECT_EQ(window->ValueText(11024), row.received ? "1" : "");
         EXPECT_EQ(window->findChild<QWidget*>("ctl_11027")->isVisibleTo(window), row.received);
+        for (const char* dropped : {"ctl_11028", "ctl_11029"})
+            EXPECT_EQ(window->findChild<QWidget*>(dropped)->isVisibleTo(window), row.sent) << dropped;
         // Escape zeroes the values rather than closing the window.
         QTest::keyClick(window, Qt::Key_Escape);
         EXPECT_TRUE(window->isVisible());
@@ -214,6 +220,48 @@ TEST_F(SercorDialogs, ProtocolStatisticsShowWhatTheProtocolTypeHas)
         EXPECT_TRUE(ascii.ShowStatistics(FALSE));
         EXPECT_TRUE(QtWaitUntil([&] { return FindTopLevel<CProtStatistics>(row.dialog) == nullptr; }));
     }
+}
+
+// A line that takes no bytes: the transmit window shows what the queue
+// dropped for room and what it dropped for its age, from the zero point on.
+TEST_F(SercorDialogs, TransmitStatisticsShowWhatTheQueueDropped)
+{
+    auto line = CFakeSerialLine::Create("FAKE_UI_STUCK");
+    CSercor32 port;
+    ASSERT_TRUE(port.CreateEx(line->Name().c_str(), 9600, 8, 0, 0, TRUE));
+    port.SetTxDelay(0);
+    CASCII ascii(&port, PROT_TRANSMIT, 0);
+    std::atomic<long long> nowMs{0};
+    ascii.SetQueueClock([&] { return CMsgQueue::Clock::time_point(std::chrono::milliseconds(nowMs.load())); });
+    line->HoldWrites(true);
+    ASSERT_TRUE(ascii.ShowStatistics(TRUE));
+    auto* window = FindTopLevel<CProtStatistics>("dialog_10133");
+    ASSERT_TRUE(window);
+    window->Refresh();
+    EXPECT_EQ(window->ValueText(11028), "0");
+    EXPECT_EQ(window->ValueText(11029), "0");
+
+    const int sent = static_cast<int>(CMsgQueue::kMaxMessages) + 40;
+    for (int i = 0; i < sent; ++i)
+        ASSERT_TRUE(ascii.Send("PING " + std::to_string(i)));
+    // Every waiting telegram grows too old before the line takes bytes.
+    nowMs += 3000;
+    line->HoldWrites(false);
+    ASSERT_TRUE(QtWaitUntil([&] { return ascii.GetQueueCount() == 0; }));
+    const DWORD full = ascii.GetQueueDroppedFull();
+    const DWORD stale = ascii.GetQueueDroppedStale();
+    EXPECT_GT(full, 0u);
+    EXPECT_GT(stale, 0u);
+    window->Refresh();
+    EXPECT_EQ(window->ValueText(11028), QString::number(full));
+    EXPECT_EQ(window->ValueText(11029), QString::number(stale));
+    EXPECT_EQ(window->ValueText(11023), QString::number(sent));
+
+    window->findChild<QPushButton*>("ctl_2")->click();
+    EXPECT_EQ(window->ValueText(11028), "0");
+    EXPECT_EQ(window->ValueText(11029), "0");
+    EXPECT_TRUE(ascii.ShowStatistics(FALSE));
+    port.Close();
 }
 
 }  // namespace
