@@ -1,12 +1,17 @@
 // The remote display and the lobe link inside the running program, each on
 // a pseudo-terminal the program finds under a COM name: the remote display
 // gets the replayed bottom of its channel in both formats, at most five
-// lines a second; the lobe peer's commands reach the main frame and get
-// their replies, the transceiver items from the replayed channel.
+// lines a second of ping time; the lobe peer's commands reach the main frame
+// and get their replies, the transceiver items from the replayed channel,
+// and its echo-trace telegrams carry the replayed targets.
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "base/RegistrySupport.h"
 #include "base/ReplayFileList.h"
+#include "display/EchoTraceDoc.h"
+#include "display/ui/EchoTraceView.h"
+#include "engine/Channel.h"
+#include "engine/TSDetection.h"
 #include "outputs/Lobe.h"
 #include "outputs/RDDialog.h"
 #include "platform/MessageBox.h"
@@ -76,16 +81,19 @@ protected:
         ASSERT_TRUE(program->Start());
     }
 
-    // The demo recording, replayed at the rate given.
-    CEchoSounder* ReplayDemo(int rate)
+    // A scene's recording with the settings given, replayed at the rate
+    // given.
+    CEchoSounder* Replay(const char* scenePath, const std::vector<std::string>& settings, int rate)
     {
-        std::ifstream in(ZELVAR_DEMO_SCENE);
+        std::ifstream in(scenePath);
         std::stringstream text;
         text << in.rdbuf();
         zv::recgen::SRecGenScene scene;
         std::string error;
         EXPECT_TRUE(zv::recgen::ApplySceneText(scene, text.str(), &error)) << error;
-        const fs::path path = env.Root() / "demo.raw";
+        for (const std::string& setting : settings)
+            EXPECT_TRUE(zv::recgen::ApplySetting(scene, setting, &error)) << error;
+        const fs::path path = env.Root() / "replayed.raw";
         EXPECT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(path.string(), nullptr, &error)) << error;
         SOperationDialogValues values = program->Operation().OperationDialogValues();
         values.mode = CEchoSounder::kReplay;
@@ -105,12 +113,22 @@ protected:
             10000));
         return sounder;
     }
+    CEchoSounder* ReplayDemo(int rate) { return Replay(ZELVAR_DEMO_SCENE, {}, rate); }
+    // One ping of a single-step replay, taken by the sounder.
+    static bool Step(CEchoSounder& sounder)
+    {
+        const std::uint64_t pings = sounder.GetPingCount();
+        sounder.OnStep();
+        return WaitFor([&] { return sounder.GetPingCount() > pings; }, 10000);
+    }
 
     ShellEnvironment env;
     AnswerMessageBoxes boxes;
     std::unique_ptr<app::CProgram> program;
 };
 
+// Pings 0.15 s apart: every second one reaches the display, with the
+// replayed bottom of its channel, in either format.
 TEST_F(ProgramSerialOutputs, RemoteDisplayShowsTheReplayedBottom)
 {
     SLine line("RemoteDisplay", 8);
@@ -118,25 +136,51 @@ TEST_F(ProgramSerialOutputs, RemoteDisplayShowsTheReplayedBottom)
     CRDDialog* display = program->Application().Sensor<CRDDialog>(app::SensorId::RemoteDisplay);
     ASSERT_NE(display, nullptr);
     ASSERT_NE(display->GetSettingsKey(), nullptr);
-    display->ApplySettings({1, CRDDialog::kRD1, 0});
+    display->ApplySettings({1, CRDDialog::kRD1, 1});
     EXPECT_EQ(display->GetTxProtocolName(), "ASCII");
-    CEchoSounder* sounder = ReplayDemo(CEchoSounder::kMaximumRate);
+    CEchoSounder* sounder = Replay(ZELVAR_DEMO_SCENE, {"interval=0.15"}, CEchoSounder::kSingleStep);
     ASSERT_NE(sounder, nullptr);
+    ASSERT_EQ(sounder->GetChannelCount(), 2);
+    CChannel& chosen = *sounder->GetChannel(1);
 
-    const std::regex number(R"([ 0-9]{4}\.[0-9]\r\n)");
-    std::string text = line.ReadUntil([](const std::string& got) { return got.size() >= 8 * 6; });
-    ASSERT_GE(text.size(), 8u * 6) << text;
-    for (std::size_t at = 0; at + 8 <= text.size(); at += 8)
-        EXPECT_TRUE(std::regex_match(text.substr(at, 8), number)) << text;
-
-    // The other format from the next ping on.
-    display->ApplySettings({1, CRDDialog::kNMEA, 0});
-    line.got.clear();
-    text = line.ReadUntil([](const std::string& got) {
-        const auto start = got.find('$');
-        return start != std::string::npos && got.find('*', start) != std::string::npos;
-    });
-    EXPECT_NE(text.find('$'), std::string::npos) << text;
+    std::uint64_t lastOutput = 0;
+    for (const DWORD format : {CRDDialog::kRD1, CRDDialog::kNMEA}) {
+        display->ApplySettings({1, format, 1});
+        line.got.clear();
+        std::string expected;
+        int pings = 0, sent = 0;
+        // Ends on a ping that is sent, so that anything sent for a ping
+        // before it has come too.
+        while (pings < 12 || lastOutput != chosen.GetPingTime()) {
+            ASSERT_TRUE(Step(*sounder));
+            ++pings;
+            // The sounder counts a ping once its outputs have it; its values
+            // stay until the next step.
+            const std::uint64_t t = chosen.GetPingTime();
+            if (lastOutput != 0 && t - lastOutput < CRDDialog::kMinimumSpacing)
+                continue;
+            lastOutput = t;
+            ++sent;
+            const ChannelParameters p = chosen.GetParameters();
+            const std::string text = CRDDialog::DepthText(format, 1, t, chosen.GetBottomDepth(), p.TransducerDepth,
+                                                          chosen.GetBottomLevelValue(), chosen.GetLastPingValue());
+            ASSERT_FALSE(text.empty());
+            // The first ping has no bottom yet.
+            if (pings > 1) {
+                EXPECT_GT(chosen.GetBottomDepth(), 40.0) << "the demo's bottom lies between 50 and 70 m";
+            }
+            // The line's transmit protocol ends each text with CR LF once.
+            expected += text.ends_with("\r\n") ? text : text + "\r\n";
+            const std::string got = line.ReadUntil([&](const std::string& g) { return g.size() >= expected.size(); });
+            ASSERT_EQ(got, expected) << "ping " << pings;
+        }
+        EXPECT_LE(sent, pings / 2 + 1) << "at most five a second of ping time";
+        EXPECT_GE(sent, pings / 2);
+        if (format == CRDDialog::kRD1)
+            EXPECT_TRUE(std::regex_match(expected.substr(0, 8), std::regex(R"([ 0-9]{4}\.[0-9]\r\n)"))) << expected;
+        else
+            EXPECT_EQ(expected.rfind("$SD", 0), 0u) << expected;
+    }
 
     // The settings went to the program's key and survive the object.
     display->ApplySettings({0, CRDDialog::kNMEA, 1});
@@ -179,6 +223,67 @@ TEST_F(ProgramSerialOutputs, LobeCommandsGetTheirReplies)
     const std::string gain = reply("/TRANSCEIVER/Transceiver-1 Menu/TS Transd. Gain");
     EXPECT_NE(gain.find("TS Transd. Gain="), std::string::npos) << gain;
     EXPECT_NE(gain.find(" dB\r\r\n"), std::string::npos) << gain;
+}
+
+// TQ30 replaying a calibration sphere: while echo-trace telegrams are on,
+// each ping whose targets the echo trace panes ask for goes out as an E
+// telegram with them; before and after, none.
+TEST_F(ProgramSerialOutputs, EchoTraceTelegramsCarryTheTargetsOfThePingsAskedFor)
+{
+    SLine line("Lobe", 7);
+    Start("TQ30");
+    ASSERT_NE(program->Application().Sensor<CLobe>(app::SensorId::Lobe), nullptr);
+    CEchoSounder* sounder = Replay(ZELVAR_CALIBRATION_SCENE, {"pings=40"}, CEchoSounder::kSingleStep);
+    ASSERT_NE(sounder, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !program->Frame()->findChildren<CEchoTraceView*>().empty(); }, 10000));
+    const CEchoTraceDoc& pane = *program->Frame()->findChildren<CEchoTraceView*>().front()->GetDocument();
+    CChannel& channel = *sounder->GetChannel(0);
+    // One ping, shown by the pane, which has asked for its targets by then.
+    const auto ping = [&] {
+        const std::uint64_t shown = pane.Shown().number;
+        EXPECT_TRUE(Step(*sounder));
+        EXPECT_TRUE(WaitFor([&] { return pane.Shown().number > shown; }, 10000));
+    };
+    // A command's reply, and whatever came before it.
+    const auto reply = [&](const std::string& command) {
+        line.got.clear();
+        line.pty.Write(command + "\r");
+        return line.ReadUntil([](const std::string& got) { return got.find("\r\r\n") != std::string::npos; });
+    };
+    const auto echoed = [](const std::string& command) { return std::regex("PE,[0-9]{8}" + command + "\r\r\n"); };
+
+    ping();
+    ping();
+    const std::string on = reply("/SER/Telegram/Echo-Trace=1");
+    EXPECT_TRUE(std::regex_match(on, echoed("/SER/Telegram/Echo-Trace=1"))) << on;
+
+    const double draught = channel.GetParameters().Draught();
+    std::string expected;
+    line.got.clear();
+    int withTargets = 0;
+    for (int k = 0; k < 8; ++k) {
+        ping();
+        // The pane's request detected them: this one copies the same.
+        SingleTargetRecord record;
+        ASSERT_EQ(channel.GetSingleTargets(record), 1);
+        if (record.Count == 0)
+            continue;
+        ++withTargets;
+        EXPECT_EQ(record.Count, 1) << "the sphere alone";
+        EXPECT_NEAR(record.Targets[0].Range, 20.0 + draught, 0.5);
+        expected += CLobe::EchoTraceTelegram(0, channel.GetPingTime(), record);
+        const std::string got = line.ReadUntil([&](const std::string& g) { return g.size() >= expected.size(); });
+        ASSERT_EQ(got, expected);
+    }
+    EXPECT_GE(withTargets, 4);
+    EXPECT_EQ(expected.rfind("E1,", 0), 0u) << expected;
+
+    const std::string off = reply("/SER/Telegram/Echo-Trace=0");
+    EXPECT_TRUE(std::regex_match(off, echoed("/SER/Telegram/Echo-Trace=0"))) << off;
+    ping();
+    ping();
+    const std::string v = reply("/TEST MENU/Version");
+    EXPECT_EQ(v.rfind("PR,", 0), 0u) << "no telegram after the switch: " << v;
 }
 
 }  // namespace
