@@ -14,7 +14,9 @@
 #include "engine/TSDetection.h"
 #include "outputs/Lobe.h"
 #include "outputs/RDDialog.h"
+#include "platform/ChildProcess.h"
 #include "platform/MessageBox.h"
+#include "program/tests/TestLiveSounder.h"
 #include "program/tests/TestProgram.h"
 #include "recording/Replay.h"
 #include "serialcom/tests/TovrelixTestSupport.h"
@@ -28,6 +30,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 using namespace shelltest;
 namespace fs = std::filesystem;
@@ -284,6 +287,44 @@ TEST_F(ProgramSerialOutputs, EchoTraceTelegramsCarryTheTargetsOfThePingsAskedFor
     ping();
     const std::string v = reply("/TEST MENU/Version");
     EXPECT_EQ(v.rfind("PR,", 0), 0u) << "no telegram after the switch: " << v;
+}
+
+// The lobe's own peer, zvlinepeer, on a socat pair: the commands it sends
+// get their replies in order, a too short one none.
+TEST_F(ProgramSerialOutputs, LobePeerOnASocatLine)
+{
+    CSocatLine line(env.Root(), CLobe::kSettingId, 9);
+    ASSERT_TRUE(line.IsUp());
+    Start("TQ30");
+    ASSERT_NE(program->Application().Sensor<CLobe>(app::SensorId::Lobe), nullptr);
+    ASSERT_NE(ReplayDemo(CEchoSounder::kSingleStep), nullptr);
+
+    const fs::path log = env.Root() / "lobe-peer.log";
+    std::atomic<bool> done{false};
+    std::thread peer([&] {
+        ::CChildProcess::Run({ZVLINEPEER, "--line=" + line.SimEnd(), "--send=/TEST MENU/Version\\r", "--send=/TE\\r",
+                              "--send=/TRANSCEIVER/Transceiver-1 Menu/Bandwidth\\r",
+                              "--send=/SER/Telegram/Echo-Trace=0\\r", "--gap=300", "--seconds=4",
+                              "--log=" + log.string()},
+                             true);
+        done = true;
+    });
+    // The user interface answers meanwhile.
+    WaitFor([&] { return done.load(); }, 40000);
+    peer.join();
+    std::ifstream in(log);
+    std::vector<std::string> replies;
+    for (std::string l; std::getline(in, l);)
+        replies.push_back(l.substr(l.find(' ') + 1));
+    ASSERT_EQ(replies.size(), 3u);
+    EXPECT_TRUE(
+        std::regex_match(replies[0], std::regex(R"(LINE PR,[0-9]{8},/TEST MENU/Version=TQ250 [0-9.]+\\r\\r\\n)")))
+        << replies[0];
+    EXPECT_TRUE(std::regex_match(
+        replies[1], std::regex(R"(LINE PR,[0-9]{8},/TRANSCEIVER MENU/Transceiver-1 Menu/Bandwidth=Unknown\\r\\r\\n)")))
+        << replies[1];
+    EXPECT_TRUE(std::regex_match(replies[2], std::regex(R"(LINE PE,[0-9]{8}/SER/Telegram/Echo-Trace=0\\r\\r\\n)")))
+        << replies[2];
 }
 
 }  // namespace
