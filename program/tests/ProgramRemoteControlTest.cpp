@@ -1,7 +1,8 @@
 // The remote control inside the running program: "PE" telegrams that
 // another program (zvremotectl, sim/remotectl) sends to the network input
-// port switch the live sounder's ping mode, start and stop its recording
-// and the picture history; hostile ones change nothing. With the simulated
+// port, or as lines on the navigation's serial line, switch the live
+// sounder's ping mode, start and stop its recording and the picture
+// history; hostile ones change nothing. With the simulated
 // network unit in a network namespace of the test's own.
 #include "recording/Store.h"
 #include "sim/qy42/QY42Simulator.h"
@@ -15,7 +16,9 @@
 #include "outputs/QYNet.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileTime.h"
+#include "program/tests/TestLiveSounder.h"
 #include "program/tests/TestProgram.h"
+#include "sensors/Navigation.h"
 #include "sensors/NmeaDecoder.h"
 #include "testsupport/NetNamespace.h"
 #include "testsupport/qy42/QY42LinkFixture.h"
@@ -47,6 +50,9 @@ int RunProgram()
         reg.SetString(user, "OperationControl\\Operation\\Normal\\Store", "FilePath", (env.Root() / "survey").string());
     });
 
+    CSocatLine navigationLine(env.Root(), CNavigation::kSettingId, 5);
+    if (!check(navigationLine.IsUp(), "navigation's socat line"))
+        return check.failures;
     auto program = MakeProgram(TestProgramOptions({"QY310"}));
     COperationControl& operation = program->Operation();
     if (!check(program->Start(), "program started"))
@@ -73,7 +79,7 @@ int RunProgram()
         if (raw)
             argv.push_back("--raw");
         argv.push_back(command);
-        check(CChildProcess::Run(argv, true) == 0, "zvremotectl sent " + command.substr(0, 40));
+        check(::CChildProcess::Run(argv, true) == 0, "zvremotectl sent " + command.substr(0, 40));
     };
     const auto recording = [&] {
         bool on = false;
@@ -127,6 +133,19 @@ int RunProgram()
     check(WaitFor([&] { return recording(); }, 20000), "recording");
     remote("stoplogging");
     check(WaitFor([&] { return !recording(); }, 20000), "recording stopped");
+
+    // The same telegrams as lines on a serial line the decoder reads.
+    auto* navigation = program->Application().Sensor<CNavigation>(app::SensorId::Navigation);
+    check(navigation && navigation->IsPortOpen(), "navigation's line open");
+    const auto line = [&](const std::string& command) {
+        check(::CChildProcess::Run({ZVREMOTECTL, "--line=" + navigationLine.SimEnd(), command}, true) == 0,
+              "zvremotectl wrote " + command);
+    };
+    line("stoppinging");
+    check(WaitFor([&] { return sounder->GetRateMode() == 1; }), "single step from the line");
+    line("interval=2.5");
+    check(WaitFor([&] { return sounder->GetRateMode() == 2 && sounder->GetInterval() == 25'000'000; }),
+          "pings every 2.5 s from the line");
 
     program->Application().Operation().PostStop(0);
     check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
