@@ -192,6 +192,15 @@ TEST_F(ProgramSerialOutputs, RemoteDisplayShowsTheReplayedBottom)
     DWORD channel = 0;
     EXPECT_TRUE(reg.GetDword(display->GetSettingsKey(), "", "RemoteChannel", channel, FALSE));
     EXPECT_EQ(channel, 1u);
+
+    // The operator's factory settings: all three 0, written, and the line
+    // silent.
+    display->ApplySettings({1, CRDDialog::kNMEA, 1});
+    COperationControl::PostFactorySettings();
+    EXPECT_TRUE(WaitFor([&] { return display->GetSettings() == CRDDialog::Settings{}; }, 20000));
+    EXPECT_EQ(display->GetTxProtocolName(), "");
+    EXPECT_TRUE(reg.GetDword(display->GetSettingsKey(), "", "RemoteChannel", channel, FALSE));
+    EXPECT_EQ(channel, 0u);
 }
 
 TEST_F(ProgramSerialOutputs, LobeCommandsGetTheirReplies)
