@@ -336,4 +336,30 @@ TEST_F(ProgramSerialOutputs, LobePeerOnASocatLine)
         << replies[2];
 }
 
+// The transceiver items of a replayed channel are the values its recording
+// holds (the calibration scene's beam, angle and offset figures).
+TEST_F(ProgramSerialOutputs, LobeItemsAreTheReplayedChannelsValues)
+{
+    SLine line("Lobe", 7);
+    Start("TQ30");
+    CEchoSounder* sounder = Replay(ZELVAR_CALIBRATION_SCENE, {"pings=10"}, CEchoSounder::kSingleStep);
+    ASSERT_NE(sounder, nullptr);
+    ASSERT_TRUE(Step(*sounder));
+    const std::pair<const char*, const char*> items[] = {
+        {"Pulse Length", "1.000 ms"},     {"Bandwidth", "Unknown"},        {"Max. Power", "1000 W"},
+        {"TS Transd. Gain", "25.00 dB"},  {"Angle Sens.Along", "21.90"},   {"Angle Sens.Athw.", "23.00"},
+        {"3 dB Beamw.Along", "7.00 dg"},  {"3 dB Beamw.Athw.", "7.20 dg"}, {"Alongship Offset", "0.10 dg"},
+        {"Athw.ship Offset", "-0.15 dg"},
+    };
+    for (const auto& [item, value] : items) {
+        line.got.clear();
+        line.pty.Write(std::string("/TRANSCEIVER/Transceiver-1 Menu/") + item + "\r");
+        const std::string reply =
+            line.ReadUntil([](const std::string& got) { return got.find("\r\r\n") != std::string::npos; });
+        EXPECT_EQ(reply.substr(std::min<std::size_t>(reply.size(), 11)),
+                  std::string(",/TRANSCEIVER MENU/Transceiver-1 Menu/") + item + "=" + value + "\r\r\n")
+            << reply;
+    }
+}
+
 }  // namespace
