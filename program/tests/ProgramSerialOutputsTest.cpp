@@ -14,6 +14,8 @@
 #include "engine/TSDetection.h"
 #include "outputs/Lobe.h"
 #include "outputs/RDDialog.h"
+#include "outputs/ui/LobeDialog.h"
+#include "outputs/ui/RemoteDisplayDialog.h"
 #include "platform/ChildProcess.h"
 #include "platform/MessageBox.h"
 #include "program/tests/TestLiveSounder.h"
@@ -23,6 +25,12 @@
 #include "sim/recgen/RecGenScene.h"
 #include "sim/recgen/RecordingGenerator.h"
 #include "sounder/OperationControl.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -360,6 +368,64 @@ TEST_F(ProgramSerialOutputs, LobeItemsAreTheReplayedChannelsValues)
                   std::string(",/TRANSCEIVER MENU/Transceiver-1 Menu/") + item + "=" + value + "\r\r\n")
             << reply;
     }
+}
+
+// Runs act on the modal dialog of that template once it is up.
+void WhenDialog(int templateId, std::function<void(QDialog&)> act, int triesLeft = 200)
+{
+    QTimer::singleShot(10, [=] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<QDialog*>(modal);
+            dialog && dialog->objectName() == "dialog_" + QString::number(templateId)) {
+            act(*dialog);
+            return;
+        }
+        ASSERT_GT(triesLeft, 0) << "no dialog " << templateId << " came up";
+        WhenDialog(templateId, act, triesLeft - 1);
+    });
+}
+
+// The menu commands open the two dialogs on the running program: the
+// remote display's channel buttons carry the replayed channels' names, the
+// lobe's monitor shows the lines that come while it is open.
+TEST_F(ProgramSerialOutputs, MenuCommandsOpenTheDialogs)
+{
+    {
+        SLine line("RemoteDisplay", 8);
+        Start("QY310");
+        CEchoSounder* sounder = ReplayDemo(CEchoSounder::kSingleStep);
+        ASSERT_NE(sounder, nullptr);
+        const std::string first = sounder->GetChannel(0)->GetChannelName();
+        const std::string second = sounder->GetChannel(1)->GetChannelName();
+        bool shown = false;
+        WhenDialog(outputsui::CRemoteDisplayDialog::kTemplate, [&](QDialog& dialog) {
+            EXPECT_EQ(Control<QRadioButton>(dialog, 1356)->text().toStdString(), first);
+            EXPECT_EQ(Control<QRadioButton>(dialog, 1357)->text().toStdString(), second);
+            EXPECT_TRUE(Control<QRadioButton>(dialog, 1357)->isEnabled());
+            EXPECT_FALSE(Control<QRadioButton>(dialog, 1358)->isEnabled());
+            EXPECT_TRUE(Screenshot(dialog, "program-remote-display-dialog"));
+            shown = true;
+            dialog.reject();
+        });
+        program->Frame()->RunCommand(app::cmd::REMOTE_DISPLAY);
+        EXPECT_TRUE(shown);
+        program.reset();
+    }
+    SLine line("Lobe", 7);
+    Start("TQ30");
+    bool shown = false;
+    WhenDialog(outputsui::CLobeDialog::kTemplate, [&](QDialog& dialog) {
+        auto* monitor = dialog.findChild<QPlainTextEdit*>("monitor");
+        ASSERT_NE(monitor, nullptr);
+        line.pty.Write("/TEST MENU/Version\r/SER/Telegram/Echo-Trace=1\r");
+        EXPECT_TRUE(WaitFor([&] { return monitor->toPlainText().contains("Echo-Trace=1"); }, 10000));
+        EXPECT_TRUE(monitor->toPlainText().contains("/TEST MENU/Version"));
+        EXPECT_TRUE(Screenshot(dialog, "program-lobe-interface-dialog"));
+        shown = true;
+        dialog.reject();
+    });
+    program->Frame()->RunCommand(app::cmd::LOBE);
+    EXPECT_TRUE(shown);
 }
 
 }  // namespace
