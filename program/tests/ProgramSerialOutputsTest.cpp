@@ -27,6 +27,7 @@
 #include "sounder/OperationControl.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -420,6 +421,9 @@ TEST_F(ProgramSerialOutputs, MenuCommandsOpenTheDialogs)
         line.pty.Write("/TEST MENU/Version\r/SER/Telegram/Echo-Trace=1\r");
         EXPECT_TRUE(WaitFor([&] { return monitor->toPlainText().contains("Echo-Trace=1"); }, 10000));
         EXPECT_TRUE(monitor->toPlainText().contains("/TEST MENU/Version"));
+        auto* echoTrace = dialog.findChild<QCheckBox*>("echoTrace");
+        ASSERT_NE(echoTrace, nullptr);
+        EXPECT_TRUE(WaitFor([&] { return echoTrace->isChecked(); }, 10000)) << "switched by the command";
         EXPECT_TRUE(Screenshot(dialog, "program-lobe-interface-dialog"));
         shown = true;
         dialog.reject();
