@@ -322,7 +322,7 @@ TEST_F(ProgramSerialOutputs, LobePeerOnASocatLine)
     std::thread peer([&] {
         ::CChildProcess::Run({ZVLINEPEER, "--line=" + line.SimEnd(), "--send=/TEST MENU/Version\\r", "--send=/TE\\r",
                               "--send=/TRANSCEIVER/Transceiver-1 Menu/Bandwidth\\r",
-                              "--send=/SER/Telegram/Echo-Trace=0\\r", "--gap=300", "--seconds=4",
+                              "--send=/SER/Telegram/Echo-Trace=0\\r", "--gap=300", "--seconds=6",
                               "--log=" + log.string()},
                              true);
         done = true;
