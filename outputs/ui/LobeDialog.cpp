@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -66,6 +67,11 @@ CLobeDialog::~CLobeDialog()
 
 void CLobeDialog::Refresh()
 {
+    // A "/SER" command from the line switches the telegrams too.
+    if (m_echoTrace->isChecked() != m_lobe.IsEchoTraceOn()) {
+        const QSignalBlocker quiet(m_echoTrace);
+        m_echoTrace->setChecked(m_lobe.IsEchoTraceOn());
+    }
     const std::uint64_t revision = m_lobe.GetMonitorRevision();
     if (revision == m_shown)
         return;

@@ -26,8 +26,8 @@ public:
     explicit CLobeDialog(CLobe& lobe, QWidget* parent = nullptr);
     ~CLobeDialog() override;
 
-    // Shows what the link holds now (the dialog does it on its own while
-    // open).
+    // Shows what the link holds now, its monitor and echo-trace switch
+    // (the dialog does it on its own while open).
     void Refresh();
     QPlainTextEdit* Monitor() const { return m_monitor; }
 

@@ -1,11 +1,12 @@
 // The remote display, the lobe link and the serial I/O hub inside the
 // running program, each on a pseudo-terminal the program finds under a COM
 // name: the remote display gets the replayed bottom of its channel in both
-// formats, at most five lines a second; the lobe peer's commands reach the
-// main frame and get their replies, the transceiver items from the replayed
-// channel; the hub's peer program reads every depth telegram of a replay
-// and sends it a cast, which is stored and applied once; the hub's dialog
-// opens the port settings, their help and the line's statistics.
+// formats, at most five lines a second of ping time; the lobe peer's
+// commands reach the main frame and get their replies, the transceiver
+// items from the replayed channel, and its echo-trace telegrams carry the
+// replayed targets; the hub's peer program reads every depth telegram of a
+// replay and sends it a cast, which is stored and applied once; the hub's
+// dialog opens the port settings, their help and the line's statistics.
 #include "app/Help.h"
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/MainFrame.h"
@@ -13,12 +14,20 @@
 #include "base/AppIds.h"
 #include "base/RegistrySupport.h"
 #include "base/ReplayFileList.h"
+#include "display/EchoTraceDoc.h"
+#include "display/ui/EchoTraceView.h"
+#include "engine/Channel.h"
+#include "engine/TSDetection.h"
 #include "outputs/Lobe.h"
 #include "outputs/QYSerial.h"
 #include "outputs/RDDialog.h"
+#include "outputs/ui/LobeDialog.h"
+#include "outputs/ui/RemoteDisplayDialog.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileTime.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
+#include "program/tests/TestLiveSounder.h"
 #include "program/tests/TestProgram.h"
 #include "program/tests/TestSocatLine.h"
 #include "recording/Replay.h"
@@ -31,10 +40,13 @@
 #include "sounder/OperationControl.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -101,16 +113,19 @@ protected:
         ASSERT_TRUE(program->Start());
     }
 
-    // The demo recording, replayed at the rate given.
-    CEchoSounder* ReplayDemo(int rate)
+    // A scene's recording with the settings given, replayed at the rate
+    // given.
+    CEchoSounder* Replay(const char* scenePath, const std::vector<std::string>& settings, int rate)
     {
-        std::ifstream in(ZELVAR_DEMO_SCENE);
+        std::ifstream in(scenePath);
         std::stringstream text;
         text << in.rdbuf();
         zv::recgen::SRecGenScene scene;
         std::string error;
         EXPECT_TRUE(zv::recgen::ApplySceneText(scene, text.str(), &error)) << error;
-        const fs::path path = env.Root() / "demo.raw";
+        for (const std::string& setting : settings)
+            EXPECT_TRUE(zv::recgen::ApplySetting(scene, setting, &error)) << error;
+        const fs::path path = env.Root() / "replayed.raw";
         EXPECT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(path.string(), nullptr, &error)) << error;
         SOperationDialogValues values = program->Operation().OperationDialogValues();
         values.mode = CEchoSounder::kReplay;
@@ -130,12 +145,22 @@ protected:
             10000));
         return sounder;
     }
+    CEchoSounder* ReplayDemo(int rate) { return Replay(ZELVAR_DEMO_SCENE, {}, rate); }
+    // One ping of a single-step replay, taken by the sounder.
+    static bool Step(CEchoSounder& sounder)
+    {
+        const std::uint64_t pings = sounder.GetPingCount();
+        sounder.OnStep();
+        return WaitFor([&] { return sounder.GetPingCount() > pings; }, 10000);
+    }
 
     ShellEnvironment env;
     AnswerMessageBoxes boxes;
     std::unique_ptr<app::CProgram> program;
 };
 
+// Pings 0.15 s apart: every second one reaches the display, with the
+// replayed bottom of its channel, in either format.
 TEST_F(ProgramSerialOutputs, RemoteDisplayShowsTheReplayedBottom)
 {
     SLine line("RemoteDisplay", 8);
@@ -143,25 +168,51 @@ TEST_F(ProgramSerialOutputs, RemoteDisplayShowsTheReplayedBottom)
     CRDDialog* display = program->Application().Sensor<CRDDialog>(app::SensorId::RemoteDisplay);
     ASSERT_NE(display, nullptr);
     ASSERT_NE(display->GetSettingsKey(), nullptr);
-    display->ApplySettings({1, CRDDialog::kRD1, 0});
+    display->ApplySettings({1, CRDDialog::kRD1, 1});
     EXPECT_EQ(display->GetTxProtocolName(), "ASCII");
-    CEchoSounder* sounder = ReplayDemo(CEchoSounder::kMaximumRate);
+    CEchoSounder* sounder = Replay(ZELVAR_DEMO_SCENE, {"interval=0.15"}, CEchoSounder::kSingleStep);
     ASSERT_NE(sounder, nullptr);
+    ASSERT_EQ(sounder->GetChannelCount(), 2);
+    CChannel& chosen = *sounder->GetChannel(1);
 
-    const std::regex number(R"([ 0-9]{4}\.[0-9]\r\n)");
-    std::string text = line.ReadUntil([](const std::string& got) { return got.size() >= 8 * 6; });
-    ASSERT_GE(text.size(), 8u * 6) << text;
-    for (std::size_t at = 0; at + 8 <= text.size(); at += 8)
-        EXPECT_TRUE(std::regex_match(text.substr(at, 8), number)) << text;
-
-    // The other format from the next ping on.
-    display->ApplySettings({1, CRDDialog::kNMEA, 0});
-    line.got.clear();
-    text = line.ReadUntil([](const std::string& got) {
-        const auto start = got.find('$');
-        return start != std::string::npos && got.find('*', start) != std::string::npos;
-    });
-    EXPECT_NE(text.find('$'), std::string::npos) << text;
+    std::uint64_t lastOutput = 0;
+    for (const DWORD format : {CRDDialog::kRD1, CRDDialog::kNMEA}) {
+        display->ApplySettings({1, format, 1});
+        line.got.clear();
+        std::string expected;
+        int pings = 0, sent = 0;
+        // Ends on a ping that is sent, so that anything sent for a ping
+        // before it has come too.
+        while (pings < 12 || lastOutput != chosen.GetPingTime()) {
+            ASSERT_TRUE(Step(*sounder));
+            ++pings;
+            // The sounder counts a ping once its outputs have it; its values
+            // stay until the next step.
+            const std::uint64_t t = chosen.GetPingTime();
+            if (lastOutput != 0 && t - lastOutput < CRDDialog::kMinimumSpacing)
+                continue;
+            lastOutput = t;
+            ++sent;
+            const ChannelParameters p = chosen.GetParameters();
+            const std::string text = CRDDialog::DepthText(format, 1, t, chosen.GetBottomDepth(), p.TransducerDepth,
+                                                          chosen.GetBottomLevelValue(), chosen.GetLastPingValue());
+            ASSERT_FALSE(text.empty());
+            // The first ping has no bottom yet.
+            if (pings > 1) {
+                EXPECT_GT(chosen.GetBottomDepth(), 40.0) << "the demo's bottom lies between 50 and 70 m";
+            }
+            // The line's transmit protocol ends each text with CR LF once.
+            expected += text.ends_with("\r\n") ? text : text + "\r\n";
+            const std::string got = line.ReadUntil([&](const std::string& g) { return g.size() >= expected.size(); });
+            ASSERT_EQ(got, expected) << "ping " << pings;
+        }
+        EXPECT_LE(sent, pings / 2 + 1) << "at most five a second of ping time";
+        EXPECT_GE(sent, pings / 2);
+        if (format == CRDDialog::kRD1)
+            EXPECT_TRUE(std::regex_match(expected.substr(0, 8), std::regex(R"([ 0-9]{4}\.[0-9]\r\n)"))) << expected;
+        else
+            EXPECT_EQ(expected.rfind("$SD", 0), 0u) << expected;
+    }
 
     // The settings went to the program's key and survive the object.
     display->ApplySettings({0, CRDDialog::kNMEA, 1});
@@ -170,6 +221,15 @@ TEST_F(ProgramSerialOutputs, RemoteDisplayShowsTheReplayedBottom)
     DWORD channel = 0;
     EXPECT_TRUE(reg.GetDword(display->GetSettingsKey(), "", "RemoteChannel", channel, FALSE));
     EXPECT_EQ(channel, 1u);
+
+    // The operator's factory settings: all three 0, written, and the line
+    // silent.
+    display->ApplySettings({1, CRDDialog::kNMEA, 1});
+    COperationControl::PostFactorySettings();
+    EXPECT_TRUE(WaitFor([&] { return display->GetSettings() == CRDDialog::Settings{}; }, 20000));
+    EXPECT_EQ(display->GetTxProtocolName(), "");
+    EXPECT_TRUE(reg.GetDword(display->GetSettingsKey(), "", "RemoteChannel", channel, FALSE));
+    EXPECT_EQ(channel, 0u);
 }
 
 TEST_F(ProgramSerialOutputs, LobeCommandsGetTheirReplies)
@@ -303,7 +363,7 @@ TEST_F(ProgramSerialOutputs, SerialHubPeerReadsTheReplayedBottom)
     CSocatLine line(env.Root(), CQYSerial::kSettingId, 11);
     ASSERT_TRUE(line.IsUp());
     const fs::path output = env.Root() / "peer.txt";
-    CChildProcess peer(ZVSERIALPEER, {"zvserialpeer", "--port", line.SimEnd(), "--raw"}, output.string());
+    shelltest::CChildProcess peer(ZVSERIALPEER, {"zvserialpeer", "--port", line.SimEnd(), "--raw"}, output.string());
     Start("QY310");
     CQYSerial* hub = program->Application().Sensor<CQYSerial>(app::SensorId::SerialOutput);
     ASSERT_NE(hub, nullptr);
@@ -445,7 +505,7 @@ TEST_F(ProgramSerialOutputs, SerialHubCastFromThePeerIsStoredAndAppliedOnce)
         return found;
     };
 
-    CChildProcess peer(ZVSERIALPEER, {"zvserialpeer", "--port", line.SimEnd(), "--send", "CALC"},
+    shelltest::CChildProcess peer(ZVSERIALPEER, {"zvserialpeer", "--port", line.SimEnd(), "--send", "CALC"},
                        (env.Root() / "peer.txt").string());
     ASSERT_TRUE(WaitFor([&] { return program->Environment().IsRealSvp() != FALSE; }, 30000));
     const auto stored = casts();
@@ -623,6 +683,192 @@ TEST_F(ProgramSerialOutputs, SerialInterfaceDialogReachesThePortItsHelpAndStatis
     const std::string sent = line.ReadUntil([](const std::string& got) { return got.find('\n') != std::string::npos; });
     EXPECT_EQ(sent.rfind("D1,", 0), 0u) << sent;
     EXPECT_NE(sent.find(", 42.50,"), std::string::npos) << sent;
+}
+
+// TQ30 replaying a calibration sphere: while echo-trace telegrams are on,
+// each ping whose targets the echo trace panes ask for goes out as an E
+// telegram with them; before and after, none.
+TEST_F(ProgramSerialOutputs, EchoTraceTelegramsCarryTheTargetsOfThePingsAskedFor)
+{
+    SLine line("Lobe", 7);
+    Start("TQ30");
+    ASSERT_NE(program->Application().Sensor<CLobe>(app::SensorId::Lobe), nullptr);
+    CEchoSounder* sounder = Replay(ZELVAR_CALIBRATION_SCENE, {"pings=40"}, CEchoSounder::kSingleStep);
+    ASSERT_NE(sounder, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !program->Frame()->findChildren<CEchoTraceView*>().empty(); }, 10000));
+    const CEchoTraceDoc& pane = *program->Frame()->findChildren<CEchoTraceView*>().front()->GetDocument();
+    CChannel& channel = *sounder->GetChannel(0);
+    // One ping, shown by the pane, which has asked for its targets by then.
+    const auto ping = [&] {
+        const std::uint64_t shown = pane.Shown().number;
+        EXPECT_TRUE(Step(*sounder));
+        EXPECT_TRUE(WaitFor([&] { return pane.Shown().number > shown; }, 10000));
+    };
+    // A command's reply, and whatever came before it.
+    const auto reply = [&](const std::string& command) {
+        line.got.clear();
+        line.pty.Write(command + "\r");
+        return line.ReadUntil([](const std::string& got) { return got.find("\r\r\n") != std::string::npos; });
+    };
+    const auto echoed = [](const std::string& command) { return std::regex("PE,[0-9]{8}" + command + "\r\r\n"); };
+
+    ping();
+    ping();
+    const std::string on = reply("/SER/Telegram/Echo-Trace=1");
+    EXPECT_TRUE(std::regex_match(on, echoed("/SER/Telegram/Echo-Trace=1"))) << on;
+
+    const double draught = channel.GetParameters().Draught();
+    std::string expected;
+    line.got.clear();
+    int withTargets = 0;
+    for (int k = 0; k < 8; ++k) {
+        ping();
+        // The pane's request detected them: this one copies the same.
+        SingleTargetRecord record;
+        ASSERT_EQ(channel.GetSingleTargets(record), 1);
+        if (record.Count == 0)
+            continue;
+        ++withTargets;
+        EXPECT_EQ(record.Count, 1) << "the sphere alone";
+        EXPECT_NEAR(record.Targets[0].Range, 20.0 + draught, 0.5);
+        expected += CLobe::EchoTraceTelegram(0, channel.GetPingTime(), record);
+        const std::string got = line.ReadUntil([&](const std::string& g) { return g.size() >= expected.size(); });
+        ASSERT_EQ(got, expected);
+    }
+    EXPECT_GE(withTargets, 4);
+    EXPECT_EQ(expected.rfind("E1,", 0), 0u) << expected;
+
+    const std::string off = reply("/SER/Telegram/Echo-Trace=0");
+    EXPECT_TRUE(std::regex_match(off, echoed("/SER/Telegram/Echo-Trace=0"))) << off;
+    ping();
+    ping();
+    const std::string v = reply("/TEST MENU/Version");
+    EXPECT_EQ(v.rfind("PR,", 0), 0u) << "no telegram after the switch: " << v;
+}
+
+// The lobe's own peer, zvlinepeer, on a socat pair: the commands it sends
+// get their replies in order, a too short one none.
+TEST_F(ProgramSerialOutputs, LobePeerOnASocatLine)
+{
+    CSocatLine line(env.Root(), CLobe::kSettingId, 9);
+    ASSERT_TRUE(line.IsUp());
+    Start("TQ30");
+    ASSERT_NE(program->Application().Sensor<CLobe>(app::SensorId::Lobe), nullptr);
+    ASSERT_NE(ReplayDemo(CEchoSounder::kSingleStep), nullptr);
+
+    const fs::path log = env.Root() / "lobe-peer.log";
+    std::atomic<bool> done{false};
+    std::thread peer([&] {
+        ::CChildProcess::Run({ZVLINEPEER, "--line=" + line.SimEnd(), "--send=/TEST MENU/Version\\r", "--send=/TE\\r",
+                              "--send=/TRANSCEIVER/Transceiver-1 Menu/Bandwidth\\r",
+                              "--send=/SER/Telegram/Echo-Trace=0\\r", "--gap=300", "--seconds=6",
+                              "--log=" + log.string()},
+                             true);
+        done = true;
+    });
+    // The user interface answers meanwhile.
+    WaitFor([&] { return done.load(); }, 40000);
+    peer.join();
+    std::ifstream in(log);
+    std::vector<std::string> replies;
+    for (std::string l; std::getline(in, l);)
+        replies.push_back(l.substr(l.find(' ') + 1));
+    ASSERT_EQ(replies.size(), 3u);
+    EXPECT_TRUE(
+        std::regex_match(replies[0], std::regex(R"(LINE PR,[0-9]{8},/TEST MENU/Version=TQ250 [0-9.]+\\r\\r\\n)")))
+        << replies[0];
+    EXPECT_TRUE(std::regex_match(
+        replies[1], std::regex(R"(LINE PR,[0-9]{8},/TRANSCEIVER MENU/Transceiver-1 Menu/Bandwidth=Unknown\\r\\r\\n)")))
+        << replies[1];
+    EXPECT_TRUE(std::regex_match(replies[2], std::regex(R"(LINE PE,[0-9]{8}/SER/Telegram/Echo-Trace=0\\r\\r\\n)")))
+        << replies[2];
+}
+
+// The transceiver items of a replayed channel are the values its recording
+// holds (the calibration scene's beam, angle and offset figures).
+TEST_F(ProgramSerialOutputs, LobeItemsAreTheReplayedChannelsValues)
+{
+    SLine line("Lobe", 7);
+    Start("TQ30");
+    CEchoSounder* sounder = Replay(ZELVAR_CALIBRATION_SCENE, {"pings=10"}, CEchoSounder::kSingleStep);
+    ASSERT_NE(sounder, nullptr);
+    ASSERT_TRUE(Step(*sounder));
+    const std::pair<const char*, const char*> items[] = {
+        {"Pulse Length", "1.000 ms"},     {"Bandwidth", "Unknown"},        {"Max. Power", "1000 W"},
+        {"TS Transd. Gain", "25.00 dB"},  {"Angle Sens.Along", "21.90"},   {"Angle Sens.Athw.", "23.00"},
+        {"3 dB Beamw.Along", "7.00 dg"},  {"3 dB Beamw.Athw.", "7.20 dg"}, {"Alongship Offset", "0.10 dg"},
+        {"Athw.ship Offset", "-0.15 dg"},
+    };
+    for (const auto& [item, value] : items) {
+        line.got.clear();
+        line.pty.Write(std::string("/TRANSCEIVER/Transceiver-1 Menu/") + item + "\r");
+        const std::string reply =
+            line.ReadUntil([](const std::string& got) { return got.find("\r\r\n") != std::string::npos; });
+        EXPECT_EQ(reply.substr(std::min<std::size_t>(reply.size(), 11)),
+                  std::string(",/TRANSCEIVER MENU/Transceiver-1 Menu/") + item + "=" + value + "\r\r\n")
+            << reply;
+    }
+}
+
+// Runs act on the modal dialog of that template once it is up.
+void WhenDialog(int templateId, std::function<void(QDialog&)> act, int triesLeft = 200)
+{
+    QTimer::singleShot(10, [=] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<QDialog*>(modal);
+            dialog && dialog->objectName() == "dialog_" + QString::number(templateId)) {
+            act(*dialog);
+            return;
+        }
+        ASSERT_GT(triesLeft, 0) << "no dialog " << templateId << " came up";
+        WhenDialog(templateId, act, triesLeft - 1);
+    });
+}
+
+// The menu commands open the two dialogs on the running program: the
+// remote display's channel buttons carry the replayed channels' names, the
+// lobe's monitor shows the lines that come while it is open.
+TEST_F(ProgramSerialOutputs, MenuCommandsOpenTheDialogs)
+{
+    {
+        SLine line("RemoteDisplay", 8);
+        Start("QY310");
+        CEchoSounder* sounder = ReplayDemo(CEchoSounder::kSingleStep);
+        ASSERT_NE(sounder, nullptr);
+        const std::string first = sounder->GetChannel(0)->GetChannelName();
+        const std::string second = sounder->GetChannel(1)->GetChannelName();
+        bool shown = false;
+        WhenDialog(outputsui::CRemoteDisplayDialog::kTemplate, [&](QDialog& dialog) {
+            EXPECT_EQ(Control<QRadioButton>(dialog, 1356)->text().toStdString(), first);
+            EXPECT_EQ(Control<QRadioButton>(dialog, 1357)->text().toStdString(), second);
+            EXPECT_TRUE(Control<QRadioButton>(dialog, 1357)->isEnabled());
+            EXPECT_FALSE(Control<QRadioButton>(dialog, 1358)->isEnabled());
+            EXPECT_TRUE(Screenshot(dialog, "program-remote-display-dialog"));
+            shown = true;
+            dialog.reject();
+        });
+        program->Frame()->RunCommand(app::cmd::REMOTE_DISPLAY);
+        EXPECT_TRUE(shown);
+        program.reset();
+    }
+    SLine line("Lobe", 7);
+    Start("TQ30");
+    bool shown = false;
+    WhenDialog(outputsui::CLobeDialog::kTemplate, [&](QDialog& dialog) {
+        auto* monitor = dialog.findChild<QPlainTextEdit*>("monitor");
+        ASSERT_NE(monitor, nullptr);
+        line.pty.Write("/TEST MENU/Version\r/SER/Telegram/Echo-Trace=1\r");
+        EXPECT_TRUE(WaitFor([&] { return monitor->toPlainText().contains("Echo-Trace=1"); }, 10000));
+        EXPECT_TRUE(monitor->toPlainText().contains("/TEST MENU/Version"));
+        auto* echoTrace = dialog.findChild<QCheckBox*>("echoTrace");
+        ASSERT_NE(echoTrace, nullptr);
+        EXPECT_TRUE(WaitFor([&] { return echoTrace->isChecked(); }, 10000)) << "switched by the command";
+        EXPECT_TRUE(Screenshot(dialog, "program-lobe-interface-dialog"));
+        shown = true;
+        dialog.reject();
+    });
+    program->Frame()->RunCommand(app::cmd::LOBE);
+    EXPECT_TRUE(shown);
 }
 
 }  // namespace

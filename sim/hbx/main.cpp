@@ -6,7 +6,10 @@
 //
 //   zvhbxsim [--sounder=127.x.x.x] [--port=N] [--announce-port=N]
 //            [--status-port=N] [--reply-port=N] [--send=CMD,CMD,...]
-//            [--gap=MS] [--seconds=S]
+//            [--gap=MS] [--seconds=S] [--log=PATH]
+//
+// With --log every line goes to that file too, behind the milliseconds
+// since the start ("1003 ANNOUNCE ..."), for a test to read once it ends.
 //
 // CMD is the three letters of a command (P00, PU0, P03, P02, P10, P20, S00,
 // P30) or QYL<n> for a logging request with LOG=<n>.
@@ -26,6 +29,7 @@ void Usage(std::FILE* to)
 {
     std::fprintf(to, "usage: zvhbxsim [--sounder=127.x.x.x] [--port=N] [--announce-port=N] [--status-port=N]\n"
                      "                [--reply-port=N] [--send=CMD,CMD,...] [--gap=MS] [--seconds=S]\n"
+                     "                [--log=PATH]\n"
                      "Plays the survey control program on loopback. CMD: P00 PU0 P03 P02 P10 P20 S00 P30 QYL<n>.\n"
                      "Prints one line per datagram received:\n"
                      "  ANNOUNCE model date time port N survey a.b.c.d\n"
@@ -64,6 +68,7 @@ int main(int argc, char** argv)
     long long port = 2012, announcePort = 1999, statusPort = 2013, replyPort = 2014, gap = 1000, seconds = 5;
     std::string sounder = "127.0.0.1";
     std::vector<std::string> commands;
+    std::string logPath;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const auto eq = arg.find('=');
@@ -82,6 +87,9 @@ int main(int argc, char** argv)
             ok = Number(value, 1, 65535, replyPort);
         } else if (key == "--gap") {
             ok = Number(value, 0, 600000, gap);
+        } else if (key == "--log") {
+            logPath = value;
+            ok = !value.empty();
         } else if (key == "--seconds") {
             ok = Number(value, 0, 1LL << 30, seconds);
         } else if (key == "--send") {
@@ -116,8 +124,23 @@ int main(int argc, char** argv)
     }
     CSocket& commandSocket = sockets[1];  // replies go to the ports, not the sender
 
+    std::FILE* log = nullptr;
+    if (!logPath.empty() && !(log = std::fopen(logPath.c_str(), "w"))) {
+        std::fprintf(stderr, "zvhbxsim: cannot write %s\n", logPath.c_str());
+        return 1;
+    }
     using Clock = std::chrono::steady_clock;
-    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    const auto start = Clock::now();
+    const auto print = [&](const std::string& line) {
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+        if (log) {
+            const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+            std::fprintf(log, "%lld %s\n", ms, line.c_str());
+            std::fflush(log);
+        }
+    };
+    const auto end = start + std::chrono::seconds(seconds);
     auto nextCommand = Clock::now();
     std::size_t sent = 0;
     std::vector<std::uint8_t> buffer(70000);
@@ -129,8 +152,7 @@ int main(int argc, char** argv)
                 : c.size() > 3 ? hbxsim::Logging(c.substr(3), "survey")
                                : hbxsim::Command(c);
             commandSocket.SendTo(datagram.data(), datagram.size(), to);
-            std::printf("SENT %s\n", c.c_str());
-            std::fflush(stdout);
+            print("SENT " + c);
             nextCommand = Clock::now() + std::chrono::milliseconds(gap);
         }
         pollfd fds[3];
@@ -145,9 +167,10 @@ int main(int argc, char** argv)
             if (n < 0)
                 continue;
             const std::span<const std::uint8_t> bytes(buffer.data(), static_cast<std::size_t>(n));
-            std::printf("%s\n", hbxsim::Describe(hbxsim::Decode(bytes), bytes.size()).c_str());
-            std::fflush(stdout);
+            print(hbxsim::Describe(hbxsim::Decode(bytes), bytes.size()));
         }
     }
+    if (log)
+        std::fclose(log);
     return 0;
 }

@@ -2,11 +2,13 @@
 // lobe link, on a pseudo-terminal (one end of a socat pty pair, or any tty
 // path): it sends the lines given and prints every line it receives.
 //
-//   zvlinepeer --line=PATH [--send=TEXT]... [--gap=MS] [--seconds=S]
+//   zvlinepeer --line=PATH [--send=TEXT]... [--gap=MS] [--seconds=S] [--log=PATH]
 //
 // TEXT takes the escapes \r, \n, \0 and \xNN and is sent as it stands
 // (a lobe command ends with \r). Each line received is printed as
 //   LINE <text>      (CR and LF shown as \r and \n)
+// and, with --log, written to that file too behind the milliseconds since
+// the start ("1003 LINE ..."), for a test to read once it ends.
 #include "sim/remotectl/RemoteTelegram.h"
 
 #include <chrono>
@@ -23,7 +25,7 @@ namespace {
 
 void Usage(std::FILE* to)
 {
-    std::fprintf(to, "usage: zvlinepeer --line=PATH [--send=TEXT]... [--gap=MS] [--seconds=S]\n"
+    std::fprintf(to, "usage: zvlinepeer --line=PATH [--send=TEXT]... [--gap=MS] [--seconds=S] [--log=PATH]\n"
                      "Sends the texts (escapes \\r \\n \\0 \\xNN) on the line, one per gap, and prints\n"
                      "every line received as: LINE <text>\n");
 }
@@ -48,7 +50,7 @@ std::string Shown(const std::string& text)
 
 int main(int argc, char** argv)
 {
-    std::string line;
+    std::string line, logPath;
     std::vector<std::string> texts;
     long gap = 200, seconds = 5;
     for (int i = 1; i < argc; ++i) {
@@ -62,6 +64,9 @@ int main(int argc, char** argv)
             return 0;
         } else if (key == "--line") {
             line = value;
+        } else if (key == "--log") {
+            logPath = value;
+            ok = !value.empty();
         } else if (key == "--send") {
             texts.push_back(remotectl::Unescape(value));
         } else if (key == "--gap") {
@@ -94,8 +99,24 @@ int main(int argc, char** argv)
         ::cfmakeraw(&raw);
         ::tcsetattr(fd, TCSANOW, &raw);
     }
+    std::FILE* log = nullptr;
+    if (!logPath.empty() && !(log = std::fopen(logPath.c_str(), "w"))) {
+        std::fprintf(stderr, "zvlinepeer: cannot write %s\n", logPath.c_str());
+        ::close(fd);
+        return 1;
+    }
     using Clock = std::chrono::steady_clock;
-    const auto stop = Clock::now() + std::chrono::seconds(seconds);
+    const auto start = Clock::now();
+    const auto print = [&](const std::string& received) {
+        std::printf("LINE %s\n", Shown(received).c_str());
+        std::fflush(stdout);
+        if (log) {
+            const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+            std::fprintf(log, "%lld LINE %s\n", ms, Shown(received).c_str());
+            std::fflush(log);
+        }
+    };
+    const auto stop = start + std::chrono::seconds(seconds);
     auto next = Clock::now();
     std::size_t sent = 0;
     std::string pending;
@@ -115,13 +136,14 @@ int main(int argc, char** argv)
             break;
         pending.append(buffer, static_cast<std::size_t>(n));
         for (auto at = pending.find('\n'); at != std::string::npos; at = pending.find('\n')) {
-            std::printf("LINE %s\n", Shown(pending.substr(0, at + 1)).c_str());
-            std::fflush(stdout);
+            print(pending.substr(0, at + 1));
             pending.erase(0, at + 1);
         }
     }
     if (!pending.empty())
-        std::printf("LINE %s\n", Shown(pending).c_str());
+        print(pending);
+    if (log)
+        std::fclose(log);
     ::close(fd);
     return 0;
 }
