@@ -486,6 +486,42 @@ void CNVU::Start(std::int64_t& duration)
     duration = static_cast<std::int64_t>(static_cast<double>(requested) * wanted * 1e7);
 }
 
+nvu::TransmitPulse CNVU::TransmitPulseOf(const StructChannelParameters& r, int sharers, double presetFrequency,
+                                         double* pulse)
+{
+    const bool fm = r.fmPulse != 0;
+    const double frequency = presetFrequency > 0.0 ? presetFrequency : r.frequency;
+    const double n = frequency > 0.0 ? std::max(std::round(4000000.0 / frequency), 1.0) : 1.0;
+    double rate = 4000000.0 / n;
+    if (rate == 500000.0)
+        rate = fm ? 482000.0 : 497000.0;
+    const double length = fm ? r.fmPulseLength : r.pulseLength;
+    const double rounded = std::round(length * rate) / rate;
+    if (pulse)
+        *pulse = rounded;
+    // Five samples of the rate: the record has no ramp of its own.
+    const double ramp = std::round(5.0 / rate * rate) / rate;
+    const double net = rounded - ramp;
+    nvu::TransmitPulse p;
+    // At 200 kHz the unit takes the whole pulse, the ramp included.
+    p.duration = static_cast<float>((rate == 200000.0 ? rounded : net > 0.000016 ? net : 0.0) + 0.0000001);
+    const double power = std::max(r.txPower, 0.0) / (1.0 + std::max(sharers, 0));
+    p.amplitude = r.transceiverMode == kPassive ? 0.0f : static_cast<float>(std::sqrt(power / 1000.0));
+    p.ramp = static_cast<float>(ramp);
+    p.rampStep = static_cast<float>(5.0 / rate);
+    // An FM pulse sweeps up through its band from half of it below the
+    // rate, as the unit family's FM pulses do: 1/T wide over the rounded
+    // length.
+    if (fm && length > 0.0 && rounded > 0.0) {
+        p.rate = static_cast<float>(rate - 0.5 / length);
+        p.slope = static_cast<float>((1.0 / length) / rounded);
+    } else {
+        p.rate = static_cast<float>(rate);
+        p.slope = 0.0f;
+    }
+    return p;
+}
+
 void CNVU::SendPingTiming(double wanted)
 {
     // The longest pulse, rounded to its channel's transmit rate.
@@ -500,23 +536,10 @@ void CNVU::SendPingTiming(double wanted)
         // A sharing channel sends its master's pulse, the power divided
         // among all channels on the transducer.
         const Block& m = b.slave ? m_blocks[static_cast<std::size_t>(b.master)] : b;
-        const StructChannelParameters& r = m.pingRecord;
-        const bool fm = r.fmPulse != 0;
-        const double frequency = m_fixed.load() ? m_presets[2] : r.frequency;
-        const double n = frequency > 0.0 ? std::max(std::round(4000000.0 / frequency), 1.0) : 1.0;
-        double rate = 4000000.0 / n;
-        if (rate == 500000.0)
-            rate = fm ? 482000.0 : 497000.0;
-        const double pulse = std::round((fm ? r.fmPulseLength : r.pulseLength) * rate) / rate;
+        double pulse = 0.0;
+        p = TransmitPulseOf(m.pingRecord, m.slaves, m_fixed.load() ? m_presets[2] : 0.0, &pulse);
+        p.channel = static_cast<BYTE>(i);
         longest = std::max(longest, pulse);
-        const double ramp = std::round(5.0 / rate * rate) / rate;
-        const double net = pulse - ramp;
-        p.duration = static_cast<float>((net > 0.000016 ? net : 0.0) + 0.0000001);
-        const double power = std::max(r.txPower, 0.0) / (1.0 + m.slaves);
-        p.amplitude = r.transceiverMode == kPassive ? 0.0f : static_cast<float>(std::sqrt(power / 1000.0));
-        p.ramp = static_cast<float>(ramp);
-        p.rampStep = static_cast<float>(5.0 / rate);
-        p.rate = static_cast<float>(rate);
     }
     const double d = wanted > 0.0 ? wanted : 1.0;
     std::array<DWORD, 6> t{};

@@ -233,6 +233,12 @@ public:
     // The file sent to the unit for a channel: "rx<c>filter.txt" of the
     // channel's frequency folder beneath the unit software folder.
     static std::string UploadFile(const std::string& folder, double frequency, bool fm, int channel);
+    // The "TSP#" transmit pulse of a channel with the record r (a sharing
+    // channel's is its master's), sharers further channels on its
+    // transducer and, when above 0, a preset frequency in place of the
+    // record's; *pulse takes the pulse length rounded to whole periods.
+    static nvu::TransmitPulse TransmitPulseOf(const StructChannelParameters& r, int sharers, double presetFrequency,
+                                              double* pulse = nullptr);
 
     bool IsRunning() const { return m_running; }
     bool IsRefused() const { return m_refused.load(); }

@@ -110,6 +110,73 @@ TEST(NvuTelegrams, PingTimingCountsEachFollowedByItsEvent)
         EXPECT_EQ(d[at], 0) << at;
 }
 
+TEST(NvuTelegrams, TransmitPulseOfEachKindOfChannel)
+{
+    struct Row
+    {
+        const char* legend;
+        double frequency;
+        bool fm;
+        double pulse;
+        double power;
+        int sharers;
+        bool passive;
+        double preset;
+        // Expected: the rounded pulse, duration, amplitude, ramp, rate
+        // (sweep start) and sweep slope.
+        double rounded, duration, amplitude, ramp, rate, slope;
+    };
+    const double r38 = 4000000.0 / 105.0;
+    const Row rows[] = {
+        {"CW at 200 kHz: the whole pulse", 200000.0, false, 0.000256, 1000.0, 0, false, 0.0, 0.000255, 0.000255 + 1e-7,
+         1.0, 0.000025, 200000.0, 0.0},
+        {"CW at 38 kHz, one sharer: the ramp off, half the power", 38000.0, false, 0.001024, 2000.0, 1, false, 0.0,
+         39.0 / r38, 39.0 / r38 - 5.0 / r38 + 1e-7, 1.0, 5.0 / r38, r38, 0.0},
+        {"CW at 500 kHz, shorter than its ramp and 16 us", 500000.0, false, 0.0000128, 250.0, 0, false, 0.0,
+         6.0 / 497000.0, 1e-7, 0.5, 5.0 / 497000.0, 497000.0, 0.0},
+        {"FM at 500 kHz: the sweep from half its band below", 500000.0, true, 0.001, 1000.0, 0, false, 0.0, 0.001,
+         0.001 - 5.0 / 482000.0 + 1e-7, 1.0, 5.0 / 482000.0, 482000.0 - 500.0, 1000.0 / 0.001},
+        {"passive: no amplitude", 200000.0, false, 0.000256, 1000.0, 0, true, 0.0, 0.000255, 0.000255 + 1e-7, 0.0,
+         0.000025, 200000.0, 0.0},
+        {"fixed parameters: the preset's rate", 200000.0, false, 0.0001, 1000.0, 0, false, 500000.0,
+         std::round(0.0001 * 497000.0) / 497000.0, std::round(0.0001 * 497000.0) / 497000.0 - 5.0 / 497000.0 + 1e-7,
+         1.0, 5.0 / 497000.0, 497000.0, 0.0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.legend);
+        CTransceiver::StructChannelParameters r;
+        r.frequency = row.frequency;
+        r.fmPulse = row.fm ? 1 : 0;
+        (row.fm ? r.fmPulseLength : r.pulseLength) = row.pulse;
+        r.txPower = row.power;
+        r.transceiverMode = row.passive ? CTransceiver::kPassive : CTransceiver::kActive;
+        double rounded = 0.0;
+        const nvu::TransmitPulse p = CNVU::TransmitPulseOf(r, row.sharers, row.preset, &rounded);
+        EXPECT_NEAR(rounded, row.rounded, 1e-12);
+        EXPECT_FLOAT_EQ(p.duration, static_cast<float>(row.duration));
+        EXPECT_FLOAT_EQ(p.amplitude, static_cast<float>(row.amplitude));
+        EXPECT_FLOAT_EQ(p.ramp, static_cast<float>(row.ramp));
+        EXPECT_FLOAT_EQ(p.rampStep, static_cast<float>(row.ramp));
+        EXPECT_FLOAT_EQ(p.rate, static_cast<float>(row.rate));
+        EXPECT_FLOAT_EQ(p.slope, static_cast<float>(row.slope));
+    }
+    // The fields at their places, the last of a series marked.
+    nvu::TransmitPulse p;
+    p.channel = 2;
+    p.last = true;
+    p.duration = 1.0f;
+    p.amplitude = 2.0f;
+    p.ramp = 3.0f;
+    p.rampStep = 4.0f;
+    p.rate = 5.0f;
+    p.slope = 6.0f;
+    EXPECT_EQ(Hex(nvu::TransmitPulseTelegram(p)), "5000000054535023020001000000803f"
+                                                  "00000000000000000000803f0000803f"
+                                                  "00000000000000000000000000000000"
+                                                  "00000000000000400000404000008040"
+                                                  "000000000000a0400000c04000000000");
+}
+
 TEST(NvuFilters, FilterFilesAreReadOrRefused)
 {
     const fs::path folder = fs::temp_directory_path() / ("zvnvufilter" + std::to_string(getpid()));
