@@ -371,8 +371,15 @@ void CNVU::ResolveSlaves()
         s.fpaDecimation = m.fpaDecimation;
         s.impedance = m.impedance;
         s.filterType = m.filterType;
+        const auto lock = LockRecords();
         s.pingRecord = m.pingRecord;
     }
+}
+
+CTransceiver::StructChannelParameters CNVU::PingRecordOf(const Block& b) const
+{
+    const auto lock = LockRecords();
+    return b.pingRecord;
 }
 
 int CNVU::GetMaster(int channel) const
@@ -432,7 +439,9 @@ void CNVU::Start(std::int64_t& duration)
         Block& b = m_blocks[i];
         if (!b.valid)
             continue;
-        StructChannelParameters& r = b.pingRecord;
+        // Worked on as a copy: the other threads read the block's record
+        // under the records' lock, which HandPingValues takes itself.
+        StructChannelParameters r = b.pingRecord;
         r.absorption = EnvironmentAbsorption(r.frequency).value_or(r.absorption);
         b.filterType = ProcessingType(r.filterType);
         const bool fm = r.fmPulse != 0;
@@ -445,6 +454,10 @@ void CNVU::Start(std::int64_t& duration)
             r.sampleInterval /= std::max(1, DecimationFactor(r.frequency, fm, b.chain) / 4);
         r.sampleDistance = m_soundVelocity * r.sampleInterval * 0.5;
         HandPingValues(*b.record, r, *b.channel);
+        {
+            const auto lock = LockRecords();
+            b.pingRecord = r;
+        }
         const double x = r.sampleInterval;
         if (x > 0.0 && x < wanted)
             wanted = x < 0.000064 ? x : 0.000128;
@@ -687,7 +700,7 @@ bool CNVU::Connect()
         return false;
     DWORD enables = 0xFFFFFFFFu;
     for (std::size_t i = 0; i < m_blocks.size(); ++i)
-        if (m_blocks[i].valid && m_blocks[i].pingRecord.transceiverMode == kPassive)
+        if (m_blocks[i].valid && PingRecordOf(m_blocks[i]).transceiverMode == kPassive)
             enables &= ~(1u << i);
     std::array<int, kMaxChannels> masterOf{-1, -1, -1, -1};
     for (std::size_t i = 0; i < m_blocks.size(); ++i)
@@ -735,8 +748,9 @@ bool CNVU::Upload(int channel)
                 source = &b;
                 break;
             }
-    const bool fm = source->pingRecord.fmPulse != 0;
-    const std::string path = UploadFile(m_services.GetUnitSoftwareFolder(), source->pingRecord.frequency, fm, channel);
+    const StructChannelParameters record = PingRecordOf(*source);
+    const bool fm = record.fmPulse != 0;
+    const std::string path = UploadFile(m_services.GetUnitSoftwareFolder(), record.frequency, fm, channel);
     CTftp& tftp = m_tftp;
     const auto port = static_cast<std::uint16_t>(m_timings.tftpPort);
     if (fs::is_regular_file(path) && tftp.TftpPutFile(path, unit, 1, port))
@@ -825,7 +839,7 @@ void CNVU::LoadFilters()
         if (b.filterType != 2 && b.filterType != 3 && b.filterType != 8)
             continue;
         // A filter that cannot be read leaves the channel's plain power.
-        ReadFilter(FilterFile(folder, b.pingRecord, b.des3, b.chain.value[0], m_wantedInterval.load(),
+        ReadFilter(FilterFile(folder, PingRecordOf(b), b.des3, b.chain.value[0], m_wantedInterval.load(),
                               m_fixed.load() ? m_presets[2] : 0.0),
                    b.filter);
     }
@@ -1022,7 +1036,7 @@ void CNVU::DumpLastPing(const CSampleRingBuffer::PingRecord& rec)
         const Block& b = m_blocks[c];
         if (!b.valid)
             continue;
-        const StructChannelParameters& r = b.pingRecord;
+        const StructChannelParameters r = PingRecordOf(b);
         text += Format("Channel %i\tPingLength \t%i\tFrequency \t%f\tTxPower \t%f\tiFpaDec \t%i\n",
                        static_cast<int>(c) + 1, b.produced, r.frequency, r.txPower, b.fpaDecimation);
     }

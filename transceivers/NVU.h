@@ -276,6 +276,8 @@ private:
         ReceiveChain chain;
         std::unique_ptr<StructChannelParameters> record;
         std::unique_ptr<CChannel> channel;
+        // Written by the trigger thread under the records' lock; read there
+        // freely, elsewhere through PingRecordOf.
         StructChannelParameters pingRecord;
         double impedance = 0.0;  // the system impedance Z
         int filterType = 5;
@@ -301,6 +303,9 @@ private:
     void LoadFilters();
     void SendPingTiming(double wanted);
     void ResolveSlaves();
+    // A block's ping record as the trigger thread last copied it, for the
+    // other threads: taken under the records' lock that the copy holds.
+    StructChannelParameters PingRecordOf(const Block& b) const;
     void ProcessChannel(int channel, int readIndex, int count);
     double Correlate(const Block& b, int channel, int at, int groupSize) const;
     void DumpLastPing(const CSampleRingBuffer::PingRecord& rec);
