@@ -7,7 +7,7 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
   socat libmodbus-dev python3 python3-nmea2
-  tftp-hpa atftp curl
+  tftp-hpa atftp atftpd curl
   xvfb xauth xclip imagemagick iproute2 util-linux
   cups-daemon cups-client poppler-utils
 )
@@ -32,7 +32,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" || status=$?
   [ -z "$own_policy" ] || $sudo_cmd rm -f "$policy"
   [ "$status" -eq 0 ] || exit "$status"
+  # The TFTP server is for the tests too, which run it on a port of their
+  # own: its socket unit would listen on port 69 of every address from the
+  # next boot on.
   if [ -d /run/systemd/system ] && command -v systemctl > /dev/null; then
     $sudo_cmd systemctl disable cups.service cups.socket cups.path > /dev/null 2>&1 || true
+    $sudo_cmd systemctl disable atftpd.service atftpd.socket > /dev/null 2>&1 || true
   fi
 fi

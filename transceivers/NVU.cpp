@@ -371,8 +371,15 @@ void CNVU::ResolveSlaves()
         s.fpaDecimation = m.fpaDecimation;
         s.impedance = m.impedance;
         s.filterType = m.filterType;
+        const auto lock = LockRecords();
         s.pingRecord = m.pingRecord;
     }
+}
+
+CTransceiver::StructChannelParameters CNVU::PingRecordOf(const Block& b) const
+{
+    const auto lock = LockRecords();
+    return b.pingRecord;
 }
 
 int CNVU::GetMaster(int channel) const
@@ -432,7 +439,9 @@ void CNVU::Start(std::int64_t& duration)
         Block& b = m_blocks[i];
         if (!b.valid)
             continue;
-        StructChannelParameters& r = b.pingRecord;
+        // Worked on as a copy: the other threads read the block's record
+        // under the records' lock, which HandPingValues takes itself.
+        StructChannelParameters r = b.pingRecord;
         r.absorption = EnvironmentAbsorption(r.frequency).value_or(r.absorption);
         b.filterType = ProcessingType(r.filterType);
         const bool fm = r.fmPulse != 0;
@@ -445,6 +454,10 @@ void CNVU::Start(std::int64_t& duration)
             r.sampleInterval /= std::max(1, DecimationFactor(r.frequency, fm, b.chain) / 4);
         r.sampleDistance = m_soundVelocity * r.sampleInterval * 0.5;
         HandPingValues(*b.record, r, *b.channel);
+        {
+            const auto lock = LockRecords();
+            b.pingRecord = r;
+        }
         const double x = r.sampleInterval;
         if (x > 0.0 && x < wanted)
             wanted = x < 0.000064 ? x : 0.000128;
@@ -486,6 +499,42 @@ void CNVU::Start(std::int64_t& duration)
     duration = static_cast<std::int64_t>(static_cast<double>(requested) * wanted * 1e7);
 }
 
+nvu::TransmitPulse CNVU::TransmitPulseOf(const StructChannelParameters& r, int sharers, double presetFrequency,
+                                         double* pulse)
+{
+    const bool fm = r.fmPulse != 0;
+    const double frequency = presetFrequency > 0.0 ? presetFrequency : r.frequency;
+    const double n = frequency > 0.0 ? std::max(std::round(4000000.0 / frequency), 1.0) : 1.0;
+    double rate = 4000000.0 / n;
+    if (rate == 500000.0)
+        rate = fm ? 482000.0 : 497000.0;
+    const double length = fm ? r.fmPulseLength : r.pulseLength;
+    const double rounded = std::round(length * rate) / rate;
+    if (pulse)
+        *pulse = rounded;
+    // Five samples of the rate: the record has no ramp of its own.
+    const double ramp = std::round(5.0 / rate * rate) / rate;
+    const double net = rounded - ramp;
+    nvu::TransmitPulse p;
+    // At 200 kHz the unit takes the whole pulse, the ramp included.
+    p.duration = static_cast<float>((rate == 200000.0 ? rounded : net > 0.000016 ? net : 0.0) + 0.0000001);
+    const double power = std::max(r.txPower, 0.0) / (1.0 + std::max(sharers, 0));
+    p.amplitude = r.transceiverMode == kPassive ? 0.0f : static_cast<float>(std::sqrt(power / 1000.0));
+    p.ramp = static_cast<float>(ramp);
+    p.rampStep = static_cast<float>(5.0 / rate);
+    // An FM pulse sweeps up through its band from half of it below the
+    // rate, as the unit family's FM pulses do: 1/T wide over the rounded
+    // length.
+    if (fm && length > 0.0 && rounded > 0.0) {
+        p.rate = static_cast<float>(rate - 0.5 / length);
+        p.slope = static_cast<float>((1.0 / length) / rounded);
+    } else {
+        p.rate = static_cast<float>(rate);
+        p.slope = 0.0f;
+    }
+    return p;
+}
+
 void CNVU::SendPingTiming(double wanted)
 {
     // The longest pulse, rounded to its channel's transmit rate.
@@ -500,23 +549,10 @@ void CNVU::SendPingTiming(double wanted)
         // A sharing channel sends its master's pulse, the power divided
         // among all channels on the transducer.
         const Block& m = b.slave ? m_blocks[static_cast<std::size_t>(b.master)] : b;
-        const StructChannelParameters& r = m.pingRecord;
-        const bool fm = r.fmPulse != 0;
-        const double frequency = m_fixed.load() ? m_presets[2] : r.frequency;
-        const double n = frequency > 0.0 ? std::max(std::round(4000000.0 / frequency), 1.0) : 1.0;
-        double rate = 4000000.0 / n;
-        if (rate == 500000.0)
-            rate = fm ? 482000.0 : 497000.0;
-        const double pulse = std::round((fm ? r.fmPulseLength : r.pulseLength) * rate) / rate;
+        double pulse = 0.0;
+        p = TransmitPulseOf(m.pingRecord, m.slaves, m_fixed.load() ? m_presets[2] : 0.0, &pulse);
+        p.channel = static_cast<BYTE>(i);
         longest = std::max(longest, pulse);
-        const double ramp = std::round(5.0 / rate * rate) / rate;
-        const double net = pulse - ramp;
-        p.duration = static_cast<float>((net > 0.000016 ? net : 0.0) + 0.0000001);
-        const double power = std::max(r.txPower, 0.0) / (1.0 + m.slaves);
-        p.amplitude = r.transceiverMode == kPassive ? 0.0f : static_cast<float>(std::sqrt(power / 1000.0));
-        p.ramp = static_cast<float>(ramp);
-        p.rampStep = static_cast<float>(5.0 / rate);
-        p.rate = static_cast<float>(rate);
     }
     const double d = wanted > 0.0 ? wanted : 1.0;
     std::array<DWORD, 6> t{};
@@ -664,7 +700,7 @@ bool CNVU::Connect()
         return false;
     DWORD enables = 0xFFFFFFFFu;
     for (std::size_t i = 0; i < m_blocks.size(); ++i)
-        if (m_blocks[i].valid && m_blocks[i].pingRecord.transceiverMode == kPassive)
+        if (m_blocks[i].valid && PingRecordOf(m_blocks[i]).transceiverMode == kPassive)
             enables &= ~(1u << i);
     std::array<int, kMaxChannels> masterOf{-1, -1, -1, -1};
     for (std::size_t i = 0; i < m_blocks.size(); ++i)
@@ -712,8 +748,9 @@ bool CNVU::Upload(int channel)
                 source = &b;
                 break;
             }
-    const bool fm = source->pingRecord.fmPulse != 0;
-    const std::string path = UploadFile(m_services.GetUnitSoftwareFolder(), source->pingRecord.frequency, fm, channel);
+    const StructChannelParameters record = PingRecordOf(*source);
+    const bool fm = record.fmPulse != 0;
+    const std::string path = UploadFile(m_services.GetUnitSoftwareFolder(), record.frequency, fm, channel);
     CTftp& tftp = m_tftp;
     const auto port = static_cast<std::uint16_t>(m_timings.tftpPort);
     if (fs::is_regular_file(path) && tftp.TftpPutFile(path, unit, 1, port))
@@ -802,7 +839,7 @@ void CNVU::LoadFilters()
         if (b.filterType != 2 && b.filterType != 3 && b.filterType != 8)
             continue;
         // A filter that cannot be read leaves the channel's plain power.
-        ReadFilter(FilterFile(folder, b.pingRecord, b.des3, b.chain.value[0], m_wantedInterval.load(),
+        ReadFilter(FilterFile(folder, PingRecordOf(b), b.des3, b.chain.value[0], m_wantedInterval.load(),
                               m_fixed.load() ? m_presets[2] : 0.0),
                    b.filter);
     }
@@ -999,7 +1036,7 @@ void CNVU::DumpLastPing(const CSampleRingBuffer::PingRecord& rec)
         const Block& b = m_blocks[c];
         if (!b.valid)
             continue;
-        const StructChannelParameters& r = b.pingRecord;
+        const StructChannelParameters r = PingRecordOf(b);
         text += Format("Channel %i\tPingLength \t%i\tFrequency \t%f\tTxPower \t%f\tiFpaDec \t%i\n",
                        static_cast<int>(c) + 1, b.produced, r.frequency, r.txPower, b.fpaDecimation);
     }

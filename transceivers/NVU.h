@@ -233,6 +233,12 @@ public:
     // The file sent to the unit for a channel: "rx<c>filter.txt" of the
     // channel's frequency folder beneath the unit software folder.
     static std::string UploadFile(const std::string& folder, double frequency, bool fm, int channel);
+    // The "TSP#" transmit pulse of a channel with the record r (a sharing
+    // channel's is its master's), sharers further channels on its
+    // transducer and, when above 0, a preset frequency in place of the
+    // record's; *pulse takes the pulse length rounded to whole periods.
+    static nvu::TransmitPulse TransmitPulseOf(const StructChannelParameters& r, int sharers, double presetFrequency,
+                                              double* pulse = nullptr);
 
     bool IsRunning() const { return m_running; }
     bool IsRefused() const { return m_refused.load(); }
@@ -270,6 +276,8 @@ private:
         ReceiveChain chain;
         std::unique_ptr<StructChannelParameters> record;
         std::unique_ptr<CChannel> channel;
+        // Written by the trigger thread under the records' lock; read there
+        // freely, elsewhere through PingRecordOf.
         StructChannelParameters pingRecord;
         double impedance = 0.0;  // the system impedance Z
         int filterType = 5;
@@ -295,6 +303,9 @@ private:
     void LoadFilters();
     void SendPingTiming(double wanted);
     void ResolveSlaves();
+    // A block's ping record as the trigger thread last copied it, for the
+    // other threads: taken under the records' lock that the copy holds.
+    StructChannelParameters PingRecordOf(const Block& b) const;
     void ProcessChannel(int channel, int readIndex, int count);
     double Correlate(const Block& b, int channel, int at, int groupSize) const;
     void DumpLastPing(const CSampleRingBuffer::PingRecord& rec);

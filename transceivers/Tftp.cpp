@@ -569,6 +569,74 @@ void CTftp::TimerStep(int seconds)
     }
 }
 
+CTftp::ClientTransfer::ClientTransfer(bool send, int fd, const std::string& name, const SocketAddress& server)
+    : m_send(send), m_fd(fd), m_peer(server)
+{
+    PutWord(m_last, send ? WriteRequest : ReadRequest);
+    m_last.insert(m_last.end(), name.begin(), name.end());
+    m_last.push_back(0);
+    for (char c : std::string("octet"))
+        m_last.push_back(static_cast<std::uint8_t>(c));
+    m_last.push_back(0);
+}
+
+CTftp::ClientTransfer::Step CTftp::ClientTransfer::Fail(const std::string& why)
+{
+    m_why = why;
+    return Step::Failed;
+}
+
+CTftp::ClientTransfer::Step CTftp::ClientTransfer::Take(const std::uint8_t* packet, std::size_t length,
+                                                        const SocketAddress& from)
+{
+    // Only the unit speaks: its address, and from its first answer on, the
+    // port it answered from.
+    if (from.ip != m_peer.ip || (m_locked && from.port != m_peer.port))
+        return Step::Wait;
+    if (length < 4 || length > kPacket)
+        return Step::RefuseSender;
+    if (!m_locked) {
+        m_peer = from;
+        m_locked = true;
+    }
+    const std::uint16_t opcode = Word(packet);
+    const std::uint16_t number = Word(packet + 2);
+    if (opcode == Error) {
+        // The message up to its terminator, or to the packet's end.
+        const auto* text = reinterpret_cast<const char*>(packet + 4);
+        const std::size_t size = length - 4;
+        const void* end = std::memchr(text, 0, size);
+        const std::string message(text, end ? static_cast<std::size_t>(static_cast<const char*>(end) - text) : size);
+        return Fail("unit refused: " + message);
+    }
+    if (m_send && opcode == Ack) {
+        if (number != m_block)
+            return Step::Wait;  // a stale acknowledgement; the timer resends
+        if (m_lastBlock)
+            return Step::Done;
+        std::array<std::uint8_t, kBlock> data{};
+        const int got = ReadBlock(m_fd, data.data());
+        if (got < 0)
+            return Fail("cannot read the file sent");
+        ++m_block;
+        m_last = DataPacket(m_block, data.data(), static_cast<std::size_t>(got));
+        m_lastBlock = static_cast<std::size_t>(got) < kBlock;
+        return Step::Send;
+    }
+    if (!m_send && opcode == Data) {
+        if (number == static_cast<std::uint16_t>(m_block + 1)) {
+            if (!WriteAll(m_fd, packet + 4, length - 4))
+                return Fail("cannot write the file fetched");
+            m_block = number;
+            m_last = AckPacket(m_block);
+            return length < kPacket ? Step::SendAndDone : Step::Send;
+        }
+        // A repeated block is acknowledged again; any other waits.
+        return number == m_block ? Step::Send : Step::Wait;
+    }
+    return Step::RefuseSender;
+}
+
 bool CTftp::TftpPutFile(const std::string& path, const std::string& peerIp, int send, std::uint16_t port,
                         std::string* why)
 {
@@ -609,22 +677,10 @@ bool CTftp::TftpPutFile(const std::string& path, const std::string& peerIp, int 
         !socket.SetReceiveBufferSize(32768))
         return fail("cannot open a socket");
 
-    std::vector<std::uint8_t> last;
-    PutWord(last, send ? WriteRequest : ReadRequest);
-    last.insert(last.end(), name.begin(), name.end());
-    last.push_back(0);
-    for (char c : std::string("octet"))
-        last.push_back(static_cast<std::uint8_t>(c));
-    last.push_back(0);
-
-    const SocketAddress server(ip, port);
-    SocketAddress peer = server;  // the unit's own port once it answered
-    bool locked = false;
-    std::uint16_t block = 0;
-    bool lastBlock = false;
+    ClientTransfer transfer(send != 0, fd, name, SocketAddress(ip, port));
     int timeLeft = m_timing.transferTimeout;
     int retries = m_timing.retries;
-    socket.SendTo(last.data(), last.size(), server, 1000);
+    socket.SendTo(transfer.Packet().data(), transfer.Packet().size(), transfer.Peer(), 1000);
     auto tick = Clock::now();
     std::array<std::uint8_t, kPacket + 1> packet{};
     for (;;) {
@@ -638,7 +694,7 @@ bool CTftp::TftpPutFile(const std::string& path, const std::string& peerIp, int 
             if (timeLeft <= 0) {
                 if (--retries <= 0)
                     return fail("no answer from " + peerIp);
-                socket.SendTo(last.data(), last.size(), peer, 1000);
+                socket.SendTo(transfer.Packet().data(), transfer.Packet().size(), transfer.Peer(), 1000);
                 timeLeft = m_timing.transferTimeout;
             }
         }
@@ -646,59 +702,26 @@ bool CTftp::TftpPutFile(const std::string& path, const std::string& peerIp, int 
             return fail("socket failure");
         if (n < 0)
             continue;
-        // Only the unit speaks: its address, and from its first answer on,
-        // the port it answered from.
-        if (from.ip != ip || (locked && from.port != peer.port))
-            continue;
-        const auto length = static_cast<std::size_t>(n);
-        if (length < 4 || length > kPacket) {
+        switch (transfer.Take(packet.data(), static_cast<std::size_t>(n), from)) {
+        case ClientTransfer::Step::Wait:
+            break;
+        case ClientTransfer::Step::RefuseSender: {
             const auto error = ErrorPacket(ErrorKind::IllegalOperation);
             socket.SendTo(error.data(), error.size(), from, 1000);
-            continue;
+            break;
         }
-        if (!locked) {
-            peer = from;
-            locked = true;
+        case ClientTransfer::Step::Send:
+            socket.SendTo(transfer.Packet().data(), transfer.Packet().size(), transfer.Peer(), 1000);
+            timeLeft = m_timing.transferTimeout;
+            retries = m_timing.retries;
+            break;
+        case ClientTransfer::Step::SendAndDone:
+            socket.SendTo(transfer.Packet().data(), transfer.Packet().size(), transfer.Peer(), 1000);
+            return true;
+        case ClientTransfer::Step::Done:
+            return true;
+        case ClientTransfer::Step::Failed:
+            return fail(transfer.Why());
         }
-        const std::uint16_t opcode = Word(packet.data());
-        const std::uint16_t number = Word(packet.data() + 2);
-        if (opcode == Error) {
-            std::string message(reinterpret_cast<const char*>(packet.data() + 4), length - 4);
-            message = message.c_str();
-            return fail("unit refused: " + message);
-        }
-        if (send && opcode == Ack) {
-            if (number != block)
-                continue;  // a stale acknowledgement; the timer resends
-            if (lastBlock)
-                return true;
-            std::array<std::uint8_t, kBlock> data{};
-            const int got = ReadBlock(fd, data.data());
-            if (got < 0)
-                return fail("cannot read " + path);
-            ++block;
-            last = DataPacket(block, data.data(), static_cast<std::size_t>(got));
-            lastBlock = static_cast<std::size_t>(got) < kBlock;
-        } else if (!send && opcode == Data) {
-            if (number == static_cast<std::uint16_t>(block + 1)) {
-                if (!WriteAll(fd, packet.data() + 4, length - 4))
-                    return fail("cannot write " + path);
-                block = number;
-                last = AckPacket(block);
-                if (length < kPacket) {
-                    socket.SendTo(last.data(), last.size(), peer, 1000);
-                    return true;
-                }
-            } else if (number != block) {
-                continue;
-            }
-        } else {
-            const auto error = ErrorPacket(ErrorKind::IllegalOperation);
-            socket.SendTo(error.data(), error.size(), from, 1000);
-            continue;
-        }
-        socket.SendTo(last.data(), last.size(), peer, 1000);
-        timeLeft = m_timing.transferTimeout;
-        retries = m_timing.retries;
     }
 }

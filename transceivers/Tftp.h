@@ -109,6 +109,44 @@ public:
     // thread): they fail at once.
     void CancelTransfers() { m_clientStop->Set(); }
 
+    // What the client makes of each reply of one transfer, between its
+    // request and its end; TftpPutFile runs it over its socket.
+    class ClientTransfer
+    {
+    public:
+        enum class Step {
+            Wait,          // nothing to send: not the unit's, stale or a repeat
+            Send,          // Packet() goes to Peer(), the timer starts again
+            RefuseSender,  // the sender is told of an illegal operation
+            SendAndDone,   // Packet() goes to Peer(), and the transfer succeeded
+            Done,          // the transfer succeeded
+            Failed         // the transfer failed, Why() tells why
+        };
+        // send: the file open at fd goes to the unit as name, else what the
+        // unit sends of name is written to fd (neither owned). server: the
+        // unit's TFTP port, where the request goes.
+        ClientTransfer(bool send, int fd, const std::string& name, const SocketAddress& server);
+        // The request first, then the last block or acknowledgement, which
+        // the timer sends again.
+        const std::vector<std::uint8_t>& Packet() const { return m_last; }
+        // The unit's own port once it answered.
+        const SocketAddress& Peer() const { return m_peer; }
+        Step Take(const std::uint8_t* packet, std::size_t length, const SocketAddress& from);
+        const std::string& Why() const { return m_why; }
+
+    private:
+        Step Fail(const std::string& why);
+
+        bool m_send;
+        int m_fd;
+        SocketAddress m_peer;
+        bool m_locked = false;
+        std::uint16_t m_block = 0;
+        bool m_lastBlock = false;
+        std::vector<std::uint8_t> m_last;
+        std::string m_why;
+    };
+
     // The wire form of one error packet (code, message, zero padding).
     static std::vector<std::uint8_t> ErrorPacket(ErrorKind kind);
     // The file a request names, as components beneath the served folder,

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -62,8 +63,20 @@ bool CNvuSimulator::Start()
         m_socket.Close();
         return false;
     }
+    // The search's broadcast reaches a socket bound to the broadcast
+    // address, which unicasts to the unit's own never do; other units on
+    // the same machine share the port.
+    if (m_settings.discoveryPort != 0 && (!m_discovery.Create(CSocket::Udp) || !m_discovery.SetReuseAddress(true) ||
+                                          !m_discovery.Bind(SocketAddress(0xFFFFFFFF, m_settings.discoveryPort)))) {
+        m_socket.Close();
+        m_tftp.Close();
+        m_discovery.Close();
+        return false;
+    }
     m_thread = std::thread([this] { Run(); });
     m_tftpThread = std::thread([this] { RunTftp(); });
+    if (m_discovery.IsOpen())
+        m_discoveryThread = std::thread([this] { RunDiscovery(); });
     return true;
 }
 
@@ -71,12 +84,16 @@ void CNvuSimulator::Stop()
 {
     m_socket.Stop();
     m_tftp.Stop();
+    m_discovery.Stop();
     if (m_thread.joinable())
         m_thread.join();
     if (m_tftpThread.joinable())
         m_tftpThread.join();
+    if (m_discoveryThread.joinable())
+        m_discoveryThread.join();
     m_socket.Close();
     m_tftp.Close();
+    m_discovery.Close();
 }
 
 std::uint16_t CNvuSimulator::GetPort() const
@@ -100,13 +117,14 @@ Bytes CNvuSimulator::MakeInfo(std::uint32_t type, std::uint32_t number, const st
     return b;
 }
 
-Bytes CNvuSimulator::MakeVersionAnswer(bool refuse, const std::string& text)
+Bytes CNvuSimulator::MakeVersionAnswer(bool refuse, std::uint32_t serial, const std::string& text)
 {
-    // 0 length  4 "VA\0\0"  16 flags (bit 1: refused)  20..43 addresses
+    // 0 length  4 "VA\0\0"  16 flags (bit 1: refused)  20 serial number
     // 44 text, NUL
     Bytes b = Head(44 + text.size() + 1, "VA");
     CByteWriter w(b);
     w.U32(16, refuse ? 0x02 : 0x00);
+    w.U32(20, serial);
     w.Bytes(44, text.data(), text.size());
     return b;
 }
@@ -202,7 +220,25 @@ std::string CNvuSimulator::VersionText() const
         std::lock_guard<std::mutex> lock(m_lock);
         firmware = m_firmware.empty() ? m_settings.firmware : m_firmware;
     }
-    return "NVU SIM\r\nSerial no." + std::to_string(m_settings.serial) + "\r\nFirmware Filename: " + firmware + "\r\n";
+    // A locally administered Ethernet address made of the serial number.
+    const std::uint32_t n = m_settings.serial;
+    char ethernet[18];
+    std::snprintf(ethernet, sizeof ethernet, "02-00-%02X-%02X-%02X-%02X", static_cast<unsigned>(n >> 24 & 0xFF),
+                  static_cast<unsigned>(n >> 16 & 0xFF), static_cast<unsigned>(n >> 8 & 0xFF),
+                  static_cast<unsigned>(n & 0xFF));
+    return "NVU SIM wide-band transceiver\r\n"
+           "Serial no." +
+           std::to_string(n) +
+           "\r\n"
+           "Ethernet: " +
+           ethernet +
+           "\r\n"
+           "PPC Embedded Software\r\n"
+           "Rev 1.4.2\r\n"
+           "PPC Download Software\r\n"
+           "Rev 2.0.1\r\n"
+           "Firmware Filename: " +
+           firmware + "\r\n";
 }
 
 void CNvuSimulator::Send(const Bytes& d)
@@ -245,7 +281,7 @@ void CNvuSimulator::Handle(const std::uint8_t* data, std::size_t size, const Soc
         m_program = from;
     }
     if (code == "VR" && size == 12) {
-        Send(MakeVersionAnswer(m_settings.refuse, VersionText()));
+        Send(MakeVersionAnswer(m_settings.refuse, m_settings.serial, VersionText()));
     } else if (m_settings.refuse) {
         return;
     } else if (code == "HD" && size == 8) {
@@ -339,6 +375,28 @@ void CNvuSimulator::Ping(std::uint32_t samples)
                          m_sampleNumber + first, values));
     }
     m_sampleNumber += samples + 100;
+}
+
+void CNvuSimulator::RunDiscovery()
+{
+    std::vector<std::uint8_t> buffer(2048);
+    for (;;) {
+        SocketAddress from;
+        const int n = m_discovery.ReceiveFrom(buffer.data(), buffer.size(), &from, -1);
+        if (n == CSocket::kStopped || n == CSocket::kError)
+            return;
+        if (n != 12 || m_silent.load())
+            continue;
+        if (m_settings.answerOnlyFrom != 0 && from.ip != m_settings.answerOnlyFrom)
+            continue;
+        CByteReader r(buffer.data(), 12);
+        if (r.U32(0) != 12 || std::memcmp(buffer.data() + 4, "VR\0\0", 4) != 0)
+            continue;
+        // The answer comes from the unit's own address, which the search
+        // takes as the unit's; the program the unit talks to stays as it is.
+        const Bytes answer = MakeVersionAnswer(m_settings.refuse, m_settings.serial, VersionText());
+        m_socket.SendTo(answer.data(), answer.size(), from, 1000);
+    }
 }
 
 void CNvuSimulator::RunTftp()

@@ -3,8 +3,10 @@
 // tables and not shared with the program, so that each side checks the
 // other; its TFTP server is its own too.
 //
-// It answers "VR" with "VA" (serial number and firmware file name in the
-// text), acknowledges the connect sequence with "INFO" messages ("HD", "HC",
+// It answers "VR" with "VA" (the serial number at +20, and a text with the
+// serial number, the Ethernet address, both software revisions and the
+// firmware file name), the broadcast "VR" of a unit search on the
+// discovery port too; it acknowledges the connect sequence with "INFO" messages ("HD", "HC",
 // "RC#", "SYNC", "TC"), takes the receive filters by TFTP and acknowledges
 // each ("rx0filter.txt" ...), answers "DCSR" with "DCSA" and "VR" again, and
 // answers each trigger with "TSS#", the "RSD#" sample datagrams of a ping on
@@ -40,6 +42,9 @@ public:
         std::uint32_t address = 0x7F000002;  // 127.0.0.2, host order
         std::uint16_t port = 12346;          // 0: any (tests)
         std::uint16_t tftpPort = 69;         // 0: any (tests)
+        // The port whose broadcast "VR" the unit answers from its own
+        // address and port (0: none; the program's search asks on 12346).
+        std::uint16_t discoveryPort = 0;
         int channels = 4;
         bool floatSamples = true;     // RSD# format: float pairs, else 16-bit halves
         double sampleRate = 10000.0;  // Hz, of every channel's output
@@ -93,7 +98,9 @@ public:
 
     // The simulator's writers, exposed for golden-byte checks.
     static Bytes MakeInfo(std::uint32_t type, std::uint32_t number, const std::string& text);
-    static Bytes MakeVersionAnswer(bool refuse, const std::string& text);
+    static Bytes MakeVersionAnswer(bool refuse, std::uint32_t serial, const std::string& text);
+    // The text of the version answer.
+    std::string VersionText() const;
     static Bytes MakeConfigurationAnswer();
     static Bytes MakeTransmitStarted();
     static Bytes MakeAnalogInputs(std::uint32_t sample, std::uint8_t state, const float (&volts)[3], float ohms);
@@ -106,17 +113,19 @@ public:
 private:
     void Run();
     void RunTftp();
+    void RunDiscovery();
     void Handle(const std::uint8_t* data, std::size_t size, const SocketAddress& from);
     void HandleTftp(const std::uint8_t* data, std::size_t size, const SocketAddress& from);
     void Ping(std::uint32_t samples);
     void Send(const Bytes& d);
-    std::string VersionText() const;
 
     Settings m_settings;
     CSocket m_socket;
     CSocket m_tftp;
+    CSocket m_discovery;
     std::thread m_thread;
     std::thread m_tftpThread;
+    std::thread m_discoveryThread;
     std::atomic<bool> m_silent{false};
     std::atomic<bool> m_silenceMidPing{false};
     std::atomic<std::uint64_t> m_triggers{0}, m_restarts{0};

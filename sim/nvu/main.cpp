@@ -1,8 +1,11 @@
 // The simulated wide-band unit as a program of its own, for demonstrations
 // and hand tests. It runs until interrupted, on the unit's port 12346 and a
-// TFTP port (69 unless told otherwise) of the address given.
+// TFTP port (69 unless told otherwise) of the address given, and answers a
+// unit search's broadcast on the discovery port (12346 unless told
+// otherwise; 0 for none).
 //
-//   zvnvusim [--address a.b.c.d] [--port n] [--tftp-port n] [--channels 1-4]
+//   zvnvusim [--address a.b.c.d] [--port n] [--tftp-port n] [--discovery-port n]
+//            [--channels 1-4]
 //            [--int16] [--depth m] [--serial n] [--firmware NAME]
 //            [--refuse] [--drop n] [--retrigger n] [--bad-readback]
 //            [--break-transfer] [--no-success]
@@ -14,11 +17,13 @@
 int main(int argc, char** argv)
 {
     CNvuSimulator::Settings s;
+    s.discoveryPort = 12346;
     bool int16 = false;
     CSimCommandLine line("zvnvusim");
     line.Address("--address", s.address);
     line.Number("--port", 1, 65535, s.port);
     line.Number("--tftp-port", 1, 65535, s.tftpPort);
+    line.Number("--discovery-port", 0, 65535, s.discoveryPort);
     line.Number("--channels", 1, 4, s.channels);
     line.Flag("--int16", int16);
     line.Number("--depth", 0, 1e4, s.bottomDepth);

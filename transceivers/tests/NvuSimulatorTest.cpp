@@ -1,9 +1,11 @@
 // The simulated wide-band unit on loopback, spoken to by hand and through the
 // program's TFTP client: its answers to the connect sequence, its filter and
-// firmware transfers, and a ping on every channel in both sample formats.
+// firmware transfers, a ping on every channel in both sample formats, and
+// its answer to a unit search's broadcast in a network namespace.
 #include "sim/nvu/NvuSimulator.h"
 
 #include "platform/ByteReader.h"
+#include "testsupport/NetNamespace.h"
 #include "transceivers/Tftp.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +16,9 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -114,6 +118,66 @@ TEST(NvuSimulator, AnswersTheConnectSequenceAndAcknowledgesFiltersByTftp)
     EXPECT_EQ(unit.NextInfo(), "TC");
     unit.Send(Command("DCSR", 8));
     EXPECT_EQ(Code(unit.Next()), "DCSA");
+}
+
+TEST(NvuSimulator, UnitsAnswerTheSearchBroadcastFromTheirOwnAddresses)
+{
+    nettest::RunNamespaceTest([] {
+        nettest::Checks check;
+        if (!check(nettest::RouteBroadcastToLoopback(), "broadcast route"))
+            return 1;
+        // Two units on the machine, each on the unit port of its own address.
+        std::map<std::uint32_t, std::uint32_t> serialOf{{0x7F000002, 0x1A2B}, {0x7F000003, 0x00C0FFEE}};
+        std::vector<std::unique_ptr<CNvuSimulator>> units;
+        for (const auto& [address, serial] : serialOf) {
+            CNvuSimulator::Settings s;
+            s.address = address;
+            s.tftpPort = 0;
+            s.discoveryPort = 12346;
+            s.serial = serial;
+            units.push_back(std::make_unique<CNvuSimulator>(s));
+            if (!check(units.back()->Start(), "unit started"))
+                return 1;
+        }
+        // The search asks from the adapter's address and its own port.
+        CSocket search;
+        search.Create(CSocket::Udp);
+        search.SetBroadcast(true);
+        if (!check(search.Bind(SocketAddress(SocketAddress::kLoopback, 12348)), "search socket"))
+            return 1;
+        const Bytes request = Command("VR", 12);
+        search.SendTo(request.data(), request.size(), SocketAddress(0xFFFFFFFF, 12346));
+        std::map<std::uint32_t, int> answers;
+        for (std::size_t i = 0; i < serialOf.size(); ++i) {
+            Bytes va(2048);
+            SocketAddress from;
+            const int n = search.ReceiveFrom(va.data(), va.size(), &from, 20000);
+            if (!check(n > 44, "an answer"))
+                break;
+            va.resize(static_cast<std::size_t>(n));
+            ++answers[from.ip];
+            check(from.port == 12346, "from the unit port");
+            check(Code(va) == "VA", "a version answer");
+            CByteReader r(va.data(), va.size());
+            check(r.U32(0) == va.size(), "its length");
+            const std::uint32_t serial = serialOf.count(from.ip) ? serialOf[from.ip] : 0;
+            check(r.U32(20) == serial, "the serial number at +20");
+            const std::string text(reinterpret_cast<const char*>(va.data() + 44));
+            char ethernet[32];
+            std::snprintf(ethernet, sizeof ethernet, "Ethernet: 02-00-%02X-%02X-%02X-%02X\r\n", serial >> 24,
+                          serial >> 16 & 0xFF, serial >> 8 & 0xFF, serial & 0xFF);
+            for (const std::string& part :
+                 {"Serial no." + std::to_string(serial) + "\r\n", std::string(ethernet),
+                  std::string("PPC Embedded Software\r\nRev 1."), std::string("PPC Download Software\r\nRev 2."),
+                  std::string("Firmware Filename: nvu4_main_05032024_v101.xsvf\r\n")})
+                check(text.find(part) != std::string::npos, "text holds " + part + " in " + text);
+        }
+        check(answers.size() == 2 && answers.begin()->second == 1, "each unit answered once");
+        // The search's answer leaves the units talking to no program.
+        for (const auto& unit : units)
+            check(unit->GetReceivedCodes().empty(), "no datagram taken as the program's");
+        return check.failures;
+    });
 }
 
 TEST(NvuSimulator, PingsEveryChannelWithItsBottomInBothFormats)

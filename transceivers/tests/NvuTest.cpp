@@ -9,14 +9,17 @@
 #include "base/RegistrySupport.h"
 #include "engine/Channel.h"
 #include "platform/MessageBox.h"
+#include "platform/MessageDispatcher.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/TempHives.h"
 #include "sim/nvu/NvuSimulator.h"
 #include "sounder/EchoSounder.h"
 #include "testsupport/Wait.h"
+#include "transceivers/SampleRingBuffer.h"
 #include "transceivers/TrList.h"
 #include "transceivers/TransceiverDialogs.h"
 #include "transceivers/TransceiverInstallation.h"
+#include "transceivers/TransceiverOwner.h"
 #include "transceivers/TransceiverTypeTable.h"
 #include "transceivers/UdpDatagramLink.h"
 
@@ -35,6 +38,7 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -104,6 +108,73 @@ TEST(NvuTelegrams, PingTimingCountsEachFollowedByItsEvent)
         EXPECT_EQ(word(16 + 4 * i), expected[i]) << "word " << i;
     for (std::size_t at = 64; at < 144; ++at)
         EXPECT_EQ(d[at], 0) << at;
+}
+
+TEST(NvuTelegrams, TransmitPulseOfEachKindOfChannel)
+{
+    struct Row
+    {
+        const char* legend;
+        double frequency;
+        bool fm;
+        double pulse;
+        double power;
+        int sharers;
+        bool passive;
+        double preset;
+        // Expected: the rounded pulse, duration, amplitude, ramp, rate
+        // (sweep start) and sweep slope.
+        double rounded, duration, amplitude, ramp, rate, slope;
+    };
+    const double r38 = 4000000.0 / 105.0;
+    const Row rows[] = {
+        {"CW at 200 kHz: the whole pulse", 200000.0, false, 0.000256, 1000.0, 0, false, 0.0, 0.000255, 0.000255 + 1e-7,
+         1.0, 0.000025, 200000.0, 0.0},
+        {"CW at 38 kHz, one sharer: the ramp off, half the power", 38000.0, false, 0.001024, 2000.0, 1, false, 0.0,
+         39.0 / r38, 39.0 / r38 - 5.0 / r38 + 1e-7, 1.0, 5.0 / r38, r38, 0.0},
+        {"CW at 500 kHz, shorter than its ramp and 16 us", 500000.0, false, 0.0000128, 250.0, 0, false, 0.0,
+         6.0 / 497000.0, 1e-7, 0.5, 5.0 / 497000.0, 497000.0, 0.0},
+        {"FM at 500 kHz: the sweep from half its band below", 500000.0, true, 0.001, 1000.0, 0, false, 0.0, 0.001,
+         0.001 - 5.0 / 482000.0 + 1e-7, 1.0, 5.0 / 482000.0, 482000.0 - 500.0, 1000.0 / 0.001},
+        {"passive: no amplitude", 200000.0, false, 0.000256, 1000.0, 0, true, 0.0, 0.000255, 0.000255 + 1e-7, 0.0,
+         0.000025, 200000.0, 0.0},
+        {"fixed parameters: the preset's rate", 200000.0, false, 0.0001, 1000.0, 0, false, 500000.0,
+         std::round(0.0001 * 497000.0) / 497000.0, std::round(0.0001 * 497000.0) / 497000.0 - 5.0 / 497000.0 + 1e-7,
+         1.0, 5.0 / 497000.0, 497000.0, 0.0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.legend);
+        CTransceiver::StructChannelParameters r;
+        r.frequency = row.frequency;
+        r.fmPulse = row.fm ? 1 : 0;
+        (row.fm ? r.fmPulseLength : r.pulseLength) = row.pulse;
+        r.txPower = row.power;
+        r.transceiverMode = row.passive ? CTransceiver::kPassive : CTransceiver::kActive;
+        double rounded = 0.0;
+        const nvu::TransmitPulse p = CNVU::TransmitPulseOf(r, row.sharers, row.preset, &rounded);
+        EXPECT_NEAR(rounded, row.rounded, 1e-12);
+        EXPECT_FLOAT_EQ(p.duration, static_cast<float>(row.duration));
+        EXPECT_FLOAT_EQ(p.amplitude, static_cast<float>(row.amplitude));
+        EXPECT_FLOAT_EQ(p.ramp, static_cast<float>(row.ramp));
+        EXPECT_FLOAT_EQ(p.rampStep, static_cast<float>(row.ramp));
+        EXPECT_FLOAT_EQ(p.rate, static_cast<float>(row.rate));
+        EXPECT_FLOAT_EQ(p.slope, static_cast<float>(row.slope));
+    }
+    // The fields at their places, the last of a series marked.
+    nvu::TransmitPulse p;
+    p.channel = 2;
+    p.last = true;
+    p.duration = 1.0f;
+    p.amplitude = 2.0f;
+    p.ramp = 3.0f;
+    p.rampStep = 4.0f;
+    p.rate = 5.0f;
+    p.slope = 6.0f;
+    EXPECT_EQ(Hex(nvu::TransmitPulseTelegram(p)), "5000000054535023020001000000803f"
+                                                  "00000000000000000000803f0000803f"
+                                                  "00000000000000000000000000000000"
+                                                  "00000000000000400000404000008040"
+                                                  "000000000000a0400000c04000000000");
 }
 
 TEST(NvuFilters, FilterFilesAreReadOrRefused)
@@ -263,6 +334,68 @@ TEST(NvuProcessing, GroupRulesAndPulseCompression)
     // Oldest first: 7 (good), -3000 -> 7, 2000i -> 0 (previous was bad), 1.
     const double y = 1.0 * 1 + 0.0 * 2 + 7.0 * 3 + 7.0 * 4;
     EXPECT_DOUBLE_EQ(CNVU::CorrelateGroups(f, badSample, 8, 2), y * y);
+}
+
+// Six samples of one channel through each filter type, in one pass and in
+// two of three samples each (the count towards the next output carried
+// over): Des1 2, Des2 2, a filter of the coefficients 1 and 2, and 2Z = 2.
+TEST(NvuProcessing, ConvertSamplesPerFilterType)
+{
+    // (re, im) by instant; the fourth sample is missing.
+    const std::vector<float> samples = {1, 0, 0, 2, 3, 0, 0, 0, 2, 2, 1, 0};
+    CSampleRingBuffer ring(1);
+    const auto d = CNvuSimulator::MakeSamples(10000.0f, 1, true, 0, 0, samples);
+    ring.WriteSamples(d.data(), d.size());
+    const int start = ring.WrapIndex(static_cast<long long>(ring.GetWriteIndex()) - 6);
+    CNVU::FilterRecord filter;
+    filter.length = 2;
+    filter.divisor = 1;
+    filter.inverse = 1.0f;
+    filter.real = {1.0f, 2.0f};
+    filter.imaginary = {0.0f, 0.0f};
+    const CNVU::FilterRecord none;
+    struct Row
+    {
+        const char* legend;
+        int type;
+        bool filtered;
+        std::vector<double> power;
+    };
+    const Row rows[] = {
+        {"5: |x|^2/2Z of each sample", 5, true, {0.5, 2, 4.5, 0, 4, 0.5}},
+        {"8 without a filter: as 5", 8, false, {0.5, 2, 4.5, 0, 4, 0.5}},
+        // Newest sample with the first coefficient, missing ones passed
+        // over within L samples back.
+        {"8: the last present samples correlated", 8, true, {0.5, 4, 12.5, 4.5, 4, 20.5}},
+        {"1: |x|^2/8 summed over Des1", 1, false, {0.625, 1.125, 1.125}},
+        {"2 without a filter: |x|^2/2Z summed", 2, false, {2.5, 4.5, 4.5}},
+        {"3 without a filter: |x|^2/2Z summed", 3, false, {2.5, 4.5, 4.5}},
+        // The oldest present sample of each group of Des2, oldest group
+        // with the last coefficient.
+        {"2: group picks correlated", 2, true, {0.5, 12.5, 34}},
+        {"3: the last present samples at each output", 3, true, {4, 4.5, 20.5}},
+        {"4: the oldest present of the last Des2", 4, false, {0.5, 4.5, 4}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.legend);
+        const CNVU::FilterRecord& f = row.filtered ? filter : none;
+        std::vector<double> whole(6, 0.0);
+        CNVU::ChainState chain;
+        ASSERT_EQ(CNVU::ConvertSamples(ring, 0, start, 6, row.type, 2, 2, 1, f, 2.0, chain, whole.data()),
+                  static_cast<int>(row.power.size()));
+        whole.resize(row.power.size());
+        for (std::size_t k = 0; k < row.power.size(); ++k)
+            EXPECT_DOUBLE_EQ(whole[k], row.power[k]) << "output " << k;
+
+        std::vector<double> split(6, 0.0);
+        CNVU::ChainState carried;
+        const int first = CNVU::ConvertSamples(ring, 0, start, 3, row.type, 2, 2, 1, f, 2.0, carried, split.data());
+        const int second =
+            CNVU::ConvertSamples(ring, 0, start + 3, 3, row.type, 2, 2, 1, f, 2.0, carried, split.data() + first);
+        EXPECT_EQ(first + second, static_cast<int>(row.power.size()));
+        split.resize(row.power.size());
+        EXPECT_EQ(split, whole);
+    }
 }
 
 // The unit's software folder with every channel's filter upload file.
@@ -510,6 +643,68 @@ TEST(NvuLinkFaults, SilentUnitGivesPlaceholderAndLostLinkThenReconnects)
     sim.SetSilent(false);
     EXPECT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= before + 5; }, 60s));
     EXPECT_EQ(run.unit->GetSetupMask(), CNVU::kSetupComplete);
+}
+
+TEST(NvuLinkFaults, RefusedUnitBeepsOnceAndIsNeverSetUp)
+{
+    CNvuSimulator::Settings settings = SimSettings(1);
+    settings.refuse = true;
+    CNvuSimulator sim(settings);
+    ASSERT_TRUE(sim.Start());
+    Sounder run(sim, 1);
+    std::atomic<int> beeps{0};
+    run.services.beep = [&](unsigned hz, unsigned ms) { beeps += hz == 1000 && ms == 2000 ? 1 : 100; };
+    run.Begin();
+    ASSERT_TRUE(run.unit);
+    EXPECT_TRUE(run.unit->IsRefused());
+    EXPECT_FALSE(run.unit->IsRunning());
+    EXPECT_FALSE(run.unit->IsConfigured());
+    EXPECT_FALSE(run.unit->IsReady());
+    EXPECT_EQ(beeps.load(), 1);
+    // Nothing but the version request went to the unit.
+    const auto codes = sim.GetReceivedCodes();
+    ASSERT_FALSE(codes.empty());
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), "VR"), static_cast<long>(codes.size()));
+}
+
+// The unit's faults that a ping survives: a trigger it asks for again
+// (INFO 1/2111), answered at once, and sample datagrams lost on the way,
+// stood in for once the unit is silent; neither loses the link.
+TEST(NvuLinkFaults, RetriggeredAndDroppedPingsEndOnceAndKeepTheLink)
+{
+    struct Row
+    {
+        const char* legend;
+        int retriggerEvery;
+        int dropEvery;
+    };
+    for (const Row& row : {Row{"trigger asked for again", 3, 0}, Row{"sample datagrams lost", 0, 7}}) {
+        SCOPED_TRACE(row.legend);
+        CNvuSimulator::Settings settings = SimSettings(2);
+        settings.retriggerEvery = row.retriggerEvery;
+        settings.dropEvery = row.dropEvery;
+        CNvuSimulator sim(settings);
+        ASSERT_TRUE(sim.Start());
+        Sounder run(sim, 2);
+        ASSERT_TRUE(run.Begin());
+        ASSERT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= 10; }, 60s)) << run.pings.load();
+        EXPECT_EQ(run.unit->GetLinkLosses(), 0u);
+        if (row.retriggerEvery > 0) {
+            // Every third trigger was sent twice, and no ping waited for silence.
+            EXPECT_EQ(run.unit->GetPlaceholders(), 0u);
+            const auto codes = sim.GetReceivedCodes();
+            const auto triggers = static_cast<std::uint64_t>(std::count(codes.begin(), codes.end(), "TI"));
+            EXPECT_GE(triggers, run.unit->GetPingsCompleted() + run.unit->GetPingsCompleted() / 3);
+        } else {
+            EXPECT_GE(run.unit->GetPlaceholders(), 1u);
+        }
+        // Each trigger but the one on its way became one ping, but those the
+        // unit asked for again.
+        const std::uint64_t asked = sim.GetTriggers();
+        const std::uint64_t again = row.retriggerEvery > 0 ? asked / 3 : 0;
+        EXPECT_GE(run.unit->GetPingsCompleted() + 1 + again, asked);
+        EXPECT_LE(run.unit->GetPingsCompleted(), sim.GetTriggers());
+    }
 }
 
 TEST(NvuLinkFaults, MissingChannelFileSendsTheDefaultAndKeepsTheChannelsFile)
@@ -833,6 +1028,167 @@ TEST(NvuLink, SharedTransducerPairsTheChannelsAndDividesThePower)
     run.unit->GetUnitChannel(0)->GetChannelParameters(copy);
     const auto peak = std::max_element(copy.Power.begin(), copy.Power.end());
     EXPECT_LE(std::abs(static_cast<long>(peak - copy.Power.begin()) - sim.BottomSample(0)), 2);
+}
+
+TEST(NvuLink, FourChannelsTwoSharingATransducerFiftyPings)
+{
+    // Three installed channels; unit channel 4 receives through channel 1's
+    // transducer.
+    CNvuSimulator::Settings settings = SimSettings(4);
+    settings.transducerOf[3] = 0;
+    CNvuSimulator sim(settings);
+    ASSERT_TRUE(sim.Start());
+    Sounder run(sim, 3);
+    run.slave0 = "4";
+    ASSERT_TRUE(run.Begin());
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= 50; }, 60s)) << run.pings.load();
+    EXPECT_EQ(run.unit->GetSetupMask(), CNVU::kSetupComplete);
+    EXPECT_EQ(run.unit->GetPlaceholders(), 0u);
+    const std::uint64_t triggers = sim.GetTriggers();
+    EXPECT_GE(run.unit->GetPingsCompleted() + 1, triggers) << "each trigger one ping";
+    EXPECT_EQ(run.unit->GetMaster(3), 0);
+    EXPECT_EQ(sim.GetPairingMask(), 0x9u);
+    const float shared = std::sqrt(0.5f);
+    const float alone = 1.0f;
+    const float amplitudes[] = {shared, alone, alone, shared};
+    for (int c = 0; c < 4; ++c)
+        EXPECT_NEAR(sim.GetPulseAmplitude(c), amplitudes[c], 1e-6) << c;
+    for (int c = 0; c < 3; ++c) {
+        SCOPED_TRACE("channel " + std::to_string(c));
+        CChannel::ParameterCopy copy;
+        run.unit->GetUnitChannel(c)->GetChannelParameters(copy);
+        const auto peak = std::max_element(copy.Power.begin(), copy.Power.end());
+        const long at = peak == copy.Power.end() ? -1 : static_cast<long>(peak - copy.Power.begin());
+        EXPECT_LE(std::abs(at - sim.BottomSample(c)), 2) << "peak at " << at;
+    }
+}
+
+// The analog inputs of each ping: the motion voltages go to the heave input
+// in hundredths under the unit's name, the thermistor's ohms to the water
+// temperature, and each closing of the event key (the simulated unit's
+// opens and closes it ping by ping) posts one event command to the main
+// window.
+TEST(NvuLink, AnalogInputsReachTheSensorsAndTheEventKeyPostsOneEventPerPress)
+{
+    std::atomic<int> events{0};
+    HWND frame = CreateMessageWindow([&](HWND, UINT message, WPARAM w, LPARAM) -> LRESULT {
+        if (message == WM_COMMAND && w == app::cmd::EVENT_ANNOTATION)
+            ++events;
+        return 0;
+    });
+    ASSERT_NE(frame, HWND{});
+    SetMainWindow(frame);
+    CNvuSimulator sim(SimSettings(1));
+    ASSERT_TRUE(sim.Start());
+    {
+        Sounder run(sim, 1);
+        ASSERT_TRUE(run.Begin());
+        ASSERT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= 6; }, 60s));
+        // Once a silent ping has been stood in for, every input before it
+        // has been taken.
+        sim.SetSilent(true);
+        ASSERT_TRUE(zv::test::WaitUntil([&] { return run.unit->GetPlaceholders() >= 1; }, 60s));
+        const auto fed = run.services.GetFed();
+        const std::size_t inputs = fed.thermistorOhms.size();
+        ASSERT_GE(inputs, 6u);
+        for (std::size_t i = 0; i < inputs; ++i) {
+            EXPECT_EQ(fed.thermistorOhms[i], 10000.0);
+            EXPECT_EQ(fed.thermistorUnits[i], "NVU1");
+        }
+        ASSERT_FALSE(fed.analogMotion.empty());
+        for (std::size_t i = 0; i < fed.analogMotion.size(); ++i) {
+            const AnalogMotionSample& m = fed.analogMotion[i];
+            EXPECT_EQ(m.heave, 30);
+            EXPECT_EQ(m.roll, 20);
+            EXPECT_EQ(m.pitch, 10);
+            EXPECT_NE(m.time, 0u);
+            EXPECT_EQ(fed.analogMotionUnits[i], "NVU1");
+        }
+        // Open at the first ping, closed at the second: a press every two.
+        const int presses = static_cast<int>(inputs / 2);
+        EXPECT_TRUE(PumpUntil([&] { return events.load() >= presses; }, 20s));
+        PumpUntil([] { return false; }, 100ms);
+        EXPECT_EQ(events.load(), presses);
+    }
+    SetMainWindow(HWND{});
+    DestroyWindow(frame);
+}
+
+// The sounder's ping-ready release: once per ping, when the ping is whole,
+// with the time the ping started.
+class CCountingOwner final : public ITransceiverOwner
+{
+public:
+    int GetRateMode() const override { return 0; }
+    std::uint64_t UpdatePingTime(std::uint64_t time) override
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        times.push_back(time);
+        return time;
+    }
+    void UnlockSemaphore() override { ++unlocked; }
+    void SetSkip() override {}
+    int GetStep(int) const override { return 0; }
+    std::optional<double> GetMultiPulseScaledDepth() const override { return std::nullopt; }
+    std::optional<double> GetPingerScaledParameter() const override { return std::nullopt; }
+    void SetLinkLost() override {}
+    bool IsStopping() const override { return false; }
+
+    std::size_t Releases() const
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        return times.size();
+    }
+    mutable std::mutex lock;
+    std::vector<std::uint64_t> times;
+    std::atomic<int> unlocked{0};
+};
+
+TEST(NvuLink, EachPingReleasesTheSounderOnceWhenComplete)
+{
+    CNvuSimulator sim(SimSettings(2));
+    ASSERT_TRUE(sim.Start());
+    SoftwareFolder software;
+    CTestTransceiverServices services;
+    services.model = SounderModel::QYNVU;
+    services.softwareFolder = software.path.string();
+    InstalledTransceiverInfo info;
+    info.type = TransceiverType::NVU;
+    info.unitAddress = kUnitAddress;
+    info.channelCount = 2;
+    info.transceiverId = "NVU1";
+    CCountingOwner owner;
+    CNVU unit(info, {Capability(0), Capability(1)}, nullptr, services, FastTimings(sim.GetTftpPort()),
+              CUdpDatagramLink::Open(SocketAddress(kUnitAddress, sim.GetPort()), "NVU"));
+    ASSERT_TRUE(unit.IsRunning());
+    unit.SetEchoSounder(&owner);
+    for (int c = 0; c < 2; ++c)
+        unit.GetUnitChannel(c)->RequestRange(60.0);
+    std::uint64_t last = 0;
+    for (std::size_t ping = 1; ping <= 5; ++ping) {
+        SCOPED_TRACE(ping);
+        ASSERT_TRUE(zv::test::WaitUntil([&] { return unit.IsReady(); }, 60s));
+        std::int64_t duration = 0;
+        unit.Start(duration);
+        ASSERT_EQ(unit.Trigger(0), 1);
+        ASSERT_TRUE(zv::test::WaitUntil([&] { return owner.Releases() >= ping; }, 60s));
+        std::uint64_t time = 0;
+        {
+            std::lock_guard<std::mutex> hold(owner.lock);
+            time = owner.times.back();
+        }
+        EXPECT_GT(time, last) << "each release has its own ping's start";
+        last = time;
+        // Taken as the ping-data thread takes it: no second release of the
+        // same ping comes.
+        unit.ProcessPing(time);
+        unit.RequestNextPing();
+        ASSERT_TRUE(zv::test::WaitUntil([&] { return unit.IsReady(); }, 60s));
+        EXPECT_EQ(owner.Releases(), ping);
+        EXPECT_EQ(unit.GetPingsCompleted(), ping);
+    }
+    EXPECT_EQ(owner.unlocked.load(), 0);
+    unit.SetEchoSounder(nullptr);
 }
 
 TEST(NvuLink, FixedParameterModeKeepsTheUnitsTransmitSetUp)

@@ -1,7 +1,8 @@
 // The TFTP object: our server and client against each other on loopback, the
-// server's refusals of names and packets outside what it serves, and both
+// server's refusals of names and packets outside what it serves, our server
 // against Debian's TFTP clients in a network namespace of the test's own
-// (port 69 is privileged).
+// (port 69 is privileged), and our client against Debian's TFTP server on a
+// free port of the loopback address.
 #include "transceivers/Tftp.h"
 
 #include "platform/ChildProcess.h"
@@ -11,12 +12,22 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
 #include <thread>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -101,6 +112,11 @@ std::string Request(int opcode, const std::string& name)
     return std::string{'\0', static_cast<char>(opcode)} + name + std::string(1, '\0') + "octet" + std::string(1, '\0');
 }
 
+std::vector<std::uint8_t> Packet(const std::string& bytes)
+{
+    return {bytes.begin(), bytes.end()};
+}
+
 int ErrorCode(const std::string& packet)
 {
     if (packet.size() < 4 || packet[1] != CTftp::Error)
@@ -164,6 +180,45 @@ TEST(Tftp, ClientFailsOnAnErrorAndOnASilentPeer)
     CTftp impatient(quick);
     EXPECT_FALSE(impatient.TftpPutFile((local.path / "kept.bin").string(), "127.0.0.1", 1, silentPort, &why));
     EXPECT_NE(why.find("no answer"), std::string::npos) << why;
+}
+
+TEST(Tftp, ClientTakesRepliesOnlyFromTheUnitsFirstPort)
+{
+    TempFolder local;
+    const fs::path path = local.path / "fetched.bin";
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    using Step = CTftp::ClientTransfer::Step;
+    CTftp::ClientTransfer transfer(false, fd, "dir\\file.bin", SocketAddress(SocketAddress::kLoopback, 69));
+    EXPECT_EQ(transfer.Packet(), Packet(Request(1, "dir\\file.bin")));
+    const auto take = [&](const std::string& packet, std::uint32_t ip, std::uint16_t port) {
+        return transfer.Take(reinterpret_cast<const std::uint8_t*>(packet.data()), packet.size(),
+                             SocketAddress(ip, port));
+    };
+    const auto data = [](int block, const std::string& bytes) {
+        return std::string{'\0', '\3', '\0', static_cast<char>(block)} + bytes;
+    };
+    const std::string full(512, 'a');
+    EXPECT_EQ(take(data(1, full), 0x7F000009, 40000), Step::Wait) << "another address";
+    EXPECT_EQ(take(std::string(1, '\3'), SocketAddress::kLoopback, 40000), Step::RefuseSender);
+    EXPECT_EQ(take(data(1, full), SocketAddress::kLoopback, 40000), Step::Send);
+    EXPECT_EQ(transfer.Peer().port, 40000);
+    EXPECT_EQ(transfer.Packet(), Packet(std::string("\0\4\0\1", 4)));
+    EXPECT_EQ(take(data(2, "late"), SocketAddress::kLoopback, 40001), Step::Wait) << "another port";
+    EXPECT_EQ(take(data(1, full), SocketAddress::kLoopback, 40000), Step::Send) << "a repeat acknowledged again";
+    EXPECT_EQ(take(data(3, "ahead"), SocketAddress::kLoopback, 40000), Step::Wait);
+    EXPECT_EQ(take(std::string{'\0', '\6', '\0', '\0'}, SocketAddress::kLoopback, 40000), Step::RefuseSender);
+    EXPECT_EQ(take(data(2, "end"), SocketAddress::kLoopback, 40000), Step::SendAndDone);
+    close(fd);
+    EXPECT_EQ(ReadFile(path), full + "end");
+
+    // An error ends the transfer with the unit's text, terminated or not.
+    CTftp::ClientTransfer refused(true, -1, "x", SocketAddress(SocketAddress::kLoopback, 69));
+    const std::string error = std::string{'\0', '\5', '\0', '\2'} + "Access violation";
+    EXPECT_EQ(refused.Take(reinterpret_cast<const std::uint8_t*>(error.data()), error.size(),
+                           SocketAddress(SocketAddress::kLoopback, 40002)),
+              Step::Failed);
+    EXPECT_EQ(refused.Why(), "unit refused: Access violation");
 }
 
 TEST(Tftp, ServerRefusesNamesOutsideItsFolderAndMalformedPackets)
@@ -312,6 +367,116 @@ TEST(Tftp, OurServerServesDebiansClients)
               "curl refused a parent folder");
         return check.failures;
     });
+}
+
+// Debian's TFTP server beside the test, serving root on a free port of
+// 127.0.0.1 as the user running the test, until the object goes.
+class CAtftpd
+{
+public:
+    static std::string Program()
+    {
+        for (const char* path : {"/usr/sbin/atftpd", "/usr/bin/atftpd"})
+            if (access(path, X_OK) == 0)
+                return path;
+        return {};
+    }
+
+    explicit CAtftpd(const fs::path& root)
+    {
+        const passwd* user = getpwuid(getuid());
+        const group* grp = getgrgid(getgid());
+        if (Program().empty() || user == nullptr || grp == nullptr)
+            return;
+        const std::string as = std::string(user->pw_name) + "." + grp->gr_name;
+        // A port that was free a moment ago; taken meanwhile, the server
+        // ends at once and the next one is tried.
+        for (int attempt = 0; attempt < 5 && m_pid <= 0; ++attempt) {
+            CSocket probe;
+            probe.Create(CSocket::Udp);
+            probe.Bind(SocketAddress(SocketAddress::kLoopback, 0));
+            m_port = probe.LocalAddress().port;
+            probe.Close();
+            std::vector<std::string> words{
+                Program(),        "--daemon",  "--no-fork", "--user",    as,           "--port", std::to_string(m_port),
+                "--bind-address", "127.0.0.1", "--logfile", "/dev/null", root.string()};
+            std::vector<char*> argv;
+            for (std::string& w : words)
+                argv.push_back(w.data());
+            argv.push_back(nullptr);
+            posix_spawn_file_actions_t actions;
+            posix_spawn_file_actions_init(&actions);
+            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+            pid_t pid = -1;
+            if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0)
+                m_pid = pid;
+            posix_spawn_file_actions_destroy(&actions);
+            // Up once the port is bound: our own bind of it fails then.
+            const bool up = m_pid > 0 && zv::test::WaitUntil([&] {
+                                int status = 0;
+                                if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                                    m_pid = -1;
+                                    return true;
+                                }
+                                CSocket taken;
+                                taken.Create(CSocket::Udp);
+                                return !taken.Bind(SocketAddress(SocketAddress::kLoopback, m_port));
+                            });
+            if (!up)
+                Stop();
+        }
+    }
+    ~CAtftpd() { Stop(); }
+    CAtftpd(const CAtftpd&) = delete;
+    CAtftpd& operator=(const CAtftpd&) = delete;
+
+    bool IsRunning() const { return m_pid > 0; }
+    std::uint16_t Port() const { return m_port; }
+
+private:
+    void Stop()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+        m_pid = -1;
+    }
+
+    pid_t m_pid = -1;
+    std::uint16_t m_port = 0;
+};
+
+TEST(Tftp, OurClientPutsAndFetchesThroughDebiansServer)
+{
+    if (CAtftpd::Program().empty())
+        GTEST_SKIP() << "atftpd is not installed (scripts/setup-debian.sh)";
+    TempFolder served;
+    TempFolder local;
+    CAtftpd server(served.path);
+    ASSERT_TRUE(server.IsRunning());
+    CTftp client;
+    std::string why;
+    for (std::size_t size : kSizes) {
+        SCOPED_TRACE(size);
+        const std::string bytes = Bytes(size, static_cast<unsigned>(size) + 11);
+        const std::string name = "sent" + std::to_string(size) + ".bin";
+        WriteFile(local.path / name, bytes);
+        ASSERT_TRUE(client.TftpPutFile((local.path / name).string(), "127.0.0.1", 1, server.Port(), &why)) << why;
+        // The server names the file as the last block comes, before or
+        // after its acknowledgement.
+        EXPECT_TRUE(zv::test::WaitUntil([&] { return ReadFile(served.path / name) == bytes; }));
+
+        const std::string kept = "kept" + std::to_string(size) + ".bin";
+        WriteFile(served.path / kept, bytes);
+        ASSERT_TRUE(client.TftpPutFile((local.path / kept).string(), "127.0.0.1", 0, server.Port(), &why)) << why;
+        EXPECT_TRUE(ReadFile(local.path / kept) == bytes);
+    }
+    // The server's error packet fails the fetch with its text.
+    why.clear();
+    EXPECT_FALSE(client.TftpPutFile((local.path / "absent.bin").string(), "127.0.0.1", 0, server.Port(), &why));
+    EXPECT_NE(why.find("unit refused"), std::string::npos) << why;
 }
 
 }  // namespace
