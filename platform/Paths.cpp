@@ -73,6 +73,13 @@ std::string CPaths::DataRoot()
     return WithTrailingSeparator(root);
 }
 
+std::string CPaths::InDataRoot(std::string_view path)
+{
+    if (path.empty() || path.front() == '/')
+        return std::string(path);
+    return Join(DataRoot(), path);
+}
+
 std::string CPaths::DeviceFolder()
 {
     const std::string folder = EnvText("ZELVAR_DEVICE_DIR");

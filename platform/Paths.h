@@ -26,6 +26,12 @@ public:
     // else $XDG_DATA_HOME/zelvar, else ~/.local/share/zelvar.
     static std::string DataRoot();
 
+    // A file the program writes of its own accord (a debug note, a dump):
+    // a relative path lies within the data root, never in whatever folder
+    // the program was started from. An absolute path stays, an empty one
+    // stays empty (no file).
+    static std::string InDataRoot(std::string_view path);
+
     // Folder in which devices ("\\.\Name") appear as sockets:
     // $ZELVAR_DEVICE_DIR when set, else /run/zelvar/dev. Machine-wide like
     // the machine hive, since one driver serves every user.

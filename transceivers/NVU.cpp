@@ -8,6 +8,7 @@
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/NetworkAdapters.h"
+#include "platform/Paths.h"
 #include "sensors/AnalogMotionInput.h"
 #include "sensors/ThermistorInput.h"
 #include "transceivers/HardwareStatusSink.h"
@@ -1024,7 +1025,7 @@ void CNVU::ProcessPing(std::uint64_t pingTime)
 
 void CNVU::DumpLastPing(const CSampleRingBuffer::PingRecord& rec)
 {
-    const std::string path = DataFile(m_timings.lastPingDumpPath);
+    const std::string path = CPaths::InDataRoot(m_timings.lastPingDumpPath);
     if (path.empty())
         return;
     std::string text;
@@ -1147,7 +1148,7 @@ void CNVU::CountSilence(bool timeout)
     }
     if (m_silence > 10) {
         if (timeout && !m_timings.timeoutLogPath.empty()) {
-            if (FILE* f = std::fopen(DataFile(m_timings.timeoutLogPath).c_str(), "a")) {
+            if (FILE* f = std::fopen(CPaths::InDataRoot(m_timings.timeoutLogPath).c_str(), "a")) {
                 std::fprintf(f, "Sample requsted %i recived %i\n", static_cast<int>(slot.samplesRequested),
                              static_cast<int>(slot.samplesReceived));
                 std::fclose(f);

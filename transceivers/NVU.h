@@ -259,9 +259,6 @@ public:
     std::uint64_t GetReportsWritten() const { return m_reportsWritten.load(); }
     // The folder the reports and the read-back file go to.
     static std::string DataFolder();
-    // A debug file's path: a relative one within the data folder, so that
-    // the file does not land wherever the program was started.
-    static std::string DataFile(const std::string& path);
     // The unit channel whose transducer a channel uses (its own index when
     // it has its own; -1 for a channel that takes no part).
     int GetMaster(int channel) const;

@@ -65,13 +65,6 @@ std::string CNVU::DataFolder()
     return CPaths::DataRoot();
 }
 
-std::string CNVU::DataFile(const std::string& path)
-{
-    if (path.empty() || fs::path(path).is_absolute())
-        return path;
-    return (fs::path(DataFolder()) / path).string();
-}
-
 std::string CNVU::UnitName() const
 {
     return m_info.transceiverId + " (" + SocketAddress::IpText(m_info.unitAddress) + ")";

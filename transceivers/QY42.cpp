@@ -5,6 +5,7 @@
 #include "engine/RawPower.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
+#include "platform/Paths.h"
 #include "sensors/AnalogMotionInput.h"
 #include "sensors/ThermistorInput.h"
 #include "sensors/TrawlSource.h"
@@ -598,7 +599,7 @@ void CQY42::CountTimeout()
     }
     if (m_timeouts > 10) {
         if (!m_timings.timeoutLogPath.empty()) {
-            if (FILE* f = std::fopen(m_timings.timeoutLogPath.c_str(), "a")) {
+            if (FILE* f = std::fopen(CPaths::InDataRoot(m_timings.timeoutLogPath).c_str(), "a")) {
                 std::fprintf(f, "Sample requsted %i recived %i\n", static_cast<int>(slot.samplesRequested),
                              static_cast<int>(slot.samplesReceived));
                 std::fclose(f);

@@ -24,8 +24,8 @@ struct UnitTimings
     // (CSampleRingBuffer); a fuzz run makes one unit an input and takes a
     // short ring that is cheap to make.
     int ringSamples = 1000000;
-    // The note of a lost link; empty: none. A wide-band unit keeps a
-    // relative path within the data root.
+    // The note of a lost link; empty: none. A relative path is within the
+    // data root.
     std::string timeoutLogPath = "DEBUG_TimeOut.txt";
     // The TFTP port of a wide-band unit, for its filters and firmware.
     int tftpPort = 69;

@@ -62,6 +62,15 @@ TEST(Paths, DataRootFollowsOverrideThenXdgThenHome)
     EXPECT_EQ(CPaths::DataRoot(), "/home/op/.local/share/zelvar/");
 }
 
+TEST(Paths, FilesOfTheProgramsOwnLieWithinTheDataRoot)
+{
+    ScopedEnv root("ZELVAR_DATA_ROOT", "/r");
+    EXPECT_EQ(CPaths::InDataRoot("DEBUG_TimeOut.txt"), "/r/DEBUG_TimeOut.txt");
+    EXPECT_EQ(CPaths::InDataRoot("Diag/x.txt"), "/r/Diag/x.txt");
+    EXPECT_EQ(CPaths::InDataRoot("/tmp/x.txt"), "/tmp/x.txt");
+    EXPECT_EQ(CPaths::InDataRoot(""), "");
+}
+
 TEST(Paths, WindowsPathsMapOntoDataRoot)
 {
     ScopedEnv root("ZELVAR_DATA_ROOT", "/r");

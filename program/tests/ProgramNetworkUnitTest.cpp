@@ -13,6 +13,7 @@
 #include "app/ui/MainFrame.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "base/RegistrySupport.h"
+#include "platform/Paths.h"
 #include "program/tests/TestProgram.h"
 #include "testsupport/NetNamespace.h"
 #include "testsupport/qy42/QY42LinkFixture.h"
@@ -27,9 +28,11 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 
 using namespace shelltest;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -53,8 +56,9 @@ int RunProgram()
     // A silent wait of 300 ms stands for the unit's 2 s: the lost link comes
     // after eleven of them.
     options.unitTimings.receiveWaitMs = 300;
-    // The unit's time-out notes go with the test's other files.
-    options.unitTimings.timeoutLogPath = (env.Root() / "DEBUG_TimeOut.txt").string();
+    // The unit's time-out note keeps its name: it goes to the data root,
+    // not to the folder the program was started in.
+    const fs::path timeoutNote = fs::path(CPaths::DataRoot()) / "DEBUG_TimeOut.txt";
     auto program = MakeProgram(std::move(options));
     app::CPelmaris& pelmaris = program->Application();
     COperationControl& operation = program->Operation();
@@ -119,6 +123,7 @@ int RunProgram()
     check(WaitFor([&] { return status->CurrentAlarmText() == "Lost contact with the network transceiver"; }, 40000),
           "the lost link is an alarm, not: " + status->CurrentAlarmText());
     check(!sounder->IsLinkLost(), "the trigger thread took the report");
+    check(fs::exists(timeoutNote), "the lost link noted in " + timeoutNote.string());
     const std::uint64_t pingsAtAlarm = sounder->GetPingCount();
     check(WaitFor([&] { return sounder->GetPingCount() >= pingsAtAlarm + 3 && !QApplication::activeModalWidget(); },
                   40000),
