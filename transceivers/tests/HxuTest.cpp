@@ -651,7 +651,7 @@ TEST(HxuModeSet, SamplesToSendByRateMode)
         std::optional<double> tracked, pinger;
         std::uint32_t samples;
     } rows[] = {
-        // 60 m of range at 0.1 ms and 1480 m/s: 60 / 0.074 m, rounded up.
+        // 60 m of range at 0.1 ms and 1480 m/s: 60 / 0.074 m, rounded.
         {"the channel's own range", 0, std::nullopt, std::nullopt, 811},
         // 300.25 samples' worth of range, and 400.25 samples' worth of time.
         {"multipulse's scaled depth", 0, 44.437, std::nullopt, 300},
