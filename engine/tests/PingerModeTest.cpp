@@ -273,6 +273,45 @@ TEST(PingerMode, PulseSearchEdges)
     }
 }
 
+// Past the acquiring state the search keeps to 20 m each side of the last
+// pulse and moves the pulse by 6 m a ping at most; 0.1 ms samples are
+// 0.075 m, so 20 m is 266 samples and 6 m 80.
+TEST(PingerMode, TrackingSearchKeepsToTheWindowAndTheStep)
+{
+    constexpr int kLast = 3000, kWidth = 20;
+    struct Row
+    {
+        const char* legend;
+        int pulseAt;
+        bool found;
+        int position;
+    } rows[] = {
+        {"a move within the step is followed", kLast + 50, true, kLast + 50},
+        {"a move back within the step is followed", kLast - 79, true, kLast - 79},
+        {"a move of 15 m goes 6 m", kLast + 200, true, kLast + 80},
+        {"a move of 15 m back goes 6 m back", kLast - 200, true, kLast - 80},
+        {"the last position inside 20 m is searched", kLast + 266, true, kLast + 80},
+        {"the first pulse wholly beyond 20 m is not", kLast + 266 + kWidth, false, kLast},
+        {"a pulse farther off is not searched for", kLast + 400, false, kLast},
+        {"nor one beyond 20 m before the last", kLast - 400, false, kLast},
+    };
+    for (const Row& r : rows) {
+        Host host;
+        CPingerMode pinger(host);
+        SetUpPinger(pinger, host, 150.0, 500.0, 2.0, 1.0, false);
+        for (int i = 0; i < CPingerMode::kSearchesBeforeReady; ++i) {
+            auto ping = Ping(20000, kLast, kWidth);
+            pinger.ProcessPingerSamples(ping.data(), 20000, kInterval, 130000000000000000ull + i * 10000000ull);
+        }
+        ASSERT_EQ(pinger.GetState(), CPingerMode::kTrackingState) << r.legend;
+        ASSERT_EQ(pinger.GetPulsePosition(), kLast) << r.legend;
+        const auto ping = Ping(20000, r.pulseAt, kWidth);
+        EXPECT_EQ(pinger.FindPulse(ping.data(), 20000), r.found) << r.legend;
+        EXPECT_EQ(pinger.GetPulsePosition(), r.position) << r.legend;
+        EXPECT_EQ(pinger.GetPulseWidth(), kWidth) << r.legend;
+    }
+}
+
 // Pings as the pinger sends them: one pulse per true period, at a fixed
 // place in each ping; the sounder's ping times follow the pinger.
 struct Scene

@@ -1,7 +1,8 @@
 // Pinger mode in the running program: a generated pinger scene measured
 // ping by ping as its first channel delivers it, then replayed on the QY310
 // in pinger mode, where "Pinger Ready" comes after 50 searches and the
-// channel's samples start at the pinger; the synchronisation window follows
+// channel's samples start at the pinger, or with "Syncronize" after the
+// synchronisation window has counted 300 periods down; the synchronisation window follows
 // the pinger's messages; "Second Layer" switches every detector.
 #include "app/Pelmaris.h"
 #include "app/tests/ShellTestSupport.h"
@@ -30,15 +31,16 @@ namespace cmd = app::cmd;
 
 namespace {
 
-// A pinger every 0.5004 s at 150 m, heard on a 38 kHz channel sampled at
-// 0.1 ms; the sounder pings every 0.5 s.
-zv::recgen::SRecGenScene PingerScene(int pings, double drift = 0.0)
+// A pinger every 0.5004 s at 150 m (or depth), heard on a 38 kHz channel
+// sampled at 0.1 ms; the sounder pings every 0.5 s (or interval).
+zv::recgen::SRecGenScene PingerScene(int pings, double drift = 0.0, const std::string& interval = "0.5",
+                                     const std::string& depth = "150")
 {
     zv::recgen::SRecGenScene scene;
     std::string error;
     for (const std::string& s :
-         {"pings=" + std::to_string(pings), std::string("interval=0.5"), std::string("channels=38"),
-          std::string("samples=6000"), std::string("pinger-period=0.5004"), std::string("pinger-depth=150"),
+         {"pings=" + std::to_string(pings), "interval=" + interval, std::string("channels=38"),
+          std::string("samples=6000"), std::string("pinger-period=0.5004"), "pinger-depth=" + depth,
           std::string("pinger-pulse=0.002"), "pinger-drift=" + std::to_string(drift), std::string("targets=0"),
           std::string("school-first=-1"), std::string("school-last=-1"), std::string("bottom=300"),
           std::string("bottom-swing=0")})
@@ -163,7 +165,9 @@ TEST_F(ProgramPingerRun, ReplayedSceneReadiesThePinger)
     Sounder()->SetMode(CEchoSounder::kPinger, CEchoSounder::kTriggerInternal, 0, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return program->ToolWindows().PingerReady() != nullptr; }, 60000));
     EXPECT_TRUE(program->ToolWindows().PingerReady()->isVisible());
-    EXPECT_GE(Sounder()->GetPingCount(), 50u);
+    // The 50th search posts from within its ping, which the sounder counts
+    // once the ping is through.
+    EXPECT_GE(Sounder()->GetPingCount(), CPingerMode::kSearchesBeforeReady - 1u);
     EXPECT_EQ(program->Pinger().GetState(), CPingerMode::kTrackingState);
     EXPECT_EQ(Sounder()->GetRateMode(), CEchoSounder::kInterval);
     ASSERT_TRUE(WaitFor([&] { return Sounder()->GetInterval() == 1000000; }, 5000)) << "0.1 s while replaying";
@@ -187,6 +191,71 @@ TEST_F(ProgramPingerRun, ReplayedSceneReadiesThePinger)
     Sounder()->SetMode(CEchoSounder::kMaximumRate, CEchoSounder::kTriggerInternal, 0, 0, 0);
     EXPECT_FALSE(program->Pinger().IsActive());
     EXPECT_FALSE(Sounder()->GetPingerScaledParameter());
+}
+
+// The scene replayed on the QY310 in pinger mode with "Syncronize": after
+// 50 searches the synchronisation window counts 300 periods down and goes,
+// "Pinger Ready" shows, the period meets the scene's within 1e-4 s and the
+// tracked distance the pulse's within 1 m.
+TEST_F(ProgramPingerRun, ReplayedSceneSynchronisesThePinger)
+{
+    // The recorded pings come at the pinger's period, as a sounder pinging
+    // on it would have them: the pulse keeps its place in every ping.
+    const auto scene = PingerScene(450, 0.0, "0.5004", "300");
+    const fs::path raw = env.Root() / "pinger-sync.raw";
+    std::string error;
+    ASSERT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(raw.string(), nullptr, &error)) << error;
+    values.synchronise = true;
+    Start({raw.string()});
+    ASSERT_TRUE(WaitFor([&] { return Sounder() != nullptr && program->Application().IsReplaying(); }, 10000));
+    ASSERT_TRUE(program->Pinger().Synchronise());
+    Sounder()->SetMode(CEchoSounder::kPinger, CEchoSounder::kTriggerInternal, 0, 0, 0);
+
+    // The pings left as the window shows them, each value once.
+    std::vector<int> left;
+    std::uint64_t pingsAtSync = 0;
+    const auto look = [&] {
+        CPingerSyncDialog* sync = program->ToolWindows().PingerSync();
+        if (!sync)
+            return;
+        if (pingsAtSync == 0)
+            pingsAtSync = Sounder()->GetPingCount();
+        const QString text = sync->findChild<QLabel*>("1491")->text();
+        bool number = false;
+        const int value = text.trimmed().toInt(&number);
+        if (number && (left.empty() || left.back() != value))
+            left.push_back(value);
+    };
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            look();
+            return program->ToolWindows().PingerReady() != nullptr;
+        },
+        300000))
+        << "pings: " << Sounder()->GetPingCount();
+    look();
+    // Posted from within the 50th ping, before the sounder counts it.
+    EXPECT_GE(pingsAtSync, CPingerMode::kSearchesBeforeReady - 1u) << "the window comes after the 50 searches";
+    ASSERT_FALSE(left.empty());
+    EXPECT_TRUE(std::is_sorted(left.rbegin(), left.rend()) &&
+                std::adjacent_find(left.begin(), left.end()) == left.end())
+        << "the count goes down";
+    EXPECT_GT(left.front(), 200) << "first seen at " << left.front() << " of 299";
+    EXPECT_EQ(left.back(), 0);
+    EXPECT_FALSE(program->ToolWindows().PingerSync()->isVisible());
+    EXPECT_TRUE(program->ToolWindows().PingerReady()->isVisible());
+    EXPECT_EQ(program->Pinger().GetState(), CPingerMode::kTrackingState);
+    EXPECT_NEAR(program->Pinger().GetPeriod(), scene.pingerPeriod, 1e-4);
+
+    // Tracking: the distance is the pulse's, the same in every ping.
+    const long at = zv::recgen::PingerSampleAt(scene, 0);
+    ASSERT_GT(at, 0);
+    ASSERT_EQ(zv::recgen::PingerSampleAt(scene, scene.pings - 1), at);
+    const std::uint64_t tracked = Sounder()->GetPingCount();
+    ASSERT_TRUE(WaitFor([&] { return Sounder()->GetPingCount() >= tracked + 10; }, 60000));
+    EXPECT_TRUE(program->Pinger().IsTracking());
+    EXPECT_NEAR(program->Pinger().GetResult(),
+                static_cast<double>(at) * scene.channels[0].sampleInterval * 750.0 - 100.0, 1.0);
 }
 
 // The synchronisation window: made and shown by 0x482, filled by 0x484,

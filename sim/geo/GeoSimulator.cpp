@@ -17,7 +17,8 @@ constexpr int kPollMs = 100;
 
 }  // namespace
 
-CGeoSimulator::CGeoSimulator(const Settings& settings) : m_settings(settings), m_random(settings.seed | 1u)
+CGeoSimulator::CGeoSimulator(const Settings& settings)
+    : m_settings(settings), m_random(settings.seed | 1u), m_bottomDepth(settings.bottomDepth)
 {
     m_settings.channels = std::clamp(m_settings.channels, 1, kMaxChannels);
     m_settings.datagramBytes = std::max(4, m_settings.datagramBytes / 4 * 4);
@@ -66,10 +67,10 @@ void CGeoSimulator::Stop()
 
 int CGeoSimulator::BottomSample() const
 {
-    if (m_settings.bottomDepth <= 0.0)
+    const double depth = m_bottomDepth.load();
+    if (depth <= 0.0)
         return -1;
-    return static_cast<int>(
-        std::lround(m_settings.bottomDepth / (m_settings.sampleInterval * m_settings.soundVelocity * 0.5)));
+    return static_cast<int>(std::lround(depth / (m_settings.sampleInterval * m_settings.soundVelocity * 0.5)));
 }
 
 int CGeoSimulator::GetChannelSamples(int channel) const

@@ -59,6 +59,8 @@ public:
     // Faults: Silent lasts until set back to None; the others hit the next
     // ping only.
     void SetFault(Fault fault) { m_fault = fault; }
+    // Moves the bottom (m; 0 for none) from the next ping on.
+    void SetBottomDepth(double depth) { m_bottomDepth = depth; }
 
     // The sample of the bottom, by the sample interval and sound velocity.
     int BottomSample() const;
@@ -98,6 +100,7 @@ private:
     std::array<int, kMaxChannels> m_samples{};
     std::uint32_t m_random = 1;
 
+    std::atomic<double> m_bottomDepth;
     std::atomic<Fault> m_fault{Fault::None};
     std::atomic<std::int32_t> m_sequence{0};
     std::atomic<std::uint64_t> m_begins{0};

@@ -28,7 +28,7 @@ Bytes Head(std::size_t length, const char (&code)[5])
 
 }  // namespace
 
-CQY42Simulator::CQY42Simulator(const Settings& settings) : m_settings(settings)
+CQY42Simulator::CQY42Simulator(const Settings& settings) : m_settings(settings), m_bottomDepth(settings.bottomDepth)
 {
     if (m_settings.samplesPerDatagram < 1)
         m_settings.samplesPerDatagram = 1;
@@ -217,9 +217,8 @@ Bytes CQY42Simulator::MakeSamples(float rate, std::uint32_t pingStart, std::uint
 int CQY42Simulator::BottomSample() const
 {
     const double distance = m_settings.sampleInterval * m_settings.soundVelocity * 0.5;
-    return m_settings.bottomDepth > 0.0 && distance > 0.0
-               ? static_cast<int>(std::lround(m_settings.bottomDepth / distance))
-               : 0;
+    const double depth = m_bottomDepth.load();
+    return depth > 0.0 && distance > 0.0 ? static_cast<int>(std::lround(depth / distance)) : 0;
 }
 
 std::vector<std::string> CQY42Simulator::GetReceivedCodes() const

@@ -111,6 +111,8 @@ public:
     bool SendToProgram(const std::vector<std::uint8_t>& datagram);
 
     void SetSilent(bool silent) { m_silent = silent; }
+    // Moves the bottom (m; 0 for none) from the next sample the unit takes.
+    void SetBottomDepth(double depth) { m_bottomDepth = depth; }
     // The next ping sends its trigger status and half its datagrams, then
     // the unit falls silent.
     void SilenceDuringNextPing() { m_silenceMidPing = true; }
@@ -176,6 +178,7 @@ private:
     std::deque<Received> m_inbox;
     bool m_stopped = false;
     ToProgram m_toProgram;
+    std::atomic<double> m_bottomDepth;
     std::atomic<bool> m_silent{false};
     std::atomic<bool> m_silenceMidPing{false};
     std::atomic<std::uint64_t> m_triggers{0}, m_sent{0}, m_dropped{0}, m_setups{0};

@@ -1,19 +1,30 @@
 // The GEO unit's datagram road: the raw data buffer's ring and refusals,
 // the port's headers, text telegrams and bad datagrams, against datagrams
-// of the simulated unit's own encoding; and the motion each channel's ping
-// takes.
+// of the simulated unit's own encoding; the motion each channel's ping
+// takes; and multipulse on the simulated unit through the engine.
 #include "transceivers/GEO.h"
+#include "base/RegistrySupport.h"
 #include "engine/Channel.h"
+#include "engine/MultiPulse.h"
+#include "platform/TempHives.h"
 #include "sim/geo/GeoSimulator.h"
+#include "sounder/EchoSounder.h"
+#include "sounder/tests/TestEchoSounderHost.h"
+#include "testsupport/MultiPulseTrace.h"
+#include "testsupport/NetNamespace.h"
+#include "testsupport/Wait.h"
 #include "transceivers/QYNetPortGeo.h"
 #include "transceivers/RawDataBuffer.h"
 #include "transceivers/Transceiver.h"
+#include "transceivers/TransceiverInstallation.h"
+#include "transceivers/TransceiverTypeTable.h"
 #include "transceivers/tests/TestTransceiverServices.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -281,6 +292,101 @@ TEST(GeoPing, EveryChannelTakesTheMotionAtItsPing)
     unit.ProcessPing(0);
     EXPECT_EQ(motion.asked.load(), 6);
     EXPECT_DOUBLE_EQ(unit.GetSlotChannel(0)->GetLastPingValue(), 0.0);
+}
+
+// ---------------------------------------------------------------------------
+// Multipulse on the simulated unit, inside a network namespace of the
+// test's own (the unit's port is privileged): over a flat bottom the
+// tracker locks on after five pings and paces the pings at the bottom's
+// two-way travel time; a jump of the bottom beyond its window lets go after
+// five misses, and the new bottom is locked on five pings later.
+
+int MultipulseOnTheGeoUnit()
+{
+    using namespace std::chrono_literals;
+    nettest::Checks check;
+    CGeoSimulator::Settings settings;
+    settings.channels = 1;
+    CGeoSimulator sim(settings);
+    if (!check(sim.Start(), "GEO simulator on 127.0.0.2"))
+        return check.failures;
+
+    CTempHives hives;
+    CRegistrySupport reg;
+    if (!check(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"), "root keys"))
+        return check.failures;
+    CTransceiverInstallation installation;
+    installation.Initialize();
+    {
+        CTrList e;
+        e.transceiverId = "GEO";
+        e.channelNo = 1;
+        e.type = TransceiverType::GEO;
+        e.unitAddress = settings.address;
+        e.frequencyKHz = 38;
+        e.frequency = 38000.0;
+        e.txPower = 1000.0;
+        e.minMedMaxTxPower = "100 500 1000";
+        e.sampleInterval = "0.0001";
+        e.minMedMaxPulseLength = "0.000256 0.000512 0.001024 0.002048 0.004096";
+        e.gain = "26";
+        const std::string description = "T38 38 kHz 1";
+        e.FormatDescription(&description, TransceiverType::GEO);
+        HKEY key = installation.OpenChannelsKey();
+        installation.WriteChannelEntry(e, key);
+        reg.CloseKey(key);
+    }
+
+    CTestTransceiverServices services;
+    UnitTimings timings;
+    timings.receiveWaitMs = 300;
+    timings.geoStartPauseMs = 50;
+    timings.timeoutLogPath.clear();
+    CTestEchoSounderHost host;
+    CGEO* unit = nullptr;
+    host.createTransceiver = [&](TransceiverType, int index, const InstalledTransceiverInfo& info, HKEY key) {
+        auto t = CGEO::Create({installation, index, info, key, services, timings});
+        unit = dynamic_cast<CGEO*>(t.get());
+        return t;
+    };
+    zv::test::CMultiPulseTrace trace;
+    // Reset before what its unit and workers call goes.
+    auto sounder = std::make_unique<CEchoSounder>();
+    host.documentsNotify = [&] {
+        CChannel* channel = unit ? unit->GetSlotChannel(0) : nullptr;
+        if (!channel)
+            return;
+        const CMultiPulse* tracker = sounder->GetMultiPulse();
+        trace.Add({channel->GetBottomDepth(), tracker ? tracker->GetState() : -1,
+                   sounder->GetRateMode() == CEchoSounder::kInterval, sounder->GetInterval()});
+        // Range enough for the bottom after its jump.
+        channel->RequestRange(150.0);
+    };
+    CEchoSounder::Context c;
+    c.host = &host;
+    c.installation = &installation;
+    c.workerStartDelayMs = 0;
+    // The trigger goes straight to the unit rather than to the broadcast.
+    c.triggerDestination = "127.0.0.2";
+    if (check(sounder->Create(c, nullptr, CEchoSounder::kNormal, CEchoSounder::kMultiPulse, nullptr,
+                              CEchoSounder::kTriggerInternal, 0, "", 0),
+              "sounder created") &&
+        check(unit != nullptr && unit->IsRunning(), "GEO unit running")) {
+        check(zv::test::WaitUntil([&] { return trace.Size() >= 15; }, 60s), "15 pings over the flat bottom");
+        const std::size_t jump = trace.Size();
+        sim.SetBottomDepth(80.0);
+        check(zv::test::WaitUntil([&] { return trace.Size() >= jump + 25; }, 60s), "25 pings after the jump");
+        // Two samples of 0.075 m.
+        zv::test::CheckLockAndJump(trace.Steps(), 30.0, 80.0, jump, 1500.0, 0.15, check);
+    }
+    sounder.reset();
+    reg.CloseRootKeys();
+    return check.failures;
+}
+
+TEST(GeoEngine, MultipulseLocksOnAFlatBottomAndLetsGoOfAJump)
+{
+    nettest::RunNamespaceTest(MultipulseOnTheGeoUnit);
 }
 
 }  // namespace

@@ -115,9 +115,14 @@ public:
     }
     void UnlockSemaphore() override { ++unlocks; }
     void SetSkip() override { ++skips; }
-    int GetStep(int) const override { return 0; }
-    std::optional<double> GetMultiPulseScaledDepth() const override { return std::nullopt; }
-    std::optional<double> GetPingerScaledParameter() const override { return std::nullopt; }
+    // What the sounder answers the unit at its mode set: the step flag, and
+    // multipulse's and pinger mode's scaled values.
+    int step = 0;
+    std::optional<double> tracked;
+    std::optional<double> pinger;
+    int GetStep(int) const override { return step; }
+    std::optional<double> GetMultiPulseScaledDepth() const override { return tracked; }
+    std::optional<double> GetPingerScaledParameter() const override { return pinger; }
     void SetLinkLost() override {}
     bool IsStopping() const override { return false; }
 };
@@ -628,6 +633,47 @@ TEST(HxuReceive, SilenceGapAndStrayFragments)
     d.Ping();
     ASSERT_TRUE(WaitUntil([&] { return d.owner.pingTimes.load() == 4; })) << "pinging again";
     EXPECT_EQ(d.Count(app::ids::HXU_LOST_SAMPLES), 3) << "the overlong fragment's samples";
+}
+
+// The samples the mode set asks for: one for a silent channel; else the
+// range multipulse tracks (its scaled depth / sound velocity / sample
+// interval) before pinger mode's time (scaled parameter / sample interval)
+// before the channel's own range; never 0.
+TEST(HxuModeSet, SamplesToSendByRateMode)
+{
+    Driven d;
+    d.services.soundVelocity = [] { return 1480.0; };
+    ASSERT_TRUE(d.Begin());
+    struct Row
+    {
+        const char* legend;
+        int step;
+        std::optional<double> tracked, pinger;
+        std::uint32_t samples;
+    } rows[] = {
+        // 60 m of range at 0.1 ms and 1480 m/s: 60 / 0.074 m, rounded.
+        {"the channel's own range", 0, std::nullopt, std::nullopt, 811},
+        // 300.25 samples' worth of range, and 400.25 samples' worth of time.
+        {"multipulse's scaled depth", 0, 44.437, std::nullopt, 300},
+        {"pinger mode's scaled interval", 0, std::nullopt, 0.040025, 400},
+        {"multipulse before pinger mode", 0, 44.437, 0.040025, 300},
+        {"a silent channel takes one sample", 1, 44.437, 0.040025, 1},
+        {"a count of 0 becomes 1", 0, 1e-6, std::nullopt, 1},
+    };
+    int pings = 0;
+    for (const Row& r : rows) {
+        d.owner.step = r.step;
+        d.owner.tracked = r.tracked;
+        d.owner.pinger = r.pinger;
+        const auto sets = d.sim.GetModeSets();
+        d.Ping();
+        ASSERT_TRUE(WaitUntil([&] { return d.sim.GetModeSets() > sets; })) << r.legend;
+        EXPECT_EQ(d.sim.GetSamples(0), r.samples) << r.legend;
+        EXPECT_EQ(d.sim.GetSamples(2), r.samples) << r.legend << ", the second channel";
+        ASSERT_TRUE(WaitUntil([&] { return d.owner.pingTimes.load() == pings + 1; })) << r.legend;
+        ++pings;
+        d.unit->ProcessPing(CFileTime::Now());
+    }
 }
 
 TEST(HxuReceive, AUnitErrorStopsTheUnitWithItsBox)

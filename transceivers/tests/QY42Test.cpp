@@ -2,12 +2,14 @@
 
 #include "base/RegistrySupport.h"
 #include "engine/Channel.h"
+#include "engine/MultiPulse.h"
 #include "engine/RawPower.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/TempHives.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "sounder/EchoSounder.h"
+#include "testsupport/MultiPulseTrace.h"
 #include "testsupport/NetNamespace.h"
 #include "testsupport/Wait.h"
 #include "testsupport/qy42/QY42LinkFixture.h"
@@ -280,6 +282,7 @@ struct Sounder
     CTestTransceiverServices services;
     UnitTimings timings = QY42FastTimings();
     std::function<void()> eachPing;  // on the ping-data thread, as the documents are told
+    int rateMode = CEchoSounder::kMaximumRate;
     // Last, so it goes first: its unit and workers stop before what they
     // call goes.
     CEchoSounder sounder;
@@ -322,8 +325,8 @@ struct Sounder
                 ++linkLostStillRaised;
             ++linkLost;
         };
-        return sounder.Create(c, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
-                              CEchoSounder::kTriggerInternal, 0, "", 0);
+        return sounder.Create(c, nullptr, CEchoSounder::kNormal, rateMode, nullptr, CEchoSounder::kTriggerInternal, 0,
+                              "", 0);
     }
     ~Sounder() { reg.CloseRootKeys(); }
 };
@@ -384,6 +387,39 @@ TEST(QY42Link, FiftyPingsWithTheBottomAtTheSimulatedDepth)
 TEST(QY42Link, FiftyPingsOverUdpEndToEnd)
 {
     RunNamespaceTest([] { return FiftyPingsWithTheBottomAtTheSimulatedDepth(Road::Udp); });
+}
+
+// Multipulse on the unit: over a flat bottom the tracker locks on after
+// five pings and paces the pings at the bottom's two-way travel time; a jump
+// of the bottom beyond its window lets go after five misses, and the new
+// bottom is locked on five pings later.
+TEST(QY42Link, MultipulseLocksOnAFlatBottomAndLetsGoOfAJump)
+{
+    RunInProcess([] {
+        Checks check;
+        CQY42Simulator::Settings s;
+        s.bottomDepth = 30.0;
+        CQY42Simulator sim(s);
+        Sounder run(sim);
+        run.rateMode = CEchoSounder::kMultiPulse;
+        zv::test::CMultiPulseTrace trace;
+        run.eachPing = [&] {
+            const CMultiPulse* tracker = run.sounder.GetMultiPulse();
+            trace.Add({run.unit->GetChannel()->GetBottomDepth(), tracker ? tracker->GetState() : -1,
+                       run.sounder.GetRateMode() == CEchoSounder::kInterval, run.sounder.GetInterval()});
+            // Range enough for the bottom after its jump.
+            run.unit->GetChannel()->RequestRange(150.0);
+        };
+        if (!check(run.Begin(), "sounder created") || !check(run.sounder.IsMultiPulse(), "multipulse"))
+            return check.failures;
+        check(WaitUntil([&] { return trace.Size() >= 15; }, 60s), "15 pings over the flat bottom");
+        const std::size_t jump = trace.Size();
+        sim.SetBottomDepth(80.0);
+        check(WaitUntil([&] { return trace.Size() >= jump + 25; }, 60s), "25 pings after the jump");
+        // Two samples of 0.075 m.
+        zv::test::CheckLockAndJump(trace.Steps(), 30.0, 80.0, jump, 1500.0, 0.15, check);
+        return check.failures;
+    });
 }
 
 TEST(QY42Link, DroppedDatagramsAreGapFilledAndCounted)
