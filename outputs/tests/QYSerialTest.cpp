@@ -7,10 +7,12 @@
 #include "base/AppIds.h"
 #include "base/FramePayloads.h"
 #include "base/RegistrySupport.h"
+#include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/TempHives.h"
 #include "serialcom/device/DepthTelegram.h"
 #include "sim/serialpeer/HubTelegrams.h"
+#include "sounder/EchoSounder.h"
 
 #include <gtest/gtest.h>
 
@@ -333,6 +335,64 @@ TEST_F(QYSerialTest, SingleTelegrams)
     hub.SendTemperature(ping);
     hub.SendPingTelegram(ping);
     EXPECT_TRUE(hub.Take().empty());
+}
+
+// What the output list hands on: each kind of text by its switch in the form
+// of its own telegram or not at all, a profile as SV, a ping as MTW before
+// "$," (a sounder without channels has no motion to send).
+TEST_F(QYSerialTest, WhatTheOutputListHandsOnGoesOutByKind)
+{
+    CManualClock clock(kStamp);
+    CFileTime::SetClock(&clock);
+    Set([](CQYSerial::Settings& s) {
+        s.Annotation = s.Navigation = s.RelayNavigation = s.Status = s.SVP = 1;
+        s.MotionSensor = s.TemperatureSensor = s.Hymas = 1;
+    });
+    const std::string now = CQYNet::TimeText(kStamp);
+    const std::string at = CQYNet::TimeText(kStamp + 3 * kSecond);
+    struct Case
+    {
+        const char* legend;
+        OutputTextKind kind;
+        std::string text;
+        std::vector<std::string> sent;
+    } cases[] = {
+        {"status stamped now", OutputTextKind::Status, "alarm", {"ST," + now + ",alarm\r\n"}},
+        {"annotation at its time", OutputTextKind::Annotation, "mark", {"CS," + at + ",mark\r\n"}},
+        {"relayed position",
+         OutputTextKind::NavigationRelay,
+         "$GPGLL,1,N",
+         {"$GPGLL,1,N", "GL," + at + ",$GPGLL,1,N\r\n"}},
+        {"relayed heading", OutputTextKind::NavigationRelay, "$HEHDT,10.0,T", {"$HEHDT,10.0,T"}},
+        {"object information", OutputTextKind::ObjectInformation, "5901.0,4.00,7", {}},
+        {"recorder line", OutputTextKind::RecorderLine, "START,line1", {}},
+        {"post-processing's", OutputTextKind::PositionForward, "$GPGGA,1,2,N,3,E", {}},
+        {"remote control's", OutputTextKind::RemoteCommand, "PE,SYSTEM,STOPPINGING", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        hub.TakeText({c.kind, c.text, kStamp + 3 * kSecond, "VGR"});
+        EXPECT_EQ(hub.Take(), c.sent);
+    }
+    hub.TakeProfile("3,0,1500", kStamp + 3 * kSecond);
+    EXPECT_EQ(hub.Take(), std::vector<std::string>{"SV," + now + ",3,0,1500\r\n"});
+
+    CEchoSounder sounder;
+    hub.TakePing({sounder, 1493.26, 12.5});
+    EXPECT_EQ(hub.Take(), (std::vector<std::string>{
+                              "$SDMTW,12.50,C*32",
+                              "$," + now + ",99999,99999,99999,99999,99999,99999,99999,99999,1493.3",
+                          }));
+    // Without a temperature no MTW; with every switch off nothing at all.
+    hub.TakePing({sounder, 1493.26, std::nullopt});
+    EXPECT_EQ(hub.Take().size(), 1u);
+    hub.StoreSettings(CQYSerial::Settings{});
+    for (const Case& c : cases)
+        hub.TakeText({c.kind, c.text, kStamp, "VGR"});
+    hub.TakeProfile("3,0,1500", kStamp);
+    hub.TakePing({sounder, 1493.26, 12.5});
+    EXPECT_TRUE(hub.Take().empty());
+    CFileTime::SetClock(nullptr);
 }
 
 // Settings: defaults written on first load, at most two Atlas and FZ
