@@ -434,7 +434,8 @@ TEST_F(QYSerialTest, SettingsLoadRuleAndReset)
 }
 
 // A CALC cast is stored once, at its end line; a cast without end mark is
-// stored whole at the first timer tick that saw none of its lines.
+// stored whole at the first timer tick that saw none of its lines; a cast
+// whose only line holds its end mark is stored at once.
 TEST_F(QYSerialTest, ProfilesFromTheLine)
 {
     Set([](CQYSerial::Settings& s) { s.SVPInput = 1; });
@@ -463,12 +464,23 @@ TEST_F(QYSerialTest, ProfilesFromTheLine)
     Lines(Fixture("calc_cast.txt"));
     EXPECT_EQ(stored.size(), 3u);
 
+    // An S10 cast on one line is stored at its end mark, before the next
+    // cast's first line comes; that cast is stored too.
+    Lines(Fixture("s10_datagram.txt"));
+    ASSERT_EQ(stored.size(), 4u);
+    EXPECT_FALSE(hub.IsGathering());
+    CSvpProfile s10;
+    ASSERT_GT(s10.Import(CSvpProfile::FormatS10, Fixture("s10_datagram.txt")), 0);
+    EXPECT_EQ(stored[3], s10.FormatProfile());
+    Lines(Fixture("calc_cast.txt"));
+    EXPECT_EQ(stored.size(), 5u);
+
     // With the profile input off, casts are dropped.
     Set([](CQYSerial::Settings& s) { s.SVPInput = 0; });
     Lines(Fixture("calc_cast.txt"));
     hub.StoreSvpProfile();
     hub.StoreSvpProfile();
-    EXPECT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored.size(), 5u);
 }
 
 // PE lines go to the decoder only while remote commands are accepted; TIDE
