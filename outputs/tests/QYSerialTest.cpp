@@ -13,11 +13,16 @@
 #include "serialcom/device/DepthTelegram.h"
 #include "sim/serialpeer/HubTelegrams.h"
 #include "sounder/EchoSounder.h"
+#include "sounder/tests/TestEchoSounderHost.h"
+#include "testsupport/Wait.h"
+#include "transceivers/TransceiverInstallation.h"
+#include "transceivers/tests/TestTransceiver.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -393,6 +398,67 @@ TEST_F(QYSerialTest, WhatTheOutputListHandsOnGoesOutByKind)
     hub.TakePing({sounder, 1493.26, 12.5});
     EXPECT_TRUE(hub.Take().empty());
     CFileTime::SetClock(nullptr);
+}
+
+// A running sounder hands each ping to the hub on its ping-data thread: the
+// first channel's motion as MS, the water temperature as MTW, then "$,",
+// all of that one ping.
+TEST_F(QYSerialTest, APingOfARunningSounderGoesOutAsMsMtwThenDollar)
+{
+    Set([](CQYSerial::Settings& s) { s.MotionSensor = s.TemperatureSensor = s.Hymas = 1; });
+    CRegistrySupport reg;
+    ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
+    CTransceiverInstallation installation;
+    installation.Initialize();
+    CTestTransceiver::Options unit;
+    unit.name = "A";
+    HKEY channels = installation.OpenChannelsKey();
+    CTrList entry;
+    entry.transceiverId = unit.name;
+    entry.channelNo = 1;
+    entry.type = TransceiverType::HXU;
+    const std::string description = "A 1";
+    entry.FormatDescription(&description, TransceiverType::HXU);
+    installation.WriteChannelEntry(entry, channels);
+    reg.CloseKey(channels);
+
+    CTestEchoSounderHost sounderHost;
+    sounderHost.createTransceiver = [&](TransceiverType, int, const InstalledTransceiverInfo&, HKEY) {
+        return std::unique_ptr<CTransceiver>(std::make_unique<CTestTransceiver>(unit));
+    };
+    auto sounder = std::make_unique<CEchoSounder>();
+    // Its destructor ends the ping-data thread before anything of it goes.
+    CEchoSounder* const running = sounder.get();
+    std::mutex lock;
+    std::vector<std::vector<std::string>> pings;
+    sounderHost.serialOutputSendPing = [&] {
+        hub.TakePing({*running, 1490.0, 12.5});
+        std::lock_guard guard(lock);
+        pings.push_back(hub.Take());
+    };
+    CEchoSounder::Context context;
+    context.host = &sounderHost;
+    context.installation = &installation;
+    context.workerStartDelayMs = 0;
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    EXPECT_TRUE(zv::test::WaitUntil([&] {
+        std::lock_guard guard(lock);
+        return pings.size() >= 3;
+    }));
+    sounder.reset();
+    reg.CloseRootKeys();
+
+    ASSERT_GE(pings.size(), 3u);
+    for (const std::vector<std::string>& sent : pings) {
+        ASSERT_EQ(sent.size(), 3u);
+        EXPECT_EQ(sent[0].rfind("MS,", 0), 0u) << sent[0];
+        EXPECT_EQ(sent[1].rfind("$SDMTW,12.50,C*", 0), 0u) << sent[1];
+        EXPECT_EQ(sent[2].rfind("$,", 0), 0u) << sent[2];
+        // One ping's time in both.
+        EXPECT_EQ(sent[0].substr(3, sent[0].find(',', 3) - 3), sent[2].substr(2, sent[2].find(',', 2) - 2));
+        EXPECT_EQ(sent[2].substr(sent[2].size() - 7), ",1490.0");
+    }
 }
 
 // Settings: defaults written on first load, at most two Atlas and FZ
