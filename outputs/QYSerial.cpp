@@ -484,10 +484,11 @@ void CQYSerial::ParseSvpLine(const std::string& text)
         if (!starts)
             return;
         m_gathering = true;
-        m_buffer = line;
-        m_lineSinceTick = true;
-        return;
+        m_buffer.clear();
     }
+    // The first line is looked at as every other: an S10 cast on one line
+    // holds its end mark, and waiting for another line would swallow that
+    // line (the start of the next cast) into this one.
     m_buffer += line;
     m_lineSinceTick = true;
     if (Contains(m_buffer, "\\")) {

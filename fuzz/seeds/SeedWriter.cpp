@@ -492,15 +492,30 @@ void CSeedWriter::NetInput()
 void CSeedWriter::SerialHub()
 {
     // Every input switch on; lines end in CR LF as the line brings them,
-    // and a NUL is a tick of the profile timer.
+    // and an EOT byte is a tick of the profile timer.
     const std::string on(1, '\x07');
-    std::string lines = Profile("calc_cast.txt") + '\0' + Profile("svplus.txt") + '\0' + '\0' +
+    const char tick = '\x04';
+    std::string lines = Profile("calc_cast.txt") + tick + Profile("svplus.txt") + tick + tick +
                         Profile("s10_datagram.txt") + "PE,SYSTEM STARTPINGING\r\n$PTIDE,x,1.25\r\nCS,net in\r\n" +
-                        "$PZATS,buoy\r\n" + Profile("zelvar_a.txt") + '\0' + '\0' + Profile("xbt_sonar2090.txt");
+                        "$PZATS,buoy\r\n" + Profile("zelvar_a.txt") + tick + tick + Profile("xbt_sonar2090.txt");
     Put("serialhub", "seed-casts-and-lines", on + lines);
     // A cast that imports nothing, then a good one.
     Put("serialhub", "seed-bad-cast-then-good-cast",
         on + "CALC\r\nno numbers\r\n0  0  0\r\n" + Profile("calc_cast.txt"));
+    // One cast of each kind alone, finished by its end mark or by two ticks.
+    const std::pair<const char*, const char*> casts[] = {
+        {"seed-cast-calc", "calc_cast.txt"},  {"seed-cast-s10", "s10_datagram.txt"},
+        {"seed-cast-svplus", "svplus.txt"},   {"seed-cast-xbt", "xbt_sonar2090.txt"},
+        {"seed-cast-zelvar", "zelvar_a.txt"},
+    };
+    for (const auto& [seed, file] : casts)
+        Put("serialhub", seed, on + Profile(file) + tick + tick);
+    // A cast broken off mid-line, a line with a NUL inside (the hub reads up
+    // to it) and one of bytes of no text, then a good cast.
+    const std::string calc = Profile("calc_cast.txt");
+    Put("serialhub", "seed-broken-line-then-good-cast",
+        on + calc.substr(0, calc.find("1495")) + "\r\nCALC\r\n  0.50" + '\0' + "   1500.10\r\n\xff\xfe\x01\x7f\r\n" +
+            tick + tick + calc);
 }
 
 void CSeedWriter::Replay()

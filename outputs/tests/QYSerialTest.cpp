@@ -7,15 +7,22 @@
 #include "base/AppIds.h"
 #include "base/FramePayloads.h"
 #include "base/RegistrySupport.h"
+#include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
 #include "platform/TempHives.h"
 #include "serialcom/device/DepthTelegram.h"
 #include "sim/serialpeer/HubTelegrams.h"
+#include "sounder/EchoSounder.h"
+#include "sounder/tests/TestEchoSounderHost.h"
+#include "testsupport/Wait.h"
+#include "transceivers/TransceiverInstallation.h"
+#include "transceivers/tests/TestTransceiver.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -335,6 +342,125 @@ TEST_F(QYSerialTest, SingleTelegrams)
     EXPECT_TRUE(hub.Take().empty());
 }
 
+// What the output list hands on: each kind of text by its switch in the form
+// of its own telegram or not at all, a profile as SV, a ping as MTW before
+// "$," (a sounder without channels has no motion to send).
+TEST_F(QYSerialTest, WhatTheOutputListHandsOnGoesOutByKind)
+{
+    CManualClock clock(kStamp);
+    CFileTime::SetClock(&clock);
+    Set([](CQYSerial::Settings& s) {
+        s.Annotation = s.Navigation = s.RelayNavigation = s.Status = s.SVP = 1;
+        s.MotionSensor = s.TemperatureSensor = s.Hymas = 1;
+    });
+    const std::string now = CQYNet::TimeText(kStamp);
+    const std::string at = CQYNet::TimeText(kStamp + 3 * kSecond);
+    struct Case
+    {
+        const char* legend;
+        OutputTextKind kind;
+        std::string text;
+        std::vector<std::string> sent;
+    } cases[] = {
+        {"status stamped now", OutputTextKind::Status, "alarm", {"ST," + now + ",alarm\r\n"}},
+        {"annotation at its time", OutputTextKind::Annotation, "mark", {"CS," + at + ",mark\r\n"}},
+        {"relayed position",
+         OutputTextKind::NavigationRelay,
+         "$GPGLL,1,N",
+         {"$GPGLL,1,N", "GL," + at + ",$GPGLL,1,N\r\n"}},
+        {"relayed heading", OutputTextKind::NavigationRelay, "$HEHDT,10.0,T", {"$HEHDT,10.0,T"}},
+        {"object information", OutputTextKind::ObjectInformation, "5901.0,4.00,7", {}},
+        {"recorder line", OutputTextKind::RecorderLine, "START,line1", {}},
+        {"post-processing's", OutputTextKind::PositionForward, "$GPGGA,1,2,N,3,E", {}},
+        {"remote control's", OutputTextKind::RemoteCommand, "PE,SYSTEM,STOPPINGING", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        hub.TakeText({c.kind, c.text, kStamp + 3 * kSecond, "VGR"});
+        EXPECT_EQ(hub.Take(), c.sent);
+    }
+    hub.TakeProfile("3,0,1500", kStamp + 3 * kSecond);
+    EXPECT_EQ(hub.Take(), std::vector<std::string>{"SV," + now + ",3,0,1500\r\n"});
+
+    CEchoSounder sounder;
+    hub.TakePing({sounder, 1493.26, 12.5});
+    EXPECT_EQ(hub.Take(), (std::vector<std::string>{
+                              "$SDMTW,12.50,C*32",
+                              "$," + now + ",99999,99999,99999,99999,99999,99999,99999,99999,1493.3",
+                          }));
+    // Without a temperature no MTW; with every switch off nothing at all.
+    hub.TakePing({sounder, 1493.26, std::nullopt});
+    EXPECT_EQ(hub.Take().size(), 1u);
+    hub.StoreSettings(CQYSerial::Settings{});
+    for (const Case& c : cases)
+        hub.TakeText({c.kind, c.text, kStamp, "VGR"});
+    hub.TakeProfile("3,0,1500", kStamp);
+    hub.TakePing({sounder, 1493.26, 12.5});
+    EXPECT_TRUE(hub.Take().empty());
+    CFileTime::SetClock(nullptr);
+}
+
+// A running sounder hands each ping to the hub on its ping-data thread: the
+// first channel's motion as MS, the water temperature as MTW, then "$,",
+// all of that one ping.
+TEST_F(QYSerialTest, APingOfARunningSounderGoesOutAsMsMtwThenDollar)
+{
+    Set([](CQYSerial::Settings& s) { s.MotionSensor = s.TemperatureSensor = s.Hymas = 1; });
+    CRegistrySupport reg;
+    ASSERT_TRUE(reg.OpenRootKeys("Zelvar\\EchoSounder\\QY310\\1.0\\"));
+    CTransceiverInstallation installation;
+    installation.Initialize();
+    CTestTransceiver::Options unit;
+    unit.name = "A";
+    HKEY channels = installation.OpenChannelsKey();
+    CTrList entry;
+    entry.transceiverId = unit.name;
+    entry.channelNo = 1;
+    entry.type = TransceiverType::HXU;
+    const std::string description = "A 1";
+    entry.FormatDescription(&description, TransceiverType::HXU);
+    installation.WriteChannelEntry(entry, channels);
+    reg.CloseKey(channels);
+
+    CTestEchoSounderHost sounderHost;
+    sounderHost.createTransceiver = [&](TransceiverType, int, const InstalledTransceiverInfo&, HKEY) {
+        return std::unique_ptr<CTransceiver>(std::make_unique<CTestTransceiver>(unit));
+    };
+    auto sounder = std::make_unique<CEchoSounder>();
+    // Its destructor ends the ping-data thread before anything of it goes.
+    CEchoSounder* const running = sounder.get();
+    std::mutex lock;
+    std::vector<std::vector<std::string>> pings;
+    sounderHost.serialOutputSendPing = [&] {
+        hub.TakePing({*running, 1490.0, 12.5});
+        std::lock_guard guard(lock);
+        pings.push_back(hub.Take());
+    };
+    CEchoSounder::Context context;
+    context.host = &sounderHost;
+    context.installation = &installation;
+    context.workerStartDelayMs = 0;
+    ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
+                                CEchoSounder::kTriggerInternal, 0, "", 0));
+    EXPECT_TRUE(zv::test::WaitUntil([&] {
+        std::lock_guard guard(lock);
+        return pings.size() >= 3;
+    }));
+    sounder.reset();
+    reg.CloseRootKeys();
+
+    ASSERT_GE(pings.size(), 3u);
+    for (const std::vector<std::string>& sent : pings) {
+        ASSERT_EQ(sent.size(), 3u);
+        EXPECT_EQ(sent[0].rfind("MS,", 0), 0u) << sent[0];
+        EXPECT_EQ(sent[1].rfind("$SDMTW,12.50,C*", 0), 0u) << sent[1];
+        EXPECT_EQ(sent[2].rfind("$,", 0), 0u) << sent[2];
+        // One ping's time in both.
+        EXPECT_EQ(sent[0].substr(3, sent[0].find(',', 3) - 3), sent[2].substr(2, sent[2].find(',', 2) - 2));
+        EXPECT_EQ(sent[2].substr(sent[2].size() - 7), ",1490.0");
+    }
+}
+
 // Settings: defaults written on first load, at most two Atlas and FZ
 // channels kept (the first two), and the reset clears every channel and
 // format assignment.
@@ -374,7 +500,8 @@ TEST_F(QYSerialTest, SettingsLoadRuleAndReset)
 }
 
 // A CALC cast is stored once, at its end line; a cast without end mark is
-// stored whole at the first timer tick that saw none of its lines.
+// stored whole at the first timer tick that saw none of its lines; a cast
+// whose only line holds its end mark is stored at once.
 TEST_F(QYSerialTest, ProfilesFromTheLine)
 {
     Set([](CQYSerial::Settings& s) { s.SVPInput = 1; });
@@ -403,12 +530,23 @@ TEST_F(QYSerialTest, ProfilesFromTheLine)
     Lines(Fixture("calc_cast.txt"));
     EXPECT_EQ(stored.size(), 3u);
 
+    // An S10 cast on one line is stored at its end mark, before the next
+    // cast's first line comes; that cast is stored too.
+    Lines(Fixture("s10_datagram.txt"));
+    ASSERT_EQ(stored.size(), 4u);
+    EXPECT_FALSE(hub.IsGathering());
+    CSvpProfile s10;
+    ASSERT_GT(s10.Import(CSvpProfile::FormatS10, Fixture("s10_datagram.txt")), 0);
+    EXPECT_EQ(stored[3], s10.FormatProfile());
+    Lines(Fixture("calc_cast.txt"));
+    EXPECT_EQ(stored.size(), 5u);
+
     // With the profile input off, casts are dropped.
     Set([](CQYSerial::Settings& s) { s.SVPInput = 0; });
     Lines(Fixture("calc_cast.txt"));
     hub.StoreSvpProfile();
     hub.StoreSvpProfile();
-    EXPECT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored.size(), 5u);
 }
 
 // PE lines go to the decoder only while remote commands are accepted; TIDE

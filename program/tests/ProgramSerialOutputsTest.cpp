@@ -506,7 +506,7 @@ TEST_F(ProgramSerialOutputs, SerialHubCastFromThePeerIsStoredAndAppliedOnce)
     };
 
     shelltest::CChildProcess peer(ZVSERIALPEER, {"zvserialpeer", "--port", line.SimEnd(), "--send", "CALC"},
-                       (env.Root() / "peer.txt").string());
+                                  (env.Root() / "peer.txt").string());
     ASSERT_TRUE(WaitFor([&] { return program->Environment().IsRealSvp() != FALSE; }, 30000));
     const auto stored = casts();
     ASSERT_EQ(stored.size(), 1u);
@@ -532,7 +532,8 @@ TEST_F(ProgramSerialOutputs, SerialHubCastFromThePeerIsStoredAndAppliedOnce)
 
 // The hub's "Without Heave" is the one every fixed-width record of the
 // program follows: the hub's own and any other owner's, through the
-// program's depth telegram sources; gone with the hub.
+// program's depth telegram sources; gone with the hub. A channel kept out
+// of the depth outputs sends no record.
 TEST_F(ProgramSerialOutputs, SerialHubHeaveRuleReachesEveryFixedRecord)
 {
     SLine line(CQYSerial::kSettingId, 11);
@@ -561,6 +562,17 @@ TEST_F(ProgramSerialOutputs, SerialHubHeaveRuleReachesEveryFixedRecord)
             line.ReadUntil([](const std::string& got) { return got.find('\n') != std::string::npos; });
         return text.substr(0, text.find('\r'));
     };
+    // A channel kept out of the depth outputs sends nothing: the first line
+    // is the next channel's.
+    {
+        CQYSerial::Settings s = hub->GetSettings();
+        s.ZelvarChannel[0] = 1;
+        hub->StoreSettings(s);
+        DepthReport excluded = report;
+        excluded.Depth = 77.5;
+        excluded.Excluded = true;
+        program->ChannelLinks().OnDepthOutputs(excluded);
+    }
     const std::string with = record(0);
     EXPECT_NE(with.find(", 42.50,"), std::string::npos) << with;
     const std::string without = record(1);

@@ -1,12 +1,16 @@
 // The outputs' settings dialogs: the serial I/O hub's, with its channel
-// rules, its rate field and Cancel, and the network output's.
+// rules, its rate field and Cancel, and the network output's, with its
+// range dialogs and value counts.
 #include "outputs/ui/QYNetDialog.h"
 #include "outputs/ui/QYSerialDialog.h"
 
 #include "app/ui/tests/QtTestSupport.h"
+#include "base/DepthUnit.h"
+#include "display/ui/RangeDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/TempHives.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,6 +19,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using outputsui::CQYSerialDialog;
 using shelltest::Control;
@@ -206,6 +212,103 @@ TEST_F(NetworkDialogTest, NmeaBoxAndInstalledChannels)
     CQYNetDialog gone(s, kTwoChannels);
     EXPECT_TRUE(Control<QRadioButton>(gone, 1318)->isChecked());
     EXPECT_FALSE(Control<QCheckBox>(gone, 1291)->isChecked());
+}
+
+// The echogram ranges open the display's range dialogs in the depth unit
+// and come back in metres; the bottom range's second value is how far the
+// picture reaches below the bottom (range less start). Cancel keeps them.
+TEST_F(NetworkDialogTest, RangeButtonsWorkInTheDepthUnit)
+{
+    CDepthUnit::SetUnit(CDepthUnit::kFeet);
+    struct SMetresAgain
+    {
+        ~SMetresAgain() { CDepthUnit::SetUnit(CDepthUnit::kMeter); }
+    } metresAgain;
+    constexpr double kFoot = 0.3048;
+    CQYNet::Settings s;
+    s.EchogramRangeSurface = 100 * kFoot;
+    s.EchogramRangeSurfaceStart = 10 * kFoot;
+    s.EchogramRangeBottom = 50 * kFoot;
+    s.EchogramRangeBottomStart = 40 * kFoot;
+    CQYNetDialog dialog(s, kTwoChannels);
+    // Opens the range dialog behind a button, reads what it shows, enters
+    // two values and leaves it by OK or Cancel.
+    const auto range = [&](int button, const char* first, const char* second, bool ok) {
+        std::vector<double> shown;
+        QTimer::singleShot(0, [&] {
+            shelltest::WaitFor([] { return QApplication::activeModalWidget() != nullptr; });
+            auto* d = qobject_cast<CRangeDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(d, nullptr);
+            ASSERT_EQ(d->ColumnCount(), 2);
+            shown = {d->Edit(0)->text().toDouble(), d->Edit(1)->text().toDouble()};
+            d->Edit(0)->setText(first);
+            d->Edit(1)->setText(second);
+            ok ? d->accept() : d->reject();
+        });
+        Control<QPushButton>(dialog, button)->click();
+        return shown;
+    };
+    const auto near = [](const std::vector<double>& got, std::vector<double> expect) {
+        return got.size() == expect.size() && std::fabs(got[0] - expect[0]) < 0.05 &&
+               std::fabs(got[1] - expect[1]) < 0.05;
+    };
+    EXPECT_EQ(Control<QPushButton>(dialog, 1296)->text(), "Surface Range...");
+    EXPECT_EQ(Control<QPushButton>(dialog, 1299)->text(), "Bottom Range...");
+    EXPECT_TRUE(near(range(1296, "200", "20", true), {100, 10}));
+    EXPECT_TRUE(near(range(1299, "40", "5", true), {50, 10}));
+    // What OK took is what the dialogs show next time; Cancel changes nothing.
+    EXPECT_TRUE(near(range(1296, "300", "30", false), {200, 20}));
+    EXPECT_TRUE(near(range(1299, "30", "3", false), {40, 5}));
+    dialog.accept();
+    const CQYNet::Settings& v = dialog.Values();
+    EXPECT_NEAR(v.EchogramRangeSurface, 200 * kFoot, 1e-6);
+    EXPECT_NEAR(v.EchogramRangeSurfaceStart, 20 * kFoot, 1e-6);
+    EXPECT_NEAR(v.EchogramRangeBottom, 40 * kFoot, 1e-6);
+    EXPECT_NEAR(v.EchogramRangeBottomStart, 35 * kFoot, 1e-6);
+}
+
+// The echogram value counts: 0 to 500 values above the bottom range, 0 to
+// 200 in it; a count beyond is refused with a message and OK waits, the
+// spin controls stop at the limits.
+TEST_F(NetworkDialogTest, EchogramCountsStayWithinTheirLimits)
+{
+    struct Case
+    {
+        int edit, spin;
+        unsigned limit;
+        std::uint32_t CQYNet::Settings::*member;
+    } cases[] = {
+        {1301, 1302, 500, &CQYNet::Settings::EchogramSurfaceCount},
+        {1303, 1304, 200, &CQYNet::Settings::EchogramBottomCount},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edit);
+        CQYNet::Settings s;
+        s.*c.member = c.limit - 1;
+        CQYNetDialog dialog(s, kTwoChannels);
+        auto* field = Control<QLineEdit>(dialog, c.edit);
+        auto* spin = Control<QSpinBox>(dialog, c.spin);
+        spin->stepUp();
+        spin->stepUp();
+        EXPECT_EQ(field->text(), QString::number(c.limit));
+        ClearMessageBoxRecord();
+        field->setText(QString::number(c.limit + 1));
+        dialog.accept();
+        EXPECT_NE(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(MessageBoxRecord().size(), 1u);
+        field->setText("-1");
+        dialog.accept();
+        EXPECT_NE(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(MessageBoxRecord().size(), 2u);
+        field->setText(QString::number(c.limit));
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(dialog.Values().*c.member, c.limit);
+        spin->setValue(0);
+        for (int i = 0; i < 3; ++i)
+            spin->stepDown();
+        EXPECT_EQ(field->text(), "0");
+    }
 }
 
 // OK stores the destination as dotted text and the ports; the output takes
