@@ -94,6 +94,7 @@ HRESULT CSvpProbe::StartReader()
         std::lock_guard lock(m_workerLock);
         if (!m_worker.joinable()) {
             m_stop = false;
+            m_wakesAsked = 0;
             m_stopping = false;
             m_worker = std::thread([this] { Worker(); });
         }
@@ -125,7 +126,21 @@ void CSvpProbe::StopReader()
 void CSvpProbe::Worker()
 {
     std::unique_lock lock(m_workerLock);
-    while (!m_wake.wait_for(lock, std::chrono::milliseconds(m_cycleMs), [this] { return m_stop; })) {
+    auto next = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_cycleMs);
+    for (;;) {
+        const bool asked = m_wake.wait_until(lock, next, [this] { return m_stop || m_wakesAsked > 0; });
+        if (m_stop)
+            return;
+        if (asked) {
+            --m_wakesAsked;
+            lock.unlock();
+            WakeProbe();
+            lock.lock();
+            // A stream of readings does not hold the cycle up.
+            if (std::chrono::steady_clock::now() < next)
+                continue;
+        }
+        next = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_cycleMs);
         if (!m_realTime.load())
             continue;
         lock.unlock();
@@ -139,6 +154,14 @@ void CSvpProbe::Worker()
         }
         Poll();
         lock.lock();
+    }
+}
+
+void CSvpProbe::WakeProbe()
+{
+    for (int i = 0; i < 12 && !m_stopping.load(); ++i) {
+        Send("\r");
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
 
@@ -254,10 +277,15 @@ void CSvpProbe::ParseTelegram(const CTarnMessage& message)
         ++m_readings;
     }
     Monitor().AppendText(CNumberText::Format("D= %.2f;    S= %.2f\r\n", d, v));
-    // A probe that nobody has polled yet is woken.
-    if (!m_pollSent.load())
-        for (int i = 0; i < 12 && !m_stopping.load(); ++i) {
-            Send("\r");
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    // A probe that nobody has polled yet is woken, by the worker: this is
+    // the line's reader thread, which holds the line's receive lock, and a
+    // send takes the link's lock, which the link holds while it calls into
+    // the line (open, protocols, close). Sending here could deadlock.
+    if (!m_pollSent.load()) {
+        {
+            std::lock_guard lock(m_workerLock);
+            ++m_wakesAsked;
         }
+        m_wake.notify_all();
+    }
 }

@@ -12,9 +12,10 @@
 //
 // Threads: lines arrive on the serial reader thread, the poll runs on the
 // probe's own worker, settings and the dialog's commands on the
-// user-interface thread. The recorded cast is guarded by the probe's lock;
-// flags and counts are atomics. The log is the monitor's, which announces
-// every change to the dialog by a posted message.
+// user-interface thread; the worker also sends what a line asks for, since
+// the reader thread must not send. The recorded cast is guarded by the
+// probe's lock; flags and counts are atomics. The log is the monitor's,
+// which announces every change to the dialog by a posted message.
 #pragma once
 
 #include "sensors/SerialSensor.h"
@@ -101,6 +102,8 @@ protected:
 private:
     void Worker();
     void Poll();
+    // Twelve carriage returns, from the worker.
+    void WakeProbe();
     void Send(const char* text);
 
     CEnvironment& m_environment;
@@ -124,6 +127,7 @@ private:
     std::mutex m_workerLock;
     std::condition_variable m_wake;
     bool m_stop = false;
+    unsigned m_wakesAsked = 0;  // readings from a probe nobody polled
     std::thread m_worker;
     const std::atomic<bool> m_transmit{true};
 };

@@ -43,7 +43,9 @@
 #include "app/tests/ShellTestSupport.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/tests/QtTestSupport.h"
+#include "base/AppIds.h"
 #include "base/RegistrySupport.h"
+#include "base/Status.h"
 #include "platform/MessageBox.h"
 #include "program/tests/TestProgram.h"
 
@@ -63,6 +65,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 
 using namespace shelltest;
 namespace fs = std::filesystem;
@@ -104,12 +107,14 @@ struct Recording
 {
     zv::recgen::SRecGenScene scene;
     fs::path file;
-    Recording(const fs::path& folder, int pings)
+    Recording(const fs::path& folder, int pings, const std::vector<std::string>& more = {})
     {
         std::string error;
-        for (const std::string& s :
-             {"pings=" + std::to_string(pings), std::string("channels=38,120"), std::string("samples=400")})
+        std::vector<std::string> settings{"pings=" + std::to_string(pings), "channels=38,120", "samples=400"};
+        settings.insert(settings.end(), more.begin(), more.end());
+        for (const std::string& s : settings)
             EXPECT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
+        fs::create_directories(folder);
         file = folder / "survey.raw";
         EXPECT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(file.string(), nullptr, &error)) << error;
     }
@@ -366,6 +371,50 @@ TEST_F(ProgramTest, ReplayRunsEveryRecordedPingThroughTheChannelsOnce)
 
     App().Operation().PostStop(0);
     ASSERT_TRUE(WaitFor([&] { return Stopped(); }));
+    Stop();
+}
+
+// The recorded water temperature goes from replay to the program's sensor
+// and its status pane; a recorded 0.0 is no temperature at all, not 0 degrees
+// C, and takes away the one shown before.
+TEST_F(ProgramTest, ReplayedTemperatureReachesTheSensorAndZeroIsNone)
+{
+    constexpr int kPings = 4;
+    const Recording warm(env.Root() / "warm", kPings, {"water-temperature=8.5"});
+    const Recording none(env.Root() / "none", kPings, {"water-temperature=0"});
+    Start("QY310");
+    app::CStatus* status = frame->GetStatus();
+    ASSERT_NE(status, nullptr);
+    const auto pane = [&] {
+        const app::StatusPane* p = status->FindPane(app::ids::WATER_TEMPERATURE);
+        return p ? p->text : std::string("no pane");
+    };
+    struct Case
+    {
+        const Recording& recording;
+        std::optional<double> celsius;
+        std::string pane;
+    } cases[] = {{warm, 8.5, "8.5 \u00B0C"}, {none, std::nullopt, ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.recording.file.string());
+        CReplayFileList list;
+        list.AddTail(c.recording.file.string());
+        list.m_loop = 0;
+        COperationControl::PostStartWithFiles(&list);
+        ASSERT_TRUE(WaitFor([&] { return RunningReplay(*program) != nullptr; }, 10000));
+        CEchoSounder* sounder = Operation().GetEchoSounder();
+        ASSERT_TRUE(WaitFor(
+            [&] { return RunningReplay(*program)->IsStopped() && sounder->GetPingCount() >= std::uint64_t(kPings); },
+            30000));
+        EXPECT_EQ(program->WaterTemperature()->GetTemperature(), c.celsius);
+        auto* sensor = App().Sensor<CTemperature>(app::SensorId::Temperature);
+        ASSERT_NE(sensor, nullptr);
+        double celsius = -1.0;
+        EXPECT_EQ(sensor->GetTemperature(celsius) == 0, c.celsius.has_value());
+        EXPECT_TRUE(WaitFor([&] { return pane() == c.pane; }, 10000)) << pane();
+        App().Operation().PostStop(0);
+        ASSERT_TRUE(WaitFor([&] { return Stopped(); }, 20000));
+    }
     Stop();
 }
 

@@ -8,7 +8,8 @@
 // the running unit pings with, the network output's ping telegram and the
 // recorded pings. A water temperature sentence on the sensor's line shows
 // in the status bar in the unit the operator chose, moves the computed
-// velocity the unit pings with, and goes out again as $SDMTW.
+// velocity the unit pings with, and goes out again as $SDMTW. The probe's
+// velocity chosen while no unit runs is the one the next start ranges with.
 #include "recording/tests/StoreFixture.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "sounder/OperationControl.h"
@@ -401,6 +402,74 @@ int RunMtw()
     return check.failures;
 }
 
+// The probe's real-time velocity chosen while no unit runs: the unit's next
+// start ranges with it from its first pings.
+int RunProbeStart()
+{
+    Checks check;
+    QtApp();
+    ShellEnvironment env;
+    AnswerMessageBoxes boxes;
+
+    CQY42Simulator::Settings unit;
+    CQY42Simulator qy(unit);
+    if (!check(qy.Start(), "unit simulator on 127.0.0.2"))
+        return check.failures;
+    zv::test::InstallQY42Unit(unit.address);
+    CPty probeLine;
+    ScopedEnv probePort("ZELVAR_COM7", probeLine.Name().c_str());
+    {
+        CRegistrySupport reg;
+        reg.SetString(HKEY_CURRENT_USER, "Software\\Zelvar\\Tovrelix\\SvpProbeCOM settings", "Port", "COM7");
+    }
+    zv::sim::CSensorSimulator::Settings probeSettings;
+    probeSettings.fd = probeLine.Master();
+    probeSettings.baud = 115200;
+    probeSettings.probe = zv::sim::SProbeScene{1487.5, 0.1, 10.0, 30.0, 1.0};
+    CSimulatedSensor probeSim(probeSettings);
+    if (!check(probeSim.IsOpen(), "the probe's line"))
+        return check.failures;
+
+    auto program = MakeProgram(TestProgramOptions({"QY310"}));
+    if (!check(program->Start(), "program started"))
+        return check.failures;
+    app::CMainFrame* frame = program->Frame();
+    CEchoSounder* sounder = nullptr;
+    check(WaitForUnitPings(*program, sounder), "pings from the unit");
+    auto* probe = program->Application().Sensor<CSvpProbe>(app::SensorId::SvpProbe);
+    if (!check(sounder && frame && probe && probe->IsPortOpen(), "a running sounder and the probe on its line"))
+        return check.failures;
+    const auto channelAt = [&](double velocity) {
+        return std::abs(sounder->GetChannel(0)->GetSoundVelocity() - velocity) < 1e-6;
+    };
+    check(!channelAt(1487.5), "the first run at another velocity than the probe's");
+    if (!check(StopRun(*program), "stopped"))
+        return check.failures;
+
+    // Real time switched on with no unit running: the probe is polled and
+    // its answer becomes the environment's velocity.
+    check(ChooseVelocity(*frame, "1538"), "the dialog ran with the real-time velocity");
+    probe->SetRealTime(true);
+    check(WaitFor([&] { return program->Environment().GetSoundVelocity() == 1487.5; }, 20000),
+          "the probe's velocity in the environment, not " + std::to_string(program->Environment().GetSoundVelocity()));
+
+    program->Application().Operation().PostRestart();
+    sounder = nullptr;
+    check(WaitFor(
+              [&] {
+                  sounder = program->Operation().GetEchoSounder();
+                  return sounder && sounder->GetPingCount() >= 1 && sounder->GetChannelCount() > 0;
+              },
+              30000),
+          "the unit started again and pinged");
+    if (!sounder || sounder->GetChannelCount() == 0)
+        return check.failures;
+    check(channelAt(1487.5), "the started unit's first pings at the probe's velocity, not " +
+                                 std::to_string(sounder->GetChannel(0)->GetSoundVelocity()));
+    check(StopRun(*program), "stopped again");
+    return check.failures;
+}
+
 TEST(ProgramWater, ThermistorAndEnvironmentReachTheLiveSounderItsTelegramAndRecording)
 {
     nettest::RunNamespaceTest(RunWater);
@@ -409,6 +478,11 @@ TEST(ProgramWater, ThermistorAndEnvironmentReachTheLiveSounderItsTelegramAndReco
 TEST(ProgramWater, WaterTemperatureSentenceShowsMovesTheVelocityAndGoesOut)
 {
     nettest::RunNamespaceTest(RunMtw);
+}
+
+TEST(ProgramWater, ProbeVelocityChosenWhileStoppedIsTheNextStartsVelocity)
+{
+    nettest::RunNamespaceTest(RunProbeStart);
 }
 
 }  // namespace

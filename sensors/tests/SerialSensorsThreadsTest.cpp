@@ -7,9 +7,12 @@
 #include "platform/OwnerThreadRelease.h"
 #include "platform/Registry.h"
 #include "platform/TempHives.h"
+#include "sensors/Environment.h"
 #include "sensors/GyroCompass.h"
 #include "sensors/Heave.h"
 #include "sensors/Navigation.h"
+#include "sensors/SvpProbe.h"
+#include "sensors/SvpProfileStore.h"
 #include "sensors/Trawl.h"
 #include "serialcom/device/DepthTelegramSources.h"
 #include "serialcom/tests/TovrelixTestSupport.h"
@@ -17,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -114,6 +118,41 @@ TEST_F(LineTest, NavigationReadsItsLineAndSendsTheDepth)
     ASSERT_TRUE(PumpFor([&] { return telegrams.size() == 3; }));
     EXPECT_EQ(telegrams[2], "POS 59.1 10.2");
     navigation.ClosePort();
+}
+
+// A probe that nobody has polled is woken after each reading by twelve
+// carriage returns; once the program has sent it a command (here the
+// cast's start) its readings get no answer. The transmit protocol ends
+// each of them with a line feed.
+TEST_F(LineTest, ProbeUnpolledGetsTwelveReturnsAfterEachReading)
+{
+    SetPort("SvpProbe", pty.Name());
+    CEnvironment environment;
+    CSvpProfileStore store([] { return std::string(); }, [] { return SounderModel::QY210; });
+    CSvpProbe probe(environment, store, host);
+    ASSERT_EQ(probe.StartReader(), 0);
+    ASSERT_TRUE(PumpFor([&] { return probe.GetTxProtocolName() == "ASCII"; }));
+    std::string twelve;
+    for (int i = 0; i < 12; ++i)
+        twelve += "\r\n";
+    const auto logged = [&](std::size_t lines) {
+        const std::string text = probe.Monitor().Text();
+        return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) == lines;
+    };
+
+    pty.Write("0001 10.08 x 1492.31\r\n");
+    ASSERT_TRUE(PumpFor([&] { return logged(1); }));
+    EXPECT_EQ(pty.Read(twelve.size()), twelve);
+    pty.Write("SV 1490.5\r\n");
+    ASSERT_TRUE(PumpFor([&] { return logged(2); }));
+    EXPECT_EQ(pty.Read(twelve.size()), twelve) << "each reading, while nothing was sent";
+
+    probe.StartCast();
+    EXPECT_EQ(pty.Read(7), "\r\nM\r\n\r\n");
+    pty.Write("0001 20.16 x 1491.0\r\n");
+    ASSERT_TRUE(PumpFor([&] { return logged(3); }));
+    EXPECT_EQ(pty.Read(1, 500), "") << "a polled probe is not woken";
+    probe.StopReader();
 }
 
 // The heading input's line takes its transmit protocol a second after it

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -150,6 +151,62 @@ TEST_F(TemperatureTest, ReadingsMoveTheComputedVelocity)
     EXPECT_NEAR(environment.GetSoundVelocity(), CEnvironment::ComputeVelocity(20.0, 35.0), 1e-9);
     Receive(temperature, "$YXMTW,garbage,C");
     EXPECT_DOUBLE_EQ(temperature.GetReading().celsius, 35.0) << "no reading from garbage";
+}
+
+// A dead thermistor (0 ohm) on every ping: the environment keeps the
+// computed velocity with the sensor's temperature for 40 pings, falls back
+// to the constant temperature at the 41st and says so once.
+TEST_F(TemperatureTest, FortyOneDeadThermistorReadingsFallBackOnce)
+{
+    std::vector<unsigned> statuses;
+    HWND frame = CreateMessageWindow([&](HWND, UINT msg, WPARAM w, LPARAM) -> LRESULT {
+        if (msg == 0x470)
+            statuses.push_back(static_cast<unsigned>(w));
+        return 0;
+    });
+    SetMainWindow(frame);
+    const auto posted = [&] {
+        MSG msg;
+        while (PeekMessage(&msg))
+            DispatchMessage(&msg);
+        return std::count(statuses.begin(), statuses.end(), CEnvironment::IdsNoTemperatureSensor);
+    };
+
+    CTemperature temperature(environment, host);
+    temperature.LoadSettings(key);
+    ASSERT_TRUE(temperature.StoreSettings(CTemperature::kAnalog, "T38 38 kHz"));
+    temperature.SetResistance("T38 38 kHz", 10000.0);
+    UseSensorTemperature();
+    ASSERT_EQ(environment.GetSettings().temperatureType, 1u);
+    const double constant = environment.GetSettings().tempConstant;
+    // A ping: the unit's reading, then the velocity it pings with.
+    const auto ping = [&] {
+        temperature.SetResistance("T38 38 kHz", 0.0);
+        return environment.GetSoundVelocity();
+    };
+    for (int i = 0; i < 40; ++i)
+        ping();
+    EXPECT_EQ(environment.GetSettings().temperatureType, 1u) << "40 dead readings are borne";
+    EXPECT_EQ(posted(), 0);
+    // One good reading in between starts the count again.
+    temperature.SetResistance("T38 38 kHz", 10000.0);
+    environment.GetSoundVelocity();
+    for (int i = 0; i < 40; ++i)
+        ping();
+    EXPECT_EQ(environment.GetSettings().temperatureType, 1u);
+    EXPECT_EQ(posted(), 0);
+
+    ping();  // the 41st in a row
+    EXPECT_EQ(environment.GetSettings().temperatureType, 0u);
+    EXPECT_NEAR(environment.GetSettings().svpComputed,
+                CEnvironment::ComputeVelocity(
+                    constant, environment.GetSettings().waterType ? environment.GetSettings().salinity : 0.0),
+                1e-9);
+    for (int i = 0; i < 50; ++i)
+        ping();
+    EXPECT_EQ(posted(), 1);
+    SetMainWindow(0);
+    DestroyWindow(frame);
 }
 
 // Replay: a temperature is a valid reading, 0.0 marks none.

@@ -156,6 +156,8 @@ bool ApplySetting(SRecGenScene& scene, const std::string& setting, std::string* 
     }
     if (key == "sound-velocity")
         return number(scene.soundVelocity, 1300, 1800);
+    if (key == "water-temperature")
+        return number(scene.waterTemperature, -5, 40);
     if (key == "bottom")
         return number(scene.bottomDepth, 0.5, 12000);
     if (key == "bottom-swing")

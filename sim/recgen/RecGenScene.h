@@ -43,6 +43,8 @@ struct SRecGenScene
     std::vector<SRecGenChannel> channels;  // empty means 38 and 120 kHz
 
     double soundVelocity = 1490.0;
+    // Degrees C in every ping; 0.0 is what a unit without a sensor records.
+    double waterTemperature = 8.5;
     double bottomDepth = 60.0;    // m below the surface, mean
     double bottomSwing = 10.0;    // m, half the rise and fall of the bottom
     double bottomPeriod = 100.0;  // pings per full rise and fall

@@ -418,7 +418,7 @@ bool CRecordingGenerator::Write(const std::string& path, SRecGenSummary* summary
             raw.F32(float(m_scene.heaveAmplitude * std::sin(phase)));
             raw.F32(float(m_scene.rollAmplitude * std::sin(phase + 1.0)));
             raw.F32(float(m_scene.pitchAmplitude * std::sin(phase + 2.0)));
-            raw.F32(8.5f);  // water temperature
+            raw.F32(float(m_scene.waterTemperature));
             raw.I16(std::int16_t(std::trunc(m_scene.tide * 100.0)));
             raw.U16(0);
             raw.F32(float(m_scene.rollAmplitude * std::sin(phase + 1.1)));

@@ -5,7 +5,7 @@
 // The scene file holds key=value lines (# starts a comment); settings on the
 // command line follow it and win. Keys: out, kind (raw or out), program, start-unix, pings,
 // interval, seed, channels (kHz list), samples, sample-interval, single-beam,
-// sound-velocity, bottom, bottom-swing, bottom-period, bottom-sv,
+// sound-velocity, water-temperature, bottom, bottom-swing, bottom-period, bottom-sv,
 // school-depth, school-height, school-first, school-last, school-sv, targets,
 // target-ts, sphere-ts, sphere-range, sphere-grid, sphere-span, beam-along,
 // beam-athwart, sens-along, sens-athwart, offset-along, offset-athwart,
