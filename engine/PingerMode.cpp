@@ -1,6 +1,7 @@
 #include "engine/PingerMode.h"
 
 #include "base/AppIds.h"
+#include "engine/OperationDialogValues.h"
 
 #include <algorithm>
 #include <bit>
@@ -38,6 +39,11 @@ CPingerMode::CPingerMode(IPingerModeHost& host) : m_host(host) {}
 CPingerMode::~CPingerMode() = default;
 
 bool CPingerMode::IsUsable(double value)
+{
+    return std::isfinite(value) && value > 0.0 && value <= SOperationDialogValues::kLargestValue;
+}
+
+bool CPingerMode::IsDistance(double value)
 {
     return std::isfinite(value) && value > 0.0;
 }
@@ -102,7 +108,8 @@ bool CPingerMode::Synchronise()
     const bool ok = m_host.RunPingerDialog(v);
     // The dialog refuses these too; a value that slipped through would
     // reach the ping interval's integer cast.
-    if (!ok || !IsUsable(v.cableLength) || !IsUsable(v.depth) || !IsUsable(v.period) || !IsUsable(v.pulseLength)) {
+    if (!ok || !IsDistance(v.cableLength) || !IsDistance(v.depth) || !IsUsable(v.period) ||
+        !IsUsable(v.pulseLength)) {
         SetActive(false);
         return false;
     }
@@ -236,9 +243,10 @@ bool CPingerMode::FindPulseLocked(const std::int16_t* samples, int count)
         ++m_searches;
     // A width of 0 (no pulse length known) would average nothing, a ping
     // shorter than the pulse has no place for it, and without a sample
-    // interval no distance means anything.
+    // interval no distance means anything; one of over a second is no
+    // unit's, and would take the pulse's time out of its 100-ns count.
     const int w = std::max(m_width, 1);
-    if (samples == nullptr || count < w || !(m_sampleInterval > 0.0) || !std::isfinite(m_sampleInterval))
+    if (samples == nullptr || count < w || !(m_sampleInterval > 0.0) || !(m_sampleInterval <= 1.0))
         return false;
     int lo = 0, hi = count - w;
     if (m_state != kAcquiring) {

@@ -129,8 +129,12 @@ public:
     bool GetPingerDepth(double& depth) const override;
     bool GetPulseLength(double& milliseconds) const override;
 
-    // A period or pulse length the pinger can run with.
+    // A period (s) or pulse length (ms) the pinger can run with: positive,
+    // and no longer than the longest interval the sounder pings at, so that
+    // it always has a place in the ping interval's 100-ns count.
     static bool IsUsable(double value);
+    // A cable length or depth (m): positive.
+    static bool IsDistance(double value);
 
 private:
     struct Post

@@ -4,6 +4,7 @@
 #include "base/ReplayFileList.h"
 #include "engine/Channel.h"
 #include "engine/MultiPulse.h"
+#include "engine/OperationDialogValues.h"
 #include "engine/SequenceControl.h"
 #include "platform/FileTime.h"
 #include "platform/MessageDispatcher.h"
@@ -29,6 +30,17 @@ constexpr std::int64_t kTicksPerSecond = 10000000;
 std::int64_t Monotonic()
 {
     return static_cast<std::int64_t>(CFileTime::Monotonic());
+}
+
+// A ping interval in seconds as the trigger thread's 100-ns count: only a
+// positive one no longer than the longest the operator can set, so that a
+// value from a tracker or a pinger never overflows the count.
+bool IntervalTicks(double seconds, std::int64_t& ticks)
+{
+    if (!(seconds > 0.0 && seconds <= SOperationDialogValues::kLargestValue))
+        return false;
+    ticks = static_cast<std::int64_t>(seconds * 1e7);
+    return true;
 }
 
 }  // namespace
@@ -638,16 +650,18 @@ void CEchoSounder::PingDataThread()
             // Until the tracker knows a period, interval mode would only
             // miss every deadline: run at the maximum rate instead.
             const double period = m_multiPulse->GetDepth();
-            if (m_multiPulse->GetState() != 0 && period > 0.0) {
-                m_interval = static_cast<std::int64_t>(period * 1e7);
+            std::int64_t ticks = 0;
+            if (m_multiPulse->GetState() != 0 && IntervalTicks(period, ticks)) {
+                m_interval = ticks;
                 m_rateMode = kInterval;
             } else {
                 m_rateMode = kMaximumRate;
             }
         }
         double pingerSeconds = 0.0;
-        if (m_pingerOn.load() && m_host->GetPingerInterval(pingerSeconds))
-            m_interval = static_cast<std::int64_t>(pingerSeconds * 1e7);
+        std::int64_t pingerTicks = 0;
+        if (m_pingerOn.load() && m_host->GetPingerInterval(pingerSeconds) && IntervalTicks(pingerSeconds, pingerTicks))
+            m_interval = pingerTicks;
         UpdateRate(m_previousPingTime, pingTime);
         if (pingTime != 0)
             m_previousPingTime = pingTime;

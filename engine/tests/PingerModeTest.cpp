@@ -118,6 +118,7 @@ TEST(PingerMode, DataFileAndArchive)
         {"a short file", {1.25, 2.5}, 3, true, 0.0, 0.0},
         {"not a number and a negative period", {nan, -2.0}, 0, true, 0.0, 0.0},
         {"an infinite pulse length", {0.5, std::numeric_limits<double>::infinity()}, 0, true, 0.5, 0.0},
+        {"a period beyond any ping interval", {1e12, 2.5}, 0, true, 0.0, 2.5},
     };
     for (const Row& r : rows) {
         fs::remove(file);
@@ -192,6 +193,9 @@ TEST(PingerMode, SetUpThroughTheDialog)
     const std::vector<std::vector<double>> refused = {
         {0.0, 500.0, 1.5, 0.9},    {120.0, 0.0, 1.5, 0.9},   {120.0, 500.0, 0.0, 0.9},
         {120.0, 500.0, 1.5, -1.0}, {120.0, 500.0, 1.5, nan}, {120.0, 500.0, nan, 0.9},
+        // Longer than the longest ping interval: 1e12 s would not fit the
+        // interval's 100-ns count.
+        {120.0, 500.0, 1.5, 1e12}, {120.0, 500.0, 1.5, 3600.5}, {120.0, 500.0, 1e12, 0.9},
     };
     for (const auto& r : refused) {
         host.dialog = [&](SPingerDialogValues& v) {
@@ -247,6 +251,7 @@ TEST(PingerMode, PulseSearchEdges)
         {"a width above the count searches nothing", 100.0, kInterval, Ping(50, 10, 5), false, 0},
         {"a sample interval of 0 searches nothing", 1.0, 0.0, Ping(200, 50, 10), false, 0},
         {"a negative sample interval searches nothing", 1.0, -1e-4, Ping(200, 50, 10), false, 0},
+        {"a sample interval of over a second searches nothing", 1.0, 1e300, Ping(200, 50, 10), false, 0},
         {"a pulse at the start is rejected", 1.0, kInterval, Ping(200, 0, 10), false, 0},
         {"a pulse at the first sample after it is taken", 1.0, kInterval, Ping(200, 1, 10), true, 1},
         {"a pulse that ends the ping: the width window stops there", 1.0, kInterval, Ping(200, 190, 10), true, 190},

@@ -43,7 +43,7 @@ void CPingerDialog::accept()
 {
     double cable = 0.0, depth = 0.0, pulse = 0.0, period = 0.0;
     if (!widgets::ParseNumber(m_depth->text(), depth) || !widgets::ParseNumber(m_cable->text(), cable) ||
-        !CPingerMode::IsUsable(cable) || !CPingerMode::IsUsable(depth)) {
+        !CPingerMode::IsDistance(cable) || !CPingerMode::IsDistance(depth)) {
         m_values.synchronise = false;
         MessageBox(0, kInvalidValues, "Pinger Mode", MB_OK | MB_ICONEXCLAMATION);
         return;
