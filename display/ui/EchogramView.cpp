@@ -526,16 +526,7 @@ void CEchogramView::OnUpdate()
 void CEchogramView::FollowBottom(double depth)
 {
     CEchogramDoc& doc = *m_document;
-    bool refused = false;
-    doc.EditSettings([&](CEchogramDoc& d) {
-        if (d.m_surfaceAutoRange)
-            d.m_range = CEchogramInteraction::AutoRange(depth, d.m_range);
-        if (d.m_surfaceAutoStart) {
-            double start = d.m_start;
-            refused = !CEchogramInteraction::AutoStart(depth, d.m_start, d.m_range, start);
-            d.m_start = start;
-        }
-    });
+    const bool refused = !doc.FollowBottom(depth);
     // A damaged or replayed ping keeps the start; told once until the
     // depths are usable again.
     if (refused && !m_autoStartRefused) {
@@ -1254,36 +1245,10 @@ bool CEchogramView::StripWheel(int delta, Qt::KeyboardModifiers keys, Qt::MouseB
         return false;
     }
     const bool shift = (keys & Qt::ShiftModifier) || (buttons & Qt::LeftButton);
-    CEchogramInteraction::SWindow w;
-    m_access->GetTrawl(w.trawlDepthValid, w.trawlDepth, w.trawlOpeningValid, w.trawlOpening);
-    bool changed = false;
-    m_document->EditSettings([&](CEchogramDoc& d) {
-        w.reference = d.m_rangeReference;
-        w.range = d.m_range;
-        w.start = d.m_start;
-        w.autoRange = d.m_surfaceAutoRange;
-        w.autoStart = d.m_surfaceAutoStart;
-        w.surfaceRange = d.m_surfaceRange;
-        w.surfaceStart = d.m_surfaceStart;
-        w.bottomRange = d.m_bottomRange;
-        w.bottomOffset = d.m_bottomOffset;
-        w.slopeRange = d.m_slopeRange;
-        w.slopeOffset = d.m_slopeOffset;
-        w.trawlMargin = d.m_trawlMargin;
-        changed = CEchogramInteraction::StripWheel(w, delta, shift);
-        if (!changed)
-            return;
-        d.m_range = w.range;
-        d.m_start = w.start;
-        d.m_surfaceRange = w.surfaceRange;
-        d.m_surfaceStart = w.surfaceStart;
-        d.m_bottomRange = w.bottomRange;
-        d.m_bottomOffset = w.bottomOffset;
-        d.m_slopeRange = w.slopeRange;
-        d.m_slopeOffset = w.slopeOffset;
-        d.m_trawlMargin = w.trawlMargin;
-    });
-    return changed;
+    bool depthValid = false, openingValid = false;
+    double depth = 0.0, opening = 0.0;
+    m_access->GetTrawl(depthValid, depth, openingValid, opening);
+    return m_document->StripWheel(delta, shift, depthValid, depth, openingValid, opening);
 }
 
 void CEchogramView::mousePressEvent(QMouseEvent* event)
@@ -1320,7 +1285,7 @@ void CEchogramView::TakeMarker(int y)
     const double value =
         CEchogramInteraction::MarkerValueAt(m_document->m_rangeReference, m_document->ShownStart(),
                                             m_document->ShownRange(), GetHeight(), m_picture.IsRowOrientation(), y);
-    m_document->EditSettings([value](CEchogramDoc& d) { d.m_variableDepthValue = value; });
+    m_document->SetMarkerValue(value);
 }
 
 void CEchogramView::StartMeasuring(const QPoint& p)
