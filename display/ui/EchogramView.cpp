@@ -613,11 +613,16 @@ void CEchogramView::FlushUpdates()
     if (m_measuring) {
         update(AreaRect());
     } else if (m_document && m_document->m_variableDepth) {
+        // A scroll along the line leaves it in place and moves only its
+        // label; one across it (pings as rows) moves the line too. A line
+        // moved or relabelled is repainted where it was and where it is.
         const int row = MarkerLineRow();
-        if (row != m_markerDrawnRow && m_markerDrawnRow >= 0)
-            update(MarkerBand(m_markerDrawnRow));
+        const int across = rows ? lines : 0;
+        const bool kept = row == m_markerDrawnRow && MarkerLabelText() == m_markerText.text;
+        if (!kept && m_markerDrawnRow >= 0)
+            update(MarkerBand(m_markerDrawnRow).adjusted(0, 0, 0, across));
         if (row >= 0)
-            update(MarkerBand(row));
+            update(kept && !rows ? MarkerLabelBox(row) : MarkerBand(row).adjusted(0, 0, 0, across));
     }
     m_pendingLines = 0;
     m_pendingLabels = QRegion();
@@ -1442,6 +1447,19 @@ QRect CEchogramView::MarkerBand(int row) const
     return QRect(0, row, GetWidth() - m_picture.GetScaleMargin(), text + 2);
 }
 
+QRect CEchogramView::MarkerLabelBox(int row) const
+{
+    // The text's box and a pixel either way for what a glyph overhangs.
+    const int width = static_cast<int>(std::ceil(m_markerText.laidOut.size().width())) + 2;
+    return MarkerBand(row) & QRect(0, row, width, GetHeight());
+}
+
+QString CEchogramView::MarkerLabelText() const
+{
+    return QString::fromStdString(
+        CEchogramInteraction::MarkerLabel(m_document->m_rangeReference, m_document->m_variableDepthValue));
+}
+
 void CEchogramView::DrawMarkerLine(QPainter& painter)
 {
     const int row = MarkerLineRow();
@@ -1449,13 +1467,19 @@ void CEchogramView::DrawMarkerLine(QPainter& painter)
         return;
     m_markerDrawnRow = row;
     const int area = GetWidth() - m_picture.GetScaleMargin();
-    painter.setPen(QPen(QColor(GetColourTable()[EchogramMapping::kMarker]), 1));
-    painter.drawLine(0, row, area, row);
-    const QString label = QString::fromStdString(
-        CEchogramInteraction::MarkerLabel(m_document->m_rangeReference, m_document->m_variableDepthValue));
-    const QFontMetrics metrics = painter.fontMetrics();
-    if (metrics.horizontalAdvance(label) < area)
-        painter.drawText(0, row + 1 + metrics.ascent(), label);
+    // The line a piece for each rectangle repainted: a line across a clip
+    // of several rectangles is drawn pixel by pixel against the clip.
+    const QColor colour(GetColourTable()[EchogramMapping::kMarker]);
+    const QRect line(0, row, area + 1, 1);
+    for (const QRect& repainted : PaintRegion())
+        if (const QRect piece = repainted & line; !piece.isEmpty())
+            painter.fillRect(piece, colour);
+    // Laid out once a value: every ping repaints the label.
+    m_markerText.Set(MarkerLabelText(), painter.font());
+    if (std::ceil(m_markerText.laidOut.size().width()) >= area || !PaintRegion().intersects(MarkerLabelBox(row)))
+        return;
+    painter.setPen(QPen(colour, 1));
+    painter.drawStaticText(0, row + 1, m_markerText.laidOut);
 }
 
 void CEchogramView::DrawMeasuringLine(QPainter& painter)
