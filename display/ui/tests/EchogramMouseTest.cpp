@@ -16,10 +16,13 @@
 
 #include <QFontMetrics>
 #include <QHelpEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QTest>
 #include <QToolTip>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
@@ -582,4 +585,40 @@ TEST_F(EchogramMouseTest, ResizeTellsTheDocumentItsSizeAndFreezesItWhenTooLow)
     EXPECT_TRUE(doc.m_frozen);
     EXPECT_EQ(doc.GetColumnLength(), 14);
     EXPECT_EQ(doc.GetTotalRows(), 200);
+}
+
+// Moving the mouse over an echogram makes its channel's frame the active
+// one, with the echogram in focus, however deep in the frame it sits.
+TEST(EchogramMouseFocus, TheFrameUnderTheMouseBecomesActive)
+{
+    shelltest::QtApp();
+    // The documents outlive the area, whose frames delete the views.
+    CTestDisplayContext program;
+    CEchogramDoc docs[2] = {CEchogramDoc(program.Context()), CEchogramDoc(program.Context())};
+    QMdiArea area;
+    area.resize(800, 400);
+    CEchogramView* views[2] = {};
+    QMdiSubWindow* frames[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        // A pane inside the frame, as the channel frames' splitters hold it.
+        auto* pane = new QWidget;
+        auto* layout = new QVBoxLayout(pane);
+        views[i] = new CEchogramView(&docs[i]);
+        layout->addWidget(views[i]);
+        frames[i] = area.addSubWindow(pane);
+        frames[i]->setGeometry(0, i * 180, 700, 160);
+        frames[i]->show();
+    }
+    area.show();
+    area.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&area));
+    area.setActiveSubWindow(frames[0]);
+    ASSERT_EQ(area.activeSubWindow(), frames[0]);
+    ASSERT_FALSE(views[1]->hasFocus());
+
+    QTest::mouseMove(views[1], QPoint(50, 40));
+    EXPECT_TRUE(shelltest::WaitFor([&] { return area.activeSubWindow() == frames[1]; }));
+    EXPECT_TRUE(views[1]->hasFocus());
+    QTest::mouseMove(views[0], QPoint(60, 30));
+    EXPECT_TRUE(shelltest::WaitFor([&] { return area.activeSubWindow() == frames[0] && views[0]->hasFocus(); }));
 }
