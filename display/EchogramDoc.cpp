@@ -1,6 +1,7 @@
 #include "display/EchogramDoc.h"
 
 #include "display/ESDocList.h"
+#include "display/EchogramInteraction.h"
 #include "display/LayerEchogramBottom.h"
 #include "display/LayerEchogramSurface.h"
 #include "engine/ChannelIntegrator.h"
@@ -682,6 +683,60 @@ void CEchogramDoc::SetViewSize(int columnLength, int totalRows, bool frozen)
         m_recentLayerValues.fill(0.0);
         m_layerCounter = 0;
     }
+}
+
+bool CEchogramDoc::StripWheel(int delta, bool shift, bool trawlDepthValid, double trawlDepth, bool trawlOpeningValid,
+                              double trawlOpening)
+{
+    CEchogramInteraction::SWindow w;
+    w.trawlDepthValid = trawlDepthValid;
+    w.trawlDepth = trawlDepth;
+    w.trawlOpeningValid = trawlOpeningValid;
+    w.trawlOpening = trawlOpening;
+    std::lock_guard lock(m_settingsLock);
+    w.reference = m_rangeReference;
+    w.range = m_range;
+    w.start = m_start;
+    w.autoRange = m_surfaceAutoRange;
+    w.autoStart = m_surfaceAutoStart;
+    w.surfaceRange = m_surfaceRange;
+    w.surfaceStart = m_surfaceStart;
+    w.bottomRange = m_bottomRange;
+    w.bottomOffset = m_bottomOffset;
+    w.slopeRange = m_slopeRange;
+    w.slopeOffset = m_slopeOffset;
+    w.trawlMargin = m_trawlMargin;
+    if (!CEchogramInteraction::StripWheel(w, delta, shift))
+        return false;
+    m_range = w.range;
+    m_start = w.start;
+    m_surfaceRange = w.surfaceRange;
+    m_surfaceStart = w.surfaceStart;
+    m_bottomRange = w.bottomRange;
+    m_bottomOffset = w.bottomOffset;
+    m_slopeRange = w.slopeRange;
+    m_slopeOffset = w.slopeOffset;
+    m_trawlMargin = w.trawlMargin;
+    return true;
+}
+
+bool CEchogramDoc::FollowBottom(double depth)
+{
+    std::lock_guard lock(m_settingsLock);
+    if (m_surfaceAutoRange)
+        m_range = CEchogramInteraction::AutoRange(depth, m_range);
+    if (!m_surfaceAutoStart)
+        return true;
+    double start = m_start;
+    const bool taken = CEchogramInteraction::AutoStart(depth, m_start, m_range, start);
+    m_start = start;
+    return taken;
+}
+
+void CEchogramDoc::SetMarkerValue(double value)
+{
+    std::lock_guard lock(m_settingsLock);
+    m_variableDepthValue = value;
 }
 
 void CEchogramDoc::SetColumnLength(int n)

@@ -217,15 +217,18 @@ public:
     // written together under the settings lock, which the ping reads them
     // under. Freezing forgets the recent layer values.
     void SetViewSize(int columnLength, int totalRows, bool frozen);
-    // Runs `edit` on the settings under the settings lock: what the user
-    // interface changes outside a dialog (the wheel, the automatic range,
-    // the marker) while a ping may read them.
-    template <typename Edit>
-    void EditSettings(Edit&& edit)
-    {
-        std::lock_guard lock(m_settingsLock);
-        edit(*this);
-    }
+    // What the operator's wheel and pointer change outside a dialog, each
+    // read and written under the settings lock while pings read it.
+    // One wheel step over the scale strip (see CEchogramInteraction::
+    // StripWheel), with the trawl's depth and opening as the channel has
+    // them; true when the window changed.
+    bool StripWheel(int delta, bool shift, bool trawlDepthValid, double trawlDepth, bool trawlOpeningValid,
+                    double trawlOpening);
+    // The automatic range and start of a surface window after a ping with
+    // this depth (m); false when the automatic start refused the depth or
+    // the range and kept the start.
+    bool FollowBottom(double depth);
+    void SetMarkerValue(double value);
     // The ten recent layer values and their counter, for tests.
     const std::array<double, 10>& GetRecentLayerValues() const { return m_recentLayerValues; }
     int GetLayerCounter() const { return m_layerCounter; }

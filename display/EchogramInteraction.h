@@ -1,8 +1,9 @@
 // What the operator does to an echogram, worked out without a window: the
 // wheel's threshold, range and start steps, the automatic range and start
 // that follow the bottom, the tool tip's texts and the depths under the
-// pointer. Pure functions of the values they are given; the view gathers
-// them, calls these and writes the results back under the document's lock.
+// pointer. Pure functions of the values they are given; the document
+// gathers its settings, calls these and writes the results back under its
+// settings lock.
 #pragma once
 
 #include <string>

@@ -127,11 +127,13 @@ BENCHMARK(BM_ViewUpdatePerPing)
 // The view on the screen, one ping at a time: the next frame scrolls what
 // the window shows (offscreen, a move of the window's whole backing store in
 // this process; a display server moves its own copy), and the paint of the
-// region the ping left to repaint. Timed apart.
+// region the ping left to repaint. Timed apart, with the marker line over
+// the picture and without it.
 void ViewOnScreenPerPing(benchmark::State& state, bool timeScroll)
 {
     App();
     Channel c(1900, 500);
+    c.doc.m_variableDepth = state.range(0) != 0;
     c.view->show();
     c.Ping();
     c.view->FlushUpdates();
@@ -158,13 +160,13 @@ void BM_ViewPaintPerPing(benchmark::State& state)
 {
     ViewOnScreenPerPing(state, false);
 }
-BENCHMARK(BM_ViewPaintPerPing)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ViewPaintPerPing)->ArgName("marker_line")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_ViewScrollPerPing(benchmark::State& state)
 {
     ViewOnScreenPerPing(state, true);
 }
-BENCHMARK(BM_ViewScrollPerPing)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ViewScrollPerPing)->ArgName("marker_line")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_ViewPaint(benchmark::State& state)
 {

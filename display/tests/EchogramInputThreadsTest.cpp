@@ -4,7 +4,6 @@
 // dialogs' values. Each goes in under the document's settings lock, as the
 // view writes them.
 #include "display/EchogramDoc.h"
-#include "display/EchogramInteraction.h"
 #include "display/tests/StubEchogramChannel.h"
 #include "display/tests/TestDisplayContext.h"
 #include "platform/MessageBox.h"
@@ -15,32 +14,6 @@
 #include <thread>
 
 namespace {
-
-// The wheel over the scale strip, as the view turns it.
-void TurnWheel(CEchogramDoc& doc, int delta, bool shift)
-{
-    doc.EditSettings([&](CEchogramDoc& d) {
-        CEchogramInteraction::SWindow w;
-        w.reference = d.m_rangeReference;
-        w.range = d.m_range;
-        w.start = d.m_start;
-        w.autoRange = d.m_surfaceAutoRange;
-        w.surfaceRange = d.m_surfaceRange;
-        w.surfaceStart = d.m_surfaceStart;
-        w.bottomRange = d.m_bottomRange;
-        w.bottomOffset = d.m_bottomOffset;
-        w.trawlMargin = d.m_trawlMargin;
-        if (!CEchogramInteraction::StripWheel(w, delta, shift))
-            return;
-        d.m_range = w.range;
-        d.m_start = w.start;
-        d.m_surfaceRange = w.surfaceRange;
-        d.m_surfaceStart = w.surfaceStart;
-        d.m_bottomRange = w.bottomRange;
-        d.m_bottomOffset = w.bottomOffset;
-        d.m_trawlMargin = w.trawlMargin;
-    });
-}
 
 TEST(EchogramInputThreads, WheelResizeAndDialogsDuringPings)
 {
@@ -59,6 +32,7 @@ TEST(EchogramInputThreads, WheelResizeAndDialogsDuringPings)
     doc.SetViewSize(100, 200, false);
     doc.SetViewCount(146);
     doc.m_rangeReference = CEchogramDoc::SURFACE;
+    doc.m_surfaceAutoRange = doc.m_surfaceAutoStart = true;
 
     std::atomic<bool> stop{false};
     std::atomic<int> pings{0};
@@ -69,13 +43,12 @@ TEST(EchogramInputThreads, WheelResizeAndDialogsDuringPings)
         }
     });
     for (int i = 0; i < 1000 || pings.load() < 50; ++i) {
-        TurnWheel(doc, i % 2 ? 120 : -120, i % 3 == 0);
-        doc.EditSettings([i](CEchogramDoc& d) {
-            double start = d.m_start;
-            CEchogramInteraction::AutoStart(10.0 + i % 50, d.m_start, d.m_range, start);
-            d.m_start = start;
-            d.m_variableDepthValue = i;
-        });
+        // The view's own calls: the wheel over the strip, plain and with
+        // Shift; the automatic range and start of a ping's depth, a damaged
+        // one among them; the marker's drag.
+        doc.StripWheel(i % 2 ? 120 : -120, i % 3 == 0, false, 0.0, false, 0.0);
+        doc.FollowBottom(i % 97 == 0 ? 20000.0 : 10.0 + i % 50);
+        doc.SetMarkerValue(i);
         const bool low = i % 7 == 0;
         doc.SetViewSize(low ? 14 : 100 + i % 20, 200 + i % 30, low);
         doc.SetViewCount(146 + i % 5);

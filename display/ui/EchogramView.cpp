@@ -526,16 +526,7 @@ void CEchogramView::OnUpdate()
 void CEchogramView::FollowBottom(double depth)
 {
     CEchogramDoc& doc = *m_document;
-    bool refused = false;
-    doc.EditSettings([&](CEchogramDoc& d) {
-        if (d.m_surfaceAutoRange)
-            d.m_range = CEchogramInteraction::AutoRange(depth, d.m_range);
-        if (d.m_surfaceAutoStart) {
-            double start = d.m_start;
-            refused = !CEchogramInteraction::AutoStart(depth, d.m_start, d.m_range, start);
-            d.m_start = start;
-        }
-    });
+    const bool refused = !doc.FollowBottom(depth);
     // A damaged or replayed ping keeps the start; told once until the
     // depths are usable again.
     if (refused && !m_autoStartRefused) {
@@ -622,11 +613,16 @@ void CEchogramView::FlushUpdates()
     if (m_measuring) {
         update(AreaRect());
     } else if (m_document && m_document->m_variableDepth) {
+        // A scroll along the line leaves it in place and moves only its
+        // label; one across it (pings as rows) moves the line too. A line
+        // moved or relabelled is repainted where it was and where it is.
         const int row = MarkerLineRow();
-        if (row != m_markerDrawnRow && m_markerDrawnRow >= 0)
-            update(MarkerBand(m_markerDrawnRow));
+        const int across = rows ? lines : 0;
+        const bool kept = row == m_markerDrawnRow && MarkerLabelText() == m_markerText.text;
+        if (!kept && m_markerDrawnRow >= 0)
+            update(MarkerBand(m_markerDrawnRow).adjusted(0, 0, 0, across));
         if (row >= 0)
-            update(MarkerBand(row));
+            update(kept && !rows ? MarkerLabelBox(row) : MarkerBand(row).adjusted(0, 0, 0, across));
     }
     m_pendingLines = 0;
     m_pendingLabels = QRegion();
@@ -1254,36 +1250,10 @@ bool CEchogramView::StripWheel(int delta, Qt::KeyboardModifiers keys, Qt::MouseB
         return false;
     }
     const bool shift = (keys & Qt::ShiftModifier) || (buttons & Qt::LeftButton);
-    CEchogramInteraction::SWindow w;
-    m_access->GetTrawl(w.trawlDepthValid, w.trawlDepth, w.trawlOpeningValid, w.trawlOpening);
-    bool changed = false;
-    m_document->EditSettings([&](CEchogramDoc& d) {
-        w.reference = d.m_rangeReference;
-        w.range = d.m_range;
-        w.start = d.m_start;
-        w.autoRange = d.m_surfaceAutoRange;
-        w.autoStart = d.m_surfaceAutoStart;
-        w.surfaceRange = d.m_surfaceRange;
-        w.surfaceStart = d.m_surfaceStart;
-        w.bottomRange = d.m_bottomRange;
-        w.bottomOffset = d.m_bottomOffset;
-        w.slopeRange = d.m_slopeRange;
-        w.slopeOffset = d.m_slopeOffset;
-        w.trawlMargin = d.m_trawlMargin;
-        changed = CEchogramInteraction::StripWheel(w, delta, shift);
-        if (!changed)
-            return;
-        d.m_range = w.range;
-        d.m_start = w.start;
-        d.m_surfaceRange = w.surfaceRange;
-        d.m_surfaceStart = w.surfaceStart;
-        d.m_bottomRange = w.bottomRange;
-        d.m_bottomOffset = w.bottomOffset;
-        d.m_slopeRange = w.slopeRange;
-        d.m_slopeOffset = w.slopeOffset;
-        d.m_trawlMargin = w.trawlMargin;
-    });
-    return changed;
+    bool depthValid = false, openingValid = false;
+    double depth = 0.0, opening = 0.0;
+    m_access->GetTrawl(depthValid, depth, openingValid, opening);
+    return m_document->StripWheel(delta, shift, depthValid, depth, openingValid, opening);
 }
 
 void CEchogramView::mousePressEvent(QMouseEvent* event)
@@ -1320,7 +1290,7 @@ void CEchogramView::TakeMarker(int y)
     const double value =
         CEchogramInteraction::MarkerValueAt(m_document->m_rangeReference, m_document->ShownStart(),
                                             m_document->ShownRange(), GetHeight(), m_picture.IsRowOrientation(), y);
-    m_document->EditSettings([value](CEchogramDoc& d) { d.m_variableDepthValue = value; });
+    m_document->SetMarkerValue(value);
 }
 
 void CEchogramView::StartMeasuring(const QPoint& p)
@@ -1477,6 +1447,19 @@ QRect CEchogramView::MarkerBand(int row) const
     return QRect(0, row, GetWidth() - m_picture.GetScaleMargin(), text + 2);
 }
 
+QRect CEchogramView::MarkerLabelBox(int row) const
+{
+    // The text's box and a pixel either way for what a glyph overhangs.
+    const int width = static_cast<int>(std::ceil(m_markerText.laidOut.size().width())) + 2;
+    return MarkerBand(row) & QRect(0, row, width, GetHeight());
+}
+
+QString CEchogramView::MarkerLabelText() const
+{
+    return QString::fromStdString(
+        CEchogramInteraction::MarkerLabel(m_document->m_rangeReference, m_document->m_variableDepthValue));
+}
+
 void CEchogramView::DrawMarkerLine(QPainter& painter)
 {
     const int row = MarkerLineRow();
@@ -1484,13 +1467,19 @@ void CEchogramView::DrawMarkerLine(QPainter& painter)
         return;
     m_markerDrawnRow = row;
     const int area = GetWidth() - m_picture.GetScaleMargin();
-    painter.setPen(QPen(QColor(GetColourTable()[EchogramMapping::kMarker]), 1));
-    painter.drawLine(0, row, area, row);
-    const QString label = QString::fromStdString(
-        CEchogramInteraction::MarkerLabel(m_document->m_rangeReference, m_document->m_variableDepthValue));
-    const QFontMetrics metrics = painter.fontMetrics();
-    if (metrics.horizontalAdvance(label) < area)
-        painter.drawText(0, row + 1 + metrics.ascent(), label);
+    // The line a piece for each rectangle repainted: a line across a clip
+    // of several rectangles is drawn pixel by pixel against the clip.
+    const QColor colour(GetColourTable()[EchogramMapping::kMarker]);
+    const QRect line(0, row, area + 1, 1);
+    for (const QRect& repainted : PaintRegion())
+        if (const QRect piece = repainted & line; !piece.isEmpty())
+            painter.fillRect(piece, colour);
+    // Laid out once a value: every ping repaints the label.
+    m_markerText.Set(MarkerLabelText(), painter.font());
+    if (std::ceil(m_markerText.laidOut.size().width()) >= area || !PaintRegion().intersects(MarkerLabelBox(row)))
+        return;
+    painter.setPen(QPen(colour, 1));
+    painter.drawStaticText(0, row + 1, m_markerText.laidOut);
 }
 
 void CEchogramView::DrawMeasuringLine(QPainter& painter)

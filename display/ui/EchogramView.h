@@ -191,7 +191,12 @@ private:
     void DrawMarkerLine(QPainter& painter);
     // Row of the marker value in the shown window; -1 when outside.
     int MarkerLineRow() const;
+    // The band of the marker line at a row: the line and its label below
+    // it; and the label's box alone, all that a scroll along the line
+    // leaves to repaint.
     QRect MarkerBand(int row) const;
+    QRect MarkerLabelBox(int row) const;
+    QString MarkerLabelText() const;
     // The automatic range and start of a surface window after a ping.
     void FollowBottom(double depth);
     void FocusFrame();
@@ -330,4 +335,6 @@ private:
     };
     ScaleText m_topText;
     ScaleText m_bottomText;
+    // The marker line's label as last drawn.
+    ScaleText m_markerText;
 };

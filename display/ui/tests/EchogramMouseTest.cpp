@@ -16,9 +16,13 @@
 
 #include <QFontMetrics>
 #include <QHelpEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QTest>
 #include <QToolTip>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
@@ -389,6 +393,9 @@ TEST_F(EchogramMouseTest, APingRepaintsTheMarkerLinesBandsAndTheWholeAreaWhileAM
     doc.m_variableDepthValue = 25.0;
     access.slopeOn = true;
     access.slopeHistory[145 - 100] = 50.0;
+    // Pings all across the area, under the label too.
+    for (int k = 0; k < 150; ++k)
+        Ping();
     view->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     Ping();
@@ -404,9 +411,26 @@ TEST_F(EchogramMouseTest, APingRepaintsTheMarkerLinesBandsAndTheWholeAreaWhileAM
         return shelltest::WaitFor([&] { return !probe->painted.isEmpty(); });
     };
 
+    // What the window shows, scrolled and repainted in part, against a
+    // paint of the whole view.
+    const auto showsAsPainted = [&] {
+        const auto picture = [&](const QImage& image) {
+            return image.convertToFormat(QImage::Format_RGB32).copy(0, 0, area, 100);
+        };
+        const QImage shown = view->screen()->grabWindow(view->winId()).toImage();
+        return shown.size() == QSize(200, 100) && picture(shown) == picture(view->grab().toImage());
+    };
+
+    // The picture moves along the line: only the label, which moved with
+    // it, is repainted.
+    const int label = QFontMetrics(view->font()).horizontalAdvance(QStringLiteral(" 25.00m"));
     ASSERT_TRUE(pingAndPaint());
-    EXPECT_TRUE(covered(QRect(0, 25, area, band))) << "the line and its label stay where they are";
+    EXPECT_TRUE(covered(QRect(0, 25, label, band))) << "the label stays where it is";
+    EXPECT_FALSE(covered(QRect(0, 25, area - 1, band))) << "the line moved along itself";
     EXPECT_FALSE(covered(QRect(0, 60, area - 1, 1))) << "not the whole area";
+    for (int k = 0; k < 5; ++k)
+        ASSERT_TRUE(pingAndPaint());
+    EXPECT_TRUE(showsAsPainted()) << "line and label where they were, the picture moved on under them";
 
     // A value set elsewhere (its dialog): the next ping repaints the old
     // band and the new one.
@@ -415,6 +439,7 @@ TEST_F(EchogramMouseTest, APingRepaintsTheMarkerLinesBandsAndTheWholeAreaWhileAM
     EXPECT_TRUE(covered(QRect(0, 25, area, band)));
     EXPECT_TRUE(covered(QRect(0, 60, area, band)));
     EXPECT_FALSE(covered(QRect(0, 90, area - 1, 1)));
+    EXPECT_TRUE(showsAsPainted()) << "nothing left of the old line";
 
     QTest::mousePress(view.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(100, 30));
     ASSERT_TRUE(view->IsMeasuring());
@@ -560,4 +585,40 @@ TEST_F(EchogramMouseTest, ResizeTellsTheDocumentItsSizeAndFreezesItWhenTooLow)
     EXPECT_TRUE(doc.m_frozen);
     EXPECT_EQ(doc.GetColumnLength(), 14);
     EXPECT_EQ(doc.GetTotalRows(), 200);
+}
+
+// Moving the mouse over an echogram makes its channel's frame the active
+// one, with the echogram in focus, however deep in the frame it sits.
+TEST(EchogramMouseFocus, TheFrameUnderTheMouseBecomesActive)
+{
+    shelltest::QtApp();
+    // The documents outlive the area, whose frames delete the views.
+    CTestDisplayContext program;
+    CEchogramDoc docs[2] = {CEchogramDoc(program.Context()), CEchogramDoc(program.Context())};
+    QMdiArea area;
+    area.resize(800, 400);
+    CEchogramView* views[2] = {};
+    QMdiSubWindow* frames[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        // A pane inside the frame, as the channel frames' splitters hold it.
+        auto* pane = new QWidget;
+        auto* layout = new QVBoxLayout(pane);
+        views[i] = new CEchogramView(&docs[i]);
+        layout->addWidget(views[i]);
+        frames[i] = area.addSubWindow(pane);
+        frames[i]->setGeometry(0, i * 180, 700, 160);
+        frames[i]->show();
+    }
+    area.show();
+    area.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&area));
+    area.setActiveSubWindow(frames[0]);
+    ASSERT_EQ(area.activeSubWindow(), frames[0]);
+    ASSERT_FALSE(views[1]->hasFocus());
+
+    QTest::mouseMove(views[1], QPoint(50, 40));
+    EXPECT_TRUE(shelltest::WaitFor([&] { return area.activeSubWindow() == frames[1]; }));
+    EXPECT_TRUE(views[1]->hasFocus());
+    QTest::mouseMove(views[0], QPoint(60, 30));
+    EXPECT_TRUE(shelltest::WaitFor([&] { return area.activeSubWindow() == frames[0] && views[0]->hasFocus(); }));
 }
