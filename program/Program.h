@@ -175,6 +175,7 @@ public:
     CPaletteControl& Palettes() { return m_palettes; }
     CSounderHost& SounderHost() { return m_sounderHost; }
     CHbxHost& HbxHost() { return m_hbxHost; }
+    CRemoteControlHost& RemoteControlHost() { return m_remoteControlHost; }
     CProgramToolWindows& ToolWindows() { return m_toolWindows; }
     CPingerMode& Pinger() { return m_pinger; }
     CProgramDisplay& Display() { return m_display; }

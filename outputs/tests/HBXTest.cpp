@@ -4,11 +4,13 @@
 #include "outputs/HBX.h"
 #include "sim/hbx/HbxCodec.h"
 #include "sounder/EchoSounder.h"
+#include "testsupport/NetNamespace.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -45,6 +47,43 @@ TEST(HBX, HeadAndAnnouncementGoldenBytes)
     EXPECT_EQ(d.head.timeMs, 47045000u);
     EXPECT_EQ(d.commandPort, 2012u);
     EXPECT_EQ(d.surveyAddress, 0x7F000005u);
+}
+
+// The head of the other numbered models, byte for byte, as the sounder
+// writes it and as the survey program's codec reads it.
+TEST(HBX, HeadGoldenBytesOfEachModelNumber)
+{
+    const struct
+    {
+        SounderModel model;
+        const char* name;
+        std::uint16_t number;
+        std::vector<std::uint8_t> head;
+    } cases[] = {
+        {SounderModel::TQ30,
+         "TQ30",
+         2030,
+         {0x02, '0', 0xEE, 0x07, 0x5B, 0x29, 0x35, 0x01, 0x88, 0xD9, 0xCD, 0x02, 0x01, 0x00, 0xEE, 0x07}},
+        {SounderModel::QYNVU,
+         "QYNVU",
+         5000,
+         {0x02, '0', 0x88, 0x13, 0x5B, 0x29, 0x35, 0x01, 0x88, 0xD9, 0xCD, 0x02, 0x01, 0x00, 0x88, 0x13}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::uint8_t> ours =
+            CHBX::Announcement(CHBX::ModelNumber(c.model), Noon(), 2012, CHBX::kNoAddress);
+        EXPECT_EQ(std::vector<std::uint8_t>(ours.begin(), ours.begin() + 16), c.head) << c.name;
+
+        std::vector<std::uint8_t> golden = c.head;
+        golden.resize(CHBX::kAnnouncementSize, 0);
+        const hbxsim::SDatagram d = hbxsim::Decode(golden);
+        ASSERT_EQ(d.kind, hbxsim::SDatagram::EKind::Announcement) << c.name << " " << d.reason;
+        EXPECT_EQ(d.head.model, c.number) << c.name;
+        EXPECT_EQ(d.head.serial, c.number) << c.name;
+        EXPECT_EQ(hbxsim::ModelName(d.head.model), c.name);
+        EXPECT_EQ(d.head.date, 20261211u) << c.name;
+        EXPECT_EQ(d.head.timeMs, 47045000u) << c.name;
+    }
 }
 
 // Every model has its own number, and the survey program knows it.
@@ -351,6 +390,65 @@ TEST_F(HBXWorker, OneDatagramPerCycle)
     // The third is taken in the third cycle at the earliest.
     ASSERT_TRUE(WaitUntil([&] { return Requests() == 4; }));
     EXPECT_GE(hbx.Cycles(), start + 2);
+}
+
+// The stop wakes the worker from its sleep: the destructor returns long
+// before the cycle it interrupts would have ended.
+TEST_F(HBXWorker, DestructionWakesTheCycleSleep)
+{
+    options.cycleMs = CHBX::Options{}.cycleMs;
+    ASSERT_EQ(options.cycleMs, 990u);
+    auto hbx = std::make_unique<CHBX>(host, sounder, SounderModel::QY310, options);
+    ASSERT_TRUE(hbx->IsRunning());
+    // The count goes up just before the sleep begins: the last time it was
+    // seen unchanged is a moment before the sleep began.
+    const std::uint64_t start = hbx->Cycles();
+    auto unchanged = std::chrono::steady_clock::now();
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (hbx->Cycles() > start)
+            return true;
+        unchanged = now;
+        return false;
+    }));
+    hbx.reset();
+    const auto elapsed = std::chrono::steady_clock::now() - unchanged;
+    EXPECT_LT(elapsed, std::chrono::milliseconds(options.cycleMs))
+        << std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() << " ms";
+}
+
+// A send that fails is told on the status bar once, not every cycle while
+// it lasts; the worker goes on. In a namespace of its own without the
+// broadcast route, the announcement cannot leave.
+TEST(HBXSend, FailureIsToldOnce)
+{
+    nettest::RunNamespaceTest([] {
+        nettest::Checks check;
+        CRecordingHost host;
+        CEchoSounder sounder;
+        sounder.SetMode(CEchoSounder::kMaximumRate, CEchoSounder::kTriggerInternal, 0, 0, 1);
+        CHBX::Options options;
+        options.receivePort = FreePort();
+        options.cycleMs = 20;
+        CHBX hbx(host, sounder, SounderModel::QY310, options);
+        check(hbx.IsRunning(), "worker running");
+        check(WaitUntil([&] { return hbx.Cycles() >= 10; }), "ten cycles");
+        const std::vector<std::string> status = host.With([&] { return host.status; });
+        check(status.size() == 1, "told once, told " + std::to_string(status.size()));
+        check(!status.empty() && status[0].find("HBX: cannot send to 255.255.255.255:1999") == 0,
+              status.empty() ? "no text" : status[0]);
+        // Once the broadcast can leave, the worker goes on announcing.
+        CSocket watch;
+        check(watch.Create(CSocket::Udp) && watch.Bind(SocketAddress(0, 1999)), "announcement socket");
+        check(nettest::RouteBroadcastToLoopback(), "broadcast route");
+        std::vector<std::uint8_t> buffer(2000);
+        const int n = watch.ReceiveFrom(buffer.data(), buffer.size(), nullptr, 10000);
+        check(n > 0 && hbxsim::Decode(std::span(buffer.data(), static_cast<std::size_t>(n))).kind ==
+                           hbxsim::SDatagram::EKind::Announcement,
+              "announcement after the route");
+        check(host.With([&] { return host.status.size(); }) == 1, "nothing more told");
+        return check.failures;
+    });
 }
 
 TEST_F(HBXWorker, PortInUseEndsTheWorker)

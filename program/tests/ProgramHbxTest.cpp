@@ -189,7 +189,7 @@ std::size_t Count(const std::vector<std::pair<long long, std::string>>& lines, c
 // The survey program's own process, zvhbxsim, against the program at its
 // real pace (a cycle of 990 ms): announcements about a second apart, with
 // "0000" until it registers and its address after; its queries answered,
-// pings resumed, and recording started, restarted and stopped by LOG=1, 2
+// pings resumed, stopped and resumed again, and recording started, restarted and stopped by LOG=1, 2
 // and 0.
 int RunPeer()
 {
@@ -277,6 +277,18 @@ int RunPeer()
           "the announcement carries the survey program's address");
     check(WaitFor([&] { return sounder->GetRateMode() == CEchoSounder::kMaximumRate; }), "pinging again");
     check(Count(peer("", 3).first, "NET $SDDBT") > 0, "the network output's depth at the reply port");
+
+    // "P02" stops the pings: no depth reaches the reply port while stopped;
+    // "P10" starts them again.
+    peer("P02", 2);
+    check(WaitFor([&] { return sounder->GetRateMode() == CEchoSounder::kSingleStep; }), "P02 stops pinging");
+    const std::uint64_t stoppedAt = sounder->GetPingCount();
+    check(Count(peer("", 3).first, "NET $SDDBT") == 0, "no depth while stopped");
+    check(sounder->GetPingCount() <= stoppedAt + 1, "no pings while stopped");
+    peer("P10", 2);
+    check(WaitFor([&] { return sounder->GetRateMode() == CEchoSounder::kMaximumRate; }), "P10 pings again");
+    check(WaitFor([&] { return sounder->GetPingCount() > stoppedAt + 2; }, 20000), "pings after P10");
+    check(Count(peer("", 3).first, "NET $SDDBT") > 0, "depth at the reply port after P10");
 
     peer("QYL2", 2);  // not recording: nothing to restart
     check(!recording(), "LOG=2 starts nothing");

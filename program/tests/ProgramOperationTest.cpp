@@ -34,7 +34,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <thread>
 
 using namespace shelltest;
 namespace fs = std::filesystem;
@@ -380,6 +382,42 @@ TEST_F(ProgramOperationQY310, StatusWindowShowsTheChannels)
     }));
     Run(cmd::STATUS_WINDOW);
     EXPECT_FALSE(program->ToolWindows().ChannelStatus()->isVisible());
+    Run(cmd::STOP_SOUNDER);
+    program.reset();
+}
+
+// Ping modes asked for from other threads (the survey control exchange's
+// worker, the remote control's callers) change operation control's settings
+// in force on the user-interface thread, not on the thread that asks.
+TEST_F(ProgramOperationQY310, PingModeRequestsAreTakenOnTheUserInterfaceThread)
+{
+    Start("QY310", {Record("survey.raw", 2000).string()});
+    ASSERT_TRUE(WaitFor([&] { return Replay() != nullptr && !Operation().IsBusy(); }, 10000));
+    const struct
+    {
+        const char* who;
+        double interval;
+        std::function<void(double)> request;
+    } cases[] = {
+        {"survey control", 7.5,
+         [&](double interval) {
+             program->HbxHost().RequestPingMode(CEchoSounder::kInterval, CEchoSounder::kTriggerInternal, 0, interval,
+                                                0);
+         }},
+        {"remote control", 12.5,
+         [&](double interval) {
+             program->RemoteControlHost().RequestPingMode(CEchoSounder::kInterval, interval,
+                                                          CEchoSounder::kTriggerInternal);
+         }},
+    };
+    for (const auto& c : cases) {
+        std::thread asker([&] { c.request(c.interval); });
+        asker.join();
+        // Only the user-interface thread's loop can have taken it.
+        EXPECT_NE(Operation().GetSettingsInForce().PingInterval, c.interval) << c.who << ": taken on its own thread";
+        EXPECT_TRUE(WaitFor([&] { return Operation().GetSettingsInForce().PingInterval == c.interval; })) << c.who;
+        EXPECT_EQ(Operation().GetSettingsInForce().enumSpeed, CEchoSounder::kInterval) << c.who;
+    }
     Run(cmd::STOP_SOUNDER);
     program.reset();
 }

@@ -35,6 +35,7 @@
 #include "sensors/SvpProfile.h"
 #include "serialcom/device/DepthTelegram.h"
 #include "serialcom/tests/TovrelixTestSupport.h"
+#include "sim/linepeer/LineCodec.h"
 #include "sim/recgen/RecGenScene.h"
 #include "sim/recgen/RecordingGenerator.h"
 #include "sounder/OperationControl.h"
@@ -57,7 +58,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -180,6 +180,7 @@ TEST_F(ProgramSerialOutputs, RemoteDisplayShowsTheReplayedBottom)
         display->ApplySettings({1, format, 1});
         line.got.clear();
         std::string expected;
+        std::vector<double> depths;
         int pings = 0, sent = 0;
         // Ends on a ping that is sent, so that anything sent for a ping
         // before it has come too.
@@ -197,6 +198,7 @@ TEST_F(ProgramSerialOutputs, RemoteDisplayShowsTheReplayedBottom)
             const std::string text = CRDDialog::DepthText(format, 1, t, chosen.GetBottomDepth(), p.TransducerDepth,
                                                           chosen.GetBottomLevelValue(), chosen.GetLastPingValue());
             ASSERT_FALSE(text.empty());
+            depths.push_back(chosen.GetBottomDepth());
             // The first ping has no bottom yet.
             if (pings > 1) {
                 EXPECT_GT(chosen.GetBottomDepth(), 40.0) << "the demo's bottom lies between 50 and 70 m";
@@ -208,10 +210,18 @@ TEST_F(ProgramSerialOutputs, RemoteDisplayShowsTheReplayedBottom)
         }
         EXPECT_LE(sent, pings / 2 + 1) << "at most five a second of ping time";
         EXPECT_GE(sent, pings / 2);
-        if (format == CRDDialog::kRD1)
-            EXPECT_TRUE(std::regex_match(expected.substr(0, 8), std::regex(R"([ 0-9]{4}\.[0-9]\r\n)"))) << expected;
-        else
-            EXPECT_EQ(expected.rfind("$SD", 0), 0u) << expected;
+        // The display's own reading of the lines: each the depth of its ping.
+        std::istringstream lines(expected);
+        std::size_t n = 0;
+        for (std::string l; std::getline(lines, l); ++n) {
+            const linepeer::SDisplayLine read = linepeer::DecodeDisplayLine(l + "\n");
+            ASSERT_LT(n, depths.size());
+            ASSERT_EQ(read.kind, format == CRDDialog::kRD1 ? linepeer::SDisplayLine::EKind::Number
+                                                           : linepeer::SDisplayLine::EKind::Telegram)
+                << l << " " << read.reason;
+            EXPECT_NEAR(read.depth, depths[n], format == CRDDialog::kRD1 ? 0.05 + 1e-9 : 0.01 + 1e-9) << l;
+        }
+        EXPECT_EQ(n, depths.size());
     }
 
     // The settings went to the program's key and survive the object.
@@ -232,6 +242,53 @@ TEST_F(ProgramSerialOutputs, RemoteDisplayShowsTheReplayedBottom)
     EXPECT_EQ(channel, 0u);
 }
 
+// The remote display's own peer, zvlinepeer, on a socat pair: its codec reads
+// the replayed bottom of every ping in both formats, in order.
+TEST_F(ProgramSerialOutputs, RemoteDisplayPeerOnASocatLine)
+{
+    CSocatLine line(env.Root(), "RemoteDisplay", 12);
+    ASSERT_TRUE(line.IsUp());
+    Start("QY310");
+    CRDDialog* display = program->Application().Sensor<CRDDialog>(app::SensorId::RemoteDisplay);
+    ASSERT_NE(display, nullptr);
+    // Pings further apart than the display's spacing: every one goes out.
+    CEchoSounder* sounder = Replay(ZELVAR_DEMO_SCENE, {"interval=0.25"}, CEchoSounder::kSingleStep);
+    ASSERT_NE(sounder, nullptr);
+    CChannel& chosen = *sounder->GetChannel(0);
+    std::vector<std::pair<DWORD, double>> sent;
+    for (const DWORD format : {CRDDialog::kRD1, CRDDialog::kNMEA}) {
+        display->ApplySettings({1, format, 0});
+        for (int k = 0; k < 5; ++k) {
+            ASSERT_TRUE(Step(*sounder));
+            sent.emplace_back(format, chosen.GetBottomDepth());
+        }
+    }
+    EXPECT_GT(sent.back().second, 40.0) << "the demo's bottom lies between 50 and 70 m";
+
+    // The lines wait on the line until the peer reads them.
+    const fs::path log = env.Root() / "display-peer.log";
+    std::atomic<bool> done{false};
+    std::thread peer([&] {
+        ::CChildProcess::Run(
+            {ZVLINEPEER, "--line=" + line.SimEnd(), "--decode=display", "--seconds=3", "--log=" + log.string()}, true);
+        done = true;
+    });
+    WaitFor([&] { return done.load(); }, 40000);
+    peer.join();
+    std::ifstream in(log);
+    std::vector<std::string> read;
+    for (std::string l; std::getline(in, l);)
+        read.push_back(l.substr(l.find(' ') + 1));
+    ASSERT_EQ(read.size(), sent.size());
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        const bool number = sent[i].first == CRDDialog::kRD1;
+        ASSERT_EQ(read[i].rfind("DEPTH ", 0), 0u) << read[i];
+        EXPECT_NE(read[i].find(number ? " NUMBER" : " DPT "), std::string::npos) << read[i];
+        EXPECT_NEAR(std::strtod(read[i].c_str() + 6, nullptr), sent[i].second, number ? 0.05 + 1e-9 : 0.01 + 1e-9)
+            << read[i];
+    }
+}
+
 TEST_F(ProgramSerialOutputs, LobeCommandsGetTheirReplies)
 {
     SLine line("Lobe", 7);
@@ -246,24 +303,41 @@ TEST_F(ProgramSerialOutputs, LobeCommandsGetTheirReplies)
         return line.ReadUntil([](const std::string& got) { return got.find("\r\r\n") != std::string::npos; });
     };
 
-    const std::regex version(R"(PR,[0-9]{8},/TEST MENU/Version=TQ250 [0-9]+\.[0-9]+\.[0-9]+\.[0-9]+\r\r\n)");
-    const std::string v = reply("/TEST MENU/Version");
-    EXPECT_TRUE(std::regex_match(v, version)) << v;
-    EXPECT_EQ(reply("/SER/Telegram/Echo-Trace=1").substr(11), "/SER/Telegram/Echo-Trace=1\r\r\n");
+    // The far end's reading of a reply, which is all that came.
+    const auto read = [](const std::string& text) {
+        linepeer::CLobeDecoder decoder;
+        std::vector<linepeer::SLobeMessage> messages = decoder.Feed(text);
+        EXPECT_EQ(messages.size(), 1u) << text;
+        EXPECT_TRUE(decoder.Pending().empty()) << text;
+        return messages.empty() ? linepeer::SLobeMessage{} : messages.front();
+    };
+    using Kind = linepeer::SLobeMessage::EKind;
+    const std::string versionText = "TQ250 " + program->Application().GetFileVersionText();
+    const linepeer::SLobeMessage v = read(reply("/TEST MENU/Version"));
+    EXPECT_EQ(v.kind, Kind::Reply) << v.reason;
+    EXPECT_EQ(v.path, "/TEST MENU/Version");
+    EXPECT_EQ(v.value, versionText);
+    const linepeer::SLobeMessage echo = read(reply("/SER/Telegram/Echo-Trace=1"));
+    EXPECT_EQ(echo.kind, Kind::Echo) << echo.reason;
+    EXPECT_EQ(echo.command, "/SER/Telegram/Echo-Trace=1");
     EXPECT_TRUE(lobe->IsEchoTraceOn());
     // No sounder: no transceiver items; the commands are answered in order,
     // so the version's reply comes alone.
-    const std::string none = reply("/TRANSCEIVER/Transceiver-1 Menu/Pulse Length\r/TEST MENU/Version");
-    EXPECT_TRUE(std::regex_match(none, version)) << none;
+    const linepeer::SLobeMessage none = read(reply("/TRANSCEIVER/Transceiver-1 Menu/Pulse Length\r/TEST MENU/Version"));
+    EXPECT_EQ(none.kind, Kind::Reply) << none.reason;
+    EXPECT_EQ(none.value, versionText);
 
     ASSERT_NE(ReplayDemo(CEchoSounder::kSingleStep), nullptr);
-    const std::regex pulse(
-        R"(PR,[0-9]{8},/TRANSCEIVER MENU/Transceiver-1 Menu/Pulse Length=[0-9]+\.[0-9]{3} ms\r\r\n)");
-    const std::string p = reply("/TRANSCEIVER/Transceiver-1 Menu/Pulse Length");
-    EXPECT_TRUE(std::regex_match(p, pulse)) << p;
-    const std::string gain = reply("/TRANSCEIVER/Transceiver-1 Menu/TS Transd. Gain");
-    EXPECT_NE(gain.find("TS Transd. Gain="), std::string::npos) << gain;
-    EXPECT_NE(gain.find(" dB\r\r\n"), std::string::npos) << gain;
+    const linepeer::SLobeMessage p = read(reply("/TRANSCEIVER/Transceiver-1 Menu/Pulse Length"));
+    EXPECT_EQ(p.kind, Kind::Reply) << p.reason;
+    EXPECT_EQ(p.channel, 1);
+    EXPECT_EQ(p.item, "Pulse Length");
+    EXPECT_EQ(p.unit, "ms");
+    EXPECT_GT(p.number, 0.0);
+    const linepeer::SLobeMessage gain = read(reply("/TRANSCEIVER/Transceiver-1 Menu/TS Transd. Gain"));
+    EXPECT_EQ(gain.kind, Kind::Reply) << gain.reason;
+    EXPECT_EQ(gain.item, "TS Transd. Gain");
+    EXPECT_EQ(gain.unit, "dB");
 }
 
 // One telegram as the hub's peer program read it: what it decoded (the
@@ -722,12 +796,18 @@ TEST_F(ProgramSerialOutputs, EchoTraceTelegramsCarryTheTargetsOfThePingsAskedFor
         line.pty.Write(command + "\r");
         return line.ReadUntil([](const std::string& got) { return got.find("\r\r\n") != std::string::npos; });
     };
-    const auto echoed = [](const std::string& command) { return std::regex("PE,[0-9]{8}" + command + "\r\r\n"); };
+    // The far end's reading of what came: the echo of the command alone.
+    const auto echoes = [](const std::string& text, const std::string& command) {
+        linepeer::CLobeDecoder decoder;
+        const std::vector<linepeer::SLobeMessage> messages = decoder.Feed(text);
+        return messages.size() == 1 && decoder.Pending().empty() &&
+               messages[0].kind == linepeer::SLobeMessage::EKind::Echo && messages[0].command == command;
+    };
 
     ping();
     ping();
     const std::string on = reply("/SER/Telegram/Echo-Trace=1");
-    EXPECT_TRUE(std::regex_match(on, echoed("/SER/Telegram/Echo-Trace=1"))) << on;
+    EXPECT_TRUE(echoes(on, "/SER/Telegram/Echo-Trace=1")) << on;
 
     const double draught = channel.GetParameters().Draught();
     std::string expected;
@@ -746,20 +826,34 @@ TEST_F(ProgramSerialOutputs, EchoTraceTelegramsCarryTheTargetsOfThePingsAskedFor
         expected += CLobe::EchoTraceTelegram(0, channel.GetPingTime(), record);
         const std::string got = line.ReadUntil([&](const std::string& g) { return g.size() >= expected.size(); });
         ASSERT_EQ(got, expected);
+        // The far end reads the ping's target in it.
+        linepeer::CLobeDecoder decoder;
+        const std::vector<linepeer::SLobeMessage> read = decoder.Feed(got);
+        ASSERT_FALSE(read.empty());
+        const linepeer::SLobeMessage& telegram = read.back();
+        ASSERT_EQ(telegram.kind, linepeer::SLobeMessage::EKind::Telegram) << telegram.reason;
+        EXPECT_EQ(telegram.channel, 1);
+        ASSERT_EQ(telegram.targets.size(), 1u);
+        EXPECT_NEAR(telegram.targets[0][0], record.Targets[0].Range, 0.005 + 1e-9);
+        EXPECT_NEAR(telegram.targets[0][1], record.Targets[0].TS, 0.05 + 1e-9);
     }
     EXPECT_GE(withTargets, 4);
     EXPECT_EQ(expected.rfind("E1,", 0), 0u) << expected;
 
     const std::string off = reply("/SER/Telegram/Echo-Trace=0");
-    EXPECT_TRUE(std::regex_match(off, echoed("/SER/Telegram/Echo-Trace=0"))) << off;
+    EXPECT_TRUE(echoes(off, "/SER/Telegram/Echo-Trace=0")) << off;
     ping();
     ping();
     const std::string v = reply("/TEST MENU/Version");
-    EXPECT_EQ(v.rfind("PR,", 0), 0u) << "no telegram after the switch: " << v;
+    linepeer::CLobeDecoder decoder;
+    const std::vector<linepeer::SLobeMessage> after = decoder.Feed(v);
+    ASSERT_EQ(after.size(), 1u) << "no telegram after the switch: " << v;
+    EXPECT_EQ(after[0].kind, linepeer::SLobeMessage::EKind::Reply) << v;
 }
 
 // The lobe's own peer, zvlinepeer, on a socat pair: the commands it sends
-// get their replies in order, a too short one none.
+// get their replies in order, a too short one none, each read by the
+// peer's codec.
 TEST_F(ProgramSerialOutputs, LobePeerOnASocatLine)
 {
     CSocatLine line(env.Root(), CLobe::kSettingId, 9);
@@ -773,7 +867,7 @@ TEST_F(ProgramSerialOutputs, LobePeerOnASocatLine)
     std::thread peer([&] {
         ::CChildProcess::Run({ZVLINEPEER, "--line=" + line.SimEnd(), "--send=/TEST MENU/Version\\r", "--send=/TE\\r",
                               "--send=/TRANSCEIVER/Transceiver-1 Menu/Bandwidth\\r",
-                              "--send=/SER/Telegram/Echo-Trace=0\\r", "--gap=300", "--seconds=6",
+                              "--send=/SER/Telegram/Echo-Trace=0\\r", "--gap=300", "--seconds=6", "--decode=lobe",
                               "--log=" + log.string()},
                              true);
         done = true;
@@ -786,14 +880,13 @@ TEST_F(ProgramSerialOutputs, LobePeerOnASocatLine)
     for (std::string l; std::getline(in, l);)
         replies.push_back(l.substr(l.find(' ') + 1));
     ASSERT_EQ(replies.size(), 3u);
-    EXPECT_TRUE(
-        std::regex_match(replies[0], std::regex(R"(LINE PR,[0-9]{8},/TEST MENU/Version=TQ250 [0-9.]+\\r\\r\\n)")))
-        << replies[0];
-    EXPECT_TRUE(std::regex_match(
-        replies[1], std::regex(R"(LINE PR,[0-9]{8},/TRANSCEIVER MENU/Transceiver-1 Menu/Bandwidth=Unknown\\r\\r\\n)")))
-        << replies[1];
-    EXPECT_TRUE(std::regex_match(replies[2], std::regex(R"(LINE PE,[0-9]{8}/SER/Telegram/Echo-Trace=0\\r\\r\\n)")))
-        << replies[2];
+    const std::string version = "TQ250 " + program->Application().GetFileVersionText();
+    EXPECT_EQ(replies,
+              (std::vector<std::string>{
+                  "REPLY " + replies[0].substr(6, 8) + " /TEST MENU/Version=" + version,
+                  "REPLY " + replies[1].substr(6, 8) + " /TRANSCEIVER MENU/Transceiver-1 Menu/Bandwidth=Unknown",
+                  "ECHO " + replies[2].substr(5, 8) + " /SER/Telegram/Echo-Trace=0",
+              }));
 }
 
 // The transceiver items of a replayed channel are the values its recording

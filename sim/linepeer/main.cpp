@@ -1,14 +1,22 @@
 // zvlinepeer: the far end of a serial line for the remote display and the
 // lobe link, on a pseudo-terminal (one end of a socat pty pair, or any tty
-// path): it sends the lines given and prints every line it receives.
+// path): it sends the lines given and prints every line it receives, or,
+// with --decode, what its own codec (LineCodec.h) reads in them.
 //
 //   zvlinepeer --line=PATH [--send=TEXT]... [--gap=MS] [--seconds=S] [--log=PATH]
+//              [--decode=display|lobe]
 //
 // TEXT takes the escapes \r, \n, \0 and \xNN and is sent as it stands
 // (a lobe command ends with \r). Each line received is printed as
 //   LINE <text>      (CR and LF shown as \r and \n)
 // and, with --log, written to that file too behind the milliseconds since
-// the start ("1003 LINE ..."), for a test to read once it ends.
+// the start ("1003 LINE ..."), for a test to read once it ends. With
+// --decode=display each line is printed as the remote display reads it
+// ("DEPTH 12.30 NUMBER", "DEPTH 61.27 DPT 56.27 5.00"), with --decode=lobe
+// each message as the lobe's far end reads it ("REPLY <time> <path>=<value>",
+// "ECHO <time> <command>", "TELEGRAM <channel> <time> <count> <targets>");
+// what the codec refuses as "BAD <reason>".
+#include "sim/linepeer/LineCodec.h"
 #include "sim/remotectl/RemoteTelegram.h"
 
 #include <chrono>
@@ -26,8 +34,10 @@ namespace {
 void Usage(std::FILE* to)
 {
     std::fprintf(to, "usage: zvlinepeer --line=PATH [--send=TEXT]... [--gap=MS] [--seconds=S] [--log=PATH]\n"
+                     "                  [--decode=display|lobe]\n"
                      "Sends the texts (escapes \\r \\n \\0 \\xNN) on the line, one per gap, and prints\n"
-                     "every line received as: LINE <text>\n");
+                     "every line received as: LINE <text>; with --decode, what the remote display's\n"
+                     "or the lobe's far end reads in them (DEPTH, REPLY, ECHO, TELEGRAM or BAD).\n");
 }
 
 std::string Shown(const std::string& text)
@@ -50,7 +60,7 @@ std::string Shown(const std::string& text)
 
 int main(int argc, char** argv)
 {
-    std::string line, logPath;
+    std::string line, logPath, decode;
     std::vector<std::string> texts;
     long gap = 200, seconds = 5;
     for (int i = 1; i < argc; ++i) {
@@ -67,6 +77,9 @@ int main(int argc, char** argv)
         } else if (key == "--log") {
             logPath = value;
             ok = !value.empty();
+        } else if (key == "--decode") {
+            decode = value;
+            ok = value == "display" || value == "lobe";
         } else if (key == "--send") {
             texts.push_back(remotectl::Unescape(value));
         } else if (key == "--gap") {
@@ -107,14 +120,25 @@ int main(int argc, char** argv)
     }
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
-    const auto print = [&](const std::string& received) {
-        std::printf("LINE %s\n", Shown(received).c_str());
+    const auto emit = [&](const std::string& out) {
+        std::printf("%s\n", out.c_str());
         std::fflush(stdout);
         if (log) {
             const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-            std::fprintf(log, "%lld LINE %s\n", ms, Shown(received).c_str());
+            std::fprintf(log, "%lld %s\n", ms, out.c_str());
             std::fflush(log);
         }
+    };
+    linepeer::CLobeDecoder lobe;
+    // A whole line (or, at the end, what is left).
+    const auto received = [&](const std::string& text) {
+        if (decode == "display")
+            emit(linepeer::Describe(linepeer::DecodeDisplayLine(text)));
+        else if (decode == "lobe")
+            for (const linepeer::SLobeMessage& m : lobe.Feed(text))
+                emit(linepeer::Describe(m));
+        else
+            emit("LINE " + Shown(text));
     };
     const auto stop = start + std::chrono::seconds(seconds);
     auto next = Clock::now();
@@ -136,12 +160,14 @@ int main(int argc, char** argv)
             break;
         pending.append(buffer, static_cast<std::size_t>(n));
         for (auto at = pending.find('\n'); at != std::string::npos; at = pending.find('\n')) {
-            print(pending.substr(0, at + 1));
+            received(pending.substr(0, at + 1));
             pending.erase(0, at + 1);
         }
     }
     if (!pending.empty())
-        print(pending);
+        received(pending);
+    if (!lobe.Pending().empty())
+        emit("BAD unfinished: " + Shown(lobe.Pending()));
     if (log)
         std::fclose(log);
     ::close(fd);

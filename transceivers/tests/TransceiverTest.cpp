@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include <iterator>
 #include <limits>
 #include <optional>
+#include <vector>
 
 TEST(Transceiver, NearestTableEntry)
 {
@@ -113,6 +115,30 @@ TEST_F(TransceiverSettings, MissingValuesTakeTheirDefaults)
 // A unit learns the model and pinger mode from the services it was made
 // with: FM pulses are read only under the wide-band model, and pinger mode
 // sets a channel to the pulse length of its first four nearest the pinger's.
+// "Max. Power" of the lobe link: the largest entry of the channel's power
+// table, wherever it stands and whatever the record's own maximum says; the
+// record's maximum only for an empty table.
+TEST_F(TransceiverSettings, MaxPowerIsTheLargestEntryOfThePowerTable)
+{
+    const struct
+    {
+        std::vector<double> table;
+        double expected;
+    } cases[] = {
+        {{100, 200, 400, 800, 1500}, 1500.0},
+        {{2500, 100, 200}, 2500.0},
+        {{300, 3000.5, 300, 0, 0, 0, 0, 0, 0, 1200}, 3000.5},
+        {{}, 2000.0},
+    };
+    for (const auto& c : cases) {
+        std::fill(std::begin(record->powerSteps), std::end(record->powerSteps), 0.0);
+        std::copy(c.table.begin(), c.table.end(), record->powerSteps);
+        EXPECT_DOUBLE_EQ(unit->GetMaxPower(unit->GetChannelId(0)), c.expected) << c.table.size();
+    }
+    EXPECT_DOUBLE_EQ(record->maxPower, 2000.0);
+    EXPECT_DOUBLE_EQ(unit->GetMaxPower(nullptr), 0.0);
+}
+
 TEST_F(TransceiverSettings, ModelAndPingerModeComeFromTheServices)
 {
     struct Row
