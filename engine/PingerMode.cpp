@@ -108,8 +108,7 @@ bool CPingerMode::Synchronise()
     const bool ok = m_host.RunPingerDialog(v);
     // The dialog refuses these too; a value that slipped through would
     // reach the ping interval's integer cast.
-    if (!ok || !IsDistance(v.cableLength) || !IsDistance(v.depth) || !IsUsable(v.period) ||
-        !IsUsable(v.pulseLength)) {
+    if (!ok || !IsDistance(v.cableLength) || !IsDistance(v.depth) || !IsUsable(v.period) || !IsUsable(v.pulseLength)) {
         SetActive(false);
         return false;
     }

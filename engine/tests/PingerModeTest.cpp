@@ -191,11 +191,17 @@ TEST(PingerMode, SetUpThroughTheDialog)
 
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<std::vector<double>> refused = {
-        {0.0, 500.0, 1.5, 0.9},    {120.0, 0.0, 1.5, 0.9},   {120.0, 500.0, 0.0, 0.9},
-        {120.0, 500.0, 1.5, -1.0}, {120.0, 500.0, 1.5, nan}, {120.0, 500.0, nan, 0.9},
+        {0.0, 500.0, 1.5, 0.9},
+        {120.0, 0.0, 1.5, 0.9},
+        {120.0, 500.0, 0.0, 0.9},
+        {120.0, 500.0, 1.5, -1.0},
+        {120.0, 500.0, 1.5, nan},
+        {120.0, 500.0, nan, 0.9},
         // Longer than the longest ping interval: 1e12 s would not fit the
         // interval's 100-ns count.
-        {120.0, 500.0, 1.5, 1e12}, {120.0, 500.0, 1.5, 3600.5}, {120.0, 500.0, 1e12, 0.9},
+        {120.0, 500.0, 1.5, 1e12},
+        {120.0, 500.0, 1.5, 3600.5},
+        {120.0, 500.0, 1e12, 0.9},
     };
     for (const auto& r : refused) {
         host.dialog = [&](SPingerDialogValues& v) {
