@@ -9,6 +9,7 @@
 #include "app/ui/MainFrame.h"
 #include "app/ui/tests/QtTestSupport.h"
 #include "base/AppIds.h"
+#include "engine/BottomDetector.h"
 #include "engine/Channel.h"
 #include "engine/PingerMode.h"
 #include "engine/ui/PingerReadyDialog.h"
@@ -24,6 +25,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <vector>
 
 using namespace shelltest;
 namespace fs = std::filesystem;
@@ -276,12 +279,13 @@ TEST_F(ProgramPingerRun, SyncWindowFollowsThePingersMessages)
 }
 
 // "Second Layer" is greyed without a sounder; with one it is checked by its
-// flag and switches every channel's second-layer detection.
+// flag and switches every channel's second-layer detection, each detector
+// keeping the reference and gain its channel was set up with.
 TEST_F(ProgramPingerRun, SecondLayerSwitchesEveryDetector)
 {
     zv::recgen::SRecGenScene scene;
     std::string error;
-    for (const std::string& s : {std::string("pings=40"), std::string("channels=38,120"), std::string("samples=300")})
+    for (const std::string& s : {std::string("pings=400"), std::string("channels=38,120"), std::string("samples=300")})
         ASSERT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
     const fs::path raw = env.Root() / "survey.raw";
     ASSERT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(raw.string(), nullptr, &error)) << error;
@@ -292,10 +296,26 @@ TEST_F(ProgramPingerRun, SecondLayerSwitchesEveryDetector)
     ASSERT_TRUE(WaitFor([&] { return Sounder() != nullptr && Sounder()->GetChannelCount() == 2; }, 10000));
     EXPECT_TRUE(frame->QueryCommand(cmd::SECOND_LAYER).enabled);
     EXPECT_FALSE(frame->QueryCommand(cmd::SECOND_LAYER).checked);
+    // Each channel's detector refers to another source with a gain of its
+    // own, the second layer off.
+    std::vector<CBottomDetector*> detectors;
+    for (int i = 0; i < Sounder()->GetChannelCount(); ++i) {
+        CBottomDetector::Construction c;
+        c.SourceName = "CH" + std::to_string(i + 1);
+        auto detector = std::make_unique<CBottomDetector>(c);
+        detector->SetSecondLayer(false, "REF" + std::to_string(i + 1), 1.25 + i);
+        detectors.push_back(detector.get());
+        Sounder()->GetChannel(i)->SetBottomDetector(std::move(detector));
+    }
     for (const bool on : {true, false}) {
         frame->RunCommand(cmd::SECOND_LAYER);
         EXPECT_EQ(frame->QueryCommand(cmd::SECOND_LAYER).checked, on);
-        for (int i = 0; i < Sounder()->GetChannelCount(); ++i)
+        for (int i = 0; i < Sounder()->GetChannelCount(); ++i) {
             EXPECT_EQ(Sounder()->GetChannel(i)->IsSecondLayerOn(), on) << i;
+            EXPECT_EQ(detectors[static_cast<std::size_t>(i)]->GetReferenceName(), "REF" + std::to_string(i + 1))
+                << i << (on ? " on" : " off");
+            EXPECT_EQ(detectors[static_cast<std::size_t>(i)]->GetSecondLayerGain(), 1.25 + i)
+                << i << (on ? " on" : " off");
+        }
     }
 }

@@ -9,9 +9,11 @@
 // school-depth, school-height, school-first, school-last, school-sv, targets,
 // target-ts, sphere-ts, sphere-range, sphere-grid, sphere-span, beam-along,
 // beam-athwart, sens-along, sens-athwart, offset-along, offset-athwart,
-// noise, lat, lon (negative: south, west), speed, course, gll, llq (grid
-// sentences), nofix-first, nofix-last (pings without a fix), annotate-every,
-// svp-kind, svp (depth:velocity;...), heave, roll, pitch, tide.
+// noise, pinger-period (s, 0: no pinger), pinger-depth (m), pinger-drift
+// (m a ping), pinger-pulse (s), pinger-level (dB), lat, lon (negative: south,
+// west), speed, course, gll, llq (grid sentences), nofix-first, nofix-last
+// (pings without a fix), annotate-every, svp-kind, svp (depth:velocity;...),
+// heave, roll, pitch, tide.
 #include "sim/recgen/RecordingGenerator.h"
 
 #include <cstdio>

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
+#include <ostream>
 #include <set>
 #include <sys/wait.h>
 #include <thread>
@@ -648,28 +649,66 @@ TEST_F(EchoSounderRun, PairedSideScanChannelsTransmitAlike)
 }
 
 // With the simple pinger on, the first channel of the first unit that has
-// channels is the pinger's: its name reads "... Pinger"; no other changes.
-TEST_F(EchoSounderRun, SimplePingerChannelCarriesItsName)
+// channels is the pinger's: its name reads "... Pinger" and its record asks
+// for a new transmit set-up; no other channel changes its name or flag. A
+// first unit without channels leaves the pinger to the next.
+namespace {
+
+struct SimplePingerCase
 {
+    int firstUnitChannels;
+    const char* pingerName;
+};
+void PrintTo(const SimplePingerCase& c, std::ostream* os)
+{
+    *os << "first unit with " << c.firstUnitChannels << " channels";
+}
+
+class EchoSounderSimplePinger : public EchoSounderRun, public ::testing::WithParamInterface<SimplePingerCase>
+{};
+
+}  // namespace
+
+TEST_P(EchoSounderSimplePinger, ChannelCarriesItsName)
+{
+    const SimplePingerCase& row = GetParam();
     CTestTransceiver::Options a, b;
     a.name = "A";
-    a.channels = 2;
+    a.channels = std::max(row.firstUnitChannels, 1);
     b.name = "B";
+    b.channels = 2;
     AddUnit(a);
+    // Installed with a channel, yet the unit reports none.
+    units.back().channels = row.firstUnitChannels;
     AddUnit(b);
     auto context = MakeContext();
     context.simplePinger = true;
+    // No trigger comes within the test: nothing takes the marks.
+    context.simplePingerInterval = 3600.0;
     auto sounder = std::make_unique<CEchoSounder>();
     ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
                                 CEchoSounder::kTriggerInternal, 0, "", 0));
-    EXPECT_EQ(sounder->GetChannel(0)->GetChannelName(), "A 1 Pinger");
-    EXPECT_TRUE(sounder->GetChannel(0)->IsSimplePingerChannel());
-    for (int i = 1; i < 3; ++i) {
+    ASSERT_EQ(made.size(), 2u);
+    ASSERT_EQ(sounder->GetChannelCount(), row.firstUnitChannels + 2);
+    CTestTransceiver* unit = made[row.firstUnitChannels > 0 ? 0 : 1];
+    CChannel* pinger = unit->GetChannelId(0);
+    ASSERT_EQ(pinger, sounder->GetChannel(0));
+    EXPECT_EQ(pinger->GetChannelName(), row.pingerName);
+    EXPECT_TRUE(pinger->IsSimplePingerChannel());
+    CTransceiver::StructChannelParameters copy;
+    EXPECT_TRUE(unit->TakeForPing(*unit->FindRecord(pinger), copy)) << "the pinger's record is changed";
+    for (int i = 1; i < sounder->GetChannelCount(); ++i) {
         EXPECT_EQ(sounder->GetChannel(i)->GetChannelName().find("Pinger"), std::string::npos) << i;
         EXPECT_FALSE(sounder->GetChannel(i)->IsSimplePingerChannel()) << i;
     }
     sounder.reset();
 }
+
+INSTANTIATE_TEST_SUITE_P(FirstUnit, EchoSounderSimplePinger,
+                         ::testing::Values(SimplePingerCase{2, "A 1 Pinger"}, SimplePingerCase{0, "B 1 Pinger"}),
+                         [](const auto& info) {
+                             return info.param.firstUnitChannels > 0 ? "WithChannels" : "WithoutChannels";
+                         });
 
 // Any rate but pinger mode and multipulse ends pinger mode: a pause or a
 // change of rate stops the pinger, or its channel would go on starting its

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <vector>
 
 using namespace zv::recgen;
 using namespace zv::recording;
@@ -164,10 +165,15 @@ TEST(RecGenTest, SchoolAppearsOnlyInItsPings)
 
 TEST(RecGenTest, BadSceneSettingsAreRefused)
 {
-    const char* bad[] = {
+    std::vector<const char*> bad = {
         "pings=0",      "pings=abc",  "pings=1e3", "channels=", "channels=38,-1", "channels=1,2,3,4,5,6,7,8,9",
         "svp=1:9000",   "svp=1",      "unknown=1", "lat=91",    "noise=1,5",      "=5",
         "interval=nan", "svp-kind=2", "kind=xyz",  "gll=2",     "llq=2",          "nofix-first=x"};
+    // The pinger's: a negative period or depth, a drift, pulse or level
+    // beyond its range, no number.
+    bad.insert(bad.end(), {"pinger-period=-0.5", "pinger-period=101", "pinger-period=nan", "pinger-depth=-1",
+                           "pinger-depth=12001", "pinger-drift=101", "pinger-drift=-101", "pinger-pulse=0",
+                           "pinger-pulse=0.2", "pinger-level=1", "pinger-level=-201", "pinger-level=x"});
     for (const char* s : bad) {
         SRecGenScene scene;
         std::string error;
