@@ -127,7 +127,7 @@ private:
     // or the host yet.
     void ReadAhead();
     // Hands the ping read ahead to its handlers in file order, then tells
-    // the sounder it is ready, as the reading itself once did.
+    // the sounder it is ready.
     void HandOver();
 
     void OnPingStart(const SSampleHeader& first);
