@@ -314,55 +314,182 @@ int CReplay::Trigger(int)
     if (m_stopped || m_channels.empty() || !m_list)
         return 0;
 
-    if (m_nextFile) {
-        const int count = m_list->GetCount();
-        if (m_list->m_currentIndex + 1 < count) {
-            ++m_list->m_currentIndex;
-            app::CStatus::PostStatusMessage(IDS_REPLAY_TOP_OF_FILE);
-            if (!OpenAndBuild(m_list->GetFileName(m_list->m_currentIndex))) {
-                m_stopped = true;
-                m_host->RestartReplay(*m_list);
-                return 0;
-            }
-        } else if (!m_list->m_loop) {
-            m_stopped = true;
-            PostCommand(app::cmd::CLOSE_REPLAY_FILES);
-            app::CStatus::RaiseAlarm(IDS_REPLAY_END_OF_FILE);
-            return 0;
-        } else {
-            m_list->m_currentIndex = 0;
-            app::CStatus::PostStatusMessage(IDS_REPLAY_TOP_OF_FILE);
-            if (!OpenAndBuild(m_list->GetFileName(0))) {
-                m_stopped = true;
-                m_host->RestartReplay(*m_list);
-                PostCommand(app::cmd::CLOSE_REPLAY_FILES);
-                return 0;
-            }
-        }
-        m_nextFile = false;
-        if (m_reprocess && !m_applyAll)
-            RunInstallationDialog();
-        m_channelStatusChanged = true;
-        m_host->RestartPrinting();
-    }
-
+    // A move in the file drops the ping read ahead: the next comes from
+    // the new place. Only a ping within one file is read ahead.
     int position = 0;
-    if (TakeRequestedPosition(position))
-        m_reader.Seek(position);
+    bool seek = false;
+    if (m_ahead.ready && TakeRequestedPosition(position)) {
+        m_ahead.ready = false;
+        seek = true;
+    }
+    if (!m_ahead.ready) {
+        if (m_nextFile) {
+            const int count = m_list->GetCount();
+            if (m_list->m_currentIndex + 1 < count) {
+                ++m_list->m_currentIndex;
+                app::CStatus::PostStatusMessage(IDS_REPLAY_TOP_OF_FILE);
+                if (!OpenAndBuild(m_list->GetFileName(m_list->m_currentIndex))) {
+                    m_stopped = true;
+                    m_host->RestartReplay(*m_list);
+                    return 0;
+                }
+            } else if (!m_list->m_loop) {
+                m_stopped = true;
+                PostCommand(app::cmd::CLOSE_REPLAY_FILES);
+                app::CStatus::RaiseAlarm(IDS_REPLAY_END_OF_FILE);
+                return 0;
+            } else {
+                m_list->m_currentIndex = 0;
+                app::CStatus::PostStatusMessage(IDS_REPLAY_TOP_OF_FILE);
+                if (!OpenAndBuild(m_list->GetFileName(0))) {
+                    m_stopped = true;
+                    m_host->RestartReplay(*m_list);
+                    PostCommand(app::cmd::CLOSE_REPLAY_FILES);
+                    return 0;
+                }
+            }
+            m_nextFile = false;
+            if (m_reprocess && !m_applyAll)
+                RunInstallationDialog();
+            m_channelStatusChanged = true;
+            m_host->RestartPrinting();
+        }
 
-    if (m_reader.Offset() == 0) {
-        m_reader.BuildPositionTable();
-        m_host->UpdateReplayButtons(m_reader.StartTime(), m_reader.EndTime(), m_reader.Path());
-        m_host->CopyReplayTable(m_reader.PositionTimes().data());
-        m_host->ResetGeographicHistory();
+        if (seek || TakeRequestedPosition(position))
+            m_reader.Seek(position);
+
+        if (m_reader.Offset() == 0) {
+            m_reader.BuildPositionTable();
+            m_host->UpdateReplayButtons(m_reader.StartTime(), m_reader.EndTime(), m_reader.Path());
+            m_host->CopyReplayTable(m_reader.PositionTimes().data());
+            m_host->ResetGeographicHistory();
+        }
+        ReadAhead();
+    }
+    HandOver();
+    // The ping after it is read now, while the ping-data thread works on
+    // this one. A file's end waits for the next trigger, which opens the
+    // next file first.
+    if (!m_nextFile && !m_stopped)
+        ReadAhead();
+    return 0;
+}
+
+// Keeps what the reader hands over in the ping's slots, reusing their
+// buffers: the copies out of the mapped file are the reading's own cost.
+class CReplay::CAheadSink final : public IReplaySink
+{
+public:
+    explicit CAheadSink(SAheadPing& ping) : m_ping(ping) { m_ping.count = 0; }
+
+    void OnPingStart(const SSampleView& first) override
+    {
+        Next(SAheadDatagram::EKind::PingStart).header = first.header;
+    }
+    void OnSample(const SSampleView& s) override
+    {
+        SAheadDatagram& d = Next(SAheadDatagram::EKind::Sample);
+        d.header = s.header;
+        d.count = s.count;
+        d.power = d.angle = d.traces = false;
+        // Only what the hand-over passes on is copied.
+        const int n = int(std::min<std::uint32_t>(s.count, CChannel::kMaxSamples));
+        if (n <= 0)
+            return;
+        if (s.power) {
+            d.power = true;
+            d.powerWords.resize(std::size_t(n));
+            s.power.CopyTo(std::span(d.powerWords));
+        }
+        if (s.angle && (s.header.flags == kRawFlagAngle || s.header.flags == (kRawFlagPower | kRawFlagAngle))) {
+            d.angle = true;
+            d.angleWords.resize(std::size_t(n));
+            s.angle.CopyTo(std::span(d.angleWords));
+        }
+        if (s.trace1 && s.trace2) {
+            d.traces = true;
+            d.trace1.resize(std::size_t(n));
+            d.trace2.resize(std::size_t(n));
+            s.trace1.CopyTo(std::span(d.trace1));
+            s.trace2.CopyTo(std::span(d.trace2));
+        }
+    }
+    void OnSentence(const std::string& text, FileTime time) override
+    {
+        Text(SAheadDatagram::EKind::Sentence, text, time);
+    }
+    void OnAnnotation(const std::string& text, FileTime time) override
+    {
+        Text(SAheadDatagram::EKind::Annotation, text, time);
+    }
+    void OnProfile(std::uint32_t kind, const std::string& text, FileTime time) override
+    {
+        Text(SAheadDatagram::EKind::Profile, text, time).type = kind;
+    }
+    void OnUnknownDatagram(std::uint32_t type) override { Next(SAheadDatagram::EKind::Unknown).type = type; }
+
+private:
+    SAheadDatagram& Next(SAheadDatagram::EKind kind)
+    {
+        if (m_ping.count == m_ping.datagrams.size())
+            m_ping.datagrams.emplace_back();
+        SAheadDatagram& d = m_ping.datagrams[m_ping.count++];
+        d.kind = kind;
+        return d;
+    }
+    SAheadDatagram& Text(SAheadDatagram::EKind kind, const std::string& text, FileTime time)
+    {
+        SAheadDatagram& d = Next(kind);
+        d.text = text;
+        d.time = time;
+        return d;
     }
 
-    const CReplayReader::SPingResult r = m_reader.ReadPing(*this);
+    SAheadPing& m_ping;
+};
+
+void CReplay::ReadAhead()
+{
+    CAheadSink sink(m_ahead);
+    m_ahead.result = m_reader.ReadPing(sink);
+    m_ahead.atEnd = m_reader.AtEnd();
+    m_ahead.counter = m_reader.PingCounter();
+    m_ahead.ready = true;
+}
+
+void CReplay::HandOver()
+{
+    m_ahead.ready = false;
+    for (std::size_t i = 0; i < m_ahead.count; ++i) {
+        const SAheadDatagram& d = m_ahead.datagrams[i];
+        switch (d.kind) {
+        case SAheadDatagram::EKind::PingStart:
+            OnPingStart(d.header);
+            break;
+        case SAheadDatagram::EKind::Sample:
+            OnSample(d);
+            break;
+        case SAheadDatagram::EKind::Sentence:
+            OnSentence(d.text, d.time);
+            break;
+        case SAheadDatagram::EKind::Annotation:
+            OnAnnotation(d.text, d.time);
+            break;
+        case SAheadDatagram::EKind::Profile:
+            OnProfile(d.type, d.text, d.time);
+            break;
+        case SAheadDatagram::EKind::Unknown:
+            OnUnknownDatagram(d.type);
+            break;
+        }
+    }
+    const CReplayReader::SPingResult& r = m_ahead.result;
+    m_pingCounter = m_ahead.counter;
     if (r.position != m_lastPosition) {
         m_lastPosition = r.position;
         ::PostMessage(::GetMainWindow(), app::WM_ES_REPLAYTIME, WPARAM(r.position), 0);
     }
-    if (m_reader.AtEnd())
+    if (m_ahead.atEnd)
         m_nextFile = true;
     // One release a ping, and only once all its samples are with the
     // channels: the ping-data thread may start on it at once.
@@ -373,24 +500,23 @@ int CReplay::Trigger(int)
         m_host->PingReady(r.pingTime);
     }
     m_host->AfterPing();
-    return 0;
 }
 
-void CReplay::OnPingStart(const SSampleView& first)
+void CReplay::OnPingStart(const SSampleHeader& first)
 {
     {
         std::lock_guard lock(m_pingLock);
-        m_heave = first.header.heave;
-        m_roll1 = first.header.roll1;
-        m_pitch1 = first.header.pitch1;
-        m_roll2 = first.header.roll2;
-        m_pitch2 = first.header.pitch2;
+        m_heave = first.heave;
+        m_roll1 = first.roll1;
+        m_pitch1 = first.pitch1;
+        m_roll2 = first.roll2;
+        m_pitch2 = first.pitch2;
     }
-    m_tide = first.header.tide;
-    m_host->SetTide(first.header.tide);
+    m_tide = first.tide;
+    m_host->SetTide(first.tide);
 }
 
-void CReplay::OnSample(const SSampleView& s)
+void CReplay::OnSample(const SAheadDatagram& s)
 {
     const std::size_t index = s.header.channel - 1u;
     if (index >= m_records.size())
@@ -430,29 +556,21 @@ void CReplay::OnSample(const SSampleView& s)
     if (n <= 0)
         return;
     if (s.power) {
-        m_powerScratch.resize(std::size_t(n));
-        s.power.CopyTo(std::span(m_powerScratch));
         if (lead > 0)
             channel->AddPowerSamples(nullptr, lead, 0);
-        channel->AddPowerSamples(m_powerScratch.data(), n, 0);
+        channel->AddPowerSamples(s.powerWords.data(), n, 0);
     }
-    // Angles go to the channel only beside plain power samples or alone;
-    // wide-band datagrams carry theirs in the trace arrays.
-    if (s.angle && (s.header.flags == kRawFlagAngle || s.header.flags == (kRawFlagPower | kRawFlagAngle))) {
-        m_angleScratch.resize(std::size_t(n));
-        s.angle.CopyTo(std::span(m_angleScratch));
+    // Angles go to the channel only beside plain power samples or alone
+    // (read ahead only then); wide-band datagrams carry theirs in the trace
+    // arrays.
+    if (s.angle) {
         if (lead > 0)
             channel->AddAngleSamples(nullptr, lead, 0);
-        channel->AddAngleSamples(m_angleScratch.data(), n, 0);
+        channel->AddAngleSamples(s.angleWords.data(), n, 0);
     }
-    if (s.trace1 && s.trace2) {
-        m_trace1Scratch.resize(std::size_t(n));
-        m_trace2Scratch.resize(std::size_t(n));
-        s.trace1.CopyTo(std::span(m_trace1Scratch));
-        s.trace2.CopyTo(std::span(m_trace2Scratch));
-        channel->AddFloatSamples(m_trace1Scratch.data(), m_trace2Scratch.data(), nullptr,
-                                 float(s.header.sampleInterval), n, s.header.sampleInterval);
-    }
+    if (s.traces)
+        channel->AddFloatSamples(s.trace1.data(), s.trace2.data(), nullptr, float(s.header.sampleInterval), n,
+                                 s.header.sampleInterval);
 }
 
 void CReplay::OnSentence(const std::string& text, FileTime time)
@@ -528,7 +646,7 @@ void CReplay::ProcessPing(std::uint64_t pingTime)
         ::PostMessage(::GetMainWindow(), app::WM_ES_UPDATECHANNELSTATUS, 0, 0);
     const std::string time = LocalTimeOfDay(pingTime);
     PostPaneText(IDS_PANE_PING_TIME, &time);
-    const std::string counter = CNumberText::Format("%d", m_reader.PingCounter());
+    const std::string counter = CNumberText::Format("%d", m_pingCounter.load());
     PostPaneText(app::ids::PING_COUNTER, &counter);
 }
 

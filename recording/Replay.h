@@ -2,7 +2,9 @@
 // engine where a live transceiver would deliver pings. The trigger thread
 // reads the next ping (and every datagram before it) from the mapped file
 // and hands its samples to the channels; the ping-data thread then closes
-// the ping in every channel.
+// the ping in every channel. While it does, the trigger thread already reads
+// the ping after it into buffers of the replay's own, which reach the
+// channels and the host only when that ping's trigger comes.
 #pragma once
 
 #include "base/ReplayFileList.h"
@@ -30,7 +32,7 @@ constexpr unsigned IDS_REPLAY_UNKNOWN_DATAGRAM = 45088;  // "Unknown Datagram"
 // the ping counter (app::ids::ES_STATUS_TEXT_PANE and PING_COUNTER).
 constexpr unsigned IDS_PANE_PING_TIME = 45069;
 
-class CReplay : public CTransceiver, private IReplaySink
+class CReplay : public CTransceiver
 {
 public:
     // Without a list: an object that does nothing.
@@ -78,7 +80,8 @@ public:
     int GetRecordedInteger10() override;
 
     const SReplayInstallation& Installation() const { return m_installation; }
-    int PingCounter() const { return m_reader.PingCounter(); }
+    // The count of the ping handed on last (the reader may be one ahead).
+    int PingCounter() const { return m_pingCounter.load(); }
     FileTime CurrentPingTime() const { return m_pingTime.load(); }
     const CReplayReader& Reader() const { return m_reader; }
     // Heave of the current ping corrected for the channel's offsets.
@@ -92,12 +95,47 @@ private:
     void RunInstallationDialog();
     void ClearStatusPanes();
 
-    void OnPingStart(const SSampleView& first) override;
-    void OnSample(const SSampleView& sample) override;
-    void OnSentence(const std::string& text, FileTime time) override;
-    void OnAnnotation(const std::string& text, FileTime time) override;
-    void OnProfile(std::uint32_t kind, const std::string& text, FileTime time) override;
-    void OnUnknownDatagram(std::uint32_t type) override;
+    // A datagram of a ping read ahead, its samples copied out of the file.
+    struct SAheadDatagram
+    {
+        enum class EKind { PingStart, Sample, Sentence, Annotation, Profile, Unknown };
+        EKind kind = EKind::Unknown;
+        SSampleHeader header;
+        std::uint32_t count = 0;  // the datagram's sample count
+        bool power = false, angle = false, traces = false;
+        std::vector<std::int16_t> powerWords;
+        std::vector<std::uint16_t> angleWords;
+        std::vector<float> trace1, trace2;
+        std::string text;
+        FileTime time = 0;
+        std::uint32_t type = 0;  // the profile's kind, or the unknown datagram's type
+    };
+    // The ping read ahead: its datagrams in file order (the slots and their
+    // buffers are kept from ping to ping) and what the reader said of it.
+    struct SAheadPing
+    {
+        bool ready = false;
+        std::vector<SAheadDatagram> datagrams;
+        std::size_t count = 0;
+        CReplayReader::SPingResult result;
+        bool atEnd = false;
+        int counter = 0;
+    };
+    class CAheadSink;
+
+    // Reads the next ping into m_ahead; nothing of it reaches the channels
+    // or the host yet.
+    void ReadAhead();
+    // Hands the ping read ahead to its handlers in file order, then tells
+    // the sounder it is ready.
+    void HandOver();
+
+    void OnPingStart(const SSampleHeader& first);
+    void OnSample(const SAheadDatagram& sample);
+    void OnSentence(const std::string& text, FileTime time);
+    void OnAnnotation(const std::string& text, FileTime time);
+    void OnProfile(std::uint32_t kind, const std::string& text, FileTime time);
+    void OnUnknownDatagram(std::uint32_t type);
 
     IReplayHost m_noHost;
     IReplayHost* m_host = &m_noHost;
@@ -139,9 +177,11 @@ private:
     double m_motionX = 0.0, m_motionY = 0.0, m_motionZ = 0.0;
     SReplayInstallation m_installation;
 
-    std::vector<std::int16_t> m_powerScratch;
-    std::vector<std::uint16_t> m_angleScratch;
-    std::vector<float> m_trace1Scratch, m_trace2Scratch;
+    // Trigger thread only.
+    SAheadPing m_ahead;
+    // The reader's count after the ping handed on last, which the ping-data
+    // thread shows.
+    std::atomic<int> m_pingCounter{0};
 };
 
 }  // namespace zv::recording

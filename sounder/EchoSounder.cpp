@@ -53,7 +53,12 @@ void CCancellableSemaphore::Release(int n)
         std::lock_guard<std::mutex> lock(m_lock);
         m_count = std::min(m_count + n, m_max);
     }
-    m_cv.notify_all();
+    // One permit lets one waiter on; waking the others would only send
+    // them back to sleep.
+    if (n == 1)
+        m_cv.notify_one();
+    else
+        m_cv.notify_all();
 }
 
 bool CCancellableSemaphore::Acquire()
@@ -784,7 +789,8 @@ void CEchoSounder::NotePingTaken()
         std::lock_guard<std::mutex> lock(m_sleepLock);
         ++m_pingsTaken;
     }
-    m_pingTakenCv.notify_all();
+    // Only the trigger thread waits for a taken ping.
+    m_pingTakenCv.notify_one();
 }
 
 bool CEchoSounder::WaitForTransceivers()

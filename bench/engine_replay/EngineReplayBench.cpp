@@ -26,6 +26,7 @@
 #include <pthread.h>
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -299,14 +300,20 @@ public:
             m_replay = r.get();
             return r;
         };
+        // The bench thread is woken only once the count it waits for is
+        // reached, not for every ping: its wakes would load the threads it
+        // measures.
         m_host.documentsNotify = [this] {
+            bool reached = false;
             {
                 std::lock_guard lock(m_lock);
                 if (m_pings == 0)
                     m_pingThread = pthread_self();
                 ++m_pings;
+                reached = m_pings == m_wanted;
             }
-            m_changed.notify_all();
+            if (reached)
+                m_changed.notify_one();
         };
         m_sounder = std::make_unique<CEchoSounder>();
         if (!m_sounder->Create(context, nullptr, CEchoSounder::kReplay, rateMode, &m_files,
@@ -317,13 +324,15 @@ public:
         return true;
     }
 
-    // Waits until more than `seen` pings have been handed on; their count.
-    std::uint64_t WaitBeyond(std::uint64_t seen)
+    // Waits until at least `count` pings have been handed on; their count.
+    std::uint64_t WaitFor(std::uint64_t count)
     {
         std::unique_lock lock(m_lock);
-        m_changed.wait(lock, [&] { return m_pings > seen; });
+        m_wanted = count;
+        m_changed.wait(lock, [&] { return m_pings >= count; });
         return m_pings;
     }
+    std::uint64_t WaitBeyond(std::uint64_t seen) { return WaitFor(seen + 1); }
     double TriggerCpu() const { return m_replay && m_replay->Known() ? ThreadCpuSeconds(m_replay->Thread()) : 0.0; }
     double PingDataCpu()
     {
@@ -341,6 +350,7 @@ private:
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::uint64_t m_pings = 0;
+    std::uint64_t m_wanted = 1;
     pthread_t m_pingThread{};
 };
 
@@ -366,8 +376,13 @@ void BM_ThreadedReplay(benchmark::State& state)
     const double trigger0 = replay.TriggerCpu();
     const double ping0 = replay.PingDataCpu();
     const std::uint64_t first = seen;
+    // An iteration a ping; the bench thread waits for a batch of them at a
+    // time, never beyond the iterations of the run.
+    const std::uint64_t last = first + static_cast<std::uint64_t>(state.max_iterations);
+    std::uint64_t counted = first;
     for (auto _ : state)
-        seen = replay.WaitBeyond(seen);
+        if (++counted > seen)
+            seen = replay.WaitFor(std::min(counted + 63, last));
     const double pings = static_cast<double>(seen - first);
     state.counters["trigger_cpu_us"] = (replay.TriggerCpu() - trigger0) * 1e6 / pings;
     state.counters["ping_data_cpu_us"] = (replay.PingDataCpu() - ping0) * 1e6 / pings;

@@ -298,6 +298,60 @@ TEST_F(ReplayTest, SeekToTheStartReplaysTheFirstPing)
     EXPECT_EQ(host.pings.back(), PingTime(gen->Scene(), 0));
 }
 
+TEST_F(ReplayTest, APingReadAheadReachesTheHostAndTheChannelsOnlyWithItsOwnTrigger)
+{
+    CReplayFileList list;
+    list.AddTail(Generate("a.raw", {"pings=6"}).string());
+    list.m_loop = 0;
+    CReplay replay(list, &host);
+    ASSERT_TRUE(replay.IsOpen());
+    CChannel* ch1 = replay.GetChannelId(1);
+    ASSERT_NE(ch1, nullptr);
+    std::vector<std::string> sentences;
+    for (int p = 0; p < 6; ++p) {
+        SCOPED_TRACE(p);
+        replay.Trigger(0);
+        ASSERT_EQ(host.pings.size(), std::size_t(p + 1));
+        EXPECT_EQ(host.pings.back(), PingTime(gen->Scene(), p));
+        // The sentences up to this ping's samples (those of the next ping
+        // come before its samples in the file, so they end this ping) and
+        // its count; none of the ping after it, which has been read from
+        // the file already.
+        if (p == 0)
+            sentences = gen->PingSentences(0);
+        if (p + 1 < 6)
+            for (const std::string& s : gen->PingSentences(p + 1))
+                sentences.push_back(s);
+        EXPECT_EQ(host.sentences.size(), sentences.size());
+        EXPECT_EQ(replay.PingCounter(), p + 1);
+        replay.ProcessPing(host.pings.back());
+        EXPECT_EQ(ch1->GetPingTime(), PingTime(gen->Scene(), p));
+        CChannel::ParameterCopy copy;
+        ch1->GetChannelParameters(copy);
+        std::vector<std::int16_t> power, angle;
+        gen->PingSamples(p, 1, power, angle);
+        ASSERT_GE(copy.Power.size(), power.size());
+        EXPECT_TRUE(std::equal(power.begin(), power.end(), copy.Power.begin()));
+    }
+    EXPECT_EQ(host.sentences.size(), sentences.size());
+    for (std::size_t i = 0; i < sentences.size() && i < host.sentences.size(); ++i)
+        EXPECT_NE(host.sentences[i].find(sentences[i].substr(0, 6)), std::string::npos) << host.sentences[i];
+    // A move in the file drops the ping read ahead: the next comes from the
+    // place asked for.
+    CReplayFileList again;
+    again.AddTail(list.GetFileName(0));
+    again.m_loop = 0;
+    Host other;
+    CReplay second(again, &other);
+    for (int p = 0; p < 3; ++p)
+        second.Trigger(0);
+    second.RequestPosition(1);
+    second.Trigger(0);
+    ASSERT_EQ(other.pings.size(), 4u);
+    EXPECT_EQ(other.pings.back(), PingTime(gen->Scene(), 0));
+    EXPECT_EQ(second.PingCounter(), 1);
+}
+
 TEST_F(ReplayTest, RecordedThenReplayedKeepsSamplesAndTexts)
 {
     CFakeSounder sounder(2, 64);
