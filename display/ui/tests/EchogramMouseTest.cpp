@@ -271,6 +271,44 @@ TEST_F(EchogramMouseTest, WheelOverThePictureMovesTheThresholdOfTheDocumentsSele
     EXPECT_EQ(doc.m_range, 100.0);
 }
 
+// Each selector's level stays within -99 and 0 dB, and only the document's
+// selector moves, in either orientation.
+TEST_F(EchogramMouseTest, WheelStopsEachSelectorsThresholdAtMinus99And0)
+{
+    const int selectors[] = {CEchogramDoc::NOTVG, CEchogramDoc::SV_20, CEchogramDoc::TS_40, CEchogramDoc::SS_20,
+                             CEchogramDoc::LOG30};
+    struct Step
+    {
+        double level;
+        int delta;
+        double expected;
+    } steps[] = {
+        {-99.0, -120, -99.0}, {-98.0, -120, -99.0}, {-98.5, -120, -99.5}, {-99.5, -120, -99.5},
+        {0.0, 120, 0.0},      {-1.0, 120, 0.0},     {-0.5, 120, -0.5},    {-60.0, 120, -59.0},
+    };
+    for (const bool rows : {false, true}) {
+        doc.m_sidescan = rows;
+        doc.m_rangeReference = rows ? CEchogramDoc::SIDESCAN : CEchogramDoc::SURFACE;
+        Ping();  // turns the picture
+        const QPoint at(20, 50);
+        for (const int selector : selectors)
+            for (const Step& step : steps) {
+                for (const int other : selectors)
+                    access.thresholds[other] = -30.0;
+                doc.m_echogramType = selector;
+                access.thresholds[selector] = step.level;
+                Wheel(at, step.delta);
+                EXPECT_EQ(access.thresholds[selector], step.expected)
+                    << rows << " selector " << selector << " from " << step.level << " by " << step.delta;
+                for (const int other : selectors)
+                    if (other != selector) {
+                        EXPECT_EQ(access.thresholds[other], -30.0) << selector << " moved " << other;
+                    }
+            }
+    }
+    EXPECT_EQ(doc.m_range, 100.0);
+}
+
 TEST_F(EchogramMouseTest, WheelOverTheStripMovesTheWindowUnderTheDocumentsLock)
 {
     const QPoint strip(180, 50);
@@ -715,4 +753,45 @@ TEST(EchogramMouseFocus, TheFrameUnderTheMouseBecomesActive)
     EXPECT_TRUE(views[1]->hasFocus());
     QTest::mouseMove(views[0], QPoint(60, 30));
     EXPECT_TRUE(shelltest::WaitFor([&] { return area.activeSubWindow() == frames[0] && views[0]->hasFocus(); }));
+}
+
+namespace {
+// The widget around an echogram, as a splitter's pane: each paint's region
+// recorded.
+class PaintedParent : public QWidget
+{
+public:
+    QRegion painted;
+
+protected:
+    void paintEvent(QPaintEvent* event) override { painted += event->region(); }
+};
+}  // namespace
+
+// A moved or resized echogram has the widget around it repainted whole, not
+// only the strip the move uncovers.
+TEST(EchogramMouseParent, AMoveOrAResizeRepaintsTheParent)
+{
+    shelltest::QtApp();
+    CTestDisplayContext program;
+    CEchogramDoc doc(program.Context());
+    PaintedParent parent;
+    parent.resize(400, 200);
+    auto* view = new CEchogramView(&doc, {}, &parent);
+    view->setGeometry(10, 10, 200, 100);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    ASSERT_TRUE(shelltest::WaitFor([&] { return !parent.painted.isEmpty(); }));
+    QCoreApplication::processEvents();
+    const auto repaintedAround = [&] {
+        return shelltest::WaitFor(
+            [&] { return (QRegion(parent.rect()) - view->geometry() - parent.painted).isEmpty(); });
+    };
+
+    parent.painted = QRegion();
+    view->move(20, 30);
+    EXPECT_TRUE(repaintedAround()) << "moved";
+    parent.painted = QRegion();
+    view->resize(150, 60);
+    EXPECT_TRUE(repaintedAround()) << "resized";
 }
