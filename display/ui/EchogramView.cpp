@@ -1493,10 +1493,16 @@ void CEchogramView::DrawMeasuringLine(QPainter& painter)
     const double distance = m_access->GetSlopeDistance(c1, c2);
     const double height = stored - CEchogramInteraction::DepthAt(m_document->ShownStart(), m_document->ShownRange(),
                                                                  GetHeight(), m_measureEnd.y());
-    const QString text = QString::fromStdString(CEchogramInteraction::MeasuringText(distance, height));
+    m_measureText = QString::fromStdString(CEchogramInteraction::MeasuringText(distance, height));
+    // At the end point, its foot on the end point's row, left of it near the
+    // strip; never out of the area on the left or the top, where a line
+    // ending close to the corner would leave it cut.
     const QFontMetrics metrics = painter.fontMetrics();
+    const int width = metrics.horizontalAdvance(m_measureText);
     int x = m_measureEnd.x();
-    if (x + metrics.horizontalAdvance(text) > area)
-        x -= metrics.horizontalAdvance(text);
-    painter.drawText(x, m_measureEnd.y() - metrics.descent(), text);
+    if (x + width > area)
+        x -= width;
+    const int top = std::max(0, m_measureEnd.y() - metrics.height());
+    m_measureTextBox = QRect(std::max(0, x), top, width, metrics.height());
+    painter.drawText(m_measureTextBox.left(), top + metrics.ascent(), m_measureText);
 }

@@ -155,6 +155,9 @@ public:
     bool IsMeasuring() const { return m_measuring; }
     QPoint MeasuringStart() const { return m_measureStart; }
     QPoint MeasuringEnd() const { return m_measureEnd; }
+    // The measuring line's text and its box as last drawn.
+    const QString& MeasuringText() const { return m_measureText; }
+    QRect MeasuringTextBox() const { return m_measureTextBox; }
     // The depths of the external sources of the last rows (newest first),
     // which a click on a row sends with its position.
     const std::deque<double>& ExternalDepthHistory() const { return m_externalHistory; }
@@ -296,6 +299,8 @@ private:
     bool m_measuring = false;
     QPoint m_measureStart;
     QPoint m_measureEnd;
+    QString m_measureText;
+    QRect m_measureTextBox;
     // External depths of the rows, newest first, at most max(W, H).
     std::deque<double> m_externalHistory;
     QFont m_markFont;

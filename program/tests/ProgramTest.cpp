@@ -8,6 +8,7 @@
 #include "display/EchogramDoc.h"
 #include "display/ui/DepthView.h"
 #include "display/ui/DepthViewCommands.h"
+#include "display/ui/EchogramView.h"
 #include "display/ui/SCView.h"
 #include "engine/BottomDetector.h"
 #include "engine/Channel.h"
@@ -56,6 +57,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -835,6 +837,58 @@ TEST_F(ProgramTest, NetworkTelegramReachesHistoryAndIsRelayed)
     ASSERT_GT(n, 0);
     EXPECT_EQ(std::string(b, static_cast<std::size_t>(n)), "$HEHDT,123.5,T");
     Stop();
+}
+
+// A position mark on an echogram of the program sends the ping's object
+// information to the network output and says so in the status bar.
+TEST_F(ProgramTest, PositionMarkOnAnEchogramSendsTheObjectInformationAndSaysSo)
+{
+    CSocket listener;
+    ASSERT_TRUE(listener.Create(CSocket::Udp));
+    ASSERT_TRUE(listener.Bind(SocketAddress(SocketAddress::kLoopback, 0)));
+    Start("QY310");
+    CQYNet* net = App().Sensor<CQYNet>(app::SensorId::NetworkOutput);
+    ASSERT_NE(net, nullptr);
+    CQYNet::Settings s = net->GetSettings();
+    s.DestAddr = "127.0.0.1";
+    s.DestPort = listener.LocalAddress().port;
+    s.AnnotationDatagram = 1;
+    net->ApplySettings(s);
+
+    const SFrameContext context = program->Display().FrameContext(SounderModel::QY310);
+    CChannel::Construction cc;
+    cc.SourceName = "T38";
+    CChannel channel(cc);
+    CEchogramDoc doc(context.documents);
+    doc.SetChannel(&channel);
+    doc.m_rangeReference = CEchogramDoc::SURFACE;
+    doc.m_range = 100.0;
+    doc.m_start = 0.0;
+    CEchogramView view(&doc, context.views);
+    view.resize(200, 100);
+    QResizeEvent resized(QSize(200, 100), QSize());
+    QApplication::sendEvent(&view, &resized);
+    view.OnInitialUpdate();
+
+    CGeographicInfo& history = program->GeographicInfo();
+    const std::uint64_t t0 = 134'000'000'000'000'000ULL, second = 10'000'000ULL;
+    history.EnsureHistoryLength(200);
+    history.ParseNavigationTelegram("$GPGGA,1,5900.0000,N,01000.0000,E", t0);
+    history.ParseNavigationTelegram("$GPGGA,1,5902.0000,N,01002.0000,E", t0 + 100 * second);
+    for (int i = 1; i <= 10; ++i)
+        history.AddPing(t0 + i * second);
+    const int x = 200 - view.GetScaleMargin() - 6;  // six pings back: the fourth
+    QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(x, 60));
+    char b[256] = {};
+    const int n = listener.ReceiveFrom(b, sizeof b - 1, nullptr, 5000);
+    ASSERT_GT(n, 0);
+    const std::string datagram(b, static_cast<std::size_t>(n));
+    EXPECT_EQ(datagram.rfind("VGR,", 0), 0u) << datagram;
+    EXPECT_NE(datagram.find("5900.0800000,1000.0800000,60.00,0"), std::string::npos) << datagram;
+    app::CStatus* status = frame->GetStatus();
+    EXPECT_TRUE(WaitFor([&] { return status->CurrentStatusText() == "Object information sent on network "; }))
+        << status->CurrentStatusText();
+    // The view and its document go before the program.
 }
 
 // A live tide telegram reaches the value the recorder writes with every ping.

@@ -11,6 +11,7 @@
 #include "display/tests/TempFolder.h"
 #include "display/tests/TestDisplayContext.h"
 #include "engine/Channel.h"
+#include "engine/Slope.h"
 #include "platform/MessageBox.h"
 #include "sensors/GeographicInfo.h"
 
@@ -37,26 +38,31 @@ namespace {
 constexpr std::int16_t kWeak = -9000;
 constexpr std::uint64_t kT0 = 133000000000000000ULL;
 constexpr std::uint64_t kSecond = 10000000ULL;
+constexpr double kSpeed = 2.0;  // m/s
 
+// Weak samples, with a bottom echo at echoDepth (m) when it is positive.
 class WeakChannel : public CStubEchogramChannel
 {
 public:
-    bool GetPingSamples(std::int16_t* out, int n, double, double, int, int) override
+    double echoDepth = 0.0;
+    bool GetPingSamples(std::int16_t* out, int n, double range, double start, int, int) override
     {
-        for (int i = 0; i < n; ++i)
-            out[i] = kWeak;
+        for (int i = 0; i < n; ++i) {
+            const double depth = start + range * i / std::max(1, n);
+            out[i] = echoDepth > 0.0 && depth >= echoDepth && depth < echoDepth + 4.0 ? -1200 : kWeak;
+        }
         return true;
     }
 };
 
-// What the view reads of its channel, and what the wheel sets there.
+// What the view reads of its channel, and what the wheel sets there. The
+// slope history is a real tracker's, fed a depth each ping as the channel
+// feeds it before its views update.
 struct MouseChannel : IEchogramViewChannel
 {
     double bottom = 0.0;  // none while not positive
     std::map<int, double> thresholds;
-    bool slopeOn = false;
-    std::map<int, double> slopeHistory;  // places back -> depth
-    double slopeDistance = 0.0;
+    CSlope slope;
 
     void GetColorScale(CColorScaleSettings& scale) override
     {
@@ -70,7 +76,7 @@ struct MouseChannel : IEchogramViewChannel
         return bottom > 0.0;
     }
     bool IsSkipping() override { return false; }
-    void SetSlopeHistorySize(int) override {}
+    void SetSlopeHistorySize(int columns) override { slope.SetHistorySize(columns); }
     int GetSlopeHalfPointCount() override { return 0; }
     void UpdateSlopeValidity(bool) override {}
     bool GetSlopeAngle(double&) override { return false; }
@@ -80,16 +86,9 @@ struct MouseChannel : IEchogramViewChannel
     double GetThreshold(int selector) override { return thresholds[selector]; }
     void SetThreshold(int selector, double level) override { thresholds[selector] = level; }
     double GetBeamAngle() override { return 7.0; }
-    bool IsSlopeEnabled() override { return slopeOn; }
-    bool GetSlopeHistoryValue(int back, double& value) override
-    {
-        const auto found = slopeHistory.find(back);
-        if (found == slopeHistory.end())
-            return false;
-        value = found->second;
-        return true;
-    }
-    double GetSlopeDistance(int, int) override { return slopeDistance; }
+    bool IsSlopeEnabled() override { return slope.IsEnabled(); }
+    bool GetSlopeHistoryValue(int back, double& value) override { return slope.GetHistoryValue(back, value); }
+    double GetSlopeDistance(int a, int b) override { return slope.GetDistance(a, b); }
 };
 
 struct FakeEnvironment : IEchogramViewEnvironment
@@ -163,7 +162,13 @@ public:
         QApplication::sendEvent(view.get(), &event);
         view->OnInitialUpdate();
     }
-    void Ping() { doc.OnSourceUpdate(1); }
+    // One ping a second at kSpeed; the slope tracker takes its depth first.
+    void Ping(double slopeDepth = 0.0)
+    {
+        ++pings;
+        access.slope.AddPoint(slopeDepth, kSpeed, kT0 + pings * kSecond);
+        doc.OnSourceUpdate(1);
+    }
     void Wheel(QPoint at, int delta, Qt::KeyboardModifiers keys = {}, Qt::MouseButtons buttons = {})
     {
         QWheelEvent event(at, view->mapToGlobal(at), QPoint(), QPoint(0, delta), buttons, keys, Qt::NoScrollPhase,
@@ -191,6 +196,17 @@ public:
     CEchogramDoc doc{program.Context()};
     std::unique_ptr<CEchogramView> view;
     ProbeView* probe = nullptr;
+    std::uint64_t pings = 0;
+    CPaletteControl palettes;
+
+    // The colours the program starts with, for a screenshot that shows what
+    // an operator sees (the test's own table is index i as red i).
+    void ShowProgramColours()
+    {
+        palettes.SelectPalette(2);
+        SendMessage(view->GetSafeHwnd(), app::WM_ES_BACKGROUNDCOLOR, 2,
+                    reinterpret_cast<LPARAM>(palettes.GetLogPalette(2)));
+    }
 };
 }  // namespace
 
@@ -252,6 +268,44 @@ TEST_F(EchogramMouseTest, WheelOverThePictureMovesTheThresholdOfTheDocumentsSele
     Wheel({20, 50}, 240);  // only the sign counts
     EXPECT_EQ(access.thresholds[CEchogramDoc::SV_20], -97.0);
     EXPECT_EQ(access.thresholds[CEchogramDoc::SS_20], 0.0) << "the other selectors stay";
+    EXPECT_EQ(doc.m_range, 100.0);
+}
+
+// Each selector's level stays within -99 and 0 dB, and only the document's
+// selector moves, in either orientation.
+TEST_F(EchogramMouseTest, WheelStopsEachSelectorsThresholdAtMinus99And0)
+{
+    const int selectors[] = {CEchogramDoc::NOTVG, CEchogramDoc::SV_20, CEchogramDoc::TS_40, CEchogramDoc::SS_20,
+                             CEchogramDoc::LOG30};
+    struct Step
+    {
+        double level;
+        int delta;
+        double expected;
+    } steps[] = {
+        {-99.0, -120, -99.0}, {-98.0, -120, -99.0}, {-98.5, -120, -99.5}, {-99.5, -120, -99.5},
+        {0.0, 120, 0.0},      {-1.0, 120, 0.0},     {-0.5, 120, -0.5},    {-60.0, 120, -59.0},
+    };
+    for (const bool rows : {false, true}) {
+        doc.m_sidescan = rows;
+        doc.m_rangeReference = rows ? CEchogramDoc::SIDESCAN : CEchogramDoc::SURFACE;
+        Ping();  // turns the picture
+        const QPoint at(20, 50);
+        for (const int selector : selectors)
+            for (const Step& step : steps) {
+                for (const int other : selectors)
+                    access.thresholds[other] = -30.0;
+                doc.m_echogramType = selector;
+                access.thresholds[selector] = step.level;
+                Wheel(at, step.delta);
+                EXPECT_EQ(access.thresholds[selector], step.expected)
+                    << rows << " selector " << selector << " from " << step.level << " by " << step.delta;
+                for (const int other : selectors)
+                    if (other != selector) {
+                        EXPECT_EQ(access.thresholds[other], -30.0) << selector << " moved " << other;
+                    }
+            }
+    }
     EXPECT_EQ(doc.m_range, 100.0);
 }
 
@@ -353,49 +407,103 @@ TEST_F(EchogramMouseTest, CtrlClickSetsTheMarkerAndTheDragMovesIt)
 
 TEST_F(EchogramMouseTest, ShiftClickDrawsTheMeasuringLineFromTheStoredDepthUntilTheRelease)
 {
-    access.slopeOn = true;
-    access.slopeHistory[145 - 100] = 50.0;  // the column clicked, counted back from the newest
-    access.slopeDistance = 40.7;
+    const int area = 200 - view->GetScaleMargin();
+    ASSERT_EQ(area, 146);
+    samples.echoDepth = 40.0;
     doc.m_resetRequest = true;
-    Ping();
+    access.slope.SetHistoryOn(true);
+    // The bottom at 40 m, except the ping 45 back from the newest (x = 100)
+    // at 50 m.
+    for (int k = 0; k < 150; ++k) {
+        samples.echoDepth = k == 104 ? 50.0 : 40.0;
+        Ping(samples.echoDepth);
+    }
+    samples.echoDepth = 40.0;
     view->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     QTest::mousePress(view.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(100, 30));
     ASSERT_TRUE(view->IsMeasuring());
     EXPECT_EQ(view->MeasuringStart(), QPoint(100, 50)) << "the row of the stored depth";
-    QMouseEvent move(QEvent::MouseMove, QPointF(120, 60), view->mapToGlobal(QPointF(120, 60)), Qt::NoButton,
-                     Qt::LeftButton, Qt::ShiftModifier);
-    QApplication::sendEvent(view.get(), &move);
+    const auto moveTo = [&](QPoint to) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), view->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton,
+                         Qt::ShiftModifier);
+        QApplication::sendEvent(view.get(), &move);
+    };
+    moveTo({120, 60});
     EXPECT_EQ(view->MeasuringEnd(), QPoint(120, 60));
-    Ping();
+    Ping(40.0);
     EXPECT_EQ(view->MeasuringStart(), QPoint(99, 50)) << "the start moves on with the picture";
-    shelltest::Screenshot(*view, "echogram-measuring-line");
+
+    // From the 50 m ping, now 46 back, to 60 m under the end, 25 back: 21
+    // pings at 2 m/s, 10 m up.
+    const QFontMetrics metrics(view->font());
+    const auto drawn = [&] {
+        QImage shot = view->grab().toImage();
+        const QRgb line = view->GetColourTable()[CPaletteControl::kTextIndex];
+        int pixels = 0;
+        const QRect box = view->MeasuringTextBox();
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < area; ++x)
+                pixels += box.contains(x, y) && shot.pixel(x, y) == line;
+        return pixels;
+    };
+    const int line = drawn();
+    EXPECT_EQ(view->MeasuringText(), "42m -10.0m -13.4deg");
+    const int width = metrics.horizontalAdvance(view->MeasuringText());
+    ASSERT_GT(width + 120, area);
+    EXPECT_EQ(view->MeasuringTextBox(), QRect(std::max(0, 120 - width), 60 - metrics.height(), width, metrics.height()))
+        << "left of the end point, which is near the strip, its foot on the end's row";
+    EXPECT_GT(line, 30) << "the text is drawn there";
     const QImage shot = view->grab().toImage();
-    const QRgb line = view->GetColourTable()[79];
-    EXPECT_EQ(shot.pixel(99, 50), line);
-    int text = 0;  // "40m -10.0m -13.8deg" left of the end point, which is near the strip
-    for (int x = 40; x < 95; ++x)
-        for (int y = 44; y < 60; ++y)
-            text += shot.pixel(x, y) == line;
-    EXPECT_GT(text, 30);
+    EXPECT_EQ(shot.pixel(99, 50), view->GetColourTable()[CPaletteControl::kTextIndex]) << "the line's start";
+    ShowProgramColours();
+    shelltest::Screenshot(*view, "echogram-measuring-line");
+
     QTest::mouseRelease(view.get(), Qt::LeftButton, {}, QPoint(120, 60));
     EXPECT_FALSE(view->IsMeasuring());
 
-    access.slopeHistory.clear();
-    QTest::mousePress(view.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(100, 30));
+    // Wherever the line ends, its text stays inside the echogram area.
+    struct Case
+    {
+        QPoint press, end;
+        const char* text;
+        QPoint topLeft;  // x -1: as far left of the end point as it is wide
+    } cases[] = {
+        {{2, 30}, {10, 60}, "16m -20.0m -51.4deg", {10, 60 - metrics.height()}},
+        {{99, 30}, {140, 3}, "82m 47.0m 29.8deg", {-1, 0}},
+        {{40, 30}, {50, 60}, "20m -20.0m -45.0deg", {0, 60 - metrics.height()}},
+    };
+    // The first fits right of its end, the second left of it, the last would
+    // start left of x 0.
+    ASSERT_LE(10 + metrics.horizontalAdvance(cases[0].text), area);
+    ASSERT_GE(140, metrics.horizontalAdvance(cases[1].text));
+    ASSERT_GT(metrics.horizontalAdvance(cases[2].text), 50);
+    ASSERT_GT(50 + metrics.horizontalAdvance(cases[2].text), area);
+    for (const Case& c : cases) {
+        QTest::mousePress(view.get(), Qt::LeftButton, Qt::ShiftModifier, c.press);
+        moveTo(c.end);
+        EXPECT_GT(drawn(), 15) << c.text;
+        EXPECT_EQ(view->MeasuringText(), c.text);
+        const QRect box = view->MeasuringTextBox();
+        const QPoint topLeft(c.topLeft.x() >= 0 ? c.topLeft.x() : c.end.x() - box.width(), c.topLeft.y());
+        EXPECT_EQ(box.topLeft(), topLeft) << c.text;
+        EXPECT_LE(box.right(), area - 1) << c.text;
+        QTest::mouseRelease(view.get(), Qt::LeftButton, {}, c.end);
+    }
+
+    QTest::mousePress(view.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(0, 30));
     EXPECT_FALSE(view->IsMeasuring()) << "no stored depth, no line";
-    QTest::mouseRelease(view.get(), Qt::LeftButton, {}, QPoint(100, 30));
+    QTest::mouseRelease(view.get(), Qt::LeftButton, {}, QPoint(0, 30));
 }
 
 TEST_F(EchogramMouseTest, APingRepaintsTheMarkerLinesBandsAndTheWholeAreaWhileAMeasuringLineShows)
 {
     doc.m_variableDepth = true;
     doc.m_variableDepthValue = 25.0;
-    access.slopeOn = true;
-    access.slopeHistory[145 - 100] = 50.0;
+    access.slope.SetHistoryOn(true);
     // Pings all across the area, under the label too.
     for (int k = 0; k < 150; ++k)
-        Ping();
+        Ping(50.0);
     view->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     Ping();
@@ -451,27 +559,51 @@ TEST_F(EchogramMouseTest, APingRepaintsTheMarkerLinesBandsAndTheWholeAreaWhileAM
 
 TEST_F(EchogramMouseTest, ClickSendsThePingsPositionAndMarksItWithAnXButNotNearTheTop)
 {
+    samples.echoDepth = 40.0;
+    // Pings across the area, of which the history has the last 60.
+    for (int i = 0; i < 90; ++i)
+        Ping();
     history.EnsureHistoryLength(200);
     history.ParseNavigationTelegram("$GPGGA,1,5900.0000,N,01000.0000,E", kT0);
-    history.ParseNavigationTelegram("$GPGGA,1,5902.0000,N,01002.0000,E", kT0 + 4 * kSecond);
-    for (int i = 1; i <= 3; ++i) {
+    history.ParseNavigationTelegram("$GPGGA,1,5902.0000,N,01002.0000,E", kT0 + 100 * kSecond);
+    for (int i = 1; i <= 60; ++i) {
         history.AddPing(kT0 + i * kSecond);
         Ping();
     }
-    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(140, 29));  // T + 10 is 30
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(100, 29));  // T + 10 is 30
     EXPECT_TRUE(sent.empty());
-    EXPECT_EQ(MarkPixels(QRect(130, 15, 20, 30)), 0);
+    EXPECT_EQ(MarkPixels(QRect(90, 15, 20, 30)), 0);
 
-    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(144, 60));  // two pings back
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(100, 60));  // 46 pings back
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0], "VGR 5900.5000000,1000.5000000,60.00,0") << "the first ping's position";
-    EXPECT_GT(MarkPixels(QRect(136, 52, 17, 17)), 5) << "the X at the point";
+    EXPECT_EQ(sent[0], "VGR 5900.2800000,1000.2800000,60.00,0") << "the 14th ping's position";
+    EXPECT_GT(MarkPixels(QRect(92, 52, 17, 17)), 5) << "the X at the point";
+    EXPECT_EQ(MarkPixels(QRect(0, 0, 200, 100)), MarkPixels(QRect(92, 52, 17, 17))) << "and nowhere else";
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    ShowProgramColours();
     shelltest::Screenshot(*view, "echogram-position-mark");
+    history.AddPing(kT0 + 61 * kSecond);
     Ping();
-    EXPECT_GT(MarkPixels(QRect(135, 52, 17, 17)), 5) << "and it moves on with the picture";
+    EXPECT_GT(MarkPixels(QRect(91, 52, 17, 17)), 5) << "and it moves on with the picture";
 
     QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(10, 60));
     EXPECT_EQ(sent.size(), 1u) << "a ping the history no longer has";
+
+    // A double click marks the point as well; one of the right button does
+    // nothing.
+    const auto doubleClick = [&](Qt::MouseButton button, QPoint at) {
+        QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(at), view->mapToGlobal(QPointF(at)), button, button, {});
+        QApplication::sendEvent(view.get(), &click);
+    };
+    doubleClick(Qt::RightButton, {120, 80});
+    EXPECT_EQ(sent.size(), 1u);
+    doubleClick(Qt::LeftButton, {120, 80});  // 26 back: the 35th of 61 pings
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[1], "VGR 5900.7000000,1000.7000000,80.00,0");
+    EXPECT_GT(MarkPixels(QRect(112, 72, 17, 17)), 5);
+    doubleClick(Qt::LeftButton, {120, 20});
+    EXPECT_EQ(sent.size(), 2u) << "nor near the top";
 }
 
 TEST_F(EchogramMouseTest, ClickOnARowSendsItsPositionWithHeadingAcrossTrackAndTheRowsOwnExternalDepth)
@@ -621,4 +753,45 @@ TEST(EchogramMouseFocus, TheFrameUnderTheMouseBecomesActive)
     EXPECT_TRUE(views[1]->hasFocus());
     QTest::mouseMove(views[0], QPoint(60, 30));
     EXPECT_TRUE(shelltest::WaitFor([&] { return area.activeSubWindow() == frames[0] && views[0]->hasFocus(); }));
+}
+
+namespace {
+// The widget around an echogram, as a splitter's pane: each paint's region
+// recorded.
+class PaintedParent : public QWidget
+{
+public:
+    QRegion painted;
+
+protected:
+    void paintEvent(QPaintEvent* event) override { painted += event->region(); }
+};
+}  // namespace
+
+// A moved or resized echogram has the widget around it repainted whole, not
+// only the strip the move uncovers.
+TEST(EchogramMouseParent, AMoveOrAResizeRepaintsTheParent)
+{
+    shelltest::QtApp();
+    CTestDisplayContext program;
+    CEchogramDoc doc(program.Context());
+    PaintedParent parent;
+    parent.resize(400, 200);
+    auto* view = new CEchogramView(&doc, {}, &parent);
+    view->setGeometry(10, 10, 200, 100);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    ASSERT_TRUE(shelltest::WaitFor([&] { return !parent.painted.isEmpty(); }));
+    QCoreApplication::processEvents();
+    const auto repaintedAround = [&] {
+        return shelltest::WaitFor(
+            [&] { return (QRegion(parent.rect()) - view->geometry() - parent.painted).isEmpty(); });
+    };
+
+    parent.painted = QRegion();
+    view->move(20, 30);
+    EXPECT_TRUE(repaintedAround()) << "moved";
+    parent.painted = QRegion();
+    view->resize(150, 60);
+    EXPECT_TRUE(repaintedAround()) << "resized";
 }
