@@ -68,6 +68,7 @@ const std::map<unsigned, std::string>& EnglishStrings()
         {45165, "Object information sent on network "},
         {45166, "Firmware upgrade of the NVU transceiver failed"},
         {45167, "File write error"},
+        {45168, "Filter upload to the NVU transceiver failed"},
         {57668, "H0000"},
         {57679, "No temperature sensor available"},
         {57680, "Ping %d"},

@@ -110,6 +110,9 @@ public:
         // Folder of the serial component and the serial library's dialogs;
         // empty: beside the program.
         std::string componentFolder;
+        // Folder of the network units' software files (firmware, filters);
+        // empty: HxuSwPath, the program's folder.
+        std::string unitSoftwareFolder;
         // The raw-data output's period of configuration datagrams.
         unsigned rawDataConfigurationPeriodMs = CQYTriton::kConfigPeriodMs;
         // The survey control exchange's ports, announcement destination and

@@ -109,7 +109,8 @@ void CProgramTransceiverServices::PostUnitStatus(unsigned stringId, bool alarm)
 
 std::string CProgramTransceiverServices::GetUnitSoftwareFolder() const
 {
-    return m_program.Application().GetHxuSwPath();
+    const std::string& own = m_program.GetOptions().unitSoftwareFolder;
+    return own.empty() ? m_program.Application().GetHxuSwPath() : own;
 }
 
 std::optional<double> CProgramTransceiverServices::GetSoundVelocity()

@@ -536,6 +536,25 @@ nvu::TransmitPulse CNVU::TransmitPulseOf(const StructChannelParameters& r, int s
     return p;
 }
 
+std::optional<std::array<DWORD, 6>> CNVU::PingTimingCounts(double longest, double wanted)
+{
+    if (!(wanted > 0.0) || !std::isfinite(wanted) || !std::isfinite(longest))
+        return std::nullopt;
+    const double d = wanted;
+    std::array<DWORD, 6> t{};
+    // Counts past the 32 bits the unit takes are no timing either.
+    double at = (longest + 1.0 / 1500.0) / d + 45.0;
+    const double steps[6] = {0.0, 0.0053333 / d, 0.0026667 / d, 0.0026667 / d, 0.0026667 / d, (1.0 / 1500.0) / d};
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (i > 0)
+            at = std::trunc(at) + steps[i];
+        if (at >= 4294967295.0)
+            return std::nullopt;
+        t[i] = static_cast<DWORD>(std::trunc(at));
+    }
+    return t;
+}
+
 void CNVU::SendPingTiming(double wanted)
 {
     // The longest pulse, rounded to its channel's transmit rate.
@@ -555,15 +574,12 @@ void CNVU::SendPingTiming(double wanted)
         p.channel = static_cast<BYTE>(i);
         longest = std::max(longest, pulse);
     }
-    const double d = wanted > 0.0 ? wanted : 1.0;
-    std::array<DWORD, 6> t{};
-    t[0] = static_cast<DWORD>(Trunc((longest + 1.0 / 1500.0) / d + 45.0));
-    t[1] = static_cast<DWORD>(Trunc(t[0] + 0.0053333 / d));
-    t[2] = static_cast<DWORD>(Trunc(t[1] + 0.0026667 / d));
-    t[3] = static_cast<DWORD>(Trunc(t[2] + 0.0026667 / d));
-    t[4] = static_cast<DWORD>(Trunc(t[3] + 0.0026667 / d));
-    t[5] = static_cast<DWORD>(Trunc(t[4] + (1.0 / 1500.0) / d));
-    Send(nvu::PingTiming(t));
+    // Without an interval there is nothing to count the events in: the unit
+    // keeps the timing it has.
+    const auto t = PingTimingCounts(longest, wanted);
+    if (!t)
+        return;
+    Send(nvu::PingTiming(*t));
     for (std::size_t i = 0; i < m_blocks.size(); ++i)
         if (m_blocks[i].valid)
             Send(nvu::TransmitPulseTelegram(pulses[i]));
@@ -726,11 +742,16 @@ bool CNVU::SendReceiveConfiguration()
     for (int c = 0; c < kMaxChannels; ++c) {
         if (!Upload(c)) {
             ++m_uploadFailures;
+            // The connect is tried again every second: the operator hears of
+            // it once, until an upload goes through again.
+            if (!m_uploadReported.exchange(true))
+                m_services.PostUnitStatus(app::ids::NVU_FILTER_UPLOAD_FAILED, false);
             return false;
         }
         if (!Pause(m_timings.stepDelayMs))
             return false;
     }
+    m_uploadReported = false;
     return true;
 }
 
@@ -839,10 +860,14 @@ void CNVU::LoadFilters()
         b.filter = FilterRecord{};
         if (b.filterType != 2 && b.filterType != 3 && b.filterType != 8)
             continue;
-        // A filter that cannot be read leaves the channel's plain power.
-        ReadFilter(FilterFile(folder, PingRecordOf(b), b.des3, b.chain.value[0], m_wantedInterval.load(),
-                              m_fixed.load() ? m_presets[2] : 0.0),
-                   b.filter);
+        // A filter that cannot be read leaves the channel's plain power; the
+        // operator is told once for each file, not at every connect.
+        const std::string path = FilterFile(folder, PingRecordOf(b), b.des3, b.chain.value[0], m_wantedInterval.load(),
+                                            m_fixed.load() ? m_presets[2] : 0.0);
+        if (!ReadFilter(path, b.filter) && m_filtersReported.insert(path).second) {
+            ++m_filterReadFailures;
+            PostMessageBox(GetMainWindow(), "Read filter file failed", "Error", MB_OK | MB_ICONERROR);
+        }
     }
     for (Block& s : m_blocks)
         if (s.slave)
@@ -1084,8 +1109,10 @@ bool CNVU::TakeReceived(int result, const BYTE* data)
         return true;
     if (result < 0)
         return false;
-    if (static_cast<std::size_t>(result) > qy42::kMaxReceived || result < 4)
+    if (static_cast<std::size_t>(result) > qy42::kMaxReceived || result < 4) {
+        ++m_dropped;
         return true;
+    }
     HandleDatagram(data, static_cast<std::size_t>(result));
     return true;
 }
@@ -1111,6 +1138,8 @@ void CNVU::HandleDatagram(const BYTE* data, std::size_t size)
         m_services.HardwareStatus().ShowStatus(data, size);
     else if (code == "TSS#")
         HandleTransmitStarted();
+    else
+        ++m_dropped;
 }
 
 void CNVU::HandleSamples(const BYTE* data, std::size_t size)
@@ -1122,6 +1151,8 @@ void CNVU::HandleSamples(const BYTE* data, std::size_t size)
     }
     if (result == CSampleRingBuffer::kPingComplete)
         ++m_pingsInRing;
+    else if (result == CSampleRingBuffer::kMalformed)
+        ++m_dropped;
     m_lastSampleTick = CFileTime::MonotonicMs();
     m_silence = 0;
 }
@@ -1179,8 +1210,10 @@ void CNVU::AppendLog(const std::string& text)
 void CNVU::HandleInformation(const BYTE* data, std::size_t size)
 {
     const auto read = qy42::ReadInformation(data, size);
-    if (!read)
+    if (!read) {
+        ++m_dropped;
         return;
+    }
     const qy42::Information& info = *read;
     if (!m_configured.load() && (info.type == 3 || info.type == 4))
         m_silence = 0;
@@ -1230,8 +1263,10 @@ void CNVU::HandleInformation(const BYTE* data, std::size_t size)
 void CNVU::HandleVersionAnswer(const BYTE* data, std::size_t size)
 {
     const auto a = qy42::ReadVersionAnswer(data, size);
-    if (!a)
+    if (!a) {
+        ++m_dropped;
         return;
+    }
     const std::string text = a->version.substr(0, 1000);
     {
         std::lock_guard<std::mutex> lock(m_textLock);
@@ -1260,8 +1295,10 @@ void CNVU::HandleVersionAnswer(const BYTE* data, std::size_t size)
 void CNVU::HandleAnalogInputs(const BYTE* data, std::size_t size)
 {
     const auto a = qy42::ReadAuxiliaryInput(data, size);
-    if (!a)
+    if (!a) {
+        ++m_dropped;
         return;
+    }
     // The sample index counts from the ping's start at the wanted interval.
     const double offset = static_cast<double>(a->sampleNumber) * m_wantedInterval.load() * 1e7;
     const int slot = m_ring->GetWriteSlot();

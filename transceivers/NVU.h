@@ -33,6 +33,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -233,6 +235,10 @@ public:
     // The file sent to the unit for a channel: "rx<c>filter.txt" of the
     // channel's frequency folder beneath the unit software folder.
     static std::string UploadFile(const std::string& folder, double frequency, bool fm, int channel);
+    // The six sample counts of the "RG" ping timing for the longest pulse
+    // (s) and the wanted sample interval (s); none for an interval that is
+    // not positive or counts beyond 32 bits.
+    static std::optional<std::array<DWORD, 6>> PingTimingCounts(double longest, double wanted);
     // The "TSP#" transmit pulse of a channel with the record r (a sharing
     // channel's is its master's), sharers further channels on its
     // transducer and, when above 0, a preset frequency in place of the
@@ -249,6 +255,9 @@ public:
     std::uint64_t GetPlaceholders() const { return m_placeholders.load(); }
     std::uint64_t GetLinkLosses() const { return m_linkLosses.load(); }
     std::uint64_t GetUploadFailures() const { return m_uploadFailures.load(); }
+    std::uint64_t GetFilterReadFailures() const { return m_filterReadFailures.load(); }
+    // Datagrams too short, too long or of no code the unit sends.
+    std::uint64_t GetDroppedDatagrams() const { return m_dropped.load(); }
     std::uint32_t GetSerialNumber() const { return m_serial.load(); }
     std::string GetVersionText() const;
     std::string GetInformationLog() const;
@@ -385,6 +394,10 @@ private:
     std::atomic<std::uint64_t> m_placeholders{0};
     std::atomic<std::uint64_t> m_linkLosses{0};
     std::atomic<std::uint64_t> m_uploadFailures{0};
+    std::atomic<bool> m_uploadReported{false};
+    std::atomic<std::uint64_t> m_filterReadFailures{0};
+    std::set<std::string> m_filtersReported;  // process thread
+    std::atomic<std::uint64_t> m_dropped{0};
 
     // Firmware upgrade: a status request's version answer is checked; the
     // worker asks the operator and programs while the unit is held.

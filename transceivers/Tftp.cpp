@@ -293,8 +293,17 @@ void CTftp::HandlePacket(const std::uint8_t* packet, std::size_t length, const S
     case Ack:
         HandleAck(packet, length, from);
         break;
-    case Error:
+    case Error: {
+        // The peer gave its transfer up: it ends here, and a file it was
+        // writing is not kept. An error is never answered.
+        ++m_counters.peerErrors;
+        Slot* slot = FindSlot(from, Slot::Reading);
+        if (slot == nullptr)
+            slot = FindSlot(from, Slot::Writing);
+        if (slot != nullptr)
+            FreeSlot(*slot, false);
         break;
+    }
     default:
         ++m_counters.dropped;
         SendError(ErrorKind::IllegalOperation, from);

@@ -65,10 +65,11 @@ public:
 
     struct Counters
     {
-        std::atomic<int> served{0};   // transfers completed
-        std::atomic<int> refused{0};  // requests answered with an error
-        std::atomic<int> dropped{0};  // malformed or unexpected packets
-        std::atomic<int> ignored{0};  // requests with no free slot
+        std::atomic<int> served{0};      // transfers completed
+        std::atomic<int> refused{0};     // requests answered with an error
+        std::atomic<int> dropped{0};     // malformed or unexpected packets
+        std::atomic<int> ignored{0};     // requests with no free slot
+        std::atomic<int> peerErrors{0};  // error packets of peers, each ending its transfer
     };
 
     CTftp();

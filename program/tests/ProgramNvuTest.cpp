@@ -2,9 +2,11 @@
 // simulated one, inside a network namespace of the test's own: a status
 // request whose answer names older firmware than the transceiver list
 // folder holds asks the operator on the user-interface thread, and "Yes"
-// sends the file, reads it back and restarts the unit; the depth row's
+// sends the file, reads it back and restarts the unit, which is set up again
+// with the filters of the test's software folder; the depth row's
 // Control+Shift right click on the channel's name opens the unit's
-// diagnostic window, once, and stopping the sounder with it open closes it.
+// diagnostic window, once, showing the pings calculated, and stopping the
+// sounder with it open closes it.
 #include "sim/nvu/NvuSimulator.h"
 #include "sounder/OperationControl.h"
 #include "transceivers/NVU.h"
@@ -107,6 +109,19 @@ int RunProgram()
     const fs::path trList = env.Root() / "trlist";
     fs::create_directories(trList);
     InstallUnit(trList);
+    // The unit's software folder of the test's own: the receive filters the
+    // connect sends the unit, one for each of its channels and the default.
+    const fs::path software = env.Root() / "software";
+    const fs::path filters = software / "filter" / "NVU_200000";
+    fs::create_directories(filters);
+    std::ofstream(filters / "rxfilter.txt") << "1 0 1 1.0\n1 0\n";
+    for (int c = 0; c < 4; ++c)
+        std::ofstream(filters / ("rx" + std::to_string(c) + "filter.txt")) << "1 0 1 1.0\n1 " << c << "\n";
+    // The channel's pulse compression filter, named by the Des3 its chain
+    // gives: one for each that a 200 kHz chain can give, so that none is
+    // missing (a missing one is a box for the operator).
+    for (int des3 = 1; des3 <= 256; ++des3)
+        std::ofstream(filters / ("NVU_200000_PC_" + std::to_string(des3) + ".txt")) << "1 0 1 1.0\n1 0\n";
 
     auto options = TestProgramOptions({"QYNVU"});
     options.unitTimings.receiveWaitMs = 300;
@@ -114,6 +129,7 @@ int RunProgram()
     options.unitTimings.setupDelayMs = 20;
     options.unitTimings.tftpPort = sim.GetTftpPort();
     options.unitTimings.timeoutLogPath.clear();
+    options.unitSoftwareFolder = software.string();
     auto program = MakeProgram(std::move(options));
     if (!check(program->Start(), "program started"))
         return check.failures;
@@ -132,6 +148,17 @@ int RunProgram()
           "the sounder runs the wide-band unit");
     if (!unit)
         return check.failures + 1;
+
+    // The unit is set up with the filters of its software folder and pings.
+    check(WaitFor([&] { return unit->GetPingsCompleted() >= 1; }, 60000), "the unit pings");
+    check(unit->GetSetupMask() == CNVU::kSetupComplete, "set up: mask " + std::to_string(unit->GetSetupMask()));
+    check(unit->GetUploadFailures() == 0, "every filter went to the unit");
+    {
+        const auto files = sim.GetFiles();
+        for (int c = 0; c < 4; ++c)
+            check(files.count("rx" + std::to_string(c) + "filter.txt") == 1,
+                  "channel " + std::to_string(c) + "'s filter");
+    }
 
     // The operator agrees to the newer file.
     std::string shownUnit, shownFile;
@@ -162,6 +189,8 @@ int RunProgram()
     check(files.count(kNewer) == 1 && std::string(files.at(kNewer).begin(), files.at(kNewer).end()) == firmware,
           "the file reached the unit whole");
     check(unit->GetUpgradeFailures() == 0 && MessageBoxRecord().empty(), "no failure reported");
+    // The restarted unit is set up again with its filters.
+    check(WaitFor([&] { return unit->GetSetupMask() == CNVU::kSetupComplete; }, 60000), "set up again");
 
     // Control+Shift right click on the channel's name: the diagnostic window.
     CDepthView* view = nullptr;
@@ -185,6 +214,14 @@ int RunProgram()
               return line && line->text().startsWith("HeaderRead ");
           }),
           "it shows the unit's ring");
+    // Its figures are the unit's: the pings it has calculated.
+    {
+        auto* line = window->findChild<QLineEdit*>("1600");
+        const QString text = line ? line->text() : QString();
+        const qsizetype at = text.indexOf("Calculated");
+        check(at >= 0 && text.mid(at + 10).trimmed().toInt() >= 1,
+              "the window shows calculated pings: " + text.toStdString());
+    }
     Screenshot(*window, "nvu-diagnostic");
     QTest::mouseClick(view, Qt::RightButton, both, view->NameBox().center());
     QApplication::processEvents();

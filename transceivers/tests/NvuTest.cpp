@@ -15,6 +15,7 @@
 #include "sim/nvu/NvuSimulator.h"
 #include "sounder/EchoSounder.h"
 #include "testsupport/Wait.h"
+#include "transceivers/QY42Telegrams.h"
 #include "transceivers/SampleRingBuffer.h"
 #include "transceivers/TrList.h"
 #include "transceivers/TransceiverDialogs.h"
@@ -29,10 +30,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <complex>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -108,6 +111,22 @@ TEST(NvuTelegrams, PingTimingCountsEachFollowedByItsEvent)
         EXPECT_EQ(word(16 + 4 * i), expected[i]) << "word " << i;
     for (std::size_t at = 64; at < 144; ++at)
         EXPECT_EQ(d[at], 0) << at;
+}
+
+TEST(NvuTelegrams, PingTimingCountsOnlyForAnInterval)
+{
+    // 1 ms pulse at 128 us: (0.001 + 1/1500) / 0.000128 + 45 = 58.02, then
+    // 41.67, 20.83, 20.83, 20.83 and 5.21 samples more, each truncated.
+    const auto t = CNVU::PingTimingCounts(0.001, 0.000128);
+    ASSERT_TRUE(t);
+    EXPECT_EQ(*t, (std::array<DWORD, 6>{58, 99, 119, 139, 159, 164}));
+    const auto fine = CNVU::PingTimingCounts(0.0, 0.00001);
+    ASSERT_TRUE(fine);
+    EXPECT_EQ((*fine)[0], 111u);  // 66.67 + 45
+    // No interval, or counts the unit cannot hold: no timing at all.
+    for (const double wanted : {0.0, -0.000128, std::nan(""), 1e-12})
+        EXPECT_FALSE(CNVU::PingTimingCounts(0.001, wanted)) << wanted;
+    EXPECT_FALSE(CNVU::PingTimingCounts(std::nan(""), 0.000128));
 }
 
 TEST(NvuTelegrams, TransmitPulseOfEachKindOfChannel)
@@ -279,6 +298,10 @@ TEST(NvuReceiveChain, FactorsDecimationSlavesAndPairing)
     EXPECT_EQ(CNVU::FrontEndDecimation(38000.0, true, chain), 50);
     EXPECT_EQ(CNVU::FrontEndDecimation(38000.0, false, chain), 200);
     EXPECT_EQ(CNVU::FrontEndDecimation(120000.0, true, chain), 200);
+    CNVU::ReceiveChain none = chain;
+    none.decimation = none.decimation2 = 0;
+    EXPECT_EQ(CNVU::FrontEndDecimation(200000.0, false, none), 1) << "a decimation of 0 acts as 1";
+    EXPECT_EQ(CNVU::FrontEndDecimation(38000.0, true, none), 1);
 
     EXPECT_EQ(CNVU::ParseSlaves("3"), (std::vector<int>{2}));
     EXPECT_EQ(CNVU::ParseSlaves("2, 4"), (std::vector<int>{1, 3}));
@@ -1299,6 +1322,121 @@ TEST(NvuAdapterSearch, FindsTheAdapterTheUnitAnswersOnAndKeepsIt)
     }
     reg.CloseRootKeys();
     unsetenv(CNetworkAdapters::kOverrideVariable);
+}
+
+// A link in the process that hands the unit the test's datagrams, then
+// falls silent; whatever the unit sends goes nowhere.
+class CScriptedLink final : public IDatagramLink
+{
+public:
+    explicit CScriptedLink(std::vector<std::vector<BYTE>> datagrams) : m_datagrams(std::move(datagrams)) {}
+    bool Send(Path, const BYTE*, std::size_t) override { return true; }
+    int Receive(BYTE* buffer, std::size_t capacity, int timeoutMs) override
+    {
+        std::unique_lock<std::mutex> hold(m_lock);
+        if (m_stopped)
+            return kStopped;
+        if (m_next < m_datagrams.size()) {
+            const std::vector<BYTE>& d = m_datagrams[m_next++];
+            const std::size_t n = std::min(d.size(), capacity);
+            std::copy_n(d.begin(), n, buffer);
+            ++m_taken;
+            return static_cast<int>(n);
+        }
+        m_cv.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] { return m_stopped; });
+        return m_stopped ? kStopped : kTimeout;
+    }
+    void Stop() override
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_stopped = true;
+        m_cv.notify_all();
+    }
+    std::size_t Taken()
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_taken;
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_cv;
+    std::vector<std::vector<BYTE>> m_datagrams;
+    std::size_t m_next = 0, m_taken = 0;
+    bool m_stopped = false;
+};
+
+std::vector<BYTE> Datagram(const std::string& code, std::size_t size)
+{
+    std::vector<BYTE> d(size, 0);
+    std::copy_n(code.begin(), std::min(code.size(), size), d.begin());
+    return d;
+}
+
+TEST(NvuLinkFaults, BadDatagramsAreDroppedAndCounted)
+{
+    const std::vector<std::vector<BYTE>> bad = {
+        Datagram("VA", 2),                         // shorter than a code
+        Datagram("INF", 3),                        //
+        Datagram("RSD#", qy42::kMaxReceived + 1),  // longer than the unit sends
+        Datagram("XYZ#", 40),                      // no code of the unit's
+        Datagram("INFO", 12),                      // an information message without its number
+        Datagram("VA", 6),                         // a version answer without its text
+        Datagram("ACI", 12),                       // analog inputs without the values
+        Datagram("RSD#", 8),                       // samples without their header
+    };
+    // The unit answers first, so that the driver starts.
+    std::vector<std::vector<BYTE>> script{CNvuSimulator::MakeVersionAnswer(false, 0x1A2B, "Serial no. 6699\r\n")};
+    script.insert(script.end(), bad.begin(), bad.end());
+    // A good one among them counts for nothing.
+    script.push_back(CNvuSimulator::MakeInfo(3, 1, "hello"));
+    auto link = std::make_unique<CScriptedLink>(script);
+    CScriptedLink* scripted = link.get();
+    CTestTransceiverServices services;
+    services.model = SounderModel::QYNVU;
+    InstalledTransceiverInfo unitInfo;
+    unitInfo.type = TransceiverType::NVU;
+    unitInfo.unitAddress = 0x7F000001;  // sent no filters
+    unitInfo.channelCount = 1;
+    unitInfo.transceiverId = "NVU1";
+    CNVU unit(unitInfo, {Capability(0)}, nullptr, services, FastTimings(0), std::move(link));
+    ASSERT_TRUE(unit.IsRunning());
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return scripted->Taken() == script.size(); }, 60s));
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return unit.GetInformationLog().find("hello") != std::string::npos; }, 60s));
+    EXPECT_EQ(unit.GetDroppedDatagrams(), bad.size());
+}
+
+TEST(NvuLinkFaults, NoFilterFilesTellTheOperatorOnceAndTheUnitWaitsForThem)
+{
+    CNvuSimulator sim(SimSettings(1));
+    ASSERT_TRUE(sim.Start());
+    SoftwareFolder software;
+    const fs::path filters = software.path / "filter";
+    fs::remove_all(filters);
+    CTestTransceiverServices services;
+    services.model = SounderModel::QYNVU;
+    services.softwareFolder = software.path.string();
+    InstalledTransceiverInfo unitInfo;
+    unitInfo.type = TransceiverType::NVU;
+    unitInfo.unitAddress = kUnitAddress;
+    unitInfo.channelCount = 1;
+    unitInfo.transceiverId = "NVU1";
+    CNVU unit(unitInfo, {Capability(0)}, nullptr, services, FastTimings(sim.GetTftpPort()),
+              CUdpDatagramLink::Open(SocketAddress(kUnitAddress, sim.GetPort()), "NVU"));
+    ASSERT_TRUE(unit.IsRunning());
+    // The connect is tried again each second; the operator hears of it once.
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return unit.GetUploadFailures() >= 3; }, 60s));
+    const auto reported = [&] {
+        const auto status = services.GetFed().status;
+        return std::count(status.begin(), status.end(), app::ids::NVU_FILTER_UPLOAD_FAILED);
+    };
+    EXPECT_EQ(reported(), 1);
+    EXPECT_NE(unit.GetSetupMask(), CNVU::kSetupComplete);
+    // Once the files are there the unit is set up.
+    fs::create_directories(filters / "NVU_200000");
+    std::ofstream(filters / "NVU_200000" / "rxfilter.txt") << "1 0 1 1.0\n1 0\n";
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return unit.GetSetupMask() == CNVU::kSetupComplete; }, 60s));
+    EXPECT_EQ(reported(), 1);
 }
 
 }  // namespace

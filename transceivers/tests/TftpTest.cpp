@@ -1,8 +1,8 @@
 // The TFTP object: our server and client against each other on loopback, the
 // server's refusals of names and packets outside what it serves, our server
 // against Debian's TFTP clients in a network namespace of the test's own
-// (port 69 is privileged), and our client against Debian's TFTP server on a
-// free port of the loopback address.
+// (port 69 is privileged), and our client against Debian's TFTP server in
+// one as well.
 #include "transceivers/Tftp.h"
 
 #include "platform/ChildProcess.h"
@@ -19,6 +19,7 @@
 #include <memory>
 #include <random>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -303,6 +304,51 @@ TEST(Tftp, NinthSimultaneousRequestGetsNoAnswer)
     EXPECT_TRUE(zv::test::WaitUntil([&] { return ReadFile(served.path / "upload0") == "abc"; }));
 }
 
+TEST(Tftp, PeersErrorEndsItsTransferAndFreesTheSlot)
+{
+    TempFolder served;
+    WriteFile(served.path / "three.bin", Bytes(3 * 512, 7));
+    RunningServer server(served.path, 0);
+    ASSERT_EQ(server.started, 0);
+    const std::string error = std::string{'\0', '\5', '\0', '\0'} + "gave up" + std::string(1, '\0');
+    // An illegal packet after the error: its answer is the first to come, so
+    // the error was not answered.
+    const std::string illegal{'\0', '\6'};
+
+    RawPeer reader(server.tftp.ServerPort());
+    reader.Send(Request(1, "three.bin"));
+    ASSERT_EQ(reader.Answer().substr(0, 4), std::string("\0\3\0\1", 4));
+    EXPECT_EQ(server.tftp.ActiveTransfers(), 1);
+    reader.Send(error);
+    reader.Send(illegal);
+    EXPECT_EQ(ErrorCode(reader.Answer()), 4);
+    EXPECT_EQ(server.tftp.ActiveTransfers(), 0);
+    // What comes for the ended transfer belongs to none.
+    reader.Send(std::string{'\0', '\4', '\0', '\1'});
+    EXPECT_EQ(ErrorCode(reader.Answer()), 0);
+
+    RawPeer writer(server.tftp.ServerPort());
+    writer.Send(Request(2, "half.bin"));
+    ASSERT_EQ(writer.Answer(), std::string("\0\4\0\0", 4));
+    writer.Send(std::string{'\0', '\3', '\0', '\1'} + std::string(512, 'h'));
+    ASSERT_EQ(writer.Answer(), std::string("\0\4\0\1", 4));
+    writer.Send(error);
+    writer.Send(illegal);
+    EXPECT_EQ(ErrorCode(writer.Answer()), 4);
+    EXPECT_EQ(server.tftp.ActiveTransfers(), 0);
+    EXPECT_FALSE(fs::exists(served.path / "half.bin")) << "a broken write leaves no file";
+    EXPECT_EQ(std::distance(fs::directory_iterator(served.path), fs::directory_iterator()), 1)
+        << "nor its temporary one";
+
+    // An error of a peer with no transfer is counted too and changes nothing.
+    RawPeer stranger(server.tftp.ServerPort());
+    stranger.Send(error);
+    stranger.Send(illegal);
+    EXPECT_EQ(ErrorCode(stranger.Answer()), 4);
+    EXPECT_EQ(server.tftp.GetCounters().peerErrors.load(), 3);
+    EXPECT_EQ(server.tftp.GetCounters().served.load(), 0);
+}
+
 TEST(Tftp, StopWakesAPollWithNoTransfer)
 {
     TempFolder served;
@@ -332,7 +378,8 @@ TEST(Tftp, OurServerServesDebiansClients)
     TempFolder local;
     for (std::size_t size : kSizes)
         WriteFile(served.path / ("f" + std::to_string(size)), Bytes(size, static_cast<unsigned>(size) + 7));
-    WriteFile(local.path / "upload.bin", Bytes(70000, 3));
+    for (std::size_t size : kSizes)
+        WriteFile(local.path / ("up" + std::to_string(size)), Bytes(size, static_cast<unsigned>(size) + 3));
     nettest::RunNamespaceTest([&] {
         nettest::Checks check;
         RunningServer server(served.path, CTftp::kPort);
@@ -353,14 +400,25 @@ TEST(Tftp, OurServerServesDebiansClients)
                 check(ReadFile(out) == expected, argv[0] + " received " + name + " whole");
             }
         }
-        // Puts: each client a name of its own, since nothing is replaced.
-        const std::string upload = (local.path / "upload.bin").string();
-        check(RunQuiet({"tftp", "127.0.0.1", "-m", "binary", "-c", "put", upload, "by-tftp"}) == 0, "tftp put");
-        check(RunQuiet({"atftp", "--put", "-l", upload, "-r", "by-atftp", "127.0.0.1"}) == 0, "atftp put");
-        check(RunQuiet({"curl", "-s", "-T", upload, "tftp://127.0.0.1/by-curl"}) == 0, "curl put");
-        for (const char* name : {"by-tftp", "by-atftp", "by-curl"})
-            check(zv::test::WaitUntil([&] { return ReadFile(served.path / name) == ReadFile(upload); }),
-                  std::string(name) + " arrived whole");
+        // Puts of the same sizes: each client names of its own, since
+        // nothing is replaced.
+        for (std::size_t size : kSizes) {
+            const std::string upload = (local.path / ("up" + std::to_string(size))).string();
+            const std::string expected = ReadFile(upload);
+            const std::string tail = "-" + std::to_string(size);
+            const std::vector<std::pair<std::string, std::vector<std::string>>> clients{
+                {"by-tftp" + tail, {"tftp", "127.0.0.1", "-m", "binary", "-c", "put", upload, "by-tftp" + tail}},
+                {"by-atftp" + tail, {"atftp", "--put", "-l", upload, "-r", "by-atftp" + tail, "127.0.0.1"}},
+                {"by-curl" + tail, {"curl", "-s", "-T", upload, "tftp://127.0.0.1/by-curl" + tail}},
+            };
+            for (const auto& [name, argv] : clients) {
+                check(RunQuiet(argv) == 0, argv[0] + " put " + name + " succeeds");
+                // The file is named as the last block comes, before or after
+                // its acknowledgement reaches the client.
+                check(zv::test::WaitUntil([&] { return ReadFile(served.path / name) == expected; }),
+                      name + " arrived whole");
+            }
+        }
         // The refusals a real client reports as failures.
         fs::remove(local.path / "x");
         check(RunQuiet({"curl", "-s", "-o", (local.path / "x").string(), "tftp://127.0.0.1/../etc/passwd"}) != 0,
@@ -370,7 +428,8 @@ TEST(Tftp, OurServerServesDebiansClients)
 }
 
 // Debian's TFTP server beside the test, serving root on a free port of
-// 127.0.0.1 as the user running the test, until the object goes.
+// 127.0.0.1 as the user running it (in a namespace, its root), until the
+// object goes.
 class CAtftpd
 {
 public:
@@ -448,35 +507,61 @@ private:
     std::uint16_t m_port = 0;
 };
 
+// In a user namespace just made: the user outside becomes the namespace's
+// root, so that a server told to run as it can switch to it. Where there is
+// no user namespace (the test runs as root), nothing needs mapping.
+void MapUserToRoot(uid_t uid, gid_t gid)
+{
+    const auto write = [](const char* path, const std::string& text) {
+        std::ofstream out(path);
+        out << text;
+    };
+    write("/proc/self/setgroups", "deny");
+    write("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
+    write("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
+}
+
 TEST(Tftp, OurClientPutsAndFetchesThroughDebiansServer)
 {
     if (CAtftpd::Program().empty())
         GTEST_SKIP() << "atftpd is not installed (scripts/setup-debian.sh)";
     TempFolder served;
     TempFolder local;
-    CAtftpd server(served.path);
-    ASSERT_TRUE(server.IsRunning());
-    CTftp client;
-    std::string why;
-    for (std::size_t size : kSizes) {
-        SCOPED_TRACE(size);
-        const std::string bytes = Bytes(size, static_cast<unsigned>(size) + 11);
-        const std::string name = "sent" + std::to_string(size) + ".bin";
-        WriteFile(local.path / name, bytes);
-        ASSERT_TRUE(client.TftpPutFile((local.path / name).string(), "127.0.0.1", 1, server.Port(), &why)) << why;
-        // The server names the file as the last block comes, before or
-        // after its acknowledgement.
-        EXPECT_TRUE(zv::test::WaitUntil([&] { return ReadFile(served.path / name) == bytes; }));
+    const uid_t uid = getuid();
+    const gid_t gid = getgid();
+    // The server runs in the namespace as its root user: the test's own user
+    // outside, which it must be able to become.
+    nettest::RunNamespaceTest([&] {
+        nettest::Checks check;
+        MapUserToRoot(uid, gid);
+        CAtftpd server(served.path);
+        if (!check(server.IsRunning(), "atftpd started"))
+            return 1;
+        CTftp client;
+        std::string why;
+        for (std::size_t size : kSizes) {
+            const std::string bytes = Bytes(size, static_cast<unsigned>(size) + 11);
+            const std::string name = "sent" + std::to_string(size) + ".bin";
+            WriteFile(local.path / name, bytes);
+            check(client.TftpPutFile((local.path / name).string(), "127.0.0.1", 1, server.Port(), &why),
+                  "put " + name + ": " + why);
+            // The server names the file as the last block comes, before or
+            // after its acknowledgement.
+            check(zv::test::WaitUntil([&] { return ReadFile(served.path / name) == bytes; }), name + " arrived whole");
 
-        const std::string kept = "kept" + std::to_string(size) + ".bin";
-        WriteFile(served.path / kept, bytes);
-        ASSERT_TRUE(client.TftpPutFile((local.path / kept).string(), "127.0.0.1", 0, server.Port(), &why)) << why;
-        EXPECT_TRUE(ReadFile(local.path / kept) == bytes);
-    }
-    // The server's error packet fails the fetch with its text.
-    why.clear();
-    EXPECT_FALSE(client.TftpPutFile((local.path / "absent.bin").string(), "127.0.0.1", 0, server.Port(), &why));
-    EXPECT_NE(why.find("unit refused"), std::string::npos) << why;
+            const std::string kept = "kept" + std::to_string(size) + ".bin";
+            WriteFile(served.path / kept, bytes);
+            check(client.TftpPutFile((local.path / kept).string(), "127.0.0.1", 0, server.Port(), &why),
+                  "fetch " + kept + ": " + why);
+            check(ReadFile(local.path / kept) == bytes, kept + " fetched whole");
+        }
+        // The server's error packet fails the fetch with its text.
+        why.clear();
+        check(!client.TftpPutFile((local.path / "absent.bin").string(), "127.0.0.1", 0, server.Port(), &why),
+              "fetching an absent file fails");
+        check(why.find("unit refused") != std::string::npos, "with the server's refusal: " + why);
+        return check.failures;
+    });
 }
 
 }  // namespace
