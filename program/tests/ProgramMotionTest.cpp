@@ -337,10 +337,12 @@ int RunProgram()
         // before the sample after its echo is in gets the newest one for
         // the echo, as the ring answers a later time: on a loaded machine
         // the line's and the threads' delays put some pings beyond the
-        // centimetre. So half of them are within 5 mm (0.05 degree), and
-        // none is far off (a heave of the wrong sign is metres off); heave
-        // taken at the sensor, at one time only or without the lever arm
-        // would put the median beyond.
+        // centimetre. So half of them are within the centimetre the motion
+        // is asked to hold (0.05 degree), and none is far off (a heave of
+        // the wrong sign is metres off); heave taken at the sensor, at one
+        // time only (the echo's 40 ms move it 2 cm at the median) or
+        // without the lever arm (centimetres of roll) would put the median
+        // beyond.
         Errors heaveErrors, liveErrors, angleErrors;
         for (const RecordedPing& p : rec.pings) {
             if (p.time < from + 5'000'000 || p.soundVelocity <= 0.0)
@@ -362,8 +364,8 @@ int RunProgram()
                     heaveErrors.Text().c_str(), liveErrors.Text().c_str(), angleErrors.Text().c_str());
         check(heaveErrors.Count() >= 10, name + ": pings recorded, " + heaveErrors.Text());
         check(liveErrors.Count() >= 5, name + ": live pings among them, " + liveErrors.Text());
-        check(heaveErrors.Holds(0.005, 0.2), name + ": recorded heave near the sea's: " + heaveErrors.Text());
-        check(liveErrors.Holds(0.005, 0.2),
+        check(heaveErrors.Holds(0.01, 0.2), name + ": recorded heave near the sea's: " + heaveErrors.Text());
+        check(liveErrors.Holds(0.01, 0.2),
               name + ": the ping's heave at the transducer near the sea's: " + liveErrors.Text());
         check(angleErrors.Holds(0.05, 2.0), name + ": roll and pitch near the sea's: " + angleErrors.Text());
     }
