@@ -183,7 +183,8 @@ SLobeMessage Telegram(std::string_view text)
     SLobeMessage m;
     m.kind = SLobeMessage::EKind::Telegram;
     const auto channel = Number(head.substr(1, comma - 1), 1, 0);
-    if (!channel || *channel < 1 || head[1] == '-')
+    // No sounder has a thousand channels; a number beyond that is no channel.
+    if (!channel || *channel < 1 || *channel > 1000 || head[1] == '-')
         return BadMessage("telegram channel: " + std::string(head));
     m.channel = static_cast<int>(*channel);
     if (head.size() < comma + 1 + 8 + 1 + 2 + 1 || head[comma + 9] != ',' || head.back() != ',')
@@ -195,7 +196,7 @@ SLobeMessage Telegram(std::string_view text)
     const auto count = Number(countText, 2, 0);
     if (!count || *count < 1 || countText.find('-') != std::string_view::npos)
         return BadMessage("telegram count: " + std::string(countText));
-    if (lines.size() != static_cast<std::size_t>(*count) + 1)
+    if (*count != static_cast<double>(lines.size() - 1))
         return BadMessage("telegram of " + std::string(countText) + " targets has " + std::to_string(lines.size() - 1) +
                           " lines");
     constexpr std::size_t kWidths[5] = {7, 5, 5, 6, 6};
