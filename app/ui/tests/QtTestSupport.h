@@ -2,6 +2,7 @@
 // Qt loop (and with it the message dispatcher) runs.
 #pragma once
 
+#include "testsupport/ui/QtTestApp.h"
 #include "testsupport/ui/QtWait.h"
 
 #include <QApplication>
@@ -20,12 +21,7 @@ namespace shelltest {
 
 inline QApplication& QtApp()
 {
-    static int argc = 1;
-    static char name[] = "shell-ui-test";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: statics of Qt and of the program outlive the tests.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    return zv::test::QtTestApp();
 }
 
 // Runs the event loop until pred() holds or timeoutMs has passed.
@@ -65,9 +61,7 @@ private:
 template <typename W>
 W* Control(QWidget& dialog, int id)
 {
-    W* w = dialog.findChild<W*>(QString::number(id));
-    EXPECT_NE(w, nullptr) << "control " << id;
-    return w;
+    return zv::test::ControlById<W>(dialog, id);
 }
 
 // Saves a picture of the widget under /tmp for a person to look at.

@@ -6,6 +6,7 @@
 #include "display/ui/DepthView.h"
 #include "display/ui/DepthViewCommands.h"
 #include "engine/Channel.h"
+#include "testsupport/ui/QtTestApp.h"
 #include "transceivers/TransceiverDialogs.h"
 #include "transceivers/tests/TestTransceiver.h"
 #include "transceivers/tests/TestTransceiverServices.h"
@@ -22,14 +23,7 @@
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "depth-transceiver-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using zv::test::QtTestApp;
 
 // Notes which dialog ran; each is cancelled.
 class CNotedDialogs final : public ITransceiverDialogs
@@ -73,7 +67,7 @@ bool MenuItemEnabled(CDepthView& view, unsigned id)
 
 TEST(TransceiverDialogFromDepthView, MenuAndRightClickOnTheNamesOpenTheUnitsDialog)
 {
-    App();
+    QtTestApp();
     struct Row
     {
         const char* legend;

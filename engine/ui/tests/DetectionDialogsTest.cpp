@@ -8,6 +8,7 @@
 
 #include "base/DepthUnit.h"
 #include "platform/MessageBox.h"
+#include "testsupport/ui/QtTestApp.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,14 +27,8 @@
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "engine-ui-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using zv::test::ControlByName;
+using zv::test::QtTestApp;
 
 // The Qt dialogs with the notice of a confirmed bottom detector dialog
 // counted instead of posted to a main window.
@@ -43,20 +38,12 @@ struct CountingDialogs : engineui::CDetectionDialogs
     void BottomDetectorChanged() override { ++changes; }
 };
 
-template <typename T>
-T* Find(QWidget& w, const char* name)
-{
-    T* c = w.findChild<T*>(name);
-    EXPECT_NE(c, nullptr) << name;
-    return c;
-}
-
 class DialogTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        App();
+        QtTestApp();
         ClearMessageBoxRecord();
         CDepthUnit::SetUnit(CDepthUnit::kMeter);
     }
@@ -72,14 +59,14 @@ TEST_F(DialogTest, BottomDetectorDialogRangesAndValues)
     v.Reference = "T200";
     CBottomDetectorDialog dialog(v);
     EXPECT_EQ(dialog.windowTitle(), "Bottom Detector");
-    auto* maxEdit = Find<QLineEdit>(dialog, "IDC_MAX_DEPTH");
-    auto* maxSlider = Find<QSlider>(dialog, "IDC_MAX_DEPTH_SLIDER");
+    auto* maxEdit = ControlByName<QLineEdit>(dialog, "IDC_MAX_DEPTH");
+    auto* maxSlider = ControlByName<QSlider>(dialog, "IDC_MAX_DEPTH_SLIDER");
     ASSERT_TRUE(maxEdit && maxSlider);
     EXPECT_EQ(maxEdit->text(), "300");
     EXPECT_EQ(maxSlider->maximum(), static_cast<int>(CBottomDetectorDialog::LargestDepth()));
     maxSlider->setValue(450);
     EXPECT_EQ(maxEdit->text(), "450") << "the slider writes its edit field";
-    auto* reference = Find<QComboBox>(dialog, "IDC_REFERENCE");
+    auto* reference = ControlByName<QComboBox>(dialog, "IDC_REFERENCE");
     ASSERT_TRUE(reference);
     EXPECT_EQ(reference->count(), 2);
     EXPECT_EQ(reference->currentText(), "T200");
@@ -100,7 +87,7 @@ TEST_F(DialogTest, BottomDetectorDialogRangesAndValues)
         {"IDC_MAX_ALARM_DEPTH", "abc", "120", "Please enter a number."},
     };
     for (const Row& r : rows) {
-        auto* edit = Find<QLineEdit>(dialog, r.field);
+        auto* edit = ControlByName<QLineEdit>(dialog, r.field);
         ASSERT_TRUE(edit);
         edit->setText(r.bad);
         ClearMessageBoxRecord();
@@ -110,8 +97,8 @@ TEST_F(DialogTest, BottomDetectorDialogRangesAndValues)
         EXPECT_EQ(MessageBoxRecord()[0].text.rfind(r.message, 0), 0u) << MessageBoxRecord()[0].text;
         edit->setText(r.good);
     }
-    Find<QCheckBox>(dialog, "IDC_SECOND_LAYER")->setChecked(true);
-    Find<QCheckBox>(dialog, "IDC_MIN_ALARM")->setChecked(true);
+    ControlByName<QCheckBox>(dialog, "IDC_SECOND_LAYER")->setChecked(true);
+    ControlByName<QCheckBox>(dialog, "IDC_MIN_ALARM")->setChecked(true);
     ClearMessageBoxRecord();
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
@@ -133,10 +120,10 @@ TEST_F(DialogTest, BottomDetectorDialogShowsFeetAndReturnsMetres)
     CBottomDetector::DialogValues v;
     v.MaximumDepth = 30.48;  // 100 ft
     CBottomDetectorDialog dialog(v);
-    auto* edit = Find<QLineEdit>(dialog, "IDC_MAX_DEPTH");
+    auto* edit = ControlByName<QLineEdit>(dialog, "IDC_MAX_DEPTH");
     ASSERT_TRUE(edit);
     EXPECT_EQ(edit->text(), "100");
-    EXPECT_EQ(Find<QLabel>(dialog, "IDC_MAX_DEPTH_UNIT")->text().toStdString(), CDepthUnit::GetUnitSymbol());
+    EXPECT_EQ(ControlByName<QLabel>(dialog, "IDC_MAX_DEPTH_UNIT")->text().toStdString(), CDepthUnit::GetUnitSymbol());
     edit->setText("200");
     dialog.accept();
     ASSERT_EQ(dialog.result(), QDialog::Accepted);
@@ -231,13 +218,13 @@ TEST_F(DialogTest, SlopeDialogFilterSizeAndSwitch)
     v.FilterSize = 12;
     CSlopeDialog dialog(v);
     EXPECT_EQ(dialog.windowTitle(), "Slope Settings");
-    auto* size = Find<QSpinBox>(dialog, "IDC_FILTER_SIZE");
+    auto* size = ControlByName<QSpinBox>(dialog, "IDC_FILTER_SIZE");
     ASSERT_TRUE(size);
     EXPECT_EQ(size->minimum(), 2);
     EXPECT_EQ(size->maximum(), CSlope::kMaxPoints);
-    EXPECT_TRUE(Find<QRadioButton>(dialog, "IDC_SLOPE_OFF")->isChecked());
+    EXPECT_TRUE(ControlByName<QRadioButton>(dialog, "IDC_SLOPE_OFF")->isChecked());
     size->setValue(500);
-    Find<QRadioButton>(dialog, "IDC_SLOPE_ON")->setChecked(true);
+    ControlByName<QRadioButton>(dialog, "IDC_SLOPE_ON")->setChecked(true);
     EXPECT_EQ(dialog.Values().FilterSize, CSlope::kMaxPoints);
     EXPECT_TRUE(dialog.Values().HistoryOn);
 
@@ -265,7 +252,7 @@ TEST_F(DialogTest, TSDetectionDialogChecksEachRange)
     CTSDetection::Settings s;
     CTSDetectionDialog dialog(s);
     for (const auto& f : CTSDetectionDialog::kFields) {
-        auto* edit = Find<QLineEdit>(dialog, f.Name);
+        auto* edit = ControlByName<QLineEdit>(dialog, f.Name);
         ASSERT_TRUE(edit);
         edit->setText(QString::number(f.Maximum + 0.5));
         ClearMessageBoxRecord();
@@ -288,8 +275,8 @@ TEST_F(DialogTest, FishDialogSlidersStoreAtOnce)
     CFishDialog dialog(v);
     EXPECT_EQ(dialog.windowTitle(), "Fish Select Dialog");
     EXPECT_EQ(dialog.objectName(), "dialog_221");
-    auto* herring = Find<QSlider>(dialog, "IDC_OFFSET_1");
-    auto* anchovy = Find<QSlider>(dialog, "IDC_OFFSET_2");
+    auto* herring = ControlByName<QSlider>(dialog, "IDC_OFFSET_1");
+    auto* anchovy = ControlByName<QSlider>(dialog, "IDC_OFFSET_2");
     ASSERT_TRUE(herring && anchovy);
     EXPECT_EQ(herring->minimum(), -10);
     EXPECT_EQ(herring->maximum(), 10);
@@ -297,7 +284,7 @@ TEST_F(DialogTest, FishDialogSlidersStoreAtOnce)
     EXPECT_EQ(anchovy->value(), -10);
     herring->setValue(6);
     EXPECT_EQ(dialog.Values().Offsets[1], 6.0) << "stored when moved, before OK";
-    Find<QRadioButton>(dialog, "IDC_SPECIES_1")->setChecked(true);
+    ControlByName<QRadioButton>(dialog, "IDC_SPECIES_1")->setChecked(true);
     dialog.accept();
     EXPECT_EQ(dialog.Values().Type, CFish::Herring);
 }

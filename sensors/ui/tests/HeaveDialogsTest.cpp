@@ -10,6 +10,7 @@
 #include "platform/Registry.h"
 #include "platform/TempHives.h"
 #include "serialcom/device/DepthTelegramSources.h"
+#include "testsupport/ui/QtTestApp.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,23 +24,8 @@
 
 namespace {
 
-int argc = 1;
-char name[] = "test";
-char* argv[] = {name, nullptr};
-
-QApplication& App()
-{
-    static QApplication app(argc, argv);
-    return app;
-}
-
-template <class W>
-W* Find(QWidget& dialog, int id)
-{
-    W* w = dialog.findChild<W*>(QString::number(id));
-    EXPECT_NE(w, nullptr) << id;
-    return w;
-}
+using zv::test::ControlById;
+using zv::test::QtTestApp;
 
 class CHost final : public ISensorHost
 {
@@ -52,13 +38,13 @@ public:
 // spins' reach is taken as typed.
 TEST(HeaveDialogs, SensorSetupShowsLocksAndTakesTheOffsets)
 {
-    App();
+    QtTestApp();
     for (bool replaying : {false, true}) {
         CSensorSetup dialog(1.5, -0.25, 3.0, replaying);
-        auto* forward = Find<QLineEdit>(dialog, CSensorSetup::IDC_FORWARD);
-        auto* starboard = Find<QLineEdit>(dialog, CSensorSetup::IDC_STARBOARD);
-        auto* down = Find<QLineEdit>(dialog, CSensorSetup::IDC_DOWN);
-        auto* spin = Find<app::CSpinButtonDoubleCtrl>(dialog, CSensorSetup::IDC_DOWN_SPIN);
+        auto* forward = ControlById<QLineEdit>(dialog, CSensorSetup::IDC_FORWARD);
+        auto* starboard = ControlById<QLineEdit>(dialog, CSensorSetup::IDC_STARBOARD);
+        auto* down = ControlById<QLineEdit>(dialog, CSensorSetup::IDC_DOWN);
+        auto* spin = ControlById<app::CSpinButtonDoubleCtrl>(dialog, CSensorSetup::IDC_DOWN_SPIN);
         ASSERT_TRUE(forward && starboard && down && spin);
         EXPECT_EQ(forward->text(), "1.50");
         EXPECT_EQ(starboard->text(), "-0.25");
@@ -67,8 +53,8 @@ TEST(HeaveDialogs, SensorSetupShowsLocksAndTakesTheOffsets)
         EXPECT_EQ(spin->isEnabled(), !replaying);
     }
     CSensorSetup dialog(0.0, 0.0, 0.0, false);
-    Find<QLineEdit>(dialog, CSensorSetup::IDC_FORWARD)->setText("1234.5");
-    Find<QLineEdit>(dialog, CSensorSetup::IDC_DOWN)->setText("-2");
+    ControlById<QLineEdit>(dialog, CSensorSetup::IDC_FORWARD)->setText("1234.5");
+    ControlById<QLineEdit>(dialog, CSensorSetup::IDC_DOWN)->setText("-2");
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.m_X, 1234.5);
@@ -81,7 +67,7 @@ class HeaveDialogTest : public ::testing::Test
 protected:
     HeaveDialogTest()
     {
-        App();
+        QtTestApp();
         EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zelvar\\Test\\Heave", 0, nullptr, 0, KEY_ALL_ACCESS,
                                  nullptr, &key, nullptr),
                   ERROR_SUCCESS);
@@ -111,20 +97,20 @@ TEST_F(HeaveDialogTest, ControlsFollowTheModeAndCancelReadsBack)
     heave.AddAnalogSamples("QY42 unit 2", &sample, 1);
 
     CHeaveDialog dialog(heave);
-    auto* ascii = Find<QRadioButton>(dialog, CHeaveDialog::IDC_ASCII);
-    auto* pitchSine = Find<QRadioButton>(dialog, CHeaveDialog::IDC_PITCH_SINE);
-    auto* units = Find<QComboBox>(dialog, CHeaveDialog::IDC_TRANSCEIVER);
-    auto* off = Find<QRadioButton>(dialog, CHeaveDialog::IDC_OFF);
+    auto* ascii = ControlById<QRadioButton>(dialog, CHeaveDialog::IDC_ASCII);
+    auto* pitchSine = ControlById<QRadioButton>(dialog, CHeaveDialog::IDC_PITCH_SINE);
+    auto* units = ControlById<QComboBox>(dialog, CHeaveDialog::IDC_TRANSCEIVER);
+    auto* off = ControlById<QRadioButton>(dialog, CHeaveDialog::IDC_OFF);
     ASSERT_TRUE(ascii && pitchSine && units && off);
     EXPECT_FALSE(ascii->isEnabled());
     EXPECT_TRUE(pitchSine->isEnabled() && units->isEnabled());
     EXPECT_EQ(units->currentText(), "QY42 unit 2");
     EXPECT_EQ(dialog.MonitorEdit()->toPlainText(), "Data not available");
-    EXPECT_FALSE(Find<QPushButton>(dialog, CHeaveDialog::IDC_PORT)->isEnabled());
-    EXPECT_FALSE(Find<QPushButton>(dialog, CHeaveDialog::IDC_DEPTH_OUTPUT)->isEnabled());
-    EXPECT_EQ(Find<QLineEdit>(dialog, CHeaveDialog::IDC_HEAVE)->text(), " -0.12 m");
-    EXPECT_EQ(Find<QLineEdit>(dialog, CHeaveDialog::IDC_ROLL)->text(), QString(" 1.50") + QChar(0xB0));
-    EXPECT_EQ(Find<QLineEdit>(dialog, CHeaveDialog::IDC_PITCH)->text(), QString(" -2.00") + QChar(0xB0));
+    EXPECT_FALSE(ControlById<QPushButton>(dialog, CHeaveDialog::IDC_PORT)->isEnabled());
+    EXPECT_FALSE(ControlById<QPushButton>(dialog, CHeaveDialog::IDC_DEPTH_OUTPUT)->isEnabled());
+    EXPECT_EQ(ControlById<QLineEdit>(dialog, CHeaveDialog::IDC_HEAVE)->text(), " -0.12 m");
+    EXPECT_EQ(ControlById<QLineEdit>(dialog, CHeaveDialog::IDC_ROLL)->text(), QString(" 1.50") + QChar(0xB0));
+    EXPECT_EQ(ControlById<QLineEdit>(dialog, CHeaveDialog::IDC_PITCH)->text(), QString(" -2.00") + QChar(0xB0));
 
     off->click();
     EXPECT_EQ(heave.GetSettings().Mode, CHeave::kModeOff);
@@ -143,11 +129,11 @@ TEST_F(HeaveDialogTest, OkTakesTheWorkingValues)
     s.Mode = CHeave::kModeAnalog;
     heave.StoreSettings(s);
     CHeaveDialog dialog(heave);
-    Find<QRadioButton>(dialog, CHeaveDialog::IDC_PITCH_SINE)->click();
-    Find<QComboBox>(dialog, CHeaveDialog::IDC_TRANSCEIVER)->setCurrentIndex(1);
-    Find<QCheckBox>(dialog, CHeaveDialog::IDC_REMOTE_HEAVE)->setChecked(true);
-    Find<QCheckBox>(dialog, CHeaveDialog::IDC_USE_LATENCY)->setChecked(true);
-    Find<QLineEdit>(dialog, CHeaveDialog::IDC_LATENCY)->setText("35");
+    ControlById<QRadioButton>(dialog, CHeaveDialog::IDC_PITCH_SINE)->click();
+    ControlById<QComboBox>(dialog, CHeaveDialog::IDC_TRANSCEIVER)->setCurrentIndex(1);
+    ControlById<QCheckBox>(dialog, CHeaveDialog::IDC_REMOTE_HEAVE)->setChecked(true);
+    ControlById<QCheckBox>(dialog, CHeaveDialog::IDC_USE_LATENCY)->setChecked(true);
+    ControlById<QLineEdit>(dialog, CHeaveDialog::IDC_LATENCY)->setText("35");
     dialog.accept();
     ASSERT_EQ(dialog.result(), QDialog::Accepted);
     const CHeave::Settings w = dialog.Working();
@@ -163,16 +149,16 @@ TEST_F(HeaveDialogTest, OkTakesTheWorkingValues)
 // Each net sensor's depth shows while it is fresh, in metres.
 TEST(HeaveDialogs, PurseSeineShowsFreshSensors)
 {
-    App();
+    QtTestApp();
     CNoDepthTelegramSources sources;
     CPurseSeine seine(sources);
     const std::uint64_t now = CFileTime::Now();
     seine.ParseTelegram("$PKVRP,0,0,0,D,M,1,0,42.46,0,2", now);
     seine.ParseTelegram("$PKVRP,0,0,0,D,F,3,0,10,0,2", now - 11 * 10'000'000ULL);
     CPurseSeineDialog dialog(seine);
-    EXPECT_EQ(Find<QLineEdit>(dialog, CPurseSeineDialog::IDC_SENSOR1)->text(), " 42.5 m");
-    EXPECT_EQ(Find<QLineEdit>(dialog, CPurseSeineDialog::IDC_SENSOR2)->text(), "");
-    EXPECT_EQ(Find<QLineEdit>(dialog, CPurseSeineDialog::IDC_SENSOR3)->text(), "");
+    EXPECT_EQ(ControlById<QLineEdit>(dialog, CPurseSeineDialog::IDC_SENSOR1)->text(), " 42.5 m");
+    EXPECT_EQ(ControlById<QLineEdit>(dialog, CPurseSeineDialog::IDC_SENSOR2)->text(), "");
+    EXPECT_EQ(ControlById<QLineEdit>(dialog, CPurseSeineDialog::IDC_SENSOR3)->text(), "");
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "plot/ui/GraphView.h"
 #include "plot/ui/PointList.h"
 #include "plot/ui/PointsView.h"
+#include "testsupport/ui/QtTestApp.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,22 +34,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
-template <class W>
-W* Control(QWidget& dialog, int id)
-{
-    W* w = dialog.findChild<W*>(QString::number(id));
-    EXPECT_NE(w, nullptr) << id;
-    return w;
-}
+using zv::test::ControlById;
+using zv::test::QtTestApp;
 
 // Saves a picture of the dialog under /tmp for a person to look at.
 bool Screenshot(QWidget& widget, const std::string& name)
@@ -61,7 +48,7 @@ class WaterDialogsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        App();
+        QtTestApp();
         ClearMessageBoxRecord();
         char pattern[] = "/tmp/waterdialogsXXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -100,41 +87,42 @@ TEST_F(WaterDialogsTest, EnvironmentControlsAndComputedVelocity)
                    1328, 1352})
         EXPECT_NE(dialog.findChild<QWidget*>(QString::number(id)), nullptr) << id;
 
-    auto* fileButton = Control<QPushButton>(dialog, 1328);
+    auto* fileButton = ControlById<QPushButton>(dialog, 1328);
     EXPECT_EQ(fileButton->text(), "NONE");
-    EXPECT_TRUE(Control<QLineEdit>(dialog, 1273)->isEnabled());
+    EXPECT_TRUE(ControlById<QLineEdit>(dialog, 1273)->isEnabled());
     EXPECT_FALSE(fileButton->isEnabled());
-    EXPECT_FALSE(Control<QPushButton>(dialog, 1352)->isEnabled()) << "no editor given";
-    EXPECT_FALSE(Control<QRadioButton>(dialog, 1497)->isEnabled()) << "no sensor";
-    Control<QRadioButton>(dialog, 1330)->setChecked(true);
-    EXPECT_FALSE(Control<QLineEdit>(dialog, 1273)->isEnabled());
+    EXPECT_FALSE(ControlById<QPushButton>(dialog, 1352)->isEnabled()) << "no editor given";
+    EXPECT_FALSE(ControlById<QRadioButton>(dialog, 1497)->isEnabled()) << "no sensor";
+    ControlById<QRadioButton>(dialog, 1330)->setChecked(true);
+    EXPECT_FALSE(ControlById<QLineEdit>(dialog, 1273)->isEnabled());
     EXPECT_TRUE(fileButton->isEnabled());
 
     // 10 degrees C, salinity 35: 1489.77 m/s; fresh water uses salinity 0.
-    Control<QLineEdit>(dialog, 1056)->setText("10");
-    EXPECT_EQ(Control<QLabel>(dialog, 1495)->text(), "1489.8");
-    Control<QRadioButton>(dialog, 1137)->setChecked(true);
-    EXPECT_FALSE(Control<QLineEdit>(dialog, 1055)->isEnabled());
-    EXPECT_EQ(Control<QLabel>(dialog, 1495)->text(), QString::number(CEnvironment::ComputeVelocity(10, 0), 'f', 1));
-    Control<QLineEdit>(dialog, 1056)->setText("41");  // beyond 40: not taken
-    EXPECT_EQ(Control<QLabel>(dialog, 1495)->text(), QString::number(CEnvironment::ComputeVelocity(10, 0), 'f', 1));
-    Control<QLineEdit>(dialog, 1056)->setText("10");
+    ControlById<QLineEdit>(dialog, 1056)->setText("10");
+    EXPECT_EQ(ControlById<QLabel>(dialog, 1495)->text(), "1489.8");
+    ControlById<QRadioButton>(dialog, 1137)->setChecked(true);
+    EXPECT_FALSE(ControlById<QLineEdit>(dialog, 1055)->isEnabled());
+    EXPECT_EQ(ControlById<QLabel>(dialog, 1495)->text(), QString::number(CEnvironment::ComputeVelocity(10, 0), 'f', 1));
+    ControlById<QLineEdit>(dialog, 1056)->setText("41");  // beyond 40: not taken
+    EXPECT_EQ(ControlById<QLabel>(dialog, 1495)->text(), QString::number(CEnvironment::ComputeVelocity(10, 0), 'f', 1));
+    ControlById<QLineEdit>(dialog, 1056)->setText("10");
 
     // The timer's step: the probe, and a sensor reading once there is one.
     sensor = 31.0;  // above 30: not shown
     dialog.Refresh();
-    EXPECT_EQ(Control<QLabel>(dialog, 1499)->text(), "1502.2");
-    EXPECT_FALSE(Control<QRadioButton>(dialog, 1497)->isEnabled());
+    EXPECT_EQ(ControlById<QLabel>(dialog, 1499)->text(), "1502.2");
+    EXPECT_FALSE(ControlById<QRadioButton>(dialog, 1497)->isEnabled());
     sensor = 4.5;
     dialog.Refresh();
-    EXPECT_EQ(Control<QLabel>(dialog, 1498)->text(), "4.5");
-    Control<QRadioButton>(dialog, 1497)->setChecked(true);
-    EXPECT_FALSE(Control<QLineEdit>(dialog, 1056)->isEnabled());
-    EXPECT_EQ(Control<QLabel>(dialog, 1495)->text(), QString::number(CEnvironment::ComputeVelocity(4.5, 0), 'f', 1));
+    EXPECT_EQ(ControlById<QLabel>(dialog, 1498)->text(), "4.5");
+    ControlById<QRadioButton>(dialog, 1497)->setChecked(true);
+    EXPECT_FALSE(ControlById<QLineEdit>(dialog, 1056)->isEnabled());
+    EXPECT_EQ(ControlById<QLabel>(dialog, 1495)->text(),
+              QString::number(CEnvironment::ComputeVelocity(4.5, 0), 'f', 1));
 
-    Control<QRadioButton>(dialog, 1274)->setChecked(true);
+    ControlById<QRadioButton>(dialog, 1274)->setChecked(true);
     EXPECT_TRUE(Screenshot(dialog, "environment-dialog"));
-    Control<QRadioButton>(dialog, 1137)->setChecked(true);
+    ControlById<QRadioButton>(dialog, 1137)->setChecked(true);
     dialog.accept();
     EXPECT_EQ(values.waterType, 0u);
     EXPECT_EQ(values.temperatureType, 1u);
@@ -147,7 +135,7 @@ TEST_F(WaterDialogsTest, EnvironmentRefusesValuesOutOfRange)
 {
     SEnvironmentDialogValues values;
     CEnvironmentDialog dialog(values, {});
-    Control<QLineEdit>(dialog, 1273)->setText("0");
+    ControlById<QLineEdit>(dialog, 1273)->setText("0");
     dialog.accept();
     EXPECT_NE(dialog.result(), QDialog::Accepted);
     EXPECT_DOUBLE_EQ(values.constantVelocity, 1500.0);
@@ -171,8 +159,8 @@ TEST_F(WaterDialogsTest, EnvironmentFileChoiceAndFormat)
         CEnvironmentDialog::Live live;
         live.chooseFile = [&](const std::string&) { return dir + c.file; };
         CEnvironmentDialog dialog(values, live);
-        Control<QPushButton>(dialog, 1328)->click();
-        EXPECT_EQ(Control<QPushButton>(dialog, 1328)->text().toStdString(), c.file);
+        ControlById<QPushButton>(dialog, 1328)->click();
+        EXPECT_EQ(ControlById<QPushButton>(dialog, 1328)->text().toStdString(), c.file);
         dialog.accept();
         EXPECT_EQ(values.format, c.format);
         EXPECT_EQ(values.fileName, c.file);
@@ -195,21 +183,21 @@ TEST_F(WaterDialogsTest, EnvironmentEditOpensTheEditorByType)
         r.stored = true;
     };
     CEnvironmentDialog dialog(values, live);
-    Control<QPushButton>(dialog, 1352)->click();
+    ControlById<QPushButton>(dialog, 1352)->click();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].kind, 0);
     EXPECT_EQ(requests[0].curveName, "Constant");
     EXPECT_DOUBLE_EQ(requests[0].velocity, 1490.0);
-    EXPECT_EQ(Control<QPushButton>(dialog, 1328)->text(), "edited.asvp");
-    Control<QRadioButton>(dialog, 1494)->click();
-    Control<QPushButton>(dialog, 1352)->click();
+    EXPECT_EQ(ControlById<QPushButton>(dialog, 1328)->text(), "edited.asvp");
+    ControlById<QRadioButton>(dialog, 1494)->click();
+    ControlById<QPushButton>(dialog, 1352)->click();
     EXPECT_EQ(requests.back().curveName, "ComputedConst");
-    Control<QRadioButton>(dialog, 1330)->click();
-    Control<QPushButton>(dialog, 1352)->click();
+    ControlById<QRadioButton>(dialog, 1330)->click();
+    ControlById<QPushButton>(dialog, 1352)->click();
     EXPECT_EQ(requests.back().kind, 1);
     EXPECT_EQ(requests.back().fileName, "edited.asvp");
-    Control<QRadioButton>(dialog, 1538)->click();
-    EXPECT_FALSE(Control<QPushButton>(dialog, 1352)->isEnabled()) << "the probe's velocity has no profile";
+    ControlById<QRadioButton>(dialog, 1538)->click();
+    EXPECT_FALSE(ControlById<QPushButton>(dialog, 1352)->isEnabled()) << "the probe's velocity has no profile";
     dialog.accept();
     EXPECT_EQ(values.fileName, "edited.asvp");
     EXPECT_EQ(values.extension, "asvp");

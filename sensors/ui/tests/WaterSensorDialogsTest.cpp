@@ -15,6 +15,7 @@
 #include "sensors/Environment.h"
 #include "sensors/SvpProfileStore.h"
 #include "serialcom/tests/TovrelixTestSupport.h"
+#include "testsupport/ui/QtTestApp.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -35,22 +36,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
-template <class W>
-W* Control(QWidget& dialog, int id)
-{
-    W* w = dialog.findChild<W*>(QString::number(id));
-    EXPECT_NE(w, nullptr) << "control " << id;
-    return w;
-}
+using zv::test::ControlById;
+using zv::test::QtTestApp;
 
 bool Pump(const std::function<bool()>& condition)
 {
@@ -93,7 +80,7 @@ class WaterSensorDialogsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        App();
+        QtTestApp();
         ASSERT_EQ(RunRegSvr(false), 0);
         ASSERT_TRUE(registry.OpenRootKeys("Zelvar\\EchoSounder\\QY210\\1.0\\"));
         environment.LoadUserSettings();
@@ -171,11 +158,11 @@ TEST_F(WaterSensorDialogsTest, ProbeCommandsGoOutOnItsLine)
     {
         CSvpProbeDialog dialog(probe);
         EXPECT_EQ(dialog.windowTitle(), "Sound Velocity Probe");
-        auto* realTime = Control<QCheckBox>(dialog, CSvpProbeDialog::IdRealTime);
-        auto* start = Control<QPushButton>(dialog, CSvpProbeDialog::IdStart);
-        auto* record = Control<QPushButton>(dialog, CSvpProbeDialog::IdRecord);
-        auto* storeButton = Control<QPushButton>(dialog, CSvpProbeDialog::IdStore);
-        auto* log = Control<QPlainTextEdit>(dialog, CSvpProbeDialog::IdLog);
+        auto* realTime = ControlById<QCheckBox>(dialog, CSvpProbeDialog::IdRealTime);
+        auto* start = ControlById<QPushButton>(dialog, CSvpProbeDialog::IdStart);
+        auto* record = ControlById<QPushButton>(dialog, CSvpProbeDialog::IdRecord);
+        auto* storeButton = ControlById<QPushButton>(dialog, CSvpProbeDialog::IdStore);
+        auto* log = ControlById<QPlainTextEdit>(dialog, CSvpProbeDialog::IdLog);
         ASSERT_TRUE(realTime && start && record && storeButton && log);
         EXPECT_NE(dialog.findChild<QPushButton*>(QString::number(CSvpProbeDialog::IdClear)), nullptr);
         EXPECT_NE(dialog.findChild<QPushButton*>(QString::number(CSvpProbeDialog::IdPort)), nullptr);
@@ -206,7 +193,7 @@ TEST_F(WaterSensorDialogsTest, ProbeCommandsGoOutOnItsLine)
         pty.Write("0002 20.16 x 1490.50\r\n0003 30.24 x 1488.00\r\n");
         ASSERT_TRUE(Pump([&] { return log->toPlainText().contains("S= 1488.00"); }));
         EXPECT_TRUE(Screenshot(dialog, "probe-dialog"));
-        Control<QPushButton>(dialog, CSvpProbeDialog::IdClear)->click();
+        ControlById<QPushButton>(dialog, CSvpProbeDialog::IdClear)->click();
         EXPECT_EQ(log->toPlainText(), "");
         EXPECT_EQ(probe.Monitor().Text(), "");
         EXPECT_EQ(probe.RecordedCast().GetCount(), 2) << "the cast since Record";
@@ -216,8 +203,8 @@ TEST_F(WaterSensorDialogsTest, ProbeCommandsGoOutOnItsLine)
     // written.
     const int answer = RunWith([&] { return CSvpProbeDialog::Run(probe, nullptr); },
                                [&](QDialog& d) {
-                                   Control<QCheckBox>(d, CSvpProbeDialog::IdRealTime)->setChecked(true);
-                                   Control<QPushButton>(d, CSvpProbeDialog::IdStore)->click();
+                                   ControlById<QCheckBox>(d, CSvpProbeDialog::IdRealTime)->setChecked(true);
+                                   ControlById<QPushButton>(d, CSvpProbeDialog::IdStore)->click();
                                },
                                true);
     EXPECT_EQ(answer, 1);
@@ -233,8 +220,8 @@ TEST_F(WaterSensorDialogsTest, ProbeCommandsGoOutOnItsLine)
     // at the next OK.
     RunWith([&] { return CSvpProbeDialog::Run(probe, nullptr); },
             [&](QDialog& d) {
-                Control<QCheckBox>(d, CSvpProbeDialog::IdRealTime)->setChecked(false);
-                Control<QPushButton>(d, CSvpProbeDialog::IdStore)->click();
+                ControlById<QCheckBox>(d, CSvpProbeDialog::IdRealTime)->setChecked(false);
+                ControlById<QPushButton>(d, CSvpProbeDialog::IdStore)->click();
             },
             false);
     EXPECT_EQ(RunWith([&] { return CSvpProbeDialog::Run(probe, nullptr); }, [](QDialog&) {}, true), 1);
@@ -263,16 +250,16 @@ TEST_F(WaterSensorDialogsTest, TemperatureSourceLogAndOk)
     {
         CTemperatureDialog dialog(temperature);
         EXPECT_EQ(dialog.windowTitle(), "Temperature Sensor");
-        auto* combo = Control<QComboBox>(dialog, CTemperatureDialog::IdTransceiver);
-        auto* log = Control<QPlainTextEdit>(dialog, CTemperatureDialog::IdLog);
-        auto* analog = Control<QRadioButton>(dialog, CTemperatureDialog::IdAnalog);
+        auto* combo = ControlById<QComboBox>(dialog, CTemperatureDialog::IdTransceiver);
+        auto* log = ControlById<QPlainTextEdit>(dialog, CTemperatureDialog::IdLog);
+        auto* analog = ControlById<QRadioButton>(dialog, CTemperatureDialog::IdAnalog);
         ASSERT_TRUE(combo && log && analog);
-        EXPECT_EQ(Control<QRadioButton>(dialog, CTemperatureDialog::IdOff)->text(), "Off");
-        EXPECT_EQ(Control<QRadioButton>(dialog, CTemperatureDialog::IdSerial)->text(), "Serial line");
+        EXPECT_EQ(ControlById<QRadioButton>(dialog, CTemperatureDialog::IdOff)->text(), "Off");
+        EXPECT_EQ(ControlById<QRadioButton>(dialog, CTemperatureDialog::IdSerial)->text(), "Serial line");
         EXPECT_EQ(analog->text(), "Anolog Input");
-        EXPECT_EQ(Control<QCheckBox>(dialog, CTemperatureDialog::IdDataDisplay)->text(), "Analog Input:");
-        EXPECT_EQ(Control<QPushButton>(dialog, CTemperatureDialog::IdPort)->text(), "RS232...");
-        EXPECT_TRUE(Control<QRadioButton>(dialog, CTemperatureDialog::IdSerial)->isChecked());
+        EXPECT_EQ(ControlById<QCheckBox>(dialog, CTemperatureDialog::IdDataDisplay)->text(), "Analog Input:");
+        EXPECT_EQ(ControlById<QPushButton>(dialog, CTemperatureDialog::IdPort)->text(), "RS232...");
+        EXPECT_TRUE(ControlById<QRadioButton>(dialog, CTemperatureDialog::IdSerial)->isChecked());
         EXPECT_EQ(combo->count(), 3);
         EXPECT_EQ(combo->currentText(), "Gone 50 kHz");
         EXPECT_EQ(log->toPlainText(), "Data not available\n");
@@ -283,10 +270,10 @@ TEST_F(WaterSensorDialogsTest, TemperatureSourceLogAndOk)
         EXPECT_EQ(temperature.GetTemperature(), std::optional(12.5));
         EXPECT_TRUE(Screenshot(dialog, "temperature-dialog"));
 
-        Control<QCheckBox>(dialog, CTemperatureDialog::IdDataDisplay)->setChecked(true);
+        ControlById<QCheckBox>(dialog, CTemperatureDialog::IdDataDisplay)->setChecked(true);
         ASSERT_TRUE(Pump([&] { return log->toPlainText() == "Data not available\n"; }));
         EXPECT_FALSE(temperature.GetTemperature()) << "the switch marks the reading not valid";
-        Control<QPushButton>(dialog, CTemperatureDialog::IdClear)->click();
+        ControlById<QPushButton>(dialog, CTemperatureDialog::IdClear)->click();
         EXPECT_EQ(log->toPlainText(), "");
 
         // What the dialog holds, before OK: nothing written yet.
@@ -298,8 +285,8 @@ TEST_F(WaterSensorDialogsTest, TemperatureSourceLogAndOk)
     }
 
     const auto choose = [](QDialog& d) {
-        Control<QRadioButton>(d, CTemperatureDialog::IdAnalog)->setChecked(true);
-        Control<QComboBox>(d, CTemperatureDialog::IdTransceiver)->setCurrentText("T120 120 kHz");
+        ControlById<QRadioButton>(d, CTemperatureDialog::IdAnalog)->setChecked(true);
+        ControlById<QComboBox>(d, CTemperatureDialog::IdTransceiver)->setCurrentText("T120 120 kHz");
     };
     EXPECT_EQ(RunWith([&] { return CTemperatureDialog::Run(temperature, nullptr); }, choose, false), 0);
     EXPECT_EQ(temperature.GetSource(), CTemperature::kSerial);

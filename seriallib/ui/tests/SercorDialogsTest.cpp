@@ -10,6 +10,7 @@
 
 #include "platform/SerialBackendFake.h"
 #include "platform/TempHives.h"
+#include "testsupport/ui/QtTestApp.h"
 #include "testsupport/ui/QtWait.h"
 
 #include <gtest/gtest.h>
@@ -26,14 +27,7 @@
 
 namespace {
 
-QApplication& QtApp()
-{
-    static int argc = 1;
-    static char name[] = "sercor-ui-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using zv::test::QtTestApp;
 
 using zv::test::QtWaitUntil;
 
@@ -51,7 +45,7 @@ class SercorDialogs : public ::testing::Test
 protected:
     void SetUp() override
     {
-        QtApp();
+        QtTestApp();
         InstallSercorDialogs();
     }
     void TearDown() override { SetSercorHooks({}); }

@@ -5,6 +5,7 @@
 #include "transceivers/ui/HardwareStatusDialog.h"
 
 #include "platform/ByteWriter.h"
+#include "testsupport/ui/QtTestApp.h"
 #include "transceivers/TransceiverInstallation.h"
 
 #include <QApplication>
@@ -21,14 +22,7 @@
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "hardware-status-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using zv::test::QtTestApp;
 
 class CUnits final : public CHardwareStatus::IUnits
 {
@@ -43,7 +37,7 @@ public:
 
 TEST(HardwareStatusWindow, ShowsTheAnswersAndAsksWhileASounderRuns)
 {
-    App();
+    QtTestApp();
     CTransceiverInstallation installation;
     CUnits units;
     CHardwareStatus status(installation, units);

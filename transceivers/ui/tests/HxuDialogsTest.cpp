@@ -7,6 +7,7 @@
 
 #include "base/AppIds.h"
 #include "platform/MessageDispatcher.h"
+#include "testsupport/ui/QtTestApp.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,14 +19,7 @@
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "hxu-dialogs-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using zv::test::QtTestApp;
 
 void Picture(QWidget& dialog, const char* name)
 {
@@ -40,7 +34,7 @@ QString Label(QWidget& dialog, const char* name)
 
 TEST(HxuDialogs, DebugDialogShowsAndHandsBackTheFlags)
 {
-    App();
+    QtTestApp();
     HxuDebugDialogValues in;
     in.flags = {1, 0, 1, 0, 0, 0, 1};
     CHXUDialog dialog(in);
@@ -61,7 +55,7 @@ TEST(HxuDialogs, DebugDialogShowsAndHandsBackTheFlags)
 
 TEST(HxuDialogs, DebugDialogsAlarmButtonsPostTheirCommands)
 {
-    App();
+    QtTestApp();
     std::vector<WPARAM> commands;
     HWND frame = CreateMessageWindow([&](HWND, UINT message, WPARAM w, LPARAM) {
         if (message == WM_COMMAND)
@@ -82,7 +76,7 @@ TEST(HxuDialogs, DebugDialogsAlarmButtonsPostTheirCommands)
 
 TEST(HxuDialogs, NoContactAndReprogramQuestions)
 {
-    App();
+    QtTestApp();
     CHXUNoContactDialog none("HXU-H 3");
     EXPECT_EQ(none.windowTitle(), "HXU Transceiver Not Found");
     EXPECT_EQ(Label(none, "transceiverName"), "HXU-H 3");

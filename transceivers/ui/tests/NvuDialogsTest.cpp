@@ -9,6 +9,7 @@
 #include "transceivers/ui/TransceiverDialogs.h"
 
 #include "platform/MessageDispatcher.h"
+#include "testsupport/ui/QtTestApp.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -28,14 +29,7 @@
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "nvu-dialogs-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using zv::test::QtTestApp;
 
 template <class F>
 bool WaitFor(F condition, int ms = 5000)
@@ -56,7 +50,7 @@ bool WaitFor(F condition, int ms = 5000)
 
 TEST(NvuDialogs, UpgradeQuestionShowsBothNamesAndAnswers)
 {
-    App();
+    QtTestApp();
     transceiversui::CTransceiverDialogs dialogs;
     struct Row
     {
@@ -112,7 +106,7 @@ QString Field(QWidget* window, int id)
 
 TEST(NvuDialogs, DiagnosticWindowShowsItsUnitAndGoesWithIt)
 {
-    App();
+    QtTestApp();
     int nulls = 0;
     const HWND view = CreateMessageWindow([&](HWND, UINT message, WPARAM, LPARAM) {
         if (message == WM_NULL)

@@ -1,4 +1,5 @@
 #include "transceivers/ui/SearchNVU.h"
+#include "testsupport/ui/QtTestApp.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -13,14 +14,7 @@
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "searchnvu-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using zv::test::QtTestApp;
 
 void ClickCancel(CSearchNVU& dialog)
 {
@@ -29,7 +23,7 @@ void ClickCancel(CSearchNVU& dialog)
 
 TEST(SearchNVU, DoneBeforeTheDialogOpensIsNotLost)
 {
-    App();
+    QtTestApp();
     CSearchNVU dialog;
     dialog.SetMessageText("Wait for response from 127.0.0.2");
     dialog.SetDone();
@@ -43,7 +37,7 @@ TEST(SearchNVU, DoneBeforeTheDialogOpensIsNotLost)
 
 TEST(SearchNVU, DoneFromAnotherThreadEndsTheDialogWithOk)
 {
-    App();
+    QtTestApp();
     CSearchNVU dialog;
     std::atomic<bool> shown{false};
     std::thread waiter;
@@ -59,7 +53,7 @@ TEST(SearchNVU, DoneFromAnotherThreadEndsTheDialogWithOk)
 
 TEST(SearchNVU, CancelWhileAnimatingEndsWithCancel)
 {
-    App();
+    QtTestApp();
     CSearchNVU dialog;
     QTimer::singleShot(60, &dialog, [&] { ClickCancel(dialog); });
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
@@ -88,7 +82,7 @@ TEST(SearchNVU, BarClimbsToFiftyThenFallsToZero)
 
 TEST(SearchNVU, DoneCheckOfTheOwnerEndsTheWait)
 {
-    App();
+    QtTestApp();
     std::atomic<bool> answered{false};
     std::thread unit([&] { answered = true; });
     EXPECT_TRUE(CSearchNVU::RunWait("Wait for response from 127.0.0.2", [&] { return answered.load(); }));

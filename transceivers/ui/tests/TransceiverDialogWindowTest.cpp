@@ -1,5 +1,6 @@
 // The transceiver dialogs as windows: which controls each form offers, the
 // texts its sliders show, the FM rule, and what OK hands back.
+#include "testsupport/ui/QtTestApp.h"
 #include "transceivers/ui/AdvancedTransceiverDialog.h"
 #include "transceivers/ui/TransceiverDialog.h"
 #include "transceivers/ui/TransceiverDialogGeo.h"
@@ -17,22 +18,8 @@
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "transceiver-dialog-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
-template <typename W>
-W* Find(QWidget& dialog, const char* name)
-{
-    W* w = dialog.findChild<W*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
+using zv::test::ControlByName;
+using zv::test::QtTestApp;
 
 // A picture of the dialog under /tmp for a person to look at.
 void Picture(QWidget& dialog, const char* name)
@@ -42,7 +29,7 @@ void Picture(QWidget& dialog, const char* name)
 
 QString Text(QWidget& dialog, const char* name)
 {
-    QLabel* label = Find<QLabel>(dialog, name);
+    QLabel* label = ControlByName<QLabel>(dialog, name);
     return label ? label->text() : QString();
 }
 
@@ -70,7 +57,7 @@ TransceiverDialogValues Values(int templateId, double frequency)
 // the models without wide-band units has no FM at all.
 TEST(TransceiverDialogWindow, FmIsOfferedOnlyWhereTheChannelCanSendIt)
 {
-    App();
+    QtTestApp();
     struct Row
     {
         const char* legend;
@@ -89,11 +76,11 @@ TEST(TransceiverDialogWindow, FmIsOfferedOnlyWhereTheChannelCanSendIt)
         v.fmPulse = r.fmChosen ? 1 : 0;
         v.fmPulseLength = 4 * v.pulseLength;
         CTransceiverDialog dialog(v);
-        QRadioButton* fm = Find<QRadioButton>(dialog, "IDC_FM");
+        QRadioButton* fm = ControlByName<QRadioButton>(dialog, "IDC_FM");
         ASSERT_NE(fm, nullptr);
         EXPECT_EQ(fm->isEnabled(), r.offered) << r.legend;
-        EXPECT_EQ(Find<QCheckBox>(dialog, "IDC_FM_PULSE")->isEnabled(), r.offered) << r.legend;
-        EXPECT_EQ(Find<QSlider>(dialog, "IDC_RESOLUTION")->isEnabled(), r.offered) << r.legend;
+        EXPECT_EQ(ControlByName<QCheckBox>(dialog, "IDC_FM_PULSE")->isEnabled(), r.offered) << r.legend;
+        EXPECT_EQ(ControlByName<QSlider>(dialog, "IDC_RESOLUTION")->isEnabled(), r.offered) << r.legend;
         EXPECT_EQ(dialog.Values().fmPulse, r.fmChosen ? 1 : 0) << r.legend;
     }
     CTransceiverDialog narrow(Values(TransceiverDialogValues::kTemplate, 38000.0));
@@ -104,20 +91,20 @@ TEST(TransceiverDialogWindow, FmIsOfferedOnlyWhereTheChannelCanSendIt)
 
 TEST(TransceiverDialogWindow, SlidersShowTheirValuesInTheirFormats)
 {
-    App();
+    QtTestApp();
     CTransceiverDialog dialog(Values(TransceiverDialogValues::kTemplateWideBand, 38000.0));
-    QSlider* power = Find<QSlider>(dialog, "IDC_POWER");
-    QSlider* pulse = Find<QSlider>(dialog, "IDC_PULSE_LENGTH");
-    QSlider* resolution = Find<QSlider>(dialog, "IDC_RESOLUTION");
+    QSlider* power = ControlByName<QSlider>(dialog, "IDC_POWER");
+    QSlider* pulse = ControlByName<QSlider>(dialog, "IDC_PULSE_LENGTH");
+    QSlider* resolution = ControlByName<QSlider>(dialog, "IDC_RESOLUTION");
     ASSERT_TRUE(power && pulse && resolution);
     EXPECT_EQ(power->value(), 3);
     EXPECT_EQ(Text(dialog, "IDC_POWER_TEXT"), "400.2");
     EXPECT_EQ(pulse->maximum(), 2) << "three pulse lengths before the repeats";
     EXPECT_EQ(Text(dialog, "IDC_PULSE_LENGTH_TEXT"), "0.512");
-    EXPECT_EQ(Find<QLineEdit>(dialog, "IDC_TRANSDUCER_TYPE")->text(), "A transducer type lo");
-    EXPECT_EQ(Find<QLineEdit>(dialog, "IDC_LABEL")->maxLength(), 15);
-    EXPECT_EQ(Find<QLineEdit>(dialog, "IDC_TIDE")->text(), "-0.50");
-    EXPECT_TRUE(Find<QLineEdit>(dialog, "IDC_TIDE")->isReadOnly());
+    EXPECT_EQ(ControlByName<QLineEdit>(dialog, "IDC_TRANSDUCER_TYPE")->text(), "A transducer type lo");
+    EXPECT_EQ(ControlByName<QLineEdit>(dialog, "IDC_LABEL")->maxLength(), 15);
+    EXPECT_EQ(ControlByName<QLineEdit>(dialog, "IDC_TIDE")->text(), "-0.50");
+    EXPECT_TRUE(ControlByName<QLineEdit>(dialog, "IDC_TIDE")->isReadOnly());
 
     // CW: a quarter, a half or the whole pulse of 0.512 ms (9.6 cm).
     EXPECT_EQ(resolution->maximum(), 2);
@@ -128,8 +115,8 @@ TEST(TransceiverDialogWindow, SlidersShowTheirValuesInTheirFormats)
     }
     // FM: 2 to 32 pulse lengths, shown as the pulse length; the resolution
     // of the first pulse length (4.8 cm) times 1 to 16.
-    Find<QRadioButton>(dialog, "IDC_FM")->setChecked(true);
-    EXPECT_TRUE(Find<QCheckBox>(dialog, "IDC_FM_PULSE")->isChecked());
+    ControlByName<QRadioButton>(dialog, "IDC_FM")->setChecked(true);
+    EXPECT_TRUE(ControlByName<QCheckBox>(dialog, "IDC_FM_PULSE")->isChecked());
     EXPECT_EQ(resolution->maximum(), 4);
     resolution->setValue(2);
     EXPECT_EQ(Text(dialog, "IDC_PULSE_LENGTH_TEXT"), "4.096");
@@ -148,22 +135,22 @@ TEST(TransceiverDialogWindow, SlidersShowTheirValuesInTheirFormats)
 
 TEST(TransceiverDialogWindow, OkHandsBackWhatWasChosen)
 {
-    App();
+    QtTestApp();
     TransceiverDialogValues values = Values(TransceiverDialogValues::kTemplate, 50000.0);
     values.testModeAllowed = false;
     int advancedRuns = 0;
     values.advanced = [&advancedRuns] { ++advancedRuns; };
     values.remark = "first file";
     CTransceiverDialog dialog(values);
-    EXPECT_FALSE(Find<QRadioButton>(dialog, "IDC_MODE_Test")->isEnabled());
-    EXPECT_TRUE(Find<QRadioButton>(dialog, "IDC_MODE_Active")->isChecked());
-    Find<QRadioButton>(dialog, "IDC_MODE_Passive")->setChecked(true);
-    Find<QSlider>(dialog, "IDC_PULSE_LENGTH")->setValue(0);
-    Find<QLineEdit>(dialog, "IDC_DRAUGHT")->setText("2.75");
-    Find<QLineEdit>(dialog, "IDC_Y")->setText("-1");
-    Find<QLineEdit>(dialog, "IDC_LABEL")->setText("Keel");
-    Find<QLineEdit>(dialog, "IDC_REMARK")->setText("second file");
-    Find<QPushButton>(dialog, "IDC_ADVANCED")->click();
+    EXPECT_FALSE(ControlByName<QRadioButton>(dialog, "IDC_MODE_Test")->isEnabled());
+    EXPECT_TRUE(ControlByName<QRadioButton>(dialog, "IDC_MODE_Active")->isChecked());
+    ControlByName<QRadioButton>(dialog, "IDC_MODE_Passive")->setChecked(true);
+    ControlByName<QSlider>(dialog, "IDC_PULSE_LENGTH")->setValue(0);
+    ControlByName<QLineEdit>(dialog, "IDC_DRAUGHT")->setText("2.75");
+    ControlByName<QLineEdit>(dialog, "IDC_Y")->setText("-1");
+    ControlByName<QLineEdit>(dialog, "IDC_LABEL")->setText("Keel");
+    ControlByName<QLineEdit>(dialog, "IDC_REMARK")->setText("second file");
+    ControlByName<QPushButton>(dialog, "IDC_ADVANCED")->click();
     EXPECT_EQ(advancedRuns, 1);
     const TransceiverDialogValues v = dialog.Values();
     EXPECT_EQ(v.mode, 1);
@@ -177,20 +164,20 @@ TEST(TransceiverDialogWindow, OkHandsBackWhatWasChosen)
 
 TEST(TransceiverDialogWindow, GeoAndAdvancedForms)
 {
-    App();
+    QtTestApp();
     GeoTransceiverDialogValues geo;
     const double intervals[5] = {0.000016, 0.000032, 0.000064, 0.000064, 0.000064};
     std::copy(std::begin(intervals), std::end(intervals), geo.sampleIntervals);
     geo.sampleInterval = 0.000032;
     geo.roll = 2.5;
     CTransceiverDialogGeo geoDialog(geo);
-    QSlider* interval = Find<QSlider>(geoDialog, "IDC_SAMPLE_INTERVAL");
+    QSlider* interval = ControlByName<QSlider>(geoDialog, "IDC_SAMPLE_INTERVAL");
     ASSERT_NE(interval, nullptr);
     EXPECT_EQ(interval->maximum(), 2);
     EXPECT_EQ(Text(geoDialog, "IDC_SAMPLE_INTERVAL_TEXT"), "32");
     interval->setValue(2);
     EXPECT_EQ(Text(geoDialog, "IDC_SAMPLE_INTERVAL_TEXT"), "64");
-    Find<QLineEdit>(geoDialog, "IDC_AZIMUTH")->setText("180.5");
+    ControlByName<QLineEdit>(geoDialog, "IDC_AZIMUTH")->setText("180.5");
     Picture(geoDialog, "settings-geo");
     const GeoTransceiverDialogValues g = geoDialog.Values();
     EXPECT_DOUBLE_EQ(g.sampleInterval, 0.000064);
