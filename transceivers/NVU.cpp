@@ -12,6 +12,7 @@
 #include "sensors/AnalogMotionInput.h"
 #include "sensors/ThermistorInput.h"
 #include "transceivers/HardwareStatusSink.h"
+#include "transceivers/NvuCorrelation.h"
 #include "transceivers/NvuDiagnosticReport.h"
 #include "transceivers/PingMotion.h"
 #include "transceivers/QY42Telegrams.h"
@@ -978,47 +979,416 @@ void CNVU::ProcessChannel(int channel, int readIndex, int count)
     target.produced = std::max(target.produced, out);
 }
 
+namespace {
+
+// Input samples converted at a time: what a conversion works in stays the
+// size of one chunk and its filter's reach, however long the pass.
+constexpr int kChunk = 4096;
+
+// What the conversion works in, kept by each thread from one pass to the
+// next: once the longest filter has sized it, a ping is converted without
+// allocation.
+struct ConversionWork
+{
+    std::vector<float> re, im;          // ring samples: the history, then the chunk
+    std::vector<float> backRe, backIm;  // a stretch of history searched for present samples
+    std::vector<float> pickRe, pickIm;  // group picks (type 2)
+    std::vector<std::uint8_t> good;
+    std::vector<double> xr, xi;  // what the taps read, oldest first
+    std::vector<int> at;         // positions of present samples; next present sample
+    std::vector<double> pr, pi;  // phase-split copies for outputs a stride apart
+    std::vector<double> cr, ci;  // coefficients over N in the order of the taps
+    std::vector<std::ptrdiff_t> rows;
+    std::vector<int> outputs, lane, newest, taken;
+    std::vector<double> vr, vi, yr, yi, y;
+};
+
+thread_local ConversionWork t_work;
+
+// Room for n values and the lanes the correlation kernel rounds up to.
+template <class T>
+T* Room(std::vector<T>& v, std::size_t n)
+{
+    n += nvucorrelation::kLaneStep;
+    if (v.size() < n)
+        v.resize(n);
+    return v.data();
+}
+
+bool Present(float re, float im)
+{
+    return re != 0.0f || im != 0.0f;
+}
+
+double Norm(float re, float im)
+{
+    return std::norm(std::complex<double>(std::complex<float>(re, im)));
+}
+
+// Where outputs `stride` samples apart read samples `stride` apart, the
+// samples from..to are split into stride phases, each contiguous and
+// `length` long: sample i goes to (i % stride) * length + i / stride, so
+// that side-by-side outputs read side-by-side samples.
+void SplitPhases(const double* x, int from, int to, int stride, std::ptrdiff_t length, double* split)
+{
+    for (int r = 0; r < stride; ++r) {
+        const int first = from + ((r - from % stride) + stride) % stride;
+        double* phase = split + r * length + first / stride;
+        for (int i = first; i < to; i += stride)
+            *phase++ = x[i];
+    }
+}
+
+// The first lane's row of each tap, tap t reading sample first + t * step.
+void Rows(std::ptrdiff_t* rows, int taps, std::ptrdiff_t first, int step, int stride, std::ptrdiff_t length)
+{
+    if (stride == 1) {
+        for (int t = 0; t < taps; ++t)
+            rows[t] = first + static_cast<std::ptrdiff_t>(t) * step;
+        return;
+    }
+    // Phase and index within it, carried from tap to tap.
+    const int down = step >= 0 ? step / stride : -((-step + stride - 1) / stride);
+    const int over = step - down * stride;
+    std::ptrdiff_t r = first % stride, q = first / stride;
+    for (int t = 0; t < taps; ++t) {
+        rows[t] = r * length + q;
+        r += over;
+        q += down;
+        if (r >= stride) {
+            r -= stride;
+            ++q;
+        }
+    }
+}
+
+// The correlation of the samples ending at xr[newest - 1] with the first
+// taps coefficients, summed the plain complex<double> way.
+double PlainLast(const double* xr, const double* xi, int newest, int taps, const double* cr, const double* ci)
+{
+    std::complex<double> y;
+    for (int t = 0; t < taps; ++t)
+        y += std::complex<double>(xr[newest - 1 - t], xi[newest - 1 - t]) * std::complex<double>(cr[t], ci[t]);
+    return std::norm(y);
+}
+
+// Types 3 and 8: at each output the power of the correlation of the last L
+// present samples, newest with the first coefficient, looking back at most
+// reach samples. Outputs are chunk positions in order, `stride` apart
+// where no sample between them is missing.
+void CorrelateLastPresent(ConversionWork& w, const CSampleRingBuffer& ring, int channel, int start, int n,
+                          const float* re, const float* im, int outputCount, int stride, int L, long long reach)
+{
+    // The last L present samples before the chunk, newest at L - 1.
+    const std::size_t size = static_cast<std::size_t>(L) + static_cast<std::size_t>(n);
+    double* xr = Room(w.xr, size);
+    double* xi = Room(w.xi, size);
+    int* at = Room(w.at, size);
+    int oldest = L;
+    float* backRe = Room(w.backRe, kChunk);
+    float* backIm = Room(w.backIm, kChunk);
+    for (long long scanned = 0; oldest > 0 && scanned < reach - 1;) {
+        const int stretch = static_cast<int>(std::min<long long>(kChunk, reach - 1 - scanned));
+        ring.ReadSamples(backIm, backRe, ring.WrapIndex(start - scanned - stretch), stretch, channel);
+        for (int i = stretch - 1; i >= 0 && oldest > 0; --i)
+            if (Present(backRe[i], backIm[i])) {
+                --oldest;
+                xr[oldest] = backRe[i];
+                xi[oldest] = backIm[i];
+                at[oldest] = static_cast<int>(i - stretch - scanned);
+            }
+        scanned += stretch;
+    }
+    int top = L;
+    for (int k = 0; k < n; ++k)
+        if (Present(re[k], im[k])) {
+            xr[top] = re[k];
+            xi[top] = im[k];
+            at[top++] = k;
+        }
+
+    // Outputs whose window holds L present samples and lies `stride` present
+    // samples after the one before go side by side through the kernel.
+    const double* px = xr;
+    const double* py = xi;
+    const std::ptrdiff_t length = (top + stride - 1) / stride;
+    if (stride > 1) {
+        double* sr = Room(w.pr, static_cast<std::size_t>(length) * stride);
+        double* si = Room(w.pi, static_cast<std::size_t>(length) * stride);
+        SplitPhases(xr, oldest, top, stride, length, sr);
+        SplitPhases(xi, oldest, top, stride, length, si);
+        px = sr;
+        py = si;
+    }
+    const int* outputs = w.outputs.data();
+    int* lane = Room(w.lane, static_cast<std::size_t>(outputCount));
+    int* newest = Room(w.newest, static_cast<std::size_t>(outputCount));
+    int* taken = Room(w.taken, static_cast<std::size_t>(outputCount));
+    double* yr = Room(w.yr, static_cast<std::size_t>(outputCount));
+    double* yi = Room(w.yi, static_cast<std::size_t>(outputCount));
+    std::ptrdiff_t* rows = Room(w.rows, static_cast<std::size_t>(L));
+    int lanes = 0, runFirst = 0, runNewest = 0, lastNewest = 0;
+    auto flush = [&] {
+        if (lanes > runFirst) {
+            // From zero, over what the run before wrote in the lanes it rounded up to.
+            std::fill_n(yr + runFirst, lanes - runFirst, 0.0);
+            std::fill_n(yi + runFirst, lanes - runFirst, 0.0);
+            Rows(rows, L, runNewest - 1, -1, stride, length);
+            nvucorrelation::Correlate(px, py, rows, L, w.cr.data(), w.ci.data(), lanes - runFirst, yr + runFirst,
+                                      yi + runFirst);
+        }
+        runFirst = lanes;
+    };
+    int e = L, s = oldest;
+    for (int m = 0; m < outputCount; ++m) {
+        const int k = outputs[m];
+        while (e < top && at[e] <= k)
+            ++e;
+        while (s < e && at[s] <= k - reach)
+            ++s;
+        newest[m] = e;
+        taken[m] = std::min(L, e - s);
+        if (taken[m] < L) {
+            lane[m] = -1;
+            continue;
+        }
+        if (lanes > runFirst && e == lastNewest) {
+            lane[m] = lanes - 1;  // the window of the output before
+            continue;
+        }
+        if (lanes == runFirst || e != lastNewest + stride) {
+            flush();
+            runNewest = e;
+        }
+        lane[m] = lanes++;
+        lastNewest = e;
+    }
+    flush();
+
+    double* y = Room(w.y, static_cast<std::size_t>(outputCount));
+    std::ptrdiff_t* back = Room(w.rows, static_cast<std::size_t>(L));
+    for (int t = 0; t < L; ++t)
+        back[t] = -1 - t;
+    for (int m = 0; m < outputCount; ++m) {
+        double r[nvucorrelation::kLaneStep] = {}, i[nvucorrelation::kLaneStep] = {};
+        if (lane[m] >= 0) {
+            r[0] = yr[lane[m]];
+            i[0] = yi[lane[m]];
+        } else {
+            nvucorrelation::Correlate(xr + newest[m], xi + newest[m], back, taken[m], w.cr.data(), w.ci.data(), 1, r,
+                                      i);
+        }
+        y[m] = std::norm(std::complex<double>(r[0], i[0]));
+        if (std::isnan(y[m]))
+            y[m] = PlainLast(xr, xi, newest[m], taken[m], w.cr.data(), w.ci.data());
+    }
+}
+
+// Type 2: at each output the power of the correlation of the first present
+// sample of each of `groups` groups of `size` samples, the oldest group with
+// the last coefficient; a pick with a part beyond +-1000 takes the pick of
+// the group before it when that one was good, else zero. The window holds
+// h = groups * size - 1 samples of history, then the chunk's n; outputs are
+// `stride` apart. The coefficients are in the order of the taps, oldest
+// group first.
+void CorrelateGroupPicks(ConversionWork& w, const float* re, const float* im, int h, int n, int outputCount, int stride,
+                         int groups, int size)
+{
+    const int total = h + n;
+    // next[i]: the first present sample at or after i (total when none).
+    int* next = Room(w.at, static_cast<std::size_t>(total) + 1);
+    next[total] = total;
+    for (int i = total - 1; i >= 0; --i)
+        next[i] = Present(re[i], im[i]) ? i : next[i + 1];
+    // The pick of the group ending at i, and whether it is within +-1000.
+    float* pickRe = Room(w.pickRe, static_cast<std::size_t>(total));
+    float* pickIm = Room(w.pickIm, static_cast<std::size_t>(total));
+    std::uint8_t* good = Room(w.good, static_cast<std::size_t>(total));
+    for (int i = size - 1; i < total; ++i) {
+        const int first = next[i - size + 1];
+        pickRe[i] = first <= i ? re[first] : 0.0f;
+        pickIm[i] = first <= i ? im[first] : 0.0f;
+        good[i] = std::abs(pickRe[i]) <= 1000.0f && std::abs(pickIm[i]) <= 1000.0f;
+    }
+    // What the group ending at i gives when a group before it is in the
+    // output's window.
+    double* ur = Room(w.xr, static_cast<std::size_t>(total));
+    double* ui = Room(w.xi, static_cast<std::size_t>(total));
+    for (int i = 2 * size - 1; i < total; ++i) {
+        const int from = good[i] ? i : i - size;
+        const bool use = good[i] || good[i - size];
+        ur[i] = use ? pickRe[from] : 0.0f;
+        ui[i] = use ? pickIm[from] : 0.0f;
+    }
+    // The oldest group of each output, which has none before it.
+    const int* outputs = w.outputs.data();
+    double* vr = Room(w.vr, static_cast<std::size_t>(outputCount));
+    double* vi = Room(w.vi, static_cast<std::size_t>(outputCount));
+    for (int m = 0; m < outputCount; ++m) {
+        const int i = h + outputs[m] - (groups - 1) * size;
+        vr[m] = good[i] ? pickRe[i] : 0.0f;
+        vi[m] = good[i] ? pickIm[i] : 0.0f;
+    }
+
+    double* yr = Room(w.yr, static_cast<std::size_t>(outputCount));
+    double* yi = Room(w.yi, static_cast<std::size_t>(outputCount));
+    std::fill_n(yr, outputCount, 0.0);
+    std::fill_n(yi, outputCount, 0.0);
+    const double* cr = w.cr.data();
+    const double* ci = w.ci.data();
+    const std::ptrdiff_t oldestRow = 0;
+    nvucorrelation::Correlate(vr, vi, &oldestRow, 1, cr, ci, outputCount, yr, yi);
+    if (groups > 1 && outputCount > 0) {
+        const double* px = ur;
+        const double* py = ui;
+        const std::ptrdiff_t length = (total + stride - 1) / stride;
+        if (stride > 1) {
+            double* sr = Room(w.pr, static_cast<std::size_t>(length) * stride);
+            double* si = Room(w.pi, static_cast<std::size_t>(length) * stride);
+            SplitPhases(ur, 2 * size - 1, total, stride, length, sr);
+            SplitPhases(ui, 2 * size - 1, total, stride, length, si);
+            px = sr;
+            py = si;
+        }
+        std::ptrdiff_t* rows = Room(w.rows, static_cast<std::size_t>(groups));
+        Rows(rows, groups - 1, h + outputs[0] - (groups - 2) * size, size, stride, length);
+        nvucorrelation::Correlate(px, py, rows, groups - 1, cr + 1, ci + 1, outputCount, yr, yi);
+    }
+    double* y = Room(w.y, static_cast<std::size_t>(outputCount));
+    for (int m = 0; m < outputCount; ++m) {
+        y[m] = std::norm(std::complex<double>(yr[m], yi[m]));
+        if (!std::isnan(y[m]))
+            continue;
+        std::complex<double> plain;
+        plain += std::complex<double>(vr[m], vi[m]) * std::complex<double>(cr[0], ci[0]);
+        for (int t = 1; t < groups; ++t) {
+            const int i = h + outputs[m] - (groups - 1 - t) * size;
+            plain += std::complex<double>(ur[i], ui[i]) * std::complex<double>(cr[t], ci[t]);
+        }
+        y[m] = std::norm(plain);
+    }
+}
+
+// The oldest present sample of the size samples ending at i; zero if none.
+std::complex<float> FirstPresentAt(const float* re, const float* im, int i, int size)
+{
+    for (int k = i - size + 1; k <= i; ++k)
+        if (Present(re[k], im[k]))
+            return {re[k], im[k]};
+    return {};
+}
+
+// One chunk of ConvertSamples: taps coefficients in w.cr and w.ci (type 2:
+// its groups, the coefficients oldest group first); filters 3 and 8 look
+// back at most reach samples.
+int ConvertChunk(ConversionWork& w, const CSampleRingBuffer& ring, int channel, int start, int n, int type, int des1,
+                 int des2, bool filtered, int taps, long long reach, double twoZ, CNVU::ChainState& state,
+                 double* power)
+{
+    const int ringLength = ring.GetSampleCount();
+    const int size = std::max(1, des2);
+    const int groups = type == 2 && filtered ? taps : 0;
+    int h = 0;
+    if (groups > 0)
+        h = groups * size - 1;
+    else if (type != 1 && type != 2 && type != 3 && type != 5 && type != 8 && des2 > 1)
+        h = std::min(des2, ringLength) - 1;
+    float* re = Room(w.re, static_cast<std::size_t>(h + n));
+    float* im = Room(w.im, static_cast<std::size_t>(h + n));
+    ring.ReadSamples(im, re, ring.WrapIndex(static_cast<long long>(start) - h), h + n, channel);
+    const float* xr = re + h;
+    const float* xi = im + h;
+
+    if (type == 5 || (type == 8 && !filtered)) {
+        for (int k = 0; k < n; ++k)
+            power[k] += Norm(xr[k], xi[k]) / twoZ;
+        return n;
+    }
+    // The chunk's outputs: every input sample for type 8, else every Des1.
+    int* outputs = Room(w.outputs, static_cast<std::size_t>(n));
+    int outputCount = 0;
+    if (type == 8) {
+        for (int k = 0; k < n; ++k)
+            outputs[outputCount++] = k;
+    } else {
+        for (int k = 0, counter = state.counter; k < n; ++k)
+            if (++counter >= des1) {
+                outputs[outputCount++] = k;
+                counter = 0;
+            }
+    }
+    const int stride = type == 8 ? 1 : std::max(1, des1);
+    if ((type == 8 || type == 3) && filtered && taps > 0)
+        CorrelateLastPresent(w, ring, channel, start, n, xr, xi, outputCount, stride, taps, reach);
+    else if (groups > 0)
+        CorrelateGroupPicks(w, re, im, h, n, outputCount, stride, groups, size);
+    const double* y = w.y.data();
+    if (type == 8) {
+        for (int k = 0; k < n; ++k)
+            power[k] += y[k] / twoZ;
+        return n;
+    }
+
+    // Types 1 to 4: one output sample every Des1 input samples.
+    const bool plain = (type == 2 || type == 3) && !filtered;
+    int out = 0;
+    for (int k = 0; k < n; ++k) {
+        if (type == 1)
+            state.accumulated += Norm(xr[k], xi[k]) * 0.125;
+        else if (plain)
+            state.accumulated += Norm(xr[k], xi[k]) / twoZ;
+        if (++state.counter < des1)
+            continue;
+        double v = 0.0;
+        if (type == 1 || plain)
+            v = state.accumulated;
+        else if (type == 2)
+            v = (groups > 0 ? y[out] : 0.0) / twoZ;
+        else if (type == 3)
+            v = y[out] / twoZ;
+        else
+            v = std::norm(std::complex<double>(des2 > 0 ? FirstPresentAt(re, im, h + k, std::min(des2, ringLength))
+                                                        : std::complex<float>())) /
+                twoZ;
+        power[out++] += v;
+        state.accumulated = 0.0;
+        state.counter = 0;
+    }
+    return out;
+}
+
+}  // namespace
+
 int CNVU::ConvertSamples(const CSampleRingBuffer& ring, int channel, int readIndex, int count, int type, int des1,
                          int des2, int fpaDecimation, const FilterRecord& f, double twoZ, ChainState& state,
                          double* power)
 {
-    const bool filtered = f.length > 0;
-    auto sampleAt = [&](int index) {
-        float im = 0.0f, re = 0.0f;
-        ring.ReadSample(&im, &re, nullptr, ring.WrapIndex(index), channel);
-        return std::complex<float>(re, im);
-    };
-    const int lookBack = f.length * std::max(1, fpaDecimation);
+    ConversionWork& w = t_work;
+    // Coefficients beyond those the record holds are never read.
+    const int length =
+        std::max(0, std::min({f.length, static_cast<int>(f.real.size()), static_cast<int>(f.imaginary.size())}));
+    const bool filtered = length > 0;
+    // No filter and no group reaches further back than the ring holds.
+    const int ringLength = ring.GetSampleCount();
+    const long long reach =
+        std::min<long long>(static_cast<long long>(length) * std::max(1, fpaDecimation), ringLength);
+    int taps = length;
+    if (type == 2)
+        taps = des2 > 0 ? static_cast<int>(std::min<long long>(length, ringLength / des2)) : 0;
+    // Type 2 sums from the oldest group, whose coefficient is the last.
+    double* cr = Room(w.cr, static_cast<std::size_t>(taps));
+    double* ci = Room(w.ci, static_cast<std::size_t>(taps));
+    for (int t = 0; t < taps; ++t) {
+        const auto c = static_cast<std::size_t>(type == 2 ? taps - 1 - t : t);
+        cr[t] = static_cast<double>(f.real[c] * f.inverse);
+        ci[t] = static_cast<double>(f.imaginary[c] * f.inverse);
+    }
     int out = 0;
-    for (int k = 0; k < count; ++k) {
-        const int at = ring.WrapIndex(static_cast<long long>(readIndex) + k);
-        const auto back = [&](int n) { return sampleAt(at - n); };
-        if (type == 5 || type == 8) {
-            const double y =
-                type == 8 && filtered ? CorrelateLast(f, back, lookBack) : std::norm(std::complex<double>(back(0)));
-            power[out++] += y / twoZ;
-            continue;
-        }
-        // Types 1 to 4: one output sample every Des1 input samples.
-        const bool plain = (type == 2 || type == 3) && !filtered;
-        if (type == 1)
-            state.accumulated += std::norm(std::complex<double>(back(0))) * 0.125;
-        else if (plain)
-            state.accumulated += std::norm(std::complex<double>(back(0))) / twoZ;
-        if (++state.counter < des1)
-            continue;
-        double y = 0.0;
-        if (type == 1 || plain)
-            y = state.accumulated;
-        else if (type == 2)
-            y = CorrelateGroups(f, back, f.length * des2, des2) / twoZ;
-        else if (type == 3)
-            y = CorrelateLast(f, back, lookBack) / twoZ;
-        else
-            y = std::norm(std::complex<double>(FirstPresent(back, des2, des2))) / twoZ;
-        power[out++] += y;
-        state.accumulated = 0.0;
-        state.counter = 0;
+    for (int done = 0; done < count;) {
+        const int n = std::min(kChunk, count - done);
+        out += ConvertChunk(w, ring, channel, ring.WrapIndex(static_cast<long long>(readIndex) + done), n, type, des1,
+                            des2, filtered, taps, reach, twoZ, state, power + out);
+        done += n;
     }
     return out;
 }

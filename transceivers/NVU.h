@@ -95,7 +95,8 @@ public:
         std::vector<float> real, imaginary;
     };
 
-    // Pulse compression and group picks over a channel's history:
+    // Pulse compression and group picks over a channel's history, one
+    // output at a time: the plain statement of what ConvertSamples gives.
     // sample(k) is the input sample k samples back from the newest (0); a
     // zero sample is missing. Correlation pairs the newest sample with the
     // first coefficient and gives |y|^2.
@@ -161,7 +162,12 @@ public:
     // Converts count ring samples of a channel from readIndex by its filter
     // type (1 to 5, 8): types 5 and 8 give an output per input sample, the
     // others one per des1 inputs. The output power (over twoZ) is added to
-    // power[0], power[1], ...; the number of outputs is returned.
+    // power[0], power[1], ...; the number of outputs is returned. Many
+    // outputs are correlated side by side, each summed in the order and
+    // with the bits of the helpers above; no filter or group reaches
+    // further back than the ring holds, and coefficients beyond those the
+    // record holds are not read. It works in a space of its thread's that
+    // the longest filter sizes once.
     static int ConvertSamples(const CSampleRingBuffer& ring, int channel, int readIndex, int count, int type, int des1,
                               int des2, int fpaDecimation, const FilterRecord& f, double twoZ, ChainState& state,
                               double* power);

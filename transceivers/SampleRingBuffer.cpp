@@ -276,6 +276,26 @@ int CSampleRingBuffer::ReadSample(float* second, float* first, DWORD* sampleNumb
     return 0;
 }
 
+void CSampleRingBuffer::ReadSamples(float* second, float* first, int index, int count, int channel) const
+{
+    if (count <= 0)
+        return;
+    if (channel < 0 || channel >= m_channelCount) {
+        std::fill_n(second, count, 0.0f);
+        std::fill_n(first, count, 0.0f);
+        return;
+    }
+    const StructBuffer& b = m_buffers[static_cast<std::size_t>(channel)];
+    int at = WrapIndex(index);
+    for (int done = 0; done < count;) {
+        const int n = std::min(count - done, m_samples - at);
+        std::copy_n(b.second.get() + at, n, second + done);
+        std::copy_n(b.first.get() + at, n, first + done);
+        done += n;
+        at = 0;
+    }
+}
+
 void CSampleRingBuffer::SetPingHeader(int channel, DWORD word1, DWORD word2, DWORD word3)
 {
     if (channel < 0 || channel >= m_channelCount)

@@ -74,6 +74,9 @@ public:
     int WriteSamples(const BYTE* datagram, std::size_t size);
     int NextPing();
     int ReadSample(float* second, float* first, DWORD* sampleNumber, int index, int channel) const;
+    // count samples of a channel from index on, across the ring's end as
+    // often as it takes; zeros for a channel the ring does not have.
+    void ReadSamples(float* second, float* first, int index, int count, int channel) const;
     void SetPingHeader(int channel, DWORD word1, DWORD word2, DWORD word3);
     DWORD GetPingHeader1(int channel) const;
     DWORD GetPingHeader2(int channel) const;

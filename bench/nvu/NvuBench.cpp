@@ -1,11 +1,13 @@
 // The wide-band unit's hot paths: its sample datagrams over loopback into
 // the sample ring, the conversion of ring samples into power for each filter
-// type, and a firmware-sized file put to a TFTP server on loopback.
+// type (and the plain conversion it must match), and a firmware-sized file
+// put to a TFTP server on loopback.
 #include "platform/Socket.h"
 #include "sim/nvu/NvuSimulator.h"
 #include "transceivers/NVU.h"
 #include "transceivers/SampleRingBuffer.h"
 #include "transceivers/Tftp.h"
+#include "transceivers/tests/NvuPlainConversion.h"
 
 #include <benchmark/benchmark.h>
 
@@ -86,8 +88,11 @@ void BM_RsdLoopbackIntoRing(benchmark::State& state)
 BENCHMARK(BM_RsdLoopbackIntoRing)->UseRealTime();
 
 // 100,000 ring samples of one channel through a filter type with a filter of
-// length L (types 1, 4 and 5 use none): Des1 4, Des2 2.
-void BM_ProcessSamples(benchmark::State& state)
+// length L (types 1, 4 and 5 use none): Des1 4, Des2 2, in passes of the
+// given length. The plain conversion, every output summed sample by sample
+// from the ring, runs beside it for comparison.
+template <auto Convert>
+void ProcessSamples(benchmark::State& state, int pass)
 {
     const int type = static_cast<int>(state.range(0));
     const int length = static_cast<int>(state.range(1));
@@ -111,7 +116,10 @@ void BM_ProcessSamples(benchmark::State& state)
     for (auto _ : state) {
         CNVU::ChainState chain;
         std::fill(power.begin(), power.end(), 0.0);
-        const int n = CNVU::ConvertSamples(ring, 0, start, kSamples, type, 4, 2, 1, filter, 150.0, chain, power.data());
+        int n = 0;
+        for (int done = 0; done < kSamples; done += pass)
+            n += Convert(ring, 0, start + done, std::min(pass, kSamples - done), type, 4, 2, 1, filter, 150.0, chain,
+                         power.data() + n);
         benchmark::DoNotOptimize(n);
         benchmark::DoNotOptimize(power.data());
     }
@@ -119,7 +127,26 @@ void BM_ProcessSamples(benchmark::State& state)
     state.counters["ns_per_sample"] = benchmark::Counter(
         static_cast<double>(kSamples), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
+
+void BM_ProcessSamples(benchmark::State& state)
+{
+    ProcessSamples<&CNVU::ConvertSamples>(state, 100000);
+}
 BENCHMARK(BM_ProcessSamples)->ArgsProduct({{1, 2, 3, 4, 5, 8}, {64, 1000}})->Unit(benchmark::kMillisecond);
+
+void BM_ProcessSamplesPlain(benchmark::State& state)
+{
+    ProcessSamples<&nvutest::PlainConvertSamples>(state, 100000);
+}
+BENCHMARK(BM_ProcessSamplesPlain)->ArgsProduct({{1, 2, 3, 4, 5, 8}, {64, 1000}})->Unit(benchmark::kMillisecond);
+
+// The filters in the passes the process thread takes: a millisecond of
+// samples at 62.5 kHz.
+void BM_ProcessSamplesInPasses(benchmark::State& state)
+{
+    ProcessSamples<&CNVU::ConvertSamples>(state, 62);
+}
+BENCHMARK(BM_ProcessSamplesInPasses)->ArgsProduct({{2, 3, 8}, {64, 1000}})->Unit(benchmark::kMillisecond);
 
 // A 4 MB file put to a TFTP server polling on loopback. Bytes per second.
 void BM_TftpPut4MB(benchmark::State& state)

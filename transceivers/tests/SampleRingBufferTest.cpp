@@ -150,6 +150,29 @@ TEST(SampleRingBuffer, IndexWrapsBothWays)
     EXPECT_EQ(rb.WrapIndex(1000000), 0);
 }
 
+// A run read in one call is the samples one by one: across the ring's end,
+// longer than the ring (round it again), and zeros for a channel it lacks.
+TEST(SampleRingBuffer, RunsReadAcrossTheEndAsTheSamplesOneByOne)
+{
+    CSampleRingBuffer rb(2, 0, 1000);
+    Write(rb, Datagram(0, 0, 800, 2));
+    rb.SetReadIndex(rb.GetWriteIndex());
+    Write(rb, Datagram(0, 800, 400, 2));
+    ASSERT_EQ(rb.GetWriteIndex(), 200);
+    for (int channel : {0, 1, 2}) {
+        SCOPED_TRACE(channel);
+        std::vector<float> first(2500, -1.0f), second(first.size(), -1.0f);
+        rb.ReadSamples(second.data(), first.data(), -300, 2500, channel);
+        for (int k = 0; k < 2500; ++k) {
+            float a = 0.0f, b = 0.0f;
+            rb.ReadSample(&b, &a, nullptr, k - 300, channel);
+            ASSERT_EQ(first[static_cast<std::size_t>(k)], a) << k;
+            ASSERT_EQ(second[static_cast<std::size_t>(k)], b) << k;
+        }
+        EXPECT_EQ(first[300], channel == 2 ? 0.0f : 1000.0f + static_cast<float>(channel));
+    }
+}
+
 TEST(SampleRingBuffer, OverrunStoresNothingAndMovesNoState)
 {
     CSampleRingBuffer rb(1, 10000);
