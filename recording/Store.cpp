@@ -664,15 +664,16 @@ void CStore::WritePing()
         }
         std::vector<SDepthEntry> entries;
         FileTime time = 0;
-        SSampleData first;
         const std::size_t n = m_sounder.ChannelCount();
         for (std::size_t i = 0; i < n && i < kDepMaxEntries; ++i) {
             SDepthEntry e;
             if (i < 4 && outSwitch[i])
                 entries.push_back(m_sounder.GetChannelDepth(i, e) ? e : SDepthEntry{});
         }
-        if (n > 0 && m_sounder.GetPingChannel(0, first))
-            time = first.header.time;
+        // The first channel's ping time, without a copy of its samples.
+        SProductChannel first;
+        if (n > 0 && m_sounder.GetProductChannel(0, first))
+            time = first.lastPingTime;
         const CFramedDatagram dep = CDatagramWriter::BuildDepth(entries, time);
         std::lock_guard lock(m_outLock);
         if (CurrentTargets().out && (m_out.IsOpen() || OpenTarget(m_out, EKind::Out)) && Write(m_out, dep.Framed()) &&
