@@ -36,6 +36,13 @@ public:
     // Appends one frame. On DiskFull or Error the file keeps what it held
     // before the call; LastError() gives the errno.
     EResult Write(std::span<const std::uint8_t> frame);
+    // A frame given as the pieces it is made of, in order.
+    using Pieces = std::span<const std::span<const std::uint8_t>>;
+    // Appends frames in order with as few system calls as they need (a
+    // ping's datagrams in one), each whole or not at all: a frame that does
+    // not fit is left out, the ones before it stay and the ones after it are
+    // still tried. Ok when all went in, else the first failure.
+    EResult WriteFrames(std::span<const Pieces> frames);
     // Appends plain text (the text products); the same cut-back applies.
     EResult WriteText(std::string_view text);
     // Size in bytes of what was written; -1 when closed or unknown.
@@ -51,6 +58,9 @@ public:
     static int SyncAndClose(int handle);
 
 private:
+    // Appends the frames up to the first that does not fit; whole counts them.
+    EResult Append(std::span<const Pieces> frames, std::size_t& whole);
+
     int m_fd = -1;
     std::int64_t m_size = 0;
     std::string m_path;

@@ -1,9 +1,9 @@
 #include "recording/DatagramWriter.h"
 
 #include "platform/ByteWriter.h"
+#include "recording/SampleFrame.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -110,33 +110,35 @@ std::size_t CDatagramWriter::SampleBodySize(const SSampleData& data)
 {
     const std::size_t p = data.power.size();
     std::size_t n = kRawData + 2 * p;
-    if (p && !data.angle.empty())
+    const std::uint16_t flags = SampleFlags(data);
+    if (flags & kRawFlagAngle)
         n += 2 * p;
-    if (p && !data.trace1.empty() && !data.trace2.empty())
+    if (flags & kRawFlagTrace)
         n += 8 * p;
     return n;
 }
 
-void CDatagramWriter::BuildSample(const SSampleData& data, CFramedDatagram& out)
+std::uint16_t CDatagramWriter::SampleFlags(const SSampleData& data)
 {
-    // The recorder builds one of these for every channel of every ping:
-    // the fixed header is put together in a small block of its own and
-    // every sample block is copied whole, with nothing cleared twice.
-    const std::size_t p = data.power.size();
+    std::uint16_t flags = 0;
+    if (!data.power.empty()) {
+        flags |= kRawFlagPower;
+        if (!data.angle.empty())
+            flags |= kRawFlagAngle;
+        if (!data.trace1.empty() && !data.trace2.empty())
+            flags |= kRawFlagTrace;
+    }
+    return flags;
+}
+
+void CDatagramWriter::BuildSampleHeader(const SSampleData& data, std::span<std::uint8_t, kRawData> out)
+{
     const SSampleHeader& h = data.header;
-    std::array<std::uint8_t, kRawData> head{};
-    CByteWriter w(head.data(), head.size());
+    CByteWriter w(out.data(), out.size());
     w.U32(0, kTypeRAW0);
     w.U64(4, h.time);
-    std::uint16_t flags = 0;
-    if (p)
-        flags |= kRawFlagPower;
-    if (p && !data.angle.empty())
-        flags |= kRawFlagAngle;
-    if (p && !data.trace1.empty() && !data.trace2.empty())
-        flags |= kRawFlagTrace;
     w.U16(kRawChannel, h.channel);
-    w.U16(kRawFlags, flags);
+    w.U16(kRawFlags, SampleFlags(data));
     w.F32(kRawDraught, Narrow(h.draught));
     w.F32(kRawFrequency, Narrow(h.frequency));
     w.F32(kRawPower, Narrow(h.power));
@@ -150,31 +152,24 @@ void CDatagramWriter::BuildSample(const SSampleData& data, CFramedDatagram& out)
     w.F32(kRawPitch1, Narrow(h.pitch1));
     w.F32(kRawTemperature, Narrow(h.temperature));
     w.I16(kRawTide, TideCentimetres(h.tide));
+    w.U16(kRawTide + 2, 0);
     w.F32(kRawRoll2, Narrow(h.roll2));
     w.F32(kRawPitch2, Narrow(h.pitch2));
     w.U32(kRawSampleOffset, h.sampleOffset);
-    w.U32(kRawCount, std::uint32_t(p));
+    w.U32(kRawCount, std::uint32_t(data.power.size()));
+}
 
-    out.Resize(SampleBodySize(data));
-    CByteWriter body(out.BodyData(), out.BodySize());
-    body.Bytes(0, head.data(), head.size());
-    // Blocks shorter than the power block are filled up with zeros, so that
-    // the layout readers compute from the one count always holds.
-    std::size_t q = kRawData;
-    const auto block = [&](auto values) {
-        const std::size_t n = std::min(p, values.size());
-        body.Array(q, values.first(n));
-        const std::size_t size = sizeof(typename decltype(values)::element_type);
-        if (n < p)
-            std::memset(out.BodyData() + q + n * size, 0, (p - n) * size);
-        q += p * size;
-    };
-    block(data.power);
-    if (flags & kRawFlagAngle)
-        block(data.angle);
-    if (flags & kRawFlagTrace) {
-        block(data.trace1);
-        block(data.trace2);
+void CDatagramWriter::BuildSample(const SSampleData& data, CFramedDatagram& out)
+{
+    // The pieces a file takes in one gathered write, put together: every
+    // byte is written, so a reused buffer is not cleared first.
+    CSampleFrame frame;
+    frame.Set(data);
+    out.Resize(frame.BodySize());
+    std::uint8_t* q = out.FramedData();
+    for (const std::span<const std::uint8_t> piece : frame.Pieces()) {
+        std::memcpy(q, piece.data(), piece.size());
+        q += piece.size();
     }
 }
 

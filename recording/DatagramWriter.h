@@ -26,6 +26,7 @@ public:
                                : std::span<const std::uint8_t>(m_bytes).subspan(4, m_bytes.size() - 8);
     }
     std::uint8_t* BodyData() { return m_bytes.data() + 4; }
+    std::uint8_t* FramedData() { return m_bytes.data(); }
     std::size_t BodySize() const { return m_bytes.empty() ? 0 : m_bytes.size() - 8; }
     // Sizes the buffer for a body of n bytes, zeroed, with the length words.
     void Reset(std::size_t bodySize);
@@ -47,9 +48,14 @@ public:
     static CFramedDatagram BuildConfiguration(const SConfiguration& config, EChannels kind,
                                               const bool outSwitch[4] = nullptr);
     // "RAW0"; the flags are set from the blocks that are present. Trace
-    // arrays are written only when both are given.
+    // arrays are written only when both are given. The bytes of the pieces
+    // of a CSampleFrame (in which the files take it), in one buffer.
     static void BuildSample(const SSampleData& data, CFramedDatagram& out);
     static CFramedDatagram BuildSample(const SSampleData& data);
+    // Its fixed part, the 84 bytes before the sample blocks, and the flags
+    // of the blocks that are present.
+    static void BuildSampleHeader(const SSampleData& data, std::span<std::uint8_t, kRawData> out);
+    static std::uint16_t SampleFlags(const SSampleData& data);
     // "NME0" or "TAG0".
     static CFramedDatagram BuildText(std::uint32_t type, std::string_view text, FileTime time);
     // "SVP0" with profile kind 0 (ordinary) or 3 (real time).

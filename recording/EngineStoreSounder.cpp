@@ -131,10 +131,9 @@ bool CEngineStoreSounder::GetPingChannel(std::size_t index, SSampleData& out)
     b.trace1.clear();
     b.trace2.clear();
     if (t->GetTypeCode() == TransceiverType::NVU) {
-        CChannel::TraceCopy traces;
-        ch->GetTraceBuffers(traces);
-        b.trace1.assign(traces.First.begin(), traces.First.end());
-        b.trace2.assign(traces.Second.begin(), traces.Second.end());
+        ch->GetTraceBuffers(b.traces);
+        b.trace1.assign(b.traces.First.begin(), b.traces.First.end());
+        b.trace2.assign(b.traces.Second.begin(), b.traces.Second.end());
         out.trace1 = b.trace1;
         out.trace2 = b.trace2;
     }

@@ -62,6 +62,7 @@ private:
     struct SBlocks
     {
         CChannel::ParameterCopy copy;
+        CChannel::TraceCopy traces;  // as the channel holds them, in doubles
         std::vector<float> trace1, trace2;
     };
     std::vector<SBlocks> m_blocks;

@@ -26,6 +26,7 @@
 #include "recording/DatagramFile.h"
 #include "recording/DatagramWriter.h"
 #include "recording/FileSyncer.h"
+#include "recording/SampleFrame.h"
 #include "recording/StoreDialogValues.h"
 #include "recording/StoreEchogramValues.h"
 #include "recording/StoreInterfaces.h"
@@ -34,6 +35,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <span>
@@ -166,6 +168,7 @@ private:
     // product (out, xyz or dg) is on; empty for the others.
     std::string FrequencySuffix(const std::string& extension) const;
     bool Write(CDatagramFile& file, std::span<const std::uint8_t> frame);
+    bool Write(CDatagramFile& file, std::span<const CDatagramFile::Pieces> frames);
     // A datagram for the replay extract or the out file: written when the
     // file is open, else held for it while its target is on (both open only
     // at the first ping), so that what came before, a replayed file's
@@ -244,7 +247,11 @@ private:
     std::atomic<std::uint64_t> m_udpOversize{0};
     std::atomic<std::uint64_t> m_udpFailed{0};
 
-    std::vector<CFramedDatagram> m_pingBuffers;           // ping-data thread only
+    // Ping-data thread only: a frame per channel (made once, never moved),
+    // the ping's frames as pieces, and the bodies of the UDP copy.
+    std::deque<CSampleFrame> m_sampleFrames;
+    std::vector<CDatagramFile::Pieces> m_pingPieces;
+    std::vector<CFramedDatagram> m_pingBuffers;
     std::vector<CFramedDatagram> m_dgRecords;             // ping-data thread only
     std::vector<std::int16_t> m_productSamples;           // ping-data thread only
     std::vector<std::uint8_t> m_xtfRecord;                // under the xtf lock

@@ -49,7 +49,8 @@ public:
     virtual std::size_t ChannelCount() const = 0;
     virtual bool GetConfigChannel(std::size_t index, SConfigChannel& out) const = 0;
     // The current ping of a channel: header and sample blocks. The blocks
-    // must stay valid until the next call for any channel.
+    // must stay valid until the next call for the same channel: the
+    // recorder writes the blocks of all channels of a ping together.
     virtual bool GetPingChannel(std::size_t index, SSampleData& out) = 0;
     // The channel's depth pair of the current ping (0 when no bottom).
     virtual bool GetChannelDepth(std::size_t index, SDepthEntry& out) = 0;

@@ -10,10 +10,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <sys/resource.h>
+#include <thread>
 
 using namespace zv::recording;
 namespace fs = std::filesystem;
@@ -118,8 +120,12 @@ double ProcessCpuSeconds()
 
 // The recorder as it runs, its files synced once a second by its own
 // thread: pings a second sustained, and the CPU of the whole process (the
-// syncer's included) a ping.
-void BM_RecorderPing8x10000(benchmark::State& state)
+// syncer's included) a ping. Given a rate (pings a second), the pings come
+// at that rate, as a sounder sends them: the same bytes reach the disk a
+// second whatever the recorder's own speed, so that the kernel's share of
+// the work stays the same (at full speed, more of the writing back falls to
+// the kernel's flusher threads, outside the process, the faster it runs).
+void RecorderPings(benchmark::State& state, double rate)
 {
     const fs::path dir = MakeTempFolder("store");
     CBenchSounder sounder;
@@ -127,14 +133,27 @@ void BM_RecorderPing8x10000(benchmark::State& state)
     SStoreSettings s;
     s.filePath = dir.string();
     s.saveRawData = 1;
-    std::int64_t pings = 0;
+    std::int64_t pings = 0, late = 0;
     double cpu = 0.0;
     std::uint64_t syncs = 0;
     {
         CStore store(sounder, events, nullptr, s);
         store.OnToggleLogging();
+        const auto interval = std::chrono::nanoseconds(rate > 0 ? std::int64_t(1e9 / rate) : 0);
+        auto next = std::chrono::steady_clock::now();
         const double cpu0 = ProcessCpuSeconds();
         for (auto _ : state) {
+            if (rate > 0) {
+                next += interval;
+                const auto now = std::chrono::steady_clock::now();
+                if (now < next) {
+                    std::this_thread::sleep_until(next);
+                } else if (now - next > 10 * interval) {
+                    // Far behind: start again from now rather than in a burst.
+                    next = now;
+                    ++late;
+                }
+            }
             store.WritePing();
             ++pings;
             // Keep the disk use bounded: drop every file but the open one.
@@ -152,10 +171,23 @@ void BM_RecorderPing8x10000(benchmark::State& state)
     state.SetItemsProcessed(pings);
     state.counters["cpu_us_per_ping"] = pings ? cpu * 1e6 / double(pings) : 0.0;
     state.counters["syncs"] = double(syncs);
+    if (rate > 0)
+        state.counters["late"] = double(late);
     state.SetBytesProcessed(pings * 8 * (84 + 40000 + 8));
     fs::remove_all(dir);
 }
+
+void BM_RecorderPing8x10000(benchmark::State& state)
+{
+    RecorderPings(state, 0.0);
+}
 BENCHMARK(BM_RecorderPing8x10000)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(5.0);
+
+void BM_RecorderPing8x10000Paced(benchmark::State& state)
+{
+    RecorderPings(state, double(state.range(0)));
+}
+BENCHMARK(BM_RecorderPing8x10000Paced)->Arg(2000)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(5.0);
 
 // What the side products add to a ping on the ping-data thread: four
 // channels of 10,000 samples recorded raw (range(0) 0), and with every

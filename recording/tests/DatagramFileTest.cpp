@@ -4,11 +4,13 @@
 #include "recording/DatagramFile.h"
 #include "recording/DatagramReader.h"
 #include "recording/DatagramWriter.h"
+#include "recording/SampleFrame.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -93,6 +95,63 @@ TEST(DatagramFileTest, FullFileKeepsWholeDatagramsOnly)
     EXPECT_EQ(samples, 4);
     EXPECT_EQ(texts, 1);
     EXPECT_EQ(r.SkippedBytes(), 0u);
+    fs::remove_all(dir);
+}
+
+TEST(DatagramFileTest, GatheredFramesThatRunOutOfRoomKeepEveryFrameThatFits)
+{
+    // A ping's sample frames, each written from its pieces (the samples
+    // where they lie), with a text between: room for two samples and a
+    // part of the third. The third is left out whole, the text behind it
+    // still goes in, and the fourth sample, too large for what is left, is
+    // left out as well.
+    const fs::path dir = TempDir();
+    ASSERT_FALSE(dir.empty());
+    const fs::path path = dir / "gathered.raw";
+    std::vector<std::vector<std::int16_t>> power;
+    for (int k = 0; k < 4; ++k)
+        power.emplace_back(1000, std::int16_t(k + 1));  // 4092-byte frames with the angles
+    std::vector<SSampleData> data(4);
+    for (std::size_t k = 0; k < 4; ++k) {
+        data[k].header.channel = std::uint16_t(k + 1);
+        data[k].power = power[k];
+        data[k].angle = power[k];
+    }
+    const CFramedDatagram text = CDatagramWriter::BuildText(kTypeTAG0, "between", 1);
+
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{2 * 4092 + 3000, 2 * 4092 + 3000};
+        if (setrlimit(RLIMIT_FSIZE, &lim) != 0)
+            _exit(10);
+        CDatagramFile file;
+        if (file.CreateNew(path.string()) != 0)
+            _exit(11);
+        std::deque<CSampleFrame> frames(4);
+        const std::span<const std::uint8_t> textPiece = text.Framed();
+        std::vector<CDatagramFile::Pieces> pieces;
+        for (std::size_t k = 0; k < 4; ++k) {
+            frames[k].Set(data[k]);
+            pieces.push_back(frames[k].Pieces());
+            if (k == 2)
+                pieces.push_back(CDatagramFile::Pieces(&textPiece, 1));
+        }
+        if (file.WriteFrames(pieces) != CDatagramFile::EResult::DiskFull)
+            _exit(12);
+        _exit(file.Size() == 2 * 4092 + 28 ? 0 : 13);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+
+    std::vector<std::uint8_t> expected;
+    for (const CFramedDatagram& f :
+         {CDatagramWriter::BuildSample(data[0]), CDatagramWriter::BuildSample(data[1]), text})
+        expected.insert(expected.end(), f.Framed().begin(), f.Framed().end());
+    EXPECT_EQ(ReadFile(path), expected);
     fs::remove_all(dir);
 }
 
