@@ -4,7 +4,8 @@
 // and hands its samples to the channels; the ping-data thread then closes
 // the ping in every channel. While it does, the trigger thread already reads
 // the ping after it into buffers of the replay's own, which reach the
-// channels and the host only when that ping's trigger comes.
+// channels and the host only when that ping's trigger comes: the sample
+// buffers then change places with the channels' own.
 #pragma once
 
 #include "base/ReplayFileList.h"
