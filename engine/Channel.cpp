@@ -424,6 +424,20 @@ void CChannel::AddAngleSamples(const std::uint16_t* words, int n, int blockNumbe
     m_input.AddAngleSamples(words, n, blockNumber);
 }
 
+void CChannel::ExchangePowerSamples(std::vector<std::int16_t>& words, int n, int blockNumber)
+{
+    if (m_previousRequested.load(std::memory_order_relaxed) < 0)
+        return;
+    m_input.ExchangePowerSamples(words, n, blockNumber);
+}
+
+void CChannel::ExchangeAngleSamples(std::vector<std::uint16_t>& words, int n, int blockNumber)
+{
+    if (m_previousRequested.load(std::memory_order_relaxed) < 0)
+        return;
+    m_input.ExchangeAngleSamples(words, n, blockNumber);
+}
+
 void CChannel::SetInputHeader(const std::uint32_t words[8])
 {
     m_input.SetInputHeader(words);

@@ -201,6 +201,10 @@ public:
     void AddFloatSamples(const float* first, const float* second, const std::uint32_t* third, float floatValue, int n,
                          double doubleValue);
     void AddAngleSamples(const std::uint16_t* words, int n, int blockNumber);
+    // A ping staged whole in a buffer of kMaxSamples words is handed over by
+    // exchanging buffers (CChannelInput::ExchangePowerSamples).
+    void ExchangePowerSamples(std::vector<std::int16_t>& words, int n, int blockNumber);
+    void ExchangeAngleSamples(std::vector<std::uint16_t>& words, int n, int blockNumber);
     void SetInputHeader(const std::uint32_t words[8]);
     void SetInputParameters(const std::uint32_t words[12]);
     bool SetDiagnostics(int adCount, const std::uint32_t* perAdWords);

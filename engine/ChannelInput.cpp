@@ -6,6 +6,27 @@
 #include <cstring>
 #include <utility>
 
+namespace {
+
+// The words of one kind staged so far (`count` of them) and n more from
+// `words`: taken over whole when none are staged yet and the buffer is as
+// large as the staging one, else copied behind them as far as they fit.
+template <class T>
+void Exchange(std::vector<T>& staged, int& count, std::vector<T>& words, int n)
+{
+    const std::size_t room = std::min(staged.size() - static_cast<std::size_t>(count), words.size());
+    const int take = std::clamp(n, 0, static_cast<int>(room));
+    if (count == 0 && words.size() == staged.size()) {
+        staged.swap(words);
+        count = take;
+        return;
+    }
+    std::copy_n(words.begin(), take, staged.begin() + count);
+    count += take;
+}
+
+}  // namespace
+
 ChannelPing::ChannelPing(int capacity)
     : Power(static_cast<std::size_t>(capacity), rawpower::kNoEcho),
       Angles(static_cast<std::size_t>(capacity), 0),
@@ -61,6 +82,20 @@ void CChannelInput::AddAngleSamples(const std::uint16_t* words, int n, int block
     else
         std::fill_n(m_ping.Angles.begin() + pos, take, std::uint16_t{0});
     m_ping.AngleCount = pos + take;
+    m_angleBlock = blockNumber + 1;
+}
+
+void CChannelInput::ExchangePowerSamples(std::vector<std::int16_t>& words, int n, int blockNumber)
+{
+    std::lock_guard lock(m_lock);
+    Exchange(m_ping.Power, m_ping.PowerCount, words, n);
+    m_powerBlock = blockNumber + 1;
+}
+
+void CChannelInput::ExchangeAngleSamples(std::vector<std::uint16_t>& words, int n, int blockNumber)
+{
+    std::lock_guard lock(m_lock);
+    Exchange(m_ping.Angles, m_ping.AngleCount, words, n);
     m_angleBlock = blockNumber + 1;
 }
 

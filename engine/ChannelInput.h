@@ -92,6 +92,14 @@ public:
                                        int availableWords);
     void AddPowerSamples(const std::int16_t* words, int n, int blockNumber);
     void AddAngleSamples(const std::uint16_t* words, int n, int blockNumber);
+    // As AddPowerSamples(words.data(), n, blockNumber) and AddAngleSamples,
+    // for a source that stages a whole ping in a buffer as large as the
+    // input: the ping's first words are taken over by exchanging buffers, and
+    // `words` comes back holding one of the input's, whose words are stale.
+    // Words beyond the staged count are never read, so both hold the same
+    // ping. Later words, or a buffer of another size, are copied.
+    void ExchangePowerSamples(std::vector<std::int16_t>& words, int n, int blockNumber);
+    void ExchangeAngleSamples(std::vector<std::uint16_t>& words, int n, int blockNumber);
     void AddFloatSamples(const float* first, const float* second, const std::uint32_t* third, float floatValue, int n,
                          double doubleValue);
     void SetInputHeader(const std::uint32_t words[8]);

@@ -5,6 +5,7 @@
 #include "base/StringTable.h"
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
+#include "engine/RawPower.h"
 #include "platform/FileTime.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
@@ -392,19 +393,26 @@ public:
         d.header = s.header;
         d.count = s.count;
         d.power = d.angle = d.traces = false;
-        // Only what the hand-over passes on is copied.
-        const int n = int(std::min<std::uint32_t>(s.count, CChannel::kMaxSamples));
-        if (n <= 0)
+        // Only what the hand-over passes on is copied. Counts beyond what a
+        // channel can hold are cut here, before they become int arguments.
+        constexpr std::size_t kWords = CChannel::kMaxSamples;
+        const std::size_t n = std::min<std::size_t>(s.count, kWords);
+        if (n == 0)
             return;
+        const std::size_t lead = std::min<std::size_t>(s.header.sampleOffset, kWords);
+        const std::size_t own = std::min(n, kWords - lead);
+        d.staged = int(lead + own);
         if (s.power) {
             d.power = true;
-            d.powerWords.resize(std::size_t(n));
-            s.power.CopyTo(std::span(d.powerWords));
+            d.powerWords.resize(kWords);
+            std::fill_n(d.powerWords.begin(), lead, rawpower::kNoEcho);
+            s.power.CopyTo(std::span(d.powerWords).subspan(lead, own));
         }
         if (s.angle && (s.header.flags == kRawFlagAngle || s.header.flags == (kRawFlagPower | kRawFlagAngle))) {
             d.angle = true;
-            d.angleWords.resize(std::size_t(n));
-            s.angle.CopyTo(std::span(d.angleWords));
+            d.angleWords.resize(kWords);
+            std::fill_n(d.angleWords.begin(), lead, std::uint16_t{0});
+            s.angle.CopyTo(std::span(d.angleWords).subspan(lead, own));
         }
         if (s.trace1 && s.trace2) {
             d.traces = true;
@@ -461,7 +469,7 @@ void CReplay::HandOver()
 {
     m_ahead.ready = false;
     for (std::size_t i = 0; i < m_ahead.count; ++i) {
-        const SAheadDatagram& d = m_ahead.datagrams[i];
+        SAheadDatagram& d = m_ahead.datagrams[i];
         switch (d.kind) {
         case SAheadDatagram::EKind::PingStart:
             OnPingStart(d.header);
@@ -516,7 +524,7 @@ void CReplay::OnPingStart(const SSampleHeader& first)
     m_host->SetTide(first.tide);
 }
 
-void CReplay::OnSample(const SAheadDatagram& s)
+void CReplay::OnSample(SAheadDatagram& s)
 {
     const std::size_t index = s.header.channel - 1u;
     if (index >= m_records.size())
@@ -549,28 +557,20 @@ void CReplay::OnSample(const SAheadDatagram& s)
     std::fill(std::begin(r.powerSteps), std::end(r.powerSteps), s.header.power);
     lock.unlock();
 
-    // Counts beyond what a channel can hold are cut here, before they
-    // become int arguments.
-    const int n = int(std::min<std::uint32_t>(s.count, CChannel::kMaxSamples));
-    const int lead = int(std::min<std::uint32_t>(s.header.sampleOffset, CChannel::kMaxSamples));
-    if (n <= 0)
-        return;
-    if (s.power) {
-        if (lead > 0)
-            channel->AddPowerSamples(nullptr, lead, 0);
-        channel->AddPowerSamples(s.powerWords.data(), n, 0);
-    }
+    // The buffers read ahead change places with the channel's: the samples
+    // are not copied again while the ping-data thread waits for them.
+    if (s.power)
+        channel->ExchangePowerSamples(s.powerWords, s.staged, 0);
     // Angles go to the channel only beside plain power samples or alone
     // (read ahead only then); wide-band datagrams carry theirs in the trace
     // arrays.
-    if (s.angle) {
-        if (lead > 0)
-            channel->AddAngleSamples(nullptr, lead, 0);
-        channel->AddAngleSamples(s.angleWords.data(), n, 0);
-    }
-    if (s.traces)
+    if (s.angle)
+        channel->ExchangeAngleSamples(s.angleWords, s.staged, 0);
+    if (s.traces) {
+        const int n = int(std::min<std::uint32_t>(s.count, CChannel::kMaxSamples));
         channel->AddFloatSamples(s.trace1.data(), s.trace2.data(), nullptr, float(s.header.sampleInterval), n,
                                  s.header.sampleInterval);
+    }
 }
 
 void CReplay::OnSentence(const std::string& text, FileTime time)

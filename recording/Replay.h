@@ -4,7 +4,8 @@
 // and hands its samples to the channels; the ping-data thread then closes
 // the ping in every channel. While it does, the trigger thread already reads
 // the ping after it into buffers of the replay's own, which reach the
-// channels and the host only when that ping's trigger comes.
+// channels and the host only when that ping's trigger comes: the sample
+// buffers then change places with the channels' own.
 #pragma once
 
 #include "base/ReplayFileList.h"
@@ -96,6 +97,10 @@ private:
     void ClearStatusPanes();
 
     // A datagram of a ping read ahead, its samples copied out of the file.
+    // Power and angle words are laid out as the channel stages them (the
+    // leading empty samples, then the datagram's), in buffers of a channel's
+    // size, so that the hand-over exchanges them with the channel's instead
+    // of copying them a second time.
     struct SAheadDatagram
     {
         enum class EKind { PingStart, Sample, Sentence, Annotation, Profile, Unknown };
@@ -103,6 +108,7 @@ private:
         SSampleHeader header;
         std::uint32_t count = 0;  // the datagram's sample count
         bool power = false, angle = false, traces = false;
+        int staged = 0;  // power and angle words the channel takes
         std::vector<std::int16_t> powerWords;
         std::vector<std::uint16_t> angleWords;
         std::vector<float> trace1, trace2;
@@ -131,7 +137,7 @@ private:
     void HandOver();
 
     void OnPingStart(const SSampleHeader& first);
-    void OnSample(const SAheadDatagram& sample);
+    void OnSample(SAheadDatagram& sample);
     void OnSentence(const std::string& text, FileTime time);
     void OnAnnotation(const std::string& text, FileTime time);
     void OnProfile(std::uint32_t kind, const std::string& text, FileTime time);

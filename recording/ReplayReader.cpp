@@ -23,7 +23,15 @@ void CReplayReader::Close()
         ::close(m_fd);
     m_data = nullptr;
     m_fd = -1;
-    m_size = m_offset = m_skipped = m_damaged = 0;
+    m_size = 0;
+    m_device = 0;
+    m_inode = 0;
+    Restart();
+}
+
+void CReplayReader::Restart()
+{
+    m_offset = m_skipped = m_damaged = 0;
     m_counter = m_pings = 0;
     m_endTime = 0;
     m_offsets.fill(0);
@@ -34,29 +42,47 @@ void CReplayReader::Close()
 
 bool CReplayReader::Open(const std::string& path, std::string* error)
 {
-    Close();
     auto fail = [&](const std::string& why) {
         if (error)
             *error = path + ": " + why;
         Close();
         return false;
     };
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return fail(std::strerror(errno));
     struct stat st
     {};
-    if (::fstat(m_fd, &st) != 0)
-        return fail(std::strerror(errno));
-    if (!S_ISREG(st.st_mode))
-        return fail("not a regular file");
-    if (st.st_size <= 0)
-        return fail("empty file");
-    void* p = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_SHARED, m_fd, 0);
-    if (p == MAP_FAILED)
-        return fail(std::strerror(errno));
-    m_data = static_cast<const std::uint8_t*>(p);
-    m_size = std::size_t(st.st_size);
+    if (::fstat(fd, &st) != 0) {
+        const int why = errno;
+        ::close(fd);
+        return fail(std::strerror(why));
+    }
+    // A replay that loops over one file opens it again at every loop. The
+    // same file at the same size keeps its mapping: a shared mapping of the
+    // file shows whatever a fresh one would, and its pages stay mapped
+    // instead of being unmapped and faulted in once more. The descriptor
+    // kept open holds the file, so no other file can come to have its
+    // number meanwhile.
+    if (m_data && st.st_dev == m_device && st.st_ino == m_inode && std::size_t(st.st_size) == m_size &&
+        S_ISREG(st.st_mode)) {
+        ::close(fd);
+        Restart();
+    } else {
+        Close();
+        m_fd = fd;
+        if (!S_ISREG(st.st_mode))
+            return fail("not a regular file");
+        if (st.st_size <= 0)
+            return fail("empty file");
+        void* p = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_SHARED, m_fd, 0);
+        if (p == MAP_FAILED)
+            return fail(std::strerror(errno));
+        m_data = static_cast<const std::uint8_t*>(p);
+        m_size = std::size_t(st.st_size);
+        m_device = st.st_dev;
+        m_inode = st.st_ino;
+    }
     m_path = path;
 
     CDatagramReader reader(m_data, m_size);

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <sys/types.h>
 
 namespace zv::recording {
 
@@ -39,6 +40,8 @@ public:
 
     // Maps the file and reads its configuration, which must be the first
     // datagram and name at least one channel. On failure *error says why.
+    // The file mapped already, opened again at the same size, keeps its
+    // mapping and starts over as if just mapped.
     bool Open(const std::string& path, std::string* error = nullptr);
     void Close();
     bool IsOpen() const { return m_data != nullptr; }
@@ -76,11 +79,16 @@ public:
 
 private:
     bool NextFrame(SDatagramView& v);
+    // Back to the state of a file just mapped.
+    void Restart();
 
     std::string m_path;
     int m_fd = -1;
     const std::uint8_t* m_data = nullptr;
     std::size_t m_size = 0;
+    // The mapped file, to know it again.
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
     std::size_t m_offset = 0;
     std::size_t m_skipped = 0;
     std::size_t m_damaged = 0;

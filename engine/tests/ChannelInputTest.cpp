@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <vector>
 
@@ -127,6 +128,70 @@ TEST(ChannelInput, HandOverExchangesAndClearsPerPingRecords)
     EXPECT_EQ(q.Record.BlockId, 0u);
     EXPECT_EQ(q.Diagnostics.AdCount, 0);
     EXPECT_EQ(q.Header[4], 1u) << "the header stays until the unit sends a new one";
+}
+
+// A ping staged whole in a buffer of the input's size changes places with
+// the input's; what the channel then takes must be what copying the same
+// words would have staged.
+TEST(ChannelInput, ExchangedWordsStageWhatCopiedOnesWould)
+{
+    struct Row
+    {
+        const char* legend;
+        int before;  // words staged by copy first
+        int n;
+        int size;  // of the buffer handed over
+    };
+    const Row rows[] = {
+        {"into an empty input: exchanged", 0, 600, N},
+        {"a whole buffer's worth", 0, N, N},
+        {"more than the buffer holds is cut to it", 0, N + 5, N},
+        {"behind words staged already: copied, cut at the end", 700, 600, N},
+        {"a buffer of another size is copied", 0, 300, 300},
+        {"a negative count from a bad datagram stages nothing", 0, -3, N},
+    };
+    const std::vector<std::int16_t> firstPower(N, 11);
+    const std::vector<std::uint16_t> firstAngles(N, 11);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.legend);
+        std::vector<std::int16_t> power(static_cast<std::size_t>(r.size));
+        std::iota(power.begin(), power.end(), 1);
+        std::vector<std::uint16_t> angles(power.begin(), power.end());
+        const int readable = std::min(r.n, r.size);
+
+        CChannelInput copied(N), exchanged(N);
+        for (CChannelInput* in : {&copied, &exchanged}) {
+            in->AddPowerSamples(firstPower.data(), r.before, 0);
+            in->AddAngleSamples(firstAngles.data(), r.before, 0);
+        }
+        copied.AddPowerSamples(power.data(), readable, 4);
+        copied.AddAngleSamples(angles.data(), readable, 4);
+        exchanged.ExchangePowerSamples(power, r.n, 4);
+        exchanged.ExchangeAngleSamples(angles, r.n, 4);
+        EXPECT_EQ(power.size(), static_cast<std::size_t>(r.size)) << "the buffer keeps its size either way";
+        EXPECT_EQ(exchanged.GetBlockNumber(), copied.GetBlockNumber());
+
+        ChannelPing want(N), got(N);
+        copied.TakePing(want, 1e-4, nullptr);
+        exchanged.TakePing(got, 1e-4, nullptr);
+        ASSERT_EQ(got.PowerCount, want.PowerCount);
+        ASSERT_EQ(got.AngleCount, want.AngleCount);
+        EXPECT_TRUE(std::equal(want.Power.begin(), want.Power.begin() + want.PowerCount, got.Power.begin()));
+        EXPECT_TRUE(std::equal(want.Angles.begin(), want.Angles.begin() + want.AngleCount, got.Angles.begin()));
+    }
+
+    // Ping after ping through the same buffer: each ping holds its own words.
+    CChannelInput in(N);
+    std::vector<std::int16_t> buffer(N);
+    ChannelPing p(N);
+    for (std::int16_t ping = 1; ping <= 3; ++ping) {
+        std::fill_n(buffer.begin(), 10 * ping, ping);
+        in.ExchangePowerSamples(buffer, 10 * ping, 0);
+        in.TakePing(p, 1e-4, nullptr);
+        ASSERT_EQ(p.PowerCount, 10 * ping);
+        EXPECT_EQ(std::count(p.Power.begin(), p.Power.begin() + p.PowerCount, ping), 10 * ping) << ping;
+        EXPECT_EQ(in.GetPowerPosition(), 0);
+    }
 }
 
 struct ShortenAll final : IPingerSamples

@@ -164,6 +164,67 @@ TEST_F(ReplayReaderTest, SeekGoesToTheTableEntryBeforeThePosition)
     EXPECT_TRUE(reader.AtEnd());
 }
 
+// A replay that loops opens its file again at every loop, and the file may
+// have changed meanwhile: each opening plays what the file holds then.
+TEST_F(ReplayReaderTest, AFileOpenedAgainStartsOverWithWhatItHoldsNow)
+{
+    const auto rewriteInPlace = [&](const std::vector<std::uint8_t>& b) {
+        std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+        f.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+        ASSERT_TRUE(f.good());
+    };
+    CReplayReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.Open(file.string(), &error)) << error;
+    reader.BuildPositionTable();
+    Recorder first;
+    for (int i = 0; i < 10; ++i)
+        reader.ReadPing(first);
+    ASSERT_EQ(first.power.size(), 20u);
+
+    // The same file at the same size, one sample of ping 1 rewritten.
+    const std::size_t sample = Offsets()[2 + 3 + 2 + 1 + 3];
+    ASSERT_EQ(CByteReader(bytes).U32(sample + 4), kTypeRAW0);
+    ASSERT_NE(first.power[2][0], 1234);
+    std::vector<std::uint8_t> b = bytes;
+    CByteWriter(b).U16(sample + 4 + kRawData, 1234);
+    rewriteInPlace(b);
+    ASSERT_TRUE(reader.Open(file.string(), &error)) << error;
+    EXPECT_EQ(reader.Offset(), 0u);
+    EXPECT_EQ(reader.PingCounter(), 0);
+    reader.BuildPositionTable();
+    EXPECT_EQ(reader.PingsInFile(), 40);
+    Recorder again;
+    std::vector<int> positions;
+    EXPECT_EQ(PlayAll(reader, again, &positions), 40);
+    ASSERT_EQ(again.power.size(), 80u);
+    EXPECT_EQ(again.power[2][0], 1234);
+    EXPECT_EQ(std::vector<std::int16_t>(again.power[2].begin() + 1, again.power[2].end()),
+              std::vector<std::int16_t>(first.power[2].begin() + 1, first.power[2].end()));
+    EXPECT_EQ(again.power[19], first.power[19]);
+    EXPECT_EQ(positions.back(), 200);
+
+    // Another file put in its place.
+    SRecGenScene shorter = scene;
+    shorter.pings = 12;
+    ASSERT_TRUE(CRecordingGenerator(shorter).Write((dir / "short.raw").string(), nullptr, &error)) << error;
+    fs::rename(dir / "short.raw", file);
+    ASSERT_TRUE(reader.Open(file.string(), &error)) << error;
+    reader.BuildPositionTable();
+    EXPECT_EQ(reader.PingsInFile(), 12);
+    EXPECT_EQ(reader.EndTime(), PingTime(shorter, 11));
+    Recorder third;
+    EXPECT_EQ(PlayAll(reader, third), 12);
+
+    // A configuration damaged in place is refused as in any file.
+    b = Read(file);
+    CByteWriter(b).U32(4, kTypeTAG0);
+    rewriteInPlace(b);
+    EXPECT_FALSE(reader.Open(file.string(), &error));
+    EXPECT_NE(error.find("does not start with a configuration"), std::string::npos) << error;
+    EXPECT_FALSE(reader.IsOpen());
+}
+
 TEST_F(ReplayReaderTest, RefusesFilesItCannotPlay)
 {
     const std::vector<std::size_t> offs = Offsets();

@@ -516,6 +516,76 @@ TEST_F(ReplayTest, AnglesReachTheChannelBesidePowerOrAloneButNotFromWideBandData
     }
 }
 
+// The samples of a datagram reach its channel behind as many empty words as
+// its first-sample index says; a channel's second datagram in the same ping
+// follows its first; and the next ping holds its own samples only.
+TEST_F(ReplayTest, EmptyLeadingSamplesAndAChannelsSecondDatagramStageAsRecorded)
+{
+    constexpr int kMax = CChannel::kMaxSamples;
+    constexpr std::int16_t kNoEcho = -20000;
+    const std::vector<std::int16_t> power = {100, 200, 300, 400}, angle = {0x0102, 0x0304, 0x0506, 0x0708};
+    const std::vector<std::int16_t> nextPower = {7, 8}, nextAngle = {0x0909, 0x0A0A};
+    struct Row
+    {
+        const char* legend;
+        std::vector<std::uint32_t> leads;  // one datagram of channel 1 a lead
+        std::vector<std::int16_t> power;   // what the channel holds
+        std::vector<std::uint16_t> angles;
+    };
+    std::vector<std::int16_t> nearTheEnd(kMax, kNoEcho);
+    nearTheEnd[kMax - 2] = 100;
+    nearTheEnd[kMax - 1] = 200;
+    std::vector<std::uint16_t> nearTheEndAngles(kMax, 0);
+    nearTheEndAngles[kMax - 2] = 0x0102;
+    nearTheEndAngles[kMax - 1] = 0x0304;
+    const Row rows[] = {
+        {"three empty samples first",
+         {3},
+         {kNoEcho, kNoEcho, kNoEcho, 100, 200, 300, 400},
+         {0, 0, 0, 0x0102, 0x0304, 0x0506, 0x0708}},
+        {"a second datagram behind the first",
+         {0, 1},
+         {100, 200, 300, 400, kNoEcho, 100, 200, 300, 400},
+         {0x0102, 0x0304, 0x0506, 0x0708, 0, 0x0102, 0x0304, 0x0506, 0x0708}},
+        {"a lead near the channel's end keeps what fits", {kMax - 2}, nearTheEnd, nearTheEndAngles},
+    };
+    int file = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.legend);
+        Bytes bytes;
+        AppendFrame(bytes, CDatagramWriter::BuildConfiguration(Channels(1), CDatagramWriter::EChannels::All).Body());
+        for (std::uint32_t lead : row.leads) {
+            SSampleData d = Ping(1, 7000, power, angle);
+            d.header.sampleOffset = lead;
+            AppendFrame(bytes, CDatagramWriter::BuildSample(d).Body());
+        }
+        AppendFrame(bytes, CDatagramWriter::BuildSample(Ping(1, 8000, nextPower, nextAngle)).Body());
+        const fs::path path = dir.path / ("lead" + std::to_string(file++) + ".raw");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+
+        CReplayFileList list;
+        list.AddTail(path.string());
+        Host h;
+        CReplay replay(list, &h);
+        ASSERT_TRUE(replay.IsOpen());
+        CChannel::ParameterCopy copy;
+        replay.Trigger(0);
+        ASSERT_EQ(h.pings.size(), 1u);
+        replay.ProcessPing(h.pings[0]);
+        replay.GetChannelId(0)->GetChannelParameters(copy);
+        EXPECT_EQ(copy.Power, row.power);
+        EXPECT_EQ(copy.Angles, row.angles);
+
+        replay.Trigger(0);
+        ASSERT_EQ(h.pings.size(), 2u);
+        replay.ProcessPing(h.pings[1]);
+        replay.GetChannelId(0)->GetChannelParameters(copy);
+        EXPECT_EQ(copy.Power, nextPower);
+        EXPECT_EQ(copy.Angles, std::vector<std::uint16_t>(nextAngle.begin(), nextAngle.end()));
+    }
+}
+
 TEST(DecodeAngleWordTest, SignedBytesInStepsOf180Over128)
 {
     struct Row
