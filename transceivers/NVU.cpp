@@ -477,6 +477,11 @@ void CNVU::Start(std::int64_t& duration)
     }
     m_wantedInterval = wanted;
     DWORD requested = 100;
+    // The ping lasts while the unit sends the samples asked of it, at its
+    // own rate: a decimating chain makes one sample of the channel of Des1
+    // of the unit's, while pulse compression of every sample (types 5 and
+    // 8) takes them as they come.
+    double unitInterval = 0.0;
     for (std::size_t i = 0; i < m_blocks.size(); ++i) {
         Block& b = m_blocks[i];
         m_ring->SetPingHeader(static_cast<int>(i), static_cast<DWORD>(b.des1), static_cast<DWORD>(b.des2),
@@ -485,7 +490,13 @@ void CNVU::Start(std::int64_t& duration)
             continue;
         const int count = b.channel->ComputeSampleCount(b.pingRecord.sampleDistance);
         requested = std::max<DWORD>(requested, static_cast<DWORD>(std::max(count, 0)) * static_cast<DWORD>(b.des1));
+        const bool decimating = b.filterType != 5 && b.filterType != 8;
+        const double x = b.pingRecord.sampleInterval / (decimating ? std::max(b.des1, 1) : 1);
+        if (x > 0.0 && (unitInterval == 0.0 || x < unitInterval))
+            unitInterval = x;
     }
+    if (unitInterval == 0.0)
+        unitInterval = wanted;
     requested = std::min<DWORD>(requested, kMaxPingSamples / 2);
     m_lastRequested = requested;
     Send(nvu::RecordSamples(requested));
@@ -497,7 +508,7 @@ void CNVU::Start(std::int64_t& duration)
         p.requested = 1;
     });
     ++m_pingsStarted;
-    duration = static_cast<std::int64_t>(static_cast<double>(requested) * wanted * 1e7);
+    duration = static_cast<std::int64_t>(static_cast<double>(requested) * unitInterval * 1e7);
 }
 
 nvu::TransmitPulse CNVU::TransmitPulseOf(const StructChannelParameters& r, int sharers, double presetFrequency,
