@@ -371,7 +371,17 @@ void CNVU::ResolveSlaves()
         s.chain = m.chain;
         s.fpaDecimation = m.fpaDecimation;
         s.impedance = m.impedance;
-        s.filterType = m.filterType;
+    }
+    FollowMasters();
+}
+
+void CNVU::FollowMasters()
+{
+    for (Block& s : m_blocks) {
+        if (!s.slave)
+            continue;
+        const Block& m = m_blocks[static_cast<std::size_t>(s.master)];
+        s.filterType = m.filterType.load();
         const auto lock = LockRecords();
         s.pingRecord = m.pingRecord;
     }
@@ -465,7 +475,9 @@ void CNVU::Start(std::int64_t& duration)
         if (r.transceiverMode == kPassive)
             enables &= ~(1u << i);
     }
-    ResolveSlaves();
+    // The process thread may still work on the last ping: only what this
+    // ping changes is written.
+    FollowMasters();
     if (changed) {
         Send(nvu::ChannelEnables(enables));
         ComputeDecimation();
@@ -924,9 +936,12 @@ void CNVU::ProcessSamples()
         m_ring->SetReadIndex(static_cast<int>(rec.startIndex));
         if (m_filtersDue.exchange(false))
             LoadFilters();
-        for (Block& b : m_blocks) {
+        for (std::size_t c = 0; c < m_blocks.size(); ++c) {
+            Block& b = m_blocks[c];
             b.chainState = ChainState{};
             b.blockNumber = 0;
+            b.pingDes1 = std::max<int>(1, static_cast<int>(m_ring->GetPingHeader1(static_cast<int>(c))));
+            b.pingDes2 = std::max<int>(1, static_cast<int>(m_ring->GetPingHeader2(static_cast<int>(c))));
         }
         m_ring->ModifyPingRecord(slot, [](CSampleRingBuffer::PingRecord& p) {
             p.receiving = 1;
@@ -984,8 +999,9 @@ void CNVU::ProcessChannel(int channel, int readIndex, int count)
     Block& b = m_blocks[static_cast<std::size_t>(channel)];
     // A sharing channel's power goes to its master's samples.
     Block& target = b.slave ? m_blocks[static_cast<std::size_t>(b.master)] : b;
-    const int out = ConvertSamples(*m_ring, channel, readIndex, count, b.filterType, b.des1, b.des2, b.fpaDecimation,
-                                   b.filter, 2.0 * target.impedance, b.chainState, target.power.data());
+    const int out =
+        ConvertSamples(*m_ring, channel, readIndex, count, b.filterType, b.pingDes1, b.pingDes2, b.fpaDecimation,
+                       b.filter, 2.0 * target.impedance, b.chainState, target.power.data());
     target.produced = std::max(target.produced, out);
 }
 
