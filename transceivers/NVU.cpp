@@ -372,7 +372,17 @@ void CNVU::ResolveSlaves()
         s.chain = m.chain;
         s.fpaDecimation = m.fpaDecimation;
         s.impedance = m.impedance;
-        s.filterType = m.filterType;
+    }
+    FollowMasters();
+}
+
+void CNVU::FollowMasters()
+{
+    for (Block& s : m_blocks) {
+        if (!s.slave)
+            continue;
+        const Block& m = m_blocks[static_cast<std::size_t>(s.master)];
+        s.filterType = m.filterType.load();
         const auto lock = LockRecords();
         s.pingRecord = m.pingRecord;
     }
@@ -466,7 +476,9 @@ void CNVU::Start(std::int64_t& duration)
         if (r.transceiverMode == kPassive)
             enables &= ~(1u << i);
     }
-    ResolveSlaves();
+    // The process thread may still work on the last ping: only what this
+    // ping changes is written.
+    FollowMasters();
     if (changed) {
         Send(nvu::ChannelEnables(enables));
         ComputeDecimation();
@@ -478,6 +490,11 @@ void CNVU::Start(std::int64_t& duration)
     }
     m_wantedInterval = wanted;
     DWORD requested = 100;
+    // The ping lasts while the unit sends the samples asked of it, at its
+    // own rate: a decimating chain makes one sample of the channel of Des1
+    // of the unit's, while pulse compression of every sample (types 5 and
+    // 8) takes them as they come.
+    double unitInterval = 0.0;
     for (std::size_t i = 0; i < m_blocks.size(); ++i) {
         Block& b = m_blocks[i];
         m_ring->SetPingHeader(static_cast<int>(i), static_cast<DWORD>(b.des1), static_cast<DWORD>(b.des2),
@@ -486,7 +503,13 @@ void CNVU::Start(std::int64_t& duration)
             continue;
         const int count = b.channel->ComputeSampleCount(b.pingRecord.sampleDistance);
         requested = std::max<DWORD>(requested, static_cast<DWORD>(std::max(count, 0)) * static_cast<DWORD>(b.des1));
+        const bool decimating = b.filterType != 5 && b.filterType != 8;
+        const double x = b.pingRecord.sampleInterval / (decimating ? std::max(b.des1, 1) : 1);
+        if (x > 0.0 && (unitInterval == 0.0 || x < unitInterval))
+            unitInterval = x;
     }
+    if (unitInterval == 0.0)
+        unitInterval = wanted;
     requested = std::min<DWORD>(requested, kMaxPingSamples / 2);
     m_lastRequested = requested;
     Send(nvu::RecordSamples(requested));
@@ -498,7 +521,7 @@ void CNVU::Start(std::int64_t& duration)
         p.requested = 1;
     });
     ++m_pingsStarted;
-    duration = static_cast<std::int64_t>(static_cast<double>(requested) * wanted * 1e7);
+    duration = static_cast<std::int64_t>(static_cast<double>(requested) * unitInterval * 1e7);
 }
 
 nvu::TransmitPulse CNVU::TransmitPulseOf(const StructChannelParameters& r, int sharers, double presetFrequency,
@@ -914,9 +937,12 @@ void CNVU::ProcessSamples()
         m_ring->SetReadIndex(static_cast<int>(rec.startIndex));
         if (m_filtersDue.exchange(false))
             LoadFilters();
-        for (Block& b : m_blocks) {
+        for (std::size_t c = 0; c < m_blocks.size(); ++c) {
+            Block& b = m_blocks[c];
             b.chainState = ChainState{};
             b.blockNumber = 0;
+            b.pingDes1 = std::max<int>(1, static_cast<int>(m_ring->GetPingHeader1(static_cast<int>(c))));
+            b.pingDes2 = std::max<int>(1, static_cast<int>(m_ring->GetPingHeader2(static_cast<int>(c))));
         }
         m_ring->ModifyPingRecord(slot, [](CSampleRingBuffer::PingRecord& p) {
             p.receiving = 1;
@@ -974,8 +1000,9 @@ void CNVU::ProcessChannel(int channel, int readIndex, int count)
     Block& b = m_blocks[static_cast<std::size_t>(channel)];
     // A sharing channel's power goes to its master's samples.
     Block& target = b.slave ? m_blocks[static_cast<std::size_t>(b.master)] : b;
-    const int out = ConvertSamples(*m_ring, channel, readIndex, count, b.filterType, b.des1, b.des2, b.fpaDecimation,
-                                   b.filter, 2.0 * target.impedance, b.chainState, target.power.data());
+    const int out =
+        ConvertSamples(*m_ring, channel, readIndex, count, b.filterType, b.pingDes1, b.pingDes2, b.fpaDecimation,
+                       b.filter, 2.0 * target.impedance, b.chainState, target.power.data());
     target.produced = std::max(target.produced, out);
 }
 

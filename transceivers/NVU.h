@@ -292,11 +292,14 @@ private:
         // freely, elsewhere through PingRecordOf.
         StructChannelParameters pingRecord;
         double impedance = 0.0;  // the system impedance Z
-        int filterType = 5;
+        // Set at every ping by the trigger thread, read by the others.
+        std::atomic<int> filterType{5};
         int fpaDecimation = 1;
         int des1 = 1, des2 = 1, des3 = 1, total = 0;
         FilterRecord filter;
-        // Per ping (process thread).
+        // Per ping (process thread): Des1 and Des2 as the ring's header
+        // words had them when the ping's processing began.
+        int pingDes1 = 1, pingDes2 = 1;
         ChainState chainState;
         std::vector<std::int16_t> words;
         std::vector<double> power;  // this pass's output power (a master's)
@@ -315,6 +318,8 @@ private:
     void LoadFilters();
     void SendPingTiming(double wanted);
     void ResolveSlaves();
+    // A sharing channel's processing and ping record, its master's.
+    void FollowMasters();
     // A block's ping record as the trigger thread last copied it, for the
     // other threads: taken under the records' lock that the copy holds.
     StructChannelParameters PingRecordOf(const Block& b) const;

@@ -1,12 +1,14 @@
 // The program as model QYNVU with an installed wide-band unit, the
-// simulated one, inside a network namespace of the test's own: a status
-// request whose answer names older firmware than the transceiver list
-// folder holds asks the operator on the user-interface thread, and "Yes"
-// sends the file, reads it back and restarts the unit, which is set up again
-// with the filters of the test's software folder; the depth row's
-// Control+Shift right click on the channel's name opens the unit's
-// diagnostic window, once, showing the pings calculated, and stopping the
-// sounder with it open closes it.
+// simulated one, inside a network namespace of the test's own: the unit is
+// installed as the simulator samples, so the detector finds its bottom and
+// the pings ask for the range past it. A status request whose answer names
+// older firmware than the transceiver list folder holds asks the operator
+// on the user-interface thread, and "Yes" sends the file, reads it back and
+// restarts the unit, which is set up again with the filters of the test's
+// software folder and pings on; the depth row's Control+Shift right click
+// on the channel's name opens the unit's diagnostic window, once, whose
+// figures follow the pings, and stopping the sounder with it open closes
+// it and halts the unit.
 #include "sim/nvu/NvuSimulator.h"
 #include "sounder/OperationControl.h"
 #include "transceivers/NVU.h"
@@ -31,11 +33,13 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -49,6 +53,8 @@ using nettest::Checks;
 
 constexpr std::uint32_t kUnit = 0x7F000002;
 constexpr const char* kNewer = "nvu4_main_06032024_v102.xsvf";
+// The channel's samples: 0.1 ms at 1500 m/s.
+constexpr double kSampleDistance = 0.075;
 
 void InstallUnit(const fs::path& trList)
 {
@@ -68,6 +74,9 @@ void InstallUnit(const fs::path& trList)
     e.txPower = 1000.0;
     e.minMedMaxTxPower = "100 500 1000";
     e.sampleInterval = "0.0001";
+    // The simulated unit samples at 10 kHz: its front end divides the
+    // 2 MHz clock by 200.
+    e.fpaDec = 200.0;
     e.minMedMaxPulseLength = "0.0001 0.0002 0.0004 0.0008 0.0016";
     e.gain = "26";
     const std::string description = "T200 200 kHz 1";
@@ -117,11 +126,9 @@ int RunProgram()
     std::ofstream(filters / "rxfilter.txt") << "1 0 1 1.0\n1 0\n";
     for (int c = 0; c < 4; ++c)
         std::ofstream(filters / ("rx" + std::to_string(c) + "filter.txt")) << "1 0 1 1.0\n1 " << c << "\n";
-    // The channel's pulse compression filter, named by the Des3 its chain
-    // gives: one for each that a 200 kHz chain can give, so that none is
-    // missing (a missing one is a box for the operator).
-    for (int des3 = 1; des3 <= 256; ++des3)
-        std::ofstream(filters / ("NVU_200000_PC_" + std::to_string(des3) + ".txt")) << "1 0 1 1.0\n1 0\n";
+    // The channel's pulse compression filter, named by the Des3 of its
+    // chain: 0.1 ms of 2 MHz over the chain's 4 and the front end's 200.
+    std::ofstream(filters / "NVU_200000_PC_1.txt") << "1 0 1 1.0\n1 0\n";
 
     auto options = TestProgramOptions({"QYNVU"});
     options.unitTimings.receiveWaitMs = 300;
@@ -149,8 +156,15 @@ int RunProgram()
     if (!unit)
         return check.failures + 1;
 
-    // The unit is set up with the filters of its software folder and pings.
-    check(WaitFor([&] { return unit->GetPingsCompleted() >= 1; }, 60000), "the unit pings");
+    // The unit is set up with the filters of its software folder and pings,
+    // finding the simulated bottom; after it, each ping asks for the range
+    // past the bottom, not for the detector's deepest.
+    check(WaitFor([&] { return channel->GetPingCount() >= 10 && channel->GetBottomDepth() > 0.0; }, 60000),
+          "the unit pings: " + std::to_string(channel->GetPingCount()));
+    check(std::abs(channel->GetBottomDepth() - settings.bottomDepth) <= 2 * kSampleDistance,
+          "the bottom at " + std::to_string(channel->GetBottomDepth()) + " m");
+    check(unit->GetDecimationLine(0) == "Decimation  ch 1: Total 50 Des1 1 Des2 1 Des3 1 Fpa 200",
+          unit->GetDecimationLine(0));
     check(unit->GetSetupMask() == CNVU::kSetupComplete, "set up: mask " + std::to_string(unit->GetSetupMask()));
     check(unit->GetUploadFailures() == 0, "every filter went to the unit");
     {
@@ -189,8 +203,13 @@ int RunProgram()
     check(files.count(kNewer) == 1 && std::string(files.at(kNewer).begin(), files.at(kNewer).end()) == firmware,
           "the file reached the unit whole");
     check(unit->GetUpgradeFailures() == 0 && MessageBoxRecord().empty(), "no failure reported");
-    // The restarted unit is set up again with its filters.
+    // The restarted unit is set up again with its filters and pings on.
     check(WaitFor([&] { return unit->GetSetupMask() == CNVU::kSetupComplete; }, 60000), "set up again");
+    {
+        const int restarted = channel->GetPingCount();
+        check(WaitFor([&] { return channel->GetPingCount() >= restarted + 5; }, 30000),
+              "pings after the restart: " + std::to_string(channel->GetPingCount() - restarted));
+    }
 
     // Control+Shift right click on the channel's name: the diagnostic window.
     CDepthView* view = nullptr;
@@ -214,15 +233,36 @@ int RunProgram()
               return line && line->text().startsWith("HeaderRead ");
           }),
           "it shows the unit's ring");
-    // Its figures are the unit's: the pings it has calculated.
-    {
-        auto* line = window->findChild<QLineEdit*>("1600");
-        const QString text = line ? line->text() : QString();
+    // Its figures are the unit's and follow its pings: the pings calculated
+    // grow while it is open, and the ping records show whole pings of the
+    // samples asked for.
+    const auto shown = [&](int id) {
+        auto* line = window ? window->findChild<QLineEdit*>(QString::number(id)) : nullptr;
+        return line ? line->text() : QString();
+    };
+    const auto calculated = [&] {
+        const QString text = shown(1600);
         const qsizetype at = text.indexOf("Calculated");
-        check(at >= 0 && text.mid(at + 10).trimmed().toInt() >= 1,
-              "the window shows calculated pings: " + text.toStdString());
-    }
-    Screenshot(*window, "nvu-diagnostic");
+        return at < 0 ? -1 : text.mid(at + 10).trimmed().toInt();
+    };
+    const int first = calculated();
+    check(first >= 1, "the window shows calculated pings: " + shown(1600).toStdString());
+    check(WaitFor([&] { return calculated() >= first + 3; }, 30000),
+          "the window follows the pings: " + shown(1600).toStdString());
+    const auto wholePing = [&] {
+        const QRegularExpression record("Rec +(\\d+) /(\\d+) +Calc +(\\d+)");
+        for (int id = 1590; id <= 1599; ++id) {
+            const auto m = record.match(shown(id));
+            if (m.hasMatch() && m.captured(2).toInt() > 100 && m.captured(1) == m.captured(2) &&
+                m.captured(3) == m.captured(2))
+                return true;
+        }
+        return false;
+    };
+    check(wholePing(), "a ping record received and calculated whole: " + shown(1590).toStdString());
+    check(shown(1602) == "TRUE", "processing: " + shown(1602).toStdString());
+    check(shown(1603).toStdString() == unit->GetDecimationLine(0), "the decimation: " + shown(1603).toStdString());
+    check(Screenshot(*window, "nvu-diagnostic"), "the window's picture saved");
     QTest::mouseClick(view, Qt::RightButton, both, view->NameBox().center());
     QApplication::processEvents();
     check(DiagnosticWindows().size() == 1, "a second click brings the same window to the front");
@@ -232,10 +272,18 @@ int RunProgram()
     check(WaitFor([&] { return DiagnosticWindows().size() == 1; }), "it opens again once it has gone");
     window = DiagnosticWindows().empty() ? nullptr : DiagnosticWindows().front();
 
-    // Stopping the sounder with the window open: the window goes with it.
+    // Stopping the sounder with the window open while the unit pings: the
+    // window goes with it, and the unit is halted as it is let go.
+    check(WaitFor([&] { return calculated() >= 1; }), "the reopened window reads the unit");
     program->Application().Operation().PostStop(0);
     check(WaitFor([&] { return operation.GetEchoSounder() == nullptr && !operation.IsBusy(); }, 20000), "stopped");
     check(WaitFor([&] { return window.isNull(); }), "the diagnostic window closed with its unit");
+    check(WaitFor([&] {
+              const auto codes = sim.GetReceivedCodes();
+              return !codes.empty() && codes.back() == "HD";
+          }),
+          "the unit halted last");
+    check(MessageBoxRecord().empty(), "no box on the way");
     return check.failures;
 }
 

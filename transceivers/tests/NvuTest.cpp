@@ -1214,6 +1214,67 @@ TEST(NvuLink, EachPingReleasesTheSounderOnceWhenComplete)
     unit.SetEchoSounder(nullptr);
 }
 
+// A ping takes as long as the unit needs to send the samples asked of it,
+// at its own rate, and the next trigger waits that long: a front end of
+// 2 MHz / 5 and the chain's factor 4 sample at 100 kHz, ten of the unit's
+// samples to each 0.1 ms sample of the channel, which asks for ten times
+// as many of them.
+TEST(NvuLink, PingTimeIsTheRequestedSamplesAtTheUnitsRate)
+{
+    struct Row
+    {
+        int frontEnd;
+        int des1;
+        double unitInterval;  // s
+    };
+    for (const Row row : {Row{200, 1, 1e-4}, Row{5, 10, 1e-5}}) {
+        SCOPED_TRACE(row.frontEnd);
+        CNvuSimulator sim(SimSettings(1));
+        ASSERT_TRUE(sim.Start());
+        SoftwareFolder software;
+        CTestTransceiverServices services;
+        services.model = SounderModel::QYNVU;
+        services.softwareFolder = software.path.string();
+        InstalledTransceiverInfo info;
+        info.type = TransceiverType::NVU;
+        info.unitAddress = kUnitAddress;
+        info.channelCount = 1;
+        info.transceiverId = "NVU1";
+        TransceiverChannelRecord channel = Capability(0);
+        channel.fpaDecimation = row.frontEnd;
+        CCountingOwner owner;
+        CNVU unit(info, {channel}, nullptr, services, FastTimings(sim.GetTftpPort()),
+                  CUdpDatagramLink::Open(SocketAddress(kUnitAddress, sim.GetPort()), "NVU"));
+        ASSERT_TRUE(unit.IsRunning());
+        unit.SetEchoSounder(&owner);
+        // The channel's readers ask for 60 m, 800 of its samples, at every
+        // ping; the second ping is the first that sizes itself from that
+        // whichever model the channel runs under.
+        for (std::size_t ping = 1; ping <= 2; ++ping) {
+            SCOPED_TRACE(ping);
+            ASSERT_TRUE(zv::test::WaitUntil([&] { return unit.IsReady(); }, 60s));
+            unit.GetUnitChannel(0)->RequestRange(60.0);
+            std::int64_t duration = 0;
+            unit.Start(duration);
+            if (ping == 2) {
+                EXPECT_NEAR(static_cast<double>(duration), 800.0 * row.des1 * row.unitInterval * 1e7, 1.0);
+            }
+            ASSERT_EQ(unit.Trigger(0), 1);
+            ASSERT_TRUE(zv::test::WaitUntil([&] { return owner.Releases() >= ping; }, 60s));
+            std::uint64_t time = 0;
+            {
+                std::lock_guard<std::mutex> hold(owner.lock);
+                time = owner.times.back();
+            }
+            unit.ProcessPing(time);
+            unit.RequestNextPing();
+        }
+        EXPECT_NE(unit.GetDecimationLine(0).find("Des1 " + std::to_string(row.des1) + " "), std::string::npos)
+            << unit.GetDecimationLine(0);
+        unit.SetEchoSounder(nullptr);
+    }
+}
+
 TEST(NvuLink, FixedParameterModeKeepsTheUnitsTransmitSetUp)
 {
     CNvuSimulator sim(SimSettings(1));
