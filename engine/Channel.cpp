@@ -490,6 +490,7 @@ void CChannel::AddPing(std::uint64_t pingTime)
     m_pingCount.fetch_add(1, std::memory_order_relaxed);
     m_hasPing = true;
     m_previousRequested.store(m_requested, std::memory_order_relaxed);
+    m_previousRange = m_requested * m_params.SampleDistance;
     m_computed.fill(false);
     m_processed = false;
     m_requested = 0;
@@ -659,6 +660,7 @@ bool CChannel::ProcessPingLocked(std::optional<DepthReport>& report)
     m_accumulateCalls = 0;
     const std::int16_t* w = EchogramLocked(0x100);
     m_processed = true;
+    m_bottomProcessed = true;
 
     IChannelLinks& links = Links();
     const double d = m_params.SampleDistance;
@@ -914,11 +916,19 @@ int CChannel::ComputeSampleCount(double distance, bool* recordTaken, int* record
             m_detector->SetMaximumDepth(r);
         count = toSample(r, given);
     } else {
-        if (links.GetModel() != SounderModel::QYNVU)
-            count = (m_requested >= 1 && given > 0.0) ? Trunc(m_requested * d / given + 0.5) : 0;
-        else
+        // The units size the next ping on the trigger thread while the
+        // ping-data thread handles this one: right after its AddPing its
+        // readers have not asked yet and its bottom is not processed, and a
+        // ping sized from that alone would end above the bottom. So the
+        // range asked over this ping and the one before counts (a shorter
+        // one takes a ping longer), and the last bottom processed.
+        if (links.GetModel() != SounderModel::QYNVU) {
+            const double range = std::max(m_requested * d, m_previousRange);
+            count = (range > 0.0 && given > 0.0) ? Trunc(range / given + 0.5) : 0;
+        } else {
             count = std::max(m_previousRequested.load(std::memory_order_relaxed), 0);
-        if (m_processed && m_detector) {
+        }
+        if (m_bottomProcessed && m_detector) {
             const double r = m_found ? m_nextRange : m_detector->GetMaximumDepth();
             count = std::max(count, toSample(r, d));
         }

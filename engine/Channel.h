@@ -444,6 +444,12 @@ private:
     bool m_realSvp = false;
     int m_requested = 0;
     std::atomic<int> m_previousRequested{0};
+    // What sizes the next ping while the ping just added has not been read
+    // or processed yet: the range its predecessor's readers asked for (m),
+    // and whether any ping's bottom was processed (its outcome stays in
+    // m_found and m_nextRange until the next one is).
+    double m_previousRange = 0.0;
+    bool m_bottomProcessed = false;
     bool m_recordTaken = false;
     int m_recordStart = 0;
     double m_noise = -100.0;

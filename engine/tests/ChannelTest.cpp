@@ -415,9 +415,20 @@ TEST_F(ChannelPingTest, SampleCountFollowsRequestsAndBottom)
     EXPECT_EQ(channel->ComputeSampleCount(kD), CChannel::kMaxSamples);
     channel->RequestRange(-50.0);
     EXPECT_EQ(channel->ComputeSampleCount(kD), CChannel::kMaxSamples) << "a negative request changes nothing";
+    // The units size the next ping while the ping-data thread may just have
+    // added this one: until it is read and processed, the ping before
+    // speaks for it.
     FeedPing(2000);
+    EXPECT_EQ(channel->ComputeSampleCount(kD), CChannel::kMaxSamples) << "what the last ping's readers asked";
     channel->RequestRange(-50.0);
-    EXPECT_EQ(channel->ComputeSampleCount(kD), 0) << "nor does it ask for samples of its own";
+    EXPECT_EQ(channel->ComputeSampleCount(kD), CChannel::kMaxSamples) << "nor does it ask for samples of its own";
+    channel->ProcessPing();
+    FeedPing(3000, false);
+    EXPECT_EQ(channel->ComputeSampleCount(kD), 1200) << "nothing asked last ping: the last bottom processed";
+    channel->ProcessPing();
+    EXPECT_EQ(channel->ComputeSampleCount(kD), 5000) << "bottom lost: the maximum depth";
+    FeedPing(4000);
+    EXPECT_EQ(channel->ComputeSampleCount(kD), 5000) << "still, until this ping is processed";
 }
 
 TEST(Channel, LowFrequencyQy210ChannelIsLimitedTo100Metres)

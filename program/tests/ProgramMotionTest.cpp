@@ -132,6 +132,15 @@ struct RecordedPing
     double depth = 0.0;
 };
 
+// The heave at the transducer the ping itself carries, from its motion as
+// the file has it: the mean heave, and roll and pitch at either time.
+double OwnHeave(const RecordedPing& p, const TransducerOffsets& t, bool remote)
+{
+    return (AtTransducer({-p.heave, p.roll1, p.pitch1}, t, remote) +
+            AtTransducer({-p.heave, p.roll2, p.pitch2}, t, remote)) /
+           2.0;
+}
+
 struct Recording
 {
     zv::recording::SConfiguration config;
@@ -260,10 +269,10 @@ int RunProgram()
         {"VN3500 at the transducer", CHeave::kModeSerial, CHeave::kProtocolZelvar, "MOTION-VN3500", true},
         {"analog at the transducer", CHeave::kModeAnalog, CHeave::kProtocolZelvar, nullptr, true},
     };
-    // Depth minus the heave at the transducer: the unit's bottom range and
-    // the draught, the same in every phase.
+    // Depth minus the ping's heave at the transducer: the unit's bottom
+    // range and the draught, the same in every phase.
     double shallowest = 1e9, deepest = -1e9;
-    std::vector<double> steady;  // each ping's depth less its heave
+    std::vector<double> steady;  // each ping's depth less its own heave
     int lineNumber = 0;
     for (const Phase& phase : phases) {
         const std::string name = phase.name;
@@ -355,7 +364,7 @@ int RunProgram()
             if (const auto it = live.find(p.time); it != live.end())
                 liveErrors.Add(it->second[5] - e[5]);
             if (p.depth > 0.0) {
-                steady.push_back(p.depth - e[5]);
+                steady.push_back(p.depth - OwnHeave(p, transducer, phase.remote));
                 shallowest = std::min(shallowest, p.depth);
                 deepest = std::max(deepest, p.depth);
             }
@@ -412,17 +421,20 @@ int RunProgram()
         check(WaitFor([&] { return sounder->GetPingCount() >= pings + 3; }, 20000), name + ": the pings go on");
     }
 
-    // The bottom the unit puts at a fixed range moves with the heave, and
-    // the depth less the heave stays within a few samples.
+    // The bottom the unit puts at a fixed range moves with the heave.
     check(deepest - shallowest > 0.5, "the depth moves with the heave: " + std::to_string(deepest - shallowest));
-    // Under a loaded sanitizer run the detector has once in a while put one
-    // ping's bottom at a few metres: one such ping of the whole run is let
-    // pass, and the rest stay within a few samples of their median.
+    // Every ping reaches the bottom, one the unit starts while the last is
+    // still on its way through the program too, and carries its own heave
+    // once: its depth less that heave lies within a sample of the median.
+    // (How near the sea's that heave is, the phases judge; on a loaded
+    // machine the line's delays put some pings a decimetre or two off.)
+    const double sample = unit.sampleInterval * unit.soundVelocity * 0.5;
     std::sort(steady.begin(), steady.end());
     const double median = steady.empty() ? 0.0 : steady[steady.size() / 2];
-    const auto off = std::count_if(steady.begin(), steady.end(), [&](double v) { return std::abs(v - median) > 0.1; });
-    check(steady.size() >= 50 && off <= 1, "the depth less the heave stays: " + std::to_string(off) + " of " +
-                                               std::to_string(steady.size()) + " pings beyond 0.1 m of " +
+    const auto off =
+        std::count_if(steady.begin(), steady.end(), [&](double v) { return std::abs(v - median) > sample; });
+    check(steady.size() >= 50 && off == 0, "the depth less the heave stays: " + std::to_string(off) + " of " +
+                                               std::to_string(steady.size()) + " pings beyond a sample of " +
                                                std::to_string(median));
 
     check(StopRun(*program), "stopped");

@@ -573,6 +573,30 @@ TEST(QY42Link, RelinkWhileACompletedPingWaitsForTheEngineKeepsEachPingsOwnSample
     });
 }
 
+// The trigger thread starts the next ping once the unit's ring has room,
+// while the ping-data thread may just have handed the last one to the
+// channel and neither processed nor drawn it yet: the next ping must still
+// reach the bottom, not end a few metres down in noise that a detector can
+// take for one.
+TEST(QY42Link, PingStartedBeforeTheLastIsProcessedStillReachesTheBottom)
+{
+    constexpr int kHeld = 2;
+    RunInProcess([] {
+        std::atomic<int> written{0};
+        return RunLagging(kHeld + 3, "a ping was triggered while the last one waited to be processed",
+                          [&](Sounder& run, CQY42Simulator& sim, TakenPings&, std::atomic<bool>& lagged) {
+                              // The recorder takes each ping after the channel's AddPing and
+                              // before its processing.
+                              run.host.storeWritePing = [&] {
+                                  if (++written != kHeld)
+                                      return;
+                                  const std::uint64_t triggers = sim.GetTriggers();
+                                  lagged = WaitUntil([&] { return sim.GetTriggers() > triggers; });
+                              };
+                          });
+    });
+}
+
 TEST(QY42Link, SilentUnitGivesPlaceholderAndAlarmThenRelinks)
 {
     RunInProcess([] {
