@@ -528,6 +528,10 @@ void CChannel::AddPing(std::uint64_t pingTime)
     } pinger(links, m_params.SampleInterval, pingTime);
     const bool pingerChannel = GetChannelId() == 0 && links.IsPingerActive();
     m_input.TakePing(m_ping, m_params.SampleInterval, pingerChannel ? &pinger : nullptr);
+    if (m_ping.TraceCount > 0) {
+        m_traceCounterBefore = m_traceCounterAtPing;
+        m_tracedPings = std::min(m_tracedPings + 1, 2);
+    }
     m_traceCounterAtPing = m_ping.Trace3.empty() ? 0u : m_ping.Trace3[0];
 
     if (timing)

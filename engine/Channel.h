@@ -233,6 +233,10 @@ public:
     void AddEchogramAngles(std::uint16_t* out, int n, double start, int reference);
     void UpdateDocument(IEchoIntegrator& integrator);
     double FindLevelStep(double milliseconds);
+    // The traces' value over the growth of the running counter at the head
+    // of their third buffer: from the ping's counter to one handed since,
+    // or else from the ping before's counter to the ping's; 0.0 without a
+    // growth or with fewer than three trace samples.
     double GetTraceRate();
 
     // Scope traces: window [start, stop) metres at the traces' own sample
@@ -430,6 +434,8 @@ private:
     CChannelInput m_input;
     ChannelPing m_ping;
     std::uint32_t m_traceCounterAtPing = 0;
+    std::uint32_t m_traceCounterBefore = 0;
+    int m_tracedPings = 0;  // pings with traces so far, counted up to two
 
     // Per-ping results.
     std::atomic<int> m_pingCount{0};

@@ -202,7 +202,11 @@ double CChannel::GetTraceRate()
     Lock lock(m_lock);
     if (m_ping.TraceCount <= 2)
         return 0.0;
-    const std::uint32_t growth = now - m_traceCounterAtPing;
+    // A unit hands a ping's traces before the ping is added: once it is,
+    // the growth is the one from the ping before to this one.
+    std::uint32_t growth = now - m_traceCounterAtPing;
+    if (growth == 0 && m_tracedPings >= 2)
+        growth = m_traceCounterAtPing - m_traceCounterBefore;
     if (growth == 0 || growth > 0x7fffffffu)
         return 0.0;
     return m_ping.TraceFloat / static_cast<double>(growth);

@@ -508,6 +508,18 @@ TEST(Channel, ScopeTracesClipToTheTraceAndRate)
     third[0] = 1004;
     ch.AddFloatSamples(first.data(), second.data(), third.data(), 2.0f, 100, 20e-6);
     EXPECT_EQ(ch.GetTraceRate(), 0.5);
+    // Once the ping is added, the growth from the ping before holds until
+    // the next traces come.
+    ch.AddPing(2);
+    EXPECT_EQ(ch.GetTraceRate(), 0.5);
+    third[0] = 1012;
+    ch.AddFloatSamples(first.data(), second.data(), third.data(), 2.0f, 100, 20e-6);
+    EXPECT_EQ(ch.GetTraceRate(), 0.25);
+    ch.AddPing(3);
+    EXPECT_EQ(ch.GetTraceRate(), 0.25);
+    // A ping without new traces keeps the last counter: no growth, no rate.
+    ch.AddPing(4);
+    EXPECT_EQ(ch.GetTraceRate(), 0.0);
 }
 
 TEST(Channel, RangeToSample)

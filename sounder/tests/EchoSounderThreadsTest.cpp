@@ -190,7 +190,9 @@ TEST_F(EchoSounderRun, SavedChannelSettingsAreLoadedBeforeTheFirstPingStarts)
 TEST_F(EchoSounderRun, WideBandRateRingTakesTheFirstChannelsTraceRateEachTriggerRound)
 {
     // The unit's first channel counts 8 trace steps per ping for a trace
-    // value of 40: a rate of 5 per step, which the trigger thread averages.
+    // value of 40, handed with each ping as the wide-band unit hands its
+    // traces: a rate of 5, which the trigger thread averages over five
+    // rounds, the first ones with the zeros the ring starts with.
     class CTracingTransceiver : public CTestTransceiver
     {
     public:
@@ -199,12 +201,10 @@ TEST_F(EchoSounderRun, WideBandRateRingTakesTheFirstChannelsTraceRateEachTrigger
         {
             CChannel* first = GetChannelId(0);
             const float traces[3] = {1.0f, 2.0f, 3.0f};
-            std::uint32_t counter[3] = {m_counter, 0, 0};
+            const std::uint32_t counter[3] = {m_counter, 0, 0};
             first->AddFloatSamples(traces, traces, counter, 40.0f, 3, 0.0);
             CTestTransceiver::ProcessPing(pingTime);
             m_counter += 8;
-            counter[0] = m_counter;
-            first->AddFloatSamples(traces, traces, counter, 40.0f, 3, 0.0);
         }
         std::uint32_t m_counter = 100;
     };
@@ -213,15 +213,31 @@ TEST_F(EchoSounderRun, WideBandRateRingTakesTheFirstChannelsTraceRateEachTrigger
     AddUnit(a, TransceiverType::NVU);
     auto context = MakeContext();
     context.model = SounderModel::QYNVU;
+    auto sounder = std::make_unique<CEchoSounder>();
+    // The text each round starts with: what the rounds before made of it.
+    std::mutex lock;
+    std::vector<std::string> texts;
+    units[0].onStart = [&, s = sounder.get()] {
+        std::lock_guard<std::mutex> hold(lock);
+        texts.push_back(s->GetPingRateText());
+    };
     host.createTransceiver = [&](TransceiverType, int, const InstalledTransceiverInfo&, HKEY) {
         return std::unique_ptr<CTransceiver>(std::make_unique<CTracingTransceiver>(units[0]));
     };
-    auto sounder = std::make_unique<CEchoSounder>();
     ASSERT_TRUE(sounder->Create(context, nullptr, CEchoSounder::kNormal, CEchoSounder::kMaximumRate, nullptr,
                                 CEchoSounder::kTriggerInternal, 0, "", 0));
-    EXPECT_TRUE(zv::test::WaitUntil([&] { return sounder->GetPingRateText() == " 5.0 Hz"; }))
-        << sounder->GetPingRateText();
+    EXPECT_TRUE(zv::test::WaitUntil([&] {
+        std::lock_guard<std::mutex> hold(lock);
+        return !texts.empty() && texts.back() == " 5.0 Hz";
+    })) << sounder->GetPingRateText();
     sounder.reset();
+    // Each rate's round added a fifth of it to the mean.
+    std::vector<std::string> rising;
+    for (const std::string& t : texts)
+        if (!t.empty() && t != " 0.0 Hz" && (rising.empty() || rising.back() != t))
+            rising.push_back(t);
+    rising.resize(std::min<std::size_t>(rising.size(), 5));
+    EXPECT_EQ(rising, (std::vector<std::string>{" 1.0 Hz", " 2.0 Hz", " 3.0 Hz", " 4.0 Hz", " 5.0 Hz"}));
 }
 
 TEST_F(EchoSounderRun, EveryPingTakesTheFixedRoad)
