@@ -392,6 +392,14 @@ void CTftp::HandleRequest(const std::uint8_t* packet, std::size_t length, const 
         SendError(ErrorKind::IllegalOperation, from);
         return;
     }
+    // Files travel as they are stored, in either of the modes a client may
+    // ask for them in: a netascii client gets them unconverted, as the units'
+    // binary transfers do. Any other mode is not served.
+    if (!EqualNoCase(mode, "octet") && !EqualNoCase(mode, "netascii")) {
+        ++m_counters.refused;
+        SendError(ErrorKind::IllegalOperation, from);
+        return;
+    }
     // A repeated request of the same peer starts its transfer again.
     if (Slot* old = FindSlot(from, write ? Slot::Writing : Slot::Reading))
         FreeSlot(*old, false);

@@ -13,6 +13,9 @@
 //   ack           00 04 <block>
 //   error         00 05 <code> "message" 00
 //
+// Requests in the mode "octet" or "netascii" (in any case) are served, the
+// files as they are stored; others are refused.
+//
 // The server serves the folder it was started on and nothing outside it: a
 // name with a "." or ".." component is refused, every component is opened
 // beneath the folder without following a link, only regular files are read,

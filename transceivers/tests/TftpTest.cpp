@@ -108,9 +108,9 @@ struct RawPeer
     }
 };
 
-std::string Request(int opcode, const std::string& name)
+std::string Request(int opcode, const std::string& name, const std::string& mode = "octet")
 {
-    return std::string{'\0', static_cast<char>(opcode)} + name + std::string(1, '\0') + "octet" + std::string(1, '\0');
+    return std::string{'\0', static_cast<char>(opcode)} + name + std::string(1, '\0') + mode + std::string(1, '\0');
 }
 
 std::vector<std::uint8_t> Packet(const std::string& bytes)
@@ -253,6 +253,8 @@ TEST(Tftp, ServerRefusesNamesOutsideItsFolderAndMalformedPackets)
         {"one byte", std::string(1, '\1'), 4},
         {"name without terminator", std::string{'\0', '\1', 'a', 'b'}, 4},
         {"mode without terminator", std::string{'\0', '\1', 'a', '\0', 'o'}, 4},
+        {"mode mail", Request(2, "new.txt", "mail"), 4},
+        {"a mode of no transfer", Request(1, "sub/file.bin", "binary"), 4},
         {"data for no transfer", std::string{'\0', '\3', '\0', '\1', 'x'}, 0},
     };
     for (const Row& row : rows) {
@@ -268,6 +270,14 @@ TEST(Tftp, ServerRefusesNamesOutsideItsFolderAndMalformedPackets)
     EXPECT_EQ(answer, std::string("\0\5\0\4<illegal TFTP operation>\0\0\0", 32));
     EXPECT_EQ(ReadFile(outside.path / "secret.txt"), "secret");
     EXPECT_FALSE(fs::exists(outside.path / "new.txt"));
+
+    EXPECT_FALSE(fs::exists(served.path / "new.txt"));
+    // Either transfer mode of a client, in any case, gets the file as stored.
+    for (const char* mode : {"OCTET", "NetAscii"}) {
+        RawPeer peer(server.tftp.ServerPort());
+        peer.Send(Request(1, "sub/file.bin", mode));
+        EXPECT_EQ(peer.Answer(), std::string("\0\3\0\1inside", 10)) << mode;
+    }
 
     // A full path of the served folder itself, as a boot reply names it.
     RawPeer full(server.tftp.ServerPort());
