@@ -4,6 +4,7 @@
 #include "base/EchosounderError.h"
 #include "engine/Channel.h"
 #include "engine/ChannelParameters.h"
+#include "engine/RawPower.h"
 #include "platform/FileTime.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageDispatcher.h"
@@ -341,6 +342,9 @@ void CNVU::CreateChannels(HKEY key, const std::vector<TransceiverChannelRecord>&
         r->channel = b.channel.get();
         b.words.resize(kMaxPingSamples);
         b.power.resize(kMaxPingSamples);
+        b.tracePower.resize(CChannel::kMaxSamples);
+        b.traceAngle.assign(CChannel::kMaxSamples, 0.0f);
+        b.traceTime.resize(CChannel::kMaxSamples);
         b.pingRecord = *r;
         b.filterType = ProcessingType(r->filterType);
         b.valid = true;
@@ -489,6 +493,12 @@ void CNVU::Start(std::int64_t& duration)
         m_filtersDue = true;
     }
     m_wantedInterval = wanted;
+    const int writeSlot = m_ring->GetWriteSlot();
+    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+        const Block& b = m_blocks[i];
+        m_channelSamples[static_cast<std::size_t>(writeSlot)][i] =
+            b.valid ? b.channel->ComputeSampleCount(b.pingRecord.sampleDistance) : 0;
+    }
     DWORD requested = 100;
     // The ping lasts while the unit sends the samples asked of it, at its
     // own rate: a decimating chain makes one sample of the channel of Des1
@@ -943,6 +953,7 @@ void CNVU::ProcessSamples()
             b.blockNumber = 0;
             b.pingDes1 = std::max<int>(1, static_cast<int>(m_ring->GetPingHeader1(static_cast<int>(c))));
             b.pingDes2 = std::max<int>(1, static_cast<int>(m_ring->GetPingHeader2(static_cast<int>(c))));
+            b.handed = 0;
         }
         m_ring->ModifyPingRecord(slot, [](CSampleRingBuffer::PingRecord& p) {
             p.receiving = 1;
@@ -963,12 +974,20 @@ void CNVU::ProcessSamples()
     for (int c = 0; c < kMaxChannels; ++c)
         if (m_blocks[static_cast<std::size_t>(c)].valid || m_blocks[static_cast<std::size_t>(c)].slave)
             ProcessChannel(c, readIndex, count);
-    for (Block& b : m_blocks) {
+    for (std::size_t c = 0; c < m_blocks.size(); ++c) {
+        Block& b = m_blocks[c];
         if (!b.valid)
             continue;
-        for (int k = 0; k < b.produced; ++k)
-            b.words[static_cast<std::size_t>(k)] = PowerToWord(b.power[static_cast<std::size_t>(k)]);
-        b.channel->AddPowerSamples(b.words.data(), b.produced, b.blockNumber++);
+        const int asked = std::min(m_channelSamples[static_cast<std::size_t>(slot)][c].load(), CChannel::kMaxSamples);
+        const int n = std::clamp(asked - b.handed, 0, b.produced);
+        for (int k = 0; k < n; ++k) {
+            const auto i = static_cast<std::size_t>(k);
+            b.words[i] = PowerToWord(b.power[i]);
+            b.tracePower[static_cast<std::size_t>(b.handed + k)] =
+                static_cast<float>(b.words[i] * rawpower::kDbPerUnit);
+        }
+        b.channel->AddPowerSamples(b.words.data(), n, b.blockNumber++);
+        b.handed += n;
     }
     m_ring->SetReadIndex(readIndex + count);
     bool complete = false;
@@ -981,6 +1000,8 @@ void CNVU::ProcessSamples()
     });
     if (!complete)
         return;
+    const std::uint64_t start = m_pingStartTime.load() != 0 ? m_pingStartTime.load() : CFileTime::Now();
+    HandTraces(start);
     if (m_dumpCount.load() > 0) {
         --m_dumpCount;
         DumpLastPing(m_ring->GetPingRecord(slot));
@@ -989,9 +1010,26 @@ void CNVU::ProcessSamples()
     m_dataPending = 0;
     ++m_pingsCompleted;
     // The ping's start time, handed over once the ping is whole.
-    if (ITransceiverOwner* owner = GetEchoSounder()) {
-        const std::uint64_t start = m_pingStartTime.load();
-        owner->UpdatePingTime(start != 0 ? start : CFileTime::Now());
+    if (ITransceiverOwner* owner = GetEchoSounder())
+        owner->UpdatePingTime(start);
+}
+
+void CNVU::HandTraces(std::uint64_t start)
+{
+    // The times run in microseconds, so that the channel's trace rate (the
+    // time's rate over its growth from one ping's start to the next) is the
+    // ping rate in Hz; 32 bits of them wrap, which the growth survives.
+    constexpr float kTicksPerSecond = 1e6f;
+    const auto startTime = static_cast<std::uint32_t>(start / 10);
+    for (Block& b : m_blocks) {
+        if (!b.valid)
+            continue;
+        const double interval = PingRecordOf(b).sampleInterval;
+        for (int k = 0; k < b.handed; ++k)
+            b.traceTime[static_cast<std::size_t>(k)] =
+                startTime + static_cast<std::uint32_t>(std::llround(k * interval * 1e6));
+        b.channel->AddFloatSamples(b.tracePower.data(), b.traceAngle.data(), b.traceTime.data(), kTicksPerSecond,
+                                   b.handed, interval);
     }
 }
 

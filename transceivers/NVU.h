@@ -5,7 +5,8 @@
 // the unit through its connect sequence (halt, hardware configuration,
 // receive configuration with the filters sent by TFTP, synchronisation,
 // operating mode, channel enables) and turns each ping in the ring into
-// power samples for the channels.
+// power samples for the channels, each channel given no more than it asked
+// for, and at the ping's end the channel's traces of them.
 //
 // Threads: the trigger thread runs Start and Trigger; the receive and
 // process threads as above; the ping-data thread runs ProcessPing. Flags
@@ -305,6 +306,13 @@ private:
         std::vector<double> power;  // this pass's output power (a master's)
         int produced = 0;           // output samples of this pass
         int blockNumber = 0;
+        // The ping's power samples handed to the channel so far, and the
+        // channel's traces of them: the power in dB, the angle (a channel
+        // receives through one sector of its transducer and measures none:
+        // zero) and each sample's time in microseconds of the PC clock.
+        int handed = 0;
+        std::vector<float> tracePower, traceAngle;
+        std::vector<std::uint32_t> traceTime;
     };
 
     bool Send(const nvu::Bytes& d);
@@ -328,6 +336,8 @@ private:
     void DumpLastPing(const CSampleRingBuffer::PingRecord& rec);
     void ProcessThread();
     void ProcessSamples();
+    // A whole ping's traces to each present channel, with the ping's start.
+    void HandTraces(std::uint64_t start);
     void ReceiveThread();
     void HandleDatagram(const BYTE* data, std::size_t size);
     void HandleSamples(const BYTE* data, std::size_t size);
@@ -354,6 +364,10 @@ private:
     std::unique_ptr<IDatagramLink> m_link;
     std::unique_ptr<CSampleRingBuffer> m_ring;
     std::array<Block, kMaxChannels> m_blocks;
+    // The samples each channel asked for, by ping record: a channel is
+    // handed no more of its ping than that, however many the unit sent for
+    // the channel that asked for most.
+    std::array<std::array<std::atomic<int>, kMaxChannels>, CSampleRingBuffer::kSlots> m_channelSamples{};
     // The filter uploads' client (process thread); the destructor cancels
     // a transfer that waits on a silent unit.
     CTftp m_tftp{CTftp::Timing{std::chrono::milliseconds(m_timings.tftpSecondMs)}};

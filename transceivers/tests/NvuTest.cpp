@@ -1167,7 +1167,11 @@ public:
     std::atomic<int> unlocked{0};
 };
 
-TEST(NvuLink, EachPingReleasesTheSounderOnceWhenComplete)
+// Each ping hands each channel its share: no more power samples than the
+// channel asked for, however many the unit sent for the channel that asked
+// for most, and the same samples as its traces, in dB, with the ping's
+// start, which make the channel's trace rate the rate of the pings.
+TEST(NvuLink, EachPingReleasesTheSounderOnceAndHandsEachChannelItsShare)
 {
     CNvuSimulator sim(SimSettings(2));
     ASSERT_TRUE(sim.Start());
@@ -1185,9 +1189,15 @@ TEST(NvuLink, EachPingReleasesTheSounderOnceWhenComplete)
               CUdpDatagramLink::Open(SocketAddress(kUnitAddress, sim.GetPort()), "NVU"));
     ASSERT_TRUE(unit.IsRunning());
     unit.SetEchoSounder(&owner);
-    for (int c = 0; c < 2; ++c)
-        unit.GetUnitChannel(c)->RequestRange(60.0);
-    std::uint64_t last = 0;
+    // What the readers ask of each channel, before the first ping and
+    // after each, as the documents ask once they have drawn a ping.
+    const double ranges[] = {60.0, 30.0};
+    const auto ask = [&] {
+        for (int c = 0; c < 2; ++c)
+            unit.GetUnitChannel(c)->RequestRange(ranges[c]);
+    };
+    ask();
+    std::vector<std::uint64_t> times;
     for (std::size_t ping = 1; ping <= 5; ++ping) {
         SCOPED_TRACE(ping);
         ASSERT_TRUE(zv::test::WaitUntil([&] { return unit.IsReady(); }, 60s));
@@ -1195,20 +1205,52 @@ TEST(NvuLink, EachPingReleasesTheSounderOnceWhenComplete)
         unit.Start(duration);
         ASSERT_EQ(unit.Trigger(0), 1);
         ASSERT_TRUE(zv::test::WaitUntil([&] { return owner.Releases() >= ping; }, 60s));
-        std::uint64_t time = 0;
         {
             std::lock_guard<std::mutex> hold(owner.lock);
-            time = owner.times.back();
+            times.push_back(owner.times.back());
         }
-        EXPECT_GT(time, last) << "each release has its own ping's start";
-        last = time;
+        if (times.size() > 1) {
+            EXPECT_GT(times.back(), times[times.size() - 2]) << "each release has its own ping's start";
+        }
         // Taken as the ping-data thread takes it: no second release of the
         // same ping comes.
-        unit.ProcessPing(time);
+        unit.ProcessPing(times.back());
+        ask();
         unit.RequestNextPing();
         ASSERT_TRUE(zv::test::WaitUntil([&] { return unit.IsReady(); }, 60s));
         EXPECT_EQ(owner.Releases(), ping);
         EXPECT_EQ(unit.GetPingsCompleted(), ping);
+        for (int c = 0; c < 2; ++c) {
+            SCOPED_TRACE("channel " + std::to_string(c));
+            CChannel* channel = unit.GetUnitChannel(c);
+            CChannel::ParameterCopy copy;
+            channel->GetChannelParameters(copy);
+            const double d = copy.Parameters.SampleDistance;
+            ASSERT_GT(d, 0.0);
+            ASSERT_EQ(copy.Power.size(), static_cast<std::size_t>(std::lround(ranges[c] / d)));
+            std::vector<double> trace(CChannel::kMaxSamples + 1);
+            double distance = 0.0;
+            const int n = channel->GetScopeTrace(CChannel::TraceKind::Float, 1, trace.data(),
+                                                 static_cast<int>(trace.size()), 0.0, 1e9, distance);
+            ASSERT_EQ(n, static_cast<int>(copy.Power.size()));
+            EXPECT_NEAR(distance, d, 1e-12);
+            for (int k = 0; k < n; ++k) {
+                ASSERT_NEAR(trace[static_cast<std::size_t>(k)], copy.Power[static_cast<std::size_t>(k)] * 0.011758984,
+                            1e-4)
+                    << k;
+            }
+            ASSERT_EQ(channel->GetScopeTrace(CChannel::TraceKind::Float, 2, trace.data(),
+                                             static_cast<int>(trace.size()), 0.0, 1e9, distance),
+                      n);
+            EXPECT_TRUE(std::all_of(trace.begin(), trace.begin() + n, [](double a) { return a == 0.0; }))
+                << "a single sector measures no angle";
+            if (ping < 2)
+                continue;  // the first ping has none before it
+            // The starts in microseconds, as the traces carry them.
+            const auto us = [](std::uint64_t t) { return static_cast<std::uint32_t>(t / 10); };
+            const double rate = 1e6 / static_cast<double>(us(times.back()) - us(times[times.size() - 2]));
+            EXPECT_DOUBLE_EQ(channel->GetTraceRate(), rate);
+        }
     }
     EXPECT_EQ(owner.unlocked.load(), 0);
     unit.SetEchoSounder(nullptr);
