@@ -738,14 +738,19 @@ bool CNVU::Connect()
     m_answered = false;
     if (!Send(nvu::VersionRequest(RandomToken())) && !m_configuredBefore.load())
         return false;
+    // The halt starts the unit's set-up afresh, and its messages with it.
     Send(nvu::Halt());
     m_configured = false;
     m_mask = 0;
-    if (!Pause(m_timings.stepDelayMs))
+    {
+        std::lock_guard<std::mutex> lock(m_textLock);
+        m_informationLog.clear();
+    }
+    if (!Pause(m_timings.nvuHaltWaitMs))
         return false;
-    if (!Send(nvu::HaltClear()) || !Pause(m_timings.stepDelayMs))
+    if (!Send(nvu::HaltClear()) || !Pause(m_timings.nvuHardwareWaitMs))
         return false;
-    if (!SendReceiveConfiguration() || !Pause(m_timings.stepDelayMs))
+    if (!SendReceiveConfiguration() || !Pause(m_timings.nvuSynchroniseWaitMs))
         return false;
     if (!Send(nvu::Synchronise()))
         return false;
@@ -763,7 +768,7 @@ bool CNVU::Connect()
     AbandonPingInFlight();
     m_hardwareChanged = true;
     m_configured = true;
-    Pause(m_timings.setupDelayMs);
+    Pause(m_timings.nvuConfiguredWaitMs);
     return true;
 }
 
@@ -771,7 +776,7 @@ bool CNVU::SendReceiveConfiguration()
 {
     if (!Send(nvu::ReceiveConfigure()))
         return false;
-    if (!Pause(m_timings.stepDelayMs))
+    if (!Pause(m_timings.nvuReceiveConfigureWaitMs))
         return false;
     for (int c = 0; c < kMaxChannels; ++c) {
         if (!Upload(c)) {
@@ -782,7 +787,7 @@ bool CNVU::SendReceiveConfiguration()
                 m_services.PostUnitStatus(app::ids::NVU_FILTER_UPLOAD_FAILED, false);
             return false;
         }
-        if (!Pause(m_timings.stepDelayMs))
+        if (!Pause(m_timings.nvuUploadWaitMs))
             return false;
     }
     m_uploadReported = false;

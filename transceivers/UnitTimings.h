@@ -39,6 +39,15 @@ struct UnitTimings
     // on each adapter for the unit's answer.
     int unitPort = 12346;
     int adapterWaitMs = 1000;
+    // A wide-band unit's connect sequence: the waits after "HD", after
+    // "HC" and after "RC#", after each filter upload, before "SYNC", and
+    // once the sequence is sent before its samples are taken.
+    int nvuHaltWaitMs = 200;
+    int nvuHardwareWaitMs = 200;
+    int nvuReceiveConfigureWaitMs = 1000;
+    int nvuUploadWaitMs = 100;
+    int nvuSynchroniseWaitMs = 500;
+    int nvuConfiguredWaitMs = 1000;
     // The dump of the last pings' samples a wide-band unit writes on demand;
     // a relative path is within the data root.
     std::string lastPingDumpPath = "DEBUG_SaveLastPingToFile.txt";

@@ -40,8 +40,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -481,10 +483,71 @@ UnitTimings FastTimings(std::uint16_t tftpPort)
     o.setupDelayMs = 20;
     o.transmitDelayMs = 2;
     o.unitWaitMs = 5000;
+    o.nvuHaltWaitMs = 2;
+    o.nvuHardwareWaitMs = 2;
+    o.nvuReceiveConfigureWaitMs = 2;
+    o.nvuUploadWaitMs = 2;
+    o.nvuSynchroniseWaitMs = 2;
+    o.nvuConfiguredWaitMs = 20;
     o.timeoutLogPath.clear();
     o.lastPingDumpPath.clear();
     o.tftpPort = tftpPort;
     return o;
+}
+
+// What the driver sent the unit, in order, each with the time it went.
+class CSendLog
+{
+public:
+    struct Sent
+    {
+        std::string code;
+        std::chrono::steady_clock::time_point at;
+    };
+    void Add(const BYTE* data, std::size_t size)
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_sent.push_back({qy42::CodeOf(data, size), std::chrono::steady_clock::now()});
+    }
+    std::vector<Sent> Entries() const
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_sent;
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::vector<Sent> m_sent;
+};
+
+// The road to the unit with every datagram the driver sends noted as it goes.
+class CNotingLink final : public IDatagramLink
+{
+public:
+    CNotingLink(std::unique_ptr<IDatagramLink> road, CSendLog& log) : m_road(std::move(road)), m_log(log) {}
+    bool Send(Path path, const BYTE* data, std::size_t size) override
+    {
+        m_log.Add(data, size);
+        return m_road->Send(path, data, size);
+    }
+    int Receive(BYTE* buffer, std::size_t capacity, int timeoutMs) override
+    {
+        return m_road->Receive(buffer, capacity, timeoutMs);
+    }
+    void Stop() override { m_road->Stop(); }
+
+private:
+    std::unique_ptr<IDatagramLink> m_road;
+    CSendLog& m_log;
+};
+
+// The first entry at or after from with the code, or entries.size().
+std::size_t FindSent(const std::vector<CSendLog::Sent>& entries, const std::string& code, std::size_t from = 0)
+{
+    for (std::size_t i = from; i < entries.size(); ++i)
+        if (entries[i].code == code)
+            return i;
+    return entries.size();
 }
 
 // The data root (reports, the read-back file) and the transceiver list
@@ -539,6 +602,8 @@ struct Sounder
     // fixed-parameter mode from the start.
     std::string slave0;
     bool fixed = false;
+    // Set before Begin: every datagram to the unit is noted here.
+    CSendLog* sends = nullptr;
     CEchoSounder sounder;
 
     bool Begin()
@@ -568,9 +633,11 @@ struct Sounder
                 caps[0].slave = slave0;
                 InstalledTransceiverInfo unitInfo = info;
                 unitInfo.unitAddress = unitAddress;
-                auto u =
-                    std::make_unique<CNVU>(unitInfo, caps, nullptr, services, timings,
-                                           CUdpDatagramLink::Open(SocketAddress(unitAddress, sim.GetPort()), "NVU"));
+                std::unique_ptr<IDatagramLink> road =
+                    CUdpDatagramLink::Open(SocketAddress(unitAddress, sim.GetPort()), "NVU");
+                if (sends)
+                    road = std::make_unique<CNotingLink>(std::move(road), *sends);
+                auto u = std::make_unique<CNVU>(unitInfo, caps, nullptr, services, timings, std::move(road));
                 if (fixed)
                     u->EnterTestMode();
                 unit = u.get();
@@ -1428,26 +1495,36 @@ TEST(NvuAdapterSearch, FindsTheAdapterTheUnitAnswersOnAndKeepsIt)
 }
 
 // A link in the process that hands the unit the test's datagrams, then
-// falls silent; whatever the unit sends goes nowhere.
+// falls silent; whatever the unit sends goes nowhere. A datagram may wait
+// until the unit has sent a code; a link stopped before the unit starts
+// ends its receive thread at once.
 class CScriptedLink final : public IDatagramLink
 {
 public:
     explicit CScriptedLink(std::vector<std::vector<BYTE>> datagrams) : m_datagrams(std::move(datagrams)) {}
-    bool Send(Path, const BYTE*, std::size_t) override { return true; }
+    bool Send(Path, const BYTE* data, std::size_t size) override
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_sent.insert(qy42::CodeOf(data, size));
+        m_cv.notify_all();
+        return true;
+    }
     int Receive(BYTE* buffer, std::size_t capacity, int timeoutMs) override
     {
         std::unique_lock<std::mutex> hold(m_lock);
-        if (m_stopped)
+        const auto ready = [&] { return m_stopped || (m_next < m_datagrams.size() && Open(m_next)); };
+        if (!m_cv.wait_for(hold, std::chrono::milliseconds(timeoutMs), ready))
+            return kTimeout;
+        if (m_stopped) {
+            m_ended = true;
+            m_cv.notify_all();
             return kStopped;
-        if (m_next < m_datagrams.size()) {
-            const std::vector<BYTE>& d = m_datagrams[m_next++];
-            const std::size_t n = std::min(d.size(), capacity);
-            std::copy_n(d.begin(), n, buffer);
-            ++m_taken;
-            return static_cast<int>(n);
         }
-        m_cv.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] { return m_stopped; });
-        return m_stopped ? kStopped : kTimeout;
+        const std::vector<BYTE>& d = m_datagrams[m_next++];
+        const std::size_t n = std::min(d.size(), capacity);
+        std::copy_n(d.begin(), n, buffer);
+        ++m_taken;
+        return static_cast<int>(n);
     }
     void Stop() override
     {
@@ -1460,13 +1537,35 @@ public:
         std::lock_guard<std::mutex> hold(m_lock);
         return m_taken;
     }
+    // The datagram at index is handed over only once code was sent.
+    void Gate(std::size_t index, const std::string& code)
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_gates[index] = code;
+    }
+    // Waits until the receive thread had its answer of a stopped link: from
+    // then on it touches nothing of the unit.
+    void WaitForReceiveThread()
+    {
+        std::unique_lock<std::mutex> hold(m_lock);
+        m_cv.wait(hold, [&] { return m_ended; });
+    }
 
 private:
+    bool Open(std::size_t index) const
+    {
+        const auto gate = m_gates.find(index);
+        return gate == m_gates.end() || m_sent.count(gate->second) > 0;
+    }
+
     std::mutex m_lock;
     std::condition_variable m_cv;
     std::vector<std::vector<BYTE>> m_datagrams;
+    std::map<std::size_t, std::string> m_gates;
+    std::set<std::string> m_sent;
     std::size_t m_next = 0, m_taken = 0;
     bool m_stopped = false;
+    bool m_ended = false;
 };
 
 std::vector<BYTE> Datagram(const std::string& code, std::size_t size)
@@ -1540,6 +1639,79 @@ TEST(NvuLinkFaults, NoFilterFilesTellTheOperatorOnceAndTheUnitWaitsForThem)
     std::ofstream(filters / "NVU_200000" / "rxfilter.txt") << "1 0 1 1.0\n1 0\n";
     ASSERT_TRUE(zv::test::WaitUntil([&] { return unit.GetSetupMask() == CNVU::kSetupComplete; }, 60s));
     EXPECT_EQ(reported(), 1);
+}
+
+TEST(NvuInformation, EachConnectsHaltClearsTheInformationLog)
+{
+    // A message before the unit answers, so before the connect; another
+    // once the connect is past its halt.
+    std::vector<std::vector<BYTE>> script{CNvuSimulator::MakeInfo(3, 1, "before the connect"),
+                                          CNvuSimulator::MakeVersionAnswer(false, 1, "Serial no. 1\r\n"),
+                                          CNvuSimulator::MakeInfo(3, 2, "after the halt")};
+    auto link = std::make_unique<CScriptedLink>(script);
+    link->Gate(2, "HC");
+    CTestTransceiverServices services;
+    services.model = SounderModel::QYNVU;
+    InstalledTransceiverInfo info;
+    info.type = TransceiverType::NVU;
+    info.unitAddress = 0x7F000001;  // sent no filters
+    info.channelCount = 1;
+    info.transceiverId = "NVU1";
+    CNVU unit(info, {Capability(0)}, nullptr, services, FastTimings(0), std::move(link));
+    ASSERT_TRUE(unit.IsRunning());
+    ASSERT_TRUE(
+        zv::test::WaitUntil([&] { return unit.GetInformationLog().find("after the halt") != std::string::npos; }, 60s));
+    EXPECT_EQ(unit.GetInformationLog().find("before the connect"), std::string::npos);
+}
+
+TEST(NvuLink, ConnectWaitsTheUnitsTimesBetweenItsSteps)
+{
+    // The program's times, as the unit needs them.
+    const UnitTimings program;
+    EXPECT_EQ(program.nvuHaltWaitMs, 200);
+    EXPECT_EQ(program.nvuHardwareWaitMs, 200);
+    EXPECT_EQ(program.nvuReceiveConfigureWaitMs, 1000);
+    EXPECT_EQ(program.nvuUploadWaitMs, 100);
+    EXPECT_EQ(program.nvuSynchroniseWaitMs, 500);
+    EXPECT_EQ(program.nvuConfiguredWaitMs, 1000);
+
+    // Each step waits at least its own time, here a time of its own.
+    CNvuSimulator sim(SimSettings(1));
+    ASSERT_TRUE(sim.Start());
+    SoftwareFolder software;
+    CTestTransceiverServices services;
+    services.model = SounderModel::QYNVU;
+    services.softwareFolder = software.path.string();
+    InstalledTransceiverInfo info;
+    info.type = TransceiverType::NVU;
+    info.unitAddress = kUnitAddress;
+    info.channelCount = 1;
+    info.transceiverId = "NVU1";
+    UnitTimings timings = FastTimings(sim.GetTftpPort());
+    timings.nvuHaltWaitMs = 40;
+    timings.nvuHardwareWaitMs = 50;
+    timings.nvuReceiveConfigureWaitMs = 100;
+    timings.nvuUploadWaitMs = 30;
+    timings.nvuSynchroniseWaitMs = 70;
+    CSendLog sends;
+    CNVU unit(info, {Capability(0)}, nullptr, services, timings,
+              std::make_unique<CNotingLink>(CUdpDatagramLink::Open(SocketAddress(kUnitAddress, sim.GetPort()), "NVU"),
+                                            sends));
+    ASSERT_TRUE(unit.IsRunning());
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return unit.GetSetupMask() == CNVU::kSetupComplete; }, 60s));
+    const auto sent = sends.Entries();
+    const std::size_t hd = FindSent(sent, "HD");
+    const std::size_t hc = FindSent(sent, "HC", hd);
+    const std::size_t rc = FindSent(sent, "RC#", hc);
+    const std::size_t sync = FindSent(sent, "SYNC", rc);
+    ASSERT_LT(sync, sent.size());
+    const auto gap = [&](std::size_t from, std::size_t to) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(sent[to].at - sent[from].at).count();
+    };
+    EXPECT_GE(gap(hd, hc), 40);
+    EXPECT_GE(gap(hc, rc), 50);
+    EXPECT_GE(gap(rc, sync), 100 + 4 * 30 + 70) << "after RC#, after each of the four filters, before SYNC";
+    EXPECT_EQ(sim.GetFiles().size(), 4u);
 }
 
 }  // namespace
