@@ -424,6 +424,10 @@ void CNvuSimulator::HandleTftp(const std::uint8_t* data, std::size_t size, const
             return reply(TftpError(4, "bad request"));
         const std::string name(reinterpret_cast<const char*>(data + 2),
                                static_cast<const std::uint8_t*>(end) - (data + 2));
+        if (opcode == 2 && m_settings.silentFromFirmwareRequest && name.rfind("nvu4_", 0) == 0) {
+            m_silent = true;
+            return;
+        }
         t = Transfer{};
         t.peer = from;
         t.name = name;

@@ -18,8 +18,9 @@
 // Faults on demand: the version answer refuses the unit; the unit falls
 // silent in the middle of a ping; every Nth sample datagram is dropped;
 // the read-back differs from what was written; a transfer breaks off after
-// its second block; no "Programming succeeded." after a restart; every
-// Nth trigger is asked for again with INFO 1/2111.
+// its second block; no "Programming succeeded." after a restart; the unit
+// falls silent at a firmware request; every Nth trigger is asked for again
+// with INFO 1/2111.
 #pragma once
 
 #include "platform/Socket.h"
@@ -60,6 +61,9 @@ public:
         bool badReadBack = false;
         bool breakTransfer = false;
         bool noProgrammingSucceeded = false;
+        // The unit falls silent at the request of a firmware transfer and
+        // answers nothing more until it is told to speak again.
+        bool silentFromFirmwareRequest = false;
         std::uint32_t seed = 1;
         // Only datagrams from this sender reach the unit (0: any), as when
         // the unit hangs on one of the PC's adapters only.

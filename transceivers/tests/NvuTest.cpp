@@ -859,15 +859,16 @@ protected:
     }
 
     // Runs the unit to its pings, adds the file, asks for the status and
-    // answers the question with yes.
+    // answers the question: yes, when yes, the first time; a unit that was
+    // not upgraded is offered the file again at its next version answer,
+    // which the operator then declines.
     static void Offer(Sounder& run, const std::string& file, bool yes, std::shared_ptr<Outcome> outcome)
     {
         run.services.askFirmwareUpgrade = [yes, outcome](const std::string& unit, const std::string& newFile) {
             std::lock_guard<std::mutex> hold(outcome->lock);
             outcome->unitFirmware = unit;
             outcome->newFile = newFile;
-            ++outcome->asked;
-            return yes;
+            return ++outcome->asked == 1 && yes;
         };
         ASSERT_TRUE(run.Begin());
         ASSERT_TRUE(run.unit && run.unit->IsRunning());
@@ -925,6 +926,7 @@ struct FaultRow
     void (*fault)(CNvuSimulator::Settings&);
     const char* why;
     bool restarted;
+    bool silent = false;  // the unit speaks again only when the test lets it
 };
 
 class NvuUpgradeFaults : public NvuUpgrade, public testing::WithParamInterface<FaultRow>
@@ -958,6 +960,8 @@ TEST_P(NvuUpgradeFaults, FailureIsReportedAndNoUnverifiedRestart)
         return;
     }
     EXPECT_FALSE(run.unit->IsReprogramming());
+    if (row.silent)
+        sim.SetSilent(false);
     const int before = run.pings.load();
     EXPECT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= before + 3; }, 60s));
 }
@@ -969,7 +973,10 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultRow{"broken transfer", [](CNvuSimulator::Settings& s) { s.breakTransfer = true; },
                              "sending nvu4_main_06032024_v102.xsvf failed", false},
                     FaultRow{"no success", [](CNvuSimulator::Settings& s) { s.noProgrammingSucceeded = true; },
-                             "Programming succeeded.", true}),
+                             "Programming succeeded.", true},
+                    FaultRow{"unit silent from the transfer on",
+                             [](CNvuSimulator::Settings& s) { s.silentFromFirmwareRequest = true; },
+                             "sending nvu4_main_06032024_v102.xsvf failed", false, true}),
     [](const testing::TestParamInfo<FaultRow>& info) {
         std::string name = info.param.legend;
         std::replace_if(
