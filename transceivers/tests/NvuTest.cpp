@@ -984,6 +984,40 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+TEST_F(NvuUpgrade, NoPingIsAskedForFromTheTransferToTheReconnect)
+{
+    CNvuSimulator sim(SimSettings(1));
+    ASSERT_TRUE(sim.Start());
+    Sounder run(sim, 1);
+    CSendLog sends;
+    run.sends = &sends;
+    // The halt's wait before the transfer: long enough that a trigger on its
+    // way as the unit was halted has gone before it ends.
+    run.timings.stepDelayMs = 100;
+    auto outcome = std::make_shared<Outcome>();
+    Offer(run, kNewer, true, outcome);
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return sim.GetRestarts() >= 1; }, 60s));
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return !run.unit->IsReprogramming(); }, 30s));
+    const int before = run.pings.load();
+    ASSERT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= before + 3; }, 60s));
+    const auto sent = sends.Entries();
+    const std::size_t restart = FindSent(sent, "RES");
+    ASSERT_LT(restart, sent.size());
+    std::size_t halt = restart;
+    while (halt > 0 && sent[halt].code != "HD")
+        --halt;
+    ASSERT_EQ(sent[halt].code, "HD");
+    const std::size_t reconnect = FindSent(sent, "HC", restart);
+    ASSERT_LT(reconnect, sent.size());
+    const auto transfer = sent[halt].at + std::chrono::milliseconds(run.timings.stepDelayMs);
+    for (std::size_t i = halt + 1; i < reconnect; ++i) {
+        if (sent[i].code == "TI" || sent[i].code == "TE" || sent[i].code == "RI") {
+            EXPECT_LT(sent[i].at, transfer) << sent[i].code << " while the unit takes its firmware";
+        }
+    }
+    EXPECT_LT(FindSent(sent, "TI", reconnect), sent.size()) << "pings asked for again once reconnected";
+}
+
 TEST_F(NvuUpgrade, NothingIsOfferedOrProgrammedWithoutCause)
 {
     struct Row
@@ -1648,6 +1682,91 @@ TEST(NvuLinkFaults, NoFilterFilesTellTheOperatorOnceAndTheUnitWaitsForThem)
     EXPECT_EQ(reported(), 1);
 }
 
+// A unit whose receive thread has ended at once, and that never heard its
+// unit answer: the test hands it the unit's datagrams itself, as that
+// thread would, on its own thread.
+struct HandedUnit
+{
+    CTestTransceiverServices services;
+    std::unique_ptr<CNVU> unit;
+    explicit HandedUnit(UnitTimings timings = FastTimings(0))
+    {
+        services.model = SounderModel::QYNVU;
+        timings.unitWaitMs = 0;
+        auto link = std::make_unique<CScriptedLink>(std::vector<std::vector<BYTE>>{});
+        link->Stop();
+        CScriptedLink& road = *link;
+        InstalledTransceiverInfo info;
+        info.type = TransceiverType::NVU;
+        info.unitAddress = 0x7F000001;
+        info.transceiverId = "NVU1";
+        unit = std::make_unique<CNVU>(info, std::vector<TransceiverChannelRecord>{}, nullptr, services, timings,
+                                      std::move(link));
+        road.WaitForReceiveThread();
+    }
+    void Take(const std::vector<BYTE>& d) { unit->TakeReceived(static_cast<int>(d.size()), d.data()); }
+};
+
+TEST(NvuInformation, SetUpMaskRisesOnlyInTheUnitsOrder)
+{
+    struct Message
+    {
+        std::uint32_t type;
+        std::string text;
+    };
+    const Message hc{4, "HC"}, rc{4, "RC#"}, sync{4, "SYNC"}, tc{4, "TC"}, hd{4, "HD"};
+    const auto rx = [](int c) { return Message{3, "rx" + std::to_string(c) + "filter.txt"}; };
+    struct Row
+    {
+        const char* legend;
+        std::vector<Message> messages;
+        std::vector<int> masks;  // after each message
+    };
+    const Row rows[] = {
+        {"in order", {hc, rc, rx(0), rx(1), rx(2), rx(3), sync, tc}, {1, 3, 7, 15, 31, 63, 127, 255}},
+        {"filters in any order", {hc, rc, rx(2), rx(0), rx(3), rx(1), sync, tc}, {1, 3, 19, 23, 55, 63, 127, 255}},
+        {"RC# before HC", {rc, hc, rx(0), rx(1), rx(2), rx(3), sync, tc}, {0, 1, 5, 13, 29, 61, 61, 61}},
+        {"RC# not of type 4", {hc, {3, "RC#"}, rx(0), rx(1), rx(2), rx(3), sync, tc}, {1, 1, 5, 13, 29, 61, 61, 61}},
+        {"SYNC before the last filter", {hc, rc, rx(0), rx(1), rx(2), sync, rx(3), tc}, {1, 3, 7, 15, 31, 31, 63, 63}},
+        {"TC before SYNC", {hc, rc, rx(0), rx(1), rx(2), rx(3), tc, sync}, {1, 3, 7, 15, 31, 63, 63, 127}},
+        {"HD undoes it", {hc, rc, rx(0), rx(1), rx(2), rx(3), sync, tc, hd}, {1, 3, 7, 15, 31, 63, 127, 255, 0}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.legend);
+        HandedUnit u;
+        ASSERT_EQ(row.messages.size(), row.masks.size());
+        for (std::size_t i = 0; i < row.messages.size(); ++i) {
+            u.Take(CNvuSimulator::MakeInfo(row.messages[i].type, static_cast<std::uint32_t>(i), row.messages[i].text));
+            EXPECT_EQ(u.unit->GetSetupMask(), row.masks[i]) << "after " << row.messages[i].text;
+        }
+        EXPECT_EQ(u.unit->IsConfigured(), row.masks.back() == CNVU::kSetupComplete);
+    }
+}
+
+TEST(NvuInformation, TextsOfTheUnitAreBounded)
+{
+    HandedUnit u;
+    // A message's text: its first 300 characters.
+    u.Take(CNvuSimulator::MakeInfo(3, 1, std::string(1500, 'x')));
+    const std::string one = u.unit->GetInformationLog();
+    EXPECT_NE(one.find("\tText: " + std::string(300, 'x') + "  \r\n"), std::string::npos) << one.size();
+    EXPECT_EQ(one.find(std::string(301, 'x')), std::string::npos);
+    // The log: its newest 65,536 characters.
+    for (int i = 0; i < 250; ++i) {
+        char title[16];
+        std::snprintf(title, sizeof title, "message %03d ", i);
+        u.Take(CNvuSimulator::MakeInfo(3, 1, title + std::string(400, 'y')));
+    }
+    const std::string log = u.unit->GetInformationLog();
+    EXPECT_EQ(log.size(), CNVU::kMaxLog);
+    EXPECT_NE(log.find("message 249 "), std::string::npos);
+    EXPECT_EQ(log.find("message 000 "), std::string::npos);
+    EXPECT_EQ(log.compare(log.size() - 4, 4, "\r\n\r\n"), 0) << "ends with the newest message whole";
+    // The version text: its first 1000 characters.
+    u.Take(CNvuSimulator::MakeVersionAnswer(false, 1, std::string(1900, 'v')));
+    EXPECT_EQ(u.unit->GetVersionText(), std::string(1000, 'v'));
+}
+
 TEST(NvuInformation, EachConnectsHaltClearsTheInformationLog)
 {
     // A message before the unit answers, so before the connect; another
@@ -1669,6 +1788,37 @@ TEST(NvuInformation, EachConnectsHaltClearsTheInformationLog)
     ASSERT_TRUE(
         zv::test::WaitUntil([&] { return unit.GetInformationLog().find("after the halt") != std::string::npos; }, 60s));
     EXPECT_EQ(unit.GetInformationLog().find("before the connect"), std::string::npos);
+}
+
+TEST(NvuLinkFaults, SampleDatagramIsDroppedAfterElevenOverrunsInARow)
+{
+    UnitTimings timings = FastTimings(0);
+    timings.ringSamples = 16384;  // 6,384 samples of room before the reader's margin
+    timings.ringRetryMs = 20;
+    HandedUnit u(timings);
+    const auto writeIndex = [&] {
+        NvuStatusTexts t;
+        u.unit->ReadStatusTexts(t);
+        int w = -1;
+        std::sscanf(t.bufferLine.c_str(), "Write %d", &w);
+        return w;
+    };
+    const auto samples = [](std::uint32_t first, std::size_t n) {
+        return CNvuSimulator::MakeSamples(10000.0f, 1, true, 0, first, std::vector<float>(2 * n, 0.5f));
+    };
+    std::uint32_t first = 0;
+    for (int i = 0; i < 31; ++i, first += 200)
+        u.Take(samples(first, 200));
+    ASSERT_EQ(writeIndex(), 6200);
+    // No reader moves: 200 samples more would run into it.
+    const auto begin = std::chrono::steady_clock::now();
+    u.Take(samples(first, 200));
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, 10 * std::chrono::milliseconds(timings.ringRetryMs))
+        << "tried again ten times";
+    EXPECT_EQ(writeIndex(), 6200) << "then dropped";
+    // What still fits goes in.
+    u.Take(samples(first, 100));
+    EXPECT_EQ(writeIndex(), 6300);
 }
 
 TEST(NvuLink, ConnectWaitsTheUnitsTimesBetweenItsSteps)
