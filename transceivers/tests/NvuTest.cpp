@@ -25,6 +25,7 @@
 #include "transceivers/UdpDatagramLink.h"
 
 #include "sounder/tests/TestEchoSounderHost.h"
+#include "testsupport/NetNamespace.h"
 #include "transceivers/tests/TestTransceiverServices.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +38,7 @@
 #include <complex>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -668,40 +670,72 @@ CNvuSimulator::Settings SimSettings(int channels, std::uint32_t address = kUnitA
     return s;
 }
 
+// The unit on the program's own ports (12346 for its datagrams, 69 for
+// TFTP), as the namespace of a test lets it be.
+CNvuSimulator::Settings OwnPortSettings(int channels)
+{
+    CNvuSimulator::Settings s = SimSettings(channels);
+    s.port = 12346;
+    s.tftpPort = CTftp::kPort;
+    return s;
+}
+
+// Fifty pings of the engine on the unit, with each of the installed
+// channels' bottoms where the unit put it, and the ping rate the sounder
+// shows from the first channel's traces. In a namespace: the failures.
+int FiftyPingsOf(CNvuSimulator& sim, Sounder& run, int installed)
+{
+    nettest::Checks check;
+    if (!check(run.Begin(), "sounder created") || !check(run.unit && run.unit->IsRunning(), "unit running"))
+        return check.failures;
+    check(run.timings.tftpPort == CTftp::kPort, "filters to the unit's TFTP port");
+    if (!check(zv::test::WaitUntil([&] { return run.pings.load() >= 50; }, 60s),
+               "50 pings, not " + std::to_string(run.pings.load())))
+        return check.failures;
+    check(run.unit->GetSetupMask() == CNVU::kSetupComplete, "set up");
+    check(run.unit->GetSerialNumber() == 0x1A2Bu, "the unit's serial number");
+    check(run.unit->GetPlaceholders() == 0u, "no ping stood in for");
+    check(sim.GetTriggers() <= run.unit->GetPingsCompleted() + 1, "each trigger one ping");
+    // Each filter went to the unit as its channel's own file.
+    const auto files = sim.GetFiles();
+    for (int c = 0; c < 4; ++c)
+        check(files.count("rx" + std::to_string(c) + "filter.txt") == 1, "filter of channel " + std::to_string(c));
+    for (int c = 0; c < installed; ++c) {
+        CChannel::ParameterCopy copy;
+        run.unit->GetUnitChannel(c)->GetChannelParameters(copy);
+        const auto peak = std::max_element(copy.Power.begin(), copy.Power.end());
+        const long at = peak == copy.Power.end() ? -1 : static_cast<long>(peak - copy.Power.begin());
+        check(std::abs(at - sim.BottomSample(c)) <= 2, "channel " + std::to_string(c) + " peak at " +
+                                                           std::to_string(at) + ", the unit's " +
+                                                           std::to_string(sim.BottomSample(c)));
+    }
+    const std::string rate = run.sounder.GetPingRateText();
+    check(std::strtod(rate.c_str(), nullptr) > 0.0, "a ping rate shown, not \"" + rate + "\"");
+    return check.failures;
+}
+
 class NvuLink : public testing::TestWithParam<int>
 {};
 
 TEST_P(NvuLink, FiftyPingsWithEachBottomAtTheSimulatedDepth)
 {
     const int channels = GetParam();
-    CNvuSimulator sim(SimSettings(channels));
-    ASSERT_TRUE(sim.Start());
-    {
-        Sounder run(sim, channels);
-        ASSERT_TRUE(run.Begin());
-        ASSERT_TRUE(run.unit && run.unit->IsRunning());
-        ASSERT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= 50; }, 60s)) << run.pings.load();
-        EXPECT_EQ(run.unit->GetSetupMask(), CNVU::kSetupComplete);
-        EXPECT_EQ(run.unit->GetSerialNumber(), 0x1A2Bu);
-        EXPECT_EQ(run.unit->GetPlaceholders(), 0u);
-        EXPECT_LE(sim.GetTriggers(), run.unit->GetPingsCompleted() + 1);
-        // Each filter went to the unit as its channel's own file.
-        const auto files = sim.GetFiles();
-        for (int c = 0; c < 4; ++c)
-            EXPECT_EQ(files.count("rx" + std::to_string(c) + "filter.txt"), 1u) << c;
-        for (int c = 0; c < channels; ++c) {
-            SCOPED_TRACE("channel " + std::to_string(c));
-            CChannel::ParameterCopy copy;
-            run.unit->GetUnitChannel(c)->GetChannelParameters(copy);
-            const auto peak = std::max_element(copy.Power.begin(), copy.Power.end());
-            const long at = peak == copy.Power.end() ? -1 : static_cast<long>(peak - copy.Power.begin());
-            EXPECT_LE(std::abs(at - sim.BottomSample(c)), 2) << "peak at " << at;
+    nettest::RunNamespaceTest([channels] {
+        nettest::Checks check;
+        CNvuSimulator sim(OwnPortSettings(channels));
+        if (!check(sim.Start(), "unit on its own ports"))
+            return check.failures;
+        {
+            Sounder run(sim, channels);
+            check.failures += FiftyPingsOf(sim, run, channels);
         }
-    }
-    EXPECT_TRUE(zv::test::WaitUntil([&] {
-        const auto codes = sim.GetReceivedCodes();
-        return !codes.empty() && codes.back() == "HD";
-    }));
+        check(zv::test::WaitUntil([&] {
+                  const auto codes = sim.GetReceivedCodes();
+                  return !codes.empty() && codes.back() == "HD";
+              }),
+              "the unit halted as the sounder went");
+        return check.failures;
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(Channels, NvuLink, testing::Values(1, 4));
@@ -1163,35 +1197,27 @@ TEST(NvuLink, SharedTransducerPairsTheChannelsAndDividesThePower)
 
 TEST(NvuLink, FourChannelsTwoSharingATransducerFiftyPings)
 {
-    // Three installed channels; unit channel 4 receives through channel 1's
-    // transducer.
-    CNvuSimulator::Settings settings = SimSettings(4);
-    settings.transducerOf[3] = 0;
-    CNvuSimulator sim(settings);
-    ASSERT_TRUE(sim.Start());
-    Sounder run(sim, 3);
-    run.slave0 = "4";
-    ASSERT_TRUE(run.Begin());
-    ASSERT_TRUE(zv::test::WaitUntil([&] { return run.pings.load() >= 50; }, 60s)) << run.pings.load();
-    EXPECT_EQ(run.unit->GetSetupMask(), CNVU::kSetupComplete);
-    EXPECT_EQ(run.unit->GetPlaceholders(), 0u);
-    const std::uint64_t triggers = sim.GetTriggers();
-    EXPECT_GE(run.unit->GetPingsCompleted() + 1, triggers) << "each trigger one ping";
-    EXPECT_EQ(run.unit->GetMaster(3), 0);
-    EXPECT_EQ(sim.GetPairingMask(), 0x9u);
-    const float shared = std::sqrt(0.5f);
-    const float alone = 1.0f;
-    const float amplitudes[] = {shared, alone, alone, shared};
-    for (int c = 0; c < 4; ++c)
-        EXPECT_NEAR(sim.GetPulseAmplitude(c), amplitudes[c], 1e-6) << c;
-    for (int c = 0; c < 3; ++c) {
-        SCOPED_TRACE("channel " + std::to_string(c));
-        CChannel::ParameterCopy copy;
-        run.unit->GetUnitChannel(c)->GetChannelParameters(copy);
-        const auto peak = std::max_element(copy.Power.begin(), copy.Power.end());
-        const long at = peak == copy.Power.end() ? -1 : static_cast<long>(peak - copy.Power.begin());
-        EXPECT_LE(std::abs(at - sim.BottomSample(c)), 2) << "peak at " << at;
-    }
+    nettest::RunNamespaceTest([] {
+        nettest::Checks check;
+        // Three installed channels; unit channel 4 receives through channel
+        // 1's transducer.
+        CNvuSimulator::Settings settings = OwnPortSettings(4);
+        settings.transducerOf[3] = 0;
+        CNvuSimulator sim(settings);
+        if (!check(sim.Start(), "unit on its own ports"))
+            return check.failures;
+        Sounder run(sim, 3);
+        run.slave0 = "4";
+        check.failures += FiftyPingsOf(sim, run, 3);
+        check(run.unit && run.unit->GetMaster(3) == 0, "channel 4 on channel 1's transducer");
+        check(sim.GetPairingMask() == 0x9u, "pairing mask " + std::to_string(sim.GetPairingMask()));
+        const float shared = std::sqrt(0.5f);
+        const float amplitudes[] = {shared, 1.0f, 1.0f, shared};
+        for (int c = 0; c < 4; ++c)
+            check(std::abs(sim.GetPulseAmplitude(c) - amplitudes[c]) <= 1e-6f,
+                  "amplitude of channel " + std::to_string(c));
+        return check.failures;
+    });
 }
 
 // The analog inputs of each ping: the motion voltages go to the heave input
