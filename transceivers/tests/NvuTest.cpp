@@ -604,7 +604,8 @@ struct Sounder
     // fixed-parameter mode from the start.
     std::string slave0;
     bool fixed = false;
-    // Set before Begin: every datagram to the unit is noted here.
+    // Set before Begin: every datagram to the unit is noted here (a log
+    // that outlives the sounder).
     CSendLog* sends = nullptr;
     CEchoSounder sounder;
 
@@ -1022,8 +1023,8 @@ TEST_F(NvuUpgrade, NoPingIsAskedForFromTheTransferToTheReconnect)
 {
     CNvuSimulator sim(SimSettings(1));
     ASSERT_TRUE(sim.Start());
+    CSendLog sends;  // outlives the unit, which says goodbye through it
     Sounder run(sim, 1);
-    CSendLog sends;
     run.sends = &sends;
     // The halt's wait before the transfer: long enough that a trigger on its
     // way as the unit was halted has gone before it ends.
@@ -1657,9 +1658,11 @@ TEST(NvuLinkFaults, BadDatagramsAreDroppedAndCounted)
     // The unit answers first, so that the driver starts.
     std::vector<std::vector<BYTE>> script{CNvuSimulator::MakeVersionAnswer(false, 0x1A2B, "Serial no. 6699\r\n")};
     script.insert(script.end(), bad.begin(), bad.end());
-    // A good one among them counts for nothing.
+    // A good one among them counts for nothing; it comes once the connect
+    // is past its halt, which empties the log.
     script.push_back(CNvuSimulator::MakeInfo(3, 1, "hello"));
     auto link = std::make_unique<CScriptedLink>(script);
+    link->Gate(script.size() - 1, "HC");
     CScriptedLink* scripted = link.get();
     CTestTransceiverServices services;
     services.model = SounderModel::QYNVU;
