@@ -8,7 +8,7 @@
 //            [--channels 1-4]
 //            [--int16] [--depth m] [--serial n] [--firmware NAME]
 //            [--refuse] [--drop n] [--retrigger n] [--bad-readback]
-//            [--break-transfer] [--no-success]
+//            [--break-transfer] [--no-success] [--silent-at-firmware]
 #include "sim/nvu/NvuSimulator.h"
 #include "sim/support/SimCommandLine.h"
 
@@ -38,6 +38,7 @@ int main(int argc, char** argv)
     line.Flag("--bad-readback", s.badReadBack);
     line.Flag("--break-transfer", s.breakTransfer);
     line.Flag("--no-success", s.noProgrammingSucceeded);
+    line.Flag("--silent-at-firmware", s.silentFromFirmwareRequest);
     if (!line.Parse(argc, argv))
         return 2;
     s.floatSamples = !int16;
