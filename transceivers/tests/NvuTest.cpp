@@ -477,6 +477,17 @@ TransceiverChannelRecord Capability(int channel)
     return c;
 }
 
+// The installed unit "NVU1" with its channels at the address.
+InstalledTransceiverInfo UnitInfo(int channels, std::uint32_t address = kUnitAddress)
+{
+    InstalledTransceiverInfo info;
+    info.type = TransceiverType::NVU;
+    info.unitAddress = address;
+    info.channelCount = channels;
+    info.transceiverId = "NVU1";
+    return info;
+}
+
 UnitTimings FastTimings(std::uint16_t tftpPort)
 {
     UnitTimings o;
@@ -1314,11 +1325,7 @@ TEST(NvuLink, EachPingReleasesTheSounderOnceAndHandsEachChannelItsShare)
     CTestTransceiverServices services;
     services.model = SounderModel::QYNVU;
     services.softwareFolder = software.path.string();
-    InstalledTransceiverInfo info;
-    info.type = TransceiverType::NVU;
-    info.unitAddress = kUnitAddress;
-    info.channelCount = 2;
-    info.transceiverId = "NVU1";
+    const InstalledTransceiverInfo info = UnitInfo(2);
     CCountingOwner owner;
     CNVU unit(info, {Capability(0), Capability(1)}, nullptr, services, FastTimings(sim.GetTftpPort()),
               CUdpDatagramLink::Open(SocketAddress(kUnitAddress, sim.GetPort()), "NVU"));
@@ -1412,11 +1419,7 @@ TEST(NvuLink, PingTimeIsTheRequestedSamplesAtTheUnitsRate)
         CTestTransceiverServices services;
         services.model = SounderModel::QYNVU;
         services.softwareFolder = software.path.string();
-        InstalledTransceiverInfo info;
-        info.type = TransceiverType::NVU;
-        info.unitAddress = kUnitAddress;
-        info.channelCount = 1;
-        info.transceiverId = "NVU1";
+        const InstalledTransceiverInfo info = UnitInfo(1);
         TransceiverChannelRecord channel = Capability(0);
         channel.fpaDecimation = row.frontEnd;
         CCountingOwner owner;
@@ -1666,11 +1669,7 @@ TEST(NvuLinkFaults, BadDatagramsAreDroppedAndCounted)
     CScriptedLink* scripted = link.get();
     CTestTransceiverServices services;
     services.model = SounderModel::QYNVU;
-    InstalledTransceiverInfo unitInfo;
-    unitInfo.type = TransceiverType::NVU;
-    unitInfo.unitAddress = 0x7F000001;  // sent no filters
-    unitInfo.channelCount = 1;
-    unitInfo.transceiverId = "NVU1";
+    const InstalledTransceiverInfo unitInfo = UnitInfo(1, 0x7F000001);  // sent no filters
     CNVU unit(unitInfo, {Capability(0)}, nullptr, services, FastTimings(0), std::move(link));
     ASSERT_TRUE(unit.IsRunning());
     ASSERT_TRUE(zv::test::WaitUntil([&] { return scripted->Taken() == script.size(); }, 60s));
@@ -1688,11 +1687,7 @@ TEST(NvuLinkFaults, NoFilterFilesTellTheOperatorOnceAndTheUnitWaitsForThem)
     CTestTransceiverServices services;
     services.model = SounderModel::QYNVU;
     services.softwareFolder = software.path.string();
-    InstalledTransceiverInfo unitInfo;
-    unitInfo.type = TransceiverType::NVU;
-    unitInfo.unitAddress = kUnitAddress;
-    unitInfo.channelCount = 1;
-    unitInfo.transceiverId = "NVU1";
+    const InstalledTransceiverInfo unitInfo = UnitInfo(1);
     CNVU unit(unitInfo, {Capability(0)}, nullptr, services, FastTimings(sim.GetTftpPort()),
               CUdpDatagramLink::Open(SocketAddress(kUnitAddress, sim.GetPort()), "NVU"));
     ASSERT_TRUE(unit.IsRunning());
@@ -1725,10 +1720,7 @@ struct HandedUnit
         auto link = std::make_unique<CScriptedLink>(std::vector<std::vector<BYTE>>{});
         link->Stop();
         CScriptedLink& road = *link;
-        InstalledTransceiverInfo info;
-        info.type = TransceiverType::NVU;
-        info.unitAddress = 0x7F000001;
-        info.transceiverId = "NVU1";
+        const InstalledTransceiverInfo info = UnitInfo(0, 0x7F000001);
         unit = std::make_unique<CNVU>(info, std::vector<TransceiverChannelRecord>{}, nullptr, services, timings,
                                       std::move(link));
         road.WaitForReceiveThread();
@@ -1807,11 +1799,7 @@ TEST(NvuInformation, EachConnectsHaltClearsTheInformationLog)
     link->Gate(2, "HC");
     CTestTransceiverServices services;
     services.model = SounderModel::QYNVU;
-    InstalledTransceiverInfo info;
-    info.type = TransceiverType::NVU;
-    info.unitAddress = 0x7F000001;  // sent no filters
-    info.channelCount = 1;
-    info.transceiverId = "NVU1";
+    const InstalledTransceiverInfo info = UnitInfo(1, 0x7F000001);  // sent no filters
     CNVU unit(info, {Capability(0)}, nullptr, services, FastTimings(0), std::move(link));
     ASSERT_TRUE(unit.IsRunning());
     ASSERT_TRUE(
@@ -1868,11 +1856,7 @@ TEST(NvuLink, ConnectWaitsTheUnitsTimesBetweenItsSteps)
     CTestTransceiverServices services;
     services.model = SounderModel::QYNVU;
     services.softwareFolder = software.path.string();
-    InstalledTransceiverInfo info;
-    info.type = TransceiverType::NVU;
-    info.unitAddress = kUnitAddress;
-    info.channelCount = 1;
-    info.transceiverId = "NVU1";
+    const InstalledTransceiverInfo info = UnitInfo(1);
     UnitTimings timings = FastTimings(sim.GetTftpPort());
     timings.nvuHaltWaitMs = 40;
     timings.nvuHardwareWaitMs = 50;

@@ -6,6 +6,7 @@
 #include "plot/GraphMessage.h"
 #include "plot/ui/GraphView.h"
 #include "plot/ui/Graphix.h"
+#include "testsupport/ui/QtTestApp.h"
 
 #include <QApplication>
 #include <QImage>
@@ -21,12 +22,7 @@ namespace plottest {
 
 inline QApplication& QtApp()
 {
-    static int argc = 1;
-    static char name[] = "plot-ui-test";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: Qt's statics outlive the tests.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    return zv::test::QtTestApp();
 }
 
 // Stands in column 1 and writes down each message: "code slot index newIndex
