@@ -493,12 +493,7 @@ void CNVU::Start(std::int64_t& duration)
         m_filtersDue = true;
     }
     m_wantedInterval = wanted;
-    const int writeSlot = m_ring->GetWriteSlot();
-    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
-        const Block& b = m_blocks[i];
-        m_channelSamples[static_cast<std::size_t>(writeSlot)][i] =
-            b.valid ? b.channel->ComputeSampleCount(b.pingRecord.sampleDistance) : 0;
-    }
+    const auto writeSlot = static_cast<std::size_t>(m_ring->GetWriteSlot());
     DWORD requested = 100;
     // The ping lasts while the unit sends the samples asked of it, at its
     // own rate: a decimating chain makes one sample of the channel of Des1
@@ -509,9 +504,12 @@ void CNVU::Start(std::int64_t& duration)
         Block& b = m_blocks[i];
         m_ring->SetPingHeader(static_cast<int>(i), static_cast<DWORD>(b.des1), static_cast<DWORD>(b.des2),
                               static_cast<DWORD>(b.des3));
+        // Asked once: the count the ping is requested for is the count the
+        // channel is handed.
+        const int count = b.valid ? b.channel->ComputeSampleCount(b.pingRecord.sampleDistance) : 0;
+        m_channelSamples[writeSlot][i] = count;
         if (!b.valid)
             continue;
-        const int count = b.channel->ComputeSampleCount(b.pingRecord.sampleDistance);
         requested = std::max<DWORD>(requested, static_cast<DWORD>(std::max(count, 0)) * static_cast<DWORD>(b.des1));
         const bool decimating = b.filterType != 5 && b.filterType != 8;
         const double x = b.pingRecord.sampleInterval / (decimating ? std::max(b.des1, 1) : 1);
