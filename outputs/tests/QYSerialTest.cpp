@@ -16,6 +16,7 @@
 #include "sounder/tests/TestEchoSounderHost.h"
 #include "testsupport/Wait.h"
 #include "transceivers/TransceiverInstallation.h"
+#include "transceivers/tests/TestInstallation.h"
 #include "transceivers/tests/TestTransceiver.h"
 
 #include <gtest/gtest.h>
@@ -412,15 +413,7 @@ TEST_F(QYSerialTest, APingOfARunningSounderGoesOutAsMsMtwThenDollar)
     installation.Initialize();
     CTestTransceiver::Options unit;
     unit.name = "A";
-    HKEY channels = installation.OpenChannelsKey();
-    CTrList entry;
-    entry.transceiverId = unit.name;
-    entry.channelNo = 1;
-    entry.type = TransceiverType::HXU;
-    const std::string description = "A 1";
-    entry.FormatDescription(&description, TransceiverType::HXU);
-    installation.WriteChannelEntry(entry, channels);
-    reg.CloseKey(channels);
+    InstallTestChannels(installation, unit.name, 1);
 
     CTestEchoSounderHost sounderHost;
     sounderHost.createTransceiver = [&](TransceiverType, int, const InstalledTransceiverInfo&, HKEY) {

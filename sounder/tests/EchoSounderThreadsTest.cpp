@@ -10,6 +10,7 @@
 #include "testsupport/Wait.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/TransceiverTypeTable.h"
+#include "transceivers/tests/TestInstallation.h"
 #include "transceivers/tests/TestTransceiver.h"
 
 #include <gtest/gtest.h>
@@ -84,17 +85,7 @@ protected:
     {
         options.log = &log;
         options.links = &links;
-        HKEY key = installation.OpenChannelsKey();
-        for (int ch = 1; ch <= options.channels; ++ch) {
-            CTrList e;
-            e.transceiverId = options.name;
-            e.channelNo = ch;
-            e.type = type;
-            const std::string description = options.name + " " + std::to_string(ch);
-            e.FormatDescription(&description, type);
-            installation.WriteChannelEntry(e, key);
-        }
-        reg.CloseKey(key);
+        InstallTestChannels(installation, options.name, options.channels, type);
         units.push_back(options);
     }
 
