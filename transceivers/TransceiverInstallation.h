@@ -40,6 +40,22 @@ public:
         m_restrictName = description;
     }
     void SetModel(SounderModel model) { m_model = model; }
+    SounderModel GetModel() const { return m_model; }
+    // The folder of "TrList.ini" (and of the BOOTP server's table).
+    void SetTrListPath(const std::string& path) { m_trListPath = path; }
+    const std::string& GetTrListPath() const { return m_trListPath; }
+    // Whether an echo sounder exists: the installation is changed only
+    // while none does.
+    void SetSounderExists(std::function<bool()> exists) { m_sounderExists = std::move(exists); }
+    // The installation dialog, which the user interface provides; it works
+    // on the installation's channel list while it is open.
+    using InstallationDialog = std::function<void(CTransceiverInstallation&)>;
+    void SetInstallationDialog(InstallationDialog dialog) { m_dialog = std::move(dialog); }
+    // Gives a wide-band unit, known by its hardware address
+    // ("aa:bb:cc:dd:ee:ff"), its boot address ("a.b.c.d"): the BOOTP
+    // server's table, which only QYNVU has. False when it is not kept.
+    using BootAddressSetter = std::function<bool(const std::string& hardwareAddress, const std::string& ip)>;
+    void SetBootAddressSetter(BootAddressSetter setter) { m_bootAddressSetter = std::move(setter); }
 
     void Initialize();
     int GetTransceiverCount();
@@ -47,6 +63,31 @@ public:
     std::optional<TransceiverChannelRecord> GetTransceiverChannel(int transceiver, int channel);
     void SetLocalPcIp(int transceiver, const std::string& address);
     std::string CheckNetworkCards();
+
+    // The installation command, mode 0 inspect and 1 modify: candidates
+    // from the registry, the ISA card, "TrList.ini" and the network, shown
+    // in the installation dialog, which commits what the operator chose.
+    void RunInstallation(int mode);
+
+    // What the installation dialog works on while it is open.
+    std::vector<std::unique_ptr<CTrList>>& ChannelList() { return m_channelList; }
+    int GetMode() const { return m_mode; }
+    // Mode 1 and no echo sounder.
+    bool ChangesAllowed() const { return m_mode == 1 && !(m_sounderExists && m_sounderExists()); }
+    // The ISA card answered and fits the model's market segment.
+    bool IsCardPresent() const { return m_cardPresent; }
+    // The PC's own address with its host part masked ("192.168.1.xxx").
+    const std::string& GetMaskedPcAddress() const { return m_maskedPcAddress; }
+    void SetDeckUnit(DWORD enable, const std::string& ip)
+    {
+        m_enableDeckUnit = enable;
+        m_deckUnitIp = ip;
+    }
+    // The typed address of the entry's unit becomes its own: an HXU is told
+    // so by broadcast; an NVU, QY42 or GEO unit gets it from the BOOTP
+    // server after a reset. Each asks the operator first and reports how it
+    // went in a message box.
+    void ChangeUnitAddress(CTrList& entry, const std::string& typedAddress);
 
     // Writes the channels chosen in the installation dialog: every entry
     // with a transducer replaces the installed channels. Refused (nothing
@@ -97,4 +138,15 @@ private:
     std::string m_deckUnitIp = "192.168.0.114";
     bool m_initialized = false;
     std::function<void()> m_channelListsChanged;
+    std::string m_trListPath;
+    std::function<bool()> m_sounderExists;
+    InstallationDialog m_dialog;
+    BootAddressSetter m_bootAddressSetter;
+    int m_mode = 0;
+    bool m_cardPresent = false;
+    WORD m_cardCode = 0;
+    DWORD m_cardIoAddress = 0;
+    DWORD m_cardDmaChannel = 0;
+    DWORD m_cardIrq = 0;
+    std::string m_maskedPcAddress;
 };
