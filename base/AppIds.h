@@ -193,6 +193,9 @@ inline constexpr unsigned NVU_UPGRADE_FAILED = 45166;
 inline constexpr unsigned FILE_WRITE_ERROR = 45167;
 // The wide-band unit took none of the filter files it needs (a status message).
 inline constexpr unsigned NVU_FILTER_UPLOAD_FAILED = 45168;
+// Discovery heard an HXU unit that the transceiver list does not describe
+// (a status message).
+inline constexpr unsigned UNDOCUMENTED_HXU = 45169;
 // The network transceivers' status message and alarm.
 inline constexpr unsigned LOST_SAMPLES = 57697;           // a network unit's samples went missing
 inline constexpr unsigned TRANSCEIVER_LINK_LOST = 57698;  // a network unit fell silent during a ping

@@ -69,6 +69,7 @@ const std::map<unsigned, std::string>& EnglishStrings()
         {45166, "Firmware upgrade of the NVU transceiver failed"},
         {45167, "File write error"},
         {45168, "Filter upload to the NVU transceiver failed"},
+        {45169, "Undocumented HXU transceiver found on network"},
         {57668, "H0000"},
         {57679, "No temperature sensor available"},
         {57680, "Ping %d"},

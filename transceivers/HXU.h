@@ -78,6 +78,9 @@ public:
 
     // Sends the alarm datagram to the unit.
     void SendAlarm(bool on);
+    // The box of a unit's fatal state with the unit's text; nobody waits
+    // for it. Discovery shows it too when a unit answers in that state.
+    static void ShowUnitError(const std::string& text);
 
     StartState GetStartState() const { return m_startState; }
     bool IsRunning() const { return m_startState == StartState::Running; }
@@ -132,7 +135,6 @@ private:
     bool ClearSlots();
     bool PingAwaited() const;
     void Release();
-    void ShowUnitError(const std::string& text);
     void RunDebugDialog();
 
     InstalledTransceiverInfo m_info;

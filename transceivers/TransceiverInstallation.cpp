@@ -2,11 +2,15 @@
 
 #include "base/EchosounderError.h"
 #include "platform/MessageBox.h"
+#include "platform/NetworkAdapters.h"
 #include "platform/NumberText.h"
+#include "transceivers/DRU.h"
+#include "transceivers/UnitDiscovery.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -19,7 +23,7 @@ const char* const kChannelsKey = "Installed Transceiver Channels";
 
 }  // namespace
 
-CTransceiverInstallation::CTransceiverInstallation() = default;
+CTransceiverInstallation::CTransceiverInstallation() : m_discovery(std::make_unique<CUnitDiscovery>(*this)) {}
 
 CTransceiverInstallation::~CTransceiverInstallation()
 {
@@ -67,12 +71,9 @@ HKEY CTransceiverInstallation::OpenChannelsKey()
     return m_reg.OpenKey(root, path, TRUE);
 }
 
-void CTransceiverInstallation::Refresh()
+void CTransceiverInstallation::ReadChannelList()
 {
     m_channelList.clear();
-    m_rows = {};
-    m_transceiverCount = 0;
-
     HKEY channels = OpenChannelsKey();
     if (channels) {
         std::string name;
@@ -80,6 +81,13 @@ void CTransceiverInstallation::Refresh()
             m_channelList.push_back(ReadChannelEntry(name, channels));
         m_reg.CloseKey(channels);
     }
+}
+
+void CTransceiverInstallation::Refresh()
+{
+    m_rows = {};
+    m_transceiverCount = 0;
+    ReadChannelList();
 
     int rows = 0;
     for (const auto& e : m_channelList) {
@@ -370,4 +378,173 @@ void CTransceiverInstallation::WriteChannelEntry(const CTrList& e, HKEY parent)
     m_reg.SetDouble(parent, k, "FpaFlterLength", e.fpaFilterLength);
     m_reg.SetDouble(parent, k, "TranducerImpedance", e.transducerImpedance);
     m_reg.SetString(parent, k, "LocalPcIp", e.localPcIp);
+}
+
+bool CTransceiverInstallation::EnsureTrListLoaded()
+{
+    if (m_trList.IsLoaded())
+        return true;
+    if (!m_trList.LoadTrListText(m_trListPath)) {
+        MessageBox(0, "Missing TrList.ini file in TrList path", "", MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    return m_trList.IsLoaded();
+}
+
+void CTransceiverInstallation::RewriteChannelEntry(const CTrList& entry, const std::string& previousKey)
+{
+    HKEY channels = OpenChannelsKey();
+    if (!channels)
+        return;
+    if (previousKey != entry.description && !previousKey.empty())
+        m_reg.DeleteKey(channels, previousKey);
+    WriteChannelEntry(entry, channels);
+    m_reg.CloseKey(channels);
+}
+
+std::string CTransceiverInstallation::MaskedAddressText(std::uint32_t address)
+{
+    const unsigned a = address >> 24, b = address >> 16 & 0xFF, c = address >> 8 & 0xFF;
+    char text[32];
+    if (a < 128)
+        std::snprintf(text, sizeof text, "%u.xxx.xxx.xxx", a);
+    else if (a < 192)
+        std::snprintf(text, sizeof text, "%u.%u.xxx.xxx", a, b);
+    else
+        std::snprintf(text, sizeof text, "%u.%u.%u.xxx", a, b, c);
+    return text;
+}
+
+std::string CTransceiverInstallation::CardCodeText() const
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%03d", static_cast<int>(m_cardCode));
+    return text;
+}
+
+std::string CTransceiverInstallation::ProbeCard()
+{
+    m_cardPresent = false;
+    WORD code = 0;
+    DWORD io = 0, dma = 0, irq = 0;
+    if (!CDRU::ReadDriverParameters(&code, &io, &dma, &irq))
+        return {};
+    if (m_model != SounderModel::TOTAL) {
+        int segment = 0;
+        switch (m_model) {
+        case SounderModel::QY210:
+        case SounderModel::QY310:
+        case SounderModel::QYNVU:
+            segment = 1;
+            break;
+        case SounderModel::RM30:
+            segment = 0;
+            break;
+        case SounderModel::TQ30:
+            segment = 2;
+            break;
+        default:
+            ECHOSOUNDER_FATAL_ERROR("No market segment for enumSounderType = %d", static_cast<int>(m_model));
+        }
+        if ((code & 3) != segment)
+            return {};
+    }
+    m_cardPresent = true;
+    m_cardCode = code;
+    m_cardIoAddress = io;
+    m_cardDmaChannel = dma;
+    m_cardIrq = irq;
+    std::string mapped = CardCodeText();
+    if (!m_trList.ReadMapping(mapped))
+        return {};
+    return mapped;
+}
+
+void CTransceiverInstallation::RunInstallation(int mode)
+{
+    m_mode = mode;
+    m_channelList.clear();
+    // The list is read before the card's code word is looked up in it, so
+    // that the first installation of a run finds the card's transceiver as
+    // every later one does.
+    EnsureTrListLoaded();
+    const std::string mapped = ProbeCard();
+
+    ReadChannelList();
+    const std::size_t registryEntries = m_channelList.size();
+    int keptCardEntries = 0;
+    if (m_cardPresent) {
+        std::erase_if(m_channelList, [&](const std::unique_ptr<CTrList>& e) {
+            return e->type == TransceiverType::DRU && !mapped.empty() && e->transceiverId != mapped;
+        });
+        keptCardEntries = static_cast<int>(std::count_if(m_channelList.begin(), m_channelList.end(), [](const auto& e) {
+            return e->type == TransceiverType::DRU;
+        }));
+    }
+    const std::size_t firstCandidate = m_channelList.size();
+    if (m_cardPresent && keptCardEntries < 2) {
+        const CTrListFile::CardInfo card{static_cast<int>(m_cardIoAddress), static_cast<int>(m_cardDmaChannel),
+                                         static_cast<int>(m_cardIrq)};
+        if (m_trList.BuildFromTrList(CardCodeText(), 0, "", "", card, m_channelList) != CTrListFile::kBuilt)
+            MessageBox(0, "Sorry,transceiver description not found!", "", MB_OK | MB_ICONEXCLAMATION);
+    }
+
+    // No wait cursor: the core has none to show, and the dialog's own
+    // windows are not open yet.
+    if (m_enableDeckUnit)
+        m_discovery->QueryDeckUnit();
+    if (m_model == SounderModel::QYNVU) {
+        const auto request = CUnitDiscovery::NvuVersionRequest();
+        m_discovery->Discover(kDiscoveryPort, request.data(), static_cast<int>(request.size()));
+    } else if (m_model == SounderModel::QY210 || m_model == SounderModel::QY310) {
+        const auto request = CUnitDiscovery::HxuVersionRequest();
+        m_discovery->Discover(kUnitPort, request.data(), static_cast<int>(request.size()));
+    }
+
+    // Every candidate answered (or is the card found); installed entries
+    // are found when a candidate is the same channel, which then goes, so
+    // that each channel is listed once.
+    for (std::size_t i = firstCandidate; i < m_channelList.size(); ++i)
+        m_channelList[i]->found = 1;
+    if (registryEntries > 0) {
+        for (auto& installed : m_channelList) {
+            if (!installed->installed)
+                continue;
+            installed->found = 0;
+            for (auto& candidate : m_channelList) {
+                if (candidate->installed || candidate->remove)
+                    continue;
+                if (candidate->transducerSetting == installed->transducerSetting &&
+                    candidate->transceiverId == installed->transceiverId &&
+                    candidate->channelNo == installed->channelNo) {
+                    installed->localPcIp = candidate->localPcIp;
+                    installed->information = candidate->information;
+                    installed->found = 1;
+                    candidate->remove = 1;
+                }
+            }
+        }
+        std::erase_if(m_channelList, [](const std::unique_ptr<CTrList>& e) { return e->remove != 0; });
+    }
+
+    const auto adapters = CNetworkAdapters::List();
+    m_maskedPcAddress = adapters.empty() ? std::string() : MaskedAddressText(adapters.front().address);
+    if (m_dialog)
+        m_dialog(*this);
+}
+
+void CTransceiverInstallation::ChangeUnitAddress(CTrList& entry, const std::string& typedAddress)
+{
+    switch (entry.type) {
+    case TransceiverType::HXU:
+        m_discovery->ChangeHxuAddress(entry, typedAddress);
+        break;
+    case TransceiverType::NVU:
+    case TransceiverType::QY42:
+    case TransceiverType::GEO:
+        m_discovery->ChangeUnitAddress(entry, typedAddress);
+        break;
+    default:
+        break;
+    }
 }

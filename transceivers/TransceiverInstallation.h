@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+class CUnitDiscovery;
+
 class CTransceiverInstallation
 {
 public:
@@ -56,6 +58,19 @@ public:
     // server's table, which only QYNVU has. False when it is not kept.
     using BootAddressSetter = std::function<bool(const std::string& hardwareAddress, const std::string& ip)>;
     void SetBootAddressSetter(BootAddressSetter setter) { m_bootAddressSetter = std::move(setter); }
+    const BootAddressSetter& GetBootAddressSetter() const { return m_bootAddressSetter; }
+    // The PC's bell (Hz, ms), which discovery and the address changes ring
+    // when a unit reports a fault or an answer is missing. Unset: silence.
+    using Beeper = std::function<void(unsigned hz, unsigned ms)>;
+    void SetBeeper(Beeper beeper) { m_beeper = std::move(beeper); }
+    void Beep(unsigned hz, unsigned ms) const
+    {
+        if (m_beeper)
+            m_beeper(hz, ms);
+    }
+    // The search for units on the network (its broadcast address and waits
+    // can be set).
+    CUnitDiscovery& Discovery() { return *m_discovery; }
 
     void Initialize();
     int GetTransceiverCount();
@@ -78,6 +93,9 @@ public:
     bool IsCardPresent() const { return m_cardPresent; }
     // The PC's own address with its host part masked ("192.168.1.xxx").
     const std::string& GetMaskedPcAddress() const { return m_maskedPcAddress; }
+    // An address (host order) with its host part masked by its class:
+    // "10.xxx.xxx.xxx", "172.16.xxx.xxx", "192.168.1.xxx".
+    static std::string MaskedAddressText(std::uint32_t address);
     void SetDeckUnit(DWORD enable, const std::string& ip)
     {
         m_enableDeckUnit = enable;
@@ -105,6 +123,12 @@ public:
     HKEY OpenChannelsKey();
 
     bool LoadTrListText(const std::string& trListPath) { return m_trList.LoadTrListText(trListPath); }
+    // Loads "TrList.ini" from the transceiver list path unless it is
+    // loaded; a file that cannot be read is reported in a message box.
+    bool EnsureTrListLoaded();
+    // Writes an installed entry's registry record again, under its
+    // description; the record under previousKey goes when that differs.
+    void RewriteChannelEntry(const CTrList& entry, const std::string& previousKey);
     CTrListFile& TrListFile() { return m_trList; }
 
     const std::string& GetDeckUnitIp() const { return m_deckUnitIp; }
@@ -122,6 +146,13 @@ private:
         int UsedSlots() const;
     };
     void Refresh();
+    // The registry's channel entries, installed, become the channel list.
+    void ReadChannelList();
+    // Probes the ISA card; the mapped transceiver text of its code word
+    // when it fits the model's market segment, else empty.
+    std::string ProbeCard();
+    // The card's code word as "TrList.ini" names it ("%0.3d").
+    std::string CardCodeText() const;
     std::string Profile() const { return m_profile ? m_profile() : std::string(); }
 
     CRegistrySupport m_reg;
@@ -149,4 +180,6 @@ private:
     DWORD m_cardDmaChannel = 0;
     DWORD m_cardIrq = 0;
     std::string m_maskedPcAddress;
+    Beeper m_beeper;
+    std::unique_ptr<CUnitDiscovery> m_discovery;
 };

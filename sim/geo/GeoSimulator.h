@@ -2,8 +2,10 @@
 // the unit's datagrams, made from the unit's tables and not shared with the
 // program, so that each side checks the other.
 //
-// It answers "BEGIN" on its TCP port, takes "STARE", the channel set-ups and
-// the acknowledgements on its datagram port, and answers each trigger
+// It answers "BEGIN" on its TCP port with the deck unit's text (its
+// version, serial number, Ethernet address and the tow fish's frequency),
+// takes "STARE", the channel set-ups and the acknowledgements on its
+// datagram port, and answers each trigger
 // broadcast ("TI" or "TE") with a synthetic ping of every channel: a header
 // and the channel's float samples (noise and a bottom at a set depth) in
 // data datagrams to the program's address. Every so many pings a header
@@ -42,7 +44,10 @@ public:
         int datagramBytes = 8000;  // data per data datagram
         int textEvery = 0;         // a text header every n pings; 0 never
         std::string text = "$SDDBT,98.4,f,30.0,M,16.4,F*00";
-        std::string beginAnswer = "GEOSIM READY";
+        // "Frequency:" carries the tow fish's frequency in kHz.
+        std::string beginAnswer =
+            "GEOSIM deck unit\r\nVersion: 2.3\r\nSerial no. 4711\r\nEthernet: 02-00-00-00-12-67\r\n"
+            "Frequency: 200.000 kHz\r\n";
         std::uint32_t seed = 1;
     };
 

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <strings.h>
 
 namespace {
 
@@ -38,12 +40,25 @@ bool CHxuSimulator::Start()
 {
     if (m_started.load())
         return true;
-    if (!m_socket.Create(CSocket::Udp) || !m_socket.Bind(SocketAddress(m_settings.address, m_settings.port)))
+    // A unit that hears broadcasts shares its port with the other units
+    // of the machine that do.
+    const bool broadcasts = m_settings.broadcastPort != 0;
+    if (!m_socket.Create(CSocket::Udp) || (broadcasts && !m_socket.SetReuseAddress(true)) ||
+        !m_socket.Bind(SocketAddress(m_settings.address, m_settings.port)))
         return false;
+    if (broadcasts && (!m_broadcast.Create(CSocket::Udp) || !m_broadcast.SetReuseAddress(true) ||
+                       !m_broadcast.Bind(SocketAddress(SocketAddress::kBroadcast, m_settings.broadcastPort)))) {
+        m_socket.Close();
+        m_broadcast.Close();
+        return false;
+    }
     m_socket.SetSendBufferSize(8 << 20);
     m_port = m_socket.LocalAddress().port;
+    m_address = m_settings.address;
     m_started = true;
     m_thread = std::thread([this] { Loop(); });
+    if (broadcasts)
+        m_broadcastThread = std::thread([this] { BroadcastLoop(); });
     return true;
 }
 
@@ -51,9 +66,21 @@ void CHxuSimulator::Stop()
 {
     if (!m_started.exchange(false))
         return;
-    m_socket.Stop();
+    {
+        std::lock_guard<std::mutex> lock(m_socketLock);
+        m_socket.Stop();
+    }
+    m_broadcast.Stop();
     m_thread.join();
+    if (m_broadcastThread.joinable())
+        m_broadcastThread.join();
     m_socket.Close();
+    m_broadcast.Close();
+}
+
+std::string CHxuSimulator::Description() const
+{
+    return m_settings.ethernet.empty() ? m_settings.identity : m_settings.identity + " " + m_settings.ethernet;
 }
 
 int CHxuSimulator::BottomSample(double sampleInterval) const
@@ -87,8 +114,12 @@ void CHxuSimulator::Loop()
     while (m_started.load()) {
         SocketAddress from;
         const int n = m_socket.ReceiveFrom(buffer.data(), buffer.size(), &from, kPollMs);
-        if (n == CSocket::kStopped)
-            return;
+        if (n == CSocket::kStopped) {
+            if (!m_started.load())
+                return;
+            Move();
+            continue;
+        }
         if (n < 4)
             continue;
         if (m_fault.load() == Fault::Silent) {
@@ -100,12 +131,68 @@ void CHxuSimulator::Loop()
     }
 }
 
+void CHxuSimulator::BroadcastLoop()
+{
+    std::vector<std::uint8_t> buffer(2048);
+    for (;;) {
+        SocketAddress from;
+        const int n = m_broadcast.ReceiveFrom(buffer.data(), buffer.size(), &from, -1);
+        if (n == CSocket::kStopped || n == CSocket::kError)
+            return;
+        const std::uint8_t* d = buffer.data();
+        if (n < 4 || m_fault.load() == Fault::Silent)
+            continue;
+        if (Is(d, static_cast<std::size_t>(n), "VR")) {
+            ++m_versionQueries;
+            const auto reply = EncodeVersion(Description(), m_settings.version, m_settings.fatal, m_settings.fatalText);
+            std::lock_guard<std::mutex> lock(m_socketLock);
+            m_socket.SendTo(reply.data(), reply.size(), from, 1000);
+        } else if (Is(d, static_cast<std::size_t>(n), "IS") && n == 16 && !m_settings.ethernet.empty()) {
+            // 4 the Ethernet address, last digit pair first; 12 the new
+            // address, most significant byte first.
+            char text[13];
+            for (int pair = 0; pair < 6; ++pair)
+                std::snprintf(text + 2 * pair, 3, "%02X", d[9 - pair]);
+            if (strcasecmp(text, m_settings.ethernet.c_str()) != 0)
+                continue;
+            const std::uint32_t to = static_cast<std::uint32_t>(d[12]) << 24 | static_cast<std::uint32_t>(d[13]) << 16 |
+                                     static_cast<std::uint32_t>(d[14]) << 8 | d[15];
+            // The loop's thread owns the unit's socket: it is woken to move.
+            std::lock_guard<std::mutex> lock(m_socketLock);
+            m_movePending = true;
+            m_moveTo = to;
+            m_moveAsker = from;
+            m_socket.Stop();
+        }
+    }
+}
+
+void CHxuSimulator::Move()
+{
+    std::lock_guard<std::mutex> lock(m_socketLock);
+    if (!m_started.load())
+        return;
+    if (m_movePending) {
+        m_movePending = false;
+        CSocket moved;
+        if (moved.Create(CSocket::Udp) && moved.SetReuseAddress(true) && moved.Bind(SocketAddress(m_moveTo, m_port))) {
+            moved.SetSendBufferSize(8 << 20);
+            m_socket = std::move(moved);
+            m_address = m_moveTo;
+            ++m_addressChanges;
+            const auto reply = EncodeVersion(Description(), m_settings.version, m_settings.fatal, m_settings.fatalText);
+            m_socket.SendTo(reply.data(), reply.size(), m_moveAsker, 1000);
+            return;
+        }
+    }
+    m_socket.ResetStop();
+}
+
 void CHxuSimulator::OnDatagram(const std::uint8_t* d, std::size_t n, const SocketAddress& from)
 {
     if (Is(d, n, "VR")) {
         ++m_versionQueries;
-        const auto reply =
-            EncodeVersion(m_settings.identity, m_settings.version, m_settings.fatal, m_settings.fatalText);
+        const auto reply = EncodeVersion(Description(), m_settings.version, m_settings.fatal, m_settings.fatalText);
         m_socket.SendTo(reply.data(), reply.size(), from, 1000);
     } else if (Is(d, n, "CB") && n >= 13) {
         const std::uint32_t block = Get32(d + 4);

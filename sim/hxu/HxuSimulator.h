@@ -11,6 +11,13 @@
 // "AD" block. Faults on demand: silence, a wrong block number, a fragment
 // out of its ping, a fragment whose count passes its end, a gap, a fatal
 // error ("E").
+//
+// With a broadcast port it also hears broadcasts, as a unit on a network
+// does: the version request of a unit search, answered from its own
+// address, and the address change "IS" (16 bytes: "IS" 0 0, the Ethernet
+// address from its last digit pair on, 0 0, the new address in network
+// order), which a unit of that Ethernet address obeys: it moves to the new
+// address and answers its version from there.
 #pragma once
 
 #include "platform/Socket.h"
@@ -34,7 +41,13 @@ public:
         std::uint32_t address = 0x7F000001;  // host order
         std::uint16_t port = 12345;          // 0: any free port
         std::string identity = "HXU-H 1";
+        // 12 hexadecimal digits; when set, the description the unit reports
+        // is its identity (header words and hardware version) followed by
+        // it, and "IS" of this address moves the unit.
+        std::string ethernet;
         std::string version = "HXUSIM";
+        // The port on which broadcasts are heard (0: none).
+        std::uint16_t broadcastPort = 0;
         bool fatal = false;
         std::string fatalText = "DSP halted";
         double soundVelocity = 1500.0;  // m/s
@@ -67,6 +80,11 @@ public:
     bool Start();  // binds and starts answering; false when the port is taken
     void Stop();
     std::uint16_t Port() const { return m_port; }
+    // The address the unit answers from now (host order).
+    std::uint32_t Address() const { return m_address.load(); }
+    std::uint64_t GetAddressChanges() const { return m_addressChanges.load(); }
+    // The description of the version answer.
+    std::string Description() const;
 
     void SetFault(Fault fault) { m_fault = fault; }
     void SetStatus(std::uint8_t bits) { m_status = bits; }
@@ -105,6 +123,9 @@ public:
 
 private:
     void Loop();
+    void BroadcastLoop();
+    // On the loop's thread: the unit moves to the address an "IS" asked for.
+    void Move();
     void OnDatagram(const std::uint8_t* d, std::size_t n, const SocketAddress& from);
     void SendPing();
     bool SendToProgram(const std::vector<std::uint8_t>& datagram);
@@ -114,6 +135,16 @@ private:
     std::uint16_t m_port = 0;
     std::thread m_thread;
     std::atomic<bool> m_started{false};
+    CSocket m_broadcast;
+    std::thread m_broadcastThread;
+    std::atomic<std::uint32_t> m_address{0};
+    std::atomic<std::uint64_t> m_addressChanges{0};
+    // Guards the replacement of m_socket and its use by the broadcast
+    // thread; an address change asked for and by whom.
+    std::mutex m_socketLock;
+    bool m_movePending = false;
+    std::uint32_t m_moveTo = 0;
+    SocketAddress m_moveAsker;
 
     mutable std::mutex m_lock;
     SocketAddress m_program;

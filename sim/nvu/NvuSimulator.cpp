@@ -226,6 +226,9 @@ std::string CNvuSimulator::VersionText() const
     std::snprintf(ethernet, sizeof ethernet, "02-00-%02X-%02X-%02X-%02X", static_cast<unsigned>(n >> 24 & 0xFF),
                   static_cast<unsigned>(n >> 16 & 0xFF), static_cast<unsigned>(n >> 8 & 0xFF),
                   static_cast<unsigned>(n & 0xFF));
+    std::string boards;
+    for (std::size_t b = 0; b < m_settings.boardKHz.size(); ++b)
+        boards += "Board " + std::to_string(b + 1) + ": " + std::to_string(m_settings.boardKHz[b]) + " kHz\r\n";
     return "NVU SIM wide-band transceiver\r\n"
            "Serial no." +
            std::to_string(n) +
@@ -238,7 +241,7 @@ std::string CNvuSimulator::VersionText() const
            "PPC Download Software\r\n"
            "Rev 2.0.1\r\n"
            "Firmware Filename: " +
-           firmware + "\r\n";
+           firmware + "\r\n" + boards;
 }
 
 void CNvuSimulator::Send(const Bytes& d)

@@ -4,9 +4,9 @@
 // other; its TFTP server is its own too.
 //
 // It answers "VR" with "VA" (the serial number at +20, and a text with the
-// serial number, the Ethernet address, both software revisions and the
-// firmware file name), the broadcast "VR" of a unit search on the
-// discovery port too; it acknowledges the connect sequence with "INFO" messages ("HD", "HC",
+// serial number, the Ethernet address, both software revisions, the
+// firmware file name and its boards' frequencies), the broadcast "VR" of a
+// unit search on the discovery port too; it acknowledges the connect sequence with "INFO" messages ("HD", "HC",
 // "RC#", "SYNC", "TC"), takes the receive filters by TFTP and acknowledges
 // each ("rx0filter.txt" ...), answers "DCSR" with "DCSA" and "VR" again, and
 // answers each trigger with "TSS#", the "RSD#" sample datagrams of a ping on
@@ -54,6 +54,9 @@ public:
         double bottomDepth = 25.0;
         std::uint32_t serial = 0x1A2B;
         std::string firmware = "nvu4_main_05032024_v101.xsvf";
+        // The frequency (kHz) of each transceiver board, one "Board n: f kHz"
+        // line each in the version answer's text.
+        std::vector<int> boardKHz{38};
         // Faults.
         bool refuse = false;
         int dropEvery = 0;
