@@ -101,6 +101,7 @@ inline constexpr unsigned HISTORY = 32852;
 inline constexpr unsigned DEBUG_HXU = 32856;      // "Debug HXU...": the first HXU unit's debug dialog
 inline constexpr unsigned HXU_ALARM_OFF = 32859;  // the first HXU unit's alarm output
 inline constexpr unsigned HXU_ALARM_ON = 32860;
+inline constexpr unsigned INSPECT_INSTALLATION = 32857;       // "Inspect": the installation, changing nothing
 inline constexpr unsigned RESTART_FROM_INSTALLATION = 32858;  // stop's follow-up: the installation again
 inline constexpr unsigned ANNOTATION = 32865;                 // "Annotation...", the annotations' dialog
 inline constexpr unsigned EVENT_ANNOTATION = 32866;  // a numbered event: the event pane or a unit's event input
