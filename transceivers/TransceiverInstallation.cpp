@@ -477,9 +477,8 @@ void CTransceiverInstallation::RunInstallation(int mode)
         std::erase_if(m_channelList, [&](const std::unique_ptr<CTrList>& e) {
             return e->type == TransceiverType::DRU && !mapped.empty() && e->transceiverId != mapped;
         });
-        keptCardEntries = static_cast<int>(std::count_if(m_channelList.begin(), m_channelList.end(), [](const auto& e) {
-            return e->type == TransceiverType::DRU;
-        }));
+        keptCardEntries = static_cast<int>(std::count_if(
+            m_channelList.begin(), m_channelList.end(), [](const auto& e) { return e->type == TransceiverType::DRU; }));
     }
     const std::size_t firstCandidate = m_channelList.size();
     if (m_cardPresent && keptCardEntries < 2) {

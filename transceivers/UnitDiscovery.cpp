@@ -209,8 +209,7 @@ std::optional<CUnitDiscovery::Bytes> CUnitDiscovery::HxuAddressChange(const std:
 
 // --- answers ------------------------------------------------------------
 
-std::optional<CUnitDiscovery::NvuVersionAnswer> CUnitDiscovery::ReadNvuVersionAnswer(const BYTE* data,
-                                                                                     std::size_t size)
+std::optional<CUnitDiscovery::NvuVersionAnswer> CUnitDiscovery::ReadNvuVersionAnswer(const BYTE* data, std::size_t size)
 {
     size = std::min(size, kReplyBufferSize);
     if (!data || size < 8 || std::memcmp(data + 4, "VA\0\0", 4) != 0)
@@ -221,8 +220,7 @@ std::optional<CUnitDiscovery::NvuVersionAnswer> CUnitDiscovery::ReadNvuVersionAn
     return a;
 }
 
-std::optional<CUnitDiscovery::HxuVersionAnswer> CUnitDiscovery::ReadHxuVersionAnswer(const BYTE* data,
-                                                                                     std::size_t size)
+std::optional<CUnitDiscovery::HxuVersionAnswer> CUnitDiscovery::ReadHxuVersionAnswer(const BYTE* data, std::size_t size)
 {
     size = std::min(size, kReplyBufferSize);
     if (!data || size < 4 || std::memcmp(data, "V\0\0\0", 4) != 0)
@@ -400,8 +398,8 @@ void CUnitDiscovery::BuildFromTrList(const std::string& description, std::uint32
 {
     if (!m_installation.EnsureTrListLoaded())
         return;
-    const int result = m_installation.TrListFile().BuildFromTrList(description, unitAddress, information, pcAddress,
-                                                                    {}, m_installation.ChannelList());
+    const int result = m_installation.TrListFile().BuildFromTrList(description, unitAddress, information, pcAddress, {},
+                                                                   m_installation.ChannelList());
     if (result == CTrListFile::kUndocumentedHxu)
         app::CStatus::PostStatusMessage(app::ids::UNDOCUMENTED_HXU);
     else if (result == CTrListFile::kNotFound)
