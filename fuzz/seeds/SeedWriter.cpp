@@ -31,6 +31,7 @@
 #include "seriallib/ZLT2_300.h"
 #include "sim/geo/GeoSimulator.h"
 #include "sim/hxu/HxuSimulator.h"
+#include "sim/nvu/NvuSimulator.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "sim/recgen/RecordingGenerator.h"
 #include "sim/sensors/SensorSentences.h"
@@ -730,6 +731,32 @@ void CSeedWriter::Hxu()
             Sized(Text(CHxuSimulator::EncodeText('E', "DSP halted"))) + take);
 }
 
+void CSeedWriter::Discovery()
+{
+    // The road (0 a search datagram, 1 the deck unit's text), the model, the
+    // sender's address, then the answer as the simulated units make it.
+    const std::string sender = Dword(0x7F000003);
+    auto search = [&sender](int model, const std::vector<std::uint8_t>& answer) {
+        return Bytes({0, model}) + sender + Text(answer);
+    };
+    CNvuSimulator::Settings nvuSettings;
+    nvuSettings.boardKHz = {38, 200};
+    const std::string nvuText = CNvuSimulator(nvuSettings).VersionText();
+    Put("discovery", "seed-nvu-two-boards", search(5, CNvuSimulator::MakeVersionAnswer(false, 0x1A2B, nvuText)));
+    Put("discovery", "seed-nvu-board-word",
+        search(5, CNvuSimulator::MakeVersionAnswer(false, 0x1A2B, nvuText + "KVL58 Master\r\n")));
+    CHxuSimulator::Settings hxuSettings;
+    hxuSettings.ethernet = "0010F3A1B2C3";
+    const std::string description = CHxuSimulator(hxuSettings).Description();
+    const auto hxu = CHxuSimulator::EncodeVersion(description, "HXUSIM", false, "");
+    Put("discovery", "seed-hxu-hydrography", search(1, hxu));
+    Put("discovery", "seed-hxu-on-a-fishery-model", search(2, hxu));
+    Put("discovery", "seed-hxu-cut-short", search(1, std::vector<std::uint8_t>(hxu.begin(), hxu.begin() + 40)));
+    Put("discovery", "seed-hxu-fatal",
+        search(1, CHxuSimulator::EncodeVersion(description, "HXUSIM", true, "DSP halted")));
+    Put("discovery", "seed-deck-unit", Bytes({1, 1}) + Dword(0x7F000004) + CGeoSimulator::Settings().beginAnswer);
+}
+
 void CSeedWriter::Svp()
 {
     const struct
@@ -812,6 +839,8 @@ void CSeedWriter::TrList()
     Put("trlist", "regress-filter-length-beyond-int", "UNIT QY42\n" + QY42TrList("200", "1e10"));
     Put("trlist", "regress-infinite-filter-length", "UNIT QY42\n" + QY42TrList("200", "inf"));
     Put("trlist", "regress-frequency-beyond-int", "UNIT QY42\n" + QY42TrList("1e10", "63"));
+    // The installation's other intake: what units answer its search.
+    Discovery();
 }
 
 void CSeedWriter::Archive()

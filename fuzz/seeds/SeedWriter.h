@@ -34,6 +34,7 @@ private:
     void ChannelSettings();
     void Geo();
     void Hxu();
+    void Discovery();
     void Svp();
     void Bitmap();
     void TrList();
