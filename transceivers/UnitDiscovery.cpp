@@ -5,6 +5,7 @@
 #include "base/Status.h"
 #include "platform/MessageBox.h"
 #include "platform/NetworkAdapters.h"
+#include "platform/NumberText.h"
 #include "platform/Socket.h"
 #include "transceivers/HXU.h"
 #include "transceivers/TrList.h"
@@ -450,9 +451,7 @@ void CUnitDiscovery::BuildGeoEntries(const std::string& information, std::uint32
     int result = CTrListFile::kNotFound;
     std::string block;
     if (unit.frequencyKHz && *unit.frequencyKHz < 1e9) {
-        char name[48];
-        std::snprintf(name, sizeof name, "GEO %.3f -H", *unit.frequencyKHz);
-        block = name;
+        block = CNumberText::Format("GEO %.3f -H", *unit.frequencyKHz);
         result = m_installation.TrListFile().BuildFromTrList(block, unitAddress, information, deckUnitIp, {}, channels);
     }
     if (result != CTrListFile::kBuilt) {
