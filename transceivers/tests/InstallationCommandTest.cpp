@@ -12,6 +12,7 @@
 #include "tools/console/Fenvoil.h"
 #include "transceivers/UnitDiscovery.h"
 #include "transceivers/tests/DiscoveryFixture.h"
+#include "transceivers/tests/DruDriverInstall.h"
 
 #include <gtest/gtest.h>
 
@@ -24,22 +25,6 @@ using discoverytest::CInstallationRig;
 using discoverytest::CScopedVariable;
 
 namespace {
-
-// Installs the card simulator as the card's driver with the tool's arguments.
-int InstallDriver(std::vector<const char*> args)
-{
-    const std::string drivers = CPaths::MapWindowsPath(CFenvoil::DriversFolder());
-    std::filesystem::create_directories(drivers);
-    const std::string driver = drivers + "/DRUDriver.sys";
-    std::filesystem::remove(driver);
-    std::filesystem::create_symlink(ZVDRUSIM_PATH, driver);
-    std::ofstream(drivers + "/EPLD2.ttf") << "logic device\n";
-    args.insert(args.begin(), "Fenvoil");
-    std::FILE* out = std::tmpfile();
-    const int rc = CFenvoil(out, 0).Run(static_cast<int>(args.size()), args.data());
-    std::fclose(out);
-    return rc;
-}
 
 CTrList Channel(TransceiverType type, const std::string& id, int channelNo, const std::string& description)
 {
@@ -211,6 +196,13 @@ TEST(InstallationCommand, MergesTheRegistrysChannelsWithTheUnitsThatAnswer)
         inst.SetInstallationDialog([&](CTransceiverInstallation& i) {
             ++dialogs;
             check(i.GetMaskedPcAddress() == "127.xxx.xxx.xxx", "masked " + i.GetMaskedPcAddress());
+            // The sounder being inspected asks whenever it starts; the
+            // entries the dialog shows stay.
+            const CTrList* shown = i.ChannelList().empty() ? nullptr : i.ChannelList().front().get();
+            check(i.GetTransceiverCount() == 2, "two installed while the dialog is open");
+            check(!i.ChannelList().empty() && i.ChannelList().front().get() == shown &&
+                      shown->description == "answering 1",
+                  "a query leaves the dialog's list as it is");
         });
         inst.RunInstallation(1);
         check(dialogs == 1, "the dialog opened");
