@@ -193,6 +193,9 @@ inline constexpr unsigned NVU_UPGRADE_FAILED = 45166;
 inline constexpr unsigned FILE_WRITE_ERROR = 45167;
 // The wide-band unit took none of the filter files it needs (a status message).
 inline constexpr unsigned NVU_FILTER_UPLOAD_FAILED = 45168;
+// QYNVU's BOOTP and TFTP servers could not bind their ports (status messages).
+inline constexpr unsigned BOOTP_PORT_UNAVAILABLE = 45190;
+inline constexpr unsigned TFTP_PORT_UNAVAILABLE = 45191;
 // The network transceivers' status message and alarm.
 inline constexpr unsigned LOST_SAMPLES = 57697;           // a network unit's samples went missing
 inline constexpr unsigned TRANSCEIVER_LINK_LOST = 57698;  // a network unit fell silent during a ping
