@@ -37,6 +37,17 @@ std::optional<std::string> NormalIp(std::string_view text)
     return SocketAddress::IpText(ip);
 }
 
+// A hardware address as a unit's text may give it too: its bytes joined by
+// "-" ("02-00-00-00-1A-2B").
+std::optional<std::string> GivenHardwareAddress(std::string text)
+{
+    if (text.size() == kHardwareTextSize)
+        for (std::size_t i = 2; i < text.size(); i += 3)
+            if (text[i] == '-')
+                text[i] = ':';
+    return CIpAddressTable::NormalHardwareAddress(text);
+}
+
 }  // namespace
 
 CIpAddressTable::CIpAddressTable(const std::string& folder)
@@ -133,7 +144,7 @@ bool CIpAddressTable::Load()
 
 std::optional<std::string> CIpAddressTable::Find(const std::string& hardwareAddress) const
 {
-    const auto hardware = NormalHardwareAddress(hardwareAddress);
+    const auto hardware = GivenHardwareAddress(hardwareAddress);
     std::lock_guard lock(m_lock);
     if (hardware)
         for (const sIp& entry : m_entries)
@@ -171,7 +182,7 @@ std::optional<std::string> CIpAddressTable::GiveAddress(const std::string& hardw
 
 bool CIpAddressTable::SetAddress(const std::string& hardwareAddress, const std::string& ip)
 {
-    const auto hardware = NormalHardwareAddress(hardwareAddress);
+    const auto hardware = GivenHardwareAddress(hardwareAddress);
     const auto address = NormalIp(ip);
     if (!hardware || !address)
         return false;

@@ -57,6 +57,8 @@ public:
     // The hardware address in lower case when text is one ("AA:bb:.." too).
     static std::optional<std::string> NormalHardwareAddress(std::string_view text);
 
+    // Find and SetAddress take a hardware address also with its bytes joined
+    // by "-", as a unit's own text gives it ("02-00-00-00-1A-2B").
     // The address the table holds for a hardware address.
     std::optional<std::string> Find(const std::string& hardwareAddress) const;
     // The table's address of the unit, else the next free one of the
