@@ -5,6 +5,7 @@
 #include "platform/NetworkAdapters.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -57,10 +58,13 @@ CBootp::CBootp(Settings settings)
         m_socket.Bind(SocketAddress(0, network.serverPort))) {
         m_bootpPort = m_socket.LocalAddress().port;
     } else {
+        const int error = m_socket.LastError();
         LogEvent(EVENTLOG_ERROR_TYPE, "BOOTP server: UDP port " + std::to_string(network.serverPort) +
-                                          " cannot be opened (" + std::strerror(m_socket.LastError()) +
-                                          "); wide-band units cannot boot from this PC. The program needs the "
-                                          "capability cap_net_bind_service to bind it.");
+                                          " cannot be opened (" + std::strerror(error) +
+                                          "); wide-band units cannot boot from this PC." +
+                                          (error == EACCES ? " The program needs the capability "
+                                                             "cap_net_bind_service to bind it."
+                                                           : ""));
         m_socket.Close();
         m_startFailures.push_back(app::ids::BOOTP_PORT_UNAVAILABLE);
     }
@@ -68,8 +72,9 @@ CBootp::CBootp(Settings settings)
     if (tftp != 0) {
         LogEvent(EVENTLOG_ERROR_TYPE, "TFTP server: UDP port " + std::to_string(network.tftpPort) +
                                           (tftp < 0 ? " cannot be opened" : " cannot send broadcasts") +
-                                          "; wide-band units cannot load their boot file from this PC. The "
-                                          "program needs the capability cap_net_bind_service to bind it.");
+                                          "; wide-band units cannot load their boot file from this PC. Another "
+                                          "program holds the port, or this one lacks the capability "
+                                          "cap_net_bind_service to bind it.");
         m_startFailures.push_back(app::ids::TFTP_PORT_UNAVAILABLE);
     }
 
