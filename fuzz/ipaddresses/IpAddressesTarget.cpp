@@ -26,15 +26,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto entries = table.Entries();
     if (CIpAddressTable::Parse(CIpAddressTable::Format(entries)) != entries)
         std::abort();
-    // The same entries in a table of memory alone, which then gives a new
-    // unit an address no entry holds, of the default range, or none.
+    // The same entries in a table of memory alone, which then gives a unit
+    // its own address, or a new unit one of the default range that no entry
+    // holds, or none.
     CIpAddressTable memory("");
     for (const sIp& entry : entries)
         if (table.Find(entry.hardwareAddress) != entry.ip || !memory.SetAddress(entry.hardwareAddress, entry.ip))
             std::abort();
-    const auto given = memory.GiveAddress("fe:ff:ff:ff:ff:ff");
-    std::uint32_t ip = 0;
-    if (given) {
+    constexpr const char* kNewUnit = "fe:ff:ff:ff:ff:ff";
+    const auto known = memory.Find(kNewUnit);
+    const auto given = memory.GiveAddress(kNewUnit);
+    if (known) {
+        if (given != known)
+            std::abort();
+    } else if (given) {
+        std::uint32_t ip = 0;
         if (!SocketAddress::ParseIp(*given, ip) || ip < CIpAddressTable::kFirstAddress ||
             ip > CIpAddressTable::kLastAddress)
             std::abort();
