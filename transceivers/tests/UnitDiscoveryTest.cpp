@@ -10,12 +10,15 @@
 #include "sim/nvu/NvuSimulator.h"
 #include "testsupport/NetNamespace.h"
 #include "testsupport/Wait.h"
+#include "transceivers/Bootp.h"
 #include "transceivers/tests/DiscoveryFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <thread>
@@ -506,6 +509,55 @@ TEST(UnitAddressChange, TheBootServerTakesTheAddressAndTheUnitIsReset)
               "every entry of the unit moved");
         check(StoredAddress(inst, rig.List()[0]->description) == 0x7F000007u, "the installed one written again");
         check(zv::test::WaitUntil([&] { return nvu.GetRestarts() == 1; }), "the unit reset at its old address");
+        return check.failures;
+    });
+}
+
+// The whole road of a wide-band unit's new address: the installation gives
+// it to the program's own BOOTP server and resets the unit, which boots
+// from that server and is then found at the new address.
+TEST(UnitAddressChange, TheUnitBootsFromTheProgramsBootServerAndIsFoundAtItsNewAddress)
+{
+    nettest::RunNamespaceTest([] {
+        nettest::Checks check;
+        if (!check(nettest::RouteBroadcastToLoopback(), "broadcast route"))
+            return 1;
+        CScopedVariable adapters(CNetworkAdapters::kOverrideVariable, "127.0.0.1/8");
+        std::string folder = (std::filesystem::temp_directory_path() / "zvboot.XXXXXX").string();
+        if (!check(::mkdtemp(folder.data()) != nullptr, "boot folder"))
+            return 1;
+        std::ofstream(folder + "/" + CBootp::kBootFileName, std::ios::binary) << std::string(1500, 'b');
+        CBootp::Settings bs;
+        bs.tableFolder = folder + "/";
+        bs.bootFolder = folder + "/";
+        CBootp server(bs);
+        check(server.GetStartFailures().empty(), "the boot servers on ports 67 and 69");
+        CNvuSimulator::Settings ns;
+        ns.address = kNvuAddress;
+        ns.tftpPort = 0;
+        ns.discoveryPort = CUnitDiscovery::kDiscoveryPort;
+        ns.bootAfterReset = true;
+        CNvuSimulator nvu(ns);
+        if (!check(nvu.Start(), "unit started"))
+            return 1;
+
+        CInstallationRig rig(SounderModel::QYNVU);
+        CTransceiverInstallation& inst = *rig.installation;
+        inst.SetBootAddressSetter(
+            [&server](const std::string& hardware, const std::string& ip) { return server.SetAddress(hardware, ip); });
+        rig.List().push_back(std::make_unique<CTrList>(NvuEntry(1, kNvuAddress, false)));
+        inst.ChangeUnitAddress(*rig.List()[0], "127.0.0.9");
+        check(zv::test::WaitUntil([&] { return nvu.GetBoots() + nvu.GetFailedBoots() > 0; }), "the unit booted");
+        check(nvu.GetBoots() == 1 && nvu.GetAddress() == 0x7F000009,
+              "the unit at " + SocketAddress::IpText(nvu.GetAddress()));
+
+        rig.List().clear();
+        const Bytes request = CUnitDiscovery::NvuVersionRequest();
+        inst.Discovery().Discover(CUnitDiscovery::kDiscoveryPort, request.data(), static_cast<int>(request.size()));
+        check(!rig.List().empty(), "the unit found again");
+        for (const auto& e : rig.List())
+            check(e->unitAddress == 0x7F000009, "found at " + SocketAddress::IpText(e->unitAddress));
+        std::filesystem::remove_all(folder);
         return check.failures;
     });
 }
