@@ -16,6 +16,9 @@ class IApplicationHost
 public:
     virtual ~IApplicationHost() = default;
 
+    // Start-up has read the paths, before the frame and the units: what
+    // lives in the transceiver list folder starts (QYNVU's BOOTP server).
+    virtual void PathsRead() = 0;
     // Last step of start-up: the objects that load their user settings once
     // everything else exists (the environment, the printing document).
     virtual void LoadUserSettings() = 0;
@@ -60,6 +63,7 @@ public:
 class CShellHost : public IApplicationHost
 {
 public:
+    void PathsRead() override {}
     void LoadUserSettings() override {}
     void AnnotationToOutputs(const std::string&, std::uint64_t) override {}
     void ProfileToOutputs(const std::string&, std::uint64_t) override {}

@@ -241,8 +241,8 @@ void CPelmaris::ReadPaths()
 {
     m_trListPath = ReadString("", "TrListPath", "");
     m_trListPath = m_trListPath.empty() ? m_programFolder : StoredFolder(m_trListPath);
-    // The BOOTP server of QYNVU belongs to the transceivers and starts with
-    // them; nothing of it lives here.
+    // The BOOTP server of QYNVU serves this folder; the program owns it.
+    m_host->PathsRead();
     m_hxuSwPath = m_programFolder;
     WriteString("", "HxuSwPath", m_hxuSwPath);
     m_druPowerPath = ReadString("", "DruPowerTranslationPath", "");

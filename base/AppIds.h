@@ -197,6 +197,9 @@ inline constexpr unsigned NVU_FILTER_UPLOAD_FAILED = 45168;
 // Discovery heard an HXU unit that the transceiver list does not describe
 // (a status message).
 inline constexpr unsigned UNDOCUMENTED_HXU = 45169;
+// QYNVU's BOOTP and TFTP servers could not bind their ports (status messages).
+inline constexpr unsigned BOOTP_PORT_UNAVAILABLE = 45190;
+inline constexpr unsigned TFTP_PORT_UNAVAILABLE = 45191;
 // The network transceivers' status message and alarm.
 inline constexpr unsigned LOST_SAMPLES = 57697;           // a network unit's samples went missing
 inline constexpr unsigned TRANSCEIVER_LINK_LOST = 57698;  // a network unit fell silent during a ping

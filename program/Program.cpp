@@ -360,6 +360,11 @@ bool CProgram::Start()
     SetUpSerialComponent();
     if (!m_application.InitInstance(m_options.arguments))
         return false;
+    // A BOOTP or TFTP port that could not be bound is told once the status
+    // bar is there.
+    if (m_bootp)
+        for (unsigned stringId : m_bootp->GetStartFailures())
+            CStatus::PostStatusMessage(stringId);
     // The annotations read their settings under the model's root, which
     // start-up has opened by now; their timer runs on this thread.
     m_annotation.SetUserKey(CRegistrySupport::UserRootKey());
@@ -385,6 +390,20 @@ bool CProgram::Start()
                      [this](QSessionManager&) { m_operationLink.PostStop(0); });
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, m_helpKeys.get(), [this] { m_application.CloseSensors(); });
     return true;
+}
+
+void CProgram::StartBootServer()
+{
+    if (m_application.GetSounderType() != SounderModel::QYNVU || m_bootp)
+        return;
+    CBootp::Settings settings;
+    settings.tableFolder = m_application.GetWritableTrListPath();
+    settings.bootFolder = m_application.GetTrListPath();
+    settings.network = m_options.bootp;
+    m_bootp = std::make_unique<CBootp>(std::move(settings));
+    m_installation.SetBootAddressSetter([this](const std::string& hardwareAddress, const std::string& ip) {
+        return m_bootp->SetAddress(hardwareAddress, ip);
+    });
 }
 
 void CProgram::SetUpSerialComponent()

@@ -60,6 +60,7 @@
 #include "sensors/NmeaDecoder.h"
 #include "sensors/SvpProfileStore.h"
 #include "sounder/OperationControl.h"
+#include "transceivers/Bootp.h"
 #include "transceivers/TransceiverInstallation.h"
 #include "transceivers/UnitTimings.h"
 #include "transceivers/ui/TransceiverDialogs.h"
@@ -118,6 +119,8 @@ public:
         // The survey control exchange's ports, announcement destination and
         // cycle.
         CHBX::Options hbx;
+        // QYNVU's BOOTP server: its ports and where its replies go.
+        CBootp::Network bootp;
         // Where paper pages go; none: the system's default printer.
         std::shared_ptr<IPaperPrinter> paperPrinter;
     };
@@ -161,6 +164,11 @@ public:
     CExternalDepth& ExternalDepth() { return m_externalDepth; }
     CGeographicInfo& GeographicInfo() { return *m_geographic; }
     CTransceiverInstallation& Installation() { return m_installation; }
+    // QYNVU's BOOTP server; null for the other models.
+    CBootp* BootServer() const { return m_bootp.get(); }
+    // Start-up, once the paths are read: QYNVU's BOOTP server starts, and
+    // the installation's address change reaches its table.
+    void StartBootServer();
     CNmeaDecoder& Decoder() { return m_decoder; }
     CDecoderHost& DecoderHost() { return m_decoderHost; }
     CAnnotation& Annotation() { return m_annotation; }
@@ -258,6 +266,8 @@ private:
     // Shared with the application's row, so that a telegram decoded while
     // the sensors close never reaches a deleted history.
     std::shared_ptr<CGeographicInfo> m_geographic;
+    // Goes after the sounder and the installation, which hands it addresses.
+    std::unique_ptr<CBootp> m_bootp;
     CTransceiverInstallation m_installation;
     // The history printing: the printing document and the printer it
     // prints on; its two views come once the display's context is there.

@@ -11,6 +11,11 @@ CProgramApplicationHost::CProgramApplicationHost(CProgram& program)
     : m_program(program), m_engineExtras(program.Links(), "application host: engine extras")
 {}
 
+void CProgramApplicationHost::PathsRead()
+{
+    m_program.StartBootServer();
+}
+
 void CProgramApplicationHost::LoadUserSettings()
 {
     m_program.Environment().LoadUserSettings();

@@ -19,6 +19,7 @@ class CProgramApplicationHost final : public IApplicationHost
 public:
     explicit CProgramApplicationHost(CProgram& program);
 
+    void PathsRead() override;
     void LoadUserSettings() override;
     void AnnotationToOutputs(const std::string& text, std::uint64_t fileTime) override;
     void ProfileToOutputs(const std::string& text, std::uint64_t fileTime) override;

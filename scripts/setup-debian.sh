@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
-  socat libmodbus-dev python3 python3-nmea2
+  socat libmodbus-dev python3 python3-nmea2 python3-scapy bootpc
   tftp-hpa atftp atftpd curl
   xvfb xauth xclip imagemagick iproute2 util-linux
   cups-daemon cups-client poppler-utils

@@ -71,14 +71,14 @@ HKEY CTransceiverInstallation::OpenChannelsKey()
     return m_reg.OpenKey(root, path, TRUE);
 }
 
-void CTransceiverInstallation::ReadChannelList()
+void CTransceiverInstallation::ReadChannelList(std::vector<std::unique_ptr<CTrList>>& list)
 {
-    m_channelList.clear();
+    list.clear();
     HKEY channels = OpenChannelsKey();
     if (channels) {
         std::string name;
         for (BOOL more = m_reg.EnumFirstSubKey(channels, name); more; more = m_reg.EnumSubKey(channels, name))
-            m_channelList.push_back(ReadChannelEntry(name, channels));
+            list.push_back(ReadChannelEntry(name, channels));
         m_reg.CloseKey(channels);
     }
 }
@@ -87,10 +87,10 @@ void CTransceiverInstallation::Refresh()
 {
     m_rows = {};
     m_transceiverCount = 0;
-    ReadChannelList();
+    ReadChannelList(m_tableEntries);
 
     int rows = 0;
-    for (const auto& e : m_channelList) {
+    for (const auto& e : m_tableEntries) {
         if (!e->installed)
             continue;
         bool known = false;
@@ -102,7 +102,7 @@ void CTransceiverInstallation::Refresh()
             break;
         Row& row = m_rows[static_cast<std::size_t>(rows++)];
         row.id = e->transceiverId;
-        for (const auto& other : m_channelList)
+        for (const auto& other : m_tableEntries)
             if (other->installed && other->transceiverId == row.id && other->channelNo >= 1 &&
                 other->channelNo <= kMaxChannels)
                 row.slots[static_cast<std::size_t>(other->channelNo - 1)] = other.get();
@@ -470,16 +470,15 @@ void CTransceiverInstallation::RunInstallation(int mode)
     EnsureTrListLoaded();
     const std::string mapped = ProbeCard();
 
-    ReadChannelList();
+    ReadChannelList(m_channelList);
     const std::size_t registryEntries = m_channelList.size();
     int keptCardEntries = 0;
     if (m_cardPresent) {
         std::erase_if(m_channelList, [&](const std::unique_ptr<CTrList>& e) {
             return e->type == TransceiverType::DRU && !mapped.empty() && e->transceiverId != mapped;
         });
-        keptCardEntries = static_cast<int>(std::count_if(m_channelList.begin(), m_channelList.end(), [](const auto& e) {
-            return e->type == TransceiverType::DRU;
-        }));
+        keptCardEntries = static_cast<int>(std::count_if(
+            m_channelList.begin(), m_channelList.end(), [](const auto& e) { return e->type == TransceiverType::DRU; }));
     }
     const std::size_t firstCandidate = m_channelList.size();
     if (m_cardPresent && keptCardEntries < 2) {

@@ -146,8 +146,8 @@ private:
         int UsedSlots() const;
     };
     void Refresh();
-    // The registry's channel entries, installed, become the channel list.
-    void ReadChannelList();
+    // The registry's channel entries, each marked installed, into the list.
+    void ReadChannelList(std::vector<std::unique_ptr<CTrList>>& list);
     // Probes the ISA card; the mapped transceiver text of its code word
     // when it fits the model's market segment, else empty.
     std::string ProbeCard();
@@ -157,7 +157,12 @@ private:
 
     CRegistrySupport m_reg;
     HKEY m_installationKey = nullptr;
+    // The installation command's channels and candidates, which its dialog
+    // works on, and the registry's channels behind the table. Apart, so that
+    // a query while the dialog is open (the sounder it inspects asks
+    // whenever it starts) never deletes an entry the dialog shows.
     std::vector<std::unique_ptr<CTrList>> m_channelList;
+    std::vector<std::unique_ptr<CTrList>> m_tableEntries;
     std::array<Row, kMaxTransceivers> m_rows{};
     int m_transceiverCount = 0;
     CTrListFile m_trList;

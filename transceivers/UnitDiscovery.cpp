@@ -5,6 +5,7 @@
 #include "base/Status.h"
 #include "platform/MessageBox.h"
 #include "platform/NetworkAdapters.h"
+#include "platform/NumberText.h"
 #include "platform/Socket.h"
 #include "transceivers/HXU.h"
 #include "transceivers/TrList.h"
@@ -209,8 +210,7 @@ std::optional<CUnitDiscovery::Bytes> CUnitDiscovery::HxuAddressChange(const std:
 
 // --- answers ------------------------------------------------------------
 
-std::optional<CUnitDiscovery::NvuVersionAnswer> CUnitDiscovery::ReadNvuVersionAnswer(const BYTE* data,
-                                                                                     std::size_t size)
+std::optional<CUnitDiscovery::NvuVersionAnswer> CUnitDiscovery::ReadNvuVersionAnswer(const BYTE* data, std::size_t size)
 {
     size = std::min(size, kReplyBufferSize);
     if (!data || size < 8 || std::memcmp(data + 4, "VA\0\0", 4) != 0)
@@ -221,8 +221,7 @@ std::optional<CUnitDiscovery::NvuVersionAnswer> CUnitDiscovery::ReadNvuVersionAn
     return a;
 }
 
-std::optional<CUnitDiscovery::HxuVersionAnswer> CUnitDiscovery::ReadHxuVersionAnswer(const BYTE* data,
-                                                                                     std::size_t size)
+std::optional<CUnitDiscovery::HxuVersionAnswer> CUnitDiscovery::ReadHxuVersionAnswer(const BYTE* data, std::size_t size)
 {
     size = std::min(size, kReplyBufferSize);
     if (!data || size < 4 || std::memcmp(data, "V\0\0\0", 4) != 0)
@@ -400,8 +399,8 @@ void CUnitDiscovery::BuildFromTrList(const std::string& description, std::uint32
 {
     if (!m_installation.EnsureTrListLoaded())
         return;
-    const int result = m_installation.TrListFile().BuildFromTrList(description, unitAddress, information, pcAddress,
-                                                                    {}, m_installation.ChannelList());
+    const int result = m_installation.TrListFile().BuildFromTrList(description, unitAddress, information, pcAddress, {},
+                                                                   m_installation.ChannelList());
     if (result == CTrListFile::kUndocumentedHxu)
         app::CStatus::PostStatusMessage(app::ids::UNDOCUMENTED_HXU);
     else if (result == CTrListFile::kNotFound)
@@ -452,9 +451,7 @@ void CUnitDiscovery::BuildGeoEntries(const std::string& information, std::uint32
     int result = CTrListFile::kNotFound;
     std::string block;
     if (unit.frequencyKHz && *unit.frequencyKHz < 1e9) {
-        char name[48];
-        std::snprintf(name, sizeof name, "GEO %.3f -H", *unit.frequencyKHz);
-        block = name;
+        block = CNumberText::Format("GEO %.3f -H", *unit.frequencyKHz);
         result = m_installation.TrListFile().BuildFromTrList(block, unitAddress, information, deckUnitIp, {}, channels);
     }
     if (result != CTrListFile::kBuilt) {

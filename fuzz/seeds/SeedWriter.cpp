@@ -31,9 +31,11 @@
 #include "seriallib/ZLT2_300.h"
 #include "sim/geo/GeoSimulator.h"
 #include "sim/hxu/HxuSimulator.h"
+#include "sim/nvu/NvuSimulator.h"
 #include "sim/qy42/QY42Simulator.h"
 #include "sim/recgen/RecordingGenerator.h"
 #include "sim/sensors/SensorSentences.h"
+#include "transceivers/IpAddressTable.h"
 
 #include <sqlite3.h>
 #include <sys/socket.h>
@@ -302,7 +304,8 @@ bool CSeedWriter::WriteAll(std::string* error)
                       &CSeedWriter::LocalServer,
                       &CSeedWriter::Sinks,
                       &CSeedWriter::Xyz,
-                      &CSeedWriter::HeavePurseSeine}) {
+                      &CSeedWriter::HeavePurseSeine,
+                      &CSeedWriter::Bootp}) {
         (this->*step)();
         if (!m_error.empty())
             break;
@@ -730,6 +733,32 @@ void CSeedWriter::Hxu()
             Sized(Text(CHxuSimulator::EncodeText('E', "DSP halted"))) + take);
 }
 
+void CSeedWriter::Discovery()
+{
+    // The road (0 a search datagram, 1 the deck unit's text), the model, the
+    // sender's address, then the answer as the simulated units make it.
+    const std::string sender = Dword(0x7F000003);
+    auto search = [&sender](int model, const std::vector<std::uint8_t>& answer) {
+        return Bytes({0, model}) + sender + Text(answer);
+    };
+    CNvuSimulator::Settings nvuSettings;
+    nvuSettings.boardKHz = {38, 200};
+    const std::string nvuText = CNvuSimulator(nvuSettings).VersionText();
+    Put("discovery", "seed-nvu-two-boards", search(5, CNvuSimulator::MakeVersionAnswer(false, 0x1A2B, nvuText)));
+    Put("discovery", "seed-nvu-board-word",
+        search(5, CNvuSimulator::MakeVersionAnswer(false, 0x1A2B, nvuText + "KVL58 Master\r\n")));
+    CHxuSimulator::Settings hxuSettings;
+    hxuSettings.ethernet = "0010F3A1B2C3";
+    const std::string description = CHxuSimulator(hxuSettings).Description();
+    const auto hxu = CHxuSimulator::EncodeVersion(description, "HXUSIM", false, "");
+    Put("discovery", "seed-hxu-hydrography", search(1, hxu));
+    Put("discovery", "seed-hxu-on-a-fishery-model", search(2, hxu));
+    Put("discovery", "seed-hxu-cut-short", search(1, std::vector<std::uint8_t>(hxu.begin(), hxu.begin() + 40)));
+    Put("discovery", "seed-hxu-fatal",
+        search(1, CHxuSimulator::EncodeVersion(description, "HXUSIM", true, "DSP halted")));
+    Put("discovery", "seed-deck-unit", Bytes({1, 1}) + Dword(0x7F000004) + CGeoSimulator::Settings().beginAnswer);
+}
+
 void CSeedWriter::Svp()
 {
     const struct
@@ -812,6 +841,55 @@ void CSeedWriter::TrList()
     Put("trlist", "regress-filter-length-beyond-int", "UNIT QY42\n" + QY42TrList("200", "1e10"));
     Put("trlist", "regress-infinite-filter-length", "UNIT QY42\n" + QY42TrList("200", "inf"));
     Put("trlist", "regress-frequency-beyond-int", "UNIT QY42\n" + QY42TrList("1e10", "63"));
+    // The installation's other intake: what units answer its search.
+    Discovery();
+}
+
+void CSeedWriter::Bootp()
+{
+    // bootp: the boot folder's length, then choices: a datagram (0, then
+    // its 16-bit size and bytes) or an address set (3, six bytes of
+    // hardware address, four of address).
+    auto datagram = [](const std::vector<std::uint8_t>& bytes) {
+        std::string piece(1, '\0');
+        piece += static_cast<char>(bytes.size() & 0xFF);
+        piece += static_cast<char>(bytes.size() >> 8);
+        piece.append(bytes.begin(), bytes.end());
+        return piece;
+    };
+    const std::uint8_t unit[6] = {0x02, 0x00, 0x00, 0x00, 0x1a, 0x2b};
+    const std::uint8_t other[6] = {0x02, 0x00, 0x00, 0x00, 0x1a, 0x2c};
+    const auto request = CNvuSimulator::MakeBootRequest(0x1a2b0001, unit);
+    Put("bootp", "seed-unit-asks-twice",
+        std::string(1, '\x20') + datagram(request) + datagram(CNvuSimulator::MakeBootRequest(0x1a2b0002, unit)));
+    // 127.0.0.9 as the input's little-endian double word.
+    std::string set(1, '\x03');
+    set.append(reinterpret_cast<const char*>(other), 6);
+    set.append("\x09\x00\x00\x7f", 4);
+    Put("bootp", "seed-address-set-then-asked",
+        std::string(1, '\x10') + set + datagram(CNvuSimulator::MakeBootRequest(0x1a2c0001, other)));
+    // A boot folder of 110 characters: the path no longer fits the field.
+    Put("bootp", "seed-path-too-long", std::string(1, '\x6e') + datagram(request));
+    std::vector<std::uint8_t> tokenRing = request;
+    tokenRing[1] = 6;
+    std::vector<std::uint8_t> nvux = request;
+    nvux[108 + 3] = 'X';  // the file field "NVUX"
+    const std::vector<std::uint8_t> cut(request.begin(), request.begin() + 235);
+    Put("bootp", "seed-refusals", std::string(1, '\x20') + datagram(tokenRing) + datagram(nvux) + datagram(cut));
+
+    // ipaddresses: the table file as the server writes it, and damaged.
+    const std::vector<sIp> entries{{"02:00:00:00:1a:2b", "192.168.0.150"}, {"0a:1b:2c:3d:4e:5f", "10.0.0.7"}};
+    Put("ipaddresses", "seed-two-units", CIpAddressTable::Format(entries));
+    std::vector<sIp> full;
+    for (std::uint32_t ip = CIpAddressTable::kFirstAddress; ip <= CIpAddressTable::kLastAddress; ++ip) {
+        char mac[18];
+        std::snprintf(mac, sizeof mac, "02:00:00:00:01:%02x", static_cast<unsigned>(ip & 0xFF));
+        full.push_back({mac, "192.168.0." + std::to_string(ip & 0xFF)});
+    }
+    Put("ipaddresses", "seed-full-range", CIpAddressTable::Format(full));
+    Put("ipaddresses", "seed-bad-lines",
+        "MAC=02:00:00:00:1a:2b\tIP=192.168.0.150\nMAC\nMAC=\nMAC=02-00-00-00-1a-2b\tIP=1.2.3.4\r\n"
+        "MAC=02:00:00:00:1a:2c\tIP=192.168.0.256\r\nMAC=02:00:00:00:1A:2B\tIP=10.0.0.1\r\nMACMAC=IP=");
 }
 
 void CSeedWriter::Archive()

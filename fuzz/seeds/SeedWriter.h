@@ -1,7 +1,8 @@
 // Writes the seed corpus of every fuzz target with the program's own
 // writers and generators: recordings from the recording generator, the QY42
 // simulator's datagrams, what each serial protocol puts on the line, saved
-// layouts, bitmaps, detector records, profiles and hives. Beside the seeds
+// layouts, bitmaps, detector records, profiles and hives, the wide-band
+// unit's BOOTP requests and the BOOTP server's address table. Beside the seeds
 // go the inputs of faults found before ("regress-..."), written here so
 // that each says what it holds.
 #pragma once
@@ -34,9 +35,11 @@ private:
     void ChannelSettings();
     void Geo();
     void Hxu();
+    void Discovery();
     void Svp();
     void Bitmap();
     void TrList();
+    void Bootp();
     void Archive();
     void Detector();
     void PingerFile();

@@ -45,6 +45,7 @@
 #include "sim/recgen/RecGenScene.h"
 #include "sim/recgen/RecordingGenerator.h"
 #include "sounder/OperationControl.h"
+#include "transceivers/Bootp.h"
 #include "transceivers/Transceiver.h"
 
 #include <QLabel>
@@ -517,6 +518,46 @@ TEST_P(ProgramWiringTest, AbsentLinksAreTheListedOnes)
     const std::vector<std::string> absent = program->AbsentLinks();
     const std::string mismatch = AbsentLinksMismatch(ExpectedAbsentLinks(AbsentLinksListing(), model), absent);
     EXPECT_TRUE(mismatch.empty()) << mismatch << "the absent links of " << model << ":\n" << Lines(absent);
+
+    // Only QYNVU boots wide-band units: its BOOTP server keeps its table in
+    // the data root's transceiver list folder and hands out the boot file of
+    // the transceiver list folder.
+    CBootp* bootp = program->BootServer();
+    ASSERT_EQ(bootp != nullptr, c.model == SounderModel::QYNVU);
+    if (bootp) {
+        const app::CPelmaris& application = program->Application();
+        EXPECT_TRUE(bootp->GetStartFailures().empty());
+        EXPECT_TRUE(bootp->IsBootpThreadRunning());
+        EXPECT_TRUE(bootp->IsTftpThreadRunning());
+        EXPECT_EQ(bootp->Table().Path(), application.GetWritableTrListPath() + CIpAddressTable::kFileName);
+        EXPECT_EQ(bootp->BootPath(), application.GetTrListPath() + CBootp::kBootFileName);
+    }
+}
+
+// QYNVU whose BOOTP and TFTP ports are taken starts all the same, and says
+// so in its status bar and the event log.
+TEST(ProgramWiringBootpTest, PortsTakenAreToldAndTheProgramRunsOn)
+{
+    QtApp();
+    ShellEnvironment env;
+    CSocket holder;
+    ASSERT_TRUE(holder.Create(CSocket::Udp));
+    ASSERT_TRUE(holder.Bind(SocketAddress(0, 0)));
+    app::CProgram::Options options = TestProgramOptions({"QYNVU"});
+    options.bootp.serverPort = options.bootp.tftpPort = holder.LocalAddress().port;
+    auto program = MakeProgram(options);
+    ASSERT_TRUE(program->Start());
+    ASSERT_NE(program->BootServer(), nullptr);
+    EXPECT_FALSE(program->BootServer()->IsBootpThreadRunning());
+    app::CStatus* status = program->Frame()->GetStatus();
+    EXPECT_TRUE(WaitFor([&] { return status->CurrentStatusText().rfind("BOOTP server: port 67", 0) == 0; }, 20000))
+        << status->CurrentStatusText();
+    const auto& queue = status->StatusQueue();
+    EXPECT_NE(std::find(queue.begin(), queue.end(), app::ids::TFTP_PORT_UNAVAILABLE), queue.end())
+        << "the TFTP server's message waits its turn";
+    const std::string log = env.EventLog();
+    EXPECT_NE(log.find("BOOTP server: UDP port"), std::string::npos) << log;
+    EXPECT_NE(log.find("TFTP server: UDP port"), std::string::npos) << log;
 }
 
 // The comparison itself: a model whose program loses one of its objects, or

@@ -19,6 +19,11 @@ inline app::CProgram::Options TestProgramOptions(std::vector<std::string> argume
     options.singleInstance = false;
     options.exitOnSignals = false;
     options.workerStartDelayMs = 0;
+    // QYNVU's BOOTP and TFTP servers on ports of their own, answering only
+    // on loopback.
+    options.bootp.serverPort = 0;
+    options.bootp.tftpPort = 0;
+    options.bootp.replyDestination = SocketAddress::kLoopback;
 #ifdef ZELVAR_PROGRAM_DIR
     // The serial component and the dialog library lie beside the program.
     options.componentFolder = ZELVAR_PROGRAM_DIR;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -59,7 +60,10 @@ bool CNvuSimulator::Start()
 {
     if (!m_socket.Create(CSocket::Udp) || !m_socket.Bind(SocketAddress(m_settings.address, m_settings.port)))
         return false;
-    if (!m_tftp.Create(CSocket::Udp) || !m_tftp.Bind(SocketAddress(m_settings.address, m_settings.tftpPort))) {
+    // Address reuse lets the program's own TFTP server (QYNVU's, on any
+    // address) share the port on the same machine.
+    if (!m_tftp.Create(CSocket::Udp) || !m_tftp.SetReuseAddress(true) ||
+        !m_tftp.Bind(SocketAddress(m_settings.address, m_settings.tftpPort))) {
         m_socket.Close();
         return false;
     }
@@ -73,6 +77,9 @@ bool CNvuSimulator::Start()
         m_discovery.Close();
         return false;
     }
+    m_address = m_settings.address;
+    m_port = m_socket.LocalAddress().port;
+    m_tftpPort = m_tftp.LocalAddress().port;
     m_thread = std::thread([this] { Run(); });
     m_tftpThread = std::thread([this] { RunTftp(); });
     if (m_discovery.IsOpen())
@@ -82,11 +89,13 @@ bool CNvuSimulator::Start()
 
 void CNvuSimulator::Stop()
 {
+    // The unit's thread first: a boot in progress may start the TFTP
+    // thread again on the new address until it has ended.
     m_socket.Stop();
-    m_tftp.Stop();
     m_discovery.Stop();
     if (m_thread.joinable())
         m_thread.join();
+    m_tftp.Stop();
     if (m_tftpThread.joinable())
         m_tftpThread.join();
     if (m_discoveryThread.joinable())
@@ -98,12 +107,12 @@ void CNvuSimulator::Stop()
 
 std::uint16_t CNvuSimulator::GetPort() const
 {
-    return m_socket.LocalAddress().port;
+    return m_port.load();
 }
 
 std::uint16_t CNvuSimulator::GetTftpPort() const
 {
-    return m_tftp.LocalAddress().port;
+    return m_tftpPort.load();
 }
 
 Bytes CNvuSimulator::MakeInfo(std::uint32_t type, std::uint32_t number, const std::string& text)
@@ -323,6 +332,8 @@ void CNvuSimulator::Handle(const std::uint8_t* data, std::size_t size, const Soc
         }
         if (!m_settings.noProgrammingSucceeded)
             Send(MakeInfo(1, 7, "Programming succeeded."));
+        if (m_settings.bootAfterReset)
+            (Boot() ? m_boots : m_failedBoots)++;
     }
 }
 
@@ -398,6 +409,7 @@ void CNvuSimulator::RunDiscovery()
         // The answer comes from the unit's own address, which the search
         // takes as the unit's; the program the unit talks to stays as it is.
         const Bytes answer = MakeVersionAnswer(m_settings.refuse, m_settings.serial, VersionText());
+        std::lock_guard<std::mutex> lock(m_socketLock);
         m_socket.SendTo(answer.data(), answer.size(), from, 1000);
     }
 }
@@ -488,4 +500,228 @@ void CNvuSimulator::HandleTftp(const std::uint8_t* data, std::size_t size, const
         reply(TftpPacket(3, t.block, t.data.data() + t.sent, n));
         t.sent += n;
     }
+}
+
+// ---------------------------------------------------------------------------
+// Boot mode
+
+namespace {
+
+// BOOTP message offsets (RFC 951).
+constexpr std::size_t kBootMessage = 300;
+constexpr std::size_t kBootMinimum = 236;
+constexpr std::size_t kBootXid = 4;
+constexpr std::size_t kBootYiaddr = 16;
+constexpr std::size_t kBootChaddr = 28;
+constexpr std::size_t kBootFile = 108;
+constexpr std::size_t kBootFileSize = 128;
+// The largest boot file the unit takes.
+constexpr std::size_t kMaxBootFile = 16u << 20;
+
+int Hex(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+Bytes CNvuSimulator::MakeBootRequest(std::uint32_t xid, const std::uint8_t (&hardware)[6])
+{
+    // 0 op  1 htype  2 hlen  3 hops  4 xid  8 secs  16 yiaddr  28 chaddr
+    // 108 file "NVU"  236 vendor area
+    Bytes b(kBootMessage, 0);
+    b[0] = 1;
+    b[1] = 1;
+    b[2] = 6;
+    for (int i = 0; i < 4; ++i)
+        b[kBootXid + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(xid >> (24 - 8 * i));
+    std::memcpy(b.data() + kBootChaddr, hardware, 6);
+    std::memcpy(b.data() + kBootFile, "NVU", 3);
+    return b;
+}
+
+void CNvuSimulator::GetHardwareAddress(std::uint8_t (&hardware)[6]) const
+{
+    std::memset(hardware, 0, sizeof hardware);
+    const std::string text = VersionText();
+    std::size_t at = text.find("Ethernet:");
+    if (at == std::string::npos)
+        return;
+    at += 9;
+    while (at < text.size() && text[at] == ' ')
+        ++at;
+    // Six two-digit bytes, each after a separator but the first.
+    for (int i = 0; i < 6; ++i, at += 3) {
+        if (at + 1 >= text.size() || Hex(text[at]) < 0 || Hex(text[at + 1]) < 0)
+            return;
+        hardware[i] = static_cast<std::uint8_t>(Hex(text[at]) * 16 + Hex(text[at + 1]));
+    }
+}
+
+CNvuSimulator::Bytes CNvuSimulator::GetBootFile() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_bootFile;
+}
+
+std::string CNvuSimulator::GetBootFileName() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_bootFileName;
+}
+
+bool CNvuSimulator::Boot()
+{
+    std::uint32_t address = 0;
+    std::uint32_t server = 0;
+    std::string file;
+    Bytes data;
+    if (!AskForAddress(address, file, server) || !FetchBootFile(server, file, data))
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_bootFile = std::move(data);
+        m_bootFileName = file;
+    }
+    return Rebind(address);
+}
+
+bool CNvuSimulator::AskForAddress(std::uint32_t& address, std::string& file, std::uint32_t& server)
+{
+    CSocket socket;
+    socket.SetStopEvent(m_socket.GetStopEvent());
+    if (!socket.Create(CSocket::Udp) || !socket.SetReuseAddress(true) || !socket.SetBroadcast(true) ||
+        !socket.Bind(SocketAddress(0, m_settings.bootClientPort)))
+        return false;
+    std::uint8_t hardware[6];
+    GetHardwareAddress(hardware);
+    const std::uint32_t xid = m_settings.serial * 2654435761u + static_cast<std::uint32_t>(m_restarts.load());
+    const Bytes request = MakeBootRequest(xid, hardware);
+    const SocketAddress to(m_settings.bootDestination, m_settings.bootServerPort);
+    Bytes reply(1500);
+    for (int attempt = 0; attempt < m_settings.bootAttempts; ++attempt) {
+        socket.SendTo(request.data(), request.size(), to, 1000);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_settings.bootWaitMs);
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                break;
+            SocketAddress from;
+            const int n = socket.ReceiveFrom(reply.data(), reply.size(), &from, static_cast<int>(left.count()));
+            if (n == CSocket::kStopped || n == CSocket::kError)
+                return false;
+            if (n == CSocket::kTimeout)
+                break;
+            // Ours: a reply to this request's xid and hardware address.
+            if (n < static_cast<int>(kBootMinimum) || reply[0] != 2 ||
+                std::memcmp(reply.data() + kBootXid, request.data() + kBootXid, 4) != 0 ||
+                std::memcmp(reply.data() + kBootChaddr, hardware, 6) != 0)
+                continue;
+            const std::uint8_t* yiaddr = reply.data() + kBootYiaddr;
+            address = static_cast<std::uint32_t>(yiaddr[0]) << 24 | static_cast<std::uint32_t>(yiaddr[1]) << 16 |
+                      static_cast<std::uint32_t>(yiaddr[2]) << 8 | yiaddr[3];
+            const auto* name = reinterpret_cast<const char*>(reply.data() + kBootFile);
+            file.assign(name, strnlen(name, kBootFileSize));
+            server = from.ip;
+            return address != 0 && !file.empty();
+        }
+    }
+    return false;
+}
+
+bool CNvuSimulator::FetchBootFile(std::uint32_t server, const std::string& file, Bytes& data)
+{
+    CSocket socket;
+    socket.SetStopEvent(m_socket.GetStopEvent());
+    if (!socket.Create(CSocket::Udp) || !socket.Bind(SocketAddress(0, 0)))
+        return false;
+    // Read request: 00 01 name 00 "octet" 00; then data 00 03 block bytes,
+    // each acknowledged 00 04 block, until one holds fewer than 512 bytes.
+    Bytes last{0, 1};
+    last.insert(last.end(), file.begin(), file.end());
+    last.push_back(0);
+    for (char c : std::string("octet"))
+        last.push_back(static_cast<std::uint8_t>(c));
+    last.push_back(0);
+    SocketAddress peer(server, m_settings.bootTftpPort);
+    bool locked = false;
+    std::uint16_t block = 0;
+    int retries = 5;
+    Bytes packet(4 + kBlock + 1);
+    socket.SendTo(last.data(), last.size(), peer, 1000);
+    for (;;) {
+        SocketAddress from;
+        const int n = socket.ReceiveFrom(packet.data(), packet.size(), &from, m_settings.bootWaitMs);
+        if (n == CSocket::kStopped || n == CSocket::kError)
+            return false;
+        if (n == CSocket::kTimeout) {
+            if (--retries <= 0)
+                return false;
+            socket.SendTo(last.data(), last.size(), peer, 1000);
+            continue;
+        }
+        if (from.ip != server || (locked && from.port != peer.port) || n < 4 || n > static_cast<int>(4 + kBlock))
+            continue;
+        const std::uint16_t opcode = static_cast<std::uint16_t>(packet[0] << 8 | packet[1]);
+        const std::uint16_t number = static_cast<std::uint16_t>(packet[2] << 8 | packet[3]);
+        if (opcode != 3)
+            return false;  // an error, or no file of ours
+        if (!locked) {
+            peer = from;
+            locked = true;
+        }
+        if (number == static_cast<std::uint16_t>(block + 1)) {
+            if (data.size() + static_cast<std::size_t>(n - 4) > kMaxBootFile)
+                return false;
+            data.insert(data.end(), packet.begin() + 4, packet.begin() + n);
+            block = number;
+            retries = 5;
+            last = TftpPacket(4, block);
+            socket.SendTo(last.data(), last.size(), peer, 1000);
+            if (n < static_cast<int>(4 + kBlock))
+                return true;
+        } else if (number == block) {
+            socket.SendTo(last.data(), last.size(), peer, 1000);
+        }
+    }
+}
+
+bool CNvuSimulator::Rebind(std::uint32_t address)
+{
+    if (m_socket.IsStopped())
+        return false;
+    // The unit's TFTP server moves too: its thread ends on the old address
+    // and starts again on the new one.
+    m_tftp.Stop();
+    if (m_tftpThread.joinable())
+        m_tftpThread.join();
+    m_tftp.ResetStop();
+    const std::uint32_t old = m_address.load();
+    const std::uint16_t port = m_port.load();
+    const std::uint16_t tftpPort = m_tftpPort.load();
+    // In place, so that the socket keeps the stop event a stop may be
+    // setting meanwhile; back on the old address when the new one fails.
+    bool ok = false;
+    {
+        std::lock_guard<std::mutex> lock(m_socketLock);
+        ok = m_socket.Create(CSocket::Udp) && m_socket.Bind(SocketAddress(address, port));
+        if (!ok && m_socket.Create(CSocket::Udp))
+            m_socket.Bind(SocketAddress(old, port));
+    }
+    const std::uint32_t now = ok ? address : old;
+    if (m_tftp.Create(CSocket::Udp) && m_tftp.SetReuseAddress(true) && m_tftp.Bind(SocketAddress(now, tftpPort)))
+        m_tftpThread = std::thread([this] { RunTftp(); });
+    m_address = now;
+    if (ok) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_program = SocketAddress();
+    }
+    return ok;
 }

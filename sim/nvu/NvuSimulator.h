@@ -15,6 +15,12 @@
 // restarts the unit, which then reports "Programming succeeded." and names
 // the file it was given as its firmware.
 //
+// In boot mode a restart boots the unit as from power-on: it asks for its
+// address by BOOTP (a request of its Ethernet address with the file "NVU",
+// from port 68 to 255.255.255.255:67), loads the file the reply names by
+// TFTP from the reply's sender, and from then on answers at the address the
+// reply gave it. Its BOOTP and TFTP client are its own as well.
+//
 // Faults on demand: the version answer refuses the unit; the unit falls
 // silent in the middle of a ping; every Nth sample datagram is dropped;
 // the read-back differs from what was written; a transfer breaks off after
@@ -74,7 +80,22 @@ public:
         // The transducer each channel receives through: a channel sharing
         // another's transducer hears that one's bottom.
         int transducerOf[4] = {0, 1, 2, 3};
+        // Boot mode: "RES" boots the unit by BOOTP and TFTP. The request goes
+        // to bootDestination (host order) on bootServerPort from
+        // bootClientPort; the file comes from bootTftpPort of the server.
+        bool bootAfterReset = false;
+        std::uint32_t bootDestination = 0xFFFFFFFF;
+        std::uint16_t bootServerPort = 67;
+        std::uint16_t bootClientPort = 68;
+        std::uint16_t bootTftpPort = 69;
+        // How often the request is sent, and how long each waits for a reply.
+        int bootAttempts = 5;
+        int bootWaitMs = 2000;
     };
+
+    // A BOOTP request of the unit: op 1, htype 1, hlen 6, xid, chaddr and
+    // the file field "NVU", 300 bytes.
+    static Bytes MakeBootRequest(std::uint32_t xid, const std::uint8_t (&hardware)[6]);
 
     explicit CNvuSimulator(const Settings& settings);
     ~CNvuSimulator();
@@ -86,6 +107,17 @@ public:
     void Stop();
     std::uint16_t GetPort() const;
     std::uint16_t GetTftpPort() const;
+    // The address the unit answers at (host order): its own until a boot
+    // gave it another.
+    std::uint32_t GetAddress() const { return m_address.load(); }
+    // The unit's Ethernet address, from the "Ethernet:" line of its text.
+    void GetHardwareAddress(std::uint8_t (&hardware)[6]) const;
+    // Boots that ended at a new address, and those that did not.
+    int GetBoots() const { return m_boots.load(); }
+    int GetFailedBoots() const { return m_failedBoots.load(); }
+    // The file the last boot loaded, and the name it asked for.
+    Bytes GetBootFile() const;
+    std::string GetBootFileName() const;
 
     void SetSilent(bool silent) { m_silent = silent; }
     bool IsSilent() const { return m_silent.load(); }
@@ -125,11 +157,27 @@ private:
     void HandleTftp(const std::uint8_t* data, std::size_t size, const SocketAddress& from);
     void Ping(std::uint32_t samples);
     void Send(const Bytes& d);
+    // Boot mode's restart, on the unit's own thread; false when no address
+    // came or the file could not be loaded (the unit stays where it was).
+    bool Boot();
+    bool AskForAddress(std::uint32_t& address, std::string& file, std::uint32_t& server);
+    bool FetchBootFile(std::uint32_t server, const std::string& file, Bytes& data);
+    bool Rebind(std::uint32_t address);
 
     Settings m_settings;
     CSocket m_socket;
     CSocket m_tftp;
     CSocket m_discovery;
+    // Held while the unit's socket is rebound, and by the discovery thread
+    // while it answers through it.
+    std::mutex m_socketLock;
+    std::atomic<std::uint32_t> m_address{0};
+    std::atomic<std::uint16_t> m_port{0};
+    std::atomic<std::uint16_t> m_tftpPort{0};
+    std::atomic<int> m_boots{0};
+    std::atomic<int> m_failedBoots{0};
+    Bytes m_bootFile;
+    std::string m_bootFileName;
     std::thread m_thread;
     std::thread m_tftpThread;
     std::thread m_discoveryThread;

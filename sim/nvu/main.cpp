@@ -9,6 +9,11 @@
 //            [--int16] [--depth m] [--serial n] [--firmware NAME]
 //            [--refuse] [--drop n] [--retrigger n] [--bad-readback]
 //            [--break-transfer] [--no-success] [--silent-at-firmware]
+//            [--boot] [--boot-destination a.b.c.d]
+//
+// --boot: "RES" boots the unit by BOOTP (port 68 to port 67 of the boot
+// destination, 255.255.255.255 unless told otherwise) and TFTP, after which
+// it answers at the address the BOOTP server gave it.
 #include "sim/nvu/NvuSimulator.h"
 #include "sim/support/SimCommandLine.h"
 
@@ -39,6 +44,8 @@ int main(int argc, char** argv)
     line.Flag("--break-transfer", s.breakTransfer);
     line.Flag("--no-success", s.noProgrammingSucceeded);
     line.Flag("--silent-at-firmware", s.silentFromFirmwareRequest);
+    line.Flag("--boot", s.bootAfterReset);
+    line.Address("--boot-destination", s.bootDestination);
     if (!line.Parse(argc, argv))
         return 2;
     s.floatSamples = !int16;
