@@ -21,6 +21,7 @@
 #include "sensors/ui/EnvironmentDialog.h"
 #include "sensors/ui/SvpGraph.h"
 #include "transceivers/Transceiver.h"
+#include "transceivers/ui/TransceiverInstallDlg.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -124,6 +125,8 @@ CProgram::CProgram(Options options)
     m_application.frameFactory = [this](CPelmaris&, unsigned menuId) { return MakeMainFrame(menuId); };
     FillSensorTable();
     m_environment.SetDialogRunner([this](SEnvironmentDialogValues& values) { return RunEnvironmentDialog(values); });
+    m_installation.SetInstallationDialog(
+        [this](CTransceiverInstallation& installation) { RunInstallationDialog(installation); });
 
     // The recorder's START and STOP lines go to the outputs.
     m_storeEvents.sendLine = [this](const std::string& line) {
@@ -464,6 +467,20 @@ BOOL CProgram::RunEnvironmentDialog(SEnvironmentDialogValues& values)
         CSvpGraph::Run(request, m_application.GetSounderType(), Frame());
     };
     return CEnvironmentDialog::Run(values, std::move(live), Frame());
+}
+
+void CProgram::RunInstallationDialog(CTransceiverInstallation& installation)
+{
+    // Candidates that answered are drawn in a colour of the palette the
+    // main frame shows.
+    auto paletteColour = [this](int index) {
+        COLORREF colour = 0;
+        if (CMainFrame* frame = Frame())
+            m_palettes.GetEntryColour(frame->GetCurrentPalette(), PALETTEINDEX(static_cast<unsigned>(index)), &colour);
+        return QColor(GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    };
+    CTransceiverInstallDlg dialog(installation, paletteColour, Frame());
+    dialog.exec();
 }
 
 CStandardESLayout* CProgram::Layout() const

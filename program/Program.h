@@ -206,6 +206,9 @@ private:
     void ListenForOtherStarts();
     bool MessagePaneOn() const;
     BOOL RunEnvironmentDialog(SEnvironmentDialogValues& values);
+    // The installation dialog, modal on the main frame, over the
+    // installation's channel list.
+    void RunInstallationDialog(CTransceiverInstallation& installation);
 
     // The message boxes, a service of the process by nature, installed for
     // the program's life.

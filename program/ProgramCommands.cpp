@@ -6,6 +6,7 @@
 #include "app/widgets/FolderDlg.h"
 #include "program/Program.h"
 #include "sensors/ui/AnnotationDialog.h"
+#include "transceivers/ui/TrInstModeDialog.h"
 
 #include <QDir>
 
@@ -13,15 +14,16 @@ namespace app {
 
 bool CProgramCommands::OnCommand(unsigned id)
 {
-    // Of the printing document and the transceiver installation nothing
-    // exists yet; the network output has no menu command; help is the
-    // application's.
-    return OperationCommand(id) || EnvironmentCommand(id) || OutputCommand(id) || SounderCommand(id);
+    // Of the printing document nothing exists yet; the network output has
+    // no menu command; help is the application's.
+    return OperationCommand(id) || InstallationCommand(id) || EnvironmentCommand(id) || OutputCommand(id) ||
+           SounderCommand(id);
 }
 
 bool CProgramCommands::OnUpdateCommand(CCmdUI& ui)
 {
-    return OperationUpdate(ui) || EnvironmentUpdate(ui) || OutputUpdate(ui) || SounderUpdate(ui);
+    return OperationUpdate(ui) || InstallationUpdate(ui) || EnvironmentUpdate(ui) || OutputUpdate(ui) ||
+           SounderUpdate(ui);
 }
 
 QWidget* CProgramCommands::DialogParent() const
@@ -104,6 +106,38 @@ void CProgramCommands::OnUser(bool create)
     QDir().mkpath(QString::fromStdString(dialog.startPath));
     if (dialog.exec() == QDialog::Accepted)
         operation.SelectUserProfile(dialog.selectedPath);
+}
+
+// ---------------------------------------------------------------------------
+// The transceiver installation
+
+bool CProgramCommands::InstallationCommand(unsigned id)
+{
+    CTransceiverInstallation& installation = m_program.Installation();
+    switch (id) {
+    case cmd::TRANSCEIVER: {
+        CTrInstModeDialog dialog(DialogParent());
+        dialog.exec();
+        return true;
+    }
+    case cmd::INSPECT_INSTALLATION:
+        installation.RunInstallation(0);
+        return true;
+    case cmd::RESTART_FROM_INSTALLATION:
+        // The stop before it deleted the sounder; it runs again on what is
+        // installed now.
+        installation.RunInstallation(1);
+        if (installation.GetTransceiverCount() > 0)
+            COperationControl::PostRestart();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CProgramCommands::InstallationUpdate(CCmdUI& ui)
+{
+    return ui.id == cmd::TRANSCEIVER || ui.id == cmd::INSPECT_INSTALLATION || ui.id == cmd::RESTART_FROM_INSTALLATION;
 }
 
 // ---------------------------------------------------------------------------

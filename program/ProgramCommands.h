@@ -31,6 +31,11 @@ private:
     void OnLayout();
     void OnFactorySettings();
     void OnUser(bool create);
+    // The transceiver installation: "Transceiver..." asks how, and the
+    // installation runs as inspected (32857) or modified (32858, also the
+    // restart after a profile change).
+    bool InstallationCommand(unsigned id);
+    bool InstallationUpdate(CCmdUI& ui);
     // The environment: "Environment..." while its dialog exists.
     bool EnvironmentCommand(unsigned id);
     bool EnvironmentUpdate(CCmdUI& ui);

@@ -50,6 +50,9 @@ void CProgramOperation::Init()
     installation.SetProfileSource([&application] { return application.GetMcuMode(); });
     // The sensor objects offer the installed channels for choice.
     installation.SetChannelListsChanged([&application] { application.UpdateSourceLists(); });
+    installation.SetTrListPath(application.GetTrListPath());
+    // The installation is changed only while no sounder runs.
+    installation.SetSounderExists([&operation] { return operation.GetEchoSounder() != nullptr; });
     installation.Initialize();
     m_program.SounderHost().Init();
 

@@ -47,10 +47,14 @@
 #include "sounder/OperationControl.h"
 #include "transceivers/Bootp.h"
 #include "transceivers/Transceiver.h"
+#include "transceivers/TransceiverInstallation.h"
+#include "transceivers/ui/TransceiverInstallDlg.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -817,4 +821,88 @@ TEST(ProgramWiringAnnotationTest, EveryEchogramViewShowsTheReplaysAnnotationsAtI
     }
     program->Application().Operation().PostStop(0);
     ASSERT_TRUE(WaitFor([&] { return program->Operation().GetEchoSounder() == nullptr; }, 10000));
+}
+
+// The installation as the program wires it: the transceiver list of the
+// application's path, the dialog modal on the main frame with the colours
+// of the frame's palette, and changes only while no sounder runs: the
+// modify command with a replay running shows the installation as it
+// stands, and once the sounder is stopped lets the operator change it.
+TEST(ProgramWiringInstallationTest, TheInstallationReadsTheListPathAndKnowsWhetherASounderRuns)
+{
+    QtApp();
+    ShellEnvironment env;
+    zv::recgen::SRecGenScene scene;
+    std::string error;
+    for (const std::string& s : {std::string("pings=400"), std::string("channels=38"), std::string("samples=300")})
+        ASSERT_TRUE(zv::recgen::ApplySetting(scene, s, &error)) << error;
+    const fs::path recording = env.Root() / "survey.raw";
+    ASSERT_TRUE(zv::recgen::CRecordingGenerator(scene).Write(recording.string(), nullptr, &error)) << error;
+    const fs::path folder = env.Root() / "lists";
+    fs::create_directories(folder);
+    std::ofstream(folder / "TrList.ini", std::ios::binary)
+        << "ENDCOMMENTDATA\r\nTRANSCEIVERDATA\r\nENDTRANSCEIVERDATA\r\n";
+    {
+        CRegistrySupport reg;
+        HKEY root = reg.OpenKey(HKEY_CURRENT_USER, "Software\\Zelvar\\EchoSounder\\RM30\\1.0", TRUE);
+        ASSERT_TRUE(reg.SetString(root, "", "TrListPath", folder.string()));
+        reg.CloseKey(root);
+    }
+    auto program = MakeProgram(TestProgramOptions({"RM30", recording.string()}));
+    ASSERT_TRUE(program->Start());
+    app::CMainFrame* frame = program->Frame();
+    CTransceiverInstallation& installation = program->Installation();
+    EXPECT_EQ(installation.GetTrListPath(), program->Application().GetTrListPath());
+    ASSERT_TRUE(WaitFor([&] { return program->Application().IsReplaying(); }, 10000));
+
+    struct Seen
+    {
+        bool shown = false;
+        bool onFrame = false;
+        bool editable = false;
+        QColor candidateColour;
+    };
+    const auto run = [&](unsigned command) {
+        Seen seen;
+        QTimer hand;
+        hand.setInterval(10);
+        QObject::connect(&hand, &QTimer::timeout, [&] {
+            auto* dialog = dynamic_cast<CTransceiverInstallDlg*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            seen.shown = true;
+            seen.onFrame = dialog->parentWidget() == frame;
+            seen.editable =
+                dialog->findChild<QCheckBox*>(QString::number(CTransceiverInstallDlg::kEnableDeckUnitId))->isEnabled();
+            CTrList candidate;
+            candidate.found = 1;
+            seen.candidateColour = dialog->LineColour(candidate);
+            dialog->reject();
+        });
+        hand.start();
+        frame->RunCommand(command);
+        return seen;
+    };
+    CEchoSounder* replay = program->Operation().GetEchoSounder();
+    Seen seen = run(app::cmd::INSPECT_INSTALLATION);
+    EXPECT_TRUE(seen.shown && seen.onFrame);
+    EXPECT_FALSE(seen.editable) << "inspected";
+    COLORREF text = 0;
+    ASSERT_TRUE(program->Palettes().GetEntryColour(
+        frame->GetCurrentPalette(), PALETTEINDEX(CTransceiverInstallDlg::kCandidateFoundPaletteIndex), &text));
+    EXPECT_EQ(seen.candidateColour, QColor(GetRValue(text), GetGValue(text), GetBValue(text)));
+
+    seen = run(app::cmd::RESTART_FROM_INSTALLATION);
+    EXPECT_TRUE(seen.shown);
+    EXPECT_FALSE(seen.editable) << "the replay still runs";
+    EXPECT_EQ(program->Operation().GetEchoSounder(), replay);
+
+    program->Application().Operation().PostStop(0);
+    ASSERT_TRUE(WaitFor([&] { return program->Operation().GetEchoSounder() == nullptr; }, 10000));
+    seen = run(app::cmd::RESTART_FROM_INSTALLATION);
+    EXPECT_TRUE(seen.shown);
+    EXPECT_TRUE(seen.editable) << "no sounder";
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(program->Operation().IsBusy()) << "nothing installed: no restart";
+    EXPECT_EQ(program->Operation().GetEchoSounder(), nullptr);
 }
