@@ -18,8 +18,8 @@
 #include "sim/hxu/HxuSimulator.h"
 #include "testsupport/NetNamespace.h"
 #include "testsupport/ui/QtTestApp.h"
-#include "tools/console/Fenvoil.h"
 #include "transceivers/TransceiverInstallation.h"
+#include "transceivers/tests/DruDriverInstall.h"
 #include "transceivers/tests/TestInstallation.h"
 
 #include <QCheckBox>
@@ -31,8 +31,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
-
-#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -529,16 +527,7 @@ TEST_F(InstallationDialogs, CalibrationToolOnlyForTotalRunsDirectlyAndTheTransdu
 TEST_F(InstallationDialogs, TheIsaCardsPresenceMakesItsLinesFound)
 {
     CTempMachine machine;
-    {
-        const std::string drivers = CPaths::MapWindowsPath(CFenvoil::DriversFolder());
-        fs::create_directories(drivers);
-        fs::create_symlink(ZVDRUSIM_PATH, drivers + "/DRUDriver.sys");
-        std::ofstream(drivers + "/EPLD2.ttf") << "logic device\n";
-        const char* args[] = {"Fenvoil", "io=210", "dma=6", "irq=9"};
-        std::FILE* out = std::tmpfile();
-        ASSERT_EQ(CFenvoil(out, 0).Run(4, args), CFenvoil::kExitDone);
-        std::fclose(out);
-    }
+    ASSERT_EQ(InstallDriver({"io=210", "dma=6", "irq=9"}), CFenvoil::kExitDone);
     Make(SounderModel::TOTAL, "TOTAL");
     {
         HKEY key = installation->OpenChannelsKey();
