@@ -53,6 +53,10 @@ void CProgramOperation::Init()
     installation.SetTrListPath(application.GetTrListPath());
     // The installation is changed only while no sounder runs.
     installation.SetSounderExists([&operation] { return operation.GetEchoSounder() != nullptr; });
+    // Discovery and the address changes ring the bell where a unit reports
+    // a fault or gives no answer.
+    installation.SetBeeper(
+        [this](unsigned hz, unsigned ms) { m_program.SounderHost().TransceiverServices().Beep(hz, ms); });
     installation.Initialize();
     m_program.SounderHost().Init();
 
