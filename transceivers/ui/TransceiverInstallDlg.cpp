@@ -134,7 +134,7 @@ CTransceiverInstallDlg::CTransceiverInstallDlg(CTransceiverInstallation& install
     m_calibration = widgets::WithId(new QPushButton("Set Calibration Param...", this), kCalibrationId);
     side->addWidget(m_calibration);
 
-    auto* towFish = new QGroupBox("GeoAcoustics tow fish", this);
+    auto* towFish = new QGroupBox("GEO tow fish", this);
     auto* towFishLayout = new QGridLayout(towFish);
     m_deckUnit = widgets::WithId(new QCheckBox("Enable deck unit", towFish), kEnableDeckUnitId);
     towFishLayout->addWidget(m_deckUnit, 0, 0, 1, 2);
