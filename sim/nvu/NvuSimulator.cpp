@@ -80,10 +80,12 @@ bool CNvuSimulator::Start()
     m_address = m_settings.address;
     m_port = m_socket.LocalAddress().port;
     m_tftpPort = m_tftp.LocalAddress().port;
-    m_thread = std::thread([this] { Run(); });
     m_tftpThread = std::thread([this] { RunTftp(); });
     if (m_discovery.IsOpen())
         m_discoveryThread = std::thread([this] { RunDiscovery(); });
+    // The unit's own thread last: a boot on it replaces the TFTP thread,
+    // whose handle must be written before that thread can begin.
+    m_thread = std::thread([this] { Run(); });
     return true;
 }
 
