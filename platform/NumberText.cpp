@@ -178,3 +178,14 @@ bool CNumberText::TruncateToInt(double number, int& value)
     value = static_cast<int>(number);
     return true;
 }
+
+int CNumberText::HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}

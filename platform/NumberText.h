@@ -35,6 +35,9 @@ public:
     static long ParseLong(const std::string& text, size_t* consumed = nullptr, int base = 10);
     static unsigned long ParseULong(const char* text, const char** end = nullptr, int base = 10);
 
+    // The value of a hexadecimal digit of either case, -1 for another character.
+    static int HexDigit(char c);
+
     // True when the whole text (white space around it allowed) is one
     // number; value receives it.
     static bool TryParseDouble(const std::string& text, double& value);

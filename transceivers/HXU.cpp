@@ -39,23 +39,6 @@ std::string Format(const char* format, auto... args)
     return text;
 }
 
-// The mark of the model's market in the unit's identity; empty: any.
-const char* SegmentMark(SounderModel model)
-{
-    switch (model) {
-    case SounderModel::QY210:
-    case SounderModel::QY310:
-    case SounderModel::QYNVU:
-        return "-H";
-    case SounderModel::RM30:
-        return "-F";
-    case SounderModel::TQ30:
-        return "-S";
-    default:
-        return "";
-    }
-}
-
 }  // namespace
 
 CHXU::CHXU(const InstalledTransceiverInfo& info, const std::vector<TransceiverChannelRecord>& channels, HKEY key,
@@ -170,7 +153,7 @@ bool CHXU::Handshake(bool offerSoftware)
         return false;
     }
     const SounderModel model = m_services.GetModel();
-    const std::string mark = SegmentMark(model);
+    const std::string mark = MarketSegmentMark(model);
     const bool segmentKnown = model == SounderModel::TOTAL || !mark.empty();
     if (reply->identity != m_info.transceiverId || !segmentKnown ||
         (model != SounderModel::TOTAL && reply->identity.find(mark) == std::string::npos)) {

@@ -1,6 +1,7 @@
 #include "transceivers/IpAddressTable.h"
 
 #include "platform/DurableFile.h"
+#include "platform/NumberText.h"
 #include "platform/Socket.h"
 
 #include <cstdio>
@@ -13,17 +14,6 @@ namespace {
 constexpr std::string_view kMacKey = "MAC=";
 constexpr std::string_view kIpKey = "\tIP=";
 constexpr std::size_t kHardwareTextSize = 17;
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // The dotted address as we write it, when text is a unit's address: neither
 // the "any" address nor the broadcast one.
@@ -71,7 +61,7 @@ std::optional<std::string> CIpAddressTable::NormalHardwareAddress(std::string_vi
                 return std::nullopt;
             continue;
         }
-        const int digit = HexDigit(out[i]);
+        const int digit = CNumberText::HexDigit(out[i]);
         if (digit < 0)
             return std::nullopt;
         out[i] = "0123456789abcdef"[digit];

@@ -430,22 +430,9 @@ std::string CTransceiverInstallation::ProbeCard()
     if (!CDRU::ReadDriverParameters(&code, &io, &dma, &irq))
         return {};
     if (m_model != SounderModel::TOTAL) {
-        int segment = 0;
-        switch (m_model) {
-        case SounderModel::QY210:
-        case SounderModel::QY310:
-        case SounderModel::QYNVU:
-            segment = 1;
-            break;
-        case SounderModel::RM30:
-            segment = 0;
-            break;
-        case SounderModel::TQ30:
-            segment = 2;
-            break;
-        default:
+        const int segment = MarketSegment(m_model);
+        if (segment < 0)
             ECHOSOUNDER_FATAL_ERROR("No market segment for enumSounderType = %d", static_cast<int>(m_model));
-        }
         if ((code & 3) != segment)
             return {};
     }

@@ -119,33 +119,6 @@ std::string Revision(const std::string& text, std::string_view software)
     return RestOfLine(text, "Rev", hit + software.size()).value_or(std::string());
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-const char* SegmentMark(SounderModel model)
-{
-    switch (model) {
-    case SounderModel::QY210:
-    case SounderModel::QY310:
-    case SounderModel::QYNVU:
-        return "-H";
-    case SounderModel::RM30:
-        return "-F";
-    case SounderModel::TQ30:
-        return "-S";
-    default:
-        INSTALLATION_FATAL("No market segment for enumSounderType = %d", static_cast<int>(model));
-    }
-}
-
 std::string SocketErrorText(int error)
 {
     return std::system_category().message(error);
@@ -277,7 +250,7 @@ std::optional<std::array<BYTE, 6>> CUnitDiscovery::ParseEthernetAddress(const st
     std::array<BYTE, 6> address{};
     std::size_t digits = 0;
     for (const char c : text) {
-        const int v = HexDigit(c);
+        const int v = CNumberText::HexDigit(c);
         if (v < 0) {
             if (c == '-' || c == ':' || c == '.' || IsBlank(c))
                 continue;
@@ -360,8 +333,13 @@ void CUnitDiscovery::TakeAnswer(const BYTE* data, std::size_t size, std::uint32_
         return;
     }
     const SounderModel model = m_installation.GetModel();
-    if (model != SounderModel::TOTAL && hxu->description.find(SegmentMark(model)) == std::string::npos)
-        return;
+    if (model != SounderModel::TOTAL) {
+        const std::string mark = MarketSegmentMark(model);
+        if (mark.empty())
+            INSTALLATION_FATAL("No market segment for enumSounderType = %d", static_cast<int>(model));
+        if (hxu->description.find(mark) == std::string::npos)
+            return;
+    }
     BuildFromTrList(hxu->description, sender, hxu->information, adapterAddress);
 }
 

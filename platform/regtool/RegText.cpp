@@ -2,6 +2,7 @@
 
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
+#include "platform/NumberText.h"
 
 #include <cstdio>
 #include <cstring>
@@ -32,17 +33,6 @@ bool SameIgnoringCase(const std::string& a, const char* b)
             return false;
     }
     return true;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 std::string Hex(const std::vector<BYTE>& data)
@@ -221,7 +211,7 @@ bool CRegText::Unquote(const std::string& line, std::size_t& pos, std::string& t
         case 'x': {
             if (i + 2 >= line.size())
                 return false;
-            const int hi = HexDigit(line[i + 1]), lo = HexDigit(line[i + 2]);
+            const int hi = CNumberText::HexDigit(line[i + 1]), lo = CNumberText::HexDigit(line[i + 2]);
             if (hi < 0 || lo < 0)
                 return false;
             text += static_cast<char>(hi * 16 + lo);
@@ -247,7 +237,7 @@ bool CRegText::ParseDword(const std::string& text, DWORD& value)
         return false;
     std::uint64_t v = 0;
     for (; i < text.size(); ++i) {
-        const int d = HexDigit(text[i]);
+        const int d = CNumberText::HexDigit(text[i]);
         if (d < 0 || static_cast<unsigned>(d) >= base)
             return false;
         v = v * base + static_cast<unsigned>(d);
@@ -268,7 +258,7 @@ bool CRegText::ParseHexBytes(const std::string& text, std::vector<BYTE>& bytes)
                 return false;  // a lone digit before a separator
             continue;
         }
-        const int d = HexDigit(c);
+        const int d = CNumberText::HexDigit(c);
         if (d < 0)
             return false;
         if (high < 0) {
